@@ -1,0 +1,38 @@
+// Placeholders for GCD engines that have not been written yet. Each reports
+// an internal error (with a nested command level) and leaves its results
+// untouched. Every one of them is replaced by the real engine.
+#include "gcd/gcd.h"
+#include "toplevel/errors.h"
+
+namespace tavrin {
+
+void polygcd(poly, poly, poly*, bool, bool, bool, polypt, bool, bool, bool) {
+  tavrin_error("polygcd not available", true);
+}
+
+void basic_poly_gcd(poly, poly, poly*, bool, polypt) {
+  tavrin_error("basic_poly_gcd not available", true);
+}
+
+void emgcd_full(poly*, poly*, poly*, poly*, poly*, poly*, bool) {
+  tavrin_error("emgcd_full not available", true);
+}
+
+void emgcd_poly(poly, poly, poly*, polypt, bool) {
+  tavrin_error("emgcd_poly not available", true);
+}
+
+void case_one(poly*, poly*, std::int16_t, poly, poly, polypt) {
+  tavrin_error("case_one not available", true);
+}
+
+void case_two(poly*, poly*, std::int32_t, std::int32_t, poly, poly, polypt) {
+  tavrin_error("case_two not available", true);
+}
+
+std::int16_t select_prime(poly, poly, std::int16_t, std::int16_t, std::int16_t prmesize, imptr*) {
+  tavrin_error("select_prime not available", true);
+  return static_cast<std::int16_t>(prmesize + 1);
+}
+
+}  // namespace tavrin

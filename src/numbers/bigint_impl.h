@@ -1,0 +1,60 @@
+// Limb-list helpers shared by the big-integer routines of numbers/.
+#pragma once
+
+#include <cstdint>
+
+#include "numbers/bigint.h"
+#include "numbers/freelists.h"
+
+namespace tavrin::detail {
+
+// A limb list under construction: head..tail, `size` limbs.
+struct limb_list {
+  numptr head = nullptr;
+  numptr tail = nullptr;
+  std::int32_t size = 0;
+};
+
+// A fresh copy of `count` limbs starting at p, each multiplied by `sign`
+// (+1 or -1).
+inline limb_list copy_limbs(numptr p, std::int32_t count, std::int32_t sign) {
+  limb_list r;
+  for (std::int32_t k = 0; k < count && p != nullptr; ++k, p = p->next) {
+    numptr l = new_limb();
+    l->value = sign * p->value;
+    l->next = nullptr;
+    if (r.tail == nullptr) {
+      r.head = l;
+    } else {
+      r.tail->next = l;
+    }
+    r.tail = l;
+    ++r.size;
+  }
+  return r;
+}
+
+// Frees x's limbs (when it has any) and gives it the list r.
+inline void install_limbs(imptr x, const limb_list& r) {
+  if (x->size > 0) free_limb_list(x->head, x->tail);
+  x->head = r.head;
+  x->tail = r.tail;
+  x->size = static_cast<std::int16_t>(r.size);
+}
+
+// Makes x the one-limb big integer v (|v| < 2^28), freeing its old limbs.
+inline void set_one_limb(imptr x, std::int32_t v) {
+  if (x->size > 0) free_limb_list(x->head, x->tail);
+  numptr l = new_limb();
+  l->value = v;
+  l->next = nullptr;
+  x->head = l;
+  x->tail = l;
+  x->size = 1;
+}
+
+inline std::int32_t wrap_neg(std::int32_t v) {
+  return static_cast<std::int32_t>(0u - static_cast<std::uint32_t>(v));
+}
+
+}  // namespace tavrin::detail

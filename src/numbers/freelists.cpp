@@ -1,0 +1,455 @@
+#include "numbers/freelists.h"
+
+#include "numbers/bigint.h"
+#include "toplevel/errors.h"
+#include "toplevel/globals.h"
+
+namespace tavrin {
+
+numptr numhead = nullptr;
+imptr imhead = nullptr;
+poly polygarb = nullptr;
+quoly quolygarb = nullptr;
+colm_ptr colm_garb = nullptr;
+nameptr name_garb = nullptr;
+polypt pt_garb = nullptr;
+arrptr arr_garb = nullptr;
+sparseptr spargarb = nullptr;
+colptr colgarb = nullptr;
+condexptr condhead = nullptr;
+formptr formhead = nullptr;
+fixptr fixgarb = nullptr;
+
+namespace {
+
+// Headers ever taken from the heap (pool mode) or live (bypass mode); the
+// pooled kinds are counted by their pools.
+long heap_numbers = 0;
+
+#ifdef TAVRIN_POOL_BYPASS
+long bypass_limbs = 0, bypass_polys = 0, bypass_quolys = 0, bypass_colms = 0;
+#endif
+
+// Pops a record of a pooled kind, or carves it from the pool.
+template <class T>
+T* pop_or_slug(T*& head, stash* pool) {
+  T* r = head;
+  if (r != nullptr) {
+    head = r->next;
+    return r;
+  }
+  return static_cast<T*>(get_slug_or_unwind(pool));
+}
+
+// Pops a record of a heap kind, or takes a cleared one from the heap.
+template <class T>
+T* pop_or_heap(T*& head) {
+  T* r = head;
+  if (r != nullptr) {
+    head = r->next;
+    return r;
+  }
+  return new T{};
+}
+
+template <class T>
+void push(T*& head, T* r) {
+  r->next = head;
+  head = r;
+}
+
+}  // namespace
+
+// ---- Limbs -----------------------------------------------------------------
+
+numptr new_limb() {
+#ifdef TAVRIN_POOL_BYPASS
+  ++bypass_limbs;
+  return new numnode{};
+#else
+  return pop_or_slug(numhead, numstash);
+#endif
+}
+
+void free_limb_list(numptr head, numptr tail) {
+  if (head == nullptr) return;
+#ifdef TAVRIN_POOL_BYPASS
+  for (numptr p = head;;) {
+    numptr nx = p->next;
+    const bool last = (p == tail);
+    delete p;
+    --bypass_limbs;
+    if (last || nx == nullptr) break;
+    p = nx;
+  }
+#else
+  tail->next = numhead;
+  numhead = head;
+#endif
+}
+
+// ---- Number headers --------------------------------------------------------
+
+void newimag(imptr* p) {
+#ifdef TAVRIN_POOL_BYPASS
+  ++heap_numbers;
+  *p = new number{};
+#else
+  imptr r = imhead;
+  if (r != nullptr) {
+    imhead = r->imag;
+  } else {
+    r = new number{};
+    ++heap_numbers;
+  }
+  r->head = nullptr;
+  r->tail = nullptr;
+  r->imag = nullptr;
+  r->size = 0;
+  *p = r;
+#endif
+}
+
+void free_imag(imptr* p) {
+  imptr x = *p;
+  if (x == nullptr) return;
+  if (x->size >= 1 && !lintmode) free_limb_list(x->head, x->tail);
+#ifdef TAVRIN_POOL_BYPASS
+  delete x;
+  --heap_numbers;
+#else
+  x->imag = imhead;
+  imhead = x;
+#endif
+  *p = nullptr;
+}
+
+void free_num(imptr x) {
+  if (x->size >= 1 && !lintmode) {
+    free_limb_list(x->head, x->tail);
+    x->head = nullptr;
+    x->tail = nullptr;
+    x->size = 0;
+  }
+}
+
+void special_free(imptr x) {
+  if (x->size > 0) free_limb_list(x->head, x->tail);
+  x->head = nullptr;
+  x->tail = nullptr;
+  x->size = 0;
+}
+
+// ---- Polynomial nodes and value cells ---------------------------------------
+
+void newpoly(poly* p) {
+#ifdef TAVRIN_POOL_BYPASS
+  ++bypass_polys;
+  *p = new polynode{};
+#else
+  *p = pop_or_slug(polygarb, polystash);
+#endif
+}
+
+void newquoly(quoly* q) {
+#ifdef TAVRIN_POOL_BYPASS
+  ++bypass_quolys;
+  *q = new quolynode{};
+#else
+  *q = pop_or_slug(quolygarb, quolystash);
+#endif
+}
+
+void newcolm(colm_ptr* q) {
+#ifdef TAVRIN_POOL_BYPASS
+  ++bypass_colms;
+  *q = new colnode{};
+#else
+  *q = pop_or_slug(colm_garb, colmstash);
+#endif
+}
+
+void free_polynode_list(poly first, poly last) {
+  if (first == nullptr) return;
+#ifdef TAVRIN_POOL_BYPASS
+  for (poly p = first;;) {
+    poly nx = p->next;
+    const bool done = (p == last);
+    delete p;
+    --bypass_polys;
+    if (done || nx == nullptr) break;
+    p = nx;
+  }
+#else
+  last->next = polygarb;
+  polygarb = first;
+#endif
+}
+
+void free_poly(poly* p) {
+  poly first = *p;
+  if (first == nullptr) return;
+  poly last = first;
+  for (poly q = first; q != nullptr; q = q->next) {
+    if (q->numb) {
+      free_imag(&q->ncoef);
+    } else {
+      free_poly(&q->pcoef);
+    }
+    last = q;
+  }
+  free_polynode_list(first, last);
+  *p = nullptr;
+}
+
+void free_quoly(quoly* q) {
+  quoly x = *q;
+  if (x == nullptr) return;
+  if (x->numb) {
+    free_imag(&x->ncoef);
+  } else {
+    free_poly(&x->numer);
+    free_poly(&x->denom);
+  }
+#ifdef TAVRIN_POOL_BYPASS
+  delete x;
+  --bypass_quolys;
+#else
+  push(quolygarb, x);
+#endif
+  *q = nullptr;
+}
+
+void purge_list(quoly* p) {
+  quoly q = *p;
+  while (q != nullptr) {
+    quoly nx = q->next;
+    free_quoly(&q);
+    q = nx;
+  }
+  *p = nullptr;
+}
+
+void special_free_poly(poly* p) {
+  poly first = *p;
+  if (first == nullptr) return;
+  poly last = first;
+  for (poly q = first; q != nullptr; q = q->next) {
+    if (q->ncoef != nullptr) free_imag(&q->ncoef);
+    last = q;
+  }
+  free_polynode_list(first, last);
+  *p = nullptr;
+}
+
+void remove_dummy(poly u) {
+  poly inner = u->pcoef;
+  u->numb = true;
+  u->ncoef = inner->ncoef;
+  free_polynode_list(inner, inner);
+}
+
+void init_poly_node(poly p) { newimag(&p->ncoef); }
+
+void init_quoly_node(quoly p) { newimag(&p->ncoef); }
+
+// ---- Constant shortcuts -----------------------------------------------------
+
+void poly_set(std::int32_t num, poly* p) {
+  free_poly(p);
+  poly r;
+  newpoly(&r);
+  r->next = nullptr;
+  r->exp = 0;
+  r->numb = true;
+  newimag(&r->ncoef);
+  if (flotemode) {
+    r->ncoef->flote = num;
+  } else if (lintmode) {
+    r->ncoef->lint = num;
+  } else {
+    setvalue(num, r->ncoef);
+  }
+  *p = r;
+}
+
+void quoly_set(std::int32_t num, quoly* q) {
+  free_quoly(q);
+  quoly r;
+  newquoly(&r);
+  r->numb = true;
+  r->arr_arg = false;
+  newimag(&r->ncoef);
+  setvalue(num, r->ncoef);
+  *q = r;
+}
+
+void fl_quoly_set(long double num, quoly* q) {
+  free_quoly(q);
+  quoly r;
+  newquoly(&r);
+  r->numb = true;
+  r->arr_arg = false;
+  newimag(&r->ncoef);
+  r->ncoef->flote = num;
+  *q = r;
+}
+
+// ---- Other records ----------------------------------------------------------
+
+void newname(nameptr* p) {
+  nameptr r = pop_or_heap(name_garb);
+  r->compiled = false;
+  r->space = false;
+  *p = r;
+}
+
+void newpt(polypt* p) {
+  polypt r = pop_or_heap(pt_garb);
+  r->polycut = poly_cutoff;
+  r->modls = -1;
+  r->p = nullptr;
+  r->alt = nullptr;
+  r->multdata = nullptr;
+  r->pwr = nullptr;
+  r->roots = nullptr;
+  r->gcd_data = nullptr;
+  r->next = nullptr;
+  r->field = false;
+  r->aux_num = 0;
+  *p = r;
+}
+
+void newdummy(polypt s, polypt* pp3) {
+  newpt(pp3);
+  polypt r = *pp3;
+  r->next = s->next;
+  r->depth = s->depth;
+  r->let = s->let;
+  r->expon = s->expon;
+}
+
+void newarray(arrptr* q) {
+  *q = pop_or_heap(arr_garb);  // a heap record is cleared: sizearr.size 0
+}
+
+void newsparse(sparseptr* p) {
+  sparseptr r = pop_or_heap(spargarb);
+  r->modmode = modularmode;
+  *p = r;
+}
+
+void newcol(colptr* q) {
+  colptr r = pop_or_heap(colgarb);
+  r->f = nullptr;
+  *q = r;
+}
+
+void newcond(condexptr* p) { *p = pop_or_heap(condhead); }
+
+void newform(formptr* p) { *p = pop_or_heap(formhead); }
+
+void newfix(fixptr* p) {
+  fixptr r = pop_or_heap(fixgarb);
+  r->special = zzero;
+  *p = r;
+}
+
+void free_pt(polypt* p) {
+  polypt r = *p;
+  if (r == nullptr) return;
+  push(pt_garb, r);
+  free_poly(&r->p);
+  free_poly(&r->alt);
+  free_poly(&r->roots);
+  free_poly(&r->multdata);
+  while (r->gcd_data != nullptr) {
+    imptr nx = r->gcd_data->imag;
+    free_imag(&r->gcd_data);
+    r->gcd_data = nx;
+  }
+  r->aux_num = 0;
+  *p = nullptr;
+}
+
+void freename(nameptr p) {
+  if (p == nullptr) return;
+  nameptr last = p;
+  while (last->next != nullptr) last = last->next;
+  last->next = name_garb;
+  name_garb = p;
+}
+
+void free_form(formptr* p) {
+  formptr f = *p;
+  if (f == nullptr) return;
+  if (f->cptr != nullptr) free_cond(&f->cptr);
+  push(formhead, f);
+}
+
+void free_cond(condexptr* p) {
+  condexptr c = *p;
+  if (c == nullptr) return;
+  if (c->cond != nullptr) freename(c->cond);
+  if (c->expr != nullptr) freename(c->expr);
+  c->cond = nullptr;
+  c->expr = nullptr;
+  if (c->form1 != nullptr) free_form(&c->form1);
+  if (c->form2 != nullptr) free_form(&c->form2);
+  push(condhead, c);
+}
+
+void free_fix_list(fixptr first, fixptr last) {
+  if (first == nullptr) return;
+  last->next = fixgarb;
+  fixgarb = first;
+}
+
+// ---- Accounting --------------------------------------------------------------
+
+long list_length(numptr p) {
+  long n = 0;
+  for (; p != nullptr; p = p->next) ++n;
+  return n;
+}
+
+long list_length(imptr p) {
+  long n = 0;
+  for (; p != nullptr; p = p->imag) ++n;
+  return n;
+}
+
+long list_length(poly p) {
+  long n = 0;
+  for (; p != nullptr; p = p->next) ++n;
+  return n;
+}
+
+long list_length(quoly p) {
+  long n = 0;
+  for (; p != nullptr; p = p->next) ++n;
+  return n;
+}
+
+node_census live_nodes() {
+  node_census c{};
+#ifdef TAVRIN_POOL_BYPASS
+  c.limbs = bypass_limbs;
+  c.numbers = heap_numbers;
+  c.polys = bypass_polys;
+  c.quolys = bypass_quolys;
+  c.colms = bypass_colms;
+#else
+  auto used = [](const stash* s) { return s ? static_cast<long>(s->slugs_used) : 0L; };
+  long colms = 0;
+  for (colm_ptr q = colm_garb; q != nullptr; q = q->next) ++colms;
+  c.limbs = used(numstash) - list_length(numhead);
+  c.numbers = heap_numbers - list_length(imhead);
+  c.polys = used(polystash) - list_length(polygarb);
+  c.quolys = used(quolystash) - list_length(quolygarb);
+  c.colms = used(colmstash) - colms;
+#endif
+  return c;
+}
+
+}  // namespace tavrin

@@ -1,0 +1,134 @@
+// Constructors, destructors and free lists of every record (records.h).
+//
+// A constructor pops its type's free list and falls back on a pool (limbs,
+// polynodes, value cells, sparse entries) or the heap only when the list is
+// empty; a destructor pushes the record, and for the value types everything
+// hanging from it, back onto the free lists. Nothing is returned to the
+// operating system. A popped record keeps whatever it held beyond the fields
+// each constructor names, so callers set every other field.
+//
+// All free-list traffic goes through this header. Built with
+// TAVRIN_POOL_BYPASS, every record comes from `new` and goes back with
+// `delete`, so the address sanitizer sees each use of a freed record.
+#pragma once
+
+#include <cstdint>
+
+#include "numbers/records.h"
+#include "numbers/stash/stash.h"
+
+namespace tavrin {
+
+// ---- Free-list heads (read them; change them only through this header) -----
+extern numptr numhead;        // limbs, through `next`
+extern imptr imhead;          // number headers, through `imag`
+extern poly polygarb;         // polynodes, through `next`
+extern quoly quolygarb;       // value cells, through `next`
+extern colm_ptr colm_garb;    // sparse entries
+extern nameptr name_garb;
+extern polypt pt_garb;
+extern arrptr arr_garb;
+extern sparseptr spargarb;
+extern colptr colgarb;
+extern condexptr condhead;
+extern formptr formhead;
+extern fixptr fixgarb;
+
+// ---- Limbs -----------------------------------------------------------------
+// One limb; its fields are whatever they were.
+numptr new_limb();
+// Gives back the limb list head..tail (linked through next) in one splice.
+void free_limb_list(numptr head, numptr tail);
+
+// ---- Number headers --------------------------------------------------------
+// *p := a header with size 0 and nil links (lint and flote are stale).
+void newimag(imptr* p);
+// Frees the number *p (nil does nothing): its limbs go back when it has any
+// and word mode is off (in word mode the limbs stay where they are); the
+// header goes on imhead; *p := nil.
+void free_imag(imptr* p);
+// Gives back x's limbs only (same test as free_imag) and marks x empty
+// (size 0, nil links), so a record that lives on never frees them twice.
+void free_num(imptr x);
+// Gives back x's limbs whatever the mode; size := 0, nil links.
+void special_free(imptr x);
+
+// ---- Polynomial nodes and value cells ---------------------------------------
+// *p := a node; its fields are whatever they were.
+void newpoly(poly* p);
+void newquoly(quoly* q);
+void newcolm(colm_ptr* q);
+// Splices the node list first..last (linked through next) onto polygarb;
+// their coefficients must already be freed or owned elsewhere.
+void free_polynode_list(poly first, poly last);
+// Frees the polynomial *p (nil does nothing): every number by free_imag,
+// every coefficient recursively, each level's list in one splice; *p := nil.
+void free_poly(poly* p);
+// Frees one value cell (not the cells after it along next); *q := nil.
+void free_quoly(quoly* q);
+// Frees a whole chain of value cells along next; *p := nil.
+void purge_list(quoly* p);
+// A list of number-carrying nodes: frees every non-nil ncoef and the nodes.
+void special_free_poly(poly* p);
+// u is a term whose pcoef is a single number node: u becomes that number
+// node (exp and next unchanged) and the inner node is freed.
+void remove_dummy(poly u);
+// Gives the node a fresh header with size 0 as its ncoef (numb untouched).
+void init_poly_node(poly p);
+void init_quoly_node(quoly p);
+
+// ---- Constant shortcuts -----------------------------------------------------
+// Frees *p, then makes *p a single number node holding num, set by mode:
+// floating: flote; word: lint unchanged (not reduced); big: setvalue.
+void poly_set(std::int32_t num, poly* p);
+// Frees *q, then *q := a fresh number cell holding num (setvalue). next is
+// not set.
+void quoly_set(std::int32_t num, quoly* q);
+void fl_quoly_set(long double num, quoly* q);
+
+// ---- Other records ----------------------------------------------------------
+void newname(nameptr* p);  // compiled and space := false
+// Heap records are fully cleared. Sets polycut := poly_cutoff, modls := -1,
+// p, alt, multdata, pwr, roots, gcd_data, next := nil, field := false,
+// aux_num := 0; let, expon and depth are the caller's.
+void newpt(polypt* p);
+// newpt, then copies next, depth, let and expon from *s.
+void newdummy(polypt s, polypt* pp3);
+void newarray(arrptr* q);      // a heap record has sizearr.size 0
+void newsparse(sparseptr* p);  // modmode := modularmode
+void newcol(colptr* q);        // f := nil
+void newcond(condexptr* p);
+void newform(formptr* p);
+void newfix(fixptr* p);        // special := zzero
+
+// Frees the record's p, alt, roots and multdata, its gcd_data numbers,
+// aux_num := 0, puts it on pt_garb and sets *p := nil. pwr is not freed.
+void free_pt(polypt* p);
+// Splices the whole chain from p along next onto name_garb.
+void freename(nameptr p);
+// Frees the form's control statement and puts the form on formhead.
+void free_form(formptr* p);
+// Frees the chains cond and expr, the forms form1 and form2, and the node.
+void free_cond(condexptr* p);
+// Gives an undo-journal list back in one splice.
+void free_fix_list(fixptr first, fixptr last);
+
+// ---- Accounting for tests and reports ----------------------------------------
+// Records handed out and not yet freed, by kind.
+struct node_census {
+  long limbs;
+  long numbers;
+  long polys;
+  long quolys;
+  long colms;
+  bool operator==(const node_census&) const = default;
+};
+node_census live_nodes();
+
+// Length of a list linked through `next` (or `imag` for headers).
+long list_length(numptr p);
+long list_length(imptr p);
+long list_length(poly p);
+long list_length(quoly p);
+
+}  // namespace tavrin

@@ -1,0 +1,299 @@
+#include "numbers/garbage.h"
+
+#include <cmath>
+#include <cstdio>
+#include <utility>
+#include <vector>
+
+#include "numbers/freelists.h"
+#include "toplevel/globals.h"
+
+namespace tavrin {
+
+// ---- Sizes -----------------------------------------------------------------
+
+std::int32_t sizenumber(imptr p) {
+  if (p == nullptr) return 0;
+  std::int32_t s = numbersize;
+  if (!lintmode) s += p->size * numnodesize;
+  return s;
+}
+
+std::int32_t sizepoly(poly p) {
+  std::int32_t s = 0;
+  for (; p != nullptr; p = p->next) {
+    s += polynodesize;
+    s += p->numb ? sizenumber(p->ncoef) : sizepoly(p->pcoef);
+  }
+  return s;
+}
+
+std::int32_t sizequoly(quoly q) {
+  if (q == nullptr) return 0;
+  if (q->numb) return quolysize + sizenumber(q->ncoef);
+  return quolysize + sizepoly(q->numer) + sizepoly(q->denom);
+}
+
+// ---- Free-list sizes --------------------------------------------------------
+
+namespace {
+
+constexpr long no_cap = -1;
+
+// Length of a list, counted up to cap + 1 entries.
+template <class T, class Next>
+long capped_length(T* p, long cap, Next next) {
+  long n = 0;
+  for (; p != nullptr; p = next(p)) {
+    ++n;
+    if (cap != no_cap && n > cap) break;
+  }
+  return n;
+}
+
+long limbs_on_list(long cap) {
+  return capped_length(numhead, cap, [](numptr p) { return p->next; });
+}
+long headers_on_list(long cap) {
+  return capped_length(imhead, cap, [](imptr p) { return p->imag; });
+}
+long polys_on_list(long cap) {
+  return capped_length(polygarb, cap, [](poly p) { return p->next; });
+}
+long quolys_on_list(long cap) {
+  return capped_length(quolygarb, cap, [](quoly p) { return p->next; });
+}
+
+template <class T>
+long simple_length(T* p) {
+  return capped_length(p, no_cap, [](T* q) { return q->next; });
+}
+
+}  // namespace
+
+std::int32_t fast_garbsize() {
+  return static_cast<std::int32_t>(limbs_on_list(60000) * 8 + headers_on_list(100000) * 32 +
+                                   polys_on_list(100000) * 16 + quolys_on_list(30000) * 20);
+}
+
+std::int32_t med_garbsize() {
+  return static_cast<std::int32_t>(limbs_on_list(1000000) * 8 + headers_on_list(1000000) * 32 +
+                                   polys_on_list(1000000) * 16 + quolys_on_list(100000) * 20);
+}
+
+std::uint32_t big_garbsize() {
+  return static_cast<std::uint32_t>(limbs_on_list(1000000) * 8 + headers_on_list(6000000) * 32 +
+                                    polys_on_list(10000000) * 16);
+}
+
+std::uint32_t garbsize() {
+  return static_cast<std::uint32_t>(limbs_on_list(no_cap) * 8 + headers_on_list(no_cap) * 32 +
+                                    polys_on_list(no_cap) * 16 + quolys_on_list(no_cap) * 20);
+}
+
+// ---- The report ---------------------------------------------------------------
+
+void garbage(char x) {
+  const bool list = (x == 'G');
+  long total = 0;
+
+  long n = 0;
+  for (numptr p = numhead; p != nullptr; p = p->next) {
+    ++n;
+    if (list) std::printf("%d\n", p->value);
+  }
+  std::printf("num count: %5d, %d\n", static_cast<int>(n), 8);
+  total += n * 8;
+
+  n = headers_on_list(no_cap);
+  std::printf("im count: %5d, %d\n", static_cast<int>(n), 32);
+  std::fflush(stdout);
+  total += n * 32;
+
+  n = 0;
+  for (arrptr a = arr_garb; a != nullptr; a = a->next) {
+    ++n;
+    if (list) std::printf("%s\n", a->name.name);
+  }
+  if (n != 0) std::printf("array count: %5d, %d\n", static_cast<int>(n), 80);
+  total += n * 80;
+
+  n = 0;
+  for (nameptr a = name_garb; a != nullptr; a = a->next) {
+    ++n;
+    if (list) std::printf("%s\n", a->let.name);
+  }
+  if (n != 0) std::printf("name count: %5d\n", static_cast<int>(n));
+  total += n * 40;
+
+  n = simple_length(fixgarb);
+  if (n != 0) std::printf("fix count: %5d\n", static_cast<int>(n));
+  total += n * 16;
+
+  n = 0;
+  for (poly p = polygarb; p != nullptr; p = p->next) {
+    ++n;
+    if (list) std::printf("%d\n", p->exp);
+  }
+  std::printf("poly count: %5d, %d\n", static_cast<int>(n), 16);
+  total += n * 16;
+
+  n = quolys_on_list(no_cap);
+  std::printf("quoly count: %5d, %d\n", static_cast<int>(n), 20);
+  total += n * 20;
+
+  n = simple_length(spargarb);
+  if (n != 0) std::printf("sparse count: %5d, %d\n", static_cast<int>(n), 2048);
+  total += n * 8197;
+
+  n = simple_length(colm_garb);
+  if (n != 0) std::printf("colm count: %5d\n", static_cast<int>(n));
+  total += n * 12;
+
+  n = simple_length(colgarb);
+  if (n != 0) std::printf("matrix col count: %5d\n", static_cast<int>(n));
+  total += n * 16;
+
+  n = simple_length(pt_garb);
+  if (n != 0) std::printf("poly pointer count: %5d\n", static_cast<int>(n));
+  total += n * 64;
+
+  n = simple_length(formhead);
+  if (n != 0) std::printf("form node count: %5d\n", static_cast<int>(n));
+  total += n * 12;
+
+  n = simple_length(condhead);
+  if (n != 0) std::printf("cond expr count: %5d\n", static_cast<int>(n));
+  total += n * 24;
+
+  const long system = size_data_strucs;
+  std::printf("total garbage: %9d\n", static_cast<int>(total));
+  std::printf("system data size: %9d\n", static_cast<int>(system));
+  std::printf("total size: %9d\n", static_cast<int>(total + system));
+  std::fflush(stdout);
+}
+
+// ---- Sorting the free lists -------------------------------------------------------
+
+namespace {
+
+// Swaps the median of par[i], par[mid], par[j] into par[j].
+void median_to_end(std::uintptr_t* par, std::int32_t i, std::int32_t j) {
+  const std::int32_t mid = i + (j - i) / 2;
+  if (par[mid] < par[i]) std::swap(par[mid], par[i]);
+  if (par[j] < par[i]) std::swap(par[j], par[i]);
+  if (par[j] < par[mid]) std::swap(par[j], par[mid]);
+  std::swap(par[mid], par[j]);  // the median is now at j
+}
+
+std::int32_t partition_at_end(std::uintptr_t* par, std::int32_t i, std::int32_t j) {
+  const std::uintptr_t pivot = par[j];
+  std::int32_t lo = i;
+  std::int32_t hi = j - 1;
+  for (;;) {
+    while (lo <= hi && par[lo] < pivot) ++lo;
+    while (hi >= lo && par[hi] > pivot) --hi;
+    if (lo >= hi) break;
+    std::swap(par[lo], par[hi]);
+    ++lo;
+    --hi;
+  }
+  std::swap(par[lo], par[j]);
+  return lo;
+}
+
+constexpr std::int32_t sort_capacity = 600000;
+
+std::vector<std::uintptr_t>& sort_area() {
+  static std::vector<std::uintptr_t> area;
+  return area;
+}
+
+// Sorts the first entries of a list linked through `link` by address.
+template <class T, class Link>
+void sort_list(T*& head, Link link) {
+  std::vector<std::uintptr_t>& par = sort_area();
+  par.clear();
+  T* rest = head;
+  while (rest != nullptr && static_cast<std::int32_t>(par.size()) < sort_capacity) {
+    par.push_back(reinterpret_cast<std::uintptr_t>(rest));
+    rest = link(rest);
+  }
+  if (par.size() < 2) return;
+  quiksort(par.data(), 0, static_cast<std::int32_t>(par.size()) - 1);
+  for (std::size_t k = 0; k + 1 < par.size(); ++k)
+    link(reinterpret_cast<T*>(par[k])) = reinterpret_cast<T*>(par[k + 1]);
+  link(reinterpret_cast<T*>(par.back())) = rest;
+  head = reinterpret_cast<T*>(par.front());
+}
+
+}  // namespace
+
+void parttion(std::uintptr_t* par, std::int32_t i, std::int32_t j, std::int32_t* r, bool* hit) {
+  const std::uintptr_t before = par[j];
+  median_to_end(par, i, j);
+  const std::uintptr_t pivot = par[j];
+  *r = partition_at_end(par, i, j);
+  *hit = (pivot != before) || (*r != j);
+}
+
+void quiksort(std::uintptr_t* par, std::int32_t i, std::int32_t j) {
+  while (j - i >= 1) {
+    if (j - i == 1) {
+      if (par[j] < par[i]) std::swap(par[i], par[j]);
+      return;
+    }
+    median_to_end(par, i, j);
+    const std::int32_t r = partition_at_end(par, i, j);
+    // Recurse into the smaller side, loop on the larger: depth stays logarithmic.
+    if (r - i < j - r) {
+      quiksort(par, i, r - 1);
+      i = r + 1;
+    } else {
+      quiksort(par, r + 1, j);
+      j = r - 1;
+    }
+  }
+}
+
+void clean_up_poly() {
+  sort_list(polygarb, [](poly p) -> poly& { return p->next; });
+}
+
+void clean_up_quoly() {
+  sort_list(quolygarb, [](quoly p) -> quoly& { return p->next; });
+}
+
+void clean_up_imp() {
+  sort_list(imhead, [](imptr p) -> imptr& { return p->imag; });
+}
+
+void clean_up_colm() {
+  sort_list(colm_garb, [](colm_ptr p) -> colm_ptr& { return p->next; });
+}
+
+// ---- Floating-point clean-up ---------------------------------------------------------
+
+void purge_fl(poly* q, bool* nilled) {
+  *nilled = true;
+  poly* cell = q;
+  while (*cell != nullptr) {
+    poly node = *cell;
+    bool gone;
+    if (node->numb) {
+      gone = std::fabs(static_cast<double>(node->ncoef->flote)) < 1e-8;
+      if (gone) free_imag(&node->ncoef);
+    } else {
+      purge_fl(&node->pcoef, &gone);
+    }
+    if (gone) {
+      *cell = node->next;
+      free_polynode_list(node, node);
+    } else {
+      *nilled = false;
+      cell = &node->next;
+    }
+  }
+}
+
+}  // namespace tavrin

@@ -1,0 +1,195 @@
+// The records that every value of Tavrin is built from.
+//
+// Widths are fixed: the arithmetic on these fields is 32-bit (and 16-bit where
+// noted) whatever the host, so every `long` of the design is std::int32_t.
+//
+// number: an arbitrary-size integer held three ways at once; which one is
+//   meaningful is chosen by the global mode flags (see bigint.h):
+//   - big integer: limbs `head`..`tail`, base 2^28, most significant first,
+//     every limb carrying the sign of the number, |limb| < 2^28, no leading
+//     zero limb (zero is one limb 0), `size` = number of limbs;
+//   - word mode: `lint` (a residue 0 <= lint < modulus in modular mode);
+//   - floating mode: `flote`.
+//   `size` 0 means the header holds no limbs. `imag` only links free headers.
+// polynode: a node of a recursive sparse polynomial (see poly/ for the
+//   invariants): a term (`exp`, `pcoef`) or a number leaf (`numb`, `ncoef`).
+// quolynode: the language's value: a number (`numb`, `ncoef`) or a rational
+//   function `numer` / `denom` (denom nil meaning 1).
+//
+// Every record has a constructor new... and a free list (freelists.h); no
+// other code touches the free lists.
+#pragma once
+
+#include <cstdint>
+
+namespace tavrin {
+
+using Boolean = bool;
+
+// A token: a text of at most 10 characters with its terminating zero, and
+// the cached hash bucket of the name (-1 for a plain token).
+using nametype = char[11];
+struct tokentipe {
+  nametype name;
+  std::int16_t address;
+};
+
+enum classtype : std::int32_t { zzero = 0, one = 1, two = 2, three = 3 };
+
+struct numnode {
+  std::int32_t value;  // one limb, |value| < 2^28, sign of its number
+  numnode* next;       // next less significant limb; nil after the tail
+};
+using numptr = numnode*;
+using numptrptr = numnode**;
+
+struct number {
+  numnode* head;       // most significant limb
+  numnode* tail;       // least significant limb
+  std::int32_t lint;   // value in word mode
+  long double flote;   // value in floating mode
+  number* imag;        // list link only (free headers, gcd_data lists)
+  std::int16_t size;   // number of limbs; 0 = no limbs
+};
+using imptr = number*;
+using imptrptr = number**;
+
+struct polynode {
+  std::int32_t exp;
+  polynode* next;
+  Boolean numb;          // set: a number leaf (ncoef); clear: a term (pcoef)
+  union {
+    number* ncoef;
+    polynode* pcoef;
+  };
+};
+using poly = polynode*;
+
+struct quolynode {
+  quolynode* next;
+  Boolean numb;          // set: a number (ncoef); clear: numer / denom
+  union {
+    struct {
+      number* ncoef;
+      Boolean arr_arg;   // the cell stands for an array argument
+    };
+    struct {
+      polynode* numer;
+      polynode* denom;   // nil means 1
+      Boolean rat;       // numerator and denominator are integer constants
+    };
+  };
+};
+using quoly = quolynode*;
+using quolyptr = quolynode**;
+
+// One adjoined variable; the list `polynames` runs from the top variable down.
+struct polydata {
+  tokentipe let;
+  std::int32_t polycut;
+  std::int32_t expon;
+  std::int32_t modls;
+  poly p;           // relation when modded out (a leaf c means t^expon = c)
+  poly alt;
+  poly multdata;
+  poly pwr;
+  poly roots;
+  Boolean field;
+  std::int16_t depth;
+  std::int16_t aux_num;
+  number* gcd_data;  // numbers chained through `imag`
+  polydata* next;
+};
+using polypt = polydata*;
+
+struct quolynode;
+struct comnode;  // a compiled statement list (language subsystem)
+struct condnode;
+
+struct namenode {
+  tokentipe let;
+  namenode* nother;  // next reference bound to the same table entry
+  quolyptr qp;       // the value cell
+  namenode* next;    // next node of the chain
+  Boolean compiled;  // bound to table entries
+  Boolean space;
+  classtype tipe;    // one: plain name; two: element skipped to "]"; three: subscripts evaluated
+};
+using nameptr = namenode*;
+
+struct colnode {
+  std::int32_t coord;  // column number
+  quoly val;
+  colnode* next;
+};
+using colm_ptr = colnode*;
+using colm_ptrptr = colnode**;
+
+// One frame of 2048 row heads of a sparse matrix.
+constexpr int sparse_frame_rows = 2048;
+struct rowarray {
+  colnode* indx[sparse_frame_rows];
+  Boolean modmode;  // the entries are modular residues
+  Boolean notdone;
+  rowarray* next;
+};
+using sparseptr = rowarray*;
+
+struct arrnode {
+  tokentipe name;
+  std::int32_t start, stop;  // range of its cells in the array store
+  number sizearr;            // entry count, held inside the node
+  std::int32_t rows;
+  sparseptr spar;            // frames of a sparse array, nil when dense
+  Boolean linear;            // declared with one subscript
+  arrnode* next;             // hash-chain link
+  arrnode* father;           // parent of a sub-array
+  std::int32_t time;         // creation stamp
+};
+using arrptr = arrnode*;
+
+struct col_pair {
+  std::int32_t i, j;
+  quoly f;
+  col_pair* next;
+};
+using colptr = col_pair*;
+
+struct formnode;
+using formptr = formnode*;
+using comptr = comnode*;
+
+struct condnode {
+  nameptr cond;    // token chain of the condition
+  Boolean aloop;   // a loop
+  formptr form1;   // then-part or loop body
+  formptr form2;   // else-part
+  nameptr expr;    // token chain of an expression
+  condnode* next;
+};
+using condexptr = condnode*;
+
+struct formnode {
+  condexptr cptr;  // control statement or nil
+  comptr comms;    // list of plain statements
+  formnode* next;
+};
+
+// One entry of the undo journal of temporary modular images.  `prev` is the
+// changed cell: a poly cell (special zzero) or a value cell (one .. three).
+struct fixdata {
+  void* prev;
+  poly node;          // the value to put back
+  classtype special;  // the kind of undo
+  fixdata* next;
+};
+using fixptr = fixdata*;
+
+struct sparse_fixdata {
+  colm_ptrptr prev;   // the colnode link that was changed
+  colm_ptr node;      // the value to put back
+  sparse_fixdata* next;
+};
+using sparse_fixer = sparse_fixdata*;
+
+}  // namespace tavrin

@@ -1,0 +1,24 @@
+// Placeholders for rational-function operations that have not been written
+// yet. Each reports an internal error (with a nested command level) and
+// leaves its results untouched. Every one of them is replaced by the real
+// operation.
+#include "quoly/quoly.h"
+#include "toplevel/errors.h"
+
+namespace tavrin {
+
+void poly_mod_invert(poly, quolyptr, polypt) { tavrin_error("poly_mod_invert not available", true); }
+
+void check_quoly(quolyptr, bool) { tavrin_error("check_quoly not available", true); }
+
+void mod_out_poly(poly*, poly*, std::int32_t, std::int32_t, polypt) {
+  tavrin_error("mod_out_poly not available", true);
+}
+
+void quoly_reciprocal(quolyptr) { tavrin_error("quoly_reciprocal not available", true); }
+
+void spec_quoly_mult(quoly, quoly, quolyptr, polypt) {
+  tavrin_error("spec_quoly_mult not available", true);
+}
+
+}  // namespace tavrin

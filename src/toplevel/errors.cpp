@@ -1,0 +1,195 @@
+#include "toplevel/errors.h"
+
+#include <cstdio>
+#include <cstring>
+
+#include "toplevel/globals.h"
+#include "toplevel/jumps.h"
+
+namespace tavrin {
+
+char erp[erp_slots][erp_width] = {};
+
+namespace {
+
+void leave_at_once() {}
+
+// The end marker of stored text (the two bytes 0xC2 0xA5) is shown as ";".
+const char* shown_name(const tokentipe* bad) {
+  if (bad == nullptr) return blank.name;
+  if (std::strcmp(bad->name, "\xC2\xA5") == 0) return ";";
+  return bad->name;
+}
+
+// Opens a nested command level on top of the computation under way and
+// returns when the user leaves it.
+void open_command_level() {
+  levelcount += 1;
+  if (levelcount > 9) {
+    levelcount -= 1;
+    std::printf("*** Highest legal command level is 9.\n");
+    error(0, &token);
+    return;
+  }
+  struct LevelExit {
+    ~LevelExit() {
+      if (levelcount > 1) levelcount -= 1;
+    }
+  } exit_level;
+  run_command_level();
+}
+
+[[noreturn]] void unwind_to_top_level() {
+  statcount = 0;
+  levelcount = 1;
+  mod_is_changed = 0;
+  std::fflush(stdout);
+  token.name[0] = '\0';
+  token.address = -1;
+  throw TopLevelJump{};
+}
+
+}  // namespace
+
+command_level_runner run_command_level = leave_at_once;
+
+void out_err_mess(std::int32_t x) {
+  if (x == 17)
+    std::printf("After &, legal symbols are: v,f,F,r,R,d,D,C,B,I,X,L,K,c,W,@,_s,_t,_G\n");
+  if (x > 0 && x < erp_slots && erp[x][0] != '\0') {
+    // A stored message keeps its own line end when it was shorter than a slot.
+    std::printf("%s", erp[x]);
+    const std::size_t len = std::strlen(erp[x]);
+    if (erp[x][len - 1] != '\n') std::printf("\n");
+  } else {
+    std::printf("Error number %d.\n", x);
+  }
+}
+
+void warning(std::int32_t x, const tokentipe* bad) {
+  std::printf("\n *** Warning.\n");
+  switch (x) {
+    case 1: std::printf(" Specified factor for Det is unusable. Will ignore it.\n"); break;
+    case 2: std::printf(" Specified degree is unreasonable. Will ignore it.\n"); break;
+    case 3: std::printf(" Power is of use only over ground rings Z or Z/p.\n"); break;
+    case 4:
+      std::printf(" With even power, |power| must be 2^k, and modulus mod 4 must equal 3.\n");
+      break;
+    case 5: std::printf(" With odd power, gcd(|power|, modulus-1) must be 1.\n"); break;
+    case 19:
+      std::printf(" *** Undefined variable: %s.  will use 0\n", shown_name(bad));
+      break;
+    case 22:
+      std::printf(" *** Trying to divide by 0, in variable: %s.  will set quotient to 0\n",
+                  shown_name(bad));
+      break;
+    case 90: std::printf(" *** Can't do Det\n"); break;
+    default:
+      std::printf(" *** Can't do %s\n", shown_name(bad));
+      out_err_mess(x);
+      break;
+  }
+  std::printf("\n");
+}
+
+void error(std::int32_t x, const tokentipe* bad) {
+  const bool push = errorpush && (statcount >= 1 || levelcount >= 2);
+  warn_cnt = 0;
+  if (x >= 0) {
+    original_depth = 1;
+    alg_c_count = 0;
+    dumpitt_length = 0;
+    dumpitt_level = 0;
+  }
+  if (extra_line) std::printf("\n");
+  if (x == 0) {
+    std::printf("*** Panic stop.\n");
+    if (levelcount == 1 && statcount == 0)
+      std::printf("    You were already at the lowest level.\n");
+  } else if (x < 0) {
+    std::printf("*** New command level.\n");
+  } else {
+    if (levelcount >= 2 && (x == 19 || x == 22)) {
+      warning(x, bad);
+      return;
+    }
+    std::printf("*** Inappropriate symbol: %s\n", shown_name(bad));
+    out_err_mess(x);
+  }
+  std::fflush(stdout);
+  if (x < 0 || (x > 0 && push)) {
+    open_command_level();
+    return;
+  }
+  unwind_to_top_level();
+}
+
+void tavrin_error(const char* mess, bool push) {
+  std::printf("*** Tavrin error. %s\n", mess);
+  std::fflush(stdout);
+  if (push) error(-1, &blank);
+}
+
+void tavrintt_error(const char* mess, bool push) { tavrin_error(mess, push); }
+
+void tavrinerror(const char* mess) {
+  std::printf("*** Tavrin error. %s", mess);
+  std::fflush(stdout);
+}
+
+void memory_exhausted() {
+  std::printf("\n*** Warning.  You are out of heap space.  Abort this computation.\n");
+  unwind_to_top_level();
+}
+
+void dumpitt(const char* messge, std::int32_t n, bool newline, bool multin, bool colon) {
+  if (dumpitt_level < 2) {
+    suppressor = 1;
+  } else if (multin) {
+    suppressor = static_cast<std::int32_t>(static_cast<std::uint32_t>(suppressor) *
+                                           static_cast<std::uint32_t>(n));
+    if (suppressor > 1000) return;
+  }
+  if (dumpitt_level > dispcutoff) return;
+  if (newline) {
+    std::printf("\n");
+    for (int k = 0; k < 2 * dumpitt_level; ++k) std::printf(" ");
+    dumpitt_length = static_cast<std::int16_t>(2 * dumpitt_level);
+  }
+  if (n >= 0) {
+    std::printf("%s%d", messge, n);
+    std::int32_t length = dumpitt_length;
+    if (std::strcmp(messge, " ") != 0) {
+      std::printf(colon ? ": " : ". ");
+      length += 2;
+    }
+    int h = 0;
+    for (std::uint32_t v = static_cast<std::uint32_t>(n); v > 1; v >>= 1) ++h;
+    length += static_cast<std::int32_t>(std::strlen(messge)) + 1 +
+              static_cast<std::int32_t>(0.3 * h + 0.5);
+    dumpitt_length = static_cast<std::int16_t>(length);
+    if (dumpitt_length > dispcutoff + 2) {
+      std::printf("\n");
+      for (int k = 0; k < dumpitt_level; ++k) std::printf(" ");
+      dumpitt_length = dumpitt_level;
+    }
+  }
+  std::fflush(stdout);
+}
+
+void decr_dumpitt(std::int32_t n, bool newline, bool multin) {
+  dumpitt_level = static_cast<std::int16_t>(dumpitt_level - 1);
+  if (2 * dumpitt_level < 73 && verbose && newline && suppressor <= 1000) {
+    int k = 2 * dumpitt_level;
+    if (k >= dispcutoff - 3) k = dispcutoff - 12;
+    std::printf("\n");
+    for (int j = 0; j < k; ++j) std::printf(" ");
+    dumpitt_length = static_cast<std::int16_t>(2 * dumpitt_level);
+  }
+  if (multin) {
+    suppressor /= (n == 0 ? 1 : n);
+    if (suppressor < 1) suppressor = 1;
+  }
+}
+
+}  // namespace tavrin

@@ -1,0 +1,61 @@
+// Error reporting, internal-error messages, nested command levels and the
+// progress trace.
+//
+// error(code, token) is the one way to report a user error. It prints the
+// report and then either unwinds to the top-level loop (throws TopLevelJump)
+// or opens a nested command level and, when the user leaves that level,
+// returns to its caller, which goes on with the substitute values its
+// contract states.
+#pragma once
+
+#include <cstdint>
+
+#include "numbers/records.h"
+
+namespace tavrin {
+
+// Reports user error `x` with the offending token `bad` (nil: the blank
+// token). Special codes: 0 panic stop, -1 open a nested command level.
+// Returns only when a nested level it opened is left, or for codes 19 and 22
+// inside a nested level (they are only warnings there).
+// reads: errorpush, statcount, levelcount, extra_line; resets warn_cnt and
+// the progress trace.
+void error(std::int32_t x, const tokentipe* bad);
+
+// Prints message `x` of the message table with its line end (for 17 the
+// line of legal symbols first).
+void out_err_mess(std::int32_t x);
+
+// Prints a warning: a line end, " *** Warning.", the text of code `x`.
+void warning(std::int32_t x, const tokentipe* bad);
+
+// Internal error: "*** Tavrin error. " mess and a line end, flushed; with
+// push, a nested command level is opened (error(-1)) and the call returns
+// when the user leaves it.
+void tavrin_error(const char* mess, bool push);
+void tavrintt_error(const char* mess, bool push);
+
+// "*** Tavrin error. " followed by mess, flushed; always returns.
+void tavrinerror(const char* mess);
+
+// Ends the computation after the pools have reported an exhausted heap:
+// prints the out-of-heap warning and unwinds to the top level.
+[[noreturn]] void memory_exhausted();
+
+// Progress lines of long computations (see the trace globals in globals.h).
+void dumpitt(const char* messge, std::int32_t n, bool newline, bool multin, bool colon);
+void decr_dumpitt(std::int32_t n, bool newline, bool multin);
+
+// The body of a nested command level: reads and runs statements until the
+// user leaves the level. The command loop installs the real one; until then
+// (and in tests) the level returns at once, as if left immediately.
+using command_level_runner = void (*)();
+extern command_level_runner run_command_level;
+
+// Message table: slot x holds the text of error code x (1 .. 377), filled
+// from the data file of messages at start; empty slots print the code.
+constexpr int erp_slots = 378;
+constexpr int erp_width = 66;
+extern char erp[erp_slots][erp_width];
+
+}  // namespace tavrin

@@ -1,0 +1,98 @@
+#include "toplevel/globals.h"
+
+#include "numbers/bigint.h"
+#include "toplevel/mode_guard.h"
+
+namespace tavrin {
+
+bool flotemode = false;
+bool lintmode = false;
+bool modularmode = false;
+bool finf = false;
+std::int32_t modulus = -1;
+bool smallmodulus = false;
+std::int32_t half_modulus = 0;
+std::int32_t two28_mod = 0;
+bool mod_is_prime = false;
+std::int16_t mod_is_changed = 0;
+bool laurent = false;
+
+polypt polynames = nullptr;
+polypt pseudo_polynames = nullptr;
+std::int32_t number_polys = 0;
+char polyvar[max_polys][11] = {};
+std::int16_t field_depth = 0;
+bool modout_above_field = false;
+
+std::int32_t poly_cutoff = 20;
+std::int32_t div_poly_cutoff = 6;
+std::int32_t fast_gcd_size = 25000;
+std::int32_t fast_mult_cut = 10;
+std::int32_t multcut = 16;
+std::int32_t sqcut = 16;
+bool pos_mod = true;
+bool try_rat = false;
+bool alt_form_display = true;
+bool verbose = false;
+bool windy = false;
+std::int32_t warn_cnt = 0;
+bool command_int = true;
+bool danger_ok = false;
+std::int32_t alg_c_count = 0;
+std::int32_t original_depth = 1;
+std::int32_t depthnum = 2;
+std::int32_t massnum = 3;
+std::int32_t deglist[151] = {};
+bool extra_line = true;
+std::int16_t dispcutoff = 76;
+
+bool errorpush = false;
+std::int32_t levelcount = 1;
+std::int32_t statcount = 0;
+std::int16_t dumpitt_level = 0;
+std::int16_t dumpitt_length = 0;
+std::int32_t suppressor = 1;
+
+tokentipe token = {"", -1};
+tokentipe blank = {" ", -1};
+tokentipe quotsign = {"/", -1};
+tokentipe factsign = {"!", -1};
+tokentipe semicolon = {";", -1};
+
+number number_1 = {};
+number number_m1 = {};
+number tens_base = {};
+number num_2_14 = {};
+std::int32_t ones[32] = {};
+double two_thirty1 = 2147483647.0;
+double random_ext2 = 1.0;
+
+std::int32_t numbersize = 32;
+std::int32_t numnodesize = 8;
+std::int32_t polynodesize = 16;
+std::int32_t quolysize = 20;
+std::int32_t size_data_strucs = 0;
+std::int32_t initial_memory = 0;
+
+namespace {
+
+void set_constant(number& x, std::int32_t v) {
+  BigModeGuard big;
+  setvalue(v, &x);
+  x.lint = v;
+  x.flote = v;
+  x.imag = nullptr;
+}
+
+}  // namespace
+
+void init_number_constants() {
+  set_constant(number_1, 1);
+  set_constant(number_m1, -1);
+  set_constant(tens_base, 100000000);
+  set_constant(num_2_14, 16384);
+  for (int k = 0; k < 32; ++k)
+    ones[k] = static_cast<std::int32_t>((std::uint32_t{1} << k) - 1u);
+}
+
+}  // namespace tavrin
