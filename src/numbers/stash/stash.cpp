@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <new>
+#include <vector>
 
 #include "toplevel/errors.h"
 
@@ -157,10 +158,13 @@ int* get_small(int number) {
   constexpr int chunk_ints = static_cast<int>(stash_block_bytes / sizeof(int));
   static int* chunk = nullptr;
   static int left = 0;
+  // Abandoned chunks stay owned for the life of the process.
+  static std::vector<int*>* all_chunks = new std::vector<int*>;
   if (number <= 0 || number > chunk_ints) return nullptr;
   if (chunk == nullptr || left < number) {
     int* fresh = new (std::nothrow) int[chunk_ints];
     if (fresh == nullptr) return nullptr;
+    all_chunks->push_back(fresh);
     chunk = fresh;
     left = chunk_ints;
   }

@@ -1,0 +1,429 @@
+// Constructors, destructors and free lists of the records.
+#include "numbers/freelists.h"
+
+#include <gtest/gtest.h>
+
+#include <random>
+#include <set>
+#include <vector>
+
+#include "numbers/bigint.h"
+#include "numbers/garbage.h"
+#include "support/bigref.h"
+#include "support/node_accounting.h"
+#include "toplevel/globals.h"
+#include "toplevel/mode_guard.h"
+
+namespace tavrin::test {
+namespace {
+
+// A number leaf holding v.
+poly leaf(std::int32_t v) {
+  poly p = nullptr;
+  poly_set(v, &p);
+  return p;
+}
+
+// The term c * t^e with a number coefficient, followed by `next`.
+poly term(std::int32_t e, poly coef, poly next = nullptr) {
+  poly t;
+  newpoly(&t);
+  t->exp = e;
+  t->numb = false;
+  t->pcoef = coef;
+  t->next = next;
+  return t;
+}
+
+TEST(Numbers, FreeImagInWordModeKeepsTheLimbs) {
+  NodeBalance balance;
+  imptr x = from_ref(BigRef::from_decimal("123456789012345678901234567890"));
+  numptr head = x->head;
+  numptr tail = x->tail;
+  const std::vector<std::int32_t> limbs = limbs_of(x);
+  {
+    ArithModeGuard g;
+    lintmode = true;
+    free_imag(&x);
+  }
+  EXPECT_EQ(x, nullptr);
+  // The limbs were not given back: they are still intact and ours to free.
+  std::vector<std::int32_t> still;
+  for (numptr p = head; p != nullptr; p = p->next) still.push_back(p->value);
+  EXPECT_EQ(still, limbs);
+  free_limb_list(head, tail);
+}
+
+TEST(Numbers, FreeNumLeavesTheHeaderEmpty) {
+  NodeBalance balance;
+  imptr x = from_ref(BigRef::from_decimal("-98765432109876543210"));
+  free_num(x);
+  EXPECT_EQ(x->size, 0);
+  // A later assignment into the same header must not give the old limbs back twice.
+  setvalue(5, x);
+  EXPECT_EQ(to_ref(x), BigRef(5));
+  free_imag(&x);
+}
+
+TEST(Numbers, NewImagIsEmptyEvenWhenRecycled) {
+  imptr x = from_ref(BigRef::from_decimal("1234567890123456789"));
+  imptr y = nullptr;
+  free_imag(&x);
+  newimag(&y);
+  EXPECT_EQ(y->size, 0);
+  EXPECT_EQ(y->head, nullptr);
+  EXPECT_EQ(y->tail, nullptr);
+  setvalue(3, y);
+  EXPECT_EQ(to_ref(y), BigRef(3));
+  free_imag(&y);
+}
+
+TEST(Numbers, SpecialFreeWhateverTheMode) {
+  NodeBalance balance;
+  imptr x = from_ref(BigRef::from_decimal("555555555555555555555"));
+  {
+    ArithModeGuard g;
+    lintmode = modularmode = true;
+    special_free(x);
+    EXPECT_EQ(x->size, 0);
+    free_imag(&x);
+  }
+}
+
+TEST(Polys, PolySetByMode) {
+  NodeBalance balance;
+  poly p = nullptr;
+  poly_set(-5, &p);
+  ASSERT_NE(p, nullptr);
+  EXPECT_TRUE(p->numb);
+  EXPECT_EQ(p->exp, 0);
+  EXPECT_EQ(p->next, nullptr);
+  EXPECT_EQ(to_ref(p->ncoef), BigRef(-5));
+  free_poly(&p);
+  EXPECT_EQ(p, nullptr);
+  {
+    ArithModeGuard g;
+    lintmode = modularmode = true;
+    ScopedValue<std::int32_t> m(modulus, 7);
+    poly_set(-5, &p);
+    EXPECT_EQ(p->ncoef->lint, -5) << "word mode stores the word unreduced";
+    free_poly(&p);
+  }
+  {
+    ArithModeGuard g;
+    flotemode = true;
+    poly_set(9, &p);
+    EXPECT_EQ(p->ncoef->flote, 9.0L);
+    free_poly(&p);
+  }
+  // poly_set frees the old value first.
+  p = term(2, leaf(3), leaf(1));
+  poly_set(4, &p);
+  EXPECT_EQ(to_ref(p->ncoef), BigRef(4));
+  free_poly(&p);
+}
+
+TEST(Polys, FreePolyGivesBackEveryLevel) {
+  NodeBalance balance;
+  // (3y + 1) x^2 + 7 y^4 x + 2
+  poly p = term(2, term(1, leaf(3), leaf(1)), term(1, term(4, leaf(7)), leaf(2)));
+  EXPECT_GT(live_nodes().polys, 0);
+  free_poly(&p);
+  EXPECT_EQ(p, nullptr);
+  poly none = nullptr;
+  free_poly(&none);
+}
+
+TEST(Polys, RemoveDummy) {
+  NodeBalance balance;
+  poly t = term(0, leaf(11), nullptr);
+  remove_dummy(t);
+  EXPECT_TRUE(t->numb);
+  EXPECT_EQ(to_ref(t->ncoef), BigRef(11));
+  free_poly(&t);
+}
+
+TEST(Polys, SpecialFreePoly) {
+  NodeBalance balance;
+  poly a = leaf(1);
+  a->next = leaf(2);
+  a->next->next = leaf(3);
+  free_imag(&a->next->ncoef);  // a nil number in the list is allowed
+  special_free_poly(&a);
+  EXPECT_EQ(a, nullptr);
+}
+
+TEST(Quolys, FreeQuolyFreesOneCellOnly) {
+  NodeBalance balance;
+  quoly a = nullptr, b = nullptr;
+  quoly_set(1, &a);
+  quoly_set(2, &b);
+  a->next = b;
+  free_quoly(&a);
+  EXPECT_EQ(a, nullptr);
+  EXPECT_EQ(to_ref(b->ncoef), BigRef(2));
+  free_quoly(&b);
+}
+
+TEST(Quolys, QuolySetOnAQuotient) {
+  NodeBalance balance;
+  quoly q;
+  newquoly(&q);
+  q->numb = false;
+  q->numer = term(1, leaf(2), leaf(1));
+  q->denom = term(3, leaf(5));
+  q->rat = false;
+  quoly before = q;
+  quoly_set(7, &q);
+  EXPECT_TRUE(q->numb);
+  EXPECT_EQ(to_ref(q->ncoef), BigRef(7));
+#ifndef TAVRIN_POOL_BYPASS
+  EXPECT_EQ(q, before) << "the freed cell is normally the one that comes back";
+#endif
+  (void)before;
+  fl_quoly_set(2.5L, &q);
+  EXPECT_EQ(q->ncoef->flote, 2.5L);
+  purge_list(&q);
+  EXPECT_EQ(q, nullptr);
+}
+
+TEST(Quolys, PurgeListFreesTheChain) {
+  NodeBalance balance;
+  quoly head = nullptr;
+  for (int k = 0; k < 5; ++k) {
+    quoly c = nullptr;
+    quoly_set(k, &c);
+    c->next = head;
+    head = c;
+  }
+  purge_list(&head);
+  EXPECT_EQ(head, nullptr);
+}
+
+TEST(Records, PolydataConstructors) {
+  ScopedValue<std::int32_t> cut(poly_cutoff, 33);
+  polypt a = nullptr;
+  newpt(&a);
+  EXPECT_EQ(a->polycut, 33);
+  EXPECT_EQ(a->modls, -1);
+  EXPECT_EQ(a->p, nullptr);
+  EXPECT_EQ(a->gcd_data, nullptr);
+  EXPECT_EQ(a->next, nullptr);
+  EXPECT_FALSE(a->field);
+  EXPECT_EQ(a->aux_num, 0);
+  a->depth = 3;
+  a->expon = 5;
+  a->let = tokentipe{"t", -1};
+  polypt below = nullptr;
+  newpt(&below);
+  a->next = below;
+  polypt d = nullptr;
+  newdummy(a, &d);
+  EXPECT_EQ(d->next, below);
+  EXPECT_EQ(d->depth, 3);
+  EXPECT_EQ(d->expon, 5);
+  EXPECT_STREQ(d->let.name, "t");
+  EXPECT_EQ(d->p, nullptr);
+
+  NodeBalance balance;
+  a->p = leaf(2);
+  a->alt = term(1, leaf(1), leaf(2));
+  a->pwr = nullptr;
+  imptr g1 = from_ref(BigRef(7));
+  imptr g2 = from_ref(BigRef::from_decimal("123456789012345"));
+  g1->imag = g2;
+  a->gcd_data = g1;
+  a->aux_num = 2;
+  polypt keep = a;
+  free_pt(&a);
+  EXPECT_EQ(a, nullptr);
+  EXPECT_EQ(keep->p, nullptr);
+  EXPECT_EQ(keep->alt, nullptr);
+  EXPECT_EQ(keep->gcd_data, nullptr);
+  EXPECT_EQ(keep->aux_num, 0);
+  EXPECT_EQ(pt_garb, keep);
+  free_pt(&d);
+  free_pt(&below);
+}
+
+// Sets a free list aside for a test; the destructor hangs it back behind
+// whatever the test left on the list, so no record is lost.
+template <class T>
+class ListAside {
+ public:
+  explicit ListAside(T*& head) : head_(head), old_(head) { head_ = nullptr; }
+  ~ListAside() {
+    if (head_ == nullptr) {
+      head_ = old_;
+      return;
+    }
+    T* last = head_;
+    while (last->next != nullptr) last = last->next;
+    last->next = old_;
+  }
+
+ private:
+  T*& head_;
+  T* old_;
+};
+
+TEST(Records, OtherConstructors) {
+  arrptr arr = nullptr;
+  ListAside<arrnode> fresh(arr_garb);
+  newarray(&arr);
+  EXPECT_EQ(arr->sizearr.size, 0) << "a heap record starts with no limbs";
+  arr->sizearr.size = 3;
+  arr->next = arr_garb;
+  arr_garb = arr;
+  arrptr again = nullptr;
+  newarray(&again);
+  EXPECT_EQ(again, arr);
+  EXPECT_EQ(again->sizearr.size, 3) << "a recycled record keeps its old value";
+  again->sizearr.size = 0;
+
+  sparseptr sp = nullptr;
+  {
+    ArithModeGuard g;
+    modularmode = true;
+    newsparse(&sp);
+    EXPECT_TRUE(sp->modmode);
+  }
+  colptr col = nullptr;
+  newcol(&col);
+  EXPECT_EQ(col->f, nullptr);
+  fixptr fx = nullptr;
+  newfix(&fx);
+  EXPECT_EQ(fx->special, zzero);
+  nameptr nm = nullptr;
+  newname(&nm);
+  EXPECT_FALSE(nm->compiled);
+  EXPECT_FALSE(nm->space);
+  // Give everything back.
+  again->next = arr_garb;
+  arr_garb = again;
+  sp->next = spargarb;
+  spargarb = sp;
+  col->next = colgarb;
+  colgarb = col;
+  free_fix_list(fx, fx);
+  nm->next = nullptr;
+  freename(nm);
+}
+
+TEST(Records, NameChainsAndForms) {
+  ListAside<namenode> names(name_garb);
+  ListAside<formnode> forms(formhead);
+  ListAside<condnode> conds(condhead);
+  nameptr a = nullptr, b = nullptr, c = nullptr;
+  newname(&a);
+  newname(&b);
+  newname(&c);
+  a->next = b;
+  b->next = nullptr;
+  c->next = nullptr;
+  freename(a);
+  EXPECT_EQ(name_garb, a);
+  condexptr cond = nullptr;
+  newcond(&cond);
+  cond->cond = c;
+  cond->expr = nullptr;
+  formptr body = nullptr;
+  newform(&body);
+  body->cptr = nullptr;
+  cond->form1 = body;
+  cond->form2 = nullptr;
+  formptr outer = nullptr;
+  newform(&outer);
+  outer->cptr = cond;
+  free_form(&outer);
+  EXPECT_EQ(formhead, outer);
+  EXPECT_EQ(condhead, cond);
+  EXPECT_EQ(name_garb, c);
+  EXPECT_EQ(outer->next, body) << "the body went on the list first";
+}
+
+TEST(FreeLists, MixedTrafficNeverHandsOutARecordTwice) {
+  NodeBalance balance;
+  std::mt19937_64 rng(test_seed());
+  std::vector<poly> polys;
+  std::vector<quoly> quolys;
+  std::vector<imptr> nums;
+  std::set<void*> live;
+  for (int round = 0; round < test_iterations(20000); ++round) {
+    const unsigned what = static_cast<unsigned>(rng() % 6);
+    if (what == 0) {
+      poly p = nullptr;
+      newpoly(&p);
+      p->numb = true;
+      p->next = nullptr;
+      newimag(&p->ncoef);
+      setvalue(static_cast<std::int32_t>(rng()), p->ncoef);
+      ASSERT_TRUE(live.insert(p).second);
+      ASSERT_TRUE(live.insert(p->ncoef).second);
+      polys.push_back(p);
+    } else if (what == 1) {
+      quoly q = nullptr;
+      quoly_set(static_cast<std::int32_t>(rng() % 1000), &q);
+      ASSERT_TRUE(live.insert(q).second);
+      ASSERT_TRUE(live.insert(q->ncoef).second);
+      quolys.push_back(q);
+    } else if (what == 2) {
+      imptr x = from_ref(random_big(rng, 8));
+      ASSERT_TRUE(live.insert(x).second);
+      nums.push_back(x);
+    } else if (what == 3 && !polys.empty()) {
+      poly p = polys.back();
+      polys.pop_back();
+      live.erase(p);
+      live.erase(p->ncoef);
+      free_poly(&p);
+    } else if (what == 4 && !quolys.empty()) {
+      quoly q = quolys.back();
+      quolys.pop_back();
+      live.erase(q);
+      live.erase(q->ncoef);
+      free_quoly(&q);
+    } else if (what == 5 && !nums.empty()) {
+      imptr x = nums.back();
+      nums.pop_back();
+      live.erase(x);
+      free_imag(&x);
+    }
+  }
+  for (poly p : polys) free_poly(&p);
+  for (quoly q : quolys) free_quoly(&q);
+  for (imptr x : nums) free_imag(&x);
+}
+
+TEST(PurgeFl, DropsNegligibleParts) {
+  NodeBalance balance;
+  ArithModeGuard g;
+  flotemode = true;
+  // 1e-9 x + 2
+  poly p = term(1, leaf(0), leaf(2));
+  p->pcoef->ncoef->flote = 1e-9L;
+  p->next->ncoef->flote = 2.0L;
+  bool nilled = true;
+  purge_fl(&p, &nilled);
+  EXPECT_FALSE(nilled);
+  ASSERT_NE(p, nullptr);
+  EXPECT_TRUE(p->numb);
+  EXPECT_EQ(p->ncoef->flote, 2.0L);
+  EXPECT_EQ(p->next, nullptr);
+  flotemode = false;
+  free_poly(&p);
+  flotemode = true;
+  // 1e-9 x
+  poly q = term(1, leaf(0));
+  q->pcoef->ncoef->flote = 1e-9L;
+  purge_fl(&q, &nilled);
+  EXPECT_TRUE(nilled);
+  EXPECT_EQ(q, nullptr);
+  poly empty = nullptr;
+  nilled = false;
+  purge_fl(&empty, &nilled);
+  EXPECT_TRUE(nilled);
+}
+
+}  // namespace
+}  // namespace tavrin::test
