@@ -126,7 +126,8 @@ TEST(FastMult, SizesAroundTheCutoff) {
   // 17x34, 16x16 and lopsided pairs use rows under the default cut-off.
   const int pairs[][2] = {{16, 16}, {16, 17}, {17, 16}, {17, 17}, {17, 33}, {33, 17},
                           {17, 34}, {34, 17}, {18, 35}, {20, 40}, {40, 20}, {21, 41},
-                          {32, 32}, {33, 33}, {64, 65}, {100, 199}, {199, 100}, {200, 200}};
+                          {32, 32}, {33, 33}, {64, 65}, {100, 199}, {199, 100}, {200, 200},
+                          {300, 260}};  // more rows than fit between two carry passes
   for (const auto& pr : pairs) {
     for (int rep = 0; rep < test_iterations(4); ++rep) {
       check_product(random_big_exact(rng, pr[0]), random_big_exact(rng, pr[1]));
