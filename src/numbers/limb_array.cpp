@@ -51,6 +51,34 @@ void carry_through(std::uint64_t* acc, std::int32_t n) {
   }
 }
 
+// p[0 .. n) -= x[0 .. nx) + y[0 .. ny) in one pass (nx, ny <= n and the
+// result is not negative); returns the normalised length.
+std::int32_t subtract_both(digit* p, std::int32_t n, const digit* x, std::int32_t nx,
+                           const digit* y, std::int32_t ny) {
+  if (nx > ny) {
+    std::swap(x, y);
+    std::swap(nx, ny);
+  }
+  std::int64_t c = 0;  // a borrow: -2, -1 or 0
+  std::int32_t i = 0;
+  for (; i < nx; ++i) {
+    const std::int64_t t = c + p[i] - x[i] - y[i];
+    p[i] = static_cast<digit>(t & digit_mask);
+    c = t >> limb_bits;
+  }
+  for (; i < ny; ++i) {
+    const std::int64_t t = c + p[i] - y[i];
+    p[i] = static_cast<digit>(t & digit_mask);
+    c = t >> limb_bits;
+  }
+  for (; c != 0 && i < n; ++i) {
+    const std::int64_t t = c + p[i];
+    p[i] = static_cast<digit>(t & digit_mask);
+    c = t >> limb_bits;
+  }
+  return normalised_length(p, n);
+}
+
 // r[0 .. rn) += p[0 .. pn), the carry running up through r (it ends inside).
 void add_into(digit* r, std::int32_t rn, const digit* p, std::int32_t pn) {
   digit c = 0;
@@ -97,9 +125,9 @@ void split_product(digit* r, const digit* a, std::int32_t na, const digit* b, st
   const std::int32_t n1 = mag_add(s1, ahi, nah, a, la);
   const std::int32_t n2 = mag_add(s2, bhi, nbh, b, lb);
   split_product(p3, s1, n1, s2, n2, cut, depth + 1);
-  std::int32_t n3 = normalised_length(p3, n1 + n2);
-  n3 = mag_sub_inplace(p3, n3, r + 2 * k, normalised_length(r + 2 * k, nah + nbh));
-  n3 = mag_sub_inplace(p3, n3, r, normalised_length(r, 2 * k));
+  const std::int32_t n3 = subtract_both(p3, normalised_length(p3, n1 + n2), r + 2 * k,
+                                         normalised_length(r + 2 * k, nah + nbh), r,
+                                         normalised_length(r, 2 * k));
   add_into(r + k, na + nb - k, p3, n3);
 }
 
@@ -127,26 +155,24 @@ digit subtract_divisor(digit* w, const digit* d, std::int32_t nd) {
 // The window w[0 .. nd] := w - qh d, then qh corrected until
 // 0 <= w < d; returns the corrected digit.
 digit subtract_and_correct(digit* w, const digit* d, std::int32_t nd, digit qh) {
-  std::uint64_t carry = 0;
-  digit borrow = 0;
+  // One signed carry: t stays above -2^57, and t >> 28 rounds down.
+  std::int64_t c = 0;
   for (std::int32_t i = 0; i < nd; ++i) {
-    const std::uint64_t p = static_cast<std::uint64_t>(qh) * d[i] + carry;
-    carry = p >> limb_bits;
-    const digit t = w[i] - static_cast<digit>(p & digit_mask) - borrow;
-    borrow = t >> 31;
-    w[i] = t & digit_mask;
+    const std::int64_t t =
+        c + w[i] - static_cast<std::int64_t>(static_cast<std::uint64_t>(qh) * d[i]);
+    w[i] = static_cast<digit>(t & digit_mask);
+    c = t >> limb_bits;
   }
-  std::int64_t top = static_cast<std::int64_t>(w[nd]) - static_cast<std::int64_t>(carry) -
-                     static_cast<std::int64_t>(borrow);
+  std::int64_t top = w[nd] + c;
   while (top < 0) {  // the estimate was too large: add d back
     --qh;
-    digit c = 0;
+    digit up = 0;
     for (std::int32_t i = 0; i < nd; ++i) {
-      const digit s = w[i] + d[i] + c;
+      const digit s = w[i] + d[i] + up;
       w[i] = s & digit_mask;
-      c = s >> limb_bits;
+      up = s >> limb_bits;
     }
-    top += c;
+    top += up;
   }
   w[nd] = static_cast<digit>(top);
   while (window_at_least(w, d, nd)) {  // too small: take d off again
@@ -305,21 +331,42 @@ void mag_mul_rows(digit* r, const digit* a, std::int32_t na, const digit* b, std
     return;
   }
   // The rows are summed in 64-bit columns without carrying; a carry pass
-  // every rows_between_carries rows keeps the columns from overflowing.
+  // whenever rows_between_carries more rows could overflow them. Four rows
+  // go in together, so that a column takes four products with one load and
+  // one store (na <= nb, so a group of four has nb >= 4).
   const std::int32_t nr = na + nb;
   std::vector<std::uint64_t>& store = row_accumulators();
   if (store.size() < static_cast<std::size_t>(nr)) store.resize(static_cast<std::size_t>(nr));
   std::uint64_t* acc = store.data();
   std::fill(acc, acc + nr, std::uint64_t{0});
   std::int32_t pending = 0;
-  for (std::int32_t i = 0; i < na; ++i) {
-    const std::uint64_t ai = a[i];
-    std::uint64_t* col = acc + i;
-    for (std::int32_t j = 0; j < nb; ++j) col[j] += ai * b[j];
-    if (++pending == rows_between_carries) {
+  std::int32_t i = 0;
+  for (; i + 3 < na; i += 4) {
+    if (pending + 4 > rows_between_carries) {
       carry_through(acc, nr);
       pending = 0;
     }
+    const std::uint64_t a0 = a[i];
+    const std::uint64_t a1 = a[i + 1];
+    const std::uint64_t a2 = a[i + 2];
+    const std::uint64_t a3 = a[i + 3];
+    std::uint64_t* col = acc + i;
+    col[0] += a0 * b[0];
+    col[1] += a0 * b[1] + a1 * b[0];
+    col[2] += a0 * b[2] + a1 * b[1] + a2 * b[0];
+    for (std::int32_t j = 3; j < nb; ++j)
+      col[j] += a0 * b[j] + a1 * b[j - 1] + a2 * b[j - 2] + a3 * b[j - 3];
+    col[nb] += a1 * b[nb - 1] + a2 * b[nb - 2] + a3 * b[nb - 3];
+    col[nb + 1] += a2 * b[nb - 1] + a3 * b[nb - 2];
+    col[nb + 2] += a3 * b[nb - 1];
+    pending += 4;
+  }
+  // At most 252 rows are pending here, and at most 3 rows are left.
+  static_assert(rows_between_carries / 4 * 4 + 3 <= rows_between_carries);
+  for (; i < na; ++i) {
+    const std::uint64_t ai = a[i];
+    std::uint64_t* col = acc + i;
+    for (std::int32_t j = 0; j < nb; ++j) col[j] += ai * b[j];
   }
   std::uint64_t c = 0;
   for (std::int32_t t = 0; t < nr; ++t) {

@@ -160,8 +160,8 @@ TEST(FastMult, RandomAgainstReference) {
 TEST(FastMult, AllOnesLimbs) {
   NodeBalance balance;
   // (B^k - 1)(B^j - 1): every limb at its largest, the worst case for carries.
-  for (int k : {17, 30, 64, 150}) {
-    for (int j : {k - 1, k, k + 5}) {
+  for (int k : {17, 30, 64, 150, 300}) {
+    for (int j : {k - 1, k * 7 / 8, k + 5}) {
       const BigRef a = BigRef::pow2(static_cast<unsigned>(28 * k)) - BigRef(1);
       const BigRef b = BigRef::pow2(static_cast<unsigned>(28 * j)) - BigRef(1);
       check_product(a, -b);

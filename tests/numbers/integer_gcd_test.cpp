@@ -277,7 +277,7 @@ TEST(ExtGcd, FibonacciNumbers) {
 TEST(ExtGcd, FirstSteps) {
   NodeBalance balance;
   std::mt19937_64 rng(test_seed() + 34);
-  for (int i = 0; i < test_iterations(150); ++i) {
+  for (int i = 0; i < test_iterations(100); ++i) {
     // Same length and top limb (u below v: the first step subtracts u from
     // v), close tops (u - v first), and far apart tops.
     const BigRef low1 = random_big_exact(rng, 6).abs();
@@ -306,7 +306,7 @@ TEST(ExtGcd, PlantedCommonFactors) {
     // operands drop it and divide.
     const int glimbs = 1 + static_cast<int>(rng() % 20);
     const BigRef c = random_big_exact(rng, glimbs);
-    check_extgcd(random_big(rng, 15) * c, random_big(rng, 15) * c);
+    if (i % 2 == 0) check_extgcd(random_big(rng, 12) * c, random_big(rng, 12) * c);
     BigRef a, b;
     const int limbs = 2 + static_cast<int>(rng() % 50);
     coprime_pair(rng, limbs, 1 + static_cast<int>(rng() % static_cast<unsigned>(limbs)), a, b);
