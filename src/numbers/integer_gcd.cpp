@@ -39,7 +39,9 @@ void copy_into(mag& to, const mag& from) {
 }
 
 // x := x with its factors 2 taken out.
-void make_odd(mag& x) { x.n = detail::mag_shift_right(x.d, x.n, detail::mag_trailing_zeros(x.d, x.n)); }
+void make_odd(mag& x) {
+  x.n = detail::mag_shift_right(x.d, x.n, detail::mag_trailing_zeros(x.d, x.n));
+}
 
 // r := a - b for a >= b.
 void difference(mag& r, const mag& a, const mag& b) {
@@ -74,7 +76,9 @@ limb_list one_limb(std::int32_t v) {
   return detail::build_limbs(&d, 1, v < 0 ? -1 : 1);
 }
 
-limb_list abs_copy(imptr x) { return detail::copy_limbs(x->head, x->size, detail::sign_of_number(x)); }
+limb_list abs_copy(imptr x) {
+  return detail::copy_limbs(x->head, x->size, detail::sign_of_number(x));
+}
 
 // ---- binary_gcd -----------------------------------------------------------------
 
@@ -180,7 +184,9 @@ using cofactor = std::vector<digit>;
 
 std::int32_t length(const cofactor& c) { return static_cast<std::int32_t>(c.size()); }
 
-void normalise(cofactor& c) { c.resize(static_cast<std::size_t>(detail::normalised_length(c.data(), length(c)))); }
+void normalise(cofactor& c) {
+  c.resize(static_cast<std::size_t>(detail::normalised_length(c.data(), length(c))));
+}
 
 cofactor from_digits(const digit* d, std::int32_t n) {
   return cofactor(d, d + n);

@@ -291,7 +291,8 @@ TEST(SimpDivide, OneDigitWindows) {
     BigRef d = random_big(rng, 10).abs();
     if (d.is_zero()) d = BigRef(1);
     // window = digit * d + r with a digit below B and r below d.
-    const BigRef digit = BigRef(static_cast<std::int64_t>(i % 4 == 0 ? 268435455 : rng() % 268435456));
+    const BigRef digit =
+        BigRef(static_cast<std::int64_t>(i % 4 == 0 ? 268435455 : rng() % 268435456));
     const BigRef r = i % 5 == 0 ? d - BigRef(1) : random_big(rng, 10).abs() % d;
     const BigRef w = digit * d + r;
     SCOPED_TRACE("w = " + w.to_decimal() + ", d = " + d.to_decimal());

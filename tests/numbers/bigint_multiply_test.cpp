@@ -154,7 +154,8 @@ TEST(FastMult, LowHalvesWithZeroLimbs) {
 TEST(FastMult, RandomAgainstReference) {
   NodeBalance balance;
   std::mt19937_64 rng(test_seed() + 14);
-  for (int i = 0; i < test_iterations(300); ++i) check_product(random_big(rng, 200), random_big(rng, 200));
+  for (int i = 0; i < test_iterations(300); ++i)
+    check_product(random_big(rng, 200), random_big(rng, 200));
 }
 
 TEST(FastMult, AllOnesLimbs) {
