@@ -1,0 +1,133 @@
+// Timings of big-integer products, long division and GCDs, so that later
+// changes to the kernels can be compared. Sizes are in limbs of 28 bits.
+#include <benchmark/benchmark.h>
+
+#include <cstdint>
+#include <random>
+
+#include "numbers/bigint.h"
+#include "numbers/bigint_divide.h"
+#include "numbers/bigint_multiply.h"
+#include "numbers/freelists.h"
+#include "numbers/integer_gcd.h"
+#include "toplevel/startup.h"
+
+namespace {
+
+using namespace tavrin;
+
+// A positive number of exactly `limbs` random limbs.
+imptr random_number(std::mt19937_64& rng, std::int64_t limbs) {
+  imptr x;
+  newimag(&x);
+  special_set(static_cast<std::int32_t>(1 + rng() % (limb_base - 1)), x);
+  fillout(x, static_cast<std::int32_t>(limbs - 1));
+  for (numptr p = x->head->next; p != nullptr; p = p->next)
+    p->value = static_cast<std::int32_t>(rng() % limb_base);
+  return x;
+}
+
+void BM_fast_mult(benchmark::State& state) {
+  std::mt19937_64 rng(1);
+  imptr a = random_number(rng, state.range(0));
+  imptr b = random_number(rng, state.range(0));
+  imptr ans;
+  newimag(&ans);
+  for (auto _ : state) {
+    fast_mult(a, b, ans);
+    benchmark::DoNotOptimize(ans->head);
+  }
+  free_imag(&a);
+  free_imag(&b);
+  free_imag(&ans);
+}
+BENCHMARK(BM_fast_mult)->Arg(10)->Arg(100)->Arg(1000)->Arg(10000);
+
+void BM_multiply_rows(benchmark::State& state) {
+  std::mt19937_64 rng(2);
+  imptr a = random_number(rng, state.range(0));
+  imptr b = random_number(rng, state.range(0));
+  imptr ans;
+  newimag(&ans);
+  for (auto _ : state) {
+    multiply(a, b, ans);
+    benchmark::DoNotOptimize(ans->head);
+  }
+  free_imag(&a);
+  free_imag(&b);
+  free_imag(&ans);
+}
+BENCHMARK(BM_multiply_rows)->Arg(10)->Arg(100)->Arg(1000)->Arg(10000);
+
+// A dividend of 2n limbs by a divisor of n limbs.
+void BM_divide(benchmark::State& state) {
+  std::mt19937_64 rng(3);
+  imptr n = random_number(rng, 2 * state.range(0));
+  imptr d = random_number(rng, state.range(0));
+  imptr q;
+  imptr r;
+  newimag(&q);
+  newimag(&r);
+  for (auto _ : state) {
+    divide(n, d, q, r);
+    benchmark::DoNotOptimize(r->head);
+  }
+  free_imag(&n);
+  free_imag(&d);
+  free_imag(&q);
+  free_imag(&r);
+}
+BENCHMARK(BM_divide)->Arg(100)->Arg(1000);
+
+// Two random operands of n limbs (a small GCD, a long Euclidean sequence).
+void BM_binary_gcd(benchmark::State& state) {
+  std::mt19937_64 rng(4);
+  imptr a = random_number(rng, state.range(0));
+  imptr b = random_number(rng, state.range(0));
+  imptr g;
+  newimag(&g);
+  for (auto _ : state) {
+    binary_gcd(a, b, g);
+    benchmark::DoNotOptimize(g->head);
+  }
+  free_imag(&a);
+  free_imag(&b);
+  free_imag(&g);
+}
+BENCHMARK(BM_binary_gcd)->Arg(2)->Arg(10)->Arg(100);
+
+void BM_extgcd(benchmark::State& state) {
+  std::mt19937_64 rng(5);
+  imptr c = random_number(rng, state.range(0) / 2 + 1);
+  imptr a = random_number(rng, state.range(0) / 2 + 1);
+  imptr b = random_number(rng, state.range(0) / 2 + 1);
+  fast_mult(a, c, a);
+  fast_mult(b, c, b);
+  imptr g;
+  newimag(&g);
+  for (auto _ : state) {
+    number qn{};
+    number qm{};
+    bool gcd1 = false;
+    extgcd(a, b, g, &qn, &qm, &gcd1);
+    if (!gcd1) {
+      special_free(&qn);
+      special_free(&qm);
+    }
+  }
+  free_imag(&a);
+  free_imag(&b);
+  free_imag(&c);
+  free_imag(&g);
+}
+BENCHMARK(BM_extgcd)->Arg(2)->Arg(10)->Arg(100);
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  tavrin::open_pools();
+  benchmark::Initialize(&argc, argv);
+  benchmark::RunSpecifiedBenchmarks();
+  benchmark::Shutdown();
+  return 0;
+}
