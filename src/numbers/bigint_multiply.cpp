@@ -1,0 +1,84 @@
+// Products of big integers: one limb, rows, and Karatsuba's recursion, all
+// on contiguous magnitude arrays.
+#include "numbers/bigint_multiply.h"
+
+#include <cstdint>
+#include <limits>
+
+#include "numbers/bigint.h"
+#include "numbers/bigint_impl.h"
+#include "numbers/freelists.h"
+#include "numbers/limb_array_impl.h"
+#include "toplevel/globals.h"
+
+namespace tavrin {
+
+using detail::digit;
+using detail::limb_list;
+
+namespace {
+
+// The operand and result arrays of the last product, kept for the next one.
+detail::digit_buffer first_operand, second_operand, product_digits;
+
+// Gives ans the finished product r; its old limbs go back first unless word
+// mode is on (a number's limbs are not its own in word mode).
+void install_product(imptr ans, const limb_list& r) {
+  if (ans->size >= 1 && !lintmode) free_limb_list(ans->head, ans->tail);
+  ans->head = r.head;
+  ans->tail = r.tail;
+  ans->size = static_cast<std::int16_t>(r.size);
+}
+
+// ans := n * m; rows only when cut is the largest int32.
+void product(imptr n, imptr m, imptr ans, std::int32_t cut) {
+  const std::int32_t sign = detail::sign_of_number(n) * detail::sign_of_number(m);
+  const std::int32_t a = n->size;
+  const std::int32_t b = m->size;
+  if (a == 1 && b == 1) {  // one or two limbs, every value of the product's sign
+    const std::int64_t p = static_cast<std::int64_t>(n->head->value) * m->head->value;
+    const digit both[2] = {
+        static_cast<digit>((p < 0 ? -p : p) & detail::digit_mask),
+        static_cast<digit>((p < 0 ? -p : p) >> limb_bits)};
+    install_product(ans, detail::build_limbs(both, 2, sign));
+    return;
+  }
+  digit* x = first_operand.get(a);
+  detail::gather(n, x);
+  digit* y = x;
+  if (m != n) {
+    y = second_operand.get(b);
+    detail::gather(m, y);
+  }
+  digit* r = product_digits.get(a + b);
+  if (detail::mag_is_zero(x, a) || detail::mag_is_zero(y, b)) {
+    r[0] = 0;
+    install_product(ans, detail::build_limbs(r, 1, 1));
+    return;
+  }
+  if (cut == std::numeric_limits<std::int32_t>::max()) {
+    detail::mag_mul_rows(r, x, a, y, b);
+  } else {
+    detail::mag_mul(r, x, a, y, b, cut);
+  }
+  install_product(ans, detail::build_limbs(r, a + b, sign));
+}
+
+}  // namespace
+
+void simp_mult(imptr n, imptr ans, std::int32_t m, numptrptr penult) {
+  const std::int32_t a = n->size;
+  digit* x = first_operand.get(a + 1);
+  detail::gather(n, x);
+  const std::int32_t sign = detail::sign_of_number(n) * (m < 0 ? -1 : 1);
+  detail::mag_mul_1(x, x, a, static_cast<digit>(m < 0 ? -m : m));
+  detail::install_limbs(ans, detail::build_limbs(x, a + 1, sign, penult));
+}
+
+void multiply(imptr n, imptr m, imptr ans) {
+  product(n, m, ans, std::numeric_limits<std::int32_t>::max());
+}
+
+void fast_mult(imptr n, imptr m, imptr ans) { product(n, m, ans, multcut); }
+
+}  // namespace tavrin

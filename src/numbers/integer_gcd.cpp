@@ -1,0 +1,517 @@
+// Integer GCDs: words, the binary GCD with division steps, the extended
+// Euclidean algorithm with its quotient list, and GCDs of number values.
+#include "numbers/integer_gcd.h"
+
+#include <algorithm>
+#include <bit>
+#include <cstdint>
+#include <utility>
+#include <vector>
+
+#include "numbers/bigint.h"
+#include "numbers/bigint_divide.h"
+#include "numbers/bigint_impl.h"
+#include "numbers/freelists.h"
+#include "numbers/limb_array_impl.h"
+#include "toplevel/globals.h"
+
+namespace tavrin {
+
+using detail::digit;
+using detail::limb_list;
+
+namespace {
+
+// A magnitude in one of the working buffers: digits d[0 .. n), normalised.
+struct mag {
+  digit* d;
+  std::int32_t n;
+};
+
+bool is_zero(const mag& x) { return detail::mag_is_zero(x.d, x.n); }
+bool is_one(const mag& x) { return detail::mag_is_one(x.d, x.n); }
+int compare(const mag& a, const mag& b) { return detail::mag_compare(a.d, a.n, b.d, b.n); }
+digit top(const mag& x) { return x.d[x.n - 1]; }
+
+void copy_into(mag& to, const mag& from) {
+  std::copy(from.d, from.d + from.n, to.d);
+  to.n = from.n;
+}
+
+// x := x with its factors 2 taken out.
+void make_odd(mag& x) { x.n = detail::mag_shift_right(x.d, x.n, detail::mag_trailing_zeros(x.d, x.n)); }
+
+// r := a - b for a >= b.
+void difference(mag& r, const mag& a, const mag& b) {
+  copy_into(r, a);
+  r.n = detail::mag_sub_inplace(r.d, r.n, b.d, b.n);
+}
+
+// x := x mod y (y non-zero); quotient digits into q when not null.
+void reduce_mod(mag& x, const mag& y, digit* q) {
+  if (x.n < y.n) {
+    if (q != nullptr) q[0] = 0;
+    return;
+  }
+  detail::mag_divmod(x.d, x.n, y.d, y.n, q);
+  x.n = detail::normalised_length(x.d, y.n);
+}
+
+std::uint32_t magnitude(std::int32_t v) {
+  return v < 0 ? 0u - static_cast<std::uint32_t>(v) : static_cast<std::uint32_t>(v);
+}
+
+// Gives x the list r without giving back what x held (the output records of
+// extgcd whose limbs may be shared with an operand).
+void put_fresh(imptr x, const limb_list& r) {
+  x->head = r.head;
+  x->tail = r.tail;
+  x->size = static_cast<std::int16_t>(r.size);
+}
+
+limb_list one_limb(std::int32_t v) {
+  const digit d = magnitude(v);
+  return detail::build_limbs(&d, 1, v < 0 ? -1 : 1);
+}
+
+limb_list abs_copy(imptr x) { return detail::copy_limbs(x->head, x->size, detail::sign_of_number(x)); }
+
+// ---- binary_gcd -----------------------------------------------------------------
+
+detail::digit_buffer gcd_first, gcd_second, gcd_third;
+
+// The odd part of gcd(n1, m1) for odd non-zero n1, m1 (the working values,
+// used up); the result is one of the three buffers.
+mag odd_gcd(mag n1, mag m1, mag t) {
+  // t := |n1 - m1|
+  if (compare(n1, m1) >= 0) {
+    difference(t, n1, m1);
+  } else {
+    difference(t, m1, n1);
+  }
+  while (!is_zero(t)) {
+    make_odd(t);
+    if (is_one(t)) return t;
+
+    // A reduction of the pair: t replaces the larger, and m1 >= n1.
+    if (compare(n1, m1) >= 0) {
+      std::swap(n1, t);
+    } else {
+      std::swap(m1, t);
+    }
+    if (compare(m1, n1) < 0) std::swap(m1, n1);
+    // Close in size: one subtraction first.
+    if (m1.n == n1.n && 2 * static_cast<std::uint64_t>(top(n1)) > top(m1)) {
+      difference(t, m1, n1);
+      if (is_zero(t)) return n1;
+      make_odd(t);
+      if (is_one(t)) return t;
+      std::swap(m1, n1);  // m1 := n1, n1 := t
+      std::swap(n1, t);
+    }
+    // The remainder step: t := m1 mod n1.
+    copy_into(t, m1);
+    reduce_mod(t, n1, nullptr);
+    if (is_zero(t)) return n1;
+    if (n1.n == 1) {
+      t.d[0] = static_cast<digit>(smallgcd(static_cast<std::int32_t>(n1.d[0]),
+                                           static_cast<std::int32_t>(t.d[0])));
+      return t;
+    }
+    make_odd(t);
+    std::swap(m1, t);  // m1 := t
+    difference(t, n1, m1);
+    make_odd(t);
+    if (is_one(t)) return t;
+
+    if (n1.n == 1 && m1.n == 1) {
+      t.d[0] = static_cast<digit>(smallgcd(static_cast<std::int32_t>(n1.d[0]),
+                                           static_cast<std::int32_t>(m1.d[0])));
+      t.n = 1;
+      return t;
+    }
+    std::swap(n1, t);  // n1 := t
+    if (compare(m1, n1) > 0) std::swap(n1, m1);
+    difference(t, n1, m1);
+  }
+  return n1;
+}
+
+// ---- extgcd -----------------------------------------------------------------------
+
+// The Euclidean quotients of one extgcd, oldest first: the digits of entry i
+// are digits[entries[i].first ..] and its kind says how the step began:
+// 0 a plain division, 1 after v := u - v, 2 after v := v - u.
+struct quotient_entry {
+  std::int32_t first;
+  std::int32_t length;
+  int kind;
+};
+
+struct quotient_list {
+  std::vector<digit> digits;
+  std::vector<quotient_entry> entries;
+  void clear() {
+    digits.clear();
+    entries.clear();
+  }
+  // Room for a quotient of up to n digits as the newest entry.
+  digit* open(std::int32_t n, int kind) {
+    const auto first = static_cast<std::int32_t>(digits.size());
+    digits.resize(digits.size() + static_cast<std::size_t>(n));
+    entries.push_back({first, n, kind});
+    return digits.data() + first;
+  }
+  void close_newest() {
+    quotient_entry& e = entries.back();
+    e.length = detail::normalised_length(digits.data() + e.first, e.length);
+  }
+};
+
+quotient_list& recorded_quotients() {
+  static quotient_list q;
+  return q;
+}
+
+detail::digit_buffer ext_first, ext_second, ext_third;
+
+// A cofactor being rebuilt.
+using cofactor = std::vector<digit>;
+
+std::int32_t length(const cofactor& c) { return static_cast<std::int32_t>(c.size()); }
+
+void normalise(cofactor& c) { c.resize(static_cast<std::size_t>(detail::normalised_length(c.data(), length(c)))); }
+
+cofactor from_digits(const digit* d, std::int32_t n) {
+  return cofactor(d, d + n);
+}
+
+// p := q a + b.
+cofactor mul_add(const digit* q, std::int32_t nq, const cofactor& a, const cofactor& b) {
+  cofactor p(static_cast<std::size_t>(nq + length(a) + 1), 0);
+  detail::mag_mul_rows(p.data(), q, nq, a.data(), length(a));
+  p.back() = 0;
+  p.resize(static_cast<std::size_t>(std::max(length(p), length(b) + 1)), 0);
+  detail::mag_add(p.data(), p.data(), length(p) - 1, b.data(), length(b));
+  normalise(p);
+  return p;
+}
+
+// a - b for a >= b.
+cofactor minus(cofactor a, const cofactor& b) {
+  const std::int32_t n = detail::mag_sub_inplace(a.data(), length(a), b.data(), length(b));
+  a.resize(static_cast<std::size_t>(n));
+  return a;
+}
+
+cofactor plus(const cofactor& a, const cofactor& b) {
+  cofactor r(static_cast<std::size_t>(std::max(length(a), length(b)) + 1), 0);
+  const std::int32_t n = detail::mag_add(r.data(), a.data(), length(a), b.data(), length(b));
+  r.resize(static_cast<std::size_t>(n));
+  return r;
+}
+
+// |x| div g exactly, as a magnitude array.
+cofactor exact_quotient(imptr x, const mag& g) {
+  const std::int32_t s = x->size;
+  cofactor u(static_cast<std::size_t>(s + 1), 0);
+  detail::gather(x, u.data());
+  const std::int32_t nu = detail::normalised_length(u.data(), s);
+  if (nu < g.n) return cofactor(1, 0);
+  cofactor q(static_cast<std::size_t>(nu - g.n + 1), 0);
+  detail::mag_divmod(u.data(), nu, g.d, g.n, q.data());
+  normalise(q);
+  return q;
+}
+
+// The state extgcd hands to its finish.
+struct ext_state {
+  imptr n, m, gcd, qn, qm;
+  bool* gcd1;
+  bool swapped;
+  bool do_ext_method;
+};
+
+// The cofactors: record copies when the GCD is 1; otherwise rebuilt from the
+// quotient list (newest first) or, without it, divided out. With
+// `initialize` the newest quotient starts the rebuild; otherwise a and b
+// already hold the last pair divided by the GCD.
+void wrapup(const ext_state& st, const mag& g, bool initialize, cofactor a, cofactor b) {
+  quotient_list& ql = recorded_quotients();
+  if (*st.gcd1) {
+    *st.qn = *st.n;
+    *st.qm = *st.m;
+    ql.clear();
+    return;
+  }
+  if (!st.do_ext_method) {
+    a = exact_quotient(st.n, g);
+    b = exact_quotient(st.m, g);
+  } else {
+    // (a, b) are the cofactors of (u, v); u was m when swapped.
+    auto idx = static_cast<std::int32_t>(ql.entries.size()) - 1;
+    if (initialize) {
+      const quotient_entry& e = ql.entries[static_cast<std::size_t>(idx)];
+      a = from_digits(ql.digits.data() + e.first, e.length);
+      if (e.kind == 1) {
+        b = minus(a, cofactor{1});
+      } else {
+        b = cofactor{1};
+      }
+      --idx;
+    }
+    for (; idx >= 0; --idx) {
+      const quotient_entry& e = ql.entries[static_cast<std::size_t>(idx)];
+      cofactor p = mul_add(ql.digits.data() + e.first, e.length, a, b);
+      if (e.kind == 1) {
+        b = minus(p, a);
+      } else {
+        b = std::move(a);
+      }
+      a = std::move(p);
+    }
+    if (!ql.entries.empty() && ql.entries.front().kind == 2) b = plus(b, a);
+    ql.clear();
+    if (st.swapped) std::swap(a, b);
+  }
+  put_fresh(st.qn, detail::build_limbs(a.data(), length(a), detail::sign_of_number(st.n)));
+  put_fresh(st.qm, detail::build_limbs(b.data(), length(b), detail::sign_of_number(st.m)));
+}
+
+// extgcd with a zero operand.
+void extgcd_with_zero(imptr n, imptr m, imptr gcd, imptr qn, imptr qm, bool* gcd1) {
+  const bool nzero = detail::is_zero_number(n);
+  const bool mzero = detail::is_zero_number(m);
+  if (nzero && mzero) {
+    detail::install_limbs(gcd, one_limb(0));
+    *gcd1 = false;
+    put_fresh(qn, one_limb(0));
+    put_fresh(qm, one_limb(0));
+    return;
+  }
+  imptr other = nzero ? m : n;
+  detail::install_limbs(gcd, abs_copy(other));
+  *gcd1 = other->size == 1 && magnitude(other->head->value) == 1;
+  if (*gcd1) {
+    *qn = *n;
+    *qm = *m;
+    return;
+  }
+  const std::int32_t unit = detail::sign_of_number(other);
+  put_fresh(qn, one_limb(nzero ? 0 : unit));
+  put_fresh(qm, one_limb(nzero ? unit : 0));
+}
+
+}  // namespace
+
+// ---- Words and small helpers ----------------------------------------------------
+
+std::int32_t smallgcd(std::int32_t u, std::int32_t v) {
+  std::uint32_t a = magnitude(u);
+  std::uint32_t b = magnitude(v);
+  if (a == 0 || b == 0) return static_cast<std::int32_t>(a | b);
+  std::int32_t k = 0;
+  while (((a | b) & 1u) == 0) {
+    a >>= 1;
+    b >>= 1;
+    ++k;
+  }
+  while ((a & 1u) == 0) a >>= 1;
+  while ((b & 1u) == 0) b >>= 1;
+  // Both odd and below 2^31 now.
+  for (;;) {
+    std::uint32_t t = a > b ? a - b : b - a;
+    if (t == 0) break;
+    while ((t & 1u) == 0) t >>= 1;
+    if (t == 1) return static_cast<std::int32_t>(1u << k);
+    if (a < b) {
+      b = t;
+    } else {
+      a = t;
+    }
+  }
+  return static_cast<std::int32_t>(a << k);
+}
+
+std::int32_t countup(std::int32_t n) {
+  if (n == 0) return limb_bits;
+  return std::countr_zero(static_cast<std::uint32_t>(n));
+}
+
+bool pos_bigger(imptr n, imptr m) { return fast_bigger(n->head, m->head, n->size, m->size); }
+
+void shift_right(imptr n, std::int32_t m) {
+  const std::int32_t whole = m / limb_bits;
+  if (whole >= n->size) {
+    special_set(0, n);
+    return;
+  }
+  if (whole > 0) {
+    numptr last = n->head;
+    for (std::int32_t k = 1; k < n->size - whole; ++k) last = last->next;
+    free_limb_list(last->next, n->tail);
+    last->next = nullptr;
+    n->tail = last;
+    n->size = static_cast<std::int16_t>(n->size - whole);
+  }
+  gen_shift_right(n, m % limb_bits);
+}
+
+// ---- binary_gcd -----------------------------------------------------------------------
+
+void binary_gcd(imptr n, imptr m, imptr ans) {
+  if (detail::is_zero_number(n) || detail::is_zero_number(m)) {
+    detail::install_limbs(ans, abs_copy(detail::is_zero_number(n) ? m : n));
+    return;
+  }
+  if (n->size == 1 && m->size == 1) {
+    special_set(smallgcd(n->head->value, m->head->value), ans);
+    return;
+  }
+  const std::int32_t cap = std::max(n->size, m->size) + 2;
+  mag n1{gcd_first.get(cap), n->size};
+  mag m1{gcd_second.get(cap), m->size};
+  mag t{gcd_third.get(cap), 1};
+  detail::gather(n, n1.d);
+  detail::gather(m, m1.d);
+  const std::int32_t nk = detail::mag_trailing_zeros(n1.d, n1.n);
+  const std::int32_t mk = detail::mag_trailing_zeros(m1.d, m1.n);
+  n1.n = detail::mag_shift_right(n1.d, n1.n, nk);
+  m1.n = detail::mag_shift_right(m1.d, m1.n, mk);
+  mag g = odd_gcd(n1, m1, t);
+  g.n = detail::mag_shift_left(g.d, g.d, g.n, std::min(nk, mk));
+  detail::install_limbs(ans, detail::build_limbs(g.d, g.n, 1));
+}
+
+// ---- extgcd -------------------------------------------------------------------------------
+
+void extgcd(imptr n, imptr m, imptr gcd, imptr qn, imptr qm, bool* gcd1) {
+  if (detail::is_zero_number(n) || detail::is_zero_number(m)) {
+    extgcd_with_zero(n, m, gcd, qn, qm, gcd1);
+    return;
+  }
+  if (n->size == 1 && m->size == 1) {
+    const std::int32_t g = smallgcd(n->head->value, m->head->value);
+    detail::install_limbs(gcd, one_limb(g));
+    *gcd1 = g == 1;
+    if (*gcd1) {
+      *qn = *n;
+      *qm = *m;
+    } else {
+      put_fresh(qn, one_limb(n->head->value / g));
+      put_fresh(qm, one_limb(m->head->value / g));
+    }
+    return;
+  }
+
+  const std::int32_t cap = std::max(n->size, m->size) + 2;
+  mag x{ext_first.get(cap), n->size};
+  mag y{ext_second.get(cap), m->size};
+  mag r{ext_third.get(cap), 1};
+  detail::gather(n, x.d);
+  detail::gather(m, y.d);
+  // u is the larger by length, then by top limb only.
+  ext_state st{n, m, gcd, qn, qm, gcd1, false, true};
+  st.swapped = y.n > x.n || (y.n == x.n && top(y) > top(x));
+  mag u = st.swapped ? y : x;
+  mag v = st.swapped ? x : y;
+
+  quotient_list& ql = recorded_quotients();
+  ql.clear();
+  const std::int64_t total = n->size + m->size + 2;
+  std::int64_t steps = 0;
+  while (!is_zero(v)) {
+    ++steps;
+    int kind = 0;
+    if (u.n == v.n && 2 * static_cast<std::uint64_t>(top(v)) > top(u)) {
+      const int c = compare(u, v);
+      if (c == 0) {  // u = 1 * v: the GCD is u
+        if (st.do_ext_method) ql.open(1, 0)[0] = 1;
+        break;
+      }
+      if (c < 0) {  // only possible in the first step
+        v.n = detail::mag_sub_inplace(v.d, v.n, u.d, u.n);
+        kind = 2;
+      } else {
+        difference(r, u, v);
+        std::swap(v, r);
+        kind = 1;
+      }
+    }
+    // u := v, v := u mod v, the quotient recorded.
+    digit* q = st.do_ext_method ? ql.open(std::max(u.n - v.n + 1, 1), kind) : nullptr;
+    reduce_mod(u, v, q);
+    if (q != nullptr) ql.close_newest();
+    std::swap(u, v);
+    if (st.do_ext_method) {
+      // Rebuilding the cofactors costs about (c-1)(c div 11); dividing n and
+      // m by a GCD of s limbs about (2T - 4s)s.
+      const std::int64_t s = v.n;
+      if ((steps - 1) * (steps / 11) > (2 * total - 4 * s) * s) {
+        ql.clear();
+        st.do_ext_method = false;
+      }
+    }
+    if (u.n == 1 && !is_zero(v)) {
+      const std::int32_t g = smallgcd(static_cast<std::int32_t>(u.d[0]),
+                                      static_cast<std::int32_t>(v.d[0]));
+      detail::install_limbs(gcd, one_limb(g));
+      *gcd1 = g == 1;
+      const digit gd = static_cast<digit>(g);
+      const mag gm{r.d, 1};
+      r.d[0] = gd;
+      wrapup(st, gm, false, cofactor{u.d[0] / gd}, cofactor{v.d[0] / gd});
+      return;
+    }
+  }
+  detail::install_limbs(gcd, detail::build_limbs(u.d, u.n, 1));
+  *gcd1 = is_one(u);
+  wrapup(st, u, true, cofactor{}, cofactor{});
+}
+
+// ---- Values ---------------------------------------------------------------------------------
+
+void gcdnum(quolyptr n, quolyptr m) {
+  imptr a = (*n)->ncoef;
+  if (flotemode) {
+    a->flote = 1.0L;
+    return;
+  }
+  if (lintmode) {
+    a->lint = 1;
+    return;
+  }
+  imptr b = (*m)->ncoef;
+  if (detail::is_zero_number(a)) {
+    if (detail::sign_of_number(b) < 0)
+      for (numptr p = b->head; p != nullptr; p = p->next) p->value = -p->value;
+    free_quoly(n);
+    *n = *m;
+    *m = nullptr;
+    return;
+  }
+  if (detail::is_zero_number(b)) {
+    if (detail::sign_of_number(a) < 0)
+      for (numptr p = a->head; p != nullptr; p = p->next) p->value = -p->value;
+    return;
+  }
+  binary_gcd(a, b, a);
+}
+
+void gcd(imptr n, imptr m, imptr ans) {
+  number a{};
+  number b{};
+  number r{};
+  detail::install_limbs(&a, abs_copy(n));
+  detail::install_limbs(&b, abs_copy(m));
+  while (!detail::is_zero_number(&b)) {
+    pos_divide_noq(a.head, b.head, b.tail, a.size, b.size, &r);
+    std::swap(a, b);  // a := b, b := the remainder
+    std::swap(b, r);
+  }
+  detail::install_limbs(ans, limb_list{a.head, a.tail, a.size});
+  special_free(&b);
+  special_free(&r);
+}
+
+}  // namespace tavrin

@@ -1,0 +1,423 @@
+// Kernels on magnitude arrays (limb_array_impl.h): sums, differences,
+// shifts, row and Karatsuba products, and schoolbook long division.
+#include <algorithm>
+#include <bit>
+#include <cstdint>
+#include <utility>
+#include <vector>
+
+#include "numbers/freelists.h"
+#include "numbers/limb_array_impl.h"
+
+namespace tavrin::detail {
+
+namespace {
+
+constexpr digit B = static_cast<digit>(limb_base);
+constexpr double Bd = 268435456.0;
+
+// Rows added into the 64-bit accumulators between two carry passes: each
+// row adds less than 2^56 to a column that a carry pass left below 2^28, so
+// 255 rows stay below 2^64 (with room for the final carries).
+constexpr std::int32_t rows_between_carries = 255;
+
+// The deepest Karatsuba level; deeper splits (only reachable with tiny
+// cut-offs) fall back to rows.
+constexpr int max_split_depth = 48;
+
+std::vector<std::uint64_t>& row_accumulators() {
+  static std::vector<std::uint64_t> acc;
+  return acc;
+}
+
+// One scratch buffer per recursion depth, kept between calls: a level only
+// uses its own buffer, so a deeper level growing its buffer never moves a
+// shallower level's data.
+digit* split_scratch(int depth, std::int32_t n) {
+  static std::vector<std::vector<digit>> levels(max_split_depth);
+  std::vector<digit>& v = levels[static_cast<std::size_t>(depth)];
+  if (v.size() < static_cast<std::size_t>(n)) v.resize(static_cast<std::size_t>(n));
+  return v.data();
+}
+
+// Normalises the accumulators acc[0 .. n) to digits below 2^28, pushing the
+// carries upward.
+void carry_through(std::uint64_t* acc, std::int32_t n) {
+  std::uint64_t c = 0;
+  for (std::int32_t t = 0; t < n; ++t) {
+    const std::uint64_t v = acc[t] + c;
+    acc[t] = v & digit_mask;
+    c = v >> limb_bits;
+  }
+}
+
+// r[0 .. rn) += p[0 .. pn), the carry running up through r (it ends inside).
+void add_into(digit* r, std::int32_t rn, const digit* p, std::int32_t pn) {
+  digit c = 0;
+  std::int32_t i = 0;
+  for (; i < pn; ++i) {
+    const digit s = r[i] + p[i] + c;
+    r[i] = s & digit_mask;
+    c = s >> limb_bits;
+  }
+  for (; c != 0 && i < rn; ++i) {
+    const digit s = r[i] + c;
+    r[i] = s & digit_mask;
+    c = s >> limb_bits;
+  }
+}
+
+void split_product(digit* r, const digit* a, std::int32_t na, const digit* b, std::int32_t nb,
+                   std::int32_t cut, int depth) {
+  if (na <= cut || nb <= cut || na >= 2 * nb || nb >= 2 * na || depth >= max_split_depth) {
+    mag_mul_rows(r, a, na, b, nb);
+    return;
+  }
+  // a = ahi B^k + alo, b = bhi B^k + blo; the low parts lose their leading
+  // zero digits (at least one digit stays).
+  const std::int32_t k = std::max(na / 2, nb / 2);
+  const digit* ahi = a + k;
+  const digit* bhi = b + k;
+  const std::int32_t nah = na - k;
+  const std::int32_t nbh = nb - k;
+  const std::int32_t la = normalised_length(a, k);
+  const std::int32_t lb = normalised_length(b, k);
+
+  // P1 = ahi bhi fills r[2k .. na+nb); P2 = alo blo goes to r[0 .. 2k).
+  split_product(r + 2 * k, ahi, nah, bhi, nbh, cut, depth + 1);
+  split_product(r, a, la, b, lb, cut, depth + 1);
+  std::fill(r + la + lb, r + 2 * k, digit{0});
+
+  // P3 = (ahi + alo)(bhi + blo) - P1 - P2, added in at B^k.
+  const std::int32_t s1cap = std::max(nah, la) + 1;
+  const std::int32_t s2cap = std::max(nbh, lb) + 1;
+  digit* s1 = split_scratch(depth, 2 * (s1cap + s2cap));
+  digit* s2 = s1 + s1cap;
+  digit* p3 = s2 + s2cap;
+  const std::int32_t n1 = mag_add(s1, ahi, nah, a, la);
+  const std::int32_t n2 = mag_add(s2, bhi, nbh, b, lb);
+  split_product(p3, s1, n1, s2, n2, cut, depth + 1);
+  std::int32_t n3 = normalised_length(p3, n1 + n2);
+  n3 = mag_sub_inplace(p3, n3, r + 2 * k, normalised_length(r + 2 * k, nah + nbh));
+  n3 = mag_sub_inplace(p3, n3, r, normalised_length(r, 2 * k));
+  add_into(r + k, na + nb - k, p3, n3);
+}
+
+// w[0 .. nd] >= d[0 .. nd) for a window one digit longer than d.
+bool window_at_least(const digit* w, const digit* d, std::int32_t nd) {
+  if (w[nd] != 0) return true;
+  for (std::int32_t i = nd - 1; i >= 0; --i)
+    if (w[i] != d[i]) return w[i] > d[i];
+  return true;
+}
+
+// w[0 .. nd] -= d[0 .. nd); returns the borrow out of the top.
+digit subtract_divisor(digit* w, const digit* d, std::int32_t nd) {
+  digit borrow = 0;
+  for (std::int32_t i = 0; i < nd; ++i) {
+    const digit t = w[i] - d[i] - borrow;  // wraps when negative: top bit set
+    borrow = t >> 31;
+    w[i] = t & digit_mask;
+  }
+  const digit t = w[nd] - borrow;
+  w[nd] = t & digit_mask;
+  return t >> 31;
+}
+
+// The window w[0 .. nd] := w - qh d, then qh corrected until
+// 0 <= w < d; returns the corrected digit.
+digit subtract_and_correct(digit* w, const digit* d, std::int32_t nd, digit qh) {
+  std::uint64_t carry = 0;
+  digit borrow = 0;
+  for (std::int32_t i = 0; i < nd; ++i) {
+    const std::uint64_t p = static_cast<std::uint64_t>(qh) * d[i] + carry;
+    carry = p >> limb_bits;
+    const digit t = w[i] - static_cast<digit>(p & digit_mask) - borrow;
+    borrow = t >> 31;
+    w[i] = t & digit_mask;
+  }
+  std::int64_t top = static_cast<std::int64_t>(w[nd]) - static_cast<std::int64_t>(carry) -
+                     static_cast<std::int64_t>(borrow);
+  while (top < 0) {  // the estimate was too large: add d back
+    --qh;
+    digit c = 0;
+    for (std::int32_t i = 0; i < nd; ++i) {
+      const digit s = w[i] + d[i] + c;
+      w[i] = s & digit_mask;
+      c = s >> limb_bits;
+    }
+    top += c;
+  }
+  w[nd] = static_cast<digit>(top);
+  while (window_at_least(w, d, nd)) {  // too small: take d off again
+    ++qh;
+    subtract_divisor(w, d, nd);
+  }
+  return qh;
+}
+
+digit clamp_estimate(double e) {
+  if (!(e > 0.0)) return 0;
+  if (e >= Bd) return B - 1;
+  return static_cast<digit>(e);
+}
+
+}  // namespace
+
+// ---- Between limb lists and arrays ------------------------------------------------
+
+void gather(numptr head, std::int32_t count, digit* out) {
+  numptr p = head;
+  for (std::int32_t i = count - 1; i >= 0 && p != nullptr; --i, p = p->next) {
+    const std::int32_t v = p->value;
+    out[i] = static_cast<digit>(v < 0 ? -v : v);
+  }
+}
+
+limb_list build_limbs(const digit* a, std::int32_t n, std::int32_t sign, numptr* penult) {
+  n = normalised_length(a, n);
+  limb_list r;
+  numptr before_tail = nullptr;
+  for (std::int32_t i = n - 1; i >= 0; --i) {
+    numptr l = new_limb();
+    l->value = sign * static_cast<std::int32_t>(a[i]);
+    l->next = nullptr;
+    if (r.tail == nullptr) {
+      r.head = l;
+    } else {
+      r.tail->next = l;
+    }
+    before_tail = r.tail;
+    r.tail = l;
+  }
+  r.size = n;
+  if (penult != nullptr) *penult = before_tail;
+  return r;
+}
+
+// ---- Small operations ------------------------------------------------------------------
+
+int mag_compare(const digit* a, std::int32_t na, const digit* b, std::int32_t nb) {
+  if (na != nb) return na < nb ? -1 : 1;
+  for (std::int32_t i = na - 1; i >= 0; --i)
+    if (a[i] != b[i]) return a[i] < b[i] ? -1 : 1;
+  return 0;
+}
+
+std::int32_t mag_add(digit* r, const digit* a, std::int32_t na, const digit* b,
+                     std::int32_t nb) {
+  if (na < nb) {
+    std::swap(a, b);
+    std::swap(na, nb);
+  }
+  digit c = 0;
+  std::int32_t i = 0;
+  for (; i < nb; ++i) {
+    const digit s = a[i] + b[i] + c;
+    r[i] = s & digit_mask;
+    c = s >> limb_bits;
+  }
+  for (; i < na; ++i) {
+    const digit s = a[i] + c;
+    r[i] = s & digit_mask;
+    c = s >> limb_bits;
+  }
+  r[na] = c;
+  return normalised_length(r, na + 1);
+}
+
+std::int32_t mag_sub_inplace(digit* a, std::int32_t na, const digit* b, std::int32_t nb) {
+  digit borrow = 0;
+  std::int32_t i = 0;
+  for (; i < nb; ++i) {
+    const digit t = a[i] - b[i] - borrow;
+    borrow = t >> 31;
+    a[i] = t & digit_mask;
+  }
+  for (; borrow != 0 && i < na; ++i) {
+    const digit t = a[i] - borrow;
+    borrow = t >> 31;
+    a[i] = t & digit_mask;
+  }
+  return normalised_length(a, na);
+}
+
+void mag_mul_1(digit* r, const digit* a, std::int32_t n, digit m) {
+  std::uint64_t c = 0;
+  for (std::int32_t i = 0; i < n; ++i) {
+    const std::uint64_t p = static_cast<std::uint64_t>(a[i]) * m + c;
+    r[i] = static_cast<digit>(p & digit_mask);
+    c = p >> limb_bits;
+  }
+  r[n] = static_cast<digit>(c);
+}
+
+std::int32_t mag_shift_right(digit* a, std::int32_t n, std::int32_t bits) {
+  const std::int32_t w = bits / limb_bits;
+  const std::int32_t s = bits % limb_bits;
+  if (w >= n) {
+    a[0] = 0;
+    return 1;
+  }
+  if (w > 0) {
+    for (std::int32_t i = 0; i < n - w; ++i) a[i] = a[i + w];
+    n -= w;
+  }
+  if (s > 0) {
+    for (std::int32_t i = 0; i + 1 < n; ++i)
+      a[i] = (a[i] >> s) | ((a[i + 1] << (limb_bits - s)) & digit_mask);
+    a[n - 1] >>= s;
+  }
+  return normalised_length(a, n);
+}
+
+std::int32_t mag_shift_left(digit* r, const digit* a, std::int32_t n, std::int32_t bits) {
+  const std::int32_t w = bits / limb_bits;
+  const std::int32_t s = bits % limb_bits;
+  if (s == 0) {
+    for (std::int32_t i = n - 1; i >= 0; --i) r[i + w] = a[i];
+    r[n + w] = 0;
+  } else {
+    r[n + w] = a[n - 1] >> (limb_bits - s);
+    for (std::int32_t i = n - 1; i >= 1; --i)
+      r[i + w] = ((a[i] << s) & digit_mask) | (a[i - 1] >> (limb_bits - s));
+    r[w] = (a[0] << s) & digit_mask;
+  }
+  std::fill(r, r + w, digit{0});
+  return normalised_length(r, n + w + 1);
+}
+
+std::int32_t mag_trailing_zeros(const digit* a, std::int32_t n) {
+  std::int32_t i = 0;
+  while (i < n - 1 && a[i] == 0) ++i;
+  return limb_bits * i + std::countr_zero(a[i]);
+}
+
+// ---- Products ------------------------------------------------------------------------------
+
+void mag_mul_rows(digit* r, const digit* a, std::int32_t na, const digit* b, std::int32_t nb) {
+  if (na > nb) {  // rows run over the shorter operand
+    std::swap(a, b);
+    std::swap(na, nb);
+  }
+  if (na == 1) {
+    mag_mul_1(r, b, nb, a[0]);
+    return;
+  }
+  // The rows are summed in 64-bit columns without carrying; a carry pass
+  // every rows_between_carries rows keeps the columns from overflowing.
+  const std::int32_t nr = na + nb;
+  std::vector<std::uint64_t>& store = row_accumulators();
+  if (store.size() < static_cast<std::size_t>(nr)) store.resize(static_cast<std::size_t>(nr));
+  std::uint64_t* acc = store.data();
+  std::fill(acc, acc + nr, std::uint64_t{0});
+  std::int32_t pending = 0;
+  for (std::int32_t i = 0; i < na; ++i) {
+    const std::uint64_t ai = a[i];
+    std::uint64_t* col = acc + i;
+    for (std::int32_t j = 0; j < nb; ++j) col[j] += ai * b[j];
+    if (++pending == rows_between_carries) {
+      carry_through(acc, nr);
+      pending = 0;
+    }
+  }
+  std::uint64_t c = 0;
+  for (std::int32_t t = 0; t < nr; ++t) {
+    const std::uint64_t v = acc[t] + c;
+    r[t] = static_cast<digit>(v & digit_mask);
+    c = v >> limb_bits;
+  }
+}
+
+void mag_mul(digit* r, const digit* a, std::int32_t na, const digit* b, std::int32_t nb,
+             std::int32_t cut) {
+  // A cut-off below 1 would split one-digit operands for ever.
+  split_product(r, a, na, b, nb, std::max<std::int32_t>(cut, 1), 0);
+}
+
+// ---- Division ------------------------------------------------------------------------------
+
+void one_digit_step(digit p0, digit p1, digit d0, digit* q, digit* r) {
+  if (d0 < (digit{1} << 18)) {
+    // Exact in 32 bits, 14 bits at a time: p0 < d0 < 2^18 keeps u and v
+    // below 2^32.
+    const digit u = (p0 << 14) | (p1 >> 14);
+    const digit q1 = u / d0;
+    const digit v = ((u - q1 * d0) << 14) | (p1 & 0x3FFFu);
+    *q = (q1 << 14) + v / d0;
+    *r = v % d0;
+    return;
+  }
+  // Estimate in double precision, then check it exactly in 64 bits.
+  const std::int64_t window = static_cast<std::int64_t>(p0) * B + p1;
+  std::int64_t qh = clamp_estimate((static_cast<double>(p0) * Bd + p1) / d0);
+  const std::uint64_t prod = static_cast<std::uint64_t>(d0) * static_cast<std::uint64_t>(qh);
+  std::int64_t low = static_cast<std::int64_t>(p1) - static_cast<std::int64_t>(prod & digit_mask);
+  std::int64_t high = static_cast<std::int64_t>(prod >> limb_bits);
+  if (low < 0) {
+    low += B;
+    ++high;
+  }
+  if (high == p0 && low < d0) {
+    *q = static_cast<digit>(qh);
+    *r = static_cast<digit>(low);
+    return;
+  }
+  std::int64_t rem = window - static_cast<std::int64_t>(d0) * qh;
+  while (rem < 0) {
+    --qh;
+    rem += d0;
+  }
+  while (rem >= d0) {
+    ++qh;
+    rem -= d0;
+  }
+  *q = static_cast<digit>(qh);
+  *r = static_cast<digit>(rem);
+}
+
+void mag_divmod(digit* u, std::int32_t nu, const digit* d, std::int32_t nd, digit* q) {
+  u[nu] = 0;
+  if (nd == 1) {
+    const digit d0 = d[0];
+    digit r = 0;
+    for (std::int32_t j = nu - 1; j >= 0; --j) {
+      digit qd;
+      one_digit_step(r, u[j], d0, &qd, &r);
+      if (q != nullptr) q[j] = qd;
+      u[j] = 0;
+    }
+    u[0] = r;
+    return;
+  }
+  // The digit estimate from the divisor's top two digits d0, d1: with
+  // d0 < 16 they form an exact 32-bit value, otherwise d0 B + d1 is taken
+  // in double precision.
+  const digit d0 = d[nd - 1];
+  const digit d1 = d[nd - 2];
+  const bool small_top = d0 < 16;
+  const double dd = small_top ? static_cast<double>((d0 << limb_bits) | d1)
+                              : static_cast<double>(d0) * Bd + d1;
+  for (std::int32_t j = nu - nd; j >= 0; --j) {
+    digit* w = u + j;  // the window w[0 .. nd], below B d
+    digit qh;
+    if (w[nd] == 0) {  // a window of nd digits at most
+      const digit p0 = w[nd - 1];
+      if (p0 < d0) {  // shorter than d or below it: digit 0, nothing to do
+        if (q != nullptr) q[j] = 0;
+        continue;
+      }
+      qh = clamp_estimate((static_cast<double>(p0) * Bd + w[nd - 2]) / dd);
+    } else {  // nd + 1 digits
+      const digit p0 = w[nd];
+      const digit p1 = w[nd - 1];
+      const double top = small_top ? static_cast<double>((p0 << limb_bits) | p1)
+                                   : static_cast<double>(p0) * Bd + p1;
+      qh = clamp_estimate(top * Bd / dd);
+    }
+    qh = subtract_and_correct(w, d, nd, qh);
+    if (q != nullptr) q[j] = qh;
+  }
+}
+
+}  // namespace tavrin::detail

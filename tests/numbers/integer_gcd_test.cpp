@@ -1,0 +1,353 @@
+// Integer GCDs checked against Euclid on the reference type, against
+// std::gcd for words, and by planted common factors.
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <cstdlib>
+#include <numeric>
+#include <random>
+#include <vector>
+
+#include "numbers/bigint.h"
+#include "numbers/freelists.h"
+#include "numbers/integer_gcd.h"
+#include "support/bigref.h"
+#include "support/node_accounting.h"
+#include "support/num.h"
+#include "toplevel/globals.h"
+#include "toplevel/mode_guard.h"
+
+namespace tavrin::test {
+namespace {
+
+using L = std::vector<std::int32_t>;
+const BigRef B28 = BigRef::pow2(28);
+
+// Forgets limbs that a cofactor shares with an operand, so that only the
+// operand gives them back.
+void drop_shared(Num& q) {
+  q->head = q->tail = nullptr;
+  q->size = 0;
+}
+
+// extgcd(a, b) against Euclid on the reference: the GCD, n = qn*g and
+// m = qm*g with coprime cofactors, the gcd1 flag and its sharing, and the
+// operands unchanged.
+void check_extgcd(const BigRef& a, const BigRef& b) {
+  SCOPED_TRACE("n = " + a.to_decimal() + ", m = " + b.to_decimal());
+  const BigRef g = BigRef::gcd(a, b);
+  Num n(a), m(b), gcd(11), qn, qm;
+  bool gcd1 = false;
+  extgcd(n, m, gcd, qn, qm, &gcd1);
+  ASSERT_EQ(n.value(), a);
+  ASSERT_EQ(m.value(), b);
+  ASSERT_TRUE(valid_bigint(gcd));
+  ASSERT_EQ(gcd.value(), g);
+  ASSERT_EQ(gcd1, g == BigRef(1));
+  if (gcd1) {
+    ASSERT_EQ(qn->head, n->head);
+    ASSERT_EQ(qm->head, m->head);
+    drop_shared(qn);
+    drop_shared(qm);
+    return;
+  }
+  ASSERT_TRUE(valid_bigint(qn));
+  ASSERT_TRUE(valid_bigint(qm));
+  if (g.is_zero()) {
+    ASSERT_EQ(qn.value(), BigRef(0));
+    ASSERT_EQ(qm.value(), BigRef(0));
+    return;
+  }
+  ASSERT_EQ(qn.value() * g, a);
+  ASSERT_EQ(qm.value() * g, b);
+  ASSERT_EQ(BigRef::gcd(qn.value(), qm.value()), BigRef(1));
+}
+
+// binary_gcd and the Euclidean gcd against the reference, operands kept.
+void check_gcds(const BigRef& a, const BigRef& b) {
+  SCOPED_TRACE("n = " + a.to_decimal() + ", m = " + b.to_decimal());
+  const BigRef g = BigRef::gcd(a, b);
+  Num n(a), m(b), ans(BigRef::pow2(77));
+  binary_gcd(n, m, ans);
+  ASSERT_TRUE(valid_bigint(ans));
+  ASSERT_EQ(ans.value(), g);
+  ASSERT_EQ(n.value(), a);
+  ASSERT_EQ(m.value(), b);
+  Num e;
+  gcd(n, m, e);
+  ASSERT_TRUE(valid_bigint(e));
+  ASSERT_EQ(e.value(), g);
+}
+
+BigRef fibonacci(int k) {
+  BigRef a(0), b(1);
+  for (int i = 0; i < k; ++i) {
+    const BigRef t = a + b;
+    a = b;
+    b = t;
+  }
+  return a;
+}
+
+TEST(SmallGcd, KnownValues) {
+  EXPECT_EQ(smallgcd(12, 18), 6);
+  EXPECT_EQ(smallgcd(1 << 20, 1 << 12), 1 << 12);
+  EXPECT_EQ(smallgcd(7, 7), 7);
+  EXPECT_EQ(smallgcd(1, 268435455), 1);
+  EXPECT_EQ(smallgcd(0, 5), 5);
+  EXPECT_EQ(smallgcd(5, 0), 5);
+  EXPECT_EQ(smallgcd(0, 0), 0);
+  EXPECT_EQ(smallgcd(-12, 18), 6);
+  EXPECT_EQ(smallgcd(2147483647, 2147483646), 1);
+  EXPECT_EQ(smallgcd(-2147483647 - 1, 1 << 30), 1 << 30);
+}
+
+TEST(SmallGcd, RandomAgainstStd) {
+  std::mt19937_64 rng(test_seed() + 30);
+  for (int i = 0; i < test_iterations(20000); ++i) {
+    // A planted common factor c < 2^17, cofactors below 2^14: no overflow.
+    const std::int32_t c = static_cast<std::int32_t>(1 + rng() % 1000) << (rng() % 8);
+    std::int32_t u = static_cast<std::int32_t>(rng() % 16000) * c;
+    std::int32_t v = -static_cast<std::int32_t>(rng() % 16000) * c;
+    if (i % 2) {
+      u = static_cast<std::int32_t>(rng() % 2147483647);
+      v = static_cast<std::int32_t>(rng() % 2147483647);
+    }
+    ASSERT_EQ(smallgcd(u, v), std::gcd(u, v)) << u << ", " << v;
+  }
+}
+
+TEST(GcdHelpers, CountupPosBiggerShiftRight) {
+  NodeBalance balance;
+  EXPECT_EQ(countup(0), 28);
+  EXPECT_EQ(countup(1), 0);
+  EXPECT_EQ(countup(96), 5);
+  EXPECT_EQ(countup(1 << 27), 27);
+  std::mt19937_64 rng(test_seed() + 31);
+  for (int i = 0; i < test_iterations(500); ++i) {
+    const BigRef a = random_big(rng, 12).abs();
+    const BigRef b = i % 7 == 0 ? a : random_big(rng, 12).abs();
+    Num x(a), y(b);
+    ASSERT_EQ(pos_bigger(x, y), a > b);
+    const auto s = static_cast<std::int32_t>(rng() % 400);
+    shift_right(x, s);
+    ASSERT_TRUE(valid_bigint(x));
+    ASSERT_EQ(x.value(), a / BigRef::pow2(static_cast<unsigned>(s))) << s;
+  }
+}
+
+TEST(BinaryGcd, KnownValues) {
+  NodeBalance balance;
+  check_gcds(-BigRef::pow2(60), BigRef(3) * BigRef::pow2(40));
+  {
+    // ans = n: n holds the GCD, m is unchanged.
+    const BigRef a = BigRef(6) * BigRef::pow2(100);
+    const BigRef b = -BigRef(10) * BigRef::pow2(70) * B28;
+    Num n(a), m(b);
+    binary_gcd(n, m, n);
+    EXPECT_EQ(n.value(), BigRef(2) * BigRef::pow2(98));
+    EXPECT_EQ(m.value(), b);
+    binary_gcd(n, m, m);  // and ans = m
+    EXPECT_EQ(m.value(), BigRef(2) * BigRef::pow2(98));
+  }
+  // Zero operands end: gcd(0, v) = |v|, gcd(0, 0) = 0.
+  check_gcds(BigRef(0), -BigRef::pow2(90));
+  check_gcds(BigRef::from_decimal("-77777777777777777777"), BigRef(0));
+  check_gcds(BigRef(0), BigRef(0));
+  check_gcds(BigRef(0), BigRef(-5));
+}
+
+TEST(BinaryGcd, PlantedCommonFactors) {
+  NodeBalance balance;
+  std::mt19937_64 rng(test_seed() + 32);
+  for (int i = 0; i < test_iterations(300); ++i) {
+    const BigRef c = random_big(rng, 20);
+    const BigRef a = random_big(rng, 40) << static_cast<unsigned>(rng() % 70);
+    const BigRef b = random_big(rng, 40) << static_cast<unsigned>(rng() % 70);
+    check_gcds(a * c, b * c);
+  }
+}
+
+TEST(BinaryGcd, RandomAndLopsided) {
+  NodeBalance balance;
+  std::mt19937_64 rng(test_seed() + 33);
+  for (int i = 0; i < test_iterations(200); ++i) {
+    check_gcds(random_big(rng, 60), random_big(rng, 60));
+    check_gcds(random_big(rng, 60), random_big(rng, 2));
+    // Close values: subtraction steps before any division.
+    const BigRef a = random_big(rng, 30);
+    check_gcds(a, a + random_big(rng, 25));
+  }
+  check_gcds(fibonacci(1500), fibonacci(1501));
+  check_gcds(fibonacci(1500) * BigRef(12), fibonacci(1499) * BigRef(18));
+}
+
+TEST(ExtGcd, KnownValues) {
+  NodeBalance balance;
+  {
+    const BigRef bb = B28 * B28;
+    Num n(BigRef(6) * bb), m(BigRef(-4) * bb), g, qn, qm;
+    bool gcd1 = true;
+    extgcd(n, m, g, qn, qm, &gcd1);
+    EXPECT_EQ(g.value(), BigRef(2) * bb);
+    EXPECT_EQ(limbs_of(qn), (L{3}));
+    EXPECT_EQ(limbs_of(qm), (L{-2}));
+    EXPECT_FALSE(gcd1);
+  }
+  {
+    // Coprime: the cofactors are record copies of the operands.
+    Num n(BigRef::from_decimal("1000000000000000000000007")), m(BigRef::pow2(95)), g, qn, qm;
+    n->lint = 42;
+    bool gcd1 = false;
+    extgcd(n, m, g, qn, qm, &gcd1);
+    EXPECT_TRUE(gcd1);
+    EXPECT_EQ(limbs_of(g), (L{1}));
+    EXPECT_EQ(qn->head, n->head);
+    EXPECT_EQ(qn->size, n->size);
+    EXPECT_EQ(qn->lint, 42);
+    EXPECT_EQ(qm->tail, m->tail);
+    drop_shared(qn);
+    drop_shared(qm);
+  }
+  check_extgcd(BigRef(12), BigRef(-18));
+  check_extgcd(BigRef(-7), BigRef(-7));
+  check_extgcd(BigRef(1), BigRef::pow2(200));
+}
+
+TEST(ExtGcd, ZeroOperands) {
+  NodeBalance balance;
+  check_extgcd(BigRef(0), BigRef(0));
+  check_extgcd(BigRef(0), BigRef(-1));
+  check_extgcd(BigRef(0), BigRef(-12));
+  check_extgcd(BigRef::pow2(80) * BigRef(-3), BigRef(0));
+  // Zero against a larger value: qn = 0 and qm = the sign of m.
+  Num n(0), m(BigRef(-9) * BigRef::pow2(40)), g, qn, qm;
+  bool gcd1 = true;
+  extgcd(n, m, g, qn, qm, &gcd1);
+  EXPECT_FALSE(gcd1);
+  EXPECT_EQ(limbs_of(qn), (L{0}));
+  EXPECT_EQ(limbs_of(qm), (L{-1}));
+}
+
+TEST(ExtGcd, FibonacciNumbers) {
+  NodeBalance balance;
+  // Euclid's worst case: mostly subtraction steps, and long enough that the
+  // quotient list is dropped part way.
+  for (int k : {40, 300, 2000}) {
+    const BigRef a = fibonacci(k);
+    const BigRef b = fibonacci(k + 1);
+    check_extgcd(a, b);
+    check_extgcd(-b, a);
+    check_extgcd(a * BigRef(3), b * BigRef(3));
+    check_extgcd(b * BigRef::pow2(100), -a * BigRef::pow2(100));
+  }
+}
+
+TEST(ExtGcd, FirstSteps) {
+  NodeBalance balance;
+  std::mt19937_64 rng(test_seed() + 34);
+  for (int i = 0; i < test_iterations(150); ++i) {
+    // Same length and top limb (u below v: the first step subtracts u from
+    // v), close tops (u - v first), and far apart tops.
+    const BigRef low1 = random_big_exact(rng, 6).abs();
+    const BigRef low2 = random_big_exact(rng, 6).abs();
+    const BigRef top = BigRef(static_cast<std::int64_t>(1 + rng() % 268435455)) << (28 * 6);
+    const BigRef c = random_big(rng, 3);
+    check_extgcd((top + low1) * c, (top + low2) * c);
+    check_extgcd((top + low1) * c, (top * BigRef(2) / BigRef(3) + low2) * c);
+    check_extgcd(top * c + low1, BigRef(2) * c);
+    // A common factor and equal top limbs: n < m starts with m - n, n > m
+    // with n - m, n = m ends at once.
+    const BigRef g = BigRef(static_cast<std::int64_t>(2 + rng() % 1000));
+    const BigRef x = top + low1;
+    const BigRef delta = random_big(rng, 2).abs() + BigRef(1);
+    check_extgcd(g * x, g * (x + delta));
+    check_extgcd(-g * (x + delta), g * x);
+    check_extgcd(g * x, -g * x);
+  }
+}
+
+TEST(ExtGcd, PlantedCommonFactors) {
+  NodeBalance balance;
+  std::mt19937_64 rng(test_seed() + 35);
+  for (int i = 0; i < test_iterations(300); ++i) {
+    // Large GCDs keep the quotient list to the end; small GCDs of long
+    // operands drop it and divide.
+    const int glimbs = 1 + static_cast<int>(rng() % 30);
+    const BigRef c = random_big_exact(rng, glimbs);
+    const BigRef a = random_big(rng, 40);
+    const BigRef b = random_big(rng, 40);
+    check_extgcd(a * c, b * c);
+  }
+}
+
+TEST(ExtGcd, VeryDifferentLengths) {
+  NodeBalance balance;
+  std::mt19937_64 rng(test_seed() + 36);
+  for (int i = 0; i < test_iterations(100); ++i) {
+    const BigRef c = random_big(rng, 2);
+    check_extgcd(random_big_exact(rng, 60) * c, random_big_exact(rng, 2) * c);
+    check_extgcd(random_big_exact(rng, 1) * c, random_big_exact(rng, 50) * c);
+  }
+}
+
+TEST(GcdNum, ValuesInEveryMode) {
+  NodeBalance balance;
+  auto cell = [](const BigRef& v) {
+    quoly q;
+    newquoly(&q);
+    q->next = nullptr;
+    q->numb = true;
+    q->arr_arg = false;
+    q->ncoef = from_ref(v);
+    return q;
+  };
+  {
+    quoly n = cell(BigRef(0));
+    quoly m = cell(BigRef(-5));
+    quoly m_cell = m;
+    gcdnum(&n, &m);
+    EXPECT_EQ(m, nullptr);
+    EXPECT_EQ(n, m_cell);  // m's cell moved to n
+    EXPECT_EQ(to_ref(n->ncoef), BigRef(5));
+    free_quoly(&n);
+  }
+  {
+    quoly n = cell(BigRef(-12) * BigRef::pow2(50));
+    quoly m = cell(BigRef(0));
+    gcdnum(&n, &m);
+    EXPECT_EQ(to_ref(n->ncoef), BigRef(12) * BigRef::pow2(50));
+    EXPECT_EQ(to_ref(m->ncoef), BigRef(0));
+    free_quoly(&n);
+    free_quoly(&m);
+  }
+  {
+    quoly n = cell(BigRef(-18) * BigRef::pow2(60));
+    quoly m = cell(BigRef(30) * BigRef::pow2(35));
+    gcdnum(&n, &m);
+    EXPECT_EQ(to_ref(n->ncoef), BigRef(6) * BigRef::pow2(35));
+    EXPECT_EQ(to_ref(m->ncoef), BigRef(30) * BigRef::pow2(35));
+    free_quoly(&n);
+    free_quoly(&m);
+  }
+  {
+    quoly n = cell(BigRef(0));
+    quoly m = cell(BigRef(-5));
+    {
+      ArithModeGuard g;
+      flotemode = true;
+      gcdnum(&n, &m);
+      EXPECT_EQ(n->ncoef->flote, 1.0L);
+      lintmode = modularmode = true;
+      flotemode = false;
+      gcdnum(&n, &m);
+      EXPECT_EQ(n->ncoef->lint, 1);
+    }
+    EXPECT_EQ(to_ref(m->ncoef), BigRef(-5));
+    free_quoly(&n);
+    free_quoly(&m);
+  }
+}
+
+}  // namespace
+}  // namespace tavrin::test
