@@ -67,6 +67,19 @@ std::int32_t ones[32] = {};
 double two_thirty1 = 2147483647.0;
 double random_ext2 = 1.0;
 
+number two_28[130] = {};
+std::int32_t factnum[22] = {};
+number facts[22] = {};
+imptr binom[binom_entries + 1] = {};
+imptr prime[prime_count + 1] = {};
+number num_prod[599] = {};
+std::int32_t invs_prod[598] = {};
+std::int16_t small_prime[1230] = {};
+std::int32_t med_prime[2467] = {};
+std::int32_t big_prime[1517] = {};
+std::int32_t lrgpme[2001] = {};
+std::int16_t global_list[151] = {};
+
 std::int32_t numbersize = 32;
 std::int32_t numnodesize = 8;
 std::int32_t polynodesize = 16;

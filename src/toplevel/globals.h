@@ -85,6 +85,26 @@ extern std::int32_t ones[32];  // ones[k] = 2^k - 1
 extern double two_thirty1;   // 2147483647.0
 extern double random_ext2;   // last raw value of the random generator; 1.0 at start
 
+// ---- Tables read from the data directory at start (data_files.h) ------------
+// Filled once by initialize(); read only afterwards. Tables that count from 1
+// keep slot 0 unused. Their numbers' limbs are never freed.
+extern number two_28[130];           // two_28[j] = (2^28)^(j+1) in base 10^8 ("pow228")
+extern std::int32_t factnum[22];     // the points of the factorial table, ascending
+extern number facts[22];             // facts[i] = factnum[i]!; lint 1 and 10! for i = 0, 1
+constexpr int binom_entries = 1900;
+// binom[off(q) + r] = binomial(3q, r) for q = 1..50, r = 1..floor(3q/2), from 1;
+// entries 1..80 also carry their value in lint and flote.
+extern imptr binom[binom_entries + 1];
+constexpr int prime_count = 604;
+extern imptr prime[prime_count + 1];  // word primes as one-limb numbers, prime[1..604]
+extern number num_prod[599];          // num_prod[j] = prime[6] * ... * prime[6 + j]
+extern std::int32_t invs_prod[598];   // invs_prod[j] = 1 / num_prod[j] mod prime[7 + j]
+extern std::int16_t small_prime[1230];  // the primes 2 .. 9973, small_prime[1..1229]
+extern std::int32_t med_prime[2467];    // the primes 17021 .. 42349, med_prime[1..2466]
+extern std::int32_t big_prime[1517];    // the primes 48871 .. 65521, big_prime[1..1516]
+extern std::int32_t lrgpme[2001];       // the 2000 largest primes up to 2147483629, from 1
+extern std::int16_t global_list[151];   // global_list[i] = small_prime[8 + i]
+
 // ---- Memory accounting ------------------------------------------------------
 extern std::int32_t numbersize, numnodesize, polynodesize, quolysize;
 extern std::int32_t size_data_strucs;

@@ -6,6 +6,7 @@
 
 #include "numbers/records.h"
 #include "numbers/stash/stash.h"
+#include "toplevel/data_files.h"
 #include "toplevel/exec_path.h"
 #include "toplevel/globals.h"
 
@@ -40,6 +41,8 @@ std::string start_up(const char* argv0) {
   std::printf("\n");
   std::printf("Reading initialization data from directory %s\n", dir.c_str());
   std::printf(" initializing...\n");
+  std::fflush(stdout);
+  initialize(dir);
   std::fflush(stdout);
   return dir;
 }

@@ -13,7 +13,8 @@ void open_pools();
 // standard error and goes on).
 void raise_stack_limit();
 
-// The start-up sequence up to the banner; returns the data directory.
+// The start-up sequence: stack limit, pools, banner, then the data files of
+// the data directory (initialize); returns the data directory.
 std::string start_up(const char* argv0);
 
 // The program: start-up, then (for now) exit status 0.

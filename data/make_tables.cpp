@@ -1,0 +1,313 @@
+// Writes Tavrin's numeric start-up data files into the directory named on
+// the command line (the build puts it beside the executable as BACKWARD/).
+//
+// Every table is computed here with this program's own small arithmetic
+// (a sieve, trial division, and natural numbers as digit vectors that are
+// only multiplied by small factors and added), so the files also serve as
+// an independent check of Tavrin's big-integer code. Each file is checked
+// against the facts the readers rely on (counts, sentinels) before it is
+// written; any mismatch stops the build.
+//
+// Files (numbers are decimal, separated by white space):
+//   pow228     (2^28)^i for i = 1..130 in base 10^8: a decimal digit count,
+//              then the digit groups, most significant first; the 22
+//              factorial points 0, 10, ..., 210; their factorials as a limb
+//              count and base-2^28 limbs; the 1,900 binomials
+//              binomial(3q, r), q = 1..50, r = 1..floor(3q/2), row by row,
+//              each as its limbs at the row's current width (1 at the start
+//              of a row; a -1 before an entry widens it and the rest of the
+//              row by one limb); then the plain values of the first 80.
+//   primelist  the 1,229 primes 2..9973, then the 2,466 primes 17021..42349.
+//   pprods     the 599 primes 42359..48869, then for k = 0..598 the product
+//              of the first k + 1 of them as a limb count and base-2^28 limbs.
+//   bprimes    the 1,516 primes 48871..65521.
+//   lrgpmes    the 2,000 largest primes not above 2147483644, ascending.
+//   f256d, f2t16d  the reduction polynomial of GF(2^8) / GF(2^16) and a
+//              line describing the field (never read).
+//   tvrstart.txt   the memory size in megabytes.
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+namespace {
+
+using u32 = std::uint32_t;
+using u64 = std::uint64_t;
+
+[[noreturn]] void fail(const std::string& what) {
+  std::fprintf(stderr, "make_tables: %s\n", what.c_str());
+  std::exit(1);
+}
+
+void check(bool ok, const std::string& what) {
+  if (!ok) fail(what);
+}
+
+// ---- Primes -----------------------------------------------------------------
+
+std::vector<u32> sieve(u32 limit) {
+  std::vector<bool> composite(limit + 1, false);
+  std::vector<u32> primes;
+  for (u32 i = 2; i <= limit; ++i) {
+    if (composite[i]) continue;
+    primes.push_back(i);
+    for (u64 j = u64{i} * i; j <= limit; j += i) composite[j] = true;
+  }
+  return primes;
+}
+
+// Trial division by the sieved primes (which must reach sqrt(x)).
+bool trial_prime(u64 x, const std::vector<u32>& primes) {
+  if (x < 2) return false;
+  for (u32 p : primes) {
+    if (u64{p} * p > x) return true;
+    if (x % p == 0) return false;
+  }
+  fail("trial division ran out of primes");
+}
+
+std::vector<u32> primes_between(const std::vector<u32>& primes, u32 lo, u32 hi) {
+  std::vector<u32> r;
+  for (u32 p : primes)
+    if (p >= lo && p <= hi) r.push_back(p);
+  return r;
+}
+
+// ---- Natural numbers in base `base`, least significant digit first ---------
+
+struct Nat {
+  u32 base;
+  std::vector<u32> d;  // no leading zero digit; zero is the empty vector
+
+  Nat(u32 b, u64 v) : base(b) {
+    for (; v != 0; v /= b) d.push_back(static_cast<u32>(v % b));
+  }
+
+  void mul_small(u32 m) {
+    u64 carry = 0;
+    for (u32& x : d) {
+      const u64 t = u64{x} * m + carry;
+      x = static_cast<u32>(t % base);
+      carry = t / base;
+    }
+    for (; carry != 0; carry /= base) d.push_back(static_cast<u32>(carry % base));
+    if (m == 0) d.clear();
+  }
+
+  Nat plus(const Nat& o) const {
+    Nat r(base, 0);
+    u64 carry = 0;
+    for (std::size_t i = 0; i < d.size() || i < o.d.size() || carry != 0; ++i) {
+      u64 t = carry;
+      if (i < d.size()) t += d[i];
+      if (i < o.d.size()) t += o.d[i];
+      r.d.push_back(static_cast<u32>(t % base));
+      carry = t / base;
+    }
+    return r;
+  }
+
+  bool less_or_equal(const Nat& o) const {
+    if (d.size() != o.d.size()) return d.size() < o.d.size();
+    for (std::size_t i = d.size(); i-- > 0;)
+      if (d[i] != o.d[i]) return d[i] < o.d[i];
+    return true;
+  }
+
+  std::size_t digits() const { return d.empty() ? 1 : d.size(); }
+
+  // The value, when it fits in 64 bits.
+  u64 value() const {
+    u64 v = 0;
+    for (std::size_t i = d.size(); i-- > 0;) v = v * base + d[i];
+    return v;
+  }
+};
+
+constexpr u32 limb_base = u32{1} << 28;
+constexpr u32 group_base = 100000000;
+
+// The digits of n, most significant first (zero as one digit 0).
+std::string digit_list(const Nat& n) {
+  std::string s;
+  if (n.d.empty()) return "0";
+  for (std::size_t i = n.d.size(); i-- > 0;) {
+    s += std::to_string(n.d[i]);
+    if (i != 0) s += ' ';
+  }
+  return s;
+}
+
+// ---- Files -------------------------------------------------------------------
+
+class Out {
+ public:
+  Out(const std::string& dir, const char* name) : path_(dir + "/" + name) {
+    f_ = std::fopen(path_.c_str(), "w");
+    if (f_ == nullptr) fail("cannot write " + path_);
+  }
+  ~Out() {
+    if (std::fclose(f_) != 0) fail("cannot finish " + path_);
+  }
+  Out(const Out&) = delete;
+  Out& operator=(const Out&) = delete;
+
+  void line(const std::string& s) {
+    if (std::fprintf(f_, "%s\n", s.c_str()) < 0) fail("cannot write " + path_);
+  }
+  void numbers(const std::vector<u32>& v, std::size_t per_line = 10) {
+    std::string s;
+    for (std::size_t i = 0; i < v.size(); ++i) {
+      s += std::to_string(v[i]);
+      if ((i + 1) % per_line == 0 || i + 1 == v.size()) {
+        line(s);
+        s.clear();
+      } else {
+        s += ' ';
+      }
+    }
+  }
+
+ private:
+  std::string path_;
+  std::FILE* f_;
+};
+
+void write_pow228(const std::string& dir) {
+  Out out(dir, "pow228");
+
+  // (2^28)^i in base 10^8: the decimal digit count, then the groups.
+  Nat p(group_base, 1);
+  for (int i = 1; i <= 130; ++i) {
+    p.mul_small(limb_base);
+    const std::size_t top_digits = std::to_string(p.d.back()).size();
+    const std::size_t count = 8 * (p.d.size() - 1) + top_digits;
+    check((count + 7) / 8 == p.d.size(), "digit count of a power of 2^28");
+    out.line(std::to_string(count) + " " + digit_list(p));
+  }
+
+  // Factorial points and their factorials in base 2^28.
+  std::vector<u32> points;
+  for (u32 k = 0; k <= 210; k += 10) points.push_back(k);
+  check(points.size() == 22 && points[0] <= 1 && points[1] == 10, "factorial points");
+  out.numbers(points, 22);
+  Nat f(limb_base, 1);
+  u32 done = 0;
+  for (u32 point : points) {
+    for (; done < point; ++done) f.mul_small(done + 1);
+    out.line(std::to_string(f.digits()) + " " + digit_list(f));
+  }
+
+  // Binomials of the rows 3, 6, ..., 150 by Pascal's rule (additions only).
+  std::vector<Nat> row{Nat(limb_base, 1)};  // row 0
+  std::vector<u64> first_values;
+  int entries = 0;
+  for (u32 n = 1; n <= 150; ++n) {
+    std::vector<Nat> next{Nat(limb_base, 1)};
+    for (std::size_t r = 1; r < n; ++r) next.push_back(row[r - 1].plus(row[r]));
+    next.push_back(Nat(limb_base, 1));
+    row = std::move(next);
+    if (n % 3 != 0) continue;
+    std::size_t width = 1;
+    for (u32 r = 1; r <= n / 2; ++r) {
+      const Nat& e = row[r];
+      check(r == 1 || row[r - 1].less_or_equal(e), "binomials grow along a half row");
+      std::string s;
+      if (e.digits() > width) {
+        check(e.digits() == width + 1, "a binomial grew by more than one limb");
+        ++width;
+        s = "-1 ";
+      }
+      check(e.digits() == width, "binomial width");
+      out.line(s + digit_list(e));
+      if (++entries <= 80) {
+        check(e.d.size() <= 2 && e.value() <= 2147483647u, "a plain binomial value fits a word");
+        first_values.push_back(e.value());
+      }
+    }
+  }
+  check(entries == 1900, "binomial count");
+  std::vector<u32> plain;
+  for (u64 v : first_values) plain.push_back(static_cast<u32>(v));
+  out.numbers(plain);
+}
+
+void write_prime_files(const std::string& dir, const std::vector<u32>& primes) {
+  {
+    Out out(dir, "primelist");
+    const std::vector<u32> small = primes_between(primes, 2, 9973);
+    const std::vector<u32> medium = primes_between(primes, 17021, 42349);
+    check(small.size() == 1229 && small.back() == 9973, "small primes");
+    check(medium.size() == 2466 && medium.front() == 17021 && medium.back() == 42349,
+          "medium primes");
+    out.numbers(small);
+    out.numbers(medium);
+  }
+  {
+    Out out(dir, "pprods");
+    const std::vector<u32> ps = primes_between(primes, 42359, 48869);
+    check(ps.size() == 599, "product primes");
+    out.numbers(ps);
+    Nat prod(limb_base, 1);
+    for (u32 p : ps) {
+      prod.mul_small(p);
+      out.line(std::to_string(prod.digits()) + " " + digit_list(prod));
+    }
+    check(prod.digits() == 332, "the last product has 332 limbs");
+  }
+  {
+    Out out(dir, "bprimes");
+    const std::vector<u32> big = primes_between(primes, 48871, 65521);
+    check(big.size() == 1516 && big.back() == 65521, "big primes");
+    out.numbers(big);
+  }
+  {
+    Out out(dir, "lrgpmes");
+    std::vector<u32> large;
+    for (u64 x = 2147483644; large.size() < 2000; --x)
+      if (trial_prime(x, primes)) large.push_back(static_cast<u32>(x));
+    check(large.front() == 2147483629u, "the largest prime not above 2147483644");
+    std::vector<u32> ascending(large.rbegin(), large.rend());
+    out.numbers(ascending);
+  }
+}
+
+// The order of x in GF(2)[x] / (poly), poly of degree bits.
+u32 order_of_x(u32 poly, int bits) {
+  const u32 size = u32{1} << bits;
+  u32 v = 1;
+  for (u32 k = 1; k < size; ++k) {
+    v <<= 1;
+    if ((v & size) != 0) v ^= poly;
+    if (v == 1) return k;
+  }
+  return 0;
+}
+
+void write_field_file(const std::string& dir, const char* name, u32 poly, int bits,
+                      const char* text) {
+  check(order_of_x(poly, bits) == (u32{1} << bits) - 1, "the field polynomial is primitive");
+  Out out(dir, name);
+  char hex[16];
+  std::snprintf(hex, sizeof hex, "0x%X", poly);
+  out.line(hex);
+  out.line(text);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc != 2) fail("usage: make_tables DIRECTORY");
+  const std::string dir = argv[1];
+  const std::vector<u32> primes = sieve(65536);
+  write_pow228(dir);
+  write_prime_files(dir, primes);
+  write_field_file(dir, "f256d", 0x11D, 8,
+                   "GF(2^8): bit patterns 0..255 reduced by x^8 + x^4 + x^3 + x^2 + 1");
+  write_field_file(dir, "f2t16d", 0x1100B, 16,
+                   "GF(2^16): bit patterns 0..65535 reduced by x^16 + x^12 + x^3 + x + 1");
+  Out(dir, "tvrstart.txt").line("100");
+  return 0;
+}

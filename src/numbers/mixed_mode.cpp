@@ -1,0 +1,103 @@
+#include "numbers/mixed_mode.h"
+
+#include <climits>
+#include <cmath>
+
+#include "numbers/bigint.h"
+#include "numbers/word_mod.h"
+#include "toplevel/globals.h"
+
+namespace tavrin {
+
+namespace {
+
+std::int32_t highest_bit(std::uint32_t v) {
+  std::int32_t h = -1;
+  for (; v != 0; v >>= 1) ++h;
+  return h;
+}
+
+// The measure of one number in the current mode (see max_digits).
+std::int32_t number_digits(imptr n) {
+  if (flotemode) {
+    const long double r = std::floor(n->flote + 0.5L);
+    return logg2lint(saturate_to_int32(std::fabs(r)));
+  }
+  if (lintmode) return logg2lint(n->lint);
+  const std::int32_t whole = limb_bits * (n->size - 1);
+  const std::int32_t head = n->head->value;
+  if (head == 0) return whole;
+  const std::uint32_t a = head < 0 ? 0u - static_cast<std::uint32_t>(head)
+                                   : static_cast<std::uint32_t>(head);
+  return whole + highest_bit(a) + 1;
+}
+
+}  // namespace
+
+// ---- Defined word arithmetic ---------------------------------------------------
+
+std::int32_t word_quo(std::int32_t a, std::int32_t b) {
+  if (b == -1) return static_cast<std::int32_t>(0u - static_cast<std::uint32_t>(a));
+  return a / b;
+}
+
+std::int32_t word_rem(std::int32_t a, std::int32_t b) {
+  if (b == -1) return 0;
+  return a % b;
+}
+
+std::int32_t saturate_to_int32(long double v) {
+  if (std::isnan(v)) return 0;
+  if (v >= 2147483647.0L) return INT32_MAX;
+  if (v <= -2147483648.0L) return INT32_MIN;
+  return static_cast<std::int32_t>(v);
+}
+
+// ---- Quadratic residues -------------------------------------------------------------
+
+bool its_a_square(std::int32_t n) {
+  if (n == 0) return false;
+  if (finf) return true;
+  const std::uint32_t e = static_cast<std::uint32_t>((modulus - 1) / 2);
+  std::uint32_t r = 1;
+  for (int bit = highest_bit(e); bit >= 0; --bit) {
+    r = static_cast<std::uint32_t>(modmult(r, r));
+    if (((e >> bit) & 1u) != 0) r = static_cast<std::uint32_t>(modmult(r, static_cast<std::uint32_t>(n)));
+  }
+  return r == 1;
+}
+
+// ---- Size measures ------------------------------------------------------------------
+
+std::int32_t max_digits(poly q) {
+  std::int32_t best = -1;
+  for (poly t = q; t != nullptr; t = t->next) {
+    const std::int32_t d = t->numb ? number_digits(t->ncoef) : max_digits(t->pcoef);
+    if (d > best) best = d;
+  }
+  return best;
+}
+
+std::int32_t quoly_max_digits(quoly q) {
+  if (q == nullptr) return -1;
+  if (q->numb) return number_digits(q->ncoef);
+  return maxx(max_digits(q->numer), max_digits(q->denom));
+}
+
+std::int32_t number_mass(quoly p) {
+  const imptr n = p->ncoef;
+  if (flotemode) {
+    const long double v = std::fabs(n->flote / 268435456.0L);
+    return saturate_to_int32(v) + (v < 2147483647.0L ? 1 : 0);
+  }
+  if (lintmode) {
+    std::int64_t x = n->lint;
+    if (x > modulus / 2) x = std::int64_t{modulus} - x;
+    return static_cast<std::int32_t>(x * 5 / modulus + 1);
+  }
+  const std::int32_t head = n->head->value;
+  const bool small = head > -65536 && head < 65536;
+  return 2 * n->size - (small ? 1 : 0);
+}
+
+}  // namespace tavrin

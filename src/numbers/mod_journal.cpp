@@ -1,0 +1,65 @@
+#include "numbers/mod_journal.h"
+
+#include "numbers/freelists.h"
+#include "toplevel/globals.h"
+
+namespace tavrin {
+
+fixptr masterfix = nullptr;
+sparse_fixer sparse_fix = nullptr;
+
+void check_modular(bool* modular_stuff) {
+  *modular_stuff = modularmode;
+  if (modularmode) {
+    modularmode = false;
+    mod_is_changed = static_cast<std::int16_t>(mod_is_changed + 1);
+  }
+}
+
+void restore_modular(bool modular_stuff) {
+  modularmode = modular_stuff;
+  if (modular_stuff && mod_is_changed > 0)
+    mod_is_changed = static_cast<std::int16_t>(mod_is_changed - 1);
+}
+
+void restore_from_mod(fixptr* fx) {
+  fixptr first = *fx;
+  if (first == nullptr) return;
+  fixptr last = first;
+  for (fixptr f = first; f != nullptr; f = f->next) {
+    last = f;
+    if (f->special == zzero) {
+      *static_cast<poly*>(f->prev) = f->node;
+      continue;
+    }
+    quoly q = static_cast<quoly>(f->prev);
+    switch (f->special) {
+      case two:
+        free_imag(&q->ncoef);
+        break;
+      case three:
+        free_poly(&q->numer);
+        free_poly(&q->denom);
+        break;
+      default:
+        break;
+    }
+    q->numb = false;
+    q->denom = nullptr;
+  }
+  free_fix_list(first, last);
+  *fx = nullptr;
+}
+
+void restore_sparsefix() {
+  sparse_fixer f = sparse_fix;
+  while (f != nullptr) {
+    *f->prev = f->node;
+    sparse_fixer next = f->next;
+    delete f;
+    f = next;
+  }
+  sparse_fix = nullptr;
+}
+
+}  // namespace tavrin

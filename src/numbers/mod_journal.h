@@ -1,0 +1,63 @@
+// Leaving modular mode for integer work, and the undo journals of values
+// turned temporarily into residues.
+//
+// The bracket: check_modular switches modular mode off (word mode stays on,
+// so numbers inside are plain machine integers in `lint`, not reduced) and
+// counts the open brackets that did so in `mod_is_changed`; restore_modular
+// puts the flag back. ModularBracket pairs the two on every exit.
+//
+// The journals: conversions to residues change links and value cells in
+// place and push one record per change, newest first. Replaying a journal
+// puts every cell back, so the values return node for node.
+//   masterfix (fixdata): `special` zzero: `prev` is a poly cell (a list head,
+//     a `next` or a `pcoef` field) that held `node`; one, two, three: `prev`
+//     is a value cell (quoly) that was turned into a temporary form: one a
+//     number borrowed from a numerator leaf, two a fresh number, three a
+//     fresh numerator and denominator.
+//   sparse_fix (sparse_fixdata, records from `new`): `prev` is a colnode link
+//     that held `node`.
+#pragma once
+
+#include "numbers/records.h"
+
+namespace tavrin {
+
+extern fixptr masterfix;         // undo journal of temporary residues, newest first
+extern sparse_fixer sparse_fix;  // undo journal of unlinked sparse entries
+
+// *modular_stuff := modularmode; when it was on it is switched off and
+// mod_is_changed goes up by 1.
+// writes: modularmode, mod_is_changed
+void check_modular(bool* modular_stuff);
+
+// modularmode := modular_stuff; when that is on, mod_is_changed goes down by
+// 1 (never below 0: an error that unwound through the bracket has already
+// reset the count).
+// writes: modularmode, mod_is_changed
+void restore_modular(bool modular_stuff);
+
+// check_modular for the guard's lifetime, restore_modular at its end.
+class ModularBracket {
+ public:
+  ModularBracket() { check_modular(&saved_); }
+  ~ModularBracket() { restore_modular(saved_); }
+  ModularBracket(const ModularBracket&) = delete;
+  ModularBracket& operator=(const ModularBracket&) = delete;
+
+ private:
+  bool saved_ = false;
+};
+
+// Replays the journal *fx from its first (newest) record: zzero: *prev :=
+// node; one: the value cell's numb := false, denom := nil; two: its number
+// is freed, then as one; three: its numerator and denominator are freed
+// (both nil). The records go back on fixgarb and *fx := nil; an empty
+// journal does nothing.
+// *fx: consumed, set to nil
+void restore_from_mod(fixptr* fx);
+
+// Replays sparse_fix in list order (*prev := node) and deletes its records;
+// sparse_fix := nil.
+void restore_sparsefix();
+
+}  // namespace tavrin

@@ -1,0 +1,43 @@
+// Primality by trial division, the next prime, and the two small random
+// integers drawn from the standard generator.
+//
+// The trial division tries 2, 3 and then d, d + 2 for d = 5, 11, 17, ...
+// while d <= b, with b = trunc(sqrt(x)) + 2; a divisor d + 2 above b does
+// not count.
+#pragma once
+
+#include <cstdint>
+
+namespace tavrin {
+
+// x is prime. 1 and values below it are not.
+// reads: nothing
+bool is_prime(std::int32_t x);
+
+// 1 when x is prime; otherwise 2 for an even x, 3 for a multiple of 3, else
+// the first divisor the trial division finds (its smallest prime factor).
+// 0 for x < 2 (neither prime nor with a factor).
+std::int32_t long_is_prime(std::int32_t x);
+
+// long_is_prime for v = x0 * 2^56 + x1 * 2^28 + x2 (limbs 0 .. 2^28 - 1,
+// x0 <= 127), parity read from x2, the bound from the long-double square
+// root. A value of 2^63 or more (or a negative limb) is refused: reported
+// as an internal error without a nested level, and 0 returned.
+std::uint32_t longg_is_prime(std::int32_t x0, std::int32_t x1, std::int32_t x2);
+
+// The least prime among x + 2, x + 4, ... for an odd x; for an even x the
+// candidates start at x + 1. Candidates below 2 are passed over.
+// x < 2147483629 (the largest prime below 2^31 is 2147483647)
+std::int32_t nextprime(std::int32_t x);
+
+// r := a draw of the standard generator (0 .. 2^31 - 1), kept in
+// random_ext2; returns trunc(r / 2147483647 * 16384), 0 .. 16384.
+// writes: random_ext2
+std::int32_t rand_integer2();
+
+// rand_integer2() times the processor time in 32-bit unsigned arithmetic
+// (wrapping), divided by 1000, reduced modulo 48871: 0 .. 48870.
+// writes: random_ext2
+std::int32_t rand_integer3();
+
+}  // namespace tavrin

@@ -1,0 +1,60 @@
+// Word-size modular arithmetic: products, sums, differences and inverses of
+// residues, and extended Euclid on machine integers.
+//
+// Residues are 32-bit values 0 .. modulus - 1. `modulus` is a word prime,
+// or 256 / 65536 in the fields of characteristic 2 (`finf`, see
+// char2_field.h), where elements are bit patterns, the product is the field
+// product and sum and difference are exclusive or. With `smallmodulus`
+// (modulus < 65535) the product of two residues fits in 32 bits.
+#pragma once
+
+#include <cstdint>
+
+namespace tavrin {
+
+// x * y mod modulus. finf: the field product. smallmodulus: 32-bit product;
+// otherwise 64-bit. The remainder is taken only when the product is not
+// already below modulus.
+// x, y: residues; reads: modulus, smallmodulus, finf
+std::int32_t modmult(std::uint32_t x, std::uint32_t y);
+
+// x * y mod (modulus - 1), in every mode (exponent arithmetic in the
+// multiplicative group): 32-bit product with smallmodulus, else 64-bit.
+// x, y: 0 .. modulus - 2; reads: modulus, smallmodulus
+std::int32_t spec_modmult(std::uint32_t x, std::uint32_t y);
+
+// x * y mod modul from the 32-bit product (wrapping when it exceeds 32 bits:
+// for moduli whose residue products fit in 32 bits).
+// x, y: kept; reads: nothing
+std::int32_t mod_mult(std::uint32_t x, std::uint32_t y, std::int32_t modul);
+
+// x + y mod modul, one comparison and one correction; finf: x xor y.
+// x, y: residues of modul; reads: finf
+std::int32_t mod_add(std::uint32_t x, std::uint32_t y, std::int32_t modul);
+
+// x - y mod modul; finf: x xor y.
+// x, y: residues of modul; reads: finf
+std::int32_t mod_sub(std::int32_t x, std::int32_t y, std::int32_t modul);
+
+// x + y mod modul for a residue x and any y (y is reduced first); never the
+// characteristic-2 sum.
+// x: residue of modul; y: any; reads: nothing
+std::int32_t spec_mod_add(std::uint32_t x, std::int32_t y, std::int32_t modul);
+
+// *ans := 1 / seca mod modulus by extended Euclid (finf: the field inverse).
+// seca = 0 reports "bad seca." (internal error, nested command level) and
+// then gives *ans := 0.
+// seca: non-zero residue; *ans: overwritten; reads: modulus, finf
+void mod_inverse(std::int32_t seca, std::int32_t* ans);
+
+// *ans := 1 / *ans mod modulus, as mod_inverse without the zero test.
+// *ans: non-zero residue, overwritten; reads: modulus, finf
+void verse(std::int32_t* ans);
+
+// Extended Euclid with the larger value as the first dividend: *n := g =
+// gcd(old *n, m), and *x * (old *n) + *y * m = g.
+// Example: *n = 3, m = 5 give g = 1, *x = 2, *y = -1.
+// *n, m: positive; *n, *x, *y: overwritten
+void egcd_ints(std::int32_t* n, std::int32_t m, std::int32_t* x, std::int32_t* y);
+
+}  // namespace tavrin

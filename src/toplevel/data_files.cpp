@@ -1,0 +1,291 @@
+#include "toplevel/data_files.h"
+
+#include <algorithm>
+#include <cstdint>
+#include <cstdio>
+#include <iterator>
+
+#include "numbers/bigint.h"
+#include "numbers/freelists.h"
+#include "numbers/word_mod.h"
+#include "toplevel/errors.h"
+#include "toplevel/globals.h"
+
+namespace tavrin {
+
+namespace {
+
+constexpr std::int32_t group_base = 100000000;  // limb base of two_28
+constexpr std::int64_t max_table_limbs = 4096;  // far above any table entry
+
+// Formatted reading of one data file. After the first value that cannot be
+// read (end of file, not a number, out of range) every further read gives 0.
+class DataReader {
+ public:
+  DataReader() = default;
+  ~DataReader() { close(); }
+  DataReader(const DataReader&) = delete;
+  DataReader& operator=(const DataReader&) = delete;
+
+  bool open(const std::string& path) {
+    close();
+    file_ = std::fopen(path.c_str(), "r");
+    ok_ = file_ != nullptr;
+    return ok_;
+  }
+  void close() {
+    if (file_ != nullptr) std::fclose(file_);
+    file_ = nullptr;
+    ok_ = false;
+  }
+  bool is_open() const { return file_ != nullptr; }
+  bool ok() const { return ok_; }
+  void fail() { ok_ = false; }
+
+  // "%li" (decimal, or with a 0 / 0x prefix octal / hex) and "%ld".
+  std::int64_t li() { return scan("%li"); }
+  std::int64_t ld() { return scan("%ld"); }
+  // A value of a 32-bit table, read with "%ld".
+  std::int32_t word() {
+    const std::int64_t v = ld();
+    if (v < INT32_MIN || v > INT32_MAX) {
+      fail();
+      return 0;
+    }
+    return static_cast<std::int32_t>(v);
+  }
+  // "%hd".
+  std::int16_t hd() {
+    if (!ok_) return 0;
+    short v = 0;
+    if (std::fscanf(file_, "%hd", &v) != 1) {
+      fail();
+      return 0;
+    }
+    return v;
+  }
+
+ private:
+  std::int64_t scan(const char* format) {
+    if (!ok_) return 0;
+    long v = 0;
+    if (std::fscanf(file_, format, &v) != 1) {
+      fail();
+      return 0;
+    }
+    return v;
+  }
+
+  std::FILE* file_ = nullptr;
+  bool ok_ = false;
+};
+
+// "pow228" and "pprods" are read by both halves of the start-up; "f256d"
+// and "f2t16d" stay open for the whole run.
+DataReader pow228_in, pprods_in;
+std::FILE* f256d_file = nullptr;
+std::FILE* f2t16d_file = nullptr;
+
+// x := the `count` limbs of base `base` read next (with `first` as the first
+// limb when the caller has read it already); flote := their value, lint := 0.
+// A count or limb out of range, a leading zero limb or a failed read fails
+// the reader and leaves x as it was.
+void read_limbs(DataReader& in, std::int64_t count, std::int32_t base, number& x,
+                const std::int64_t* first = nullptr) {
+  if (!in.ok()) return;
+  if (count < 1 || count > max_table_limbs) {
+    in.fail();
+    return;
+  }
+  numptr head = nullptr, tail = nullptr;
+  long double value = 0;
+  for (std::int64_t k = 0; k < count; ++k) {
+    const std::int64_t v = (k == 0 && first != nullptr) ? *first : in.li();
+    const bool bad_leading_zero = k == 0 && v == 0 && count > 1;
+    if (!in.ok() || v < 0 || v >= base || bad_leading_zero) {
+      in.fail();
+      free_limb_list(head, tail);
+      return;
+    }
+    numptr l = new_limb();
+    l->value = static_cast<std::int32_t>(v);
+    l->next = nullptr;
+    if (tail == nullptr) {
+      head = l;
+    } else {
+      tail->next = l;
+    }
+    tail = l;
+    value = value * base + static_cast<long double>(v);
+  }
+  special_free(&x);
+  x.head = head;
+  x.tail = tail;
+  x.size = static_cast<std::int16_t>(count);
+  x.lint = 0;
+  x.flote = value;
+  x.imag = nullptr;
+}
+
+// x := the one-limb word prime v in every representation (v outside
+// 0 .. 2^28 - 1 fails the reader and gives 0).
+void set_table_word(DataReader* in, imptr x, std::int32_t v) {
+  if (v < 0 || v >= limb_base) {
+    if (in != nullptr) in->fail();
+    v = 0;
+  }
+  special_set(v, x);
+  x->lint = v;
+  x->flote = v;
+  x->imag = nullptr;
+}
+
+// The four tables of "pow228" (the file's plain binomial values are read
+// by initialize).
+void read_pow228_tables(DataReader& in) {
+  for (number& p : two_28) {
+    const std::int64_t digits = in.li();
+    if (digits < 1) in.fail();
+    read_limbs(in, (digits + 7) / 8, group_base, p);
+  }
+  for (std::int32_t& point : factnum) {
+    const std::int64_t v = in.li();
+    point = (v < INT32_MIN || v > INT32_MAX) ? 0 : static_cast<std::int32_t>(v);
+  }
+  for (number& f : facts) read_limbs(in, in.li(), limb_base, f);
+  facts[0].lint = 1;
+  facts[1].lint = 3628800;
+
+  int k = 0;
+  for (int n = 1; n <= 50; ++n) {
+    std::int64_t width = 1;
+    for (int r = 1; r <= 3 * n / 2; ++r) {
+      ++k;
+      if (k > binom_entries) {
+        tavrin_error(" k > 1900.  bad binomial data in pow228", false);
+        return;
+      }
+      std::int64_t first = in.li();
+      if (first < 0) {
+        ++width;
+        first = in.li();
+      }
+      if (binom[k] == nullptr) newimag(&binom[k]);
+      read_limbs(in, width, limb_base, *binom[k], &first);
+    }
+  }
+}
+
+// The inverse of a modulo p (a prime) by the extended Euclidean algorithm,
+// made non-negative.
+std::int32_t inverse_mod(std::int32_t a, std::int32_t p) {
+  std::int32_t g = a % p, x = 0, y = 0;
+  if (g == 0) return 0;
+  egcd_ints(&g, p, &x, &y);
+  return x < 0 ? x + p : x;
+}
+
+// invs_prod[i - 7] := the product modulo prime[i] of the inverses of
+// prime[6] .. prime[i - 1], for i = 7 .. 604.
+void compute_invs_prod() {
+  for (int i = 7; i <= prime_count; ++i) {
+    const std::int32_t p = prime[i]->lint;
+    if (p < 2) {
+      invs_prod[i - 7] = 0;
+      continue;
+    }
+    std::uint64_t acc = 1;
+    for (int j = 6; j < i; ++j) {
+      const std::int32_t q = prime[j]->lint;
+      acc = acc * static_cast<std::uint64_t>(inverse_mod(q, p)) % static_cast<std::uint64_t>(p);
+    }
+    invs_prod[i - 7] = static_cast<std::int32_t>(acc);
+  }
+}
+
+void close_file(std::FILE*& f) {
+  if (f != nullptr) std::fclose(f);
+  f = nullptr;
+}
+
+template <class T, std::size_t N>
+void read_table(DataReader& in, T (&table)[N], T (DataReader::*read)()) {
+  std::fill(std::begin(table), std::end(table), T{0});
+  for (std::size_t i = 1; i < N; ++i) table[i] = (in.*read)();
+}
+
+}  // namespace
+
+void subinitialize(const std::string& includepath) {
+  if (pow228_in.open(includepath + "pow228")) {
+    read_pow228_tables(pow228_in);
+  } else {
+    tavrin_error("can't find pow228.", false);
+  }
+
+  DataReader primelist, bprimes, lrgpmes;
+  if (!pprods_in.open(includepath + "pprods")) tavrin_error("can't find pprods", false);
+  if (!primelist.open(includepath + "primelist")) tavrin_error("can't find primelist", false);
+  if (!bprimes.open(includepath + "bprimes")) tavrin_error("can't find bprimes", false);
+  close_file(f256d_file);
+  close_file(f2t16d_file);
+  f256d_file = std::fopen((includepath + "f256d").c_str(), "r");
+  if (f256d_file == nullptr) tavrin_error("can't find f256d", false);
+  f2t16d_file = std::fopen((includepath + "f2t16d").c_str(), "r");
+  if (f2t16d_file == nullptr) tavrin_error("can't find f2t16d", false);
+  if (!lrgpmes.open(includepath + "lrgpmes")) tavrin_error("can't find lrgpmes", false);
+
+  if (primelist.is_open()) {
+    read_table(primelist, small_prime, &DataReader::hd);
+    read_table(primelist, med_prime, &DataReader::word);
+    if (med_prime[2466] != 42349) tavrin_error("primelist file is damaged, medium.", false);
+    if (small_prime[1229] == 0) tavrin_error("primelist file is damaged, small.", false);
+  }
+  if (bprimes.is_open()) {
+    read_table(bprimes, big_prime, &DataReader::word);
+    if (big_prime[1516] != 65521) tavrin_error("bprimes file is damaged.", false);
+  }
+  if (lrgpmes.is_open()) {
+    read_table(lrgpmes, lrgpme, &DataReader::word);
+    if (lrgpme[2000] != 2147483629) tavrin_error("lrgpmes file is damaged.", false);
+  }
+}
+
+void initialize(const std::string& includepath) {
+  subinitialize(includepath);
+
+  static constexpr std::int32_t builtin_primes[5] = {3001, 16087, 16273, 16339, 19997};
+  for (int i = 1; i <= prime_count; ++i) {
+    if (prime[i] == nullptr) newimag(&prime[i]);
+    set_table_word(nullptr, prime[i], i <= 5 ? builtin_primes[i - 1] : 0);
+  }
+  if (pprods_in.is_open()) {
+    for (int i = 6; i <= prime_count; ++i) set_table_word(&pprods_in, prime[i], pprods_in.word());
+    if (prime[prime_count]->lint != 48869) {
+      tavrinerror("error in pprods, last prime.\n");
+      std::printf("%d %c %d\n", prime[prime_count]->lint, ' ', 48869);
+    }
+    compute_invs_prod();
+    std::int64_t count = 0;
+    for (number& p : num_prod) {
+      count = pprods_in.ld();
+      read_limbs(pprods_in, count, limb_base, p);
+    }
+    if (count != 332) tavrinerror("error in pprods, last num_prod.\n");
+  }
+
+  if (pow228_in.is_open()) {
+    for (int k = 1; k <= 80; ++k) {
+      const std::int32_t v = pow228_in.word();
+      if (binom[k] == nullptr) continue;
+      binom[k]->lint = v;
+      binom[k]->flote = v;
+    }
+  }
+  pow228_in.close();
+  pprods_in.close();
+
+  for (int i = 0; i <= 150; ++i) global_list[i] = small_prime[8 + i];
+}
+
+}  // namespace tavrin

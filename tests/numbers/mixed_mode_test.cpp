@@ -1,0 +1,162 @@
+// Mixed-mode operations and size measures, checked against the reference
+// big integer, brute-force squares and known small values.
+#include <gtest/gtest.h>
+
+#include <climits>
+#include <cmath>
+#include <cstdint>
+#include <random>
+#include <set>
+#include <string>
+
+#include "numbers/bigint.h"
+#include "numbers/freelists.h"
+#include "numbers/mixed_mode.h"
+#include "support/bigref.h"
+#include "support/modulus_scope.h"
+#include "support/node_accounting.h"
+#include "support/num.h"
+#include "support/poly_build.h"
+#include "toplevel/globals.h"
+#include "toplevel/mode_guard.h"
+
+namespace tavrin::test {
+namespace {
+
+TEST(WordArithmetic, DivisionIsDefinedEverywhere) {
+  EXPECT_EQ(word_quo(INT32_MIN, -1), INT32_MIN);
+  EXPECT_EQ(word_rem(INT32_MIN, -1), 0);
+  EXPECT_EQ(word_quo(7, -2), -3);
+  EXPECT_EQ(word_rem(7, -2), 1);
+  EXPECT_EQ(word_quo(-7, 2), -3);
+  EXPECT_EQ(word_rem(-7, 2), -1);
+  EXPECT_EQ(word_quo(INT32_MAX, -1), -INT32_MAX);
+  EXPECT_EQ(word_quo(INT32_MIN, 1), INT32_MIN);
+}
+
+TEST(WordArithmetic, LongDoubleToWordSaturates) {
+  EXPECT_EQ(saturate_to_int32(1e30L), INT32_MAX);
+  EXPECT_EQ(saturate_to_int32(-1e30L), INT32_MIN);
+  EXPECT_EQ(saturate_to_int32(2147483647.9L), INT32_MAX);
+  EXPECT_EQ(saturate_to_int32(-2147483648.5L), INT32_MIN);
+  EXPECT_EQ(saturate_to_int32(-2.7L), -2);
+  EXPECT_EQ(saturate_to_int32(2.7L), 2);
+  EXPECT_EQ(saturate_to_int32(std::nanl("")), 0);
+  EXPECT_EQ(saturate_to_int32(INFINITY), INT32_MAX);
+}
+
+TEST(ItsASquare, EulerCriterionAgreesWithTheSquares) {
+  for (std::int32_t p : {3, 7, 101, 65521, 65537}) {
+    ModulusScope ring(p);
+    std::set<std::int64_t> squares;
+    for (std::int64_t x = 1; x < p; ++x) squares.insert(x * x % p);
+    for (std::int32_t n = 0; n < p; ++n)
+      ASSERT_EQ(its_a_square(n), squares.count(n) == 1) << "p=" << p << " n=" << n;
+  }
+  ModulusScope large(2147483647);
+  EXPECT_TRUE(its_a_square(4));
+  EXPECT_TRUE(its_a_square(2));   // 2^31 - 1 = 7 mod 8
+  EXPECT_FALSE(its_a_square(2147483646));  // -1 is no square when p = 3 mod 4
+}
+
+TEST(ItsASquare, EveryNonZeroFieldElementOfCharacteristic2) {
+  for (std::int32_t size : {256, 65536}) {
+    ModulusScope ring(size);
+    EXPECT_FALSE(its_a_square(0));
+    for (std::int32_t n = 1; n < size; n += (size == 256 ? 1 : 97)) ASSERT_TRUE(its_a_square(n)) << n;
+  }
+}
+
+TEST(MaxDigits, BitLengthOfTheLargestCoefficient) {
+  NodeBalance balance;
+  std::mt19937_64 rng(test_seed());
+  for (int it = 0; it < test_iterations(200); ++it) {
+    const BigRef a = random_big(rng, 6), b = random_big(rng, 6), c = random_big(rng, 6);
+    // a x^2 + (b y + c) x, nested one level.
+    poly p = term(2, nullptr, term(1, term(1, nullptr, nullptr)));
+    p->pcoef = leaf(0);
+    assign_ref(p->pcoef->ncoef, a);
+    p->next->pcoef->pcoef = leaf(0);
+    assign_ref(p->next->pcoef->pcoef->ncoef, b);
+    p->next->pcoef->next = leaf(0);
+    assign_ref(p->next->pcoef->next->ncoef, c);
+    const auto bits = [](const BigRef& v) { return static_cast<std::int32_t>(v.abs().bit_length()); };
+    const std::int32_t expect = std::max({bits(a), bits(b), bits(c)});
+    EXPECT_EQ(max_digits(p), expect) << a << " " << b << " " << c;
+    free_poly(&p);
+  }
+  EXPECT_EQ(max_digits(nullptr), -1);
+}
+
+TEST(MaxDigits, WordAndFloatingMeasures) {
+  NodeBalance balance;
+  poly p = term(1, leaf(0), leaf(0));
+  {
+    ArithModeGuard g;
+    lintmode = true;
+    p->pcoef->ncoef->lint = -1000;  // |x| = 1000: highest bit 9
+    p->next->ncoef->lint = 3;
+    EXPECT_EQ(max_digits(p), 9);
+  }
+  {
+    ModulusScope ring(101);
+    p->pcoef->ncoef->lint = 100;  // symmetric residue -1
+    p->next->ncoef->lint = 4;
+    EXPECT_EQ(max_digits(p), 2);
+  }
+  {
+    ArithModeGuard g;
+    flotemode = true;
+    p->pcoef->ncoef->flote = -1023.6L;  // rounds to -1024: highest bit 10
+    p->next->ncoef->flote = 0.2L;
+    EXPECT_EQ(max_digits(p), 10);
+    p->pcoef->ncoef->flote = 1e40L;  // saturated, not undefined
+    EXPECT_EQ(max_digits(p), 30);
+  }
+  quoly q = nullptr;
+  newquoly(&q);
+  q->numb = false;
+  q->numer = p;
+  q->denom = leaf(1 << 20);
+  EXPECT_EQ(quoly_max_digits(q), 21);
+  q->denom->ncoef->head->value = 1;
+  EXPECT_EQ(quoly_max_digits(q), 1);  // both coefficients of p are 0 in big mode
+  free_quoly(&q);
+  EXPECT_EQ(quoly_max_digits(nullptr), -1);
+}
+
+TEST(NumberMass, ByMode) {
+  NodeBalance balance;
+  quoly q = nullptr;
+  quoly_set(0, &q);
+  assign_ref(q->ncoef, BigRef(65535) * BigRef::pow2(28) + BigRef(5));
+  EXPECT_EQ(number_mass(q), 3);
+  assign_ref(q->ncoef, -(BigRef(65536) * BigRef::pow2(28)));
+  EXPECT_EQ(number_mass(q), 4);
+  assign_ref(q->ncoef, BigRef(7));
+  EXPECT_EQ(number_mass(q), 1);
+  {
+    ModulusScope ring(101);
+    q->ncoef->lint = 100;  // distance 1 from 0
+    EXPECT_EQ(number_mass(q), 1);
+    q->ncoef->lint = 50;  // 250 div 101 + 1
+    EXPECT_EQ(number_mass(q), 3);
+  }
+  {
+    ModulusScope ring(2147483647);
+    q->ncoef->lint = 1073741823;  // 5x exceeds 32 bits: still exact
+    EXPECT_EQ(number_mass(q), 3);
+  }
+  {
+    ArithModeGuard g;
+    flotemode = true;
+    q->ncoef->flote = -3.0L * 268435456.0L;
+    EXPECT_EQ(number_mass(q), 4);
+    q->ncoef->flote = 1e300L;
+    EXPECT_EQ(number_mass(q), INT32_MAX);
+  }
+  free_quoly(&q);
+}
+
+}  // namespace
+}  // namespace tavrin::test

@@ -1,0 +1,218 @@
+// The modular bracket and the replay of the undo journals: values changed
+// in place come back node for node, temporary nodes are freed exactly once.
+#include <gtest/gtest.h>
+
+#include <stdexcept>
+#include <string>
+
+#include "numbers/freelists.h"
+#include "numbers/mod_journal.h"
+#include "support/node_accounting.h"
+#include "support/poly_build.h"
+#include "toplevel/errors.h"
+#include "toplevel/globals.h"
+#include "toplevel/jumps.h"
+#include "toplevel/mode_guard.h"
+
+namespace tavrin::test {
+namespace {
+
+// Modular arithmetic with no bracket open, restored afterwards.
+struct InModularMode {
+  ArithModeGuard modes;
+  ScopedValue<std::int16_t> count{mod_is_changed, 0};
+  InModularMode() {
+    modularmode = true;
+    lintmode = true;
+  }
+};
+
+TEST(CheckModular, NestedBracketsRestoreTheFlags) {
+  InModularMode ring;
+  bool outer = false, inner = true;
+  check_modular(&outer);
+  EXPECT_TRUE(outer);
+  EXPECT_FALSE(modularmode);
+  EXPECT_TRUE(lintmode);  // word mode stays on inside the bracket
+  EXPECT_EQ(mod_is_changed, 1);
+  check_modular(&inner);
+  EXPECT_FALSE(inner);
+  EXPECT_EQ(mod_is_changed, 1);
+  restore_modular(inner);
+  EXPECT_FALSE(modularmode);
+  EXPECT_EQ(mod_is_changed, 1);
+  restore_modular(outer);
+  EXPECT_TRUE(modularmode);
+  EXPECT_EQ(mod_is_changed, 0);
+}
+
+TEST(CheckModular, OutsideModularModeNothingIsCounted) {
+  ArithModeGuard modes;
+  modularmode = false;
+  bool saved = true;
+  check_modular(&saved);
+  EXPECT_FALSE(saved);
+  EXPECT_EQ(mod_is_changed, 0);
+  restore_modular(saved);
+  EXPECT_FALSE(modularmode);
+  EXPECT_EQ(mod_is_changed, 0);
+}
+
+TEST(ModularBracket, RestoresOnExceptionsAndAfterAnError) {
+  InModularMode ring;
+  try {
+    ModularBracket outer;
+    ModularBracket inner;
+    EXPECT_FALSE(modularmode);
+    EXPECT_EQ(mod_is_changed, 1);
+    throw std::runtime_error("leave");
+  } catch (const std::runtime_error&) {
+  }
+  EXPECT_TRUE(modularmode);
+  EXPECT_EQ(mod_is_changed, 0);
+
+  // A user error unwinds to the top level, which resets the count itself;
+  // the bracket must still give modular mode back and not count below 0.
+  ScopedValue<bool> no_push(errorpush, false);
+  testing::internal::CaptureStdout();
+  try {
+    ModularBracket bracket;
+    ModularBracket nested;
+    error(22, &quotsign);
+  } catch (const TopLevelJump&) {
+  }
+  testing::internal::GetCapturedStdout();
+  EXPECT_TRUE(modularmode);
+  EXPECT_EQ(mod_is_changed, 0);
+}
+
+// Pushes one journal record on masterfix.
+void journal(void* prev, poly node, classtype special) {
+  fixptr f = nullptr;
+  newfix(&f);
+  f->prev = prev;
+  f->node = node;
+  f->special = special;
+  f->next = masterfix;
+  masterfix = f;
+}
+
+TEST(RestoreFromMod, RelinksPolynomialCellsNewestFirst) {
+  NodeBalance balance;
+  // 3x^2 + 5x + 7 as a term list.
+  poly c = leaf(7);
+  poly b = term(1, leaf(5), c);
+  poly a = term(2, leaf(3), b);
+  poly head = a;
+  // An image that lost the term 5x, then its leading term; the inner leaf
+  // of the first term is replaced twice (only its first old value counts).
+  poly three = a->pcoef;
+  poly other = leaf(1);
+  journal(&a->next, b, zzero);
+  a->next = c;
+  journal(&head, a, zzero);
+  head = c;
+  journal(&a->pcoef, three, zzero);
+  a->pcoef = other;
+  journal(&a->pcoef, other, zzero);
+  a->pcoef = nullptr;
+  const fixptr newest = masterfix;
+
+  restore_from_mod(&masterfix);
+  EXPECT_EQ(masterfix, nullptr);
+  EXPECT_EQ(fixgarb, newest);
+  EXPECT_EQ(head, a);
+  EXPECT_EQ(a->next, b);
+  EXPECT_EQ(b->next, c);
+  EXPECT_EQ(a->pcoef, three);
+  free_poly(&other);
+  free_poly(&head);
+
+  fixptr empty = nullptr;
+  restore_from_mod(&empty);  // nothing to do
+  EXPECT_EQ(empty, nullptr);
+}
+
+// A fraction 5 / 3 held as a value cell with numerator and denominator.
+quoly fraction() {
+  quoly q = nullptr;
+  newquoly(&q);
+  q->next = nullptr;
+  q->numb = false;
+  q->numer = leaf(5);
+  q->denom = leaf(3);
+  q->rat = true;
+  return q;
+}
+
+TEST(RestoreFromMod, ValueCellsComeBackFromEachTemporaryForm) {
+  NodeBalance balance;
+  // two: the value became a fresh number.
+  {
+    quoly q = fraction();
+    const poly n = q->numer, d = q->denom;
+    journal(&q->numer, n, zzero);
+    journal(&q->denom, d, zzero);
+    q->numb = true;
+    newimag(&q->ncoef);
+    special_set(2, q->ncoef);
+    journal(q, nullptr, two);
+    restore_from_mod(&masterfix);
+    EXPECT_FALSE(q->numb);
+    EXPECT_EQ(q->numer, n);
+    EXPECT_EQ(q->denom, d);
+    free_quoly(&q);
+  }
+  // three: fresh numerator and denominator.
+  {
+    quoly q = fraction();
+    const poly n = q->numer, d = q->denom;
+    journal(&q->numer, n, zzero);
+    journal(&q->denom, d, zzero);
+    q->numer = leaf(4);
+    q->denom = term(1, leaf(1), leaf(1));
+    journal(q, nullptr, three);
+    restore_from_mod(&masterfix);
+    EXPECT_FALSE(q->numb);
+    EXPECT_EQ(q->numer, n);
+    EXPECT_EQ(q->denom, d);
+    free_quoly(&q);
+  }
+  // one: a number borrowed from the numerator's leaf (not freed).
+  {
+    quoly q = fraction();
+    const poly n = q->numer, d = q->denom;
+    const imptr borrowed = n->ncoef;
+    journal(&q->numer, n, zzero);
+    journal(&q->denom, d, zzero);
+    q->numb = true;
+    q->ncoef = borrowed;
+    journal(q, nullptr, one);
+    restore_from_mod(&masterfix);
+    EXPECT_FALSE(q->numb);
+    EXPECT_EQ(q->numer, n);
+    EXPECT_EQ(q->numer->ncoef, borrowed);
+    EXPECT_EQ(q->denom, d);
+    free_quoly(&q);
+  }
+}
+
+TEST(RestoreSparsefix, RelinksUnlinkedEntries) {
+  colnode c{3, nullptr, nullptr};
+  colnode b{2, nullptr, &c};
+  colnode a{1, nullptr, &b};
+  colm_ptr row = &a;
+  // Unlink b, then a (the row head), newest first on the journal.
+  sparse_fix = new sparse_fixdata{&a.next, &b, sparse_fix};
+  a.next = &c;
+  sparse_fix = new sparse_fixdata{&row, &a, sparse_fix};
+  row = &c;
+  restore_sparsefix();
+  EXPECT_EQ(sparse_fix, nullptr);
+  EXPECT_EQ(row, &a);
+  EXPECT_EQ(a.next, &b);
+  EXPECT_EQ(b.next, &c);
+}
+
+}  // namespace
+}  // namespace tavrin::test
