@@ -5,6 +5,7 @@
 
 #include "numbers/bigint.h"
 #include "numbers/freelists.h"
+#include "numbers/word_mod.h"
 #include "poly/poly_impl.h"
 #include "poly/poly_measures.h"
 #include "poly/poly_repr.h"
@@ -112,6 +113,53 @@ bool quoly_negtive(quoly p, quoly q) {
 }
 
 bool quoly_larger(quoly p, quoly q) { return bigger(p->ncoef, q->ncoef); }
+
+bool essentially_equal(poly p, poly q) {
+  const imptr a = leading_coef(p)->ncoef;
+  const imptr b = leading_coef(q)->ncoef;
+  enum class Unit { equality, opposite, ratio } unit;
+  long double fr = 0;
+  std::int32_t mr = 0;
+  if (flotemode) {
+    if (a->flote / b->flote == 1.0L) {
+      unit = Unit::equality;
+    } else if (a->flote + b->flote == 0.0L) {
+      unit = Unit::opposite;
+    } else {
+      unit = Unit::ratio;
+      fr = a->flote / b->flote;
+    }
+  } else if (modularmode && mod_is_prime) {
+    if (b->lint == 0) {  // q is zero: only zero is a unit multiple of it
+      unit = Unit::equality;
+    } else {
+      std::int32_t inv = 0;
+      mod_inverse(b->lint, &inv);
+      mr = modmult(static_cast<std::uint32_t>(a->lint), static_cast<std::uint32_t>(inv));
+      unit = mr == 1 ? Unit::equality : Unit::ratio;
+    }
+  } else if (lintmode) {
+    return false;
+  } else if (opposites(a, b)) {
+    unit = Unit::opposite;
+  } else if (equal(a, b)) {
+    unit = Unit::equality;
+  } else {
+    return false;
+  }
+  return same_walk(p, q, [&](imptr x, imptr y) {
+    switch (unit) {
+      case Unit::equality:
+        return equal(x, y);
+      case Unit::opposite:
+        return flotemode ? x->flote + y->flote == 0.0L : opposites(x, y);
+      case Unit::ratio:
+        break;
+    }
+    if (flotemode) return x->flote == fr * y->flote;
+    return x->lint == modmult(static_cast<std::uint32_t>(mr), static_cast<std::uint32_t>(y->lint));
+  });
+}
 
 bool opposites(imptr n, imptr m) {
   if (n->size != m->size) return false;

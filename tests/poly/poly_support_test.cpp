@@ -57,7 +57,7 @@ TEST(PolyBuilder, ModesHoldTheirOwnField) {
   PolyVars vars({"x"});
   NodeBalance balance;
   {
-    ModularMode m(7);
+    ModulusScope m(7);
     Poly p("10*x - 1");
     EXPECT_EQ(p->pcoef->ncoef->lint, 3);
     EXPECT_EQ(p->next->ncoef->lint, 6);

@@ -95,36 +95,6 @@ std::vector<std::string> current_var_names() {
   return r;
 }
 
-// ---- Modes ------------------------------------------------------------------------
-
-ModularMode::ModularMode(std::int32_t m)
-    : modulus_(modulus),
-      half_modulus_(half_modulus),
-      two28_mod_(two28_mod),
-      smallmodulus_(smallmodulus),
-      mod_is_prime_(mod_is_prime) {
-  flotemode = false;
-  lintmode = true;
-  modularmode = true;
-  finf = (m == 256 || m == 65536);
-  modulus = m;
-  smallmodulus = m < 65535;
-  half_modulus = m / 2;
-  two28_mod = static_cast<std::int32_t>((std::int64_t{1} << 28) % m);
-  bool prime = !finf && m >= 2;
-  for (std::int64_t d = 2; prime && d * d <= m; ++d)
-    if (m % d == 0) prime = false;
-  mod_is_prime = prime || finf;
-}
-
-ModularMode::~ModularMode() {
-  modulus = modulus_;
-  half_modulus = half_modulus_;
-  two28_mod = two28_mod_;
-  smallmodulus = smallmodulus_;
-  mod_is_prime = mod_is_prime_;
-}
-
 // ---- Numbers -----------------------------------------------------------------------
 
 imptr make_number(const BigRef& v) {

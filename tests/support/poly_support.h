@@ -17,6 +17,7 @@
 #include <gtest/gtest.h>
 
 #include "numbers/records.h"
+#include "support/modulus_scope.h"
 #include "support/refpoly.h"
 #include "toplevel/mode_guard.h"
 
@@ -62,21 +63,7 @@ class PolyVars {
 std::vector<std::string> current_var_names();
 
 // ---- Arithmetic modes ----------------------------------------------------------------
-// Modular arithmetic modulo m for the guard's lifetime (256 and 65536 are the
-// characteristic-2 fields); restores every mode flag and modulus global.
-class ModularMode {
- public:
-  explicit ModularMode(std::int32_t m);
-  ~ModularMode();
-  ModularMode(const ModularMode&) = delete;
-  ModularMode& operator=(const ModularMode&) = delete;
-
- private:
-  ArithModeGuard flags_;
-  std::int32_t modulus_, half_modulus_, two28_mod_;
-  bool smallmodulus_, mod_is_prime_;
-};
-
+// Modular arithmetic: ModulusScope (support/modulus_scope.h).
 // Floating mode for the guard's lifetime.
 class FloatingMode : public ArithModeGuard {
  public:
