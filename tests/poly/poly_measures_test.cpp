@@ -344,6 +344,7 @@ TEST_F(Measures, FieldLevelTermCounts) {
     ScopedValue<std::int16_t> fd(field_depth, 1);  // the whole polynomial counts 1
     EXPECT_EQ(numterms(Value::ratfun("x^2*(y + z + 1) + x*y + 4", "x + y")), 2);
   }
+  EXPECT_EQ(fast_f_numterms(Poly(dense_x(100)), 1), 100);
   Poly wide(dense_x(150));
   EXPECT_EQ(fast_f_numterms(wide, 1), 101);
   Poly huge(dense_x(3000));

@@ -573,6 +573,37 @@ TEST_F(PolyTest, ZeroAndUnitTestsLookAtOneLeafOnly) {
   }
 }
 
+TEST_F(PolyTest, NegationInPlaceKeepsResidues) {
+  NodeBalance balance;
+  Poly p("3*x^2*y - 123456789012345678901*z + 5");
+  poly_inplace(p);
+  EXPECT_EQ(p.ref(), ref("-3*x^2*y + 123456789012345678901*z - 5"));
+  poly_inplace(nullptr);
+  {
+    ModulusScope m(13);
+    Poly q("3*x + 0*y + 1");
+    poly_inplace(q);
+    EXPECT_TRUE(valid_poly(q));  // residues stay in 0 .. 12
+    EXPECT_EQ(q.ref(), ref("10*x + 12"));
+    Poly z("0");
+    poly_inplace(z);
+    EXPECT_EQ(z->ncoef->lint, 0);
+  }
+  {
+    FloatingMode f;
+    Poly q("2*x - 1");
+    poly_inplace(q);
+    EXPECT_EQ(q->pcoef->ncoef->flote, -2.0L);
+  }
+  Value v = Value::ratfun("x - 2", "y + 1");
+  quoly_inplace(v);
+  EXPECT_EQ(read_poly(v->numer), ref("2 - x"));
+  EXPECT_EQ(read_poly(v->denom), ref("y + 1"));
+  Value n = Value::number(BigRef(-8));
+  quoly_inplace(n);
+  EXPECT_EQ(number_value(n->ncoef), BigRef(8));
+}
+
 TEST_F(PolyTest, StructuralEqualityAgreesWithTheReference) {
   NodeBalance balance;
   std::mt19937_64 rng(test_seed() + 1);
