@@ -30,12 +30,10 @@ void drop_shared(Num& q) {
   q->size = 0;
 }
 
-// extgcd(a, b) against Euclid on the reference: the GCD, n = qn*g and
-// m = qm*g with coprime cofactors, the gcd1 flag and its sharing, and the
-// operands unchanged.
-void check_extgcd(const BigRef& a, const BigRef& b) {
+// extgcd(a, b) with the known GCD g: n = qn*g and m = qm*g (so the
+// cofactors are coprime), the gcd1 flag and its sharing, operands unchanged.
+void check_extgcd(const BigRef& a, const BigRef& b, const BigRef& g) {
   SCOPED_TRACE("n = " + a.to_decimal() + ", m = " + b.to_decimal());
-  const BigRef g = BigRef::gcd(a, b);
   Num n(a), m(b), gcd(11), qn, qm;
   bool gcd1 = false;
   extgcd(n, m, gcd, qn, qm, &gcd1);
@@ -60,13 +58,14 @@ void check_extgcd(const BigRef& a, const BigRef& b) {
   }
   ASSERT_EQ(qn.value() * g, a);
   ASSERT_EQ(qm.value() * g, b);
-  ASSERT_EQ(BigRef::gcd(qn.value(), qm.value()), BigRef(1));
 }
 
-// binary_gcd and the Euclidean gcd against the reference, operands kept.
-void check_gcds(const BigRef& a, const BigRef& b) {
+// The same against Euclid on the reference type.
+void check_extgcd(const BigRef& a, const BigRef& b) { check_extgcd(a, b, BigRef::gcd(a, b)); }
+
+// binary_gcd and the Euclidean gcd with the known GCD g, operands kept.
+void check_gcds(const BigRef& a, const BigRef& b, const BigRef& g) {
   SCOPED_TRACE("n = " + a.to_decimal() + ", m = " + b.to_decimal());
-  const BigRef g = BigRef::gcd(a, b);
   Num n(a), m(b), ans(BigRef::pow2(77));
   binary_gcd(n, m, ans);
   ASSERT_TRUE(valid_bigint(ans));
@@ -77,6 +76,20 @@ void check_gcds(const BigRef& a, const BigRef& b) {
   gcd(n, m, e);
   ASSERT_TRUE(valid_bigint(e));
   ASSERT_EQ(e.value(), g);
+}
+
+void check_gcds(const BigRef& a, const BigRef& b) { check_gcds(a, b, BigRef::gcd(a, b)); }
+
+// A pair of coprime values of about `limbs` and `other` limbs:
+// (x, x*k + 1) or (x*k - 1, x), any signs.
+void coprime_pair(std::mt19937_64& rng, int limbs, int other, BigRef& a, BigRef& b) {
+  const BigRef x = random_big_exact(rng, other).abs();
+  const BigRef k = random_big_exact(rng, limbs - other + 1).abs();
+  a = x * k + (rng() % 2 ? BigRef(1) : BigRef(-1));
+  b = x;
+  if (rng() % 2) a = -a;
+  if (rng() % 2) b = -b;
+  if (rng() % 2) std::swap(a, b);
 }
 
 BigRef fibonacci(int k) {
@@ -161,10 +174,25 @@ TEST(BinaryGcd, PlantedCommonFactors) {
   NodeBalance balance;
   std::mt19937_64 rng(test_seed() + 32);
   for (int i = 0; i < test_iterations(300); ++i) {
-    const BigRef c = random_big(rng, 20);
-    const BigRef a = random_big(rng, 40) << static_cast<unsigned>(rng() % 70);
-    const BigRef b = random_big(rng, 40) << static_cast<unsigned>(rng() % 70);
+    const BigRef c = random_big(rng, 10);
+    const BigRef a = random_big(rng, 15) << static_cast<unsigned>(rng() % 70);
+    const BigRef b = random_big(rng, 15) << static_cast<unsigned>(rng() % 70);
     check_gcds(a * c, b * c);
+  }
+}
+
+TEST(BinaryGcd, CoprimeCofactorsTimesAKnownFactor) {
+  NodeBalance balance;
+  std::mt19937_64 rng(test_seed() + 37);
+  // gcd(a*c*2^e, b*c*2^e) = |c| 2^e for coprime a and b.
+  for (int i = 0; i < test_iterations(300); ++i) {
+    const int limbs = 2 + static_cast<int>(rng() % 60);
+    BigRef a, b;
+    coprime_pair(rng, limbs, 1 + static_cast<int>(rng() % static_cast<unsigned>(limbs)), a, b);
+    BigRef c = random_big(rng, 30);
+    if (c.is_zero()) c = BigRef(1);
+    const unsigned e = static_cast<unsigned>(rng() % 100);
+    check_gcds(a * c << e, b * c << e, c.abs() << e);
   }
 }
 
@@ -172,14 +200,16 @@ TEST(BinaryGcd, RandomAndLopsided) {
   NodeBalance balance;
   std::mt19937_64 rng(test_seed() + 33);
   for (int i = 0; i < test_iterations(200); ++i) {
-    check_gcds(random_big(rng, 60), random_big(rng, 60));
-    check_gcds(random_big(rng, 60), random_big(rng, 2));
+    check_gcds(random_big(rng, 20), random_big(rng, 20));
+    check_gcds(random_big(rng, 25), random_big(rng, 2));
     // Close values: subtraction steps before any division.
-    const BigRef a = random_big(rng, 30);
-    check_gcds(a, a + random_big(rng, 25));
+    const BigRef a = random_big(rng, 20);
+    check_gcds(a, a + random_big(rng, 15));
   }
-  check_gcds(fibonacci(1500), fibonacci(1501));
-  check_gcds(fibonacci(1500) * BigRef(12), fibonacci(1499) * BigRef(18));
+  check_gcds(fibonacci(1500), fibonacci(1501), BigRef(1));
+  check_gcds(fibonacci(1500) * BigRef(5), fibonacci(1501) * BigRef(-5), BigRef(5));
+  // F(1501) is odd, so only 2^33 is common.
+  check_gcds(fibonacci(1500) << 40, -fibonacci(1501) << 33, BigRef::pow2(33));
 }
 
 TEST(ExtGcd, KnownValues) {
@@ -232,14 +262,15 @@ TEST(ExtGcd, ZeroOperands) {
 TEST(ExtGcd, FibonacciNumbers) {
   NodeBalance balance;
   // Euclid's worst case: mostly subtraction steps, and long enough that the
-  // quotient list is dropped part way.
+  // quotient list is dropped part way. Consecutive Fibonacci numbers are
+  // coprime.
   for (int k : {40, 300, 2000}) {
     const BigRef a = fibonacci(k);
     const BigRef b = fibonacci(k + 1);
-    check_extgcd(a, b);
-    check_extgcd(-b, a);
-    check_extgcd(a * BigRef(3), b * BigRef(3));
-    check_extgcd(b * BigRef::pow2(100), -a * BigRef::pow2(100));
+    check_extgcd(a, b, BigRef(1));
+    check_extgcd(-b, a, BigRef(1));
+    check_extgcd(a * BigRef(3), b * BigRef(3), BigRef(3));
+    check_extgcd(b * BigRef::pow2(100), -a * BigRef::pow2(100), BigRef::pow2(100));
   }
 }
 
@@ -273,11 +304,13 @@ TEST(ExtGcd, PlantedCommonFactors) {
   for (int i = 0; i < test_iterations(300); ++i) {
     // Large GCDs keep the quotient list to the end; small GCDs of long
     // operands drop it and divide.
-    const int glimbs = 1 + static_cast<int>(rng() % 30);
+    const int glimbs = 1 + static_cast<int>(rng() % 20);
     const BigRef c = random_big_exact(rng, glimbs);
-    const BigRef a = random_big(rng, 40);
-    const BigRef b = random_big(rng, 40);
-    check_extgcd(a * c, b * c);
+    check_extgcd(random_big(rng, 15) * c, random_big(rng, 15) * c);
+    BigRef a, b;
+    const int limbs = 2 + static_cast<int>(rng() % 50);
+    coprime_pair(rng, limbs, 1 + static_cast<int>(rng() % static_cast<unsigned>(limbs)), a, b);
+    check_extgcd(a * c, b * c, c.abs());
   }
 }
 
@@ -285,9 +318,14 @@ TEST(ExtGcd, VeryDifferentLengths) {
   NodeBalance balance;
   std::mt19937_64 rng(test_seed() + 36);
   for (int i = 0; i < test_iterations(100); ++i) {
-    const BigRef c = random_big(rng, 2);
-    check_extgcd(random_big_exact(rng, 60) * c, random_big_exact(rng, 2) * c);
-    check_extgcd(random_big_exact(rng, 1) * c, random_big_exact(rng, 50) * c);
+    BigRef c = random_big(rng, 2);
+    if (c.is_zero()) c = BigRef(-7);
+    BigRef a, b;
+    coprime_pair(rng, 60, 2, a, b);
+    check_extgcd(a * c, b * c, c.abs());
+    coprime_pair(rng, 50, 1, a, b);
+    check_extgcd(a * c, b * c, c.abs());
+    check_extgcd(random_big_exact(rng, 40) * c, random_big_exact(rng, 1) * c);
   }
 }
 
