@@ -4,8 +4,12 @@
 #include <cmath>
 
 #include "numbers/bigint.h"
+#include "numbers/bigint_divide.h"
+#include "numbers/bigint_multiply.h"
+#include "numbers/freelists.h"
 #include "numbers/word_mod.h"
 #include "toplevel/globals.h"
+#include "toplevel/mode_guard.h"
 
 namespace tavrin {
 
@@ -32,6 +36,16 @@ std::int32_t number_digits(imptr n) {
   return whole + highest_bit(a) + 1;
 }
 
+// x := the big integer n * m by rows (x's old limbs freed); big mode.
+void word_product(std::int32_t n, std::int32_t m, imptr x) {
+  number a{}, b{};
+  special_set(n, &a);
+  special_set(m, &b);
+  multiply(&a, &b, x);
+  special_free(&a);
+  special_free(&b);
+}
+
 }  // namespace
 
 // ---- Defined word arithmetic ---------------------------------------------------
@@ -50,6 +64,60 @@ std::int32_t saturate_to_int32(long double v) {
   if (std::isnan(v)) return 0;
   if (v >= 2147483647.0L) return INT32_MAX;
   if (v <= -2147483648.0L) return INT32_MIN;
+  return static_cast<std::int32_t>(v);
+}
+
+// ---- Products and quotients of word values as big integers ---------------------------
+
+void special_set_2(std::int32_t n, std::int32_t m, imptr x) {
+  BigModeGuard big;
+  word_product(n, m, x);
+}
+
+bool is_product_of(imptr num, std::int32_t n, std::int32_t m) {
+  BigModeGuard big;
+  number x{};
+  word_product(n, m, &x);
+  const bool same = spec_equal(num, &x);
+  special_free(&x);
+  return same;
+}
+
+bool oversize(std::int32_t n, std::int32_t m) {
+  BigModeGuard big;
+  number x{};
+  word_product(n, m, &x);
+  const bool over = x.size >= 2 || x.head->value > 1000000;
+  special_free(&x);
+  return over;
+}
+
+std::int32_t quotient_of(imptr n, std::int32_t m) {
+  BigModeGuard big;
+  number d{}, q{}, r{};
+  special_set(m, &d);
+  pos_divide(n, &d, &q, &r);
+  // The caller keeps the quotient below 2^28; a longer one is cut to 32 bits.
+  std::uint32_t v = 0;
+  for (numptr p = q.head; p != nullptr; p = p->next)
+    v = (v << limb_bits) + static_cast<std::uint32_t>(p->value);
+  special_free(&d);
+  special_free(&q);
+  special_free(&r);
+  return static_cast<std::int32_t>(v);
+}
+
+std::int32_t modout(imptr n) {
+  BigModeGuard big;
+  number d{}, q{}, r{};
+  special_set(modulus, &d);
+  divide(n, &d, &q, &r);
+  std::int64_t v = 0;
+  for (numptr p = r.head; p != nullptr; p = p->next) v = v * limb_base + p->value;
+  if (v < 0) v += modulus;
+  special_free(&d);
+  special_free(&q);
+  special_free(&r);
   return static_cast<std::int32_t>(v);
 }
 

@@ -27,7 +27,7 @@ std::uint32_t longg_is_prime(std::int32_t x0, std::int32_t x1, std::int32_t x2);
 
 // The least prime among x + 2, x + 4, ... for an odd x; for an even x the
 // candidates start at x + 1. Candidates below 2 are passed over.
-// x < 2147483629 (the largest prime below 2^31 is 2147483647)
+// x < 2147483647, so that the result (at most 2147483647) fits a word
 std::int32_t nextprime(std::int32_t x);
 
 // r := a draw of the standard generator (0 .. 2^31 - 1), kept in

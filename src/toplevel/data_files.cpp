@@ -86,12 +86,13 @@ DataReader pow228_in, pprods_in;
 std::FILE* f256d_file = nullptr;
 std::FILE* f2t16d_file = nullptr;
 
-// x := the `count` limbs of base `base` read next (with `first` as the first
-// limb when the caller has read it already); flote := their value, lint := 0.
+// x := the `count` limbs of base `base` read next, with "%li" (with "%ld"
+// when `plain_decimal`), `first` being the first limb when the caller has
+// read it already; flote := their value, lint := 0.
 // A count or limb out of range, a leading zero limb or a failed read fails
 // the reader and leaves x as it was.
 void read_limbs(DataReader& in, std::int64_t count, std::int32_t base, number& x,
-                const std::int64_t* first = nullptr) {
+                const std::int64_t* first = nullptr, bool plain_decimal = false) {
   if (!in.ok()) return;
   if (count < 1 || count > max_table_limbs) {
     in.fail();
@@ -100,7 +101,9 @@ void read_limbs(DataReader& in, std::int64_t count, std::int32_t base, number& x
   numptr head = nullptr, tail = nullptr;
   long double value = 0;
   for (std::int64_t k = 0; k < count; ++k) {
-    const std::int64_t v = (k == 0 && first != nullptr) ? *first : in.li();
+    const std::int64_t v = (k == 0 && first != nullptr) ? *first
+                           : plain_decimal                 ? in.ld()
+                                                           : in.li();
     const bool bad_leading_zero = k == 0 && v == 0 && count > 1;
     if (!in.ok() || v < 0 || v >= base || bad_leading_zero) {
       in.fail();
@@ -269,7 +272,7 @@ void initialize(const std::string& includepath) {
     std::int64_t count = 0;
     for (number& p : num_prod) {
       count = pprods_in.ld();
-      read_limbs(pprods_in, count, limb_base, p);
+      read_limbs(pprods_in, count, limb_base, p, nullptr, true);
     }
     if (count != 332) tavrinerror("error in pprods, last num_prod.\n");
   }

@@ -45,6 +45,75 @@ TEST(WordArithmetic, LongDoubleToWordSaturates) {
   EXPECT_EQ(saturate_to_int32(INFINITY), INT32_MAX);
 }
 
+TEST(WordProducts, ExactWhateverTheMode) {
+  NodeBalance balance;
+  std::mt19937_64 rng(test_seed());
+  std::uniform_int_distribution<std::int32_t> limb(-268435455, 268435455);
+  Num x(BigRef(-77));
+  for (int it = 0; it < test_iterations(500); ++it) {
+    const std::int32_t n = it % 9 == 0 ? 0 : limb(rng), m = it % 7 == 0 ? 268435455 : limb(rng);
+    SCOPED_TRACE(std::to_string(n) + " * " + std::to_string(m));
+    ArithModeGuard g;
+    lintmode = (it % 2 == 0);  // the big product is formed in any mode
+    flotemode = (it % 3 == 0);
+    special_set_2(n, m, x);
+    const bool word = lintmode, floating = flotemode;
+    EXPECT_EQ(lintmode, word);
+    EXPECT_EQ(flotemode, floating);
+    ASSERT_TRUE(valid_bigint(x));
+    ASSERT_EQ(x.value(), BigRef(n) * BigRef(m));
+    ASSERT_TRUE(is_product_of(x, n, m));
+    ASSERT_TRUE(is_product_of(x, m, n));
+    ASSERT_FALSE(is_product_of(x, n, m == 0 ? 1 : m - 1) && n != 0);
+  }
+}
+
+TEST(WordProducts, Oversize) {
+  NodeBalance balance;
+  EXPECT_FALSE(oversize(1000, 1000));
+  EXPECT_TRUE(oversize(1000, 1001));
+  EXPECT_TRUE(oversize(20000, 20000));  // two limbs
+  EXPECT_FALSE(oversize(1, 1000000));
+  EXPECT_TRUE(oversize(1, 1000001));
+  EXPECT_FALSE(oversize(0, 268435455));
+}
+
+TEST(QuotientOf, AgreesWithTheReference) {
+  NodeBalance balance;
+  std::mt19937_64 rng(test_seed());
+  std::uniform_int_distribution<std::int32_t> div(1, 268435455);
+  for (int it = 0; it < test_iterations(500); ++it) {
+    const std::int32_t m = it % 5 == 0 ? 1 + it % 17 : div(rng);
+    // A quotient below 2^28, as the callers keep it.
+    const BigRef q = BigRef(div(rng) % 268435456);
+    const BigRef n = q * BigRef(m) + BigRef(it % 3 == 0 ? m - 1 : it % m);
+    Num num(n);
+    ArithModeGuard g;
+    lintmode = (it % 2 == 0);
+    ASSERT_EQ(BigRef(quotient_of(num, m)), n / BigRef(m)) << n << " / " << m;
+    ASSERT_EQ(num.value(), n);
+  }
+}
+
+TEST(Modout, ResidueOfABigInteger) {
+  NodeBalance balance;
+  std::mt19937_64 rng(test_seed());
+  for (std::int32_t p : {2, 7, 65521, 268435399, 2147483647}) {
+    for (int it = 0; it < test_iterations(200); ++it) {
+      const BigRef v = random_big(rng, 12);
+      Num n(v);  // made and freed in big mode, where its limbs are its own
+      ModulusScope ring(p);
+      const std::int32_t got = modout(n);
+      BigRef want = v % BigRef(p);
+      if (want.negative()) want = want + BigRef(p);
+      ASSERT_EQ(BigRef(got), want) << v << " mod " << p;
+      ASSERT_TRUE(lintmode);  // left in word mode, as it was called
+      ASSERT_TRUE(modularmode);
+      ASSERT_EQ(n.value(), v);
+    }
+  }
+}
+
 TEST(ItsASquare, EulerCriterionAgreesWithTheSquares) {
   for (std::int32_t p : {3, 7, 101, 65521, 65537}) {
     ModulusScope ring(p);

@@ -10,26 +10,20 @@
 #include <vector>
 
 #include "numbers/bigint.h"
+#include "numbers/bigint_divide.h"
+#include "numbers/bigint_multiply.h"
+#include "numbers/freelists.h"
 #include "support/bigref.h"
-#include "toplevel/data_files.h"
+#include "support/data_tables.h"
+#include "support/node_accounting.h"
 #include "toplevel/globals.h"
 
 namespace tavrin::test {
 namespace {
 
-// Reads the data directory once for the whole program; keeps what it printed.
-const std::string& load_output() {
-  static const std::string out = [] {
-    testing::internal::CaptureStdout();
-    initialize(TAVRIN_TEST_DATA_DIR);
-    return testing::internal::GetCapturedStdout();
-  }();
-  return out;
-}
-
 class DataFiles : public ::testing::Test {
  protected:
-  void SetUp() override { load_output(); }
+  void SetUp() override { load_data_tables(); }
 };
 
 // The primes up to 65536 by a sieve.
@@ -87,7 +81,7 @@ int binom_index(int q, int r) {
 }
 
 TEST_F(DataFiles, LoadWithoutAnyMessage) {
-  EXPECT_EQ(load_output(), "");
+  EXPECT_EQ(load_data_tables(), "");
 }
 
 TEST_F(DataFiles, Sentinels) {
@@ -161,6 +155,49 @@ TEST_F(DataFiles, Binomials) {
   }
   EXPECT_EQ(k, binom_entries);
   EXPECT_EQ(to_ref(binom[binom_index(50, 75)]), binomial(150, 75));
+}
+
+// out := lo * (lo + 1) * ... * hi by Tavrin's own products (1 when lo > hi).
+void range_product(std::int32_t lo, std::int32_t hi, imptr out) {
+  special_set(1, out);
+  number factor{};
+  for (std::int32_t k = lo; k <= hi; ++k) {
+    special_set(k, &factor);
+    fast_mult(out, &factor, out);
+  }
+  special_free(&factor);
+}
+
+TEST_F(DataFiles, TablesAgreeWithTheSystemsOwnProductsAndQuotients) {
+  NodeBalance balance;
+  number top{}, bottom{}, quot{}, rem{};
+  // binomial(3q, r) = (3q - r + 1) ... (3q) / r!, for whole rows and a spread of others.
+  for (int q = 1; q <= 50; ++q) {
+    for (int r = 1; r <= 3 * q / 2; ++r) {
+      if (q % 7 != 0 && q != 50 && r % 11 != 1) continue;
+      range_product(3 * q - r + 1, 3 * q, &top);
+      range_product(1, r, &bottom);
+      divide(&top, &bottom, &quot, &rem);
+      ASSERT_EQ(to_ref(&rem), BigRef(0));
+      ASSERT_TRUE(spec_equal(&quot, binom[binom_index(q, r)]))
+          << "binomial(" << 3 * q << ", " << r << ")";
+    }
+  }
+  // factnum[i]! by products, and each factorial divided by the one before.
+  for (int i = 0; i < 22; ++i) {
+    range_product(1, factnum[i], &top);
+    ASSERT_TRUE(spec_equal(&top, &facts[i])) << i;
+    if (i > 0) {
+      divide(&facts[i], &facts[i - 1], &quot, &rem);
+      range_product(factnum[i - 1] + 1, factnum[i], &bottom);
+      ASSERT_TRUE(spec_equal(&quot, &bottom)) << i;
+      ASSERT_EQ(to_ref(&rem), BigRef(0));
+    }
+  }
+  special_free(&top);
+  special_free(&bottom);
+  special_free(&quot);
+  special_free(&rem);
 }
 
 TEST_F(DataFiles, PrimeTablesHoldExactlyTheirRanges) {
