@@ -251,10 +251,9 @@ bool pos_leading_coef(poly p) {
 }
 
 void leading_term(quoly q, quolyptr n) {
-  poly h = q->numer;
   poly numer;
   std::int32_t pads = 0;
-  poly t = h;
+  poly t = q->numer;
   while (!t->numb && t->exp == 0 && t->next == nullptr) {
     t = t->pcoef;
     ++pads;
