@@ -306,6 +306,9 @@ void newname(nameptr* p) {
 
 void newpt(polypt* p) {
   polypt r = pop_or_heap(pt_garb);
+  r->let = tokentipe{};
+  r->expon = 0;
+  r->depth = 0;
   r->polycut = poly_cutoff;
   r->modls = -1;
   r->p = nullptr;

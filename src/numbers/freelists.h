@@ -88,9 +88,9 @@ void fl_quoly_set(long double num, quoly* q);
 
 // ---- Other records ----------------------------------------------------------
 void newname(nameptr* p);  // compiled and space := false
-// Heap records are fully cleared. Sets polycut := poly_cutoff, modls := -1,
-// p, alt, multdata, pwr, roots, gcd_data, next := nil, field := false,
-// aux_num := 0; let, expon and depth are the caller's.
+// Sets polycut := poly_cutoff, modls := -1, p, alt, multdata, pwr, roots,
+// gcd_data, next := nil, field := false, aux_num := 0, and clears let, expon
+// and depth (a recycled record keeps nothing of its old use).
 void newpt(polypt* p);
 // newpt, then copies next, depth, let and expon from *s.
 void newdummy(polypt s, polypt* pp3);

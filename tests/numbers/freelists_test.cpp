@@ -200,6 +200,24 @@ TEST(Quolys, PurgeListFreesTheChain) {
   EXPECT_EQ(head, nullptr);
 }
 
+TEST(Records, RecycledPolydataIsCleared) {
+  polypt a = nullptr;
+  newpt(&a);
+  a->let = tokentipe{"t", 7};
+  a->expon = 5;
+  a->depth = 3;
+  a->field = true;
+  polypt keep = a;
+  free_pt(&a);
+  newpt(&a);
+  EXPECT_EQ(a, keep);  // the record comes back from pt_garb
+  EXPECT_STREQ(a->let.name, "");
+  EXPECT_EQ(a->expon, 0);
+  EXPECT_EQ(a->depth, 0);
+  EXPECT_FALSE(a->field);
+  free_pt(&a);
+}
+
 TEST(Records, PolydataConstructors) {
   ScopedValue<std::int32_t> cut(poly_cutoff, 33);
   polypt a = nullptr;

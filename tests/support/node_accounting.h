@@ -12,12 +12,21 @@ inline std::ostream& operator<<(std::ostream& os, const node_census& c) {
             << ", quolys " << c.quolys << ", colms " << c.colms << "}";
 }
 
+inline node_census operator-(const node_census& a, const node_census& b) {
+  return {a.limbs - b.limbs, a.numbers - b.numbers, a.polys - b.polys, a.quolys - b.quolys,
+          a.colms - b.colms};
+}
+
 }  // namespace tavrin
 
 namespace tavrin::test {
 
 // Records the live node counts on construction; expect_balanced() (or the
-// destructor) checks they are the same again.
+// destructor) checks they are the same again. Live counts are the records
+// handed out minus those back on the free lists (with the pool bypass, the
+// records allocated and not deleted), so a leak and a double free both show.
+// change() tells how many records a piece of code kept, for routines whose
+// contract hands nodes to the caller.
 class NodeBalance {
  public:
   NodeBalance() : before_(live_nodes()) {}
@@ -27,6 +36,13 @@ class NodeBalance {
   void expect_balanced() {
     checked_ = true;
     EXPECT_EQ(live_nodes(), before_) << "nodes were leaked or freed twice";
+  }
+  // Live records now minus live records at construction.
+  node_census change() const { return live_nodes() - before_; }
+  // Starts counting afresh from now (the destructor then checks from here).
+  void reset() {
+    before_ = live_nodes();
+    checked_ = false;
   }
 
  private:
