@@ -5,6 +5,9 @@
 
 #include "numbers/bigint.h"
 #include "numbers/freelists.h"
+#include "toplevel/error_codes.h"
+#include "toplevel/errors.h"
+#include "toplevel/globals.h"
 
 namespace tavrin::detail {
 
@@ -14,6 +17,15 @@ struct limb_list {
   numptr tail = nullptr;
   std::int32_t size = 0;
 };
+
+// The most limbs a number can have: its length is a 16-bit count.
+constexpr std::int32_t max_limbs = 32767;
+
+// n as a limb count; a longer number abandons the computation with a report.
+inline std::int16_t limb_count(std::int32_t n) {
+  if (n > max_limbs) abandon(number_too_long_error, &token);
+  return static_cast<std::int16_t>(n);
+}
 
 // Appends a fresh limb holding v at the less significant end of r.
 inline void append_limb(limb_list& r, std::int32_t v) {
