@@ -141,6 +141,10 @@ void factorial(imptr n) {
     n->lint = 0;
     return;
   }
+  if (flotemode && v > largest_finite_factorial) {
+    n->flote = HUGE_VALL;  // beyond a long double; no need to multiply it out
+    return;
+  }
 
   int i = 0;
   while (i + 1 < fact_points && factnum[i + 1] <= v) ++i;
@@ -179,13 +183,15 @@ void from_table(std::int32_t n, std::int32_t r, quolyptr m) {
 }
 
 void trivial(std::int32_t n, std::int32_t r, quolyptr m) {
-  std::int32_t v = n;
-  if (r != 1) {
-    const std::uint32_t prod = static_cast<std::uint32_t>(n) * (static_cast<std::uint32_t>(n) - 1u);
-    v = static_cast<std::int32_t>(prod) / 2;
+  // n(n - 1)/2 is formed in 64 bits: a residue is then exact for every n,
+  // and a plain word keeps the 32-bit value it always had.
+  std::int64_t v = n;
+  if (r != 1) v = std::int64_t{n} * (std::int64_t{n} - 1) / 2;
+  if (modularmode) {
+    v %= modulus;
+    if (v < 0) v += modulus;
   }
-  if (modularmode) v = word_rem(v, modulus);
-  quoly_set(v, m);
+  quoly_set(static_cast<std::int32_t>(static_cast<std::uint32_t>(v)), m);
 }
 
 void standard(std::int32_t n, std::int32_t r, quolyptr m) {

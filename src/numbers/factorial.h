@@ -42,6 +42,8 @@ constexpr std::int32_t char2_factorial_error = 347;     // characteristic-2 fiel
 constexpr std::int32_t modular_factorial_limit = 46340;
 constexpr std::int32_t word_factorial_limit = 12;
 constexpr std::int32_t binomial_limit = 1754;
+// The largest n whose factorial a long double holds (1755! overflows).
+constexpr std::int32_t largest_finite_factorial = 1754;
 
 // n := n! in place in the current mode. The argument is read as a word:
 // floating floor(flote + 0.5); modular lint (error 347 in characteristic 2

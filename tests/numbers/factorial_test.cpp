@@ -399,6 +399,13 @@ TEST_F(Factorials, LongDoubles) {
     const long double expected = to_long_double(ref_factorial(v));
     EXPECT_LT(std::fabs(x->flote / expected - 1), 1e-15L) << v;
   }
+  // Beyond a long double the answer is infinity, at once even for 2^31 - 1.
+  for (std::int32_t v : {1755, 100000, 2147483647}) {
+    Num x;
+    x->flote = v;
+    factorial(x);
+    EXPECT_TRUE(std::isinf(x->flote)) << v;
+  }
   // The argument is rounded to the nearest integer.
   const std::vector<std::pair<long double, long double>> rounded = {
       {4.4L, 24}, {4.5L, 120}, {9.6L, 3628800}, {-2.0L, 1}, {0.49L, 1}};
@@ -570,6 +577,22 @@ TEST_F(Binomials, SmallCoefficientsInWordsResiduesAndLongDoubles) {
         EXPECT_EQ(m->ncoef->lint, (expected % BigRef(p)).to_int64()) << p;
       }
     }
+  }
+  // n(n - 1) beyond 32 bits: residues stay exact, plain words wrap as words do.
+  for (std::int32_t n : {65537, 100000, 2147483629}) {
+    const BigRef expected = BigRef(n) * BigRef(n - 1) / BigRef(2);
+    for (std::int32_t p : {7, 65521, 2147483629}) {
+      ModulusScope ring(p);
+      Value m;
+      trivial(n, 2, m.cell());
+      EXPECT_EQ(m->ncoef->lint, (expected % BigRef(p)).to_int64()) << n << " mod " << p;
+    }
+    WordMode word;
+    Value m;
+    trivial(n, 2, m.cell());
+    const BigRef low32 = expected % BigRef::pow2(32);
+    EXPECT_EQ(static_cast<std::uint32_t>(m->ncoef->lint),
+              static_cast<std::uint32_t>(low32.to_int64())) << n;
   }
 }
 
