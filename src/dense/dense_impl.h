@@ -50,14 +50,6 @@ class WordReducer {
     if (r >= p_) r -= p_;
     return static_cast<std::uint32_t>(r);
   }
-  // v mod p, non-negative, for |v| < 2^62.
-  std::uint32_t reduce_signed(std::int64_t v) const {
-    const auto q = static_cast<std::int64_t>(static_cast<double>(v) * pinv_);
-    std::int64_t r = v - q * p_;
-    while (r < 0) r += p_;
-    while (r >= p_) r -= p_;
-    return static_cast<std::uint32_t>(r);
-  }
   std::uint32_t modulus() const { return static_cast<std::uint32_t>(p_); }
 
  private:
@@ -86,10 +78,6 @@ struct Residues {
   std::int32_t add(std::int32_t x, std::int32_t y) const {
     return char2 ? (x ^ y) : add_residues(x, y, p);
   }
-  std::int32_t sub(std::int32_t x, std::int32_t y) const {
-    return char2 ? (x ^ y) : sub_residues(x, y, p);
-  }
-  std::int32_t neg(std::int32_t y) const { return char2 ? y : neg_residue(y, p); }
 };
 
 // Work arrays of gcd_array size for the recursive routines (the Karatsuba
