@@ -110,6 +110,8 @@ poly copy_list(poly p) { return copy_nodes(p, false); }
 
 poly copy_node_alone(poly p) { return copy_one(p, false); }
 
+poly copy_node_negated(poly p) { return copy_one(p, true); }
+
 poly copy_list_negated(poly p) { return copy_nodes(p, true); }
 
 }  // namespace detail

@@ -72,4 +72,8 @@ poly copy_list_negated(poly p);
 // next nil.
 poly copy_node_alone(poly p);
 
+// As copy_node_alone, every leaf negated by makeneg.
+// reads: mode flags, modulus, finf
+poly copy_node_negated(poly p);
+
 }  // namespace tavrin::detail

@@ -115,6 +115,59 @@ std::string RefPoly::to_string(const std::vector<std::string>& names) const {
   return s;
 }
 
+// ---- Other coefficient rings ---------------------------------------------------------
+
+std::uint32_t gf2_mul(std::uint32_t a, std::uint32_t b, int field_size) {
+  const std::uint32_t poly = field_size == 256 ? 0x11Du : 0x1100Bu;
+  const std::uint32_t top = static_cast<std::uint32_t>(field_size);
+  std::uint32_t r = 0;
+  while (b != 0) {
+    if (b & 1u) r ^= a;
+    b >>= 1;
+    a <<= 1;
+    if (a & top) a ^= poly;
+  }
+  return r;
+}
+
+RefPoly gf2_sum(const RefPoly& a, const RefPoly& b) {
+  RefPoly r = a;
+  for (const auto& [e, c] : b.terms()) {
+    const std::uint32_t x = static_cast<std::uint32_t>(r.coefficient(e).to_int64());
+    const std::uint32_t y = static_cast<std::uint32_t>(c.to_int64());
+    r.add_term(e, BigRef(std::int64_t{x ^ y}) - BigRef(std::int64_t{x}));
+  }
+  return r;
+}
+
+RefPoly gf2_product(const RefPoly& a, const RefPoly& b, int field_size) {
+  RefPoly r(a.nvars());
+  for (const auto& [ea, ca] : a.terms()) {
+    for (const auto& [eb, cb] : b.terms()) {
+      RefPoly::Exps e(ea.size());
+      for (std::size_t i = 0; i < e.size(); ++i) e[i] = ea[i] + eb[i];
+      RefPoly one(a.nvars());
+      one.add_term(e, BigRef(std::int64_t{gf2_mul(static_cast<std::uint32_t>(ca.to_int64()),
+                                                   static_cast<std::uint32_t>(cb.to_int64()),
+                                                   field_size)}));
+      r = gf2_sum(r, one);
+    }
+  }
+  return r;
+}
+
+RefPoly wrapped32(const RefPoly& a) {
+  RefPoly r(a.nvars());
+  const BigRef m = BigRef::pow2(32);
+  for (const auto& [e, c] : a.terms()) {
+    BigRef v = c % m;
+    if (v.negative()) v = v + m;
+    if (v >= BigRef::pow2(31)) v = v - m;
+    r.add_term(e, v);
+  }
+  return r;
+}
+
 // ---- Parsing ----------------------------------------------------------------------
 
 namespace {

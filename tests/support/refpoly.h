@@ -54,6 +54,18 @@ class RefPoly {
   std::map<Exps, BigRef> terms_;
 };
 
+// ---- Other coefficient rings ------------------------------------------------------
+// The coefficients of a and b read as elements of GF(2^8) (field_size 256,
+// field polynomial x^8 + x^4 + x^3 + x^2 + 1) or GF(2^16) (field_size 65536,
+// x^16 + x^12 + x^3 + x + 1): bit k is the coefficient of x^k. Coefficients
+// must already lie in 0 .. field_size - 1.
+RefPoly gf2_sum(const RefPoly& a, const RefPoly& b);
+RefPoly gf2_product(const RefPoly& a, const RefPoly& b, int field_size);
+// One field product by shift-and-add with reduction.
+std::uint32_t gf2_mul(std::uint32_t a, std::uint32_t b, int field_size);
+// Every coefficient as the signed 32-bit word it wraps to (word mode).
+RefPoly wrapped32(const RefPoly& a);
+
 // Parses a polynomial over the variables `vars` (index 0 the top variable):
 // integers, variable names, + - * ^ and parentheses; a variable may take a
 // negative exponent ("x^-2"), a parenthesised expression a non-negative one.

@@ -1,0 +1,179 @@
+// Number arithmetic at the leaves of polynomials, one kernel per arithmetic
+// mode, and the chain of released nodes of the consuming operations. Private
+// to poly/.
+//
+// The merges and products are templates over NumMode, chosen once per call
+// by num_mode(), so their inner loops test no mode flag.
+#pragma once
+
+#include <cstdint>
+
+#include "numbers/bigint.h"
+#include "numbers/bigint_multiply.h"
+#include "numbers/freelists.h"
+#include "numbers/records.h"
+#include "numbers/word_mod.h"
+#include "toplevel/globals.h"
+
+namespace tavrin::detail {
+
+// The arithmetic mode of the leaves, in the order the flags are tested.
+enum class NumMode { floating, char2, modular, word, big };
+
+// reads: flotemode, modularmode, finf, lintmode
+inline NumMode num_mode() {
+  if (flotemode) return NumMode::floating;
+  if (modularmode) return finf ? NumMode::char2 : NumMode::modular;
+  if (lintmode) return NumMode::word;
+  return NumMode::big;
+}
+
+template <NumMode M>
+inline bool num_is_zero(imptr a) {
+  if constexpr (M == NumMode::floating) {
+    return a->flote == 0.0L;
+  } else if constexpr (M == NumMode::big) {
+    return a->head->value == 0;
+  } else {
+    return a->lint == 0;
+  }
+}
+
+// The zero test of the current mode.
+inline bool num_is_zero_now(imptr a) {
+  if (flotemode) return a->flote == 0.0L;
+  if (lintmode) return a->lint == 0;
+  return a->head->value == 0;
+}
+
+// a := a + b (Sub: a - b) in place; b is unchanged (b may be a).
+// reads: modulus (modular)
+template <NumMode M, bool Sub>
+inline void num_combine(imptr a, imptr b) {
+  if constexpr (M == NumMode::floating) {
+    a->flote = Sub ? a->flote - b->flote : a->flote + b->flote;
+  } else if constexpr (M == NumMode::char2) {
+    a->lint ^= b->lint;
+  } else if constexpr (M == NumMode::modular) {
+    if constexpr (Sub) {
+      const std::int32_t d = a->lint - b->lint;  // residues: no overflow
+      a->lint = d < 0 ? d + modulus : d;
+    } else {
+      const std::uint32_t s = static_cast<std::uint32_t>(a->lint) + static_cast<std::uint32_t>(b->lint);
+      const std::uint32_t m = static_cast<std::uint32_t>(modulus);
+      a->lint = static_cast<std::int32_t>(s >= m ? s - m : s);
+    }
+  } else if constexpr (M == NumMode::word) {
+    const std::uint32_t x = static_cast<std::uint32_t>(a->lint);
+    const std::uint32_t y = static_cast<std::uint32_t>(b->lint);
+    a->lint = static_cast<std::int32_t>(Sub ? x - y : x + y);
+  } else if constexpr (Sub) {
+    fastdiff(a, b);
+  } else {
+    fastsum(a, b);
+  }
+}
+
+// A fresh number a + b (Sub: a - b); a and b unchanged.
+template <NumMode M, bool Sub>
+inline imptr num_combine_new(imptr a, imptr b) {
+  imptr r;
+  newimag(&r);
+  if constexpr (M == NumMode::big) {
+    if constexpr (Sub) {
+      meddiff(a->size, b->size, a->head, b->head, r);
+    } else {
+      medsum(a->size, b->size, a->head, b->head, r);
+    }
+  } else {
+    if constexpr (M == NumMode::floating) {
+      r->flote = a->flote;
+    } else {
+      r->lint = a->lint;
+    }
+    num_combine<M, Sub>(r, b);
+  }
+  return r;
+}
+
+// A fresh number a * b in the current mode: floating product, modmult
+// (the field product in characteristic 2), the wrapped word product, or the
+// big product. reads: mode flags, modulus, smallmodulus, finf
+inline imptr num_product_new(imptr a, imptr b) {
+  imptr r;
+  newimag(&r);
+  if (flotemode) {
+    r->flote = a->flote * b->flote;
+  } else if (modularmode) {
+    r->lint = modmult(static_cast<std::uint32_t>(a->lint), static_cast<std::uint32_t>(b->lint));
+  } else if (lintmode) {
+    r->lint = static_cast<std::int32_t>(static_cast<std::uint32_t>(a->lint) *
+                                        static_cast<std::uint32_t>(b->lint));
+  } else {
+    fast_mult(a, b, r);
+  }
+  return r;
+}
+
+// a := a * b in place, as num_product_new.
+inline void num_product_inplace(imptr a, imptr b) {
+  if (flotemode) {
+    a->flote *= b->flote;
+  } else if (modularmode) {
+    a->lint = modmult(static_cast<std::uint32_t>(a->lint), static_cast<std::uint32_t>(b->lint));
+  } else if (lintmode) {
+    a->lint = static_cast<std::int32_t>(static_cast<std::uint32_t>(a->lint) *
+                                        static_cast<std::uint32_t>(b->lint));
+  } else {
+    fast_mult(a, b, a);
+  }
+}
+
+// The number a is 1 in the current mode (big: one limb of value 1).
+inline bool num_is_one(imptr a) {
+  if (flotemode) return a->flote == 1.0L;
+  if (lintmode) return a->lint == 1;
+  return a->size == 1 && a->head->value == 1;
+}
+
+// Nodes released by one operation, chained through next (numbers already
+// freed), given back to polygarb in one splice when the operation ends.
+class Released {
+ public:
+  Released() = default;
+  ~Released() { free_polynode_list(head_, tail_); }
+  Released(const Released&) = delete;
+  Released& operator=(const Released&) = delete;
+
+  // The node alone (its coefficient is owned elsewhere or already released).
+  void node(poly t) {
+    t->next = head_;
+    if (head_ == nullptr) tail_ = t;
+    head_ = t;
+  }
+  // A leaf: its number is freed, the node released.
+  void leaf(poly t) {
+    free_imag(&t->ncoef);
+    node(t);
+  }
+
+ private:
+  poly head_ = nullptr;
+  poly tail_ = nullptr;
+};
+
+// Cuts a kept leaf from its successors (Laurent lists) for a recursive call
+// and links it back on every exit.
+class LeafAlone {
+ public:
+  explicit LeafAlone(poly leaf) : leaf_(leaf), next_(leaf->next) { leaf->next = nullptr; }
+  ~LeafAlone() { leaf_->next = next_; }
+  LeafAlone(const LeafAlone&) = delete;
+  LeafAlone& operator=(const LeafAlone&) = delete;
+
+ private:
+  poly leaf_;
+  poly next_;
+};
+
+}  // namespace tavrin::detail
