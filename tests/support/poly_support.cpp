@@ -270,6 +270,35 @@ std::string dump_poly(poly p) {
   return os.str();
 }
 
+namespace {
+
+void shape_list(poly p, std::ostream& os) {
+  for (; p != nullptr; p = p->next) {
+    os << "(" << static_cast<const void*>(p) << " e" << p->exp << " next "
+       << static_cast<const void*>(p->next);
+    if (p->numb) {
+      const number* n = p->ncoef;
+      os << " leaf " << static_cast<const void*>(n) << " size " << n->size << " limbs";
+      for (numptr l = n->size > 0 ? n->head : nullptr; l != nullptr; l = l->next)
+        os << " " << static_cast<const void*>(l) << ":" << l->value;
+      os << ")";
+    } else {
+      os << " coef " << static_cast<const void*>(p->pcoef) << " [";
+      shape_list(p->pcoef, os);
+      os << "])";
+    }
+  }
+}
+
+}  // namespace
+
+std::string node_shape(poly p) {
+  std::ostringstream os;
+  os << static_cast<const void*>(p) << ": ";
+  shape_list(p, os);
+  return os.str();
+}
+
 // ---- Validation ---------------------------------------------------------------------------
 
 namespace {
@@ -380,5 +409,14 @@ Value Value::ratfun(const std::string& numer, const std::string& denom) {
 }
 
 Value::~Value() { free_quoly(&q_); }
+
+Value& Value::operator=(Value&& o) noexcept {
+  if (this != &o) {
+    free_quoly(&q_);
+    q_ = o.q_;
+    o.q_ = nullptr;
+  }
+  return *this;
+}
 
 }  // namespace tavrin::test

@@ -109,6 +109,11 @@ std::string show_poly(poly p);
 // "[2:3; 5]", y at level 2 is "[0:[1:1]]".
 std::string dump_poly(poly p);
 
+// Every node of p with its address, exponent, kind and links, and every
+// leaf's number header with its size and the address and value of each limb:
+// equal texts mean the same nodes, links and limbs, node for node.
+std::string node_shape(poly p);
+
 // Checks the representation: p not nil; in each list exponents strictly
 // decreasing; a leaf has exponent 0 and is last (in Laurent mode only
 // negative exponents may follow it); a term has a coefficient; no term of
@@ -173,6 +178,7 @@ class Value {
   }
   ~Value();
   Value(Value&& o) noexcept : q_(o.q_) { o.q_ = nullptr; }
+  Value& operator=(Value&& o) noexcept;
   Value(const Value&) = delete;
   Value& operator=(const Value&) = delete;
 

@@ -1,0 +1,176 @@
+#include "poly/poly_images.h"
+
+#include <cinttypes>
+#include <cstdio>
+
+#include "numbers/bigint.h"
+#include "numbers/freelists.h"
+#include "numbers/word_mod.h"
+#include "poly/poly_impl.h"
+#include "toplevel/globals.h"
+
+namespace tavrin {
+
+using detail::is_bare_leaf;
+
+namespace {
+
+constexpr std::int32_t max_conversion_warnings = 20;
+
+bool may_warn() { return verbose && warn_cnt < max_conversion_warnings; }
+
+std::int32_t abs_limb(std::int32_t v) { return v < 0 ? -v : v; }  // |v| < 2^28
+
+// n mod modulus, as a residue 0 .. modulus - 1 (see the header).
+std::int32_t residue_of(imptr n, bool shouldwarn) {
+  numptr l = n->head;
+  if (finf) {
+    if (n->size == 1) {
+      const std::int32_t v = l->value;
+      if (may_warn() && (v >= modulus || (shouldwarn && v < 0))) {
+        std::printf("*** Warning. in going to finite field, outsized value encountered: %" PRId32
+                    "\n",
+                    v);
+        ++warn_cnt;
+      }
+      return abs_limb(v) % modulus;
+    }
+    if (may_warn()) {
+      std::printf(" *** Warning. outsized values encountered. Expect garbage.\n");
+      ++warn_cnt;
+    }
+    return abs_limb(n->tail->value) % modulus;  // 2^28 is 0 modulo 256 and 65536
+  }
+  std::int32_t r = l->value % modulus;
+  if (r < 0) r += modulus;
+  for (l = l->next; l != nullptr; l = l->next)
+    r = spec_mod_add(static_cast<std::uint32_t>(
+                         modmult(static_cast<std::uint32_t>(r), static_cast<std::uint32_t>(two28_mod))),
+                     l->value, modulus);
+  return r;
+}
+
+// Pushes (cell, old) on the journal.
+void log_cell(poly* cell, poly old) {
+  fixptr f;
+  newfix(&f);
+  f->prev = cell;
+  f->node = old;
+  f->special = zzero;
+  f->next = masterfix;
+  masterfix = f;
+}
+
+// The image walk of one list, through its link cell p.
+void image_list(poly* p, bool shouldwarn) {
+  poly* c = p;
+  bool logged = false;  // c's original value is already in the journal
+  auto relink = [&c, &logged](poly v) {
+    if (!logged) {
+      log_cell(c, *c);
+      logged = true;
+    }
+    *c = v;
+  };
+  while (*c != nullptr) {
+    poly node = *c;
+    if (node->numb) {
+      change_num(node->ncoef, false, shouldwarn);
+      if (node->ncoef->lint == 0) {
+        relink(node->next);
+        continue;
+      }
+    } else {
+      image_list(&node->pcoef, shouldwarn);
+      poly cf = node->pcoef;
+      if (cf == nullptr) {
+        relink(node->next);
+        continue;
+      }
+      if (node->exp == 0 && is_bare_leaf(cf)) {
+        // A constant at exponent 0 is the constant term itself.
+        relink(cf);
+        if (node->next != nullptr) {
+          log_cell(&cf->next, nullptr);
+          cf->next = node->next;
+        }
+        node = cf;
+      }
+    }
+    c = &node->next;
+    logged = false;
+  }
+}
+
+void lift_number(imptr n) {
+  std::int32_t v = n->lint;
+  if (alt_form_display && v > modulus / 2) v -= modulus;
+  special_set(v, n);
+}
+
+}  // namespace
+
+// ---- Numbers ----------------------------------------------------------------------
+
+void change_num(imptr n, bool should_free, bool shouldwarn) {
+  n->lint = residue_of(n, shouldwarn);
+  if (should_free) special_free(n);
+}
+
+void change_flote(imptr n) {
+  numptr l = n->head;
+  long double f = l->value;
+  for (l = l->next; l != nullptr; l = l->next) f = f * 268435456.0L + l->value;
+  n->flote = f;
+}
+
+void poly_change_to_flote(poly p) {
+  for (; p != nullptr; p = p->next) {
+    if (p->numb) {
+      change_flote(p->ncoef);
+    } else {
+      poly_change_to_flote(p->pcoef);
+    }
+  }
+}
+
+// ---- Temporary modular image --------------------------------------------------------
+
+void poly_change_to_mod(poly* p, bool shouldwarn) { image_list(p, shouldwarn); }
+
+void change_poly_modout_data() {
+  for (polypt level = polynames; level != nullptr; level = level->next) {
+    if (level->p != nullptr) poly_change_to_mod(&level->p, false);
+    if (level->alt != nullptr) poly_change_to_mod(&level->alt, false);
+    for (poly m = level->multdata; m != nullptr; m = m->next) {
+      if (m->numb) {
+        change_num(m->ncoef, false, false);
+      } else {
+        poly_change_to_mod(&m->pcoef, false);
+      }
+    }
+  }
+}
+
+// ---- Lifting ----------------------------------------------------------------------------
+
+void poly_change_from_mod(poly p) {
+  for (; p != nullptr; p = p->next) {
+    if (p->numb) {
+      lift_number(p->ncoef);
+    } else {
+      poly_change_from_mod(p->pcoef);
+    }
+  }
+}
+
+void quoly_change_from_mod(quoly q) {
+  if (q->numb) {
+    lift_number(q->ncoef);
+    return;
+  }
+  poly_change_from_mod(q->numer);
+  if (q->denom != nullptr) poly_change_from_mod(q->denom);
+}
+
+}  // namespace tavrin
