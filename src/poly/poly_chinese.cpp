@@ -1,0 +1,148 @@
+#include "poly/poly_chinese.h"
+
+#include <cinttypes>
+#include <cstdio>
+
+#include "numbers/bigint.h"
+#include "numbers/bigint_divide.h"
+#include "numbers/freelists.h"
+#include "numbers/mixed_mode.h"
+#include "numbers/word_mod.h"
+#include "poly/poly_add.h"
+#include "poly/poly_arith_impl.h"
+#include "poly/poly_impl.h"
+#include "poly/poly_scratch_impl.h"
+#include "poly/poly_repr.h"
+#include "toplevel/errors.h"
+#include "toplevel/globals.h"
+
+namespace tavrin {
+
+using detail::is_bare_leaf;
+using detail::OwnedPoly;
+using detail::ScratchNumber;
+using detail::num_is_zero_now;
+
+namespace {
+
+// *r := *r mod d coefficientwise, in place: each leaf takes its remainder
+// (mod_and_div), zero leaves and emptied terms go, an exponent-0 term left
+// over a bare leaf becomes that leaf; nil when everything vanished.
+// quo: scratch for the discarded quotients.
+void remainder_by_number_inplace(poly* r, imptr d, imptr quo, detail::Released& gone) {
+  poly* c = r;
+  while (*c != nullptr) {
+    poly node = *c;
+    if (node->numb) {
+      mod_and_div(node->ncoef, d, node->ncoef, quo);
+      if (num_is_zero_now(node->ncoef)) {
+        *c = node->next;
+        gone.leaf(node);
+        continue;
+      }
+    } else {
+      remainder_by_number_inplace(&node->pcoef, d, quo, gone);
+      poly cf = node->pcoef;
+      if (cf == nullptr) {
+        *c = node->next;
+        gone.node(node);
+        continue;
+      }
+      if (node->exp == 0 && is_bare_leaf(cf)) {
+        cf->next = node->next;
+        *c = cf;
+        gone.node(node);
+        node = cf;
+      }
+    }
+    c = &node->next;
+  }
+}
+
+}  // namespace
+
+poly Chinese(poly val, poly modder, numptr q, polypt /*pt: the digits' level*/) {
+  OwnedPoly r;
+  if (val == nullptr) {
+    poly_set(0, r.cell());
+    return r.release();
+  }
+  poly_assign(val->pcoef, r.cell());
+  ScratchNumber w;
+  ScratchNumber quo;
+  for (poly digit = val->next; digit != nullptr; digit = digit->next) {
+    q = q->next;
+    special_set(q->value, w.get());  // one limb, or two from 2^28 on
+    mult_num(*r.cell(), w.get());
+    better_poly_add(r.release(), digit->pcoef, r.cell());
+    detail::Released gone;
+    remainder_by_number_inplace(r.cell(), modder->ncoef, quo.get(), gone);
+    if (*r.cell() == nullptr) poly_set(0, r.cell());
+  }
+  return r.release();
+}
+
+std::int32_t inverse_prod(numptr h) {
+  std::uint32_t product = 1;
+  for (; h != nullptr; h = h->next) {
+    std::int32_t v = h->value % modulus;
+    if (v < 0) v += modulus;
+    product = static_cast<std::uint32_t>(modmult(product, static_cast<std::uint32_t>(v)));
+  }
+  std::int32_t g = modulus;
+  std::int32_t x = 0;
+  std::int32_t y = 0;
+  if (product != 0) egcd_ints(&g, static_cast<std::int32_t>(product), &x, &y);
+  if (product == 0 || g != 1) {
+    std::printf("bad2: %" PRIu32 "\n", product);
+    error(85, &quotsign);
+    return 0;
+  }
+  return y < 0 ? y + modulus : y;
+}
+
+void mod_and_div(imptr n, imptr n2, imptr n3, imptr n4) {
+  if (flotemode) {
+    if (n2->flote == 0.0L) error(22, &token);
+    const long double q = n->flote / n2->flote;
+    n4->flote = q;
+    n3->flote = 0.0L;
+    return;
+  }
+  if (lintmode) {
+    const std::int32_t d = n2->lint;
+    if (d == 0) {
+      error(22, &token);
+      n3->lint = 1;
+      return;
+    }
+    const std::int32_t a = n->lint;
+    const std::int32_t q = word_quo(a, d);
+    std::int32_t r = word_rem(a, d);
+    if (pos_mod && r < 0) {  // raised by |d|, wrapping for d = INT32_MIN
+      const std::uint32_t ur = static_cast<std::uint32_t>(r);
+      const std::uint32_t ud = static_cast<std::uint32_t>(d);
+      r = static_cast<std::int32_t>(d < 0 ? ur - ud : ur + ud);
+    }
+    n4->lint = q;
+    n3->lint = r;
+    return;
+  }
+  if (n2->head->value == 0) {
+    error(22, &token);
+    special_set(1, n3);
+    return;
+  }
+  const bool negative_divisor = n2->head->value < 0;
+  divide(n, n2, n4, n3);
+  if (negative_divisor) in_place_neg(n3);
+  if (pos_mod && n3->head->value < 0) {  // raised by |n2|
+    if (negative_divisor) {
+      fastdiff(n3, n2);
+    } else {
+      fastsum(n3, n2);
+    }
+  }
+}
+
+}  // namespace tavrin
