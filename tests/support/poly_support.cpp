@@ -169,7 +169,8 @@ poly build_level(const std::vector<Term>& terms, std::size_t level, std::size_t 
   poly* link = &head;
   for (const auto& [e, group] : groups) {
     poly coef = build_level(group, level + 1, nvars);
-    poly node = (e == 0 && coef->numb) ? coef : term_node(e, coef);
+    // Only a bare constant stands for itself; a Laurent list needs its term.
+    poly node = (e == 0 && coef->numb && coef->next == nullptr) ? coef : term_node(e, coef);
     *link = node;
     link = &node->next;
   }
