@@ -1,0 +1,176 @@
+#include "poly/poly_diff.h"
+
+#include <cstdint>
+#include <limits>
+
+#include "gcd/gcd.h"
+#include "numbers/bigint.h"
+#include "numbers/bigint_multiply.h"
+#include "numbers/freelists.h"
+#include "numbers/word_mod.h"
+#include "poly/poly_add.h"
+#include "poly/poly_arith_impl.h"
+#include "poly/poly_impl.h"
+#include "poly/poly_scratch_impl.h"
+#include "poly/poly_repr.h"
+#include "toplevel/errors.h"
+#include "toplevel/globals.h"
+
+namespace tavrin {
+
+using detail::is_bare_leaf;
+using detail::ScratchNumber;
+using detail::num_is_one;
+
+namespace {
+
+constexpr std::int32_t max_limb = 268435455;
+
+// a - b for exponents, held to the 32-bit range.
+std::int32_t saturating_sub(std::int32_t a, std::int32_t b) {
+  const std::int64_t d = static_cast<std::int64_t>(a) - b;
+  if (d < std::numeric_limits<std::int32_t>::min()) return std::numeric_limits<std::int32_t>::min();
+  if (d > std::numeric_limits<std::int32_t>::max()) return std::numeric_limits<std::int32_t>::max();
+  return static_cast<std::int32_t>(d);
+}
+
+// f := e (e-1) ... (e-degree+1) in the current mode (e >= degree or e < 0);
+// false when it is 0 there, and the term vanishes.
+bool falling_factorial(std::int32_t e, std::int32_t degree, imptr f) {
+  if (modularmode && finf) {
+    if (degree != 1 || e % 2 == 0) return false;
+    f->lint = 1;
+    return true;
+  }
+  if (modularmode) {
+    std::int32_t em = e % modulus;
+    if (em < 0) em += modulus;
+    if (em < degree) return false;
+    std::uint32_t r = 1;
+    for (std::int32_t j = 0; j < degree; ++j)
+      r = static_cast<std::uint32_t>(modmult(r, static_cast<std::uint32_t>(em - j)));
+    f->lint = static_cast<std::int32_t>(r);
+    return true;
+  }
+  if (flotemode) {
+    long double r = 1.0L;
+    for (std::int32_t j = 0; j < degree; ++j) r *= static_cast<long double>(e) - j;
+    f->flote = r;
+    return true;
+  }
+  if (lintmode) {
+    std::uint32_t r = 1;
+    for (std::int32_t j = 0; j < degree && r != 0; ++j)
+      r *= static_cast<std::uint32_t>(saturating_sub(e, j));
+    f->lint = static_cast<std::int32_t>(r);
+    return r != 0;
+  }
+  special_set(1, f);
+  ScratchNumber factor;
+  for (std::int32_t j = 0; j < degree; ++j) {
+    const std::int32_t v = saturating_sub(e, j);
+    if (v > max_limb || v < -max_limb) tavrin_error(" outsized exponent in derivative", true);
+    special_set(v, factor.get());
+    multiply(f, factor.get(), f);
+  }
+  return true;
+}
+
+// The exponent of the last node of the list p (0 for a leaf).
+std::int32_t lowest_exponent(poly p) {
+  while (p->next != nullptr) p = p->next;
+  return p->numb ? 0 : p->exp;
+}
+
+// Unlinks the node at *c (a leaf or a term with its coefficient) and frees it.
+void remove_node(poly* c, detail::Released& gone) {
+  poly node = *c;
+  *c = node->next;
+  if (node->numb) {
+    gone.leaf(node);
+  } else {
+    free_poly(&node->pcoef);
+    gone.node(node);
+  }
+}
+
+// The term at *c, whose exponent is 0 and whose coefficient is a bare leaf,
+// is replaced by that leaf. Returns the leaf.
+poly collapse_term(poly* c, detail::Released& gone) {
+  poly node = *c;
+  poly leaf = node->pcoef;
+  leaf->next = node->next;
+  *c = leaf;
+  gone.node(node);
+  return leaf;
+}
+
+}  // namespace
+
+void poly_diff(poly* n, std::int32_t degree) {
+  if (degree < 1) return;
+  const std::int32_t low = lowest_exponent(*n);
+  if (low < 0) exp_sub(low, degree);  // reports an overflow before anything changes
+  detail::Released gone;
+  ScratchNumber f;
+  poly* c = n;
+  while (*c != nullptr) {
+    poly node = *c;
+    const std::int32_t e = node->numb ? 0 : node->exp;
+    if (node->numb || (e >= 0 && e < degree) || !falling_factorial(e, degree, f.get())) {
+      remove_node(c, gone);
+      continue;
+    }
+    if (!num_is_one(f.get())) {
+      poly product = nullptr;
+      scalar_by_poly(f.get(), node->pcoef, &product);
+      free_poly(&node->pcoef);
+      node->pcoef = product;
+      if (poly_iszero(product)) {
+        remove_node(c, gone);
+        continue;
+      }
+    }
+    node->exp = saturating_sub(e, degree);
+    if (node->exp == 0 && is_bare_leaf(node->pcoef)) node = collapse_term(c, gone);
+    c = &node->next;
+  }
+  if (*n == nullptr) poly_set(0, n);
+}
+
+void general_poly_diff(poly* p, std::int32_t degree, std::int32_t height) {
+  if (height <= 1) {
+    poly_diff(p, degree);
+    return;
+  }
+  if (degree < 1) return;
+  detail::Released gone;
+  poly* c = p;
+  while (*c != nullptr) {
+    poly node = *c;
+    if (node->numb) {
+      remove_node(c, gone);
+      continue;
+    }
+    general_poly_diff(&node->pcoef, degree, height - 1);
+    if (poly_iszero(node->pcoef)) {
+      remove_node(c, gone);
+      continue;
+    }
+    if (node->exp == 0 && is_bare_leaf(node->pcoef)) node = collapse_term(c, gone);
+    c = &node->next;
+  }
+  if (*p == nullptr) poly_set(0, p);
+}
+
+void actual_eval_poly(poly* n, poly* nden, poly* n2, poly* d2, std::int32_t target,
+                      std::int32_t source, polypt pt) {
+  poly denominator = d2 == nullptr ? nullptr : *d2;
+  if (target <= source) {
+    case_one(n, nden, static_cast<std::int16_t>(target), *n2, denominator, pt);
+  } else {
+    case_two(n, nden, target, source, *n2, denominator, pt);
+  }
+}
+
+}  // namespace tavrin
