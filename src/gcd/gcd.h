@@ -34,9 +34,12 @@ void case_one(poly* p, poly* pden, std::int16_t target, poly n2, poly d2, polypt
 void case_two(poly* p, poly* pden, std::int32_t target, std::int32_t source, poly n2, poly d2,
               polypt pol);
 
-// The 1-based index of a prime of the table prme (prmesize entries) at which
-// neither x's nor y's innermost leading coefficient vanishes, scanning upward
-// from a random start; a value above prmesize means none.
+// The 1-based index of a prime of the table prme (entries 1 .. prmesize, a
+// prime being the value of its number's first limb) that divides neither
+// the numeric leading coefficient of x nor that of y (leading_coef, read
+// from the limbs), scanning upward from prmesize - buffer - (rand_integer2()
+// mod rand_mod), at least 1; prmesize + 1 when none qualifies.
+// x, y: kept; rand_mod >= 1; writes: random_ext2
 std::int16_t select_prime(poly x, poly y, std::int16_t buffer, std::int16_t rand_mod,
                           std::int16_t prmesize, imptr* prme);
 

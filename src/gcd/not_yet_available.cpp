@@ -30,9 +30,4 @@ void case_two(poly*, poly*, std::int32_t, std::int32_t, poly, poly, polypt) {
   tavrin_error("case_two not available", true);
 }
 
-std::int16_t select_prime(poly, poly, std::int16_t, std::int16_t, std::int16_t prmesize, imptr*) {
-  tavrin_error("select_prime not available", true);
-  return static_cast<std::int16_t>(prmesize + 1);
-}
-
 }  // namespace tavrin
