@@ -74,6 +74,7 @@ void image_list(poly* p, bool shouldwarn) {
   };
   while (*c != nullptr) {
     poly node = *c;
+    bool next_logged = false;
     if (node->numb) {
       change_num(node->ncoef, false, shouldwarn);
       if (node->ncoef->lint == 0) {
@@ -93,12 +94,13 @@ void image_list(poly* p, bool shouldwarn) {
         if (node->next != nullptr) {
           log_cell(&cf->next, nullptr);
           cf->next = node->next;
+          next_logged = true;
         }
         node = cf;
       }
     }
     c = &node->next;
-    logged = false;
+    logged = next_logged;
   }
 }
 

@@ -293,6 +293,50 @@ TEST(PolyImage, LaurentTailFollowsTheCollapsedConstant) {
   EXPECT_EQ(node_shape(p), before);
 }
 
+TEST(PolyImage, EachChangedLinkIsLoggedOnce) {
+  PolyVars vars({"x", "y"});
+  ImageRing ring(7);
+  struct Case {
+    const char* text;
+    long records;
+  };
+  const Case cases[] = {
+      // Each vanished term's coefficient cell, and once the cell the run of
+      // vanished terms hangs from.
+      {"7*x^3 + 7*x^2 + 7*x + 1", 4},
+      {"x^3 + 7*x^2 + 7*x + 1", 3},
+      {"7*x*y + 7*x + 3", 3},          // 7's cell in the y-term, the x-term's coefficient, the head
+      {"x^2 + 3", 0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.text);
+    Poly p(c.text);
+    ModularImage image;
+    image.take(p.cell());
+    long records = 0;
+    for (fixptr f = masterfix; f != nullptr; f = f->next) ++records;
+    EXPECT_EQ(records, c.records);
+  }
+  // x + (7y + 2) + 7x^-1: in the constant term the y-term's coefficient
+  // cell and the cell of the y-term itself; the cell of the collapsed
+  // constant and the leaf's own next (which then also unlinks 7x^-1); the
+  // coefficient cell of 7x^-1.
+  ScopedValue<bool> neg(laurent, true);
+  Poly p = Poly::adopt(term(1, leaf(1), term(0, term(1, leaf(7), leaf(2)), term(-1, leaf(7)))));
+  const std::string before = node_shape(p);
+  {
+    ModularImage image;
+    image.take(p.cell());
+    long records = 0;
+    for (fixptr f = masterfix; f != nullptr; f = f->next) ++records;
+    EXPECT_EQ(records, 5);
+    ModularOn on;
+    EXPECT_TRUE(valid_poly(p));
+    EXPECT_EQ(read_poly(p), parse_ref("x + 2", vars.names()));
+  }
+  EXPECT_EQ(node_shape(p), before);
+}
+
 TEST(PolyImage, RandomPolynomialsComeBackNodeForNode) {
   PolyVars vars({"x", "y", "z"});
   std::mt19937_64 rng(test_seed());
