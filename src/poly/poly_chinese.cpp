@@ -74,7 +74,8 @@ poly Chinese(poly val, poly modder, numptr q, polypt /*pt: the digits' level*/) 
     q = q->next;
     special_set(q->value, w.get());  // one limb, or two from 2^28 on
     mult_num(*r.cell(), w.get());
-    better_poly_add(r.release(), digit->pcoef, r.cell());
+    poly scaled = r.release();
+    better_poly_add(scaled, digit->pcoef, r.cell());
     detail::Released gone;
     remainder_by_number_inplace(r.cell(), modder->ncoef, quo.get(), gone);
     if (*r.cell() == nullptr) poly_set(0, r.cell());
