@@ -162,6 +162,22 @@ class Released {
   poly tail_ = nullptr;
 };
 
+// A polynomial (or a finished list) owned by a scope: freed on every exit
+// unless released, so an unwinding error leaves nothing behind.
+class OwnedPoly {
+ public:
+  OwnedPoly() = default;
+  ~OwnedPoly() { free_poly(&p); }
+  OwnedPoly(const OwnedPoly&) = delete;
+  OwnedPoly& operator=(const OwnedPoly&) = delete;
+  poly release() {
+    poly r = p;
+    p = nullptr;
+    return r;
+  }
+  poly p = nullptr;
+};
+
 // Cuts a kept leaf from its successors (Laurent lists) for a recursive call
 // and links it back on every exit.
 class LeafAlone {
