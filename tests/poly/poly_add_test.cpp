@@ -558,5 +558,43 @@ TEST_F(PolyAddTest, NumberRoutines) {
   EXPECT_EQ(imaxx(-30000, 30000), 30000);
 }
 
+// ---- A polynomial plus a rational function --------------------------------------------------
+
+TEST_F(PolyAddTest, PolynomialPlusRationalFunctionKeepsTheDenominator) {
+  NodeBalance balance;
+  const RefPoly r = ref("x + 2"), num = ref("y^2 - 1"), den = ref("x*y + 3");
+  {  // into a separate cell: s unchanged
+    Value s = Value::ratfun("y^2 - 1", "x*y + 3");
+    Value q = Value::number(5);
+    no_denom(Poly("x + 2"), s, q.cell(), 0);
+    EXPECT_EQ(read_poly(q->numer), num + r * den);
+    EXPECT_EQ(read_poly(q->denom), den);
+    EXPECT_FALSE(q->rat);
+    EXPECT_EQ(read_poly(s->numer), num);
+    no_denom(Poly("x + 2"), s, q.cell(), 1);
+    EXPECT_EQ(read_poly(q->numer), r * den - num);
+    no_denom_minus_2(Poly("x + 2"), s, q.cell());
+    EXPECT_EQ(read_poly(q->numer), num - r * den);
+    EXPECT_EQ(read_poly(s->numer), num);
+  }
+  {  // in place in s
+    Value s = Value::ratfun("y^2 - 1", "x*y + 3");
+    quoly cell = s.get();
+    no_denom(Poly("x + 2"), s, &cell, 0);
+    EXPECT_EQ(read_poly(s->numer), num + r * den);
+    no_denom_minus(Poly("x + 2"), s, &cell);
+    EXPECT_EQ(read_poly(s->numer), num);
+    no_denom(Poly("x + 2"), s, &cell, 1);
+    EXPECT_EQ(read_poly(s->numer), r * den - num);
+  }
+  {  // a rational number: constant numerator over a number denominator
+    Value s = Value::ratfun("1", "3");
+    Value q;
+    no_denom(Poly("2"), s, q.cell(), 0);
+    EXPECT_EQ(dump_poly(q->numer), "7");
+    EXPECT_TRUE(q->rat);
+  }
+}
+
 }  // namespace
 }  // namespace tavrin::test
