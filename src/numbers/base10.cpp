@@ -11,6 +11,7 @@
 
 namespace tavrin {
 
+using detail::append_limb;
 using detail::install_limbs;
 using detail::limb_list;
 
@@ -52,17 +53,8 @@ limb_list build(const groups& a, std::int32_t sign, numptr* penult = nullptr) {
   limb_list r;
   numptr before_tail = nullptr;
   for (std::size_t k = a.size(); k-- > 0;) {
-    numptr l = new_limb();
-    l->value = sign * static_cast<std::int32_t>(a[k]);
-    l->next = nullptr;
-    if (r.tail == nullptr) {
-      r.head = l;
-    } else {
-      r.tail->next = l;
-    }
     before_tail = r.tail;
-    r.tail = l;
-    ++r.size;
+    append_limb(r, sign * static_cast<std::int32_t>(a[k]));
   }
   if (penult != nullptr) *penult = before_tail;
   return r;
@@ -186,18 +178,7 @@ void signed_sum(numptr p, std::int32_t np, numptr q, std::int32_t nq, std::int32
       }
     }
     while (top > 1 && d[top - 1] == 0) --top;
-    for (std::size_t k = top; k-- > 0;) {
-      numptr l = new_limb();
-      l->value = static_cast<std::int32_t>(d[k]);
-      l->next = nullptr;
-      if (r.tail == nullptr) {
-        r.head = l;
-      } else {
-        r.tail->next = l;
-      }
-      r.tail = l;
-      ++r.size;
-    }
+    for (std::size_t k = top; k-- > 0;) append_limb(r, static_cast<std::int32_t>(d[k]));
   }
   install_limbs(ans, r);
 }

@@ -94,6 +94,7 @@ void add_inplace(imptr n, numptr mh, std::int32_t ms, std::int32_t s) {
     return;
   }
 
+  std::int32_t size = ns;  // the length of n's list as it changes
   std::int32_t R;       // sign of the result
   numptr above;         // the limb above the first aligned position
   numptr cur;           // first aligned limb of n
@@ -111,7 +112,7 @@ void add_inplace(imptr n, numptr mh, std::int32_t ms, std::int32_t s) {
     cur = n->head;
     above = extra.tail;
     n->head = extra.head;
-    n->size = static_cast<std::int16_t>(ms);
+    size = ms;
   } else {
     const std::int32_t top = n->head->value + s * mh->value;
     if (top != 0) {
@@ -120,7 +121,7 @@ void add_inplace(imptr n, numptr mh, std::int32_t ms, std::int32_t s) {
       spare->value = 0;
       spare->next = n->head;
       n->head = spare;
-      n->size = static_cast<std::int16_t>(ns + 1);
+      size = ns + 1;
       above = spare;
       cur = spare->next;
     } else {
@@ -157,7 +158,7 @@ void add_inplace(imptr n, numptr mh, std::int32_t ms, std::int32_t s) {
         }());
       spare->value = 0;
       spare->next = p;
-      n->size = static_cast<std::int16_t>(ns - k + 1);
+      size = ns - k + 1;
       above = spare;
       cur = p;
       mp = q;
@@ -186,15 +187,27 @@ void add_inplace(imptr n, numptr mh, std::int32_t ms, std::int32_t s) {
     h->next = n->head;
     n->head->value -= R * B;
     n->head = h;
-    n->size = static_cast<std::int16_t>(n->size + 1);
+    size += 1;
   }
   // Leading zero limbs go back to the free list.
   while (n->head->value == 0 && n->head != n->tail) {
     numptr z = n->head;
     n->head = z->next;
     free_limb_list(z, z);
-    n->size = static_cast<std::int16_t>(n->size - 1);
+    size -= 1;
   }
+  if (size > detail::max_limbs) {
+    // The sum does not fit a number: leave n a valid zero and report.
+    numptr t = n->tail;
+    numptr last = n->head;
+    while (last->next != t) last = last->next;
+    free_limb_list(n->head, last);
+    t->value = 0;
+    n->head = t;
+    n->size = 1;
+    detail::limb_count(size);
+  }
+  n->size = static_cast<std::int16_t>(size);
 }
 
 void add_lists(std::int16_t nsize, std::int16_t msize, numptr p, numptr q, imptr ans,

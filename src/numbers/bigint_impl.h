@@ -5,6 +5,9 @@
 
 #include "numbers/bigint.h"
 #include "numbers/freelists.h"
+#include "toplevel/error_codes.h"
+#include "toplevel/errors.h"
+#include "toplevel/globals.h"
 
 namespace tavrin::detail {
 
@@ -15,22 +18,35 @@ struct limb_list {
   std::int32_t size = 0;
 };
 
+// The most limbs a number can have: its length is a 16-bit count.
+constexpr std::int32_t max_limbs = 32767;
+
+// n as a limb count; a longer number abandons the computation with a report.
+inline std::int16_t limb_count(std::int32_t n) {
+  if (n > max_limbs) abandon(number_too_long_error, &token);
+  return static_cast<std::int16_t>(n);
+}
+
+// Appends a fresh limb holding v at the less significant end of r.
+inline void append_limb(limb_list& r, std::int32_t v) {
+  numptr l = new_limb();
+  l->value = v;
+  l->next = nullptr;
+  if (r.tail == nullptr) {
+    r.head = l;
+  } else {
+    r.tail->next = l;
+  }
+  r.tail = l;
+  ++r.size;
+}
+
 // A fresh copy of `count` limbs starting at p, each multiplied by `sign`
 // (+1 or -1).
 inline limb_list copy_limbs(numptr p, std::int32_t count, std::int32_t sign) {
   limb_list r;
-  for (std::int32_t k = 0; k < count && p != nullptr; ++k, p = p->next) {
-    numptr l = new_limb();
-    l->value = sign * p->value;
-    l->next = nullptr;
-    if (r.tail == nullptr) {
-      r.head = l;
-    } else {
-      r.tail->next = l;
-    }
-    r.tail = l;
-    ++r.size;
-  }
+  for (std::int32_t k = 0; k < count && p != nullptr; ++k, p = p->next)
+    append_limb(r, sign * p->value);
   return r;
 }
 

@@ -64,6 +64,7 @@ void shift_right_1(imptr n) { gen_shift_right(n, 1); }
 void shift_right_2(imptr n) { gen_shift_right(n, 2); }
 
 void fillout(imptr n, std::int32_t x) {
+  detail::limb_count(n->size + x);
   for (std::int32_t k = 0; k < x; ++k) {
     numptr l = new_limb();
     l->value = 0;
@@ -76,6 +77,7 @@ void fillout(imptr n, std::int32_t x) {
 
 void shift_left(imptr n, std::int32_t k) {
   if (n->size == 1 && n->head->value == 0) return;
+  detail::limb_count(n->size + k / limb_bits + 1);
   fillout(n, k / limb_bits);
   const std::int32_t r = k % limb_bits;
   if (r == 0) return;

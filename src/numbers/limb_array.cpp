@@ -201,22 +201,13 @@ void gather(numptr head, std::int32_t count, digit* out) {
 }
 
 limb_list build_limbs(const digit* a, std::int32_t n, std::int32_t sign, numptr* penult) {
-  n = normalised_length(a, n);
+  n = limb_count(normalised_length(a, n));
   limb_list r;
   numptr before_tail = nullptr;
   for (std::int32_t i = n - 1; i >= 0; --i) {
-    numptr l = new_limb();
-    l->value = sign * static_cast<std::int32_t>(a[i]);
-    l->next = nullptr;
-    if (r.tail == nullptr) {
-      r.head = l;
-    } else {
-      r.tail->next = l;
-    }
     before_tail = r.tail;
-    r.tail = l;
+    append_limb(r, sign * static_cast<std::int32_t>(a[i]));
   }
-  r.size = n;
   if (penult != nullptr) *penult = before_tail;
   return r;
 }

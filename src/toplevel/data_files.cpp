@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <iterator>
 
+#include "dense/dense_arrays.h"
 #include "numbers/bigint.h"
 #include "numbers/freelists.h"
 #include "numbers/word_mod.h"
@@ -255,6 +256,7 @@ void subinitialize(const std::string& includepath) {
 }
 
 void initialize(const std::string& includepath) {
+  allocate_dense_arrays();
   subinitialize(includepath);
 
   static constexpr std::int32_t builtin_primes[5] = {3001, 16087, 16273, 16339, 19997};

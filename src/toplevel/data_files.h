@@ -34,6 +34,7 @@ namespace tavrin {
 // includepath: the data directory, ending in "/"; every file name is appended.
 void subinitialize(const std::string& includepath);
 
+// Allocates the shared dense arrays (allocate_dense_arrays), then
 // subinitialize, then: prime[1..5] (built in) and prime[6..604] from
 // "pprods", invs_prod, num_prod, the plain values of binom[1..80] from
 // "pow228", and global_list. Both files are closed. Called once at start-up.

@@ -11,4 +11,7 @@ namespace tavrin {
 // does not fit in 32 bits.
 constexpr std::int32_t exponent_overflow_error = 368;
 
+// A big integer would need more limbs than its 16-bit length can count.
+constexpr std::int32_t number_too_long_error = 369;
+
 }  // namespace tavrin

@@ -124,6 +124,11 @@ void error(std::int32_t x, const tokentipe* bad) {
   unwind_to_top_level();
 }
 
+void abandon(std::int32_t x, const tokentipe* bad) {
+  error(x, bad);
+  unwind_to_top_level();
+}
+
 void tavrin_error(const char* mess, bool push) {
   std::printf("*** Tavrin error. %s\n", mess);
   std::fflush(stdout);

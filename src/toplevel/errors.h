@@ -22,6 +22,11 @@ namespace tavrin {
 // the progress trace.
 void error(std::int32_t x, const tokentipe* bad);
 
+// Reports user error `x` like error(), but the computation is abandoned even
+// where a nested level would let error() return: for faults after which no
+// sound value can be formed.
+[[noreturn]] void abandon(std::int32_t x, const tokentipe* bad);
+
 // Prints message `x` of the message table with its line end (for 17 the
 // line of legal symbols first).
 void out_err_mess(std::int32_t x);

@@ -1,0 +1,91 @@
+// Timings of the one-variable product modulo a word prime on the dense
+// arrays: the whole driver (term lists in and out) and the array kernel
+// alone. The first argument is the degree of the product (two operands of
+// half that degree; 25,000 is the capacity of the arrays), the second the
+// Karatsuba cut-off (20 at start-up, 40 after a change into modular
+// arithmetic).
+#include <benchmark/benchmark.h>
+
+#include <cstdint>
+#include <random>
+#include <vector>
+
+#include "dense/dense_arrays.h"
+#include "dense/dense_mult.h"
+#include "numbers/freelists.h"
+#include "toplevel/globals.h"
+#include "toplevel/startup.h"
+
+namespace {
+
+using namespace tavrin;
+
+// Modular arithmetic modulo p, as a change of ground ring sets it up.
+void set_modulus(std::int32_t p) {
+  modulus = p;
+  smallmodulus = p < 65535;
+  half_modulus = p / 2;
+  two28_mod = static_cast<std::int32_t>(268435456 % p);
+  mod_is_prime = true;
+  modularmode = true;
+  lintmode = true;
+  flotemode = false;
+  finf = false;
+}
+
+std::vector<std::int32_t> random_residues(std::mt19937_64& rng, std::int64_t deg, std::int32_t p) {
+  std::vector<std::int32_t> a(static_cast<std::size_t>(deg + 1));
+  for (auto& c : a) c = static_cast<std::int32_t>(rng() % static_cast<std::uint64_t>(p));
+  if (a.back() == 0) a.back() = 1;
+  return a;
+}
+
+void product(benchmark::State& state, std::int32_t p, bool driver) {
+  set_modulus(p);
+  poly_cutoff = static_cast<std::int32_t>(state.range(1));
+  const std::int64_t half = state.range(0) / 2;
+  std::mt19937_64 rng(1);
+  std::vector<std::int32_t> a = random_residues(rng, half, p), b = random_residues(rng, half, p);
+  poly n = nullptr, m = nullptr, r = nullptr;
+  array_to_poly(a.data(), static_cast<std::int32_t>(half), &n);
+  array_to_poly(b.data(), static_cast<std::int32_t>(half), &m);
+  std::vector<std::int32_t> z(gcd_array_size);
+  for (auto _ : state) {
+    if (driver) {
+      k_fastest_poly_mult(n, m, &r);
+      benchmark::DoNotOptimize(r);
+    } else {
+      fast_array_onevar_mult(a.data(), b.data(), z.data(), 0, static_cast<std::int32_t>(half), 0,
+                             static_cast<std::int32_t>(half));
+      benchmark::DoNotOptimize(z.data());
+    }
+  }
+  free_poly(&n);
+  free_poly(&m);
+  free_poly(&r);
+}
+
+void BM_poly_mult_p31(benchmark::State& state) { product(state, 2147483629, true); }
+void BM_array_mult_p31(benchmark::State& state) { product(state, 2147483629, false); }
+void BM_poly_mult_p16(benchmark::State& state) { product(state, 65521, true); }
+
+void product_args(benchmark::internal::Benchmark* b) {
+  for (std::int64_t cut : {20, 40})
+    for (std::int64_t deg : {1000, 10000, 25000}) b->Args({deg, cut});
+  b->Unit(benchmark::kMillisecond);
+}
+
+BENCHMARK(BM_poly_mult_p31)->Apply(product_args);
+BENCHMARK(BM_array_mult_p31)->Apply(product_args);
+BENCHMARK(BM_poly_mult_p16)->Apply(product_args);
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  tavrin::open_pools();
+  tavrin::allocate_dense_arrays();
+  benchmark::Initialize(&argc, argv);
+  benchmark::RunSpecifiedBenchmarks();
+  benchmark::Shutdown();
+  return 0;
+}

@@ -1,0 +1,354 @@
+// Long division on dense arrays.
+//
+// The elimination loop, shared by every long division here: with the
+// divisor y of degree dy and inv the inverse of its leading coefficient, a
+// step at the dividend's degree cur takes the quotient coefficient
+// c = x[cur]*inv of t^(cur - dy) and sets x[j] := x[j] - c*y[j - i] for
+// j = cur - 1 down to i = cur - dy (x[cur] is left: it lies above the new
+// degree). The entries that come out 0 from the top are counted in the same
+// pass, so the degree drops over a whole run of zeros at once; when the pass
+// is all zeros the untouched entries below are scanned too. The loop ends
+// when cur < dy, or with degree -1 when x has become zero.
+#include <algorithm>
+#include <cstdint>
+#include <cstdio>
+
+#include "dense/dense_arrays.h"
+#include "dense/dense_divide.h"
+#include "dense/dense_impl.h"
+#include "dense/dense_services.h"
+#include "numbers/freelists.h"
+#include "numbers/word_mod.h"
+#include "poly/poly_repr.h"
+#include "toplevel/errors.h"
+#include "toplevel/globals.h"
+
+namespace tavrin {
+
+using dense_detail::SmallReducer;
+using dense_detail::WordReducer;
+
+namespace {
+
+constexpr std::int32_t largest_array_dividend = 15000;
+
+// x - c*y as (y*(p - c) + x) mod p in unsigned 32 bits; p <= 65536.
+class Unsigned32Form {
+ public:
+  explicit Unsigned32Form(std::int32_t p)
+      : red_(static_cast<std::uint32_t>(p)), p_(static_cast<std::uint32_t>(p)) {}
+  std::int32_t quotient(std::int32_t lead, std::int32_t inv) const {
+    return static_cast<std::int32_t>(
+        red_.reduce(static_cast<std::uint32_t>(lead) * static_cast<std::uint32_t>(inv)));
+  }
+  void set(std::int32_t c) { cp_ = p_ - static_cast<std::uint32_t>(c); }
+  std::int32_t update(std::int32_t x, std::int32_t y) const {
+    return static_cast<std::int32_t>(
+        red_.reduce(static_cast<std::uint32_t>(y) * cp_ + static_cast<std::uint32_t>(x)));
+  }
+
+ private:
+  SmallReducer red_;
+  std::uint32_t p_;
+  std::uint32_t cp_ = 0;
+};
+
+// x - modmult(c, y), plus p when negative, for any word modulus: the
+// product's quotient by p is estimated from c/p in double precision and the
+// remainder formed exactly in 64 bits.
+class WordForm {
+ public:
+  explicit WordForm(std::int32_t p)
+      : red_(static_cast<std::uint32_t>(p)), p_(p), pinv_(1.0 / static_cast<double>(p)) {}
+  std::int32_t quotient(std::int32_t lead, std::int32_t inv) const {
+    return static_cast<std::int32_t>(
+        red_.mult(static_cast<std::uint32_t>(lead), static_cast<std::uint32_t>(inv)));
+  }
+  void set(std::int32_t c) {
+    c_ = c;
+    scaled_ = static_cast<double>(c) * pinv_;
+  }
+  std::int32_t update(std::int32_t x, std::int32_t y) const {
+    const std::int64_t b = y;
+    const auto q = static_cast<std::int64_t>(scaled_ * static_cast<double>(b));
+    std::int64_t r = c_ * b - q * p_;
+    if (r < 0) r += p_;
+    if (r >= p_) r -= p_;
+    const std::int64_t d = x - r;
+    return static_cast<std::int32_t>(d < 0 ? d + p_ : d);
+  }
+
+ private:
+  WordReducer red_;
+  std::int64_t p_;
+  double pinv_;
+  std::int64_t c_ = 0;
+  double scaled_ = 0;
+};
+
+// Characteristic 2: x exclusive-or the field product c*y.
+class FieldForm {
+ public:
+  std::int32_t quotient(std::int32_t lead, std::int32_t inv) const {
+    return modmult(static_cast<std::uint32_t>(lead), static_cast<std::uint32_t>(inv));
+  }
+  void set(std::int32_t c) { c_ = static_cast<std::uint32_t>(c); }
+  std::int32_t update(std::int32_t x, std::int32_t y) const {
+    return x ^ modmult(c_, static_cast<std::uint32_t>(y));
+  }
+
+ private:
+  std::uint32_t c_ = 0;
+};
+
+// The elimination loop on x (degree cur) by y (degree dy), quotient
+// coefficients into q when q is not nil (q[0 .. cur - dy] zeroed by the
+// caller). Returns the remainder's degree (-1 for zero, with *all_zeros
+// true). Runs at least one step only when cur >= dy.
+template <class Form>
+std::int32_t eliminate(std::int32_t* x, const std::int32_t* y, std::int32_t* q, std::int32_t cur,
+                       std::int32_t dy, std::int32_t inv, Form form, bool* all_zeros) {
+  while (cur >= dy) {
+    const std::int32_t i = cur - dy;
+    *all_zeros = true;
+    const std::int32_t c = form.quotient(x[cur], inv);
+    if (q != nullptr) q[i] = c;
+    form.set(c);
+    std::int32_t j = cur - 1;
+    for (; j >= i; --j) {
+      x[j] = form.update(x[j], y[j - i]);
+      if (x[j] != 0) break;
+    }
+    if (j >= i) {
+      *all_zeros = false;
+      cur = j;
+      for (--j; j >= i; --j) x[j] = form.update(x[j], y[j - i]);
+    } else {
+      cur = i - 1;
+      while (cur >= 0 && x[cur] == 0) --cur;
+      if (cur < 0) break;
+      *all_zeros = false;
+    }
+  }
+  return cur;
+}
+
+// The elimination in the unsigned 32-bit form, with or without quotient;
+// the general path of the in-array routines.
+void array_division(std::int32_t* x, const std::int32_t* y, std::int32_t* q, std::int32_t* xdeg,
+                    std::int32_t ydeg, std::int32_t* qdeg, bool* all_zeros) {
+  std::int32_t inv = 0;
+  mod_inverse(y[ydeg], &inv);
+  const std::int32_t d = *xdeg - ydeg;
+  if (d < 0) {
+    if (q != nullptr) {
+      *qdeg = 0;
+      q[0] = 0;
+    }
+    *all_zeros = *xdeg == 0 && x[0] == 0;
+    return;
+  }
+  if (q != nullptr) {
+    *qdeg = d;
+    std::fill(q, q + d + 1, 0);
+  }
+  *xdeg = eliminate(x, y, q, *xdeg, ydeg, inv, Unsigned32Form(modulus), all_zeros);
+}
+
+// x mod y for *xdeg = ydeg + 1 >= 2 in one pass; *q0, *q1 the quotient.
+void two_term_step(std::int32_t* x, const std::int32_t* y, std::int32_t* xdeg, std::int32_t ydeg,
+                   bool* all_zeros, std::int32_t* q0, std::int32_t* q1) {
+  const std::int32_t p = modulus;
+  const SmallReducer red(static_cast<std::uint32_t>(p));
+  auto mul = [&](std::int32_t a, std::int32_t b) {
+    return static_cast<std::int32_t>(
+        red.reduce(static_cast<std::uint32_t>(a) * static_cast<std::uint32_t>(b)));
+  };
+  std::int32_t inv = 0;
+  mod_inverse(y[ydeg], &inv);
+  *q1 = mul(x[*xdeg], inv);
+  std::int32_t t = x[ydeg] - mul(y[ydeg - 1], *q1);
+  if (t < 0) t += p;
+  *q0 = mul(t, inv);
+  // Multipliers in the symmetric range keep every value of the pass,
+  // x[i] - s1*y[i-1] - s0*y[i] + p^2, within [0, 2^32) for p below 46,340,
+  // so it is formed exactly in wrapping unsigned arithmetic.
+  const std::int32_t half = p / 2;
+  const auto s1 = static_cast<std::uint32_t>(*q1 <= half ? *q1 : *q1 - p);
+  const auto s0 = static_cast<std::uint32_t>(*q0 <= half ? *q0 : *q0 - p);
+  const std::uint32_t bias = static_cast<std::uint32_t>(p) * static_cast<std::uint32_t>(p);
+  x[*xdeg] = 0;
+  x[ydeg] = 0;
+  for (std::int32_t i = ydeg - 1; i >= 1; --i) {
+    const std::uint32_t v = static_cast<std::uint32_t>(x[i]) + bias -
+                            s1 * static_cast<std::uint32_t>(y[i - 1]) -
+                            s0 * static_cast<std::uint32_t>(y[i]);
+    x[i] = static_cast<std::int32_t>(red.reduce(v));
+  }
+  x[0] = static_cast<std::int32_t>(
+      red.reduce(static_cast<std::uint32_t>(x[0]) + bias - s0 * static_cast<std::uint32_t>(y[0])));
+  std::int32_t top = ydeg - 1;
+  while (top >= 1 && x[top] == 0) --top;
+  if (top == 0 && x[0] == 0) top = -1;
+  *xdeg = top;
+  *all_zeros = top < 0;
+}
+
+std::int32_t degree_of(poly p) { return p->numb ? 0 : p->exp; }
+std::int32_t leading_residue(poly p) { return p->numb ? p->ncoef->lint : p->pcoef->ncoef->lint; }
+
+void scale_array(std::int32_t* x, std::int32_t deg, std::int32_t c) {
+  for (std::int32_t i = 0; i <= deg; ++i)
+    x[i] = modmult(static_cast<std::uint32_t>(x[i]), static_cast<std::uint32_t>(c));
+}
+
+// fastest_poly_div for dividends above the array loop's range: the
+// divide-and-conquer division, which needs a monic divisor, divides by m/c,
+// and its quotient is divided by c.
+bool divide_by_halves(poly n, poly m, poly* q) {
+  const std::int32_t c = leading_residue(m);
+  std::int32_t cinv = 1;
+  poly monic = m;
+  if (c != 1) {
+    mod_inverse(c, &cinv);
+    std::int32_t dm = 0;
+    fill_poly1_array(m, yy, &dm);
+    scale_array(yy, dm, cinv);
+    monic = nullptr;
+    array_to_poly(yy, dm, &monic);
+  }
+  poly r = nullptr;
+  poly qt = nullptr;
+  fast_mod_and_div(n, monic, &r, &qt, nilpol, true);
+  if (monic != m) free_poly(&monic);
+  const bool exact = r != nullptr && qt != nullptr && poly_iszero(r);
+  free_poly(&r);
+  free_poly(q);
+  if (!exact) {
+    free_poly(&qt);
+    return false;
+  }
+  if (c != 1) {
+    std::int32_t dq = 0;
+    fill_poly1_array(qt, xx, &dq);
+    scale_array(xx, dq, cinv);
+    array_to_poly(xx, dq, &qt);
+  }
+  *q = qt;
+  return true;
+}
+
+}  // namespace
+
+bool fastest_poly_div(poly n, poly m, poly* q) {
+  if (degree_of(n) > largest_array_dividend) return divide_by_halves(n, m, q);
+  std::int32_t dn = 0, dm = 0;
+  fill_poly1_array(n, xx, &dn);
+  fill_poly1_array(m, yy, &dm);
+  std::int32_t inv = 0;
+  mod_inverse(yy[dm], &inv);
+  const std::int32_t d = dn - dm;
+  bool all_zeros = false;
+  if (d >= 0) {
+    std::fill(zz, zz + d + 1, 0);
+    if (finf) {
+      eliminate(xx, yy, zz, dn, dm, inv, FieldForm(), &all_zeros);
+    } else if (smallmodulus) {
+      eliminate(xx, yy, zz, dn, dm, inv, Unsigned32Form(modulus), &all_zeros);
+    } else {
+      eliminate(xx, yy, zz, dn, dm, inv, WordForm(modulus), &all_zeros);
+    }
+  }
+  free_poly(q);
+  if (d < 0 || !all_zeros) return false;
+  if (d == 0 && zz[0] == 0) {
+    poly_set(0, q);  // a zero dividend: the quotient 0, not a malformed constant
+  } else {
+    array_to_poly(zz, d, q);
+  }
+  return true;
+}
+
+void simplest_div_no_q(poly n, poly m, poly* r) {
+  std::int32_t dn = 0, dm = 0;
+  fill_poly1_array(n, xx, &dn);
+  fill_poly1_array(m, yy, &dm);
+  std::int32_t inv = 0;
+  mod_inverse(yy[dm], &inv);
+  if (dn < dm) {
+    if (dn == 0) {
+      poly_set(xx[0], r);
+    } else {
+      array_to_poly(xx, dn, r);
+    }
+    return;
+  }
+  bool all_zeros = false;
+  const std::int32_t deg = finf ? eliminate(xx, yy, nullptr, dn, dm, inv, FieldForm(), &all_zeros)
+                                : eliminate(xx, yy, nullptr, dn, dm, inv, WordForm(modulus),
+                                            &all_zeros);
+  if (all_zeros) {
+    poly_set(0, r);
+  } else {
+    array_to_poly(xx, deg, r);
+  }
+}
+
+void onevar_one(std::int32_t* x, const std::int32_t* y, std::int32_t* xdeg, std::int32_t ydeg,
+                bool* all_zeros) {
+  if (ydeg == 0) {
+    array_division(x, y, nullptr, xdeg, ydeg, nullptr, all_zeros);
+    return;
+  }
+  std::int32_t q0 = 0, q1 = 0;
+  two_term_step(x, y, xdeg, ydeg, all_zeros, &q0, &q1);
+}
+
+void onevar_one_div(std::int32_t* x, const std::int32_t* y, std::int32_t* q, std::int32_t* xdeg,
+                    std::int32_t ydeg, std::int32_t* qdeg, bool* all_zeros) {
+  if (ydeg == 0) {
+    array_division(x, y, q, xdeg, ydeg, qdeg, all_zeros);
+    return;
+  }
+  two_term_step(x, y, xdeg, ydeg, all_zeros, &q[0], &q[1]);
+  *qdeg = 1;
+}
+
+void onevar_array_div_mod(std::int32_t* x, const std::int32_t* y, std::int32_t* q,
+                          std::int32_t* xdeg, std::int32_t ydeg, std::int32_t* qdeg,
+                          bool* all_zeros) {
+  array_division(x, y, q, xdeg, ydeg, qdeg, all_zeros);
+}
+
+void onevar_array_mod(std::int32_t* x, const std::int32_t* y, std::int32_t* xdeg,
+                      std::int32_t ydeg, bool* all_zeros) {
+  if (ydeg == 0) {
+    if (y[0] != 0) {
+      *xdeg = 0;
+      x[0] = 0;
+      *all_zeros = true;
+      return;
+    }
+    tavrin_error(" y is 0 in onevar_array_mod.", true);
+  }
+  array_division(x, y, nullptr, xdeg, ydeg, nullptr, all_zeros);
+}
+
+void onevar_split_poly(std::int32_t* x, std::int32_t* z, std::int32_t m, std::int32_t* xb,
+                       std::int32_t* zb) {
+  if (m == 0) {
+    std::printf("m is 0 in onevar_split\n");
+    tavrin_error(" onevar_split_poly.", true);
+  }
+  if (*xb < m) {
+    *zb = 0;
+    z[0] = 0;
+    return;
+  }
+  std::copy(x + m, x + *xb + 1, z);
+  *zb = *xb - m;
+  *xb = m - 1;
+  while (*xb > 0 && x[*xb] == 0) --*xb;
+}
+
+}  // namespace tavrin

@@ -1,0 +1,71 @@
+// Division of dense arrays modulo a word prime: the polynomial-level exact
+// division and remainder, and the in-array steps that the array GCDs are
+// built from.
+//
+// The arrays, slices and shared arrays are those of dense_arrays.h. The
+// in-array steps divide x by y in place: on return x holds the remainder and
+// its degree, and *all_zeros tells whether the remainder is zero (a
+// remainder the elimination brings to zero has degree -1 unless stated).
+// Quotients go into a third array q of degree *qdeg. The divisor is non-zero
+// with leading coefficient y[ydeg], inverted once per division.
+//
+// Each routine's word arithmetic bounds the modulus it serves:
+//   onevar_one, onevar_one_div       signed 32-bit, multipliers in the
+//                                    symmetric range; modulus below 46,340
+//   onevar_array_div_mod,            unsigned 32-bit (y*(p - c) + x) mod p;
+//   onevar_array_mod                 modulus at most 65,536, not char. 2
+//   fastest_poly_div,                any word modulus (characteristic 2
+//   simplest_div_no_q                included)
+#pragma once
+
+#include <cstdint>
+
+#include "numbers/records.h"
+
+namespace tavrin {
+
+// n: kept; m: kept; *q: freed, then set to n / m when m divides n exactly
+// (the result true), left nil otherwise (false). n and m are one-variable
+// lists over word residues, m not zero, deg n at most 25,000 (the array
+// capacity). Dividends above degree 15,000 go to the divide-and-conquer
+// division (with the divisor made monic for it).
+// xx, yy, zz: overwritten (scratch); reads: modulus, smallmodulus, finf, mode flags
+bool fastest_poly_div(poly n, poly m, poly* q);
+
+// n: kept; m: kept (not zero); *r: overwritten (may be &n or &m) with the
+// remainder of n divided by m.
+// xx, yy: overwritten (scratch); reads: modulus, finf, mode flags
+void simplest_div_no_q(poly n, poly m, poly* r);
+
+// x := x mod y in place for *xdeg = ydeg + 1: one two-term quotient
+// q1 t + q0, eliminated in a single pass. A divisor of degree 0 takes the
+// general elimination instead (it has no second coefficient to read).
+// reads: modulus (below 46,340)
+void onevar_one(std::int32_t* x, const std::int32_t* y, std::int32_t* xdeg, std::int32_t ydeg,
+                bool* all_zeros);
+
+// As onevar_one, and q[0] := q0, q[1] := q1, *qdeg := 1.
+void onevar_one_div(std::int32_t* x, const std::int32_t* y, std::int32_t* q, std::int32_t* xdeg,
+                    std::int32_t ydeg, std::int32_t* qdeg, bool* all_zeros);
+
+// x := x mod y in place, q[0 .. *qdeg] := the quotient. When *xdeg < ydeg:
+// *qdeg := 0, q[0] := 0, x unchanged, *all_zeros := x is the zero constant.
+// reads: modulus (at most 65,536)
+void onevar_array_div_mod(std::int32_t* x, const std::int32_t* y, std::int32_t* q,
+                          std::int32_t* xdeg, std::int32_t ydeg, std::int32_t* qdeg,
+                          bool* all_zeros);
+
+// x := x mod y in place. A non-zero constant y gives the zero remainder at
+// once as *xdeg = 0, x[0] = 0; a zero constant y is reported.
+// reads: modulus (at most 65,536)
+void onevar_array_mod(std::int32_t* x, const std::int32_t* y, std::int32_t* xdeg,
+                      std::int32_t ydeg, bool* all_zeros);
+
+// Splits x (degree *xb) at exponent m > 0: z := the part from t^m up,
+// divided by t^m (degree *zb; 0 with z[0] = 0 when *xb < m); x keeps the
+// part below t^m, *xb lowered past zero entries but not below 0. m = 0 is
+// reported.
+void onevar_split_poly(std::int32_t* x, std::int32_t* z, std::int32_t m, std::int32_t* xb,
+                       std::int32_t* zb);
+
+}  // namespace tavrin

@@ -1,0 +1,126 @@
+// Helpers shared by the dense-array routines of dense/: residue sums,
+// differences and products with the modulus fixed for one call, and the
+// diagnostic lines of the consistency checks.
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+
+#include "toplevel/errors.h"
+#include "toplevel/globals.h"
+
+namespace tavrin::dense_detail {
+
+// Exact reduction of an unsigned 32-bit value by a modulus of at most 65536,
+// by a precomputed reciprocal instead of a division: q = floor(u * m / 2^32)
+// with m = floor(2^32 / p) is floor(u / p) or one less, so one conditional
+// subtraction finishes.
+class SmallReducer {
+ public:
+  explicit SmallReducer(std::uint32_t p)
+      : p_(p), m_(static_cast<std::uint32_t>((std::uint64_t{1} << 32) / p)) {}
+  std::uint32_t reduce(std::uint32_t u) const {
+    const auto q = static_cast<std::uint32_t>((std::uint64_t{u} * m_) >> 32);
+    const std::uint32_t r = u - q * p_;
+    return r >= p_ ? r - p_ : r;
+  }
+  std::uint32_t modulus() const { return p_; }
+
+ private:
+  std::uint32_t p_;
+  std::uint32_t m_;
+};
+
+// Exact products of residues modulo a word modulus below 2^31: the quotient
+// is estimated in double precision (off by at most one, since it is below
+// 2^31 and the relative error is about 2^-51), the remainder formed exactly
+// in 64 bits and corrected once.
+class WordReducer {
+ public:
+  explicit WordReducer(std::uint32_t p)
+      : p_(static_cast<std::int64_t>(p)), pinv_(1.0 / static_cast<double>(p)) {}
+  // x * y mod p for residues x, y (signed conversions are single
+  // instructions; every value involved fits them).
+  std::uint32_t mult(std::uint32_t x, std::uint32_t y) const {
+    const auto sx = static_cast<std::int64_t>(x), sy = static_cast<std::int64_t>(y);
+    const auto q = static_cast<std::int64_t>(static_cast<double>(sx) * static_cast<double>(sy) *
+                                             pinv_);
+    std::int64_t r = sx * sy - q * p_;
+    if (r < 0) r += p_;
+    if (r >= p_) r -= p_;
+    return static_cast<std::uint32_t>(r);
+  }
+  std::uint32_t modulus() const { return static_cast<std::uint32_t>(p_); }
+
+ private:
+  std::int64_t p_;
+  double pinv_;
+};
+
+// x + y and x - y for residues of p (below 2^31), exact: the same values as
+// mod_add and mod_sub outside characteristic 2, computed inline.
+inline std::int32_t add_residues(std::int32_t x, std::int32_t y, std::int32_t p) {
+  const std::uint32_t s = static_cast<std::uint32_t>(x) + static_cast<std::uint32_t>(y);
+  const auto up = static_cast<std::uint32_t>(p);
+  return static_cast<std::int32_t>(s >= up ? s - up : s);
+}
+inline std::int32_t sub_residues(std::int32_t x, std::int32_t y, std::int32_t p) {
+  const std::int32_t d = x - y;
+  return d < 0 ? d + p : d;
+}
+inline std::int32_t neg_residue(std::int32_t y, std::int32_t p) { return y == 0 ? 0 : p - y; }
+
+// The ring of one call: the modulus, and whether sums are exclusive or.
+struct Residues {
+  std::int32_t p;
+  bool char2;
+  static Residues current() { return {modulus, finf}; }
+  std::int32_t add(std::int32_t x, std::int32_t y) const {
+    return char2 ? (x ^ y) : add_residues(x, y, p);
+  }
+};
+
+// Work arrays of gcd_array size for the recursive routines (the Karatsuba
+// levels, the half-GCD levels): a stack of heap arrays, each allocated the
+// first time the stack grows that deep and then reused for the rest of the
+// run. A guard takes `count` arrays from the top and gives them back when it
+// ends (guards nest like the calls that hold them, unwinding included). The
+// arrays hold whatever their last user left.
+class WorkArrays {
+ public:
+  static constexpr int max_count = 8;
+  // count: 1 .. max_count.
+  explicit WorkArrays(int count);
+  ~WorkArrays();
+  WorkArrays(const WorkArrays&) = delete;
+  WorkArrays& operator=(const WorkArrays&) = delete;
+  std::int32_t* operator[](int k) const { return arrays_[k]; }
+
+ private:
+  std::int32_t* arrays_[max_count];
+  int count_;
+};
+
+// The Karatsuba steps taken since start, by kind, so that tests can tell
+// which method a product used.
+struct KaratsubaSteps {
+  std::uint64_t balanced = 0;
+  std::uint64_t unbalanced = 0;
+};
+extern KaratsubaSteps karatsuba_steps;
+
+// Prints a diagnostic line of integers; the format's conversions are all
+// "%ld".
+template <class... Args>
+void diagnostic(const char* format, Args... values) {
+  std::printf(format, static_cast<long>(values)...);
+}
+
+// The trimmed degree: from top down while the entry is 0, not below low
+// (low - 1 when every entry of [low, top] is 0).
+inline std::int32_t trim_degree(const std::int32_t* z, std::int32_t top, std::int32_t low) {
+  while (top >= low && z[top] == 0) --top;
+  return top;
+}
+
+}  // namespace tavrin::dense_detail

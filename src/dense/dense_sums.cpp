@@ -1,0 +1,142 @@
+// Sums and differences of array slices. Each runs in ascending index order
+// over up to three ranges: where only the operand that starts lower is
+// present, where both are, and above the one that ends lower; ranges held by
+// one operand are copied, not added to zeros.
+#include <algorithm>
+#include <cstdint>
+
+#include "dense/dense_arrays.h"
+#include "dense/dense_impl.h"
+
+namespace tavrin {
+
+using dense_detail::add_residues;
+using dense_detail::diagnostic;
+using dense_detail::neg_residue;
+using dense_detail::sub_residues;
+using dense_detail::trim_degree;
+
+namespace {
+
+// The word operations of one characteristic, chosen once per call.
+template <bool Char2>
+struct Ops {
+  static std::int32_t add(std::int32_t x, std::int32_t y, std::int32_t p) {
+    if constexpr (Char2) {
+      return x ^ y;
+    } else {
+      return add_residues(x, y, p);
+    }
+  }
+  static std::int32_t sub(std::int32_t x, std::int32_t y, std::int32_t p) {
+    if constexpr (Char2) {
+      return x ^ y;
+    } else {
+      return sub_residues(x, y, p);
+    }
+  }
+  static std::int32_t neg(std::int32_t y, std::int32_t p) {
+    if constexpr (Char2) {
+      return y;
+    } else {
+      return neg_residue(y, p);
+    }
+  }
+};
+
+// z[i] := x[i] + y[i - n] over the ranges of the shifted second operand
+// [ya, yb] (already shifted: y is read at i - n); returns the top.
+template <bool Char2>
+std::int32_t add_ranges(const std::int32_t* x, const std::int32_t* y, std::int32_t* z,
+                        std::int32_t xa, std::int32_t xb, std::int32_t ya, std::int32_t yb,
+                        std::int32_t n, std::int32_t p) {
+  std::int32_t i = xa;
+  for (const std::int32_t e = std::min(ya - 1, xb); i <= e; ++i) z[i] = x[i];
+  for (const std::int32_t e = std::min(xb, yb); i <= e; ++i)
+    z[i] = Ops<Char2>::add(x[i], y[i - n], p);
+  if (xb > yb) {
+    for (; i <= xb; ++i) z[i] = x[i];
+    return xb;
+  }
+  for (; i < ya; ++i) z[i] = 0;
+  for (; i <= yb; ++i) z[i] = y[i - n];
+  return yb;
+}
+
+// z[i] := x[i] - y[i + n] for i = xa .. with the second operand ending at
+// yb (shifted: read at i + n); returns the top.
+template <bool Char2>
+std::int32_t sub_ranges(const std::int32_t* x, const std::int32_t* y, std::int32_t* z,
+                        std::int32_t xa, std::int32_t xb, std::int32_t yb, std::int32_t n,
+                        std::int32_t p) {
+  std::int32_t i = xa;
+  for (const std::int32_t e = std::min(xb, yb); i <= e; ++i)
+    z[i] = Ops<Char2>::sub(x[i], y[i + n], p);
+  if (xb <= yb) {
+    for (; i <= yb; ++i) z[i] = Ops<Char2>::neg(y[i + n], p);
+    return yb;
+  }
+  for (; i <= xb; ++i) z[i] = x[i];
+  return xb;
+}
+
+std::int32_t add_any(const std::int32_t* x, const std::int32_t* y, std::int32_t* z,
+                     std::int32_t xa, std::int32_t xb, std::int32_t ya, std::int32_t yb,
+                     std::int32_t n) {
+  return finf ? add_ranges<true>(x, y, z, xa, xb, ya, yb, n, modulus)
+              : add_ranges<false>(x, y, z, xa, xb, ya, yb, n, modulus);
+}
+
+std::int32_t sub_any(const std::int32_t* x, const std::int32_t* y, std::int32_t* z,
+                     std::int32_t xa, std::int32_t xb, std::int32_t yb, std::int32_t n) {
+  return finf ? sub_ranges<true>(x, y, z, xa, xb, yb, n, modulus)
+              : sub_ranges<false>(x, y, z, xa, xb, yb, n, modulus);
+}
+
+}  // namespace
+
+void onevar_add(const std::int32_t* x, const std::int32_t* y, std::int32_t* z,
+                std::int32_t xa, std::int32_t xb, std::int32_t ya, std::int32_t yb,
+                std::int32_t* deg) {
+  if (xb < xa || yb < ya) {
+    diagnostic("** onevar_add %li, %li, %li, %li\n", xa, xb, ya, yb);
+    tavrin_error(" onevar_add reversed degrees. ", true);
+  }
+  *deg = trim_degree(z, add_any(x, y, z, xa, xb, ya, yb, 0), xa);
+}
+
+void onevar_add_shift(const std::int32_t* x, const std::int32_t* y, std::int32_t* z,
+                      std::int32_t xa, std::int32_t xb, std::int32_t yb, std::int32_t n,
+                      std::int32_t* deg) {
+  if (xb < xa || yb < xa) {
+    diagnostic("** onevar_add_shift %li, %li, %li, %li\n", xa, xb, yb, n);
+    tavrin_error(" onevar_add_shift reversed degrees.", true);
+  }
+  *deg = trim_degree(z, add_any(x, y, z, xa, xb, xa + n, yb + n, n), xa);
+}
+
+void onevar_sub(const std::int32_t* x, const std::int32_t* y, std::int32_t* z,
+                std::int32_t xa, std::int32_t xb, std::int32_t yb, std::int32_t* deg) {
+  *deg = trim_degree(z, sub_any(x, y, z, xa, xb, yb, 0), xa);
+}
+
+void onevar_sub_shift(const std::int32_t* x, const std::int32_t* y, std::int32_t* z,
+                      std::int32_t xa, std::int32_t xb, std::int32_t yb, std::int32_t n,
+                      std::int32_t* deg) {
+  if (yb < xa + n || xb < xa - 1) {
+    diagnostic("** onevar_sub_shift %li, %li, %li, %li\n", xa, xb, yb, n);
+    tavrin_error(" onevar_sub_shift reversed degrees.", true);
+  } else if (xb == xa - 1) {
+    diagnostic("** new xb=xa-1 %li, %li, %li, %li\n", xa, xb, yb, n);
+    tavrin_error(" onevar_sub_shift xb=xa-1.", true);
+  }
+  *deg = trim_degree(z, sub_any(x, y, z, xa, xb, yb - n, n), xa);
+}
+
+void onevar_self_add(const std::int32_t* x, std::int32_t* z, std::int32_t xa, std::int32_t xb,
+                     std::int32_t n, std::int32_t* deg) {
+  // A0 = [xa, *deg] plus the upper half read at i + n, which ends at xb - n.
+  *deg = trim_degree(z, add_any(x, x + n, z, xa, *deg, xa, xb - n, 0), xa);
+}
+
+}  // namespace tavrin
