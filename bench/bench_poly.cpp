@@ -7,6 +7,7 @@
 #include <cstring>
 #include <random>
 
+#include "dense/dense_arrays.h"
 #include "numbers/bigint.h"
 #include "numbers/freelists.h"
 #include "poly/poly_add.h"
@@ -177,6 +178,7 @@ BENCHMARK(BM_best_poly_add)->Args({20, 0})->Args({20, 2147483629})->Unit(benchma
 
 int main(int argc, char** argv) {
   tavrin::open_pools();
+  tavrin::allocate_dense_arrays();
   benchmark::Initialize(&argc, argv);
   benchmark::RunSpecifiedBenchmarks();
   benchmark::Shutdown();

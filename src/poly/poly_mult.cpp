@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <utility>
 
+#include "dense/dense_mult.h"
 #include "numbers/freelists.h"
 #include "poly/poly_add.h"
 #include "poly/poly_arith_impl.h"
@@ -328,7 +329,12 @@ void simplest_standard(poly n, poly m, std::int32_t size1, std::int32_t size2, p
 }
 
 void fastest_standard(poly n, poly m, std::int32_t size1, std::int32_t size2, poly* q) {
-  simplest_standard(n, m, size1, size2, q);
+  if (4 * std::int64_t{size1} > n->exp && 4 * std::int64_t{size2} > m->exp) {
+    ++mult_routes.simplest_arrays;
+    k_fastest_poly_mult(n, m, q);
+  } else {
+    simplest_standard(n, m, size1, size2, q);
+  }
 }
 
 void simplest_poly_mult(poly n, poly m, poly* p, std::int32_t size1, std::int32_t size2,
@@ -421,6 +427,9 @@ void poly_mult(poly n, poly m, poly* p, polypt pol) {
       simplest_poly_mult(n, m, &r, size1, size2, e1, e2);
       if ((field_depth > 0 || modout_above_field) && pol != nullptr && pol->p != nullptr)
         fold_by(&r, pol);
+    } else if (modularmode && n->exp > 30 && m->exp > 30 && !laurent && try_fast_2_var(n, m)) {
+      ++mult_routes.two_variable;
+      fastest_poly2_mult(n, m, &r);
     } else if (size1 >= cut && size2 >= cut && size1 >= 2 && size2 >= 2 && e1 >= 0 && e2 >= 0) {
       ++mult_routes.karatsuba;
       r = karatsuba_split(

@@ -189,6 +189,7 @@ TEST_F(PolyMultTest, ProductsAgreeWithTheReferenceInEveryRingAndRoute) {
   EXPECT_GT(d.schoolbook, 0);
   EXPECT_GT(d.simplest_rows, 0);
   EXPECT_GT(d.simplest_karatsuba, 0);  // GF(256) one-variable products
+  EXPECT_GT(d.simplest_arrays, 0);     // the odd primes
 }
 
 TEST_F(PolyMultTest, OneVariableProductsModuloAPrimeAndInFloatingMode) {
@@ -217,6 +218,8 @@ TEST_F(PolyMultTest, OneVariableProductsModuloAPrimeAndInFloatingMode) {
     if (ring == Ring::floating || ring == Ring::gf256) {
       EXPECT_GT(d.simplest_karatsuba, 0);
       EXPECT_EQ(d.simplest_arrays, 0);  // never residue arrays for these
+    } else {
+      EXPECT_GT(d.simplest_arrays, 0);
     }
   }
 }
@@ -268,6 +271,7 @@ TEST_F(PolyMultTest, OneVariableRoutesOnBothSidesOfTheirCutOffs) {
     ScopedValue<std::int32_t> cap(fast_gcd_size, 69);  // degree sum 69: not above
     const mult_route_counts d = route_of(a, b);
     EXPECT_EQ(d.simplest_karatsuba, 0);
+    EXPECT_EQ(d.simplest_arrays, 1);
   }
   // Fewer than fast_mult_cut terms: schoolbook rows.
   const RefPoly short9 = for_ring(Ring::mod65521, dense_in(rng, 1, 0, 8, 1.0, 0, 1));
@@ -278,6 +282,39 @@ TEST_F(PolyMultTest, OneVariableRoutesOnBothSidesOfTheirCutOffs) {
   const mult_route_counts d = route_of(spread, b);
   EXPECT_EQ(d.simplest_arrays, 0);
   EXPECT_EQ(d.simplest_rows, 1);
+}
+
+TEST_F(PolyMultTest, TwoVariableProductsGoToTheArraysModuloAPrime) {
+  std::mt19937_64 rng(test_seed() + 7);
+  for (Ring ring : {Ring::mod7, Ring::mod65521, Ring::mod_big}) {
+    SCOPED_TRACE(ring_name(ring));
+    RingScope scope(ring);
+    NodeBalance balance;
+    const mult_route_counts before = mult_routes;
+    for (int i = 0; i < test_iterations(6); ++i) {
+      // Every power of x up to 31 .. 60 over a polynomial in y of degree up to 12.
+      const RefPoly a = in_ring(ring, dense_in(rng, 4, 0, 31 + i * 5, 1.0, 1, 1));
+      const RefPoly b = in_ring(ring, dense_in(rng, 4, 0, 40 - i, 0.95, 1, 1));
+      SCOPED_TRACE(a.to_string(vars.names()) + "  times  " + b.to_string(vars.names()));
+      Poly n(a), m(b), r;
+      const mult_route_counts one = mult_routes;
+      poly_mult(n, m, r.cell(), vars.level(1));
+      ASSERT_EQ(route_delta(one).two_variable, 1);
+      ASSERT_TRUE(valid_poly(r));
+      ASSERT_EQ(read_poly(r), ring_product(ring, a, b));
+    }
+    EXPECT_GT(route_delta(before).two_variable, 0);
+  }
+  {  // not in Laurent mode, nor with a degree of 30
+    ModulusScope mod(65521);
+    const RefPoly a = in_ring(Ring::mod65521, dense_in(rng, 4, 0, 30, 1.0, 1, 1));
+    const RefPoly b = in_ring(Ring::mod65521, dense_in(rng, 4, 0, 45, 1.0, 1, 1));
+    Poly n(a), m(b), r;
+    const mult_route_counts before = mult_routes;
+    poly_mult(n, m, r.cell(), vars.level(1));
+    EXPECT_EQ(route_delta(before).two_variable, 0);
+    EXPECT_EQ(read_poly(r), ring_product(Ring::mod65521, a, b));
+  }
 }
 
 // ---- Views, aliasing, constants --------------------------------------------------------------
