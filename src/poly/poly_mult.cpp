@@ -29,6 +29,11 @@ namespace {
 
 // ---- Helpers ----------------------------------------------------------------------
 
+// p is the zero polynomial (poly_iszero, inline for the product loops).
+inline bool is_zero_poly(poly p) {
+  return p->numb && p->next == nullptr && detail::num_is_zero_now(p->ncoef);
+}
+
 // The k-th node of p (k >= 1).
 poly nth_node(poly p, std::int32_t k) {
   for (std::int32_t i = 1; i < k; ++i) p = p->next;
@@ -180,14 +185,14 @@ poly karatsuba_split(poly n, poly m, std::int32_t size1, std::int32_t size2, std
   better_poly_sub(mid, tmp.p2, &mid);
   better_poly_sub(mid, tmp.p3, &mid);
   tmp.p1 = mid;
-  if (!poly_iszero(tmp.p1)) {
+  if (!is_zero_poly(tmp.p1)) {
     shift_up(&tmp.p1, s);
     fold(&tmp.p1);
   }
   mid = std::exchange(tmp.p1, nullptr);
   add(mid, std::exchange(tmp.p3, nullptr), &mid);
   tmp.p1 = mid;
-  if (!poly_iszero(tmp.p2)) {
+  if (!is_zero_poly(tmp.p2)) {
     shift_up(&tmp.p2, exp_add(s, s));
     fold(&tmp.p2);
   }
@@ -202,7 +207,7 @@ poly karatsuba_split(poly n, poly m, std::int32_t size1, std::int32_t size2, std
 poly constant_row(imptr c, poly inner) {
   poly row = nullptr;
   scalar_by_poly(c, inner, &row);
-  if (poly_iszero(row)) free_poly(&row);
+  if (is_zero_poly(row)) free_poly(&row);
   return row;
 }
 
@@ -228,11 +233,11 @@ poly term_row(poly a, poly inner, polypt below, bool wrap, std::int32_t E, poly 
     } else {
       poly_mult(c1, j->pcoef, &q.p, below);
     }
-    if (poly_iszero(q.p)) continue;
+    if (is_zero_poly(q.p)) continue;
     if (wrap && e >= E) {
       e -= E;
       poly_mult(q.p, crel, &q.p, nilpol);
-      if (poly_iszero(q.p)) continue;
+      if (is_zero_poly(q.p)) continue;
       wrapped = true;
     } else if (wrapped && placed && e > last_e) {
       second = true;
