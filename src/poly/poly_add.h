@@ -46,6 +46,24 @@ void poly_sub(poly n, poly m, poly* p);
 void simplest_poly_add(poly n, poly m, poly* p);
 void simplest_poly_sub(poly n, poly m, poly* p);
 
+// ---- A polynomial plus a rational function -------------------------------------
+// With t = r * denom(s) (poly_mult over polynames); no normalisation follows,
+// and each finally sets (*q)->rat := not lintmode, the denominator a number
+// leaf and the numerator a bare number leaf.
+// no_denom: flag 0: r + s, numerator numer + t; flag non-zero: r - s,
+// numerator t - numer; the denominator that of s. When *q is s, s's
+// numerator is replaced in place; otherwise *q's numerator is freed and
+// rebuilt and its denominator replaced by a copy of s's (a number cell or nil
+// *q first becomes a rational-function cell).
+// r: kept; s: kept unless *q is s; *q: changed. reads: polynames, mode flags
+void no_denom(poly r, quoly s, quolyptr q, std::int32_t flag);
+// s - r in place in s: numerator numer - t. *q must be the cell of s.
+// r: kept; s: changed
+void no_denom_minus(poly r, quoly s, quolyptr q);
+// *q := s - r: *q's numerator := numer - t (the former numerator freed), its
+// denominator a copy of s's. r: kept; s: kept
+void no_denom_minus_2(poly r, quoly s, quolyptr q);
+
 // ---- Products and quotients by a number, in place on every leaf -----------------
 // Big-integer mode: leaf := leaf * m by fast_mult; nothing when m is the
 // one-limb 1. n: changed; m: kept

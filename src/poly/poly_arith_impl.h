@@ -46,6 +46,35 @@ inline bool num_is_zero_now(imptr a) {
   return a->head->value == 0;
 }
 
+// The value of a big integer of one or two limbs.
+inline std::int64_t small_big_value(imptr a) {
+  return a->size == 1 ? a->head->value
+                      : std::int64_t{a->head->value} * limb_base + a->tail->value;
+}
+
+// a (one or two limbs) := v, |v| < 2^56, reusing its limbs: one limb when
+// |v| < 2^28, else two with the sign on both.
+inline void set_small_big(imptr a, std::int64_t v) {
+  if (v > -limb_base && v < limb_base) {
+    if (a->size == 2) {
+      numptr top = a->head;
+      a->head = a->tail;
+      free_limb_list(top, top);
+      a->size = 1;
+    }
+    a->head->value = static_cast<std::int32_t>(v);
+    return;
+  }
+  if (a->size == 1) {
+    numptr top = new_limb();
+    top->next = a->head;
+    a->head = top;
+    a->size = 2;
+  }
+  a->head->value = static_cast<std::int32_t>(v / limb_base);
+  a->tail->value = static_cast<std::int32_t>(v % limb_base);
+}
+
 // a := a + b (Sub: a - b) in place; b is unchanged (b may be a).
 // reads: modulus (modular)
 template <NumMode M, bool Sub>
@@ -67,10 +96,22 @@ inline void num_combine(imptr a, imptr b) {
     const std::uint32_t x = static_cast<std::uint32_t>(a->lint);
     const std::uint32_t y = static_cast<std::uint32_t>(b->lint);
     a->lint = static_cast<std::int32_t>(Sub ? x - y : x + y);
-  } else if constexpr (Sub) {
-    fastdiff(a, b);
   } else {
-    fastsum(a, b);
+    // Operands of one or two limbs whose sum fits two: the common case.
+    if (a->size <= 2 && b->size <= 2 && a->size >= 1 && b->size >= 1) {
+      const std::int64_t v = Sub ? small_big_value(a) - small_big_value(b)
+                                 : small_big_value(a) + small_big_value(b);
+      constexpr std::int64_t B2 = std::int64_t{limb_base} * limb_base;
+      if (v > -B2 && v < B2) {
+        set_small_big(a, v);
+        return;
+      }
+    }
+    if constexpr (Sub) {
+      fastdiff(a, b);
+    } else {
+      fastsum(a, b);
+    }
   }
 }
 
@@ -96,6 +137,41 @@ inline imptr num_combine_new(imptr a, imptr b) {
   return r;
 }
 
+// x * y modulo modulus for residues, inline for the product loops; the
+// field product (modmult) in characteristic 2.
+// reads: modulus, smallmodulus, finf
+inline std::int32_t residue_product(std::int32_t x, std::int32_t y) {
+  if (finf) return modmult(static_cast<std::uint32_t>(x), static_cast<std::uint32_t>(y));
+  const std::uint32_t m = static_cast<std::uint32_t>(modulus);
+  if (smallmodulus) {
+    const std::uint32_t p = static_cast<std::uint32_t>(x) * static_cast<std::uint32_t>(y);
+    return static_cast<std::int32_t>(p < m ? p : p % m);
+  }
+  const std::uint64_t p = std::uint64_t{static_cast<std::uint32_t>(x)} * static_cast<std::uint32_t>(y);
+  return static_cast<std::int32_t>(p < m ? p : p % m);
+}
+
+// r (a header without limbs) := x * y for one-limb values: one limb, or two
+// with the sign on both.
+inline void small_big_product(imptr r, std::int32_t x, std::int32_t y) {
+  const std::int64_t p = std::int64_t{x} * y;
+  numptr lo = new_limb();
+  lo->next = nullptr;
+  if (p > -limb_base && p < limb_base) {
+    lo->value = static_cast<std::int32_t>(p);
+    r->head = r->tail = lo;
+    r->size = 1;
+    return;
+  }
+  numptr hi = new_limb();
+  hi->value = static_cast<std::int32_t>(p / limb_base);  // |p| < 2^56: hi fits a limb
+  lo->value = static_cast<std::int32_t>(p % limb_base);
+  hi->next = lo;
+  r->head = hi;
+  r->tail = lo;
+  r->size = 2;
+}
+
 // A fresh number a * b in the current mode: floating product, modmult
 // (the field product in characteristic 2), the wrapped word product, or the
 // big product. reads: mode flags, modulus, smallmodulus, finf
@@ -105,10 +181,12 @@ inline imptr num_product_new(imptr a, imptr b) {
   if (flotemode) {
     r->flote = a->flote * b->flote;
   } else if (modularmode) {
-    r->lint = modmult(static_cast<std::uint32_t>(a->lint), static_cast<std::uint32_t>(b->lint));
+    r->lint = residue_product(a->lint, b->lint);
   } else if (lintmode) {
     r->lint = static_cast<std::int32_t>(static_cast<std::uint32_t>(a->lint) *
                                         static_cast<std::uint32_t>(b->lint));
+  } else if (a->size == 1 && b->size == 1) {
+    small_big_product(r, a->head->value, b->head->value);
   } else {
     fast_mult(a, b, r);
   }
@@ -120,7 +198,7 @@ inline void num_product_inplace(imptr a, imptr b) {
   if (flotemode) {
     a->flote *= b->flote;
   } else if (modularmode) {
-    a->lint = modmult(static_cast<std::uint32_t>(a->lint), static_cast<std::uint32_t>(b->lint));
+    a->lint = residue_product(a->lint, b->lint);
   } else if (lintmode) {
     a->lint = static_cast<std::int32_t>(static_cast<std::uint32_t>(a->lint) *
                                         static_cast<std::uint32_t>(b->lint));
@@ -160,6 +238,22 @@ class Released {
  private:
   poly head_ = nullptr;
   poly tail_ = nullptr;
+};
+
+// A polynomial (or a finished list) owned by a scope: freed on every exit
+// unless released, so an unwinding error leaves nothing behind.
+class OwnedPoly {
+ public:
+  OwnedPoly() = default;
+  ~OwnedPoly() { free_poly(&p); }
+  OwnedPoly(const OwnedPoly&) = delete;
+  OwnedPoly& operator=(const OwnedPoly&) = delete;
+  poly release() {
+    poly r = p;
+    p = nullptr;
+    return r;
+  }
+  poly p = nullptr;
 };
 
 // Cuts a kept leaf from its successors (Laurent lists) for a recursive call

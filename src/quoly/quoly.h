@@ -28,4 +28,18 @@ void quoly_reciprocal(quolyptr n);
 // *prod := pv * dummy as rational functions over the variable list pp2.
 void spec_quoly_mult(quoly pv, quoly dummy, quolyptr prod, polypt pp2);
 
+// Whether compute_power may raise by squaring: false exactly when, following
+// m down through lists of a single term (into each term's coefficient), it
+// meets a list of two or more nodes one of whose terms has a coefficient
+// that is not a constant; always true with fewer than two adjoined variables
+// or while relations are in force.
+// m: kept; reads: polynames, pseudo_polynames
+bool bysquaring(poly m);
+
+// *ans := n^e modulo the prime modulus by square-and-multiply; an exponent
+// of 16 or more is first reduced modulo modulus - 1 (a reduced exponent 0
+// gives 1, and 0 for n = 0). n: a residue; e >= 0.
+// reads: modulus, smallmodulus, finf
+void mod_number_power(std::int32_t n, std::int32_t e, std::int32_t* ans);
+
 }  // namespace tavrin

@@ -6,7 +6,6 @@
 #include <gtest/gtest.h>
 
 #include <functional>
-#include <optional>
 #include <random>
 #include <set>
 #include <string>
@@ -17,6 +16,7 @@
 #include "support/node_accounting.h"
 #include "support/num.h"
 #include "support/poly_support.h"
+#include "support/rings.h"
 #include "toplevel/errors.h"
 #include "toplevel/globals.h"
 #include "toplevel/jumps.h"
@@ -47,65 +47,8 @@ struct Snapshot {
   bool operator==(const Snapshot& o) const { return text == o.text && nodes == o.nodes; }
 };
 
-// The arithmetic modes the sums are checked in, each with its reference.
-enum class Ring { integers, mod7, mod65521, mod_big, gf256, floating, word };
-
-const char* ring_name(Ring r) {
-  switch (r) {
-    case Ring::integers: return "integers";
-    case Ring::mod7: return "mod 7";
-    case Ring::mod65521: return "mod 65521";
-    case Ring::mod_big: return "mod 2147483629";
-    case Ring::gf256: return "GF(256)";
-    case Ring::floating: return "floating";
-    case Ring::word: return "word";
-  }
-  return "?";
-}
-
-// Switches to a ring for its lifetime.
-class RingScope {
- public:
-  explicit RingScope(Ring r) {
-    switch (r) {
-      case Ring::mod7: mod_.emplace(7); break;
-      case Ring::mod65521: mod_.emplace(65521); break;
-      case Ring::mod_big: mod_.emplace(2147483629); break;
-      case Ring::gf256: mod_.emplace(256); break;
-      case Ring::floating: fl_.emplace(); break;
-      case Ring::word: word_.emplace(); break;
-      case Ring::integers: break;
-    }
-  }
-
- private:
-  std::optional<ModulusScope> mod_;
-  std::optional<FloatingMode> fl_;
-  std::optional<WordMode> word_;
-};
-
-// The value a reference polynomial stands for in the ring.
-RefPoly in_ring(Ring r, const RefPoly& a) {
-  switch (r) {
-    case Ring::mod7: return a.reduced_mod(BigRef(7));
-    case Ring::mod65521: return a.reduced_mod(BigRef(65521));
-    case Ring::mod_big: return a.reduced_mod(BigRef(2147483629));
-    case Ring::gf256: return a.reduced_mod(BigRef(256));
-    case Ring::word: return wrapped32(a);
-    default: return a;
-  }
-}
-
-RefPoly ring_sum(Ring r, const RefPoly& a, const RefPoly& b, bool sub) {
-  if (r == Ring::gf256) return gf2_sum(in_ring(r, a), in_ring(r, b));
-  return in_ring(r, sub ? a - b : a + b);
-}
-
 constexpr Ring all_rings[] = {Ring::integers, Ring::mod7,     Ring::mod65521, Ring::mod_big,
                               Ring::gf256,    Ring::floating, Ring::word};
-
-// Coefficient size of random operands: floating values stay exact.
-int limbs_for(Ring r) { return r == Ring::floating ? 1 : 3; }
 
 enum class Contract { best, better, kept, simplest };
 
@@ -613,6 +556,44 @@ TEST_F(PolyAddTest, NumberRoutines) {
   }
   EXPECT_EQ(imaxx(3, -4), 3);
   EXPECT_EQ(imaxx(-30000, 30000), 30000);
+}
+
+// ---- A polynomial plus a rational function --------------------------------------------------
+
+TEST_F(PolyAddTest, PolynomialPlusRationalFunctionKeepsTheDenominator) {
+  NodeBalance balance;
+  const RefPoly r = ref("x + 2"), num = ref("y^2 - 1"), den = ref("x*y + 3");
+  {  // into a separate cell: s unchanged
+    Value s = Value::ratfun("y^2 - 1", "x*y + 3");
+    Value q = Value::number(5);
+    no_denom(Poly("x + 2"), s, q.cell(), 0);
+    EXPECT_EQ(read_poly(q->numer), num + r * den);
+    EXPECT_EQ(read_poly(q->denom), den);
+    EXPECT_FALSE(q->rat);
+    EXPECT_EQ(read_poly(s->numer), num);
+    no_denom(Poly("x + 2"), s, q.cell(), 1);
+    EXPECT_EQ(read_poly(q->numer), r * den - num);
+    no_denom_minus_2(Poly("x + 2"), s, q.cell());
+    EXPECT_EQ(read_poly(q->numer), num - r * den);
+    EXPECT_EQ(read_poly(s->numer), num);
+  }
+  {  // in place in s
+    Value s = Value::ratfun("y^2 - 1", "x*y + 3");
+    quoly cell = s.get();
+    no_denom(Poly("x + 2"), s, &cell, 0);
+    EXPECT_EQ(read_poly(s->numer), num + r * den);
+    no_denom_minus(Poly("x + 2"), s, &cell);
+    EXPECT_EQ(read_poly(s->numer), num);
+    no_denom(Poly("x + 2"), s, &cell, 1);
+    EXPECT_EQ(read_poly(s->numer), r * den - num);
+  }
+  {  // a rational number: constant numerator over a number denominator
+    Value s = Value::ratfun("1", "3");
+    Value q;
+    no_denom(Poly("2"), s, q.cell(), 0);
+    EXPECT_EQ(dump_poly(q->numer), "7");
+    EXPECT_TRUE(q->rat);
+  }
 }
 
 }  // namespace

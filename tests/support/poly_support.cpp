@@ -28,6 +28,11 @@ void PrintTo(polynode* p, std::ostream* os) {
 
 namespace tavrin::test {
 
+void PrintTo(const RefPoly& r, std::ostream* os) {
+  std::vector<std::string> names = current_var_names();
+  *os << r.to_string(names);
+}
+
 // ---- Adjoined variables ----------------------------------------------------------
 
 PolyVars::PolyVars(std::initializer_list<std::string> names)

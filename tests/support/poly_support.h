@@ -31,6 +31,9 @@ void PrintTo(polynode* p, std::ostream* os);
 
 namespace tavrin::test {
 
+// gtest prints a reference polynomial over the adjoined variables.
+void PrintTo(const RefPoly& r, std::ostream* os);
+
 // ---- Adjoined variables ----------------------------------------------------------
 // Adjoins the given variables for the guard's lifetime (the first is level 1):
 // polynames gets fresh polydata records (let, depth, default fields),

@@ -1,0 +1,456 @@
+// Products of polynomials: the route choice of poly_mult, Karatsuba on
+// term-list views, schoolbook rows with a numeric relation applied on the
+// fly, and the one-variable products modulo a word prime.
+#include "poly/poly_mult.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <utility>
+
+#include "dense/dense_mult.h"
+#include "numbers/freelists.h"
+#include "poly/poly_add.h"
+#include "poly/poly_arith_impl.h"
+#include "poly/poly_impl.h"
+#include "poly/poly_measures.h"
+#include "poly/poly_power.h"
+#include "poly/poly_repr.h"
+#include "toplevel/globals.h"
+
+namespace tavrin {
+
+using detail::is_bare_leaf;
+using detail::new_leaf;
+using detail::new_term;
+
+mult_route_counts mult_routes{};
+
+namespace {
+
+// ---- Helpers ----------------------------------------------------------------------
+
+// p is the zero polynomial (poly_iszero, inline for the product loops).
+inline bool is_zero_poly(poly p) {
+  return p->numb && p->next == nullptr && detail::num_is_zero_now(p->ncoef);
+}
+
+// The k-th node of p (k >= 1).
+poly nth_node(poly p, std::int32_t k) {
+  for (std::int32_t i = 1; i < k; ++i) p = p->next;
+  return p;
+}
+
+// *p := *p * t^s: every top-level exponent raised by s, the constant leaf
+// made a term of exponent s over itself, and a term that reaches exponent 0
+// over a bare leaf replaced by that leaf.
+void shift_up(poly* p, std::int32_t s) {
+  if (s == 0) return;
+  poly* link = p;
+  for (poly t = *p; t != nullptr;) {
+    poly nx = t->next;
+    poly node = t;
+    if (t->numb) {
+      t->next = nullptr;
+      node = new_term(s, t);
+    } else {
+      t->exp = exp_add(t->exp, s);
+      if (t->exp == 0 && is_bare_leaf(t->pcoef)) {
+        node = t->pcoef;
+        free_polynode_list(t, t);
+      }
+    }
+    *link = node;
+    link = &node->next;
+    t = nx;
+  }
+  *link = nullptr;
+}
+
+// The fold of a product by the relation of pol (which has one).
+void fold_by(poly* r, polypt pol) {
+  if (pol->p->numb) {
+    num_fold_poly(r, &pol->p, pol->expon);
+  } else {
+    fold_by_relation(r, pol);
+  }
+}
+
+// Temporaries of one product, freed on every exit; a consumed one is set to
+// nil by its consumer.
+struct Temps {
+  poly a = nullptr, b = nullptr, p1 = nullptr, p2 = nullptr, p3 = nullptr;
+  Temps() = default;
+  Temps(const Temps&) = delete;
+  Temps& operator=(const Temps&) = delete;
+  ~Temps() {
+    free_poly(&a);
+    free_poly(&b);
+    free_poly(&p1);
+    free_poly(&p2);
+    free_poly(&p3);
+  }
+};
+
+// ---- Karatsuba views ------------------------------------------------------------------
+
+// n = hi * t^s + lo as views of n's own nodes: the first h nodes (all terms)
+// lowered by s and cut off after the h-th, which stands for its coefficient's
+// number when it reaches exponent 0 over a bare leaf; lo is the rest. The
+// destructor (or restore) puts every node back as it was.
+class SplitView {
+ public:
+  SplitView() = default;
+  ~SplitView() { restore(); }
+  SplitView(const SplitView&) = delete;
+  SplitView& operator=(const SplitView&) = delete;
+
+  // Precondition: 1 <= h < term count, every exponent of the first h nodes
+  // at least s (the lowest exponent of n is not negative).
+  void split(poly n, std::int32_t h, std::int32_t s) {
+    head_ = n;
+    h_ = h;
+    s_ = s;
+    poly t = n;
+    for (std::int32_t k = 1;; ++k, t = t->next) {
+      t->exp -= s;
+      if (k == h) break;
+    }
+    last_ = t;
+    lo_ = t->next;
+    t->next = nullptr;
+    if (t->exp == 0 && is_bare_leaf(t->pcoef)) {
+      leaf_ = t->pcoef;
+      t->numb = true;
+      t->ncoef = leaf_->ncoef;
+    }
+  }
+  poly lower() const { return lo_; }
+
+  void restore() {
+    if (head_ == nullptr) return;
+    if (leaf_ != nullptr) {
+      last_->numb = false;
+      last_->pcoef = leaf_;
+      leaf_ = nullptr;
+    }
+    last_->next = lo_;
+    poly t = head_;
+    for (std::int32_t k = 0; k < h_; ++k, t = t->next) t->exp += s_;
+    head_ = nullptr;
+  }
+
+ private:
+  poly head_ = nullptr;
+  poly last_ = nullptr;
+  poly lo_ = nullptr;
+  poly leaf_ = nullptr;
+  std::int32_t h_ = 0;
+  std::int32_t s_ = 0;
+};
+
+// n * m by one Karatsuba split on term lists: with n = n1 t^s + n0 and
+// m = m1 t^s + m0, n m = P2 t^2s + (P1 - P2 - P3) t^s + P3 where
+// P1 = (n1 + n0)(m1 + m0), P2 = n1 m1, P3 = n0 m0. mult(a, b, &r) forms the
+// products, fold(&r) reduces a shifted product, add(a, b, &r) consumes both.
+// Precondition: positive counts of at least 2, lowest exponents >= 0.
+template <class Mult, class Fold, class Add>
+poly karatsuba_split(poly n, poly m, std::int32_t size1, std::int32_t size2, std::int32_t e1,
+                     std::int32_t e2, Mult mult, Fold fold, Add add) {
+  const bool square = (n == m);
+  const std::int32_t h1 = size1 / 2;
+  const std::int32_t h2 = size2 / 2;
+  std::int32_t s = nth_node(n, h1)->exp - e1;
+  if (!square) s = std::min(s, nth_node(m, h2)->exp - e2);
+  Temps tmp;
+  {
+    SplitView vn, vm;
+    vn.split(n, h1, s);
+    poly n_lo = vn.lower();
+    poly m_hi = n, m_lo = n_lo;
+    if (!square) {
+      vm.split(m, h2, s);
+      m_hi = m;
+      m_lo = vm.lower();
+    }
+    poly_add(n, n_lo, &tmp.a);
+    if (!square) poly_add(m_hi, m_lo, &tmp.b);
+    mult(tmp.a, square ? tmp.a : tmp.b, &tmp.p1);
+    free_poly(&tmp.a);
+    free_poly(&tmp.b);
+    mult(n, m_hi, &tmp.p2);
+    mult(n_lo, m_lo, &tmp.p3);
+  }
+  // A consuming call owns its operands: they leave tmp before it starts.
+  poly mid = std::exchange(tmp.p1, nullptr);
+  better_poly_sub(mid, tmp.p2, &mid);
+  better_poly_sub(mid, tmp.p3, &mid);
+  tmp.p1 = mid;
+  if (!is_zero_poly(tmp.p1)) {
+    shift_up(&tmp.p1, s);
+    fold(&tmp.p1);
+  }
+  mid = std::exchange(tmp.p1, nullptr);
+  add(mid, std::exchange(tmp.p3, nullptr), &mid);
+  tmp.p1 = mid;
+  if (!is_zero_poly(tmp.p2)) {
+    shift_up(&tmp.p2, exp_add(s, s));
+    fold(&tmp.p2);
+  }
+  poly r = nullptr;
+  add(std::exchange(tmp.p1, nullptr), std::exchange(tmp.p2, nullptr), &r);
+  return r;
+}
+
+// ---- Schoolbook rows ------------------------------------------------------------------
+
+// The row c * inner for a constant c; nil when every product vanished.
+poly constant_row(imptr c, poly inner) {
+  poly row = nullptr;
+  scalar_by_poly(c, inner, &row);
+  if (is_zero_poly(row)) free_poly(&row);
+  return row;
+}
+
+// The row a * inner for the term a, coefficients multiplied at the level
+// below. With wrap, a product of degree e >= E (E the relation's degree) is
+// stored at e - E times the relation's constant crel, and the nodes placed
+// after the first wrap that rise again go to a second list put in front at
+// the end (operands of degree below E keep the row decreasing). nil when
+// every product vanished.
+poly term_row(poly a, poly inner, polypt below, bool wrap, std::int32_t E, poly crel) {
+  const std::int32_t e1 = a->exp;
+  poly c1 = a->pcoef;
+  detail::OwnedPoly first, second_list;  // both lists stay terminated
+  poly* link = &first.p;
+  poly* link2 = &second_list.p;
+  bool wrapped = false, second = false, placed = false;
+  std::int32_t last_e = 0;
+  for (poly j = inner; j != nullptr; j = j->next) {
+    std::int32_t e = exp_add(e1, j->exp);
+    detail::OwnedPoly q;
+    if (j->numb) {
+      scalar_by_poly(j->ncoef, c1, &q.p);
+    } else {
+      poly_mult(c1, j->pcoef, &q.p, below);
+    }
+    if (is_zero_poly(q.p)) continue;
+    if (wrap && e >= E) {
+      e -= E;
+      poly_mult(q.p, crel, &q.p, nilpol);
+      if (is_zero_poly(q.p)) continue;
+      wrapped = true;
+    } else if (wrapped && placed && e > last_e) {
+      second = true;
+    }
+    poly node = (e == 0 && is_bare_leaf(q.p)) ? q.release() : new_term(e, q.release());
+    if (second) {
+      *link2 = node;
+      link2 = &node->next;
+    } else {
+      *link = node;
+      link = &node->next;
+    }
+    last_e = e;
+    placed = true;
+  }
+  if (second_list.p == nullptr) return first.release();
+  *link2 = first.release();
+  return second_list.release();
+}
+
+// The schoolbook product of poly_mult: the operand with fewer nodes outside
+// (n on a tie), one row per outer node added into the running result.
+poly standard_product(poly n, poly m, polypt pol) {
+  const std::int32_t ln = poly_length(n);
+  const std::int32_t lm = (m == n) ? ln : poly_length(m);
+  poly outer = ln <= lm ? n : m;
+  poly inner = ln <= lm ? m : n;
+  const bool numrel = pol != nullptr && pol->p != nullptr && pol->p->numb && pol->expon >= 1;
+  const bool polyrel = pol != nullptr && pol->p != nullptr && !pol->p->numb;
+  const std::int32_t E = numrel ? pol->expon : 0;
+  // Operands of degree E or more, or with negative exponents, would break the
+  // order of wrapped rows: their product is folded as a whole instead.
+  bool wrap = numrel;
+  if (numrel && (n->exp >= E || m->exp >= E || lastnode(n)->exp < 0 || lastnode(m)->exp < 0))
+    wrap = false;
+  polypt below = pol != nullptr ? pol->next : nilpol;
+  poly crel = numrel ? pol->p : nullptr;
+  detail::OwnedPoly owned;
+  poly& r = owned.p;
+  for (poly a = outer; a != nullptr; a = a->next) {
+    poly row = a->numb ? constant_row(a->ncoef, inner) : term_row(a, inner, below, wrap, E, crel);
+    if (row == nullptr) continue;
+    if (r == nullptr) {
+      r = row;
+    } else {
+      best_poly_add(r, row, &r);
+    }
+  }
+  if (r == nullptr) poly_set(0, &r);
+  if (numrel && !wrap) {
+    num_fold_poly(&r, &pol->p, E);
+  } else if (polyrel) {
+    fast_fold_poly(&r, pol);
+  }
+  return owned.release();
+}
+
+// ---- One variable --------------------------------------------------------------------
+
+// The number of a one-variable node: a leaf's own, a term's coefficient's.
+inline imptr coef_number(poly t) { return t->numb ? t->ncoef : t->pcoef->ncoef; }
+
+}  // namespace
+
+void simplest_standard(poly n, poly m, std::int32_t size1, std::int32_t size2, poly* q) {
+  ++mult_routes.simplest_rows;
+  poly outer = size1 <= size2 ? n : m;
+  poly inner = size1 <= size2 ? m : n;
+  for (poly a = outer; a != nullptr; a = a->next) {
+    imptr c = coef_number(a);
+    const std::int32_t ea = a->numb ? 0 : a->exp;
+    detail::OwnedPoly row;  // terminated as it grows
+    poly* link = &row.p;
+    for (poly j = inner; j != nullptr; j = j->next) {
+      const std::int32_t e = exp_add(ea, j->numb ? 0 : j->exp);
+      imptr v = detail::num_product_new(c, coef_number(j));
+      if (detail::num_is_zero_now(v)) {
+        free_imag(&v);
+        continue;
+      }
+      poly node = new_leaf(v);
+      if (e != 0) node = new_term(e, node);
+      *link = node;
+      link = &node->next;
+    }
+    if (row.p == nullptr) continue;
+    if (*q == nullptr) {
+      *q = row.release();
+    } else {
+      simplest_poly_add(*q, row.release(), q);
+    }
+  }
+  if (*q == nullptr) poly_set(0, q);
+}
+
+void fastest_standard(poly n, poly m, std::int32_t size1, std::int32_t size2, poly* q) {
+  if (4 * std::int64_t{size1} > n->exp && 4 * std::int64_t{size2} > m->exp) {
+    ++mult_routes.simplest_arrays;
+    k_fastest_poly_mult(n, m, q);
+  } else {
+    simplest_standard(n, m, size1, size2, q);
+  }
+}
+
+void simplest_poly_mult(poly n, poly m, poly* p, std::int32_t size1, std::int32_t size2,
+                        std::int32_t expon, std::int32_t exp2) {
+  detail::OwnedPoly owned;
+  poly& r = owned.p;
+  const bool nc = is_bare_leaf(n);
+  const bool mc = is_bare_leaf(m);
+  if (nc && mc) {
+    r = new_leaf(detail::num_product_new(n->ncoef, m->ncoef));
+  } else if (nc || mc) {
+    poly c = nc ? n : m;
+    if (detail::num_is_zero_now(c->ncoef)) {
+      poly_set(0, &r);
+    } else {
+      scalar_by_poly(c->ncoef, nc ? m : n, &r);
+    }
+  } else {
+    if (size1 == 0) {
+      bool one = false;
+      size1 = exp_poly_length(n, &expon, &one);
+      if (m == n) {
+        size2 = size1;
+        exp2 = expon;
+      } else {
+        size2 = exp_poly_length(m, &exp2, &one);
+      }
+    }
+    const std::int32_t a1 = std::abs(size1), a2 = std::abs(size2);
+    const bool list_split_ok = size1 >= 2 && size2 >= 2 && expon >= 0 && exp2 >= 0;
+    if (size1 < fast_mult_cut || size2 < fast_mult_cut || !list_split_ok) {
+      simplest_standard(n, m, a1, a2, &r);
+    } else if (modulus <= 2 || finf || flotemode ||
+               std::int64_t{n->exp} + m->exp > fast_gcd_size) {
+      ++mult_routes.simplest_karatsuba;
+      r = karatsuba_split(
+          n, m, size1, size2, expon, exp2,
+          [](poly a, poly b, poly* out) { simplest_poly_mult(a, b, out, 0, 0, 0, 0); },
+          [](poly*) {}, [](poly a, poly b, poly* out) { simplest_poly_add(a, b, out); });
+    } else {
+      fastest_standard(n, m, a1, a2, &r);
+    }
+  }
+  free_poly(p);
+  *p = owned.release();
+}
+
+void standard_form(poly p) {
+  for (; p != nullptr; p = p->next) {
+    if (!p->numb) {
+      standard_form(p->pcoef);
+    } else if (p->ncoef->lint < 0) {
+      p->ncoef->lint += modulus;
+    }
+  }
+}
+
+// ---- The product -------------------------------------------------------------------------
+
+void poly_mult(poly n, poly m, poly* p, polypt pol) {
+  detail::OwnedPoly owned;
+  poly& r = owned.p;
+  const bool nc = is_bare_leaf(n);
+  const bool mc = is_bare_leaf(m);
+  if (nc || mc) {
+    ++mult_routes.constants;
+    if (nc && mc) {
+      r = new_leaf(detail::num_product_new(n->ncoef, m->ncoef));
+    } else {
+      poly c = nc ? n : m;
+      if (detail::num_is_zero_now(c->ncoef)) {
+        poly_set(0, &r);
+      } else {
+        scalar_by_poly(c->ncoef, nc ? m : n, &r);
+      }
+    }
+  } else {
+    bool one = true;
+    std::int32_t e1 = 0, e2 = 0;
+    const std::int32_t size1 = exp_poly_length(n, &e1, &one);
+    std::int32_t size2 = size1;
+    if (m != n) {
+      size2 = exp_poly_length(m, &e2, &one);
+    } else {
+      e2 = e1;
+    }
+    const std::int32_t cut = pol != nullptr ? pol->polycut : poly_cutoff;
+    if (one) {
+      ++mult_routes.one_variable;
+      simplest_poly_mult(n, m, &r, size1, size2, e1, e2);
+      if ((field_depth > 0 || modout_above_field) && pol != nullptr && pol->p != nullptr)
+        fold_by(&r, pol);
+    } else if (modularmode && n->exp > 30 && m->exp > 30 && !laurent && try_fast_2_var(n, m)) {
+      ++mult_routes.two_variable;
+      fastest_poly2_mult(n, m, &r);
+    } else if (size1 >= cut && size2 >= cut && size1 >= 2 && size2 >= 2 && e1 >= 0 && e2 >= 0) {
+      ++mult_routes.karatsuba;
+      r = karatsuba_split(
+          n, m, size1, size2, e1, e2,
+          [pol](poly a, poly b, poly* out) { poly_mult(a, b, out, pol); },
+          [pol](poly* x) {
+            if (pol != nullptr && pol->p != nullptr) fold_by(x, pol);
+          },
+          [](poly a, poly b, poly* out) { best_poly_add(a, b, out); });
+    } else {
+      ++mult_routes.schoolbook;
+      r = standard_product(n, m, pol);
+    }
+  }
+  free_poly(p);
+  *p = owned.release();
+}
+
+}  // namespace tavrin

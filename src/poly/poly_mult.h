@@ -1,0 +1,86 @@
+// Products of polynomials.
+//
+// Operands are the recursive sparse polynomials of poly_repr.h over the
+// level `pol` of their main variable (nilpol: no level applies, no relation,
+// the global cut-off poly_cutoff). When the level is modded out (pol->p not
+// nil) products are folded by its relation (poly_power.h): a number leaf c
+// means t^E = c (E = pol->expon), otherwise pol->p is the relation
+// polynomial in t.
+//
+// poly_mult picks one route, in this order:
+//   1. constants: a number times a number or times a polynomial
+//      (scalar_by_poly);
+//   2. one variable modulo a word prime (exp_poly_length's one-variable
+//      flag): simplest_poly_mult, then the fold when field levels or a
+//      relation above them are in force;
+//   3. two variables modulo a prime, both degrees above 30, not Laurent, and
+//      try_fast_2_var agrees: the two-variable array product;
+//   4. both signed term counts at least the level's polycut (poly_cutoff
+//      without a level): Karatsuba on term lists, folding the shifted
+//      middle and top products;
+//   5. otherwise schoolbook rows (the shorter operand outside), a numeric
+//      relation applied as each row is built, a polynomial relation by
+//      fast_fold_poly at the end.
+// A sparse operand (degree span above six times its term count, a negative
+// count) never takes a Karatsuba or array route.
+//
+// Karatsuba on term lists: n = n_hi * t^s + n_lo, where n_hi is a view of
+// n's first half (its exponents lowered by s and the list cut after it), not
+// a copy; m is split at the same s. The views are undone before the routine
+// returns, an unwinding error included, so the operands come back node for
+// node.
+#pragma once
+
+#include <cstdint>
+
+#include "numbers/records.h"
+
+namespace tavrin {
+
+// *p := n * m over the level pol, folded by its relation where the routes
+// above say so. n and m may be the same polynomial.
+// n: kept; m: kept; *p: overwritten (may be &n or &m)
+// reads: mode flags, modulus, mod_is_prime, laurent, field_depth,
+// modout_above_field, poly_cutoff, fast_mult_cut, fast_gcd_size
+void poly_mult(poly n, poly m, poly* p, polypt pol);
+
+// *p := n * m for one-variable polynomials whose coefficients are all
+// numbers, modulo a word prime (or in floating mode); no relation. size1,
+// size2: the signed term counts of exp_poly_length, expon, exp2 the lowest
+// exponents; size1 = 0 asks the routine to find all four. Short operands
+// (a count below fast_mult_cut) go to schoolbook rows; otherwise the dense
+// arrays when at least a quarter dense and within fast_gcd_size (never in
+// floating mode or characteristic 2), else Karatsuba on term lists.
+// n: kept; m: kept; *p: overwritten. reads: mode flags, modulus, finf,
+// fast_mult_cut, fast_gcd_size
+void simplest_poly_mult(poly n, poly m, poly* p, std::int32_t size1, std::int32_t size2,
+                        std::int32_t expon, std::int32_t exp2);
+
+// Schoolbook rows for the operands of simplest_poly_mult: the operand with
+// fewer terms (n on a tie) outside, rows summed by simplest_poly_add. size1,
+// size2: positive term counts.
+// n: kept; m: kept; *q: set (must hold nil on entry)
+void simplest_standard(poly n, poly m, std::int32_t size1, std::int32_t size2, poly* q);
+
+// The dense-array product when 4 * size1 > deg n and 4 * size2 > deg m,
+// else simplest_standard. n: kept; m: kept; *q: set (nil on entry)
+void fastest_standard(poly n, poly m, std::int32_t size1, std::int32_t size2, poly* q);
+
+// Adds modulus to every negative word residue of p, at every level.
+// p: changed. reads: modulus
+void standard_form(poly p);
+
+// Which route each product took, counted since start (a test hook).
+struct mult_route_counts {
+  long constants;
+  long one_variable;
+  long two_variable;
+  long karatsuba;
+  long schoolbook;
+  long simplest_rows;       // simplest_standard
+  long simplest_arrays;     // the dense one-variable arrays
+  long simplest_karatsuba;  // Karatsuba on term lists inside simplest_poly_mult
+};
+extern mult_route_counts mult_routes;
+
+}  // namespace tavrin

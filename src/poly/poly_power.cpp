@@ -1,0 +1,396 @@
+// Powers of polynomials and numbers, and the folds of products by the
+// relation of a modded-out level.
+#include "poly/poly_power.h"
+
+#include <cinttypes>
+#include <cstdio>
+#include <cstdlib>
+#include <utility>
+
+#include "numbers/bigint.h"
+#include "numbers/freelists.h"
+#include "numbers/invertible.h"
+#include "poly/poly_add.h"
+#include "poly/poly_arith_impl.h"
+#include "poly/poly_divide.h"
+#include "poly/poly_impl.h"
+#include "poly/poly_modout.h"
+#include "poly/poly_mult.h"
+#include "poly/poly_repr.h"
+#include "quoly/quoly.h"
+#include "toplevel/errors.h"
+#include "toplevel/globals.h"
+
+namespace tavrin {
+
+using detail::is_bare_leaf;
+using detail::new_term;
+
+namespace {
+
+// A polynomial cell freed on every exit unless released.
+struct PolyCell {
+  poly p = nullptr;
+  PolyCell() = default;
+  PolyCell(const PolyCell&) = delete;
+  PolyCell& operator=(const PolyCell&) = delete;
+  ~PolyCell() { free_poly(&p); }
+  poly release() { return std::exchange(p, nullptr); }
+};
+
+// A working copy of a level without its relation, freed on every exit.
+struct DummyLevel {
+  polypt pt = nullptr;
+  explicit DummyLevel(polypt pol) { newdummy(pol, &pt); }
+  DummyLevel(const DummyLevel&) = delete;
+  DummyLevel& operator=(const DummyLevel&) = delete;
+  ~DummyLevel() { free_pt(&pt); }
+};
+
+inline std::int32_t degree(poly p) { return p->numb ? 0 : p->exp; }
+
+// The number raised to e in place by square-and-multiply (e = 0 gives 1).
+void power_number(imptr num, std::int32_t e) {
+  if (e == 0) {
+    if (flotemode) {
+      num->flote = 1.0L;
+    } else if (lintmode) {
+      num->lint = 1;
+    } else {
+      setvalue(1, num);
+    }
+    return;
+  }
+  const std::uint32_t ue = static_cast<std::uint32_t>(e);
+  int top = 31;
+  while (((ue >> top) & 1u) == 0) --top;
+  if (top == 0) return;
+  imptr base = detail::copy_number(num);
+  for (int bit = top - 1; bit >= 0; --bit) {
+    detail::num_product_inplace(num, num);
+    if ((ue >> bit) & 1u) detail::num_product_inplace(num, base);
+  }
+  free_imag(&base);
+}
+
+// *r := its remainder by the polynomial relation of pol, over a copy of the
+// level without the relation.
+void relation_remainder(poly* r, polypt pol) {
+  poly rel = pol->p;
+  const std::int32_t d = degree(rel);
+  if (d < 1) {
+    tavrin_error("bad m^.exp in pseudo div no q: ", false);
+    std::printf("%" PRId32 "\n", d);
+    return;
+  }
+  if (degree(*r) < d) return;
+  DummyLevel dummy(pol);
+  PolyCell q, rem, mult;
+  if (first_coef_invrtble(rel, pol->depth)) {
+    if (modularmode) {
+      field_coef_poly_divide(*r, rel, dummy.pt, &q.p, &rem.p);
+    } else {
+      pseudo_field_coef_poly_div(*r, rel, dummy.pt, &q.p, &rem.p, &mult.p);
+    }
+  } else {
+    pseudo_div_no_q(*r, rel, &rem.p, dummy.pt, false);
+  }
+  if (rem.p == nullptr) return;  // no remainder came back: *r stays
+  free_poly(r);
+  *r = rem.release();
+}
+
+// The row c * R (R a reduced power of t from multdata) at the level of
+// pp; nil when every product vanished.
+poly multdata_row(poly c, poly reduced, polypt below) {
+  if (is_bare_leaf(c)) {
+    poly row = nullptr;
+    scalar_by_poly(c->ncoef, reduced, &row);
+    if (poly_iszero(row)) free_poly(&row);
+    return row;
+  }
+  poly head = nullptr;
+  poly* link = &head;
+  for (poly j = reduced; j != nullptr; j = j->next) {
+    poly q = nullptr;
+    if (j->numb) {
+      scalar_by_poly(j->ncoef, c, &q);
+    } else {
+      poly_mult(c, j->pcoef, &q, below);
+    }
+    if (poly_iszero(q)) {
+      free_poly(&q);
+      continue;
+    }
+    const std::int32_t e = j->numb ? 0 : j->exp;
+    poly node = (e == 0 && is_bare_leaf(q)) ? q : new_term(e, q);
+    *link = node;
+    link = &node->next;
+  }
+  *link = nullptr;
+  return head;
+}
+
+// After a p-th power by exponent scaling: *n reduced by the relations of pol
+// and the levels below it.
+void reduce_after_frobenius(poly* n, polypt pol) {
+  if (pol->next == nullptr) {
+    if (pol->p != nullptr) mod_out_poly(n, &pol->p, 1, pol->expon, pol);
+    return;
+  }
+  poly* link = n;
+  for (poly t = *n; t != nullptr;) {
+    poly nx = t->next;
+    poly node = t;
+    if (!t->numb && !is_bare_leaf(t->pcoef)) {
+      total_poly_modout(&t->pcoef, pol->next);
+      if (poly_iszero(t->pcoef)) {
+        free_poly(&t->pcoef);
+        free_polynode_list(t, t);
+        node = nullptr;
+      } else if (t->exp == 0 && is_bare_leaf(t->pcoef)) {
+        node = t->pcoef;
+        free_polynode_list(t, t);
+      }
+    }
+    if (node != nullptr) {
+      *link = node;
+      link = &node->next;
+    }
+    t = nx;
+  }
+  *link = nullptr;
+  if (*n == nullptr) {
+    poly_set(0, n);
+    return;
+  }
+  if (degree(*n) != 0 && pol->p != nullptr) mod_out_poly(n, &pol->p, 1, pol->expon, pol);
+}
+
+}  // namespace
+
+// ---- Folds -------------------------------------------------------------------------------
+
+void num_fold_poly(poly* p, poly* num, std::int32_t expon) {
+  if (expon < 1) return;  // no relation degree: nothing to fold
+  const std::int32_t E = expon;
+  PolyCell s;
+  poly_set(0, &s.p);
+  // q (detached) := q * c^npow at exponent e, added to s.
+  auto fold_node = [&s, num](poly q, std::int32_t npow, std::int32_t e) {
+    PolyCell u;
+    poly_assign(*num, &u.p);
+    compute_power(&u.p, npow, nilpol);
+    q->next = nullptr;
+    q->exp = e;
+    if (e == 0 && !q->numb && is_bare_leaf(q->pcoef)) {
+      poly leaf = q->pcoef;
+      free_polynode_list(q, q);
+      q = leaf;
+    }
+    if (!flotemode && !lintmode) {
+      if (detail::num_is_zero_now(u.p->ncoef)) {
+        poly_set(0, &q);
+      } else {
+        rat_number_mult(q, u.p->ncoef);
+      }
+    } else {
+      poly_mult(q, u.p, &q, nilpol);
+    }
+    best_poly_add(s.release(), q, &s.p);
+  };
+  poly q = *p;
+  *p = nullptr;
+  while (q != nullptr && q->exp >= E) {
+    poly t = q->next;
+    fold_node(q, q->exp / E, q->exp % E);
+    q = t;
+  }
+  if (q != nullptr && q->exp >= 0) {  // the run below E, unchanged
+    poly last = q;
+    while (last->next != nullptr && last->next->exp >= 0) last = last->next;
+    poly rest = last->next;
+    last->next = nullptr;
+    best_poly_add(s.release(), q, &s.p);
+    q = rest;
+  }
+  if (q != nullptr) {  // negative exponents (Laurent mode)
+    if (!poly_eq_1(*num) && !poly_eq_m1(*num)) {
+      std::printf(" *** Can't apply poly-mod-out of form t^n + c = 0 to a term with\n");
+      std::printf("     a negative exponent, when c is not invertible.\n");
+      std::printf("       Modding out aborted.  Some variable may have been\n");
+      std::printf("     partially converted.\n");
+      free_poly(&q);
+      *p = s.release();
+      error(211, &token);
+      return;
+    }
+    while (q != nullptr) {
+      poly t = q->next;
+      std::int32_t npow = q->exp / E;
+      std::int32_t e = q->exp % E;
+      if (e < 0) {
+        e += E;
+        npow = std::abs(npow - 1);
+      } else {
+        npow = std::abs(npow);
+      }
+      fold_node(q, npow, e);
+      q = t;
+    }
+  }
+  *p = s.release();
+}
+
+void fast_fold_poly(poly* p, polypt pp) {
+  const std::int32_t E = pp->expon;
+  if (degree(*p) < 2 * E - 1) {
+    PolyCell result;
+    poly_set(0, &result.p);
+    poly md = pp->multdata;
+    poly t = *p;
+    *p = nullptr;
+    while (t != nullptr && !t->numb && t->exp >= E) {
+      while (md != nullptr && md->exp > t->exp) md = md->next;
+      if (md == nullptr || md->exp != t->exp) break;  // no reduced power: divide below
+      poly nx = t->next;
+      poly row = multdata_row(t->pcoef, md->pcoef, pp->next);
+      t->next = nullptr;
+      free_poly(&t);
+      if (row != nullptr) best_poly_add(result.release(), row, &result.p);
+      t = nx;
+    }
+    const bool unfolded = t != nullptr && !t->numb && t->exp >= E;
+    if (t != nullptr) best_poly_add(result.release(), t, &result.p);
+    *p = result.release();
+    if (unfolded) fold_by_relation(p, pp);
+    return;
+  }
+  if (pp->p->numb) {
+    num_fold_poly(p, &pp->p, E);
+  } else {
+    fold_by_relation(p, pp);
+  }
+}
+
+void laurent_fold(poly* r, poly* l, polypt pol) {
+  *l = nullptr;
+  poly* link = r;
+  while (*link != nullptr && (*link)->exp >= 0) link = &(*link)->next;
+  if (*link == nullptr) return;
+  // The inverse of t first: without it the tail stays as it is.
+  quoly inv = nullptr;
+  {
+    PolyCell t;
+    base_poly(&t.p, 1);
+    poly_mod_invert(t.p, &inv, pol);
+  }
+  if (inv == nullptr || inv->numb) {
+    free_quoly(&inv);
+    return;
+  }
+  if (inv->denom != nullptr) tavrin_error("laurent_fold.", true);
+  PolyCell w;
+  w.p = std::exchange(inv->numer, nullptr);
+  free_quoly(&inv);
+  PolyCell tail;
+  tail.p = *link;
+  *link = nullptr;
+  if (*r == nullptr) poly_set(0, r);
+  const std::int32_t k = -lastnode(tail.p)->exp;
+  const std::int32_t up = exp_add(k, 1);
+  for (poly t = tail.p; t != nullptr; t = t->next) t->exp = exp_add(t->exp, up);
+  relation_remainder(&tail.p, pol);
+  compute_power(&w.p, up, pol);
+  poly_mult(tail.p, w.p, &tail.p, pol);
+  *l = tail.release();
+}
+
+void fold_by_relation(poly* r, polypt pol) {
+  PolyCell tail;
+  if (laurent) laurent_fold(r, &tail.p, pol);
+  relation_remainder(r, pol);
+  if (tail.p != nullptr) best_poly_add(*r, tail.release(), r);
+}
+
+// ---- Powers ------------------------------------------------------------------------------
+
+void compute_power(poly* n, std::int32_t expont, polypt pol) {
+  const bool constant = is_bare_leaf(*n);
+  if (modularmode && mod_is_prime) {
+    if (constant) {
+      expont %= modulus - 1;
+      if (expont == 0) {
+        if (!detail::num_is_zero_now((*n)->ncoef)) (*n)->ncoef->lint = 1;
+        return;
+      }
+    } else if (expont >= modulus && (pseudo_polynames == nullptr || modulus < 10)) {
+      poly_mod_prime(n, expont, pol);
+      return;
+    }
+  }
+  if (constant) {
+    power_number((*n)->ncoef, expont);
+    return;
+  }
+  if (expont == 0) {
+    poly_set(1, n);
+    return;
+  }
+  bool repeated = false;
+  if (polynames != nullptr && polynames->next != nullptr && pseudo_polynames == nullptr) {
+    poly top = *n;
+    if (top->next != nullptr) {
+      for (poly t = top; t != nullptr && !repeated; t = t->next)
+        repeated = !t->numb && !is_bare_leaf(t->pcoef);
+    } else if (!top->numb && !is_bare_leaf(top->pcoef)) {
+      repeated = !bysquaring(top->pcoef);
+    }
+  }
+  PolyCell T;
+  poly_assign(*n, &T.p);
+  if (repeated) {
+    for (std::int32_t i = 1; i < expont; ++i) poly_mult(T.p, *n, &T.p, pol);
+  } else {
+    const std::uint32_t ue = static_cast<std::uint32_t>(expont);
+    int top = 31;
+    while (((ue >> top) & 1u) == 0) --top;
+    for (int bit = top - 1; bit >= 0; --bit) {
+      poly_mult(T.p, T.p, &T.p, pol);
+      if ((ue >> bit) & 1u) poly_mult(T.p, *n, &T.p, pol);
+    }
+  }
+  free_poly(n);
+  *n = T.release();
+}
+
+void poly_mod_prime(poly* n, std::int32_t expont, polypt pol) {
+  const std::int32_t p = modulus;
+  PolyCell R;
+  const std::int32_t d0 = expont % p;
+  std::int32_t rest = expont / p;
+  if (d0 == 0) {
+    poly_set(1, &R.p);
+  } else {
+    poly_assign(*n, &R.p);
+    if (d0 > 1) compute_power(&R.p, d0, pol);
+  }
+  while (rest > 0) {
+    const std::int32_t di = rest % p;
+    rest /= p;
+    poly_to_prime(*n);
+    if (pseudo_polynames != nullptr && pol != nullptr) reduce_after_frobenius(n, pol);
+    if (di == 1) {
+      poly_mult(R.p, *n, &R.p, pol);
+    } else if (di > 1) {
+      PolyCell c;
+      poly_assign(*n, &c.p);
+      compute_power(&c.p, di, pol);
+      poly_mult(R.p, c.p, &R.p, pol);
+    }
+  }
+  free_poly(n);
+  *n = R.release();
+}
+
+}  // namespace tavrin

@@ -1,0 +1,317 @@
+// Powers of polynomials and numbers against the reference, the
+// characteristic-p method, and the folds by numeric and polynomial
+// relations.
+#include "poly/poly_power.h"
+
+#include <gtest/gtest.h>
+
+#include <random>
+#include <string>
+
+#include "numbers/freelists.h"
+#include "poly/poly_add.h"
+#include "poly/poly_mult.h"
+#include "poly/poly_repr.h"
+#include "support/node_accounting.h"
+#include "support/poly_build.h"
+#include "support/poly_support.h"
+#include "support/relation_scope.h"
+#include "support/rings.h"
+#include "toplevel/globals.h"
+#include "toplevel/jumps.h"
+
+namespace tavrin::test {
+namespace {
+
+RefPoly ring_power(Ring ring, const RefPoly& a, unsigned k) {
+  RefPoly r = RefPoly::constant(a.nvars(), 1);
+  for (unsigned i = 0; i < k; ++i) r = ring_product(ring, r, a);
+  return r;
+}
+
+class PowerTest : public ::testing::Test {
+ protected:
+  PolyVars vars{"x", "y", "z"};
+  RefPoly ref(const std::string& s) const { return parse_ref(s, vars.names()); }
+};
+
+// ---- Powers -------------------------------------------------------------------------------
+
+TEST_F(PowerTest, PowersAgreeWithRepeatedReferenceProducts) {
+  std::mt19937_64 rng(test_seed());
+  for (Ring ring : {Ring::integers, Ring::mod7, Ring::mod65521, Ring::mod_big, Ring::gf256,
+                    Ring::floating}) {
+    SCOPED_TRACE(ring_name(ring));
+    RingScope scope(ring);
+    NodeBalance balance;
+    for (int i = 0; i < test_iterations(25); ++i) {
+      RefPoly a = random_refpoly(rng, 3, 4, 2, 1);
+      if (ring == Ring::floating) a = a.reduced_mod(BigRef(5));
+      a = in_ring(ring, a);
+      const unsigned k = static_cast<unsigned>(i % 9);
+      SCOPED_TRACE(a.to_string(vars.names()) + " ^ " + std::to_string(k));
+      Poly p(a);
+      compute_power(p.cell(), static_cast<std::int32_t>(k), nilpol);
+      ASSERT_TRUE(valid_poly(p));
+      const bool modular_zero = ring != Ring::integers && ring != Ring::floating && k == 0 &&
+                                a.is_zero();
+      ASSERT_EQ(p.ref(), modular_zero ? RefPoly(3) : ring_power(ring, a, k));
+    }
+  }
+}
+
+TEST_F(PowerTest, SpecialExponentsAndConstants) {
+  NodeBalance balance;
+  Poly p("3*x^2*y - z + 5");
+  {
+    Poly q("3*x^2*y - z + 5");
+    compute_power(q.cell(), 0, nilpol);
+    EXPECT_EQ(dump_poly(q), "1");
+    compute_power(p.cell(), 1, nilpol);
+    EXPECT_EQ(p.ref(), ref("3*x^2*y - z + 5"));
+  }
+  {
+    ModulusScope m(7);
+    Poly c("3"), z("0");
+    compute_power(c.cell(), 12, nilpol);  // 12 mod 6 = 0
+    EXPECT_EQ(dump_poly(c), "1");
+    compute_power(z.cell(), 6, nilpol);
+    EXPECT_EQ(dump_poly(z), "0");
+    Poly d("3");
+    compute_power(d.cell(), 5, nilpol);  // 3^5 = 243 = 5 mod 7
+    EXPECT_EQ(dump_poly(d), "5");
+  }
+  {
+    Poly big("2");
+    compute_power(big.cell(), 100, nilpol);
+    EXPECT_EQ(big.ref(), RefPoly::constant(3, BigRef::pow2(100)));
+    Poly neg("-3");
+    compute_power(neg.cell(), 0, nilpol);
+    EXPECT_EQ(dump_poly(neg), "1");
+  }
+  {
+    FloatingMode f;
+    Poly c("3");
+    compute_power(c.cell(), 7, nilpol);
+    EXPECT_EQ(c->ncoef->flote, 2187.0L);
+  }
+  {
+    WordMode w;
+    Poly c("3");
+    compute_power(c.cell(), 21, nilpol);  // 3^21 wraps in 32 bits
+    EXPECT_EQ(c->ncoef->lint, static_cast<std::int32_t>(10460353203ULL & 0xffffffffULL));
+  }
+}
+
+TEST_F(PowerTest, CharacteristicPDigits) {
+  NodeBalance balance;
+  {
+    ModulusScope m(5);
+    Poly p("x + 1");
+    compute_power(p.cell(), 27, nilpol);  // digits 2, 0, 1
+    EXPECT_EQ(p.ref(), ring_product(Ring::integers, ref("(x + 1)^2"), ref("x^25 + 1")).reduced_mod(5));
+    Poly q("x*y + 2*z + 1");
+    poly_mod_prime(q.cell(), 38, nilpol);  // 38 = 3 + 2*5 + 1*25
+    EXPECT_EQ(q.ref(), ref("(x*y + 2*z + 1)^38").reduced_mod(5));
+    Poly r("x + 1");
+    poly_mod_prime(r.cell(), 25, nilpol);
+    EXPECT_EQ(r.ref(), ref("x^25 + 1"));
+  }
+  {
+    ModulusScope m(256);
+    Poly p("x + 1");
+    compute_power(p.cell(), 256, nilpol);  // Frobenius in GF(256)
+    EXPECT_EQ(p.ref(), ref("x^256 + 1"));
+    Poly q("3*x + y");
+    compute_power(q.cell(), 513, nilpol);  // 513 = 1 + 2*256
+    // (3x + y)^256 = 3^256 x^256 + y^256 = 3x^256 + y^256 in GF(256).
+    const RefPoly frob = ref("3*x^256 + y^256");
+    EXPECT_EQ(q.ref(), gf2_product(ref("3*x + y"), gf2_product(frob, frob, 256), 256));
+  }
+}
+
+TEST_F(PowerTest, InPlacePowersLeaveNoStrayNodes) {
+  std::mt19937_64 rng(test_seed() + 1);
+  for (Ring ring : {Ring::integers, Ring::mod7, Ring::gf256}) {
+    RingScope scope(ring);
+    for (int i = 0; i < 10; ++i) {
+      NodeBalance balance;
+      const RefPoly a = in_ring(ring, random_refpoly(rng, 3, 3, 1, 1));
+      poly p = build_poly(a);
+      const std::int32_t k = ring == Ring::integers ? 1 + i % 8 : 1 + i * 37 % 60;
+      compute_power(&p, k, vars.level(1));
+      ASSERT_TRUE(valid_poly(p));
+      free_poly(&p);
+    }
+  }
+}
+
+TEST_F(PowerTest, SquaringAndRepeatedMultiplicationAgree) {
+  NodeBalance balance;
+  // Several variables, a top list of several nodes with polynomial
+  // coefficients: repeated multiplication. The same value as a product of
+  // squares (one variable at the top) checks it.
+  const RefPoly a = ref("x*y + z + 2");
+  Poly p(a);
+  compute_power(p.cell(), 6, nilpol);
+  EXPECT_EQ(p.ref(), a.pow(6));
+  Poly q(ref("x^2 + 3*x + 1"));  // numeric coefficients: squaring
+  compute_power(q.cell(), 9, nilpol);
+  EXPECT_EQ(q.ref(), ref("(x^2 + 3*x + 1)^9"));
+  Poly r(ref("x*(y^2 + y*z)"));  // one term: bysquaring decides (no)
+  compute_power(r.cell(), 5, nilpol);
+  EXPECT_EQ(r.ref(), ref("x^5*(y^2 + y*z)^5"));
+}
+
+// ---- Numeric relations -----------------------------------------------------------------------
+
+class FoldTest : public ::testing::Test {
+ protected:
+  PolyVars vars{"t", "x"};
+  RefPoly ref(const std::string& s) const { return parse_ref(s, vars.names()); }
+};
+
+TEST_F(FoldTest, NumericFoldsByExponentArithmetic) {
+  NodeBalance balance;
+  Poly c("2");
+  {
+    Poly p("t^7");
+    num_fold_poly(p.cell(), c.cell(), 3);
+    EXPECT_EQ(dump_poly(p), "[1:4]");
+    Poly q("t^3");
+    num_fold_poly(q.cell(), c.cell(), 3);
+    EXPECT_EQ(dump_poly(q), "2");
+    Poly r("t^8*x + 5*t^4 + t^2*x + t + 1");
+    num_fold_poly(r.cell(), c.cell(), 3);
+    EXPECT_TRUE(valid_poly(r));
+    EXPECT_EQ(r.ref(), ref("4*t^2*x + 10*t + t^2*x + t + 1"));
+  }
+  {
+    ModulusScope m(7);
+    Poly c7("3");
+    Poly p("t^10 + 6*t^5*x");
+    num_fold_poly(p.cell(), c7.cell(), 5);  // 9 + 18x = 2 + 4x
+    EXPECT_EQ(p.ref(), ref("4*x + 2"));
+  }
+}
+
+TEST_F(FoldTest, NegativeExponentsFoldOnlyByAUnit) {
+  ScopedValue<bool> l(laurent, true);
+  NodeBalance balance;
+  {
+    Poly m1("-1");
+    Poly p("t^-1");
+    num_fold_poly(p.cell(), m1.cell(), 2);  // t^2 = -1: 1/t = -t
+    EXPECT_EQ(p.ref(), ref("-t"));
+    Poly q("t^3 + x*t^-3 + t^-4 + 2");
+    num_fold_poly(q.cell(), m1.cell(), 2);  // -t, x*t, 1, 2
+    EXPECT_TRUE(valid_poly(q));
+    EXPECT_EQ(q.ref(), ref("-t + x*t + 3"));
+  }
+  {
+    Poly three("3");
+    Poly p("t^3 + t^-1");
+    testing::internal::CaptureStdout();
+    EXPECT_THROW(num_fold_poly(p.cell(), three.cell(), 2), TopLevelJump);
+    const std::string out = testing::internal::GetCapturedStdout();
+    EXPECT_EQ(out.substr(0, 200),
+              " *** Can't apply poly-mod-out of form t^n + c = 0 to a term with\n"
+              "     a negative exponent, when c is not invertible.\n"
+              "       Modding out aborted.  Some variable may have been\n"
+              "     partially converted.\n");
+    EXPECT_NE(out.find("*** Inappropriate symbol"), std::string::npos);
+    EXPECT_EQ(p.ref(), ref("3*t"));  // the part folded so far
+  }
+}
+
+TEST_F(FoldTest, PowersUnderANumericRelation) {
+  std::mt19937_64 rng(test_seed() + 2);
+  for (Ring ring : {Ring::integers, Ring::mod7, Ring::gf256}) {
+    SCOPED_TRACE(ring_name(ring));
+    RingScope scope(ring);
+    NodeBalance balance;
+    RelationScope rel(vars.level(1), make_leaf(3), 4);
+    for (int i = 0; i < test_iterations(15); ++i) {
+      RefPoly a = in_ring(ring, random_refpoly(rng, 2, 4, 3, 1));
+      // Modulo 7 from the seventh power on the digits method reduces through
+      // the relations of every level, which are not all in place here.
+      const std::int32_t k = ring == Ring::mod7 ? 1 + i % 6 : 1 + i % 11;
+      SCOPED_TRACE(a.to_string(vars.names()) + " ^ " + std::to_string(k));
+      Poly p(a);
+      compute_power(p.cell(), k, vars.level(1));
+      ASSERT_TRUE(valid_poly(p));
+      // Reference: fold after every product.
+      RefPoly want = RefPoly::constant(2, 1);
+      for (std::int32_t j = 0; j < k; ++j) {
+        want = ring_product(ring, want, a);
+        RefPoly low(2), high(2);
+        for (;;) {
+          low = RefPoly(2);
+          high = RefPoly(2);
+          for (const auto& [e, c] : want.terms()) {
+            RefPoly::Exps x = e;
+            if (x[0] >= 4) {
+              x[0] -= 4;
+              high.add_term(x, c);
+            } else {
+              low.add_term(x, c);
+            }
+          }
+          if (high.is_zero()) break;
+          want = ring_sum(ring, low, ring_product(ring, high, RefPoly::constant(2, 3)));
+        }
+      }
+      ASSERT_EQ(p.ref(), want);
+    }
+  }
+}
+
+// ---- Polynomial relations ---------------------------------------------------------------------
+
+TEST_F(FoldTest, FastFoldThroughTheReducedPowers) {
+  NodeBalance balance;
+  // t^3 = t + 1 (relation t^3 - t - 1): t^4 = t^2 + t, t^3 = t + 1.
+  poly md = term(4, make_poly("t^2 + t"), term(3, make_poly("t + 1")));
+  RelationScope rel(vars.level(1), make_poly("t^3 - t - 1"), 3, md);
+  Poly p("x*t^4 + 2*t^3 + t^2 + x");
+  fast_fold_poly(p.cell(), vars.level(1));
+  EXPECT_TRUE(valid_poly(p));
+  // x(t^2 + t) + 2(t + 1) + t^2 + x
+  EXPECT_EQ(p.ref(), ref("x*t^2 + x*t + 2*t + 2 + t^2 + x"));
+  Poly low("t^2 + x");  // nothing to fold
+  fast_fold_poly(low.cell(), vars.level(1));
+  EXPECT_EQ(low.ref(), ref("t^2 + x"));
+  Poly c("5");
+  fast_fold_poly(c.cell(), vars.level(1));
+  EXPECT_EQ(dump_poly(c), "5");
+}
+
+TEST_F(FoldTest, FastFoldFallsBackOnTheNumericFold) {
+  NodeBalance balance;
+  RelationScope rel(vars.level(1), make_poly("2"), 3);
+  Poly p("t^9 + t^5 + t");  // degree above 2E - 2
+  fast_fold_poly(p.cell(), vars.level(1));
+  EXPECT_EQ(p.ref(), ref("8 + 2*t^2 + t"));
+}
+
+TEST_F(FoldTest, FoldByRelationLeavesLowDegreesAndReportsAConstantRelation) {
+  NodeBalance balance;
+  {
+    RelationScope rel(vars.level(1), make_poly("t^3 - t - 1"), 3);
+    Poly p("t^2*x + 1");  // below the relation's degree: no division
+    fold_by_relation(p.cell(), vars.level(1));
+    EXPECT_EQ(p.ref(), ref("t^2*x + 1"));
+  }
+  {
+    RelationScope rel(vars.level(1), make_poly("x + 1"), 0);
+    Poly p("t^2 + 1");
+    testing::internal::CaptureStdout();
+    fold_by_relation(p.cell(), vars.level(1));
+    const std::string out = testing::internal::GetCapturedStdout();
+    EXPECT_EQ(out, "*** Tavrin error. bad m^.exp in pseudo div no q: \n0\n");
+    EXPECT_EQ(p.ref(), ref("t^2 + 1"));
+  }
+}
+
+}  // namespace
+}  // namespace tavrin::test

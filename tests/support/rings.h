@@ -1,0 +1,75 @@
+// The ground rings the polynomial tests run in, each with the reference
+// arithmetic that stands for it: a scope that switches to the ring, and the
+// reference polynomial's value, sum and product there.
+#pragma once
+
+#include <optional>
+
+#include "support/modulus_scope.h"
+#include "support/poly_support.h"
+#include "support/refpoly.h"
+
+namespace tavrin::test {
+
+enum class Ring { integers, mod7, mod65521, mod_big, gf256, floating, word };
+
+inline const char* ring_name(Ring r) {
+  switch (r) {
+    case Ring::integers: return "integers";
+    case Ring::mod7: return "mod 7";
+    case Ring::mod65521: return "mod 65521";
+    case Ring::mod_big: return "mod 2147483629";
+    case Ring::gf256: return "GF(256)";
+    case Ring::floating: return "floating";
+    case Ring::word: return "word";
+  }
+  return "?";
+}
+
+// Switches to a ring for its lifetime.
+class RingScope {
+ public:
+  explicit RingScope(Ring r) {
+    switch (r) {
+      case Ring::mod7: mod_.emplace(7); break;
+      case Ring::mod65521: mod_.emplace(65521); break;
+      case Ring::mod_big: mod_.emplace(2147483629); break;
+      case Ring::gf256: mod_.emplace(256); break;
+      case Ring::floating: fl_.emplace(); break;
+      case Ring::word: word_.emplace(); break;
+      case Ring::integers: break;
+    }
+  }
+
+ private:
+  std::optional<ModulusScope> mod_;
+  std::optional<FloatingMode> fl_;
+  std::optional<WordMode> word_;
+};
+
+// The value a reference polynomial stands for in the ring.
+inline RefPoly in_ring(Ring r, const RefPoly& a) {
+  switch (r) {
+    case Ring::mod7: return a.reduced_mod(BigRef(7));
+    case Ring::mod65521: return a.reduced_mod(BigRef(65521));
+    case Ring::mod_big: return a.reduced_mod(BigRef(2147483629));
+    case Ring::gf256: return a.reduced_mod(BigRef(256));
+    case Ring::word: return wrapped32(a);
+    default: return a;
+  }
+}
+
+inline RefPoly ring_sum(Ring r, const RefPoly& a, const RefPoly& b, bool sub = false) {
+  if (r == Ring::gf256) return gf2_sum(in_ring(r, a), in_ring(r, b));
+  return in_ring(r, sub ? a - b : a + b);
+}
+
+inline RefPoly ring_product(Ring r, const RefPoly& a, const RefPoly& b) {
+  if (r == Ring::gf256) return gf2_product(in_ring(r, a), in_ring(r, b), 256);
+  return in_ring(r, a * b);
+}
+
+// Coefficient limbs of random operands: floating values stay exact.
+inline int limbs_for(Ring r) { return r == Ring::floating ? 1 : 3; }
+
+}  // namespace tavrin::test
