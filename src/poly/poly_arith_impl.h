@@ -6,6 +6,8 @@
 // by num_mode(), so their inner loops test no mode flag.
 #pragma once
 
+#include "poly/poly_scratch_impl.h"
+
 #include <cstdint>
 
 #include "numbers/bigint.h"
@@ -238,22 +240,6 @@ class Released {
  private:
   poly head_ = nullptr;
   poly tail_ = nullptr;
-};
-
-// A polynomial (or a finished list) owned by a scope: freed on every exit
-// unless released, so an unwinding error leaves nothing behind.
-class OwnedPoly {
- public:
-  OwnedPoly() = default;
-  ~OwnedPoly() { free_poly(&p); }
-  OwnedPoly(const OwnedPoly&) = delete;
-  OwnedPoly& operator=(const OwnedPoly&) = delete;
-  poly release() {
-    poly r = p;
-    p = nullptr;
-    return r;
-  }
-  poly p = nullptr;
 };
 
 // Cuts a kept leaf from its successors (Laurent lists) for a recursive call

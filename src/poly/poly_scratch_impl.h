@@ -24,23 +24,22 @@ class ScratchNumber {
   imptr n_ = nullptr;
 };
 
-// A polynomial under construction, freed unless released to the caller.
+// A polynomial under construction, freed on every exit unless released to
+// the caller.
 class OwnedPoly {
  public:
   OwnedPoly() = default;
-  ~OwnedPoly() { free_poly(&p_); }
+  ~OwnedPoly() { free_poly(&p); }
   OwnedPoly(const OwnedPoly&) = delete;
   OwnedPoly& operator=(const OwnedPoly&) = delete;
-  poly get() const { return p_; }
-  poly* cell() { return &p_; }
+  poly get() const { return p; }
+  poly* cell() { return &p; }
   poly release() {
-    poly r = p_;
-    p_ = nullptr;
+    poly r = p;
+    p = nullptr;
     return r;
   }
-
- private:
-  poly p_ = nullptr;
+  poly p = nullptr;
 };
 
 }  // namespace tavrin::detail
