@@ -6,8 +6,6 @@
 // by num_mode(), so their inner loops test no mode flag.
 #pragma once
 
-#include "poly/poly_scratch_impl.h"
-
 #include <cstdint>
 
 #include "numbers/bigint.h"
@@ -15,6 +13,7 @@
 #include "numbers/freelists.h"
 #include "numbers/records.h"
 #include "numbers/word_mod.h"
+#include "poly/poly_scratch_impl.h"
 #include "toplevel/globals.h"
 
 namespace tavrin::detail {
