@@ -86,6 +86,8 @@ std::int32_t rand_integer2() {
   return static_cast<std::int32_t>(r / two_thirty1 * 16384.0);
 }
 
+void seed_random(std::uint32_t seed) { std::srand(seed); }
+
 std::int32_t rand_integer3() {
   const std::uint32_t v = static_cast<std::uint32_t>(rand_integer2());
   const std::uint32_t t = static_cast<std::uint32_t>(std::clock());

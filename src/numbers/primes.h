@@ -40,4 +40,8 @@ std::int32_t rand_integer2();
 // writes: random_ext2
 std::int32_t rand_integer3();
 
+// Restarts the standard generator behind rand_integer2 and rand_integer3 at
+// `seed`, so that a run of random choices can be repeated.
+void seed_random(std::uint32_t seed);
+
 }  // namespace tavrin

@@ -79,6 +79,8 @@ std::int32_t med_prime[2467] = {};
 std::int32_t big_prime[1517] = {};
 std::int32_t lrgpme[2001] = {};
 std::int16_t global_list[151] = {};
+imptr* auxptr = nullptr;
+std::int16_t aux_prime1_number = 0;
 
 std::int32_t numbersize = 32;
 std::int32_t numnodesize = 8;

@@ -105,6 +105,12 @@ extern std::int32_t big_prime[1517];    // the primes 48871 .. 65521, big_prime[
 extern std::int32_t lrgpme[2001];       // the 2000 largest primes up to 2147483629, from 1
 extern std::int16_t global_list[151];   // global_list[i] = small_prime[8 + i]
 
+// The auxiliary primes of the set-up of relations, one-limb numbers in
+// auxptr[1 .. aux_prime1_number]; nil and 0 until the set-up builds them.
+// Read by the modular images when the coefficient field is a quotient ring.
+extern imptr* auxptr;
+extern std::int16_t aux_prime1_number;
+
 // ---- Memory accounting ------------------------------------------------------
 extern std::int32_t numbersize, numnodesize, polynodesize, quolysize;
 extern std::int32_t size_data_strucs;
