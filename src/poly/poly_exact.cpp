@@ -1,0 +1,466 @@
+// Exact division of polynomials, and monic normalisation.
+#include "poly/poly_exact.h"
+
+#include <cinttypes>
+#include <cstdio>
+
+#include "numbers/freelists.h"
+#include "numbers/word_mod.h"
+#include "poly/awaiting_division.h"
+#include "poly/division_impl.h"
+#include "poly/poly_add.h"
+#include "poly/poly_impl.h"
+#include "poly/poly_measures.h"
+#include "poly/poly_mult.h"
+#include "poly/poly_repr.h"
+#include "poly/poly_scratch_impl.h"
+#include "toplevel/errors.h"
+#include "toplevel/globals.h"
+
+namespace tavrin {
+
+using detail::FieldInverse;
+using detail::in_field_levels;
+using detail::is_bare_leaf;
+using detail::NegatedTail;
+using detail::OwnedPoly;
+
+namespace {
+
+// *q := r; the old *q is freed afterwards, so r may have come from it.
+void overwrite(poly* q, poly r) {
+  poly old = *q;
+  *q = r;
+  free_poly(&old);
+}
+
+poly constant_poly(std::int32_t v) {
+  poly z = nullptr;
+  poly_set(v, &z);
+  return z;
+}
+
+// 2 * xx with the 32-bit wrap-around of the diagnostic codes.
+std::int32_t twice(std::int32_t xx) {
+  return static_cast<std::int32_t>(static_cast<std::uint32_t>(xx) * 2u);
+}
+
+// ---- gen_poly_divide ----------------------------------------------------------------
+
+// Long division by m of positive degree, each quotient coefficient divided
+// exactly: by the number leading coefficient, by the inverse of a field
+// element, or recursively one level down.
+void gen_long_divide(poly n, poly m, poly* q, polypt pt, bool* failed) {
+  const std::int32_t dm = m->exp;
+  poly c = m->pcoef;
+  const bool c_number = is_bare_leaf(c);
+  const bool c_field = !c_number && in_field_levels(c, pt->next);
+  FieldInverse inv;
+  if (c_field) {
+    if (!inv.take(c, pt->next)) {
+      *failed = true;
+      overwrite(q, constant_poly(0));
+      return;
+    }
+    if (!inv.denom_is_number()) {
+      tavrin_error("have denom not numb in poly_divide.", true);
+      *failed = true;
+      overwrite(q, constant_poly(0));
+      return;
+    }
+  }
+  NegatedTail negated(m);
+  poly tail = m->next;
+
+  OwnedPoly quotient;
+  poly* link = quotient.cell();
+  OwnedPoly held;  // the remainder once it is ours; before that R is n's own
+  poly R = n;
+  while (R != nullptr && !R->numb && R->exp >= dm) {
+    poly qc = nullptr;
+    if (c_number) {
+      poly_quot(R->pcoef, c, &qc, -37);
+    } else if (c_field) {
+      poly_mult(R->pcoef, inv.numer, &qc, pt->next);
+      if (inv.denom != nullptr) num_poly_quot(qc, inv.denom->ncoef, 0);
+    } else {
+      gen_poly_divide(R->pcoef, c, &qc, pt->next, failed);
+    }
+    // A quotient coefficient of 0 cannot cancel the leading term: in
+    // big-integer mode it is what a truncated number quotient gives.
+    if (!*failed && (qc == nullptr || poly_iszero(qc))) *failed = true;
+    if (*failed) {
+      free_poly(&qc);
+      overwrite(q, constant_poly(0));
+      return;
+    }
+    const std::int32_t e = R->exp - dm;
+    poly term = (e == 0 && is_bare_leaf(qc)) ? qc : detail::new_term(e, qc);
+    *link = term;
+    link = &term->next;
+
+    // R := rest of R + term * negated tail.
+    poly rest = R->next;
+    const bool own = held.p != nullptr;
+    if (own) {
+      R->next = nullptr;
+      free_poly(&held.p);
+      held.p = rest;
+    }
+    R = rest;
+    if (tail != nullptr) {
+      poly prod = nullptr;
+      poly_mult(term, tail, &prod, pt);
+      poly sum = nullptr;
+      if (R == nullptr) {
+        sum = prod;
+      } else if (own) {
+        held.p = nullptr;
+        best_poly_add(prod, R, &sum);
+      } else {
+        better_poly_add(prod, R, &sum);
+      }
+      held.p = sum;
+      R = sum;
+      if (poly_iszero(R)) {
+        free_poly(&held.p);
+        R = nullptr;
+      }
+    }
+  }
+  if (R != nullptr && !poly_iszero(R)) *failed = true;
+  overwrite(q, quotient.release());
+}
+
+// m of degree 0 (a pad over a lower polynomial), n of positive degree: every
+// coefficient of n divided by m's.
+void gen_divide_by_lower(poly n, poly m, poly* q, polypt pt, bool* failed) {
+  poly c = m->pcoef;
+  OwnedPoly result;
+  poly* link = result.cell();
+  for (poly t = n; t != nullptr; t = t->next) {
+    if (t->numb) {  // a constant term that m cannot divide
+      *failed = true;
+      break;
+    }
+    poly qc = nullptr;
+    gen_poly_divide(t->pcoef, c, &qc, pt->next, failed);
+    if (*failed) {
+      free_poly(&qc);
+      break;
+    }
+    poly node = (t->exp == 0 && is_bare_leaf(qc)) ? qc : detail::new_term(t->exp, qc);
+    *link = node;
+    link = &node->next;
+  }
+  overwrite(q, *failed ? constant_poly(0) : result.release());
+}
+
+// ---- fast_poly_divide ------------------------------------------------------------------
+
+void bad_nexp(poly m, poly r, std::int32_t xx) {
+  std::printf("*** bad nexp in fast_poly_divide, %" PRId32 ", %" PRId32 ", %" PRId32 "\n", m->exp,
+              r->exp, xx);
+  tavrin_error("bad nexp in fast_poly_divide.", true);
+}
+
+// m of positive degree: the head of the remaining dividend becomes the next
+// quotient node in place, and the new remainder is linked after it.
+void fast_long_divide(poly* n, poly m, polypt pt, std::int32_t xx) {
+  const std::int32_t dm = m->exp;
+  poly c = m->pcoef;
+  const bool c_number = is_bare_leaf(c);
+  const bool c_field = !c_number && in_field_levels(c, pt->next);
+  FieldInverse inv;
+  if (c_field) {
+    if (!inv.take(c, pt->next)) return;
+    if (!inv.denom_is_number()) {
+      tavrin_error("have denom not numb in fast_poly_divide.", true);
+      return;
+    }
+  }
+  NegatedTail negated(m);
+  poly tail = m->next;
+  poly H = *n;
+  for (;;) {
+    H->exp -= dm;
+    if (c_number) {
+      poly r = nullptr;
+      poly_quot(H->pcoef, c, &r, xx);
+      free_poly(&H->pcoef);
+      H->pcoef = r;
+    } else if (c_field) {
+      poly_mult(H->pcoef, inv.numer, &H->pcoef, pt->next);
+      if (inv.denom != nullptr) num_poly_quot(H->pcoef, inv.denom->ncoef, 0);
+    } else {
+      fast_poly_divide(&H->pcoef, c, pt->next, twice(xx));
+    }
+    if (H->exp == 0 && is_bare_leaf(H->pcoef)) remove_dummy(H);
+
+    poly rest = H->next;
+    if (tail == nullptr) {
+      if (rest == nullptr) return;
+      if (rest->numb || rest->exp < dm) {
+        H->next = nullptr;
+        bad_nexp(m, rest, xx);
+        free_poly(&rest);
+        return;
+      }
+      H = rest;
+      continue;
+    }
+    H->next = nullptr;
+    poly sum = nullptr;
+    poly_mult(H, tail, &sum, pt);
+    if (rest != nullptr) best_poly_add(sum, rest, &sum);
+    if (poly_iszero(sum)) {
+      free_poly(&sum);
+      return;
+    }
+    if (sum->numb || sum->exp < dm) {
+      OwnedPoly dropped;
+      dropped.p = sum;
+      bad_nexp(m, sum, xx);
+      return;
+    }
+    H->next = sum;
+    H = sum;
+  }
+}
+
+// m of degree 0: coefficientwise, after the pads both start with.
+void fast_divide_by_lower(poly* n, poly m, polypt pt, std::int32_t xx) {
+  if ((*n)->exp == 0) {
+    poly n2 = *n;
+    poly m2 = m;
+    std::int32_t h = 0;
+    polypt pt2 = pt;
+    findHeight(&n2, &m2, &h, &pt2);
+    poly last_pad = *n;
+    for (std::int32_t k = 1; k < h; ++k) last_pad = last_pad->pcoef;
+    last_pad->pcoef = nullptr;
+    free_poly(n);
+    *n = n2;
+    fast_poly_divide(n, m2, pt2, xx);
+    if (!is_bare_leaf(*n)) add_pad(n, h);
+    return;
+  }
+  for (poly t = *n; t != nullptr; t = t->next) {
+    if (t->numb) {
+      tavrin_error("head number in fast_poly_divide.", true);
+      return;
+    }
+    fast_poly_divide(&t->pcoef, m->pcoef, pt->next, twice(xx));
+    if (t->exp == 0 && is_bare_leaf(t->pcoef)) remove_dummy(t);
+  }
+}
+
+}  // namespace
+
+void gen_poly_divide(poly n, poly m, poly* q, polypt pt, bool* failed) {
+  *failed = false;
+  if (pt == nullptr) {
+    tavrin_error("pt nil in poly_divide.", true);
+    *failed = true;
+    overwrite(q, constant_poly(0));
+    return;
+  }
+  if (is_bare_leaf(m)) {
+    if (modularmode && poly_eq_1(m)) {
+      overwrite(q, detail::copy_list(n));
+      return;
+    }
+    tavrin_error("m is number in poly_divide.", true);
+    *failed = true;
+    overwrite(q, constant_poly(0));
+    return;
+  }
+  if (n == m) {  // the tail negated in place would also be n's
+    overwrite(q, constant_poly(1));
+    return;
+  }
+  if (in_field_levels(m, pt)) {
+    FieldInverse inv;
+    if (!inv.take(m, pt)) {
+      *failed = true;
+      overwrite(q, constant_poly(0));
+      return;
+    }
+    poly r = nullptr;
+    poly_mult(n, inv.numer, &r, pt);
+    if (inv.denom != nullptr && inv.denom_is_number()) num_poly_quot(r, inv.denom->ncoef, 0);
+    overwrite(q, r);
+    return;
+  }
+  if (is_bare_leaf(n)) {
+    *failed = !poly_iszero(n);
+    overwrite(q, constant_poly(0));
+    return;
+  }
+  if (number_polys == 1 || (height_is_1(n) && height_is_1(m))) {
+    OwnedPoly rem;
+    basic_poly_divide(n, m, q, rem.cell(), true);
+    *failed = rem.p != nullptr && !poly_iszero(rem.p);
+    return;
+  }
+  if (n->exp < m->exp) {
+    *failed = true;
+    overwrite(q, constant_poly(0));
+    return;
+  }
+  if (m->exp > 0) {
+    gen_long_divide(n, m, q, pt, failed);
+    return;
+  }
+  if (n->exp > 0) {
+    gen_divide_by_lower(n, m, q, pt, failed);
+    return;
+  }
+  // Both start with pads: divide below them and wrap the quotient again.
+  poly n2 = n;
+  poly m2 = m;
+  std::int32_t h = 0;
+  polypt pt2 = pt;
+  findHeight(&n2, &m2, &h, &pt2);
+  poly r = nullptr;
+  gen_poly_divide(n2, m2, &r, pt2, failed);
+  if (r == nullptr) {
+    *failed = true;
+    r = constant_poly(0);
+  }
+  if (!is_bare_leaf(r)) add_pad(&r, h);
+  overwrite(q, r);
+}
+
+void fast_poly_divide(poly* n, poly m, polypt pt, std::int32_t xx) {
+  if (pt == nullptr) {
+    tavrin_error("pt nil in fast_poly_divide.", true);
+    return;
+  }
+  if (is_bare_leaf(m)) {
+    tavrin_error("m is number in fast_poly_divide.", true);
+    return;
+  }
+  if (in_field_levels(m, pt)) {
+    FieldInverse inv;
+    if (!inv.take(m, pt)) return;
+    poly_mult(*n, inv.numer, n, pt);
+    if (inv.denom != nullptr && inv.denom_is_number()) num_poly_quot(*n, inv.denom->ncoef, 0);
+    return;
+  }
+  if (is_bare_leaf(*n)) {
+    if (poly_iszero(*n)) return;
+    std::printf("*** n is number in fast_poly_divide, %" PRId32 ", %" PRId32 ", %" PRId32 "\n",
+                m->exp, (*n)->exp, xx);
+    poly_set(0, n);
+    tavrin_error("n is number in fast_poly_divide.", true);
+    return;
+  }
+  if ((*n)->exp < m->exp) {
+    std::printf("*** bad exps %" PRId32 ", %" PRId32 ", %" PRId32 "\n", m->exp, (*n)->exp, xx);
+    tavrin_error("bad exps in fast_poly divide. ", true);
+    return;
+  }
+  if (m->exp == 0) {
+    fast_divide_by_lower(n, m, pt, xx);
+  } else {
+    fast_long_divide(n, m, pt, xx);
+  }
+}
+
+void fast_divide(poly* p, poly d, polypt pt, std::int32_t xx) {
+  for (poly t = *p; t != nullptr; t = t->next) {
+    if (t->numb) {
+      tavrin_error(" tp numb in fast_divide.", true);
+      continue;
+    }
+    if (is_bare_leaf(d)) {
+      poly r = nullptr;
+      poly_quot(t->pcoef, d, &r, xx);
+      free_poly(&t->pcoef);
+      t->pcoef = r;
+    } else {
+      fast_poly_divide(&t->pcoef, d, pt->next, xx);
+    }
+    if (t->exp == 0 && is_bare_leaf(t->pcoef)) remove_dummy(t);
+  }
+}
+
+// ---- Monic normalisation ---------------------------------------------------------------------
+
+void divide_thru(poly u, monic_poly_EnvRec* env) {
+  const std::uint32_t inv = static_cast<std::uint32_t>(env->inverse);
+  for (; u != nullptr; u = u->next) {
+    if (u->numb) {
+      u->ncoef->lint = modmult(static_cast<std::uint32_t>(u->ncoef->lint), inv);
+    } else {
+      divide_thru(u->pcoef, env);
+    }
+  }
+}
+
+void monic_poly(poly* q, poly* r, polypt pt) {
+  if (flotemode) {
+    long double c = leading_coef(*q)->ncoef->flote;
+    if (c == 0.0L) {
+      error(22, &quotsign);
+      c = 1.0L;
+    }
+    if (c != 1.0L) fl_num_poly_mult(*q, 1.0L / c);
+    imptr cn;
+    newimag(&cn);
+    cn->flote = c;
+    free_poly(r);
+    *r = detail::new_leaf(cn);
+    return;
+  }
+  if (!modularmode) {
+    error(284, &token);
+    return;
+  }
+  polypt pt2 = pt;
+  poly c = field_depth > 0 ? field_leading_coef(*q, pt, &pt2) : leading_coef(*q);
+  if (!c->numb) {
+    // A field element: multiply by the numerator of its inverse.
+    FieldInverse inv;
+    if (!inv.take(c, pt2)) return;
+    poly numer = inv.numer;
+    inv.numer = nullptr;
+    if (!is_bare_leaf(numer) && pt2 != nullptr && pt != nullptr && pt2->depth > pt->depth)
+      add_pad(&numer, pt2->depth - pt->depth);
+    free_poly(r);
+    *r = numer;
+    poly_mult(*q, *r, q, pt);
+    return;
+  }
+  std::int32_t v = c->ncoef->lint;
+  if (v == 0) {
+    error(22, &quotsign);
+    v = 1;
+  }
+  if (v != 1) {
+    monic_poly_EnvRec env{0};
+    if (finf) {
+      mod_inverse(v, &env.inverse);  // the inverse in the field of characteristic 2
+    } else {
+      std::int32_t g = v;
+      std::int32_t x = 0;
+      std::int32_t y = 0;
+      egcd_ints(&g, modulus, &x, &y);  // x * v + y * modulus = g
+      if (g != 1) {
+        error(85, &quotsign);
+        free_poly(r);
+        *r = constant_poly(v);
+        return;
+      }
+      x %= modulus;
+      if (x < 0) x += modulus;
+      env.inverse = x;
+    }
+    divide_thru(*q, &env);
+  }
+  free_poly(r);
+  *r = constant_poly(v);
+}
+
+}  // namespace tavrin
