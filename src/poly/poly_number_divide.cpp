@@ -1,0 +1,228 @@
+// Division of numbers by the convention of the remainder and quotient
+// operators, the quotient of numbers, and the quotient of a polynomial by a
+// number.
+#include <cinttypes>
+#include <cstdio>
+
+#include "numbers/bigint.h"
+#include "numbers/bigint_divide.h"
+#include "numbers/freelists.h"
+#include "numbers/mixed_mode.h"
+#include "numbers/word_mod.h"
+#include "poly/poly_divide.h"
+#include "poly/poly_arith_impl.h"
+#include "poly/poly_exact_divide.h"
+#include "poly/poly_impl.h"
+#include "poly/poly_repr.h"
+#include "poly/poly_scratch_impl.h"
+#include "toplevel/errors.h"
+#include "toplevel/globals.h"
+
+namespace tavrin {
+
+using detail::is_bare_leaf;
+using detail::ScratchNumber;
+
+namespace {
+
+// dst's limbs := src's (dst's old limbs freed); src is left without limbs.
+void move_limbs(imptr dst, imptr src) {
+  if (dst->size > 0) free_limb_list(dst->head, dst->tail);
+  dst->head = src->head;
+  dst->tail = src->tail;
+  dst->size = src->size;
+  src->head = src->tail = nullptr;
+  src->size = 0;
+}
+
+// r + |d| for words, wrapping like the 32-bit original.
+std::int32_t raise_by_abs(std::int32_t r, std::int32_t d) {
+  const std::uint32_t ur = static_cast<std::uint32_t>(r);
+  const std::uint32_t ud = static_cast<std::uint32_t>(d);
+  return static_cast<std::int32_t>(d < 0 ? ur - ud : ur + ud);
+}
+
+// The inverse of the residue d modulo modulus by the quot rule: extended
+// Euclid on (modulus, d), or the field inverse in characteristic 2. Errors
+// 22 and 85 with quotsign; false (no inverse) when a report returns.
+bool residue_inverse(std::int32_t d, std::int32_t n, std::int32_t* inv) {
+  if (finf) {
+    if (d <= 0 || n < 0) {
+      error(22, &quotsign);
+      return false;
+    }
+    mod_inverse(d % modulus, inv);
+    return true;
+  }
+  std::int32_t g = modulus, x = 0, y = 0;
+  if (d != 0) egcd_ints(&g, d, &x, &y);
+  if (d == 0 || g != 1) {
+    error(85, &quotsign);
+    return false;
+  }
+  *inv = y < 0 ? y + modulus : y;
+  return true;
+}
+
+}  // namespace
+
+// ---- Numbers --------------------------------------------------------------------------------
+
+void mod_or_div(imptr n, imptr n2, imptr n3, char which, bool my_posmod) {
+  const bool rem = which == '|';
+  if (flotemode) {
+    if (n2->flote == 0.0L) error(22, &token);
+    n3->flote = rem ? 0.0L : n->flote / n2->flote;
+    return;
+  }
+  if (lintmode) {
+    const std::int32_t d = n2->lint;
+    if (d == 0) {
+      error(22, &token);
+      n3->lint = 1;
+      return;
+    }
+    const std::int32_t a = n->lint;
+    if (!rem) {
+      n3->lint = word_quo(a, d);
+      return;
+    }
+    std::int32_t r = word_rem(a, d);
+    if (my_posmod && r < 0) r = raise_by_abs(r, d);
+    n3->lint = r;
+    return;
+  }
+  if (n2->head->value == 0) {
+    error(22, &token);
+    special_set(1, n3);
+    return;
+  }
+  ScratchNumber q, r;
+  divide(n, n2, q.get(), r.get());
+  if (!rem) {
+    move_limbs(n3, q.get());
+    return;
+  }
+  const bool negative_divisor = n2->head->value < 0;
+  if (negative_divisor) in_place_neg(r.get());
+  if (my_posmod && r.get()->head->value < 0) {
+    if (negative_divisor) {
+      fastdiff(r.get(), n2);
+    } else {
+      fastsum(r.get(), n2);
+    }
+  }
+  move_limbs(n3, r.get());
+}
+
+void quot(imptr n1, imptr n2, imptr n3) {
+  if (flotemode) {
+    if (n2->flote == 0.0L) {
+      error(22, &quotsign);
+      n3->flote = n1->flote;
+      return;
+    }
+    n3->flote = n1->flote / n2->flote;
+    return;
+  }
+  if (modularmode) {
+    std::int32_t inv = 0;
+    if (!residue_inverse(n2->lint, n1->lint, &inv)) {
+      n3->lint = n1->lint;
+      return;
+    }
+    std::int32_t a = n1->lint;
+    if (finf) a %= modulus;
+    n3->lint = modmult(static_cast<std::uint32_t>(a), static_cast<std::uint32_t>(inv));
+    return;
+  }
+  if (lintmode) {
+    if (n2->lint == 0) {
+      error(22, &quotsign);
+      n3->lint = n1->lint;
+      return;
+    }
+    n3->lint = word_quo(n1->lint, n2->lint);
+    return;
+  }
+  if (n2->head->value == 0) {
+    error(22, &quotsign);
+    special_set(1, n3);
+    return;
+  }
+  ScratchNumber q, r;
+  divide(n1, n2, q.get(), r.get());
+  move_limbs(n3, q.get());
+}
+
+// ---- A polynomial by a number ------------------------------------------------------------
+
+namespace {
+
+// A fresh number n / d by the rule of quot.
+imptr number_quotient(imptr n, imptr d) {
+  imptr r;
+  newimag(&r);
+  quot(n, d, r);
+  return r;
+}
+
+// The list n / d (d a number), coefficient by coefficient; nil when every
+// quotient vanished.
+poly quotient_list(poly n, imptr d, std::int32_t xx) {
+  detail::OwnedPoly out;
+  poly* link = &out.p;
+  for (poly t = n; t != nullptr; t = t->next) {
+    poly node = nullptr;
+    if (t->numb) {
+      imptr v = number_quotient(t->ncoef, d);
+      if (detail::num_is_zero_now(v)) {
+        free_imag(&v);
+        std::printf("code %" PRId32 "\n", xx);
+        tavrin_error("zero node t.", true);
+        continue;
+      }
+      node = detail::new_leaf(v);
+    } else if (is_bare_leaf(t->pcoef)) {
+      imptr v = number_quotient(t->pcoef->ncoef, d);
+      if (detail::num_is_zero_now(v)) {
+        free_imag(&v);
+        continue;
+      }
+      node = detail::new_term(t->exp, detail::new_leaf(v));
+    } else {
+      poly c = quotient_list(t->pcoef, d, xx - 1001);
+      if (c == nullptr) continue;
+      node = (t->exp == 0 && is_bare_leaf(c)) ? c : detail::new_term(t->exp, c);
+    }
+    *link = node;
+    link = &node->next;
+  }
+  *link = nullptr;
+  return out.release();
+}
+
+}  // namespace
+
+void poly_quot(poly n, poly m, poly* p, std::int32_t xx) {
+  detail::OwnedPoly out;
+  if (poly_eq_1(m)) {
+    poly_assign(n, &out.p);
+  } else if (!is_bare_leaf(m)) {
+    std::printf("code %" PRId32 "\n", xx);
+    tavrin_error("divisor not number in poly quot.", true);
+    if (lintmode) std::printf("  modularmode");
+    std::printf("\n");
+    std::fflush(stdout);
+    poly_assign(n, &out.p);
+  } else if (is_bare_leaf(n)) {
+    out.p = detail::new_leaf(number_quotient(n->ncoef, m->ncoef));
+  } else {
+    out.p = quotient_list(n, m->ncoef, xx);
+    if (out.p == nullptr) poly_set(0, &out.p);
+  }
+  free_poly(p);
+  *p = out.release();
+}
+
+}  // namespace tavrin
