@@ -1,15 +1,11 @@
-// Placeholders for the division routines of awaiting_division.h. Each
-// reports an internal error (with a nested command level) and leaves its
-// results untouched. Replaced by the real routines.
-#include "poly/awaiting_division.h"
-
+// Placeholders for the one-variable divisions over a field, which the
+// polynomial division has not provided yet. Each reports an internal error
+// (with a nested command level) and leaves its results untouched. Replaced
+// by the real routines.
+#include "poly/poly_divide.h"
 #include "toplevel/errors.h"
 
 namespace tavrin {
-
-void quot(imptr, imptr, imptr) { tavrin_error("quot not available", true); }
-
-void poly_quot(poly, poly, poly*, std::int32_t) { tavrin_error("poly_quot not available", true); }
 
 void basic_poly_divide(poly, poly, poly*, poly*, bool) {
   tavrin_error("basic_poly_divide not available", true);

@@ -11,7 +11,7 @@
 #include "numbers/freelists.h"
 #include "numbers/primes.h"
 #include "numbers/word_mod.h"
-#include "poly/awaiting_division.h"
+#include "poly/poly_divide.h"
 #include "poly/division_impl.h"
 #include "poly/poly_add.h"
 #include "poly/poly_arith_impl.h"

@@ -1,12 +1,12 @@
 // Exact division of polynomials, and monic normalisation.
-#include "poly/poly_exact.h"
+#include "poly/poly_exact_divide.h"
 
 #include <cinttypes>
 #include <cstdio>
 
 #include "numbers/freelists.h"
 #include "numbers/word_mod.h"
-#include "poly/awaiting_division.h"
+#include "poly/poly_divide.h"
 #include "poly/division_impl.h"
 #include "poly/poly_add.h"
 #include "poly/poly_impl.h"
@@ -14,6 +14,7 @@
 #include "poly/poly_mult.h"
 #include "poly/poly_repr.h"
 #include "poly/poly_scratch_impl.h"
+#include "poly/poly_trial.h"
 #include "toplevel/errors.h"
 #include "toplevel/globals.h"
 
@@ -78,7 +79,12 @@ void gen_long_divide(poly n, poly m, poly* q, polypt pt, bool* failed) {
   poly R = n;
   while (R != nullptr && !R->numb && R->exp >= dm) {
     poly qc = nullptr;
-    if (c_number) {
+    if (c_number && !flotemode && !lintmode) {
+      // Big integers: every coefficient must divide with remainder 0.
+      bool exact = false;
+      trial_poly_quot(R->pcoef, c, &qc, &exact);
+      if (!exact) *failed = true;
+    } else if (c_number) {
       poly_quot(R->pcoef, c, &qc, -37);
     } else if (c_field) {
       poly_mult(R->pcoef, inv.numer, &qc, pt->next);
@@ -86,8 +92,8 @@ void gen_long_divide(poly n, poly m, poly* q, polypt pt, bool* failed) {
     } else {
       gen_poly_divide(R->pcoef, c, &qc, pt->next, failed);
     }
-    // A quotient coefficient of 0 cannot cancel the leading term: in
-    // big-integer mode it is what a truncated number quotient gives.
+    // A quotient coefficient of 0 cannot cancel the leading term (a
+    // truncated word quotient).
     if (!*failed && (qc == nullptr || poly_iszero(qc))) *failed = true;
     if (*failed) {
       free_poly(&qc);
