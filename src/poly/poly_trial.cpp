@@ -52,25 +52,42 @@ struct NumberDivisor {
   std::int32_t inverse = 0;  // modular mode
 };
 
+// A number under construction, freed on every exit unless released.
+class ScratchQuotient {
+ public:
+  ScratchQuotient() { newimag(&n_); }
+  ~ScratchQuotient() { free_imag(&n_); }
+  ScratchQuotient(const ScratchQuotient&) = delete;
+  ScratchQuotient& operator=(const ScratchQuotient&) = delete;
+  imptr get() const { return n_; }
+  imptr release() {
+    imptr r = n_;
+    n_ = nullptr;
+    return r;
+  }
+
+ private:
+  imptr n_ = nullptr;
+};
+
 // A fresh number n / d, or nil when the quotient is not exact (big
 // integers: a non-zero remainder; every mode: 0 from a non-zero n).
 imptr number_quotient(imptr n, const NumberDivisor& d) {
-  imptr r;
-  newimag(&r);
+  ScratchQuotient r;
   if (!flotemode && !lintmode) {
     ScratchNumber rem;
-    divide(n, d.m, r, rem.get());
-    if (rem.get()->head->value == 0 && r->head->value != 0) return r;
+    divide(n, d.m, r.get(), rem.get());
+    if (rem.get()->head->value != 0 || r.get()->head->value == 0) return nullptr;
   } else {
     if (modularmode) {
-      r->lint = modmult(static_cast<std::uint32_t>(n->lint), static_cast<std::uint32_t>(d.inverse));
+      r.get()->lint =
+          modmult(static_cast<std::uint32_t>(n->lint), static_cast<std::uint32_t>(d.inverse));
     } else {
-      quot(n, d.m, r);
+      quot(n, d.m, r.get());
     }
-    if (!detail::num_is_zero_now(r)) return r;
+    if (detail::num_is_zero_now(r.get())) return nullptr;
   }
-  free_imag(&r);
-  return nullptr;
+  return r.release();
 }
 
 // The list n divided coefficientwise, or nil when a coefficient fails.

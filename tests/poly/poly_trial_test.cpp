@@ -1,0 +1,365 @@
+// Trial division: planted products a * b over b must divide with quotient a,
+// a * b plus a constant must not, and other pairs must agree with the
+// checking exact division; with the pre-tests on and off, with and without
+// the quotient, with the dividend given up or kept; the dense path, the
+// trace, and the decision on two primes. The answers are asserted, never
+// which point or prime was used.
+#include "poly/poly_trial.h"
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "numbers/freelists.h"
+#include "numbers/primes.h"
+#include "poly/poly_exact_divide.h"
+#include "poly/poly_repr.h"
+#include "support/data_tables.h"
+#include "support/division_pairs.h"
+#include "support/node_accounting.h"
+#include "support/poly_support.h"
+#include "support/rings.h"
+#include "toplevel/globals.h"
+#include "toplevel/mode_guard.h"
+
+namespace tavrin::test {
+namespace {
+
+class TrialTest : public testing::Test {
+ protected:
+  void SetUp() override {
+    load_data_tables();  // the test points come from global_list
+    seed_random(static_cast<std::uint32_t>(test_seed()));
+  }
+};
+
+std::vector<std::string> first_names(int nvars) {
+  std::vector<std::string> names = {"x", "y", "z", "w", "v", "u"};
+  names.resize(static_cast<std::size_t>(nvars));
+  return names;
+}
+
+TEST_F(TrialTest, QuotientByANumberCoefficientByCoefficient) {
+  NodeBalance balance;
+  PolyVars vars({"x", "y"});
+  const auto& names = vars.names();
+  Poly two("2");
+  Poly n("6*x*y + 4*x + 2");
+  poly p = nullptr;
+  bool ok = false;
+  trial_poly_quot(n, two, &p, &ok);
+  EXPECT_TRUE(ok);
+  EXPECT_EQ(read_poly(p), parse_ref("3*x*y + 2*x + 1", names));
+  free_poly(&p);
+
+  Poly odd("6*x*y + 3*x");
+  Poly keep("5");
+  p = keep.get();
+  trial_poly_quot(odd, two, &p, &ok);
+  EXPECT_FALSE(ok);
+  EXPECT_EQ(p, keep.get());  // not written on failure
+  {
+    ModulusScope mod(7);
+    Poly n7("3*x + 1");
+    Poly three("3");
+    trial_poly_quot(n7, three, &p, &ok);
+    EXPECT_TRUE(ok);
+    EXPECT_EQ(read_poly(p), parse_ref("x + 5", names));
+    free_poly(&p);
+  }
+  {
+    WordMode word;
+    Poly nw("4*x + 1");
+    Poly two_w("2");
+    p = keep.get();
+    trial_poly_quot(nw, two_w, &p, &ok);  // 1 / 2 truncates to 0: not exact
+    EXPECT_FALSE(ok);
+    EXPECT_EQ(p, keep.get());
+  }
+}
+
+TEST_F(TrialTest, RefusalsBeforeAnyDivision) {
+  NodeBalance balance;
+  PolyVars vars({"x", "y", "z"});
+  polypt pt = vars.level(1);
+  Poly n("x^2*y + x");
+  Poly m("x^2");
+  EXPECT_FALSE(trial_poly_divide_noq(n, m, pt, false, false, false));
+  Poly deeper("x + z");
+  Poly shallow("x^2 + x*y");
+  EXPECT_FALSE(trial_poly_divide_noq(shallow, deeper, pt, true, false, false));
+  // deg n < deg m: false at once, the quotient cell untouched.
+  Poly low("x + 1");
+  Poly high("x^2 + 1");
+  Poly cell("7");
+  poly q = cell.get();
+  EXPECT_FALSE(trial_poly_divide(low, high, &q, pt, true, false, false));
+  EXPECT_EQ(q, cell.get());
+  // A dividend given up is freed on that path too (the balance checks it).
+  EXPECT_FALSE(trial_poly_divide_noq(build_poly(parse_ref("x + 1", vars.names())), high, pt, true,
+                                     false, true));
+  // Zero divides by anything.
+  Poly zero("0");
+  q = nullptr;
+  EXPECT_TRUE(trial_poly_divide(zero, high, &q, pt, true, false, false));
+  EXPECT_TRUE(read_poly(q).is_zero());
+  free_poly(&q);
+}
+
+TEST_F(TrialTest, NumberOfPreTestPasses) {
+  NodeBalance balance;
+  PolyVars vars({"x", "y"});
+  Poly small("x + y");
+  Poly wide("x^12 + x^11*y + x^10 + x^9 + x^8 + x^7 + x^6 + x^5 + x^4 + x^3 + x^2 + x*y + y");
+  EXPECT_EQ(compute_height(1, small, small), -1);
+  EXPECT_EQ(compute_height(2, small, small), 3);
+  EXPECT_EQ(compute_height(2, small, wide), 4);
+  EXPECT_EQ(compute_height(2, wide, wide), 5);
+  ModulusScope mod(3);
+  EXPECT_EQ(compute_height(2, wide, wide), 2);
+  EXPECT_EQ(compute_height(1, wide, wide), -1);
+}
+
+class TrialDivideTest : public TrialTest, public testing::WithParamInterface<Ring> {};
+
+using Product = std::function<RefPoly(const RefPoly&, const RefPoly&)>;
+
+Product product_in(Ring ring) {
+  return [ring](const RefPoly& a, const RefPoly& b) { return ring_product(ring, a, b); };
+}
+
+// Every combination of the flags on one pair; the expected answer is known
+// for exact and inexact pairs and taken from the exact division otherwise.
+void check_pair(const Product& product, const DivisionPair& pair, polypt pt) {
+  Poly n(pair.n), m(pair.m);
+  const std::string n_shape = dump_poly(n);
+  const std::string m_shape = dump_poly(m);
+  bool expect = pair.kind == PairKind::exact;
+  if (pair.kind == PairKind::free) {
+    poly q = nullptr;
+    bool failed = false;
+    gen_poly_divide(n, m, &q, pt, &failed);
+    Poly quotient = Poly::adopt(q);
+    expect = !failed;
+    if (expect) {
+      EXPECT_EQ(product(read_poly(q), pair.m), pair.n);
+    }
+  }
+  for (int flags = 0; flags < 8; ++flags) {
+    const bool shortcut = flags & 1;
+    const bool yes_check = flags & 2;
+    const bool kill_n = flags & 4;
+    SCOPED_TRACE("shortcut " + std::to_string(shortcut) + ", yes_check " +
+                 std::to_string(yes_check) + ", kill_n " + std::to_string(kill_n));
+    poly q = nullptr;
+    const bool got = trial_poly_divide(kill_n ? build_poly(pair.n) : n.get(), m, &q, pt, shortcut,
+                                       yes_check, kill_n);
+    Poly quotient = Poly::adopt(q);
+    // A passing pre-test is taken as the answer with yes_check: it may say
+    // "divides" of a pair it cannot tell apart (never of a planted one).
+    const bool may_guess = shortcut && yes_check && pair.kind == PairKind::free;
+    if (!(may_guess && got)) {
+      EXPECT_EQ(got, expect);
+    }
+    if (got && !(shortcut && yes_check)) {
+      ASSERT_NE(q, nullptr);
+      EXPECT_TRUE(valid_poly(q));
+      EXPECT_EQ(product(read_poly(q), pair.m), pair.n);
+      if (pair.kind == PairKind::exact) {
+        EXPECT_EQ(read_poly(q), pair.quotient);
+      }
+    } else {
+      EXPECT_EQ(q, nullptr);
+    }
+    const bool noq = trial_poly_divide_noq(kill_n ? build_poly(pair.n) : n.get(), m, pt, shortcut,
+                                           yes_check, kill_n);
+    if (!(may_guess && noq)) {
+      EXPECT_EQ(noq, expect);
+    }
+    EXPECT_EQ(dump_poly(m), m_shape);  // the divisor comes back
+    EXPECT_EQ(dump_poly(n), n_shape);  // a kept dividend too
+  }
+}
+
+TEST_P(TrialDivideTest, AgreesWithExactDivisionOnRandomPairs) {
+  NodeBalance balance;
+  const Ring ring = GetParam();
+  std::mt19937_64 rng(test_seed());
+  for (int nvars : {1, 2, 3, 4, 5}) {
+    // Long doubles hold the images at the pre-tests' points (up to 180)
+    // exactly only for few variables.
+    if (ring == Ring::floating && nvars > 2) break;
+    PolyVars vars(first_names(nvars));
+    RingScope scope(ring);
+    for (int it = 0; it < test_iterations(24); ++it) {
+      PairKind kind = it % 3 == 0 ? PairKind::exact
+                                  : (it % 3 == 1 ? PairKind::inexact : PairKind::free);
+      if (ring == Ring::floating && kind == PairKind::free) kind = PairKind::exact;
+      const DivisionPair pair = random_division_pair(rng, ring, nvars, kind, 4, 3);
+      SCOPED_TRACE("(" + pair.n.to_string(vars.names()) + ") / (" +
+                   pair.m.to_string(vars.names()) + ") in " + ring_name(ring));
+      check_pair(product_in(ring), pair, vars.level(1));
+    }
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Rings, TrialDivideTest,
+                         testing::Values(Ring::integers, Ring::mod7, Ring::mod65521, Ring::mod_big,
+                                         Ring::floating),
+                         [](const testing::TestParamInfo<Ring>& i) {
+                           std::string s = ring_name(i.param);
+                           for (char& ch : s)
+                             if (ch == ' ' || ch == '(' || ch == ')') ch = '_';
+                           return s;
+                         });
+
+TEST_F(TrialTest, SmallModulusLimitsThePasses) {
+  NodeBalance balance;
+  PolyVars vars(first_names(3));
+  ModulusScope mod(3);
+  std::mt19937_64 rng(test_seed() + 3);
+  for (int it = 0; it < test_iterations(30); ++it) {
+    // Coefficients modulo 3: the images often lose their degree.
+    RefPoly a = random_refpoly(rng, 3, 4, 3, 1).reduced_mod(BigRef(3));
+    RefPoly b = random_refpoly(rng, 3, 4, 3, 1).reduced_mod(BigRef(3));
+    if (is_constant(b) || a.is_zero()) continue;
+    DivisionPair pair{(a * b).reduced_mod(BigRef(3)), b, a, PairKind::exact};
+    if (it % 2 == 1) {
+      pair.n = (pair.n + RefPoly::constant(3, BigRef(1))).reduced_mod(BigRef(3));
+      pair.kind = PairKind::inexact;
+    }
+    SCOPED_TRACE("(" + pair.n.to_string(vars.names()) + ") / (" + pair.m.to_string(vars.names()) +
+                 ") modulo 3");
+    check_pair([](const RefPoly& u, const RefPoly& v) { return (u * v).reduced_mod(BigRef(3)); },
+               pair, vars.level(1));
+  }
+}
+
+TEST_F(TrialTest, DenseOneVariablePairsModuloAPrime) {
+  NodeBalance balance;
+  PolyVars vars({"x"});
+  ModulusScope mod(65521);
+  std::mt19937_64 rng(test_seed() + 4);
+  for (int it = 0; it < test_iterations(10); ++it) {
+    RefPoly a(1), b(1);
+    for (int e = 0; e <= 30; ++e) a.add_term({e}, BigRef(static_cast<std::int64_t>(rng() % 65520) + 1));
+    for (int e = 0; e <= 20; ++e) b.add_term({e}, BigRef(static_cast<std::int64_t>(rng() % 65520) + 1));
+    const RefPoly n = (a * b).reduced_mod(BigRef(65521));
+    for (bool exact : {true, false}) {
+      const RefPoly nn =
+          exact ? n : (n + RefPoly::variable(1, 0, 3)).reduced_mod(BigRef(65521));
+      Poly pn(nn), pm(b);
+      poly q = nullptr;
+      EXPECT_EQ(trial_poly_divide(pn, pm, &q, vars.level(1), false, false, false), exact);
+      Poly quotient = Poly::adopt(q);
+      if (exact) {
+        EXPECT_EQ(read_poly(q), a);
+      }
+      EXPECT_EQ(trial_poly_divide_noq(pn, pm, vars.level(1), false, false, false), exact);
+    }
+  }
+}
+
+TEST_F(TrialTest, TheAllVariableTestMayAnswerOnItsOwn) {
+  NodeBalance balance;
+  PolyVars vars(first_names(5));
+  ScopedValue<bool> rat(try_rat, true);
+  std::mt19937_64 rng(test_seed() + 5);
+  for (int it = 0; it < test_iterations(30); ++it) {
+    const DivisionPair exact = random_division_pair(rng, Ring::integers, 5, PairKind::exact, 4, 2);
+    const DivisionPair inexact =
+        random_division_pair(rng, Ring::integers, 5, PairKind::inexact, 4, 2);
+    Poly n(exact.n), m(exact.m), n2(inexact.n), m2(inexact.m);
+    EXPECT_TRUE(trial_poly_divide_noq(n, m, vars.level(1), true, true, false));
+    EXPECT_FALSE(trial_poly_divide_noq(n2, m2, vars.level(1), true, true, false));
+  }
+}
+
+TEST_F(TrialTest, EveryExitClosesTheTraceLevel) {
+  NodeBalance balance;
+  PolyVars vars({"x", "y"});
+  ScopedValue<bool> v(verbose, true);
+  ScopedValue<bool> w(windy, true);
+  const std::int16_t level = dumpitt_level;
+  Poly m("x*y + 1");
+  Poly exact("(x*y + 1)*(x^2 - y)");
+  Poly inexact("(x*y + 1)*(x^2 - y) + 1");
+  testing::internal::CaptureStdout();
+  for (bool shortcut : {false, true}) {
+    for (bool yes_check : {false, true}) {
+      poly q = nullptr;
+      EXPECT_TRUE(trial_poly_divide(exact, m, &q, vars.level(1), shortcut, yes_check, false));
+      free_poly(&q);
+      EXPECT_EQ(dumpitt_level, level);
+      EXPECT_FALSE(trial_poly_divide(inexact, m, &q, vars.level(1), shortcut, yes_check, false));
+      EXPECT_EQ(q, nullptr);
+      EXPECT_EQ(dumpitt_level, level);
+      EXPECT_FALSE(trial_poly_divide_noq(inexact, m, vars.level(1), shortcut, yes_check, false));
+      EXPECT_EQ(dumpitt_level, level);
+    }
+  }
+  const std::string out = testing::internal::GetCapturedStdout();
+  EXPECT_NE(out.find("trial divide, counting to 3"), std::string::npos);
+  EXPECT_NE(out.find("trial divide noq, counting to 3"), std::string::npos);
+}
+
+// ---- The decision on two primes ----------------------------------------------------------
+
+class ModTrialTest : public TrialTest {
+ protected:
+  ScopedValue<std::int32_t> modulus_{modulus};
+  ScopedValue<bool> small_{smallmodulus};
+  ScopedValue<std::int32_t> half_{half_modulus};
+  ScopedValue<std::int32_t> two28_{two28_mod};
+  ScopedValue<bool> prime_{mod_is_prime};
+  ArithModeGuard modes_;
+};
+
+TEST_F(ModTrialTest, DecidesOnImagesAndGivesTheOperandsBack) {
+  NodeBalance balance;
+  std::mt19937_64 rng(test_seed() + 6);
+  for (int nvars : {1, 2, 3}) {
+    PolyVars vars(first_names(nvars));
+    for (int it = 0; it < test_iterations(20); ++it) {
+      const PairKind kind = it % 2 == 0 ? PairKind::exact : PairKind::inexact;
+      const DivisionPair pair = random_division_pair(rng, Ring::integers, nvars, kind, 4, 3);
+      SCOPED_TRACE("(" + pair.n.to_string(vars.names()) + ") / (" +
+                   pair.m.to_string(vars.names()) + ")");
+      Poly x(pair.n), y(pair.m);
+      const std::string x_nodes = node_shape(x);
+      const std::string y_nodes = node_shape(y);
+      for (bool fast_yes : {false, true}) {
+        bool worked = false;
+        bool checked = false;
+        mod_trial_poly_divide(x, y, fast_yes, &worked, &checked, vars.level(1));
+        EXPECT_TRUE(worked);
+        EXPECT_EQ(checked, kind == PairKind::exact);
+        EXPECT_EQ(node_shape(x), x_nodes);
+        EXPECT_EQ(node_shape(y), y_nodes);
+        EXPECT_FALSE(modularmode);
+        EXPECT_FALSE(lintmode);
+        EXPECT_TRUE(mod_is_prime);
+        EXPECT_TRUE(is_prime(modulus));
+        EXPECT_EQ(two28_mod, 268435456 % modulus);
+      }
+    }
+  }
+}
+
+TEST_F(ModTrialTest, NoAuxiliaryPrimesNoDecision) {
+  NodeBalance balance;
+  PolyVars vars({"x", "y"});
+  ScopedValue<std::int16_t> field(field_depth, 2);
+  Poly x("(x + y)*(x - 1)");
+  Poly y("x + y");
+  bool worked = true;
+  bool checked = false;
+  mod_trial_poly_divide(x, y, false, &worked, &checked, vars.level(1));
+  EXPECT_FALSE(worked);
+}
+
+}  // namespace
+}  // namespace tavrin::test
