@@ -54,10 +54,12 @@ void poly_quot(poly n, poly m, poly* p, std::int32_t xx);
 // (callers divide by numbers with poly_quot): "m is number in poly_divide."
 // is reported except for the divisor 1 in modular arithmetic, which gives a
 // copy of n. Division by an element of the field levels multiplies by its
-// inverse and reports no failure. In big-integer mode each coefficient must
-// divide by a number leading coefficient with remainder 0; in the other
-// modes a quotient coefficient of 0 (its term could not cancel) is a
-// failure.
+// inverse and reports no failure. One-variable operands (or both of height
+// 1) are divided by basic_poly_divide in word, modular and floating
+// arithmetic. In big-integer arithmetic every division is the long division
+// in which each coefficient must divide by a number leading coefficient with
+// remainder 0; in the other modes a quotient coefficient of 0 (its term
+// could not cancel) is a failure.
 // n: kept; m: kept (its tail negated during the call); *q: overwritten (may
 // be &n); *failed: set. reads: mode flags, modulus, field_depth,
 // number_polys, polynames

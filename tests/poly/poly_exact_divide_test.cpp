@@ -52,6 +52,10 @@ TEST(GenPolyDivide, KnownAnswers) {
     EXPECT_TRUE(d.failed);
     EXPECT_TRUE(d.q.is_zero());
     EXPECT_TRUE(divide_exactly("x + 1", "2*x + 1", pt).failed);  // 1 / 2 truncates to 0
+    EXPECT_TRUE(divide_exactly("3*x", "2*x", pt).failed);          // 3 / 2 truncates to 1
+    d = divide_exactly("6*x^2 + 4*x", "2*x", pt);
+    EXPECT_FALSE(d.failed);
+    EXPECT_EQ(d.q, parse_ref("3*x + 2", names));
     d = divide_exactly("0", "x + 1", pt);
     EXPECT_FALSE(d.failed);
     EXPECT_TRUE(d.q.is_zero());
