@@ -22,6 +22,7 @@
 #include "support/node_accounting.h"
 #include "support/poly_support.h"
 #include "support/rings.h"
+#include "toplevel/errors.h"
 #include "toplevel/globals.h"
 #include "toplevel/jumps.h"
 #include "toplevel/mode_guard.h"
@@ -375,6 +376,21 @@ TEST_F(DivideTest, NumericMultipliersReportInexactLeadingDivisions) {
   EXPECT_EQ(out2.rfind("*** Tavrin error. n number in num_pseudo poly div.\n", 0), 0u) << out2;
   EXPECT_EQ(read_poly(q) * b.ref() + read_poly(r), read_poly(coef) * a.ref());
   EXPECT_EQ(q.ref(), ref("x*y + x"));
+}
+
+TEST_F(DivideTest, AnErrorUnwindRestoresTheDivisor) {
+  // A nested command level that is abandoned: the report of an inexact
+  // leading division unwinds from the middle of the loop.
+  ScopedValue<command_level_runner> abandon_level(run_command_level,
+                                                  [] { throw TopLevelJump{}; });
+  NodeBalance balance;
+  Poly n("x^3 + x^2*y + 3*x + y"), m("(y + 1)*x^2 + 2*x*y - 5"), q, r, coef;
+  const std::string shape_n = node_shape(n), shape_m = node_shape(m);
+  testing::internal::CaptureStdout();
+  EXPECT_THROW(num_pseudo_div(n, m, q.cell(), r.cell(), coef.cell(), top()), TopLevelJump);
+  testing::internal::GetCapturedStdout();
+  EXPECT_EQ(node_shape(n), shape_n);
+  EXPECT_EQ(node_shape(m), shape_m);
 }
 
 // ---- Field coefficients ---------------------------------------------------------------------------

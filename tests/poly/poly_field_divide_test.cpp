@@ -159,6 +159,24 @@ TEST_F(FieldDivideTest, FloatingLongDivision) {
   EXPECT_EQ(show_poly(r), "8");
 }
 
+TEST_F(FieldDivideTest, AnErrorUnwindRestoresTheDivisor) {
+  // Modulo 15 the leading coefficient 3 has no inverse: error 85 unwinds
+  // from the middle of the long division, its tail negated.
+  ModulusScope mod(15, false);
+  ScopedValue<bool> push(errorpush, false);
+  NodeBalance balance;
+  Poly n("t^5 + 2*t^3 + 7*t + 1"), m("3*t^2 + 4*t + 2"), q, r;
+  const std::string shape_n = node_shape(n), shape_m = node_shape(m);
+  testing::internal::CaptureStdout();
+  EXPECT_THROW(basic_poly_divide(n, m, q.cell(), r.cell(), false), TopLevelJump);
+  const std::string out = testing::internal::GetCapturedStdout();
+  EXPECT_NE(out.find("Error number 85."), std::string::npos) << out;
+  EXPECT_EQ(node_shape(n), shape_n);
+  EXPECT_EQ(node_shape(m), shape_m);
+  EXPECT_EQ(q.get(), nullptr);
+  EXPECT_EQ(r.get(), nullptr);
+}
+
 // ---- The remainder alone ----------------------------------------------------------------------
 
 TEST_F(FieldDivideTest, RemainderTakesTheArraysForDenseOperands) {
@@ -208,17 +226,25 @@ class DivideAndConquer : public ::testing::TestWithParam<std::int64_t> {
   PolyVars vars{"t"};
 };
 
-// The degree pairs (dn, dm) of each route: ratio below 9/4 (step K), between
-// 9/4 and 10/3 (step S), at least 10/3 (the split at t^(2 dm)).
+// The degree pairs (dn, dm) of each route: ratio at most 9/4 (step K),
+// between 9/4 and 10/3 (step S), at least 10/3 (the split at t^(2 dm)),
+// beyond 20 (the split, many times over); below 4/3 the base case at once.
+enum class Route { k, s, split, base };
 struct Shape {
   const char* name;
   std::int64_t dn, dm;
+  Route route;
 };
 constexpr Shape shapes[] = {
-    {"ratio 1.5", 60, 40},   {"ratio 2.2", 66, 30},  {"ratio 2.6", 78, 30},
-    {"ratio 3.2", 96, 30},   {"ratio 4", 120, 30},   {"ratio 7.5", 150, 20},
-    {"ratio 1", 40, 40},     {"ratio 2.25", 90, 40}, {"ratio 3.33", 100, 30},
-    {"divisor 1", 50, 1},    {"divisor 2", 50, 2},   {"dividend below", 20, 30},
+    {"ratio 1", 40, 40, Route::base},       {"ratio 1.35", 54, 40, Route::k},
+    {"ratio 1.5", 60, 40, Route::k},
+    {"ratio 2.2", 66, 30, Route::k},        {"ratio 2.25", 90, 40, Route::k},
+    {"ratio 2.3", 69, 30, Route::s},        {"ratio 2.6", 78, 30, Route::s},
+    {"ratio 3.2", 96, 30, Route::s},        {"ratio 3.33", 100, 30, Route::split},
+    {"ratio 4", 120, 30, Route::split},     {"ratio 7.5", 150, 20, Route::split},
+    {"ratio 25", 250, 10, Route::split},    {"ratio 60", 300, 5, Route::split},
+    {"divisor 1", 50, 1, Route::split},     {"divisor 2", 50, 2, Route::split},
+    {"dividend below", 20, 30, Route::base},
 };
 
 TEST_P(DivideAndConquer, QuotientAndRemainderEqualTheSchoolbookAtEveryRatio) {
@@ -228,9 +254,9 @@ TEST_P(DivideAndConquer, QuotientAndRemainderEqualTheSchoolbookAtEveryRatio) {
   std::mt19937_64 rng(test_seed() + static_cast<std::uint64_t>(p));
   ScopedValue<std::int32_t> cut(div_poly_cutoff, 3);
   NodeBalance balance;
-  const divide_route_counts before = divide_routes;
   for (const Shape& s : shapes) {
     SCOPED_TRACE(s.name);
+    const divide_route_counts before = divide_routes;
     for (int i = 0; i < test_iterations(6); ++i) {
       const Coeffs n = random_poly(rng, f, s.dn, false), m = random_poly(rng, f, s.dm, true);
       Poly pn = Poly::adopt(coeffs_to_poly(n)), pm = Poly::adopt(coeffs_to_poly(m));
@@ -248,12 +274,23 @@ TEST_P(DivideAndConquer, QuotientAndRemainderEqualTheSchoolbookAtEveryRatio) {
       ref_divmod(f, n, m, &want_q, &want_r);
       ASSERT_EQ(poly_to_coeffs(r), ref_trimmed(want_r));
     }
+    const divide_route_counts d = routes_since(before);
+    switch (s.route) {
+      case Route::k:
+        EXPECT_GT(d.step_k, 0);
+        EXPECT_EQ(d.split, 0);
+        break;
+      case Route::s:
+        EXPECT_GT(d.step_s, 0);
+        EXPECT_EQ(d.split, 0);
+        break;
+      case Route::split: EXPECT_GT(d.split, 0); break;
+      case Route::base:
+        EXPECT_EQ(d.step_k + d.step_s + d.split, 0);
+        EXPECT_GT(d.base_case, 0);
+        break;
+    }
   }
-  const divide_route_counts d = routes_since(before);
-  EXPECT_GT(d.step_k, 0);
-  EXPECT_GT(d.step_s, 0);
-  EXPECT_GT(d.split, 0);
-  EXPECT_GT(d.base_case, 0);
 }
 
 INSTANTIATE_TEST_SUITE_P(Moduli, DivideAndConquer,
