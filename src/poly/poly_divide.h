@@ -162,8 +162,9 @@ void simplest_poly_divide(poly n, poly m, poly* q, poly* r, bool cancall);
 //   otherwise            n split at t^(2 dm), the top divided recursively.
 // Step K and step S fall back on the base case (simplest_poly_divide
 // without the fast path when from_basic, else pseudo_div at pt) when
-// 3 dn < 4 dm, when m has fewer than div_poly_cutoff terms, or when m is a
-// constant; so does a Laurent operand when not from_basic. from_basic:
+// 3 dn < 4 dm (step K), when m has fewer than div_poly_cutoff terms, or
+// when m is a constant; so does an operand with a negative exponent in
+// Laurent mode. from_basic:
 // one-variable word residues (the simplest_ sums and products); otherwise
 // any coefficients with the general sums and products at pt.
 // n, m: kept (split and rejoined in place during the call); *r, *qt:

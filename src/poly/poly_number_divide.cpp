@@ -3,6 +3,7 @@
 // number.
 #include <cinttypes>
 #include <cstdio>
+#include <utility>
 
 #include "numbers/bigint.h"
 #include "numbers/bigint_divide.h"
@@ -161,10 +162,13 @@ namespace {
 
 // A fresh number n / d by the rule of quot.
 imptr number_quotient(imptr n, imptr d) {
-  imptr r;
-  newimag(&r);
-  quot(n, d, r);
-  return r;
+  struct Held {
+    imptr r = nullptr;
+    ~Held() { free_imag(&r); }
+  } held;
+  newimag(&held.r);
+  quot(n, d, held.r);
+  return std::exchange(held.r, nullptr);
 }
 
 // The list n / d (d a number), coefficient by coefficient; nil when every

@@ -1,0 +1,326 @@
+// The remainder and quotient operators on polynomials and values: the case
+// split by constants, the common pads, divisors below the main variable,
+// and the general case over a field or by pseudo-division.
+#include <cstdint>
+#include <optional>
+#include <utility>
+
+#include "numbers/bigint.h"
+#include "numbers/freelists.h"
+#include "numbers/invertible.h"
+#include "poly/poly_divide.h"
+#include "poly/poly_divide_impl.h"
+#include "poly/poly_measures.h"
+#include "poly/poly_repr.h"
+#include "quoly/quoly.h"
+#include "toplevel/errors.h"
+#include "toplevel/globals.h"
+
+namespace tavrin {
+
+using detail::degree;
+using detail::is_bare_leaf;
+using detail::is_zero;
+using detail::make_term;
+using detail::OwnedPoly;
+using detail::TermList;
+
+namespace {
+
+void install(poly* cell, OwnedPoly& value) {
+  free_poly(cell);
+  *cell = value.release();
+}
+
+inline polypt below(polypt pt) { return pt != nullptr ? pt->next : nilpol; }
+
+// A fresh leaf holding n "which" d by the number convention with pos_mod.
+poly number_leaf(imptr n, imptr d, char which) {
+  imptr x;
+  newimag(&x);
+  OwnedPoly leaf;
+  leaf.p = detail::new_leaf(x);
+  mod_or_div(n, d, x, which, pos_mod);
+  return leaf.release();
+}
+
+// Appends c (consumed) at exponent e unless it is zero.
+void append_unless_zero(TermList& list, std::int32_t e, OwnedPoly& c) {
+  if (is_zero(c.p)) return;
+  list.append(make_term(e, c.release()));
+}
+
+// The level work at which the general case divides: the level itself, or a
+// copy without its relation when it lies in the field levels.
+class WorkLevel {
+ public:
+  explicit WorkLevel(polypt pt) : pt_(pt) {
+    if (field_depth > 0 && pt != nullptr && pt->depth >= field_depth) {
+      dummy_.emplace(pt);
+      pt_ = dummy_->get();
+    }
+  }
+  polypt get() const { return pt_; }
+
+ private:
+  std::optional<detail::DummyLevel> dummy_;
+  polypt pt_;
+};
+
+// Both operands non-constant and free of negative exponents, common pads
+// skipped: the one-variable field case applies.
+bool one_variable_field(poly n, poly m, bool floating_too) {
+  if (!(modularmode || (floating_too && flotemode))) return false;
+  return number_polys == 1 || (height_is_1(n) && height_is_1(m));
+}
+
+// ---- The remainder or the quotient ---------------------------------------------------
+
+// n "which" m for a constant m, node by node.
+poly by_constant(poly n, poly m, char which, polypt pt) {
+  TermList out;
+  for (poly t = n; t != nullptr; t = t->next) {
+    OwnedPoly c;
+    if (t->numb) {
+      c.p = number_leaf(t->ncoef, m->ncoef, which);
+    } else {
+      poly_mod_or_div(t->pcoef, m, &c.p, which, below(pt));
+    }
+    append_unless_zero(out, degree(t), c);
+  }
+  return out.release_or_zero();
+}
+
+// n "which" m where m is a pad over m' (m lies below n's variable): every
+// coefficient of n by m' one level down; n's constant term stays in the
+// remainder and leaves the quotient.
+poly by_lower(poly n, poly m, char which, polypt pt) {
+  TermList out;
+  for (poly t = n; t != nullptr; t = t->next) {
+    OwnedPoly c;
+    if (t->numb) {
+      if (which != '|') continue;
+      c.p = detail::copy_node_alone(t);
+    } else {
+      poly_mod_or_div(t->pcoef, m->pcoef, &c.p, which, below(pt));
+    }
+    append_unless_zero(out, degree(t), c);
+  }
+  return out.release_or_zero();
+}
+
+// Both operands of positive degree in the variable of level pt.
+poly general(poly n, poly m, char which, polypt pt) {
+  OwnedPoly q, r;
+  if (one_variable_field(n, m, false)) {
+    basic_poly_divide(n, m, &q.p, &r.p, true);
+    return which == '|' ? r.release() : q.release();
+  }
+  WorkLevel work(pt);
+  if (which != '|') {
+    pseudo_div(n, m, &q.p, &r.p, false, work.get());
+    return q.release();
+  }
+  if (degree(n) < degree(m)) {
+    poly_assign(n, &r.p);
+    return r.release();
+  }
+  if (first_coef_invrtble(m, detail::level_depth(work.get()))) {
+    if (modularmode) {
+      field_coef_poly_divide(n, m, work.get(), &q.p, &r.p);
+    } else {
+      OwnedPoly mult;
+      pseudo_field_coef_poly_div(n, m, work.get(), &q.p, &r.p, &mult.p);
+    }
+    if (r.p != nullptr) return r.release();
+  }
+  pseudo_div_no_q(n, m, &r.p, work.get(), true);
+  return r.release();
+}
+
+// gen_case: both operands non-constant.
+poly gen_case(poly n, poly m, char which, polypt pt) {
+  std::int32_t h = 0;
+  findHeight(&n, &m, &h, &pt);
+  OwnedPoly res;
+  if (degree(m) == 0) {
+    res.p = by_lower(n, m, which, pt);
+  } else if (degree(n) == 0) {
+    if (which == '|') {
+      poly_assign(n, &res.p);
+    } else {
+      poly_set(0, &res.p);
+    }
+  } else {
+    res.p = general(n, m, which, pt);
+  }
+  if (h > 0 && !is_bare_leaf(res.p)) add_pad(&res.p, h);
+  return res.release();
+}
+
+// ---- Remainder and quotient together ----------------------------------------------------
+
+void by_constant_both(poly n, poly m, polypt pt, TermList& r, TermList& q) {
+  for (poly t = n; t != nullptr; t = t->next) {
+    OwnedPoly rc, qc;
+    if (t->numb) {
+      rc.p = number_leaf(t->ncoef, m->ncoef, '|');
+      qc.p = number_leaf(t->ncoef, m->ncoef, '\\');
+    } else {
+      poly_mod_and_div(t->pcoef, m, &rc.p, &qc.p, below(pt));
+    }
+    append_unless_zero(r, degree(t), rc);
+    append_unless_zero(q, degree(t), qc);
+  }
+}
+
+void by_lower_both(poly n, poly m, polypt pt, TermList& r, TermList& q) {
+  for (poly t = n; t != nullptr; t = t->next) {
+    OwnedPoly rc, qc;
+    if (t->numb) {
+      rc.p = detail::copy_node_alone(t);
+    } else {
+      poly_mod_and_div(t->pcoef, m->pcoef, &rc.p, &qc.p, below(pt));
+    }
+    append_unless_zero(r, degree(t), rc);
+    if (qc.p != nullptr) append_unless_zero(q, degree(t), qc);
+  }
+}
+
+void gen_case_1(poly n, poly m, polypt pt, OwnedPoly& r, OwnedPoly& q) {
+  std::int32_t h = 0;
+  findHeight(&n, &m, &h, &pt);
+  if (degree(m) == 0) {
+    TermList rl, ql;
+    by_lower_both(n, m, pt, rl, ql);
+    r.p = rl.release_or_zero();
+    q.p = ql.release_or_zero();
+  } else if (degree(n) == 0) {
+    poly_assign(n, &r.p);
+    poly_set(0, &q.p);
+  } else if (one_variable_field(n, m, true)) {
+    basic_poly_divide(n, m, &q.p, &r.p, true);
+  } else {
+    WorkLevel work(pt);
+    if (poly_eq_1(m->pcoef)) {
+      fast_mod_and_div(n, m, &r.p, &q.p, work.get(), false);
+    } else {
+      pseudo_div(n, m, &q.p, &r.p, true, work.get());
+    }
+  }
+  if (h > 0) {
+    if (!is_bare_leaf(r.p)) add_pad(&r.p, h);
+    if (!is_bare_leaf(q.p)) add_pad(&q.p, h);
+  }
+}
+
+// In Laurent mode a negative exponent stops the division (user error 205).
+bool negative_exponents(poly n, poly m) {
+  if (!laurent || (!anynegs(n) && !anynegs(m))) return false;
+  error(205, &token);
+  return true;
+}
+
+}  // namespace
+
+void poly_mod_or_div(poly n, poly m, poly* p, char which, polypt pt) {
+  OwnedPoly out;
+  const bool nc = is_bare_leaf(n), mc = is_bare_leaf(m);
+  if (nc && mc) {
+    out.p = number_leaf(n->ncoef, m->ncoef, which);
+  } else if (mc) {
+    out.p = by_constant(n, m, which, pt);
+  } else if (nc) {
+    if (which == '|') {
+      poly_assign(n, &out.p);
+    } else {
+      poly_set(0, &out.p);
+    }
+  } else if (negative_exponents(n, m)) {
+    poly_set(0, &out.p);
+  } else {
+    out.p = gen_case(n, m, which, pt);
+  }
+  install(p, out);
+}
+
+void poly_mod_and_div(poly n, poly m, poly* r, poly* qt, polypt pt) {
+  OwnedPoly rr, qq;
+  const bool nc = is_bare_leaf(n), mc = is_bare_leaf(m);
+  if (nc && mc) {
+    rr.p = number_leaf(n->ncoef, m->ncoef, '|');
+    qq.p = number_leaf(n->ncoef, m->ncoef, '\\');
+  } else if (mc) {
+    TermList rl, ql;
+    by_constant_both(n, m, pt, rl, ql);
+    rr.p = rl.release_or_zero();
+    qq.p = ql.release_or_zero();
+  } else if (nc) {
+    poly_assign(n, &rr.p);
+    poly_set(0, &qq.p);
+  } else if (negative_exponents(n, m)) {
+    poly_set(0, &rr.p);
+    poly_set(0, &qq.p);
+  } else {
+    gen_case_1(n, m, pt, rr, qq);
+  }
+  install(r, rr);
+  install(qt, qq);
+}
+
+// ---- Values ----------------------------------------------------------------------------------
+
+void quoly_mod_or_div(quoly n, quoly m, quolyptr p, char which) {
+  struct ValueCell {
+    quoly v = nullptr;
+    ~ValueCell() { free_quoly(&v); }
+  } result;
+  if (n->numb && m->numb) {
+    imptr x;
+    newimag(&x);
+    result.v = detail::new_number_value(x);
+    mod_or_div(n->ncoef, m->ncoef, x, which, pos_mod);
+  } else {
+    OwnedPoly constant_divisor;
+    poly divisor = m->numer;
+    if (m->numb) {
+      constant_divisor.p = detail::new_leaf(detail::copy_number(m->ncoef));
+      divisor = constant_divisor.p;
+    }
+    if (!n->numb) {
+      OwnedPoly numer, denom;
+      poly_mod_or_div(n->numer, divisor, &numer.p, which, polynames);
+      if (n->denom != nullptr) poly_mod_or_div(n->denom, divisor, &denom.p, which, polynames);
+      if (denom.p != nullptr && is_zero(denom.p)) {
+        error(210, &token);
+        imptr x;
+        newimag(&x);
+        result.v = detail::new_number_value(x);
+        if (flotemode) {
+          x->flote = 0.0L;
+        } else if (lintmode) {
+          x->lint = 0;
+        } else {
+          setvalue(0, x);
+        }
+      } else {
+        poly nu = numer.release();
+        result.v = detail::new_ratfun_value(nu, denom.release());
+        check_quoly(&result.v, false);
+      }
+    } else {
+      OwnedPoly leaf, res;
+      leaf.p = detail::new_leaf(detail::copy_number(n->ncoef));
+      poly_mod_or_div(leaf.p, divisor, &res.p, which, polynames);
+      if (is_bare_leaf(res.p)) {
+        poly_consume(&res.p, &result.v);
+      } else {
+        result.v = detail::new_ratfun_value(res.release(), nullptr);
+      }
+    }
+  }
+  free_quoly(p);
+  *p = std::exchange(result.v, nullptr);
+}
+
+}  // namespace tavrin

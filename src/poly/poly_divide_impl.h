@@ -1,0 +1,193 @@
+// Helpers shared by the division routines of poly/: degrees and leading
+// coefficients of term lists, the guards that change a divisor in place
+// and restore it, and the long-division loop. Private to poly/.
+#pragma once
+
+#include <cstdint>
+#include <utility>
+
+#include "numbers/freelists.h"
+#include "numbers/records.h"
+#include "poly/poly_add.h"
+#include "poly/poly_arith_impl.h"
+#include "poly/poly_impl.h"
+#include "poly/poly_repr.h"
+#include "poly/poly_scratch_impl.h"
+
+namespace tavrin::detail {
+
+// deg p: the exponent of its first node, 0 for a leaf.
+inline std::int32_t degree(poly p) { return p->numb ? 0 : p->exp; }
+
+// The leading coefficient's node: a leaf itself, else its coefficient.
+inline poly lead_node(poly p) { return p->numb ? p : p->pcoef; }
+
+// The depth of a level, 1 when no level applies.
+inline std::int16_t level_depth(polypt pt) { return pt != nullptr ? pt->depth : 1; }
+
+// p is the zero polynomial.
+inline bool is_zero(poly p) { return is_bare_leaf(p) && num_is_zero_now(p->ncoef); }
+
+// The tail of a divisor (its nodes after the first) negated in place for
+// the guard's lifetime.
+class NegatedTail {
+ public:
+  explicit NegatedTail(poly m) : tail_(m->next) { poly_inplace(tail_); }
+  ~NegatedTail() { poly_inplace(tail_); }
+  NegatedTail(const NegatedTail&) = delete;
+  NegatedTail& operator=(const NegatedTail&) = delete;
+  poly get() const { return tail_; }
+
+ private:
+  poly tail_;
+};
+
+// A working copy of a level without its relation (newdummy), freed on every
+// exit.
+class DummyLevel {
+ public:
+  explicit DummyLevel(polypt pol) { newdummy(pol, &pt_); }
+  ~DummyLevel() { free_pt(&pt_); }
+  DummyLevel(const DummyLevel&) = delete;
+  DummyLevel& operator=(const DummyLevel&) = delete;
+  polypt get() const { return pt_; }
+
+ private:
+  polypt pt_ = nullptr;
+};
+
+// When the operands are one polynomial, a copy stands in for the dividend,
+// so that changing the divisor in place leaves the dividend alone.
+class DistinctDividend {
+ public:
+  DistinctDividend(poly n, poly m) : n_(n) {
+    if (n == m) {
+      poly_assign(n, &copy_.p);
+      n_ = copy_.p;
+    }
+  }
+  poly get() const { return n_; }
+
+ private:
+  OwnedPoly copy_;
+  poly n_;
+};
+
+// A term list built at its end.
+class TermList {
+ public:
+  TermList() = default;
+  TermList(const TermList&) = delete;
+  TermList& operator=(const TermList&) = delete;
+  // Appends the node t (its next is overwritten).
+  void append(poly t) {
+    t->next = nullptr;
+    *link_ = t;
+    link_ = &t->next;
+  }
+  bool empty() const { return list_.p == nullptr; }
+  // The list, or the zero polynomial when empty; the builder is emptied.
+  poly release_or_zero() {
+    if (list_.p == nullptr) poly_set(0, &list_.p);
+    link_ = &list_.p;
+    return list_.release();
+  }
+  poly* cell() { return &list_.p; }
+  // After the list was replaced through cell(): finds its end again.
+  void relink() {
+    link_ = &list_.p;
+    while (*link_ != nullptr) link_ = &(*link_)->next;
+  }
+
+ private:
+  OwnedPoly list_;
+  poly* link_ = &list_.p;
+};
+
+// The node x^e over c (c consumed); the bare leaf c itself at exponent 0.
+inline poly make_term(std::int32_t e, poly c) {
+  return (e == 0 && is_bare_leaf(c)) ? c : new_term(e, c);
+}
+
+// Long division of n by m, m's tail already negated (negtail). Each step
+// takes the quotient coefficient coef(lead) of R's leading coefficient
+// (a fresh polynomial; a zero one adds no term), appends the term of
+// exponent deg R - deg m, and sets R := rest of R + term * negtail, the
+// product by mult(term, negtail, &out) (operands kept) and the sum by
+// add(a, b, &out) (both consumed). R starts as n itself: until the first
+// product arrives it walks n's own nodes (the first sum keeps them, by
+// better_poly_add), and what is left of them at the end is copied. Stops
+// when R is empty or deg R < deg m. *q (when q is not nil) and *r are set
+// (not freed): the quotient, and the remainder (0 when empty).
+template <class Coef, class Mult, class Add>
+void long_division(poly n, poly m, poly negtail, Coef coef, Mult mult, Add add, poly* q,
+                   poly* r) {
+  const std::int32_t dm = degree(m);
+  TermList quotient;
+  OwnedPoly owned;    // R once it is ours
+  poly R = n;         // n's own nodes until owned
+  bool ours = false;
+  while (R != nullptr && degree(R) >= dm) {
+    const std::int32_t e = degree(R) - dm;
+    OwnedPoly c;
+    c.p = coef(lead_node(R));
+    poly term = nullptr;
+    OwnedPoly product;
+    if (!is_zero(c.p)) {
+      term = make_term(e, c.release());
+      if (negtail != nullptr) {
+        OwnedPoly t;
+        t.p = term;
+        mult(t.p, negtail, &product.p);
+        term = t.release();
+        if (is_zero(product.p)) free_poly(&product.p);
+      }
+    }
+    poly rest = R->next;
+    if (ours) {
+      R->next = nullptr;
+      owned.p = rest;  // the old head goes; rest is ours
+      free_poly(&R);
+    }
+    if (product.p != nullptr) {
+      if (rest == nullptr) {
+        free_poly(&owned.p);  // nil already when rest is nil
+        owned.p = product.release();
+      } else if (ours) {
+        poly sum = nullptr;
+        owned.p = nullptr;
+        add(rest, product.release(), &sum);
+        owned.p = sum;
+      } else {
+        poly sum = nullptr;
+        better_poly_add(product.release(), rest, &sum);
+        owned.p = sum;
+      }
+      ours = true;
+    }
+    R = ours ? owned.p : rest;
+    if (term != nullptr) {
+      if (q != nullptr) {
+        quotient.append(term);
+      } else {
+        free_poly(&term);
+      }
+    }
+    if (ours && R != nullptr && is_zero(R)) {
+      free_poly(&owned.p);
+      R = nullptr;
+    }
+  }
+  if (ours) {
+    if (owned.p == nullptr) poly_set(0, &owned.p);
+    *r = owned.release();
+  } else if (R == nullptr) {
+    *r = nullptr;
+    poly_set(0, r);
+  } else {
+    *r = copy_list(R);
+  }
+  if (q != nullptr) *q = quotient.release_or_zero();
+}
+
+}  // namespace tavrin::detail

@@ -1,0 +1,275 @@
+// One-variable division over a field: long division, the monic fast path
+// into the divide-and-conquer division, and the remainder-only division.
+#include <cstdint>
+#include <cstdio>
+#include <optional>
+
+#include "dense/dense_divide.h"
+#include "numbers/bigint.h"
+#include "numbers/freelists.h"
+#include "numbers/word_mod.h"
+#include "poly/poly_add.h"
+#include "poly/poly_divide.h"
+#include "poly/poly_divide_impl.h"
+#include "poly/poly_exact_divide.h"
+#include "poly/poly_measures.h"
+#include "poly/poly_mult.h"
+#include "poly/poly_repr.h"
+#include "toplevel/errors.h"
+#include "toplevel/globals.h"
+
+namespace tavrin {
+
+divide_route_counts divide_routes{};
+
+using detail::degree;
+using detail::is_bare_leaf;
+using detail::lead_node;
+using detail::OwnedPoly;
+
+namespace {
+
+// The old values of the cells go once the new ones are formed.
+void install(poly* cell, OwnedPoly& value) {
+  free_poly(cell);
+  *cell = value.release();
+}
+
+// A fresh copy of the leading coefficient of a list whose first node is
+// lead's owner: a leaf alone, or a whole coefficient list.
+poly copy_lead(poly lead, bool negated) {
+  if (lead->numb) return negated ? detail::copy_node_negated(lead) : detail::copy_node_alone(lead);
+  return negated ? detail::copy_list_negated(lead) : detail::copy_list(lead);
+}
+
+// The word residue of a one-variable list's leading coefficient.
+std::int32_t lead_residue(poly m) { return lead_node(m)->ncoef->lint; }
+
+// n and m multiplied in place by the inverse of c for the guard's lifetime,
+// and back by c at its end (n only while it is still wanted).
+class MonicInPlace {
+ public:
+  MonicInPlace(poly n, poly m, std::int32_t c, std::int32_t inv) : n_(n), m_(m), c_(c) {
+    sub_mod_num_poly_mult(m_, inv);
+    sub_mod_num_poly_mult(n_, inv);
+  }
+  ~MonicInPlace() {
+    sub_mod_num_poly_mult(m_, c_);
+    if (n_ != nullptr) sub_mod_num_poly_mult(n_, c_);
+  }
+  MonicInPlace(const MonicInPlace&) = delete;
+  MonicInPlace& operator=(const MonicInPlace&) = delete;
+  // n is about to be freed by the caller: it need not be scaled back.
+  void drop_dividend() { n_ = nullptr; }
+
+ private:
+  poly n_;
+  poly m_;
+  std::int32_t c_;
+};
+
+// The fast path of the long divisions applies: modulo a prime, one variable,
+// a divisor of degree above poly_cutoff, or above 2 under a dividend more
+// than 20 times its degree.
+bool monic_path(poly n, poly m, bool cancall) {
+  if (!cancall || !mod_is_prime || !modularmode) return false;
+  const std::int64_t dn = degree(n), dm = degree(m);
+  if (!(dm > poly_cutoff || (dm > 2 && dn > 20 * dm))) return false;
+  return height_is_1(n) && height_is_1(m);
+}
+
+// n and m made monic in place, divided by fast_mod_and_div, and restored;
+// the remainder scaled back by m's leading coefficient.
+void monic_division(poly n, poly m, poly* q, poly* r) {
+  ++divide_routes.monic_fast;
+  const std::int32_t c = lead_residue(m);
+  OwnedPoly qq, rr;
+  {
+    std::optional<MonicInPlace> monic;
+    if (c != 1) {
+      std::int32_t inv = 0;
+      mod_inverse(c, &inv);
+      monic.emplace(n, m, c, inv);
+    }
+    fast_mod_and_div(n, m, &rr.p, &qq.p, nilpol, true);
+    if (c != 1) {
+      sub_mod_num_poly_mult(rr.p, c);
+      if (*q == n) monic->drop_dividend();
+    }
+  }
+  install(q, qq);
+  install(r, rr);
+}
+
+// deg n < deg m: *q := 0, *r := a copy of n.
+void below_divisor(poly n, poly* q, poly* r) {
+  OwnedPoly rr, qq;
+  poly_assign(n, &rr.p);
+  poly_set(0, &qq.p);
+  if (q != nullptr) install(q, qq);
+  install(r, rr);
+}
+
+// A fresh leaf holding v (word mode).
+poly word_leaf(std::int32_t v) {
+  imptr x;
+  newimag(&x);
+  x->lint = v;
+  return detail::new_leaf(x);
+}
+
+}  // namespace
+
+// ---- Long division ---------------------------------------------------------------------
+
+void basic_poly_divide(poly n, poly m, poly* q, poly* r, bool cancall) {
+  detail::DistinctDividend dividend(n, m);
+  n = dividend.get();
+  if (degree(n) < degree(m)) {
+    below_divisor(n, q, r);
+    return;
+  }
+  if (monic_path(n, m, cancall)) {
+    monic_division(n, m, q, r);
+    return;
+  }
+  ++divide_routes.long_division;
+  OwnedPoly qq, rr;
+  {
+    detail::NegatedTail neg(m);
+    poly c = lead_node(m);
+    bool unit = false, minus = false;
+    if (is_bare_leaf(c)) unit = equal_to_pm1(c->ncoef, &minus);
+    auto coef = [c, unit, minus](poly lead) -> poly {
+      if (unit) return copy_lead(lead, minus);
+      OwnedPoly out;
+      if (lead->numb) {
+        OwnedPoly alone;
+        alone.p = detail::copy_node_alone(lead);
+        poly_quot(alone.p, c, &out.p, -31);
+      } else {
+        poly_quot(lead, c, &out.p, -31);
+      }
+      return out.release();
+    };
+    auto mult = [](poly a, poly b, poly* out) { poly_mult(a, b, out, nilpol); };
+    auto add = [](poly a, poly b, poly* out) { best_poly_add(a, b, out); };
+    detail::long_division(n, m, neg.get(), coef, mult, add, &qq.p, &rr.p);
+  }
+  install(q, qq);
+  install(r, rr);
+}
+
+void simplest_poly_divide(poly n, poly m, poly* q, poly* r, bool cancall) {
+  detail::DistinctDividend dividend(n, m);
+  n = dividend.get();
+  if (degree(n) < degree(m)) {
+    below_divisor(n, q, r);
+    return;
+  }
+  if (monic_path(n, m, cancall)) {
+    monic_division(n, m, q, r);
+    return;
+  }
+  ++divide_routes.long_division;
+  OwnedPoly qq, rr;
+  {
+    detail::NegatedTail neg(m);
+    const std::int32_t c = lead_residue(m);
+    std::int32_t inv = 1;
+    if (c != 1) mod_inverse(c, &inv);
+    auto coef = [inv](poly lead) -> poly {
+      const std::int32_t v = lead->ncoef->lint;
+      return word_leaf(inv == 1 ? v
+                                : modmult(static_cast<std::uint32_t>(v),
+                                          static_cast<std::uint32_t>(inv)));
+    };
+    auto mult = [](poly a, poly b, poly* out) { simplest_poly_mult(a, b, out, 0, 0, 0, 0); };
+    auto add = [](poly a, poly b, poly* out) { simplest_poly_add(a, b, out); };
+    detail::long_division(n, m, neg.get(), coef, mult, add, &qq.p, &rr.p);
+  }
+  install(q, qq);
+  install(r, rr);
+}
+
+// ---- Remainder only ----------------------------------------------------------------------
+
+namespace {
+
+void divisor_not_number() {
+  tavrin_error("divisor not number in fastest poly quot.", true);
+  std::printf("\n");
+  std::fflush(stdout);
+}
+
+// The inverse of a non-zero residue; 0 (after the report of mod_inverse)
+// for 0.
+std::int32_t residue_inverse(std::int32_t c) {
+  std::int32_t inv = 0;
+  mod_inverse(c, &inv);
+  return inv;
+}
+
+}  // namespace
+
+void fastest_poly_quot(poly n, poly m, poly* p) {
+  OwnedPoly out;
+  poly_assign(n, &out.p);
+  if (!is_bare_leaf(m)) {
+    divisor_not_number();
+  } else if (!poly_eq_1(m)) {
+    const std::int32_t inv = residue_inverse(m->ncoef->lint);
+    if (inv != 0) sub_mod_num_poly_mult(out.p, inv);
+  }
+  install(p, out);
+}
+
+void poly_div_no_q(poly n, poly m, poly* r) {
+  if (degree(m) > degree(n)) {
+    below_divisor(n, nullptr, r);
+    return;
+  }
+  poly c = lead_node(m);
+  if (!is_bare_leaf(c)) {
+    divisor_not_number();
+    below_divisor(n, nullptr, r);
+    return;
+  }
+  detail::DistinctDividend dividend(n, m);
+  n = dividend.get();
+  OwnedPoly rr;
+  if (!flotemode) {
+    const std::int64_t tn = poly_length(n), tm = poly_length(m);
+    if (tn > fast_mult_cut && tm > fast_mult_cut && 2 * tn > degree(n) && 2 * tm > degree(m) &&
+        degree(n) <= fast_gcd_size) {
+      ++divide_routes.dense_no_q;
+      simplest_div_no_q(n, m, &rr.p);
+      install(r, rr);
+      return;
+    }
+  }
+  ++divide_routes.long_division;
+  {
+    detail::NegatedTail neg(m);
+    const bool one = poly_eq_1(c);
+    const std::int32_t inv = (one || flotemode) ? 1 : residue_inverse(c->ncoef->lint);
+    auto coef = [c, one, inv](poly lead) -> poly {
+      OwnedPoly alone;
+      alone.p = copy_lead(lead, false);
+      if (one) return alone.release();
+      if (flotemode) {
+        OwnedPoly out;
+        poly_quot(alone.p, c, &out.p, -151);
+        return out.release();
+      }
+      sub_mod_num_poly_mult(alone.p, inv);
+      return alone.release();
+    };
+    auto mult = [](poly a, poly b, poly* out) { simplest_poly_mult(a, b, out, 0, 0, 0, 0); };
+    auto add = [](poly a, poly b, poly* out) { simplest_poly_add(a, b, out); };
+    detail::long_division(n, m, neg.get(), coef, mult, add, nullptr, &rr.p);
+  }
+  install(r, rr);
+}
+
+}  // namespace tavrin
