@@ -1,6 +1,7 @@
 // Helpers shared by the division routines of poly/: degrees and leading
 // coefficients of term lists, the guards that change a divisor in place
-// and restore it, and the long-division loop. Private to poly/.
+// and restore it, field elements and their inverses, and the long-division
+// loop. Private to poly/.
 #pragma once
 
 #include <cstdint>
@@ -10,9 +11,12 @@
 #include "numbers/records.h"
 #include "poly/poly_add.h"
 #include "poly/poly_arith_impl.h"
+#include "poly/poly_measures.h"
 #include "poly/poly_impl.h"
 #include "poly/poly_repr.h"
 #include "poly/poly_scratch_impl.h"
+#include "quoly/quoly.h"
+#include "toplevel/globals.h"
 
 namespace tavrin::detail {
 
@@ -40,6 +44,50 @@ class NegatedTail {
 
  private:
   poly tail_;
+};
+
+// m (a polynomial at level pt) lies in the coefficient field: the level of
+// its first list that is not a pad is a field level. reads: field_depth
+inline bool in_field_levels(poly m, polypt pt) {
+  return field_depth > 0 && pt != nullptr && pt->depth + poly_depth(m) - 1 >= field_depth;
+}
+
+// The inverse of a field element modulo the relations, as its numerator and
+// its number denominator (nil meaning 1); both are freed with the record.
+class FieldInverse {
+ public:
+  FieldInverse() = default;
+  ~FieldInverse() {
+    free_poly(&numer);
+    free_poly(&denom);
+  }
+  FieldInverse(const FieldInverse&) = delete;
+  FieldInverse& operator=(const FieldInverse&) = delete;
+
+  // Takes the inverse of c over the levels from pt down (poly_mod_invert);
+  // false when none came back. c: kept
+  bool take(poly c, polypt pt) {
+    quoly v = nullptr;
+    poly_mod_invert(c, &v, pt);
+    if (v == nullptr) return false;
+    if (v->numb) {
+      quoly_consume(&v, &numer);  // a number inverse: the leaf alone
+    } else {
+      numer = v->numer;
+      denom = v->denom;
+      v->numer = nullptr;
+      v->denom = nullptr;
+      free_quoly(&v);
+    }
+    return numer != nullptr;
+  }
+  // The denominator is absent or a number.
+  bool denom_is_number() const {
+    return denom == nullptr || (denom->numb && denom->next == nullptr);
+  }
+
+  poly numer = nullptr;
+  poly denom = nullptr;
 };
 
 // A working copy of a level without its relation (newdummy), freed on every

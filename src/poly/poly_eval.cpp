@@ -43,7 +43,9 @@ std::int32_t mod_gap_power(std::int32_t v, std::int32_t g) {
 std::int32_t mod_eval(poly q, poly arg);
 
 // The residue of one node of a list whose lower levels take the values arg.
-std::int32_t mod_node(poly t, poly arg) { return t->numb ? t->ncoef->lint : mod_eval(t->pcoef, arg); }
+std::int32_t mod_node(poly t, poly arg) {
+  return t->numb ? t->ncoef->lint : mod_eval(t->pcoef, arg);
+}
 
 std::int32_t mod_eval(poly q, poly arg) {
   if (is_bare_leaf(q)) return q->ncoef->lint;
@@ -72,7 +74,8 @@ std::int32_t mod_eval(poly q, poly arg) {
     prev = t->exp;
   }
   if (prev > 0)
-    acc = modmult(static_cast<std::uint32_t>(acc), static_cast<std::uint32_t>(mod_gap_power(v, prev)));
+    acc = modmult(static_cast<std::uint32_t>(acc),
+                  static_cast<std::uint32_t>(mod_gap_power(v, prev)));
   return acc;
 }
 

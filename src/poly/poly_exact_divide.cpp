@@ -6,9 +6,9 @@
 
 #include "numbers/freelists.h"
 #include "numbers/word_mod.h"
-#include "poly/poly_divide.h"
-#include "poly/division_impl.h"
 #include "poly/poly_add.h"
+#include "poly/poly_divide.h"
+#include "poly/poly_divide_impl.h"
 #include "poly/poly_impl.h"
 #include "poly/poly_measures.h"
 #include "poly/poly_mult.h"

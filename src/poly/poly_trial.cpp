@@ -11,10 +11,10 @@
 #include "numbers/freelists.h"
 #include "numbers/primes.h"
 #include "numbers/word_mod.h"
-#include "poly/poly_divide.h"
-#include "poly/division_impl.h"
 #include "poly/poly_add.h"
 #include "poly/poly_arith_impl.h"
+#include "poly/poly_divide.h"
+#include "poly/poly_divide_impl.h"
 #include "poly/poly_eval.h"
 #include "poly/poly_images.h"
 #include "poly/poly_impl.h"
@@ -161,7 +161,12 @@ bool lost_degree(poly image, poly operand) {
 class TrialDivision {
  public:
   TrialDivision(poly n, poly m, polypt pt, bool shortcut, bool yes_check, bool kill_n, bool noq)
-      : n_(n), m_(m), pt_(pt), shortcut_(shortcut), yes_check_(yes_check), kill_n_(kill_n),
+      : n_(n),
+        m_(m),
+        pt_(pt),
+        shortcut_(shortcut),
+        yes_check_(yes_check),
+        kill_n_(kill_n),
         noq_(noq) {
     if (kill_n) n_owner_.p = n;
   }
@@ -287,8 +292,9 @@ bool TrialDivision::by_lower(poly* q) {
     poly coef = t->pcoef;
     if (kill_n_) t->pcoef = nullptr;  // handed down to be freed there
     poly r = nullptr;
-    const bool ok = noq_ ? trial_poly_divide_noq(coef, c, pt_->next, shortcut_, yes_check_, kill_n_)
-                         : trial_poly_divide(coef, c, &r, pt_->next, shortcut_, yes_check_, kill_n_);
+    const bool ok = noq_
+                        ? trial_poly_divide_noq(coef, c, pt_->next, shortcut_, yes_check_, kill_n_)
+                        : trial_poly_divide(coef, c, &r, pt_->next, shortcut_, yes_check_, kill_n_);
     if (!ok) return answer(q, false, nullptr);
     if (r == nullptr) continue;  // no quotient asked for
     poly node = (t->exp == 0 && is_bare_leaf(r)) ? r : detail::new_term(t->exp, r);

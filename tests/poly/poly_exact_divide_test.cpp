@@ -2,6 +2,8 @@
 // products a * b over b in every ring (quotient a), pairs that cannot divide
 // (a * b plus a constant), and the in-place division against the checking
 // one.
+#include "poly/poly_exact_divide.h"
+
 #include <gtest/gtest.h>
 
 #include <random>
@@ -9,7 +11,6 @@
 #include <vector>
 
 #include "numbers/freelists.h"
-#include "poly/poly_exact_divide.h"
 #include "poly/poly_mult.h"
 #include "poly/poly_repr.h"
 #include "support/division_pairs.h"
@@ -52,7 +53,7 @@ TEST(GenPolyDivide, KnownAnswers) {
     EXPECT_TRUE(d.failed);
     EXPECT_TRUE(d.q.is_zero());
     EXPECT_TRUE(divide_exactly("x + 1", "2*x + 1", pt).failed);  // 1 / 2 truncates to 0
-    EXPECT_TRUE(divide_exactly("3*x", "2*x", pt).failed);          // 3 / 2 truncates to 1
+    EXPECT_TRUE(divide_exactly("3*x", "2*x", pt).failed);        // 3 / 2 truncates to 1
     d = divide_exactly("6*x^2 + 4*x", "2*x", pt);
     EXPECT_FALSE(d.failed);
     EXPECT_EQ(d.q, parse_ref("3*x + 2", names));
@@ -147,8 +148,8 @@ TEST_P(ExactDivideTest, PlantedProductsDivideAndPerturbedOnesFail) {
     for (int it = 0; it < test_iterations(60); ++it) {
       // Floating division is over a field with fractions the test cannot
       // read back: no free pairs there.
-      PairKind kind = it % 3 == 0 ? PairKind::exact
-                                  : (it % 3 == 1 ? PairKind::inexact : PairKind::free);
+      PairKind kind =
+          it % 3 == 0 ? PairKind::exact : (it % 3 == 1 ? PairKind::inexact : PairKind::free);
       if (ring == Ring::floating && kind == PairKind::free) kind = PairKind::exact;
       const DivisionPair pair = random_division_pair(rng, ring, nvars, kind);
       SCOPED_TRACE("(" + pair.n.to_string(names) + ") / (" + pair.m.to_string(names) + ") in " +

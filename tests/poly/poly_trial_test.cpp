@@ -195,12 +195,12 @@ TEST_P(TrialDivideTest, AgreesWithExactDivisionOnRandomPairs) {
     PolyVars vars(first_names(nvars));
     RingScope scope(ring);
     for (int it = 0; it < test_iterations(24); ++it) {
-      PairKind kind = it % 3 == 0 ? PairKind::exact
-                                  : (it % 3 == 1 ? PairKind::inexact : PairKind::free);
+      PairKind kind =
+          it % 3 == 0 ? PairKind::exact : (it % 3 == 1 ? PairKind::inexact : PairKind::free);
       if (ring == Ring::floating && kind == PairKind::free) kind = PairKind::exact;
       const DivisionPair pair = random_division_pair(rng, ring, nvars, kind, 4, 3);
-      SCOPED_TRACE("(" + pair.n.to_string(vars.names()) + ") / (" +
-                   pair.m.to_string(vars.names()) + ") in " + ring_name(ring));
+      SCOPED_TRACE("(" + pair.n.to_string(vars.names()) + ") / (" + pair.m.to_string(vars.names()) +
+                   ") in " + ring_name(ring));
       check_pair(product_in(ring), pair, vars.level(1));
     }
   }
@@ -245,12 +245,13 @@ TEST_F(TrialTest, DenseOneVariablePairsModuloAPrime) {
   std::mt19937_64 rng(test_seed() + 4);
   for (int it = 0; it < test_iterations(10); ++it) {
     RefPoly a(1), b(1);
-    for (int e = 0; e <= 30; ++e) a.add_term({e}, BigRef(static_cast<std::int64_t>(rng() % 65520) + 1));
-    for (int e = 0; e <= 20; ++e) b.add_term({e}, BigRef(static_cast<std::int64_t>(rng() % 65520) + 1));
+    for (int e = 0; e <= 30; ++e)
+      a.add_term({e}, BigRef(static_cast<std::int64_t>(rng() % 65520) + 1));
+    for (int e = 0; e <= 20; ++e)
+      b.add_term({e}, BigRef(static_cast<std::int64_t>(rng() % 65520) + 1));
     const RefPoly n = (a * b).reduced_mod(BigRef(65521));
     for (bool exact : {true, false}) {
-      const RefPoly nn =
-          exact ? n : (n + RefPoly::variable(1, 0, 3)).reduced_mod(BigRef(65521));
+      const RefPoly nn = exact ? n : (n + RefPoly::variable(1, 0, 3)).reduced_mod(BigRef(65521));
       Poly pn(nn), pm(b);
       poly q = nullptr;
       EXPECT_EQ(trial_poly_divide(pn, pm, &q, vars.level(1), false, false, false), exact);
@@ -326,8 +327,8 @@ TEST_F(ModTrialTest, DecidesOnImagesAndGivesTheOperandsBack) {
     for (int it = 0; it < test_iterations(20); ++it) {
       const PairKind kind = it % 2 == 0 ? PairKind::exact : PairKind::inexact;
       const DivisionPair pair = random_division_pair(rng, Ring::integers, nvars, kind, 4, 3);
-      SCOPED_TRACE("(" + pair.n.to_string(vars.names()) + ") / (" +
-                   pair.m.to_string(vars.names()) + ")");
+      SCOPED_TRACE("(" + pair.n.to_string(vars.names()) + ") / (" + pair.m.to_string(vars.names()) +
+                   ")");
       Poly x(pair.n), y(pair.m);
       const std::string x_nodes = node_shape(x);
       const std::string y_nodes = node_shape(y);
