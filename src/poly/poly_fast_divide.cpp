@@ -23,6 +23,7 @@
 #include "poly/poly_measures.h"
 #include "poly/poly_mult.h"
 #include "poly/poly_repr.h"
+#include "poly/poly_view_impl.h"
 #include "toplevel/globals.h"
 
 namespace tavrin {
@@ -34,61 +35,11 @@ using detail::OwnedPoly;
 
 namespace {
 
-// The nodes of p with exponent >= e as a list of their own, lowered by e;
-// the last of them, when it reaches exponent 0 over a bare leaf, stands for
-// that leaf. The rest of p is the lower part. The destructor puts every
-// node back. Exponents at the top level must be >= 0 down to the split.
-class UpperView {
+// The leading terms of p with exponent >= e, lowered by e, as a view (see
+// SplitView); the rest of p is the lower part.
+class UpperView : public detail::SplitView {
  public:
-  UpperView(poly p, std::int32_t e) : head_(p), e_(e) {
-    if (p->numb || p->exp < e) {
-      lower_ = p;
-      head_ = nullptr;
-      return;
-    }
-    poly t = p;
-    for (;;) {
-      t->exp -= e;
-      ++count_;
-      if (t->next == nullptr || t->next->numb || t->next->exp < e) break;
-      t = t->next;
-    }
-    last_ = t;
-    lower_ = t->next;
-    t->next = nullptr;
-    if (t->exp == 0 && is_bare_leaf(t->pcoef)) {
-      leaf_ = t->pcoef;
-      t->numb = true;
-      t->ncoef = leaf_->ncoef;
-    }
-  }
-  ~UpperView() { restore(); }
-  UpperView(const UpperView&) = delete;
-  UpperView& operator=(const UpperView&) = delete;
-
-  poly upper() const { return head_; }  // nil when no exponent reaches e
-  poly lower() const { return lower_; }  // nil when nothing lies below e
-
-  void restore() {
-    if (head_ == nullptr) return;
-    if (leaf_ != nullptr) {
-      last_->numb = false;
-      last_->pcoef = leaf_;
-      leaf_ = nullptr;
-    }
-    last_->next = lower_;
-    poly t = head_;
-    for (std::int32_t k = 0; k < count_; ++k, t = t->next) t->exp += e_;
-    head_ = nullptr;
-  }
-
- private:
-  poly head_;
-  poly last_ = nullptr;
-  poly lower_ = nullptr;
-  poly leaf_ = nullptr;
-  std::int32_t e_;
-  std::int32_t count_ = 0;
+  UpperView(poly p, std::int32_t e) { split_at(p, e); }
 };
 
 // A kept polynomial of positive degree multiplied by t^s in place for the

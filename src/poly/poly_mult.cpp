@@ -15,6 +15,7 @@
 #include "poly/poly_measures.h"
 #include "poly/poly_power.h"
 #include "poly/poly_repr.h"
+#include "poly/poly_view_impl.h"
 #include "toplevel/globals.h"
 
 namespace tavrin {
@@ -91,62 +92,7 @@ struct Temps {
   }
 };
 
-// ---- Karatsuba views ------------------------------------------------------------------
-
-// n = hi * t^s + lo as views of n's own nodes: the first h nodes (all terms)
-// lowered by s and cut off after the h-th, which stands for its coefficient's
-// number when it reaches exponent 0 over a bare leaf; lo is the rest. The
-// destructor (or restore) puts every node back as it was.
-class SplitView {
- public:
-  SplitView() = default;
-  ~SplitView() { restore(); }
-  SplitView(const SplitView&) = delete;
-  SplitView& operator=(const SplitView&) = delete;
-
-  // Precondition: 1 <= h < term count, every exponent of the first h nodes
-  // at least s (the lowest exponent of n is not negative).
-  void split(poly n, std::int32_t h, std::int32_t s) {
-    head_ = n;
-    h_ = h;
-    s_ = s;
-    poly t = n;
-    for (std::int32_t k = 1;; ++k, t = t->next) {
-      t->exp -= s;
-      if (k == h) break;
-    }
-    last_ = t;
-    lo_ = t->next;
-    t->next = nullptr;
-    if (t->exp == 0 && is_bare_leaf(t->pcoef)) {
-      leaf_ = t->pcoef;
-      t->numb = true;
-      t->ncoef = leaf_->ncoef;
-    }
-  }
-  poly lower() const { return lo_; }
-
-  void restore() {
-    if (head_ == nullptr) return;
-    if (leaf_ != nullptr) {
-      last_->numb = false;
-      last_->pcoef = leaf_;
-      leaf_ = nullptr;
-    }
-    last_->next = lo_;
-    poly t = head_;
-    for (std::int32_t k = 0; k < h_; ++k, t = t->next) t->exp += s_;
-    head_ = nullptr;
-  }
-
- private:
-  poly head_ = nullptr;
-  poly last_ = nullptr;
-  poly lo_ = nullptr;
-  poly leaf_ = nullptr;
-  std::int32_t h_ = 0;
-  std::int32_t s_ = 0;
-};
+// ---- Karatsuba on term lists --------------------------------------------------------------
 
 // n * m by one Karatsuba split on term lists: with n = n1 t^s + n0 and
 // m = m1 t^s + m0, n m = P2 t^2s + (P1 - P2 - P3) t^s + P3 where
@@ -163,7 +109,7 @@ poly karatsuba_split(poly n, poly m, std::int32_t size1, std::int32_t size2, std
   if (!square) s = std::min(s, nth_node(m, h2)->exp - e2);
   Temps tmp;
   {
-    SplitView vn, vm;
+    detail::SplitView vn, vm;
     vn.split(n, h1, s);
     poly n_lo = vn.lower();
     poly m_hi = n, m_lo = n_lo;
