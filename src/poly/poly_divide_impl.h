@@ -12,6 +12,7 @@
 #include "poly/poly_add.h"
 #include "poly/poly_arith_impl.h"
 #include "poly/poly_measures.h"
+#include "poly/poly_mult.h"
 #include "poly/poly_impl.h"
 #include "poly/poly_repr.h"
 #include "poly/poly_scratch_impl.h"
@@ -155,6 +156,40 @@ class TermList {
 // The node x^e over c (c consumed); the bare leaf c itself at exponent 0.
 inline poly make_term(std::int32_t e, poly c) {
   return (e == 0 && is_bare_leaf(c)) ? c : new_term(e, c);
+}
+
+// One step of a division that checks exactness: R's leading node is dropped
+// and R := rest of R + term * negtail, the product by poly_mult over pt
+// (term and negtail kept). While `held` is empty, R is still the dividend's
+// own list and is left untouched (the first sum copies what it keeps); once
+// `held` owns R, the dropped node is freed. A zero R becomes nil.
+inline void subtract_term_product(poly& R, OwnedPoly& held, poly term, poly negtail, polypt pt) {
+  poly rest = R->next;
+  const bool own = held.p != nullptr;
+  if (own) {
+    R->next = nullptr;
+    free_poly(&held.p);
+    held.p = rest;
+  }
+  R = rest;
+  if (negtail == nullptr) return;
+  poly prod = nullptr;
+  poly_mult(term, negtail, &prod, pt);
+  poly sum = nullptr;
+  if (R == nullptr) {
+    sum = prod;
+  } else if (own) {
+    held.p = nullptr;
+    best_poly_add(prod, R, &sum);
+  } else {
+    better_poly_add(prod, R, &sum);
+  }
+  held.p = sum;
+  R = sum;
+  if (poly_iszero(R)) {
+    free_poly(&held.p);
+    R = nullptr;
+  }
 }
 
 // Long division of n by m, m's tail already negated (negtail). Each step

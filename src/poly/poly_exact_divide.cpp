@@ -105,34 +105,7 @@ void gen_long_divide(poly n, poly m, poly* q, polypt pt, bool* failed) {
     *link = term;
     link = &term->next;
 
-    // R := rest of R + term * negated tail.
-    poly rest = R->next;
-    const bool own = held.p != nullptr;
-    if (own) {
-      R->next = nullptr;
-      free_poly(&held.p);
-      held.p = rest;
-    }
-    R = rest;
-    if (tail != nullptr) {
-      poly prod = nullptr;
-      poly_mult(term, tail, &prod, pt);
-      poly sum = nullptr;
-      if (R == nullptr) {
-        sum = prod;
-      } else if (own) {
-        held.p = nullptr;
-        best_poly_add(prod, R, &sum);
-      } else {
-        better_poly_add(prod, R, &sum);
-      }
-      held.p = sum;
-      R = sum;
-      if (poly_iszero(R)) {
-        free_poly(&held.p);
-        R = nullptr;
-      }
-    }
+    detail::subtract_term_product(R, held, term, tail, pt);
   }
   if (R != nullptr && !poly_iszero(R)) *failed = true;
   overwrite(q, quotient.release());

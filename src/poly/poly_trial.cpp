@@ -347,33 +347,7 @@ bool TrialDivision::long_division(poly* q, const TraceLevel& trace) {
     const std::int32_t e = R->exp - dm;
     OwnedPoly term;
     term.p = (e == 0 && is_bare_leaf(qc)) ? qc : detail::new_term(e, qc);
-    // R := rest of R + term * negated tail.
-    poly rest = R->next;
-    if (own) {
-      R->next = nullptr;
-      free_poly(&held.p);
-      held.p = rest;
-    }
-    R = rest;
-    if (tail != nullptr) {
-      poly prod = nullptr;
-      poly_mult(term.p, tail, &prod, pt_);
-      poly sum = nullptr;
-      if (R == nullptr) {
-        sum = prod;
-      } else if (own) {
-        held.p = nullptr;
-        best_poly_add(prod, R, &sum);
-      } else {
-        better_poly_add(prod, R, &sum);
-      }
-      held.p = sum;
-      R = sum;
-      if (poly_iszero(R)) {
-        free_poly(&held.p);
-        R = nullptr;
-      }
-    }
+    detail::subtract_term_product(R, held, term.p, tail, pt_);
     if (!noq_) {
       *link = term.release();
       link = &(*link)->next;
