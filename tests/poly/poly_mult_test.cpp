@@ -90,27 +90,6 @@ mult_route_counts route_delta(const mult_route_counts& before) {
           a.simplest_karatsuba - before.simplest_karatsuba};
 }
 
-// The reference reduction of a by t^E = rel (rel of lower degree in t, the
-// variable of index var): each power t^k, k >= E, replaced by t^(k-E) rel
-// until none is left.
-RefPoly fold_ref(Ring ring, const RefPoly& a, int var, int E, const RefPoly& rel) {
-  RefPoly r = in_ring(ring, a);
-  for (;;) {
-    RefPoly low(a.nvars()), high(a.nvars());
-    for (const auto& [e, c] : r.terms()) {
-      if (e[static_cast<std::size_t>(var)] >= E) {
-        RefPoly::Exps x = e;
-        x[static_cast<std::size_t>(var)] -= E;
-        high.add_term(x, c);
-      } else {
-        low.add_term(e, c);
-      }
-    }
-    if (high.is_zero()) return r;
-    r = ring_sum(ring, low, ring_product(ring, high, rel));
-  }
-}
-
 class PolyMultTest : public ::testing::Test {
  protected:
   PolyVars vars{"x", "y", "z", "w"};

@@ -1,13 +1,22 @@
-// A relation on one adjoined variable for the lifetime of a scope, as the
-// mod-out command would install it: the level's p, expon and multdata are
-// set, relations are in force (pseudo_polynames) and marked above the field;
+// Relations on adjoined variables for the lifetime of a scope.
+//
+// RelationScope: the level's p, expon and multdata are set as given,
+// relations are in force (pseudo_polynames) and marked above the field;
 // everything is freed and restored at the end. Build the polynomials in the
 // arithmetic mode the scope lives in.
+// ModOutScope: a relation installed as the mod-out command leaves it, its
+// multdata built by fold_poly. SuspendedPolymodding: the levels above the
+// field replaced by relation-free copies.
 #pragma once
 
 #include <cstdint>
+#include <string>
+#include <vector>
 
 #include "numbers/freelists.h"
+#include "poly/poly_modout.h"
+#include "poly/poly_repr.h"
+#include "support/poly_support.h"
 #include "toplevel/globals.h"
 #include "toplevel/mode_guard.h"
 
@@ -40,6 +49,146 @@ class RelationScope {
   ScopedValue<polypt> pseudo_;
   ScopedValue<bool> above_;
   std::int32_t old_expon_;
+};
+
+}  // namespace tavrin::test
+
+namespace tavrin::test {
+
+// What the top level derives from the relations after every change of
+// them: pseudo_polynames (polynames when some level has a relation),
+// field_depth (the first depth of the bottom run of levels flagged field; 0
+// when the bottom level is not), the field flags made to agree with it, and
+// modout_above_field (a level above the field has a relation).
+inline void reset_relation_state() {
+  bool any = false;
+  std::vector<polypt> levels;
+  for (polypt r = polynames; r != nullptr; r = r->next) {
+    levels.push_back(r);
+    any = any || r->p != nullptr;
+  }
+  pseudo_polynames = any ? polynames : nullptr;
+  field_depth = 0;
+  for (auto it = levels.rbegin(); it != levels.rend() && (*it)->field; ++it)
+    field_depth = (*it)->depth;
+  modout_above_field = false;
+  for (polypt r : levels) {
+    r->field = field_depth > 0 && r->depth >= field_depth;
+    if (!r->field && r->p != nullptr) modout_above_field = true;
+  }
+}
+
+// The variable of level `depth` of vars modded out by a monic relation for
+// the scope's lifetime, installed as the mod-out command leaves it: the
+// relation is written over the names of that level and the ones below it
+// and stored from the level down (no pads above it); a binomial t^E + c
+// (c a number, possibly absent) is stored as the leaf -c in p (t^E = -c)
+// with alt := t^E + c; any other relation in p, with multdata := t^k
+// reduced by fold_poly for k = 2E - 2 down to E (built before p is set);
+// expon := E; field as asked; then reset_relation_state(). The end frees
+// the relation data and restores the level, every field flag and the
+// globals. Build it in the arithmetic mode the scope lives in.
+class ModOutScope {
+ public:
+  ModOutScope(const PolyVars& vars, int depth, const std::string& relation, bool field = false)
+      : level_(vars.level(depth)),
+        old_expon_(level_->expon),
+        old_field_(level_->field) {
+    for (polypt r = polynames; r != nullptr; r = r->next) fields_.push_back(r->field);
+    const std::vector<std::string> below(vars.names().begin() + (depth - 1), vars.names().end());
+    poly rel = make_poly(relation, below);
+    const std::int32_t E = rel->numb ? 0 : rel->exp;
+    level_->expon = E;
+    level_->field = field;
+    const bool binomial = !rel->numb && poly_eq_1(rel->pcoef) &&
+                          (rel->next == nullptr || (rel->next->numb && rel->next->next == nullptr));
+    if (binomial) {
+      poly c = nullptr;
+      if (rel->next == nullptr) {
+        poly_set(0, &c);
+      } else {
+        node_assign(rel->next, &c);
+        poly_inplace(c);
+      }
+      level_->p = c;
+      level_->alt = rel;
+    } else {
+      poly* link = &level_->multdata;
+      for (std::int32_t k = 2 * E - 2; k >= E; --k) {
+        poly tk = make_poly(level_->let.name + std::string("^") + std::to_string(k), below);
+        fold_poly(&tk, &rel, E, level_);
+        poly node = nullptr;
+        newpoly(&node);
+        node->numb = false;
+        node->exp = k;
+        node->pcoef = tk;
+        node->next = nullptr;
+        *link = node;
+        link = &node->next;
+      }
+      level_->p = rel;
+    }
+    reset_relation_state();
+  }
+  ~ModOutScope() {
+    free_poly(&level_->p);
+    free_poly(&level_->alt);
+    free_poly(&level_->multdata);
+    level_->expon = old_expon_;
+    level_->field = old_field_;
+    std::size_t i = 0;
+    for (polypt r = polynames; r != nullptr && i < fields_.size(); r = r->next) r->field = fields_[i++];
+  }
+  ModOutScope(const ModOutScope&) = delete;
+  ModOutScope& operator=(const ModOutScope&) = delete;
+
+  polypt level() const { return level_; }
+
+ private:
+  polypt level_;
+  std::int32_t old_expon_;
+  bool old_field_;
+  std::vector<bool> fields_;
+  ScopedValue<polypt> pseudo_{pseudo_polynames};
+  ScopedValue<std::int16_t> field_depth_{field_depth};
+  ScopedValue<bool> above_{modout_above_field};
+};
+
+// Polymodding suspended for the scope's lifetime: polynames is replaced by
+// a list whose levels above the field (every level when there is none) are
+// fresh records carrying only the name and depth, linked to the field
+// levels themselves; the copies are freed and polynames restored at the
+// end.
+class SuspendedPolymodding {
+ public:
+  SuspendedPolymodding() {
+    polypt* link = &copies_;
+    polypt r = polynames;
+    for (; r != nullptr && (field_depth == 0 || r->depth < field_depth); r = r->next) {
+      polypt c = nullptr;
+      newpt(&c);
+      c->let = r->let;
+      c->depth = r->depth;
+      *link = c;
+      link = &c->next;
+    }
+    *link = r;
+    polynames = copies_;
+  }
+  ~SuspendedPolymodding() {
+    for (polypt c = copies_; c != nullptr && (field_depth == 0 || c->depth < field_depth);) {
+      polypt next = c->next;
+      c->next = nullptr;
+      free_pt(&c);
+      c = next;
+    }
+  }
+  SuspendedPolymodding(const SuspendedPolymodding&) = delete;
+  SuspendedPolymodding& operator=(const SuspendedPolymodding&) = delete;
+
+ private:
+  ScopedValue<polypt> saved_{polynames};
+  polypt copies_ = nullptr;
 };
 
 }  // namespace tavrin::test

@@ -72,4 +72,25 @@ inline RefPoly ring_product(Ring r, const RefPoly& a, const RefPoly& b) {
 // Coefficient limbs of random operands: floating values stay exact.
 inline int limbs_for(Ring r) { return r == Ring::floating ? 1 : 3; }
 
+// The reference reduction of a by t^E = rel (rel of lower degree in t, the
+// variable of index var, 0 = top) in the ring: each power t^k, k >= E,
+// replaced by t^(k-E) rel until none is left.
+inline RefPoly fold_ref(Ring ring, const RefPoly& a, int var, int E, const RefPoly& rel) {
+  RefPoly r = in_ring(ring, a);
+  for (;;) {
+    RefPoly low(a.nvars()), high(a.nvars());
+    for (const auto& [e, c] : r.terms()) {
+      if (e[static_cast<std::size_t>(var)] >= E) {
+        RefPoly::Exps x = e;
+        x[static_cast<std::size_t>(var)] -= E;
+        high.add_term(x, c);
+      } else {
+        low.add_term(e, c);
+      }
+    }
+    if (high.is_zero()) return r;
+    r = ring_sum(ring, low, ring_product(ring, high, rel));
+  }
+}
+
 }  // namespace tavrin::test
