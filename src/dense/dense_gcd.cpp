@@ -96,7 +96,7 @@ class Gf256RowForm {
 
 // Divisors at least this long in GF(2^8) take the tabulated products (the
 // table costs 256 products per quotient coefficient).
-constexpr std::int32_t gf256_row_degree = 1024;
+constexpr std::int32_t gf256_row_degree = 384;
 
 // x := x mod y in place (nothing when deg x < deg y); returns the new
 // degree, -1 when x became zero. dy >= 1.

@@ -28,12 +28,13 @@ namespace tavrin::test {
 namespace {
 
 std::string ring_name(std::int32_t p) {
-  return p == 256 ? std::string("GF(256)") : "modulus " + std::to_string(p);
+  if (p == 256 || p == 65536) return "GF(" + std::to_string(p) + ")";
+  return "modulus " + std::to_string(p);
 }
 
 // Primes on both sides of 46,340 (the two-term step's bound), the largest
-// prime the arrays serve, and GF(2^8).
-const std::int32_t moduli[] = {3, 101, 46337, 46349, 65521, 256};
+// prime the arrays serve, GF(2^8) and GF(2^16).
+const std::int32_t moduli[] = {3, 101, 46337, 46349, 65521, 256, 65536};
 
 // What one call of fastest_poly_gcd gave.
 struct GcdResult {
@@ -253,7 +254,7 @@ TEST(DenseGcdRoutes, CharacteristicTwoTakesItsOwnLoop) {
   const RefField f(256);
   std::mt19937_64 rng(test_seed() + 5);
   Coeffs x, y, c;
-  // Long enough for the tabulated products (divisors of degree >= 1,024).
+  // Long enough for the tabulated products (divisors of degree >= 384).
   planted_pair(rng, f, 1600, 1500, 300, &x, &y, &c);
   Coeffs got;
   const dense_gcd_route_counts d = routes_of(x, y, vars.level(1), &got);
@@ -304,7 +305,7 @@ TEST_P(DenseGcdLarge, DegreesUpTo24999TakeTheArrays) {
   const RefField f(p);
   std::mt19937_64 rng(test_seed() + 7);
   Coeffs x, y, c;
-  planted_pair(rng, f, 24999, 24999, 12000, &x, &y, &c);
+  planted_pair(rng, f, 24999, 24999, 18000, &x, &y, &c);
   SCOPED_TRACE(ring_name(p));
   Coeffs got;
   const dense_gcd_route_counts d = routes_of(x, y, vars.level(1), &got);
