@@ -1,14 +1,4 @@
-// Long division on dense arrays.
-//
-// The elimination loop, shared by every long division here: with the
-// divisor y of degree dy and inv the inverse of its leading coefficient, a
-// step at the dividend's degree cur takes the quotient coefficient
-// c = x[cur]*inv of t^(cur - dy) and sets x[j] := x[j] - c*y[j - i] for
-// j = cur - 1 down to i = cur - dy (x[cur] is left: it lies above the new
-// degree). The entries that come out 0 from the top are counted in the same
-// pass, so the degree drops over a whole run of zeros at once; when the pass
-// is all zeros the untouched entries below are scanned too. The loop ends
-// when cur < dy, or with degree -1 when x has become zero.
+// Long division on dense arrays, by the elimination loop of dense_impl.h.
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
@@ -25,6 +15,8 @@
 
 namespace tavrin {
 
+using dense_detail::eliminate;
+using dense_detail::FieldForm;
 using dense_detail::SmallReducer;
 using dense_detail::WordReducer;
 
@@ -85,53 +77,6 @@ class WordForm {
   std::int64_t c_ = 0;
   double scaled_ = 0;
 };
-
-// Characteristic 2: x exclusive-or the field product c*y.
-class FieldForm {
- public:
-  std::int32_t quotient(std::int32_t lead, std::int32_t inv) const {
-    return modmult(static_cast<std::uint32_t>(lead), static_cast<std::uint32_t>(inv));
-  }
-  void set(std::int32_t c) { c_ = static_cast<std::uint32_t>(c); }
-  std::int32_t update(std::int32_t x, std::int32_t y) const {
-    return x ^ modmult(c_, static_cast<std::uint32_t>(y));
-  }
-
- private:
-  std::uint32_t c_ = 0;
-};
-
-// The elimination loop on x (degree cur) by y (degree dy), quotient
-// coefficients into q when q is not nil (q[0 .. cur - dy] zeroed by the
-// caller). Returns the remainder's degree (-1 for zero, with *all_zeros
-// true). Runs at least one step only when cur >= dy.
-template <class Form>
-std::int32_t eliminate(std::int32_t* x, const std::int32_t* y, std::int32_t* q, std::int32_t cur,
-                       std::int32_t dy, std::int32_t inv, Form form, bool* all_zeros) {
-  while (cur >= dy) {
-    const std::int32_t i = cur - dy;
-    *all_zeros = true;
-    const std::int32_t c = form.quotient(x[cur], inv);
-    if (q != nullptr) q[i] = c;
-    form.set(c);
-    std::int32_t j = cur - 1;
-    for (; j >= i; --j) {
-      x[j] = form.update(x[j], y[j - i]);
-      if (x[j] != 0) break;
-    }
-    if (j >= i) {
-      *all_zeros = false;
-      cur = j;
-      for (--j; j >= i; --j) x[j] = form.update(x[j], y[j - i]);
-    } else {
-      cur = i - 1;
-      while (cur >= 0 && x[cur] == 0) --cur;
-      if (cur < 0) break;
-      *all_zeros = false;
-    }
-  }
-  return cur;
-}
 
 // The elimination in the unsigned 32-bit form, with or without quotient;
 // the general path of the in-array routines.

@@ -356,33 +356,6 @@ void fullhg(std::int32_t* x, std::int32_t* y, std::int32_t* xdeg, std::int32_t* 
   *ydeg = sum(y, *ydeg, w[3], dt, y);
 }
 
-void simple_onevar_gcd(fastest_poly_gcd_EnvRec* e) {
-  std::int32_t* x = xx;
-  std::int32_t* y = yy;
-  std::int32_t dx = e->xexp, dy = e->yexp;
-  bool swapped = false;
-  bool x_zero = false;
-  for (;;) {
-    if (modulus < 46340 && dx == dy + 1) {
-      onevar_one(x, y, &dx, dy, &x_zero);
-    } else if (dx >= dy) {
-      onevar_array_mod(x, y, &dx, dy, &x_zero);
-    }
-    if (x_zero || dx == 0) break;
-    std::swap(x, y);
-    std::swap(dx, dy);
-    swapped = !swapped;
-  }
-  e->all_zeros = x_zero;  // otherwise x is a non-zero constant: the GCD is 1
-  if (swapped) {
-    e->xexp = dy;
-    e->yexp = x_zero ? 0 : dx;
-  } else {
-    e->xexp = x_zero ? -1 : dx;
-    e->yexp = dy;
-  }
-}
-
 void hgcd(fastest_poly_gcd_EnvRec* e) {
   for (;;) {
     if (e->yexp <= e->xexp) {

@@ -69,7 +69,8 @@ void fullhg(std::int32_t* x, std::int32_t* y, std::int32_t* xdeg, std::int32_t* 
 void hgcd(fastest_poly_gcd_EnvRec* e);
 
 // The Euclid loop on xx / yy to the end, its answer in the frame as hgcd
-// leaves it; a zero constant divisor is reported.
+// leaves it; a zero constant divisor is reported. (It is the array GCD's
+// own loop and lives with it, in dense_gcd.cpp.)
 // xx, yy: overwritten; reads: modulus
 void simple_onevar_gcd(fastest_poly_gcd_EnvRec* e);
 

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <cstdio>
 
+#include "numbers/word_mod.h"
 #include "toplevel/errors.h"
 #include "toplevel/globals.h"
 
@@ -79,6 +80,67 @@ struct Residues {
     return char2 ? (x ^ y) : add_residues(x, y, p);
   }
 };
+
+// The elimination loop, shared by the long divisions and the GCD loops:
+// with the divisor y of degree dy and inv the inverse of its leading coefficient, a
+// step at the dividend's degree cur takes the quotient coefficient
+// c = x[cur]*inv of t^(cur - dy) and sets x[j] := x[j] - c*y[j - i] for
+// j = cur - 1 down to i = cur - dy (x[cur] is left: it lies above the new
+// degree). The entries that come out 0 from the top are counted in the same
+// pass, so the degree drops over a whole run of zeros at once; when the pass
+// is all zeros the untouched entries below are scanned too. The loop ends
+// when cur < dy, or with degree -1 when x has become zero.
+//
+// The form of one elimination step supplies quotient(lead, inv), set(c)
+// (the quotient coefficient of the next pass) and update(x, y), the new
+// value of x - c*y.
+//
+// Characteristic 2: x exclusive-or the field product c*y.
+class FieldForm {
+ public:
+  std::int32_t quotient(std::int32_t lead, std::int32_t inv) const {
+    return modmult(static_cast<std::uint32_t>(lead), static_cast<std::uint32_t>(inv));
+  }
+  void set(std::int32_t c) { c_ = static_cast<std::uint32_t>(c); }
+  std::int32_t update(std::int32_t x, std::int32_t y) const {
+    return x ^ modmult(c_, static_cast<std::uint32_t>(y));
+  }
+
+ private:
+  std::uint32_t c_ = 0;
+};
+
+// The elimination loop on x (degree cur) by y (degree dy), quotient
+// coefficients into q when q is not nil (q[0 .. cur - dy] zeroed by the
+// caller). Returns the remainder's degree (-1 for zero, with *all_zeros
+// true). Runs at least one step only when cur >= dy.
+template <class Form>
+std::int32_t eliminate(std::int32_t* x, const std::int32_t* y, std::int32_t* q, std::int32_t cur,
+                       std::int32_t dy, std::int32_t inv, Form form, bool* all_zeros) {
+  while (cur >= dy) {
+    const std::int32_t i = cur - dy;
+    *all_zeros = true;
+    const std::int32_t c = form.quotient(x[cur], inv);
+    if (q != nullptr) q[i] = c;
+    form.set(c);
+    std::int32_t j = cur - 1;
+    for (; j >= i; --j) {
+      x[j] = form.update(x[j], y[j - i]);
+      if (x[j] != 0) break;
+    }
+    if (j >= i) {
+      *all_zeros = false;
+      cur = j;
+      for (--j; j >= i; --j) x[j] = form.update(x[j], y[j - i]);
+    } else {
+      cur = i - 1;
+      while (cur >= 0 && x[cur] == 0) --cur;
+      if (cur < 0) break;
+      *all_zeros = false;
+    }
+  }
+  return cur;
+}
 
 // Work arrays of gcd_array size for the recursive routines (the Karatsuba
 // levels, the half-GCD levels): a stack of heap arrays, each allocated the

@@ -10,19 +10,29 @@ namespace tavrin::test {
 
 RefField::RefField(std::int64_t p) : p_(p), char2_(p == 256 || p == 65536) {}
 
+namespace {
+
+bool is_residue(std::int64_t a, std::int64_t p) { return a >= 0 && a < p; }
+
+}  // namespace
+
 std::int64_t RefField::add(std::int64_t a, std::int64_t b) const {
-  return char2_ ? (a ^ b) : (a + b) % p_;
+  if (char2_) return a ^ b;
+  if (is_residue(a, p_) && is_residue(b, p_)) return a + b >= p_ ? a + b - p_ : a + b;
+  return (a + b) % p_;
 }
 
 std::int64_t RefField::sub(std::int64_t a, std::int64_t b) const {
-  return char2_ ? (a ^ b) : ((a - b) % p_ + p_) % p_;
+  if (char2_) return a ^ b;
+  if (is_residue(a, p_) && is_residue(b, p_)) return a >= b ? a - b : a - b + p_;
+  return ((a - b) % p_ + p_) % p_;
 }
 
-std::int64_t RefField::mul(std::int64_t a, std::int64_t b) const {
-  if (!char2_) return static_cast<std::int64_t>(static_cast<unsigned __int128>(a) * b % p_);
-  // Carry-less product, reduced bit by bit by the field polynomial.
-  const int bits = p_ == 256 ? 8 : 16;
-  const std::int64_t field_poly = p_ == 256 ? 0x11D : 0x1100B;
+namespace {
+
+// Carry-less product in GF(2^bits), reduced bit by bit by the field
+// polynomial.
+std::int64_t char2_product(std::int64_t a, std::int64_t b, int bits, std::int64_t field_poly) {
   std::int64_t r = 0;
   for (int k = bits - 1; k >= 0; --k) {
     r <<= 1;
@@ -30,6 +40,33 @@ std::int64_t RefField::mul(std::int64_t a, std::int64_t b) const {
     if ((b >> k) & 1) r ^= a;
   }
   return r;
+}
+
+// Every product of GF(2^8), from the bit-by-bit product, filled once.
+const std::vector<std::uint8_t>& gf256_products() {
+  static const std::vector<std::uint8_t> table = [] {
+    std::vector<std::uint8_t> t(256 * 256);
+    for (std::int64_t a = 0; a < 256; ++a)
+      for (std::int64_t b = 0; b < 256; ++b)
+        t[static_cast<std::size_t>(a * 256 + b)] =
+            static_cast<std::uint8_t>(char2_product(a, b, 8, 0x11D));
+    return t;
+  }();
+  return table;
+}
+
+}  // namespace
+
+std::int64_t RefField::mul(std::int64_t a, std::int64_t b) const {
+  if (!char2_) {
+    if (p_ <= (std::int64_t{1} << 32))  // a*b below 2^64
+      return static_cast<std::int64_t>(static_cast<std::uint64_t>(a) *
+                                       static_cast<std::uint64_t>(b) %
+                                       static_cast<std::uint64_t>(p_));
+    return static_cast<std::int64_t>(static_cast<unsigned __int128>(a) * b % p_);
+  }
+  if (p_ == 256) return gf256_products()[static_cast<std::size_t>(a * 256 + b)];
+  return char2_product(a, b, 16, 0x1100B);
 }
 
 std::int64_t RefField::inv(std::int64_t a) const {
@@ -115,6 +152,29 @@ Coeffs ref_monic_gcd(const RefField& f, Coeffs a, Coeffs b) {
     b = std::move(r);
   }
   return ref_monic(f, a);
+}
+
+Coeffs ref_euclid_last_remainder(const RefField& f, Coeffs a, Coeffs b) {
+  a = ref_trimmed(a);
+  b = ref_trimmed(b);
+  while (!b.empty()) {
+    // a := a mod b in place.
+    const auto db = static_cast<std::size_t>(ref_degree(b));
+    const std::int64_t lead_inv = f.inv(b.back());
+    std::int64_t da = ref_degree(a);
+    while (da >= static_cast<std::int64_t>(db)) {
+      const auto top = static_cast<std::size_t>(da);
+      const std::int64_t c = f.mul(a[top], lead_inv);
+      for (std::size_t j = 0; j <= db; ++j) {
+        auto& e = a[top - db + j];
+        e = f.sub(e, f.mul(c, b[j]));
+      }
+      while (da >= 0 && a[static_cast<std::size_t>(da)] == 0) --da;
+    }
+    a.resize(static_cast<std::size_t>(da + 1));
+    std::swap(a, b);
+  }
+  return a;
 }
 
 Coeffs random_coeffs(std::mt19937_64& rng, const RefField& f, std::int64_t deg) {

@@ -47,6 +47,10 @@ void ref_divmod(const RefField& f, const Coeffs& a, const Coeffs& b, Coeffs* q, 
 // The monic GCD (empty for gcd(0, 0)).
 Coeffs ref_monic_gcd(const RefField& f, Coeffs a, Coeffs b);
 Coeffs ref_monic(const RefField& f, Coeffs a);
+// The last non-zero remainder of plain Euclid on (a, b), remainders taken
+// in place with their own leading coefficients (a itself when b is zero).
+// Remainders are unique, so any Euclid loop leaves exactly this polynomial.
+Coeffs ref_euclid_last_remainder(const RefField& f, Coeffs a, Coeffs b);
 
 // A random polynomial of exactly degree deg (non-zero top), edge-biased:
 // sometimes a run of low zeros, sparse stretches, entries 0, 1 and p - 1.

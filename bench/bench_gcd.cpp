@@ -1,0 +1,92 @@
+// Timings of the one-variable GCD modulo a word prime on the dense arrays
+// (fastest_poly_gcd, term lists in and out). The argument is the degree d
+// of the first operand; the second has degree d - 1 and the pair is random,
+// so the remainders drop one degree at a time (the longest Euclid run).
+// 24,999 is the largest degree the arrays take: at 25,000 the term-list
+// route starts. The Euclid loop is timed modulo 46,337 (two-term steps),
+// modulo 65,521 (general steps) and in GF(2^8); the half-GCD route, which
+// the default threshold never reaches, is timed with the threshold at 0.
+#include <benchmark/benchmark.h>
+
+#include <cstdint>
+#include <random>
+#include <vector>
+
+#include "dense/dense_arrays.h"
+#include "dense/dense_gcd.h"
+#include "numbers/freelists.h"
+#include "toplevel/globals.h"
+#include "toplevel/startup.h"
+
+namespace {
+
+using namespace tavrin;
+
+// Modular arithmetic modulo p (or in GF(2^8) for 256), as a change of
+// ground ring sets it up.
+void set_modulus(std::int32_t p) {
+  modulus = p;
+  smallmodulus = p < 65535;
+  half_modulus = p / 2;
+  two28_mod = static_cast<std::int32_t>(268435456 % p);
+  mod_is_prime = p != 256;
+  modularmode = true;
+  lintmode = true;
+  flotemode = false;
+  finf = p == 256;
+  poly_cutoff = 40;
+}
+
+poly random_poly(std::mt19937_64& rng, std::int64_t deg, std::int32_t p) {
+  std::vector<std::int32_t> a(static_cast<std::size_t>(deg + 1));
+  for (auto& c : a) c = static_cast<std::int32_t>(rng() % static_cast<std::uint64_t>(p));
+  if (a.back() == 0) a.back() = 1;
+  poly r = nullptr;
+  array_to_poly(a.data(), static_cast<std::int32_t>(deg), &r);
+  return r;
+}
+
+void gcd(benchmark::State& state, std::int32_t p, std::int32_t hgcd_sum) {
+  set_modulus(p);
+  fast_gcd_hgcd_sum = hgcd_sum;
+  std::mt19937_64 rng(1);
+  poly n = random_poly(rng, state.range(0), p);
+  poly m = random_poly(rng, state.range(0) - 1, p);
+  poly g = nullptr;
+  for (auto _ : state) {
+    fastest_poly_gcd(n, m, &g, false, nilpol);
+    benchmark::DoNotOptimize(g);
+  }
+  free_poly(&n);
+  free_poly(&m);
+  free_poly(&g);
+  fast_gcd_hgcd_sum = 999999;
+}
+
+void BM_gcd_euclid_p46337(benchmark::State& state) { gcd(state, 46337, 999999); }
+void BM_gcd_euclid_p65521(benchmark::State& state) { gcd(state, 65521, 999999); }
+void BM_gcd_euclid_gf256(benchmark::State& state) { gcd(state, 256, 999999); }
+void BM_gcd_halfgcd_p46337(benchmark::State& state) { gcd(state, 46337, 0); }
+void BM_gcd_halfgcd_p65521(benchmark::State& state) { gcd(state, 65521, 0); }
+
+void degrees(benchmark::internal::Benchmark* b) {
+  for (std::int64_t deg : {1000, 10000, 24999}) b->Arg(deg);
+  b->Unit(benchmark::kMillisecond);
+}
+
+BENCHMARK(BM_gcd_euclid_p46337)->Apply(degrees);
+BENCHMARK(BM_gcd_euclid_p65521)->Apply(degrees);
+BENCHMARK(BM_gcd_euclid_gf256)->Apply(degrees);
+BENCHMARK(BM_gcd_halfgcd_p46337)->Apply(degrees);
+BENCHMARK(BM_gcd_halfgcd_p65521)->Apply(degrees);
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  tavrin::open_pools();
+  tavrin::allocate_dense_arrays();
+  benchmark::Initialize(&argc, argv);
+  benchmark::RunSpecifiedBenchmarks();
+  benchmark::Shutdown();
+  return 0;
+}

@@ -1,0 +1,280 @@
+// The array GCD: route choice, the Euclid loops on xx / yy, the term-list
+// route, and the monic step.
+#include "dense/dense_gcd.h"
+
+#include <cstdint>
+#include <utility>
+
+#include "dense/dense_arrays.h"
+#include "dense/dense_divide.h"
+#include "dense/dense_hgcd.h"
+#include "dense/dense_impl.h"
+#include "gcd/gcd.h"
+#include "numbers/freelists.h"
+#include "numbers/word_mod.h"
+#include "poly/poly_add.h"
+#include "poly/poly_divide.h"
+#include "poly/poly_measures.h"
+#include "poly/poly_mult.h"
+#include "poly/poly_repr.h"
+#include "quoly/quoly.h"
+#include "toplevel/errors.h"
+#include "toplevel/globals.h"
+
+namespace tavrin {
+
+std::int32_t fast_gcd_hgcd_sum = 999999;
+dense_gcd_route_counts dense_gcd_routes = {};
+
+using dense_detail::eliminate;
+using dense_detail::FieldForm;
+
+namespace {
+
+std::int32_t degree_of(poly p) { return p->numb ? 0 : p->exp; }
+
+// A polynomial held during the term-list route, freed on every exit unless
+// handed on.
+struct HeldPoly {
+  poly p = nullptr;
+  HeldPoly() = default;
+  HeldPoly(const HeldPoly&) = delete;
+  HeldPoly& operator=(const HeldPoly&) = delete;
+  ~HeldPoly() { free_poly(&p); }
+  poly release() { return std::exchange(p, nullptr); }
+};
+
+// *p := the constant 1.
+void set_one(poly* p) { poly_set(1, p); }
+
+// *p := the old value freed, then q (moved).
+void move_into(poly* p, poly q) {
+  free_poly(p);
+  *p = q;
+}
+
+// *p := the array's polynomial of degree d; a constant (d = 0) is a unit
+// and gives exactly 1.
+void build_result(const std::int32_t* a, std::int32_t d, poly* p) {
+  if (d <= 0) {
+    set_one(p);
+  } else {
+    array_to_poly(a, d, p);
+  }
+}
+
+// The answer that hgcd and simple_onevar_gcd leave in the frame.
+void frame_result(const fastest_poly_gcd_EnvRec& e, poly* p) {
+  if (!e.all_zeros) {
+    set_one(p);
+  } else if (e.xexp == -1) {
+    build_result(yy, e.yexp, p);
+  } else {
+    build_result(xx, e.xexp, p);
+  }
+}
+
+// ---- Characteristic 2 ------------------------------------------------------------
+
+// GF(2^8) passes over long divisors: the products c*y for every element y
+// tabulated once per quotient coefficient, so each update is one lookup.
+class Gf256RowForm {
+ public:
+  std::int32_t quotient(std::int32_t lead, std::int32_t inv) const {
+    return modmult(static_cast<std::uint32_t>(lead), static_cast<std::uint32_t>(inv));
+  }
+  void set(std::int32_t c) {
+    for (std::uint32_t v = 0; v < 256; ++v) row_[v] = modmult(static_cast<std::uint32_t>(c), v);
+  }
+  std::int32_t update(std::int32_t x, std::int32_t y) const {
+    return x ^ row_[static_cast<std::uint8_t>(y)];
+  }
+
+ private:
+  std::int32_t row_[256] = {};
+};
+
+// Divisors at least this long in GF(2^8) take the tabulated products (the
+// table costs 256 products per quotient coefficient).
+constexpr std::int32_t gf256_row_degree = 384;
+
+// x := x mod y in place (nothing when deg x < deg y); returns the new
+// degree, -1 when x became zero. dy >= 1.
+std::int32_t char2_reduce(std::int32_t* x, std::int32_t dx, const std::int32_t* y,
+                          std::int32_t dy) {
+  if (dx < dy) return dx;
+  std::int32_t inv = 0;
+  mod_inverse(y[dy], &inv);
+  bool all_zeros = false;
+  if (modulus == 256 && dy >= gf256_row_degree)
+    return eliminate(x, y, nullptr, dx, dy, inv, Gf256RowForm(), &all_zeros);
+  return eliminate(x, y, nullptr, dx, dy, inv, FieldForm(), &all_zeros);
+}
+
+// The remainders xx mod yy and yy mod xx taken alternately until one is
+// zero (the GCD is the other) or the next divisor is a constant (GCD 1).
+void char2_gcd(std::int32_t dx, std::int32_t dy, poly* p) {
+  for (;;) {
+    if (dy == 0) return set_one(p);
+    dx = char2_reduce(xx, dx, yy, dy);
+    if (dx < 0) return build_result(yy, dy, p);
+    if (dx == 0) return set_one(p);
+    dy = char2_reduce(yy, dy, xx, dx);
+    if (dy < 0) return build_result(xx, dx, p);
+  }
+}
+
+// ---- Term lists ------------------------------------------------------------------
+
+// The route for degrees beyond the arrays: one remainder, the list half-GCD
+// on (m, n mod m), one more remainder, then the list engines.
+void term_list_gcd(poly n, poly m, poly* p, polypt pt) {
+  HeldPoly r;
+  poly_div_no_q(n, m, &r.p);
+  if (r.p->numb) {
+    if (poly_iszero(r.p)) {
+      poly_assign(m, p);
+    } else {
+      set_one(p);
+    }
+    return;
+  }
+
+  HeldPoly a, b;
+  poly_assign(m, &a.p);
+  b.p = r.release();
+  {
+    HeldPoly w0, v0, w1, v1;  // cofactors, not wanted
+    emgcd_full(&a.p, &b.p, &w0.p, &v0.p, &w1.p, &v1.p, false);
+  }
+  if (a.p->numb) return set_one(p);
+  if (b.p->numb) {
+    if (poly_iszero(b.p)) return move_into(p, a.release());
+    return set_one(p);
+  }
+
+  poly_div_no_q(a.p, b.p, &r.p);
+  if (r.p->numb) {
+    if (poly_iszero(r.p)) return move_into(p, b.release());
+    return set_one(p);
+  }
+  free_poly(&a.p);
+  if (degree_of(b.p) + degree_of(r.p) < poly_cutoff) {
+    basic_poly_gcd(b.p, r.p, p, false, pt);
+  } else {
+    poly bb = b.release();
+    poly rr = r.release();
+    emgcd_poly(bb, rr, p, pt, false);  // uses bb and rr up
+  }
+}
+
+// ---- The monic step --------------------------------------------------------------
+
+// *p (not a constant) divided by its leading coefficient.
+void make_monic(poly* p, polypt pt) {
+  if (flotemode) {
+    long double c = leading_coef(*p)->ncoef->flote;
+    if (c == 0) {
+      error(22, &quotsign);
+      c = 1;
+    }
+    if (c != 1) fl_num_poly_mult(*p, 1 / c);
+    return;
+  }
+  if (!modularmode) {
+    error(284, &token);
+    return;
+  }
+  polypt ptt = pt;
+  const poly lc = field_depth <= 0 ? leading_coef(*p) : field_leading_coef(*p, pt, &ptt);
+  if (lc->numb) {
+    const std::int32_t c = lc->ncoef->lint;
+    if (c == 0) {
+      error(22, &quotsign);
+      return;
+    }
+    if (c == 1) return;
+    std::int32_t s = 0;
+    if (finf) {
+      mod_inverse(c, &s);  // the field inverse; integer Euclid on 256 would be wrong
+    } else {
+      std::int32_t g = modulus, x = 0;
+      egcd_ints(&g, c, &x, &s);
+      if (g != 1) {
+        error(85, &quotsign);
+        return;
+      }
+      if (s < 0) s += modulus;
+    }
+    sub_mod_num_poly_mult(*p, s);
+    return;
+  }
+  quoly q = nullptr;
+  poly_mod_invert(lc, &q, ptt);
+  if (q == nullptr) return;
+  poly inv = std::exchange(q->numer, nullptr);
+  free_quoly(&q);
+  if (inv == nullptr) return;
+  if (pt != nullptr && ptt != nullptr && ptt->depth > pt->depth)
+    add_pad(&inv, ptt->depth - pt->depth);
+  HeldPoly held;
+  held.p = inv;
+  poly_mult(*p, held.p, p, pt);
+}
+
+}  // namespace
+
+void simple_onevar_gcd(fastest_poly_gcd_EnvRec* e) {
+  std::int32_t* x = xx;
+  std::int32_t* y = yy;
+  std::int32_t dx = e->xexp, dy = e->yexp;
+  bool swapped = false;
+  bool x_zero = false;
+  for (;;) {
+    if (modulus < 46340 && dx == dy + 1) {
+      onevar_one(x, y, &dx, dy, &x_zero);
+      ++dense_gcd_routes.two_term;
+    } else if (dx >= dy) {
+      onevar_array_mod(x, y, &dx, dy, &x_zero);
+    }
+    if (x_zero || dx == 0) break;
+    std::swap(x, y);
+    std::swap(dx, dy);
+    swapped = !swapped;
+  }
+  e->all_zeros = x_zero;  // otherwise x is a non-zero constant: the GCD is 1
+  if (swapped) {
+    e->xexp = dy;
+    e->yexp = x_zero ? 0 : dx;
+  } else {
+    e->xexp = x_zero ? -1 : dx;
+    e->yexp = dy;
+  }
+}
+
+void fastest_poly_gcd(poly n, poly m, poly* p, bool need_monic, polypt pt) {
+  const std::int32_t dn = degree_of(n), dm = degree_of(m);
+  if (dn >= fast_gcd_size || dm >= fast_gcd_size) {
+    ++dense_gcd_routes.term_list;
+    term_list_gcd(n, m, p, pt);
+  } else {
+    fastest_poly_gcd_EnvRec e{};
+    fill_poly1_array(n, xx, &e.xexp);
+    fill_poly1_array(m, yy, &e.yexp);
+    if (finf) {
+      ++dense_gcd_routes.char2;
+      char2_gcd(e.xexp, e.yexp, p);
+    } else if (dn + dm > fast_gcd_hgcd_sum) {
+      ++dense_gcd_routes.half_gcd;
+      hgcd(&e);
+      frame_result(e, p);
+    } else {
+      ++dense_gcd_routes.euclid;
+      simple_onevar_gcd(&e);
+      frame_result(e, p);
+    }
+  }
+  if (need_monic && *p != nullptr && !(*p)->numb) make_monic(p, pt);
+}
+
+}  // namespace tavrin
