@@ -23,16 +23,11 @@ using detail::is_bare_leaf;
 using detail::is_zero;
 using detail::make_term;
 using detail::OwnedPoly;
+using detail::below;
+using detail::install;
 using detail::TermList;
 
 namespace {
-
-void install(poly* cell, OwnedPoly& value) {
-  free_poly(cell);
-  *cell = value.release();
-}
-
-inline polypt below(polypt pt) { return pt != nullptr ? pt->next : nilpol; }
 
 // A fresh leaf holding n "which" d by the number convention with pos_mod.
 poly number_leaf(imptr n, imptr d, char which) {

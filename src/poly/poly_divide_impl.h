@@ -153,6 +153,15 @@ class TermList {
   poly* link_ = &list_.p;
 };
 
+// *cell: replaced by the value owned by `value` (the old *cell freed first).
+inline void install(poly* cell, OwnedPoly& value) {
+  free_poly(cell);
+  *cell = value.release();
+}
+
+// The level below pt (nilpol when there is none).
+inline polypt below(polypt pt) { return pt != nullptr ? pt->next : nilpol; }
+
 // The node x^e over c (c consumed); the bare leaf c itself at exponent 0.
 inline poly make_term(std::int32_t e, poly c) {
   return (e == 0 && is_bare_leaf(c)) ? c : new_term(e, c);

@@ -26,15 +26,11 @@ using detail::degree;
 using detail::is_bare_leaf;
 using detail::lead_node;
 using detail::OwnedPoly;
+using detail::install;
 
 namespace {
 
 // The old values of the cells go once the new ones are formed.
-void install(poly* cell, OwnedPoly& value) {
-  free_poly(cell);
-  *cell = value.release();
-}
-
 // A fresh copy of the leading coefficient of a list whose first node is
 // lead's owner: a leaf alone, or a whole coefficient list.
 poly copy_lead(poly lead, bool negated) {

@@ -30,16 +30,11 @@ using detail::is_zero;
 using detail::lead_node;
 using detail::make_term;
 using detail::OwnedPoly;
+using detail::below;
+using detail::install;
 using detail::TermList;
 
 namespace {
-
-void install(poly* cell, OwnedPoly& value) {
-  free_poly(cell);
-  *cell = value.release();
-}
-
-inline polypt below(polypt pt) { return pt != nullptr ? pt->next : nilpol; }
 
 // The leading coefficient of m as a polynomial at m's own level: a
 // constant leaf, or m's coefficient wrapped in a pad term of its own (the
