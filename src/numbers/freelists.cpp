@@ -26,8 +26,10 @@ namespace {
 // pooled kinds are counted by their pools.
 long heap_numbers = 0;
 
+// Records of the pooled kinds alive without pools (counted only then).
+long bypass_limbs = 0, bypass_polys = 0;
 #ifdef TAVRIN_POOL_BYPASS
-long bypass_limbs = 0, bypass_polys = 0, bypass_quolys = 0, bypass_colms = 0;
+long bypass_quolys = 0, bypass_colms = 0;
 #endif
 
 // Pops a record of a pooled kind, or carves it from the pool.
@@ -52,6 +54,26 @@ T* pop_or_heap(T*& head) {
   return new T{};
 }
 
+// Gives back the list first..last (linked through next) of a pooled kind:
+// one splice onto its free list, or, without pools, a delete per record.
+template <class T>
+void give_back_chain(T* first, T* last, T*& head, [[maybe_unused]] long& live) {
+  if (first == nullptr) return;
+#ifdef TAVRIN_POOL_BYPASS
+  for (T* p = first;;) {
+    T* nx = p->next;
+    const bool done = (p == last);
+    delete p;
+    --live;
+    if (done || nx == nullptr) break;
+    p = nx;
+  }
+#else
+  last->next = head;
+  head = first;
+#endif
+}
+
 template <class T>
 void push(T*& head, T* r) {
   r->next = head;
@@ -72,20 +94,7 @@ numptr new_limb() {
 }
 
 void free_limb_list(numptr head, numptr tail) {
-  if (head == nullptr) return;
-#ifdef TAVRIN_POOL_BYPASS
-  for (numptr p = head;;) {
-    numptr nx = p->next;
-    const bool last = (p == tail);
-    delete p;
-    --bypass_limbs;
-    if (last || nx == nullptr) break;
-    p = nx;
-  }
-#else
-  tail->next = numhead;
-  numhead = head;
-#endif
+  give_back_chain(head, tail, numhead, bypass_limbs);
 }
 
 // ---- Number headers --------------------------------------------------------
@@ -170,20 +179,7 @@ void newcolm(colm_ptr* q) {
 }
 
 void free_polynode_list(poly first, poly last) {
-  if (first == nullptr) return;
-#ifdef TAVRIN_POOL_BYPASS
-  for (poly p = first;;) {
-    poly nx = p->next;
-    const bool done = (p == last);
-    delete p;
-    --bypass_polys;
-    if (done || nx == nullptr) break;
-    p = nx;
-  }
-#else
-  last->next = polygarb;
-  polygarb = first;
-#endif
+  give_back_chain(first, last, polygarb, bypass_polys);
 }
 
 void free_poly(poly* p) {
