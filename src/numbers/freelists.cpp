@@ -57,7 +57,7 @@ T* pop_or_heap(T*& head) {
 // Gives back the list first..last (linked through next) of a pooled kind:
 // one splice onto its free list, or, without pools, a delete per record.
 template <class T>
-void give_back_chain(T* first, T* last, T*& head, [[maybe_unused]] long& live) {
+void give_back_chain(T* first, T* last, [[maybe_unused]] T*& head, [[maybe_unused]] long& live) {
   if (first == nullptr) return;
 #ifdef TAVRIN_POOL_BYPASS
   for (T* p = first;;) {
