@@ -15,6 +15,7 @@
 #include "support/node_accounting.h"
 #include "support/poly_build.h"
 #include "support/poly_support.h"
+#include "support/rings.h"
 #include "toplevel/errors.h"
 #include "toplevel/globals.h"
 #include "toplevel/jumps.h"
@@ -22,43 +23,6 @@
 
 namespace tavrin::test {
 namespace {
-
-enum class Ring { integers, mod3, mod7, mod65521, mod_big, gf256, word, floating };
-
-const char* ring_name(Ring r) {
-  switch (r) {
-    case Ring::integers: return "integers";
-    case Ring::mod3: return "mod 3";
-    case Ring::mod7: return "mod 7";
-    case Ring::mod65521: return "mod 65521";
-    case Ring::mod_big: return "mod 2147483629";
-    case Ring::gf256: return "GF(256)";
-    case Ring::word: return "word";
-    case Ring::floating: return "floating";
-  }
-  return "?";
-}
-
-class RingScope {
- public:
-  explicit RingScope(Ring r) {
-    switch (r) {
-      case Ring::mod3: mod_.emplace(3); break;
-      case Ring::mod7: mod_.emplace(7); break;
-      case Ring::mod65521: mod_.emplace(65521); break;
-      case Ring::mod_big: mod_.emplace(2147483629); break;
-      case Ring::gf256: mod_.emplace(256); break;
-      case Ring::word: word_.emplace(); break;
-      case Ring::floating: fl_.emplace(); break;
-      case Ring::integers: break;
-    }
-  }
-
- private:
-  std::optional<ModulusScope> mod_;
-  std::optional<WordMode> word_;
-  std::optional<FloatingMode> fl_;
-};
 
 // The k-th derivative of a with respect to variable `var` (0 = top), exact.
 RefPoly derivative(const RefPoly& a, int var, int k) {
@@ -86,19 +50,6 @@ RefPoly char2_derivative(const RefPoly& a, int var, int k) {
     r.add_term(e2, c);
   }
   return r;
-}
-
-// The value of a in the ring (what build_poly stores there).
-RefPoly in_ring(Ring r, const RefPoly& a) {
-  switch (r) {
-    case Ring::mod3: return a.reduced_mod(BigRef(3));
-    case Ring::mod7: return a.reduced_mod(BigRef(7));
-    case Ring::mod65521: return a.reduced_mod(BigRef(65521));
-    case Ring::mod_big: return a.reduced_mod(BigRef(2147483629));
-    case Ring::gf256: return a.reduced_mod(BigRef(256));
-    case Ring::word: return wrapped32(a);
-    default: return a;
-  }
 }
 
 RefPoly expected_derivative(Ring r, const RefPoly& a, int var, int k) {

@@ -11,11 +11,12 @@
 
 namespace tavrin::test {
 
-enum class Ring { integers, mod7, mod65521, mod_big, gf256, floating, word };
+enum class Ring { integers, mod3, mod7, mod65521, mod_big, gf256, floating, word };
 
 inline const char* ring_name(Ring r) {
   switch (r) {
     case Ring::integers: return "integers";
+    case Ring::mod3: return "mod 3";
     case Ring::mod7: return "mod 7";
     case Ring::mod65521: return "mod 65521";
     case Ring::mod_big: return "mod 2147483629";
@@ -31,6 +32,7 @@ class RingScope {
  public:
   explicit RingScope(Ring r) {
     switch (r) {
+      case Ring::mod3: mod_.emplace(3); break;
       case Ring::mod7: mod_.emplace(7); break;
       case Ring::mod65521: mod_.emplace(65521); break;
       case Ring::mod_big: mod_.emplace(2147483629); break;
@@ -50,6 +52,7 @@ class RingScope {
 // The value a reference polynomial stands for in the ring.
 inline RefPoly in_ring(Ring r, const RefPoly& a) {
   switch (r) {
+    case Ring::mod3: return a.reduced_mod(BigRef(3));
     case Ring::mod7: return a.reduced_mod(BigRef(7));
     case Ring::mod65521: return a.reduced_mod(BigRef(65521));
     case Ring::mod_big: return a.reduced_mod(BigRef(2147483629));
