@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <optional>
+#include <tuple>
 
 #include "dense/dense_divide.h"
 #include "numbers/bigint.h"
@@ -118,7 +119,13 @@ poly word_leaf(std::int32_t v) {
 
 // ---- Long division ---------------------------------------------------------------------
 
-void basic_poly_divide(poly n, poly m, poly* q, poly* r, bool cancall) {
+namespace {
+
+// The shared frame of the two long divisions: the trivial and monic cases,
+// then long division with m's tail negated for the duration (restored on
+// every exit). steps(m) gives the division's (coef, mult, add) for m.
+template <class Steps>
+void field_long_division(poly n, poly m, poly* q, poly* r, bool cancall, Steps steps) {
   detail::DistinctDividend dividend(n, m);
   n = dividend.get();
   if (degree(n) < degree(m)) {
@@ -133,7 +140,18 @@ void basic_poly_divide(poly n, poly m, poly* q, poly* r, bool cancall) {
   OwnedPoly qq, rr;
   {
     detail::NegatedTail neg(m);
-    poly c = lead_node(m);
+    auto [coef, mult, add] = steps(m);
+    detail::long_division(n, m, neg.get(), coef, mult, add, &qq.p, &rr.p);
+  }
+  install(q, qq);
+  install(r, rr);
+}
+
+}  // namespace
+
+void basic_poly_divide(poly n, poly m, poly* q, poly* r, bool cancall) {
+  field_long_division(n, m, q, r, cancall, [](poly m_) {
+    poly c = lead_node(m_);
     bool unit = false, minus = false;
     if (is_bare_leaf(c)) unit = equal_to_pm1(c->ncoef, &minus);
     auto coef = [c, unit, minus](poly lead) -> poly {
@@ -150,28 +168,13 @@ void basic_poly_divide(poly n, poly m, poly* q, poly* r, bool cancall) {
     };
     auto mult = [](poly a, poly b, poly* out) { poly_mult(a, b, out, nilpol); };
     auto add = [](poly a, poly b, poly* out) { best_poly_add(a, b, out); };
-    detail::long_division(n, m, neg.get(), coef, mult, add, &qq.p, &rr.p);
-  }
-  install(q, qq);
-  install(r, rr);
+    return std::make_tuple(coef, mult, add);
+  });
 }
 
 void simplest_poly_divide(poly n, poly m, poly* q, poly* r, bool cancall) {
-  detail::DistinctDividend dividend(n, m);
-  n = dividend.get();
-  if (degree(n) < degree(m)) {
-    below_divisor(n, q, r);
-    return;
-  }
-  if (monic_path(n, m, cancall)) {
-    monic_division(n, m, q, r);
-    return;
-  }
-  ++divide_routes.long_division;
-  OwnedPoly qq, rr;
-  {
-    detail::NegatedTail neg(m);
-    const std::int32_t c = lead_residue(m);
+  field_long_division(n, m, q, r, cancall, [](poly m_) {
+    const std::int32_t c = lead_residue(m_);
     std::int32_t inv = 1;
     if (c != 1) mod_inverse(c, &inv);
     auto coef = [inv](poly lead) -> poly {
@@ -182,10 +185,8 @@ void simplest_poly_divide(poly n, poly m, poly* q, poly* r, bool cancall) {
     };
     auto mult = [](poly a, poly b, poly* out) { simplest_poly_mult(a, b, out, 0, 0, 0, 0); };
     auto add = [](poly a, poly b, poly* out) { simplest_poly_add(a, b, out); };
-    detail::long_division(n, m, neg.get(), coef, mult, add, &qq.p, &rr.p);
-  }
-  install(q, qq);
-  install(r, rr);
+    return std::make_tuple(coef, mult, add);
+  });
 }
 
 // ---- Remainder only ----------------------------------------------------------------------
