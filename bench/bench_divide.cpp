@@ -10,11 +10,11 @@
 #include <random>
 #include <vector>
 
+#include "core/globals.h"
 #include "dense/dense_arrays.h"
 #include "dense/dense_divide.h"
 #include "numbers/freelists.h"
 #include "poly/poly_divide.h"
-#include "toplevel/globals.h"
 #include "toplevel/startup.h"
 
 namespace {

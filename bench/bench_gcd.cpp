@@ -12,10 +12,10 @@
 #include <random>
 #include <vector>
 
+#include "core/globals.h"
 #include "dense/dense_arrays.h"
 #include "dense/dense_gcd.h"
 #include "numbers/freelists.h"
-#include "toplevel/globals.h"
 #include "toplevel/startup.h"
 
 namespace {

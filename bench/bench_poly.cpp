@@ -7,6 +7,7 @@
 #include <cstring>
 #include <random>
 
+#include "core/globals.h"
 #include "dense/dense_arrays.h"
 #include "numbers/bigint.h"
 #include "numbers/freelists.h"
@@ -14,7 +15,6 @@
 #include "poly/poly_mult.h"
 #include "poly/poly_power.h"
 #include "poly/poly_repr.h"
-#include "toplevel/globals.h"
 #include "toplevel/startup.h"
 
 namespace {

@@ -2,8 +2,8 @@
 #include <cstdint>
 
 #include "dense/dense_arrays.h"
+#include "core/errors.h"
 #include "numbers/freelists.h"
-#include "toplevel/errors.h"
 
 namespace tavrin {
 

@@ -38,7 +38,7 @@
 
 #include <cstdint>
 
-#include "numbers/records.h"
+#include "core/records.h"
 
 namespace tavrin {
 

@@ -3,6 +3,8 @@
 #include <cstdint>
 #include <cstdio>
 
+#include "core/errors.h"
+#include "core/globals.h"
 #include "dense/dense_arrays.h"
 #include "dense/dense_divide.h"
 #include "dense/dense_impl.h"
@@ -10,8 +12,6 @@
 #include "numbers/word_mod.h"
 #include "poly/poly_divide.h"
 #include "poly/poly_repr.h"
-#include "toplevel/errors.h"
-#include "toplevel/globals.h"
 
 namespace tavrin {
 

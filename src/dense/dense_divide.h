@@ -20,7 +20,7 @@
 
 #include <cstdint>
 
-#include "numbers/records.h"
+#include "core/records.h"
 
 namespace tavrin {
 

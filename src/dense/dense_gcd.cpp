@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <utility>
 
+#include "core/errors.h"
+#include "core/globals.h"
 #include "dense/dense_arrays.h"
 #include "dense/dense_divide.h"
 #include "dense/dense_hgcd.h"
@@ -18,8 +20,6 @@
 #include "poly/poly_mult.h"
 #include "poly/poly_repr.h"
 #include "quoly/quoly.h"
-#include "toplevel/errors.h"
-#include "toplevel/globals.h"
 
 namespace tavrin {
 

@@ -18,8 +18,8 @@
 
 #include <cstdint>
 
+#include "core/records.h"
 #include "dense/dense_hgcd.h"
-#include "numbers/records.h"
 
 namespace tavrin {
 

@@ -11,13 +11,13 @@
 #include <cstdio>
 #include <utility>
 
+#include "core/errors.h"
+#include "core/globals.h"
 #include "dense/dense_arrays.h"
 #include "dense/dense_divide.h"
 #include "dense/dense_hgcd.h"
 #include "dense/dense_impl.h"
 #include "dense/dense_mult.h"
-#include "toplevel/errors.h"
-#include "toplevel/globals.h"
 
 namespace tavrin {
 

@@ -6,9 +6,9 @@
 #include <cstdint>
 #include <cstdio>
 
+#include "core/errors.h"
+#include "core/globals.h"
 #include "numbers/word_mod.h"
-#include "toplevel/errors.h"
-#include "toplevel/globals.h"
 
 namespace tavrin::dense_detail {
 

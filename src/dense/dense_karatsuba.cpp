@@ -9,10 +9,10 @@
 #include <cstdint>
 #include <utility>
 
+#include "core/globals.h"
 #include "dense/dense_arrays.h"
 #include "dense/dense_impl.h"
 #include "dense/dense_mult.h"
-#include "toplevel/globals.h"
 
 namespace tavrin {
 

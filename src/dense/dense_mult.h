@@ -14,8 +14,8 @@
 
 #include <cstdint>
 
+#include "core/records.h"
 #include "dense/dense_arrays.h"
-#include "numbers/records.h"
 
 namespace tavrin {
 

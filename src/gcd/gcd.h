@@ -4,7 +4,7 @@
 
 #include <cstdint>
 
-#include "numbers/records.h"
+#include "core/records.h"
 
 namespace tavrin {
 

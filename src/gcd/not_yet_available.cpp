@@ -1,8 +1,8 @@
 // Placeholders for GCD engines that have not been written yet. Each reports
 // an internal error (with a nested command level) and leaves its results
 // untouched. Every one of them is replaced by the real engine.
+#include "core/errors.h"
 #include "gcd/gcd.h"
-#include "toplevel/errors.h"
 
 namespace tavrin {
 

@@ -4,10 +4,10 @@
 #include <cstdlib>
 #include <vector>
 
+#include "core/globals.h"
 #include "numbers/bigint.h"
 #include "numbers/bigint_divide.h"
 #include "numbers/bigint_impl.h"
-#include "toplevel/globals.h"
 
 namespace tavrin {
 

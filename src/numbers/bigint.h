@@ -15,7 +15,7 @@
 
 #include <cstdint>
 
-#include "numbers/records.h"
+#include "core/records.h"
 
 namespace tavrin {
 
@@ -114,5 +114,10 @@ void fillout(imptr n, std::int32_t x);
 void shift_left(imptr n, std::int32_t k);
 // Keeps the lowest (pseudodet.size - 1) limbs of n, dropping leading zeros.
 void fast_modout(imptr n, imptr pseudodet);
+
+// ---- Constant numbers --------------------------------------------------------
+// Builds number_1, number_m1, tens_base, num_2_14 (limbs, lint and flote) and
+// ones[] (core/globals.h). Needs the limb pool; called once at start-up.
+void init_number_constants();
 
 }  // namespace tavrin

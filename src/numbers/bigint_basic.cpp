@@ -2,10 +2,10 @@
 #include <cmath>
 #include <cstdlib>
 
+#include "core/globals.h"
+#include "core/mode_guard.h"
 #include "numbers/bigint.h"
 #include "numbers/bigint_impl.h"
-#include "toplevel/globals.h"
-#include "toplevel/mode_guard.h"
 
 namespace tavrin {
 
@@ -262,6 +262,28 @@ bool power_of_two(std::int32_t n) {
   if (v == 0) return false;
   while ((v & 1u) == 0) v >>= 1;
   return v == 1;
+}
+
+namespace {
+
+// x := v in every representation, as a constant: limbs, lint and flote.
+void set_constant(number& x, std::int32_t v) {
+  BigModeGuard big;
+  setvalue(v, &x);
+  x.lint = v;
+  x.flote = v;
+  x.imag = nullptr;
+}
+
+}  // namespace
+
+void init_number_constants() {
+  set_constant(number_1, 1);
+  set_constant(number_m1, -1);
+  set_constant(tens_base, 100000000);
+  set_constant(num_2_14, 16384);
+  for (int k = 0; k < 32; ++k)
+    ones[k] = static_cast<std::int32_t>((std::uint32_t{1} << k) - 1u);
 }
 
 }  // namespace tavrin

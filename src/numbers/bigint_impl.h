@@ -3,11 +3,11 @@
 
 #include <cstdint>
 
+#include "core/error_codes.h"
+#include "core/errors.h"
+#include "core/globals.h"
 #include "numbers/bigint.h"
 #include "numbers/freelists.h"
-#include "toplevel/error_codes.h"
-#include "toplevel/errors.h"
-#include "toplevel/globals.h"
 
 namespace tavrin::detail {
 

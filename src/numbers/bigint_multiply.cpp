@@ -5,11 +5,11 @@
 #include <cstdint>
 #include <limits>
 
+#include "core/globals.h"
 #include "numbers/bigint.h"
 #include "numbers/bigint_impl.h"
 #include "numbers/freelists.h"
 #include "numbers/limb_array_impl.h"
-#include "toplevel/globals.h"
 
 namespace tavrin {
 

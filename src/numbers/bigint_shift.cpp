@@ -1,8 +1,8 @@
 // Limb-list copies, comparisons of limb lists and shifts of non-negative
 // big integers.
+#include "core/globals.h"
 #include "numbers/bigint.h"
 #include "numbers/bigint_impl.h"
-#include "toplevel/globals.h"
 
 namespace tavrin {
 

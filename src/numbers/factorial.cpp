@@ -3,6 +3,8 @@
 #include <cmath>
 #include <cstdint>
 
+#include "core/errors.h"
+#include "core/globals.h"
 #include "numbers/bigint.h"
 #include "numbers/bigint_divide.h"
 #include "numbers/bigint_multiply.h"
@@ -10,8 +12,6 @@
 #include "numbers/mixed_mode.h"
 #include "numbers/word_mod.h"
 #include "poly/poly_repr.h"
-#include "toplevel/errors.h"
-#include "toplevel/globals.h"
 
 namespace tavrin {
 

@@ -1,8 +1,8 @@
 #include "numbers/freelists.h"
 
+#include "core/errors.h"
+#include "core/globals.h"
 #include "numbers/bigint.h"
-#include "toplevel/errors.h"
-#include "toplevel/globals.h"
 
 namespace tavrin {
 

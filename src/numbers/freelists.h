@@ -14,7 +14,7 @@
 
 #include <cstdint>
 
-#include "numbers/records.h"
+#include "core/records.h"
 #include "numbers/stash/stash.h"
 
 namespace tavrin {

@@ -5,8 +5,8 @@
 #include <utility>
 #include <vector>
 
+#include "core/globals.h"
 #include "numbers/freelists.h"
-#include "toplevel/globals.h"
 
 namespace tavrin {
 

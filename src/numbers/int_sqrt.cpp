@@ -3,12 +3,12 @@
 #include <cmath>
 #include <cstdint>
 
+#include "core/globals.h"
+#include "core/mode_guard.h"
 #include "numbers/bigint.h"
 #include "numbers/bigint_divide.h"
 #include "numbers/bigint_impl.h"
 #include "numbers/bigint_multiply.h"
-#include "toplevel/globals.h"
-#include "toplevel/mode_guard.h"
 
 namespace tavrin {
 

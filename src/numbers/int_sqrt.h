@@ -8,7 +8,7 @@
 // taken exactly in machine arithmetic. The result is always the floor.
 #pragma once
 
-#include "numbers/records.h"
+#include "core/records.h"
 
 namespace tavrin {
 

@@ -8,12 +8,12 @@
 #include <utility>
 #include <vector>
 
+#include "core/globals.h"
 #include "numbers/bigint.h"
 #include "numbers/bigint_divide.h"
 #include "numbers/bigint_impl.h"
 #include "numbers/freelists.h"
 #include "numbers/limb_array_impl.h"
-#include "toplevel/globals.h"
 
 namespace tavrin {
 

@@ -1,6 +1,6 @@
 #include "numbers/invertible.h"
 
-#include "toplevel/globals.h"
+#include "core/globals.h"
 
 namespace tavrin {
 

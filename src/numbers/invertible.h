@@ -9,7 +9,7 @@
 // down form the coefficient field (none when field_depth is 0).
 #pragma once
 
-#include "numbers/records.h"
+#include "core/records.h"
 
 namespace tavrin {
 

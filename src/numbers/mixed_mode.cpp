@@ -3,13 +3,13 @@
 #include <climits>
 #include <cmath>
 
+#include "core/globals.h"
+#include "core/mode_guard.h"
 #include "numbers/bigint.h"
 #include "numbers/bigint_divide.h"
 #include "numbers/bigint_multiply.h"
 #include "numbers/freelists.h"
 #include "numbers/word_mod.h"
-#include "toplevel/globals.h"
-#include "toplevel/mode_guard.h"
 
 namespace tavrin {
 

@@ -1,7 +1,7 @@
 #include "numbers/mod_journal.h"
 
+#include "core/globals.h"
 #include "numbers/freelists.h"
-#include "toplevel/globals.h"
 
 namespace tavrin {
 

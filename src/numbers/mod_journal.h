@@ -18,7 +18,7 @@
 //     that held `node`.
 #pragma once
 
-#include "numbers/records.h"
+#include "core/records.h"
 
 namespace tavrin {
 

@@ -5,8 +5,8 @@
 #include <cstdlib>
 #include <ctime>
 
-#include "toplevel/errors.h"
-#include "toplevel/globals.h"
+#include "core/errors.h"
+#include "core/globals.h"
 
 namespace tavrin {
 

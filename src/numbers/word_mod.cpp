@@ -1,8 +1,8 @@
 #include "numbers/word_mod.h"
 
+#include "core/errors.h"
+#include "core/globals.h"
 #include "numbers/char2_field.h"
-#include "toplevel/errors.h"
-#include "toplevel/globals.h"
 
 namespace tavrin {
 

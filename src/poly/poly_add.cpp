@@ -2,11 +2,11 @@
 // contract, recursing into the coefficients at equal exponents.
 #include "poly/poly_add.h"
 
+#include "core/globals.h"
 #include "numbers/freelists.h"
 #include "poly/poly_arith_impl.h"
 #include "poly/poly_impl.h"
 #include "poly/poly_repr.h"
-#include "toplevel/globals.h"
 
 namespace tavrin {
 

@@ -8,13 +8,13 @@
 
 #include <cstdint>
 
+#include "core/globals.h"
+#include "core/records.h"
 #include "numbers/bigint.h"
 #include "numbers/bigint_multiply.h"
 #include "numbers/freelists.h"
-#include "numbers/records.h"
 #include "numbers/word_mod.h"
 #include "poly/poly_scratch_impl.h"
-#include "toplevel/globals.h"
 
 namespace tavrin::detail {
 

@@ -1,11 +1,11 @@
 // Construction, the pad levels, removal of a level, and the Laurent shifts.
 #include <algorithm>
 
+#include "core/globals.h"
 #include "numbers/bigint.h"
 #include "numbers/freelists.h"
 #include "poly/poly_impl.h"
 #include "poly/poly_repr.h"
-#include "toplevel/globals.h"
 
 namespace tavrin {
 

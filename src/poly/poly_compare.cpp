@@ -3,13 +3,13 @@
 #include <algorithm>
 #include <cstring>
 
+#include "core/globals.h"
 #include "numbers/bigint.h"
 #include "numbers/freelists.h"
 #include "numbers/word_mod.h"
 #include "poly/poly_impl.h"
 #include "poly/poly_measures.h"
 #include "poly/poly_repr.h"
-#include "toplevel/globals.h"
 
 namespace tavrin {
 

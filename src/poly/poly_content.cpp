@@ -1,9 +1,9 @@
 // The integer content of a polynomial.
+#include "core/errors.h"
 #include "numbers/bigint.h"
 #include "numbers/integer_gcd.h"
 #include "poly/poly_measures.h"
 #include "poly/poly_repr.h"
-#include "toplevel/errors.h"
 
 namespace tavrin {
 

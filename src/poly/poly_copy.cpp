@@ -4,13 +4,13 @@
 #include <cstdio>
 #include <limits>
 
+#include "core/error_codes.h"
+#include "core/errors.h"
+#include "core/globals.h"
 #include "numbers/bigint.h"
 #include "numbers/freelists.h"
 #include "poly/poly_impl.h"
 #include "poly/poly_repr.h"
-#include "toplevel/error_codes.h"
-#include "toplevel/errors.h"
-#include "toplevel/globals.h"
 
 namespace tavrin {
 

@@ -2,10 +2,10 @@
 #include <algorithm>
 #include <cstdint>
 
+#include "core/globals.h"
 #include "poly/poly_impl.h"
 #include "poly/poly_measures.h"
 #include "poly/poly_repr.h"
-#include "toplevel/globals.h"
 
 namespace tavrin {
 

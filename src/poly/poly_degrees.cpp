@@ -1,11 +1,11 @@
 // Levels and degrees of polynomials.
 #include <algorithm>
 
+#include "core/errors.h"
+#include "core/globals.h"
 #include "poly/poly_impl.h"
 #include "poly/poly_measures.h"
 #include "poly/poly_repr.h"
-#include "toplevel/errors.h"
-#include "toplevel/globals.h"
 
 namespace tavrin {
 

@@ -5,6 +5,8 @@
 #include <optional>
 #include <utility>
 
+#include "core/errors.h"
+#include "core/globals.h"
 #include "numbers/bigint.h"
 #include "numbers/freelists.h"
 #include "numbers/invertible.h"
@@ -13,8 +15,6 @@
 #include "poly/poly_measures.h"
 #include "poly/poly_repr.h"
 #include "quoly/quoly.h"
-#include "toplevel/errors.h"
-#include "toplevel/globals.h"
 
 namespace tavrin {
 

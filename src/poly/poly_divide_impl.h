@@ -7,17 +7,17 @@
 #include <cstdint>
 #include <utility>
 
+#include "core/globals.h"
+#include "core/records.h"
 #include "numbers/freelists.h"
-#include "numbers/records.h"
 #include "poly/poly_add.h"
 #include "poly/poly_arith_impl.h"
+#include "poly/poly_impl.h"
 #include "poly/poly_measures.h"
 #include "poly/poly_mult.h"
-#include "poly/poly_impl.h"
 #include "poly/poly_repr.h"
 #include "poly/poly_scratch_impl.h"
 #include "quoly/quoly.h"
-#include "toplevel/globals.h"
 
 namespace tavrin::detail {
 

@@ -1,6 +1,9 @@
 // Evaluation of polynomials at given values by Horner's rule.
 #include "poly/poly_eval.h"
 
+#include "core/errors.h"
+#include "core/globals.h"
+#include "core/mode_guard.h"
 #include "numbers/bigint.h"
 #include "numbers/bigint_multiply.h"
 #include "numbers/freelists.h"
@@ -10,9 +13,6 @@
 #include "poly/poly_power.h"
 #include "poly/poly_repr.h"
 #include "poly/poly_scratch_impl.h"
-#include "toplevel/errors.h"
-#include "toplevel/globals.h"
-#include "toplevel/mode_guard.h"
 
 namespace tavrin {
 

@@ -4,6 +4,8 @@
 #include <cinttypes>
 #include <cstdio>
 
+#include "core/errors.h"
+#include "core/globals.h"
 #include "numbers/freelists.h"
 #include "numbers/word_mod.h"
 #include "poly/poly_add.h"
@@ -15,8 +17,6 @@
 #include "poly/poly_repr.h"
 #include "poly/poly_scratch_impl.h"
 #include "poly/poly_trial.h"
-#include "toplevel/errors.h"
-#include "toplevel/globals.h"
 
 namespace tavrin {
 

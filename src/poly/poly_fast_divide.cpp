@@ -16,6 +16,7 @@
 #include <algorithm>
 #include <cstdint>
 
+#include "core/globals.h"
 #include "numbers/freelists.h"
 #include "poly/poly_add.h"
 #include "poly/poly_divide.h"
@@ -24,7 +25,6 @@
 #include "poly/poly_mult.h"
 #include "poly/poly_repr.h"
 #include "poly/poly_view_impl.h"
-#include "toplevel/globals.h"
 
 namespace tavrin {
 

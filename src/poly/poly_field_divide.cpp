@@ -5,6 +5,8 @@
 #include <optional>
 #include <tuple>
 
+#include "core/errors.h"
+#include "core/globals.h"
 #include "dense/dense_divide.h"
 #include "numbers/bigint.h"
 #include "numbers/freelists.h"
@@ -16,8 +18,6 @@
 #include "poly/poly_measures.h"
 #include "poly/poly_mult.h"
 #include "poly/poly_repr.h"
-#include "toplevel/errors.h"
-#include "toplevel/globals.h"
 
 namespace tavrin {
 

@@ -3,6 +3,8 @@
 // modded-out levels.
 #include <optional>
 
+#include "core/errors.h"
+#include "core/globals.h"
 #include "gcd/gcd.h"
 #include "numbers/freelists.h"
 #include "poly/poly_add.h"
@@ -13,8 +15,6 @@
 #include "poly/poly_mult.h"
 #include "poly/poly_repr.h"
 #include "poly/poly_trial.h"
-#include "toplevel/errors.h"
-#include "toplevel/globals.h"
 
 namespace tavrin {
 

@@ -3,11 +3,11 @@
 #include <cinttypes>
 #include <cstdio>
 
+#include "core/globals.h"
 #include "numbers/bigint.h"
 #include "numbers/freelists.h"
 #include "numbers/word_mod.h"
 #include "poly/poly_impl.h"
-#include "toplevel/globals.h"
 
 namespace tavrin {
 

@@ -29,8 +29,8 @@
 // ModularImage is the guard that makes sure the journal is replayed.
 #pragma once
 
+#include "core/records.h"
 #include "numbers/mod_journal.h"
-#include "numbers/records.h"
 
 namespace tavrin {
 

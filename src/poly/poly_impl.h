@@ -3,8 +3,8 @@
 
 #include <cstdint>
 
+#include "core/records.h"
 #include "numbers/freelists.h"
-#include "numbers/records.h"
 
 namespace tavrin::detail {
 

@@ -5,11 +5,11 @@
 #include <cstdlib>
 #include <initializer_list>
 
+#include "core/errors.h"
+#include "core/globals.h"
 #include "poly/poly_impl.h"
 #include "poly/poly_measures.h"
 #include "poly/poly_repr.h"
-#include "toplevel/errors.h"
-#include "toplevel/globals.h"
 
 namespace tavrin {
 

@@ -7,6 +7,9 @@
 #include <cstdint>
 #include <cstdio>
 
+#include "core/errors.h"
+#include "core/globals.h"
+#include "core/mode_guard.h"
 #include "numbers/freelists.h"
 #include "numbers/invertible.h"
 #include "poly/poly_add.h"
@@ -17,9 +20,6 @@
 #include "poly/poly_power.h"
 #include "poly/poly_repr.h"
 #include "quoly/quoly.h"
-#include "toplevel/errors.h"
-#include "toplevel/globals.h"
-#include "toplevel/mode_guard.h"
 
 namespace tavrin {
 

@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <utility>
 
+#include "core/globals.h"
 #include "dense/dense_mult.h"
 #include "numbers/freelists.h"
 #include "poly/poly_add.h"
@@ -16,7 +17,6 @@
 #include "poly/poly_power.h"
 #include "poly/poly_repr.h"
 #include "poly/poly_view_impl.h"
-#include "toplevel/globals.h"
 
 namespace tavrin {
 

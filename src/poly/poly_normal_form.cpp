@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <utility>
 
+#include "core/globals.h"
 #include "numbers/freelists.h"
 #include "numbers/integer_gcd.h"
 #include "numbers/invertible.h"
@@ -16,7 +17,6 @@
 #include "poly/poly_repr.h"
 #include "poly/poly_scratch_impl.h"
 #include "quoly/quoly.h"
-#include "toplevel/globals.h"
 
 namespace tavrin {
 

@@ -5,19 +5,19 @@
 #include <cstdio>
 #include <utility>
 
+#include "core/errors.h"
+#include "core/globals.h"
 #include "numbers/bigint.h"
 #include "numbers/bigint_divide.h"
 #include "numbers/freelists.h"
 #include "numbers/mixed_mode.h"
 #include "numbers/word_mod.h"
-#include "poly/poly_divide.h"
 #include "poly/poly_arith_impl.h"
+#include "poly/poly_divide.h"
 #include "poly/poly_exact_divide.h"
 #include "poly/poly_impl.h"
 #include "poly/poly_repr.h"
 #include "poly/poly_scratch_impl.h"
-#include "toplevel/errors.h"
-#include "toplevel/globals.h"
 
 namespace tavrin {
 

@@ -6,6 +6,8 @@
 #include <cstdio>
 #include <optional>
 
+#include "core/errors.h"
+#include "core/globals.h"
 #include "numbers/bigint.h"
 #include "numbers/bigint_divide.h"
 #include "numbers/freelists.h"
@@ -19,8 +21,6 @@
 #include "poly/poly_power.h"
 #include "poly/poly_repr.h"
 #include "quoly/quoly.h"
-#include "toplevel/errors.h"
-#include "toplevel/globals.h"
 
 namespace tavrin {
 

@@ -1,11 +1,11 @@
 // Sums of a polynomial and a rational function whose denominator is not 1,
 // without normalisation.
+#include "core/globals.h"
 #include "numbers/freelists.h"
 #include "poly/poly_add.h"
 #include "poly/poly_impl.h"
 #include "poly/poly_mult.h"
 #include "poly/poly_repr.h"
-#include "toplevel/globals.h"
 
 namespace tavrin {
 

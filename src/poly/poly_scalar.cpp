@@ -3,6 +3,8 @@
 #include <cinttypes>
 #include <cstdio>
 
+#include "core/errors.h"
+#include "core/globals.h"
 #include "numbers/bigint.h"
 #include "numbers/bigint_divide.h"
 #include "numbers/bigint_multiply.h"
@@ -13,8 +15,6 @@
 #include "poly/poly_arith_impl.h"
 #include "poly/poly_impl.h"
 #include "poly/poly_repr.h"
-#include "toplevel/errors.h"
-#include "toplevel/globals.h"
 
 namespace tavrin {
 

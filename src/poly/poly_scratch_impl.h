@@ -2,8 +2,8 @@
 // can be left by an error unwind. Private to poly/.
 #pragma once
 
+#include "core/records.h"
 #include "numbers/freelists.h"
-#include "numbers/records.h"
 
 namespace tavrin::detail {
 

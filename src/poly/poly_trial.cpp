@@ -4,6 +4,9 @@
 #include <algorithm>
 #include <vector>
 
+#include "core/errors.h"
+#include "core/globals.h"
+#include "core/mode_guard.h"
 #include "dense/dense_divide.h"
 #include "gcd/gcd.h"
 #include "numbers/bigint.h"
@@ -22,9 +25,6 @@
 #include "poly/poly_mult.h"
 #include "poly/poly_repr.h"
 #include "poly/poly_scratch_impl.h"
-#include "toplevel/errors.h"
-#include "toplevel/globals.h"
-#include "toplevel/mode_guard.h"
 
 namespace tavrin {
 

@@ -4,7 +4,7 @@
 
 #include <cstdint>
 
-#include "numbers/records.h"
+#include "core/records.h"
 #include "poly/poly_impl.h"
 
 namespace tavrin::detail {

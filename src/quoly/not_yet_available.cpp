@@ -2,8 +2,8 @@
 // yet. Each reports an internal error (with a nested command level) and
 // leaves its results untouched. Every one of them is replaced by the real
 // operation.
+#include "core/errors.h"
 #include "quoly/quoly.h"
-#include "toplevel/errors.h"
 
 namespace tavrin {
 

@@ -3,9 +3,9 @@
 // multiplication, and powers of residues.
 #include <cstdint>
 
+#include "core/globals.h"
 #include "numbers/word_mod.h"
 #include "quoly/quoly.h"
-#include "toplevel/globals.h"
 
 namespace tavrin {
 

@@ -5,12 +5,12 @@
 #include <cstdio>
 #include <iterator>
 
+#include "core/errors.h"
+#include "core/globals.h"
 #include "dense/dense_arrays.h"
 #include "numbers/bigint.h"
 #include "numbers/freelists.h"
 #include "numbers/word_mod.h"
-#include "toplevel/errors.h"
-#include "toplevel/globals.h"
 
 namespace tavrin {
 

@@ -4,11 +4,12 @@
 
 #include <cstdio>
 
-#include "numbers/records.h"
+#include "core/globals.h"
+#include "core/records.h"
+#include "numbers/bigint.h"
 #include "numbers/stash/stash.h"
 #include "toplevel/data_files.h"
 #include "toplevel/exec_path.h"
-#include "toplevel/globals.h"
 
 namespace tavrin {
 

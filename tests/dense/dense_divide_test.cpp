@@ -12,13 +12,13 @@
 #include <string>
 #include <vector>
 
+#include "core/globals.h"
 #include "dense/dense_arrays.h"
 #include "numbers/freelists.h"
 #include "poly/poly_repr.h"
 #include "support/dense_ref.h"
 #include "support/node_accounting.h"
 #include "support/poly_support.h"
-#include "toplevel/globals.h"
 
 namespace tavrin::test {
 namespace {

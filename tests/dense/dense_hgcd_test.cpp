@@ -13,12 +13,12 @@
 #include <string>
 #include <vector>
 
+#include "core/globals.h"
+#include "core/mode_guard.h"
 #include "dense/dense_arrays.h"
 #include "dense/dense_divide.h"
 #include "support/dense_ref.h"
 #include "support/poly_support.h"
-#include "toplevel/globals.h"
-#include "toplevel/mode_guard.h"
 
 namespace tavrin::test {
 namespace {

@@ -13,6 +13,8 @@
 #include <string>
 #include <vector>
 
+#include "core/globals.h"
+#include "core/mode_guard.h"
 #include "dense/dense_arrays.h"
 #include "dense/dense_impl.h"
 #include "numbers/freelists.h"
@@ -21,8 +23,6 @@
 #include "support/node_accounting.h"
 #include "support/poly_build.h"
 #include "support/poly_support.h"
-#include "toplevel/globals.h"
-#include "toplevel/mode_guard.h"
 
 namespace tavrin::test {
 namespace {

@@ -9,11 +9,11 @@
 #include <deque>
 #include <vector>
 
+#include "core/globals.h"
 #include "gcd/gcd.h"
 #include "support/data_tables.h"
 #include "support/num.h"
 #include "support/poly_support.h"
-#include "toplevel/globals.h"
 
 namespace tavrin::test {
 namespace {

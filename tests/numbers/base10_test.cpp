@@ -10,13 +10,13 @@
 #include <vector>
 
 #include "numbers/base10.h"
+#include "core/globals.h"
 #include "numbers/bigint.h"
 #include "numbers/freelists.h"
 #include "support/bigref.h"
 #include "support/data_tables.h"
 #include "support/node_accounting.h"
 #include "support/num.h"
-#include "toplevel/globals.h"
 
 namespace tavrin::test {
 namespace {

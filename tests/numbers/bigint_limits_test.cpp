@@ -3,13 +3,13 @@
 
 #include <cstdio>
 
+#include "core/jumps.h"
+#include "core/mode_guard.h"
 #include "numbers/bigint.h"
 #include "numbers/bigint_multiply.h"
 #include "support/bigref.h"
 #include "support/node_accounting.h"
 #include "support/num.h"
-#include "toplevel/jumps.h"
-#include "toplevel/mode_guard.h"
 
 namespace tavrin::test {
 namespace {

@@ -7,14 +7,14 @@
 #include <random>
 #include <vector>
 
+#include "core/globals.h"
+#include "core/mode_guard.h"
 #include "numbers/bigint.h"
 #include "numbers/bigint_multiply.h"
 #include "numbers/freelists.h"
 #include "support/bigref.h"
 #include "support/node_accounting.h"
 #include "support/num.h"
-#include "toplevel/globals.h"
-#include "toplevel/mode_guard.h"
 
 namespace tavrin::test {
 namespace {

@@ -7,12 +7,12 @@
 #include <set>
 #include <vector>
 
+#include "core/globals.h"
+#include "core/mode_guard.h"
 #include "numbers/bigint.h"
 #include "numbers/garbage.h"
 #include "support/bigref.h"
 #include "support/node_accounting.h"
-#include "toplevel/globals.h"
-#include "toplevel/mode_guard.h"
 
 namespace tavrin::test {
 namespace {

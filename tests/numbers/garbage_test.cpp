@@ -8,10 +8,10 @@
 #include <string>
 #include <vector>
 
+#include "core/globals.h"
+#include "core/mode_guard.h"
 #include "numbers/freelists.h"
 #include "support/bigref.h"
-#include "toplevel/globals.h"
-#include "toplevel/mode_guard.h"
 
 namespace tavrin::test {
 namespace {

@@ -5,14 +5,14 @@
 #include <cstdint>
 #include <random>
 
+#include "core/globals.h"
+#include "core/mode_guard.h"
 #include "numbers/bigint.h"
 #include "numbers/freelists.h"
 #include "numbers/int_sqrt.h"
 #include "support/bigref.h"
 #include "support/node_accounting.h"
 #include "support/num.h"
-#include "toplevel/globals.h"
-#include "toplevel/mode_guard.h"
 
 namespace tavrin::test {
 namespace {

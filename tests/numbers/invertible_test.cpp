@@ -3,12 +3,12 @@
 // different depths.
 #include <gtest/gtest.h>
 
+#include "core/globals.h"
+#include "core/mode_guard.h"
 #include "numbers/freelists.h"
 #include "numbers/invertible.h"
 #include "support/node_accounting.h"
 #include "support/poly_build.h"
-#include "toplevel/globals.h"
-#include "toplevel/mode_guard.h"
 
 namespace tavrin::test {
 namespace {

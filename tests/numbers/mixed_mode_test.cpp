@@ -9,6 +9,8 @@
 #include <set>
 #include <string>
 
+#include "core/globals.h"
+#include "core/mode_guard.h"
 #include "numbers/bigint.h"
 #include "numbers/freelists.h"
 #include "numbers/mixed_mode.h"
@@ -17,8 +19,6 @@
 #include "support/node_accounting.h"
 #include "support/num.h"
 #include "support/poly_build.h"
-#include "toplevel/globals.h"
-#include "toplevel/mode_guard.h"
 
 namespace tavrin::test {
 namespace {

@@ -5,14 +5,14 @@
 #include <stdexcept>
 #include <string>
 
+#include "core/errors.h"
+#include "core/globals.h"
+#include "core/jumps.h"
+#include "core/mode_guard.h"
 #include "numbers/freelists.h"
 #include "numbers/mod_journal.h"
 #include "support/node_accounting.h"
 #include "support/poly_build.h"
-#include "toplevel/errors.h"
-#include "toplevel/globals.h"
-#include "toplevel/jumps.h"
-#include "toplevel/mode_guard.h"
 
 namespace tavrin::test {
 namespace {

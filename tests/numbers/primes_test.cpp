@@ -9,8 +9,8 @@
 #include <vector>
 
 #include "numbers/primes.h"
+#include "core/globals.h"
 #include "support/bigref.h"
-#include "toplevel/globals.h"
 
 namespace tavrin::test {
 namespace {

@@ -8,11 +8,11 @@
 #include <random>
 #include <string>
 
+#include "core/globals.h"
 #include "numbers/char2_field.h"
 #include "numbers/word_mod.h"
 #include "support/bigref.h"
 #include "support/modulus_scope.h"
-#include "toplevel/globals.h"
 
 namespace tavrin::test {
 namespace {

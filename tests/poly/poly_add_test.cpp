@@ -11,15 +11,15 @@
 #include <string>
 #include <vector>
 
+#include "core/errors.h"
+#include "core/globals.h"
+#include "core/jumps.h"
 #include "numbers/freelists.h"
 #include "poly/poly_repr.h"
 #include "support/node_accounting.h"
 #include "support/num.h"
 #include "support/poly_support.h"
 #include "support/rings.h"
-#include "toplevel/errors.h"
-#include "toplevel/globals.h"
-#include "toplevel/jumps.h"
 
 namespace tavrin::test {
 namespace {

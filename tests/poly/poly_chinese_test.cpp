@@ -11,6 +11,10 @@
 #include <string>
 #include <vector>
 
+#include "core/errors.h"
+#include "core/globals.h"
+#include "core/jumps.h"
+#include "core/mode_guard.h"
 #include "numbers/freelists.h"
 #include "poly/poly_add.h"
 #include "poly/poly_images.h"
@@ -20,10 +24,6 @@
 #include "support/num.h"
 #include "support/poly_build.h"
 #include "support/poly_support.h"
-#include "toplevel/errors.h"
-#include "toplevel/globals.h"
-#include "toplevel/jumps.h"
-#include "toplevel/mode_guard.h"
 
 namespace tavrin::test {
 namespace {

@@ -10,16 +10,16 @@
 #include <random>
 #include <string>
 
+#include "core/errors.h"
+#include "core/globals.h"
+#include "core/jumps.h"
+#include "core/mode_guard.h"
 #include "numbers/freelists.h"
 #include "poly/poly_repr.h"
 #include "support/node_accounting.h"
 #include "support/poly_build.h"
 #include "support/poly_support.h"
 #include "support/rings.h"
-#include "toplevel/errors.h"
-#include "toplevel/globals.h"
-#include "toplevel/jumps.h"
-#include "toplevel/mode_guard.h"
 
 namespace tavrin::test {
 namespace {

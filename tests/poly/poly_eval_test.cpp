@@ -9,11 +9,11 @@
 #include <string>
 #include <vector>
 
+#include "core/globals.h"
 #include "numbers/freelists.h"
 #include "support/node_accounting.h"
 #include "support/poly_support.h"
 #include "support/rings.h"
-#include "toplevel/globals.h"
 
 namespace tavrin::test {
 namespace {

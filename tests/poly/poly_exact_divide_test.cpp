@@ -10,6 +10,9 @@
 #include <string>
 #include <vector>
 
+#include "core/globals.h"
+#include "core/jumps.h"
+#include "core/mode_guard.h"
 #include "numbers/freelists.h"
 #include "poly/poly_mult.h"
 #include "poly/poly_repr.h"
@@ -17,9 +20,6 @@
 #include "support/node_accounting.h"
 #include "support/poly_support.h"
 #include "support/rings.h"
-#include "toplevel/globals.h"
-#include "toplevel/jumps.h"
-#include "toplevel/mode_guard.h"
 
 namespace tavrin::test {
 namespace {

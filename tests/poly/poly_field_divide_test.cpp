@@ -11,6 +11,9 @@
 #include <random>
 #include <string>
 
+#include "core/globals.h"
+#include "core/jumps.h"
+#include "core/mode_guard.h"
 #include "numbers/freelists.h"
 #include "poly/poly_add.h"
 #include "poly/poly_divide.h"
@@ -21,9 +24,6 @@
 #include "support/node_accounting.h"
 #include "support/poly_support.h"
 #include "support/rings.h"
-#include "toplevel/globals.h"
-#include "toplevel/jumps.h"
-#include "toplevel/mode_guard.h"
 
 namespace tavrin::test {
 namespace {

@@ -10,6 +10,10 @@
 #include <string>
 #include <vector>
 
+#include "core/errors.h"
+#include "core/globals.h"
+#include "core/jumps.h"
+#include "core/mode_guard.h"
 #include "numbers/freelists.h"
 #include "numbers/mod_journal.h"
 #include "poly/poly_chinese.h"
@@ -17,10 +21,6 @@
 #include "support/num.h"
 #include "support/poly_build.h"
 #include "support/poly_support.h"
-#include "toplevel/errors.h"
-#include "toplevel/globals.h"
-#include "toplevel/jumps.h"
-#include "toplevel/mode_guard.h"
 
 namespace tavrin::test {
 namespace {

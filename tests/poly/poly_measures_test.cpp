@@ -7,14 +7,14 @@
 
 #include <random>
 
+#include "core/globals.h"
+#include "core/jumps.h"
 #include "numbers/bigint.h"
 #include "numbers/freelists.h"
 #include "poly/poly_repr.h"
 #include "support/node_accounting.h"
 #include "support/num.h"
 #include "support/poly_support.h"
-#include "toplevel/globals.h"
-#include "toplevel/jumps.h"
 
 namespace tavrin::test {
 namespace {

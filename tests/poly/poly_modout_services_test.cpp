@@ -18,6 +18,9 @@
 #include <utility>
 #include <vector>
 
+#include "core/errors.h"
+#include "core/globals.h"
+#include "core/mode_guard.h"
 #include "numbers/freelists.h"
 #include "poly/poly_mult.h"
 #include "poly/poly_repr.h"
@@ -25,9 +28,6 @@
 #include "support/poly_support.h"
 #include "support/relation_scope.h"
 #include "support/rings.h"
-#include "toplevel/errors.h"
-#include "toplevel/globals.h"
-#include "toplevel/mode_guard.h"
 
 namespace tavrin::test {
 namespace {

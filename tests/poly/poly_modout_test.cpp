@@ -13,6 +13,8 @@
 #include <utility>
 #include <vector>
 
+#include "core/globals.h"
+#include "core/mode_guard.h"
 #include "numbers/freelists.h"
 #include "poly/poly_mult.h"
 #include "poly/poly_power.h"
@@ -21,8 +23,6 @@
 #include "support/poly_support.h"
 #include "support/relation_scope.h"
 #include "support/rings.h"
-#include "toplevel/globals.h"
-#include "toplevel/mode_guard.h"
 
 namespace tavrin::test {
 namespace {

@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "core/globals.h"
+#include "core/jumps.h"
 #include "numbers/freelists.h"
 #include "poly/poly_add.h"
 #include "poly/poly_measures.h"
@@ -18,8 +20,6 @@
 #include "support/poly_support.h"
 #include "support/relation_scope.h"
 #include "support/rings.h"
-#include "toplevel/globals.h"
-#include "toplevel/jumps.h"
 
 namespace tavrin::test {
 namespace {

@@ -12,14 +12,14 @@
 #include <utility>
 #include <vector>
 
+#include "core/globals.h"
+#include "core/mode_guard.h"
 #include "numbers/freelists.h"
 #include "poly/poly_repr.h"
 #include "support/division_pairs.h"
 #include "support/node_accounting.h"
 #include "support/poly_support.h"
 #include "support/rings.h"
-#include "toplevel/globals.h"
-#include "toplevel/mode_guard.h"
 
 namespace tavrin::test {
 namespace {

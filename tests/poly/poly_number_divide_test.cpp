@@ -8,6 +8,9 @@
 #include <random>
 #include <string>
 
+#include "core/globals.h"
+#include "core/jumps.h"
+#include "core/mode_guard.h"
 #include "numbers/freelists.h"
 #include "poly/poly_add.h"
 #include "poly/poly_divide.h"
@@ -19,9 +22,6 @@
 #include "support/num.h"
 #include "support/poly_support.h"
 #include "support/rings.h"
-#include "toplevel/globals.h"
-#include "toplevel/jumps.h"
-#include "toplevel/mode_guard.h"
 
 namespace tavrin::test {
 namespace {

@@ -8,6 +8,8 @@
 #include <random>
 #include <string>
 
+#include "core/globals.h"
+#include "core/jumps.h"
 #include "numbers/freelists.h"
 #include "poly/poly_add.h"
 #include "poly/poly_mult.h"
@@ -17,8 +19,6 @@
 #include "support/poly_support.h"
 #include "support/relation_scope.h"
 #include "support/rings.h"
-#include "toplevel/globals.h"
-#include "toplevel/jumps.h"
 
 namespace tavrin::test {
 namespace {

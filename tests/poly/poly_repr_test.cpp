@@ -8,16 +8,16 @@
 #include <cstring>
 #include <random>
 
+#include "core/error_codes.h"
+#include "core/errors.h"
+#include "core/globals.h"
+#include "core/jumps.h"
 #include "numbers/bigint.h"
 #include "numbers/freelists.h"
 #include "poly/poly_measures.h"
 #include "support/node_accounting.h"
 #include "support/num.h"
 #include "support/poly_support.h"
-#include "toplevel/error_codes.h"
-#include "toplevel/errors.h"
-#include "toplevel/globals.h"
-#include "toplevel/jumps.h"
 
 namespace tavrin::test {
 namespace {

@@ -4,10 +4,10 @@
 
 #include <random>
 
+#include "core/globals.h"
 #include "numbers/freelists.h"
 #include "support/node_accounting.h"
 #include "support/poly_support.h"
-#include "toplevel/globals.h"
 
 namespace tavrin::test {
 namespace {

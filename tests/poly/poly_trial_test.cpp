@@ -13,6 +13,8 @@
 #include <string>
 #include <vector>
 
+#include "core/globals.h"
+#include "core/mode_guard.h"
 #include "numbers/freelists.h"
 #include "numbers/primes.h"
 #include "poly/poly_exact_divide.h"
@@ -22,8 +24,6 @@
 #include "support/node_accounting.h"
 #include "support/poly_support.h"
 #include "support/rings.h"
-#include "toplevel/globals.h"
-#include "toplevel/mode_guard.h"
 
 namespace tavrin::test {
 namespace {

@@ -4,11 +4,11 @@
 #include <cstdint>
 #include <random>
 
+#include "core/globals.h"
 #include "quoly/quoly.h"
 #include "support/node_accounting.h"
 #include "support/poly_support.h"
 #include "support/relation_scope.h"
-#include "toplevel/globals.h"
 
 namespace tavrin::test {
 namespace {

@@ -10,7 +10,7 @@
 
 #include <gtest/gtest.h>
 
-#include "numbers/records.h"
+#include "core/records.h"
 
 namespace tavrin::test {
 

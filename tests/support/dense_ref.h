@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "numbers/records.h"
+#include "core/records.h"
 
 namespace tavrin::test {
 

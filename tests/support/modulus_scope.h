@@ -4,8 +4,8 @@
 
 #include <cstdint>
 
-#include "toplevel/globals.h"
-#include "toplevel/mode_guard.h"
+#include "core/globals.h"
+#include "core/mode_guard.h"
 
 namespace tavrin::test {
 

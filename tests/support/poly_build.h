@@ -6,9 +6,9 @@
 
 #include <cstdint>
 
+#include "core/mode_guard.h"
 #include "numbers/bigint.h"
 #include "numbers/freelists.h"
-#include "toplevel/mode_guard.h"
 
 namespace tavrin::test {
 

@@ -11,8 +11,8 @@
 #include <ostream>
 #include <sstream>
 
+#include "core/globals.h"
 #include "numbers/freelists.h"
-#include "toplevel/globals.h"
 
 namespace tavrin {
 

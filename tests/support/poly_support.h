@@ -16,10 +16,10 @@
 
 #include <gtest/gtest.h>
 
-#include "numbers/records.h"
+#include "core/mode_guard.h"
+#include "core/records.h"
 #include "support/modulus_scope.h"
 #include "support/refpoly.h"
-#include "toplevel/mode_guard.h"
 
 namespace tavrin {
 

@@ -13,12 +13,12 @@
 #include <string>
 #include <vector>
 
+#include "core/globals.h"
+#include "core/mode_guard.h"
 #include "numbers/freelists.h"
 #include "poly/poly_modout.h"
 #include "poly/poly_repr.h"
 #include "support/poly_support.h"
-#include "toplevel/globals.h"
-#include "toplevel/mode_guard.h"
 
 namespace tavrin::test {
 

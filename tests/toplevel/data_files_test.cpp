@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "core/globals.h"
 #include "numbers/bigint.h"
 #include "numbers/bigint_divide.h"
 #include "numbers/bigint_multiply.h"
@@ -16,7 +17,6 @@
 #include "support/bigref.h"
 #include "support/data_tables.h"
 #include "support/node_accounting.h"
-#include "toplevel/globals.h"
 
 namespace tavrin::test {
 namespace {

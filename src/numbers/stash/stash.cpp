@@ -4,7 +4,7 @@
 #include <new>
 #include <vector>
 
-#include "toplevel/errors.h"
+#include "core/errors.h"
 
 namespace tavrin {
 

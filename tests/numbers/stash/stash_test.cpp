@@ -6,9 +6,9 @@
 #include <set>
 #include <string>
 
-#include "numbers/records.h"
-#include "toplevel/jumps.h"
-#include "toplevel/mode_guard.h"
+#include "core/jumps.h"
+#include "core/mode_guard.h"
+#include "core/records.h"
 
 namespace tavrin {
 namespace {

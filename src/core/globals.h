@@ -11,7 +11,7 @@
 
 #include <cstdint>
 
-#include "numbers/records.h"
+#include "core/records.h"
 
 namespace tavrin {
 
@@ -115,8 +115,5 @@ extern std::int16_t aux_prime1_number;
 extern std::int32_t numbersize, numnodesize, polynodesize, quolysize;
 extern std::int32_t size_data_strucs;
 extern std::int32_t initial_memory;  // start-up file's megabytes * 225000
-
-// Builds the constant numbers (needs the limb pool). Called once at start-up.
-void init_number_constants();
 
 }  // namespace tavrin

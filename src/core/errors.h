@@ -10,7 +10,7 @@
 
 #include <cstdint>
 
-#include "numbers/records.h"
+#include "core/records.h"
 
 namespace tavrin {
 
@@ -56,6 +56,20 @@ void decr_dumpitt(std::int32_t n, bool newline, bool multin);
 // (and in tests) the level returns at once, as if left immediately.
 using command_level_runner = void (*)();
 extern command_level_runner run_command_level;
+
+// State that error() resets but that a folder above core owns (the GCD
+// cache, operation counters, function traces, ...) is reset through hooks
+// the owning folder registers at start-up; core never includes those
+// folders. Stages:
+//   report: inside error(), for every code (the hook receives it), where
+//           error() resets its own counters, before anything is printed;
+//   unwind: when a computation is abandoned to the top level (error,
+//           abandon, memory_exhausted), just before the jump.
+// A hook must not throw or report errors. Registering the same hook twice
+// for a stage keeps one copy; hooks run in the order registered.
+enum class error_stage { report, unwind };
+using error_hook = void (*)(std::int32_t code);
+void add_error_hook(error_stage stage, error_hook hook);
 
 // Message table: slot x holds the text of error code x (1 .. 377), filled
 // from the data file of messages at start; empty slots print the code.

@@ -1,10 +1,11 @@
-#include "toplevel/errors.h"
+#include "core/errors.h"
 
 #include <cstdio>
 #include <cstring>
+#include <vector>
 
-#include "toplevel/globals.h"
-#include "toplevel/jumps.h"
+#include "core/globals.h"
+#include "core/jumps.h"
 
 namespace tavrin {
 
@@ -13,6 +14,16 @@ char erp[erp_slots][erp_width] = {};
 namespace {
 
 void leave_at_once() {}
+
+std::vector<error_hook>& hooks(error_stage stage) {
+  static std::vector<error_hook> report_hooks;
+  static std::vector<error_hook> unwind_hooks;
+  return stage == error_stage::report ? report_hooks : unwind_hooks;
+}
+
+void run_hooks(error_stage stage, std::int32_t code) {
+  for (error_hook h : hooks(stage)) h(code);
+}
 
 // The end marker of stored text (the two bytes 0xC2 0xA5) is shown as ";".
 const char* shown_name(const tokentipe* bad) {
@@ -39,8 +50,9 @@ void open_command_level() {
   run_command_level();
 }
 
-[[noreturn]] void unwind_to_top_level() {
+[[noreturn]] void unwind_to_top_level(std::int32_t code) {
   statcount = 0;
+  run_hooks(error_stage::unwind, code);
   levelcount = 1;
   mod_is_changed = 0;
   std::fflush(stdout);
@@ -52,6 +64,13 @@ void open_command_level() {
 }  // namespace
 
 command_level_runner run_command_level = leave_at_once;
+
+void add_error_hook(error_stage stage, error_hook hook) {
+  std::vector<error_hook>& list = hooks(stage);
+  for (error_hook h : list)
+    if (h == hook) return;
+  list.push_back(hook);
+}
 
 void out_err_mess(std::int32_t x) {
   if (x == 17)
@@ -101,6 +120,7 @@ void error(std::int32_t x, const tokentipe* bad) {
     dumpitt_length = 0;
     dumpitt_level = 0;
   }
+  run_hooks(error_stage::report, x);
   if (extra_line) std::printf("\n");
   if (x == 0) {
     std::printf("*** Panic stop.\n");
@@ -121,12 +141,12 @@ void error(std::int32_t x, const tokentipe* bad) {
     open_command_level();
     return;
   }
-  unwind_to_top_level();
+  unwind_to_top_level(x);
 }
 
 void abandon(std::int32_t x, const tokentipe* bad) {
   error(x, bad);
-  unwind_to_top_level();
+  unwind_to_top_level(x);
 }
 
 void tavrin_error(const char* mess, bool push) {
@@ -144,7 +164,7 @@ void tavrinerror(const char* mess) {
 
 void memory_exhausted() {
   std::printf("\n*** Warning.  You are out of heap space.  Abort this computation.\n");
-  unwind_to_top_level();
+  unwind_to_top_level(0);
 }
 
 void dumpitt(const char* messge, std::int32_t n, bool newline, bool multin, bool colon) {

@@ -4,7 +4,7 @@
 
 #include <utility>
 
-#include "toplevel/globals.h"
+#include "core/globals.h"
 
 namespace tavrin {
 

@@ -1,7 +1,4 @@
-#include "toplevel/globals.h"
-
-#include "numbers/bigint.h"
-#include "toplevel/mode_guard.h"
+#include "core/globals.h"
 
 namespace tavrin {
 
@@ -88,26 +85,5 @@ std::int32_t polynodesize = 16;
 std::int32_t quolysize = 20;
 std::int32_t size_data_strucs = 0;
 std::int32_t initial_memory = 0;
-
-namespace {
-
-void set_constant(number& x, std::int32_t v) {
-  BigModeGuard big;
-  setvalue(v, &x);
-  x.lint = v;
-  x.flote = v;
-  x.imag = nullptr;
-}
-
-}  // namespace
-
-void init_number_constants() {
-  set_constant(number_1, 1);
-  set_constant(number_m1, -1);
-  set_constant(tens_base, 100000000);
-  set_constant(num_2_14, 16384);
-  for (int k = 0; k < 32; ++k)
-    ones[k] = static_cast<std::int32_t>((std::uint32_t{1} << k) - 1u);
-}
 
 }  // namespace tavrin

@@ -1,14 +1,14 @@
 // Error reports, nested command levels, internal errors and progress lines.
-#include "toplevel/errors.h"
+#include "core/errors.h"
 
 #include <gtest/gtest.h>
 
 #include <cstring>
 #include <string>
 
-#include "toplevel/globals.h"
-#include "toplevel/jumps.h"
-#include "toplevel/mode_guard.h"
+#include "core/globals.h"
+#include "core/jumps.h"
+#include "core/mode_guard.h"
 
 namespace tavrin {
 namespace {
@@ -127,6 +127,56 @@ TEST_F(Errors, WarningsOfTheirOwn) {
   EXPECT_EQ(testing::internal::GetCapturedStdout(),
             "\n *** Warning.\n *** Undefined variable: /.  will use 0\n\n"
             "\n *** Warning.\n *** Can't do Det\n\n");
+}
+
+// The hooks through which folders above core have their state reset: each
+// stage runs when the design says, once per registered hook, with the code.
+struct HookLog {
+  bool active = false;
+  std::string seen;  // "r<code>" per report call, "u<code>" per unwind call
+};
+HookLog hook_log;
+void report_hook(std::int32_t code) {
+  if (hook_log.active) hook_log.seen += "r" + std::to_string(code) + " ";
+}
+void unwind_hook(std::int32_t code) {
+  if (hook_log.active) hook_log.seen += "u" + std::to_string(code) + " ";
+}
+
+TEST_F(Errors, HooksOfHigherFoldersRunAtReportAndUnwind) {
+  add_error_hook(error_stage::report, report_hook);
+  add_error_hook(error_stage::report, report_hook);  // kept once
+  add_error_hook(error_stage::unwind, unwind_hook);
+  hook_log = {true, ""};
+  struct Off {
+    ~Off() { hook_log.active = false; }
+  } off;
+  auto run = [](auto&& call) {
+    hook_log.seen.clear();
+    testing::internal::CaptureStdout();
+    try {
+      call();
+    } catch (const TopLevelJump&) {
+      hook_log.seen += "jump";
+    }
+    testing::internal::GetCapturedStdout();
+    return hook_log.seen;
+  };
+  EXPECT_EQ(run([] { error(22, &quotsign); }), "r22 u22 jump");
+  EXPECT_EQ(run([] { error(0, &blank); }), "r0 u0 jump");
+  EXPECT_EQ(run([] { memory_exhausted(); }), "u0 jump");
+  EXPECT_EQ(run([] { tavrinerror("x"); }), "");
+  // A level that opens and is left returns without unwinding.
+  errorpush = true;
+  statcount = 1;
+  EXPECT_EQ(run([] { error(240, &factsign); }), "r240 ");
+  EXPECT_EQ(run([] { tavrin_error("pushed", true); }), "r-1 ");
+  EXPECT_EQ(run([] { abandon(240, &factsign); }), "r240 u240 jump");
+  errorpush = false;
+  statcount = 0;
+  levelcount = 2;  // a warning inside a nested level
+  EXPECT_EQ(run([] { error(19, &blank); }), "r19 ");
+  EXPECT_EQ(levels_opened, 3);  // error 240, the pushed internal error, abandon's report
 }
 
 TEST(Dumpitt, ProgressLines) {
