@@ -279,6 +279,21 @@ void onevar_array_mod(std::int32_t* x, const std::int32_t* y, std::int32_t* xdeg
   array_division(x, y, nullptr, xdeg, ydeg, nullptr, all_zeros);
 }
 
+void word_array_mod(std::int32_t* x, const std::int32_t* y, std::int32_t* xdeg,
+                    std::int32_t ydeg, bool* all_zeros) {
+  *all_zeros = false;
+  if (*xdeg < ydeg) return;
+  std::int32_t inv = 0;
+  mod_inverse(y[ydeg], &inv);
+  if (finf) {
+    *xdeg = eliminate(x, y, nullptr, *xdeg, ydeg, inv, FieldForm(), all_zeros);
+  } else if (modulus <= 65536) {
+    *xdeg = eliminate(x, y, nullptr, *xdeg, ydeg, inv, Unsigned32Form(modulus), all_zeros);
+  } else {
+    *xdeg = eliminate(x, y, nullptr, *xdeg, ydeg, inv, WordForm(modulus), all_zeros);
+  }
+}
+
 void onevar_split_poly(std::int32_t* x, std::int32_t* z, std::int32_t m, std::int32_t* xb,
                        std::int32_t* zb) {
   if (m == 0) {

@@ -10,18 +10,6 @@ void polygcd(poly, poly, poly*, bool, bool, bool, polypt, bool, bool, bool) {
   tavrin_error("polygcd not available", true);
 }
 
-void basic_poly_gcd(poly, poly, poly*, bool, polypt) {
-  tavrin_error("basic_poly_gcd not available", true);
-}
-
-void emgcd_full(poly*, poly*, poly*, poly*, poly*, poly*, bool) {
-  tavrin_error("emgcd_full not available", true);
-}
-
-void emgcd_poly(poly, poly, poly*, polypt, bool) {
-  tavrin_error("emgcd_poly not available", true);
-}
-
 void case_one(poly*, poly*, std::int16_t, poly, poly, polypt) {
   tavrin_error("case_one not available", true);
 }

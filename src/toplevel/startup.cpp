@@ -6,6 +6,7 @@
 
 #include "core/globals.h"
 #include "core/records.h"
+#include "gcd/gcd_stash.h"
 #include "numbers/bigint.h"
 #include "numbers/stash/stash.h"
 #include "toplevel/data_files.h"
@@ -21,6 +22,7 @@ void open_pools() {
   imagstash = open_stash(32, "stash of numbers", sizeof(number));
   colmstash = open_stash(12, "stash of colms", sizeof(colnode));
   init_number_constants();
+  register_gcd_stash_hooks();
 }
 
 void raise_stack_limit() {
