@@ -283,6 +283,7 @@ void faster_poly_gcd(poly n, poly m, poly* p, bool need_monic, polypt pt) {
     std::int32_t dx = 0, dy = 0;
     fill_poly1_array(n, xx, &dx);
     fill_poly1_array(m, yy, &dy);
+    if (dx > onevar_gcd_routes.word_top) onevar_gcd_routes.word_top = dx;
     bool zero = false;
     const std::int32_t* survivor = nullptr;
     std::int32_t d = 0;

@@ -70,6 +70,7 @@ struct onevar_gcd_route_counts {
   long list_hgcd;      // basic_poly_gcd -> emgcd_poly (a degree above fast_gcd_size)
   long word_arrays;    // faster_poly_gcd on xx / yy
   long word_lists;     // faster_poly_gcd handing a degree >= fast_gcd_size to emgcd_poly
+  long word_top;       // the largest degree faster_poly_gcd has loaded into xx / yy
 };
 extern onevar_gcd_route_counts onevar_gcd_routes;
 
