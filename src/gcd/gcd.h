@@ -25,7 +25,8 @@ void polygcd(poly u, poly v, poly* r, bool leave_early, bool do_fast, bool allco
 //   3. the cache (gcd_stash.h) when lookupgcd > 0, deg n + deg m >
 //      small_gcd_stash_cut, deg m >= 2 and gcdmass < initial_memory / 2: the
 //      pair is looked up made monic (its leading coefficients restored
-//      afterwards, on every exit); a stored GCD is returned as stored;
+//      afterwards, on every exit); a stored GCD is returned as stored
+//      (made monic when need_monic and it was stored without);
 //   4. both degrees <= fast_gcd_size: fastest_poly_gcd (dense_gcd.h) when
 //      modulus < 65,535, else faster_poly_gcd (onevar_gcd.h), unnormalised
 //      (either sends a degree of exactly fast_gcd_size on to the term

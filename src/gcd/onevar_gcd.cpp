@@ -166,6 +166,10 @@ void basic_poly_gcd(poly n, poly m, poly* p, bool need_monic, polypt pt) {
     if (holder->next != nullptr) {
       ++onevar_gcd_routes.cache_hits;
       poly_assign(holder->next, &result.p);
+      if (need_monic && !is_constant(result.p)) {  // stored by a request that did not ask
+        OwnedPoly factor;
+        monic_poly(&result.p, &factor.p, pt);
+      }
       install(p, result.release());
       return;
     }
