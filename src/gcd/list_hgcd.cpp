@@ -273,6 +273,40 @@ void emgcd_poly(poly a0, poly a1, poly* p, polypt pt, bool savea01) {
 
 onevar_gcd_route_counts onevar_gcd_routes = {};
 
+void faster_array_gcd(poly n, poly m, poly* p) {
+  std::int32_t dx = 0, dy = 0;
+  fill_poly1_array(n, xx, &dx);
+  fill_poly1_array(m, yy, &dy);
+  if (dx > onevar_gcd_routes.word_top) onevar_gcd_routes.word_top = dx;
+  bool zero = false;
+  const std::int32_t* survivor = nullptr;
+  std::int32_t d = 0;
+  word_array_mod(xx, yy, &dx, dy, &zero);
+  for (;;) {
+    if (zero) {
+      survivor = yy;
+      d = dy;
+      break;
+    }
+    if (dx == 0) break;  // a non-zero constant: the GCD is 1
+    word_array_mod(yy, xx, &dy, dx, &zero);
+    if (zero) {
+      survivor = xx;
+      d = dx;
+      break;
+    }
+    if (dy == 0) break;
+    word_array_mod(xx, yy, &dx, dy, &zero);
+  }
+  OwnedPoly result;
+  if (survivor == nullptr) {
+    poly_set(1, &result.p);
+  } else {
+    array_to_poly(survivor, d, &result.p);
+  }
+  install(p, result.release());
+}
+
 void faster_poly_gcd(poly n, poly m, poly* p, bool need_monic, polypt pt) {
   OwnedPoly result;
   if (degree(n) >= fast_gcd_size || degree(m) >= fast_gcd_size) {
@@ -280,35 +314,7 @@ void faster_poly_gcd(poly n, poly m, poly* p, bool need_monic, polypt pt) {
     emgcd_poly(n, m, &result.p, pt, true);
   } else {
     ++onevar_gcd_routes.word_arrays;
-    std::int32_t dx = 0, dy = 0;
-    fill_poly1_array(n, xx, &dx);
-    fill_poly1_array(m, yy, &dy);
-    if (dx > onevar_gcd_routes.word_top) onevar_gcd_routes.word_top = dx;
-    bool zero = false;
-    const std::int32_t* survivor = nullptr;
-    std::int32_t d = 0;
-    word_array_mod(xx, yy, &dx, dy, &zero);
-    for (;;) {
-      if (zero) {
-        survivor = yy;
-        d = dy;
-        break;
-      }
-      if (dx == 0) break;
-      word_array_mod(yy, xx, &dy, dx, &zero);
-      if (zero) {
-        survivor = xx;
-        d = dx;
-        break;
-      }
-      if (dy == 0) break;
-      word_array_mod(xx, yy, &dx, dy, &zero);
-    }
-    if (survivor == nullptr) {
-      poly_set(1, &result.p);
-    } else {
-      array_to_poly(survivor, d, &result.p);
-    }
+    faster_array_gcd(n, m, &result.p);
   }
   if (need_monic && !is_constant(result.p)) {
     OwnedPoly factor;

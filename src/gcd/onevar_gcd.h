@@ -60,6 +60,12 @@ void clear_up(poly* p);
 // *q: changed; *r: replaced. reads: mode flags, field_depth, polynames
 void rat_monic_poly(poly* q, poly* r, polypt pt);
 
+// The Euclid loop of faster_poly_gcd itself, for any degrees up to the
+// arrays' capacity (25,000 included): the same answer, without the routing.
+// n, m: kept (deg n >= deg m >= 0, deg n <= 25,000); *p: overwritten.
+// xx, yy: overwritten. reads: modulus, finf
+void faster_array_gcd(poly n, poly m, poly* p);
+
 // Which engine each call took, counted since start (a test and benchmark
 // hook).
 struct onevar_gcd_route_counts {
