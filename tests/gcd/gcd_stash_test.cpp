@@ -38,7 +38,7 @@ class GcdStash : public ::testing::Test {
     free_gcd_stash();
     balance_.expect_balanced();
   }
-  // basic_poly_gcd of a and b; whether the cache answered.
+  // basic_poly_gcd of a and b; *hit: whether the cache answered.
   Coeffs gcd(const Coeffs& a, const Coeffs& b, bool monic, bool* hit = nullptr) {
     const long hits = onevar_gcd_routes.cache_hits;
     Poly n = Poly::adopt(coeffs_to_poly(a)), m = Poly::adopt(coeffs_to_poly(b)), g;
@@ -61,70 +61,71 @@ TEST_F(GcdStash, WhatIsKeptAndWhatComesBack) {
   const RefField f(7);
   std::mt19937_64 rng(test_seed());
   const Coeffs c = random_coeffs(rng, f, 20);
-  auto pair_of = [&](std::int64_t dn, std::int64_t dm, Coeffs* a, Coeffs* b) {
-    *a = ref_mult(f, random_coeffs(rng, f, dn - 20), c);
-    *b = ref_mult(f, random_coeffs(rng, f, dm - 20), c);
-  };
-  Coeffs a, b;
-  pair_of(60, 40, &a, &b);  // degree sum 100: not cached
-  gcd(a, b, true);
-  EXPECT_EQ(entries(), 0);
+  auto times_c = [&](std::int64_t d) { return ref_mult(f, random_coeffs(rng, f, d - 20), c); };
+  gcd(times_c(60), times_c(40), true);  // degree sum 100: not cached
   gcd(random_coeffs(rng, f, 100), {1, 1}, true);  // deg m = 1: never cached
   EXPECT_EQ(entries(), 0);
-  pair_of(61, 40, &a, &b);  // 101: cached, the monic GCD stored
+  const Coeffs a = times_c(61), b = times_c(40);  // 101: cached, stored monic
   const Coeffs first = gcd(a, b, true);
   EXPECT_EQ(gcd_stash_contents().stored, 1);
-  bool hit = false;
-  EXPECT_EQ(gcd(a, b, false, &hit), first);  // returned as stored: monic
-  EXPECT_TRUE(hit);
-  const Coeffs a3 = ref_mult(f, a, {3}), b5 = ref_mult(f, b, {5});
-  EXPECT_EQ(gcd(b5, a3, false, &hit), first);
-  EXPECT_TRUE(hit);
+  bool hit = false, hit2 = false;
+  EXPECT_EQ(gcd(a, b, false, &hit), first);  // as stored, though not asked monic
+  EXPECT_EQ(gcd(ref_mult(f, b, {5}), ref_mult(f, a, {3}), false, &hit2), first);
+  EXPECT_TRUE(hit && hit2);
   EXPECT_EQ(entries(), 1);
 
-  // (u, v) and (v, u) of equal degree share one entry.
-  Poly u = Poly::adopt(coeffs_to_poly(random_coeffs(rng, f, 30)));
-  Poly v = Poly::adopt(coeffs_to_poly(random_coeffs(rng, f, 30)));
-  poly h1 = nullptr, h2 = nullptr;
+  // (u, v) and (v, u) of equal degree share one entry; two pairs that differ
+  // only in their seventh term share a bucket and are both found.
+  Poly u("t^9 + 2*t^8 + 3*t^7 + 4*t^6 + 5*t^5 + 6*t^4 + 1*t^3 + t + 9"), v("t^9 + 3*t + 1");
+  Poly w("t^9 + 2*t^8 + 3*t^7 + 4*t^6 + 5*t^5 + 6*t^4 + 2*t^3 + t + 9");
+  poly h1 = nullptr, h2 = nullptr, h3 = nullptr, again = nullptr;
   gcdhash(u, v, &h1);
   gcdhash(v, u, &h2);
+  gcdhash(w, v, &h3);
   EXPECT_EQ(h1, h2);
-  EXPECT_EQ(entries(), 2);
-}
-
-TEST_F(GcdStash, PairsDifferingInTheSeventhTermShareABucketAndAreBothFound) {
-  ModulusScope scope(101);
-  Poly v("t^8 + 3*t + 1");
-  Poly u1("t^9 + 2*t^8 + 3*t^7 + 4*t^6 + 5*t^5 + 6*t^4 + 7*t^3 + t + 9");
-  Poly u2("t^9 + 2*t^8 + 3*t^7 + 4*t^6 + 5*t^5 + 6*t^4 + 8*t^3 + t + 9");
-  poly h1 = nullptr, h2 = nullptr, again = nullptr;
-  gcdhash(u1, v, &h1);
-  gcdhash(u2, v, &h2);
-  EXPECT_NE(h1, h2);
-  int shared = 0;
-  for (quoly b : gcd_stash)
-    if (b != nullptr && b->next != nullptr) ++shared;
-  EXPECT_EQ(shared, 1);
-  gcdhash(u1, v, &again);
+  EXPECT_NE(h1, h3);
+  EXPECT_EQ(entries(), 3);
+  EXPECT_EQ(std::count_if(gcd_stash, gcd_stash + gcd_stash_buckets,
+                          [](quoly b) { return b != nullptr && b->next != nullptr; }),
+            1);
+  gcdhash(u, v, &again);
   EXPECT_EQ(again, h1);
-  gcdhash(u2, v, &again);
-  EXPECT_EQ(again, h2);
+  gcdhash(v, w, &again);
+  EXPECT_EQ(again, h3);
 }
 
-TEST_F(GcdStash, LevelsPushAndPop) {
-  ScopedValue<std::int16_t> level(lookupgcd, 0);
-  Poly u("t^4 + 2*t + 7"), v("3*t^3 + 5");
+TEST_F(GcdStash, LevelsAndOneRing) {
+  {  // rational arithmetic: init, init, pop keep the entries, a second pop clears them
+    ScopedValue<std::int16_t> level(lookupgcd, 0);
+    Poly u("t^4 + 2*t + 7"), v("3*t^3 + 5");
+    poly h = nullptr;
+    init_gcd_stash();
+    init_gcd_stash();
+    gcdhash(u, v, &h);
+    pop_gcd_stash();
+    EXPECT_TRUE(entries() == 1 && mass_gcd_stash() > 0);
+    pop_gcd_stash();
+    EXPECT_TRUE(lookupgcd == 0 && entries() == 0 && gcdmass == 0 && mass_gcd_stash() == 0);
+  }
+  // Entries made modulo 7 are not returned modulo 11, nor in rational arithmetic.
+  Coeffs a, b;
+  Poly u("t^3 + 1"), v("t^2 + 1");
+  for (std::int32_t p : {7, 11, 7}) {
+    ModulusScope scope(p);
+    const RefField f(p);
+    std::mt19937_64 rng(test_seed() + 2);
+    const Coeffs c = random_coeffs(rng, f, 10);
+    if (p == 7) {
+      a = ref_mult(f, random_coeffs(rng, f, 60), c);
+      b = ref_mult(f, random_coeffs(rng, f, 50), c);
+    }
+    bool hit = true;
+    EXPECT_EQ(gcd(a, b, true, &hit), ref_monic_gcd(f, a, b));
+    EXPECT_FALSE(hit) << "modulus " << p;
+  }
   poly h = nullptr;
-  init_gcd_stash();
-  init_gcd_stash();
   gcdhash(u, v, &h);
-  pop_gcd_stash();
-  EXPECT_EQ(lookupgcd, 1);
-  EXPECT_EQ(entries(), 1);
-  pop_gcd_stash();
-  EXPECT_EQ(lookupgcd, 0);
-  EXPECT_EQ(entries(), 0);
-  EXPECT_EQ(gcdmass, 0);
+  EXPECT_TRUE(h->next == nullptr && entries() == 1);
 }
 
 TEST_F(GcdStash, PurgeKeepsTheNewestThenEmptiesBucketsInIndexOrder) {
@@ -140,74 +141,30 @@ TEST_F(GcdStash, PurgeKeepsTheNewestThenEmptiesBucketsInIndexOrder) {
       gcdhash(u, v, &h);
     }
   }
-  std::vector<quoly> newest(gcd_stash, gcd_stash + gcd_stash_buckets);
-  std::vector<std::int64_t> newest_mass;
-  for (quoly b : newest) newest_mass.push_back(b == nullptr ? 0 : b->denom->exp);
+  const std::vector<quoly> newest(gcd_stash, gcd_stash + gcd_stash_buckets);
+  std::vector<std::int64_t> mass;
+  for (quoly b : newest) mass.push_back(b == nullptr ? 0 : b->denom->exp);
   const int spared = 0;
-  initial_memory = gcdmass / 2;  // the purge must go down to a third of the mass
+  initial_memory = gcdmass / 2;  // down to a third of the mass
   purge_gcd_stash(spared);
+  // Below the first kept bucket (the spared one aside) all are empty; from it
+  // on each keeps exactly its newest entry; the last emptied one was needed.
   const std::int64_t limit = 2 * std::int64_t{initial_memory} / 3;
-  // Buckets below first_kept (bucket `spared` aside) were emptied, the others
-  // keep exactly their newest entry.
-  int first_kept = gcd_stash_buckets;
-  for (int k = 0; k < gcd_stash_buckets; ++k)
-    if (k != spared && gcd_stash[k] != nullptr) first_kept = std::min(first_kept, k);
+  int first_kept = gcd_stash_buckets, last_emptied = -1;
+  for (int k = gcd_stash_buckets - 1; k >= 0; --k)
+    if (k != spared && gcd_stash[k] != nullptr) first_kept = k;
   std::int64_t kept = 0;
-  int last_emptied = -1;
   for (int k = 0; k < gcd_stash_buckets; ++k) {
     const auto i = static_cast<std::size_t>(k);
-    if (k < first_kept && k != spared) {
-      EXPECT_EQ(gcd_stash[k], nullptr) << "bucket " << k;
-      if (newest[i] != nullptr) last_emptied = k;
-      continue;
-    }
-    EXPECT_EQ(gcd_stash[k], newest[i]) << "bucket " << k;
-    if (gcd_stash[k] == nullptr) continue;
-    EXPECT_EQ(gcd_stash[k]->next, nullptr);
-    kept += gcd_stash[k]->denom->exp;
+    const bool emptied = k < first_kept && k != spared;
+    EXPECT_EQ(gcd_stash[k], emptied ? nullptr : newest[i]) << k;
+    EXPECT_TRUE(gcd_stash[k] == nullptr || gcd_stash[k]->next == nullptr) << k;
+    if (!emptied) kept += mass[i];
+    if (emptied && newest[i] != nullptr) last_emptied = k;
   }
-  EXPECT_EQ(gcdmass, kept);
-  EXPECT_LE(kept, limit);
+  EXPECT_TRUE(gcdmass == kept && kept <= limit);
   ASSERT_GE(last_emptied, 0);
-  EXPECT_GT(kept + newest_mass[static_cast<std::size_t>(last_emptied)], limit)
-      << "emptied more buckets than needed";
-}
-
-TEST_F(GcdStash, EntriesNeverCrossARingChange) {
-  Coeffs a, b;
-  {
-    ModulusScope scope(7);
-    const RefField f(7);
-    std::mt19937_64 rng(test_seed() + 2);
-    const Coeffs c = random_coeffs(rng, f, 10);
-    a = ref_mult(f, random_coeffs(rng, f, 60), c);
-    b = ref_mult(f, random_coeffs(rng, f, 50), c);
-    gcd(a, b, true);
-    EXPECT_EQ(gcd_stash_contents().stored, 1);
-  }
-  const long emptied = gcd_stash_contents().emptied;
-  {
-    ModulusScope scope(11);
-    bool hit = true;
-    const Coeffs got = gcd(a, b, true, &hit);
-    EXPECT_FALSE(hit);
-    EXPECT_EQ(got, ref_monic_gcd(RefField(11), a, b));
-  }
-  EXPECT_EQ(gcd_stash_contents().emptied, emptied + 1);
-  // In rational arithmetic the pair t^3 + 1, t^2 + 1 stored modulo 11 with a
-  // GCD is a fresh entry.
-  {
-    ModulusScope scope(11);
-    Poly u("t^3 + 1"), v("t^2 + 1"), g("t + 1");
-    poly h = nullptr;
-    gcdhash(u, v, &h);
-    PendingGcdStore(h).store(g, 2);
-  }
-  Poly u("t^3 + 1"), v("t^2 + 1");
-  poly h = nullptr;
-  gcdhash(u, v, &h);
-  EXPECT_EQ(h->next, nullptr);
-  EXPECT_EQ(entries(), 1);
+  EXPECT_GT(kept + mass[static_cast<std::size_t>(last_emptied)], limit) << "emptied too many";
 }
 
 TEST_F(GcdStash, AnErrorUnwindingClearsTheCacheAndThePendingCount) {
@@ -221,12 +178,10 @@ TEST_F(GcdStash, AnErrorUnwindingClearsTheCacheAndThePendingCount) {
     gcdhash(u, v, &h);
     output_of([&] {
       PendingGcdStore pending(h);
-      EXPECT_EQ(polygcd_stack_depth, 1);
       error(22, &token);
     });
+    // Under an unchanged modulus the entries and the level stay.
     EXPECT_EQ(polygcd_stack_depth, 0);
-    // Outside modular arithmetic the clear frees the entries and the level;
-    // under an unchanged modulus the entries stay.
     EXPECT_EQ(entries(), modular ? 1 : 0);
     EXPECT_EQ(lookupgcd, modular ? 1 : 0);
   }
@@ -245,30 +200,28 @@ TEST_F(GcdStash, SameAnswersWithTheCacheOnAndOff) {
   long hits = 0;
   for (int it = 0; it < test_iterations(500); ++it) {
     const auto& [a, b] = pool[rng() % pool.size()];
-    const Coeffs k{1 + static_cast<std::int64_t>(rng() % 65520)};
+    const Coeffs ka = ref_mult(f, a, {1 + static_cast<std::int64_t>(rng() % 65520)});
     const bool monic = rng() % 2 == 0;
     bool hit = false;
     lookupgcd = 1;
-    const Coeffs on = gcd(ref_mult(f, a, k), b, monic, &hit);
+    const Coeffs on = gcd(ka, b, monic, &hit);
     lookupgcd = 0;
-    const Coeffs off = gcd(ref_mult(f, a, k), b, monic);
+    const Coeffs off = gcd(ka, b, monic);
     hits += hit;
-    if (monic || !hit) {
-      ASSERT_EQ(on, off);
-    } else {  // a stored GCD comes back as it was stored: equal up to a unit
-      ASSERT_EQ(ref_monic(f, on), ref_monic(f, off));
-    }
+    // Not asked monic, a stored GCD comes back as stored: equal up to a unit.
+    ASSERT_EQ(monic || !hit ? on : ref_monic(f, on), monic || !hit ? off : ref_monic(f, off));
   }
   EXPECT_GT(hits, 0);
 }
 
 // ---- Auxiliary prime lists -----------------------------------------------------------------
 
-std::vector<std::pair<std::int32_t, std::int32_t>> list_of(polypt q) {
-  std::vector<std::pair<std::int32_t, std::int32_t>> r;
+using PrimeList = std::vector<std::pair<std::int32_t, std::int32_t>>;
+
+PrimeList list_of(polypt q) {
+  PrimeList r;
   for (imptr e = q->gcd_data; e != nullptr; e = e->imag) {
-    EXPECT_EQ(e->size, 1);
-    EXPECT_EQ(e->head, e->tail);
+    EXPECT_TRUE(e->size == 1 && e->head == e->tail);
     r.emplace_back(e->lint, e->head->value);
   }
   return r;
@@ -279,54 +232,37 @@ TEST(AuxPrimes, ListsOfDividingPrimes) {
   PolyVars vars{"t"};
   polypt q = vars.level(1);
   NodeBalance balance;
-  using List = std::vector<std::pair<std::int32_t, std::int32_t>>;
   Num y(BigRef(2 * 3 * 43 * 47));
   add_all_to_list(q, 5, y);
-  EXPECT_EQ(list_of(q), (List{{47, 5}, {43, 5}}));
+  EXPECT_EQ(list_of(q), (PrimeList{{47, 5}, {43, 5}}));
   add_prime_to_list(q, 43, 9);  // present: nothing changes
   add_prime_to_list(q, 41, 9);
   add_prime_to_list(q, 53, 1);
-  EXPECT_EQ(list_of(q), (List{{53, 1}, {47, 5}, {43, 5}, {41, 9}}));
+  EXPECT_EQ(list_of(q), (PrimeList{{53, 1}, {47, 5}, {43, 5}, {41, 9}}));
   free_gcd_data(q);
-  EXPECT_EQ(q->gcd_data, nullptr);
-  EXPECT_EQ(q->aux_num, 0);
-
-  // Random products of primes (several limbs): every prime factor above 40
-  // up to the 4,916th prime, by a sieve of the test's own.
-  std::vector<bool> composite(50000, false);
-  std::int64_t count = 0, last_searched = 0;
-  for (std::int64_t i = 2; i < 50000 && count < 4916; ++i) {
-    if (composite[static_cast<std::size_t>(i)]) continue;
-    ++count;
-    last_searched = i;
-    for (std::int64_t j = i * i; j < 50000; j += i) composite[static_cast<std::size_t>(j)] = true;
-  }
-  std::mt19937_64 rng(test_seed() + 4);
-  const std::vector<std::int64_t> primes{2, 3, 37, 41, 101, 7919, 9973, 10007, 46337, 65521};
-  for (int it = 0; it < test_iterations(20); ++it) {
-    BigRef prod = 1;
-    std::vector<std::int64_t> want;
-    for (std::int64_t p : primes)
-      if (rng() % 2 == 0) {
-        prod = prod * BigRef(p) * BigRef(rng() % 3 == 0 ? p : 1);
-        if (p > 40 && p <= last_searched) want.push_back(p);
-      }
-    const auto x = static_cast<std::int32_t>(rng() % 2000000) - 1000000;
-    const BigRef y = it % 2 == 0 ? prod : -prod;
-    Num big(y);
-    add_all_to_list(q, x, big);
-    EXPECT_EQ(big.value(), y) << "y changed";
-    std::sort(want.rbegin(), want.rend());
-    List expect;
-    for (std::int64_t p : want)
-      expect.emplace_back(static_cast<std::int32_t>(p), static_cast<std::int32_t>(((x % p) + p) % p));
-    EXPECT_EQ(list_of(q), expect) << y;
-    free_gcd_data(q);
-  }
+  EXPECT_TRUE(q->gcd_data == nullptr && q->aux_num == 0);
   insert_new_prime(7, 3, &q->gcd_data);
   insert_new_prime(11, 4, &q->gcd_data);
-  EXPECT_EQ(list_of(q), (List{{11, 4}, {7, 3}}));
+  EXPECT_EQ(list_of(q), (PrimeList{{11, 4}, {7, 3}}));
   free_gcd_data(q);
+  // Random products of primes over several limbs: every prime factor above
+  // 40 up to the 4,916th prime (47,699) in decreasing order with x mod p.
+  std::mt19937_64 rng(test_seed() + 4);
+  for (int it = 0; it < test_iterations(20); ++it) {
+    BigRef prod = it % 2 == 0 ? 1 : -1;
+    PrimeList want;
+    const auto x = static_cast<std::int32_t>(rng() % 2000000) - 1000000;
+    for (std::int32_t p : {2, 3, 37, 41, 101, 7919, 9973, 10007, 46337, 47699, 47701, 65521})
+      if (rng() % 2 == 0) {
+        prod = prod * BigRef(p) * BigRef(rng() % 3 == 0 ? p : 1);
+        if (p > 40 && p <= 47699) want.insert(want.begin(), {p, ((x % p) + p) % p});
+      }
+    Num big(prod);
+    add_all_to_list(q, x, big);
+    EXPECT_EQ(big.value(), prod) << "y changed";
+    EXPECT_EQ(list_of(q), want) << prod;
+    free_gcd_data(q);
+  }
 }
 
 }  // namespace
