@@ -249,7 +249,7 @@ void clear_up(poly* p) {
 void rat_monic_poly(poly* q, poly* r, polypt pt) {
   free_poly(r);
   polypt level = pt;
-  poly lc = field_leading_coef(*q, pt, &level);
+  poly lc = field_depth > 0 ? field_leading_coef(*q, pt, &level) : leading_coef(*q);
   if (lc->numb) {
     clear_up(q);
     return;

@@ -52,7 +52,8 @@ void field_coef_gcd(poly n, poly m, poly* p, polypt pt);
 void clear_up(poly* p);
 
 // Normalises *q over the extension below pt in rational arithmetic: a
-// numeric leading coefficient (field_leading_coef) leaves *r nil and
+// numeric leading coefficient (field_leading_coef; leading_coef without
+// field levels) leaves *r nil and
 // divides *q by its content as clear_up does; a leading coefficient in the
 // field levels gives *r := the numerator of its inverse (poly_mod_invert),
 // padded down to pt's level, and *q := *q * *r. When no inverse comes back

@@ -163,6 +163,27 @@ TEST(OneVariableGcdCases, MonomialsAndTheScaledSurvivor) {
   EXPECT_EQ(basic(n, m, false, vars.level(1)).value, (Coeffs{65534, 3}));
 }
 
+// Without field levels: the Euclidean remainder sequence itself, and the
+// integer content divided out.
+TEST(OneVariableGcdCases, OverTheGroundFieldAndContents) {
+  PolyVars vars{"x", "y"};
+  NodeBalance balance;
+  {
+    ModulusScope scope(7);
+    Poly n("(x + 1)*(x^2 + 3)*(x + 2)"), m("3*(x + 1)*(x^2 + 3)*(x + 4)"), g;
+    field_coef_gcd(n, m, g.cell(), vars.level(1));
+    // n mod m = n - m/3 = n - 5m divides m: the last remainder as it stands.
+    EXPECT_EQ(g.ref(), (n.ref() - m.ref() * parse_ref("5", vars.names())).reduced_mod(BigRef(7)));
+  }
+  Poly p("6*x^2 + 9*y + 3"), r("x");
+  clear_up(p.cell());
+  EXPECT_EQ(p.ref(), parse_ref("2*x^2 + 3*y + 1", vars.names()));
+  Poly q("4*x*y + 6");
+  rat_monic_poly(q.cell(), r.cell(), vars.level(1));
+  EXPECT_EQ(q.ref(), parse_ref("2*x*y + 3", vars.names()));
+  EXPECT_EQ(r.get(), nullptr);
+}
+
 // ---- The term-list half-GCD -----------------------------------------------------------------
 
 Coeffs trimmed_of(poly p) { return ref_trimmed(poly_to_coeffs(p)); }
