@@ -12,6 +12,9 @@ namespace tavrin {
 constexpr std::int32_t exponent_overflow_error = 368;
 
 // A big integer would need more limbs than its 16-bit length can count.
-constexpr std::int32_t number_too_long_error = 369;
+constexpr std::int32_t number_too_long_error = 302;
+
+// Statements or expressions nested deeper than the interpreter allows.
+constexpr std::int32_t nesting_too_deep_error = 216;
 
 }  // namespace tavrin
