@@ -41,9 +41,8 @@ TextInput::TextInput(std::FILE* file, bool owned) : file_(file), owned_(owned) {
   if (file_ == nullptr) ended_ = true;
 }
 
-TextInput::TextInput(std::string text) : file_(nullptr), owned_(false), buf_(std::move(text)) {
-  ended_ = true;  // everything there is is in the buffer already
-}
+
+TextInput::TextInput(std::string text) : file_(nullptr), owned_(false), text_(std::move(text)) {}
 
 TextInput::~TextInput() {
   if (owned_ && file_ != nullptr) std::fclose(file_);
@@ -53,6 +52,14 @@ bool TextInput::fill() {
   buf_.clear();
   pos_ = 0;
   if (ended_) return false;
+  if (file_ == nullptr) {  // text held in memory
+    const std::size_t end = text_.find('\n', text_pos_);
+    const std::size_t stop = end == std::string::npos ? text_.size() : end + 1;
+    buf_.assign(text_, text_pos_, stop - text_pos_);
+    text_pos_ = stop;
+    if (text_pos_ >= text_.size()) ended_ = true;
+    return !buf_.empty();
+  }
   for (;;) {
     const int c = std::getc(file_);
     if (c == EOF) {

@@ -40,7 +40,7 @@ class TextInput {
  public:
   // Reads from `file`; with `owned` the stream closes it.
   TextInput(std::FILE* file, bool owned);
-  // Reads the characters of `text` (for tests and for text held in memory).
+  // Reads the characters of `text`, line by line as from a file.
   explicit TextInput(std::string text);
   ~TextInput();
   TextInput(const TextInput&) = delete;
@@ -68,9 +68,11 @@ class TextInput {
  private:
   bool fill();  // reads the next line into the buffer; false at the end
 
-  std::FILE* file_;
+  std::FILE* file_;  // nil: the text is text_
   bool owned_;
   bool ended_ = false;
+  std::string text_;
+  std::size_t text_pos_ = 0;
   std::string buf_;
   std::size_t pos_ = 0;
 };
