@@ -90,7 +90,8 @@ std::int32_t inverse_mod(std::int32_t a, std::int32_t p) {
 }
 
 // invs_prod[i - 7] := the product modulo prime[i] of the inverses of
-// prime[6] .. prime[i - 1], for i = 7 .. 604.
+// prime[6] .. prime[i - 1], for i = 7 .. 604: formed as the inverse of their
+// product (the same residue, one inverse per prime instead of i - 6).
 void compute_invs_prod() {
   for (int i = 7; i <= prime_count; ++i) {
     const std::int32_t p = prime[i]->lint;
@@ -98,12 +99,10 @@ void compute_invs_prod() {
       invs_prod[i - 7] = 0;
       continue;
     }
-    std::uint64_t acc = 1;
-    for (int j = 6; j < i; ++j) {
-      const std::int32_t q = prime[j]->lint;
-      acc = acc * static_cast<std::uint64_t>(inverse_mod(q, p)) % static_cast<std::uint64_t>(p);
-    }
-    invs_prod[i - 7] = static_cast<std::int32_t>(acc);
+    std::uint64_t product = 1;
+    for (int j = 6; j < i; ++j)
+      product = product * static_cast<std::uint64_t>(prime[j]->lint % p) % static_cast<std::uint64_t>(p);
+    invs_prod[i - 7] = inverse_mod(static_cast<std::int32_t>(product), p);
   }
 }
 

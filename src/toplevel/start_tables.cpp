@@ -1,7 +1,9 @@
 #include "toplevel/start_tables.h"
 
 #include <cstdint>
+#include <cstdlib>
 #include <cstring>
+#include <new>
 
 #include "core/globals.h"
 #include "core/mode_guard.h"
@@ -17,6 +19,16 @@ namespace tavrin {
 namespace {
 
 constexpr int prefilled_nodes = 5001;
+
+// A zeroed array of n elements of the trivial type T that lives for the
+// run. calloc takes fresh zero pages from the system, which are only touched
+// when used: start-up does not spend its time clearing megabytes.
+template <class T>
+T* zeroed_array(std::size_t n) {
+  void* p = std::calloc(n, sizeof(T));
+  if (p == nullptr) throw std::bad_alloc();
+  return static_cast<T*>(p);
+}
 
 void set_name(tokentipe& t, const char* name) {
   std::strncpy(t.name, name, sizeof t.name - 1);
@@ -146,12 +158,15 @@ void prefill_limbs_and_arrstash() {
   }
   free_limb_list(head, tail);
 
-  if (arrstash == nullptr) arrstash = new arrptr[arrstash_slots];
-  for (int k = 0; k < arrstash_slots; ++k) arrstash[k] = nullptr;
+  if (arrstash == nullptr) {
+    arrstash = zeroed_array<arrptr>(arrstash_slots);
+  } else {
+    for (int k = 0; k < arrstash_slots; ++k) arrstash[k] = nullptr;
+  }
 }
 
 void make_sort_tables() {
-  if (sortp == nullptr) sortp = new sortrec[sort_entries + 1]();
+  if (sortp == nullptr) sortp = zeroed_array<sortrec>(sort_entries + 1);
   for (sparseptr& f : spsort) f = nullptr;
   using_spsort = false;
 }
@@ -186,7 +201,7 @@ void set_second_defaults() {
   poly_1->ncoef->flote = 1;
 
   if (syst == nullptr) syst = new_empty_array("<");
-  if (syst_stash == nullptr) syst_stash = new workarray();
+  if (syst_stash == nullptr) syst_stash = zeroed_array<workarray>(1);
 
   quoly_set(0, &prevnum);
   prevnum->next = nullptr;
@@ -212,7 +227,7 @@ void prefill_poly_nodes() {
 void allocate_work_areas() {
   mod_matrix_size = 399;
   if (mod_mode_matrix == nullptr) {
-    mod_mode_matrix = new workarray();
+    mod_mode_matrix = zeroed_array<workarray>(1);
     BigModeGuard big;
     for (std::int32_t k = 0; k <= mod_matrix_size; ++k) {
       quoly_set(0, &mod_mode_matrix->stash[k]);
@@ -223,10 +238,10 @@ void allocate_work_areas() {
     }
   }
   if (clc == nullptr) {
-    clc = new std::int32_t[pivot_entries]();
-    clr = new std::int32_t[pivot_entries]();
-    clc_min = new std::int32_t[pivot_entries]();
-    clbest = new quoly[pivot_entries]();
+    clc = zeroed_array<std::int32_t>(pivot_entries);
+    clr = zeroed_array<std::int32_t>(pivot_entries);
+    clc_min = zeroed_array<std::int32_t>(pivot_entries);
+    clbest = zeroed_array<quoly>(pivot_entries);
   }
   lagrange_stash = 0;
   suppressor = 1;
