@@ -77,7 +77,9 @@ class TextInput {
   std::size_t pos_ = 0;
 };
 
-// The reader of standard input (one for the whole run).
+// The reader of standard input (one for the whole run). Every read of
+// standard input goes through it: it holds the current line, so a read that
+// bypassed it would lose characters.
 TextInput& standard_input();
 
 }  // namespace tavrin

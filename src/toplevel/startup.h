@@ -37,9 +37,10 @@ void set_language_defaults();
 // leftover and integerflag are restored afterwards.
 void load_startup(const std::string& includepath);
 
-// Runs the statements of the start-up file `in` (read with the scanner, line
-// ends being white space) until its end. Installed by the command loop; the
-// default reads nothing.
+// Runs the statements of the start-up file `in` until its end: the scanner
+// reads them through a FILEPtr that designates `in` (tt_flag is false, so
+// line ends are white space). Installed by the command loop; the default
+// reads nothing.
 using startup_statement_runner = void (*)(TextInput& in);
 extern startup_statement_runner run_startup_statements;
 
