@@ -20,8 +20,13 @@ extern bool flotemode;          // floating-point mode: values in `flote`
 extern bool lintmode;           // word mode: values in `lint` (on with modularmode)
 extern bool modularmode;        // `lint` holds a residue 0 <= lint < modulus
 extern bool finf;               // characteristic-2 field (modulus 256 or 65536)
+extern bool f256;               // the field of 256 elements (finf, modulus 256)
+extern bool f2t16;              // the field of 65536 elements (finf, modulus 65536)
+// The word modulus and its companions change together, only through
+// set_word_modulus and ModulusGuard (mode_guard.h).
 extern std::int32_t modulus;    // the modulus; -1 in rational arithmetic
-extern bool smallmodulus;       // modulus < 65535: 32-bit products suffice
+extern double rmodulus;         // the modulus as a floating value
+extern bool smallmodulus;       // modulus < 65535 or a field of characteristic 2: 32-bit products
 extern std::int32_t half_modulus;  // modulus div 2, bound of symmetric residues
 extern std::int32_t two28_mod;  // 2^28 mod modulus
 extern bool mod_is_prime;       // every non-zero residue is invertible

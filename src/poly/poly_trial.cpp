@@ -466,17 +466,6 @@ std::vector<poly> leading_chain(poly p) {
 }
 
 // Clears modular and word mode on every exit.
-class ModesCleared {
- public:
-  ModesCleared() = default;
-  ~ModesCleared() {
-    modularmode = false;
-    lintmode = false;
-  }
-  ModesCleared(const ModesCleared&) = delete;
-  ModesCleared& operator=(const ModesCleared&) = delete;
-};
-
 }  // namespace
 
 bool trial_poly_divide(poly n, poly m, poly* q, polypt pt, bool shortcut, bool yes_check,
@@ -536,18 +525,16 @@ void mod_trial_poly_divide(poly x, poly y, bool fast_yes, bool* worked, bool* ch
     last = aux_prime1_number;
     k = select_prime(x, y, static_cast<std::int16_t>(last - 3), 3, last, auxptr);
   }
-  mod_is_prime = true;
+  const ModulusGuard ring;  // the caller's modulus and modes come back on every exit
   const ScopedValue<bool> interrupts(command_int, command_int && danger_ok);
-  const ModesCleared cleared;
+  modularmode = false;  // the images are taken from integer coefficients
+  lintmode = false;
   const std::vector<poly> x_chain = leading_chain(x);
   const std::vector<poly> y_chain = leading_chain(y);
   bool first_divides = false;
   for (std::int32_t tests = 0; k <= last; ++k) {
     const std::int32_t p = table[k]->head->value;
-    modulus = p;
-    smallmodulus = true;
-    half_modulus = p / 2;
-    two28_mod = limb_base % p;
+    set_word_modulus(p);
     ModularImage image;
     poly xi = x;
     poly yi = y;
