@@ -13,6 +13,7 @@
 #include "dense/dense_impl.h"
 #include "gcd/gcd.h"
 #include "numbers/freelists.h"
+#include "numbers/node_handles.h"
 #include "numbers/word_mod.h"
 #include "poly/poly_add.h"
 #include "poly/poly_divide.h"
@@ -28,21 +29,11 @@ dense_gcd_route_counts dense_gcd_routes = {};
 
 using dense_detail::eliminate;
 using dense_detail::FieldForm;
+using detail::OwnedPoly;
 
 namespace {
 
 std::int32_t degree_of(poly p) { return p->numb ? 0 : p->exp; }
-
-// A polynomial held during the term-list route, freed on every exit unless
-// handed on.
-struct HeldPoly {
-  poly p = nullptr;
-  HeldPoly() = default;
-  HeldPoly(const HeldPoly&) = delete;
-  HeldPoly& operator=(const HeldPoly&) = delete;
-  ~HeldPoly() { free_poly(&p); }
-  poly release() { return std::exchange(p, nullptr); }
-};
 
 // *p := the constant 1.
 void set_one(poly* p) { poly_set(1, p); }
@@ -129,7 +120,7 @@ void char2_gcd(std::int32_t dx, std::int32_t dy, poly* p) {
 // The route for degrees beyond the arrays: one remainder, the list half-GCD
 // on (m, n mod m), one more remainder, then the list engines.
 void term_list_gcd(poly n, poly m, poly* p, polypt pt) {
-  HeldPoly r;
+  OwnedPoly r;
   poly_div_no_q(n, m, &r.p);
   if (r.p->numb) {
     if (poly_iszero(r.p)) {
@@ -140,11 +131,11 @@ void term_list_gcd(poly n, poly m, poly* p, polypt pt) {
     return;
   }
 
-  HeldPoly a, b;
+  OwnedPoly a, b;
   poly_assign(m, &a.p);
   b.p = r.release();
   {
-    HeldPoly w0, v0, w1, v1;  // cofactors, not wanted
+    OwnedPoly w0, v0, w1, v1;  // cofactors, not wanted
     emgcd_full(&a.p, &b.p, &w0.p, &v0.p, &w1.p, &v1.p, false);
   }
   if (a.p->numb) return set_one(p);
@@ -217,7 +208,7 @@ void make_monic(poly* p, polypt pt) {
   if (inv == nullptr) return;
   if (pt != nullptr && ptt != nullptr && ptt->depth > pt->depth)
     add_pad(&inv, ptt->depth - pt->depth);
-  HeldPoly held;
+  OwnedPoly held;
   held.p = inv;
   poly_mult(*p, held.p, p, pt);
 }
