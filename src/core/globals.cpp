@@ -24,12 +24,6 @@ char polyvar[max_polys][11] = {};
 std::int16_t field_depth = 0;
 bool modout_above_field = false;
 
-std::int32_t poly_cutoff = 20;
-std::int32_t div_poly_cutoff = 6;
-std::int32_t fast_gcd_size = 25000;
-std::int32_t fast_mult_cut = 10;
-std::int32_t multcut = 16;
-std::int32_t sqcut = 16;
 bool pos_mod = true;
 bool try_rat = false;
 bool alt_form_display = true;

@@ -12,6 +12,7 @@
 #include <cstdint>
 
 #include "core/records.h"
+#include "core/thresholds.h"
 
 namespace tavrin {
 
@@ -43,13 +44,7 @@ extern char polyvar[max_polys][11];  // names of the variables, ascending byte o
 extern std::int16_t field_depth;    // first depth of the bottom field levels; 0: none
 extern bool modout_above_field;     // a level above the field has a relation
 
-// ---- Settings and tuning values --------------------------------------------
-extern std::int32_t poly_cutoff;      // product cut-off (20; 40 after a ring change)
-extern std::int32_t div_poly_cutoff;  // 6 rational, 25 modular
-extern std::int32_t fast_gcd_size;    // 25000: capacity of the dense arrays
-extern std::int32_t fast_mult_cut;    // 10
-extern std::int32_t multcut;          // 16: Karatsuba threshold of big integers
-extern std::int32_t sqcut;            // 16
+// ---- Settings (the tuning thresholds are in thresholds.h) -------------------
 extern bool pos_mod;                  // remainders are made non-negative
 extern bool try_rat;
 extern bool alt_form_display;         // residues shown in the symmetric range

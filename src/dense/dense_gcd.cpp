@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <utility>
 
+#include "core/error_codes.h"
 #include "core/errors.h"
 #include "core/globals.h"
 #include "dense/dense_arrays.h"
@@ -24,7 +25,6 @@
 
 namespace tavrin {
 
-std::int32_t fast_gcd_hgcd_sum = 999999;
 dense_gcd_route_counts dense_gcd_routes = {};
 
 using dense_detail::eliminate;
@@ -84,10 +84,6 @@ class Gf256RowForm {
  private:
   std::int32_t row_[256] = {};
 };
-
-// Divisors at least this long in GF(2^8) take the tabulated products (the
-// table costs 256 products per quotient coefficient).
-constexpr std::int32_t gf256_row_degree = 384;
 
 // x := x mod y in place (nothing when deg x < deg y); returns the new
 // degree, -1 when x became zero. dy >= 1.
@@ -166,14 +162,14 @@ void make_monic(poly* p, polypt pt) {
   if (flotemode) {
     long double c = leading_coef(*p)->ncoef->flote;
     if (c == 0) {
-      error(22, &quotsign);
+      error(division_by_zero_error, &quotsign);
       c = 1;
     }
     if (c != 1) fl_num_poly_mult(*p, 1 / c);
     return;
   }
   if (!modularmode) {
-    error(284, &token);
+    error(monic_outside_field_error, &token);
     return;
   }
   polypt ptt = pt;
@@ -181,7 +177,7 @@ void make_monic(poly* p, polypt pt) {
   if (lc->numb) {
     const std::int32_t c = lc->ncoef->lint;
     if (c == 0) {
-      error(22, &quotsign);
+      error(division_by_zero_error, &quotsign);
       return;
     }
     if (c == 1) return;
@@ -192,7 +188,7 @@ void make_monic(poly* p, polypt pt) {
       std::int32_t g = modulus, x = 0;
       egcd_ints(&g, c, &x, &s);
       if (g != 1) {
-        error(85, &quotsign);
+        error(no_inverse_error, &quotsign);
         return;
       }
       if (s < 0) s += modulus;
@@ -222,7 +218,7 @@ void simple_onevar_gcd(fastest_poly_gcd_EnvRec* e) {
   bool swapped = false;
   bool x_zero = false;
   for (;;) {
-    if (modulus < 46340 && dx == dy + 1) {
+    if (modulus < two_term_modulus && dx == dy + 1) {
       onevar_one(x, y, &dx, dy, &x_zero);
       ++dense_gcd_routes.two_term;
     } else if (dx >= dy) {

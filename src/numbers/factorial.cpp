@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstdint>
 
+#include "core/error_codes.h"
 #include "core/errors.h"
 #include "core/globals.h"
 #include "numbers/bigint.h"

@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <utility>
 
+#include "core/error_codes.h"
 #include "core/errors.h"
 #include "core/globals.h"
 #include "numbers/bigint.h"
@@ -204,7 +205,7 @@ void num_fold_poly(poly* p, poly* num, std::int32_t expon) {
       std::printf("     partially converted.\n");
       free_poly(&q);
       *p = s.release();
-      error(211, &token);
+      error(negative_fold_error, &token);
       return;
     }
     while (q != nullptr) {

@@ -518,7 +518,7 @@ void mod_trial_poly_divide(poly x, poly y, bool fast_yes, bool* worked, bool* ch
   std::int16_t last = prime_count;
   std::int16_t k;
   if (field_depth == 0 || both_above_field_depth(x, y, pt->depth)) {
-    k = select_prime(x, y, 530, 64, prime_count, prime);
+    k = select_prime(x, y, trial_prime_buffer, trial_prime_spread, prime_count, prime);
   } else {
     if (aux_prime1_number < 1) return;
     table = auxptr;
