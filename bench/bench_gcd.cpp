@@ -12,30 +12,15 @@
 #include <random>
 #include <vector>
 
+#include "bench_ring.h"
 #include "core/globals.h"
 #include "dense/dense_arrays.h"
 #include "dense/dense_gcd.h"
 #include "numbers/freelists.h"
-#include "toplevel/startup.h"
 
 namespace {
 
 using namespace tavrin;
-
-// Modular arithmetic modulo p (or in GF(2^8) for 256), as a change of
-// ground ring sets it up.
-void set_modulus(std::int32_t p) {
-  modulus = p;
-  smallmodulus = p < 65535;
-  half_modulus = p / 2;
-  two28_mod = static_cast<std::int32_t>(268435456 % p);
-  mod_is_prime = p != 256;
-  modularmode = true;
-  lintmode = true;
-  flotemode = false;
-  finf = p == 256;
-  poly_cutoff = 40;
-}
 
 poly random_poly(std::mt19937_64& rng, std::int64_t deg, std::int32_t p) {
   std::vector<std::int32_t> a(static_cast<std::size_t>(deg + 1));
@@ -47,7 +32,8 @@ poly random_poly(std::mt19937_64& rng, std::int64_t deg, std::int32_t p) {
 }
 
 void gcd(benchmark::State& state, std::int32_t p, std::int32_t hgcd_sum) {
-  set_modulus(p);
+  const bench::ModularRing ring(p);
+  poly_cutoff = 40;
   fast_gcd_hgcd_sum = hgcd_sum;
   std::mt19937_64 rng(1);
   poly n = random_poly(rng, state.range(0), p);
@@ -81,12 +67,3 @@ BENCHMARK(BM_gcd_halfgcd_p46337)->Apply(degrees);
 BENCHMARK(BM_gcd_halfgcd_p65521)->Apply(degrees);
 
 }  // namespace
-
-int main(int argc, char** argv) {
-  tavrin::open_pools();
-  tavrin::allocate_dense_arrays();
-  benchmark::Initialize(&argc, argv);
-  benchmark::RunSpecifiedBenchmarks();
-  benchmark::Shutdown();
-  return 0;
-}

@@ -13,6 +13,7 @@
 #include <cstdio>
 
 #include "core/records.h"
+#include "core/thresholds.h"
 
 namespace tavrin {
 
@@ -21,8 +22,13 @@ extern bool flotemode;          // floating-point mode: values in `flote`
 extern bool lintmode;           // word mode: values in `lint` (on with modularmode)
 extern bool modularmode;        // `lint` holds a residue 0 <= lint < modulus
 extern bool finf;               // characteristic-2 field (modulus 256 or 65536)
+extern bool f256;               // the field of 256 elements (finf, modulus 256)
+extern bool f2t16;              // the field of 65536 elements (finf, modulus 65536)
+// The word modulus and its companions change together, only through
+// set_word_modulus and ModulusGuard (mode_guard.h).
 extern std::int32_t modulus;    // the modulus; -1 in rational arithmetic
-extern bool smallmodulus;       // modulus < 65535: 32-bit products suffice
+extern double rmodulus;         // the modulus as a floating value
+extern bool smallmodulus;       // modulus < 65535 or a field of characteristic 2: 32-bit products
 extern std::int32_t half_modulus;  // modulus div 2, bound of symmetric residues
 extern std::int32_t two28_mod;  // 2^28 mod modulus
 extern bool mod_is_prime;       // every non-zero residue is invertible
@@ -39,13 +45,7 @@ extern char polyvar[max_polys][11];  // names of the variables, ascending byte o
 extern std::int16_t field_depth;    // first depth of the bottom field levels; 0: none
 extern bool modout_above_field;     // a level above the field has a relation
 
-// ---- Settings and tuning values --------------------------------------------
-extern std::int32_t poly_cutoff;      // product cut-off (20; 40 after a ring change)
-extern std::int32_t div_poly_cutoff;  // 6 rational, 25 modular
-extern std::int32_t fast_gcd_size;    // 25000: capacity of the dense arrays
-extern std::int32_t fast_mult_cut;    // 10
-extern std::int32_t multcut;          // 16: Karatsuba threshold of big integers
-extern std::int32_t sqcut;            // 16
+// ---- Settings (the tuning thresholds are in thresholds.h) -------------------
 extern bool pos_mod;                  // remainders are made non-negative
 extern bool try_rat;
 extern bool alt_form_display;         // residues shown in the symmetric range

@@ -1,0 +1,20 @@
+#include "core/thresholds.h"
+
+namespace tavrin {
+
+std::int32_t poly_cutoff = 20;
+std::int32_t div_poly_cutoff = 6;
+std::int32_t fast_gcd_size = 25000;
+std::int32_t fast_mult_cut = 10;
+std::int32_t fast_2_var_degree = 30;
+std::int32_t multcut = 16;
+std::int32_t sqcut = 16;
+std::int32_t fast_gcd_hgcd_sum = 999999;
+std::int32_t hgcd_euclid_degree = 100;
+std::int32_t hgcd_recursion_sum = 4000;
+std::int32_t two_term_modulus = 46340;
+std::int32_t gf256_row_degree = 384;
+std::int16_t trial_prime_buffer = 530;
+std::int16_t trial_prime_spread = 64;
+
+}  // namespace tavrin
