@@ -10,7 +10,6 @@
 #include "numbers/freelists.h"
 #include "toplevel/charsets.h"
 #include "toplevel/scanner.h"
-#include "toplevel/startup.h"
 
 namespace {
 
@@ -92,11 +91,3 @@ BENCHMARK(BM_scan_terminal)->Arg(1000);
 BENCHMARK(BM_scan_replay)->Arg(1000);
 
 }  // namespace
-
-int main(int argc, char** argv) {
-  tavrin::open_pools();
-  benchmark::Initialize(&argc, argv);
-  benchmark::RunSpecifiedBenchmarks();
-  benchmark::Shutdown();
-  return 0;
-}

@@ -1,7 +1,7 @@
 // The numbered user errors raised below the command loop, by name. Each is
 // passed to error(code, token) (or abandon); its text is the line of the
 // same number in the message table. Codes beyond the established table are
-// Tavrin's own (368, 369).
+// Tavrin's own (216, 302, 368).
 #pragma once
 
 #include <cstdint>

@@ -42,13 +42,6 @@ std::int16_t dispcutoff = 76;
 std::FILE* Output = stdout;
 
 std::int16_t tripval = 20;
-std::int32_t trial_cutoff = 25;
-std::int32_t gcd_stash_cutoff = 200;
-std::int32_t small_gcd_stash_cut = 100;
-std::int32_t mod_method_diff = 6;
-std::int32_t emgcd_basic_cut = 10;
-std::int32_t hgcd_cut = 11000;
-std::int32_t simplest_poly_cutoff = 140;
 bool chinhensel = true;
 bool hen_check = true;
 bool rat_yes = false;

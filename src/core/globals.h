@@ -67,13 +67,6 @@ extern std::FILE* Output;             // the display stream; standard output at 
 // Start values as the start-up sets them; the "&" commands, the set-up of
 // relations and the change of ground ring change them later.
 extern std::int16_t tripval;              // 20: probes of the GCD before giving up
-extern std::int32_t trial_cutoff;         // 25: size above which trial division is tried
-extern std::int32_t gcd_stash_cutoff;     // 200: smallest GCD kept in the GCD cache
-extern std::int32_t small_gcd_stash_cut;  // 100
-extern std::int32_t mod_method_diff;      // 6
-extern std::int32_t emgcd_basic_cut;      // 10: term-list Euclid below, half-GCD above
-extern std::int32_t hgcd_cut;             // 11000
-extern std::int32_t simplest_poly_cutoff; // 140: the Karatsuba cut-off of "&_k"
 extern bool chinhensel;                   // on: Hensel and CRT for multivariate GCDs ("&O")
 extern bool hen_check;                    // on: Hensel GCD answers are checked twice ("&c")
 extern bool rat_yes;                      // the fast division test inside the GCD ("&_t")

@@ -7,7 +7,7 @@
 #include "core/mode_guard.h"
 #include "numbers/bigint.h"
 #include "numbers/freelists.h"
-#include "poly/poly_impl.h"
+#include "numbers/node_handles.h"
 #include "toplevel/data_reader_impl.h"
 #include "toplevel/state.h"
 

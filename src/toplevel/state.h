@@ -46,10 +46,7 @@ extern std::string input_file_name, output_file_name;  // empty at start
 
 // ---- Settings (start values set by the start-up) -------------------------------
 extern std::int32_t mincutoff;          // 1,000,000
-extern std::int32_t detcutoff;          // -1
 extern bool chpoly_block;               // true
-extern std::int32_t smallsize;          // 15
-extern std::int32_t sizeval;            // 2600
 extern std::int32_t endarr;             // -1: last cell in use of the dense array store
 extern std::int32_t limit_char_arrays;  // 998
 extern std::int32_t first_available;    // 1: next free work array of the pool of twenty
@@ -66,14 +63,11 @@ extern bool close_inpuf;                // false: keep a command file open after
 extern std::int32_t was_modulus;        // -1: modulus put aside in a nested level
 extern std::int32_t sqrt_mod;           // -1
 extern std::int32_t numblocks;          // -1
-extern std::int32_t rat_det_method_cut; // 5000
-extern std::int32_t mod_det_method_cut; // 150
 extern std::int32_t gauss_cutoff;       // 0
 extern std::int32_t minorprime;         // 0
 extern std::int32_t init_max_stash;     // 2
 extern std::int32_t init_min_stash;     // 3
 extern std::int32_t wanthalf;           // 1
-extern std::int32_t lagrangecut;        // 10
 extern std::int32_t lagrange_stash;     // 0
 extern std::int32_t mod_matrix_size;    // 399
 extern std::int32_t disp_size;          // 5: decimal groups of the approximation of rationals
