@@ -39,6 +39,27 @@ std::int32_t massnum = 3;
 std::int32_t deglist[151] = {};
 bool extra_line = true;
 std::int16_t dispcutoff = 76;
+std::FILE* Output = stdout;
+
+std::int16_t tripval = 20;
+bool chinhensel = true;
+bool hen_check = true;
+bool rat_yes = false;
+bool no_aux_primes2 = true;
+std::int16_t aux_num_1factor = 400;
+std::int16_t aux_num_2factor = 100;
+std::int16_t lookupgcd = 0;
+std::int32_t prev_modulus = -1;
+std::int32_t polygcd_stack_depth = 0;
+std::int32_t gcdmass = 0;
+std::int32_t globalpoly = 0;
+std::int16_t base_2_list[4] = {0, 3, 1, 2};
+std::int16_t base_3_list[7] = {0, 4, 1, 3, 8, 5, 2};
+std::int16_t base_7_list[21] = {0, 8, 1, 7, 16, 9, 2, 14, 3, 10, 22, 23, 17, 24, 32, 40, 31, 39, 48, 41, 26};
+std::int32_t g_cutoff = 10;
+std::int32_t c_cntcount = 0, a_cntcount = 0, d_cntcount = 0, g_cntcount = 0, c_cntdepth = 0;
+bool integerflag = false;
+std::int32_t dummy = 0, ddummy = 0;
 
 bool errorpush = false;
 std::int32_t levelcount = 1;
@@ -52,6 +73,19 @@ tokentipe blank = {" ", -1};
 tokentipe quotsign = {"/", -1};
 tokentipe factsign = {"!", -1};
 tokentipe semicolon = {";", -1};
+tokentipe multsign = {"*", -1};
+tokentipe comma = {",", -1};
+tokentipe empty = {"", -1};
+tokentipe concatsign = {"_", -1};
+tokentipe logsign = {"_", -1};
+tokentipe sqrtsign = {"Sqrt", -1};
+tokentipe expsign = {"^", -1};
+tokentipe greatintsign = {"$", -1};
+tokentipe quotesign = {"'", -1};
+tokentipe bulletsign = {"#", -1};
+tokentipe arr_arrsign = {"%", -1};
+tokentipe diag_sign = {"Diag", -1};
+tokentipe sys_func_tok = {"<F", -1};
 
 number number_1 = {};
 number number_m1 = {};
@@ -81,6 +115,7 @@ std::int32_t numnodesize = 8;
 std::int32_t polynodesize = 16;
 std::int32_t quolysize = 20;
 std::int32_t size_data_strucs = 0;
-std::int32_t initial_memory = 0;
+std::int64_t initial_memory = 0;
+std::int64_t virtual_cut = 0;
 
 }  // namespace tavrin

@@ -90,4 +90,54 @@ extern std::int32_t gf256_row_degree;
 extern std::int16_t trial_prime_buffer;
 extern std::int16_t trial_prime_spread;
 
+// ---- Polynomial GCDs (read by the GCD engines) ----------------------------------------------
+
+// Size of the operands above which the GCD driver first tries whether the
+// smaller divides the larger exactly. Default 25. Range >= 0. Reader: polygcd.
+extern std::int32_t trial_cutoff;
+
+// Size of the operands above which the GCD cache is consulted and filled.
+// Default 200. Range >= 0. Reader: polygcd.
+extern std::int32_t gcd_stash_cutoff;
+
+// Degree sum above which a one-variable GCD is cached. Default 100. Range
+// >= 0. Reader: basic_poly_gcd.
+extern std::int32_t small_gcd_stash_cut;
+
+// Degree drop above which the modular method is taken at once. Default 6.
+// Range >= 0. Reader: the choice of the modular GCD method.
+extern std::int32_t mod_method_diff;
+
+// Start values of the term-list Euclid / half-GCD switch and of the list
+// half-GCD. Defaults 10 and 11,000. No reader in the tree yet.
+extern std::int32_t emgcd_basic_cut;
+extern std::int32_t hgcd_cut;
+
+// The Karatsuba cut-off set by "&_k". Default 140. Range >= 2. No reader
+// in the tree yet.
+extern std::int32_t simplest_poly_cutoff;
+
+// ---- Determinants ----------------------------------------------------------------------------
+
+// Mass of a matrix above which the determinant router takes Lagrange
+// interpolation, in rational and in modular arithmetic ("&L" sets both, the
+// modular one to a 33rd). Defaults 5,000 and 150. Range >= 0. Reader: the
+// determinant router.
+extern std::int32_t rat_det_method_cut;
+extern std::int32_t mod_det_method_cut;
+
+// Most nested levels of the dense Lagrange methods. Default 10. Range >= 0.
+// Reader: the dense Lagrange determinant.
+extern std::int32_t lagrangecut;
+
+// Rows up to which sparse determinants use elimination before expansion
+// by minors ("&D"). Default -1: chosen from the matrix. Reader: the
+// determinant router.
+extern std::int32_t detcutoff;
+
+// Size limits of the integer determinant. Defaults 2,600 and 15. Reader:
+// the integer determinant.
+extern std::int32_t sizeval;
+extern std::int32_t smallsize;
+
 }  // namespace tavrin
