@@ -10,7 +10,6 @@
 #include "numbers/bigint_multiply.h"
 #include "numbers/freelists.h"
 #include "numbers/integer_gcd.h"
-#include "toplevel/startup.h"
 
 namespace {
 
@@ -123,11 +122,3 @@ void BM_extgcd(benchmark::State& state) {
 BENCHMARK(BM_extgcd)->Arg(2)->Arg(10)->Arg(100);
 
 }  // namespace
-
-int main(int argc, char** argv) {
-  tavrin::open_pools();
-  benchmark::Initialize(&argc, argv);
-  benchmark::RunSpecifiedBenchmarks();
-  benchmark::Shutdown();
-  return 0;
-}

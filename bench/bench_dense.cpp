@@ -10,28 +10,15 @@
 #include <random>
 #include <vector>
 
+#include "bench_ring.h"
 #include "core/globals.h"
 #include "dense/dense_arrays.h"
 #include "dense/dense_mult.h"
 #include "numbers/freelists.h"
-#include "toplevel/startup.h"
 
 namespace {
 
 using namespace tavrin;
-
-// Modular arithmetic modulo p, as a change of ground ring sets it up.
-void set_modulus(std::int32_t p) {
-  modulus = p;
-  smallmodulus = p < 65535;
-  half_modulus = p / 2;
-  two28_mod = static_cast<std::int32_t>(268435456 % p);
-  mod_is_prime = true;
-  modularmode = true;
-  lintmode = true;
-  flotemode = false;
-  finf = false;
-}
 
 std::vector<std::int32_t> random_residues(std::mt19937_64& rng, std::int64_t deg, std::int32_t p) {
   std::vector<std::int32_t> a(static_cast<std::size_t>(deg + 1));
@@ -41,7 +28,7 @@ std::vector<std::int32_t> random_residues(std::mt19937_64& rng, std::int64_t deg
 }
 
 void product(benchmark::State& state, std::int32_t p, bool driver) {
-  set_modulus(p);
+  const bench::ModularRing ring(p);
   poly_cutoff = static_cast<std::int32_t>(state.range(1));
   const std::int64_t half = state.range(0) / 2;
   std::mt19937_64 rng(1);
@@ -80,12 +67,3 @@ BENCHMARK(BM_array_mult_p31)->Apply(product_args);
 BENCHMARK(BM_poly_mult_p16)->Apply(product_args);
 
 }  // namespace
-
-int main(int argc, char** argv) {
-  tavrin::open_pools();
-  tavrin::allocate_dense_arrays();
-  benchmark::Initialize(&argc, argv);
-  benchmark::RunSpecifiedBenchmarks();
-  benchmark::Shutdown();
-  return 0;
-}

@@ -10,30 +10,16 @@
 #include <random>
 #include <vector>
 
+#include "bench_ring.h"
 #include "core/globals.h"
 #include "dense/dense_arrays.h"
 #include "dense/dense_divide.h"
 #include "numbers/freelists.h"
 #include "poly/poly_divide.h"
-#include "toplevel/startup.h"
 
 namespace {
 
 using namespace tavrin;
-
-void set_modulus(std::int32_t p) {
-  modulus = p;
-  smallmodulus = p < 65535;
-  half_modulus = p / 2;
-  two28_mod = static_cast<std::int32_t>(268435456 % p);
-  mod_is_prime = true;
-  modularmode = true;
-  lintmode = true;
-  flotemode = false;
-  finf = false;
-  poly_cutoff = 40;
-  div_poly_cutoff = 25;
-}
 
 poly random_poly(std::mt19937_64& rng, std::int64_t deg, std::int32_t p) {
   std::vector<std::int32_t> a(static_cast<std::size_t>(deg + 1));
@@ -47,7 +33,9 @@ poly random_poly(std::mt19937_64& rng, std::int64_t deg, std::int32_t p) {
 enum class Method { halves, schoolbook, dense_remainder };
 
 void division(benchmark::State& state, std::int32_t p, Method method) {
-  set_modulus(p);
+  const bench::ModularRing ring(p);
+  poly_cutoff = 40;
+  div_poly_cutoff = 25;
   std::mt19937_64 rng(1);
   poly n = random_poly(rng, state.range(0), p);
   poly m = random_poly(rng, state.range(1), p);
@@ -84,12 +72,3 @@ BENCHMARK(BM_divide_halves_p16)->Apply(degrees);
 BENCHMARK(BM_divide_schoolbook_p16)->Apply(degrees);
 
 }  // namespace
-
-int main(int argc, char** argv) {
-  tavrin::open_pools();
-  tavrin::allocate_dense_arrays();
-  benchmark::Initialize(&argc, argv);
-  benchmark::RunSpecifiedBenchmarks();
-  benchmark::Shutdown();
-  return 0;
-}

@@ -13,32 +13,17 @@
 #include <random>
 #include <vector>
 
+#include "bench_ring.h"
 #include "core/globals.h"
 #include "dense/dense_arrays.h"
 #include "dense/dense_gcd.h"
 #include "gcd/gcd.h"
 #include "gcd/onevar_gcd.h"
 #include "numbers/freelists.h"
-#include "toplevel/startup.h"
 
 namespace {
 
 using namespace tavrin;
-
-// Modular arithmetic modulo p (or in GF(2^8) for 256), as a change of
-// ground ring sets it up.
-void set_modulus(std::int32_t p) {
-  modulus = p;
-  smallmodulus = p < 65535;
-  half_modulus = p / 2;
-  two28_mod = static_cast<std::int32_t>(268435456 % p);
-  mod_is_prime = p != 256;
-  modularmode = true;
-  lintmode = true;
-  flotemode = false;
-  finf = p == 256;
-  poly_cutoff = 40;
-}
 
 poly random_poly(std::mt19937_64& rng, std::int64_t deg, std::int32_t p) {
   std::vector<std::int32_t> a(static_cast<std::size_t>(deg + 1));
@@ -50,7 +35,8 @@ poly random_poly(std::mt19937_64& rng, std::int64_t deg, std::int32_t p) {
 }
 
 void gcd(benchmark::State& state, std::int32_t p, std::int32_t hgcd_sum) {
-  set_modulus(p);
+  const bench::ModularRing ring(p);
+  poly_cutoff = 40;
   fast_gcd_hgcd_sum = hgcd_sum;
   std::mt19937_64 rng(1);
   poly n = random_poly(rng, state.range(0), p);
@@ -141,12 +127,3 @@ BENCHMARK(BM_emgcd_poly_p2147483629)->Apply(crossover_degrees);
 BENCHMARK(BM_array_euclid_p2147483629)->Apply(crossover_degrees);
 
 }  // namespace
-
-int main(int argc, char** argv) {
-  tavrin::open_pools();
-  tavrin::allocate_dense_arrays();
-  benchmark::Initialize(&argc, argv);
-  benchmark::RunSpecifiedBenchmarks();
-  benchmark::Shutdown();
-  return 0;
-}

@@ -7,6 +7,7 @@
 #include <cstring>
 #include <random>
 
+#include "bench_ring.h"
 #include "core/globals.h"
 #include "dense/dense_arrays.h"
 #include "numbers/bigint.h"
@@ -15,7 +16,6 @@
 #include "poly/poly_mult.h"
 #include "poly/poly_power.h"
 #include "poly/poly_repr.h"
-#include "toplevel/startup.h"
 
 namespace {
 
@@ -37,21 +37,6 @@ void adjoin_xyz() {
   }
   number_polys = 3;
 }
-
-// Modular arithmetic modulo the prime m (0: the integers) for a scope.
-class Ring {
- public:
-  explicit Ring(std::int32_t m) {
-    if (m == 0) return;
-    modularmode = lintmode = true;
-    modulus = m;
-    smallmodulus = m < 65535;
-    half_modulus = m / 2;
-    two28_mod = static_cast<std::int32_t>(268435456 % m);
-    mod_is_prime = true;
-  }
-  ~Ring() { modularmode = lintmode = false; }
-};
 
 // The constant c as a polynomial in the current mode.
 poly constant(std::int32_t c) {
@@ -93,7 +78,7 @@ poly sparse_random(std::mt19937_64& rng, int terms, int span) {
 // p * p for p = (1 + x + y + z)^k: 1771 terms at k = 20, 12341 in the product.
 void BM_dense_product(benchmark::State& state) {
   adjoin_xyz();
-  Ring ring(static_cast<std::int32_t>(state.range(1)));
+  const bench::ModularRing ring(static_cast<std::int32_t>(state.range(1)));
   poly p = dense_power(static_cast<std::int32_t>(state.range(0)));
   poly q = dense_power(static_cast<std::int32_t>(state.range(0)));
   poly r = nullptr;
@@ -115,7 +100,7 @@ BENCHMARK(BM_dense_product)
 // Two random sparse polynomials of n terms each, exponents below 40.
 void BM_sparse_product(benchmark::State& state) {
   adjoin_xyz();
-  Ring ring(static_cast<std::int32_t>(state.range(1)));
+  const bench::ModularRing ring(static_cast<std::int32_t>(state.range(1)));
   std::mt19937_64 rng(7);
   poly p = sparse_random(rng, static_cast<int>(state.range(0)), 40);
   poly q = sparse_random(rng, static_cast<int>(state.range(0)), 40);
@@ -137,7 +122,7 @@ BENCHMARK(BM_sparse_product)
 // The copying sum of (1 + x + y + z)^k and (1 + x + y + z)^(k-1).
 void BM_poly_add(benchmark::State& state) {
   adjoin_xyz();
-  Ring ring(static_cast<std::int32_t>(state.range(1)));
+  const bench::ModularRing ring(static_cast<std::int32_t>(state.range(1)));
   poly p = dense_power(static_cast<std::int32_t>(state.range(0)));
   poly q = dense_power(static_cast<std::int32_t>(state.range(0)) - 1);
   poly r = nullptr;
@@ -154,7 +139,7 @@ BENCHMARK(BM_poly_add)->Args({20, 0})->Args({20, 2147483629})->Unit(benchmark::k
 // The consuming sum, its operands copied outside the timing.
 void BM_best_poly_add(benchmark::State& state) {
   adjoin_xyz();
-  Ring ring(static_cast<std::int32_t>(state.range(1)));
+  const bench::ModularRing ring(static_cast<std::int32_t>(state.range(1)));
   poly p = dense_power(static_cast<std::int32_t>(state.range(0)));
   poly q = dense_power(static_cast<std::int32_t>(state.range(0)) - 1);
   for (auto _ : state) {
@@ -175,12 +160,3 @@ void BM_best_poly_add(benchmark::State& state) {
 BENCHMARK(BM_best_poly_add)->Args({20, 0})->Args({20, 2147483629})->Unit(benchmark::kMicrosecond);
 
 }  // namespace
-
-int main(int argc, char** argv) {
-  tavrin::open_pools();
-  tavrin::allocate_dense_arrays();
-  benchmark::Initialize(&argc, argv);
-  benchmark::RunSpecifiedBenchmarks();
-  benchmark::Shutdown();
-  return 0;
-}

@@ -24,10 +24,26 @@
 //   lrgpmes    the 2,000 largest primes not above 2147483644, ascending.
 //   f256d, f2t16d  the reduction polynomial of GF(2^8) / GF(2^16) and a
 //              line describing the field (never read).
+//   Qerrs      the 377 message texts, one a line, then the number of the last
+//              built-in and the pairs (name, second name) of the built-in
+//              table, all from the checked-in source table named on the
+//              command line (checked: every code once, texts of at most 64
+//              characters, names of at most 10 characters strictly ascending
+//              by unsigned bytes, second names "*k" only at index k).
+//   chdat      for m = 1 .. 37, m + 1 values: the value 0, then for i = 1 .. m
+//              the Lagrange basis polynomial of the points 1 .. m that is 1
+//              at i, (-1)^(m-i) prod_{k != i} (x - k) / ((i-1)! (m-i)!), as a
+//              denominator (limb count and base-2^28 limbs), a degree and the
+//              coefficients from the top (limbs carrying the sign). Checked
+//              modulo two large primes: each is 1 at i and 0 at the other
+//              points.
 //   tvrstart.txt   the memory size in megabytes.
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -296,10 +312,134 @@ void write_field_file(const std::string& dir, const char* name, u32 poly, int bi
   out.line(text);
 }
 
+
+// ---- Qerrs -----------------------------------------------------------------------
+
+void write_qerrs(const std::string& dir, const std::string& source) {
+  std::ifstream in(source);
+  check(static_cast<bool>(in), "cannot read " + source);
+  std::vector<std::string> texts(378);
+  std::vector<std::pair<std::string, std::string>> names;
+  std::string line, section;
+  while (std::getline(in, line)) {
+    if (line.empty() || line[0] == '#') continue;
+    if (line[0] == '[') {
+      section = line;
+      continue;
+    }
+    const std::size_t tab = line.find('\t');
+    check(tab != std::string::npos, "no tab in: " + line);
+    const long index = std::strtol(line.substr(0, tab).c_str(), nullptr, 10);
+    const std::string rest = line.substr(tab + 1);
+    if (section == "[messages]") {
+      check(index >= 1 && index <= 377 && texts[index].empty(), "bad or repeated code: " + line);
+      check(!rest.empty() && rest.size() <= 64, "message text of 1 to 64 characters: " + line);
+      for (char c : rest) check(c >= ' ' && c <= '~', "printable message text: " + line);
+      texts[index] = rest;
+    } else if (section == "[builtins]") {
+      check(index == static_cast<long>(names.size()), "built-ins in index order: " + line);
+      const std::size_t tab2 = rest.find('\t');
+      check(tab2 != std::string::npos, "no second name: " + line);
+      const std::string name = rest.substr(0, tab2), second = rest.substr(tab2 + 1);
+      check(!name.empty() && name.size() <= 10 && name[0] >= 'A' && name[0] <= 'Z',
+            "a name of 1 to 10 characters beginning with a capital: " + line);
+      check(!second.empty() && second.size() <= 10, "a second name of 1 to 10 characters: " + line);
+      for (const std::string* w : {&name, &second})
+        for (char c : *w) check(c > ' ' && c <= '~', "no blank in a name: " + line);
+      check(second[0] != '*' || second == "*" + std::to_string(index),
+            "an operator alias carries its own index: " + line);
+      check(names.empty() || std::strcmp(names.back().first.c_str(), name.c_str()) < 0,
+            "names strictly ascending: " + line);
+      names.emplace_back(name, second);
+    } else {
+      fail("line outside a section: " + line);
+    }
+  }
+  for (int code = 1; code <= 377; ++code)
+    check(!texts[code].empty(), "no text for code " + std::to_string(code));
+  check(names.size() >= 55 && names.size() <= 110, "55 to 110 built-ins");
+
+  Out out(dir, "Qerrs");
+  for (int code = 1; code <= 377; ++code) out.line(texts[code]);
+  out.line(std::to_string(names.size() - 1));
+  for (const auto& [name, second] : names) out.line(name + " " + second);
+}
+
+// ---- chdat -------------------------------------------------------------------------
+
+// A signed number record: limb count, then the limbs, each carrying the sign.
+std::string number_record(const Nat& magnitude, bool negative) {
+  if (magnitude.d.empty()) return "1 0";
+  std::string s = std::to_string(magnitude.d.size());
+  for (std::size_t k = magnitude.d.size(); k-- > 0;) {
+    s += negative ? " -" : " ";
+    s += std::to_string(magnitude.d[k]);
+  }
+  return s;
+}
+
+// x mod p for the natural number x (limbs base 2^28), p < 2^62.
+u64 mod_value(const Nat& x, u64 p) {
+  unsigned __int128 r = 0;
+  for (std::size_t k = x.d.size(); k-- > 0;) r = (r * x.base + x.d[k]) % p;
+  return static_cast<u64>(r);
+}
+
+u64 mod_mul(u64 a, u64 b, u64 p) {
+  return static_cast<u64>(static_cast<unsigned __int128>(a) * b % p);
+}
+
+void write_chdat(const std::string& dir) {
+  constexpr int last_row = 37;
+  const u64 checks[] = {(u64{1} << 61) - 1, 4611686018427387847u};  // 2^61 - 1, a prime below 2^62
+  Out out(dir, "chdat");
+  for (int m = 1; m <= last_row; ++m) {
+    out.line("1 1 0 1 0");  // the value 0
+    for (int i = 1; i <= m; ++i) {
+      // e[j]: coefficient of x^j in prod_{k != i} (x + k), all positive; the
+      // coefficient of x^j in prod (x - k) is (-1)^(m-1-j) e[j].
+      std::vector<Nat> e{Nat(limb_base, 1)};
+      for (int k = 1; k <= m; ++k) {
+        if (k == i) continue;
+        std::vector<Nat> next(e.size() + 1, Nat(limb_base, 0));
+        for (std::size_t j = 0; j < e.size(); ++j) {
+          next[j + 1] = next[j + 1].plus(e[j]);
+          Nat t = e[j];
+          t.mul_small(static_cast<u32>(k));
+          next[j] = next[j].plus(t);
+        }
+        e = std::move(next);
+      }
+      Nat den(limb_base, 1);
+      for (int k = 2; k <= i - 1; ++k) den.mul_small(static_cast<u32>(k));
+      for (int k = 2; k <= m - i; ++k) den.mul_small(static_cast<u32>(k));
+      const int degree = m - 1;
+      check(static_cast<int>(e.size()) == degree + 1, "degree of a basis polynomial");
+      auto negative = [&](int j) { return ((m - i) + (m - 1 - j)) % 2 != 0; };
+
+      for (u64 p : checks) {
+        const u64 d = mod_value(den, p);
+        for (int point = 1; point <= m; ++point) {
+          u64 v = 0;
+          for (int j = degree; j >= 0; --j) {
+            const u64 c = mod_value(e[static_cast<std::size_t>(j)], p);
+            v = (mod_mul(v, static_cast<u64>(point), p) + (negative(j) && c != 0 ? p - c : c)) % p;
+          }
+          check(v == (point == i ? d : 0), "a basis polynomial takes 1 at its point, 0 at the others");
+        }
+      }
+
+      std::string record = number_record(den, false) + " " + std::to_string(degree);
+      for (int j = degree; j >= 0; --j)
+        record += " " + number_record(e[static_cast<std::size_t>(j)], negative(j));
+      out.line(record);
+    }
+  }
+}
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc != 2) fail("usage: make_tables DIRECTORY");
+  if (argc != 3) fail("usage: make_tables DIRECTORY QERRS_SOURCE");
   const std::string dir = argv[1];
   const std::vector<u32> primes = sieve(65536);
   write_pow228(dir);
@@ -308,6 +448,8 @@ int main(int argc, char** argv) {
                    "GF(2^8): bit patterns 0..255 reduced by x^8 + x^4 + x^3 + x^2 + 1");
   write_field_file(dir, "f2t16d", 0x1100B, 16,
                    "GF(2^16): bit patterns 0..65535 reduced by x^16 + x^12 + x^3 + x + 1");
+  write_qerrs(dir, argv[2]);
+  write_chdat(dir);
   Out(dir, "tvrstart.txt").line("100");
   return 0;
 }

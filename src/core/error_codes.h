@@ -1,17 +1,54 @@
-// Numbered user errors that Tavrin's own code raises beyond the message
-// table's established codes. Each is passed to error(code, &token); its text
-// is a line of the message table.
+// The numbered user errors raised below the command loop, by name. Each is
+// passed to error(code, token) (or abandon); its text is the line of the
+// same number in the message table. Codes beyond the established table are
+// Tavrin's own (216, 302, 368).
 #pragma once
 
 #include <cstdint>
 
 namespace tavrin {
 
+// An undefined variable; inside a nested command level only a warning.
+constexpr std::int32_t undefined_variable_error = 19;
+
+// Division by zero; inside a nested command level only a warning.
+constexpr std::int32_t division_by_zero_error = 22;
+
+// A coefficient without an inverse modulo `modulus`.
+constexpr std::int32_t no_inverse_error = 85;
+
+// A binomial coefficient with n above 1754 (off the table and step routes).
+constexpr std::int32_t binomial_too_large_error = 87;
+
+// A factorial argument too large: modular n above 46340, big n of two limbs.
+constexpr std::int32_t factorial_too_large_error = 94;
+
+// Negative exponents for "|" or "\" in Laurent mode.
+constexpr std::int32_t laurent_division_error = 205;
+
+// A rational function's denominator reduced to 0.
+constexpr std::int32_t zero_denominator_error = 210;
+
+// A fold by a relation that cannot take negative exponents.
+constexpr std::int32_t negative_fold_error = 211;
+
+// A factorial above 12 in word arithmetic.
+constexpr std::int32_t word_factorial_error = 240;
+
+// A monic result asked for outside modular and floating arithmetic.
+constexpr std::int32_t monic_outside_field_error = 284;
+
+// A factorial in a field of characteristic 2.
+constexpr std::int32_t char2_factorial_error = 347;
+
 // An exponent computed from others (a shift, a sum or product of exponents)
 // does not fit in 32 bits.
 constexpr std::int32_t exponent_overflow_error = 368;
 
 // A big integer would need more limbs than its 16-bit length can count.
-constexpr std::int32_t number_too_long_error = 369;
+constexpr std::int32_t number_too_long_error = 302;
+
+// Statements or expressions nested deeper than the interpreter allows.
+constexpr std::int32_t nesting_too_deep_error = 216;
 
 }  // namespace tavrin

@@ -4,6 +4,7 @@
 #include <cstring>
 #include <vector>
 
+#include "core/error_codes.h"
 #include "core/globals.h"
 #include "core/jumps.h"
 
@@ -129,7 +130,7 @@ void error(std::int32_t x, const tokentipe* bad) {
   } else if (x < 0) {
     std::printf("*** New command level.\n");
   } else {
-    if (levelcount >= 2 && (x == 19 || x == 22)) {
+    if (levelcount >= 2 && (x == undefined_variable_error || x == division_by_zero_error)) {
       warning(x, bad);
       return;
     }

@@ -10,8 +10,10 @@
 #pragma once
 
 #include <cstdint>
+#include <cstdio>
 
 #include "core/records.h"
+#include "core/thresholds.h"
 
 namespace tavrin {
 
@@ -20,8 +22,13 @@ extern bool flotemode;          // floating-point mode: values in `flote`
 extern bool lintmode;           // word mode: values in `lint` (on with modularmode)
 extern bool modularmode;        // `lint` holds a residue 0 <= lint < modulus
 extern bool finf;               // characteristic-2 field (modulus 256 or 65536)
+extern bool f256;               // the field of 256 elements (finf, modulus 256)
+extern bool f2t16;              // the field of 65536 elements (finf, modulus 65536)
+// The word modulus and its companions change together, only through
+// set_word_modulus and ModulusGuard (mode_guard.h).
 extern std::int32_t modulus;    // the modulus; -1 in rational arithmetic
-extern bool smallmodulus;       // modulus < 65535: 32-bit products suffice
+extern double rmodulus;         // the modulus as a floating value
+extern bool smallmodulus;       // modulus < 65535 or a field of characteristic 2: 32-bit products
 extern std::int32_t half_modulus;  // modulus div 2, bound of symmetric residues
 extern std::int32_t two28_mod;  // 2^28 mod modulus
 extern bool mod_is_prime;       // every non-zero residue is invertible
@@ -38,13 +45,7 @@ extern char polyvar[max_polys][11];  // names of the variables, ascending byte o
 extern std::int16_t field_depth;    // first depth of the bottom field levels; 0: none
 extern bool modout_above_field;     // a level above the field has a relation
 
-// ---- Settings and tuning values --------------------------------------------
-extern std::int32_t poly_cutoff;      // product cut-off (20; 40 after a ring change)
-extern std::int32_t div_poly_cutoff;  // 6 rational, 25 modular
-extern std::int32_t fast_gcd_size;    // 25000: capacity of the dense arrays
-extern std::int32_t fast_mult_cut;    // 10
-extern std::int32_t multcut;          // 16: Karatsuba threshold of big integers
-extern std::int32_t sqcut;            // 16
+// ---- Settings (the tuning thresholds are in thresholds.h) -------------------
 extern bool pos_mod;                  // remainders are made non-negative
 extern bool try_rat;
 extern bool alt_form_display;         // residues shown in the symmetric range
@@ -60,6 +61,32 @@ extern std::int32_t massnum;          // 3
 extern std::int32_t deglist[151];
 extern bool extra_line;               // an extra line end around output
 extern std::int16_t dispcutoff;       // display width, 76
+extern std::FILE* Output;             // the display stream; standard output at start
+
+// ---- Settings and state of the GCD and rational-function work ---------------
+// Start values as the start-up sets them; the "&" commands, the set-up of
+// relations and the change of ground ring change them later.
+extern std::int16_t tripval;              // 20: probes of the GCD before giving up
+extern bool chinhensel;                   // on: Hensel and CRT for multivariate GCDs ("&O")
+extern bool hen_check;                    // on: Hensel GCD answers are checked twice ("&c")
+extern bool rat_yes;                      // the fast division test inside the GCD ("&_t")
+extern bool no_aux_primes2;               // on: no second auxiliary prime list
+extern std::int16_t aux_num_1factor;      // 400 (300 .. 4583, "&X")
+extern std::int16_t aux_num_2factor;      // 100 (10 .. 20000, "&A")
+extern std::int16_t lookupgcd;            // 0: level of the GCD cache ("&C"); on when > 0
+extern std::int32_t prev_modulus;         // -1
+extern std::int32_t polygcd_stack_depth;  // 0
+extern std::int32_t gcdmass;              // 0: size held by the GCD cache
+extern std::int32_t globalpoly;           // 0: temporary variable levels in existence
+// Small evaluation values of the GCD probes.
+extern std::int16_t base_2_list[4];   // 0, 3, 1, 2
+extern std::int16_t base_3_list[7];   // 0, 4, 1, 3, 8, 5, 2
+extern std::int16_t base_7_list[21];  // 0, 8, 1, 7, 16, 9, 2, 14, 3, 10, 22, 23, 17, 24, ...
+// Operation counters of the GCD and content code, reset before each statement.
+extern std::int32_t g_cutoff;  // 10
+extern std::int32_t c_cntcount, a_cntcount, d_cntcount, g_cntcount, c_cntdepth;
+extern bool integerflag;       // a real floating-point evaluation is under way
+extern std::int32_t dummy, ddummy;  // scratch line lengths of the display routines
 
 // ---- Command levels and the progress trace ----------------------------------
 extern bool errorpush;            // "&e": errors open nested levels
@@ -75,6 +102,19 @@ extern tokentipe blank;      // " "
 extern tokentipe quotsign;   // "/"
 extern tokentipe factsign;   // "!"
 extern tokentipe semicolon;  // ";"
+extern tokentipe multsign;      // "*"
+extern tokentipe comma;         // ","
+extern tokentipe empty;         // the empty text
+extern tokentipe concatsign;    // "_"
+extern tokentipe logsign;       // "_"
+extern tokentipe sqrtsign;      // "Sqrt"
+extern tokentipe expsign;       // "^"
+extern tokentipe greatintsign;  // "$"
+extern tokentipe quotesign;     // "'"
+extern tokentipe bulletsign;    // "#"
+extern tokentipe arr_arrsign;   // "%"
+extern tokentipe diag_sign;     // "Diag"
+extern tokentipe sys_func_tok;  // "<F"
 
 // ---- Constant numbers and tables --------------------------------------------
 extern number number_1;      // 1: one limb, lint 1, flote 1.0
@@ -114,6 +154,10 @@ extern std::int16_t aux_prime1_number;
 // ---- Memory accounting ------------------------------------------------------
 extern std::int32_t numbersize, numnodesize, polynodesize, quolysize;
 extern std::int32_t size_data_strucs;
-extern std::int32_t initial_memory;  // start-up file's megabytes * 225000
+// The memory budget: the start-up file's megabytes * 225000 (100 MB when
+// there is no usable figure); the total budget (totalavailablememory) is four
+// times it.
+extern std::int64_t initial_memory;
+extern std::int64_t virtual_cut;     // initial_memory / 5
 
 }  // namespace tavrin

@@ -1,7 +1,10 @@
 // Guards for temporary changes of global state: the destructor puts the old
-// value back on every exit, an unwinding error included.
+// value back on every exit, an unwinding error included. The word modulus
+// changes only through set_word_modulus, and temporarily only inside a
+// ModulusGuard.
 #pragma once
 
+#include <cstdint>
 #include <utility>
 
 #include "core/globals.h"
@@ -51,6 +54,35 @@ class BigModeGuard : public ArithModeGuard {
     lintmode = false;
     modularmode = false;
   }
+};
+
+// Makes m the word modulus, setting every companion as the change of ground
+// ring leaves them: modulus := m, rmodulus := m, half_modulus := m div 2,
+// two28_mod := 2^28 mod m; for m = 256 or 65536 the characteristic-2 field
+// (finf, f256 or f2t16; smallmodulus and mod_is_prime true), otherwise finf,
+// f256, f2t16 false, smallmodulus := m < 65535, mod_is_prime := m_is_prime.
+// The mode flags flotemode, lintmode, modularmode are not touched.
+// m: 2 .. 2147483646; m_is_prime: whether m is prime (the caller knows).
+void set_word_modulus(std::int32_t m, bool m_is_prime = true);
+
+// Saves the whole modular state (modulus, rmodulus, half_modulus, two28_mod,
+// smallmodulus, mod_is_prime, finf, f256, f2t16) with the mode flags
+// (flotemode, lintmode, modularmode) and restores all of them when the guard
+// ends. With a modulus, set_word_modulus(m, m_is_prime) follows the save;
+// switching the modes is left to the caller.
+class ModulusGuard {
+ public:
+  ModulusGuard();
+  explicit ModulusGuard(std::int32_t m, bool m_is_prime = true);
+  ~ModulusGuard();
+  ModulusGuard(const ModulusGuard&) = delete;
+  ModulusGuard& operator=(const ModulusGuard&) = delete;
+
+ private:
+  std::int32_t modulus_, half_, two28_;
+  double rmodulus_;
+  bool small_, prime_, finf_, f256_, f2t16_;
+  bool flote_, lint_, modular_;
 };
 
 }  // namespace tavrin

@@ -103,7 +103,7 @@ struct polydata {
 using polypt = polydata*;
 
 struct quolynode;
-struct comnode;  // a compiled statement list (language subsystem)
+struct comnode;  // a comment of a stored statement list
 struct condnode;
 
 struct namenode {
@@ -170,9 +170,71 @@ struct condnode {
 using condexptr = condnode*;
 
 struct formnode {
-  condexptr cptr;  // control statement or nil
-  comptr comms;    // list of plain statements
+  condexptr cptr;  // the statement
+  comptr comms;    // the comments written before it, or nil
   formnode* next;
+};
+
+// One comment in braces of a stored statement list: its characters as a
+// token chain (nil for an empty comment).
+struct comnode {
+  nameptr q;
+  comnode* next;
+};
+
+// One parameter of a user function. `let` caches hash(name, 151).
+struct paramnode {
+  tokentipe let;
+  nameptr nother;  // head of the chain of compiled tokens bound to it
+  quolyptr qp;     // the value cell it is bound to during a call
+  Boolean result;  // written with "^": passed by reference
+  Boolean arry;    // the current argument is an array
+  Boolean sparse;  // that array is sparse
+  paramnode* next;
+};
+using paramptr = paramnode*;
+
+// A user function, chained in its bucket of func_store (71 buckets).
+struct funcnode {
+  tokentipe name;     // its address holds the function's bucket
+  paramptr pars;      // nil for a function without parameters
+  formptr rht;        // the body
+  formptr comp;       // the statements after "Compile", nil until linked
+  Boolean do_params;  // parameters are bound into the compiled statements
+  funcnode* next;     // next function of the same bucket
+};
+using funcptr = funcnode*;
+
+// A scalar variable, chained in its bucket of sca_store (151 buckets).
+struct varnode {
+  tokentipe let;
+  varnode* next;  // next variable of its bucket
+  quolyptr qp;    // for a parameter passed by reference: the caller's cell
+  quoly val;      // the value, never nil
+};
+using varptr = varnode*;
+
+// One record of the ring of running user-function calls (lastf, statcount).
+struct statnode {
+  statnode* prev;
+  funcptr f;  // the function being run
+  statnode* next;
+};
+using statptr = statnode*;
+
+// A large work array: up to 1,000,000 value cells holding a matrix flat in
+// column order (entry (r, k) of an R-row matrix, from 0, in cell k*R + r).
+constexpr int workarray_cells = 1000000;
+struct workarray {
+  quoly stash[workarray_cells];
+};
+using workptr = workarray*;
+
+// One entry of the shared sort table of the listings.
+struct sortrec {
+  nametype name;  // the sort key
+  std::int32_t count;
+  varptr pt;
 };
 
 // One entry of the undo journal of temporary modular images.  `prev` is the

@@ -4,8 +4,11 @@
 #include "dense/dense_arrays.h"
 #include "core/errors.h"
 #include "numbers/freelists.h"
+#include "numbers/node_handles.h"
 
 namespace tavrin {
+
+using detail::new_term;
 
 gcd_ptr xx = nullptr;
 gcd_ptr yy = nullptr;
@@ -33,36 +36,14 @@ poly residue_leaf(std::int32_t v) {
   return r;
 }
 
-// A fresh term v*t^e (coefficient a leaf), next nil.
-poly residue_term(std::int32_t e, std::int32_t v) {
-  poly t;
-  newpoly(&t);
-  t->exp = e;
-  t->numb = false;
-  t->pcoef = residue_leaf(v);
-  t->next = nullptr;
-  return t;
-}
-
-// A fresh term of exponent e over the polynomial c, next nil.
-poly poly_term(std::int32_t e, poly c) {
-  poly t;
-  newpoly(&t);
-  t->exp = e;
-  t->numb = false;
-  t->pcoef = c;
-  t->next = nullptr;
-  return t;
-}
-
 // The list sum x[i]*t^i, i = 0 .. xdeg, xdeg >= 1, x[xdeg] the head's
 // coefficient whatever it is.
 poly array_list(const std::int32_t* x, std::int32_t xdeg) {
-  poly head = residue_term(xdeg, x[xdeg]);
+  poly head = new_term(xdeg, residue_leaf(x[xdeg]));
   poly last = head;
   for (std::int32_t i = xdeg - 1; i >= 1; --i) {
     if (x[i] == 0) continue;
-    last->next = residue_term(i, x[i]);
+    last->next = new_term(i, residue_leaf(x[i]));
     last = last->next;
   }
   if (x[0] != 0) last->next = residue_leaf(x[0]);
@@ -151,12 +132,12 @@ void array_to_poly2(const gcd1_array* x, std::int32_t xdeg, const std::int32_t* 
   };
   for (std::int32_t i = xdeg; i >= 1; --i) {
     if (deg[i] == -1) continue;
-    append(poly_term(i, array_poly(x[i], deg[i], "bad x[0] in array_to_poly.")));
+    append(new_term(i, array_poly(x[i], deg[i], "bad x[0] in array_to_poly.")));
   }
   if (deg[0] == 0) {
     append(array_poly(x[0], 0, "bad x[0][0] in array_to_poly2."));
   } else if (deg[0] >= 1) {
-    append(poly_term(0, array_list(x[0], deg[0])));
+    append(new_term(0, array_list(x[0], deg[0])));
   }
   if (head == nullptr) poly_set(0, &head);  // every row zero: not a product's shape
   *p = head;

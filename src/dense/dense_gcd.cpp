@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <utility>
 
+#include "core/error_codes.h"
 #include "core/errors.h"
 #include "core/globals.h"
 #include "dense/dense_arrays.h"
@@ -13,6 +14,7 @@
 #include "dense/dense_impl.h"
 #include "gcd/gcd.h"
 #include "numbers/freelists.h"
+#include "numbers/node_handles.h"
 #include "numbers/word_mod.h"
 #include "poly/poly_add.h"
 #include "poly/poly_divide.h"
@@ -23,26 +25,15 @@
 
 namespace tavrin {
 
-std::int32_t fast_gcd_hgcd_sum = 999999;
 dense_gcd_route_counts dense_gcd_routes = {};
 
 using dense_detail::eliminate;
 using dense_detail::FieldForm;
+using detail::OwnedPoly;
 
 namespace {
 
 std::int32_t degree_of(poly p) { return p->numb ? 0 : p->exp; }
-
-// A polynomial held during the term-list route, freed on every exit unless
-// handed on.
-struct HeldPoly {
-  poly p = nullptr;
-  HeldPoly() = default;
-  HeldPoly(const HeldPoly&) = delete;
-  HeldPoly& operator=(const HeldPoly&) = delete;
-  ~HeldPoly() { free_poly(&p); }
-  poly release() { return std::exchange(p, nullptr); }
-};
 
 // *p := the constant 1.
 void set_one(poly* p) { poly_set(1, p); }
@@ -94,10 +85,6 @@ class Gf256RowForm {
   std::int32_t row_[256] = {};
 };
 
-// Divisors at least this long in GF(2^8) take the tabulated products (the
-// table costs 256 products per quotient coefficient).
-constexpr std::int32_t gf256_row_degree = 384;
-
 // x := x mod y in place (nothing when deg x < deg y); returns the new
 // degree, -1 when x became zero. dy >= 1.
 std::int32_t char2_reduce(std::int32_t* x, std::int32_t dx, const std::int32_t* y,
@@ -129,7 +116,7 @@ void char2_gcd(std::int32_t dx, std::int32_t dy, poly* p) {
 // The route for degrees beyond the arrays: one remainder, the list half-GCD
 // on (m, n mod m), one more remainder, then the list engines.
 void term_list_gcd(poly n, poly m, poly* p, polypt pt) {
-  HeldPoly r;
+  OwnedPoly r;
   poly_div_no_q(n, m, &r.p);
   if (r.p->numb) {
     if (poly_iszero(r.p)) {
@@ -140,11 +127,11 @@ void term_list_gcd(poly n, poly m, poly* p, polypt pt) {
     return;
   }
 
-  HeldPoly a, b;
+  OwnedPoly a, b;
   poly_assign(m, &a.p);
   b.p = r.release();
   {
-    HeldPoly w0, v0, w1, v1;  // cofactors, not wanted
+    OwnedPoly w0, v0, w1, v1;  // cofactors, not wanted
     emgcd_full(&a.p, &b.p, &w0.p, &v0.p, &w1.p, &v1.p, false);
   }
   if (a.p->numb) return set_one(p);
@@ -175,14 +162,14 @@ void make_monic(poly* p, polypt pt) {
   if (flotemode) {
     long double c = leading_coef(*p)->ncoef->flote;
     if (c == 0) {
-      error(22, &quotsign);
+      error(division_by_zero_error, &quotsign);
       c = 1;
     }
     if (c != 1) fl_num_poly_mult(*p, 1 / c);
     return;
   }
   if (!modularmode) {
-    error(284, &token);
+    error(monic_outside_field_error, &token);
     return;
   }
   polypt ptt = pt;
@@ -190,7 +177,7 @@ void make_monic(poly* p, polypt pt) {
   if (lc->numb) {
     const std::int32_t c = lc->ncoef->lint;
     if (c == 0) {
-      error(22, &quotsign);
+      error(division_by_zero_error, &quotsign);
       return;
     }
     if (c == 1) return;
@@ -201,7 +188,7 @@ void make_monic(poly* p, polypt pt) {
       std::int32_t g = modulus, x = 0;
       egcd_ints(&g, c, &x, &s);
       if (g != 1) {
-        error(85, &quotsign);
+        error(no_inverse_error, &quotsign);
         return;
       }
       if (s < 0) s += modulus;
@@ -217,7 +204,7 @@ void make_monic(poly* p, polypt pt) {
   if (inv == nullptr) return;
   if (pt != nullptr && ptt != nullptr && ptt->depth > pt->depth)
     add_pad(&inv, ptt->depth - pt->depth);
-  HeldPoly held;
+  OwnedPoly held;
   held.p = inv;
   poly_mult(*p, held.p, p, pt);
 }
@@ -231,7 +218,7 @@ void simple_onevar_gcd(fastest_poly_gcd_EnvRec* e) {
   bool swapped = false;
   bool x_zero = false;
   for (;;) {
-    if (modulus < 46340 && dx == dy + 1) {
+    if (modulus < two_term_modulus && dx == dy + 1) {
       onevar_one(x, y, &dx, dy, &x_zero);
       ++dense_gcd_routes.two_term;
     } else if (dx >= dy) {

@@ -19,14 +19,13 @@
 #include <cstdint>
 
 #include "core/records.h"
+#include "core/thresholds.h"
 #include "dense/dense_hgcd.h"
 
 namespace tavrin {
 
-// Above this degree sum the array GCD takes the half-GCD instead of the
-// Euclid loop (999,999; arrays of 25,001 entries never reach it). Tests and
-// benchmarks lower it to reach that route.
-extern std::int32_t fast_gcd_hgcd_sum;
+// Thresholds read here (core/thresholds.h): fast_gcd_size,
+// fast_gcd_hgcd_sum, two_term_modulus, gf256_row_degree, poly_cutoff.
 
 // n: kept; m: kept; *p: overwritten (may be &n or &m) with gcd(n, m).
 // n, m: one-variable lists over word residues, each of degree >= 1,

@@ -21,9 +21,6 @@
 
 namespace tavrin {
 
-std::int32_t hgcd_euclid_degree = 100;
-std::int32_t hgcd_recursion_sum = 4000;
-
 using dense_detail::diagnostic;
 using dense_detail::WorkArrays;
 

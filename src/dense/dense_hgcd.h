@@ -20,14 +20,13 @@
 
 #include <cstdint>
 
+#include "core/thresholds.h"
+
 namespace tavrin {
 
-// Below this degree of x the half-GCD runs plain Euclid with the matrix
-// (100; values below 4 act as 4, where the second split would fall at 0).
-extern std::int32_t hgcd_euclid_degree;
-// Above this degree sum after a reduction hgcd reduces again by half-GCD;
-// at or below it the Euclid loop finishes (4,000).
-extern std::int32_t hgcd_recursion_sum;
+// Thresholds read here (core/thresholds.h): hgcd_euclid_degree (plain
+// Euclid with the matrix below it), hgcd_recursion_sum (the Euclid loop
+// finishes at or below it), poly_cutoff.
 
 // The frame shared by the dense GCD and its nested steps.
 struct fastest_poly_gcd_EnvRec {

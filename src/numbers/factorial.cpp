@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstdint>
 
+#include "core/error_codes.h"
 #include "core/errors.h"
 #include "core/globals.h"
 #include "numbers/bigint.h"
@@ -10,22 +11,17 @@
 #include "numbers/bigint_multiply.h"
 #include "numbers/freelists.h"
 #include "numbers/mixed_mode.h"
+#include "numbers/node_handles.h"
 #include "numbers/word_mod.h"
-#include "poly/poly_repr.h"
 
 namespace tavrin {
+
+using detail::new_number_value;
+using detail::ScratchNumber;
 
 namespace {
 
 constexpr int fact_points = 22;
-
-// A local number whose limbs are given back on every exit.
-struct scratch_number : number {
-  scratch_number() : number{} {}
-  ~scratch_number() { special_free(this); }
-  scratch_number(const scratch_number&) = delete;
-  scratch_number& operator=(const scratch_number&) = delete;
-};
 
 std::int32_t wrap_mul(std::int32_t a, std::int32_t b) {
   return static_cast<std::int32_t>(static_cast<std::uint32_t>(a) *
@@ -89,11 +85,11 @@ bool zero_residue(imptr n) { return !flotemode && modularmode && n->lint == 0; }
 
 // x := x * up / down, the division exact (big integers).
 void binomial_step(imptr x, std::int32_t up, std::int32_t down) {
-  scratch_number factor, rem;
-  special_set(up, &factor);
-  multiply(x, &factor, x);
-  special_set(down, &factor);
-  divide(x, &factor, x, &rem);
+  ScratchNumber factor, rem;
+  special_set(up, factor.get());
+  multiply(x, factor.get(), x);
+  special_set(down, factor.get());
+  divide(x, factor.get(), x, rem.get());
 }
 
 }  // namespace
@@ -110,15 +106,15 @@ void multout(std::int32_t lower, std::int32_t upper, imptr n) {
     return;
   }
   const auto mid = static_cast<std::int32_t>((static_cast<std::int64_t>(lower) + upper) / 2);
-  scratch_number low;
-  multout(lower, mid, &low);
-  if (zero_residue(&low)) {
+  ScratchNumber low;
+  multout(lower, mid, low.get());
+  if (zero_residue(low.get())) {
     n->lint = 0;
     return;
   }
   multout(mid + 1, upper, n);
   if (zero_residue(n)) return;
-  times_number(n, &low);
+  times_number(n, low.get());
 }
 
 void factorial(imptr n) {
@@ -204,20 +200,18 @@ void standard(std::int32_t n, std::int32_t r, quolyptr m) {
     quoly_set(n * (n - 1) / 2, m);
     return;
   }
-  scratch_number dum, trash;
-  special_set(n, &dum);
-  factorial(&dum);
-  special_set(r, &trash);
-  factorial(&trash);
-  divide(&dum, &trash, &dum, &trash);
-  special_set(n - r, &trash);
-  factorial(&trash);
-  divide(&dum, &trash, &dum, &trash);
-  // The value takes over dum's limbs.
-  scalar_to_quoly(&dum, m);
-  dum.head = nullptr;
-  dum.tail = nullptr;
-  dum.size = 0;
+  ScratchNumber dum, trash;
+  special_set(n, dum.get());
+  factorial(dum.get());
+  special_set(r, trash.get());
+  factorial(trash.get());
+  divide(dum.get(), trash.get(), dum.get(), trash.get());
+  special_set(n - r, trash.get());
+  factorial(trash.get());
+  divide(dum.get(), trash.get(), dum.get(), trash.get());
+  // The value takes over dum's header and limbs.
+  free_quoly(m);
+  *m = new_number_value(dum.release());
 }
 
 void rat_binom(std::int32_t n, std::int32_t r, quolyptr m) {

@@ -30,12 +30,9 @@
 
 namespace tavrin {
 
-// The user errors of this family (the first three reported with the token
-// "!", the last with the current token).
-constexpr std::int32_t binomial_too_large_error = 87;   // n > 1754
-constexpr std::int32_t factorial_too_large_error = 94;  // modular n > 46340; big n >= 2^28
-constexpr std::int32_t word_factorial_error = 240;      // word mode, n > 12
-constexpr std::int32_t char2_factorial_error = 347;     // characteristic-2 field
+// The user errors of this family (core/error_codes.h): char2_factorial_error,
+// factorial_too_large_error and word_factorial_error are reported with the
+// token "!", binomial_too_large_error with the current token.
 
 // Largest arguments: 46340^2 < 2^31; 12! is the last factorial below 2^31;
 // 1754! is the last factorial within the range of a long double.

@@ -1,5 +1,6 @@
-// Sums and differences of polynomials: one merge of the two term lists per
-// contract, recursing into the coefficients at equal exponents.
+// Sums and differences of polynomials: one merge of the two term lists,
+// recursing into the coefficients at equal exponents, with a policy per
+// contract.
 #include "poly/poly_add.h"
 
 #include "core/globals.h"
@@ -41,288 +42,130 @@ inline poly zero_if_empty(poly head) {
   return head;
 }
 
-// ---- Both operands consumed --------------------------------------------------------
+// ---- The merge ------------------------------------------------------------------------------
+//
+// One merge of the two term lists serves the four contracts. Its policy says
+// what becomes of each operand's nodes:
+//   consumed: a node is reused in the result (a node of m negated in place
+//             for a difference) or released through `rel`;
+//   kept:     the result gets a fresh copy of the node (negated for m in a
+//             difference), the operand is left as it was;
+// and, for one_var, that every coefficient is a bare leaf, so equal exponents
+// combine their leaves directly and negation touches the leaf alone.
+//   best_…      n consumed, m consumed
+//   better_…    n consumed, m kept
+//   poly_…      n kept,     m kept
+//   simplest_…  n consumed, m consumed, one_var
+enum class Use { consumed, kept };
 
-template <NumMode M, bool Sub>
-poly best_merge(poly n, poly m, Released& rel) {
-  if (n->numb && n->next == nullptr && m->numb && m->next == nullptr) {
-    num_combine<M, Sub>(n->ncoef, m->ncoef);
-    rel.leaf(m);
+template <NumMode M, bool Sub, Use N, Use Mu, bool OneVar = false>
+struct Merge {
+  static_assert(N == Use::consumed || Mu == Use::kept, "a kept n comes with a kept m");
+  static_assert(!OneVar || (N == Use::consumed && Mu == Use::consumed));
+
+  static poly run(poly n, poly m, Released& rel) {
+    if (is_bare_leaf(n) && is_bare_leaf(m)) return leaves(n, m, rel);
+    poly head = nullptr;
+    poly* link = &head;
+    auto append = [&link](poly t) {
+      if (t == nullptr) return;
+      *link = t;
+      link = &t->next;
+    };
+    while (n != nullptr && m != nullptr) {
+      poly nx = n->next;
+      poly mx = m->next;
+      if (n->exp > m->exp) {
+        append(only_n(n, rel));
+        n = nx;
+      } else if (m->exp > n->exp) {
+        append(only_m(m, rel));
+        m = mx;
+      } else {
+        append(equal(n, m, rel));
+        n = nx;
+        m = mx;
+      }
+    }
+    *link = n != nullptr ? tail_n(n, rel) : m != nullptr ? tail_m(m, rel) : nullptr;
+    return zero_if_empty(head);
+  }
+
+ private:
+  // Two whole constants: their sum or difference, a zero included.
+  static poly leaves(poly n, poly m, Released& rel) {
+    if constexpr (N == Use::kept) {
+      return detail::new_leaf(num_combine_new<M, Sub>(n->ncoef, m->ncoef));
+    } else {
+      num_combine<M, Sub>(n->ncoef, m->ncoef);
+      if constexpr (Mu == Use::consumed) rel.leaf(m);
+      return n;
+    }
+  }
+
+  // A node of n whose exponent m lacks; nil for a zero leaf.
+  static poly only_n(poly t, Released& rel) {
+    if constexpr (N == Use::kept) {
+      return t->numb && num_is_zero<M>(t->ncoef) ? nullptr : detail::copy_node_alone(t);
+    } else {
+      if (t->numb && num_is_zero<M>(t->ncoef)) {
+        rel.leaf(t);
+        return nullptr;
+      }
+      return t;
+    }
+  }
+
+  // A node of m whose exponent n lacks, negated for a difference; nil for a
+  // zero leaf.
+  static poly only_m(poly t, Released& rel) {
+    if constexpr (Mu == Use::kept) {
+      if (t->numb && num_is_zero<M>(t->ncoef)) return nullptr;
+      return Sub ? detail::copy_node_negated(t) : detail::copy_node_alone(t);
+    } else {
+      if (t->numb && num_is_zero<M>(t->ncoef)) {
+        rel.leaf(t);
+        return nullptr;
+      }
+      if constexpr (Sub) {
+        if constexpr (OneVar) {
+          in_place_neg(t->numb ? t->ncoef : t->pcoef->ncoef);
+        } else {
+          negate_node(t);
+        }
+      }
+      return t;
+    }
+  }
+
+  // The node of exponent e whose coefficient is the sum c of two
+  // coefficients, n's term reused when n is consumed; nil when c is zero, c
+  // itself at exponent 0 when it is a bare leaf.
+  static poly place_sum(poly n, poly c, Released& rel) {
+    if (is_bare_leaf(c)) {
+      if (num_is_zero<M>(c->ncoef)) {
+        if constexpr (N == Use::kept) {
+          free_poly(&c);
+        } else {
+          rel.leaf(c);
+          rel.node(n);
+        }
+        return nullptr;
+      }
+      if (n->exp == 0) {  // the constant term becomes the leaf itself
+        if constexpr (N == Use::consumed) rel.node(n);
+        return c;
+      }
+    }
+    if constexpr (N == Use::kept) return detail::new_term(n->exp, c);
+    n->pcoef = c;
     return n;
   }
-  poly head = nullptr;
-  poly* link = &head;
-  while (n != nullptr && m != nullptr) {
-    if (n->exp > m->exp) {
-      poly nx = n->next;
-      if (n->numb && num_is_zero<M>(n->ncoef)) {
-        rel.leaf(n);
-      } else {
-        *link = n;
-        link = &n->next;
-      }
-      n = nx;
-    } else if (m->exp > n->exp) {
-      poly mx = m->next;
-      if (m->numb && num_is_zero<M>(m->ncoef)) {
-        rel.leaf(m);
-      } else {
-        if constexpr (Sub) negate_node(m);
-        *link = m;
-        link = &m->next;
-      }
-      m = mx;
-    } else {
-      poly nx = n->next;
-      poly mx = m->next;
-      if (!n->numb && !m->numb) {
-        poly c = best_merge<M, Sub>(n->pcoef, m->pcoef, rel);
-        rel.node(m);
-        if (c->numb && c->next == nullptr) {
-          if (num_is_zero<M>(c->ncoef)) {
-            rel.leaf(c);
-            rel.node(n);
-          } else if (n->exp == 0) {  // the constant term becomes the leaf itself
-            rel.node(n);
-            *link = c;
-            link = &c->next;
-          } else {
-            n->pcoef = c;
-            *link = n;
-            link = &n->next;
-          }
-        } else {
-          n->pcoef = c;
-          *link = n;
-          link = &n->next;
-        }
-      } else if (!n->numb) {  // m is the constant leaf: it goes into n's coefficient
-        m->next = nullptr;
-        n->pcoef = best_merge<M, Sub>(n->pcoef, m, rel);
-        *link = n;
-        link = &n->next;
-      } else if (!m->numb) {  // n is the constant leaf: m's coefficient becomes n -+ c
-        n->next = nullptr;
-        m->pcoef = best_merge<M, Sub>(n, m->pcoef, rel);
-        *link = m;
-        link = &m->next;
-      } else {
-        num_combine<M, Sub>(n->ncoef, m->ncoef);
-        rel.leaf(m);
-        if (num_is_zero<M>(n->ncoef)) {
-          rel.leaf(n);
-        } else {
-          *link = n;
-          link = &n->next;
-        }
-      }
-      n = nx;
-      m = mx;
-    }
-  }
-  if (n != nullptr) {
-    if (zero_bare_leaf<M>(n)) {
-      rel.leaf(n);
-      n = nullptr;
-    }
-    *link = n;
-  } else if (m != nullptr) {
-    if (zero_bare_leaf<M>(m)) {
-      rel.leaf(m);
-      m = nullptr;
-    } else if constexpr (Sub) {
-      poly_inplace(m);
-    }
-    *link = m;
-  } else {
-    *link = nullptr;
-  }
-  return zero_if_empty(head);
-}
 
-// ---- n consumed, m kept ------------------------------------------------------------------
-
-template <NumMode M, bool Sub>
-poly better_merge(poly n, poly m, Released& rel) {
-  if (n->numb && n->next == nullptr && m->numb && m->next == nullptr) {
-    num_combine<M, Sub>(n->ncoef, m->ncoef);
-    return n;
-  }
-  poly head = nullptr;
-  poly* link = &head;
-  while (n != nullptr && m != nullptr) {
-    if (n->exp > m->exp) {
-      poly nx = n->next;
-      if (n->numb && num_is_zero<M>(n->ncoef)) {
-        rel.leaf(n);
-      } else {
-        *link = n;
-        link = &n->next;
-      }
-      n = nx;
-    } else if (m->exp > n->exp) {
-      if (!(m->numb && num_is_zero<M>(m->ncoef))) {
-        poly t = Sub ? detail::copy_node_negated(m) : detail::copy_node_alone(m);
-        *link = t;
-        link = &t->next;
-      }
-      m = m->next;
-    } else {
-      poly nx = n->next;
-      if (!n->numb && !m->numb) {
-        poly c = better_merge<M, Sub>(n->pcoef, m->pcoef, rel);
-        if (c->numb && c->next == nullptr) {
-          if (num_is_zero<M>(c->ncoef)) {
-            rel.leaf(c);
-            rel.node(n);
-          } else if (n->exp == 0) {
-            rel.node(n);
-            *link = c;
-            link = &c->next;
-          } else {
-            n->pcoef = c;
-            *link = n;
-            link = &n->next;
-          }
-        } else {
-          n->pcoef = c;
-          *link = n;
-          link = &n->next;
-        }
-      } else if (!n->numb) {
-        LeafAlone cut(m);
-        n->pcoef = better_merge<M, Sub>(n->pcoef, m, rel);
-        *link = n;
-        link = &n->next;
-      } else if (!m->numb) {
-        n->next = nullptr;
-        poly t = detail::new_term(0, better_merge<M, Sub>(n, m->pcoef, rel));
-        *link = t;
-        link = &t->next;
-      } else {
-        num_combine<M, Sub>(n->ncoef, m->ncoef);
-        if (num_is_zero<M>(n->ncoef)) {
-          rel.leaf(n);
-        } else {
-          *link = n;
-          link = &n->next;
-        }
-      }
-      n = nx;
-      m = m->next;
-    }
-  }
-  if (n != nullptr) {
-    if (zero_bare_leaf<M>(n)) {
-      rel.leaf(n);
-      n = nullptr;
-    }
-    *link = n;
-  } else if (m != nullptr && !zero_bare_leaf<M>(m)) {
-    *link = Sub ? detail::copy_list_negated(m) : detail::copy_list(m);
-  } else {
-    *link = nullptr;
-  }
-  return zero_if_empty(head);
-}
-
-// ---- Both kept: every result node new ------------------------------------------------------
-
-template <NumMode M, bool Sub>
-poly copy_merge(poly n, poly m) {
-  if (n->numb && n->next == nullptr && m->numb && m->next == nullptr)
-    return detail::new_leaf(num_combine_new<M, Sub>(n->ncoef, m->ncoef));
-  poly head = nullptr;
-  poly* link = &head;
-  auto append = [&link](poly t) {
-    *link = t;
-    link = &t->next;
-  };
-  while (n != nullptr && m != nullptr) {
-    if (n->exp > m->exp) {
-      if (!(n->numb && num_is_zero<M>(n->ncoef))) append(detail::copy_node_alone(n));
-      n = n->next;
-    } else if (m->exp > n->exp) {
-      if (!(m->numb && num_is_zero<M>(m->ncoef)))
-        append(Sub ? detail::copy_node_negated(m) : detail::copy_node_alone(m));
-      m = m->next;
-    } else {
-      if (!n->numb && !m->numb) {
-        poly c = copy_merge<M, Sub>(n->pcoef, m->pcoef);
-        if (c->numb && c->next == nullptr) {
-          if (num_is_zero<M>(c->ncoef)) {
-            free_poly(&c);
-          } else if (n->exp == 0) {
-            append(c);
-          } else {
-            append(detail::new_term(n->exp, c));
-          }
-        } else {
-          append(detail::new_term(n->exp, c));
-        }
-      } else if (!n->numb) {
-        LeafAlone cut(m);
-        append(detail::new_term(n->exp, copy_merge<M, Sub>(n->pcoef, m)));
-      } else if (!m->numb) {
-        LeafAlone cut(n);
-        append(detail::new_term(0, copy_merge<M, Sub>(n, m->pcoef)));
-      } else {
-        imptr r = num_combine_new<M, Sub>(n->ncoef, m->ncoef);
-        if (num_is_zero<M>(r)) {
-          free_imag(&r);
-        } else {
-          append(detail::new_leaf(r));
-        }
-      }
-      n = n->next;
-      m = m->next;
-    }
-  }
-  if (n != nullptr && !zero_bare_leaf<M>(n)) {
-    *link = detail::copy_list(n);
-  } else if (m != nullptr && !zero_bare_leaf<M>(m)) {
-    *link = Sub ? detail::copy_list_negated(m) : detail::copy_list(m);
-  } else {
-    *link = nullptr;
-  }
-  return zero_if_empty(head);
-}
-
-// ---- One variable, both consumed --------------------------------------------------------------
-
-template <NumMode M, bool Sub>
-poly simplest_merge(poly n, poly m, Released& rel) {
-  if (n->numb && n->next == nullptr && m->numb && m->next == nullptr) {
-    num_combine<M, Sub>(n->ncoef, m->ncoef);
-    rel.leaf(m);
-    return n;
-  }
-  poly head = nullptr;
-  poly* link = &head;
-  while (n != nullptr && m != nullptr) {
-    if (n->exp > m->exp) {
-      poly nx = n->next;
-      if (n->numb && num_is_zero<M>(n->ncoef)) {
-        rel.leaf(n);
-      } else {
-        *link = n;
-        link = &n->next;
-      }
-      n = nx;
-    } else if (m->exp > n->exp) {
-      poly mx = m->next;
-      if (m->numb && num_is_zero<M>(m->ncoef)) {
-        rel.leaf(m);
-      } else {
-        if constexpr (Sub) in_place_neg(m->numb ? m->ncoef : m->pcoef->ncoef);
-        *link = m;
-        link = &m->next;
-      }
-      m = mx;
-    } else {
-      poly nx = n->next;
-      poly mx = m->next;
-      // Equal exponents: both leaves, or both terms over bare leaves.
+  // Nodes of n and m with the same exponent.
+  static poly equal(poly n, poly m, Released& rel) {
+    if constexpr (OneVar) {
+      // Both leaves, or both terms over bare leaves.
       poly nl = n->numb ? n : n->pcoef;
       poly ml = m->numb ? m : m->pcoef;
       num_combine<M, Sub>(nl->ncoef, ml->ncoef);
@@ -331,125 +174,162 @@ poly simplest_merge(poly n, poly m, Released& rel) {
       if (num_is_zero<M>(nl->ncoef)) {
         rel.leaf(nl);
         if (nl != n) rel.node(n);
-      } else {
-        *link = n;
-        link = &n->next;
+        return nullptr;
       }
-      n = nx;
-      m = mx;
+      return n;
+    } else if (!n->numb && !m->numb) {
+      poly c = run(n->pcoef, m->pcoef, rel);
+      if constexpr (Mu == Use::consumed) rel.node(m);
+      return place_sum(n, c, rel);
+    } else if (!n->numb) {  // m is the constant leaf: it goes into n's coefficient
+      poly c;
+      if constexpr (Mu == Use::consumed) {
+        m->next = nullptr;
+        c = run(n->pcoef, m, rel);
+      } else {
+        LeafAlone cut(m);
+        c = run(n->pcoef, m, rel);
+      }
+      if constexpr (N == Use::kept) return detail::new_term(n->exp, c);
+      n->pcoef = c;
+      return n;
+    } else if (!m->numb) {  // n is the constant leaf: the result is n -+ m's coefficient
+      poly c;
+      if constexpr (N == Use::consumed) {
+        n->next = nullptr;
+        c = run(n, m->pcoef, rel);
+      } else {
+        LeafAlone cut(n);
+        c = run(n, m->pcoef, rel);
+      }
+      if constexpr (Mu == Use::kept) return detail::new_term(0, c);
+      m->pcoef = c;
+      return m;
+    } else if constexpr (N == Use::kept) {
+      imptr r = num_combine_new<M, Sub>(n->ncoef, m->ncoef);
+      if (num_is_zero<M>(r)) {
+        free_imag(&r);
+        return nullptr;
+      }
+      return detail::new_leaf(r);
+    } else {
+      num_combine<M, Sub>(n->ncoef, m->ncoef);
+      if constexpr (Mu == Use::consumed) rel.leaf(m);
+      if (num_is_zero<M>(n->ncoef)) {
+        rel.leaf(n);
+        return nullptr;
+      }
+      return n;
     }
   }
-  if (n != nullptr) {
-    if (zero_bare_leaf<M>(n)) {
-      rel.leaf(n);
-      n = nullptr;
+
+  // What is left of n once m has run out; nil for a lone zero leaf.
+  static poly tail_n(poly n, Released& rel) {
+    if constexpr (N == Use::kept) {
+      return zero_bare_leaf<M>(n) ? nullptr : detail::copy_list(n);
+    } else {
+      if (zero_bare_leaf<M>(n)) {
+        rel.leaf(n);
+        return nullptr;
+      }
+      return n;
     }
-    *link = n;
-  } else if (m != nullptr) {
-    if (zero_bare_leaf<M>(m)) {
-      rel.leaf(m);
-      m = nullptr;
-    } else if constexpr (Sub) {
-      for (poly t = m; t != nullptr; t = t->next) in_place_neg(t->numb ? t->ncoef : t->pcoef->ncoef);
-    }
-    *link = m;
-  } else {
-    *link = nullptr;
   }
-  return zero_if_empty(head);
-}
+
+  // What is left of m once n has run out, negated for a difference; nil for
+  // a lone zero leaf.
+  static poly tail_m(poly m, Released& rel) {
+    if constexpr (Mu == Use::kept) {
+      if (zero_bare_leaf<M>(m)) return nullptr;
+      return Sub ? detail::copy_list_negated(m) : detail::copy_list(m);
+    } else {
+      if (zero_bare_leaf<M>(m)) {
+        rel.leaf(m);
+        return nullptr;
+      }
+      if constexpr (Sub) {
+        if constexpr (OneVar) {
+          for (poly t = m; t != nullptr; t = t->next)
+            in_place_neg(t->numb ? t->ncoef : t->pcoef->ncoef);
+        } else {
+          poly_inplace(m);
+        }
+      }
+      return m;
+    }
+  }
+};
 
 // ---- Dispatch by mode --------------------------------------------------------------------------
 
-template <bool Sub>
-poly best_dispatch(poly n, poly m, Released& rel) {
+// f.template operator()<M>() for the NumMode M of the current mode flags:
+// the one switch from the flags to a merge instantiated for them.
+template <class F>
+inline poly by_mode(F&& f) {
   switch (detail::num_mode()) {
-    case NumMode::floating: return best_merge<NumMode::floating, Sub>(n, m, rel);
-    case NumMode::char2: return best_merge<NumMode::char2, Sub>(n, m, rel);
-    case NumMode::modular: return best_merge<NumMode::modular, Sub>(n, m, rel);
-    case NumMode::word: return best_merge<NumMode::word, Sub>(n, m, rel);
+    case NumMode::floating: return f.template operator()<NumMode::floating>();
+    case NumMode::char2: return f.template operator()<NumMode::char2>();
+    case NumMode::modular: return f.template operator()<NumMode::modular>();
+    case NumMode::word: return f.template operator()<NumMode::word>();
     case NumMode::big: break;
   }
-  return best_merge<NumMode::big, Sub>(n, m, rel);
+  return f.template operator()<NumMode::big>();
 }
 
-template <bool Sub>
-poly better_dispatch(poly n, poly m, Released& rel) {
-  switch (detail::num_mode()) {
-    case NumMode::floating: return better_merge<NumMode::floating, Sub>(n, m, rel);
-    case NumMode::char2: return better_merge<NumMode::char2, Sub>(n, m, rel);
-    case NumMode::modular: return better_merge<NumMode::modular, Sub>(n, m, rel);
-    case NumMode::word: return better_merge<NumMode::word, Sub>(n, m, rel);
-    case NumMode::big: break;
-  }
-  return better_merge<NumMode::big, Sub>(n, m, rel);
-}
-
-template <bool Sub>
-poly copy_dispatch(poly n, poly m) {
-  switch (detail::num_mode()) {
-    case NumMode::floating: return copy_merge<NumMode::floating, Sub>(n, m);
-    case NumMode::char2: return copy_merge<NumMode::char2, Sub>(n, m);
-    case NumMode::modular: return copy_merge<NumMode::modular, Sub>(n, m);
-    case NumMode::word: return copy_merge<NumMode::word, Sub>(n, m);
-    case NumMode::big: break;
-  }
-  return copy_merge<NumMode::big, Sub>(n, m);
-}
-
-template <bool Sub>
-poly simplest_dispatch(poly n, poly m, Released& rel) {
-  switch (detail::num_mode()) {
-    case NumMode::floating: return simplest_merge<NumMode::floating, Sub>(n, m, rel);
-    case NumMode::char2: return simplest_merge<NumMode::char2, Sub>(n, m, rel);
-    case NumMode::modular: return simplest_merge<NumMode::modular, Sub>(n, m, rel);
-    default: break;
-  }
-  return best_dispatch<Sub>(n, m, rel);
+// The merge of policy (N, Mu) in the current mode; one_var only where the
+// leaves are residues or long doubles, else the general merge.
+template <bool Sub, Use N, Use Mu, bool OneVar = false>
+poly merge(poly n, poly m, Released& rel) {
+  return by_mode([&]<NumMode M>() {
+    constexpr bool one_var = OneVar && M != NumMode::word && M != NumMode::big;
+    return Merge<M, Sub, N, Mu, one_var>::run(n, m, rel);
+  });
 }
 
 }  // namespace
 
 void best_poly_add(poly n, poly m, poly* p) {
   Released rel;
-  *p = best_dispatch<false>(n, m, rel);
+  *p = merge<false, Use::consumed, Use::consumed>(n, m, rel);
 }
 
 void best_poly_sub(poly n, poly m, poly* p) {
   Released rel;
-  *p = best_dispatch<true>(n, m, rel);
+  *p = merge<true, Use::consumed, Use::consumed>(n, m, rel);
 }
 
 void better_poly_add(poly n, poly m, poly* p) {
   Released rel;
-  *p = better_dispatch<false>(n, m, rel);
+  *p = merge<false, Use::consumed, Use::kept>(n, m, rel);
 }
 
 void better_poly_sub(poly n, poly m, poly* p) {
   Released rel;
-  *p = better_dispatch<true>(n, m, rel);
+  *p = merge<true, Use::consumed, Use::kept>(n, m, rel);
 }
 
 void poly_add(poly n, poly m, poly* p) {
-  poly r = copy_dispatch<false>(n, m);
+  Released none;
+  poly r = merge<false, Use::kept, Use::kept>(n, m, none);
   free_poly(p);
   *p = r;
 }
 
 void poly_sub(poly n, poly m, poly* p) {
-  poly r = copy_dispatch<true>(n, m);
+  Released none;
+  poly r = merge<true, Use::kept, Use::kept>(n, m, none);
   free_poly(p);
   *p = r;
 }
 
 void simplest_poly_add(poly n, poly m, poly* p) {
   Released rel;
-  *p = simplest_dispatch<false>(n, m, rel);
+  *p = merge<false, Use::consumed, Use::consumed, true>(n, m, rel);
 }
 
 void simplest_poly_sub(poly n, poly m, poly* p) {
   Released rel;
-  *p = simplest_dispatch<true>(n, m, rel);
+  *p = merge<true, Use::consumed, Use::consumed, true>(n, m, rel);
 }
 
 }  // namespace tavrin

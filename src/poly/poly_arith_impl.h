@@ -14,7 +14,7 @@
 #include "numbers/bigint_multiply.h"
 #include "numbers/freelists.h"
 #include "numbers/word_mod.h"
-#include "poly/poly_scratch_impl.h"
+#include "numbers/node_handles.h"
 
 namespace tavrin::detail {
 

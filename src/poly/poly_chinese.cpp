@@ -3,6 +3,7 @@
 #include <cinttypes>
 #include <cstdio>
 
+#include "core/error_codes.h"
 #include "core/errors.h"
 #include "core/globals.h"
 #include "numbers/bigint.h"
@@ -14,7 +15,7 @@
 #include "poly/poly_arith_impl.h"
 #include "poly/poly_impl.h"
 #include "poly/poly_repr.h"
-#include "poly/poly_scratch_impl.h"
+#include "numbers/node_handles.h"
 
 namespace tavrin {
 
@@ -96,7 +97,7 @@ std::int32_t inverse_prod(numptr h) {
   if (product != 0) egcd_ints(&g, static_cast<std::int32_t>(product), &x, &y);
   if (product == 0 || g != 1) {
     std::printf("bad2: %" PRIu32 "\n", product);
-    error(85, &quotsign);
+    error(no_inverse_error, &quotsign);
     return 0;
   }
   return y < 0 ? y + modulus : y;
@@ -104,7 +105,7 @@ std::int32_t inverse_prod(numptr h) {
 
 void mod_and_div(imptr n, imptr n2, imptr n3, imptr n4) {
   if (flotemode) {
-    if (n2->flote == 0.0L) error(22, &token);
+    if (n2->flote == 0.0L) error(division_by_zero_error, &token);
     const long double q = n->flote / n2->flote;
     n4->flote = q;
     n3->flote = 0.0L;
@@ -113,7 +114,7 @@ void mod_and_div(imptr n, imptr n2, imptr n3, imptr n4) {
   if (lintmode) {
     const std::int32_t d = n2->lint;
     if (d == 0) {
-      error(22, &token);
+      error(division_by_zero_error, &token);
       n3->lint = 1;
       return;
     }
@@ -130,7 +131,7 @@ void mod_and_div(imptr n, imptr n2, imptr n3, imptr n4) {
     return;
   }
   if (n2->head->value == 0) {
-    error(22, &token);
+    error(division_by_zero_error, &token);
     special_set(1, n3);
     return;
   }

@@ -14,7 +14,7 @@
 #include "poly/poly_arith_impl.h"
 #include "poly/poly_impl.h"
 #include "poly/poly_repr.h"
-#include "poly/poly_scratch_impl.h"
+#include "numbers/node_handles.h"
 
 namespace tavrin {
 

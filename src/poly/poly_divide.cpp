@@ -5,6 +5,7 @@
 #include <optional>
 #include <utility>
 
+#include "core/error_codes.h"
 #include "core/errors.h"
 #include "core/globals.h"
 #include "numbers/bigint.h"
@@ -212,7 +213,7 @@ void gen_case_1(poly n, poly m, polypt pt, OwnedPoly& r, OwnedPoly& q) {
 // In Laurent mode a negative exponent stops the division (user error 205).
 bool negative_exponents(poly n, poly m) {
   if (!laurent || (!anynegs(n) && !anynegs(m))) return false;
-  error(205, &token);
+  error(laurent_division_error, &token);
   return true;
 }
 
@@ -287,7 +288,7 @@ void quoly_mod_or_div(quoly n, quoly m, quolyptr p, char which) {
       poly_mod_or_div(n->numer, divisor, &numer.p, which, polynames);
       if (n->denom != nullptr) poly_mod_or_div(n->denom, divisor, &denom.p, which, polynames);
       if (denom.p != nullptr && is_zero(denom.p)) {
-        error(210, &token);
+        error(zero_denominator_error, &token);
         imptr x;
         newimag(&x);
         result.v = detail::new_number_value(x);

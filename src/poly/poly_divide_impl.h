@@ -16,13 +16,10 @@
 #include "poly/poly_measures.h"
 #include "poly/poly_mult.h"
 #include "poly/poly_repr.h"
-#include "poly/poly_scratch_impl.h"
+#include "numbers/node_handles.h"
 #include "quoly/quoly.h"
 
 namespace tavrin::detail {
-
-// deg p: the exponent of its first node, 0 for a leaf.
-inline std::int32_t degree(poly p) { return p->numb ? 0 : p->exp; }
 
 // The leading coefficient's node: a leaf itself, else its coefficient.
 inline poly lead_node(poly p) { return p->numb ? p : p->pcoef; }
@@ -89,20 +86,6 @@ class FieldInverse {
 
   poly numer = nullptr;
   poly denom = nullptr;
-};
-
-// A working copy of a level without its relation (newdummy), freed on every
-// exit.
-class DummyLevel {
- public:
-  explicit DummyLevel(polypt pol) { newdummy(pol, &pt_); }
-  ~DummyLevel() { free_pt(&pt_); }
-  DummyLevel(const DummyLevel&) = delete;
-  DummyLevel& operator=(const DummyLevel&) = delete;
-  polypt get() const { return pt_; }
-
- private:
-  polypt pt_ = nullptr;
 };
 
 // When the operands are one polynomial, a copy stands in for the dividend,

@@ -4,6 +4,7 @@
 #include <cinttypes>
 #include <cstdio>
 
+#include "core/error_codes.h"
 #include "core/errors.h"
 #include "core/globals.h"
 #include "numbers/freelists.h"
@@ -15,7 +16,7 @@
 #include "poly/poly_measures.h"
 #include "poly/poly_mult.h"
 #include "poly/poly_repr.h"
-#include "poly/poly_scratch_impl.h"
+#include "numbers/node_handles.h"
 #include "poly/poly_trial.h"
 
 namespace tavrin {
@@ -385,7 +386,7 @@ void monic_poly(poly* q, poly* r, polypt pt) {
   if (flotemode) {
     long double c = leading_coef(*q)->ncoef->flote;
     if (c == 0.0L) {
-      error(22, &quotsign);
+      error(division_by_zero_error, &quotsign);
       c = 1.0L;
     }
     if (c != 1.0L) fl_num_poly_mult(*q, 1.0L / c);
@@ -397,7 +398,7 @@ void monic_poly(poly* q, poly* r, polypt pt) {
     return;
   }
   if (!modularmode) {
-    error(284, &token);
+    error(monic_outside_field_error, &token);
     return;
   }
   polypt pt2 = pt;
@@ -417,7 +418,7 @@ void monic_poly(poly* q, poly* r, polypt pt) {
   }
   std::int32_t v = c->ncoef->lint;
   if (v == 0) {
-    error(22, &quotsign);
+    error(division_by_zero_error, &quotsign);
     v = 1;
   }
   if (v != 1) {
@@ -430,7 +431,7 @@ void monic_poly(poly* q, poly* r, polypt pt) {
       std::int32_t y = 0;
       egcd_ints(&g, modulus, &x, &y);  // x * v + y * modulus = g
       if (g != 1) {
-        error(85, &quotsign);
+        error(no_inverse_error, &quotsign);
         free_poly(r);
         *r = constant_poly(v);
         return;

@@ -378,7 +378,7 @@ void poly_mult(poly n, poly m, poly* p, polypt pol) {
       simplest_poly_mult(n, m, &r, size1, size2, e1, e2);
       if ((field_depth > 0 || modout_above_field) && pol != nullptr && pol->p != nullptr)
         fold_by(&r, pol);
-    } else if (modularmode && n->exp > 30 && m->exp > 30 && !laurent && try_fast_2_var(n, m)) {
+    } else if (modularmode && n->exp > fast_2_var_degree && m->exp > fast_2_var_degree && !laurent && try_fast_2_var(n, m)) {
       ++mult_routes.two_variable;
       fastest_poly2_mult(n, m, &r);
     } else if (size1 >= cut && size2 >= cut && size1 >= 2 && size2 >= 2 && e1 >= 0 && e2 >= 0) {

@@ -15,7 +15,7 @@
 #include "poly/poly_modout.h"
 #include "poly/poly_mult.h"
 #include "poly/poly_repr.h"
-#include "poly/poly_scratch_impl.h"
+#include "numbers/node_handles.h"
 #include "quoly/quoly.h"
 
 namespace tavrin {

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <utility>
 
+#include "core/error_codes.h"
 #include "core/errors.h"
 #include "core/globals.h"
 #include "numbers/bigint.h"
@@ -17,7 +18,7 @@
 #include "poly/poly_exact_divide.h"
 #include "poly/poly_impl.h"
 #include "poly/poly_repr.h"
-#include "poly/poly_scratch_impl.h"
+#include "numbers/node_handles.h"
 
 namespace tavrin {
 
@@ -49,7 +50,7 @@ std::int32_t raise_by_abs(std::int32_t r, std::int32_t d) {
 bool residue_inverse(std::int32_t d, std::int32_t n, std::int32_t* inv) {
   if (finf) {
     if (d <= 0 || n < 0) {
-      error(22, &quotsign);
+      error(division_by_zero_error, &quotsign);
       return false;
     }
     mod_inverse(d % modulus, inv);
@@ -58,7 +59,7 @@ bool residue_inverse(std::int32_t d, std::int32_t n, std::int32_t* inv) {
   std::int32_t g = modulus, x = 0, y = 0;
   if (d != 0) egcd_ints(&g, d, &x, &y);
   if (d == 0 || g != 1) {
-    error(85, &quotsign);
+    error(no_inverse_error, &quotsign);
     return false;
   }
   *inv = y < 0 ? y + modulus : y;
@@ -72,14 +73,14 @@ bool residue_inverse(std::int32_t d, std::int32_t n, std::int32_t* inv) {
 void mod_or_div(imptr n, imptr n2, imptr n3, char which, bool my_posmod) {
   const bool rem = which == '|';
   if (flotemode) {
-    if (n2->flote == 0.0L) error(22, &token);
+    if (n2->flote == 0.0L) error(division_by_zero_error, &token);
     n3->flote = rem ? 0.0L : n->flote / n2->flote;
     return;
   }
   if (lintmode) {
     const std::int32_t d = n2->lint;
     if (d == 0) {
-      error(22, &token);
+      error(division_by_zero_error, &token);
       n3->lint = 1;
       return;
     }
@@ -94,7 +95,7 @@ void mod_or_div(imptr n, imptr n2, imptr n3, char which, bool my_posmod) {
     return;
   }
   if (n2->head->value == 0) {
-    error(22, &token);
+    error(division_by_zero_error, &token);
     special_set(1, n3);
     return;
   }
@@ -119,7 +120,7 @@ void mod_or_div(imptr n, imptr n2, imptr n3, char which, bool my_posmod) {
 void quot(imptr n1, imptr n2, imptr n3) {
   if (flotemode) {
     if (n2->flote == 0.0L) {
-      error(22, &quotsign);
+      error(division_by_zero_error, &quotsign);
       n3->flote = n1->flote;
       return;
     }
@@ -139,7 +140,7 @@ void quot(imptr n1, imptr n2, imptr n3) {
   }
   if (lintmode) {
     if (n2->lint == 0) {
-      error(22, &quotsign);
+      error(division_by_zero_error, &quotsign);
       n3->lint = n1->lint;
       return;
     }
@@ -147,7 +148,7 @@ void quot(imptr n1, imptr n2, imptr n3) {
     return;
   }
   if (n2->head->value == 0) {
-    error(22, &quotsign);
+    error(division_by_zero_error, &quotsign);
     special_set(1, n3);
     return;
   }

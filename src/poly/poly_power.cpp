@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <utility>
 
+#include "core/error_codes.h"
 #include "core/errors.h"
 #include "core/globals.h"
 #include "numbers/bigint.h"
@@ -23,31 +24,13 @@
 
 namespace tavrin {
 
+using detail::degree;
+using detail::DummyLevel;
 using detail::is_bare_leaf;
 using detail::new_term;
+using detail::OwnedPoly;
 
 namespace {
-
-// A polynomial cell freed on every exit unless released.
-struct PolyCell {
-  poly p = nullptr;
-  PolyCell() = default;
-  PolyCell(const PolyCell&) = delete;
-  PolyCell& operator=(const PolyCell&) = delete;
-  ~PolyCell() { free_poly(&p); }
-  poly release() { return std::exchange(p, nullptr); }
-};
-
-// A working copy of a level without its relation, freed on every exit.
-struct DummyLevel {
-  polypt pt = nullptr;
-  explicit DummyLevel(polypt pol) { newdummy(pol, &pt); }
-  DummyLevel(const DummyLevel&) = delete;
-  DummyLevel& operator=(const DummyLevel&) = delete;
-  ~DummyLevel() { free_pt(&pt); }
-};
-
-inline std::int32_t degree(poly p) { return p->numb ? 0 : p->exp; }
 
 // The number raised to e in place by square-and-multiply (e = 0 gives 1).
 void power_number(imptr num, std::int32_t e) {
@@ -85,15 +68,15 @@ void relation_remainder(poly* r, polypt pol) {
   }
   if (degree(*r) < d) return;
   DummyLevel dummy(pol);
-  PolyCell q, rem, mult;
+  OwnedPoly q, rem, mult;
   if (first_coef_invrtble(rel, pol->depth)) {
     if (modularmode) {
-      field_coef_poly_divide(*r, rel, dummy.pt, &q.p, &rem.p);
+      field_coef_poly_divide(*r, rel, dummy.get(), &q.p, &rem.p);
     } else {
-      pseudo_field_coef_poly_div(*r, rel, dummy.pt, &q.p, &rem.p, &mult.p);
+      pseudo_field_coef_poly_div(*r, rel, dummy.get(), &q.p, &rem.p, &mult.p);
     }
   } else {
-    pseudo_div_no_q(*r, rel, &rem.p, dummy.pt, false);
+    pseudo_div_no_q(*r, rel, &rem.p, dummy.get(), false);
   }
   if (rem.p == nullptr) return;  // no remainder came back: *r stays
   free_poly(r);
@@ -174,11 +157,11 @@ void reduce_after_frobenius(poly* n, polypt pol) {
 void num_fold_poly(poly* p, poly* num, std::int32_t expon) {
   if (expon < 1) return;  // no relation degree: nothing to fold
   const std::int32_t E = expon;
-  PolyCell s;
+  OwnedPoly s;
   poly_set(0, &s.p);
   // q (detached) := q * c^npow at exponent e, added to s.
   auto fold_node = [&s, num](poly q, std::int32_t npow, std::int32_t e) {
-    PolyCell u;
+    OwnedPoly u;
     poly_assign(*num, &u.p);
     compute_power(&u.p, npow, nilpol);
     q->next = nullptr;
@@ -222,7 +205,7 @@ void num_fold_poly(poly* p, poly* num, std::int32_t expon) {
       std::printf("     partially converted.\n");
       free_poly(&q);
       *p = s.release();
-      error(211, &token);
+      error(negative_fold_error, &token);
       return;
     }
     while (q != nullptr) {
@@ -245,7 +228,7 @@ void num_fold_poly(poly* p, poly* num, std::int32_t expon) {
 void fast_fold_poly(poly* p, polypt pp) {
   const std::int32_t E = pp->expon;
   if (degree(*p) < 2 * E - 1) {
-    PolyCell result;
+    OwnedPoly result;
     poly_set(0, &result.p);
     poly md = pp->multdata;
     poly t = *p;
@@ -281,7 +264,7 @@ void laurent_fold(poly* r, poly* l, polypt pol) {
   // The inverse of t first: without it the tail stays as it is.
   quoly inv = nullptr;
   {
-    PolyCell t;
+    OwnedPoly t;
     base_poly(&t.p, 1);
     poly_mod_invert(t.p, &inv, pol);
   }
@@ -290,10 +273,10 @@ void laurent_fold(poly* r, poly* l, polypt pol) {
     return;
   }
   if (inv->denom != nullptr) tavrin_error("laurent_fold.", true);
-  PolyCell w;
+  OwnedPoly w;
   w.p = std::exchange(inv->numer, nullptr);
   free_quoly(&inv);
-  PolyCell tail;
+  OwnedPoly tail;
   tail.p = *link;
   *link = nullptr;
   if (*r == nullptr) poly_set(0, r);
@@ -307,7 +290,7 @@ void laurent_fold(poly* r, poly* l, polypt pol) {
 }
 
 void fold_by_relation(poly* r, polypt pol) {
-  PolyCell tail;
+  OwnedPoly tail;
   if (laurent) laurent_fold(r, &tail.p, pol);
   relation_remainder(r, pol);
   if (tail.p != nullptr) best_poly_add(*r, tail.release(), r);
@@ -347,7 +330,7 @@ void compute_power(poly* n, std::int32_t expont, polypt pol) {
       repeated = !bysquaring(top->pcoef);
     }
   }
-  PolyCell T;
+  OwnedPoly T;
   poly_assign(*n, &T.p);
   if (repeated) {
     for (std::int32_t i = 1; i < expont; ++i) poly_mult(T.p, *n, &T.p, pol);
@@ -366,7 +349,7 @@ void compute_power(poly* n, std::int32_t expont, polypt pol) {
 
 void poly_mod_prime(poly* n, std::int32_t expont, polypt pol) {
   const std::int32_t p = modulus;
-  PolyCell R;
+  OwnedPoly R;
   const std::int32_t d0 = expont % p;
   std::int32_t rest = expont / p;
   if (d0 == 0) {
@@ -383,7 +366,7 @@ void poly_mod_prime(poly* n, std::int32_t expont, polypt pol) {
     if (di == 1) {
       poly_mult(R.p, *n, &R.p, pol);
     } else if (di > 1) {
-      PolyCell c;
+      OwnedPoly c;
       poly_assign(*n, &c.p);
       compute_power(&c.p, di, pol);
       poly_mult(R.p, c.p, &R.p, pol);

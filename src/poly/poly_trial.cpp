@@ -24,7 +24,7 @@
 #include "poly/poly_measures.h"
 #include "poly/poly_mult.h"
 #include "poly/poly_repr.h"
-#include "poly/poly_scratch_impl.h"
+#include "numbers/node_handles.h"
 
 namespace tavrin {
 
@@ -466,17 +466,6 @@ std::vector<poly> leading_chain(poly p) {
 }
 
 // Clears modular and word mode on every exit.
-class ModesCleared {
- public:
-  ModesCleared() = default;
-  ~ModesCleared() {
-    modularmode = false;
-    lintmode = false;
-  }
-  ModesCleared(const ModesCleared&) = delete;
-  ModesCleared& operator=(const ModesCleared&) = delete;
-};
-
 }  // namespace
 
 bool trial_poly_divide(poly n, poly m, poly* q, polypt pt, bool shortcut, bool yes_check,
@@ -529,25 +518,23 @@ void mod_trial_poly_divide(poly x, poly y, bool fast_yes, bool* worked, bool* ch
   std::int16_t last = prime_count;
   std::int16_t k;
   if (field_depth == 0 || both_above_field_depth(x, y, pt->depth)) {
-    k = select_prime(x, y, 530, 64, prime_count, prime);
+    k = select_prime(x, y, trial_prime_buffer, trial_prime_spread, prime_count, prime);
   } else {
     if (aux_prime1_number < 1) return;
     table = auxptr;
     last = aux_prime1_number;
     k = select_prime(x, y, static_cast<std::int16_t>(last - 3), 3, last, auxptr);
   }
-  mod_is_prime = true;
+  const ModulusGuard ring;  // the caller's modulus and modes come back on every exit
   const ScopedValue<bool> interrupts(command_int, command_int && danger_ok);
-  const ModesCleared cleared;
+  modularmode = false;  // the images are taken from integer coefficients
+  lintmode = false;
   const std::vector<poly> x_chain = leading_chain(x);
   const std::vector<poly> y_chain = leading_chain(y);
   bool first_divides = false;
   for (std::int32_t tests = 0; k <= last; ++k) {
     const std::int32_t p = table[k]->head->value;
-    modulus = p;
-    smallmodulus = true;
-    half_modulus = p / 2;
-    two28_mod = limb_base % p;
+    set_word_modulus(p);
     ModularImage image;
     poly xi = x;
     poly yi = y;

@@ -82,11 +82,12 @@ std::int32_t compute_height(std::int16_t height, poly m, poly n);
 // prime: *worked and *checked true; a second answer that differs, or
 // running out of primes, leaves *worked false. The images are temporary
 // (ModularImage): x, y and the relations come back node for node.
-// On return modulus, smallmodulus, half_modulus and two28_mod hold the last
-// prime tried, mod_is_prime is true and modularmode and lintmode are false.
+// The primes are set through a ModulusGuard: on every exit, an unwinding
+// error included, the caller's modulus, its companions and the mode flags
+// are back. The images are taken with modular and word mode off.
 // x: kept; y: kept; *worked, *checked: set.
 // reads: field_depth, polynames, prime, auxptr, aux_prime1_number, danger_ok;
-// writes: the modulus globals above, mode flags; command_int restored
+// modulus, mode flags, command_int: restored
 void mod_trial_poly_divide(poly x, poly y, bool fast_yes, bool* worked, bool* checked, polypt pt);
 
 }  // namespace tavrin

@@ -3,7 +3,9 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
 #include <iterator>
+#include <string>
 
 #include "core/errors.h"
 #include "core/globals.h"
@@ -11,125 +13,23 @@
 #include "numbers/bigint.h"
 #include "numbers/freelists.h"
 #include "numbers/word_mod.h"
+#include "toplevel/builtins.h"
+#include "toplevel/chdat.h"
+#include "toplevel/data_reader_impl.h"
+#include "toplevel/start_tables.h"
+#include "toplevel/state.h"
 
 namespace tavrin {
 
 namespace {
 
 constexpr std::int32_t group_base = 100000000;  // limb base of two_28
-constexpr std::int64_t max_table_limbs = 4096;  // far above any table entry
-
-// Formatted reading of one data file. After the first value that cannot be
-// read (end of file, not a number, out of range) every further read gives 0.
-class DataReader {
- public:
-  DataReader() = default;
-  ~DataReader() { close(); }
-  DataReader(const DataReader&) = delete;
-  DataReader& operator=(const DataReader&) = delete;
-
-  bool open(const std::string& path) {
-    close();
-    file_ = std::fopen(path.c_str(), "r");
-    ok_ = file_ != nullptr;
-    return ok_;
-  }
-  void close() {
-    if (file_ != nullptr) std::fclose(file_);
-    file_ = nullptr;
-    ok_ = false;
-  }
-  bool is_open() const { return file_ != nullptr; }
-  bool ok() const { return ok_; }
-  void fail() { ok_ = false; }
-
-  // "%li" (decimal, or with a 0 / 0x prefix octal / hex) and "%ld".
-  std::int64_t li() { return scan("%li"); }
-  std::int64_t ld() { return scan("%ld"); }
-  // A value of a 32-bit table, read with "%ld".
-  std::int32_t word() {
-    const std::int64_t v = ld();
-    if (v < INT32_MIN || v > INT32_MAX) {
-      fail();
-      return 0;
-    }
-    return static_cast<std::int32_t>(v);
-  }
-  // "%hd".
-  std::int16_t hd() {
-    if (!ok_) return 0;
-    short v = 0;
-    if (std::fscanf(file_, "%hd", &v) != 1) {
-      fail();
-      return 0;
-    }
-    return v;
-  }
-
- private:
-  std::int64_t scan(const char* format) {
-    if (!ok_) return 0;
-    long v = 0;
-    if (std::fscanf(file_, format, &v) != 1) {
-      fail();
-      return 0;
-    }
-    return v;
-  }
-
-  std::FILE* file_ = nullptr;
-  bool ok_ = false;
-};
 
 // "pow228" and "pprods" are read by both halves of the start-up; "f256d"
 // and "f2t16d" stay open for the whole run.
-DataReader pow228_in, pprods_in;
+DataReader pow228_in, pprods_in, qerrs_in;
 std::FILE* f256d_file = nullptr;
 std::FILE* f2t16d_file = nullptr;
-
-// x := the `count` limbs of base `base` read next, with "%li" (with "%ld"
-// when `plain_decimal`), `first` being the first limb when the caller has
-// read it already; flote := their value, lint := 0.
-// A count or limb out of range, a leading zero limb or a failed read fails
-// the reader and leaves x as it was.
-void read_limbs(DataReader& in, std::int64_t count, std::int32_t base, number& x,
-                const std::int64_t* first = nullptr, bool plain_decimal = false) {
-  if (!in.ok()) return;
-  if (count < 1 || count > max_table_limbs) {
-    in.fail();
-    return;
-  }
-  numptr head = nullptr, tail = nullptr;
-  long double value = 0;
-  for (std::int64_t k = 0; k < count; ++k) {
-    const std::int64_t v = (k == 0 && first != nullptr) ? *first
-                           : plain_decimal                 ? in.ld()
-                                                           : in.li();
-    const bool bad_leading_zero = k == 0 && v == 0 && count > 1;
-    if (!in.ok() || v < 0 || v >= base || bad_leading_zero) {
-      in.fail();
-      free_limb_list(head, tail);
-      return;
-    }
-    numptr l = new_limb();
-    l->value = static_cast<std::int32_t>(v);
-    l->next = nullptr;
-    if (tail == nullptr) {
-      head = l;
-    } else {
-      tail->next = l;
-    }
-    tail = l;
-    value = value * base + static_cast<long double>(v);
-  }
-  special_free(&x);
-  x.head = head;
-  x.tail = tail;
-  x.size = static_cast<std::int16_t>(count);
-  x.lint = 0;
-  x.flote = value;
-  x.imag = nullptr;
-}
 
 // x := the one-limb word prime v in every representation (v outside
 // 0 .. 2^28 - 1 fails the reader and gives 0).
@@ -190,7 +90,8 @@ std::int32_t inverse_mod(std::int32_t a, std::int32_t p) {
 }
 
 // invs_prod[i - 7] := the product modulo prime[i] of the inverses of
-// prime[6] .. prime[i - 1], for i = 7 .. 604.
+// prime[6] .. prime[i - 1], for i = 7 .. 604: formed as the inverse of their
+// product (the same residue, one inverse per prime instead of i - 6).
 void compute_invs_prod() {
   for (int i = 7; i <= prime_count; ++i) {
     const std::int32_t p = prime[i]->lint;
@@ -198,12 +99,10 @@ void compute_invs_prod() {
       invs_prod[i - 7] = 0;
       continue;
     }
-    std::uint64_t acc = 1;
-    for (int j = 6; j < i; ++j) {
-      const std::int32_t q = prime[j]->lint;
-      acc = acc * static_cast<std::uint64_t>(inverse_mod(q, p)) % static_cast<std::uint64_t>(p);
-    }
-    invs_prod[i - 7] = static_cast<std::int32_t>(acc);
+    std::uint64_t product = 1;
+    for (int j = 6; j < i; ++j)
+      product = product * static_cast<std::uint64_t>(prime[j]->lint % p) % static_cast<std::uint64_t>(p);
+    invs_prod[i - 7] = inverse_mod(static_cast<std::int32_t>(product), p);
   }
 }
 
@@ -218,14 +117,75 @@ void read_table(DataReader& in, T (&table)[N], T (DataReader::*read)()) {
   for (std::size_t i = 1; i < N; ++i) table[i] = (in.*read)();
 }
 
+constexpr int message_lines = 377;
+constexpr std::size_t message_chars = 65;  // kept of each line, line end included
+
+// Lines 1 .. 377 of "Qerrs": the first 65 characters of line x (its line end
+// included when the line is shorter) become message x. Missing lines leave
+// their messages empty.
+void read_message_texts(DataReader& in) {
+  std::string line;
+  for (int x = 1; x <= message_lines; ++x) {
+    erp[x][0] = '\0';
+    if (!in.line(line)) continue;
+    const std::size_t n = std::min(line.size(), message_chars);
+    std::memcpy(erp[x], line.data(), n);
+    erp[x][n] = '\0';
+  }
+}
+
+// "Qerrs", after the messages: numbuiltins, then the name pairs of entries
+// 0 .. numbuiltins (at most 110 pairs; a name longer than 10 characters
+// keeps its first 10). Rows past the last one read hold "b" and the empty
+// name; numbuiltins is kept within -1 .. 109.
+void read_builtin_names(DataReader& in) {
+  for (auto& row : builtin) {
+    std::strcpy(row[0], "b");
+    row[1][0] = '\0';
+  }
+  if (!in.is_open()) {
+    numbuiltins = -1;
+    return;
+  }
+  const std::int64_t count = in.ld();
+  if (!in.ok() || count > builtin_slots - 1 || count < 54)
+    tavrin_error("number builtins is wrong.", false);
+  numbuiltins = !in.ok() ? -1 : static_cast<std::int32_t>(std::clamp<std::int64_t>(count, -1, builtin_slots - 1));
+  std::string name;
+  for (std::int32_t i = 0; i <= numbuiltins; ++i) {
+    for (int k = 0; k < 2; ++k) {
+      if (!in.word(name)) {
+        numbuiltins = i - 1;  // a damaged table ends at its last whole entry
+        return;
+      }
+      std::strncpy(builtin[i][k], name.c_str(), sizeof(nametype) - 1);
+      builtin[i][k][sizeof(nametype) - 1] = '\0';
+    }
+  }
+}
+
 }  // namespace
 
 void subinitialize(const std::string& includepath) {
+  set_first_defaults();
+  make_char_table_and_duparr();
+  open_chdat(includepath);
+  if (qerrs_in.open(includepath + "Qerrs")) {
+    read_message_texts(qerrs_in);
+  } else {
+    tavrin_error("can't find Qerrs", false);
+    for (auto& text : erp) text[0] = '\0';
+  }
+  make_rings_and_tables();
+
   if (pow228_in.open(includepath + "pow228")) {
     read_pow228_tables(pow228_in);
   } else {
     tavrin_error("can't find pow228.", false);
   }
+  read_builtin_names(qerrs_in);
+  qerrs_in.close();
+  prefill_limbs_and_arrstash();
 
   DataReader primelist, bprimes, lrgpmes;
   if (!pprods_in.open(includepath + "pprods")) tavrin_error("can't find pprods", false);
@@ -253,11 +213,12 @@ void subinitialize(const std::string& includepath) {
     read_table(lrgpmes, lrgpme, &DataReader::word);
     if (lrgpme[2000] != 2147483629) tavrin_error("lrgpmes file is damaged.", false);
   }
+  make_sort_tables();
 }
 
 void initialize(const std::string& includepath) {
-  allocate_dense_arrays();
   subinitialize(includepath);
+  set_second_defaults();
 
   static constexpr std::int32_t builtin_primes[5] = {3001, 16087, 16273, 16339, 19997};
   for (int i = 1; i <= prime_count; ++i) {
@@ -289,8 +250,18 @@ void initialize(const std::string& includepath) {
   }
   pow228_in.close();
   pprods_in.close();
+  prefill_poly_nodes();
 
+  quoly_set(1, &pol[0][0]);
+  pol[0][0]->next = nullptr;
+  pol[0][0]->arr_arg = false;
+  pol[0][0]->ncoef->lint = 1;
+  pol[0][0]->ncoef->flote = 1;
+  read_char_poly_rows(1, 11);
+
+  allocate_work_areas();
   for (int i = 0; i <= 150; ++i) global_list[i] = small_prime[8 + i];
+  allocate_dense_arrays();
 }
 
 }  // namespace tavrin

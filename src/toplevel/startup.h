@@ -1,7 +1,13 @@
-// Start-up of the program: pools, stack limit, data directory and banner.
+// Start-up of the program up to the first prompt: pools, stack limit, data
+// directory, banner, the data files, the date, the language defaults, the
+// start-up file and the start-up time; and the top of the command loop.
 #pragma once
 
+#include <cstdint>
+#include <cstdio>
 #include <string>
+
+#include "toplevel/platform.h"
 
 namespace tavrin {
 
@@ -14,11 +20,64 @@ void open_pools();
 // standard error and goes on).
 void raise_stack_limit();
 
-// The start-up sequence: stack limit, pools, banner, then the data files of
-// the data directory (initialize); returns the data directory.
+// The language defaults of the start-up: mincutoff, levelcount, the
+// continuation character, noisy, the display and array settings, the
+// statement values (quol_num_0), the prompt ">", denom (Set_prods_for_char),
+// command_int, integerflag, leftover, finish, initial_memory := memavail()/4,
+// and rational arithmetic.
+void set_language_defaults();
+
+// The start-up file "tvrstart.txt", from the current directory or else from
+// includepath: its first item is the memory size in megabytes; a
+// non-negative one prints " Amount of RAM you specified (mbytes): %d.\n" and
+// sets initial_memory := megabytes * 225000 and virtual_cut :=
+// initial_memory / 5. Without a file ("No tvrstart.txt file.\n" on standard
+// error), or when the first item is not a non-negative number, the budget is
+// that of 100 MB and no line is printed. The statements after the first
+// item are handed to run_startup_statements. tt_flag (false meanwhile),
+// leftover and integerflag are restored afterwards.
+void load_startup(const std::string& includepath);
+
+// Runs the statements of the start-up file `in` until its end: the scanner
+// reads them through a FILEPtr that designates `in` (tt_flag is false, so
+// line ends are white space). Installed by the command loop; the default
+// reads nothing.
+using startup_statement_runner = void (*)(TextInput& in);
+extern startup_statement_runner run_startup_statements;
+
+// The timing line of elapsed wall-clock seconds `real` and processor ticks
+// `ticks` (microseconds), written to `out`:
+//   " Elapsed real time: h:mm:ss.  CPU time: m:ss.fff" (h > 0),
+//   " Elapsed real time: mm:ss.  CPU time: m:ss.fff" (minutes > 0),
+//   " Elapsed real time: ss.  CPU time: ss.fff" (seconds > 4),
+//   " Elapsed CPU time: ss.fff" otherwise (fields of width 2 as "%2lu",
+// fff the milliseconds of the processor time).
+void write_timing_line(std::FILE* out, std::uint32_t real, std::uint32_t ticks);
+
+// mytime[0] := the elapsed time since the readings it holds, less time_off[0];
+// time_off[0] := 0.
+void close_timing();
+
+// The start-up sequence, steps before the first prompt: the first clock
+// readings, the stack limit, the pools, the banner, the data files
+// (initialize), the date, the language defaults, the start-up file, the
+// total memory budget and the start-up time. Returns the data directory.
 std::string start_up(const char* argv0);
 
-// The program: start-up, then (for now) exit status 0.
+// The top of the command loop, reached after start-up and after every
+// error that unwinds to the top level: a line end, leftover emptied and the
+// ring of recent tokens restarted, then the prompt (unless promptsize is 0)
+// and the rest of a partly read input line dropped, then promptsize - 1
+// characters of standard input dropped.
+void top_of_loop();
+
+// The command loop after the top of the loop. Installed by the interpreter;
+// the default reads standard input to its end and quits as "&q" does.
+using command_loop_body = void (*)();
+extern command_loop_body run_command_loop;
+
+// The program: the interrupt handler, start-up, the top-level loop; "&q"
+// (QuitJump) writes "\n", " bye\n" and ends it with status 0.
 int tavrin_main(const char* argv0);
 
 }  // namespace tavrin

@@ -294,6 +294,35 @@ TEST(DenseGcdRoutes, HalfGcdAboveTheDegreeSum) {
   }
 }
 
+// The two-term bound and the GF(2^8) table degree are thresholds: at their
+// extremes the route changes and the GCD does not.
+TEST(DenseGcdRoutes, TheTwoTermAndTableCutOffsChangeRoutesNotAnswers) {
+  PolyVars vars{"t"};
+  std::mt19937_64 rng(test_seed() + 8);
+  for (std::int32_t p : {101, 256}) {
+    ModulusScope scope(p);
+    const RefField f(p);
+    for (int it = 0; it < test_iterations(12); ++it) {
+      const auto dx = static_cast<std::int64_t>(2 + rng() % 500);
+      const auto dy = dx - 1 - static_cast<std::int64_t>(rng() % 2);
+      Coeffs x, y, c;
+      planted_pair(rng, f, dx, dy, static_cast<std::int64_t>(rng() % 40), &x, &y, &c);
+      SCOPED_TRACE(ring_name(p) + " degrees " + std::to_string(dx) + ", " + std::to_string(dy));
+      const Coeffs want = euclid_answer(f, x, y);
+      for (std::int32_t cut : {0, 1, 46340}) {
+        ScopedValue<std::int32_t> two_term(two_term_modulus, cut);
+        ScopedValue<std::int32_t> table(gf256_row_degree, cut == 46340 ? 384 : cut + 1);
+        Coeffs got;
+        const dense_gcd_route_counts d = routes_of(x, y, vars.level(1), &got);
+        ASSERT_EQ(got, want) << "cut-off " << cut;
+        if (p != 256 && cut <= 101) {
+          ASSERT_EQ(d.two_term, 0);
+        }
+      }
+    }
+  }
+}
+
 // ---- The largest arrays ----------------------------------------------------------------
 
 class DenseGcdLarge : public ::testing::TestWithParam<std::int32_t> {};

@@ -294,6 +294,22 @@ TEST_F(PolyMultTest, TwoVariableProductsGoToTheArraysModuloAPrime) {
     EXPECT_EQ(route_delta(before).two_variable, 0);
     EXPECT_EQ(read_poly(r), ring_product(Ring::mod65521, a, b));
   }
+  // The degree cut-off is a threshold: lowered, products of degrees below 30
+  // take the arrays too (the arrays still want more than 25 top terms).
+  for (std::int32_t cut : {25, 27}) {
+    ScopedValue<std::int32_t> lowered(fast_2_var_degree, cut);
+    ModulusScope mod(65521);
+    for (int i = 0; i < test_iterations(4); ++i) {
+      const RefPoly a = in_ring(Ring::mod65521, dense_in(rng, 4, 0, cut + 1 + i % 2, 1.0, 1, 1));
+      const RefPoly b = in_ring(Ring::mod65521, dense_in(rng, 4, 0, cut + 2, 1.0, 1, 1));
+      SCOPED_TRACE(a.to_string(vars.names()) + "  times  " + b.to_string(vars.names()));
+      Poly n(a), m(b), r;
+      const mult_route_counts before = mult_routes;
+      poly_mult(n, m, r.cell(), vars.level(1));
+      EXPECT_EQ(route_delta(before).two_variable, 1);
+      EXPECT_EQ(read_poly(r), ring_product(Ring::mod65521, a, b));
+    }
+  }
 }
 
 // ---- Views, aliasing, constants --------------------------------------------------------------

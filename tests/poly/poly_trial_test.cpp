@@ -9,11 +9,14 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <optional>
 #include <random>
 #include <string>
 #include <vector>
 
+#include "core/errors.h"
 #include "core/globals.h"
+#include "core/jumps.h"
 #include "core/mode_guard.h"
 #include "numbers/freelists.h"
 #include "numbers/primes.h"
@@ -311,13 +314,26 @@ TEST_F(TrialTest, EveryExitClosesTheTraceLevel) {
 
 class ModTrialTest : public TrialTest {
  protected:
-  ScopedValue<std::int32_t> modulus_{modulus};
-  ScopedValue<bool> small_{smallmodulus};
-  ScopedValue<std::int32_t> half_{half_modulus};
-  ScopedValue<std::int32_t> two28_{two28_mod};
-  ScopedValue<bool> prime_{mod_is_prime};
-  ArithModeGuard modes_;
+  ModulusGuard ring_;
 };
+
+// The caller's ground ring as the globals hold it.
+struct RingState {
+  std::int32_t modulus, half, two28;
+  double rmodulus;
+  bool small, prime, finf, f256, f2t16, flote, lint, modular;
+  bool operator==(const RingState&) const = default;
+};
+RingState ring_state() {
+  return {modulus, half_modulus, two28_mod, rmodulus, smallmodulus, mod_is_prime,
+          finf,    f256,         f2t16,     flotemode, lintmode,    modularmode};
+}
+std::ostream& operator<<(std::ostream& os, const RingState& r) {
+  return os << "{modulus " << r.modulus << ", half " << r.half << ", two28 " << r.two28
+            << ", rmodulus " << r.rmodulus << ", small " << r.small << ", prime " << r.prime
+            << ", finf " << r.finf << r.f256 << r.f2t16 << ", modes " << r.flote << r.lint
+            << r.modular << "}";
+}
 
 TEST_F(ModTrialTest, DecidesOnImagesAndGivesTheOperandsBack) {
   NodeBalance balance;
@@ -332,6 +348,7 @@ TEST_F(ModTrialTest, DecidesOnImagesAndGivesTheOperandsBack) {
       Poly x(pair.n), y(pair.m);
       const std::string x_nodes = node_shape(x);
       const std::string y_nodes = node_shape(y);
+      const RingState caller = ring_state();
       for (bool fast_yes : {false, true}) {
         bool worked = false;
         bool checked = false;
@@ -340,11 +357,7 @@ TEST_F(ModTrialTest, DecidesOnImagesAndGivesTheOperandsBack) {
         EXPECT_EQ(checked, kind == PairKind::exact);
         EXPECT_EQ(node_shape(x), x_nodes);
         EXPECT_EQ(node_shape(y), y_nodes);
-        EXPECT_FALSE(modularmode);
-        EXPECT_FALSE(lintmode);
-        EXPECT_TRUE(mod_is_prime);
-        EXPECT_TRUE(is_prime(modulus));
-        EXPECT_EQ(two28_mod, 268435456 % modulus);
+        EXPECT_EQ(ring_state(), caller);
       }
     }
   }
@@ -360,6 +373,66 @@ TEST_F(ModTrialTest, NoAuxiliaryPrimesNoDecision) {
   bool checked = false;
   mod_trial_poly_divide(x, y, false, &worked, &checked, vars.level(1));
   EXPECT_FALSE(worked);
+}
+
+// The primes are set under a guard: whatever ring the caller is in (rational
+// arithmetic, or modulo 65521 with polynomials formed over the integers),
+// the answer is the same and the caller's modulus, its companions and the
+// modes are back afterwards, also when an error is raised while the images
+// are in force.
+RingState at_level;  // the ring in force when a nested level opened
+
+TEST_F(ModTrialTest, TheCallersRingComesBackAlsoThroughAnError) {
+  NodeBalance balance;
+  std::mt19937_64 rng(test_seed() + 7);
+  PolyVars vars({"x", "y"});
+  int levels = 0;
+  ScopedValue<command_level_runner> abandon_level(run_command_level, [] {
+    at_level = ring_state();
+    throw TopLevelJump{};
+  });
+  for (int it = 0; it < test_iterations(10); ++it) {
+    const PairKind kind = it % 2 == 0 ? PairKind::exact : PairKind::inexact;
+    const DivisionPair pair = random_division_pair(rng, Ring::integers, 2, kind, 4, 3);
+    SCOPED_TRACE("(" + pair.n.to_string(vars.names()) + ") / (" + pair.m.to_string(vars.names()) +
+                 ")");
+    Poly x(pair.n), y(pair.m);
+    const std::string x_nodes = node_shape(x);
+    const std::string y_nodes = node_shape(y);
+    for (std::int32_t m : {0, 65521}) {
+      std::optional<ModulusScope> mod;
+      if (m != 0) mod.emplace(m);
+      const RingState caller = ring_state();
+      bool worked = false;
+      bool checked = false;
+      mod_trial_poly_divide(x, y, false, &worked, &checked, vars.level(1));
+      EXPECT_TRUE(worked);
+      EXPECT_EQ(checked, kind == PairKind::exact);
+      EXPECT_EQ(ring_state(), caller) << "modulus " << m;
+
+      // No level for the division: the internal error opens a nested level,
+      // which is abandoned while a prime is in force.
+      at_level = {};
+      testing::internal::CaptureStdout();
+      try {
+        mod_trial_poly_divide(x, y, false, &worked, &checked, nullptr);
+        ADD_FAILURE() << "no error raised";
+      } catch (const TopLevelJump&) {
+        ++levels;
+      }
+      const std::string out = testing::internal::GetCapturedStdout();
+      EXPECT_NE(out.find("pt nil in trial_poly_divide_noq."), std::string::npos) << out;
+      EXPECT_TRUE(at_level.modular && at_level.lint && at_level.prime) << at_level;
+      EXPECT_TRUE(is_prime(at_level.modulus)) << at_level;
+      EXPECT_NE(at_level.modulus, caller.modulus);
+      EXPECT_EQ(at_level.two28, 268435456 % at_level.modulus);
+      EXPECT_EQ(at_level.half, at_level.modulus / 2);
+      EXPECT_EQ(ring_state(), caller) << "modulus " << m;
+      EXPECT_EQ(node_shape(x), x_nodes);
+      EXPECT_EQ(node_shape(y), y_nodes);
+    }
+  }
+  EXPECT_EQ(levels, 2 * test_iterations(10));
 }
 
 }  // namespace

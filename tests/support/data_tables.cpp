@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "toplevel/data_files.h"
+#include "toplevel/startup.h"
 
 namespace tavrin::test {
 
@@ -10,6 +11,7 @@ const std::string& load_data_tables() {
   static const std::string out = [] {
     testing::internal::CaptureStdout();
     initialize(TAVRIN_TEST_DATA_DIR);
+    set_language_defaults();  // the settings as the program has them at its first prompt
     return testing::internal::GetCapturedStdout();
   }();
   return out;

@@ -5,8 +5,9 @@
 
 namespace tavrin::test {
 
-// Reads the data directory the build wrote (initialize) the first time it
-// is called; returns what the loading printed.
+// Reads the data directory the build wrote (initialize) and sets the
+// language defaults, as the start-up does, the first time it is called;
+// returns what the loading printed.
 const std::string& load_data_tables();
 
 }  // namespace tavrin::test

@@ -35,6 +35,19 @@ RunResult run(const std::string& command) {
   return r;
 }
 
+// Runs a shell command that redirects its own input; standard output only.
+RunResult run_plain(const std::string& command) {
+  RunResult r;
+  std::FILE* pipe = popen(command.c_str(), "r");
+  if (pipe == nullptr) return r;
+  char buf[4096];
+  std::size_t n = 0;
+  while ((n = std::fread(buf, 1, sizeof buf, pipe)) > 0) r.out.append(buf, n);
+  const int status = pclose(pipe);
+  r.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  return r;
+}
+
 std::string quoted(const fs::path& p) { return "'" + p.string() + "'"; }
 
 std::string read_file(const fs::path& p) {
@@ -105,11 +118,12 @@ class DamagedData : public ::testing::Test {
 };
 
 TEST_F(DamagedData, EachMissingFileIsNamedAndStartUpGoesOn) {
-  const char* names[] = {"pow228", "pprods", "primelist", "bprimes", "f256d", "f2t16d", "lrgpmes"};
+  const char* names[] = {"pow228", "pprods", "primelist", "bprimes", "f256d",
+                         "f2t16d", "lrgpmes",  "chdat",     "Qerrs"};
   const char* messages[] = {"can't find pow228.", "can't find pprods",  "can't find primelist",
                             "can't find bprimes", "can't find f256d",   "can't find f2t16d",
-                            "can't find lrgpmes"};
-  for (int i = 0; i < 7; ++i) {
+                            "can't find lrgpmes", "can't find chdat.",  "can't find Qerrs"};
+  for (int i = 0; i < 9; ++i) {
     const std::string kept = read_file(file(names[i]));
     fs::remove(file(names[i]));
     const RunResult r = start();
@@ -117,6 +131,7 @@ TEST_F(DamagedData, EachMissingFileIsNamedAndStartUpGoesOn) {
     EXPECT_NE(r.out.find(std::string("*** Tavrin error. ") + messages[i] + "\n"), std::string::npos)
         << names[i] << "\n" << r.out;
     EXPECT_EQ(r.out.find("damaged"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("\n bye\n"), std::string::npos) << "start-up completes: " << names[i];
     write_file(file(names[i]), kept);
   }
   fs::remove_all(root_ / "BACKWARD");
@@ -165,6 +180,56 @@ TEST_F(DamagedData, ShortPrimeProductsAreReported) {
       << r.out;
   EXPECT_NE(r.out.find("error in pprods, last num_prod."), std::string::npos) << r.out;
   EXPECT_EQ(r.status, 0);
+}
+
+
+// The table of built-ins with a count outside 54 .. 109, or cut short: the
+// message, and start-up goes on.
+TEST_F(DamagedData, BuiltinCountOutOfRange) {
+  const std::string qerrs = read_file(file("Qerrs"));
+  std::size_t pos = 0;
+  for (int k = 0; k < 377; ++k) pos = qerrs.find('\n', pos) + 1;
+  const std::size_t count_end = qerrs.find('\n', pos);
+  const std::string texts = qerrs.substr(0, pos), names = qerrs.substr(count_end + 1);
+  for (const char* count : {"200", "20", "-3"}) {
+    write_file(file("Qerrs"), texts + count + "\n" + names);
+    const RunResult r = start();
+    EXPECT_EQ(r.status, 0) << count;
+    EXPECT_NE(r.out.find("*** Tavrin error. number builtins is wrong.\n"), std::string::npos)
+        << count << "\n" << r.out;
+    EXPECT_NE(r.out.find("\n bye\n"), std::string::npos) << r.out;
+  }
+  write_file(file("Qerrs"), texts + "109\nArray -\nBinomial");  // cut short
+  const RunResult cut = start();
+  EXPECT_EQ(cut.status, 0);
+  EXPECT_EQ(cut.out.find("number builtins"), std::string::npos) << cut.out;
+  write_file(file("Qerrs"), qerrs);
+}
+
+// Without a start-up file anywhere: the message on standard error, no
+// memory line, and the budget of 100 MB.
+TEST_F(DamagedData, NoStartupFileAnywhere) {
+  fs::remove(file("tvrstart.txt"));
+  const fs::path cwd = root_ / "empty";
+  fs::create_directories(cwd);
+  const std::string command = "cd " + quoted(cwd) + " && " + quoted(root_ / "tavrin") +
+                              " </dev/null 2>" + quoted(root_ / "stderr.txt");
+  const RunResult r = run_plain(command);
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(read_file(root_ / "stderr.txt"), "No tvrstart.txt file.\n");
+  EXPECT_EQ(r.out.find("Amount of RAM"), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find(" initializing...\n\n "), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("\n\n>\n bye\n"), std::string::npos) << r.out;
+
+  // A first item that is no memory size prints no line either.
+  for (const char* text : {"x := 3;\n", "-5\n", "99999999999999999999\n", ""}) {
+    write_file(file("tvrstart.txt"), text);
+    const RunResult other = run_plain(command);
+    EXPECT_EQ(other.out.find("Amount of RAM"), std::string::npos) << text << other.out;
+    EXPECT_EQ(read_file(root_ / "stderr.txt"), "") << text;
+  }
+  write_file(file("tvrstart.txt"), "  +7 x := 1;\n");
+  EXPECT_NE(run_plain(command).out.find(" Amount of RAM you specified (mbytes): 7.\n"), std::string::npos);
 }
 
 }  // namespace

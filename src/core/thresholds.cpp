@@ -1,0 +1,34 @@
+#include "core/thresholds.h"
+
+namespace tavrin {
+
+std::int32_t poly_cutoff = 20;
+std::int32_t div_poly_cutoff = 6;
+std::int32_t fast_gcd_size = 25000;
+std::int32_t fast_mult_cut = 10;
+std::int32_t fast_2_var_degree = 30;
+std::int32_t multcut = 16;
+std::int32_t sqcut = 16;
+std::int32_t fast_gcd_hgcd_sum = 999999;
+std::int32_t hgcd_euclid_degree = 100;
+std::int32_t hgcd_recursion_sum = 4000;
+std::int32_t two_term_modulus = 46340;
+std::int32_t gf256_row_degree = 384;
+std::int16_t trial_prime_buffer = 530;
+std::int16_t trial_prime_spread = 64;
+
+std::int32_t trial_cutoff = 25;
+std::int32_t gcd_stash_cutoff = 200;
+std::int32_t small_gcd_stash_cut = 100;
+std::int32_t mod_method_diff = 6;
+std::int32_t emgcd_basic_cut = 10;
+std::int32_t hgcd_cut = 11000;
+std::int32_t simplest_poly_cutoff = 140;
+std::int32_t rat_det_method_cut = 5000;
+std::int32_t mod_det_method_cut = 150;
+std::int32_t lagrangecut = 10;
+std::int32_t detcutoff = -1;
+std::int32_t sizeval = 2600;
+std::int32_t smallsize = 15;
+
+}  // namespace tavrin

@@ -1,0 +1,131 @@
+// Owning handles and node helpers shared by every folder: scratch records
+// with guaranteed release for routines that an error can unwind through,
+// and the few constructors of nodes that most routines need.
+//
+// A handle owns what it holds until the holder releases it: its destructor
+// gives the records back on every exit, an unwinding error included.
+#pragma once
+
+#include <cstdint>
+
+#include "core/records.h"
+#include "numbers/freelists.h"
+
+namespace tavrin::detail {
+
+// ---- Owning handles --------------------------------------------------------------------
+
+// A number header for intermediate values, starting as zero in every
+// field (no limbs, lint 0, flote 0): its limbs (whatever the mode) and the
+// header go back on every exit unless released to the caller.
+class ScratchNumber {
+ public:
+  ScratchNumber() {
+    newimag(&n_);
+    n_->lint = 0;
+    n_->flote = 0;
+  }
+  ~ScratchNumber() {
+    if (n_ == nullptr) return;
+    special_free(n_);
+    free_imag(&n_);
+  }
+  ScratchNumber(const ScratchNumber&) = delete;
+  ScratchNumber& operator=(const ScratchNumber&) = delete;
+  imptr get() const { return n_; }
+  imptr release() {
+    imptr r = n_;
+    n_ = nullptr;
+    return r;
+  }
+
+ private:
+  imptr n_ = nullptr;
+};
+
+// A polynomial under construction, freed on every exit unless released to
+// the caller.
+class OwnedPoly {
+ public:
+  OwnedPoly() = default;
+  ~OwnedPoly() { free_poly(&p); }
+  OwnedPoly(const OwnedPoly&) = delete;
+  OwnedPoly& operator=(const OwnedPoly&) = delete;
+  poly get() const { return p; }
+  poly* cell() { return &p; }
+  poly release() {
+    poly r = p;
+    p = nullptr;
+    return r;
+  }
+  poly p = nullptr;
+};
+
+// A working copy of a level without its relation (newdummy), freed on every
+// exit.
+class DummyLevel {
+ public:
+  explicit DummyLevel(polypt pol) { newdummy(pol, &pt_); }
+  ~DummyLevel() { free_pt(&pt_); }
+  DummyLevel(const DummyLevel&) = delete;
+  DummyLevel& operator=(const DummyLevel&) = delete;
+  polypt get() const { return pt_; }
+
+ private:
+  polypt pt_ = nullptr;
+};
+
+// ---- Node helpers ----------------------------------------------------------------------
+
+// A leaf with no successor: a whole constant.
+inline bool is_bare_leaf(poly p) { return p->numb && p->next == nullptr; }
+
+// deg p: the exponent of its first node, 0 for a leaf.
+inline std::int32_t degree(poly p) { return p->numb ? 0 : p->exp; }
+
+// A fresh term node x^e over coef (moved in), followed by next.
+inline poly new_term(std::int32_t e, poly coef, poly next = nullptr) {
+  poly t;
+  newpoly(&t);
+  t->exp = e;
+  t->numb = false;
+  t->pcoef = coef;
+  t->next = next;
+  return t;
+}
+
+// A fresh leaf node holding the number n (moved in), next nil.
+inline poly new_leaf(imptr n) {
+  poly t;
+  newpoly(&t);
+  t->exp = 0;
+  t->numb = true;
+  t->ncoef = n;
+  t->next = nullptr;
+  return t;
+}
+
+// A fresh number value cell holding n (moved in).
+inline quoly new_number_value(imptr n) {
+  quoly q;
+  newquoly(&q);
+  q->next = nullptr;
+  q->numb = true;
+  q->ncoef = n;
+  q->arr_arg = false;
+  return q;
+}
+
+// A fresh rational-function cell numer / denom (both moved in).
+inline quoly new_ratfun_value(poly numer, poly denom) {
+  quoly q;
+  newquoly(&q);
+  q->next = nullptr;
+  q->numb = false;
+  q->numer = numer;
+  q->denom = denom;
+  q->rat = false;
+  return q;
+}
+
+}  // namespace tavrin::detail
