@@ -78,7 +78,8 @@ BENCHMARK(BM_gcd_halfgcd_p65521)->Apply(degrees);
 
 template <class F>
 void time_pair(benchmark::State& state, std::int32_t p, F f) {
-  set_modulus(p);
+  const bench::ModularRing ring(p);
+  poly_cutoff = 40;
   std::mt19937_64 rng(1);
   poly n = random_poly(rng, state.range(0), p);
   poly m = random_poly(rng, state.range(0) - 1, p);

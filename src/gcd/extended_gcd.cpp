@@ -5,14 +5,15 @@
 #include <cstdint>
 #include <utility>
 
+#include "core/error_codes.h"
 #include "core/errors.h"
 #include "core/globals.h"
 #include "core/mode_guard.h"
-#include "gcd/gcd_impl.h"
 #include "numbers/bigint.h"
 #include "numbers/bigint_divide.h"
 #include "numbers/bigint_multiply.h"
 #include "numbers/freelists.h"
+#include "numbers/node_handles.h"
 #include "numbers/word_mod.h"
 #include "poly/poly_add.h"
 #include "poly/poly_divide.h"
@@ -22,11 +23,10 @@
 
 namespace tavrin {
 
-using gcd_detail::degree;
-using gcd_detail::install;
-using gcd_detail::is_constant;
-using gcd_detail::OwnedPoly;
-using gcd_detail::ScratchNumber;
+using detail::degree;
+using detail::is_bare_leaf;
+using detail::OwnedPoly;
+using detail::ScratchNumber;
 
 namespace {
 
@@ -65,7 +65,7 @@ void subtract_product(poly* row, poly q, poly other) {
 // The leading number of a one-variable polynomial, nil when it has none.
 poly leading_number(poly p) {
   if (p->numb) return p;
-  return is_constant(p->pcoef) ? p->pcoef : nullptr;
+  return is_bare_leaf(p->pcoef) ? p->pcoef : nullptr;
 }
 
 }  // namespace
@@ -116,25 +116,25 @@ void extended_number_gcd(imptr a, imptr b, imptr g, imptr s, imptr t) {
 
 bool extended_poly_gcd(poly n, poly m, poly* g, poly* s, poly* t) {
   if (laurent && (anynegs(n) || anynegs(m))) {
-    error(198, &token);
+    error(negative_exponent_argument_error, &token);
     return false;
   }
   if (!modularmode) {
-    error(284, &token);
+    error(monic_outside_field_error, &token);
     return false;
   }
   poly a = n;
   poly b = m;
   std::int32_t h = 0;
-  if (!is_constant(a) && !is_constant(b)) {
+  if (!is_bare_leaf(a) && !is_bare_leaf(b)) {
     polypt level = polynames;
     if (!a->numb && !b->numb && a->exp == 0 && b->exp == 0) findHeight(&a, &b, &h, &level);
     if (degree(a) == 0 || degree(b) == 0 || !height_is_1(a) || !height_is_1(b)) {
-      error(349, &token);
+      error(not_one_variable_error, &token);
       return false;
     }
     if (field_depth > 0 && field_depth <= h) {
-      error(348, &token);
+      error(modular_extended_gcd_error, &token);
       return false;
     }
   }
@@ -148,9 +148,9 @@ bool extended_poly_gcd(poly n, poly m, poly* g, poly* s, poly* t) {
   poly_set(0, &at.p);
   poly_set(0, &bs.p);
   poly_set(1, &bt.p);
-  const bool b_zero = is_constant(b) && poly_iszero(b);
+  const bool b_zero = is_bare_leaf(b) && poly_iszero(b);
   if (!b_zero) {
-    while (!is_constant(b)) {
+    while (!is_bare_leaf(b)) {
       OwnedPoly q, r;
       basic_poly_divide(a, b, &q.p, &r.p, true);
       if (poly_iszero(r.p)) break;
@@ -188,18 +188,21 @@ bool extended_poly_gcd(poly n, poly m, poly* g, poly* s, poly* t) {
   }
   if (h > 0) {
     for (poly* c : {&gg.p, &ss.p, &tt.p})
-      if (!is_constant(*c)) add_pad(c, h);
+      if (!is_bare_leaf(*c)) add_pad(c, h);
   }
   if (exchanged) std::swap(ss.p, tt.p);
-  install(g, gg.release());
-  install(s, ss.release());
-  install(t, tt.release());
+  free_poly(g);
+  *g = gg.release();
+  free_poly(s);
+  *s = ss.release();
+  free_poly(t);
+  *t = tt.release();
   return true;
 }
 
 void egcd_nums(quolyptr n, quolyptr m, void* inf, nameptr* flag) {
   if (lintmode || flotemode) {
-    error(modularmode ? 348 : 62, &token);
+    error(modularmode ? modular_extended_gcd_error : word_arithmetic_error, &token);
     return;
   }
   ScratchNumber g, s, t;
@@ -218,7 +221,8 @@ void egcd_polys(poly n, poly m, poly* gd, void* inf, nameptr* flag, bool flip) {
   OwnedValue qs, qt;
   poly_value(s, &qs.q);
   poly_value(t, &qt.q);
-  install(gd, g.release());
+  free_poly(gd);
+  *gd = g.release();
   assign_cofactors(&qs.q, &qt.q, inf, flag);
 }
 

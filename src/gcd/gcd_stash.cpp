@@ -7,6 +7,7 @@
 
 #include "core/errors.h"
 #include "core/globals.h"
+#include "core/thresholds.h"
 #include "core/mode_guard.h"
 #include "gcd/gcd_globals.h"
 #include "numbers/bigint.h"
@@ -202,7 +203,7 @@ void purge_gcd_stash(std::int32_t j) {
     free_chain(&b->next);
     remaining += b->denom->exp;
   }
-  const std::int64_t limit = (2 * std::int64_t{initial_memory}) / 3;
+  const std::int64_t limit = (2 * initial_memory) / 3;
   for (std::int32_t k = 0; k < buckets && remaining > limit; ++k) {
     if (k == j || gcd_stash[k] == nullptr) continue;
     remaining -= gcd_stash[k]->denom->exp;

@@ -10,12 +10,13 @@
 #include <cstdint>
 
 #include "core/globals.h"
+#include "core/thresholds.h"
 #include "dense/dense_arrays.h"
 #include "dense/dense_divide.h"
 #include "gcd/gcd.h"
-#include "gcd/gcd_impl.h"
 #include "gcd/onevar_gcd.h"
 #include "numbers/freelists.h"
+#include "numbers/node_handles.h"
 #include "poly/poly_add.h"
 #include "poly/poly_divide.h"
 #include "poly/poly_exact_divide.h"
@@ -24,10 +25,9 @@
 
 namespace tavrin {
 
-using gcd_detail::degree;
-using gcd_detail::install;
-using gcd_detail::is_constant;
-using gcd_detail::OwnedPoly;
+using detail::degree;
+using detail::is_bare_leaf;
+using detail::OwnedPoly;
 
 namespace {
 
@@ -149,7 +149,10 @@ void multiply_into(const Matrix& s, const Matrix& r) {
       add_product(&sum, *s.e[2 * row + 1], *r.e[2 + col]);
       n[2 * row + col] = sum;
     }
-  for (int k = 0; k < 4; ++k) install(r.e[k], n[k]);
+  for (int k = 0; k < 4; ++k) {
+    free_poly(r.e[k]);
+    *r.e[k] = n[k];
+  }
 }
 
 // One division step: (u0, u1) := (u1, u0 mod u1); the quotient into *q.
@@ -188,7 +191,7 @@ void emgcd_full(poly* u0, poly* u1, poly* r11, poly* r12, poly* r21, poly* r22, 
       OwnedPoly q;
       division_step(u0, u1, &q.p);
       if (needmult) apply_quotient(q.p, r);
-    } while (!is_constant(*u1) && degree(*u1) >= m);
+    } while (!is_bare_leaf(*u1) && degree(*u1) >= m);
     return;
   }
 
@@ -215,13 +218,14 @@ void emgcd_poly(poly a0, poly a1, poly* p, polypt pt, bool savea01) {
   if (savea01) {
     OwnedPoly r;
     poly_div_no_q(a0, a1, &r.p);
-    if (is_constant(r.p)) {
+    if (is_bare_leaf(r.p)) {
       if (poly_iszero(r.p)) {
         poly_assign(a1, &result.p);
       } else {
         poly_set(1, &result.p);
       }
-      install(p, result.release());
+      free_poly(p);
+      *p = result.release();
       return;
     }
     poly_assign(a1, &first.p);
@@ -236,11 +240,11 @@ void emgcd_poly(poly a0, poly a1, poly* p, polypt pt, bool savea01) {
       OwnedPoly w0, v0, w1, v1;  // the matrix: not wanted
       emgcd_full(&first.p, &second.p, &w0.p, &v0.p, &w1.p, &v1.p, false);
     }
-    if (is_constant(first.p)) {
+    if (is_bare_leaf(first.p)) {
       poly_set(1, &result.p);
       break;
     }
-    if (is_constant(second.p)) {
+    if (is_bare_leaf(second.p)) {
       if (poly_iszero(second.p)) {
         result.p = first.release();
       } else {
@@ -250,7 +254,7 @@ void emgcd_poly(poly a0, poly a1, poly* p, polypt pt, bool savea01) {
     }
     OwnedPoly r;
     poly_div_no_q(first.p, second.p, &r.p);
-    if (is_constant(r.p)) {
+    if (is_bare_leaf(r.p)) {
       if (poly_iszero(r.p)) {
         result.p = second.release();
       } else {
@@ -266,7 +270,8 @@ void emgcd_poly(poly a0, poly a1, poly* p, polypt pt, bool savea01) {
     first.p = second.release();
     second.p = r.release();
   }
-  install(p, result.release());
+  free_poly(p);
+  *p = result.release();
 }
 
 // ---- Euclid on the word arrays ---------------------------------------------------------------
@@ -304,7 +309,8 @@ void faster_array_gcd(poly n, poly m, poly* p) {
   } else {
     array_to_poly(survivor, d, &result.p);
   }
-  install(p, result.release());
+  free_poly(p);
+  *p = result.release();
 }
 
 void faster_poly_gcd(poly n, poly m, poly* p, bool need_monic, polypt pt) {
@@ -316,11 +322,12 @@ void faster_poly_gcd(poly n, poly m, poly* p, bool need_monic, polypt pt) {
     ++onevar_gcd_routes.word_arrays;
     faster_array_gcd(n, m, &result.p);
   }
-  if (need_monic && !is_constant(result.p)) {
+  if (need_monic && !is_bare_leaf(result.p)) {
     OwnedPoly factor;
     monic_poly(&result.p, &factor.p, pt);
   }
-  install(p, result.release());
+  free_poly(p);
+  *p = result.release();
 }
 
 }  // namespace tavrin

@@ -7,14 +7,15 @@
 
 #include "core/errors.h"
 #include "core/globals.h"
+#include "core/thresholds.h"
 #include "dense/dense_gcd.h"
 #include "gcd/gcd.h"
 #include "gcd/gcd_globals.h"
-#include "gcd/gcd_impl.h"
 #include "gcd/gcd_stash.h"
 #include "gcd/onevar_gcd.h"
 #include "numbers/bigint.h"
 #include "numbers/freelists.h"
+#include "numbers/node_handles.h"
 #include "poly/poly_add.h"
 #include "poly/poly_divide.h"
 #include "poly/poly_exact_divide.h"
@@ -25,11 +26,10 @@
 
 namespace tavrin {
 
-using gcd_detail::degree;
-using gcd_detail::install;
-using gcd_detail::is_constant;
-using gcd_detail::OwnedPoly;
-using gcd_detail::ScratchNumber;
+using detail::degree;
+using detail::is_bare_leaf;
+using detail::OwnedPoly;
+using detail::ScratchNumber;
 
 namespace {
 
@@ -115,9 +115,9 @@ class MonicPair {
 // when one is zero (made monic when asked), else 1.
 void constant_answer(poly n, poly m, poly* out, bool need_monic, polypt pt) {
   poly other = nullptr;
-  if (is_constant(n) && poly_iszero(n)) {
+  if (is_bare_leaf(n) && poly_iszero(n)) {
     other = m;
-  } else if (is_constant(m) && poly_iszero(m)) {
+  } else if (is_bare_leaf(m) && poly_iszero(m)) {
     other = n;
   }
   if (other == nullptr) {
@@ -125,15 +125,19 @@ void constant_answer(poly n, poly m, poly* out, bool need_monic, polypt pt) {
     return;
   }
   poly_assign(other, out);
-  if (need_monic && !is_constant(*out)) {
+  if (need_monic && !is_bare_leaf(*out)) {
     OwnedPoly factor;
     monic_poly(out, &factor.p, pt);
   }
 }
 
-// The cache's halving of the memory budget, unsigned.
+// Moduli below this go to the array engine, whose products are unsigned 32
+// bits; the others to the word-array Euclid.
+constexpr std::int32_t dense_engine_moduli = 65535;
+
+// The cache's halving of the memory budget (never negative).
 std::int64_t half_initial_memory() {
-  return static_cast<std::int64_t>(static_cast<std::uint32_t>(initial_memory) / 2);
+  return static_cast<std::int64_t>(static_cast<std::uint64_t>(initial_memory) / 2);
 }
 
 }  // namespace
@@ -141,15 +145,17 @@ std::int64_t half_initial_memory() {
 void basic_poly_gcd(poly n, poly m, poly* p, bool need_monic, polypt pt) {
   if (degree(n) < degree(m)) std::swap(n, m);
   OwnedPoly result;
-  if (is_constant(n) || is_constant(m)) {
+  if (is_bare_leaf(n) || is_bare_leaf(m)) {
     tavrin_error(" number in basic_poly_gcd ", true);
     constant_answer(n, m, &result.p, need_monic, pt);
-    install(p, result.release());
+    free_poly(p);
+    *p = result.release();
     return;
   }
   if (monomial_rule(n, m, &result.p)) {
     ++onevar_gcd_routes.monomial;
-    install(p, result.release());
+    free_poly(p);
+    *p = result.release();
     return;
   }
 
@@ -166,18 +172,19 @@ void basic_poly_gcd(poly n, poly m, poly* p, bool need_monic, polypt pt) {
     if (holder->next != nullptr) {
       ++onevar_gcd_routes.cache_hits;
       poly_assign(holder->next, &result.p);
-      if (need_monic && !is_constant(result.p)) {  // stored by a request that did not ask
+      if (need_monic && !is_bare_leaf(result.p)) {  // stored by a request that did not ask
         OwnedPoly factor;
         monic_poly(&result.p, &factor.p, pt);
       }
-      install(p, result.release());
+      free_poly(p);
+      *p = result.release();
       return;
     }
     pending.emplace(holder);
   }
 
   if (dn <= fast_gcd_size) {
-    if (modulus < 65535) {
+    if (modulus < dense_engine_moduli) {
       ++onevar_gcd_routes.dense_engine;
       fastest_poly_gcd(n, m, &result.p, false, pt);
     } else {
@@ -188,19 +195,21 @@ void basic_poly_gcd(poly n, poly m, poly* p, bool need_monic, polypt pt) {
     ++onevar_gcd_routes.list_hgcd;
     emgcd_poly(n, m, &result.p, pt, true);
   }
-  if (need_monic && !is_constant(result.p)) {
+  if (need_monic && !is_bare_leaf(result.p)) {
     OwnedPoly factor;
     monic_poly(&result.p, &factor.p, pt);
   }
   if (pending) pending->store(result.p, 2);
-  install(p, result.release());
+  free_poly(p);
+  *p = result.release();
 }
 
 void field_coef_gcd(poly n, poly m, poly* p, polypt pt) {
   if (degree(n) < degree(m)) std::swap(n, m);
   OwnedPoly result;
   if (monomial_rule(n, m, &result.p)) {
-    install(p, result.release());
+    free_poly(p);
+    *p = result.release();
     return;
   }
   // (a, b) is the pair; a_own and b_own hold whichever of them is ours.
@@ -236,7 +245,8 @@ void field_coef_gcd(poly n, poly m, poly* p, polypt pt) {
   } else {
     poly_set(1, &result.p);
   }
-  install(p, result.release());
+  free_poly(p);
+  *p = result.release();
 }
 
 void clear_up(poly* p) {
@@ -264,7 +274,7 @@ void rat_monic_poly(poly* q, poly* r, polypt pt) {
     free_quoly(&v);
   }
   if (*r == nullptr) return;
-  if (!is_constant(*r) && level != nullptr && pt != nullptr && level->depth > pt->depth)
+  if (!is_bare_leaf(*r) && level != nullptr && pt != nullptr && level->depth > pt->depth)
     add_pad(r, level->depth - pt->depth);
   poly_mult(*q, *r, q, pt);
 }

@@ -50,7 +50,7 @@ class GcdStash : public ::testing::Test {
 
   NodeBalance balance_;
   PolyVars vars_{"t"};
-  ScopedValue<std::int32_t> memory_{initial_memory, 50 * 225000};
+  ScopedValue<std::int64_t> memory_{initial_memory, 50 * 225000};
   ScopedValue<std::int16_t> level_{lookupgcd, 1};
   ScopedValue<std::int32_t> prev_{prev_modulus, -1};
   ScopedValue<std::int32_t> mass_{gcdmass, 0};
@@ -149,7 +149,7 @@ TEST_F(GcdStash, PurgeKeepsTheNewestThenEmptiesBucketsInIndexOrder) {
   purge_gcd_stash(spared);
   // Below the first kept bucket (the spared one aside) all are empty; from it
   // on each keeps exactly its newest entry; the last emptied one was needed.
-  const std::int64_t limit = 2 * std::int64_t{initial_memory} / 3;
+  const std::int64_t limit = 2 * initial_memory / 3;
   int first_kept = gcd_stash_buckets, last_emptied = -1;
   for (int k = gcd_stash_buckets - 1; k >= 0; --k)
     if (k != spared && gcd_stash[k] != nullptr) first_kept = k;

@@ -146,7 +146,7 @@ TEST(OneVariableGcdCases, MonomialsAndTheScaledSurvivor) {
     ModulusScope scope(7);
     ScopedValue<std::int16_t> on(lookupgcd, 1);
     ScopedValue<std::int32_t> cut(small_gcd_stash_cut, 0);
-    ScopedValue<std::int32_t> memory(initial_memory, 50 * 225000);
+    ScopedValue<std::int64_t> memory(initial_memory, 50 * 225000);
     ScopedValue<std::int32_t> prev(prev_modulus);
     // 3t^5 and t^7 + t^2 give t^2; t^3 and t^2 + 1 exactly 1; not cached.
     EXPECT_EQ(basic({0, 0, 0, 0, 0, 3}, {0, 0, 1, 0, 0, 0, 0, 1}, false, vars.level(1)).value,
