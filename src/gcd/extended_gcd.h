@@ -41,8 +41,9 @@ bool extended_poly_gcd(poly n, poly m, poly* g, poly* s, poly* t);
 // Hands the two cofactors to the variables named next in the built-in call:
 // set_quotient(*s, inf, flag, 202, ','), the scanner's next token, then
 // set_quotient(*t, inf, flag, 1, ')'); both values are taken over (*s, *t
-// := nil). inf is the input stream of the call (the scanner's stream type,
-// passed through untouched), *flag the stored-token cursor. The language
+// := nil). inf is the input stream of the call, the scanner's textptr
+// passed through untouched (gcd/ sits below the scanner), *flag the
+// stored-token cursor. The language
 // installs the real one at start-up; until then the placeholder reports
 // "set_quotient not available" (nested level) and frees the two values.
 using cofactor_assigner = void (*)(quoly* s, quoly* t, void* inf, nameptr* flag);
