@@ -1,5 +1,6 @@
-// Timings of the one-variable GCD modulo a word prime on the dense arrays
-// (fastest_poly_gcd, term lists in and out). The argument is the degree d
+// Timings of the one-variable GCD modulo a word prime: on the dense arrays
+// (fastest_poly_gcd, term lists in and out), through the router
+// basic_poly_gcd, and the term-list half-GCD against the array Euclid. The argument is the degree d
 // of the first operand; the second has degree d - 1 and the pair is random,
 // so the remainders drop one degree at a time (the longest Euclid run).
 // 24,999 is the largest degree the arrays take: at 25,000 the term-list
@@ -16,6 +17,8 @@
 #include "core/globals.h"
 #include "dense/dense_arrays.h"
 #include "dense/dense_gcd.h"
+#include "gcd/gcd.h"
+#include "gcd/onevar_gcd.h"
 #include "numbers/freelists.h"
 
 namespace {
@@ -65,5 +68,63 @@ BENCHMARK(BM_gcd_euclid_p65521)->Apply(degrees);
 BENCHMARK(BM_gcd_euclid_gf256)->Apply(degrees);
 BENCHMARK(BM_gcd_halfgcd_p46337)->Apply(degrees);
 BENCHMARK(BM_gcd_halfgcd_p65521)->Apply(degrees);
+
+// ---- basic_poly_gcd and the term-list half-GCD ------------------------------------------
+// basic_poly_gcd of a random pair of degrees d and d - 1: modulo 65,537 and
+// 2,147,483,629 the word-array Euclid (faster_poly_gcd) up to 24,999, the
+// term-list half-GCD (emgcd_poly) from 25,000. Then emgcd_poly against the
+// word-array Euclid called directly (faster_array_gcd, which takes degree
+// 25,000 too), at equal degrees, to find where the half-GCD starts to win.
+
+template <class F>
+void time_pair(benchmark::State& state, std::int32_t p, F f) {
+  const bench::ModularRing ring(p);
+  poly_cutoff = 40;
+  std::mt19937_64 rng(1);
+  poly n = random_poly(rng, state.range(0), p);
+  poly m = random_poly(rng, state.range(0) - 1, p);
+  poly g = nullptr;
+  for (auto _ : state) {
+    f(n, m, &g);
+    benchmark::DoNotOptimize(g);
+  }
+  free_poly(&n);
+  free_poly(&m);
+  free_poly(&g);
+}
+
+void basic(benchmark::State& state, std::int32_t p) {
+  time_pair(state, p, [](poly n, poly m, poly* g) { basic_poly_gcd(n, m, g, false, nilpol); });
+}
+void list_hgcd(benchmark::State& state, std::int32_t p) {
+  time_pair(state, p, [](poly n, poly m, poly* g) { emgcd_poly(n, m, g, nilpol, true); });
+}
+void word_arrays(benchmark::State& state, std::int32_t p) {
+  time_pair(state, p, [](poly n, poly m, poly* g) { faster_array_gcd(n, m, g); });
+}
+
+void BM_basic_poly_gcd_p65537(benchmark::State& state) { basic(state, 65537); }
+void BM_basic_poly_gcd_p2147483629(benchmark::State& state) { basic(state, 2147483629); }
+void BM_emgcd_poly_p65537(benchmark::State& state) { list_hgcd(state, 65537); }
+void BM_emgcd_poly_p2147483629(benchmark::State& state) { list_hgcd(state, 2147483629); }
+void BM_array_euclid_p65537(benchmark::State& state) { word_arrays(state, 65537); }
+void BM_array_euclid_p2147483629(benchmark::State& state) { word_arrays(state, 2147483629); }
+
+void router_degrees(benchmark::internal::Benchmark* b) {
+  for (std::int64_t deg : {1000, 10000, 25000, 50000}) b->Arg(deg);
+  b->Unit(benchmark::kMillisecond);
+}
+
+void crossover_degrees(benchmark::internal::Benchmark* b) {
+  for (std::int64_t deg : {1000, 2500, 5000, 10000, 25000}) b->Arg(deg);
+  b->Unit(benchmark::kMillisecond);
+}
+
+BENCHMARK(BM_basic_poly_gcd_p65537)->Apply(router_degrees);
+BENCHMARK(BM_basic_poly_gcd_p2147483629)->Apply(router_degrees);
+BENCHMARK(BM_emgcd_poly_p65537)->Apply(crossover_degrees);
+BENCHMARK(BM_array_euclid_p65537)->Apply(crossover_degrees);
+BENCHMARK(BM_emgcd_poly_p2147483629)->Apply(crossover_degrees);
+BENCHMARK(BM_array_euclid_p2147483629)->Apply(crossover_degrees);
 
 }  // namespace

@@ -23,6 +23,13 @@ constexpr std::int32_t binomial_too_large_error = 87;
 // A factorial argument too large: modular n above 46340, big n of two limbs.
 constexpr std::int32_t factorial_too_large_error = 94;
 
+// An operation on exact integers asked in word arithmetic outside modular
+// arithmetic (the extended GCD of numbers, the greatest integer).
+constexpr std::int32_t word_arithmetic_error = 62;
+
+// Negative exponents in an argument that must have none (Laurent mode).
+constexpr std::int32_t negative_exponent_argument_error = 198;
+
 // Negative exponents for "|" or "\" in Laurent mode.
 constexpr std::int32_t laurent_division_error = 205;
 
@@ -37,6 +44,14 @@ constexpr std::int32_t word_factorial_error = 240;
 
 // A monic result asked for outside modular and floating arithmetic.
 constexpr std::int32_t monic_outside_field_error = 284;
+
+// The extended GCD refused in modular arithmetic: of numbers, or of
+// polynomials that lie in the coefficient field's levels.
+constexpr std::int32_t modular_extended_gcd_error = 348;
+
+// Arguments of the one-variable extended GCD in different variables, or not
+// of one variable.
+constexpr std::int32_t not_one_variable_error = 349;
 
 // A factorial in a field of characteristic 2.
 constexpr std::int32_t char2_factorial_error = 347;

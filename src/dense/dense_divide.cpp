@@ -45,38 +45,76 @@ class Unsigned32Form {
   std::uint32_t cp_ = 0;
 };
 
-// x - modmult(c, y), plus p when negative, for any word modulus: the
-// product's quotient by p is estimated from c/p in double precision and the
-// remainder formed exactly in 64 bits.
+// x - modmult(c, y), plus p when negative, for any word modulus below
+// 2^31: with c fixed for a pass, c' = floor(c 2^32 / p) is taken once and
+// the product's quotient by p estimated as (c' y) div 2^32, which is exact
+// or one short (Shoup's multiplication), so the remainder c y - q p lies in
+// [0, 2p) and one subtraction finishes.
 class WordForm {
  public:
-  explicit WordForm(std::int32_t p)
-      : red_(static_cast<std::uint32_t>(p)), p_(p), pinv_(1.0 / static_cast<double>(p)) {}
+  explicit WordForm(std::int32_t p) : red_(static_cast<std::uint32_t>(p)), p_(static_cast<std::uint32_t>(p)) {}
   std::int32_t quotient(std::int32_t lead, std::int32_t inv) const {
     return static_cast<std::int32_t>(
         red_.mult(static_cast<std::uint32_t>(lead), static_cast<std::uint32_t>(inv)));
   }
   void set(std::int32_t c) {
-    c_ = c;
-    scaled_ = static_cast<double>(c) * pinv_;
+    c_ = static_cast<std::uint32_t>(c);
+    scaled_ = static_cast<std::uint32_t>((std::uint64_t{c_} << 32) / p_);
   }
+  // The remainder's true value lies in [0, 2p), below 2^32, so it is formed
+  // exactly in wrapping 32-bit arithmetic.
   std::int32_t update(std::int32_t x, std::int32_t y) const {
-    const std::int64_t b = y;
-    const auto q = static_cast<std::int64_t>(scaled_ * static_cast<double>(b));
-    std::int64_t r = c_ * b - q * p_;
-    if (r < 0) r += p_;
+    const auto b = static_cast<std::uint32_t>(y);
+    const auto q = static_cast<std::uint32_t>((std::uint64_t{scaled_} * b) >> 32);
+    std::uint32_t r = c_ * b - q * p_;
     if (r >= p_) r -= p_;
-    const std::int64_t d = x - r;
-    return static_cast<std::int32_t>(d < 0 ? d + p_ : d);
+    const std::uint32_t d = static_cast<std::uint32_t>(x) - r;
+    return static_cast<std::int32_t>(static_cast<std::uint32_t>(x) < r ? d + p_ : d);
   }
 
  private:
   WordReducer red_;
-  std::int64_t p_;
-  double pinv_;
-  std::int64_t c_ = 0;
-  double scaled_ = 0;
+  std::uint32_t p_;
+  std::uint32_t c_ = 0;
+  std::uint32_t scaled_ = 0;
 };
+
+// x mod y for *xdeg = ydeg + 1 >= 2 and a word modulus below 2^31, in one
+// pass: the quotient q1 t + q0, then x[i] := x[i] - q1 y[i-1] - q0 y[i],
+// formed as x[i] + (p - q1) y[i-1] + (p - q0) y[i] (below 2^64) and reduced
+// once by Barrett's method with m = floor(2^64 / p): the estimate (v m) div
+// 2^64 is at most two short of v div p, so two subtractions finish.
+void word_two_term_step(std::int32_t* x, const std::int32_t* y, std::int32_t* xdeg,
+                        std::int32_t ydeg, std::int32_t inv, bool* all_zeros) {
+  const WordReducer red(static_cast<std::uint32_t>(modulus));
+  auto mul = [&](std::int32_t a, std::int32_t b) {
+    return static_cast<std::int32_t>(
+        red.mult(static_cast<std::uint32_t>(a), static_cast<std::uint32_t>(b)));
+  };
+  const std::int32_t q1 = mul(x[*xdeg], inv);
+  std::int32_t t = x[ydeg] - mul(y[ydeg - 1], q1);
+  if (t < 0) t += modulus;
+  const std::int32_t q0 = mul(t, inv);
+  const auto p = static_cast<std::uint64_t>(modulus);
+  const std::uint64_t m = ~std::uint64_t{0} / p;
+  const std::uint64_t n1 = p - static_cast<std::uint64_t>(q1);
+  const std::uint64_t n0 = p - static_cast<std::uint64_t>(q0);
+  auto reduce = [&](std::uint64_t v) {
+    const auto q = static_cast<std::uint64_t>((static_cast<unsigned __int128>(v) * m) >> 64);
+    std::uint64_t r = v - q * p;
+    if (r >= p) r -= p;
+    if (r >= p) r -= p;
+    return static_cast<std::int32_t>(r);
+  };
+  for (std::int32_t i = ydeg - 1; i >= 1; --i)
+    x[i] = reduce(static_cast<std::uint64_t>(x[i]) + n1 * static_cast<std::uint64_t>(y[i - 1]) +
+                  n0 * static_cast<std::uint64_t>(y[i]));
+  x[0] = reduce(static_cast<std::uint64_t>(x[0]) + n0 * static_cast<std::uint64_t>(y[0]));
+  std::int32_t top = ydeg - 1;
+  while (top >= 0 && x[top] == 0) --top;
+  *xdeg = top;
+  *all_zeros = top < 0;
+}
 
 // The elimination in the unsigned 32-bit form, with or without quotient;
 // the general path of the in-array routines.
@@ -277,6 +315,23 @@ void onevar_array_mod(std::int32_t* x, const std::int32_t* y, std::int32_t* xdeg
     tavrin_error(" y is 0 in onevar_array_mod.", true);
   }
   array_division(x, y, nullptr, xdeg, ydeg, nullptr, all_zeros);
+}
+
+void word_array_mod(std::int32_t* x, const std::int32_t* y, std::int32_t* xdeg,
+                    std::int32_t ydeg, bool* all_zeros) {
+  *all_zeros = false;
+  if (*xdeg < ydeg) return;
+  std::int32_t inv = 0;
+  mod_inverse(y[ydeg], &inv);
+  if (finf) {
+    *xdeg = eliminate(x, y, nullptr, *xdeg, ydeg, inv, FieldForm(), all_zeros);
+  } else if (modulus <= 65536) {
+    *xdeg = eliminate(x, y, nullptr, *xdeg, ydeg, inv, Unsigned32Form(modulus), all_zeros);
+  } else if (*xdeg == ydeg + 1 && ydeg >= 1) {
+    word_two_term_step(x, y, xdeg, ydeg, inv, all_zeros);
+  } else {
+    *xdeg = eliminate(x, y, nullptr, *xdeg, ydeg, inv, WordForm(modulus), all_zeros);
+  }
 }
 
 void onevar_split_poly(std::int32_t* x, std::int32_t* z, std::int32_t m, std::int32_t* xb,

@@ -15,7 +15,8 @@
 //   onevar_array_div_mod,            unsigned 32-bit (y*(p - c) + x) mod p;
 //   onevar_array_mod                 modulus at most 65,536, not char. 2
 //   fastest_poly_div,                any word modulus (characteristic 2
-//   simplest_div_no_q                included)
+//   simplest_div_no_q,               included)
+//   word_array_mod
 #pragma once
 
 #include <cstdint>
@@ -60,6 +61,13 @@ void onevar_array_div_mod(std::int32_t* x, const std::int32_t* y, std::int32_t* 
 // reads: modulus (at most 65,536)
 void onevar_array_mod(std::int32_t* x, const std::int32_t* y, std::int32_t* xdeg,
                       std::int32_t ydeg, bool* all_zeros);
+
+// x := x mod y in place for any word modulus, characteristic 2 included:
+// nothing when *xdeg < ydeg (*all_zeros false); otherwise *xdeg := the
+// remainder's degree, or -1 with *all_zeros true when it is zero. y[ydeg]
+// non-zero. reads: modulus, finf
+void word_array_mod(std::int32_t* x, const std::int32_t* y, std::int32_t* xdeg,
+                    std::int32_t ydeg, bool* all_zeros);
 
 // Splits x (degree *xb) at exponent m > 0: z := the part from t^m up,
 // divided by t^m (degree *zb; 0 with z[0] = 0 when *xb < m); x keeps the

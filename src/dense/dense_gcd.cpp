@@ -38,12 +38,6 @@ std::int32_t degree_of(poly p) { return p->numb ? 0 : p->exp; }
 // *p := the constant 1.
 void set_one(poly* p) { poly_set(1, p); }
 
-// *p := the old value freed, then q (moved).
-void move_into(poly* p, poly q) {
-  free_poly(p);
-  *p = q;
-}
-
 // *p := the array's polynomial of degree d; a constant (d = 0) is a unit
 // and gives exactly 1.
 void build_result(const std::int32_t* a, std::int32_t d, poly* p) {
@@ -108,50 +102,6 @@ void char2_gcd(std::int32_t dx, std::int32_t dy, poly* p) {
     if (dx == 0) return set_one(p);
     dy = char2_reduce(yy, dy, xx, dx);
     if (dy < 0) return build_result(xx, dx, p);
-  }
-}
-
-// ---- Term lists ------------------------------------------------------------------
-
-// The route for degrees beyond the arrays: one remainder, the list half-GCD
-// on (m, n mod m), one more remainder, then the list engines.
-void term_list_gcd(poly n, poly m, poly* p, polypt pt) {
-  OwnedPoly r;
-  poly_div_no_q(n, m, &r.p);
-  if (r.p->numb) {
-    if (poly_iszero(r.p)) {
-      poly_assign(m, p);
-    } else {
-      set_one(p);
-    }
-    return;
-  }
-
-  OwnedPoly a, b;
-  poly_assign(m, &a.p);
-  b.p = r.release();
-  {
-    OwnedPoly w0, v0, w1, v1;  // cofactors, not wanted
-    emgcd_full(&a.p, &b.p, &w0.p, &v0.p, &w1.p, &v1.p, false);
-  }
-  if (a.p->numb) return set_one(p);
-  if (b.p->numb) {
-    if (poly_iszero(b.p)) return move_into(p, a.release());
-    return set_one(p);
-  }
-
-  poly_div_no_q(a.p, b.p, &r.p);
-  if (r.p->numb) {
-    if (poly_iszero(r.p)) return move_into(p, b.release());
-    return set_one(p);
-  }
-  free_poly(&a.p);
-  if (degree_of(b.p) + degree_of(r.p) < poly_cutoff) {
-    basic_poly_gcd(b.p, r.p, p, false, pt);
-  } else {
-    poly bb = b.release();
-    poly rr = r.release();
-    emgcd_poly(bb, rr, p, pt, false);  // uses bb and rr up
   }
 }
 
@@ -243,7 +193,7 @@ void fastest_poly_gcd(poly n, poly m, poly* p, bool need_monic, polypt pt) {
   const std::int32_t dn = degree_of(n), dm = degree_of(m);
   if (dn >= fast_gcd_size || dm >= fast_gcd_size) {
     ++dense_gcd_routes.term_list;
-    term_list_gcd(n, m, p, pt);
+    emgcd_poly(n, m, p, pt, true);  // a remainder, the list half-GCD, and on
   } else {
     fastest_poly_gcd_EnvRec e{};
     fill_poly1_array(n, xx, &e.xexp);

@@ -6,9 +6,9 @@
 // leaf). They are loaded into xx and yy (entry i the coefficient of t^i, the
 // degree kept beside the array; dense_arrays.h) and reduced there in place.
 // The route is chosen once on entry:
-//   a degree >= fast_gcd_size          term lists: a remainder, the list
-//                                      half-GCD (emgcd_full), then
-//                                      basic_poly_gcd or emgcd_poly
+//   a degree >= fast_gcd_size          term lists: emgcd_poly(n, m, p, pt,
+//                                      true) (a remainder, the list
+//                                      half-GCD, division steps)
 //   characteristic 2 (finf)            Euclid with exclusive-or differences
 //   degree sum > fast_gcd_hgcd_sum     the half-GCD hgcd (dense_hgcd.h)
 //   otherwise                          the Euclid loop simple_onevar_gcd

@@ -4,7 +4,6 @@
 #include <cstddef>
 #include <cstdint>
 #include <utility>
-#include <vector>
 
 #include "dense/dense_arrays.h"
 #include "dense/dense_impl.h"
@@ -34,45 +33,43 @@ void small_product(const std::int32_t* x, const std::int32_t* y, std::int32_t* z
   }
 }
 
-// The scaled operand of word_product, grown to the longest length needed
-// and kept for the run.
-double* scaled_buffer(std::size_t length) {
-  static std::vector<double> buffer;
-  if (buffer.size() < length) buffer.resize(std::max<std::size_t>(length, 1024));
-  return buffer.data();
-}
-
-// Larger word moduli: each term is the modular product and the running sum
-// is kept a residue. The term's quotient by p is estimated in double
-// precision from the shorter operand scaled by 1/p once (the estimate is
-// below 2^31 with a relative error near 2^-51, so it is off by at most one)
-// and the remainder is formed exactly in 64 bits and corrected.
+// Larger word moduli: the exact products (each below p^2 < 2^62) of one
+// coefficient are summed without reduction and the sum reduced once. Below
+// 2^24 a 64-bit sum holds the at most 25,001 terms of an array product
+// (each below 2^48); above it the sum is kept in 128 bits, whose high word
+// (below 2^15) is folded in as a multiple of 2^64 mod p. Reductions of
+// 64-bit values are Barrett's with m = floor((2^64 - 1) / p): the estimate
+// (v m) div 2^64 is at most two short of v div p.
 void word_product(const std::int32_t* x, const std::int32_t* y, std::int32_t* z,
                   std::int32_t xa, std::int32_t xb, std::int32_t ya, std::int32_t yb,
                   std::int32_t modul) {
-  if (xb - xa > yb - ya) {
-    std::swap(x, y);
-    std::swap(xa, ya);
-    std::swap(xb, yb);
-  }
-  const std::int64_t p = modul;
-  const double pinv = 1.0 / static_cast<double>(modul);
-  double* const scaled = scaled_buffer(static_cast<std::size_t>(xb - xa + 1)) - xa;
-  for (std::int32_t i = xa; i <= xb; ++i) scaled[i] = static_cast<double>(x[i]) * pinv;
+  const auto p = static_cast<std::uint64_t>(modul);
+  const std::uint64_t m = ~std::uint64_t{0} / p;
+  const std::uint64_t two64 = (~std::uint64_t{0} % p + 1) % p;
+  auto reduce = [p, m](std::uint64_t v) {
+    const auto q = static_cast<std::uint64_t>((static_cast<unsigned __int128>(v) * m) >> 64);
+    std::uint64_t r = v - q * p;
+    if (r >= p) r -= p;
+    if (r >= p) r -= p;
+    return r;
+  };
+  const bool narrow = modul < (1 << 24);
   for (std::int32_t k = xa + ya; k <= xb + yb; ++k) {
     const std::int32_t lo = std::max(xa, k - yb);
     const std::int32_t hi = std::min(xb, k - ya);
-    std::int64_t sum = 0;
-    for (std::int32_t i = lo; i <= hi; ++i) {
-      const std::int64_t b = y[k - i];
-      const auto q = static_cast<std::int64_t>(scaled[i] * static_cast<double>(b));
-      std::int64_t r = x[i] * b - q * p;
-      if (r < 0) r += p;
-      if (r >= p) r -= p;
-      sum += r;
-      if (sum >= p) sum -= p;
+    if (narrow) {
+      std::uint64_t sum = 0;
+      for (std::int32_t i = lo; i <= hi; ++i)
+        sum += static_cast<std::uint64_t>(x[i]) * static_cast<std::uint64_t>(y[k - i]);
+      z[k] = static_cast<std::int32_t>(reduce(sum));
+    } else {
+      unsigned __int128 sum = 0;
+      for (std::int32_t i = lo; i <= hi; ++i)
+        sum += static_cast<std::uint64_t>(x[i]) * static_cast<std::uint64_t>(y[k - i]);
+      const auto low = static_cast<std::uint64_t>(sum);
+      const auto high = static_cast<std::uint64_t>(sum >> 64);
+      z[k] = static_cast<std::int32_t>(reduce(reduce(low) + high * two64));
     }
-    z[k] = static_cast<std::int32_t>(sum);
   }
 }
 

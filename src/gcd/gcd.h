@@ -13,16 +13,57 @@ namespace tavrin {
 void polygcd(poly u, poly v, poly* r, bool leave_early, bool do_fast, bool allcons, polypt pt,
              bool usave, bool vsave, bool canreset);
 
-// *p := the GCD of the one-variable polynomials n and m over the current
-// field (monic when need_monic); n and m are left unchanged.
+// *p := the GCD of the one-variable polynomials n and m modulo a word prime
+// (modular mode with mod_is_prime, GF(2^8) and GF(2^16) included), monic
+// when need_monic; its own leading coefficient otherwise. Steps:
+//   1. the arguments are taken in degree order (n the larger); a constant
+//      argument is the internal error " number in basic_poly_gcd " (nested
+//      level), after which a zero argument gives the other one and a
+//      non-zero constant 1;
+//   2. the monomial rule (onevar_gcd.h): g*x^j with g = 1, returned as it
+//      is (neither normalised nor cached);
+//   3. the cache (gcd_stash.h) when lookupgcd > 0, deg n + deg m >
+//      small_gcd_stash_cut, deg m >= 2 and gcdmass < initial_memory / 2: the
+//      pair is looked up made monic (its leading coefficients restored
+//      afterwards, on every exit); a stored GCD is returned as stored
+//      (made monic when need_monic and it was stored without);
+//   4. both degrees <= fast_gcd_size: fastest_poly_gcd (dense_gcd.h) when
+//      modulus < 65,535, else faster_poly_gcd (onevar_gcd.h), unnormalised
+//      (either sends a degree of exactly fast_gcd_size on to the term
+//      lists); a degree above fast_gcd_size: emgcd_poly(n, m, p, pt, true);
+//   5. with need_monic a non-constant result is made monic (monic_poly:
+//      errors 22, 85, 284); a result that comes from a unit is exactly 1;
+//   6. the result of step 3's miss is stored in the cache.
+// n, m: kept (node for node); *p: overwritten (may be &n or &m).
+// reads: modulus, finf, mode flags, fast_gcd_size, poly_cutoff, lookupgcd,
+// small_gcd_stash_cut, gcdmass, initial_memory; writes: the cache, xx, yy
 void basic_poly_gcd(poly n, poly m, poly* p, bool need_monic, polypt pt);
 
-// Reduces (*u0, *u1) in place by term-list half-GCD steps until deg *u1 falls
-// below half of deg *u0; the four cofactor cells are filled when needmult.
+// The half-GCD on term lists modulo a word prime. (*u0, *u1), deg *u0 >
+// deg *u1 >= 0, *u1 not zero, is reduced in place by Euclidean steps taken
+// in two recursive halves until deg *u1 falls below ceil(deg *u0 / 2) (not
+// promised: the caller loops); *u1 may come back a constant (zero
+// included). With needmult, [[*w0, *v0], [*w1, *v1]] := the matrix R of the
+// steps taken: (u0, u1) after = (w0*u0 + v0*u1, w1*u0 + v1*u1) before, R of
+// determinant a non-zero constant; without it the four cells receive
+// scratch that the caller frees. Base case below poly_cutoff: division
+// steps. The lists are split and shifted in place (terms relinked, not
+// copied); new polynomials come only from divisions and products.
+// *u0, *u1: changed in place; *w0, *v0, *w1, *v1: overwritten (nil or
+// polynomials). reads: modulus, finf, poly_cutoff
 void emgcd_full(poly* u0, poly* u1, poly* w0, poly* v0, poly* w1, poly* v1, bool needmult);
 
-// *p := the GCD of a0 and a1 by half-GCD and division steps; with savea01
-// false a0 and a1 are used up.
+// *p := the GCD of a0 and a1 modulo a word prime, not normalised: a copy of
+// a1 when a1 divides a0, 1 when the remainders end in a non-zero constant,
+// otherwise the last non-zero remainder of a half-GCD / division-step
+// sequence (equal to Euclid's up to a unit). Steps: (with savea01) r := a0
+// mod a1 and the pair (a1, r); then emgcd_full on the pair, one division
+// step, and again until the degree sum falls below poly_cutoff, when
+// basic_poly_gcd(.., false, pt) finishes.
+// savea01 true: a0, a1: kept, deg a0 >= deg a1 >= 1; *p: overwritten (may
+// be &a0 or &a1). savea01 false: a0, a1: consumed, deg a0 > deg a1 >= 1;
+// *p: overwritten (its old value freed; not a0's or a1's cell).
+// reads: modulus, finf, poly_cutoff, fast_gcd_size
 void emgcd_poly(poly a0, poly a1, poly* p, polypt pt, bool savea01);
 
 // The fraction *p / *pden with n2 / d2 substituted for its main variable

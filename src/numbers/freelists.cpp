@@ -364,6 +364,7 @@ void free_pt(polypt* p) {
   free_poly(&r->multdata);
   while (r->gcd_data != nullptr) {
     imptr nx = r->gcd_data->imag;
+    special_free(r->gcd_data);  // the entry's limb, whatever the mode
     free_imag(&r->gcd_data);
     r->gcd_data = nx;
   }

@@ -8,6 +8,7 @@
 #include "core/jumps.h"
 #include "core/mode_guard.h"
 #include "core/records.h"
+#include "gcd/gcd_stash.h"
 #include "numbers/bigint.h"
 #include "numbers/freelists.h"
 #include "numbers/stash/stash.h"
@@ -78,6 +79,7 @@ void open_pools() {
   imagstash = open_stash(32, "stash of numbers", sizeof(number));
   colmstash = open_stash(12, "stash of colms", sizeof(colnode));
   init_number_constants();
+  register_gcd_stash_hooks();
 }
 
 void raise_stack_limit() {

@@ -12,7 +12,8 @@
 namespace tavrin {
 
 // Opens the five node pools, in the order polynodes, quolynodes, numnodes,
-// numbers, colms, and builds the constant numbers. Safe to call once.
+// numbers, colms, builds the constant numbers and registers the error
+// resets of the folders above core. Safe to call once.
 void open_pools();
 
 // Raises the soft stack limit to at least 1 MiB (reports a failure on

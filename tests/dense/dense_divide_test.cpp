@@ -125,6 +125,34 @@ TEST_P(ArrayDivision, TwoTermStepAgreesWithTheGeneralElimination) {
 // limit of the unsigned form.
 INSTANTIATE_TEST_SUITE_P(Moduli, ArrayDivision, ::testing::Values(3, 101, 46337, 65521));
 
+// The remainder for any word modulus and the fields of characteristic 2,
+// the one-pass step for a degree difference of 1 included.
+TEST(ArrayDivisionCases, WordRemaindersForEveryModulus) {
+  std::mt19937_64 rng(test_seed() + 7);
+  for (std::int32_t p : {7, 65521, 65537, 2147483629, 256, 65536}) {
+    ModulusScope scope(p);
+    const RefField f(p);
+    for (int it = 0; it < test_iterations(60); ++it) {
+      const auto dm = static_cast<std::int64_t>(1 + rng() % 60);
+      const Coeffs m = random_coeffs(rng, f, it % 7 == 0 ? 0 : dm);
+      const std::int64_t dn = ref_degree(m) + (it % 2 == 0 ? 1 : static_cast<std::int64_t>(rng() % 40));
+      Coeffs n = random_coeffs(rng, f, dn);
+      if (it % 5 == 0) n = ref_add(f, ref_mult(f, random_coeffs(rng, f, dn - ref_degree(m)), m),
+                                   Coeffs{static_cast<std::int64_t>(it % 10 == 0 ? 0 : 1)});
+      if (ref_degree(n) < 0) continue;
+      SCOPED_TRACE(ring_name(p) + " n " + show_coeffs(n) + " m " + show_coeffs(m));
+      Coeffs want_q, want_r;
+      ref_divmod(f, n, m, &want_q, &want_r);
+      ArrayPair d(n, m);
+      word_array_mod(d.x.data(), d.y.data(), &d.xdeg, d.ydeg, &d.all_zeros);
+      ASSERT_EQ(d.remainder(), want_r);
+      EXPECT_EQ(d.xdeg, want_r.empty() ? -1 : ref_degree(want_r));
+      EXPECT_EQ(d.all_zeros, want_r.empty());
+      EXPECT_EQ(array_slice(d.y.data(), 0, d.ydeg), m);
+    }
+  }
+}
+
 TEST(ArrayDivisionCases, GappedDividendByAMonomial) {
   ModulusScope ring(101);
   Coeffs n(11, 0), m{0, 0, 1};

@@ -20,6 +20,7 @@
 #include "support/bigref.h"
 #include "support/node_accounting.h"
 #include "support/num.h"
+#include "support/output_capture.h"
 #include "support/poly_support.h"
 #include "support/rings.h"
 
@@ -40,19 +41,6 @@ std::int32_t word_op(std::int32_t n, std::int32_t d, char which, bool posmod) {
   b->lint = d;
   mod_or_div(a, b, c, which, posmod);
   return c->lint;
-}
-
-// The text printed by a call, and whether it unwound to the top level.
-template <class F>
-std::string output_of(F f, bool* unwound) {
-  testing::internal::CaptureStdout();
-  *unwound = false;
-  try {
-    f();
-  } catch (const TopLevelJump&) {
-    *unwound = true;
-  }
-  return testing::internal::GetCapturedStdout();
 }
 
 // ---- The sign rules ----------------------------------------------------------------------

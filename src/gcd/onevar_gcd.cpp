@@ -1,0 +1,282 @@
+// The one-variable GCD modulo a word prime and its routing, the GCD over an
+// algebraic extension, and the content normalisations.
+#include <algorithm>
+#include <cstdint>
+#include <optional>
+#include <utility>
+
+#include "core/errors.h"
+#include "core/globals.h"
+#include "core/thresholds.h"
+#include "dense/dense_gcd.h"
+#include "gcd/gcd.h"
+#include "gcd/gcd_globals.h"
+#include "gcd/gcd_stash.h"
+#include "gcd/onevar_gcd.h"
+#include "numbers/bigint.h"
+#include "numbers/freelists.h"
+#include "numbers/node_handles.h"
+#include "poly/poly_add.h"
+#include "poly/poly_divide.h"
+#include "poly/poly_exact_divide.h"
+#include "poly/poly_measures.h"
+#include "poly/poly_mult.h"
+#include "poly/poly_repr.h"
+#include "quoly/quoly.h"
+
+namespace tavrin {
+
+using detail::degree;
+using detail::is_bare_leaf;
+using detail::OwnedPoly;
+using detail::ScratchNumber;
+
+namespace {
+
+// Word or floating arithmetic: every number is one word (or long double)
+// and every non-zero coefficient of the ground field is invertible.
+bool word_arithmetic() { return lintmode || flotemode; }
+
+// *g := the constant GCD the monomial rule multiplies by: 1 (1.0) in word
+// and floating arithmetic; otherwise the GCD of the integer contents of
+// other and mono.
+void rule_constant(poly other, poly mono, poly* g) {
+  if (word_arithmetic()) {
+    poly_set(1, g);
+    return;
+  }
+  OwnedPoly a, b;
+  {
+    ScratchNumber c;
+    find_gcdcoefs(other, c.get());
+    poly_set(0, &a.p);
+    num_assign(c.get(), a.p->ncoef);
+  }
+  {
+    ScratchNumber c;
+    find_gcdcoefs(mono, c.get());
+    poly_set(0, &b.p);
+    num_assign(c.get(), b.p->ncoef);
+  }
+  polygcd(a.p, b.p, g, false, true, false, polynames, true, true, false);
+  if (*g == nullptr) poly_set(1, g);  // no answer came back
+}
+
+// The monomial rule: when n (tested first), else m, is a monomial, true
+// with *out := g x^j (see onevar_gcd.h). *out: set (nil on entry)
+bool monomial_rule(poly n, poly m, poly* out) {
+  poly mono = nullptr;
+  poly other = nullptr;
+  if (n->next == nullptr) {
+    mono = n;
+    other = m;
+  } else if (m->next == nullptr) {
+    mono = m;
+    other = n;
+  } else {
+    return false;
+  }
+  OwnedPoly g;
+  rule_constant(other, mono, &g.p);
+  const std::int32_t k = lastnode(other)->exp;
+  const std::int32_t j = std::min(k, degree(mono));
+  if (j <= 0) {
+    *out = g.release();
+    return true;
+  }
+  base_poly(out, 1);
+  (*out)->exp = j;
+  free_poly(&(*out)->pcoef);
+  (*out)->pcoef = g.release();
+  return true;
+}
+
+// The pair made monic for the cache lookup; the leading coefficients are
+// put back on every exit.
+class MonicPair {
+ public:
+  MonicPair(poly u, poly v) : u_(u), v_(v) { monic_coefs(u, v, &cu_, &cv_); }
+  ~MonicPair() {
+    restore(u_, cu_);
+    restore(v_, cv_);
+  }
+  MonicPair(const MonicPair&) = delete;
+  MonicPair& operator=(const MonicPair&) = delete;
+
+ private:
+  static void restore(poly p, std::int32_t c) {
+    if (c > 1 && c < modulus) mod_num_poly_mult(p, c);
+  }
+  poly u_, v_;
+  std::int32_t cu_ = 1, cv_ = 1;
+};
+
+// The answer after a constant argument was reported: the other argument
+// when one is zero (made monic when asked), else 1.
+void constant_answer(poly n, poly m, poly* out, bool need_monic, polypt pt) {
+  poly other = nullptr;
+  if (is_bare_leaf(n) && poly_iszero(n)) {
+    other = m;
+  } else if (is_bare_leaf(m) && poly_iszero(m)) {
+    other = n;
+  }
+  if (other == nullptr) {
+    poly_set(1, out);
+    return;
+  }
+  poly_assign(other, out);
+  if (need_monic && !is_bare_leaf(*out)) {
+    OwnedPoly factor;
+    monic_poly(out, &factor.p, pt);
+  }
+}
+
+// Moduli below this go to the array engine, whose products are unsigned 32
+// bits; the others to the word-array Euclid.
+constexpr std::int32_t dense_engine_moduli = 65535;
+
+// The cache's halving of the memory budget (never negative).
+std::int64_t half_initial_memory() {
+  return static_cast<std::int64_t>(static_cast<std::uint64_t>(initial_memory) / 2);
+}
+
+}  // namespace
+
+void basic_poly_gcd(poly n, poly m, poly* p, bool need_monic, polypt pt) {
+  if (degree(n) < degree(m)) std::swap(n, m);
+  OwnedPoly result;
+  if (is_bare_leaf(n) || is_bare_leaf(m)) {
+    tavrin_error(" number in basic_poly_gcd ", true);
+    constant_answer(n, m, &result.p, need_monic, pt);
+    free_poly(p);
+    *p = result.release();
+    return;
+  }
+  if (monomial_rule(n, m, &result.p)) {
+    ++onevar_gcd_routes.monomial;
+    free_poly(p);
+    *p = result.release();
+    return;
+  }
+
+  const std::int32_t dn = degree(n);
+  const std::int32_t dm = degree(m);
+  std::optional<PendingGcdStore> pending;
+  if (lookupgcd > 0 && dn + dm > small_gcd_stash_cut && dm >= 2 &&
+      gcdmass < half_initial_memory()) {
+    poly holder = nullptr;
+    {
+      MonicPair monic(m, n);
+      gcdhash(m, n, &holder);
+    }
+    if (holder->next != nullptr) {
+      ++onevar_gcd_routes.cache_hits;
+      poly_assign(holder->next, &result.p);
+      if (need_monic && !is_bare_leaf(result.p)) {  // stored by a request that did not ask
+        OwnedPoly factor;
+        monic_poly(&result.p, &factor.p, pt);
+      }
+      free_poly(p);
+      *p = result.release();
+      return;
+    }
+    pending.emplace(holder);
+  }
+
+  if (dn <= fast_gcd_size) {
+    if (modulus < dense_engine_moduli) {
+      ++onevar_gcd_routes.dense_engine;
+      fastest_poly_gcd(n, m, &result.p, false, pt);
+    } else {
+      ++onevar_gcd_routes.word_engine;
+      faster_poly_gcd(n, m, &result.p, false, pt);
+    }
+  } else {
+    ++onevar_gcd_routes.list_hgcd;
+    emgcd_poly(n, m, &result.p, pt, true);
+  }
+  if (need_monic && !is_bare_leaf(result.p)) {
+    OwnedPoly factor;
+    monic_poly(&result.p, &factor.p, pt);
+  }
+  if (pending) pending->store(result.p, 2);
+  free_poly(p);
+  *p = result.release();
+}
+
+void field_coef_gcd(poly n, poly m, poly* p, polypt pt) {
+  if (degree(n) < degree(m)) std::swap(n, m);
+  OwnedPoly result;
+  if (monomial_rule(n, m, &result.p)) {
+    free_poly(p);
+    *p = result.release();
+    return;
+  }
+  // (a, b) is the pair; a_own and b_own hold whichever of them is ours.
+  OwnedPoly a_own, b_own;
+  poly a = n;
+  poly b = m;
+  bool stalled = false;
+  while (degree(b) > 0) {
+    OwnedPoly q, r, s;
+    if (word_arithmetic()) {
+      field_coef_poly_divide(a, b, pt, &q.p, &r.p);
+    } else {
+      pseudo_field_coef_poly_div(a, b, pt, &q.p, &r.p, &s.p);
+      if (r.p != nullptr && s.p != nullptr && !poly_eq_1(s.p) && !poly_iszero(r.p))
+        clear_up(&r.p);
+    }
+    if (r.p == nullptr) {  // the division gave nothing back (reported by it)
+      stalled = true;
+      break;
+    }
+    free_poly(&a_own.p);
+    a_own.p = b_own.release();
+    a = b;
+    b_own.p = r.release();
+    b = b_own.p;
+  }
+  if (!stalled && poly_iszero(b)) {
+    if (a_own.p == a) {
+      result.p = a_own.release();
+    } else {
+      poly_assign(a, &result.p);
+    }
+  } else {
+    poly_set(1, &result.p);
+  }
+  free_poly(p);
+  *p = result.release();
+}
+
+void clear_up(poly* p) {
+  if (word_arithmetic() || poly_iszero(*p)) return;
+  ScratchNumber c;
+  find_gcdcoefs(*p, c.get());
+  if (!is_longint(c.get(), 1)) num_poly_quot(*p, c.get(), 0);
+}
+
+void rat_monic_poly(poly* q, poly* r, polypt pt) {
+  free_poly(r);
+  polypt level = pt;
+  poly lc = field_depth > 0 ? field_leading_coef(*q, pt, &level) : leading_coef(*q);
+  if (lc->numb) {
+    clear_up(q);
+    return;
+  }
+  quoly v = nullptr;
+  poly_mod_invert(lc, &v, level);
+  if (v == nullptr) return;
+  if (v->numb) {
+    quoly_consume(&v, r);
+  } else {
+    *r = std::exchange(v->numer, nullptr);
+    free_quoly(&v);
+  }
+  if (*r == nullptr) return;
+  if (!is_bare_leaf(*r) && level != nullptr && pt != nullptr && level->depth > pt->depth)
+    add_pad(r, level->depth - pt->depth);
+  poly_mult(*q, *r, q, pt);
+}
+
+}  // namespace tavrin

@@ -1,0 +1,84 @@
+// One-variable GCDs over a field: the Euclid loop on the word arrays for
+// large moduli, the Euclidean GCD over an algebraic extension, and the
+// normalisations around them. (basic_poly_gcd, the entry that routes among
+// the engines, and the term-list half-GCD emgcd_full / emgcd_poly are
+// declared in gcd.h.)
+//
+// Operands are the sparse polynomials of poly_repr.h. Modulo a word prime
+// they are one-variable lists over residues (every coefficient a leaf whose
+// lint is the residue, the constant term a trailing leaf). Over an
+// extension (field_coef_gcd) the coefficients are polynomials of the field
+// levels below pt. deg p is the exponent of p's first node, 0 for a leaf;
+// a monomial is a polynomial whose first node has no successor.
+//
+// The monomial rule (basic_poly_gcd and field_coef_gcd): when n, else m, is
+// a monomial c*x^d, the GCD is g*x^j, j = min(d, k), k the exponent of the
+// other argument's last node (0 when it has a constant term: then just g).
+// g is 1 in word and floating arithmetic; in rational arithmetic it is the
+// GCD (polygcd over polynames) of the two arguments' integer contents.
+#pragma once
+
+#include <cstdint>
+
+#include "core/records.h"
+
+namespace tavrin {
+
+// *p := the GCD of n and m modulo a word prime by plain Euclid on the
+// shared arrays xx and yy: the last non-zero remainder with its own leading
+// coefficient, exactly the constant 1 when the remainders end in a non-zero
+// constant (a constant m gives that constant). Degrees of fast_gcd_size or
+// more (25,000 included) never enter the arrays: they go to
+// emgcd_poly(n, m, p, pt, true). With need_monic a non-constant result is
+// made monic (monic_poly: errors 22, 85, 284).
+// n, m: kept (one-variable, deg n >= deg m >= 0, n not constant);
+// *p: overwritten (may be &n or &m). xx, yy: overwritten (scratch).
+// reads: modulus, finf, fast_gcd_size, poly_cutoff, mode flags
+void faster_poly_gcd(poly n, poly m, poly* p, bool need_monic, polypt pt);
+
+// *p := the GCD of n and m over the extension below pt, not normalised:
+// the monomial rule, else the remainder sequence while the divisor has
+// positive degree (word arithmetic: field_coef_poly_divide; otherwise
+// pseudo_field_coef_poly_div, a remainder with a multiplier other than 1
+// divided by its integer content); the last non-zero remainder when the
+// sequence ends in zero (a copy of m when m divides n), else 1.
+// n, m: kept; *p: overwritten (may be &n or &m).
+// reads: mode flags, modulus, field_depth, polynames
+void field_coef_gcd(poly n, poly m, poly* p, polypt pt);
+
+// *p divided in place by its content: the GCD of its integer coefficients
+// (find_gcdcoefs) in rational arithmetic; nothing in word and floating
+// arithmetic. *p: changed. reads: mode flags
+void clear_up(poly* p);
+
+// Normalises *q over the extension below pt in rational arithmetic: a
+// numeric leading coefficient (field_leading_coef; leading_coef without
+// field levels) leaves *r nil and
+// divides *q by its content as clear_up does; a leading coefficient in the
+// field levels gives *r := the numerator of its inverse (poly_mod_invert),
+// padded down to pt's level, and *q := *q * *r. When no inverse comes back
+// *q is left as it is and *r is nil.
+// *q: changed; *r: replaced. reads: mode flags, field_depth, polynames
+void rat_monic_poly(poly* q, poly* r, polypt pt);
+
+// The Euclid loop of faster_poly_gcd itself, for any degrees up to the
+// arrays' capacity (25,000 included): the same answer, without the routing.
+// n, m: kept (deg n >= deg m >= 0, deg n <= 25,000); *p: overwritten.
+// xx, yy: overwritten. reads: modulus, finf
+void faster_array_gcd(poly n, poly m, poly* p);
+
+// Which engine each call took, counted since start (a test and benchmark
+// hook).
+struct onevar_gcd_route_counts {
+  long monomial;       // basic_poly_gcd settled by the monomial rule
+  long cache_hits;     // basic_poly_gcd answered from the cache
+  long dense_engine;   // basic_poly_gcd -> fastest_poly_gcd (modulus < 65,535)
+  long word_engine;    // basic_poly_gcd -> faster_poly_gcd (modulus >= 65,535)
+  long list_hgcd;      // basic_poly_gcd -> emgcd_poly (a degree above fast_gcd_size)
+  long word_arrays;    // faster_poly_gcd on xx / yy
+  long word_lists;     // faster_poly_gcd handing a degree >= fast_gcd_size to emgcd_poly
+  long word_top;       // the largest degree faster_poly_gcd has loaded into xx / yy
+};
+extern onevar_gcd_route_counts onevar_gcd_routes;
+
+}  // namespace tavrin
