@@ -10,6 +10,7 @@
 #include "gcd/polygcd_impl.h"
 #include "numbers/freelists.h"
 #include "numbers/node_handles.h"
+#include "poly/poly_repr.h"
 
 namespace tavrin {
 
@@ -54,10 +55,16 @@ void special_div_2(poly*, poly*, polypt) { tavrin_error("special_div_2 not avail
 // ---- The subresultant remainder sequence (to come) ----------------------------------------------
 
 // Stand-in: reports, then finishes as if the reduced pair were coprime (the
-// contents, powers and exponent divisor still multiply in).
+// contents, powers and exponent divisor still multiply in); asked only for
+// the degree, it answers x^(deg v), a bound that claims nothing.
 bool algorithm_c(polygcd_EnvRec& env) {
   tavrin_error("Algorithm C not available", true);
-  env.initial(&env.s);
+  if (env.leave_early) {
+    base_poly(&env.s, 1);
+    env.s->exp = detail::degree(env.v.p);
+  } else {
+    env.initial(&env.s);
+  }
   return env.wrap_it_up();
 }
 

@@ -118,6 +118,8 @@ class CacheForm {
 
 }  // namespace
 
+polygcd_stage_counts polygcd_stages = {};
+
 void polygcd(poly u, poly v, poly* r, bool leave_early, bool do_fast, bool allcons, polypt pt,
              bool usave, bool vsave, bool canreset) {
   poly answer = nullptr;
@@ -135,11 +137,13 @@ void polygcd_EnvRec::run() {
   if (numbers_and_trivial_cases()) return;
   if (main_variable_absent()) return;
   if (modularmode && mod_is_prime && height_is_1(u.p) && height_is_1(v.p)) {
+    ++polygcd_stages.one_variable;
     basic_poly_gcd(u.p, v.p, &result, true, pt);
     return;
   }
   set_up();
   if (leave_early && comm != nullptr) {  // only the degree was asked for
+    ++polygcd_stages.common_power;
     check_uv();
     result = std::exchange(comm, nullptr);
     return;
@@ -154,6 +158,7 @@ void polygcd_EnvRec::run() {
 // ---- Stage A: numbers and trivial cases ----------------------------------------------------------
 
 bool polygcd_EnvRec::numbers_and_trivial_cases() {
+  ++polygcd_stages.numbers;  // taken back below when the call goes on
   const bool u_number = is_bare_leaf(u.p);
   const bool v_number = is_bare_leaf(v.p);
   // A copy of p, sign-normalised and made monic as the finishing step does.
@@ -205,11 +210,14 @@ bool polygcd_EnvRec::numbers_and_trivial_cases() {
     normalised_copy(v.p);
     return true;
   }
+  --polygcd_stages.numbers;
   if (modularmode && mod_is_prime && number_polys == 1) {
+    ++polygcd_stages.one_variable;
     basic_poly_gcd(u.p, v.p, &result, true, pt);
     return true;
   }
   if (flotemode && number_polys == 1) {
+    ++polygcd_stages.one_variable;
     fl_basic_poly_gcd(u.p, v.p, &result, true, pt);
     return true;
   }
@@ -221,6 +229,7 @@ bool polygcd_EnvRec::numbers_and_trivial_cases() {
 bool polygcd_EnvRec::main_variable_absent() {
   const bool u_pad = degree(u.p) == 0;
   const bool v_pad = degree(v.p) == 0;
+  if (u_pad || v_pad) ++polygcd_stages.pads;
   if (u_pad && v_pad) {
     poly su = u.p;
     poly sv = v.p;
@@ -283,7 +292,11 @@ void polygcd_EnvRec::set_up() {
   if (leave_early && comm != nullptr) return;
   if (modularmode) {
     find_gcd_expons();
-    if (gcdexp > 1) divide_gcd_expons();
+    if (gcdexp > 1) {
+      ++polygcd_stages.exponent_divisions;
+      polygcd_stages.last_gcdexp = gcdexp;
+      divide_gcd_expons();
+    }
   }
   if (degree(u.p) < degree(v.p)) std::swap(u, v);
   if (word_modular()) {
@@ -330,6 +343,7 @@ bool polygcd_EnvRec::cheap_tests_and_probes() {
             trial_poly_divide_noq(u.p, v.p, pt, true, rat_yes && !word_modular(), false);
       }
       if (divides) {
+        ++polygcd_stages.divides;
         poly_assign(v.p, &result);
         check_uv();
         if (!word_modular() && neg_leading_term(result)) poly_inplace(result);
@@ -362,6 +376,7 @@ bool polygcd_EnvRec::cheap_tests_and_probes() {
     bool isnumb = false;
     tried_use_modular = use_modular(u.p, v.p, &success, &isnumb, pt, count, primes, &delta);
     if (tried_use_modular) {
+      if (leave_early || success) ++polygcd_stages.probes;
       if (!success && leave_early) {
         check_uv();
         power_of_x(&result, delta <= 0 ? 1 : delta);
@@ -401,6 +416,7 @@ bool polygcd_EnvRec::cheap_tests_and_probes() {
   // 4. Every coefficient in the coefficient field.
   if (field_depth > 0 && (word_modular() || no_aux_primes2) &&
       all_coefs_invrtble_both(u.p, v.p, static_cast<std::int16_t>(pt->depth))) {
+    ++polygcd_stages.field;
     if (word_modular()) {
       initial(&d);
     } else {
@@ -426,6 +442,7 @@ bool polygcd_EnvRec::cheap_tests_and_probes() {
     for (std::int16_t trial = 1; trial <= 3; ++trial) {
       const probe_verdict verdict = fast_test_2(trial, &delta);
       if (verdict == probe_verdict::coprime) {
+        ++polygcd_stages.probes;
         if (u.p->next == nullptr) {
           expo = std::min(degree(u.p), v.exp);
         } else if (v.p->next == nullptr) {
@@ -452,6 +469,7 @@ bool polygcd_EnvRec::cheap_tests_and_probes() {
       }
       if (stop) {
         if (leave_early) {
+          ++polygcd_stages.probes;
           check_uv();
           power_of_x(&result, expo);
           mult_gcd_expons(result);
@@ -489,6 +507,7 @@ bool polygcd_EnvRec::contents() {
   if (u.p->next == nullptr) return monomial_1(u, v);
   if (v.p->next == nullptr) return monomial_1(v, u);
   if (essentially_equal(u.p, v.p)) {
+    ++polygcd_stages.equal;
     if (leave_early) {
       power_of_x(&result, degree(u.p));
     } else {
@@ -545,6 +564,7 @@ bool polygcd_EnvRec::general_contents() {
       if (!is_bare_leaf(s)) found_something = true;
     }
     bump(g_cntcount);
+    ++polygcd_stages.general_contents;
     const std::int32_t ssize = f_poly_numterms(s) - 1;
     std::int32_t tsize = 0;
     std::int32_t pair_size = 0;
@@ -668,6 +688,7 @@ void polygcd_EnvRec::shape_measures() {
 bool polygcd_EnvRec::exact_methods() {
   // s := v, taking over v's private copy when there is one.
   auto v_is_the_gcd = [this]() {
+    ++polygcd_stages.exact_division;
     if (v.copy != nullptr) {
       s = std::exchange(v.copy, nullptr);
       v.p = v.orig;
@@ -702,6 +723,7 @@ bool polygcd_EnvRec::exact_methods() {
       normale = true;
       gcdhash(u.p, v.p, &gcdp);
       if (gcdp->next != nullptr) {
+        ++polygcd_stages.cache_hits;
         poly_assign(gcdp->next, &s);
         return alternate_finish(totalsize, true);
       }
@@ -709,7 +731,10 @@ bool polygcd_EnvRec::exact_methods() {
     }
     bool success = false;
     basic_mod_method(u.p, v.p, &s, &success, pt);
-    if (success) return alternate_finish(totalsize, normale);
+    if (success) {
+      ++polygcd_stages.engines;
+      return alternate_finish(totalsize, normale);
+    }
     if (normale) alt_restore_u_v();
     free_poly(&s);
     pending.reset();
@@ -748,6 +773,7 @@ bool polygcd_EnvRec::exact_methods() {
     if ((!word_modular() || found_something) && level >= 2 && balanced && height > 0) {
       for (std::int16_t i = 1; i <= height; ++i) {
         if (fast_test_2(i, &delta) == probe_verdict::coprime) {
+          ++polygcd_stages.probes;
           check_uv();
           initial(&result);
           return finish_4();
@@ -760,6 +786,7 @@ bool polygcd_EnvRec::exact_methods() {
   // 5. Only the degree was asked for.
   for (poly* q : {&t, &g, &h}) free_poly(q);
   if (leave_early && modularmode) {
+    ++polygcd_stages.probes;
     check_uv();
     power_of_x(&result, expo);
     return finish_4();
@@ -773,6 +800,7 @@ bool polygcd_EnvRec::exact_methods() {
       gcdhash(u.p, v.p, &gcdp);
     }
     if (gcdp->next != nullptr) {
+      ++polygcd_stages.cache_hits;
       poly_assign(gcdp->next, &s);
       return wrap_it_up();
     }
@@ -785,7 +813,10 @@ bool polygcd_EnvRec::exact_methods() {
     if (totalsize > trial_cutoff && do_mod_method_now(u.p, v.p, delta, true)) {
       bool success = false;
       basic_mod_method(u.p, v.p, &s, &success, pt);
-      if (success) return wrap_it_up();
+      if (success) {
+        ++polygcd_stages.engines;
+        return wrap_it_up();
+      }
       free_poly(&s);
     }
   }
@@ -793,6 +824,7 @@ bool polygcd_EnvRec::exact_methods() {
   // 8. Every coefficient in the coefficient field.
   if (!word_modular() && field_depth > 0 &&
       all_coefs_invrtble_both(u.p, v.p, static_cast<std::int16_t>(pt->depth))) {
+    ++polygcd_stages.field;
     field_coef_gcd(u.p, v.p, &s, pt);
     clear_up(&s);
     return wrap_it_up();
@@ -804,12 +836,15 @@ bool polygcd_EnvRec::exact_methods() {
         trial_poly_divide_noq(u.p, v.p, pt, true, false, false))
       return v_is_the_gcd();
     if (level >= 2 && chinhensel && !usparse && mod_do_Chinese(u.p, v.p, expo) &&
-        mod_multivar_Chinese(u.p, v.p, &s, expo, pt))
+        mod_multivar_Chinese(u.p, v.p, &s, expo, pt)) {
+      ++polygcd_stages.engines;
       return wrap_it_up();
+    }
     free_poly(&s);
   }
 
   // 10. The subresultant remainder sequence.
+  ++polygcd_stages.algorithm_c;
   return algorithm_c(*this);
 }
 

@@ -121,6 +121,7 @@ bool polygcd_EnvRec::wrap_it_up() {
 }
 
 bool polygcd_EnvRec::wrap_it_up2() {
+  ++polygcd_stages.general;
   check_uv();
   for (poly* q : {&s, &t, &g}) free_poly(q);
   initial(&result);
@@ -146,6 +147,7 @@ bool polygcd_EnvRec::alternate_finish(std::int32_t, bool normale) {
 }
 
 bool polygcd_EnvRec::monomial_1(gcd_arg& m, gcd_arg& o) {
+  ++polygcd_stages.monomial;
   const std::int32_t k = lastnode(o.p)->exp + o.exp;  // the lowest power of x in the caller's o
   const std::int32_t dm = degree(m.p);
   check_uv();
@@ -170,6 +172,7 @@ void assemble_content_result(polygcd_EnvRec& env, OwnedPoly& gg, std::int32_t le
 }  // namespace
 
 bool polygcd_EnvRec::one_exp_0() {
+  ++polygcd_stages.general;
   for (poly* q : {&s, &t, &g}) free_poly(q);
   fold_d_into_d2();
   const bool u_free = degree(u.p) == 0;
@@ -181,6 +184,7 @@ bool polygcd_EnvRec::one_exp_0() {
 }
 
 bool polygcd_EnvRec::both_exps_0() {
+  ++polygcd_stages.general;
   for (poly* q : {&s, &t, &g}) free_poly(q);
   fold_d_into_d2();
   poly su = u.p;
