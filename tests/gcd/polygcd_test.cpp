@@ -19,6 +19,7 @@
 #include "core/jumps.h"
 #include "core/mode_guard.h"
 #include "gcd/gcd.h"
+#include "gcd/gcd_stash.h"
 #include "numbers/mod_journal.h"
 #include "poly/poly_trial.h"
 #include "support/data_tables.h"
@@ -101,15 +102,19 @@ struct Outcome {
 
 // polygcd(u, v) on fresh polynomials built from a and b in the current ring,
 // with the keep flags asked for; a kept argument must come back node for
-// node, a given-up one is released afterwards; nodes and the driver state
+// node, a given-up one is released afterwards (or, with result_in_u, u is
+// given up and its own cell receives the GCD); nodes and the driver state
 // must balance.
 Outcome run_gcd(const RefPoly& a, const RefPoly& b, polypt pt, bool usave = true,
-                bool vsave = true, bool leave_early = false) {
-  NodeBalance balance;
+                bool vsave = true, bool leave_early = false, bool result_in_u = false) {
+  std::optional<NodeBalance> balance;
+  if (lookupgcd <= 0) balance.emplace();  // the cache keeps what it stores
   const DriverState before = DriverState::now();
   Outcome o;
   {
-    Poly u(a), v(b), g;
+    Poly u(a), v(b), out;
+    Poly& g = result_in_u ? u : out;
+    usave = usave && !result_in_u;
     const std::string su = node_shape(u), sv = node_shape(v);
     o.out = output_of(
         [&] { polygcd(u, v, g.cell(), leave_early, true, true, pt, usave, vsave, true); },
@@ -244,6 +249,38 @@ TEST_F(PolyGcd, GeneralContentsDivideOutFactorsFreeOfAnInnerVariable) {
   EXPECT_EQ(o.out, "");
   EXPECT_EQ(o.value, common);
   EXPECT_GE(polygcd_stages.general_contents, general + 2);
+}
+
+// A large pair modulo a prime goes through the cache: the first call stores
+// the GCD of its reduced pair, the second is answered from it; both give
+// the planted GCD and leave the arguments (made monic for the lookup) as
+// they were.
+TEST_F(PolyGcd, TheCacheAnswersTheSecondTime) {
+  PolyVars vars{"x", "y", "z"};
+  ModulusScope scope(65521);
+  ScopedValue<std::int64_t> memory(initial_memory, 50 * 225000);
+  ScopedValue<std::int32_t> prev(prev_modulus);
+  auto ref = [&vars](const std::string& s) { return parse_ref(s, vars.names()); };
+  NodeBalance balance;
+  const RefPoly v = ref("(2*x + y + z + 1)^3*(x + 3*y*z + 2) + 5*x^2*z^3");
+  const RefPoly u = ref("(x^2 + 2*y + 3*z + 5)*(x*y + 3*z^2 + 4)") * v;
+  init_gcd_stash();
+  for (int call = 0; call < 2; ++call) {
+    new_command();
+    const long hits = polygcd_stages.cache_hits;
+    const Outcome o = run_gcd(u.reduced_mod(BigRef(65521)), v.reduced_mod(BigRef(65521)),
+                              vars.level(1));
+    EXPECT_EQ(o.out, "");
+    EXPECT_EQ(o.value, normalised(v.reduced_mod(BigRef(65521)), 65521));
+    EXPECT_EQ(polygcd_stages.cache_hits, hits + call);
+  }
+  EXPECT_EQ(polygcd_stack_depth, 0);
+  pop_gcd_stash();
+  {
+    BigModeGuard rational;  // outside modular arithmetic the entries are freed
+    free_gcd_stash();
+  }
+  balance.expect_balanced();
 }
 
 // Under a^2 = 2, (x + a)(x - a) = x^2 - 2: the divisor spans a level the
@@ -389,9 +426,9 @@ TEST_F(PolyGcd, PlantedPairsTheCheapStagesSettle) {
         const Planted t = planted_pair(rng, family, nv, p);
         SCOPED_TRACE("modulus " + std::to_string(p) + ", family " + std::to_string(family) + ": " +
                      t.u.to_string(vars.names()) + " and " + t.v.to_string(vars.names()));
-        const bool usave = rng() % 4 != 0, vsave = rng() % 4 != 0;
+        const bool usave = rng() % 4 != 0, vsave = rng() % 4 != 0, in_u = rng() % 5 == 0;
         const long engines = polygcd_stages.algorithm_c;
-        const Outcome o = run_gcd(t.u, t.v, vars.level(1), usave, vsave);
+        const Outcome o = run_gcd(t.u, t.v, vars.level(1), usave, vsave, false, in_u);
         ASSERT_EQ(o.out, "");
         EXPECT_EQ(polygcd_stages.algorithm_c, engines);
         EXPECT_EQ(o.value, t.gcd);
