@@ -8,6 +8,7 @@
 namespace tavrin {
 
 volatile std::sig_atomic_t interrupt_requested = 0;
+int interrupt_holds = 0;
 
 namespace {
 
@@ -37,7 +38,7 @@ void install_interrupt_handler() {
 }
 
 void honour_interrupt() {
-  if (interrupt_requested == 0 || !command_int) return;
+  if (interrupt_requested == 0 || !command_int || interrupt_holds > 0) return;
   interrupt_requested = 0;
   if (handler_disarmed != 0) install_interrupt_handler();
   error(-1, &blank);

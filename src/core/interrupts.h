@@ -21,10 +21,23 @@ extern volatile std::sig_atomic_t interrupt_requested;
 // interrupt installs the handler again.
 void install_interrupt_handler();
 
-// Honours a pending interrupt: when command_int is true, the flag is
-// cleared and a nested command level opens (error(-1, &blank)); the call
-// returns when the user leaves it. Otherwise the interrupt stays pending
-// until a poll finds command_int true again. reads: command_int
+// Sections during which an interrupt must wait although a poll is reached:
+// a modular image with its undo journal, a fold that has taken a list apart.
+// While one is open (interrupt_holds > 0) a pending interrupt stays pending.
+extern int interrupt_holds;
+class InterruptHold {
+ public:
+  InterruptHold() { ++interrupt_holds; }
+  ~InterruptHold() { --interrupt_holds; }
+  InterruptHold(const InterruptHold&) = delete;
+  InterruptHold& operator=(const InterruptHold&) = delete;
+};
+
+// Honours a pending interrupt: when command_int is true and no hold is
+// open, the flag is cleared and a nested command level opens (error(-1,
+// &blank)); the call returns when the user leaves it. Otherwise the
+// interrupt stays pending until a later poll may honour it.
+// reads: command_int, interrupt_holds
 void honour_interrupt();
 
 // The poll of the safe points: one load and one test when nothing is pending.
