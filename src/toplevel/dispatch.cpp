@@ -97,7 +97,8 @@ constexpr rule_entry special_rules[] = {
 constexpr auto make_rules() {
   std::array<statement_rule, last_rule_char - first_rule_char + 1> table{};
   for (statement_rule& r : table) r = expression_statement;
-  for (const rule_entry& e : special_rules) table[static_cast<std::size_t>(e.c - first_rule_char)] = e.rule;
+  for (const rule_entry& e : special_rules)
+    table[static_cast<std::size_t>(e.c - first_rule_char)] = e.rule;
   return table;
 }
 constexpr auto statement_rules = make_rules();

@@ -69,7 +69,8 @@ class Loop : public testing::Test {
 struct StoredText {
   std::vector<nameptr> nodes;
   StoredText() {
-    const char* const tokens[] = {"x", ":", "=", "1", end_marker_name, "y", ":", "=", "2", end_marker_name};
+    const char* const tokens[] = {"x", ":", "=", "1", end_marker_name,
+                                  "y", ":", "=", "2", end_marker_name};
     nameptr prev = nullptr;
     for (const char* t : tokens) {
       nameptr n;

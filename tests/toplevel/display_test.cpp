@@ -135,7 +135,8 @@ TEST(Display, NumbersAgainstAnIndependentDecimalConversion) {
   std::mt19937_64 rng(test_seed());
   NodeBalance balance;
   for (int round = 0; round < test_iterations(60); ++round) {
-    const int limbs = round < 6 ? 2000 - round : 1 + static_cast<int>(rng() % (round % 4 == 0 ? 400 : 20));
+    const int limbs =
+        round < 6 ? 2000 - round : 1 + static_cast<int>(rng() % (round % 4 == 0 ? 400 : 20));
     const BigRef x = random_big_exact(rng, limbs);
     Value v = Value::number(x);
     check_terminal_integer(x, shown(v, true));
@@ -154,8 +155,8 @@ TEST(Display, NumbersAgainstAnIndependentDecimalConversion) {
     const std::string terminal = shown(r, true);
     SCOPED_TRACE(a.to_decimal() + " / " + b.to_decimal());
     EXPECT_EQ(without_blanks(without(terminal, " `\n")),
-              a.to_decimal() + "/" + b.to_decimal() + ";or" + quotient + "." + fraction_digits(a, b) +
-                  "\n");
+              a.to_decimal() + "/" + b.to_decimal() + ";or" + quotient + "." +
+                  fraction_digits(a, b) + "\n");
     const std::string file = shown(r, false);
     EXPECT_EQ(file.find('\n'), file.size() - 1);
     EXPECT_EQ(without_blanks(file), a.to_decimal() + "/" + b.to_decimal() + ";\n");
@@ -196,6 +197,29 @@ TEST(Display, KnownForms) {
     EXPECT_EQ(top(six), "-1\n");
     ScopedValue<bool> plain(alt_form_display, false);
     EXPECT_EQ(top(five), "5\n");
+  }
+  {
+    BigModeGuard big;
+    Value a = Value::number(65);
+    testing::internal::CaptureStdout();
+    std::int32_t length = 0;
+    quoly_display(stdout, true, true, true, a, &length, &semicolon, nullptr, false, true, true);
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "A\n") << "the character of its code";
+    length = 30;
+    testing::internal::CaptureStdout();
+    quoly_display(stdout, false, false, true, rational(2, 3), &length, &semicolon, nullptr, false,
+                  false, false);
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "2 / 3;\n") << "an item of a file";
+    EXPECT_EQ(length, 4);
+  }
+  {
+    ModulusScope mod7(7);
+    Value five = Value::number(5);
+    testing::internal::CaptureStdout();
+    std::int32_t length = 0;
+    display(stdout, true, false, five->ncoef, &length, true);
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "- 2") << "a separated minus sign";
+    EXPECT_EQ(length, 1) << "the \"- \" is not counted";
   }
   {
     ArithModeGuard modes;
