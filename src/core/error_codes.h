@@ -14,6 +14,12 @@ constexpr std::int32_t undefined_variable_error = 19;
 // Division by zero; inside a nested command level only a warning.
 constexpr std::int32_t division_by_zero_error = 22;
 
+// An array parameter whose array has just been deleted (two more lines).
+constexpr std::int32_t dangling_parameter_error = 139;
+
+// Warning: a parameter is bound to an array that was made sparse.
+constexpr std::int32_t parameter_made_sparse_warning = 342;
+
 // A coefficient without an inverse modulo `modulus`.
 constexpr std::int32_t no_inverse_error = 85;
 

@@ -15,11 +15,18 @@ char erp[erp_slots][erp_width] = {};
 namespace {
 
 void leave_at_once() {}
+void no_context(std::int32_t, bool) {}
 
 std::vector<error_hook>& hooks(error_stage stage) {
   static std::vector<error_hook> report_hooks;
+  static std::vector<error_hook> warned_hooks;
   static std::vector<error_hook> unwind_hooks;
-  return stage == error_stage::report ? report_hooks : unwind_hooks;
+  switch (stage) {
+    case error_stage::report: return report_hooks;
+    case error_stage::warned: return warned_hooks;
+    case error_stage::unwind: break;
+  }
+  return unwind_hooks;
 }
 
 void run_hooks(error_stage stage, std::int32_t code) {
@@ -51,12 +58,23 @@ void open_command_level() {
   run_command_level();
 }
 
+void global_table_lines(const char* last) {
+  std::printf("\n*** You have interrupted at a delicate time. The global poly table has been\n");
+  std::printf("    changed. Your variables that are polynomials are unreadable and unusable.\n");
+  std::printf("%s", last);
+  std::printf("\n");
+}
+
 [[noreturn]] void unwind_to_top_level(std::int32_t code) {
   statcount = 0;
   run_hooks(error_stage::unwind, code);
+  if (globalpoly > 0) {
+    global_table_lines("    Beware!  You should probably quit immediately.\n");
+    globalpoly = 0;
+  }
   levelcount = 1;
-  mod_is_changed = 0;
   std::fflush(stdout);
+  mod_is_changed = 0;
   token.name[0] = '\0';
   token.address = -1;
   throw TopLevelJump{};
@@ -65,6 +83,11 @@ void open_command_level() {
 }  // namespace
 
 command_level_runner run_command_level = leave_at_once;
+error_context_printer print_error_context = no_context;
+
+void print_global_table_warning() {
+  global_table_lines("    Beware! (You can use ZZ3 to display a variable.)\n");
+}
 
 void add_error_hook(error_stage stage, error_hook hook) {
   std::vector<error_hook>& list = hooks(stage);
@@ -110,6 +133,11 @@ void warning(std::int32_t x, const tokentipe* bad) {
                   shown_name(bad));
       break;
     case 90: std::printf(" *** Can't do Det\n"); break;
+    case parameter_made_sparse_warning:
+      out_err_mess(x);
+      std::printf(" If necessary, do a panic stop as soon as possible. Then if\n");
+      std::printf(" necessary, delete the parameter %s.\n", shown_name(bad));
+      break;
     default:
       std::printf(" *** Can't do %s\n", shown_name(bad));
       out_err_mess(x);
@@ -120,12 +148,12 @@ void warning(std::int32_t x, const tokentipe* bad) {
 
 void error(std::int32_t x, const tokentipe* bad) {
   const bool push = errorpush && (statcount >= 1 || levelcount >= 2);
-  warn_cnt = 0;
   tripval = 20;
+  warn_cnt = 0;
   if (x >= 0) {
+    g_cutoff = 10;
     original_depth = 1;
     alg_c_count = 0;
-    g_cutoff = 10;
     c_cntcount = 0;
     c_cntdepth = 0;
     a_cntcount = 0;
@@ -145,13 +173,21 @@ void error(std::int32_t x, const tokentipe* bad) {
   } else {
     if (levelcount >= 2 && (x == undefined_variable_error || x == division_by_zero_error)) {
       warning(x, bad);
+      run_hooks(error_stage::warned, x);
       return;
     }
     std::printf("*** Inappropriate symbol: %s\n", shown_name(bad));
     out_err_mess(x);
+    if (x == dangling_parameter_error) {
+      std::printf("that you have just deleted.  Any reference to this parameter \n");
+      std::printf("%s may crash Tavrin. There may be other such dangling array parameters.\n",
+                  shown_name(bad));
+    }
   }
+  const bool unwinds = x == 0 || (x > 0 && !push);
+  print_error_context(x, unwinds);
   std::fflush(stdout);
-  if (x < 0 || (x > 0 && push)) {
+  if (!unwinds) {
     open_command_level();
     return;
   }
@@ -174,6 +210,11 @@ void tavrintt_error(const char* mess, bool push) { tavrin_error(mess, push); }
 void tavrinerror(const char* mess) {
   std::printf("*** Tavrin error. %s", mess);
   std::fflush(stdout);
+}
+
+void not_implemented() {
+  std::printf("not implemented\n");
+  unwind_to_top_level(0);
 }
 
 void memory_exhausted() {

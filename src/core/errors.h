@@ -54,11 +54,30 @@ void tavrinerror(const char* mess);
 void dumpitt(const char* messge, std::int32_t n, bool newline, bool multin, bool colon);
 void decr_dumpitt(std::int32_t n, bool newline, bool multin);
 
+// Leaves the statement under way like an error without a number: prints
+// "not implemented" and its line end and unwinds to the top level. The exit
+// of a statement, command or built-in whose work is not there.
+[[noreturn]] void not_implemented();
+
 // The body of a nested command level: reads and runs statements until the
 // user leaves the level. The command loop installs the real one; until then
 // (and in tests) the level returns at once, as if left immediately.
+// error() has raised levelcount before it runs and lowers it when it returns.
 using command_level_runner = void (*)();
 extern command_level_runner run_command_level;
+
+// The three lines printed when a nested level opens while the global
+// polynomial table is being changed (globalpoly > 0).
+void print_global_table_warning();
+
+// The part of an error report that reads state above core: for codes >= 0
+// the file or token context, then (every code) the resets of the context
+// state, the function trace and the interrupted stored statement. Runs after
+// the message; `unwinds` tells whether the error abandons the computation
+// (else a nested level opens). The command loop installs it; the default
+// prints nothing.
+using error_context_printer = void (*)(std::int32_t code, bool unwinds);
+extern error_context_printer print_error_context;
 
 // State that error() resets but that a folder above core owns (the GCD
 // cache, operation counters, function traces, ...) is reset through hooks
@@ -66,11 +85,14 @@ extern command_level_runner run_command_level;
 // folders. Stages:
 //   report: inside error(), for every code (the hook receives it), where
 //           error() resets its own counters, before anything is printed;
+//   warned: when error() returns after a warning (codes 19 and 22 inside a
+//           nested level);
 //   unwind: when a computation is abandoned to the top level (error,
-//           abandon, memory_exhausted), just before the jump.
+//           abandon, memory_exhausted, not_implemented), just before the
+//           jump, after error()'s own resets.
 // A hook must not throw or report errors. Registering the same hook twice
 // for a stage keeps one copy; hooks run in the order registered.
-enum class error_stage { report, unwind };
+enum class error_stage { report, warned, unwind };
 using error_hook = void (*)(std::int32_t code);
 void add_error_hook(error_stage stage, error_hook hook);
 

@@ -5,6 +5,7 @@
 
 #include "core/error_codes.h"
 #include "core/errors.h"
+#include "core/interrupts.h"
 #include "core/globals.h"
 #include "numbers/bigint.h"
 #include "numbers/bigint_divide.h"
@@ -114,6 +115,7 @@ void multout(std::int32_t lower, std::int32_t upper, imptr n) {
   }
   multout(mid + 1, upper, n);
   if (zero_residue(n)) return;
+  check_interrupt();  // between products of the tree: no shared scratch is live
   times_number(n, low.get());
 }
 

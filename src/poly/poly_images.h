@@ -29,6 +29,7 @@
 // ModularImage is the guard that makes sure the journal is replayed.
 #pragma once
 
+#include "core/interrupts.h"
 #include "core/records.h"
 #include "numbers/mod_journal.h"
 
@@ -67,7 +68,8 @@ void change_poly_modout_data();
 // Sets the journal in force aside and starts an empty one for its lifetime;
 // the destructor replays that journal (restore_from_mod) and puts the
 // set-aside journal back, on every exit, an unwinding error included. The
-// images made meanwhile therefore always come back:
+// images made meanwhile therefore always come back. Interrupts wait while
+// an image exists (a nested level could change what the journal records):
 //   ModularImage image;
 //   image.take(&x);
 //   image.take(&y);
@@ -92,6 +94,7 @@ class ModularImage {
   void restore() { restore_from_mod(&masterfix); }
 
  private:
+  InterruptHold hold_;
   fixptr outer_;
 };
 

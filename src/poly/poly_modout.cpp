@@ -9,6 +9,7 @@
 
 #include "core/errors.h"
 #include "core/globals.h"
+#include "core/interrupts.h"
 #include "core/mode_guard.h"
 #include "numbers/freelists.h"
 #include "numbers/invertible.h"
@@ -183,6 +184,7 @@ poly cut_negative_tail(poly* p) {
 // relation. nil when no inverse of t comes back (L is then left to the
 // caller, unchanged). L: consumed when folded.
 poly fold_negative_tail(poly* L, poly* modder, polypt pp, polypt work) {
+  InterruptHold hold;  // the level's relation is swapped until the end
   // The level carries the relation for the inverse, the power and the
   // product; reduced powers of another relation must not be used meanwhile.
   const bool other = pp->p != *modder;

@@ -10,6 +10,7 @@
 #include "core/error_codes.h"
 #include "core/errors.h"
 #include "core/globals.h"
+#include "core/interrupts.h"
 #include "numbers/bigint.h"
 #include "numbers/freelists.h"
 #include "numbers/invertible.h"
@@ -156,6 +157,7 @@ void reduce_after_frobenius(poly* n, polypt pol) {
 
 void num_fold_poly(poly* p, poly* num, std::int32_t expon) {
   if (expon < 1) return;  // no relation degree: nothing to fold
+  InterruptHold hold;     // *p is taken apart until the end
   const std::int32_t E = expon;
   OwnedPoly s;
   poly_set(0, &s.p);
@@ -257,6 +259,7 @@ void fast_fold_poly(poly* p, polypt pp) {
 }
 
 void laurent_fold(poly* r, poly* l, polypt pol) {
+  InterruptHold hold;  // *r's tail is cut off until the end
   *l = nullptr;
   poly* link = r;
   while (*link != nullptr && (*link)->exp >= 0) link = &(*link)->next;
@@ -332,15 +335,24 @@ void compute_power(poly* n, std::int32_t expont, polypt pol) {
   }
   OwnedPoly T;
   poly_assign(*n, &T.p);
+  // Between products no shared scratch is live: an interrupt may open a
+  // nested command level there.
   if (repeated) {
-    for (std::int32_t i = 1; i < expont; ++i) poly_mult(T.p, *n, &T.p, pol);
+    for (std::int32_t i = 1; i < expont; ++i) {
+      check_interrupt();
+      poly_mult(T.p, *n, &T.p, pol);
+    }
   } else {
     const std::uint32_t ue = static_cast<std::uint32_t>(expont);
     int top = 31;
     while (((ue >> top) & 1u) == 0) --top;
     for (int bit = top - 1; bit >= 0; --bit) {
+      check_interrupt();
       poly_mult(T.p, T.p, &T.p, pol);
-      if ((ue >> bit) & 1u) poly_mult(T.p, *n, &T.p, pol);
+      if ((ue >> bit) & 1u) {
+        check_interrupt();
+        poly_mult(T.p, *n, &T.p, pol);
+      }
     }
   }
   free_poly(n);

@@ -1,7 +1,5 @@
 #include "toplevel/platform.h"
 
-#include <signal.h>
-
 #include <cerrno>
 #include <ctime>
 #include <utility>
@@ -19,22 +17,6 @@ std::uint32_t cpu_ticks() {
   return static_cast<std::uint32_t>(static_cast<std::uint64_t>(micro));
 }
 
-volatile std::sig_atomic_t interrupt_requested = 0;
-
-namespace {
-
-extern "C" void on_sigint(int) { interrupt_requested = 1; }
-
-}  // namespace
-
-void install_interrupt_handler() {
-  struct sigaction sa {};
-  sa.sa_handler = on_sigint;
-  sigemptyset(&sa.sa_mask);
-  sa.sa_flags = 0;  // no SA_RESTART: a waiting read returns
-  sigaction(SIGINT, &sa, nullptr);
-}
-
 void (*TextInput::on_interrupt)() = nullptr;
 
 TextInput::TextInput(std::FILE* file, bool owned) : file_(file), owned_(owned) {
@@ -48,33 +30,76 @@ TextInput::~TextInput() {
   if (owned_ && file_ != nullptr) std::fclose(file_);
 }
 
-bool TextInput::fill() {
-  buf_.clear();
-  pos_ = 0;
-  if (ended_) return false;
+TextInput::line_read TextInput::read_line(std::string* line, bool allow_interrupt) {
+  line->clear();
+  if (ended_) return line_read::end;
   if (file_ == nullptr) {  // text held in memory
     const std::size_t end = text_.find('\n', text_pos_);
     const std::size_t stop = end == std::string::npos ? text_.size() : end + 1;
-    buf_.assign(text_, text_pos_, stop - text_pos_);
+    line->assign(text_, text_pos_, stop - text_pos_);
     text_pos_ = stop;
     if (text_pos_ >= text_.size()) ended_ = true;
-    return !buf_.empty();
+    return line->empty() ? line_read::end : line_read::line;
   }
   for (;;) {
     const int c = std::getc(file_);
     if (c == EOF) {
       if (std::ferror(file_) && errno == EINTR) {
         std::clearerr(file_);
-        if (on_interrupt != nullptr) on_interrupt();
+        if (allow_interrupt && line->empty()) return line_read::interrupted;
         continue;
       }
       ended_ = true;
       break;
     }
-    buf_.push_back(static_cast<char>(c));
+    line->push_back(static_cast<char>(c));
     if (c == '\n') break;
   }
-  return !buf_.empty();
+  return line->empty() ? line_read::end : line_read::line;
+}
+
+bool TextInput::fill() {
+  for (;;) {
+    buf_.clear();
+    pos_ = 0;
+    if (!ahead_.empty()) {
+      buf_ = std::move(ahead_.front());
+      ahead_.pop_front();
+      return true;
+    }
+    std::string line;
+    const line_read r = read_line(&line, on_interrupt != nullptr);
+    if (r != line_read::interrupted) {
+      buf_ = std::move(line);
+      return r == line_read::line;
+    }
+    on_interrupt();
+    // A nested command level may have read from this stream meanwhile.
+    if (pos_ < buf_.size()) return true;
+  }
+}
+
+std::vector<std::string> TextInput::lines_ahead(int count) {
+  std::vector<std::string> lines;
+  auto without_line_end = [](std::string s) {
+    if (!s.empty() && s.back() == '\n') s.pop_back();
+    return s;
+  };
+  if (pos_ < buf_.size()) {
+    const std::string rest = without_line_end(buf_.substr(pos_));
+    if (rest.find_first_not_of(" \t\r") != std::string::npos) lines.push_back(rest);
+  }
+  for (const std::string& l : ahead_) {
+    if (static_cast<int>(lines.size()) >= count) return lines;
+    lines.push_back(without_line_end(l));
+  }
+  while (static_cast<int>(lines.size()) < count) {
+    std::string line;
+    if (read_line(&line, false) != line_read::line) break;
+    lines.push_back(without_line_end(line));
+    ahead_.push_back(std::move(line));
+  }
+  return lines;
 }
 
 int TextInput::get() {

@@ -4,10 +4,13 @@
 // file).
 #pragma once
 
-#include <csignal>
 #include <cstdint>
 #include <cstdio>
+#include <deque>
 #include <string>
+#include <vector>
+
+#include "core/interrupts.h"
 
 namespace tavrin {
 
@@ -19,14 +22,7 @@ std::uint32_t wall_seconds();
 std::uint32_t cpu_ticks();
 
 // ---- Terminal interrupt -------------------------------------------------------
-// Set to 1 by the SIGINT handler, which does nothing else. The command loop
-// polls it at safe points and clears it.
-extern volatile std::sig_atomic_t interrupt_requested;
-
-// Installs the SIGINT handler with sigaction, without SA_RESTART, so that a
-// read waiting at the prompt returns (TextInput then calls its interrupt
-// hook and reads on).
-void install_interrupt_handler();
+// The flag, the handler and the poll are in core/interrupts.h.
 
 // ---- Input streams -------------------------------------------------------------
 // A character stream read one line at a time. Characters are the values
@@ -60,13 +56,25 @@ class TextInput {
   void drop_line();
   // Takes characters up to and including the next line end (or to the end).
   void skip_line();
+  // The text that follows, without taking any of it: the rest of the
+  // current line when it holds more than white space, then the following
+  // lines, `count` lines in all (fewer at the end), without their line ends.
+  // Lines read for it are kept and read later as usual. A read interrupted
+  // by a signal is retried without the interrupt hook.
+  std::vector<std::string> lines_ahead(int count);
 
-  // Called when a read was interrupted by a signal, before the read is
-  // retried; nil by default. The command loop installs its interrupt check.
+  // Called when a read at the start of a line was interrupted by a signal,
+  // before the read is retried; nil by default. The command loop installs
+  // its interrupt poll, which may open a nested command level that reads
+  // this same stream: a line that level leaves begun is read on from where
+  // it left off. A read interrupted in the middle of a line just goes on.
   static void (*on_interrupt)();
 
  private:
-  bool fill();  // reads the next line into the buffer; false at the end
+  enum class line_read { line, end, interrupted };
+  bool fill();  // makes the next line current; false at the end
+  // Reads one line (line end included) from the file or the text.
+  line_read read_line(std::string* line, bool allow_interrupt);
 
   std::FILE* file_;  // nil: the text is text_
   bool owned_;
@@ -75,6 +83,7 @@ class TextInput {
   std::size_t text_pos_ = 0;
   std::string buf_;
   std::size_t pos_ = 0;
+  std::deque<std::string> ahead_;  // lines read by lines_ahead, not yet current
 };
 
 // The reader of standard input (one for the whole run). Every read of

@@ -13,6 +13,7 @@
 #include "numbers/freelists.h"
 #include "numbers/stash/stash.h"
 #include "toplevel/chdat.h"
+#include "toplevel/command_loop.h"
 #include "toplevel/data_files.h"
 #include "toplevel/exec_path.h"
 #include "toplevel/scanner.h"
@@ -146,6 +147,7 @@ void set_language_defaults() {
   rat_yes = false;
   flotemode = false;
   lintmode = false;
+  remember_user_ring();
 }
 
 void load_startup(const std::string& includepath) {
@@ -187,12 +189,12 @@ void write_timing_line(std::FILE* out, std::uint32_t real, std::uint32_t ticks) 
   }
 }
 
-void close_timing() {
+void close_timing(int row) {
   const std::uint32_t wall = wall_seconds(), ticks = cpu_ticks();
-  mytime[0][0] = wall - mytime[0][0] - time_off[0][0];
-  mytime[0][1] = ticks - mytime[0][1] - time_off[0][1];
-  time_off[0][0] = 0;
-  time_off[0][1] = 0;
+  mytime[row][0] = wall - mytime[row][0] - time_off[row][0];
+  mytime[row][1] = ticks - mytime[row][1] - time_off[row][1];
+  time_off[row][0] = 0;
+  time_off[row][1] = 0;
 }
 
 std::string start_up(const char* argv0) {
@@ -224,35 +226,34 @@ std::string start_up(const char* argv0) {
 }
 
 void top_of_loop() {
+  restore_user_ring();
   std::printf("\n");
   leftover[0] = '\0';
   finish = nullptr;
-  TextInput& in = standard_input();
-  if (promptsize > 0) {
-    std::printf("%s", prompt);
-    std::fflush(stdout);
-    in.drop_line();
-    for (int k = 1; k < promptsize; ++k) in.get();
-  } else {
-    in.drop_line();
-  }
+  if (promptsize > 0) std::printf("%s", prompt);
+  std::fflush(stdout);
+  standard_input().drop_line();
 }
 
 int tavrin_main(const char* argv0) {
   Input = &standard_input();
   Output = stdout;
   install_interrupt_handler();
+  install_command_loop();
   try {
     try {
       start_up(argv0);
     } catch (const TopLevelJump&) {
       // An error during start-up abandons the rest of it.
+      free_quoly(&sysnum);
     }
     for (;;) {
       try {
         top_of_loop();
         run_command_loop();
       } catch (const TopLevelJump&) {
+        // The statement under way is abandoned with its value.
+        free_quoly(&sysnum);
       }
     }
   } catch (const QuitJump&) {

@@ -54,9 +54,9 @@ extern startup_statement_runner run_startup_statements;
 // fff the milliseconds of the processor time).
 void write_timing_line(std::FILE* out, std::uint32_t real, std::uint32_t ticks);
 
-// mytime[0] := the elapsed time since the readings it holds, less time_off[0];
-// time_off[0] := 0.
-void close_timing();
+// mytime[row] := the elapsed time since the readings it holds, less
+// time_off[row]; time_off[row] := 0. Row 0 is the top level.
+void close_timing(int row = 0);
 
 // The start-up sequence, steps before the first prompt: the first clock
 // readings, the stack limit, the pools, the banner, the data files
@@ -65,19 +65,23 @@ void close_timing();
 std::string start_up(const char* argv0);
 
 // The top of the command loop, reached after start-up and after every
-// error that unwinds to the top level: a line end, leftover emptied and the
-// ring of recent tokens restarted, then the prompt (unless promptsize is 0)
-// and the rest of a partly read input line dropped, then promptsize - 1
-// characters of standard input dropped.
+// error that unwinds to the top level: the ground ring the user chose is
+// put back, a line end, leftover emptied and the ring of recent tokens
+// restarted, then the prompt (unless promptsize is 0) and the rest of a
+// partly read input line dropped. Nothing typed after the prompt is
+// dropped.
 void top_of_loop();
 
-// The command loop after the top of the loop. Installed by the interpreter;
-// the default reads standard input to its end and quits as "&q" does.
+// The command loop after the top of the loop (install_command_loop of
+// command_loop.h installs the statement loop); the default reads standard
+// input to its end and quits as "&q" does.
 using command_loop_body = void (*)();
 extern command_loop_body run_command_loop;
 
-// The program: the interrupt handler, start-up, the top-level loop; "&q"
-// (QuitJump) writes "\n", " bye\n" and ends it with status 0.
+// The program: the interrupt handler and the command loops installed,
+// start-up, the top-level loop; an error that unwinds (TopLevelJump) frees
+// the statement's value and returns to the top of the loop; "&q" (QuitJump)
+// writes "\n", " bye\n" and ends it with status 0.
 int tavrin_main(const char* argv0);
 
 }  // namespace tavrin

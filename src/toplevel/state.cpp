@@ -20,9 +20,12 @@ std::int32_t matrix_eval = 0;
 funcptr sys_func = nullptr;
 bool doing_sys_func = false;
 bool want_sparse = false;
+bool done_load = false, leave_flag = false, cycle_flag = false, exit_flag = false;
+bool mod_mode_matrix_in_use = false;
 
-std::uint32_t mytime[9][2] = {};
-std::uint32_t time_off[9][2] = {};
+std::uint32_t mytime[timing_rows][2] = {};
+std::uint32_t time_off[timing_rows][2] = {};
+std::int32_t time_level = 1;
 
 char prompt[11] = ">";
 std::int16_t promptsize = 1;
@@ -30,6 +33,8 @@ char eprompt[11] = ":";
 std::string blankone = " ";
 std::string input_file_name;
 std::string output_file_name;
+TextInput* inpuf = nullptr;
+TextInput* file_being_read = nullptr;
 
 std::int32_t mincutoff = 0;
 bool chpoly_block = false;

@@ -14,6 +14,8 @@
 
 namespace tavrin {
 
+class TextInput;
+
 // ---- Statements and their values ----------------------------------------------
 extern quoly sysnum;      // value of the statement being run; nil between statements
 extern quoly prevnum;     // value of the previous statement (0 at start)
@@ -28,14 +30,22 @@ extern std::int32_t matrix_eval;      // open scalar-factor readings in matrix e
 extern funcptr sys_func;              // the system function "<F" (nil)
 extern bool doing_sys_func;
 extern bool want_sparse;              // literals build sparse values for a sparse target
+// One-shot flags: "&x" ends a command file; "&>", "&]", "&}" leave a loop,
+// go on with its next pass, leave a function. Cleared by error reports.
+extern bool done_load, leave_flag, cycle_flag, exit_flag;
+extern bool mod_mode_matrix_in_use;   // the residue matrix is taken
 
 // ---- Timing -------------------------------------------------------------------
-// One row per command level (row 0 the top level): word 0 wall-clock seconds,
-// word 1 processor ticks (microseconds). At the start of a statement
-// mytime[0] holds the two readings, after it the elapsed amounts; time_off
-// holds time to discount (spent in nested levels), cleared after each use.
-extern std::uint32_t mytime[9][2];
-extern std::uint32_t time_off[9][2];
+// One row per command level, row time_level - 1 for the level in use (row 0
+// the top level; rows for levels 1 to 10): word 0 wall-clock seconds, word 1
+// processor ticks (microseconds). At the start of a statement the row of
+// mytime holds the two readings, after it the elapsed amounts; the row of
+// time_off holds time to discount (spent in deeper levels), cleared after
+// each use.
+constexpr int timing_rows = 10;
+extern std::uint32_t mytime[timing_rows][2];
+extern std::uint32_t time_off[timing_rows][2];
+extern std::int32_t time_level;  // 1 at the top level, one more per open nested level
 
 // ---- Prompt and files ---------------------------------------------------------
 extern char prompt[11];           // ">" at start
@@ -43,6 +53,12 @@ extern std::int16_t promptsize;   // 1 at start; 0 when the prompt is a carriage
 extern char eprompt[11];          // ":" the prompt of interactive element input
 extern std::string blankone;      // " "
 extern std::string input_file_name, output_file_name;  // empty at start
+// The open command file (owned; nil when none), named input_file_name.
+extern TextInput* inpuf;
+// The file whose statements are being read now (the start-up file or the
+// command file), nil at the terminal: error reports show the lines that
+// follow the error in it.
+extern TextInput* file_being_read;
 
 // ---- Settings (start values set by the start-up) -------------------------------
 extern std::int32_t mincutoff;          // 1,000,000

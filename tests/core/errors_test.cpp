@@ -6,6 +6,7 @@
 #include <cstring>
 #include <string>
 
+#include "core/error_codes.h"
 #include "core/globals.h"
 #include "core/jumps.h"
 #include "core/mode_guard.h"
@@ -127,6 +128,34 @@ TEST_F(Errors, WarningsOfTheirOwn) {
   EXPECT_EQ(testing::internal::GetCapturedStdout(),
             "\n *** Warning.\n *** Undefined variable: /.  will use 0\n\n"
             "\n *** Warning.\n *** Can't do Det\n\n");
+}
+
+// A dangling array parameter adds two lines naming it; the warning about a
+// parameter made sparse adds its advice.
+TEST_F(Errors, ParameterReportsNameTheParameter) {
+  const tokentipe param = {"arr", -1};
+  testing::internal::CaptureStdout();
+  EXPECT_THROW(error(dangling_parameter_error, &param), TopLevelJump);
+  EXPECT_EQ(testing::internal::GetCapturedStdout(),
+            "*** Inappropriate symbol: arr\nError number 139.\n"
+            "that you have just deleted.  Any reference to this parameter \n"
+            "arr may crash Tavrin. There may be other such dangling array parameters.\n");
+  testing::internal::CaptureStdout();
+  warning(parameter_made_sparse_warning, &param);
+  EXPECT_EQ(testing::internal::GetCapturedStdout(),
+            "\n *** Warning.\nError number 342.\n"
+            " If necessary, do a panic stop as soon as possible. Then if\n"
+            " necessary, delete the parameter arr.\n\n");
+}
+
+// The exit of what is not there yet: a line, then the top level, like an
+// error without a number.
+TEST_F(Errors, NotImplementedUnwindsWithoutANumber) {
+  levelcount = 3;
+  testing::internal::CaptureStdout();
+  EXPECT_THROW(not_implemented(), TopLevelJump);
+  EXPECT_EQ(testing::internal::GetCapturedStdout(), "not implemented\n");
+  EXPECT_EQ(levelcount, 1);
 }
 
 // The hooks through which folders above core have their state reset: each

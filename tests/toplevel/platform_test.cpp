@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <random>
 #include <string>
+#include <vector>
 
 #include "support/bigref.h"
 #include "toplevel/platform.h"
@@ -81,6 +82,50 @@ TEST(TextInput, DroppingTheRestOfALine) {
   EXPECT_EQ(pushed.get(), 'z');
 }
 
+// The lines shown after an error in a file: the rest of the current line
+// (unless it is white space) and the next ones, three in all, read ahead
+// without being taken, from a file and from text alike.
+TEST(TextInput, LinesAheadAreShownButNotTaken) {
+  std::mt19937_64 rng(test_seed());
+  for (int round = 0; round < test_iterations(200); ++round) {
+    std::string text;
+    const int lines = static_cast<int>(rng() % 6);
+    for (int k = 0; k < lines; ++k) {
+      const int len = static_cast<int>(rng() % 7);
+      for (int j = 0; j < len; ++j) text += "ab \t"[rng() % 4];
+      if (k + 1 < lines || rng() % 2 == 0) text += '\n';
+    }
+    std::FILE* f = std::tmpfile();
+    std::fputs(text.c_str(), f);
+    std::rewind(f);
+    TextInput from_file(f, true);
+    TextInput from_text(text);
+    for (TextInput* in : {&from_file, &from_text}) {
+      std::string got;
+      std::size_t pos = 0;
+      int calls = 0;
+      for (int c = in->get(); c != EOF; c = in->get(), ++pos) {
+        got += static_cast<char>(c);
+        if (rng() % 3 != 0 || calls++ > 4) continue;
+        // The reference: split what follows position pos + 1 into lines.
+        std::vector<std::string> expected;
+        std::size_t at = pos + 1;
+        bool first = c != '\n';
+        while (at < text.size() && expected.size() < 3) {
+          std::size_t end = text.find('\n', at);
+          if (end == std::string::npos) end = text.size();
+          const std::string line = text.substr(at, end - at);
+          if (!first || line.find_first_not_of(" \t") != std::string::npos) expected.push_back(line);
+          first = false;
+          at = end + 1;
+        }
+        EXPECT_EQ(in->lines_ahead(3), expected) << "at " << pos << " of \"" << text << "\"";
+      }
+      EXPECT_EQ(got, text) << "looking ahead takes nothing";
+    }
+  }
+}
+
 // The four forms of the timing line, chosen by the elapsed wall-clock time.
 TEST(TimingLine, FormsByElapsedTime) {
   struct Case {
@@ -95,6 +140,10 @@ TEST(TimingLine, FormsByElapsedTime) {
       {60, 0, " Elapsed real time:  1: 0.  CPU time: 0: 0.000\n"},
       {3599, 125678000, " Elapsed real time: 59:59.  CPU time: 2: 5.678\n"},
       {3600 * 2 + 61, 3725000001u, " Elapsed real time: 2: 1: 1.  CPU time: 62: 5.000\n"},
+      {5, 1250000, " Elapsed real time:  5.  CPU time:  1.250\n"},
+      {125, 61000000, " Elapsed real time:  2: 5.  CPU time: 1: 1.000\n"},
+      {3725, 3723500000u, " Elapsed real time: 1: 2: 5.  CPU time: 62: 3.500\n"},
+      {0, 999600, " Elapsed CPU time:  0.999\n"},  // milliseconds, never rounded up
   };
   for (const Case& c : cases) {
     char buf[200] = {};

@@ -1,0 +1,47 @@
+#include "core/interrupts.h"
+
+#include <signal.h>
+
+#include "core/errors.h"
+#include "core/globals.h"
+
+namespace tavrin {
+
+volatile std::sig_atomic_t interrupt_requested = 0;
+int interrupt_holds = 0;
+
+namespace {
+
+// Set by the handler when a second interrupt restored the default action.
+volatile std::sig_atomic_t handler_disarmed = 0;
+
+extern "C" void on_sigint(int) {
+  if (interrupt_requested != 0) {
+    struct sigaction sa {};
+    sa.sa_handler = SIG_DFL;
+    sigemptyset(&sa.sa_mask);
+    sigaction(SIGINT, &sa, nullptr);
+    handler_disarmed = 1;
+  }
+  interrupt_requested = 1;
+}
+
+}  // namespace
+
+void install_interrupt_handler() {
+  struct sigaction sa {};
+  sa.sa_handler = on_sigint;
+  sigemptyset(&sa.sa_mask);
+  sa.sa_flags = 0;  // no SA_RESTART: a waiting read returns
+  sigaction(SIGINT, &sa, nullptr);
+  handler_disarmed = 0;
+}
+
+void honour_interrupt() {
+  if (interrupt_requested == 0 || !command_int || interrupt_holds > 0) return;
+  interrupt_requested = 0;
+  if (handler_disarmed != 0) install_interrupt_handler();
+  error(-1, &blank);
+}
+
+}  // namespace tavrin

@@ -1,0 +1,132 @@
+#include "toplevel/dispatch.h"
+
+#include <array>
+#include <cstring>
+
+#include "core/errors.h"
+#include "core/globals.h"
+#include "core/mode_guard.h"
+#include "numbers/freelists.h"
+#include "poly/poly_repr.h"
+#include "toplevel/commands.h"
+#include "toplevel/language_services.h"
+
+namespace tavrin {
+
+namespace {
+
+using statement_rule = void (*)(char c, textptr inf, quolyptr n, nameptr* flag);
+
+bool is_word(const tokentipe& t, const char* w) { return std::strcmp(t.name, w) == 0; }
+
+/* stat -> arraystat  (first character '"', '[' or '~') */
+void array_statement(char c, textptr inf, quolyptr n, nameptr* flag) { arr_parse(c, inf, n, flag); }
+
+/* stat -> "MPowermod" arraystat | sum */
+void m_word(char, textptr inf, quolyptr n, nameptr* flag) {
+  if (is_word(token, "MPowermod")) {
+    arr_parse('M', inf, n, flag);
+  } else {
+    old_expre(inf, n, flag);
+  }
+}
+
+/* stat -> ("Adjoint" | "Altmult" | "Altpower") arraystat | sum */
+void a_word(char, textptr inf, quolyptr n, nameptr* flag) {
+  if (is_word(token, "Adjoint") || is_word(token, "Altmult") || is_word(token, "Altpower")) {
+    arr_parse('A', inf, n, flag);
+  } else {
+    old_expre(inf, n, flag);
+  }
+}
+
+/* stat -> "%" arrays-of-arrays statement */
+void arrays_of_arrays(char, textptr inf, quolyptr n, nameptr* flag) { arr_arr_state(inf, n, flag); }
+
+/* stat -> "!" output statement */
+void output_statement(char, textptr inf, quolyptr n, nameptr* flag) { write_out(inf, n, flag); }
+
+/* stat -> "@" names  (cancelling; the value is 0) */
+void cancel_statement(char, textptr inf, quolyptr n, nameptr* flag) {
+  rubout(inf, flag);
+  set_zero_value(n);
+}
+
+/* stat -> ";"  (nothing is read; the statement ends with "@") */
+void empty_statement(char, textptr, quolyptr, nameptr*) {
+  std::strcpy(token.name, "@");
+  token.address = -1;
+}
+
+/* stat -> "?" name | "?" name "[" coords "]" | "?" "[" name "]" */
+// Stand-in: reading a value from the terminal comes with the expressions.
+void read_value_statement(char, textptr, quolyptr, nameptr*) { not_implemented(); }
+
+/* stat -> "&" command */
+void command(char, textptr inf, quolyptr n, nameptr* flag) { command_statement(inf, n, flag); }
+
+/* stat -> expr  (an expression, assignment or increment) */
+void expression_statement(char, textptr inf, quolyptr n, nameptr* flag) {
+  quolyptr place = nullptr;
+  colm_ptrptr aux = nullptr;
+  std::int32_t colpos = 0;
+  expre(inf, &place, n, &aux, &colpos, flag);
+  if (*n != nullptr) return;
+  if (place != nullptr && *place != nullptr) {
+    quoly_assign(*place, n);
+  } else {
+    set_zero_value(n);
+  }
+}
+
+// One rule for each first character from '!' to '~'; the rest are
+// expressions.
+constexpr char first_rule_char = '!';
+constexpr char last_rule_char = '~';
+struct rule_entry {
+  char c;
+  statement_rule rule;
+};
+constexpr rule_entry special_rules[] = {
+    {'"', array_statement},   {'[', array_statement},  {'~', array_statement},
+    {'M', m_word},            {'A', a_word},           {'%', arrays_of_arrays},
+    {'!', output_statement},  {'@', cancel_statement}, {';', empty_statement},
+    {'?', read_value_statement}, {'&', command},
+};
+
+constexpr auto make_rules() {
+  std::array<statement_rule, last_rule_char - first_rule_char + 1> table{};
+  for (statement_rule& r : table) r = expression_statement;
+  for (const rule_entry& e : special_rules)
+    table[static_cast<std::size_t>(e.c - first_rule_char)] = e.rule;
+  return table;
+}
+constexpr auto statement_rules = make_rules();
+
+}  // namespace
+
+char statement_character(const tokentipe& t) {
+  if (is_word(t, "Diag")) return '~';
+  if (is_word(t, "Trans")) return '"';
+  return t.name[0];
+}
+
+void parse(textptr inf, quolyptr n, nameptr* flag) {
+  const char c = statement_character(token);
+  statement_rule rule = expression_statement;
+  if (c >= first_rule_char && c <= last_rule_char)
+    rule = statement_rules[static_cast<std::size_t>(c - first_rule_char)];
+  rule(c, inf, n, flag);
+}
+
+void set_zero_value(quolyptr n) {
+  free_quoly(n);  // in the mode it was made in
+  BigModeGuard big;
+  quoly_set(0, n);
+  (*n)->next = nullptr;
+  (*n)->arr_arg = false;
+  (*n)->ncoef->lint = 0;
+  (*n)->ncoef->flote = 0;
+}
+
+}  // namespace tavrin

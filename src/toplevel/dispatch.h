@@ -1,0 +1,28 @@
+// The statement dispatcher: runs one statement whose first token has been
+// read into `token`, choosing by the token's first character, and leaves its
+// value in a cell. The common entry of the command loops, the start-up
+// file, command files and stored statements.
+#pragma once
+
+#include "core/records.h"
+#include "toplevel/scanner.h"
+
+namespace tavrin {
+
+// Runs the statement whose first token is `token`, reading the rest from
+// the stream *inf or the stored text at *flag (not nil). *n: the statement's
+// cell (nil on entry at the top level): a statement that forms a value
+// leaves it there, owned by the caller; the empty statement leaves it as it
+// was. On return `token` is the token that ended the statement (normally
+// ";", ":", "@" or the end marker of stored text).
+void parse(textptr inf, quolyptr n, nameptr* flag);
+
+// The first character by which a statement is dispatched: the token's
+// first character, except that "Diag" counts as "~" and "Trans" as '"'.
+char statement_character(const tokentipe& t);
+
+// *n := the value 0 (limbs, word and long double all zero, no successor);
+// the old value of *n is freed.
+void set_zero_value(quolyptr n);
+
+}  // namespace tavrin

@@ -1,0 +1,49 @@
+// What the command loop and the statement dispatcher call in the folders
+// above the top level (the expression evaluator, arrays and matrix
+// statements, user functions) and in parts of the top level still to come
+// (output and cancelling statements). Declared here, defined by their
+// owners; until an owner lands, toplevel/not_yet_available.cpp holds a
+// stand-in that prints "not implemented" and abandons the statement.
+//
+// Every reader takes its input as the statement dispatcher passes it: `inf`
+// the stream (normally &Input) and `flag` the cursor of stored token text
+// (nil cell: read the stream). On entry the global `token` is the first
+// token of what is read; on return it is the first token after it.
+#pragma once
+
+#include <cstdint>
+
+#include "core/records.h"
+#include "toplevel/scanner.h"
+
+namespace tavrin {
+
+// ---- Expressions --------------------------------------------------------------------
+// A statement expression, assignment or increment into *n (nil on entry);
+// *qp designates the place that holds the value (n itself, a variable's
+// cell, or nil for a missing sparse element); *aux, *colpos the sparse
+// position of an element.
+void expre(textptr inf, quolyptr* qp, quolyptr n, colm_ptrptr* aux, std::int32_t* colpos,
+           nameptr* flag);
+// A plain sum of terms into *n (owned by the caller).
+void old_expre(textptr inf, quolyptr n, nameptr* flag);
+
+// ---- Arrays and matrix statements -----------------------------------------------------
+// The array statement or operation selected by x ('[', '~', '"' array
+// statements; 'A', 'M' the matrix words); a scalar result in *n.
+void arr_parse(char x, textptr inf, quolyptr n, nameptr* flag);
+// A statement on arrays of arrays (first character "%").
+void arr_arr_state(textptr inf, quolyptr n, nameptr* flag);
+
+// ---- Output and cancelling statements --------------------------------------------------
+// The output statement (first character "!").
+void write_out(textptr inf, quolyptr n, nameptr* flag);
+// The cancelling statement (first character "@"); reads the token after it.
+void rubout(textptr inf, nameptr* flag);
+
+// ---- User functions ---------------------------------------------------------------------
+// Ends the user-function evaluation `call` when an error abandons it: its
+// arguments and locals are removed.
+void remove_args(statptr call);
+
+}  // namespace tavrin
