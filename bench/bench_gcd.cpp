@@ -10,6 +10,7 @@
 #include <benchmark/benchmark.h>
 
 #include <cstdint>
+#include <cstring>
 #include <random>
 #include <vector>
 
@@ -18,8 +19,14 @@
 #include "dense/dense_arrays.h"
 #include "dense/dense_gcd.h"
 #include "gcd/gcd.h"
+#include "gcd/content.h"
 #include "gcd/onevar_gcd.h"
 #include "numbers/freelists.h"
+#include "poly/poly_add.h"
+#include "poly/poly_mult.h"
+#include "poly/poly_power.h"
+#include "poly/poly_repr.h"
+#include "toplevel/data_files.h"
 
 namespace {
 
@@ -126,5 +133,135 @@ BENCHMARK(BM_emgcd_poly_p65537)->Apply(crossover_degrees);
 BENCHMARK(BM_array_euclid_p65537)->Apply(crossover_degrees);
 BENCHMARK(BM_emgcd_poly_p2147483629)->Apply(crossover_degrees);
 BENCHMARK(BM_array_euclid_p2147483629)->Apply(crossover_degrees);
+
+// ---- The multivariate driver: contents and the cheap stages --------------------------------
+// Three variables x > y > z over the integers (0) and modulo 65,521:
+// content of (y + z + 1)(x + y + z + 2)^19 (total degree 20, 231 terms in
+// x's coefficients); polygcd of u = v w, v = (x + y + z + 1)^2, w = (x + 2y
+// + 3z + 4)^6, settled by the first trial division of Stage D; and, asked
+// only for the degree, x^3 A against x^2 B with A, B = (1 + x + y + z)^10
+// and (2 + x + y + z)^10, settled by the common power of x (Stage C).
+
+void adjoin_xyz_once() {
+  if (polynames != nullptr) return;
+  initialize(TAVRIN_BENCH_DATA_DIR);  // the prime tables and evaluation points
+  const char* names[] = {"x", "y", "z"};
+  polypt* link = &polynames;
+  for (std::int16_t d = 1; d <= 3; ++d) {
+    polypt r = nullptr;
+    newpt(&r);
+    std::strncpy(r->let.name, names[d - 1], 10);
+    r->let.address = -1;
+    r->depth = d;
+    *link = r;
+    link = &r->next;
+  }
+  number_polys = 3;
+}
+
+// c0 + cx x + cy y + cz z.
+poly linear(std::int32_t c0, std::int32_t cx, std::int32_t cy, std::int32_t cz) {
+  poly s = nullptr;
+  poly_set(c0, &s);
+  const std::int32_t c[] = {cx, cy, cz};
+  for (std::int32_t d = 1; d <= 3; ++d) {
+    poly v = nullptr;
+    base_poly(&v, d);
+    poly k = nullptr;
+    poly_set(c[d - 1], &k);
+    poly_mult(v, k, &v, nilpol);
+    free_poly(&k);
+    best_poly_add(s, v, &s);
+  }
+  return s;
+}
+
+poly power(poly p, std::int32_t k) {
+  compute_power(&p, k, polynames);
+  return p;
+}
+
+poly times(poly a, poly b) {
+  poly r = nullptr;
+  poly_mult(a, b, &r, polynames);
+  free_poly(&a);
+  free_poly(&b);
+  return r;
+}
+
+// The per-statement state the command loop resets.
+void new_command() {
+  original_depth = 1;
+  alg_c_count = 0;
+  g_cutoff = 10;
+  c_cntcount = a_cntcount = d_cntcount = g_cntcount = c_cntdepth = 0;
+}
+
+void BM_content_dense3_deg20(benchmark::State& state) {
+  adjoin_xyz_once();
+  const bench::ModularRing ring(static_cast<std::int32_t>(state.range(0)));
+  poly q = times(linear(1, 0, 1, 1), power(linear(2, 1, 1, 1), 19));
+  poly r = nullptr;
+  for (auto _ : state) {
+    new_command();
+    content(q, &r, polynames, false, true, true);
+    benchmark::DoNotOptimize(r);
+  }
+  poly want = linear(1, 0, 1, 1);  // y + z + 1, at y's level
+  if (!poly_equal(r, want->pcoef)) state.SkipWithError("wrong content");
+  free_poly(&want);
+  free_poly(&q);
+  free_poly(&r);
+}
+
+void BM_polygcd_divides_stage_d(benchmark::State& state) {
+  adjoin_xyz_once();
+  const bench::ModularRing ring(static_cast<std::int32_t>(state.range(0)));
+  poly v = power(linear(1, 1, 1, 1), 2);
+  poly u = times(power(linear(1, 1, 1, 1), 2), power(linear(4, 1, 2, 3), 6));
+  poly g = nullptr;
+  const long before = polygcd_stages.divides;
+  for (auto _ : state) {
+    new_command();
+    polygcd(u, v, &g, false, true, true, polynames, true, true, true);
+    benchmark::DoNotOptimize(g);
+  }
+  if (polygcd_stages.divides == before) state.SkipWithError("not settled by Stage D");
+  free_poly(&u);
+  free_poly(&v);
+  free_poly(&g);
+}
+
+void BM_polygcd_common_power(benchmark::State& state) {
+  adjoin_xyz_once();
+  const bench::ModularRing ring(static_cast<std::int32_t>(state.range(0)));
+  poly x3 = nullptr;
+  base_poly(&x3, 1);
+  x3->exp = 3;
+  poly x2 = nullptr;
+  base_poly(&x2, 1);
+  x2->exp = 2;
+  poly u = times(x3, power(linear(1, 1, 1, 1), 10));
+  poly v = times(x2, power(linear(2, 1, 1, 1), 10));
+  poly g = nullptr;
+  const long before = polygcd_stages.common_power;
+  for (auto _ : state) {
+    new_command();
+    polygcd(u, v, &g, true, true, true, polynames, true, true, true);
+    benchmark::DoNotOptimize(g);
+  }
+  if (polygcd_stages.common_power == before) state.SkipWithError("not settled by Stage C");
+  free_poly(&u);
+  free_poly(&v);
+  free_poly(&g);
+}
+
+void rings(benchmark::internal::Benchmark* b) {
+  b->Arg(0)->Arg(65521)->Unit(benchmark::kMicrosecond);
+}
+
+BENCHMARK(BM_content_dense3_deg20)->Apply(rings);
+BENCHMARK(BM_polygcd_divides_stage_d)->Apply(rings);
+BENCHMARK(BM_polygcd_common_power)->Apply(rings);
 
 }  // namespace

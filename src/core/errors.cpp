@@ -112,6 +112,12 @@ void out_err_mess(std::int32_t x) {
 void warning(std::int32_t x, const tokentipe* bad) {
   std::printf("\n *** Warning.\n");
   switch (x) {
+    case 0:
+      std::printf(" *** Loop counter in Content is negative.  Will reset.\n");
+      c_cntcount = 200001;
+      a_cntcount = 200001;
+      d_cntcount = 200001;
+      break;
     case 1: std::printf(" Specified factor for Det is unusable. Will ignore it.\n"); break;
     case 2: std::printf(" Specified degree is unreasonable. Will ignore it.\n"); break;
     case 3: std::printf(" Power is of use only over ground rings Z or Z/p.\n"); break;
@@ -148,6 +154,11 @@ void error(std::int32_t x, const tokentipe* bad) {
     g_cutoff = 10;
     original_depth = 1;
     alg_c_count = 0;
+    c_cntcount = 0;
+    c_cntdepth = 0;
+    a_cntcount = 0;
+    d_cntcount = 0;
+    g_cntcount = 0;
     dumpitt_length = 0;
     dumpitt_level = 0;
   }

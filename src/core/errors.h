@@ -18,8 +18,9 @@ namespace tavrin {
 // token). Special codes: 0 panic stop, -1 open a nested command level.
 // Returns only when a nested level it opened is left, or for codes 19 and 22
 // inside a nested level (they are only warnings there).
-// reads: errorpush, statcount, levelcount, extra_line; resets warn_cnt,
-// tripval, the operation counters and the progress trace.
+// reads: errorpush, statcount, levelcount, extra_line; resets warn_cnt and
+// tripval (20) for every code, and for x >= 0 the progress trace,
+// original_depth, alg_c_count, g_cutoff (10) and the GCD work counters.
 void error(std::int32_t x, const tokentipe* bad);
 
 // Reports user error `x` like error(), but the computation is abandoned even
@@ -32,6 +33,8 @@ void error(std::int32_t x, const tokentipe* bad);
 void out_err_mess(std::int32_t x);
 
 // Prints a warning: a line end, " *** Warning.", the text of code `x`.
+// Code 0 (a content loop counter turned negative) also sets c_cntcount,
+// a_cntcount and d_cntcount to 200001.
 void warning(std::int32_t x, const tokentipe* bad);
 
 // Internal error: "*** Tavrin error. " mess and a line end, flushed; with

@@ -82,9 +82,18 @@ extern std::int32_t globalpoly;           // 0: temporary variable levels in exi
 extern std::int16_t base_2_list[4];   // 0, 3, 1, 2
 extern std::int16_t base_3_list[7];   // 0, 4, 1, 3, 8, 5, 2
 extern std::int16_t base_7_list[21];  // 0, 8, 1, 7, 16, 9, 2, 14, 3, 10, 22, 23, 17, 24, ...
-// Operation counters of the GCD and content code, reset before each statement.
-extern std::int32_t g_cutoff;  // 10
-extern std::int32_t c_cntcount, a_cntcount, d_cntcount, g_cntcount, c_cntdepth;
+// Operation counters of the GCD and content code, reset before each statement
+// and by error(). The counts grow as 32-bit words that wrap: a count that
+// turns negative is reported by warning(0), which sets the three search
+// counters to 200001 (their searches stay off until the next reset).
+extern std::int32_t g_cutoff;    // 10: cap on g_cntcount, raised by the driver
+extern std::int32_t c_cntcount;  // work of content's pair search; above 200000 it stops
+extern std::int32_t a_cntcount;  // the same for the auxiliary content
+extern std::int32_t d_cntcount;  // the same for the dual content
+extern std::int32_t g_cntcount;  // general contents taken in the current GCD problem
+extern std::int32_t c_cntdepth;  // level at which the first content of the command started
+extern std::int32_t a_cntdepth;  // the same for the auxiliary content
+extern std::int32_t d_cntdepth;  // the same for the dual content
 extern bool integerflag;       // a real floating-point evaluation is under way
 extern std::int32_t dummy, ddummy;  // scratch line lengths of the display routines
 

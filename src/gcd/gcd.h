@@ -8,10 +8,61 @@
 
 namespace tavrin {
 
-// *r := the GCD of u and v over the level pt, normalised; with usave and
-// vsave true u and v are left unchanged.
+// *r := the GCD of u and v, polynomials in the variables from pt's level
+// down (pt not nil unless both are numbers). Normalised unless leave_early:
+// over the integers and rationals the leading number is positive and the
+// integer GCD of the contents is kept; modulo a prime and in floating mode
+// it is monic; over a coefficient field it is monic over the field, free of
+// its integer content, times the integer GCD of the contents. Two numbers
+// give their integer GCD (1, 1.0 in word and floating arithmetic; 0 for two
+// zeros); gcd(0, p) is p normalised.
+// Stages, each leaving as soon as it has the answer: A trivial cases and
+// the one-variable engines (basic_poly_gcd, fl_basic_poly_gcd); B the main
+// variable absent from one or both; C the common power of x and (modulo a
+// prime) the common divisor of the exponents divided out; D exact division
+// of u by v, the modular probe, the GCD over the field, the first random
+// probe; E contents; F general contents; G shape measures; H exact division,
+// the modular method, the cache, the second probe, the field GCD, the
+// evaluation method, the subresultant sequence (polygcd_impl.h).
+// leave_early: only the degree in x is wanted: the answer may be x^delta,
+// neither normalised nor multiplied by contents. do_fast: the random
+// probes may run. allcons: general contents may be taken (the driver turns
+// it off and on by its rules). canreset: a fresh problem, whose counters
+// g_cntcount and g_cutoff may be reset.
+// usave / vsave true: u / v kept, node for node, on every exit, an
+// unwinding error included. False: given up: its nodes may become the
+// driver's, leaving the caller an empty head to release (unless *r is that
+// argument's cell, whose old value the driver releases).
+// *r: overwritten (may be the cell of u or v). reads: the ring state,
+// polynames, field_depth, the thresholds and settings of the GCD work
+// (tripval, trial_cutoff, gcd_stash_cutoff, chinhensel, rat_yes,
+// no_aux_primes2, the prime tables); reads and writes: original_depth, the
+// content counters, g_cntcount, g_cutoff, the GCD cache.
 void polygcd(poly u, poly v, poly* r, bool leave_early, bool do_fast, bool allcons, polypt pt,
              bool usave, bool vsave, bool canreset);
+
+// Which stage ended each call of polygcd, counted since start (a test and
+// benchmark hook; recursive calls count too).
+struct polygcd_stage_counts {
+  long numbers;             // A: two numbers, a number, zero, the same node, the field levels
+  long one_variable;        // A, C: handed to basic_poly_gcd / fl_basic_poly_gcd
+  long pads;                // B: x absent from one argument or both
+  long common_power;        // C: leave_early answered by the common power of x
+  long divides;             // D: v divides u (the first trial division)
+  long probes;              // D, H: answered by the modular or a random probe
+  long field;               // D, H: the GCD over the coefficient field
+  long monomial;            // E, F: one argument a single term (monomial_1)
+  long equal;               // E: the primitive parts agree up to a unit
+  long general;             // F: the general contents ended the problem
+  long exact_division;      // H: v divides u
+  long cache_hits;          // H: the cache held the GCD
+  long engines;             // H: the modular or the evaluation method
+  long algorithm_c;         // H: the subresultant remainder sequence
+  long exponent_divisions;  // C: the exponents had a common divisor above 1
+  long general_contents;    // F: general contents taken
+  std::int32_t last_gcdexp;  // that divisor, the last time one was divided out
+};
+extern polygcd_stage_counts polygcd_stages;
 
 // *p := the GCD of the one-variable polynomials n and m modulo a word prime
 // (modular mode with mod_is_prime, GF(2^8) and GF(2^16) included), monic
@@ -74,6 +125,11 @@ void case_one(poly* p, poly* pden, std::int16_t target, poly n2, poly d2, polypt
 // source.
 void case_two(poly* p, poly* pden, std::int32_t target, std::int32_t source, poly n2, poly d2,
               polypt pol);
+
+// Whether g and h are coprime modulo the first suitable auxiliary prime of
+// the relations' set-up: *success true when their image GCD is a number.
+// g, h: kept. reads: the auxiliary prime lists, polynames
+void velmor_modular(poly g, poly h, polypt pt, bool* success);
 
 // The 1-based index of a prime of the table prme (entries 1 .. prmesize, a
 // prime being the value of its number's first limb) that divides neither

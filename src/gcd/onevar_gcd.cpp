@@ -15,6 +15,7 @@
 #include "gcd/onevar_gcd.h"
 #include "numbers/bigint.h"
 #include "numbers/freelists.h"
+#include "numbers/garbage.h"
 #include "numbers/node_handles.h"
 #include "poly/poly_add.h"
 #include "poly/poly_divide.h"
@@ -199,6 +200,107 @@ void basic_poly_gcd(poly n, poly m, poly* p, bool need_monic, polypt pt) {
     OwnedPoly factor;
     monic_poly(&result.p, &factor.p, pt);
   }
+  if (pending) pending->store(result.p, 2);
+  free_poly(p);
+  *p = result.release();
+}
+
+namespace {
+
+// The pair made monic in floating mode for the cache lookup; the leading
+// coefficients are put back on every exit.
+class FloatMonicPair {
+ public:
+  FloatMonicPair(poly u, poly v) : u_(u), v_(v) { fl_monic_coefs(u, v, &cu_, &cv_); }
+  ~FloatMonicPair() {
+    if (cu_ != 1.0L) fl_num_poly_mult(u_, cu_);
+    if (cv_ != 1.0L) fl_num_poly_mult(v_, cv_);
+  }
+  FloatMonicPair(const FloatMonicPair&) = delete;
+  FloatMonicPair& operator=(const FloatMonicPair&) = delete;
+
+ private:
+  poly u_, v_;
+  long double cu_ = 1.0L, cv_ = 1.0L;
+};
+
+// *q made monic in floating mode: every coefficient times 1 / its leading
+// number, unless that is 1.0.
+void fl_make_monic(poly q) {
+  const long double c = leading_coef(q)->ncoef->flote;
+  if (c != 1.0L) fl_num_poly_mult(q, 1.0L / c);
+}
+
+}  // namespace
+
+void fl_basic_poly_gcd(poly n, poly m, poly* p, bool need_monic, polypt pt) {
+  if (degree(n) < degree(m)) std::swap(n, m);
+  OwnedPoly result;
+  if (is_bare_leaf(n) || is_bare_leaf(m)) {
+    tavrin_error(" number in float basic_poly_gcd ", true);
+    constant_answer(n, m, &result.p, need_monic, pt);
+    free_poly(p);
+    *p = result.release();
+    return;
+  }
+  if (monomial_rule(n, m, &result.p)) {
+    free_poly(p);
+    *p = result.release();
+    return;
+  }
+
+  std::optional<PendingGcdStore> pending;
+  if (lookupgcd > 0 && degree(n) + degree(m) > small_gcd_stash_cut && degree(m) >= 2 &&
+      gcdmass < half_initial_memory()) {
+    poly holder = nullptr;
+    {
+      FloatMonicPair monic(m, n);
+      gcdhash(m, n, &holder);
+    }
+    if (holder->next != nullptr) {
+      poly_assign(holder->next, &result.p);
+      free_poly(p);
+      *p = result.release();
+      return;
+    }
+    pending.emplace(holder);
+  }
+
+  // The remainder sequence; a and b are the pair, each either an argument
+  // or held in a_own / b_own.
+  OwnedPoly a_own, b_own;
+  poly a = n;
+  poly b = m;
+  while (!b->numb) {
+    OwnedPoly r;
+    poly_div_no_q(a, b, &r.p);
+    if (r.p != nullptr && !poly_iszero(r.p)) {
+      bool vanished = false;
+      purge_fl(&r.p, &vanished);
+      if (vanished || r.p == nullptr) {
+        poly_set(0, &r.p);
+      } else {
+        fl_make_monic(r.p);
+      }
+    } else if (r.p == nullptr) {
+      poly_set(0, &r.p);
+    }
+    free_poly(&a_own.p);
+    a_own.p = b_own.release();
+    a = b;
+    b_own.p = r.release();
+    b = b_own.p;
+  }
+  if (poly_iszero(b)) {
+    if (a_own.p == a) {
+      result.p = a_own.release();
+    } else {
+      poly_assign(a, &result.p);
+    }
+  } else {
+    poly_set(1, &result.p);
+  }
+  if (need_monic && !is_bare_leaf(result.p)) fl_make_monic(result.p);
   if (pending) pending->store(result.p, 2);
   free_poly(p);
   *p = result.release();

@@ -36,6 +36,21 @@ namespace tavrin {
 // reads: modulus, finf, fast_gcd_size, poly_cutoff, mode flags
 void faster_poly_gcd(poly n, poly m, poly* p, bool need_monic, polypt pt);
 
+// *p := the GCD of the one-variable polynomials n and m whose coefficients
+// are long doubles (floating mode): the monomial rule (g = 1.0); the cache
+// as basic_poly_gcd's step 3, the pair made monic by its leading
+// coefficients for the lookup (fl_monic_coefs, put back afterwards); then
+// Euclid's remainder sequence on the term lists, each non-zero remainder
+// cleaned of coefficients below 1e-08 in absolute value (purge_fl; a
+// remainder that vanishes ends the sequence as an exact division) and made
+// monic. The last non-zero remainder, or 1 when the sequence ends in a
+// non-zero constant; with need_monic multiplied by 1 / its leading
+// coefficient. A constant argument is the internal error " number in float
+// basic_poly_gcd " (nested level), after which as basic_poly_gcd.
+// n, m: kept; *p: overwritten (may be &n or &m). reads: lookupgcd,
+// small_gcd_stash_cut, gcdmass, initial_memory; writes: the cache
+void fl_basic_poly_gcd(poly n, poly m, poly* p, bool need_monic, polypt pt);
+
 // *p := the GCD of n and m over the extension below pt, not normalised:
 // the monomial rule, else the remainder sequence while the divisor has
 // positive degree (word arithmetic: field_coef_poly_divide; otherwise

@@ -166,13 +166,20 @@ void add_into(poly* acc, poly x) {
 
 poly eval_list(poly q, poly arg, std::int32_t level);
 
+// Some value of the list marks a variable that stays.
+bool has_marker(poly arg) {
+  for (; arg != nullptr; arg = arg->next)
+    if (arg->exp == 1) return true;
+  return false;
+}
+
 // The value of one node of a list (a leaf is copied).
 poly eval_node(poly t, poly arg, std::int32_t level) {
   return t->numb ? detail::copy_node_alone(t) : eval_list(t->pcoef, arg, level - 1);
 }
 
 poly eval_list(poly q, poly arg, std::int32_t level) {
-  if (level < 1 && field_depth == 0) {
+  if (level < 1 && field_depth == 0 && !has_marker(arg)) {
     if (modularmode) {
       std::int32_t v = 0;
       mod_all_poly_eval(q, arg, &v);

@@ -31,8 +31,9 @@ namespace tavrin {
 // takes the first value for the level below it). A marked value keeps its
 // variable too (the next value serves the level below). A zero result
 // leaves *ans nil: callers read nil as 0.
-// With level < 1 and no field levels the whole value is formed at once by
-// mod_all_poly_eval (modular) or rat_all_poly_eval (big integers).
+// With level < 1, no field levels and no marked value the whole value is
+// formed at once by mod_all_poly_eval (modular) or rat_all_poly_eval (big
+// integers).
 // *q: kept; arg: kept; *ans: set (its old value is not freed).
 // reads: mode flags, modulus, field_depth, polynames
 void all_poly_eval(poly* q, poly arg, poly* ans, std::int16_t level);

@@ -48,8 +48,9 @@ bool trial_poly_divide(poly n, poly m, poly* q, polypt pt, bool shortcut, bool y
 
 // The same question without a quotient. Its pre-test adds the all-variable
 // test in big-integer mode; it refuses at once when m is a single term in the
-// main variable and n's lowest exponent is below m's degree, or when m spans
-// more levels below the main one than n. In word arithmetic a divisor in
+// main variable and n's lowest exponent is below m's degree, or, while no
+// relation is in force (pseudo_polynames nil), when m spans more levels
+// below the main one than n. In word arithmetic a divisor in
 // the field levels divides at once.
 // n: kept, or consumed with kill_n; m: kept.
 // reads: as trial_poly_divide, and try_rat

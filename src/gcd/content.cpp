@@ -1,0 +1,304 @@
+// Contents with respect to the main variable and to inner variables, and
+// the numeric content.
+#include "gcd/content.h"
+
+#include <cstdint>
+#include <limits>
+
+#include "core/errors.h"
+#include "core/globals.h"
+#include "gcd/gcd.h"
+#include "numbers/freelists.h"
+#include "numbers/invertible.h"
+#include "numbers/node_handles.h"
+#include "poly/poly_measures.h"
+#include "poly/poly_repr.h"
+
+namespace tavrin {
+
+using detail::is_bare_leaf;
+using detail::new_leaf;
+using detail::new_term;
+using detail::OwnedPoly;
+using detail::ScratchNumber;
+
+namespace {
+
+// Counters grow as 32-bit words that wrap.
+void bump(std::int32_t& counter) {
+  counter = static_cast<std::int32_t>(static_cast<std::uint32_t>(counter) + 1u);
+}
+
+// The pads met going down from p through first coefficients.
+std::int32_t leading_pads(poly p) {
+  std::int32_t n = 0;
+  for (; !p->numb && p->exp == 0 && p->next == nullptr; p = p->pcoef) ++n;
+  return n;
+}
+
+// The two coefficients of q with the fewest nodes, when the search runs.
+struct FirstPair {
+  poly sml;
+  poly sec = nullptr;
+};
+
+FirstPair choose_first_pair(poly q, polypt pt) {
+  FirstPair pair{q};
+  const bool search = !(pt->depth > c_cntdepth + 10 || c_cntcount > 200000 || q->next == nullptr);
+  std::int32_t least = search ? bigger_node_total(q->pcoef) : 0;
+  std::int32_t seclst = std::numeric_limits<std::int32_t>::max();
+  bump(c_cntcount);
+  if (!search) return pair;
+  for (poly t = q->next; t != nullptr; t = t->next) {
+    if (t->numb) {
+      tavrin_error(" *** pp numb in content", true);
+      break;
+    }
+    if (least < 25 || seclst < 50) break;
+    bump(c_cntcount);
+    if (c_cntcount < 0) {
+      warning(0, &token);
+      break;
+    }
+    if (c_cntcount > 200000) break;
+    const std::int32_t size = bigger_node_total(t->pcoef);
+    if (size < least) {
+      pair.sec = pair.sml;
+      seclst = least;
+      pair.sml = t;
+      least = size;
+    } else if (size < seclst) {
+      pair.sec = t;
+      seclst = size;
+    }
+  }
+  return pair;
+}
+
+// The numeric content as a fresh leaf (gcd_coefs without a cell).
+poly numeric_content(poly q) {
+  if (flotemode || lintmode) {
+    poly one = nullptr;
+    poly_set(1, &one);
+    return one;
+  }
+  ScratchNumber c;
+  find_gcdcoefs(q, c.get());
+  return new_leaf(c.release());
+}
+
+poly content_of(poly q, polypt pt, bool verbon, bool allcons, bool qsave) {
+  if (field_depth > 0 && pt->depth >= field_depth) {
+    OwnedPoly r;
+    if (modularmode) {
+      poly_set(1, &r.p);
+      return r.release();
+    }
+    return numeric_content(q);
+  }
+  if (lastnode(q)->numb || number_polys == 1 || height_is_1(q) ||
+      all_coefs_invrtble(q, pt->depth))
+    return numeric_content(q);
+
+  const bool progress = verbose && verbon;
+  const std::int32_t n = poly_length(q) - 1;
+  if (progress) {
+    ++dumpitt_level;
+    dumpitt("Content, counting to ", n, true, true, true);
+  }
+  if (c_cntcount == 0) c_cntdepth = pt->depth + leading_pads(q->pcoef);
+  const FirstPair pair = choose_first_pair(q, pt);
+
+  OwnedPoly r;
+  std::int32_t k = 0;
+  if (pair.sec == nullptr) {
+    poly_assign(pair.sml->pcoef, &r.p);
+  } else {
+    polygcd(pair.sml->pcoef, pair.sec->pcoef, &r.p, false, true, allcons, pt->next, qsave, qsave,
+            false);
+    k = 1;
+    if (progress) dumpitt(" ", 1, false, false, true);
+  }
+  for (poly t = q; t != nullptr; t = t->next) {
+    if (t->numb) {
+      tavrin_error(" *** q numb in content", true);
+      break;
+    }
+    ++k;
+    if (t == pair.sml || t == pair.sec) continue;
+    OwnedPoly g;
+    polygcd(r.p, t->pcoef, &g.p, false, true, allcons, pt->next, false, qsave, false);
+    free_poly(&r.p);
+    r.p = g.release();
+    if (progress) dumpitt(" ", k, false, false, true);
+    if (poly_eq_1(r.p)) break;
+  }
+  if (progress) decr_dumpitt(n, true, true);
+  return r.release();
+}
+
+// The rotated skeleton of general_content, given back on every exit.
+class Skeleton {
+ public:
+  Skeleton(poly p, std::int16_t depth) : depth_(depth) {
+    if (p->numb) {
+      q_ = p;
+    } else if (depth == 1) {
+      spec_poly_assign(p, &q_);
+    } else {
+      convert_poly(p, &q_, 1, depth);
+    }
+  }
+  ~Skeleton() {
+    if (!q_->numb) free_nodes(q_, 1, depth_);
+  }
+  Skeleton(const Skeleton&) = delete;
+  Skeleton& operator=(const Skeleton&) = delete;
+  poly get() const { return q_; }
+
+ private:
+  poly q_ = nullptr;
+  std::int16_t depth_;
+};
+
+// Merges the converted head term t with the converted rest u (both lists
+// with the rotated variable on top, falling exponents): equal exponents
+// hang u's coefficient list after t's single coefficient node; u's
+// constant leaf becomes the constant term of t's exponent-0 coefficient,
+// or the last node.
+poly merge_rotated(poly t, poly u) {
+  poly head = nullptr;
+  poly* link = &head;
+  for (;;) {
+    if (t == nullptr) {
+      *link = u;
+      return head;
+    }
+    if (u == nullptr) {
+      *link = t;
+      return head;
+    }
+    if (u->numb) {
+      if (t->exp > 0) {
+        *link = t;
+        link = &t->next;
+        t = t->next;
+        continue;
+      }
+      t->pcoef->next = u;  // t is the last node, its coefficient one node
+      *link = t;
+      return head;
+    }
+    if (t->exp > u->exp) {
+      *link = t;
+      link = &t->next;
+      t = t->next;
+    } else if (t->exp < u->exp) {
+      *link = u;
+      link = &u->next;
+      u = u->next;
+    } else {
+      t->pcoef->next = u->pcoef;
+      poly spent = u;
+      u = u->next;
+      free_polynode_list(spent, spent);
+      *link = t;
+      link = &t->next;
+      t = t->next;
+    }
+  }
+}
+
+}  // namespace
+
+void gcd_coefs(poly q, poly* r) {
+  poly c = numeric_content(q);
+  free_poly(r);
+  *r = c;
+}
+
+void content(poly q, poly* r, polypt pt, bool verbon, bool allcons, bool qsave) {
+  poly c = content_of(q, pt, verbon, allcons, qsave);
+  free_poly(r);
+  *r = c;
+}
+
+void general_content(poly p, std::int16_t depth, poly* r, polypt pt, bool* wantr, bool wantcons) {
+  if (p->numb || p->exp == 0) tavrin_error(" 0 exp head node in general_content", true);
+  OwnedPoly out;
+  bool not_there = false;
+  {
+    const Skeleton q(p, depth);
+    not_there = q.get()->exp == 0;
+    if (not_there) {
+      if (!*wantr) {
+        poly_set(1, &out.p);
+        *wantr = true;
+      } else {
+        poly_assign(p, &out.p);
+      }
+    } else {
+      content(q.get(), &out.p, pt, false, wantcons, true);
+    }
+    if (q.get()->numb) tavrin_error("q number in general content", true);
+  }
+  if (!not_there && depth >= 2 && !out.p->numb) patch_up(out.p, 2, depth);
+  free_poly(r);
+  *r = out.release();
+}
+
+void convert_poly(poly p, poly* q, std::int16_t mydepth, std::int16_t depth) {
+  if (p->numb) {
+    *q = p;
+    return;
+  }
+  if (mydepth == depth) {
+    spec_poly_assign(p, q);
+    return;
+  }
+  const std::int32_t e = p->exp;
+  poly t = nullptr;
+  convert_poly(p->pcoef, &t, static_cast<std::int16_t>(mydepth + 1), depth);
+  // The head term's own variable goes one level down: x^e under every term.
+  if (t->numb) {
+    if (e > 0) t = new_term(0, new_term(e, t));
+  } else {
+    poly prev = nullptr;
+    for (poly n = t; n != nullptr; prev = n, n = n->next) {
+      if (n->numb) {  // the constant in the rotated variable
+        if (e > 0) prev->next = new_term(0, new_term(e, n));
+        break;
+      }
+      if (e != 0 || !is_bare_leaf(n->pcoef)) n->pcoef = new_term(e, n->pcoef);
+    }
+  }
+  if (p->next == nullptr) {
+    *q = t;
+    return;
+  }
+  poly u = nullptr;
+  convert_poly(p->next, &u, mydepth, depth);
+  *q = merge_rotated(t, u);
+}
+
+void free_nodes(poly q, std::int16_t mydepth, std::int16_t depth) {
+  if (q->numb || mydepth > depth) return;
+  poly last = nullptr;
+  for (poly t = q; t != nullptr && !t->numb; t = t->next) {
+    free_nodes(t->pcoef, static_cast<std::int16_t>(mydepth + 1), depth);
+    last = t;
+  }
+  if (last != nullptr) free_polynode_list(q, last);
+}
+
+void patch_up(poly q, std::int16_t mydepth, std::int16_t depth) {
+  for (poly t = q; t != nullptr && !t->numb; t = t->next) {
+    if (mydepth == depth) {
+      if (!is_bare_leaf(t->pcoef)) t->pcoef = new_term(0, t->pcoef);
+    } else {
+      patch_up(t->pcoef, static_cast<std::int16_t>(mydepth + 1), depth);
+    }
+  }
+}
+
+}  // namespace tavrin
