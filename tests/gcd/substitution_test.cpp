@@ -108,6 +108,11 @@ TEST(Substitution, RandomFractionsAgreeWithRationalEvaluation) {
       std::vector<RatRef> sub = point;
       sub[static_cast<std::size_t>(t)] = evaluate(n2r, point) / dv;
       EXPECT_EQ(evaluate(num, point) / resv, evaluate(pr, sub));
+      // The partial substitution of the test side agrees with the whole one.
+      std::vector<std::optional<RatRef>> partial(point.begin(), point.end());
+      partial[0].reset();
+      BigRef scale;
+      EXPECT_EQ(evaluate(substitute(pr, partial, &scale), point) / RatRef(scale), evaluate(pr, point));
       ++checked;
     }
     // Not involved: unchanged, no denominator.

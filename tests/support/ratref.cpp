@@ -99,28 +99,28 @@ std::optional<RatRef> evaluate(const RefPoly& num, const RefPoly& den,
 
 RefPoly substitute(const RefPoly& p, const std::vector<std::optional<RatRef>>& point,
                    BigRef* scale) {
-  // First the value of each term's substituted part, then one common
-  // denominator (the lcm of all of them).
-  struct Piece {
+  // First each term's value with the given variables substituted, then one
+  // common denominator (the lcm of their denominators).
+  struct Term {
     RefPoly::Exps kept;
     RatRef value;
   };
-  std::vector<Piece> pieces;
+  std::vector<Term> terms;
   BigRef lcm = 1;
   for (const auto& [e, c] : p.terms()) {
-    Piece piece{e, RatRef(c)};
+    Term term{e, RatRef(c)};
     for (std::size_t i = 0; i < e.size() && i < point.size(); ++i) {
       if (!point[i] || e[i] == 0) continue;
-      piece.value = piece.value * point[i]->pow(e[i]);
-      piece.kept[i] = 0;
+      term.value = term.value * point[i]->pow(e[i]);
+      term.kept[i] = 0;
     }
-    if (piece.value.is_zero()) continue;
-    lcm = lcm / BigRef::gcd(lcm, piece.value.den()) * piece.value.den();
-    pieces.push_back(piece);
+    if (term.value.is_zero()) continue;
+    lcm = lcm / BigRef::gcd(lcm, term.value.den()) * term.value.den();
+    terms.push_back(term);
   }
   RefPoly r(p.nvars());
-  for (const Piece& piece : pieces)
-    r.add_term(piece.kept, piece.value.num() * (lcm / piece.value.den()));
+  for (const Term& term : terms)
+    r.add_term(term.kept, term.value.num() * (lcm / term.value.den()));
   *scale = lcm;
   return r;
 }
