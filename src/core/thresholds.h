@@ -41,6 +41,25 @@ extern std::int32_t fast_mult_cut;
 // Range >= 0. Reader: poly_mult.
 extern std::int32_t fast_2_var_degree;
 
+// Product of the operands' leaf counts (over all levels) from which
+// poly_mult multiplies through flat monomial arrays (poly_flat_mult.h)
+// instead of Karatsuba on term lists or schoolbook rows, when no relation
+// applies and the ring is the integers or a word modulus. Default 256.
+// Range >= 0 (0: always where it applies; INT64_MAX: never). Reader:
+// poly_mult.
+extern std::int64_t flat_mult_terms;
+
+// Bits of the low exponent fields that the flat product sums in an array
+// of accumulators (2^bits cells of 16 bytes); wider low parts use the heap
+// of row heads. Default 16. Range 0 .. 24 (0: always the heap). Reader:
+// flat_poly_mult.
+extern std::int32_t flat_cell_bits;
+
+// The flat product sums in dense cells only while the cells it scans are at
+// most this many times the term products (plus a small constant). Default
+// 4. Range >= 0. Reader: flat_poly_mult.
+extern std::int32_t flat_scan_ratio;
+
 // ---- Big integers --------------------------------------------------------------------------
 
 // Limbs above which both factors of a big-integer product go to Karatsuba.
