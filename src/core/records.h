@@ -49,7 +49,7 @@ struct number {
   std::int32_t lint;   // value in word mode
   long double flote;   // value in floating mode
   number* imag;        // list link only (free headers, gcd_data lists)
-  std::int16_t size;   // number of limbs; 0 = no limbs
+  std::int32_t size;   // number of limbs; 0 = no limbs
 };
 using imptr = number*;
 using imptrptr = number**;

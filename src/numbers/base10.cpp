@@ -251,7 +251,7 @@ void verybig_base_10(numptr p, numptr t, std::int16_t size, imptr n2) {
   verybig_base_10(low, t, static_cast<std::int16_t>(low_size), &lo);
   imptr multiplier = &two_28[k - 1 < 130 ? k - 1 : 129];
   if (k > 130) {
-    fast_num_assign(two_28[129].head, two_28[129].size, &power);
+    fast_num_assign(two_28[129].head, static_cast<std::int16_t>(two_28[129].size), &power);
     std::int32_t j = k - 130;
     for (; j >= 130; j -= 130) base_10_fast_mult(&power, &two_28[129], &power);
     if (j > 0) base_10_fast_mult(&power, &two_28[j - 1], &power);

@@ -27,7 +27,7 @@ void install_product(imptr ans, const limb_list& r) {
   if (ans->size >= 1 && !lintmode) free_limb_list(ans->head, ans->tail);
   ans->head = r.head;
   ans->tail = r.tail;
-  ans->size = static_cast<std::int16_t>(r.size);
+  ans->size = r.size;
 }
 
 // ans := n * m; rows only when cut is the largest int32.

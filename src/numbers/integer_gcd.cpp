@@ -68,7 +68,7 @@ std::uint32_t magnitude(std::int32_t v) {
 void put_fresh(imptr x, const limb_list& r) {
   x->head = r.head;
   x->tail = r.tail;
-  x->size = static_cast<std::int16_t>(r.size);
+  x->size = r.size;
 }
 
 limb_list one_limb(std::int32_t v) {
@@ -344,7 +344,10 @@ std::int32_t countup(std::int32_t n) {
   return std::countr_zero(static_cast<std::uint32_t>(n));
 }
 
-bool pos_bigger(imptr n, imptr m) { return fast_bigger(n->head, m->head, n->size, m->size); }
+bool pos_bigger(imptr n, imptr m) {
+  return fast_bigger(n->head, m->head, static_cast<std::int16_t>(n->size),
+                     static_cast<std::int16_t>(m->size));
+}
 
 void shift_right(imptr n, std::int32_t m) {
   const std::int32_t whole = m / limb_bits;
@@ -511,7 +514,8 @@ void gcd(imptr n, imptr m, imptr ans) {
   detail::install_limbs(&a, abs_copy(n));
   detail::install_limbs(&b, abs_copy(m));
   while (!detail::is_zero_number(&b)) {
-    pos_divide_noq(a.head, b.head, b.tail, a.size, b.size, &r);
+    pos_divide_noq(a.head, b.head, b.tail, static_cast<std::int16_t>(a.size),
+                   static_cast<std::int16_t>(b.size), &r);
     std::swap(a, b);  // a := b, b := the remainder
     std::swap(b, r);
   }
