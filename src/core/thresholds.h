@@ -66,6 +66,26 @@ extern std::int32_t flat_scan_ratio;
 // Default 16. Range >= 1. Reader: fast_mult (bigint_multiply.h).
 extern std::int32_t multcut;
 
+// Limbs of both factors from which fast_mult repacks them into 64-bit
+// words (numbers/word_array_impl.h) and multiplies there; below it, rows
+// and Karatsuba on 28-bit limbs (multcut). Default 40. Range >= 1
+// (INT32_MAX: never). Reader: fast_mult.
+extern std::int32_t wide_mult_limbs;
+
+// Words of the shorter factor from which the word products use Karatsuba's
+// recursion instead of rows. Default 24. Range >= 2. Reader: wmul.
+extern std::int32_t wide_karatsuba_words;
+
+// Divisor limbs from which divide, pos_divide and pos_divide_noq divide on
+// 64-bit words (long division there, recursive from wide_divide_words);
+// below it, long division on 28-bit limbs. Default 8. Range >= 1
+// (INT32_MAX: never). Reader: the long divisions of bigint_divide.h.
+extern std::int32_t wide_divide_limbs;
+
+// Divisor words from which the word division recurses (Burnikel-Ziegler)
+// instead of dividing word by word. Default 40. Range >= 2. Reader: wdivrem.
+extern std::int32_t wide_divide_words;
+
 // Limbs below which the integer square root starts from a floating
 // estimate instead of recursing on the upper half. Default 16. Range >= 0
 // (numbers too short to split start from the estimate whatever it is).
