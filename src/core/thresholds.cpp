@@ -15,6 +15,7 @@ std::int32_t wide_mult_limbs = 40;
 std::int32_t wide_karatsuba_words = 24;
 std::int32_t wide_divide_limbs = 8;
 std::int32_t wide_divide_words = 40;
+std::int32_t wide_gcd_limbs = 6;
 std::int32_t sqcut = 16;
 std::int32_t fast_gcd_hgcd_sum = 999999;
 std::int32_t hgcd_euclid_degree = 100;

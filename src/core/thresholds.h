@@ -86,6 +86,13 @@ extern std::int32_t wide_divide_limbs;
 // instead of dividing word by word. Default 40. Range >= 2. Reader: wdivrem.
 extern std::int32_t wide_divide_words;
 
+// Limbs of the longer operand from which binary_gcd and extgcd find the
+// GCD on 64-bit words by Lehmer's method (extgcd's cofactors then by two
+// exact divisions); below it, the binary GCD with division steps and the
+// quotient list on 28-bit limbs. Default 6. Range >= 1 (INT32_MAX: never).
+// Readers: binary_gcd, extgcd (and gcdnum through binary_gcd).
+extern std::int32_t wide_gcd_limbs;
+
 // Limbs below which the integer square root starts from a floating
 // estimate instead of recursing on the upper half. Default 16. Range >= 0
 // (numbers too short to split start from the estimate whatever it is).

@@ -85,6 +85,13 @@ void wdivrem(word* q, word* r, const word* n, std::int32_t nn, const word* d, st
 // The long division alone (the base case of wdivrem), same contract.
 void wdivrem_rows(word* q, word* r, const word* n, std::int32_t nn, const word* d, std::int32_t dn);
 
+// ---- GCD ------------------------------------------------------------------------------
+// g := gcd(a, b) for normalised non-zero a and b, by Lehmer's method;
+// returns the length of g. a and b are overwritten (each needs room for
+// max(na, nb) words); g must not overlap them. reads: wide_divide_words,
+// wide_karatsuba_words
+std::int32_t wgcd(word* g, word* a, std::int32_t na, word* b, std::int32_t nb);
+
 // ---- Scratch --------------------------------------------------------------------------
 // A growable word buffer kept between calls.
 class word_buffer {

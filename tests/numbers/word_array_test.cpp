@@ -13,6 +13,7 @@
 #include "numbers/bigint.h"
 #include "numbers/bigint_divide.h"
 #include "numbers/bigint_multiply.h"
+#include "numbers/integer_gcd.h"
 #include "numbers/word_array_impl.h"
 #include "support/bigref.h"
 #include "support/node_accounting.h"
@@ -156,6 +157,69 @@ TEST(WideDivision, DivisorsAtEveryNormalisingShift) {
       if (HasFatalFailure()) return;
     }
   }
+}
+
+// binary_gcd and extgcd by Lehmer's method on words against the limb
+// routes and the planted GCD g of a = x g, b = y g.
+void check_gcd_routes(const BigRef& a, const BigRef& b, const BigRef& g) {
+  SCOPED_TRACE("n " + std::to_string(a.bit_length()) + " bits, m " + std::to_string(b.bit_length()) + " bits");
+  Num n(a), m(b);
+  for (std::int32_t cut : {1, never}) {
+    ScopedValue<std::int32_t> at(wide_gcd_limbs, cut);
+    Num ans(5);
+    binary_gcd(n, m, ans);
+    ASSERT_TRUE(valid_bigint(ans));
+    ASSERT_EQ(ans.value(), g);
+    Num gcd(11), qn, qm;
+    bool gcd1 = false;
+    extgcd(n, m, gcd, qn, qm, &gcd1);
+    ASSERT_EQ(gcd.value(), g);
+    ASSERT_EQ(gcd1, g == BigRef(1));
+    if (gcd1) {  // the cofactors are the operands' own records
+      ASSERT_EQ(qn->head, n->head);
+      ASSERT_EQ(qm->head, m->head);
+      qn->head = qn->tail = qm->head = qm->tail = nullptr;
+      qn->size = qm->size = 0;
+    } else {
+      ASSERT_TRUE(valid_bigint(qn));
+      ASSERT_EQ(qn.value() * g, a);
+      ASSERT_EQ(qm.value() * g, b);
+    }
+    ASSERT_EQ(n.value(), a);
+    ASSERT_EQ(m.value(), b);
+  }
+}
+
+TEST(WideGcd, AgreesWithTheLimbRoutesAndPlantedFactors) {
+  NodeBalance balance;
+  std::mt19937_64 rng(test_seed() + 4);
+  for (int i = 0; i < test_iterations(60); ++i) {
+    const int lg = 1 + static_cast<int>(rng() % 40);
+    const int lx = 1 + static_cast<int>(rng() % 60);
+    int ly = 1 + static_cast<int>(rng() % 60);
+    if (i % 5 == 0) ly = 1;  // very different lengths: division steps
+    BigRef g = shaped(rng, lg).abs();
+    if (g.is_zero()) g = BigRef(1);
+    if (i % 6 == 0) g = BigRef(1);
+    // Cofactors x and x k + 1 are coprime.
+    const BigRef x = shaped(rng, lx).abs() + BigRef(1);
+    const BigRef y = i % 3 ? x * shaped(rng, ly).abs() + BigRef(1) : shaped(rng, ly).abs() + BigRef(1);
+    const BigRef gg = BigRef::gcd(x, y) * g;
+    check_gcd_routes(i % 2 ? -(x * g) : x * g, i % 4 == 0 ? -(y * g) : y * g, gg);
+    if (HasFatalFailure()) return;
+  }
+  // Equal operands, multiples, and Fibonacci neighbours (every quotient 1).
+  const BigRef v = random_big_exact(rng, 50).abs();
+  check_gcd_routes(v, v, v);
+  check_gcd_routes(v * BigRef(12345), v, v);
+  BigRef f0(0), f1(1);
+  for (int k = 0; k < 3000; ++k) {
+    const BigRef t = f0 + f1;
+    f0 = f1;
+    f1 = t;
+  }
+  check_gcd_routes(f1, f0, BigRef(1));
+  check_gcd_routes(f1 * v, f0 * v, v);
 }
 
 TEST(WideArrays, RepackingRoundTrips) {
