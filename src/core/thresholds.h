@@ -93,6 +93,16 @@ extern std::int32_t wide_divide_words;
 // Readers: binary_gcd, extgcd (and gcdnum through binary_gcd).
 extern std::int32_t wide_gcd_limbs;
 
+// Limbs from which verybig_base_10 converts on 64-bit words, dividing by
+// powers 10^(8 2^k); below it, the halves joined by products with the
+// table two_28 in base 10^8. Default 16. Range >= 1 (INT32_MAX: never).
+// Reader: verybig_base_10.
+extern std::int32_t wide_decimal_limbs;
+
+// Words from which the word conversion splits by a power of 10^8 instead of
+// dividing by 10^16 word by word. Default 12. Range >= 4. Reader: wdecimal.
+extern std::int32_t wide_decimal_words;
+
 // Limbs below which the integer square root starts from a floating
 // estimate instead of recursing on the upper half. Default 16. Range >= 0
 // (numbers too short to split start from the estimate whatever it is).

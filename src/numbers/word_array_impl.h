@@ -92,6 +92,14 @@ void wdivrem_rows(word* q, word* r, const word* n, std::int32_t nn, const word* 
 // wide_karatsuba_words
 std::int32_t wgcd(word* g, word* a, std::int32_t na, word* b, std::int32_t nb);
 
+// ---- Decimal groups ----------------------------------------------------------------
+// groups := x (n words) in base 10^8, least significant group first, no
+// leading zero group (zero is one group 0): divide and conquer by powers
+// 10^(8 2^k) (formed once and kept) from wide_decimal_words words, repeated
+// division by 10^16 below. reads: wide_decimal_words, wide_divide_words,
+// wide_karatsuba_words
+void wdecimal(const word* x, std::int32_t n, std::vector<std::uint32_t>& groups);
+
 // ---- Scratch --------------------------------------------------------------------------
 // A growable word buffer kept between calls.
 class word_buffer {

@@ -14,6 +14,8 @@
 #include "numbers/bigint_divide.h"
 #include "numbers/bigint_multiply.h"
 #include "numbers/integer_gcd.h"
+#include "numbers/base10.h"
+#include "support/data_tables.h"
 #include "numbers/word_array_impl.h"
 #include "support/bigref.h"
 #include "support/node_accounting.h"
@@ -220,6 +222,38 @@ TEST(WideGcd, AgreesWithTheLimbRoutesAndPlantedFactors) {
   }
   check_gcd_routes(f1, f0, BigRef(1));
   check_gcd_routes(f1 * v, f0 * v, v);
+}
+
+TEST(WideDecimal, AgreesWithTheTableRouteAndRepeatedDivision) {
+  load_data_tables();
+  NodeBalance balance;
+  std::mt19937_64 rng(test_seed() + 5);
+  for (std::int32_t split : {4, 5, 12}) {
+    ScopedValue<std::int32_t> words(wide_decimal_words, split);
+    for (int i = 0; i < test_iterations(25); ++i) {
+      const int limbs = 1 + static_cast<int>(rng() % (i % 5 == 0 ? 400 : 90));
+      BigRef v = shaped(rng, limbs);
+      if (i % 2) v = -v;
+      if (i % 9 == 0) v = BigRef::from_decimal("1" + std::string(static_cast<std::size_t>(8 * limbs), '0'));
+      SCOPED_TRACE(v.to_decimal());
+      Num n(v), wide, table, slow;
+      {
+        ScopedValue<std::int32_t> on(wide_decimal_limbs, 1);
+        verybig_base_10(n->head, n->tail, static_cast<std::int16_t>(n->size), wide);
+      }
+      {
+        ScopedValue<std::int32_t> off(wide_decimal_limbs, never);
+        verybig_base_10(n->head, n->tail, static_cast<std::int16_t>(n->size), table);
+      }
+      ASSERT_EQ(limbs_of(wide), limbs_of(table));
+      ASSERT_EQ(wide->size, table->size);
+      if (n->size <= 100) {
+        make_base_10(n, slow);
+        ASSERT_EQ(limbs_of(wide), limbs_of(slow));
+      }
+      ASSERT_EQ(n.value(), v);
+    }
+  }
 }
 
 TEST(WideArrays, RepackingRoundTrips) {
