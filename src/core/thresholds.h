@@ -68,12 +68,13 @@ extern std::int32_t multcut;
 
 // Limbs of both factors from which fast_mult repacks them into 64-bit
 // words (numbers/word_array_impl.h) and multiplies there; below it, rows
-// and Karatsuba on 28-bit limbs (multcut). Default 40. Range >= 1
-// (INT32_MAX: never). Reader: fast_mult.
+// and Karatsuba on 28-bit limbs (multcut). Default 20. Range >= 1
+// (INT32_MAX: never). Reader: fast_mult. (The 28-bit Karatsuba is
+// faster than rows only from about 16 limbs, so multcut keeps its 16.)
 extern std::int32_t wide_mult_limbs;
 
 // Words of the shorter factor from which the word products use Karatsuba's
-// recursion instead of rows. Default 24. Range >= 2. Reader: wmul.
+// recursion instead of rows. Default 32. Range >= 2. Reader: wmul.
 extern std::int32_t wide_karatsuba_words;
 
 // Divisor limbs from which divide, pos_divide and pos_divide_noq divide on
@@ -89,7 +90,7 @@ extern std::int32_t wide_divide_words;
 // Limbs of the longer operand from which binary_gcd and extgcd find the
 // GCD on 64-bit words by Lehmer's method (extgcd's cofactors then by two
 // exact divisions); below it, the binary GCD with division steps and the
-// quotient list on 28-bit limbs. Default 6. Range >= 1 (INT32_MAX: never).
+// quotient list on 28-bit limbs. Default 4. Range >= 1 (INT32_MAX: never).
 // Readers: binary_gcd, extgcd (and gcdnum through binary_gcd).
 extern std::int32_t wide_gcd_limbs;
 

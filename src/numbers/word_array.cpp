@@ -8,6 +8,10 @@
 #include "core/thresholds.h"
 #include "numbers/word_array_impl.h"
 
+#if defined(__x86_64__)
+#include <x86intrin.h>
+#endif
+
 namespace tavrin::detail {
 
 // ---- Between digits and words ------------------------------------------------
@@ -66,6 +70,13 @@ int wcmp_norm(const word* a, std::int32_t na, const word* b, std::int32_t nb) {
 }
 
 word wadd_n(word* r, const word* a, const word* b, std::int32_t n) {
+#if defined(__x86_64__)
+  static_assert(sizeof(unsigned long long) == sizeof(word));
+  auto* out = reinterpret_cast<unsigned long long*>(r);
+  unsigned char c = 0;
+  for (std::int32_t i = 0; i < n; ++i) c = _addcarry_u64(c, a[i], b[i], out + i);
+  return c;
+#else
   word c = 0;
   for (std::int32_t i = 0; i < n; ++i) {
     const word s = a[i] + c;
@@ -75,9 +86,16 @@ word wadd_n(word* r, const word* a, const word* b, std::int32_t n) {
     r[i] = t;
   }
   return c;
+#endif
 }
 
 word wsub_n(word* r, const word* a, const word* b, std::int32_t n) {
+#if defined(__x86_64__)
+  auto* out = reinterpret_cast<unsigned long long*>(r);
+  unsigned char c = 0;
+  for (std::int32_t i = 0; i < n; ++i) c = _subborrow_u64(c, a[i], b[i], out + i);
+  return c;
+#else
   word c = 0;
   for (std::int32_t i = 0; i < n; ++i) {
     const word x = a[i];
@@ -86,6 +104,7 @@ word wsub_n(word* r, const word* a, const word* b, std::int32_t n) {
     r[i] = x - y;
   }
   return c;
+#endif
 }
 
 word wadd_1(word* r, const word* a, std::int32_t n, word b) {
@@ -193,7 +212,7 @@ void wmul_rows(word* r, const word* a, std::int32_t na, const word* b, std::int3
 
 namespace {
 
-// r[0 .. na+nb) := a * b; s: scratch of product_scratch(na, nb) words.
+// r[0 .. na+nb) := a * b; s: scratch of 8 (na + nb) + 1024 words.
 void mul_rec(word* r, const word* a, std::int32_t na, const word* b, std::int32_t nb, word* s) {
   if (na < nb) {
     std::swap(a, b);
