@@ -36,6 +36,13 @@ extern std::int32_t fast_gcd_size;
 // poly_mult, trial_poly_divide, basic_poly_divide.
 extern std::int32_t fast_mult_cut;
 
+// Span (degree) of the shorter slice from which the dense Karatsuba
+// product (fast_array_onevar_mult) multiplies by number-theoretic
+// transforms modulo two or three primes instead (never in characteristic
+// 2). Default 700. Range >= 0 (INT32_MAX: never). Reader:
+// fast_array_onevar_mult.
+extern std::int32_t dense_ntt_span;
+
 // Degree in the top variable above which products of two-variable
 // polynomials modulo a prime try the two-variable arrays. Default 30.
 // Range >= 0. Reader: poly_mult.

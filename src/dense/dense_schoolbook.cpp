@@ -14,65 +14,43 @@ namespace tavrin {
 
 using dense_detail::diagnostic;
 using dense_detail::Residues;
-using dense_detail::SmallReducer;
 
 namespace {
 
-// Moduli up to 65535: every term is the 32-bit product reduced, and the at
-// most 25,001 reduced terms of one coefficient (each below 65535) are summed
-// in 32 bits without overflow and reduced once.
+// Moduli up to 65535: the terms of one coefficient (each product below
+// 2^32, at most 25,001 of them) are summed in 64 bits and the sum reduced
+// once.
 void small_product(const std::int32_t* x, const std::int32_t* y, std::int32_t* z,
                    std::int32_t xa, std::int32_t xb, std::int32_t ya, std::int32_t yb,
-                   SmallReducer red) {
+                   std::uint32_t p) {
   for (std::int32_t k = xa + ya; k <= xb + yb; ++k) {
     const std::int32_t lo = std::max(xa, k - yb);
     const std::int32_t hi = std::min(xb, k - ya);
-    std::uint32_t sum = 0;
+    std::uint64_t sum = 0;
     for (std::int32_t i = lo; i <= hi; ++i)
-      sum += red.reduce(static_cast<std::uint32_t>(x[i]) * static_cast<std::uint32_t>(y[k - i]));
-    z[k] = static_cast<std::int32_t>(red.reduce(sum));
+      sum += std::uint64_t{static_cast<std::uint32_t>(x[i])} * static_cast<std::uint32_t>(y[k - i]);
+    z[k] = static_cast<std::int32_t>(sum % p);
   }
 }
 
-// The scaled operand of word_product, grown to the longest length needed
-// and kept for the run.
-double* scaled_buffer(std::size_t length) {
-  static std::vector<double> buffer;
-  if (buffer.size() < length) buffer.resize(std::max<std::size_t>(length, 1024));
-  return buffer.data();
-}
-
-// Larger word moduli: each term is the modular product and the running sum
-// is kept a residue. The term's quotient by p is estimated in double
-// precision from the shorter operand scaled by 1/p once (the estimate is
-// below 2^31 with a relative error near 2^-51, so it is off by at most one)
-// and the remainder is formed exactly in 64 bits and corrected.
+// Larger word moduli: the terms of one coefficient (each product below
+// 2^62) are summed in 128 bits and the sum reduced once, from its two
+// halves: (hi 2^64 + lo) mod p = ((hi mod p) (2^64 mod p) + lo mod p) mod p,
+// every step in 64 bits.
 void word_product(const std::int32_t* x, const std::int32_t* y, std::int32_t* z,
                   std::int32_t xa, std::int32_t xb, std::int32_t ya, std::int32_t yb,
                   std::int32_t modul) {
-  if (xb - xa > yb - ya) {
-    std::swap(x, y);
-    std::swap(xa, ya);
-    std::swap(xb, yb);
-  }
-  const std::int64_t p = modul;
-  const double pinv = 1.0 / static_cast<double>(modul);
-  double* const scaled = scaled_buffer(static_cast<std::size_t>(xb - xa + 1)) - xa;
-  for (std::int32_t i = xa; i <= xb; ++i) scaled[i] = static_cast<double>(x[i]) * pinv;
+  const auto p = static_cast<std::uint64_t>(modul);
+  const auto two64 = static_cast<std::uint64_t>((static_cast<unsigned __int128>(1) << 64) % p);
   for (std::int32_t k = xa + ya; k <= xb + yb; ++k) {
     const std::int32_t lo = std::max(xa, k - yb);
     const std::int32_t hi = std::min(xb, k - ya);
-    std::int64_t sum = 0;
-    for (std::int32_t i = lo; i <= hi; ++i) {
-      const std::int64_t b = y[k - i];
-      const auto q = static_cast<std::int64_t>(scaled[i] * static_cast<double>(b));
-      std::int64_t r = x[i] * b - q * p;
-      if (r < 0) r += p;
-      if (r >= p) r -= p;
-      sum += r;
-      if (sum >= p) sum -= p;
-    }
-    z[k] = static_cast<std::int32_t>(sum);
+    unsigned __int128 sum = 0;
+    for (std::int32_t i = lo; i <= hi; ++i)
+      sum += std::uint64_t{static_cast<std::uint32_t>(x[i])} * static_cast<std::uint32_t>(y[k - i]);
+    const std::uint64_t h = static_cast<std::uint64_t>(sum >> 64) % p;
+    const std::uint64_t l = static_cast<std::uint64_t>(sum) % p;
+    z[k] = static_cast<std::int32_t>((h * two64 % p + l) % p);
   }
 }
 
@@ -105,7 +83,7 @@ void onevar_mult(const std::int32_t* x, const std::int32_t* y, std::int32_t* z,
   if (finf) {
     field_product(x, y, z, xa, xb, ya, yb);
   } else if (modulus <= 65535) {
-    small_product(x, y, z, xa, xb, ya, yb, SmallReducer(static_cast<std::uint32_t>(modulus)));
+    small_product(x, y, z, xa, xb, ya, yb, static_cast<std::uint32_t>(modulus));
   } else {
     word_product(x, y, z, xa, xb, ya, yb, modulus);
   }
