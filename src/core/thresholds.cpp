@@ -8,6 +8,7 @@ std::int32_t fast_gcd_size = 25000;
 std::int32_t fast_mult_cut = 10;
 std::int32_t fast_2_var_degree = 30;
 std::int32_t dense_ntt_span = 700;
+std::int32_t dense_newton_degree = 600;
 std::int64_t flat_mult_terms = 256;
 std::int32_t flat_cell_bits = 16;
 std::int32_t flat_scan_ratio = 4;

@@ -43,6 +43,14 @@ extern std::int32_t fast_mult_cut;
 // fast_array_onevar_mult.
 extern std::int32_t dense_ntt_span;
 
+// Divisor degree from which the monic division of one-variable
+// polynomials modulo a prime (the fast path of basic_poly_divide and
+// simplest_poly_divide) divides on residue arrays by Newton's iteration
+// with transform products instead of the divide-and-conquer division on
+// term lists. Default 600. Range >= 1 (INT32_MAX: never). Reader: the
+// monic division (poly_field_divide.cpp).
+extern std::int32_t dense_newton_degree;
+
 // Degree in the top variable above which products of two-variable
 // polynomials modulo a prime try the two-variable arrays. Default 30.
 // Range >= 0. Reader: poly_mult.
