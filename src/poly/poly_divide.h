@@ -199,6 +199,7 @@ struct divide_route_counts {
   long base_case;      // base cases of the divide and conquer
   long pseudo_loop;    // the pseudo-remainder loop
   long field_divide;   // field_coef_poly_divide's long division
+  long newton;         // the monic division on arrays by Newton's iteration
 };
 extern divide_route_counts divide_routes;
 
