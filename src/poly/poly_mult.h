@@ -37,6 +37,7 @@
 #include <cstdint>
 
 #include "core/records.h"
+#include "dense/dense_upcalls.h"
 
 namespace tavrin {
 
@@ -46,7 +47,7 @@ namespace tavrin {
 // reads: mode flags, modulus, mod_is_prime, laurent, field_depth,
 // modout_above_field, poly_cutoff, fast_mult_cut, fast_gcd_size,
 // flat_mult_terms
-void poly_mult(poly n, poly m, poly* p, polypt pol);
+// poly_mult: declared in dense/dense_upcalls.h (the array code calls it).
 
 // *p := n * m for one-variable polynomials whose coefficients are all
 // numbers, modulo a word prime (or in floating mode); no relation. size1,

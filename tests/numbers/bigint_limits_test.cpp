@@ -11,6 +11,7 @@
 #include "support/bigref.h"
 #include "support/node_accounting.h"
 #include "support/num.h"
+#include "support/output_capture.h"
 
 namespace tavrin::test {
 namespace {
@@ -31,6 +32,7 @@ TEST(LimbLimit, LongestSumThatFitsIsFormed) {
 }
 
 TEST(LimbLimit, SumsAndProductsTooLongAreReported) {
+  NumberedErrors numbered;
   NodeBalance balance;
   ScopedValue<bool> quiet(extra_line, false);
   Num a(all_ones(32767)), one(1);

@@ -23,6 +23,7 @@
 #include "poly/poly_repr.h"
 #include "support/dense_ref.h"
 #include "support/node_accounting.h"
+#include "support/output_capture.h"
 #include "support/poly_support.h"
 #include "support/rings.h"
 
@@ -161,6 +162,7 @@ TEST_F(FieldDivideTest, FloatingLongDivision) {
 }
 
 TEST_F(FieldDivideTest, AnErrorUnwindRestoresTheDivisor) {
+  NumberedErrors numbered;
   // Modulo 15 the leading coefficient 3 has no inverse: error 85 unwinds
   // from the middle of the long division, its tail negated.
   ModulusScope mod(15, false);
