@@ -361,6 +361,9 @@ bool SubresultantSequence::end_stage() {
   OwnedPoly r;
   r.p = v_.release();
   if (level_) {
+    // The pair is primitive in the top variable, so is its GCD: a result
+    // free of it is 1.
+    if (!is_bare_leaf(r.p) && r.p->exp == 0) poly_set(1, r.cell());
     if (!is_bare_leaf(r.p)) primitive_part(r.cell(), ptt_);
     if (!common_.p->numb) add_pad(common_.cell(), 1);
     times(r.cell(), common_.p);

@@ -97,32 +97,4 @@ std::optional<RatRef> evaluate(const RefPoly& num, const RefPoly& den,
   return evaluate(num, point) / d;
 }
 
-RefPoly substitute(const RefPoly& p, const std::vector<std::optional<RatRef>>& point,
-                   BigRef* scale) {
-  // First each term's value with the given variables substituted, then one
-  // common denominator (the lcm of their denominators).
-  struct Term {
-    RefPoly::Exps kept;
-    RatRef value;
-  };
-  std::vector<Term> terms;
-  BigRef lcm = 1;
-  for (const auto& [e, c] : p.terms()) {
-    Term term{e, RatRef(c)};
-    for (std::size_t i = 0; i < e.size() && i < point.size(); ++i) {
-      if (!point[i] || e[i] == 0) continue;
-      term.value = term.value * point[i]->pow(e[i]);
-      term.kept[i] = 0;
-    }
-    if (term.value.is_zero()) continue;
-    lcm = lcm / BigRef::gcd(lcm, term.value.den()) * term.value.den();
-    terms.push_back(term);
-  }
-  RefPoly r(p.nvars());
-  for (const Term& term : terms)
-    r.add_term(term.kept, term.value.num() * (lcm / term.value.den()));
-  *scale = lcm;
-  return r;
-}
-
 }  // namespace tavrin::test

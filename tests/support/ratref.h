@@ -70,11 +70,4 @@ RatRef evaluate(const RefPoly& p, const std::vector<RatRef>& point);
 std::optional<RatRef> evaluate(const RefPoly& num, const RefPoly& den,
                                const std::vector<RatRef>& point);
 
-// The polynomial p with point[i] substituted for every variable i that has
-// a value (nullopt keeps the variable), times the common denominator D of
-// what the substitution gives: *scale := D (a positive integer), so that
-// p(partial point) = result / D. The result keeps p's variable count.
-RefPoly substitute(const RefPoly& p, const std::vector<std::optional<RatRef>>& point,
-                   BigRef* scale);
-
 }  // namespace tavrin::test
