@@ -385,6 +385,7 @@ const bool long_sizes = [] {
   if (std::getenv("TAVRIN_BENCH_LONG") != nullptr) {
     benchmark::RegisterBenchmark("BM_polygcd_dense_long", BM_polygcd_dense)
         ->ArgNames({"vars", "deg"})
+        ->Args({3, 5})
         ->Args({3, 6})
         ->Args({4, 10})
         ->Iterations(1)
