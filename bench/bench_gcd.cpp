@@ -10,7 +10,9 @@
 #include <benchmark/benchmark.h>
 
 #include <cstdint>
+#include <cstdlib>
 #include <cstring>
+#include <optional>
 #include <random>
 #include <vector>
 
@@ -263,5 +265,133 @@ void rings(benchmark::internal::Benchmark* b) {
 BENCHMARK(BM_content_dense3_deg20)->Apply(rings);
 BENCHMARK(BM_polygcd_divides_stage_d)->Apply(rings);
 BENCHMARK(BM_polygcd_common_power)->Apply(rings);
+
+// ---- The driver to its end: the subresultant remainder sequence ---------------------------
+// polygcd(g a, g b) over the integers for dense random g, a, b (every
+// monomial of total degree up to d, coefficients in -99 .. 99, fixed seed)
+// in n = 3 or 4 variables. Until the modular methods exist the driver ends
+// in the subresultant sequence (abandoned and taken up again as the
+// command's count allows), whose coefficients grow fast: the sizes of
+// reference, 3 variables of total degree 6 and 4 of total degree 10, run
+// for tens of minutes or more, so they are registered only when the
+// environment variable TAVRIN_BENCH_LONG is set; the default run times
+// smaller degrees. The result is checked to be g up to its sign.
+
+// A fourth variable w below z for the benchmark's scope.
+class FourthVariable {
+ public:
+  FourthVariable() {
+    polypt z = polynames->next->next;
+    newpt(&w_);
+    std::strncpy(w_->let.name, "w", 10);
+    w_->let.address = -1;
+    w_->depth = 4;
+    z->next = w_;
+    number_polys = 4;
+  }
+  ~FourthVariable() {
+    polynames->next->next->next = nullptr;
+    free_pt(&w_);
+    number_polys = 3;
+  }
+
+ private:
+  polypt w_ = nullptr;
+};
+
+// c times the monomial with the exponents e (top variable first).
+poly monomial(std::int32_t c, const std::vector<std::int32_t>& e) {
+  poly cur = nullptr;
+  poly_set(c, &cur);
+  for (std::size_t k = e.size(); k-- > 0;) {
+    if (e[k] == 0 && cur->numb) continue;  // a constant needs no pad
+    poly t = nullptr;
+    newpoly(&t);
+    t->numb = false;
+    t->exp = e[k];
+    t->pcoef = cur;
+    t->next = nullptr;
+    cur = t;
+  }
+  return cur;
+}
+
+// Every monomial of total degree up to d in n variables with a random
+// non-zero coefficient in -99 .. 99.
+poly dense_random(std::mt19937_64& rng, std::int32_t n, std::int32_t d) {
+  poly sum = nullptr;
+  poly_set(0, &sum);
+  std::vector<std::int32_t> e(static_cast<std::size_t>(n), 0);
+  auto walk = [&](auto&& self, std::size_t k, std::int32_t left) -> void {
+    if (k == e.size()) {
+      std::int32_t c = static_cast<std::int32_t>(rng() % 199) - 99;
+      if (c == 0) c = 1;
+      best_poly_add(sum, monomial(c, e), &sum);
+      return;
+    }
+    for (std::int32_t i = 0; i <= left; ++i) {
+      e[k] = i;
+      self(self, k + 1, left - i);
+    }
+    e[k] = 0;
+  };
+  walk(walk, 0, d);
+  return sum;
+}
+
+void BM_polygcd_dense(benchmark::State& state) {
+  const auto n = static_cast<std::int32_t>(state.range(0));
+  const auto d = static_cast<std::int32_t>(state.range(1));
+  adjoin_xyz_once();
+  std::optional<FourthVariable> w;
+  if (n == 4) w.emplace();
+  std::mt19937_64 rng(20261219);
+  poly g = dense_random(rng, n, d);
+  poly u = nullptr;
+  poly v = nullptr;
+  {
+    poly a = dense_random(rng, n, d);
+    poly b = dense_random(rng, n, d);
+    poly_mult(g, a, &u, polynames);
+    poly_mult(g, b, &v, polynames);
+    free_poly(&a);
+    free_poly(&b);
+  }
+  poly r = nullptr;
+  const long sequences = polygcd_stages.algorithm_c;
+  for (auto _ : state) {
+    new_command();
+    polygcd(u, v, &r, false, true, true, polynames, true, true, true);
+    benchmark::DoNotOptimize(r);
+  }
+  state.counters["sequences"] = static_cast<double>(polygcd_stages.algorithm_c - sequences) /
+                                static_cast<double>(state.iterations());
+  poly minus_g = nullptr;
+  poly_makeneg(g, &minus_g);
+  if (!poly_equal(r, g) && !poly_equal(r, minus_g)) state.SkipWithError("not g");
+  for (poly* q : {&g, &minus_g, &u, &v, &r}) free_poly(q);
+}
+
+BENCHMARK(BM_polygcd_dense)
+    ->ArgNames({"vars", "deg"})
+    ->Args({3, 2})
+    ->Args({3, 3})
+    ->Args({3, 4})
+    ->Args({4, 2})
+    ->Args({4, 3})
+    ->Unit(benchmark::kMillisecond);
+
+const bool long_sizes = [] {
+  if (std::getenv("TAVRIN_BENCH_LONG") != nullptr) {
+    benchmark::RegisterBenchmark("BM_polygcd_dense_long", BM_polygcd_dense)
+        ->ArgNames({"vars", "deg"})
+        ->Args({3, 5})
+        ->Args({3, 6})
+        ->Args({4, 10})
+        ->Iterations(1)
+        ->Unit(benchmark::kMillisecond);
+  }
+  return true;
+}();
 
 }  // namespace

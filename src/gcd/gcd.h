@@ -59,6 +59,8 @@ struct polygcd_stage_counts {
   long cache_hits;          // H: the cache held the GCD
   long engines;             // H: the modular or the evaluation method
   long algorithm_c;         // H: the subresultant remainder sequence
+  long temporary_levels;    // H: the sequence moved another variable to the top
+  long abandoned;           // H: the sequence handed its pair back to polygcd
   long exponent_divisions;  // C: the exponents had a common divisor above 1
   long general_contents;    // F: general contents taken
   std::int32_t last_gcdexp;  // that divisor, the last time one was divided out
@@ -118,17 +120,58 @@ void emgcd_full(poly* u0, poly* u1, poly* w0, poly* v0, poly* w1, poly* v1, bool
 // reads: modulus, finf, poly_cutoff, fast_gcd_size
 // emgcd_poly: declared in dense/dense_upcalls.h (the array code calls it).
 
-// The fraction *p / *pden with n2 / d2 substituted for its main variable
-// (level target), in place; n2 and d2 are left unchanged.
+// ---- Substitution of a fraction for one variable ---------------------------------------
+// Levels are counted from the polynomial's own top list (1 = its main
+// variable); pol is the record of that list's level. The value n2/d2 (d2
+// nil: 1) replaces the variable of level `target`; n2 and d2 are bare
+// leaves or polynomials given at the level stated below (a polynomial not
+// involving a level is a pad there). The result is a numerator, written
+// over the polynomial, and a denominator in the second cell (replaced: its
+// old value is freed): nil for 1, otherwise a polynomial at the
+// polynomial's own level. At the variable's level the substitution is
+// Horner's rule with a fraction, giving the denominator d2^deg exactly;
+// above it the substituted coefficients are added over one common
+// denominator, the integer contents of each coefficient and its own
+// denominator cancelled first (big integers). A coefficient that becomes 0
+// removes its term; a variable the polynomial does not involve leaves it
+// unchanged (denominator nil). Products go through poly_mult at the level
+// where they are formed, so relations in force reduce them.
+// Every case: *p: changed in place (consumed and rebuilt); n2, d2: kept.
+// reads: mode flags, modulus, polynames' relations
+
+// *p / *pden := *p with n2/d2 for the variable of level target; n2 and d2
+// at that variable's own level.
 // case_one: declared in poly/poly_upcalls.h (the polynomial arithmetic calls it).
 
-// The same for the variable at level target below the fraction's own level
-// source.
+// The same where n2 and d2 are given at *p's own level and may involve the
+// variables of levels source .. target - 1 (their top source - 1 levels are
+// pads). target <= source: case_one with n2, d2 taken target - 1 levels down.
 // case_two: declared in poly/poly_upcalls.h (the polynomial arithmetic calls it).
 
-// Whether g and h are coprime modulo the first suitable auxiliary prime of
-// the relations' set-up: *success true when their image GCD is a number.
-// g, h: kept. reads: the auxiliary prime lists, polynames
+// *q / *qden := *q with n2/d2 for *q's main variable, n2 and d2 (and the
+// result) at the level `level` levels above *q's coefficients; pol is the
+// record of that level.
+void highest_level(poly* q, poly* qden, poly n2, poly d2, std::int16_t level, polypt pol);
+
+// *q / *qden := *q (whose top list is leveldown levels below n2's level)
+// with n2/d2 for its variable of level target; n2, d2 and the result at
+// n2's level, pol the record of that level.
+void highest_case2(poly* q, poly* qden, std::int32_t target, poly n2, poly d2,
+                   std::int16_t leveldown, polypt pol);
+
+// The probe of a trivial GCD over a coefficient field (field_depth > 0):
+// g and h are taken modulo an auxiliary prime P, every field variable is
+// replaced by its root modulo P from the auxiliary lists (built by the
+// relations' set-up, aux_primes.h), and *success := the GCD of the images
+// is a number. The first entry tried is entry rand_integer2() mod 2 (mod 4
+// when the field level's list has 11 entries or more); primes at which g
+// or h loses its degree are passed over; no prime left: *success false.
+// Internal errors (nested level, then *success false): " velmor_modular,
+// p is nil 1" (the field level's list lacks the entry), " velmor_modular,
+// p is nil 2" (a lower field level's list lacks it).
+// g, h: kept (imaged in place and restored). reads: polynames, field_depth,
+// number_polys, the auxiliary lists; the modulus and its companions, the
+// mode flags, command_int, lookupgcd and the journal: restored on every exit
 void velmor_modular(poly g, poly h, polypt pt, bool* success);
 
 // The 1-based index of a prime of the table prme (entries 1 .. prmesize, a

@@ -53,4 +53,11 @@ bool mod_do_Chinese(poly u, poly v, std::int32_t mod_deg);
 // were. x, y: kept; *r: set on success.
 bool mod_multivar_Chinese(poly x, poly y, poly* r, std::int32_t expo, polypt pt);
 
+// ---- Tree operations of the evaluation method ----------------------------------------------
+// Renumbers the levels below pt: val is subtracted from the depth of every
+// record after pt and from field_depth when that is positive (val -1: one
+// level deeper, for a level inserted above them; 1 undoes it).
+// writes: the depths of pt->next, pt->next->next, ..., field_depth
+void change_polydata_1(std::int16_t val, polypt pt);
+
 }  // namespace tavrin

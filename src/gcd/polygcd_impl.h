@@ -147,6 +147,12 @@ struct polygcd_EnvRec {
 // hands an abandoned pair back to polygcd and then finishes. Always true.
 bool algorithm_c(polygcd_EnvRec& env);
 
+// The sequence's cost estimate of a step on the pair (u, v) (a test hook):
+// ((terms of u and v) / 10) * ((new_poly_mass of u and v at depth 1) / 2) *
+// deg v in 32-bit signed arithmetic; an overflow (a negative product)
+// counts as L + 1, L = 120000, or 40000 with 10 variables or more.
+std::int32_t algorithm_c_cost(poly u, poly v);
+
 // Whether the argument lies wholly in the levels of the coefficient field
 // when its top list stands at level `depth`.
 bool in_field(poly p, std::int32_t depth);

@@ -167,7 +167,13 @@ void actual_eval_poly(poly* n, poly* nden, poly* n2, poly* d2, std::int32_t targ
                       std::int32_t source, polypt pt) {
   poly denominator = d2 == nullptr ? nullptr : *d2;
   if (target <= source) {
-    case_one(n, nden, static_cast<std::int16_t>(target), *n2, denominator, pt);
+    // case_one takes the value at the substituted variable's own level.
+    poly value = *n2;
+    for (std::int32_t k = 1; k < target; ++k) {
+      if (!is_bare_leaf(value)) value = value->pcoef;
+      if (denominator != nullptr && !is_bare_leaf(denominator)) denominator = denominator->pcoef;
+    }
+    case_one(n, nden, static_cast<std::int16_t>(target), value, denominator, pt);
   } else {
     case_two(n, nden, target, source, *n2, denominator, pt);
   }

@@ -34,10 +34,16 @@ void poly_diff(poly* n, std::int32_t degree);
 // *p: changed in place; reads: as poly_diff
 void general_poly_diff(poly* p, std::int32_t degree, std::int32_t height);
 
-// Substitutes the fraction *n2 / *d2 (d2 nil: 1) for the variable of level
-// target in the fraction *n / *nden, in place: case_one when target <=
-// source, else case_two (gcd/gcd.h).
-// *n, *nden: changed in place; *n2, *d2: kept
+// *n / *nden := *n with the fraction *n2 / *d2 (d2 nil or *d2 nil: 1)
+// substituted for the variable of level target (1: *n's main variable, pt
+// the record of *n's level): by case_one when target <= source, else by
+// case_two (gcd/gcd.h). *n2 and *d2 are given at *n's level, as values are
+// held (source: the first level at which n2 is not a pad, 16384 for a
+// constant; below target it is taken target - 1 levels down for case_one).
+// *nden receives the denominator the substitution brings in (nil: 1), at
+// *n's level; its old value is freed.
+// *n: changed in place; *nden: replaced; *n2, *d2: kept.
+// reads: mode flags, modulus, the relations of pt's levels
 void actual_eval_poly(poly* n, poly* nden, poly* n2, poly* d2, std::int32_t target,
                       std::int32_t source, polypt pt);
 

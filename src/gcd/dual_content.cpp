@@ -1,0 +1,296 @@
+// GCDs of coefficients taken over two polynomials at once (the dual and the
+// auxiliary content), and primitive parts in rational arithmetic over a
+// coefficient field (special_div, special_div_2).
+//
+// Both contents follow the scheme of content(): numeric shortcuts, then the
+// GCD of the two coefficients with the fewest nodes, then the others in
+// list order with an early stop. The dual content walks p's terms and q's
+// as one list: p's last node is linked to q's first for the duration of
+// the call (a guard unlinks it on every exit).
+#include <cstdint>
+#include <limits>
+
+#include "core/errors.h"
+#include "core/globals.h"
+#include "gcd/content.h"
+#include "gcd/gcd.h"
+#include "numbers/freelists.h"
+#include "numbers/invertible.h"
+#include "numbers/node_handles.h"
+#include "poly/poly_add.h"
+#include "poly/poly_divide.h"
+#include "poly/poly_measures.h"
+#include "poly/poly_repr.h"
+
+namespace tavrin {
+
+using detail::is_bare_leaf;
+using detail::OwnedPoly;
+
+namespace {
+
+// Counters grow as 32-bit words that wrap.
+void bump(std::int32_t& counter) {
+  counter = static_cast<std::int32_t>(static_cast<std::uint32_t>(counter) + 1u);
+}
+
+// The pads met going down from p through first coefficients.
+std::int32_t leading_pads(poly p) {
+  std::int32_t n = 0;
+  for (; !p->numb && p->exp == 0 && p->next == nullptr; p = p->pcoef) ++n;
+  return n;
+}
+
+// One search step of the two smallest coefficients: false when the
+// counter says the search must end (a negative count is reported by
+// warning(0)).
+bool count_search_step(std::int32_t& counter) {
+  bump(counter);
+  if (counter < 0) {
+    warning(0, &token);
+    return false;
+  }
+  return counter <= 200000;
+}
+
+// The two smallest coefficients met so far and their keep flags.
+struct Candidates {
+  poly sml;
+  bool smlsave;
+  poly sec = nullptr;
+  bool secsave = false;
+  std::int32_t least;
+  std::int32_t seclst = std::numeric_limits<std::int32_t>::max();
+
+  bool goes_on() const { return least >= 20 && seclst >= 40; }
+  void offer(poly term, std::int32_t size, bool save) {
+    if (size < least) {
+      sec = sml;
+      secsave = smlsave;
+      seclst = least;
+      sml = term;
+      smlsave = save;
+      least = size;
+    } else if (size < seclst) {
+      sec = term;
+      secsave = save;
+      seclst = size;
+    }
+  }
+};
+
+// p's last node linked to q's first for the guard's lifetime.
+class JoinedList {
+ public:
+  JoinedList(poly p, poly q) : tail_(lastnode(p)) { tail_->next = q; }
+  ~JoinedList() { tail_->next = nullptr; }
+  JoinedList(const JoinedList&) = delete;
+  JoinedList& operator=(const JoinedList&) = delete;
+
+ private:
+  poly tail_;
+};
+
+// The progress line of a content search, when verbose and verbon are on.
+class Progress {
+ public:
+  Progress(const char* text, std::int32_t n, bool on) : n_(n), on_(on) {
+    if (!on_) return;
+    ++dumpitt_level;
+    dumpitt(text, n, true, true, true);
+  }
+  void step(std::int32_t k) const {
+    if (on_) dumpitt(" ", k, false, false, true);
+  }
+  void end() const {
+    if (on_) decr_dumpitt(n_, true, true);
+  }
+
+ private:
+  std::int32_t n_;
+  bool on_;
+};
+
+// *r := gcd(numeric content of a, numeric content of b) through polygcd,
+// or 1 in modular arithmetic. b may be nil (only a's content then).
+void numeric_pair(poly a, poly b, poly* r, polypt pt, bool bsave, bool b_is_whole,
+                  bool do_fast) {
+  OwnedPoly out;
+  if (modularmode) {
+    poly_set(1, &out.p);
+  } else {
+    gcd_coefs(a, &out.p);
+    if (b_is_whole) {
+      polygcd(out.p, b, &out.p, false, do_fast, false, pt, true, bsave, false);
+    } else {
+      OwnedPoly t;
+      gcd_coefs(b, &t.p);
+      polygcd(out.p, t.p, &out.p, false, do_fast, false, pt, true, true, false);
+    }
+  }
+  free_poly(r);
+  *r = out.release();
+}
+
+}  // namespace
+
+void dual_content(poly p, poly q, poly* r, polypt pt, bool verbon, bool allcons, bool psave,
+                  bool qsave) {
+  const auto depth = static_cast<std::int16_t>(pt->depth);
+  if ((field_depth > 0 && depth >= field_depth) || lastnode(q)->numb || lastnode(p)->numb ||
+      all_coefs_invrtble(q, depth) || all_coefs_invrtble(p, depth)) {
+    numeric_pair(q, p, r, pt, true, false, false);
+    return;
+  }
+  const Progress progress("Dual Content, counting to ",
+                          f_poly_numterms(p) + f_poly_numterms(q), verbose && verbon);
+  const JoinedList joined(p, q);
+  if (d_cntcount == 0)
+    d_cntdepth = depth + 1 + 2 * quick_depth_below(p, depth) / 3;
+
+  Candidates c{p, psave, nullptr, false, 0};
+  if (!(depth > d_cntdepth + 2 || d_cntcount > 200000)) {
+    c.least = bigger_node_total(p->pcoef);
+    bool save = psave;
+    for (poly t = p->next; t != nullptr && c.goes_on(); t = t->next) {
+      if (!count_search_step(d_cntcount)) break;
+      if (t == q) save = qsave;
+      c.offer(t, bigger_node_total(t->pcoef), save);
+    }
+  }
+
+  OwnedPoly g;
+  std::int32_t k = 0;
+  if (c.sec == nullptr) {
+    poly_assign(c.sml->pcoef, &g.p);
+  } else {
+    polygcd(c.sml->pcoef, c.sec->pcoef, &g.p, false, true, allcons, pt->next, c.smlsave,
+            c.secsave, false);
+    k = 1;
+    progress.step(1);
+  }
+  bool save = psave;
+  for (poly t = p; t != nullptr; t = t->next) {
+    if (t == q) save = qsave;
+    ++k;
+    if (t == c.sml || t == c.sec) continue;
+    polygcd(g.p, t->pcoef, &g.p, false, true, allcons, pt->next, false, save, false);
+    progress.step(k);
+    if (is_bare_leaf(g.p) && (lintmode || poly_eq_pm1(g.p))) break;
+  }
+  progress.end();
+  free_poly(r);
+  *r = g.release();
+}
+
+void aux_content(poly p, poly q, poly* r, polypt pt, bool verbon, bool allcons, bool psave,
+                 bool qsave) {
+  const auto depth = static_cast<std::int16_t>(pt->depth);
+  if (field_depth > 0 && depth >= field_depth) {
+    numeric_pair(q, p, r, pt, true, true, true);
+    return;
+  }
+  if (lastnode(q)->numb || height_is_1(q) || all_coefs_invrtble(q, depth)) {
+    OwnedPoly out;
+    gcd_coefs(q, &out.p);
+    polygcd(out.p, p, &out.p, false, true, false, pt, true, psave, false);
+    free_poly(r);
+    *r = out.release();
+    return;
+  }
+  const Progress progress("Aux Content, counting to ", f_poly_numterms(q), verbose && verbon);
+  if (a_cntcount == 0) a_cntdepth = depth + leading_pads(q->pcoef);
+
+  Candidates c{p, psave, nullptr, false, 0};
+  if (!(depth > a_cntdepth + 10 || a_cntcount > 200000)) {
+    c.least = big_node_total(p->pcoef);
+    for (poly t = q; t != nullptr && c.goes_on(); t = t->next) {
+      if (!count_search_step(a_cntcount)) break;
+      c.offer(t, big_node_total(t->pcoef), qsave);
+    }
+  }
+
+  OwnedPoly g;
+  std::int32_t k = 0;
+  if (c.sec == nullptr) {
+    poly_assign(p->pcoef, &g.p);
+  } else {
+    polygcd(c.sml->pcoef, c.sec->pcoef, &g.p, false, true, allcons, pt->next, c.smlsave,
+            c.secsave, true);
+    k = 1;
+    progress.step(1);
+    if (c.sml != p && c.sec != p) {
+      polygcd(g.p, p->pcoef, &g.p, false, true, allcons, pt->next, false, psave, true);
+      k = 2;
+      progress.step(2);
+    }
+  }
+  for (poly t = q; t != nullptr; t = t->next) {
+    ++k;
+    if (t == c.sml || t == c.sec) continue;
+    polygcd(g.p, t->pcoef, &g.p, false, true, allcons, pt->next, false, qsave, true);
+    progress.step(k);
+    if (poly_eq_1(g.p)) break;
+  }
+  progress.end();
+  free_poly(r);
+  *r = g.release();
+}
+
+namespace {
+
+// *u := quo, then divided by its integer content unless that is 1.
+void make_integer_primitive(poly* u, poly quo) {
+  free_poly(u);
+  *u = quo;
+  OwnedPoly c;
+  gcd_coefs(*u, &c.p);
+  if (!poly_eq_1(c.p)) num_poly_quot(*u, c.p->ncoef, 0);
+}
+
+void divide_by_field_content(poly* u, poly s, polypt pt, const char* message) {
+  if (is_bare_leaf(s)) {  // a number content: an exact division
+    OwnedPoly quo;
+    poly_assign(*u, &quo.p);
+    num_poly_quot(quo.p, s->ncoef, 0);
+    make_integer_primitive(u, quo.release());
+    return;
+  }
+  OwnedPoly quo, rem, coef;
+  num_pseudo_div(*u, s, &quo.p, &rem.p, &coef.p, pt);
+  if (rem.p != nullptr && !node_iszero(rem.p)) tavrin_error(message, false);
+  make_integer_primitive(u, quo.release());
+}
+
+}  // namespace
+
+void special_div(poly* u, poly* s, polypt pt) {
+  if (is_bare_leaf(*s)) {
+    divide_by_field_content(u, *s, pt, "not 0 in special_div");
+    return;
+  }
+  // The content one level below *u, padded for the division and unpadded
+  // again on every exit.
+  class Padded {
+   public:
+    explicit Padded(poly* s) : s_(s) { add_pad(s_, 1); }
+    ~Padded() {
+      poly pad = *s_;
+      *s_ = pad->pcoef;
+      pad->pcoef = nullptr;
+      free_polynode_list(pad, pad);
+    }
+    Padded(const Padded&) = delete;
+    Padded& operator=(const Padded&) = delete;
+
+   private:
+    poly* s_;
+  } padded(s);
+  divide_by_field_content(u, *s, pt, "not 0 in special_div");
+}
+
+void special_div_2(poly* u, poly* s, polypt pt) {
+  divide_by_field_content(u, *s, pt, "not 0 in special_div_2");
+}
+
+}  // namespace tavrin

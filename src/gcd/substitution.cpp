@@ -1,0 +1,367 @@
+// Substitution of a fraction n2/d2 for one variable of a polynomial, the
+// result a numerator and a denominator (case_one, case_two, highest_level,
+// highest_case2; contracts in gcd.h).
+//
+// At the variable's own level the substitution is Horner's rule with a
+// fraction: for c0 x^e0 + ... + cm x^em,
+//   t := c0;  t := t n2^(e(k-1) - ek) + ck D,  D := D d2^(e(k-1) - ek);
+//   finally t := t n2^em, D := D d2^em,
+// which gives t / D with D = d2^e0. Above that level each coefficient is
+// substituted on its own and the quotients are added over one common
+// denominator: c/den joins the sum S/D as (S den + c D) / (D den), after the
+// integer contents of c and den have been cancelled (big integers only).
+#include <cstdint>
+#include <optional>
+#include <utility>
+#include <vector>
+
+#include "core/globals.h"
+#include "gcd/gcd.h"
+#include "numbers/bigint.h"
+#include "numbers/freelists.h"
+#include "numbers/integer_gcd.h"
+#include "numbers/node_handles.h"
+#include "poly/poly_add.h"
+#include "poly/poly_measures.h"
+#include "poly/poly_mult.h"
+#include "poly/poly_power.h"
+#include "poly/poly_repr.h"
+
+namespace tavrin {
+
+using detail::is_bare_leaf;
+using detail::new_term;
+using detail::OwnedPoly;
+using detail::ScratchNumber;
+
+namespace {
+
+// The coefficient of t, moved out of t (t keeps a nil coefficient; its
+// node goes back with the old list).
+poly take_coefficient(poly t) {
+  if (t->numb) {
+    poly c = nullptr;
+    node_assign(t, &c);
+    return c;
+  }
+  poly c = t->pcoef;
+  t->pcoef = nullptr;
+  return c;
+}
+
+// p one level lower: a pad's coefficient, a bare leaf itself.
+poly one_level_down(poly p) {
+  if (p == nullptr || is_bare_leaf(p)) return p;
+  return p->pcoef;
+}
+
+// p `levels` levels lower, through its pads.
+poly levels_down(poly p, std::int32_t levels) {
+  for (std::int32_t k = 0; k < levels; ++k) p = one_level_down(p);
+  return p;
+}
+
+bool big_integer_mode() { return !lintmode && !flotemode && !modularmode; }
+
+// c / den in lowest terms as far as their integer contents go.
+void cancel_contents(poly c, poly den) {
+  if (!big_integer_mode() || poly_iszero(c)) return;
+  ScratchNumber a, b, g;
+  find_gcdcoefs(c, a.get());
+  if (is_longint(a.get(), 1)) return;
+  find_gcdcoefs(den, b.get());
+  binary_gcd(a.get(), b.get(), g.get());
+  if (is_longint(g.get(), 1)) return;
+  num_poly_quot(c, g.get(), 0);
+  num_poly_quot(den, g.get(), 0);
+}
+
+// *p := *p * f at lev (nothing when f is nil or 1).
+void times(poly* p, poly f, polypt lev) {
+  if (f == nullptr || poly_eq_1(f)) return;
+  poly_mult(*p, f, p, lev);
+}
+
+// A fraction c/den (den nil: 1) handed to a sum: contents cancelled, a
+// denominator 1 dropped.
+void prepare(poly c, poly* den) {
+  if (*den == nullptr) return;
+  cancel_contents(c, *den);
+  if (poly_eq_1(*den)) free_poly(den);
+}
+
+// Coefficient lists with a common denominator: the terms c x^e of one
+// list, in order of falling exponents, their coefficients and D at the
+// level `lev` below the list.
+class TermSum {
+ public:
+  explicit TermSum(polypt lev) : lev_(lev) {}
+  ~TermSum() {
+    for (auto& t : terms_) free_poly(&t.second);
+    free_poly(&den_);
+  }
+  TermSum(const TermSum&) = delete;
+  TermSum& operator=(const TermSum&) = delete;
+
+  // c/den (both moved in) at exponent e.
+  void add(std::int32_t e, poly c, poly den) {
+    OwnedPoly cc, dd;
+    cc.p = c;
+    dd.p = den;
+    if (poly_iszero(cc.p)) return;
+    prepare(cc.p, dd.cell());
+    times(cc.cell(), den_, lev_);
+    if (dd.p != nullptr) {
+      for (auto& t : terms_) times(&t.second, dd.p, lev_);
+      if (den_ == nullptr) {
+        den_ = dd.release();
+      } else {
+        times(&den_, dd.p, lev_);
+      }
+    }
+    terms_.emplace_back(e, cc.release());
+  }
+
+  // The list of the terms (0 when none); the denominator (nil: 1) stays.
+  poly take_list() {
+    OwnedPoly out;
+    poly* link = out.cell();
+    for (auto& [e, c] : terms_) {
+      poly node = (e == 0 && is_bare_leaf(c)) ? c : new_term(e, c);
+      c = nullptr;
+      *link = node;
+      link = &node->next;
+    }
+    terms_.clear();
+    if (out.p == nullptr) poly_set(0, out.cell());
+    return out.release();
+  }
+  poly take_denominator() { return std::exchange(den_, nullptr); }
+
+ private:
+  polypt lev_;
+  std::vector<std::pair<std::int32_t, poly>> terms_;
+  poly den_ = nullptr;
+};
+
+// Whole polynomials at one level with a common denominator.
+class PolySum {
+ public:
+  explicit PolySum(polypt lev) : lev_(lev) {}
+  ~PolySum() {
+    free_poly(&sum_);
+    free_poly(&den_);
+  }
+  PolySum(const PolySum&) = delete;
+  PolySum& operator=(const PolySum&) = delete;
+
+  void add(poly c, poly den) {
+    OwnedPoly cc, dd;
+    cc.p = c;
+    dd.p = den;
+    if (poly_iszero(cc.p)) return;
+    prepare(cc.p, dd.cell());
+    times(cc.cell(), den_, lev_);
+    if (dd.p != nullptr) {
+      if (sum_ != nullptr) times(&sum_, dd.p, lev_);
+      if (den_ == nullptr) {
+        den_ = dd.release();
+      } else {
+        times(&den_, dd.p, lev_);
+      }
+    }
+    if (sum_ == nullptr) {
+      sum_ = cc.release();
+    } else {
+      best_poly_add(sum_, cc.release(), &sum_);
+    }
+  }
+  poly take_sum() {
+    if (sum_ == nullptr) poly_set(0, &sum_);
+    return std::exchange(sum_, nullptr);
+  }
+  poly take_denominator() { return std::exchange(den_, nullptr); }
+
+ private:
+  polypt lev_;
+  poly sum_ = nullptr;
+  poly den_ = nullptr;
+};
+
+// Powers of one polynomial, the last exponent asked for kept.
+class Powers {
+ public:
+  Powers(poly base, polypt lev) : base_(base), lev_(lev) {}
+  ~Powers() { free_poly(&power_); }
+  Powers(const Powers&) = delete;
+  Powers& operator=(const Powers&) = delete;
+
+  // base^e, e >= 1 (owned by this object; valid until the next call).
+  poly get(std::int32_t e) {
+    if (e == 1) return base_;
+    if (power_ == nullptr || e != exponent_) {
+      free_poly(&power_);
+      poly_assign(base_, &power_);
+      compute_power(&power_, e, lev_);
+      exponent_ = e;
+    }
+    return power_;
+  }
+
+ private:
+  poly base_;
+  polypt lev_;
+  poly power_ = nullptr;
+  std::int32_t exponent_ = 0;
+};
+
+// The old top nodes of *p (coefficients taken out or leaves) freed, *p :=
+// the new polynomial.
+void replace_list(poly* p, poly fresh) {
+  free_poly(p);
+  *p = fresh;
+}
+
+void replace_denominator(poly* pden, poly den) {
+  free_poly(pden);
+  *pden = den;
+}
+
+}  // namespace
+
+void highest_level(poly* q, poly* qden, poly n2, poly d2, std::int16_t level, polypt pol) {
+  Powers n2_powers(n2, pol);
+  std::optional<Powers> d2_powers;
+  if (d2 != nullptr) d2_powers.emplace(d2, pol);
+  OwnedPoly t, den;
+  std::int32_t previous = 0;
+  bool first = true;
+  for (poly node = *q; node != nullptr; node = node->next) {
+    const std::int32_t e = node->exp;
+    OwnedPoly c;
+    c.p = take_coefficient(node);
+    if (!is_bare_leaf(c.p)) add_pad(c.cell(), level);
+    if (first) {
+      t.p = c.release();
+      first = false;
+      previous = e;
+      continue;
+    }
+    const std::int32_t gap = previous - e;
+    previous = e;
+    poly_mult(t.p, n2_powers.get(gap), t.cell(), pol);
+    if (d2_powers) {
+      if (den.p == nullptr) {
+        poly_assign(d2_powers->get(gap), den.cell());
+      } else {
+        poly_mult(den.p, d2_powers->get(gap), den.cell(), pol);
+      }
+      times(c.cell(), den.p, pol);
+    }
+    best_poly_add(t.release(), c.release(), t.cell());
+  }
+  if (previous >= 1) {
+    poly_mult(t.p, n2_powers.get(previous), t.cell(), pol);
+    if (d2_powers) {
+      if (den.p == nullptr) {
+        poly_assign(d2_powers->get(previous), den.cell());
+      } else {
+        poly_mult(den.p, d2_powers->get(previous), den.cell(), pol);
+      }
+    }
+  }
+  replace_list(q, t.release());
+  replace_denominator(qden, den.release());
+}
+
+void case_one(poly* p, poly* pden, std::int16_t target, poly n2, poly d2, polypt pol) {
+  if (target <= 1) {
+    if (!(*p)->numb && (*p)->exp > 0) {
+      highest_level(p, pden, n2, d2, 1, pol);
+    } else {
+      free_poly(pden);
+    }
+    return;
+  }
+  TermSum sum(pol->next);
+  for (poly t = *p; t != nullptr; t = t->next) {
+    poly c = take_coefficient(t);
+    poly den = nullptr;
+    if (!is_bare_leaf(c)) {
+      OwnedPoly cc;
+      cc.p = c;
+      case_one(cc.cell(), &den, static_cast<std::int16_t>(target - 1), n2, d2, pol->next);
+      c = cc.release();
+    }
+    sum.add(t->numb ? 0 : t->exp, c, den);
+  }
+  replace_list(p, sum.take_list());
+  OwnedPoly den;
+  den.p = sum.take_denominator();
+  if (den.p != nullptr && !is_bare_leaf(den.p)) add_pad(den.cell(), 1);
+  replace_denominator(pden, den.release());
+}
+
+void highest_case2(poly* q, poly* qden, std::int32_t target, poly n2, poly d2,
+                   std::int16_t leveldown, polypt pol) {
+  if (target <= 1) {
+    highest_level(q, qden, n2, d2, static_cast<std::int16_t>(leveldown + 1), pol);
+    return;
+  }
+  // The results lie at n2's level; q's own variable is leveldown levels
+  // below it there.
+  PolySum sum(pol);
+  for (poly t = *q; t != nullptr; t = t->next) {
+    OwnedPoly c, den;
+    c.p = take_coefficient(t);
+    if (!is_bare_leaf(c.p))
+      highest_case2(c.cell(), den.cell(), target - 1, n2, d2,
+                    static_cast<std::int16_t>(leveldown + 1), pol);
+    const std::int32_t e = t->numb ? 0 : t->exp;
+    if (e != 0 && !poly_iszero(c.p)) {
+      OwnedPoly x;
+      base_poly(x.cell(), leveldown + 1);
+      poly term = x.p;
+      for (std::int32_t k = 0; k < leveldown; ++k) term = term->pcoef;
+      term->exp = e;
+      poly_mult(c.p, x.p, c.cell(), pol);
+    }
+    sum.add(c.release(), den.release());
+  }
+  replace_list(q, sum.take_sum());
+  replace_denominator(qden, sum.take_denominator());
+}
+
+void case_two(poly* p, poly* pden, std::int32_t target, std::int32_t source, poly n2, poly d2,
+              polypt pol) {
+  if (target <= source) {  // n2 lies wholly below the variable: no mixing of levels
+    case_one(p, pden, static_cast<std::int16_t>(target), levels_down(n2, target - 1),
+             levels_down(d2, target - 1), pol);
+    return;
+  }
+  if (source <= 1) {
+    highest_case2(p, pden, target, n2, d2, 0, pol);
+    return;
+  }
+  poly n2_below = one_level_down(n2);
+  poly d2_below = one_level_down(d2);
+  TermSum sum(pol->next);
+  for (poly t = *p; t != nullptr; t = t->next) {
+    poly c = take_coefficient(t);
+    poly den = nullptr;
+    if (!is_bare_leaf(c)) {
+      OwnedPoly cc;
+      cc.p = c;
+      case_two(cc.cell(), &den, target - 1, source - 1, n2_below, d2_below, pol->next);
+      c = cc.release();
+    }
+    sum.add(t->numb ? 0 : t->exp, c, den);
+  }
+  replace_list(p, sum.take_list());
+  OwnedPoly den;
+  den.p = sum.take_denominator();
+  if (den.p != nullptr && !is_bare_leaf(den.p)) add_pad(den.cell(), 1);
+  replace_denominator(pden, den.release());
+}
+
+}  // namespace tavrin
