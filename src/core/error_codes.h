@@ -39,6 +39,9 @@ constexpr std::int32_t negative_exponent_argument_error = 198;
 // Negative exponents for "|" or "\" in Laurent mode.
 constexpr std::int32_t laurent_division_error = 205;
 
+// The GCD of one argument asked of a value with a denominator.
+constexpr std::int32_t fraction_gcd_error = 203;
+
 // A rational function's denominator reduced to 0.
 constexpr std::int32_t zero_denominator_error = 210;
 

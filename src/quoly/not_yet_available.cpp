@@ -9,8 +9,6 @@ namespace tavrin {
 
 void poly_mod_invert(poly, quolyptr, polypt) { tavrin_error("poly_mod_invert not available", true); }
 
-void check_quoly(quolyptr, bool) { tavrin_error("check_quoly not available", true); }
-
 void mod_out_poly(poly*, poly*, std::int32_t, std::int32_t, polypt) {
   tavrin_error("mod_out_poly not available", true);
 }
