@@ -41,7 +41,7 @@ void check_quoly(quolyptr q, bool q_odd) {
     return;
   }
   if (field_denominator_applies(v) && invert_field_denominator(v)) return;
-  if (lintmode) {
+  if (detail::word_size()) {
     lint_check_quoly(q, q_odd);
     return;
   }

@@ -13,6 +13,7 @@
 #include "poly/poly_modout.h"
 #include "poly/poly_repr.h"
 #include "poly/poly_trial.h"
+#include "quoly/quoly_impl.h"
 #include "quoly/quoly_normal_form.h"
 
 namespace tavrin {
@@ -86,7 +87,7 @@ void before_retry(int side, bool el) {
 
 void reduce(poly* n, poly* m, poly* com, poly* num, poly* den, bool el_n, bool el_m, bool nflag,
             bool dflag) {
-  if (!lintmode && field_depth != 0) {
+  if (!detail::word_size() && field_depth != 0) {
     pseudo_reduce(n, m, com, num, den, nullptr, el_n, el_m,
                   {" reduce 3. Try setting &_t to 0.", " reduce 4. Try setting &_t to 0.",
                    "non-numbers. reduce."});
