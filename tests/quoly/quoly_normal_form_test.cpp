@@ -21,6 +21,7 @@
 #include "support/output_capture.h"
 #include "support/poly_support.h"
 #include "support/division_pairs.h"
+#include "support/relation_scope.h"
 #include "support/rings.h"
 #include "support/value_form.h"
 
@@ -263,6 +264,24 @@ TEST_F(ValueNormalForm, ReduceStartsOverAfterAWrongVerdict) {
   // Resumed from the nested level: the value is kept, not in lowest terms.
   EXPECT_EQ(ring_product(Ring::mod65521, read_poly(q->numer), ref("x + 1")),
             ring_product(Ring::mod65521, ref("x - 1"), read_poly(q->denom)));
+}
+
+// Over a coefficient field (t^2 = 2 below x) the divisions are
+// pseudo-divisions; their number multipliers cancel into the other side.
+TEST(ValueReduce, OverACoefficientFieldTheMultipliersCancel) {
+  PolyVars vars{"x", "t"};
+  ModOutScope field(vars, 2, "t^2 - 2", true);
+  NodeBalance balance;
+  Poly n("(2*x + t)*(x + 1)"), m("(2*x + t)*(3*x + 2)"), com("2*x + t");
+  Poly num, den;
+  // (The GCDs of the multipliers over the field print the reports of the
+  // product and reciprocal services still to come; they answer 1.)
+  output_of([&] {
+    reduce(n.cell(), m.cell(), com.cell(), num.cell(), den.cell(), false, false, true, true);
+  });
+  EXPECT_EQ(read_poly(num) * parse_ref("3*x + 2", vars.names()),
+            read_poly(den) * parse_ref("x + 1", vars.names()));
+  EXPECT_EQ(read_poly(n), parse_ref("(2*x + t)*(x + 1)", vars.names()));  // kept
 }
 
 // n "|" m and n "\" m on a fraction: numerator and denominator each taken
