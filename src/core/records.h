@@ -49,7 +49,8 @@ struct number {
   std::int32_t lint;   // value in word mode
   long double flote;   // value in floating mode
   number* imag;        // list link only (free headers, gcd_data lists)
-  std::int16_t size;   // number of limbs; 0 = no limbs
+  std::int32_t size;   // number of limbs; 0 = no limbs (at most 32,767 limbs, but a
+                       // base-10^8 list of the longest numbers has up to 34,524)
 };
 using imptr = number*;
 using imptrptr = number**;

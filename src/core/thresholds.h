@@ -36,16 +36,88 @@ extern std::int32_t fast_gcd_size;
 // poly_mult, trial_poly_divide, basic_poly_divide.
 extern std::int32_t fast_mult_cut;
 
+// Span (degree) of the shorter slice from which the dense Karatsuba
+// product (fast_array_onevar_mult) multiplies by number-theoretic
+// transforms modulo two or three primes instead (never in characteristic
+// 2). Default 700. Range >= 0 (INT32_MAX: never). Reader:
+// fast_array_onevar_mult.
+extern std::int32_t dense_ntt_span;
+
+// Divisor degree from which the monic division of one-variable
+// polynomials modulo a prime (the fast path of basic_poly_divide and
+// simplest_poly_divide) divides on residue arrays by Newton's iteration
+// with transform products instead of the divide-and-conquer division on
+// term lists. Default 600. Range >= 1 (INT32_MAX: never). Reader: the
+// monic division (poly_field_divide.cpp).
+extern std::int32_t dense_newton_degree;
+
 // Degree in the top variable above which products of two-variable
 // polynomials modulo a prime try the two-variable arrays. Default 30.
 // Range >= 0. Reader: poly_mult.
 extern std::int32_t fast_2_var_degree;
+
+// Product of the operands' leaf counts (over all levels) from which
+// poly_mult multiplies through flat monomial arrays (poly_flat_mult.h)
+// instead of Karatsuba on term lists or schoolbook rows, when no relation
+// applies and the ring is the integers or a word modulus. Default 256.
+// Range >= 0 (0: always where it applies; INT64_MAX: never). Reader:
+// poly_mult.
+extern std::int64_t flat_mult_terms;
+
+// Bits of the low exponent fields that the flat product sums in an array
+// of accumulators (2^bits cells of 16 bytes); wider low parts use the heap
+// of row heads. Default 16. Range 0 .. 24 (0: always the heap). Reader:
+// flat_poly_mult.
+extern std::int32_t flat_cell_bits;
+
+// The flat product sums in dense cells only while the cells it scans are at
+// most this many times the term products (plus a small constant). Default
+// 4. Range >= 0. Reader: flat_poly_mult.
+extern std::int32_t flat_scan_ratio;
 
 // ---- Big integers --------------------------------------------------------------------------
 
 // Limbs above which both factors of a big-integer product go to Karatsuba.
 // Default 16. Range >= 1. Reader: fast_mult (bigint_multiply.h).
 extern std::int32_t multcut;
+
+// Limbs of both factors from which fast_mult repacks them into 64-bit
+// words (numbers/word_array_impl.h) and multiplies there; below it, rows
+// and Karatsuba on 28-bit limbs (multcut). Default 20. Range >= 1
+// (INT32_MAX: never). Reader: fast_mult. (The 28-bit Karatsuba is
+// faster than rows only from about 16 limbs, so multcut keeps its 16.)
+extern std::int32_t wide_mult_limbs;
+
+// Words of the shorter factor from which the word products use Karatsuba's
+// recursion instead of rows. Default 32. Range >= 2. Reader: wmul.
+extern std::int32_t wide_karatsuba_words;
+
+// Divisor limbs from which divide, pos_divide and pos_divide_noq divide on
+// 64-bit words (long division there, recursive from wide_divide_words);
+// below it, long division on 28-bit limbs. Default 8. Range >= 1
+// (INT32_MAX: never). Reader: the long divisions of bigint_divide.h.
+extern std::int32_t wide_divide_limbs;
+
+// Divisor words from which the word division recurses (Burnikel-Ziegler)
+// instead of dividing word by word. Default 40. Range >= 2. Reader: wdivrem.
+extern std::int32_t wide_divide_words;
+
+// Limbs of the longer operand from which binary_gcd and extgcd find the
+// GCD on 64-bit words by Lehmer's method (extgcd's cofactors then by two
+// exact divisions); below it, the binary GCD with division steps and the
+// quotient list on 28-bit limbs. Default 4. Range >= 1 (INT32_MAX: never).
+// Readers: binary_gcd, extgcd (and gcdnum through binary_gcd).
+extern std::int32_t wide_gcd_limbs;
+
+// Limbs from which verybig_base_10 converts on 64-bit words, dividing by
+// powers 10^(8 2^k); below it, the halves joined by products with the
+// table two_28 in base 10^8. Default 16. Range >= 1 (INT32_MAX: never).
+// Reader: verybig_base_10.
+extern std::int32_t wide_decimal_limbs;
+
+// Words from which the word conversion splits by a power of 10^8 instead of
+// dividing by 10^16 word by word. Default 12. Range >= 4. Reader: wdecimal.
+extern std::int32_t wide_decimal_words;
 
 // Limbs below which the integer square root starts from a floating
 // estimate instead of recursing on the upper half. Default 16. Range >= 0

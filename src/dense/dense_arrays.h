@@ -114,10 +114,10 @@ void onevar_self_add(const std::int32_t* x, std::int32_t* z, std::int32_t xa, st
 
 // ---- Schoolbook products ------------------------------------------------------
 // z on [xa + ya, xb + yb] := [xa, xb] of x times [ya, yb] of y; x[xb] and
-// y[yb] non-zero (checked). z must be neither x nor y. With modulus <= 65535
-// outside characteristic 2 each term is reduced and the terms of one
-// coefficient are summed in 32 bits, reduced once; otherwise each term is a
-// modular product and the running sum a modular sum.
+// y[yb] non-zero (checked). z must be neither x nor y. Outside
+// characteristic 2 the terms of one coefficient are summed unreduced (in 64
+// bits for moduli up to 65535, in 128 bits above) and the sum reduced once;
+// in characteristic 2 each term is a field product, summed by exclusive or.
 // reads: modulus, finf
 void onevar_mult(const std::int32_t* x, const std::int32_t* y, std::int32_t* z,
                  std::int32_t xa, std::int32_t xb, std::int32_t ya, std::int32_t yb);

@@ -8,10 +8,10 @@
 #include "dense/dense_arrays.h"
 #include "dense/dense_divide.h"
 #include "dense/dense_impl.h"
+#include "dense/dense_upcalls.h"
 #include "numbers/freelists.h"
+#include "numbers/poly_nodes.h"
 #include "numbers/word_mod.h"
-#include "poly/poly_divide.h"
-#include "poly/poly_repr.h"
 
 namespace tavrin {
 

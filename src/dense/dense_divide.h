@@ -25,6 +25,15 @@
 
 namespace tavrin {
 
+// Quotient q[0 .. dn - dm] and remainder r[0 .. dm) of n (degree dn) by m
+// (degree dm <= dn, m[dm] non-zero) modulo the prime p < 2^31 (residues in
+// 0 .. p - 1, not characteristic 2), by Newton's iteration on the reversed
+// divisor with transform products; returns the remainder's degree (-1 for
+// zero; r untouched when dm = 0). q and r must not overlap n or m.
+std::int32_t newton_array_divide(const std::int32_t* n, std::int32_t dn, const std::int32_t* m,
+                                 std::int32_t dm, std::int32_t* q, std::int32_t* r,
+                                 std::int32_t p);
+
 // n: kept; m: kept; *q: freed, then set to n / m when m divides n exactly
 // (the result true), left nil otherwise (false). n and m are one-variable
 // lists over word residues, m not zero, deg n at most 25,000 (the array

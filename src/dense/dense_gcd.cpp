@@ -12,16 +12,11 @@
 #include "dense/dense_divide.h"
 #include "dense/dense_hgcd.h"
 #include "dense/dense_impl.h"
-#include "gcd/gcd.h"
+#include "dense/dense_upcalls.h"
 #include "numbers/freelists.h"
 #include "numbers/node_handles.h"
+#include "numbers/poly_nodes.h"
 #include "numbers/word_mod.h"
-#include "poly/poly_add.h"
-#include "poly/poly_divide.h"
-#include "poly/poly_measures.h"
-#include "poly/poly_mult.h"
-#include "poly/poly_repr.h"
-#include "quoly/quoly.h"
 
 namespace tavrin {
 

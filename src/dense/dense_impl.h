@@ -58,6 +58,13 @@ class WordReducer {
   double pinv_;
 };
 
+// z[0 .. nx + ny - 1) := x[0 .. nx) * y[0 .. ny) modulo modul (a modulus
+// below 2^31, residues in 0 .. modul - 1), by number-theoretic transforms
+// modulo two or three primes and the Chinese remainder theorem
+// (dense_ntt.cpp). z must be neither x nor y.
+void ntt_product(const std::int32_t* x, std::int32_t nx, const std::int32_t* y, std::int32_t ny,
+                 std::int32_t* z, std::int32_t modul);
+
 // x + y and x - y for residues of p (below 2^31), exact: the same values as
 // mod_add and mod_sub outside characteristic 2, computed inline.
 inline std::int32_t add_residues(std::int32_t x, std::int32_t y, std::int32_t p) {
@@ -168,6 +175,7 @@ class WorkArrays {
 struct KaratsubaSteps {
   std::uint64_t balanced = 0;
   std::uint64_t unbalanced = 0;
+  std::uint64_t transforms = 0;  // products by number-theoretic transforms
 };
 extern KaratsubaSteps karatsuba_steps;
 

@@ -10,6 +10,7 @@
 #include <utility>
 
 #include "core/globals.h"
+#include "core/thresholds.h"
 #include "dense/dense_arrays.h"
 #include "dense/dense_impl.h"
 #include "dense/dense_mult.h"
@@ -36,6 +37,11 @@ void fast_array_onevar_mult(const std::int32_t* x, const std::int32_t* y, std::i
     diagnostic(" ** bad exps fast_array_onevar %li, %li, %li, %li, %li, %li, %li, %li\n", xa, xb,
                ya, yb, x[xb], y[yb], old_xa, old_ya);
     tavrin_error("bad exps in fast_array_onevar_mult.", true);
+  }
+  if (!finf && std::min(xb - xa, yb - ya) >= dense_ntt_span) {
+    ++karatsuba_steps.transforms;
+    dense_detail::ntt_product(x + xa, xb - xa + 1, y + ya, yb - ya + 1, z + xa + ya, modulus);
+    return;
   }
   if (xb - xa < poly_cutoff || yb - ya < poly_cutoff) {
     onevar_mult(x, y, z, xa, xb, ya, yb);

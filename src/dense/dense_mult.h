@@ -4,7 +4,9 @@
 // variables on x2 / y2 / z2).
 //
 // The slice conventions, trimmed degrees and shared arrays are those of
-// dense_arrays.h. The Karatsuba product falls back to the schoolbook product
+// dense_arrays.h. From a shorter span of dense_ntt_span on (outside
+// characteristic 2) the product is formed by number-theoretic transforms
+// (dense_ntt.cpp). The Karatsuba product falls back to the schoolbook product
 // when either span is below poly_cutoff or the longer operand is more than 15
 // times the shorter; operands of span ratio 2 or more are cut into chunks as
 // long as the shorter one, one chunk per level. Each recursion level has
@@ -22,7 +24,7 @@ namespace tavrin {
 // z on [xa + ya, xb + yb] := [xa, xb] of x times [ya, yb] of y (any
 // arrays, z neither x nor y); x[xb] and y[yb] non-zero. Low zero entries
 // of either slice are skipped and the result's entries below them zeroed.
-// reads: poly_cutoff, modulus, finf
+// reads: poly_cutoff, dense_ntt_span, modulus, finf
 void fast_array_onevar_mult(const std::int32_t* x, const std::int32_t* y, std::int32_t* z,
                             std::int32_t xa, std::int32_t xb, std::int32_t ya, std::int32_t yb);
 

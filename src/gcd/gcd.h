@@ -5,6 +5,8 @@
 #include <cstdint>
 
 #include "core/records.h"
+#include "dense/dense_upcalls.h"
+#include "poly/poly_upcalls.h"
 
 namespace tavrin {
 
@@ -38,8 +40,7 @@ namespace tavrin {
 // (tripval, trial_cutoff, gcd_stash_cutoff, chinhensel, rat_yes,
 // no_aux_primes2, the prime tables); reads and writes: original_depth, the
 // content counters, g_cntcount, g_cutoff, the GCD cache.
-void polygcd(poly u, poly v, poly* r, bool leave_early, bool do_fast, bool allcons, polypt pt,
-             bool usave, bool vsave, bool canreset);
+// polygcd: declared in poly/poly_upcalls.h (the polynomial arithmetic calls it).
 
 // Which stage ended each call of polygcd, counted since start (a test and
 // benchmark hook; recursive calls count too).
@@ -115,16 +116,15 @@ void emgcd_full(poly* u0, poly* u1, poly* w0, poly* v0, poly* w1, poly* v1, bool
 // be &a0 or &a1). savea01 false: a0, a1: consumed, deg a0 > deg a1 >= 1;
 // *p: overwritten (its old value freed; not a0's or a1's cell).
 // reads: modulus, finf, poly_cutoff, fast_gcd_size
-void emgcd_poly(poly a0, poly a1, poly* p, polypt pt, bool savea01);
+// emgcd_poly: declared in dense/dense_upcalls.h (the array code calls it).
 
 // The fraction *p / *pden with n2 / d2 substituted for its main variable
 // (level target), in place; n2 and d2 are left unchanged.
-void case_one(poly* p, poly* pden, std::int16_t target, poly n2, poly d2, polypt pol);
+// case_one: declared in poly/poly_upcalls.h (the polynomial arithmetic calls it).
 
 // The same for the variable at level target below the fraction's own level
 // source.
-void case_two(poly* p, poly* pden, std::int32_t target, std::int32_t source, poly n2, poly d2,
-              polypt pol);
+// case_two: declared in poly/poly_upcalls.h (the polynomial arithmetic calls it).
 
 // Whether g and h are coprime modulo the first suitable auxiliary prime of
 // the relations' set-up: *success true when their image GCD is a number.
@@ -137,7 +137,6 @@ void velmor_modular(poly g, poly h, polypt pt, bool* success);
 // from the limbs), scanning upward from prmesize - buffer - (rand_integer2()
 // mod rand_mod), at least 1; prmesize + 1 when none qualifies.
 // x, y: kept; rand_mod >= 1; writes: random_ext2
-std::int16_t select_prime(poly x, poly y, std::int16_t buffer, std::int16_t rand_mod,
-                          std::int16_t prmesize, imptr* prme);
+// select_prime: declared in poly/poly_upcalls.h (the polynomial arithmetic calls it).
 
 }  // namespace tavrin

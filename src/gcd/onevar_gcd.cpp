@@ -9,6 +9,7 @@
 #include "core/globals.h"
 #include "core/thresholds.h"
 #include "dense/dense_gcd.h"
+#include "dense/dense_upcalls.h"
 #include "gcd/gcd.h"
 #include "gcd/gcd_globals.h"
 #include "gcd/gcd_stash.h"
@@ -23,7 +24,6 @@
 #include "poly/poly_measures.h"
 #include "poly/poly_mult.h"
 #include "poly/poly_repr.h"
-#include "quoly/quoly.h"
 
 namespace tavrin {
 

@@ -8,6 +8,9 @@
 #include "numbers/bigint.h"
 #include "numbers/bigint_divide.h"
 #include "numbers/bigint_impl.h"
+#include "numbers/limb_array_impl.h"
+#include "numbers/word_array_impl.h"
+#include "core/thresholds.h"
 
 namespace tavrin {
 
@@ -226,6 +229,24 @@ void make_base_10(imptr n, imptr n2) {
 }
 
 void verybig_base_10(numptr p, numptr t, std::int16_t size, imptr n2) {
+  if (size >= wide_decimal_limbs) {
+    // On 64-bit words: the magnitude's groups, then the sign on each.
+    std::int32_t sign = 1;
+    for (numptr l = p; l != nullptr && l != t->next; l = l->next) {
+      if (l->value != 0) {
+        sign = l->value < 0 ? -1 : 1;
+        break;
+      }
+    }
+    std::vector<detail::digit> d(static_cast<std::size_t>(size));
+    detail::gather(p, size, d.data());
+    std::vector<detail::word> w(static_cast<std::size_t>(detail::words_for_digits(size)));
+    const std::int32_t nw = detail::words_of_digits(w.data(), d.data(), size);
+    groups g;
+    detail::wdecimal(w.data(), nw, g);
+    install_limbs(n2, build(g, is_zero(g) ? 1 : sign));
+    return;
+  }
   if (size < 10) {
     LinkCut cut(t);
     number whole{};
@@ -251,7 +272,7 @@ void verybig_base_10(numptr p, numptr t, std::int16_t size, imptr n2) {
   verybig_base_10(low, t, static_cast<std::int16_t>(low_size), &lo);
   imptr multiplier = &two_28[k - 1 < 130 ? k - 1 : 129];
   if (k > 130) {
-    fast_num_assign(two_28[129].head, two_28[129].size, &power);
+    fast_num_assign(two_28[129].head, static_cast<std::int16_t>(two_28[129].size), &power);
     std::int32_t j = k - 130;
     for (; j >= 130; j -= 130) base_10_fast_mult(&power, &two_28[129], &power);
     if (j > 0) base_10_fast_mult(&power, &two_28[j - 1], &power);

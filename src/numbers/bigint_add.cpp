@@ -72,8 +72,9 @@ void fix_upwards(imptr n, numptr bad, std::int32_t sign) {
 }
 
 // n := n + s*m for big integers; m is the list mh of ms limbs (captured
-// before n changes, so m may be n itself); s is +1 or -1.
-void add_inplace(imptr n, numptr mh, std::int32_t ms, std::int32_t s) {
+// before n changes, so m may be n itself); s is +1 or -1. A sum longer than
+// a number can be leaves n a valid zero and is reported.
+void add_inplace_unchecked(imptr n, numptr mh, std::int32_t ms, std::int32_t s) {
   std::int32_t ns = n->size;
   if (ns == 0) {  // a header without limbs counts as zero
     detail::install_limbs(n, detail::copy_limbs(mh, ms, s));
@@ -210,13 +211,39 @@ void add_inplace(imptr n, numptr mh, std::int32_t ms, std::int32_t s) {
   n->size = static_cast<std::int16_t>(size);
 }
 
+// A number's limbs, given back on every exit unless released.
+struct HeldLimbs {
+  number x{};
+  HeldLimbs() = default;
+  HeldLimbs(const HeldLimbs&) = delete;
+  HeldLimbs& operator=(const HeldLimbs&) = delete;
+  ~HeldLimbs() {
+    if (x.size > 0) free_limb_list(x.head, x.tail);
+  }
+};
+
+// As add_inplace_unchecked, but a sum too long for a number leaves n as it
+// was: only an operand of the greatest length can overflow, and then the
+// sum is formed in a copy first.
+void add_inplace(imptr n, numptr mh, std::int32_t ms, std::int32_t s) {
+  if (n->size < detail::max_limbs && ms < detail::max_limbs) {
+    add_inplace_unchecked(n, mh, ms, s);
+    return;
+  }
+  HeldLimbs sum;
+  detail::install_limbs(&sum.x, detail::copy_limbs(n->head, n->size, 1));
+  add_inplace_unchecked(&sum.x, mh, ms, s);
+  detail::install_limbs(n, detail::limb_list{sum.x.head, sum.x.tail, sum.x.size});
+  sum.x.size = 0;
+}
+
 void add_lists(std::int16_t nsize, std::int16_t msize, numptr p, numptr q, imptr ans,
                std::int32_t s) {
-  number tmp{};
-  detail::install_limbs(&tmp, detail::copy_limbs(p, nsize, 1));
-  add_inplace(&tmp, q, msize, s);
-  detail::limb_list r{tmp.head, tmp.tail, tmp.size};
-  detail::install_limbs(ans, r);
+  HeldLimbs sum;
+  detail::install_limbs(&sum.x, detail::copy_limbs(p, nsize, 1));
+  add_inplace_unchecked(&sum.x, q, msize, s);
+  detail::install_limbs(ans, detail::limb_list{sum.x.head, sum.x.tail, sum.x.size});
+  sum.x.size = 0;
 }
 
 }  // namespace

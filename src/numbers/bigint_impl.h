@@ -55,7 +55,7 @@ inline void install_limbs(imptr x, const limb_list& r) {
   if (x->size > 0) free_limb_list(x->head, x->tail);
   x->head = r.head;
   x->tail = r.tail;
-  x->size = static_cast<std::int16_t>(r.size);
+  x->size = r.size;
 }
 
 // Makes x the one-limb big integer v (|v| < 2^28), freeing its old limbs.

@@ -2,6 +2,7 @@
 // on contiguous magnitude arrays.
 #include "numbers/bigint_multiply.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <limits>
 
@@ -10,6 +11,7 @@
 #include "numbers/bigint_impl.h"
 #include "numbers/freelists.h"
 #include "numbers/limb_array_impl.h"
+#include "numbers/word_array_impl.h"
 
 namespace tavrin {
 
@@ -20,6 +22,27 @@ namespace {
 
 // The operand and result arrays of the last product, kept for the next one.
 detail::digit_buffer first_operand, second_operand, product_digits;
+detail::word_buffer first_words, second_words, product_words;
+
+// r[0 .. na+nb) := x * y through 64-bit words (the operands repacked);
+// returns the digits written (at least na + nb, r sized for them).
+digit* word_product(const digit* x, std::int32_t na, const digit* y, std::int32_t nb,
+                    std::int32_t* nr) {
+  using detail::word;
+  word* wx = first_words.get(detail::words_for_digits(na));
+  const std::int32_t wa = detail::words_of_digits(wx, x, na);
+  word* wy = wx;
+  std::int32_t wb = wa;
+  if (y != x || nb != na) {
+    wy = second_words.get(detail::words_for_digits(nb));
+    wb = detail::words_of_digits(wy, y, nb);
+  }
+  word* wr = product_words.get(wa + wb);
+  detail::wmul(wr, wx, wa, wy, wb);
+  digit* r = product_digits.get(std::max(detail::digits_for_words(wa + wb), na + nb));
+  *nr = detail::digits_of_words(r, wr, wa + wb);
+  return r;
+}
 
 // Gives ans the finished product r; its old limbs go back first unless word
 // mode is on (a number's limbs are not its own in word mode).
@@ -27,7 +50,7 @@ void install_product(imptr ans, const limb_list& r) {
   if (ans->size >= 1 && !lintmode) free_limb_list(ans->head, ans->tail);
   ans->head = r.head;
   ans->tail = r.tail;
-  ans->size = static_cast<std::int16_t>(r.size);
+  ans->size = r.size;
 }
 
 // ans := n * m; rows only when cut is the largest int32.
@@ -54,6 +77,12 @@ void product(imptr n, imptr m, imptr ans, std::int32_t cut) {
   if (detail::mag_is_zero(x, a) || detail::mag_is_zero(y, b)) {
     r[0] = 0;
     install_product(ans, detail::build_limbs(r, 1, 1));
+    return;
+  }
+  if (cut != std::numeric_limits<std::int32_t>::max() && std::min(a, b) >= wide_mult_limbs) {
+    std::int32_t nr = 0;
+    const digit* w = word_product(x, a, y, b, &nr);
+    install_product(ans, detail::build_limbs(w, nr, sign));
     return;
   }
   if (cut == std::numeric_limits<std::int32_t>::max()) {

@@ -35,7 +35,10 @@ void multiply(imptr n, imptr m, imptr ans);
 // products, splitting at k = max(a div 2, b div 2) limbs and deciding again
 // by the same test at every level. fast_mult(x, x, x) squares x in place.
 // n: kept; m: kept; ans: overwritten (may be n or m; old limbs freed when
-// size >= 1 and word mode is off). reads: multcut, lintmode
+// size >= 1 and word mode is off). From wide_mult_limbs limbs on both
+// factors the product runs on 64-bit words instead (word_array_impl.h: rows,
+// then Karatsuba from wide_karatsuba_words words); the result is the same.
+// reads: multcut, wide_mult_limbs, wide_karatsuba_words, lintmode
 void fast_mult(imptr n, imptr m, imptr ans);
 
 }  // namespace tavrin

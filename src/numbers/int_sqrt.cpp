@@ -35,7 +35,8 @@ void newton(imptr n, number& r) {
   number q{}, rem{}, d{}, sq{};
   for (;;) {
     pos_divide(n, &r, &q, &rem);
-    meddiff(r.size, q.size, r.head, q.head, &d);  // d := r - n div r
+    meddiff(static_cast<std::int16_t>(r.size), static_cast<std::int16_t>(q.size), r.head, q.head,
+            &d);  // d := r - n div r
     if (d.size == 1 && d.head->value > -2 && d.head->value < 2) break;
     const bool below = d.head->value < 0;
     if (below) in_place_neg(&d);

@@ -14,6 +14,8 @@
 #include "numbers/bigint_impl.h"
 #include "numbers/freelists.h"
 #include "numbers/limb_array_impl.h"
+#include "numbers/word_array_impl.h"
+#include "core/thresholds.h"
 
 namespace tavrin {
 
@@ -68,7 +70,7 @@ std::uint32_t magnitude(std::int32_t v) {
 void put_fresh(imptr x, const limb_list& r) {
   x->head = r.head;
   x->tail = r.tail;
-  x->size = static_cast<std::int16_t>(r.size);
+  x->size = r.size;
 }
 
 limb_list one_limb(std::int32_t v) {
@@ -83,6 +85,27 @@ limb_list abs_copy(imptr x) {
 // ---- binary_gcd -----------------------------------------------------------------
 
 detail::digit_buffer gcd_first, gcd_second, gcd_third;
+detail::word_buffer gcd_words_a, gcd_words_b, gcd_words_g;
+
+// gcd(|n|, |m|) for non-zero n and m on 64-bit words (Lehmer's method),
+// as digits in out.
+mag gcd_by_words(imptr n, imptr m, detail::digit_buffer& out) {
+  using detail::word;
+  const std::int32_t cap = std::max(n->size, m->size);
+  digit* x = gcd_first.get(cap);
+  digit* y = gcd_second.get(cap);
+  detail::gather(n, x);
+  detail::gather(m, y);
+  const std::int32_t wcap = detail::words_for_digits(cap) + 1;
+  word* wa = gcd_words_a.get(wcap);
+  word* wb = gcd_words_b.get(wcap);
+  const std::int32_t na = detail::words_of_digits(wa, x, n->size);
+  const std::int32_t nb = detail::words_of_digits(wb, y, m->size);
+  word* wg = gcd_words_g.get(wcap);
+  const std::int32_t ng = detail::wgcd(wg, wa, na, wb, nb);
+  digit* g = out.get(detail::digits_for_words(ng));
+  return {g, detail::digits_of_words(g, wg, ng)};
+}
 
 // The odd part of gcd(n1, m1) for odd non-zero n1, m1 (the working values,
 // used up); the result is one of the three buffers.
@@ -217,6 +240,8 @@ cofactor plus(const cofactor& a, const cofactor& b) {
   return r;
 }
 
+detail::word_buffer quotient_words_u, quotient_words_g, quotient_words_q, quotient_words_r;
+
 // |x| div g exactly, as a magnitude array.
 cofactor exact_quotient(imptr x, const mag& g) {
   const std::int32_t s = x->size;
@@ -224,6 +249,19 @@ cofactor exact_quotient(imptr x, const mag& g) {
   detail::gather(x, u.data());
   const std::int32_t nu = detail::normalised_length(u.data(), s);
   if (nu < g.n) return cofactor(1, 0);
+  if (g.n >= wide_divide_limbs) {  // on 64-bit words
+    using detail::word;
+    word* wu = quotient_words_u.get(detail::words_for_digits(nu));
+    const std::int32_t mu = detail::words_of_digits(wu, u.data(), nu);
+    word* wg = quotient_words_g.get(detail::words_for_digits(g.n));
+    const std::int32_t mg = detail::words_of_digits(wg, g.d, g.n);
+    if (mu < mg) return cofactor(1, 0);
+    word* wq = quotient_words_q.get(mu - mg + 1);
+    detail::wdivrem(wq, quotient_words_r.get(mg), wu, mu, wg, mg);
+    cofactor q(static_cast<std::size_t>(detail::digits_for_words(mu - mg + 1)), 0);
+    q.resize(static_cast<std::size_t>(detail::digits_of_words(q.data(), wq, mu - mg + 1)));
+    return q;
+  }
   cofactor q(static_cast<std::size_t>(nu - g.n + 1), 0);
   detail::mag_divmod(u.data(), nu, g.d, g.n, q.data());
   normalise(q);
@@ -344,7 +382,10 @@ std::int32_t countup(std::int32_t n) {
   return std::countr_zero(static_cast<std::uint32_t>(n));
 }
 
-bool pos_bigger(imptr n, imptr m) { return fast_bigger(n->head, m->head, n->size, m->size); }
+bool pos_bigger(imptr n, imptr m) {
+  return fast_bigger(n->head, m->head, static_cast<std::int16_t>(n->size),
+                     static_cast<std::int16_t>(m->size));
+}
 
 void shift_right(imptr n, std::int32_t m) {
   const std::int32_t whole = m / limb_bits;
@@ -372,6 +413,11 @@ void binary_gcd(imptr n, imptr m, imptr ans) {
   }
   if (n->size == 1 && m->size == 1) {
     special_set(smallgcd(n->head->value, m->head->value), ans);
+    return;
+  }
+  if (std::max(n->size, m->size) >= wide_gcd_limbs) {
+    const mag g = gcd_by_words(n, m, gcd_third);
+    detail::install_limbs(ans, detail::build_limbs(g.d, g.n, 1));
     return;
   }
   const std::int32_t cap = std::max(n->size, m->size) + 2;
@@ -410,6 +456,15 @@ void extgcd(imptr n, imptr m, imptr gcd, imptr qn, imptr qm, bool* gcd1) {
     return;
   }
 
+  if (std::max(n->size, m->size) >= wide_gcd_limbs) {
+    // The GCD on words, the cofactors by two exact divisions.
+    const mag g = gcd_by_words(n, m, ext_third);
+    detail::install_limbs(gcd, detail::build_limbs(g.d, g.n, 1));
+    *gcd1 = is_one(g);
+    const ext_state st{n, m, gcd, qn, qm, gcd1, false, false};
+    wrapup(st, g, false, cofactor{}, cofactor{});
+    return;
+  }
   const std::int32_t cap = std::max(n->size, m->size) + 2;
   mag x{ext_first.get(cap), n->size};
   mag y{ext_second.get(cap), m->size};
@@ -511,7 +566,8 @@ void gcd(imptr n, imptr m, imptr ans) {
   detail::install_limbs(&a, abs_copy(n));
   detail::install_limbs(&b, abs_copy(m));
   while (!detail::is_zero_number(&b)) {
-    pos_divide_noq(a.head, b.head, b.tail, a.size, b.size, &r);
+    pos_divide_noq(a.head, b.head, b.tail, static_cast<std::int16_t>(a.size),
+                   static_cast<std::int16_t>(b.size), &r);
     std::swap(a, b);  // a := b, b := the remainder
     std::swap(b, r);
   }

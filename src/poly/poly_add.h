@@ -30,6 +30,7 @@
 #include <cstdint>
 
 #include "core/records.h"
+#include "dense/dense_upcalls.h"
 
 namespace tavrin {
 
@@ -73,15 +74,16 @@ void rat_number_mult(poly n, imptr im);
 // As num_poly_mult without the test for 1.
 void mult_num(poly x, imptr nm);
 // Floating mode: flote := flote * m. n: changed
-void fl_num_poly_mult(poly n, long double m);
+// fl_num_poly_mult: declared in dense/dense_upcalls.h (the array code calls it).
 // Modular mode: lint := x * lint mod modulus (the field product in
 // characteristic 2); nothing when x = 1. x < 1 or x >= modulus prints
 // "bad x in mod_num_poly_mult, <x>, <modulus>" and reports the internal
 // error "bad x in mod_num_poly_mult." (nested command level); n is then
 // left unchanged. n: changed; reads: modulus, smallmodulus, finf
 void mod_num_poly_mult(poly n, std::int32_t x);
-// As mod_num_poly_mult without the checks (x a residue, not 0).
-void sub_mod_num_poly_mult(poly n, std::int32_t x);
+// As mod_num_poly_mult without the checks (x a residue, not 0): mod_mult_num,
+// and sub_mod_num_poly_mult, declared in dense/dense_upcalls.h (the array code
+// calls it).
 void mod_mult_num(poly x, std::int32_t nm);
 // Every leaf := leaf / m exactly; nothing when m is 1 in the current mode.
 // Modular: x = 0 asks for the inverse of m's residue (mod_inverse: a zero

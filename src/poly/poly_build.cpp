@@ -49,10 +49,6 @@ void make_monomial(poly* p, std::int32_t expo, poly cf) {
   *p = new_term(expo, cf);
 }
 
-void add_pad(poly* r, std::int32_t h) {
-  for (std::int32_t k = 0; k < h; ++k) *r = new_term(0, *r);
-}
-
 void fluff_out(poly* t, std::int32_t expon) {
   if (expon == 0 && is_bare_leaf(*t)) return;
   *t = new_term(expon, *t);

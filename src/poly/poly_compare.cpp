@@ -78,8 +78,6 @@ void quoly_inplace(quoly q) {
 
 // ---- Value tests -----------------------------------------------------------------
 
-bool poly_iszero(poly p) { return is_bare_leaf(p) && number_is_zero(p->ncoef); }
-
 bool node_iszero(poly p) { return p->numb && number_is_zero(p->ncoef); }
 
 bool poly_eq_1(poly p) { return is_bare_leaf(p) && number_is(p->ncoef, 1); }
@@ -221,11 +219,6 @@ bool is_poly_var(quoly q, std::int16_t* depth) {
 }
 
 // ---- Leading terms and signs ------------------------------------------------------------
-
-poly leading_coef(poly p) {
-  while (!p->numb) p = p->pcoef;
-  return p;
-}
 
 poly lastnode(poly p) {
   while (p->next != nullptr) p = p->next;

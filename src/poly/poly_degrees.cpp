@@ -125,16 +125,6 @@ std::int32_t sum_degrees(poly p, std::int32_t depth, std::int32_t stop) {
   return result;
 }
 
-poly field_leading_coef(poly q, polypt pt, polypt* pt2) {
-  *pt2 = pt;
-  if (field_depth == 0) return q;
-  while (!q->numb && *pt2 != nullptr && (*pt2)->depth < field_depth) {
-    q = q->pcoef;
-    *pt2 = (*pt2)->next;
-  }
-  return q;
-}
-
 bool exists_field_element(poly p, std::int32_t d) {
   if (!p->numb && d >= field_depth) return true;
   for (poly t = p; t != nullptr; t = t->next)

@@ -5,7 +5,6 @@
 
 #include "core/errors.h"
 #include "core/globals.h"
-#include "gcd/gcd.h"
 #include "numbers/bigint.h"
 #include "numbers/bigint_multiply.h"
 #include "numbers/freelists.h"
@@ -15,6 +14,7 @@
 #include "poly/poly_impl.h"
 #include "poly/poly_repr.h"
 #include "numbers/node_handles.h"
+#include "poly/poly_upcalls.h"
 
 namespace tavrin {
 

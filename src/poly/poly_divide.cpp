@@ -15,7 +15,7 @@
 #include "poly/poly_divide_impl.h"
 #include "poly/poly_measures.h"
 #include "poly/poly_repr.h"
-#include "quoly/quoly.h"
+#include "poly/poly_upcalls.h"
 
 namespace tavrin {
 

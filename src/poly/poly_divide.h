@@ -34,6 +34,7 @@
 #include <cstdint>
 
 #include "core/records.h"
+#include "dense/dense_upcalls.h"
 
 namespace tavrin {
 
@@ -169,7 +170,7 @@ void simplest_poly_divide(poly n, poly m, poly* q, poly* r, bool cancall);
 // any coefficients with the general sums and products at pt.
 // n, m: kept (split and rejoined in place during the call); *r, *qt:
 // overwritten. reads: mode flags, modulus, div_poly_cutoff, laurent
-void fast_mod_and_div(poly n, poly m, poly* r, poly* qt, polypt pt, bool from_basic);
+// fast_mod_and_div: declared in dense/dense_upcalls.h (the array code calls it).
 
 // *r := the remainder of n by m, one variable, modular or floating mode.
 // Outside floating mode, operands of more than fast_mult_cut terms, each
@@ -199,6 +200,7 @@ struct divide_route_counts {
   long base_case;      // base cases of the divide and conquer
   long pseudo_loop;    // the pseudo-remainder loop
   long field_divide;   // field_coef_poly_divide's long division
+  long newton;         // the monic division on arrays by Newton's iteration
 };
 extern divide_route_counts divide_routes;
 

@@ -17,7 +17,7 @@
 #include "poly/poly_mult.h"
 #include "poly/poly_repr.h"
 #include "numbers/node_handles.h"
-#include "quoly/quoly.h"
+#include "poly/poly_upcalls.h"
 
 namespace tavrin::detail {
 

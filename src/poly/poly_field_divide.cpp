@@ -4,9 +4,11 @@
 #include <cstdio>
 #include <optional>
 #include <tuple>
+#include <vector>
 
 #include "core/errors.h"
 #include "core/globals.h"
+#include "dense/dense_arrays.h"
 #include "dense/dense_divide.h"
 #include "numbers/bigint.h"
 #include "numbers/freelists.h"
@@ -75,6 +77,35 @@ bool monic_path(poly n, poly m, bool cancall) {
   return height_is_1(n) && height_is_1(m);
 }
 
+// The array division by Newton's iteration serves the monic division from a
+// divisor degree of dense_newton_degree on (not in characteristic 2, no
+// negative exponent, dividends of at most 2^22).
+bool newton_applies(poly n, poly m) {
+  if (finf || degree(m) < dense_newton_degree || degree(n) > (1 << 22)) return false;
+  return lastnode(n)->exp >= 0 && lastnode(m)->exp >= 0;
+}
+
+// *q, *r (both nil) := quotient and remainder of n by m on residue arrays.
+void newton_division(poly n, poly m, poly* q, poly* r) {
+  ++divide_routes.newton;
+  const std::int32_t dn = degree(n), dm = degree(m);
+  std::vector<std::int32_t> x(static_cast<std::size_t>(dn) + 1), y(static_cast<std::size_t>(dm) + 1);
+  std::int32_t d = 0;
+  fill_poly1_array(n, x.data(), &d);
+  fill_poly1_array(m, y.data(), &d);
+  std::vector<std::int32_t> qv(static_cast<std::size_t>(dn - dm) + 1), rv(static_cast<std::size_t>(dm) + 1);
+  const std::int32_t rdeg = newton_array_divide(x.data(), dn, y.data(), dm, qv.data(), rv.data(), modulus);
+  OwnedPoly qq, rr;
+  array_to_poly(qv.data(), dn - dm, &qq.p);
+  if (rdeg < 0) {
+    poly_set(0, &rr.p);
+  } else {
+    array_to_poly(rv.data(), rdeg, &rr.p);
+  }
+  *q = qq.release();
+  *r = rr.release();
+}
+
 // n and m made monic in place, divided by fast_mod_and_div, and restored;
 // the remainder scaled back by m's leading coefficient.
 void monic_division(poly n, poly m, poly* q, poly* r) {
@@ -88,7 +119,11 @@ void monic_division(poly n, poly m, poly* q, poly* r) {
       mod_inverse(c, &inv);
       monic.emplace(n, m, c, inv);
     }
-    fast_mod_and_div(n, m, &rr.p, &qq.p, nilpol, true);
+    if (newton_applies(n, m)) {
+      newton_division(n, m, &qq.p, &rr.p);
+    } else {
+      fast_mod_and_div(n, m, &rr.p, &qq.p, nilpol, true);
+    }
     if (c != 1) {
       sub_mod_num_poly_mult(rr.p, c);
       if (*q == n) monic->drop_dividend();

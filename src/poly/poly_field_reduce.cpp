@@ -5,7 +5,6 @@
 
 #include "core/errors.h"
 #include "core/globals.h"
-#include "gcd/gcd.h"
 #include "numbers/freelists.h"
 #include "poly/poly_add.h"
 #include "poly/poly_divide.h"
@@ -16,6 +15,7 @@
 #include "poly/poly_mult.h"
 #include "poly/poly_repr.h"
 #include "poly/poly_trial.h"
+#include "poly/poly_upcalls.h"
 
 namespace tavrin {
 

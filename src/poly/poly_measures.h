@@ -18,6 +18,7 @@
 #include <cstdint>
 
 #include "core/records.h"
+#include "numbers/poly_nodes.h"  // field_leading_coef
 
 namespace tavrin {
 
@@ -68,11 +69,7 @@ void max_degree(poly q, std::int32_t lev, std::int32_t* ans);
 // alone when depth = number_polys or p is a leaf; returns as soon as the
 // running result reaches stop. reads: number_polys
 std::int32_t sum_degrees(poly p, std::int32_t depth, std::int32_t stop);
-// Descends from q along first coefficients, *pt2 (set, starting at pt) moving
-// down the level records, until a record's depth >= field_depth or a leaf;
-// returns that polynomial (no copy). field_depth 0: q itself.
-// reads: field_depth
-poly field_leading_coef(poly q, polypt pt, polypt* pt2);
+// field_leading_coef: numbers/poly_nodes.h.
 // Some list reached from p (at level d) at a level >= field_depth has a term
 // at its head. reads: field_depth
 bool exists_field_element(poly p, std::int32_t d);

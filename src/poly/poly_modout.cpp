@@ -20,7 +20,7 @@
 #include "poly/poly_mult.h"
 #include "poly/poly_power.h"
 #include "poly/poly_repr.h"
-#include "quoly/quoly.h"
+#include "poly/poly_upcalls.h"
 
 namespace tavrin {
 

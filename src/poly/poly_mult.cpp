@@ -12,6 +12,7 @@
 #include "numbers/freelists.h"
 #include "poly/poly_add.h"
 #include "poly/poly_arith_impl.h"
+#include "poly/poly_flat_mult.h"
 #include "poly/poly_impl.h"
 #include "poly/poly_measures.h"
 #include "poly/poly_power.h"
@@ -241,6 +242,16 @@ poly standard_product(poly n, poly m, polypt pol) {
   return owned.release();
 }
 
+// The product of the leaf counts reaches flat_mult_terms (counting stops
+// as soon as it does).
+bool flat_wanted(poly n, poly m) {
+  if (flat_mult_terms <= 1) return true;
+  const std::int64_t a = leaf_count_capped(n, flat_mult_terms);
+  if (a >= flat_mult_terms) return true;
+  const std::int64_t need = flat_mult_terms / a + (flat_mult_terms % a != 0 ? 1 : 0);
+  return leaf_count_capped(m, need) >= need;
+}
+
 // ---- One variable --------------------------------------------------------------------
 
 // The number of a one-variable node: a leaf's own, a term's coefficient's.
@@ -381,6 +392,8 @@ void poly_mult(poly n, poly m, poly* p, polypt pol) {
     } else if (modularmode && n->exp > fast_2_var_degree && m->exp > fast_2_var_degree && !laurent && try_fast_2_var(n, m)) {
       ++mult_routes.two_variable;
       fastest_poly2_mult(n, m, &r);
+    } else if (flat_wanted(n, m) && flat_poly_mult(n, m, &r, pol)) {
+      ++mult_routes.flat;
     } else if (size1 >= cut && size2 >= cut && size1 >= 2 && size2 >= 2 && e1 >= 0 && e2 >= 0) {
       ++mult_routes.karatsuba;
       r = karatsuba_split(

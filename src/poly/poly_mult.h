@@ -15,10 +15,13 @@
 //      relation above them are in force;
 //   3. two variables modulo a prime, both degrees above 30, not Laurent, and
 //      try_fast_2_var agrees: the two-variable array product;
-//   4. both signed term counts at least the level's polycut (poly_cutoff
+//   4. no relation, the integers or a word modulus, and the product of the
+//      operands' leaf counts at least flat_mult_terms: the flat product of
+//      poly_flat_mult.h (the routes below are its base case);
+//   5. both signed term counts at least the level's polycut (poly_cutoff
 //      without a level): Karatsuba on term lists, folding the shifted
 //      middle and top products;
-//   5. otherwise schoolbook rows (the shorter operand outside), a numeric
+//   6. otherwise schoolbook rows (the shorter operand outside), a numeric
 //      relation applied as each row is built, a polynomial relation by
 //      fast_fold_poly at the end.
 // A sparse operand (degree span above six times its term count, a negative
@@ -34,6 +37,7 @@
 #include <cstdint>
 
 #include "core/records.h"
+#include "dense/dense_upcalls.h"
 
 namespace tavrin {
 
@@ -41,8 +45,9 @@ namespace tavrin {
 // above say so. n and m may be the same polynomial.
 // n: kept; m: kept; *p: overwritten (may be &n or &m)
 // reads: mode flags, modulus, mod_is_prime, laurent, field_depth,
-// modout_above_field, poly_cutoff, fast_mult_cut, fast_gcd_size
-void poly_mult(poly n, poly m, poly* p, polypt pol);
+// modout_above_field, poly_cutoff, fast_mult_cut, fast_gcd_size,
+// flat_mult_terms
+// poly_mult: declared in dense/dense_upcalls.h (the array code calls it).
 
 // *p := n * m for one-variable polynomials whose coefficients are all
 // numbers, modulo a word prime (or in floating mode); no relation. size1,
@@ -80,6 +85,7 @@ struct mult_route_counts {
   long simplest_rows;       // simplest_standard
   long simplest_arrays;     // the dense one-variable arrays
   long simplest_karatsuba;  // Karatsuba on term lists inside simplest_poly_mult
+  long flat;                // flat monomial arrays (poly_flat_mult.h)
 };
 extern mult_route_counts mult_routes;
 

@@ -21,7 +21,7 @@
 #include "poly/poly_modout.h"
 #include "poly/poly_mult.h"
 #include "poly/poly_repr.h"
-#include "quoly/quoly.h"
+#include "poly/poly_upcalls.h"
 
 namespace tavrin {
 

@@ -38,6 +38,7 @@
 #include <cstdint>
 
 #include "core/records.h"
+#include "numbers/poly_nodes.h"  // node helpers every folder from dense up uses
 
 namespace tavrin {
 
@@ -139,9 +140,7 @@ void base_quoly(quolyptr q, std::int32_t depth);
 // cf: consumed (moved); *p: set to one term x^expo over cf (next nil), or to
 // cf itself when expo is 0 and cf is a leaf.
 void make_monomial(poly* p, std::int32_t expo, poly cf);
-// *r: changed in place: wrapped in h >= 0 pads, so it sits h levels lower.
-// *r is not looked at (wrapping a constant is the caller's error).
-void add_pad(poly* r, std::int32_t h);
+// add_pad: numbers/poly_nodes.h.
 // *t: changed in place: wrapped in one new term of exponent expon (next nil);
 // nothing when expon is 0 and *t is a bare leaf.
 void fluff_out(poly* t, std::int32_t expon);
@@ -175,9 +174,7 @@ void delete_poly_name(std::int32_t depth);
 void poly_inplace(poly p);
 // q: changed in place: its number, or its numerator's leaves, negated.
 void quoly_inplace(quoly q);
-// All kept. p is one leaf (no next) of value 0 (floating 0.0, word 0, first
-// limb 0). reads: mode flags
-bool poly_iszero(poly p);
+// poly_iszero: numbers/poly_nodes.h.
 // The node p is a leaf of value 0; next is not looked at.
 bool node_iszero(poly p);
 // p is one leaf equal to 1 (big: one limb 1).
@@ -228,8 +225,7 @@ bool its_a_polyname(const char* x);
 // a last 1, ending in the leaf 1; *depth := that term's level. A number value
 // is false; a numerator that is the bare leaf 1 is true with *depth 0.
 bool is_poly_var(quoly q, std::int16_t* depth);
-// The leaf reached by following first coefficients down (p for a leaf); no copy.
-poly leading_coef(poly p);
+// leading_coef: numbers/poly_nodes.h.
 // The last node of p's top list.
 poly lastnode(poly p);
 // The numeric leading coefficient is negative (floating < 0, word < 0 as a

@@ -8,7 +8,6 @@
 #include "core/globals.h"
 #include "core/mode_guard.h"
 #include "dense/dense_divide.h"
-#include "gcd/gcd.h"
 #include "numbers/bigint.h"
 #include "numbers/bigint_divide.h"
 #include "numbers/freelists.h"
@@ -25,6 +24,7 @@
 #include "poly/poly_mult.h"
 #include "poly/poly_repr.h"
 #include "numbers/node_handles.h"
+#include "poly/poly_upcalls.h"
 
 namespace tavrin {
 

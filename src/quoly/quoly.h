@@ -4,29 +4,31 @@
 #include <cstdint>
 
 #include "core/records.h"
+#include "dense/dense_upcalls.h"
+#include "poly/poly_upcalls.h"
 
 namespace tavrin {
 
 // *p := a new value whose numer is the inverse of q modulo the relations of
 // the levels at and below pp, and whose denom is the common number
 // denominator of that inverse (nil meaning 1); q is left unchanged.
-void poly_mod_invert(poly q, quolyptr p, polypt pp);
+// poly_mod_invert: declared in dense/dense_upcalls.h (the array code calls it).
 
 // Brings *q to normal form in place (common factors cancelled, signs and
 // leading coefficient normalised, reduced modulo the relations); q_odd is
 // the Laurent switch.
-void check_quoly(quolyptr q, bool q_odd);
+// check_quoly: declared in poly/poly_upcalls.h (the polynomial arithmetic calls it).
 
 // Reduces *p in place modulo the relation *modder (degree expon) of the
 // variable at position depth (from 1) of the level list pp; *modder is left
 // unchanged.
-void mod_out_poly(poly* p, poly* modder, std::int32_t depth, std::int32_t expon, polypt pp);
+// mod_out_poly: declared in poly/poly_upcalls.h (the polynomial arithmetic calls it).
 
 // *n := 1 / *n in place, in normal form.
-void quoly_reciprocal(quolyptr n);
+// quoly_reciprocal: declared in poly/poly_upcalls.h (the polynomial arithmetic calls it).
 
 // *prod := pv * dummy as rational functions over the variable list pp2.
-void spec_quoly_mult(quoly pv, quoly dummy, quolyptr prod, polypt pp2);
+// spec_quoly_mult: declared in poly/poly_upcalls.h (the polynomial arithmetic calls it).
 
 // Whether compute_power may raise by squaring: false exactly when, following
 // m down through lists of a single term (into each term's coefficient), it
@@ -34,7 +36,7 @@ void spec_quoly_mult(quoly pv, quoly dummy, quolyptr prod, polypt pp2);
 // that is not a constant; always true with fewer than two adjoined variables
 // or while relations are in force.
 // m: kept; reads: polynames, pseudo_polynames
-bool bysquaring(poly m);
+// bysquaring: declared in poly/poly_upcalls.h (the polynomial arithmetic calls it).
 
 // *ans := n^e modulo the prime modulus by square-and-multiply; an exponent
 // of 16 or more is first reduced modulo modulus - 1 (a reduced exponent 0

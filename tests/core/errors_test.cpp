@@ -10,6 +10,7 @@
 #include "core/globals.h"
 #include "core/jumps.h"
 #include "core/mode_guard.h"
+#include "support/output_capture.h"
 
 namespace tavrin {
 namespace {
@@ -39,7 +40,7 @@ class Errors : public testing::Test {
     deepest_level = 0;
     std::strcpy(erp[22], "Trying to divide by zero.\n");
   }
-  ~Errors() override { erp[22][0] = '\0'; }
+  test::NumberedErrors numbered_;  // only code 22 has a text, restored afterwards
   ScopedValue<command_level_runner> runner_;
   ScopedValue<bool> push_;
   ScopedValue<std::int32_t> level_, stat_;

@@ -172,6 +172,27 @@ TEST_F(VeryBig, LowerPartsOfZerosAndLongLowerParts) {
   expect_conversions_agree(BigRef::pow2(28 * 600) - BigRef(1));
 }
 
+// The longest numbers have more digit groups than a 16-bit count holds.
+TEST_F(VeryBig, TheLongestNumbersConvertToEveryDigit) {
+  NodeBalance balance;
+  for (unsigned limbs : {32767u}) {
+    SCOPED_TRACE(limbs);
+    const BigRef v = BigRef::pow2(28 * limbs) - BigRef(1);
+    const std::string digits = v.to_decimal();
+    Num n(v), out;
+    verybig_base_10(n->head, n->tail, static_cast<std::int16_t>(n->size), out);
+    ASSERT_TRUE(valid_base10(out));
+    EXPECT_EQ(static_cast<std::size_t>(out->size), (digits.size() + 7) / 8);
+    std::string got = std::to_string(out->head->value);
+    for (numptr p = out->head->next; p != nullptr; p = p->next) {
+      const std::string g = std::to_string(p->value);
+      got += std::string(8 - g.size(), '0') + g;
+    }
+    EXPECT_TRUE(got == digits) << "the digits differ";
+    EXPECT_EQ(n.value(), v);
+  }
+}
+
 TEST(Summ, KnownValues) {
   NodeBalance balance;
   Num a(268435455), one(1), ans;

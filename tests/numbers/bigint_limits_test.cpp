@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <vector>
 
 #include "core/jumps.h"
 #include "core/mode_guard.h"
@@ -10,6 +11,7 @@
 #include "support/bigref.h"
 #include "support/node_accounting.h"
 #include "support/num.h"
+#include "support/output_capture.h"
 
 namespace tavrin::test {
 namespace {
@@ -30,6 +32,7 @@ TEST(LimbLimit, LongestSumThatFitsIsFormed) {
 }
 
 TEST(LimbLimit, SumsAndProductsTooLongAreReported) {
+  NumberedErrors numbered;
   NodeBalance balance;
   ScopedValue<bool> quiet(extra_line, false);
   Num a(all_ones(32767)), one(1);
@@ -42,6 +45,39 @@ TEST(LimbLimit, SumsAndProductsTooLongAreReported) {
   EXPECT_NE(out.find("Error number 302."), std::string::npos) << out;
   EXPECT_EQ(z.value(), BigRef(3)) << "the result cell keeps its value";
   EXPECT_EQ(x.value(), all_ones(20000));
+}
+
+TEST(LimbLimit, TheReceiverOfATooLongSumKeepsItsValue) {
+  NodeBalance balance;
+  ScopedValue<bool> quiet(extra_line, false);
+  const BigRef top = all_ones(32767);
+  Num x(top), one(1), minus_one(-1), neg(-top), shorter(all_ones(32766));
+  // Limbs compared directly: the reference conversion of such numbers is slow.
+  const std::vector<std::int32_t> xs = limbs_of(x), negs = limbs_of(neg), shs = limbs_of(shorter);
+  testing::internal::CaptureStdout();
+  EXPECT_THROW(fastsum(x, one), TopLevelJump);
+  EXPECT_EQ(limbs_of(x), xs);
+  EXPECT_THROW(fastdiff(x, minus_one), TopLevelJump);
+  EXPECT_EQ(limbs_of(x), xs);
+  EXPECT_THROW(fastsum(x, x), TopLevelJump);  // the operand is the receiver
+  EXPECT_EQ(limbs_of(x), xs);
+  EXPECT_THROW(fastdiff(neg, x), TopLevelJump);
+  EXPECT_EQ(limbs_of(neg), negs);
+  EXPECT_THROW(fastsum(shorter, x), TopLevelJump);  // the longer operand overflows
+  EXPECT_EQ(limbs_of(shorter), shs);
+  Num ans(7);
+  EXPECT_THROW(medsum(32767, 1, x->head, one->head, ans), TopLevelJump);
+  EXPECT_EQ(ans.value(), BigRef(7));
+  testing::internal::GetCapturedStdout();
+  EXPECT_TRUE(valid_bigint(x));
+  EXPECT_EQ(x->size, 32767);
+  // Sums of the greatest length that fit still work in place.
+  fastdiff(x, one);
+  EXPECT_EQ(x->tail->value, 268435454);
+  EXPECT_EQ(x->head->value, 268435455);
+  EXPECT_TRUE(valid_bigint(x));
+  fastsum(x, neg);
+  EXPECT_EQ(limbs_of(x), (std::vector<std::int32_t>{-1}));
 }
 
 }  // namespace

@@ -25,6 +25,7 @@
 #include "support/modulus_scope.h"
 #include "support/node_accounting.h"
 #include "support/num.h"
+#include "support/output_capture.h"
 #include "support/poly_support.h"
 
 namespace tavrin::test {
@@ -95,7 +96,7 @@ std::int32_t gf256_product(std::int32_t x, std::int32_t y) {
 // ---- Errors ---------------------------------------------------------------------------
 
 // The codes of the errors reported in `out` ("Error number N." lines: the
-// message texts are not loaded in this test program).
+// helpers below blank the message texts while f runs).
 std::vector<int> reported_codes(const std::string& out) {
   std::vector<int> codes;
   const std::string key = "Error number ";
@@ -112,6 +113,7 @@ std::string named_token(int code) { return code == 87 ? "binomial" : "!"; }
 // codes reported (empty when f ran through), each checked for its token.
 template <class F>
 std::vector<int> codes_at_top_level(F f) {
+  NumberedErrors numbered;
   ScopedValue<bool> push(errorpush, false);
   ScopedValue<std::int32_t> level(levelcount, 1), stat(statcount, 0);
   ScopedValue<std::int16_t> changed(mod_is_changed);
@@ -140,6 +142,7 @@ std::vector<int> codes_at_top_level(F f) {
 // (each checked for its token).
 template <class F>
 std::vector<int> codes_returning(F f) {
+  NumberedErrors numbered;
   ScopedValue<bool> push(errorpush, true);
   ScopedValue<std::int32_t> level(levelcount, 1), stat(statcount, 1);
   ScopedValue<tokentipe> tok(token, tokentipe{"binomial", -1});
@@ -160,7 +163,6 @@ class Factorials : public testing::Test {
   void SetUp() override {
     load_data_tables();
     ASSERT_EQ(factnum[1], 10) << "start-up tables missing";
-    for (int code : {87, 94, 240, 347}) erp[code][0] = '\0';
   }
 };
 

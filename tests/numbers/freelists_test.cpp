@@ -183,6 +183,9 @@ TEST(Quolys, QuolySetOnAQuotient) {
   (void)before;
   fl_quoly_set(2.5L, &q);
   EXPECT_EQ(q->ncoef->flote, 2.5L);
+  // Neither setter sets next: a recycled cell's next still points into the
+  // free list, and purging along it would free the free cells again.
+  q->next = nullptr;
   purge_list(&q);
   EXPECT_EQ(q, nullptr);
 }

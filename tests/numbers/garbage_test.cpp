@@ -114,6 +114,17 @@ TEST(GarbSize, CountsTheFreeListsWithCaps) {
 }
 
 TEST(Garbage, ReportFormats) {
+  // The lists reported only when they hold records are set aside for the
+  // test, whatever earlier tests of the program left on them.
+  ScopedValue<arrptr> arrays(arr_garb, nullptr);
+  ScopedValue<nameptr> names(name_garb, nullptr);
+  ScopedValue<fixptr> fixes(fixgarb, nullptr);
+  ScopedValue<sparseptr> sparse(spargarb, nullptr);
+  ScopedValue<colm_ptr> colms(colm_garb, nullptr);
+  ScopedValue<colptr> cols(colgarb, nullptr);
+  ScopedValue<polypt> pts(pt_garb, nullptr);
+  ScopedValue<formptr> forms(formhead, nullptr);
+  ScopedValue<condexptr> conds(condhead, nullptr);
   // Known lists: push a few records of each counted kind.
   imptr x = from_ref(BigRef::from_decimal("1234567890123456789"));
   free_imag(&x);

@@ -12,6 +12,7 @@
 #include <string>
 
 #include "core/globals.h"
+#include "core/thresholds.h"
 #include "core/jumps.h"
 #include "core/mode_guard.h"
 #include "numbers/freelists.h"
@@ -22,6 +23,7 @@
 #include "poly/poly_repr.h"
 #include "support/dense_ref.h"
 #include "support/node_accounting.h"
+#include "support/output_capture.h"
 #include "support/poly_support.h"
 #include "support/rings.h"
 
@@ -38,7 +40,7 @@ divide_route_counts routes_since(const divide_route_counts& b) {
           a.dense_no_q - b.dense_no_q,       a.split - b.split,
           a.step_s - b.step_s,               a.step_k - b.step_k,
           a.base_case - b.base_case,         a.pseudo_loop - b.pseudo_loop,
-          a.field_divide - b.field_divide};
+          a.field_divide - b.field_divide, a.newton - b.newton};
 }
 
 // A random one-variable polynomial of degree exactly deg, monic when asked.
@@ -160,6 +162,7 @@ TEST_F(FieldDivideTest, FloatingLongDivision) {
 }
 
 TEST_F(FieldDivideTest, AnErrorUnwindRestoresTheDivisor) {
+  NumberedErrors numbered;
   // Modulo 15 the leading coefficient 3 has no inverse: error 85 unwinds
   // from the middle of the long division, its tail negated.
   ModulusScope mod(15, false);
@@ -452,6 +455,43 @@ TEST(DivideAndConquerGeneral, LaurentOperandsGoToTheBaseCase) {
   EXPECT_EQ(routes_since(before).base_case, 1);
   EXPECT_EQ(routes_since(before).step_k, 0);
   expect_identity(Ring::integers, n, m, q, r);
+}
+
+
+TEST_F(FieldDivideTest, NewtonDivisionOnArraysAgreesWithTheListDivision) {
+  std::mt19937_64 rng(test_seed() + 11);
+  constexpr std::int32_t never = 2147483647;
+  for (std::int32_t p : {101, 65521, 2147483629}) {
+    SCOPED_TRACE("modulus " + std::to_string(p));
+    ModulusScope mod(p);
+    const RefField f(p);
+    NodeBalance balance;
+    for (std::int64_t dm : {599, 600, 901}) {
+      for (std::int64_t dn : {dm, 2 * dm + 3}) {
+        for (bool monic : {true, false}) {
+          const Coeffs n = random_poly(rng, f, dn, false), m = random_poly(rng, f, dm, monic);
+          for (bool newton : {true, false}) {
+            ScopedValue<std::int32_t> at(dense_newton_degree, newton ? 600 : never);
+            const divide_route_counts before = divide_routes;
+            expect_division(f, n, m, [](poly a, poly b, poly* q, poly* r) {
+              basic_poly_divide(a, b, q, r, true);
+            });
+            if (HasFailure()) return;
+            EXPECT_EQ(routes_since(before).newton, newton && dm >= 600 ? 1 : 0);
+          }
+        }
+      }
+    }
+    // An exact division gives the zero remainder, and the quotient may
+    // replace the dividend.
+    const Coeffs a = random_poly(rng, f, 700, false), b = random_poly(rng, f, 650, false);
+    const Coeffs prod = ref_mult(f, a, b);
+    Poly pn = Poly::adopt(coeffs_to_poly(prod)), pm = Poly::adopt(coeffs_to_poly(b)), r;
+    ScopedValue<std::int32_t> at(dense_newton_degree, 600);
+    basic_poly_divide(pn, pm, pn.cell(), r.cell(), true);
+    EXPECT_EQ(poly_to_coeffs(pn), ref_trimmed(a));
+    EXPECT_EQ(dump_poly(r), "0");
+  }
 }
 
 }  // namespace

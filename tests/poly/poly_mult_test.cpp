@@ -87,7 +87,8 @@ mult_route_counts route_delta(const mult_route_counts& before) {
           a.schoolbook - before.schoolbook,
           a.simplest_rows - before.simplest_rows,
           a.simplest_arrays - before.simplest_arrays,
-          a.simplest_karatsuba - before.simplest_karatsuba};
+          a.simplest_karatsuba - before.simplest_karatsuba,
+          a.flat - before.flat};
 }
 
 class PolyMultTest : public ::testing::Test {
@@ -208,6 +209,8 @@ TEST_F(PolyMultTest, OneVariableProductsModuloAPrimeAndInFloatingMode) {
 TEST_F(PolyMultTest, SparseOperandsTakeTheSchoolbookRouteWhateverTheirLength) {
   NodeBalance balance;
   set_cutoffs(6);
+  // The routes below the flat product.
+  ScopedValue<std::int64_t> no_flat(flat_mult_terms, INT64_MAX);
   RefPoly a(4), b(4);
   for (int k = 0; k < 20; ++k) a = a + RefPoly::variable(4, 0, 25 * k) * ref("y + 1");
   for (int k = 0; k < 20; ++k) b = b + RefPoly::variable(4, 0, 3 * k) * ref("z - 2");

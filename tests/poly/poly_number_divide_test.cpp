@@ -178,6 +178,7 @@ TEST(Quot, TruncatedAndFloatingQuotients) {
 }
 
 TEST(Quot, ErrorsCarryTheSlashToken) {
+  NumberedErrors numbered;
   ScopedValue<bool> push(errorpush, false);
   bool unwound = false;
   {

@@ -17,6 +17,7 @@
 #include "poly/poly_measures.h"
 #include "support/node_accounting.h"
 #include "support/num.h"
+#include "support/output_capture.h"
 #include "support/poly_support.h"
 
 namespace tavrin::test {
@@ -873,6 +874,7 @@ TEST_F(PolyTest, ClearBadsDepthLimitsTheLevels) {
 }
 
 TEST(ExponentArithmetic, OverflowIsAUserError) {
+  NumberedErrors numbered;
   EXPECT_EQ(exp_add(2147483646, 1), 2147483647);
   EXPECT_EQ(exp_sub(-2147483647, 1), -2147483647 - 1);
   EXPECT_EQ(exp_mul(46340, 46340), 2147395600);

@@ -3,8 +3,10 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <string>
 
+#include "core/errors.h"
 #include "core/jumps.h"
 
 namespace tavrin::test {
@@ -29,5 +31,22 @@ std::string output_of(F f) {
   bool unwound = false;
   return output_of(f, &unwound);
 }
+
+// Blanks the message table for its scope, so that every error report prints
+// "Error number N." whether or not an earlier test of the program loaded the
+// texts; the table comes back as it was when the guard ends.
+class NumberedErrors {
+ public:
+  NumberedErrors() {
+    std::memcpy(saved_, erp, sizeof erp);
+    for (auto& text : erp) text[0] = '\0';
+  }
+  ~NumberedErrors() { std::memcpy(erp, saved_, sizeof erp); }
+  NumberedErrors(const NumberedErrors&) = delete;
+  NumberedErrors& operator=(const NumberedErrors&) = delete;
+
+ private:
+  char saved_[erp_slots][erp_width];
+};
 
 }  // namespace tavrin::test

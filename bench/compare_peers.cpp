@@ -1,0 +1,734 @@
+// Tavrin's hot kernels side by side with peer libraries, in one run: each
+// row times Tavrin and the peer on the same operands (medians of 7
+// alternating runs), checks that both give the same answer and prints the
+// ratio. GMP and FLINT are used when the build found them; Singular, a
+// program, is timed by a script it runs itself (its own timer, best of 7),
+// when `Singular` is on PATH. Peers serve this comparison only.
+//
+//   compare_peers [row-prefix]     e.g. compare_peers sparse
+#include <algorithm>
+#include <chrono>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <functional>
+#include <optional>
+#include <type_traits>
+#include <unistd.h>
+#include <random>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "core/globals.h"
+#include "core/mode_guard.h"
+#include "dense/dense_arrays.h"
+#include "dense/dense_mult.h"
+#include "numbers/base10.h"
+#include "numbers/bigint.h"
+#include "numbers/bigint_divide.h"
+#include "numbers/bigint_multiply.h"
+#include "numbers/freelists.h"
+#include "numbers/integer_gcd.h"
+#include "poly/poly_add.h"
+#include "poly/poly_divide.h"
+#include "poly/poly_mult.h"
+#include "poly/poly_power.h"
+#include "poly/poly_repr.h"
+#include "toplevel/data_files.h"
+#include "toplevel/startup.h"
+
+#ifdef TAVRIN_PEER_GMP
+#include <gmp.h>
+#endif
+#ifdef TAVRIN_PEER_FLINT
+#include <flint/fmpz.h>
+#include <flint/fmpz_mpoly.h>
+#include <flint/nmod_mpoly.h>
+#include <flint/nmod_poly.h>
+#endif
+
+namespace {
+
+using namespace tavrin;
+using Clock = std::chrono::steady_clock;
+
+const char* row_filter = "";
+constexpr int reps = 7;
+
+double ms_since(Clock::time_point t0) {
+  return std::chrono::duration<double, std::milli>(Clock::now() - t0).count();
+}
+
+double median(std::vector<double> v) {
+  std::sort(v.begin(), v.end());
+  return v[v.size() / 2];
+}
+
+// Times tavrin() and peer() alternately (peer may be empty), returns the
+// medians in ms. Each callable does one complete operation.
+std::pair<double, double> time_pair(const std::function<void()>& tavrin,
+                                    const std::function<void()>& peer) {
+  std::vector<double> a, b;
+  tavrin();  // warm the pools and caches
+  if (peer) peer();
+  for (int i = 0; i < reps; ++i) {
+    auto t0 = Clock::now();
+    tavrin();
+    a.push_back(ms_since(t0));
+    if (peer) {
+      t0 = Clock::now();
+      peer();
+      b.push_back(ms_since(t0));
+    }
+  }
+  return {median(a), b.empty() ? 0.0 : median(b)};
+}
+
+bool wanted(const char* row) { return std::strncmp(row, row_filter, std::strlen(row_filter)) == 0; }
+
+void report(const char* row, const char* size, double t, const char* peer, double p, bool same) {
+  if (p > 0) {
+    std::printf("%-34s %-22s %10.3f ms   %-9s %10.3f ms   %6.1fx  %s\n", row, size, t, peer, p, t / p,
+                same ? "same" : "DIFFERENT");
+  } else {
+    std::printf("%-34s %-22s %10.3f ms   %-9s %10s\n", row, size, t, peer, "-");
+  }
+  std::fflush(stdout);
+}
+
+// ---- Numbers -----------------------------------------------------------------------
+
+// base-2^28 digits, most significant first, top digit non-zero.
+std::vector<std::int32_t> random_digits(std::mt19937_64& rng, int n) {
+  std::vector<std::int32_t> d(static_cast<std::size_t>(n));
+  for (auto& x : d) x = static_cast<std::int32_t>(rng() & (limb_base - 1));
+  if (d[0] == 0) d[0] = 1;
+  return d;
+}
+
+imptr number_of(const std::vector<std::int32_t>& d) {
+  imptr x;
+  newimag(&x);
+  numptr prev = nullptr;
+  for (std::int32_t v : d) {
+    numptr l = new_limb();
+    l->value = v;
+    l->next = nullptr;
+    if (prev == nullptr) {
+      x->head = l;
+    } else {
+      prev->next = l;
+    }
+    prev = l;
+  }
+  x->tail = prev;
+  x->size = static_cast<std::int32_t>(d.size());
+  return x;
+}
+
+#ifdef TAVRIN_PEER_GMP
+void mpz_of(mpz_t r, numptr p) {
+  mpz_set_ui(r, 0);
+  bool neg = false;
+  for (; p != nullptr; p = p->next) {
+    mpz_mul_2exp(r, r, 28);
+    if (p->value < 0) neg = true;
+    mpz_add_ui(r, r, static_cast<unsigned long>(std::abs(p->value)));
+  }
+  if (neg) mpz_neg(r, r);
+}
+bool same_number(imptr x, const mpz_t y) {
+  mpz_t t;
+  mpz_init(t);
+  mpz_of(t, x->head);
+  const bool s = mpz_cmp(t, y) == 0;
+  mpz_clear(t);
+  return s;
+}
+#endif
+
+void integer_rows() {
+  std::mt19937_64 rng(11);
+  for (int n : {1000, 10000}) {
+    if (!wanted("fast_mult")) break;
+    imptr a = number_of(random_digits(rng, n)), b = number_of(random_digits(rng, n));
+    imptr c;
+    newimag(&c);
+    std::function<void()> peer;
+    bool same = false;
+#ifdef TAVRIN_PEER_GMP
+    mpz_t x, y, z;
+    mpz_inits(x, y, z, nullptr);
+    mpz_of(x, a->head);
+    mpz_of(y, b->head);
+    peer = [&] { mpz_mul(z, x, y); };
+#endif
+    auto [t, p] = time_pair([&] { fast_mult(a, b, c); }, peer);
+#ifdef TAVRIN_PEER_GMP
+    same = same_number(c, z);
+    mpz_clears(x, y, z, nullptr);
+#endif
+    report("fast_mult", (std::to_string(n) + " limbs").c_str(), t, "GMP", p, same);
+  }
+  for (int n : {1000, 10000}) {
+    if (!wanted("divide")) break;
+    imptr a = number_of(random_digits(rng, 2 * n)), b = number_of(random_digits(rng, n));
+    imptr q, r;
+    newimag(&q);
+    newimag(&r);
+    std::function<void()> peer;
+    bool same = false;
+#ifdef TAVRIN_PEER_GMP
+    mpz_t x, y, zq, zr;
+    mpz_inits(x, y, zq, zr, nullptr);
+    mpz_of(x, a->head);
+    mpz_of(y, b->head);
+    peer = [&] { mpz_tdiv_qr(zq, zr, x, y); };
+#endif
+    auto [t, p] = time_pair([&] { divide(a, b, q, r); }, peer);
+#ifdef TAVRIN_PEER_GMP
+    same = same_number(q, zq) && same_number(r, zr);
+    mpz_clears(x, y, zq, zr, nullptr);
+#endif
+    report("divide 2n by n", (std::to_string(n) + " limbs").c_str(), t, "GMP", p, same);
+  }
+  for (int n : {100, 1000, 10000}) {
+    if (!wanted("binary_gcd")) break;
+    // A common factor of a third of the length.
+    imptr c = number_of(random_digits(rng, n / 3));
+    imptr a = number_of(random_digits(rng, n - n / 3)), b = number_of(random_digits(rng, n - n / 3));
+    fast_mult(a, c, a);
+    fast_mult(b, c, b);
+    imptr g;
+    newimag(&g);
+    std::function<void()> peer;
+    bool same = false;
+#ifdef TAVRIN_PEER_GMP
+    mpz_t x, y, z;
+    mpz_inits(x, y, z, nullptr);
+    mpz_of(x, a->head);
+    mpz_of(y, b->head);
+    peer = [&] { mpz_gcd(z, x, y); };
+#endif
+    auto [t, p] = time_pair([&] { binary_gcd(a, b, g); }, peer);
+#ifdef TAVRIN_PEER_GMP
+    same = same_number(g, z);
+    mpz_clears(x, y, z, nullptr);
+#endif
+    report("binary_gcd", (std::to_string(n) + " limbs").c_str(), t, "GMP", p, same);
+  }
+  for (int n : {1000, 10000}) {
+    if (!wanted("extgcd")) break;
+    imptr c = number_of(random_digits(rng, n / 2));
+    imptr a = number_of(random_digits(rng, n / 2 + 1)), b = number_of(random_digits(rng, n / 2 + 1));
+    fast_mult(a, c, a);
+    fast_mult(b, c, b);
+    imptr g;
+    newimag(&g);
+    number qn{}, qm{};
+    bool gcd1 = false;
+    std::function<void()> peer;
+    bool same = false;
+#ifdef TAVRIN_PEER_GMP
+    mpz_t x, y, z, u, v;
+    mpz_inits(x, y, z, u, v, nullptr);
+    mpz_of(x, a->head);
+    mpz_of(y, b->head);
+    peer = [&] {
+      mpz_gcd(z, x, y);
+      mpz_divexact(u, x, z);
+      mpz_divexact(v, y, z);
+    };
+#endif
+    auto [t, p] = time_pair(
+        [&] {
+          if (qn.size > 0 && !gcd1) {
+            special_free(&qn);
+            special_free(&qm);
+          }
+          qn = number{};
+          qm = number{};
+          extgcd(a, b, g, &qn, &qm, &gcd1);
+        },
+        peer);
+#ifdef TAVRIN_PEER_GMP
+    same = same_number(g, z) && same_number(&qn, u) && same_number(&qm, v);
+    mpz_clears(x, y, z, u, v, nullptr);
+#endif
+    report("extgcd (cofactors n/g, m/g)", (std::to_string(a->size) + " limbs").c_str(), t,
+           "GMP", p, same);
+  }
+  for (int n : {1000, 10000}) {
+    if (!wanted("verybig_base_10")) break;
+    imptr a = number_of(random_digits(rng, n));
+    imptr d;
+    newimag(&d);
+    std::function<void()> peer;
+    bool same = false;
+#ifdef TAVRIN_PEER_GMP
+    mpz_t x;
+    mpz_init(x);
+    mpz_of(x, a->head);
+    std::vector<char> buf(static_cast<std::size_t>(n) * 9 + 16);
+    peer = [&] { mpz_get_str(buf.data(), 10, x); };
+#endif
+    auto [t, p] = time_pair([&] { verybig_base_10(a->head, a->tail, static_cast<std::int16_t>(n), d); },
+                            peer);
+#ifdef TAVRIN_PEER_GMP
+    std::string s = std::to_string(d->head->value);
+    for (numptr q = d->head->next; q != nullptr; q = q->next) {
+      char g[16];
+      std::snprintf(g, sizeof g, "%08d", q->value);
+      s += g;
+    }
+    same = s == std::string(buf.data());
+    mpz_clear(x);
+#endif
+    report("verybig_base_10", (std::to_string(n) + " limbs").c_str(), t, "GMP", p, same);
+  }
+}
+
+// ---- Dense products and division modulo a prime ------------------------------------------
+
+std::vector<std::int32_t> random_residues(std::mt19937_64& rng, int deg, std::int32_t p) {
+  std::vector<std::int32_t> a(static_cast<std::size_t>(deg + 1));
+  for (auto& c : a) c = static_cast<std::int32_t>(rng() % static_cast<std::uint64_t>(p));
+  if (a.back() == 0) a.back() = 1;
+  return a;
+}
+
+// The residues of a one-variable polynomial, low degree first.
+std::vector<std::int32_t> residues_of(poly r) {
+  std::vector<std::int32_t> v(static_cast<std::size_t>(r->numb ? 1 : r->exp + 1), 0);
+  for (poly t = r; t != nullptr; t = t->next)
+    v[static_cast<std::size_t>(t->numb ? 0 : t->exp)] = t->numb ? t->ncoef->lint : t->pcoef->ncoef->lint;
+  return v;
+}
+
+void dense_rows() {
+  struct Row {
+    const char* name;
+    std::int32_t p;
+    int deg;
+  };
+  for (Row row : {Row{"dense product mod 2147483629", 2147483629, 10000},
+                  Row{"dense product mod 2147483629", 2147483629, 25000},
+                  Row{"dense product mod 65521", 65521, 25000}}) {
+    if (!wanted("dense product")) break;
+    ModulusGuard ring(row.p);
+    ScopedValue<bool> m(modularmode, true), l(lintmode, true);
+    std::mt19937_64 rng(1);
+    const auto a = random_residues(rng, row.deg / 2, row.p), b = random_residues(rng, row.deg / 2, row.p);
+    poly n = nullptr, mm = nullptr, r = nullptr;
+    array_to_poly(a.data(), row.deg / 2, &n);
+    array_to_poly(b.data(), row.deg / 2, &mm);
+    std::function<void()> peer;
+    bool same = false;
+#ifdef TAVRIN_PEER_FLINT
+    nmod_poly_t x, y, z;
+    nmod_poly_init(x, static_cast<mp_limb_t>(row.p));
+    nmod_poly_init(y, static_cast<mp_limb_t>(row.p));
+    nmod_poly_init(z, static_cast<mp_limb_t>(row.p));
+    for (std::size_t i = 0; i < a.size(); ++i) nmod_poly_set_coeff_ui(x, i, static_cast<mp_limb_t>(a[i]));
+    for (std::size_t i = 0; i < b.size(); ++i) nmod_poly_set_coeff_ui(y, i, static_cast<mp_limb_t>(b[i]));
+    peer = [&] { nmod_poly_mul(z, x, y); };
+#endif
+    auto [t, p] = time_pair([&] { k_fastest_poly_mult(n, mm, &r); }, peer);
+#ifdef TAVRIN_PEER_FLINT
+    const auto got = residues_of(r);
+    same = static_cast<long>(got.size()) == nmod_poly_length(z);
+    for (std::size_t i = 0; same && i < got.size(); ++i)
+      same = static_cast<mp_limb_t>(got[i]) == nmod_poly_get_coeff_ui(z, static_cast<slong>(i));
+    nmod_poly_clear(x);
+    nmod_poly_clear(y);
+    nmod_poly_clear(z);
+#endif
+    report(row.name, ("degree " + std::to_string(row.deg)).c_str(), t, "FLINT", p, same);
+    free_poly(&n);
+    free_poly(&mm);
+    free_poly(&r);
+  }
+  if (wanted("dense division")) {
+    const std::int32_t prime = 65521;
+    ModulusGuard ring(prime);
+    ScopedValue<bool> m(modularmode, true), l(lintmode, true);
+    ScopedValue<std::int32_t> c1(poly_cutoff, 40), c2(div_poly_cutoff, 25);
+    std::mt19937_64 rng(1);
+    const auto a = random_residues(rng, 20000, prime), b = random_residues(rng, 10000, prime);
+    poly n = nullptr, mm = nullptr, q = nullptr, r = nullptr;
+    array_to_poly(a.data(), 20000, &n);
+    array_to_poly(b.data(), 10000, &mm);
+    std::function<void()> peer;
+    bool same = false;
+#ifdef TAVRIN_PEER_FLINT
+    nmod_poly_t x, y, zq, zr;
+    nmod_poly_init(x, prime);
+    nmod_poly_init(y, prime);
+    nmod_poly_init(zq, prime);
+    nmod_poly_init(zr, prime);
+    for (std::size_t i = 0; i < a.size(); ++i) nmod_poly_set_coeff_ui(x, i, static_cast<mp_limb_t>(a[i]));
+    for (std::size_t i = 0; i < b.size(); ++i) nmod_poly_set_coeff_ui(y, i, static_cast<mp_limb_t>(b[i]));
+    peer = [&] { nmod_poly_divrem(zq, zr, x, y); };
+#endif
+    auto [t, p] = time_pair([&] { basic_poly_divide(n, mm, &q, &r, true); }, peer);
+#ifdef TAVRIN_PEER_FLINT
+    const auto gq = residues_of(q), gr = residues_of(r);
+    same = static_cast<long>(gq.size()) == nmod_poly_length(zq);
+    for (std::size_t i = 0; same && i < gq.size(); ++i)
+      same = static_cast<mp_limb_t>(gq[i]) == nmod_poly_get_coeff_ui(zq, static_cast<slong>(i));
+    for (std::size_t i = 0; same && i < gr.size(); ++i)
+      same = static_cast<mp_limb_t>(gr[i]) == nmod_poly_get_coeff_ui(zr, static_cast<slong>(i));
+    nmod_poly_clear(x);
+    nmod_poly_clear(y);
+    nmod_poly_clear(zq);
+    nmod_poly_clear(zr);
+#endif
+    report("dense division mod 65521", "20000 by 10000", t, "FLINT", p, same);
+    free_poly(&n);
+    free_poly(&mm);
+    free_poly(&q);
+    free_poly(&r);
+  }
+}
+
+// ---- Sparse products -----------------------------------------------------------------
+
+struct Term {
+  std::int32_t c;
+  std::int32_t e[3];
+};
+
+// Terms with exponents below `span` and coefficients 1 .. 999.
+std::vector<Term> random_terms(std::mt19937_64& rng, int count, int span) {
+  std::vector<Term> t(static_cast<std::size_t>(count));
+  for (auto& x : t) {
+    x.c = static_cast<std::int32_t>(1 + rng() % 999);
+    for (auto& e : x.e) e = static_cast<std::int32_t>(rng() % static_cast<std::uint64_t>(span));
+  }
+  return t;
+}
+
+void adjoin_xyz() {
+  if (polynames != nullptr) return;
+  const char* names[] = {"x", "y", "z"};
+  polypt* link = &polynames;
+  for (std::int16_t d = 1; d <= 3; ++d) {
+    polypt r = nullptr;
+    newpt(&r);
+    std::strncpy(r->let.name, names[d - 1], 10);
+    r->let.address = -1;
+    r->depth = d;
+    *link = r;
+    link = &r->next;
+  }
+  number_polys = 3;
+}
+
+poly tavrin_poly(const std::vector<Term>& terms) {
+  poly s = nullptr;
+  poly_set(0, &s);
+  for (const Term& t : terms) {
+    poly m = nullptr;
+    poly_set(t.c, &m);
+    for (std::int16_t d = 1; d <= 3; ++d) {
+      poly v = nullptr;
+      base_poly(&v, d);
+      compute_power(&v, t.e[d - 1], nilpol);
+      poly_mult(m, v, &m, polynames);
+      free_poly(&v);
+    }
+    best_poly_add(s, m, &s);
+  }
+  return s;
+}
+
+std::string singular_text(const std::vector<Term>& terms) {
+  std::ostringstream os;
+  for (std::size_t i = 0; i < terms.size(); ++i) {
+    if (i) os << "+";
+    os << terms[i].c << "*x^" << terms[i].e[0] << "*y^" << terms[i].e[1] << "*z^" << terms[i].e[2];
+  }
+  return os.str();
+}
+
+// Term count and coefficient sum of a Tavrin polynomial (coefficients as text
+// through long arithmetic on decimal strings is overkill: the sum fits 128 bits
+// for these rows, or is a residue).
+void walk_terms(poly p, long& count, __int128& sum) {
+  for (; p != nullptr; p = p->next) {
+    if (!p->numb) {
+      walk_terms(p->pcoef, count, sum);
+      continue;
+    }
+    ++count;
+    if (modularmode) {
+      sum += p->ncoef->lint;
+    } else {
+      __int128 v = 0;
+      for (numptr l = p->ncoef->head; l != nullptr; l = l->next) v = v * limb_base + l->value;
+      sum += v;
+    }
+  }
+}
+
+std::string str128(__int128 v) {
+  if (v == 0) return "0";
+  const bool neg = v < 0;
+  std::string s;
+  unsigned __int128 u = neg ? static_cast<unsigned __int128>(-v) : static_cast<unsigned __int128>(v);
+  while (u) {
+    s.insert(s.begin(), static_cast<char>('0' + static_cast<int>(u % 10)));
+    u /= 10;
+  }
+  return neg ? "-" + s : s;
+}
+
+// Runs Singular on the product p * q (ring char ch), best of 7 in ms, and
+// its term count and coefficient sum; false when Singular is not there.
+bool singular_product(const std::string& p, const std::string& q, std::int64_t ch, double* ms,
+                      long* terms, std::string* sum) {
+  if (std::system("command -v Singular >/dev/null 2>&1") != 0) return false;
+  const std::string file = "/tmp/tavrin_compare_" + std::to_string(::getpid()) + ".sing";
+  FILE* f = std::fopen(file.c_str(), "w");
+  if (f == nullptr) return false;
+  std::fprintf(f,
+               "system(\"--ticks-per-sec\",1000000);\n"
+               "ring R=%lld,(x,y,z),lp;\npoly p=%s;\npoly q=%s;\npoly r;\n"
+               "int best=2147483647; int t; int i;\n"
+               "r=p*q;\n"
+               "for(i=1;i<=7;i++){t=rtimer; r=p*q; t=rtimer-t; if(t<best){best=t;}}\n"
+               "print(best); print(size(r)); print(subst(r,x,1,y,1,z,1));\nquit;\n",
+               static_cast<long long>(ch), p.c_str(), q.c_str());
+  std::fclose(f);
+  FILE* in = popen(("Singular -q --no-warn " + file).c_str(), "r");
+  if (in == nullptr) return false;
+  char line[4096];
+  std::vector<std::string> lines;
+  while (std::fgets(line, sizeof line, in) != nullptr) {
+    std::string s(line);
+    while (!s.empty() && (s.back() == '\n' || s.back() == '\r')) s.pop_back();
+    if (!s.empty()) lines.push_back(s);
+  }
+  pclose(in);
+  std::remove(file.c_str());
+  if (lines.size() < 3) return false;
+  *ms = std::atof(lines[0].c_str()) / 1000.0;
+  *terms = std::atol(lines[1].c_str());
+  *sum = lines[2];
+  return true;
+}
+
+#ifdef TAVRIN_PEER_FLINT
+// The term count and coefficient sum of a FLINT product.
+void flint_summary(const fmpz_mpoly_t z, const fmpz_mpoly_ctx_t ctx, long* count, std::string* sum) {
+  fmpz_t c, s;
+  fmpz_init(c);
+  fmpz_init(s);
+  *count = fmpz_mpoly_length(z, ctx);
+  for (long k = 0; k < *count; ++k) {
+    fmpz_mpoly_get_term_coeff_fmpz(c, z, k, ctx);
+    fmpz_add(s, s, c);
+  }
+  char* t = fmpz_get_str(nullptr, 10, s);
+  *sum = t;
+  flint_free(t);
+  fmpz_clear(c);
+  fmpz_clear(s);
+}
+void nmod_summary(const nmod_mpoly_t z, const nmod_mpoly_ctx_t ctx, std::uint64_t p, long* count,
+                  std::string* sum) {
+  *count = nmod_mpoly_length(z, ctx);
+  unsigned __int128 s = 0;
+  for (long k = 0; k < *count; ++k) s += nmod_mpoly_get_term_coeff_ui(z, k, ctx);
+  *sum = std::to_string(static_cast<std::uint64_t>(s % p));
+}
+#endif
+
+// One product row: Tavrin's poly_mult against FLINT (fmpz_mpoly over the
+// integers, nmod_mpoly modulo a prime) and Singular, each checked by its
+// term count and coefficient sum. `text` is the operands in Singular's
+// syntax; `terms` the same operands for FLINT.
+void product_row(const char* name, const char* size, const std::function<poly()>& make_a,
+                 const std::function<poly()>& make_b, const std::string& sa, const std::string& sb,
+                 const std::function<void(int, const std::vector<Term>*&, std::string*)>& flint_src,
+                 std::int32_t prime) {
+  std::optional<ModulusGuard> ring;
+  std::optional<ScopedValue<bool>> m1, m2;
+  if (prime != 0) {
+    ring.emplace(prime);
+    m1.emplace(modularmode, true);
+    m2.emplace(lintmode, true);
+  }
+  poly n = make_a(), mm = make_b(), r = nullptr;
+  auto [t, p0] = time_pair([&] { poly_mult(n, mm, &r, polynames); }, nullptr);
+  (void)p0;
+  long count = 0;
+  __int128 sum = 0;
+  walk_terms(r, count, sum);
+  const std::string mysum = str128(prime != 0 ? sum % prime : sum);
+#ifdef TAVRIN_PEER_FLINT
+  {
+    const std::vector<Term>* ta = nullptr;
+    const std::vector<Term>* tb = nullptr;
+    std::string pa, pb;
+    flint_src(0, ta, &pa);
+    flint_src(1, tb, &pb);
+    long fc = 0;
+    std::string fs;
+    std::function<void()> peer;
+    auto build = [&](auto& x, const std::vector<Term>* terms, const std::string& power, auto& ctx, auto set_coeff,
+                     auto add, auto pow, auto init, auto clear) {
+      if (terms != nullptr) {
+        for (const Term& u : *terms) {
+          ulong e[3] = {static_cast<ulong>(u.e[0]), static_cast<ulong>(u.e[1]), static_cast<ulong>(u.e[2])};
+          std::remove_reference_t<decltype(x)> m;
+          init(m, ctx);
+          set_coeff(m, u.c, e, ctx);
+          add(x, x, m, ctx);
+          clear(m, ctx);
+        }
+      } else {
+        pow(x, std::atoi(power.c_str()), ctx);
+      }
+    };
+    if (prime == 0) {
+      fmpz_mpoly_ctx_t ctx;
+      fmpz_mpoly_ctx_init(ctx, 3, ORD_LEX);
+      fmpz_mpoly_t x, y, z;
+      fmpz_mpoly_init(x, ctx);
+      fmpz_mpoly_init(y, ctx);
+      fmpz_mpoly_init(z, ctx);
+      auto setc = [](fmpz_mpoly_t m, long c, ulong* e, const fmpz_mpoly_ctx_t c2) { fmpz_mpoly_set_coeff_si_ui(m, c, e, c2); };
+      auto add = [](fmpz_mpoly_t a, const fmpz_mpoly_t b, const fmpz_mpoly_t c, const fmpz_mpoly_ctx_t c2) { fmpz_mpoly_add(a, b, c, c2); };
+      auto pow = [](fmpz_mpoly_t a, int k, const fmpz_mpoly_ctx_t c2) {
+        fmpz_mpoly_t s;
+        fmpz_mpoly_init(s, c2);
+        fmpz_mpoly_gen(s, 0, c2);
+        for (int v = 1; v < 3; ++v) {
+          fmpz_mpoly_t g;
+          fmpz_mpoly_init(g, c2);
+          fmpz_mpoly_gen(g, v, c2);
+          fmpz_mpoly_add(s, s, g, c2);
+          fmpz_mpoly_clear(g, c2);
+        }
+        fmpz_mpoly_add_si(s, s, 1, c2);
+        fmpz_mpoly_pow_ui(a, s, static_cast<ulong>(k), c2);
+        fmpz_mpoly_clear(s, c2);
+      };
+      auto init = [](fmpz_mpoly_t m, const fmpz_mpoly_ctx_t c2) { fmpz_mpoly_init(m, c2); };
+      auto clear = [](fmpz_mpoly_t m, const fmpz_mpoly_ctx_t c2) { fmpz_mpoly_clear(m, c2); };
+      build(x, ta, pa, ctx, setc, add, pow, init, clear);
+      build(y, tb, pb, ctx, setc, add, pow, init, clear);
+      auto [t2, pf] = time_pair([&] { poly_mult(n, mm, &r, polynames); }, [&] { fmpz_mpoly_mul(z, x, y, ctx); });
+      flint_summary(z, ctx, &fc, &fs);
+      report(name, size, t2, "FLINT", pf, fc == count && fs == mysum);
+      fmpz_mpoly_clear(x, ctx);
+      fmpz_mpoly_clear(y, ctx);
+      fmpz_mpoly_clear(z, ctx);
+      fmpz_mpoly_ctx_clear(ctx);
+    } else {
+      nmod_mpoly_ctx_t ctx;
+      nmod_mpoly_ctx_init(ctx, 3, ORD_LEX, static_cast<mp_limb_t>(prime));
+      nmod_mpoly_t x, y, z;
+      nmod_mpoly_init(x, ctx);
+      nmod_mpoly_init(y, ctx);
+      nmod_mpoly_init(z, ctx);
+      auto setc = [](nmod_mpoly_t m, long c, ulong* e, const nmod_mpoly_ctx_t c2) { nmod_mpoly_set_coeff_ui_ui(m, static_cast<ulong>(c), e, c2); };
+      auto add = [](nmod_mpoly_t a, const nmod_mpoly_t b, const nmod_mpoly_t c, const nmod_mpoly_ctx_t c2) { nmod_mpoly_add(a, b, c, c2); };
+      auto pow = [](nmod_mpoly_t a, int k, const nmod_mpoly_ctx_t c2) {
+        nmod_mpoly_t s;
+        nmod_mpoly_init(s, c2);
+        nmod_mpoly_gen(s, 0, c2);
+        for (int v = 1; v < 3; ++v) {
+          nmod_mpoly_t g;
+          nmod_mpoly_init(g, c2);
+          nmod_mpoly_gen(g, v, c2);
+          nmod_mpoly_add(s, s, g, c2);
+          nmod_mpoly_clear(g, c2);
+        }
+        nmod_mpoly_add_ui(s, s, 1, c2);
+        nmod_mpoly_pow_ui(a, s, static_cast<ulong>(k), c2);
+        nmod_mpoly_clear(s, c2);
+      };
+      auto init = [](nmod_mpoly_t m, const nmod_mpoly_ctx_t c2) { nmod_mpoly_init(m, c2); };
+      auto clear = [](nmod_mpoly_t m, const nmod_mpoly_ctx_t c2) { nmod_mpoly_clear(m, c2); };
+      build(x, ta, pa, ctx, setc, add, pow, init, clear);
+      build(y, tb, pb, ctx, setc, add, pow, init, clear);
+      auto [t2, pf] = time_pair([&] { poly_mult(n, mm, &r, polynames); }, [&] { nmod_mpoly_mul(z, x, y, ctx); });
+      nmod_summary(z, ctx, static_cast<std::uint64_t>(prime), &fc, &fs);
+      report(name, size, t2, "FLINT", pf, fc == count && fs == mysum);
+      nmod_mpoly_clear(x, ctx);
+      nmod_mpoly_clear(y, ctx);
+      nmod_mpoly_clear(z, ctx);
+      nmod_mpoly_ctx_clear(ctx);
+    }
+  }
+#else
+  (void)flint_src;
+#endif
+  double sms = 0;
+  long sterms = 0;
+  std::string ssum;
+  if (singular_product(sa, sb, prime, &sms, &sterms, &ssum)) {
+    report(name, size, t, "Singular", sms, sterms == count && ssum == mysum);
+  }
+  free_poly(&n);
+  free_poly(&mm);
+  free_poly(&r);
+}
+
+// (1 + x + y + z)^k.
+poly dense_power(std::int32_t k) {
+  poly s = nullptr;
+  poly_set(1, &s);
+  for (std::int16_t d = 1; d <= 3; ++d) {
+    poly v = nullptr;
+    base_poly(&v, d);
+    best_poly_add(s, v, &s);
+  }
+  compute_power(&s, k, polynames);
+  return s;
+}
+
+void sparse_rows() {
+  adjoin_xyz();
+  if (wanted("sparse")) {
+    std::mt19937_64 rng(7);
+    for (int n : {300, 1000}) {
+      const auto a = random_terms(rng, n, 40), b = random_terms(rng, n, 40);
+      product_row(
+          "sparse product over Z", (std::to_string(n) + " x " + std::to_string(n) + " terms").c_str(),
+          [&] { return tavrin_poly(a); }, [&] { return tavrin_poly(b); }, singular_text(a),
+          singular_text(b),
+          [&](int which, const std::vector<Term>*& t, std::string*) { t = which == 0 ? &a : &b; }, 0);
+    }
+  }
+  if (wanted("(1+x+y+z)^20")) {
+    for (std::int32_t prime : {0, 2147483629}) {
+      product_row(
+          prime == 0 ? "(1+x+y+z)^20 squared over Z" : "(1+x+y+z)^20 squared mod 2147483629",
+          "12341 terms", [] { return dense_power(20); }, [] { return dense_power(20); },
+          "(1+x+y+z)^20", "(1+x+y+z)^20",
+          [](int, const std::vector<Term>*& t, std::string* power) {
+            t = nullptr;
+            *power = "20";
+          },
+          prime);
+    }
+  }
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc > 1) row_filter = argv[1];
+  open_pools();
+  initialize(TAVRIN_BENCH_DATA_DIR);
+  std::printf("\n%-34s %-22s %13s   %-9s %13s   %7s\n", "kernel", "size", "Tavrin", "peer", "peer", "ratio");
+  sparse_rows();
+  integer_rows();
+  dense_rows();
+  return 0;
+}

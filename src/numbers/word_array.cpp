@@ -1,0 +1,430 @@
+// Kernels on word arrays (word_array_impl.h): repacking, sums, one-word
+// products, rows and Karatsuba products, long and recursive division.
+#include <algorithm>
+#include <bit>
+#include <cstdint>
+#include <utility>
+
+#include "core/thresholds.h"
+#include "numbers/word_array_impl.h"
+
+#if defined(__x86_64__)
+#include <x86intrin.h>
+#endif
+
+namespace tavrin::detail {
+
+// ---- Between digits and words ------------------------------------------------
+
+std::int32_t words_of_digits(word* w, const digit* a, std::int32_t n) {
+  const std::int32_t total = words_for_digits(n);
+  word cur = 0;
+  int bits = 0;
+  std::int32_t k = 0;
+  for (std::int32_t i = 0; i < n; ++i) {
+    const word d = a[i];
+    cur |= d << bits;
+    if (bits + 28 >= 64) {
+      w[k++] = cur;
+      cur = d >> (64 - bits);
+      bits = bits + 28 - 64;
+    } else {
+      bits += 28;
+    }
+  }
+  if (bits > 0) w[k++] = cur;
+  while (k < total) w[k++] = 0;
+  return wnormalised(w, std::max<std::int32_t>(total, 1));
+}
+
+std::int32_t digits_of_words(digit* a, const word* w, std::int32_t n) {
+  const std::int32_t total = digits_for_words(n);
+  dword acc = 0;
+  int bits = 0;
+  std::int32_t k = 0;
+  for (std::int32_t i = 0; i < n; ++i) {
+    acc |= static_cast<dword>(w[i]) << bits;
+    bits += 64;
+    while (bits >= 28) {
+      a[k++] = static_cast<digit>(acc & digit_mask);
+      acc >>= 28;
+      bits -= 28;
+    }
+  }
+  if (bits > 0) a[k++] = static_cast<digit>(acc & digit_mask);
+  while (k < total) a[k++] = 0;
+  return normalised_length(a, std::max<std::int32_t>(total, 1));
+}
+
+// ---- Sums, differences, one-word products ---------------------------------------
+
+int wcmp(const word* a, const word* b, std::int32_t n) {
+  for (std::int32_t i = n - 1; i >= 0; --i)
+    if (a[i] != b[i]) return a[i] < b[i] ? -1 : 1;
+  return 0;
+}
+
+int wcmp_norm(const word* a, std::int32_t na, const word* b, std::int32_t nb) {
+  if (na != nb) return na < nb ? -1 : 1;
+  return wcmp(a, b, na);
+}
+
+word wadd_n(word* r, const word* a, const word* b, std::int32_t n) {
+#if defined(__x86_64__)
+  static_assert(sizeof(unsigned long long) == sizeof(word));
+  auto* out = reinterpret_cast<unsigned long long*>(r);
+  unsigned char c = 0;
+  for (std::int32_t i = 0; i < n; ++i) c = _addcarry_u64(c, a[i], b[i], out + i);
+  return c;
+#else
+  word c = 0;
+  for (std::int32_t i = 0; i < n; ++i) {
+    const word s = a[i] + c;
+    c = s < c;
+    const word t = s + b[i];
+    c += t < s;
+    r[i] = t;
+  }
+  return c;
+#endif
+}
+
+word wsub_n(word* r, const word* a, const word* b, std::int32_t n) {
+#if defined(__x86_64__)
+  auto* out = reinterpret_cast<unsigned long long*>(r);
+  unsigned char c = 0;
+  for (std::int32_t i = 0; i < n; ++i) c = _subborrow_u64(c, a[i], b[i], out + i);
+  return c;
+#else
+  word c = 0;
+  for (std::int32_t i = 0; i < n; ++i) {
+    const word x = a[i];
+    const word y = b[i] + c;
+    c = (y < c) | (x < y);
+    r[i] = x - y;
+  }
+  return c;
+#endif
+}
+
+word wadd_1(word* r, const word* a, std::int32_t n, word b) {
+  for (std::int32_t i = 0; i < n; ++i) {
+    const word s = a[i] + b;
+    b = s < b;
+    r[i] = s;
+    if (b == 0 && r != a) {
+      std::copy(a + i + 1, a + n, r + i + 1);
+      return 0;
+    }
+    if (b == 0) return 0;
+  }
+  return b;
+}
+
+word wsub_1(word* r, const word* a, std::int32_t n, word b) {
+  for (std::int32_t i = 0; i < n; ++i) {
+    const word x = a[i];
+    r[i] = x - b;
+    b = x < b;
+    if (b == 0) {
+      if (r != a) std::copy(a + i + 1, a + n, r + i + 1);
+      return 0;
+    }
+  }
+  return b;
+}
+
+word wadd(word* r, const word* a, std::int32_t na, const word* b, std::int32_t nb) {
+  const word c = wadd_n(r, a, b, nb);
+  return wadd_1(r + nb, a + nb, na - nb, c);
+}
+
+word wsub(word* r, const word* a, std::int32_t na, const word* b, std::int32_t nb) {
+  const word c = wsub_n(r, a, b, nb);
+  return wsub_1(r + nb, a + nb, na - nb, c);
+}
+
+word wmul_1(word* r, const word* a, std::int32_t n, word b) {
+  word c = 0;
+  for (std::int32_t i = 0; i < n; ++i) {
+    const dword t = static_cast<dword>(a[i]) * b + c;
+    r[i] = static_cast<word>(t);
+    c = static_cast<word>(t >> 64);
+  }
+  return c;
+}
+
+word waddmul_1(word* r, const word* a, std::int32_t n, word b) {
+  word c = 0;
+  for (std::int32_t i = 0; i < n; ++i) {
+    const dword t = static_cast<dword>(a[i]) * b + r[i] + c;
+    r[i] = static_cast<word>(t);
+    c = static_cast<word>(t >> 64);
+  }
+  return c;
+}
+
+word wsubmul_1(word* r, const word* a, std::int32_t n, word b) {
+  word c = 0;
+  for (std::int32_t i = 0; i < n; ++i) {
+    const dword p = static_cast<dword>(a[i]) * b + c;
+    const word lo = static_cast<word>(p);
+    c = static_cast<word>(p >> 64);
+    const word x = r[i];
+    r[i] = x - lo;
+    c += x < lo;
+  }
+  return c;
+}
+
+word wshl(word* r, const word* a, std::int32_t n, int s) {
+  if (s == 0) {
+    if (r != a) std::copy(a, a + n, r);
+    return 0;
+  }
+  const word out = a[n - 1] >> (64 - s);
+  for (std::int32_t i = n - 1; i > 0; --i) r[i] = (a[i] << s) | (a[i - 1] >> (64 - s));
+  r[0] = a[0] << s;
+  return out;
+}
+
+word wshr(word* r, const word* a, std::int32_t n, int s) {
+  if (s == 0) {
+    if (r != a) std::copy(a, a + n, r);
+    return 0;
+  }
+  const word out = a[0] << (64 - s);
+  for (std::int32_t i = 0; i + 1 < n; ++i) r[i] = (a[i] >> s) | (a[i + 1] << (64 - s));
+  r[n - 1] = a[n - 1] >> s;
+  return out;
+}
+
+// ---- Products ---------------------------------------------------------------------
+
+void wmul_rows(word* r, const word* a, std::int32_t na, const word* b, std::int32_t nb) {
+  if (na < nb) {  // rows over the shorter operand, each as long as the longer
+    std::swap(a, b);
+    std::swap(na, nb);
+  }
+  r[na] = wmul_1(r, a, na, b[0]);
+  for (std::int32_t i = 1; i < nb; ++i) r[na + i] = waddmul_1(r + i, a, na, b[i]);
+}
+
+namespace {
+
+// r[0 .. na+nb) := a * b; s: scratch of 8 (na + nb) + 1024 words.
+void mul_rec(word* r, const word* a, std::int32_t na, const word* b, std::int32_t nb, word* s) {
+  if (na < nb) {
+    std::swap(a, b);
+    std::swap(na, nb);
+  }
+  if (nb < std::max<std::int32_t>(wide_karatsuba_words, 2)) {
+    wmul_rows(r, a, na, b, nb);
+    return;
+  }
+  if (na >= 2 * nb) {  // balanced pieces of nb words
+    mul_rec(r, a, nb, b, nb, s);
+    word* t = s;
+    for (std::int32_t off = nb; off < na; off += nb) {
+      const std::int32_t len = std::min(nb, na - off);
+      mul_rec(t, a + off, len, b, nb, s + 2 * nb);
+      const word c = wadd_n(r + off, r + off, t, nb);
+      std::copy(t + nb, t + nb + len, r + off + nb);
+      wadd_1(r + off + nb, r + off + nb, len, c);
+    }
+    return;
+  }
+  const std::int32_t h = (na + 1) / 2;
+  if (nb <= h) {  // only a splits: a0 b + a1 b B^h
+    mul_rec(r, a, h, b, nb, s);
+    word* t = s;
+    mul_rec(t, a + h, na - h, b, nb, s + (na - h) + nb);
+    const word c = wadd_n(r + h, r + h, t, nb);
+    std::copy(t + nb, t + nb + (na - h), r + h + nb);
+    wadd_1(r + h + nb, r + h + nb, na - h, c);
+    return;
+  }
+  // a = a1 B^h + a0, b = b1 B^h + b0: z0 = a0 b0, z2 = a1 b1,
+  // z1 = (a0 + a1)(b0 + b1) - z0 - z2, added in at B^h.
+  word* s1 = s;
+  word* s2 = s1 + h + 1;
+  word* t = s2 + h + 1;
+  word* next = t + 2 * h + 2;
+  s1[h] = wadd(s1, a, h, a + h, na - h);
+  s2[h] = wadd(s2, b, h, b + h, nb - h);
+  const std::int32_t n1 = s1[h] != 0 ? h + 1 : h;
+  const std::int32_t n2 = s2[h] != 0 ? h + 1 : h;
+  mul_rec(r, a, h, b, h, next);
+  mul_rec(r + 2 * h, a + h, na - h, b + h, nb - h, next);
+  mul_rec(t, s1, n1, s2, n2, next);
+  std::fill(t + n1 + n2, t + 2 * h + 2, word{0});
+  wsub(t, t, 2 * h + 2, r, 2 * h);
+  wsub(t, t, 2 * h + 2, r + 2 * h, na + nb - 2 * h);
+  const std::int32_t above = na + nb - h;
+  wadd(r + h, r + h, above, t, std::min(2 * h + 2, above));
+}
+
+word_buffer product_scratch;
+
+}  // namespace
+
+void wmul(word* r, const word* a, std::int32_t na, const word* b, std::int32_t nb) {
+  if (std::min(na, nb) < std::max<std::int32_t>(wide_karatsuba_words, 2)) {
+    wmul_rows(r, a, na, b, nb);
+    return;
+  }
+  // Each level takes at most four times its half length, and the pieces of
+  // an unbalanced product twice the shorter length: 8 (na + nb) covers all.
+  word* s = product_scratch.get(8 * (na + nb) + 1024);
+  mul_rec(r, a, na, b, nb, s);
+}
+
+// ---- Division ------------------------------------------------------------------------
+
+namespace {
+
+// Long division on a normalised divisor d (top bit set), dn >= 1: the
+// dividend np[0 .. nn), nn >= dn, is replaced by the remainder in
+// np[0 .. dn); q[0 .. nn-dn) := the quotient below its top word, which is
+// returned (0 or 1).
+word sb_div_qr(word* q, word* np, std::int32_t nn, const word* dp, std::int32_t dn) {
+  word qh = wcmp(np + nn - dn, dp, dn) >= 0 ? 1 : 0;
+  if (qh != 0) wsub_n(np + nn - dn, np + nn - dn, dp, dn);
+  if (dn == 1) {
+    const word d = dp[0];
+    word rem = np[nn - 1];
+    for (std::int32_t i = nn - 2; i >= 0; --i) {
+      const dword t = (static_cast<dword>(rem) << 64) | np[i];
+      q[i] = static_cast<word>(t / d);
+      rem = static_cast<word>(t % d);
+    }
+    np[0] = rem;
+    return qh;
+  }
+  const word d1 = dp[dn - 1];
+  const word d0 = dp[dn - 2];
+  for (std::int32_t i = nn - dn - 1; i >= 0; --i) {
+    word* w = np + i;  // the window w[0 .. dn], below B d
+    const word n2 = w[dn];
+    const word n1 = w[dn - 1];
+    const word n0 = w[dn - 2];
+    word qhat;
+    if (n2 >= d1) {
+      qhat = ~word{0};
+    } else {
+      const dword num = (static_cast<dword>(n2) << 64) | n1;
+      qhat = static_cast<word>(num / d1);
+      word rhat = static_cast<word>(num - static_cast<dword>(qhat) * d1);
+      // At most two corrections from the second divisor word.
+      while (static_cast<dword>(qhat) * d0 > ((static_cast<dword>(rhat) << 64) | n0)) {
+        --qhat;
+        const word old = rhat;
+        rhat += d1;
+        if (rhat < old) break;  // rhat reached B: the test holds from here on
+      }
+    }
+    const word borrow = wsubmul_1(w, dp, dn, qhat);
+    w[dn] = n2 - borrow;
+    // Negative (the top word all ones): add d back, at most twice.
+    while (w[dn] != 0) {
+      --qhat;
+      w[dn] += wadd_n(w, w, dp, dn);
+    }
+    q[i] = qhat;
+  }
+  return qh;
+}
+
+// GMP's divide-and-conquer division of the 2n words np by the n words dp
+// (normalised): q[0 .. n) := the quotient below its top word (returned),
+// np[0 .. n) := the remainder. tp: n words of scratch.
+word dc_div_qr_n(word* q, word* np, const word* dp, std::int32_t n, word* tp) {
+  if (n < std::max<std::int32_t>(wide_divide_words, 2)) return sb_div_qr(q, np, 2 * n, dp, n);
+  const std::int32_t lo = n / 2;
+  const std::int32_t hi = n - lo;
+  // The top hi quotient words from the top 2hi words and divisor words.
+  word qh = dc_div_qr_n(q + lo, np + 2 * lo, dp + lo, hi, tp);
+  wmul(tp, q + lo, hi, dp, lo);
+  word cy = wsub_n(np + lo, np + lo, tp, n);
+  if (qh != 0) cy += wsub_n(np + n, np + n, dp, lo);
+  while (cy != 0) {
+    qh -= wsub_1(q + lo, q + lo, hi, 1);
+    cy -= wadd_n(np + lo, np + lo, dp, n);
+  }
+  // The low lo quotient words likewise.
+  word ql = dc_div_qr_n(q, np + hi, dp + hi, lo, tp);
+  wmul(tp, dp, hi, q, lo);
+  cy = wsub_n(np, np, tp, n);
+  if (ql != 0) cy += wsub_n(np + lo, np + lo, dp, hi);
+  while (cy != 0) {
+    wsub_1(q, q, lo, 1);
+    cy -= wadd_n(np, np, dp, n);
+  }
+  return qh;
+}
+
+// Division of np[0 .. nn) by the normalised dp[0 .. dn), quotient blocks
+// of at most dn words from the top, each by the recursive division.
+word dc_div_qr(word* q, word* np, std::int32_t nn, const word* dp, std::int32_t dn, word* tp) {
+  const std::int32_t cut = std::max<std::int32_t>(wide_divide_words, 2);
+  const std::int32_t qn = nn - dn;
+  if (dn < cut || qn < cut) return sb_div_qr(q, np, nn, dp, dn);
+  const word qh = wcmp(np + qn, dp, dn) >= 0 ? 1 : 0;
+  if (qh != 0) wsub_n(np + qn, np + qn, dp, dn);
+  for (std::int32_t pos = qn; pos > 0;) {
+    std::int32_t k = pos % dn;
+    if (k == 0) k = dn;
+    pos -= k;
+    word* w = np + pos;  // the window w[0 .. dn + k), its top dn words below d
+    if (k == dn) {
+      dc_div_qr_n(q + pos, w, dp, dn, tp);
+    } else if (k < cut) {
+      sb_div_qr(q + pos, w, dn + k, dp, dn);
+    } else {
+      word qb = dc_div_qr_n(q + pos, w + dn - k, dp + dn - k, k, tp);
+      wmul(tp, q + pos, k, dp, dn - k);
+      word cy = wsub_n(w, w, tp, dn);
+      if (qb != 0) cy += wsub_n(w + k, w + k, dp, dn - k);
+      while (cy != 0) {
+        qb -= wsub_1(q + pos, q + pos, k, 1);
+        cy -= wadd_n(w, w, dp, dn);
+      }
+    }
+  }
+  return qh;
+}
+
+word_buffer div_dividend, div_divisor, div_quotient, div_scratch;
+
+// The normalised division of wdivrem, by the long division (rows) or the
+// recursive one.
+void divrem_normalised(word* q, word* r, const word* n, std::int32_t nn, const word* d,
+                       std::int32_t dn, bool rows) {
+  const int s = std::countl_zero(d[dn - 1]);
+  word* dp = div_divisor.get(dn);
+  wshl(dp, d, dn, s);
+  word* np = div_dividend.get(nn + 1);
+  np[nn] = wshl(np, n, nn, s);
+  const std::int32_t qn = nn + 1 - dn;
+  word* qp = div_quotient.get(qn);
+  if (rows) {
+    sb_div_qr(qp, np, nn + 1, dp, dn);
+  } else {
+    dc_div_qr(qp, np, nn + 1, dp, dn, div_scratch.get(dn));
+  }
+  if (q != nullptr) std::copy(qp, qp + qn, q);
+  wshr(r, np, dn, s);
+}
+
+}  // namespace
+
+void wdivrem(word* q, word* r, const word* n, std::int32_t nn, const word* d, std::int32_t dn) {
+  divrem_normalised(q, r, n, nn, d, dn, false);
+}
+
+void wdivrem_rows(word* q, word* r, const word* n, std::int32_t nn, const word* d,
+                  std::int32_t dn) {
+  divrem_normalised(q, r, n, nn, d, dn, true);
+}
+
+}  // namespace tavrin::detail

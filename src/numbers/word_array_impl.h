@@ -1,0 +1,116 @@
+// Word arrays: magnitudes in base 2^64, the form in which the large
+// products, divisions, GCDs and decimal conversions of numbers/ run.
+//
+// A word array holds |x| as std::uint64_t words, least significant first.
+// A length n counts words; "normalised" means a[n-1] != 0, or n = 1 for
+// zero. The limb lists (base 2^28) reach these kernels through the digit
+// arrays of limb_array_impl.h, repacked bit for bit (words_of_digits,
+// digits_of_words); each public routine keeps its schoolbook base case on
+// digits below a threshold of core/thresholds.h and takes these kernels
+// above it.
+//
+// Products: rows below wide_karatsuba_words, Karatsuba's recursion above
+// (operands of very different lengths are cut into balanced pieces).
+// Division: Knuth's long division on a normalised divisor below
+// wide_divide_words, the recursive division of Burnikel and Ziegler (in
+// the two-halves form of GMP's divide-and-conquer division) above.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "numbers/limb_array_impl.h"
+
+namespace tavrin::detail {
+
+using word = std::uint64_t;
+using dword = unsigned __int128;
+
+// ---- Between digits and words ------------------------------------------------
+// Words needed for n digits, and digits for n words.
+inline std::int32_t words_for_digits(std::int32_t n) { return (28 * n + 63) / 64; }
+inline std::int32_t digits_for_words(std::int32_t n) { return (64 * n + 27) / 28; }
+// w[0 .. words_for_digits(n)) := the digits a[0 .. n) repacked; returns the
+// normalised length.
+std::int32_t words_of_digits(word* w, const digit* a, std::int32_t n);
+// a[0 .. digits_for_words(n)) := the words w[0 .. n) repacked; returns the
+// normalised length.
+std::int32_t digits_of_words(digit* a, const word* w, std::int32_t n);
+
+inline std::int32_t wnormalised(const word* a, std::int32_t n) {
+  while (n > 1 && a[n - 1] == 0) --n;
+  return n;
+}
+
+// ---- Sums, differences, one-word products ---------------------------------------
+// Sign of a - b for equal lengths n.
+int wcmp(const word* a, const word* b, std::int32_t n);
+// Sign of a - b for normalised a, b.
+int wcmp_norm(const word* a, std::int32_t na, const word* b, std::int32_t nb);
+// r := a + b (n words each); returns the carry. r may be a or b.
+word wadd_n(word* r, const word* a, const word* b, std::int32_t n);
+// r := a - b (n words each); returns the borrow. r may be a or b.
+word wsub_n(word* r, const word* a, const word* b, std::int32_t n);
+// r[0 .. na) := a + b for na >= nb; returns the carry. r may be a.
+word wadd(word* r, const word* a, std::int32_t na, const word* b, std::int32_t nb);
+// r[0 .. na) := a - b for na >= nb; returns the borrow. r may be a.
+word wsub(word* r, const word* a, std::int32_t na, const word* b, std::int32_t nb);
+// r[0 .. n) := a + b (one word); returns the carry.
+word wadd_1(word* r, const word* a, std::int32_t n, word b);
+// r[0 .. n) := a - b (one word); returns the borrow.
+word wsub_1(word* r, const word* a, std::int32_t n, word b);
+// r[0 .. n) := a * b; returns the high word.
+word wmul_1(word* r, const word* a, std::int32_t n, word b);
+// r[0 .. n) += a * b; returns the carry word.
+word waddmul_1(word* r, const word* a, std::int32_t n, word b);
+// r[0 .. n) -= a * b; returns the borrow word.
+word wsubmul_1(word* r, const word* a, std::int32_t n, word b);
+// r := a << s or a >> s (0 <= s < 64), n words; returns the bits shifted out
+// (at the bottom of the word for <<, at the top for >>). r may be a.
+word wshl(word* r, const word* a, std::int32_t n, int s);
+word wshr(word* r, const word* a, std::int32_t n, int s);
+
+// ---- Products ---------------------------------------------------------------------
+// r[0 .. na+nb) := a * b by rows; r must not overlap a or b.
+void wmul_rows(word* r, const word* a, std::int32_t na, const word* b, std::int32_t nb);
+// r[0 .. na+nb) := a * b, rows or Karatsuba by wide_karatsuba_words; r must
+// not overlap a or b. reads: wide_karatsuba_words
+void wmul(word* r, const word* a, std::int32_t na, const word* b, std::int32_t nb);
+
+// ---- Division ------------------------------------------------------------------------
+// q[0 .. nn-dn+1) := n div d and r[0 .. dn) := n mod d, for nn >= dn and a
+// normalised non-zero d; q and r must not overlap n or d (q may be null).
+// reads: wide_divide_words, wide_karatsuba_words
+void wdivrem(word* q, word* r, const word* n, std::int32_t nn, const word* d, std::int32_t dn);
+// The long division alone (the base case of wdivrem), same contract.
+void wdivrem_rows(word* q, word* r, const word* n, std::int32_t nn, const word* d, std::int32_t dn);
+
+// ---- GCD ------------------------------------------------------------------------------
+// g := gcd(a, b) for normalised non-zero a and b, by Lehmer's method;
+// returns the length of g. a and b are overwritten (each needs room for
+// max(na, nb) words); g must not overlap them. reads: wide_divide_words,
+// wide_karatsuba_words
+std::int32_t wgcd(word* g, word* a, std::int32_t na, word* b, std::int32_t nb);
+
+// ---- Decimal groups ----------------------------------------------------------------
+// groups := x (n words) in base 10^8, least significant group first, no
+// leading zero group (zero is one group 0): divide and conquer by powers
+// 10^(8 2^k) (formed once and kept) from wide_decimal_words words, repeated
+// division by 10^16 below. reads: wide_decimal_words, wide_divide_words,
+// wide_karatsuba_words
+void wdecimal(const word* x, std::int32_t n, std::vector<std::uint32_t>& groups);
+
+// ---- Scratch --------------------------------------------------------------------------
+// A growable word buffer kept between calls.
+class word_buffer {
+ public:
+  word* get(std::int32_t n) {
+    if (static_cast<std::size_t>(n) > v_.size()) v_.resize(static_cast<std::size_t>(n) + 16);
+    return v_.data();
+  }
+
+ private:
+  std::vector<word> v_;
+};
+
+}  // namespace tavrin::detail

@@ -1,0 +1,138 @@
+// GCDs of word arrays (word_array_impl.h) by Lehmer's method: the
+// Euclidean quotients of the leading 124 bits, while they are certain,
+// gathered into one 2x2 matrix applied to the whole numbers in one pass
+// (Knuth, TAOCP vol. 2, 4.5.2, Algorithm L); a division step when the
+// lengths differ or the leading bits decide nothing.
+#include <algorithm>
+#include <bit>
+#include <cstdint>
+#include <numeric>
+#include <utility>
+
+#include "numbers/word_array_impl.h"
+
+namespace tavrin::detail {
+
+namespace {
+
+using sword = std::int64_t;
+using sdword = __int128;
+
+// Bits [pos, pos + 124) of a (n words; words above n read as 0), pos >= 0.
+dword bits124(const word* a, std::int32_t n, std::int64_t pos) {
+  const auto i = static_cast<std::int32_t>(pos / 64);
+  const int s = static_cast<int>(pos % 64);
+  const dword lo = i < n ? a[i] : 0;
+  const dword mid = i + 1 < n ? a[i + 1] : 0;
+  const dword hi = i + 2 < n ? a[i + 2] : 0;
+  dword w = (lo >> s) | (s == 0 ? mid << 64 : (mid << (64 - s)));
+  if (s > 0) w |= hi << (128 - s);
+  return w & ((static_cast<dword>(1) << 124) - 1);
+}
+
+struct Matrix {
+  sword A, B, C, D;
+};
+
+// n div d for 0 <= n, 0 < d: small quotients by subtraction.
+inline sdword quotient(sdword n, sdword d) {
+  if (n < d) return 0;
+  if (n - d < d) return 1;
+  if (n - 2 * d < d) return 2;
+  if ((n >> 64) == 0) return static_cast<sdword>(static_cast<word>(n) / static_cast<word>(d));
+  return n / d;
+}
+
+// The quotients shared by every pair of numbers whose leading bits are
+// x >= y (each below 2^124), as the matrix (A B; C D) that maps (u, v) to
+// the pair they lead to, its entries kept below 2^62. False when not even
+// one quotient is certain.
+bool lehmer_matrix(dword x, dword y, Matrix& m) {
+  constexpr sdword bound = static_cast<sdword>(1) << 62;
+  sdword A = 1, B = 0, C = 0, D = 1;
+  auto X = static_cast<sdword>(x), Y = static_cast<sdword>(y);
+  for (;;) {
+    if (Y + C <= 0 || Y + D <= 0 || X + A < 0 || X + B < 0) break;
+    const sdword q = quotient(X + A, Y + C);
+    if (q != quotient(X + B, Y + D)) break;
+    const sdword nc = A - q * C;
+    const sdword nd = B - q * D;
+    if (nc >= bound || nc <= -bound || nd >= bound || nd <= -bound) break;
+    A = C;
+    C = nc;
+    B = D;
+    D = nd;
+    const sdword t = X - q * Y;
+    X = Y;
+    Y = t;
+  }
+  m = {static_cast<sword>(A), static_cast<sword>(B), static_cast<sword>(C), static_cast<sword>(D)};
+  return B != 0;
+}
+
+// (a, b) := (A a + B b, C a + D b) over n words; both results are known to
+// be non-negative and below the old a.
+void apply(word* a, word* b, std::int32_t n, const Matrix& m) {
+  sdword ca = 0, cb = 0;
+  for (std::int32_t i = 0; i < n; ++i) {
+    const sdword x = a[i], y = b[i];
+    const sdword ta = m.A * x + m.B * y + ca;
+    const sdword tb = m.C * x + m.D * y + cb;
+    a[i] = static_cast<word>(ta);
+    b[i] = static_cast<word>(tb);
+    ca = ta >> 64;
+    cb = tb >> 64;
+  }
+}
+
+// a mod d for one word d > 0.
+word mod_1(const word* a, std::int32_t n, word d) {
+  word r = 0;
+  for (std::int32_t i = n - 1; i >= 0; --i) r = static_cast<word>(((static_cast<dword>(r) << 64) | a[i]) % d);
+  return r;
+}
+
+word_buffer remainder_buffer;
+
+}  // namespace
+
+std::int32_t wgcd(word* g, word* a, std::int32_t na, word* b, std::int32_t nb) {
+  if (wcmp_norm(a, na, b, nb) < 0) {
+    std::swap(a, b);
+    std::swap(na, nb);
+  }
+  for (;;) {
+    if (nb == 1) {
+      const word y = b[0];
+      if (y == 0) {
+        std::copy(a, a + na, g);
+        return na;
+      }
+      g[0] = std::gcd(mod_1(a, na, y), y);
+      return 1;
+    }
+    Matrix m{};
+    bool lehmer = false;
+    if (na - nb < 2) {
+      const int s = std::countl_zero(a[na - 1]);
+      const std::int64_t pos = std::max<std::int64_t>(std::int64_t{64} * na - s - 124, 0);
+      lehmer = lehmer_matrix(bits124(a, na, pos), bits124(b, nb, pos), m);
+    }
+    if (lehmer) {
+      std::fill(b + nb, b + na, word{0});
+      apply(a, b, na, m);
+      na = wnormalised(a, na);
+      nb = wnormalised(b, na);
+      continue;
+    }
+    // A division step: (a, b) := (b, a mod b).
+    word* r = remainder_buffer.get(nb);
+    wdivrem(nullptr, r, a, na, b, nb);
+    std::copy(r, r + nb, a);
+    na = wnormalised(a, nb);
+    std::swap(a, b);
+    std::swap(na, nb);
+  }
+}
+
+}  // namespace tavrin::detail

@@ -1,0 +1,512 @@
+// Products through flat monomial arrays: gathering, the dense-cell and heap
+// summations, and the rebuilding of recursive lists.
+#include "poly/poly_flat_mult.h"
+
+#include <algorithm>
+#include <array>
+#include <bit>
+#include <cstdint>
+#include <cstdlib>
+#include <vector>
+
+#include "core/globals.h"
+#include "core/thresholds.h"
+#include "numbers/bigint.h"
+#include "numbers/bigint_multiply.h"
+#include "numbers/bigint_wide.h"
+#include "numbers/freelists.h"
+#include "numbers/node_handles.h"
+
+namespace tavrin {
+
+flat_mult_counts flat_mult_methods{};
+
+namespace {
+
+using detail::new_leaf;
+using detail::new_term;
+
+constexpr int max_levels = 64;
+
+enum class Coefs { residues, small_integers, big_integers };
+
+// ---- Gathering -------------------------------------------------------------------------
+
+// What one walk over an operand finds: levels used, largest exponent per
+// level, leaves, and whether its coefficients suit the word accumulators.
+struct Scan {
+  int depth = 0;
+  std::int64_t terms = 0;
+  bool ok = true;      // no negative exponent, few enough levels, reduced residues
+  bool small = true;   // integers: every coefficient has at most two limbs
+  std::uint64_t maxabs = 0;
+  std::array<std::int64_t, max_levels> maxexp{};
+};
+
+void scan(poly p, int level, bool modular, Scan& s) {
+  for (; p != nullptr && s.ok; p = p->next) {
+    if (p->numb) {
+      ++s.terms;
+      const imptr c = p->ncoef;
+      if (modular) {
+        if (c->lint < 0 || c->lint >= modulus) s.ok = false;
+      } else if (s.small) {
+        std::int64_t v = 0;
+        if (small_number_value(c, &v)) {
+          s.maxabs = std::max<std::uint64_t>(s.maxabs, static_cast<std::uint64_t>(v < 0 ? -v : v));
+        } else {
+          s.small = false;
+        }
+      }
+      continue;
+    }
+    if (p->exp < 0 || level >= max_levels) {
+      s.ok = false;
+      return;
+    }
+    s.maxexp[static_cast<std::size_t>(level)] =
+        std::max<std::int64_t>(s.maxexp[static_cast<std::size_t>(level)], p->exp);
+    s.depth = std::max(s.depth, level + 1);
+    scan(p->pcoef, level + 1, modular, s);
+  }
+}
+
+// The packed layout: level k's exponent sits at bit shift[k], width[k] bits.
+struct Packing {
+  int depth = 0;
+  std::array<int, max_levels> shift{};
+  std::array<int, max_levels> width{};
+  int total = 0;
+};
+
+inline std::uint64_t mask_below(int bits) {
+  return bits >= 64 ? ~std::uint64_t{0} : (std::uint64_t{1} << bits) - 1;
+}
+inline std::uint64_t high_part(std::uint64_t key, int bits) { return bits >= 64 ? 0 : key >> bits; }
+
+// The flat form of one operand: keys strictly decreasing, and either the
+// coefficient values (residues, small integers) or the numbers.
+struct Flat {
+  std::vector<std::uint64_t> key;
+  std::vector<std::int64_t> val;
+  std::vector<imptr> num;
+};
+
+void pack(poly p, int level, std::uint64_t prefix, const Packing& pk, Coefs coefs, Flat& f) {
+  for (; p != nullptr; p = p->next) {
+    if (!p->numb) {
+      pack(p->pcoef, level + 1,
+           prefix + (static_cast<std::uint64_t>(p->exp) << pk.shift[static_cast<std::size_t>(level)]),
+           pk, coefs, f);
+      continue;
+    }
+    f.key.push_back(prefix);
+    if (coefs == Coefs::residues) {
+      f.val.push_back(p->ncoef->lint);
+    } else if (coefs == Coefs::small_integers) {
+      std::int64_t v = 0;
+      small_number_value(p->ncoef, &v);
+      f.val.push_back(v);
+    } else {
+      f.num.push_back(p->ncoef);
+    }
+  }
+}
+
+// ---- The product's terms -------------------------------------------------------------------
+
+// The product's terms in decreasing key order; the numbers are owned here
+// until the lists take them.
+struct Terms {
+  std::vector<std::uint64_t> key;
+  std::vector<imptr> num;
+  Terms() = default;
+  Terms(const Terms&) = delete;
+  Terms& operator=(const Terms&) = delete;
+  ~Terms() {
+    for (imptr& x : num)
+      if (x != nullptr) free_imag(&x);
+  }
+  void push(std::uint64_t k, imptr c) {
+    key.push_back(k);
+    num.push_back(c);
+  }
+};
+
+// The coefficient of one product term from its 128-bit sum; nil for zero.
+class Finisher {
+ public:
+  explicit Finisher(Coefs coefs) : coefs_(coefs) {
+    if (coefs == Coefs::residues) {
+      m_ = static_cast<std::uint64_t>(modulus);
+      two64_ = static_cast<std::uint64_t>((static_cast<unsigned __int128>(1) << 64) % m_);
+    }
+  }
+  imptr operator()(wide_int acc) const {
+    if (coefs_ == Coefs::residues) {
+      // acc >= 0: (hi 2^64 + lo) mod m with 64-bit steps (every factor < 2^32).
+      const auto u = static_cast<unsigned __int128>(acc);
+      const std::uint64_t hi = static_cast<std::uint64_t>(u >> 64) % m_;
+      const std::uint64_t lo = static_cast<std::uint64_t>(u) % m_;
+      const std::uint64_t r = (hi * two64_ % m_ + lo) % m_;
+      if (r == 0) return nullptr;
+      imptr x;
+      newimag(&x);
+      x->lint = static_cast<std::int32_t>(r);
+      return x;
+    }
+    if (acc == 0) return nullptr;
+    return new_wide_number(acc);
+  }
+
+ private:
+  Coefs coefs_;
+  std::uint64_t m_ = 0;
+  std::uint64_t two64_ = 0;
+};
+
+// ---- Dense cells ------------------------------------------------------------------------
+
+// A run of terms sharing the high part of their keys.
+struct Group {
+  std::uint64_t high;
+  std::uint32_t begin, end;
+  std::uint64_t lowmin, lowmax;
+};
+
+std::vector<Group> groups_of(const Flat& f, int lowbits) {
+  std::vector<Group> g;
+  const std::uint64_t lowmask = mask_below(lowbits);
+  const std::uint32_t n = static_cast<std::uint32_t>(f.key.size());
+  for (std::uint32_t i = 0; i < n;) {
+    const std::uint64_t h = high_part(f.key[i], lowbits);
+    std::uint32_t j = i + 1;
+    while (j < n && high_part(f.key[j], lowbits) == h) ++j;
+    g.push_back({h, i, j, f.key[j - 1] & lowmask, f.key[i] & lowmask});
+    i = j;
+  }
+  return g;
+}
+
+struct GroupPair {
+  std::uint64_t high;
+  std::uint32_t a, b;
+};
+
+// The accumulators of the dense cells: all zero between uses.
+std::vector<wide_int>& cell_store() {
+  static std::vector<wide_int> cells;
+  return cells;
+}
+
+// Sums by dense cells when the scan stays cheap; false (nothing emitted)
+// otherwise.
+bool dense_cells(const Flat& a, const Flat& b, int lowbits, const Finisher& finish, Terms& out) {
+  const std::vector<Group> ga = groups_of(a, lowbits);
+  const std::vector<Group> gb = groups_of(b, lowbits);
+  const double products = static_cast<double>(a.key.size()) * static_cast<double>(b.key.size());
+  if (static_cast<double>(ga.size()) * static_cast<double>(gb.size()) * 16.0 > products) return false;
+  std::vector<GroupPair> pairs;
+  pairs.reserve(ga.size() * gb.size());
+  for (std::uint32_t i = 0; i < ga.size(); ++i)
+    for (std::uint32_t j = 0; j < gb.size(); ++j) pairs.push_back({ga[i].high + gb[j].high, i, j});
+  std::stable_sort(pairs.begin(), pairs.end(),
+                   [](const GroupPair& x, const GroupPair& y) { return x.high > y.high; });
+  // The cells each pass scans: from the lowest to the highest low part reached.
+  double scanned = 0;
+  for (std::size_t s = 0; s < pairs.size();) {
+    std::uint64_t lo = ~std::uint64_t{0}, hi = 0;
+    std::size_t t = s;
+    for (; t < pairs.size() && pairs[t].high == pairs[s].high; ++t) {
+      lo = std::min(lo, ga[pairs[t].a].lowmin + gb[pairs[t].b].lowmin);
+      hi = std::max(hi, ga[pairs[t].a].lowmax + gb[pairs[t].b].lowmax);
+    }
+    scanned += static_cast<double>(hi - lo + 1);
+    s = t;
+  }
+  if (scanned > static_cast<double>(flat_scan_ratio) * products + 4096.0) return false;
+
+  std::vector<wide_int>& cells = cell_store();
+  const std::size_t ncells = std::size_t{1} << lowbits;
+  if (cells.size() < ncells) cells.assign(ncells, 0);
+  wide_int* acc = cells.data();
+  const std::uint64_t lowmask = mask_below(lowbits);
+  std::vector<std::uint32_t> blow(b.key.size());
+  for (std::size_t j = 0; j < b.key.size(); ++j) blow[j] = static_cast<std::uint32_t>(b.key[j] & lowmask);
+  // Cells left non-zero by an error unwinding out of a pass are cleared here.
+  struct Clear {
+    wide_int* acc;
+    std::uint64_t lo = 0, hi = 0;
+    bool live = false;
+    ~Clear() {
+      if (live) std::fill(acc + lo, acc + hi + 1, wide_int{0});
+    }
+  } guard{acc};
+  for (std::size_t s = 0; s < pairs.size();) {
+    const std::uint64_t high = pairs[s].high;
+    std::uint64_t lo = ~std::uint64_t{0}, hi = 0;
+    std::size_t t = s;
+    for (; t < pairs.size() && pairs[t].high == high; ++t) {
+      const Group& x = ga[pairs[t].a];
+      const Group& y = gb[pairs[t].b];
+      lo = std::min(lo, x.lowmin + y.lowmin);
+      hi = std::max(hi, x.lowmax + y.lowmax);
+      for (std::uint32_t i = x.begin; i < x.end; ++i) {
+        wide_int* base = acc + (a.key[i] & lowmask);
+        const std::int64_t ca = a.val[i];
+        const std::uint32_t* bl = blow.data();
+        const std::int64_t* bv = b.val.data();
+        for (std::uint32_t j = y.begin; j < y.end; ++j) base[bl[j]] += static_cast<wide_int>(ca) * bv[j];
+      }
+    }
+    guard.lo = lo;
+    guard.hi = hi;
+    guard.live = true;
+    const std::uint64_t top = lowbits >= 64 ? 0 : high << lowbits;
+    for (std::uint64_t c = hi + 1; c-- > lo;) {
+      if (acc[c] == 0) continue;
+      const wide_int v = acc[c];
+      acc[c] = 0;
+      imptr x = finish(v);
+      if (x != nullptr) out.push(top | c, x);
+    }
+    guard.live = false;
+    s = t;
+  }
+  return true;
+}
+
+// ---- Heap of row heads -------------------------------------------------------------------
+
+struct HeapEntry {
+  std::uint64_t key;
+  std::uint32_t i, j;
+};
+
+// Restores the max-heap order below position 0 after its entry changed.
+inline void sift_down(std::vector<HeapEntry>& h, std::size_t n) {
+  std::size_t k = 0;
+  const HeapEntry e = h[0];
+  for (;;) {
+    std::size_t c = 2 * k + 1;
+    if (c >= n) break;
+    if (c + 1 < n && h[c + 1].key > h[c].key) ++c;
+    if (h[c].key <= e.key) break;
+    h[k] = h[c];
+    k = c;
+  }
+  h[k] = e;
+}
+
+// Visits the term products in decreasing key order: for each key,
+// start(key), then add(i, j) for every pair with that key, then end().
+// a is the outer (shorter) operand.
+template <class Start, class Add, class End>
+void heap_walk(const Flat& a, const Flat& b, Start start, Add add, End end) {
+  const std::uint32_t na = static_cast<std::uint32_t>(a.key.size());
+  const std::uint32_t nb = static_cast<std::uint32_t>(b.key.size());
+  std::vector<HeapEntry> h(na);
+  // a's keys decrease, so the first row heads already form a heap.
+  for (std::uint32_t i = 0; i < na; ++i) h[i] = {a.key[i] + b.key[0], i, 0};
+  std::size_t n = na;
+  while (n > 0) {
+    const std::uint64_t k = h[0].key;
+    start(k);
+    while (n > 0 && h[0].key == k) {
+      const HeapEntry e = h[0];
+      add(e.i, e.j);
+      if (e.j + 1 < nb) {
+        h[0] = {a.key[e.i] + b.key[e.j + 1], e.i, e.j + 1};
+      } else {
+        h[0] = h[--n];
+      }
+      if (n > 1) sift_down(h, n);
+    }
+    end();
+  }
+}
+
+void heap_small(const Flat& a, const Flat& b, const Finisher& finish, Terms& out) {
+  wide_int acc = 0;
+  std::uint64_t key = 0;
+  heap_walk(
+      a, b,
+      [&](std::uint64_t k) {
+        key = k;
+        acc = 0;
+      },
+      [&](std::uint32_t i, std::uint32_t j) { acc += static_cast<wide_int>(a.val[i]) * b.val[j]; },
+      [&]() {
+        imptr x = finish(acc);
+        if (x != nullptr) out.push(key, x);
+      });
+}
+
+// A number freed on every exit unless taken.
+struct HeldNumber {
+  imptr p = nullptr;
+  HeldNumber() = default;
+  HeldNumber(const HeldNumber&) = delete;
+  HeldNumber& operator=(const HeldNumber&) = delete;
+  ~HeldNumber() {
+    if (p != nullptr) free_imag(&p);
+  }
+};
+
+void heap_big(const Flat& a, const Flat& b, Terms& out) {
+  HeldNumber acc, term;
+  std::uint64_t key = 0;
+  heap_walk(
+      a, b, [&](std::uint64_t k) { key = k; },
+      [&](std::uint32_t i, std::uint32_t j) {
+        newimag(&term.p);
+        fast_mult(a.num[i], b.num[j], term.p);
+        if (acc.p == nullptr) {
+          acc.p = term.p;
+          term.p = nullptr;
+        } else {
+          fastsum(acc.p, term.p);
+          free_imag(&term.p);
+        }
+      },
+      [&]() {
+        if (acc.p->size == 1 && acc.p->head->value == 0) {
+          free_imag(&acc.p);
+          return;
+        }
+        out.push(key, acc.p);
+        acc.p = nullptr;
+      });
+}
+
+// ---- Back to recursive lists ------------------------------------------------------------
+
+// The list at `level` of the terms [lo, hi) of t, which agree on every level
+// above it.
+poly build_lists(Terms& t, std::size_t lo, std::size_t hi, int level, const Packing& pk) {
+  const int sh = pk.shift[static_cast<std::size_t>(level)];
+  const std::uint64_t fmask = mask_below(pk.width[static_cast<std::size_t>(level)]);
+  const std::uint64_t below = mask_below(sh);
+  detail::OwnedPoly list;
+  poly* link = &list.p;
+  for (std::size_t i = lo; i < hi;) {
+    const std::uint64_t e = (t.key[i] >> sh) & fmask;
+    std::size_t j = i + 1;
+    while (j < hi && ((t.key[j] >> sh) & fmask) == e) ++j;
+    poly node;
+    if (j - i == 1 && (t.key[i] & below) == 0) {
+      node = new_leaf(t.num[i]);
+      t.num[i] = nullptr;
+      if (e != 0) node = new_term(static_cast<std::int32_t>(e), node);
+    } else {
+      node = new_term(static_cast<std::int32_t>(e), nullptr);
+      *link = node;  // owned by the list before its coefficient is built
+      node->pcoef = build_lists(t, i, j, level + 1, pk);
+    }
+    *link = node;
+    link = &node->next;
+    i = j;
+  }
+  return list.release();
+}
+
+}  // namespace
+
+std::int64_t leaf_count_capped(poly n, std::int64_t cap) {
+  std::int64_t count = 0;
+  // An explicit stack of list positions: no recursion for deep coefficients.
+  std::vector<poly> stack{n};
+  while (!stack.empty()) {
+    poly p = stack.back();
+    stack.pop_back();
+    for (; p != nullptr; p = p->next) {
+      if (p->numb) {
+        if (++count > cap) return count;
+      } else {
+        stack.push_back(p->pcoef);
+      }
+    }
+  }
+  return count;
+}
+
+bool flat_poly_mult(poly n, poly m, poly* p, polypt pol) {
+  if (flotemode || (modularmode && finf) || (!modularmode && lintmode)) return false;
+  for (polypt l = pol; l != nullptr; l = l->next)
+    if (l->p != nullptr) return false;
+  if (detail::is_bare_leaf(n) || detail::is_bare_leaf(m)) return false;
+  const bool modular = modularmode;
+  Scan sn, sm;
+  scan(n, 0, modular, sn);
+  if (m == n) {
+    sm = sn;
+  } else {
+    scan(m, 0, modular, sm);
+  }
+  if (!sn.ok || !sm.ok) return false;
+
+  Packing pk;
+  pk.depth = std::max(sn.depth, sm.depth);
+  for (int k = pk.depth - 1; k >= 0; --k) {
+    const std::int64_t top = sn.maxexp[static_cast<std::size_t>(k)] + sm.maxexp[static_cast<std::size_t>(k)];
+    if (top > INT32_MAX) return false;  // the term-by-term product reports the overflow
+    pk.width[static_cast<std::size_t>(k)] = std::bit_width(static_cast<std::uint64_t>(top));
+    pk.shift[static_cast<std::size_t>(k)] = pk.total;
+    pk.total += pk.width[static_cast<std::size_t>(k)];
+  }
+  if (pk.total > 64) return false;
+
+  Coefs coefs = Coefs::residues;
+  if (!modular) {
+    coefs = Coefs::big_integers;
+    if (sn.small && sm.small) {
+      // Each product term sums at most min(terms) products below 2^(bits a + bits b).
+      const int bound = std::bit_width(sn.maxabs) + std::bit_width(sm.maxabs) +
+                        std::bit_width(static_cast<std::uint64_t>(std::min(sn.terms, sm.terms)));
+      if (bound <= 126) coefs = Coefs::small_integers;
+    }
+  }
+
+  Flat fa, fb;
+  const bool square = (m == n);
+  // The outer operand is the one with fewer terms.
+  poly outer = (sn.terms <= sm.terms) ? n : m;
+  poly inner = (outer == n) ? m : n;
+  pack(outer, 0, 0, pk, coefs, fa);
+  if (!square) pack(inner, 0, 0, pk, coefs, fb);
+  const Flat& a = fa;
+  const Flat& b = square ? fa : fb;
+
+  Terms out;
+  if (coefs == Coefs::big_integers) {
+    ++flat_mult_methods.big_coefficients;
+    heap_big(a, b, out);
+  } else {
+    const Finisher finish(coefs);
+    // The low fields: the lowest levels whose widths together fit the cells.
+    int lowbits = 0;
+    for (int k = pk.depth - 1; k >= 0; --k) {
+      const int w = pk.shift[static_cast<std::size_t>(k)] + pk.width[static_cast<std::size_t>(k)];
+      if (w > flat_cell_bits) break;
+      lowbits = w;
+    }
+    if (lowbits > 0 && dense_cells(a, b, lowbits, finish, out)) {
+      ++flat_mult_methods.dense_cells;
+    } else {
+      ++flat_mult_methods.heap;
+      heap_small(a, b, finish, out);
+    }
+  }
+
+  detail::OwnedPoly r;
+  if (out.key.empty()) {
+    poly_set(0, &r.p);
+  } else {
+    r.p = build_lists(out, 0, out.key.size(), 0, pk);
+  }
+  free_poly(p);
+  *p = r.release();
+  return true;
+}
+
+}  // namespace tavrin

@@ -1,0 +1,59 @@
+// Products of multivariate polynomials through flat monomial arrays.
+//
+// Representation. An operand of d levels becomes an array of terms
+// (key, coefficient) in the order of its recursive lists. The exponents of
+// levels 1 .. d are packed into one 64-bit key, level 1 in the highest
+// field, a missing level (a bare-leaf coefficient, the constant term) as
+// exponent 0. Because every level's list has strictly decreasing exponents
+// and its constant term last, the keys of an operand strictly decrease. Each
+// field is as wide as the sum of the two operands' largest exponents at its
+// level needs, so the key of a product of two terms is the sum of their keys
+// and keys of products compare as their exponent vectors do.
+//
+// Coefficients are gathered once: modulo a word modulus the residues, over
+// the integers the values when every coefficient has at most two limbs (the
+// products are summed in 128-bit accumulators, whose bound is checked from
+// the largest coefficients and term counts), otherwise the numbers
+// themselves (summed with fast_mult and fastsum, one output term at a time).
+//
+// Two ways to sum the term products, both giving the product's terms in
+// decreasing key order, each coefficient formed once:
+//   - dense cells: the low fields (the lowest levels, at most
+//     flat_cell_bits bits) index an array of accumulators; the high part of
+//     each product key picks a pass. Chosen when the cells scanned per pass
+//     stay within a small multiple of the term products;
+//   - a heap of row heads (Johnson's method): one entry per term of the
+//     shorter operand, popped in decreasing key order.
+// The product is then rebuilt as recursive lists.
+#pragma once
+
+#include <cstdint>
+
+#include "core/records.h"
+
+namespace tavrin {
+
+// *p := n * m through flat arrays when that applies: no level from pol down
+// has a relation; the ring is the integers or modular with a word modulus
+// (not characteristic 2, floating or plain word arithmetic); neither operand
+// is a bare constant; no exponent is negative; the packed fields fit 64 bits
+// (each exponent sum within 32 bits); residues are reduced. The result is
+// the product in the representation of poly_repr.h, the same polynomial the
+// term-by-term product gives. Returns false, having changed nothing, when it
+// does not apply.
+// n: kept; m: kept (may be n); *p: overwritten (may be &n or &m)
+// reads: mode flags, modulus, flat_cell_bits
+bool flat_poly_mult(poly n, poly m, poly* p, polypt pol);
+
+// The number of leaves of n over all levels, counting stopped past cap.
+std::int64_t leaf_count_capped(poly n, std::int64_t cap);
+
+// Which summation flat_poly_mult used, counted since start (a test hook).
+struct flat_mult_counts {
+  long dense_cells;
+  long heap;
+  long big_coefficients;  // heap with the numbers themselves
+};
+extern flat_mult_counts flat_mult_methods;
+
+}  // namespace tavrin

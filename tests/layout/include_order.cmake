@@ -1,0 +1,54 @@
+# Checks the folder order of src/: a file under src/<folder>/ includes headers
+# of its own folder and of the folders before it, never of one after it.
+#   cmake -DROOT=<dir holding the folders> -P include_order.cmake
+# Fails listing every offending line; also fails for a folder of ROOT missing
+# from the order (a new folder must be given its place here and in the README).
+set(order core numbers dense poly gcd quoly toplevel lang arrays matrix det)
+
+if(NOT ROOT OR NOT IS_DIRECTORY "${ROOT}")
+  message(FATAL_ERROR "include_order: ROOT must name the source directory (got '${ROOT}')")
+endif()
+get_filename_component(ROOT "${ROOT}" ABSOLUTE)
+
+set(faults "")
+set(checked 0)
+file(GLOB entries RELATIVE "${ROOT}" "${ROOT}/*")
+foreach(folder ${entries})
+  if(NOT IS_DIRECTORY "${ROOT}/${folder}")
+    continue()  # files beside the folders (main.cpp) stand above them all
+  endif()
+  list(FIND order "${folder}" rank)
+  if(rank EQUAL -1)
+    string(APPEND faults "\n  src/${folder}/ is not in the folder order")
+    continue()
+  endif()
+  file(GLOB_RECURSE sources RELATIVE "${ROOT}" "${ROOT}/${folder}/*.h" "${ROOT}/${folder}/*.cpp")
+  foreach(source ${sources})
+    math(EXPR checked "${checked} + 1")
+    file(STRINGS "${ROOT}/${source}" lines REGEX "^[ \t]*#[ \t]*include[ \t]*\"")
+    foreach(line ${lines})
+      string(REGEX REPLACE "^[ \t]*#[ \t]*include[ \t]*\"([^\"]*)\".*" "\\1" header "${line}")
+      if(header MATCHES "^\\.\\./")
+        string(APPEND faults "\n  src/${source}: \"${header}\" climbs out of its folder")
+        continue()
+      endif()
+      if(NOT header MATCHES "/")
+        continue()  # beside the including file: its own folder
+      endif()
+      string(REGEX REPLACE "/.*" "" target "${header}")
+      list(FIND order "${target}" target_rank)
+      if(target_rank GREATER rank)
+        string(APPEND faults "\n  src/${source}: includes ${header} (${target} is above ${folder})")
+      endif()
+    endforeach()
+  endforeach()
+endforeach()
+
+if(checked EQUAL 0)
+  message(FATAL_ERROR "include_order: no source files under ${ROOT}")
+endif()
+if(faults)
+  message(FATAL_ERROR "Headers of a folder above the including one "
+                      "(order: ${order}):${faults}")
+endif()
+message(STATUS "include order holds in ${checked} files (${order})")

@@ -1,0 +1,275 @@
+// The 64-bit word routes of the big-integer product and division against
+// the 28-bit limb routes below their thresholds (the base cases) and the
+// reference type, with every cut-off pushed to its extremes.
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <limits>
+#include <random>
+#include <vector>
+
+#include "core/mode_guard.h"
+#include "core/thresholds.h"
+#include "numbers/bigint.h"
+#include "numbers/bigint_divide.h"
+#include "numbers/bigint_multiply.h"
+#include "numbers/integer_gcd.h"
+#include "numbers/base10.h"
+#include "support/data_tables.h"
+#include "numbers/word_array_impl.h"
+#include "support/bigref.h"
+#include "support/node_accounting.h"
+#include "support/num.h"
+
+namespace tavrin::test {
+namespace {
+
+constexpr std::int32_t never = std::numeric_limits<std::int32_t>::max();
+
+// A value of exactly `limbs` limbs whose shape stresses carries: random,
+// all ones, a power of the limb base minus small values, long zero runs.
+BigRef shaped(std::mt19937_64& rng, int limbs) {
+  switch (rng() % 5) {
+    case 0: return BigRef::pow2(28 * static_cast<unsigned>(limbs)) - BigRef(1);
+    case 1: return BigRef::pow2(28 * static_cast<unsigned>(limbs) - 1) + BigRef(static_cast<std::int64_t>(rng() % 7));
+    case 2: {
+      BigRef v = random_big_exact(rng, std::max(1, limbs / 3));
+      return v * BigRef::pow2(28 * static_cast<unsigned>(limbs - std::max(1, limbs / 3))) + BigRef(1);
+    }
+    default: return random_big_exact(rng, limbs);
+  }
+}
+
+// The product by both routes: the word route with the given Karatsuba
+// cut-off, and the limb route.
+void check_product(const BigRef& a, const BigRef& b, std::int32_t kara) {
+  SCOPED_TRACE("sizes " + std::to_string(a.bit_length()) + " x " + std::to_string(b.bit_length()) +
+               " bits, word Karatsuba from " + std::to_string(kara));
+  Num x(a), y(b), wide, base;
+  {
+    ScopedValue<std::int32_t> on(wide_mult_limbs, 1), k(wide_karatsuba_words, kara);
+    fast_mult(x, y, wide);
+  }
+  {
+    ScopedValue<std::int32_t> off(wide_mult_limbs, never);
+    fast_mult(x, y, base);
+  }
+  ASSERT_TRUE(valid_bigint(wide));
+  ASSERT_EQ(wide.value(), a * b);
+  ASSERT_EQ(wide.value(), base.value());
+  ASSERT_EQ(x.value(), a);
+}
+
+TEST(WideProducts, AgreeWithTheLimbRoutesOnBothSidesOfEveryCutOff) {
+  NodeBalance balance;
+  std::mt19937_64 rng(test_seed());
+  for (std::int32_t kara : {2, 3, 5, 24, never}) {
+    for (int i = 0; i < test_iterations(30); ++i) {
+      const int na = 1 + static_cast<int>(rng() % 160);
+      int nb = 1 + static_cast<int>(rng() % 160);
+      if (i % 4 == 0) nb = std::max(1, na / 5);  // unbalanced
+      if (i % 7 == 0) nb = na;                    // equal
+      const BigRef a = i % 2 ? -shaped(rng, na) : shaped(rng, na);
+      const BigRef b = shaped(rng, nb);
+      check_product(a, b, kara);
+      if (HasFatalFailure()) return;
+    }
+  }
+  // Squares in place, on both sides of the default threshold (20 limbs).
+  for (int n : {19, 20, 21, 60}) {
+    const BigRef a = random_big_exact(rng, n);
+    Num x(a);
+    fast_mult(x, x, x);
+    EXPECT_EQ(x.value(), a * a);
+  }
+  Num zero(0), big(random_big_exact(rng, 90)), out;
+  ScopedValue<std::int32_t> on(wide_mult_limbs, 1);
+  fast_mult(zero, big, out);
+  EXPECT_EQ(out.value(), BigRef(0));
+}
+
+// The division by both routes; the word route with the given recursion cut-off.
+void check_division(const BigRef& n, const BigRef& d, std::int32_t rec) {
+  SCOPED_TRACE("n " + std::to_string(n.bit_length()) + " bits, d " + std::to_string(d.bit_length()) +
+               " bits, recursion from " + std::to_string(rec) + " words");
+  Num x(n), y(d), q1, r1, q2, r2, r3;
+  {
+    ScopedValue<std::int32_t> on(wide_divide_limbs, 1), k(wide_divide_words, rec);
+    divide(x, y, q1, r1);
+    if (!n.negative() && !d.negative())
+      pos_divide_noq(x->head, y->head, y->tail, static_cast<std::int16_t>(x->size),
+                     static_cast<std::int16_t>(y->size), r3);
+  }
+  {
+    ScopedValue<std::int32_t> off(wide_divide_limbs, never);
+    divide(x, y, q2, r2);
+  }
+  ASSERT_TRUE(valid_bigint(q1));
+  ASSERT_TRUE(valid_bigint(r1));
+  BigRef q = n.abs() / d.abs(), r = n.abs() % d.abs();
+  if (n.negative() != d.negative()) {
+    q = -q;
+    r = -r;
+  }
+  ASSERT_EQ(q1.value(), q);
+  ASSERT_EQ(r1.value(), r);
+  ASSERT_EQ(q2.value(), q);
+  ASSERT_EQ(r2.value(), r);
+  if (!n.negative() && !d.negative()) {
+    ASSERT_EQ(r3.value(), r);
+  }
+  ASSERT_EQ(x.value(), n);
+}
+
+TEST(WideDivision, AgreesWithTheLimbRouteOnBothSidesOfEveryCutOff) {
+  NodeBalance balance;
+  std::mt19937_64 rng(test_seed() + 1);
+  for (std::int32_t rec : {2, 3, 4, 7, 40, never}) {
+    for (int i = 0; i < test_iterations(30); ++i) {
+      const int nd = 1 + static_cast<int>(rng() % 120);
+      const int nq = 1 + static_cast<int>(rng() % 150);
+      const BigRef d = shaped(rng, nd);
+      if (d.is_zero()) continue;
+      // Planted: n = q d + r with r of every size up to d - 1.
+      const BigRef qv = shaped(rng, nq);
+      BigRef r = i % 3 == 0 ? d - BigRef(1) : (i % 3 == 1 ? BigRef(0) : random_big(rng, nd) .abs() % d);
+      const BigRef n = qv * d + r;
+      check_division(i % 5 == 0 ? -n : n, i % 4 == 0 ? -d : d, rec);
+      if (HasFatalFailure()) return;
+      // Dividends shorter than, or as long as, the divisor.
+      check_division(random_big(rng, nd), d, rec);
+      if (HasFatalFailure()) return;
+    }
+  }
+}
+
+TEST(WideDivision, DivisorsAtEveryNormalisingShift) {
+  NodeBalance balance;
+  std::mt19937_64 rng(test_seed() + 2);
+  ScopedValue<std::int32_t> k(wide_divide_words, 3);
+  for (unsigned bits = 57; bits <= 57 + 64 * 9; bits += 7) {
+    const BigRef d = BigRef::pow2(bits) - BigRef(static_cast<std::int64_t>(1 + rng() % 1000));
+    const BigRef top = BigRef::pow2(bits - 1) + BigRef(1);  // a small top word after shifting
+    for (const BigRef& dv : {d, top}) {
+      const BigRef n = random_big_exact(rng, static_cast<int>(2 * bits / 28 + 3));
+      check_division(n, dv, 3);
+      if (HasFatalFailure()) return;
+      // Quotient digits of all ones: n = (B^k - 1) d + (d - 1).
+      check_division((BigRef::pow2(64 * 5) - BigRef(1)) * dv + dv - BigRef(1), dv, 3);
+      if (HasFatalFailure()) return;
+    }
+  }
+}
+
+// binary_gcd and extgcd by Lehmer's method on words against the limb
+// routes and the planted GCD g of a = x g, b = y g.
+void check_gcd_routes(const BigRef& a, const BigRef& b, const BigRef& g) {
+  SCOPED_TRACE("n " + std::to_string(a.bit_length()) + " bits, m " + std::to_string(b.bit_length()) + " bits");
+  Num n(a), m(b);
+  for (std::int32_t cut : {1, never}) {
+    ScopedValue<std::int32_t> at(wide_gcd_limbs, cut);
+    Num ans(5);
+    binary_gcd(n, m, ans);
+    ASSERT_TRUE(valid_bigint(ans));
+    ASSERT_EQ(ans.value(), g);
+    Num gcd(11), qn, qm;
+    bool gcd1 = false;
+    extgcd(n, m, gcd, qn, qm, &gcd1);
+    ASSERT_EQ(gcd.value(), g);
+    ASSERT_EQ(gcd1, g == BigRef(1));
+    if (gcd1) {  // the cofactors are the operands' own records
+      ASSERT_EQ(qn->head, n->head);
+      ASSERT_EQ(qm->head, m->head);
+      qn->head = qn->tail = qm->head = qm->tail = nullptr;
+      qn->size = qm->size = 0;
+    } else {
+      ASSERT_TRUE(valid_bigint(qn));
+      ASSERT_EQ(qn.value() * g, a);
+      ASSERT_EQ(qm.value() * g, b);
+    }
+    ASSERT_EQ(n.value(), a);
+    ASSERT_EQ(m.value(), b);
+  }
+}
+
+TEST(WideGcd, AgreesWithTheLimbRoutesAndPlantedFactors) {
+  NodeBalance balance;
+  std::mt19937_64 rng(test_seed() + 4);
+  for (int i = 0; i < test_iterations(60); ++i) {
+    const int lg = 1 + static_cast<int>(rng() % 40);
+    const int lx = 1 + static_cast<int>(rng() % 60);
+    int ly = 1 + static_cast<int>(rng() % 60);
+    if (i % 5 == 0) ly = 1;  // very different lengths: division steps
+    BigRef g = shaped(rng, lg).abs();
+    if (g.is_zero()) g = BigRef(1);
+    if (i % 6 == 0) g = BigRef(1);
+    // Cofactors x and x k + 1 are coprime.
+    const BigRef x = shaped(rng, lx).abs() + BigRef(1);
+    const BigRef y = i % 3 ? x * shaped(rng, ly).abs() + BigRef(1) : shaped(rng, ly).abs() + BigRef(1);
+    const BigRef gg = BigRef::gcd(x, y) * g;
+    check_gcd_routes(i % 2 ? -(x * g) : x * g, i % 4 == 0 ? -(y * g) : y * g, gg);
+    if (HasFatalFailure()) return;
+  }
+  // Equal operands, multiples, and Fibonacci neighbours (every quotient 1).
+  const BigRef v = random_big_exact(rng, 50).abs();
+  check_gcd_routes(v, v, v);
+  check_gcd_routes(v * BigRef(12345), v, v);
+  BigRef f0(0), f1(1);
+  for (int k = 0; k < 3000; ++k) {
+    const BigRef t = f0 + f1;
+    f0 = f1;
+    f1 = t;
+  }
+  check_gcd_routes(f1, f0, BigRef(1));
+  check_gcd_routes(f1 * v, f0 * v, v);
+}
+
+TEST(WideDecimal, AgreesWithTheTableRouteAndRepeatedDivision) {
+  load_data_tables();
+  NodeBalance balance;
+  std::mt19937_64 rng(test_seed() + 5);
+  for (std::int32_t split : {4, 5, 12}) {
+    ScopedValue<std::int32_t> words(wide_decimal_words, split);
+    for (int i = 0; i < test_iterations(25); ++i) {
+      const int limbs = 1 + static_cast<int>(rng() % (i % 5 == 0 ? 400 : 90));
+      BigRef v = shaped(rng, limbs);
+      if (i % 2) v = -v;
+      if (i % 9 == 0) v = BigRef::from_decimal("1" + std::string(static_cast<std::size_t>(8 * limbs), '0'));
+      SCOPED_TRACE(v.to_decimal());
+      Num n(v), wide, table, slow;
+      {
+        ScopedValue<std::int32_t> on(wide_decimal_limbs, 1);
+        verybig_base_10(n->head, n->tail, static_cast<std::int16_t>(n->size), wide);
+      }
+      {
+        ScopedValue<std::int32_t> off(wide_decimal_limbs, never);
+        verybig_base_10(n->head, n->tail, static_cast<std::int16_t>(n->size), table);
+      }
+      ASSERT_EQ(limbs_of(wide), limbs_of(table));
+      ASSERT_EQ(wide->size, table->size);
+      if (n->size <= 100) {
+        make_base_10(n, slow);
+        ASSERT_EQ(limbs_of(wide), limbs_of(slow));
+      }
+      ASSERT_EQ(n.value(), v);
+    }
+  }
+}
+
+TEST(WideArrays, RepackingRoundTrips) {
+  std::mt19937_64 rng(test_seed() + 3);
+  for (int n = 1; n < 60; ++n) {
+    std::vector<detail::digit> a(static_cast<std::size_t>(n));
+    for (auto& d : a) d = static_cast<detail::digit>(rng() % 3 == 0 ? detail::digit_mask : rng() & detail::digit_mask);
+    if (n > 1 && rng() % 4 == 0) a.back() = 0;
+    std::vector<detail::word> w(static_cast<std::size_t>(detail::words_for_digits(n)));
+    const std::int32_t nw = detail::words_of_digits(w.data(), a.data(), n);
+    std::vector<detail::digit> back(static_cast<std::size_t>(detail::digits_for_words(nw)));
+    const std::int32_t nb = detail::digits_of_words(back.data(), w.data(), nw);
+    ASSERT_EQ(nb, detail::normalised_length(a.data(), n));
+    for (std::int32_t i = 0; i < nb; ++i) ASSERT_EQ(back[static_cast<std::size_t>(i)], a[static_cast<std::size_t>(i)]);
+  }
+}
+
+}  // namespace
+}  // namespace tavrin::test

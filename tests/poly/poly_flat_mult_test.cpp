@@ -1,0 +1,215 @@
+// The flat product against the term-by-term product (the routes below its
+// threshold) and the reference polynomial, through both summations, on both
+// sides of every cut-off, in the rings it serves; and the cases it refuses.
+#include "poly/poly_flat_mult.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <random>
+#include <string>
+
+#include "core/globals.h"
+#include "core/jumps.h"
+#include "core/thresholds.h"
+#include "numbers/node_handles.h"
+#include "poly/poly_mult.h"
+#include "poly/poly_repr.h"
+#include "support/node_accounting.h"
+#include "support/poly_support.h"
+#include "support/rings.h"
+
+namespace tavrin::test {
+namespace {
+
+// The product by the routes below the flat one.
+RefPoly base_product(poly n, poly m, polypt pol) {
+  ScopedValue<std::int64_t> never(flat_mult_terms, INT64_MAX);
+  Poly r;
+  poly_mult(n, m, r.cell(), pol);
+  return read_poly(r);
+}
+
+// A random operand: sparse, dense in a few variables, or a dense power.
+RefPoly random_operand(std::mt19937_64& rng, int kind, int limbs) {
+  switch (kind % 4) {
+    case 0: return random_refpoly(rng, 4, 40, 9, limbs);
+    case 1: return random_refpoly(rng, 4, 120, 30, limbs);
+    case 2: {
+      RefPoly s = RefPoly::constant(4, BigRef(1 + static_cast<std::int64_t>(rng() % 5)));
+      for (int v = 0; v < 3; ++v) s = s + RefPoly::variable(4, v + static_cast<int>(rng() % 2));
+      return s.pow(2 + static_cast<unsigned>(rng() % 5));
+    }
+    default: return random_refpoly(rng, 4, 8, 400, limbs);  // wide exponents
+  }
+}
+
+class FlatMultTest : public ::testing::Test {
+ protected:
+  PolyVars vars{"x", "y", "z", "w"};
+};
+
+// Each product: the flat one equals the base routes and the reference, is a
+// valid polynomial, leaves its operands unchanged, and works in place.
+void check_flat(Ring ring, const RefPoly& a0, const RefPoly& b0, polypt pol, const std::string& what) {
+  SCOPED_TRACE(what);
+  const RefPoly a = in_ring(ring, a0);
+  const RefPoly b = in_ring(ring, b0);
+  Poly n(a), m(b);
+  if (detail::is_bare_leaf(n) || detail::is_bare_leaf(m)) return;  // constants are refused
+  const std::string sn = node_shape(n), sm = node_shape(m);
+  Poly r;
+  ASSERT_TRUE(flat_poly_mult(n, m, r.cell(), pol));
+  ASSERT_TRUE(valid_poly(r));
+  const RefPoly got = read_poly(r);
+  ASSERT_EQ(got, ring_product(ring, a, b));
+  ASSERT_EQ(got, base_product(n, m, pol));
+  ASSERT_EQ(node_shape(n), sn);
+  ASSERT_EQ(node_shape(m), sm);
+  // In place, and squares.
+  Poly sq;
+  ASSERT_TRUE(flat_poly_mult(n, n, sq.cell(), pol));
+  ASSERT_EQ(read_poly(sq), ring_product(ring, a, a));
+  ASSERT_TRUE(flat_poly_mult(n, m, n.cell(), pol));
+  ASSERT_EQ(read_poly(n), got);
+}
+
+TEST_F(FlatMultTest, AgreesWithTheTermByTermProductInEveryRingAndSummation) {
+  std::mt19937_64 rng(test_seed());
+  const flat_mult_counts before = flat_mult_methods;
+  for (Ring ring : {Ring::integers, Ring::mod3, Ring::mod7, Ring::mod65521, Ring::mod_big}) {
+    SCOPED_TRACE(ring_name(ring));
+    RingScope scope(ring);
+    NodeBalance balance;
+    // Cell widths: always the heap, a low part of one level at most, the default.
+    for (std::int32_t bits : {0, 4, 9, 16}) {
+      ScopedValue<std::int32_t> cells(flat_cell_bits, bits);
+      for (std::int32_t ratio : {0, 4}) {
+        ScopedValue<std::int32_t> scan(flat_scan_ratio, ratio);
+        for (int i = 0; i < test_iterations(8); ++i) {
+          const int limbs = (i % 3 == 0) ? 3 : 1;  // big coefficients now and then
+          const RefPoly a = random_operand(rng, i, limbs);
+          const RefPoly b = random_operand(rng, i + (i / 4), limbs);
+          if (a.terms().size() <= 1 || b.terms().size() <= 1) continue;
+          check_flat(ring, a, b, (i % 2) ? vars.level(1) : nilpol,
+                     "bits " + std::to_string(bits) + " ratio " + std::to_string(ratio) + ": " +
+                         a.to_string(vars.names()) + "  times  " + b.to_string(vars.names()));
+          if (HasFatalFailure()) return;
+        }
+      }
+    }
+  }
+  EXPECT_GT(flat_mult_methods.dense_cells, before.dense_cells);
+  EXPECT_GT(flat_mult_methods.heap, before.heap);
+  EXPECT_GT(flat_mult_methods.big_coefficients, before.big_coefficients);
+}
+
+TEST_F(FlatMultTest, CompositeModulusProductsThatVanish) {
+  ModulusScope mod(6, false);
+  NodeBalance balance;
+  // (2x + 4y)(3x + 3y^2) = 0 modulo 6; (2x + 1)(3x + 1) = 5x + 1.
+  Poly a("2*x + 4*y"), b("3*x + 3*y^2"), c("2*x + 1"), d("3*x + 1");
+  Poly r;
+  ASSERT_TRUE(flat_poly_mult(a, b, r.cell(), nilpol));
+  EXPECT_EQ(dump_poly(r), "0");
+  ASSERT_TRUE(flat_poly_mult(c, d, r.cell(), nilpol));
+  EXPECT_TRUE(valid_poly(r));
+  EXPECT_EQ(read_poly(r), parse_ref("5*x + 1", vars.names()));
+}
+
+TEST_F(FlatMultTest, WideAccumulatorsAtTheirBound) {
+  // Every product of a_i = c x^i y^(K-i) and b_j = c x^(K-j) y^j with i = j
+  // lands on x^K y^K: K + 1 products of (2^56 - 1)^2 on one term, and the
+  // signs alternate in a second pair.
+  NodeBalance balance;
+  const BigRef c = BigRef(std::int64_t{1} << 56) - BigRef(1);
+  for (int K : {1, 200, 700}) {
+    SCOPED_TRACE(K);
+    RefPoly a(4), b(4), e(4);
+    for (int i = 0; i <= K; ++i) {
+      RefPoly::Exps x{i, K - i, 0, 0}, y{K - i, i, 0, 0};
+      a.add_term(x, c);
+      b.add_term(y, i % 2 ? c : BigRef(0) - c);
+      e.add_term(y, c);
+    }
+    for (std::int32_t bits : {0, 16}) {
+      ScopedValue<std::int32_t> cells(flat_cell_bits, bits);
+      check_flat(Ring::integers, a, e, nilpol, "same signs");
+      check_flat(Ring::integers, a, b, nilpol, "alternating signs");
+    }
+  }
+}
+
+TEST_F(FlatMultTest, RefusesWhatItDoesNotServe) {
+  NodeBalance balance;
+  Poly a("x*y + 2"), b("x^3 + y + 1");
+  Poly r("7");
+  const std::string before = dump_poly(r);
+  {
+    RingScope gf(Ring::gf256);
+    EXPECT_FALSE(flat_poly_mult(a, b, r.cell(), nilpol));
+  }
+  {
+    RingScope fl(Ring::floating);
+    EXPECT_FALSE(flat_poly_mult(a, b, r.cell(), nilpol));
+  }
+  {
+    RingScope w(Ring::word);
+    EXPECT_FALSE(flat_poly_mult(a, b, r.cell(), nilpol));
+  }
+  EXPECT_FALSE(flat_poly_mult(a, Poly("5"), r.cell(), nilpol));  // a bare constant
+  {
+    // A relation on a level below the product's.
+    polypt low = vars.level(2);
+    low->p = make_poly("2");
+    low->expon = 3;
+    EXPECT_FALSE(flat_poly_mult(a, b, r.cell(), vars.level(1)));
+    EXPECT_TRUE(flat_poly_mult(a, b, r.cell(), nilpol));  // no level: no relation
+    free_poly(&low->p);
+    free_poly(r.cell());
+    *r.cell() = make_poly("7");
+  }
+  {
+    // Exponent sums beyond 32 bits: the term-by-term product reports them.
+    RefPoly big(4);
+    big.add_term({1 << 30, 0, 0, 0}, BigRef(1));
+    big.add_term({0, 1, 0, 0}, BigRef(1));
+    Poly h(big);
+    EXPECT_FALSE(flat_poly_mult(h, h, r.cell(), nilpol));
+    testing::internal::CaptureStdout();
+    EXPECT_THROW(poly_mult(h, h, r.cell(), nilpol), TopLevelJump);
+    testing::internal::GetCapturedStdout();
+  }
+  {
+    ScopedValue<bool> l(laurent, true);
+    Poly neg("x^2 + x^-1");
+    EXPECT_FALSE(flat_poly_mult(neg, b, r.cell(), nilpol));
+  }
+  EXPECT_EQ(dump_poly(r), before);
+}
+
+TEST_F(FlatMultTest, PolyMultTakesItFromItsThresholdOn) {
+  std::mt19937_64 rng(test_seed() + 3);
+  RingScope scope(Ring::integers);
+  NodeBalance balance;
+  for (int i = 0; i < test_iterations(20); ++i) {
+    const RefPoly a = random_refpoly(rng, 4, 12, 6, 2);
+    const RefPoly b = random_refpoly(rng, 4, 12, 6, 2);
+    Poly n(a), m(b);
+    if (detail::is_bare_leaf(n) || detail::is_bare_leaf(m)) continue;
+    const std::int64_t t = leaf_count_capped(n, INT64_MAX) * leaf_count_capped(m, INT64_MAX);
+    for (std::int64_t cut : {t, t + 1}) {
+      ScopedValue<std::int64_t> at(flat_mult_terms, cut);
+      const long before = mult_routes.flat;
+      Poly r;
+      poly_mult(n, m, r.cell(), vars.level(1));
+      ASSERT_EQ(read_poly(r), a * b);
+      // One-variable products modulo a prime never get here; over the
+      // integers every non-constant pair does from its threshold on.
+      EXPECT_EQ(mult_routes.flat - before, cut == t ? 1 : 0) << a.to_string(vars.names());
+    }
+  }
+}
+
+}  // namespace
+}  // namespace tavrin::test
