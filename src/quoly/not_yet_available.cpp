@@ -13,10 +13,4 @@ void mod_out_poly(poly*, poly*, std::int32_t, std::int32_t, polypt) {
   tavrin_error("mod_out_poly not available", true);
 }
 
-void quoly_reciprocal(quolyptr) { tavrin_error("quoly_reciprocal not available", true); }
-
-void spec_quoly_mult(quoly, quoly, quolyptr, polypt) {
-  tavrin_error("spec_quoly_mult not available", true);
-}
-
 }  // namespace tavrin

@@ -23,27 +23,11 @@ using detail::is_polynomial;
 using detail::is_rational;
 using detail::new_leaf;
 using detail::OwnedPoly;
+using detail::OwnedValue;
 using detail::ScratchNumber;
 using detail::word_size;
 
 namespace {
-
-// A value cell freed on every exit unless released.
-class OwnedValue {
- public:
-  explicit OwnedValue(quoly q) : q_(q) {}
-  ~OwnedValue() { free_quoly(&q_); }
-  OwnedValue(const OwnedValue&) = delete;
-  OwnedValue& operator=(const OwnedValue&) = delete;
-  quoly release() {
-    quoly r = q_;
-    q_ = nullptr;
-    return r;
-  }
-
- private:
-  quoly q_;
-};
 
 // A leaf sharing the number x for the guard's lifetime; only the node is
 // freed.

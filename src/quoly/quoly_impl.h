@@ -12,7 +12,9 @@
 #include "numbers/bigint.h"
 #include "numbers/freelists.h"
 #include "numbers/node_handles.h"
+#include "numbers/word_mod.h"
 #include "poly/poly_repr.h"
+#include "quoly/quoly_normal_form.h"
 
 namespace tavrin::detail {
 
@@ -108,15 +110,83 @@ inline void become_rational(quoly q, imptr num, imptr den) {
   q->rat = true;
 }
 
+// Every GCD the value code asks for: polygcd(u, v, r, leave_early false,
+// do_fast, allcons true, pt, usave, vsave and canreset true), counted in
+// value_gcd_requests. u, v: kept; *r: overwritten.
+inline void value_polygcd(poly u, poly v, poly* r, polypt pt) {
+  ++value_gcd_requests;
+  polygcd(u, v, r, false, true, true, pt, true, true, true);
+}
+
 // The GCD of two polynomials as the value code asks for it: alg_c_count := 0
-// and original_depth := 1 first; leave_early false, do_fast, allcons,
-// usave, vsave and canreset true, over polynames. A GCD that does not come
+// and original_depth := 1 first, over polynames. A GCD that does not come
 // back is 1. u, v: kept; *r: overwritten.
 inline void value_gcd(poly u, poly v, poly* r) {
   alg_c_count = 0;
   original_depth = 1;
-  polygcd(u, v, r, false, true, true, polynames, true, true, true);
+  value_polygcd(u, v, r, polynames);
   if (*r == nullptr) poly_set(1, r);
+}
+
+// A value cell freed on every exit unless released.
+class OwnedValue {
+ public:
+  OwnedValue() = default;
+  explicit OwnedValue(quoly q) : q(q) {}
+  ~OwnedValue() { free_quoly(&q); }
+  OwnedValue(const OwnedValue&) = delete;
+  OwnedValue& operator=(const OwnedValue&) = delete;
+  quoly release() {
+    quoly r = q;
+    q = nullptr;
+    return r;
+  }
+  quoly q = nullptr;
+};
+
+// The number n is 0 in the current mode (floating 0.0, word 0, big leading
+// limb 0).
+inline bool number_is_zero(imptr n) {
+  if (flotemode) return n->flote == 0.0L;
+  if (lintmode) return n->lint == 0;
+  return n->head->value == 0;
+}
+
+// A fresh number holding 1 in the current mode.
+inline imptr one_number() {
+  imptr z;
+  newimag(&z);
+  z->lint = 1;
+  z->flote = 1.0L;
+  if (!flotemode && !lintmode) setvalue(1, z);
+  return z;
+}
+
+// q (the same node) becomes the number value 1; its former parts are freed.
+inline void become_one(quoly q) { become_number(q, one_number()); }
+
+// *inv := 1 / c modulo the modulus, c a non-zero residue: the field inverse
+// in characteristic 2, else extended Euclid on (modulus, c). False when c
+// has no inverse (a modulus that is not prime). reads: modulus, finf
+inline bool residue_inverse(std::int32_t c, std::int32_t* inv) {
+  if (finf) {
+    *inv = c;
+    verse(inv);
+    return true;
+  }
+  std::int64_t r0 = modulus, r1 = c, s0 = 0, s1 = 1;
+  while (r1 != 0) {
+    const std::int64_t k = r0 / r1;
+    const std::int64_t r2 = r0 - k * r1, s2 = s0 - k * s1;
+    r0 = r1;
+    r1 = r2;
+    s0 = s1;
+    s1 = s2;
+  }
+  if (r0 != 1) return false;
+  if (s0 < 0) s0 += modulus;
+  *inv = static_cast<std::int32_t>(s0);
+  return true;
 }
 
 }  // namespace tavrin::detail

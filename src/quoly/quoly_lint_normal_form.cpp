@@ -25,30 +25,6 @@ using detail::OwnedPoly;
 
 namespace {
 
-// *inv := 1 / c modulo the modulus, c a non-zero residue: the field inverse
-// in characteristic 2, else extended Euclid on (modulus, c). False when c
-// has no inverse (a modulus that is not prime).
-bool residue_inverse(std::int32_t c, std::int32_t* inv) {
-  if (finf) {
-    *inv = c;
-    verse(inv);
-    return true;
-  }
-  std::int64_t r0 = modulus, r1 = c, s0 = 0, s1 = 1;
-  while (r1 != 0) {
-    const std::int64_t k = r0 / r1;
-    const std::int64_t r2 = r0 - k * r1, s2 = s0 - k * s1;
-    r0 = r1;
-    r1 = r2;
-    s0 = s1;
-    s1 = s2;
-  }
-  if (r0 != 1) return false;
-  if (s0 < 0) s0 += modulus;
-  *inv = static_cast<std::int32_t>(s0);
-  return true;
-}
-
 // The numbers of q's numerator and denominator multiplied by the residue x
 // (the inverse of the denominator's leading coefficient).
 void scale_both(quoly q, std::int32_t x) {
@@ -66,7 +42,7 @@ void monic_by_residue(quoly q, std::int32_t c) {
   }
   if (c == 1) return;
   std::int32_t inv = 0;
-  if (!residue_inverse(c, &inv)) {
+  if (!detail::residue_inverse(c, &inv)) {
     error(no_inverse_error, &quotsign);
     return;
   }
@@ -100,7 +76,7 @@ void divide_out_constant_denominator(quoly q) {
     error(division_by_zero_error, &quotsign);
   } else if (modularmode) {
     std::int32_t inv = 0;
-    if (!residue_inverse(c->lint, &inv)) {
+    if (!detail::residue_inverse(c->lint, &inv)) {
       error(no_inverse_error, &quotsign);
     } else if (inv != 1) {
       monic_poly_EnvRec env{inv};

@@ -63,6 +63,8 @@ void check_quoly(quolyptr q, bool q_odd) {
   normal_form(v, q_odd);
 }
 
+long value_gcd_requests = 0;
+
 void sanitize(quoly q) { cancel_contents(q); }
 
 void Lpolygcd(poly* u, poly* v, poly* r, bool v_odd, polypt pt) {
@@ -73,7 +75,7 @@ void Lpolygcd(poly* u, poly* v, poly* r, bool v_odd, polypt pt) {
     shift_u.emplace(u, true);
     if (v_odd) shift_v.emplace(v, true);
   }
-  polygcd(*u, *v, r, false, true, true, pt, true, true, true);
+  detail::value_polygcd(*u, *v, r, pt);
 }
 
 void Lpolygcd2(poly* u, poly* v, poly* r, polypt pt) {
@@ -81,10 +83,10 @@ void Lpolygcd2(poly* u, poly* v, poly* r, polypt pt) {
   if (laurent) {
     LaurentShift shift_u(u, false);
     LaurentShift shift_v(v, false);
-    polygcd(*u, *v, r, false, true, true, pt, true, true, true);
+    detail::value_polygcd(*u, *v, r, pt);
     return;
   }
-  polygcd(*u, *v, r, false, true, true, pt, true, true, true);
+  detail::value_polygcd(*u, *v, r, pt);
 }
 
 void gcd_0_poly(quolyptr n, quolyptr x) {
@@ -103,7 +105,7 @@ void gcd_0_poly(quolyptr n, quolyptr x) {
   {
     std::optional<LaurentShift> shift;
     if (laurent) shift.emplace(u, true);
-    polygcd(*u, *u, &g.p, false, true, true, polynames, true, true, true);
+    detail::value_polygcd(*u, *u, &g.p, polynames);
   }
   if (g.p == nullptr) poly_set(1, &g.p);
   quoly result = nullptr;

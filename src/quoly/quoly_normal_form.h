@@ -86,6 +86,10 @@ extern reduce_verdict_hook reduce_verdict;
 // denominator. q: changed in place. reads: mode flags
 void sanitize(quoly q);
 
+// GCDs the value code has asked polygcd for since start (a test and
+// benchmark hook).
+extern long value_gcd_requests;
+
 // *r := the GCD of *u and *v by polygcd over pt. In Laurent mode *u's
 // negative exponents are shifted away for the GCD, and *v's when v_odd is
 // set; both come back as they were. The GCD is not shifted.

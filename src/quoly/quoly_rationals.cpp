@@ -1,11 +1,13 @@
-// Sums and quotients of rational numbers: big integers a/b with b > 1,
-// coprime to a, the sign on the numerator.
+// Sums, products and quotients of rational numbers and integers: big
+// integers a/b with b > 1, coprime to a, the sign on the numerator.
 #include "numbers/bigint.h"
 #include "numbers/bigint_multiply.h"
 #include "numbers/integer_gcd.h"
 #include "numbers/node_handles.h"
 #include "quoly/quoly_add.h"
 #include "quoly/quoly_impl.h"
+#include "quoly/quoly_mult.h"
+#include "quoly/quoly_quot.h"
 
 namespace tavrin {
 
@@ -35,6 +37,20 @@ bool cofactors(imptr x, imptr y, imptr g, imptr qx, imptr qy) {
     spec_num_assign(y, qy);
   }
   return one;
+}
+
+// num / den made a value in *p: den > 0 first (both negated otherwise),
+// the number num itself when den is 1.
+void install_fraction(quolyptr p, ScratchNumber& num, ScratchNumber& den) {
+  if (den.get()->head->value < 0) {
+    in_place_neg(den.get());
+    in_place_neg(num.get());
+  }
+  if (is_one(den.get())) {
+    detail::become_number(*p, num.release());
+    return;
+  }
+  detail::become_rational(*p, num.release(), den.release());
 }
 
 }  // namespace
@@ -126,6 +142,36 @@ void quot_rats(quoly n, quoly m, quolyptr p) {
     return;
   }
   detail::become_rational(*p, num.release(), den.release());
+}
+
+void mult_rats(quoly n, quoly m, quolyptr p) {
+  imptr n1 = num_of(n->numer), n2 = num_of(n->denom);
+  imptr m1 = num_of(m->numer), m2 = num_of(m->denom);
+  ScratchNumber g1, a1, d1, g2, c1, b1;
+  cofactors(n1, m2, g1.get(), a1.get(), d1.get());
+  cofactors(m1, n2, g2.get(), c1.get(), b1.get());
+  ScratchNumber num, den;
+  fast_mult(a1.get(), c1.get(), num.get());
+  fast_mult(d1.get(), b1.get(), den.get());
+  install_fraction(p, num, den);
+}
+
+void mult_numb_rat(quoly n, quoly m, quolyptr p) {
+  if (n->ncoef->head->value == 0) {
+    detail::become_zero(*p);
+    return;
+  }
+  ScratchNumber g, k1, den;
+  cofactors(n->ncoef, num_of(m->denom), g.get(), k1.get(), den.get());
+  ScratchNumber num;
+  fast_mult(k1.get(), num_of(m->numer), num.get());
+  install_fraction(p, num, den);
+}
+
+void divide_integers(imptr a, imptr b, quolyptr p) {
+  ScratchNumber g, num, den;
+  cofactors(a, b, g.get(), num.get(), den.get());
+  install_fraction(p, num, den);
 }
 
 }  // namespace tavrin

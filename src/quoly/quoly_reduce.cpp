@@ -129,7 +129,7 @@ void reduce(poly* n, poly* m, poly* com, poly* num, poly* den, bool el_n, bool e
     }
     before_retry(exact_n ? 2 : 1, el_n || el_m);
     free_poly(com);
-    polygcd(*n, *m, com, false, true, true, polynames, true, true, true);
+    detail::value_polygcd(*n, *m, com, polynames);
     if (*com == nullptr) poly_set(1, com);
   }
 }
