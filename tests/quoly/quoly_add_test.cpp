@@ -61,24 +61,6 @@ Value through(Entry e, quoly n, quoly m) {
   return a;
 }
 
-// The value as text: "number 3", or numerator " / " denominator, with
-// " rat" when the flag is set.
-std::string text(quoly q) {
-  if (q->numb) return "number " + number_value(q->ncoef).to_decimal();
-  std::string s = show_poly(q->numer);
-  if (q->denom != nullptr) s += " / " + show_poly(q->denom);
-  if (q->rat) s += " rat";
-  return s;
-}
-
-// A value from "n" or "n / d" over the adjoined variables, normalised.
-Value value(const std::string& s) {
-  const auto slash = s.find(" / ");
-  Value v = slash == std::string::npos ? Value::ratfun(s) : Value::ratfun(s.substr(0, slash), s.substr(slash + 3));
-  check_quoly(v.cell(), false);
-  return v;
-}
-
 // ---- Known answers ---------------------------------------------------------------------------
 
 TEST(ValueSums, KnownAnswersAndTheGcdsTheyTake) {
@@ -104,7 +86,7 @@ TEST(ValueSums, KnownAnswersAndTheGcdsTheyTake) {
       {"1 / x^2 - 1", "+", "1 / x - 1", "x + 2 / x^2 - 1", 1, 1},
   };
   for (const Row& row : rows) {
-    Value n = value(row.n), m = value(row.m);
+    Value n = make_value(row.n), m = make_value(row.m);
     const bool sub = row.op[0] == '-';
     for (Entry e : entries) {
       if (subtracts(e) != sub) continue;
@@ -113,7 +95,7 @@ TEST(ValueSums, KnownAnswersAndTheGcdsTheyTake) {
       NodeBalance balance;
       {
         Value r = through(e, n, m);
-        EXPECT_EQ(text(r), row.expected);
+        EXPECT_EQ(value_text(r), row.expected);
         EXPECT_TRUE(normal_value(r));
       }
       EXPECT_EQ(quoly_sums.denominator_gcds - before.denominator_gcds, row.denominator_gcds);
@@ -122,18 +104,18 @@ TEST(ValueSums, KnownAnswersAndTheGcdsTheyTake) {
   }
   {
     NodeBalance balance;
-    Value v = value("x / x + 1");
+    Value v = make_value("x / x + 1");
     quoly_sub(v, v, v.cell());  // a value less the same node, into its own cell
-    EXPECT_EQ(text(v), "number 0");
+    EXPECT_EQ(value_text(v), "number 0");
   }
   ModulusScope mod(65521);
   Value a = Value::number(65520), b = Value::number(2);
   for (Entry e : {Entry::best_add, Entry::add, Entry::better_add}) {
     Value r = through(e, a, b);
-    EXPECT_EQ(text(r), "number 1") << entry_name(e);
+    EXPECT_EQ(value_text(r), "number 1") << entry_name(e);
   }
   Value r = through(Entry::sub, b, a);  // 2 - 65520 = 3
-  EXPECT_EQ(text(r), "number 3");
+  EXPECT_EQ(value_text(r), "number 3");
 }
 
 // ---- Ownership -----------------------------------------------------------------------------
@@ -160,7 +142,7 @@ TEST(ValueSums, EveryKindRingAndEntryPointKeepsTheContract) {
         "3", ring == Ring::integers ? "3 / 4" : "6", "x*y + 2", "x + 1 / y"};
     for (const std::string& ns : templates) {
       for (const std::string& ms : templates) {
-        Value n = value(ns), m = value(ms);
+        Value n = make_value(ns), m = make_value(ms);
         // The sum by the definition: (N1 D2 ± N2 D1) / (D1 D2) in the ring.
         auto parts = [](quoly v) {
           if (v->numb) return std::pair{RefPoly::constant(2, number_value(v->ncoef)), RefPoly::constant(2, 1)};
@@ -239,7 +221,7 @@ TEST(ValueSums, RandomSumsAgreeAtRationalPoints) {
     check_quoly(n.cell(), laurent);
     check_quoly(m.cell(), laurent);
     const Entry e = entries[rng() % 6];
-    SCOPED_TRACE(text(n) + "  and  " + text(m) + "  by " + entry_name(e));
+    SCOPED_TRACE(value_text(n) + "  and  " + value_text(m) + "  by " + entry_name(e));
     Value r = through(e, n, m);
     ASSERT_TRUE(normal_value(r));
     for (int k = 0; k < 3; ++k) {
@@ -254,7 +236,7 @@ TEST(ValueSums, RandomSumsAgreeAtRationalPoints) {
     const RatRef p(random_big(rng, 20), random_big(rng, 20).abs());
     const RatRef q = rng() % 4 == 0 ? RatRef(random_big(rng, 3)) : RatRef(random_big(rng, 20), random_big(rng, 20).abs());
     auto make = [](const RatRef& v) {
-      return v.is_integer() ? Value::number(v.num()) : value(v.num().to_decimal() + " / " + v.den().to_decimal());
+      return v.is_integer() ? Value::number(v.num()) : make_value(v.num().to_decimal() + " / " + v.den().to_decimal());
     };
     Value n = make(p), m = make(q);
     const Entry e = entries[rng() % 6];

@@ -6,6 +6,7 @@
 #include "core/globals.h"
 #include "gcd/gcd.h"
 #include "numbers/freelists.h"
+#include "quoly/quoly.h"
 #include "support/poly_support.h"
 
 namespace tavrin::test {
@@ -103,6 +104,58 @@ std::optional<RatRef> value_at(quoly q, const std::vector<RatRef>& point) {
   const RefPoly num = read_poly(q->numer);
   if (q->denom == nullptr) return evaluate(num, point);
   return evaluate(num, read_poly(q->denom), point);
+}
+
+namespace {
+
+// a^-1 modulo p (a not 0 modulo p), by extended Euclid.
+std::int64_t inverse_mod_p(std::int64_t a, std::int64_t p) {
+  std::int64_t r0 = p, r1 = ((a % p) + p) % p, s0 = 0, s1 = 1;
+  while (r1 != 0) {
+    const std::int64_t k = r0 / r1;
+    std::int64_t t = r0 - k * r1;
+    r0 = r1;
+    r1 = t;
+    t = s0 - k * s1;
+    s0 = s1;
+    s1 = t;
+  }
+  return ((s0 % p) + p) % p;
+}
+
+// p at an integer point, reduced modulo m.
+std::int64_t poly_mod_at(poly q, const std::vector<std::int64_t>& point, std::int64_t m) {
+  std::vector<RatRef> at(point.begin(), point.end());
+  const BigRef v = evaluate(read_poly(q), at).num() % BigRef(m);
+  return (v.to_int64() + m) % m;
+}
+
+}  // namespace
+
+std::optional<std::int64_t> value_mod_at(quoly q, const std::vector<std::int64_t>& point,
+                                         std::int64_t p) {
+  if (q->numb) return q->ncoef->lint;
+  const std::int64_t n = poly_mod_at(q->numer, point, p);
+  if (q->denom == nullptr) return n;
+  const std::int64_t d = poly_mod_at(q->denom, point, p);
+  if (d == 0) return std::nullopt;
+  return n * inverse_mod_p(d, p) % p;
+}
+
+std::string value_text(quoly q) {
+  if (q->numb) return "number " + number_value(q->ncoef).to_decimal();
+  std::string s = show_poly(q->numer);
+  if (q->denom != nullptr) s += " / " + show_poly(q->denom);
+  if (q->rat) s += " rat";
+  return s;
+}
+
+Value make_value(const std::string& s) {
+  const auto slash = s.find(" / ");
+  Value v = slash == std::string::npos ? Value::ratfun(s)
+                                       : Value::ratfun(s.substr(0, slash), s.substr(slash + 3));
+  check_quoly(v.cell(), false);
+  return v;
 }
 
 }  // namespace tavrin::test

@@ -3,12 +3,15 @@
 // variables, and the value of a value at a point of rationals.
 #pragma once
 
+#include <cstdint>
 #include <optional>
+#include <string>
 #include <vector>
 
 #include <gtest/gtest.h>
 
 #include "core/records.h"
+#include "support/poly_support.h"
 #include "support/ratref.h"
 #include "support/refpoly.h"
 
@@ -32,5 +35,19 @@ namespace tavrin::test {
 // The value of q at the point (one rational per adjoined variable, top
 // first) in big-integer arithmetic; nullopt when the denominator vanishes.
 std::optional<RatRef> value_at(quoly q, const std::vector<RatRef>& point);
+
+// The value of q modulo p at a point of residues, q read in modular
+// arithmetic modulo p; nullopt when the denominator vanishes there.
+std::optional<std::int64_t> value_mod_at(quoly q, const std::vector<std::int64_t>& point,
+                                         std::int64_t p);
+
+// The value as text: "number 3", or the numerator, " / " and the
+// denominator over the adjoined variables, with " rat" when the flag is
+// set. Numbers are read as number_value reads them.
+std::string value_text(quoly q);
+
+// A value from "n" or "n / d" over the adjoined variables, brought to
+// normal form by check_quoly (Laurent switch off).
+Value make_value(const std::string& s);
 
 }  // namespace tavrin::test
