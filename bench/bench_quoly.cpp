@@ -1,10 +1,16 @@
-// Timings of the sums of values: 50 random fractions in x, y, z whose
-// denominators are products of one or two factors from a pool of four
-// (so they share factors and the running sum cancels), added one by one
-// with best_quoly_add over the integers and modulo 65,521; and the
-// normaliser check_quoly alone on their sum over the common denominator
-// (the product of each pool factor to its highest power among the
-// denominators), which is the same value not in lowest terms.
+// Timings of the value arithmetic over the integers and modulo 65,521:
+// - the sums of 50 random fractions in x, y, z whose denominators are
+//   products of one or two factors from a pool of four (so they share
+//   factors and the running sum cancels), added one by one with
+//   best_quoly_add; and the normaliser check_quoly alone on their sum over
+//   the common denominator (the product of each pool factor to its highest
+//   power among the denominators), which is the same value not in lowest
+//   terms;
+// - powers and their product: ((x + y + 1)/(x - y + 2))^k ((x - 1)/(y + 3))^k
+//   by raise_to_power and fast_quoly_mult (two cross GCDs, both 1);
+// - the product of 20 random fractions whose numerators and denominators
+//   are products of pool factors, multiplied one by one with
+//   fast_quoly_mult (the cross GCDs cancel the shared factors).
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
@@ -15,12 +21,15 @@
 
 #include "bench_ring.h"
 #include "core/globals.h"
+#include "numbers/bigint.h"
 #include "numbers/freelists.h"
 #include "poly/poly_add.h"
 #include "poly/poly_mult.h"
 #include "poly/poly_repr.h"
 #include "quoly/quoly.h"
 #include "quoly/quoly_add.h"
+#include "quoly/quoly_mult.h"
+#include "quoly/quoly_power.h"
 #include "toplevel/data_files.h"
 
 namespace {
@@ -201,8 +210,98 @@ void BM_check_quoly_unreduced_sum(benchmark::State& state) {
   }
 }
 
+// The fraction n / d brought to normal form (n, d used up).
+quoly fraction(poly n, poly d) {
+  quoly q = nullptr;
+  newquoly(&q);
+  q->next = nullptr;
+  q->numb = false;
+  q->rat = false;
+  q->numer = n;
+  q->denom = d;
+  new_command();
+  check_quoly(&q, false);
+  return q;
+}
+
+// An exponent number holding k in the current mode.
+imptr exponent_number(std::int32_t k) {
+  imptr e = nullptr;
+  newimag(&e);
+  e->lint = k;
+  e->flote = k;
+  if (!lintmode) setvalue(k, e);
+  return e;
+}
+
+void BM_power_product(benchmark::State& state) {
+  adjoin_xyz_once();
+  const bench::ModularRing ring(static_cast<std::int32_t>(state.range(1)));
+  const auto k = static_cast<std::int32_t>(state.range(0));
+  quoly a = fraction(linear(1, 1, 1, 0), linear(2, 1, -1, 0));
+  quoly b = fraction(linear(-1, 1, 0, 0), linear(3, 0, 1, 0));
+  for (auto _ : state) {
+    quoly p = nullptr, q = nullptr;
+    quoly_assign(a, &p);
+    quoly_assign(b, &q);
+    imptr e1 = exponent_number(k), e2 = exponent_number(k);
+    new_command();
+    raise_to_power(&p, e1);
+    raise_to_power(&q, e2);
+    new_command();
+    fast_quoly_mult(&p, &q);
+    benchmark::DoNotOptimize(p);
+    free_quoly(&p);
+    free_quoly(&q);
+    special_free(e1);
+    special_free(e2);
+    free_imag(&e1);
+    free_imag(&e2);
+  }
+  free_quoly(&a);
+  free_quoly(&b);
+}
+
+void BM_product_of_20_fractions(benchmark::State& state) {
+  adjoin_xyz_once();
+  const bench::ModularRing ring(static_cast<std::int32_t>(state.range(0)));
+  std::mt19937_64 rng(11);
+  std::vector<poly> pool = factor_pool();
+  pool.push_back(linear(1, 1, 0, 1));
+  pool.push_back(linear(-2, 0, 1, 1));
+  // A product of one to three pool factors, times a small number.
+  auto product = [&] {
+    poly p = constant(static_cast<std::int32_t>(rng() % 5) + 1);
+    const int k = 1 + static_cast<int>(rng() % 3);
+    for (int j = 0; j < k; ++j) p = times(p, copy(pool[rng() % pool.size()]));
+    return p;
+  };
+  std::vector<quoly> values;
+  for (int i = 0; i < 20; ++i) values.push_back(fraction(product(), product()));
+  for (auto _ : state) {
+    quoly p = nullptr;
+    quoly_set(1, &p);
+    for (quoly v : values) {
+      new_command();
+      quoly m = v;
+      fast_quoly_mult(&p, &m);
+    }
+    benchmark::DoNotOptimize(p);
+    free_quoly(&p);
+  }
+  for (quoly& q : values) free_quoly(&q);
+  for (poly& q : pool) free_poly(&q);
+}
+
 // Argument: the modulus (0: the integers).
 BENCHMARK(BM_sum_of_50_fractions)->Arg(0)->Arg(65521)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_check_quoly_unreduced_sum)->Arg(0)->Arg(65521)->Unit(benchmark::kMillisecond);
+
+// Arguments: k, then the modulus (0: the integers).
+BENCHMARK(BM_power_product)
+    ->Args({10, 0})->Args({20, 0})->Args({40, 0})
+    ->Args({10, 65521})->Args({20, 65521})->Args({40, 65521})
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_product_of_20_fractions)->Arg(0)->Arg(65521)->Unit(benchmark::kMillisecond);
 
 }  // namespace
