@@ -38,13 +38,6 @@ const char* entry_name(Entry e) {
   return names[static_cast<int>(e)];
 }
 
-// A copy of the value q.
-Value copy_of(quoly q) {
-  Value r;
-  quoly_assign(q, r.cell());
-  return r;
-}
-
 // n ± m through the entry point e, from copies (so both stay the caller's):
 // the in-place form uses up its copy of m, better_ its copy of n.
 Value through(Entry e, quoly n, quoly m) {
@@ -119,18 +112,6 @@ TEST(ValueSums, KnownAnswersAndTheGcdsTheyTake) {
 }
 
 // ---- Ownership -----------------------------------------------------------------------------
-
-// Every node, link and limb of a value, for node-for-node comparisons.
-std::string value_shape(quoly q) {
-  if (q->numb) {
-    std::string s = "number " + std::to_string(reinterpret_cast<std::uintptr_t>(q->ncoef));
-    if (!lintmode && !flotemode)
-      for (numptr l = q->ncoef->head; l != nullptr; l = l->next)
-        s += " " + std::to_string(reinterpret_cast<std::uintptr_t>(l)) + ":" + std::to_string(l->value);
-    return s;
-  }
-  return node_shape(q->numer) + " | " + (q->denom ? node_shape(q->denom) : "nil");
-}
 
 TEST(ValueSums, EveryKindRingAndEntryPointKeepsTheContract) {
   PolyVars vars{"x", "y"};

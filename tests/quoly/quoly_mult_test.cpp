@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <string>
 
 #include "core/error_codes.h"
@@ -22,30 +23,6 @@
 
 namespace tavrin::test {
 namespace {
-
-// A copy of the value q.
-Value copy_of(quoly q) {
-  Value r;
-  quoly_assign(q, r.cell());
-  return r;
-}
-
-// Every node, link and limb of a value, for node-for-node comparisons.
-std::string value_shape(quoly q) {
-  if (q->numb) {
-    std::string s = "number " + std::to_string(reinterpret_cast<std::uintptr_t>(q->ncoef));
-    if (!lintmode && !flotemode)
-      for (numptr l = q->ncoef->head; l != nullptr; l = l->next)
-        s += " " + std::to_string(reinterpret_cast<std::uintptr_t>(l)) + ":" + std::to_string(l->value);
-    return s;
-  }
-  return node_shape(q->numer) + " | " + (q->denom ? node_shape(q->denom) : "nil");
-}
-
-// Whether out holds the message line of the user error code.
-bool reports(const std::string& out, std::int32_t code) {
-  return out.find(output_of([code] { out_err_mess(code); })) != std::string::npos;
-}
 
 // n op m through the in-place form (from a copy of n) or the three-argument
 // form; the divisor's and the kept operands' nodes must come back as they
@@ -229,9 +206,9 @@ TEST(ValueProducts, ErrorsAndTheDivisorAfterThem) {
   }
 }
 
-// spec_quoly_mult forms the product over the list it is given, without
-// Laurent exponents and interrupts, and puts the four settings back, also
-// when an error unwinds from inside.
+// spec_quoly_mult forms the product over the list it is given and puts the
+// four settings back, also when an error unwinds from inside (y^2 = 0 makes
+// the denominator of (1/y)(1/y) zero).
 TEST(ValueProducts, ProductOverAnotherVariableList) {
   PolyVars vars{"x", "y"};
   NumberedErrors numbered;
@@ -239,40 +216,29 @@ TEST(ValueProducts, ProductOverAnotherVariableList) {
   const polypt lower = vars.level(2);
   ScopedValue<bool> l(laurent, true);
   ScopedValue<bool> c(command_int, true);
-  auto settings_back = [&](polypt pseudo) {
-    EXPECT_EQ(polynames, vars.level(1));
-    EXPECT_EQ(pseudo_polynames, pseudo);
-    EXPECT_TRUE(laurent);
-    EXPECT_TRUE(command_int);
-  };
-  {
-    // Values over the lower list alone, where y is the top variable.
+  ScopedValue<bool> push(errorpush, false);
+  for (bool relation : {false, true}) {
+    std::optional<ModOutScope> nil_square;
+    if (relation) nil_square.emplace(vars, 2, "y^2");
+    const polypt pseudo = pseudo_polynames;
     Value a, b, r;
     {
-      ScopedValue<polypt> names(polynames, lower);
-      a = make_value("y + 1");
-      b = make_value("y^2 - 1 / 2");
+      ScopedValue<polypt> names(polynames, lower);  // y is the top variable there
+      a = make_value(relation ? "1 / y" : "y + 1");
+      b = make_value(relation ? "1 / y" : "y^2 - 1 / 2");
     }
-    spec_quoly_mult(a, b, r.cell(), lower);
-    settings_back(nullptr);
+    bool unwound = false;
+    const std::string out = output_of([&] { spec_quoly_mult(a, b, r.cell(), lower); }, &unwound);
+    EXPECT_EQ(unwound, relation);
+    EXPECT_EQ(reports(out, zero_denominator_error), relation) << out;
+    EXPECT_EQ(polynames, vars.level(1));
+    EXPECT_EQ(pseudo_polynames, pseudo);
+    EXPECT_TRUE(laurent && command_int);
     ScopedValue<polypt> names(polynames, lower);
-    EXPECT_EQ(value_text(r), "y^3 + y^2 - y - 1 / 2");
+    if (!relation) {
+      EXPECT_EQ(value_text(r), "y^3 + y^2 - y - 1 / 2");
+    }
   }
-  // y^2 = 0: (1/y) (1/y) has the denominator 0, an error that unwinds.
-  ModOutScope nil_square(vars, 2, "y^2");
-  const polypt pseudo = pseudo_polynames;
-  Value u;
-  {
-    ScopedValue<polypt> names(polynames, lower);
-    u = Value::ratfun("1", "y");
-  }
-  ScopedValue<bool> push(errorpush, false);
-  Value r;
-  bool unwound = false;
-  const std::string out = output_of([&] { spec_quoly_mult(u, u, r.cell(), lower); }, &unwound);
-  EXPECT_TRUE(unwound);
-  EXPECT_TRUE(reports(out, zero_denominator_error)) << out;
-  settings_back(pseudo);
 }
 
 }  // namespace

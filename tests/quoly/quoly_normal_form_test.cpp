@@ -28,11 +28,6 @@
 namespace tavrin::test {
 namespace {
 
-// Whether out holds the message line of the user error code.
-bool reports(const std::string& out, std::int32_t code) {
-  return out.find(output_of([code] { out_err_mess(code); })) != std::string::npos;
-}
-
 // The modulus of a modular ring (0 otherwise).
 std::int64_t modulus_of(Ring r) {
   switch (r) {

@@ -6,6 +6,7 @@
 #include "core/globals.h"
 #include "gcd/gcd.h"
 #include "numbers/freelists.h"
+#include "poly/poly_repr.h"
 #include "quoly/quoly.h"
 #include "support/poly_support.h"
 
@@ -148,6 +149,23 @@ std::string value_text(quoly q) {
   if (q->denom != nullptr) s += " / " + show_poly(q->denom);
   if (q->rat) s += " rat";
   return s;
+}
+
+std::string value_shape(quoly q) {
+  if (q->numb) {
+    std::string s = "number " + std::to_string(reinterpret_cast<std::uintptr_t>(q->ncoef));
+    if (!lintmode && !flotemode)
+      for (numptr l = q->ncoef->head; l != nullptr; l = l->next)
+        s += " " + std::to_string(reinterpret_cast<std::uintptr_t>(l)) + ":" + std::to_string(l->value);
+    return s;
+  }
+  return node_shape(q->numer) + " | " + (q->denom ? node_shape(q->denom) : "nil");
+}
+
+Value copy_of(quoly q) {
+  Value r;
+  quoly_assign(q, r.cell());
+  return r;
 }
 
 Value make_value(const std::string& s) {

@@ -46,6 +46,12 @@ std::optional<std::int64_t> value_mod_at(quoly q, const std::vector<std::int64_t
 // set. Numbers are read as number_value reads them.
 std::string value_text(quoly q);
 
+// Every node, link and limb of a value, for node-for-node comparisons.
+std::string value_shape(quoly q);
+
+// A copy of the value q.
+Value copy_of(quoly q);
+
 // A value from "n" or "n / d" over the adjoined variables, brought to
 // normal form by check_quoly (Laurent switch off).
 Value make_value(const std::string& s);
