@@ -28,6 +28,8 @@
 namespace tavrin {
 
 using detail::cross_codes;
+using detail::gcd_kind;
+using detail::kind_of;
 using detail::is_bare_leaf;
 using detail::is_rational;
 using detail::new_leaf;
@@ -40,17 +42,6 @@ namespace {
 
 // A big integer of one limb whose value v fits a limb.
 constexpr bool fits_limb(std::int64_t v) { return v > -limb_base && v < limb_base; }
-
-// A GCD g that cancels something: a polynomial, or outside word-size
-// arithmetic a constant other than 1 (in word-size arithmetic every
-// non-zero constant is a unit).
-enum class gcd_kind { one, constant, polynomial };
-gcd_kind kind_of(poly g) {
-  if (g == nullptr) return gcd_kind::one;
-  if (!is_bare_leaf(g)) return gcd_kind::polynomial;
-  if (word_size() || poly_eq_1(g)) return gcd_kind::one;
-  return gcd_kind::constant;
-}
 
 // The codes of the two one-denominator cancellations, by family.
 struct one_denominator_codes {
@@ -241,6 +232,13 @@ void ResultCell::dump() {
   if (q_ == nullptr) return;
   q_->numer = q_->denom = nullptr;
   free_quoly(&q_);
+}
+
+gcd_kind kind_of(poly g) {
+  if (g == nullptr) return gcd_kind::one;
+  if (!is_bare_leaf(g)) return gcd_kind::polynomial;
+  if (word_size() || poly_eq_1(g)) return gcd_kind::one;
+  return gcd_kind::constant;
 }
 
 void divide_out_word_denominator(quoly r) {

@@ -26,6 +26,12 @@ struct cross_codes {
 inline constexpr cross_codes fast_gen_codes{-51, -53, -59, -61};  // fast_gen_quoly_mult
 inline constexpr cross_codes gen_codes{-121, -131, -137, -139};   // gen_quoly_mult
 
+// What a computed GCD g cancels: nothing (nil, 1, or in word-size
+// arithmetic any constant, a unit there), a constant (exact division of
+// each side by poly_quot), or a polynomial (reduce).
+enum class gcd_kind { one, constant, polynomial };
+gcd_kind kind_of(poly g);
+
 // r := n * m for two values with denominators, a = numer(n), b = denom(n),
 // c = numer(m), d = denom(m) (the steps of fast_gen_quoly_mult):
 //   a = d and c = b: the constant numerator 1 and no denominator (the

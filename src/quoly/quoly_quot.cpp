@@ -29,7 +29,9 @@
 
 namespace tavrin {
 
+using detail::gcd_kind;
 using detail::is_bare_leaf;
+using detail::kind_of;
 using detail::is_rational;
 using detail::new_leaf;
 using detail::number_copy;
@@ -64,16 +66,6 @@ struct quot_codes {
 };
 constexpr quot_codes in_place_codes{-89, -91, -97, -101, -103, -107, -83, detail::fast_gen_codes};
 constexpr quot_codes kept_codes{-163, -167, -169, -173, -179, -181, -161, detail::gen_codes};
-
-// The GCD of the numerators a and c cancels something: a polynomial, or
-// outside word-size arithmetic a constant other than 1.
-enum class gcd_kind { one, constant, polynomial };
-gcd_kind kind_of(poly g) {
-  if (g == nullptr) return gcd_kind::one;
-  if (!is_bare_leaf(g)) return gcd_kind::polynomial;
-  if (word_size() || poly_eq_1(g)) return gcd_kind::one;
-  return gcd_kind::constant;
-}
 
 // g := gcd(a, c) with both numerators shifted in Laurent mode, or nil (1)
 // with nogcd.
