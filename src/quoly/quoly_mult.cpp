@@ -88,9 +88,8 @@ void value_times_number(quoly n, imptr k, quoly r, bool in_place) {
 
 // r := a * (c/d) for a polynomial n = a and a fraction m = c/d.
 void times_fraction(quoly n, quoly m, quoly r, bool in_place, const one_denominator_codes& codes) {
-  poly c = m->numer;
   if (poly_equal(n->numer, m->denom)) {
-    poly_assign(c, &r->numer);
+    poly_assign(m->numer, &r->numer);
     return;
   }
   OwnedPoly g;
@@ -98,16 +97,16 @@ void times_fraction(quoly n, quoly m, quoly r, bool in_place, const one_denomina
   switch (kind_of(g.p)) {
     case gcd_kind::polynomial:
       reduce(&n->numer, &m->denom, &g.p, &r->numer, &r->denom, laurent, false, !in_place, true);
-      poly_mult(r->numer, c, &r->numer, polynames);
+      poly_mult(r->numer, m->numer, &r->numer, polynames);
       detail::divide_out_word_denominator(r);
       break;
     case gcd_kind::constant:
       poly_quot(n->numer, g.p, &r->numer, codes.a);
       poly_quot(m->denom, g.p, &r->denom, codes.d);
-      poly_mult(r->numer, c, &r->numer, polynames);
+      poly_mult(r->numer, m->numer, &r->numer, polynames);
       break;
     case gcd_kind::one:
-      poly_mult(n->numer, c, &r->numer, polynames);
+      poly_mult(n->numer, m->numer, &r->numer, polynames);
       poly_assign(m->denom, &r->denom);
       break;
   }
@@ -284,29 +283,31 @@ void denominator_checks(quoly r) {
 
 void fractions_product(quoly n, quoly m, quoly r, bool in_place, bool laur,
                        const cross_codes& codes) {
-  poly c = m->numer, d = m->denom;
-  if (poly_equal(n->numer, d)) {
-    if (poly_equal(c, n->denom)) {
+  // The parts are read afresh after every GCD and division: a Laurent shift
+  // may rebuild an operand's polynomial (it comes back equal, in other
+  // nodes).
+  if (poly_equal(n->numer, m->denom)) {
+    if (poly_equal(m->numer, n->denom)) {
       poly_set(1, &r->numer);
       free_poly(&r->denom);
       r->rat = false;
       return;
     }
-    poly_assign(c, &r->numer);
+    poly_assign(m->numer, &r->numer);
     if (!in_place) poly_assign(n->denom, &r->denom);
     check_quoly(&r, false);
     return;
   }
-  if (poly_equal(c, n->denom)) {
+  if (poly_equal(m->numer, n->denom)) {
     if (!in_place) poly_assign(n->numer, &r->numer);
-    poly_assign(d, &r->denom);
+    poly_assign(m->denom, &r->denom);
     check_quoly(&r, laurent);
     return;
   }
-  if (poly_equal(n->denom, d)) {
+  if (poly_equal(n->denom, m->denom)) {
     // a/b times c/b: a c and b^2 are coprime already.
-    poly_mult(n->numer, c, &r->numer, polynames);
-    poly_mult(n->denom, d, &r->denom, polynames);
+    poly_mult(n->numer, m->numer, &r->numer, polynames);
+    poly_mult(n->denom, m->denom, &r->denom, polynames);
     denominator_checks(r);
     return;
   }
@@ -319,7 +320,7 @@ void fractions_product(quoly n, quoly m, quoly r, bool in_place, bool laur,
       break;
     case gcd_kind::constant:
       poly_quot(n->numer, g1.p, &r->numer, codes.a);
-      poly_quot(d, g1.p, &t1.p, codes.d);
+      poly_quot(m->denom, g1.p, &t1.p, codes.d);
       break;
     case gcd_kind::one: break;
   }
@@ -332,7 +333,7 @@ void fractions_product(quoly n, quoly m, quoly r, bool in_place, bool laur,
       reduce(&m->numer, &n->denom, &g2.p, &t2.p, &r->denom, laurent, false, true, !in_place);
       break;
     case gcd_kind::constant:
-      poly_quot(c, g2.p, &t2.p, codes.c);
+      poly_quot(m->numer, g2.p, &t2.p, codes.c);
       poly_quot(n->denom, g2.p, &r->denom, codes.b);
       break;
     case gcd_kind::one: break;
@@ -341,8 +342,8 @@ void fractions_product(quoly n, quoly m, quoly r, bool in_place, bool laur,
   // from n.
   const poly a1 = r->numer != nullptr ? r->numer : n->numer;
   const poly b1 = r->denom != nullptr ? r->denom : n->denom;
-  poly_mult(a1, t2.p != nullptr ? t2.p : c, &r->numer, polynames);
-  poly_mult(b1, t1.p != nullptr ? t1.p : d, &r->denom, polynames);
+  poly_mult(a1, t2.p != nullptr ? t2.p : m->numer, &r->numer, polynames);
+  poly_mult(b1, t1.p != nullptr ? t1.p : m->denom, &r->denom, polynames);
   denominator_checks(r);
   if (!r->numb)
     r->rat = !word_size() && r->denom != nullptr && is_bare_leaf(r->denom) &&

@@ -255,33 +255,35 @@ bool big_quotient(quoly n, quoly m, quoly r, bool in_place, bool nogcd, const qu
     detail::fractions_product(n, m, r, in_place, laurent, codes.fractions);
     return r->numb;
   }
+  // The parts are read afresh after the GCD and every division: a Laurent
+  // shift may rebuild an operand's polynomial (equal, in other nodes).
   OwnedPoly g;
   numerator_gcd(n, m, nogcd, g);
   const gcd_kind kind = kind_of(g.p);
-  const poly a = n->numer, c = m->numer, d = m->denom;
+  const bool has_d = m->denom != nullptr;
   if (n->denom == nullptr) {
     // a / c, or a / (c/d) = a d / c.
     switch (kind) {
       case gcd_kind::polynomial:
         reduce(&n->numer, &m->numer, &g.p, &r->numer, &r->denom, laurent, laurent, !in_place,
                true);
-        if (d != nullptr) poly_mult(r->numer, d, &r->numer, polynames);
+        if (has_d) poly_mult(r->numer, m->denom, &r->numer, polynames);
         break;
       case gcd_kind::constant:
-        poly_quot(a, g.p, &r->numer, d == nullptr ? codes.a_c : codes.a_cd);
-        poly_quot(c, g.p, &r->denom, d == nullptr ? codes.c_c : codes.c_cd);
-        if (d != nullptr) poly_mult(r->numer, d, &r->numer, polynames);
+        poly_quot(n->numer, g.p, &r->numer, has_d ? codes.a_cd : codes.a_c);
+        poly_quot(m->numer, g.p, &r->denom, has_d ? codes.c_cd : codes.c_c);
+        if (has_d) poly_mult(r->numer, m->denom, &r->numer, polynames);
         break;
       case gcd_kind::one:
-        if (d != nullptr) {
-          poly_mult(a, d, &r->numer, polynames);
+        if (has_d) {
+          poly_mult(n->numer, m->denom, &r->numer, polynames);
         } else if (!in_place) {
-          poly_assign(a, &r->numer);
+          poly_assign(n->numer, &r->numer);
         }
-        poly_assign(c, &r->denom);
+        poly_assign(m->numer, &r->denom);
         break;
     }
-    if (d != nullptr) field_contents(r);
+    if (has_d) field_contents(r);
     return false;
   }
   // (a/b) / c = a / (b c).
@@ -292,13 +294,13 @@ bool big_quotient(quoly n, quoly m, quoly r, bool in_place, bool nogcd, const qu
       poly_mult(n->denom, t.p, &r->denom, polynames);
       break;
     case gcd_kind::constant:
-      poly_quot(a, g.p, &r->numer, codes.a_bc);
-      poly_quot(c, g.p, &t.p, codes.c_bc);
+      poly_quot(n->numer, g.p, &r->numer, codes.a_bc);
+      poly_quot(m->numer, g.p, &t.p, codes.c_bc);
       poly_mult(n->denom, t.p, &r->denom, polynames);
       break;
     case gcd_kind::one:
-      if (!in_place) poly_assign(a, &r->numer);
-      poly_mult(n->denom, c, &r->denom, polynames);
+      if (!in_place) poly_assign(n->numer, &r->numer);
+      poly_mult(n->denom, m->numer, &r->denom, polynames);
       break;
   }
   if (zero_denominator(r)) return true;
@@ -339,14 +341,13 @@ bool word_quotient_of_values(quolyptr nc, quoly m, quolyptr rc, bool in_place, b
     detail::divide_out_word_denominator(r);
     return false;
   }
-  const poly a = n->numer, c = m->numer, d = m->denom;
-  if (n->denom != nullptr && d != nullptr) {
+  if (n->denom != nullptr && m->denom != nullptr) {
     if (laurent) {
       // The reciprocal d / c in normal form, then an ordinary product.
       OwnedValue recip(detail::new_ratfun_value(nullptr, nullptr));
-      poly_assign(d, &recip.q->numer);
-      poly_assign(c, &recip.q->denom);
-      if (is_bare_leaf(c)) {
+      poly_assign(m->denom, &recip.q->numer);
+      poly_assign(m->numer, &recip.q->denom);
+      if (is_bare_leaf(recip.q->denom)) {
         detail::divide_out_word_denominator(recip.q);
       } else {
         lint_normal_form(recip.q, true);
@@ -362,20 +363,22 @@ bool word_quotient_of_values(quolyptr nc, quoly m, quolyptr rc, bool in_place, b
     detail::fractions_product(n, m, r, in_place, false, codes.fractions);
     return r->numb;
   }
+  // The parts are read afresh after the GCD and every division (Laurent
+  // shifts rebuild them).
   OwnedPoly g;
   numerator_gcd(n, m, nogcd, g);
   const bool cancel = kind_of(g.p) == gcd_kind::polynomial;
   if (n->denom == nullptr) {
     if (cancel) {
       reduce(&n->numer, &m->numer, &g.p, &r->numer, &r->denom, laurent, laurent, !in_place, true);
-      if (d != nullptr) poly_mult(r->numer, d, &r->numer, polynames);
+      if (m->denom != nullptr) poly_mult(r->numer, m->denom, &r->numer, polynames);
     } else {
-      if (d != nullptr) {
-        poly_mult(a, d, &r->numer, polynames);
+      if (m->denom != nullptr) {
+        poly_mult(n->numer, m->denom, &r->numer, polynames);
       } else if (!in_place) {
-        poly_assign(a, &r->numer);
+        poly_assign(n->numer, &r->numer);
       }
-      poly_assign(c, &r->denom);
+      poly_assign(m->numer, &r->denom);
     }
   } else {
     OwnedPoly t;
@@ -383,8 +386,8 @@ bool word_quotient_of_values(quolyptr nc, quoly m, quolyptr rc, bool in_place, b
       reduce(&n->numer, &m->numer, &g.p, &r->numer, &t.p, laurent, laurent, !in_place, true);
       poly_mult(n->denom, t.p, &r->denom, polynames);
     } else {
-      if (!in_place) poly_assign(a, &r->numer);
-      poly_mult(n->denom, c, &r->denom, polynames);
+      if (!in_place) poly_assign(n->numer, &r->numer);
+      poly_mult(n->denom, m->numer, &r->denom, polynames);
     }
     if (zero_denominator(r)) return true;
   }
