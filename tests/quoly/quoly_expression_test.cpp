@@ -1,8 +1,8 @@
 // Random expression trees in x and y computed with the value operations
 // (both families, chosen at random) and checked against the tree evaluated
-// directly at points: over the rationals (also in Laurent mode), modulo
-// 65,521, and with integer leaves and no division (where every result is a
-// polynomial).
+// directly at points: each over the rationals (also in Laurent mode) and
+// modulo 65,521, and trees with integer leaves and no division (where every
+// result is a polynomial).
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -211,43 +211,52 @@ TEST(ValueExpressions, RandomTreesAgreeWithDirectEvaluation) {
   };
   NodeBalance balance;
   int computed = 0, checked = 0;
-  for (int i = 0; i < test_iterations(1000); ++i) {
-    // Rationals, modulo p, integer leaves without division, Laurent mode.
-    const int variant = i % 4;
-    const TreeShape shape{variant != 2, variant != 2};
-    ScopedValue<bool> l(laurent, variant == 3);
-    const std::unique_ptr<Tree> tree = random_tree(rng, 2 + static_cast<int>(rng() % 3), shape);
-    SCOPED_TRACE(tree->text() + (variant == 1 ? " mod 65521" : ""));
+  // The tree in one ring: rationals (mod_p false) or modulo p; false when it
+  // divides by zero there (the error unwinds and the tree is skipped).
+  auto check = [&](const Tree& tree, bool mod_p, bool polynomial) {
+    SCOPED_TRACE(tree.text() + (mod_p ? " mod 65521" : laurent ? " (Laurent)" : ""));
     std::optional<ModulusScope> mod;
-    if (variant == 1) mod.emplace(static_cast<std::int32_t>(p));
+    if (mod_p) mod.emplace(static_cast<std::int32_t>(p));
     Value r;
     bool unwound = false;
-    output_of([&] { r = compute(*tree, rng); }, &unwound);
-    if (unwound) continue;  // the tree divides by zero
+    output_of([&] { r = compute(tree, rng); }, &unwound);
+    if (unwound) return;
     ++computed;
     ASSERT_TRUE(normal_value(r));
-    if (variant == 2) {
+    if (polynomial) {
       EXPECT_TRUE(r->numb || r->denom == nullptr) << value_text(r);
     }
     for (int k = 0; k < 5; ++k) {
-      if (variant == 1) {
+      if (mod_p) {
         const Residue x{static_cast<std::int64_t>(rng() % p), p}, y{static_cast<std::int64_t>(rng() % p), p};
-        const auto direct = evaluate_tree<Residue>(*tree, x, y, Residue{1, p}, residue, mod_div);
+        const auto direct = evaluate_tree<Residue>(tree, x, y, Residue{1, p}, residue, mod_div);
         const auto got = value_mod_at(r, {x.v, y.v}, p);
         if (!direct || !got) continue;
         EXPECT_EQ(*got, direct->v) << value_text(r) << " at " << x.v << ", " << y.v;
       } else {
         const RatRef x = random_ratref(rng, 9, 5), y = random_ratref(rng, 9, 5);
         if (laurent && (x.is_zero() || y.is_zero())) continue;  // x^-1 has no value there
-        const auto direct = evaluate_tree<RatRef>(*tree, x, y, RatRef(1), rational, rat_div);
+        const auto direct = evaluate_tree<RatRef>(tree, x, y, RatRef(1), rational, rat_div);
         const auto got = value_at(r, {x, y});
         if (!direct || !got) continue;
         EXPECT_EQ(*got, *direct) << value_text(r) << " at " << x << ", " << y;
       }
       ++checked;
     }
+  };
+  const int trees = test_iterations(1000);
+  for (int i = 0; i < trees; ++i) {
+    // Each tree over the rationals (every fourth in Laurent mode) and modulo
+    // p; then a tree of integer leaves without division.
+    const std::unique_ptr<Tree> tree = random_tree(rng, 2 + static_cast<int>(rng() % 3), {true, true});
+    {
+      ScopedValue<bool> l(laurent, i % 4 == 3);
+      check(*tree, false, false);
+    }
+    check(*tree, true, false);
+    check(*random_tree(rng, 2 + static_cast<int>(rng() % 3), {false, false}), false, true);
   }
-  EXPECT_GT(computed, test_iterations(1000) / 2);
+  EXPECT_GT(computed, 2 * trees);
   EXPECT_GT(checked, computed * 3);
 }
 
