@@ -5,7 +5,6 @@
 
 #include <gtest/gtest.h>
 
-#include <functional>
 #include <random>
 #include <string>
 #include <vector>
@@ -162,12 +161,8 @@ TEST(ValueSums, EveryKindRingAndEntryPointKeepsTheContract) {
       for (const std::string& ms : templates) {
         Value n = value(ns), m = value(ms);
         // The sum by the definition: (N1 D2 ± N2 D1) / (D1 D2) in the ring.
-        auto parts = [](quoly v) {
-          if (v->numb) return std::pair{RefPoly::constant(2, number_value(v->ncoef)), RefPoly::constant(2, 1)};
-          return std::pair{read_poly(v->numer), v->denom ? read_poly(v->denom) : RefPoly::constant(2, 1)};
-        };
-        const auto [n1, d1] = parts(n);
-        const auto [n2, d2] = parts(m);
+        const auto [n1, d1] = value_parts(n);
+        const auto [n2, d2] = value_parts(m);
         const std::string n_shape = value_shape(n), m_shape = value_shape(m);
         for (Entry e : entries) {
           SCOPED_TRACE(std::string(ring_name(ring)) + ": " + ns + ", " + ms + " by " + entry_name(e));
@@ -175,7 +170,7 @@ TEST(ValueSums, EveryKindRingAndEntryPointKeepsTheContract) {
           {
             Value r = through(e, n, m);
             ASSERT_TRUE(normal_value(r));
-            const auto [rn, rd] = parts(r);
+            const auto [rn, rd] = value_parts(r);
             const RefPoly a = ring_product(ring, n1, d2), b = ring_product(ring, n2, d1);
             const RefPoly num = ring_sum(ring, a, b, subtracts(e));
             EXPECT_EQ(ring_product(ring, rn, ring_product(ring, d1, d2)), ring_product(ring, num, rd));

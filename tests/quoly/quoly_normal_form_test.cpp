@@ -307,9 +307,7 @@ TEST_F(ValueNormalForm, ModOrDivOnFractionsDividesBothParts) {
       ASSERT_FALSE(unwound) << out;
       EXPECT_TRUE(normal_value(r));
       // r equals ra / rb: cross products agree.
-      const RefPoly one = RefPoly::constant(2, 1);
-      const RefPoly rn = r->numb ? RefPoly::constant(2, number_value(r->ncoef)) : read_poly(r->numer);
-      const RefPoly rd = r->numb || r->denom == nullptr ? one : read_poly(r->denom);
+      const auto [rn, rd] = value_parts(r);
       EXPECT_EQ(ring_product(ring, rn, read_poly(rb)), ring_product(ring, read_poly(ra), rd));
     }
     EXPECT_GT(zero_denominators, 0);
