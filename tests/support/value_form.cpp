@@ -100,6 +100,12 @@ bool number_is(imptr n, int v) {
   return ::testing::AssertionSuccess();
 }
 
+std::pair<RefPoly, RefPoly> value_parts(quoly q) {
+  const int n = number_polys;
+  if (q->numb) return {RefPoly::constant(n, number_value(q->ncoef)), RefPoly::constant(n, 1)};
+  return {read_poly(q->numer), q->denom != nullptr ? read_poly(q->denom) : RefPoly::constant(n, 1)};
+}
+
 std::optional<RatRef> value_at(quoly q, const std::vector<RatRef>& point) {
   if (q->numb) return RatRef(number_value(q->ncoef));
   const RefPoly num = read_poly(q->numer);

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -31,6 +32,10 @@ namespace tavrin::test {
 // - with coprime_check, numerator and denominator coprime: a second GCD
 //   (polygcd over polynames) is a constant.
 ::testing::AssertionResult normal_value(quoly q, bool coprime_check = true);
+
+// q as numerator and denominator over the adjoined variables (a number:
+// itself over 1; no denominator: 1), read in the current mode.
+std::pair<RefPoly, RefPoly> value_parts(quoly q);
 
 // The value of q at the point (one rational per adjoined variable, top
 // first) in big-integer arithmetic; nullopt when the denominator vanishes.
