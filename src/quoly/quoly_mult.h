@@ -45,12 +45,14 @@ namespace tavrin {
 
 // ---- In place: *n := *n * *m --------------------------------------------------------------
 // In order: two numbers multiplied into n's number; a number n: 0 stays 0,
-// else n's number becomes the constant numerator times m's numerator over
-// a copy of m's denominator (big integers: the contents of the constant
-// and that denominator cancelled first); a number m: 0 makes *n the number
-// 0, a rational *n gives mult_numb_rat, else the numerator times m's number
-// (big integers: the contents cancelled first); neither a number, with a =
-// numer(n), b = denom(n), c = numer(m), d = denom(m):
+// times a rational number m (big integers) mult_numb_rat, else n's number
+// becomes the constant numerator times m's numerator over a copy of m's
+// denominator (big integers: the contents of the constant and that
+// denominator cancelled first; *n then holds a fresh cell, n's old one is
+// freed); a number m: a rational *n gives mult_numb_rat, 0 makes *n the
+// number 0, else the numerator times m's number (big integers: the
+// contents cancelled first); neither a number, with a = numer(n), b =
+// denom(n), c = numer(m), d = denom(m):
 //   a * c;
 //   a * (c/d): a = d gives c; else g := gcd(a, d): (a/g) c over d/g;
 //   (a/b) * c: c = b gives a; else g := gcd(c, b): a (c/g) over b/g;
@@ -64,7 +66,10 @@ namespace tavrin {
 // normal_form(*n, false) (rat set first when both are constants) in
 // big-integer arithmetic, and through lint_normal_form(*n, false) in
 // word-size arithmetic when relations are in force.
-// *n: changed; *m: kept.
+// In Laurent mode the operands' polynomials are shifted for the GCDs and
+// divisions and shifted back: equal afterwards, possibly in other nodes.
+// *n: changed (the same node, except for a number n times a value that is
+// not a rational number); *m: kept.
 // reads: mode flags, modulus, finf, integerflag, laurent, field_depth,
 // polynames, pseudo_polynames, token; writes: alg_c_count, original_depth
 void fast_quoly_mult(quolyptr n, quolyptr m);
@@ -83,7 +88,9 @@ void fast_quoly_mult(quolyptr n, quolyptr m);
 //      do_mults(n, t2, t1);
 //   5. rat := not word-size, the denominator a constant and the numerator
 //      a constant.
-// *n: changed (the same node; it may become a number value); *m: kept.
+// In word-size arithmetic a constant GCD is a unit and ignored.
+// *n: changed (the same node; it may become a number value); *m: kept
+// (a different node from *n).
 void fast_gen_quoly_mult(quolyptr n, quolyptr m, bool laur);
 
 // numer(n) := numer(n) * n2 and denom(n) := denom(n) * d2 (over polynames),
@@ -107,7 +114,7 @@ void do_mults(quoly n, poly n2, poly d2);
 // dflag set and the codes -143 / -149 (gcd of n's numerator and m's
 // denominator) and -151 / -157 (m's numerator and n's denominator); two
 // fractions go to mult_rats or gen_quoly_mult(n, m, q, false); the
-// finishing step as in fast_quoly_mult (rat not preset).
+// finishing step as in fast_quoly_mult.
 // n, m: kept (may be the same node); *p: overwritten (may hold n or m).
 // reads: as fast_quoly_mult
 void quoly_mult(quoly n, quoly m, quolyptr p);
