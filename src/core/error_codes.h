@@ -14,6 +14,10 @@ constexpr std::int32_t undefined_variable_error = 19;
 // Division by zero; inside a nested command level only a warning.
 constexpr std::int32_t division_by_zero_error = 22;
 
+// The exponent of a power outside the range of one limb (big-integer
+// arithmetic).
+constexpr std::int32_t exponent_too_large_error = 32;
+
 // An array parameter whose array has just been deleted (two more lines).
 constexpr std::int32_t dangling_parameter_error = 139;
 
@@ -38,6 +42,9 @@ constexpr std::int32_t negative_exponent_argument_error = 198;
 
 // Negative exponents for "|" or "\" in Laurent mode.
 constexpr std::int32_t laurent_division_error = 205;
+
+// The GCD of one argument asked of a value with a denominator.
+constexpr std::int32_t fraction_gcd_error = 203;
 
 // A rational function's denominator reduced to 0.
 constexpr std::int32_t zero_denominator_error = 210;

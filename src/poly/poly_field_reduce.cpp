@@ -10,6 +10,7 @@
 #include "poly/poly_divide.h"
 #include "poly/poly_divide_impl.h"
 #include "poly/poly_exact_divide.h"
+#include "poly/poly_laurent.h"
 #include "poly/poly_modout.h"
 #include "poly/poly_mult.h"
 #include "poly/poly_repr.h"
@@ -20,32 +21,10 @@ namespace tavrin {
 
 using detail::is_bare_leaf;
 using detail::is_zero;
+using detail::LaurentShift;
 using detail::OwnedPoly;
 
 namespace {
-
-// *x's negative exponents shifted away (clear_bads from 0) for the guard's
-// lifetime; with restore, *x is shifted back at the end, on every exit.
-class LaurentShift {
- public:
-  LaurentShift(poly* x, bool restore) : x_(x), restore_(restore) {
-    poly tail = nullptr;
-    clear_bads(x, &exps_, &tail, 0, 0);
-  }
-  ~LaurentShift() {
-    if (restore_) eliminate_bads(x_, exps_, 1);
-    free_poly(&exps_);
-  }
-  LaurentShift(const LaurentShift&) = delete;
-  LaurentShift& operator=(const LaurentShift&) = delete;
-  // *q shifted back by the same monomial.
-  void back(poly* q) const { eliminate_bads(q, exps_, 1); }
-
- private:
-  poly* x_;
-  bool restore_;
-  poly exps_ = nullptr;
-};
 
 // The exact quotient *x / com: by trial division without el (which uses *x
 // up unless keep), by gen_poly_divide with el (in Laurent mode around the
@@ -100,6 +79,39 @@ poly times_number(OwnedPoly& a, poly c) {
 
 }  // namespace
 
+void pseudo_reduce(poly* n, poly* m, poly* com, poly* num, poly* den, poly* mu, bool el_n,
+                   bool el_m, const pseudo_reduce_reports& reports) {
+  OwnedPoly q1, c1, q2, c2;
+  pseudo_side(n, *com, el_n, reports.n_side, q1, c1);
+  alg_c_count = 0;
+  original_depth = 1;
+  pseudo_side(m, *com, el_m, reports.m_side, q2, c2);
+  alg_c_count = 0;
+  original_depth = 1;
+  if (!is_bare_leaf(c1.p) || !is_bare_leaf(c2.p)) {
+    tavrin_error(reports.non_numbers, true);
+    return;
+  }
+  OwnedPoly g;
+  polygcd(c1.p, c2.p, &g.p, false, true, false, polynames, true, true, true);
+  if (g.p != nullptr && is_bare_leaf(g.p) && !poly_eq_1(g.p)) {
+    num_poly_quot(c1.p, g.p->ncoef, 0);
+    num_poly_quot(c2.p, g.p->ncoef, 0);
+  }
+  OwnedPoly a, b, u;
+  a.p = times_number(q1, c2.p);
+  b.p = times_number(q2, c1.p);
+  if (mu != nullptr) poly_mult(c1.p, c2.p, &u.p, nilpol);
+  free_poly(num);
+  *num = a.release();
+  free_poly(den);
+  *den = b.release();
+  if (mu != nullptr) {
+    free_poly(mu);
+    *mu = u.release();
+  }
+}
+
 void field_reduce(poly* n, poly* m, poly* com, poly* num, poly* den, poly* mu, bool el_n,
                   bool el_m, bool nflag, bool dflag) {
   if (lintmode || field_depth == 0) {
@@ -112,31 +124,8 @@ void field_reduce(poly* n, poly* m, poly* com, poly* num, poly* den, poly* mu, b
     *den = q2.release();
     return;
   }
-  OwnedPoly q1, c1, q2, c2;
-  pseudo_side(n, *com, el_n, " field_r3", q1, c1);
-  pseudo_side(m, *com, el_m, " field_r4", q2, c2);
-  if (!is_bare_leaf(c1.p) || !is_bare_leaf(c2.p)) {
-    tavrin_error("non-numbers. field_reduce.", true);
-    return;
-  }
-  alg_c_count = 0;
-  original_depth = 1;
-  OwnedPoly g;
-  polygcd(c1.p, c2.p, &g.p, false, true, false, polynames, true, true, true);
-  if (g.p != nullptr && is_bare_leaf(g.p) && !poly_eq_1(g.p)) {
-    num_poly_quot(c1.p, g.p->ncoef, 0);
-    num_poly_quot(c2.p, g.p->ncoef, 0);
-  }
-  OwnedPoly a, b, u;
-  a.p = times_number(q1, c2.p);
-  b.p = times_number(q2, c1.p);
-  poly_mult(c1.p, c2.p, &u.p, nilpol);
-  free_poly(num);
-  *num = a.release();
-  free_poly(den);
-  *den = b.release();
-  free_poly(mu);
-  *mu = u.release();
+  pseudo_reduce(n, m, com, num, den, mu, el_n, el_m,
+                {" field_r3", " field_r4", "non-numbers. field_reduce."});
 }
 
 }  // namespace tavrin

@@ -49,6 +49,38 @@ void above_field_modout(poly* p);
 // reads: polynames
 bool doing_polymod_field();
 
+// ---- Steps of the normal form, shared with the rational-function code ----------
+// The field-denominator step applies: field levels exist (field_depth > 0),
+// q has a denominator that is not a number, and the denominator lies wholly
+// in the field levels (its poly_depth is field_depth or deeper).
+// q: kept. reads: field_depth
+bool field_denominator_applies(quoly q);
+
+// The field-denominator step: q := numer * (1 / denom), the inverse taken by
+// poly_mod_invert over polynames (the product over polynames reduces it).
+// Without a number denominator in the inverse, a constant numerator makes q
+// a number; with one, it becomes q's denominator, the integer contents are
+// cancelled (cancel_contents), a denominator 1 is dropped, and a constant
+// numerator makes q a number (no denominator left) or sets rat. False, with
+// q unchanged, when no inverse came back.
+// q: changed in place (the same node). reads: polynames, mode flags
+bool invert_field_denominator(quoly q);
+
+// Divides q's numerator and denominator by the GCD of their integer contents
+// when it is not 1 (find_gcdcoefs; the denominator's content is computed only
+// when the numerator's is not 1). Nothing in word and floating arithmetic,
+// without a denominator, or with a zero numerator.
+// q: changed in place. reads: mode flags
+void cancel_contents(quoly q);
+
+// The denominator's leading coefficient over the field, c (a polynomial in
+// the field levels): numerator and denominator are multiplied by the
+// numerator of 1/c (poly_mod_invert over c's level, padded up to the top
+// level; products over polynames), so the denominator's leading coefficient
+// over the field becomes a number. Nothing when no inverse came back.
+// q: changed in place. reads: polynames, field_depth, mode flags
+void clear_field_leading_coef(quoly q);
+
 // The value q (a rational function) brought to reduced form in place, in
 // big-integer arithmetic, in this order:
 // 1. With field levels (field_depth > 0) and a denominator that is not a
@@ -114,6 +146,33 @@ void mod_out_quoly(quolyptr q, poly* modder, poly* alter, poly* md, std::int32_t
 // reads: mode flags, modulus, mod_is_prime, laurent, field_depth
 void fold_poly(poly* p, poly* modder, std::int32_t expon, polypt pp);
 
+// The messages of pseudo_reduce's internal errors (nested levels): a
+// remainder on n's side, on m's side, and a multiplier that is not a number.
+struct pseudo_reduce_reports {
+  const char* n_side;
+  const char* m_side;
+  const char* non_numbers;
+};
+
+// Division of *n and *m by their common factor *com over a coefficient
+// field in big-integer arithmetic, with number multipliers: c1 n = q1 com +
+// r1 by num_pseudo_div (with el_n, *n's negative exponents shifted away
+// around the division and *n and q1 shifted back after); a non-zero r1 is
+// the internal error reports.n_side; q1 and c1 are divided by the number
+// polygcd(q1, c1) (allcons false) when it is not 1. The same for *m with el_m
+// (reports.m_side). c1 and c2 must be numbers (else reports.non_numbers,
+// after which nothing is written). g := polygcd(c1, c2) divides both when not
+// 1. Then *num := q1 c2 and *den := q2 c1 (products over nilpol), so that
+// *num / *den = *n / *m, and, when mu is not nil, *mu := c1 c2. A GCD that
+// does not come back counts as 1. alg_c_count := 0 and original_depth := 1
+// after each side's division.
+// The old *num, *den (and *mu) are freed once the results are formed, so num
+// may be n and den may be m.
+// *n, *m, *com: kept; *num, *den: overwritten; *mu: overwritten unless mu is
+// nil. reads: laurent, polynames; writes: alg_c_count, original_depth
+void pseudo_reduce(poly* n, poly* m, poly* com, poly* num, poly* den, poly* mu, bool el_n,
+                   bool el_m, const pseudo_reduce_reports& reports);
+
 // *num := *n / *com and *den := *m / *com for a common factor *com of *n and
 // *m, and the multiplier *mu, so that *num / *den = *n / *m.
 // - Word mode, or no field levels: exact divisions. Without el_n by
@@ -124,14 +183,9 @@ void fold_poly(poly* p, poly* modder, std::int32_t expon, polypt pp);
 //   failure is the internal error " field_r1" (nested level), the quotient
 //   then being what the division left (0 when nothing). The same for *m with
 //   el_m, dflag and " field_r2". *mu is not touched.
-// - Exact modes with field levels: c1 n = q1 com + r1 by num_pseudo_div
-//   (with el_n, n shifted as above and always shifted back, q1 too); a
-//   non-zero r1 is the internal error " field_r3"; q1 and c1 are divided by
-//   the number polygcd(q1, c1) when it is not 1. The same for *m (" field_r4").
-//   c1 and c2 must be numbers ("non-numbers. field_reduce.", after which
-//   nothing is written). g := polygcd(c1, c2) divides both when not 1. Then
-//   *num := q1 c2, *den := q2 c1, *mu := c1 c2 (products over nilpol). A GCD
-//   that does not come back counts as 1.
+// - Exact modes with field levels: pseudo_reduce with the reports
+//   " field_r3", " field_r4" and "non-numbers. field_reduce.", and *mu :=
+//   c1 c2.
 // The old *num, *den (and *mu in the second case) are freed once the results
 // are formed, so num may be n and den may be m.
 // *n: kept with nflag (see above); *m: the same with dflag; *com: kept;

@@ -25,8 +25,13 @@ using detail::is_zero;
 
 namespace {
 
-// Divides q's numerator and denominator by the GCD of their integer
-// contents when it is not 1 (big-integer arithmetic, a denominator present).
+// A constant numerator without a denominator makes q a number value.
+void number_if_constant(quoly q) {
+  if (q->denom == nullptr && is_bare_leaf(q->numer)) polynum_to_quoly(&q);
+}
+
+}  // namespace
+
 void cancel_contents(quoly q) {
   if (flotemode || lintmode || q->denom == nullptr || is_zero(q->numer)) return;
   detail::ScratchNumber g, h;
@@ -39,13 +44,11 @@ void cancel_contents(quoly q) {
   num_poly_quot(q->denom, g.get(), 0);
 }
 
-// A constant numerator without a denominator makes q a number value.
-void number_if_constant(quoly q) {
-  if (q->denom == nullptr && is_bare_leaf(q->numer)) polynum_to_quoly(&q);
+bool field_denominator_applies(quoly q) {
+  return field_depth > 0 && !q->numb && q->denom != nullptr && !is_bare_leaf(q->denom) &&
+         poly_depth(q->denom) >= field_depth;
 }
 
-// The denominator lies wholly in the field levels: q := numer * (1/denom).
-// False (q unchanged) when no inverse came back.
 bool invert_field_denominator(quoly q) {
   detail::FieldInverse inv;
   if (!inv.take(q->denom, polynames)) return false;
@@ -68,9 +71,6 @@ bool invert_field_denominator(quoly q) {
   return true;
 }
 
-// The denominator's leading coefficient over the field, c, is a field
-// element: numerator and denominator times the numerator of 1/c (padded up
-// to the top level), which leaves an integer leading coefficient.
 void clear_field_leading_coef(quoly q) {
   polypt level = nullptr;
   poly c = field_leading_coef(q->denom, polynames, &level);
@@ -81,6 +81,8 @@ void clear_field_leading_coef(quoly q) {
   poly_mult(q->denom, inv.numer, &q->denom, polynames);
   poly_mult(q->numer, inv.numer, &q->numer, polynames);
 }
+
+namespace {
 
 // The level's relation, its alternate form and its reduced powers for the
 // guard's lifetime; nil again afterwards (they belong to the caller).
@@ -120,12 +122,12 @@ void normal_form(quoly q, bool laur) {
     poly_inplace(q->denom);
   }
   if (laur && q->denom != nullptr && !is_bare_leaf(q->denom)) {
-    poly exps = nullptr;
+    detail::OwnedPoly exps;  // the shift list, freed on every exit
     poly tail = nullptr;
-    clear_bads(&q->denom, &exps, &tail, 2147483647, 0);
-    if (exps != nullptr) {
-      eliminate_bads(&q->numer, exps, -1);
-      free_poly(&exps);
+    clear_bads(&q->denom, &exps.p, &tail, 2147483647, 0);
+    if (exps.p != nullptr) {
+      eliminate_bads(&q->numer, exps.p, -1);
+      free_poly(&exps.p);
       if (modout_above_field) above_field_modout(&q->numer);
     }
   }

@@ -9,16 +9,8 @@ namespace tavrin {
 
 void poly_mod_invert(poly, quolyptr, polypt) { tavrin_error("poly_mod_invert not available", true); }
 
-void check_quoly(quolyptr, bool) { tavrin_error("check_quoly not available", true); }
-
 void mod_out_poly(poly*, poly*, std::int32_t, std::int32_t, polypt) {
   tavrin_error("mod_out_poly not available", true);
-}
-
-void quoly_reciprocal(quolyptr) { tavrin_error("quoly_reciprocal not available", true); }
-
-void spec_quoly_mult(quoly, quoly, quolyptr, polypt) {
-  tavrin_error("spec_quoly_mult not available", true);
 }
 
 }  // namespace tavrin

@@ -24,10 +24,27 @@ namespace tavrin {
 // unchanged.
 // mod_out_poly: declared in poly/poly_upcalls.h (the polynomial arithmetic calls it).
 
-// *n := 1 / *n in place, in normal form.
+// *n := 1 / *n in place, in normal form (the same node).
+// Big-integer arithmetic: a number c: 0 is user error 22 with token (then
+// *n is 1), 1 and -1 stay, else the rational number sign(c) / |c|; a
+// rational number a/b: a = 1 or -1 gives the number b or -b, else b/a with
+// a positive denominator; a quotient: numerator and denominator exchanged
+// (numerator 1 when there was no denominator), then normal_form(*n,
+// laurent). Word-size arithmetic: a number: modular arithmetic the inverse
+// of the residue (extended Euclid, the field inverse in characteristic 2;
+// 0 or a residue without inverse is user error 85 with quotsign, then *n is
+// 1); floating 1.0 / c; word integers the truncated 1 / c (0 is user error
+// 22 with quotsign, then 1); a quotient: exchanged as above, a constant
+// denominator divided into the numerator, else lint_normal_form(*n,
+// laurent). *n: changed in place.
+// reads: mode flags, modulus, finf, laurent, field_depth, polynames,
+// token, quotsign
 // quoly_reciprocal: declared in poly/poly_upcalls.h (the polynomial arithmetic calls it).
 
-// *prod := pv * dummy as rational functions over the variable list pp2.
+// *prod := pv * dummy as quoly_mult (quoly_mult.h) forms it over the
+// variable list pp2: polynames and pseudo_polynames := pp2, laurent and
+// command_int := false, all four restored on every exit (an unwinding
+// error included). pv, dummy: kept; *prod: overwritten (may hold pv).
 // spec_quoly_mult: declared in poly/poly_upcalls.h (the polynomial arithmetic calls it).
 
 // Whether compute_power may raise by squaring: false exactly when, following

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <cstring>
 #include <string>
 
@@ -30,6 +31,11 @@ template <class F>
 std::string output_of(F f) {
   bool unwound = false;
   return output_of(f, &unwound);
+}
+
+// Whether out holds the message line of the user error code.
+inline bool reports(const std::string& out, std::int32_t code) {
+  return out.find(output_of([code] { out_err_mess(code); })) != std::string::npos;
 }
 
 // Blanks the message table for its scope, so that every error report prints

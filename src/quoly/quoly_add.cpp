@@ -1,0 +1,410 @@
+// Sums and differences of values: the in-place family (best_), the
+// three-argument family (quoly_) and the family that uses up its first
+// operand (better_). The kinds are tested before any general work, so that
+// numbers, rational numbers and polynomials never build fractions or take
+// polynomial GCDs.
+#include "quoly/quoly_add.h"
+
+#include "core/globals.h"
+#include "numbers/bigint.h"
+#include "numbers/bigint_multiply.h"
+#include "numbers/freelists.h"
+#include "numbers/node_handles.h"
+#include "numbers/word_mod.h"
+#include "poly/poly_add.h"
+#include "poly/poly_mult.h"
+#include "poly/poly_repr.h"
+#include "quoly/quoly_impl.h"
+
+namespace tavrin {
+
+using detail::is_fraction;
+using detail::is_polynomial;
+using detail::is_rational;
+using detail::new_leaf;
+using detail::OwnedPoly;
+using detail::OwnedValue;
+using detail::ScratchNumber;
+using detail::word_size;
+
+namespace {
+
+// A leaf sharing the number x for the guard's lifetime; only the node is
+// freed.
+class BorrowedLeaf {
+ public:
+  explicit BorrowedLeaf(imptr x) : leaf_(new_leaf(x)) {}
+  ~BorrowedLeaf() {
+    leaf_->ncoef = nullptr;
+    free_polynode_list(leaf_, leaf_);
+  }
+  BorrowedLeaf(const BorrowedLeaf&) = delete;
+  BorrowedLeaf& operator=(const BorrowedLeaf&) = delete;
+  poly get() const { return leaf_; }
+
+ private:
+  poly leaf_;
+};
+
+// A big integer of one limb whose value v fits a limb.
+constexpr bool fits_limb(std::int32_t v) { return v > -limb_base && v < limb_base; }
+
+// a := a + b, or a - b with sub, in the current mode; b kept (may be a).
+// Modular residues by mod_add / mod_sub (exclusive or in characteristic 2);
+// plain words wrap as unsigned 32-bit sums. With word_limbs, big integers of
+// one limb each are combined as words when the result fits a limb.
+void combine_numbers(imptr a, imptr b, bool sub, bool word_limbs) {
+  if (flotemode) {
+    a->flote = sub ? a->flote - b->flote : a->flote + b->flote;
+  } else if (modularmode) {
+    a->lint = sub ? mod_sub(a->lint, b->lint, modulus)
+                  : mod_add(static_cast<std::uint32_t>(a->lint),
+                            static_cast<std::uint32_t>(b->lint), modulus);
+  } else if (lintmode) {
+    const std::uint32_t x = static_cast<std::uint32_t>(a->lint);
+    const std::uint32_t y = static_cast<std::uint32_t>(b->lint);
+    a->lint = static_cast<std::int32_t>(sub ? x - y : x + y);
+  } else {
+    if (word_limbs && a->size == 1 && b->size == 1) {
+      const std::int32_t v = sub ? a->head->value - b->head->value : a->head->value + b->head->value;
+      if (fits_limb(v)) {
+        a->head->value = v;
+        return;
+      }
+    }
+    if (sub) {
+      fastdiff(a, b);
+    } else {
+      fastsum(a, b);
+    }
+  }
+}
+
+// A fresh number a ± b (a, b kept), as combine_numbers.
+imptr combined_number(imptr a, imptr b, bool sub, bool word_limbs) {
+  ScratchNumber r;
+  if (!flotemode && !lintmode && !(word_limbs && a->size == 1 && b->size == 1)) {
+    if (sub) {
+      meddiff(a->size, b->size, a->head, b->head, r.get());
+    } else {
+      medsum(a->size, b->size, a->head, b->head, r.get());
+    }
+    return r.release();
+  }
+  num_assign(a, r.get());
+  r.get()->lint = a->lint;
+  r.get()->flote = a->flote;
+  combine_numbers(r.get(), b, sub, word_limbs);
+  return r.release();
+}
+
+// The rational number q := q ± k·(its denominator) in place (k an integer
+// number; q's denominator above 1 keeps the result in lowest terms).
+void rational_plus_integer(quoly q, imptr k, bool sub) {
+  ScratchNumber t;
+  fast_mult(k, q->denom->ncoef, t.get());
+  if (sub) {
+    fastdiff(q->numer->ncoef, t.get());
+  } else {
+    fastsum(q->numer->ncoef, t.get());
+  }
+}
+
+// A fresh rational-function cell with no parts.
+quoly new_empty_ratfun() { return detail::new_ratfun_value(nullptr, nullptr); }
+
+// *n ± m with m used up.
+void best_sum(quolyptr n, quoly m, bool sub) {
+  OwnedValue m_owner(m);
+  quoly N = *n;
+  if (N->numb) {
+    if (m->numb) {
+      combine_numbers(N->ncoef, m->ncoef, sub, sub && integerflag);
+      N->arr_arg = false;
+      return;
+    }
+    if (is_rational(m) && !word_size()) {
+      // (N d ± c) / d in m's node: no GCD, d > 1 keeps it in lowest terms.
+      ScratchNumber t;
+      fast_mult(N->ncoef, m->denom->ncoef, t.get());
+      if (sub) {
+        fastdiff(t.get(), m->numer->ncoef);
+      } else {
+        fastsum(t.get(), m->numer->ncoef);
+      }
+      free_imag(&m->numer->ncoef);
+      m->numer->ncoef = t.release();
+      *n = m_owner.release();
+      free_quoly(&N);
+      return;
+    }
+    poly t = new_leaf(detail::take_number(N));  // N's number moves into t
+    if (m->denom != nullptr) {
+      OwnedPoly owned_t, prod;
+      owned_t.p = t;
+      poly_mult(t, m->denom, &prod.p, polynames);
+      if (sub) {
+        best_poly_sub(prod.release(), m->numer, &N->numer);
+      } else {
+        best_poly_add(prod.release(), m->numer, &N->numer);
+      }
+      m->numer = nullptr;
+      N->denom = m->denom;
+      m->denom = nullptr;
+      detail::set_rat_rule(N);
+    } else {
+      if (sub) {
+        best_poly_sub(t, m->numer, &N->numer);
+      } else {
+        best_poly_add(t, m->numer, &N->numer);
+      }
+      m->numer = nullptr;
+    }
+    return;
+  }
+  if (m->numb) {
+    if (is_rational(N) && !word_size()) {
+      rational_plus_integer(N, m->ncoef, sub);
+      return;
+    }
+    OwnedPoly t;
+    t.p = new_leaf(m->ncoef);  // m's number moves into t
+    m->ncoef = nullptr;
+    if (N->denom == nullptr) {
+      if (sub) {
+        best_poly_sub(N->numer, t.release(), &N->numer);
+      } else {
+        best_poly_add(N->numer, t.release(), &N->numer);
+      }
+      detail::number_if_constant(N);
+    } else {
+      OwnedPoly prod;
+      poly_mult(t.p, N->denom, &prod.p, polynames);
+      if (sub) {
+        best_poly_sub(N->numer, prod.release(), &N->numer);
+      } else {
+        best_poly_add(N->numer, prod.release(), &N->numer);
+      }
+      detail::set_rat_rule(N);
+    }
+    return;
+  }
+  if (is_polynomial(N)) {
+    if (is_fraction(m)) {
+      // a d ± c over d: m's denominator moves to N.
+      OwnedPoly prod;
+      poly_mult(N->numer, m->denom, &prod.p, polynames);
+      free_poly(&N->numer);
+      if (sub) {
+        best_poly_sub(prod.release(), m->numer, &N->numer);
+      } else {
+        best_poly_add(prod.release(), m->numer, &N->numer);
+      }
+      m->numer = nullptr;
+      N->denom = m->denom;
+      m->denom = nullptr;
+      detail::set_rat_rule(N);
+    } else {
+      if (sub) {
+        best_poly_sub(N->numer, m->numer, &N->numer);
+      } else {
+        best_poly_add(N->numer, m->numer, &N->numer);
+      }
+      m->numer = nullptr;
+      detail::number_if_constant(N);
+    }
+    return;
+  }
+  if (is_polynomial(m)) {
+    // a ± c b over b.
+    OwnedPoly prod;
+    poly_mult(m->numer, N->denom, &prod.p, polynames);
+    if (sub) {
+      best_poly_sub(N->numer, prod.release(), &N->numer);
+    } else {
+      best_poly_add(N->numer, prod.release(), &N->numer);
+    }
+    detail::set_rat_rule(N);
+    return;
+  }
+  if (is_rational(N) && is_rational(m) && !word_size()) {
+    add_rats(N, m, n, !sub);
+    return;
+  }
+  fast_gen_quoly_add(n, &m, !sub);
+}
+
+// *p := n ± m, both kept.
+void three_argument_sum(quoly n, quoly m, quolyptr p, bool sub) {
+  if (n->numb && m->numb) {
+    imptr r = combined_number(n->ncoef, m->ncoef, sub, integerflag);
+    if (*p != nullptr && (*p)->numb) {
+      free_imag(&(*p)->ncoef);
+      (*p)->ncoef = r;
+      (*p)->arr_arg = false;
+    } else {
+      quoly old = *p;
+      *p = detail::new_number_value(r);
+      free_quoly(&old);
+    }
+    return;
+  }
+  quoly R = new_empty_ratfun();  // the same node throughout
+  OwnedValue r_owner(R);
+  const std::int32_t flag = sub ? 1 : 0;
+  if (!n->numb && !m->numb) {
+    if (is_polynomial(n) && is_polynomial(m)) {
+      if (sub) {
+        poly_sub(n->numer, m->numer, &R->numer);
+      } else {
+        poly_add(n->numer, m->numer, &R->numer);
+      }
+      detail::number_if_constant(R);
+    } else if (is_polynomial(n)) {
+      no_denom(n->numer, m, &R, flag);
+    } else if (is_polynomial(m)) {
+      if (sub) {
+        no_denom_minus_2(m->numer, n, &R);
+      } else {
+        no_denom(m->numer, n, &R, 0);
+      }
+    } else if (is_rational(n) && is_rational(m) && !word_size()) {
+      add_rats(n, m, &R, !sub);
+    } else {
+      general_quoly_add(n, m, &R, !sub);
+    }
+  } else if (m->numb) {
+    if (is_rational(n) && !word_size()) {
+      add_numb_rat(m, n, &R, !sub);  // m ± n
+      if (sub) quoly_inplace(R);
+    } else {
+      OwnedPoly t;
+      t.p = new_leaf(detail::number_copy(m->ncoef));
+      if (is_polynomial(n)) {
+        if (sub) {
+          poly_sub(n->numer, t.p, &R->numer);
+        } else {
+          poly_add(n->numer, t.p, &R->numer);
+        }
+        detail::number_if_constant(R);
+      } else if (sub) {
+        no_denom_minus_2(t.p, n, &R);
+      } else {
+        no_denom(t.p, n, &R, 0);
+      }
+    }
+  } else {
+    if (is_rational(m) && !word_size()) {
+      add_numb_rat(n, m, &R, !sub);
+    } else {
+      OwnedPoly t;
+      t.p = new_leaf(detail::number_copy(n->ncoef));
+      if (is_polynomial(m)) {
+        if (sub) {
+          poly_sub(t.p, m->numer, &R->numer);
+        } else {
+          poly_add(t.p, m->numer, &R->numer);
+        }
+        detail::number_if_constant(R);
+      } else {
+        no_denom(t.p, m, &R, flag);
+      }
+    }
+  }
+  quoly old = *p;
+  *p = r_owner.release();
+  free_quoly(&old);
+}
+
+// *p := n ± m, n used up (its node becomes the result), m kept.
+void better_sum(quoly n, quoly m, quolyptr p, bool sub) {
+  quoly old = *p;
+  OwnedValue n_owner(n);
+  const std::int32_t flag = sub ? 1 : 0;
+  if (n->numb) {
+    if (m->numb) {
+      combine_numbers(n->ncoef, m->ncoef, sub, integerflag);
+      n->arr_arg = false;
+    } else if (is_rational(m) && !word_size()) {
+      add_numb_rat(n, m, &n, !sub);
+    } else {
+      OwnedPoly t;
+      t.p = new_leaf(detail::take_number(n));  // n's number moves into t
+      if (m->denom != nullptr) {
+        no_denom(t.p, m, &n, flag);
+      } else if (sub) {
+        better_poly_sub(t.release(), m->numer, &n->numer);
+      } else {
+        better_poly_add(t.release(), m->numer, &n->numer);
+      }
+    }
+  } else if (m->numb) {
+    if (is_rational(n) && !word_size()) {
+      rational_plus_integer(n, m->ncoef, sub);
+    } else {
+      BorrowedLeaf t(m->ncoef);
+      if (n->denom == nullptr) {
+        if (sub) {
+          better_poly_sub(n->numer, t.get(), &n->numer);
+        } else {
+          better_poly_add(n->numer, t.get(), &n->numer);
+        }
+        detail::number_if_constant(n);
+      } else if (sub) {
+        no_denom_minus(t.get(), n, &n);
+      } else {
+        no_denom(t.get(), n, &n, 0);
+      }
+    }
+  } else if (is_polynomial(n)) {
+    if (is_fraction(m)) {
+      no_denom(n->numer, m, &n, flag);
+    } else {
+      if (sub) {
+        better_poly_sub(n->numer, m->numer, &n->numer);
+      } else {
+        better_poly_add(n->numer, m->numer, &n->numer);
+      }
+      detail::number_if_constant(n);
+    }
+  } else if (is_polynomial(m)) {
+    if (sub) {
+      no_denom_minus(m->numer, n, &n);
+    } else {
+      no_denom(m->numer, n, &n, 0);
+    }
+  } else if (is_rational(n) && is_rational(m) && !word_size()) {
+    add_rats(n, m, &n, !sub);
+  } else {
+    quoly mm = m;
+    fast_gen_quoly_add(&n, &mm, !sub);
+  }
+  *p = n_owner.release();
+  if (old != n) free_quoly(&old);
+}
+
+}  // namespace
+
+void best_quoly_add(quolyptr n, quoly m) { best_sum(n, m, false); }
+void best_quoly_sub(quolyptr n, quoly m) { best_sum(n, m, true); }
+
+void quoly_add(quoly n, quoly m, quolyptr p) { three_argument_sum(n, m, p, false); }
+
+void quoly_sub(quoly n, quoly m, quolyptr p) {
+  if (n == m) {
+    if (*p != nullptr && (*p)->numb) {
+      detail::become_zero(*p);
+    } else {
+      quoly old = *p;
+      *p = detail::new_number_value(detail::zero_number());
+      free_quoly(&old);
+    }
+    return;
+  }
+  three_argument_sum(n, m, p, true);
+}
+
+void better_quoly_add(quoly n, quoly m, quolyptr p) { better_sum(n, m, p, false); }
+void better_quoly_sub(quoly n, quoly m, quolyptr p) { better_sum(n, m, p, true); }
+
+}  // namespace tavrin

@@ -1,0 +1,233 @@
+// Sums of two fractions with polynomial denominators: a/b ± c/d. Only the
+// GCD of the denominators and then the GCD of the new numerator with it are
+// taken, never the GCD with the whole new denominator.
+#include "core/error_codes.h"
+#include "core/errors.h"
+#include "core/globals.h"
+#include "numbers/freelists.h"
+#include "numbers/node_handles.h"
+#include "poly/poly_add.h"
+#include "poly/poly_exact_divide.h"
+#include "poly/poly_modout.h"
+#include "poly/poly_mult.h"
+#include "poly/poly_repr.h"
+#include "quoly/quoly_add.h"
+#include "quoly/quoly_impl.h"
+#include "quoly/quoly_normal_form.h"
+
+namespace tavrin {
+
+using detail::is_bare_leaf;
+using detail::OwnedPoly;
+
+quoly_sum_counts quoly_sums{};
+
+namespace {
+
+// The diagnostic codes of the exact divisions by a constant GCD of the
+// denominators.
+constexpr std::int32_t constant_gcd_b_code = -181;
+constexpr std::int32_t constant_gcd_d_code = -183;
+
+// A GCD taken that is not 1.
+bool not_one(poly g) { return !poly_eq_1(g); }
+
+// The numerator and the common factor *g divided by their GCD g2 (Laurent:
+// the numerator shifted away for the GCD; reduce with el_n = laurent). True
+// when g2 was exactly 1.
+bool cancel_with_factor(poly* numer, poly* g) {
+  ++quoly_sums.numerator_gcds;
+  OwnedPoly g2;
+  Lpolygcd(numer, g, &g2.p, false, polynames);
+  if (g2.p == nullptr) return true;
+  if (!is_bare_leaf(g2.p)) {
+    reduce(numer, g, &g2.p, numer, g, laurent, false, false, false);
+    return false;
+  }
+  if (!not_one(g2.p)) return true;
+  num_poly_quot(*numer, g2.p->ncoef, 0);
+  num_poly_quot(*g, g2.p->ncoef, 0);
+  return false;
+}
+
+// a * b over polynames, the factor 1 skipped (a, b kept; a fresh result).
+poly times(poly a, poly b) {
+  OwnedPoly r;
+  if (poly_eq_1(b)) {
+    poly_assign(a, &r.p);
+  } else if (poly_eq_1(a)) {
+    poly_assign(b, &r.p);
+  } else {
+    poly_mult(a, b, &r.p, polynames);
+  }
+  return r.release();
+}
+
+// The denominator's last checks: a polynomial clears rat; 0 is user error
+// 210 (then the value is 0); a number other than 1 is divided into the
+// numerator in word-size arithmetic, else sets rat by the numerator; 1 is
+// dropped. A constant numerator without denominator makes q a number.
+void finish_denominator(quoly q) {
+  if (!is_bare_leaf(q->denom)) {
+    q->rat = false;
+    return;
+  }
+  if (poly_iszero(q->denom)) {
+    error(zero_denominator_error, &token);
+    detail::become_zero(q);
+    return;
+  }
+  if (not_one(q->denom)) {
+    if (detail::word_size()) {
+      num_poly_quot(q->numer, q->denom->ncoef, 0);
+      free_poly(&q->denom);
+      q->rat = false;
+      detail::number_if_constant(q);
+    } else {
+      q->rat = is_bare_leaf(q->numer);
+    }
+    return;
+  }
+  free_poly(&q->denom);
+  q->rat = false;
+  detail::number_if_constant(q);
+}
+
+}  // namespace
+
+void fast_gen_quoly_add(quolyptr n, quolyptr m, bool add) {
+  if (!detail::word_size() && field_depth > 0) {
+    general_quoly_add(*n, *m, n, add);
+    return;
+  }
+  quoly N = *n;
+  quoly M = *m;
+  const bool equal = poly_equal(N->denom, M->denom);
+  bool coprime = false;
+  OwnedPoly g_own;   // the GCD of the denominators (equal ones: N's own)
+  OwnedPoly d_cof;   // d' = d / g, when it is not d itself
+  if (equal) {
+    if (add) {
+      better_poly_add(N->numer, M->numer, &N->numer);
+    } else {
+      better_poly_sub(N->numer, M->numer, &N->numer);
+    }
+  } else {
+    ++quoly_sums.denominator_gcds;
+    detail::value_gcd(N->denom, M->denom, &g_own.p);
+    if (!is_bare_leaf(g_own.p)) {
+      reduce(&N->denom, &M->denom, &g_own.p, &N->denom, &d_cof.p, false, false, false, true);
+    } else if (not_one(g_own.p)) {
+      poly_quot(N->denom, g_own.p, &N->denom, constant_gcd_b_code);
+      poly_quot(M->denom, g_own.p, &d_cof.p, constant_gcd_d_code);
+    } else {
+      coprime = true;
+    }
+    const poly d1 = d_cof.p != nullptr ? d_cof.p : M->denom;
+    OwnedPoly t1, t2;
+    if (poly_eq_1(d1)) {
+      t1.p = N->numer;
+    } else {
+      poly_mult(N->numer, d1, &t1.p, polynames);
+      free_poly(&N->numer);
+    }
+    N->numer = nullptr;
+    poly_mult(M->numer, N->denom, &t2.p, polynames);
+    if (add) {
+      best_poly_add(t1.release(), t2.release(), &N->numer);
+    } else {
+      best_poly_sub(t1.release(), t2.release(), &N->numer);
+    }
+  }
+  if (poly_iszero(N->numer)) {
+    detail::become_zero(N);
+    return;
+  }
+  if (coprime) {
+    poly_mult(N->denom, M->denom, &N->denom, polynames);
+  } else if (equal) {
+    cancel_with_factor(&N->numer, &N->denom);
+  } else {
+    const poly d1 = d_cof.p != nullptr ? d_cof.p : M->denom;
+    if (cancel_with_factor(&N->numer, &g_own.p)) {
+      poly_mult(N->denom, M->denom, &N->denom, polynames);  // b' d
+    } else {
+      OwnedPoly t;
+      t.p = times(N->denom, g_own.p);  // b' (g / g2) d'
+      poly_mult(t.p, d1, &t.p, polynames);
+      free_poly(&N->denom);
+      N->denom = t.release();
+    }
+  }
+  finish_denominator(N);
+}
+
+void general_quoly_add(quoly n, quoly m, quolyptr q, bool add) {
+  const poly b = n->denom;
+  const poly d = m->denom;
+  const bool equal = poly_equal(b, d);
+  bool coprime = false;
+  OwnedPoly numer, g_own, b_cof, d_cof, mu;
+  poly g = d;  // shared when the denominators are equal
+  poly b1 = b, d1 = d;
+  if (equal) {
+    if (add) {
+      poly_add(n->numer, m->numer, &numer.p);
+    } else {
+      poly_sub(n->numer, m->numer, &numer.p);
+    }
+  } else {
+    ++quoly_sums.denominator_gcds;
+    detail::value_gcd(b, d, &g_own.p);
+    g = g_own.p;
+    if (!is_bare_leaf(g)) {
+      poly bb = b, dd = d;  // kept: nflag and dflag
+      field_reduce(&bb, &dd, &g_own.p, &b_cof.p, &d_cof.p, &mu.p, false, false, true, true);
+      b1 = b_cof.p;
+      d1 = d_cof.p;
+    } else if (not_one(g)) {
+      poly_quot(b, g, &b_cof.p, constant_gcd_b_code);
+      poly_quot(d, g, &d_cof.p, constant_gcd_d_code);
+      b1 = b_cof.p;
+      d1 = d_cof.p;
+    } else {
+      coprime = true;
+    }
+    OwnedPoly t1, t2;
+    poly_mult(n->numer, d1, &t1.p, polynames);
+    poly_mult(m->numer, b1, &t2.p, polynames);
+    if (add) {
+      best_poly_add(t1.release(), t2.release(), &numer.p);
+    } else {
+      best_poly_sub(t1.release(), t2.release(), &numer.p);
+    }
+  }
+  quoly Q = *q;
+  if (poly_iszero(numer.p)) {
+    detail::become_zero(Q);
+    return;
+  }
+  OwnedPoly den;
+  if (coprime) {
+    poly_mult(b, d, &den.p, polynames);
+  } else {
+    poly_assign(g, &den.p);
+  }
+  free_poly(&g_own.p);
+  if (!coprime) cancel_with_factor(&numer.p, &den.p);
+  if (!equal && !coprime) {
+    OwnedPoly t;
+    poly_mult(b1, d1, &t.p, polynames);
+    if (mu.p != nullptr && field_depth > 0 && !detail::word_size() && not_one(mu.p))
+      num_poly_quot(t.p, mu.p->ncoef, 0);
+    poly_mult(den.p, t.p, &den.p, polynames);
+  }
+  free_poly(&Q->numer);
+  free_poly(&Q->denom);
+  Q->numer = numer.release();
+  Q->denom = den.release();
+  if (!detail::word_size() && field_depth > 0) sanitize(Q);
+  finish_denominator(Q);
+}
+
+}  // namespace tavrin

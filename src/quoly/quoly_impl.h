@@ -1,0 +1,192 @@
+// Helpers shared by the value routines of quoly/: kinds of values, the
+// changes of kind in place, and the GCD requests of the value code.
+// Private to quoly/.
+#pragma once
+
+#include <cstdint>
+#include <utility>
+
+#include "core/globals.h"
+#include "core/records.h"
+#include "gcd/gcd.h"
+#include "numbers/bigint.h"
+#include "numbers/freelists.h"
+#include "numbers/node_handles.h"
+#include "numbers/word_mod.h"
+#include "poly/poly_repr.h"
+#include "quoly/quoly_normal_form.h"
+
+namespace tavrin::detail {
+
+// Word-size arithmetic: every number one word (modular residues, plain
+// words) or one long double; no rational numbers, no integer contents.
+inline bool word_size() { return lintmode || flotemode; }
+
+// A rational number: numerator and denominator both integer constants.
+inline bool is_rational(quoly q) { return !q->numb && q->rat; }
+// A rational function with a denominator (a rational number included).
+inline bool is_fraction(quoly q) { return !q->numb && q->denom != nullptr; }
+// A polynomial value: no denominator.
+inline bool is_polynomial(quoly q) { return !q->numb && q->denom == nullptr; }
+
+// A fresh copy of the number n in the current mode.
+inline imptr number_copy(imptr n) {
+  imptr x;
+  newimag(&x);
+  x->lint = n->lint;
+  x->flote = n->flote;
+  num_assign(n, x);
+  return x;
+}
+
+// A fresh number holding 0 in the current mode (flote, lint or one limb).
+inline imptr zero_number() {
+  imptr z;
+  newimag(&z);
+  z->lint = 0;
+  z->flote = 0.0L;
+  if (!flotemode && !lintmode) setvalue(0, z);
+  return z;
+}
+
+// A constant numerator without a denominator makes q a number value (the
+// same node).
+inline void number_if_constant(quoly q) {
+  if (!q->numb && q->denom == nullptr && is_bare_leaf(q->numer)) polynum_to_quoly(&q);
+}
+
+// The rat rule after a sum whose denominator was kept: a number leaf over a
+// number leaf, outside word mode.
+inline void set_rat_rule(quoly q) {
+  q->rat = !lintmode && q->denom != nullptr && is_bare_leaf(q->denom) && is_bare_leaf(q->numer);
+}
+
+// q (a number value, the same node) becomes a rational-function cell with
+// no numerator or denominator; its number is handed to the caller.
+inline imptr take_number(quoly q) {
+  imptr n = q->ncoef;
+  q->numb = false;
+  q->numer = nullptr;
+  q->denom = nullptr;
+  q->rat = false;
+  return n;
+}
+
+// q (the same node) becomes the number value holding num (moved in); its
+// former parts are freed.
+inline void become_number(quoly q, imptr num) {
+  if (q->numb) {
+    free_imag(&q->ncoef);
+  } else {
+    free_poly(&q->numer);
+    free_poly(&q->denom);
+  }
+  q->numb = true;
+  q->ncoef = num;
+  q->arr_arg = false;
+}
+
+// q (the same node) becomes the number value 0; its former parts are freed.
+inline void become_zero(quoly q) { become_number(q, zero_number()); }
+
+// q (the same node) becomes the rational number num / den (both moved in),
+// reusing its leaves when it has them.
+inline void become_rational(quoly q, imptr num, imptr den) {
+  if (q->numb) {
+    free_imag(&q->ncoef);
+    q->numb = false;
+    q->numer = nullptr;
+    q->denom = nullptr;
+  }
+  for (auto [cell, value] : {std::pair{&q->numer, num}, std::pair{&q->denom, den}}) {
+    if (*cell != nullptr && is_bare_leaf(*cell)) {
+      free_imag(&(*cell)->ncoef);
+      (*cell)->ncoef = value;
+    } else {
+      free_poly(cell);
+      *cell = new_leaf(value);
+    }
+  }
+  q->rat = true;
+}
+
+// Every GCD the value code asks for: polygcd(u, v, r, leave_early false,
+// do_fast, allcons true, pt, usave, vsave and canreset true), counted in
+// value_gcd_requests. u, v: kept; *r: overwritten.
+inline void value_polygcd(poly u, poly v, poly* r, polypt pt) {
+  ++value_gcd_requests;
+  polygcd(u, v, r, false, true, true, pt, true, true, true);
+}
+
+// The GCD of two polynomials as the value code asks for it: alg_c_count := 0
+// and original_depth := 1 first, over polynames. A GCD that does not come
+// back is 1. u, v: kept; *r: overwritten.
+inline void value_gcd(poly u, poly v, poly* r) {
+  alg_c_count = 0;
+  original_depth = 1;
+  value_polygcd(u, v, r, polynames);
+  if (*r == nullptr) poly_set(1, r);
+}
+
+// A value cell freed on every exit unless released.
+class OwnedValue {
+ public:
+  OwnedValue() = default;
+  explicit OwnedValue(quoly q) : q(q) {}
+  ~OwnedValue() { free_quoly(&q); }
+  OwnedValue(const OwnedValue&) = delete;
+  OwnedValue& operator=(const OwnedValue&) = delete;
+  quoly release() {
+    quoly r = q;
+    q = nullptr;
+    return r;
+  }
+  quoly q = nullptr;
+};
+
+// The number n is 0 in the current mode (floating 0.0, word 0, big leading
+// limb 0).
+inline bool number_is_zero(imptr n) {
+  if (flotemode) return n->flote == 0.0L;
+  if (lintmode) return n->lint == 0;
+  return n->head->value == 0;
+}
+
+// A fresh number holding 1 in the current mode.
+inline imptr one_number() {
+  imptr z;
+  newimag(&z);
+  z->lint = 1;
+  z->flote = 1.0L;
+  if (!flotemode && !lintmode) setvalue(1, z);
+  return z;
+}
+
+// q (the same node) becomes the number value 1; its former parts are freed.
+inline void become_one(quoly q) { become_number(q, one_number()); }
+
+// *inv := 1 / c modulo the modulus, c a non-zero residue: the field inverse
+// in characteristic 2, else extended Euclid on (modulus, c). False when c
+// has no inverse (a modulus that is not prime). reads: modulus, finf
+inline bool residue_inverse(std::int32_t c, std::int32_t* inv) {
+  if (finf) {
+    *inv = c;
+    verse(inv);
+    return true;
+  }
+  std::int64_t r0 = modulus, r1 = c, s0 = 0, s1 = 1;
+  while (r1 != 0) {
+    const std::int64_t k = r0 / r1;
+    const std::int64_t r2 = r0 - k * r1, s2 = s0 - k * s1;
+    r0 = r1;
+    r1 = r2;
+    s0 = s1;
+    s1 = s2;
+  }
+  if (r0 != 1) return false;
+  if (s0 < 0) s0 += modulus;
+  *inv = static_cast<std::int32_t>(s0);
+  return true;
+}
+
+}  // namespace tavrin::detail

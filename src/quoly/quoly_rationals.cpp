@@ -1,0 +1,177 @@
+// Sums, products and quotients of rational numbers and integers: big
+// integers a/b with b > 1, coprime to a, the sign on the numerator.
+#include "numbers/bigint.h"
+#include "numbers/bigint_multiply.h"
+#include "numbers/integer_gcd.h"
+#include "numbers/node_handles.h"
+#include "quoly/quoly_add.h"
+#include "quoly/quoly_impl.h"
+#include "quoly/quoly_mult.h"
+#include "quoly/quoly_quot.h"
+
+namespace tavrin {
+
+using detail::ScratchNumber;
+
+namespace {
+
+// The limbs of a or b.
+inline imptr num_of(poly leaf) { return leaf->ncoef; }
+
+// x is the one-limb 1.
+inline bool is_one(imptr x) { return x->size == 1 && x->head->value == 1; }
+
+// g := gcd(|x|, |y|), qx := x / g and qy := y / g with the signs of x and y,
+// each with limbs of its own; true when g is 1. qx, qy: headers without
+// limbs; x, y: kept.
+bool cofactors(imptr x, imptr y, imptr g, imptr qx, imptr qy) {
+  bool one = false;
+  extgcd(x, y, g, qx, qy, &one);
+  if (one) {
+    // extgcd hands out record copies sharing x's and y's limbs: own copies.
+    for (imptr q : {qx, qy}) {
+      q->head = q->tail = nullptr;
+      q->size = 0;
+    }
+    spec_num_assign(x, qx);
+    spec_num_assign(y, qy);
+  }
+  return one;
+}
+
+// num / den made a value in *p: den > 0 first (both negated otherwise),
+// the number num itself when den is 1.
+void install_fraction(quolyptr p, ScratchNumber& num, ScratchNumber& den) {
+  if (den.get()->head->value < 0) {
+    in_place_neg(den.get());
+    in_place_neg(num.get());
+  }
+  if (is_one(den.get())) {
+    detail::become_number(*p, num.release());
+    return;
+  }
+  detail::become_rational(*p, num.release(), den.release());
+}
+
+}  // namespace
+
+void add_rats(quoly n, quoly m, quolyptr p, bool add) {
+  imptr a = num_of(n->numer), b = num_of(n->denom);
+  imptr c = num_of(m->numer), d = num_of(m->denom);
+  ++quoly_sums.denominator_gcds;
+  ScratchNumber g1, n1, n2;
+  const bool coprime = cofactors(b, d, g1.get(), n1.get(), n2.get());
+  ScratchNumber com, t;
+  fast_mult(a, n2.get(), com.get());
+  fast_mult(c, n1.get(), t.get());
+  if (add) {
+    fastsum(com.get(), t.get());
+  } else {
+    fastdiff(com.get(), t.get());
+  }
+  if (com.get()->head->value == 0) {
+    detail::become_number(*p, com.release());
+    return;
+  }
+  ScratchNumber n3;
+  if (coprime) {
+    fast_mult(b, n2.get(), n3.get());
+  } else {
+    ++quoly_sums.numerator_gcds;
+    ScratchNumber g2, q1, q2;
+    if (cofactors(com.get(), g1.get(), g2.get(), q1.get(), q2.get())) {
+      fast_mult(b, n2.get(), n3.get());
+    } else {
+      fast_mult(q2.get(), n1.get(), n3.get());
+      fast_mult(n3.get(), n2.get(), n3.get());
+      spec_num_assign(q1.get(), com.get());
+      if (is_one(n3.get())) {
+        detail::become_number(*p, com.release());
+        return;
+      }
+    }
+  }
+  detail::become_rational(*p, com.release(), n3.release());
+}
+
+void add_numb_rat(quoly n, quoly m, quolyptr p, bool add) {
+  ScratchNumber t;
+  fast_mult(n->ncoef, num_of(m->denom), t.get());
+  if (add) {
+    fastsum(t.get(), num_of(m->numer));
+  } else {
+    fastdiff(t.get(), num_of(m->numer));
+  }
+  imptr den = detail::number_copy(num_of(m->denom));
+  detail::become_rational(*p, t.release(), den);
+}
+
+void quot_rat_numb(quoly n, quoly m, quolyptr p) {
+  ScratchNumber g, a1, k1;
+  cofactors(num_of(n->numer), m->ncoef, g.get(), a1.get(), k1.get());
+  ScratchNumber den;
+  fast_mult(num_of(n->denom), k1.get(), den.get());
+  if (den.get()->head->value < 0) {
+    in_place_neg(den.get());
+    in_place_neg(a1.get());
+  }
+  detail::become_rational(*p, a1.release(), den.release());
+}
+
+void quot_rats(quoly n, quoly m, quolyptr p) {
+  imptr a = num_of(n->numer), b = num_of(n->denom);
+  imptr c = num_of(m->numer), d = num_of(m->denom);
+  if (n == m || (spec_equal(a, c) && spec_equal(b, d))) {
+    ScratchNumber one;
+    setvalue(1, one.get());
+    detail::become_number(*p, one.release());
+    return;
+  }
+  ScratchNumber g1, a1, c1, g2, d1, b1;
+  cofactors(a, c, g1.get(), a1.get(), c1.get());
+  cofactors(d, b, g2.get(), d1.get(), b1.get());
+  ScratchNumber num, den;
+  fast_mult(a1.get(), d1.get(), num.get());
+  fast_mult(c1.get(), b1.get(), den.get());
+  if (den.get()->head->value < 0) {
+    in_place_neg(den.get());
+    in_place_neg(num.get());
+  }
+  if (is_one(den.get())) {
+    detail::become_number(*p, num.release());
+    return;
+  }
+  detail::become_rational(*p, num.release(), den.release());
+}
+
+void mult_rats(quoly n, quoly m, quolyptr p) {
+  imptr n1 = num_of(n->numer), n2 = num_of(n->denom);
+  imptr m1 = num_of(m->numer), m2 = num_of(m->denom);
+  ScratchNumber g1, a1, d1, g2, c1, b1;
+  cofactors(n1, m2, g1.get(), a1.get(), d1.get());
+  cofactors(m1, n2, g2.get(), c1.get(), b1.get());
+  ScratchNumber num, den;
+  fast_mult(a1.get(), c1.get(), num.get());
+  fast_mult(d1.get(), b1.get(), den.get());
+  install_fraction(p, num, den);
+}
+
+void mult_numb_rat(quoly n, quoly m, quolyptr p) {
+  if (n->ncoef->head->value == 0) {
+    detail::become_zero(*p);
+    return;
+  }
+  ScratchNumber g, k1, den;
+  cofactors(n->ncoef, num_of(m->denom), g.get(), k1.get(), den.get());
+  ScratchNumber num;
+  fast_mult(k1.get(), num_of(m->numer), num.get());
+  install_fraction(p, num, den);
+}
+
+void divide_integers(imptr a, imptr b, quolyptr p) {
+  ScratchNumber g, num, den;
+  cofactors(a, b, g.get(), num.get(), den.get());
+  install_fraction(p, num, den);
+}
+
+}  // namespace tavrin

@@ -1,0 +1,233 @@
+// Sums and differences of values through the six entry points: known
+// answers with the GCDs they may take, the ownership contract over every
+// kind and ring, and random sums checked at rational points.
+#include "quoly/quoly_add.h"
+
+#include <gtest/gtest.h>
+
+#include <random>
+#include <string>
+#include <vector>
+
+#include "core/globals.h"
+#include "core/mode_guard.h"
+#include "numbers/freelists.h"
+#include "poly/poly_repr.h"
+#include "quoly/quoly.h"
+#include "support/node_accounting.h"
+#include "support/output_capture.h"
+#include "support/poly_support.h"
+#include "support/ratref.h"
+#include "support/rings.h"
+#include "support/value_form.h"
+
+namespace tavrin::test {
+namespace {
+
+// ---- The six entry points ----------------------------------------------------------------
+
+enum class Entry { best_add, best_sub, add, sub, better_add, better_sub };
+constexpr Entry entries[] = {Entry::best_add, Entry::best_sub,   Entry::add,
+                             Entry::sub,      Entry::better_add, Entry::better_sub};
+
+bool subtracts(Entry e) { return e == Entry::best_sub || e == Entry::sub || e == Entry::better_sub; }
+const char* entry_name(Entry e) {
+  const char* names[] = {"best_quoly_add", "best_quoly_sub",   "quoly_add",
+                         "quoly_sub",      "better_quoly_add", "better_quoly_sub"};
+  return names[static_cast<int>(e)];
+}
+
+// n ± m through the entry point e, from copies (so both stay the caller's):
+// the in-place form uses up its copy of m, better_ its copy of n.
+Value through(Entry e, quoly n, quoly m) {
+  Value a = copy_of(n), b = copy_of(m), r;
+  switch (e) {
+    case Entry::best_add: best_quoly_add(a.cell(), b.get()); break;
+    case Entry::best_sub: best_quoly_sub(a.cell(), b.get()); break;
+    case Entry::add: quoly_add(a, b, r.cell()); return r;
+    case Entry::sub: quoly_sub(a, b, r.cell()); return r;
+    case Entry::better_add: better_quoly_add(*a.cell(), b, r.cell()); *a.cell() = nullptr; return r;
+    case Entry::better_sub: better_quoly_sub(*a.cell(), b, r.cell()); *a.cell() = nullptr; return r;
+  }
+  *b.cell() = nullptr;  // used up
+  return a;
+}
+
+// ---- Known answers ---------------------------------------------------------------------------
+
+TEST(ValueSums, KnownAnswersAndTheGcdsTheyTake) {
+  PolyVars vars{"x", "y"};
+  struct Row {
+    const char *n, *op, *m, *expected;
+    int denominator_gcds, numerator_gcds;  // -1: not counted
+  };
+  const Row rows[] = {
+      {"1 / 2", "+", "1 / 2", "number 1", 1, 1},
+      {"1 / 6", "+", "1 / 3", "1 / 2 rat", 1, 1},
+      {"1 / 2", "-", "1 / 2", "number 0", 1, 0},
+      {"1 / 2", "+", "1 / 3", "5 / 6 rat", 1, 0},
+      {"3", "-", "1 / 2", "5 / 2 rat", 0, 0},
+      {"1 / 2", "-", "3", "-5 / 2 rat", 0, 0},
+      {"x", "+", "1 / 2", "2*x + 1 / 2", 0, 0},
+      {"x / x + 1", "+", "1 / x + 1", "number 1", 0, 1},
+      {"x*y + 2", "-", "x / y", "x*y^2 - x + 2*y / y", 0, 0},
+      {"x / y", "+", "x*y", "x*y^2 + x / y", 0, 0},
+      {"x + 1", "-", "x + 1", "number 0", 0, 0},
+      {"x + 1", "+", "2", "x + 3", 0, 0},
+      {"1 / x^2 - x", "+", "1 / x^2 + x", "2 / x^2 - 1", 1, 1},
+      {"1 / x^2 - 1", "+", "1 / x - 1", "x + 2 / x^2 - 1", 1, 1},
+  };
+  for (const Row& row : rows) {
+    Value n = make_value(row.n), m = make_value(row.m);
+    const bool sub = row.op[0] == '-';
+    for (Entry e : entries) {
+      if (subtracts(e) != sub) continue;
+      SCOPED_TRACE(std::string(row.n) + " " + row.op + " " + row.m + " by " + entry_name(e));
+      const quoly_sum_counts before = quoly_sums;
+      NodeBalance balance;
+      {
+        Value r = through(e, n, m);
+        EXPECT_EQ(value_text(r), row.expected);
+        EXPECT_TRUE(normal_value(r));
+      }
+      EXPECT_EQ(quoly_sums.denominator_gcds - before.denominator_gcds, row.denominator_gcds);
+      EXPECT_EQ(quoly_sums.numerator_gcds - before.numerator_gcds, row.numerator_gcds);
+    }
+  }
+  {
+    NodeBalance balance;
+    Value v = make_value("x / x + 1");
+    quoly_sub(v, v, v.cell());  // a value less the same node, into its own cell
+    EXPECT_EQ(value_text(v), "number 0");
+  }
+  ModulusScope mod(65521);
+  Value a = Value::number(65520), b = Value::number(2);
+  for (Entry e : {Entry::best_add, Entry::add, Entry::better_add}) {
+    Value r = through(e, a, b);
+    EXPECT_EQ(value_text(r), "number 1") << entry_name(e);
+  }
+  Value r = through(Entry::sub, b, a);  // 2 - 65520 = 3
+  EXPECT_EQ(value_text(r), "number 3");
+}
+
+// ---- Ownership -----------------------------------------------------------------------------
+
+TEST(ValueSums, EveryKindRingAndEntryPointKeepsTheContract) {
+  PolyVars vars{"x", "y"};
+  ScopedValue<bool> push(errorpush, false);
+  for (Ring ring : {Ring::integers, Ring::mod7, Ring::mod65521, Ring::floating}) {
+    RingScope scope(ring);
+    // A rational number exists only over the integers.
+    const std::vector<std::string> templates = {
+        "3", ring == Ring::integers ? "3 / 4" : "6", "x*y + 2", "x + 1 / y"};
+    for (const std::string& ns : templates) {
+      for (const std::string& ms : templates) {
+        Value n = make_value(ns), m = make_value(ms);
+        // The sum by the definition: (N1 D2 ± N2 D1) / (D1 D2) in the ring.
+        const auto [n1, d1] = value_parts(n);
+        const auto [n2, d2] = value_parts(m);
+        const std::string n_shape = value_shape(n), m_shape = value_shape(m);
+        for (Entry e : entries) {
+          SCOPED_TRACE(std::string(ring_name(ring)) + ": " + ns + ", " + ms + " by " + entry_name(e));
+          NodeBalance balance;
+          {
+            Value r = through(e, n, m);
+            ASSERT_TRUE(normal_value(r));
+            const auto [rn, rd] = value_parts(r);
+            const RefPoly a = ring_product(ring, n1, d2), b = ring_product(ring, n2, d1);
+            const RefPoly num = ring_sum(ring, a, b, subtracts(e));
+            EXPECT_EQ(ring_product(ring, rn, ring_product(ring, d1, d2)), ring_product(ring, num, rd));
+          }
+          EXPECT_EQ(value_shape(n), n_shape);
+          EXPECT_EQ(value_shape(m), m_shape);
+        }
+        // Results written into an operand's cell free its old value once.
+        NodeBalance balance;
+        {
+          Value a = copy_of(n), b = copy_of(m);
+          quoly_add(a, b, a.cell());
+          quoly_add(a, b, b.cell());
+          Value c = copy_of(m);
+          better_quoly_add(a, c, a.cell());
+          EXPECT_TRUE(normal_value(a));
+        }
+      }
+    }
+  }
+}
+
+// ---- Random sums -----------------------------------------------------------------------------
+
+// A random product of 1 to 3 factors from a small pool, with a random
+// number factor: values built this way share factors, so sums cancel.
+RefPoly random_product(std::mt19937_64& rng, const std::vector<RefPoly>& pool) {
+  RefPoly p = RefPoly::constant(2, BigRef(static_cast<std::int64_t>(rng() % 5) + 1) *
+                                        BigRef(rng() % 4 == 0 ? -1 : 1));
+  const int k = 1 + static_cast<int>(rng() % 3);
+  for (int i = 0; i < k; ++i) p = p * pool[rng() % pool.size()];
+  return p;
+}
+
+// A random big integer of 1 to max_limbs limbs of 28 bits, either sign.
+BigRef random_big(std::mt19937_64& rng, int max_limbs) {
+  BigRef v(0);
+  const int limbs = 1 + static_cast<int>(rng() % max_limbs);
+  for (int i = 0; i < limbs; ++i) v = (v << 28) + BigRef(static_cast<std::int64_t>(rng() % (1u << 28)));
+  if (v.is_zero()) v = BigRef(1);
+  return rng() % 2 == 0 ? v : -v;
+}
+
+TEST(ValueSums, RandomSumsAgreeAtRationalPoints) {
+  PolyVars vars{"x", "y"};
+  std::mt19937_64 rng(test_seed() + 2004);
+  SCOPED_TRACE("seed " + std::to_string(test_seed()));
+  auto ref = [&](const std::string& s) { return parse_ref(s, vars.names()); };
+  const std::vector<RefPoly> pool = {ref("x"),     ref("y"),         ref("x + 1"), ref("x - y"),
+                                     ref("2*x + 3*y"), ref("x*y - 1"), ref("y + 2"), ref("x^2 + y")};
+  NodeBalance balance;
+  for (int i = 0; i < test_iterations(500); ++i) {
+    // A third in Laurent mode, numerators with negative exponents.
+    ScopedValue<bool> l(laurent, i % 3 == 2);
+    const RefPoly shift = laurent ? pool[rng() % 2] * RefPoly::variable(2, static_cast<int>(rng() % 2), -2)
+                                  : RefPoly::constant(2, 1);
+    const RefPoly a = random_product(rng, pool) * shift, b = random_product(rng, pool);
+    const RefPoly c = random_product(rng, pool), d = random_product(rng, pool);
+    Value n = Value::ratfun(a.to_string(vars.names()), b.to_string(vars.names()));
+    Value m = Value::ratfun(c.to_string(vars.names()), d.to_string(vars.names()));
+    check_quoly(n.cell(), laurent);
+    check_quoly(m.cell(), laurent);
+    const Entry e = entries[rng() % 6];
+    SCOPED_TRACE(value_text(n) + "  and  " + value_text(m) + "  by " + entry_name(e));
+    Value r = through(e, n, m);
+    ASSERT_TRUE(normal_value(r));
+    for (int k = 0; k < 3; ++k) {
+      std::vector<RatRef> point = {random_ratref(rng, 9, 5), random_ratref(rng, 9, 5)};
+      for (RatRef& v : point)
+        if (v.is_zero()) v = RatRef(3, 7);  // negative exponents need non-zero values
+      const auto vn = value_at(n, point), vm = value_at(m, point), vr = value_at(r, point);
+      if (!vn || !vm || !vr) continue;
+      EXPECT_EQ(*vr, subtracts(e) ? *vn - *vm : *vn + *vm);
+    }
+  }
+  // Rational numbers of up to 20 limbs whose denominators share a factor.
+  for (int i = 0; i < test_iterations(120); ++i) {
+    const BigRef s = random_big(rng, 4).abs();
+    const RatRef p(random_big(rng, 20), random_big(rng, 16).abs() * s);
+    const RatRef q = rng() % 4 == 0 ? RatRef(random_big(rng, 3))
+                                    : RatRef(random_big(rng, 20), random_big(rng, 16).abs() * s);
+    auto make = [](const RatRef& v) {
+      return v.is_integer() ? Value::number(v.num()) : make_value(v.num().to_decimal() + " / " + v.den().to_decimal());
+    };
+    Value n = make(p), m = make(q);
+    const Entry e = entries[rng() % 6];
+    SCOPED_TRACE(p.to_string() + "  and  " + q.to_string() + "  by " + entry_name(e));
+    Value r = through(e, n, m);
+    ASSERT_TRUE(normal_value(r));
+    const RatRef got = r->numb ? RatRef(number_value(r->ncoef))
+                               : RatRef(number_value(r->numer->ncoef), number_value(r->denom->ncoef));
+    EXPECT_EQ(got, subtracts(e) ? p - q : p + q);
+  }
+}
+
+}  // namespace
+}  // namespace tavrin::test
