@@ -211,6 +211,7 @@ TEST_F(ValueNormalForm, ReduceStartsOverAfterAWrongVerdict) {
     SCOPED_TRACE(ring_name(ring));
     RingScope scope(ring);
     NodeBalance balance;
+    rat_yes = true;  // the stuck case of the previous ring turned it off
     {
       ScopedValue<reduce_verdict_hook> hook(reduce_verdict, one_wrong_verdict);
       for (bool loud : {false, true}) {
