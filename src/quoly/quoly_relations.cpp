@@ -37,13 +37,15 @@ bool divide_over_field(poly n, poly m, polypt pp2, OwnedPoly& a, OwnedPoly& b, O
   return b.p != nullptr && r.p != nullptr && a.p != nullptr;
 }
 
-// *out := x - b*y, the product over pp. x consumed, b and y kept.
+// *out := x - b*y, the product over pp (its old value freed; it may hold
+// b). x consumed, b and y kept.
 void minus_product(poly x, poly b, poly y, polypt pp, poly* out) {
   OwnedPoly by, xx;
   xx.p = x;
   poly_mult(b, y, by.cell(), pp);
   poly diff = nullptr;
   best_poly_sub(xx.release(), by.release(), &diff);
+  free_poly(out);
   *out = diff;
 }
 
