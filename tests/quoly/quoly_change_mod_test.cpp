@@ -20,6 +20,7 @@
 #include "numbers/mod_journal.h"
 #include "poly/poly_images.h"
 #include "quoly/quoly.h"
+#include "support/data_tables.h"
 #include "support/node_accounting.h"
 #include "support/output_capture.h"
 #include "support/poly_support.h"
@@ -37,6 +38,7 @@ std::string whole(quoly q) { return value_shape(q) + " / " + value_text(q); }
 void abandon_level() { throw TopLevelJump{}; }
 
 TEST(ValueImages, KnownAnswersAndTheWayBack) {
+  load_data_tables();
   PolyVars vars{"x", "y"};
   auto ref = [&vars](const std::string& s) { return parse_ref(s, vars.names()); };
   NodeBalance balance;
@@ -137,6 +139,7 @@ std::int64_t inverse_mod(std::int64_t a, std::int64_t p) {
 }
 
 TEST(ValueImages, RandomValuesMatchTheirResiduesAndComeBack) {
+  load_data_tables();
   PolyVars vars{"x", "y", "t"};
   const auto& names = vars.names();
   std::mt19937_64 rng(test_seed() + 110);
@@ -214,6 +217,7 @@ TEST(ValueImages, RandomValuesMatchTheirResiduesAndComeBack) {
 }
 
 TEST(ValueImages, AnErrorUnwindingLeavesValuesRelationsAndJournalAsTheyWere) {
+  load_data_tables();
   PolyVars vars{"x", "t"};
   NodeBalance balance;
   ScopedValue<command_level_runner> runner(run_command_level, abandon_level);

@@ -26,6 +26,7 @@
 #include "quoly/quoly_add.h"
 #include "quoly/quoly_mult.h"
 #include "quoly/quoly_quot.h"
+#include "support/data_tables.h"
 #include "support/node_accounting.h"
 #include "support/output_capture.h"
 #include "support/poly_support.h"
@@ -64,6 +65,7 @@ struct Inverse {
 };
 
 TEST(QuotientRings, InversesAndReductionKnownAnswers) {
+  load_data_tables();
   PolyVars vars{"x", "t"};
   auto ref = [&vars](const std::string& s) { return parse_ref(s, vars.names()); };
   NodeBalance balance;
@@ -207,12 +209,14 @@ RefPoly random_over(std::mt19937_64& rng, const Field& f, const std::vector<std:
 }
 
 TEST(QuotientRings, RandomElementsOfFieldsGivenByRelations) {
+  load_data_tables();
   const Field fields[] = {{"Q(a), a^2 = 2", 0, "t^2 - 2", 2, "2"},
                           {"Q(a), a^3 = 2", 0, "t^3 - 2", 3, "2"},
                           {"Q(a), a^4 = -1", 0, "t^4 + 1", 4, "-1"},
                           {"GF(9)", 3, "t^2 + 1", 2, "-1"},
                           {"GF(125)", 5, "t^3 + t + 1", 3, "-t - 1"}};
   std::mt19937_64 rng(test_seed() + 26);
+  const polygcd_stage_counts stages = polygcd_stages;
   for (const Field& f : fields) {
     SCOPED_TRACE(f.name);
     PolyVars vars{"x", "y", "t"};
@@ -221,6 +225,10 @@ TEST(QuotientRings, RandomElementsOfFieldsGivenByRelations) {
     if (f.p > 0) mod.emplace(static_cast<std::int32_t>(f.p));
     NodeBalance balance;
     ModOutScope rel(vars, 3, f.relation, true);
+    if (f.p == 0) {
+      rel.add_aux_primes({50, 51, 52, 53, 54, 55, 56, 57});
+      EXPECT_GT(rel.level()->aux_num, 4);
+    }
     const RefPoly rep = parse_ref(f.rep, names);
     auto fold = [&](const RefPoly& a) { return fold_by(a, 2, f.E, rep, f.p); };
     for (int i = 0; i < test_iterations(12); ++i) {
@@ -261,6 +269,15 @@ TEST(QuotientRings, RandomElementsOfFieldsGivenByRelations) {
       Poly tq;
       EXPECT_TRUE(trial_poly_divide(u, gg, tq.cell(), polynames, false, false, false));
       EXPECT_EQ(fold(tq.ref() * g), u.ref());
+      EXPECT_TRUE(trial_poly_divide_noq(u, gg, polynames, true, false, false));  // pre-tests too
+      if (f.p == 0) {  // images modulo the auxiliary primes
+        bool worked = false, checked = false;
+        mod_trial_poly_divide(u, gg, false, &worked, &checked, polynames);
+        EXPECT_TRUE(worked && checked) << worked << checked << " aux " << aux_prime1_number << " " << auxptr[1]->head->value << " " << auxptr[aux_prime1_number]->head->value;
+        Poly other(fold(a * RefPoly::variable(3, 0) + parse_ref("1", names)));
+        mod_trial_poly_divide(u, other, false, &worked, &checked, polynames);
+        EXPECT_TRUE(worked && !checked);
+      }
 
       // Sums, products and quotients of values.
       Value va = Value::ratfun(fold(a).to_string(names), g.to_string(names));
@@ -301,6 +318,9 @@ TEST(QuotientRings, RandomElementsOfFieldsGivenByRelations) {
       EXPECT_EQ(fold(pmu.ref() * n), fold(pq.ref() * m + pr.ref()));
     }
   }
+  // The GCDs went through the field stage and the subresultant sequence.
+  EXPECT_GT(polygcd_stages.field, stages.field);
+  EXPECT_GT(polygcd_stages.algorithm_c, stages.algorithm_c);
 }
 
 }  // namespace
