@@ -105,8 +105,8 @@ TEST(ValueImages, KnownAnswersAndTheWayBack) {
     EXPECT_EQ(whole(w), before_w);
   }
   {  // the permanent conversion
-    ModulusScope mod(3);
     Poly a("3*x^2 + 3"), b("x*(3*y) + 1"), c("4*x*y + 6*y + 5");
+    ModulusScope mod(3);
     poly_change_num(a.cell());
     EXPECT_EQ(a.get(), nullptr);
     poly_change_num(b.cell());
