@@ -134,6 +134,23 @@ TEST(QuotientRings, InversesAndReductionKnownAnswers) {
     mod_out_poly(p.cell(), full.cell(), 2, 2, polynames);
     EXPECT_EQ(p.ref(), ref("-x*t + t"));
   }
+  {  // sums under a relation keep the sign and leading-coefficient rules
+    PolyVars yv{"y"};
+    ModOutScope rel(yv, 1, "y^2 - y - 3");
+    Value a = make_value("-4*y - 2 / 4*y + 3"), b = make_value("y - 2 / y - 3"), r;
+    quoly_add(a, b, r.cell());  // 5y / (4y^2 - 9y - 9) = 5y / (-5y + 3)
+    EXPECT_EQ(value_text(r), "-5*y / 5*y - 3");
+    EXPECT_TRUE(normal_value(r, false));
+  }
+  {
+    PolyVars yv{"y"};
+    ModulusScope mod(7);
+    ModOutScope rel7(yv, 1, "y^2 - y - 3");
+    Value c = make_value("1 / y + 1"), d = make_value("1 / y + 2"), s;
+    quoly_add(c, d, s.cell());  // (2y + 3) / (4y + 5)
+    EXPECT_EQ(value_text(s), "4*y + 6 / y + 3");
+    EXPECT_TRUE(normal_value(s, false));
+  }
   {  // modulo 7: inverses and monic denominators over GF(49), powers by Frobenius
     ModulusScope mod(7);
     {
