@@ -75,10 +75,9 @@ void settle_number_denominator(quoly v) {
   }
 }
 
-}  // namespace
-
 // *a*n + *b*m = *r with *r free of the main variable; products over pp,
-// divisions over pp2 (the level without its relation).
+// divisions over pp2 (the level without its relation). Unchanged cells
+// when a division gave no result.
 void reverse_euclid(poly n, poly m, poly* a, poly* b, poly* r, polypt pp, polypt pp2) {
   OwnedPoly aa, bb, rr;
   if (!divide_over_field(n, m, pp2, aa, bb, rr)) return;
@@ -100,8 +99,6 @@ void reverse_euclid(poly n, poly m, poly* a, poly* b, poly* r, polypt pp, polypt
   *b = bb.release();
   *r = rr.release();
 }
-
-namespace {
 
 // The inverse of q (not a pad) modulo the relation of its level pp: its
 // numerator into num, its number denominator (nil meaning 1) into den.
