@@ -66,6 +66,14 @@ colm_ptrptr seek(colm_ptrptr t, std::int32_t c) {
   return t;
 }
 
+// The link at a user-array position whose target is the first entry at or
+// after its column; *col := the column.
+colm_ptrptr find_position(std::int32_t r, std::int32_t c, arrptr q, bool colflag,
+                          std::int32_t* col) {
+  colm_ptrptr head = user_position(r, c, q, colflag, col);
+  return seek(head, *col);
+}
+
 // Calls f(head link, row) for each of the rows of sp, frame by frame.
 template <class F>
 void for_rows(sparseptr sp, std::int32_t rows, F f) {
@@ -152,14 +160,14 @@ void sparse_qq_set(std::int32_t i, sparseptr* sp, quoly* qq) {
 
 void sparse_set(std::int32_t r, std::int32_t c, arrptr q, quolyptr* qp, bool colflag) {
   std::int32_t col = 0;
-  colm_ptrptr t = seek(user_position(r, c, q, colflag, &col), col);
+  colm_ptrptr t = find_position(r, c, q, colflag, &col);
   *qp = &link_entry(t, col, word_value(0))->val;
 }
 
 void sparse_insert(std::int32_t r, std::int32_t c, arrptr q, bool colflag, quolyptr n) {
   if (sparse_val_iszero(*n)) return;
   std::int32_t col = 0;
-  colm_ptrptr t = seek(user_position(r, c, q, colflag, &col), col);
+  colm_ptrptr t = find_position(r, c, q, colflag, &col);
   quoly v = nullptr;
   quoly_assign(*n, &v);
   v->next = nullptr;
@@ -169,7 +177,7 @@ void sparse_insert(std::int32_t r, std::int32_t c, arrptr q, bool colflag, quoly
 void isparse_insert(std::int32_t r, std::int32_t c, std::int32_t n, arrptr q, bool colflag,
                     bool assign) {
   std::int32_t col = 0;
-  colm_ptrptr t = seek(user_position(r, c, q, colflag, &col), col);
+  colm_ptrptr t = find_position(r, c, q, colflag, &col);
   if (*t == nullptr || (*t)->coord != col) {
     if (n != 0) link_entry(t, col, word_value(n));
     return;
@@ -206,7 +214,7 @@ void isparse_insert(std::int32_t r, std::int32_t c, std::int32_t n, arrptr q, bo
 
 void sparse_delete(std::int32_t r, std::int32_t c, arrptr q, bool colflag) {
   std::int32_t col = 0;
-  free_colm(seek(user_position(r, c, q, colflag, &col), col));
+  free_colm(find_position(r, c, q, colflag, &col));
 }
 
 void sparse_zero_set(colm_ptrptr t, std::int32_t c, quolyptr* qp) {
