@@ -11,6 +11,7 @@
 #include "matrix/sparse_store.h"
 #include "numbers/bigint.h"
 #include "numbers/bigint_multiply.h"
+#include "numbers/bigint_wide.h"
 #include "numbers/freelists.h"
 #include "numbers/mixed_mode.h"
 #include "numbers/word_mod.h"
@@ -41,10 +42,31 @@ EntrySum::~EntrySum() {
 
 EntrySum::EntrySum(EntrySum&& o) noexcept
     : way_(o.way_), touched_(o.touched_), sum_(o.sum_), acc_(o.acc_), prod_(o.prod_),
-      fsum_(o.fsum_), msum_(o.msum_), wsum_(o.wsum_) {
+      small_(o.small_), small_terms_(o.small_terms_), fsum_(o.fsum_), msum_(o.msum_),
+      wsum_(o.wsum_) {
   o.sum_ = nullptr;
   o.acc_ = nullptr;
   o.prod_ = nullptr;
+}
+
+void EntrySum::open_big() {
+  if (acc_ != nullptr) return;
+  newimag(&acc_);
+  newimag(&prod_);
+  setvalue(0, acc_);
+  setvalue(0, prod_);
+}
+
+void EntrySum::spill_small() {
+  if (small_ != 0) {
+    open_big();
+    imptr t = new_wide_number(small_);
+    fastsum(acc_, t);
+    special_free(t);
+    free_imag(&t);
+  }
+  small_ = 0;
+  small_terms_ = 0;
 }
 
 void EntrySum::add(quoly a, quoly b) {
@@ -63,16 +85,18 @@ void EntrySum::add(quoly a, quoly b) {
       }
       return;
     }
-    case sum_way::bigint:
-      if (acc_ == nullptr) {
-        newimag(&acc_);
-        newimag(&prod_);
-        setvalue(0, acc_);
-        setvalue(0, prod_);
+    case sum_way::bigint: {
+      std::int64_t x = 0, y = 0;
+      if (small_number_value(a->ncoef, &x) && small_number_value(b->ncoef, &y)) {
+        small_ += static_cast<__int128>(x) * y;
+        if (++small_terms_ == 8192) spill_small();
+        return;
       }
+      open_big();
       fast_mult(a->ncoef, b->ncoef, prod_);
       if (prod_->head->value != 0) fastsum(acc_, prod_);
       return;
+    }
     case sum_way::word:
       if (flotemode) {
         fsum_ += a->ncoef->flote * b->ncoef->flote;
@@ -100,10 +124,22 @@ quoly EntrySum::take() {
       if (r != nullptr && sparse_val_iszero(r)) free_quoly(&r);
       break;
     case sum_way::bigint:
-      if (acc_ != nullptr && acc_->head->value != 0) {
-        quoly_set(0, &r);
-        num_assign(acc_, r->ncoef);
-        setvalue(0, acc_);
+      if (acc_ == nullptr) {  // short products only
+        if (small_ != 0) {
+          newquoly(&r);
+          r->numb = true;
+          r->arr_arg = false;
+          r->ncoef = new_wide_number(small_);
+        }
+        small_ = 0;
+        small_terms_ = 0;
+      } else {
+        spill_small();
+        if (acc_->head->value != 0) {
+          quoly_set(0, &r);
+          num_assign(acc_, r->ncoef);
+          setvalue(0, acc_);
+        }
       }
       break;
     case sum_way::word:

@@ -11,8 +11,10 @@ namespace tavrin::detail {
 // How the sum of products of one entry is formed. Every way gives the value
 // the general way gives:
 //   general: quoly_mult, then best_quoly_add (zero products dropped);
-//   bigint:  all operands integers in big-integer arithmetic: fast_mult into
-//            a scratch number, fastsum into the sum (no value nodes);
+//   bigint:  all operands integers in big-integer arithmetic: products of
+//            operands of at most two limbs summed in 128 bits (moved into
+//            the big sum every 2^13 terms), longer ones by fast_mult into a
+//            scratch number and fastsum into the big sum (no value nodes);
 //   word:    all operands numbers in word mode (modular residues summed in
 //            128 bits and reduced once, field products xor-ed, plain words
 //            wrapped in 32 bits) or floating numbers under integerflag (long
@@ -43,11 +45,15 @@ class EntrySum {
   quoly take();
 
  private:
+  void open_big();
+  void spill_small();
   sum_way way_ = sum_way::general;
   bool touched_ = false;
   quoly sum_ = nullptr;       // general
   imptr acc_ = nullptr;       // bigint: the sum
   imptr prod_ = nullptr;      // bigint: one product
+  __int128 small_ = 0;        // bigint: the sum of the short products
+  std::int32_t small_terms_ = 0;
   long double fsum_ = 0;      // word, floating
   unsigned __int128 msum_ = 0;  // word, modular (not characteristic 2)
   std::uint32_t wsum_ = 0;    // word, plain words and characteristic 2

@@ -208,6 +208,20 @@ TEST_F(MatrixProducts, SparseProductsBeyondOneFrame) {
   Mat a = random_mat(rng, 2100, 30, 0.9, ints), b = random_mat(rng, 30, 40, 0.8, ints);
   const Mat ab = schoolbook(a, b);
   EXPECT_TRUE(same_mat(product(a, b, true, true, true), ab));
+  // A long inner product of two-limb integers: 40000 * (2^56 - 1)^2 passes
+  // 128 bits unless the short sums are moved into the big sum on the way.
+  {
+    const BigRef big = BigRef(268435456) * BigRef(268435456) - BigRef(1);
+    Mat row(1, 40000), col(40000, 1);
+    for (std::int32_t k = 0; k < 40000; ++k) {
+      row.at(0, k) = Value::number(big);
+      col.at(k, 0) = Value::number(big);
+    }
+    Mat expect(1, 1);
+    expect.at(0, 0) = Value::number(BigRef(40000) * big * big);
+    EXPECT_TRUE(same_mat(product(row, col, true, true, true), expect));
+    EXPECT_TRUE(same_mat(product(row, col, false, false, true), expect));
+  }
   // A product whose sums all cancel has empty rows.
   Mat x(2, 2), y(2, 2);
   x.at(0, 0) = Value::number(BigRef(1));
