@@ -109,8 +109,8 @@ void sparse_init(sparseptr* spar, std::int32_t r) {
     sparseptr f = nullptr;
     newsparse(&f);
     f->notdone = false;
-    const std::int32_t used = left < sparse_frame_rows ? left : sparse_frame_rows;
-    for (std::int32_t s = 0; s < used; ++s) f->indx[s] = nullptr;
+    // Every head is cleared, so a recycled frame holds nothing stale.
+    for (colm_ptr& h : f->indx) h = nullptr;
     f->next = nullptr;
     *link = f;
     link = &f->next;
@@ -523,13 +523,16 @@ void get_stream(nameptr* p, textptr inf, nameptr flag) {
   };
   tokentipe tok{};
   for (;;) {
+    // The scanner delivers the node after *flag and moves *flag onto it, so
+    // the chain is used up when that node is the last one.
+    if (from_text ? flag->next == nullptr : (*inf)->at_eof()) break;
     scanner(inf, &tok, &flag);
     if (from_text) {
-      if (flag == nullptr || std::strcmp(tok.name, end_marker_name) == 0) break;
+      if (flag->next == nullptr || std::strcmp(tok.name, end_marker_name) == 0) break;
     } else {
       const int next = (*inf)->peek();
       if (next == '\n' && std::strcmp(tok.name, ";") == 0) break;
-      if (next == EOF && (tok.name[0] == '\0' || std::strcmp(tok.name, ";") == 0)) break;
+      if (next == EOF && std::strcmp(tok.name, ";") == 0) break;
     }
     append(tok);
     if (std::strcmp(tok.name, ")") == 0 && func_def_count == 0) break;

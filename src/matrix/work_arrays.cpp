@@ -51,6 +51,7 @@ void identi(workptr arr, std::int32_t rows, bool arr_free) {
       arr->stash[k] = nullptr;
     }
     quoly_set(k % (rows + 1) == 0 ? 1 : 0, &arr->stash[k]);
+    arr->stash[k]->next = nullptr;
   }
 }
 

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <map>
 #include <random>
 #include <utility>
@@ -18,6 +19,8 @@
 #include "support/node_accounting.h"
 #include "support/output_capture.h"
 #include "support/value_form.h"
+#include "toplevel/charsets.h"
+#include "toplevel/scanner.h"
 #include "toplevel/state.h"
 
 namespace tavrin::test {
@@ -269,6 +272,61 @@ TEST_F(SparseStore, WholeMatrixOperationsAndPredicates) {
     free_sparse(&sp, 40, true);
     free_sparse(&other, 40, true);
   }
+}
+
+// The rest of an "&" setting as a token chain, from stored text and from a
+// stream.
+TEST_F(SparseStore, TheSettingsReader) {
+  auto texts = [](nameptr p) {
+    std::string s;
+    for (; p != nullptr; p = p->next) s += std::string(p->let.name) + "@" + std::to_string(p->let.address) + " ";
+    return s;
+  };
+  auto stored = [](std::initializer_list<const char*> tokens) {
+    nameptr head = nullptr;
+    newname(&head);
+    head->next = nullptr;
+    nameptr* link = &head->next;
+    for (const char* t : tokens) {
+      nameptr n = nullptr;
+      newname(&n);
+      std::strcpy(n->let.name, t);
+      n->let.address = 7;
+      n->next = nullptr;
+      *link = n;
+      link = &n->next;
+    }
+    return head;
+  };
+  ScopedValue<std::int32_t> defs(func_def_count, 0);
+  const struct {
+    std::initializer_list<const char*> tokens;
+    const char* expected;
+  } table[] = {
+      {{"D", "3", end_marker_name, "x"}, "D@7 3@7 ;@-1 "},
+      {{"f", "(", ")", "x", end_marker_name}, "f@7 (@7 )@7 ;@-1 "},
+      {{"a", "b"}, "a@7 ;@-1 "},  // the last token of a used-up chain is not taken
+      {{end_marker_name}, ""},
+  };
+  for (const auto& row : table) {
+    nameptr text = stored(row.tokens);
+    nameptr got = nullptr;
+    get_stream(&got, nullptr, text);
+    EXPECT_EQ(texts(got), row.expected);
+    freename(got);
+    freename(text);
+  }
+  TextInput in(std::string("3 x ;\n"));
+  TextInput* stream = &in;
+  ScopedValue<std::int32_t> names(namelength, 10);
+  ScopedValue<bool> terminal(tt_flag, false);
+  init_character_sets();
+  leftover[0] = '\0';
+  nameptr got = nullptr;
+  get_stream(&got, &stream, nullptr);
+  EXPECT_EQ(texts(got), "3@-1 x@-1 ;@-1 ");
+  freename(got);
+  leftover[0] = '\0';
 }
 
 }  // namespace
