@@ -209,12 +209,93 @@ inline colm_ptrptr head_of(const std::vector<sparseptr>& f, std::int32_t r) {
   return &f[static_cast<std::size_t>((r - 1) / sparse_frame_rows)]->indx[(r - 1) % sparse_frame_rows];
 }
 
+// The operands of a dense product gathered as machine words: A by rows and
+// B by columns, so that every entry is one contiguous dot product.
+template <class T, class Read>
+bool gather_words(workptr a, workptr b, std::int32_t rows1, std::int32_t rows2,
+                  std::int32_t cols2, std::vector<T>* ar, std::vector<T>* bc, Read read) {
+  ar->assign(static_cast<std::size_t>(rows1) * rows2, 0);
+  bc->assign(static_cast<std::size_t>(rows2) * cols2, 0);
+  for (std::int32_t k = 0; k < rows2; ++k) {
+    for (std::int32_t i = 0; i < rows1; ++i) {
+      quoly v = a->stash[i + k * rows1];
+      if (v != nullptr && !read(v, &(*ar)[static_cast<std::size_t>(i) * rows2 + k])) return false;
+    }
+    for (std::int32_t j = 0; j < cols2; ++j) {
+      quoly v = b->stash[k + j * rows2];
+      if (v != nullptr && !read(v, &(*bc)[static_cast<std::size_t>(j) * rows2 + k])) return false;
+    }
+  }
+  return true;
+}
+
+// The dense product over machine words when the ring and the entries allow
+// it: integers of at most two limbs (inner dimension at most 8192, so that
+// 128-bit sums cannot overflow) or residues modulo a word prime. Gives the
+// values the entry-by-entry sums give; false (nothing written) otherwise.
+bool word_dense_product(workptr a, workptr b, workptr w, std::int32_t rows1, std::int32_t rows2,
+                        std::int32_t cols2, sum_way way) {
+  const auto n1 = static_cast<std::size_t>(rows1), n2 = static_cast<std::size_t>(rows2);
+  if (way == sum_way::bigint) {
+    if (rows2 > 8192) return false;
+    std::vector<std::int64_t> ar, bc;
+    if (!gather_words(a, b, rows1, rows2, cols2, &ar, &bc,
+                      [](quoly v, std::int64_t* x) { return small_number_value(v->ncoef, x); }))
+      return false;
+    for (std::int32_t i = 0; i < rows1; ++i) {
+      check_interrupt();
+      const std::int64_t* x = &ar[static_cast<std::size_t>(i) * n2];
+      for (std::int32_t j = 0; j < cols2; ++j) {
+        const std::int64_t* y = &bc[static_cast<std::size_t>(j) * n2];
+        __int128 s = 0;
+        for (std::size_t k = 0; k < n2; ++k) s += static_cast<__int128>(x[k]) * y[k];
+        quoly r = nullptr;
+        if (s == 0) {
+          quoly_set(0, &r);
+        } else {
+          newquoly(&r);
+          r->numb = true;
+          r->arr_arg = false;
+          r->ncoef = new_wide_number(s);
+        }
+        r->next = nullptr;
+        w->stash[static_cast<std::size_t>(i) + static_cast<std::size_t>(j) * n1] = r;
+      }
+    }
+    return true;
+  }
+  if (way == sum_way::word && modularmode && !finf && !flotemode) {
+    std::vector<std::uint32_t> ar, bc;
+    gather_words(a, b, rows1, rows2, cols2, &ar, &bc, [](quoly v, std::uint32_t* x) {
+      *x = static_cast<std::uint32_t>(v->ncoef->lint);
+      return true;
+    });
+    const auto m = static_cast<std::uint32_t>(modulus);
+    for (std::int32_t i = 0; i < rows1; ++i) {
+      check_interrupt();
+      const std::uint32_t* x = &ar[static_cast<std::size_t>(i) * n2];
+      for (std::int32_t j = 0; j < cols2; ++j) {
+        const std::uint32_t* y = &bc[static_cast<std::size_t>(j) * n2];
+        unsigned __int128 s = 0;
+        for (std::size_t k = 0; k < n2; ++k) s += static_cast<std::uint64_t>(x[k]) * y[k];
+        quoly r = nullptr;
+        quoly_set(static_cast<std::int32_t>(s % m), &r);
+        r->next = nullptr;
+        w->stash[static_cast<std::size_t>(i) + static_cast<std::size_t>(j) * n1] = r;
+      }
+    }
+    return true;
+  }
+  return false;
+}
+
 // The dense product A (rows1 x rows2) * B (rows2 x cols2) into the cells of
 // w, which own nothing.
 void dense_product(workptr a, workptr b, workptr w, std::int32_t rows1, std::int32_t rows2,
                    std::int32_t cols2) {
   const sum_way way = detail::choose_sum_way(dense_allnumbs(a, rows1 * rows2) &&
                                              dense_allnumbs(b, rows2 * cols2));
+  if (word_dense_product(a, b, w, rows1, rows2, cols2, way)) return;
   EntrySum sum(way);
   for (std::int32_t i = 0; i < rows1; ++i) {
     check_interrupt();

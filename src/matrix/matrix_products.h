@@ -23,8 +23,11 @@
 //
 // Every product gives the same values as the schoolbook product of values
 // (quoly_mult, then best_quoly_add in order of the inner index). Faster
-// paths (word-size sums, big-integer sums, row merging for sparse factors)
-// are taken when they give the same values.
+// paths are taken when they give the same values: sums of numbers on words
+// or in a scratch big integer, dense products of short integers or word
+// residues gathered into machine-word arrays, and sparse products by merging
+// the rows of the second factor (mult_sparses_by_columns keeps the plain
+// row-by-column walk).
 #pragma once
 
 #include <cstdint>

@@ -59,6 +59,10 @@ void in_every_ring(F f) {
     f(RingCase{"integers", [](std::mt19937_64& g) { return Value::number(random_big(g, 3)); }});
   }
   {
+    SCOPED_TRACE("integers of one or two limbs");
+    f(RingCase{"integers", [](std::mt19937_64& g) { return Value::number(random_big(g, 2)); }});
+  }
+  {
     SCOPED_TRACE("rationals");
     f(RingCase{"rationals", [](std::mt19937_64& g) {
                  return make_value(std::to_string(static_cast<int>(g() % 41) - 20) + " / " +
