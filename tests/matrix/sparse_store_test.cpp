@@ -19,6 +19,7 @@
 #include "support/node_accounting.h"
 #include "support/output_capture.h"
 #include "support/value_form.h"
+#include "numbers/bigint.h"
 #include "toplevel/charsets.h"
 #include "toplevel/scanner.h"
 #include "toplevel/state.h"
@@ -272,6 +273,36 @@ TEST_F(SparseStore, WholeMatrixOperationsAndPredicates) {
     free_sparse(&sp, 40, true);
     free_sparse(&other, 40, true);
   }
+}
+
+// A frame chain registered as a named array lands in its name's bucket with
+// the next creation stamp.
+TEST_F(SparseStore, QuickCreateRegistersTheArray) {
+  NodeBalance balance;
+  ScopedValue<std::int32_t> stamp(array_time, 41);
+  for (std::int16_t address : {std::int16_t{-1}, std::int16_t{17}}) {
+    tokentipe name{};
+    std::strcpy(name.name, "Spm");
+    name.address = address;
+    sparseptr sp = nullptr;
+    sparse_init(&sp, 3000);
+    quick_sparse_create(sp, &name, 3000, 7, false);
+    const std::int32_t bucket = address < 0 ? hash("Spm", arr_buckets) : address;
+    arrptr a = arr_store[bucket];
+    ASSERT_NE(a, nullptr);
+    EXPECT_STREQ(a->name.name, "Spm");
+    EXPECT_EQ(a->spar, sp);
+    EXPECT_EQ(a->rows, 3000);
+    EXPECT_EQ(a->stop, -1);
+    EXPECT_EQ(number_value(&a->sizearr), BigRef(21000));
+    EXPECT_EQ(a->time, address < 0 ? 41 : 42);
+    arr_store[bucket] = a->next;  // taken out again
+    free_sparse(&a->spar, 3000, true);
+    special_free(&a->sizearr);
+    a->next = arr_garb;
+    arr_garb = a;
+  }
+  EXPECT_EQ(array_time, 43);
 }
 
 // The rest of an "&" setting as a token chain, from stored text and from a
