@@ -3,7 +3,8 @@
 //   entries of 1 and of 10 limbs) by matrix_mult and by Winograd's
 //   fast_mat_mult;
 // - sparse products of random n x n integer matrices with 5 entries a row
-//   (n = 1,000 and 10,000), and of 300 x 300 matrices whose 5 entries a row
+//   (n = 1,000 and 10,000; by row merging and by the plain row-by-column
+//   walk), and of 300 x 300 matrices whose 5 entries a row
 //   are linear polynomials in x and y;
 // - matrix_power of a 50 x 50 integer matrix (one-limb entries) to the 16th
 //   power, dense and sparse.
@@ -171,12 +172,17 @@ BENCHMARK(BM_DenseProduct)
 void BM_SparseIntegerProduct(benchmark::State& state) {
   setup_once();
   const auto n = static_cast<std::int32_t>(state.range(0));
+  const bool by_columns = state.range(1) != 0;
   std::mt19937_64 rng(2);
   auto make = [](std::mt19937_64& g) { return random_integer(g, 1); };
   sparseptr a = random_sparse(n, 5, rng, make), b = random_sparse(n, 5, rng, make);
   for (auto _ : state) {
     sparseptr p = a;
-    mult_sparses(&p, &b, n, n, n, false);
+    if (by_columns) {
+      mult_sparses_by_columns(&p, &b, n, n, n, false);
+    } else {
+      mult_sparses(&p, &b, n, n, n, false);
+    }
     state.PauseTiming();
     free_sparse(&p, n, true);
     state.ResumeTiming();
@@ -184,7 +190,14 @@ void BM_SparseIntegerProduct(benchmark::State& state) {
   free_sparse(&a, n, true);
   free_sparse(&b, n, true);
 }
-BENCHMARK(BM_SparseIntegerProduct)->Arg(1000)->Arg(10000)->Unit(benchmark::kMillisecond);
+// by_columns: the plain row-by-column walk over the transpose, for comparison.
+BENCHMARK(BM_SparseIntegerProduct)
+    ->ArgNames({"n", "by_columns"})
+    ->Args({1000, 0})
+    ->Args({10000, 0})
+    ->Args({1000, 1})
+    ->Args({10000, 1})
+    ->Unit(benchmark::kMillisecond);
 
 void BM_SparsePolynomialProduct(benchmark::State& state) {
   setup_once();
