@@ -37,6 +37,7 @@
 #include <cstdint>
 
 #include "core/records.h"
+#include "toplevel/language_services.h"  // expre, old_expre (called by the loop)
 #include "toplevel/scanner.h"
 
 namespace tavrin {
@@ -61,14 +62,13 @@ struct ValueCell {
 // after the first term, ":=" sum (assignment), ":+" / ":-" with an optional
 // amount (increment), or ":;" (quiet end at the terminal). On return *qp is
 // n. Errors 316, 317, 339, 68, 223, 224, 196, 294 and those of the factors.
-void expre(textptr inf, quolyptr* qp, quolyptr n, colm_ptrptr* aux, std::int32_t* colpos,
-           nameptr* flag);
+// expre(inf, qp, n, aux, colpos, flag): declared in toplevel/language_services.h.
 // One term: factors joined by "*", "/", "//", "\", "|" or juxtaposition; it
 // stops before a name "or" or "and".
 void term(textptr inf, quolyptr* qp, quolyptr n, colm_ptrptr* aux, std::int32_t* colpos,
           nameptr* flag);
 // A plain sum of old_term operands into *n (owned).
-void old_expre(textptr inf, quolyptr n, nameptr* flag);
+// old_expre(inf, n, flag): declared in toplevel/language_services.h.
 
 // ---- Factors ---------------------------------------------------------------------------
 // One factor with its postfix operators ("^", "!" or "#", then any number of

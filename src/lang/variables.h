@@ -12,6 +12,7 @@
 #include <cstdint>
 
 #include "core/records.h"
+#include "toplevel/language_services.h"  // insert_var (called by the input statement)
 #include "toplevel/scanner.h"
 
 namespace tavrin {
@@ -22,7 +23,7 @@ extern varptr var_garb;  // free varnode records, through next
 // existing one has its old value freed, else a new record is pushed at the
 // head of its bucket (qp nil). *q := the record. A number num has its
 // array-argument mark cleared.
-void insert_var(const tokentipe* x, quoly num, varptr* q);
+// insert_var(x, num, q): declared in toplevel/language_services.h.
 
 // The variable named x, or nil.
 varptr find_var(const tokentipe* x);
