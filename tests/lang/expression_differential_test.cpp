@@ -84,8 +84,6 @@ struct Expr {
   bool atom;  // needs no parentheses as an operand
 };
 
-constexpr bool kFloorAndAbs = false;
-
 class Generator {
  public:
   explicit Generator(std::uint64_t seed) : rng_(seed) {}
@@ -161,14 +159,11 @@ class Generator {
       case 6:
         return {"-" + operand(a), -a.value, true};
       case 7:
-        if (!kFloorAndAbs) return a;
         return {"$(" + a.text + ")", floor_of(a.value), true};
       case 8:
-        if (!kFloorAndAbs) return a;
         return {"|(" + a.text + ")|", a.value.num().negative() ? -a.value : a.value, true};
       case 9:
       case 10: {  // integer quotient and remainder of integers
-        if (!kFloorAndAbs) return a;
         const RatRef x = floor_of(a.value), y = floor_of(b.value);
         if (y.is_zero()) return a;
         BigRef q, r;
