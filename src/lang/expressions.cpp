@@ -2,6 +2,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <exception>
 
 #include "core/errors.h"
 #include "core/globals.h"
@@ -16,6 +17,7 @@
 #include "quoly/quoly_mult.h"
 #include "quoly/quoly_quot.h"
 #include "toplevel/charsets.h"
+#include "toplevel/state.h"
 
 namespace tavrin {
 
@@ -98,6 +100,35 @@ poly constant_leaf(std::int32_t a) {
   if (flotemode) p->ncoef->flote = a;
   return p;
 }
+
+// A variable created for an assignment or increment is removed again when
+// an error unwinds through the statement, so a failed statement leaves no
+// new name behind.
+class NewVariableGuard {
+ public:
+  explicit NewVariableGuard(varptr v) : v_(v), unwinding_(std::uncaught_exceptions()) {}
+  ~NewVariableGuard() {
+    if (v_ == nullptr || std::uncaught_exceptions() == unwinding_) return;
+    const std::int16_t a = v_->let.address;
+    const std::int32_t b = a >= 0 && a < sca_buckets ? a : hash(v_->let.name, sca_buckets);
+    for (varptr* link = &sca_store[b]; *link != nullptr;
+         link = &(*link)->next) {
+      if (*link == v_) {
+        *link = v_->next;
+        free_quoly(&v_->val);
+        v_->next = var_garb;
+        var_garb = v_;
+        return;
+      }
+    }
+  }
+  NewVariableGuard(const NewVariableGuard&) = delete;
+  NewVariableGuard& operator=(const NewVariableGuard&) = delete;
+
+ private:
+  varptr v_;
+  int unwinding_;
+};
 
 struct increment_EnvRec {
   std::int32_t* incr;  // the amount
@@ -307,7 +338,10 @@ void term(textptr inf, quolyptr* qp, quolyptr n, colm_ptrptr* aux, std::int32_t*
 
 void expre(textptr inf, quolyptr* qp, quolyptr n, colm_ptrptr* aux, std::int32_t* colpos,
            nameptr* flag) {
+  fresh_variable = nullptr;
   term(inf, qp, n, aux, colpos, flag);
+  const varptr fresh = fresh_variable;
+  fresh_variable = nullptr;
   if (!is_tok(":")) {
     while (is_tok("+") || is_tok("-")) {
       const bool add = is_tok("+");
@@ -344,8 +378,10 @@ void expre(textptr inf, quolyptr* qp, quolyptr n, colm_ptrptr* aux, std::int32_t
   }
   scan(inf, flag);
   if (is_tok("=")) {
+    NewVariableGuard created(fresh);
     assignment(inf, qp, n, aux, flag);
   } else if (is_tok("+") || is_tok("-")) {
+    NewVariableGuard created(fresh);
     increment(inf, qp, n, aux, flag);
   } else if (is_tok(";") && *flag == nullptr) {
     if (*n == nullptr) {

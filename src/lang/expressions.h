@@ -77,6 +77,11 @@ void term(textptr inf, quolyptr* qp, quolyptr n, colm_ptrptr* aux, std::int32_t*
 void fact(textptr inf, quolyptr* qp, quolyptr n, colm_ptrptr* aux, std::int32_t* colpos,
           nameptr* flag, bool leave_it);
 
+// The variable that the last factor created for an assignment or increment
+// (a name not yet a variable, followed by ":"), nil when it found one; the
+// statement removes it again when its right side fails.
+extern varptr fresh_variable;
+
 // ---- Command-argument expressions (always an owned value) ------------------------------
 // *n := the value of a product (old content freed).
 void old_term(textptr inf, quolyptr n, nameptr* flag);

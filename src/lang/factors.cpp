@@ -23,6 +23,8 @@
 
 namespace tavrin {
 
+varptr fresh_variable = nullptr;
+
 namespace {
 
 bool is_tok(const char* w) { return std::strcmp(token.name, w) == 0; }
@@ -137,6 +139,32 @@ void floating_function(textptr inf, quolyptr n, nameptr* flag) {
   }
 }
 
+// "(" sum ")": the inside is a plain sum (no assignment, no condition).
+void do_parens(textptr inf, quolyptr n, nameptr* flag) {
+  scan(inf, flag);
+  old_term(inf, n, flag);
+  while (is_tok("+") || is_tok("-")) {
+    const bool add = is_tok("+");
+    scan(inf, flag);
+    quoly t = nullptr;
+    {
+      ValueCell cell;
+      old_term(inf, &cell.q, flag);
+      t = cell.release();
+    }
+    if (add) {
+      best_quoly_add(n, t);
+    } else {
+      best_quoly_sub(n, t);
+    }
+  }
+  if (is_tok(")")) {
+    scan(inf, flag);
+  } else {
+    error(1, &token);
+  }
+}
+
 // "<": the previous result; "<[" an element of the system array; "<F" the
 // system function.
 void previous_result(textptr inf, quolyptr n, nameptr* flag) {
@@ -205,6 +233,7 @@ void named_factor(textptr inf, quolyptr* qp, quolyptr n, colm_ptrptr* aux,
     quoly_set(0, &zero);
     varptr v = nullptr;
     insert_var(&name, zero, &v);
+    fresh_variable = v;
     *qp = &v->val;
     return;
   }
@@ -313,15 +342,11 @@ void fact(textptr inf, quolyptr* qp, quolyptr n, colm_ptrptr* aux, std::int32_t*
         break;
       }
       case '%': {
-        quoly index = nullptr;
         std::int32_t m = 0;
-        try {
-          get_arr_arr(inf, &index, flag, &m);
-        } catch (...) {
-          free_quoly(&index);
-          throw;
+        {
+          ValueCell index;
+          get_arr_arr(inf, &index.q, flag, &m);
         }
-        free_quoly(&index);
         if (m < 0 || m >= arrstash_slots || arrstash == nullptr || arrstash[m] == nullptr) {
           quoly_set(0, n);
           error(220, &token);
@@ -344,24 +369,7 @@ void fact(textptr inf, quolyptr* qp, quolyptr n, colm_ptrptr* aux, std::int32_t*
         break;
       }
       case '(':
-        scan(inf, flag);
-        old_term(inf, n, flag);
-        while (is_tok("+") || is_tok("-")) {
-          const bool add = is_tok("+");
-          scan(inf, flag);
-          quoly t = nullptr;
-          old_term(inf, &t, flag);
-          if (add) {
-            best_quoly_add(n, t);
-          } else {
-            best_quoly_sub(n, t);
-          }
-        }
-        if (is_tok(")")) {
-          scan(inf, flag);
-        } else {
-          error(1, &token);
-        }
+        do_parens(inf, n, flag);
         break;
       case '-': {
         scan(inf, flag);
