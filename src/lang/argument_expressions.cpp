@@ -15,6 +15,7 @@
 #include "poly/poly_divide.h"
 #include "poly/poly_repr.h"
 #include "quoly/quoly_add.h"
+#include "quoly/quoly_coef.h"
 #include "quoly/quoly_eval_diff.h"
 #include "quoly/quoly_mult.h"
 #include "quoly/quoly_power.h"
@@ -167,6 +168,14 @@ void half_expre(textptr inf, quolyptr n, nameptr* flag) {
   if (c == '^' || c == '#' || c == '!' || c == '"') half_fact(inf, n, flag);
   half_term(inf, n, flag);
   sum_tail(inf, n, flag);
+}
+
+void install_language() {
+  read_coef_exponent = [](void* inf, nameptr* flag, quolyptr v) {
+    textptr in = static_cast<textptr>(inf);
+    scan(in, flag);
+    old_expre(in, v, flag);
+  };
 }
 
 void special_set_quol(quolyptr p) {

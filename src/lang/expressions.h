@@ -98,6 +98,10 @@ void half_expre(textptr inf, quolyptr n, nameptr* flag);
 // *p := a fresh number value 0 (the old *p is not freed).
 void special_set_quol(quolyptr p);
 
+// Installs what the folders below call back into the language (the
+// exponent reader of the coefficient built-in). Called once at start.
+void install_language();
+
 // ---- Exponents and variable heights -----------------------------------------------------
 // The current token is "^": reads the exponent (one factor when `factor`,
 // else a whole sum in exact big integers) with modular mode off into the
