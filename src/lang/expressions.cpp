@@ -37,15 +37,6 @@ std::int32_t nearest_int(long double v) {
   return static_cast<std::int32_t>(r);
 }
 
-// The integer value of a number in the current mode, for the zero test of
-// a stored element: big the first limb, word the word, floating the
-// nearest integer.
-std::int32_t number_word(imptr x) {
-  if (flotemode) return nearest_int(x->flote);
-  if (lintmode) return x->lint;
-  return x->head->value;
-}
-
 // ---- The increment ------------------------------------------------------------------------
 
 // Adds the amount a to the number x in place, in the current mode, and
@@ -265,10 +256,8 @@ void assignment(textptr inf, quolyptr* qp, quolyptr n, colm_ptrptr* aux, nameptr
     **qp = value.release();
   }
   quoly stored = **qp;
-  if (stored->numb) {
-    stored->arr_arg = false;
-    (void)number_word(stored->ncoef);  // the zero test of a sparse element
-  }
+  if (stored->numb) stored->arr_arg = false;
+  // A sparse element that became 0 is removed here once arrays exist.
   if (*flag == nullptr) {
     quoly_assign(stored, n);
   } else {

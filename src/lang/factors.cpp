@@ -34,6 +34,15 @@ bool is_upper(char c) { return c >= 'A' && c <= 'Z'; }
 
 void scan(textptr inf, nameptr* flag) { scanner(inf, &token, flag); }
 
+// The operator tokens that the aliases of the built-in table stand for.
+bool is_operator_alias(const tokentipe& t) {
+  static const char* const aliases[] = {"*103", "*89", "*70", "*68", "*1",  "*66", "*82", "*12",
+                                        "*79",  "*101", "*14", "*7", "*4", "*9", "*5", "*40"};
+  for (const char* a : aliases)
+    if (std::strcmp(t.name, a) == 0) return true;
+  return false;
+}
+
 // *n := the small integer v (0 .. 255) as a value of the current ring.
 void set_small(quolyptr n, std::int32_t v) {
   if (modularmode && !flotemode) v %= modulus;

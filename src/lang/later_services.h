@@ -37,7 +37,5 @@ void get_evalquoly(textptr inf, quolyptr n, quolyptr n2, std::int16_t* target, n
                    bool should_free, bool leave_n);
 // An operator alias token ("*103", "*89", ...) met as a factor.
 void operator_alias(textptr inf, quolyptr* qp, quolyptr n, nameptr* flag);
-// Whether the token is one of the operator aliases a factor may begin with.
-bool is_operator_alias(const tokentipe& t);
 
 }  // namespace tavrin

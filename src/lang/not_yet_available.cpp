@@ -40,12 +40,4 @@ void get_evalquoly(textptr, quolyptr, quolyptr, std::int16_t*, nameptr*, bool, b
 
 void operator_alias(textptr, quolyptr*, quolyptr, nameptr*) { not_implemented(); }
 
-bool is_operator_alias(const tokentipe& t) {
-  static const char* const aliases[] = {"*103", "*89", "*70", "*68", "*1",  "*66", "*82", "*12",
-                                        "*79",  "*101", "*14", "*7", "*4", "*9", "*5", "*40"};
-  for (const char* a : aliases)
-    if (std::strcmp(t.name, a) == 0) return true;
-  return false;
-}
-
 }  // namespace tavrin
