@@ -90,9 +90,9 @@ void number_literal(textptr inf, quolyptr n, nameptr* flag) {
   std::int32_t count = 0;
   new_readin(inf, (*n)->ncoef, flag, &count);
   if (is_tok(".")) {
-    quoly frac = nullptr;
-    get_decimal_part(&frac, inf, flag);
-    best_quoly_add(n, frac);
+    ValueCell frac;
+    get_decimal_part(&frac.q, inf, flag);
+    best_quoly_add(n, frac.release());
   }
   if (flotemode && is_tok("e")) {
     scan(inf, flag);
@@ -283,10 +283,9 @@ void postfix(textptr inf, quolyptr* qp, quolyptr n, nameptr* flag, bool take) {
   } else if (is_tok("#")) {
     scan(inf, flag);
     own_value(qp, n, take);
-    quoly values = nullptr;
+    ValueCell values;
     std::int16_t target = 0;
-    get_evalquoly(inf, n, &values, &target, flag, true, false);
-    free_quoly(&values);
+    get_evalquoly(inf, n, &values.q, &target, flag, true, false);
   }
   while (is_tok("\"")) {
     own_value(qp, n, take);

@@ -88,10 +88,14 @@ void read_value_statement(char, textptr inf, quolyptr n, nameptr* flag) {
     nameptr answer_cursor = nullptr;
     scanner(&Input, &token, &answer_cursor);
     if (!is_word(token, "@")) {
-      quoly value = nullptr;
-      old_expre(&Input, &value, &answer_cursor);
+      struct answer_cell {
+        quoly q = nullptr;
+        ~answer_cell() { free_quoly(&q); }
+      } value;
+      old_expre(&Input, &value.q, &answer_cursor);
       varptr v = nullptr;
-      insert_var(&name, value, &v);
+      insert_var(&name, value.q, &v);
+      value.q = nullptr;
       quoly_assign(v->val, n);
     }
   }
