@@ -2,6 +2,7 @@
 // (contracts in quoly_eval_diff.h).
 #include "quoly/quoly_eval_diff.h"
 
+#include "core/error_codes.h"
 #include "core/errors.h"
 #include "core/globals.h"
 #include "poly/poly_add.h"
@@ -284,7 +285,7 @@ void quoly_differen_once(quolyptr q, std::int16_t height) {
   }
   v->rat = false;
   if (poly_iszero(v->denom)) {
-    error(22, &quotsign);
+    error(division_by_zero_error, &quotsign);
     become_one(v);
     return;
   }

@@ -1,0 +1,306 @@
+// Coefficients, degrees, splicing, the greatest integer and the absolute
+// value of values: tables of known answers (errors and node accounting
+// included) and splicing against the landed sum and product.
+#include "quoly/quoly_coef.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <random>
+#include <string>
+
+#include "core/error_codes.h"
+#include "core/globals.h"
+#include "core/mode_guard.h"
+#include "poly/poly_coef.h"
+#include "poly/poly_repr.h"
+#include "quoly/quoly_add.h"
+#include "quoly/quoly_great_abs.h"
+#include "quoly/quoly_mult.h"
+#include "quoly/quoly_power.h"
+#include "support/node_accounting.h"
+#include "support/output_capture.h"
+#include "support/poly_support.h"
+#include "support/relation_scope.h"
+#include "support/rings.h"
+#include "support/value_form.h"
+
+namespace tavrin::test {
+namespace {
+
+// Takes the value out of a temporary handle.
+quoly take(Value v) {
+  quoly q = v.get();
+  *v.cell() = nullptr;
+  return q;
+}
+
+// The exponent the stand-in reader hands to the coefficient built-in: a
+// number, or (text non-empty) a polynomial.
+std::int64_t reader_exponent = 0;
+std::string reader_text;
+void test_reader(void*, nameptr*, quolyptr v) {
+  *v = take(reader_text.empty() ? Value::number(BigRef(reader_exponent)) : make_value(reader_text));
+}
+
+class ErrorsReturn {
+  NumberedErrors numbered_;
+  ScopedValue<bool> push_{errorpush, true};
+  ScopedValue<std::int32_t> stat_{statcount, 1};  // a report opens a level, left at once
+};
+
+TEST(ValueCoefficients, KnownAnswers) {
+  PolyVars vars{"x", "y"};
+  ErrorsReturn errors;
+  ScopedValue<coef_exponent_reader> reader(read_coef_exponent, test_reader);
+  NodeBalance balance;
+  struct Row {
+    const char* n;
+    const char* var;
+    std::int64_t e;
+    const char* expected;  // the coefficient, or "" after an error
+    std::int32_t error;
+  };
+  const Row rows[] = {
+      {"x^2*y + 3", "y", 0, "3", 0},
+      {"x^2*y + 3", "x", 2, "y", 0},
+      {"x^2*y + 3", "x", 1, "0", 0},
+      {"x^2*y + 3", "y", 1, "x^2", 0},
+      {"x^2*y + 3*y + x", "y", 1, "x^2 + 3", 0},
+      {"x^2*y + 3", "2*y", 1, "0", not_a_variable_error},
+      {"x^2*y + 3", "y^2", 1, "0", not_a_variable_error},
+      {"x^2*y + 3", "x + 1", 1, "0", not_a_variable_error},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(std::string(row.n) + " in " + row.var + "^" + std::to_string(row.e));
+    Poly n(row.n);
+    Value var = make_value(row.var);
+    std::strcpy(token.name, ",");
+    reader_exponent = row.e;
+    poly ans = nullptr;
+    const std::string out = output_of([&] { general_coef(n, &ans, var, nullptr, nullptr); });
+    EXPECT_EQ(row.error == 0, out.empty()) << out;
+    if (row.error != 0) {
+      EXPECT_TRUE(reports(out, row.error)) << out;
+    }
+    EXPECT_TRUE(valid_poly(ans));
+    EXPECT_EQ(show_poly(ans), row.expected);
+    // The same coefficient from extract_coef given the exponent.
+    if (row.error == 0) {
+      poly direct = nullptr;
+      extract_coef(n, &direct, std::strcmp(row.var, "y") == 0 ? 1 : 0,
+                   static_cast<std::int32_t>(row.e), row.e == 0);
+      EXPECT_EQ(show_poly(direct), row.expected);
+      free_poly(&direct);
+    }
+    free_poly(&ans);
+  }
+  // No comma, and an exponent that is not a number.
+  {
+    Poly n("x + 1");
+    Value var = make_value("x");
+    poly ans = nullptr;
+    std::strcpy(token.name, ";");
+    EXPECT_TRUE(reports(output_of([&] { general_coef(n, &ans, var, nullptr, nullptr); }),
+                        comma_expected_error));
+    free_poly(&ans);
+    std::strcpy(token.name, ",");
+    reader_text = "y";
+    EXPECT_TRUE(reports(output_of([&] { general_coef(n, &ans, var, nullptr, nullptr); }),
+                        exponent_not_number_error));
+    EXPECT_EQ(show_poly(ans), "1");  // counted as the exponent 0
+    reader_text.clear();
+    free_poly(&ans);
+  }
+
+  // Degrees: (value, level, lowest) -> degree.
+  struct Degree {
+    const char* v;
+    std::int32_t level;
+    bool lowest;
+    std::int64_t expected;
+  };
+  for (const Degree& d : {Degree{"x^3 + x^2", 1, true, 2}, Degree{"x^3 + 5", 1, true, 0},
+                          Degree{"x^3*y + x*y^2", 2, true, 1}, Degree{"x^3*y + x*y^2", 2, false, 2},
+                          Degree{"7", 1, false, 0}, Degree{"x^3*y + 1 / x + y", 1, false, 3}}) {
+    Value v = make_value(d.v);
+    Value deg;
+    generalized_degree(v.cell(), deg.cell(), d.level, d.lowest);
+    EXPECT_EQ(value_text(deg), "number " + std::to_string(d.expected)) << d.v << " " << d.level;
+  }
+
+  // Numeric accessors: copy form (value kept), then in-place form.
+  using Accessor = void (*)(quolyptr, quolyptr);
+  struct Access {
+    const char* v;
+    Accessor f;
+    const char* expected;
+  };
+  const Access accesses[] = {
+      {"x^2 + x", quoly_z_num_coef, "number 0"},
+      {"x^2*y + 4*y + 6", quoly_z_num_coef, "number 6"},
+      {"2*x^2 + 3*x", quoly_trail_num_coef, "number 3"},
+      {"2*x^2*y + 3*x*y^2 + 5*x*y", quoly_trail_num_coef, "number 5"},
+      {"-7*x^2*y + 3*x", quoly_leading_num_coef, "number -7"},
+      {"x^2 + 1 / x - 1", quoly_leading_num_coef, "number 1"},
+  };
+  for (const Access& a : accesses) {
+    SCOPED_TRACE(a.v);
+    Value v = make_value(a.v);
+    const std::string shape = value_shape(v);
+    Value c;
+    a.f(v.cell(), c.cell());
+    EXPECT_EQ(value_text(c), a.expected);
+    EXPECT_EQ(value_shape(v), shape);
+    a.f(v.cell(), v.cell());
+    EXPECT_EQ(value_text(v), a.expected);
+  }
+  Poly mono("x*y");
+  for (auto [v, expected] : {std::pair{"4*x*y + 2*x + y", "number 4"}, {"4*x^2*y + 2*x", "number 0"},
+                             {"x*y^2 + 9*x*y + 2", "number 9"}}) {
+    Value val = make_value(v);
+    Value c;
+    quoly_mono_num_coef(val.cell(), c.cell(), mono);
+    EXPECT_EQ(value_text(c), expected) << v;
+    quoly_mono_num_coef(val.cell(), val.cell(), mono);
+    EXPECT_EQ(value_text(val), expected) << v;
+  }
+  // The leading coefficient over the field of y modulo y^2 + 1, modulo 7.
+  {
+    RingScope mod7(Ring::mod7);
+    vars.level(2)->field = true;
+    ModOutScope rel(vars, 2, "y^2 + 1", true);
+    Value v = make_value("(2*y + 3)*x^2 + x + y");
+    Value c;
+    quoly_field_leading_coef(v.cell(), c.cell());
+    EXPECT_EQ(value_text(c), "2*y + 3");
+    quoly_field_leading_coef(v.cell(), v.cell());
+    EXPECT_EQ(value_text(v), "2*y + 3");
+    EXPECT_TRUE(valid_poly(v->numer));
+  }
+}
+
+TEST(ValueSplice, PlantedAndAgainstSumAndProduct) {
+  PolyVars vars{"t", "u"};
+  NodeBalance balance;
+  {
+    Value p = make_value("1 + t");
+    Value q = make_value("5");
+    splice_poly(p.cell(), q.cell(), 2);
+    EXPECT_EQ(value_text(p), "5*t^2 + t + 1");
+    EXPECT_EQ(value_text(q), "number 1");
+  }
+  std::mt19937_64 rng(test_seed());
+  for (int it = 0; it < test_iterations(300); ++it) {
+    const RefPoly a = random_refpoly(rng, 2, 5, 4, 2);
+    const RefPoly b = random_refpoly(rng, 2, 5, 4, 2);
+    const std::int32_t m = 1 + static_cast<std::int32_t>(rng() % 5);
+    SCOPED_TRACE(show_poly(Poly(a)) + " + (" + show_poly(Poly(b)) + ") t^" + std::to_string(m));
+    Value p;
+    Value q;
+    for (auto [ref, cell] : {std::pair{&a, p.cell()}, {&b, q.cell()}}) {
+      poly raw = Poly(*ref).release();
+      use_up_poly(&raw, cell);
+    }
+    // Reference: p + q * t^m by the landed product, power and sum.
+    Value expected = copy_of(p);
+    Value shifted = copy_of(q);
+    Value tm = make_value("t");
+    quoly_compute_power(tm.cell(), m);
+    fast_quoly_mult(shifted.cell(), tm.cell());
+    best_quoly_add(expected.cell(), take(std::move(shifted)));
+    splice_poly(p.cell(), q.cell(), m);
+    EXPECT_EQ(value_text(p), value_text(expected));
+    EXPECT_TRUE(normal_value(p));
+    EXPECT_EQ(value_text(q), "number 1");
+  }
+}
+
+TEST(ValueGreatIntAbs, KnownAnswersAndErrors) {
+  PolyVars vars{"x", "y"};
+  ErrorsReturn errors;
+  NodeBalance balance;
+  struct Row {
+    Ring ring;
+    const char* v;
+    bool abs;
+    const char* expected;
+    std::int32_t error;
+  };
+  const Row rows[] = {
+      {Ring::integers, "-5 / 2", false, "number -3", 0},
+      {Ring::integers, "7 / 2", false, "number 3", 0},
+      {Ring::integers, "-6", false, "number -6", 0},
+      {Ring::integers, "x / 3", false, "x / 3", 0},
+      {Ring::integers, "3*x - 2*y", false, "3*x - 2*y", 0},
+      {Ring::mod7, "3*x + 5", false, "3*x + 5", 0},
+      {Ring::word, "5", false, "number 5", word_arithmetic_error},
+      {Ring::floating, "x", false, "x", floating_great_int_error},
+      {Ring::integers, "3*x - 2*y", true, "3*x + 2*y", 0},
+      {Ring::integers, "-4 / 3", true, "4 / 3 rat", 0},
+      {Ring::integers, "x - 1 / -x - 2", true, "x + 1 / x + 2", 0},
+      {Ring::integers, "-5", true, "number 5", 0},
+      {Ring::word, "-5", true, "number 5", 0},
+      {Ring::mod7, "3*x - 2", true, "3*x + 5", 0},
+  };
+  for (const Row& row : rows) {
+    RingScope ring(row.ring);
+    SCOPED_TRACE(std::string(ring_name(row.ring)) + (row.abs ? " |" : " $ ") + row.v);
+    Value v = make_value(row.v);
+    const std::string out = output_of([&] {
+      if (row.abs) {
+        quoly_abs(v);
+      } else {
+        quoly_great_int(v.cell());
+      }
+    });
+    EXPECT_EQ(row.error == 0, out.empty()) << out;
+    if (row.error != 0) {
+      EXPECT_TRUE(reports(out, row.error)) << out;
+    }
+    EXPECT_EQ(value_text(v), row.expected);
+    EXPECT_TRUE(normal_value(v));
+  }
+  // Floating mode: "$" truncates toward zero, |.| is exact on long doubles.
+  RingScope floating(Ring::floating);
+  for (auto [x, great, abs] : {std::tuple{-2.5L, -2.0L, 2.5L}, {2.75L, 2.0L, 2.75L},
+                               {-0.1L, 0.0L, 0.1L}, {-1e12L, -1e12L, 1e12L},
+                               {-6442450943.5L, -6442450943.0L, 6442450943.5L}}) {
+    Value g = Value::adopt(nullptr);
+    fl_quoly_set(x, g.cell());
+    quoly_great_int(g.cell());
+    EXPECT_EQ(g->ncoef->flote, great) << static_cast<double>(x);
+    fl_quoly_set(x, g.cell());
+    quoly_abs(g);
+    EXPECT_EQ(g->ncoef->flote, abs) << static_cast<double>(x);
+  }
+}
+
+// Waits for the square-free decomposition's p-th roots.
+TEST(ValuePthRoot, DISABLED_FieldElements) {
+  PolyVars vars{"t"};
+  ErrorsReturn errors;
+  RingScope mod3(Ring::mod3);
+  vars.level(1)->field = true;
+  ModOutScope rel(vars, 1, "t^2 + 1", true);
+  Value v = make_value("2*t");  // t^3 = 2t
+  quoly_pth_root(v.cell());
+  EXPECT_EQ(value_text(v), "t");
+  Value w = make_value("t");
+  quoly_pth_root(w.cell());
+  EXPECT_EQ(value_text(w), "2*t");
+}
+
+TEST(ValuePthRoot, MainVariableAboveTheField) {
+  PolyVars vars{"x", "t"};
+  ErrorsReturn errors;
+  RingScope mod3(Ring::mod3);
+  vars.level(2)->field = true;
+  ModOutScope rel(vars, 2, "t^2 + 1", true);
+  Value v = make_value("x^3 + t");
+  EXPECT_TRUE(reports(output_of([&] { quoly_pth_root(v.cell()); }), pth_root_above_field_error));
+  EXPECT_EQ(value_text(v), "x^3 + t");
+}
+
+}  // namespace
+}  // namespace tavrin::test
