@@ -38,13 +38,14 @@ quoly take(Value v) {
   return q;
 }
 
-// The exponent the stand-in reader hands to the coefficient built-in: a
-// number, or (text non-empty) a polynomial.
-std::int64_t reader_exponent = 0;
+// The exponent expression the stand-in reader hands to the coefficient
+// built-in.
 std::string reader_text;
-void test_reader(void*, nameptr*, quolyptr v) {
-  *v = take(reader_text.empty() ? Value::number(BigRef(reader_exponent)) : make_value(reader_text));
-}
+void test_reader(void*, nameptr*, quolyptr v) { *v = take(make_value(reader_text)); }
+
+// The coefficient of the monomial mono_m.
+poly mono_m = nullptr;
+void mono_xy(quolyptr x, quolyptr n) { quoly_mono_num_coef(x, n, mono_m); }
 
 class ErrorsReturn {
   NumberedErrors numbered_;
@@ -60,59 +61,34 @@ TEST(ValueCoefficients, KnownAnswers) {
   struct Row {
     const char* n;
     const char* var;
-    std::int64_t e;
-    const char* expected;  // the coefficient, or "" after an error
+    const char* e;         // the exponent expression
+    const char* expected;  // the coefficient
     std::int32_t error;
+    const char* tok = ",";
   };
   const Row rows[] = {
-      {"x^2*y + 3", "y", 0, "3", 0},
-      {"x^2*y + 3", "x", 2, "y", 0},
-      {"x^2*y + 3", "x", 1, "0", 0},
-      {"x^2*y + 3", "y", 1, "x^2", 0},
-      {"x^2*y + 3*y + x", "y", 1, "x^2 + 3", 0},
-      {"x^2*y + 3", "2*y", 1, "0", not_a_variable_error},
-      {"x^2*y + 3", "y^2", 1, "0", not_a_variable_error},
-      {"x^2*y + 3", "x + 1", 1, "0", not_a_variable_error},
+      {"x^2*y + 3", "y", "0", "3", 0},
+      {"x^2*y + 3", "x", "2", "y", 0},
+      {"x^2*y + 3", "x", "1", "0", 0},
+      {"x^2*y + 3", "y", "1", "x^2", 0},
+      {"x^2*y + 3*y + x", "y", "1", "x^2 + 3", 0},
+      {"x^2*y + 3", "2*y", "1", "0", not_a_variable_error},
+      {"x^2*y + 3", "y^2", "1", "0", not_a_variable_error},
+      {"x^2*y + 3", "x + 1", "1", "0", not_a_variable_error},
+      {"x + 1", "x", "1", "0", comma_expected_error, ";"},
+      {"x + 1", "x", "y", "1", exponent_not_number_error},  // counted as the exponent 0
   };
   for (const Row& row : rows) {
-    SCOPED_TRACE(std::string(row.n) + " in " + row.var + "^" + std::to_string(row.e));
+    SCOPED_TRACE(std::string(row.n) + " in " + row.var + "^" + row.e);
     Poly n(row.n);
     Value var = make_value(row.var);
-    std::strcpy(token.name, ",");
-    reader_exponent = row.e;
+    std::strcpy(token.name, row.tok);
+    reader_text = row.e;
     poly ans = nullptr;
     const std::string out = output_of([&] { general_coef(n, &ans, var, nullptr, nullptr); });
-    EXPECT_EQ(row.error == 0, out.empty()) << out;
-    if (row.error != 0) {
-      EXPECT_TRUE(reports(out, row.error)) << out;
-    }
+    EXPECT_TRUE(row.error == 0 ? out.empty() : reports(out, row.error)) << out;
     EXPECT_TRUE(valid_poly(ans));
     EXPECT_EQ(show_poly(ans), row.expected);
-    // The same coefficient from extract_coef given the exponent.
-    if (row.error == 0) {
-      poly direct = nullptr;
-      extract_coef(n, &direct, std::strcmp(row.var, "y") == 0 ? 1 : 0,
-                   static_cast<std::int32_t>(row.e), row.e == 0);
-      EXPECT_EQ(show_poly(direct), row.expected);
-      free_poly(&direct);
-    }
-    free_poly(&ans);
-  }
-  // No comma, and an exponent that is not a number.
-  {
-    Poly n("x + 1");
-    Value var = make_value("x");
-    poly ans = nullptr;
-    std::strcpy(token.name, ";");
-    EXPECT_TRUE(reports(output_of([&] { general_coef(n, &ans, var, nullptr, nullptr); }),
-                        comma_expected_error));
-    free_poly(&ans);
-    std::strcpy(token.name, ",");
-    reader_text = "y";
-    EXPECT_TRUE(reports(output_of([&] { general_coef(n, &ans, var, nullptr, nullptr); }),
-                        exponent_not_number_error));
-    EXPECT_EQ(show_poly(ans), "1");  // counted as the exponent 0
-    reader_text.clear();
     free_poly(&ans);
   }
 
@@ -146,7 +122,12 @@ TEST(ValueCoefficients, KnownAnswers) {
       {"2*x^2*y + 3*x*y^2 + 5*x*y", quoly_trail_num_coef, "number 5"},
       {"-7*x^2*y + 3*x", quoly_leading_num_coef, "number -7"},
       {"x^2 + 1 / x - 1", quoly_leading_num_coef, "number 1"},
+      {"4*x*y + 2*x + y", mono_xy, "number 4"},
+      {"4*x^2*y + 2*x", mono_xy, "number 0"},
+      {"x*y^2 + 9*x*y + 2", mono_xy, "number 9"},
   };
+  Poly mono("x*y");
+  mono_m = mono;
   for (const Access& a : accesses) {
     SCOPED_TRACE(a.v);
     Value v = make_value(a.v);
@@ -157,16 +138,6 @@ TEST(ValueCoefficients, KnownAnswers) {
     EXPECT_EQ(value_shape(v), shape);
     a.f(v.cell(), v.cell());
     EXPECT_EQ(value_text(v), a.expected);
-  }
-  Poly mono("x*y");
-  for (auto [v, expected] : {std::pair{"4*x*y + 2*x + y", "number 4"}, {"4*x^2*y + 2*x", "number 0"},
-                             {"x*y^2 + 9*x*y + 2", "number 9"}}) {
-    Value val = make_value(v);
-    Value c;
-    quoly_mono_num_coef(val.cell(), c.cell(), mono);
-    EXPECT_EQ(value_text(c), expected) << v;
-    quoly_mono_num_coef(val.cell(), val.cell(), mono);
-    EXPECT_EQ(value_text(val), expected) << v;
   }
   // The leading coefficient over the field of y modulo y^2 + 1, modulo 7.
   {
@@ -257,10 +228,7 @@ TEST(ValueGreatIntAbs, KnownAnswersAndErrors) {
         quoly_great_int(v.cell());
       }
     });
-    EXPECT_EQ(row.error == 0, out.empty()) << out;
-    if (row.error != 0) {
-      EXPECT_TRUE(reports(out, row.error)) << out;
-    }
+    EXPECT_TRUE(row.error == 0 ? out.empty() : reports(out, row.error)) << out;
     EXPECT_EQ(value_text(v), row.expected);
     EXPECT_TRUE(normal_value(v));
   }
@@ -279,45 +247,38 @@ TEST(ValueGreatIntAbs, KnownAnswersAndErrors) {
   }
 }
 
-// A sparse matrix by hand: entries (row, column, value text), rows in
-// increasing column order; rows counts the rows (frames of 2048).
-sparseptr make_sparse(std::int32_t rows, std::initializer_list<std::tuple<int, int, const char*>> entries) {
+// The link of row r's first entry (rows from 1, frames of 2048).
+colm_ptr* row_head(sparseptr s, std::int32_t r) {
+  for (; r > sparse_frame_rows; r -= sparse_frame_rows) s = s->next;
+  return &s->indx[r - 1];
+}
+
+using Entries = std::initializer_list<std::tuple<int, int, const char*>>;
+
+// A sparse matrix of `rows` rows by hand: (row, column, value) entries in
+// increasing column order within each row.
+sparseptr make_sparse(std::int32_t rows, Entries entries) {
   sparseptr first = nullptr;
-  sparseptr* link = &first;
-  for (std::int32_t f = 0; f <= (rows - 1) / sparse_frame_rows; ++f) {
+  for (sparseptr* link = &first; rows > 0; rows -= sparse_frame_rows, link = &(*link)->next) {
     newsparse(link);
     for (auto& head : (*link)->indx) head = nullptr;
     (*link)->next = nullptr;
-    link = &(*link)->next;
   }
   for (auto [r, c, text] : entries) {
-    sparseptr frame = first;
-    for (int k = (r - 1) / sparse_frame_rows; k > 0; --k) frame = frame->next;
-    colm_ptr* at = &frame->indx[(r - 1) % sparse_frame_rows];
+    colm_ptr* at = row_head(first, r);
     while (*at != nullptr) at = &(*at)->next;
     newcolm(at);
-    (*at)->coord = c;
-    (*at)->val = take(make_value(text));
-    (*at)->next = nullptr;
+    **at = colnode{c, take(make_value(text)), nullptr};
   }
   return first;
 }
 
-// The entries as "row,column:value" lines; the entries are freed when free.
-std::string sparse_text(sparseptr s, std::int32_t rows, bool free) {
+// The entries as "row,column:value" lines, given back as they are read.
+std::string sparse_text(sparseptr s, std::int32_t rows) {
   std::string out;
   for (std::int32_t r = 1; r <= rows; ++r) {
-    sparseptr frame = s;
-    for (int k = (r - 1) / sparse_frame_rows; k > 0; --k) frame = frame->next;
-    colm_ptr* at = &frame->indx[(r - 1) % sparse_frame_rows];
-    while (*at != nullptr) {
+    for (colm_ptr* at = row_head(s, r); *at != nullptr; free_colm(at))
       out += std::to_string(r) + "," + std::to_string((*at)->coord) + ":" + value_text((*at)->val) + "\n";
-      if (free) {
-        free_colm(at);
-      } else {
-        at = &(*at)->next;
-      }
-    }
   }
   return out;
 }
@@ -326,7 +287,6 @@ std::string sparse_text(sparseptr s, std::int32_t rows, bool free) {
 TEST(SparseGreatAbs, DISABLED_EntrywiseScalarOperations) {
   PolyVars vars{"x"};
   const std::int32_t rows = 2050;
-  using Entries = std::initializer_list<std::tuple<int, int, const char*>>;
   const Entries fractions = {{1, 1, "-5 / 2"}, {1, 4, "1 / 2"}, {2, 2, "7"}, {2050, 3, "-x + 6"}};
   const Entries integers = {{1, 1, "-5"}, {1, 4, "9"}, {2, 2, "7"}, {2050, 3, "-x + 6"}};
   // The expected matrix: the scalar operation on each entry, zeros left out.
@@ -339,18 +299,18 @@ TEST(SparseGreatAbs, DISABLED_EntrywiseScalarOperations) {
     }
     return out;
   };
-  const std::string original = sparse_text(make_sparse(rows, fractions), rows, true);
+  const std::string original = sparse_text(make_sparse(rows, fractions), rows);
   // "$" on a copy: the original stays, 1/2 leaves its row.
   sparseptr m = make_sparse(rows, fractions);
   sparseptr s = m;
   sparse_great_abs(&s, rows, false, false);
   EXPECT_NE(s, m);
-  EXPECT_EQ(sparse_text(m, rows, true), original);
-  EXPECT_EQ(sparse_text(s, rows, true), entrywise(fractions, [](quolyptr v) { quoly_great_int(v); }));
+  EXPECT_EQ(sparse_text(m, rows), original);
+  EXPECT_EQ(sparse_text(s, rows), entrywise(fractions, [](quolyptr v) { quoly_great_int(v); }));
   // The absolute value in place.
   s = make_sparse(rows, fractions);
   sparse_great_abs(&s, rows, true, true);
-  EXPECT_EQ(sparse_text(s, rows, true), entrywise(fractions, [](quolyptr v) { quoly_abs(*v); }));
+  EXPECT_EQ(sparse_text(s, rows), entrywise(fractions, [](quolyptr v) { quoly_abs(*v); }));
   // "|" 7 in place (7 leaves its row) and "\\" 3 into a new matrix.
   for (auto [which, divisor, free] : {std::tuple{'|', "7", true}, {'\\', "3", false}}) {
     Value n2 = make_value(divisor);
@@ -361,9 +321,9 @@ TEST(SparseGreatAbs, DISABLED_EntrywiseScalarOperations) {
       quoly_mod_or_div(*v, n2, v, which);
     });
     if (!free) {
-      EXPECT_EQ(sparse_text(m, rows, true), sparse_text(make_sparse(rows, integers), rows, true));
+      EXPECT_EQ(sparse_text(m, rows), sparse_text(make_sparse(rows, integers), rows));
     }
-    EXPECT_EQ(sparse_text(s, rows, true), expected) << which;
+    EXPECT_EQ(sparse_text(s, rows), expected) << which;
   }
 }
 

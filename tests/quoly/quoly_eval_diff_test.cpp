@@ -95,42 +95,29 @@ TEST(ValueEvaluation, CharacteristicTwoMultilinear) {
   NodeBalance balance;
   std::mt19937_64 rng(test_seed() + 1);
   for (int it = 0; it < test_iterations(200); ++it) {
-    RefPoly a = random_refpoly(rng, 3, 6, 1, 1).reduced_mod(BigRef(2));
-    std::vector<std::int64_t> bits;
+    const RefPoly a = random_refpoly(rng, 3, 6, 1, 1).reduced_mod(BigRef(2));
+    const int skip = static_cast<int>(rng() % 2);
+    std::vector<RatRef> bits;
     Chain chain;
     for (int i = 0; i < 3; ++i) {
-      bits.push_back(static_cast<std::int64_t>(rng() % 2));
-      chain.cells.push_back(Value::number(BigRef(bits.back())));
+      bits.push_back(RatRef(static_cast<std::int64_t>(rng() % 2)));
+      if (i >= skip) chain.cells.push_back(Value::number(bits.back().num()));
     }
-    SCOPED_TRACE(show_poly(Poly(a)));
+    SCOPED_TRACE(show_poly(Poly(a)) + " skip " + std::to_string(skip));
     Poly q(a);
-    std::int32_t fast = -1;
-    tot_eval_poly2_fast(q, chain.head(), &fast);
+    Value general;
+    tot_eval_poly(q, chain.head(), general.cell(), 0, static_cast<std::int16_t>(skip));
+    Value two;  // skip 0: every level takes a value, so the word route
+    tot_eval_poly2(q, chain.head(), two.cell(), 0, static_cast<std::int16_t>(skip), 3 - skip);
+    EXPECT_EQ(value_text(two), value_text(general));
+    if (skip > 0) continue;
     Value slow;  // a count short of the levels keeps the general steps
     tot_eval_poly2(q, chain.head(), slow.cell(), 0, 0, 2);
-    Value general;
-    tot_eval_poly(q, chain.head(), general.cell(), 0, 0);
-    Value whole;
-    tot_eval_poly2(q, chain.head(), whole.cell(), 0, 0, 3);
-    const auto expected = value_mod_at(general, {0, 0, 0}, 256);
-    ASSERT_TRUE(expected.has_value());
-    const std::int64_t sum =
-        evaluate(a, {RatRef(bits[0]), RatRef(bits[1]), RatRef(bits[2])}).num().to_int64();
-    EXPECT_EQ(fast, ((sum % 2) + 2) % 2);
-    EXPECT_EQ(fast, *expected);
     EXPECT_EQ(value_text(slow), value_text(general));
-    EXPECT_EQ(value_text(whole), value_text(general));
-  }
-  // x*y + x + 1 at (1, 1) and at (0, .).
-  Poly q("x*y + x + 1");
-  for (auto [x, y, expected] : {std::tuple{1, 1, 1}, {0, 1, 1}, {1, 0, 0}}) {
-    Chain chain;
-    chain.cells.push_back(Value::number(BigRef(x)));
-    chain.cells.push_back(Value::number(BigRef(y)));
-    chain.cells.push_back(Value::number(BigRef(0)));
-    std::int32_t r = -1;
-    tot_eval_poly2_fast(q, chain.head(), &r);
-    EXPECT_EQ(r, expected) << x << " " << y;
+    std::int32_t fast = -1;
+    tot_eval_poly2_fast(q, chain.head(), &fast);
+    const std::int64_t sum = evaluate(a, bits).num().to_int64();
+    EXPECT_EQ(fast, ((sum % 2) + 2) % 2);
   }
 }
 
