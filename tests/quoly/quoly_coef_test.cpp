@@ -229,6 +229,7 @@ TEST(ValueGreatIntAbs, KnownAnswersAndErrors) {
       }
     });
     EXPECT_TRUE(row.error == 0 ? out.empty() : reports(out, row.error)) << out;
+    EXPECT_EQ(row.error != 0, out.find("symbol: $") != std::string::npos) << out;
     EXPECT_EQ(value_text(v), row.expected);
     EXPECT_TRUE(normal_value(v));
   }
