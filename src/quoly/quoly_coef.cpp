@@ -5,6 +5,7 @@
 #include <cstring>
 #include <utility>
 
+#include "core/error_codes.h"
 #include "core/errors.h"
 #include "core/globals.h"
 #include "gcd/pth_root.h"
@@ -97,12 +98,12 @@ coef_exponent_reader read_coef_exponent = exponent_reader_missing;
 void general_coef(poly n, poly* ans, quoly q, void* inf, nameptr* flag) {
   const std::int32_t height = bare_variable_height(q);
   if (height < 0) {
-    error(315, &token);
+    error(not_a_variable_error, &token);
     poly_set(0, ans);
     return;
   }
   if (std::strcmp(token.name, ",") != 0) {
-    error(202, &token);
+    error(comma_expected_error, &token);
     poly_set(0, ans);
     return;
   }
@@ -118,10 +119,10 @@ void general_coef(poly n, poly* ans, quoly q, void* inf, nameptr* flag) {
       return;
     }
     if (!v->numb) {
-      error(155, &token);
+      error(exponent_not_number_error, &token);
     } else {
       e = quoly_convert_to_int(v);
-      if (e == no_int_value) error(156, &token);
+      if (e == no_int_value) error(exponent_not_int_error, &token);
       zeroexp = e == 0;
     }
   }
@@ -279,7 +280,7 @@ void quoly_pth_root(quolyptr n) {
   }
   if ((*cell)->numb && (*cell)->next == nullptr) return;  // a constant is its own root
   if (depth < field_depth) {
-    error(301, &token);
+    error(pth_root_above_field_error, &token);
     return;
   }
   pth_root(cell, pt);

@@ -37,8 +37,9 @@ extern coef_exponent_reader read_coef_exponent;
 // constant 1, pads counted as the height), e read from the input (after the
 // current token ",") with modular mode off. Errors (with token): 315 q not
 // a bare variable; 202 the current token not ","; 155 the exponent not a
-// number (then e = 0); 156 it does not fit 32 bits. After 315 or 202, if
-// the report returns, *ans is left nil.
+// number (then e = 0); 156 it does not fit 32 bits (then nothing matches
+// and *ans is 0). After 315 or 202, if the report returns, *ans := 0; when
+// the reader gives no value, *ans := 0 too.
 // n, q: kept; *ans: overwritten. reads: mode flags, token
 void general_coef(poly n, poly* ans, quoly q, void* inf, nameptr* flag);
 
@@ -83,7 +84,9 @@ void quoly_put_flote(quoly q);
 void quoly_pth_root(quolyptr n);
 // *p := *p + *q * t^m (t the top variable, m > 0) without a product: the
 // shifted terms of *q are linked to (or, where exponents overlap, added to)
-// *p's. *p: replaced by the sum; *q: becomes the number 1.
+// *p's. *p and *q are polynomials or numbers (no denominators); m below 1
+// is the internal error "splice at a power below 1" (nested level), after
+// which nothing changes. *p: replaced by the sum; *q: becomes the number 1.
 // reads: mode flags
 void splice_poly(quolyptr p, quolyptr q, std::int32_t m);
 

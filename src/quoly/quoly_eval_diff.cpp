@@ -2,6 +2,7 @@
 // (contracts in quoly_eval_diff.h).
 #include "quoly/quoly_eval_diff.h"
 
+#include "core/error_codes.h"
 #include "core/errors.h"
 #include "core/globals.h"
 #include "poly/poly_add.h"
@@ -203,8 +204,10 @@ void tot_eval_poly2(poly q, quoly arg, quolyptr n, std::int16_t level, std::int1
     }
     if (skip > 0) base_quoly(&variable.q, below);
     progress.step(0);
+    // The leading term's power of a level left as a variable (also when
+    // no constant node follows it).
+    if (skip > 0 && !q->numb && q->exp == 1) fast_quoly_mult(&acc.q, &variable.q);
     if (q->next != nullptr) {
-      if (skip > 0) fast_quoly_mult(&acc.q, &variable.q);
       quoly c = nullptr;
       eval_below(q->next, &c);
       if (!c->numb || !acc.q->numb) {
@@ -284,7 +287,7 @@ void quoly_differen_once(quolyptr q, std::int16_t height) {
   }
   v->rat = false;
   if (poly_iszero(v->denom)) {
-    error(22, &quotsign);
+    error(division_by_zero_error, &quotsign);
     become_one(v);
     return;
   }

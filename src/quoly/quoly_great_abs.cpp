@@ -5,6 +5,7 @@
 
 #include <cmath>
 
+#include "core/error_codes.h"
 #include "core/errors.h"
 #include "core/globals.h"
 #include "numbers/bigint_divide.h"
@@ -73,7 +74,7 @@ void quoly_great_int(quolyptr q) {
   quoly v = *q;
   if (flotemode) {
     if (!v->numb) {
-      error(377, &greatintsign);
+      error(floating_great_int_error, &greatintsign);
       return;
     }
     v->ncoef->flote = truncate_flote(v->ncoef->flote);
@@ -81,7 +82,7 @@ void quoly_great_int(quolyptr q) {
   }
   if (modularmode) return;
   if (lintmode) {
-    error(62, &greatintsign);
+    error(word_arithmetic_error, &greatintsign);
     return;
   }
   if (!detail::is_rational(v)) return;
