@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <optional>
+#include <utility>
 #include <string>
 #include <vector>
 
@@ -13,6 +14,8 @@
 #include "lang/expressions.h"
 #include "lang/variables.h"
 #include "numbers/freelists.h"
+#include "poly/poly_repr.h"
+#include "quoly/quoly_coef.h"
 #include "support/data_tables.h"
 #include "support/modulus_scope.h"
 #include "support/output_capture.h"
@@ -178,6 +181,30 @@ TEST_F(Statements, PolynomialIncrementsAndDerivatives) {
     bool unwound = false;
     const std::string out = output_of([&] { check_get_height(v, &height, 99); }, &unwound);
     EXPECT_TRUE(unwound && reports(out, 99)) << bad;
+  }
+}
+
+// The coefficient built-in reads its exponent through the reader the
+// language installs: a whole sum after ",".
+TEST_F(Statements, TheCoefficientExponentIsReadAsASum) {
+  BigModeGuard big;
+  PolyVars vars{"t", "u"};
+  install_language();
+  Value v = make_value("t^3*u + 2*t + 5"), t = make_value("t");
+  for (const auto& [text, expected] : std::vector<std::pair<const char*, const char*>>{
+           {", 1 + 2)", "u"}, {", 7 - 6)", "2"}, {", 0)", "5"}, {", 2*2)", "0"}}) {
+    TextInput in(text);
+    FILEPtr stream = &in;
+    leftover[0] = '\0';
+    scanner(&stream, &token, &zilch);
+    poly ans = nullptr;
+    general_coef(v->numer, &ans, t, &stream, &zilch);
+    quoly got = nullptr;
+    p_q_assign(ans, &got);
+    EXPECT_EQ(value_text(got), value(expected)) << text;
+    EXPECT_STREQ(token.name, ")") << text;
+    free_quoly(&got);
+    free_poly(&ans);
   }
 }
 
