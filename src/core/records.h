@@ -34,7 +34,7 @@ struct tokentipe {
   std::int16_t address;
 };
 
-enum classtype : std::int32_t { zzero = 0, one = 1, two = 2, three = 3 };
+enum classtype : std::int32_t { zzero = 0, one = 1, two = 2, three = 3, four = 4 };
 
 struct numnode {
   std::int32_t value;  // one limb, |value| < 2^28, sign of its number

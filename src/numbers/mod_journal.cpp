@@ -33,6 +33,10 @@ void restore_from_mod(fixptr* fx) {
       continue;
     }
     quoly q = static_cast<quoly>(f->prev);
+    if (f->special == four) {
+      q->rat = true;
+      continue;
+    }
     switch (f->special) {
       case two:
         free_imag(&q->ncoef);

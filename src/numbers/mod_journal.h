@@ -13,7 +13,8 @@
 //     a `next` or a `pcoef` field) that held `node`; one, two, three: `prev`
 //     is a value cell (quoly) that was turned into a temporary form: one a
 //     number borrowed from a numerator leaf, two a fresh number, three a
-//     fresh numerator and denominator.
+//     fresh numerator and denominator; four: `prev` is a value cell whose
+//     rat flag was cleared.
 //   sparse_fix (sparse_fixdata, records from `new`): `prev` is a colnode link
 //     that held `node`.
 #pragma once
@@ -51,7 +52,7 @@ class ModularBracket {
 // Replays the journal *fx from its first (newest) record: zzero: *prev :=
 // node; one: the value cell's numb := false, denom := nil; two: its number
 // is freed, then as one; three: its numerator and denominator are freed
-// (both nil). The records go back on fixgarb and *fx := nil; an empty
+// (both nil); four: its rat := true. The records go back on fixgarb and *fx := nil; an empty
 // journal does nothing.
 // *fx: consumed, set to nil
 void restore_from_mod(fixptr* fx);

@@ -151,6 +151,34 @@ void push_point(poly* list, std::int32_t v) {
   *list = p;
 }
 
+// The record `k` levels below pt (nil past the bottom).
+polypt level_below(polypt pt, std::int32_t k) {
+  for (; pt != nullptr && k > 0; --k) pt = pt->next;
+  return pt;
+}
+
+// A pre-test point for the level `at`: a level with a relation keeps its
+// variable (marked by exponent 1), since a value that is no root of the
+// relation is no image of the quotient ring.
+void push_level_point(poly* list, std::int32_t v, polypt at) {
+  push_point(list, v);
+  if (at != nullptr && at->p != nullptr) (*list)->exp = 1;
+}
+
+// Some level from pt down has a relation.
+bool relations_from(polypt pt) {
+  for (; pt != nullptr; pt = pt->next)
+    if (pt->p != nullptr) return true;
+  return false;
+}
+
+// Some point keeps its variable.
+bool keeps_a_level(poly points) {
+  for (; points != nullptr; points = points->next)
+    if (points->exp == 1) return true;
+  return false;
+}
+
 // An image lost the main degree of the operand it came from.
 bool lost_degree(poly image, poly operand) {
   return image == nullptr || image->numb || image->exp < operand->exp;
@@ -376,7 +404,7 @@ Verdict TrialDivision::partial_test(poly points) {
     ni = n_image.p;
   }
   if (lost_degree(mi, m_) || lost_degree(ni, n_)) return {};
-  if (modularmode && mod_is_prime && field_depth == 0) {
+  if (modularmode && mod_is_prime && field_depth == 0 && !keeps_a_level(points)) {
     OwnedPoly r;
     poly_div_no_q(ni, mi, r.cell());
     return {true, r.p == nullptr || poly_iszero(r.p)};
@@ -395,14 +423,14 @@ Verdict TrialDivision::fast_test(std::int32_t i) {
       v = rand_integer2() % 5 + i;
       if (modularmode) v %= modulus;
     }
-    push_point(points.cell(), v);
+    push_level_point(points.cell(), v, level_below(pt_, index - 1));
   }
   return partial_test(points.p);
 }
 
 // Pass i of trial_poly_divide_noq.
 Verdict TrialDivision::fast_test_1(std::int32_t i) {
-  if (!flotemode && !lintmode && height_ > 2 && field_depth == 0) {
+  if (!flotemode && !lintmode && height_ > 2 && field_depth == 0 && !relations_from(pt_)) {
     const Verdict small = fast_test_rat(i, true);
     if (small.worked && !small.divides) return small;
     const Verdict large = fast_test_rat(i, false);
@@ -423,7 +451,7 @@ Verdict TrialDivision::fast_test_1(std::int32_t i) {
         if (v == 0) v = 1;
       }
     }
-    push_point(points.cell(), v);
+    push_level_point(points.cell(), v, level_below(pt_, index - 1));
   }
   return partial_test(points.p);
 }

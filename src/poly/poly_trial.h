@@ -5,8 +5,12 @@
 //   one-variable images; when m divides n, m's image divides n's image
 //   whenever the evaluation keeps both degrees, so an image that does not
 //   divide proves that m does not divide n;
-// - evaluation at every variable (big integers, three or more levels): the
-//   value of m must divide the value of n.
+// - evaluation at every variable (big integers, three or more levels, no
+//   relation on the levels involved): the value of m must divide the value
+//   of n.
+// A level with a relation keeps its variable in the images: a value there
+// that is no root of the relation is no image of the quotient ring, and a
+// divisor there could fail to divide at it.
 // A pass whose images lose degree (or whose values are too small) gives no
 // verdict and the next pass is tried. "&_t" (try_rat) lets the all-variable
 // test answer "divides" on its own.

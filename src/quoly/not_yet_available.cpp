@@ -1,20 +1,12 @@
-// Placeholders for rational-function operations, and for services of the
-// GCD and matrix code that the value operations call, that have not been
-// written yet. Each reports an internal error (with a nested command level)
-// and leaves its results untouched. Every one of them is replaced by the
-// real operation.
+// Placeholders for services of the GCD and matrix code that the value
+// operations call and that have not been written yet. Each reports an
+// internal error (with a nested command level) and leaves its results
+// untouched. Every one of them is replaced by the real operation.
 #include "core/errors.h"
 #include "gcd/pth_root.h"
-#include "quoly/quoly.h"
 #include "quoly/quoly_great_abs.h"
 
 namespace tavrin {
-
-void poly_mod_invert(poly, quolyptr, polypt) { tavrin_error("poly_mod_invert not available", true); }
-
-void mod_out_poly(poly*, poly*, std::int32_t, std::int32_t, polypt) {
-  tavrin_error("mod_out_poly not available", true);
-}
 
 // p-th roots of field elements (square-free decomposition).
 void pth_root(poly*, polypt) { tavrin_error("pth_root not available", true); }

@@ -10,8 +10,17 @@
 namespace tavrin {
 
 // *p := a new value whose numer is the inverse of q modulo the relations of
-// the levels at and below pp, and whose denom is the common number
-// denominator of that inverse (nil meaning 1); q is left unchanged.
+// the levels at and below pp (pp: the record of q's top level), with q's pad
+// terms above it, and whose denom is nil or, in big-integer arithmetic, the
+// positive integer denominator of that inverse (contents cancelled). Found
+// by extended Euclid against the relation of q's main level (the level
+// without its relation for the divisions, the real level for the products),
+// the leftover below inverted recursively. Internal errors (nested level),
+// after which *p is nil: "poly invertibility failure. q is a number",
+// "... bad pp2" (q's level has no relation or is not a field level), "...
+// q is not invertible" (it shares a factor with the relation); a
+// denominator that is not a number after the recursion is "poly mod invert".
+// q: kept. reads: mode flags, modulus, polynames, field_depth
 // poly_mod_invert: declared in dense/dense_upcalls.h (the array code calls it).
 
 // Brings *q to normal form in place (common factors cancelled, signs and
@@ -21,7 +30,13 @@ namespace tavrin {
 
 // Reduces *p in place modulo the relation *modder (degree expon) of the
 // variable at position depth (from 1) of the level list pp; *modder is left
-// unchanged.
+// unchanged. depth 1: fold_poly (poly_modout.h: a compact relation by
+// exponents, else the remainder over a relation-free copy of the level or
+// the pseudo-remainder by the fold steps, and the Laurent tail through the
+// inverse of t; the relation's tail and pp->p are restored on every exit).
+// Deeper: every term's coefficient reduced one level down; a vanished
+// coefficient drops its term, a pad left over a constant gives way to the
+// constant; an emptied list is the zero leaf.
 // mod_out_poly: declared in poly/poly_upcalls.h (the polynomial arithmetic calls it).
 
 // *n := 1 / *n in place, in normal form (the same node).

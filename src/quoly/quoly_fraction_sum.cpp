@@ -63,13 +63,23 @@ poly times(poly a, poly b) {
   return r.release();
 }
 
-// The denominator's last checks: a polynomial clears rat; 0 is user error
+// The denominator's last checks: a polynomial clears rat, and while
+// relations are in force (the product of the denominators was reduced by
+// them, which can leave its leading number negative or not 1) the value
+// gets the sign, content and leading-coefficient rules of its normal form
+// (normal_form, or lint_normal_form in word-size arithmetic); 0 is user error
 // 210 (then the value is 0); a number other than 1 is divided into the
 // numerator in word-size arithmetic, else sets rat by the numerator; 1 is
 // dropped. A constant numerator without denominator makes q a number.
 void finish_denominator(quoly q) {
   if (!is_bare_leaf(q->denom)) {
     q->rat = false;
+    if (pseudo_polynames == nullptr) return;
+    if (detail::word_size()) {
+      lint_normal_form(q, laurent);
+    } else {
+      normal_form(q, laurent);
+    }
     return;
   }
   if (poly_iszero(q->denom)) {

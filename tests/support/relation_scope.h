@@ -15,10 +15,13 @@
 
 #include "core/globals.h"
 #include "core/mode_guard.h"
+#include "gcd/aux_primes.h"
 #include "numbers/freelists.h"
 #include "poly/poly_modout.h"
 #include "poly/poly_repr.h"
+#include "support/bigref.h"
 #include "support/poly_support.h"
+#include "support/refpoly.h"
 
 namespace tavrin::test {
 
@@ -92,6 +95,8 @@ class ModOutScope {
  public:
   ModOutScope(const PolyVars& vars, int depth, const std::string& relation, bool field = false)
       : level_(vars.level(depth)),
+        relation_(relation),
+        name_(vars.names()[static_cast<std::size_t>(depth - 1)]),
         old_expon_(level_->expon),
         old_field_(level_->field) {
     for (polypt r = polynames; r != nullptr; r = r->next) fields_.push_back(r->field);
@@ -131,6 +136,13 @@ class ModOutScope {
     reset_relation_state();
   }
   ~ModOutScope() {
+    free_gcd_data(level_);
+    level_->aux_num = 0;
+    for (imptr& n : aux_table_) free_num_header(n);
+    if (!aux_table_.empty()) {
+      auxptr = old_auxptr_;
+      aux_prime1_number = old_aux_count_;
+    }
     free_poly(&level_->p);
     free_poly(&level_->alt);
     free_poly(&level_->multdata);
@@ -144,8 +156,52 @@ class ModOutScope {
 
   polypt level() const { return level_; }
 
+  // The level's auxiliary primes (gcd_data, aux_num) as the set-up of
+  // relations finds them: every prime above 40 dividing the relation's value
+  // at each integer x of xs, with the root x (add_all_to_list); and the
+  // global table auxptr of those primes for the scope's lifetime. For a
+  // relation in the level's variable alone.
+  void add_aux_primes(std::initializer_list<std::int32_t> xs) {
+    const RefPoly rel = parse_ref(relation_, {name_});
+    for (std::int32_t x : xs) {
+      BigRef y(0);
+      for (const auto& [e, c] : rel.terms()) {
+        BigRef term = c;
+        for (std::int32_t k = 0; k < e[0]; ++k) term = term * BigRef(x);
+        y = y + term;
+      }
+      imptr n = from_ref(y);
+      add_all_to_list(level_, x, n);
+      free_num_header(n);
+    }
+    if (aux_table_.empty()) {
+      old_auxptr_ = auxptr;
+      old_aux_count_ = aux_prime1_number;
+    }
+    for (imptr& n : aux_table_) free_num_header(n);
+    aux_table_.assign(1, nullptr);  // the table counts from 1
+    level_->aux_num = 0;
+    for (imptr e = level_->gcd_data; e != nullptr; e = e->imag) {
+      ++level_->aux_num;
+      aux_table_.push_back(from_ref(BigRef(e->lint)));
+    }
+    auxptr = aux_table_.data();
+    aux_prime1_number = static_cast<std::int16_t>(aux_table_.size() - 1);
+  }
+
  private:
+  static void free_num_header(imptr& n) {
+    if (n == nullptr) return;
+    special_free(n);
+    free_imag(&n);
+  }
+
   polypt level_;
+  std::string relation_;
+  std::string name_;
+  std::vector<imptr> aux_table_;
+  imptr* old_auxptr_ = nullptr;
+  std::int16_t old_aux_count_ = 0;
   std::int32_t old_expon_;
   bool old_field_;
   std::vector<bool> fields_;
