@@ -69,7 +69,8 @@ poly* poly_mono_num_coef(poly* pp, poly m);
 // ---- Degrees ------------------------------------------------------------------------------
 // *n := the highest (lowest false) or lowest degree of *qp's numerator in
 // the variable at level (1: the top); a number value gives 0. The
-// denominator is not looked at. *qp: kept; *n: replaced by a number value.
+// denominator is not looked at; in modular arithmetic the degree is taken
+// as a residue. *qp: kept; *n: replaced by a number value.
 void generalized_degree(quolyptr qp, quolyptr n, std::int32_t level, bool lowest);
 // The lowest exponent of the variable level levels down (1: q's top list)
 // in q; a constant leaf of a list counts as 0. q: kept.

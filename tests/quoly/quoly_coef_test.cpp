@@ -148,6 +148,9 @@ TEST(ValueCoefficients, KnownAnswers) {
     Value c;
     quoly_field_leading_coef(v.cell(), c.cell());
     EXPECT_EQ(value_text(c), "2*y + 3");
+    Value deg;
+    generalized_degree(Value(make_value("x^9 + 1")).cell(), deg.cell(), 1, false);
+    EXPECT_EQ(value_text(deg), "number 2");  // 9 as a residue modulo 7
     quoly_field_leading_coef(v.cell(), v.cell());
     EXPECT_EQ(value_text(v), "2*y + 3");
     EXPECT_TRUE(valid_poly(v->numer));
