@@ -14,6 +14,7 @@
 #include "core/error_codes.h"
 #include "core/globals.h"
 #include "core/mode_guard.h"
+#include "matrix/sparse_store.h"
 #include "poly/poly_coef.h"
 #include "poly/poly_divide.h"
 #include "poly/poly_repr.h"
@@ -277,18 +278,18 @@ sparseptr make_sparse(std::int32_t rows, Entries entries) {
   return first;
 }
 
-// The entries as "row,column:value" lines, given back as they are read.
+// The entries as "row,column:value" lines; the matrix is given back.
 std::string sparse_text(sparseptr s, std::int32_t rows) {
   std::string out;
   for (std::int32_t r = 1; r <= rows; ++r) {
-    for (colm_ptr* at = row_head(s, r); *at != nullptr; free_colm(at))
-      out += std::to_string(r) + "," + std::to_string((*at)->coord) + ":" + value_text((*at)->val) + "\n";
+    for (colm_ptr at = *row_head(s, r); at != nullptr; at = at->next)
+      out += std::to_string(r) + "," + std::to_string(at->coord) + ":" + value_text(at->val) + "\n";
   }
+  free_sparse_frame(&s, rows);
   return out;
 }
 
-// Waits for the sparse store (copies and the release of entries).
-TEST(SparseGreatAbs, DISABLED_EntrywiseScalarOperations) {
+TEST(SparseGreatAbs, EntrywiseScalarOperations) {
   PolyVars vars{"x"};
   const std::int32_t rows = 2050;
   const Entries fractions = {{1, 1, "-5 / 2"}, {1, 4, "1 / 2"}, {2, 2, "7"}, {2050, 3, "-x + 6"}};
