@@ -285,7 +285,7 @@ std::string sparse_text(sparseptr s, std::int32_t rows) {
     for (colm_ptr at = *row_head(s, r); at != nullptr; at = at->next)
       out += std::to_string(r) + "," + std::to_string(at->coord) + ":" + value_text(at->val) + "\n";
   }
-  free_sparse_frame(&s, rows);
+  free_sparse(&s, rows, true);
   return out;
 }
 
