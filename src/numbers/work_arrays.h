@@ -1,4 +1,5 @@
-// The pool of large dense work arrays, and the small dense helpers the
+// The pool of large dense work arrays (taken by the factorisation, the
+// array language and the matrix code), and the small dense helpers the
 // matrix products need: releasing a work array's values and writing an
 // identity.
 //
@@ -11,7 +12,7 @@
 //
 // Pool: `workhead` holds 20 arrays addressed by index 1..20, each allocated
 // the first time its slot is handed out and kept until the program ends.
-// `first_available` (toplevel/state.h) is the index the next request gets;
+// `first_available` is the index the next request gets (1 at start-up);
 // the pool is a stack, so arrays go back in the reverse order of taking.
 // Arrays are handed out with whatever their cells held; users set every cell
 // they read.
@@ -26,6 +27,7 @@ namespace tavrin {
 constexpr std::int32_t work_pool_size = 20;
 // Slots 1..20 (slot 0 unused).
 extern workptr workhead[work_pool_size + 1];
+extern std::int32_t first_available;
 
 struct arr_descr {
   number arrsize;      // rows * cols as a big integer (limbs owned here)
