@@ -57,6 +57,14 @@ int unit_sign(imptr n) {
 
 bool plain_number(poly c) { return c->numb && c->next == nullptr; }
 
+// display, with the line breaks inside the number added to *lines.
+void display_counted(std::FILE* outf, bool outf_is_tty, imptr a, std::int32_t* mylength,
+                     bool extra_space, std::int32_t* lines) {
+  const std::int32_t before = number_line_breaks;
+  display(outf, outf_is_tty, false, a, mylength, extra_space);
+  *lines += number_line_breaks - before;
+}
+
 // The cut-off of long terminal output: true when the value must stop here
 // (the message written once per value).
 bool cut_off(bool outf_is_tty, const std::int32_t* lines) {
@@ -127,7 +135,7 @@ void write_monomial(std::FILE* outf, bool outf_is_tty, poly c, const monomial_ch
   const int unit = unit_sign(c->ncoef);
   const bool bare = chain.levels.empty();
   if (unit != 0 && bare) {
-    display(outf, outf_is_tty, false, c->ncoef, mylength, *extra_space);
+    display_counted(outf, outf_is_tty, c->ncoef, mylength, *extra_space, lines);
   } else if (unit == -1) {
     std::fputc('-', outf);
     *mylength += 1;
@@ -136,7 +144,7 @@ void write_monomial(std::FILE* outf, bool outf_is_tty, poly c, const monomial_ch
       *mylength += 1;
     }
   } else if (unit == 0) {
-    display(outf, outf_is_tty, false, c->ncoef, mylength, *extra_space);
+    display_counted(outf, outf_is_tty, c->ncoef, mylength, *extra_space, lines);
   }
   *extra_space = false;
   if (!bare) {
@@ -208,7 +216,7 @@ void poly_display(std::FILE* outf, bool outf_is_tty, bool flag, poly p, std::int
   for (poly node = p; node != nullptr; node = node->next) {
     bool item = false;  // a number or a parenthesised coefficient was written
     if (node->numb) {
-      display(outf, outf_is_tty, false, node->ncoef, mylength, extra_space);
+      display_counted(outf, outf_is_tty, node->ncoef, mylength, extra_space, lines);
       item = true;
     } else {
       const std::int32_t e = node->exp;
@@ -234,7 +242,7 @@ void poly_display(std::FILE* outf, bool outf_is_tty, bool flag, poly p, std::int
         }
         checklength(outf, outf_is_tty, mylength, lines);
       } else if (unit == 0) {
-        display(outf, outf_is_tty, false, c->ncoef, mylength, extra_space);
+        display_counted(outf, outf_is_tty, c->ncoef, mylength, extra_space, lines);
         item = true;
       }
       if (parens) {
