@@ -17,6 +17,8 @@
 
 namespace tavrin {
 
+bool downdate_shortcut = true;
+
 namespace {
 
 constexpr std::int32_t word_mode_error = 377;
@@ -90,8 +92,25 @@ const char* vanished_warning(storage kind) {
   return "Warning. A quoly denominator has become 0.  That variable has been set to 1.\n";
 }
 
-// *v with 1 put for the variable at env->depth and that level removed.
+// Some list of p at level depth (1: p's own list) is more than a pad: p
+// involves that variable.
+bool involves_level(poly p, std::int32_t depth) {
+  if (p->numb && p->next == nullptr) return false;
+  if (depth == 1) return !(p->next == nullptr && !p->numb && p->exp == 0);
+  for (poly t = p; t != nullptr; t = t->next)
+    if (!t->numb && involves_level(t->pcoef, depth - 1)) return true;
+  return false;
+}
+
+// *v with 1 put for the variable at env->depth and that level removed. A
+// value that does not involve the variable only loses the level.
 void downdate_value(quolyptr v, storage kind, attach_poly_EnvRec* env) {
+  if ((*v)->numb) return;
+  if (downdate_shortcut && !involves_level((*v)->numer, env->depth) &&
+      ((*v)->denom == nullptr || !involves_level((*v)->denom, env->depth))) {
+    remove_poly_var(v, env->depth);
+    return;
+  }
   if (!(*v)->numb && (*v)->denom != nullptr) {
     OwnedPoly denominator, extra, value;
     poly_assign((*v)->denom, denominator.cell());

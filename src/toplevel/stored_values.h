@@ -38,6 +38,11 @@ struct attach_poly_EnvRec {
   std::int16_t depth;
 };
 
+// Cancelling: a value that does not involve the variable only loses its
+// level (the same value the substitution gives). Tests switch it off to
+// compare with the substitution (true).
+extern bool downdate_shortcut;
+
 // Every stored value gains a pad level at the top: update_vars the scalar
 // variables, update_arrays the dense cells of the system array.
 void update_vars();
