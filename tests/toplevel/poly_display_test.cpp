@@ -21,10 +21,12 @@
 #include "support/modulus_scope.h"
 #include "support/output_capture.h"
 #include "support/poly_support.h"
+#include "support/relation_scope.h"
 #include "support/value_form.h"
 #include "toplevel/charsets.h"
 #include "toplevel/display.h"
 #include "toplevel/dispatch.h"
+#include "toplevel/poly_display.h"
 #include "toplevel/scanner.h"
 #include "toplevel/state.h"
 
@@ -159,6 +161,25 @@ TEST(PolyDisplay, LongOutputIsCutOffAtTheTerminalOnly) {
   EXPECT_EQ(file.rfind("( x^1000 + 1000x^999", 0), 0u);
   EXPECT_EQ(file.substr(file.size() - 9), "x + 1 );\n");
   EXPECT_EQ(file.find('`'), std::string::npos);
+}
+
+TEST(PolyDisplay, RawDumpsAndTheVariableList) {
+  load_data_tables();
+  BigModeGuard big;
+  PolyVars vars({"x", "y"});
+  Value v = value_of("3*x^2*y + 5");
+  char* buf = nullptr;
+  std::size_t size = 0;
+  std::FILE* f = open_memstream(&buf, &size);
+  crude_poly_disp(f, true, v->numer, 1, polynames);
+  std::fclose(f);
+  EXPECT_EQ(std::string(buf, size), "x: 2 *5 \n    y: 1 \n         : *3 \n     **\n");
+  std::free(buf);
+  EXPECT_FALSE(uglyprint) << "the dump restores the display style";
+  EXPECT_EQ(output_of([] { epolylist(); }), " y; x;\n");
+  ModOutScope relation(vars, 2, "y^3 - 2", true);
+  EXPECT_EQ(output_of([] { epolylist(); }),
+            " y;  subject to a poly of degree 3. This creates a field.\n x;\n");
 }
 
 // ---- Round trip --------------------------------------------------------------------------
