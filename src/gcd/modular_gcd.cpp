@@ -2,6 +2,7 @@
 // modulo word primes, scaled by the GCD of the leading numbers and combined
 // in mixed-radix (Garner) form until two successive combinations agree.
 #include <algorithm>
+#include <chrono>
 #include <cinttypes>
 #include <cstdint>
 #include <cstdio>
@@ -39,6 +40,7 @@ modular_gcd_counts modular_gcd_stats;
 std::int32_t (*modular_prime_hook)(std::int32_t index, std::int32_t p) = nullptr;
 std::int16_t prime_table_limit = prime_count;
 bool modular_methods_enabled = true;
+void (*modular_image_hook)() = nullptr;
 
 namespace {
 
@@ -329,7 +331,12 @@ void basic_mod_method(poly x, poly y, poly* r, bool* success, polypt pt) {
       if (usable) {
         image.take_modout_data();
         const PrimeImageMode mode(-16383);
+        const auto t0 = std::chrono::steady_clock::now();
+        if (modular_image_hook != nullptr) modular_image_hook();
         polygcd(xi, yi, g.cell(), false, true, true, pt, true, true, true);
+        modular_gcd_stats.image_nanoseconds +=
+            std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now() - t0)
+                .count();
         mod_mult_num(g.p, Gp);
         ++modular_gcd_stats.images;
       }

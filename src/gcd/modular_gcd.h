@@ -56,7 +56,9 @@ struct modular_gcd_counts {
   long multivar_runs;       // mod_multivar_Chinese past its size gate
   long multivar_points;     // evaluation images of mod_multivar_Chinese
   long multivar_failures;   // interpolation attempts that failed
+  long multivar_rejected;   // interpolations that did not divide the arguments
   long multivar_skipped;    // levels skipped because neither argument had them
+  std::int64_t image_nanoseconds;  // wall time in the image GCDs modulo primes
 };
 extern modular_gcd_counts modular_gcd_stats;
 
@@ -71,6 +73,9 @@ extern std::int16_t prime_table_limit;
 // (the subresultant sequence in the end). Default true.
 extern bool modular_methods_enabled;
 extern std::int32_t (*modular_prime_hook)(std::int32_t k, std::int32_t p);
+// Test hook: when not nil, called inside every image of both methods just
+// before its GCD is taken (the ring is then modulo the image's prime).
+extern void (*modular_image_hook)();
 
 // Whether the driver should try mod_multivar_Chinese (modular mode).
 bool mod_do_Chinese(poly u, poly v, std::int32_t mod_deg);

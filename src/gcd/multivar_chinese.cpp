@@ -212,6 +212,7 @@ bool Interpolation::image_at(std::int32_t a, OwnedPoly* img) {
   if (degree(tx.p) < xdeg_) return false;
   mod_poly_at_numb(ty.cell(), y_, point.p, pt_, false);
   if (degree(ty.p) < ydeg_) return false;
+  if (modular_image_hook != nullptr) modular_image_hook();
   polygcd(tx.p, ty.p, img->cell(), false, true, false, pt_->next, false, false, false);
   ++modular_gcd_stats.multivar_points;
   const std::int32_t dg = degree(img->p);
@@ -588,6 +589,7 @@ bool mod_multivar_Chinese(poly x, poly y, poly* r, std::int32_t expo, polypt pt)
         worked = true;
         break;
       }
+      ++modular_gcd_stats.multivar_rejected;
       if (verbose && windy) dumpitt("sub_mod_multivar_Chinese retry, 1 A, ", k, true, false, true);
       free_poly(result.cell());
     } else if (verbose && windy) {
@@ -613,6 +615,7 @@ bool mod_multivar_Chinese(poly x, poly y, poly* r, std::int32_t expo, polypt pt)
           worked = true;
           break;
         }
+        ++modular_gcd_stats.multivar_rejected;
         if (verbose && windy) dumpitt("sub_mod_multivar_Chinese retry, 2 A, ", k, true, false, true);
         if (k >= 2) --expo;
         free_poly(result.cell());
