@@ -59,6 +59,18 @@ std::int32_t limbs_mod(imptr n, std::int64_t p) {
   return static_cast<std::int32_t>(r);
 }
 
+// p, whose top list is at the given depth, involves a variable of the
+// coefficient field (depth field_depth or deeper).
+bool involves_field(poly p, std::int32_t depth) {
+  if (field_depth <= 0) return false;
+  for (poly t = p; t != nullptr; t = t->next) {
+    if (t->numb) continue;
+    if (depth >= field_depth && t->exp != 0) return true;
+    if (!t->pcoef->numb && involves_field(t->pcoef, depth + 1)) return true;
+  }
+  return false;
+}
+
 // The prime-image mode of one prime for the lifetime of the guard: the
 // arithmetic modulo the prime, no cache traffic (lookupgcd := cache_off),
 // interrupts only where danger_ok allows. The caller's ModulusGuard puts
@@ -205,6 +217,9 @@ void divide_by_content(poly* g, imptr c) {
 bool use_modular(poly n, poly m, bool* success, bool* isnumb, polypt pt,
                  std::int16_t prime_number, imptr* prme, std::int32_t* expon) {
   if (!modular_methods_enabled) return false;
+  // Images of the coefficient field modulo a prime are no fields (see
+  // basic_mod_method): no prime is usable.
+  if (involves_field(n, pt->depth) || involves_field(m, pt->depth)) return false;
   imptr nc = leading_coef(n)->ncoef;
   imptr mc = leading_coef(m)->ncoef;
   std::int32_t p = 0;
@@ -253,18 +268,17 @@ void basic_mod_method(poly x, poly y, poly* r, bool* success, polypt pt) {
   std::int32_t limit = prime_table_limit;
   std::int32_t i;
   bool big_primes_left = true;
-  if (field_depth == 0 || both_above_field_depth(x, y, pt->depth)) {
+  if (!involves_field(x, pt->depth) && !involves_field(y, pt->depth)) {
     i = select_prime(x, y, 530, 64, prime_count, prime);
     if (i > limit) i = limit + 1;  // a shortened table (test hook) is used up at once
   } else {
-    if (aux_prime1_number < 1) return;
-    table = auxptr;
-    limit = aux_prime1_number;
-    big_primes_left = false;
-    i = select_prime(x, y, static_cast<std::int16_t>(limit - 3), 3,
-                     static_cast<std::int16_t>(limit), auxptr);
+    // The arguments involve the coefficient field. Modulo an auxiliary
+    // prime P its relations split, the image ring is no field, and image
+    // GCDs there are wrong or stop on elements without inverse: the method
+    // declines (the driver's field GCD and the subresultant sequence answer).
+    return;
   }
-  const bool main_table = table == prime;
+  const bool main_table = true;
   ++modular_gcd_stats.runs;
 
   ScratchNumber G;

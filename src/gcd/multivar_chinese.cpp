@@ -537,6 +537,13 @@ bool mod_multivar_Chinese(poly x, poly y, poly* r, std::int32_t expo, polypt pt)
     ++shift;
     ++modular_gcd_stats.multivar_skipped;
   }
+  // Values are put only for the top variable, and the images are GCDs in the
+  // second: neither may be bound by a relation (a residue that is no root
+  // of the relation is no image of the quotient ring).
+  polypt second = pt->next;
+  for (std::int16_t k = 0; k < shift; ++k) second = second->next;
+  if (pt->p != nullptr || second->p != nullptr || (field_depth > 0 && second->depth >= field_depth))
+    return false;
   std::optional<SkippedLevels> skipped;
   if (shift > 0) skipped.emplace(pt, shift, true);
   const ScopedValue<std::int16_t> nesting(dumpitt_level,
