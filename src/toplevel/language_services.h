@@ -39,6 +39,17 @@ void insert_var(const tokentipe* x, quoly num, varptr* q);
 void arr_parse(char x, textptr inf, quolyptr n, nameptr* flag);
 // A statement on arrays of arrays (first character "%").
 void arr_arr_state(textptr inf, quolyptr n, nameptr* flag);
+// The "?" statement on the array named *x (after "?" "["): every element
+// of the array or of the block given is read from the terminal, or with
+// ":char" a typed text becomes a new array. *stash and saveleft (two
+// characters) receive the statement's token and the scanner's push-back
+// before the terminal is read, for the caller to restore.
+void whole_arrinsert(textptr inf, const tokentipe* x, nameptr* flag, quolyptr n, tokentipe* stash,
+                     char* saveleft);
+// The "?" statement on one element of the array named *x ("[" current):
+// the subscripts are read, then the element from the terminal. The
+// statement's token and push-back are kept meanwhile.
+void element_input(textptr inf, const tokentipe* x, nameptr* flag);
 
 // ---- Output and cancelling statements --------------------------------------------------
 // The output statement (first character "!").

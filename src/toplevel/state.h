@@ -71,6 +71,8 @@ extern bool mod_matrix_ok;              // true: adjoint-CRT inverse of integer 
 extern bool do_line_sup;                // true: long polynomials suppressed at the terminal
 extern bool was_in_rat;                 // true
 extern std::int32_t array_time;         // 1: creation stamp of the next array
+extern std::int32_t uninit;             // uninitialised array cells met in this command
+extern bool new_array;                  // a declaration has created an array
 extern bool nomodpolyreadin;            // false
 extern bool diskstore;                  // false
 extern bool monomial_list;              // false: polynomials shown nested
