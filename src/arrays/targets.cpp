@@ -153,6 +153,8 @@ void set_quotient(quoly m, textptr inf, nameptr* flag, std::int32_t errno_, char
     scan(inf, flag);
   }
   if (number_polys > 0 && its_a_polyname(name.name)) abandon(125, &name);
+  // The system array as an element target is refused as such.
+  if (is_name(&name, "<") && is_tok("[")) abandon(176, &name);
   if (name.name[0] < 'a' || name.name[0] > 'z') abandon(232, &name);
   if (token.name[0] == end_char) {
     if (bound == nullptr) {
@@ -165,7 +167,6 @@ void set_quotient(quoly m, textptr inf, nameptr* flag, std::int32_t errno_, char
       *bound = q;
     }
   } else if (is_tok("[")) {
-    if (is_name(&name, "<")) abandon(176, &name);
     scan(inf, flag);
     std::int32_t r = 0;
     std::int32_t c = 0;
