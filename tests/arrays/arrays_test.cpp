@@ -10,6 +10,7 @@
 #include <utility>
 #include <vector>
 
+#include "arrays/array_operands.h"
 #include "arrays/array_store.h"
 #include "arrays/builtin_dispatch.h"
 #include "arrays/sparse_store.h"
@@ -474,6 +475,47 @@ TEST_F(Arrays, ReadersOfTheBuiltIns) {
   const std::string text =
       output_of([&] { check_for_monic_poly(282, number, &depth, &degree, &p, &t); }, &failed);
   EXPECT_TRUE(failed && reports(text, 282));
+}
+
+// The block left_side selects for the operand text (after the opening "["):
+// "rows cols start target_rows" or "error N".
+struct operand_case {
+  const char* text;
+  const char* want;
+};
+
+TEST_F(Arrays, ArrayOperandsAndTheirBlocks) {
+  ASSERT_EQ(run("Array a[4,5]:\nArray s[4,5] Sparse;"), value("0"));
+  tokentipe an{"a", -1};
+  const std::int32_t a0 = find_array(&an)->start;
+  auto block_of = [&](const std::string& text) {
+    TextInput in(text);
+    FILEPtr stream = &in;
+    leftover[0] = '\0';
+    arrptr q = nullptr;
+    std::int32_t rows = 0, cols = 0, start = 0, total = 0, fr = 0, fc = 0, target = 0;
+    tokentipe old{};
+    bool unwound = false;
+    const std::string out = output_of(
+        [&] {
+          left_side(&stream, &q, &rows, &cols, &start, &total, &fr, &fc, &target, &old, &zilch,
+                    false);
+        },
+        &unwound);
+    if (unwound) return error_code(out);
+    if (q != nullptr && q->spar == nullptr && start >= 0) start -= a0;
+    return std::to_string(rows) + " " + std::to_string(cols) + " " + std::to_string(start) + " " +
+           std::to_string(target) + (q == nullptr ? " nil" : "");
+  };
+  const operand_case cases[] = {
+      {"a]", "4 5 -1 0"},         {"a[2~3, ~]]", "4 5 1 2"},   {"a[,2]]", "4 1 4 4"},
+      {"a[3]]", "4 5 2 1"},       {"a[2~]]", "4 5 1 3"},       {"a[2~3, 4~5]]", "4 2 13 2"},
+      {"s[2,3]]", "4 1 9 1"},     {"a[3~2]]", "error 57"},     {"a[0~2]]", "error 56"},
+      {"a[1,6]]", "error 58"},    {"a[1,3~2]]", "error 59"},   {"zz]", "0 0 -1 0 nil"},
+      {"zz[1]]", "error 55"},     {"A]", "error 42"},          {"<]", "error 176"},
+      {"a[1]", "error 24"},
+  };
+  for (const operand_case& c : cases) EXPECT_EQ(block_of(c.text), c.want) << c.text;
 }
 
 }  // namespace
