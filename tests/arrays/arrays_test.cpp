@@ -518,5 +518,46 @@ TEST_F(Arrays, ArrayOperandsAndTheirBlocks) {
   for (const operand_case& c : cases) EXPECT_EQ(block_of(c.text), c.want) << c.text;
 }
 
+// The two readers that clear denominators: of one value (basic_killden) and
+// of the selected entries of an array (array_killden).
+TEST_F(Arrays, DenominatorsAreCleared) {
+  PolyVars vars{"x"};
+  ASSERT_EQ(run("Array k[2,2]:\nk[1,1] := 1/2:\nk[2,1] := (x + 1)/(3*x):\nk[1,2] := 5/7:\n"
+                "v := 3/(x - 1);"),
+            value("3 / x - 1"));
+  tokentipe kn{"k", -1};
+  const std::int32_t k0 = find_array(&kn)->start;
+  const auto numer = [](quoly q) { return value_parts(q).first; };
+  const RefPoly n21 = numer(*arp_cell(k0 + 1));
+  quoly n = nullptr;
+  builtin_func1_EnvRec env{};
+  env.flag = &zilch;
+  env.n = &n;
+  auto with_input = [&](const std::string& text, auto reader) {
+    TextInput in(text);
+    FILEPtr stream = &in;
+    leftover[0] = '\0';
+    env.inf = &stream;
+    scanner(&stream, &token, &zilch);
+    return output_of([&] { reader(&env); });
+  };
+  // The first column only ("[" already read before the operand).
+  with_input("[ k[,1] ] ;", array_killden);
+  EXPECT_EQ(value_text(*arp_cell(k0)), value("1"));
+  EXPECT_EQ(numer(*arp_cell(k0 + 1)), n21);
+  EXPECT_EQ((*arp_cell(k0 + 1))->denom, nullptr);
+  EXPECT_EQ(value_text(*arp_cell(k0 + 2)), value("5 / 7")) << "column 2 is not selected";
+  EXPECT_EQ(*arp_cell(k0 + 3), nullptr);
+  // The whole array: the uninitialised cell becomes 0 with the plain warning.
+  const std::string out = with_input("[ k ] ;", array_killden);
+  EXPECT_NE(out.find("Warning. Uninitialized array element has been set to 0."), std::string::npos);
+  EXPECT_EQ(value_text(*arp_cell(k0 + 2)), value("5"));
+  EXPECT_EQ(value_text(*arp_cell(k0 + 3)), value("0"));
+  with_input("( v ) ;", basic_killden);
+  EXPECT_EQ(run("v;"), value("3"));
+  EXPECT_STREQ(token.name, ";");
+  free_quoly(&n);
+}
+
 }  // namespace
 }  // namespace tavrin::test
