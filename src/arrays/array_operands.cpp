@@ -202,7 +202,10 @@ void load_char_string(textptr inf, const tokentipe* x, nameptr* flag, quolyptr n
   struct release {
     workptr a;
     arr_descr* f;
-    ~release() { free_arr(a, f); }
+    ~release() {
+      free_arr(a, f);
+      special_free(&f->arrsize);
+    }
   } owned{arr, &facts};
   if (levelcount > 1) std::printf("%1d", static_cast<int>(levelcount));
   if (promptsize > 0 || prompt[0] == '\r') std::printf("%s", prompt);
