@@ -1,5 +1,6 @@
 #include "arrays/array_operands.h"
 
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 
@@ -297,6 +298,36 @@ void element_input(textptr inf, const tokentipe* x, nameptr* flag) {
   token = ending;
   leftover[0] = saveleft[0];
   leftover[1] = saveleft[1];
+}
+
+void get_from_array(textptr inf, nameptr* flag, std::string* newname) {
+  newname->clear();
+  arrptr q = nullptr;
+  std::int32_t rows = 0, cols = 0, start = 0, total = 0, firstrow = 0, firstcol = 0, target = 0;
+  tokentipe name{};
+  left_side(inf, &q, &rows, &cols, &start, &total, &firstrow, &firstcol, &target, &name, flag,
+            false);
+  if (q == nullptr) abandon(28, &name);
+  if (start != -1) abandon(258, &name);
+  if (q->spar != nullptr) abandon(259, &name);
+  for (std::int32_t k = q->start; k <= q->stop && newname->size() < 255; ++k) {
+    const quoly v = *arp_cell(k);
+    if (v == nullptr) continue;
+    if (!v->numb) abandon(260, &name);
+    const imptr x = v->ncoef;
+    std::int32_t code = 0;
+    if (flotemode) {
+      const long double r = std::floor(x->flote + 0.5L);
+      code = r > -2147483648.0L && r < 2147483648.0L ? static_cast<std::int32_t>(r) : 0;
+    } else if (lintmode) {
+      code = x->lint;
+    } else {
+      code = x->head == nullptr ? 0 : x->head->value;
+    }
+    const char ch = static_cast<char>(code & 0xFF);
+    if (ch != ' ') newname->push_back(ch);
+  }
+  if (newname->empty()) std::printf("*** Warning. array [%s] is empty.\n", q->name.name);
 }
 
 }  // namespace tavrin

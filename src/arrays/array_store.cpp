@@ -15,8 +15,6 @@
 
 namespace tavrin {
 
-storeptr arp[arp_pages] = {};
-
 std::int64_t array_entries(const arrnode* q) {
   std::int64_t v = 0;
   for (numptr p = q->sizearr.head; p != nullptr; p = p->next) v = v * limb_base + p->value;

@@ -22,24 +22,16 @@
 
 #include "core/records.h"
 #include "toplevel/scanner.h"
+#include "toplevel/state.h"
 
 namespace tavrin {
 
-constexpr std::int32_t arp_pages = 5000;
-constexpr std::int32_t page_cells = 1024;
+// The pages `arp`, arp_cell and the page constants: toplevel/state.h (the
+// rewriting of stored values on a ring change walks the cells too).
 // The last usable cell index: 5000 * 1024 - 1.
 constexpr std::int32_t last_cell_index = arp_pages * page_cells - 1;
 // The most entries of one dense array.
 constexpr std::int32_t max_dense_entries = 1000000;
-
-struct storerec {
-  quoly cell[page_cells];
-};
-using storeptr = storerec*;
-extern storeptr arp[arp_pages];
-
-// The cell of global index i (its page must exist).
-inline quolyptr arp_cell(std::int32_t i) { return &arp[i >> 10]->cell[i & 1023]; }
 
 // The entry count sizearr as a 64-bit integer, and the column count.
 std::int64_t array_entries(const arrnode* q);

@@ -12,6 +12,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 #include "core/records.h"
 #include "toplevel/scanner.h"
@@ -61,6 +62,12 @@ void arr_arr_state(textptr inf, quolyptr n, nameptr* flag);
 // before the terminal is read, for the caller to restore.
 void whole_arrinsert(textptr inf, const tokentipe* x, nameptr* flag, quolyptr n, tokentipe* stash,
                      char* saveleft);
+// "[" current: the text spelled by the cells of the whole dense array
+// named next (each a character code; blanks and empty cells skipped; at most
+// 255 characters) into *newname; empty with a warning when nothing was
+// spelled. Errors 28 (no such array), 258 (a block), 259 (sparse), 260 (a
+// cell that is not a number) and those of the operand.
+void get_from_array(textptr inf, nameptr* flag, std::string* newname);
 // The "?" statement on one element of the array named *x ("[" current):
 // the subscripts are read, then the element from the terminal. The
 // statement's token and push-back are kept meanwhile.

@@ -67,6 +67,7 @@ number disp_cons = {};
 
 varptr sca_store[sca_buckets] = {};
 arrptr arr_store[arr_buckets] = {};
+storeptr arp[arp_pages] = {};
 funcptr func_store[func_buckets] = {};
 arrptr* arrstash = nullptr;
 statptr lastf = nullptr;

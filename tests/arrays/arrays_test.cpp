@@ -559,5 +559,59 @@ TEST_F(Arrays, DenominatorsAreCleared) {
   free_quoly(&n);
 }
 
+// A value's structure, node for node (not its addresses).
+std::string structure(quoly q) {
+  if (q == nullptr) return "nil";
+  if (q->numb) return value_text(q);
+  return dump_poly(q->numer) + " / " + dump_poly(q->denom) + (q->rat ? " rat" : "");
+}
+
+// Every dense cell and sparse entry of the arrays.
+std::vector<std::string> array_shapes() {
+  std::vector<std::string> shapes;
+  for (std::int32_t k = 0; k <= endarr; ++k)
+    shapes.push_back(structure(*arp_cell(k)));
+  for (arrptr a : arr_store)
+    for (; a != nullptr; a = a->next)
+      if (a->spar != nullptr)
+        for (std::int32_t r = 1; r <= a->rows; ++r)
+          for (colm_ptr e = *sparse_row(a->spar, r); e != nullptr; e = e->next)
+            shapes.push_back(std::to_string(r) + "," + std::to_string(e->coord) + " " +
+                             structure(e->val));
+  return shapes;
+}
+
+TEST_F(Arrays, AdjoiningAndCancellingKeepEveryEntry) {
+  run("&(J = t)");
+  ASSERT_EQ(number_polys, 1);
+  run("Array d[3,2]:\nd[1,1] := t^2 - 3:\nd[2,1] := 5:\nd[3,2] := (t + 1)/(t - 2):\n"
+      "Array s[2500,3] Sparse:\ns[1,1] := 2*t:\ns[2049,2] := 7/(t^2 + 1):\ns[3,3] := -4:");
+  const std::vector<std::string> before = array_shapes();
+  run("&(J = u)");
+  ASSERT_EQ(number_polys, 2);
+  const quoly d11 = *arp_cell(0);
+  ASSERT_FALSE(d11->numb);
+  EXPECT_EQ(d11->numer->exp, 0) << "a pad over the old polynomial";
+  EXPECT_FALSE(d11->numer->numb);
+  EXPECT_NE(before, array_shapes());
+  EXPECT_EQ(run("d[1,1] - s[1,1] + s[2049,2];"), run("t^2 - 3 - 2*t + 7/(t^2 + 1);"));
+  run("&(J = -u)");
+  ASSERT_EQ(number_polys, 1);
+  EXPECT_EQ(before, array_shapes());
+  // Cancelling t itself: entries become their values at t = 1; a vanishing
+  // denominator gives 1, and a sparse entry that becomes 0 is removed.
+  run("s[3,1] := t - 1:\nd[3,2] := 1/(t - 1):");
+  run("&(J = -t)");
+  ASSERT_EQ(number_polys, 0);
+  EXPECT_EQ(run("d[1,1];"), value("-2"));
+  EXPECT_EQ(run("d[3,2];"), value("1"));
+  EXPECT_EQ(run("s[2049,2];"), value("7 / 2"));
+  tokentipe sn{"s", -1};
+  EXPECT_EQ(*sparse_row(find_array(&sn)->spar, 3), find_array(&sn)->spar->indx[2]);
+  ASSERT_NE(find_array(&sn)->spar->indx[2], nullptr);
+  EXPECT_EQ(find_array(&sn)->spar->indx[2]->coord, 3) << "(3,1) became 0 and went";
+  expect_rows_sound(find_array(&sn));
+}
+
 }  // namespace
 }  // namespace tavrin::test
