@@ -272,8 +272,7 @@ void change_laurent(bool newval) {
   std::vector<stored_cell> cells;
   if (prevnum != nullptr) cells.push_back({&prevnum, storage::statement});
   if (sysnum != nullptr && sysnum != prevnum) cells.push_back({&sysnum, storage::statement});
-  add_variables(cells);
-  add_system_cells(cells);
+  add_all_cells(cells);
   const bool old = laurent;
   laurent = newval;
   try {

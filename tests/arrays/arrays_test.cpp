@@ -585,6 +585,7 @@ TEST_F(Arrays, AdjoiningAndCancellingKeepEveryEntry) {
   run("&(J = t)");
   ASSERT_EQ(number_polys, 1);
   run("Array d[3,2]:\nd[1,1] := t^2 - 3:\nd[2,1] := 5:\nd[3,2] := (t + 1)/(t - 2):\n"
+      "d[2,2] := 1/t^2:\n"
       "Array s[2500,3] Sparse:\ns[1,1] := 2*t:\ns[2049,2] := 7/(t^2 + 1):\ns[3,3] := -4:");
   const std::vector<std::string> before = array_shapes();
   run("&(J = u)");
@@ -595,6 +596,12 @@ TEST_F(Arrays, AdjoiningAndCancellingKeepEveryEntry) {
   EXPECT_FALSE(d11->numer->numb);
   EXPECT_NE(before, array_shapes());
   EXPECT_EQ(run("d[1,1] - s[1,1] + s[2049,2];"), run("t^2 - 3 - 2*t + 7/(t^2 + 1);"));
+  // The Laurent switch moves the monomial denominators of the entries, and back.
+  const std::vector<std::string> adjoined = array_shapes();
+  run("&l");
+  EXPECT_EQ((*arp_cell(4))->denom, nullptr) << "1/t^2 becomes t^-2";
+  run("&l");
+  EXPECT_EQ(adjoined, array_shapes());
   run("&(J = -u)");
   ASSERT_EQ(number_polys, 1);
   EXPECT_EQ(before, array_shapes());
