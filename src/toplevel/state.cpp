@@ -46,6 +46,8 @@ bool mod_matrix_ok = false;
 bool do_line_sup = false;
 bool was_in_rat = false;
 std::int32_t array_time = 0;
+std::int32_t uninit = 0;
+bool new_array = false;
 bool nomodpolyreadin = false;
 bool diskstore = false;
 bool monomial_list = false;
@@ -65,6 +67,7 @@ number disp_cons = {};
 
 varptr sca_store[sca_buckets] = {};
 arrptr arr_store[arr_buckets] = {};
+storeptr arp[arp_pages] = {};
 funcptr func_store[func_buckets] = {};
 arrptr* arrstash = nullptr;
 statptr lastf = nullptr;

@@ -14,7 +14,7 @@
 #include "core/error_codes.h"
 #include "core/globals.h"
 #include "core/mode_guard.h"
-#include "matrix/sparse_store.h"
+#include "arrays/sparse_store.h"
 #include "poly/poly_coef.h"
 #include "poly/poly_divide.h"
 #include "poly/poly_repr.h"
