@@ -182,6 +182,31 @@ void free_polynode_list(poly first, poly last) {
   give_back_chain(first, last, polygarb, bypass_polys);
 }
 
+void free_colm_list(colm_ptr first, colm_ptr last) {
+#ifdef TAVRIN_POOL_BYPASS
+  give_back_chain(first, last, colm_garb, bypass_colms);
+#else
+  long unused = 0;
+  give_back_chain(first, last, colm_garb, unused);
+#endif
+}
+
+void free_frame_list(sparseptr first, sparseptr last) {
+  if (first == nullptr) return;
+#ifdef TAVRIN_POOL_BYPASS
+  for (sparseptr p = first;;) {
+    sparseptr nx = p->next;
+    const bool done = (p == last);
+    delete p;
+    if (done || nx == nullptr) break;
+    p = nx;
+  }
+#else
+  last->next = spargarb;
+  spargarb = first;
+#endif
+}
+
 void free_poly(poly* p) {
   poly first = *p;
   if (first == nullptr) return;

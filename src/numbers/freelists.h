@@ -61,6 +61,11 @@ void newcolm(colm_ptr* q);
 // Splices the node list first..last (linked through next) onto polygarb;
 // their coefficients must already be freed or owned elsewhere.
 void free_polynode_list(poly first, poly last);
+// Splices the sparse entries first..last (linked through next) onto
+// colm_garb; their values must already be freed or owned elsewhere.
+void free_colm_list(colm_ptr first, colm_ptr last);
+// Splices the frame chain first..last (linked through next) onto spargarb.
+void free_frame_list(sparseptr first, sparseptr last);
 // Frees the polynomial *p (nil does nothing): every number by free_imag,
 // every coefficient recursively, each level's list in one splice; *p := nil.
 void free_poly(poly* p);

@@ -82,7 +82,7 @@ void set_first_defaults() {
   no_aux_primes2 = true;
   extra_line = true;
   was_in_rat = true;
-  array_time = true;
+  array_time = 1;
   tt_flag = true;
   verbose = false;
   danger_ok = false;

@@ -71,7 +71,7 @@ extern std::int32_t m_interrupt;        // 1: command interrupt level ("&m")
 extern bool mod_matrix_ok;              // true: adjoint-CRT inverse of integer matrices
 extern bool do_line_sup;                // true: long polynomials suppressed at the terminal
 extern bool was_in_rat;                 // true
-extern bool array_time;                 // true
+extern std::int32_t array_time;         // 1: creation stamp of the next array
 extern bool nomodpolyreadin;            // false
 extern bool diskstore;                  // false
 extern bool monomial_list;              // false: polynomials shown nested

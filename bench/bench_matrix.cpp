@@ -1,0 +1,269 @@
+// Timings of the matrix products and powers:
+// - dense products of random n x n integer matrices (n = 20, 50, 100, 200;
+//   entries of 1 and of 10 limbs) by matrix_mult and by Winograd's
+//   fast_mat_mult;
+// - sparse products of random n x n integer matrices with 5 entries a row
+//   (n = 1,000 and 10,000; by row merging and by the plain row-by-column
+//   walk), and of 300 x 300 matrices whose 5 entries a row
+//   are linear polynomials in x and y;
+// - matrix_power of a 50 x 50 integer matrix (one-limb entries) to the 16th
+//   power, dense and sparse.
+#include <benchmark/benchmark.h>
+
+#include <cstdint>
+#include <cstring>
+#include <random>
+#include <set>
+
+#include "core/globals.h"
+#include "matrix/matrix_products.h"
+#include "matrix/sparse_store.h"
+#include "numbers/bigint.h"
+#include "numbers/freelists.h"
+#include "poly/poly_add.h"
+#include "poly/poly_mult.h"
+#include "poly/poly_repr.h"
+#include "toplevel/data_files.h"
+#include "toplevel/state.h"
+
+namespace {
+
+using namespace tavrin;
+
+void setup_once() {
+  if (first_available < 1) first_available = 1;
+  if (polynames != nullptr) return;
+  initialize(TAVRIN_BENCH_DATA_DIR);
+  const char* names[] = {"x", "y"};
+  polypt* link = &polynames;
+  for (std::int16_t d = 1; d <= 2; ++d) {
+    polypt r = nullptr;
+    newpt(&r);
+    std::strncpy(r->let.name, names[d - 1], 10);
+    r->let.address = -1;
+    r->depth = d;
+    *link = r;
+    link = &r->next;
+  }
+  number_polys = 2;
+}
+
+// A random integer of exactly `limbs` limbs as a number value.
+quoly random_integer(std::mt19937_64& rng, int limbs) {
+  quoly q = nullptr;
+  quoly_set(1, &q);
+  q->next = nullptr;
+  imptr n = q->ncoef;
+  special_free(n);
+  const bool neg = rng() % 2 != 0;
+  numptr head = nullptr, tail = nullptr;
+  for (int k = 0; k < limbs; ++k) {
+    numptr l = new_limb();
+    std::int32_t v = static_cast<std::int32_t>(rng() % 268435456);
+    if (k == 0 && v == 0) v = 1;
+    l->value = neg ? -v : v;
+    l->next = nullptr;
+    if (tail == nullptr) {
+      head = l;
+    } else {
+      tail->next = l;
+    }
+    tail = l;
+  }
+  n->head = head;
+  n->tail = tail;
+  n->size = limbs;
+  return q;
+}
+
+// c0 + cx x + cy y as a value.
+quoly linear_value(std::int32_t c0, std::int32_t cx, std::int32_t cy) {
+  poly s = nullptr;
+  poly_set(c0, &s);
+  const std::int32_t c[] = {cx, cy};
+  for (std::int32_t d = 1; d <= 2; ++d) {
+    if (c[d - 1] == 0) continue;
+    poly v = nullptr, k = nullptr;
+    base_poly(&v, d);
+    poly_set(c[d - 1], &k);
+    poly_mult(v, k, &v, nilpol);
+    free_poly(&k);
+    best_poly_add(s, v, &s);
+  }
+  quoly q = nullptr;
+  newquoly(&q);
+  q->next = nullptr;
+  q->numb = false;
+  q->numer = s;
+  q->denom = nullptr;
+  q->rat = false;
+  return q;
+}
+
+struct Dense {
+  workptr cells = new workarray;
+  arr_descr f{};
+  std::int32_t n;
+  Dense(std::int32_t size, int limbs, std::mt19937_64& rng) : n(size) {
+    for (std::int32_t k = 0; k < n * n; ++k) cells->stash[k] = random_integer(rng, limbs);
+    set_descr(&f, n, n);
+  }
+  ~Dense() {
+    for (std::int32_t k = 0; k < n * n; ++k) free_quoly(&cells->stash[k]);
+    special_free(&f.arrsize);
+    delete cells;
+  }
+};
+
+// A random n x n sparse matrix with `per_row` entries a row.
+template <class Make>
+sparseptr random_sparse(std::int32_t n, int per_row, std::mt19937_64& rng, Make make) {
+  sparseptr sp = nullptr;
+  sparse_init(&sp, n);
+  for (std::int32_t i = 1; i <= n; ++i) {
+    std::set<std::int32_t> cols;
+    while (static_cast<int>(cols.size()) < per_row) cols.insert(1 + static_cast<std::int32_t>(rng() % static_cast<std::uint64_t>(n)));
+    colm_ptrptr t = sparse_row(sp, i);
+    for (std::int32_t c : cols) {
+      colm_ptr e = nullptr;
+      newcolm(&e);
+      e->coord = c;
+      e->val = make(rng);
+      e->next = nullptr;
+      *t = e;
+      t = &e->next;
+    }
+  }
+  return sp;
+}
+
+void BM_DenseProduct(benchmark::State& state) {
+  setup_once();
+  const auto n = static_cast<std::int32_t>(state.range(0));
+  const int limbs = static_cast<int>(state.range(1));
+  const bool winograd = state.range(2) != 0;
+  std::mt19937_64 rng(1);
+  Dense a(n, limbs, rng), b(n, limbs, rng);
+  workptr z = new workarray;
+  for (auto _ : state) {
+    if (winograd) {
+      fast_mat_mult(a.cells, b.cells, z, n, n, n);
+    } else {
+      // The first operand is borrowed: its cells are left alone and the
+      // product lands in z's cells.
+      for (std::int32_t k = 0; k < n * n; ++k) z->stash[k] = a.cells->stash[k];
+      arr_descr zf{};
+      set_descr(&zf, n, n);
+      sparseptr none = nullptr, none2 = nullptr;
+      matrix_mult(z, b.cells, &zf, &b.f, false, &none, &none2);
+      special_free(&zf.arrsize);
+    }
+    state.PauseTiming();
+    for (std::int32_t k = 0; k < n * n; ++k) free_quoly(&z->stash[k]);
+    state.ResumeTiming();
+  }
+  delete z;
+}
+BENCHMARK(BM_DenseProduct)
+    ->ArgNames({"n", "limbs", "winograd"})
+    ->ArgsProduct({{20, 50, 100, 200}, {1, 10}, {0, 1}})
+    ->Unit(benchmark::kMillisecond);
+
+void BM_SparseIntegerProduct(benchmark::State& state) {
+  setup_once();
+  const auto n = static_cast<std::int32_t>(state.range(0));
+  const bool by_columns = state.range(1) != 0;
+  std::mt19937_64 rng(2);
+  auto make = [](std::mt19937_64& g) { return random_integer(g, 1); };
+  sparseptr a = random_sparse(n, 5, rng, make), b = random_sparse(n, 5, rng, make);
+  for (auto _ : state) {
+    sparseptr p = a;
+    if (by_columns) {
+      mult_sparses_by_columns(&p, &b, n, n, n, false);
+    } else {
+      mult_sparses(&p, &b, n, n, n, false);
+    }
+    state.PauseTiming();
+    free_sparse(&p, n, true);
+    state.ResumeTiming();
+  }
+  free_sparse(&a, n, true);
+  free_sparse(&b, n, true);
+}
+// by_columns: the plain row-by-column walk over the transpose, for comparison.
+BENCHMARK(BM_SparseIntegerProduct)
+    ->ArgNames({"n", "by_columns"})
+    ->Args({1000, 0})
+    ->Args({10000, 0})
+    ->Args({1000, 1})
+    ->Args({10000, 1})
+    ->Unit(benchmark::kMillisecond);
+
+void BM_SparsePolynomialProduct(benchmark::State& state) {
+  setup_once();
+  const auto n = static_cast<std::int32_t>(state.range(0));
+  std::mt19937_64 rng(3);
+  auto make = [](std::mt19937_64& g) {
+    auto c = [&] { return static_cast<std::int32_t>(g() % 19) - 9; };
+    const std::int32_t cx = c();
+    return linear_value(c(), cx == 0 ? 1 : cx, c());
+  };
+  sparseptr a = random_sparse(n, 5, rng, make), b = random_sparse(n, 5, rng, make);
+  for (auto _ : state) {
+    sparseptr p = a;
+    mult_sparses(&p, &b, n, n, n, false);
+    state.PauseTiming();
+    free_sparse(&p, n, true);
+    state.ResumeTiming();
+  }
+  free_sparse(&a, n, true);
+  free_sparse(&b, n, true);
+}
+BENCHMARK(BM_SparsePolynomialProduct)->Arg(300)->Unit(benchmark::kMillisecond);
+
+void BM_MatrixPower16(benchmark::State& state) {
+  setup_once();
+  const bool sparse = state.range(0) != 0;
+  std::mt19937_64 rng(4);
+  Dense a(50, 1, rng);
+  sparseptr sp = nullptr;
+  if (sparse) {
+    sparse_init(&sp, 50);
+    for (std::int32_t i = 1; i <= 50; ++i) {
+      colm_ptrptr t = sparse_row(sp, i);
+      for (std::int32_t j = 1; j <= 50; ++j) {
+        colm_ptr e = nullptr;
+        newcolm(&e);
+        e->coord = j;
+        e->val = nullptr;
+        quoly_assign(a.cells->stash[(i - 1) + (j - 1) * 50], &e->val);
+        e->val->next = nullptr;
+        e->next = nullptr;
+        *t = e;
+        t = &e->next;
+      }
+    }
+  }
+  workptr w = new workarray;
+  for (auto _ : state) {
+    for (std::int32_t k = 0; k < 2500; ++k) w->stash[k] = a.cells->stash[k];
+    arr_descr wf{};
+    set_descr(&wf, 50, 50);
+    bool arr_free = false;
+    sparseptr p = sp;
+    matrix_power(w, &wf, &arr_free, 16, &p);
+    state.PauseTiming();
+    if (sparse) {
+      free_sparse(&p, 50, true);
+    } else {
+      for (std::int32_t k = 0; k < 2500; ++k) free_quoly(&w->stash[k]);
+    }
+    special_free(&wf.arrsize);
+    state.ResumeTiming();
+  }
+  free_sparse(&sp, 50, true);
+  delete w;
+}
+BENCHMARK(BM_MatrixPower16)->ArgNames({"sparse"})->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
+
+}  // namespace

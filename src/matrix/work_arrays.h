@@ -1,0 +1,82 @@
+// The pool of large dense work arrays, and the small dense helpers the
+// matrix products need: releasing a work array's values and writing an
+// identity.
+//
+// A work array (core/records.h) holds an r-row, c-column matrix column by
+// column: entry (i, j), counted from 1, is cell (j-1)*r + (i-1). A cell holds
+// nil or a value; who owns the values is said by the caller's flags (arr_free
+// and friends), never by the array. An arr_descr describes the matrix: its
+// entry count `arrsize` (a big integer, rows * cols) and `rows`; the column
+// count is arrsize div rows.
+//
+// Pool: `workhead` holds 20 arrays addressed by index 1..20, each allocated
+// the first time its slot is handed out and kept until the program ends.
+// `first_available` (toplevel/state.h) is the index the next request gets;
+// the pool is a stack, so arrays go back in the reverse order of taking.
+// Arrays are handed out with whatever their cells held; users set every cell
+// they read.
+#pragma once
+
+#include <cstdint>
+
+#include "core/records.h"
+
+namespace tavrin {
+
+constexpr std::int32_t work_pool_size = 20;
+// Slots 1..20 (slot 0 unused).
+extern workptr workhead[work_pool_size + 1];
+
+struct arr_descr {
+  number arrsize;      // rows * cols as a big integer (limbs owned here)
+  std::int32_t rows;
+};
+
+// *p := the pool index of a work array taken from the pool. All 20 taken:
+// user error 88 with token x; when the report returns, *p := 0 and nothing
+// is taken. An index outside 1..20 after taking reports "first available."
+// (internal error, no nested level).
+// writes: first_available, workhead
+void enew_worknode(std::int32_t* p, const tokentipe* x);
+
+// Gives the most recently taken work array back (first_available - 1). The
+// cells' values are the user's to free first.
+void free_work();
+
+// Takes a work array for a scope and gives it back on every exit, an
+// unwinding error included. taken() is false when the pool was exhausted and
+// the error report returned: the caller then gives up its request.
+class WorkArrayGuard {
+ public:
+  explicit WorkArrayGuard(const tokentipe* x) { enew_worknode(&index_, x); }
+  ~WorkArrayGuard() {
+    if (index_ != 0) free_work();
+  }
+  WorkArrayGuard(const WorkArrayGuard&) = delete;
+  WorkArrayGuard& operator=(const WorkArrayGuard&) = delete;
+  bool taken() const { return index_ != 0; }
+  workptr get() const { return workhead[index_]; }
+
+ private:
+  std::int32_t index_ = 0;
+};
+
+// The column count of the matrix described: arrsize div rows.
+// arf: kept
+std::int32_t descr_cols(const arr_descr* arf);
+
+// arf := rows * cols entries in `rows` rows.
+void set_descr(arr_descr* arf, std::int32_t rows, std::int32_t cols);
+
+// Frees the value in each of the first arf->arrsize cells of ar (free_quoly,
+// each cell left nil) and sets arf->arrsize to 0.
+// ar: cells freed; arf: changed
+void free_arr(workptr ar, arr_descr* arf);
+
+// The rows-by-rows identity in arr: a fresh number 1 on the diagonal, 0
+// elsewhere. arr_free: the cells' old values are freed first; otherwise the
+// cells are taken to own nothing and are overwritten.
+// reads: mode flags
+void identi(workptr arr, std::int32_t rows, bool arr_free);
+
+}  // namespace tavrin
