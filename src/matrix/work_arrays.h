@@ -20,28 +20,25 @@
 #include <cstdint>
 
 #include "core/records.h"
+#include "gcd/gcd_upcalls.h"
 
 namespace tavrin {
 
-constexpr std::int32_t work_pool_size = 20;
-// Slots 1..20 (slot 0 unused).
-extern workptr workhead[work_pool_size + 1];
+// work_pool_size and workhead (slots 1..20, slot 0 unused): declared in
+// gcd/gcd_upcalls.h (the p-th root tables of the GCD code take work arrays).
 
-struct arr_descr {
-  number arrsize;      // rows * cols as a big integer (limbs owned here)
-  std::int32_t rows;
-};
+// arr_descr: core/records.h.
 
 // *p := the pool index of a work array taken from the pool. All 20 taken:
 // user error 88 with token x; when the report returns, *p := 0 and nothing
 // is taken. An index outside 1..20 after taking reports "first available."
 // (internal error, no nested level).
 // writes: first_available, workhead
-void enew_worknode(std::int32_t* p, const tokentipe* x);
+// enew_worknode: declared in gcd/gcd_upcalls.h.
 
 // Gives the most recently taken work array back (first_available - 1). The
 // cells' values are the user's to free first.
-void free_work();
+// free_work: declared in gcd/gcd_upcalls.h.
 
 // Takes a work array for a scope and gives it back on every exit, an
 // unwinding error included. taken() is false when the pool was exhausted and
@@ -71,7 +68,7 @@ void set_descr(arr_descr* arf, std::int32_t rows, std::int32_t cols);
 // Frees the value in each of the first arf->arrsize cells of ar (free_quoly,
 // each cell left nil) and sets arf->arrsize to 0.
 // ar: cells freed; arf: changed
-void free_arr(workptr ar, arr_descr* arf);
+// free_arr: declared in gcd/gcd_upcalls.h.
 
 // The rows-by-rows identity in arr: a fresh number 1 on the diagonal, 0
 // elsewhere. arr_free: the cells' old values are freed first; otherwise the
