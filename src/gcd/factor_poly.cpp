@@ -110,6 +110,7 @@ class ValueCell {
     } else {
       *w = q_->numer;
       q_->numer = nullptr;
+      free_quoly(&q_);
     }
     q_ = detail::new_ratfun_value(nullptr, nullptr);
   }
