@@ -37,6 +37,21 @@ constexpr std::int32_t factorial_too_large_error = 94;
 // arithmetic (the extended GCD of numbers, the greatest integer).
 constexpr std::int32_t word_arithmetic_error = 62;
 
+// The greatest integer of a value that is not a number in floating mode.
+constexpr std::int32_t floating_great_int_error = 377;
+
+// The coefficient built-in: the second argument is not a bare variable (315),
+// a "," is missing (202), the exponent is not a number (155) or does not
+// fit in 32 bits (156).
+constexpr std::int32_t not_a_variable_error = 315;
+constexpr std::int32_t comma_expected_error = 202;
+constexpr std::int32_t exponent_not_number_error = 155;
+constexpr std::int32_t exponent_not_int_error = 156;
+
+// A p-th root of a value whose main variable lies above the coefficient
+// field.
+constexpr std::int32_t pth_root_above_field_error = 301;
+
 // Negative exponents in an argument that must have none (Laurent mode).
 constexpr std::int32_t negative_exponent_argument_error = 198;
 

@@ -1,6 +1,7 @@
 #include "toplevel/dispatch.h"
 
 #include <array>
+#include <cstdio>
 #include <cstring>
 
 #include "core/errors.h"
@@ -10,6 +11,7 @@
 #include "poly/poly_repr.h"
 #include "toplevel/commands.h"
 #include "toplevel/language_services.h"
+#include "toplevel/state.h"
 
 namespace tavrin {
 
@@ -59,8 +61,49 @@ void empty_statement(char, textptr, quolyptr, nameptr*) {
 }
 
 /* stat -> "?" name | "?" name "[" coords "]" | "?" "[" name "]" */
-// Stand-in: reading a value from the terminal comes with the expressions.
-void read_value_statement(char, textptr, quolyptr, nameptr*) { not_implemented(); }
+// Reads a value for a scalar variable from the terminal: the prompt and
+// "name := ", then an expression (or "@": nothing is assigned). The answer
+// is always read from Input, whatever the statement came from; the
+// statement's ending and the scanner's push-back are kept meanwhile.
+void read_value_statement(char, textptr inf, quolyptr n, nameptr* flag) {
+  tokentipe name;
+  scanner(inf, &name, flag);
+  scanner(inf, &token, flag);
+  set_zero_value(n);
+  if (is_word(name, "[") || is_word(token, "[")) not_implemented();  // array entries
+  if (name.name[0] < 'a' || name.name[0] > 'z') {
+    error(3, &name);
+    return;
+  }
+  const tokentipe ending = token;
+  char saveleft[2] = {leftover[0], leftover[1]};
+  {
+    ScopedValue<bool> terminal(tt_flag, true);
+    if (levelcount > 1) std::printf("%1d", static_cast<int>(levelcount));
+    if (promptsize > 0 || prompt[0] == '\r') std::printf("%s", prompt);
+    std::printf("%s := ", name.name);
+    std::fflush(stdout);
+    leftover[0] = '\0';
+    Input->get();  // the line end after the statement
+    nameptr answer_cursor = nullptr;
+    scanner(&Input, &token, &answer_cursor);
+    if (!is_word(token, "@")) {
+      struct answer_cell {
+        quoly q = nullptr;
+        ~answer_cell() { free_quoly(&q); }
+      } value;
+      old_expre(&Input, &value.q, &answer_cursor);
+      varptr v = nullptr;
+      insert_var(&name, value.q, &v);
+      value.q = nullptr;
+      quoly_assign(v->val, n);
+    }
+  }
+  token = ending;
+  leftover[0] = saveleft[0];
+  leftover[1] = saveleft[1];
+  if (*flag != nullptr) set_zero_value(n);
+}
 
 /* stat -> "&" command */
 void command(char, textptr inf, quolyptr n, nameptr* flag) { command_statement(inf, n, flag); }

@@ -28,6 +28,11 @@ void expre(textptr inf, quolyptr* qp, quolyptr n, colm_ptrptr* aux, std::int32_t
 // A plain sum of terms into *n (owned by the caller).
 void old_expre(textptr inf, quolyptr n, nameptr* flag);
 
+// ---- Scalar variables -----------------------------------------------------------------
+// The variable named x gets the value num (taken over): an existing one has
+// its old value freed, else it is created; *q := its record.
+void insert_var(const tokentipe* x, quoly num, varptr* q);
+
 // ---- Arrays and matrix statements -----------------------------------------------------
 // The array statement or operation selected by x ('[', '~', '"' array
 // statements; 'A', 'M' the matrix words); a scalar result in *n.

@@ -1,7 +1,7 @@
 // Stand-ins for statements whose evaluators have not been written yet. Each
 // prints "not implemented" and abandons the statement, as a built-in without
 // a case does; each is replaced by the real routine when its owner lands:
-// expressions (expre, old_expre), arrays and matrix statements (arr_parse,
+// arrays and matrix statements (arr_parse,
 // arr_arr_state), output (write_out), cancelling (rubout), user functions
 // (remove_args), the display of polynomials (poly_display: constants only).
 #include "core/errors.h"
@@ -9,12 +9,6 @@
 #include "toplevel/language_services.h"
 
 namespace tavrin {
-
-void expre(textptr, quolyptr*, quolyptr, colm_ptrptr*, std::int32_t*, nameptr*) {
-  not_implemented();
-}
-
-void old_expre(textptr, quolyptr, nameptr*) { not_implemented(); }
 
 void arr_parse(char, textptr, quolyptr, nameptr*) { not_implemented(); }
 

@@ -133,6 +133,37 @@ void scanner(textptr inf, tokentipe* tok, nameptr* flag) {
   record(tok->name);
 }
 
+void dumbscanner(textptr inf, tokentipe* tok, nameptr* flag, bool* endline) {
+  *endline = false;
+  if (*flag != nullptr) {
+    *flag = (*flag)->next;
+    *tok = (*flag)->let;
+    currentchar = (*flag)->next;
+    return;
+  }
+  TextInput& in = **inf;
+  int c;
+  if (leftover[0] != '\0' && leftover[0] != ' ') {
+    c = static_cast<unsigned char>(leftover[0]);
+    leftover[0] = '\0';
+  } else {
+    leftover[0] = '\0';
+    c = in.get();
+  }
+  if (c == EOF) {
+    c = ';';
+  } else if (c == '\n') {
+    c = 13;
+    *endline = true;
+  } else if (is_continuation(c)) {
+    c = after_continuation(in);
+  }
+  tok->name[0] = static_cast<char>(c);
+  tok->name[1] = '\0';
+  tok->address = -1;
+  record(tok->name);
+}
+
 void save_input_stream(nameptr* p) {
   ScopedValue<bool> hold(command_int, false);
   *p = nullptr;

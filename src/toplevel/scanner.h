@@ -71,6 +71,15 @@ void make_token_ring();
 // reads: tt_flag, continuation, namelength, throwaways
 void scanner(textptr inf, tokentipe* tok, nameptr* flag);
 
+// Reads the next single character as a token (quoted text). With *flag not
+// nil the next stored token is delivered whole, as scanner does. Otherwise
+// one character of the stream (a pending `leftover` first): a line end is
+// taken and delivered as the character 13 with *endline := true (else
+// false); the continuation character skips the rest of its line and is
+// delivered as a blank; end of input gives ";". The token (address -1) is
+// recorded in the ring of recent tokens.
+void dumbscanner(textptr inf, tokentipe* tok, nameptr* flag, bool* endline);
+
 // Captures the rest of the current input line as stored token text: *p :=
 // a head node followed by the tokens read from Input up to and including the
 // first ";" read while func_def_count is 0 (or at end of input), the last

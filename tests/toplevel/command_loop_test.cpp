@@ -20,6 +20,8 @@
 #include "numbers/factorial.h"
 #include "poly/poly_power.h"
 #include "toplevel/command_loop.h"
+#include "toplevel/dispatch.h"
+#include "lang/variables.h"
 #include "toplevel/error_context.h"
 #include "toplevel/scanner.h"
 #include "toplevel/startup.h"
@@ -274,6 +276,47 @@ TEST_F(Loop, PowersAndFactorialsPollBetweenProducts) {
     EXPECT_EQ(interrupt_requested, 1) << "held: the interrupt waits";
   }
   interrupt_requested = 0;
+}
+
+// A statement interrupted inside its power: "&_p" lets it finish and
+// assign; "&@" abandons it and the variable keeps its old value.
+TEST_F(Loop, AnInterruptedAssignmentResumesOrLeavesTheVariable) {
+  install_interrupt_handler();
+  auto run = [this](const std::string& text) {
+    read_from(text);
+    scanner(&Input, &token, &zilch);
+    quoly value = nullptr;
+    try {
+      parse(&Input, &value, &zilch);
+    } catch (const TopLevelJump&) {
+      top_of_loop();
+    }
+    free_quoly(&value);
+  };
+  auto y_value = [] {
+    tokentipe y = {"y", -1};
+    varptr v = find_var(&y);
+    return v == nullptr ? BigRef(-1) : number_value(v->val->ncoef);
+  };
+  BigRef power = 1;
+  for (int k = 0; k < 4000; ++k) power = power * BigRef(3);
+
+  testing::internal::CaptureStdout();
+  run("y := 2:\n");
+  interrupt_requested = 1;
+  run("y := 3^4000:\n&_p\n");
+  EXPECT_EQ(testing::internal::GetCapturedStdout(),
+            "\n*** New command level.\n2>*** Resuming earlier command level\n");
+  EXPECT_EQ(y_value(), power);
+
+  testing::internal::CaptureStdout();
+  run("y := 2:\n");
+  interrupt_requested = 1;
+  run("y := 3^4000:\n&@\n");
+  EXPECT_EQ(testing::internal::GetCapturedStdout(),
+            "\n*** New command level.\n2>\n*** Panic stop.\n\n>");
+  EXPECT_EQ(y_value(), BigRef(2));
+  EXPECT_EQ(levelcount, 1);
 }
 
 }  // namespace

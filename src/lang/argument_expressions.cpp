@@ -1,0 +1,243 @@
+// The evaluator of command and built-in arguments (always an owned value),
+// exponents and variable heights.
+#include <cstdio>
+#include <cstring>
+
+#include "core/errors.h"
+#include "core/globals.h"
+#include "core/mode_guard.h"
+#include "lang/expressions.h"
+#include "lang/later_services.h"
+#include "numbers/bigint.h"
+#include "numbers/factorial.h"
+#include "numbers/freelists.h"
+#include "numbers/mod_journal.h"
+#include "poly/poly_divide.h"
+#include "poly/poly_repr.h"
+#include "quoly/quoly_add.h"
+#include "quoly/quoly_coef.h"
+#include "quoly/quoly_eval_diff.h"
+#include "quoly/quoly_mult.h"
+#include "quoly/quoly_power.h"
+#include "quoly/quoly_quot.h"
+#include "toplevel/charsets.h"
+
+namespace tavrin {
+
+ValueCell::~ValueCell() { free_quoly(&q); }
+
+namespace {
+
+bool is_tok(const char* w) { return std::strcmp(token.name, w) == 0; }
+bool is_letter(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
+void scan(textptr inf, nameptr* flag) { scanner(inf, &token, flag); }
+
+// One factor into *n, always owned: a value at a place is copied, or, in the
+// take-over form "*name", moved out of the variable, which is left holding 1.
+void take_factor(textptr inf, quolyptr n, nameptr* flag) {
+  const bool take = token.name[0] == '*';
+  quolyptr qp = nullptr;
+  colm_ptrptr aux = nullptr;
+  std::int32_t colpos = 0;
+  fact(inf, &qp, n, &aux, &colpos, flag, false);
+  if (qp == nullptr) {
+    if (*n == nullptr) quoly_set(0, n);
+    return;
+  }
+  if (*n == nullptr) {
+    if (take) {
+      *n = *qp;
+      *qp = nullptr;
+      quoly_set(1, qp);
+      (*qp)->arr_arg = false;
+    } else {
+      quoly_assign(*qp, n);
+    }
+  } else if (take && !quoly_iszero(*n)) {
+    std::printf("*** Tavrin error. eatstorage and n <> nil in old_fact.\n");
+    std::fflush(stdout);
+    error(-1, &blank);
+  }
+}
+
+// The multiplicative tail of a product whose left operand is *n; with
+// `stop_at_words` the names "or" and "and" end it.
+void product_tail(textptr inf, quolyptr n, nameptr* flag, bool stop_at_words) {
+  for (;;) {
+    const char c = token.name[0];
+    if (!in_set(term_set, static_cast<unsigned char>(c)) && !is_letter(c)) return;
+    ValueCell t;
+    if (c == '*' || c == '\\' || c == '|' || c == '/') {
+      const char op = c;
+      scan(inf, flag);
+      bool nogcd = false;
+      if (is_tok("/")) {
+        if (op == '/') {
+          nogcd = true;
+          scan(inf, flag);
+        } else {
+          error(339, &token);
+        }
+      }
+      take_factor(inf, &t.q, flag);
+      if (op == '*') {
+        fast_quoly_mult(n, &t.q);
+      } else if (op == '/') {
+        fast_quoly_quot(n, &t.q, nogcd);
+      } else {
+        ValueCell r;
+        quoly_mod_or_div(*n, t.q, &r.q, op);
+        free_quoly(n);
+        *n = r.release();
+      }
+    } else {
+      if (stop_at_words && (is_tok("or") || is_tok("and"))) return;
+      take_factor(inf, &t.q, flag);
+      fast_quoly_mult(n, &t.q);
+    }
+  }
+}
+
+// The additive tail of a sum whose first operand is *n.
+void sum_tail(textptr inf, quolyptr n, nameptr* flag) {
+  while (is_tok("+") || is_tok("-")) {
+    const bool add = is_tok("+");
+    scan(inf, flag);
+    quoly t = nullptr;
+    {
+      ValueCell cell;
+      old_term(inf, &cell.q, flag);
+      t = cell.release();
+    }
+    if (add) {
+      best_quoly_add(n, t);
+    } else {
+      best_quoly_sub(n, t);
+    }
+  }
+}
+
+}  // namespace
+
+void old_expre(textptr inf, quolyptr n, nameptr* flag) {
+  old_term(inf, n, flag);
+  sum_tail(inf, n, flag);
+}
+
+void old_term(textptr inf, quolyptr n, nameptr* flag) {
+  take_factor(inf, n, flag);
+  product_tail(inf, n, flag, true);
+}
+
+void old_fact(textptr inf, quolyptr n, nameptr* flag) { take_factor(inf, n, flag); }
+
+void half_term(textptr inf, quolyptr n, nameptr* flag) { product_tail(inf, n, flag, false); }
+
+void half_fact(textptr inf, quolyptr n, nameptr* flag) {
+  if (is_tok("^")) {
+    imptr e = nullptr;
+    get_exponent(inf, flag, &e, true);
+    try {
+      raise_to_power(n, e);
+    } catch (...) {
+      free_imag(&e);
+      throw;
+    }
+    free_imag(&e);
+  } else if (is_tok("!")) {
+    if (!(*n)->numb) {
+      error(130, &factsign);
+    } else {
+      scan(inf, flag);
+      factorial((*n)->ncoef);
+    }
+  } else if (is_tok("#")) {
+    scan(inf, flag);
+    ValueCell values;
+    std::int16_t target = 0;
+    get_evalquoly(inf, n, &values.q, &target, flag, true, false);
+  }
+  while (is_tok("\"")) {
+    quoly_differen_once(n, 1);
+    scan(inf, flag);
+  }
+}
+
+void half_expre(textptr inf, quolyptr n, nameptr* flag) {
+  const char c = token.name[0];
+  if (c == '^' || c == '#' || c == '!' || c == '"') half_fact(inf, n, flag);
+  half_term(inf, n, flag);
+  sum_tail(inf, n, flag);
+}
+
+void install_language() {
+  read_coef_exponent = [](void* inf, nameptr* flag, quolyptr v) {
+    textptr in = static_cast<textptr>(inf);
+    scan(in, flag);
+    old_expre(in, v, flag);
+  };
+}
+
+void special_set_quol(quolyptr p) {
+  quoly r;
+  newquoly(&r);
+  r->next = nullptr;
+  r->numb = true;
+  r->arr_arg = false;
+  init_quoly_node(r);
+  setvalue(0, r->ncoef);
+  *p = r;
+}
+
+void get_exponent(textptr inf, nameptr* flag, imptr* m2, bool factor) {
+  ModularBracket integers;
+  scan(inf, flag);
+  ValueCell cell;
+  {
+    ScopedValue<bool> keep_lint(lintmode), keep_flote(flotemode);
+    if (!factor) {
+      lintmode = false;
+      flotemode = false;
+      old_term(inf, &cell.q, flag);
+      sum_tail(inf, &cell.q, flag);
+    } else {
+      take_factor(inf, &cell.q, flag);
+    }
+  }
+  if (!cell.q->numb) {
+    error(116, &expsign);
+    newimag(m2);
+    (*m2)->lint = 0;
+    (*m2)->flote = 0;
+    setvalue(0, *m2);
+    return;
+  }
+  *m2 = cell.q->ncoef;
+  cell.q->ncoef = nullptr;
+}
+
+void height_next_var(poly* p, std::int16_t* height, std::int32_t err) {
+  for (;;) {
+    poly t = *p;
+    if (t->next != nullptr) {
+      error(err, &token);
+      return;
+    }
+    if (t->numb || t->exp != 0) return;
+    *p = t->pcoef;
+    ++*height;
+  }
+}
+
+void check_get_height(quoly q, std::int16_t* height, std::int32_t err) {
+  if (q->numb || q->denom != nullptr) {
+    error(err, &token);
+    return;
+  }
+  *height = 0;
+  poly p = q->numer;
+  height_next_var(&p, height, err);
+  if (p->numb || p->exp != 1 || !poly_eq_1(p->pcoef)) error(err, &token);
+}
+
+}  // namespace tavrin

@@ -1,0 +1,391 @@
+// Statement expressions: sums, assignments, increments and terms.
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <exception>
+
+#include "core/errors.h"
+#include "core/globals.h"
+#include "lang/expressions.h"
+#include "lang/variables.h"
+#include "numbers/bigint.h"
+#include "numbers/freelists.h"
+#include "numbers/word_mod.h"
+#include "poly/poly_divide.h"
+#include "poly/poly_repr.h"
+#include "quoly/quoly_add.h"
+#include "quoly/quoly_mult.h"
+#include "quoly/quoly_quot.h"
+#include "toplevel/charsets.h"
+#include "toplevel/state.h"
+
+namespace tavrin {
+
+namespace {
+
+bool is_tok(const char* w) { return std::strcmp(token.name, w) == 0; }
+bool is_letter(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
+bool is_digit(char c) { return c >= '0' && c <= '9'; }
+void scan(textptr inf, nameptr* flag) { scanner(inf, &token, flag); }
+
+// A long double to the nearest integer, halves away from zero, kept in the
+// 32-bit range.
+std::int32_t nearest_int(long double v) {
+  const long double r = std::round(v);
+  if (r >= 2147483647.0L) return 2147483647;
+  if (r <= -2147483648.0L) return -2147483647 - 1;
+  return static_cast<std::int32_t>(r);
+}
+
+// ---- The increment ------------------------------------------------------------------------
+
+// Adds the amount a to the number x in place, in the current mode, and
+// answers its new word (the value changed). Big integers: the amount goes
+// to the least significant limb alone; a carry or a borrow it would need
+// (a limb of magnitude 2^28 or more, or for two or more limbs a non-zero
+// limb against the number's sign) is user error 294, and the number is left
+// as it was.
+std::int32_t add_to_number(imptr x, std::int32_t a) {
+  if (flotemode) {
+    x->flote += a;
+    x->lint = static_cast<std::int32_t>(static_cast<std::uint32_t>(x->lint) +
+                                        static_cast<std::uint32_t>(a));
+    return nearest_int(x->flote);
+  }
+  if (modularmode) {
+    if (finf && verbose) {
+      ++warn_cnt;
+      if (warn_cnt < 11)
+        std::printf("*** Warning. increment makes no sense over finite field GF(2^n).\n");
+    }
+    std::int32_t r = a % modulus;
+    if (r < 0) r += modulus;
+    x->lint = mod_add(static_cast<std::uint32_t>(x->lint), static_cast<std::uint32_t>(r), modulus);
+    return x->lint;
+  }
+  if (lintmode) {
+    x->lint = static_cast<std::int32_t>(static_cast<std::uint32_t>(x->lint) +
+                                        static_cast<std::uint32_t>(a));
+    return x->lint;
+  }
+  const std::int64_t limb = static_cast<std::int64_t>(x->tail->value) + a;
+  const bool too_big = limb >= limb_base || limb <= -limb_base;
+  const bool against_sign =
+      x->size > 1 && limb != 0 && ((limb < 0) != (x->head->value < 0));
+  if (too_big || against_sign) {
+    error(294, &token);
+    return x->tail->value;
+  }
+  x->tail->value = static_cast<std::int32_t>(limb);
+  return x->tail->value;
+}
+
+// A fresh constant leaf of value a in the current mode.
+poly constant_leaf(std::int32_t a) {
+  poly p = nullptr;
+  if (modularmode && !flotemode) {
+    a %= modulus;
+    if (a < 0) a += modulus;
+  }
+  poly_set(a, &p);
+  if (flotemode) p->ncoef->flote = a;
+  return p;
+}
+
+// A variable created for an assignment or increment is removed again when
+// an error unwinds through the statement, so a failed statement leaves no
+// new name behind.
+class NewVariableGuard {
+ public:
+  explicit NewVariableGuard(varptr v) : v_(v), unwinding_(std::uncaught_exceptions()) {}
+  ~NewVariableGuard() {
+    if (v_ == nullptr || std::uncaught_exceptions() == unwinding_) return;
+    const std::int16_t a = v_->let.address;
+    const std::int32_t b = a >= 0 && a < sca_buckets ? a : hash(v_->let.name, sca_buckets);
+    for (varptr* link = &sca_store[b]; *link != nullptr;
+         link = &(*link)->next) {
+      if (*link == v_) {
+        *link = v_->next;
+        free_quoly(&v_->val);
+        v_->next = var_garb;
+        var_garb = v_;
+        return;
+      }
+    }
+  }
+  NewVariableGuard(const NewVariableGuard&) = delete;
+  NewVariableGuard& operator=(const NewVariableGuard&) = delete;
+
+ private:
+  varptr v_;
+  int unwinding_;
+};
+
+struct increment_EnvRec {
+  std::int32_t* incr;  // the amount
+  std::int32_t val;    // the new value of the constant term
+};
+
+}  // namespace
+
+// Adds *env->incr to the constant term of the polynomial *n in place,
+// descending through pad terms; a missing constant is created (only for a
+// non-zero amount), one that becomes zero is unlinked and freed.
+void do_poly(poly* n, increment_EnvRec* env) {
+  const std::int32_t a = *env->incr;
+  poly* link = n;
+  for (;;) {
+    while (*link != nullptr && !(*link)->numb && (*link)->exp > 0) link = &(*link)->next;
+    poly t = *link;
+    if (t == nullptr || (!t->numb && t->exp < 0)) {
+      if (a != 0) {
+        poly c = constant_leaf(a);
+        c->next = t;
+        *link = c;
+      }
+      env->val = a;
+      return;
+    }
+    if (!t->numb) {  // a pad: the constant term lies in the lower variable
+      link = &t->pcoef;
+      continue;
+    }
+    env->val = add_to_number(t->ncoef, a);
+    if (node_iszero(t) && !(link == n && t->next == nullptr)) {
+      *link = t->next;
+      t->next = nullptr;
+      free_poly(&t);
+    }
+    return;
+  }
+}
+
+namespace {
+
+// The amount of an increment (after ":" and "+" or "-", which is current).
+std::int32_t increment_amount(textptr inf, quolyptr n, nameptr* flag) {
+  const char c = token.name[0];
+  if (c != '(' && !is_digit(c) && !(c >= 'a' && c <= 'z')) return 1;
+  if (integerflag) not_implemented();  // real floating evaluation of the amount
+  quolyptr place = nullptr;
+  colm_ptrptr aux = nullptr;
+  std::int32_t colpos = 0;
+  fact(inf, &place, n, &aux, &colpos, flag, false);
+  if (*n == nullptr) {
+    if (place == nullptr) {
+      quoly_set(0, n);
+    } else {
+      quoly_assign(*place, n);
+    }
+  }
+  if (!(*n)->numb) {
+    error(223, &token);
+    return 0;
+  }
+  imptr x = (*n)->ncoef;
+  if (flotemode) return nearest_int(x->flote);
+  if (lintmode) return x->lint;
+  if (x->size > 1) {
+    error(224, &token);
+    return 0;
+  }
+  return x->head->value;
+}
+
+// ":" "+" or ":" "-" after a place: the increment.
+void increment(textptr inf, quolyptr* qp, quolyptr n, colm_ptrptr* aux, nameptr* flag) {
+  if (*n != nullptr) {  // a computed value is no place
+    error(316, &token);
+    *qp = n;
+    return;
+  }
+  const bool down = is_tok("-");
+  scan(inf, flag);
+  std::int32_t a = increment_amount(inf, n, flag);
+  if (down) a = static_cast<std::int32_t>(0u - static_cast<std::uint32_t>(a));
+  if (*qp == nullptr) {
+    (void)aux;  // creating a missing sparse element comes with the arrays
+    not_implemented();
+  }
+  quoly v = **qp;
+  std::int32_t result = a;
+  if (v->numb) {
+    result = add_to_number(v->ncoef, a);
+    if (!flotemode && !lintmode && v->ncoef->size > 1) {
+      // The statement shows the whole new value of a long number.
+      quoly_assign(v, n);
+      *qp = n;
+      return;
+    }
+  } else if (v->denom != nullptr) {
+    error(196, &token);
+  } else {
+    increment_EnvRec env{&a, 0};
+    do_poly(&v->numer, &env);
+    result = env.val;
+  }
+  if (*n == nullptr) quoly_set(0, n);
+  imptr r = (*n)->ncoef;
+  if (flotemode) {
+    r->flote = result;
+  } else if (lintmode) {
+    r->lint = result;
+  } else {
+    setvalue(result, r);
+  }
+  *qp = n;
+}
+
+// ":" "=" after a place: the assignment. The value is formed completely
+// before the place is written, so a failing right side leaves it alone.
+void assignment(textptr inf, quolyptr* qp, quolyptr n, colm_ptrptr* aux, nameptr* flag) {
+  if (*n != nullptr) {  // a computed value is no place
+    error(316, &token);
+    *qp = n;
+    return;
+  }
+  scan(inf, flag);
+  {
+    ValueCell value;
+    old_expre(inf, &value.q, flag);
+    if (*qp == nullptr) {
+      (void)aux;  // creating a missing sparse element comes with the arrays
+      not_implemented();
+    }
+    free_quoly(*qp);
+    **qp = value.release();
+  }
+  quoly stored = **qp;
+  if (stored->numb) stored->arr_arg = false;
+  // A sparse element that became 0 is removed here once arrays exist.
+  if (*flag == nullptr) {
+    quoly_assign(stored, n);
+  } else {
+    quoly_set(0, n);
+  }
+  *qp = n;
+}
+
+}  // namespace
+
+void term(textptr inf, quolyptr* qp, quolyptr n, colm_ptrptr* aux, std::int32_t* colpos,
+          nameptr* flag) {
+  fact(inf, qp, n, aux, colpos, flag, false);
+  for (;;) {
+    const char c = token.name[0];
+    if (!in_set(term_set, static_cast<unsigned char>(c)) && !is_letter(c)) return;
+    bool explicit_op = c == '*' || c == '\\' || c == '|' || c == '/';
+    char op = '*';
+    bool nogcd = false;
+    if (explicit_op) {
+      op = c;
+      scan(inf, flag);
+    } else if (is_tok("or") || is_tok("and")) {
+      return;
+    }
+    if (*qp == nullptr) quoly_set(0, n);
+    if (*n != nullptr) *qp = n;
+    if (explicit_op && is_tok("/")) {
+      if (op == '/') {
+        nogcd = true;
+        scan(inf, flag);
+      } else {
+        error(339, &token);
+      }
+    }
+    ValueCell right;
+    quolyptr right_place = nullptr;
+    colm_ptrptr right_aux = nullptr;
+    std::int32_t right_col = 0;
+    fact(inf, &right_place, &right.q, &right_aux, &right_col, flag, false);
+    if (right_place == nullptr) {
+      quoly_set(0, &right.q);
+      right_place = &right.q;
+    }
+    const bool owned = *n != nullptr;
+    if (op == '*') {
+      if (owned) {
+        fast_quoly_mult(n, right_place);
+      } else {
+        quoly_mult(**qp, *right_place, n);
+      }
+    } else if (op == '/') {
+      if (owned) {
+        fast_quoly_quot(n, right_place, nogcd);
+      } else {
+        quoly_quot(**qp, *right_place, n, nogcd);
+      }
+    } else {
+      ValueCell r;
+      quoly_mod_or_div(**qp, *right_place, &r.q, op);
+      free_quoly(n);
+      *n = r.release();
+    }
+    *qp = n;
+  }
+}
+
+void expre(textptr inf, quolyptr* qp, quolyptr n, colm_ptrptr* aux, std::int32_t* colpos,
+           nameptr* flag) {
+  fresh_variable = nullptr;
+  term(inf, qp, n, aux, colpos, flag);
+  const varptr fresh = fresh_variable;
+  fresh_variable = nullptr;
+  if (!is_tok(":")) {
+    while (is_tok("+") || is_tok("-")) {
+      const bool add = is_tok("+");
+      scan(inf, flag);
+      if (*n == nullptr) {
+        if (*qp == nullptr) {
+          quoly_set(0, n);
+        } else {
+          quoly_assign(**qp, n);
+        }
+      }
+      ValueCell fresh;
+      quolyptr place = nullptr;
+      term(inf, &place, &fresh.q, aux, colpos, flag);
+      if (place == nullptr) {
+        quoly_set(0, &fresh.q);
+        place = &fresh.q;
+      }
+      if (fresh.q == nullptr) {
+        if (add) {
+          better_quoly_add(*n, *place, n);
+        } else {
+          better_quoly_sub(*n, *place, n);
+        }
+      } else if (add) {
+        best_quoly_add(n, fresh.release());
+      } else {
+        best_quoly_sub(n, fresh.release());
+      }
+      *qp = n;
+    }
+    if (*n != nullptr) *qp = n;
+    return;
+  }
+  scan(inf, flag);
+  if (is_tok("=")) {
+    NewVariableGuard created(fresh);
+    assignment(inf, qp, n, aux, flag);
+  } else if (is_tok("+") || is_tok("-")) {
+    NewVariableGuard created(fresh);
+    increment(inf, qp, n, aux, flag);
+  } else if (is_tok(";") && *flag == nullptr) {
+    if (*n == nullptr) {
+      if (*qp == nullptr) {
+        quoly_set(0, n);
+      } else {
+        quoly_assign(**qp, n);
+      }
+    }
+    std::strcpy(token.name, ":");
+    token.address = -1;
+    *qp = n;
+  } else {
+    error(317, &token);
+  }
+}
+
+}  // namespace tavrin

@@ -1,0 +1,120 @@
+// The exact expression evaluator: recursive descent straight on the token
+// stream, computing values as it goes (no syntax tree).
+//
+// Source. Every reader takes `inf`, the stream to read (normally &Input),
+// and `flag`, the cursor of stored token text: *flag nil means the stream
+// is read, otherwise the stored text is replayed from *flag. On entry the
+// global `token` is the first token of the construct; on return it is the
+// first token after it. An expression is typed at the terminal when *flag
+// is nil.
+//
+// The value protocol of expre, term and fact:
+//   n       the caller's result cell, nil on entry. A reader that computes
+//           a new value leaves it in *n, owned by the caller.
+//   *qp     on return, the place that holds the value: n itself (an owned
+//           value), the value cell of a variable (then *n stays nil and the
+//           value belongs to the variable), or nil for a missing element of
+//           a sparse array (its value is zero).
+//   aux, colpos  the sparse position of an element (the link in its row
+//           where it is or would be, and its column); nil / unused for
+//           everything else.
+// Ownership rules:
+//   - A value is owned at a level when *n and *qp are both non-nil (then
+//     *qp == n): operations may change it in place.
+//   - A value at a place is never changed through the place, except by an
+//     assignment or increment, which write the variable's own cell, and the
+//     take-over form "*name", which moves the value out and leaves 1 behind.
+//     Anything else that needs to change it copies it into n first.
+//   - A value at a place is valid only until the next assignment to that
+//     variable; every reader finishes with it before it evaluates anything
+//     that could assign.
+//   - A cell handed to a reader with old content has it freed by the reader
+//     (fact frees *n first).
+// The command-argument readers (old_expre, old_term, old_fact, half_*)
+// always deliver an owned value in their cell.
+#pragma once
+
+#include <cstdint>
+
+#include "core/records.h"
+#include "toplevel/language_services.h"  // expre, old_expre (called by the loop)
+#include "toplevel/scanner.h"
+
+namespace tavrin {
+
+// A value cell owned by a reader: freed on every exit, an unwinding error
+// included, unless released.
+struct ValueCell {
+  quoly q = nullptr;
+  ValueCell() = default;
+  ~ValueCell();
+  ValueCell(const ValueCell&) = delete;
+  ValueCell& operator=(const ValueCell&) = delete;
+  quoly release() {
+    quoly r = q;
+    q = nullptr;
+    return r;
+  }
+};
+
+// ---- Statement expressions (sums, assignment, increment) -------------------------------
+// A statement expression: a term followed by "+"/"-" terms, or, directly
+// after the first term, ":=" sum (assignment), ":+" / ":-" with an optional
+// amount (increment), or ":;" (quiet end at the terminal). On return *qp is
+// n. Errors 316, 317, 339, 68, 223, 224, 196, 294 and those of the factors.
+// expre(inf, qp, n, aux, colpos, flag): declared in toplevel/language_services.h.
+// One term: factors joined by "*", "/", "//", "\", "|" or juxtaposition; it
+// stops before a name "or" or "and".
+void term(textptr inf, quolyptr* qp, quolyptr n, colm_ptrptr* aux, std::int32_t* colpos,
+          nameptr* flag);
+// A plain sum of old_term operands into *n (owned).
+// old_expre(inf, n, flag): declared in toplevel/language_services.h.
+
+// ---- Factors ---------------------------------------------------------------------------
+// One factor with its postfix operators ("^", "!" or "#", then any number of
+// '"' derivatives). Frees *n first and sets *aux nil. With leave_it a
+// missing array element stays a nil place.
+void fact(textptr inf, quolyptr* qp, quolyptr n, colm_ptrptr* aux, std::int32_t* colpos,
+          nameptr* flag, bool leave_it);
+
+// The variable that the last factor created for an assignment or increment
+// (a name not yet a variable, followed by ":"), nil when it found one; the
+// statement removes it again when its right side fails.
+extern varptr fresh_variable;
+
+// ---- Command-argument expressions (always an owned value) ------------------------------
+// *n := the value of a product (old content freed).
+void old_term(textptr inf, quolyptr n, nameptr* flag);
+// *n := the value of one factor.
+void old_fact(textptr inf, quolyptr n, nameptr* flag);
+// *n holds the left operand: the further factors of the product joined to
+// it in place ("or" and "and" are read as names here).
+void half_term(textptr inf, quolyptr n, nameptr* flag);
+// The postfix operators after the value *n, applied in place.
+void half_fact(textptr inf, quolyptr n, nameptr* flag);
+// half_fact (when a postfix operator follows), half_term, then the "+"/"-"
+// tail, in place on *n.
+void half_expre(textptr inf, quolyptr n, nameptr* flag);
+// *p := a fresh number value 0 (the old *p is not freed).
+void special_set_quol(quolyptr p);
+
+// Installs what the folders below call back into the language (the
+// exponent reader of the coefficient built-in). Called once at start.
+void install_language();
+
+// ---- Exponents and variable heights -----------------------------------------------------
+// The current token is "^": reads the exponent (one factor when `factor`,
+// else a whole sum in exact big integers) with modular mode off into the
+// number *m2 (a new header, owned by the caller). Not a number: error 116
+// with expsign, after which *m2 is 0.
+void get_exponent(textptr inf, nameptr* flag, imptr* m2, bool factor);
+// q must be exactly one adjoined variable (pads, then x^1 over the leaf 1):
+// *height := its number of pads (0 for the top variable); otherwise user
+// error err with the current token.
+void check_get_height(quoly q, std::int16_t* height, std::int32_t err);
+// Walks *p down over pad terms, adding 1 to *height for each; *p is left at
+// the first term that is no pad. A visited term followed by another term is
+// user error err.
+void height_next_var(poly* p, std::int16_t* height, std::int32_t err);
+
+}  // namespace tavrin

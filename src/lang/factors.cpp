@@ -1,0 +1,430 @@
+// The factor reader of exact expressions: numbers, names, calls, the prefix
+// and bracket forms, and the postfix operators.
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+
+#include "core/errors.h"
+#include "core/globals.h"
+#include "lang/expressions.h"
+#include "lang/later_services.h"
+#include "lang/variables.h"
+#include "numbers/factorial.h"
+#include "numbers/freelists.h"
+#include "poly/poly_repr.h"
+#include "quoly/quoly_add.h"
+#include "quoly/quoly_eval_diff.h"
+#include "quoly/quoly_great_abs.h"
+#include "quoly/quoly_power.h"
+#include "toplevel/builtins.h"
+#include "toplevel/dispatch.h"
+#include "toplevel/number_literals.h"
+#include "toplevel/state.h"
+
+namespace tavrin {
+
+varptr fresh_variable = nullptr;
+
+namespace {
+
+bool is_tok(const char* w) { return std::strcmp(token.name, w) == 0; }
+bool is_digit(char c) { return c >= '0' && c <= '9'; }
+bool is_lower(char c) { return c >= 'a' && c <= 'z'; }
+bool is_upper(char c) { return c >= 'A' && c <= 'Z'; }
+
+void scan(textptr inf, nameptr* flag) { scanner(inf, &token, flag); }
+
+// The operator tokens that the aliases of the built-in table stand for.
+bool is_operator_alias(const tokentipe& t) {
+  static const char* const aliases[] = {"*103", "*89", "*70", "*68", "*1",  "*66", "*82", "*12",
+                                        "*79",  "*101", "*14", "*7", "*4", "*9", "*5", "*40"};
+  for (const char* a : aliases)
+    if (std::strcmp(t.name, a) == 0) return true;
+  return false;
+}
+
+// *n := the small integer v (0 .. 255) as a value of the current ring.
+void set_small(quolyptr n, std::int32_t v) {
+  if (modularmode && !flotemode) v %= modulus;
+  quoly_set(v, n);
+  if (flotemode) (*n)->ncoef->flote = v;
+}
+
+// Makes the value owned: a value at a place is copied into n (a nil place
+// gives 0), or, with `take`, moved out of the place, which is left holding
+// the number 1. Afterwards *qp == n.
+void own_value(quolyptr* qp, quolyptr n, bool take) {
+  if (*n == nullptr) {
+    if (*qp == nullptr) {
+      quoly_set(0, n);
+    } else if (take) {
+      *n = **qp;
+      **qp = nullptr;
+      quoly_set(1, *qp);
+      (**qp)->arr_arg = false;
+    } else {
+      quoly_assign(**qp, n);
+    }
+  }
+  *qp = n;
+}
+
+// The depth (from 1) of the adjoined variable named like the token, or 0.
+std::int32_t adjoined_depth(const tokentipe& t) {
+  std::int32_t d = 1;
+  for (polypt p = polynames; p != nullptr; p = p->next, ++d)
+    if (std::strcmp(p->let.name, t.name) == 0) return d;
+  return 0;
+}
+
+polypt level_record(std::int32_t depth) {
+  polypt p = polynames;
+  for (std::int32_t d = 1; d < depth; ++d) p = p->next;
+  return p;
+}
+
+// A number literal: digits, an optional fraction after ".", and in floating
+// mode an optional exponent "e" sign digits.
+void number_literal(textptr inf, quolyptr n, nameptr* flag) {
+  quoly_set(0, n);
+  std::int32_t count = 0;
+  new_readin(inf, (*n)->ncoef, flag, &count);
+  if (is_tok(".")) {
+    ValueCell frac;
+    get_decimal_part(&frac.q, inf, flag);
+    best_quoly_add(n, frac.release());
+  }
+  if (flotemode && is_tok("e")) {
+    scan(inf, flag);
+    bool up = true;
+    if (is_tok("-")) {
+      up = false;
+    } else if (!is_tok("+")) {
+      error(376, &token);
+    }
+    scan(inf, flag);
+    number e{};
+    new_readin(inf, &e, flag, &count);
+    long double k = std::fabs(std::round(e.flote));
+    long double p = std::pow(10.0L, k);
+    if ((*n)->numb) (*n)->ncoef->flote = up ? (*n)->ncoef->flote * p : (*n)->ncoef->flote / p;
+  }
+}
+
+// "_" name "(" sum ")": a floating-point function of a number.
+void floating_function(textptr inf, quolyptr n, nameptr* flag) {
+  scan(inf, flag);
+  const tokentipe name = token;
+  scan(inf, flag);
+  if (!is_tok("(")) error(177, &token);
+  scan(inf, flag);
+  old_expre(inf, n, flag);
+  if (!is_tok(")")) error(1, &token);
+  if (!(*n)->numb) {
+    error(227, &token);
+    return;
+  }
+  scan(inf, flag);
+  long double& v = (*n)->ncoef->flote;
+  const char* f = name.name;
+  if (std::strcmp(f, "sqrt") == 0) {
+    v = std::sqrt(v);
+  } else if (std::strcmp(f, "sin") == 0) {
+    v = std::sin(v);
+  } else if (std::strcmp(f, "cos") == 0) {
+    v = std::cos(v);
+  } else if (std::strcmp(f, "ln") == 0) {
+    v = std::log(v);
+  } else if (std::strcmp(f, "e") == 0) {
+    v = std::exp(v);
+  } else if (std::strcmp(f, "atan") == 0) {
+    v = std::atan(v);
+  } else if (std::strcmp(f, "tan") == 0) {
+    v = std::tan(v);
+  } else if (std::strcmp(f, "asin") == 0) {
+    v = std::asin(v);
+  } else {
+    std::printf("Warning. function %s is not defined.\n", f);
+  }
+}
+
+// "(" sum ")": the inside is a plain sum (no assignment, no condition).
+void do_parens(textptr inf, quolyptr n, nameptr* flag) {
+  scan(inf, flag);
+  old_term(inf, n, flag);
+  while (is_tok("+") || is_tok("-")) {
+    const bool add = is_tok("+");
+    scan(inf, flag);
+    quoly t = nullptr;
+    {
+      ValueCell cell;
+      old_term(inf, &cell.q, flag);
+      t = cell.release();
+    }
+    if (add) {
+      best_quoly_add(n, t);
+    } else {
+      best_quoly_sub(n, t);
+    }
+  }
+  if (is_tok(")")) {
+    scan(inf, flag);
+  } else {
+    error(1, &token);
+  }
+}
+
+// "<": the previous result; "<[" an element of the system array; "<F" the
+// system function.
+void previous_result(textptr inf, quolyptr n, nameptr* flag) {
+  scan(inf, flag);
+  if (is_tok("[")) {
+    if (syst == nullptr || syst->stop == -1) {
+      quoly_set(0, n);
+      error(175, &token);
+      return;
+    }
+    not_implemented();
+  }
+  if (is_tok("F")) {
+    if (sys_func == nullptr) {
+      quoly_set(0, n);
+      error(222, &token);
+      return;
+    }
+    if (*flag != nullptr) {
+      quoly_set(0, n);
+      error(225, &token);
+      return;
+    }
+    not_implemented();
+  }
+  if (prevnum == nullptr) {
+    quoly_set(0, n);
+  } else {
+    quoly_assign(prevnum, n);
+  }
+}
+
+// A lower-case name: an adjoined variable, an array element or a scalar
+// variable (created with 0 when ":" follows, so that an assignment or
+// increment can fill it).
+void named_factor(textptr inf, quolyptr* qp, quolyptr n, colm_ptrptr* aux,
+                  std::int32_t* colpos, nameptr* flag, bool leave_it, bool take) {
+  if (number_polys > 0) {
+    if (const std::int32_t d = adjoined_depth(token); d > 0) {
+      if (take) error(363, &token);
+      polypt pt = level_record(d);
+      if (pt->p != nullptr && pt->expon == 1) {
+        p_q_assign(pt->p, n);
+      } else {
+        base_quoly(n, d);
+      }
+      scan(inf, flag);
+      *qp = n;
+      return;
+    }
+  }
+  const tokentipe name = token;
+  scan(inf, flag);
+  if (is_tok("[")) {
+    new_arretrieve(inf, &name, flag, qp, n, aux, colpos);
+    if (*qp == nullptr && !leave_it && !is_tok(":")) {
+      quoly_set(0, n);
+      *qp = n;
+    }
+    return;
+  }
+  retrieve(&name, qp, n, inf, flag);
+  if (*qp != nullptr) return;
+  if (is_tok(":")) {
+    quoly zero = nullptr;
+    quoly_set(0, &zero);
+    varptr v = nullptr;
+    insert_var(&name, zero, &v);
+    fresh_variable = v;
+    *qp = &v->val;
+    return;
+  }
+  if (std::strcmp(name.name, "quit") == 0) {
+    std::printf(" The quit command is &q.\n");
+    quoly_set(0, n);
+    *qp = n;
+    return;
+  }
+  quoly_set(0, n);
+  *qp = n;
+  error(19, &name);
+}
+
+// The postfix operators: one of "^", "!", "#", then '"' derivatives.
+void postfix(textptr inf, quolyptr* qp, quolyptr n, nameptr* flag, bool take) {
+  if (is_tok("^")) {
+    imptr e = nullptr;
+    get_exponent(inf, flag, &e, true);
+    own_value(qp, n, false);
+    try {
+      raise_to_power(n, e);
+    } catch (...) {
+      free_imag(&e);
+      throw;
+    }
+    free_imag(&e);
+  } else if (is_tok("!")) {
+    own_value(qp, n, false);
+    if (!(*n)->numb) {
+      free_quoly(n);
+      quoly_set(0, n);
+      error(130, &factsign);
+      return;
+    }
+    scan(inf, flag);
+    factorial((*n)->ncoef);
+  } else if (is_tok("#")) {
+    scan(inf, flag);
+    own_value(qp, n, take);
+    ValueCell values;
+    std::int16_t target = 0;
+    get_evalquoly(inf, n, &values.q, &target, flag, true, false);
+  }
+  while (is_tok("\"")) {
+    own_value(qp, n, take);
+    quoly_differen_once(n, 1);
+    scan(inf, flag);
+  }
+}
+
+}  // namespace
+
+void fact(textptr inf, quolyptr* qp, quolyptr n, colm_ptrptr* aux, std::int32_t* colpos,
+          nameptr* flag, bool leave_it) {
+  free_quoly(n);
+  *aux = nullptr;
+  *qp = nullptr;
+  bool take = false;
+  if (is_tok("*")) {
+    scan(inf, flag);
+    if (!is_lower(token.name[0])) {
+      error(337, &token);
+    } else {
+      take = true;
+    }
+  }
+  const char c = token.name[0];
+  if (is_digit(c)) {
+    number_literal(inf, n, flag);
+  } else if (is_upper(c)) {
+    const std::int32_t index = find_built_in(0, numbuiltins, token.name);
+    if (index < 0) {
+      const tokentipe name = token;
+      evaluate(inf, &name, n, flag);
+    } else if (builtin[index][1][0] == '*') {
+      std::memcpy(token.name, builtin[index][1], sizeof(nametype));
+      token.address = -1;
+      fact(inf, qp, n, aux, colpos, flag, leave_it);
+      return;
+    } else {
+      builtin_func(inf, n, flag, index);
+    }
+  } else if (is_lower(c)) {
+    named_factor(inf, qp, n, aux, colpos, flag, leave_it, take);
+  } else if (is_operator_alias(token)) {
+    operator_alias(inf, qp, n, flag);
+  } else {
+    switch (c) {
+      case '!':
+      case '&':
+      case '?':
+      case '@':
+        parse(inf, n, flag);
+        if (*n == nullptr) quoly_set(0, n);
+        break;
+      case '$': {
+        scan(inf, flag);
+        quolyptr inner = nullptr;
+        colm_ptrptr inner_aux = nullptr;
+        std::int32_t inner_col = 0;
+        fact(inf, &inner, n, &inner_aux, &inner_col, flag, false);
+        own_value(&inner, n, false);
+        quoly_great_int(n);
+        break;
+      }
+      case '%': {
+        std::int32_t m = 0;
+        {
+          ValueCell index;
+          get_arr_arr(inf, &index.q, flag, &m);
+        }
+        if (m < 0 || m >= arrstash_slots || arrstash == nullptr || arrstash[m] == nullptr) {
+          quoly_set(0, n);
+          error(220, &token);
+          break;
+        }
+        scan(inf, flag);
+        if (!is_tok("[")) error(217, &token);
+        spec_arretrieve(inf, flag, arrstash[m], qp, aux, colpos);
+        if (*qp == nullptr && !leave_it && !is_tok(":")) quoly_set(0, n);
+        break;
+      }
+      case '\'': {
+        tokentipe ch{};
+        bool endline = false;
+        dumbscanner(inf, &ch, flag, &endline);
+        set_small(n, static_cast<unsigned char>(ch.name[0]));
+        dumbscanner(inf, &ch, flag, &endline);
+        if (std::strcmp(ch.name, "'") != 0) error(109, &ch);
+        scan(inf, flag);
+        break;
+      }
+      case '(':
+        do_parens(inf, n, flag);
+        break;
+      case '-': {
+        scan(inf, flag);
+        quolyptr inner = nullptr;
+        colm_ptrptr inner_aux = nullptr;
+        std::int32_t inner_col = 0;
+        fact(inf, &inner, n, &inner_aux, &inner_col, flag, false);
+        if (inner == nullptr) {
+          quoly_set(0, n);
+        } else if (*n != nullptr) {
+          quoly_inplace(*n);
+        } else {
+          quoly_makeneg(*inner, n);
+        }
+        break;
+      }
+      case '.':
+        get_decimal_part(n, inf, flag);
+        break;
+      case '<':
+        previous_result(inf, n, flag);
+        break;
+      case '_':
+        if (!flotemode) return;  // no value, nothing read
+        floating_function(inf, n, flag);
+        break;
+      case '|': {
+        scan(inf, flag);
+        quolyptr inner = nullptr;
+        colm_ptrptr inner_aux = nullptr;
+        std::int32_t inner_col = 0;
+        fact(inf, &inner, n, &inner_aux, &inner_col, flag, false);
+        if (!is_tok("|")) error(63, &token);
+        own_value(&inner, n, false);
+        quoly_abs(*n);
+        scan(inf, flag);
+        break;
+      }
+      default:
+        quoly_set(0, n);
+        *qp = n;
+        error(2, &token);
+        return;
+    }
+  }
+  if (*n != nullptr) *qp = n;
+  postfix(inf, qp, n, flag, take);
+}
+
+}  // namespace tavrin

@@ -1,0 +1,43 @@
+// Stand-ins for what the expression evaluator reaches before its owner
+// lands: each prints "not implemented" and abandons the statement, except
+// the call of a user function, which, no function being definable yet,
+// answers as for an unknown name (error 16).
+#include <cstring>
+
+#include "core/errors.h"
+#include "lang/later_services.h"
+#include "numbers/freelists.h"
+#include "toplevel/state.h"
+
+namespace tavrin {
+
+tokentipe sys_func_token = {"", -1};
+
+void evaluate(textptr, const tokentipe* name, quolyptr n, nameptr*) {
+  for (funcptr f : func_store)
+    for (; f != nullptr; f = f->next)
+      if (std::strcmp(f->name.name, name->name) == 0) not_implemented();
+  quoly_set(0, n);
+  error(16, name);
+}
+
+void call_sys_func(textptr, quolyptr, nameptr*) { not_implemented(); }
+
+void builtin_func(textptr, quolyptr, nameptr*, std::int32_t) { not_implemented(); }
+
+void new_arretrieve(textptr, const tokentipe*, nameptr*, quolyptr*, quolyptr, colm_ptrptr*,
+                    std::int32_t*) {
+  not_implemented();
+}
+
+void spec_arretrieve(textptr, nameptr*, arrptr, quolyptr*, colm_ptrptr*, std::int32_t*) {
+  not_implemented();
+}
+
+void get_evalquoly(textptr, quolyptr, quolyptr, std::int16_t*, nameptr*, bool, bool) {
+  not_implemented();
+}
+
+void operator_alias(textptr, quolyptr*, quolyptr, nameptr*) { not_implemented(); }
+
+}  // namespace tavrin

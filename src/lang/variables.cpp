@@ -1,0 +1,141 @@
+#include "lang/variables.h"
+
+#include <cstdio>
+#include <cstring>
+
+#include "core/errors.h"
+#include "core/globals.h"
+#include "lang/expressions.h"
+#include "lang/later_services.h"
+#include "numbers/freelists.h"
+#include "numbers/mod_journal.h"
+#include "poly/poly_repr.h"
+#include "quoly/quoly_add.h"
+#include "toplevel/charsets.h"
+#include "toplevel/state.h"
+
+namespace tavrin {
+
+varptr var_garb = nullptr;
+
+namespace {
+
+std::int32_t bucket_of(const tokentipe* x) {
+  if (x->address >= 0 && x->address < sca_buckets) return x->address;
+  return hash(x->name, sca_buckets);
+}
+
+bool is_name(const tokentipe* x, const char* w) { return std::strcmp(x->name, w) == 0; }
+
+// A variable standing for an array argument of a running user function.
+bool is_array_marker(quoly v) { return v != nullptr && v->numb && v->arr_arg; }
+
+}  // namespace
+
+varptr find_var(const tokentipe* x) {
+  for (varptr v = sca_store[bucket_of(x)]; v != nullptr; v = v->next)
+    if (std::strcmp(v->let.name, x->name) == 0) return v;
+  return nullptr;
+}
+
+void insert_var(const tokentipe* x, quoly num, varptr* q) {
+  if (num->numb) num->arr_arg = false;
+  const std::int32_t b = bucket_of(x);
+  for (varptr v = sca_store[b]; v != nullptr; v = v->next) {
+    if (std::strcmp(v->let.name, x->name) == 0) {
+      free_quoly(&v->val);
+      v->val = num;
+      *q = v;
+      return;
+    }
+  }
+  varptr v = var_garb;
+  if (v != nullptr) {
+    var_garb = v->next;
+  } else {
+    v = new varnode{};
+  }
+  v->let = *x;
+  v->qp = nullptr;
+  v->val = num;
+  v->next = sca_store[b];
+  sca_store[b] = v;
+  *q = v;
+}
+
+void retrieve(const tokentipe* x, quolyptr* qp, quolyptr n, textptr inf, nameptr* flag) {
+  if (varptr v = find_var(x); v != nullptr) {
+    *qp = &v->val;
+    if (is_array_marker(v->val)) {
+      quoly_set(0, n);
+      *qp = n;
+      std::printf("Warning. %s is an array parameter used as a scalar.\n", x->name);
+      std::printf("  Value 0 used for %s.\n", x->name);
+      std::fflush(stdout);
+    }
+    return;
+  }
+  *qp = nullptr;
+  if (!is_name(x, "for") && !is_name(x, "if") && !is_name(x, "while")) return;
+  if (*flag != nullptr) {
+    error(225, x);
+    return;
+  }
+  sys_func_token = token;
+  token = *x;
+  doing_sys_func = true;
+  call_sys_func(inf, n, flag);
+  *qp = n;
+}
+
+void iretrieve(const tokentipe* x, quolyptr* qp) {
+  varptr v = find_var(x);
+  if (v == nullptr) {
+    *qp = nullptr;
+    return;
+  }
+  if (!v->val->numb) {
+    error(227, x);
+    return;
+  }
+  *qp = &v->val;
+}
+
+void spec_retrieve(const tokentipe* x, quolyptr n, quolyptr* qp) {
+  varptr v = find_var(x);
+  if (v == nullptr) {
+    quoly_set(0, n);
+    error(19, x);
+    return;
+  }
+  *qp = &v->val;
+  quoly_assign(v->val, n);
+  if ((*n)->numb && is_array_marker(v->val)) {
+    quoly_set(0, n);
+    std::printf("Warning. %s is an array parameter.\n", x->name);
+    std::printf("  Value 0 used for %s.\n", x->name);
+    std::fflush(stdout);
+  }
+}
+
+void get_arr_arr(textptr inf, quolyptr n, nameptr* flag, std::int32_t* m) {
+  scanner(inf, &token, flag);
+  if (!is_name(&token, "[")) error(217, &token);
+  scanner(inf, &token, flag);
+  std::int32_t k = 0;
+  {
+    ModularBracket integers;
+    old_expre(inf, n, flag);
+    if (!is_name(&token, "]")) error(218, &token);
+    if (!(*n)->numb) {
+      error(219, &token);
+    } else {
+      const std::int32_t v = quoly_convert_to_int(*n);
+      k = v == no_int_value ? -1 : v - addresser;
+    }
+  }
+  *m = k;
+  if (k < 0 || k >= arrstash_slots) error(221, &token);
+}
+
+}  // namespace tavrin

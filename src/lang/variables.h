@@ -1,0 +1,48 @@
+// Scalar variables: the table sca_store (151 buckets, toplevel/state.h) of
+// varnode records, and the lookups by name.
+//
+// A name's bucket is its token's `address` when that is not -1, else
+// hash(name, 151); names compare exactly (case matters). New variables are
+// pushed at the head of their bucket, so a lookup meets the newest first
+// (a parameter binding hides a global of the same name). A variable's value
+// cell is its `val` field, never nil; the value is owned by the variable.
+// Removed records go on the free list var_garb and are reused.
+#pragma once
+
+#include <cstdint>
+
+#include "core/records.h"
+#include "toplevel/language_services.h"  // insert_var (called by the input statement)
+#include "toplevel/scanner.h"
+
+namespace tavrin {
+
+extern varptr var_garb;  // free varnode records, through next
+
+// The variable named x gets the value num (taken over, not copied): an
+// existing one has its old value freed, else a new record is pushed at the
+// head of its bucket (qp nil). *q := the record. A number num has its
+// array-argument mark cleared.
+// insert_var(x, num, q): declared in toplevel/language_services.h.
+
+// The variable named x, or nil.
+varptr find_var(const tokentipe* x);
+
+// *qp := the value cell of the variable named x, or nil when there is none.
+// A variable standing for an array argument prints its two warnings and
+// gives the number 0 in *n, with *qp := n. The names "for", "if" and "while"
+// run that statement (error 225 in stored text).
+void retrieve(const tokentipe* x, quolyptr* qp, quolyptr n, textptr inf, nameptr* flag);
+// Floating twin: the value cell, or nil; a value that is not a number is
+// error 227 with the name.
+void iretrieve(const tokentipe* x, quolyptr* qp);
+// *n := a copy of the value of the variable named x, *qp := its cell; no
+// such variable is error 19 with the name (then *n is 0).
+void spec_retrieve(const tokentipe* x, quolyptr n, quolyptr* qp);
+
+// After "%": reads "[" index "]" (modular mode off for the index) and sets
+// *m to the index minus `addresser`; *n receives the index value (the
+// caller frees it). The "]" stays current. Errors 217, 218, 219, 221.
+void get_arr_arr(textptr inf, quolyptr n, nameptr* flag, std::int32_t* m);
+
+}  // namespace tavrin

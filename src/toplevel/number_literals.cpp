@@ -1,0 +1,194 @@
+#include "toplevel/number_literals.h"
+
+#include <cstdio>
+#include <string>
+
+#include "core/errors.h"
+#include "core/globals.h"
+#include "core/mode_guard.h"
+#include "numbers/base10.h"
+#include "numbers/bigint.h"
+#include "numbers/bigint_multiply.h"
+#include "numbers/freelists.h"
+#include "numbers/word_mod.h"
+#include "poly/poly_images.h"
+#include "quoly/quoly_quot.h"
+
+namespace tavrin {
+
+namespace {
+
+bool is_digit(char c) { return c >= '0' && c <= '9'; }
+
+// Appends a limb of value v at the tail of n.
+void append_limb(imptr n, std::int32_t v) {
+  numptr l = new_limb();
+  l->value = v;
+  l->next = nullptr;
+  if (n->size == 0) {
+    n->head = l;
+  } else {
+    n->tail->next = l;
+  }
+  n->tail = l;
+  ++n->size;
+}
+
+// The digit chain of `digits` (most significant first) in n: groups of 8
+// from the right, leading zero groups dropped; zero is one limb 0.
+void make_digit_chain(const std::string& digits, imptr n) {
+  special_free(n);
+  std::size_t first = 0;
+  while (first < digits.size() && digits[first] == '0') ++first;
+  const std::size_t len = digits.size() - first;
+  if (len == 0) {
+    append_limb(n, 0);
+    return;
+  }
+  std::size_t group = len % 8 == 0 ? 8 : len % 8;
+  std::size_t pos = first;
+  while (pos < digits.size()) {
+    std::int32_t v = 0;
+    for (std::size_t k = 0; k < group; ++k) v = v * 10 + (digits[pos + k] - '0');
+    append_limb(n, v);
+    pos += group;
+    group = 8;
+  }
+}
+
+// The big integer of the digit chain d into x (d's limbs are kept).
+void chain_to_big(imptr d, imptr x) {
+  special_free(x);
+  append_limb(x, 0);
+  number step{};
+  append_limb(&step, 0);
+  numptr penult = nullptr;
+  for (numptr l = d->head; l != nullptr; l = l->next) {
+    simp_mult(x, x, ten_8, &penult);
+    step.head->value = l->value;
+    fastsum(x, &step);
+  }
+  special_free(&step);
+}
+
+// The value of the digit chain d in the form of the current mode, into x.
+void chain_to_mode(imptr d, imptr x) {
+  if (flotemode) {
+    long double f = 0;
+    for (numptr l = d->head; l != nullptr; l = l->next) f = f * 1e8L + l->value;
+    x->flote = f;
+    if (lintmode) x->lint = static_cast<std::int32_t>(f >= 2147483647.0L ? 2147483647 : f);
+    return;
+  }
+  if (modularmode) {
+    number big{};
+    {
+      BigModeGuard guard;
+      chain_to_big(d, &big);
+    }
+    x->lint = 0;
+    change_num(&big, true, false);
+    x->lint = big.lint;
+    return;
+  }
+  if (lintmode) {
+    std::uint32_t w = 0;
+    std::uint64_t exact = 0;  // saturates at 2^32: only the threshold matters
+    for (numptr l = d->head; l != nullptr; l = l->next) {
+      w = w * 100000000u + static_cast<std::uint32_t>(l->value);
+      exact = exact * 100000000u + static_cast<std::uint64_t>(l->value);
+      if (exact > 0xFFFFFFFFull) exact = 0x100000000ull;
+    }
+    x->lint = static_cast<std::int32_t>(w);
+    if (exact >= 2147483646ull) {
+      if (warn_cnt < literal_warning_limit) {
+        std::printf(" *** Warning. overflow while reading constant.\n");
+        std::fflush(stdout);
+      }
+      ++warn_cnt;
+    }
+    return;
+  }
+  chain_to_big(d, x);
+}
+
+// 10^d into x in the current mode, by square-and-multiply.
+void power_of_ten(std::int32_t d, imptr x) {
+  if (flotemode) {
+    long double r = 1, b = 10;
+    for (std::int32_t e = d; e > 0; e >>= 1, b *= b)
+      if (e & 1) r *= b;
+    x->flote = r;
+    return;
+  }
+  if (modularmode) {
+    std::int32_t r = 1 % modulus, b = 10 % modulus;
+    for (std::int32_t e = d; e > 0; e >>= 1) {
+      if (e & 1) r = mod_mult(static_cast<std::uint32_t>(r), static_cast<std::uint32_t>(b), modulus);
+      b = mod_mult(static_cast<std::uint32_t>(b), static_cast<std::uint32_t>(b), modulus);
+    }
+    x->lint = r;
+    return;
+  }
+  if (lintmode) {
+    std::uint32_t r = 1, b = 10;
+    for (std::int32_t e = d; e > 0; e >>= 1, b *= b)
+      if (e & 1) r *= b;
+    x->lint = static_cast<std::int32_t>(r);
+    return;
+  }
+  special_free(x);
+  append_limb(x, 1);
+  number ten{};
+  append_limb(&ten, 10);
+  for (std::int32_t bit = 30; bit >= 0; --bit) {
+    fast_mult(x, x, x);
+    if ((d >> bit) & 1) fast_mult(x, &ten, x);
+  }
+  special_free(&ten);
+}
+
+}  // namespace
+
+void readin(textptr inf, imptr n, nameptr* flag, std::int32_t* outcount) {
+  std::string digits;
+  while (is_digit(token.name[0])) {
+    digits.push_back(token.name[0]);
+    scanner(inf, &token, flag);
+  }
+  *outcount = static_cast<std::int32_t>(digits.size());
+  make_digit_chain(digits, n);
+}
+
+void new_readin(textptr inf, imptr n, nameptr* flag, std::int32_t* outcount) {
+  number chain{};
+  readin(inf, &chain, flag, outcount);
+  chain_to_mode(&chain, n);
+  special_free(&chain);
+}
+
+void get_decimal_part(quolyptr n, textptr inf, nameptr* flag) {
+  scanner(inf, &token, flag);
+  quoly_set(0, n);
+  if (!is_digit(token.name[0])) {
+    error(341, &token);
+    return;
+  }
+  std::int32_t d = 0;
+  new_readin(inf, (*n)->ncoef, flag, &d);
+  quoly den = nullptr;
+  quoly_set(0, &den);
+  power_of_ten(d, den->ncoef);
+  quoly q = nullptr;
+  try {
+    quoly_quot(*n, den, &q, false);
+  } catch (...) {
+    free_quoly(&den);
+    throw;
+  }
+  free_quoly(&den);
+  free_quoly(n);
+  *n = q;
+}
+
+}  // namespace tavrin

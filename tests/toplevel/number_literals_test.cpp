@@ -1,0 +1,182 @@
+// Number literals: the digit chain, the value in every mode, the decimal
+// fraction, and the word-mode overflow warning.
+#include <gtest/gtest.h>
+
+#include <random>
+#include <string>
+#include <vector>
+
+#include "core/globals.h"
+#include "core/mode_guard.h"
+#include "numbers/freelists.h"
+#include "support/bigref.h"
+#include "support/modulus_scope.h"
+#include "support/output_capture.h"
+#include "support/poly_support.h"
+#include "toplevel/charsets.h"
+#include "toplevel/number_literals.h"
+#include "toplevel/scanner.h"
+
+namespace tavrin::test {
+namespace {
+
+// Reads text as a stream whose first token is current.
+struct Source {
+  TextInput in;
+  FILEPtr stream = &in;
+  explicit Source(const std::string& text) : in(text) {
+    init_character_sets();
+    leftover[0] = '\0';
+    scanner(&stream, &token, &zilch);
+  }
+};
+
+std::vector<std::int32_t> chain_limbs(const number& n) {
+  std::vector<std::int32_t> v;
+  for (numptr l = n.head; l != nullptr; l = l->next) v.push_back(l->value);
+  return v;
+}
+
+// The digit chain and the count of digits read, and the token after the run.
+TEST(NumberLiterals, DigitChainsOfKnownRuns) {
+  struct Case {
+    const char* text;
+    std::vector<std::int32_t> limbs;
+    std::int32_t count;
+  } const cases[] = {
+      {"00000000123;", {123}, 11},
+      {"0;", {0}, 1},
+      {"00000000;", {0}, 8},
+      {"123456789;", {1, 23456789}, 9},
+      {"12345678;", {12345678}, 8},
+      {"1234567890123456;", {12345678, 90123456}, 16},
+      {"000000001000000000000000;", {10000000, 0}, 24},
+      {"12a", {12}, 2},
+  };
+  for (const Case& c : cases) {
+    Source s(c.text);
+    number chain{};
+    std::int32_t count = 0;
+    readin(&s.stream, &chain, &zilch, &count);
+    EXPECT_EQ(chain_limbs(chain), c.limbs) << c.text;
+    EXPECT_EQ(count, c.count) << c.text;
+    EXPECT_EQ(chain.size, static_cast<std::int32_t>(c.limbs.size())) << c.text;
+    EXPECT_STRNE(token.name, "0") << "the run is read to its end";
+    special_free(&chain);
+  }
+}
+
+// Random digit runs (leading zeros included) read as big integers equal the
+// reference's decimal reading; modulo primes they are the reference residue;
+// in floating mode the nearest long double of short runs.
+TEST(NumberLiterals, RandomRunsInEveryMode) {
+  std::mt19937_64 rng(test_seed());
+  for (int k = 0; k < test_iterations(300); ++k) {
+    const int zeros = static_cast<int>(rng() % 12);
+    const int digits = 1 + static_cast<int>(rng() % 90);
+    std::string text(static_cast<std::size_t>(zeros), '0');
+    for (int d = 0; d < digits; ++d) text += static_cast<char>('0' + rng() % 10);
+    const BigRef value = BigRef::from_decimal(text.substr(static_cast<std::size_t>(zeros)));
+    std::int32_t count = 0;
+    {
+      BigModeGuard big;
+      Source s(text + ";");
+      imptr n = nullptr;
+      newimag(&n);
+      n->size = 0;
+      new_readin(&s.stream, n, &zilch, &count);
+      EXPECT_EQ(number_value(n), value) << text;
+      EXPECT_TRUE(valid_bigint(n)) << text;
+      EXPECT_EQ(count, zeros + digits);
+      free_imag(&n);
+    }
+    for (std::int32_t p : {7, 65521, 2147483629}) {
+      ModulusScope mod(p);
+      Source s(text + ";");
+      number n{};
+      new_readin(&s.stream, &n, &zilch, &count);
+      EXPECT_EQ(BigRef(n.lint), ((value % BigRef(p)) + BigRef(p)) % BigRef(p)) << text << " mod " << p;
+    }
+    if (digits <= 15) {
+      ArithModeGuard keep;
+      flotemode = true;
+      Source s(text + ";");
+      number n{};
+      new_readin(&s.stream, &n, &zilch, &count);
+      EXPECT_EQ(n.flote, static_cast<long double>(value.to_int64())) << text;
+    }
+  }
+}
+
+// Digits after the point: m / 10^d exactly, reduced; a letter is error 341.
+TEST(NumberLiterals, DecimalFractions) {
+  BigModeGuard big;
+  struct Case {
+    const char* text;
+    std::int64_t num, den;
+  } const cases[] = {{".25;", 1, 4}, {".5;", 1, 2}, {".0;", 0, 1}, {".000125;", 1, 8000},
+                     {".10;", 1, 10}};
+  for (const Case& c : cases) {
+    Source s(c.text);
+    quoly q = nullptr;
+    get_decimal_part(&q, &s.stream, &zilch);
+    if (c.den == 1) {
+      ASSERT_TRUE(q->numb) << c.text;
+      EXPECT_EQ(number_value(q->ncoef), BigRef(c.num)) << c.text;
+    } else {
+      ASSERT_FALSE(q->numb) << c.text;
+      EXPECT_EQ(number_value(q->numer->ncoef), BigRef(c.num)) << c.text;
+      EXPECT_EQ(number_value(q->denom->ncoef), BigRef(c.den)) << c.text;
+    }
+    free_quoly(&q);
+  }
+  {
+    ModulusScope mod(7);
+    Source s(".5;");  // 5 / 10 = 1/2 = 4 modulo 7
+    quoly q = nullptr;
+    get_decimal_part(&q, &s.stream, &zilch);
+    ASSERT_TRUE(q->numb);
+    EXPECT_EQ(q->ncoef->lint, 4);
+    free_quoly(&q);
+  }
+  Source s(".x;");
+  quoly q = nullptr;
+  bool unwound = false;
+  const std::string out = output_of([&] { get_decimal_part(&q, &s.stream, &zilch); }, &unwound);
+  EXPECT_TRUE(unwound);
+  EXPECT_TRUE(reports(out, 341)) << out;
+  free_quoly(&q);
+}
+
+// Word arithmetic: 2147483645 reads silently, 2147483646 and beyond warn
+// (the 32-bit wrapped value kept); at most 30 warnings in a statement.
+TEST(NumberLiterals, WordOverflowWarnsThirtyTimesAStatement) {
+  ArithModeGuard keep;
+  ScopedValue<std::int32_t> warnings(warn_cnt, 0);
+  flotemode = false;
+  modularmode = false;
+  lintmode = true;
+  const std::string warning = " *** Warning. overflow while reading constant.\n";
+  auto read = [](const char* text) {
+    Source s(text);
+    number n{};
+    std::int32_t count = 0;
+    new_readin(&s.stream, &n, &zilch, &count);
+    return n.lint;
+  };
+  std::int32_t v = 0;
+  EXPECT_EQ(output_of([&] { v = read("2147483645;"); }), "");
+  EXPECT_EQ(v, 2147483645);
+  EXPECT_EQ(output_of([&] { v = read("2147483646;"); }), warning);
+  EXPECT_EQ(v, 2147483646);
+  EXPECT_EQ(output_of([&] { v = read("4294967297;"); }), warning);
+  EXPECT_EQ(v, 1) << "wrapped modulo 2^32";
+  EXPECT_EQ(output_of([&] { v = read("100000000000000000000;"); }), warning);
+  EXPECT_EQ(v, static_cast<std::int32_t>(1661992960u)) << "10^20 modulo 2^32";
+  warn_cnt = 29;
+  EXPECT_EQ(output_of([&] { read("3000000000;"); }), warning);
+  EXPECT_EQ(output_of([&] { read("3000000000;"); }), "") << "the 31st is silent";
+}
+
+}  // namespace
+}  // namespace tavrin::test
