@@ -192,6 +192,7 @@ void pth_root(poly* p, polypt pt) {
     return;
   }
   if (stale(pt)) make_current(pt);
+  if (stale(pt)) return;  // no table (its failure was reported): *p stays
   OwnedPoly result;
   result.p = residue_leaf(0);
   for (poly t = *p; t != nullptr; t = t->next) {
