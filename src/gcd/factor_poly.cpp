@@ -1,5 +1,7 @@
 // Factorisation over finite fields and irreducibility (factor.h).
 #include <cstdio>
+#include <utility>
+#include <vector>
 
 #include "core/error_codes.h"
 #include "core/errors.h"
@@ -10,6 +12,7 @@
 #include "gcd/gcd.h"
 #include "gcd/gcd_upcalls.h"
 #include "gcd/powermod.h"
+#include "gcd/powermod_impl.h"
 #include "gcd/square_free.h"
 #include "numbers/bigint.h"
 #include "numbers/bigint_divide.h"
@@ -17,6 +20,7 @@
 #include "numbers/invertible.h"
 #include "numbers/node_handles.h"
 #include "numbers/primes.h"
+#include "numbers/word_mod.h"
 #include "poly/poly_add.h"
 #include "poly/poly_divide.h"
 #include "poly/poly_exact_divide.h"
@@ -129,6 +133,100 @@ class ValueCell {
   }
   quoly q_ = nullptr;
   bool borrowed_ = false;
+};
+
+// w^q modulo v over the prime field (q = modulus), v in the top variable
+// alone: the q-th power map is linear, w^q = sum w_j x^(q j), so the rows
+// x^(q j) mod v (j < deg v) are formed once per v and each power is a
+// product of w's coefficients by them. The same polynomial powermod gives.
+class FrobeniusRows {
+ public:
+  static constexpr std::int32_t max_degree = 2000;  // the rows take deg^2 words
+
+  // The rows serve v: a one-variable v of degree 2 .. max_degree over the
+  // prime field, no progress display asked.
+  static bool applies(poly v, bool prime_field, bool show) {
+    return prime_field && !show && !v->numb && v->exp >= 2 && v->exp <= max_degree &&
+           detail::dense_applies(v, v);
+  }
+
+  // *w := (*w)^q mod v (*w reduced modulo v). Between calls v may only
+  // shrink to a divisor of itself: the rows are then reduced modulo it.
+  void power(poly* w, poly v) {
+    if (n_ == 0) {
+      build(v);
+    } else if (v->exp != n_) {
+      shrink(v);
+    }
+    const detail::Dense a = detail::dense_of(*w);
+    detail::Dense r;
+    r.c.assign(static_cast<std::size_t>(n_), 0);
+    if (finf) {
+      for (std::int32_t j = 0; j <= a.deg; ++j) {
+        const auto c = static_cast<std::uint32_t>(a.c[static_cast<std::size_t>(j)]);
+        if (c == 0) continue;
+        const std::int32_t* row = &rows_[static_cast<std::size_t>(j) * static_cast<std::size_t>(n_)];
+        for (std::int32_t k = 0; k < n_; ++k)
+          r.c[static_cast<std::size_t>(k)] ^= modmult(c, static_cast<std::uint32_t>(row[k]));
+      }
+    } else {
+      std::vector<unsigned __int128> acc(static_cast<std::size_t>(n_), 0);
+      for (std::int32_t j = 0; j <= a.deg; ++j) {
+        const auto c = static_cast<std::uint64_t>(a.c[static_cast<std::size_t>(j)]);
+        if (c == 0) continue;
+        const std::int32_t* row = &rows_[static_cast<std::size_t>(j) * static_cast<std::size_t>(n_)];
+        for (std::int32_t k = 0; k < n_; ++k) acc[static_cast<std::size_t>(k)] += c * static_cast<std::uint64_t>(row[k]);
+      }
+      const auto p = static_cast<unsigned __int128>(modulus);
+      for (std::int32_t k = 0; k < n_; ++k)
+        r.c[static_cast<std::size_t>(k)] = static_cast<std::int32_t>(acc[static_cast<std::size_t>(k)] % p);
+    }
+    r.deg = n_ - 1;
+    while (r.deg >= 0 && r.c[static_cast<std::size_t>(r.deg)] == 0) --r.deg;
+    free_poly(w);
+    *w = detail::poly_of(r);
+  }
+
+ private:
+  void shrink(poly v) {
+    const detail::DenseModulus dm(v);
+    const std::int32_t n = v->exp;
+    std::vector<std::int32_t> rows(static_cast<std::size_t>(n) * static_cast<std::size_t>(n), 0);
+    for (std::int32_t j = 0; j < n; ++j) {
+      detail::Dense row;
+      const auto from = rows_.begin() + static_cast<std::ptrdiff_t>(j) * n_;
+      row.c.assign(from, from + n_);
+      row.deg = n_ - 1;
+      while (row.deg >= 0 && row.c[static_cast<std::size_t>(row.deg)] == 0) --row.deg;
+      detail::dense_reduce(row, dm);
+      for (std::int32_t k = 0; k <= row.deg; ++k)
+        rows[static_cast<std::size_t>(j) * static_cast<std::size_t>(n) + static_cast<std::size_t>(k)] =
+            row.c[static_cast<std::size_t>(k)];
+    }
+    rows_ = std::move(rows);
+    n_ = n;
+  }
+  void build(poly v) {
+    n_ = v->exp;
+    const detail::DenseModulus dm(v);
+    std::vector<std::int32_t> z;
+    detail::Dense xq;
+    xq.c = {0, 1};
+    xq.deg = 1;
+    detail::dense_power_limb(xq, static_cast<std::uint32_t>(modulus), dm, z);
+    rows_.assign(static_cast<std::size_t>(n_) * static_cast<std::size_t>(n_), 0);
+    detail::Dense row;
+    row.c = {1};
+    row.deg = 0;
+    for (std::int32_t j = 0; j < n_; ++j) {
+      if (j > 0) detail::dense_mulmod(row, xq, dm, z);
+      for (std::int32_t k = 0; k <= row.deg; ++k)
+        rows_[static_cast<std::size_t>(j) * static_cast<std::size_t>(n_) + static_cast<std::size_t>(k)] =
+            row.c[static_cast<std::size_t>(k)];
+    }
+  }
+  std::int32_t n_ = 0;
+  std::vector<std::int32_t> rows_;
 };
 
 // The locals of factor_poly shared with its steps.
@@ -412,6 +510,7 @@ void factor_poly(poly* a, poly* sq, std::int32_t* count, bool leave_early, bool 
   modularmode = true;
   lintmode = true;
   // Distinct-degree stage: each part's pcoef becomes its list of products.
+  const bool prime_field = first_record(level) == nullptr;
   std::int32_t h = 1;
   for (poly N = *sq; N != nullptr; N = N->next) {
     OwnedPoly v, w, x;
@@ -423,13 +522,18 @@ void factor_poly(poly* a, poly* sq, std::int32_t* count, bool leave_early, bool 
     base_poly(w.cell(), h);
     poly_assign(w.get(), x.cell());
     std::int32_t dg = 0;
+    FrobeniusRows frobenius;  // the rows of this part, shrinking with it
     for (std::int32_t i = 0;;) {
       dg = true_degree(v.get(), h);
       if (i >= dg / 2) break;
       ++i;
       check_interrupt();
-      env.copy_order();
-      env.power(w.cell(), v.get());
+      if (FrobeniusRows::applies(v.get(), prime_field, verbose && showit)) {
+        frobenius.power(w.cell(), v.get());
+      } else {
+        env.copy_order();
+        env.power(w.cell(), v.get());
+      }
       OwnedPoly t;
       poly_sub(w.get(), x.get(), t.cell());
       if (node_iszero(t.get())) {

@@ -2,7 +2,6 @@
 // powering by Frobenius steps in characteristic p.
 #include "gcd/powermod.h"
 
-#include <algorithm>
 #include <cstdio>
 #include <vector>
 
@@ -11,9 +10,6 @@
 #include "core/globals.h"
 #include "core/interrupts.h"
 #include "core/mode_guard.h"
-#include "dense/dense_arrays.h"
-#include "dense/dense_divide.h"
-#include "dense/dense_mult.h"
 #include "gcd/gcd_upcalls.h"
 #include "gcd/powermod_impl.h"
 #include "numbers/bigint.h"
@@ -282,134 +278,6 @@ void mod_num_poly_case(powermod_EnvRec* env) {
   finish_value(n, r.release());
 }
 
-// ---- The one-variable case on dense arrays ----------------------------------------------
-// Modulo a word prime, with a base and a modulus in the top variable alone
-// (no relation on it), the same powers and remainders are formed on arrays
-// of residues: the products by the array product (Karatsuba or transforms)
-// instead of term lists. Every intermediate value is the same polynomial.
-
-bool one_variable(poly p) {
-  if (p->numb) return p->next == nullptr;
-  return p->exp > 0 && height_is_1(p);
-}
-
-bool dense_applies(poly b, poly m) {
-  return modularmode && mod_is_prime && !flotemode && m != nullptr && !m->numb &&
-         polynames != nullptr && polynames->p == nullptr && one_variable(m) && one_variable(b);
-}
-
-// A residue array with its degree (-1 for zero).
-struct Dense {
-  std::vector<std::int32_t> c;
-  std::int32_t deg = -1;
-};
-
-Dense dense_of(poly p) {
-  Dense d;
-  if (p->numb) {
-    d.c.assign(1, p->ncoef->lint);
-    d.deg = p->ncoef->lint == 0 ? -1 : 0;
-    return d;
-  }
-  d.c.assign(static_cast<std::size_t>(p->exp) + 1, 0);
-  fill_poly1_array(p, d.c.data(), &d.deg);
-  return d;
-}
-
-poly poly_of(const Dense& d) {
-  poly p = nullptr;
-  if (d.deg <= 0) {
-    poly_set(d.deg < 0 ? 0 : d.c[0], &p);
-    p->ncoef->lint = d.deg < 0 ? 0 : d.c[0];
-    return p;
-  }
-  array_to_poly(d.c.data(), d.deg, &p);
-  return p;
-}
-
-// The modulus m (monic, degree n >= 1) with, from degree 64 on, the power
-// series inverse of its reversal to n terms, so that a remainder costs two
-// array products (the quotient from the reversed top of the dividend).
-struct DenseModulus {
-  Dense m;
-  std::vector<std::int32_t> inv;  // empty: the classical elimination
-  explicit DenseModulus(poly p) : m(dense_of(p)) {
-    const std::int32_t n = m.deg;
-    if (n < 64) return;
-    inv.assign(static_cast<std::size_t>(n), 0);
-    inv[0] = 1;
-    for (std::int32_t i = 1; i < n; ++i) {
-      std::int32_t acc = 0;
-      for (std::int32_t j = 1; j <= i; ++j) {
-        const std::int32_t c = m.c[static_cast<std::size_t>(n - j)];
-        if (c != 0)
-          acc = mod_add(static_cast<std::uint32_t>(acc),
-                        static_cast<std::uint32_t>(modmult(static_cast<std::uint32_t>(c),
-                                                           static_cast<std::uint32_t>(inv[static_cast<std::size_t>(i - j)]))),
-                        modulus);
-      }
-      inv[static_cast<std::size_t>(i)] = mod_sub(0, acc, modulus);
-    }
-  }
-};
-
-// z[0 .. xb + yb] := x[0 .. xb] * y[0 .. yb], leading zeros trimmed first;
-// returns the product's degree (-1 for zero).
-std::int32_t array_product(const std::int32_t* x, std::int32_t xb, const std::int32_t* y,
-                           std::int32_t yb, std::vector<std::int32_t>& z) {
-  while (xb >= 0 && x[xb] == 0) --xb;
-  while (yb >= 0 && y[yb] == 0) --yb;
-  if (xb < 0 || yb < 0) return -1;
-  z.assign(static_cast<std::size_t>(xb + yb) + 1, 0);
-  fast_array_onevar_mult(x, y, z.data(), 0, xb, 0, yb);
-  return xb + yb;
-}
-
-// z[0 .. *zdeg] := itself mod md.m, in place.
-void dense_rem(std::vector<std::int32_t>& z, std::int32_t* zdeg, const DenseModulus& md) {
-  const std::int32_t n = md.m.deg;
-  if (*zdeg < n) return;
-  if (md.inv.empty()) {
-    bool all_zeros = false;
-    word_array_mod(z.data(), md.m.c.data(), zdeg, n, &all_zeros);
-    if (all_zeros) *zdeg = -1;
-    return;
-  }
-  const std::int32_t qlen = *zdeg - n + 1;
-  std::vector<std::int32_t> ra(static_cast<std::size_t>(qlen)), qr, qm;
-  for (std::int32_t i = 0; i < qlen; ++i) ra[static_cast<std::size_t>(i)] = z[static_cast<std::size_t>(*zdeg - i)];
-  const std::int32_t dq = array_product(ra.data(), qlen - 1, md.inv.data(), std::min(qlen, n) - 1, qr);
-  std::vector<std::int32_t> q(static_cast<std::size_t>(qlen), 0);
-  for (std::int32_t i = 0; i < qlen && i <= dq; ++i)
-    q[static_cast<std::size_t>(qlen - 1 - i)] = qr[static_cast<std::size_t>(i)];
-  const std::int32_t dp = array_product(q.data(), qlen - 1, md.m.c.data(), n, qm);
-  for (std::int32_t i = 0; i < n && i <= dp; ++i)
-    z[static_cast<std::size_t>(i)] = mod_sub(z[static_cast<std::size_t>(i)], qm[static_cast<std::size_t>(i)], modulus);
-  *zdeg = n - 1;
-}
-
-// a := a * b mod m (m monic of degree at least 1).
-void dense_mulmod(Dense& a, const Dense& b, const DenseModulus& m, std::vector<std::int32_t>& z) {
-  std::int32_t zdeg = array_product(a.c.data(), a.deg, b.c.data(), b.deg, z);
-  if (zdeg >= 0) dense_rem(z, &zdeg, m);
-  while (zdeg >= 0 && z[static_cast<std::size_t>(zdeg)] == 0) --zdeg;
-  a.c.assign(z.begin(), z.begin() + (zdeg + 1));
-  if (a.c.empty()) a.c.push_back(0);
-  a.deg = zdeg;
-}
-
-// b := b^u mod m, left to right over the bits of u >= 1.
-void dense_power_limb(Dense& b, std::uint32_t u, const DenseModulus& m, std::vector<std::int32_t>& z) {
-  const Dense base = b;
-  int bit = 31;
-  while (bit >= 0 && ((u >> bit) & 1u) == 0) --bit;
-  for (int k = bit - 1; k >= 0; --k) {
-    const Dense sq = b;
-    dense_mulmod(b, sq, m, z);
-    if (((u >> k) & 1u) != 0) dense_mulmod(b, base, m, z);
-  }
-}
-
 void general_poly_case(powermod_EnvRec* env) {
   quolyptr n = env->n;
   const std::int16_t d = poly_depth((*n)->numer);
@@ -451,10 +319,10 @@ void general_poly_case(powermod_EnvRec* env) {
     std::printf("%1d ", static_cast<int>(k));
     std::fflush(stdout);
   };
-  if (dense_applies(b.get(), m)) {
-    const DenseModulus dm(m);
-    const Dense dt = dense_of(b.get());
-    Dense dr, db = dt;
+  if (detail::dense_applies(b.get(), m)) {
+    const detail::DenseModulus dm(m);
+    const detail::Dense dt = detail::dense_of(b.get());
+    detail::Dense dr, db = dt;
     dr.c.assign(1, 1);
     dr.deg = 0;
     std::vector<std::int32_t> z;
@@ -464,21 +332,21 @@ void general_poly_case(powermod_EnvRec* env) {
         db.c.assign(1, 1);
         db.deg = 0;
       } else {
-        dense_power_limb(db, u, dm, z);
+        detail::dense_power_limb(db, u, dm, z);
       }
       progress(i + 1);
-      dense_mulmod(dr, db, dm, z);
+      detail::dense_mulmod(dr, db, dm, z);
       if (i + 1 < limbs.size()) {
         check_interrupt();
         for (int k = 0; k < 28; ++k) {
-          const Dense sq = dr;
-          dense_mulmod(dr, sq, dm, z);
+          const detail::Dense sq = dr;
+          detail::dense_mulmod(dr, sq, dm, z);
         }
         db = dt;
       }
     }
     free_poly(r.cell());
-    r.p = poly_of(dr);
+    r.p = detail::poly_of(dr);
   } else {
     for (std::size_t i = 0; i < limbs.size(); ++i) {
       const std::uint32_t u = static_cast<std::uint32_t>(limbs[i]);
