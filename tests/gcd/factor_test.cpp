@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <optional>
 #include <random>
 #include <string>
@@ -18,6 +19,7 @@
 #include "gcd/square_free.h"
 #include "numbers/freelists.h"
 #include "numbers/node_handles.h"
+#include "poly/poly_mult.h"
 #include "poly/poly_repr.h"
 #include "numbers/primes.h"
 #include "support/data_tables.h"
@@ -281,6 +283,54 @@ TEST(SquareFreeAndRoots, KnownAnswers) {
   EXPECT_EQ(vars.level(2)->modls, 5);
 }
 
+// Planted l1 l2^2 l3^3 k in characteristic 0, the l_i distinct monic linear
+// forms in x over Z[y] and over Q(s), s^2 = 2 (a field level: the scaled
+// divisions of reduce2): the parts are the l_i with their multiplicities.
+TEST(SquareFreeAndRoots, RandomPlantedMultiplicitiesInCharacteristicZero) {
+  load_data_tables();
+  std::mt19937_64 rng(test_seed());
+  NodeBalance balance;
+  for (const char* second : {"y", "s"}) {
+    PolyVars vars{"x", second};
+    std::optional<ModOutScope> rel;
+    if (*second == 's') {
+      vars.level(2)->field = true;
+      rel.emplace(vars, 2, "s^2 - 2", true);
+    }
+    for (int it = 0; it < test_iterations(15); ++it) {
+      std::vector<std::string> l;
+      while (l.size() < 3) {
+        const int u = static_cast<int>(rng() % 7) - 3, v = static_cast<int>(rng() % 9) - 4;
+        const std::string f = std::string("x ") + (u < 0 ? "- " : "+ ") + std::to_string(std::abs(u)) + "*" +
+                              second + (v < 0 ? " - " : " + ") + std::to_string(std::abs(v));
+        if (std::find(l.begin(), l.end(), show_poly(Poly(f).get())) == l.end()) l.push_back(show_poly(Poly(f).get()));
+      }
+      const std::string k = std::to_string(1 + static_cast<int>(rng() % 6));
+      const std::string text = k + "*(" + l[0] + ")*(" + l[1] + ")^2*(" + l[2] + ")^3";
+      Poly a(k);  // the product formed by poly_mult, so reduced by the relation
+      for (int j : {0, 1, 1, 2, 2, 2}) {
+        Poly f(l[static_cast<std::size_t>(j)]);
+        poly_mult(a.get(), f.get(), a.cell(), polynames);
+      }
+      poly sq = nullptr;
+      std::int32_t count = 0;
+      total_sq_free(a.cell(), &sq, &count, true, polynames);
+      Factors want = {{1, l[0]}, {2, l[1]}, {3, l[2]}}, got;
+      for (poly r = sq; r != nullptr; r = r->next) {
+        Poly neg;
+        poly_makeneg(r->pcoef, neg.cell());
+        const std::string f = show_poly(r->pcoef), g = neg.str();
+        got.emplace_back(r->exp, std::find(l.begin(), l.end(), f) != l.end() ? f : g);
+      }
+      std::sort(want.begin(), want.end());
+      std::sort(got.begin(), got.end());
+      EXPECT_EQ(got, want) << text;
+      EXPECT_EQ(count, 3) << text;
+      free_poly(&sq);
+    }
+  }
+}
+
 TEST(PowerModulo, KnownAnswers) {
   load_data_tables();
   PolyVars vars{"x", "t"};
@@ -439,7 +489,7 @@ TEST(Factorisation, RandomProductsOverElevenFields) {
       for (int k = 0; k < parts; ++k) {
         const std::size_t d = 1 + rng() % 14;
         std::int64_t m = 1 + static_cast<std::int64_t>(rng() % 3);
-        if (rng() % 4 == 0 && c.q <= 7) m = static_cast<std::int64_t>(c.q);
+        if (rng() % 4 == 0 && c.p <= 7) m = c.p;  // a p-th power: roots of field elements
         if (total + d * static_cast<std::size_t>(m) > 60) break;
         total += d * static_cast<std::size_t>(m);
         const TPoly f = random_monic(F, rng, d);
