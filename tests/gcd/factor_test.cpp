@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <memory>
 #include <optional>
 #include <random>
 #include <string>
@@ -232,6 +233,10 @@ std::string irreducible_text(const std::string& text, std::int32_t level = -1) {
   irreducible_poly(v.cell(), level);
   return value_text(v);
 }
+void drop_number(imptr x) {
+  special_free(x);
+  free_imag(&x);
+}
 imptr big_number(const std::string& decimal) {
   BigModeGuard big;
   return make_number(BigRef::from_decimal(decimal));
@@ -241,9 +246,8 @@ std::string powermod_text(const std::string& base, const std::string& mod, const
   Value b = make_value(base);
   Value m;
   if (!mod.empty()) m = make_value(mod);
-  imptr x = big_number(e);
-  powermod(b.cell(), m.cell(), x, showit);
-  free_num(x);
+  std::unique_ptr<number, void (*)(imptr)> x(big_number(e), drop_number);  // freed when an error unwinds
+  powermod(b.cell(), m.cell(), x.get(), showit);
   return value_text(b);
 }
 
@@ -388,7 +392,7 @@ TEST(PowerModulo, RandomAgainstRepeatedProducts) {
       if (bv->numer->numb) polynum_to_quoly(bv.cell());
       imptr x = big_number(std::to_string(e));
       powermod(bv.cell(), mv.cell(), x, false);
-      free_num(x);
+      drop_number(x);
       Poly got;
       if (bv->numb) quoly_to_poly(bv, got.cell()); else poly_assign(bv->numer, got.cell());
       EXPECT_EQ(to_t(F, got), want) << "p " << p << " e " << e;
@@ -409,7 +413,7 @@ TEST(PowerModulo, RandomAgainstRepeatedProducts) {
     imptr x = big_number(std::to_string(e));
     Value none;
     powermod(bv.cell(), none.cell(), x, false);
-    free_num(x);
+    drop_number(x);
     TField::E got = F.zero();
     if (bv->numb) {
       got[0] = number_value(bv->ncoef).to_int64();
