@@ -130,6 +130,10 @@ void basis(poly* q, std::int32_t i, polypt qt) {
 void do_this_level(polypt qt) {
   const std::int32_t n = order_below(qt);
   const std::int32_t sub = order_below(qt->next);
+  if (std::int64_t{n} * n > workarray_cells) {  // the matrix must fit one work array
+    tavrin_error("field too large for a p-th root table.", true);
+    return;
+  }
   std::int32_t index = 0;
   enew_worknode(&index, &token);
   if (index == 0) return;
