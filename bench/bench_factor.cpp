@@ -29,7 +29,7 @@
 #include "poly/poly_repr.h"
 #include "quoly/quoly_power.h"
 #include "toplevel/data_files.h"
-#include "toplevel/state.h"
+#include "numbers/work_arrays.h"
 
 namespace {
 

@@ -231,13 +231,6 @@ struct workarray {
 };
 using workptr = workarray*;
 
-// The shape of the matrix held in a work array: its entry count (rows *
-// cols, a big integer) and its row count.
-struct arr_descr {
-  number arrsize;      // rows * cols as a big integer (limbs owned here)
-  std::int32_t rows;
-};
-
 // One entry of the shared sort table of the listings.
 struct sortrec {
   nametype name;  // the sort key

@@ -1,6 +1,6 @@
 // Routines of the folders above that the GCD and factorisation code calls
 // (the power of a number, the display of numbers and polynomials in progress
-// and error output, the work arrays and the inverse of a residue matrix); defined there. This is their one declaration: each
+// and error output, the inverse of a residue matrix); defined there. This is their one declaration: each
 // owner's header includes this one and keeps the contract comment, named
 // beside each declaration below.
 #pragma once
@@ -25,16 +25,7 @@ void poly_display(std::FILE* outf, bool outf_is_tty, bool flag, poly p, std::int
                   const tokentipe* endchar, polypt q, bool extra_space, bool maybe_just_number,
                   std::int32_t* lines);
 
-// ---- Work arrays and the inverse of a matrix ----------------------------------------------
-// Contract: matrix/work_arrays.h.
-constexpr std::int32_t work_pool_size = 20;
-extern workptr workhead[work_pool_size + 1];
-// Contract: matrix/work_arrays.h.
-void enew_worknode(std::int32_t* p, const tokentipe* x);
-// Contract: matrix/work_arrays.h.
-void free_work();
-// Contract: matrix/work_arrays.h.
-void free_arr(workptr ar, arr_descr* arf);
+// ---- The inverse of a matrix -------------------------------------------------------------
 // Contract: matrix/det_services.h.
 void mat_invert(workptr ar, workptr outar, bool ar_free, bool oar_free, std::int32_t m,
                 quolyptr n, bool invert, bool equal, sparseptr* spar, poly fct,

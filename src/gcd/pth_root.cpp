@@ -15,6 +15,7 @@
 #include "numbers/freelists.h"
 #include "numbers/mixed_mode.h"
 #include "numbers/node_handles.h"
+#include "numbers/work_arrays.h"
 #include "poly/poly_add.h"
 #include "poly/poly_mult.h"
 #include "poly/poly_power.h"

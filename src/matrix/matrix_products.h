@@ -33,7 +33,7 @@
 #include <cstdint>
 
 #include "core/records.h"
-#include "matrix/work_arrays.h"
+#include "numbers/work_arrays.h"
 
 namespace tavrin {
 

@@ -1,10 +1,10 @@
 // Stand-in for the determinant and inverse router until the determinant
-// methods land. It inverts a dense matrix of residues modulo a word prime (or of GF(2^8), GF(2^16)) in
-// place (what the p-th root tables of the GCD code ask of it) by
-// Gauss-Jordan elimination; any other request reports that it is missing
-// (internal error with a nested level) and abandons the statement, so no
-// caller goes on with a matrix that was not inverted. Replaced by the real
-// router.
+// methods land. It inverts a dense matrix of residues modulo a word prime
+// (or of GF(2^8), GF(2^16)) in place, what the p-th root tables of the GCD
+// code ask of it, by Gauss-Jordan elimination; any other request reports
+// that it is missing (internal error with a nested level) and abandons the
+// statement, so no caller goes on with a matrix that was not inverted.
+// Replaced by the real router.
 #include <cstdint>
 #include <vector>
 

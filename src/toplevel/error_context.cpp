@@ -7,6 +7,7 @@
 #include "core/globals.h"
 #include "core/mode_guard.h"
 #include "numbers/freelists.h"
+#include "numbers/work_arrays.h"
 #include "toplevel/language_services.h"
 #include "toplevel/platform.h"
 #include "toplevel/scanner.h"

@@ -12,6 +12,7 @@
 #include "numbers/bigint.h"
 #include "numbers/freelists.h"
 #include "numbers/stash/stash.h"
+#include "numbers/work_arrays.h"
 #include "toplevel/chdat.h"
 #include "toplevel/command_loop.h"
 #include "toplevel/data_files.h"

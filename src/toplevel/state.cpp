@@ -40,7 +40,6 @@ std::int32_t mincutoff = 0;
 bool chpoly_block = false;
 std::int32_t endarr = 0;
 std::int32_t limit_char_arrays = 0;
-std::int32_t first_available = 0;
 std::int32_t addresser = 0;
 std::int32_t m_interrupt = 0;
 bool mod_matrix_ok = false;

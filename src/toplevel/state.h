@@ -65,7 +65,6 @@ extern std::int32_t mincutoff;          // 1,000,000
 extern bool chpoly_block;               // true
 extern std::int32_t endarr;             // -1: last cell in use of the dense array store
 extern std::int32_t limit_char_arrays;  // 998
-extern std::int32_t first_available;    // 1: next free work array of the pool of twenty
 extern std::int32_t addresser;          // 1: index origin of arrays (0 or 1)
 extern std::int32_t m_interrupt;        // 1: command interrupt level ("&m")
 extern bool mod_matrix_ok;              // true: adjoint-CRT inverse of integer matrices

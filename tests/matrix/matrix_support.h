@@ -14,7 +14,7 @@
 #include <gtest/gtest.h>
 
 #include "core/records.h"
-#include "matrix/work_arrays.h"
+#include "numbers/work_arrays.h"
 #include "support/poly_support.h"
 
 namespace tavrin::test {

@@ -1,7 +1,7 @@
 // The pool of work arrays: the stack discipline, error 88 when all twenty
 // are taken, and the guard that gives an array back when an error unwinds
 // through a power; the release of a work array's values and the identity.
-#include "matrix/work_arrays.h"
+#include "numbers/work_arrays.h"
 
 #include <gtest/gtest.h>
 

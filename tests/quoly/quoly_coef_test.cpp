@@ -26,7 +26,7 @@
 #include "support/output_capture.h"
 #include "support/poly_support.h"
 #include "support/relation_scope.h"
-#include "toplevel/state.h"
+#include "numbers/work_arrays.h"
 #include "support/rings.h"
 #include "support/value_form.h"
 

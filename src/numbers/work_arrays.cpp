@@ -1,14 +1,14 @@
-#include "matrix/work_arrays.h"
+#include "numbers/work_arrays.h"
 
 #include "core/errors.h"
 #include "numbers/bigint.h"
 #include "numbers/freelists.h"
 #include "numbers/mixed_mode.h"
-#include "toplevel/state.h"
 
 namespace tavrin {
 
 workptr workhead[work_pool_size + 1] = {};
+std::int32_t first_available = 0;
 
 void enew_worknode(std::int32_t* p, const tokentipe* x) {
   *p = 0;

@@ -1,4 +1,5 @@
-// The pool of large dense work arrays, and the small dense helpers the
+// The pool of large dense work arrays (taken by the factorisation, the
+// array language and the matrix code), and the small dense helpers the
 // matrix products need: releasing a work array's values and writing an
 // identity.
 //
@@ -11,7 +12,7 @@
 //
 // Pool: `workhead` holds 20 arrays addressed by index 1..20, each allocated
 // the first time its slot is handed out and kept until the program ends.
-// `first_available` (toplevel/state.h) is the index the next request gets;
+// `first_available` is the index the next request gets (1 at start-up);
 // the pool is a stack, so arrays go back in the reverse order of taking.
 // Arrays are handed out with whatever their cells held; users set every cell
 // they read.
@@ -20,25 +21,29 @@
 #include <cstdint>
 
 #include "core/records.h"
-#include "gcd/gcd_upcalls.h"
 
 namespace tavrin {
 
-// work_pool_size and workhead (slots 1..20, slot 0 unused): declared in
-// gcd/gcd_upcalls.h (the p-th root tables of the GCD code take work arrays).
+constexpr std::int32_t work_pool_size = 20;
+// Slots 1..20 (slot 0 unused).
+extern workptr workhead[work_pool_size + 1];
+extern std::int32_t first_available;
 
-// arr_descr: core/records.h.
+struct arr_descr {
+  number arrsize;      // rows * cols as a big integer (limbs owned here)
+  std::int32_t rows;
+};
 
 // *p := the pool index of a work array taken from the pool. All 20 taken:
 // user error 88 with token x; when the report returns, *p := 0 and nothing
 // is taken. An index outside 1..20 after taking reports "first available."
 // (internal error, no nested level).
 // writes: first_available, workhead
-// enew_worknode: declared in gcd/gcd_upcalls.h.
+void enew_worknode(std::int32_t* p, const tokentipe* x);
 
 // Gives the most recently taken work array back (first_available - 1). The
 // cells' values are the user's to free first.
-// free_work: declared in gcd/gcd_upcalls.h.
+void free_work();
 
 // Takes a work array for a scope and gives it back on every exit, an
 // unwinding error included. taken() is false when the pool was exhausted and
@@ -68,7 +73,7 @@ void set_descr(arr_descr* arf, std::int32_t rows, std::int32_t cols);
 // Frees the value in each of the first arf->arrsize cells of ar (free_quoly,
 // each cell left nil) and sets arf->arrsize to 0.
 // ar: cells freed; arf: changed
-// free_arr: declared in gcd/gcd_upcalls.h.
+void free_arr(workptr ar, arr_descr* arf);
 
 // The rows-by-rows identity in arr: a fresh number 1 on the diagonal, 0
 // elsewhere. arr_free: the cells' old values are freed first; otherwise the
