@@ -158,7 +158,8 @@ class FrobeniusRows {
     } else if (v->exp != n_) {
       shrink(v);
     }
-    const detail::Dense a = detail::dense_of(*w);
+    detail::Dense a = detail::dense_of(*w);
+    if (a.deg >= n_) detail::dense_reduce(a, detail::DenseModulus(v));
     detail::Dense r;
     r.c.assign(static_cast<std::size_t>(n_), 0);
     if (finf) {
