@@ -141,7 +141,7 @@ class ValueCell {
 // product of w's coefficients by them. The same polynomial powermod gives.
 class FrobeniusRows {
  public:
-  static constexpr std::int32_t max_degree = 2000;  // the rows take deg^2 words
+  static constexpr std::int32_t max_degree = 4096;  // the rows take deg^2 words (64 MB)
 
   // The rows serve v: a one-variable v of degree 2 .. max_degree over the
   // prime field, no progress display asked.
@@ -170,6 +170,19 @@ class FrobeniusRows {
         for (std::int32_t k = 0; k < n_; ++k)
           r.c[static_cast<std::size_t>(k)] ^= modmult(c, static_cast<std::uint32_t>(row[k]));
       }
+    } else if (smallmodulus) {
+      // Products below 2^32: n of them add up in 64 bits.
+      std::vector<std::uint64_t> acc(static_cast<std::size_t>(n_), 0);
+      for (std::int32_t j = 0; j <= a.deg; ++j) {
+        const auto c = static_cast<std::uint64_t>(a.c[static_cast<std::size_t>(j)]);
+        if (c == 0) continue;
+        const std::int32_t* row = &rows_[static_cast<std::size_t>(j) * static_cast<std::size_t>(n_)];
+        std::uint64_t* out = acc.data();
+        for (std::int32_t k = 0; k < n_; ++k) out[k] += c * static_cast<std::uint64_t>(static_cast<std::uint32_t>(row[k]));
+      }
+      const auto p = static_cast<std::uint64_t>(modulus);
+      for (std::int32_t k = 0; k < n_; ++k)
+        r.c[static_cast<std::size_t>(k)] = static_cast<std::int32_t>(acc[static_cast<std::size_t>(k)] % p);
     } else {
       std::vector<unsigned __int128> acc(static_cast<std::size_t>(n_), 0);
       for (std::int32_t j = 0; j <= a.deg; ++j) {
