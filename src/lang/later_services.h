@@ -9,6 +9,7 @@
 #include <cstdint>
 
 #include "core/records.h"
+#include "toplevel/language_services.h"
 #include "toplevel/scanner.h"
 
 namespace tavrin {
@@ -32,9 +33,8 @@ void new_arretrieve(textptr inf, const tokentipe* x, nameptr* flag, quolyptr* qp
 // With "[" current: the element of the array q of the array-of-arrays store.
 void spec_arretrieve(textptr inf, nameptr* flag, arrptr q, quolyptr* qp, colm_ptrptr* t,
                      std::int32_t* colpos);
-// After "#": *n evaluated at the values that follow (in place).
-void get_evalquoly(textptr inf, quolyptr n, quolyptr n2, std::int16_t* target, nameptr* flag,
-                   bool should_free, bool leave_n);
+// get_evalquoly: declared in toplevel/language_services.h (cancelling a
+// variable substitutes 1 through it).
 // An operator alias token ("*103", "*89", ...) met as a factor.
 void operator_alias(textptr inf, quolyptr* qp, quolyptr n, nameptr* flag);
 

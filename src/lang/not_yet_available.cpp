@@ -34,10 +34,6 @@ void spec_arretrieve(textptr, nameptr*, arrptr, quolyptr*, colm_ptrptr*, std::in
   not_implemented();
 }
 
-void get_evalquoly(textptr, quolyptr, quolyptr, std::int16_t*, nameptr*, bool, bool) {
-  not_implemented();
-}
-
 void operator_alias(textptr, quolyptr*, quolyptr, nameptr*) { not_implemented(); }
 
 }  // namespace tavrin

@@ -29,6 +29,15 @@ using detail::word_size;
 
 namespace {
 
+// *p := n - m when sub, else n + m (best_poly_add's ownership rules).
+void best_poly_add_or_sub(poly n, poly m, poly* p, bool sub) {
+  if (sub) {
+    best_poly_sub(n, m, p);
+  } else {
+    best_poly_add(n, m, p);
+  }
+}
+
 // A leaf sharing the number x for the guard's lifetime; only the node is
 // freed.
 class BorrowedLeaf {
@@ -143,21 +152,13 @@ void best_sum(quolyptr n, quoly m, bool sub) {
       OwnedPoly owned_t, prod;
       owned_t.p = t;
       poly_mult(t, m->denom, &prod.p, polynames);
-      if (sub) {
-        best_poly_sub(prod.release(), m->numer, &N->numer);
-      } else {
-        best_poly_add(prod.release(), m->numer, &N->numer);
-      }
+      best_poly_add_or_sub(prod.release(), m->numer, &N->numer, sub);
       m->numer = nullptr;
       N->denom = m->denom;
       m->denom = nullptr;
       detail::set_rat_rule(N);
     } else {
-      if (sub) {
-        best_poly_sub(t, m->numer, &N->numer);
-      } else {
-        best_poly_add(t, m->numer, &N->numer);
-      }
+      best_poly_add_or_sub(t, m->numer, &N->numer, sub);
       m->numer = nullptr;
     }
     return;
@@ -171,20 +172,12 @@ void best_sum(quolyptr n, quoly m, bool sub) {
     t.p = new_leaf(m->ncoef);  // m's number moves into t
     m->ncoef = nullptr;
     if (N->denom == nullptr) {
-      if (sub) {
-        best_poly_sub(N->numer, t.release(), &N->numer);
-      } else {
-        best_poly_add(N->numer, t.release(), &N->numer);
-      }
+      best_poly_add_or_sub(N->numer, t.release(), &N->numer, sub);
       detail::number_if_constant(N);
     } else {
       OwnedPoly prod;
       poly_mult(t.p, N->denom, &prod.p, polynames);
-      if (sub) {
-        best_poly_sub(N->numer, prod.release(), &N->numer);
-      } else {
-        best_poly_add(N->numer, prod.release(), &N->numer);
-      }
+      best_poly_add_or_sub(N->numer, prod.release(), &N->numer, sub);
       detail::set_rat_rule(N);
     }
     return;
@@ -195,21 +188,13 @@ void best_sum(quolyptr n, quoly m, bool sub) {
       OwnedPoly prod;
       poly_mult(N->numer, m->denom, &prod.p, polynames);
       free_poly(&N->numer);
-      if (sub) {
-        best_poly_sub(prod.release(), m->numer, &N->numer);
-      } else {
-        best_poly_add(prod.release(), m->numer, &N->numer);
-      }
+      best_poly_add_or_sub(prod.release(), m->numer, &N->numer, sub);
       m->numer = nullptr;
       N->denom = m->denom;
       m->denom = nullptr;
       detail::set_rat_rule(N);
     } else {
-      if (sub) {
-        best_poly_sub(N->numer, m->numer, &N->numer);
-      } else {
-        best_poly_add(N->numer, m->numer, &N->numer);
-      }
+      best_poly_add_or_sub(N->numer, m->numer, &N->numer, sub);
       m->numer = nullptr;
       detail::number_if_constant(N);
     }
@@ -219,11 +204,7 @@ void best_sum(quolyptr n, quoly m, bool sub) {
     // a ± c b over b.
     OwnedPoly prod;
     poly_mult(m->numer, N->denom, &prod.p, polynames);
-    if (sub) {
-      best_poly_sub(N->numer, prod.release(), &N->numer);
-    } else {
-      best_poly_add(N->numer, prod.release(), &N->numer);
-    }
+    best_poly_add_or_sub(N->numer, prod.release(), &N->numer, sub);
     detail::set_rat_rule(N);
     return;
   }

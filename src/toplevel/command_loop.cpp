@@ -13,6 +13,7 @@
 #include "toplevel/dispatch.h"
 #include "toplevel/display.h"
 #include "toplevel/error_context.h"
+#include "toplevel/poly_vars.h"
 #include "toplevel/scanner.h"
 #include "toplevel/startup.h"
 #include "toplevel/state.h"
@@ -333,6 +334,7 @@ void install_command_loop() {
   add_error_hook(error_stage::report, reset_on_report);
   add_error_hook(error_stage::warned, reset_on_warning);
   add_error_hook(error_stage::unwind, reset_on_unwind);
+  install_poly_vars();
 }
 
 }  // namespace tavrin

@@ -7,7 +7,10 @@
 #include "core/globals.h"
 #include "core/jumps.h"
 #include "toplevel/dispatch.h"
+#include "toplevel/poly_vars.h"
+#include "toplevel/settings.h"
 #include "toplevel/state.h"
+#include "toplevel/stored_values.h"
 
 namespace tavrin {
 
@@ -81,6 +84,36 @@ void display_results(command_run&) {
   flip(noisy, " Will display results.\n", " Displaying results is deactivated.\n");
 }
 
+/* command -> "2" | "_" "l"  (polynomials as lists of monomials) */
+void monomials(command_run& run) {
+  monomial_list = !monomial_list;
+  if (*run.flag != nullptr) return;
+  std::printf("%s", monomial_list ? " Will display polynomials as list of monomials.\n"
+                                  : " Will display polynomials in nested form.\n");
+}
+
+/* command -> "J"  (adjoin or cancel a polynomial variable, asking its name) */
+void variable(command_run& run) {
+  bool doscanner = true;
+  attach_poly(run.inf, run.flag, true, &doscanner);
+}
+
+/* command -> "l"  (negative exponents) */
+void negative_exponents(command_run&) {
+  if (!laurent) check_for_mod_out();
+  change_laurent(!laurent);
+  std::printf("%s", laurent ? " Negative exponents enabled.\n" : " Negative exponents disabled.\n");
+}
+
+/* command -> "(" setting "=" value ")" */
+void valued_setting(command_run& run) {
+  bool colflag = true;
+  bool callscan = true;
+  set_switch(run.inf, run.n, run.flag, &colflag, &callscan);
+  run.keeps_value = true;
+  run.reads_ending = callscan;
+}
+
 /* command -> "q" | "Q" */
 [[noreturn]] void quit(command_run&) { throw QuitJump{}; }
 
@@ -118,7 +151,9 @@ constexpr command_entry commands[] = {
     {code_open_level, open_level},
     {code_leave_level, leave_level},
     // Switches.
-    {'&', later}, {'2', later}, {'5', later}, {'H', later}, {'I', later}, {'O', later},
+    {'2', monomials}, {'J', variable}, {'l', negative_exponents},
+    {'(', valued_setting},
+    {'&', later}, {'5', later}, {'H', later}, {'I', later}, {'O', later},
     {'U', later}, {'V', later}, {'W', later}, {'Z', later}, {'b', later}, {'c', later},
     {'e', later}, {'n', later}, {'|', later}, {'B', later},
     {code_line_suppression, later}, {code_try_rational, later},
@@ -127,9 +162,9 @@ constexpr command_entry commands[] = {
     {'M', later}, {code_display_width, later}, {code_karatsuba_cutoff, later},
     {code_random_denominator, later},
     // Actions.
-    {'(', later}, {'x', later}, {'>', later}, {']', later}, {'}', later}, {'a', later},
+    {'x', later}, {'>', later}, {']', later}, {'}', later}, {'a', later},
     {'T', later}, {'h', later}, {'j', later}, {'C', later}, {'D', later}, {'u', later},
-    {'d', later}, {'p', later}, {'J', later}, {'P', later}, {'l', later}, {'S', later},
+    {'d', later}, {'p', later}, {'P', later}, {'S', later},
     {'s', later}, {'R', later}, {'r', later}, {'v', later}, {'F', later}, {'f', later},
     {'g', later}, {'G', later}, {'4', later}, {'o', later},
     {code_clean_up, later}, {code_read_value, later}, {code_suspend_modular, later},
@@ -142,6 +177,21 @@ command_action find_command(unsigned char code) {
 }
 
 }  // namespace
+
+void do_prompts() {
+  if (levelcount > 1) std::printf("%li", static_cast<long>(levelcount));
+  if (promptsize >= 1) {
+    std::printf("%s", prompt);
+    std::fflush(stdout);
+    Input->get();
+  } else if (prompt[0] == '\r' && prompt[1] == '\0') {
+    std::printf("%s", prompt);
+    std::fflush(stdout);
+  } else {
+    Input->drop_line();
+  }
+  leftover[0] = '\0';
+}
 
 void command_statement(textptr inf, quolyptr n, nameptr* flag) {
   scanner(inf, &token, flag);

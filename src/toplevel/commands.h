@@ -17,4 +17,10 @@ namespace tavrin {
 // where a command reads it itself or must not).
 void command_statement(textptr inf, quolyptr n, nameptr* flag);
 
+// The prompt of a command that asks for a value: the level number when
+// nested, then the prompt, after which the line end that followed the
+// command is taken from Input (with an empty prompt the rest of the line is
+// dropped); the pending character of the scanner is forgotten.
+void do_prompts();
+
 }  // namespace tavrin

@@ -20,6 +20,7 @@ namespace tavrin {
 using detail::ScratchNumber;
 
 bool linesuppression = true;
+std::int32_t number_line_breaks = 0;
 
 namespace {
 
@@ -174,6 +175,7 @@ void showint(std::FILE* outf, imptr y, bool flag, bool zeros_flag, bool base10_f
       std::fputc(continuation, outf);
       std::fputc('\n', outf);
       *mylength = 0;
+      ++number_line_breaks;
       std::fputc(' ', outf);
     } else {
       std::fputc(' ', outf);

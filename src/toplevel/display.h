@@ -33,6 +33,11 @@ namespace tavrin {
 // when the cut-off message has been written.
 extern bool linesuppression;
 
+// Line breaks showint has written at the terminal inside long numbers: the
+// polynomial writer adds them to the lines of its value, so that the
+// cut-off of long output counts every line shown.
+extern std::int32_t number_line_breaks;
+
 // The line check: when *mylength >= dispcutoff, writes the break of the
 // output's form, a newline, flushes outf, *mylength := 0 and *lines += 1.
 // reads: dispcutoff, uglyprint, continuation

@@ -27,11 +27,26 @@ void expre(textptr inf, quolyptr* qp, quolyptr n, colm_ptrptr* aux, std::int32_t
            nameptr* flag);
 // A plain sum of terms into *n (owned by the caller).
 void old_expre(textptr inf, quolyptr n, nameptr* flag);
+// One factor with its postfix operators ("^", "!" or "#", then any number of
+// '"' derivatives). Frees *n first and sets *aux nil. With leave_it a
+// missing array element stays a nil place.
+void fact(textptr inf, quolyptr* qp, quolyptr n, colm_ptrptr* aux, std::int32_t* colpos,
+          nameptr* flag, bool leave_it);
 
 // ---- Scalar variables -----------------------------------------------------------------
 // The variable named x gets the value num (taken over): an existing one has
 // its old value freed, else it is created; *q := its record.
 void insert_var(const tokentipe* x, quoly num, varptr* q);
+
+// ---- Evaluation at values ------------------------------------------------------------
+// After "#": *n evaluated at the values that follow. With *n2 given (one
+// value, next nil) no input is read: that value is put for the variable at
+// depth *target (1 = top). leave_n: *n is replaced by a copy first (a value
+// shared with a variable is not consumed); should_free: the values after the
+// first are freed. Error 22 when a denominator becomes 0 (resumed: the value
+// becomes 1).
+void get_evalquoly(textptr inf, quolyptr n, quolyptr n2, std::int16_t* target, nameptr* flag,
+                   bool should_free, bool leave_n);
 
 // ---- Arrays and matrix statements -----------------------------------------------------
 // The array statement or operation selected by x ('[', '~', '"' array

@@ -3,9 +3,8 @@
 // a case does; each is replaced by the real routine when its owner lands:
 // arrays and matrix statements (arr_parse,
 // arr_arr_state), output (write_out), cancelling (rubout), user functions
-// (remove_args), the display of polynomials (poly_display: constants only).
+// (remove_args).
 #include "core/errors.h"
-#include "toplevel/display.h"
 #include "toplevel/language_services.h"
 
 namespace tavrin {
@@ -20,21 +19,5 @@ void rubout(textptr, nameptr*) { not_implemented(); }
 
 // No user function can run yet, so no evaluation has arguments to remove.
 void remove_args(statptr) {}
-
-// Stand-in until the display of polynomials: a constant is written as the
-// whole display writes it; any other polynomial is not implemented.
-void poly_display(std::FILE* outf, bool outf_is_tty, bool flag, poly p, std::int32_t* mylength,
-                  const tokentipe*, polypt, bool extra_space, bool maybe_just_number,
-                  std::int32_t*) {
-  if (p != nullptr && p->numb && p->next == nullptr) {
-    if (maybe_just_number) {
-      display(outf, outf_is_tty, flag, p->ncoef, mylength, false);
-    } else {
-      display(outf, outf_is_tty, false, p->ncoef, mylength, extra_space);
-    }
-    return;
-  }
-  not_implemented();
-}
 
 }  // namespace tavrin

@@ -84,6 +84,13 @@ std::int32_t* clc_min = nullptr;
 quoly* clbest = nullptr;
 poly poly_1 = nullptr;
 
+polypt old_polynames = nullptr;
+bool using_new_polynames = false;
+bool char2_degs1 = true;
+bool aux1_hit_0 = false;
+bool changed_in_modmode = false;
+std::int32_t badcnt = 0;
+
 quoly pol[pol_rows][pol_rows] = {};
 quoly denom[denom_count + 1] = {};
 bool need_to_set_char_poly = false;

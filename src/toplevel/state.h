@@ -119,6 +119,18 @@ extern std::int32_t* clc_min;
 extern quoly* clbest;
 extern poly poly_1;           // the constant polynomial 1
 
+// ---- Variable list and quotient ring -----------------------------------------------
+extern polypt old_polynames;       // the full variable list while polymodding is suspended
+extern bool using_new_polynames;   // polymodding is suspended (false)
+// No level is a field level and every level has a relation of degree 2
+// (true also with no variables); read by the characteristic-2 evaluation.
+extern bool char2_degs1;
+extern bool aux1_hit_0;            // the first auxiliary prime list met a root 0 (false)
+// A variable was adjoined or cancelled, or a relation set, in word mode
+// (false); read by the change of ground ring.
+extern bool changed_in_modmode;
+extern std::int32_t badcnt;        // values set to 1 in the current cancelling
+
 // ---- Characteristic polynomials ---------------------------------------------------
 // pol[m][i], m = 1 .. 37, i = 1 .. m: the i-th Lagrange basis polynomial of
 // the points 1 .. m in the top variable, pol[m][0] the value 0, pol[0][0]
