@@ -525,12 +525,11 @@ void factor_poly(poly* a, poly* sq, std::int32_t* count, bool leave_early, bool 
   lintmode = true;
   // Distinct-degree stage: each part's pcoef becomes its list of products.
   const bool prime_field = first_record(level) == nullptr;
-  std::int32_t h = 1;
   for (poly N = *sq; N != nullptr; N = N->next) {
     OwnedPoly v, w, x;
     v.p = N->pcoef;
     N->pcoef = nullptr;
-    h = var_depth(v.get());
+    const std::int32_t h = var_depth(v.get());
     env.out = nullptr;
     env.pt = &env.out;
     base_poly(w.cell(), h);
@@ -606,7 +605,6 @@ void factor_poly(poly* a, poly* sq, std::int32_t* count, bool leave_early, bool 
       }
     }
   }
-  (void)h;
   free_poly(sq);
   *sq = env.out;
   env.out = nullptr;
