@@ -9,6 +9,8 @@
 // the default threshold never reaches, is timed with the threshold at 0.
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
+#include <chrono>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
@@ -18,9 +20,11 @@
 
 #include "bench_ring.h"
 #include "core/globals.h"
+#include "core/mode_guard.h"
 #include "dense/dense_arrays.h"
 #include "dense/dense_gcd.h"
 #include "gcd/gcd.h"
+#include "gcd/modular_gcd.h"
 #include "gcd/content.h"
 #include "gcd/onevar_gcd.h"
 #include "numbers/freelists.h"
@@ -267,36 +271,47 @@ BENCHMARK(BM_polygcd_divides_stage_d)->Apply(rings);
 BENCHMARK(BM_polygcd_common_power)->Apply(rings);
 
 // ---- The driver to its end: the subresultant remainder sequence ---------------------------
-// polygcd(g a, g b) over the integers for dense random g, a, b (every
-// monomial of total degree up to d, coefficients in -99 .. 99, fixed seed)
-// in n = 3 or 4 variables. Until the modular methods exist the driver ends
-// in the subresultant sequence (abandoned and taken up again as the
-// command's count allows), whose coefficients grow fast: the sizes of
-// reference, 3 variables of total degree 6 and 4 of total degree 10, run
-// for tens of minutes or more, so they are registered only when the
-// environment variable TAVRIN_BENCH_LONG is set; the default run times
-// smaller degrees. The result is checked to be g up to its sign.
+// polygcd(g a, g b) over the integers for random g, a, b in n variables:
+// dense (every monomial of total degree up to d, coefficients in -99 .. 99)
+// or sparse (t terms of total degree up to d), fixed seed. The third
+// argument switches the modular methods on (1) or off (0: the driver ends
+// in the subresultant sequence, as before they existed; that reference is
+// very slow beyond the smallest sizes, so the large sizes are timed only with
+// the modular methods unless TAVRIN_BENCH_LONG is set, which also adds the
+// sparse case). The GCD cache is
+// off, so every iteration computes. Counters: subresultant sequences, image
+// GCDs modulo primes and evaluation images per call, and the share of the
+// time spent in the image GCDs modulo primes. The result is checked to be
+// g up to its sign.
 
-// A fourth variable w below z for the benchmark's scope.
-class FourthVariable {
+// Variables below z (w, v, u, ...) for the benchmark's scope.
+class ExtraVariables {
  public:
-  FourthVariable() {
-    polypt z = polynames->next->next;
-    newpt(&w_);
-    std::strncpy(w_->let.name, "w", 10);
-    w_->let.address = -1;
-    w_->depth = 4;
-    z->next = w_;
-    number_polys = 4;
+  explicit ExtraVariables(std::int32_t n) {
+    polypt last = polynames->next->next;
+    static const char* names[] = {"w", "v", "u", "t", "s"};
+    for (std::int32_t d = 4; d <= n; ++d) {
+      polypt r = nullptr;
+      newpt(&r);
+      std::strncpy(r->let.name, names[d - 4], 10);
+      r->let.address = -1;
+      r->depth = static_cast<std::int16_t>(d);
+      last->next = r;
+      last = r;
+      added_.push_back(r);
+    }
+    number_polys = std::max(3, n);
   }
-  ~FourthVariable() {
+  ~ExtraVariables() {
     polynames->next->next->next = nullptr;
-    free_pt(&w_);
+    for (polypt& r : added_) free_pt(&r);
     number_polys = 3;
   }
+  ExtraVariables(const ExtraVariables&) = delete;
+  ExtraVariables& operator=(const ExtraVariables&) = delete;
 
  private:
-  polypt w_ = nullptr;
+  std::vector<polypt> added_;
 };
 
 // c times the monomial with the exponents e (top variable first).
@@ -316,6 +331,11 @@ poly monomial(std::int32_t c, const std::vector<std::int32_t>& e) {
   return cur;
 }
 
+std::int32_t random_coefficient(std::mt19937_64& rng) {
+  std::int32_t c = static_cast<std::int32_t>(rng() % 199) - 99;
+  return c == 0 ? 1 : c;
+}
+
 // Every monomial of total degree up to d in n variables with a random
 // non-zero coefficient in -99 .. 99.
 poly dense_random(std::mt19937_64& rng, std::int32_t n, std::int32_t d) {
@@ -324,9 +344,7 @@ poly dense_random(std::mt19937_64& rng, std::int32_t n, std::int32_t d) {
   std::vector<std::int32_t> e(static_cast<std::size_t>(n), 0);
   auto walk = [&](auto&& self, std::size_t k, std::int32_t left) -> void {
     if (k == e.size()) {
-      std::int32_t c = static_cast<std::int32_t>(rng() % 199) - 99;
-      if (c == 0) c = 1;
-      best_poly_add(sum, monomial(c, e), &sum);
+      best_poly_add(sum, monomial(random_coefficient(rng), e), &sum);
       return;
     }
     for (std::int32_t i = 0; i <= left; ++i) {
@@ -339,19 +357,39 @@ poly dense_random(std::mt19937_64& rng, std::int32_t n, std::int32_t d) {
   return sum;
 }
 
-void BM_polygcd_dense(benchmark::State& state) {
+// t random monomials of total degree up to d in n variables, coefficients
+// in -99 .. 99 (repeated monomials add up).
+poly sparse_random(std::mt19937_64& rng, std::int32_t n, std::int32_t d, std::int32_t t) {
+  poly sum = nullptr;
+  poly_set(0, &sum);
+  for (std::int32_t k = 0; k < t; ++k) {
+    std::vector<std::int32_t> e(static_cast<std::size_t>(n), 0);
+    std::int32_t left = static_cast<std::int32_t>(rng() % static_cast<std::uint64_t>(d + 1));
+    while (left > 0) {
+      ++e[rng() % static_cast<std::uint64_t>(n)];
+      --left;
+    }
+    best_poly_add(sum, monomial(random_coefficient(rng), e), &sum);
+  }
+  return sum;
+}
+
+void polygcd_planted(benchmark::State& state, std::int32_t terms) {
   const auto n = static_cast<std::int32_t>(state.range(0));
   const auto d = static_cast<std::int32_t>(state.range(1));
+  const bool modular = state.range(2) != 0;
   adjoin_xyz_once();
-  std::optional<FourthVariable> w;
-  if (n == 4) w.emplace();
+  ExtraVariables extra(n);
+  const ScopedValue<bool> methods(modular_methods_enabled, modular);
+  const ScopedValue<std::int16_t> no_cache(lookupgcd, 0);
   std::mt19937_64 rng(20261219);
-  poly g = dense_random(rng, n, d);
+  auto make = [&] { return terms == 0 ? dense_random(rng, n, d) : sparse_random(rng, n, d, terms); };
+  poly g = make();
   poly u = nullptr;
   poly v = nullptr;
   {
-    poly a = dense_random(rng, n, d);
-    poly b = dense_random(rng, n, d);
+    poly a = make();
+    poly b = make();
     poly_mult(g, a, &u, polynames);
     poly_mult(g, b, &v, polynames);
     free_poly(&a);
@@ -359,35 +397,59 @@ void BM_polygcd_dense(benchmark::State& state) {
   }
   poly r = nullptr;
   const long sequences = polygcd_stages.algorithm_c;
+  const modular_gcd_counts before = modular_gcd_stats;
+  const auto t0 = std::chrono::steady_clock::now();
   for (auto _ : state) {
     new_command();
     polygcd(u, v, &r, false, true, true, polynames, true, true, true);
     benchmark::DoNotOptimize(r);
   }
-  state.counters["sequences"] = static_cast<double>(polygcd_stages.algorithm_c - sequences) /
-                                static_cast<double>(state.iterations());
+  const double elapsed =
+      std::chrono::duration<double, std::nano>(std::chrono::steady_clock::now() - t0).count();
+  const auto per_call = [&](long now, long then) {
+    return static_cast<double>(now - then) / static_cast<double>(state.iterations());
+  };
+  state.counters["sequences"] = per_call(polygcd_stages.algorithm_c, sequences);
+  state.counters["prime_images"] = per_call(modular_gcd_stats.images, before.images);
+  state.counters["eval_images"] =
+      per_call(modular_gcd_stats.multivar_points, before.multivar_points);
+  state.counters["image_share"] =
+      static_cast<double>(modular_gcd_stats.image_nanoseconds - before.image_nanoseconds) /
+      std::max(1.0, elapsed);
   poly minus_g = nullptr;
   poly_makeneg(g, &minus_g);
   if (!poly_equal(r, g) && !poly_equal(r, minus_g)) state.SkipWithError("not g");
   for (poly* q : {&g, &minus_g, &u, &v, &r}) free_poly(q);
 }
 
+void BM_polygcd_dense(benchmark::State& state) { polygcd_planted(state, 0); }
+void BM_polygcd_sparse(benchmark::State& state) { polygcd_planted(state, 300); }
+
 BENCHMARK(BM_polygcd_dense)
-    ->ArgNames({"vars", "deg"})
-    ->Args({3, 2})
-    ->Args({3, 3})
-    ->Args({3, 4})
-    ->Args({4, 2})
-    ->Args({4, 3})
+    ->ArgNames({"vars", "deg", "modular"})
+    ->Args({3, 2, 0})
+    ->Args({3, 2, 1})
+    ->Args({3, 4, 0})
+    ->Args({3, 4, 1})
+    ->Args({4, 3, 0})
+    ->Args({4, 3, 1})
+    ->Args({3, 6, 1})
+    ->Args({4, 10, 1})
+    ->Args({4, 16, 1})
     ->Unit(benchmark::kMillisecond);
 
 const bool long_sizes = [] {
   if (std::getenv("TAVRIN_BENCH_LONG") != nullptr) {
     benchmark::RegisterBenchmark("BM_polygcd_dense_long", BM_polygcd_dense)
-        ->ArgNames({"vars", "deg"})
-        ->Args({3, 5})
-        ->Args({3, 6})
-        ->Args({4, 10})
+        ->ArgNames({"vars", "deg", "modular"})
+        ->Args({3, 5, 0})
+        ->Args({3, 6, 0})
+        ->Iterations(1)
+        ->Unit(benchmark::kMillisecond);
+    // Sparse inputs defeat the dense interpolation: about four minutes.
+    benchmark::RegisterBenchmark("BM_polygcd_sparse", BM_polygcd_sparse)
+        ->ArgNames({"vars", "deg", "modular"})
+        ->Args({8, 12, 1})
         ->Iterations(1)
         ->Unit(benchmark::kMillisecond);
   }

@@ -26,6 +26,7 @@
 #include "dense/dense_arrays.h"
 #include "dense/dense_mult.h"
 #include "gcd/factor.h"
+#include "gcd/gcd.h"
 #include "numbers/base10.h"
 #include "numbers/bigint.h"
 #include "numbers/bigint_divide.h"
@@ -722,6 +723,137 @@ void sparse_rows() {
   }
 }
 
+// ---- Multivariate GCD over the integers --------------------------------------------
+
+// Random planted GCD rows: polygcd(g a, g b) against FLINT's fmpz_mpoly_gcd
+// on the same operands, for g, a, b dense in n variables (every monomial of
+// total degree up to d, coefficients in -99 .. 99). Each answer is compared
+// with g (up to sign) and the two by term count and coefficient sum.
+struct MTerm {
+  std::int32_t c;
+  std::vector<std::int32_t> e;
+};
+
+std::vector<MTerm> dense_terms(std::mt19937_64& rng, int n, int d) {
+  std::vector<MTerm> out;
+  std::vector<std::int32_t> e(static_cast<std::size_t>(n), 0);
+  auto walk = [&](auto&& self, std::size_t k, int left) -> void {
+    if (k == e.size()) {
+      std::int32_t c = static_cast<std::int32_t>(rng() % 199) - 99;
+      out.push_back({c == 0 ? 1 : c, e});
+      return;
+    }
+    for (int i = 0; i <= left; ++i) {
+      e[k] = i;
+      self(self, k + 1, left - i);
+    }
+    e[k] = 0;
+  };
+  walk(walk, 0, d);
+  return out;
+}
+
+poly tavrin_mpoly(const std::vector<MTerm>& terms) {
+  poly s = nullptr;
+  poly_set(0, &s);
+  for (const MTerm& t : terms) {
+    poly m = nullptr;
+    poly_set(t.c, &m);
+    for (std::size_t k = t.e.size(); k-- > 0;) {
+      if (t.e[k] == 0 && m->numb) continue;
+      poly node = nullptr;
+      newpoly(&node);
+      node->numb = false;
+      node->exp = t.e[k];
+      node->pcoef = m;
+      node->next = nullptr;
+      m = node;
+    }
+    best_poly_add(s, m, &s);
+  }
+  return s;
+}
+
+void gcd_rows() {
+  adjoin_xyz();
+  for (auto [n, d] : {std::pair{3, 6}, std::pair{4, 10}, std::pair{4, 16}}) {
+    if (!wanted("gcd")) break;
+    const char* extra[] = {"w"};
+    polypt added = nullptr;
+    if (n == 4) {
+      newpt(&added);
+      std::strncpy(added->let.name, extra[0], 10);
+      added->let.address = -1;
+      added->depth = 4;
+      polynames->next->next->next = added;
+      number_polys = 4;
+    }
+    std::mt19937_64 rng(20261219);
+    const auto tg = dense_terms(rng, n, d), ta = dense_terms(rng, n, d), tb = dense_terms(rng, n, d);
+    poly g = tavrin_mpoly(tg), a = tavrin_mpoly(ta), b = tavrin_mpoly(tb), u = nullptr, v = nullptr,
+         r = nullptr;
+    poly_mult(g, a, &u, polynames);
+    poly_mult(g, b, &v, polynames);
+    const ScopedValue<std::int16_t> no_cache(lookupgcd, 0);
+    auto tavrin = [&] {
+      original_depth = 1;
+      alg_c_count = 0;
+      polygcd(u, v, &r, false, true, true, polynames, true, true, true);
+    };
+    std::function<void()> peer;
+    bool same = false;
+    const std::string size = std::to_string(n) + " vars, degree " + std::to_string(d);
+#ifdef TAVRIN_PEER_FLINT
+    fmpz_mpoly_ctx_t ctx;
+    fmpz_mpoly_ctx_init(ctx, n, ORD_LEX);
+    auto build = [&](fmpz_mpoly_t x, const std::vector<MTerm>& terms) {
+      fmpz_mpoly_init(x, ctx);
+      for (const MTerm& t : terms) {
+        std::vector<ulong> e(t.e.begin(), t.e.end());
+        fmpz_mpoly_t m;
+        fmpz_mpoly_init(m, ctx);
+        fmpz_mpoly_set_coeff_si_ui(m, t.c, e.data(), ctx);
+        fmpz_mpoly_add(x, x, m, ctx);
+        fmpz_mpoly_clear(m, ctx);
+      }
+    };
+    fmpz_mpoly_t fg, fa, fb, fu, fv, fr;
+    build(fg, tg);
+    build(fa, ta);
+    build(fb, tb);
+    fmpz_mpoly_init(fu, ctx);
+    fmpz_mpoly_init(fv, ctx);
+    fmpz_mpoly_init(fr, ctx);
+    fmpz_mpoly_mul(fu, fg, fa, ctx);
+    fmpz_mpoly_mul(fv, fg, fb, ctx);
+    peer = [&] { fmpz_mpoly_gcd(fr, fu, fv, ctx); };
+#endif
+    auto [t, p] = time_pair(tavrin, peer);
+    poly minus_g = nullptr;
+    poly_makeneg(g, &minus_g);
+    const bool right = poly_equal(r, g) || poly_equal(r, minus_g);
+#ifdef TAVRIN_PEER_FLINT
+    long fc = 0;
+    std::string fs;
+    flint_summary(fr, ctx, &fc, &fs);
+    long count = 0;
+    __int128 sum = 0;
+    walk_terms(r, count, sum);
+    if (neg_leading_term(r)) sum = -sum;  // FLINT's GCD has a positive leading coefficient
+    same = right && fc == count && (fs == str128(sum) || fs == str128(-sum));
+    for (fmpz_mpoly_struct* x : {fg, fa, fb, fu, fv, fr}) fmpz_mpoly_clear(x, ctx);
+    fmpz_mpoly_ctx_clear(ctx);
+#endif
+    report("polygcd(g a, g b) over Z, dense", size.c_str(), t, "FLINT", p, same || (p == 0 && right));
+    for (poly* q : {&g, &minus_g, &a, &b, &u, &v, &r}) free_poly(q);
+    if (added != nullptr) {
+      polynames->next->next->next = nullptr;
+      free_pt(&added);
+      number_polys = 3;
+    }
+  }
+}
+
 }  // namespace
 
 // ---- Factorisation modulo a prime ---------------------------------------------------------
@@ -793,6 +925,7 @@ int main(int argc, char** argv) {
   sparse_rows();
   integer_rows();
   dense_rows();
+  gcd_rows();
   factor_rows();
   return 0;
 }

@@ -5,27 +5,9 @@
 #include "core/globals.h"
 #include "gcd/extended_gcd.h"
 #include "gcd/gcd.h"
-#include "gcd/modular_gcd.h"
 #include "numbers/freelists.h"
 
 namespace tavrin {
-
-// ---- Modular methods (to come) ------------------------------------------------------------------
-
-// Stand-in: no prime is usable, so the probe is skipped.
-bool use_modular(poly, poly, bool*, bool*, polypt, std::int16_t, imptr*, std::int32_t*) {
-  return false;
-}
-
-// Stand-ins: the methods fail (the driver goes on to its next method).
-void basic_mod_method(poly, poly, poly* r, bool* success, polypt) {
-  *r = nullptr;
-  *success = false;
-}
-
-bool mod_do_Chinese(poly, poly, std::int32_t) { return false; }
-
-bool mod_multivar_Chinese(poly, poly, poly*, std::int32_t, polypt) { return false; }
 
 // ---- Language services of the GCD built-ins ------------------------------------------------------
 

@@ -84,6 +84,12 @@ poly Chinese(poly val, poly modder, numptr q, polypt /*pt: the digits' level*/) 
   return r.release();
 }
 
+void poly_remainder_inplace(poly* r, imptr d) {
+  ScratchNumber quo;
+  detail::Released gone;
+  remainder_by_number_inplace(r, d, quo.get(), gone);
+}
+
 std::int32_t inverse_prod(numptr h) {
   std::uint32_t product = 1;
   for (; h != nullptr; h = h->next) {

@@ -26,6 +26,13 @@ namespace tavrin {
 // reads: pos_mod, multcut
 poly Chinese(poly val, poly modder, numptr q, polypt pt);
 
+// *r := *r mod d coefficientwise, in place, the remainders by mod_and_div
+// (non-negative with pos_mod): zero leaves and emptied terms go, an
+// exponent-0 term left over a bare leaf becomes that leaf; nil when every
+// coefficient vanished. Big-integer mode.
+// *r: changed in place; d: kept, not zero. reads: pos_mod
+void poly_remainder_inplace(poly* r, imptr d);
+
 // The inverse modulo modulus of the product of the values of the limb list
 // h (each value reduced modulo modulus first, the product by modmult), by
 // extended Euclid on (modulus, product), in 0 .. modulus - 1. When the

@@ -45,7 +45,9 @@ class AlgorithmC : public ::testing::Test {
   void SetUp() override {
     load_data_tables();
     new_command();
+    modular_methods_enabled = false;  // the sequence itself is under test
   }
+  void TearDown() override { modular_methods_enabled = true; }
 };
 
 std::int64_t residue(const BigRef& c, std::int64_t p) { return ((c % BigRef(p)).to_int64() + p) % p; }
