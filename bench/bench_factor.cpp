@@ -5,8 +5,8 @@
 // - powermod: x^p modulo a random monic f of degree 100 and 500, p =
 //   2147483629, and x^(p^2) over GF(65521^2) modulo a degree-100 f;
 // - total_sq_free of a b^2 c^3 over the integers, a, b, c dense in x, y, z
-//   of total degree 2 with small random coefficients (6 and 14 only
-//   with TAVRIN_BENCH_LONG).
+//   of total degree 2 and 6 with small random coefficients (14 only with
+//   TAVRIN_BENCH_LONG).
 #include <benchmark/benchmark.h>
 
 #include <cstdint>
@@ -252,10 +252,10 @@ BENCHMARK(BM_FactorModPrime)->Arg(500)->Arg(1000)->Unit(benchmark::kMillisecond)
 BENCHMARK(BM_FactorGf65521Squared)->Arg(100)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_PowermodXtoP)->Arg(100)->Arg(500)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_PowermodGf65521Squared)->Arg(100)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_SquareFreeABBCCC)->Arg(2)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_SquareFreeABBCCC)->Arg(2)->Arg(6)->Unit(benchmark::kMillisecond);
 
-// Degree 4,000 and the square-free parts of degree 6 and 14 take minutes
-// (the latter rest on the multivariate GCD over the integers): only with
+// Degree 4,000 (half a minute) and the square-free parts of degree 14 (some
+// seconds, in the multivariate GCD over the integers): only with
 // TAVRIN_BENCH_LONG set.
 static const bool long_runs = [] {
   if (std::getenv("TAVRIN_BENCH_LONG") != nullptr) {
@@ -264,7 +264,6 @@ static const bool long_runs = [] {
         ->Unit(benchmark::kMillisecond)
         ->Iterations(1);
     benchmark::RegisterBenchmark("BM_SquareFreeABBCCCLong", BM_SquareFreeABBCCC)
-        ->Arg(6)
         ->Arg(14)
         ->Unit(benchmark::kMillisecond)
         ->Iterations(1);
