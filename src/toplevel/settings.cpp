@@ -506,7 +506,7 @@ void set_switch(textptr inf, quolyptr n, nameptr* flag, bool* colflag, bool* cal
   }
   // 15, 16: ")" and the values a switch takes.
   if (!is_tok(")")) error(no_parenthesis_error, &token);
-  if (v != 0 && v != 1 && std::strchr("#ADLXmnu", c) == nullptr)
+  if (v != 0 && v != 1 && (c == '\0' || std::strchr("#ADLXmnu", c) == nullptr))
     error(not_on_off_error, &token);
   // 17.
   numeric_setting(c, v, n, setting, flag);
