@@ -6,12 +6,14 @@
 #include "core/errors.h"
 #include "core/globals.h"
 #include "lang/expressions.h"
+#include "lang/later_services.h"
 #include "lang/statements.h"
 #include "lang/variables.h"
 #include "numbers/freelists.h"
 #include "numbers/mod_journal.h"
 #include "quoly/quoly_add.h"
 #include "toplevel/language_services.h"
+#include "toplevel/state.h"
 
 namespace tavrin {
 
@@ -53,11 +55,67 @@ std::int32_t obtain_int(textptr inf, nameptr* p, std::int32_t bad) {
   return x->head->value;
 }
 
+// The entry count of an array (a big integer of at most a few limbs).
+std::int64_t entries_of(const arrnode* q) {
+  std::int64_t v = 0;
+  for (numptr l = q->sizearr.head; l != nullptr; l = l->next) v = v * 268435456 + l->value;
+  return v;
+}
+
+// "[" current: the rows of the nonzero entries of the listed columns of a
+// sparse array, merged in increasing order without repeats, as a chain of
+// limbs *spcol (nil when there are none).
+void read_columns(textptr inf, nameptr* p, numptr* spcol) {
+  arrptr q = sparse_loop_array(inf, p);
+  const std::int32_t rows = q->rows;
+  const std::int64_t cols = rows > 0 ? entries_of(q) / rows : 0;
+  for (;;) {
+    const std::int32_t col = obtain_int(inf, p, 118);
+    if (col - addresser < 0 || col - addresser >= cols) abandon(27, &token);
+    numptr* link = spcol;
+    sparseptr frame = q->spar;
+    for (std::int32_t r = 0; r < rows && frame != nullptr; ++r) {
+      colm_ptr e = frame->indx[r % sparse_frame_rows];
+      while (e != nullptr && e->coord < col - addresser + 1) e = e->next;
+      if (e != nullptr && e->coord == col - addresser + 1) {
+        const std::int32_t v = r + addresser;
+        while (*link != nullptr && (*link)->value < v) link = &(*link)->next;
+        if (*link == nullptr || (*link)->value != v) {
+          numptr node = new_limb();
+          node->value = v;
+          node->next = *link;
+          *link = node;
+        }
+      }
+      if ((r + 1) % sparse_frame_rows == 0) frame = frame->next;
+    }
+    if (std::strcmp(token.name, ",") != 0) break;
+    scanner(inf, &token, p);
+  }
+}
+
+void sparse_col_loop(textptr inf, nameptr* p, numptr* spcol) {
+  try {
+    read_columns(inf, p, spcol);
+  } catch (...) {
+    free_limb_chain(spcol);
+    throw;
+  }
+}
+
 std::int32_t residue_form(std::int32_t i) {
   return (modularmode && lintmode && i < 0) ? modulus + i : i;
 }
 
 }  // namespace
+
+void free_limb_chain(numptr* chain) {
+  if (*chain == nullptr) return;
+  numptr last = *chain;
+  while (last->next != nullptr) last = last->next;
+  free_limb_list(*chain, last);
+  *chain = nullptr;
+}
 
 void adjust(varptr r, std::int32_t i) {
   if (i > one_limb_max || i < -one_limb_max) abandon(loop_range_error, &r->let);
@@ -114,7 +172,25 @@ void set_up_for_loop(textptr inf, nameptr* p, varptr* r, std::int32_t* init, std
   {
   ModularBracket bounds;  // bounds are plain integers in every ring
   scanner(inf, &token, p);
-  if (tok_is("[")) not_implemented();  // sparse-column loops: still to come
+  if (tok_is("[")) {
+    sparse_col_loop(inf, p, spcol);
+    *increm = 1;
+    if (*spcol == nullptr) {
+      *init = addresser - 1;
+      *stop = -2;
+    } else {
+      *init = (*spcol)->value;
+      *np = &(*spcol)->next;
+      numptr last = *spcol;
+      while (last->next != nullptr) last = last->next;
+      *stop = last->value;
+    }
+    quoly val = nullptr;
+    quoly_set(*init, &val);
+    val->next = nullptr;
+    insert_var(&oldtok, val, r);
+    return;
+  }
   *init = obtain_int(inf, p, bad_first_error);
   if (!tok_is(" to") && !tok_is(",")) abandon(bad_to_error, &token);
   {

@@ -85,9 +85,12 @@ void run_for(textptr inf, condexptr p, quolyptr n) {
   nameptr cursor = start_reading(p->cond->next);
   varptr var = nullptr;
   std::int32_t init = 0, stop = 0, step = 0;
-  numptr spcol = nullptr;
   numptr* np = nullptr;
-  set_up_for_loop(inf, &cursor, &var, &init, &stop, &step, &spcol, &np);
+  struct ColumnList {
+    numptr head = nullptr;
+    ~ColumnList() { free_limb_chain(&head); }
+  } columns;
+  set_up_for_loop(inf, &cursor, &var, &init, &stop, &step, &columns.head, &np);
   if (!at_end_marker()) abandon(header_end_error, &token);
   const tokentipe name = var->let;
   std::int32_t sign = 1;
@@ -100,7 +103,11 @@ void run_for(textptr inf, condexptr p, quolyptr n) {
   while (init <= stop) {
     check_interrupt();
     if (run_round(inf, p->form1, n)) break;
-    const std::int64_t next = static_cast<std::int64_t>(init) + step;
+    std::int64_t next = static_cast<std::int64_t>(init) + step;
+    if (np != nullptr) {  // the next listed row, or past the end
+      next = *np != nullptr ? (*np)->value : static_cast<std::int64_t>(stop) + 1;
+      if (*np != nullptr) np = &(*np)->next;
+    }
     const std::int64_t v = next * sign;
     if (v > one_limb_max || v < -one_limb_max) abandon(loop_range_error, &name);
     // The body may have removed or replaced the variable: find it again.

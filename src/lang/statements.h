@@ -72,6 +72,8 @@ extern std::int64_t conditions_evaluated;
 // loop (nil otherwise), *np the cursor after its first entry.
 void set_up_for_loop(textptr inf, nameptr* p, varptr* r, std::int32_t* init, std::int32_t* stop,
                      std::int32_t* increm, numptr* spcol, numptr** np);
+// Gives a chain of limbs (a sparse-column list) back; *chain := nil.
+void free_limb_chain(numptr* chain);
 // The loop variable's value := i (error 47 when |i| > 268435455).
 void adjust(varptr r, std::int32_t i);
 // The floating-point twin of insert_var for an integer.
