@@ -251,7 +251,6 @@ void free_statements(formptr* q) {
 
 void basic_form(condexptr* q, comptr* comm, const char* endflag, textptr inf, nameptr* flag,
                 bool* once_more, tokentipe* realtok) {
-  if (in_sys_func && tok_is(";")) set_token("0");
   FormReader reader{inf, flag, once_more, realtok};
   newcond(q);
   condexptr c = *q;
@@ -259,6 +258,14 @@ void basic_form(condexptr* q, comptr* comm, const char* endflag, textptr inf, na
   c->form1 = c->form2 = nullptr;
   c->next = nullptr;
   c->aloop = false;
+  if (in_sys_func && tok_is(";")) {
+    // An empty statement of a system function is the statement 0; the ";"
+    // stays current and separates it from the next.
+    c->expr = new_node(tokentipe{"0", -1});
+    c->expr->next = new_node(tokentipe{"", -1});
+    std::memcpy(c->expr->next->let.name, end_marker_name, sizeof end_marker_name);
+    return;
+  }
   while (tok_is("{")) reader.comment(comm);
   if (tok_is("else") || tok_is("fi") || tok_is("od")) abandon(misplaced_end_error, &token);
   const char* end_word = nullptr;
