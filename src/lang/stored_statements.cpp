@@ -147,6 +147,10 @@ struct FormReader {
     } else {
       std::int32_t count = opens_pair(endflag) ? 2 : 1;
       const bool body_of_function = std::strcmp(endflag, ".") == 0;
+      // Definitions written inside the statement: open_defs counts those
+      // opened; a "Function" or "Func" waits for its name (pending_def).
+      std::int32_t open_defs = 0;
+      bool pending_def = tok_is("Function") || tok_is("Func");
       if (header) append(tokentipe{":", -1});
       bool maybe_more = false, literal = false, in_comment = false;
       bool prev_digit = false;
@@ -182,14 +186,23 @@ struct FormReader {
           in_comment = true;
           continue;
         }
+        if (pending_def) {
+          // Only a capitalised name after the word opens a definition.
+          if (token.name[0] >= 'A' && token.name[0] <= 'Z') {
+            ++open_defs;
+          } else if (body_of_function) {
+            --count;
+          }
+          pending_def = false;
+        }
         if (maybe_more) {
-          // A held-back "." is a decimal point only before digits.
+          // A held-back "." is a decimal point before digits; otherwise it
+          // closes a definition.
           if (!begins_with_digit(token.name)) {
             --count;
-            if (count < 1) break;
-          } else {
-            append(tokentipe{".", -1});
+            if (--open_defs < 0) break;
           }
+          append(tokentipe{".", -1});
           maybe_more = false;
         }
         if (tok_is(endflag) || (std::strcmp(endflag, "elfi*") == 0 && tok_is("fi")) ||
@@ -199,10 +212,13 @@ struct FormReader {
             continue;
           }
           --count;
+          if (body_of_function && --open_defs < 0) break;
         } else if (opens_pair(endflag)) {
           ++count;
         }
-        if (tok_is(";") || count < 1) break;
+        if (tok_is("Function") || tok_is("Func")) pending_def = true;
+        if ((tok_is(";") && open_defs <= 0) || count < 1) break;
+        if (open_defs > 0 && at_input_end(inf, flag)) break;
       }
       if (maybe_more) {
         *realtok = token;

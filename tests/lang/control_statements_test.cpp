@@ -154,6 +154,8 @@ TEST_F(Control, StoredFormOfStatements) {
       {"x; y else", "elfi*", "x|$ ; y|$ @else"},
       {"x := 1.5; y := 2. Z", ".", "x|:|=|1|.|5|$ ; y|:|=|2|$ @. held Z"},
       {"(a + (b)) ]", "]", "(|a|+|(|b|)|)|$ @]"},
+      {"Func G(x) = x + 1. y := 2. Z", ".", "Func|G|(|x|)|=|x|+|1|.|y|:|=|2|$ @. held Z"},
+      {"Func G(x) = x. y; Func = 1. w", ".", "Func|G|(|x|)|=|x|.|y|$ ; Func|=|1|$ @. held w"},
       {"if 1 then fi", "fi", "error 319"},
       {"while 1 do x else y od", "fi", "error 214"},
       {"x {c} y fi", "fi", "x|{|c|}|y|$ @fi"},
@@ -312,7 +314,7 @@ TEST_F(Control, RandomLoopsLeaveTheVariableAndCountPredicted) {
   EXPECT_EQ(run("for i = 268435450 to 268435455 by 2 do 1 od:\ni;"), "error 47");
   EXPECT_EQ(run("for i = 1 to 2^28 do 1 od;"), "error 52");
   EXPECT_EQ(run("for i = 1/2 to 2 do 1 od;"), "error 50");
-  EXPECT_EQ(run("for i = 1 to 2 by x do 1 od;"), "error 53");
+  EXPECT_EQ(run("for i = 1 to 2 by 1/2 do 1 od;"), "error 53");
   EXPECT_EQ(run("for i + 1 to 2 do 1 od;"), "error 77");
   EXPECT_EQ(run("for i = 1 ; 2 do 1 od;"), "error 38");
   EXPECT_EQ(run("for i = 1 to 2 ) do 1 od;"), "error 190");
