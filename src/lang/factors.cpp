@@ -317,6 +317,8 @@ void fact(textptr inf, quolyptr* qp, quolyptr n, colm_ptrptr* aux, std::int32_t*
     const std::int32_t index = find_built_in(0, numbuiltins, token.name);
     if (index < 0) {
       const tokentipe name = token;
+      // "Compile" runs a function's compiled body: nothing to run at the top.
+      if (statcount == 0 && std::strcmp(name.name, "Compile") == 0) abandon(234, &name);
       evaluate(inf, &name, n, flag);
     } else if (builtin[index][1][0] == '*') {
       std::memcpy(token.name, builtin[index][1], sizeof(nametype));

@@ -54,6 +54,10 @@ void spec_arretrieve(textptr inf, nameptr* flag, arrptr q, quolyptr* qp, colm_pt
                      std::int32_t* colpos);
 // get_evalquoly: declared in toplevel/language_services.h (cancelling a
 // variable substitutes 1 through it).
+// "[" current: the array named in "[" name "]" of a loop over sparse
+// columns; the token after "]" is current on return. No array: error 28;
+// a dense one: 335. Defined with the arrays.
+arrptr sparse_loop_array(textptr inf, nameptr* flag);
 // An operator alias token ("*103", "*89", ...) met as a factor.
 void operator_alias(textptr inf, quolyptr* qp, quolyptr n, nameptr* flag);
 

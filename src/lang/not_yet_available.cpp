@@ -21,8 +21,6 @@ void evaluate(textptr, const tokentipe* name, quolyptr n, nameptr*) {
   error(16, name);
 }
 
-void call_sys_func(textptr, quolyptr, nameptr*) { not_implemented(); }
-
 void ifact(long double**, long double*, nameptr*) { not_implemented(); }
 
 void spec_arretrieve(textptr, nameptr*, arrptr, quolyptr*, colm_ptrptr*, std::int32_t*) {

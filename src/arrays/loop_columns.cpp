@@ -1,0 +1,24 @@
+// The array of a loop over the rows of sparse columns: "[" name "]".
+#include <cstring>
+
+#include "arrays/array_operands.h"
+#include "core/errors.h"
+#include "core/globals.h"
+#include "lang/later_services.h"
+#include "toplevel/scanner.h"
+
+namespace tavrin {
+
+arrptr sparse_loop_array(textptr inf, nameptr* flag) {
+  arrptr q = nullptr;
+  std::int32_t rows = 0, cols = 0, start = 0, total = 0, firstrow = 0, firstcol = 0, target = 0;
+  tokentipe name{};
+  left_side(inf, &q, &rows, &cols, &start, &total, &firstrow, &firstcol, &target, &name, flag,
+            false);
+  if (q == nullptr) abandon(28, &name);
+  if (q->spar == nullptr) abandon(335, &name);
+  if (std::strcmp(token.name, "]") == 0) scanner(inf, &token, flag);
+  return q;
+}
+
+}  // namespace tavrin

@@ -1,0 +1,202 @@
+// Conditions of "if" and "while": "or" over "and" over "not", brackets and
+// relations between sums. Every operand is evaluated (no short cut).
+#include <cstring>
+
+#include "core/error_codes.h"
+#include "core/errors.h"
+#include "core/globals.h"
+#include "lang/expressions.h"
+#include "lang/later_services.h"
+#include "lang/statements.h"
+#include "numbers/bigint.h"
+#include "numbers/bigint_multiply.h"
+#include "numbers/freelists.h"
+#include "poly/poly_repr.h"
+#include "quoly/quoly_add.h"
+#include "toplevel/charsets.h"
+
+namespace tavrin {
+
+std::int64_t conditions_evaluated = 0;
+
+namespace {
+
+constexpr std::int32_t unclosed_bracket_error = 153;
+constexpr std::int32_t condition_end_error = 104;
+constexpr std::int32_t no_relation_error = 13;
+constexpr std::int32_t not_orderable_error = 123;
+
+constexpr char not_equal = '\xAD';
+constexpr char less_equal = '\xB2';
+constexpr char greater_equal = '\xB3';
+
+bool tok_is(const char* w) { return std::strcmp(token.name, w) == 0; }
+bool at_end_marker() { return std::strcmp(token.name, end_marker_name) == 0; }
+
+bool is_relation_char(char c) {
+  return c == '<' || c == '>' || c == '=' || c == not_equal || c == less_equal ||
+         c == greater_equal;
+}
+
+// A sum of old_term operands into the owned cell v.
+void condition_sum(textptr inf, nameptr* p, ValueCell& v) {
+  old_term(inf, &v.q, p);
+  while (tok_is("+") || tok_is("-")) {
+    const bool add = tok_is("+");
+    scanner(inf, &token, p);
+    ValueCell m;
+    old_term(inf, &m.q, p);
+    if (add) {
+      best_quoly_add(&v.q, m.release());
+    } else {
+      best_quoly_sub(&v.q, m.release());
+    }
+  }
+}
+
+// The value is the number 1.
+bool is_one(quoly q) {
+  if (q == nullptr || !q->numb) return false;
+  imptr x = q->ncoef;
+  if (flotemode) return x->flote == 1.0L;
+  if (lintmode) return x->lint == 1;
+  return x->size == 1 && x->head->value == 1;
+}
+
+bool orderable(quoly q) {
+  if (q->numb) return true;
+  return !lintmode && q->rat;
+}
+
+// A number header owning a product, given back at the end.
+struct Product {
+  imptr x = nullptr;
+  Product() { newimag(&x); }
+  ~Product() { free_imag(&x); }
+};
+
+// L op R for an ordering code, both orderable.
+bool ordered(quoly l, quoly r, char op) {
+  Product pa, pb;
+  imptr a = nullptr;
+  imptr b = nullptr;
+  if (l->numb && r->numb) {
+    a = l->ncoef;
+    b = r->ncoef;
+  } else if (l->numb) {
+    fast_mult(l->ncoef, r->denom->ncoef, pa.x);
+    a = pa.x;
+    b = r->numer->ncoef;
+  } else if (r->numb) {
+    a = l->numer->ncoef;
+    fast_mult(r->ncoef, l->denom->ncoef, pb.x);
+    b = pb.x;
+  } else {
+    fast_mult(l->numer->ncoef, r->denom->ncoef, pa.x);
+    fast_mult(l->denom->ncoef, r->numer->ncoef, pb.x);
+    a = pa.x;
+    b = pb.x;
+  }
+  switch (op) {
+    case '>':
+      return bigger(a, b);
+    case '<':
+      return bigger(b, a);
+    case greater_equal:
+      return bigger(a, b) || equal(a, b);
+    default:
+      return bigger(b, a) || equal(a, b);
+  }
+}
+
+bool evalcond(textptr inf, nameptr* p) {
+  if (integerflag) not_implemented();  // floating conditions run in floating bodies
+  ++conditions_evaluated;
+  ValueCell left;
+  condition_sum(inf, p, left);
+  if (!is_relation_char(token.name[0])) {
+    if (!tok_is("]") && !tok_is("or") && !tok_is("and") && !at_end_marker())
+      abandon(no_relation_error, &token);
+    return is_one(left.q);
+  }
+  const tokentipe op_token = token;
+  char op = token.name[0];
+  scanner(inf, &token, p);
+  if (op == '<' && token.name[0] == '=') {
+    op = less_equal;
+    scanner(inf, &token, p);
+  } else if (op == '<' && token.name[0] == '>') {
+    op = not_equal;
+    scanner(inf, &token, p);
+  } else if (op == '>' && tok_is("=")) {
+    op = greater_equal;
+    scanner(inf, &token, p);
+  }
+  ValueCell right;
+  condition_sum(inf, p, right);
+  if (op == '=') return quoly_equal(left.q, right.q);
+  if (op == not_equal) return !quoly_equal(left.q, right.q);
+  if (!orderable(left.q) || !orderable(right.q)) abandon(not_orderable_error, &op_token);
+  return ordered(left.q, right.q, op);
+}
+
+// Keeps a bracket level for its lifetime; too deep is user error 216.
+class BracketLevel {
+ public:
+  BracketLevel() {
+    if (statement_depth >= statement_depth_limit) abandon(nesting_too_deep_error, &token);
+    ++statement_depth;
+  }
+  ~BracketLevel() { --statement_depth; }
+  BracketLevel(const BracketLevel&) = delete;
+  BracketLevel& operator=(const BracketLevel&) = delete;
+};
+
+bool bool_or(textptr inf, nameptr* p);
+
+bool bool_fact(textptr inf, nameptr* p) {
+  if (tok_is("[")) {
+    BracketLevel level;
+    scanner(inf, &token, p);
+    const bool c = bool_expre(inf, p);
+    if (!tok_is("]")) abandon(unclosed_bracket_error, &token);
+    scanner(inf, &token, p);
+    return c;
+  }
+  if (tok_is("not")) {
+    BracketLevel level;
+    scanner(inf, &token, p);
+    return !bool_fact(inf, p);
+  }
+  return evalcond(inf, p);
+}
+
+bool bool_term(textptr inf, nameptr* p) {
+  bool c = bool_fact(inf, p);
+  while (tok_is("and")) {
+    scanner(inf, &token, p);
+    const bool d = bool_fact(inf, p);  // evaluated whatever c is
+    c = c && d;
+  }
+  return c;
+}
+
+bool bool_or(textptr inf, nameptr* p) {
+  bool c = bool_term(inf, p);
+  while (tok_is("or")) {
+    scanner(inf, &token, p);
+    const bool d = bool_term(inf, p);
+    c = c || d;
+  }
+  return c;
+}
+
+}  // namespace
+
+bool bool_expre(textptr inf, nameptr* p) {
+  const bool c = bool_or(inf, p);
+  if (!tok_is("]") && !at_end_marker()) abandon(condition_end_error, &token);
+  return c;
+}
+
+}  // namespace tavrin

@@ -1,0 +1,213 @@
+// Loop headers: the loop variable, its bounds and step read as one-limb
+// integers with modular arithmetic off, and the setter of the variable.
+#include <cmath>
+#include <cstring>
+
+#include "core/errors.h"
+#include "core/globals.h"
+#include "lang/expressions.h"
+#include "lang/later_services.h"
+#include "lang/statements.h"
+#include "lang/variables.h"
+#include "numbers/freelists.h"
+#include "numbers/mod_journal.h"
+#include "quoly/quoly_add.h"
+#include "toplevel/language_services.h"
+#include "toplevel/state.h"
+
+namespace tavrin {
+
+namespace {
+
+constexpr std::int32_t bad_variable_error = 51;
+constexpr std::int32_t bad_joiner_error = 77;
+constexpr std::int32_t bad_to_error = 49;
+constexpr std::int32_t bad_first_error = 50;
+constexpr std::int32_t bad_last_error = 52;
+constexpr std::int32_t bad_step_error = 53;
+constexpr std::int32_t loop_range_error = 47;
+constexpr std::int32_t one_limb_max = 268435455;
+
+bool tok_is(const char* w) { return std::strcmp(token.name, w) == 0; }
+
+// One integer expression (a sum of terms) as a machine integer.
+std::int32_t obtain_int(textptr inf, nameptr* p, std::int32_t bad) {
+  if (integerflag) not_implemented();  // floating bodies come with user functions
+  ValueCell v;
+  old_term(inf, &v.q, p);
+  while (tok_is("+") || tok_is("-")) {
+    const bool add = tok_is("+");
+    scanner(inf, &token, p);
+    ValueCell m;
+    old_term(inf, &m.q, p);
+    if (add) {
+      best_quoly_add(&v.q, m.release());
+    } else {
+      best_quoly_sub(&v.q, m.release());
+    }
+  }
+  if (v.q == nullptr || !v.q->numb) abandon(bad, &token);
+  imptr x = v.q->ncoef;
+  if (flotemode) return static_cast<std::int32_t>(std::llroundl(x->flote));
+  if (lintmode) return x->lint;
+  if (x->size == 0) return 0;
+  if (x->size != 1) abandon(bad, &token);
+  return x->head->value;
+}
+
+// The entry count of an array (a big integer of at most a few limbs).
+std::int64_t entries_of(const arrnode* q) {
+  std::int64_t v = 0;
+  for (numptr l = q->sizearr.head; l != nullptr; l = l->next) v = v * 268435456 + l->value;
+  return v;
+}
+
+// "[" current: the rows of the nonzero entries of the listed columns of a
+// sparse array, merged in increasing order without repeats, as a chain of
+// limbs *spcol (nil when there are none).
+void read_columns(textptr inf, nameptr* p, numptr* spcol) {
+  arrptr q = sparse_loop_array(inf, p);
+  const std::int32_t rows = q->rows;
+  const std::int64_t cols = rows > 0 ? entries_of(q) / rows : 0;
+  for (;;) {
+    const std::int32_t col = obtain_int(inf, p, 118);
+    if (col - addresser < 0 || col - addresser >= cols) abandon(27, &token);
+    numptr* link = spcol;
+    sparseptr frame = q->spar;
+    for (std::int32_t r = 0; r < rows && frame != nullptr; ++r) {
+      colm_ptr e = frame->indx[r % sparse_frame_rows];
+      while (e != nullptr && e->coord < col - addresser + 1) e = e->next;
+      if (e != nullptr && e->coord == col - addresser + 1) {
+        const std::int32_t v = r + addresser;
+        while (*link != nullptr && (*link)->value < v) link = &(*link)->next;
+        if (*link == nullptr || (*link)->value != v) {
+          numptr node = new_limb();
+          node->value = v;
+          node->next = *link;
+          *link = node;
+        }
+      }
+      if ((r + 1) % sparse_frame_rows == 0) frame = frame->next;
+    }
+    if (std::strcmp(token.name, ",") != 0) break;
+    scanner(inf, &token, p);
+  }
+}
+
+void sparse_col_loop(textptr inf, nameptr* p, numptr* spcol) {
+  try {
+    read_columns(inf, p, spcol);
+  } catch (...) {
+    free_limb_chain(spcol);
+    throw;
+  }
+}
+
+std::int32_t residue_form(std::int32_t i) {
+  return (modularmode && lintmode && i < 0) ? modulus + i : i;
+}
+
+}  // namespace
+
+void free_limb_chain(numptr* chain) {
+  if (*chain == nullptr) return;
+  numptr last = *chain;
+  while (last->next != nullptr) last = last->next;
+  free_limb_list(*chain, last);
+  *chain = nullptr;
+}
+
+void adjust(varptr r, std::int32_t i) {
+  if (i > one_limb_max || i < -one_limb_max) abandon(loop_range_error, &r->let);
+  quoly v = r->val;
+  if (v != nullptr && v->numb) {
+    imptr x = v->ncoef;
+    if (flotemode) {
+      x->flote = i;
+      return;
+    }
+    if (lintmode) {
+      x->lint = residue_form(i);
+      return;
+    }
+    if (x->size == 1) {
+      x->head->value = i;
+      return;
+    }
+  }
+  // The body left something other than a one-limb number: a fresh number.
+  quoly_set(residue_form(i), &r->val);
+  r->val->next = nullptr;
+  r->val->arr_arg = false;
+}
+
+void iinsert(tokentipe* x, std::int32_t num, varptr* q) {
+  varptr v = find_var(x);
+  if (v == nullptr) {
+    quoly val = nullptr;
+    quoly_set(num, &val);
+    val->next = nullptr;
+    insert_var(x, val, q);
+    (*q)->val->arr_arg = false;
+    return;
+  }
+  adjust(v, num);
+  v->val->arr_arg = false;
+  *q = v;
+}
+
+void set_up_for_loop(textptr inf, nameptr* p, varptr* r, std::int32_t* init, std::int32_t* stop,
+                     std::int32_t* increm, numptr* spcol, numptr** np) {
+  *spcol = nullptr;
+  *np = nullptr;
+  if (!(token.name[0] >= 'a' && token.name[0] <= 'z')) abandon(bad_variable_error, &token);
+  tokentipe oldtok = token;
+  scanner(inf, &token, p);
+  if (tok_is(":")) {
+    scanner(inf, &token, p);
+    if (!tok_is("=")) abandon(bad_joiner_error, &token);
+  } else if (!tok_is("=") && !tok_is("from") && !tok_is(" from ")) {
+    abandon(bad_joiner_error, &token);
+  }
+  {
+  ModularBracket bounds;  // bounds are plain integers in every ring
+  scanner(inf, &token, p);
+  if (tok_is("[")) {
+    sparse_col_loop(inf, p, spcol);
+    *increm = 1;
+    if (*spcol == nullptr) {
+      *init = addresser - 1;
+      *stop = -2;
+    } else {
+      *init = (*spcol)->value;
+      *np = &(*spcol)->next;
+      numptr last = *spcol;
+      while (last->next != nullptr) last = last->next;
+      *stop = last->value;
+    }
+    quoly val = nullptr;
+    quoly_set(*init, &val);
+    val->next = nullptr;
+    insert_var(&oldtok, val, r);
+    return;
+  }
+  *init = obtain_int(inf, p, bad_first_error);
+  if (!tok_is(" to") && !tok_is(",")) abandon(bad_to_error, &token);
+  {
+    quoly val = nullptr;
+    quoly_set(*init, &val);
+    val->next = nullptr;
+    insert_var(&oldtok, val, r);
+  }
+  scanner(inf, &token, p);
+  *stop = obtain_int(inf, p, bad_last_error);
+  *increm = 1;
+  if (tok_is(" by") || tok_is(",")) {
+    scanner(inf, &token, p);
+    *increm = obtain_int(inf, p, bad_step_error);
+  }
+  }
+  if (modularmode && *init < 0) adjust(*r, *init);  // stored as its residue
+}
+
+}  // namespace tavrin

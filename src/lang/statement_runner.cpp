@@ -1,0 +1,247 @@
+// The statement runner: conditionals, while and for loops and plain
+// statements of stored statement lists, and the system function (an "if",
+// "while" or "for" met where a value is expected, read and run at once).
+#include <cstring>
+
+#include "core/errors.h"
+#include "core/globals.h"
+#include "core/interrupts.h"
+#include "lang/expressions.h"
+#include "lang/later_services.h"
+#include "lang/statements.h"
+#include "lang/variables.h"
+#include "numbers/freelists.h"
+#include "quoly/quoly_add.h"
+#include "toplevel/dispatch.h"
+#include "toplevel/language_services.h"
+#include "toplevel/state.h"
+
+namespace tavrin {
+
+namespace {
+
+constexpr std::int32_t header_end_error = 190;
+constexpr std::int32_t loop_range_error = 47;
+constexpr std::int32_t statement_end_error = 31;
+constexpr std::int32_t compile_outside_error = 234;
+constexpr std::int32_t end_of_input_error = 103;
+constexpr std::int32_t too_many_semicolons_error = 132;
+constexpr std::int32_t one_limb_max = 268435455;
+
+bool tok_is(const char* w) { return std::strcmp(token.name, w) == 0; }
+bool at_end_marker() { return std::strcmp(token.name, end_marker_name) == 0; }
+bool any_flag() { return exit_flag || leave_flag || cycle_flag; }
+
+// Makes the first node of a stored text current; the cursor designates it.
+nameptr start_reading(nameptr text) {
+  token = text->let;
+  currentchar = text->next;
+  return text;
+}
+
+// Runs the statements of a list, stopping after one that leaves a flag set.
+void run_list(textptr inf, formptr q, quolyptr n) {
+  for (; q != nullptr; q = q->next) {
+    check_interrupt();
+    free_quoly(n);
+    getval(inf, q->cptr, n);
+    if (any_flag()) return;
+  }
+}
+
+// The body of a loop; the round ends early on a flag. Answers true when
+// the loop must end.
+bool run_round(textptr inf, formptr body, quolyptr n) {
+  run_list(inf, body, n);
+  if (exit_flag) return true;
+  if (leave_flag) {
+    leave_flag = false;
+    return true;
+  }
+  cycle_flag = false;
+  return false;
+}
+
+void run_conditional(textptr inf, condexptr p, quolyptr n) {
+  startexpr = p->cond;
+  nameptr cursor = start_reading(p->cond);
+  const bool c = bool_expre(inf, &cursor);
+  run_list(inf, c ? p->form1 : p->form2, n);
+}
+
+void run_while(textptr inf, condexptr p, quolyptr n) {
+  for (;;) {
+    check_interrupt();
+    startexpr = p->cond;
+    nameptr cursor = start_reading(p->cond);
+    if (!bool_expre(inf, &cursor)) return;
+    if (run_round(inf, p->form1, n)) return;
+    prev_expr = startexpr;
+  }
+}
+
+void run_for(textptr inf, condexptr p, quolyptr n) {
+  startexpr = p->cond;
+  nameptr cursor = start_reading(p->cond->next);
+  varptr var = nullptr;
+  std::int32_t init = 0, stop = 0, step = 0;
+  numptr* np = nullptr;
+  struct ColumnList {
+    numptr head = nullptr;
+    ~ColumnList() { free_limb_chain(&head); }
+  } columns;
+  set_up_for_loop(inf, &cursor, &var, &init, &stop, &step, &columns.head, &np);
+  if (!at_end_marker()) abandon(header_end_error, &token);
+  const tokentipe name = var->let;
+  std::int32_t sign = 1;
+  if (step < 0) {
+    init = -init;
+    stop = -stop;
+    step = -step;
+    sign = -1;
+  }
+  while (init <= stop) {
+    check_interrupt();
+    if (run_round(inf, p->form1, n)) break;
+    std::int64_t next = static_cast<std::int64_t>(init) + step;
+    if (np != nullptr) {  // the next listed row, or past the end
+      next = *np != nullptr ? (*np)->value : static_cast<std::int64_t>(stop) + 1;
+      if (*np != nullptr) np = &(*np)->next;
+    }
+    const std::int64_t v = next * sign;
+    if (v > one_limb_max || v < -one_limb_max) abandon(loop_range_error, &name);
+    // The body may have removed or replaced the variable: find it again.
+    varptr r = find_var(&name);
+    if (r == nullptr) {
+      quoly val = nullptr;
+      quoly_set(0, &val);
+      val->next = nullptr;
+      insert_var(&name, val, &r);
+    }
+    adjust(r, static_cast<std::int32_t>(v));
+    init = static_cast<std::int32_t>(next);
+  }
+}
+
+// A plain sum of old_term operands into *n.
+void plain_sum(textptr inf, quolyptr n, nameptr* cursor) {
+  old_term(inf, n, cursor);
+  while (tok_is("+") || tok_is("-")) {
+    const bool add = tok_is("+");
+    scanner(inf, &token, cursor);
+    ValueCell m;
+    old_term(inf, &m.q, cursor);
+    if (add) {
+      best_quoly_add(n, m.release());
+    } else {
+      best_quoly_sub(n, m.release());
+    }
+  }
+}
+
+void run_plain(textptr inf, condexptr p, quolyptr n) {
+  startexpr = p->expr;
+  nameptr cursor = start_reading(p->expr);
+  g_cutoff = 10;
+  original_depth = 1;
+  c_cntcount = c_cntdepth = a_cntcount = d_cntcount = g_cntcount = alg_c_count = 0;
+  char c = token.name[0];
+  if (tok_is("Diag")) c = '~';
+  if (tok_is("Trans")) c = '"';
+  if (c == '"' || c == '[' || c == '~') {
+    arr_parse(c, inf, n, &cursor);
+  } else if (tok_is("MPowermod")) {
+    arr_parse('M', inf, n, &cursor);
+  } else if (tok_is("Adjoint") || tok_is("Altmult") || tok_is("Altpower")) {
+    arr_parse('A', inf, n, &cursor);
+  } else if (tok_is("Compile")) {
+    if (statcount == 0) abandon(compile_outside_error, &token);
+    not_implemented();  // compiled bodies come with user functions
+  } else if (tok_is("Float")) {
+    integerflag = true;
+    scanner(inf, &token, &cursor);
+  } else if (c == 'A' || c == 'C' || c == 'M' || c == 'F') {
+    if (integerflag && c != 'F') not_implemented();  // the floating plain sum
+    plain_sum(inf, n, &cursor);
+  } else if (integerflag && c != '!') {
+    not_implemented();  // floating statements come with user functions
+  } else {
+    parse(inf, n, &cursor);
+  }
+  if (!tok_is(";") && !at_end_marker()) abandon(statement_end_error, &token);
+}
+
+// Puts the reader's state back however call_sys_func is left.
+struct SysFuncState {
+  formptr list = nullptr;
+  ~SysFuncState() {
+    free_statements(&list);
+    in_sys_func = false;
+  }
+};
+
+}  // namespace
+
+void getval(textptr inf, condexptr p, quolyptr n) {
+  prev_expr = startexpr;
+  if (p->cond == nullptr) {
+    run_plain(inf, p, n);
+  } else if (!p->aloop) {
+    run_conditional(inf, p, n);
+  } else if (std::strcmp(p->cond->let.name, ":") == 0) {
+    run_for(inf, p, n);
+  } else {
+    run_while(inf, p, n);
+  }
+}
+
+void eval_form(textptr inf, formptr q, quolyptr n) { run_list(inf, q, n); }
+
+void call_sys_func(textptr inf, quolyptr n, nameptr* flag) {
+  SysFuncState state;
+  ++func_def_count;
+  in_sys_func = true;
+  last_good_one = nullptr;
+  last_attached = nullptr;
+  last_comm = nullptr;
+  semicount = 0;
+  newform(&state.list);
+  state.list->cptr = nullptr;
+  state.list->comms = nullptr;
+  state.list->next = nullptr;
+  bool once_more = true;
+  tokentipe realtok{};
+  basic_form(&state.list->cptr, &state.list->comms, ";", inf, flag, &once_more, &realtok);
+  if (tok_is(";") && tt_flag) {
+    ++semicount;
+    if (semicount == 1 || semicount == 13) {
+      last_good_one = state.list->cptr;
+      last_comm = state.list->comms;
+    }
+    if (semicount >= 15) abandon(too_many_semicolons_error, &token);
+  } else {
+    semicount = 0;
+  }
+  in_sys_func = false;
+  if (*flag == nullptr && inf != nullptr && *inf != nullptr && (*inf)->at_eof() && !tok_is(";"))
+    abandon(end_of_input_error, &token);
+  const tokentipe saved = token;
+  const nameptr saved_prev = prev_expr;
+  const nameptr saved_start = startexpr;
+  --func_def_count;
+  free_quoly(n);
+  prev_expr = nullptr;
+  startexpr = nullptr;
+  run_list(inf, state.list, n);
+  if (*n == nullptr) {
+    quoly_set(0, n);
+    (*n)->next = nullptr;
+  }
+  token = saved;
+  prev_expr = saved_prev;
+  startexpr = saved_start;
+  integerflag = false;
+  exit_flag = cycle_flag = leave_flag = false;
+}
+
+}  // namespace tavrin

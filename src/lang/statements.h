@@ -1,0 +1,94 @@
+// Control statements: their stored form, the readers that build it, the
+// conditions, loop headers, sums and products, and the runner.
+//
+// The stored form (records in core/records.h):
+//   formnode  one entry of a statement list: `cptr` the statement (never
+//             nil), `comms` the comments written before it, `next`.
+//   condnode  one statement: `cond` nil for a plain statement, else the
+//             token text of the condition or of the loop header (a for
+//             header begins with a node ":"); `aloop` set for while and
+//             for; `form1` the then-part or loop body; `form2` the
+//             else-part (nil when none); `expr` the token text of a plain
+//             statement (nil for a control statement).
+//   comnode   one comment in braces: `q` its characters, one node each
+//             (nil when empty).
+//   namenode  one stored token; a token text is a chain along `next`
+//             ending in the end marker (end_marker_name). Names beginning
+//             with a capital carry hash(name, 71), lower-case names
+//             hash(name, 151); `space` is set when a blank followed the
+//             token. In a for header "to" and "by" are stored as " to" and
+//             " by". Literals in "'" and comments in braces inside a
+//             statement are stored one character per node, a line end as
+//             0x0D.
+// Ownership: a statement list owns its entries, each entry its statement
+// and comments, a statement its token texts and bodies. free_statements
+// gives all of it back. The system function's list `sys_func_form` is
+// owned by call_sys_func for the time it runs.
+#pragma once
+
+#include <cstdint>
+
+#include "core/records.h"
+#include "toplevel/scanner.h"
+
+namespace tavrin {
+
+// Control statements, bracketed conditions and sums nested beyond this
+// depth are user error 216.
+constexpr std::int32_t statement_depth_limit = 200;
+extern std::int32_t statement_depth;
+
+// ---- Reading statements --------------------------------------------------------------
+extern bool in_sys_func;         // a system function is being read
+extern nameptr last_attached;    // the last token text built
+extern condexptr last_good_one;  // the statement before a run of ";" at the terminal
+extern comptr last_comm;         // its comments
+
+// One statement beginning at the current token into *q (its comments
+// before it into *comm); endflag is the word that ends the enclosing list.
+// Errors 319, 214 and those of right_side.
+void basic_form(condexptr* q, comptr* comm, const char* endflag, textptr inf, nameptr* flag,
+                bool* once_more, tokentipe* realtok);
+// Statements separated by ";" up to the word `stop` ("od", "elfi*" for
+// "else" or "fi", "fi", ".", or a closing bracket) into the list *q (at
+// least one entry). The end word stays current. Errors 35, 38, 132.
+void right_side(formptr* q, const char* stop, textptr inf, nameptr* flag, bool* once_more,
+                tokentipe* realtok);
+// One statement ending at endflag as a one-entry list *q.
+void spec_right_side(formptr* q, textptr inf, nameptr* flag, const char* endflag);
+// Gives a whole statement list back (entries, comments, statements, texts).
+void free_statements(formptr* q);
+
+// ---- Conditions ----------------------------------------------------------------------
+// The condition whose first token is current; every operand is evaluated.
+// The current token must end as "]" or the end marker (104).
+bool bool_expre(textptr inf, nameptr* p);
+// Test hook: counts every relation evaluated.
+extern std::int64_t conditions_evaluated;
+
+// ---- Loops -------------------------------------------------------------------------
+// Reads a loop header whose variable is the current token; the variable
+// holds init afterwards. *spcol is the sorted row list of a sparse-column
+// loop (nil otherwise), *np the cursor after its first entry.
+void set_up_for_loop(textptr inf, nameptr* p, varptr* r, std::int32_t* init, std::int32_t* stop,
+                     std::int32_t* increm, numptr* spcol, numptr** np);
+// Gives a chain of limbs (a sparse-column list) back; *chain := nil.
+void free_limb_chain(numptr* chain);
+// The loop variable's value := i (error 47 when |i| > 268435455).
+void adjust(varptr r, std::int32_t i);
+// The floating-point twin of insert_var for an integer.
+void iinsert(tokentipe* x, std::int32_t num, varptr* q);
+
+// ---- Sums and products ---------------------------------------------------------------
+// "<" current: the headers and body of a sum (sign "*82") or product;
+// the closing bracket is left current and returned in *mate.
+void sum_mult_up(const char* sign, textptr inf, quolyptr n, nameptr* p, bool parse_only,
+                 long double* sum, char* mate);
+
+// ---- Running -----------------------------------------------------------------------
+// Runs one statement; its value in *n.
+void getval(textptr inf, condexptr p, quolyptr n);
+// Runs a list, stopping after a statement that leaves a loop flag set.
+void eval_form(textptr inf, formptr q, quolyptr n);
+
+}  // namespace tavrin

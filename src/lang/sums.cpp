@@ -1,0 +1,170 @@
+// Indexed sums and products over stored text: "<" header ">" (repeated for
+// nested ranges) and a body in "[" "]" or "(" ")", replayed once for every
+// value of the index.
+#include <cstring>
+
+#include "core/error_codes.h"
+#include "core/errors.h"
+#include "core/globals.h"
+#include "lang/expressions.h"
+#include "lang/statements.h"
+#include "lang/variables.h"
+#include "numbers/freelists.h"
+#include "quoly/quoly_add.h"
+#include "quoly/quoly_mult.h"
+#include "toplevel/language_services.h"
+
+namespace tavrin {
+
+namespace {
+
+constexpr std::int32_t no_close_angle_error = 78;
+constexpr std::int32_t no_body_error = 145;
+constexpr std::int32_t loop_range_error = 47;
+constexpr std::int32_t end_of_input_error = 103;
+constexpr std::int32_t one_limb_max = 268435455;
+
+bool tok_is(const char* w) { return std::strcmp(token.name, w) == 0; }
+
+class SumLevel {
+ public:
+  SumLevel() {
+    if (statement_depth >= statement_depth_limit) abandon(nesting_too_deep_error, &token);
+    ++statement_depth;
+  }
+  ~SumLevel() { --statement_depth; }
+  SumLevel(const SumLevel&) = delete;
+  SumLevel& operator=(const SumLevel&) = delete;
+};
+
+// The body: a sum of old_term operands into the owned cell v.
+void body_value(textptr inf, nameptr* p, quolyptr v) {
+  old_term(inf, v, p);
+  while (tok_is("+") || tok_is("-")) {
+    const bool add = tok_is("+");
+    scanner(inf, &token, p);
+    ValueCell m;
+    old_term(inf, &m.q, p);
+    if (add) {
+      best_quoly_add(v, m.release());
+    } else {
+      best_quoly_sub(v, m.release());
+    }
+  }
+}
+
+// Reads over a body that is not evaluated, up to its closing bracket.
+void pass_over(textptr inf, nameptr* p, const char* mate) {
+  scanner(inf, &token, p);
+  formptr body = nullptr;
+  struct Owner {
+    formptr* f;
+    ~Owner() { free_statements(f); }
+  } owner{&body};
+  bool once_more = true;
+  tokentipe realtok{};
+  semicount = 0;
+  newform(&body);
+  body->cptr = nullptr;
+  body->comms = nullptr;
+  body->next = nullptr;
+  basic_form(&body->cptr, &body->comms, mate, inf, p, &once_more, &realtok);
+  if (tok_is(";") && tt_flag && *p == nullptr) {
+    if (++semicount >= 15) abandon(132, &token);
+  } else {
+    semicount = 0;
+  }
+  if (*p == nullptr && inf != nullptr && *inf != nullptr && (*inf)->at_eof() && !tok_is(mate))
+    abandon(end_of_input_error, &token);
+}
+
+}  // namespace
+
+void sum_mult_up(const char* sign, textptr inf, quolyptr n, nameptr* p, bool parse_only,
+                 long double* sum, char* mate) {
+  if (integerflag) not_implemented();  // floating sums run in floating bodies
+  SumLevel level;
+  const bool is_sum = std::strcmp(sign, "*82") == 0;
+  scanner(inf, &token, p);
+  varptr var = nullptr;
+  std::int32_t init = 0, stop = 0, step = 0;
+  numptr* np = nullptr;
+  struct ColumnList {
+    numptr head = nullptr;
+    ~ColumnList() { free_limb_chain(&head); }
+  } columns;
+  set_up_for_loop(inf, p, &var, &init, &stop, &step, &columns.head, &np);
+  const tokentipe name = var->let;
+  std::int32_t dir = 1;
+  if (step < 0) {
+    init = -init;
+    stop = -stop;
+    step = -step;
+    dir = -1;
+  }
+  if (!tok_is(">")) abandon(no_close_angle_error, &token);
+  scanner(inf, &token, p);
+  const nameptr mark = *p;
+  const tokentipe mark_token = token;
+  const nameptr mark_next = currentchar;
+  const bool nested = tok_is("<");
+  const char* closing = nullptr;
+  if (!nested) {
+    if (tok_is("[")) {
+      closing = "]";
+    } else if (tok_is("(")) {
+      closing = ")";
+    } else {
+      abandon(no_body_error, &token);
+    }
+    *mate = closing[0];
+  }
+  ValueCell result;
+  quoly_set(is_sum ? 0 : 1, &result.q);
+  result.q->next = nullptr;
+  if (init <= stop && !parse_only) {
+    for (;;) {
+      *p = mark;
+      token = mark_token;
+      currentchar = mark_next;
+      ValueCell body;
+      if (nested) {
+        sum_mult_up(sign, inf, &body.q, p, false, sum, mate);
+      } else {
+        scanner(inf, &token, p);
+        body_value(inf, p, &body.q);
+      }
+      if (is_sum) {
+        best_quoly_add(&result.q, body.release());
+      } else {
+        fast_quoly_mult(&result.q, &body.q);
+      }
+      std::int64_t next = static_cast<std::int64_t>(init) + step;
+      if (np != nullptr) {  // the next listed row, or past the end
+        next = *np != nullptr ? (*np)->value : static_cast<std::int64_t>(stop) + 1;
+        if (*np != nullptr) np = &(*np)->next;
+      }
+      const std::int64_t v = next * dir;
+      if (v > one_limb_max || v < -one_limb_max) abandon(loop_range_error, &name);
+      varptr r = find_var(&name);
+      if (r == nullptr) {
+        quoly val = nullptr;
+        quoly_set(0, &val);
+        val->next = nullptr;
+        insert_var(&name, val, &r);
+      }
+      adjust(r, static_cast<std::int32_t>(v));
+      init = static_cast<std::int32_t>(next);
+      if (init > stop) break;
+    }
+  } else if (nested) {
+    ValueCell ignored;
+    sum_mult_up(sign, inf, &ignored.q, p, true, sum, mate);
+  } else {
+    pass_over(inf, p, closing);
+  }
+  free_quoly(n);
+  *n = result.release();
+}
+
+}  // namespace tavrin
