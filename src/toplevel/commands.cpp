@@ -7,7 +7,9 @@
 #include "core/globals.h"
 #include "core/jumps.h"
 #include "toplevel/dispatch.h"
+#include "toplevel/modding_out.h"
 #include "toplevel/poly_vars.h"
+#include "toplevel/ring_change.h"
 #include "toplevel/settings.h"
 #include "toplevel/state.h"
 #include "toplevel/stored_values.h"
@@ -105,6 +107,14 @@ void negative_exponents(command_run&) {
   std::printf("%s", laurent ? " Negative exponents enabled.\n" : " Negative exponents disabled.\n");
 }
 
+/* command -> "p" ["(" names ")"]  and  "P"  (change of ground ring, modding out) */
+void ground_ring(command_run& run) {
+  modulus_command(run.inf, run.n, run.flag);
+  run.keeps_value = true;
+  run.reads_ending = false;
+}
+void modding_out(command_run& run) { mod_out_command(run.inf, run.flag); }
+
 /* command -> "(" setting "=" value ")" */
 void valued_setting(command_run& run) {
   bool colflag = true;
@@ -164,7 +174,7 @@ constexpr command_entry commands[] = {
     // Actions.
     {'x', later}, {'>', later}, {']', later}, {'}', later}, {'a', later},
     {'T', later}, {'h', later}, {'j', later}, {'C', later}, {'D', later}, {'u', later},
-    {'d', later}, {'p', later}, {'P', later}, {'S', later},
+    {'d', later}, {'p', ground_ring}, {'P', modding_out}, {'S', later},
     {'s', later}, {'R', later}, {'r', later}, {'v', later}, {'F', later}, {'f', later},
     {'g', later}, {'G', later}, {'4', later}, {'o', later},
     {code_clean_up, later}, {code_read_value, later}, {code_suspend_modular, later},

@@ -5,7 +5,9 @@
 #include "core/errors.h"
 #include "core/globals.h"
 #include "toplevel/dispatch.h"
+#include "toplevel/modding_out.h"
 #include "toplevel/poly_vars.h"
+#include "toplevel/ring_change.h"
 
 namespace tavrin {
 
@@ -57,6 +59,8 @@ void set_switch(textptr inf, quolyptr n, nameptr* flag, bool*, bool*) {
     variable_setting(inf, n, flag);
     return;
   }
+  if (single && setting.name[0] == 'p') return modulus_setting(inf, n, flag);
+  if (single && setting.name[0] == 'P') return mod_out_setting(inf, n, flag);
   // The other settings, modding out and the ground ring come later.
   not_implemented();
 }
