@@ -84,6 +84,7 @@ struct set_mod_out_EnvRec {
   bool field = false;
   bool haveaux2 = false;
   bool binomial = false;
+  bool replacing = false;  // the level's old relation goes when the new one is in
   poly relation = nullptr;  // the relation from its own level
   imptr aux2 = nullptr;     // a second list read from the input
   ~set_mod_out_EnvRec() {
@@ -99,6 +100,28 @@ struct set_mod_out_EnvRec {
       free_imag(&e);
     }
   }
+};
+
+// The field flags of every level, put back when the command fails before
+// the new relation is installed (the search of the first list clears the
+// level's flag meanwhile).
+class FieldFlags {
+ public:
+  FieldFlags() {
+    for (polypt r = polynames; r != nullptr; r = r->next) flags_.push_back(r->field);
+  }
+  ~FieldFlags() {
+    if (kept_) return;
+    std::size_t k = 0;
+    for (polypt r = polynames; r != nullptr && k < flags_.size(); r = r->next) r->field = flags_[k++];
+  }
+  FieldFlags(const FieldFlags&) = delete;
+  FieldFlags& operator=(const FieldFlags&) = delete;
+  void keep() { kept_ = true; }
+
+ private:
+  std::vector<Boolean> flags_;
+  bool kept_ = false;
 };
 
 bool shows(const set_mod_out_EnvRec& env) { return verbose || *env.flag == nullptr; }
@@ -470,11 +493,9 @@ void get_data(set_mod_out_EnvRec& env) {
     }
     std::printf(" *** Warning. Was already modding out on %s.\n", q->let.name);
     std::printf("     Will discard former modding polynomial.\n");
-    q->field = false;
-    free_poly(&q->alt);
-    free_poly(&q->roots);
-    free_poly(&q->multdata);
-    free_poly(&q->p);
+    // Discarded once the new relation has been read and checked in full,
+    // so that a bad command leaves the old one in force.
+    env.replacing = true;
   }
   poly_assign(level_list, &env.relation);
   poly rest = level_list->next;
@@ -766,6 +787,7 @@ void set_mod_out(textptr inf, nameptr* flag, bool imperative, bool highest) {
   set_mod_out_EnvRec env{inf, flag};
   env.imperative = imperative;
   env.highest = highest;
+  FieldFlags flags;
   try {
     if (!imperative) {
       std::printf("Changing polynomial mod out.\n");
@@ -794,7 +816,14 @@ void set_mod_out(textptr inf, nameptr* flag, bool imperative, bool highest) {
   } catch (const set_mod_out_exit&) {
     return;
   }
+  flags.keep();
   polypt q = env.q;
+  if (env.replacing) {
+    free_poly(&q->alt);
+    free_poly(&q->roots);
+    free_poly(&q->multdata);
+    free_poly(&q->p);
+  }
   if (shows(env)) describe(env);
 
   pseudo_polynames = polynames;

@@ -148,6 +148,23 @@ void lift(quoly* cell) {
   quoly_change_from_mod(*cell);
 }
 
+bool has_residue_only(poly p) {
+  for (; p != nullptr; p = p->next)
+    if (p->numb ? p->ncoef->size == 0 : has_residue_only(p->pcoef)) return true;
+  return false;
+}
+
+// A value that a name list converted for good but whose return was
+// journalled ("**", "*x") still holds residues only: it is lifted, so that
+// no value of the rational ring is left without its integer.
+void lift_residue_only(quoly* cell) {
+  quoly v = *cell;
+  if (v == nullptr) return;
+  const bool residue_only = v->numb ? v->ncoef->size == 0
+                                    : has_residue_only(v->numer) || has_residue_only(v->denom);
+  if (residue_only) quoly_change_from_mod(v);
+}
+
 void for_each_variable(void (*f)(quoly*)) {
   for (varptr v : sca_store)
     for (; v != nullptr; v = v->next) f(&v->val);
@@ -388,8 +405,8 @@ void convert_stored_values(change_prec_EnvRec* env, nameptr np) {
     return;
   }
   if (env->wasmodular) {
-    for_each_variable(lift);
-    for_each_dense_cell(lift);
+    for_each_variable(lift_residue_only);
+    for_each_dense_cell(lift_residue_only);
     for_each_system_cell(lift);
     for_each_sparse_array(lift_sparse);
     return;
@@ -496,6 +513,10 @@ void return_to_rational(textptr inf, quolyptr num, nameptr np, bool printstuff) 
   div_poly_cutoff = 6;
   zero_results(num);
   change_polydata(&env);
+  if (np != nullptr) {
+    for_each_variable(lift_residue_only);
+    for_each_dense_cell(lift_residue_only);
+  }
   clear_word_modulus();
   limit_char_arrays = denom_count;
   was_in_rat = true;
