@@ -92,6 +92,13 @@ void probe() {
   if (ring_change_probe != nullptr) ring_change_probe();
 }
 
+// Frees a value whose numbers may still carry limbs beside their residues
+// (a conversion stopped half-way): every limb goes, in any ring.
+void free_all_limbs(quoly* q) {
+  BigModeGuard big;
+  free_quoly(q);
+}
+
 bool is_zero_poly(poly p) {
   return p == nullptr || (p->numb && p->next == nullptr && p->ncoef->lint == 0);
 }
@@ -102,7 +109,7 @@ bool vanished(quoly q) { return q == nullptr || quoly_iszero(q); }
 // The denominator of *q vanished: the value is freed with the warning.
 bool check_0_quoly(quolyptr q) {
   if (!is_zero_poly((*q)->denom)) return false;
-  free_quoly(q);
+  free_all_limbs(q);
   *q = nullptr;
   std::int32_t& count = current != nullptr ? current->zero_denominators : warn_cnt;
   if (++count <= ring_change_warning_limit) {
@@ -118,6 +125,8 @@ void rational_copy(quoly v, quoly* copy) {
   quoly_assign(v, copy);
 }
 
+
+
 // The copy of *cell converted for good, queued for the commit.
 void queue_converted(quoly* cell) {
   quoly copy = nullptr;
@@ -126,7 +135,7 @@ void queue_converted(quoly* cell) {
     quoly_change_num(&copy);
     probe();
   } catch (...) {
-    free_quoly(&copy);
+    free_all_limbs(&copy);
     throw;
   }
   current->cells.push_back({cell, copy});
@@ -227,7 +236,7 @@ void queue_sparse(arrptr ap) {
       quoly_change_num(&copy);
       probe();
     } catch (...) {
-      free_quoly(&copy);
+      free_all_limbs(&copy);
       throw;
     }
     current->entries.push_back({e, copy});
@@ -251,13 +260,19 @@ void for_each_sparse_array(void (*f)(arrptr)) {
 // leave their rows.
 void commit(conversion& c) {
   for (pending_cell& p : c.cells) {
-    free_quoly(p.cell);
+    {
+      BigModeGuard made_rational;  // freed in the ring it was made in
+      free_quoly(p.cell);
+    }
     *p.cell = p.value;
     if (*p.cell == nullptr) quoly_set(0, p.cell);
     p.value = nullptr;
   }
   for (pending_entry& p : c.entries) {
-    free_quoly(&p.entry->val);
+    {
+      BigModeGuard made_rational;
+      free_quoly(&p.entry->val);
+    }
     p.entry->val = p.value;
     p.value = nullptr;
   }
@@ -276,8 +291,8 @@ void commit(conversion& c) {
 }
 
 void discard(conversion& c) {
-  for (pending_cell& p : c.cells) free_quoly(&p.value);
-  for (pending_entry& p : c.entries) free_quoly(&p.value);
+  for (pending_cell& p : c.cells) free_all_limbs(&p.value);
+  for (pending_entry& p : c.entries) free_all_limbs(&p.value);
   c.cells.clear();
   c.entries.clear();
 }
@@ -347,13 +362,19 @@ void set_display_size(std::int32_t size) {
   disp_size = size;
   if (lintmode) return;
   BigModeGuard big;
+  special_free(&disp_cons);
   special_set(1, &disp_cons);
   for (std::int32_t k = 0; k < disp_size; ++k) fast_mult(&disp_cons, &tens_base, &disp_cons);
   disp_cons.flote = 0;
   disp_cons.lint = 0;
 }
 
+// The statement's value sysnum is the command's own cell at the top level;
+// elsewhere a nil sysnum stays nil.
+bool had_sysnum = false;
+
 void free_results(quolyptr num) {
+  had_sysnum = sysnum != nullptr;
   free_quoly(num);
   free_quoly(&sysnum);
   free_quoly(&prevnum);
@@ -362,7 +383,7 @@ void free_results(quolyptr num) {
 void zero_results(quolyptr num) {
   quoly_set(0, &prevnum);
   quoly_set(0, num);
-  quoly_set(0, &sysnum);
+  if (num != &sysnum && had_sysnum) quoly_set(0, &sysnum);
 }
 
 void closing_steps(quolyptr num) {
@@ -453,7 +474,10 @@ void enter_modular(textptr inf, quolyptr num, nameptr* flag, std::int32_t val2, 
       throw;
     }
     journal.keep();
-    free_results(num);
+    {
+      BigModeGuard made_rational;  // freed in the ring they were made in
+      free_results(num);
+    }
     commit(scope.conv());
   }
   set_word_modulus(m, prime);
@@ -497,7 +521,10 @@ void return_to_rational(textptr inf, quolyptr num, nameptr np, bool printstuff) 
   {
     InterruptHold hold;
     ArithModeGuard modes;  // a lifted value is still a value of the modular ring
-    free_results(num);
+    {
+      BigModeGuard limbs_too;  // a value may carry limbs beside its residue
+      free_results(num);
+    }
     if (lookupgcd > 0) free_gcd_stash();
     modularmode = false;
     lintmode = false;
@@ -655,7 +682,7 @@ void quoly_change_num(quolyptr q) {
   v->rat = false;
   poly_change_num(&v->numer);
   if (v->numer == nullptr) {
-    free_quoly(q);
+    free_all_limbs(q);  // the denominator still has its limbs
     *q = nullptr;
     return;
   }
