@@ -42,6 +42,7 @@ class RingChange : public testing::Test {
   }
   ~RingChange() override {
     ring_change_probe = nullptr;
+    changed_in_modmode = false;  // set by relations made in modular arithmetic
     if (modularmode) run("&(p = _i)\n");
     clear_all();
   }
@@ -276,6 +277,31 @@ TEST_F(RingChange, RelationRecords) {
   const auto values = stored_values();
   EXPECT_EQ(values.at("a"), value_text(make_value("-t^2 - t")));
   EXPECT_EQ(values.at("b"), value_text(make_value("-t - 1")));
+}
+
+}  // namespace
+}  // namespace tavrin::test
+
+namespace tavrin::test {
+namespace {
+
+// The search of the first auxiliary list sets the modulus per candidate and
+// gives the user's ring back however it ends; a failed declaration leaves
+// the variable free.
+TEST_F(RingChange, AuxiliarySearchLeavesTheRing) {
+  run("&(J = t)\n");
+  for (const char* ring : {"", "&(p = 65521)\n"}) {
+    run(ring);
+    const auto snapshot = [] {
+      return std::vector<double>{double(modulus), double(half_modulus), double(two28_mod), rmodulus,
+                                 double(smallmodulus), double(mod_is_prime), double(finf),
+                                 double(lintmode), double(modularmode), double(flotemode)};
+    };
+    const auto before = snapshot();
+    run("&(P = t^2 + 1, 1)\n");
+    EXPECT_EQ(snapshot(), before) << ring;
+    run("&(P = -t)\n");
+  }
 }
 
 }  // namespace
