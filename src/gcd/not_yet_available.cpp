@@ -25,9 +25,4 @@ void cofactors_not_assigned(quoly* s, quoly* t, void*, nameptr*) {
 
 cofactor_assigner assign_cofactors = cofactors_not_assigned;
 
-// ---- Factorisation ----------------------------------------------------------------------------
-
-// Stands for the irreducibility test of the factorisation (gcd/factor.h).
-void irreducible_poly(quolyptr, std::int32_t) { not_implemented(); }
-
 }  // namespace tavrin

@@ -7,6 +7,7 @@
 #include "core/errors.h"
 #include "core/globals.h"
 #include "lang/expressions.h"
+#include "lang/later_services.h"
 #include "lang/variables.h"
 #include "numbers/bigint.h"
 #include "numbers/freelists.h"
@@ -35,6 +36,14 @@ std::int32_t nearest_int(long double v) {
   if (r >= 2147483647.0L) return 2147483647;
   if (r <= -2147483648.0L) return -2147483647 - 1;
   return static_cast<std::int32_t>(r);
+}
+
+// The zero test of an assigned number: its integer value (the first limb,
+// the word, or the nearest integer) is 0.
+bool number_is_zero(imptr x) {
+  if (flotemode) return nearest_int(x->flote) == 0;
+  if (lintmode) return x->lint == 0;
+  return x->head == nullptr || x->head->value == 0;
 }
 
 // ---- The increment ------------------------------------------------------------------------
@@ -193,7 +202,8 @@ std::int32_t increment_amount(textptr inf, quolyptr n, nameptr* flag) {
 }
 
 // ":" "+" or ":" "-" after a place: the increment.
-void increment(textptr inf, quolyptr* qp, quolyptr n, colm_ptrptr* aux, nameptr* flag) {
+void increment(textptr inf, quolyptr* qp, quolyptr n, colm_ptrptr* aux, std::int32_t* colpos,
+               nameptr* flag) {
   if (*n != nullptr) {  // a computed value is no place
     error(316, &token);
     *qp = n;
@@ -203,10 +213,7 @@ void increment(textptr inf, quolyptr* qp, quolyptr n, colm_ptrptr* aux, nameptr*
   scan(inf, flag);
   std::int32_t a = increment_amount(inf, n, flag);
   if (down) a = static_cast<std::int32_t>(0u - static_cast<std::uint32_t>(a));
-  if (*qp == nullptr) {
-    (void)aux;  // creating a missing sparse element comes with the arrays
-    not_implemented();
-  }
+  if (*qp == nullptr) sparse_zero_set(*aux, *colpos, qp);  // an absent sparse entry
   quoly v = **qp;
   std::int32_t result = a;
   if (v->numb) {
@@ -233,12 +240,14 @@ void increment(textptr inf, quolyptr* qp, quolyptr n, colm_ptrptr* aux, nameptr*
   } else {
     setvalue(result, r);
   }
+  if (*aux != nullptr && result == 0) purge_sparse(*aux, *colpos);
   *qp = n;
 }
 
 // ":" "=" after a place: the assignment. The value is formed completely
 // before the place is written, so a failing right side leaves it alone.
-void assignment(textptr inf, quolyptr* qp, quolyptr n, colm_ptrptr* aux, nameptr* flag) {
+void assignment(textptr inf, quolyptr* qp, quolyptr n, colm_ptrptr* aux, std::int32_t* colpos,
+                nameptr* flag) {
   if (*n != nullptr) {  // a computed value is no place
     error(316, &token);
     *qp = n;
@@ -248,21 +257,19 @@ void assignment(textptr inf, quolyptr* qp, quolyptr n, colm_ptrptr* aux, nameptr
   {
     ValueCell value;
     old_expre(inf, &value.q, flag);
-    if (*qp == nullptr) {
-      (void)aux;  // creating a missing sparse element comes with the arrays
-      not_implemented();
-    }
+    if (*qp == nullptr) sparse_zero_set(*aux, *colpos, qp);  // an absent sparse entry
     free_quoly(*qp);
     **qp = value.release();
   }
   quoly stored = **qp;
+  const bool zero = stored->numb && number_is_zero(stored->ncoef);
   if (stored->numb) stored->arr_arg = false;
-  // A sparse element that became 0 is removed here once arrays exist.
   if (*flag == nullptr) {
     quoly_assign(stored, n);
   } else {
     quoly_set(0, n);
   }
+  if (*aux != nullptr && zero) purge_sparse(*aux, *colpos);  // the entry is 0: removed
   *qp = n;
 }
 
@@ -368,10 +375,10 @@ void expre(textptr inf, quolyptr* qp, quolyptr n, colm_ptrptr* aux, std::int32_t
   scan(inf, flag);
   if (is_tok("=")) {
     NewVariableGuard created(fresh);
-    assignment(inf, qp, n, aux, flag);
+    assignment(inf, qp, n, aux, colpos, flag);
   } else if (is_tok("+") || is_tok("-")) {
     NewVariableGuard created(fresh);
-    increment(inf, qp, n, aux, flag);
+    increment(inf, qp, n, aux, colpos, flag);
   } else if (is_tok(";") && *flag == nullptr) {
     if (*n == nullptr) {
       if (*qp == nullptr) {

@@ -27,9 +27,28 @@ void call_sys_func(textptr inf, quolyptr n, nameptr* flag);
 // The built-in function of the given index; the current token is its name.
 void builtin_func(textptr inf, quolyptr n, nameptr* flag, std::int32_t index);
 // With "[" current: the element of the array named *x; *qp its cell (nil
-// for a missing sparse element), *t and *colpos its sparse position.
+// for a missing sparse element), *t and *colpos its sparse position (t nil
+// and colpos the global cell index for a dense element). An uninitialised
+// dense cell becomes 0. "if" and "while" before "[" run that statement,
+// its value in *n. Errors 28, 27 and those of the subscripts.
 void new_arretrieve(textptr inf, const tokentipe* x, nameptr* flag, quolyptr* qp, quolyptr n,
                     colm_ptrptr* t, std::int32_t* colpos);
+// Floating twin, reading the stored chain only, "[" current: *qp the cell
+// (nil for an absent sparse entry; a nil dense cell becomes 0), *sparse
+// whether the array is sparse. An element that is not a number is error
+// 227. The token after "]" is current on return.
+void iarretrieve(const tokentipe* x, quolyptr* qp, nameptr* flag, bool* sparse);
+// The subscript pair by the floating rule, the first token of the first
+// subscript current; *c the origin unless a second one follows. "]" stays
+// current (error 61 otherwise).
+void ievalcoords(std::int32_t* r, std::int32_t* c, nameptr* flag, bool* c_is_there);
+// The floating factor reader: *lp := the place of the factor's value (a
+// variable's number or n), nil when the factor has none.
+void ifact(long double** lp, long double* n, nameptr* flag);
+// An assignment or increment to an absent sparse entry: t the row's head
+// link, c the column. Contracts: arrays/sparse_store.h.
+void sparse_zero_set(colm_ptrptr t, std::int32_t c, quolyptr* qp);
+void purge_sparse(colm_ptrptr t, std::int32_t c);
 // With "[" current: the element of the array q of the array-of-arrays store.
 void spec_arretrieve(textptr inf, nameptr* flag, arrptr q, quolyptr* qp, colm_ptrptr* t,
                      std::int32_t* colpos);

@@ -23,12 +23,7 @@ void evaluate(textptr, const tokentipe* name, quolyptr n, nameptr*) {
 
 void call_sys_func(textptr, quolyptr, nameptr*) { not_implemented(); }
 
-void builtin_func(textptr, quolyptr, nameptr*, std::int32_t) { not_implemented(); }
-
-void new_arretrieve(textptr, const tokentipe*, nameptr*, quolyptr*, quolyptr, colm_ptrptr*,
-                    std::int32_t*) {
-  not_implemented();
-}
+void ifact(long double**, long double*, nameptr*) { not_implemented(); }
 
 void spec_arretrieve(textptr, nameptr*, arrptr, quolyptr*, colm_ptrptr*, std::int32_t*) {
   not_implemented();

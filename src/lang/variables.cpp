@@ -138,4 +138,23 @@ void get_arr_arr(textptr inf, quolyptr n, nameptr* flag, std::int32_t* m) {
   if (k < 0 || k >= arrstash_slots) error(221, &token);
 }
 
+std::int32_t fasterlookup(tokentipe* x, arrptr* q, textptr inf, nameptr* flag) {
+  if (is_name(x, "<")) {
+    *q = syst;
+    return 0;
+  }
+  if (!is_name(x, "%")) return fastestlookup(x, q);
+  std::int32_t m = 0;
+  {
+    ValueCell index;
+    get_arr_arr(inf, &index.q, flag, &m);
+  }
+  *q = arrstash == nullptr || m < 0 || m >= arrstash_slots ? nullptr : arrstash[m];
+  if (*q == nullptr) {
+    error(220, &token);
+    return -1;
+  }
+  return (*q)->start;
+}
+
 }  // namespace tavrin

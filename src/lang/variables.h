@@ -45,4 +45,12 @@ void spec_retrieve(const tokentipe* x, quolyptr n, quolyptr* qp);
 // caller frees it). The "]" stays current. Errors 217, 218, 219, 221.
 void get_arr_arr(textptr inf, quolyptr n, nameptr* flag, std::int32_t* m);
 
+// The array the token x names: "<" the system array (result 0, nothing
+// read); "%" followed by "[" index "]" (read with modular arithmetic off;
+// "]" stays current) a numbered array (its start; an empty slot is error
+// 220 and -1); any other name the newest user array of that name (its
+// start, or nil and -1), the bucket cached in x. *q := the record. Errors
+// 217, 218, 219, 221 of the index.
+std::int32_t fasterlookup(tokentipe* x, arrptr* q, textptr inf, nameptr* flag);
+
 }  // namespace tavrin

@@ -6,7 +6,7 @@
 #include "matrix/det_services.h"
 #include "matrix/matrix_products.h"
 #include "matrix/sparse_copy.h"
-#include "matrix/sparse_store.h"
+#include "arrays/sparse_store.h"
 #include "numbers/freelists.h"
 
 namespace tavrin {

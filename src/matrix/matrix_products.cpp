@@ -8,7 +8,7 @@
 #include "core/interrupts.h"
 #include "matrix/matrix_products_impl.h"
 #include "matrix/sparse_copy.h"
-#include "matrix/sparse_store.h"
+#include "arrays/sparse_store.h"
 #include "numbers/bigint.h"
 #include "numbers/bigint_multiply.h"
 #include "numbers/bigint_wide.h"

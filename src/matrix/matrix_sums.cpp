@@ -4,7 +4,7 @@
 #include "core/globals.h"
 #include "matrix/matrix_products.h"
 #include "matrix/sparse_copy.h"
-#include "matrix/sparse_store.h"
+#include "arrays/sparse_store.h"
 #include "numbers/bigint.h"
 #include "numbers/freelists.h"
 #include "poly/poly_add.h"

@@ -6,7 +6,7 @@
 #include "numbers/bigint.h"
 #include "numbers/freelists.h"
 #include "poly/poly_repr.h"
-#include "matrix/sparse_store.h"
+#include "arrays/sparse_store.h"
 
 namespace tavrin {
 

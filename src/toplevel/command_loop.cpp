@@ -62,6 +62,7 @@ void reset_operation_counters() {
   g_cntcount = 0;
   alg_c_count = 0;
   original_depth = 1;
+  uninit = 0;
 }
 
 int timing_row() {

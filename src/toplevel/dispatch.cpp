@@ -70,7 +70,20 @@ void read_value_statement(char, textptr inf, quolyptr n, nameptr* flag) {
   scanner(inf, &name, flag);
   scanner(inf, &token, flag);
   set_zero_value(n);
-  if (is_word(name, "[") || is_word(token, "[")) not_implemented();  // array entries
+  if (is_word(name, "[")) {
+    tokentipe stash = token;
+    char saveleft[2] = {leftover[0], leftover[1]};
+    whole_arrinsert(inf, &token, flag, n, &stash, saveleft);
+    token = stash;
+    leftover[0] = saveleft[0];
+    leftover[1] = saveleft[1];
+    if (*flag != nullptr) set_zero_value(n);
+    return;
+  }
+  if (is_word(token, "[")) {
+    element_input(inf, &name, flag);
+    return;
+  }
   if (name.name[0] < 'a' || name.name[0] > 'z') {
     error(3, &name);
     return;

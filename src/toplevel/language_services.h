@@ -12,6 +12,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 #include "core/records.h"
 #include "toplevel/scanner.h"
@@ -32,6 +33,11 @@ void old_expre(textptr inf, quolyptr n, nameptr* flag);
 // missing array element stays a nil place.
 void fact(textptr inf, quolyptr* qp, quolyptr n, colm_ptrptr* aux, std::int32_t* colpos,
           nameptr* flag, bool leave_it);
+
+// A value in the notation values are written out in (nested by variable,
+// exponents descending), read into *n (old value freed); *depth: the
+// variable level the reading reached.
+void quoly_readin(textptr inf, quolyptr n, nameptr* flag, std::int32_t* depth);
 
 // ---- Scalar variables -----------------------------------------------------------------
 // The variable named x gets the value num (taken over): an existing one has
@@ -54,6 +60,23 @@ void get_evalquoly(textptr inf, quolyptr n, quolyptr n2, std::int16_t* target, n
 void arr_parse(char x, textptr inf, quolyptr n, nameptr* flag);
 // A statement on arrays of arrays (first character "%").
 void arr_arr_state(textptr inf, quolyptr n, nameptr* flag);
+// The "?" statement on the array named *x (after "?" "["): every element
+// of the array or of the block given is read from the terminal, or with
+// ":char" a typed text becomes a new array. *stash and saveleft (two
+// characters) receive the statement's token and the scanner's push-back
+// before the terminal is read, for the caller to restore.
+void whole_arrinsert(textptr inf, const tokentipe* x, nameptr* flag, quolyptr n, tokentipe* stash,
+                     char* saveleft);
+// "[" current: the text spelled by the cells of the whole dense array
+// named next (each a character code; blanks and empty cells skipped; at most
+// 255 characters) into *newname; empty with a warning when nothing was
+// spelled. Errors 28 (no such array), 258 (a block), 259 (sparse), 260 (a
+// cell that is not a number) and those of the operand.
+void get_from_array(textptr inf, nameptr* flag, std::string* newname);
+// The "?" statement on one element of the array named *x ("[" current):
+// the subscripts are read, then the element from the terminal. The
+// statement's token and push-back are kept meanwhile.
+void element_input(textptr inf, const tokentipe* x, nameptr* flag);
 
 // ---- Output and cancelling statements --------------------------------------------------
 // The output statement (first character "!").

@@ -10,6 +10,7 @@
 #include "core/interrupts.h"
 #include "core/mode_guard.h"
 #include "gcd/aux_primes.h"
+#include "gcd/factor.h"
 #include "numbers/bigint.h"
 #include "numbers/freelists.h"
 #include "numbers/mod_journal.h"
@@ -28,10 +29,6 @@
 #include "toplevel/state.h"
 
 namespace tavrin {
-
-// Owned by the factorisation: *n := 1 when its polynomial is irreducible
-// over the current prime field (other verdicts: gcd/factor.h).
-void irreducible_poly(quolyptr n, std::int32_t level);
 
 std::int32_t second_aux_num = 0;
 
@@ -111,13 +108,15 @@ class FieldFlags {
     for (polypt r = polynames; r != nullptr; r = r->next) flags_.push_back(r->field);
   }
   ~FieldFlags() {
-    if (kept_) return;
-    std::size_t k = 0;
-    for (polypt r = polynames; r != nullptr && k < flags_.size(); r = r->next) r->field = flags_[k++];
+    if (!kept_) restore();
   }
   FieldFlags(const FieldFlags&) = delete;
   FieldFlags& operator=(const FieldFlags&) = delete;
   void keep() { kept_ = true; }
+  void restore() {
+    std::size_t k = 0;
+    for (polypt r = polynames; r != nullptr && k < flags_.size(); r = r->next) r->field = flags_[k++];
+  }
 
  private:
   std::vector<Boolean> flags_;
@@ -316,7 +315,8 @@ void compute_aux_primes(poly p, std::int32_t level, set_mod_out_EnvRec& env) {
           test->next = nullptr;
           poly_assign(work, &test->numer);
           try {
-            irreducible_poly(&test, level);
+            // Over the field of the levels below the new one.
+            irreducible_poly(&test, number_polys - level);
           } catch (...) {
             free_quoly(&test);
             throw;
@@ -815,6 +815,12 @@ void set_mod_out(textptr inf, nameptr* flag, bool imperative, bool highest) {
     }
   } catch (const set_mod_out_exit&) {
     return;
+  } catch (...) {
+    // The state derived from the flags is recomputed once they are back.
+    flags.restore();
+    flags.keep();
+    reset_pseudo_poly();
+    throw;
   }
   flags.keep();
   polypt q = env.q;

@@ -21,7 +21,6 @@ namespace tavrin {
 namespace {
 
 constexpr std::int32_t no_equals_error = 4;
-constexpr std::int32_t no_array_error = 28;
 constexpr std::int32_t bad_name_error = 124;
 constexpr std::int32_t already_adjoined_error = 126;
 constexpr std::int32_t no_parenthesis_error = 135;
@@ -260,11 +259,6 @@ void remove_polyvar(const char* name) {
   for (; k + 1 < number_polys; ++k) std::memcpy(polyvar[k], polyvar[k + 1], sizeof polyvar[k]);
   std::memset(polyvar[number_polys - 1], 0, sizeof polyvar[0]);
   --number_polys;
-}
-
-void get_from_array(textptr, nameptr*, std::string* newname) {
-  newname->clear();
-  error(no_array_error, &token);
 }
 
 void attach_poly(textptr inf, nameptr* flag, bool not_imper, bool* doscanner) {

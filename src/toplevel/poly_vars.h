@@ -28,9 +28,8 @@ namespace tavrin {
 // prevnum, every stored value, changed_in_modmode, badcnt
 void attach_poly(textptr inf, nameptr* flag, bool not_imper, bool* doscanner);
 
-// The name spelled by the cells of an array operand. There are no arrays
-// yet: error 28, and the empty name.
-void get_from_array(textptr inf, nameptr* flag, std::string* newname);
+// get_from_array (the name spelled by an array operand): declared in
+// toplevel/language_services.h.
 
 // polyvar and number_polys after the name was inserted into or removed from
 // polynames (by byte order). reads: polynames

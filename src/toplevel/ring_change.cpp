@@ -28,6 +28,7 @@
 #include "toplevel/commands.h"
 #include "toplevel/dispatch.h"
 #include "toplevel/language_services.h"
+#include "toplevel/settings.h"
 #include "toplevel/state.h"
 #include "toplevel/stored_values.h"
 
@@ -357,16 +358,11 @@ void summarise_warnings() {
                 static_cast<int>(current->zero_denominators - ring_change_warning_limit));
 }
 
-// disp_size := size, with disp_cons = 10^(8 size) in rational arithmetic.
+// calc_disp without its change of the current token.
 void set_display_size(std::int32_t size) {
-  disp_size = size;
-  if (lintmode) return;
-  BigModeGuard big;
-  special_free(&disp_cons);
-  special_set(1, &disp_cons);
-  for (std::int32_t k = 0; k < disp_size; ++k) fast_mult(&disp_cons, &tens_base, &disp_cons);
-  disp_cons.flote = 0;
-  disp_cons.lint = 0;
+  const tokentipe current = token;
+  calc_disp(false, size);
+  token = current;
 }
 
 // The statement's value sysnum is the command's own cell at the top level;
@@ -387,6 +383,12 @@ void zero_results(quolyptr num) {
 }
 
 void closing_steps(quolyptr num) {
+  {
+    BigModeGuard big;
+    special_set(1, &rand_denom_n);
+  }
+  rand_denom_n.lint = 1;
+  rand_denom_n.flote = 1;
   free_quoly(&prevnum);
   quoly_set(0, &prevnum);
   free_quoly(num);

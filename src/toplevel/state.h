@@ -71,6 +71,8 @@ extern bool mod_matrix_ok;              // true: adjoint-CRT inverse of integer 
 extern bool do_line_sup;                // true: long polynomials suppressed at the terminal
 extern bool was_in_rat;                 // true
 extern std::int32_t array_time;         // 1: creation stamp of the next array
+extern std::int32_t uninit;             // uninitialised array cells met in this command
+extern bool new_array;                  // a declaration has created an array
 extern bool nomodpolyreadin;            // false
 extern bool diskstore;                  // false
 extern bool monomial_list;              // false: polynomials shown nested
@@ -87,6 +89,8 @@ extern std::int32_t lagrange_stash;     // 0
 extern std::int32_t mod_matrix_size;    // 399
 extern std::int32_t disp_size;          // 5: decimal groups of the approximation of rationals
 extern number disp_cons;                // 10^(8 disp_size) in big integers
+extern std::int32_t cmd_modder;         // 32: interrupt polling period ("&m" 1: 32, 2: 2)
+extern number rand_denom_n;             // 1: denominator of the random values ("&_r")
 
 // ---- Symbol tables and stores -------------------------------------------------------
 constexpr int sca_buckets = 151;
@@ -107,6 +111,19 @@ extern sparseptr spsort[spsort_frames];  // frames of the sparse array being sor
 extern bool using_spsort;
 
 // ---- Arrays and work areas ---------------------------------------------------------
+// The paged store of dense array cells: global cell i is slot i & 1023 of
+// page i >> 10; pages are allocated in order when first needed (numblocks
+// the last), filled with nil, and kept. Cells 0 .. endarr are in use; nil is
+// an uninitialised element. (The arrays folder owns what is done with it.)
+constexpr std::int32_t arp_pages = 5000;
+constexpr std::int32_t page_cells = 1024;
+struct storerec {
+  quoly cell[page_cells];
+};
+using storeptr = storerec*;
+extern storeptr arp[arp_pages];
+// The cell of global index i (its page must exist).
+inline quolyptr arp_cell(std::int32_t i) { return &arp[i >> 10]->cell[i & 1023]; }
 extern arrptr syst;           // the system array "<" (stop -1 while empty)
 extern workptr syst_stash;    // its dense cells (the work array named stash)
 extern arrptr duparr;         // scratch record of the duplicate array (name "  ", stop -1)

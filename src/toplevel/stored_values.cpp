@@ -28,7 +28,7 @@ using detail::OwnedPoly;
 
 // Where a stored value lives; it chooses the warning of a vanished
 // denominator.
-enum class storage { statement, variable, system_cell };
+enum class storage { statement, variable, array_cell, system_cell, sparse_entry };
 
 struct stored_cell {
   quoly* cell;
@@ -44,6 +44,75 @@ void add_system_cells(std::vector<stored_cell>& cells) {
   if (syst == nullptr || syst->spar != nullptr || syst_stash == nullptr) return;
   for (std::int32_t k = 0; k <= syst->stop; ++k)
     if (syst_stash->stash[k] != nullptr) cells.push_back({&syst_stash->stash[k], storage::system_cell});
+}
+
+void add_array_cells(std::vector<stored_cell>& cells) {
+  for (std::int32_t k = 0; k <= endarr; ++k)
+    if (*arp_cell(k) != nullptr) cells.push_back({arp_cell(k), storage::array_cell});
+}
+
+// Calls f(head link of the row) for the rows of a sparse matrix.
+template <class F>
+void for_sparse_rows(sparseptr sp, std::int32_t rows, F f) {
+  std::int32_t r = 0;
+  for (sparseptr fr = sp; fr != nullptr && r < rows; fr = fr->next)
+    for (int s = 0; s < sparse_frame_rows && r < rows; ++s, ++r) f(&fr->indx[s]);
+}
+
+// Calls f(record) once for each sparse store of the arrays of arr_store (a
+// store shared by two records, an array parameter's alias and its array,
+// is visited once, through the notdone mark of its first frame), then for
+// the system array's when it is sparse.
+template <class F>
+void for_sparse_arrays(F f) {
+  for (arrptr a : arr_store)
+    for (; a != nullptr; a = a->next)
+      if (a->spar != nullptr) a->spar->notdone = true;
+  for (arrptr a : arr_store) {
+    for (; a != nullptr; a = a->next) {
+      if (a->spar == nullptr || !a->spar->notdone) continue;
+      f(a);
+      a->spar->notdone = false;
+    }
+  }
+  if (syst != nullptr && syst->spar != nullptr) f(syst);
+}
+
+void add_sparse_entries(std::vector<stored_cell>& cells) {
+  for_sparse_arrays([&cells](arrptr a) {
+    for_sparse_rows(a->spar, a->rows, [&cells](colm_ptrptr head) {
+      for (colm_ptr e = *head; e != nullptr; e = e->next)
+        cells.push_back({&e->val, storage::sparse_entry});
+    });
+  });
+}
+
+// Every stored value: the scalar variables, the dense array cells, the
+// dense cells of the system array, the sparse array entries.
+void add_all_cells(std::vector<stored_cell>& cells) {
+  add_variables(cells);
+  add_array_cells(cells);
+  add_system_cells(cells);
+  add_sparse_entries(cells);
+}
+
+// The entries of sparse stores whose value became zero are removed.
+void purge_zero_entries() {
+  for_sparse_arrays([](arrptr a) {
+    for_sparse_rows(a->spar, a->rows, [](colm_ptrptr link) {
+      while (*link != nullptr) {
+        colm_ptr e = *link;
+        if (e->val != nullptr && !quoly_iszero(e->val)) {
+          link = &e->next;
+          continue;
+        }
+        *link = e->next;
+        free_quoly(&e->val);
+        e->next = nullptr;
+        free_colm_list(e, e);
+      }
+    });
+  });
 }
 
 // A pad over *p unless it is a bare number leaf.
@@ -85,6 +154,11 @@ const char* vanished_warning(storage kind) {
     case storage::system_cell:
       return "Warning. A quoly denominator in the system array has become 0.  That entry has "
              "been set to 1.\n";
+    case storage::array_cell:
+      return "Warning. A quoly denominator has become 0.  That array entry has been set to 1.\n";
+    case storage::sparse_entry:
+      return "Warning. A quoly denominator in a sparse array entry has become 0.  That entry "
+             "has been set to 1.\n";
     case storage::statement:
     case storage::variable:
       break;
@@ -165,7 +239,9 @@ void update_vars() {
 
 void update_arrays() {
   std::vector<stored_cell> cells;
+  add_array_cells(cells);
   add_system_cells(cells);
+  add_sparse_entries(cells);
   for (const stored_cell& c : cells) wrap_value(*c.cell);
 }
 
@@ -177,15 +253,18 @@ void downdate_vars(attach_poly_EnvRec* env) {
 
 void downdate_arrays(attach_poly_EnvRec* env) {
   std::vector<stored_cell> cells;
+  add_array_cells(cells);
   add_system_cells(cells);
+  add_sparse_entries(cells);
   downdate(std::move(cells), env);
+  purge_zero_entries();
 }
 
 void downdate_stored_values(attach_poly_EnvRec* env) {
   std::vector<stored_cell> cells;
-  add_variables(cells);
-  add_system_cells(cells);
+  add_all_cells(cells);
   downdate(std::move(cells), env);
+  purge_zero_entries();
 }
 
 void change_laurent(bool newval) {
@@ -193,8 +272,7 @@ void change_laurent(bool newval) {
   std::vector<stored_cell> cells;
   if (prevnum != nullptr) cells.push_back({&prevnum, storage::statement});
   if (sysnum != nullptr && sysnum != prevnum) cells.push_back({&sysnum, storage::statement});
-  add_variables(cells);
-  add_system_cells(cells);
+  add_all_cells(cells);
   const bool old = laurent;
   laurent = newval;
   try {

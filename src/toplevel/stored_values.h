@@ -4,8 +4,10 @@
 // The stored values, in the order they are visited: the previous result
 // prevnum (and, for the Laurent switch, the current statement's value
 // sysnum), the scalar variables of sca_store bucket by bucket, the dense
-// cells of the system array syst (0 to its stop, when it is not sparse).
-// (The user arrays join this walk with the array store.)
+// array cells 0 to endarr, the dense cells of the system array syst (0 to
+// its stop, when it is not sparse), the entries of the sparse arrays of
+// arr_store (a store shared by two records once), and the system array's
+// sparse entries. A sparse entry that becomes zero is removed.
 //
 // Adjoining at the top wraps every polynomial in a pad (a term of exponent
 // 0 over it; a bare number leaf is never wrapped): no arithmetic. Cancelling
@@ -44,13 +46,14 @@ struct attach_poly_EnvRec {
 extern bool downdate_shortcut;
 
 // Every stored value gains a pad level at the top: update_vars the scalar
-// variables, update_arrays the dense cells of the system array.
+// variables, update_arrays the array cells and entries (dense, system,
+// sparse).
 void update_vars();
 void update_arrays();
 
 // Every stored value with 1 put for the variable at env.depth and that
 // level removed; badcnt counts the values set to 1. downdate_vars the
-// scalar variables, downdate_arrays the dense cells of the system array.
+// scalar variables, downdate_arrays the array cells and entries.
 // reads: polynames, mode flags; writes: badcnt
 void downdate_vars(attach_poly_EnvRec* env);
 void downdate_arrays(attach_poly_EnvRec* env);

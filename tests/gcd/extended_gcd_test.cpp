@@ -11,18 +11,23 @@
 #include <tuple>
 #include <vector>
 
+#include "arrays/targets.h"
 #include "core/errors.h"
 #include "core/globals.h"
 #include "core/mode_guard.h"
 #include "gcd/extended_gcd.h"
+#include "lang/variables.h"
 #include "numbers/freelists.h"
 #include "support/bigref.h"
+#include "support/data_tables.h"
 #include "support/dense_ref.h"
 #include "support/modulus_scope.h"
 #include "support/node_accounting.h"
 #include "support/num.h"
 #include "support/output_capture.h"
 #include "support/poly_support.h"
+#include "toplevel/charsets.h"
+#include "toplevel/scanner.h"
 
 namespace tavrin::test {
 namespace {
@@ -184,9 +189,29 @@ TEST(ExtendedGcdBuiltin, CofactorsGoToTheAssignmentInOrder) {
   EXPECT_EQ(handed_over, (Handed{0, 4}));
 }
 
-// Waits for the language's set_quotient and scanner: egcd(12, -18, s, t);
-// must leave s = -1 and t = -1 in the user's variables.
-TEST(ExtendedGcdBuiltin, DISABLED_CofactorsAreAssignedToTheNamedVariables) {}
+// With the language's set_quotient installed, egcd(12, -18, s, t) leaves
+// s = -1 and t = -1 in the user's variables (12*(-1) + (-18)*(-1) = 6).
+TEST(ExtendedGcdBuiltin, CofactorsAreAssignedToTheNamedVariables) {
+  BigModeGuard big;
+  load_data_tables();
+  init_character_sets();
+  make_token_ring();
+  install_arrays();
+  TextInput in("s, t)");
+  FILEPtr stream = &in;
+  leftover[0] = '\0';
+  scanner(&stream, &token, &zilch);  // the first target's name is current
+  Value n = Value::number(12), m = Value::number(-18);
+  egcd_nums(n.cell(), m.cell(), &stream, &zilch);
+  EXPECT_EQ(number_value(n->ncoef), 6);
+  EXPECT_STREQ(token.name, ")");
+  for (const char* name : {"s", "t"}) {
+    const tokentipe x{{name[0], '\0'}, -1};
+    const varptr v = find_var(&x);
+    ASSERT_NE(v, nullptr) << name;
+    EXPECT_EQ(number_value(v->val->ncoef), -1) << name;
+  }
+}
 
 }  // namespace
 }  // namespace tavrin::test

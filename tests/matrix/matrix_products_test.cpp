@@ -13,7 +13,7 @@
 #include "core/mode_guard.h"
 #include "matrix/matrix_support.h"
 #include "matrix/sparse_copy.h"
-#include "matrix/sparse_store.h"
+#include "arrays/sparse_store.h"
 #include "numbers/freelists.h"
 #include "support/bigref.h"
 #include "support/modulus_scope.h"

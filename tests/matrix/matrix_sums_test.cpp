@@ -9,7 +9,7 @@
 #include "core/mode_guard.h"
 #include "matrix/matrix_products.h"
 #include "matrix/matrix_support.h"
-#include "matrix/sparse_store.h"
+#include "arrays/sparse_store.h"
 #include "numbers/freelists.h"
 #include "poly/poly_repr.h"
 #include "quoly/quoly_add.h"

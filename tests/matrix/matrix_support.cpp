@@ -3,7 +3,7 @@
 #include <set>
 
 #include "core/globals.h"
-#include "matrix/sparse_store.h"
+#include "arrays/sparse_store.h"
 #include "numbers/freelists.h"
 #include "poly/poly_repr.h"
 #include "quoly/quoly_add.h"

@@ -8,7 +8,7 @@
 
 #include "core/globals.h"
 #include "matrix/matrix_support.h"
-#include "matrix/sparse_store.h"
+#include "arrays/sparse_store.h"
 #include "numbers/freelists.h"
 #include "support/bigref.h"
 #include "support/modulus_scope.h"

@@ -1,7 +1,7 @@
 // The sparse store: random edit sequences against a map of (row, column) to
 // value, and a table of known answers of the readers, the whole-matrix
 // operations and the predicates.
-#include "matrix/sparse_store.h"
+#include "arrays/sparse_store.h"
 
 #include <gtest/gtest.h>
 

@@ -306,3 +306,60 @@ TEST_F(RingChange, AuxiliarySearchLeavesTheRing) {
 
 }  // namespace
 }  // namespace tavrin::test
+
+namespace tavrin::test {
+namespace {
+
+std::vector<std::int32_t> first_list() {
+  std::vector<std::int32_t> primes;
+  for (std::int32_t k = 1; k <= aux_prime1_number; ++k) primes.push_back(auxptr[k]->lint);
+  return primes;
+}
+
+std::vector<std::pair<std::int32_t, std::int32_t>> second_list(polypt q) {
+  std::vector<std::pair<std::int32_t, std::int32_t>> pairs;
+  for (imptr e = q->gcd_data; e != nullptr; e = e->imag) pairs.emplace_back(e->lint, e->head->value);
+  return pairs;
+}
+
+// The searched lists hold what they promise (a prime of the first list
+// keeps t^2 + 2 irreducible: -2 is no square modulo it; a pair of the
+// second is a root), and written back after ":" they rebuild the same
+// records.
+TEST_F(RingChange, AuxiliaryListsAreRightAndReadBack) {
+  run("&(J = t)\n&(P = t^2 + 2, 1)\n");
+  const auto first = first_list();
+  const auto second = second_list(polynames);
+  ASSERT_FALSE(first.empty());
+  ASSERT_FALSE(second.empty());
+  EXPECT_EQ(polynames->aux_num, static_cast<std::int16_t>(second.size()));
+  for (std::int32_t p : first) {
+    bool square = false;
+    for (std::int64_t x = 0; x < p && !square; ++x) square = (x * x + 2) % p == 0;
+    EXPECT_FALSE(square) << p;
+  }
+  for (std::size_t k = 0; k < second.size(); ++k) {
+    const auto [p, x] = second[k];
+    EXPECT_EQ((static_cast<std::int64_t>(x) * x + 2) % p, 0) << p;
+    if (k > 0) {
+      EXPECT_LT(p, second[k - 1].first);  // decreasing primes
+    }
+  }
+  std::string text = "&(P = -t)\n&(P = t^2 + 2, 1 : ";
+  for (std::size_t k = 0; k < first.size(); ++k) text += (k > 0 ? ", " : "") + std::to_string(first[k]);
+  text += " : ";
+  for (std::size_t k = 0; k < second.size(); ++k)
+    text += (k > 0 ? ", " : "") + std::to_string(second[k].first) + ", " + std::to_string(second[k].second);
+  run(text + ")\n");
+  EXPECT_EQ(first_list(), first);
+  EXPECT_EQ(second_list(polynames), second);
+  EXPECT_TRUE(polynames->field);
+  // A bad pair leaves the level as it was.
+  run("&(P = t^2 + 2, 1 : 7 : 13, 13)\n");
+  EXPECT_EQ(second_list(polynames), second);
+  EXPECT_TRUE(polynames->field);
+  EXPECT_NE(polynames->p, nullptr);
+}
+
+}  // namespace
+}  // namespace tavrin::test

@@ -30,6 +30,7 @@
 #include <cstdint>
 
 #include "core/records.h"
+#include "lang/later_services.h"
 #include "toplevel/scanner.h"
 
 namespace tavrin {
@@ -109,10 +110,9 @@ void isparse_insert(std::int32_t r, std::int32_t c, std::int32_t n, arrptr q, bo
 void sparse_delete(std::int32_t r, std::int32_t c, arrptr q, bool colflag);
 // t: the head link of a row. Inserts an entry for column c holding a fresh
 // number 0 at its sorted place; *qp := its value cell.
-void sparse_zero_set(colm_ptrptr t, std::int32_t c, quolyptr* qp);
+// (declared in lang/later_services.h, which the expression evaluator reads)
 // t: the head link of a row. When column c holds a zero number, the entry is
-// deleted; otherwise nothing.
-void purge_sparse(colm_ptrptr t, std::int32_t c);
+// deleted; otherwise nothing. (Declared in lang/later_services.h.)
 // t: a link to an entry. The entry is unlinked (*t := its successor), its
 // value (if any) freed and the entry given back.
 void free_colm(colm_ptrptr t);
@@ -138,7 +138,10 @@ void quick_sparse_create(sparseptr sp, const tokentipe* let, std::int32_t r, std
                          bool liner);
 // Clears the denominators of every entry of the total_rows rows of spar: a
 // rational function becomes its numerator, and a number when that is a
-// constant. (The dense form, spar nil, lives with the dense array store.)
+// constant. With spar nil, the same for the dense block of target_rows rows
+// and cols columns from global cell spot, column stride total_rows, in the
+// array store (array_store.h); an uninitialised cell becomes 0 with the
+// plain counted warning.
 void killdenoms(sparseptr spar, std::int32_t spot, std::int32_t total_rows,
                 std::int32_t target_rows, std::int32_t cols);
 

@@ -1,6 +1,8 @@
-#include "matrix/sparse_store.h"
+#include "arrays/sparse_store.h"
 
 #include <cstring>
+
+#include "arrays/array_store.h"
 
 #include "core/errors.h"
 #include "core/globals.h"
@@ -318,25 +320,44 @@ void quick_sparse_create(sparseptr sp, const tokentipe* let, std::int32_t r, std
   arr_store[bucket] = a;
 }
 
-void killdenoms(sparseptr spar, std::int32_t, std::int32_t total_rows, std::int32_t,
-                std::int32_t) {
+namespace {
+
+// A rational function becomes its numerator, a number when that is a
+// constant.
+void drop_denominator(quoly v) {
+  if (v->numb) return;
+  free_poly(&v->denom);
+  v->rat = false;
+  poly nu = v->numer;
+  if (nu->numb && nu->next == nullptr) {
+    imptr num = nu->ncoef;
+    nu->ncoef = nullptr;
+    free_polynode_list(nu, nu);
+    v->numb = true;
+    v->ncoef = num;
+    v->arr_arg = false;
+  }
+}
+
+}  // namespace
+
+void killdenoms(sparseptr spar, std::int32_t spot, std::int32_t total_rows,
+                std::int32_t target_rows, std::int32_t cols) {
   if (spar == nullptr) {
-    not_implemented();  // the dense array store lands with the array statements
+    for (std::int32_t j = 0; j < cols; ++j) {
+      for (std::int32_t i = 0; i < target_rows; ++i) {
+        const std::int32_t k = spot + i + j * total_rows;
+        if (*arp_cell(k) == nullptr) {
+          quoly zero = nullptr;
+          check_and_assign(k, &zero);
+        }
+        drop_denominator(*arp_cell(k));
+      }
+    }
+    return;
   }
   all_entries(spar, total_rows, [](colm_ptr e) {
-    quoly v = e->val;
-    if (v->numb) return true;
-    free_poly(&v->denom);
-    v->rat = false;
-    poly nu = v->numer;
-    if (nu->numb && nu->next == nullptr) {
-      imptr num = nu->ncoef;
-      nu->ncoef = nullptr;
-      free_polynode_list(nu, nu);
-      v->numb = true;
-      v->ncoef = num;
-      v->arr_arg = false;
-    }
+    drop_denominator(e->val);
     return true;
   });
 }

@@ -1,0 +1,209 @@
+#include "arrays/array_store.h"
+
+#include <cstdio>
+#include <cstring>
+
+#include "arrays/declarations.h"
+#include "arrays/sparse_store.h"
+#include "core/errors.h"
+#include "core/globals.h"
+#include "numbers/bigint.h"
+#include "numbers/bigint_wide.h"
+#include "numbers/freelists.h"
+#include "toplevel/charsets.h"
+#include "toplevel/state.h"
+
+namespace tavrin {
+
+std::int64_t array_entries(const arrnode* q) {
+  std::int64_t v = 0;
+  for (numptr p = q->sizearr.head; p != nullptr; p = p->next) v = v * limb_base + p->value;
+  return v;
+}
+
+std::int32_t array_cols(const arrnode* q) {
+  if (q->rows <= 0) return 0;
+  return static_cast<std::int32_t>(array_entries(q) / q->rows);
+}
+
+void set_entry_count(imptr x, std::int64_t v) {
+  imptr fresh = new_wide_number(v);
+  if (x->size > 0) free_num(x);
+  x->head = fresh->head;
+  x->tail = fresh->tail;
+  x->size = fresh->size;
+  fresh->head = fresh->tail = nullptr;
+  fresh->size = 0;
+  free_imag(&fresh);
+}
+
+std::int32_t array_bucket(const tokentipe* x) {
+  if (x->address >= 0 && x->address < arr_buckets) return x->address;
+  return hash(x->name, arr_buckets);
+}
+
+namespace {
+
+// A new record named let of r by c entries, pushed at the head of its chain.
+arrptr push_record(const tokentipe* let, std::int32_t r, std::int32_t c, bool liner) {
+  arrptr a = nullptr;
+  newarray(&a);
+  a->name = *let;
+  set_entry_count(&a->sizearr, static_cast<std::int64_t>(r) * c);
+  a->rows = r;
+  a->spar = nullptr;
+  a->linear = liner;
+  a->father = nullptr;
+  a->time = array_time;
+  ++array_time;
+  const std::int32_t b = array_bucket(let);
+  a->next = arr_store[b];
+  arr_store[b] = a;
+  return a;
+}
+
+}  // namespace
+
+void insertarr(const tokentipe* let, std::int32_t r, std::int32_t c, bool liner) {
+  if (r < 1 || c < 1) abandon(27, let);
+  const std::int64_t count = static_cast<std::int64_t>(r) * c;
+  if (count > max_dense_entries) abandon(43, &token);
+  if (endarr + count > last_cell_index) abandon(26, &token);
+  const std::int32_t first = endarr + 1;
+  const std::int32_t last = endarr + static_cast<std::int32_t>(count);
+  // Pages first: an allocation failure leaves no record behind.
+  while (last >= (numblocks + 1) * page_cells) {
+    storeptr page = new storerec;
+    for (quoly& cell : page->cell) cell = nullptr;
+    arp[numblocks + 1] = page;
+    ++numblocks;
+  }
+  arrptr a = push_record(let, r, c, liner);
+  a->start = first;
+  a->stop = last;
+  endarr = last;
+}
+
+void sparse_create(const tokentipe* let, std::int32_t r, std::int32_t c, bool liner, bool init) {
+  if (r < 1 || c < 1) abandon(27, let);
+  sparseptr frames = nullptr;
+  if (init) sparse_init(&frames, r);
+  arrptr a = push_record(let, r, c, liner);
+  a->start = 0;
+  a->stop = -1;
+  a->spar = frames;
+}
+
+arrptr find_array(const tokentipe* x) {
+  for (arrptr a = arr_store[array_bucket(x)]; a != nullptr; a = a->next)
+    if (std::strcmp(a->name.name, x->name) == 0) return a;
+  return nullptr;
+}
+
+void array_seek(const tokentipe* x, arrptr* q) {
+  *q = find_array(x);
+  if (*q == nullptr) abandon(28, x);
+}
+
+void new_array_quoly_ptr(arrptr q, std::int32_t* r, std::int32_t* c, bool colflag, quolyptr* qp,
+                         const tokentipe* x, colm_ptrptr* aux) {
+  const std::int64_t r0 = static_cast<std::int64_t>(*r) - addresser;
+  const std::int64_t c0 = static_cast<std::int64_t>(*c) - addresser;
+  if (r0 < 0 || c0 < 0) abandon(27, x);
+  if (colflag && r0 >= q->rows) abandon(27, x);
+  if (q->spar == nullptr) {
+    const std::int64_t i = q->start + r0 + c0 * q->rows;
+    if (i < q->start || i > q->stop) abandon(27, x);
+    *aux = nullptr;
+    *c = static_cast<std::int32_t>(i);
+    *qp = arp_cell(*c);
+    return;
+  }
+  std::int64_t row = r0;
+  std::int64_t col = c0 + 1;
+  if (!colflag) {
+    row = r0 % q->rows;
+    col = r0 / q->rows + 1;
+  }
+  if (col > array_cols(q)) abandon(27, x);
+  *r = static_cast<std::int32_t>(row);
+  *c = static_cast<std::int32_t>(col);
+  sparseptr f = q->spar;
+  for (std::int64_t k = row / sparse_frame_rows; k > 0; --k) f = f->next;
+  *aux = &f->indx[row % sparse_frame_rows];
+  colm_ptr e = **aux;
+  while (e != nullptr && e->coord < col) e = e->next;
+  *qp = e != nullptr && e->coord == col ? &e->val : nullptr;
+}
+
+void lookup(const tokentipe* x, std::int32_t r, std::int32_t c, arrptr* q, quolyptr* qp,
+            bool colflag) {
+  array_seek(x, q);
+  colm_ptrptr aux = nullptr;
+  new_array_quoly_ptr(*q, &r, &c, colflag, qp, x, &aux);
+}
+
+void spec_lookup(const tokentipe* x, std::int32_t spot, arrptr* q, quolyptr* qp) {
+  array_seek(x, q);
+  if (spot < addresser) abandon(27, x);
+  colm_ptrptr aux = nullptr;
+  std::int32_t r = spot;
+  std::int32_t c = addresser;
+  new_array_quoly_ptr(*q, &r, &c, false, qp, x, &aux);
+  if (*qp == nullptr && (*q)->spar != nullptr) sparse_zero_set(aux, c, qp);
+}
+
+void count_uninitialised(const char* name) {
+  ++uninit;
+  if (uninit < 21) {
+    if (name != nullptr) {
+      std::printf("Warning. Uninitialized array element in [%s] has been set to 0.\n", name);
+    } else {
+      std::printf("Warning. Uninitialized array element has been set to 0.\n");
+    }
+  } else if (uninit == 21) {
+    std::printf(" ....etc...\n");
+  }
+}
+
+namespace {
+
+// A nil dense cell becomes the integer 0.
+void set_cell_zero(quolyptr cell) {
+  quoly_set(0, cell);
+  (*cell)->arr_arg = false;
+}
+
+}  // namespace
+
+void arretrieve(textptr inf, const tokentipe* x, nameptr* flag, quolyptr* qp) {
+  scanner(inf, &token, flag);
+  std::int32_t r = 0;
+  std::int32_t c = 0;
+  bool two = false;
+  if (integerflag) {
+    float_coords(inf, &r, &c, flag, &two);
+  } else {
+    evalcoords(inf, &r, &c, flag, ']', ',', &two, false);
+  }
+  scanner(inf, &token, flag);
+  arrptr q = nullptr;
+  array_seek(x, &q);
+  colm_ptrptr aux = nullptr;
+  new_array_quoly_ptr(q, &r, &c, two, qp, x, &aux);
+  if (aux == nullptr && **qp == nullptr) {
+    count_uninitialised(x->name);
+    set_cell_zero(*qp);
+  }
+}
+
+void check_and_assign(std::int32_t k, quolyptr q) {
+  quolyptr cell = arp_cell(k);
+  if (*cell == nullptr) {
+    set_cell_zero(cell);
+    count_uninitialised(nullptr);
+  }
+  *q = *cell;
+}
+
+}  // namespace tavrin

@@ -1,0 +1,281 @@
+#include "arrays/builtin_dispatch.h"
+
+#include <cassert>
+#include <cmath>
+#include <cstring>
+
+#include "arrays/array_operands.h"
+#include "arrays/array_store.h"
+#include "arrays/declarations.h"
+#include "arrays/det_upcalls.h"
+#include "arrays/sparse_store.h"
+#include "arrays/targets.h"
+#include "core/errors.h"
+#include "core/globals.h"
+#include "lang/expressions.h"
+#include "lang/later_services.h"
+#include "numbers/bigint.h"
+#include "numbers/freelists.h"
+#include "numbers/mod_journal.h"
+#include "poly/poly_repr.h"
+#include "toplevel/state.h"
+
+namespace tavrin {
+
+namespace {
+
+bool is_tok(const char* w) { return std::strcmp(token.name, w) == 0; }
+void scan(builtin_func1_EnvRec* env) { scanner(env->inf, &token, env->flag); }
+
+// A sum of terms from the current token into *n (old content freed).
+void read_sum(builtin_func1_EnvRec* env, quolyptr n) {
+  free_quoly(n);
+  old_expre(env->inf, n, env->flag);
+}
+
+// The one cell an argument resolved to: a missing or empty cell gives 0 in
+// *n and the cell n.
+void resolve_cell(quolyptr* x, quolyptr n) {
+  if (*x == nullptr || **x == nullptr) {
+    free_quoly(n);
+    quoly_set(0, n);
+    *x = n;
+  }
+}
+
+}  // namespace
+
+void check_for_paren(builtin_func1_EnvRec* env) {
+  scan(env);
+  if (!is_tok("(")) abandon(177, &token);
+}
+
+void scanner_expre(builtin_func1_EnvRec* env) {
+  scan(env);
+  if (is_tok("^")) abandon(313, &token);
+  read_sum(env, env->n);
+}
+
+void read_with_comma(builtin_func1_EnvRec* env) {
+  check_for_paren(env);
+  scanner_expre(env);
+  if (!is_tok(",")) abandon(202, &token);
+  scan(env);
+}
+
+void get_the_data(builtin_func1_EnvRec* env, quolyptr* x, quolyptr n) {
+  if (is_tok("^")) {
+    scan(env);
+    free_quoly(n);
+    get_quoly_ptr(x, env->inf, env->flag);
+    resolve_cell(x, n);
+    return;
+  }
+  read_sum(env, n);
+  *x = n;
+}
+
+void read_quoly_ptr2(builtin_func1_EnvRec* env, quolyptr* x, quolyptr n) {
+  if (is_tok("^")) scan(env);
+  free_quoly(n);
+  get_quoly_ptr(x, env->inf, env->flag);
+  resolve_cell(x, n);
+}
+
+void standard_read(builtin_func1_EnvRec* env) {
+  check_for_paren(env);
+  scan(env);
+  get_the_data(env, &env->x, env->n);
+  if (!is_tok(")")) abandon(1, &token);
+  scan(env);
+}
+
+void get_level_k(builtin_func1_EnvRec* env, bool negcheck) {
+  scan(env);
+  std::int32_t k = 0;
+  {
+    ModularBracket integers;
+    struct bound_cell {
+      quoly* q;
+      ~bound_cell() { free_quoly(q); }
+    } release{&env->bound};
+    read_sum(env, &env->bound);
+    const quoly v = env->bound;
+    if (!v->numb) abandon(227, &token);
+    const imptr x = v->ncoef;
+    if (flotemode) {
+      const long double r = std::floor(x->flote + 0.5L);
+      if (!(r > -2147483648.0L && r < 2147483648.0L)) abandon(314, &token);
+      k = static_cast<std::int32_t>(r);
+    } else if (lintmode) {
+      k = x->lint;
+    } else {
+      if (x->size > 1) abandon(314, &token);
+      k = x->head == nullptr ? 0 : x->head->value;
+    }
+  }
+  if (negcheck && k < 0) abandon(300, &token);
+  env->k = k;
+}
+
+void read_command(builtin_func1_EnvRec* env) {
+  check_for_paren(env);
+  scan(env);
+  if (is_tok("*")) {
+    env->see_star = true;
+    scan(env);
+  }
+  if (!is_tok("[")) abandon(178, &token);
+  left_side(env->inf, &env->q, &env->rows, &env->cols, &env->start, &env->total_rows,
+            &env->firstrow, &env->firstcol, &env->target_rows, &env->errorname, env->flag, true);
+  if (env->q == nullptr) abandon(28, &env->errorname);
+}
+
+void check_for_monic_poly(std::int32_t erno, quoly num, std::int16_t* n, std::int32_t* expon,
+                          poly* p, poly* t) {
+  if (num->numb) abandon(erno, &token);
+  if (num->denom != nullptr) abandon(196, &token);
+  *p = num->numer;
+  *n = 1;
+  *t = nullptr;
+  while ((*p)->numb || (*p)->exp == 0) {
+    if ((*p)->numb) abandon(198, &token);
+    ++*n;
+    *t = *p;
+    *p = (*p)->pcoef;
+  }
+  *expon = (*p)->exp;
+  if (*expon < 0) abandon(198, &token);
+  if (!poly_eq_1((*p)->pcoef)) abandon(197, &token);
+}
+
+bool allnumbs(builtin_func1_EnvRec* env) {
+  const std::int64_t cells = static_cast<std::int64_t>(env->rows) * env->rows;
+  for (std::int64_t k = 0; k < cells; ++k) {
+    const quoly v = env->alpha->stash[k];
+    if (v == nullptr || !v->numb) return false;
+  }
+  return true;
+}
+
+void finish_1(builtin_func1_EnvRec* env) {
+  free_arr(env->alpha, &env->arr_facts);
+  free_work();
+  special_free(&env->arr_facts.arrsize);
+  command_int = env->oldm1;
+}
+
+void basic_killden(builtin_func1_EnvRec* env) {
+  scan(env);
+  quolyptr x = nullptr;
+  get_quoly_ptr(&x, env->inf, env->flag);
+  if (!is_tok(")")) abandon(1, &token);
+  env->x = x;
+  if (x != nullptr && *x != nullptr && !(*x)->numb && (*x)->denom != nullptr) {
+    free_poly(&(*x)->denom);
+    (*x)->rat = false;
+    const poly nu = (*x)->numer;
+    if (nu->numb && nu->next == nullptr) polynum_to_quoly(x);
+  }
+  scan(env);
+}
+
+void array_killden(builtin_func1_EnvRec* env) {
+  tokentipe name{};
+  left_side(env->inf, &env->q, &env->rows, &env->cols, &env->start, &env->total_rows,
+            &env->firstrow, &env->firstcol, &env->target_rows, &name, env->flag, true);
+  if (env->q == nullptr) abandon(28, &name);
+  if (env->start == -1) {
+    env->start = env->q->spar == nullptr ? env->q->start : 0;
+    env->target_rows = env->total_rows;
+  } else if (env->q->spar != nullptr) {
+    abandon(244, &name);
+  }
+  killdenoms(env->q->spar, env->start, env->total_rows, env->target_rows, env->cols);
+}
+
+void do_int_determ(builtin_func1_EnvRec* env, quolyptr m, std::int32_t val) {
+  free_quoly(&env->copy);
+  if (env->bound == nullptr) {
+    quoly_set(-1, &env->copy);
+  } else {
+    env->k = 1;
+    free_quoly(&env->dum);
+    quoly_set(val, &env->dum);
+    quoly_assign(env->bound, &env->copy);
+    std::int16_t target = 1;
+    get_evalquoly(env->inf, &env->copy, &env->dum, &target, env->flag, false, false);
+    if (!env->copy->numb) abandon(238, &token);
+    imptr b = env->copy->ncoef;
+    if (b->head != nullptr && b->head->value == 0 && b->size == 1) {
+      setvalue(1, b);
+    } else if (b->head != nullptr && b->head->value < 0) {
+      in_place_neg(b);
+    }
+  }
+  int_determ(m, env->q, nullptr, env->rows, &env->copy);
+}
+
+void new_worknode(std::int32_t* p, const tokentipe* x) {
+  *p = 0;
+  if (first_available > work_pool_size) {
+    error(88, x);
+    return;
+  }
+  assert(first_available >= 1);
+  enew_worknode(p, x);
+}
+
+namespace {
+
+// The indices above 42 that the first body serves.
+bool first_body_index(std::int32_t index) {
+  static constexpr std::int32_t extra[] = {45, 49, 52, 53, 54, 55, 58, 60, 62, 63, 67, 69, 71,
+                                           73, 76, 78, 80, 81, 83, 84, 86, 87, 88, 94, 109};
+  if (index <= 42) return true;
+  for (std::int32_t e : extra)
+    if (e == index) return true;
+  return false;
+}
+
+void builtin_func1(textptr inf, quolyptr n, nameptr* flag, std::int32_t index) {
+  builtin_func1_EnvRec env{};
+  env.inf = inf;
+  env.flag = flag;
+  env.n = n;
+  env.see_star = false;
+  // Every exit gives the count's limbs back.
+  struct count_release {
+    arr_descr* f;
+    ~count_release() { special_free(&f->arrsize); }
+  } release{&env.arr_facts};
+  struct scratch_release {
+    builtin_func1_EnvRec* e;
+    ~scratch_release() {
+      free_quoly(&e->bound);
+      free_quoly(&e->copy);
+      free_quoly(&e->dum);
+    }
+  } scratch{&env};
+  switch (index) {
+    case 0:
+      create_array(inf, n, flag);
+      return;
+    default:
+      not_implemented();
+  }
+}
+
+void builtin_func2(textptr, quolyptr, nameptr*, std::int32_t) { not_implemented(); }
+
+}  // namespace
+
+void builtin_func(textptr inf, quolyptr n, nameptr* flag, std::int32_t index) {
+  if (first_body_index(index)) {
+    builtin_func1(inf, n, flag, index);
+  } else {
+    builtin_func2(inf, n, flag, index);
+  }
+}
+
+}  // namespace tavrin

@@ -1,0 +1,79 @@
+// Array elements read inside expressions: the exact reader new_arretrieve,
+// the floating reader iarretrieve and its subscript rule ievalcoords
+// (declared in lang/later_services.h, which the factor readers include).
+#include <cstring>
+
+#include "arrays/array_store.h"
+#include "arrays/declarations.h"
+#include "core/errors.h"
+#include "core/globals.h"
+#include "lang/later_services.h"
+#include "numbers/freelists.h"
+#include "toplevel/state.h"
+
+namespace tavrin {
+
+namespace {
+
+bool is_name(const tokentipe* x, const char* w) { return std::strcmp(x->name, w) == 0; }
+
+// The array named x and the cell of (r, c) in it; a nil dense cell becomes
+// the integer 0 without a warning.
+void element_cell(const tokentipe* x, std::int32_t r, std::int32_t c, bool two, quolyptr* qp,
+                  colm_ptrptr* t, std::int32_t* colpos, bool* sparse) {
+  arrptr q = nullptr;
+  array_seek(x, &q);
+  new_array_quoly_ptr(q, &r, &c, two, qp, x, t);
+  *colpos = c;
+  *sparse = q->spar != nullptr;
+  if (*t == nullptr && **qp == nullptr) {
+    quoly_set(0, *qp);
+    (**qp)->arr_arg = false;
+  }
+}
+
+}  // namespace
+
+void new_arretrieve(textptr inf, const tokentipe* x, nameptr* flag, quolyptr* qp, quolyptr n,
+                    colm_ptrptr* t, std::int32_t* colpos) {
+  if (is_name(x, "if") || is_name(x, "while")) {
+    // A statement whose condition begins with "[".
+    sys_func_token = token;
+    token = *x;
+    doing_sys_func = true;
+    call_sys_func(inf, n, flag);
+    *qp = n;
+    return;
+  }
+  scanner(inf, &token, flag);
+  std::int32_t r = 0;
+  std::int32_t c = 0;
+  bool two = false;
+  if (integerflag) {
+    float_coords(inf, &r, &c, flag, &two);
+  } else {
+    evalcoords(inf, &r, &c, flag, ']', ',', &two, false);
+  }
+  scanner(inf, &token, flag);
+  bool sparse = false;
+  element_cell(x, r, c, two, qp, t, colpos, &sparse);
+}
+
+void ievalcoords(std::int32_t* r, std::int32_t* c, nameptr* flag, bool* c_is_there) {
+  float_coords(&Input, r, c, flag, c_is_there);
+}
+
+void iarretrieve(const tokentipe* x, quolyptr* qp, nameptr* flag, bool* sparse) {
+  scanner(&Input, &token, flag);
+  std::int32_t r = 0;
+  std::int32_t c = 0;
+  bool two = false;
+  float_coords(&Input, &r, &c, flag, &two);
+  scanner(&Input, &token, flag);
+  colm_ptrptr t = nullptr;
+  std::int32_t colpos = 0;
+  element_cell(x, r, c, two, qp, &t, &colpos, sparse);
+  if (*qp != nullptr && !(**qp)->numb) abandon(227, x);
+}
+
+}  // namespace tavrin
