@@ -91,7 +91,10 @@ void ground_ring(command_run& run) {
   run.keeps_value = true;
   run.reads_ending = false;
 }
-void modding_out(command_run& run) { mod_out_command(run.inf, run.flag); }
+void modding_out(command_run& run) {
+  mod_out_command(run.inf, run.n, run.flag);
+  run.keeps_value = true;
+}
 
 /* command -> "(" setting "=" value ")" */
 void valued_setting(command_run& run) {

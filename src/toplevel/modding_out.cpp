@@ -136,6 +136,21 @@ void free_aux_entry(imptr e) {
   free_imag(&e);
 }
 
+// The first list's table, allocated when first needed, every entry freed:
+// a list forgotten when the last field went (its count set to 0) still
+// holds its entries.
+void clear_first_list() {
+  if (auxptr == nullptr) {
+    auxptr = new imptr[aux_table_size + 1]();
+    return;
+  }
+  for (std::int32_t k = 1; k <= aux_table_size; ++k)
+    if (auxptr[k] != nullptr) {
+      free_aux_entry(auxptr[k]);
+      auxptr[k] = nullptr;
+    }
+}
+
 // A one-limb number of value v (limbs kept whatever the mode).
 imptr small_number(std::int32_t v) {
   imptr n = nullptr;
@@ -210,11 +225,7 @@ void get_aux_primes(set_mod_out_EnvRec& env) {
     if (!is_tok(",")) break;
   }
   // The first list is installed whole.
-  if (auxptr == nullptr) {
-    auxptr = new imptr[aux_table_size + 1]();
-  }
-  for (std::int32_t k = 1; k <= aux_prime1_number; ++k)
-    if (auxptr[k] != nullptr) free_aux_entry(auxptr[k]), auxptr[k] = nullptr;
+  clear_first_list();
   for (std::size_t k = 0; k < first.size(); ++k) auxptr[k + 1] = small_number(first[k]);
   aux_prime1_number = static_cast<std::int16_t>(first.size());
   env.got_auxes = true;
@@ -352,7 +363,6 @@ void compute_aux_primes(poly p, std::int32_t level, set_mod_out_EnvRec& env) {
       std::printf("%1d\n", static_cast<int>(aux_num_1factor));
     }
   }
-  if (auxptr == nullptr) auxptr = new imptr[aux_table_size + 1]();
   if (filtering) {
     std::int32_t to = 1;
     for (std::int32_t i = 1; i <= candidates; ++i) {
@@ -364,6 +374,7 @@ void compute_aux_primes(poly p, std::int32_t level, set_mod_out_EnvRec& env) {
     }
     for (std::int32_t i = to; i <= candidates; ++i) auxptr[i] = nullptr;
   } else {
+    clear_first_list();
     for (std::int32_t i = 0; i < count; ++i) auxptr[i + 1] = small_number(found[static_cast<std::size_t>(i)]);
   }
   aux_prime1_number = static_cast<std::int16_t>(count);
@@ -910,16 +921,22 @@ void set_mod_out(textptr inf, nameptr* flag, bool imperative, bool highest) {
     std::printf(" *** Warning. Many poly vars are in the field. Performance may slow, especially over Z.\n");
 }
 
-void mod_out_command(textptr inf, nameptr* flag) {
+void mod_out_command(textptr inf, quolyptr n, nameptr* flag) {
   if (lintmode) changed_in_modmode = true;
   set_mod_out(inf, flag, false, false);
+  free_quoly(n);
+  quoly_set(0, n);
+  (*n)->next = nullptr;
 }
 
 void mod_out_setting(textptr inf, quolyptr n, nameptr* flag) {
   if (lintmode) changed_in_modmode = true;
   set_mod_out(inf, flag, true, false);
   if (!is_tok(")")) error(no_parenthesis_error, &token);
-  set_zero_value(n);
+  // The value 0 made in the current ring, freed in it by the caller.
+  free_quoly(n);
+  quoly_set(0, n);
+  (*n)->next = nullptr;
 }
 
 }  // namespace tavrin

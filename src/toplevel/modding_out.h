@@ -33,8 +33,8 @@ extern std::int32_t second_aux_num;  // the latest field level's second-list len
 // aux1_hit_0, no_aux_primes2, second_aux_num, prevnum, every stored value
 void set_mod_out(textptr inf, nameptr* flag, bool imperative, bool highest);
 
-// "&P" (changed_in_modmode set in word mode).
-void mod_out_command(textptr inf, nameptr* flag);
+// "&P" (changed_in_modmode set in word mode); *n := 0 in the ring in force.
+void mod_out_command(textptr inf, quolyptr n, nameptr* flag);
 // "&(P = relation [, field] [: list [: pairs]])" after the "=".
 void mod_out_setting(textptr inf, quolyptr n, nameptr* flag);
 

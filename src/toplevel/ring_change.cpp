@@ -845,7 +845,10 @@ void modulus_setting(textptr inf, quolyptr n, nameptr* flag) {
     throw;
   }
   if (np != nullptr) freename(np);
-  set_zero_value(n);
+  // The value 0 made in the ring now in force, freed in it by the caller.
+  free_quoly(n);
+  quoly_set(0, n);
+  (*n)->next = nullptr;
 }
 
 void modulus_command(textptr inf, quolyptr n, nameptr* flag) {
