@@ -586,9 +586,13 @@ bool mod_multivar_Chinese(poly x, poly y, poly* r, std::int32_t expo, polypt pt)
     poly_set(1, result.cell());
     worked = true;
   }
+  // The candidate is the GCD when it divides both arguments. The divisions
+  // are exact: a passing evaluation pre-test alone is no proof (modulo a
+  // small prime it passes wrong candidates often enough to be seen).
   auto checks_out = [&](poly u, poly v) {
     if (is_bare_leaf(result.p)) return true;
-    return trial_poly_divide_noq(degree(u) > degree(v) ? u : v, result.p, pt, true, true, false);
+    return trial_poly_divide_noq(u, result.p, pt, true, false, false) &&
+           trial_poly_divide_noq(v, result.p, pt, true, false, false);
   };
   for (std::int32_t k = 1; !worked && k <= 4; ++k) {
     if (sub_mod_multivar_Chinese(xx, yy, result.cell(), expo, dx2, dy2, pt)) {
