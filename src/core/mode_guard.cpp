@@ -14,6 +14,14 @@ void set_word_modulus(std::int32_t m, bool m_is_prime) {
   mod_is_prime = finf || m_is_prime;
 }
 
+void clear_word_modulus() {
+  modulus = -1;
+  rmodulus = -1.0;
+  f256 = false;
+  f2t16 = false;
+  finf = false;
+}
+
 ModulusGuard::ModulusGuard()
     : modulus_(modulus),
       half_(half_modulus),

@@ -65,6 +65,10 @@ class BigModeGuard : public ArithModeGuard {
 // m: 2 .. 2147483646; m_is_prime: whether m is prime (the caller knows).
 void set_word_modulus(std::int32_t m, bool m_is_prime = true);
 
+// Rational arithmetic has no word modulus: modulus := -1, rmodulus := -1 and
+// the characteristic-2 flags cleared; the other companions keep their values.
+void clear_word_modulus();
+
 // Saves the whole modular state (modulus, rmodulus, half_modulus, two28_mod,
 // smallmodulus, mod_is_prime, finf, f256, f2t16) with the mode flags
 // (flotemode, lintmode, modularmode) and restores all of them when the guard

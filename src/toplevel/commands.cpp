@@ -22,7 +22,9 @@
 #include "toplevel/dispatch.h"
 #include "toplevel/display.h"
 #include "toplevel/language_services.h"
+#include "toplevel/modding_out.h"
 #include "toplevel/poly_vars.h"
+#include "toplevel/ring_change.h"
 #include "toplevel/settings.h"
 #include "toplevel/state.h"
 #include "toplevel/stored_values.h"
@@ -81,6 +83,17 @@ void negative_exponents(command_run&) {
   if (!laurent) check_for_mod_out();
   change_laurent(!laurent);
   std::printf("%s", laurent ? " Negative exponents enabled.\n" : " Negative exponents disabled.\n");
+}
+
+/* command -> "p" ["(" names ")"]  and  "P"  (change of ground ring, modding out) */
+void ground_ring(command_run& run) {
+  modulus_command(run.inf, run.n, run.flag);
+  run.keeps_value = true;
+  run.reads_ending = false;
+}
+void modding_out(command_run& run) {
+  mod_out_command(run.inf, run.n, run.flag);
+  run.keeps_value = true;
 }
 
 /* command -> "(" setting "=" value ")" */
@@ -438,7 +451,7 @@ constexpr command_entry commands[] = {
     {'C', gcd_cache}, {'G', memory_report}, {code_clean_up, sort_free_lists},
     {code_read_value, read_written_value}, {code_suspend_modular, without_modular},
     {'o', no_command_o}, {'v', list_variables},
-    {'p', later}, {'P', later}, {'S', later}, {'s', later}, {'R', later}, {'r', later},
+    {'p', ground_ring}, {'P', modding_out}, {'S', later}, {'s', later}, {'R', later}, {'r', later},
     {'F', later}, {'f', later}, {'g', later}, {'4', later},
 };
 

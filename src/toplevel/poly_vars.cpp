@@ -11,6 +11,7 @@
 #include "toplevel/chdat.h"
 #include "toplevel/commands.h"
 #include "toplevel/language_services.h"
+#include "toplevel/modding_out.h"
 #include "toplevel/polymodding.h"
 #include "toplevel/state.h"
 #include "toplevel/stored_values.h"
@@ -286,8 +287,6 @@ void attach_poly(textptr inf, nameptr* flag, bool not_imper, bool* doscanner) {
     error(already_adjoined_error, &r.name);
     return;
   }
-  // Modding out by a relation comes with the relation commands.
-  if (r.relation) not_implemented();
   quoly_set(0, &prevnum);
 
   if (r.cancel) {
@@ -295,6 +294,10 @@ void attach_poly(textptr inf, nameptr* flag, bool not_imper, bool* doscanner) {
     if (windy || not_imper || *flag == nullptr) std::printf("%s now cancelled.\n", r.name.name);
   } else {
     adjoin(r);
+    if (r.relation) {
+      set_mod_out(inf, flag, true, true);
+      if (!is_tok(")")) error(no_parenthesis_error, &token);
+    }
   }
 }
 

@@ -20,8 +20,8 @@ namespace tavrin {
 // prompts for the name and reads it from Input ("-" cancels; "Var" k names
 // the k-th variable from the top when cancelling); otherwise the valued form
 // "&(J = name)" read from inf: "=" or ">" (the bottom) is the current token,
-// then an optional "-", the name, and ")" (the relation form ", P = ..." is
-// not available yet). *doscanner comes back false when the closing ")" has
+// then an optional "-", the name, and ")" or ", P = relation )" (the new
+// top variable modded out, set_mod_out). *doscanner comes back false when the closing ")" has
 // been read here. Messages when windy, when not_imper, or when *flag is nil.
 // Errors: 4, 28, 124, 126, 135, 169, 228, 355, 356, 360, 361, 362.
 // writes: polynames, pseudo_polynames, number_polys, polyvar, field_depth,

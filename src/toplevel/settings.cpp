@@ -19,7 +19,9 @@
 #include "toplevel/dispatch.h"
 #include "toplevel/display.h"
 #include "toplevel/language_services.h"
+#include "toplevel/modding_out.h"
 #include "toplevel/poly_vars.h"
+#include "toplevel/ring_change.h"
 #include "toplevel/state.h"
 #include "toplevel/stored_values.h"
 
@@ -313,8 +315,6 @@ void numeric_setting(char c, std::int32_t v, quolyptr n, const tokentipe& settin
       show_value(*n);
       return;
     }
-    case 'p':
-      not_implemented();  // the change of ground ring comes with the ring changes
     default:
       error(no_such_setting_error, &setting);
   }
@@ -453,9 +453,15 @@ void set_switch(textptr inf, quolyptr n, nameptr* flag, bool* colflag, bool* cal
   // 2: "=" (for "J" also ">").
   scanner(inf, &token, flag);
   if (!is_tok("=") && !(is_single('J') && is_tok(">"))) error(no_equals_error, &token);
-  // 3, 4: modding out, files and the change of ground ring are built with
-  // the ring changes and the command files.
-  if (is_single('P') || is_single('p') || is_single('S') || is_single('R')) not_implemented();
+  // 3: modding out; the change of ground ring reads its own value.
+  if (is_single('P')) return mod_out_setting(inf, n, flag);
+  if (is_single('p')) {
+    modulus_setting(inf, n, flag);
+    *colflag = false;
+    return;
+  }
+  // 4: the files are built with the command files.
+  if (is_single('S') || is_single('R')) not_implemented();
   if (is_single('J')) {
     variable_setting(inf, n, flag);
     return;
