@@ -41,8 +41,7 @@ void negate_residue(quolyptr n) {
 void sub_product(quoly* target, quoly factor, quoly source) {
   quoly t = nullptr;
   quoly_mult(factor, source, &t);
-  best_quoly_sub(target, t);
-  free_quoly(&t);
+  best_quoly_sub(target, t);  // uses t up
 }
 
 // x := x - factor * y (big integers).

@@ -116,8 +116,7 @@ auto exact_match(quoly factor) {
   return [factor](colm_ptr e, colm_ptr s) {
     quoly p = nullptr;
     quoly_mult(factor, s->val, &p);
-    best_quoly_add(&e->val, p);
-    free_quoly(&p);
+    best_quoly_add(&e->val, p);  // uses p up
     return !quoly_iszero(e->val);
   };
 }
