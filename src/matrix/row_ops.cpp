@@ -1,6 +1,7 @@
 // Dense row and column operations on work arrays and on named arrays of the
 // paged store (see row_ops.h).
 #include <utility>
+#include <vector>
 
 #include "core/globals.h"
 #include "matrix/row_ops.h"
@@ -153,26 +154,41 @@ void simple_zero_out(workptr dup, std::int32_t i, std::int32_t m, bool allnumbs)
   }
 }
 
+// The zero-out steps run column by column (each column is contiguous), with
+// the multipliers of the rows formed once; every cell is updated once, so the
+// values are those of the row-by-row order.
 void mod_zero_out(workptr dup, std::int32_t i, std::int32_t m, std::int32_t valinv) {
   const std::int32_t p = i - 1;
+  std::vector<std::uint32_t> f(static_cast<std::size_t>(m), 0);
+  bool any = false;
   for (std::int32_t r = i; r < m; ++r) {
-    const std::int32_t f =
-        modmult(static_cast<std::uint32_t>(lint_at(dup, r, p, m)), static_cast<std::uint32_t>(valinv));
-    if (f == 0) continue;
-    for (std::int32_t c = i; c < m; ++c) {
-      const std::int32_t prod =
-          modmult(static_cast<std::uint32_t>(f), static_cast<std::uint32_t>(lint_at(dup, p, c, m)));
-      std::int32_t& x = lint_at(dup, r, c, m);
-      x = mod_sub(x, prod, modulus);
+    f[static_cast<std::size_t>(r)] = static_cast<std::uint32_t>(
+        modmult(static_cast<std::uint32_t>(lint_at(dup, r, p, m)), static_cast<std::uint32_t>(valinv)));
+    any = any || f[static_cast<std::size_t>(r)] != 0;
+  }
+  if (!any) return;
+  const std::int32_t mod = modulus;
+  for (std::int32_t c = i; c < m; ++c) {
+    const std::uint32_t v = static_cast<std::uint32_t>(lint_at(dup, p, c, m));
+    if (v == 0) continue;
+    quoly* column = &cell(dup, 0, c, m);
+    for (std::int32_t r = i; r < m; ++r) {
+      const std::uint32_t fr = f[static_cast<std::size_t>(r)];
+      if (fr == 0) continue;
+      std::int32_t& x = column[r]->ncoef->lint;
+      x = mod_sub(x, modmult(fr, v), mod);
     }
   }
 }
 
 void fl_zero_out(workptr dup, std::int32_t i, std::int32_t m, long double valinv) {
   const std::int32_t p = i - 1;
-  for (std::int32_t r = i; r < m; ++r) {
-    const long double f = flote_at(dup, r, p, m) * valinv;
-    for (std::int32_t c = i; c < m; ++c) flote_at(dup, r, c, m) -= f * flote_at(dup, p, c, m);
+  std::vector<long double> f(static_cast<std::size_t>(m), 0);
+  for (std::int32_t r = i; r < m; ++r) f[static_cast<std::size_t>(r)] = flote_at(dup, r, p, m) * valinv;
+  for (std::int32_t c = i; c < m; ++c) {
+    const long double v = flote_at(dup, p, c, m);
+    quoly* column = &cell(dup, 0, c, m);
+    for (std::int32_t r = i; r < m; ++r) column[r]->ncoef->flote -= f[static_cast<std::size_t>(r)] * v;
   }
 }
 
