@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <functional>
 #include <memory>
 #include <numeric>
 #include <string>
@@ -166,6 +167,75 @@ TEST_F(RowOps, ResidueExchangesAndThePagedStore) {
   for (std::int32_t k = 0; k < 12; ++k) got.push_back(num((*arp_cell(5 + k))->ncoef));
   EXPECT_EQ(got, (std::vector<std::int64_t>{2, 1, 0, 11, 10, 3, 8, 7, 6, 5, 4, 9}));
   for (std::int32_t k = 0; k < 12; ++k) free_quoly(arp_cell(5 + k));
+}
+
+// A 3 x 3 work array holding 0..8 in cell order, and its cells read back.
+struct Cells {
+  std::unique_ptr<workarray> w = fresh_work();
+  Cells() {
+    for (std::int32_t k = 0; k < 9; ++k) quoly_set(k, &w->stash[k]);
+  }
+  ~Cells() { free_cells(w.get(), 9); }
+  std::vector<std::int64_t> read() const {
+    std::vector<std::int64_t> out;
+    for (std::int32_t k = 0; k < 9; ++k) out.push_back(num(w->stash[k]->ncoef));
+    return out;
+  }
+};
+
+TEST_F(RowOps, DenseExchangesKnownAnswers) {
+  NodeBalance balance;
+  using V = std::vector<std::int64_t>;
+  // Cell r + 3c holds 3c + r: row r is {r, r + 3, r + 6}.
+  struct Case {
+    const char* what;
+    std::function<void(workptr, quolyptr)> op;
+    V cells;
+    bool negated;
+  } cases[] = {
+      {"swap_rows from 0", [](workptr w, quolyptr n) { swap_rows(n, w, true, false, 0, 2, 3); },
+       {2, 1, 0, 5, 4, 3, 8, 7, 6}, true},
+      {"swap_rows at the last column", [](workptr w, quolyptr n) { swap_rows(n, w, false, false, 2, 0, 3); },
+       {0, 1, 2, 3, 4, 5, 8, 7, 6}, false},
+      {"swap_rows do_all", [](workptr w, quolyptr n) { swap_rows(n, w, true, true, 1, 2, 3); },
+       {0, 2, 1, 3, 5, 4, 6, 8, 7}, true},
+      {"swap_cols", [](workptr w, quolyptr) { swap_cols(w, 0, 2, 3); }, {6, 7, 8, 3, 4, 5, 0, 1, 2}, false},
+      {"spec_swap_rows", [](workptr w, quolyptr) { spec_swap_rows(w, 2, 1, 3); },
+       {0, 2, 1, 3, 5, 4, 6, 7, 8}, false},
+      {"simple_swap_rows", [](workptr w, quolyptr) { simple_swap_rows(w, 0, 1, 3, 1); },
+       {0, 1, 2, 4, 3, 5, 7, 6, 8}, false},
+      {"simple_swap_cols same", [](workptr w, quolyptr) { simple_swap_cols(w, 1, 1, 3, 0); },
+       {0, 1, 2, 3, 4, 5, 6, 7, 8}, false},
+      {"simple_swap_cols", [](workptr w, quolyptr) { simple_swap_cols(w, 0, 2, 3, 1); },
+       {0, 7, 8, 3, 4, 5, 6, 1, 2}, false},
+      {"dual_swap_cols", [](workptr w, quolyptr n) { dual_swap_cols(n, w, false, 1, 2, 3); },
+       {0, 1, 2, 3, 7, 8, 6, 4, 5}, true},
+      {"dual_swap_cols invert", [](workptr w, quolyptr n) { dual_swap_cols(n, w, true, 1, 2, 3); },
+       {0, 1, 2, 6, 7, 8, 3, 4, 5}, false},
+      {"uppertri", [](workptr w, quolyptr) {
+         for (std::int32_t k : {0, 3, 4, 6, 7, 8}) free_quoly(&w->stash[k]);
+         uppertri(w, 3);
+       },
+       {1, 1, 2, 0, 1, 5, 0, 0, 1}, false},
+  };
+  for (const Case& c : cases) {
+    Cells m;
+    Value n = Value::number(BigRef(5));
+    c.op(m.w.get(), n.cell());
+    EXPECT_EQ(m.read(), c.cells) << c.what;
+    EXPECT_EQ(num(n->ncoef), c.negated ? -5 : 5) << c.what;
+  }
+  // A zero factor for the residue row division is reported, nothing changed.
+  ModulusScope mod(7);
+  NumberedErrors numbered;
+  ScopedValue<bool> push(errorpush, false);
+  Mat a(1, 2);
+  a.at(0, 1) = Value::number(BigRef(3));
+  sparseptr sp = to_sparse(a);
+  EXPECT_NE(output_of([&] { sparse_mod_divide_row(sp, 0, 1); }).find("bad seca."), std::string::npos);
+  sparse_mod_divide_row(sp, 3, 1);
+  EXPECT_EQ(row_values(sp, 1, 2), (std::vector<std::int64_t>{0, 1}));
+  free_sparse(&sp, 1, true);
 }
 
 // ---- Transforms ------------------------------------------------------------------------------
