@@ -193,30 +193,19 @@ TEST_F(RowOps, DenseExchangesKnownAnswers) {
     V cells;
     bool negated;
   } cases[] = {
-      {"swap_rows from 0", [](workptr w, quolyptr n) { swap_rows(n, w, true, false, 0, 2, 3); },
-       {2, 1, 0, 5, 4, 3, 8, 7, 6}, true},
-      {"swap_rows at the last column", [](workptr w, quolyptr n) { swap_rows(n, w, false, false, 2, 0, 3); },
-       {0, 1, 2, 3, 4, 5, 8, 7, 6}, false},
-      {"swap_rows do_all", [](workptr w, quolyptr n) { swap_rows(n, w, true, true, 1, 2, 3); },
-       {0, 2, 1, 3, 5, 4, 6, 8, 7}, true},
+      // clang-format off
+      {"swap_rows from 0", [](workptr w, quolyptr n) { swap_rows(n, w, true, false, 0, 2, 3); }, {2, 1, 0, 5, 4, 3, 8, 7, 6}, true},
+      {"swap_rows last column", [](workptr w, quolyptr n) { swap_rows(n, w, false, false, 2, 0, 3); }, {0, 1, 2, 3, 4, 5, 8, 7, 6}, false},
+      {"swap_rows do_all", [](workptr w, quolyptr n) { swap_rows(n, w, true, true, 1, 2, 3); }, {0, 2, 1, 3, 5, 4, 6, 8, 7}, true},
       {"swap_cols", [](workptr w, quolyptr) { swap_cols(w, 0, 2, 3); }, {6, 7, 8, 3, 4, 5, 0, 1, 2}, false},
-      {"spec_swap_rows", [](workptr w, quolyptr) { spec_swap_rows(w, 2, 1, 3); },
-       {0, 2, 1, 3, 5, 4, 6, 7, 8}, false},
-      {"simple_swap_rows", [](workptr w, quolyptr) { simple_swap_rows(w, 0, 1, 3, 1); },
-       {0, 1, 2, 4, 3, 5, 7, 6, 8}, false},
-      {"simple_swap_cols same", [](workptr w, quolyptr) { simple_swap_cols(w, 1, 1, 3, 0); },
-       {0, 1, 2, 3, 4, 5, 6, 7, 8}, false},
-      {"simple_swap_cols", [](workptr w, quolyptr) { simple_swap_cols(w, 0, 2, 3, 1); },
-       {0, 7, 8, 3, 4, 5, 6, 1, 2}, false},
-      {"dual_swap_cols", [](workptr w, quolyptr n) { dual_swap_cols(n, w, false, 1, 2, 3); },
-       {0, 1, 2, 3, 7, 8, 6, 4, 5}, true},
-      {"dual_swap_cols invert", [](workptr w, quolyptr n) { dual_swap_cols(n, w, true, 1, 2, 3); },
-       {0, 1, 2, 6, 7, 8, 3, 4, 5}, false},
-      {"uppertri", [](workptr w, quolyptr) {
-         for (std::int32_t k : {0, 3, 4, 6, 7, 8}) free_quoly(&w->stash[k]);
-         uppertri(w, 3);
-       },
-       {1, 1, 2, 0, 1, 5, 0, 0, 1}, false},
+      {"spec_swap_rows", [](workptr w, quolyptr) { spec_swap_rows(w, 2, 1, 3); }, {0, 2, 1, 3, 5, 4, 6, 7, 8}, false},
+      {"simple_swap_rows", [](workptr w, quolyptr) { simple_swap_rows(w, 0, 1, 3, 1); }, {0, 1, 2, 4, 3, 5, 7, 6, 8}, false},
+      {"simple_swap_cols i = j", [](workptr w, quolyptr) { simple_swap_cols(w, 1, 1, 3, 0); }, {0, 1, 2, 3, 4, 5, 6, 7, 8}, false},
+      {"simple_swap_cols", [](workptr w, quolyptr) { simple_swap_cols(w, 0, 2, 3, 1); }, {0, 7, 8, 3, 4, 5, 6, 1, 2}, false},
+      {"dual_swap_cols", [](workptr w, quolyptr n) { dual_swap_cols(n, w, false, 1, 2, 3); }, {0, 1, 2, 3, 7, 8, 6, 4, 5}, true},
+      {"dual_swap_cols invert", [](workptr w, quolyptr n) { dual_swap_cols(n, w, true, 1, 2, 3); }, {0, 1, 2, 6, 7, 8, 3, 4, 5}, false},
+      {"uppertri", [](workptr w, quolyptr) { for (std::int32_t k : {0, 3, 4, 6, 7, 8}) free_quoly(&w->stash[k]); uppertri(w, 3); }, {1, 1, 2, 0, 1, 5, 0, 0, 1}, false},
+      // clang-format on
   };
   for (const Case& c : cases) {
     Cells m;
