@@ -1,6 +1,6 @@
-// The determinant and inverse router, which the matrix powers call for a
+// The determinant and inverse router (defined in det/), which the matrix powers call for a
 // negative exponent. It is defined with the determinant methods; until they
-// land, a stand-in (not_yet_available.cpp) reports that it is missing.
+// land, its method entries report that they are missing.
 #pragma once
 
 #include <cstdint>
@@ -17,7 +17,7 @@ namespace tavrin {
 // up; oar_free: outar's cells hold values to free as they are overwritten.
 // fct: nil or a known factor of the determinant; the_degree, the_degree2,
 // the_power: -1 when absent; really, numprimes: false and 0 when absent.
-// mat_invert: declared in gcd/gcd_upcalls.h (the p-th root tables invert a
+// mat_invert (det/router.h): declared in gcd/gcd_upcalls.h (the p-th root tables invert a
 // residue matrix with it).
 
 }  // namespace tavrin

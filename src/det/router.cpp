@@ -1,0 +1,423 @@
+// The determinant and inverse router (see router.h).
+#include "det/router.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <numeric>
+#include <optional>
+
+#include "core/errors.h"
+#include "core/globals.h"
+#include "core/mode_guard.h"
+#include "core/thresholds.h"
+#include "arrays/sparse_store.h"
+#include "numbers/freelists.h"
+#include "numbers/poly_nodes.h"
+#include "numbers/work_arrays.h"
+#include "poly/poly_measures.h"
+#include "poly/poly_modout.h"
+#include "poly/poly_repr.h"
+#include "poly/poly_trial.h"
+#include "poly/poly_upcalls.h"
+#include "quoly/quoly_quot.h"
+#include "toplevel/polymodding.h"
+#include "toplevel/start_tables.h"
+#include "toplevel/state.h"
+
+namespace tavrin {
+
+namespace {
+
+constexpr std::int32_t singular_inverse_error = 44;
+constexpr std::int32_t factor_not_dividing_error = 305;
+constexpr std::int32_t dense_cut_cap = 40;
+constexpr std::int32_t sparse_default_cut = 3;
+constexpr std::int32_t mass_cap = 268435456;
+
+void note(det_method m) {
+  if (det_route_hook != nullptr) det_route_hook(m);
+}
+
+bool bare_leaf(poly p) { return p != nullptr && p->numb && p->next == nullptr; }
+
+// Clears mod_mode_matrix_in_use on every exit of one use of the residue matrix.
+struct ModMatrixUse {
+  ModMatrixUse() { mod_mode_matrix_in_use = true; }
+  ~ModMatrixUse() { mod_mode_matrix_in_use = false; }
+  ModMatrixUse(const ModMatrixUse&) = delete;
+  ModMatrixUse& operator=(const ModMatrixUse&) = delete;
+};
+
+// Restores suspended modding-out and frees the scratch value on every exit of
+// mat_invert, an unwinding error included (the error report may already have
+// resumed: then nothing is done twice).
+struct RouterCleanup {
+  mat_invert_EnvRec& env;
+  ~RouterCleanup() {
+    if (env.set_new_polynames) {
+      env.set_new_polynames = false;
+      if (using_new_polynames) resume_old_polynames();
+    }
+    free_quoly(&env.temp);
+  }
+};
+
+// The copy of the input made for the adjoint-CRT inverse with equal set: its
+// cells are freed and the array given back on every exit.
+class AdjointCopy {
+ public:
+  AdjointCopy(workptr ar, std::int32_t m) : guard_(&quotsign) {
+    if (!guard_.taken()) return;
+    cells_ = std::int64_t{m} * m;
+    workptr w = guard_.get();
+    for (std::int64_t k = 0; k < cells_; ++k) {
+      w->stash[k] = nullptr;
+      if (ar->stash[k] != nullptr) quoly_assign(ar->stash[k], &w->stash[k]);
+    }
+  }
+  ~AdjointCopy() { release(); }
+  AdjointCopy(const AdjointCopy&) = delete;
+  AdjointCopy& operator=(const AdjointCopy&) = delete;
+  bool taken() const { return guard_.taken(); }
+  workptr get() const { return guard_.get(); }
+  void release() {
+    if (!guard_.taken() || cells_ < 0) return;
+    workptr w = guard_.get();
+    for (std::int64_t k = 0; k < cells_; ++k) free_quoly(&w->stash[k]);
+    cells_ = -1;
+  }
+
+ private:
+  WorkArrayGuard guard_;
+  std::int64_t cells_ = -1;
+};
+
+void sparse_route(mat_invert_EnvRec& env, std::int32_t m, quolyptr n, sparseptr* spar, poly fct,
+                  bool ar_free, std::int32_t the_degree, std::int32_t the_degree2,
+                  std::int32_t the_power, bool really, std::int32_t numprimes) {
+  if (std::abs(the_power) > 1 && lintmode) check_det_power(the_power);
+  env.mycut = detcutoff >= 0 ? detcutoff : sparse_default_cut;
+  if (m > env.mycut || m < 2) {
+    bool allnumbs = false;
+    const bool allpolys = sparse_allpolys(*spar, m, &allnumbs);
+    if (!allpolys) {
+      note(det_method::sparse_gauss_elim);
+      det_methods.sparse_gauss_elim(spar, n, m, env.mycut, ar_free);
+    } else if (allnumbs && modularmode) {
+      note(det_method::sparse_mod_int_determ);
+      det_methods.sparse_mod_int_determ(n, spar, m, ar_free, verbose);
+    } else if (gauss_cutoff == 1) {
+      note(det_method::sparse_gauss_Bareiss);
+      det_methods.sparse_gauss_Bareiss(spar, n, m, env.mycut, ar_free);
+    } else if (rat_det_method_cut == 1 && detcutoff < 0) {
+      note(det_method::sparse_lagrange);
+      if (det_methods.sparse_lagrange(spar, n, m, fct, the_degree, the_degree2, the_power, really,
+                                      numprimes))
+        return;
+      note(det_method::sparse_gauss_elim);
+      det_methods.sparse_gauss_elim(spar, n, m, env.mycut, ar_free);
+    } else {
+      note(det_method::sparse_gauss_elim);
+      det_methods.sparse_gauss_elim(spar, n, m, env.mycut, ar_free);
+    }
+  } else if (flotemode && (integerflag || sparse_allnumbs(*spar, m))) {
+    note(det_method::int_sparse_minors_det);
+    long double x = 0;
+    det_methods.int_sparse_minors_det(&x, spar, m, &ar_free);
+    fl_quoly_set(x, n);
+  } else {
+    note(det_method::sparse_minors_det);
+    det_methods.sparse_minors_det(n, spar, m, &ar_free);
+  }
+  exitt(env, n, fct, true);
+}
+
+// The adjoint-CRT inverse of an integer matrix. True: the request is over
+// (inverse delivered, or a singular matrix or an exhausted pool reported);
+// false: the method gave up, the general route goes on.
+bool adjoint_crt(mat_invert_EnvRec& env, workptr ar, workptr outar, bool oar_free,
+                 std::int32_t m, bool equal, sparseptr* spar) {
+  std::optional<AdjointCopy> copy;
+  workptr arr = ar;
+  if (equal) {
+    copy.emplace(ar, m);
+    if (!copy->taken()) return true;
+    arr = copy->get();
+  }
+  quoly_set(-1, &env.temp);
+  if (verbose)
+    std::printf("\n%*sAll integers; adjoint-CRT Method; first compute det: \n", 3 * dumpitt_level,
+                "");
+  quoly det = nullptr;
+  quoly_set(1, &det);
+  struct DetFree {
+    quoly* d;
+    ~DetFree() { free_quoly(d); }
+  } det_free{&det};
+  note(det_method::int_determ);
+  det_methods.int_determ(&det, nullptr, arr, m, &env.temp);
+  if (quoly_iszero(det)) {
+    if (copy) copy->release();
+    copy.reset();
+    error(singular_inverse_error, &token);
+    return true;
+  }
+  note(det_method::mod_matrix_inv);
+  const bool done = det_methods.mod_matrix_inv(arr, outar, oar_free, m, &det, &env.temp, spar, true);
+  if (copy) copy->release();
+  if (done) return true;
+  if (verbose)
+    std::printf("\n%*sAbandon adjoint-CRT method (too many primes). \n", 3 * dumpitt_level, "");
+  return false;
+}
+
+void dense_route(mat_invert_EnvRec& env, workptr ar, workptr outar, bool ar_free, bool oar_free,
+                 std::int32_t m, quolyptr n, bool invert, bool equal, sparseptr* spar, poly fct,
+                 std::int32_t the_degree, std::int32_t the_degree2, std::int32_t the_power) {
+  set_search_params(env, ar, m);
+  if (!invert) {
+    if (detcutoff >= 0) {
+      env.mycut = std::min(detcutoff, dense_cut_cap);
+    } else if (!env.allnumbs) {
+      env.mycut = m <= 2 ? 2 : m <= 5 ? m - 1 : m == 6 ? 4 : 0;
+    } else {
+      env.mycut = 2;
+      if (m > 3 && !flotemode) {
+        if (modularmode && !mod_mode_matrix_in_use) {
+          {
+            ModMatrixUse use;
+            check_mod_matrix_size(m);
+            const std::int64_t cells = std::int64_t{m} * m;
+            for (std::int64_t k = 0; k < cells; ++k) {
+              quoly q = ar->stash[k];
+              mod_mode_matrix->stash[k]->ncoef->lint = q == nullptr ? 0 : q->ncoef->lint;
+            }
+            note(det_method::mod_determ);
+            det_methods.mod_determ(mod_mode_matrix, m, n);
+          }
+          if (fct != nullptr) divide_fct(env, n, fct);
+          return;
+        }
+        if (!lintmode && fct == nullptr) {
+          quoly_set(-1, &env.temp);
+          env.mydupptr = ar;
+          note(det_method::int_determ);
+          det_methods.int_determ(n, nullptr, ar, m, &env.temp);
+          return;
+        }
+      }
+    }
+  } else if (env.allnumbs && !lintmode && m > 3 && mod_matrix_ok) {
+    if (adjoint_crt(env, ar, outar, oar_free, m, equal, spar)) return;
+  }
+
+  bool bareiss = gauss_cutoff == 1 && env.allpolys && !invert;
+  const bool lagrange_wanted =
+      env.allpolys && !invert && detcutoff < 0 && m > 3 && rat_det_method_cut == 1;
+  const bool lagrange = lagrange_wanted && massive_enough(ar, m);
+  if (lagrange_wanted && !lagrange) bareiss = true;
+  // The dense methods ignore the cut-off for inverses: m keeps the relations.
+  const std::int32_t cut = invert ? m : env.mycut;
+  if (need_to_turn_off_mod_out(env.allpolys, lagrange, bareiss, cut, m)) {
+    adjust_polyname_ptrs();
+    env.set_new_polynames = true;
+  }
+  if (lagrange) {
+    if (verbose) {
+      if (the_degree2 >= 0)
+        std::printf("Warning: second degree argument (fourth) is ignored when matrix is not sparse.\n");
+      if (std::abs(the_power) > 1)
+        std::printf("Warning: power argument (fifth) is ignored when matrix is not sparse.\n");
+    }
+    bool done = false;
+    if (flotemode) {
+      note(det_method::fl_poly_determ);
+      done = det_methods.fl_poly_determ(ar, env.polydepth, m, n, laurent, fct, the_degree,
+                                        env.allnumbs);
+    } else if (modularmode) {
+      note(det_method::mod_poly_determ);
+      done = det_methods.mod_poly_determ(ar, env.polydepth, m, n, laurent, fct, the_degree);
+    } else if (!lintmode) {
+      note(det_method::rat_poly_determ);
+      done = det_methods.rat_poly_determ(ar, env.polydepth, m, n, laurent, fct, the_degree);
+    }
+    if (done) exitt(env, n, fct, false);
+  }
+  env.mydupptr = ar;
+  if (bareiss) {
+    note(det_method::gauss_Bareiss);
+    det_methods.gauss_Bareiss(n, m, ar, ar_free, invert, fct, env, equal);
+    exitt(env, n, fct, true);
+  }
+  note(det_method::standard_matrix_invert);
+  det_methods.standard_matrix_invert(n, m, fct, oar_free, ar, outar, invert, ar_free, equal, env);
+}
+
+}  // namespace
+
+void (*det_route_hook)(det_method m) = nullptr;
+
+const char* det_method_name(det_method m) {
+  static constexpr const char* names[] = {
+      "hamilton_path_driver", "invert_sparse",    "sparse_gauss_elim",
+      "sparse_gauss_Bareiss", "sparse_mod_int_determ", "sparse_lagrange",
+      "sparse_minors_det",    "int_sparse_minors_det", "mod_determ",
+      "int_determ",           "mod_matrix_inv",   "rat_poly_determ",
+      "mod_poly_determ",      "fl_poly_determ",   "gauss_Bareiss",
+      "standard_matrix_invert"};
+  return names[static_cast<std::int32_t>(m)];
+}
+
+void mat_invert(workptr ar, workptr outar, bool ar_free, bool oar_free, std::int32_t m,
+                quolyptr n, bool invert, bool equal, sparseptr* spar, poly fct,
+                std::int32_t the_degree, std::int32_t the_degree2, std::int32_t the_power,
+                bool really, std::int32_t numprimes) {
+  mat_invert_EnvRec env;
+  env.laurent = laurent;
+  RouterCleanup cleanup{env};
+  try {
+    if (spar != nullptr && *spar != nullptr) {
+      if (m < 0) {
+        note(det_method::hamilton_path_driver);
+        det_methods.hamilton_path_driver(spar, -m, n, fct);
+        return;
+      }
+      if (invert) {
+        note(det_method::invert_sparse);
+        det_methods.invert_sparse(spar, outar, ar_free, true, m, n);
+        return;
+      }
+      sparse_route(env, m, n, spar, fct, ar_free, the_degree, the_degree2, the_power, really,
+                   numprimes);
+    } else {
+      dense_route(env, ar, outar, ar_free, oar_free, m, n, invert, equal, spar, fct, the_degree,
+                  the_degree2, the_power);
+    }
+  } catch (const mat_invert_exit&) {
+  }
+}
+
+void exitt(mat_invert_EnvRec& env, quolyptr n, poly fct, bool divit) {
+  if (env.set_new_polynames) {
+    env.set_new_polynames = false;
+    resume_old_polynames();
+  }
+  quoly q = *n;
+  if (q != nullptr && !q->numb && !(q->rat && !lintmode)) {
+    total_poly_modout(&q->numer, polynames);
+    if (q->denom != nullptr) {
+      total_poly_modout(&q->denom, polynames);
+      if (poly_iszero(q->denom)) {
+        std::printf(" On converting a quoly to poly-mod-out, a denominator became 0.\n");
+        std::printf(" The quoly was set to 1.\n");
+        quoly_set(1, n);
+      } else {
+        check_quoly(n, env.laurent);
+      }
+    } else if (bare_leaf(q->numer)) {
+      polynum_to_quoly(n);
+    }
+  }
+  if (divit) divide_fct(env, n, fct);
+  throw mat_invert_exit{};
+}
+
+void divide_fct(const mat_invert_EnvRec& env, quolyptr n, poly fct) {
+  if (fct == nullptr) return;
+  quoly q = *n;
+  if (env.allpolys && !bare_leaf(fct) && !q->numb) {
+    poly quot = nullptr;
+    if (!trial_poly_divide(q->numer, fct, &quot, polynames, false, false, false)) {
+      free_poly(&quot);
+      error(factor_not_dividing_error, &token);
+      return;
+    }
+    free_poly(&q->numer);
+    q->numer = quot;
+    if (q->denom == nullptr && bare_leaf(q->numer)) polynum_to_quoly(n);
+    return;
+  }
+  quoly f = nullptr;
+  p_q_assign(fct, &f);
+  fast_quoly_quot(n, &f, false);
+  free_quoly(&f);
+}
+
+void set_search_params(mat_invert_EnvRec& env, workptr ar, std::int32_t m) {
+  env.allnumbs = true;
+  env.allpolys = true;
+  env.polydepth = 16384;
+  const std::int64_t cells = std::int64_t{m} * m;
+  for (std::int64_t k = 0; k < cells; ++k) {
+    quoly q = ar->stash[k];
+    if (q == nullptr || q->numb) continue;
+    env.allnumbs = false;
+    if (q->denom != nullptr) {
+      env.allpolys = false;
+      env.cols_to_search = all;
+      return;
+    }
+    if (env.polydepth > 1) env.polydepth = std::min(env.polydepth, poly_depth(q->numer));
+  }
+  if (env.allnumbs)
+    env.cols_to_search = modularmode ? one_1 : half;
+  else
+    env.cols_to_search = all;
+}
+
+bool massive_enough(workptr ar, std::int32_t m) {
+  if (m > 6) return true;
+  const std::int64_t limit =
+      lintmode ? std::int64_t{mod_det_method_cut} : std::min<std::int64_t>(rat_det_method_cut, mass_cap);
+  std::int64_t sum = 0;
+  if (m <= 0) return sum > limit;
+  const std::int64_t cells = std::int64_t{m} * m;
+  for (std::int64_t k = 0; k < cells; ++k) {
+    quoly q = ar->stash[k];
+    if (q == nullptr) continue;
+    if (q->numb) {
+      if (lintmode)
+        sum += 1;
+      else if (q->ncoef->head != nullptr)
+        sum += size_of(q->ncoef->head->value, q->ncoef->size) / 2;
+    } else {
+      sum += full_poly_mass(q->numer, 2, number_polys);
+    }
+    if (sum > limit) return true;
+  }
+  return false;
+}
+
+void check_det_power(std::int32_t the_power) {
+  const std::int64_t p = std::abs(std::int64_t{the_power});
+  if (p <= 1 || !lintmode) return;
+  if (!modularmode) {
+    warning(3, &blank);
+    return;
+  }
+  if (p % 2 == 0) {
+    const bool power_of_two = (p & (p - 1)) == 0;
+    if (!(modulus % 4 == 3 && power_of_two)) warning(4, &blank);
+  } else if (std::gcd(p, std::int64_t{modulus} - 1) != 1) {
+    warning(5, &blank);
+  }
+}
+
+void check_mod_matrix_size(std::int32_t m) {
+  if (mod_mode_matrix == nullptr) allocate_work_areas();
+  const std::int64_t want = std::int64_t{m} * m - 1;
+  if (want <= mod_matrix_size) return;
+  BigModeGuard big;
+  for (std::int64_t k = std::int64_t{mod_matrix_size} + 1; k <= want; ++k) {
+    mod_mode_matrix->stash[k] = nullptr;
+    quoly_set(0, &mod_mode_matrix->stash[k]);
+    mod_mode_matrix->stash[k]->next = nullptr;
+    mod_mode_matrix->stash[k]->arr_arg = false;
+    mod_mode_matrix->stash[k]->ncoef->lint = 0;
+    mod_mode_matrix->stash[k]->ncoef->flote = 0;
+  }
+  mod_matrix_size = static_cast<std::int32_t>(want);
+}
+
+}  // namespace tavrin

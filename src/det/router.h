@@ -1,0 +1,138 @@
+// The determinant and inverse router: every determinant, inverse and adjoint
+// request enters through mat_invert (declared in gcd/gcd_upcalls.h), which
+// looks at the form and side of the matrix, its entries, the arithmetic mode
+// and the settings detcutoff, gauss_cutoff, rat_det_method_cut,
+// mod_det_method_cut and mod_matrix_ok, and hands the request to exactly one
+// method of the table below.
+//
+// Methods are entries of `det_methods`; each later method fills its entry.
+// An entry whose method is not built yet reports "<name> not available"
+// (internal error with a nested level) and abandons the statement.
+//
+// The determinant eliminations end in the router's exit (exitt), which
+// restores modding-out when the router suspended it, reduces the result
+// modulo the restored relations, divides it by the factor fct, and leaves
+// through the exception mat_invert_exit, caught by mat_invert alone.
+#pragma once
+
+#include <cstdint>
+
+#include "core/records.h"
+#include "gcd/gcd_upcalls.h"
+
+namespace tavrin {
+
+// How many columns the dense pivot search scans.
+enum search_cols : std::int32_t { one_1 = 0, half = 1, all = 2 };
+
+// The router's shared state for one request.
+struct mat_invert_EnvRec {
+  bool allpolys = true;            // no entry has a denominator
+  bool set_new_polynames = false;  // the router suspended modding-out
+  bool allnumbs = true;            // every entry is a number
+  std::int16_t polydepth = 16384;  // least poly_depth over polynomial entries
+  search_cols cols_to_search = all;
+  workptr mydupptr = nullptr;      // the array the dense method eliminates in
+  std::int32_t mycut = 0;          // expansion-by-minors cut-off side
+  quoly temp = nullptr;            // scratch: the pseudo-determinant request -1
+  bool laurent = false;            // laurent at entry (for check_quoly)
+};
+
+// Thrown by exitt; mat_invert catches it and returns to its caller.
+struct mat_invert_exit {};
+
+// The methods the router chooses among, in the order of its decision lists.
+enum class det_method : std::int32_t {
+  hamilton_path_driver,
+  invert_sparse,
+  sparse_gauss_elim,
+  sparse_gauss_Bareiss,
+  sparse_mod_int_determ,
+  sparse_lagrange,
+  sparse_minors_det,
+  int_sparse_minors_det,
+  mod_determ,
+  int_determ,
+  mod_matrix_inv,
+  rat_poly_determ,
+  mod_poly_determ,
+  fl_poly_determ,
+  gauss_Bareiss,
+  standard_matrix_invert,
+};
+
+// The name a method reports itself by ("<name> not available").
+const char* det_method_name(det_method m);
+
+// The method entries. A Boolean result is "done" (false: declined, the router
+// goes on). gauss_Bareiss, and standard_matrix_invert for a determinant,
+// leave through exitt.
+struct det_method_table {
+  void (*hamilton_path_driver)(sparseptr* spar, std::int32_t m, quolyptr n, poly fct);
+  void (*invert_sparse)(sparseptr* spar, workptr outar, bool ar_free, bool invert,
+                        std::int32_t m, quolyptr n);
+  void (*sparse_gauss_elim)(sparseptr* spar, quolyptr n, std::int32_t m, std::int32_t mycut,
+                            bool ar_free);
+  void (*sparse_gauss_Bareiss)(sparseptr* spar, quolyptr n, std::int32_t m, std::int32_t mycut,
+                               bool ar_free);
+  void (*sparse_mod_int_determ)(quolyptr n, sparseptr* spar, std::int32_t m, bool ar_free,
+                                bool verbose);
+  bool (*sparse_lagrange)(sparseptr* spar, quolyptr n, std::int32_t m, poly fct,
+                          std::int32_t the_degree, std::int32_t the_degree2,
+                          std::int32_t the_power, bool really, std::int32_t numprimes);
+  void (*sparse_minors_det)(quolyptr n, sparseptr* spar, std::int32_t m, bool* ar_free);
+  void (*int_sparse_minors_det)(long double* x, sparseptr* spar, std::int32_t m, bool* ar_free);
+  void (*mod_determ)(workptr ar, std::int32_t m, quolyptr n);
+  void (*int_determ)(quolyptr n, arrptr q, workptr beta, std::int32_t rows, quolyptr pseudodet);
+  bool (*mod_matrix_inv)(workptr ar, workptr outar, bool oar_free, std::int32_t m, quolyptr det,
+                         quolyptr pseudodet, sparseptr* spar, bool flag);
+  bool (*rat_poly_determ)(workptr ar, std::int16_t polydepth, std::int32_t m, quolyptr n,
+                          bool laurent, poly fct, std::int32_t the_degree);
+  bool (*mod_poly_determ)(workptr ar, std::int16_t polydepth, std::int32_t m, quolyptr n,
+                          bool laurent, poly fct, std::int32_t the_degree);
+  bool (*fl_poly_determ)(workptr ar, std::int16_t polydepth, std::int32_t m, quolyptr n,
+                         bool laurent, poly fct, std::int32_t the_degree, bool allnumbs);
+  void (*gauss_Bareiss)(quolyptr n, std::int32_t m, workptr ar, bool ar_free, bool invert,
+                        poly fct, mat_invert_EnvRec& env, bool equal);
+  void (*standard_matrix_invert)(quolyptr n, std::int32_t m, poly fct, bool oar_free,
+                                 workptr ar, workptr outar, bool invert, bool ar_free,
+                                 bool equal, mat_invert_EnvRec& env);
+};
+
+// The live table; starts with the built methods and the placeholders.
+extern det_method_table det_methods;
+// The table as start-up leaves it (tests restore det_methods from it).
+det_method_table default_det_methods();
+
+// Test hook: called with each method the router hands a request to, just
+// before the call (nil: nothing recorded).
+extern void (*det_route_hook)(det_method m);
+
+// The router's exit: step 1 (resume modding-out when the router suspended
+// it; reduce *n modulo the restored relations), step 2 when divit (divide_fct)
+// and the jump back to mat_invert.
+[[noreturn]] void exitt(mat_invert_EnvRec& env, quolyptr n, poly fct, bool divit);
+
+// *n := *n / fct: an exact polynomial division when allpolys and neither is a
+// number (error 305 when fct does not divide), otherwise as rational
+// functions. fct nil: nothing.
+void divide_fct(const mat_invert_EnvRec& env, quolyptr n, poly fct);
+
+// Fills allnumbs, allpolys, polydepth and cols_to_search from the first m*m
+// cells of ar (nil cells count as the number 0).
+void set_search_params(mat_invert_EnvRec& env, workptr ar, std::int32_t m);
+
+// Whether the m*m entries of ar are massive enough for the Lagrange method:
+// always when m > 6; otherwise their summed mass against mod_det_method_cut
+// (lintmode) or min(rat_det_method_cut, 2^28).
+bool massive_enough(workptr ar, std::int32_t m);
+
+// The warnings 3, 4 and 5 on an unsuitable power argument (|the_power| > 1
+// and lintmode only).
+void check_det_power(std::int32_t the_power);
+
+// Makes cells 0..m*m-1 of mod_mode_matrix exist (number values 0).
+// writes: mod_mode_matrix, mod_matrix_size
+void check_mod_matrix_size(std::int32_t m);
+
+}  // namespace tavrin
