@@ -6,6 +6,7 @@
 #include <cstdint>
 
 #include "core/records.h"
+#include "numbers/work_arrays.h"
 
 namespace tavrin {
 
@@ -20,5 +21,27 @@ void mat_invert(workptr ar, workptr outar, bool ar_free, bool oar_free, std::int
                 quolyptr n, bool invert, bool equal, sparseptr* spar, poly fct,
                 std::int32_t the_degree, std::int32_t the_degree2, std::int32_t the_power,
                 bool really, std::int32_t numprimes);
+
+}  // namespace tavrin
+
+namespace tavrin {
+
+// The adjugate of the m-by-m dense matrix alpha into arr (alpha_free: alpha's
+// entries are the caller's temporaries).
+void adjoint(workptr alpha, workptr arr, bool alpha_free, std::int32_t m, sparseptr* spar);
+
+// The expont-th power of the dense square matrix with every entry reduced
+// modulo *modder (nil: no modulus); *arr_free := true. showit: progress.
+void matpowermod(workptr arr, arr_descr* arr_facts, bool* arr_free, imptr expont, quoly* modder,
+                 bool showit);
+
+// The sparse pattern matrix (n*n + 1 rows and columns) of the Hamiltonian
+// path computation for the dense n-by-n matrix arr (n <= 100) into *spar;
+// arr's entries freed when *arr_free; *arr_free := false; arrf := the new
+// size.
+void set_up_hamilton(workptr arr, arr_descr* arrf, bool* arr_free, sparseptr* spar);
+
+// *n := a random rational number (again: mixed with the processor clock).
+void randomize(bool again, quolyptr n);
 
 }  // namespace tavrin

@@ -1,15 +1,40 @@
-// Stand-in for the determinant and inverse router until the determinant
-// methods land: it reports that it is missing (internal error with a nested
-// level) and abandons the statement, so no caller goes on with a matrix that
-// was not inverted. Replaced by the real router.
+// Stand-ins for the determinant services (the inverse and determinant
+// router, the adjugate, the modular matrix power, the Hamiltonian pattern
+// matrix, random numbers) and for the array assignment statement, until
+// their owners land. Each service reports that it is missing (internal
+// error with a nested level) and abandons the statement, so no caller goes
+// on with a value that was not computed. Replaced by the real routines.
 #include "core/errors.h"
 #include "matrix/det_services.h"
+#include "matrix/matrix_expressions.h"
 
 namespace tavrin {
 
+namespace {
+[[noreturn]] void missing(const char* what) {
+  tavrin_error(what, true);
+  not_implemented();
+}
+}  // namespace
+
 void mat_invert(workptr, workptr, bool, bool, std::int32_t, quolyptr, bool, bool, sparseptr*, poly,
                 std::int32_t, std::int32_t, std::int32_t, bool, std::int32_t) {
-  tavrin_error("mat_invert not available", true);
+  missing("mat_invert not available");
+}
+
+void adjoint(workptr, workptr, bool, std::int32_t, sparseptr*) { missing("adjoint not available"); }
+
+void matpowermod(workptr, arr_descr*, bool*, imptr, quoly*, bool) {
+  missing("matpowermod not available");
+}
+
+void set_up_hamilton(workptr, arr_descr*, bool*, sparseptr*) {
+  missing("set_up_hamilton not available");
+}
+
+void randomize(bool, quolyptr) { missing("randomize not available"); }
+
+void arr_asstat(textptr, quolyptr, workptr, arr_descr*, bool*, nameptr*, sparseptr*) {
   not_implemented();
 }
 
