@@ -46,7 +46,7 @@ struct MatValue {
   MatValue(const MatValue&) = delete;
   MatValue& operator=(const MatValue&) = delete;
 
-  bool is_scalar() const { return facts.arrsize.size == 0; }
+  bool is_scalar() const { return facts.rows == 0; }
   bool is_sparse() const { return spar != nullptr; }
   // R*K (0 for a scalar); sparse counts may exceed 2^31.
   std::int64_t count() const;

@@ -1,5 +1,6 @@
 #include "matrix/matrix_expressions.h"
 
+#include <cstdio>
 #include <cstring>
 #include <memory>
 #include <optional>
