@@ -28,7 +28,7 @@ MatrixDepthGuard::~MatrixDepthGuard() { --matrix_depth; }
 MatValue::~MatValue() {
   release();
   free_quoly(&n);
-  special_set(0, &facts.arrsize);
+  free_num(&facts.arrsize);
 }
 
 std::int64_t MatValue::count() const {
