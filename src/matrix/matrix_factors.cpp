@@ -62,7 +62,7 @@ void negate(MatValue& v) {
   }
 }
 
-// v := the transpose of w.
+// v := the transpose of w (sparse: owned; dense: the cells moved).
 void transpose_into(MatValue& v, MatValue& w) {
   const std::int32_t r = w.facts.rows;
   const std::int32_t k = w.cols();
@@ -77,17 +77,15 @@ void transpose_into(MatValue& v, MatValue& w) {
     for (std::int32_t i = 0; i < r; ++i) {
       quolyptr cell = &w.arr->stash[static_cast<std::int64_t>(j) * r + i];
       quolyptr to = &v.arr->stash[static_cast<std::int64_t>(i) * k + j];
-      if (w.arr_free) {
-        *to = *cell;
-        *cell = nullptr;
-      } else {
-        *to = copy_of(*cell, false);
-      }
+      *to = *cell;
+      if (w.arr_free) *cell = nullptr;
     }
   }
+  // A borrowed matrix stays borrowed: its cells are only rearranged, and
+  // whatever is done with them next copies them (or leaves them alone).
+  v.arr_free = w.arr_free;
   w.forget();
   v.set_shape(k, r);
-  v.arr_free = true;
 }
 
 // Greatest integer ("$") or absolute value ("|...|") of every entry.
