@@ -25,6 +25,7 @@
 #include "core/mode_guard.h"
 #include "dense/dense_arrays.h"
 #include "dense/dense_mult.h"
+#include "gcd/factor.h"
 #include "gcd/gcd.h"
 #include "numbers/base10.h"
 #include "numbers/bigint.h"
@@ -48,6 +49,7 @@
 #include <flint/fmpz_mpoly.h>
 #include <flint/nmod_mpoly.h>
 #include <flint/nmod_poly.h>
+#include <flint/nmod_poly_factor.h>
 #endif
 
 namespace {
@@ -854,6 +856,67 @@ void gcd_rows() {
 
 }  // namespace
 
+// ---- Factorisation modulo a prime ---------------------------------------------------------
+
+// factor_poly against nmod_poly_factor on a random monic polynomial of the
+// given degree modulo 32003; the same factors with the same multiplicities.
+void factor_rows() {
+  for (int deg : {500, 1000}) {
+    if (!wanted("factor")) break;
+    adjoin_xyz();
+    const std::int32_t prime = 32003;
+    ModulusGuard ring(prime);
+    ScopedValue<bool> m(modularmode, true), l(lintmode, true);
+    std::mt19937_64 rng(7);
+    auto a = random_residues(rng, deg, prime);
+    a.back() = 1;
+    poly f = nullptr, sq = nullptr;
+    array_to_poly(a.data(), deg, &f);
+    std::int32_t count = 0;
+    auto ours = [&] {
+      free_poly(&sq);
+      poly c = nullptr;
+      poly_assign(f, &c);
+      factor_poly(&c, &sq, &count, false, false, -1);
+      free_poly(&c);
+    };
+    std::function<void()> peer;
+    bool same = false;
+#ifdef TAVRIN_PEER_FLINT
+    nmod_poly_t x;
+    nmod_poly_factor_t fac;
+    nmod_poly_init(x, prime);
+    nmod_poly_factor_init(fac);
+    for (std::size_t i = 0; i < a.size(); ++i) nmod_poly_set_coeff_ui(x, i, static_cast<mp_limb_t>(a[i]));
+    peer = [&] {
+      nmod_poly_factor_clear(fac);
+      nmod_poly_factor_init(fac);
+      nmod_poly_factor(fac, x);
+    };
+#endif
+    auto [t, p] = time_pair(ours, peer);
+#ifdef TAVRIN_PEER_FLINT
+    std::vector<std::pair<long, std::vector<std::int32_t>>> mine, theirs;
+    for (poly r = sq; r != nullptr; r = r->next) mine.emplace_back(r->exp, residues_of(r->pcoef));
+    for (slong k = 0; k < fac->num; ++k) {
+      std::vector<std::int32_t> c(static_cast<std::size_t>(nmod_poly_length(fac->p + k)));
+      for (std::size_t i = 0; i < c.size(); ++i)
+        c[i] = static_cast<std::int32_t>(nmod_poly_get_coeff_ui(fac->p + k, static_cast<slong>(i)));
+      theirs.emplace_back(fac->exp[k], c);
+    }
+    std::sort(mine.begin(), mine.end());
+    std::sort(theirs.begin(), theirs.end());
+    same = mine == theirs;
+    nmod_poly_factor_clear(fac);
+    nmod_poly_clear(x);
+#endif
+    report("factor_poly mod 32003", ("degree " + std::to_string(deg) + ", " + std::to_string(count) + " factors").c_str(),
+           t, "FLINT", p, same);
+    free_poly(&f);
+    free_poly(&sq);
+  }
+}
+
 int main(int argc, char** argv) {
   if (argc > 1) row_filter = argv[1];
   open_pools();
@@ -863,5 +926,6 @@ int main(int argc, char** argv) {
   integer_rows();
   dense_rows();
   gcd_rows();
+  factor_rows();
   return 0;
 }

@@ -84,6 +84,29 @@ constexpr std::int32_t not_one_variable_error = 349;
 // A factorial in a field of characteristic 2.
 constexpr std::int32_t char2_factorial_error = 347;
 
+// Powers modulo a value: a negative exponent where no inverse is taken
+// (287), a composite modulus for a number power in modular arithmetic (290),
+// a polynomial modulus lying in the coefficient field (291) or not monic
+// (197).
+constexpr std::int32_t negative_powermod_exponent_error = 287;
+constexpr std::int32_t composite_modulus_power_error = 290;
+constexpr std::int32_t modulus_in_field_error = 291;
+constexpr std::int32_t modulus_not_monic_error = 197;
+
+// Factorisation over finite fields: a level that does not consist of field
+// variables (300); a quotient ring that is not a field at or below the
+// variable (298); a coefficient involving a variable between the factoring
+// variable and the field (299); a quotient of polynomials given to the
+// irreducibility test (186).
+constexpr std::int32_t factor_level_error = 300;
+constexpr std::int32_t factor_not_field_error = 298;
+constexpr std::int32_t factor_coefficient_error = 299;
+constexpr std::int32_t irreducible_quotient_error = 186;
+
+// A p-th root asked of a coefficient that is not in the coefficient field
+// (square-free decomposition in characteristic p).
+constexpr std::int32_t pth_root_not_field_error = 352;
+
 // An exponent computed from others (a shift, a sum or product of exponents)
 // does not fit in 32 bits.
 constexpr std::int32_t exponent_overflow_error = 368;

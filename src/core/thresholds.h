@@ -207,6 +207,10 @@ extern std::int32_t lagrangecut;
 // determinant router.
 extern std::int32_t detcutoff;
 
+// Measure of the sparse pivot searches ("&u"). Default 0. Range 0 .. 5.
+// Reader: the sparse pivot search.
+extern std::int32_t pseudet_heur;
+
 // Size limits of the integer determinant. Defaults 2,600 and 15. Reader:
 // the integer determinant.
 extern std::int32_t sizeval;

@@ -6,6 +6,7 @@
 #include <cstdint>
 
 #include "core/records.h"
+#include "gcd/gcd_upcalls.h"
 #include "numbers/work_arrays.h"
 
 namespace tavrin {
@@ -17,10 +18,8 @@ namespace tavrin {
 // up; oar_free: outar's cells hold values to free as they are overwritten.
 // fct: nil or a known factor of the determinant; the_degree, the_degree2,
 // the_power: -1 when absent; really, numprimes: false and 0 when absent.
-void mat_invert(workptr ar, workptr outar, bool ar_free, bool oar_free, std::int32_t m,
-                quolyptr n, bool invert, bool equal, sparseptr* spar, poly fct,
-                std::int32_t the_degree, std::int32_t the_degree2, std::int32_t the_power,
-                bool really, std::int32_t numprimes);
+// mat_invert: declared in gcd/gcd_upcalls.h (the p-th root tables invert a
+// residue matrix with it).
 
 }  // namespace tavrin
 

@@ -238,16 +238,23 @@ void matrix_by_scalar(MatValue& v, quoly t, char op, const tokentipe& optok) {
   v.arr_free = true;
 }
 
-// w := its inverse times the scalar cell v.n (the square matrix w inverted
-// in place by the router, which may change the cell).
+// w := its inverse (the square matrix w inverted in place by the router),
+// times the scalar v.n unless that is 1 (nil: 1). The router gets a cell of
+// its own, whatever it leaves there.
 void invert_into(MatValue& v, MatValue& w, const tokentipe& optok) {
   if (first_available > work_pool_size) abandon(89, &optok);
   const std::int32_t m = w.facts.rows;
-  if (v.n == nullptr) quoly_set(1, &v.n);
   w.make_owned();
-  mat_invert(w.arr, w.arr, true, true, m, &v.n, true, true, &w.spar, nullptr, -1, -1, -1, false,
+  quoly cell = nullptr;
+  quoly_set(1, &cell);
+  cell->next = nullptr;
+  struct CellHold {
+    quoly* c;
+    ~CellHold() { free_quoly(c); }
+  } hold{&cell};
+  mat_invert(w.arr, w.arr, true, true, m, &cell, true, true, &w.spar, nullptr, -1, -1, -1, false,
              0);
-  if (!quoly_eq_1(v.n)) matrix_by_scalar(w, v.n, '*', optok);
+  if (v.n != nullptr && !quoly_eq_1(v.n)) matrix_by_scalar(w, v.n, '*', optok);
 }
 
 // s (the scalar v) op the matrix w.
@@ -326,7 +333,7 @@ void combine_product(MatValue& v, MatValue& w, char op, const tokentipe& optok) 
       break;
     case '/':
       if (k1 == r2 && static_cast<std::int64_t>(r2) * r2 == w.count()) {
-        quoly_set(1, &v.n);
+        free_quoly(&v.n);
         invert_into(v, w, optok);
         matrix_mult(v.arr, w.arr, &v.facts, &w.facts, v.arr_free, &v.spar, &w.spar);
         v.set_shape(r1, k2);

@@ -7,6 +7,7 @@
 
 #include "core/globals.h"
 #include "numbers/freelists.h"
+#include "numbers/work_arrays.h"
 
 namespace tavrin {
 
@@ -110,6 +111,10 @@ void garbage(char x) {
   std::fflush(stdout);
   total += n * 32;
 
+  n = count_free_vars(list);
+  if (n != 0) std::printf("var count: %5d\n", static_cast<int>(n));
+  total += n * 28;
+
   n = 0;
   for (arrptr a = arr_garb; a != nullptr; a = a->next) {
     ++n;
@@ -166,7 +171,13 @@ void garbage(char x) {
   if (n != 0) std::printf("cond expr count: %5d\n", static_cast<int>(n));
   total += n * 24;
 
-  const long system = size_data_strucs;
+  // The work arrays allocated so far: the pool hands its slots out in order.
+  n = 0;
+  while (n < work_pool_size && workhead[n + 1] != nullptr) ++n;
+  if (n != 0) std::printf("work arrays: %5d, %d\n", static_cast<int>(n), 4000000);
+  total += n * 4000000;
+
+  const long system = static_cast<long>(mass_gcd_stash()) + size_data_strucs;
   std::printf("total garbage: %9d\n", static_cast<int>(total));
   std::printf("system data size: %9d\n", static_cast<int>(system));
   std::printf("total size: %9d\n", static_cast<int>(total + system));

@@ -32,9 +32,16 @@ std::uint32_t big_garbsize();
 std::uint32_t garbsize();
 
 // Prints the memory report: the length of each free list, the weighted
-// total, the system data size and their sum. With x = 'G' the entries of the
-// lists are listed too.
+// total, the system data size (size_data_strucs plus the bytes of the GCD
+// cache) and their sum. With x = 'G' the entries of the lists are listed too.
 void garbage(char x);
+
+// Defined above this folder, called by garbage:
+// The records on the free list of scalar variables (lang/variables.h); with
+// list, each record's name is printed ("%s\n").
+std::int32_t count_free_vars(bool list);
+// The bytes held by the entries of the GCD cache (gcd/gcd_stash.h).
+std::int64_t mass_gcd_stash();
 
 // Sort the free lists polygarb, quolygarb, imhead and colm_garb by address
 // (the first 600,000 entries; the rest stays behind them in its old order).

@@ -92,6 +92,16 @@ bool oversize(std::int32_t n, std::int32_t m) {
   return over;
 }
 
+bool sparse_oversize(std::int32_t n, std::int32_t m) {
+  BigModeGuard big;
+  number x{};
+  word_product(n, m, &x);
+  const std::int32_t head = x.head->value < 0 ? -x.head->value : x.head->value;
+  const bool over = x.size >= 3 || (x.size == 2 && head >= 8);
+  special_free(&x);
+  return over;
+}
+
 std::int32_t quotient_of(imptr n, std::int32_t m) {
   BigModeGuard big;
   number d{}, q{}, r{};
@@ -133,6 +143,59 @@ bool its_a_square(std::int32_t n) {
     if (((e >> bit) & 1u) != 0) r = static_cast<std::uint32_t>(modmult(r, static_cast<std::uint32_t>(n)));
   }
   return r == 1;
+}
+
+namespace {
+
+// b^e modulo the modulus by left-to-right square-and-multiply.
+std::uint32_t word_power(std::uint32_t b, std::uint32_t e) {
+  std::uint32_t r = 1;
+  for (int bit = highest_bit(e); bit >= 0 && e != 0; --bit) {
+    r = static_cast<std::uint32_t>(modmult(r, r));
+    if (((e >> bit) & 1u) != 0) r = static_cast<std::uint32_t>(modmult(r, b));
+  }
+  return r;
+}
+
+}  // namespace
+
+std::int32_t modular_sqrt(std::int32_t n) {
+  if (n == 0) return 0;
+  if (finf) return static_cast<std::int32_t>(word_power(static_cast<std::uint32_t>(n),
+                                                        static_cast<std::uint32_t>(modulus / 2)));
+  if (modulus == 2) return n;
+  if (!its_a_square(n)) return 0;
+  const std::uint32_t p = static_cast<std::uint32_t>(modulus);
+  if (p % 4 == 3) return static_cast<std::int32_t>(word_power(static_cast<std::uint32_t>(n), (p + 1) / 4));
+  // Tonelli and Shanks: p - 1 = q 2^s with q odd.
+  static std::int32_t cached_modulus = 0, cached_nonresidue = 0;
+  if (cached_modulus != modulus) {
+    std::int32_t z = 2;
+    while (its_a_square(z)) ++z;
+    cached_modulus = modulus;
+    cached_nonresidue = z;
+  }
+  std::uint32_t q = p - 1;
+  int s = 0;
+  while ((q & 1u) == 0) {
+    q >>= 1;
+    ++s;
+  }
+  std::uint32_t c = word_power(static_cast<std::uint32_t>(cached_nonresidue), q);
+  std::uint32_t t = word_power(static_cast<std::uint32_t>(n), q);
+  std::uint32_t r = word_power(static_cast<std::uint32_t>(n), (q + 1) / 2);
+  int m = s;
+  while (t != 1) {
+    int i = 0;
+    for (std::uint32_t t2 = t; t2 != 1; t2 = static_cast<std::uint32_t>(modmult(t2, t2))) ++i;
+    std::uint32_t b = c;
+    for (int j = 0; j < m - i - 1; ++j) b = static_cast<std::uint32_t>(modmult(b, b));
+    m = i;
+    c = static_cast<std::uint32_t>(modmult(b, b));
+    t = static_cast<std::uint32_t>(modmult(t, c));
+    r = static_cast<std::uint32_t>(modmult(r, b));
+  }
+  return static_cast<std::int32_t>(r);
 }
 
 // ---- Size measures ------------------------------------------------------------------

@@ -38,6 +38,11 @@ bool is_product_of(imptr num, std::int32_t n, std::int32_t m);
 // the entries of a dense array.
 bool oversize(std::int32_t n, std::int32_t m);
 
+// n * m, formed as a big integer as oversize does, has three or more limbs,
+// or two with a head limb of at least 8 (a magnitude of 2^31 or more).
+// n, m: one-limb values
+bool sparse_oversize(std::int32_t n, std::int32_t m);
+
 // n div m by the positive division, word and floating mode off.
 // n: kept, n >= 0; 0 < m < 2^28; the quotient must be below 2^28
 std::int32_t quotient_of(imptr n, std::int32_t m);
@@ -55,6 +60,13 @@ std::int32_t modout(imptr n);
 // element is a square.
 // n: residue; reads: modulus, smallmodulus, finf
 bool its_a_square(std::int32_t n);
+
+// A square root of n modulo the prime modulus, 0 when n is no square: one
+// power n^((p + 1) / 4) when p = 3 mod 4, otherwise Tonelli and Shanks with
+// a non-residue found once per modulus and cached. In a field of
+// characteristic 2 (q = 256 or 65536) the root n^(q / 2).
+// n: residue; reads: modulus, smallmodulus, finf
+std::int32_t modular_sqrt(std::int32_t n);
 
 // ---- Size measures (F, W, B) -------------------------------------------------------
 // The largest measure over all number nodes of q at every level; -1 for nil.

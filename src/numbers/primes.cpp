@@ -7,6 +7,7 @@
 
 #include "core/errors.h"
 #include "core/globals.h"
+#include "numbers/freelists.h"
 
 namespace tavrin {
 
@@ -78,6 +79,39 @@ std::int32_t nextprime(std::int32_t x) {
     if (trial_divisor<std::uint64_t>(static_cast<std::uint64_t>(y), b) == 1)
       return static_cast<std::int32_t>(y);
   }
+}
+
+namespace {
+
+void push_limb(numptr* np, std::int32_t v) {
+  numptr l = new_limb();
+  l->value = v;
+  l->next = *np;
+  *np = l;
+}
+
+}  // namespace
+
+void prime_factors(std::int32_t x, numptr* np) {
+  *np = nullptr;
+  auto take = [&](std::int32_t d) {
+    if (x % d != 0) return;
+    push_limb(np, d);
+    while (x % d == 0) x /= d;
+  };
+  take(2);
+  take(3);
+  const std::int32_t bound = static_cast<std::int32_t>(std::sqrt(static_cast<double>(x))) + 2;
+  for (std::int32_t d = 5; d <= bound && x > 1; d += 6) {
+    take(d);
+    if (x > 1) take(d + 2);
+  }
+  if (x >= 2) push_limb(np, x);
+}
+
+void set_prime_quotients(numptr* qp, std::int32_t n) {
+  prime_factors(n, qp);
+  for (numptr l = *qp; l != nullptr; l = l->next) l->value = n / l->value;
 }
 
 std::int32_t rand_integer2() {

@@ -8,6 +8,8 @@
 
 #include <cstdint>
 
+#include "core/records.h"
+
 namespace tavrin {
 
 // x is prime. 1 and values below it are not.
@@ -29,6 +31,18 @@ std::uint32_t longg_is_prime(std::int32_t x0, std::int32_t x1, std::int32_t x2);
 // candidates start at x + 1. Candidates below 2 are passed over.
 // x < 2147483647, so that the result (at most 2147483647) fits a word
 std::int32_t nextprime(std::int32_t x);
+
+// *np := a list of limbs (linked through next, each pushed at the front)
+// holding the distinct primes dividing x, by trial division: 2, 3, then d and
+// d + 2 for d = 5, 11, 17, ... up to trunc(sqrt(x)) + 2 (x divided by each
+// prime found as often as it divides), and last the cofactor left when it is
+// at least 2. x >= 1; 1 gives the empty list.
+// *np: overwritten (the old list is the caller's)
+void prime_factors(std::int32_t x, numptr* np);
+
+// *qp := the list of n div q for the distinct primes q dividing n (in
+// prime_factors' order). n >= 1. *qp: overwritten
+void set_prime_quotients(numptr* qp, std::int32_t n);
 
 // r := a draw of the standard generator (0 .. 2^31 - 1), kept in
 // random_ext2; returns trunc(r / 2147483647 * 16384), 0 .. 16384.

@@ -49,6 +49,10 @@ std::int32_t spec_modmult(std::uint32_t x, std::uint32_t y) {
   return product_mod(x, y, static_cast<std::uint32_t>(modulus - 1), smallmodulus);
 }
 
+std::int32_t nmodmult(std::uint32_t x, std::uint32_t y) {
+  return product_mod(x, y, static_cast<std::uint32_t>(modulus), smallmodulus);
+}
+
 std::int32_t mod_mult(std::uint32_t x, std::uint32_t y, std::int32_t modul) {
   const std::uint32_t p = x * y;
   const std::uint32_t m = static_cast<std::uint32_t>(modul);

@@ -23,6 +23,11 @@ std::int32_t modmult(std::uint32_t x, std::uint32_t y);
 // x, y: 0 .. modulus - 2; reads: modulus, smallmodulus
 std::int32_t spec_modmult(std::uint32_t x, std::uint32_t y);
 
+// x * y mod modulus as for a word prime, in every mode (no field product in
+// characteristic 2): 32-bit product with smallmodulus, else 64-bit.
+// x, y: 0 .. modulus - 1; reads: modulus, smallmodulus
+std::int32_t nmodmult(std::uint32_t x, std::uint32_t y);
+
 // x * y mod modul from the 32-bit product (wrapping when it exceeds 32 bits:
 // for moduli whose residue products fit in 32 bits).
 // x, y: kept; reads: nothing

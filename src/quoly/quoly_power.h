@@ -18,6 +18,7 @@
 #include <cstdint>
 
 #include "core/records.h"
+#include "gcd/gcd_upcalls.h"
 
 namespace tavrin {
 

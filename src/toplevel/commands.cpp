@@ -2,11 +2,26 @@
 
 #include <cstdio>
 #include <cstring>
+#include <ctime>
+#include <optional>
+#include <string>
 
 #include "core/errors.h"
 #include "core/globals.h"
 #include "core/jumps.h"
+#include "core/thresholds.h"
+#include "gcd/gcd_stash.h"
+#include "numbers/bigint.h"
+#include "numbers/bigint_wide.h"
+#include "numbers/freelists.h"
+#include "numbers/garbage.h"
+#include "numbers/mod_journal.h"
+#include "numbers/stash/stash.h"
+#include "poly/poly_measures.h"
+#include "poly/poly_repr.h"
 #include "toplevel/dispatch.h"
+#include "toplevel/display.h"
+#include "toplevel/language_services.h"
 #include "toplevel/poly_vars.h"
 #include "toplevel/settings.h"
 #include "toplevel/state.h"
@@ -29,18 +44,6 @@ struct command_run {
 };
 using command_action = void (*)(command_run& run);
 
-// Internal codes of the underscore commands, above the printable characters.
-constexpr unsigned char code_random_denominator = 0xD0;  // "&_r"
-constexpr unsigned char code_suspend_modular = 0xD1;     // "&_m"
-constexpr unsigned char code_open_level = 0xD2;          // "&_P"
-constexpr unsigned char code_leave_level = 0xD3;         // "&_p"
-constexpr unsigned char code_display_width = 0xD4;       // "&_d"
-constexpr unsigned char code_karatsuba_cutoff = 0xD5;    // "&_k"
-constexpr unsigned char code_clean_up = 0xD6;            // "&_G"
-constexpr unsigned char code_read_value = 0xD7;          // "&_n"
-constexpr unsigned char code_line_suppression = 0xD8;    // "&_s"
-constexpr unsigned char code_try_rational = 0xD9;        // "&_t"
-
 // "&_" and a character: the command it runs as, or 0 when there is none.
 unsigned char underscore_code(unsigned char c) {
   switch (c) {
@@ -60,36 +63,11 @@ unsigned char underscore_code(unsigned char c) {
   }
 }
 
+bool is_tok(const char* s) { return std::strcmp(token.name, s) == 0; }
+
 void set_token(const char* name) {
   std::strcpy(token.name, name);
   token.address = -1;
-}
-
-// Flips a switch and writes the message of its new state.
-void flip(bool& sw, const char* on, const char* off) {
-  sw = !sw;
-  std::printf("%s", sw ? on : off);
-}
-
-/* command -> "t"  (timing lines) */
-void timing(command_run&) { flip(timerflag, " Timing enabled.\n", " Timing disabled.\n"); }
-
-/* command -> "E"  (an extra line after each display) */
-void extra_lines(command_run&) {
-  flip(extra_line, " Will do extra line after display.\n", " No extra line after display.\n");
-}
-
-/* command -> "N"  (display of results) */
-void display_results(command_run&) {
-  flip(noisy, " Will display results.\n", " Displaying results is deactivated.\n");
-}
-
-/* command -> "2" | "_" "l"  (polynomials as lists of monomials) */
-void monomials(command_run& run) {
-  monomial_list = !monomial_list;
-  if (*run.flag != nullptr) return;
-  std::printf("%s", monomial_list ? " Will display polynomials as list of monomials.\n"
-                                  : " Will display polynomials in nested form.\n");
 }
 
 /* command -> "J"  (adjoin or cancel a polynomial variable, asking its name) */
@@ -132,8 +110,303 @@ void open_level(command_run& run) {
 /* command -> "_" "p"  (leave the current nested level) */
 void leave_level(command_run&) { time_to_quit = true; }
 
-// Stand-in for every command whose work comes later: the settings, the
-// values asked for, files, listings and the changes of ground ring.
+// ---- Commands that ask for a value -------------------------------------------------------
+
+// Writes the prompt line, shows the prompt and reads the answer from the
+// terminal input into *run.n: its first token, then a sum. Modular
+// arithmetic is suspended while it is read unless in_ring. Not a number:
+// error code with the command token; the answer's integer value otherwise.
+std::int32_t answer(command_run& run, const char* line, std::int32_t code, bool in_ring = false) {
+  const tokentipe command = token;
+  std::printf("%s", line);
+  std::fflush(stdout);
+  do_prompts();
+  std::optional<ModularBracket> suspended;
+  if (!in_ring) suspended.emplace();
+  scanner(&Input, &token, &zilch);
+  old_expre(&Input, run.n, &zilch);
+  if (*run.n == nullptr || !(*run.n)->numb) {
+    error(code, &command);
+    return 0;
+  }
+  return quoly_convert_to_int(*run.n);
+}
+
+// Writes the answer as the confirmation of "&_d", "&_k" and "&_r".
+void show_answer(const char* line, quoly value) {
+  std::printf("%s", line);
+  std::int32_t length = 0;
+  quoly_display(stdout, true, true, true, value, &length, &semicolon, polynames, false, true,
+                false);
+}
+
+/* command -> "#"  (the product cut-off) */
+void ask_poly_cutoff(command_run& run) {
+  std::int32_t v = answer(run, " Enter poly_cutoff (usually 10-90):\n", 272);
+  if (v < 6) {
+    std::printf(" *** smallest legal value is 6. will use 6.\n");
+    v = 6;
+  }
+  reset_cutoffs(v);
+  poly_cutoff = v;
+  std::printf(" poly_cutoff: %1d\n", static_cast<int>(v));
+}
+
+// "&A" and "&X": a 16-bit factor; the range is checked before narrowing.
+void ask_factor(command_run& run, const char* line, std::int32_t lo, std::int32_t hi,
+                std::int32_t code, std::int16_t* factor, const char* confirmation) {
+  const tokentipe command = token;
+  const std::int32_t v = answer(run, line, code);
+  if (v < lo || v > hi) {
+    error(code, &command);
+    return;
+  }
+  *factor = static_cast<std::int16_t>(v);
+  std::printf(confirmation, static_cast<int>(v));
+}
+
+/* command -> "A"  (second auxiliary prime search factor; keeps the answer) */
+void ask_second_factor(command_run& run) {
+  ask_factor(run, " Enter second auxiliary prime search factor:\n", 10, 20000, 272,
+             &aux_num_2factor, " second auxiliary prime search factor: %1d\n");
+  run.keeps_value = true;
+}
+
+/* command -> "X"  (first auxiliary prime search factor) */
+void ask_first_factor(command_run& run) {
+  ask_factor(run, " Enter first auxiliary prime search factor:\n", 300, 4583, 295,
+             &aux_num_1factor, " first auxiliary prime search factor: %1d\n");
+}
+
+/* command -> "K"  (Gauss-Bareiss switch) */
+void ask_gauss(command_run& run) {
+  gauss_cutoff = answer(run, " Enter Gauss-Bareiss switch:\n", 227);
+  std::printf(" Gauss-Bareiss: %1d means", static_cast<int>(gauss_cutoff));
+  std::printf(gauss_cutoff == 1 ? " will try Gauss-Bareiss.\n" : " will not use Gauss-Bareiss.\n");
+}
+
+/* command -> "L"  (LaGrange cut-off) */
+void ask_lagrange(command_run& run) {
+  const std::int32_t v = answer(run, " Enter LaGrange cut off:\n", 227);
+  rat_det_method_cut = v < 0 ? INT32_MAX : v;
+  mod_det_method_cut = rat_det_method_cut / 33;
+  std::printf(" LaGrange cut off \"mass\": %1d\n", static_cast<int>(rat_det_method_cut));
+}
+
+/* command -> "m"  (command interrupt level; keeps the answer) */
+void ask_interrupt_level(command_run& run) {
+  const tokentipe command = token;
+  const std::int32_t v = answer(run, " Enter command interrupt level:\n", 146);
+  run.keeps_value = true;
+  if (v < 0 || v > 2) {
+    error(146, &command);
+    return;
+  }
+  std::printf(" Command interrupt now ");
+  command_int = v != 0;
+  m_interrupt = v;
+  std::printf(v == 0 ? "off.\n" : v == 1 ? "on, level 1.\n" : "on, level 2.\n");
+}
+
+/* command -> "_" "d"  (display width) */
+void ask_width(command_run& run) {
+  const tokentipe command = token;
+  const std::int32_t v = answer(run, " Enter number of columns to display:\n", 143);
+  // A width that does not fit the 16-bit variable, or below 1, is refused.
+  if (v < 1 || v > INT16_MAX) {
+    error(143, &command);
+    return;
+  }
+  dispcutoff = static_cast<std::int16_t>(v);
+  show_answer(" Number of columns to display is now: \n", *run.n);
+}
+
+/* command -> "_" "k"  (Karatsuba cut-off) */
+void ask_karatsuba(command_run& run) {
+  simplest_poly_cutoff = answer(run, " Enter Karatsuba cutoff:\n", 143);
+  show_answer(" Karatsuba cutoff is now: \n", *run.n);
+}
+
+/* command -> "_" "r"  (denominator of the random values; keeps the answer) */
+void ask_random_denominator(command_run& run) {
+  run.keeps_value = true;
+  answer(run, " Enter new denominator for random:\n", 143, true);
+  if (*run.n == nullptr || !(*run.n)->numb) return;
+  num_assign((*run.n)->ncoef, &rand_denom_n);
+  show_answer(" Denominator for random is now: \n", *run.n);
+}
+
+/* command -> "M"  (the prompt: a line of at most 9 characters) */
+void ask_prompt(command_run&) {
+  std::printf(" Enter prompt:\n");
+  std::fflush(stdout);
+  do_prompts();
+  std::string line;
+  for (int c = 0; line.size() < 9 && (c = Input->get()) != EOF;) {
+    line.push_back(static_cast<char>(c));
+    if (c == '\n') break;
+  }
+  Input->unget('\n');
+  if (!line.empty() && line.back() == '\n') line.pop_back();
+  set_prompt(line);
+}
+
+/* command -> "D" */
+void ask_detcutoff(command_run& run) { change_detcutoff(run.n); }
+
+/* command -> "u" */
+void ask_pivot_heuristic(command_run& run) { change_pseudet_heur(run.n); }
+
+/* command -> "d" */
+void ask_display_size(command_run&) { calc_disp(true, 0); }
+
+// ---- Actions --------------------------------------------------------------------------------
+
+// "&>", "&]", "&}" act only inside stored text.
+void loop_flag(command_run& run, bool* target, const char* warning) {
+  if (*run.flag != nullptr) {
+    *target = true;
+  } else {
+    std::printf("%s", warning);
+  }
+}
+
+/* command -> ">"  (leave the loop) */
+void leave_loop(command_run& run) { loop_flag(run, &leave_flag, "Warning. &> ignored.\n"); }
+
+/* command -> "]"  (next pass of the loop) */
+void next_pass(command_run& run) { loop_flag(run, &cycle_flag, "Warning. &] ignored.\n"); }
+
+/* command -> "}"  (leave the function) */
+void leave_function(command_run& run) { loop_flag(run, &exit_flag, "Warning. &} ignored.\n"); }
+
+/* command -> "x"  (end the command file after this statement) */
+void end_command_file(command_run&) {
+  if (!tt_flag) done_load = true;
+}
+
+/* command -> "a"  (arrays indexed from 0 or 1) */
+void index_origin(command_run& run) {
+  addresser = 1 - addresser;
+  if (*run.flag == nullptr) std::printf(" Array initial index now %1d.\n", static_cast<int>(addresser));
+  quoly_set(addresser, run.n);
+  run.keeps_value = true;
+}
+
+/* command -> "T"  (processor milliseconds used) */
+void processor_time(command_run& run) {
+  const auto ms = static_cast<std::int64_t>(std::clock()) * 1000 / CLOCKS_PER_SEC;
+  quoly_set(static_cast<std::int32_t>(ms), run.n);
+  run.keeps_value = true;
+}
+
+/* command -> "h"  (free memory) */
+void free_memory(command_run& run) {
+  const std::uint64_t bytes = memavail();
+  run.keeps_value = true;
+  if (flotemode) {
+    fl_quoly_set(static_cast<long double>(bytes), run.n);
+  } else if (lintmode) {
+    const auto word = static_cast<std::uint32_t>(bytes);
+    if (*run.flag == nullptr) std::printf("%u\n", word);
+    quoly_set(static_cast<std::int32_t>(word), run.n);
+  } else {
+    quoly_set(0, run.n);
+    imptr exact = new_wide_number(static_cast<wide_int>(bytes));
+    num_assign(exact, (*run.n)->ncoef);
+    free_imag(&exact);
+  }
+}
+
+/* command -> "j"  (memory and minors-cache statistics) */
+void statistics(command_run&) {
+  // The counters of the expansion by minors stay 0 until its cache exists.
+  std::printf(
+      " memavail, minor memory, garbsize, minor prime, total branches, leaf count, stash nodes, "
+      "hits: %u, %u, %d, %d, %d, %d, %d, %d\n",
+      static_cast<unsigned>(memavail()), 0u, static_cast<int>(fast_garbsize()),
+      static_cast<int>(minorprime), 0, 0, 0, 0);
+}
+
+/* command -> "C" ("+" | "-")  (the GCD cache) */
+void gcd_cache(command_run& run) {
+  scanner(run.inf, &token, run.flag);
+  const char* text = nullptr;
+  if (is_tok("+")) {
+    init_gcd_stash();
+    text = lookupgcd > 0 ? " stashing on." : lookupgcd == 0 ? " stashing off."
+                                                              : " pushed, but stashing still off.";
+  } else if (is_tok("-")) {
+    pop_gcd_stash();  // at 0 the cache is emptied
+    text = lookupgcd > 0 ? " popped, but stashing remains in effect." : " stashing off.";
+  } else {
+    error(285, &token);
+    return;
+  }
+  if (*run.flag == nullptr) std::printf("%s\n", text);
+  quoly_set(lookupgcd, run.n);
+  run.keeps_value = true;
+}
+
+/* command -> "G"  (the memory report) */
+void memory_report(command_run&) { garbage('g'); }
+
+/* command -> "_" "G"  (free lists sorted by address) */
+void sort_free_lists(command_run& run) {
+  scanner(run.inf, &token, run.flag);
+  clean_up_quoly();
+  clean_up_poly();
+  if (!lintmode) clean_up_imp();
+  run.reads_ending = false;
+}
+
+/* command -> "_" "n"  (a value in the written-out notation) */
+void read_written_value(command_run& run) {
+  scanner(run.inf, &token, run.flag);
+  std::int32_t depth = 0;
+  quoly_readin(run.inf, run.n, run.flag, &depth);
+  run.keeps_value = true;
+  run.reads_ending = false;
+}
+
+/* command -> "_" "m" "(" statement ")" ending  (a statement in exact arithmetic) */
+void without_modular(command_run& run) {
+  set_zero_value(run.n);
+  run.keeps_value = true;
+  run.reads_ending = false;
+  scanner(run.inf, &token, run.flag);
+  if (!is_tok("(")) error(131, &token);
+  ModularBracket suspended;
+  scanner(run.inf, &token, run.flag);
+  if (integerflag) not_implemented();  // floating-point statements come later
+  parse(run.inf, run.n, run.flag);
+  if (!is_tok(")")) error(1, &token);
+  scanner(run.inf, &token, run.flag);
+  if (!is_tok(";") && !is_tok("@") && !is_tok(":") && !is_tok(end_marker_name))
+    error(350, &token);
+}
+
+/* command -> "_" ("s" | "t")  (switches that read the ending first) */
+void early_switch(command_run& run, unsigned char code) {
+  scanner(run.inf, &token, run.flag);
+  flip_switch(*bare_switch(code), run.flag);
+  run.reads_ending = false;
+}
+void line_suppression(command_run& run) { early_switch(run, code_line_suppression); }
+void try_rational(command_run& run) { early_switch(run, code_try_rational); }
+
+/* command -> "o" */
+void no_command_o(command_run&) { error(262, &token); }
+
+/* command -> "v" (";" | ":")  (listing of the variables) */
+void list_variables(command_run& run) {
+  scanner(run.inf, &token, run.flag);
+  if (!is_tok(";") && !is_tok(":")) error(303, &token);
+  run.reads_ending = false;
+  not_implemented();  // the listing comes with the other listings
+}
+
+// Stand-in for the commands built with the ring changes, files and listings.
 [[noreturn]] void later(command_run&) { not_implemented(); }
 
 struct command_entry {
@@ -141,33 +414,32 @@ struct command_entry {
   command_action action;
 };
 
+// The switches are in the table of settings.h; these are the rest.
 constexpr command_entry commands[] = {
-    {'t', timing},
-    {'E', extra_lines},
-    {'N', display_results},
     {'q', quit},
     {'Q', quit},
     {'@', panic_stop},
     {code_open_level, open_level},
     {code_leave_level, leave_level},
-    // Switches.
-    {'2', monomials}, {'J', variable}, {'l', negative_exponents},
+    {'J', variable},
+    {'l', negative_exponents},
     {'(', valued_setting},
-    {'&', later}, {'5', later}, {'H', later}, {'I', later}, {'O', later},
-    {'U', later}, {'V', later}, {'W', later}, {'Z', later}, {'b', later}, {'c', later},
-    {'e', later}, {'n', later}, {'|', later}, {'B', later},
-    {code_line_suppression, later}, {code_try_rational, later},
+    {code_line_suppression, line_suppression},
+    {code_try_rational, try_rational},
     // Values asked for.
-    {'#', later}, {'A', later}, {'X', later}, {'K', later}, {'L', later}, {'m', later},
-    {'M', later}, {code_display_width, later}, {code_karatsuba_cutoff, later},
-    {code_random_denominator, later},
+    {'#', ask_poly_cutoff}, {'A', ask_second_factor}, {'X', ask_first_factor},
+    {'K', ask_gauss}, {'L', ask_lagrange}, {'m', ask_interrupt_level}, {'M', ask_prompt},
+    {code_display_width, ask_width}, {code_karatsuba_cutoff, ask_karatsuba},
+    {code_random_denominator, ask_random_denominator}, {'D', ask_detcutoff},
+    {'u', ask_pivot_heuristic}, {'d', ask_display_size},
     // Actions.
-    {'x', later}, {'>', later}, {']', later}, {'}', later}, {'a', later},
-    {'T', later}, {'h', later}, {'j', later}, {'C', later}, {'D', later}, {'u', later},
-    {'d', later}, {'p', later}, {'P', later}, {'S', later},
-    {'s', later}, {'R', later}, {'r', later}, {'v', later}, {'F', later}, {'f', later},
-    {'g', later}, {'G', later}, {'4', later}, {'o', later},
-    {code_clean_up, later}, {code_read_value, later}, {code_suspend_modular, later},
+    {'x', end_command_file}, {'>', leave_loop}, {']', next_pass}, {'}', leave_function},
+    {'a', index_origin}, {'T', processor_time}, {'h', free_memory}, {'j', statistics},
+    {'C', gcd_cache}, {'G', memory_report}, {code_clean_up, sort_free_lists},
+    {code_read_value, read_written_value}, {code_suspend_modular, without_modular},
+    {'o', no_command_o}, {'v', list_variables},
+    {'p', later}, {'P', later}, {'S', later}, {'s', later}, {'R', later}, {'r', later},
+    {'F', later}, {'f', later}, {'g', later}, {'4', later},
 };
 
 command_action find_command(unsigned char code) {
@@ -187,6 +459,8 @@ void do_prompts() {
   } else if (prompt[0] == '\r' && prompt[1] == '\0') {
     std::printf("%s", prompt);
     std::fflush(stdout);
+    // The line end that ended the command is not the answer.
+    if (Input->peek() == '\n') Input->get();
   } else {
     Input->drop_line();
   }
@@ -210,6 +484,8 @@ void command_statement(textptr inf, quolyptr n, nameptr* flag) {
   command_run run{inf, n, flag};
   if (command_action action = find_command(code)) {
     action(run);
+  } else if (const switch_row* row = bare_switch(code)) {
+    flip_switch(*row, flag);
   } else {
     error(no_such_command_error, &token);
   }

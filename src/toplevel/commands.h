@@ -8,6 +8,18 @@
 
 namespace tavrin {
 
+// Internal codes of the underscore commands, above the printable characters.
+inline constexpr unsigned char code_random_denominator = 0xD0;  // "&_r"
+inline constexpr unsigned char code_suspend_modular = 0xD1;     // "&_m"
+inline constexpr unsigned char code_open_level = 0xD2;          // "&_P"
+inline constexpr unsigned char code_leave_level = 0xD3;         // "&_p"
+inline constexpr unsigned char code_display_width = 0xD4;       // "&_d"
+inline constexpr unsigned char code_karatsuba_cutoff = 0xD5;    // "&_k"
+inline constexpr unsigned char code_clean_up = 0xD6;            // "&_G"
+inline constexpr unsigned char code_read_value = 0xD7;          // "&_n"
+inline constexpr unsigned char code_line_suppression = 0xD8;    // "&_s"
+inline constexpr unsigned char code_try_rational = 0xD9;        // "&_t"
+
 // Runs the command whose "&" is the current token: reads the command
 // character (error 114 when the token is longer, going on with its first
 // character; after "_" one more token, error 17 when it names no underscore

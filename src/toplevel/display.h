@@ -24,6 +24,7 @@
 #include <cstdio>
 
 #include "core/records.h"
+#include "gcd/gcd_upcalls.h"
 
 namespace tavrin {
 

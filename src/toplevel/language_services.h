@@ -34,6 +34,11 @@ void old_expre(textptr inf, quolyptr n, nameptr* flag);
 void fact(textptr inf, quolyptr* qp, quolyptr n, colm_ptrptr* aux, std::int32_t* colpos,
           nameptr* flag, bool leave_it);
 
+// A value in the notation values are written out in (nested by variable,
+// exponents descending), read into *n (old value freed); *depth: the
+// variable level the reading reached.
+void quoly_readin(textptr inf, quolyptr n, nameptr* flag, std::int32_t* depth);
+
 // ---- Scalar variables -----------------------------------------------------------------
 // The variable named x gets the value num (taken over): an existing one has
 // its old value freed, else it is created; *q := its record.

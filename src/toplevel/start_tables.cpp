@@ -70,6 +70,8 @@ void set_first_defaults() {
   simplest_poly_cutoff = 140;
   fast_mult_cut = 10;
   disp_size = 5;
+  cmd_modder = 32;
+  pseudet_heur = 0;
   pos_mod = true;
   m_interrupt = 1;
   mod_matrix_ok = true;
@@ -195,6 +197,9 @@ void set_second_defaults() {
   for (std::int32_t k = 0; k < disp_size; ++k) fast_mult(&disp_cons, &tens_base, &disp_cons);
   disp_cons.flote = 0;
   disp_cons.lint = 0;
+  special_set(1, &rand_denom_n);
+  rand_denom_n.lint = 1;
+  rand_denom_n.flote = 1;
 
   poly_set(1, &poly_1);
   poly_1->ncoef->lint = 1;

@@ -64,6 +64,8 @@ std::int32_t lagrange_stash = 0;
 std::int32_t mod_matrix_size = 0;
 std::int32_t disp_size = 0;
 number disp_cons = {};
+std::int32_t cmd_modder = 32;
+number rand_denom_n = {};
 
 varptr sca_store[sca_buckets] = {};
 arrptr arr_store[arr_buckets] = {};

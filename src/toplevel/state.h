@@ -89,6 +89,8 @@ extern std::int32_t lagrange_stash;     // 0
 extern std::int32_t mod_matrix_size;    // 399
 extern std::int32_t disp_size;          // 5: decimal groups of the approximation of rationals
 extern number disp_cons;                // 10^(8 disp_size) in big integers
+extern std::int32_t cmd_modder;         // 32: interrupt polling period ("&m" 1: 32, 2: 2)
+extern number rand_denom_n;             // 1: denominator of the random values ("&_r")
 
 // ---- Symbol tables and stores -------------------------------------------------------
 constexpr int sca_buckets = 151;

@@ -14,6 +14,8 @@
 #include "numbers/bigint.h"
 #include "numbers/freelists.h"
 #include "numbers/mixed_mode.h"
+#include "numbers/primes.h"
+#include "numbers/word_mod.h"
 #include "support/bigref.h"
 #include "support/modulus_scope.h"
 #include "support/node_accounting.h"
@@ -126,6 +128,61 @@ TEST(ItsASquare, EulerCriterionAgreesWithTheSquares) {
   EXPECT_TRUE(its_a_square(4));
   EXPECT_TRUE(its_a_square(2));   // 2^31 - 1 = 7 mod 8
   EXPECT_FALSE(its_a_square(2147483646));  // -1 is no square when p = 3 mod 4
+}
+
+// modular_sqrt against squaring, prime_factors against trial division,
+// nmodmult against 64-bit products, sparse_oversize on both sides of 2^31.
+TEST(NumberHelpers, RootsFactorsProductsAndSizes) {
+  std::mt19937_64 rng(test_seed());
+  for (std::int32_t p : {7, 17, 1000003, 65521, 2147483629}) {  // 3, 1, 3, 1, 1 mod 4
+    ModulusScope ring(p);
+    for (int it = 0; it < test_iterations(200); ++it) {
+      const std::int32_t n = static_cast<std::int32_t>(rng() % static_cast<std::uint64_t>(p));
+      const std::int32_t r = modular_sqrt(n);
+      const std::int64_t want = its_a_square(n) ? n : 0;
+      EXPECT_EQ(std::int64_t{r} * r % p, want) << "p " << p << " n " << n;
+      const std::uint32_t a = static_cast<std::uint32_t>(rng() % static_cast<std::uint64_t>(p));
+      EXPECT_EQ(nmodmult(a, static_cast<std::uint32_t>(n)),
+                static_cast<std::int32_t>(std::uint64_t{a} * static_cast<std::uint64_t>(n) % static_cast<std::uint64_t>(p)));
+    }
+  }
+  for (std::int32_t q : {256, 65536}) {  // every element is a square
+    ModulusScope ring(q);
+    for (std::int32_t n = 0; n < q; n += q == 256 ? 1 : 97) {
+      const std::int32_t r = modular_sqrt(n);
+      EXPECT_EQ(modmult(static_cast<std::uint32_t>(r), static_cast<std::uint32_t>(r)), n) << q;
+    }
+  }
+  for (int it = 0; it < test_iterations(300); ++it) {
+    const std::int32_t x = 1 + static_cast<std::int32_t>(rng() % (it % 2 == 0 ? 1000u : 2147483647u));
+    std::set<std::int32_t> want;
+    std::int32_t y = x;
+    for (std::int32_t d = 2; std::int64_t{d} * d <= y; ++d)
+      for (; y % d == 0; y /= d) want.insert(d);
+    if (y > 1) want.insert(y);
+    numptr list = nullptr, quotients = nullptr;
+    prime_factors(x, &list);
+    set_prime_quotients(&quotients, x);
+    std::set<std::int32_t> got;
+    numptr q = quotients;
+    for (numptr l = list; l != nullptr; l = l->next, q = q->next) {
+      got.insert(l->value);
+      ASSERT_NE(q, nullptr);
+      EXPECT_EQ(q->value, x / l->value);
+    }
+    EXPECT_EQ(got, want) << x;
+    for (numptr l : {list, quotients}) {
+      if (l == nullptr) continue;
+      numptr tail = l;
+      while (tail->next != nullptr) tail = tail->next;
+      free_limb_list(l, tail);
+    }
+  }
+  EXPECT_FALSE(sparse_oversize(65536, 32767));  // 2^31 - 2^16
+  EXPECT_TRUE(sparse_oversize(65536, 32768));   // 2^31
+  EXPECT_TRUE(sparse_oversize(-65536, 32768));
+  EXPECT_FALSE(sparse_oversize(46340, 46340));
+  EXPECT_TRUE(sparse_oversize(268435455, 268435455));  // three limbs
 }
 
 TEST(ItsASquare, EveryNonZeroFieldElementOfCharacteristic2) {

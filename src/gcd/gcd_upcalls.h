@@ -1,0 +1,35 @@
+// Routines of the folders above that the GCD and factorisation code calls
+// (the power of a number, the display of numbers and polynomials in progress
+// and error output, the inverse of a residue matrix); defined there. This is their one declaration: each
+// owner's header includes this one and keeps the contract comment, named
+// beside each declaration below.
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+
+#include "core/records.h"
+
+namespace tavrin {
+
+// ---- Rational functions -----------------------------------------------------------------
+// Contract: quoly/quoly_power.h.
+void number_power(imptr n, std::int32_t expont);
+
+// ---- Display ----------------------------------------------------------------------------
+// Contract: toplevel/display.h.
+void display(std::FILE* outf, bool outf_is_tty, bool flag, imptr a, std::int32_t* mylength,
+             bool extra_space);
+// Contract: toplevel/display.h.
+void poly_display(std::FILE* outf, bool outf_is_tty, bool flag, poly p, std::int32_t* mylength,
+                  const tokentipe* endchar, polypt q, bool extra_space, bool maybe_just_number,
+                  std::int32_t* lines);
+
+// ---- The inverse of a matrix -------------------------------------------------------------
+// Contract: matrix/det_services.h.
+void mat_invert(workptr ar, workptr outar, bool ar_free, bool oar_free, std::int32_t m,
+                quolyptr n, bool invert, bool equal, sparseptr* spar, poly fct,
+                std::int32_t the_degree, std::int32_t the_degree2, std::int32_t the_power,
+                bool really, std::int32_t numprimes);
+
+}  // namespace tavrin
