@@ -24,6 +24,7 @@
 #include "quoly/quoly_mult.h"
 #include "support/data_tables.h"
 #include "support/node_accounting.h"
+#include "support/modulus_scope.h"
 #include "support/output_capture.h"
 #include "support/poly_support.h"
 #include "support/value_form.h"
@@ -516,6 +517,32 @@ TEST_F(MatrixExpressions, StatementErrorsAndTheSystemArray) {
   EXPECT_EQ(syst->rows, 2);
   EXPECT_EQ(syst->stop, 1);
   EXPECT_EQ(stored("m").cell[0].get()->ncoef->head->value, 1);
+}
+
+// Modulo a prime the inverse of a residue matrix is there already: M / N is
+// M times the inverse of N, s / N is s times it, a negative power too.
+TEST_F(MatrixExpressions, QuotientsByAResidueMatrix) {
+  ModulusScope ring(7);
+  ASSERT_EQ(run("Array m[2,2]:"), "");
+  ASSERT_EQ(run("m[1,1] := 1: m[1,2] := 2: m[2,1] := 3: m[2,2] := 4:"), "");
+  const std::string before = stored_shape("m");
+  NodeBalance balance;
+  {
+    Result r = eval("[m] / [m]");
+    ASSERT_EQ(r.error, "");
+    EXPECT_TRUE(same_mat(r.m, identity(2)));
+    // m^-1 = [[-2, 1], [3/2, -1/2]] = [[5, 1], [5, 3]] mod 7; times 2: [[3, 2], [3, 6]].
+    r = eval("2 / [m]");
+    ASSERT_EQ(r.error, "");
+    EXPECT_EQ(value_text(r.m.get(0, 0)), "number 3");
+    EXPECT_EQ(value_text(r.m.get(1, 0)), "number 3");
+    EXPECT_EQ(value_text(r.m.get(1, 1)), "number 6");
+    r = eval("[m]^2 * [m]^(-1) - [m]");
+    ASSERT_EQ(r.error, "");
+    for (auto& e : r.m.cell) EXPECT_TRUE(e.get() == nullptr || quoly_iszero(e.get()));
+  }
+  EXPECT_EQ(first_available, 1);
+  EXPECT_EQ(stored_shape("m"), before);
 }
 
 // ---- Services not built yet: their answers, enabled when they land ------------------------
