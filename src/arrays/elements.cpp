@@ -25,8 +25,8 @@ bool is_name(const tokentipe* x, const char* w) { return std::strcmp(x->name, w)
 void system_cell(const tokentipe* x, std::int32_t r, std::int32_t c, bool two, quolyptr* qp,
                  colm_ptrptr* t, std::int32_t* colpos, bool* sparse) {
   const std::int64_t rows = syst->rows;
-  const std::int64_t count = static_cast<std::int64_t>(syst->stop) + 1;
-  const std::int64_t cols = rows > 0 ? count / rows : 0;
+  const std::int64_t cols = rows > 0 ? array_cols(syst) : 0;
+  const std::int64_t count = rows * cols;
   std::int64_t r0 = static_cast<std::int64_t>(r) - addresser;
   std::int64_t c0 = two ? static_cast<std::int64_t>(c) - addresser : 0;
   if (!two) {  // one subscript runs down the columns

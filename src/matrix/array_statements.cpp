@@ -1,6 +1,9 @@
 // The whole-array statements: arr_parse (array expressions into the system
 // array, trace, sum of entries, the determinant family with its options,
 // position searches and counts) and fill_syst_array.
+#include <algorithm>
+#include <cassert>
+#include <climits>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -326,7 +329,9 @@ void fill_syst_array(workptr arr, arr_descr* arr_facts, bool arr_free, sparseptr
       }
     }
   }
-  syst->stop = static_cast<std::int32_t>(count - 1);
+  // A sparse value may have more entries than a 32-bit stop can count; its
+  // shape is read from rows and sizearr.
+  syst->stop = static_cast<std::int32_t>(std::min<std::int64_t>(count - 1, INT32_MAX));
   set_entry_count(&syst->sizearr, count);
   syst_dump = true;
 }
@@ -334,6 +339,7 @@ void fill_syst_array(workptr arr, arr_descr* arr_facts, bool arr_free, sparseptr
 void arr_parse(char x, textptr inf, quolyptr n, nameptr* flag) {
   char code[2] = {x, '\0'};
   const tokentipe xt = word_token(code);
+  assert(first_available >= 1);
   need_work_array(&xt);
   WorkArrayGuard work(&xt);
   MatValue v(work.get());

@@ -28,7 +28,7 @@ MatrixDepthGuard::~MatrixDepthGuard() { --matrix_depth; }
 MatValue::~MatValue() {
   release();
   free_quoly(&n);
-  free_num(&facts.arrsize);
+  special_free(&facts.arrsize);
 }
 
 std::int64_t MatValue::count() const {

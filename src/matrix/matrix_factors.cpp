@@ -326,7 +326,10 @@ void apply_power(textptr inf, MatValue& v, nameptr* flag) {
   if (v.is_scalar()) {
     raise_to_power(&v.n, e);
   } else {
-    matrix_power(v.arr, &v.facts, &v.arr_free, check_and_convert(e), &v.spar);
+    const std::int32_t k = check_and_convert(e);
+    // The inverse is computed in place: a borrowed matrix is copied first.
+    if (k < 0) v.make_owned();
+    matrix_power(v.arr, &v.facts, &v.arr_free, k, &v.spar);
   }
 }
 
