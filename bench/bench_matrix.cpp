@@ -7,7 +7,11 @@
 //   walk), and of 300 x 300 matrices whose 5 entries a row
 //   are linear polynomials in x and y;
 // - matrix_power of a 50 x 50 integer matrix (one-limb entries) to the 16th
-//   power, dense and sparse.
+//   power, dense and sparse;
+// - the whole statement "Trans [b] * [b]:" (read, parsed, the operand
+//   copied and transposed, the product, the system array filled) on a
+//   100 x 100 array of one-limb integers and of linear polynomials in x and
+//   y, beside the product kernel alone on the same operands.
 #include <benchmark/benchmark.h>
 
 #include <cstdint>
@@ -23,7 +27,10 @@
 #include "poly/poly_add.h"
 #include "poly/poly_mult.h"
 #include "poly/poly_repr.h"
+#include "arrays/array_store.h"
 #include "toplevel/data_files.h"
+#include "toplevel/dispatch.h"
+#include "toplevel/scanner.h"
 #include "toplevel/state.h"
 
 namespace {
@@ -265,5 +272,80 @@ void BM_MatrixPower16(benchmark::State& state) {
   delete w;
 }
 BENCHMARK(BM_MatrixPower16)->ArgNames({"sparse"})->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
+
+// The 100 x 100 array named bi (kind 0: one-limb integers below 1000) or bp
+// (kind 1: linear polynomials in x and y), created once.
+arrptr statement_array(int kind) {
+  static arrptr made[2] = {nullptr, nullptr};
+  if (made[kind] != nullptr) return made[kind];
+  make_token_ring();
+  tokentipe name{};
+  std::strcpy(name.name, kind == 0 ? "bi" : "bp");
+  name.address = -1;
+  insertarr(&name, 100, 100, false);
+  arrptr q = find_array(&name);
+  std::mt19937_64 rng(11 + kind);
+  for (std::int32_t k = q->start; k <= q->stop; ++k) {
+    free_quoly(arp_cell(k));
+    if (kind == 0) {
+      quoly_set(static_cast<std::int32_t>(rng() % 1000), arp_cell(k));
+    } else {
+      *arp_cell(k) = linear_value(static_cast<std::int32_t>(rng() % 19) - 9,
+                                  static_cast<std::int32_t>(rng() % 19) - 9,
+                                  static_cast<std::int32_t>(rng() % 19) - 9);
+    }
+  }
+  made[kind] = q;
+  return q;
+}
+
+void BM_TransProductStatement(benchmark::State& state) {
+  setup_once();
+  const int kind = static_cast<int>(state.range(0));
+  statement_array(kind);
+  const std::string text = kind == 0 ? "Trans [bi] * [bi]:" : "Trans [bp] * [bp]:";
+  for (auto _ : state) {
+    TextInput in(text);
+    FILEPtr stream = &in;
+    leftover[0] = '\0';
+    scanner(&stream, &token, &zilch);
+    quoly value = nullptr;
+    parse(&stream, &value, &zilch);
+    free_quoly(&value);
+  }
+}
+BENCHMARK(BM_TransProductStatement)->ArgNames({"poly"})->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
+
+// The product kernel alone on the same operands: the transposed cells
+// (borrowed) times the array's cells (borrowed), into a pool array.
+void BM_TransProductKernel(benchmark::State& state) {
+  setup_once();
+  const int kind = static_cast<int>(state.range(0));
+  arrptr q = statement_array(kind);
+  auto* a = new workarray;
+  auto* b = new workarray;
+  for (std::int32_t i = 0; i < 100; ++i)
+    for (std::int32_t j = 0; j < 100; ++j) {
+      a->stash[i * 100 + j] = *arp_cell(q->start + j * 100 + i);
+      b->stash[i * 100 + j] = *arp_cell(q->start + i * 100 + j);
+    }
+  arr_descr fa{}, fb{};
+  for (auto _ : state) {
+    state.PauseTiming();
+    for (std::int32_t i = 0; i < 100; ++i)
+      for (std::int32_t j = 0; j < 100; ++j) a->stash[i * 100 + j] = *arp_cell(q->start + j * 100 + i);
+    set_descr(&fa, 100, 100);
+    set_descr(&fb, 100, 100);
+    state.ResumeTiming();
+    sparseptr s1 = nullptr, s2 = nullptr;
+    matrix_mult(a, b, &fa, &fb, false, &s1, &s2);
+    state.PauseTiming();
+    for (std::int32_t k = 0; k < 10000; ++k) free_quoly(&a->stash[k]);
+    state.ResumeTiming();
+  }
+  delete a;
+  delete b;
+}
+BENCHMARK(BM_TransProductKernel)->ArgNames({"poly"})->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
 
 }  // namespace

@@ -5,6 +5,7 @@
 
 #include "arrays/array_store.h"
 #include "arrays/declarations.h"
+#include "arrays/sparse_store.h"
 #include "core/errors.h"
 #include "core/globals.h"
 #include "lang/later_services.h"
@@ -19,8 +20,42 @@ bool is_name(const tokentipe* x, const char* w) { return std::strcmp(x->name, w)
 
 // The array named x and the cell of (r, c) in it; a nil dense cell becomes
 // the integer 0 without a warning.
+// The cell of (r, c) in the system array "<" (its dense cells live in
+// syst_stash); nil for an absent sparse entry. Out of range: error 27.
+void system_cell(const tokentipe* x, std::int32_t r, std::int32_t c, bool two, quolyptr* qp,
+                 colm_ptrptr* t, std::int32_t* colpos, bool* sparse) {
+  const std::int64_t rows = syst->rows;
+  const std::int64_t cols = rows > 0 ? array_cols(syst) : 0;
+  const std::int64_t count = rows * cols;
+  std::int64_t r0 = static_cast<std::int64_t>(r) - addresser;
+  std::int64_t c0 = two ? static_cast<std::int64_t>(c) - addresser : 0;
+  if (!two) {  // one subscript runs down the columns
+    if (r0 < 0 || r0 >= count) abandon(27, x);
+    c0 = r0 / rows;
+    r0 %= rows;
+  }
+  if (r0 < 0 || r0 >= rows || c0 < 0 || c0 >= cols) abandon(27, x);
+  *t = nullptr;
+  *sparse = syst->spar != nullptr;
+  if (*sparse) {
+    const auto col = static_cast<std::int32_t>(c0 + 1);
+    colm_ptr e = *sparse_row(syst->spar, static_cast<std::int32_t>(r0 + 1));
+    while (e != nullptr && e->coord < col) e = e->next;
+    *qp = e != nullptr && e->coord == col ? &e->val : nullptr;
+    *colpos = static_cast<std::int32_t>(c0 + 1);
+    return;
+  }
+  const std::int64_t k = r0 + c0 * rows;
+  *qp = &syst_stash->stash[k];
+  *colpos = static_cast<std::int32_t>(k);
+}
+
 void element_cell(const tokentipe* x, std::int32_t r, std::int32_t c, bool two, quolyptr* qp,
                   colm_ptrptr* t, std::int32_t* colpos, bool* sparse) {
+  if (is_name(x, "<")) {
+    system_cell(x, r, c, two, qp, t, colpos, sparse);
+    return;
+  }
   arrptr q = nullptr;
   array_seek(x, &q);
   new_array_quoly_ptr(q, &r, &c, two, qp, x, t);

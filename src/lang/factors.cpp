@@ -184,7 +184,19 @@ void previous_result(textptr inf, quolyptr n, nameptr* flag) {
       error(175, &token);
       return;
     }
-    not_implemented();
+    tokentipe lt{};
+    lt.name[0] = '<';
+    lt.address = -1;
+    quolyptr qp = nullptr;
+    colm_ptrptr t = nullptr;
+    std::int32_t colpos = 0;
+    new_arretrieve(inf, &lt, flag, &qp, n, &t, &colpos);
+    if (qp == nullptr || *qp == nullptr) {
+      quoly_set(0, n);
+    } else {
+      quoly_assign(*qp, n);
+    }
+    return;
   }
   if (is_tok("F")) {
     if (sys_func == nullptr) {

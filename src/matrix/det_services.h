@@ -7,6 +7,7 @@
 
 #include "core/records.h"
 #include "gcd/gcd_upcalls.h"
+#include "numbers/work_arrays.h"
 
 namespace tavrin {
 
@@ -19,5 +20,27 @@ namespace tavrin {
 // the_power: -1 when absent; really, numprimes: false and 0 when absent.
 // mat_invert (det/router.h): declared in gcd/gcd_upcalls.h (the p-th root tables invert a
 // residue matrix with it).
+
+}  // namespace tavrin
+
+namespace tavrin {
+
+// The adjugate of the m-by-m dense matrix alpha into arr (alpha_free: alpha's
+// entries are the caller's temporaries).
+void adjoint(workptr alpha, workptr arr, bool alpha_free, std::int32_t m, sparseptr* spar);
+
+// The expont-th power of the dense square matrix with every entry reduced
+// modulo *modder (nil: no modulus); *arr_free := true. showit: progress.
+void matpowermod(workptr arr, arr_descr* arr_facts, bool* arr_free, imptr expont, quoly* modder,
+                 bool showit);
+
+// The sparse pattern matrix (n*n + 1 rows and columns) of the Hamiltonian
+// path computation for the dense n-by-n matrix arr (n <= 100) into *spar;
+// arr's entries freed when *arr_free; *arr_free := false; arrf := the new
+// size.
+void set_up_hamilton(workptr arr, arr_descr* arrf, bool* arr_free, sparseptr* spar);
+
+// *n := a random rational number (again: mixed with the processor clock).
+void randomize(bool again, quolyptr n);
 
 }  // namespace tavrin

@@ -51,8 +51,11 @@ void free_work();
 class WorkArrayGuard {
  public:
   explicit WorkArrayGuard(const tokentipe* x) { enew_worknode(&index_, x); }
+  // Gives back this array and every array taken after it. An error that
+  // unwinds to the top level has already reset the pool to 1 before the
+  // guards run, so the index never goes below the guard's own.
   ~WorkArrayGuard() {
-    if (index_ != 0) free_work();
+    if (index_ != 0 && first_available > index_) first_available = index_;
   }
   WorkArrayGuard(const WorkArrayGuard&) = delete;
   WorkArrayGuard& operator=(const WorkArrayGuard&) = delete;

@@ -1,0 +1,378 @@
+// The whole-array statements: arr_parse (array expressions into the system
+// array, trace, sum of entries, the determinant family with its options,
+// position searches and counts) and fill_syst_array.
+#include <algorithm>
+#include <cassert>
+#include <climits>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+
+#include "arrays/array_store.h"
+#include "arrays/sparse_store.h"
+#include "core/errors.h"
+#include "core/globals.h"
+#include "lang/expressions.h"
+#include "matrix/det_services.h"
+#include "matrix/matrix_expr_impl.h"
+#include "matrix/matrix_expressions.h"
+#include "matrix/matrix_products.h"
+#include "matrix/sparse_copy.h"
+#include "numbers/bigint.h"
+#include "numbers/freelists.h"
+#include "poly/poly_measures.h"
+#include "numbers/mod_journal.h"
+#include "poly/poly_repr.h"
+#include "quoly/quoly_add.h"
+#include "toplevel/language_services.h"
+#include "toplevel/state.h"
+
+namespace tavrin {
+
+using namespace matexpr;
+
+namespace {
+
+tokentipe word_token(const char* w) {
+  tokentipe t{};
+  std::strncpy(t.name, w, sizeof t.name - 1);
+  t.address = -1;
+  return t;
+}
+
+void set_value(quolyptr n, quoly v) {
+  free_quoly(n);
+  *n = v;
+}
+
+void set_small_value(quolyptr n, std::int32_t k) {
+  free_quoly(n);
+  quoly_set(k, n);
+}
+
+// A number value as a long: floating: floor(value + 0.5); word: the word;
+// else its leading limb.
+std::int32_t number_as_long(quoly q) {
+  if (flotemode) return static_cast<std::int32_t>(std::floor(q->ncoef->flote + 0.5L));
+  if (lintmode) return q->ncoef->lint;
+  return q->ncoef->head == nullptr ? 0 : q->ncoef->head->value;
+}
+
+bool is_positive(quoly q) {
+  if (flotemode) return q->ncoef->flote > 0.0L;
+  if (lintmode) return q->ncoef->lint > 0;
+  return q->ncoef->head != nullptr && q->ncoef->head->value > 0;
+}
+
+// Reads a scalar sum into a fresh cell (the current token is its first).
+quoly read_sum(textptr inf, nameptr* flag, bool no_modular) {
+  ValueCell c;
+  if (no_modular) {
+    ModularBracket bracket;
+    old_expre(inf, &c.q, flag);
+  } else {
+    old_expre(inf, &c.q, flag);
+  }
+  return c.release();
+}
+
+void trace_or_sum(textptr inf, MatValue& v, quolyptr n, nameptr* flag, bool trace) {
+  scan(inf, flag);
+  arr_fact(inf, v, flag);
+  const std::int64_t m = v.count();
+  const std::int32_t r = v.rows();
+  if (trace && (m == 0 || m != static_cast<std::int64_t>(r) * r)) abandon(194, &token);
+  if (!trace && m == 0) abandon(46, &token);
+  ValueCell result;
+  if (v.spar != nullptr) {
+    if (trace) {
+      sparse_trace(&result.q, v.spar, r);
+    } else {
+      sparse_sum(&result.q, v.spar, r);
+    }
+  } else if (trace) {
+    quoly_assign(v.arr->stash[0], &result.q);
+    for (std::int32_t k = 1; k < r; ++k) {
+      quoly e = copy_of(v.arr->stash[static_cast<std::int64_t>(k) * (r + 1)], false);
+      best_quoly_add(&result.q, e);
+    }
+  } else {
+    sum_arr(v.arr, static_cast<std::int32_t>(m), &result.q);
+  }
+  set_value(n, result.release());
+}
+
+// Position of the largest ("^") or smallest ("_", positive only with "+")
+// entry, from the origin addresser, column-major.
+void position_search(MatValue& v, quolyptr n, bool largest, bool pos_only) {
+  if (v.spar != nullptr) {
+    ValueCell result;
+    sparse_max_min(v.spar, v.rows(), v.cols(), largest, pos_only, &result.q);
+    set_value(n, result.release());
+    return;
+  }
+  const std::int64_t m = v.count();
+  const tokentipe hat = word_token(largest ? "^" : "_");
+  auto entry = [&](std::int64_t k) {
+    quoly e = v.arr->stash[k];
+    if (e == nullptr || !e->numb) abandon(119, &hat);
+    return e;
+  };
+  std::int64_t best = -1;
+  for (std::int64_t k = 0; k < m; ++k) {
+    quoly e = entry(k);
+    if (pos_only && !is_positive(e)) continue;
+    if (best < 0) {
+      best = k;
+    } else if (largest ? quoly_larger(e, v.arr->stash[best])
+                       : quoly_larger(v.arr->stash[best], e)) {
+      best = k;
+    }
+  }
+  set_small_value(n, static_cast<std::int32_t>(best + addresser));
+}
+
+// "#" "(" relation value ")": the count of entries e with e = v, e > v or
+// e < v.
+void count_against(textptr inf, MatValue& v, quolyptr n, nameptr* flag) {
+  if (v.spar != nullptr) abandon(242, &token);
+  const char rel = token.name[0];
+  if (!((rel == '=' || rel == '>' || rel == '<') && token.name[1] == '\0')) abandon(65, &token);
+  scan(inf, flag);
+  ValueCell value;
+  value.q = read_sum(inf, flag, false);
+  if (!is_tok(")")) abandon(66, &token);
+  scan(inf, flag);
+  if (rel != '=' && !value.q->numb) abandon(120, &token);
+  const std::int64_t m = v.count();
+  std::int32_t count = 0;
+  for (std::int64_t k = 0; k < m; ++k) {
+    quoly e = v.arr->stash[k];
+    if (rel == '=') {
+      if (quoly_equal(e, value.q)) ++count;
+    } else {
+      if (e == nullptr || !e->numb) abandon(120, &token);
+      if (rel == '>' ? quoly_larger(e, value.q) : quoly_larger(value.q, e)) ++count;
+    }
+  }
+  set_small_value(n, count);
+}
+
+struct DetOptions {
+  poly fct = nullptr;
+  std::int32_t the_degree = -1;
+  std::int32_t the_degree2 = -1;
+  std::int32_t the_power = -1;
+  ~DetOptions() { free_poly(&fct); }
+};
+
+// The options after the operand: "," [factor] "," [degree] "," [degree2]
+// "," [power] ")".
+void read_det_options(textptr inf, nameptr* flag, char x, DetOptions* o) {
+  std::int32_t k = 0;
+  while (is_tok(",")) {
+    ++k;
+    if (k >= 5 || (x == 'H' && k > 1)) abandon(15, &token);
+    scan(inf, flag);
+    if (is_tok(",")) continue;
+    ValueCell val;
+    val.q = read_sum(inf, flag, x == 'H' || k > 1);
+    quoly q = val.q;
+    if (x == 'H' || k > 1) {
+      if (!q->numb) abandon(227, &token);
+    }
+    if (x == 'H' || (k == 1 && q->numb)) {
+      free_poly(&o->fct);
+      poly_set(0, &o->fct);
+      num_assign(q->ncoef, o->fct->ncoef);
+    } else if (k == 1) {
+      if (q->denom != nullptr) {
+        warning(1, &token);
+      } else {
+        if (laurent && anynegs(q->numer)) abandon(198, &token);
+        free_poly(&o->fct);
+        o->fct = q->numer;
+        q->numer = nullptr;
+      }
+    } else {
+      const std::int32_t w = number_as_long(q);
+      if (k == 2) o->the_degree = w;
+      if (k == 3) o->the_degree2 = w;
+      if (k == 4) {
+        std::int32_t p = w;
+        if ((p < 0 ? -static_cast<std::int64_t>(p) : p) < 2) abandon(351, &token);
+        if (p > 0 && p % 2 == 0) {
+          if ((p & (p - 1)) != 0) {
+            warning(4, &token);
+          } else {
+            p /= 2;
+            if (p == 1) {
+              if (verbose) std::printf(" Warning. Setting power = 2 has no effect.\n");
+              p = -1;
+            }
+          }
+        }
+        o->the_power = p;
+      }
+    }
+  }
+  if (!is_tok(")")) abandon(1, &token);
+  scan(inf, flag);
+}
+
+void determinant_family(char x, textptr inf, MatValue& v, quolyptr n, nameptr* flag) {
+  bool pos_only = false;
+  bool paren = false;
+  char modifier = ' ';
+  std::int32_t numprimes = 0;
+  if (x == 'L') {
+    token = word_token("_");
+  } else {
+    scan(inf, flag);
+    if (x == '8') {
+      if (!is_tok("(")) abandon(177, &token);
+      if (lintmode) abandon(377, &token);
+    }
+  }
+  if (is_tok("^") || is_tok("_")) {
+    modifier = token.name[0];
+    scan(inf, flag);
+    if (modifier == '_' && is_tok("+")) {
+      scan(inf, flag);
+      pos_only = true;
+    }
+  } else if (is_tok("#")) {
+    modifier = '#';
+    scan(inf, flag);
+    if (!is_tok("(")) abandon(64, &token);
+    scan(inf, flag);
+  } else if (is_tok("(")) {
+    scan(inf, flag);
+    paren = true;
+  }
+  if (x == '8') {
+    ValueCell np;
+    np.q = read_sum(inf, flag, false);
+    if (!np.q->numb) abandon(227, &token);
+    numprimes = number_as_long(np.q);
+    if (numprimes < 2) abandon(364, &token);
+    if (!is_tok(",")) abandon(202, &token);
+    scan(inf, flag);
+  }
+  arr_fact(inf, v, flag);
+  if (x == 'H') {
+    const std::int32_t r = v.rows();
+    if (v.count() != static_cast<std::int64_t>(r) * r || r > 100 || v.spar != nullptr)
+      abandon(23, &token);
+    set_up_hamilton(v.arr, &v.facts, &v.arr_free, &v.spar);
+  }
+  if (x == '8' && v.spar == nullptr) abandon(333, &token);
+  if (v.count() == 0) {
+    const tokentipe det = word_token("Det");
+    abandon(46, &det);
+  }
+  if (modifier == '^' || modifier == '_') {
+    position_search(v, n, modifier == '^', pos_only);
+    return;
+  }
+  if (modifier == '#') {
+    count_against(inf, v, n, flag);
+    return;
+  }
+  DetOptions o;
+  if (paren) read_det_options(inf, flag, x, &o);
+  set_small_value(n, 1);
+  if ((o.the_degree != -1 && o.the_degree < 1) || (o.the_degree2 != -1 && o.the_degree2 < 1))
+    warning(2, &token);
+  const std::int32_t r = v.rows();
+  if (v.count() != static_cast<std::int64_t>(r) * r) abandon(241, &token);
+  if (v.spar == nullptr) {
+    // A determinant without its work array is an error, not the value 1.
+    need_work_array(&token);
+    mat_invert(v.arr, v.arr, v.arr_free, v.arr_free, r, n, false, true, &v.spar, o.fct,
+               o.the_degree, o.the_degree2, o.the_power, false, 0);
+    if (v.arr_free) v.forget();  // the router used the owned entries up
+  } else {
+    mat_invert(v.arr, v.arr, v.arr_free, v.arr_free, x == 'H' ? -r : r, n, false, true, &v.spar,
+               o.fct, o.the_degree, o.the_degree2, o.the_power, false, numprimes);
+    if (v.spar == nullptr) v.forget();
+  }
+}
+
+}  // namespace
+
+void fill_syst_array(workptr arr, arr_descr* arr_facts, bool arr_free, sparseptr spar,
+                     std::int32_t r) {
+  if (syst->spar != nullptr) {
+    free_sparse(&syst->spar, syst->rows, true);
+  } else {
+    for (std::int32_t k = 0; k <= syst->stop; ++k) free_quoly(&syst_stash->stash[k]);
+  }
+  syst->stop = -1;
+  syst->rows = r;
+  const std::int64_t count =
+      r > 0 ? static_cast<std::int64_t>(r) * descr_cols(arr_facts) : 0;
+  if (spar != nullptr) {
+    if (arr_free) {
+      syst->spar = spar;
+    } else {
+      copy_sparse(&spar, &syst->spar, r, false);
+    }
+  } else {
+    for (std::int64_t k = 0; k < count; ++k) {
+      if (arr_free) {
+        syst_stash->stash[k] = arr->stash[k];
+        arr->stash[k] = nullptr;
+      } else {
+        syst_stash->stash[k] = nullptr;
+        quoly_assign(arr->stash[k], &syst_stash->stash[k]);
+      }
+    }
+  }
+  // A sparse value may have more entries than a 32-bit stop can count; its
+  // shape is read from rows and sizearr.
+  syst->stop = static_cast<std::int32_t>(std::min<std::int64_t>(count - 1, INT32_MAX));
+  set_entry_count(&syst->sizearr, count);
+  syst_dump = true;
+}
+
+void arr_parse(char x, textptr inf, quolyptr n, nameptr* flag) {
+  char code[2] = {x, '\0'};
+  const tokentipe xt = word_token(code);
+  assert(first_available >= 1);
+  need_work_array(&xt);
+  WorkArrayGuard work(&xt);
+  MatValue v(work.get());
+  switch (x) {
+    case '"':
+    case 'A':
+    case 'M':
+      arr_expre(inf, v, flag, true);
+      if (!v.is_scalar()) {
+        fill_syst_array(v.arr, &v.facts, v.arr_free, v.spar, v.rows());
+        v.forget();
+      }
+      set_small_value(n, 0);
+      break;
+    case '[':
+    case '~':
+      arr_asstat(inf, n, v.arr, &v.facts, &v.arr_free, flag, &v.spar);
+      break;
+    case 'T':
+      trace_or_sum(inf, v, n, flag, true);
+      break;
+    case 'S':
+      trace_or_sum(inf, v, n, flag, false);
+      break;
+    case '7':
+    case '8':
+    case 'H':
+    case 'L':
+      determinant_family(x, inf, v, n, flag);
+      break;
+    default:
+      break;
+  }
+}
+
+}  // namespace tavrin

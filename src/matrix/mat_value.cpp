@@ -1,0 +1,85 @@
+#include "matrix/mat_value.h"
+
+#include "arrays/sparse_store.h"
+#include "core/errors.h"
+#include "core/globals.h"
+#include "matrix/sparse_copy.h"
+#include "numbers/bigint.h"
+#include "numbers/freelists.h"
+#include "poly/poly_repr.h"
+#include "toplevel/scanner.h"
+#include "toplevel/state.h"
+
+namespace tavrin {
+
+std::int32_t cancelflag = 0;
+
+namespace {
+std::int32_t matrix_depth = 0;
+}
+
+MatrixDepthGuard::MatrixDepthGuard() {
+  if (matrix_depth >= matrix_depth_limit) abandon(216, &token);
+  ++matrix_depth;
+}
+
+MatrixDepthGuard::~MatrixDepthGuard() { --matrix_depth; }
+
+MatValue::~MatValue() {
+  release();
+  free_quoly(&n);
+  special_free(&facts.arrsize);
+}
+
+std::int64_t MatValue::count() const {
+  return is_scalar() ? 0 : static_cast<std::int64_t>(facts.rows) * cols();
+}
+
+std::int32_t MatValue::cols() const { return is_scalar() ? 0 : descr_cols(&facts); }
+
+void MatValue::set_shape(std::int32_t r, std::int32_t c) { set_descr(&facts, r, c); }
+
+void MatValue::set_scalar() {
+  special_set(0, &facts.arrsize);
+  facts.rows = 0;
+}
+
+void MatValue::clear_scalar() { free_quoly(&n); }
+
+void MatValue::forget() {
+  set_scalar();
+  spar = nullptr;
+  arr_free = true;
+}
+
+void MatValue::release() {
+  if (spar != nullptr) {
+    free_sparse(&spar, facts.rows, arr_free);
+  } else if (!is_scalar() && arr_free) {
+    const std::int64_t m = count();
+    for (std::int64_t k = 0; k < m; ++k) free_quoly(&arr->stash[k]);
+  }
+  forget();
+}
+
+void MatValue::make_owned() {
+  if (arr_free || is_scalar()) {
+    arr_free = true;
+    return;
+  }
+  if (spar != nullptr) {
+    sparseptr copy = nullptr;
+    copy_sparse(&spar, &copy, facts.rows, false);
+    spar = copy;
+  } else {
+    const std::int64_t m = count();
+    for (std::int64_t k = 0; k < m; ++k) {
+      quoly c = nullptr;
+      quoly_assign(arr->stash[k], &c);
+      arr->stash[k] = c;
+    }
+  }
+  arr_free = true;
+}
+
+}  // namespace tavrin

@@ -1,0 +1,412 @@
+// One factor of a matrix expression: the operator and function forms, the
+// bracketed forms (named arrays and blocks, "%" slots, the system array,
+// row lists), quoted text, the scalar fallback, and the postfix "^" / "#".
+#include <cstring>
+
+#include "arrays/array_operands.h"
+#include "arrays/array_store.h"
+#include "arrays/sparse_store.h"
+#include "core/errors.h"
+#include "core/globals.h"
+#include "lang/expressions.h"
+#include "lang/variables.h"
+#include "matrix/det_services.h"
+#include "matrix/matrix_expr_impl.h"
+#include "matrix/matrix_expressions.h"
+#include "matrix/matrix_products.h"
+#include "matrix/sparse_copy.h"
+#include "numbers/freelists.h"
+#include "numbers/mod_journal.h"
+#include "poly/poly_repr.h"
+#include "quoly/quoly_great_abs.h"
+#include "quoly/quoly_power.h"
+#include "toplevel/charsets.h"
+#include "toplevel/language_services.h"
+#include "toplevel/state.h"
+
+namespace tavrin {
+
+using namespace matexpr;
+
+namespace {
+
+bool is_digit(char c) { return c >= '0' && c <= '9'; }
+bool is_lower(char c) { return c >= 'a' && c <= 'z'; }
+
+void expect(const char* w, std::int32_t code, textptr inf, nameptr* flag) {
+  if (!is_tok(w)) abandon(code, &token);
+  scan(inf, flag);
+}
+
+// A sub-factor read into its own value w (fresh work array; the caller's
+// expected size).
+void read_factor_into(textptr inf, MatValue& v, MatValue& w, nameptr* flag) {
+  w.expect_r = v.expect_r;
+  w.expect_c = v.expect_c;
+  arr_fact(inf, w, flag);
+}
+
+// The factor after "-": negated.
+void negate(MatValue& v) {
+  if (v.is_scalar()) {
+    quoly r = copy_of(v.n, true);
+    free_quoly(&v.n);
+    v.n = r;
+  } else if (v.spar != nullptr) {
+    sparse_makeneg(&v.spar, v.facts.rows, &v.arr_free);
+  } else {
+    const std::int64_t m = v.count();
+    for (std::int64_t k = 0; k < m; ++k)
+      put(&v.arr->stash[k], copy_of(v.arr->stash[k], true), v.arr_free);
+    v.arr_free = true;
+  }
+}
+
+// v := the transpose of w (sparse: owned; dense: the cells moved).
+void transpose_into(MatValue& v, MatValue& w) {
+  const std::int32_t r = w.facts.rows;
+  const std::int32_t k = w.cols();
+  if (w.spar != nullptr) {
+    w.make_owned();
+    trans_sparse(&w.spar, r, k);
+    w.set_shape(k, r);
+    take_over(v, w);
+    return;
+  }
+  for (std::int32_t j = 0; j < k; ++j) {
+    for (std::int32_t i = 0; i < r; ++i) {
+      quolyptr cell = &w.arr->stash[static_cast<std::int64_t>(j) * r + i];
+      quolyptr to = &v.arr->stash[static_cast<std::int64_t>(i) * k + j];
+      *to = *cell;
+      if (w.arr_free) *cell = nullptr;
+    }
+  }
+  // A borrowed matrix stays borrowed: its cells are only rearranged, and
+  // whatever is done with them next copies them (or leaves them alone).
+  v.arr_free = w.arr_free;
+  w.forget();
+  v.set_shape(k, r);
+}
+
+// Greatest integer ("$") or absolute value ("|...|") of every entry.
+void great_or_abs(MatValue& v, bool abs) {
+  if (v.is_scalar()) {
+    if (abs) {
+      quoly_abs(v.n);
+    } else {
+      quoly_great_int(&v.n);
+    }
+    return;
+  }
+  if (v.spar != nullptr) {
+    sparse_great_abs(&v.spar, v.facts.rows, v.arr_free, abs);
+    v.arr_free = true;
+    return;
+  }
+  v.make_owned();
+  const std::int64_t m = v.count();
+  for (std::int64_t k = 0; k < m; ++k) {
+    if (abs) {
+      quoly_abs(v.arr->stash[k]);
+    } else {
+      quoly_great_int(&v.arr->stash[k]);
+    }
+  }
+}
+
+// A named array (or an array of the "%" store) q: a dense one's cells (or a
+// block of them, when "[" follows) borrowed into v.arr, a sparse one's
+// frames shared. The token after the name is current on entry.
+void named_array(textptr inf, MatValue& v, arrptr q, nameptr* flag) {
+  if (q->spar != nullptr) {
+    if (is_tok("[")) abandon(244, &token);
+    v.spar = q->spar;
+    v.arr_free = false;
+    v.set_shape(q->rows, array_cols(q));
+    return;
+  }
+  std::int32_t start = q->start;
+  std::int32_t rows = q->rows;
+  std::int32_t cols = array_cols(q);
+  std::int32_t total_rows = q->rows;
+  if (is_tok("[")) {
+    std::int32_t firstrow = 0;
+    std::int32_t firstcol = 0;
+    subarray(inf, q, &start, &rows, &cols, &firstrow, &firstcol, &total_rows, flag);
+  }
+  for (std::int32_t j = 0; j < cols; ++j)
+    for (std::int32_t i = 0; i < rows; ++i)
+      check_and_assign(start + i + j * total_rows,
+                       &v.arr->stash[static_cast<std::int64_t>(j) * rows + i]);
+  v.arr_free = false;
+  v.set_shape(rows, cols);
+}
+
+// "[" "(" entries ")" "]": one row of scalar sums.
+void row_list(textptr inf, MatValue& v, nameptr* flag) {
+  std::int32_t count = 0;
+  v.arr_free = true;
+  for (;;) {
+    if (count > 999999) {
+      v.set_shape(1, count);
+      abandon(71, &token);
+    }
+    scan(inf, flag);
+    v.arr->stash[count] = nullptr;
+    ++count;
+    v.set_shape(1, count);
+    old_expre(inf, &v.arr->stash[count - 1], flag);
+    if (is_tok(")")) break;
+    if (!is_tok(",")) abandon(70, &token);
+  }
+  scan(inf, flag);
+}
+
+// After "[": the bracketed forms; "]" is checked by the caller.
+void bracketed(textptr inf, MatValue& v, nameptr* flag) {
+  scan(inf, flag);
+  const char c = token.name[0];
+  if (is_digit(c) || is_tok("-") ||
+      (is_lower(c) && number_polys > 0 && its_a_polyname(token.name))) {
+    not_implemented();  // the scalar diagonal (filled with the literals)
+  } else if (is_lower(c)) {
+    arrptr q = nullptr;
+    fastestlookup(&token, &q);
+    if (q == nullptr) abandon(28, &token);
+    scan(inf, flag);
+    named_array(inf, v, q, flag);
+  } else if (is_tok("%")) {
+    std::int32_t m = 0;
+    {
+      ValueCell index;
+      get_arr_arr(inf, &index.q, flag, &m);
+    }
+    if (arrstash == nullptr || m < 0 || m >= arrstash_slots || arrstash[m] == nullptr) {
+      tokentipe pct{};
+      std::strcpy(pct.name, "%");
+      pct.address = -1;
+      abandon(220, &pct);
+    }
+    named_array(inf, v, arrstash[m], flag);
+  } else if (is_tok("(")) {
+    row_list(inf, v, flag);
+  } else if (is_tok("<")) {
+    scan(inf, flag);
+    if (!is_tok("]")) not_implemented();  // generated matrices (with the literals)
+    if (syst == nullptr || syst->stop == -1) abandon(175, &token);
+    copy_syst(v.arr, syst->rows, &v.spar);
+    v.arr_free = true;
+    v.set_shape(syst->rows, (syst->stop + 1) / syst->rows);
+  } else if (is_tok("Rand") || is_tok("RRand")) {
+    if (v.expect_r == 0) abandon(142, &token);
+    const bool again = is_tok("RRand");
+    scan(inf, flag);
+    if (want_sparse) not_implemented();  // sparse random matrices (with the literals)
+    const std::int64_t m = static_cast<std::int64_t>(v.expect_r) * v.expect_c;
+    v.arr_free = true;
+    for (std::int64_t k = 0; k < m; ++k) {
+      v.arr->stash[k] = nullptr;
+      v.set_shape(v.expect_r, static_cast<std::int32_t>((k + v.expect_r) / v.expect_r));
+      randomize(again, &v.arr->stash[k]);
+    }
+    v.set_shape(v.expect_r, v.expect_c);
+  } else if (is_tok("[")) {
+    not_implemented();  // matrix lists (their line-end reader comes with the literals)
+  } else if (is_tok("]") && want_sparse) {
+    sparse_init(&v.spar, v.expect_r);
+    v.arr_free = true;
+    v.set_shape(v.expect_r, v.expect_c);
+  } else {
+    abandon(40, &token);
+  }
+}
+
+// "Altmult" "(" expression "," expression ")".
+void alt_mult(textptr inf, MatValue& v, nameptr* flag) {
+  scan(inf, flag);
+  if (!is_tok("(")) abandon(177, &token);
+  scan(inf, flag);
+  need_work_array(&token);
+  WorkArrayGuard work1(&token);
+  MatValue w1(work1.get());
+  w1.expect_r = v.expect_r;
+  w1.expect_c = v.expect_c;
+  arr_expre(inf, w1, flag, true);
+  if (w1.is_scalar()) abandon(72, &token);
+  if (w1.spar != nullptr) abandon(242, &token);
+  const std::int32_t r1 = w1.facts.rows;
+  const std::int32_t k1 = w1.cols();
+  if (!is_tok(",")) abandon(202, &token);
+  scan(inf, flag);
+  need_work_array(&token);
+  WorkArrayGuard work2(&token);
+  MatValue w2(work2.get());
+  w2.expect_r = k1;
+  w2.expect_c = r1;
+  arr_expre(inf, w2, flag, true);
+  if (w2.is_scalar()) abandon(72, &token);
+  if (w2.spar != nullptr) abandon(242, &token);
+  if (!is_tok(")")) abandon(1, &token);
+  const std::int32_t r2 = w2.facts.rows;
+  const std::int32_t k2 = w2.cols();
+  if (k1 != r2) abandon(39, &token);
+  if (static_cast<std::int64_t>(r1) * k2 > 1000000) abandon(43, &token);
+  fast_mat_mult(w1.arr, w2.arr, v.arr, r1, r2, k2);
+  v.set_shape(r1, k2);
+  v.arr_free = true;
+  scan(inf, flag);
+}
+
+// "Altpower" / "MPowermod" "(" expression "," exponent ["," modulus] ")".
+void alt_power(textptr inf, MatValue& v, nameptr* flag, bool modular) {
+  scan(inf, flag);
+  if (!is_tok("(")) abandon(177, &token);
+  scan(inf, flag);
+  arr_expre(inf, v, flag, true);
+  if (v.is_scalar()) abandon(72, &token);
+  if (v.spar != nullptr) abandon(242, &token);
+  if (v.count() != static_cast<std::int64_t>(v.facts.rows) * v.facts.rows) abandon(172, &token);
+  if (!is_tok(",")) abandon(202, &token);
+  imptr e = nullptr;
+  get_exponent(inf, flag, &e, false);
+  struct NumberHold {
+    imptr* p;
+    ~NumberHold() { free_imag(p); }
+  } hold{&e};
+  if (!modular) {
+    if (!is_tok(")")) abandon(1, &token);
+    alt_mat_power(v.arr, &v.facts, &v.arr_free, check_and_convert(e));
+  } else {
+    ValueCell modder;
+    bool given = false;
+    if (is_tok(",")) {
+      scan(inf, flag);
+      old_expre(inf, &modder.q, flag);
+      given = true;
+      quoly m = modder.q;
+      if (!m->numb && m->denom != nullptr) abandon(288, &token);
+      if (m->numb && lintmode) abandon(188, &token);
+      if (m->numb) {
+        ValueCell zero;
+        quoly_set(0, &zero.q);
+        if (!quoly_larger(m, zero.q)) abandon(288, &token);
+      }
+    }
+    if (!is_tok(")")) abandon(1, &token);
+    matpowermod(v.arr, &v.facts, &v.arr_free, e, given ? &modder.q : nullptr, verbose && windy);
+  }
+  scan(inf, flag);
+}
+
+// The scalar fallback: one factor of the scalar reader.
+void scalar_factor(textptr inf, MatValue& v, nameptr* flag) {
+  ++matrix_eval;
+  const std::int32_t mark = matrix_eval;
+  old_fact(inf, &v.n, flag);
+  if (matrix_eval == mark) {
+    --matrix_eval;
+    return;
+  }
+  not_implemented();  // a polynomial at a matrix (with the polynomial evaluation)
+}
+
+}  // namespace
+
+namespace matexpr {
+
+void apply_power(textptr inf, MatValue& v, nameptr* flag) {
+  const tokentipe hat = token;
+  if (v.count() != static_cast<std::int64_t>(v.rows()) * v.rows()) abandon(172, &hat);
+  imptr e = nullptr;
+  get_exponent(inf, flag, &e, true);
+  struct NumberHold {
+    imptr* p;
+    ~NumberHold() { free_imag(p); }
+  } hold{&e};
+  if (v.is_scalar()) {
+    raise_to_power(&v.n, e);
+  } else {
+    const std::int32_t k = check_and_convert(e);
+    // The inverse is computed in place: a borrowed matrix is copied first.
+    if (k < 0) v.make_owned();
+    matrix_power(v.arr, &v.facts, &v.arr_free, k, &v.spar);
+  }
+}
+
+void apply_evaluation(textptr inf, MatValue& v, nameptr* flag) {
+  scan(inf, flag);
+  if (!v.is_scalar() || is_tok("[")) not_implemented();  // entries or a matrix as the point
+  ValueCell values;
+  std::int16_t target = 0;
+  get_evalquoly(inf, &v.n, &values.q, &target, flag, true, false);
+}
+
+}  // namespace matexpr
+
+void arr_fact(textptr inf, MatValue& v, nameptr* flag) {
+  MatrixDepthGuard depth;
+  if (is_tok("(")) {
+    scan(inf, flag);
+    arr_expre(inf, v, flag, true);
+    if (!is_tok(")")) abandon(1, &token);
+    scan(inf, flag);
+  } else if (is_tok("-")) {
+    scan(inf, flag);
+    arr_fact(inf, v, flag);
+    negate(v);
+  } else if (is_tok("Trans") || is_tok("*101") || is_tok("Diag") || is_tok("Adjoint")) {
+    const bool trans = is_tok("Trans") || is_tok("*101");
+    const bool diag = is_tok("Diag");
+    scan(inf, flag);
+    need_work_array(&token);
+    WorkArrayGuard work(&token);
+    MatValue w(work.get());
+    read_factor_into(inf, v, w, flag);
+    if (w.is_scalar()) abandon(diag ? 74 : 72, &token);
+    if (trans) {
+      transpose_into(v, w);
+    } else if (diag) {
+      std::int32_t rows = w.facts.rows;
+      extract_diagonal(v.arr, w.arr, &w.facts, w.arr_free, &rows, &w.spar);
+      v.set_shape(1, w.cols());
+      v.arr_free = w.arr_free;
+      w.forget();
+    } else {
+      if (w.count() != static_cast<std::int64_t>(w.facts.rows) * w.facts.rows)
+        abandon(241, &token);
+      if (w.spar != nullptr) abandon(242, &token);
+      adjoint(w.arr, v.arr, w.arr_free, w.facts.rows, &w.spar);
+      v.set_shape(w.facts.rows, w.facts.rows);
+      v.arr_free = true;
+    }
+  } else if (is_tok("$")) {
+    scan(inf, flag);
+    arr_fact(inf, v, flag);
+    great_or_abs(v, false);
+  } else if (is_tok("|")) {
+    scan(inf, flag);
+    arr_fact(inf, v, flag);
+    if (!is_tok("|")) abandon(63, &token);
+    scan(inf, flag);
+    great_or_abs(v, true);
+  } else if (is_tok("[")) {
+    bracketed(inf, v, flag);
+    expect("]", 24, inf, flag);
+  } else if (is_tok("Altmult")) {
+    alt_mult(inf, v, flag);
+  } else if (is_tok("Altpower") || is_tok("MPowermod")) {
+    alt_power(inf, v, flag, is_tok("MPowermod"));
+  } else if (is_tok("'")) {
+    v.arr_free = true;
+    quoted_text_row(inf, flag, v.arr, &v.facts);
+  } else {
+    scalar_factor(inf, v, flag);
+  }
+  if (is_tok("^")) {
+    apply_power(inf, v, flag);
+  } else if (is_tok("#")) {
+    apply_evaluation(inf, v, flag);
+  }
+}
+
+}  // namespace tavrin

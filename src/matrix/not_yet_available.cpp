@@ -1,0 +1,34 @@
+// Stand-ins for the determinant services not built yet (the adjugate, the
+// modular matrix power, the Hamiltonian pattern matrix, random numbers) and
+// the array assignment statement: each reports that it is missing and
+// abandons the statement, so no caller goes on with a value not computed.
+#include "core/errors.h"
+#include "matrix/det_services.h"
+#include "matrix/matrix_expressions.h"
+
+namespace tavrin {
+
+namespace {
+[[noreturn]] void missing(const char* what) {
+  tavrin_error(what, true);
+  not_implemented();
+}
+}  // namespace
+
+void adjoint(workptr, workptr, bool, std::int32_t, sparseptr*) { missing("adjoint not available"); }
+
+void matpowermod(workptr, arr_descr*, bool*, imptr, quoly*, bool) {
+  missing("matpowermod not available");
+}
+
+void set_up_hamilton(workptr, arr_descr*, bool*, sparseptr*) {
+  missing("set_up_hamilton not available");
+}
+
+void randomize(bool, quolyptr) { missing("randomize not available"); }
+
+void arr_asstat(textptr, quolyptr, workptr, arr_descr*, bool*, nameptr*, sparseptr*) {
+  not_implemented();
+}
+
+}  // namespace tavrin
