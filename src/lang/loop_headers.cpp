@@ -117,6 +117,26 @@ void free_limb_chain(numptr* chain) {
   *chain = nullptr;
 }
 
+std::int32_t next_loop_round(const tokentipe& name, std::int32_t init, std::int32_t step,
+                             std::int32_t stop, numptr** np, std::int32_t sign) {
+  std::int64_t next = static_cast<std::int64_t>(init) + step;
+  if (*np != nullptr) {  // the next listed row, or past the end
+    next = **np != nullptr ? (**np)->value : static_cast<std::int64_t>(stop) + 1;
+    if (**np != nullptr) *np = &(**np)->next;
+  }
+  const std::int64_t v = next * sign;
+  if (v > one_limb_max || v < -one_limb_max) abandon(loop_range_error, &name);
+  varptr r = find_var(&name);
+  if (r == nullptr) {
+    quoly val = nullptr;
+    quoly_set(0, &val);
+    val->next = nullptr;
+    insert_var(&name, val, &r);
+  }
+  adjust(r, static_cast<std::int32_t>(v));
+  return static_cast<std::int32_t>(next);
+}
+
 void adjust(varptr r, std::int32_t i) {
   if (i > one_limb_max || i < -one_limb_max) abandon(loop_range_error, &r->let);
   quoly v = r->val;

@@ -103,23 +103,7 @@ void run_for(textptr inf, condexptr p, quolyptr n) {
   while (init <= stop) {
     check_interrupt();
     if (run_round(inf, p->form1, n)) break;
-    std::int64_t next = static_cast<std::int64_t>(init) + step;
-    if (np != nullptr) {  // the next listed row, or past the end
-      next = *np != nullptr ? (*np)->value : static_cast<std::int64_t>(stop) + 1;
-      if (*np != nullptr) np = &(*np)->next;
-    }
-    const std::int64_t v = next * sign;
-    if (v > one_limb_max || v < -one_limb_max) abandon(loop_range_error, &name);
-    // The body may have removed or replaced the variable: find it again.
-    varptr r = find_var(&name);
-    if (r == nullptr) {
-      quoly val = nullptr;
-      quoly_set(0, &val);
-      val->next = nullptr;
-      insert_var(&name, val, &r);
-    }
-    adjust(r, static_cast<std::int32_t>(v));
-    init = static_cast<std::int32_t>(next);
+    init = next_loop_round(name, init, step, stop, &np, sign);
   }
 }
 

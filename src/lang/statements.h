@@ -76,6 +76,13 @@ void set_up_for_loop(textptr inf, nameptr* p, varptr* r, std::int32_t* init, std
 void free_limb_chain(numptr* chain);
 // The loop variable's value := i (error 47 when |i| > 268435455).
 void adjust(varptr r, std::int32_t i);
+// One step of a counting loop run with a non-negative step (its bounds
+// multiplied by sign = +-1): the next counter, init + step, or the next row
+// of a sparse-column loop's list (stop + 1 past its end; *np advanced). The
+// variable `name`, found again (the body may have removed it) or made anew,
+// := next * sign. Returns next, formed in 64 bits.
+std::int32_t next_loop_round(const tokentipe& name, std::int32_t init, std::int32_t step,
+                             std::int32_t stop, numptr** np, std::int32_t sign);
 // The floating-point twin of insert_var for an integer.
 void iinsert(tokentipe* x, std::int32_t num, varptr* q);
 

@@ -139,22 +139,7 @@ void sum_mult_up(const char* sign, textptr inf, quolyptr n, nameptr* p, bool par
       } else {
         fast_quoly_mult(&result.q, &body.q);
       }
-      std::int64_t next = static_cast<std::int64_t>(init) + step;
-      if (np != nullptr) {  // the next listed row, or past the end
-        next = *np != nullptr ? (*np)->value : static_cast<std::int64_t>(stop) + 1;
-        if (*np != nullptr) np = &(*np)->next;
-      }
-      const std::int64_t v = next * dir;
-      if (v > one_limb_max || v < -one_limb_max) abandon(loop_range_error, &name);
-      varptr r = find_var(&name);
-      if (r == nullptr) {
-        quoly val = nullptr;
-        quoly_set(0, &val);
-        val->next = nullptr;
-        insert_var(&name, val, &r);
-      }
-      adjust(r, static_cast<std::int32_t>(v));
-      init = static_cast<std::int32_t>(next);
+      init = next_loop_round(name, init, step, stop, &np, dir);
       if (init > stop) break;
     }
   } else if (nested) {

@@ -283,6 +283,7 @@ TEST_F(Control, RandomConditionsAgainstATestSideEvaluation) {
   EXPECT_EQ(run("if (x + 1)^2 = x^2 + 2*x + 1 and x <> x + 1 then 1 else 0 fi;"), num("1"));
   EXPECT_EQ(run("if x^2 = x then 1 else 0 fi;"), num("0"));
   EXPECT_EQ(run("if x >= x then 1 fi;"), "error 123");
+  run("&(J = -x)");  // later tests use x as a scalar
   EXPECT_EQ(run("if 1/2 < 1 1 then 1 fi;"), num("1"));
   EXPECT_EQ(run("if 1 ) then 1 fi;"), "error 13");
 }

@@ -269,7 +269,13 @@ TEST_F(Settings, MemoryReportCountsVariablesAndTheCache) {
   EXPECT_EQ(static_cast<std::uint32_t>(base), garbsize());
   EXPECT_EQ(counts["total garbage"], base + counts["var count"] * 28 +
                                          counts["array count"] * 80 + counts["name count"] * 40 +
-                                         counts["fix count"] * 16 + counts["colm count"] * 12)
+                                         counts["fix count"] * 16 + counts["colm count"] * 12 +
+                                         counts["sparse count"] * 8197 +
+                                         counts["matrix col count"] * 16 +
+                                         counts["poly pointer count"] * 64 +
+                                         counts["form node count"] * 12 +
+                                         counts["cond expr count"] * 24 +
+                                         counts["work arrays"] * 4000000)
       << out;
   EXPECT_EQ(counts["system data size"], size_data_strucs + mass_gcd_stash());
   EXPECT_EQ(counts["total size"], counts["total garbage"] + counts["system data size"]);
