@@ -300,34 +300,69 @@ void element_input(textptr inf, const tokentipe* x, nameptr* flag) {
   leftover[1] = saveleft[1];
 }
 
-void get_from_array(textptr inf, nameptr* flag, std::string* newname) {
-  newname->clear();
+namespace {
+
+// The whole dense array named next ("[" current); errors 28, 258, 259.
+arrptr whole_dense_array(textptr inf, nameptr* flag, tokentipe* name) {
   arrptr q = nullptr;
   std::int32_t rows = 0, cols = 0, start = 0, total = 0, firstrow = 0, firstcol = 0, target = 0;
-  tokentipe name{};
-  left_side(inf, &q, &rows, &cols, &start, &total, &firstrow, &firstcol, &target, &name, flag,
+  left_side(inf, &q, &rows, &cols, &start, &total, &firstrow, &firstcol, &target, name, flag,
             false);
-  if (q == nullptr) abandon(28, &name);
-  if (start != -1) abandon(258, &name);
-  if (q->spar != nullptr) abandon(259, &name);
+  if (q == nullptr) abandon(28, name);
+  if (start != -1) abandon(258, name);
+  if (q->spar != nullptr) abandon(259, name);
+  return q;
+}
+
+// The integer a number cell stands for: the nearest integer in floating
+// mode, the residue in word arithmetic, else the most significant limb.
+std::int32_t cell_integer(imptr x) {
+  if (flotemode) {
+    const long double r = std::floor(x->flote + 0.5L);
+    return r > -2147483648.0L && r < 2147483648.0L ? static_cast<std::int32_t>(r) : 0;
+  }
+  if (lintmode) return x->lint;
+  return x->head == nullptr ? 0 : x->head->value;
+}
+
+}  // namespace
+
+void get_from_array(textptr inf, nameptr* flag, std::string* newname) {
+  newname->clear();
+  tokentipe name{};
+  const arrptr q = whole_dense_array(inf, flag, &name);
   for (std::int32_t k = q->start; k <= q->stop && newname->size() < 255; ++k) {
     const quoly v = *arp_cell(k);
     if (v == nullptr) continue;
     if (!v->numb) abandon(260, &name);
-    const imptr x = v->ncoef;
-    std::int32_t code = 0;
-    if (flotemode) {
-      const long double r = std::floor(x->flote + 0.5L);
-      code = r > -2147483648.0L && r < 2147483648.0L ? static_cast<std::int32_t>(r) : 0;
-    } else if (lintmode) {
-      code = x->lint;
-    } else {
-      code = x->head == nullptr ? 0 : x->head->value;
-    }
-    const char ch = static_cast<char>(code & 0xFF);
+    const char ch = static_cast<char>(cell_integer(v->ncoef) & 0xFF);
     if (ch != ' ') newname->push_back(ch);
   }
   if (newname->empty()) std::printf("*** Warning. array [%s] is empty.\n", q->name.name);
+}
+
+void get_cut_from_array(textptr inf, nameptr* flag) {
+  tokentipe name{};
+  const arrptr q = whole_dense_array(inf, flag, &name);
+  bool any = false;
+  polypt cursor = polynames;
+  std::int32_t k = 1;
+  for (std::int32_t cell = q->start; cell <= q->stop; ++cell, ++k) {
+    const quoly v = *arp_cell(cell);
+    if (v == nullptr) continue;  // counts in k, keeps the cursor
+    if (!v->numb) {
+      error(260, &name);  // resumed: taken as empty
+      continue;
+    }
+    any = true;
+    if (cursor == nullptr) break;
+    const std::int32_t cut = cell_integer(v->ncoef);
+    if (cut >= 6) cursor->polycut = cut;
+    if (k == 1) poly_cutoff = cut >= 6 ? cut : 40;
+    cursor = cursor->next;
+    if (cursor == nullptr || k >= number_polys) break;
+  }
+  if (!any) std::printf("*** Warning. array [%s] is empty.\n", q->name.name);
 }
 
 }  // namespace tavrin

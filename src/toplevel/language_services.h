@@ -73,6 +73,13 @@ void whole_arrinsert(textptr inf, const tokentipe* x, nameptr* flag, quolyptr n,
 // spelled. Errors 28 (no such array), 258 (a block), 259 (sparse), 260 (a
 // cell that is not a number) and those of the operand.
 void get_from_array(textptr inf, nameptr* flag, std::string* newname);
+// "[" current: per-variable cut-offs from the cells of the whole dense array
+// named next, in storage order: the k-th number cell of at least 6 sets the
+// k-th adjoined variable's cut-off (from the top); the first also sets
+// poly_cutoff (40 when below 6). Empty cells count but set nothing; a cell
+// that is not a number is error 260 (taken as empty when resumed); no number
+// at all gives the empty-array warning. Errors as get_from_array.
+void get_cut_from_array(textptr inf, nameptr* flag);
 // The "?" statement on one element of the array named *x ("[" current):
 // the subscripts are read, then the element from the terminal. The
 // statement's token and push-back are kept meanwhile.

@@ -29,7 +29,6 @@ namespace tavrin {
 
 namespace {
 
-constexpr std::int32_t no_array_error = 28;
 constexpr std::int32_t string_end_error = 33;
 constexpr std::int32_t no_equals_error = 4;
 constexpr std::int32_t not_on_off_error = 133;
@@ -518,8 +517,6 @@ void set_switch(textptr inf, quolyptr n, nameptr* flag, bool* colflag, bool* cal
   numeric_setting(c, v, n, setting, flag);
   *colflag = false;
 }
-
-void get_cut_from_array(textptr, nameptr*) { error(no_array_error, &token); }
 
 void set_prompt(const std::string& text) {
   if (text.size() > 10)

@@ -65,10 +65,6 @@ void flip_switch(const switch_row& row, nameptr* flag);
 // a number; each setting's own range errors.
 void set_switch(textptr inf, quolyptr n, nameptr* flag, bool* colflag, bool* callscan);
 
-// &(# = [a]): the per-variable cut-offs from the cells of array a. Error 28
-// until arrays exist.
-void get_cut_from_array(textptr inf, nameptr* flag);
-
 // ---- Shared setters (bare and valued forms) --------------------------------------------
 // The prompt from text: its first 10 characters (a longer text warns);
 // " " makes it a carriage return, "" one blank (promptsize 0 both); the

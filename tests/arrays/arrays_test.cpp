@@ -260,6 +260,31 @@ TEST_F(Arrays, DeclarationsAndTheirErrors) {
   EXPECT_EQ(run("e[5];"), value("6"));
 }
 
+// Per-variable cut-offs from an array: number cells set the adjoined
+// variables from the top down, empty cells count without moving on, the
+// first cell also sets poly_cutoff (40 below 6), and the walk ends after
+// as many cells as variables.
+TEST_F(Arrays, CutOffsFromAnArray) {
+  ScopedValue<std::int32_t> keep(poly_cutoff, poly_cutoff);
+  PolyVars vars{"x", "y", "z"};
+  std::vector<std::int32_t> before;
+  for (polypt p = polynames; p != nullptr; p = p->next) before.push_back(p->polycut);
+  run("Array c[4]:\nc[1] := 8: c[3] := 7: c[4] := 9:");
+  EXPECT_EQ(run("&(# = [c])"), value("0"));
+  std::vector<std::int32_t> after;
+  for (polypt p = polynames; p != nullptr; p = p->next) after.push_back(p->polycut);
+  EXPECT_EQ(after, (std::vector<std::int32_t>{8, 7, before[2]}));
+  EXPECT_EQ(poly_cutoff, 8);
+  run("Array d[2]:\nd[1] := 3:");
+  EXPECT_EQ(run("&(# = [d])"), value("0"));
+  EXPECT_EQ(poly_cutoff, 40);
+  EXPECT_EQ(polynames->polycut, 8);  // 3 is below the least cut-off
+  run("Array f[2]:");
+  EXPECT_EQ(run("&(# = [f])"), value("0"));  // the empty-array warning, nothing set
+  EXPECT_EQ(poly_cutoff, 40);
+  EXPECT_EQ(run("&(# = [c[1]])"), "error 258");
+}
+
 TEST_F(Arrays, StoreLimitsPagesAndFrames) {
   tokentipe t{"t", -1};
   insertarr(&t, 1024, 1, true);  // cells 0 .. 1023
