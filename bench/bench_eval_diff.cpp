@@ -29,29 +29,9 @@ namespace {
 
 using namespace tavrin;
 
-void adjoin_xyz_once() {
-  if (polynames != nullptr) return;
-  initialize(TAVRIN_BENCH_DATA_DIR);  // the prime tables and evaluation points
-  const char* names[] = {"x", "y", "z"};
-  polypt* link = &polynames;
-  for (std::int16_t d = 1; d <= 3; ++d) {
-    polypt r = nullptr;
-    newpt(&r);
-    std::strncpy(r->let.name, names[d - 1], 10);
-    r->let.address = -1;
-    r->depth = d;
-    *link = r;
-    link = &r->next;
-  }
-  number_polys = 3;
-}
+using bench::adjoin_xyz_once;
 
-void new_command() {
-  original_depth = 1;
-  alg_c_count = 0;
-  g_cutoff = 10;
-  c_cntcount = a_cntcount = d_cntcount = g_cntcount = c_cntdepth = 0;
-}
+using bench::new_command;
 
 // The number value c (a residue in modular arithmetic).
 quoly number_value(std::int32_t c) {

@@ -148,22 +148,7 @@ BENCHMARK(BM_array_euclid_p2147483629)->Apply(crossover_degrees);
 // only for the degree, x^3 A against x^2 B with A, B = (1 + x + y + z)^10
 // and (2 + x + y + z)^10, settled by the common power of x (Stage C).
 
-void adjoin_xyz_once() {
-  if (polynames != nullptr) return;
-  initialize(TAVRIN_BENCH_DATA_DIR);  // the prime tables and evaluation points
-  const char* names[] = {"x", "y", "z"};
-  polypt* link = &polynames;
-  for (std::int16_t d = 1; d <= 3; ++d) {
-    polypt r = nullptr;
-    newpt(&r);
-    std::strncpy(r->let.name, names[d - 1], 10);
-    r->let.address = -1;
-    r->depth = d;
-    *link = r;
-    link = &r->next;
-  }
-  number_polys = 3;
-}
+using bench::adjoin_xyz_once;
 
 // c0 + cx x + cy y + cz z.
 poly linear(std::int32_t c0, std::int32_t cx, std::int32_t cy, std::int32_t cz) {
@@ -195,13 +180,7 @@ poly times(poly a, poly b) {
   return r;
 }
 
-// The per-statement state the command loop resets.
-void new_command() {
-  original_depth = 1;
-  alg_c_count = 0;
-  g_cutoff = 10;
-  c_cntcount = a_cntcount = d_cntcount = g_cntcount = c_cntdepth = 0;
-}
+using bench::new_command;
 
 void BM_content_dense3_deg20(benchmark::State& state) {
   adjoin_xyz_once();
