@@ -30,7 +30,6 @@ constexpr char not_equal = '\xAD';
 constexpr char less_equal = '\xB2';
 constexpr char greater_equal = '\xB3';
 
-bool tok_is(const char* w) { return std::strcmp(token.name, w) == 0; }
 bool at_end_marker() { return std::strcmp(token.name, end_marker_name) == 0; }
 
 bool is_relation_char(char c) {

@@ -28,7 +28,6 @@ constexpr std::int32_t bad_step_error = 53;
 constexpr std::int32_t loop_range_error = 47;
 constexpr std::int32_t one_limb_max = 268435455;
 
-bool tok_is(const char* w) { return std::strcmp(token.name, w) == 0; }
 
 // One integer expression (a sum of terms) as a machine integer.
 std::int32_t obtain_int(textptr inf, nameptr* p, std::int32_t bad) {

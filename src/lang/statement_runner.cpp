@@ -21,14 +21,11 @@ namespace tavrin {
 namespace {
 
 constexpr std::int32_t header_end_error = 190;
-constexpr std::int32_t loop_range_error = 47;
 constexpr std::int32_t statement_end_error = 31;
 constexpr std::int32_t compile_outside_error = 234;
 constexpr std::int32_t end_of_input_error = 103;
 constexpr std::int32_t too_many_semicolons_error = 132;
-constexpr std::int32_t one_limb_max = 268435455;
 
-bool tok_is(const char* w) { return std::strcmp(token.name, w) == 0; }
 bool at_end_marker() { return std::strcmp(token.name, end_marker_name) == 0; }
 bool any_flag() { return exit_flag || leave_flag || cycle_flag; }
 

@@ -27,11 +27,16 @@
 #pragma once
 
 #include <cstdint>
+#include <cstring>
 
+#include "core/globals.h"
 #include "core/records.h"
 #include "toplevel/scanner.h"
 
 namespace tavrin {
+
+// Whether the current token is the word w.
+inline bool tok_is(const char* w) { return std::strcmp(token.name, w) == 0; }
 
 // Control statements, bracketed conditions and sums nested beyond this
 // depth are user error 216.

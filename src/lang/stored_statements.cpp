@@ -30,7 +30,6 @@ constexpr std::int32_t token_expected_end_error = 38;
 constexpr std::int32_t too_many_semicolons_error = 132;
 constexpr std::int32_t end_of_input_error = 103;
 
-bool tok_is(const char* w) { return std::strcmp(token.name, w) == 0; }
 bool begins_with_digit(const char* s) { return s[0] >= '0' && s[0] <= '9'; }
 
 void set_token(const char* w) {

@@ -20,11 +20,8 @@ namespace {
 
 constexpr std::int32_t no_close_angle_error = 78;
 constexpr std::int32_t no_body_error = 145;
-constexpr std::int32_t loop_range_error = 47;
 constexpr std::int32_t end_of_input_error = 103;
-constexpr std::int32_t one_limb_max = 268435455;
 
-bool tok_is(const char* w) { return std::strcmp(token.name, w) == 0; }
 
 class SumLevel {
  public:
