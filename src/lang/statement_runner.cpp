@@ -156,7 +156,7 @@ void run_plain(textptr inf, condexptr p, quolyptr n) {
 struct SysFuncState {
   formptr list = nullptr;
   ~SysFuncState() {
-    free_statements(&list);
+    free_form(&list);
     in_sys_func = false;
   }
 };

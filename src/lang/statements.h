@@ -21,8 +21,8 @@
 //             statement are stored one character per node, a line end as
 //             0x0D.
 // Ownership: a statement list owns its entries, each entry its statement
-// and comments, a statement its token texts and bodies. free_statements
-// gives all of it back. The system function's list `sys_func_form` is
+// and comments, a statement its token texts and bodies. free_form
+// (numbers/freelists.h) gives all of it back. The system function's list `sys_func_form` is
 // owned by call_sys_func for the time it runs.
 #pragma once
 
@@ -61,8 +61,6 @@ void right_side(formptr* q, const char* stop, textptr inf, nameptr* flag, bool* 
                 tokentipe* realtok);
 // One statement ending at endflag as a one-entry list *q.
 void spec_right_side(formptr* q, textptr inf, nameptr* flag, const char* endflag);
-// Gives a whole statement list back (entries, comments, statements, texts).
-void free_statements(formptr* q);
 
 // ---- Conditions ----------------------------------------------------------------------
 // The condition whose first token is current; every operand is evaluated.

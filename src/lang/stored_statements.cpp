@@ -236,34 +236,6 @@ struct FormReader {
 
 }  // namespace
 
-void free_statements(formptr* q) {
-  formptr f = *q;
-  *q = nullptr;
-  while (f != nullptr) {
-    formptr next = f->next;
-    for (comptr c = f->comms; c != nullptr;) {
-      comptr cn = c->next;
-      freename(c->q);
-      delete c;
-      c = cn;
-    }
-    if (condexptr c = f->cptr; c != nullptr) {
-      freename(c->cond);
-      freename(c->expr);
-      free_statements(&c->form1);
-      free_statements(&c->form2);
-      c->cond = c->expr = nullptr;
-      c->next = condhead;
-      condhead = c;
-    }
-    f->cptr = nullptr;
-    f->comms = nullptr;
-    f->next = formhead;
-    formhead = f;
-    f = next;
-  }
-}
-
 void basic_form(condexptr* q, comptr* comm, const char* endflag, textptr inf, nameptr* flag,
                 bool* once_more, tokentipe* realtok) {
   FormReader reader{inf, flag, once_more, realtok};

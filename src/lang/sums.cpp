@@ -56,7 +56,7 @@ void pass_over(textptr inf, nameptr* p, const char* mate) {
   formptr body = nullptr;
   struct Owner {
     formptr* f;
-    ~Owner() { free_statements(f); }
+    ~Owner() { free_form(f); }
   } owner{&body};
   bool once_more = true;
   tokentipe realtok{};

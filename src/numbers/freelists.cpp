@@ -405,23 +405,39 @@ void freename(nameptr p) {
   name_garb = p;
 }
 
+// Frees a whole statement list: every statement, its comments, and the
+// branches and bodies below it.
 void free_form(formptr* p) {
   formptr f = *p;
-  if (f == nullptr) return;
-  if (f->cptr != nullptr) free_cond(&f->cptr);
-  push(formhead, f);
+  *p = nullptr;
+  while (f != nullptr) {
+    formptr next = f->next;
+    for (comptr c = f->comms; c != nullptr;) {
+      comptr cn = c->next;
+      freename(c->q);
+      delete c;
+      c = cn;
+    }
+    f->comms = nullptr;
+    free_cond(&f->cptr);
+    f->next = formhead;
+    formhead = f;
+    f = next;
+  }
 }
 
 void free_cond(condexptr* p) {
   condexptr c = *p;
+  *p = nullptr;
   if (c == nullptr) return;
-  if (c->cond != nullptr) freename(c->cond);
-  if (c->expr != nullptr) freename(c->expr);
+  freename(c->cond);
+  freename(c->expr);
   c->cond = nullptr;
   c->expr = nullptr;
-  if (c->form1 != nullptr) free_form(&c->form1);
-  if (c->form2 != nullptr) free_form(&c->form2);
-  push(condhead, c);
+  free_form(&c->form1);
+  free_form(&c->form2);
+  c->next = condhead;
+  condhead = c;
 }
 
 void free_fix_list(fixptr first, fixptr last) {

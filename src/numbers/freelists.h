@@ -111,9 +111,11 @@ void newfix(fixptr* p);        // special := zzero
 void free_pt(polypt* p);
 // Splices the whole chain from p along next onto name_garb.
 void freename(nameptr p);
-// Frees the form's control statement and puts the form on formhead.
+// Frees a whole statement list (each statement, its comments, its branches)
+// onto formhead and condhead; *p becomes nil.
 void free_form(formptr* p);
-// Frees the chains cond and expr, the forms form1 and form2, and the node.
+// Frees the chains cond and expr, the lists form1 and form2, and the node;
+// *p becomes nil.
 void free_cond(condexptr* p);
 // Gives an undo-journal list back in one splice.
 void free_fix_list(fixptr first, fixptr last);

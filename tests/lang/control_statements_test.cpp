@@ -98,7 +98,7 @@ class Control : public testing::Test {
         [&] { right_side(&list, stop, &stream, &zilch, &once_more, &realtok); }, &unwound);
     in_sys_func = false;
     std::string result = form_of(list);
-    free_statements(&list);
+    free_form(&list);
     if (unwound) return error_of(out);
     result += " @" + std::string(token.name);
     if (!once_more) result += " held " + std::string(realtok.name);

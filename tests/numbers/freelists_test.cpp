@@ -348,19 +348,38 @@ TEST(Records, NameChainsAndForms) {
   newcond(&cond);
   cond->cond = c;
   cond->expr = nullptr;
-  formptr body = nullptr;
+  // A two-statement body with a comment on its second statement: the whole
+  // list goes back, not only its first entry.
+  formptr body = nullptr, second = nullptr;
   newform(&body);
+  newform(&second);
   body->cptr = nullptr;
+  body->comms = nullptr;
+  body->next = second;
+  second->cptr = nullptr;
+  second->next = nullptr;
+  nameptr text = nullptr;
+  newname(&text);
+  text->next = nullptr;
+  second->comms = new comnode{text, nullptr};
   cond->form1 = body;
   cond->form2 = nullptr;
   formptr outer = nullptr;
   newform(&outer);
   outer->cptr = cond;
+  outer->comms = nullptr;
+  outer->next = nullptr;
+  const formptr outer_node = outer;
   free_form(&outer);
-  EXPECT_EQ(formhead, outer);
+  EXPECT_EQ(outer, nullptr);
+  EXPECT_EQ(formhead, outer_node) << "the outer statement goes back last";
   EXPECT_EQ(condhead, cond);
-  EXPECT_EQ(name_garb, c);
-  EXPECT_EQ(outer->next, body) << "the body went on the list first";
+  std::set<formnode*> freed;
+  for (formptr f = formhead; f != nullptr; f = f->next) freed.insert(f);
+  EXPECT_TRUE(freed.count(body) && freed.count(second));
+  std::set<namenode*> names_back;
+  for (nameptr n = name_garb; n != nullptr; n = n->next) names_back.insert(n);
+  EXPECT_TRUE(names_back.count(c) && names_back.count(text));
 }
 
 TEST(FreeLists, MixedTrafficNeverHandsOutARecordTwice) {
