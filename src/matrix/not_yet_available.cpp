@@ -5,6 +5,7 @@
 #include "core/errors.h"
 #include "matrix/det_services.h"
 #include "matrix/matrix_expressions.h"
+#include "matrix/matrix_literals.h"
 
 namespace tavrin {
 
@@ -26,5 +27,11 @@ void set_up_hamilton(workptr, arr_descr*, bool*, sparseptr*) {
 }
 
 void randomize(bool, quolyptr) { missing("randomize not available"); }
+
+// The entries of a sparse matrix evaluated at the point after "#": wired to
+// the "#" evaluation when that lands.
+void evaluate_at_held_point(textptr, quolyptr, quolyptr, nameptr*) {
+  missing("evaluation of matrix entries at a point not available");
+}
 
 }  // namespace tavrin
