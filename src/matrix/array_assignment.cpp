@@ -210,6 +210,8 @@ void store_dense(MatValue& v, Target& t) {
   if (q->spar != nullptr) {
     if (rows != q->rows) abandon(249, &t.name);
     standard_to_sparse(q, v.arr, cols, true);
+    // The rows now hold the value's columns: the count follows them.
+    set_entry_count(&q->sizearr, m);
     return;
   }
   if (t.whole()) {
