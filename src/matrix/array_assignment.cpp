@@ -109,6 +109,10 @@ void expression_form(textptr inf, quolyptr n, MatValue& v, nameptr* flag, Target
   } else {
     load_target(v, t);
   }
+  // Operands that need a size (a scalar diagonal "[5]", "Rand") take the
+  // first operand's.
+  v.expect_r = v.rows();
+  v.expect_c = v.cols();
   arr_expre(inf, v, flag, false);
   if (!v.is_scalar()) {
     fill_syst_array(v.arr, &v.facts, v.arr_free, v.spar, v.rows());
