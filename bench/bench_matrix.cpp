@@ -349,3 +349,28 @@ void BM_TransProductKernel(benchmark::State& state) {
 BENCHMARK(BM_TransProductKernel)->ArgNames({"poly"})->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
 
 }  // namespace
+
+namespace {
+
+// Array statements that store: a 100 x 100 array assigned its own
+// transpose (every cell copied and replaced) and a 100 x 100 generated
+// matrix (the stored expression replayed 10,000 times) into an existing
+// array of that size.
+void BM_AssignmentStatement(benchmark::State& state) {
+  setup_once();
+  statement_array(0);
+  const std::string text =
+      state.range(0) == 0 ? "[bi] := Trans [bi]:" : "[bg] := [<i = 1, 100><j = 1, 100> i*j + 1]:";
+  for (auto _ : state) {
+    TextInput in(text);
+    FILEPtr stream = &in;
+    leftover[0] = '\0';
+    scanner(&stream, &token, &zilch);
+    quoly value = nullptr;
+    parse(&stream, &value, &zilch);
+    free_quoly(&value);
+  }
+}
+BENCHMARK(BM_AssignmentStatement)->ArgNames({"generated"})->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
+
+}  // namespace

@@ -356,7 +356,7 @@ void arr_parse(char x, textptr inf, quolyptr n, nameptr* flag) {
       break;
     case '[':
     case '~':
-      arr_asstat(inf, n, v.arr, &v.facts, &v.arr_free, flag, &v.spar);
+      arr_asstat(inf, n, v, flag);
       break;
     case 'T':
       trace_or_sum(inf, v, n, flag, true);

@@ -47,8 +47,10 @@ void fill_syst_array(workptr arr, arr_descr* arr_facts, bool arr_free, sparseptr
                      std::int32_t r);
 
 // The array assignment and "Diag" statements (codes "[" and "~" of
-// arr_parse). Defined with the literals; a stand-in until then.
-void arr_asstat(textptr inf, quolyptr n, workptr arr, arr_descr* arr_facts, bool* arr_free,
-                nameptr* flag, sparseptr* spar);
+// arr_parse), the current token "[", "Diag" or "*14"; v is the statement's
+// value group (its work array taken by arr_parse). On return *n is 0.
+// Errors 4, 27, 28, 60, 92, 93, 176, 242, 244, 249, 297 and those of the
+// target and the expression.
+void arr_asstat(textptr inf, quolyptr n, MatValue& v, nameptr* flag);
 
 }  // namespace tavrin

@@ -13,6 +13,7 @@
 #include "matrix/det_services.h"
 #include "matrix/matrix_expr_impl.h"
 #include "matrix/matrix_expressions.h"
+#include "matrix/matrix_literals.h"
 #include "matrix/matrix_products.h"
 #include "matrix/sparse_copy.h"
 #include "numbers/freelists.h"
@@ -162,13 +163,15 @@ void row_list(textptr inf, MatValue& v, nameptr* flag) {
   scan(inf, flag);
 }
 
-// After "[": the bracketed forms; "]" is checked by the caller.
-void bracketed(textptr inf, MatValue& v, nameptr* flag) {
+// After "[": the bracketed forms. Returns false when the form consumed its
+// closing "]" and takes no postfix operator (a sparse literal); otherwise
+// the caller checks "]".
+bool bracketed(textptr inf, MatValue& v, nameptr* flag) {
   scan(inf, flag);
   const char c = token.name[0];
   if (is_digit(c) || is_tok("-") ||
       (is_lower(c) && number_polys > 0 && its_a_polyname(token.name))) {
-    not_implemented();  // the scalar diagonal (filled with the literals)
+    diagonal_matrix(inf, v, flag);
   } else if (is_lower(c)) {
     arrptr q = nullptr;
     fastestlookup(&token, &q);
@@ -192,7 +195,10 @@ void bracketed(textptr inf, MatValue& v, nameptr* flag) {
     row_list(inf, v, flag);
   } else if (is_tok("<")) {
     scan(inf, flag);
-    if (!is_tok("]")) not_implemented();  // generated matrices (with the literals)
+    if (!is_tok("]")) {
+      generated_matrix(inf, v, flag);
+      return true;
+    }
     if (syst == nullptr || syst->stop == -1) abandon(175, &token);
     copy_syst(v.arr, syst->rows, &v.spar);
     v.arr_free = true;
@@ -201,7 +207,10 @@ void bracketed(textptr inf, MatValue& v, nameptr* flag) {
     if (v.expect_r == 0) abandon(142, &token);
     const bool again = is_tok("RRand");
     scan(inf, flag);
-    if (want_sparse) not_implemented();  // sparse random matrices (with the literals)
+    if (want_sparse) {
+      sparse_random(again, v);
+      return true;
+    }
     const std::int64_t m = static_cast<std::int64_t>(v.expect_r) * v.expect_c;
     v.arr_free = true;
     for (std::int64_t k = 0; k < m; ++k) {
@@ -211,7 +220,7 @@ void bracketed(textptr inf, MatValue& v, nameptr* flag) {
     }
     v.set_shape(v.expect_r, v.expect_c);
   } else if (is_tok("[")) {
-    not_implemented();  // matrix lists (their line-end reader comes with the literals)
+    if (matrix_list(inf, v, flag)) return false;  // a sparse literal ends the factor
   } else if (is_tok("]") && want_sparse) {
     sparse_init(&v.spar, v.expect_r);
     v.arr_free = true;
@@ -219,6 +228,7 @@ void bracketed(textptr inf, MatValue& v, nameptr* flag) {
   } else {
     abandon(40, &token);
   }
+  return true;
 }
 
 // "Altmult" "(" expression "," expression ")".
@@ -335,6 +345,10 @@ void apply_power(textptr inf, MatValue& v, nameptr* flag) {
 
 void apply_evaluation(textptr inf, MatValue& v, nameptr* flag) {
   scan(inf, flag);
+  if (v.spar != nullptr) {
+    sparse_evalquoly(inf, v, flag);
+    return;
+  }
   if (!v.is_scalar() || is_tok("[")) not_implemented();  // entries or a matrix as the point
   ValueCell values;
   std::int16_t target = 0;
@@ -390,7 +404,7 @@ void arr_fact(textptr inf, MatValue& v, nameptr* flag) {
     scan(inf, flag);
     great_or_abs(v, true);
   } else if (is_tok("[")) {
-    bracketed(inf, v, flag);
+    if (!bracketed(inf, v, flag)) return;
     expect("]", 24, inf, flag);
   } else if (is_tok("Altmult")) {
     alt_mult(inf, v, flag);

@@ -1,10 +1,11 @@
 // Stand-ins for the determinant services not built yet (the adjugate, the
-// modular matrix power, the Hamiltonian pattern matrix, random numbers) and
-// the array assignment statement: each reports that it is missing and
-// abandons the statement, so no caller goes on with a value not computed.
+// modular matrix power, the Hamiltonian pattern matrix, random numbers): each
+// reports that it is missing and abandons the statement, so no caller goes
+// on with a value not computed.
 #include "core/errors.h"
 #include "matrix/det_services.h"
 #include "matrix/matrix_expressions.h"
+#include "matrix/matrix_literals.h"
 
 namespace tavrin {
 
@@ -27,8 +28,10 @@ void set_up_hamilton(workptr, arr_descr*, bool*, sparseptr*) {
 
 void randomize(bool, quolyptr) { missing("randomize not available"); }
 
-void arr_asstat(textptr, quolyptr, workptr, arr_descr*, bool*, nameptr*, sparseptr*) {
-  not_implemented();
+// The entries of a sparse matrix evaluated at the point after "#": wired to
+// the "#" evaluation when that lands.
+void evaluate_at_held_point(textptr, quolyptr, quolyptr, nameptr*) {
+  missing("evaluation of matrix entries at a point not available");
 }
 
 }  // namespace tavrin
