@@ -14,6 +14,7 @@
 #include "core/thresholds.h"
 #include "matrix/matrix_support.h"
 #include "numbers/freelists.h"
+#include "toplevel/state.h"
 #include "support/bigref.h"
 #include "support/modulus_scope.h"
 #include "support/node_accounting.h"
@@ -75,6 +76,35 @@ TEST_F(PivotSearch, RankingAndTieRules) {
   EXPECT_FALSE(heur5_switches(16, 5, 1, 40, 3, 1, false));  // same column
   EXPECT_FALSE(heur5_switches(16, 3, 2, 0, 3, 1, true));    // no polynomial seen
   EXPECT_TRUE(heur5_switches(4, 3, 2, 40, 3, 1, true));     // 4 < 40 div 8
+}
+
+TEST_F(PivotSearch, ColumnAndDenseSearches) {
+  Sparse s({{2, 0, 0}, {0, 0, 0}, {3, 0, 1}});
+  std::int32_t j = 0, k = 0;
+  sparse_colfindbest(s.sp, 3, 1, 2, &j);  // rows with entries, none in column 2
+  EXPECT_EQ(j, -1);
+  sparse_colfindbest(s.sp, 2, 2, 1, &j);  // every row from 2 on empty
+  EXPECT_EQ(j, -2);
+  sparse_colfindbest(s.sp, 3, 1, 1, &j);  // 2 and 3 ranked by mass: the first
+  EXPECT_EQ(j, 1);
+  // A dense 3 x 3 array in the paged store, columns (0, 4, -6), (1, 0, 0),
+  // (0, 0, 0): with firstonly the unit of column 1 is not seen.
+  storerec page{};
+  ScopedValue<storeptr> first(arp[0], &page);
+  const std::int32_t cells[] = {0, 4, -6, 1, 0, 0, 0, 0, 0};
+  std::vector<Value> values;
+  for (std::int32_t c = 0; c < 9; ++c) {
+    values.push_back(Value::number(BigRef(cells[c])));
+    page.cell[c] = values.back().get();
+  }
+  findbest(0, 8, 3, 0, &j, &k, true);
+  EXPECT_EQ(std::make_pair(j, k), std::make_pair(1, 0));
+  findbest(0, 8, 3, 0, &j, &k, false);
+  EXPECT_EQ(std::make_pair(j, k), std::make_pair(0, 1));
+  findbest(0, 8, 3, 2, &j, &k, false);
+  EXPECT_EQ(j, -1);
+  colfindbest(0, 3, 1, 0, &j);
+  EXPECT_EQ(j, 1);
 }
 
 TEST_F(PivotSearch, ResidueColumnSearchModuloSeven) {
