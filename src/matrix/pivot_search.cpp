@@ -55,13 +55,27 @@ struct RowCounts {
   std::int32_t entries = 0;
   std::int32_t terms = 0;
 };
+// Without term counts only "at most two entries" matters (the row count
+// is read for nothing else then), so counting stops at three.
 RowCounts count_row(colm_ptr e, bool want_terms) {
   RowCounts c;
+  if (!want_terms) {
+    for (; e != nullptr && c.entries < 3; e = e->next) ++c.entries;
+    return c;
+  }
   for (; e != nullptr; e = e->next) {
     ++c.entries;
-    if (want_terms) c.terms += f_numterms(e->val);
+    c.terms += f_numterms(e->val);
   }
   return c;
+}
+
+// The store's zero test of a number value (sparse_val_iszero), inline for
+// the scans.
+inline bool stored_zero(quoly v) {
+  if (flotemode) return v->ncoef->flote == 0;
+  if (lintmode) return v->ncoef->lint == 0;
+  return v->ncoef->head == nullptr || v->ncoef->head->value == 0;
 }
 
 // The entries from e to the end of the row.
@@ -141,7 +155,7 @@ void sparse_fill_clc(sparseptr sp, std::int32_t rows, std::int32_t i, std::int32
     if (e == nullptr) return;
     for (; e != nullptr && e->coord <= rows; e = e->next) {
       quoly v = e->val;
-      if (v->numb && sparse_val_iszero(v)) {
+      if (v->numb && stored_zero(v)) {
         tavrin_error("p = 0 in sparse_fill_clc", false);
         continue;
       }
@@ -216,7 +230,7 @@ void sparse_findbest(bool leave_early, sparseptr sp, std::int32_t rows, std::int
     for (colm_ptr e = first; e != nullptr; e = e->next) {
       quoly v = e->val;
       if (v->numb) {
-        if (sparse_val_iszero(v)) {
+        if (stored_zero(v)) {
           tavrin_error("p = 0 in sparse_findbest", false);
           continue;
         }
