@@ -14,6 +14,7 @@
 #include "core/errors.h"
 #include "core/globals.h"
 #include "det/router.h"
+#include "det/sparse_gauss.h"
 #include "numbers/word_mod.h"
 
 namespace tavrin {
@@ -98,9 +99,7 @@ det_method_table default_det_methods() {
   t.invert_sparse = [](sparseptr*, workptr, bool, bool, std::int32_t, quolyptr) {
     missing(det_method::invert_sparse);
   };
-  t.sparse_gauss_elim = [](sparseptr*, quolyptr, std::int32_t, std::int32_t, bool) {
-    missing(det_method::sparse_gauss_elim);
-  };
+  t.sparse_gauss_elim = sparse_gauss_elim;
   t.sparse_gauss_Bareiss = [](sparseptr*, quolyptr, std::int32_t, std::int32_t, bool) {
     missing(det_method::sparse_gauss_Bareiss);
   };

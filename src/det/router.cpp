@@ -303,24 +303,27 @@ void exitt(mat_invert_EnvRec& env, quolyptr n, poly fct, bool divit) {
     env.set_new_polynames = false;
     resume_old_polynames();
   }
-  quoly q = *n;
-  if (q != nullptr && !q->numb && !(q->rat && !lintmode)) {
-    total_poly_modout(&q->numer, polynames);
-    if (q->denom != nullptr) {
-      total_poly_modout(&q->denom, polynames);
-      if (poly_iszero(q->denom)) {
-        std::printf(" On converting a quoly to poly-mod-out, a denominator became 0.\n");
-        std::printf(" The quoly was set to 1.\n");
-        quoly_set(1, n);
-      } else {
-        check_quoly(n, env.laurent);
-      }
-    } else if (bare_leaf(q->numer)) {
-      polynum_to_quoly(n);
-    }
-  }
+  modout_result(n, env.laurent);
   if (divit) divide_fct(env, n, fct);
   throw mat_invert_exit{};
+}
+
+void modout_result(quolyptr n, bool laurent_at_entry) {
+  quoly q = *n;
+  if (q == nullptr || q->numb || (q->rat && !lintmode)) return;
+  total_poly_modout(&q->numer, polynames);
+  if (q->denom != nullptr) {
+    total_poly_modout(&q->denom, polynames);
+    if (poly_iszero(q->denom)) {
+      std::printf(" On converting a quoly to poly-mod-out, a denominator became 0.\n");
+      std::printf(" The quoly was set to 1.\n");
+      quoly_set(1, n);
+    } else {
+      check_quoly(n, laurent_at_entry);
+    }
+  } else if (bare_leaf(q->numer)) {
+    polynum_to_quoly(n);
+  }
 }
 
 void divide_fct(const mat_invert_EnvRec& env, quolyptr n, poly fct) {

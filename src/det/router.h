@@ -113,6 +113,14 @@ extern void (*det_route_hook)(det_method m);
 // and the jump back to mat_invert.
 [[noreturn]] void exitt(mat_invert_EnvRec& env, quolyptr n, poly fct, bool divit);
 
+// Step 1 of the exit without the resumption: unless *n is a number, or a
+// rational number outside word mode, its numerator and denominator are
+// reduced modulo the relations now in force; a denominator that becomes 0
+// is reported in two lines and gives *n := 1; otherwise *n is normalised
+// (check_quoly with laurent_at_entry), a bare number numerator without
+// denominator made a number value. reads: polynames, lintmode
+void modout_result(quolyptr n, bool laurent_at_entry);
+
 // *n := *n / fct: an exact polynomial division when allpolys and neither is a
 // number (error 305 when fct does not divide), otherwise as rational
 // functions. fct nil: nothing.

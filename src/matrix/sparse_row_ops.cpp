@@ -10,6 +10,7 @@
 #include "core/errors.h"
 #include "core/globals.h"
 #include "matrix/row_ops.h"
+#include "matrix/sparse_merge.h"
 #include "numbers/bigint.h"
 #include "numbers/bigint_divide.h"
 #include "numbers/bigint_multiply.h"
@@ -25,46 +26,9 @@ namespace tavrin {
 
 namespace {
 
-// The link holding column c of the row whose head link is `link`, or the
-// link where it would be inserted.
-colm_ptrptr seek(colm_ptrptr link, std::int32_t c) {
-  while (*link != nullptr && (*link)->coord < c) link = &(*link)->next;
-  return link;
-}
-
-// Inserts a new entry (column c, value v) at link; returns its next link.
-colm_ptrptr insert_at(colm_ptrptr link, std::int32_t c, quoly v) {
-  colm_ptr e = nullptr;
-  newcolm(&e);
-  e->coord = c;
-  e->val = v;
-  e->next = *link;
-  *link = e;
-  return &e->next;
-}
-
-// The generic merge: for each entry s of the source row in column order,
-// with the target cursor at the first entry of column >= s's,
-//  - a target entry of the same column: on_match(entry, s) changes it and
-//    answers whether it stays (false: removed and freed);
-//  - none: make(s) answers the value of a new entry, or nil for none.
-// The source may be the target row itself (no insertion happens then).
-template <class OnMatch, class Make>
-void merge_into_row(colm_ptrptr link, colm_ptr src, OnMatch on_match, Make make) {
-  while (src != nullptr) {
-    colm_ptr next = src->next;
-    link = seek(link, src->coord);
-    if (*link != nullptr && (*link)->coord == src->coord) {
-      if (on_match(*link, src))
-        link = &(*link)->next;
-      else
-        free_colm(link);
-    } else if (quoly v = make(src); v != nullptr) {
-      link = insert_at(link, src->coord, v);
-    }
-    src = next;
-  }
-}
+using sparse_merge::insert_at;
+using sparse_merge::merge_into_row;
+using sparse_merge::seek;
 
 // One entry of a column addition: column k of the row at head += the value
 // make() forms when column q is present there.

@@ -1,0 +1,226 @@
+// Sparse Gaussian elimination (see sparse_gauss.h).
+#include "det/sparse_gauss.h"
+
+#include <cstdint>
+#include <cstdio>
+
+#include "arrays/sparse_store.h"
+#include "core/errors.h"
+#include "core/globals.h"
+#include "det/router.h"
+#include "gcd/gcd_stash.h"
+#include "matrix/pivot_search.h"
+#include "matrix/sparse_copy.h"
+#include "matrix/sparse_merge.h"
+#include "numbers/freelists.h"
+#include "poly/poly_repr.h"
+#include "quoly/quoly_add.h"
+#include "quoly/quoly_mult.h"
+#include "quoly/quoly_quot.h"
+#include "toplevel/polymodding.h"
+#include "toplevel/state.h"
+
+namespace tavrin {
+
+namespace {
+
+// One trace level for the elimination's lifetime (an error that unwinds
+// resets the trace itself).
+class EliminationTrace {
+ public:
+  explicit EliminationTrace(std::int32_t m) : m_(m) {
+    ++dumpitt_level;
+    if (!verbose) return;
+    dumpitt("Gauss-Jordan elim method, sparse, size ", m, true, true, true);
+    if (modularmode && modulus == 2)
+      std::printf("  Consider using &O to turn off Hensel and C.R.T. for GCD over Z/2.\n");
+  }
+  ~EliminationTrace() {
+    if (dumpitt_level > 0) decr_dumpitt(m_, true, verbose);
+  }
+  EliminationTrace(const EliminationTrace&) = delete;
+  EliminationTrace& operator=(const EliminationTrace&) = delete;
+
+ private:
+  std::int32_t m_;
+};
+
+// The GCD cache kept on for the elimination.
+struct GcdCacheOn {
+  GcdCacheOn() { init_gcd_stash(); }
+  ~GcdCacheOn() { pop_gcd_stash(); }
+  GcdCacheOn(const GcdCacheOn&) = delete;
+  GcdCacheOn& operator=(const GcdCacheOn&) = delete;
+};
+
+// Polymodding suspended for the elimination when it must be; resumed on
+// every exit unless an error report has resumed it already.
+class Suspension {
+ public:
+  Suspension(std::int32_t mycut, std::int32_t m)
+      : on_(need_to_turn_off_mod_out(true, false, true, mycut, m)) {
+    if (on_) adjust_polyname_ptrs();
+  }
+  ~Suspension() { resume(); }
+  Suspension(const Suspension&) = delete;
+  Suspension& operator=(const Suspension&) = delete;
+  // Resumes now; true when this call resumed.
+  bool resume() {
+    if (!on_) return false;
+    on_ = false;
+    if (!using_new_polynames) return false;
+    resume_old_polynames();
+    return true;
+  }
+
+ private:
+  bool on_;
+};
+
+// The matrix eliminated in: the caller's temporary, or a copy of a borrowed
+// matrix; freed on every exit (the caller's pointer cleared when it was
+// the temporary).
+class WorkingMatrix {
+ public:
+  WorkingMatrix(sparseptr* spar, std::int32_t m, bool ar_free)
+      : spar_(spar), m_(m), ar_free_(ar_free) {
+    if (ar_free)
+      sp_ = *spar;
+    else
+      copy_sparse(spar, &sp_, m, false);
+  }
+  ~WorkingMatrix() {
+    free_sparse(&sp_, m_, true);
+    if (ar_free_) *spar_ = nullptr;
+  }
+  WorkingMatrix(const WorkingMatrix&) = delete;
+  WorkingMatrix& operator=(const WorkingMatrix&) = delete;
+  sparseptr get() const { return sp_; }
+
+ private:
+  sparseptr* spar_;
+  sparseptr sp_ = nullptr;
+  std::int32_t m_;
+  bool ar_free_;
+};
+
+struct OwnedValue {
+  quoly q = nullptr;
+  ~OwnedValue() { free_quoly(&q); }
+};
+
+// Row r := row r - factor * src, where src runs over the entries of the
+// pivot row after the pivot (link: the head of row r past its column-i
+// entry).
+void eliminate_row(colm_ptrptr link, colm_ptr src, quoly factor) {
+  sparse_merge::merge_into_row(
+      link, src,
+      [factor](colm_ptr e, colm_ptr s) {
+        quoly p = nullptr;
+        quoly_mult(factor, s->val, &p);
+        best_quoly_sub(&e->val, p);  // uses p up
+        return !quoly_iszero(e->val);
+      },
+      [factor](colm_ptr s) -> quoly {
+        quoly p = nullptr;
+        quoly_mult(factor, s->val, &p);
+        if (quoly_iszero(p)) {
+          free_quoly(&p);
+          return nullptr;
+        }
+        quoly_inplace(p);
+        return p;
+      });
+}
+
+}  // namespace
+
+void sparse_gauss_elim(sparseptr* spar, quolyptr n, std::int32_t m, std::int32_t mycut,
+                       bool ar_free) {
+  const bool laurent_at_entry = laurent;
+  EliminationTrace trace(m);
+  if (m > max_pivot_rows) abandon(too_many_pivot_rows_error, &token);
+  WorkingMatrix work(spar, m, ar_free);
+  Suspension suspension(mycut, m);
+  GcdCacheOn cache;
+  OwnedValue factor;
+  quoly_set(1, n);
+  const sparseptr sp = work.get();
+  const bool modular_search = modularmode && mod_is_prime;
+  const std::int32_t period = m / 100 + 1;
+  bool singular = false;
+  sparseptr frame_i = sp;  // the frame of row i
+  for (std::int32_t i = 1; i < m && !singular; ++i) {
+    std::int32_t row = -1, column = -1;
+    if (modular_search)
+      mod_sparse_findbest(true, sp, m, i, &row, &column);
+    else
+      sparse_findbest(true, sp, m, i, &row, &column);
+    if (verbose) {
+      if (windy) std::printf("  choosing pivot at: %d, %d, %d\n", i, row, column);
+      if (i % period == 0) dumpitt(" ", i, false, false, true);
+    }
+    if (row == -1) {
+      singular = true;
+      break;
+    }
+    if (column != i) {
+      sp_switchcol(sp, i, column, m, i);
+      quoly_inplace(*n);
+    }
+    if (row != i) {
+      sp_switchrow(sp, i, row);
+      quoly_inplace(*n);
+    }
+    const std::int32_t slot = (i - 1) % sparse_frame_rows;
+    if (i > 1 && slot == 0) frame_i = frame_i->next;
+    colm_ptrptr pivot_row = &frame_i->indx[slot];
+    colm_ptr pivot = *pivot_row;
+    if (pivot == nullptr || pivot->coord != i || pivot->val == nullptr) {
+      tavrin_error("nil p in sparse Gauss-Jordan.", true);
+      singular = true;
+      break;
+    }
+    quoly p = pivot->val;
+    const bool unit_pivot = quoly_eq_1(p);
+    if (!unit_pivot) fast_quoly_mult(n, &p);
+    // Rows below: those with an entry in column i (it is their first: the
+    // columns before i are gone from every row from i on).
+    sparseptr frame = frame_i;
+    std::int32_t s = slot;
+    for (std::int32_t r = i + 1; r <= m; ++r) {
+      if (++s == sparse_frame_rows) {
+        frame = frame->next;
+        s = 0;
+        if (frame == nullptr) {
+          tavrin_error("nil ksp in sparse Gauss-Jordan.", true);
+          break;
+        }
+      }
+      colm_ptrptr head = &frame->indx[s];
+      colm_ptr f = *head;
+      if (f == nullptr || f->coord != i) continue;
+      if (unit_pivot)
+        quoly_assign(f->val, &factor.q);
+      else
+        quoly_quot(f->val, p, &factor.q, false);
+      eliminate_row(&f->next, pivot->next, factor.q);
+      free_colm(head);
+    }
+    free_sparse_row(*pivot_row);
+    *pivot_row = nullptr;
+  }
+  if (singular) {
+    quoly_set(0, n);
+  } else {
+    colm_ptr last = *sparse_row(sp, m);
+    if (last != nullptr && last->coord == m) {
+      fast_quoly_mult(n, &last->val);
+    } else {
+      quoly_set(0, n);
+    }
+  }
+  if (suspension.resume()) modout_result(n, laurent_at_entry);
+}
+
+}  // namespace tavrin
