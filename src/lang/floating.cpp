@@ -37,12 +37,13 @@ constexpr long double limb_base = 268435456.0L;  // 2^28
 
 void advance(nameptr* flag) { scanner(&Input, &token, flag); }
 
-// The leading three limbs of a big integer as a long double, and the
-// binary exponent of the limbs left out.
+// The leading four limbs of a big integer as a long double (at least 85
+// significant bits, more than the 64 of the mantissa), and the binary
+// exponent of the limbs left out.
 long double leading_real(imptr x, long* e2) {
   long double v = 0;
   std::int32_t k = 0;
-  for (numptr l = x->head; l != nullptr && k < 3; l = l->next, ++k) v = v * limb_base + l->value;
+  for (numptr l = x->head; l != nullptr && k < 4; l = l->next, ++k) v = v * limb_base + l->value;
   *e2 = 28L * (x->size - k);
   return v;
 }
