@@ -84,18 +84,28 @@ void exact_from_real(long double x, quolyptr n) {
   append_limb(&v.q, static_cast<std::int32_t>((m >> 28) & 0xFFFFFFFU));
   append_limb(&v.q, static_cast<std::int32_t>(m & 0xFFFFFFFU));
   if (e > 0) shift_left(v.q->ncoef, e);
-  if (e < 0) {
-    ValueCell d;
-    quoly_set(1, &d.q);
-    shift_left(d.q->ncoef, -e);
-    ValueCell q;
-    quoly_quot(v.q, d.q, &q.q, false);
-    free_quoly(&v.q);
-    v.q = q.release();
-  }
-  if (negative) quoly_inplace(v.q);
+  if (negative) in_place_neg(v.q->ncoef);
   free_quoly(n);
-  *n = v.release();
+  if (e >= 0) {
+    *n = v.release();
+    return;
+  }
+  // An odd numerator over a power of 2 is already in lowest terms: the
+  // fraction is formed directly, without a GCD.
+  poly numer = nullptr;
+  poly_set(0, &numer);
+  num_assign(v.q->ncoef, numer->ncoef);
+  poly denom = nullptr;
+  poly_set(1, &denom);
+  shift_left(denom->ncoef, -e);
+  quoly r = nullptr;
+  newquoly(&r);
+  r->next = nullptr;
+  r->numb = false;
+  r->numer = numer;
+  r->denom = denom;
+  r->rat = true;
+  *n = r;
 }
 
 // A floating operand: the factor's value, or error `code` when it has none.

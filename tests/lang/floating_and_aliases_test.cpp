@@ -290,6 +290,7 @@ TEST_F(Floating, ValuesToLongDoublesAndBack) {
               std::fabs(x) * 1e-18L);
     quoly back = nullptr;
     real_to_value(x, &back);
+    EXPECT_TRUE(normal_value(back));
     EXPECT_EQ(*value_at(back, {}), exact(x));
     free_quoly(&back);
   }
