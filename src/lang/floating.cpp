@@ -471,12 +471,12 @@ void ifact(long double** lp, long double* n, nameptr* flag) {
   } else if (is_tok("*1")) {
     *n = float_binomial(flag);
   } else if (c == '%') {
+    const nameptr at = *flag;
     ValueCell index;
     std::int32_t m = 0;
     get_arr_arr(&Input, &index.q, flag, &m);
     if (m < 0 || m >= arrstash_slots || arrstash == nullptr || arrstash[m] == nullptr)
       abandon(220, &token);
-    const nameptr at = *flag;
     advance(flag);
     expect("[", 217);
     quolyptr cell = nullptr;
@@ -484,7 +484,10 @@ void ifact(long double** lp, long double* n, nameptr* flag) {
     std::int32_t colpos = 0;
     spec_arretrieve(&Input, flag, arrstash[m], &cell, &aux, &colpos);
     if (arrstash[m]->spar != nullptr && is_tok(":")) {
-      (void)at;
+      // An assignment target: the cursor goes back to the "%".
+      *flag = at;
+      token = at->let;
+      currentchar = at->next;
       *lp = nullptr;
       return;
     }
