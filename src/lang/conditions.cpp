@@ -6,6 +6,7 @@
 #include "core/errors.h"
 #include "core/globals.h"
 #include "lang/expressions.h"
+#include "lang/floating.h"
 #include "lang/later_services.h"
 #include "lang/statements.h"
 #include "numbers/bigint.h"
@@ -108,17 +109,9 @@ bool ordered(quoly l, quoly r, char op) {
   }
 }
 
-bool evalcond(textptr inf, nameptr* p) {
-  if (integerflag) not_implemented();  // floating conditions run in floating bodies
-  ++conditions_evaluated;
-  ValueCell left;
-  condition_sum(inf, p, left);
-  if (!is_relation_char(token.name[0])) {
-    if (!tok_is("]") && !tok_is("or") && !tok_is("and") && !at_end_marker())
-      abandon(no_relation_error, &token);
-    return is_one(left.q);
-  }
-  const tokentipe op_token = token;
+// The relation after the left sum (its two-token forms folded into one
+// code); the token after it is current on return.
+char read_relation(textptr inf, nameptr* p) {
   char op = token.name[0];
   scanner(inf, &token, p);
   if (op == '<' && token.name[0] == '=') {
@@ -131,6 +124,52 @@ bool evalcond(textptr inf, nameptr* p) {
     op = greater_equal;
     scanner(inf, &token, p);
   }
+  return op;
+}
+
+bool no_relation_end() {
+  return tok_is("]") || tok_is("or") || tok_is("and") || at_end_marker();
+}
+
+// Real floating mode: both sides are floating sums, compared as long
+// doubles.
+bool float_condition(nameptr* p) {
+  long double left = 0;
+  old_iexpre(&left, p);
+  if (!is_relation_char(token.name[0])) {
+    if (!no_relation_end()) abandon(no_relation_error, &token);
+    return left == 1.0L;
+  }
+  const char op = read_relation(&Input, p);
+  long double right = 0;
+  old_iexpre(&right, p);
+  switch (op) {
+    case '=':
+      return left == right;
+    case not_equal:
+      return !(left == right);
+    case '>':
+      return left > right;
+    case '<':
+      return left < right;
+    case greater_equal:
+      return left >= right;
+    default:
+      return left <= right;
+  }
+}
+
+bool evalcond(textptr inf, nameptr* p) {
+  ++conditions_evaluated;
+  if (integerflag) return float_condition(p);
+  ValueCell left;
+  condition_sum(inf, p, left);
+  if (!is_relation_char(token.name[0])) {
+    if (!no_relation_end()) abandon(no_relation_error, &token);
+    return is_one(left.q);
+  }
+  const tokentipe op_token = token;
+  const char op = read_relation(inf, p);
   ValueCell right;
   condition_sum(inf, p, right);
   if (op == '=') return quoly_equal(left.q, right.q);

@@ -60,5 +60,16 @@ void spec_arretrieve(textptr inf, nameptr* flag, arrptr q, quolyptr* qp, colm_pt
 arrptr sparse_loop_array(textptr inf, nameptr* flag);
 // An operator alias token ("*103", "*89", ...) met as a factor.
 void operator_alias(textptr inf, quolyptr* qp, quolyptr n, nameptr* flag);
+// The target's first token current: *qp := its cell (nil for an absent
+// sparse entry); the token after it is current on return. Defined with the
+// arrays.
+void get_quoly_ptr(quolyptr* qp, textptr inf, nameptr* flag);
+// *n := a random rational number (again: mixed with the processor clock).
+// Defined with the determinant services.
+void randomize(bool again, quolyptr n);
+// *n holds a value v to share (neither freed nor changed): the further
+// arguments of the coefficient form are read and *n := a new value, the
+// coefficient asked for. Defined with the coefficient built-ins.
+void quoly_get_coef(textptr inf, quolyptr n, nameptr* flag, bool mcoef, bool mfact);
 
 }  // namespace tavrin

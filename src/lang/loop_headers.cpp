@@ -6,6 +6,7 @@
 #include "core/errors.h"
 #include "core/globals.h"
 #include "lang/expressions.h"
+#include "lang/floating.h"
 #include "lang/later_services.h"
 #include "lang/statements.h"
 #include "lang/variables.h"
@@ -31,7 +32,13 @@ constexpr std::int32_t one_limb_max = 268435455;
 
 // One integer expression (a sum of terms) as a machine integer.
 std::int32_t obtain_int(textptr inf, nameptr* p, std::int32_t bad) {
-  if (integerflag) not_implemented();  // floating bodies come with user functions
+  if (integerflag) {
+    long double x = 0;
+    old_iexpre(&x, p);
+    const std::int64_t k = round_real(x);
+    if (k > INT32_MAX || k < INT32_MIN) abandon(bad, &token);
+    return static_cast<std::int32_t>(k);
+  }
   ValueCell v;
   old_term(inf, &v.q, p);
   while (tok_is("+") || tok_is("-")) {

@@ -7,6 +7,7 @@
 #include "core/globals.h"
 #include "core/interrupts.h"
 #include "lang/expressions.h"
+#include "lang/floating.h"
 #include "lang/later_services.h"
 #include "lang/statements.h"
 #include "lang/variables.h"
@@ -141,11 +142,16 @@ void run_plain(textptr inf, condexptr p, quolyptr n) {
   } else if (tok_is("Float")) {
     integerflag = true;
     scanner(inf, &token, &cursor);
+  } else if (integerflag && (c == 'A' || c == 'C' || c == 'M')) {
+    long double value = 0;
+    old_iexpre(&value, &cursor);
+    real_to_value(value, n);
   } else if (c == 'A' || c == 'C' || c == 'M' || c == 'F') {
-    if (integerflag && c != 'F') not_implemented();  // the floating plain sum
     plain_sum(inf, n, &cursor);
   } else if (integerflag && c != '!') {
-    not_implemented();  // floating statements come with user functions
+    long double value = 0;
+    iexpre(&value, &cursor);
+    real_to_value(value, n);
   } else {
     parse(inf, n, &cursor);
   }

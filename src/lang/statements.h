@@ -90,6 +90,13 @@ std::int32_t next_loop_round(const tokentipe& name, std::int32_t init, std::int3
 void iinsert(tokentipe* x, std::int32_t num, varptr* q);
 
 // ---- Sums and products ---------------------------------------------------------------
+// After the alias of a sum or product: *p := its token list, "<" first. At
+// the terminal the header and body are read into a new list, ended by an
+// end marker after the closing bracket, which stays current (the caller
+// frees the list); in stored text *p is the node after the current one.
+// Errors 144 (no "<"), 145 (neither "[", "(" nor "<" after ">"), 81 (the
+// statement ends in the header), 274 (it ends in the body).
+void obtain_sum(textptr inf, nameptr* flag, nameptr* p);
 // "<" current: the headers and body of a sum (sign "*82") or product;
 // the closing bracket is left current and returned in *mate.
 void sum_mult_up(const char* sign, textptr inf, quolyptr n, nameptr* p, bool parse_only,

@@ -7,6 +7,7 @@
 #include "core/errors.h"
 #include "core/globals.h"
 #include "lang/expressions.h"
+#include "lang/floating.h"
 #include "lang/statements.h"
 #include "lang/variables.h"
 #include "numbers/freelists.h"
@@ -79,7 +80,6 @@ void pass_over(textptr inf, nameptr* p, const char* mate) {
 
 void sum_mult_up(const char* sign, textptr inf, quolyptr n, nameptr* p, bool parse_only,
                  long double* sum, char* mate) {
-  if (integerflag) not_implemented();  // floating sums run in floating bodies
   SumLevel level;
   const bool is_sum = std::strcmp(sign, "*82") == 0;
   scanner(inf, &token, p);
@@ -119,12 +119,27 @@ void sum_mult_up(const char* sign, textptr inf, quolyptr n, nameptr* p, bool par
   ValueCell result;
   quoly_set(is_sum ? 0 : 1, &result.q);
   result.q->next = nullptr;
+  long double total = is_sum ? 0 : 1;
   if (init <= stop && !parse_only) {
     for (;;) {
       *p = mark;
       token = mark_token;
       currentchar = mark_next;
       ValueCell body;
+      if (integerflag) {
+        // Real floating mode: the bodies are floating sums.
+        long double v = 0;
+        if (nested) {
+          sum_mult_up(sign, inf, &body.q, p, false, &v, mate);
+        } else {
+          scanner(inf, &token, p);
+          old_iexpre(&v, p);
+        }
+        total = is_sum ? total + v : total * v;
+        init = next_loop_round(name, init, step, stop, &np, dir);
+        if (init > stop) break;
+        continue;
+      }
       if (nested) {
         sum_mult_up(sign, inf, &body.q, p, false, sum, mate);
       } else {
@@ -147,6 +162,7 @@ void sum_mult_up(const char* sign, textptr inf, quolyptr n, nameptr* p, bool par
   }
   free_quoly(n);
   *n = result.release();
+  if (integerflag && sum != nullptr) *sum = total;
 }
 
 }  // namespace tavrin

@@ -33,6 +33,14 @@ void old_expre(textptr inf, quolyptr n, nameptr* flag);
 // missing array element stays a nil place.
 void fact(textptr inf, quolyptr* qp, quolyptr n, colm_ptrptr* aux, std::int32_t* colpos,
           nameptr* flag, bool leave_it);
+// The operand that names a stored value (a variable, "<" the previous
+// result, an element of a named array, of the system array or of "%[k]"):
+// *n := that value itself, not a copy, or nil for an empty cell or an
+// absent sparse entry. It still belongs to its owner: never freed or
+// changed by the caller, and valid only until the next assignment. The
+// token after the operand is current on return. Errors 125 (an adjoined
+// variable), 19, 28, 27, 217-221.
+void get_quoly(quolyptr n, textptr inf, nameptr* flag);
 
 // A value in the notation values are written out in (nested by variable,
 // exponents descending), read into *n (old value freed); *depth: the

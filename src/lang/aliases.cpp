@@ -1,0 +1,490 @@
+// The operator tokens that built-in names of the table stand for ("*1"
+// binomial, "*9" degree, "*82" sum, ...), evaluated as factors, and the two
+// readers they rest on: get_quoly (a stored value looked at in place) and
+// obtain_sum (the text of a sum or product, kept for replaying).
+#include <cmath>
+#include <cstring>
+
+#include "core/errors.h"
+#include "core/globals.h"
+#include "lang/expressions.h"
+#include "lang/floating.h"
+#include "lang/later_services.h"
+#include "lang/statements.h"
+#include "lang/variables.h"
+#include "numbers/bigint.h"
+#include "numbers/factorial.h"
+#include "numbers/freelists.h"
+#include "numbers/int_sqrt.h"
+#include "numbers/mod_journal.h"
+#include "poly/poly_repr.h"
+#include "poly/poly_upcalls.h"
+#include "quoly/quoly_coef.h"
+#include "quoly/quoly_great_abs.h"
+#include "toplevel/charsets.h"
+#include "toplevel/language_services.h"
+#include "toplevel/state.h"
+
+namespace tavrin {
+
+namespace {
+
+bool is_tok(const char* w) { return std::strcmp(token.name, w) == 0; }
+void scan(textptr inf, nameptr* flag) { scanner(inf, &token, flag); }
+void expect(const char* w, std::int32_t code) {
+  if (!is_tok(w)) abandon(code, &token);
+}
+
+// A number value of the current ring as a 64-bit integer (error `code`
+// when it is not a number or has more than two limbs).
+std::int64_t small_integer(quoly q, std::int32_t code) {
+  if (q == nullptr) return 0;
+  if (!q->numb) abandon(code, &token);
+  imptr x = q->ncoef;
+  if (flotemode) return round_real(x->flote);
+  if (lintmode) return x->lint;
+  if (x->size > 2) abandon(32, &token);
+  std::int64_t v = 0;
+  for (numptr l = x->head; l != nullptr; l = l->next) v = v * 268435456 + l->value;
+  return v;
+}
+
+// *n := the integer v in the current ring.
+void set_integer(quolyptr n, std::int64_t v) {
+  free_quoly(n);
+  if (v >= -2147483647 && v <= 2147483647) {
+    quoly_set(static_cast<std::int32_t>(v), n);
+    if (flotemode) (*n)->ncoef->flote = static_cast<long double>(v);
+    return;
+  }
+  real_to_value(static_cast<long double>(v), n);
+}
+
+// A plain sum with modular arithmetic off, into the owned cell v.
+void integer_sum(textptr inf, nameptr* flag, quolyptr v) {
+  ModularBracket off;
+  old_expre(inf, v, flag);
+}
+
+// The entry count of an array.
+std::int64_t entry_count(const arrnode* q) {
+  std::int64_t v = 0;
+  for (numptr l = q->sizearr.head; l != nullptr; l = l->next) v = v * 268435456 + l->value;
+  return v;
+}
+
+// "[" name "]" (the token before "[" current, or "[" itself when
+// `at_open`): the array named; errors `open`, 28 and `close`.
+arrptr bracketed_array(textptr inf, nameptr* flag, std::int32_t open, std::int32_t close,
+                       bool at_open) {
+  if (!at_open) scan(inf, flag);
+  expect("[", open);
+  scan(inf, flag);
+  arrptr q = nullptr;
+  tokentipe name = token;
+  fastestlookup(&name, &q);
+  if (q == nullptr || q->start == -1) abandon(28, &name);
+  scan(inf, flag);
+  expect("]", close);
+  scan(inf, flag);
+  return q;
+}
+
+// "*103": the adjoined variable of level k.
+void adjoined_variable(textptr inf, quolyptr n, nameptr* flag) {
+  scan(inf, flag);
+  ValueCell k;
+  {
+    ModularBracket off;
+    old_fact(inf, &k.q, flag);
+  }
+  if (k.q == nullptr) abandon(278, &token);
+  if (!k.q->numb) abandon(227, &token);
+  const std::int64_t level = small_integer(k.q, 278);
+  if (level < 1 || level > number_polys) abandon(278, &token);
+  free_quoly(n);
+  base_quoly(n, static_cast<std::int32_t>(level));
+}
+
+// "*89": the integer square root of a number.
+void square_root_alias(textptr inf, quolyptr n, nameptr* flag) {
+  scan(inf, flag);
+  old_fact(inf, n, flag);
+  quoly q = *n;
+  if (!q->numb) {
+    const bool rational_number =
+        q->denom != nullptr && q->numer->numb && q->denom->numb && !lintmode && !flotemode;
+    if (!rational_number) abandon(115, &sqrtsign);
+    quoly_great_int(n);
+    q = *n;
+  }
+  imptr x = q->ncoef;
+  if (flotemode) {
+    if (x->flote < 0) abandon(37, &sqrtsign);
+    x->flote = std::sqrt(x->flote);
+  } else if (lintmode) {
+    if (x->lint < 0) abandon(37, &sqrtsign);
+    x->lint = static_cast<std::int32_t>(std::sqrt(static_cast<double>(x->lint)));
+  } else {
+    if (x->head != nullptr && x->head->value < 0) abandon(37, &sqrtsign);
+    int_sqrt(x, x, true);
+  }
+}
+
+// "*1": "(" a "," b ")", the binomial coefficient.
+void binomial_alias(textptr inf, quolyptr n, nameptr* flag) {
+  scan(inf, flag);
+  expect("(", 177);
+  scan(inf, flag);
+  ValueCell a;
+  integer_sum(inf, flag, &a.q);
+  expect(",", 202);
+  scan(inf, flag);
+  ValueCell b;
+  integer_sum(inf, flag, &b.q);
+  expect(")", 1);
+  scan(inf, flag);
+  const std::int64_t ia = small_integer(a.q, 223);
+  const std::int64_t ib = small_integer(b.q, 223);
+  if (ib < 0 || ib > ia) {
+    set_integer(n, 0);
+    return;
+  }
+  if (ia > binomial_limit) abandon(87, &token);
+  const auto an = static_cast<std::int32_t>(ia);
+  const auto bn = static_cast<std::int32_t>(ib);
+  if (flotemode) {
+    if (an > 152) abandon(377, &token);
+    long double m = 1;
+    const std::int32_t r = bn > an / 2 ? an - bn : bn;
+    for (std::int32_t j = 1; j <= r; ++j) m = m * (an - r + j) / j;
+    fl_quoly_set(m, n);
+  } else if (lintmode) {
+    if (an > 30) abandon(239, &token);
+    std::int64_t m = 1;
+    const std::int32_t r = bn > an / 2 ? an - bn : bn;
+    for (std::int32_t j = 1; j <= r; ++j) m = m * (an - r + j) / j;
+    if (modularmode && !finf) m %= modulus;
+    free_quoly(n);
+    quoly_set(static_cast<std::int32_t>(m), n);
+  } else {
+    rat_binom(an, bn, n);
+  }
+}
+
+// "*66" / "*82": a product or sum over the ranges of its header.
+void sum_alias(textptr inf, quolyptr n, nameptr* flag) {
+  const tokentipe alias = token;
+  nameptr list = nullptr;
+  obtain_sum(inf, flag, &list);
+  const bool typed = *flag == nullptr;
+  struct Owner {
+    nameptr list;
+    bool typed;
+    ~Owner() {
+      if (typed && list != nullptr) freename(list);
+    }
+  } owner{list, typed};
+  nameptr cursor = list;
+  token = cursor->let;
+  currentchar = cursor->next;
+  expect("<", 144);
+  long double sum = 0;
+  char mate = ')';
+  free_quoly(n);
+  sum_mult_up(alias.name, inf, n, &cursor, false, &sum, &mate);
+  if (integerflag) real_to_value(sum, n);
+  if (token.name[0] != mate) abandon(274, &token);
+  if (!typed) *flag = cursor;
+  scan(inf, flag);
+}
+
+// The operand of "*9", "*4" and "*40" after "(": "^" and a stored value
+// (looked at in place), or a plain sum into n. Returns the value.
+quoly degree_operand(textptr inf, quolyptr n, nameptr* flag) {
+  if (is_tok("^")) {
+    scan(inf, flag);
+    quolyptr place = nullptr;
+    get_quoly_ptr(&place, inf, flag);
+    if (place != nullptr && *place != nullptr) return *place;
+    quoly_set(0, n);
+    return *n;
+  }
+  old_expre(inf, n, flag);
+  return *n;
+}
+
+// The level argument of "*9" and "*4": a number, or one adjoined variable.
+std::int32_t level_argument(textptr inf, nameptr* flag) {
+  ValueCell v;
+  integer_sum(inf, flag, &v.q);
+  std::int64_t level = 0;
+  if (v.q != nullptr && !v.q->numb) {
+    std::int16_t height = 0;
+    check_get_height(v.q, &height, 282);
+    level = height + 1;
+  } else {
+    level = small_integer(v.q, 273);
+  }
+  if (level < 1 || level > number_polys) abandon(273, &token);
+  return static_cast<std::int32_t>(level);
+}
+
+// "*9" (degree) and "*4" (lowest degree).
+void degree_alias(textptr inf, quolyptr n, nameptr* flag, bool lowest) {
+  scan(inf, flag);
+  if (is_tok("[")) {
+    if (lowest) abandon(276, &token);
+    arrptr q = bracketed_array(inf, flag, 96, 99, true);
+    set_integer(n, entry_count(q));
+    return;
+  }
+  ValueCell own;
+  quoly value = nullptr;
+  std::int32_t level = 1;
+  bool explicit_level = false;
+  if (is_tok("(")) {
+    scan(inf, flag);
+    value = degree_operand(inf, &own.q, flag);
+    if (is_tok(",")) {
+      scan(inf, flag);
+      level = level_argument(inf, flag);
+      explicit_level = true;
+      expect(")", 1);
+    } else if (!is_tok(")")) {
+      abandon(202, &token);
+    }
+    scan(inf, flag);
+  } else {
+    get_quoly(&value, inf, flag);
+  }
+  ValueCell result;
+  if (value == nullptr || value->numb || (value->numer != nullptr && value->numer->numb)) {
+    set_integer(&result.q, 0);
+  } else if (!explicit_level && !lowest) {
+    set_integer(&result.q, value->numer->exp);
+  } else {
+    quoly v = value;
+    generalized_degree(&v, &result.q, level, lowest);
+  }
+  free_quoly(n);
+  *n = result.release();
+}
+
+// "*7": the column count of an array.
+void column_alias(textptr inf, quolyptr n, nameptr* flag) {
+  arrptr q = bracketed_array(inf, flag, 96, 97, false);
+  set_integer(n, q->rows == 0 ? 0 : entry_count(q) / q->rows);
+}
+
+// "*5": a coefficient of a stored value.
+void coefficient_alias(textptr inf, quolyptr n, nameptr* flag) {
+  scan(inf, flag);
+  expect("(", 154);
+  scan(inf, flag);
+  if (is_tok("^")) scan(inf, flag);
+  quoly value = nullptr;
+  get_quoly(&value, inf, flag);
+  ValueCell zero;
+  if (value == nullptr) {
+    quoly_set(0, &zero.q);
+    value = zero.q;
+  }
+  // The coefficient reader gets the value to share and leaves a new one.
+  quoly c = value;
+  try {
+    quoly_get_coef(inf, &c, flag, false, false);
+  } catch (...) {
+    if (c != value) free_quoly(&c);
+    throw;
+  }
+  ValueCell answer;
+  if (c == value) {
+    quoly_assign(value, &answer.q);
+  } else {
+    answer.q = c;
+  }
+  expect(")", 1);
+  scan(inf, flag);
+  free_quoly(n);
+  *n = answer.release();
+}
+
+// "*40": the leading term.
+void leading_term_alias(textptr inf, quolyptr n, nameptr* flag) {
+  scan(inf, flag);
+  expect("(", 177);
+  scan(inf, flag);
+  ValueCell own;
+  quoly value = nullptr;
+  if (is_tok(")")) {
+    quoly_set(0, &own.q);
+    value = own.q;
+  } else {
+    value = degree_operand(inf, &own.q, flag);
+  }
+  expect(")", 1);
+  scan(inf, flag);
+  const bool number_like =
+      value->numb || (!lintmode && !flotemode && value->denom != nullptr && value->numer->numb &&
+                      value->denom->numb);
+  ValueCell result;
+  if (number_like) {
+    quoly_assign(value, &result.q);
+  } else {
+    if (value->denom != nullptr && !value->denom->numb) abandon(186, &token);
+    leading_term(value, &result.q);
+    if (result.q->denom == nullptr && result.q->numer->numb) {
+      polynum_to_quoly(&result.q);
+    } else if (result.q->denom != nullptr) {
+      check_quoly(&result.q, false);
+    }
+  }
+  free_quoly(n);
+  *n = result.release();
+}
+
+}  // namespace
+
+void get_quoly(quolyptr n, textptr inf, nameptr* flag) {
+  *n = nullptr;
+  const bool system = is_tok("<");
+  if (!system && number_polys > 0 && its_a_polyname(token.name)) abandon(125, &token);
+  if (is_tok("^")) scan(inf, flag);
+  const tokentipe name = token;
+  const bool numbered = is_tok("%");
+  if (!numbered) scan(inf, flag);
+  if (!is_tok("[") && !numbered) {
+    if (system) {
+      *n = prevnum;
+      return;
+    }
+    varptr v = find_var(&name);
+    if (v == nullptr) abandon(19, &name);
+    *n = v->val;
+    return;
+  }
+  quolyptr cell = nullptr;
+  colm_ptrptr aux = nullptr;
+  std::int32_t colpos = 0;
+  ValueCell scratch;
+  if (numbered) {
+    std::int32_t m = 0;
+    {
+      ValueCell index;
+      get_arr_arr(inf, &index.q, flag, &m);
+    }
+    if (m < 0 || m >= arrstash_slots || arrstash == nullptr || arrstash[m] == nullptr)
+      abandon(220, &token);
+    if (arrstash[m]->start == -1) abandon(28, &token);
+    scan(inf, flag);
+    expect("[", 217);
+    spec_arretrieve(inf, flag, arrstash[m], &cell, &aux, &colpos);
+  } else {
+    new_arretrieve(inf, &name, flag, &cell, &scratch.q, &aux, &colpos);
+  }
+  // An element whose reading computed a value (a statement run in place of
+  // the subscripts) has no stored place: nothing to look at.
+  *n = (cell == nullptr || cell == &scratch.q) ? nullptr : *cell;
+}
+
+void obtain_sum(textptr inf, nameptr* flag, nameptr* p) {
+  if (*flag != nullptr) {
+    *p = (*flag)->next;
+    return;
+  }
+  scan(inf, flag);
+  if (!is_tok("<")) abandon(144, &token);
+  struct Chain {
+    nameptr head = nullptr;
+    nameptr tail = nullptr;
+    ~Chain() {
+      if (head != nullptr) freename(head);
+    }
+    void add(const tokentipe& t) {
+      nameptr node = nullptr;
+      newname(&node);
+      node->let = t;
+      node->next = nullptr;
+      node->nother = nullptr;
+      node->qp = nullptr;
+      node->tipe = one;
+      if (tail == nullptr) {
+        head = node;
+      } else {
+        tail->next = node;
+      }
+      tail = node;
+    }
+  } chain;
+  auto statement_end = [] { return is_tok(";") || is_tok(end_marker_name); };
+  // The header: range groups "<" ... ">", then the body's opening bracket.
+  for (;;) {
+    if (statement_end()) abandon(81, &semicolon);
+    chain.add(token);
+    if (is_tok(">")) {
+      scan(inf, flag);
+      if (is_tok("[") || is_tok("(")) break;
+      if (!is_tok("<")) abandon(145, &token);
+      continue;
+    }
+    scan(inf, flag);
+  }
+  const char open = token.name[0];
+  const char close = open == '[' ? ']' : ')';
+  std::int32_t depth = 0;
+  for (;;) {
+    if (statement_end()) abandon(274, &semicolon);
+    chain.add(token);
+    if (token.name[0] == open && token.name[1] == '\0') ++depth;
+    if (token.name[0] == close && token.name[1] == '\0' && --depth == 0) break;
+    scan(inf, flag);
+  }
+  // An end marker after the closing bracket keeps a replay from running
+  // off the list.
+  tokentipe end{};
+  std::memcpy(end.name, end_marker_name, sizeof end_marker_name);
+  end.address = -1;
+  chain.add(end);
+  *p = chain.head;
+  chain.head = nullptr;
+}
+
+void operator_alias(textptr inf, quolyptr* qp, quolyptr n, nameptr* flag) {
+  if (is_tok("*103")) {
+    adjoined_variable(inf, n, flag);
+  } else if (is_tok("*89")) {
+    square_root_alias(inf, n, flag);
+  } else if (is_tok("*70") || is_tok("*68")) {
+    const bool again = is_tok("*68");
+    scan(inf, flag);
+    free_quoly(n);
+    randomize(again, n);
+  } else if (is_tok("*1")) {
+    binomial_alias(inf, n, flag);
+  } else if (is_tok("*66") || is_tok("*82")) {
+    sum_alias(inf, n, flag);
+  } else if (is_tok("*12")) {
+    arr_parse('7', inf, n, flag);
+  } else if (is_tok("*79")) {
+    arr_parse('8', inf, n, flag);
+  } else if (is_tok("*101")) {
+    arr_parse('"', inf, n, flag);
+  } else if (is_tok("*14")) {
+    arr_parse('~', inf, n, flag);
+  } else if (is_tok("*7")) {
+    column_alias(inf, n, flag);
+  } else if (is_tok("*9")) {
+    degree_alias(inf, n, flag, false);
+  } else if (is_tok("*4")) {
+    degree_alias(inf, n, flag, true);
+  } else if (is_tok("*5")) {
+    coefficient_alias(inf, n, flag);
+  } else if (is_tok("*40")) {
+    leading_term_alias(inf, n, flag);
+  }
+  if (*n == nullptr) quoly_set(0, n);
+  *qp = n;
+}
+
+}  // namespace tavrin

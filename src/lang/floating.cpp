@@ -1,0 +1,568 @@
+// The floating evaluator: factors, plain sums and binomials on long
+// doubles, and the conversions between long doubles and exact values.
+#include "lang/floating.h"
+
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <ctime>
+
+#include "core/errors.h"
+#include "core/globals.h"
+#include "core/mode_guard.h"
+#include "lang/expressions.h"
+#include "lang/later_services.h"
+#include "lang/statements.h"
+#include "lang/variables.h"
+#include "numbers/bigint.h"
+#include "numbers/factorial.h"
+#include "numbers/freelists.h"
+#include "numbers/integer_gcd.h"
+#include "numbers/primes.h"
+#include "poly/poly_repr.h"
+#include "quoly/quoly_add.h"
+#include "quoly/quoly_power.h"
+#include "quoly/quoly_quot.h"
+#include "toplevel/builtins.h"
+#include "toplevel/dispatch.h"
+#include "toplevel/language_services.h"
+#include "toplevel/number_literals.h"
+#include "toplevel/state.h"
+
+namespace tavrin {
+
+namespace {
+
+constexpr long double limb_base = 268435456.0L;  // 2^28
+
+void advance(nameptr* flag) { scanner(&Input, &token, flag); }
+
+// The leading four limbs of a big integer as a long double (at least 85
+// significant bits, more than the 64 of the mantissa), and the binary
+// exponent of the limbs left out.
+long double leading_real(imptr x, long* e2) {
+  long double v = 0;
+  std::int32_t k = 0;
+  for (numptr l = x->head; l != nullptr && k < 4; l = l->next, ++k) v = v * limb_base + l->value;
+  *e2 = 28L * (x->size - k);
+  return v;
+}
+
+long double number_to_real(imptr x) {
+  if (flotemode) return x->flote;
+  if (lintmode) return static_cast<long double>(x->lint);
+  long e = 0;
+  const long double m = leading_real(x, &e);
+  return std::ldexp(m, static_cast<int>(e));
+}
+
+// The number a non-negative 28-bit word at a time.
+void append_limb(quolyptr v, std::int32_t limb) {
+  shift_left((*v)->ncoef, 28);
+  if (limb == 0) return;
+  quoly t = nullptr;
+  quoly_set(limb, &t);
+  best_quoly_add(v, t);
+}
+
+// *n := x (finite, not 0) as an exact rational: its 64-bit mantissa times
+// a power of 2.
+void exact_from_real(long double x, quolyptr n) {
+  ScopedValue<bool> exact(integerflag, false);  // true quotients, not integer ones
+  int e = 0;
+  long double f = std::frexp(x, &e);
+  const bool negative = f < 0;
+  if (negative) f = -f;
+  auto m = static_cast<std::uint64_t>(std::ldexp(f, 64));
+  e -= 64;
+  while ((m & 1U) == 0) {
+    m >>= 1;
+    ++e;
+  }
+  ValueCell v;
+  quoly_set(static_cast<std::int32_t>(m >> 56), &v.q);
+  append_limb(&v.q, static_cast<std::int32_t>((m >> 28) & 0xFFFFFFFU));
+  append_limb(&v.q, static_cast<std::int32_t>(m & 0xFFFFFFFU));
+  if (e > 0) shift_left(v.q->ncoef, e);
+  if (negative) in_place_neg(v.q->ncoef);
+  free_quoly(n);
+  if (e >= 0) {
+    *n = v.release();
+    return;
+  }
+  // An odd numerator over a power of 2 is already in lowest terms: the
+  // fraction is formed directly, without a GCD.
+  poly numer = nullptr;
+  poly_set(0, &numer);
+  num_assign(v.q->ncoef, numer->ncoef);
+  poly denom = nullptr;
+  poly_set(1, &denom);
+  shift_left(denom->ncoef, -e);
+  quoly r = nullptr;
+  newquoly(&r);
+  r->next = nullptr;
+  r->numb = false;
+  r->numer = numer;
+  r->denom = denom;
+  r->rat = true;
+  *n = r;
+}
+
+// A floating operand: the factor's value, or error `code` when it has none.
+long double operand(nameptr* flag, std::int32_t code) {
+  long double buffer = 0;
+  long double* place = nullptr;
+  ifact(&place, &buffer, flag);
+  if (place == nullptr) abandon(code, &token);
+  return *place;
+}
+
+bool in_iterm_set(char c) { return c == '*' || c == '/' || c == '\\' || c == '|'; }
+
+// a | b: the remainder of the rounded operands (sign of a); with pos_mod a
+// negative remainder is lifted by the unrounded divisor's magnitude.
+long double float_remainder(long double a, long double y) {
+  const std::int64_t ia = round_real(a);
+  const std::int64_t ib = round_real(y);
+  if (ib == 0) abandon(22, &token);
+  long double r = static_cast<long double>(ib == -1 ? 0 : ia % ib);
+  if (pos_mod && r < 0) r += y > 0 ? y : -y;
+  return r;
+}
+
+// One term of the floating sum rule; no value is error 129.
+long double float_term(nameptr* flag) {
+  long double buffer = 0;
+  long double* place = nullptr;
+  ifact(&place, &buffer, flag);
+  while (in_iterm_set(token.name[0])) {
+    const char op = token.name[0];
+    advance(flag);
+    if (std::strcmp(token.name, "/") == 0) abandon(340, &token);
+    const long double left = place == nullptr ? 0 : *place;
+    const long double y = operand(flag, 68);
+    if (op == '*') {
+      buffer = left * y;
+    } else if (y == 0) {
+      abandon(22, &token);
+    } else if (op == '|') {
+      buffer = float_remainder(left, y);
+    } else {
+      buffer = left / y;
+    }
+    place = &buffer;
+  }
+  if (place == nullptr) abandon(129, &token);
+  return *place;
+}
+
+bool is_tok(const char* w) { return std::strcmp(token.name, w) == 0; }
+void expect(const char* w, std::int32_t code) {
+  if (!is_tok(w)) abandon(code, &token);
+}
+
+// The value an exact reader left in v (none: 0).
+long double exact_result(quoly v, const tokentipe* name) { return value_to_real(v, name); }
+
+// "_" name "(" sum ")".
+long double float_function(nameptr* flag) {
+  advance(flag);
+  const tokentipe name = token;
+  advance(flag);
+  expect("(", 177);
+  advance(flag);
+  long double x = 0;
+  old_iexpre(&x, flag);
+  expect(")", 1);
+  advance(flag);
+  const char* f = name.name;
+  if (std::strcmp(f, "sqrt") == 0) return std::sqrt(x);
+  if (std::strcmp(f, "sin") == 0) return std::sin(x);
+  if (std::strcmp(f, "cos") == 0) return std::cos(x);
+  if (std::strcmp(f, "ln") == 0) return std::log(x);
+  if (std::strcmp(f, "e") == 0) return std::exp(x);
+  if (std::strcmp(f, "atan") == 0) return std::atan(x);
+  if (std::strcmp(f, "tan") == 0) return std::tan(x);
+  if (std::strcmp(f, "asin") == 0) return std::asin(x);
+  std::printf("Warning. function %s is not defined.\n", f);
+  return x;
+}
+
+// A number literal with its fraction and "e" exponent.
+long double float_literal(nameptr* flag) {
+  ValueCell v;
+  quoly_set(0, &v.q);
+  std::int32_t count = 0;
+  new_readin(&Input, v.q->ncoef, flag, &count);
+  long double x = value_to_real(v.q, &token);
+  if (is_tok(".")) {
+    ValueCell frac;
+    ScopedValue<bool> exact(integerflag, false);  // a true quotient m / 10^d
+    get_decimal_part(&frac.q, &Input, flag);
+    x += value_to_real(frac.q, &token);
+  }
+  if (is_tok("e")) {
+    advance(flag);
+    bool up = true;
+    if (is_tok("-")) {
+      up = false;
+    } else if (!is_tok("+")) {
+      abandon(376, &token);
+    }
+    advance(flag);
+    ValueCell e;
+    quoly_set(0, &e.q);
+    new_readin(&Input, e.q->ncoef, flag, &count);
+    const std::int64_t k = round_real(value_to_real(e.q, &token));
+    std::int32_t power = static_cast<std::int32_t>(k < 0 ? -k : k);
+    long double ten = 10;
+    inumber_power(&ten, &power);
+    x = up ? x * ten : x / ten;
+  }
+  return x;
+}
+
+// A lower-case name: an element or a scalar variable. Returns false for an
+// element of a sparse array followed by ":" (the cursor then back on the
+// name).
+bool float_name(long double* n, nameptr* flag) {
+  const nameptr at = *flag;
+  const tokentipe name = token;
+  advance(flag);
+  if (is_tok("[")) {
+    quolyptr cell = nullptr;
+    bool sparse = false;
+    iarretrieve(&name, &cell, flag, &sparse);
+    if (sparse && is_tok(":")) {
+      *flag = at;
+      token = at->let;
+      currentchar = at->next;
+      return false;
+    }
+    *n = cell == nullptr ? 0 : value_to_real(*cell, &name);
+    return true;
+  }
+  varptr v = find_var(&name);
+  if (v != nullptr) {
+    *n = value_to_real(v->val, &name);
+    return true;
+  }
+  if (!is_tok(":")) abandon(19, &name);
+  quoly zero = nullptr;
+  quoly_set(0, &zero);
+  insert_var(&name, zero, &v);
+  *n = 0;
+  return true;
+}
+
+// "GCD" "(" a "," b ")".
+long double float_gcd(nameptr* flag) {
+  advance(flag);
+  expect("(", 177);
+  advance(flag);
+  const long double a = std::fabs(operand(flag, 68));
+  expect(",", 202);
+  advance(flag);
+  const long double b = std::fabs(operand(flag, 68));
+  expect(")", 1);
+  advance(flag);
+  if (a == 0) return b;
+  if (b == 0) return a;
+  const std::int64_t ia = round_real(a);
+  const std::int64_t ib = round_real(b);
+  if (ia > INT32_MAX || ib > INT32_MAX) abandon(32, &token);
+  return smallgcd(static_cast<std::int32_t>(ia), static_cast<std::int32_t>(ib));
+}
+
+// The binomial alias: "(" a "," b ")", both floating sums.
+long double float_binomial(nameptr* flag) {
+  advance(flag);
+  expect("(", 177);
+  advance(flag);
+  long double a = 0;
+  old_iexpre(&a, flag);
+  expect(",", 202);
+  advance(flag);
+  long double b = 0;
+  old_iexpre(&b, flag);
+  expect(")", 1);
+  advance(flag);
+  if (b < 0 || b > a) return 0;
+  const std::int64_t ia = round_real(a);
+  const std::int64_t ib = round_real(b);
+  if (ia > INT32_MAX) abandon(279, &token);
+  long double m = 0;
+  iflote_binom(static_cast<std::int32_t>(ia), static_cast<std::int32_t>(ib), &m);
+  return m;
+}
+
+// A sum or product alias: header and body, evaluated on long doubles.
+long double float_sum(nameptr* flag) {
+  const tokentipe alias = token;
+  nameptr list = nullptr;
+  obtain_sum(&Input, flag, &list);
+  nameptr cursor = list;
+  token = cursor->let;
+  currentchar = cursor->next;
+  expect("<", 144);
+  ValueCell result;
+  long double sum = 0;
+  char mate = ')';
+  sum_mult_up(alias.name, &Input, &result.q, &cursor, false, &sum, &mate);
+  *flag = cursor;
+  if (token.name[0] != mate) abandon(274, &token);
+  advance(flag);
+  return sum;
+}
+
+// "<": an element of the system array, or the previous result.
+long double float_previous(nameptr* flag) {
+  advance(flag);
+  if (!is_tok("[")) return value_to_real(prevnum, &token);
+  if (syst == nullptr || syst->stop == -1) abandon(175, &token);
+  tokentipe lt{};
+  lt.name[0] = '<';
+  lt.address = -1;
+  quolyptr cell = nullptr;
+  bool sparse = false;
+  iarretrieve(&lt, &cell, flag, &sparse);
+  return cell == nullptr ? 0 : value_to_real(*cell, &lt);
+}
+
+// A factor handed to the exact reader (an alias of the built-in table, or
+// a command); its value must be a number.
+long double exact_factor(nameptr* flag) {
+  ValueCell v;
+  quolyptr qp = nullptr;
+  colm_ptrptr aux = nullptr;
+  std::int32_t colpos = 0;
+  const tokentipe name = token;
+  fact(&Input, &qp, &v.q, &aux, &colpos, flag, false);
+  return exact_result(qp == nullptr ? nullptr : *qp, &name);
+}
+
+// A random value of 28 bits; `again` mixes in the processor time.
+long double float_random(bool again, nameptr* flag) {
+  const std::uint32_t r = static_cast<std::uint32_t>(rand_integer2()) % 268435456U;
+  advance(flag);
+  if (!again) return r;
+  const auto t = static_cast<std::uint32_t>(std::clock());
+  return ((r * t) / 1000U) % 268435456U;
+}
+
+// The postfix "^" or "!" after the value at *lp.
+void float_postfix(long double** lp, long double* n, nameptr* flag) {
+  if (*lp == nullptr) return;
+  if (is_tok("^")) {
+    advance(flag);
+    const long double e = operand(flag, 68);
+    const std::int64_t k = round_real(e);
+    if (k > INT32_MAX || k < INT32_MIN) abandon(32, &token);
+    std::int32_t power = static_cast<std::int32_t>(k);
+    *n = **lp;
+    inumber_power(n, &power);
+    *lp = n;
+  } else if (is_tok("!")) {
+    const std::int64_t k = round_real(**lp);
+    if (k > largest_finite_factorial) abandon(22, &factsign);
+    *n = 1;
+    for (std::int64_t i = 2; i <= k; ++i) *n *= static_cast<long double>(i);
+    *lp = n;
+    advance(flag);
+  }
+}
+
+}  // namespace
+
+long double value_to_real(quoly q, const tokentipe* name) {
+  if (q == nullptr) return 0;
+  if (q->numb) return number_to_real(q->ncoef);
+  if (q->numer != nullptr && q->denom != nullptr && q->numer->numb && q->denom->numb) {
+    imptr a = q->numer->ncoef;
+    imptr b = q->denom->ncoef;
+    if (flotemode || lintmode) return number_to_real(a) / number_to_real(b);
+    long ea = 0;
+    long eb = 0;
+    const long double ma = leading_real(a, &ea);
+    const long double mb = leading_real(b, &eb);
+    return std::ldexp(ma / mb, static_cast<int>(ea - eb));
+  }
+  abandon(227, name);
+}
+
+std::int64_t round_real(long double x) {
+  const double d = static_cast<double>(x);
+  if (!(std::fabs(d) < 9.2e18)) abandon(32, &token);
+  return std::llround(d);
+}
+
+void real_to_value(long double x, quolyptr n) {
+  if (!std::isfinite(x)) abandon(22, &token);
+  if (flotemode) {
+    fl_quoly_set(x, n);
+    return;
+  }
+  if (x == 0) {
+    free_quoly(n);
+    quoly_set(0, n);
+    return;
+  }
+  if (lintmode) {
+    if (x != std::trunc(x) || std::fabs(x) > 2147483647.0L) abandon(32, &token);
+    auto v = static_cast<std::int32_t>(x);
+    if (modularmode && !finf) v = static_cast<std::int32_t>(((std::int64_t{v} % modulus) + modulus) % modulus);
+    free_quoly(n);
+    quoly_set(v, n);
+    return;
+  }
+  exact_from_real(x, n);
+}
+
+void ifact(long double** lp, long double* n, nameptr* flag) {
+  if (*flag == nullptr) abandon(2, &token);
+  *lp = n;
+  const char c = token.name[0];
+  if (c >= 'a' && c <= 'z') {
+    if (!float_name(n, flag)) {
+      *lp = nullptr;
+      return;
+    }
+  } else if (c >= '0' && c <= '9') {
+    *n = float_literal(flag);
+  } else if (c == '(') {
+    advance(flag);
+    old_iexpre(n, flag);
+    expect(")", 1);
+    advance(flag);
+  } else if (c == '-' && token.name[1] == '\0') {
+    advance(flag);
+    *n = -operand(flag, 68);
+    return;  // the operand's postfix operators came with it
+  } else if (is_tok("*66") || is_tok("*82")) {
+    *n = float_sum(flag);
+  } else if (c == '|') {
+    advance(flag);
+    const long double v = operand(flag, 68);
+    expect("|", 63);
+    advance(flag);
+    *n = std::fabs(v);
+  } else if (is_tok("GCD")) {
+    *n = float_gcd(flag);
+  } else if (c >= 'A' && c <= 'Z') {
+    const std::int32_t index = find_built_in(0, numbuiltins, token.name);
+    ValueCell v;
+    const tokentipe name = token;
+    if (index >= 0 && builtin[index][1][0] == '*') {
+      *n = exact_factor(flag);
+    } else {
+      if (index < 0) {
+        evaluate(&Input, &name, &v.q, flag);
+      } else {
+        builtin_func(&Input, &v.q, flag, index);
+      }
+      *n = exact_result(v.q, &name);
+    }
+  } else if (is_tok("*4") || is_tok("*9") || is_tok("*7")) {
+    *n = exact_factor(flag);
+  } else if (is_tok("*70")) {
+    *n = float_random(false, flag);
+  } else if (is_tok("*68")) {
+    *n = float_random(true, flag);
+  } else if (is_tok("*1")) {
+    *n = float_binomial(flag);
+  } else if (c == '%') {
+    const nameptr at = *flag;
+    ValueCell index;
+    std::int32_t m = 0;
+    get_arr_arr(&Input, &index.q, flag, &m);
+    if (m < 0 || m >= arrstash_slots || arrstash == nullptr || arrstash[m] == nullptr)
+      abandon(220, &token);
+    advance(flag);
+    expect("[", 217);
+    quolyptr cell = nullptr;
+    colm_ptrptr aux = nullptr;
+    std::int32_t colpos = 0;
+    spec_arretrieve(&Input, flag, arrstash[m], &cell, &aux, &colpos);
+    if (arrstash[m]->spar != nullptr && is_tok(":")) {
+      // An assignment target: the cursor goes back to the "%".
+      *flag = at;
+      token = at->let;
+      currentchar = at->next;
+      *lp = nullptr;
+      return;
+    }
+    *n = cell == nullptr ? 0 : value_to_real(*cell, &token);
+  } else if (is_tok("*12")) {
+    ValueCell v;
+    arr_parse('7', &Input, &v.q, flag);
+    *n = exact_result(v.q, &token);
+  } else if (c == '<') {
+    *n = float_previous(flag);
+  } else if (c == '!' || c == '&' || c == '?' || c == '@') {
+    ValueCell v;
+    parse(&Input, &v.q, flag);
+    *n = exact_result(v.q, &token);
+  } else if (c == '$') {
+    advance(flag);
+    *n = static_cast<long double>(std::floor(static_cast<double>(operand(flag, 68))));
+    return;
+  } else if (c == '_') {
+    *n = float_function(flag);
+  } else {
+    abandon(2, &token);
+  }
+  float_postfix(lp, n, flag);
+}
+
+void old_iexpre(long double* n, nameptr* flag) {
+  *n = float_term(flag);
+  while (is_tok("+") || is_tok("-")) {
+    const bool add = is_tok("+");
+    advance(flag);
+    const long double t = float_term(flag);
+    *n = add ? *n + t : *n - t;
+  }
+}
+
+void iexpre(long double* n, nameptr* flag) {
+  old_iexpre(n, flag);
+  // The assignment and increment forms write through floating targets.
+  if (is_tok(":")) not_implemented();
+}
+
+void iflote_binom(std::int32_t n, std::int32_t r, long double* m) {
+  if (r > n / 2) r = n - r;
+  if (r < 1 || n < 3) {
+    *m = (n == 2 && r == 1) ? 2 : 1;
+    return;
+  }
+  if (n > 150) abandon(279, &token);
+  auto entry = [](std::int32_t a, std::int32_t b) {
+    if (b > a / 2) b = a - b;
+    imptr x = binom[binom_index(a, b)];
+    long e = 0;
+    const long double v = leading_real(x, &e);
+    return std::ldexp(v, static_cast<int>(e));
+  };
+  if (n % 3 == 0) {
+    *m = entry(n, r);
+    return;
+  }
+  std::int32_t n3 = 3 * (n / 3);
+  const std::int32_t d = n % 3;
+  const std::int32_t r3 = r - d;
+  if (r3 < 1) {
+    *m = r == 1 ? static_cast<long double>(n) : static_cast<long double>(n) * (n - 1) / 2;
+    return;
+  }
+  long double v = entry(n3, r3);
+  long double t = r3 + 1;
+  for (std::int32_t j = 0; j < d; ++j) {
+    ++n3;
+    v = (n3 * v) / t;
+    t += 1;
+  }
+  *m = v;
+}
+
+}  // namespace tavrin
