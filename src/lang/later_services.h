@@ -54,6 +54,11 @@ void spec_arretrieve(textptr inf, nameptr* flag, arrptr q, quolyptr* qp, colm_pt
                      std::int32_t* colpos);
 // get_evalquoly: declared in toplevel/language_services.h (cancelling a
 // variable substitutes 1 through it).
+// After "#" with "[" current, outside matrix expressions: the polynomial *n
+// (kept until the end) at the matrix that follows; the result becomes the
+// system array (syst_dump set) and *n := 0. Errors 174, 186, 88.
+// Defined with the matrix expressions.
+void poly_at_matrix_into_syst(textptr inf, quolyptr n, nameptr* flag);
 // "[" current: the array named in "[" name "]" of a loop over sparse
 // columns; the token after "]" is current on return. No array: error 28;
 // a dense one: 335. Defined with the arrays.

@@ -14,6 +14,7 @@
 #include "matrix/matrix_expr_impl.h"
 #include "matrix/matrix_expressions.h"
 #include "matrix/matrix_products.h"
+#include "matrix/poly_at_matrix.h"
 #include "matrix/sparse_copy.h"
 #include "numbers/freelists.h"
 #include "numbers/mod_journal.h"
@@ -307,7 +308,11 @@ void scalar_factor(textptr inf, MatValue& v, nameptr* flag) {
     --matrix_eval;
     return;
   }
-  not_implemented();  // a polynomial at a matrix (with the polynomial evaluation)
+  // The scalar reader met a polynomial followed by "#" "[": p(A).
+  ValueCell p;
+  p.q = v.n;
+  v.n = nullptr;
+  quoly_at_matrix(inf, p.q, v, flag);
 }
 
 }  // namespace
@@ -335,7 +340,16 @@ void apply_power(textptr inf, MatValue& v, nameptr* flag) {
 
 void apply_evaluation(textptr inf, MatValue& v, nameptr* flag) {
   scan(inf, flag);
-  if (!v.is_scalar() || is_tok("[")) not_implemented();  // entries or a matrix as the point
+  if (v.is_scalar() && is_tok("[")) {
+    ValueCell p;
+    p.q = v.n;
+    v.n = nullptr;
+    v.spar = nullptr;
+    quoly_at_matrix(inf, p.q, v, flag);
+    quoly_set(0, &v.n);
+    return;
+  }
+  if (!v.is_scalar()) not_implemented();  // every entry at the values
   ValueCell values;
   std::int16_t target = 0;
   get_evalquoly(inf, &v.n, &values.q, &target, flag, true, false);

@@ -1,0 +1,283 @@
+// p(A) by Horner's scheme on matrices (poly_at_matrix.h).
+#include "matrix/poly_at_matrix.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdint>
+#include <optional>
+#include <vector>
+
+#include "core/errors.h"
+#include "core/globals.h"
+#include "core/interrupts.h"
+#include "lang/later_services.h"
+#include "matrix/matrix_expr_impl.h"
+#include "matrix/matrix_expressions.h"
+#include "matrix/matrix_products.h"
+#include "matrix/sparse_copy.h"
+#include "numbers/freelists.h"
+#include "lang/expressions.h"
+#include "numbers/work_arrays.h"
+#include "poly/poly_arith_impl.h"
+#include "poly/poly_repr.h"
+#include "quoly/quoly_add.h"
+#include "quoly/quoly_mult.h"
+#include "toplevel/state.h"
+
+namespace tavrin {
+
+using namespace matexpr;
+
+namespace {
+
+constexpr std::int32_t not_square_error = 174;
+constexpr std::int32_t denominator_error = 186;
+
+// One term of p's top list: its exponent and its coefficient as a value of
+// its own (a number, or a polynomial in the lower variables padded to the
+// top level), owned here.
+struct Term {
+  std::int32_t exp;
+  quoly coef;
+};
+
+struct Terms {
+  std::vector<Term> list;
+  Terms() = default;
+  Terms(const Terms&) = delete;
+  Terms& operator=(const Terms&) = delete;
+  ~Terms() {
+    for (Term& t : list) free_quoly(&t.coef);
+  }
+};
+
+// The coefficient polynomial c of a term as a value: c under a pad term of
+// exponent 0 (the pad node is borrowed for the copy and given back).
+quoly pad_1(poly c) {
+  poly t = nullptr;
+  newpoly(&t);
+  t->exp = 0;
+  t->next = nullptr;
+  t->numb = false;
+  t->pcoef = c;
+  quoly q = nullptr;
+  p_q_assign(t, &q);
+  t->pcoef = nullptr;
+  free_polynode_list(t, t);
+  return q;
+}
+
+// Multiplying by 1 changes nothing: that product is skipped.
+bool is_one(quoly c) { return c->numb && detail::num_is_one(c->ncoef); }
+
+// B := B + c*I (B square, owned).
+void add_scalar(MatValue& b, quoly c) {
+  const std::int32_t r = b.rows();
+  if (b.spar != nullptr) {
+    add_to_diag(c, b.spar, r);
+    return;
+  }
+  for (std::int32_t i = 0; i < r; ++i) {
+    quolyptr cell = &b.arr->stash[static_cast<std::int64_t>(i) * (r + 1)];
+    better_quoly_add(*cell, c, cell);
+  }
+}
+
+// B := c * B in place (B owned).
+void scale(MatValue& b, quoly c) {
+  if (is_one(c)) return;
+  if (b.spar != nullptr) {
+    mult_cons_sparse(&b.spar, c, true, b.rows());
+    return;
+  }
+  const std::int64_t m = b.count();
+  for (std::int64_t k = 0; k < m; ++k) {
+    quoly r = nullptr;
+    quoly_mult(c, b.arr->stash[k], &r);
+    free_quoly(&b.arr->stash[k]);
+    b.arr->stash[k] = r;
+  }
+}
+
+// B := c * A, A kept (B's cells own nothing before).
+void scaled_copy(MatValue& b, MatValue& a, quoly c) {
+  const std::int32_t r = a.rows();
+  if (a.spar != nullptr) {
+    if (is_one(c)) {
+      copy_sparse(&a.spar, &b.spar, r, false);
+    } else {
+      b.spar = a.spar;  // replaced by the new matrix; A's frames are kept
+      mult_cons_sparse(&b.spar, c, false, r);
+    }
+  } else {
+    const std::int64_t m = a.count();
+    for (std::int64_t k = 0; k < m; ++k) {
+      b.arr->stash[k] = nullptr;
+      if (is_one(c)) {
+        quoly_assign(a.arr->stash[k], &b.arr->stash[k]);
+      } else {
+        quoly_mult(c, a.arr->stash[k], &b.arr->stash[k]);
+      }
+    }
+  }
+  b.set_shape(r, r);
+  b.arr_free = true;
+}
+
+// W := A^g (W borrows A's entries first; the power owns its result).
+void power_of(MatValue& w, MatValue& a, std::int32_t g) {
+  w.release();
+  const std::int32_t r = a.rows();
+  if (a.spar != nullptr) {
+    w.spar = a.spar;
+  } else {
+    const std::int64_t m = a.count();
+    for (std::int64_t k = 0; k < m; ++k) w.arr->stash[k] = a.arr->stash[k];
+  }
+  w.set_shape(r, r);
+  w.arr_free = false;
+  matrix_power(w.arr, &w.facts, &w.arr_free, g, &w.spar);
+  if (!w.arr_free) w.make_owned();  // g = 1: still A's entries
+}
+
+// B := B * F (F kept).
+void times(MatValue& b, MatValue& f) {
+  matrix_mult(b.arr, f.arr, &b.facts, &f.facts, true, &b.spar, &f.spar);
+}
+
+// v := c * I of v's size (c kept), whatever v held.
+void constant_case(MatValue& v, quoly c) {
+  const std::int32_t r = v.rows();
+  if (v.spar != nullptr) {
+    spar_identi(&v.spar, r, v.arr_free);
+    v.arr_free = true;
+    mult_cons_sparse(&v.spar, c, true, r);
+    v.set_shape(r, r);
+    return;
+  }
+  v.release();
+  for (std::int32_t j = 0; j < r; ++j) {
+    for (std::int32_t i = 0; i < r; ++i) {
+      quolyptr cell = &v.arr->stash[static_cast<std::int64_t>(j) * r + i];
+      *cell = nullptr;
+      if (i == j) {
+        quoly_assign(c, cell);
+      } else {
+        quoly_set(0, cell);
+      }
+    }
+  }
+  v.set_shape(r, r);
+  v.arr_free = true;
+}
+
+// The result B replaces A in v; A's entries are released when owned.
+void finish_3(MatValue& v, MatValue& b) { take_over(v, b); }
+
+}  // namespace
+
+void poly_at_matrix(quoly p, MatValue& v) {
+  const bool constant = p->numb || (p->rat && !lintmode) ||
+                        (p->numer->next == nullptr && !p->numer->numb && p->numer->exp == 0);
+  if (constant) {
+    constant_case(v, p);
+    return;
+  }
+  if (p->numer->numb) {  // a polynomial that is one number leaf
+    ValueCell c;
+    poly_to_quoly(p->numer, &c.q);
+    constant_case(v, c.q);
+    return;
+  }
+
+  Terms terms;
+  for (poly t = p->numer; t != nullptr; t = t->next) {
+    Term term{t->numb ? 0 : t->exp, nullptr};
+    if (t->numb) {
+      poly_to_quoly(t, &term.coef);
+    } else if (t->pcoef->numb && t->pcoef->next == nullptr) {
+      poly_to_quoly(t->pcoef, &term.coef);
+    } else {
+      term.coef = pad_1(t->pcoef);
+    }
+    terms.list.push_back(term);
+  }
+  // Laurent mode may put the constant leaf before negative exponents.
+  std::stable_sort(terms.list.begin(), terms.list.end(),
+                   [](const Term& a, const Term& b) { return a.exp > b.exp; });
+  const std::size_t k = terms.list.size();
+  need_work_array(&bulletsign);
+  WorkArrayGuard b_work(&bulletsign);
+  MatValue b(b_work.get());
+
+  const std::int32_t g0 = k == 1 ? terms.list[0].exp : terms.list[0].exp - terms.list[1].exp;
+  if (g0 == 0 || g0 == 1) {
+    scaled_copy(b, v, terms.list[0].coef);
+  } else {
+    power_of(b, v, g0);
+    scale(b, terms.list[0].coef);
+  }
+  if (k == 1) {
+    finish_3(v, b);
+    return;
+  }
+  add_scalar(b, terms.list[1].coef);
+
+  const std::int32_t ek = terms.list[k - 1].exp;
+  std::optional<WorkArrayGuard> w_work;
+  std::optional<MatValue> w;
+  if (k > 2 || terms.list[1].exp > 1 || terms.list[1].exp < 0) {
+    need_work_array(&bulletsign);
+    w_work.emplace(&bulletsign);
+    w.emplace(w_work->get());
+  }
+  for (std::size_t i = 1; i + 1 < k; ++i) {
+    check_interrupt();
+    const std::int32_t g = terms.list[i].exp - terms.list[i + 1].exp;
+    if (g < 2) {
+      times(b, v);
+    } else {
+      power_of(*w, v, g);
+      times(b, *w);
+    }
+    add_scalar(b, terms.list[i + 1].coef);
+  }
+  if (ek == 1) {
+    times(b, v);
+  } else if (ek >= 2 || ek < 0) {
+    power_of(*w, v, ek);
+    times(b, *w);
+  }
+  if (w) w->release();
+  finish_3(v, b);
+}
+
+void quoly_at_matrix(textptr inf, quoly nq, MatValue& v, nameptr* flag) {
+  if (!nq->numb && nq->denom != nullptr && (lintmode || !nq->rat))
+    abandon(denominator_error, &bulletsign);
+  arr_fact(inf, v, flag);
+  if (v.is_scalar() || v.count() != static_cast<std::int64_t>(v.rows()) * v.rows()) {
+    v.release();
+    abandon(not_square_error, &bulletsign);
+  }
+  v.clear_scalar();
+  poly_at_matrix(nq, v);
+}
+
+}  // namespace tavrin
+
+namespace tavrin {
+
+void poly_at_matrix_into_syst(textptr inf, quolyptr n, nameptr* flag) {
+  need_work_array(&bulletsign);
+  WorkArrayGuard work(&bulletsign);
+  MatValue v(work.get());
+  quoly_at_matrix(inf, *n, v, flag);
+  if (syst_dump && (flag == nullptr || *flag == nullptr))
+    std::printf("Warning. System array was changed before it could be displayed.\n");
+  fill_syst_array(v.arr, &v.facts, v.arr_free, v.spar, v.rows());
+  v.forget();
+  quoly_set(0, n);
+}
+
+}  // namespace tavrin
