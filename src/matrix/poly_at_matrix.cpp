@@ -9,6 +9,7 @@
 
 #include "core/errors.h"
 #include "core/globals.h"
+#include "arrays/array_store.h"
 #include "core/interrupts.h"
 #include "lang/later_services.h"
 #include "matrix/matrix_expr_impl.h"
@@ -278,6 +279,39 @@ void poly_at_matrix_into_syst(textptr inf, quolyptr n, nameptr* flag) {
   fill_syst_array(v.arr, &v.facts, v.arr_free, v.spar, v.rows());
   v.forget();
   quoly_set(0, n);
+}
+
+}  // namespace tavrin
+
+namespace tavrin {
+
+void values_from_array(textptr inf, nameptr* flag, quolyptr n2, bool* allnumbs) {
+  need_work_array(&token);
+  WorkArrayGuard work(&token);
+  MatValue v(work.get());
+  const std::int32_t uninit_before = uninit;
+  arr_fact(inf, v, flag);
+  if (v.arr_free) abandon(338, &token);  // not a stored array
+  if (!is_tok(")")) abandon(1, &token);
+  const std::int64_t count = v.count();
+  if (count > number_polys) abandon(187, &token);
+  if (count == 0) abandon(41, &token);
+  if (v.spar != nullptr) abandon(259, &token);
+  if (uninit != uninit_before) abandon(48, &token);
+  purge_list(n2);
+  quoly* link = n2;
+  *allnumbs = true;
+  for (std::int64_t k = 0; k < count; ++k) {
+    quoly c = v.arr->stash[k];
+    quoly_assign(c, link);
+    (*link)->next = nullptr;
+    if (!c->numb || !((lintmode && (c->ncoef->lint == 0 || c->ncoef->lint == 1)) ||
+                      (!lintmode && c->ncoef->size <= 1 &&
+                       (c->ncoef->size == 0 || c->ncoef->head->value == 1))))
+      *allnumbs = false;
+    link = &(*link)->next;
+  }
+  v.release();
 }
 
 }  // namespace tavrin
