@@ -349,7 +349,25 @@ void apply_evaluation(textptr inf, MatValue& v, nameptr* flag) {
     quoly_set(0, &v.n);
     return;
   }
-  if (!v.is_scalar()) not_implemented();  // every entry at the values
+  if (!v.is_scalar()) {
+    // Every entry at the same values: read at the first entry, then kept
+    // as a chain in the scalar cell for the others.
+    v.clear_scalar();
+    if (v.spar != nullptr) not_implemented();  // a sparse matrix: sparse_evalquoly
+    v.make_owned();
+    std::int16_t target = 0;
+    const std::int64_t m = v.count();
+    try {
+      for (std::int64_t k = 0; k < m; ++k)
+        get_evalquoly(inf, &v.arr->stash[k], &v.n, &target, flag, false, false);
+    } catch (...) {
+      purge_list(&v.n);
+      throw;
+    }
+    purge_list(&v.n);
+    quoly_set(0, &v.n);
+    return;
+  }
   ValueCell values;
   std::int16_t target = 0;
   get_evalquoly(inf, &v.n, &values.q, &target, flag, true, false);
