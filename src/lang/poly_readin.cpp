@@ -208,6 +208,7 @@ class PolyReader {
         break;
       }
     }
+    special_free(n);  // the digit limbs, also in word mode
     free_imag(&n);
     if (too_big) fail(368);
     return static_cast<std::int32_t>(v);
@@ -257,6 +258,7 @@ class PolyReader {
         }
         tails_.assign(2, nullptr);
         tails_[1] = q_.p;
+        leaf_prev_ = nullptr;
         cur_ = 1;
         leaf_last_ = true;
         return;
@@ -277,6 +279,7 @@ class PolyReader {
         return;
       }
       if (tail->exp < 0) fail(159);  // the constant comes before negative exponents
+      leaf_prev_ = tail;
       tail->next = c.release();
       tails_[static_cast<std::size_t>(cur_)] = tail->next;
       leaf_last_ = true;
@@ -295,7 +298,34 @@ class PolyReader {
       return;
     }
     // A deeper variable: the x^0 branch of the current level opens.
-    if (leaf_last_ || tail->exp < 0) fail(159);
+    if (leaf_last_) {
+      // Only a negative exponent may follow the constant; the constant then
+      // heads the deeper list (3 + y^-1 below x^0), so it moves down.
+      if (exp >= 0) fail(159);
+      poly stripped = below_level(c.release(), level);
+      poly leaf = tail;
+      leaf->next = new_node(exp, stripped);
+      if (static_cast<std::int32_t>(tails_.size()) <= level)
+        tails_.resize(static_cast<std::size_t>(level) + 1);
+      tails_[static_cast<std::size_t>(level)] = leaf->next;
+      poly head = leaf;
+      for (std::int32_t k = level - 1; k > cur_; --k) {
+        head = new_node(0, head);
+        tails_[static_cast<std::size_t>(k)] = head;
+      }
+      poly pad = new_node(0, head);
+      if (leaf_prev_ != nullptr) {
+        leaf_prev_->next = pad;
+      } else {
+        q_.p = pad;
+      }
+      tails_[static_cast<std::size_t>(cur_)] = pad;
+      if (first_depth_ == constant_level) first_depth_ = level;
+      cur_ = level;
+      leaf_last_ = false;
+      return;
+    }
+    if (tail->exp < 0) fail(159);
     poly stripped = below_level(c.release(), level);
     poly chain = open_levels(cur_ + 1, level, exp, stripped);
     tail->next = new_node(0, chain);
@@ -323,6 +353,7 @@ class PolyReader {
   std::vector<poly> tails_;
   std::int32_t cur_ = 0;
   bool leaf_last_ = false;
+  poly leaf_prev_ = nullptr;  // the node before the leaf (nil: the leaf is the whole)
   bool closed_ = false;
   bool minus_seen_ = false;
   std::int32_t first_depth_ = constant_level;
