@@ -137,6 +137,7 @@ void power_of(MatValue& w, MatValue& a, std::int32_t g) {
   }
   w.set_shape(r, r);
   w.arr_free = false;
+  if (g < 0) w.make_owned();  // the inverse is formed in place
   matrix_power(w.arr, &w.facts, &w.arr_free, g, &w.spar);
   if (!w.arr_free) w.make_owned();  // g = 1: still A's entries
 }
