@@ -23,6 +23,7 @@
 #include "poly/poly_repr.h"
 #include "quoly/quoly_add.h"
 #include "quoly/quoly_mult.h"
+#include "quoly/quoly_quot.h"
 #include "toplevel/state.h"
 
 namespace tavrin {
@@ -176,37 +177,9 @@ void constant_case(MatValue& v, quoly c) {
 // The result B replaces A in v; A's entries are released when owned.
 void finish_3(MatValue& v, MatValue& b) { take_over(v, b); }
 
-}  // namespace
-
-void poly_at_matrix(quoly p, MatValue& v) {
-  const bool constant = p->numb || (p->rat && !lintmode) ||
-                        (p->numer->next == nullptr && !p->numer->numb && p->numer->exp == 0);
-  if (constant) {
-    constant_case(v, p);
-    return;
-  }
-  if (p->numer->numb) {  // a polynomial that is one number leaf
-    ValueCell c;
-    poly_to_quoly(p->numer, &c.q);
-    constant_case(v, c.q);
-    return;
-  }
-
-  Terms terms;
-  for (poly t = p->numer; t != nullptr; t = t->next) {
-    Term term{t->numb ? 0 : t->exp, nullptr};
-    if (t->numb) {
-      poly_to_quoly(t, &term.coef);
-    } else if (t->pcoef->numb && t->pcoef->next == nullptr) {
-      poly_to_quoly(t->pcoef, &term.coef);
-    } else {
-      term.coef = pad_1(t->pcoef);
-    }
-    terms.list.push_back(term);
-  }
-  // Laurent mode may put the constant leaf before negative exponents.
-  std::stable_sort(terms.list.begin(), terms.list.end(),
-                   [](const Term& a, const Term& b) { return a.exp > b.exp; });
+// p(A) by Horner's scheme over the gaps of the exponents (terms in
+// descending order); the result replaces A in v.
+void horner(Terms& terms, MatValue& v) {
   const std::size_t k = terms.list.size();
   need_work_array(&bulletsign);
   WorkArrayGuard b_work(&bulletsign);
@@ -252,6 +225,88 @@ void poly_at_matrix(quoly p, MatValue& v) {
   }
   if (w) w->release();
   finish_3(v, b);
+}
+
+// When every entry of A and every coefficient is a number and some entry
+// is a rational number: A := d*A (owned, integers) and c_j := c_j *
+// d^(e1 - e_j), with d the least common denominator; *scale := d^e1.
+void clear_denominators(Terms& terms, MatValue& v, quolyptr scale) {
+  for (const Term& t : terms.list)
+    if (!t.coef->numb) return;
+  const std::int64_t m = v.count();
+  ValueCell d;
+  quoly_set(1, &d.q);
+  d.q->next = nullptr;
+  for (std::int64_t i = 0; i < m; ++i) {
+    quoly e = v.arr->stash[i];
+    if (e->numb) continue;
+    if (!e->rat) return;
+    ValueCell t;
+    quoly_mult(d.q, e, &t.q);
+    if (!t.q->numb) {  // d times the entry keeps part of its denominator
+      ValueCell rest;
+      poly_to_quoly(t.q->denom, &rest.q);
+      fast_quoly_mult(&d.q, &rest.q);
+    }
+  }
+  if (is_one(d.q)) return;
+  v.make_owned();
+  for (std::int64_t i = 0; i < m; ++i) fast_quoly_mult(&v.arr->stash[i], &d.q);
+  // Coefficients from the top: the power of d grows with the gap.
+  ValueCell power;
+  quoly_set(1, &power.q);
+  power.q->next = nullptr;
+  std::int32_t at = terms.list.front().exp;
+  for (Term& t : terms.list) {
+    for (; at > t.exp; --at) fast_quoly_mult(&power.q, &d.q);
+    fast_quoly_mult(&t.coef, &power.q);
+  }
+  for (; at > 0; --at) fast_quoly_mult(&power.q, &d.q);
+  *scale = power.release();
+}
+
+}  // namespace
+
+void poly_at_matrix(quoly p, MatValue& v) {
+  const bool constant = p->numb || (p->rat && !lintmode) ||
+                        (p->numer->next == nullptr && !p->numer->numb && p->numer->exp == 0);
+  if (constant) {
+    constant_case(v, p);
+    return;
+  }
+  if (p->numer->numb) {  // a polynomial that is one number leaf
+    ValueCell c;
+    poly_to_quoly(p->numer, &c.q);
+    constant_case(v, c.q);
+    return;
+  }
+
+  Terms terms;
+  for (poly t = p->numer; t != nullptr; t = t->next) {
+    Term term{t->numb ? 0 : t->exp, nullptr};
+    if (t->numb) {
+      poly_to_quoly(t, &term.coef);
+    } else if (t->pcoef->numb && t->pcoef->next == nullptr) {
+      poly_to_quoly(t->pcoef, &term.coef);
+    } else {
+      term.coef = pad_1(t->pcoef);
+    }
+    terms.list.push_back(term);
+  }
+  // Laurent mode may put the constant leaf before negative exponents.
+  std::stable_sort(terms.list.begin(), terms.list.end(),
+                   [](const Term& a, const Term& b) { return a.exp > b.exp; });
+  // A dense matrix of rationals: p(A) = d^-e1 * sum c_j d^(e1 - e_j) (dA)^e_j
+  // with d the common denominator, so the products are of integers; the
+  // values are the same.
+  ValueCell scale;
+  if (v.spar == nullptr && !lintmode && !flotemode && terms.list.back().exp >= 0)
+    clear_denominators(terms, v, &scale.q);
+  horner(terms, v);
+  if (scale.q != nullptr) {
+    const std::int64_t m = v.count();
+    for (std::int64_t i = 0; i < m; ++i) fast_quoly_quot(&v.arr->stash[i], &scale.q, false);
+  }
 }
 
 void quoly_at_matrix(textptr inf, quoly nq, MatValue& v, nameptr* flag) {

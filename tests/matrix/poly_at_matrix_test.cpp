@@ -96,7 +96,7 @@ Mat at_matrix(quoly p, const Mat& a, bool sparse) {
 TEST_F(PolyAtMatrix, RandomPolynomialsAgreeWithHornerBySchoolbookProducts) {
   std::mt19937_64 rng(test_seed() + 38);
   PolyVars vars({"x", "y"});
-  auto run = [&](const char* ring, std::int64_t lo, std::int64_t span) {
+  auto run = [&](const char* ring, std::int64_t lo, std::int64_t span, bool fractions) {
     for (int round = 0; round < 60; ++round) {
       const std::int32_t n = 1 + static_cast<std::int32_t>(rng() % 8);
       std::vector<std::int64_t> coef(1 + rng() % 13, 0);
@@ -109,7 +109,9 @@ TEST_F(PolyAtMatrix, RandomPolynomialsAgreeWithHornerBySchoolbookProducts) {
       {
         Value p = make_value(poly_text(coef));
         Mat a = random_mat(rng, n, n, sparse ? 0.6 : 0.1, [&](std::mt19937_64& g) {
-          return Value::number(BigRef(lo + static_cast<std::int64_t>(g() % span)));
+          const std::int64_t e = lo + static_cast<std::int64_t>(g() % span);
+          if (!fractions || g() % 2 == 0) return Value::number(BigRef(e));
+          return make_value(std::to_string(e) + " / " + std::to_string(1 + g() % 6));
         });
         EXPECT_TRUE(same_mat(at_matrix(p, a, sparse), horner(coef, a)))
             << ring << ": " << poly_text(coef) << " at " << n << "x" << n
@@ -118,10 +120,11 @@ TEST_F(PolyAtMatrix, RandomPolynomialsAgreeWithHornerBySchoolbookProducts) {
       balance.expect_balanced();
     }
   };
-  run("integers", -9, 19);
+  run("integers", -9, 19, false);
+  run("rationals", -9, 19, true);  // dense ones through the common denominator
   {
     ModulusScope mod(65521);
-    run("modulo 65521", 0, 65521);
+    run("modulo 65521", 0, 65521, false);
   }
 }
 
