@@ -28,7 +28,7 @@ std::int32_t array_cols(const arrnode* q) {
 
 void set_entry_count(imptr x, std::int64_t v) {
   imptr fresh = new_wide_number(v);
-  if (x->size > 0) free_num(x);
+  if (x->size > 0) special_free(x);  // a count has limbs in every mode
   x->head = fresh->head;
   x->tail = fresh->tail;
   x->size = fresh->size;

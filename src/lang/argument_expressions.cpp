@@ -20,6 +20,7 @@
 #include "quoly/quoly_mult.h"
 #include "quoly/quoly_power.h"
 #include "quoly/quoly_quot.h"
+#include "toplevel/state.h"
 #include "toplevel/charsets.h"
 
 namespace tavrin {
@@ -153,9 +154,17 @@ void half_fact(textptr inf, quolyptr n, nameptr* flag) {
     }
   } else if (is_tok("#")) {
     scan(inf, flag);
-    ValueCell values;
-    std::int16_t target = 0;
-    get_evalquoly(inf, n, &values.q, &target, flag, true, false);
+    if (is_tok("[")) {
+      if (matrix_eval >= 1) {
+        --matrix_eval;
+        return;
+      }
+      poly_at_matrix_into_syst(inf, n, flag);
+    } else {
+      ValueCell values;
+      std::int16_t target = 0;
+      get_evalquoly(inf, n, &values.q, &target, flag, true, false);
+    }
   }
   while (is_tok("\"")) {
     quoly_differen_once(n, 1);

@@ -1,13 +1,18 @@
-// Evaluation at values: one given value substituted for one variable.
+// Evaluation at values ("#"): the reader of the values after "#", one value
+// substituted for one variable, and a list of values for consecutive
+// variables (total_eval).
 //
 // A value v with a denominator that is not a constant is put in by Horner's
 // rule on the numerator and the denominator of the value separately (their
 // coefficients in the variable taken as values); any other v (a number, a
 // polynomial, a polynomial over a constant) is substituted into both
 // polynomials directly (actual_eval_poly), the denominators it brings in
-// multiplied across, and the value normalised. The reading of values after
-// "#" and the evaluation at a list of values are still to come.
+// multiplied across, and the value normalised. A list of values (written
+// out, or the entries of an array) is put in by total evaluation of the
+// numerator and the denominator; in characteristic 2 with values 0 and 1
+// only, by the word path of tot_eval_poly2.
 #include <cstdint>
+#include <cstring>
 
 #include "core/errors.h"
 #include "core/globals.h"
@@ -23,7 +28,10 @@
 #include "poly/poly_upcalls.h"
 #include "quoly/quoly_add.h"
 #include "quoly/quoly_mult.h"
+#include "quoly/quoly_eval_diff.h"
 #include "quoly/quoly_quot.h"
+#include "toplevel/scanner.h"
+#include "toplevel/state.h"
 #include "dense/dense_upcalls.h"
 
 namespace tavrin {
@@ -166,15 +174,134 @@ void single_substitution(quolyptr n, quoly v, std::int16_t target, bool leave_n)
   direct_substitution(n, v, target);
 }
 
+constexpr std::int32_t missing_paren_error = 1;
+constexpr std::int32_t missing_close_error = 150;
+constexpr std::int32_t too_many_values_error = 193;
+
+bool is_tok(const char* w) { return std::strcmp(token.name, w) == 0; }
+
+// Frees the values after the first of the chain *n2.
+void free_rest(quoly first) {
+  if (first == nullptr) return;
+  quoly rest = first->next;
+  first->next = nullptr;
+  purge_list(&rest);
+}
+
+// *n := p's value over q's value, each evaluated at the chain of values for
+// the variables from depth target on.
+void evaluate_parts(quolyptr n, quoly values, std::int16_t target, bool char2,
+                    std::int32_t count) {
+  quoly q = *n;
+  auto at = [&](poly p, quolyptr out) {
+    if (char2) {
+      tot_eval_poly2(p, values, out, 0, static_cast<std::int16_t>(target - 1), count);
+    } else {
+      tot_eval_poly(p, values, out, 0, static_cast<std::int16_t>(target - 1));
+    }
+  };
+  ValueCell top;
+  at(q->numer, &top.q);
+  if (q->denom != nullptr) {
+    ValueCell bottom;
+    at(q->denom, &bottom.q);
+    fast_quoly_quot(&top.q, &bottom.q, false);
+  }
+  *n = top.release();
+}
+
 }  // namespace
 
-void get_evalquoly(textptr, quolyptr n, quolyptr n2, std::int16_t* target, nameptr*,
+void total_eval(textptr inf, quolyptr n, quolyptr n2, nameptr* flag, bool should_free,
+                std::int16_t target, bool leave_n) {
+  bool char2 = modularmode && (finf || modulus == 2) && char2_degs1;
+  try {
+    std::int32_t count = 0;
+    bool allnumbs = true;
+    if (*n2 == nullptr) {
+      values_from_array(inf, flag, n2, &allnumbs);
+      for (quoly v = *n2; v != nullptr; v = v->next) ++count;
+      char2 = char2 && allnumbs;
+    } else if ((*n2)->next != nullptr) {
+      for (quoly v = *n2; v != nullptr; v = v->next) ++count;
+    } else {
+      count = 1;
+      quoly last = *n2;
+      while (is_tok(",")) {
+        scanner(inf, &token, flag);
+        quoly v = nullptr;
+        old_expre(inf, &v, flag);
+        v->next = nullptr;
+        last->next = v;
+        last = v;
+        ++count;
+      }
+      if (!is_tok(")")) abandon(missing_paren_error, &token);
+    }
+    // One value a variable, counted from the first that takes one.
+    if (count + target - 1 > number_polys) abandon(too_many_values_error, &token);
+    for (quoly v = *n2; char2 && v != nullptr; v = v->next)
+      char2 = v->numb && (v->ncoef->lint == 0 || v->ncoef->lint == 1);
+
+    quoly q = *n;
+    if (q->numb || (q->rat && !lintmode)) {
+      if (leave_n) {
+        *n = nullptr;
+        quoly_assign(q, n);
+      }
+    } else {
+      evaluate_parts(n, *n2, target, char2, count);
+      if (!leave_n) free_quoly(&q);
+    }
+  } catch (...) {
+    if (should_free) free_rest(*n2);
+    throw;
+  }
+  if (should_free) free_rest(*n2);
+}
+
+void get_evalquoly(textptr inf, quolyptr n, quolyptr n2, std::int16_t* target, nameptr* flag,
                    bool should_free, bool leave_n) {
-  // The values after "#" and lists of values come with the evaluation at
-  // several values.
-  if (*n2 == nullptr || (*n2)->next != nullptr) not_implemented();
+  if (*n2 != nullptr) {
+    if ((*n2)->next != nullptr) {
+      total_eval(inf, n, n2, flag, should_free, *target, leave_n);
+    } else {
+      single_substitution(n, *n2, *target, leave_n);
+    }
+    return;
+  }
+  if (!is_tok("(")) {
+    *target = 1;
+    old_fact(inf, n2, flag);
+    (*n2)->next = nullptr;
+    single_substitution(n, *n2, *target, leave_n);
+    return;
+  }
+  scanner(inf, &token, flag);
+  old_expre(inf, n2, flag);
+  bool from_array = false;
+  std::int16_t depth = 0;
+  *target = 1;
+  if (is_poly_var(*n2, &depth) && depth >= 1 && is_tok("=")) {
+    scanner(inf, &token, flag);
+    *target = depth;
+    if (is_tok("[")) {
+      free_quoly(n2);
+      from_array = true;
+    } else {
+      old_expre(inf, n2, flag);
+    }
+  }
+  if (*n2 != nullptr) (*n2)->next = nullptr;
+  if (is_tok(",") || from_array) {
+    total_eval(inf, n, n2, flag, should_free, *target, leave_n);
+    if (!is_tok(")")) abandon(missing_close_error, &token);
+    scanner(inf, &token, flag);
+    return;
+  }
+  if (!is_tok(")")) abandon(missing_close_error, &token);
+  scanner(inf, &token, flag);
   single_substitution(n, *n2, *target, leave_n);
-  (void)should_free;  // one value: nothing after the first to free
 }
 
 }  // namespace tavrin

@@ -295,9 +295,19 @@ void postfix(textptr inf, quolyptr* qp, quolyptr n, nameptr* flag, bool take) {
   } else if (is_tok("#")) {
     scan(inf, flag);
     own_value(qp, n, take);
-    ValueCell values;
-    std::int16_t target = 0;
-    get_evalquoly(inf, n, &values.q, &target, flag, true, false);
+    if (is_tok("[")) {
+      // A polynomial at a matrix: inside a matrix factor the array reader
+      // evaluates it; elsewhere the result goes to the system array.
+      if (matrix_eval >= 1) {
+        --matrix_eval;
+        return;
+      }
+      poly_at_matrix_into_syst(inf, n, flag);
+    } else {
+      ValueCell values;
+      std::int16_t target = 0;
+      get_evalquoly(inf, n, &values.q, &target, flag, true, false);
+    }
   }
   while (is_tok("\"")) {
     own_value(qp, n, take);

@@ -54,6 +54,26 @@ void spec_arretrieve(textptr inf, nameptr* flag, arrptr q, quolyptr* qp, colm_pt
                      std::int32_t* colpos);
 // get_evalquoly: declared in toplevel/language_services.h (cancelling a
 // variable substitutes 1 through it).
+// *n evaluated at a list of values for the variables from depth target on:
+// the chain *n2 (two or more values given), or one value *n2 followed in
+// the input by "," value ... up to ")" (left current; error 1), or, *n2
+// nil, the entries of the array operand that is current. More values than
+// variables from target on: error 193. leave_n: *n is not freed (a copy is
+// made); should_free: the values after the first are freed.
+void total_eval(textptr inf, quolyptr n, quolyptr n2, nameptr* flag, bool should_free,
+                std::int16_t target, bool leave_n);
+// The array operand "[" name "]" that is current, read into the chain *n2
+// (copies of its entries in order; the old *n2 freed) up to ")" (left
+// current). *allnumbs := every entry is the number 0 or 1. Errors: 338 an
+// operand that is not a stored array, 1 no ")", 187 more entries than
+// variables, 41 no entries, 259 a sparse array, 48 an uninitialised entry,
+// 88 no work array. Defined with the matrix expressions.
+void values_from_array(textptr inf, nameptr* flag, quolyptr n2, bool* allnumbs);
+// After "#" with "[" current, outside matrix expressions: the polynomial *n
+// (kept until the end) at the matrix that follows; the result becomes the
+// system array (syst_dump set) and *n := 0. Errors 174, 186, 88.
+// Defined with the matrix expressions.
+void poly_at_matrix_into_syst(textptr inf, quolyptr n, nameptr* flag);
 // "[" current: the array named in "[" name "]" of a loop over sparse
 // columns; the token after "]" is current on return. No array: error 28;
 // a dense one: 335. Defined with the arrays.

@@ -15,6 +15,7 @@
 #include "matrix/matrix_expressions.h"
 #include "matrix/matrix_literals.h"
 #include "matrix/matrix_products.h"
+#include "matrix/poly_at_matrix.h"
 #include "matrix/sparse_copy.h"
 #include "numbers/freelists.h"
 #include "numbers/mod_journal.h"
@@ -317,7 +318,11 @@ void scalar_factor(textptr inf, MatValue& v, nameptr* flag) {
     --matrix_eval;
     return;
   }
-  not_implemented();  // a polynomial at a matrix (with the polynomial evaluation)
+  // The scalar reader met a polynomial followed by "#" "[": p(A).
+  ValueCell p;
+  p.q = v.n;
+  v.n = nullptr;
+  quoly_at_matrix(inf, p.q, v, flag);
 }
 
 }  // namespace
@@ -345,11 +350,38 @@ void apply_power(textptr inf, MatValue& v, nameptr* flag) {
 
 void apply_evaluation(textptr inf, MatValue& v, nameptr* flag) {
   scan(inf, flag);
-  if (v.spar != nullptr) {
-    sparse_evalquoly(inf, v, flag);
+  if (v.is_scalar() && is_tok("[")) {
+    ValueCell p;
+    p.q = v.n;
+    v.n = nullptr;
+    v.spar = nullptr;
+    quoly_at_matrix(inf, p.q, v, flag);
+    quoly_set(0, &v.n);
     return;
   }
-  if (!v.is_scalar() || is_tok("[")) not_implemented();  // entries or a matrix as the point
+  if (!v.is_scalar()) {
+    v.clear_scalar();
+    if (v.spar != nullptr) {
+      sparse_evalquoly(inf, v, flag);
+      quoly_set(0, &v.n);
+      return;
+    }
+    // Every entry at the same values: read at the first entry, then kept
+    // as a chain in the scalar cell for the others.
+    v.make_owned();
+    std::int16_t target = 0;
+    const std::int64_t m = v.count();
+    try {
+      for (std::int64_t k = 0; k < m; ++k)
+        get_evalquoly(inf, &v.arr->stash[k], &v.n, &target, flag, false, false);
+    } catch (...) {
+      purge_list(&v.n);
+      throw;
+    }
+    purge_list(&v.n);
+    quoly_set(0, &v.n);
+    return;
+  }
   ValueCell values;
   std::int16_t target = 0;
   get_evalquoly(inf, &v.n, &values.q, &target, flag, true, false);

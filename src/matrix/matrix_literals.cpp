@@ -416,14 +416,20 @@ void sparse_random(bool again, MatValue& v) {
 
 void sparse_evalquoly(textptr inf, MatValue& v, nameptr* flag) {
   v.make_owned();
-  ValueCell point;
+  // The values are read at the first entry and kept as a chain for the
+  // others; an empty matrix reads them all the same.
+  struct HeldPoint {
+    quoly q = nullptr;
+    ~HeldPoint() { purge_list(&q); }
+  } point;
+  std::int16_t target = 0;
   bool any = false;
   const std::int32_t rows = v.rows();
   for (std::int32_t r = 1; r <= rows; ++r) {
     colm_ptrptr t = sparse_row(v.spar, r);
     while (*t != nullptr) {
       any = true;
-      evaluate_at_held_point(inf, &(*t)->val, &point.q, flag);
+      get_evalquoly(inf, &(*t)->val, &point.q, &target, flag, false, false);
       if (is_zero((*t)->val)) {
         free_colm(t);
       } else {
@@ -431,10 +437,10 @@ void sparse_evalquoly(textptr inf, MatValue& v, nameptr* flag) {
       }
     }
   }
-  if (!any) {  // the point's text is read all the same
+  if (!any) {
     ValueCell zero;
     quoly_set(0, &zero.q);
-    evaluate_at_held_point(inf, &zero.q, &point.q, flag);
+    get_evalquoly(inf, &zero.q, &point.q, &target, flag, false, false);
   }
   free_quoly(&v.n);
 }

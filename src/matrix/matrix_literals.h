@@ -46,9 +46,4 @@ void sparse_random(bool again, MatValue& v);
 // "#" current): every entry, zeros removed; the point read once.
 void sparse_evalquoly(textptr inf, MatValue& v, nameptr* flag);
 
-// One entry *entry evaluated in place at the point whose values follow in
-// the input; *point holds the values after the first call (nil before) so
-// the later calls read nothing. Defined with the "#" evaluation.
-void evaluate_at_held_point(textptr inf, quolyptr entry, quolyptr point, nameptr* flag);
-
 }  // namespace tavrin

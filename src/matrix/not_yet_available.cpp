@@ -28,10 +28,4 @@ void set_up_hamilton(workptr, arr_descr*, bool*, sparseptr*) {
 
 void randomize(bool, quolyptr) { missing("randomize not available"); }
 
-// The entries of a sparse matrix evaluated at the point after "#": wired to
-// the "#" evaluation when that lands.
-void evaluate_at_held_point(textptr, quolyptr, quolyptr, nameptr*) {
-  missing("evaluation of matrix entries at a point not available");
-}
-
 }  // namespace tavrin
