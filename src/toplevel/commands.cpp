@@ -23,6 +23,7 @@
 #include "toplevel/display.h"
 #include "toplevel/language_services.h"
 #include "toplevel/modding_out.h"
+#include "toplevel/output_file.h"
 #include "toplevel/poly_vars.h"
 #include "toplevel/ring_change.h"
 #include "toplevel/settings.h"
@@ -422,6 +423,12 @@ void list_variables(command_run& run) {
 // Stand-in for the commands built with the ring changes, files and listings.
 [[noreturn]] void later(command_run&) { not_implemented(); }
 
+/* command -> "S"  (opens the output file, asking for its name) */
+void output_file(command_run& run) {
+  save_output_file(run.inf, run.flag, blankone);
+  run.reads_ending = false;
+}
+
 /* command -> "4"  (the duplicate work array, when there is one) */
 void duplicate_array(command_run&) {
   if (dupptr == nullptr || duparr == nullptr || duparr->rows < 1) return;
@@ -460,7 +467,7 @@ constexpr command_entry commands[] = {
     {'C', gcd_cache}, {'G', memory_report}, {code_clean_up, sort_free_lists},
     {code_read_value, read_written_value}, {code_suspend_modular, without_modular},
     {'o', no_command_o}, {'v', list_variables},
-    {'p', ground_ring}, {'P', modding_out}, {'S', later}, {'s', later}, {'R', later}, {'r', later},
+    {'p', ground_ring}, {'P', modding_out}, {'S', output_file}, {'s', later}, {'R', later}, {'r', later},
     {'F', later}, {'f', later}, {'g', later}, {'4', duplicate_array},
 };
 

@@ -1,7 +1,7 @@
 // Stand-ins for statements whose evaluators have not been written yet. Each
 // prints "not implemented" and abandons the statement, as a built-in without
 // a case does; each is replaced by the real routine when its owner lands:
-// arrays of arrays (arr_arr_state), output (write_out), user functions
+// arrays of arrays (arr_arr_state), user functions
 // (remove_args), the reader of written-out values (quoly_readin).
 #include "core/errors.h"
 #include "toplevel/language_services.h"
@@ -9,8 +9,6 @@
 namespace tavrin {
 
 void arr_arr_state(textptr, quolyptr, nameptr*) { not_implemented(); }
-
-void write_out(textptr, quolyptr, nameptr*) { not_implemented(); }
 
 void quoly_readin(textptr, quolyptr, nameptr*, std::int32_t*) { not_implemented(); }
 
