@@ -23,10 +23,6 @@ void evaluate(textptr, const tokentipe* name, quolyptr n, nameptr*) {
 
 void ifact(long double**, long double*, nameptr*) { not_implemented(); }
 
-void spec_arretrieve(textptr, nameptr*, arrptr, quolyptr*, colm_ptrptr*, std::int32_t*) {
-  not_implemented();
-}
-
 void operator_alias(textptr, quolyptr*, quolyptr, nameptr*) { not_implemented(); }
 
 }  // namespace tavrin
