@@ -274,6 +274,36 @@ void better_sparse_display(std::FILE* outf, arrptr p) {
   std::fputs(" \n", outf);
 }
 
+void arrdis(std::FILE* outf, const tokentipe* x, std::int32_t location, std::int32_t rows,
+            std::int32_t cols, std::int32_t total_rows) {
+  std::fprintf(outf, "[%s] := [[ ", x->name);
+  const std::int32_t indent = static_cast<std::int32_t>(std::strlen(x->name)) + 9;
+  for (std::int32_t i = 0; i < rows; ++i) {
+    for (std::int32_t j = 0; j < cols; ++j) {
+      const bool last = i == rows - 1 && j == cols - 1;
+      const quoly v = *arp_cell(location + i + total_rows * j);
+      if (v != nullptr) {
+        std::int32_t length = 0;
+        std::fputc(' ', outf);
+        quoly_display(outf, false, false, false, v, &length, &no_end, polynames, false, false,
+                      false);
+        if (!last) std::fputs(", ", outf);
+      } else {
+        std::fputs(last ? "0  " : "0, ", outf);
+      }
+    }
+    if (cols > 1) {
+      if (i < rows - 1) {
+        std::fputc('\n', outf);
+        doblanks(outf, indent);
+      } else {
+        std::fputs("   ]];\n", outf);
+      }
+    }
+  }
+  if (cols == 1) std::fputs(*arp_cell(location + rows - 1) != nullptr ? "  ]];\n" : "]];\n", outf);
+}
+
 void arrdescribe(std::FILE* outf, arrptr p) {
   std::fprintf(outf, "Array %s[%1" PRId32, p->name.name, p->rows);
   if (p->linear)

@@ -21,6 +21,13 @@ void sparse_display(std::FILE* outf, arrptr p, bool istty);
 // array p, row by row, then " \n".
 void better_sparse_display(std::FILE* outf, arrptr p);
 
+// The compact form of a dense block of the store that holds numbers only:
+// "[name] := [[ " and the entries row by row (an undefined one as "0"),
+// rows continued under the first, closed by "   ]];" ("  ]];" for one
+// column). The block starts at cell location of an array of total_rows rows.
+void arrdis(std::FILE* outf, const tokentipe* x, std::int32_t location, std::int32_t rows,
+            std::int32_t cols, std::int32_t total_rows);
+
 // The declaration "Array name[rows,cols];" ("[rows]" for a linear array,
 // " Sparse;" for a sparse one) with its line end.
 void arrdescribe(std::FILE* outf, arrptr p);

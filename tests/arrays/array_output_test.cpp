@@ -135,6 +135,15 @@ TEST_F(ArrayOutput, KnownForms) {
               for (const char* n : {"a", "v", "s"}) arrdescribe(out, array(n));
             }),
             "Array a[2,3];\nArray v[3];\nArray s[2,3] Sparse;\n");
+  // The compact form of saved states: rows under the first, "0" undefined.
+  EXPECT_EQ(file_text([&](std::FILE* out) {
+              for (const char* n : {"c", "b", "v"}) {
+                const arrptr q = array(n);
+                arrdis(out, &q->name, q->start, q->rows, array_cols(q), q->rows);
+              }
+            }),
+            "[c] := [[  1 / 2,  4, \n           3,  5   ]];\n"
+            "[b] := [[  7, 0,  -1   ]];\n[v] := [[ 0, 0, 0  ]];\n");
   // The output statement into the output file: the terminal gets nothing.
   const std::string name = testing::TempDir() + "tavrin_out.t";
   run("x := 12:\n&(S = '" + name + "')");
