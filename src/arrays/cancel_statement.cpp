@@ -273,7 +273,8 @@ void single_rubout(textptr inf, nameptr* flag) {
 }  // namespace
 
 void rubout(textptr inf, nameptr* flag) {
-  while (cancelflag > 0) error(170, &token);
+  // Borrowed cells of an open matrix expression may point into any array.
+  if (cancelflag > 0) abandon(170, &token);
   scanner(inf, &token, flag);
   if (!is_tok("(")) {
     single_rubout(inf, flag);
