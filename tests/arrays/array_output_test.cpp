@@ -12,6 +12,7 @@
 #include "arrays/array_store.h"
 #include "arrays/targets.h"
 #include "core/globals.h"
+#include "core/mode_guard.h"
 #include "lang/expressions.h"
 #include "numbers/freelists.h"
 #include "support/data_tables.h"
@@ -127,6 +128,16 @@ TEST_F(ArrayOutput, KnownForms) {
     // name; compare from the brackets on.
     if (!f.pretty && f.tty) text = text.substr(text.find("[["));
     EXPECT_EQ(text, f.text) << f.array;
+  }
+  {
+    // The plain style separates rows by "], [" and drops the row's last ",".
+    const arrptr q = array("a");
+    ScopedValue<bool> plain(uglyprint, true);
+    const std::string text = output_of([&] {
+      arrdisplay(stdout, true, false, &q->name, q, q->start, 2, 3, 1, 1, 2, 4, false, true, true,
+                 nullptr);
+    });
+    EXPECT_EQ(text.substr(text.find("[[")), "[[  1,  2,  3], [\n            4,  5,  6   ]]\n");
   }
   // The sparse row list in a file, and the declarations.
   EXPECT_EQ(file_text([&](std::FILE* out) { sparse_display(out, array("s"), false); }),
