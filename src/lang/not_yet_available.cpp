@@ -21,10 +21,6 @@ void evaluate(textptr, const tokentipe* name, quolyptr n, nameptr*) {
   error(16, name);
 }
 
-void spec_arretrieve(textptr, nameptr*, arrptr, quolyptr*, colm_ptrptr*, std::int32_t*) {
-  not_implemented();
-}
-
 void quoly_get_coef(textptr, quolyptr, nameptr*, bool, bool) {
   tavrin_error("quoly_get_coef not available", true);
   not_implemented();

@@ -357,6 +357,11 @@ void newarray(arrptr* q) {
   *q = pop_or_heap(arr_garb);  // a heap record is cleared: sizearr.size 0
 }
 
+void free_array_record(arrptr q) {
+  special_free(&q->sizearr);
+  push(arr_garb, q);
+}
+
 void newsparse(sparseptr* p) {
   sparseptr r = pop_or_heap(spargarb);
   r->modmode = modularmode;

@@ -100,6 +100,8 @@ void newpt(polypt* p);
 // newpt, then copies next, depth, let and expon from *s.
 void newdummy(polypt s, polypt* pp3);
 void newarray(arrptr* q);      // a heap record has sizearr.size 0
+// Frees the entry count's limbs and puts the record on arr_garb.
+void free_array_record(arrptr q);
 void newsparse(sparseptr* p);  // modmode := modularmode
 void newcol(colptr* q);        // f := nil
 void newcond(condexptr* p);

@@ -13,6 +13,7 @@
 #include "toplevel/dispatch.h"
 #include "toplevel/display.h"
 #include "toplevel/error_context.h"
+#include "toplevel/language_services.h"
 #include "toplevel/poly_vars.h"
 #include "toplevel/scanner.h"
 #include "toplevel/startup.h"
@@ -85,6 +86,15 @@ void check_statement_end() {
   error(bad_ending_error, &token);
 }
 
+// The system array as the matrix statement left it, bracketed, at the
+// terminal.
+void show_system_array() {
+  if (syst == nullptr || syst->rows < 1) return;
+  const std::int32_t cols = static_cast<std::int32_t>((std::int64_t{syst->stop} + 1) / syst->rows);
+  arrdisplay(stdout, true, false, &syst->name, syst, 0, syst->rows, cols, addresser, addresser,
+             syst->rows, 4, false, false, true, syst_stash);
+}
+
 // What the loops show after a statement: nothing after ":" (a line end with
 // extra_line); otherwise the value (not after "@") when noisy is on; then
 // the timing line when timing is on.
@@ -94,8 +104,7 @@ void show_result(quoly value, int row) {
   if (quiet) {
     if (extra_line) std::printf("\n");
   } else {
-    // The system array is shown once arrays exist; nothing sets syst_dump
-    // before them.
+    if (syst_dump && noisy && !at_sign) show_system_array();
     if (extra_line) std::printf("\n");
     if (noisy) std::fflush(stdout);
     if (!at_sign && noisy) {

@@ -23,6 +23,7 @@
 #include "toplevel/display.h"
 #include "toplevel/language_services.h"
 #include "toplevel/modding_out.h"
+#include "toplevel/output_file.h"
 #include "toplevel/poly_vars.h"
 #include "toplevel/ring_change.h"
 #include "toplevel/settings.h"
@@ -422,6 +423,21 @@ void list_variables(command_run& run) {
 // Stand-in for the commands built with the ring changes, files and listings.
 [[noreturn]] void later(command_run&) { not_implemented(); }
 
+/* command -> "S"  (opens the output file, asking for its name) */
+void output_file(command_run& run) {
+  save_output_file(run.inf, run.flag, blankone);
+  run.reads_ending = false;
+}
+
+/* command -> "4"  (the duplicate work array, when there is one) */
+void duplicate_array(command_run&) {
+  if (dupptr == nullptr || duparr == nullptr || duparr->rows < 1) return;
+  const std::int32_t cols =
+      static_cast<std::int32_t>((std::int64_t{duparr->stop} + 1) / duparr->rows);
+  arrdisplay(stdout, true, false, &duparr->name, duparr, 0, duparr->rows, cols, addresser,
+             addresser, duparr->rows, 4, false, false, true, dupptr);
+}
+
 struct command_entry {
   unsigned char code;
   command_action action;
@@ -451,8 +467,8 @@ constexpr command_entry commands[] = {
     {'C', gcd_cache}, {'G', memory_report}, {code_clean_up, sort_free_lists},
     {code_read_value, read_written_value}, {code_suspend_modular, without_modular},
     {'o', no_command_o}, {'v', list_variables},
-    {'p', ground_ring}, {'P', modding_out}, {'S', later}, {'s', later}, {'R', later}, {'r', later},
-    {'F', later}, {'f', later}, {'g', later}, {'4', later},
+    {'p', ground_ring}, {'P', modding_out}, {'S', output_file}, {'s', later}, {'R', later}, {'r', later},
+    {'F', later}, {'f', later}, {'g', later}, {'4', duplicate_array},
 };
 
 command_action find_command(unsigned char code) {

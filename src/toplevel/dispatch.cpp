@@ -52,6 +52,7 @@ void output_statement(char, textptr inf, quolyptr n, nameptr* flag) { write_out(
 void cancel_statement(char, textptr inf, quolyptr n, nameptr* flag) {
   rubout(inf, flag);
   set_zero_value(n);
+  scanner(inf, &token, flag);
 }
 
 /* stat -> ";"  (nothing is read; the statement ends with "@") */

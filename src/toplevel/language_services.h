@@ -93,10 +93,30 @@ void get_cut_from_array(textptr inf, nameptr* flag);
 // statement's token and push-back are kept meanwhile.
 void element_input(textptr inf, const tokentipe* x, nameptr* flag);
 
+// ---- Display of arrays ------------------------------------------------------------------
+// Writes the rows x cols block of an array. x: the name written (q given:
+// q's name is copied into it; q nil: the newest array named x is written
+// whole, error 28 when there is none). The block starts at cell `location`
+// of an array of total_rows rows (a sparse array: row location % total_rows,
+// column location / total_rows); firstrow, firstcol: the indices written for
+// its first entry. pretty: one entry a line; else the bracketed matrix form
+// (terminal) or one assignment per entry (file). desired: the column width
+// of the matrix form; charprint: entries written as the characters of their
+// codes (error 121 for one that is not a number); extras: brackets, labels
+// and prefixes. Dense entries come from the store (from_store) or from the
+// work array stash. reads: addresser, prompt, levelcount, uglyprint,
+// monomial_list, continuation, polynames
+void arrdisplay(std::FILE* outf, bool outf_is_tty, bool pretty, tokentipe* x, arrptr q,
+                std::int32_t location, std::int32_t rows, std::int32_t cols, std::int32_t firstrow,
+                std::int32_t firstcol, std::int32_t total_rows, std::int32_t desired,
+                bool charprint, bool from_store, bool extras, workptr stash);
+
 // ---- Output and cancelling statements --------------------------------------------------
 // The output statement (first character "!").
 void write_out(textptr inf, quolyptr n, nameptr* flag);
-// The cancelling statement (first character "@"); reads the token after it.
+// The cancelling statement (first character "@"): reads the names after it
+// and removes them; `token` is left on the last token of the statement (the
+// dispatcher reads the next one).
 void rubout(textptr inf, nameptr* flag);
 
 // ---- User functions ---------------------------------------------------------------------

@@ -624,6 +624,8 @@ void reduce_stored_values(set_mod_out_EnvRec& env) {
   InterruptHold hold;
   for (varptr v : sca_store)
     for (; v != nullptr; v = v->next) reduce_cell(&v->val, env);
+  for (std::int32_t k = 0; k <= endarr; ++k)
+    if (*arp_cell(k) != nullptr) reduce_cell(arp_cell(k), env);
   if (syst != nullptr && syst->spar == nullptr && syst_stash != nullptr)
     for (std::int32_t k = 0; k <= syst->stop; ++k) reduce_cell(&syst_stash->stash[k], env);
   for (arrptr a : arr_store)

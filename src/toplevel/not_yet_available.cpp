@@ -1,15 +1,11 @@
 // Stand-ins for statements whose evaluators have not been written yet. Each
 // prints "not implemented" and abandons the statement, as a built-in without
 // a case does; each is replaced by the real routine when its owner lands:
-// output (write_out), cancelling (rubout), user functions (remove_args).
+// user functions (remove_args).
 #include "core/errors.h"
 #include "toplevel/language_services.h"
 
 namespace tavrin {
-
-void write_out(textptr, quolyptr, nameptr*) { not_implemented(); }
-
-void rubout(textptr, nameptr*) { not_implemented(); }
 
 // No user function can run yet, so no evaluation has arguments to remove.
 void remove_args(statptr) {}

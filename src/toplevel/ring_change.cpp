@@ -186,8 +186,11 @@ void for_each_system_cell(void (*f)(quoly*)) {
     if (syst_stash->stash[k] != nullptr) f(&syst_stash->stash[k]);
 }
 
-// The dense cells of the user arrays join with the array store.
-void for_each_dense_cell(void (*)(quoly*)) {}
+// Every defined cell of the dense user arrays (0 .. endarr).
+void for_each_dense_cell(void (*f)(quoly*)) {
+  for (std::int32_t k = 0; k <= endarr; ++k)
+    if (*arp_cell(k) != nullptr) f(arp_cell(k));
+}
 
 colm_ptr* row_head(sparseptr first, std::int32_t r) {
   sparseptr frame = first;
@@ -611,9 +614,55 @@ varptr find_variable(const tokentipe* name) {
   return nullptr;
 }
 
-// The named array ap; its conversion joins with the array store.
-void convert_array(arrptr ap, bool, change_local_EnvRec*) {
-  if (ap->spar != nullptr && ap->spar->modmode != modularmode) queue_sparse(ap);
+// The entries of a sparse array converted with journal entries; an entry
+// that becomes zero leaves its row with a record that links it back.
+void journal_sparse(arrptr ap) {
+  for (std::int32_t r = 1; r <= ap->rows; ++r) {
+    colm_ptr* link = row_head(ap->spar, r);
+    if (link == nullptr) break;
+    while (*link != nullptr) {
+      colm_ptr e = *link;
+      quoly_change_to_mod(&e->val);
+      probe();
+      if (vanished(e->val)) {
+        sparse_fix = new sparse_fixdata{link, e, sparse_fix};
+        *link = e->next;
+      } else {
+        link = &e->next;
+      }
+    }
+  }
+  ap->spar->modmode = modularmode;
+}
+
+// The named array ap: a sparse one entry by entry, a dense one cell by cell
+// as scalar values are (a journalled return replays the whole journal once);
+// an undefined dense cell becomes 0.
+void convert_array(arrptr ap, bool journalled, change_local_EnvRec* env) {
+  const bool returning = env->outer->wasmodular;
+  if (ap->spar != nullptr) {
+    if (ap->spar->modmode == modularmode) return;
+    if (journalled && returning) {
+      restore_from_mod(&masterfix);
+      restore_sparsefix();
+      ap->spar->modmode = modularmode;
+    } else if (journalled) {
+      journal_sparse(ap);
+    } else if (returning) {
+      lift_sparse(ap);
+    } else {
+      queue_sparse(ap);
+    }
+    return;
+  }
+  if (journalled && returning) {
+    restore_from_mod(&masterfix);
+  } else {
+    for (std::int32_t k = ap->start; k <= ap->stop; ++k)
+      if (*arp_cell(k) != nullptr) convert_named(arp_cell(k), journalled, env);
+  }
+  for (std::int32_t k = ap->start; k <= ap->stop; ++k)
+    if (*arp_cell(k) == nullptr) quoly_set(0, arp_cell(k));
 }
 
 void do_one_name(change_local_EnvRec* env, bool local) {
@@ -658,7 +707,8 @@ void do_one_name(change_local_EnvRec* env, bool local) {
       if (ap == nullptr) prec_error(numbered_empty_error, &token, env);
     } else {
       env->oldtok = token;
-      if (fastestlookup(&env->oldtok, &ap) == 0 || ap == nullptr)
+      fastestlookup(&env->oldtok, &ap);
+      if (ap == nullptr)
         prec_error(no_array_error, &env->oldtok, env);
     }
     scanner(inf, &token, &env->flag);

@@ -20,6 +20,7 @@
 #include "toplevel/display.h"
 #include "toplevel/language_services.h"
 #include "toplevel/modding_out.h"
+#include "toplevel/output_file.h"
 #include "toplevel/poly_vars.h"
 #include "toplevel/ring_change.h"
 #include "toplevel/state.h"
@@ -354,6 +355,11 @@ void finish_string(textptr inf, nameptr* flag, const tokentipe& setting, bool si
   token = setting;
   if (single && setting.name[0] == 'M') {
     set_prompt(text);
+  } else if (single && setting.name[0] == 'S') {
+    if (text == " ")
+      error(33, &setting);
+    else
+      save_output_file(inf, flag, text);
   } else {
     error(string_for_number_error, &setting);
   }
@@ -460,7 +466,7 @@ void set_switch(textptr inf, quolyptr n, nameptr* flag, bool* colflag, bool* cal
     return;
   }
   // 4: the files are built with the command files.
-  if (is_single('S') || is_single('R')) not_implemented();
+  if (is_single('R')) not_implemented();
   if (is_single('J')) {
     variable_setting(inf, n, flag);
     return;
@@ -486,9 +492,9 @@ void set_switch(textptr inf, quolyptr n, nameptr* flag, bool* colflag, bool* cal
     }
   }
   // 8: the string forms.
-  if (is_tok("'") || is_single('M')) {
+  if (is_tok("'") || is_single('M') || is_single('S')) {
     finish_string(inf, flag, setting, single);
-    *callscan = is_single('M');
+    *callscan = is_single('M') || is_single('S');
     return;
   }
 

@@ -1,0 +1,112 @@
+#include "toplevel/output_file.h"
+
+#include <cstring>
+
+#include "core/errors.h"
+#include "core/globals.h"
+#include "toplevel/commands.h"
+#include "toplevel/language_services.h"
+#include "toplevel/state.h"
+
+namespace tavrin {
+
+std::FILE* outpuf = nullptr;
+
+namespace {
+
+constexpr std::size_t longest_name = 255;
+
+bool is_tok(const char* s) { return std::strcmp(token.name, s) == 0; }
+
+// A quoted name typed at the terminal, up to the closing quote.
+std::string quoted_name() {
+  std::string name;
+  for (;;) {
+    bool endline = false;
+    dumbscanner(&Input, &token, &zilch, &endline);
+    if (is_tok("'")) break;
+    if (std::strcmp(token.name, end_marker_name) == 0) {
+      error(33, &token);
+      break;
+    }
+    if (name.size() + std::strlen(token.name) > longest_name) {
+      std::printf("*** Warning. Name is too long.\n");
+      break;
+    }
+    name += token.name;
+  }
+  return name;
+}
+
+// Asks for the name; false when the answer cancels.
+bool ask_name(textptr inf, nameptr* flag, std::string* name) {
+  scanner(inf, &token, flag);
+  const tokentipe ending = token;
+  std::printf("Enter name of output file: \n");
+  do_prompts();
+  leftover[0] = '\0';
+  scanner(&Input, &token, &zilch);
+  bool go_on = true;
+  if (is_tok("@")) {
+    std::printf("*** Save cancelled\n");
+    go_on = false;
+  } else if (is_tok("'")) {
+    *name = quoted_name();
+  } else if (is_tok("[")) {
+    get_from_array(&Input, &zilch, name);
+  } else {
+    *name = token.name;
+    std::printf("\n");
+  }
+  leftover[0] = '\0';
+  token = ending;
+  return go_on;
+}
+
+}  // namespace
+
+void close_output_file() {
+  if (outpuf == nullptr) return;
+  std::fflush(outpuf);
+  std::fclose(outpuf);
+  outpuf = nullptr;
+}
+
+void save_output_file(textptr inf, nameptr* flag, const std::string& newname) {
+  std::string name = newname;
+  if (name == " " && !ask_name(inf, flag, &name)) return;
+  const tokentipe ending = token;
+  if (name.empty()) {
+    error(248, &token);
+    return;
+  }
+  if (name == input_file_name) {
+    error(149, &token);
+    return;
+  }
+  const bool was_open = outpuf != nullptr;
+  close_output_file();
+  const std::string old_name = output_file_name;
+  output_file_name.clear();
+  if (name == "@") {
+    if (*flag == nullptr) {
+      if (!was_open)
+        std::printf(" *** Warning. No output file had been open.\n");
+      else
+        std::printf(" Now closing %s.\n", old_name.c_str());
+    }
+    return;
+  }
+  outpuf = std::fopen(name.c_str(), "w");
+  if (outpuf == nullptr) {
+    tokentipe bad{};
+    std::strncpy(bad.name, name.c_str(), sizeof bad.name - 1);
+    bad.address = -1;
+    error(374, &bad);
+    token = ending;
+    return;
+  }
+  output_file_name = name;
+}
+
+}  // namespace tavrin
