@@ -11,6 +11,7 @@
 
 #include "core/errors.h"
 #include "core/globals.h"
+#include "det/bareiss.h"
 #include "gcd/gcd_stash.h"
 #include "matrix/row_ops.h"
 #include "numbers/freelists.h"
@@ -504,6 +505,58 @@ void standard_matrix_invert(quolyptr n, std::int32_t m, poly fct, bool oar_free,
       if (outar->stash[k] != nullptr && !outar->stash[k]->numb)
         modout_result(&outar->stash[k], env.laurent);
   }
+}
+
+void gauss_Bareiss(quolyptr n, std::int32_t m, workptr ar, bool ar_free, bool invert, poly fct,
+                   mat_invert_EnvRec& env, bool equal) {
+  (void)invert;  // the router asks for determinants only
+  WorkingArray work(ar, ar, m, false, ar_free, false, equal);
+  if (work.get() == nullptr) throw mat_invert_exit{};
+  workptr dup = work.get();
+  env.mydupptr = dup;
+  TraceLevel trace(m, verbose);
+  if (verbose) dumpitt("Gauss-Bareiss method, size ", m, true, true, true);
+  struct Prev {
+    quoly q = nullptr;
+    ~Prev() { free_quoly(&q); }
+  } prev;
+  for (std::int32_t i = 1; i < m; ++i) {
+    const std::int32_t p = i - 1;
+    std::int32_t newi = 0, j = 0;
+    find_good_spot(dup, i, m, m - i + 1, &newi, &j);
+    if (verbose) dumpitt(" ", i, false, false, true);
+    if (newi == 0) {
+      work.release();
+      resume_suspended(env);
+      quoly_set(0, n);
+      throw mat_invert_exit{};
+    }
+    if (newi != i) swap_rows(n, dup, true, false, p, newi - 1, m);
+    if (j != i) dual_swap_cols(n, dup, false, p, j - 1, m);
+    quoly piv = at(dup, p, p, m);
+    for (std::int32_t r = i; r < m; ++r)
+      for (std::int32_t c = i; c < m; ++c) {
+        quoly t = nullptr;
+        quoly_mult(piv, at(dup, r, c, m), &t);
+        t->next = nullptr;
+        sub_product(&t, at(dup, r, p, m), at(dup, p, c, m));
+        if (prev.q != nullptr && !is_zero(t)) {
+          bool fails = false;
+          trial_divide(&prev.q, &t, true, false, true, &fails);
+          if (fails) tavrin_error(" Gauss-Bareiss", true);
+          if (!t->numb && t->denom == nullptr && t->numer->numb && t->numer->next == nullptr)
+            polynum_to_quoly(&t);
+        }
+        t->next = nullptr;
+        free_quoly(&at(dup, r, c, m));
+        at(dup, r, c, m) = t;
+      }
+    free_quoly(&prev.q);
+    quoly_assign(piv, &prev.q);
+  }
+  fast_quoly_mult(n, &at(dup, m - 1, m - 1, m));
+  work.release();
+  exitt(env, n, fct, true);
 }
 
 }  // namespace tavrin

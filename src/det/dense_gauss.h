@@ -32,6 +32,16 @@ void standard_matrix_invert(quolyptr n, std::int32_t m, poly fct, bool oar_free,
                             workptr outar, bool invert, bool ar_free, bool equal,
                             mat_invert_EnvRec& env);
 
+// Fraction-free elimination (Gauss-Bareiss) for a determinant: step i
+// replaces (r, c) below and right of the pivot p by p*(r, c) - (r, i)*(i, c),
+// divided exactly by the previous pivot (trial_divide). Multiplies the
+// determinant into *n, divides by fct and leaves through exitt (singular:
+// *n := 0, a plain leave). Pivots as in find_good_spot over every remaining
+// column. A cross product the previous pivot does not divide is an internal
+// fault (" Gauss-Bareiss").
+void gauss_Bareiss(quolyptr n, std::int32_t m, workptr ar, bool ar_free, bool invert, poly fct,
+                   mat_invert_EnvRec& env, bool equal);
+
 // Pivot search of step i (from 1) over columns i .. i+num_cols-1, rows i..m:
 // *newi, *j := the pivot's row and column from 1 (*newi := 0: none; a zero
 // column i ends the search at once when m > 1).

@@ -8,6 +8,7 @@
 
 #include "core/errors.h"
 #include "core/globals.h"
+#include "det/bareiss.h"
 #include "det/dense_gauss.h"
 #include "det/router.h"
 #include "det/sparse_gauss.h"
@@ -33,9 +34,7 @@ det_method_table default_det_methods() {
     missing(det_method::invert_sparse);
   };
   t.sparse_gauss_elim = sparse_gauss_elim;
-  t.sparse_gauss_Bareiss = [](sparseptr*, quolyptr, std::int32_t, std::int32_t, bool) {
-    missing(det_method::sparse_gauss_Bareiss);
-  };
+  t.sparse_gauss_Bareiss = sparse_gauss_Bareiss;
   t.sparse_mod_int_determ = [](quolyptr, sparseptr*, std::int32_t, bool, bool) {
     missing(det_method::sparse_mod_int_determ);
   };
@@ -61,8 +60,7 @@ det_method_table default_det_methods() {
                          std::int32_t) -> bool { missing(det_method::mod_poly_determ); };
   t.fl_poly_determ = [](workptr, std::int16_t, std::int32_t, quolyptr, bool, poly, std::int32_t,
                         bool) -> bool { missing(det_method::fl_poly_determ); };
-  t.gauss_Bareiss = [](quolyptr, std::int32_t, workptr, bool, bool, poly, mat_invert_EnvRec&,
-                       bool) { missing(det_method::gauss_Bareiss); };
+  t.gauss_Bareiss = gauss_Bareiss;
   t.standard_matrix_invert = standard_matrix_invert;
   return t;
 }

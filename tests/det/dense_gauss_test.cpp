@@ -12,7 +12,10 @@
 #include <string>
 #include <vector>
 
+#include "arrays/sparse_store.h"
 #include "core/globals.h"
+#include "det/bareiss.h"
+#include "matrix/pivot_search.h"
 #include "det/router.h"
 #include "det/sparse_gauss.h"
 #include "matrix/matrix_support.h"
@@ -73,6 +76,32 @@ Value standard(const Mat& a, std::int32_t cut, Mat* inv = nullptr, std::string* 
   free_cells(w.get(), m * m);
   free_cells(o.get(), m * m);
   EXPECT_EQ(dupptr, nullptr);
+  return d;
+}
+
+// Dense Gauss-Bareiss on a copy (checked unchanged).
+Value bareiss(const Mat& a) {
+  const std::int32_t m = a.rows;
+  auto w = fresh_work();
+  Descr f;
+  to_dense(a, w.get(), f.get());
+  mat_invert_EnvRec env;
+  set_search_params(env, w.get(), m);
+  Value d = Value::number(BigRef(1));
+  try {
+    gauss_Bareiss(d.cell(), m, w.get(), false, false, nullptr, env, false);
+  } catch (const mat_invert_exit&) {
+  }
+  EXPECT_TRUE(same_mat(from_dense(w.get(), m, m), a));
+  free_cells(w.get(), m * m);
+  return d;
+}
+
+Value sparse_bareiss(const Mat& a) {
+  Value d = Value::number(BigRef(1));
+  sparseptr sp = to_sparse(a);
+  sparse_gauss_Bareiss(&sp, d.cell(), a.rows, 3, true);
+  EXPECT_EQ(sp, nullptr);
   return d;
 }
 
@@ -190,6 +219,10 @@ TEST_F(DenseGauss, PlantedDeterminantsAndInverses) {
       }
       const Mat a = schoolbook(l, u);
       for (std::int32_t cut : {0, 2, n}) EXPECT_TRUE(quoly_equal(standard(a, cut), planted)) << n;
+      if (!rc.fractions) {
+        EXPECT_TRUE(quoly_equal(bareiss(a), planted)) << n;
+        EXPECT_TRUE(quoly_equal(sparse_bareiss(a), planted)) << n;
+      }
       Value sparse;
       sparseptr sp = to_sparse(a);
       sparse_gauss_elim(&sp, sparse.cell(), n, 3, true);
@@ -200,6 +233,61 @@ TEST_F(DenseGauss, PlantedDeterminantsAndInverses) {
       for (std::int32_t i = 0; i < n; ++i) id.at(i, i) = Value::number(BigRef(1));
       EXPECT_TRUE(same_mat(schoolbook(a, inv), id)) << n;
     }
+  }
+}
+
+TEST_F(DenseGauss, BareissAndTrialDivision) {
+  NodeBalance balance;
+  // [[a, b], [c, d]]: a d - c b, no division.
+  Mat s(2, 2);
+  const char* e[] = {"x + 1", "y", "x*y - 2", "x^2"};
+  for (int k = 0; k < 4; ++k) s.at(k % 2, k / 2) = Value::ratfun(e[k]);
+  EXPECT_TRUE(quoly_equal(bareiss(s), Value::ratfun("(x+1)*x^2 - (x*y-2)*y")));
+  EXPECT_TRUE(quoly_equal(sparse_bareiss(s), Value::ratfun("(x+1)*x^2 - (x*y-2)*y")));
+  // 50,001 rows: error 375.
+  sparseptr big = nullptr;
+  sparse_init(&big, max_pivot_rows + 1);
+  Value d = Value::number(BigRef(1));
+  bool unwound = false;
+  const std::string out = output_of(
+      [&] { sparse_gauss_Bareiss(&big, d.cell(), max_pivot_rows + 1, 3, false); }, &unwound);
+  EXPECT_TRUE(unwound && reports(out, too_many_pivot_rows_error)) << out;
+  free_sparse(&big, max_pivot_rows + 1, true);
+  // Planted products a b divide by b (quotient a); a b + 1 does not; a zero
+  // dividend divides; a number is not divided by a polynomial.
+  for (std::int32_t p : {0, 32003}) {
+    std::optional<ModulusScope> mod;
+    if (p > 0) mod.emplace(p);
+    auto val = [](const std::string& t) {
+      return t.find_first_of("xy") == std::string::npos ? Value::number(BigRef(std::stoll(t)))
+                                                         : Value::ratfun(t);
+    };
+    const char* as[] = {"x^2*y - 3*x + 7", "2*y^3 + x", "5", "x*y + y^2 + 11"};
+    const char* bs[] = {"x - y + 2", "3*y + 1", "y^2 - x^3*y + 4", "6"};
+    for (const char* a : as)
+      for (const char* b : bs) {
+        Value divisor = val(b);
+        Value ab;
+        quoly_mult(val(a), divisor, ab.cell());
+        bool fails = false;
+        trial_divide(divisor.cell(), ab.cell(), true, false, false, &fails);
+        EXPECT_FALSE(fails) << a << " / " << b;
+        EXPECT_TRUE(quoly_equal(ab, val(a))) << a << " / " << b;
+        Value plus1 = Value::ratfun(std::string("(") + a + ")*(" + b + ") + 1");
+        fails = false;
+        trial_divide(divisor.cell(), plus1.cell(), false, false, false, &fails);
+        EXPECT_EQ(fails, b != std::string("6") || p == 0) << a << " / " << b;
+      }
+    Value zero = Value::number(BigRef(0)), x = Value::ratfun("x"), seven = Value::number(BigRef(7));
+    bool fails = false;
+    trial_divide(x.cell(), zero.cell(), false, false, false, &fails);
+    EXPECT_FALSE(fails);
+    trial_divide(x.cell(), seven.cell(), false, false, false, &fails);
+    EXPECT_TRUE(fails);
+    Value answer = Value::ratfun("x + 1"), dividend = Value::ratfun("x^2 - 1");
+    fails = true;  // answer mode
+    trial_divide(answer.cell(), dividend.cell(), false, false, false, &fails);
+    EXPECT_EQ(number_value(answer->ncoef), BigRef(1));
   }
 }
 
