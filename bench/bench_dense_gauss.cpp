@@ -114,7 +114,7 @@ quoly p05_entry(std::mt19937_64& rng) {
   return q;
 }
 
-void run_standard(benchmark::State& state, bool invert) {
+void run_standard(benchmark::State& state, bool invert, bool bareiss = false) {
   bench::adjoin_xyz_once();
   allocate_work_areas();
   if (first_available < 1) first_available = 1;
@@ -133,7 +133,10 @@ void run_standard(benchmark::State& state, bool invert) {
     quoly d = nullptr;
     quoly_set(1, &d);
     try {
-      standard_matrix_invert(&d, n, nullptr, false, &a->w, &out->w, invert, false, false, env);
+      if (bareiss)
+        gauss_Bareiss(&d, n, &a->w, false, false, nullptr, env, false);
+      else
+        standard_matrix_invert(&d, n, nullptr, false, &a->w, &out->w, invert, false, false, env);
     } catch (const mat_invert_exit&) {
     }
     free_quoly(&d);
@@ -142,6 +145,40 @@ void run_standard(benchmark::State& state, bool invert) {
 
 void BM_StandardPolyDet(benchmark::State& state) { run_standard(state, false); }
 BENCHMARK(BM_StandardPolyDet)->Arg(6)->Arg(8)->Iterations(1)->Unit(benchmark::kSecond);
+
+void BM_BareissPolyDet(benchmark::State& state) { run_standard(state, false, true); }
+BENCHMARK(BM_BareissPolyDet)->Arg(6)->Arg(8)->Arg(12)->Iterations(1)->Unit(benchmark::kSecond);
+
+// Gauss-Bareiss and the standard method on a 10 x 10 integer matrix with
+// entries in [-99, 99].
+void BM_IntegerDet10(benchmark::State& state) {
+  allocate_work_areas();
+  if (first_available < 1) first_available = 1;
+  const std::int32_t n = 10;
+  auto a = std::make_unique<Work>();
+  std::mt19937_64 rng(10);
+  a->cells = n * n;
+  for (std::int32_t k = 0; k < a->cells; ++k) {
+    quoly_set(static_cast<std::int32_t>(rng() % 199) - 99, &a->w.stash[k]);
+    a->w.stash[k]->next = nullptr;
+  }
+  for (auto _ : state) {
+    mat_invert_EnvRec env;
+    set_search_params(env, &a->w, n);
+    env.mycut = 2;
+    quoly d = nullptr;
+    quoly_set(1, &d);
+    try {
+      if (state.range(0) == 1)
+        gauss_Bareiss(&d, n, &a->w, false, false, nullptr, env, false);
+      else
+        standard_matrix_invert(&d, n, nullptr, false, &a->w, nullptr, false, false, false, env);
+    } catch (const mat_invert_exit&) {
+    }
+    free_quoly(&d);
+  }
+}
+BENCHMARK(BM_IntegerDet10)->Arg(0)->Arg(1)->Unit(benchmark::kMicrosecond);
 
 void BM_StandardPolyInverse(benchmark::State& state) { run_standard(state, true); }
 BENCHMARK(BM_StandardPolyInverse)->Arg(4)->Arg(5)->Iterations(1)->Unit(benchmark::kSecond);

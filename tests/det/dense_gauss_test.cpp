@@ -171,6 +171,25 @@ TEST_F(DenseGauss, KnownAnswers) {
   // The sign of det(L U) with one row and one column exchange agrees with
   // expansion by minors.
   EXPECT_TRUE(quoly_equal(standard(p, 0), minors(p)));
+  // Through the router with a factor: one that divides gives the quotient;
+  // one that does not is error 305, the array and the ring untouched.
+  const Value det = minors(p);
+  for (const std::string& factor : {show_poly(det->numer), std::string("x + 7")}) {
+    Poly fct(factor);
+    to_dense(p, w.get(), f.get());
+    Value d = Value::number(BigRef(1));
+    const std::string text = output_of([&] {
+      mat_invert(w.get(), w.get(), false, false, 3, d.cell(), false, false, nullptr, fct, -1, -1,
+                 -1, false, 0);
+    });
+    EXPECT_TRUE(same_mat(from_dense(w.get(), 3, 3), p));
+    free_cells(w.get(), 9);
+    EXPECT_FALSE(modularmode || lintmode || flotemode);
+    EXPECT_EQ(reports(text, 305), factor == "x + 7") << text;
+    if (factor != "x + 7") {
+      EXPECT_EQ(number_value(d->ncoef), BigRef(1));
+    }
+  }
 }
 
 struct RingCase {
