@@ -547,7 +547,7 @@ TEST_F(MatrixExpressions, QuotientsByAResidueMatrix) {
 
 // ---- Services not built yet: their answers, enabled when they land ------------------------
 
-TEST_F(MatrixExpressions, DISABLED_QuotientsByAMatrixUseTheInverse) {
+TEST_F(MatrixExpressions, QuotientsByAMatrixUseTheInverse) {
   ASSERT_EQ(run("Array m[2,2]:"), "");
   ASSERT_EQ(run("m[1,1] := 1: m[1,2] := 2: m[2,1] := 3: m[2,2] := 4:"), "");
   Result r = eval("[m] / [m]");

@@ -1,0 +1,227 @@
+// Sparse Gauss-Bareiss elimination (see bareiss.h).
+#include <cstdint>
+#include <cstdio>
+
+#include "arrays/sparse_store.h"
+#include "core/errors.h"
+#include "core/globals.h"
+#include "det/bareiss.h"
+#include "det/router.h"
+#include "matrix/pivot_search.h"
+#include "matrix/sparse_copy.h"
+#include "matrix/sparse_merge.h"
+#include "numbers/bigint_divide.h"
+#include "numbers/freelists.h"
+#include "numbers/word_mod.h"
+#include "poly/poly_repr.h"
+#include "quoly/quoly_add.h"
+#include "quoly/quoly_mult.h"
+#include "toplevel/polymodding.h"
+#include "toplevel/state.h"
+
+namespace tavrin {
+
+namespace {
+
+class Trace {
+ public:
+  explicit Trace(std::int32_t m) : m_(m) {
+    ++dumpitt_level;
+    if (verbose) dumpitt("Gauss-Bareiss method, sparse, size ", m, true, true, true);
+  }
+  ~Trace() {
+    if (dumpitt_level > 0) decr_dumpitt(m_, true, verbose);
+  }
+  Trace(const Trace&) = delete;
+  Trace& operator=(const Trace&) = delete;
+
+ private:
+  std::int32_t m_;
+};
+
+class Suspension {
+ public:
+  Suspension(std::int32_t mycut, std::int32_t m)
+      : on_(need_to_turn_off_mod_out(true, false, true, mycut, m)) {
+    if (on_) adjust_polyname_ptrs();
+  }
+  ~Suspension() { resume(); }
+  Suspension(const Suspension&) = delete;
+  Suspension& operator=(const Suspension&) = delete;
+  bool resume() {
+    if (!on_) return false;
+    on_ = false;
+    if (!using_new_polynames) return false;
+    resume_old_polynames();
+    return true;
+  }
+
+ private:
+  bool on_;
+};
+
+class WorkingMatrix {
+ public:
+  WorkingMatrix(sparseptr* spar, std::int32_t m, bool ar_free) : spar_(spar), m_(m), ar_free_(ar_free) {
+    if (ar_free)
+      sp_ = *spar;
+    else
+      copy_sparse(spar, &sp_, m, false);
+  }
+  ~WorkingMatrix() {
+    free_sparse(&sp_, m_, true);
+    if (ar_free_) *spar_ = nullptr;
+  }
+  WorkingMatrix(const WorkingMatrix&) = delete;
+  WorkingMatrix& operator=(const WorkingMatrix&) = delete;
+  sparseptr get() const { return sp_; }
+
+ private:
+  sparseptr* spar_;
+  sparseptr sp_ = nullptr;
+  std::int32_t m_;
+  bool ar_free_;
+};
+
+bool num_zero(imptr x) { return x->head == nullptr || (x->size == 1 && x->head->value == 0); }
+
+// *e := *e / prev, exact by construction; false when it is not.
+void divide_by_prev(quolyptr e, quoly prev) {
+  quoly v = *e;
+  if (!v->numb || !prev->numb) {
+    bool fails = false;
+    trial_divide(&prev, e, true, false, true, &fails);
+    if (fails) tavrin_error(" trial divide 2, Sparse Gauss-Bareiss", true);
+    v = *e;
+    if (!v->numb && v->denom == nullptr && v->numer->numb && v->numer->next == nullptr)
+      polynum_to_quoly(e);
+    return;
+  }
+  if (modularmode && mod_is_prime) {
+    std::int32_t inv = 0;
+    mod_inverse(prev->ncoef->lint, &inv);
+    v->ncoef->lint = modmult(static_cast<std::uint32_t>(v->ncoef->lint), static_cast<std::uint32_t>(inv));
+    return;
+  }
+  if (lintmode) {
+    tavrin_error(" must have modularmode and mod is prime, Sparse Gauss-Bareiss", true);
+    return;
+  }
+  imptr q = nullptr, r = nullptr;
+  newimag(&q);
+  newimag(&r);
+  divide(v->ncoef, prev->ncoef, q, r);
+  const bool exact = num_zero(r);
+  if (exact) divide(v->ncoef, prev->ncoef, v->ncoef, r);
+  free_imag(&q);
+  free_imag(&r);
+  if (!exact) tavrin_error(" trial divide 1, Sparse Gauss-Bareiss", true);
+}
+
+// Every entry of the row from link on: times p (unless p is 1), then over
+// prev (when given); zeros unlinked.
+void scale_row(colm_ptrptr link, quoly p, bool unit, quoly prev) {
+  while (*link != nullptr) {
+    if (!unit) fast_quoly_mult(&(*link)->val, &p);
+    if (prev != nullptr && !quoly_iszero((*link)->val)) divide_by_prev(&(*link)->val, prev);
+    if (quoly_iszero((*link)->val))
+      free_colm(link);
+    else
+      link = &(*link)->next;
+  }
+}
+
+}  // namespace
+
+void sparse_gauss_Bareiss(sparseptr* spar, quolyptr n, std::int32_t m, std::int32_t mycut,
+                          bool ar_free) {
+  const bool laurent_at_entry = laurent;
+  Trace trace(m);
+  if (m > max_pivot_rows) abandon(too_many_pivot_rows_error, &token);
+  WorkingMatrix work(spar, m, ar_free);
+  Suspension suspension(mycut, m);
+  struct Prev {
+    quoly q = nullptr;
+    ~Prev() { free_quoly(&q); }
+  } prev;
+  const sparseptr sp = work.get();
+  const bool modular_search = modularmode && mod_is_prime;
+  const std::int32_t period = m / 100 + 1;
+  for (std::int32_t i = 1; i < m; ++i) {
+    std::int32_t row = -1, column = -1;
+    if (modular_search)
+      mod_sparse_findbest(true, sp, m, i, &row, &column);
+    else
+      sparse_findbest(true, sp, m, i, &row, &column);
+    if (verbose) {
+      if (windy) std::printf("  choosing pivot at: %d, %d, %d\n", i, row, column);
+      if (i % period == 0) dumpitt(" ", i, false, false, true);
+    }
+    if (row == -1) {
+      quoly_set(0, n);
+      if (suspension.resume()) modout_result(n, laurent_at_entry);
+      return;
+    }
+    if (column != i) {
+      sp_switchcol(sp, i, column, m, i);
+      quoly_inplace(*n);
+    }
+    if (row != i) {
+      sp_switchrow(sp, i, row);
+      quoly_inplace(*n);
+    }
+    colm_ptr pivot = *sparse_row(sp, i);
+    if (pivot == nullptr || pivot->coord != i || pivot->val == nullptr) {
+      tavrin_error("nil qp in sparse Gauss-Bareiss.", true);
+      quoly_set(0, n);
+      return;
+    }
+    quoly p = pivot->val;
+    const bool unit = quoly_eq_1(p);
+    const quoly divisor = (i >= 2 && prev.q != nullptr && !quoly_eq_1(prev.q)) ? prev.q : nullptr;
+    for (std::int32_t r = i + 1; r <= m; ++r) {
+      colm_ptrptr head = sparse_row(sp, r);
+      colm_ptr f = *head;
+      if (f == nullptr || f->coord != i) {
+        scale_row(head, p, unit, divisor);
+        continue;
+      }
+      // Row r after column i: p*(r, c) - f*(i, c), then over prev.
+      colm_ptrptr rest = &f->next;
+      if (!unit)
+        for (colm_ptr e = *rest; e != nullptr; e = e->next) fast_quoly_mult(&e->val, &p);
+      const quoly fv = f->val;
+      sparse_merge::merge_into_row(
+          rest, pivot->next,
+          [fv](colm_ptr e, colm_ptr s) {
+            quoly t = nullptr;
+            quoly_mult(fv, s->val, &t);
+            best_quoly_sub(&e->val, t);
+            return !quoly_iszero(e->val);
+          },
+          [fv](colm_ptr s) -> quoly {
+            quoly t = nullptr;
+            quoly_mult(fv, s->val, &t);
+            if (quoly_iszero(t)) {
+              free_quoly(&t);
+              return nullptr;
+            }
+            quoly_inplace(t);
+            t->next = nullptr;
+            return t;
+          });
+      if (divisor != nullptr) scale_row(rest, p, true, divisor);
+      free_colm(head);
+    }
+    free_quoly(&prev.q);
+    quoly_assign(p, &prev.q);
+  }
+  colm_ptr last = *sparse_row(sp, m);
+  if (last != nullptr && last->coord == m)
+    fast_quoly_mult(n, &last->val);
+  else
+    quoly_set(0, n);
+  if (suspension.resume()) modout_result(n, laurent_at_entry);
+}
+
+}  // namespace tavrin

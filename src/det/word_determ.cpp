@@ -1,0 +1,116 @@
+// Elimination determinants on bare residues and on long doubles (see
+// dense_gauss.h). The entries are copied out of the cells into contiguous
+// rows, so a row exchange is an exchange of two row pointers and every
+// elimination step runs over two contiguous rows.
+#include <cstdint>
+#include <utility>
+#include <vector>
+
+#include "core/globals.h"
+#include "det/dense_gauss.h"
+#include "numbers/word_mod.h"
+
+namespace tavrin {
+
+namespace {
+
+// row := row - g * pivot over n entries, all residues modulo p < 2^31. The
+// products are formed with the precomputed quotient gs = floor(g 2^32 / p)
+// (Shoup): b*g - floor(b*gs / 2^32)*p lies in [0, 2p), so one correction
+// gives b*g mod p with two 32x32->64 products and no division; the loop has
+// no branches the compiler cannot turn into selects.
+void mod_row_update(std::uint32_t* __restrict row, const std::uint32_t* __restrict pivot,
+                    std::int32_t n, std::uint32_t g, std::uint32_t p) {
+  const std::uint64_t gs = (std::uint64_t{g} << 32) / p;
+  for (std::int32_t c = 0; c < n; ++c) {
+    const std::uint32_t b = pivot[c];
+    const auto q = static_cast<std::uint32_t>((std::uint64_t{b} * gs) >> 32);
+    std::uint32_t t = b * g - q * p;  // wraps modulo 2^32; the true value is below 2p
+    t = t >= p ? t - p : t;
+    const std::uint32_t x = row[c];
+    row[c] = x >= t ? x - t : x + p - t;
+  }
+}
+
+// The same in a field of characteristic 2: field products, exclusive or.
+void char2_row_update(std::uint32_t* row, const std::uint32_t* pivot, std::int32_t n,
+                      std::uint32_t g) {
+  for (std::int32_t c = 0; c < n; ++c)
+    if (pivot[c] != 0) row[c] ^= static_cast<std::uint32_t>(modmult(pivot[c], g));
+}
+
+}  // namespace
+
+void mod_determ(workptr ar, std::int32_t m, quolyptr n) {
+  std::int32_t d = (*n)->ncoef->lint;
+  const auto size = static_cast<std::size_t>(m);
+  std::vector<std::uint32_t> store(size * size);
+  std::vector<std::uint32_t*> row(size);
+  for (std::size_t r = 0; r < size; ++r) {
+    row[r] = store.data() + r * size;
+    for (std::size_t c = 0; c < size; ++c)
+      row[r][c] = static_cast<std::uint32_t>(ar->stash[c * size + r]->ncoef->lint);
+  }
+  const auto p = static_cast<std::uint32_t>(modulus);
+  for (std::size_t i = 0; i < size; ++i) {
+    std::size_t r = i;
+    while (r < size && row[r][i] == 0) ++r;
+    if (r == size) {
+      d = 0;
+      break;
+    }
+    if (r != i) {
+      std::swap(row[i], row[r]);
+      if (!finf && d > 0) d = modulus - d;
+    }
+    std::int32_t inv = static_cast<std::int32_t>(row[i][i]);
+    d = modmult(row[i][i], static_cast<std::uint32_t>(d));
+    verse(&inv);
+    const auto rest = static_cast<std::int32_t>(size - i - 1);
+    const std::uint32_t* pivot = row[i] + i + 1;
+    for (std::size_t k = i + 1; k < size; ++k) {
+      const auto g = static_cast<std::uint32_t>(modmult(row[k][i], static_cast<std::uint32_t>(inv)));
+      if (g == 0) continue;
+      if (finf)
+        char2_row_update(row[k] + i + 1, pivot, rest, g);
+      else
+        mod_row_update(row[k] + i + 1, pivot, rest, g, p);
+    }
+  }
+  (*n)->ncoef->lint = d;
+}
+
+void fl_determ(workptr ar, std::int32_t m, quolyptr n) {
+  long double d = (*n)->ncoef->flote;
+  const auto size = static_cast<std::size_t>(m);
+  std::vector<long double> store(size * size);
+  std::vector<long double*> row(size);
+  for (std::size_t r = 0; r < size; ++r) {
+    row[r] = store.data() + r * size;
+    for (std::size_t c = 0; c < size; ++c) row[r][c] = ar->stash[c * size + r]->ncoef->flote;
+  }
+  for (std::size_t i = 0; i < size; ++i) {
+    std::size_t r = i;
+    while (r < size && row[r][i] == 0.0L) ++r;
+    if (r == size) {
+      d = 0.0L;
+      break;
+    }
+    if (r != i) {
+      std::swap(row[i], row[r]);
+      d = -d;
+    }
+    const long double p = row[i][i];
+    d *= p;
+    const long double inv = 1.0L / p;
+    const long double* pivot = row[i];
+    for (std::size_t k = i + 1; k < size; ++k) {
+      long double* target = row[k];
+      const long double f = target[i];
+      for (std::size_t c = i + 1; c < size; ++c) target[c] -= pivot[c] * f * inv;
+    }
+  }
+  (*n)->ncoef->flote = d;
+}
+
+}  // namespace tavrin
