@@ -118,6 +118,12 @@ void arrdisplay(std::FILE* outf, bool outf_is_tty, bool pretty, tokentipe* x, ar
 // The declaration statement of array p ("Array name[rows,cols]" with its
 // kind), as the listings and saved states write it.
 void arrdescribe(std::FILE* outf, arrptr p);
+// The compact form of a dense block that holds numbers only: "[name] := [[ "
+// and the entries row by row (an undefined one as "0"), rows continued
+// under the first, closed by "   ]];" ("  ]];" for one column). The block
+// starts at cell location of an array of total_rows rows.
+void arrdis(std::FILE* outf, const tokentipe* x, std::int32_t location, std::int32_t rows,
+            std::int32_t cols, std::int32_t total_rows);
 // The entries of the sparse array p, one assignment a line in a file (istty
 // false), or as the terminal shows them.
 void sparse_display(std::FILE* outf, arrptr p, bool istty);

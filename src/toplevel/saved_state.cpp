@@ -66,35 +66,6 @@ bool all_small(arrptr p) {
   return true;
 }
 
-// "[m] := [[ a, b, \n ... c, d   ]];": the entries row by row, the store
-// being column by column.
-void write_compact(std::FILE* f, arrptr p, std::int32_t rows, std::int32_t cols) {
-  std::fprintf(f, "[%s] := [[ ", p->name.name);
-  const std::int32_t indent = static_cast<std::int32_t>(std::strlen(p->name.name)) + 9;
-  for (std::int32_t i = 0; i < rows; ++i) {
-    for (std::int32_t j = 0; j < cols; ++j) {
-      const bool last = i == rows - 1 && j == cols - 1;
-      const quoly v = *arp_cell(p->start + i + j * rows);
-      if (v != nullptr) {
-        std::fprintf(f, " ");
-        std::int32_t length = 0;
-        quoly_display(f, false, false, false, v, &length, &semicolon, polynames, false, false,
-                      false);
-        if (!last) std::fprintf(f, ", ");
-      } else {
-        std::fprintf(f, last ? "0  " : "0, ");
-      }
-    }
-    if (cols > 1) {
-      if (i < rows - 1)
-        std::fprintf(f, "\n%*s", static_cast<int>(indent), "");
-      else
-        std::fprintf(f, "   ]];\n");
-    }
-  }
-  if (cols == 1) std::fprintf(f, "  ]];\n");
-}
-
 void do_array_p(std::FILE* f, arrptr p) {
   std::fprintf(f, "\n");
   arrdescribe(f, p);
@@ -106,7 +77,7 @@ void do_array_p(std::FILE* f, arrptr p) {
   const std::int32_t cols = rows > 0 ? (p->stop - p->start + 1) / rows : 0;
   if (rows < 1 || cols < 1) return;
   if (all_small(p)) {
-    write_compact(f, p, rows, cols);
+    arrdis(f, &p->name, p->start, rows, cols, rows);
   } else {
     tokentipe blank_name{" ", -1};
     arrdisplay(f, false, true, &blank_name, p, p->start, rows, cols, 1, 1, rows, 4, false, true,
