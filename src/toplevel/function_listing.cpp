@@ -126,10 +126,16 @@ void listrht(std::FILE* outf, bool outf_is_tty, condexptr p, comptr comm, std::i
   for (; comm != nullptr; comm = comm->next) {
     std::fputc('{', outf);
     listchars_com(outf, comm->q, &length);
+    // The blank before "}" in a file is read back into the comment; one
+    // that is there already is not doubled, so saving a state read back
+    // writes the same comment.
+    nameptr last = comm->q;
+    while (last != nullptr && last->next != nullptr) last = last->next;
+    const bool ends_blank = last != nullptr && std::strcmp(last->let.name, " ") == 0;
     if (outf_is_tty || uglyprint)
       std::fprintf(outf, "} %c\n", continuation);
     else
-      std::fprintf(outf, " }\n");
+      std::fprintf(outf, ends_blank ? "}\n" : " }\n");
     blanks(outf, ind);
   }
   bool afterspace = false;

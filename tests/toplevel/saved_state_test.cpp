@@ -115,8 +115,21 @@ struct Generator {
   // A small entry of the compact array form.
   std::string small() { return below(3) == 0 && !modular ? rational() : integer(false); }
 
-  std::string state() {
+  // A few functions of every statement form, with random constants.
+  std::string functions() {
     std::string s;
+    const std::string c = std::to_string(1 + below(9));
+    if (below(2) == 0) s += "Function Fa(x) = x^2 + " + c + " .\n";
+    if (below(2) == 0)
+      s += "Function Fb(x, ^y) = if x > " + c + " then y := 1 else y := -x fi; y + x .\n";
+    if (below(2) == 0)
+      s += "Function Fc(n) = {count up} k := 0; while k < n do k := k + " + c + " od; k .\n";
+    if (below(2) == 0) s += "Function Fd = " + c + " .\n";
+    return s;
+  }
+
+  std::string state(bool with_functions) {
+    std::string s = with_functions ? functions() : "";
     modular = below(3) == 0;
     vars.clear();
     if (!modular && below(3) == 0) {
@@ -164,12 +177,20 @@ struct Generator {
   }
 };
 
+// Whether the program defines user functions yet (the states then hold
+// some).
+bool functions_defined() {
+  Workdir w;
+  return w.run("Function Probe = 41 .\nProbe + 1;\n").find("       42\n") != std::string::npos;
+}
+
 TEST(SavedState, RandomStatesReadBackIdentically) {
   Generator g(test_seed());
+  const bool with_functions = functions_defined();
   const std::string listings = "!!('BEGIN'):\n&v;\n&F*;\n&g\n!!('END'):\n";
   const int states = test_iterations(12);
   for (int k = 0; k < states; ++k) {
-    const std::string state = g.state();
+    const std::string state = g.state(with_functions);
     Workdir w;
     const std::string original =
         w.run(state + "&(S = 'st')\n&s\n&(S = '@')\n" + listings);
