@@ -126,16 +126,13 @@ void listrht(std::FILE* outf, bool outf_is_tty, condexptr p, comptr comm, std::i
   for (; comm != nullptr; comm = comm->next) {
     std::fputc('{', outf);
     listchars_com(outf, comm->q, &length);
-    // The blank before "}" in a file is read back into the comment; one
-    // that is there already is not doubled, so saving a state read back
-    // writes the same comment.
-    nameptr last = comm->q;
-    while (last != nullptr && last->next != nullptr) last = last->next;
-    const bool ends_blank = last != nullptr && std::strcmp(last->let.name, " ") == 0;
+    // In a file the comment closes right after its text: a blank before
+    // the "}" would be read back into it, and every save and reload would
+    // lengthen the comment by one blank.
     if (outf_is_tty || uglyprint)
       std::fprintf(outf, "} %c\n", continuation);
     else
-      std::fprintf(outf, ends_blank ? "}\n" : " }\n");
+      std::fprintf(outf, "}\n");
     blanks(outf, ind);
   }
   bool afterspace = false;
