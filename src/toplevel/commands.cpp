@@ -20,12 +20,16 @@
 #include "poly/poly_measures.h"
 #include "poly/poly_repr.h"
 #include "toplevel/dispatch.h"
+#include "toplevel/command_files.h"
 #include "toplevel/display.h"
+#include "toplevel/function_listing.h"
+#include "toplevel/listings.h"
 #include "toplevel/language_services.h"
 #include "toplevel/modding_out.h"
 #include "toplevel/output_file.h"
 #include "toplevel/poly_vars.h"
 #include "toplevel/ring_change.h"
+#include "toplevel/saved_state.h"
 #include "toplevel/settings.h"
 #include "toplevel/state.h"
 #include "toplevel/stored_values.h"
@@ -417,11 +421,36 @@ void list_variables(command_run& run) {
   scanner(run.inf, &token, run.flag);
   if (!is_tok(";") && !is_tok(":")) error(303, &token);
   run.reads_ending = false;
-  not_implemented();  // the listing comes with the other listings
+  listvars(is_tok(";"));
 }
 
-// Stand-in for the commands built with the ring changes, files and listings.
-[[noreturn]] void later(command_run&) { not_implemented(); }
+/* command -> "r" | "R"  (read a command file, asking for its name) */
+void command_file(command_run& run) {
+  bool quit = false;
+  load(run.inf, run.n, run.flag, blankone, &quit);
+  blankone.assign(1, ' ');
+  if (quit) {
+    set_zero_value(run.n);
+    run.keeps_value = true;
+    run.reads_ending = false;
+  }
+}
+
+/* command -> "s"  (write the saved state to the output file) */
+void save_state(command_run& run) {
+  if (save(run.inf, run.flag)) run.reads_ending = false;
+}
+
+/* command -> ("f" | "F") ("*" | ";" | ("," | "<") name)  (listing of functions) */
+void list_functions(command_run& run) {
+  scanner(run.inf, &token, run.flag);
+  const tokentipe x = token;
+  listfuncs(Output, run.inf, true, x, run.flag);
+  run.reads_ending = false;
+}
+
+/* command -> "g"  (the settings report) */
+void settings_report(command_run&) { global_dump(); }
 
 /* command -> "S"  (opens the output file, asking for its name) */
 void output_file(command_run& run) {
@@ -467,8 +496,8 @@ constexpr command_entry commands[] = {
     {'C', gcd_cache}, {'G', memory_report}, {code_clean_up, sort_free_lists},
     {code_read_value, read_written_value}, {code_suspend_modular, without_modular},
     {'o', no_command_o}, {'v', list_variables},
-    {'p', ground_ring}, {'P', modding_out}, {'S', output_file}, {'s', later}, {'R', later}, {'r', later},
-    {'F', later}, {'f', later}, {'g', later}, {'4', duplicate_array},
+    {'p', ground_ring}, {'P', modding_out}, {'S', output_file}, {'s', save_state}, {'R', command_file}, {'r', command_file},
+    {'F', list_functions}, {'f', list_functions}, {'g', settings_report}, {'4', duplicate_array},
 };
 
 command_action find_command(unsigned char code) {

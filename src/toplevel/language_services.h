@@ -47,6 +47,10 @@ void get_quoly(quolyptr n, textptr inf, nameptr* flag);
 // variable level the reading reached.
 void quoly_readin(textptr inf, quolyptr n, nameptr* flag, std::int32_t* depth);
 
+// True while a command file is read: the polynomial reader may then warn
+// once about a negative value read in a modular ring.
+extern bool minus_warning;
+
 // ---- Scalar variables -----------------------------------------------------------------
 // The variable named x gets the value num (taken over): an existing one has
 // its old value freed, else it is created; *q := its record.
@@ -110,6 +114,19 @@ void arrdisplay(std::FILE* outf, bool outf_is_tty, bool pretty, tokentipe* x, ar
                 std::int32_t location, std::int32_t rows, std::int32_t cols, std::int32_t firstrow,
                 std::int32_t firstcol, std::int32_t total_rows, std::int32_t desired,
                 bool charprint, bool from_store, bool extras, workptr stash);
+
+// The declaration statement of array p ("Array name[rows,cols]" with its
+// kind), as the listings and saved states write it.
+void arrdescribe(std::FILE* outf, arrptr p);
+// The compact form of a dense block that holds numbers only: "[name] := [[ "
+// and the entries row by row (an undefined one as "0"), rows continued
+// under the first, closed by "   ]];" ("  ]];" for one column). The block
+// starts at cell location of an array of total_rows rows.
+void arrdis(std::FILE* outf, const tokentipe* x, std::int32_t location, std::int32_t rows,
+            std::int32_t cols, std::int32_t total_rows);
+// The entries of the sparse array p, one assignment a line in a file (istty
+// false), or as the terminal shows them.
+void sparse_display(std::FILE* outf, arrptr p, bool istty);
 
 // ---- Output and cancelling statements --------------------------------------------------
 // The output statement (first character "!").

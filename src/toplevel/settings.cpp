@@ -15,6 +15,7 @@
 #include "numbers/mod_journal.h"
 #include "poly/poly_measures.h"
 #include "poly/poly_repr.h"
+#include "toplevel/command_files.h"
 #include "toplevel/commands.h"
 #include "toplevel/dispatch.h"
 #include "toplevel/display.h"
@@ -341,7 +342,8 @@ std::string quoted_string(textptr inf, nameptr* flag) {
   return text;
 }
 
-void finish_string(textptr inf, nameptr* flag, const tokentipe& setting, bool single) {
+void finish_string(textptr inf, quolyptr n, nameptr* flag, const tokentipe& setting,
+                   bool single) {
   std::string text;
   if (is_tok("'")) {
     text = quoted_string(inf, flag);
@@ -360,6 +362,13 @@ void finish_string(textptr inf, nameptr* flag, const tokentipe& setting, bool si
       error(33, &setting);
     else
       save_output_file(inf, flag, text);
+  } else if (single && setting.name[0] == 'R') {
+    if (text == " ") {
+      error(33, &setting);
+    } else {
+      bool quit = false;
+      load(inf, n, flag, text, &quit);
+    }
   } else {
     error(string_for_number_error, &setting);
   }
@@ -465,8 +474,6 @@ void set_switch(textptr inf, quolyptr n, nameptr* flag, bool* colflag, bool* cal
     *colflag = false;
     return;
   }
-  // 4: the files are built with the command files.
-  if (is_single('R')) not_implemented();
   if (is_single('J')) {
     variable_setting(inf, n, flag);
     return;
@@ -492,9 +499,10 @@ void set_switch(textptr inf, quolyptr n, nameptr* flag, bool* colflag, bool* cal
     }
   }
   // 8: the string forms.
-  if (is_tok("'") || is_single('M') || is_single('S')) {
-    finish_string(inf, flag, setting, single);
-    *callscan = is_single('M') || is_single('S');
+  if (is_tok("'") || is_single('M') || is_single('S') || is_single('R')) {
+    finish_string(inf, n, flag, setting, single);
+    // After a command file the statement's own ending is read from its input.
+    *callscan = is_single('M') || is_single('S') || is_single('R');
     return;
   }
 

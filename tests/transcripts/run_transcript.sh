@@ -1,7 +1,8 @@
 #!/bin/sh
 # Runs one transcript test: NAME.in is piped to Tavrin, started in a fresh
 # temporary directory that holds its own start-up file tvrstart.txt (a copy
-# of NAME.tvrstart when there is one, else the single line "100"). Standard
+# of NAME.tvrstart when there is one, else the single line "100") and a copy
+# of every file in the folder NAME.files when there is one. Standard
 # output must equal NAME.out byte for byte once these lines are masked:
 #   the date line          -> " <date>"
 #   elapsed-time lines     -> " Elapsed <time>"
@@ -22,6 +23,10 @@ if [ -f "$dir/$name.tvrstart" ]; then
   cp "$dir/$name.tvrstart" "$work/tvrstart.txt"
 else
   echo 100 > "$work/tvrstart.txt"
+fi
+
+if [ -d "$dir/$name.files" ]; then
+  cp "$dir/$name.files"/* "$work/"
 fi
 
 (cd "$work" && "$tavrin" < "$dir/$name.in" > "$work/raw.out" 2> "$work/stderr.out")
