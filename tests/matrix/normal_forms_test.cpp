@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <memory>
 #include <random>
 #include <vector>
@@ -161,7 +162,13 @@ Form normal_form(const M& a, bool sparse, bool smith, const BigRef* pd = nullptr
         return ::testing::AssertionFailure() << "alpha*A*beta differs at " << i << "," << j;
   if (mul(f.alpha, f.alphinv) != ident(a.size())) return ::testing::AssertionFailure() << "alphinv";
   if (mul(f.beta, f.betinv) != ident(a[0].size())) return ::testing::AssertionFailure() << "betinv";
-  if (!(det(f.beta).abs() == BigRef(1))) return ::testing::AssertionFailure() << "det beta";
+  // |det beta| = 1 (implied by the integral inverse; checked directly where
+  // the entries are small enough for the test-side determinant).
+  std::size_t bits = 0;
+  for (const auto& row : f.beta)
+    for (const auto& x : row) bits = std::max(bits, x.bit_length());
+  if (bits < 100 && !(det(f.beta).abs() == BigRef(1)))
+    return ::testing::AssertionFailure() << "det beta";
   return ::testing::AssertionSuccess();
 }
 
