@@ -1,0 +1,172 @@
+// Timings of the integer Hermite form on fixed-seed n x n matrices with
+// entries uniform in [-99, 99], dense, as the built-in runs it when no
+// transform is asked for (range(2) = 1: all four kept), without and with a pseudo-determinant (|det| itself,
+// from a first elimination). Counter: the largest entry in limbs at the end.
+// The pivot search alone: BM_IntFindbest. n = 300 without a
+// pseudo-determinant only with TAVRIN_BENCH_LONG set.
+#include <benchmark/benchmark.h>
+
+#include <chrono>
+#include <cstdint>
+#include <cstdlib>
+#include <memory>
+#include <random>
+#include <vector>
+
+#include "arrays/array_store.h"
+#include "core/globals.h"
+#include "matrix/int_pivot_search.h"
+#include "matrix/normal_forms.h"
+#include "numbers/bigint.h"
+#include "numbers/bigint_multiply.h"
+#include "numbers/freelists.h"
+#include "numbers/work_arrays.h"
+#include "toplevel/data_files.h"
+#include "toplevel/start_tables.h"
+#include "toplevel/state.h"
+
+namespace {
+
+using namespace tavrin;
+
+// A dense n x n named array on private pages of the store.
+struct BenchArray {
+  std::vector<std::unique_ptr<storerec>> pages;
+  std::vector<storeptr> saved;
+  arrnode q{};
+  std::int32_t n;
+  explicit BenchArray(std::int32_t n_, std::uint64_t seed) : n(n_) {
+    const std::int32_t cells = n * n;
+    for (std::int32_t p = 0; p * page_cells < cells; ++p) {
+      pages.push_back(std::make_unique<storerec>());
+      saved.push_back(arp[p]);
+      arp[p] = pages.back().get();
+    }
+    std::mt19937_64 rng(seed);
+    for (std::int32_t c = 0; c < cells; ++c) {
+      quoly v = nullptr;
+      quoly_set(static_cast<std::int32_t>(rng() % 199) - 99, &v);
+      v->next = nullptr;
+      *arp_cell(c) = v;
+    }
+    q.rows = n;
+    q.start = 0;
+    q.stop = cells - 1;
+    set_entry_count(&q.sizearr, std::int64_t{n} * n);
+  }
+  ~BenchArray() {
+    for (std::int32_t c = 0; c < n * n; ++c) free_quoly(arp_cell(c));
+    for (std::size_t p = 0; p < pages.size(); ++p) arp[p] = saved[p];
+    special_free(&q.sizearr);
+  }
+  std::int32_t largest_limbs() const {
+    std::int32_t m = 0;
+    for (std::int32_t c = 0; c < n * n; ++c) m = std::max(m, (*arp_cell(c))->ncoef->size);
+    return m;
+  }
+};
+
+struct Work {
+  std::int32_t n;
+  workptr w[4];
+  explicit Work(std::int32_t n_) : n(n_) {
+    for (auto& a : w) {
+      a = new workarray;
+      for (std::int32_t c = 0; c < n * n; ++c) a->stash[c] = nullptr;
+    }
+  }
+  ~Work() {
+    for (auto& a : w) {
+      for (std::int32_t c = 0; c < n * n; ++c) free_quoly(&a->stash[c]);
+      delete a;
+    }
+  }
+};
+
+void set_up_once() {
+  static bool done = false;
+  if (done) return;
+  initialize(TAVRIN_BENCH_DATA_DIR);
+  allocate_work_areas();
+  wanthalf = 1;
+  done = true;
+}
+
+// The determinant's magnitude of the seed's matrix (Smith-type phase one,
+// no transforms): the pseudo-determinant of the modular runs.
+imptr det_of(std::int32_t n, std::uint64_t seed) {
+  BenchArray a(n, seed);
+  std::int32_t min = n - 1;
+  bool flipped = false;
+  phaseone(nullptr, nullptr, nullptr, nullptr, nullptr, &min, n, n, 0, 0, a.q.stop, &flipped, true,
+           false, false, nullptr, nullptr);
+  quoly d = nullptr, t = nullptr;
+  quoly_set(1, &d);
+  quoly_set(0, &t);
+  for (std::int32_t i = 0; i < n; ++i) {
+    multiply(d->ncoef, (*arp_cell(i + i * n))->ncoef, t->ncoef);
+    num_assign(t->ncoef, d->ncoef);
+  }
+  free_quoly(&t);
+  if (d->ncoef->head->value < 0) in_place_neg(d->ncoef);
+  return d->ncoef;  // kept for the program's life
+}
+
+// Hermite (smith false) or Smith form of the seed-47 matrix of side range(0),
+// modulo |det| when range(1) is set.
+void run_form(benchmark::State& state, bool smith) {
+  set_up_once();
+  const std::int32_t n = static_cast<std::int32_t>(state.range(0));
+  const bool modular = state.range(1) != 0;
+  // Without a modulus the Euclidean elimination swells past the 32,767-limb
+  // limit from about n = 50 on (error 302); the pseudo-determinant comes
+  // from an elimination without modulus too. Those sizes run only on request.
+  if (n >= 50 && std::getenv("TAVRIN_BENCH_LONG") == nullptr) {
+    state.SkipWithError("set TAVRIN_BENCH_LONG");
+    return;
+  }
+  imptr pd = modular ? det_of(n, 47) : nullptr;
+  const bool all = state.range(2) != 0;
+  const bool want[6] = {all, all, all, all, false, false};
+  std::int32_t limbs = 0;
+  for (auto _ : state) {
+    state.PauseTiming();
+    auto a = std::make_unique<BenchArray>(n, 47);
+    Work w(n);
+    quoly rank = nullptr;
+    state.ResumeTiming();
+    if (smith)
+      intnormal(&rank, &a->q, want, w.w[0], w.w[1], w.w[2], w.w[3], modular, pd, nullptr, 42);
+    else
+      intcolred(&rank, &a->q, want, w.w[0], w.w[1], w.w[2], w.w[3], nullptr, modular, pd);
+    state.PauseTiming();
+    limbs = a->largest_limbs();
+    free_quoly(&rank);
+    a.reset();
+    state.ResumeTiming();
+  }
+  state.counters["largest_limbs"] = limbs;
+  if (pd != nullptr) state.counters["pd_limbs"] = pd->size;
+}
+void BM_Hermite(benchmark::State& state) { run_form(state, false); }
+void BM_Smith(benchmark::State& state) { run_form(state, true); }
+BENCHMARK(BM_Smith)->Args({20, 0, 0})->Args({20, 1, 0})->Args({50, 0, 0})->Args({50, 1, 0})->Args({100, 0, 0})->Args({100, 1, 0})
+    ->Unit(benchmark::kSecond)->Iterations(1);
+BENCHMARK(BM_Hermite)->Args({20, 0, 0})->Args({20, 1, 0})->Args({30, 0, 0})->Args({30, 1, 0})
+    ->Args({30, 0, 1})->Args({100, 0, 0})->Args({100, 1, 0})->Args({100, 1, 1})->Args({300, 1, 0})
+    ->Args({300, 0, 0})
+    ->Unit(benchmark::kSecond)->Iterations(1);
+
+// One integer pivot search over the whole of a 300 x 300 matrix.
+void BM_IntFindbest(benchmark::State& state) {
+  set_up_once();
+  BenchArray a(300, 47);
+  std::int32_t j = 0, k = 0, val = 0;
+  for (auto _ : state) {
+    intfindbest(0, a.q.stop, 300, 0, &j, &k, &val);
+    benchmark::DoNotOptimize(val);
+  }
+}
+BENCHMARK(BM_IntFindbest);
+
+}  // namespace

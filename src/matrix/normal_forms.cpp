@@ -1,0 +1,433 @@
+// Dense integer Hermite and Smith normal forms (see normal_forms.h).
+#include "matrix/normal_forms.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <utility>
+
+#include "arrays/array_store.h"
+#include "core/errors.h"
+#include "core/globals.h"
+#include "matrix/int_pivot_search.h"
+#include "matrix/row_ops.h"
+#include "numbers/bigint.h"
+#include "numbers/bigint_divide.h"
+#include "numbers/bigint_multiply.h"
+#include "numbers/freelists.h"
+#include "numbers/node_handles.h"
+#include "numbers/work_arrays.h"
+#include "toplevel/state.h"
+
+namespace tavrin {
+
+namespace {
+
+inline imptr at(std::int32_t start, std::int32_t rows, std::int32_t r, std::int32_t c) {
+  return (*arp_cell(start + r + c * rows))->ncoef;
+}
+inline bool int_zero(imptr x) { return x->head == nullptr || x->head->value == 0; }
+inline bool int_negative(imptr x) { return x->head != nullptr && x->head->value < 0; }
+inline bool int_unit(imptr x) {
+  bool minus = false;
+  return equal_to_pm1(x, &minus);
+}
+
+// x := x - f*y.
+void sub_mul(imptr x, imptr f, imptr y, imptr scratch) {
+  if (int_zero(y)) return;
+  fast_mult(f, y, scratch);
+  fastdiff(x, scratch);
+}
+
+// The least non-zero |entry| a reduction produces, starting from |pivot|;
+// only a strictly smaller one is recorded.
+struct Smallest {
+  imptr key;
+  std::int32_t row = -1, col = -1;
+  void offer(imptr x, std::int32_t r, std::int32_t c) {
+    if (!int_zero(x) && int_abs_bigger(key, x, false)) {
+      key = x;
+      row = r;
+      col = c;
+    }
+  }
+  void report(std::int32_t* j2, std::int32_t* k2, std::int32_t* val2) const {
+    if (row < 0) return;
+    *j2 = row;
+    *k2 = col;
+    *val2 = int_unit(key) ? -1 : 1;
+  }
+};
+
+// A trace level for a driver's or an elimination's lifetime.
+class Trace {
+ public:
+  explicit Trace(std::int32_t n) : n_(n) { ++dumpitt_level; }
+  ~Trace() {
+    if (dumpitt_level > 0) decr_dumpitt(n_, true, verbose);
+  }
+  Trace(const Trace&) = delete;
+  Trace& operator=(const Trace&) = delete;
+
+ private:
+  std::int32_t n_;
+};
+
+// Columns c of the dense matrix whose first cell is at most stop: 0..n-1.
+inline std::int32_t columns_to(std::int32_t start, std::int32_t stop, std::int32_t rows) {
+  return rows <= 0 ? 0 : (stop - start) / rows + 1;
+}
+
+void swap_cells(std::int32_t a, std::int32_t b) { std::swap(*arp_cell(a), *arp_cell(b)); }
+
+}  // namespace
+
+// ---- Transforms ----------------------------------------------------------------------------
+
+void DenseTransforms::row_sub(std::int32_t t, std::int32_t p, imptr f) const {
+  if (want[0]) row_red_arr(alpha, f, rows, t, p);
+  if (want[2]) {
+    detail::ScratchNumber g;
+    makeneg(f, g.get());
+    col_red_arr(alphinv, g.get(), rows, p, t);
+  }
+}
+
+void DenseTransforms::col_sub(std::int32_t t, std::int32_t p, imptr f) const {
+  if (want[1]) col_red_arr(beta, f, cols, t, p);
+  if (want[3]) {
+    detail::ScratchNumber g;
+    makeneg(f, g.get());
+    row_red_arr(betinv, g.get(), cols, p, t);
+  }
+}
+
+void DenseTransforms::swap_rows(std::int32_t i, std::int32_t p) const {
+  if (want[0]) tavrin::swap_rows(nullptr, alpha, false, true, i, p, rows);
+  if (want[2]) tavrin::swap_cols(alphinv, i, p, rows);
+}
+
+void DenseTransforms::swap_cols(std::int32_t i, std::int32_t p) const {
+  if (want[1]) tavrin::swap_cols(beta, i, p, cols);
+  if (want[3]) tavrin::swap_rows(nullptr, betinv, false, true, i, p, cols);
+}
+
+void DenseTransforms::neg_col(std::int32_t i) const {
+  if (want[1]) int_arr_col_neg(beta, i, cols);
+  if (want[3]) int_arr_row_neg(betinv, i, cols, cols);
+}
+
+void DenseTransforms::start_identities() const {
+  if (want[0]) identi(alpha, rows, false);
+  if (want[1]) identi(beta, cols, false);
+  if (want[2]) identi(alphinv, rows, false);
+  if (want[3]) identi(betinv, cols, false);
+}
+
+void apply_col_sub(const DenseTransforms& tx, std::int32_t start, std::int32_t rows,
+                   std::int32_t r0, std::int32_t j, std::int32_t k, imptr f) {
+  detail::ScratchNumber s;
+  for (std::int32_t r = r0; r < rows; ++r) sub_mul(at(start, rows, r, j), f, at(start, rows, r, k), s.get());
+  tx.col_sub(j, k, f);
+}
+
+// ---- Reductions ----------------------------------------------------------------------------
+
+void int_rowreduce(std::int32_t start, std::int32_t i, std::int32_t j, std::int32_t k,
+                   std::int32_t t, std::int32_t rows, std::int32_t stop, std::int32_t* j2,
+                   std::int32_t* k2, std::int32_t* val2, bool wantsmallest, imptr factor,
+                   bool wantmod, bool wanthalf, imptr pseudodet, imptr halfpseudo) {
+  *val2 = 0;
+  *k2 = -1;
+  imptr p = at(start, rows, j, k);
+  imptr x = at(start, rows, t, k);
+  if (int_zero(x)) {
+    setvalue(0, factor);
+    return;
+  }
+  {
+    detail::ScratchNumber rem;
+    divide(x, p, factor, rem.get());
+  }
+  Smallest least{p};
+  detail::ScratchNumber s;
+  const std::int32_t ncols = columns_to(start, stop, rows);
+  for (std::int32_t c = i; c < ncols; ++c) {
+    imptr e = at(start, rows, t, c);
+    sub_mul(e, factor, at(start, rows, j, c), s.get());
+    if (wantmod) reduce_it(e, pseudodet, halfpseudo, wanthalf);
+    if (wantsmallest) least.offer(e, t, c);
+  }
+  least.report(j2, k2, val2);
+}
+
+void int_colreduce(std::int32_t start, std::int32_t i, std::int32_t j, std::int32_t k,
+                   std::int32_t t, std::int32_t rows, std::int32_t* j2, std::int32_t* k2,
+                   std::int32_t* val2, bool wantsmallest, imptr factor, bool wantmod,
+                   bool wanthalf, imptr pseudodet, imptr halfpseudo) {
+  *val2 = 0;
+  *k2 = -1;
+  imptr p = at(start, rows, j, k);
+  imptr x = at(start, rows, j, t);
+  {
+    detail::ScratchNumber rem;
+    divide(x, p, factor, rem.get());
+  }
+  if (int_zero(factor)) {
+    if (!int_zero(x)) tavrin_error("odd 0 value in int_colreduce", false);
+    return;
+  }
+  Smallest least{p};
+  detail::ScratchNumber s;
+  for (std::int32_t r = i; r < rows; ++r) {
+    imptr e = at(start, rows, r, t);
+    sub_mul(e, factor, at(start, rows, r, k), s.get());
+    if (wantmod) reduce_it(e, pseudodet, halfpseudo, wanthalf);
+    if (wantsmallest) least.offer(e, r, t);
+  }
+  least.report(j2, k2, val2);
+}
+
+void fast_colreduce(std::int32_t start, std::int32_t j, std::int32_t k, std::int32_t t,
+                    std::int32_t rows, std::int32_t* j2, std::int32_t* k2, std::int32_t* val2,
+                    imptr factor) {
+  *k2 = -1;
+  *val2 = 0;
+  imptr p = at(start, rows, j, k);
+  imptr e = at(start, rows, j, t);
+  divide(e, p, factor, e);
+  if (int_negative(p)) in_place_neg(e);
+  if (int_zero(e)) return;
+  *j2 = j;
+  *k2 = t;
+  *val2 = int_unit(e) ? -1 : 1;
+}
+
+// ---- Phase one -----------------------------------------------------------------------------
+
+void phaseone(const bool* want, workptr alpha, workptr beta, workptr alphinv, workptr betinv,
+              std::int32_t* min, std::int32_t rows, std::int32_t cols, std::int32_t init,
+              std::int32_t start, std::int32_t stop, bool* flipped, bool wantrows, bool wantmod,
+              bool wanthalf, imptr pseudodet, imptr halfpseudo) {
+  static const bool none[4] = {false, false, false, false};
+  const DenseTransforms tx{want != nullptr ? want : none, alpha, beta, alphinv, betinv, rows, cols};
+  const std::int32_t steps = *min - init + 1;
+  Trace trace(steps);
+  if (verbose) dumpitt("Phase 1, ", steps, false, true, true);
+  const std::int32_t ncols = std::min(cols, columns_to(start, stop, rows));
+  detail::ScratchNumber factor;
+  imptr f = factor.get();
+  setvalue(0, f);
+  for (std::int32_t i = init; i <= *min; ++i) {
+    if (verbose && i % disper(*min) == 0) std::printf(" %d", i + 1 - init);
+    std::int32_t pr = 0, pc = 0, code = 0, j2 = 0, k2 = 0, val2 = 0;
+    intfindbest(start, stop, rows, i, &pr, &pc, &code);
+    if (code == 0) {
+      *min = i - 1;
+      break;
+    }
+    if (code == -1 && !wantrows) code = 1;
+    while (code == 1) {
+      bool restart = false;
+      if (wantrows) {
+        for (std::int32_t t = i; t < rows && !restart; ++t) {
+          if (t == pr) continue;
+          int_rowreduce(start, i, pr, pc, t, rows, stop, &j2, &k2, &val2, true, f, wantmod,
+                        wanthalf, pseudodet, halfpseudo);
+          if (!int_zero(f)) tx.row_sub(t, pr, f);
+          if (val2 != 0) {
+            pr = j2;
+            pc = k2;
+            if (val2 == -1) code = -1;
+            restart = true;
+          }
+        }
+        if (restart) continue;
+      }
+      for (std::int32_t t = i; t < ncols && !restart; ++t) {
+        if (t == pc) continue;
+        if (wantrows)
+          fast_colreduce(start, pr, pc, t, rows, &j2, &k2, &val2, f);
+        else
+          int_colreduce(start, i, pr, pc, t, rows, &j2, &k2, &val2, true, f, wantmod, wanthalf,
+                        pseudodet, halfpseudo);
+        if (!int_zero(f)) tx.col_sub(t, pc, f);
+        if (val2 != 0) {
+          pr = j2;
+          pc = k2;
+          if (wantrows && val2 == -1) code = -1;
+          restart = true;
+        }
+      }
+      if (!restart) code = -2;
+    }
+    // Placement.
+    if (pc != i) {
+      for (std::int32_t r = i; r < rows; ++r)
+        swap_cells(start + r + i * rows, start + r + pc * rows);
+      *flipped = !*flipped;
+      tx.swap_cols(i, pc);
+    }
+    if (pr != i) {
+      for (std::int32_t c = wantrows ? i : 0; c < cols; ++c)
+        swap_cells(start + i + c * rows, start + pr + c * rows);
+      *flipped = !*flipped;
+      tx.swap_rows(i, pr);
+    }
+    if (int_negative(at(start, rows, i, i))) {
+      int_col_neg(i, i, start, rows);
+      tx.neg_col(i);
+      *flipped = !*flipped;
+    }
+    if (code == -1) {
+      for (std::int32_t t = i + 1; t < rows; ++t) {
+        int_rowreduce(start, i, i, i, t, rows, stop, &j2, &k2, &val2, false, f, wantmod,
+                      wanthalf, pseudodet, halfpseudo);
+        if (!int_zero(f)) tx.row_sub(t, i, f);
+      }
+      for (std::int32_t c = i + 1; c < ncols; ++c) {
+        imptr e = at(start, rows, i, c);
+        if (int_zero(e)) continue;
+        tx.col_sub(c, i, e);
+        setvalue(0, e);
+      }
+    }
+  }
+}
+
+// ---- Phase two -----------------------------------------------------------------------------
+
+void phasetwo(const bool* want, workptr alpha, workptr beta, workptr alphinv, workptr betinv,
+              std::int32_t* min, std::int32_t rows, std::int32_t cols, std::int32_t i,
+              std::int32_t start, std::int32_t stop) {
+  const DenseTransforms tx{want, alpha, beta, alphinv, betinv, rows, cols};
+  detail::ScratchNumber minus_one;
+  setvalue(-1, minus_one.get());
+  for (;;) {
+    std::int32_t b = i, flag = 1;
+    best_on_diag(start, stop, rows, i, &b, &flag);
+    if (b != i) {
+      swap_cells(start + i + i * rows, start + b + b * rows);
+      tx.swap_rows(i, b);
+      tx.swap_cols(i, b);
+    }
+    if (flag != 1) return;
+    best_other(start, stop, i, rows, &b);
+    if (b == 0) return;
+    // Column i += column b: entry (b, i) := d_b.
+    num_assign(at(start, rows, b, b), at(start, rows, b, i));
+    tx.col_sub(i, b, minus_one.get());
+    bool flip = false;
+    phaseone(want, alpha, beta, alphinv, betinv, min, rows, cols, i, start, stop, &flip, true,
+             false, false, nullptr, nullptr);
+  }
+}
+
+void hermite_two(const bool* want, workptr beta, workptr betinv, std::int32_t rank,
+                 std::int32_t rows, std::int32_t cols, std::int32_t start, bool) {
+  const DenseTransforms tx{want, nullptr, beta, nullptr, betinv, rows, cols};
+  if (verbose) dumpitt("Hermite Phase 2, ", rank - 1, false, true, true);
+  detail::ScratchNumber q, rem;
+  for (std::int32_t i = 0; i < rank; ++i) {
+    if (verbose && i % disper(rank - 1) == 0) std::printf(" %d", i);
+    imptr d = at(start, rows, i, i);
+    if (int_zero(d)) continue;
+    for (std::int32_t j = 0; j < i; ++j) {
+      divide(at(start, rows, i, j), d, q.get(), rem.get());
+      if (int_negative(rem.get())) fastdiff(q.get(), &number_1);
+      if (!int_zero(q.get())) apply_col_sub(tx, start, rows, i, j, i, q.get());
+    }
+  }
+}
+
+// ---- Drivers -------------------------------------------------------------------------------
+
+namespace {
+
+// The shape and the pseudo-determinant half of a driver.
+struct Shape {
+  std::int32_t rows, cols, m;
+};
+
+Shape shape_of(arrptr q) {
+  const std::int32_t cols = array_cols(q);
+  return {q->rows, cols, std::min(q->rows, cols)};
+}
+
+}  // namespace
+
+void intcolred(quolyptr n, arrptr q, const bool* want, workptr alpha, workptr beta,
+               workptr alphinv, workptr betinv, sparseptr* auxspar, bool wantmod,
+               imptr pseudodet) {
+  const Shape s = shape_of(q);
+  if (q->spar != nullptr) {
+    sparse_intcolred(n, q, want, auxspar, wantmod, pseudodet, s.rows, s.cols);
+    return;
+  }
+  Trace trace(s.m);
+  if (verbose) dumpitt("Hermite Normal Form, side ", s.m, true, true, true);
+  std::int32_t m = s.m - 1;
+  const DenseTransforms tx{want, alpha, beta, alphinv, betinv, s.rows, s.cols};
+  tx.start_identities();
+  detail::ScratchNumber h;
+  if (wantmod) {
+    detail::ScratchNumber r;
+    detail::ScratchNumber two;
+    setvalue(2, two.get());
+    divide(pseudodet, two.get(), h.get(), r.get());
+  }
+  bool flipped = false;
+  phaseone(want, alpha, beta, alphinv, betinv, &m, s.rows, s.cols, 0, q->start, q->stop,
+           &flipped, false, wantmod, wanthalf != 0, pseudodet, h.get());
+  hermite_two(want, beta, betinv, m + 1, s.rows, s.cols, q->start, wantmod);
+  quoly_set(m + 1, n);
+}
+
+void intnormal(quolyptr n, arrptr q, const bool* want, workptr alpha, workptr beta,
+               workptr alphinv, workptr betinv, bool wantmod, imptr pseudodet,
+               sparseptr* auxspar, std::int32_t index) {
+  const Shape s = shape_of(q);
+  if (q->spar != nullptr) {
+    sparse_intnormal(n, q, want, auxspar, wantmod, pseudodet, index, s.rows, s.cols);
+    return;
+  }
+  Trace trace(s.m);
+  if (verbose) {
+    dumpitt("Smith Normal Form, side ", s.m, true, true, true);
+    if (index == 42) std::printf(" pseudo-determinant size: %3d\n", pseudodet->size);
+  }
+  std::int32_t m = s.m - 1;
+  const DenseTransforms tx{want, alpha, beta, alphinv, betinv, s.rows, s.cols};
+  tx.start_identities();
+  detail::ScratchNumber h;
+  if (wantmod) {
+    detail::ScratchNumber r;
+    detail::ScratchNumber two;
+    setvalue(2, two.get());
+    divide(pseudodet, two.get(), h.get(), r.get());
+  }
+  bool flipped = false;
+  phaseone(want, alpha, beta, alphinv, betinv, &m, s.rows, s.cols, 0, q->start, q->stop,
+           &flipped, true, wantmod, wanthalf != 0, pseudodet, h.get());
+  quoly_set(m + 1, n);
+  if (verbose) dumpitt("Smith Normal Form, phase 2's, rank ", m + 1, false, true, true);
+  if (m < 0) return;
+  const std::int32_t last = q->start + m + m * s.rows;
+  for (std::int32_t i = 0; i <= m; ++i) {
+    if (verbose && i % disper(m) == 0) std::printf(" %d", i + 1);
+    phasetwo(want, alpha, beta, alphinv, betinv, &m, s.rows, s.cols, i, q->start, last);
+  }
+  if (!wantmod) return;
+  detail::ScratchNumber quot;
+  for (std::int32_t i = 0; i <= m; ++i) {
+    imptr d = at(q->start, s.rows, i, i);
+    if (!int_abs_bigger(pseudodet, d, false)) divide(d, pseudodet, quot.get(), d);
+    if (int_negative(d)) in_place_neg(d);
+    if (int_abs_bigger(d, h.get(), false)) {
+      fastdiff(d, pseudodet);
+      in_place_neg(d);
+    }
+  }
+}
+
+}  // namespace tavrin

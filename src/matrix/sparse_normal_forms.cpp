@@ -1,0 +1,573 @@
+// Sparse integer Hermite and Smith normal forms (see normal_forms.h).
+#include <algorithm>
+#include <cstdio>
+#include <vector>
+
+#include "arrays/sparse_store.h"
+#include "core/errors.h"
+#include "core/globals.h"
+#include "matrix/int_pivot_search.h"
+#include "matrix/normal_forms.h"
+#include "matrix/pivot_search.h"
+#include "matrix/row_ops.h"
+#include "matrix/sparse_copy.h"
+#include "matrix/sparse_merge.h"
+#include "numbers/bigint.h"
+#include "numbers/bigint_divide.h"
+#include "numbers/bigint_multiply.h"
+#include "numbers/freelists.h"
+#include "numbers/node_handles.h"
+#include "toplevel/state.h"
+
+namespace tavrin {
+
+namespace {
+
+using sparse_merge::insert_at;
+using sparse_merge::seek;
+
+inline bool int_zero(imptr x) { return x->head == nullptr || x->head->value == 0; }
+inline bool int_negative(imptr x) { return x->head != nullptr && x->head->value < 0; }
+inline bool int_unit(imptr x) {
+  bool minus = false;
+  return equal_to_pm1(x, &minus);
+}
+
+// A number value that owns a scratch integer: the multiplier handed to the
+// quoly-valued row and column additions (its ncoef is the factor itself).
+class FactorValue {
+ public:
+  FactorValue() {
+    quoly_set(0, &q_);
+    q_->next = nullptr;
+  }
+  ~FactorValue() { free_quoly(&q_); }
+  FactorValue(const FactorValue&) = delete;
+  FactorValue& operator=(const FactorValue&) = delete;
+  quoly value() const { return q_; }
+  imptr num() const { return q_->ncoef; }
+
+ private:
+  quoly q_ = nullptr;
+};
+
+class Trace {
+ public:
+  explicit Trace(std::int32_t n) : n_(n) { ++dumpitt_level; }
+  ~Trace() {
+    if (dumpitt_level > 0) decr_dumpitt(n_, true, verbose);
+  }
+  Trace(const Trace&) = delete;
+  Trace& operator=(const Trace&) = delete;
+
+ private:
+  std::int32_t n_;
+};
+
+// The sparse transforms and their sizes (alpha, alphinv: arows; beta,
+// betinv: acols), which stay those of the whole matrix when an elimination
+// works on a leading block.
+struct SparseTransforms {
+  const bool* want;
+  sparseptr* aux;
+  std::int32_t arows, acols;
+  // row t += f*row p of the matrix (f: the negated quotient).
+  void row_add(std::int32_t t, std::int32_t p, const FactorValue& f) const {
+    if (want[0]) sparse_row_add(aux[0], f.value(), t, p);
+    if (want[2]) {
+      in_place_neg(f.num());
+      sparse_col_add(aux[2], f.value(), arows, p, t);
+      in_place_neg(f.num());
+    }
+  }
+  // column t += f*column p.
+  void col_add(std::int32_t t, std::int32_t p, const FactorValue& f) const {
+    if (want[1]) sparse_col_add(aux[1], f.value(), acols, t, p);
+    if (want[3]) {
+      in_place_neg(f.num());
+      sparse_row_add(aux[3], f.value(), p, t);
+      in_place_neg(f.num());
+    }
+  }
+  void swap_rows(std::int32_t i, std::int32_t p) const {
+    if (i == p) return;
+    if (want[0]) sp_switchrow(aux[0], i, p);
+    if (want[2]) sp_switchcol(aux[2], std::min(i, p), std::max(i, p), arows, 1);
+  }
+  void swap_cols(std::int32_t i, std::int32_t p) const {
+    if (i == p) return;
+    if (want[1]) sp_switchcol(aux[1], std::min(i, p), std::max(i, p), acols, 1);
+    if (want[3]) sp_switchrow(aux[3], i, p);
+  }
+  void neg_col(std::int32_t i) const {
+    if (want[1]) sp_col_neg(i, 1, acols, aux[1]);
+    if (want[3]) sp_row_neg(i, aux[3]);
+  }
+};
+
+// The pseudo-determinant rule on x; with wantsmallest the least value is
+// tracked (strictly smaller, non-zero).
+struct ColredEnv {
+  bool wantmod, wanthalf, wantsmallest;
+  imptr pseudodet, halfpseudo;
+  imptr mkey = nullptr;
+  std::int32_t j2 = -1;
+  void check_smallest(imptr x, std::int32_t row) {
+    if (wantmod) reduce_it(x, pseudodet, halfpseudo, wanthalf);
+    if (wantsmallest && !int_zero(x) && int_abs_bigger(mkey, x, false)) {
+      j2 = row;
+      mkey = x;
+    }
+  }
+  // A value made where the entry was zero: tracked only when reduced.
+  void careful_check(imptr x, std::int32_t row) {
+    bool shrunk = false;
+    reduce_and_tell(x, pseudodet, halfpseudo, wanthalf, &shrunk);
+    if (shrunk && wantsmallest && !int_zero(x) && int_abs_bigger(mkey, x, false)) {
+      j2 = row;
+      mkey = x;
+    }
+  }
+};
+
+// The pivot row's entries in columns k (pivot) and tg at or after column
+// init: *key and *tgp (links), or false after setting the factor to 0.
+// *last: the pivot is the row's last entry from column init on.
+// The head link of row r, given the frame holding row `from` (r >= from).
+colm_ptrptr row_link(sparseptr frame, std::int32_t from, std::int32_t r) {
+  for (std::int32_t n = (r - 1) / sparse_frame_rows - (from - 1) / sparse_frame_rows; n > 0; --n)
+    frame = frame->next;
+  return &frame->indx[(r - 1) % sparse_frame_rows];
+}
+
+enum class PivotRow { ok, leave, last };
+
+PivotRow find_pair(colm_ptrptr row, std::int32_t init, std::int32_t k, std::int32_t tg,
+                   colm_ptrptr* key, colm_ptrptr* tgp, const char* nil1, const char* nil2) {
+  colm_ptrptr u = seek(row, init);
+  if (*u == nullptr) {
+    tavrin_error(nil1, false);
+    return PivotRow::leave;
+  }
+  if ((*u)->coord == k) {
+    if (tg < k) return PivotRow::leave;
+    *key = u;
+    colm_ptrptr nx = &(*u)->next;
+    if (*nx == nullptr) return PivotRow::last;
+    if ((*nx)->coord != tg) return PivotRow::leave;
+    *tgp = nx;
+    return PivotRow::ok;
+  }
+  if ((*u)->coord == tg) {
+    *tgp = u;
+    colm_ptrptr kk = seek(&(*u)->next, k);
+    if (*kk == nullptr || (*kk)->coord != k) {
+      tavrin_error(nil2, false);
+      return PivotRow::leave;
+    }
+    *key = kk;
+    return PivotRow::ok;
+  }
+  return PivotRow::leave;
+}
+
+// (*tgp) := its remainder by key (sign of the entry), factor := -quotient;
+// a zero remainder's node is removed. Answers the remainder or nil.
+imptr reduce_pivot_row(colm_ptrptr tgp, imptr key, imptr factor) {
+  imptr x = (*tgp)->val->ncoef;
+  divide(x, key, factor, x);
+  in_place_neg(factor);
+  if (int_negative(key)) in_place_neg(x);
+  if (!int_zero(x)) return x;
+  free_colm(tgp);
+  return nullptr;
+}
+
+}  // namespace
+
+// ---- Column reductions --------------------------------------------------------------------
+
+void sparse_int_colred(sparseptr sp, std::int32_t init, std::int32_t j, std::int32_t k,
+                       std::int32_t tg, std::int32_t rows, std::int32_t* j2, std::int32_t* k2,
+                       std::int32_t* val2, bool wantsmallest, imptr factor, bool wantmod,
+                       bool wanthalf, imptr pseudodet, imptr halfpseudo) {
+  *val2 = 0;
+  *k2 = -1;
+  setvalue(0, factor);
+  colm_ptrptr key = nullptr, tgp = nullptr;
+  switch (find_pair(row_link(sp, init, j), init, k, tg, &key, &tgp,
+                    "t is nil in sparse_int_colred, 1.", "t is nil in sparse_int_colred, 2.")) {
+    case PivotRow::leave:
+      return;
+    case PivotRow::last:
+      *val2 = -2;
+      return;
+    case PivotRow::ok:
+      break;
+  }
+  imptr p = (*key)->val->ncoef;
+  ColredEnv env{wantmod, wanthalf, wantsmallest, pseudodet, halfpseudo};
+  env.mkey = p;
+  if (imptr x = reduce_pivot_row(tgp, p, factor); x != nullptr) env.check_smallest(x, j);
+  detail::ScratchNumber v;
+  // Rows init..rows but j: column tg += factor * column k.
+  sparseptr frame = sp;
+  std::int32_t slot = (init - 1) % sparse_frame_rows;
+  for (std::int32_t r = init; r <= rows; ++r) {
+    colm_ptrptr head = &frame->indx[slot];
+    if (++slot == sparse_frame_rows) {
+      frame = frame->next;
+      slot = 0;
+    }
+    if (r == j) continue;
+    colm_ptrptr u = seek(head, std::min(k, tg));
+    colm_ptrptr kl = seek(u, k), tl = seek(u, tg);
+    if (*kl == nullptr || (*kl)->coord != k) continue;
+    fast_mult(factor, (*kl)->val->ncoef, v.get());
+    if (*tl == nullptr || (*tl)->coord != tg) {
+      if (wantmod) env.careful_check(v.get(), r);
+      if (int_zero(v.get())) continue;
+      quoly nv = nullptr;
+      quoly_set(0, &nv);
+      nv->next = nullptr;
+      num_assign(v.get(), nv->ncoef);
+      if (env.mkey == v.get()) env.mkey = nv->ncoef;
+      insert_at(tl, tg, nv);
+    } else {
+      imptr e = (*tl)->val->ncoef;
+      fastsum(e, v.get());
+      env.check_smallest(e, r);
+      if (int_zero(e)) free_colm(tl);
+    }
+  }
+  if (env.j2 >= 0) {
+    *j2 = env.j2;
+    *k2 = tg;
+    *val2 = int_unit(env.mkey) ? -1 : 1;
+  }
+}
+
+void fast_sparse_colred(sparseptr sp, std::int32_t init, std::int32_t j, std::int32_t k,
+                        std::int32_t tg, std::int32_t, std::int32_t* j2, std::int32_t* k2,
+                        std::int32_t* val2, imptr factor) {
+  *k2 = -1;
+  *val2 = 0;
+  setvalue(0, factor);
+  colm_ptrptr row = row_link(sp, init, j);
+  if (*row == nullptr) {
+    tavrin_error("t is nil in fast_sparse_colred, 1.", false);
+    return;
+  }
+  colm_ptrptr key = nullptr, tgp = nullptr;
+  switch (find_pair(row, init, k, tg, &key, &tgp, "t is nil in fast_sparse_colred, 1.",
+                    "t is nil in fast_sparse_colred, 2.")) {
+    case PivotRow::leave:
+      return;
+    case PivotRow::last:
+      *val2 = -2;
+      return;
+    case PivotRow::ok:
+      break;
+  }
+  imptr x = reduce_pivot_row(tgp, (*key)->val->ncoef, factor);
+  if (x == nullptr) return;
+  *j2 = j;
+  *k2 = tg;
+  *val2 = int_unit(x) ? -1 : 1;
+}
+
+// ---- Phase one ------------------------------------------------------------------------------
+
+namespace {
+
+// The elimination of sparse_phaseone with the transforms' sizes apart from
+// the block eliminated.
+void phaseone_block(const SparseTransforms& tx, std::int32_t* min, std::int32_t rows,
+                    std::int32_t cols, std::int32_t init, sparseptr spar, bool* flipped,
+                    bool wantrows, bool wantmod, bool wanthalf, imptr pseudodet,
+                    imptr halfpseudo, bool least_only = false) {
+  FactorValue fv;
+  imptr f = fv.num();
+  const std::int32_t steps = *min - init + 1;
+  Trace trace(steps);
+  if (verbose) dumpitt("Phase 1, ", steps, false, true, true);
+  for (std::int32_t i = init; i <= *min; ++i) {
+    if (verbose && i % disper(*min) == 0) std::printf(" %d", i);
+    sparseptr frame = sparse_frame_of(spar, i);
+    std::int32_t pr = -1, pc = 0, code = 0, j2 = 0, k2 = 0, val2 = 0;
+    if (least_only)
+      sparse_least_entry(frame, rows, i, &pr, &pc, &code);
+    else
+      sparse_intfindbest(frame, rows, i, &pr, &pc, &code);
+    if (code == 0 || pr < 0) {
+      *min = i - 1;
+      break;
+    }
+    if (code == -1 && !wantrows) code = 1;
+    while (code > 0) {
+      colm_ptrptr prow = sparse_row(spar, pr);
+      if (*prow == nullptr) {
+        tavrin_error("w is nil in sparse_phaseone.", true);
+        code = -2;
+        break;
+      }
+      bool restart = false;
+      if (wantrows && i <= rows) {
+        for (std::int32_t t = i; t <= rows && !restart; ++t) {
+          if (t == pr) continue;
+          sparse_int_rowred(frame, sparse_row(spar, pr), sparse_row(spar, t), t, pc, &t, rows,
+                            &j2, &k2, &val2, true, f, wantmod, wanthalf, pseudodet, halfpseudo);
+          if (!int_zero(f)) tx.row_add(t, pr, fv);
+          if (val2 != 0) {
+            if (val2 == -2) {
+              code = -2;
+            } else {
+              pr = j2;
+              pc = k2;
+              if (val2 == -1) code = -1;
+            }
+            restart = true;
+          }
+        }
+        if (restart) continue;
+      }
+      if (cols < i) {
+        code = -2;
+        break;
+      }
+      for (std::int32_t t = i; t <= cols && !restart; ++t) {
+        if (t == pc) continue;
+        if (wantrows)
+          fast_sparse_colred(frame, i, pr, pc, t, rows, &j2, &k2, &val2, f);
+        else
+          sparse_int_colred(frame, i, pr, pc, t, rows, &j2, &k2, &val2, true, f, wantmod,
+                            wanthalf, pseudodet, halfpseudo);
+        if (val2 == -2) {
+          code = -2;
+          restart = true;
+          break;
+        }
+        if (!int_zero(f)) tx.col_add(t, pc, fv);
+        if (val2 != 0) {
+          pr = j2;
+          pc = k2;
+          if (wantrows && val2 == -1) code = -1;
+          restart = true;
+        }
+      }
+      if (!restart) code = -2;
+    }
+    // Placement.
+    if (pc != i) {
+      sp_switchcol(spar, i, pc, rows, i);
+      *flipped = !*flipped;
+      tx.swap_cols(i, pc);
+    }
+    if (pr != i) {
+      sp_switchrow(spar, i, pr);
+      *flipped = !*flipped;
+      tx.swap_rows(i, pr);
+    }
+    colm_ptrptr row = sparse_row(spar, i);
+    if (*row == nullptr) {
+      tavrin_error("u is nil in sparse_phaseone.", true);
+      continue;
+    }
+    colm_ptrptr piv = seek(row, i);
+    if (*piv != nullptr && (*piv)->coord == i && int_negative((*piv)->val->ncoef)) {
+      sp_col_neg(i, i, rows, spar);
+      tx.neg_col(i);
+    }
+    if (code == -1) {
+      for (std::int32_t t = i + 1; t <= rows; ++t) {
+        std::int32_t tt = t;
+        sparse_int_rowred(frame, sparse_row(spar, i), sparse_row(spar, t), t, i, &tt, rows, &j2,
+                          &k2, &val2, false, f, wantmod, wanthalf, pseudodet, halfpseudo);
+        if (!int_zero(f)) tx.row_add(t, i, fv);
+      }
+      piv = seek(sparse_row(spar, i), i);
+      if (*piv == nullptr) continue;
+      colm_ptrptr link = &(*piv)->next;
+      while (*link != nullptr) {
+        const std::int32_t c = (*link)->coord;
+        num_assign((*link)->val->ncoef, f);
+        in_place_neg(f);
+        tx.col_add(c, i, fv);
+        free_colm(link);
+      }
+    }
+  }
+}
+
+}  // namespace
+
+void sparse_phaseone(const bool* want, sparseptr* auxspar, std::int32_t* min, std::int32_t rows,
+                     std::int32_t cols, std::int32_t init, sparseptr spar, bool* flipped,
+                     bool wantrows, bool wantmod, bool wanthalf, imptr pseudodet,
+                     imptr halfpseudo) {
+  const SparseTransforms tx{want, auxspar, rows, cols};
+  phaseone_block(tx, min, rows, cols, init, spar, flipped, wantrows, wantmod, wanthalf, pseudodet,
+                 halfpseudo);
+}
+
+// ---- Phase two ------------------------------------------------------------------------------
+
+namespace {
+
+void phasetwo_block(const SparseTransforms& tx, std::int32_t rows, std::int32_t i, sparseptr* sp,
+                    sparseptr* spar) {
+  FactorValue one;
+  setvalue(1, one.num());
+  for (;;) {
+    std::int32_t b = i, flag = 1;
+    sparse_best_diag(*sp, rows, i, &b, &flag);
+    if (b != i) {
+      colm_ptrptr ri = sparse_row(*spar, i), rb = sparse_row(*spar, b);
+      std::swap(*ri, *rb);
+      (*ri)->coord = i;
+      (*rb)->coord = b;
+      tx.swap_rows(i, b);
+      tx.swap_cols(i, b);
+    }
+    if (flag != 1) break;
+    sparse_best_other(*sp, i, rows, &b);
+    if (b == 0) break;
+    // Column i += column b: entry (b, i) := d_b, at the head of row b.
+    colm_ptrptr rb = sparse_row(*spar, b);
+    quoly v = nullptr;
+    quoly_set(0, &v);
+    v->next = nullptr;
+    num_assign((*rb)->val->ncoef, v->ncoef);
+    insert_at(rb, i, v);
+    tx.col_add(i, b, one);
+    std::int32_t rank = rows;
+    bool flip = false;
+    phaseone_block(tx, &rank, rows, rows, i, *spar, &flip, true, false, false, nullptr, nullptr,
+                   true);
+  }
+  if (i % sparse_frame_rows == 0 && (*sp)->next != nullptr) *sp = (*sp)->next;
+}
+
+}  // namespace
+
+void sparse_phasetwo(const bool* want, sparseptr* auxspar, std::int32_t rows, std::int32_t oldrows,
+                     std::int32_t cols, std::int32_t i, sparseptr* sp, sparseptr* spar) {
+  const SparseTransforms tx{want, auxspar, oldrows, cols};
+  phasetwo_block(tx, rows, i, sp, spar);
+}
+
+void sp_hermite_two(const bool* want, sparseptr* auxspar, std::int32_t rank, std::int32_t rows,
+                    std::int32_t cols, sparseptr spar, bool wantmod) {
+  const SparseTransforms tx{want, auxspar, rows, cols};
+  if (verbose) dumpitt("Hermite Phase 2, ", rank, false, true, true);
+  FactorValue fv;
+  detail::ScratchNumber rem;
+  std::vector<std::int32_t> left;
+  for (std::int32_t i = 1; i <= rank; ++i) {
+    if (verbose && i % disper(rank) == 0) std::printf(" %d", i);
+    colm_ptrptr row = sparse_row(spar, i);
+    colm_ptrptr dl = seek(row, i);
+    if (*dl == nullptr || (*dl)->coord != i) {
+      tavrin_error("bad t in hermite phase two", true);
+      continue;
+    }
+    imptr d = (*dl)->val->ncoef;
+    left.clear();
+    for (colm_ptr e = *row; e != nullptr && e->coord < i; e = e->next) left.push_back(e->coord);
+    for (std::int32_t j : left) {
+      colm_ptrptr el = seek(row, j);
+      if (*el == nullptr || (*el)->coord != j) continue;
+      divide((*el)->val->ncoef, d, fv.num(), rem.get());
+      if (wantmod && int_negative(rem.get())) fastdiff(fv.num(), &number_1);
+      if (int_zero(fv.num())) continue;
+      in_place_neg(fv.num());
+      sparse_col_add(spar, fv.value(), rows, j, i);
+      tx.col_add(j, i, fv);
+    }
+  }
+}
+
+// ---- Drivers --------------------------------------------------------------------------------
+
+namespace {
+
+void check_size(std::int32_t rows) {
+  if (rows > max_pivot_rows) abandon(too_many_pivot_rows_error, &token);
+}
+
+void start_identities(const bool* want, sparseptr* aux, std::int32_t rows, std::int32_t cols) {
+  if (want[0]) spar_identi(&aux[0], rows, true);
+  if (want[1]) spar_identi(&aux[1], cols, true);
+  if (want[2]) spar_identi(&aux[2], rows, true);
+  if (want[3]) spar_identi(&aux[3], cols, true);
+}
+
+void half_of(imptr pd, imptr h) {
+  detail::ScratchNumber two, r;
+  setvalue(2, two.get());
+  divide(pd, two.get(), h, r.get());
+}
+
+}  // namespace
+
+void sparse_intcolred(quolyptr n, arrptr q, const bool* want, sparseptr* auxspar, bool wantmod,
+                      imptr pseudodet, std::int32_t rows, std::int32_t cols) {
+  check_size(rows);
+  std::int32_t m = std::min(rows, cols);
+  Trace trace(m);
+  if (verbose) dumpitt("Hermite Normal Form, side ", m, true, true, true);
+  start_identities(want, auxspar, rows, cols);
+  detail::ScratchNumber h;
+  if (wantmod) half_of(pseudodet, h.get());
+  bool flipped = false;
+  sparse_phaseone(want, auxspar, &m, rows, cols, 1, q->spar, &flipped, false, wantmod,
+                  wanthalf != 0, pseudodet, h.get());
+  sp_hermite_two(want, auxspar, m, rows, cols, q->spar, wantmod);
+  quoly_set(m, n);
+}
+
+void sparse_intnormal(quolyptr n, arrptr q, const bool* want, sparseptr* auxspar, bool wantmod,
+                      imptr pseudodet, std::int32_t index, std::int32_t rows, std::int32_t cols) {
+  check_size(rows);
+  std::int32_t m = std::min(rows, cols);
+  Trace trace(m);
+  if (verbose) {
+    dumpitt("Smith Normal Form, side ", m, true, true, true);
+    if (index == 42) std::printf(" pseudo-determinant size: %3d\n", pseudodet->size);
+  }
+  start_identities(want, auxspar, rows, cols);
+  detail::ScratchNumber h;
+  if (wantmod) half_of(pseudodet, h.get());
+  bool flipped = false;
+  sparse_phaseone(want, auxspar, &m, rows, cols, 1, q->spar, &flipped, true, wantmod,
+                  wanthalf != 0, pseudodet, h.get());
+  quoly_set(m, n);
+  if (verbose) dumpitt("Smith Normal Form, phase 2's, rank ", m, false, true, true);
+  sparseptr sp = q->spar;
+  for (std::int32_t i = 1; i <= m; ++i) {
+    if (verbose && i % disper(m) == 0) std::printf(" %d", i);
+    sparse_phasetwo(want, auxspar, m, rows, cols, i, &sp, &q->spar);
+  }
+  if (!wantmod) return;
+  detail::ScratchNumber quot;
+  for (std::int32_t i = 1; i <= m; ++i) {
+    colm_ptrptr dl = seek(sparse_row(q->spar, i), i);
+    if (*dl == nullptr) {
+      tavrin_error("bad t in sparse_qq_set, 1.", true);
+      continue;
+    }
+    if ((*dl)->coord != i) {
+      tavrin_error("bad t in sparse_qq_set, 2.", true);
+      continue;
+    }
+    imptr d = (*dl)->val->ncoef;
+    if (!int_abs_bigger(pseudodet, d, false)) divide(d, pseudodet, quot.get(), d);
+    if (int_negative(d)) in_place_neg(d);
+    if (int_abs_bigger(d, h.get(), false)) {
+      fastdiff(d, pseudodet);
+      in_place_neg(d);
+    }
+  }
+}
+
+}  // namespace tavrin
