@@ -25,9 +25,4 @@ void spec_arretrieve(textptr, nameptr*, arrptr, quolyptr*, colm_ptrptr*, std::in
   not_implemented();
 }
 
-void quoly_get_coef(textptr, quolyptr, nameptr*, bool, bool) {
-  tavrin_error("quoly_get_coef not available", true);
-  not_implemented();
-}
-
 }  // namespace tavrin
