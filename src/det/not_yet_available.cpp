@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "arrays/det_upcalls.h"
 #include "core/errors.h"
 #include "core/globals.h"
 #include "det/router.h"
@@ -135,5 +136,11 @@ det_method_table default_det_methods() {
 }
 
 det_method_table det_methods = default_det_methods();
+
+// The exact trial division of the built-ins; replaced by the real one.
+void trial_divide(quolyptr, quolyptr, bool, bool, bool, bool*) {
+  tavrin_error("trial_divide not available", true);
+  not_implemented();
+}
 
 }  // namespace tavrin
