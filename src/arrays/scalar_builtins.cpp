@@ -544,11 +544,21 @@ void split_builtin(builtin_func1_EnvRec* env) {
   scan(env);
   ValueCell sa;
   quolyptr a = nullptr;
-  read_quoly_ptr2(env, &a, &sa.q);
+  if (is_tok("^")) scan(env);
+  bool sparse = false;
+  new_get_quoly_ptr(&a, env->inf, env->flag, &sparse);
+  if (a == nullptr || *a == nullptr) {
+    quoly_set(0, &sa.q);
+    a = &sa.q;
+    sparse = false;
+  }
   expect(",", 202);
   const std::int32_t k = read_count(env);
   if (k < 0) abandon(366, &token);
   if (with_denominator(*a)) abandon(196, &token);
+  // A sparse entry may not be left at zero: refused before anything moves.
+  if (sparse && (k == 0 || (!(*a)->numb && lastnode((*a)->numer)->exp >= k)))
+    abandon(365, &token);
   ValueCell rest;
   quoly_set(k, &rest.q);
   {
