@@ -9,6 +9,7 @@
 #include "lang/later_services.h"
 #include "numbers/freelists.h"
 #include "numbers/mod_journal.h"
+#include "numbers/node_handles.h"
 #include "numbers/poly_nodes.h"
 #include "poly/poly_measures.h"
 #include "poly/poly_repr.h"
@@ -18,6 +19,8 @@
 namespace tavrin {
 
 namespace {
+
+using detail::OwnedPoly;
 
 bool is_tok(const char* w) { return std::strcmp(token.name, w) == 0; }
 void scan(textptr inf, nameptr* flag) { scanner(inf, &token, flag); }
@@ -29,18 +32,6 @@ struct Cell {
   quoly q = nullptr;
   ~Cell() { free_quoly(&q); }
 };
-struct PolyCell {
-  poly p = nullptr;
-  ~PolyCell() {
-    if (p != nullptr) free_poly(&p);
-  }
-  poly release() {
-    poly r = p;
-    p = nullptr;
-    return r;
-  }
-};
-
 // Builds a term chain in order.
 struct Chain {
   poly head = nullptr;
@@ -269,15 +260,12 @@ void get_coef(poly n, poly* ans, textptr inf, nameptr* flag, bool ok) {
       get_coef(nullptr, ans, inf, flag, false);
     } else if (t->numb) {
       // The leaf alone: its chain is cut for the call and put back.
-      const poly rest = t->next;
+      struct Cut {
+        poly t, rest;
+        ~Cut() { t->next = rest; }
+      } cut{t, t->next};
       t->next = nullptr;
-      try {
-        get_coef(t, ans, inf, flag, false);
-      } catch (...) {
-        t->next = rest;
-        throw;
-      }
-      t->next = rest;
+      get_coef(t, ans, inf, flag, false);
     } else {
       get_coef(t->pcoef, ans, inf, flag, false);
       if (!single_leaf(*ans)) add_pad(ans, 1);
@@ -294,9 +282,9 @@ void get_coef(poly n, poly* ans, textptr inf, nameptr* flag, bool ok) {
 void get_Mcoef(poly n, poly* ans, textptr inf, nameptr* flag, bool mcoef) {
   if (!is_tok(",")) abandon(192, &token);
   scan(inf, flag);
-  PolyCell m;
+  OwnedPoly m;
   m.p = read_monomial(inf, flag);
-  PolyCell v;
+  OwnedPoly v;
   if (is_tok(",")) {
     if (!mcoef) abandon(320, &token);
     scan(inf, flag);
@@ -326,9 +314,9 @@ void cullout(poly n, poly p, poly* s, std::int16_t height) { *s = cullout_rec(n,
 
 void quoly_get_coef(textptr inf, quolyptr n, nameptr* flag, bool mcoef, bool mfact) {
   const quoly v = *n;
-  PolyCell ans;
+  OwnedPoly ans;
   if (v->numb) {
-    PolyCell c;
+    OwnedPoly c;
     quoly_to_poly(v, &c.p);
     if (mcoef) {
       get_Mcoef(c.p, &ans.p, inf, flag, !mfact);
@@ -430,14 +418,14 @@ void quoly_leading_coef(quolyptr x, quolyptr n) {
     p = p->pcoef;
     ++pads;
   }
-  PolyCell c;
+  OwnedPoly c;
   if (p->numb) {
     node_assign(p, &c.p);
   } else {
     poly_assign(p->pcoef, &c.p);
     if (!single_leaf(c.p)) add_pad(&c.p, pads + 1);
   }
-  PolyCell den;
+  OwnedPoly den;
   if (v->denom != nullptr) poly_assign(v->denom, &den.p);
   if (*n != nullptr) free_quoly(n);
   quoly out = nullptr;
@@ -602,7 +590,7 @@ void call_content(quolyptr x, quolyptr n, quolyptr m) {
     return;
   }
   const polypt pt = level_record(depth);
-  PolyCell r;
+  OwnedPoly r;
   std::int32_t pads = depth;
   if (level == depth) {
     content(p, &r.p, pt, true, true, copying);

@@ -21,6 +21,7 @@
 #include "numbers/integer_gcd.h"
 #include "numbers/mixed_mode.h"
 #include "numbers/mod_journal.h"
+#include "numbers/node_handles.h"
 #include "numbers/poly_nodes.h"
 #include "numbers/primes.h"
 #include "poly/poly_measures.h"
@@ -33,6 +34,8 @@
 namespace tavrin {
 
 namespace {
+
+using detail::OwnedPoly;
 
 bool is_tok(const char* w) { return std::strcmp(token.name, w) == 0; }
 void scan(builtin_func1_EnvRec* env) { scanner(env->inf, &token, env->flag); }
@@ -258,19 +261,13 @@ void factor_list(builtin_func1_EnvRec* env, std::int32_t index) {
   if (!v->numb) {
     std::int32_t code = 0;
     if (cant_factor(v->numer, &code, true)) abandon(code, &token);
-    poly a = nullptr;
-    poly_assign(v->numer, &a);
-    try {
-      if (index == 21) {
-        factor_poly(&a, &list, &count, false, show, level);
-      } else {
-        total_sq_free(&a, &list, &count, true, polynames);
-      }
-    } catch (...) {
-      if (a != nullptr) free_poly(&a);
-      throw;
+    OwnedPoly a;
+    poly_assign(v->numer, a.cell());
+    if (index == 21) {
+      factor_poly(a.cell(), &list, &count, false, show, level);
+    } else {
+      total_sq_free(a.cell(), &list, &count, true, polynames);
     }
-    if (a != nullptr) free_poly(&a);
   }
   scan(env);
   if (list == nullptr) count = 0;
@@ -312,18 +309,11 @@ void gcd_builtin(builtin_func1_EnvRec* env) {
   if ((a->denom != nullptr || b.q->denom != nullptr) && verbose)
     std::fputs("Warning. An argument to GCD is a rational function. Denominators ignored. \n",
                stdout);
-  poly u = nullptr, w = nullptr, r = nullptr;
-  poly_assign(a->numer, &u);
-  poly_assign(b.q->numer, &w);
-  try {
-    Lpolygcd2(&u, &w, &r, polynames);
-  } catch (...) {
-    free_poly(&u);
-    free_poly(&w);
-    throw;
-  }
-  free_poly(&u);
-  free_poly(&w);
+  OwnedPoly u, w;
+  poly r = nullptr;
+  poly_assign(a->numer, u.cell());
+  poly_assign(b.q->numer, w.cell());
+  Lpolygcd2(u.cell(), w.cell(), &r, polynames);
   set_poly_result(env, r);
 }
 
