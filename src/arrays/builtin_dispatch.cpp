@@ -7,6 +7,7 @@
 #include "arrays/array_operands.h"
 #include "arrays/array_store.h"
 #include "arrays/declarations.h"
+#include "arrays/scalar_builtins.h"
 #include "arrays/det_upcalls.h"
 #include "arrays/sparse_store.h"
 #include "arrays/targets.h"
@@ -262,7 +263,7 @@ void builtin_func1(textptr inf, quolyptr n, nameptr* flag, std::int32_t index) {
       create_array(inf, n, flag);
       return;
     default:
-      not_implemented();
+      if (!scalar_builtin(&env, index)) not_implemented();
   }
 }
 

@@ -9,6 +9,7 @@
 
 #include <cstdint>
 
+#include "arrays/det_upcalls.h"
 #include "core/records.h"
 
 namespace tavrin {
@@ -21,15 +22,8 @@ namespace tavrin {
 void sparse_gauss_Bareiss(sparseptr* spar, quolyptr n, std::int32_t m, std::int32_t mycut,
                           bool ar_free);
 
-// Whether the value *n divides the value *m exactly. wantquot: *m := the
-// quotient when it does. Answer: *use_n false on entry: *use_n := true when
-// n does not divide, false when it does; *use_n true on entry: *n := the
-// number 1 (divides) or 0 (does not). SDivide: the polynomial division may
-// decide at once, skipping the pre-tests. fast_yes: a conclusive image test
-// may stand for a yes. A zero *m divides. Single-word arithmetic outside a
-// prime field (and outside floating mode): error 281.
-void trial_divide(quolyptr n, quolyptr m, bool wantquot, bool fast_yes, bool SDivide,
-                  bool* use_n);
+// trial_divide (exact trial division): declared in arrays/det_upcalls.h, which
+// the built-ins include.
 
 // The polynomial case (n the divisor, m the dividend, pt their level); with
 // wantquot *m := the quotient when it divides.

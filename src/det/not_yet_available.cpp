@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <string>
 
+#include "arrays/det_upcalls.h"
 #include "core/errors.h"
 #include "core/globals.h"
 #include "det/bareiss.h"

@@ -7,6 +7,7 @@
 
 #include "core/errors.h"
 #include "core/globals.h"
+#include "lang/binomials.h"
 #include "lang/expressions.h"
 #include "lang/floating.h"
 #include "lang/later_services.h"
@@ -15,7 +16,6 @@
 #include "numbers/bigint.h"
 #include "numbers/factorial.h"
 #include "numbers/freelists.h"
-#include "numbers/int_sqrt.h"
 #include "numbers/mod_journal.h"
 #include "poly/poly_repr.h"
 #include "poly/poly_upcalls.h"
@@ -118,17 +118,7 @@ void square_root_alias(textptr inf, quolyptr n, nameptr* flag) {
     quoly_great_int(n);
     q = *n;
   }
-  imptr x = q->ncoef;
-  if (flotemode) {
-    if (x->flote < 0) abandon(37, &sqrtsign);
-    x->flote = std::sqrt(x->flote);
-  } else if (lintmode) {
-    if (x->lint < 0) abandon(37, &sqrtsign);
-    x->lint = static_cast<std::int32_t>(std::sqrt(static_cast<double>(x->lint)));
-  } else {
-    if (x->head != nullptr && x->head->value < 0) abandon(37, &sqrtsign);
-    int_sqrt(x, x, true);
-  }
+  square_root(q->ncoef, q->ncoef);
 }
 
 // "*1": "(" a "," b ")", the binomial coefficient.
@@ -154,19 +144,11 @@ void binomial_alias(textptr inf, quolyptr n, nameptr* flag) {
   const auto an = static_cast<std::int32_t>(ia);
   const auto bn = static_cast<std::int32_t>(ib);
   if (flotemode) {
-    if (an > 152) abandon(377, &token);
-    long double m = 1;
-    const std::int32_t r = bn > an / 2 ? an - bn : bn;
-    for (std::int32_t j = 1; j <= r; ++j) m = m * (an - r + j) / j;
-    fl_quoly_set(m, n);
+    flote_binom(an, bn, n);
   } else if (lintmode) {
-    if (an > 30) abandon(239, &token);
-    std::int64_t m = 1;
-    const std::int32_t r = bn > an / 2 ? an - bn : bn;
-    for (std::int32_t j = 1; j <= r; ++j) m = m * (an - r + j) / j;
-    if (modularmode && !finf) m %= modulus;
-    free_quoly(n);
-    quoly_set(static_cast<std::int32_t>(m), n);
+    lint_binom(an, bn, n);
+    // Under a modulus the exact word becomes its residue.
+    if (modularmode && !finf) (*n)->ncoef->lint %= modulus;
   } else {
     rat_binom(an, bn, n);
   }

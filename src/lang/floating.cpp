@@ -10,6 +10,7 @@
 #include "core/errors.h"
 #include "core/globals.h"
 #include "core/mode_guard.h"
+#include "lang/binomials.h"
 #include "lang/expressions.h"
 #include "lang/later_services.h"
 #include "lang/statements.h"
@@ -530,13 +531,15 @@ void iexpre(long double* n, nameptr* flag) {
   if (is_tok(":")) not_implemented();
 }
 
-void iflote_binom(std::int32_t n, std::int32_t r, long double* m) {
+namespace {
+
+// binomial(n, r) on the long double from the table row below n: the row
+// entry, then one multiply-divide step for each row n lies above it. Rows
+// beyond `limit` are error `code`.
+long double binom_real(std::int32_t n, std::int32_t r, std::int32_t limit, std::int32_t code) {
   if (r > n / 2) r = n - r;
-  if (r < 1 || n < 3) {
-    *m = (n == 2 && r == 1) ? 2 : 1;
-    return;
-  }
-  if (n > 150) abandon(279, &token);
+  if (r < 1 || n < 3) return (n == 2 && r == 1) ? 2 : 1;
+  if (n > limit) abandon(code, &token);
   auto entry = [](std::int32_t a, std::int32_t b) {
     if (b > a / 2) b = a - b;
     imptr x = binom[binom_index(a, b)];
@@ -544,16 +547,14 @@ void iflote_binom(std::int32_t n, std::int32_t r, long double* m) {
     const long double v = leading_real(x, &e);
     return std::ldexp(v, static_cast<int>(e));
   };
-  if (n % 3 == 0) {
-    *m = entry(n, r);
-    return;
-  }
+  if (n % 3 == 0) return entry(n, r);
   std::int32_t n3 = 3 * (n / 3);
   const std::int32_t d = n % 3;
   const std::int32_t r3 = r - d;
   if (r3 < 1) {
-    *m = r == 1 ? static_cast<long double>(n) : static_cast<long double>(n) * (n - 1) / 2;
-    return;
+    long double v = 0;
+    itrivial(n, r, &v);
+    return v;
   }
   long double v = entry(n3, r3);
   long double t = r3 + 1;
@@ -562,7 +563,19 @@ void iflote_binom(std::int32_t n, std::int32_t r, long double* m) {
     v = (n3 * v) / t;
     t += 1;
   }
-  *m = v;
+  return v;
+}
+
+}  // namespace
+
+void iflote_binom(std::int32_t n, std::int32_t r, long double* m) {
+  *m = binom_real(n, r, 150, 279);
+}
+
+void flote_binom(std::int32_t n, std::int32_t r, quolyptr m) {
+  const long double v = binom_real(n, r, 152, 377);
+  free_quoly(m);
+  fl_quoly_set(v, m);
 }
 
 }  // namespace tavrin

@@ -21,9 +21,4 @@ void evaluate(textptr, const tokentipe* name, quolyptr n, nameptr*) {
   error(16, name);
 }
 
-void quoly_get_coef(textptr, quolyptr, nameptr*, bool, bool) {
-  tavrin_error("quoly_get_coef not available", true);
-  not_implemented();
-}
-
 }  // namespace tavrin

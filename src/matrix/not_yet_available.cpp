@@ -2,6 +2,7 @@
 // modular matrix power, the Hamiltonian pattern matrix, random numbers): each
 // reports that it is missing and abandons the statement, so no caller goes
 // on with a value not computed.
+#include "arrays/det_upcalls.h"
 #include "core/errors.h"
 #include "matrix/det_services.h"
 #include "matrix/matrix_expressions.h"
@@ -27,5 +28,7 @@ void set_up_hamilton(workptr, arr_descr*, bool*, sparseptr*) {
 }
 
 void randomize(bool, quolyptr) { missing("randomize not available"); }
+
+void poly_to_array(std::int32_t, std::int32_t, poly*) { missing("poly_to_array not available"); }
 
 }  // namespace tavrin

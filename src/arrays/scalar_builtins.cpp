@@ -1,0 +1,678 @@
+#include "arrays/scalar_builtins.h"
+
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+
+#include "arrays/array_store.h"
+#include "arrays/coefficients.h"
+#include "arrays/det_upcalls.h"
+#include "arrays/targets.h"
+#include "core/errors.h"
+#include "core/globals.h"
+#include "gcd/content.h"
+#include "gcd/extended_gcd.h"
+#include "gcd/factor.h"
+#include "gcd/square_free.h"
+#include "lang/expressions.h"
+#include "lang/floating.h"
+#include "lang/later_services.h"
+#include "numbers/freelists.h"
+#include "numbers/integer_gcd.h"
+#include "numbers/mixed_mode.h"
+#include "numbers/mod_journal.h"
+#include "numbers/node_handles.h"
+#include "numbers/poly_nodes.h"
+#include "numbers/primes.h"
+#include "poly/poly_measures.h"
+#include "poly/poly_repr.h"
+#include "quoly/quoly_coef.h"
+#include "quoly/quoly_eval_diff.h"
+#include "quoly/quoly_normal_form.h"
+#include "toplevel/state.h"
+
+namespace tavrin {
+
+namespace {
+
+using detail::OwnedPoly;
+
+bool is_tok(const char* w) { return std::strcmp(token.name, w) == 0; }
+void scan(builtin_func1_EnvRec* env) { scanner(env->inf, &token, env->flag); }
+void expect(const char* w, std::int32_t code) {
+  if (!is_tok(w)) abandon(code, &token);
+}
+
+// A sum from the current token into a fresh cell.
+void read_sum(builtin_func1_EnvRec* env, quolyptr c) {
+  free_quoly(c);
+  old_expre(env->inf, c, env->flag);
+}
+
+// The value in the result cell: a copy of a referenced value.
+void own_value(builtin_func1_EnvRec* env) {
+  if (env->x != env->n) {
+    free_quoly(env->n);
+    quoly_assign(*env->x, env->n);
+    env->x = env->n;
+  }
+}
+
+void set_result(builtin_func1_EnvRec* env, std::int32_t v) {
+  free_quoly(env->n);
+  quoly_set(v, env->n);
+}
+
+// *n := p (taken over) as a value; a single leaf becomes a number.
+void set_poly_result(builtin_func1_EnvRec* env, poly p) {
+  free_quoly(env->n);
+  use_up_poly(&p, env->n);
+}
+
+// The integer of one number: the word in single-word mode, else the most
+// significant limb.
+std::int32_t machine_integer(imptr x) {
+  if (lintmode) return x->lint;
+  return x->head == nullptr ? 0 : x->head->value;
+}
+
+// Indices 2 and 62.
+void to_machine_integer(builtin_func1_EnvRec* env) {
+  check_for_paren(env);
+  if (integerflag) {
+    scan(env);
+    long double r = 0;
+    old_iexpre(&r, env->flag);
+    expect(")", 1);
+    scan(env);
+    set_result(env, static_cast<std::int32_t>(round_real(r)));
+    return;
+  }
+  scanner_expre(env);
+  if (!(*env->n)->numb) abandon(91, &token);
+  expect(")", 1);
+  scan(env);
+  set_result(env, machine_integer((*env->n)->ncoef));
+}
+
+// Index 8.
+void content_builtin(builtin_func1_EnvRec* env) {
+  check_for_paren(env);
+  scan(env);
+  get_the_data(env, &env->x, env->n);
+  ValueCell m;
+  if (is_tok(",")) {
+    scan(env);
+    read_sum(env, &m.q);
+    if (!m.q->numb && m.q->denom != nullptr) abandon(196, &token);
+  }
+  expect(")", 1);
+  scan(env);
+  if (env->x == env->n) {
+    call_content(env->n, env->n, m.q == nullptr ? nullptr : &m.q);
+  } else {
+    free_quoly(env->n);
+    call_content(env->x, env->n, m.q == nullptr ? nullptr : &m.q);
+  }
+}
+
+// Indices 10 (denominator) and 58 (numerator).
+void fraction_part(builtin_func1_EnvRec* env, bool numerator) {
+  standard_read(env);
+  const quoly v = *env->x;
+  ValueCell out;
+  if (v->numb) {
+    if (numerator) {
+      own_value(env);
+      return;
+    }
+    quoly_set(1, &out.q);
+  } else if (numerator) {
+    p_q_assign(v->numer, &out.q);
+  } else if (v->denom == nullptr) {
+    quoly_set(1, &out.q);
+  } else {
+    p_q_assign(v->denom, &out.q);
+  }
+  free_quoly(env->n);
+  *env->n = out.release();
+}
+
+// Index 11.
+void derivative(builtin_func1_EnvRec* env) {
+  read_with_comma(env);
+  ValueCell var;
+  read_sum(env, &var.q);
+  std::int16_t depth = 0;
+  std::int32_t expon = 0;
+  poly p = nullptr;
+  poly t = nullptr;
+  check_for_monic_poly(282, var.q, &depth, &expon, &p, &t);
+  if (expon != 1 || p->next != nullptr) abandon(282, &token);
+  expect(",", 202);
+  get_level_k(env, false);
+  if (env->k < 0) abandon(283, &token);
+  expect(")", 1);
+  scan(env);
+  if ((*env->n)->numb) {
+    if (env->k > 0) set_result(env, 0);
+    return;
+  }
+  differentiate(env->n, depth, env->k);
+}
+
+// Indices 15, 60 and 80: divisibility by the exact trial division.
+void divides(builtin_func1_EnvRec* env, std::int32_t index) {
+  ValueCell d, m;
+  quolyptr target = nullptr;
+  check_for_paren(env);
+  scan(env);
+  if (index != 15 && is_tok("^")) scan(env);
+  if (is_tok("^")) abandon(313, &token);
+  read_sum(env, &d.q);
+  expect(",", 202);
+  scan(env);
+  if (index == 80) {
+    read_quoly_ptr2(env, &target, &m.q);
+    if (target != &m.q) quoly_assign(*target == nullptr ? m.q : *target, &m.q);
+  } else {
+    if (index == 60 && is_tok("^")) scan(env);
+    read_sum(env, &m.q);
+  }
+  auto has_denominator = [](quoly v) { return !v->numb && v->denom != nullptr; };
+  if (has_denominator(d.q) || has_denominator(m.q)) abandon(280, &token);
+  if (quoly_iszero(d.q)) {
+    error(22, &token);
+    quoly_set(1, &d.q);
+  }
+  const bool third = index == 15 && is_tok(",");
+  if (!third) expect(")", 1);
+  bool use_n = false;
+  trial_divide(&d.q, &m.q, third || index == 80, index != 15, false, &use_n);
+  const std::int32_t answer = use_n ? 0 : 1;
+  if (third) {
+    scan(env);
+    if (use_n) quoly_set(1, &m.q);
+    set_quotient(m.release(), env->inf, env->flag, 1, ')');
+  } else if (index == 80 && target != &m.q && !use_n) {
+    free_quoly(target);
+    *target = m.release();
+  }
+  scan(env);
+  set_result(env, answer);
+}
+
+// Indices 17 and 18: one side, "Numer(" / "Denom(" wrappers allowed.
+quoly equal_side(builtin_func1_EnvRec* env, bool* in_numer, bool* in_denom, quolyptr scratch) {
+  *in_numer = is_tok("Numer");
+  *in_denom = is_tok("Denom");
+  if (*in_numer || *in_denom) {
+    check_for_paren(env);
+    scan(env);
+  }
+  quolyptr cell = nullptr;
+  read_quoly_ptr2(env, &cell, scratch);
+  if (*in_numer || *in_denom) {
+    expect(")", 1);
+    scan(env);
+  }
+  return *cell;
+}
+
+void equal_builtin(builtin_func1_EnvRec* env, std::int32_t index) {
+  check_for_paren(env);
+  scan(env);
+  bool want[6] = {};
+  ValueCell a, b;
+  const quoly x = equal_side(env, &want[0], &want[1], &a.q);
+  expect(",", 202);
+  scan(env);
+  const quoly y = equal_side(env, &want[2], &want[3], &b.q);
+  expect(")", 1);
+  scan(env);
+  free_quoly(env->n);
+  finish_equal(index, env->n, x, y, want);
+}
+
+// Indices 21 (factors) and 88 (square-free parts): a k x 2 array.
+void factor_list(builtin_func1_EnvRec* env, std::int32_t index) {
+  if (index == 21 && !modularmode) abandon(284, &token);
+  if (lintmode && !modularmode) abandon(62, &token);
+  read_with_comma(env);
+  const quoly v = *env->n;
+  if (!v->numb && v->denom != nullptr) abandon(186, &token);
+  if (!v->numb && laurent && anynegs(v->numer)) abandon(198, &token);
+  expect("[", 178);
+  scan(env);
+  const tokentipe name = token;
+  if (std::strcmp(name.name, "%") == 0) abandon(296, &token);
+  scan(env);
+  if (!is_tok("]")) abandon(is_tok(",") ? 182 : 178, &token);
+  scan(env);
+  std::int32_t level = -1;
+  if (index == 21 && is_tok(",")) {
+    get_level_k(env, false);
+    level = env->k;
+  }
+  expect(")", 1);
+  const bool show = verbose && *env->flag == nullptr;
+  poly list = nullptr;
+  std::int32_t count = 0;
+  if (!v->numb) {
+    std::int32_t code = 0;
+    if (cant_factor(v->numer, &code, true)) abandon(code, &token);
+    OwnedPoly a;
+    poly_assign(v->numer, a.cell());
+    if (index == 21) {
+      factor_poly(a.cell(), &list, &count, false, show, level);
+    } else {
+      total_sq_free(a.cell(), &list, &count, true, polynames);
+    }
+  }
+  scan(env);
+  if (list == nullptr) count = 0;
+  insertarr(&name, count == 0 ? 1 : count, 2, false);
+  if (count > 0) poly_to_array(count, find_array(&name)->start, &list);
+  set_result(env, count);
+}
+
+// Index 26.
+void gcd_builtin(builtin_func1_EnvRec* env) {
+  read_with_comma(env);
+  ValueCell b;
+  read_sum(env, &b.q);
+  expect(")", 1);
+  scan(env);
+  quoly a = *env->n;
+  if (a->numb && b.q->numb) {
+    gcdnum(env->n, &b.q);
+    return;
+  }
+  if (a->numb || b.q->numb) {
+    quoly num = a->numb ? a : b.q;
+    quoly pol = a->numb ? b.q : a;
+    ValueCell out;
+    if (quoly_iszero(num)) {
+      gcd_0_poly(&pol, &out.q);
+    } else {
+      poly g = nullptr;
+      gcd_coefs(pol->numer, &g);
+      ValueCell c;
+      poly_consume(&g, &c.q);
+      quoly_assign(num, &out.q);
+      gcdnum(&out.q, &c.q);
+    }
+    free_quoly(env->n);
+    *env->n = out.release();
+    return;
+  }
+  if ((a->denom != nullptr || b.q->denom != nullptr) && verbose)
+    std::fputs("Warning. An argument to GCD is a rational function. Denominators ignored. \n",
+               stdout);
+  OwnedPoly u, w;
+  poly r = nullptr;
+  poly_assign(a->numer, u.cell());
+  poly_assign(b.q->numer, w.cell());
+  Lpolygcd2(u.cell(), w.cell(), &r, polynames);
+  set_poly_result(env, r);
+}
+
+// Index 16: the cofactor targets are read by the extended-GCD routines.
+void egcd_builtin(builtin_func1_EnvRec* env) {
+  read_with_comma(env);
+  ValueCell b;
+  read_sum(env, &b.q);
+  expect(",", 202);
+  scan(env);
+  const quoly a = *env->n;
+  if (a->numb && b.q->numb) {
+    egcd_nums(env->n, &b.q, env->inf, env->flag);
+  } else if (a->numb) {
+    egcd_num_poly(env->n, &b.q, env->inf, env->flag, true);
+  } else if (b.q->numb) {
+    egcd_num_poly(&b.q, env->n, env->inf, env->flag, false);
+    free_quoly(env->n);
+    *env->n = b.release();
+  } else {
+    if (a->denom != nullptr || b.q->denom != nullptr) abandon(203, &token);
+    poly g = nullptr;
+    egcd_polys(a->numer, b.q->numer, &g, env->inf, env->flag, false);
+    if (g == nullptr) return;
+    set_poly_result(env, g);
+  }
+  scan(env);
+}
+
+// Index 31: 1 for a prime, its least factor otherwise, 0 below 2.
+void isprime_builtin(builtin_func1_EnvRec* env) {
+  standard_read(env);
+  const quoly v = *env->x;
+  if (!v->numb) abandon(227, &token);
+  const imptr x = v->ncoef;
+  std::int64_t value = 0;
+  std::int32_t limbs[3] = {0, 0, 0};
+  bool wide = false;
+  if (flotemode) {
+    const long double r = std::floor(x->flote + 0.5L);
+    if (!(r < 9.2e18L && r > -9.2e18L)) abandon(289, &token);
+    value = static_cast<std::int64_t>(r);
+  } else if (lintmode) {
+    value = x->lint;
+  } else if (x->head == nullptr || x->size <= 1) {
+    value = x->head == nullptr ? 0 : x->head->value;
+  } else if (x->head->value < 0) {
+    value = -1;
+  } else if (x->size == 2 && x->head->value <= 7) {
+    value = (std::int64_t{x->head->value} << 28) + x->tail->value;
+  } else if (x->size == 2 || (x->size == 3 && x->head->value <= 127)) {
+    numptr l = x->head;
+    for (std::int32_t k = 3 - x->size; k < 3; ++k, l = l->next) limbs[k] = l->value;
+    wide = true;
+  } else {
+    abandon(289, &token);
+  }
+  std::int64_t answer = 0;
+  if (wide) {
+    answer = longg_is_prime(limbs[0], limbs[1], limbs[2]);
+  } else if (value < 2) {
+    answer = 0;
+  } else if (value <= 2147483647) {
+    answer = long_is_prime(static_cast<std::int32_t>(value));
+  } else {
+    answer = longg_is_prime(static_cast<std::int32_t>(value >> 56),
+                            static_cast<std::int32_t>((value >> 28) & 0xFFFFFFF),
+                            static_cast<std::int32_t>(value & 0xFFFFFFF));
+  }
+  free_quoly(env->n);
+  quoly_set(0, env->n);
+  set_entry_count((*env->n)->ncoef, answer);
+  if (lintmode) (*env->n)->ncoef->lint = static_cast<std::int32_t>(answer);
+  if (flotemode) (*env->n)->ncoef->flote = static_cast<long double>(answer);
+}
+
+// Index 33.
+void killden_builtin(builtin_func1_EnvRec* env) {
+  scan(env);
+  if (is_tok("[")) {
+    array_killden(env);
+  } else if (is_tok("(")) {
+    basic_killden(env);
+  } else {
+    abandon(177, &token);
+  }
+  set_result(env, 0);
+}
+
+// Indices 23, 52, 55, 109: numeric and field leading coefficients.
+void numeric_coef(builtin_func1_EnvRec* env, std::int32_t index) {
+  standard_read(env);
+  const quoly v = *env->x;
+  if (v->numb) {
+    own_value(env);
+    return;
+  }
+  if (v->denom != nullptr) abandon(186, &token);
+  switch (index) {
+    case 23:
+      if (field_depth != 0) {
+        quoly_field_leading_coef(env->x, env->n);
+      } else {
+        quoly_leading_num_coef(env->x, env->n);
+      }
+      break;
+    case 52: quoly_leading_num_coef(env->x, env->n); break;
+    case 55: quoly_trail_num_coef(env->x, env->n); break;
+    default: quoly_z_num_coef(env->x, env->n); break;
+  }
+}
+
+// Indices 39 and 69.
+void shift_levels(builtin_func1_EnvRec* env, bool lower) {
+  check_for_paren(env);
+  scanner_expre(env);
+  env->k = 1;
+  if (is_tok(",")) get_level_k(env, true);
+  expect(")", 1);
+  scan(env);
+  if ((*env->n)->numb || env->k == 0) return;
+  if (lower) {
+    lower_quoly(env->n, env->k);
+  } else {
+    raise_quoly(env->n, env->k);
+  }
+}
+
+// Index 53.
+void monomial_coef(builtin_func1_EnvRec* env) {
+  read_with_comma(env);
+  ValueCell m;
+  read_sum(env, &m.q);
+  expect(")", 1);
+  scan(env);
+  const quoly a = *env->n;
+  if ((!a->numb && a->denom != nullptr) || (!m.q->numb && m.q->denom != nullptr))
+    abandon(186, &token);
+  if (a->numb) {
+    if (!m.q->numb) set_result(env, 0);
+    return;
+  }
+  if (m.q->numb) {
+    quoly_z_num_coef(env->n, env->n);
+    return;
+  }
+  if (!monomial(m.q->numer)) abandon(192, &token);
+  quoly_mono_num_coef(env->n, env->n, m.q->numer);
+}
+
+// The count of 86 and 87, read with modular arithmetic off. Errors 227, 32.
+std::int32_t read_count(builtin_func1_EnvRec* env) {
+  scan(env);
+  ModularBracket integers;
+  ValueCell c;
+  read_sum(env, &c.q);
+  if (!c.q->numb) abandon(227, &token);
+  const imptr x = c.q->ncoef;
+  if (flotemode) {
+    const long double r = std::floor(x->flote + 0.5L);
+    if (!(r > -2147483648.0L && r < 2147483648.0L)) abandon(32, &token);
+    return static_cast<std::int32_t>(r);
+  }
+  if (lintmode) return x->lint;
+  if (x->size > 1) abandon(32, &token);
+  return x->head == nullptr ? 0 : x->head->value;
+}
+
+// The value of a cell taken out for an in-place change (the cell holds 1
+// meanwhile) and written back on every exit.
+struct TakenOut {
+  quolyptr cell;
+  quoly value = nullptr;
+  explicit TakenOut(quolyptr c) : cell(c) {
+    value = *cell;
+    *cell = nullptr;
+    quoly_set(1, cell);
+    if (value == nullptr) quoly_set(0, &value);
+  }
+  ~TakenOut() {
+    free_quoly(cell);
+    *cell = value;
+  }
+  TakenOut(const TakenOut&) = delete;
+  TakenOut& operator=(const TakenOut&) = delete;
+};
+
+bool with_denominator(quoly v) { return v != nullptr && !v->numb && v->denom != nullptr; }
+
+// Index 86: a := a + b x^k.
+void splice_builtin(builtin_func1_EnvRec* env) {
+  check_for_paren(env);
+  scan(env);
+  ValueCell sa, sb;
+  quolyptr a = nullptr;
+  read_quoly_ptr2(env, &a, &sa.q);
+  expect(",", 202);
+  scan(env);
+  quolyptr b = nullptr;
+  read_quoly_ptr2(env, &b, &sb.q);
+  expect(",", 202);
+  const std::int32_t k = read_count(env);
+  if (k <= 0) abandon(367, &token);
+  expect(")", 1);
+  scan(env);
+  if (with_denominator(*a) || with_denominator(*b)) abandon(196, &token);
+  if (*b == nullptr) quoly_set(0, b);
+  {
+    TakenOut av(a);
+    splice_poly(&av.value, b, k);
+  }
+  set_result(env, 0);
+}
+
+// Index 87: a keeps its terms below x^k, the rest over x^k goes to b.
+void split_builtin(builtin_func1_EnvRec* env) {
+  check_for_paren(env);
+  scan(env);
+  ValueCell sa;
+  quolyptr a = nullptr;
+  if (is_tok("^")) scan(env);
+  bool sparse = false;
+  new_get_quoly_ptr(&a, env->inf, env->flag, &sparse);
+  if (a == nullptr || *a == nullptr) {
+    quoly_set(0, &sa.q);
+    a = &sa.q;
+    sparse = false;
+  }
+  expect(",", 202);
+  const std::int32_t k = read_count(env);
+  if (k < 0) abandon(366, &token);
+  if (with_denominator(*a)) abandon(196, &token);
+  // A sparse entry may not be left at zero: refused before anything moves.
+  if (sparse && (k == 0 || (!(*a)->numb && lastnode((*a)->numer)->exp >= k)))
+    abandon(365, &token);
+  ValueCell rest;
+  quoly_set(k, &rest.q);
+  {
+    TakenOut av(a);
+    split_poly(&av.value, &rest.q);
+  }
+  if (is_tok(",")) {
+    scan(env);
+    set_quotient(rest.release(), env->inf, env->flag, 1, ')');
+  }
+  expect(")", 1);
+  scan(env);
+  set_result(env, 0);
+}
+
+}  // namespace
+
+bool scalar_builtin(builtin_func1_EnvRec* env, std::int32_t index) {
+  switch (index) {
+    case 2:
+    case 62: to_machine_integer(env); return true;
+    case 8: content_builtin(env); return true;
+    case 10: fraction_part(env, false); return true;
+    case 58: fraction_part(env, true); return true;
+    case 11: derivative(env); return true;
+    case 15:
+    case 60:
+    case 80: divides(env, index); return true;
+    case 16: egcd_builtin(env); return true;
+    case 17:
+    case 18: equal_builtin(env, index); return true;
+    case 21:
+    case 88: factor_list(env, index); return true;
+    case 22:
+      scan(env);
+      scan(env);
+      set_result(env, 0);
+      return true;
+    case 23:
+    case 52:
+    case 55:
+    case 109: numeric_coef(env, index); return true;
+    case 26: gcd_builtin(env); return true;
+    case 28:
+    case 36: {
+      standard_read(env);
+      const quoly v = *env->x;
+      const std::int32_t h = v->numb ? 0 : (index == 28 ? poly_height(v->numer) : poly_level(v->numer));
+      set_result(env, h);
+      return true;
+    }
+    case 30: {
+      check_for_paren(env);
+      scanner_expre(env);
+      std::int32_t level = -1;
+      if (is_tok(",")) {
+        get_level_k(env, true);
+        level = env->k;
+      }
+      expect(")", 1);
+      scan(env);
+      if (!modularmode) abandon(284, &token);
+      if (!mod_is_prime) abandon(293, &token);
+      irreducible_poly(env->n, level);
+      return true;
+    }
+    case 31: isprime_builtin(env); return true;
+    case 33: killden_builtin(env); return true;
+    case 35: {
+      standard_read(env);
+      const quoly v = *env->x;
+      if (v->numb) {
+        own_value(env);
+        return true;
+      }
+      if (v->denom != nullptr) abandon(186, &token);
+      quoly_leading_coef(env->x, env->n);
+      return true;
+    }
+    case 37: {
+      check_for_paren(env);
+      scan(env);
+      get_the_data(env, &env->x, env->n);
+      ValueCell y;
+      if (is_tok(",")) {
+        scan(env);
+        read_sum(env, &y.q);
+      }
+      expect(")", 1);
+      scan(env);
+      if ((*env->x)->numb) {
+        own_value(env);
+        return true;
+      }
+      leading_mon(env->x, y.q == nullptr ? nullptr : &y.q, env->n);
+      return true;
+    }
+    case 38: {
+      standard_read(env);
+      set_result(env, quoly_max_digits(*env->x));
+      return true;
+    }
+    case 39: shift_levels(env, true); return true;
+    case 69: shift_levels(env, false); return true;
+    case 49: {
+      read_with_comma(env);
+      ValueCell b;
+      read_sum(env, &b.q);
+      expect(")", 1);
+      scan(env);
+      set_result(env, quoly_mon_less_eq(*env->n, b.q) ? 1 : 0);
+      return true;
+    }
+    case 53: monomial_coef(env); return true;
+    case 71: {
+      standard_read(env);
+      const quoly v = *env->x;
+      set_result(env, !v->numb && v->rat && !lintmode ? 1 : 0);
+      return true;
+    }
+    case 86: splice_builtin(env); return true;
+    case 87: split_builtin(env); return true;
+    default: return false;
+  }
+}
+
+}  // namespace tavrin
