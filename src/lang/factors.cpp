@@ -8,6 +8,7 @@
 #include "core/globals.h"
 #include "lang/expressions.h"
 #include "lang/later_services.h"
+#include "lang/nesting.h"
 #include "lang/variables.h"
 #include "numbers/factorial.h"
 #include "numbers/freelists.h"
@@ -310,6 +311,7 @@ void postfix(textptr inf, quolyptr* qp, quolyptr n, nameptr* flag, bool take) {
 
 void fact(textptr inf, quolyptr* qp, quolyptr n, colm_ptrptr* aux, std::int32_t* colpos,
           nameptr* flag, bool leave_it) {
+  NestingLevel level;
   free_quoly(n);
   *aux = nullptr;
   *qp = nullptr;

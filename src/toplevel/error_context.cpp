@@ -144,6 +144,7 @@ void reset_on_warning(std::int32_t) { finish = nullptr; }
 
 void reset_on_unwind(std::int32_t) {
   leave_replayed_text();
+  end_all_calls();
   if (duparr != nullptr && std::strcmp(duparr->name.name, "dup") == 0) {
     if (dupptr != nullptr)
       for (std::int32_t k = 0; k <= duparr->stop; ++k) free_quoly(&dupptr->stash[k]);

@@ -103,5 +103,8 @@ void rubout(textptr inf, nameptr* flag);
 // Ends the user-function evaluation `call` when an error abandons it: its
 // arguments and locals are removed.
 void remove_args(statptr call);
+// Ends every call still active when a computation is abandoned to the top
+// level (a nested command level may have left some behind).
+void end_all_calls();
 
 }  // namespace tavrin
