@@ -238,6 +238,14 @@ void named_factor(textptr inf, quolyptr* qp, quolyptr n, colm_ptrptr* aux,
       return;
     }
   }
+  if (*flag != nullptr && (*flag)->compiled && ((*flag)->tipe == one || (*flag)->tipe == two)) {
+    // A token linked by "Compile": its cell is bound, no lookup.
+    const nameptr node = *flag;
+    for (int k = node->tipe == one ? 1 : 4; k > 0; --k) scan(inf, flag);
+    *qp = node->qp;
+    if (**qp == nullptr) quoly_set(0, *qp);
+    return;
+  }
   const tokentipe name = token;
   scan(inf, flag);
   if (is_tok("[")) {

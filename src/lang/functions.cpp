@@ -324,7 +324,6 @@ void end_call(bool cant_call_error) {
   bool lost_alias = false;
   tokentipe lost{};
   for (paramptr p = f->pars; p != nullptr; p = p->next) {
-    p->qp = nullptr;
     varptr* link = &sca_store[hash(p->let.name, sca_buckets)];
     while (*link != nullptr && std::strcmp((*link)->let.name, p->let.name) != 0)
       link = &(*link)->next;
