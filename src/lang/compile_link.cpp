@@ -123,7 +123,8 @@ bool holds_array(paramptr p) {
 // The cell a parameter's linked tokens read: its variable's cell, or for
 // an array argument the alias record (dense only: 247).
 quolyptr parameter_binding(paramptr p) {
-  if (!holds_array(p)) return &parameter_var(p)->val;
+  const varptr v = parameter_var(p);
+  if (v->val == nullptr || !v->val->numb || !v->val->arr_arg) return &v->val;
   arrptr a = parameter_alias(p);
   if (a == nullptr) abandon(30, &p->let);
   if (a->spar != nullptr) abandon(247, &p->let);
@@ -275,6 +276,14 @@ void rebind(paramptr p, quolyptr qp) {
   for (nameptr t = p->nother; t != nullptr; t = t->nother) t->qp = qp;
 }
 
+// Is f also running in a call outside the innermost one?
+bool outer_call_active(funcptr f) {
+  statptr s = lastf->prev;
+  for (std::int32_t k = 1; k < statcount; ++k, s = s->prev)
+    if (s->f == f) return true;
+  return false;
+}
+
 bool kinds_changed(funcptr f) {
   for (paramptr p = f->pars; p != nullptr; p = p->next)
     if (holds_array(p) != p->linked_arry) return true;
@@ -292,7 +301,8 @@ struct SavedBindings {
   }
   ~SavedBindings() {
     std::size_t k = 0;
-    for (paramptr p = f->pars; p != nullptr; p = p->next) rebind(p, cells[k++]);
+    for (paramptr p = f->pars; p != nullptr; p = p->next, ++k)
+      if (cells[k] != nullptr) rebind(p, cells[k]);
   }
   SavedBindings(const SavedBindings&) = delete;
   SavedBindings& operator=(const SavedBindings&) = delete;
@@ -309,7 +319,7 @@ void compile(textptr inf, quolyptr n, condexptr p) {
     f->comp = nullptr;
   }
   std::optional<SavedBindings> saved;
-  if (f->comp != nullptr && f->do_params) saved.emplace(f);
+  if (f->comp != nullptr && f->do_params && outer_call_active(f)) saved.emplace(f);
   if (f->comp == nullptr) {
     read_and_link(inf, f, p);
   } else if (f->do_params) {

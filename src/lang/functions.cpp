@@ -24,7 +24,6 @@
 namespace tavrin {
 
 bool new_funcs = false;
-nametype current_func = "";
 
 namespace {
 
@@ -461,6 +460,12 @@ void evaluate(textptr inf, const tokentipe* name, quolyptr n, nameptr* flag) {
 }
 
 void remove_args(statptr) { end_call(true); }
+
+void retire_function(funcptr f) {
+  f->next = nullptr;
+  retired.push_back(f);
+  sweep_retired();
+}
 
 void end_all_calls() {
   while (!live_calls.empty()) end_call(true);

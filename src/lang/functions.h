@@ -15,8 +15,7 @@
 
 namespace tavrin {
 
-extern bool new_funcs;               // set by every definition
-extern nametype current_func;        // the name of the one being read
+extern bool new_funcs;  // set by every definition
 
 // The current token is the function's name (already checked to begin with
 // a capital). Reads parameters and body up to the closing "."; the token

@@ -101,6 +101,8 @@ void print_function_trace(bool unwinds) {
 }
 
 void print_context(std::int32_t code, bool unwinds) {
+  if (code == 132 && func_def_count > 0)
+    std::printf("*** Definition of %s cancelled.\n", current_func);
   if (code >= 0) {
     if (!tt_flag && file_being_read != nullptr) {
       show_file_context(unwinds);

@@ -106,5 +106,8 @@ void remove_args(statptr call);
 // Ends every call still active when a computation is abandoned to the top
 // level (a nested command level may have left some behind).
 void end_all_calls();
+// A function taken out of func_store (cancelled): freed at once, or when no
+// call of it is active any more.
+void retire_function(funcptr f);
 
 }  // namespace tavrin
