@@ -14,6 +14,7 @@
 #include "core/errors.h"
 #include "core/globals.h"
 #include "lang/expressions.h"
+#include "lang/functions.h"
 #include "lang/later_services.h"
 #include "numbers/bigint.h"
 #include "numbers/freelists.h"
@@ -261,6 +262,16 @@ void builtin_func1(textptr inf, quolyptr n, nameptr* flag, std::int32_t index) {
   switch (index) {
     case 0:
       create_array(inf, n, flag);
+      return;
+    case 24:  // "Func"
+    case 25:  // "Function"
+      scan(&env);
+      quoly_set(0, n);
+      if (token.name[0] < 'A' || token.name[0] > 'Z') {
+        error(11, &token);
+        return;
+      }
+      funcdef(inf, flag);
       return;
     default:
       if (!scalar_builtin(&env, index)) not_implemented();

@@ -157,12 +157,14 @@ void find_pointer(single_rubout_EnvRec& env) {
   throw cancel_aborted{};
 }
 
+// Takes the function found by find_pointer out of its chain; it is freed
+// once no call of it is running.
 void unlink_function(single_rubout_EnvRec& env) {
   if (env.s == nullptr)
     func_store[env.i] = env.p->next;
   else
     env.s->next = env.p->next;
-  env.p->next = nullptr;
+  retire_function(env.p);
 }
 
 void expect(const char* closing, std::int32_t code) {
@@ -218,7 +220,7 @@ void cancel_older(textptr inf, single_rubout_EnvRec& env) {
       funcptr f = prev->next;
       if (std::strcmp(f->name.name, token.name) == 0) {
         prev->next = f->next;
-        f->next = nullptr;
+        retire_function(f);
       } else {
         prev = f;
       }

@@ -64,10 +64,10 @@ arrptr numbered_array(textptr inf, nameptr* flag) {
 
 quolyptr parameter_element(const quolyptr binding, std::int32_t r, std::int32_t c, bool two,
                            const tokentipe* x) {
-  const numptr limbs = reinterpret_cast<numptr>(binding);
-  const std::int64_t start = limbs->value;
-  const std::int64_t rows = limbs->next->value;
-  const std::int64_t stop = limbs->next->next != nullptr ? limbs->next->next->value : endarr;
+  const arrptr a = reinterpret_cast<arrptr>(binding);
+  const std::int64_t start = a->start;
+  const std::int64_t rows = a->rows;
+  const std::int64_t stop = a->stop;
   std::int64_t i = static_cast<std::int64_t>(r) - addresser + start;
   if (two) i += (static_cast<std::int64_t>(c) - addresser) * rows;
   if (i < start || i > stop || (two && r - addresser >= rows)) abandon(27, x);

@@ -35,7 +35,8 @@ void new_get_quoly_ptr(quolyptr* qp, textptr inf, nameptr* flag, bool* spars);
 void set_quotient(quoly m, textptr inf, nameptr* flag, std::int32_t errno_, char end_char);
 
 // The cell of element (r, c) of the array parameter bound at `binding`
-// (limbs start, rows[, stop]); outside the passed array is error 27 with x.
+// (the dense array record, or the alias made for the argument, held in the
+// token's cell pointer); outside the passed array is error 27 with x.
 quolyptr parameter_element(const quolyptr binding, std::int32_t r, std::int32_t c, bool two,
                            const tokentipe* x);
 

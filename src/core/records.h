@@ -191,6 +191,7 @@ struct paramnode {
   Boolean result;  // written with "^": passed by reference
   Boolean arry;    // the current argument is an array
   Boolean sparse;  // that array is sparse
+  Boolean linked_arry;  // an array when its tokens were linked
   paramnode* next;
 };
 using paramptr = paramnode*;

@@ -8,6 +8,7 @@
 #include "core/mode_guard.h"
 #include "lang/expressions.h"
 #include "lang/later_services.h"
+#include "lang/nesting.h"
 #include "numbers/bigint.h"
 #include "numbers/factorial.h"
 #include "numbers/freelists.h"
@@ -126,6 +127,7 @@ void old_expre(textptr inf, quolyptr n, nameptr* flag) {
 }
 
 void old_term(textptr inf, quolyptr n, nameptr* flag) {
+  NestingLevel level;
   take_factor(inf, n, flag);
   product_tail(inf, n, flag, true);
 }

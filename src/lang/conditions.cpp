@@ -8,6 +8,7 @@
 #include "lang/expressions.h"
 #include "lang/floating.h"
 #include "lang/later_services.h"
+#include "lang/nesting.h"
 #include "lang/statements.h"
 #include "numbers/bigint.h"
 #include "numbers/bigint_multiply.h"
@@ -178,23 +179,12 @@ bool evalcond(textptr inf, nameptr* p) {
   return ordered(left.q, right.q, op);
 }
 
-// Keeps a bracket level for its lifetime; too deep is user error 216.
-class BracketLevel {
- public:
-  BracketLevel() {
-    if (statement_depth >= statement_depth_limit) abandon(nesting_too_deep_error, &token);
-    ++statement_depth;
-  }
-  ~BracketLevel() { --statement_depth; }
-  BracketLevel(const BracketLevel&) = delete;
-  BracketLevel& operator=(const BracketLevel&) = delete;
-};
 
 bool bool_or(textptr inf, nameptr* p);
 
 bool bool_fact(textptr inf, nameptr* p) {
   if (tok_is("[")) {
-    BracketLevel level;
+    NestingLevel level;
     scanner(inf, &token, p);
     const bool c = bool_expre(inf, p);
     if (!tok_is("]")) abandon(unclosed_bracket_error, &token);
@@ -202,7 +192,7 @@ bool bool_fact(textptr inf, nameptr* p) {
     return c;
   }
   if (tok_is("not")) {
-    BracketLevel level;
+    NestingLevel level;
     scanner(inf, &token, p);
     return !bool_fact(inf, p);
   }
@@ -232,6 +222,7 @@ bool bool_or(textptr inf, nameptr* p) {
 }  // namespace
 
 bool bool_expre(textptr inf, nameptr* p) {
+  NestingLevel level;
   const bool c = bool_or(inf, p);
   if (!tok_is("]") && !at_end_marker()) abandon(condition_end_error, &token);
   return c;

@@ -8,6 +8,7 @@
 #include "core/globals.h"
 #include "lang/expressions.h"
 #include "lang/later_services.h"
+#include "lang/nesting.h"
 #include "lang/variables.h"
 #include "numbers/bigint.h"
 #include "numbers/freelists.h"
@@ -334,6 +335,7 @@ void term(textptr inf, quolyptr* qp, quolyptr n, colm_ptrptr* aux, std::int32_t*
 
 void expre(textptr inf, quolyptr* qp, quolyptr n, colm_ptrptr* aux, std::int32_t* colpos,
            nameptr* flag) {
+  NestingLevel level;
   fresh_variable = nullptr;
   term(inf, qp, n, aux, colpos, flag);
   const varptr fresh = fresh_variable;

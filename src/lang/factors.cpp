@@ -8,6 +8,7 @@
 #include "core/globals.h"
 #include "lang/expressions.h"
 #include "lang/later_services.h"
+#include "lang/nesting.h"
 #include "lang/variables.h"
 #include "numbers/factorial.h"
 #include "numbers/freelists.h"
@@ -237,6 +238,14 @@ void named_factor(textptr inf, quolyptr* qp, quolyptr n, colm_ptrptr* aux,
       return;
     }
   }
+  if (*flag != nullptr && (*flag)->compiled && ((*flag)->tipe == one || (*flag)->tipe == two)) {
+    // A token linked by "Compile": its cell is bound, no lookup.
+    const nameptr node = *flag;
+    for (int k = node->tipe == one ? 1 : 4; k > 0; --k) scan(inf, flag);
+    *qp = node->qp;
+    if (**qp == nullptr) quoly_set(0, *qp);
+    return;
+  }
   const tokentipe name = token;
   scan(inf, flag);
   if (is_tok("[")) {
@@ -320,6 +329,7 @@ void postfix(textptr inf, quolyptr* qp, quolyptr n, nameptr* flag, bool take) {
 
 void fact(textptr inf, quolyptr* qp, quolyptr n, colm_ptrptr* aux, std::int32_t* colpos,
           nameptr* flag, bool leave_it) {
+  NestingLevel level;
   free_quoly(n);
   *aux = nullptr;
   *qp = nullptr;

@@ -525,10 +525,110 @@ void old_iexpre(long double* n, nameptr* flag) {
   }
 }
 
+namespace {
+
+// The target of a floating assignment, read again from its first token:
+// a variable (created with 0 when new), or an element; an absent sparse
+// element has no cell, its row head and column are kept instead.
+struct FloatTarget {
+  quolyptr cell = nullptr;
+  colm_ptrptr row = nullptr;
+  std::int32_t col = 0;
+};
+
+FloatTarget read_target(nameptr* flag) {
+  FloatTarget t;
+  const tokentipe name = token;
+  if (name.name[0] < 'a' || name.name[0] > 'z') not_implemented();
+  advance(flag);
+  if (!is_tok("[")) {
+    varptr v = find_var(&name);
+    if (v == nullptr) {
+      quoly zero = nullptr;
+      quoly_set(0, &zero);
+      insert_var(&name, zero, &v);
+    }
+    t.cell = &v->val;
+    return t;
+  }
+  ValueCell shown;
+  new_arretrieve(&Input, &name, flag, &t.cell, &shown.q, &t.row, &t.col);
+  return t;
+}
+
+// The amount of ":+", ":-" and ":*": one factor, or 1 when none follows.
+long double amount(nameptr* flag) {
+  const char c = token.name[0];
+  if (c != '(' && !(c >= '0' && c <= '9') && !(c >= 'a' && c <= 'z')) return 1.0L;
+  long double value = 0;
+  long double* lp = nullptr;
+  ifact(&lp, &value, flag);
+  if (lp == nullptr) abandon(68, &token);
+  return *lp;
+}
+
+// Writes x into the target; an absent sparse element gets the value
+// truncated to a 32-bit integer, and only when that is not 0.
+void store(const FloatTarget& t, long double x, bool add) {
+  if (t.cell == nullptr) {
+    const long double v = std::trunc(x);
+    if (!(v >= -2147483648.0L && v <= 2147483647.0L)) abandon(32, &token);
+    if (v == 0) return;
+    quolyptr cell = nullptr;
+    sparse_zero_set(t.row, t.col, &cell);
+    real_to_value(v, cell);
+    return;
+  }
+  if (add) x += *t.cell == nullptr ? 0.0L : value_to_real(*t.cell, &token);
+  real_to_value(x, t.cell);
+}
+
+}  // namespace
+
+// Does the stored statement at t begin with a target (a name, perhaps with
+// subscripts in brackets) followed by ":"?
+bool begins_with_target(nameptr t) {
+  if (t == nullptr || t->let.name[0] < 'a' || t->let.name[0] > 'z') return false;
+  t = t->next;
+  if (t != nullptr && std::strcmp(t->let.name, "[") == 0) {
+    int depth = 0;
+    for (; t != nullptr; t = t->next) {
+      if (std::strcmp(t->let.name, "[") == 0) ++depth;
+      if (std::strcmp(t->let.name, "]") == 0 && --depth == 0) break;
+      if (std::strcmp(t->let.name, end_marker_name) == 0) return false;
+    }
+    if (t != nullptr) t = t->next;
+  }
+  return t != nullptr && std::strcmp(t->let.name, ":") == 0;
+}
+
 void iexpre(long double* n, nameptr* flag) {
-  old_iexpre(n, flag);
-  // The assignment and increment forms write through floating targets.
-  if (is_tok(":")) not_implemented();
+  if (!begins_with_target(*flag)) {
+    old_iexpre(n, flag);
+    return;
+  }
+  const FloatTarget target = read_target(flag);
+  if (!is_tok(":")) abandon(317, &token);
+  advance(flag);
+  if (is_tok("=")) {
+    advance(flag);
+    long double value = 0;
+    old_iexpre(&value, flag);
+    store(target, value, false);
+  } else if (is_tok("+") || is_tok("-")) {
+    const bool minus = is_tok("-");
+    advance(flag);
+    const long double a = amount(flag);
+    store(target, minus ? -a : a, true);
+  } else if (is_tok("*")) {
+    advance(flag);
+    const long double a = amount(flag);
+    if (target.cell != nullptr)
+      real_to_value(value_to_real(*target.cell, &token) * a, target.cell);
+  } else {
+    abandon(317, &token);
+  }
+  *n = 0;
 }
 
 namespace {

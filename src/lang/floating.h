@@ -37,8 +37,10 @@ std::int64_t round_real(long double x);
 // right after an operator), 68 (an operand without value), 22 (a zero
 // divisor, or a "|" divisor that rounds to 0), 129 (a term without value).
 void old_iexpre(long double* n, nameptr* flag);
-// A floating statement: the plain sum. (Assignments and increments come
-// with the floating targets of user functions.)
+// A floating statement: the plain sum, or after its target ":=", ":+",
+// ":-" or ":*" (value 0). An absent sparse target is set only to a nonzero
+// value truncated to an integer; ":*" leaves it absent. Error 317 after ":"
+// otherwise.
 void iexpre(long double* n, nameptr* flag);
 // *m := binomial(n, r) as a long double from the start-up table (0 <= r <=
 // n assumed). n above 150 (after the trivial cases) is error 279.

@@ -2,8 +2,7 @@
 // calls, system functions ("for", "if", "while" as factors), array
 // elements, evaluation at values ("#"), operator aliases, and the built-in
 // functions (whose bodies live with the arrays above this folder). Declared
-// here; until each owner lands, lang/not_yet_available.cpp holds a stand-in
-// that prints "not implemented" and abandons the statement.
+// here, defined by their owners.
 #pragma once
 
 #include <cstdint>

@@ -8,7 +8,9 @@
 #include "core/interrupts.h"
 #include "lang/expressions.h"
 #include "lang/floating.h"
+#include "lang/functions.h"
 #include "lang/later_services.h"
+#include "lang/nesting.h"
 #include "lang/statements.h"
 #include "lang/variables.h"
 #include "numbers/freelists.h"
@@ -138,7 +140,8 @@ void run_plain(textptr inf, condexptr p, quolyptr n) {
     arr_parse('A', inf, n, &cursor);
   } else if (tok_is("Compile")) {
     if (statcount == 0) abandon(compile_outside_error, &token);
-    not_implemented();  // compiled bodies come with user functions
+    compile(inf, n, p);
+    return;
   } else if (tok_is("Float")) {
     integerflag = true;
     scanner(inf, &token, &cursor);
@@ -170,6 +173,7 @@ struct SysFuncState {
 }  // namespace
 
 void getval(textptr inf, condexptr p, quolyptr n) {
+  NestingLevel level;
   prev_expr = startexpr;
   if (p->cond == nullptr) {
     run_plain(inf, p, n);

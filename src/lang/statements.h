@@ -31,6 +31,7 @@
 
 #include "core/globals.h"
 #include "core/records.h"
+#include "lang/nesting.h"
 #include "toplevel/scanner.h"
 
 namespace tavrin {
@@ -38,10 +39,6 @@ namespace tavrin {
 // Whether the current token is the word w.
 inline bool tok_is(const char* w) { return std::strcmp(token.name, w) == 0; }
 
-// Control statements, bracketed conditions and sums nested beyond this
-// depth are user error 216.
-constexpr std::int32_t statement_depth_limit = 200;
-extern std::int32_t statement_depth;
 
 // ---- Reading statements --------------------------------------------------------------
 extern bool in_sys_func;         // a system function is being read

@@ -7,9 +7,10 @@
 #include "core/error_codes.h"
 #include "core/errors.h"
 #include "core/globals.h"
+#include "lang/nesting.h"
+#include "lang/later_services.h"
 #include "lang/statements.h"
 #include "numbers/freelists.h"
-#include "lang/later_services.h"
 #include "toplevel/charsets.h"
 #include "toplevel/state.h"
 
@@ -20,6 +21,7 @@ bool in_sys_func = false;
 nameptr last_attached = nullptr;
 condexptr last_good_one = nullptr;
 comptr last_comm = nullptr;
+tokentipe sys_func_token = {"", -1};
 
 namespace {
 
@@ -73,17 +75,6 @@ nameptr new_node(const tokentipe& t) {
   return p;
 }
 
-// Keeps a nesting level for its lifetime; too deep is user error 216.
-class DepthLevel {
- public:
-  DepthLevel() {
-    if (statement_depth >= statement_depth_limit) abandon(nesting_too_deep_error, &token);
-    ++statement_depth;
-  }
-  ~DepthLevel() { --statement_depth; }
-  DepthLevel(const DepthLevel&) = delete;
-  DepthLevel& operator=(const DepthLevel&) = delete;
-};
 
 // A token chain under construction, given back unless released.
 class ChainOwner {
@@ -265,7 +256,7 @@ void basic_form(condexptr* q, comptr* comm, const char* endflag, textptr inf, na
     c->expr = reader.attach(endflag);
     return;
   }
-  DepthLevel level;
+  NestingLevel level;
   reader.forloop = tok_is("for");
   if (doing_sys_func) {
     token = sys_func_token;

@@ -8,6 +8,7 @@
 #include "core/globals.h"
 #include "lang/expressions.h"
 #include "lang/floating.h"
+#include "lang/nesting.h"
 #include "lang/statements.h"
 #include "lang/variables.h"
 #include "numbers/freelists.h"
@@ -24,16 +25,6 @@ constexpr std::int32_t no_body_error = 145;
 constexpr std::int32_t end_of_input_error = 103;
 
 
-class SumLevel {
- public:
-  SumLevel() {
-    if (statement_depth >= statement_depth_limit) abandon(nesting_too_deep_error, &token);
-    ++statement_depth;
-  }
-  ~SumLevel() { --statement_depth; }
-  SumLevel(const SumLevel&) = delete;
-  SumLevel& operator=(const SumLevel&) = delete;
-};
 
 // The body: a sum of old_term operands into the owned cell v.
 void body_value(textptr inf, nameptr* p, quolyptr v) {
@@ -80,7 +71,7 @@ void pass_over(textptr inf, nameptr* p, const char* mate) {
 
 void sum_mult_up(const char* sign, textptr inf, quolyptr n, nameptr* p, bool parse_only,
                  long double* sum, char* mate) {
-  SumLevel level;
+  NestingLevel level;
   const bool is_sum = std::strcmp(sign, "*82") == 0;
   scanner(inf, &token, p);
   varptr var = nullptr;

@@ -14,17 +14,6 @@ namespace tavrin {
 
 std::int32_t cancelflag = 0;
 
-namespace {
-std::int32_t matrix_depth = 0;
-}
-
-MatrixDepthGuard::MatrixDepthGuard() {
-  if (matrix_depth >= matrix_depth_limit) abandon(216, &token);
-  ++matrix_depth;
-}
-
-MatrixDepthGuard::~MatrixDepthGuard() { --matrix_depth; }
-
 MatValue::~MatValue() {
   release();
   free_quoly(&n);

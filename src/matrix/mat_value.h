@@ -68,17 +68,6 @@ struct MatValue {
   void clear_scalar();
 };
 
-// The depth of nested matrix expressions (parentheses, "-", "Trans", ...):
-// past the limit, user error 216 instead of a stack overflow.
-class MatrixDepthGuard {
- public:
-  MatrixDepthGuard();
-  ~MatrixDepthGuard();
-  MatrixDepthGuard(const MatrixDepthGuard&) = delete;
-  MatrixDepthGuard& operator=(const MatrixDepthGuard&) = delete;
-};
-constexpr std::int32_t matrix_depth_limit = 400;
-
 // Open matrix expressions (a depth count: a variable may not be deleted
 // while one is open, since borrowed cells may point at its array).
 extern std::int32_t cancelflag;

@@ -10,6 +10,7 @@
 #include "core/globals.h"
 #include "gcd/gcd_stash.h"
 #include "lang/expressions.h"
+#include "lang/nesting.h"
 #include "matrix/det_services.h"
 #include "matrix/matrix_expr_impl.h"
 #include "matrix/matrix_products.h"
@@ -357,7 +358,7 @@ bool is_letter(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z')
 }  // namespace
 
 void arr_expre(textptr inf, MatValue& v, nameptr* flag, bool callterm) {
-  MatrixDepthGuard depth;
+  NestingLevel depth;
   CancelHold hold;
   if (!callterm && (is_tok("^") || is_tok("#"))) half_arr_fact(inf, v, flag);
   const std::int32_t er = v.expect_r;

@@ -9,6 +9,7 @@
 #include "core/errors.h"
 #include "core/globals.h"
 #include "lang/expressions.h"
+#include "lang/nesting.h"
 #include "lang/variables.h"
 #include "matrix/det_services.h"
 #include "matrix/matrix_expr_impl.h"
@@ -390,7 +391,7 @@ void apply_evaluation(textptr inf, MatValue& v, nameptr* flag) {
 }  // namespace matexpr
 
 void arr_fact(textptr inf, MatValue& v, nameptr* flag) {
-  MatrixDepthGuard depth;
+  NestingLevel depth;
   if (is_tok("(")) {
     scan(inf, flag);
     arr_expre(inf, v, flag, true);

@@ -101,6 +101,8 @@ void print_function_trace(bool unwinds) {
 }
 
 void print_context(std::int32_t code, bool unwinds) {
+  if (code == 132 && func_def_count > 0)
+    std::printf("*** Definition of %s cancelled.\n", current_func);
   if (code >= 0) {
     if (!tt_flag && file_being_read != nullptr) {
       show_file_context(unwinds);
@@ -144,6 +146,7 @@ void reset_on_warning(std::int32_t) { finish = nullptr; }
 
 void reset_on_unwind(std::int32_t) {
   leave_replayed_text();
+  end_all_calls();
   if (duparr != nullptr && std::strcmp(duparr->name.name, "dup") == 0) {
     if (dupptr != nullptr)
       for (std::int32_t k = 0; k <= duparr->stop; ++k) free_quoly(&dupptr->stash[k]);

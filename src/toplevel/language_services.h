@@ -1,9 +1,7 @@
 // What the command loop and the statement dispatcher call in the folders
 // above the top level (the expression evaluator, arrays and matrix
-// statements, user functions) and in parts of the top level still to come
-// (output and cancelling statements). Declared here, defined by their
-// owners; until an owner lands, toplevel/not_yet_available.cpp holds a
-// stand-in that prints "not implemented" and abandons the statement.
+// statements, user functions, output and cancelling statements). Declared
+// here, defined by their owners.
 //
 // Every reader takes its input as the statement dispatcher passes it: `inf`
 // the stream (normally &Input) and `flag` the cursor of stored token text
@@ -140,5 +138,11 @@ void rubout(textptr inf, nameptr* flag);
 // Ends the user-function evaluation `call` when an error abandons it: its
 // arguments and locals are removed.
 void remove_args(statptr call);
+// Ends every call still active when a computation is abandoned to the top
+// level (a nested command level may have left some behind).
+void end_all_calls();
+// A function taken out of func_store (cancelled): freed at once, or when no
+// call of it is active any more.
+void retire_function(funcptr f);
 
 }  // namespace tavrin

@@ -17,6 +17,7 @@ char continuation = '`';
 std::int32_t semicount = 0;
 std::int32_t namelength = 10;
 std::int32_t func_def_count = 0;
+nametype current_func = "";
 nameptr start = nullptr;
 nameptr finish = nullptr;
 nameptr currentchar = nullptr;

@@ -45,6 +45,7 @@ extern char continuation;    // the line-continuation character, "`" at start
 extern std::int32_t semicount;     // ";" in a row counted by the body readers
 extern std::int32_t namelength;    // the longest name, 10
 extern std::int32_t func_def_count;  // a function definition is being read (> 0)
+extern nametype current_func;        // the name of the function being defined
 // The ring of the last 60 tokens read from a stream (names only), shown by
 // error reports: from `start` to `finish`; finish nil means recording begins
 // afresh with the next token.

@@ -85,7 +85,7 @@ void open_pools() {
 }
 
 void raise_stack_limit() {
-  constexpr rlim_t wanted = 1048576;
+  constexpr rlim_t wanted = rlim_t{64} << 20;  // room for the interpreter's depth limits
   struct rlimit rl;
   if (getrlimit(RLIMIT_STACK, &rl) != 0) return;
   if (rl.rlim_cur == RLIM_INFINITY || rl.rlim_cur >= wanted) return;

@@ -16,8 +16,9 @@ namespace tavrin {
 // resets of the folders above core. Safe to call once.
 void open_pools();
 
-// Raises the soft stack limit to at least 1 MiB (reports a failure on
-// standard error and goes on).
+// Raises the soft stack limit to at least 64 MiB, room for the deepest
+// nesting the interpreter allows (reports a failure on standard error and
+// goes on).
 void raise_stack_limit();
 
 // The language defaults of the start-up: mincutoff, levelcount, the

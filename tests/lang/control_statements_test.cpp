@@ -181,11 +181,11 @@ TEST_F(Control, SemicolonsInARowAtTheTerminal) {
 TEST_F(Control, NestingLimitAndNothingLeftBehind) {
   BigModeGuard big;
   std::string deep;
-  for (int i = 0; i < 250; ++i) deep += "if 1 then ";
+  for (int i = 0; i <= nesting_depth_limit; ++i) deep += "if 1 then ";
   deep += "1";
-  for (int i = 0; i < 250; ++i) deep += " fi";
+  for (int i = 0; i <= nesting_depth_limit; ++i) deep += " fi";
   EXPECT_EQ(run(deep + ";"), "error 216");
-  std::string brackets(300, '[');
+  std::string brackets(nesting_depth_limit + 1, '[');
   EXPECT_EQ(run("if " + brackets + "1 then 1 fi;"), "error 216");
   EXPECT_EQ(statement_depth, 0);
   // Malformed statements read again and again leave the free lists as the

@@ -15,6 +15,7 @@
 #include "arrays/targets.h"
 #include "core/globals.h"
 #include "lang/expressions.h"
+#include "lang/nesting.h"
 #include "matrix/mat_value.h"
 #include "matrix/matrix_expressions.h"
 #include "matrix/matrix_support.h"
@@ -504,10 +505,10 @@ TEST_F(MatrixExpressions, StatementErrorsAndTheSystemArray) {
   }
   balance.expect_balanced();
   // Deep nesting is a user error, not a stack overflow.
-  std::string deep(3000, '(');
-  deep += "[m]" + std::string(3000, ')');
+  std::string deep(nesting_depth_limit + 1, '(');
+  deep += "[m]" + std::string(nesting_depth_limit + 1, ')');
   EXPECT_EQ(run("Trans " + deep + ":"), "error 216");
-  EXPECT_EQ(run("Trans " + std::string(3000, '-') + "[m]:"), "error 216");
+  EXPECT_EQ(run("Trans " + std::string(nesting_depth_limit + 1, '-') + "[m]:"), "error 216");
   // The system array: filled by a statement, read back, replaced.
   EXPECT_EQ(run("Trans [m] * [m]:"), "");
   EXPECT_TRUE(syst_dump);

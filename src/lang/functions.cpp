@@ -1,0 +1,474 @@
+// User-function definitions and calls: funcdef, evaluate, setargs,
+// arrayarg and remove_args.
+#include "lang/functions.h"
+
+#include <cstdio>
+#include <cstring>
+#include <vector>
+
+#include "core/error_codes.h"
+#include "core/errors.h"
+#include "core/interrupts.h"
+#include "core/globals.h"
+#include "lang/expressions.h"
+#include "lang/later_services.h"
+#include "lang/nesting.h"
+#include "lang/statements.h"
+#include "lang/variables.h"
+#include "numbers/freelists.h"
+#include "poly/poly_repr.h"
+#include "toplevel/charsets.h"
+#include "toplevel/language_services.h"
+#include "toplevel/state.h"
+
+namespace tavrin {
+
+bool new_funcs = false;
+
+namespace {
+
+bool is_lower(char c) { return c >= 'a' && c <= 'z'; }
+bool is_name(const tokentipe* x, const char* w) { return std::strcmp(x->name, w) == 0; }
+void scan(textptr inf, nameptr* flag) { scanner(inf, &token, flag); }
+
+bool is_adjoined(const tokentipe& t) {
+  for (polypt p = polynames; p != nullptr; p = p->next)
+    if (std::strcmp(p->let.name, t.name) == 0) return true;
+  return false;
+}
+
+void free_function(funcptr f) {
+  for (paramptr p = f->pars; p != nullptr;) {
+    paramptr next = p->next;
+    delete p;
+    p = next;
+  }
+  free_form(&f->rht);
+  delete f;
+}
+
+// Earlier definitions replaced while a call of them was active; freed once
+// no call of them is left.
+std::vector<funcptr> retired;
+
+// One active call: what remove_args must take away again.
+struct LiveCall {
+  funcptr f;
+};
+std::vector<LiveCall> live_calls;
+
+bool is_running(funcptr f) {
+  for (const LiveCall& c : live_calls)
+    if (c.f == f) return true;
+  return false;
+}
+
+void sweep_retired() {
+  for (std::size_t k = 0; k < retired.size();) {
+    if (is_running(retired[k])) {
+      ++k;
+      continue;
+    }
+    free_function(retired[k]);
+    retired[k] = retired.back();
+    retired.pop_back();
+  }
+}
+
+// Unlinks an earlier definition of f's name from its bucket.
+void retire_older(funcptr f) {
+  funcptr* link = &f->next;
+  while (*link != nullptr) {
+    funcptr old = *link;
+    if (std::strcmp(old->name.name, f->name.name) == 0) {
+      *link = old->next;
+      old->next = nullptr;
+      retired.push_back(old);
+    } else {
+      link = &old->next;
+    }
+  }
+  sweep_retired();
+}
+
+// The definition being read: freed unless it was entered.
+struct Definition {
+  funcptr f = new funcnode{};
+  paramptr* tail = &f->pars;
+  Definition() { ++func_def_count; }
+  // An error resets func_def_count itself.
+  ~Definition() {
+    if (f != nullptr) free_function(f);
+  }
+  Definition(const Definition&) = delete;
+  Definition& operator=(const Definition&) = delete;
+};
+
+// ---- Calls --------------------------------------------------------------------------
+
+arrptr* arr_bucket_of(const tokentipe* x) { return &arr_store[hash(x->name, arr_buckets)]; }
+
+// A new variable record for a parameter; pushed later.
+varptr new_parameter_var(const tokentipe& let, quoly value) {
+  varptr v = var_garb;
+  if (v != nullptr) {
+    var_garb = v->next;
+  } else {
+    v = new varnode{};
+  }
+  v->let = let;
+  v->next = nullptr;
+  v->qp = nullptr;
+  v->val = value;
+  return v;
+}
+
+// What setargs builds before anything is pushed: freed on an error.
+struct Bindings {
+  std::vector<varptr> vars;
+  std::vector<arrptr> aliases;
+  ~Bindings() {
+    for (varptr v : vars) {
+      free_quoly(&v->val);
+      v->next = var_garb;
+      var_garb = v;
+    }
+    for (arrptr a : aliases) {
+      a->sizearr = number{};
+      a->next = arr_garb;
+      arr_garb = a;
+    }
+  }
+};
+
+// "[" passed: the array argument for parameter p, as an alias of the
+// caller's array; the token after "]" is current on return.
+void arrayarg(textptr inf, nameptr* flag, paramptr p, Bindings* b) {
+  scan(inf, flag);
+  if (is_name(&token, "<")) abandon(176, &token);
+  arrptr q = nullptr;
+  if (is_name(&token, "%")) {
+    std::int32_t m = 0;
+    {
+      ValueCell index;
+      get_arr_arr(inf, &index.q, flag, &m);
+    }
+    if (arrstash == nullptr || m < 0 || m >= arrstash_slots || arrstash[m] == nullptr)
+      abandon(220, &token);
+    q = arrstash[m];
+  } else {
+    tokentipe key = token;
+    fastestlookup(&key, &q);
+    if (q == nullptr) abandon(28, &token);
+  }
+  arrptr a = nullptr;
+  newarray(&a);
+  a->name = p->let;
+  a->name.address = -1;
+  a->start = q->start;
+  a->stop = q->stop;
+  a->rows = q->rows;
+  a->linear = q->linear;
+  a->sizearr = q->sizearr;  // shared with the array, never freed through the alias
+  a->spar = q->spar;
+  a->father = q;
+  a->time = q->time < 0 ? q->time : -q->time;
+  if (a->time == 0) a->time = -1;
+  a->next = nullptr;
+  b->aliases.push_back(a);
+  scan(inf, flag);
+  if (!is_name(&token, "]")) abandon(24, &token);
+  scan(inf, flag);
+}
+
+// The "^" argument: the variable or element named by the token after "^"
+// is current; *value a copy of it, *cell the place to write back.
+void reference_argument(textptr inf, nameptr* flag, quolyptr value, quolyptr* cell) {
+  if (!is_lower(token.name[0]) || is_adjoined(token)) abandon(207, &token);
+  const tokentipe name = token;
+  scan(inf, flag);
+  if (is_name(&token, "[")) {
+    quolyptr qp = nullptr;
+    colm_ptrptr t = nullptr;
+    std::int32_t colpos = 0;
+    ValueCell shown;
+    new_arretrieve(inf, &name, flag, &qp, &shown.q, &t, &colpos);
+    if (t != nullptr || qp == nullptr || *qp == nullptr) abandon(318, &name);
+    quoly_assign(*qp, value);
+    (*value)->arr_arg = false;
+    *cell = qp;
+    return;
+  }
+  varptr v = find_var(&name);
+  if (v == nullptr) {
+    quoly_set(0, value);
+    error(19, &name);
+    return;
+  }
+  if (v->val->numb && v->val->arr_arg) {
+    quoly_set(0, value);
+    std::printf("Warning. %s is an array parameter.\n", name.name);
+    std::printf("  Value 0 used for %s.\n", name.name);
+  } else {
+    quoly_assign(v->val, value);
+    if ((*value)->numb) (*value)->arr_arg = false;
+  }
+  *cell = &v->val;
+}
+
+// Reads the arguments of a call of f and binds its parameters; *after the
+// token that follows the call.
+void setargs(textptr inf, nameptr* flag, funcptr f, tokentipe* after) {
+  scan(inf, flag);
+  if (f->pars == nullptr) {
+    *after = token;
+    return;
+  }
+  bool kept = false;
+  if (!is_name(&token, "(")) {
+    *after = token;
+    kept = true;
+    std::memcpy(token.name, ")", 2);
+    token.address = -1;
+  }
+  Bindings b;
+  for (paramptr p = f->pars; p != nullptr; p = p->next) {
+    if (is_adjoined(p->let)) abandon(125, &p->let);
+    ValueCell value;
+    quolyptr cell = nullptr;
+    bool array = false;
+    if (!p->result) {
+      if (is_name(&token, ")")) {
+        quoly_set(0, &value.q);
+      } else {
+        scan(inf, flag);
+        if (is_name(&token, "[")) {
+          arrayarg(inf, flag, p, &b);
+          quoly_set(0, &value.q);
+          array = true;
+        } else {
+          old_expre(inf, &value.q, flag);
+        }
+      }
+    } else {
+      if (is_name(&token, ")")) abandon(206, &token);
+      scan(inf, flag);
+      if (is_name(&token, "^")) scan(inf, flag);  // the caller may mark it too
+      reference_argument(inf, flag, &value.q, &cell);
+    }
+    if (value.q->numb) value.q->arr_arg = array;
+    p->arry = array;
+    p->sparse = array && b.aliases.back()->spar != nullptr;
+    varptr v = new_parameter_var(p->let, value.release());
+    v->qp = cell;
+    b.vars.push_back(v);
+    p->qp = array ? nullptr : &v->val;
+    if (p->next != nullptr) {
+      if (is_name(&token, ",")) continue;
+      if (!is_name(&token, ")")) abandon(14, &token);
+    }
+  }
+  if (!is_name(&token, ")")) abandon(15, &token);
+  for (varptr v : b.vars) {
+    varptr* head = &sca_store[hash(v->let.name, sca_buckets)];
+    v->next = *head;
+    *head = v;
+  }
+  for (arrptr a : b.aliases) {
+    arrptr* head = arr_bucket_of(&a->name);
+    a->next = *head;
+    *head = a;
+  }
+  b.vars.clear();
+  b.aliases.clear();
+  if (!kept) scan(inf, flag);
+  if (!kept) *after = token;
+}
+
+// Removes the alias made for the array parameter x (false: none found).
+bool remove_alias(const tokentipe& x, bool cant_call_error) {
+  arrptr* link = arr_bucket_of(&x);
+  for (; *link != nullptr; link = &(*link)->next)
+    if (std::strcmp((*link)->name.name, x.name) == 0) break;
+  arrptr a = *link;
+  if (a == nullptr || a->time >= 0) {
+    if (a != nullptr) {
+      std::printf("*** Warning. On function termination, found an array with the same name as an \n");
+      std::printf("       array parameter, namely: %s\n", x.name);
+    }
+    if (cant_call_error) {
+      out_err_mess(30);
+      std::printf("\n");
+    }
+    return false;
+  }
+  if (a->father != nullptr) a->father->spar = a->spar;
+  *link = a->next;
+  a->sizearr = number{};
+  a->spar = nullptr;
+  a->father = nullptr;
+  a->next = arr_garb;
+  arr_garb = a;
+  return true;
+}
+
+// Takes away the parameters of the innermost live call, innermost first;
+// "^" values go back to the caller's cells. A lost array alias is error 30
+// (a message only while an error is being handled), raised once every
+// parameter is gone.
+void end_call(bool cant_call_error) {
+  if (live_calls.empty()) return;
+  const funcptr f = live_calls.back().f;
+  live_calls.pop_back();
+  bool lost_alias = false;
+  tokentipe lost{};
+  for (paramptr p = f->pars; p != nullptr; p = p->next) {
+    varptr* link = &sca_store[hash(p->let.name, sca_buckets)];
+    while (*link != nullptr && std::strcmp((*link)->let.name, p->let.name) != 0)
+      link = &(*link)->next;
+    varptr v = *link;
+    if (v == nullptr) continue;
+    *link = v->next;
+    const bool array = v->val != nullptr && v->val->numb && v->val->arr_arg;
+    if (array) v->val->arr_arg = false;
+    if (p->result && v->qp != nullptr) {
+      free_quoly(v->qp);
+      *v->qp = v->val;
+      v->val = nullptr;
+    } else {
+      free_quoly(&v->val);
+    }
+    v->qp = nullptr;
+    v->next = var_garb;
+    var_garb = v;
+    if (array && !remove_alias(p->let, cant_call_error) && !lost_alias) {
+      lost_alias = true;
+      lost = p->let;
+    }
+  }
+  if (lost_alias && !cant_call_error) abandon(30, &lost);
+}
+
+}  // namespace
+
+funcptr find_function(const tokentipe* x) {
+  const std::int32_t b = x->address >= 0 && x->address < func_buckets ? x->address
+                                                                       : hash(x->name, func_buckets);
+  for (funcptr f = func_store[b]; f != nullptr; f = f->next)
+    if (std::strcmp(f->name.name, x->name) == 0) return f;
+  return nullptr;
+}
+
+std::int32_t live_call_count() { return static_cast<std::int32_t>(live_calls.size()); }
+
+void funcdef(textptr inf, nameptr* flag) {
+  Definition d;
+  std::snprintf(current_func, sizeof current_func, "%s", token.name);
+  last_good_one = nullptr;
+  last_attached = nullptr;
+  last_comm = nullptr;
+  bool once_more = true;
+  tokentipe realtok{};
+  funcptr f = d.f;
+  f->name = token;
+  scan(inf, flag);
+  if (is_name(&token, "(")) {
+    for (;;) {
+      scan(inf, flag);
+      bool by_reference = false;
+      if (is_name(&token, "^")) {
+        by_reference = true;
+        scan(inf, flag);
+      }
+      if (!is_lower(token.name[0])) abandon(5, &token);
+      paramptr p = new paramnode{};
+      p->let = token;
+      p->let.address = hash(token.name, sca_buckets);
+      p->result = by_reference;
+      *d.tail = p;
+      d.tail = &p->next;
+      for (paramptr q = f->pars; q != p; q = q->next)
+        if (std::strcmp(q->let.name, p->let.name) == 0) abandon(237, &token);
+      scan(inf, flag);
+      if (is_name(&token, ",") || is_name(&token, ";")) continue;
+      if (is_name(&token, ")")) break;
+      abandon(6, &token);
+    }
+    scan(inf, flag);
+    if (!is_name(&token, "=")) abandon(7, &token);
+  } else if (!is_name(&token, "=")) {
+    abandon(12, &token);
+  }
+  scan(inf, flag);
+  right_side(&f->rht, ".", inf, flag, &once_more, &realtok);
+  if (*flag == nullptr && inf != nullptr && *inf != nullptr && (*inf)->at_eof() &&
+      !is_name(&token, "."))
+    abandon(103, &token);
+  const std::int32_t b = hash(f->name.name, func_buckets);
+  f->name.address = static_cast<std::int16_t>(b);
+  new_funcs = true;
+  f->next = func_store[b];
+  func_store[b] = f;
+  d.f = nullptr;
+  retire_older(f);
+  if (!once_more) {
+    token = realtok;
+  } else {
+    scan(inf, flag);
+  }
+  --func_def_count;
+}
+
+void evaluate(textptr inf, const tokentipe* name, quolyptr n, nameptr* flag) {
+  const funcptr f = find_function(name);
+  if (f == nullptr) {
+    quoly_set(0, n);
+    error(16, name);
+    return;
+  }
+  if (statcount >= call_depth_limit) abandon(nesting_too_deep_error, name);
+  tokentipe after{};
+  setargs(inf, flag, f, &after);
+  live_calls.push_back(LiveCall{f});
+  lastf = lastf->next;
+  lastf->f = f;
+  ++statcount;
+  const bool saved_integerflag = integerflag;
+  const nameptr saved_start = startexpr, saved_prev = prev_expr, saved_char = currentchar;
+  integerflag = false;
+  uninit = 0;
+  free_quoly(n);
+  startexpr = prev_expr = nullptr;
+  for (formptr q = f->rht; q != nullptr; q = q->next) {
+    check_interrupt();
+    free_quoly(n);
+    getval(inf, q->cptr, n);
+    if (exit_flag || leave_flag || cycle_flag) break;
+  }
+  if (*n == nullptr) quoly_set(0, n);
+  exit_flag = false;
+  end_call(false);
+  --statcount;
+  token = after;
+  currentchar = saved_char;
+  syst_dump = false;
+  lastf = lastf->prev;
+  prev_expr = saved_prev;
+  startexpr = saved_start;
+  integerflag = saved_integerflag;
+  if (statcount == 0 && !retired.empty()) sweep_retired();
+}
+
+void remove_args(statptr) { end_call(true); }
+
+void retire_function(funcptr f) {
+  f->next = nullptr;
+  retired.push_back(f);
+  sweep_retired();
+}
+
+void end_all_calls() {
+  while (!live_calls.empty()) end_call(true);
+}
+
+}  // namespace tavrin

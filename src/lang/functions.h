@@ -1,0 +1,37 @@
+// User functions: definitions ("Func"/"Function"), calls, and the one-time
+// linking of a body by "Compile".
+//
+// A function lives in func_store (toplevel/state.h), 71 buckets, newest
+// definition first. A call binds each parameter to a new variable pushed in
+// front of any variable of its name (dynamic scope) and each array argument
+// to an alias of the caller's array; remove_args (language_services.h)
+// takes them away again on return and on every unwind.
+#pragma once
+
+#include <cstdint>
+
+#include "core/records.h"
+#include "toplevel/scanner.h"
+
+namespace tavrin {
+
+extern bool new_funcs;  // set by every definition
+
+// The current token is the function's name (already checked to begin with
+// a capital). Reads parameters and body up to the closing "."; the token
+// after it is current on return. Errors 12, 5, 237, 6, 7, 103 and those of
+// the statement reader; a failed definition is not entered.
+void funcdef(textptr inf, nameptr* flag);
+
+// The function named like x, or nil.
+funcptr find_function(const tokentipe* x);
+
+// Runs "Compile" (the statement p) inside the innermost call: the
+// statements after it are linked once and run here; the call ends after
+// them (exit_flag). Outside a call: 234.
+void compile(textptr inf, quolyptr n, condexptr p);
+
+// How many calls are active (matches statcount while no error is pending).
+std::int32_t live_call_count();
+
+}  // namespace tavrin
