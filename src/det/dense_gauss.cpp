@@ -12,6 +12,7 @@
 #include "core/errors.h"
 #include "core/globals.h"
 #include "det/bareiss.h"
+#include "det/elimination_guards.h"
 #include "gcd/gcd_stash.h"
 #include "matrix/row_ops.h"
 #include "numbers/freelists.h"
@@ -78,28 +79,6 @@ struct OpLists {
     free_ops(&rows);
     free_ops(&cols);
   }
-};
-
-// The trace level of one elimination.
-class TraceLevel {
- public:
-  TraceLevel(std::int32_t m, bool multin) : m_(m), multin_(multin) { ++dumpitt_level; }
-  ~TraceLevel() {
-    if (dumpitt_level > 0) decr_dumpitt(m_, true, multin_);
-  }
-  TraceLevel(const TraceLevel&) = delete;
-  TraceLevel& operator=(const TraceLevel&) = delete;
-
- private:
-  std::int32_t m_;
-  bool multin_;
-};
-
-struct GcdCacheOn {
-  GcdCacheOn() { init_gcd_stash(); }
-  ~GcdCacheOn() { pop_gcd_stash(); }
-  GcdCacheOn(const GcdCacheOn&) = delete;
-  GcdCacheOn& operator=(const GcdCacheOn&) = delete;
 };
 
 // The array under elimination: an own pool copy of ar, or ar / outar

@@ -6,6 +6,7 @@
 #include "core/errors.h"
 #include "core/globals.h"
 #include "det/bareiss.h"
+#include "det/elimination_guards.h"
 #include "det/router.h"
 #include "matrix/pivot_search.h"
 #include "matrix/sparse_copy.h"
@@ -22,66 +23,6 @@
 namespace tavrin {
 
 namespace {
-
-class Trace {
- public:
-  explicit Trace(std::int32_t m) : m_(m) {
-    ++dumpitt_level;
-    if (verbose) dumpitt("Gauss-Bareiss method, sparse, size ", m, true, true, true);
-  }
-  ~Trace() {
-    if (dumpitt_level > 0) decr_dumpitt(m_, true, verbose);
-  }
-  Trace(const Trace&) = delete;
-  Trace& operator=(const Trace&) = delete;
-
- private:
-  std::int32_t m_;
-};
-
-class Suspension {
- public:
-  Suspension(std::int32_t mycut, std::int32_t m)
-      : on_(need_to_turn_off_mod_out(true, false, true, mycut, m)) {
-    if (on_) adjust_polyname_ptrs();
-  }
-  ~Suspension() { resume(); }
-  Suspension(const Suspension&) = delete;
-  Suspension& operator=(const Suspension&) = delete;
-  bool resume() {
-    if (!on_) return false;
-    on_ = false;
-    if (!using_new_polynames) return false;
-    resume_old_polynames();
-    return true;
-  }
-
- private:
-  bool on_;
-};
-
-class WorkingMatrix {
- public:
-  WorkingMatrix(sparseptr* spar, std::int32_t m, bool ar_free) : spar_(spar), m_(m), ar_free_(ar_free) {
-    if (ar_free)
-      sp_ = *spar;
-    else
-      copy_sparse(spar, &sp_, m, false);
-  }
-  ~WorkingMatrix() {
-    free_sparse(&sp_, m_, true);
-    if (ar_free_) *spar_ = nullptr;
-  }
-  WorkingMatrix(const WorkingMatrix&) = delete;
-  WorkingMatrix& operator=(const WorkingMatrix&) = delete;
-  sparseptr get() const { return sp_; }
-
- private:
-  sparseptr* spar_;
-  sparseptr sp_ = nullptr;
-  std::int32_t m_;
-  bool ar_free_;
-};
 
 bool num_zero(imptr x) { return x->head == nullptr || (x->size == 1 && x->head->value == 0); }
 
@@ -136,10 +77,11 @@ void scale_row(colm_ptrptr link, quoly p, bool unit, quoly prev) {
 void sparse_gauss_Bareiss(sparseptr* spar, quolyptr n, std::int32_t m, std::int32_t mycut,
                           bool ar_free) {
   const bool laurent_at_entry = laurent;
-  Trace trace(m);
+  TraceLevel trace(m);
+  if (verbose) dumpitt("Gauss-Bareiss method, sparse, size ", m, true, true, true);
   if (m > max_pivot_rows) abandon(too_many_pivot_rows_error, &token);
-  WorkingMatrix work(spar, m, ar_free);
-  Suspension suspension(mycut, m);
+  SparseWorkingMatrix work(spar, m, ar_free);
+  ModOutSuspension suspension(mycut, m);
   struct Prev {
     quoly q = nullptr;
     ~Prev() { free_quoly(&q); }

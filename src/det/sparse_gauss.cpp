@@ -7,6 +7,7 @@
 #include "arrays/sparse_store.h"
 #include "core/errors.h"
 #include "core/globals.h"
+#include "det/elimination_guards.h"
 #include "det/router.h"
 #include "gcd/gcd_stash.h"
 #include "matrix/pivot_search.h"
@@ -23,86 +24,6 @@
 namespace tavrin {
 
 namespace {
-
-// One trace level for the elimination's lifetime (an error that unwinds
-// resets the trace itself).
-class EliminationTrace {
- public:
-  explicit EliminationTrace(std::int32_t m) : m_(m) {
-    ++dumpitt_level;
-    if (!verbose) return;
-    dumpitt("Gauss-Jordan elim method, sparse, size ", m, true, true, true);
-    if (modularmode && modulus == 2)
-      std::printf("  Consider using &O to turn off Hensel and C.R.T. for GCD over Z/2.\n");
-  }
-  ~EliminationTrace() {
-    if (dumpitt_level > 0) decr_dumpitt(m_, true, verbose);
-  }
-  EliminationTrace(const EliminationTrace&) = delete;
-  EliminationTrace& operator=(const EliminationTrace&) = delete;
-
- private:
-  std::int32_t m_;
-};
-
-// The GCD cache kept on for the elimination.
-struct GcdCacheOn {
-  GcdCacheOn() { init_gcd_stash(); }
-  ~GcdCacheOn() { pop_gcd_stash(); }
-  GcdCacheOn(const GcdCacheOn&) = delete;
-  GcdCacheOn& operator=(const GcdCacheOn&) = delete;
-};
-
-// Polymodding suspended for the elimination when it must be; resumed on
-// every exit unless an error report has resumed it already.
-class Suspension {
- public:
-  Suspension(std::int32_t mycut, std::int32_t m)
-      : on_(need_to_turn_off_mod_out(true, false, true, mycut, m)) {
-    if (on_) adjust_polyname_ptrs();
-  }
-  ~Suspension() { resume(); }
-  Suspension(const Suspension&) = delete;
-  Suspension& operator=(const Suspension&) = delete;
-  // Resumes now; true when this call resumed.
-  bool resume() {
-    if (!on_) return false;
-    on_ = false;
-    if (!using_new_polynames) return false;
-    resume_old_polynames();
-    return true;
-  }
-
- private:
-  bool on_;
-};
-
-// The matrix eliminated in: the caller's temporary, or a copy of a borrowed
-// matrix; freed on every exit (the caller's pointer cleared when it was
-// the temporary).
-class WorkingMatrix {
- public:
-  WorkingMatrix(sparseptr* spar, std::int32_t m, bool ar_free)
-      : spar_(spar), m_(m), ar_free_(ar_free) {
-    if (ar_free)
-      sp_ = *spar;
-    else
-      copy_sparse(spar, &sp_, m, false);
-  }
-  ~WorkingMatrix() {
-    free_sparse(&sp_, m_, true);
-    if (ar_free_) *spar_ = nullptr;
-  }
-  WorkingMatrix(const WorkingMatrix&) = delete;
-  WorkingMatrix& operator=(const WorkingMatrix&) = delete;
-  sparseptr get() const { return sp_; }
-
- private:
-  sparseptr* spar_;
-  sparseptr sp_ = nullptr;
-  std::int32_t m_;
-  bool ar_free_;
-};
 
 struct OwnedValue {
   quoly q = nullptr;
@@ -138,10 +59,15 @@ void eliminate_row(colm_ptrptr link, colm_ptr src, quoly factor) {
 void sparse_gauss_elim(sparseptr* spar, quolyptr n, std::int32_t m, std::int32_t mycut,
                        bool ar_free) {
   const bool laurent_at_entry = laurent;
-  EliminationTrace trace(m);
+  TraceLevel trace(m);
+  if (verbose) {
+    dumpitt("Gauss-Jordan elim method, sparse, size ", m, true, true, true);
+    if (modularmode && modulus == 2)
+      std::printf("  Consider using &O to turn off Hensel and C.R.T. for GCD over Z/2.\n");
+  }
   if (m > max_pivot_rows) abandon(too_many_pivot_rows_error, &token);
-  WorkingMatrix work(spar, m, ar_free);
-  Suspension suspension(mycut, m);
+  SparseWorkingMatrix work(spar, m, ar_free);
+  ModOutSuspension suspension(mycut, m);
   GcdCacheOn cache;
   OwnedValue factor;
   quoly_set(1, n);
