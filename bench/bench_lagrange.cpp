@@ -19,6 +19,7 @@
 #include "det/lagrange.h"
 #include "det/router.h"
 #include "numbers/freelists.h"
+#include "numbers/primes.h"
 #include "numbers/work_arrays.h"
 #include "poly/poly_add.h"
 #include "poly/poly_mult.h"
