@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <map>
+#include <type_traits>
 #include <vector>
 
 #include "arrays/sparse_store.h"
@@ -265,21 +266,28 @@ long double NumberMatrix::fl_det(const std::vector<long double>& cells) {
 
 namespace {
 
+// Residue arithmetic; products by Barrett reduction with floor(2^64 / p).
+// char2: the fields of characteristic 2 (sums are exclusive ors).
+template <bool char2>
 struct ModField {
   std::uint32_t p;
-  bool char2;
+  std::uint64_t barrett = char2 || p < 2 ? 0 : ~std::uint64_t{0} / p;
   std::uint32_t add(std::uint32_t a, std::uint32_t b) const {
-    if (char2) return a ^ b;
+    if constexpr (char2) return a ^ b;
     const std::uint32_t s = a + b;
     return s >= p || s < a ? s - p : s;
   }
   std::uint32_t sub(std::uint32_t a, std::uint32_t b) const {
-    if (char2) return a ^ b;
+    if constexpr (char2) return a ^ b;
     return a >= b ? a - b : a + (p - b);
   }
   std::uint32_t mul(std::uint32_t a, std::uint32_t b) const {
-    if (char2) return static_cast<std::uint32_t>(modmult(a, b));
-    return static_cast<std::uint32_t>(std::uint64_t{a} * b % p);
+    if constexpr (char2) return static_cast<std::uint32_t>(modmult(a, b));
+    const std::uint64_t x = std::uint64_t{a} * b;
+    const auto q = static_cast<std::uint64_t>((static_cast<unsigned __int128>(x) * barrett) >> 64);
+    std::uint64_t r = x - q * p;
+    while (r >= p) r -= p;
+    return static_cast<std::uint32_t>(r);
   }
   std::uint32_t inv(std::uint32_t a) const {
     auto x = static_cast<std::int32_t>(a);
@@ -308,8 +316,26 @@ Plan make_plan(const std::vector<Flat<C>>& a, std::int32_t nv, std::int32_t v) {
   for (const auto& e : a) {
     pl.term_start.push_back(pl.power.size());
     pl.slot_start.push_back(pl.slot_exps.size() / w);
-    std::map<std::vector<std::int32_t>, std::int32_t> slots;
     const auto first = static_cast<std::int32_t>(pl.slot_exps.size() / w);
+    // Entries in the variable alone (the common case at the last level)
+    // have one slot and need no lookup.
+    bool alone = true;
+    for (std::size_t t = 0; t < e.c.size() && alone; ++t)
+      for (std::size_t k = 0; k < w; ++k)
+        if (k != static_cast<std::size_t>(v) && e.exp(t)[k] != 0) {
+          alone = false;
+          break;
+        }
+    if (alone) {
+      if (!e.c.empty()) pl.slot_exps.insert(pl.slot_exps.end(), w, 0);
+      for (std::size_t t = 0; t < e.c.size(); ++t) {
+        pl.slot_of_term.push_back(first);
+        pl.power.push_back(e.exp(t)[v]);
+        pl.max_power = std::max(pl.max_power, e.exp(t)[v]);
+      }
+      continue;
+    }
+    std::map<std::vector<std::int32_t>, std::int32_t> slots;
     for (std::size_t t = 0; t < e.c.size(); ++t) {
       const std::int32_t* x = e.exp(t);
       std::copy(x, x + w, key.begin());
@@ -363,11 +389,28 @@ void interpolate(const R& ring, const std::vector<C>& pts, const std::vector<Fla
     f.swap(g);
   }
   std::vector<C> basis(n * n);  // row i: w_i * f / (X - a_i)
+  // w_i = 1 / prod_{j != i} (a_i - a_j), all from one inverse.
+  std::vector<C> w_all(n), prefix(n + 1, ring.one());
   for (std::size_t i = 0; i < n; ++i) {
     C prod = ring.one();
     for (std::size_t j = 0; j < n; ++j)
       if (j != i) prod = ring.mul(prod, ring.sub(pts[i], pts[j]));
-    const C wi = ring.inv(prod);
+    w_all[i] = prod;
+    prefix[i + 1] = ring.mul(prefix[i], prod);
+  }
+  // (Long doubles are inverted one by one: the running product could overflow.)
+  if constexpr (std::is_floating_point_v<C>) {
+    for (std::size_t i = 0; i < n; ++i) w_all[i] = ring.inv(w_all[i]);
+  } else {
+    C back = ring.inv(prefix[n]);
+    for (std::size_t i = n; i-- > 0;) {
+      const C wi = ring.mul(back, prefix[i]);
+      back = ring.mul(back, w_all[i]);
+      w_all[i] = wi;
+    }
+  }
+  for (std::size_t i = 0; i < n; ++i) {
+    const C wi = w_all[i];
     C carry = ring.zero();
     for (std::size_t k = n; k-- > 0;) {
       carry = ring.add(f[k + 1], ring.mul(carry, pts[i]));
@@ -425,8 +468,9 @@ void evaluate(const R& ring, const std::vector<Flat<C>>& a, const Plan& pl, std:
 
 }  // namespace
 
+template <bool char2>
 struct ModRing {
-  ModField f;
+  ModField<char2> f;
   std::uint32_t zero() const { return 0; }
   std::uint32_t one() const { return 1; }
   bool is_zero(std::uint32_t a) const { return a == 0; }
@@ -463,9 +507,12 @@ std::int64_t degree_in(const std::vector<Flat<C>>& a, std::int32_t m, std::int32
 
 }  // namespace
 
-det_status mod_det(const std::vector<Flat<std::uint32_t>>& a, std::int32_t m, std::int32_t nv,
-                   std::int64_t the_degree, NumberMatrix& nm, bool top, Flat<std::uint32_t>& out) {
-  const ModRing ring{{static_cast<std::uint32_t>(modulus), finf}};
+namespace {
+
+template <bool char2>
+det_status mod_det_in(const std::vector<Flat<std::uint32_t>>& a, std::int32_t m, std::int32_t nv,
+                      std::int64_t the_degree, NumberMatrix& nm, bool top, Flat<std::uint32_t>& out) {
+  const ModRing<char2> ring{{static_cast<std::uint32_t>(modulus)}};
   const std::int32_t v = shallowest(a, nv);
   out.clear();
   if (v < 0) {
@@ -516,11 +563,19 @@ det_status mod_det(const std::vector<Flat<std::uint32_t>>& a, std::int32_t m, st
   for (std::size_t i = 0; i < n; ++i) {
     evaluate(ring, a, pl, nv, pts[i], powers, scratch, evaluated);
     if (top && verbose) dumpitt(" ", static_cast<std::int32_t>(i), false, false, true);
-    const det_status s = mod_det(evaluated, m, nv, -1, nm, false, images[i]);
+    const det_status s = mod_det_in<char2>(evaluated, m, nv, -1, nm, false, images[i]);
     if (s != det_status::done) return s;
   }
   interpolate(ring, pts, images, nv, v, out);
   return det_status::done;
+}
+
+}  // namespace
+
+det_status mod_det(const std::vector<Flat<std::uint32_t>>& a, std::int32_t m, std::int32_t nv,
+                   std::int64_t the_degree, NumberMatrix& nm, bool top, Flat<std::uint32_t>& out) {
+  return finf ? mod_det_in<true>(a, m, nv, the_degree, nm, top, out)
+              : mod_det_in<false>(a, m, nv, the_degree, nm, top, out);
 }
 
 det_status fl_det(const std::vector<Flat<long double>>& a, std::int32_t m, std::int32_t nv,

@@ -194,6 +194,7 @@ bool z_det(const std::vector<Flat<std::size_t>>& a, const std::vector<ZCoef>& co
         ScopedValue<bool> quiet(verbose, verbose && windy);
         NumberMatrix nm(m);
         if (!nm.ok()) return false;
+        lagrange_last.points = 0;
         s = mod_det(r, m, nv, this_deg, nm, true, img);
       }
       total.points += lagrange_last.points;
