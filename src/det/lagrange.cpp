@@ -283,7 +283,10 @@ struct ModField {
   }
   std::uint32_t mul(std::uint32_t a, std::uint32_t b) const {
     if constexpr (char2) return static_cast<std::uint32_t>(modmult(a, b));
-    const std::uint64_t x = std::uint64_t{a} * b;
+    return reduce(std::uint64_t{a} * b);
+  }
+  // x mod p for any 64-bit x (not in characteristic 2).
+  std::uint32_t reduce(std::uint64_t x) const {
     const auto q = static_cast<std::uint64_t>((static_cast<unsigned __int128>(x) * barrett) >> 64);
     std::uint64_t r = x - q * p;
     while (r >= p) r -= p;
@@ -306,6 +309,7 @@ struct Plan {
   std::vector<std::size_t> slot_start;  // per entry
   std::vector<std::int32_t> slot_exps;  // nv per slot, the variable's exponent 0
   std::int32_t max_power = 0;
+  bool numbers_after = true;  // every entry is in the variable alone
 };
 
 template <class C>
@@ -326,6 +330,7 @@ Plan make_plan(const std::vector<Flat<C>>& a, std::int32_t nv, std::int32_t v) {
           alone = false;
           break;
         }
+    pl.numbers_after = pl.numbers_after && alone;
     if (alone) {
       if (!e.c.empty()) pl.slot_exps.insert(pl.slot_exps.end(), w, 0);
       for (std::size_t t = 0; t < e.c.size(); ++t) {
@@ -560,7 +565,45 @@ det_status mod_det_in(const std::vector<Flat<std::uint32_t>>& a, std::int32_t m,
   const Plan pl = make_plan(a, nv, v);
   std::vector<Flat<std::uint32_t>> images(n), evaluated;
   std::vector<std::uint32_t> powers, scratch;
+  std::vector<std::uint32_t> cells, coefs;
+  const std::vector<std::int32_t> origin(static_cast<std::size_t>(nv), 0);
+  if (pl.numbers_after)
+    for (const auto& e : a) coefs.insert(coefs.end(), e.c.begin(), e.c.end());
   for (std::size_t i = 0; i < n; ++i) {
+    if (pl.numbers_after) {
+      // The last variable: the entries' values go straight into the
+      // residue matrix.
+      powers.assign(static_cast<std::size_t>(pl.max_power) + 1, 1);
+      for (std::size_t k = 1; k < powers.size(); ++k) powers[k] = ring.mul(powers[k - 1], pts[i]);
+      cells.assign(a.size(), 0);
+      for (std::size_t e = 0; e < a.size(); ++e) {
+        const std::size_t t0 = pl.term_start[e], t1 = pl.term_start[e + 1];
+        if constexpr (char2) {
+          std::uint32_t sum = 0;
+          for (std::size_t t = t0; t < t1; ++t)
+            sum ^= ring.mul(coefs[t], powers[static_cast<std::size_t>(pl.power[t])]);
+          cells[e] = sum;
+        } else {
+          // Up to three products (each below 2^62) are summed before a reduction.
+          std::uint64_t sum = 0;
+          int pending = 0;
+          for (std::size_t t = t0; t < t1; ++t) {
+            if (pending == 3) {
+              sum = ring.f.reduce(sum);
+              pending = 0;
+            }
+            sum += std::uint64_t{coefs[t]} * powers[static_cast<std::size_t>(pl.power[t])];
+            ++pending;
+          }
+          cells[e] = ring.f.reduce(sum);
+        }
+      }
+      if (top && verbose) dumpitt(" ", static_cast<std::int32_t>(i), false, false, true);
+      ++lagrange_last.points;
+      const std::uint32_t d = nm.mod_det(cells);
+      if (d != 0) images[i].push(origin.data(), nv, d);
+      continue;
+    }
     evaluate(ring, a, pl, nv, pts[i], powers, scratch, evaluated);
     if (top && verbose) dumpitt(" ", static_cast<std::int32_t>(i), false, false, true);
     const det_status s = mod_det_in<char2>(evaluated, m, nv, -1, nm, false, images[i]);
