@@ -752,7 +752,12 @@ bool mod_poly_determ(workptr ar, std::int16_t /*polydepth*/, std::int32_t m, quo
 bool fl_poly_determ(workptr ar, std::int16_t polydepth, std::int32_t m, quolyptr q,
                     bool check_laurent, poly fct, std::int32_t the_degree, bool allnumbs) {
   if (field_depth > 0 && polydepth >= field_depth) return false;
-  if (fct != nullptr) error(floating_great_int_error, &blank);
+  if (fct != nullptr) {
+    // A divisor has no meaning for long doubles; when the report returns,
+    // the router goes on with another method.
+    error(floating_great_int_error, &blank);
+    return false;
+  }
   if (!enter()) return false;
   DepthLevel level;
   const std::int32_t nv = number_polys;
