@@ -11,6 +11,7 @@
 #include "core/globals.h"
 #include "det/bareiss.h"
 #include "det/dense_gauss.h"
+#include "det/lagrange.h"
 #include "det/router.h"
 #include "det/sparse_gauss.h"
 
@@ -55,12 +56,9 @@ det_method_table default_det_methods() {
   };
   t.mod_matrix_inv = [](workptr, workptr, bool, std::int32_t, quolyptr, quolyptr, sparseptr*,
                         bool) -> bool { missing(det_method::mod_matrix_inv); };
-  t.rat_poly_determ = [](workptr, std::int16_t, std::int32_t, quolyptr, bool, poly,
-                         std::int32_t) -> bool { missing(det_method::rat_poly_determ); };
-  t.mod_poly_determ = [](workptr, std::int16_t, std::int32_t, quolyptr, bool, poly,
-                         std::int32_t) -> bool { missing(det_method::mod_poly_determ); };
-  t.fl_poly_determ = [](workptr, std::int16_t, std::int32_t, quolyptr, bool, poly, std::int32_t,
-                        bool) -> bool { missing(det_method::fl_poly_determ); };
+  t.rat_poly_determ = rat_poly_determ;
+  t.mod_poly_determ = mod_poly_determ;
+  t.fl_poly_determ = fl_poly_determ;
   t.gauss_Bareiss = gauss_Bareiss;
   t.standard_matrix_invert = standard_matrix_invert;
   return t;

@@ -39,26 +39,40 @@ void char2_row_update(std::uint32_t* row, const std::uint32_t* pivot, std::int32
     if (pivot[c] != 0) row[c] ^= static_cast<std::uint32_t>(modmult(pivot[c], g));
 }
 
-}  // namespace
+// mod_row_update for p < 2^15 on 16-bit residues: with gs = floor(g 2^16 / p)
+// the value b*g - floor(b*gs / 2^16)*p lies in [0, 2p) < 2^16, so the low
+// and high 16-bit products suffice and eight entries go in one vector.
+void small_row_update(std::uint16_t* __restrict row, const std::uint16_t* __restrict pivot,
+                      std::int32_t n, std::uint16_t g, std::uint16_t p) {
+  const auto gs = static_cast<std::uint16_t>((std::uint32_t{g} << 16) / p);
+  for (std::int32_t c = 0; c < n; ++c) {
+    const std::uint16_t b = pivot[c];
+    const auto q = static_cast<std::uint16_t>((std::uint32_t{b} * gs) >> 16);
+    auto t = static_cast<std::uint16_t>(b * g - q * p);
+    t = t >= p ? static_cast<std::uint16_t>(t - p) : t;
+    const std::uint16_t x = row[c];
+    row[c] = x >= t ? static_cast<std::uint16_t>(x - t) : static_cast<std::uint16_t>(x + p - t);
+  }
+}
 
-void mod_determ(workptr ar, std::int32_t m, quolyptr n) {
-  std::int32_t d = (*n)->ncoef->lint;
+
+// The elimination of mod_determ on rows of T (uint16_t when p < 2^15,
+// where the whole row update fits 16-bit lanes, else uint32_t).
+template <class T>
+std::int32_t residue_determ(workptr ar, std::int32_t m, std::int32_t d) {
   const auto size = static_cast<std::size_t>(m);
-  std::vector<std::uint32_t> store(size * size);
-  std::vector<std::uint32_t*> row(size);
+  std::vector<T> store(size * size);
+  std::vector<T*> row(size);
   for (std::size_t r = 0; r < size; ++r) {
     row[r] = store.data() + r * size;
     for (std::size_t c = 0; c < size; ++c)
-      row[r][c] = static_cast<std::uint32_t>(ar->stash[c * size + r]->ncoef->lint);
+      row[r][c] = static_cast<T>(ar->stash[c * size + r]->ncoef->lint);
   }
   const auto p = static_cast<std::uint32_t>(modulus);
   for (std::size_t i = 0; i < size; ++i) {
     std::size_t r = i;
     while (r < size && row[r][i] == 0) ++r;
-    if (r == size) {
-      d = 0;
-      break;
-    }
+    if (r == size) return 0;
     if (r != i) {
       std::swap(row[i], row[r]);
       if (!finf && d > 0) d = modulus - d;
@@ -67,17 +81,30 @@ void mod_determ(workptr ar, std::int32_t m, quolyptr n) {
     d = modmult(row[i][i], static_cast<std::uint32_t>(d));
     verse(&inv);
     const auto rest = static_cast<std::int32_t>(size - i - 1);
-    const std::uint32_t* pivot = row[i] + i + 1;
+    const T* pivot = row[i] + i + 1;
     for (std::size_t k = i + 1; k < size; ++k) {
       const auto g = static_cast<std::uint32_t>(modmult(row[k][i], static_cast<std::uint32_t>(inv)));
       if (g == 0) continue;
-      if (finf)
-        char2_row_update(row[k] + i + 1, pivot, rest, g);
-      else
-        mod_row_update(row[k] + i + 1, pivot, rest, g, p);
+      if constexpr (sizeof(T) == 2) {
+        small_row_update(row[k] + i + 1, pivot, rest, static_cast<std::uint16_t>(g),
+                         static_cast<std::uint16_t>(p));
+      } else {
+        if (finf)
+          char2_row_update(row[k] + i + 1, pivot, rest, g);
+        else
+          mod_row_update(row[k] + i + 1, pivot, rest, g, p);
+      }
     }
   }
-  (*n)->ncoef->lint = d;
+  return d;
+}
+
+}  // namespace
+
+void mod_determ(workptr ar, std::int32_t m, quolyptr n) {
+  const std::int32_t d = (*n)->ncoef->lint;
+  (*n)->ncoef->lint = !finf && modulus < 32768 ? residue_determ<std::uint16_t>(ar, m, d)
+                                               : residue_determ<std::uint32_t>(ar, m, d);
 }
 
 void fl_determ(workptr ar, std::int32_t m, quolyptr n) {

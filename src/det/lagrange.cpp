@@ -1,0 +1,793 @@
+// The modular and floating interpolation drivers and the flat lists they
+// work on (see det/lagrange.h); the integer driver is in lagrange_z.cpp.
+#include "det/lagrange.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <map>
+#include <type_traits>
+#include <vector>
+
+#include "arrays/sparse_store.h"
+#include "core/error_codes.h"
+#include "core/errors.h"
+#include "core/globals.h"
+#include "core/thresholds.h"
+#include "det/dense_gauss.h"
+#include "det/lagrange_impl.h"
+#include "det/router.h"
+#include "numbers/freelists.h"
+#include "numbers/node_handles.h"
+#include "numbers/primes.h"
+#include "numbers/word_mod.h"
+#include "numbers/work_arrays.h"
+#include "poly/poly_repr.h"
+#include "toplevel/start_tables.h"
+#include "toplevel/state.h"
+
+namespace tavrin {
+
+std::int32_t lagrangedepth = 0;
+std::int32_t neg_exponent_warning = 0;
+std::int32_t (*lagrange_random)() = rand_integer3;
+lagrange_counts lagrange_last;
+
+namespace lagrange {
+
+using detail::new_leaf;
+using detail::new_number_value;
+using detail::new_ratfun_value;
+using detail::new_term;
+
+// ---- Reading entries and writing answers -------------------------------------------
+
+namespace {
+
+template <class Leaf>
+void walk(poly p, std::int32_t depth, std::vector<std::int32_t>& exps, Leaf&& leaf) {
+  for (poly t = p; t != nullptr; t = t->next) {
+    if (t->numb) {
+      for (std::size_t k = static_cast<std::size_t>(depth) - 1; k < exps.size(); ++k) exps[k] = 0;
+      leaf(t->ncoef);
+    } else {
+      exps[static_cast<std::size_t>(depth) - 1] = t->exp;
+      walk(t->pcoef, depth + 1, exps, leaf);
+    }
+  }
+}
+
+}  // namespace
+
+bool read_entry(quoly q, std::int32_t nv, const std::function<void(const std::int32_t*, imptr)>& put) {
+  std::vector<std::int32_t> exps(static_cast<std::size_t>(std::max(nv, 1)), 0);
+  if (q == nullptr) return true;
+  if (q->numb) {
+    put(exps.data(), q->ncoef);
+    return true;
+  }
+  bool negative = false;
+  walk(q->numer, 1, exps, [&](imptr n) {
+    for (std::int32_t e : exps) negative = negative || e < 0;
+    put(exps.data(), n);
+  });
+  return !negative;
+}
+
+namespace {
+
+// Builds the polynomial of the terms [lo, hi) (sorted by exponent vectors,
+// descending, no zero coefficient) at level depth.
+poly build(const std::vector<const std::int32_t*>& e, const std::vector<imptr>& c, std::size_t lo,
+           std::size_t hi, std::int32_t depth, std::int32_t nv) {
+  if (depth > nv) return new_leaf(c[lo]);
+  const auto at = static_cast<std::size_t>(depth) - 1;
+  poly head = nullptr;
+  poly* link = &head;
+  std::size_t i = lo;
+  while (i < hi) {
+    std::size_t j = i;
+    while (j < hi && e[j][at] == e[i][at]) ++j;
+    poly coef = build(e, c, i, j, depth + 1, nv);
+    poly node = (e[i][at] == 0 && coef->numb && coef->next == nullptr) ? coef
+                                                                        : new_term(e[i][at], coef);
+    *link = node;
+    link = &node->next;
+    i = j;
+  }
+  return head;
+}
+
+}  // namespace
+
+poly write_poly(std::vector<std::int32_t>& exps, std::vector<imptr>& coefs, std::int32_t nv) {
+  const std::size_t n = coefs.size();
+  if (n == 0) {
+    poly z = nullptr;
+    poly_set(0, &z);
+    return z;
+  }
+  std::vector<std::size_t> order(n);
+  for (std::size_t k = 0; k < n; ++k) order[k] = k;
+  const auto w = static_cast<std::size_t>(nv);
+  std::sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) {
+    return std::lexicographical_compare(exps.begin() + b * w, exps.begin() + b * w + w,
+                                        exps.begin() + a * w, exps.begin() + a * w + w);
+  });
+  std::vector<const std::int32_t*> e(n);
+  std::vector<imptr> c(n);
+  for (std::size_t k = 0; k < n; ++k) {
+    e[k] = exps.data() + order[k] * w;
+    c[k] = coefs[order[k]];
+  }
+  coefs.clear();
+  return build(e, c, 0, n, 1, nv);
+}
+
+void set_answer(quolyptr q, poly p) {
+  free_quoly(q);
+  if (p->numb && p->next == nullptr) {
+    *q = new_number_value(p->ncoef);
+    p->ncoef = nullptr;
+    free_polynode_list(p, p);
+  } else {
+    *q = new_ratfun_value(p, nullptr);
+  }
+}
+
+// ---- The degree bound ------------------------------------------------------------------
+
+}  // namespace lagrange
+
+std::int64_t compute_degree(std::int64_t* D, std::int32_t m) {
+  constexpr std::int64_t top = std::int64_t{1} << 28;
+  auto at = [&](std::int32_t r, std::int32_t c) -> std::int64_t& {
+    return D[static_cast<std::size_t>(r) * static_cast<std::size_t>(m) + static_cast<std::size_t>(c)];
+  };
+  std::int64_t bound = 0;
+  for (std::int32_t b = 0; b < m; ++b) {
+    for (std::int32_t c = b; c < m; ++c) {
+      std::int64_t least = -1;
+      for (std::int32_t r = b; r < m; ++r)
+        if (at(r, c) >= 0 && at(r, c) < top && (least < 0 || at(r, c) < least)) least = at(r, c);
+      if (least < 0) return 2;
+      for (std::int32_t r = b; r < m; ++r)
+        if (at(r, c) >= 0) at(r, c) -= least;
+      bound += least;
+    }
+    for (std::int32_t r = b; r < m; ++r) {
+      std::int64_t least = -1;
+      for (std::int32_t c = b; c < m; ++c)
+        if (at(r, c) >= 0 && at(r, c) < top && (least < 0 || at(r, c) < least)) least = at(r, c);
+      if (least < 0) return 2;
+      for (std::int32_t c = b; c < m; ++c)
+        if (at(r, c) >= 0) at(r, c) -= least;
+      bound += least;
+    }
+    // Pivot: the row with a 0 whose positive entries weigh least; in it the
+    // 0 whose column weighs least.
+    std::int32_t prow = -1;
+    std::int64_t best = 0;
+    for (std::int32_t r = b; r < m; ++r) {
+      bool zero = false;
+      std::int64_t sum = 0;
+      for (std::int32_t c = b; c < m; ++c) {
+        zero = zero || at(r, c) == 0;
+        if (at(r, c) > 0) sum += at(r, c);
+      }
+      if (zero && (prow < 0 || sum < best)) {
+        prow = r;
+        best = sum;
+      }
+    }
+    std::int32_t pcol = -1;
+    for (std::int32_t c = b; c < m; ++c) {
+      if (at(prow, c) != 0) continue;
+      std::int64_t sum = 0;
+      for (std::int32_t r = b; r < m; ++r)
+        if (at(r, c) > 0) sum += at(r, c);
+      if (pcol < 0 || sum < best) {
+        pcol = c;
+        best = sum;
+      }
+    }
+    for (std::int32_t c = 0; c < m; ++c) std::swap(at(prow, c), at(b, c));
+    for (std::int32_t r = 0; r < m; ++r) std::swap(at(r, pcol), at(r, b));
+    for (std::int32_t j = b + 1; j < m; ++j) {
+      if (at(b, j) < 0) continue;
+      for (std::int32_t i = b + 1; i < m; ++i) at(i, j) = std::max(at(i, j), at(i, b) + at(b, j));
+    }
+  }
+  return bound;
+}
+
+namespace lagrange {
+
+// ---- Flat matrices ----------------------------------------------------------------------
+
+// The negative-exponent refusal with its shared warning count.
+void refuse_negative_exponents() {
+  if (neg_exponent_warning < 3) {
+    std::printf(" Warning.  matrix contains negative exponents.  Fast\n");
+    std::printf(" determinant method cannot be used.  It would be better\n");
+    std::printf(" to remove the negative exponents and try again.\n");
+    if (neg_exponent_warning == 2) std::printf(" *** This is the last warning message.\n");
+    std::fflush(stdout);
+  }
+  ++neg_exponent_warning;
+}
+
+NumberMatrix::NumberMatrix(std::int32_t m) : m_(m) {
+  const std::int64_t cells = std::int64_t{m} * m;
+  if (!mod_mode_matrix_in_use) {
+    check_mod_matrix_size(m);
+    mod_mode_matrix_in_use = true;
+    shared_ = true;
+    ar_ = mod_mode_matrix;
+  } else {
+    if (first_available > work_pool_size) return;
+    guard_.emplace(&blank);
+    if (!guard_->taken()) return;
+    ar_ = guard_->get();
+    for (std::int64_t k = 0; k < cells; ++k) {
+      ar_->stash[k] = nullptr;
+      quoly_set(0, &ar_->stash[k]);
+    }
+    owned_ = true;
+  }
+  quoly_set(1, &n_);
+}
+
+NumberMatrix::~NumberMatrix() {
+  free_quoly(&n_);
+  if (shared_) mod_mode_matrix_in_use = false;
+  if (owned_) {
+    const std::int64_t cells = std::int64_t{m_} * m_;
+    for (std::int64_t k = 0; k < cells; ++k) free_quoly(&ar_->stash[k]);
+  }
+}
+
+std::uint32_t NumberMatrix::mod_det(const std::vector<std::uint32_t>& cells) {
+  const std::size_t n = cells.size();
+  for (std::size_t k = 0; k < n; ++k) ar_->stash[k]->ncoef->lint = static_cast<std::int32_t>(cells[k]);
+  n_->ncoef->lint = 1;
+  det_methods.mod_determ(ar_, m_, &n_);
+  return static_cast<std::uint32_t>(n_->ncoef->lint);
+}
+
+long double NumberMatrix::fl_det(const std::vector<long double>& cells) {
+  const std::size_t n = cells.size();
+  for (std::size_t k = 0; k < n; ++k) ar_->stash[k]->ncoef->flote = cells[k];
+  n_->ncoef->flote = 1.0L;
+  fl_determ(ar_, m_, &n_);
+  return n_->ncoef->flote;
+}
+
+// ---- The modular recursion -------------------------------------------------------------
+
+namespace {
+
+// Residue arithmetic; products by Barrett reduction with floor(2^64 / p).
+// char2: the fields of characteristic 2 (sums are exclusive ors).
+template <bool char2>
+struct ModField {
+  std::uint32_t p;
+  std::uint64_t barrett = char2 || p < 2 ? 0 : ~std::uint64_t{0} / p;
+  std::uint32_t add(std::uint32_t a, std::uint32_t b) const {
+    if constexpr (char2) return a ^ b;
+    const std::uint32_t s = a + b;
+    return s >= p || s < a ? s - p : s;
+  }
+  std::uint32_t sub(std::uint32_t a, std::uint32_t b) const {
+    if constexpr (char2) return a ^ b;
+    return a >= b ? a - b : a + (p - b);
+  }
+  std::uint32_t mul(std::uint32_t a, std::uint32_t b) const {
+    if constexpr (char2) return static_cast<std::uint32_t>(modmult(a, b));
+    return reduce(std::uint64_t{a} * b);
+  }
+  // x mod p for any 64-bit x (not in characteristic 2).
+  std::uint32_t reduce(std::uint64_t x) const {
+    const auto q = static_cast<std::uint64_t>((static_cast<unsigned __int128>(x) * barrett) >> 64);
+    std::uint64_t r = x - q * p;
+    while (r >= p) r -= p;
+    return static_cast<std::uint32_t>(r);
+  }
+  std::uint32_t inv(std::uint32_t a) const {
+    auto x = static_cast<std::int32_t>(a);
+    verse(&x);
+    return static_cast<std::uint32_t>(x);
+  }
+};
+
+// For one variable: every entry split into the monomials of the other
+// variables (its "slots") and, per term, the slot and the exponent of the
+// variable. Evaluating at a point is then one pass over the terms.
+struct Plan {
+  std::vector<std::int32_t> slot_of_term;
+  std::vector<std::int32_t> power;
+  std::vector<std::size_t> term_start;  // per entry
+  std::vector<std::size_t> slot_start;  // per entry
+  std::vector<std::int32_t> slot_exps;  // nv per slot, the variable's exponent 0
+  std::int32_t max_power = 0;
+  bool numbers_after = true;  // every entry is in the variable alone
+};
+
+template <class C>
+Plan make_plan(const std::vector<Flat<C>>& a, std::int32_t nv, std::int32_t v) {
+  Plan pl;
+  const auto w = static_cast<std::size_t>(nv);
+  std::vector<std::int32_t> key(w);
+  for (const auto& e : a) {
+    pl.term_start.push_back(pl.power.size());
+    pl.slot_start.push_back(pl.slot_exps.size() / w);
+    const auto first = static_cast<std::int32_t>(pl.slot_exps.size() / w);
+    // Entries in the variable alone (the common case at the last level)
+    // have one slot and need no lookup.
+    bool alone = true;
+    for (std::size_t t = 0; t < e.c.size() && alone; ++t)
+      for (std::size_t k = 0; k < w; ++k)
+        if (k != static_cast<std::size_t>(v) && e.exp(t)[k] != 0) {
+          alone = false;
+          break;
+        }
+    pl.numbers_after = pl.numbers_after && alone;
+    if (alone) {
+      if (!e.c.empty()) pl.slot_exps.insert(pl.slot_exps.end(), w, 0);
+      for (std::size_t t = 0; t < e.c.size(); ++t) {
+        pl.slot_of_term.push_back(first);
+        pl.power.push_back(e.exp(t)[v]);
+        pl.max_power = std::max(pl.max_power, e.exp(t)[v]);
+      }
+      continue;
+    }
+    std::map<std::vector<std::int32_t>, std::int32_t> slots;
+    for (std::size_t t = 0; t < e.c.size(); ++t) {
+      const std::int32_t* x = e.exp(t);
+      std::copy(x, x + w, key.begin());
+      key[static_cast<std::size_t>(v)] = 0;
+      auto [it, fresh] = slots.emplace(key, 0);
+      if (fresh) {
+        it->second = static_cast<std::int32_t>(pl.slot_exps.size() / w) - first;
+        pl.slot_exps.insert(pl.slot_exps.end(), key.begin(), key.end());
+      }
+      pl.slot_of_term.push_back(first + it->second);
+      pl.power.push_back(x[v]);
+      pl.max_power = std::max(pl.max_power, x[v]);
+    }
+  }
+  pl.term_start.push_back(pl.power.size());
+  pl.slot_start.push_back(pl.slot_exps.size() / w);
+  return pl;
+}
+
+// The shallowest variable with a non-zero exponent in some entry; -1: none.
+template <class C>
+std::int32_t shallowest(const std::vector<Flat<C>>& a, std::int32_t nv) {
+  std::int32_t best = nv;
+  for (const auto& e : a)
+    for (std::size_t t = 0; t < e.c.size(); ++t) {
+      const std::int32_t* x = e.exp(t);
+      for (std::int32_t k = 0; k < best; ++k)
+        if (x[k] != 0) {
+          best = k;
+          break;
+        }
+    }
+  return best == nv ? -1 : best;
+}
+
+// Interpolation from images at the points: the coefficient of X^k of the
+// slot s is sum_i y_i(s) w_i p_i[k] with p_i = f / (X - a_i).
+template <class R, class C>
+void interpolate(const R& ring, const std::vector<C>& pts, const std::vector<Flat<C>>& images,
+                 std::int32_t nv, std::int32_t v, Flat<C>& out) {
+  const std::size_t n = pts.size();
+  const auto w = static_cast<std::size_t>(nv);
+  // f = prod (X - a), low coefficient first.
+  std::vector<C> f(1, ring.one());
+  for (const C& a : pts) {
+    std::vector<C> g(f.size() + 1, ring.zero());
+    for (std::size_t k = 0; k < f.size(); ++k) {
+      g[k + 1] = ring.add(g[k + 1], f[k]);
+      g[k] = ring.sub(g[k], ring.mul(f[k], a));
+    }
+    f.swap(g);
+  }
+  std::vector<C> basis(n * n);  // row i: w_i * f / (X - a_i)
+  // w_i = 1 / prod_{j != i} (a_i - a_j), all from one inverse.
+  std::vector<C> w_all(n), prefix(n + 1, ring.one());
+  for (std::size_t i = 0; i < n; ++i) {
+    C prod = ring.one();
+    for (std::size_t j = 0; j < n; ++j)
+      if (j != i) prod = ring.mul(prod, ring.sub(pts[i], pts[j]));
+    w_all[i] = prod;
+    prefix[i + 1] = ring.mul(prefix[i], prod);
+  }
+  // (Long doubles are inverted one by one: the running product could overflow.)
+  if constexpr (std::is_floating_point_v<C>) {
+    for (std::size_t i = 0; i < n; ++i) w_all[i] = ring.inv(w_all[i]);
+  } else {
+    C back = ring.inv(prefix[n]);
+    for (std::size_t i = n; i-- > 0;) {
+      const C wi = ring.mul(back, prefix[i]);
+      back = ring.mul(back, w_all[i]);
+      w_all[i] = wi;
+    }
+  }
+  for (std::size_t i = 0; i < n; ++i) {
+    const C wi = w_all[i];
+    C carry = ring.zero();
+    for (std::size_t k = n; k-- > 0;) {
+      carry = ring.add(f[k + 1], ring.mul(carry, pts[i]));
+      basis[i * n + k] = ring.mul(carry, wi);
+    }
+  }
+  std::map<std::vector<std::int32_t>, std::vector<C>> slots;
+  std::vector<std::int32_t> key(w);
+  for (std::size_t i = 0; i < n; ++i) {
+    const auto& img = images[i];
+    for (std::size_t t = 0; t < img.c.size(); ++t) {
+      const std::int32_t* x = img.exp(t);
+      std::copy(x, x + w, key.begin());
+      auto& ys = slots[key];
+      if (ys.empty()) ys.assign(n, ring.zero());
+      ys[i] = img.c[t];
+    }
+  }
+  out.clear();
+  std::vector<C> acc(n);
+  for (auto& [k, ys] : slots) {
+    std::fill(acc.begin(), acc.end(), ring.zero());
+    for (std::size_t i = 0; i < n; ++i) {
+      if (ring.is_zero(ys[i])) continue;
+      for (std::size_t d = 0; d < n; ++d) acc[d] = ring.add(acc[d], ring.mul(ys[i], basis[i * n + d]));
+    }
+    for (std::size_t d = n; d-- > 0;) {
+      if (ring.is_zero(acc[d])) continue;
+      std::vector<std::int32_t> e = k;
+      e[static_cast<std::size_t>(v)] = static_cast<std::int32_t>(d);
+      out.push(e.data(), nv, acc[d]);
+    }
+  }
+}
+
+template <class R, class C>
+void evaluate(const R& ring, const std::vector<Flat<C>>& a, const Plan& pl, std::int32_t nv, C point,
+              std::vector<C>& powers, std::vector<C>& scratch, std::vector<Flat<C>>& out) {
+  powers.assign(static_cast<std::size_t>(pl.max_power) + 1, ring.one());
+  for (std::size_t k = 1; k < powers.size(); ++k) powers[k] = ring.mul(powers[k - 1], point);
+  const auto w = static_cast<std::size_t>(nv);
+  out.resize(a.size());
+  for (std::size_t e = 0; e < a.size(); ++e) {
+    const std::size_t s0 = pl.slot_start[e], s1 = pl.slot_start[e + 1];
+    scratch.assign(s1 - s0, ring.zero());
+    for (std::size_t t = pl.term_start[e], k = 0; t < pl.term_start[e + 1]; ++t, ++k)
+      scratch[static_cast<std::size_t>(pl.slot_of_term[t]) - s0] =
+          ring.add(scratch[static_cast<std::size_t>(pl.slot_of_term[t]) - s0],
+                   ring.mul(a[e].c[k], powers[static_cast<std::size_t>(pl.power[t])]));
+    out[e].clear();
+    for (std::size_t s = s0; s < s1; ++s)
+      if (!ring.is_zero(scratch[s - s0])) out[e].push(pl.slot_exps.data() + s * w, nv, scratch[s - s0]);
+  }
+}
+
+}  // namespace
+
+template <bool char2>
+struct ModRing {
+  ModField<char2> f;
+  std::uint32_t zero() const { return 0; }
+  std::uint32_t one() const { return 1; }
+  bool is_zero(std::uint32_t a) const { return a == 0; }
+  std::uint32_t add(std::uint32_t a, std::uint32_t b) const { return f.add(a, b); }
+  std::uint32_t sub(std::uint32_t a, std::uint32_t b) const { return f.sub(a, b); }
+  std::uint32_t mul(std::uint32_t a, std::uint32_t b) const { return f.mul(a, b); }
+  std::uint32_t inv(std::uint32_t a) const { return f.inv(a); }
+};
+
+struct FlRing {
+  long double zero() const { return 0.0L; }
+  long double one() const { return 1.0L; }
+  bool is_zero(long double a) const { return a == 0.0L; }
+  long double add(long double a, long double b) const { return a + b; }
+  long double sub(long double a, long double b) const { return a - b; }
+  long double mul(long double a, long double b) const { return a * b; }
+  long double inv(long double a) const { return 1.0L / a; }
+};
+
+namespace {
+
+template <class C>
+std::int64_t degree_in(const std::vector<Flat<C>>& a, std::int32_t m, std::int32_t v) {
+  std::vector<std::int64_t> D(static_cast<std::size_t>(m) * static_cast<std::size_t>(m));
+  for (std::int32_t c = 0; c < m; ++c)
+    for (std::int32_t r = 0; r < m; ++r) {
+      const auto& e = a[static_cast<std::size_t>(c * m + r)];
+      std::int64_t d = e.c.empty() ? lagrange_zero_entry : 0;
+      for (std::size_t t = 0; t < e.c.size(); ++t) d = std::max<std::int64_t>(d, e.exp(t)[v]);
+      D[static_cast<std::size_t>(r * m + c)] = d;
+    }
+  return compute_degree(D.data(), m);
+}
+
+}  // namespace
+
+namespace {
+
+template <bool char2>
+det_status mod_det_in(const std::vector<Flat<std::uint32_t>>& a, std::int32_t m, std::int32_t nv,
+                      std::int64_t the_degree, NumberMatrix& nm, bool top, Flat<std::uint32_t>& out) {
+  const ModRing<char2> ring{{static_cast<std::uint32_t>(modulus)}};
+  const std::int32_t v = shallowest(a, nv);
+  out.clear();
+  if (v < 0) {
+    std::vector<std::uint32_t> cells(a.size());
+    for (std::size_t k = 0; k < a.size(); ++k) cells[k] = a[k].c.empty() ? 0 : a[k].c[0];
+    ++lagrange_last.points;
+    const std::uint32_t d = nm.mod_det(cells);
+    std::vector<std::int32_t> zero(static_cast<std::size_t>(std::max(nv, 1)), 0);
+    if (d != 0) out.push(zero.data(), nv, d);
+    return det_status::done;
+  }
+  std::int64_t deg = top && the_degree >= 0 ? the_degree : degree_in(a, m, v);
+  if (deg == 0) deg = 1;
+  const std::int64_t width = std::int64_t{modulus} / (deg + 1);
+  if (width < 2) {
+    if (deg >= 35023) {
+      if (verbose) std::printf(" estimated degree %d is too large for this method.\n", static_cast<int>(deg));
+      return det_status::declined;
+    }
+    if (finf) {
+      std::printf(" degree %d is too large for this field.\n", static_cast<int>(deg));
+      return det_status::declined;
+    }
+    if (verbose)
+      std::printf(" degree %d is too large for this modulus. will try rational algorithm.\n",
+                  static_cast<int>(deg));
+    return det_status::too_small;
+  }
+  if (top) {
+    ++dumpitt_level;
+    if (verbose) dumpitt("LaGrange interpolation, degree ", static_cast<std::int32_t>(deg), true, true, true);
+  }
+  struct Close {
+    bool on;
+    std::int32_t deg;
+    ~Close() {
+      if (on) decr_dumpitt(deg, true, verbose);
+    }
+  } close{top, static_cast<std::int32_t>(deg)};
+  const auto n = static_cast<std::size_t>(deg) + 1;
+  std::vector<std::uint32_t> pts(n);
+  for (std::size_t k = 0; k < n; ++k)
+    pts[k] = static_cast<std::uint32_t>(std::int64_t(k) * width +
+                                        static_cast<std::uint32_t>(lagrange_random()) % width);
+  const Plan pl = make_plan(a, nv, v);
+  std::vector<Flat<std::uint32_t>> images(n), evaluated;
+  std::vector<std::uint32_t> powers, scratch;
+  std::vector<std::uint32_t> cells, coefs;
+  const std::vector<std::int32_t> origin(static_cast<std::size_t>(nv), 0);
+  if (pl.numbers_after)
+    for (const auto& e : a) coefs.insert(coefs.end(), e.c.begin(), e.c.end());
+  for (std::size_t i = 0; i < n; ++i) {
+    if (pl.numbers_after) {
+      // The last variable: the entries' values go straight into the
+      // residue matrix.
+      powers.assign(static_cast<std::size_t>(pl.max_power) + 1, 1);
+      for (std::size_t k = 1; k < powers.size(); ++k) powers[k] = ring.mul(powers[k - 1], pts[i]);
+      cells.assign(a.size(), 0);
+      for (std::size_t e = 0; e < a.size(); ++e) {
+        const std::size_t t0 = pl.term_start[e], t1 = pl.term_start[e + 1];
+        if constexpr (char2) {
+          std::uint32_t sum = 0;
+          for (std::size_t t = t0; t < t1; ++t)
+            sum ^= ring.mul(coefs[t], powers[static_cast<std::size_t>(pl.power[t])]);
+          cells[e] = sum;
+        } else {
+          // Up to three products (each below 2^62) are summed before a reduction.
+          std::uint64_t sum = 0;
+          int pending = 0;
+          for (std::size_t t = t0; t < t1; ++t) {
+            if (pending == 3) {
+              sum = ring.f.reduce(sum);
+              pending = 0;
+            }
+            sum += std::uint64_t{coefs[t]} * powers[static_cast<std::size_t>(pl.power[t])];
+            ++pending;
+          }
+          cells[e] = ring.f.reduce(sum);
+        }
+      }
+      if (top && verbose) dumpitt(" ", static_cast<std::int32_t>(i), false, false, true);
+      ++lagrange_last.points;
+      const std::uint32_t d = nm.mod_det(cells);
+      if (d != 0) images[i].push(origin.data(), nv, d);
+      continue;
+    }
+    evaluate(ring, a, pl, nv, pts[i], powers, scratch, evaluated);
+    if (top && verbose) dumpitt(" ", static_cast<std::int32_t>(i), false, false, true);
+    const det_status s = mod_det_in<char2>(evaluated, m, nv, -1, nm, false, images[i]);
+    if (s != det_status::done) return s;
+  }
+  interpolate(ring, pts, images, nv, v, out);
+  return det_status::done;
+}
+
+}  // namespace
+
+det_status mod_det(const std::vector<Flat<std::uint32_t>>& a, std::int32_t m, std::int32_t nv,
+                   std::int64_t the_degree, NumberMatrix& nm, bool top, Flat<std::uint32_t>& out) {
+  return finf ? mod_det_in<true>(a, m, nv, the_degree, nm, top, out)
+              : mod_det_in<false>(a, m, nv, the_degree, nm, top, out);
+}
+
+det_status fl_det(const std::vector<Flat<long double>>& a, std::int32_t m, std::int32_t nv,
+                  std::int64_t the_degree, NumberMatrix& nm, bool top, Flat<long double>& out) {
+  const FlRing ring;
+  const std::int32_t v = shallowest(a, nv);
+  out.clear();
+  if (v < 0) {
+    std::vector<long double> cells(a.size());
+    for (std::size_t k = 0; k < a.size(); ++k) cells[k] = a[k].c.empty() ? 0.0L : a[k].c[0];
+    ++lagrange_last.points;
+    const long double d = nm.fl_det(cells);
+    std::vector<std::int32_t> zero(static_cast<std::size_t>(std::max(nv, 1)), 0);
+    if (d != 0.0L) out.push(zero.data(), nv, d);
+    return det_status::done;
+  }
+  std::int64_t deg = top && the_degree >= 0 ? the_degree : degree_in(a, m, v);
+  if (deg == 0) deg = 1;
+  if (top) {
+    ++dumpitt_level;
+    if (verbose) dumpitt("LaGrange interpolation, degree ", static_cast<std::int32_t>(deg), true, true, true);
+  }
+  struct Close {
+    bool on;
+    std::int32_t deg;
+    ~Close() {
+      if (on) decr_dumpitt(deg, true, verbose);
+    }
+  } close{top, static_cast<std::int32_t>(deg)};
+  const auto n = static_cast<std::size_t>(deg) + 1;
+  const std::int64_t s = 2 + lagrange_random() % 3;
+  std::vector<long double> pts(n);
+  for (std::size_t k = 0; k < n; ++k) {
+    std::int64_t a_k = std::int64_t(k) * s + lagrange_random() % s;
+    if (std::int64_t(k) * s < (std::int64_t(n) * s) / 2) a_k = -a_k;
+    pts[k] = static_cast<long double>(a_k);
+  }
+  const Plan pl = make_plan(a, nv, v);
+  std::vector<Flat<long double>> images(n), evaluated;
+  std::vector<long double> powers, scratch;
+  for (std::size_t i = 0; i < n; ++i) {
+    evaluate(ring, a, pl, nv, pts[i], powers, scratch, evaluated);
+    if (top && verbose) dumpitt(" ", static_cast<std::int32_t>(i), false, false, true);
+    const det_status st = fl_det(evaluated, m, nv, -1, nm, false, images[i]);
+    if (st != det_status::done) return st;
+  }
+  interpolate(ring, pts, images, nv, v, out);
+  return det_status::done;
+}
+
+// Entry and depth checks shared by the drivers; false: decline.
+// Entries over the field levels of a quotient ring are left to the
+// elimination methods.
+bool enter() {
+  if (field_depth > 0) return false;
+  return lagrangedepth + 1 <= lagrangecut;
+}
+
+}  // namespace lagrange
+
+using namespace lagrange;
+
+namespace {
+
+struct DepthLevel {
+  DepthLevel() { ++lagrangedepth; }
+  ~DepthLevel() {
+    if (lagrangedepth > 0) --lagrangedepth;
+  }
+  DepthLevel(const DepthLevel&) = delete;
+  DepthLevel& operator=(const DepthLevel&) = delete;
+};
+
+void divide_out(quolyptr q, poly fct) {
+  if (fct == nullptr) return;
+  mat_invert_EnvRec env;
+  env.allpolys = true;
+  divide_fct(env, q, fct);
+}
+
+}  // namespace
+
+bool mod_poly_determ(workptr ar, std::int16_t /*polydepth*/, std::int32_t m, quolyptr q,
+                     bool check_laurent, poly fct, std::int32_t the_degree) {
+  // Interpolation needs inverses of the point differences.
+  if (!enter() || !mod_is_prime) return false;
+  DepthLevel level;
+  const std::int32_t nv = number_polys;
+  std::vector<Flat<std::uint32_t>> a(static_cast<std::size_t>(m) * static_cast<std::size_t>(m));
+  bool negative = false;
+  for (std::size_t k = 0; k < a.size(); ++k) {
+    auto& e = a[k];
+    negative = !read_entry(ar->stash[k], nv, [&](const std::int32_t* x, imptr n) {
+      if (n->lint != 0) e.push(x, nv, static_cast<std::uint32_t>(n->lint));
+    }) || negative;
+  }
+  if (negative) {
+    if (check_laurent) refuse_negative_exponents();
+    return false;
+  }
+  det_status s;
+  Flat<std::uint32_t> out;
+  {
+    NumberMatrix nm(m);
+    if (!nm.ok()) {
+      if (verbose && windy)
+        dumpitt("must abandon interpolation; ran out of workarrays", 0, true, false, false);
+      return false;
+    }
+    lagrange_last = {};
+    s = mod_det(a, m, nv, the_degree, nm, true, out);
+  }
+  if (s == det_status::declined) return false;
+  if (s == det_status::too_small) {
+    if (!use_rat_poly_det(a, m, nv, q)) return false;
+  } else {
+    std::vector<imptr> coefs;
+    for (std::uint32_t c : out.c) {
+      imptr x = nullptr;
+      newimag(&x);
+      x->lint = static_cast<std::int32_t>(c);
+      x->flote = 0;
+      coefs.push_back(x);
+    }
+    set_answer(q, write_poly(out.e, coefs, nv));
+  }
+  divide_out(q, fct);
+  return true;
+}
+
+bool fl_poly_determ(workptr ar, std::int16_t polydepth, std::int32_t m, quolyptr q,
+                    bool check_laurent, poly fct, std::int32_t the_degree, bool allnumbs) {
+  if (field_depth > 0 && polydepth >= field_depth) return false;
+  if (fct != nullptr) {
+    // A divisor has no meaning for long doubles; when the report returns,
+    // the router goes on with another method.
+    error(floating_great_int_error, &blank);
+    return false;
+  }
+  if (!enter()) return false;
+  DepthLevel level;
+  const std::int32_t nv = number_polys;
+  std::vector<Flat<long double>> a(static_cast<std::size_t>(m) * static_cast<std::size_t>(m));
+  bool negative = false;
+  for (std::size_t k = 0; k < a.size(); ++k) {
+    auto& e = a[k];
+    negative = !read_entry(ar->stash[k], nv, [&](const std::int32_t* x, imptr n) {
+      if (n->flote != 0.0L) e.push(x, nv, n->flote);
+    }) || negative;
+  }
+  if (negative && !allnumbs) {
+    if (check_laurent) refuse_negative_exponents();
+    return false;
+  }
+  NumberMatrix nm(m);
+  if (!nm.ok()) return false;
+  lagrange_last = {};
+  Flat<long double> out;
+  if (fl_det(a, m, nv, the_degree, nm, true, out) != det_status::done) return false;
+  std::vector<imptr> coefs;
+  for (long double c : out.c) {
+    imptr x = nullptr;
+    newimag(&x);
+    x->flote = c;
+    x->lint = 0;
+    coefs.push_back(x);
+  }
+  set_answer(q, write_poly(out.e, coefs, nv));
+  return true;
+}
+
+}  // namespace tavrin

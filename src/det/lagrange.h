@@ -1,0 +1,59 @@
+// Determinants of dense polynomial matrices by evaluation and interpolation.
+//
+// mod_poly_determ works modulo the word prime `modulus` (also in the
+// characteristic-2 fields), fl_poly_determ on long doubles, and
+// rat_poly_determ over the integers by images modulo word primes joined by
+// Chinese remaindering. Each picks deg+1 points for the shallowest variable
+// of the matrix (deg a max-plus bound on the determinant's degree in it),
+// evaluates every entry there, takes the determinants of the evaluated
+// matrices (by the same method for the next variable, by mod_determ or
+// fl_determ once the entries are numbers) and interpolates.
+//
+// The entries are read once into flat lists of (exponent vector,
+// coefficient) and the whole recursion runs on those lists, so no value of
+// the caller's matrix is changed, not even for a moment: an error unwinding
+// through a driver leaves the user's array, the ring and the pool as they
+// were.
+//
+// A false result means the driver declined; the router then goes on with
+// another method. A true result: *q is the determinant divided by fct.
+#pragma once
+
+#include <cstdint>
+
+#include "core/records.h"
+
+namespace tavrin {
+
+// The number of active interpolation levels and the most allowed.
+extern std::int32_t lagrangedepth;
+// The negative-exponent refusals so far (the first three print a warning).
+extern std::int32_t neg_exponent_warning;
+
+// The source of the random evaluation points and prime offsets (default
+// rand_integer3). Tests and benchmarks set a seeded source; results never
+// depend on it.
+extern std::int32_t (*lagrange_random)();
+
+bool mod_poly_determ(workptr ar, std::int16_t polydepth, std::int32_t m, quolyptr q,
+                     bool check_laurent, poly fct, std::int32_t the_degree);
+bool fl_poly_determ(workptr ar, std::int16_t polydepth, std::int32_t m, quolyptr q,
+                    bool check_laurent, poly fct, std::int32_t the_degree, bool allnumbs);
+bool rat_poly_determ(workptr ar, std::int16_t polydepth, std::int32_t m, quolyptr q,
+                     bool check_laurent, poly fct, std::int32_t this_deg);
+
+// The max-plus bound on the degree of det(D) where D[r*m + c] is the degree
+// of entry (r, c) in one variable, lagrange_zero_entry for a zero entry. A
+// bound of 0 is not raised here. D is destroyed.
+constexpr std::int64_t lagrange_zero_entry = -268435456;
+std::int64_t compute_degree(std::int64_t* D, std::int32_t m);
+
+// How many primes and points the last rat_poly_determ / mod_poly_determ used
+// (reported by the benchmarks).
+struct lagrange_counts {
+  std::int32_t primes = 0;
+  std::int64_t points = 0;
+};
+extern lagrange_counts lagrange_last;
+
+}  // namespace tavrin

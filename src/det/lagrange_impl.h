@@ -1,0 +1,80 @@
+// What the interpolation drivers share: the flat lists of terms they work
+// on, the number matrix of the innermost determinants, and the conversions
+// from and to values.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <vector>
+
+#include "core/records.h"
+#include "numbers/work_arrays.h"
+
+namespace tavrin::lagrange {
+
+
+// A polynomial as a list of terms: nv exponents (depth 1 first) and a
+// coefficient per term, no zero coefficient.
+template <class C>
+struct Flat {
+  std::vector<std::int32_t> e;
+  std::vector<C> c;
+  std::size_t nv = 0;
+  const std::int32_t* exp(std::size_t t) const { return e.data() + t * nv; }
+  void push(const std::int32_t* x, std::int32_t width, C v) {
+    nv = static_cast<std::size_t>(width);
+    e.insert(e.end(), x, x + width);
+    c.push_back(v);
+  }
+  void clear() {
+    e.clear();
+    c.clear();
+  }
+};
+
+enum class det_status { done, declined, too_small };
+
+// The m x m number matrix the innermost determinants run on: the shared
+// residue matrix when it is free, else a pool array with cells of its own.
+class NumberMatrix {
+ public:
+  explicit NumberMatrix(std::int32_t m);
+  ~NumberMatrix();
+  NumberMatrix(const NumberMatrix&) = delete;
+  NumberMatrix& operator=(const NumberMatrix&) = delete;
+  bool ok() const { return ar_ != nullptr; }
+  // cells column by column.
+  std::uint32_t mod_det(const std::vector<std::uint32_t>& cells);
+  long double fl_det(const std::vector<long double>& cells);
+
+ private:
+  std::int32_t m_;
+  workptr ar_ = nullptr;
+  quoly n_ = nullptr;
+  bool shared_ = false;
+  bool owned_ = false;
+  std::optional<WorkArrayGuard> guard_;
+};
+
+// Calls put(exponents, number) for every leaf of q (nil: nothing); false
+// when some exponent is negative.
+bool read_entry(quoly q, std::int32_t nv, const std::function<void(const std::int32_t*, imptr)>& put);
+// The polynomial of the terms (exps: nv per term; coefs moved in, no zero).
+poly write_poly(std::vector<std::int32_t>& exps, std::vector<imptr>& coefs, std::int32_t nv);
+// *q := p (consumed): a number value for a constant.
+void set_answer(quolyptr q, poly p);
+
+void refuse_negative_exponents();
+
+// The modular recursion on the flat matrix a (m x m, column by column);
+// the_degree (top level only) replaces the estimated bound when >= 0.
+det_status mod_det(const std::vector<Flat<std::uint32_t>>& a, std::int32_t m, std::int32_t nv,
+                   std::int64_t the_degree, NumberMatrix& nm, bool top, Flat<std::uint32_t>& out);
+
+// The modulus is too small for the degree: the determinant of the residues
+// taken as integers, computed by the integer driver and reduced again.
+bool use_rat_poly_det(const std::vector<Flat<std::uint32_t>>& a, std::int32_t m, std::int32_t nv,
+                      quolyptr q);
+
+}  // namespace tavrin::lagrange

@@ -1,0 +1,355 @@
+// The integer interpolation driver: determinants of integer polynomial
+// matrices from their images modulo word primes, joined coefficient by
+// coefficient by Garner's incremental Chinese remaindering in the symmetric
+// range, until one more prime (the third or a later one) leaves every
+// coefficient unchanged.
+#include <algorithm>
+#include <cstdio>
+#include <map>
+#include <vector>
+
+#include "core/errors.h"
+#include "core/globals.h"
+#include "core/mode_guard.h"
+#include "det/lagrange.h"
+#include "det/lagrange_impl.h"
+#include "det/router.h"
+#include "numbers/freelists.h"
+#include "numbers/word_mod.h"
+
+namespace tavrin {
+
+namespace lagrange {
+
+namespace {
+
+// Unsigned integers in base 2^32, least significant word first.
+using Mag = std::vector<std::uint32_t>;
+
+std::uint32_t mag_mod(const Mag& x, std::uint32_t p) {
+  std::uint64_t r = 0;
+  for (std::size_t k = x.size(); k-- > 0;) r = ((r << 32) | x[k]) % p;
+  return static_cast<std::uint32_t>(r);
+}
+
+// x += y * d.
+void mag_muladd(Mag& x, const Mag& y, std::uint32_t d) {
+  if (d == 0) return;
+  if (x.size() < y.size() + 1) x.resize(y.size() + 1, 0);
+  std::uint64_t carry = 0;
+  std::size_t k = 0;
+  for (; k < y.size(); ++k) {
+    const std::uint64_t t = std::uint64_t{y[k]} * d + x[k] + carry;
+    x[k] = static_cast<std::uint32_t>(t);
+    carry = t >> 32;
+  }
+  for (; carry != 0; ++k) {
+    if (k == x.size()) x.push_back(0);
+    const std::uint64_t t = std::uint64_t{x[k]} + carry;
+    x[k] = static_cast<std::uint32_t>(t);
+    carry = t >> 32;
+  }
+  while (!x.empty() && x.back() == 0) x.pop_back();
+}
+
+// x > y.
+bool mag_greater(const Mag& x, const Mag& y) {
+  if (x.size() != y.size()) return x.size() > y.size();
+  for (std::size_t k = x.size(); k-- > 0;)
+    if (x[k] != y[k]) return x[k] > y[k];
+  return false;
+}
+
+Mag mag_half(const Mag& x) {
+  Mag h(x.size());
+  for (std::size_t k = 0; k < x.size(); ++k)
+    h[k] = (x[k] >> 1) | (k + 1 < x.size() ? x[k + 1] << 31 : 0);
+  while (!h.empty() && h.back() == 0) h.pop_back();
+  return h;
+}
+
+// y - x (y > x).
+Mag mag_sub(const Mag& y, const Mag& x) {
+  Mag r(y);
+  std::int64_t borrow = 0;
+  for (std::size_t k = 0; k < r.size(); ++k) {
+    std::int64_t t = std::int64_t{r[k]} - (k < x.size() ? x[k] : 0) - borrow;
+    borrow = t < 0;
+    r[k] = static_cast<std::uint32_t>(t + (borrow << 32));
+  }
+  while (!r.empty() && r.back() == 0) r.pop_back();
+  return r;
+}
+
+// A big integer of the current rational arithmetic from a sign and magnitude.
+imptr make_number(bool neg, const Mag& x) {
+  std::vector<std::int32_t> limbs;  // base 2^28, least significant first
+  std::uint64_t acc = 0;
+  int bits = 0;
+  for (std::uint32_t w : x) {
+    acc |= std::uint64_t{w} << bits;
+    bits += 32;
+    while (bits >= 28) {
+      limbs.push_back(static_cast<std::int32_t>(acc & 0xFFFFFFF));
+      acc >>= 28;
+      bits -= 28;
+    }
+  }
+  if (bits > 0) limbs.push_back(static_cast<std::int32_t>(acc));
+  while (limbs.size() > 1 && limbs.back() == 0) limbs.pop_back();
+  if (limbs.empty()) limbs.push_back(0);
+  imptr n = nullptr;
+  newimag(&n);
+  numptr prev = nullptr;
+  for (std::size_t k = limbs.size(); k-- > 0;) {
+    numptr l = new_limb();
+    l->value = neg ? -limbs[k] : limbs[k];
+    l->next = nullptr;
+    if (prev == nullptr)
+      n->head = l;
+    else
+      prev->next = l;
+    prev = l;
+  }
+  n->tail = prev;
+  n->size = static_cast<std::int32_t>(limbs.size());
+  n->lint = 0;
+  n->flote = 0;
+  return n;
+}
+
+// An integer coefficient as its limbs in base 2^28, most significant first.
+struct ZCoef {
+  bool neg = false;
+  std::vector<std::uint32_t> limbs;
+  std::uint32_t mod(std::uint32_t p) const {
+    std::uint64_t r = 0;
+    for (std::uint32_t l : limbs) r = ((r << 28) + l) % p;
+    return neg && r != 0 ? p - static_cast<std::uint32_t>(r) : static_cast<std::uint32_t>(r);
+  }
+};
+
+struct Signed {
+  bool neg;
+  Mag mag;
+};
+
+struct Primes {
+  std::int32_t i;
+  bool from_prime = true;
+  Primes() : i(6 + (lagrange_random() & 3)) {}
+  std::int32_t current() const { return from_prime ? prime[i]->head->value : med_prime[i]; }
+  // false: out of primes.
+  bool advance() {
+    ++i;
+    if (i % 10 == 0) i += lagrange_random() % 3;
+    if (from_prime && i >= 605) {
+      from_prime = false;
+      i = 1285 + lagrange_random() % 5;
+    }
+    return from_prime || i < 2467;
+  }
+};
+
+// The determinant over Z of the matrix a (coefficients indices into coefs)
+// as monomial -> signed value; false: declined.
+bool z_det(const std::vector<Flat<std::size_t>>& a, const std::vector<ZCoef>& coefs, std::int32_t m,
+           std::int32_t nv, std::int32_t this_deg, std::map<std::vector<std::int32_t>, Signed>& result) {
+  std::map<std::vector<std::int32_t>, Mag> X;
+  Mag prod{1};
+  Primes primes;
+  std::int32_t count = 0;
+  std::int64_t first_degree = -1;
+  std::int32_t top_var = -1;
+  for (const auto& e : a)
+    for (std::size_t t = 0; t < e.c.size(); ++t)
+      for (std::int32_t k = 0; k < nv && (top_var < 0 || k < top_var); ++k)
+        if (e.exp(t)[k] != 0) {
+          top_var = k;
+          break;
+        }
+  if (verbose) dumpitt("LaGrange interpolation over Z, rows ", m, true, false, true);
+  ++dumpitt_level;
+  struct Close {
+    ~Close() { decr_dumpitt(1, true, true); }
+  } close;
+  lagrange_counts total;
+  for (;;) {
+    const auto p = static_cast<std::uint32_t>(primes.current());
+    Flat<std::uint32_t> img;
+    {
+      ModulusGuard guard(static_cast<std::int32_t>(p));
+      flotemode = false;
+      lintmode = true;
+      modularmode = true;
+      std::vector<Flat<std::uint32_t>> r(a.size());
+      for (std::size_t k = 0; k < a.size(); ++k)
+        for (std::size_t t = 0; t < a[k].c.size(); ++t) {
+          const std::uint32_t v = coefs[a[k].c[t]].mod(p);
+          if (v != 0) r[k].push(a[k].exp(t), nv, v);
+        }
+      if (verbose) dumpitt("Modular Determinant method. Now in modular mode, modulus ", static_cast<std::int32_t>(p), true, false, true);
+      det_status s;
+      {
+        ScopedValue<bool> quiet(verbose, verbose && windy);
+        NumberMatrix nm(m);
+        if (!nm.ok()) return false;
+        lagrange_last.points = 0;
+        s = mod_det(r, m, nv, this_deg, nm, true, img);
+      }
+      total.points += lagrange_last.points;
+      if (s != det_status::done) {
+        if (verbose) dumpitt("Modular determinant method abandoned. ", static_cast<std::int32_t>(p), true, false, true);
+        return false;
+      }
+      ++count;
+      if (verbose) {
+        dumpitt("Number of primes used: ", count, true, false, false);
+        if (this_deg >= 0) dumpitt(" Degree estimate: ", this_deg, false, false, false);
+      }
+      // Degree reuse after two primes agree.
+      std::int64_t d = 0;
+      if (top_var >= 0)
+        for (std::size_t t = 0; t < img.c.size(); ++t) d = std::max<std::int64_t>(d, img.exp(t)[top_var]);
+      if (count == 1) first_degree = d;
+      if (count == 2 && this_deg == -1 && d == first_degree && d > 2) this_deg = static_cast<std::int32_t>(d + 1);
+    }
+    // Garner: x += ((r - x) / prod mod p) * prod.
+    const std::uint32_t pm = mag_mod(prod, p);
+    std::uint32_t inv = 1;
+    {
+      std::uint64_t base = pm, e = p - 2;
+      std::uint64_t acc = 1;
+      while (e != 0) {
+        if (e & 1) acc = acc * base % p;
+        base = base * base % p;
+        e >>= 1;
+      }
+      inv = static_cast<std::uint32_t>(acc);
+    }
+    const Mag half = mag_half(prod);
+    bool unchanged = true;
+    std::map<std::vector<std::int32_t>, std::uint32_t> res;
+    for (std::size_t t = 0; t < img.c.size(); ++t)
+      res.emplace(std::vector<std::int32_t>(img.exp(t), img.exp(t) + nv), img.c[t]);
+    for (auto& [k, r] : res) X.try_emplace(k);
+    for (auto& [k, x] : X) {
+      const auto found = res.find(k);
+      const std::uint32_t r = found == res.end() ? 0 : found->second;
+      const std::uint32_t xm = mag_mod(x, p);
+      const std::uint32_t diff = r >= xm ? r - xm : r + (p - xm);
+      const auto digit = static_cast<std::uint32_t>(std::uint64_t{diff} * inv % p);
+      const bool upper = mag_greater(x, half);
+      if (!((digit == 0 && !upper) || (digit == p - 1 && upper))) unchanged = false;
+      mag_muladd(x, prod, digit);
+    }
+    Mag next;
+    mag_muladd(next, prod, p);
+    prod.swap(next);
+    if (count >= 3 && unchanged) break;
+    if (!primes.advance()) return false;
+  }
+  total.primes = count;
+  lagrange_last = total;
+  const Mag half = mag_half(prod);
+  result.clear();
+  for (auto& [k, x] : X) {
+    if (x.empty()) continue;
+    if (mag_greater(x, half))
+      result[k] = Signed{true, mag_sub(prod, x)};
+    else
+      result[k] = Signed{false, x};
+  }
+  return true;
+}
+
+}  // namespace
+
+bool use_rat_poly_det(const std::vector<Flat<std::uint32_t>>& a, std::int32_t m, std::int32_t nv,
+                      quolyptr q) {
+  if (finf) return false;
+  std::vector<ZCoef> coefs;
+  std::vector<Flat<std::size_t>> z(a.size());
+  for (std::size_t k = 0; k < a.size(); ++k)
+    for (std::size_t t = 0; t < a[k].c.size(); ++t) {
+      const std::uint32_t v = a[k].c[t];
+      ZCoef c;
+      if (v >> 28) c.limbs.push_back(v >> 28);
+      c.limbs.push_back(v & 0xFFFFFFF);
+      z[k].push(a[k].exp(t), nv, coefs.size());
+      coefs.push_back(c);
+    }
+  std::map<std::vector<std::int32_t>, Signed> det;
+  if (!z_det(z, coefs, m, nv, -1, det)) return false;
+  const auto p = static_cast<std::uint32_t>(modulus);
+  std::vector<std::int32_t> exps;
+  std::vector<imptr> out;
+  for (auto& [k, s] : det) {
+    std::uint32_t r = mag_mod(s.mag, p);
+    if (s.neg && r != 0) r = p - r;
+    if (r == 0) continue;
+    imptr x = nullptr;
+    newimag(&x);
+    x->lint = static_cast<std::int32_t>(r);
+    x->flote = 0;
+    exps.insert(exps.end(), k.begin(), k.end());
+    out.push_back(x);
+  }
+  set_answer(q, write_poly(exps, out, nv));
+  return true;
+}
+
+}  // namespace lagrange
+
+using namespace lagrange;
+
+bool rat_poly_determ(workptr ar, std::int16_t polydepth, std::int32_t m, quolyptr q,
+                     bool check_laurent, poly fct, std::int32_t this_deg) {
+  if (field_depth > 0 && polydepth >= field_depth) return false;
+  if (field_depth > 0) return false;
+  const std::int32_t nv = number_polys;
+  std::vector<ZCoef> coefs;
+  std::vector<Flat<std::size_t>> z(static_cast<std::size_t>(m) * static_cast<std::size_t>(m));
+  bool negative = false;
+  for (std::size_t k = 0; k < z.size(); ++k) {
+    auto& e = z[k];
+    negative = !read_entry(ar->stash[k], nv, [&](const std::int32_t* x, imptr n) {
+      if (n->size == 0 || n->head == nullptr) return;
+      ZCoef c;
+      c.neg = n->head->value < 0;
+      bool zero = true;
+      for (numptr l = n->head; l != nullptr; l = l->next) {
+        c.limbs.push_back(static_cast<std::uint32_t>(l->value < 0 ? -l->value : l->value));
+        zero = zero && l->value == 0;
+      }
+      if (zero) return;
+      e.push(x, nv, coefs.size());
+      coefs.push_back(std::move(c));
+    }) || negative;
+  }
+  if (negative) {
+    if (check_laurent) refuse_negative_exponents();
+    return false;
+  }
+  std::map<std::vector<std::int32_t>, Signed> det;
+  if (!z_det(z, coefs, m, nv, this_deg, det)) {
+    free_quoly(q);
+    quoly_set(1, q);
+    return false;
+  }
+  std::vector<std::int32_t> exps;
+  std::vector<imptr> out;
+  for (auto& [k, s] : det) {
+    exps.insert(exps.end(), k.begin(), k.end());
+    out.push_back(make_number(s.neg, s.mag));
+  }
+  set_answer(q, write_poly(exps, out, nv));
+  if (fct != nullptr) {
+    mat_invert_EnvRec env;
+    env.allpolys = true;
+    divide_fct(env, q, fct);
+  }
+  return true;
+}
+
+}  // namespace tavrin

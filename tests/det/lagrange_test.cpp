@@ -1,0 +1,288 @@
+// Determinants by evaluation and interpolation: random polynomial matrices
+// against expansion by minors and planted determinants over Z, Z/p and
+// GF(256), floating against the integer answer, and a table of the edge
+// cases.
+#include "det/lagrange.h"
+
+#include <gtest/gtest.h>
+
+#include <optional>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "core/globals.h"
+#include "core/thresholds.h"
+#include "det/dense_gauss.h"
+#include "det/router.h"
+#include "matrix/matrix_support.h"
+#include "poly/poly_repr.h"
+#include "quoly/quoly_mult.h"
+#include "support/bigref.h"
+#include "support/data_tables.h"
+#include "support/modulus_scope.h"
+#include "support/node_accounting.h"
+#include "support/output_capture.h"
+#include "support/value_form.h"
+#include "det/lagrange_impl.h"
+#include "toplevel/start_tables.h"
+#include "core/mode_guard.h"
+#include "numbers/primes.h"
+#include <cmath>
+#include <map>
+
+namespace tavrin::test {
+namespace {
+
+std::uint32_t seeded_state = 1;
+std::int32_t seeded() {
+  seeded_state = seeded_state * 1103515245u + 12345u;
+  return static_cast<std::int32_t>((seeded_state >> 8) & 0x3FFF);
+}
+
+class Lagrange : public MatrixTest {
+ protected:
+  void SetUp() override {
+    MatrixTest::SetUp();
+    load_data_tables();
+    allocate_work_areas();
+    lagrange_random = seeded;
+  }
+  void TearDown() override {
+    lagrange_random = rand_integer3;
+    MatrixTest::TearDown();
+  }
+  PolyVars vars_{"x", "y", "z"};
+};
+
+enum class how { rat, mod, fl };
+
+// The driver on a dense copy of a (checked unchanged afterwards); nullopt
+// when it declined. *out: what it printed.
+std::optional<Value> lagrange(const Mat& a, how h, std::int32_t deg = -1, poly fct = nullptr,
+                              std::string* out = nullptr) {
+  const std::int32_t m = a.rows;
+  auto w = fresh_work();
+  Descr f;
+  to_dense(a, w.get(), f.get());
+  Value d = Value::number(BigRef(1));
+  bool done = false;
+  const std::string text = output_of([&] {
+    if (h == how::rat) done = rat_poly_determ(w.get(), 1, m, d.cell(), false, fct, deg);
+    if (h == how::mod) done = mod_poly_determ(w.get(), 1, m, d.cell(), false, fct, deg);
+    if (h == how::fl) done = fl_poly_determ(w.get(), 1, m, d.cell(), false, fct, deg, false);
+  });
+  if (out != nullptr) *out = text;
+  EXPECT_TRUE(same_mat(from_dense(w.get(), m, m), a));
+  free_cells(w.get(), m * m);
+  if (!done) return std::nullopt;
+  EXPECT_TRUE(normal_value(d.get(), false)) << value_text(d.get());
+  return d;
+}
+
+template <class F>
+void terms(const Value& v, F&& put) {
+  lagrange::read_entry(v.get(), 3, [&](const std::int32_t* e, imptr n) { put(e, n); });
+}
+
+Value minors(const Mat& a) {
+  Value d;
+  std::vector<quoly> cells(a.cell.size());
+  for (std::size_t k = 0; k < cells.size(); ++k) cells[k] = a.cell[k].get();
+  small_determ(d.cell(), cells.data(), a.rows, false);
+  return d;
+}
+
+// A random polynomial in the first nv of x, y, z, total degree <= 2.
+Value random_entry(std::mt19937_64& g, std::int32_t nv, std::int64_t modulus) {
+  static const char* monos[] = {"1", "x", "x^2", "y", "x*y", "y^2", "z", "x*z", "y*z", "z^2"};
+  const int count = nv == 1 ? 3 : nv == 2 ? 6 : 10;
+  std::string s;
+  for (int k = 0; k < count; ++k) {
+    if (g() % 3 == 0) continue;
+    const long long c = modulus > 0 ? (long long)(g() % std::uint64_t(modulus)) : (long long)(g() % 19) - 9;
+    s += (s.empty() ? "" : " + ") + std::string("(") + std::to_string(c) + ")*" + monos[k];
+  }
+  return s.empty() ? Value::number(BigRef(0)) : Value::ratfun(s);
+}
+
+TEST_F(Lagrange, AgreesWithExpansionByMinors) {
+  const std::int64_t rings[] = {0, 32003, 2147483629, 256};
+  std::mt19937_64 rng(49);
+  for (std::int64_t p : rings) {
+    std::optional<ModulusScope> mod;
+    if (p > 0) mod.emplace(std::int32_t(p));
+    NodeBalance balance;
+    for (int trial = 0; trial < 5; ++trial) {
+      const auto n = std::int32_t(4 + rng() % (p == 0 ? 3 : 5));
+      const auto nv = std::int32_t(1 + rng() % 3);
+      Mat a(n, n);
+      for (auto& c : a.cell) c = random_entry(rng, nv, p);
+      const auto got = lagrange(a, p == 0 ? how::rat : how::mod);
+      ASSERT_TRUE(got.has_value()) << p << " " << n;
+      EXPECT_TRUE(quoly_equal(*got, minors(a))) << p << " n " << n << " vars " << nv;
+      // Planted: L U with polynomial diagonals.
+      Mat l(n, n), u(n, n);
+      Value planted = Value::number(BigRef(1));
+      for (std::int32_t i = 0; i < n; ++i)
+        for (std::int32_t j = 0; j < n; ++j) {
+          if (j < i) l.at(i, j) = random_entry(rng, nv, p);
+          if (j > i) u.at(i, j) = random_entry(rng, nv, p);
+        }
+      for (std::int32_t i = 0; i < n; ++i) {
+        l.at(i, i) = Value::ratfun("x + " + std::to_string(i + 1));
+        u.at(i, i) = i % 2 == 0 ? Value::number(BigRef(p == 256 ? 3 : -2)) : Value::ratfun("y - 1");
+        fast_quoly_mult(planted.cell(), l.at(i, i).cell());
+        fast_quoly_mult(planted.cell(), u.at(i, i).cell());
+      }
+      const auto lu = lagrange(schoolbook(l, u), p == 0 ? how::rat : how::mod);
+      ASSERT_TRUE(lu.has_value());
+      EXPECT_TRUE(quoly_equal(*lu, planted)) << p << " n " << n;
+    }
+  }
+  // Floating mode: the integer determinant to within rounding.
+  for (int trial = 0; trial < 3; ++trial) {
+    std::vector<std::string> text;
+    Mat a(5, 5);
+    for (auto& c : a.cell) {
+      c = random_entry(rng, 2, 0);
+      text.push_back(c->numb ? number_value(c->ncoef).to_decimal() : show_poly(c->numer));
+    }
+    std::map<std::vector<std::int32_t>, long double> want, got;
+    terms(*lagrange(a, how::rat), [&](const std::int32_t* e, imptr n) {
+      want[{e, e + 3}] = std::stold(number_value(n).to_decimal());
+    });
+    FloatingMode fl;
+    Mat b(5, 5);
+    for (std::size_t k = 0; k < text.size(); ++k) b.cell[k] = Value::ratfun(text[k]);
+    terms(*lagrange(b, how::fl), [&](const std::int32_t* e, imptr n) { got[{e, e + 3}] = n->flote; });
+    long double top = 1;
+    for (auto& [e, c] : want) top = std::max(top, std::fabs(c));
+    for (auto& [e, c] : got) EXPECT_NEAR(double(c), double(want[e]), double(top * 1e-4L));
+    for (auto& [e, c] : want) EXPECT_NEAR(double(got[e]), double(c), double(top * 1e-4L));
+  }
+}
+
+TEST_F(Lagrange, KnownAnswers) {
+  NodeBalance balance;
+  // The max-plus bound: the best assignment of degrees; an empty column 2.
+  {
+    std::int64_t d1[] = {1, 2, 3, 4};
+    EXPECT_EQ(compute_degree(d1, 2), 5);
+    std::int64_t d2[] = {0, 0, 0, 0, 0, 0, 0, 0, 0};
+    EXPECT_EQ(compute_degree(d2, 3), 0);
+    std::int64_t d3[] = {2, lagrange_zero_entry, 1, lagrange_zero_entry};
+    EXPECT_EQ(compute_degree(d3, 2), 2);
+    std::int64_t d4[] = {3, 0, 0, 0, 5, 0, 0, 0, 7};
+    EXPECT_EQ(compute_degree(d4, 3), 15);
+  }
+  auto vandermonde = [] {  // in x + i y: determinant 12 y^6
+    Mat v(4, 4);
+    for (std::int32_t i = 0; i < 4; ++i)
+      for (std::int32_t j = 0; j < 4; ++j)
+        v.at(i, j) = Value::ratfun("(x + " + std::to_string(i + 1) + "*y)^" + std::to_string(j));
+    return v;
+  };
+  const Mat v = vandermonde();
+  {
+    const Value d = *lagrange(v, how::rat);
+    EXPECT_EQ(value_text(d), value_text(Value::ratfun("12*y^6")));
+    EXPECT_GE(lagrange_last.primes, 3);
+  }
+  // Modulo 7 a bound of 3 leaves blocks of width 1: the integer method.
+  {
+    ModulusScope mod(7);
+    ScopedValue<bool> talk(verbose, true);
+    std::string out;
+    const Mat v = vandermonde();
+    const auto d = lagrange(v, how::mod, 3, nullptr, &out);
+    ASSERT_TRUE(d.has_value());
+    EXPECT_NE(out.find(" degree 3 is too large for this modulus. will try rational algorithm.\n"),
+              std::string::npos) << out;
+    EXPECT_TRUE(quoly_equal(*d, minors(v)));
+  }
+  // GF(256): a bound of 127 gives width 2, 128 declines.
+  {
+    ModulusScope mod(256);
+    Mat a(4, 4);
+    for (std::int32_t i = 0; i < 4; ++i)
+      for (std::int32_t j = 0; j < 4; ++j) a.at(i, j) = Value::ratfun("x^" + std::to_string((i * j) % 3) + " + " + std::to_string(i + 2 * j));
+    EXPECT_TRUE(quoly_equal(*lagrange(a, how::mod, 127), minors(a)));
+    std::string out;
+    EXPECT_FALSE(lagrange(a, how::mod, 128, nullptr, &out).has_value());
+    EXPECT_EQ(out, " degree 128 is too large for this field.\n");
+  }
+  // Numbers only: computed directly, the level count unchanged.
+  {
+    ModulusScope mod(32003);
+    Mat a(4, 4);
+    for (std::int32_t i = 0; i < 4; ++i)
+      for (std::int32_t j = 0; j < 4; ++j) a.at(i, j) = Value::number(BigRef(i == j ? 2 : 0));
+    EXPECT_EQ(lagrange(a, how::mod)->get()->ncoef->lint, 16);
+    EXPECT_EQ(lagrangedepth, 0);
+    // The eleventh level declines.
+    ScopedValue<std::int32_t> nested(lagrangedepth, 10);
+    EXPECT_FALSE(lagrange(a, how::mod).has_value());
+    EXPECT_EQ(lagrangedepth, 10);
+  }
+  // Over Z: constants end as numbers; a determinant equal to the product of
+  // the first two primes, and 0, come out exactly.
+  {
+    Mat a(4, 4);
+    seeded_state = 0;
+    const std::int32_t p = prime[6]->head->value, q = prime[7]->head->value;
+    for (std::int32_t i = 0; i < 4; ++i) a.at(i, i) = Value::number(BigRef(i == 0 ? p : i == 1 ? q : 1));
+    for (auto& c : a.cell)
+      if (c.get() == nullptr) c = Value::number(BigRef(0));
+    lagrange_random = [] { return std::int32_t(0); };
+    const Value d = *lagrange(a, how::rat);
+    ASSERT_TRUE(d->numb);
+    EXPECT_EQ(number_value(d->ncoef), BigRef(std::int64_t(p) * q));
+    a.at(2, 2) = Value::ratfun("x*y");
+    a.at(3, 3) = Value::ratfun("-x*y");
+    EXPECT_TRUE(quoly_equal(*lagrange(a, how::rat), Value::ratfun(std::to_string(std::int64_t(p) * q) + "*(-x^2*y^2)")));
+    a.at(0, 0) = Value::number(BigRef(0));
+    EXPECT_TRUE(quoly_equal(*lagrange(a, how::rat), Value::number(BigRef(0))));
+    lagrange_random = seeded;
+  }
+  // An exact divisor divides once; one that does not divide is error 305
+  // with the array untouched (checked inside lagrange()).
+  {
+    Poly two("2"), six_y("6*y^6"), bad("x + 7");
+    EXPECT_TRUE(quoly_equal(*lagrange(v, how::rat, -1, two), Value::ratfun("6*y^6")));
+    EXPECT_TRUE(quoly_equal(*lagrange(v, how::rat, -1, six_y), Value::number(BigRef(2))));
+    std::string out;
+    lagrange(v, how::rat, -1, bad, &out);
+    EXPECT_TRUE(reports(out, 305)) << out;
+    EXPECT_FALSE(modularmode || lintmode || flotemode);
+    ModulusScope mod(7);
+    Poly two7("2");
+    EXPECT_TRUE(quoly_equal(*lagrange(vandermonde(), how::mod, 3, two7), Value::ratfun("6*y^6")));
+  }
+  // Negative exponents: three warnings, the third the last one.
+  {
+    std::string out;
+    ScopedValue<std::int32_t> count(neg_exponent_warning, 0);
+    Mat a(4, 4);
+    for (auto& c : a.cell) c = Value::number(BigRef(1));
+    ScopedValue<bool> l(laurent, true);
+    a.at(0, 0) = Value::ratfun("x^-1 + y");
+    for (int k = 0; k < 4; ++k) {
+      auto w = fresh_work();
+      Descr f;
+      to_dense(a, w.get(), f.get());
+      Value d = Value::number(BigRef(1));
+      out += output_of([&] { EXPECT_FALSE(rat_poly_determ(w.get(), 1, 4, d.cell(), true, nullptr, -1)); });
+      free_cells(w.get(), 16);
+    }
+    EXPECT_EQ(neg_exponent_warning, 4);
+    const std::string last = " *** This is the last warning message.\n";
+    EXPECT_EQ(out.size() - out.rfind(last), last.size()) << out;
+    std::size_t warnings = 0;
+    for (auto k = out.find("Warning."); k != std::string::npos; k = out.find("Warning.", k + 1)) ++warnings;
+    EXPECT_EQ(warnings, 3u);
+  }
+}
+
+}  // namespace
+}  // namespace tavrin::test
