@@ -111,6 +111,7 @@ poly edit(poly p, std::size_t i, const coefficient_change& ch) {
       for (auto& x : *t) free_poly(&x.c);
     }
   } guard{&terms};
+  if (p != nullptr && poly_iszero(p)) free_poly(&p);  // zero: no terms
   while (p != nullptr) {
     poly next = p->next;
     p->next = nullptr;
@@ -135,7 +136,8 @@ poly edit(poly p, std::size_t i, const coefficient_change& ch) {
   if (terms.empty()) return constant_leaf(0);
   poly head = nullptr;
   for (std::size_t k = terms.size(); k-- > 0;) {
-    poly node = terms[k].e == 0 && terms[k].c->numb ? terms[k].c : new_term(terms[k].e, terms[k].c);
+    poly node = terms[k].e == 0 && is_bare_leaf(terms[k].c) ? terms[k].c
+                                                           : new_term(terms[k].e, terms[k].c);
     terms[k].c = nullptr;
     node->next = head;
     head = node;

@@ -254,7 +254,7 @@ void modular_power(Env* env) {
   }
   expect(")", 1);
   if (m.q == nullptr && (*env->n)->numb && !lintmode) abandon(292, &token);
-  powermod(env->n, m.q == nullptr ? nullptr : &m.q, e.e, false);
+  powermod(env->n, &m.q, e.e, false);
   scan(env);
 }
 
