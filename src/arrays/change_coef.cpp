@@ -161,6 +161,26 @@ poly apply(poly p, coefficient_change* ch) {
   return edit(p, 0, *ch);
 }
 
+// *n (nil, a number or a polynomial without denominator) with the change
+// applied; a polynomial is edited in place, its numerator's nodes reused.
+void edit_value(quolyptr n, coefficient_change* ch) {
+  poly p = nullptr;
+  if (*n == nullptr) {
+    p = apply(nullptr, ch);
+  } else if ((*n)->numb) {
+    quoly_to_poly(*n, &p);
+    p = apply(p, ch);
+    free_quoly(n);
+  } else {
+    poly own = (*n)->numer;
+    (*n)->numer = nullptr;
+    (*n)->numer = apply(own, ch);
+    if (is_bare_leaf((*n)->numer)) polynum_to_quoly(n);
+    return;
+  }
+  use_up_poly(&p, n);
+}
+
 void zero_denominator_warning(bool array, const char* name) {
   std::printf(" Warning. A quoly denominator has become 0 due to :\xC2\x8D.\n");
   std::printf(array ? "   An array named %s" : "   A variable named %s", name);
@@ -176,22 +196,9 @@ void set_coef(poly* n, textptr inf, nameptr* flag, std::int16_t level) {
 }
 
 void quoly_set_coef(quolyptr n, textptr inf, nameptr* flag) {
-  poly p = nullptr;
-  if (*n != nullptr) {
-    if ((*n)->numb) {
-      quoly_to_poly(*n, &p);
-    } else {
-      poly_assign((*n)->numer, &p);
-    }
-  }
-  OwnedPoly work;
-  work.p = p;
   coefficient_change ch;
   read_change(inf, flag, *n == nullptr, &ch);
-  poly r = apply(work.p, &ch);
-  work.p = nullptr;
-  free_quoly(n);
-  use_up_poly(&r, n);
+  edit_value(n, &ch);
 }
 
 void change_coef(textptr inf, quolyptr n, nameptr* flag) {
@@ -240,34 +247,30 @@ void change_coef(textptr inf, quolyptr n, nameptr* flag) {
     abandon(185, &name);
   }
 
-  // The polynomial edited: a copy, so the stored value stays whole until
-  // everything has been read.
-  OwnedPoly work;
+  // Everything is read before the stored value is touched.
   const quoly cur = cell == nullptr ? nullptr : *cell;
-  if (part) {
+  coefficient_change ch;
+  read_change(inf, flag, cur == nullptr, &ch);
+
+  ValueCell fresh;
+  if (!part) {
+    if (cell != nullptr) {
+      edit_value(cell, &ch);
+    } else {
+      edit_value(&fresh.q, &ch);
+    }
+  } else {
+    // A numerator or denominator is edited on a copy of the value, which
+    // then gets its normal form.
     poly src = numer_part ? cur->numer : cur->denom;
+    OwnedPoly work;
     if (src == nullptr) {
       work.p = constant_leaf(1);
     } else {
       poly_assign(src, &work.p);
     }
-  } else if (cur != nullptr) {
-    if (cur->numb) {
-      quoly_to_poly(cur, &work.p);
-    } else {
-      poly_assign(cur->numer, &work.p);
-    }
-  }
-  coefficient_change ch;
-  read_change(inf, flag, work.p == nullptr, &ch);
-  poly edited = apply(work.p, &ch);
-  work.p = nullptr;
-
-  // Commit.
-  ValueCell fresh;
-  if (!part) {
-    use_up_poly(&edited, &fresh.q);
-  } else {
+    poly edited = apply(work.p, &ch);
+    work.p = nullptr;
     quoly_assign(cur, &fresh.q);
     poly* slot = numer_part ? &fresh.q->numer : &fresh.q->denom;
     free_poly(slot);
@@ -284,8 +287,10 @@ void change_coef(textptr inf, quolyptr n, nameptr* flag) {
   }
   if (is_array && cell == nullptr) sparse_zero_set(row, col, &cell);
   if (cell != nullptr) {
-    free_quoly(cell);
-    *cell = fresh.release();
+    if (fresh.q != nullptr) {
+      free_quoly(cell);
+      *cell = fresh.release();
+    }
   } else {
     varptr rec = nullptr;
     insert_var(&name, fresh.release(), &rec);
