@@ -235,9 +235,14 @@ void modular_power(Env* env) {
   scanner_expre(env);
   expect(",", 202);
   if (has_denominator(*env->n)) abandon(286, &token);
+  // The exponent is a big integer whatever the mode: its limbs go back even
+  // under word arithmetic.
   struct owned_number {
     imptr e = nullptr;
-    ~owned_number() { free_imag(&e); }
+    ~owned_number() {
+      if (e != nullptr) special_free(e);
+      free_imag(&e);
+    }
   } e;
   get_exponent(env->inf, env->flag, &e.e, false);
   ValueCell m;
