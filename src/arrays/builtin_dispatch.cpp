@@ -8,6 +8,7 @@
 #include "arrays/array_store.h"
 #include "arrays/declarations.h"
 #include "arrays/scalar_builtins.h"
+#include "arrays/second_builtins.h"
 #include "arrays/det_upcalls.h"
 #include "arrays/sparse_store.h"
 #include "arrays/targets.h"
@@ -277,8 +278,6 @@ void builtin_func1(textptr inf, quolyptr n, nameptr* flag, std::int32_t index) {
       if (!scalar_builtin(&env, index)) not_implemented();
   }
 }
-
-void builtin_func2(textptr, quolyptr, nameptr*, std::int32_t) { not_implemented(); }
 
 }  // namespace
 

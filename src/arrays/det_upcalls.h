@@ -34,4 +34,28 @@ void poly_to_array(std::int32_t rows, std::int32_t start, poly* p);
 // other's negative (otherwise), else 0 (matrix/finish_equal.h).
 void finish_equal(std::int32_t index, quolyptr n, quoly x, quoly y, const bool want[6]);
 
+// Second-body services. Exchanges of rows (heads of rows i and j, from 1)
+// and columns (i < k, rows start..rows) of sparse frames, and of rows
+// (index 93) or columns j, k (from 0) of a dense block (matrix/pivot_search.h,
+// matrix/row_ops.h).
+void sp_switchrow(sparseptr sp, std::int32_t i, std::int32_t j);
+void sp_switchcol(sparseptr sp, std::int32_t i, std::int32_t k, std::int32_t rows,
+                  std::int32_t start);
+void switchrow_col(std::int32_t index, std::int32_t j, std::int32_t k, std::int32_t start,
+                   std::int32_t total_rows, std::int32_t target_rows, std::int32_t cols);
+// *n := a coefficient bound for the minimal polynomial of the rows x rows
+// sparse array q (nothing in modular mode).
+void gershgorn(quolyptr n, arrptr q, std::int32_t rows);
+// *n := the monic minimal polynomial of the sparse array q in the top
+// variable; slow 0..3 asks for more projections; *succeed false when the
+// bound needs more primes than there are.
+void Mills(arrptr q, std::int32_t rows, std::int32_t slow, quolyptr bound, quolyptr n,
+           bool* succeed);
+// The sparse rows of the dense array q built from its cells; q->spar holds
+// one fresh frame.
+void fill_sparse(arrptr q);
+// The monomials of n as the rows of the one-column sparse array q (made
+// beforehand with numterms(n) rows); strip: every coefficient 1.
+void dump_mons(arrptr q, quoly n, bool strip);
+
 }  // namespace tavrin

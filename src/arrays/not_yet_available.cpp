@@ -13,4 +13,10 @@ void int_determ(quolyptr n, arrptr, workptr, std::int32_t, quolyptr) {
   quoly_set(0, n);
 }
 
+// The monomial column: reported, and the statement abandoned.
+void dump_mons(arrptr, quoly, bool) {
+  tavrin_error("dump_mons not available", true);
+  not_implemented();
+}
+
 }  // namespace tavrin

@@ -31,4 +31,12 @@ void randomize(bool, quolyptr) { missing("randomize not available"); }
 
 void poly_to_array(std::int32_t, std::int32_t, poly*) { missing("poly_to_array not available"); }
 
+void gershgorn(quolyptr, arrptr, std::int32_t) { missing("gershgorn not available"); }
+
+void Mills(arrptr, std::int32_t, std::int32_t, quolyptr, quolyptr, bool*) {
+  missing("Mills not available");
+}
+
+void fill_sparse(arrptr) { missing("fill_sparse not available"); }
+
 }  // namespace tavrin

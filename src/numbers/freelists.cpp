@@ -498,4 +498,32 @@ node_census live_nodes() {
   return c;
 }
 
+void wipe_free_lists() {
+#ifndef TAVRIN_POOL_BYPASS
+  // Each record goes back to the pool it was carved from; headers came from
+  // the heap and go back there.
+  while (numhead != nullptr) {
+    numptr p = numhead;
+    numhead = p->next;
+    free_slug(numstash, p);
+  }
+  while (polygarb != nullptr) {
+    poly p = polygarb;
+    polygarb = p->next;
+    free_slug(polystash, p);
+  }
+  while (quolygarb != nullptr) {
+    quoly p = quolygarb;
+    quolygarb = p->next;
+    free_slug(quolystash, p);
+  }
+  while (imhead != nullptr) {
+    imptr p = imhead;
+    imhead = p->imag;
+    delete p;
+    --heap_numbers;
+  }
+#endif
+}
+
 }  // namespace tavrin

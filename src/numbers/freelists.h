@@ -140,4 +140,8 @@ long list_length(imptr p);
 long list_length(poly p);
 long list_length(quoly p);
 
+// Empties the free lists of limbs, number headers, polynodes and value
+// cells: their records go back to the pools (headers to the heap).
+void wipe_free_lists();
+
 }  // namespace tavrin

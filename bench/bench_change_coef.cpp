@@ -1,0 +1,74 @@
+// Changing one coefficient of (1 + x + y + z + w)^n in place: the coefficient
+// of x^(n/2) y z set to 7 and back to 0 (insert/replace and remove).
+#include <benchmark/benchmark.h>
+
+#include <cstring>
+#include <string>
+
+#include "arrays/second_builtins.h"
+#include "core/globals.h"
+#include "core/mode_guard.h"
+#include "numbers/freelists.h"
+#include "poly/poly_add.h"
+#include "poly/poly_power.h"
+#include "poly/poly_repr.h"
+#include "toplevel/charsets.h"
+#include "toplevel/data_files.h"
+#include "toplevel/platform.h"
+#include "toplevel/scanner.h"
+#include "toplevel/state.h"
+
+namespace {
+
+using namespace tavrin;
+
+void adjoin_xyzw_once() {
+  if (polynames != nullptr) return;
+  initialize(TAVRIN_BENCH_DATA_DIR);
+  init_character_sets();
+  make_token_ring();
+  const char* names[] = {"x", "y", "z", "w"};
+  polypt* link = &polynames;
+  for (std::int16_t d = 1; d <= 4; ++d) {
+    polypt r = nullptr;
+    newpt(&r);
+    std::strncpy(r->let.name, names[d - 1], 10);
+    r->let.address = -1;
+    r->depth = d;
+    *link = r;
+    link = &r->next;
+  }
+  number_polys = 4;
+}
+
+void set_by_text(quolyptr v, const std::string& text) {
+  TextInput in(text);
+  FILEPtr stream = &in;
+  leftover[0] = '\0';
+  scanner(&stream, &token, &zilch);
+  quoly_set_coef(v, &stream, &zilch);
+}
+
+void BM_change_coef(benchmark::State& state) {
+  adjoin_xyzw_once();
+  BigModeGuard big;
+  poly s = nullptr;
+  poly_set(1, &s);
+  for (std::int32_t d = 1; d <= 4; ++d) {
+    poly v = nullptr;
+    base_poly(&v, d);
+    best_poly_add(s, v, &s);
+  }
+  compute_power(&s, static_cast<std::int32_t>(state.range(0)), polynames);
+  quoly q = nullptr;
+  use_up_poly(&s, &q);
+  const std::string e = ", " + std::to_string(state.range(0) / 2) + ", 1, 1) := ";
+  for (auto _ : state) {
+    set_by_text(&q, e + "7;");
+    set_by_text(&q, e + "0;");
+  }
+  free_quoly(&q);
+}
+BENCHMARK(BM_change_coef)->Arg(8)->Arg(16);
+
+}  // namespace

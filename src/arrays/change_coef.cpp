@@ -1,0 +1,308 @@
+// Changing one coefficient of a stored polynomial: the target (a variable,
+// an element, or the numerator or denominator of one), the exponents of the
+// top variables and the new coefficient are read first; then the term lists
+// along the exponents are edited, inserting, replacing or removing the one
+// term, so the value keeps its normal form without being rebuilt.
+#include <cstdio>
+#include <cstring>
+#include <vector>
+
+#include "arrays/array_store.h"
+#include "arrays/declarations.h"
+#include "arrays/second_builtins.h"
+#include "arrays/sparse_store.h"
+#include "core/errors.h"
+#include "core/globals.h"
+#include "lang/expressions.h"
+#include "lang/later_services.h"
+#include "lang/variables.h"
+#include "numbers/freelists.h"
+#include "numbers/mod_journal.h"
+#include "numbers/node_handles.h"
+#include "poly/poly_repr.h"
+#include "poly/poly_upcalls.h"
+#include "toplevel/language_services.h"
+#include "toplevel/state.h"
+
+namespace tavrin {
+
+namespace {
+
+using detail::OwnedPoly;
+using detail::is_bare_leaf;
+using detail::new_term;
+
+bool is_tok(const char* w) { return std::strcmp(token.name, w) == 0; }
+void scan(textptr inf, nameptr* flag) { scanner(inf, &token, flag); }
+void expect(const char* w, std::int32_t code) {
+  if (!is_tok(w)) abandon(code, &token);
+}
+
+poly constant_leaf(std::int32_t v) {
+  quoly q = nullptr;
+  quoly_set(v, &q);
+  poly p = nullptr;
+  quoly_consume(&q, &p);
+  return p;
+}
+
+// What follows the target: the exponents, ")" ":=" and the new coefficient,
+// checked against the levels it must stay below and stripped of their pads.
+struct coefficient_change {
+  std::vector<std::int32_t> exps;
+  poly value = nullptr;  // the new coefficient, below the given levels
+  ~coefficient_change() { free_poly(&value); }
+};
+
+void read_change(textptr inf, nameptr* flag, bool target_empty, coefficient_change* ch) {
+  while (is_tok(",")) {
+    ModularBracket integers;
+    ValueCell e;
+    scan(inf, flag);
+    old_expre(inf, &e.q, flag);
+    if (!e.q->numb) abandon(155, &token);
+    const std::int32_t v = quoly_convert_to_int(e.q);
+    if (v == no_int_value) abandon(156, &token);
+    if (v < 0 && !laurent) abandon(166, &token);
+    // An exponent for a level that has no variable would make a term no
+    // display or arithmetic can place.
+    if (static_cast<std::int32_t>(ch->exps.size()) >= number_polys) abandon(193, &token);
+    ch->exps.push_back(v);
+  }
+  expect(")", 1);
+  scan(inf, flag);
+  expect(":", 152);
+  scan(inf, flag);
+  expect("=", 4);
+  scan(inf, flag);
+  ValueCell v;
+  old_expre(inf, &v.q, flag);
+  if (!v.q->numb && v.q->denom != nullptr) abandon(158, &token);
+  const std::size_t levels = ch->exps.empty() ? (target_empty ? 0 : 1) : ch->exps.size();
+  if (v.q->numb) {
+    quoly_consume(&v.q, &ch->value);
+    return;
+  }
+  poly w = v.q->numer;
+  for (std::size_t j = 0; j < levels && !w->numb; ++j) {
+    if (w->exp != 0 || w->next != nullptr) abandon(158, &token);
+    w = w->pcoef;
+  }
+  poly_assign(w, &ch->value);
+}
+
+// p (taken over, nil for an empty list) at level i with the coefficient of
+// the powers exps[i..] replaced by value; the result is never nil.
+poly edit(poly p, std::size_t i, const coefficient_change& ch) {
+  if (i == ch.exps.size()) {
+    free_poly(&p);
+    poly r = nullptr;
+    poly_assign(ch.value, &r);
+    return r;
+  }
+  struct term {
+    std::int32_t e;
+    poly c;
+  };
+  std::vector<term> terms;
+  struct release_terms {
+    std::vector<term>* t;
+    ~release_terms() {
+      for (auto& x : *t) free_poly(&x.c);
+    }
+  } guard{&terms};
+  if (p != nullptr && poly_iszero(p)) free_poly(&p);  // zero: no terms
+  while (p != nullptr) {
+    poly next = p->next;
+    p->next = nullptr;
+    if (p->numb) {
+      terms.push_back({0, p});
+    } else {
+      terms.push_back({p->exp, p->pcoef});
+      p->pcoef = nullptr;
+      free_polynode_list(p, p);
+    }
+    p = next;
+  }
+  const std::int32_t e = ch.exps[i];
+  std::size_t j = 0;
+  while (j < terms.size() && terms[j].e > e) ++j;
+  if (j == terms.size() || terms[j].e != e) terms.insert(terms.begin() + j, term{e, nullptr});
+  terms[j].c = edit(terms[j].c, i + 1, ch);
+  if (poly_iszero(terms[j].c)) {
+    free_poly(&terms[j].c);
+    terms.erase(terms.begin() + j);
+  }
+  if (terms.empty()) return constant_leaf(0);
+  poly head = nullptr;
+  for (std::size_t k = terms.size(); k-- > 0;) {
+    poly node = terms[k].e == 0 && is_bare_leaf(terms[k].c) ? terms[k].c
+                                                           : new_term(terms[k].e, terms[k].c);
+    terms[k].c = nullptr;
+    node->next = head;
+    head = node;
+  }
+  return head;
+}
+
+// The exponent of the first term of p at level 1 (the leading power).
+std::int32_t leading_power(poly p) { return p->numb ? 0 : p->exp; }
+
+// p (taken over, nil when empty) with the change applied.
+poly apply(poly p, coefficient_change* ch) {
+  if (ch->exps.empty()) {
+    if (p == nullptr) {
+      poly r = ch->value;
+      ch->value = nullptr;
+      return r;
+    }
+    ch->exps.push_back(leading_power(p));
+  }
+  return edit(p, 0, *ch);
+}
+
+// *n (nil, a number or a polynomial without denominator) with the change
+// applied; a polynomial is edited in place, its numerator's nodes reused.
+void edit_value(quolyptr n, coefficient_change* ch) {
+  poly p = nullptr;
+  if (*n == nullptr) {
+    p = apply(nullptr, ch);
+  } else if ((*n)->numb) {
+    quoly_to_poly(*n, &p);
+    p = apply(p, ch);
+    free_quoly(n);
+  } else {
+    poly own = (*n)->numer;
+    (*n)->numer = nullptr;
+    (*n)->numer = apply(own, ch);
+    if (is_bare_leaf((*n)->numer)) polynum_to_quoly(n);
+    return;
+  }
+  use_up_poly(&p, n);
+}
+
+void zero_denominator_warning(bool array, const char* name) {
+  std::printf(" Warning. A quoly denominator has become 0 due to :\xC2\x8D.\n");
+  std::printf(array ? "   An array named %s" : "   A variable named %s", name);
+  std::printf(" was involved, and set to 0.\n");
+}
+
+}  // namespace
+
+void set_coef(poly* n, textptr inf, nameptr* flag, std::int16_t level) {
+  coefficient_change ch;
+  read_change(inf, flag, *n == nullptr && level == 0, &ch);
+  *n = apply(*n, &ch);
+}
+
+void quoly_set_coef(quolyptr n, textptr inf, nameptr* flag) {
+  coefficient_change ch;
+  read_change(inf, flag, *n == nullptr, &ch);
+  edit_value(n, &ch);
+}
+
+void change_coef(textptr inf, quolyptr n, nameptr* flag) {
+  scan(inf, flag);
+  expect("(", 154);
+  scan(inf, flag);
+  const bool numer_part = is_tok("Numer");
+  const bool denom_part = is_tok("Denom");
+  if (numer_part || denom_part) {
+    scan(inf, flag);
+    expect("(", 177);
+    scan(inf, flag);
+  }
+  const tokentipe name = token;
+  if (name.name[0] < 'a' || name.name[0] > 'z') abandon(157, &token);
+  scan(inf, flag);
+
+  // The target cell: an element's, a variable's, or none yet (a new
+  // variable, an absent sparse entry).
+  quolyptr cell = nullptr;
+  bool is_array = false;
+  colm_ptrptr row = nullptr;
+  std::int32_t col = 0;
+  if (is_tok("[")) {
+    is_array = true;
+    scan(inf, flag);
+    std::int32_t r = 0, c = 0;
+    bool two = false;
+    evalcoords(inf, &r, &c, flag, ']', ',', &two, false);
+    scan(inf, flag);
+    arrptr q = nullptr;
+    array_seek(&name, &q);
+    new_array_quoly_ptr(q, &r, &c, two, &cell, &name, &row);
+    col = c;
+  } else if (varptr v = find_var(&name); v != nullptr) {
+    cell = &v->val;
+  }
+  const bool part = numer_part || denom_part;
+  if (part) {
+    expect(")", 1);
+    scan(inf, flag);
+    if (cell == nullptr || *cell == nullptr) abandon(167, &token);
+    if ((*cell)->numb) abandon(67, &token);
+  } else if (cell != nullptr && *cell != nullptr && !(*cell)->numb &&
+             (*cell)->denom != nullptr) {
+    abandon(185, &name);
+  }
+
+  // Everything is read before the stored value is touched.
+  const quoly cur = cell == nullptr ? nullptr : *cell;
+  coefficient_change ch;
+  read_change(inf, flag, cur == nullptr, &ch);
+
+  ValueCell fresh;
+  if (!part) {
+    if (cell != nullptr) {
+      edit_value(cell, &ch);
+    } else {
+      edit_value(&fresh.q, &ch);
+    }
+  } else {
+    // A numerator or denominator is edited on a copy of the value, which
+    // then gets its normal form.
+    poly src = numer_part ? cur->numer : cur->denom;
+    OwnedPoly work;
+    if (src == nullptr) {
+      work.p = constant_leaf(1);
+    } else {
+      poly_assign(src, &work.p);
+    }
+    poly edited = apply(work.p, &ch);
+    work.p = nullptr;
+    quoly_assign(cur, &fresh.q);
+    poly* slot = numer_part ? &fresh.q->numer : &fresh.q->denom;
+    free_poly(slot);
+    *slot = edited;
+    if (denom_part && poly_iszero(fresh.q->denom)) {
+      zero_denominator_warning(is_array, name.name);
+      free_quoly(&fresh.q);
+      quoly_set(0, &fresh.q);
+    } else if (fresh.q->denom == nullptr) {
+      if (is_bare_leaf(fresh.q->numer)) polynum_to_quoly(&fresh.q);
+    } else {
+      check_quoly(&fresh.q, laurent && denom_part);
+    }
+  }
+  if (is_array && cell == nullptr) sparse_zero_set(row, col, &cell);
+  if (cell != nullptr) {
+    if (fresh.q != nullptr) {
+      free_quoly(cell);
+      *cell = fresh.release();
+    }
+  } else {
+    varptr rec = nullptr;
+    insert_var(&name, fresh.release(), &rec);
+    cell = &rec->val;
+  }
+  free_quoly(n);
+  if (*flag == nullptr) {
+    quoly_assign(*cell, n);
+  } else {
+    quoly_set(0, n);
+  }
+  if (row != nullptr && sparse_val_iszero(*cell)) purge_sparse(row, col);
+}
+
+}  // namespace tavrin

@@ -1,0 +1,52 @@
+// The second body of built-in functions (the indices above 42 the first body
+// does not keep): coefficients and cofactors of monomials, minimal
+// polynomials, the ring settings, monomial columns, numeric contents,
+// p-th roots, modular powers, the prime table, remainders, "Return",
+// exchanging rows and columns, term and variable counts, total-degree
+// parts, the raw and generic displays; and the statements that change
+// stored values in place: changing one coefficient, renaming an array,
+// moving, swapping and sparsifying stored values.
+//
+// Every routine reads from the current token (the built-in's name) through
+// inf / *flag and leaves the first token after its call current.
+#pragma once
+
+#include <cstdint>
+
+#include "core/records.h"
+#include "toplevel/scanner.h"
+
+namespace tavrin {
+
+// Evaluates the built-in `index` into *n; an index without a case answers
+// "not implemented".
+void builtin_func2(textptr inf, quolyptr n, nameptr* flag, std::int32_t index);
+
+// "(" target {"," e} ")" ":=" value: the coefficient of the powers e of the
+// polynomial stored in a variable, an element, or "Numer"/"Denom" of one,
+// becomes value. *n := the changed value at the prompt, 0 in a stored
+// statement.
+void change_coef(textptr inf, quolyptr n, nameptr* flag);
+// Edits the polynomial *n from the current token: level exponents read so
+// far. Errors 1, 152, 4, 155, 156, 166, 158.
+void set_coef(poly* n, textptr inf, nameptr* flag, std::int16_t level);
+// The middle step of change_coef on a value: its numerator edited by
+// set_coef, a leaf result made a number.
+void quoly_set_coef(quolyptr n, textptr inf, nameptr* flag);
+
+// "[" old "]" ":=" "'" "[" new "]" "'": the array gets the new name; the
+// table changes only after every check.
+void namechange(textptr inf, quolyptr n, nameptr* flag);
+
+// "(" A "," B ")": A := B, B := 0 by moving B's value node.
+void move_storage(textptr inf, quolyptr n, nameptr* flag);
+// "(" A "," B ")": A and B exchange their value nodes.
+void swap_storage(textptr inf, quolyptr n, nameptr* flag);
+// "[" name "]" or "(" "[" name "]" ")": a dense array becomes sparse.
+void make_sparse(textptr inf, quolyptr n, nameptr* flag);
+
+// The entry k (1 .. 1229) of the table of small primes; otherwise error
+// 346 and 0.
+std::int32_t nth_prime(quolyptr n);
+
+}  // namespace tavrin

@@ -1,0 +1,244 @@
+// Renaming arrays, moving and swapping stored values between variables and
+// elements, and turning a dense array sparse. Values move as whole nodes:
+// nothing is copied.
+#include <cstring>
+#include <exception>
+
+#include "arrays/array_store.h"
+#include "arrays/det_upcalls.h"
+#include "arrays/second_builtins.h"
+#include "arrays/sparse_store.h"
+#include "core/errors.h"
+#include "core/globals.h"
+#include "lang/expressions.h"
+#include "lang/later_services.h"
+#include "numbers/freelists.h"
+#include "poly/poly_repr.h"
+#include "toplevel/charsets.h"
+#include "toplevel/language_services.h"
+#include "toplevel/state.h"
+
+namespace tavrin {
+
+namespace {
+
+bool is_tok(const char* w) { return std::strcmp(token.name, w) == 0; }
+void scan(textptr inf, nameptr* flag) { scanner(inf, &token, flag); }
+void expect(const char* w, std::int32_t code) {
+  if (!is_tok(w)) abandon(code, &token);
+}
+bool lower_initial(const tokentipe& t) { return t.name[0] >= 'a' && t.name[0] <= 'z'; }
+
+// A storage place: a cell (variable, dense element, present sparse entry),
+// or, cell nil, the absent sparse entry at (row, col).
+struct place {
+  quolyptr cell = nullptr;
+  colm_ptrptr row = nullptr;
+  std::int32_t col = 0;
+  bool sparse() const { return row != nullptr; }
+  bool absent() const { return cell == nullptr; }
+  bool nonzero() const { return cell != nullptr && *cell != nullptr && !quoly_iszero(*cell); }
+  bool same_as(const place& o) const {
+    if (!absent() || !o.absent()) return cell == o.cell;
+    return row == o.row && col == o.col;
+  }
+};
+
+// One place through the factor reader; a factor that only yields a value is
+// error 316.
+place read_place(textptr inf, nameptr* flag, quolyptr scratch) {
+  place p;
+  fact(inf, &p.cell, scratch, &p.row, &p.col, flag, true);
+  if (p.cell == scratch || (p.cell == nullptr && p.row == nullptr)) abandon(316, &token);
+  return p;
+}
+
+// "(" A "," B, the scratch cells holding what the factor reader leaves.
+void read_two_places(textptr inf, nameptr* flag, place* a, place* b, quolyptr s1, quolyptr s2) {
+  scan(inf, flag);
+  expect("(", 177);
+  scan(inf, flag);
+  *a = read_place(inf, flag, s1);
+  expect(",", 202);
+  scan(inf, flag);
+  *b = read_place(inf, flag, s2);
+}
+
+// A place after it lost or received a value: a dense number no longer
+// stands for an array argument; a sparse entry holding zero is removed.
+void tidy(const place& p) {
+  if (p.absent()) return;
+  if (p.sparse()) {
+    if (sparse_val_iszero(*p.cell)) purge_sparse(p.row, p.col);
+  } else if (*p.cell != nullptr && (*p.cell)->numb) {
+    (*p.cell)->arr_arg = false;
+  }
+}
+
+// The cell of an absent sparse place, created holding 0.
+void create_entry(place* p) { sparse_zero_set(p->row, p->col, &p->cell); }
+
+void make_zero(quolyptr c) {
+  free_quoly(c);
+  quoly_set(0, c);
+}
+
+void finish_two_places(textptr inf, quolyptr n, nameptr* flag) {
+  expect(")", 1);
+  scan(inf, flag);
+  free_quoly(n);
+  quoly_set(0, n);
+}
+
+}  // namespace
+
+void move_storage(textptr inf, quolyptr n, nameptr* flag) {
+  free_quoly(n);
+  ValueCell s1, s2;
+  place a, b;
+  read_two_places(inf, flag, &a, &b, &s1.q, &s2.q);
+  if (!a.same_as(b)) {
+    if (b.absent()) {
+      if (a.nonzero()) {
+        make_zero(a.cell);
+        tidy(a);
+      }
+    } else if (a.absent()) {
+      if (b.nonzero()) {
+        create_entry(&a);
+        free_quoly(a.cell);
+        *a.cell = *b.cell;
+        *b.cell = nullptr;
+        quoly_set(0, b.cell);
+        tidy(b);
+      }
+    } else {
+      if (*b.cell == nullptr) quoly_set(0, b.cell);
+      free_quoly(a.cell);
+      *a.cell = *b.cell;
+      *b.cell = nullptr;
+      quoly_set(0, b.cell);
+      tidy(b);
+      tidy(a);
+    }
+  }
+  finish_two_places(inf, n, flag);
+}
+
+void swap_storage(textptr inf, quolyptr n, nameptr* flag) {
+  free_quoly(n);
+  ValueCell s1, s2;
+  place a, b;
+  read_two_places(inf, flag, &a, &b, &s1.q, &s2.q);
+  if (!a.same_as(b)) {
+    if (b.absent()) {
+      if (a.nonzero()) {
+        create_entry(&b);
+        free_quoly(b.cell);
+        *b.cell = *a.cell;
+        *a.cell = nullptr;
+        quoly_set(0, a.cell);
+        tidy(a);
+      }
+    } else if (a.absent()) {
+      if (b.nonzero()) {
+        create_entry(&a);
+        free_quoly(a.cell);
+        *a.cell = *b.cell;
+        *b.cell = nullptr;
+        quoly_set(0, b.cell);
+        tidy(b);
+      }
+    } else {
+      if (*a.cell == nullptr) quoly_set(0, a.cell);
+      if (*b.cell == nullptr) quoly_set(0, b.cell);
+      const quoly t = *a.cell;
+      *a.cell = *b.cell;
+      *b.cell = t;
+      tidy(a);
+      tidy(b);
+    }
+  }
+  finish_two_places(inf, n, flag);
+}
+
+void make_sparse(textptr inf, quolyptr n, nameptr* flag) {
+  scan(inf, flag);
+  const bool paren = is_tok("(");
+  if (paren) scan(inf, flag);
+  expect("[", 178);
+  scan(inf, flag);
+  if (is_tok("<")) abandon(176, &token);
+  arrptr q = nullptr;
+  array_seek(&token, &q);
+  if (q->spar == nullptr && q->time < 0) abandon(138, &token);
+  scan(inf, flag);
+  expect("]", 24);
+  if (paren) {
+    scan(inf, flag);
+    expect(")", 1);
+  }
+  scan(inf, flag);
+  free_quoly(n);
+  quoly_set(0, n);
+  if (q->spar != nullptr) return;
+  newsparse(&q->spar);
+  try {
+    fill_sparse(q);
+  } catch (...) {
+    // The array stays dense when the rows could not be built.
+    free_frame_list(q->spar, q->spar);
+    q->spar = nullptr;
+    throw;
+  }
+}
+
+void namechange(textptr inf, quolyptr, nameptr* flag) {
+  // Every error is reported and ends the statement here.
+  auto call_error = [](std::int32_t bad, const tokentipe* tok) { error(bad, tok); };
+  scan(inf, flag);
+  if (!is_tok("[")) return call_error(100, &token);
+  scan(inf, flag);
+  tokentipe old = token;
+  scan(inf, flag);
+  if (*flag != nullptr) {
+    while (lower_initial(token)) {
+      const std::size_t have = std::strlen(old.name);
+      std::strncat(old.name, token.name, sizeof(old.name) - 1 - have);
+      scan(inf, flag);
+    }
+  }
+  if (!is_tok("]")) return call_error(101, &token);
+  scan(inf, flag);
+  if (!is_tok(":")) return call_error(152, &token);
+  scan(inf, flag);
+  if (!is_tok("=")) return call_error(4, &token);
+  scan(inf, flag);
+  if (!is_tok("'")) return call_error(102, &token);
+  scan(inf, flag);
+  if (!is_tok("[")) return call_error(100, &token);
+  scan(inf, flag);
+  if (!lower_initial(token)) return call_error(40, &token);
+  const std::int32_t from = hash(old.name, arr_buckets);
+  arrptr prev = nullptr;
+  arrptr q = arr_store[from];
+  while (q != nullptr && std::strcmp(q->name.name, old.name) != 0) {
+    prev = q;
+    q = q->next;
+  }
+  if (q == nullptr) return call_error(28, &old);
+  if (q->time < 0) return call_error(140, &old);
+  tokentipe fresh = token;
+  scan(inf, flag);
+  if (!is_tok("]")) return call_error(101, &token);
+  scan(inf, flag);
+  if (!is_tok("'")) return call_error(102, &token);
+  (prev == nullptr ? arr_store[from] : prev->next) = q->next;
+  fresh.address = hash(fresh.name, arr_buckets);
+  q->name = fresh;
+  q->next = arr_store[fresh.address];
+  arr_store[fresh.address] = q;
+  scan(inf, flag);
+}
+
+}  // namespace tavrin
