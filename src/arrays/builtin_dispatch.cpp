@@ -18,6 +18,7 @@
 #include "numbers/freelists.h"
 #include "numbers/mod_journal.h"
 #include "poly/poly_repr.h"
+#include "toplevel/language_services.h"
 #include "toplevel/state.h"
 
 namespace tavrin {
@@ -260,6 +261,9 @@ void builtin_func1(textptr inf, quolyptr n, nameptr* flag, std::int32_t index) {
   switch (index) {
     case 0:
       create_array(inf, n, flag);
+      return;
+    case 27:  // Hamilton: the path search on the operand's labelled matrix
+      arr_parse('H', inf, n, flag);
       return;
     default:
       not_implemented();
