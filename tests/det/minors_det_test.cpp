@@ -211,10 +211,11 @@ TEST_F(MinorsDet, AgreesWithEliminationAndPlantedDeterminants) {
     Value ref = Value::number(BigRef(1));
     fl_determ(w.get(), n, ref.cell());
     free_cells(w.get(), n * n);
-    sparseptr sp = to_sparse(a);
+    sparseptr sp = to_sparse(a), borrowed = sp;
     bool ar_free = false;
     long double x = 0;
-    int_sparse_minors_det(&x, &sp, n, &ar_free);
+    int_sparse_minors_det(&x, &borrowed, n, &ar_free);
+    free_sparse(&sp, n, true);
     const long double want = ref->ncoef->flote;
     EXPECT_LE(std::fabs(x - want), 1e-9L * (1 + std::fabs(want))) << "n " << n;
   }

@@ -135,9 +135,11 @@ sparseptr labelled(std::int32_t rows, const std::vector<std::vector<std::pair<in
   return sp;
 }
 
+// The search on a labelled matrix, which is then given back.
 std::int32_t search(sparseptr sp, std::int32_t rows) {
   quoly n = nullptr;
   hamilton_path_driver(&sp, rows, &n, nullptr);
+  free_stuff(sp, rows);
   const std::int32_t r = number_value(n->ncoef) == BigRef(1) ? 1 : 0;
   free_quoly(&n);
   return r;
@@ -158,7 +160,6 @@ std::int32_t graph_search(const std::vector<std::vector<int>>& adj) {
   EXPECT_EQ(f.get()->rows, n * n + 1);
   EXPECT_FALSE(arr_free);
   const std::int32_t r = search(sp, n * n + 1);
-  free_stuff(sp, n * n + 1);
   return r;
 }
 
