@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <vector>
 
 #include "arrays/sparse_store.h"
 #include "core/error_codes.h"
@@ -40,12 +41,28 @@ bool wins_tie(std::int32_t value, std::int32_t best_value) {
 bool label_in_use(std::int32_t label) { return label > 0 && monomal[label]; }
 
 // The state of one level, shared by its steps.
+// The levels live on an explicit stack, not the machine's, since a search
+// goes as deep as the matrix has rows (10,001 for a graph of 100 vertices).
 struct Level {
   sparseptr spar;
   std::int32_t row, totalrow, sqrt_total, varcount, lmt;
   col_record* w = nullptr;  // entries pruned at this level
   std::int32_t best = 0;
   bool userow = true;
+  // The branches: the column's journal (ct, cursor rec) or the row's
+  // reordered entries (u, cursor e, journal wj, tail).
+  col_record* ct = nullptr;
+  col_record* rec = nullptr;
+  colm_ptr u = nullptr;
+  colm_ptr e = nullptr;
+  col_record* wj = nullptr;
+  colm_ptr* tail = nullptr;
+  // The branch under way: its label, the label count before it, and what
+  // was taken out around the recursion (a row's entries or a column's
+  // records).
+  std::int32_t varord = 0, saved_varcount = 0;
+  colm_ptr branch_row = nullptr;
+  col_record* branch_col = nullptr;
 };
 
 // Re-links the entries pruned at this level (newest first).
@@ -193,20 +210,6 @@ void check_inc_varcount(std::int32_t varord, Level& lv) {
   }
 }
 
-// One branch: the label taken, the recursion, the label given back unless
-// the result ends the level.
-template <class Around>
-std::int16_t branch(Level& lv, std::int32_t varord, Around around) {
-  total_cnt += 1;
-  const std::int32_t saved = lv.varcount;
-  if (varord > 0) check_inc_varcount(varord, lv);
-  const std::int16_t r = around();
-  if (r == 1 || r == -1) return r;
-  if (varord > 0) monomal[varord] = false;
-  lv.varcount = saved;
-  return 0;
-}
-
 // The Hamiltonian tables are refused beyond these bounds.
 bool labels_fit(sparseptr sp, std::int32_t row) {
   for (std::int32_t r = 1; r <= row; ++r)
@@ -225,51 +228,129 @@ void set_ham_random_source(ham_random_source source) {
   next_random = source != nullptr ? source : default_step;
 }
 
-std::int16_t hamilton_path(sparseptr spar, std::int32_t row, std::int32_t totalrow,
-                           std::int32_t sqrt_total, std::int32_t varcount, std::int32_t lmt) {
-  if (row == 1) {  // trivial_case
+namespace {
+
+// Sets a level up: the one-row case, or the choice of its line and the
+// order of its branches. False: the level is over with *result.
+bool open_level(Level& lv, std::int16_t* result) {
+  if (lv.row == 1) {  // trivial_case
     lowcnt += 1;
-    colm_ptr first = spar->indx[0];
-    if (first != nullptr && !label_in_use(ham_label(first))) return 1;
-    return lowcnt >= lmt ? -1 : 0;
+    colm_ptr first = lv.spar->indx[0];
+    *result = first != nullptr && !label_in_use(ham_label(first)) ? 1
+              : lowcnt >= lv.lmt                                   ? -1
+                                                                   : 0;
+    return false;
   }
-  Level lv{spar, row, totalrow, sqrt_total, varcount, lmt};
   std::int32_t count = 0;
-  std::int16_t result = 0;
-  if (!find_best(lv, &count, &result)) return result;
+  if (!find_best(lv, &count, result)) return false;
   if (!lv.userow) {
-    col_record* ct = nullptr;
-    ham_remove_col(spar, lv.best, row, &ct);
-    rearrange(&ct, lv);
-    for (col_record* rec = ct; rec != nullptr && result == 0; rec = rec->next) {
-      result = branch(lv, ham_label(rec->entry), [&] {
-        colm_ptr u = nullptr;
-        ham_remove_row(spar, row, rec->row, &u);
-        const std::int16_t r = hamilton_path(spar, row - 1, totalrow, sqrt_total, lv.varcount, lmt);
-        ham_restore_row(spar, row, rec->row, u);
-        return r;
-      });
-    }
-    ham_restore_col(lv.best, ct);
+    ham_remove_col(lv.spar, lv.best, lv.row, &lv.ct);
+    rearrange(&lv.ct, lv);
+    lv.rec = lv.ct;
   } else {
-    colm_ptr u = nullptr;
-    ham_remove_row(spar, row, lv.best, &u);
-    col_record* wj = nullptr;
-    colm_ptr* tail = nullptr;
-    permute_1(&u, &wj, &tail, lv);
-    for (colm_ptr e = u; e != nullptr && result == 0; e = e->next) {
-      result = branch(lv, ham_label(e), [&] {
-        col_record* cj = nullptr;
-        ham_remove_col(spar, e->coord, row - 1, &cj);
-        const std::int16_t r = hamilton_path(spar, row - 1, totalrow, sqrt_total, lv.varcount, lmt);
-        ham_restore_col(e->coord, cj);
-        return r;
-      });
-    }
-    resort(wj, tail);
-    ham_restore_row(spar, row, lv.best, u);
+    ham_remove_row(lv.spar, lv.row, lv.best, &lv.u);
+    permute_1(&lv.u, &lv.wj, &lv.tail, lv);
+    lv.e = lv.u;
+  }
+  return true;
+}
+
+// Undoes what open_level did once the branches are over.
+void close_level(Level& lv) {
+  if (!lv.userow) {
+    ham_restore_col(lv.best, lv.ct);
+  } else {
+    resort(lv.wj, lv.tail);
+    ham_restore_row(lv.spar, lv.row, lv.best, lv.u);
   }
   restore_w_list(lv);
+}
+
+// Starts the next branch: its label marked, its row or column taken out.
+// False when the branches are exhausted.
+bool start_branch(Level& lv) {
+  if (!lv.userow ? lv.rec == nullptr : lv.e == nullptr) return false;
+  lv.varord = ham_label(!lv.userow ? lv.rec->entry : lv.e);
+  total_cnt += 1;
+  lv.saved_varcount = lv.varcount;
+  if (lv.varord > 0) check_inc_varcount(lv.varord, lv);
+  if (!lv.userow)
+    ham_remove_row(lv.spar, lv.row, lv.rec->row, &lv.branch_row);
+  else
+    ham_remove_col(lv.spar, lv.e->coord, lv.row - 1, &lv.branch_col);
+  return true;
+}
+
+// Ends the branch with the sub-search's result r; true when r ends the
+// level (found, or the limit reached).
+bool end_branch(Level& lv, std::int16_t r) {
+  if (!lv.userow) {
+    ham_restore_row(lv.spar, lv.row, lv.rec->row, lv.branch_row);
+    lv.rec = lv.rec->next;
+  } else {
+    ham_restore_col(lv.e->coord, lv.branch_col);
+    lv.e = lv.e->next;
+  }
+  if (r == 1 || r == -1) return true;
+  if (lv.varord > 0) monomal[lv.varord] = false;
+  lv.varcount = lv.saved_varcount;
+  return false;
+}
+
+}  // namespace
+
+std::int16_t hamilton_path(sparseptr spar, std::int32_t row, std::int32_t totalrow,
+                           std::int32_t sqrt_total, std::int32_t varcount, std::int32_t lmt) {
+  std::vector<Level> stack;
+  stack.push_back(Level{spar, row, totalrow, sqrt_total, varcount, lmt});
+  bool need_open = true;  // the top level is not set up yet
+  // An error unwinding through the search closes every open level,
+  // innermost first, so the matrix and the tables come back.
+  struct Unwind {
+    std::vector<Level>& s;
+    const bool& need_open;
+    bool done = false;
+    ~Unwind() {
+      if (done || s.empty()) return;
+      if (need_open)
+        s.pop_back();
+      else {
+        close_level(s.back());
+        s.pop_back();
+      }
+      for (; !s.empty(); s.pop_back()) {
+        end_branch(s.back(), 0);
+        close_level(s.back());
+      }
+    }
+  } unwind{stack, need_open};
+  std::int16_t result = 0;
+  while (!stack.empty()) {
+    bool over = false;
+    if (need_open) {
+      need_open = false;
+      over = !open_level(stack.back(), &result);
+    } else if (start_branch(stack.back())) {
+      const Level& cur = stack.back();
+      Level child{cur.spar, cur.row - 1, cur.totalrow, cur.sqrt_total, cur.varcount, cur.lmt};
+      stack.push_back(child);
+      need_open = true;
+      continue;
+    } else {
+      close_level(stack.back());
+      result = 0;
+      over = true;
+    }
+    if (!over) continue;
+    // The level is over with result: the parents take it up; a found path
+    // or the limit ends them too, and they close in turn.
+    stack.pop_back();
+    while (!stack.empty() && end_branch(stack.back(), result)) {
+      close_level(stack.back());
+      stack.pop_back();
+    }
+  }
+  unwind.done = true;
   return result;
 }
 
