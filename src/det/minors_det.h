@@ -14,7 +14,7 @@ namespace tavrin {
 
 // Expansions deeper than this are refused with error 216 (the recursion
 // keeps one frame per level).
-constexpr std::int32_t max_minors_depth = 3000;
+constexpr std::int32_t max_minors_depth = 2000;
 
 // *n := the determinant of the m x m matrix *spar. *ar_free false: the
 // matrix is borrowed and a copy is expanded (freed at the end; *spar := nil,
