@@ -4,7 +4,7 @@
 
 #include <cstdint>
 #include <cstdio>
-#include <vector>
+#include <deque>
 
 #include "arrays/sparse_store.h"
 #include "core/error_codes.h"
@@ -301,13 +301,13 @@ bool end_branch(Level& lv, std::int16_t r) {
 
 std::int16_t hamilton_path(sparseptr spar, std::int32_t row, std::int32_t totalrow,
                            std::int32_t sqrt_total, std::int32_t varcount, std::int32_t lmt) {
-  std::vector<Level> stack;
+  std::deque<Level> stack;  // levels keep their addresses (links point into them)
   stack.push_back(Level{spar, row, totalrow, sqrt_total, varcount, lmt});
   bool need_open = true;  // the top level is not set up yet
   // An error unwinding through the search closes every open level,
   // innermost first, so the matrix and the tables come back.
   struct Unwind {
-    std::vector<Level>& s;
+    std::deque<Level>& s;
     const bool& need_open;
     bool done = false;
     ~Unwind() {
