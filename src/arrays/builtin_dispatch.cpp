@@ -21,6 +21,7 @@
 #include "numbers/freelists.h"
 #include "numbers/mod_journal.h"
 #include "poly/poly_repr.h"
+#include "toplevel/language_services.h"
 #include "toplevel/state.h"
 
 namespace tavrin {
@@ -273,6 +274,9 @@ void builtin_func1(textptr inf, quolyptr n, nameptr* flag, std::int32_t index) {
         return;
       }
       funcdef(inf, flag);
+      return;
+    case 27:  // Hamilton: the path search on the operand's labelled matrix
+      arr_parse('H', inf, n, flag);
       return;
     default:
       if (!scalar_builtin(&env, index)) not_implemented();

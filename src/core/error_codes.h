@@ -117,4 +117,9 @@ constexpr std::int32_t number_too_long_error = 302;
 // Statements or expressions nested deeper than the interpreter allows.
 constexpr std::int32_t nesting_too_deep_error = 216;
 
+// An expansion by minors or a Hamiltonian search is already running.
+constexpr std::int32_t search_running_error = 309;
+// A matrix of 32,767 rows or more for the expansion by minors.
+constexpr std::int32_t too_many_minor_rows_error = 310;
+
 }  // namespace tavrin

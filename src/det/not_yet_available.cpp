@@ -12,8 +12,10 @@
 #include "det/bareiss.h"
 #include "det/dense_gauss.h"
 #include "det/lagrange.h"
+#include "det/minors_det.h"
 #include "det/router.h"
 #include "det/sparse_gauss.h"
+#include "matrix/hamilton.h"
 
 namespace tavrin {
 
@@ -29,9 +31,7 @@ namespace {
 
 det_method_table default_det_methods() {
   det_method_table t{};
-  t.hamilton_path_driver = [](sparseptr*, std::int32_t, quolyptr, poly) {
-    missing(det_method::hamilton_path_driver);
-  };
+  t.hamilton_path_driver = hamilton_path_driver;
   t.invert_sparse = [](sparseptr*, workptr, bool, bool, std::int32_t, quolyptr) {
     missing(det_method::invert_sparse);
   };
@@ -44,12 +44,8 @@ det_method_table default_det_methods() {
                          std::int32_t, bool, std::int32_t) -> bool {
     missing(det_method::sparse_lagrange);
   };
-  t.sparse_minors_det = [](quolyptr, sparseptr*, std::int32_t, bool*) {
-    missing(det_method::sparse_minors_det);
-  };
-  t.int_sparse_minors_det = [](long double*, sparseptr*, std::int32_t, bool*) {
-    missing(det_method::int_sparse_minors_det);
-  };
+  t.sparse_minors_det = sparse_minors_det;
+  t.int_sparse_minors_det = int_sparse_minors_det;
   t.mod_determ = mod_determ;
   t.int_determ = [](quolyptr, arrptr, workptr, std::int32_t, quolyptr) {
     missing(det_method::int_determ);

@@ -292,9 +292,23 @@ void determinant_family(char x, textptr inf, MatValue& v, quolyptr n, nameptr* f
     mat_invert(v.arr, v.arr, v.arr_free, v.arr_free, r, n, false, true, &v.spar, o.fct,
                o.the_degree, o.the_degree2, o.the_power, false, 0);
     if (v.arr_free) v.forget();  // the router used the owned entries up
+  } else if (x == 'H') {
+    // The labelled matrix holds labels, not values: its entries and frames
+    // are given back without their fields, on every exit.
+    struct LabelledMatrix {
+      MatValue& v;
+      std::int32_t r;
+      ~LabelledMatrix() {
+        free_stuff(v.spar, r);
+        v.spar = nullptr;
+        v.forget();
+      }
+    } labelled{v, r};
+    mat_invert(v.arr, v.arr, false, false, -r, n, false, true, &v.spar, o.fct, o.the_degree,
+               o.the_degree2, o.the_power, false, numprimes);
   } else {
-    mat_invert(v.arr, v.arr, v.arr_free, v.arr_free, x == 'H' ? -r : r, n, false, true, &v.spar,
-               o.fct, o.the_degree, o.the_degree2, o.the_power, false, numprimes);
+    mat_invert(v.arr, v.arr, v.arr_free, v.arr_free, r, n, false, true, &v.spar, o.fct,
+               o.the_degree, o.the_degree2, o.the_power, false, numprimes);
     if (v.spar == nullptr) v.forget();
   }
 }

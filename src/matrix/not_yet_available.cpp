@@ -1,5 +1,5 @@
 // Stand-ins for the determinant services not built yet (the adjugate, the
-// modular matrix power, the Hamiltonian pattern matrix, random numbers): each
+// modular matrix power, random numbers): each
 // reports that it is missing and abandons the statement, so no caller goes
 // on with a value not computed.
 #include "arrays/det_upcalls.h"
@@ -21,10 +21,6 @@ void adjoint(workptr, workptr, bool, std::int32_t, sparseptr*) { missing("adjoin
 
 void matpowermod(workptr, arr_descr*, bool*, imptr, quoly*, bool) {
   missing("matpowermod not available");
-}
-
-void set_up_hamilton(workptr, arr_descr*, bool*, sparseptr*) {
-  missing("set_up_hamilton not available");
 }
 
 void randomize(bool, quolyptr) { missing("randomize not available"); }
