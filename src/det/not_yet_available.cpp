@@ -11,6 +11,7 @@
 #include "core/globals.h"
 #include "det/bareiss.h"
 #include "det/dense_gauss.h"
+#include "det/int_determ.h"
 #include "det/router.h"
 #include "det/sparse_gauss.h"
 
@@ -50,9 +51,7 @@ det_method_table default_det_methods() {
     missing(det_method::int_sparse_minors_det);
   };
   t.mod_determ = mod_determ;
-  t.int_determ = [](quolyptr, arrptr, workptr, std::int32_t, quolyptr) {
-    missing(det_method::int_determ);
-  };
+  t.int_determ = int_determ;
   t.mod_matrix_inv = [](workptr, workptr, bool, std::int32_t, quolyptr, quolyptr, sparseptr*,
                         bool) -> bool { missing(det_method::mod_matrix_inv); };
   t.rat_poly_determ = [](workptr, std::int16_t, std::int32_t, quolyptr, bool, poly,

@@ -41,24 +41,15 @@ void char2_row_update(std::uint32_t* row, const std::uint32_t* pivot, std::int32
 
 }  // namespace
 
-void mod_determ(workptr ar, std::int32_t m, quolyptr n) {
-  std::int32_t d = (*n)->ncoef->lint;
+std::int32_t residue_determ(std::uint32_t* store, std::int32_t m, std::int32_t d) {
   const auto size = static_cast<std::size_t>(m);
-  std::vector<std::uint32_t> store(size * size);
   std::vector<std::uint32_t*> row(size);
-  for (std::size_t r = 0; r < size; ++r) {
-    row[r] = store.data() + r * size;
-    for (std::size_t c = 0; c < size; ++c)
-      row[r][c] = static_cast<std::uint32_t>(ar->stash[c * size + r]->ncoef->lint);
-  }
+  for (std::size_t r = 0; r < size; ++r) row[r] = store + r * size;
   const auto p = static_cast<std::uint32_t>(modulus);
   for (std::size_t i = 0; i < size; ++i) {
     std::size_t r = i;
     while (r < size && row[r][i] == 0) ++r;
-    if (r == size) {
-      d = 0;
-      break;
-    }
+    if (r == size) return 0;
     if (r != i) {
       std::swap(row[i], row[r]);
       if (!finf && d > 0) d = modulus - d;
@@ -77,7 +68,16 @@ void mod_determ(workptr ar, std::int32_t m, quolyptr n) {
         mod_row_update(row[k] + i + 1, pivot, rest, g, p);
     }
   }
-  (*n)->ncoef->lint = d;
+  return d;
+}
+
+void mod_determ(workptr ar, std::int32_t m, quolyptr n) {
+  const auto size = static_cast<std::size_t>(m);
+  std::vector<std::uint32_t> store(size * size);
+  for (std::size_t r = 0; r < size; ++r)
+    for (std::size_t c = 0; c < size; ++c)
+      store[r * size + c] = static_cast<std::uint32_t>(ar->stash[c * size + r]->ncoef->lint);
+  (*n)->ncoef->lint = residue_determ(store.data(), m, (*n)->ncoef->lint);
 }
 
 void fl_determ(workptr ar, std::int32_t m, quolyptr n) {

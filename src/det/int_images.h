@@ -1,0 +1,55 @@
+// The machinery shared by the integer determinant and the adjugate by
+// images: the entries' residues, the list of word primes, Garner's mixed
+// radix and the modular elimination kernels. Internal to det/.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "core/records.h"
+
+namespace tavrin::images {
+
+// The n cells of the matrix: beta's when given, else q's store cells (an
+// absent cell becomes 0 with the uninitialised-element warning).
+std::vector<quoly> cells_of(arrptr q, workptr beta, std::int32_t n);
+
+// x := 2^e (x's old limbs freed).
+void set_power_of_two(imptr x, std::int64_t e);
+// x := a copy of the big integer n.
+void assign_number(imptr n, imptr x);
+
+// The word primes of the images, in order: prime[6..604], then primes
+// below 2^28, downwards, generated on demand. prime_at(0) is prime[6].
+std::uint32_t prime_at(std::int32_t k);
+// The inverse of prime_at(0) * ... * prime_at(k-1) modulo prime_at(k), k >= 1.
+std::uint32_t garner_inverse(std::int32_t k);
+
+// The number of primes for a bound pd: the table's count for a bound of
+// L limbs (L*7/4 + 4, then raised until the primes' product has as many
+// limbs as pd and a leading limb no smaller), continued with generated
+// primes until the product is at least pd.
+std::int32_t primes_for(imptr pd);
+
+// The integer matrix of side m (cells column by column) as one-limb values
+// and long entries, for residues modulo many primes.
+class Residues {
+ public:
+  Residues(const std::vector<quoly>& cells, std::int32_t m);
+  // out[r*m + c] := entry (r, c) mod p, in [0, p).
+  void take(std::uint32_t p, std::uint32_t* out) const;
+
+ private:
+  std::int32_t m_;
+  std::vector<std::int32_t> small_;
+  std::vector<std::pair<std::size_t, imptr>> long_;
+};
+
+// The residue of a big integer modulo p, in [0, p).
+std::uint32_t residue(imptr x, std::uint32_t p);
+
+// The determinant of the integer matrix: images, Garner, the sign by the
+// parity. A fresh number.
+imptr crt_determ(const std::vector<quoly>& cells, std::int32_t m, imptr pd);
+
+}  // namespace tavrin::images
