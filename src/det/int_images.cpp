@@ -265,3 +265,121 @@ imptr crt_determ(const std::vector<quoly>& cells, std::int32_t m, imptr pd) {
 }
 
 }  // namespace tavrin::images
+
+namespace tavrin::images {
+
+bool residue_adjugate(std::uint32_t* a, std::int32_t m, std::uint32_t p, std::uint32_t detp,
+                      std::uint32_t* out) {
+  const auto size = static_cast<std::size_t>(m);
+  const std::size_t w = 2 * size;
+  std::vector<std::uint32_t> store(size * w, 0);
+  std::vector<std::uint32_t*> row(size);
+  for (std::size_t r = 0; r < size; ++r) {
+    row[r] = store.data() + r * w;
+    for (std::size_t c = 0; c < size; ++c) row[r][c] = a[r * size + c];
+    row[r][size + r] = detp % p;
+  }
+  for (std::size_t i = 0; i < size; ++i) {
+    std::size_t r = i;
+    while (r < size && row[r][i] == 0) ++r;
+    if (r == size) return false;
+    std::swap(row[i], row[r]);
+    const std::uint32_t inv = inverse_mod(row[i][i], p);
+    const std::uint32_t invs = static_cast<std::uint32_t>((std::uint64_t{inv} << 32) / p);
+    for (std::size_t c = i; c < w; ++c) row[i][c] = shoup_mult(row[i][c], inv, invs, p);
+    for (std::size_t k = 0; k < size; ++k) {
+      if (k == i) continue;
+      const std::uint32_t g = row[k][i];
+      if (g == 0) continue;
+      const std::uint32_t gs = static_cast<std::uint32_t>((std::uint64_t{g} << 32) / p);
+      std::uint32_t* __restrict target = row[k];
+      const std::uint32_t* __restrict pivot = row[i];
+      for (std::size_t c = i; c < w; ++c) {
+        const std::uint32_t t = shoup_mult(pivot[c], g, gs, p);
+        const std::uint32_t x = target[c];
+        target[c] = x >= t ? x - t : x + p - t;
+      }
+    }
+  }
+  for (std::size_t r = 0; r < size; ++r)
+    for (std::size_t c = 0; c < size; ++c) out[r * size + c] = row[r][size + c];
+  return true;
+}
+
+void MixedRadix::add(std::uint32_t p, const std::uint32_t* images) {
+  const std::size_t t = primes_.size();
+  std::vector<std::uint32_t> x(count_, 0);
+  if (t > 0) {
+    // Horner over the earlier digits, all entries at once: x := digit t-1,
+    // then x := x * p_j + digit j for j = t-2 .. 0, modulo p.
+    const std::int32_t* top = digits_.data() + (t - 1) * count_;
+    for (std::size_t i = 0; i < count_; ++i)
+      x[i] = top[i] < 0 ? static_cast<std::uint32_t>(top[i] + static_cast<std::int64_t>(p))
+                        : static_cast<std::uint32_t>(top[i]);
+    for (std::size_t j = t - 1; j-- > 0;) {
+      const std::uint32_t wj = primes_[j] % p;
+      const auto ws = static_cast<std::uint32_t>((std::uint64_t{wj} << 32) / p);
+      const std::int32_t* d = digits_.data() + j * count_;
+      for (std::size_t i = 0; i < count_; ++i) {
+        const std::int64_t y = std::int64_t{shoup_mult(x[i], wj, ws, p)} + d[i];
+        x[i] = static_cast<std::uint32_t>(y < 0 ? y + p : y >= p ? y - p : y);
+      }
+    }
+  }
+  std::uint64_t inv = 1;
+  if (t > 0) {
+    std::uint64_t prod = 1;
+    for (std::uint32_t q : primes_) prod = prod * (q % p) % p;
+    inv = inverse_mod(prod, p);
+  }
+  digits_.resize((t + 1) * count_);
+  std::int32_t* nd = digits_.data() + t * count_;
+  const std::uint32_t half = p / 2;
+  for (std::size_t i = 0; i < count_; ++i) {
+    const std::uint64_t u = (std::uint64_t{images[i]} + p - x[i]) % p * inv % p;
+    nd[i] = u > half ? static_cast<std::int32_t>(u) - static_cast<std::int32_t>(p)
+                     : static_cast<std::int32_t>(u);
+  }
+  primes_.push_back(p);
+}
+
+imptr MixedRadix::value(std::size_t i) const {
+  std::size_t top = primes_.size();
+  while (top > 0 && digits_[(top - 1) * count_ + i] == 0) --top;
+  // Horner with signed carries: limbs in [0, 2^28), the carry past the top
+  // -1 for a negative value (two's complement in base 2^28).
+  std::vector<std::int64_t> a;
+  std::int64_t sign = 0;
+  for (std::size_t j = top; j-- > 0;) {
+    std::int64_t carry = digits_[j * count_ + i];
+    const auto mul = static_cast<std::int64_t>(primes_[j]);
+    for (auto& limb : a) {
+      const std::int64_t v = limb * mul + carry;
+      limb = v & detail::digit_mask;
+      carry = v >> limb_bits;
+    }
+    carry += sign * mul;
+    while (carry != 0 && carry != -1) {
+      a.push_back(carry & detail::digit_mask);
+      carry >>= limb_bits;
+    }
+    sign = carry;
+  }
+  mag out(a.size() + 1, 0);
+  if (sign == 0) {
+    for (std::size_t k = 0; k < a.size(); ++k) out[k] = static_cast<digit>(a[k]);
+    return make_number(std::move(out), 1);
+  }
+  // |value| = B^len - sum a_k B^k.
+  std::int64_t borrow = 0;
+  for (std::size_t k = 0; k < a.size(); ++k) {
+    std::int64_t v = -a[k] - borrow;
+    borrow = v < 0 ? 1 : 0;
+    if (v < 0) v += limb_base;
+    out[k] = static_cast<digit>(v);
+  }
+  out[a.size()] = static_cast<digit>(1 - borrow);
+  return make_number(std::move(out), -1);
+}
+
+}  // namespace tavrin::images

@@ -52,8 +52,7 @@ det_method_table default_det_methods() {
   };
   t.mod_determ = mod_determ;
   t.int_determ = int_determ;
-  t.mod_matrix_inv = [](workptr, workptr, bool, std::int32_t, quolyptr, quolyptr, sparseptr*,
-                        bool) -> bool { missing(det_method::mod_matrix_inv); };
+  t.mod_matrix_inv = mod_matrix_inv;
   t.rat_poly_determ = [](workptr, std::int16_t, std::int32_t, quolyptr, bool, poly,
                          std::int32_t) -> bool { missing(det_method::rat_poly_determ); };
   t.mod_poly_determ = [](workptr, std::int16_t, std::int32_t, quolyptr, bool, poly,
