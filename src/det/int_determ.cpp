@@ -120,12 +120,16 @@ void int_determ(quolyptr n, arrptr q, workptr beta, std::int32_t rows, quolyptr 
   pd->size = 0;
   find_pseudo_cells(cells, pd, &small_one, rows, rows, &size, false, false);
   // A bound of the caller's (positive) replaces the computed one.
-  if (*pseudodet != nullptr && (*pseudodet)->numb && (*pseudodet)->ncoef->size > 0 &&
+  if (pseudodet != nullptr && *pseudodet != nullptr && (*pseudodet)->numb && (*pseudodet)->ncoef->size > 0 &&
       (*pseudodet)->ncoef->head->value > 0)
     images::assign_number((*pseudodet)->ncoef, pd);
   imptr d = images::crt_determ(cells, rows, pd);
   free_quoly(n);
   *n = detail::new_number_value(d);
+  if (pseudodet == nullptr) {
+    free_imag(&pd);
+    return;
+  }
   free_quoly(pseudodet);
   *pseudodet = detail::new_number_value(pd);
 }

@@ -37,9 +37,7 @@ det_method_table default_det_methods() {
   };
   t.sparse_gauss_elim = sparse_gauss_elim;
   t.sparse_gauss_Bareiss = sparse_gauss_Bareiss;
-  t.sparse_mod_int_determ = [](quolyptr, sparseptr*, std::int32_t, bool, bool) {
-    missing(det_method::sparse_mod_int_determ);
-  };
+  t.sparse_mod_int_determ = sparse_mod_int_determ;
   t.sparse_lagrange = [](sparseptr*, quolyptr, std::int32_t, poly, std::int32_t, std::int32_t,
                          std::int32_t, bool, std::int32_t) -> bool {
     missing(det_method::sparse_lagrange);
