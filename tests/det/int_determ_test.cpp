@@ -13,6 +13,9 @@
 
 #include "arrays/det_upcalls.h"
 #include "det/int_images.h"
+#include "arrays/sparse_store.h"
+#include "numbers/word_mod.h"
+#include "support/modulus_scope.h"
 #include "matrix/det_services.h"
 #include "matrix/matrix_support.h"
 #include "numbers/freelists.h"
@@ -220,6 +223,80 @@ TEST_F(IntDeterm, AdjugatesAndInverses) {
   check_adjugate(p, false);
   p.cell[4] = Value::ratfun("1", "x + 1");
   check_adjugate(p, false);
+}
+
+}  // namespace
+}  // namespace tavrin::test
+
+namespace tavrin::test {
+namespace {
+
+// Determinant of residues by a plain elimination on the test side.
+std::uint32_t residue_det(std::vector<std::vector<std::uint32_t>> a) {
+  const std::size_t n = a.size();
+  std::int32_t d = 1;
+  for (std::size_t k = 0; k < n; ++k) {
+    std::size_t r = k;
+    while (r < n && a[r][k] == 0) ++r;
+    if (r == n) return 0;
+    if (r != k) std::swap(a[r], a[k]), d = finf ? d : mod_sub(0, d, modulus);
+    d = modmult(static_cast<std::uint32_t>(d), a[k][k]);
+    std::int32_t inv = static_cast<std::int32_t>(a[k][k]);
+    verse(&inv);
+    for (std::size_t i = k + 1; i < n; ++i) {
+      const auto f = static_cast<std::uint32_t>(modmult(a[i][k], static_cast<std::uint32_t>(inv)));
+      for (std::size_t j = k; j < n; ++j) {
+        const auto t = static_cast<std::uint32_t>(modmult(f, a[k][j]));
+        a[i][j] = finf ? a[i][j] ^ t : static_cast<std::uint32_t>(mod_sub(a[i][j], t, modulus));
+      }
+    }
+  }
+  return static_cast<std::uint32_t>(d);
+}
+
+TEST_F(IntDeterm, SparseResidueDeterminants) {
+  NodeBalance balance;
+  std::mt19937_64 rng(32003);
+  for (std::int32_t p : {32003, 256}) {
+    ModulusScope mod(p);
+    for (std::int32_t n : {0, 1, 3, 8, 25, 60}) {
+      std::vector<std::vector<std::uint32_t>> t(static_cast<std::size_t>(n),
+                                                std::vector<std::uint32_t>(static_cast<std::size_t>(n)));
+      Mat a(n, n);
+      for (std::int32_t i = 0; i < n; ++i)
+        for (std::int32_t j = 0; j < n; ++j) {
+          const std::uint32_t v = rng() % 4 == 0 ? static_cast<std::uint32_t>(rng() % p) : 0;
+          t[i][j] = v;
+          if (v != 0) a.at(i, j) = Value::number(BigRef(v));
+        }
+      for (bool consume : {false, true}) {
+        sparseptr sp = to_sparse(a);
+        Value d = Value::number(0);
+        sparse_mod_int_determ(d.cell(), &sp, n, consume, false);
+        EXPECT_EQ(static_cast<std::uint32_t>(d->ncoef->lint), residue_det(t)) << p << " " << n;
+        if (consume) {
+          EXPECT_EQ(sp, nullptr);
+        }
+        if (sp != nullptr) free_sparse(&sp, n, true);
+      }
+    }
+  }
+  // An odd exchange negates; an empty row below the pivot gives 0.
+  ModulusScope mod(32003);
+  const std::vector<std::vector<std::int32_t>> cases[] = {{{0, 2}, {3, 0}}, {{1, 2, 3}, {0, 0, 0}, {4, 5, 6}}};
+  const std::int32_t want[] = {32003 - 6, 0};
+  for (int c = 0; c < 2; ++c) {
+    const auto n = static_cast<std::int32_t>(cases[c].size());
+    Mat a(n, n);
+    for (std::int32_t i = 0; i < n; ++i)
+      for (std::int32_t j = 0; j < n; ++j)
+        if (cases[c][i][j] != 0) a.at(i, j) = Value::number(BigRef(cases[c][i][j]));
+    sparseptr sp = to_sparse(a);
+    Value d = Value::number(0);
+    sparse_mod_int_determ(d.cell(), &sp, n, false, false);
+    EXPECT_EQ(d->ncoef->lint, want[c]);
+    free_sparse(&sp, n, true);
+  }
 }
 
 }  // namespace
