@@ -13,6 +13,7 @@
 
 #include "arrays/det_upcalls.h"
 #include "det/int_images.h"
+#include "core/mode_guard.h"
 #include "arrays/sparse_store.h"
 #include "numbers/word_mod.h"
 #include "support/modulus_scope.h"
@@ -122,6 +123,24 @@ TEST_F(IntDeterm, KnownAnswers) {
     EXPECT_EQ(int_det(h, &out), BigRef(288));
   }
   EXPECT_NE(out.find("CRT. number of primes needed is "), std::string::npos) << out;
+  // The images leave the caller's word modulus, modes and entries as they were.
+  {
+    ModulusScope mod(7);
+    {
+      BigModeGuard big;
+      const Mat a = to_mat({{1, 2, 3, 4}, {5, 6, 7, 8}, {9, 10, 11, 13}, {2, 3, 5, 7}});
+      auto w = fresh_work();
+      Descr f;
+      to_dense(a, w.get(), f.get());
+      Value d = Value::number(0), bound = Value::number(-1);
+      int_determ(d.cell(), nullptr, w.get(), 4, bound.cell());
+      EXPECT_EQ(number_value(d->ncoef), BigRef(4));
+      EXPECT_EQ(modulus, 7);
+      EXPECT_TRUE(same_mat(from_dense(w.get(), 4, 4), a));
+      free_cells(w.get(), 16);
+    }
+    EXPECT_TRUE(modularmode && lintmode);
+  }
   // Bounds of 342 and 343 limbs take the images; past the table's product
   // generated primes follow, and their product covers the bound.
   for (std::int64_t limbs : {332, 342, 343}) {
