@@ -13,6 +13,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <type_traits>
 #include <unistd.h>
@@ -23,6 +24,7 @@
 
 #include "core/globals.h"
 #include "core/mode_guard.h"
+#include "arrays/det_upcalls.h"
 #include "dense/dense_arrays.h"
 #include "dense/dense_mult.h"
 #include "gcd/factor.h"
@@ -47,6 +49,7 @@
 #ifdef TAVRIN_PEER_FLINT
 #include <flint/fmpz.h>
 #include <flint/fmpz_mpoly.h>
+#include <flint/fmpz_mat.h>
 #include <flint/nmod_mpoly.h>
 #include <flint/nmod_poly.h>
 #include <flint/nmod_poly_factor.h>
@@ -917,6 +920,58 @@ void factor_rows() {
   }
 }
 
+// ---- Integer determinants ------------------------------------------------------------
+// int_determ against fmpz_mat_det on n x n matrices with entries in [-99, 99].
+void int_det_rows() {
+  if (!wanted("integer determinant")) return;
+  for (std::int32_t n : {50, 100, 200}) {
+    auto w = std::make_unique<workarray>();
+    std::mt19937_64 rng(static_cast<std::uint64_t>(n));
+    std::vector<long> vals(static_cast<std::size_t>(n) * n);
+    for (std::int32_t k = 0; k < n * n; ++k) {
+      vals[static_cast<std::size_t>(k)] = static_cast<long>(rng() % 199) - 99;
+      w->stash[k] = nullptr;
+      quoly_set(static_cast<std::int32_t>(vals[static_cast<std::size_t>(k)]), &w->stash[k]);
+    }
+    quoly d = nullptr;
+    auto ours = [&] {
+      free_quoly(&d);
+      quoly_set(1, &d);
+      quoly bound = nullptr;
+      quoly_set(-1, &bound);
+      int_determ(&d, nullptr, w.get(), n, &bound);
+      free_quoly(&bound);
+    };
+    std::function<void()> peer;
+    bool same = false;
+#ifdef TAVRIN_PEER_FLINT
+    fmpz_mat_t m;
+    fmpz_t det;
+    fmpz_mat_init(m, n, n);
+    fmpz_init(det);
+    for (std::int32_t c = 0; c < n; ++c)
+      for (std::int32_t r = 0; r < n; ++r)
+        fmpz_set_si(fmpz_mat_entry(m, r, c), vals[static_cast<std::size_t>(c) * n + r]);
+    peer = [&] { fmpz_mat_det(det, m); };
+#endif
+    auto [t, p] = time_pair(ours, peer);
+#ifdef TAVRIN_PEER_FLINT
+    mpz_t z;
+    mpz_init(z);
+    fmpz_get_mpz(z, det);
+    same = same_number(d->ncoef, z);
+    mpz_clear(z);
+    fmpz_clear(det);
+    fmpz_mat_clear(m);
+#endif
+    char size[32];
+    std::snprintf(size, sizeof size, "n = %d", n);
+    report("integer determinant [-99, 99]", size, t, "FLINT", p, same);
+    free_quoly(&d);
+    for (std::int32_t k = 0; k < n * n; ++k) free_quoly(&w->stash[k]);
+  }
+}
+
 int main(int argc, char** argv) {
   if (argc > 1) row_filter = argv[1];
   open_pools();
@@ -927,5 +982,6 @@ int main(int argc, char** argv) {
   dense_rows();
   gcd_rows();
   factor_rows();
+  int_det_rows();
   return 0;
 }

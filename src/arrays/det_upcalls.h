@@ -1,9 +1,7 @@
 // Routines of the matrix and determinant folders that the built-ins call;
-// defined there. Until the integer determinant lands,
-// arrays/not_yet_available.cpp holds a placeholder that reports
-// "int_determ not available" (nested level); the exact trial division and
-// the writing of a factor list into an array have placeholders in
-// det/not_yet_available.cpp and matrix/not_yet_available.cpp.
+// defined there (the integer determinant in det/int_determ.cpp). The
+// writing of a factor list into an array has a placeholder in
+// matrix/not_yet_available.cpp.
 #pragma once
 
 #include <cstdint>
@@ -15,7 +13,7 @@ namespace tavrin {
 // *n := the determinant of the integer matrix in the dense cells of q, or,
 // q nil, in the work array beta (rows x rows). *pseudodet -1 asks for the
 // bound on the determinant to be computed; on return it holds the bound
-// used.
+// used (pseudodet nil: computed, not kept).
 void int_determ(quolyptr n, arrptr q, workptr beta, std::int32_t rows, quolyptr pseudodet);
 
 // Whether the value *n divides the value *m exactly. wantquot: *m := the

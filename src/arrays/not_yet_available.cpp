@@ -6,12 +6,6 @@
 
 namespace tavrin {
 
-// The integer determinant: reported, then *n := 0 when the level is left.
-void int_determ(quolyptr n, arrptr, workptr, std::int32_t, quolyptr) {
-  tavrin_error("int_determ not available", true);
-  free_quoly(n);
-  quoly_set(0, n);
-}
 
 // The monomial column: reported, and the statement abandoned.
 void dump_mons(arrptr, quoly, bool) {

@@ -11,6 +11,7 @@
 #include "core/globals.h"
 #include "det/bareiss.h"
 #include "det/dense_gauss.h"
+#include "det/int_determ.h"
 #include "det/lagrange.h"
 #include "det/minors_det.h"
 #include "det/router.h"
@@ -37,9 +38,7 @@ det_method_table default_det_methods() {
   };
   t.sparse_gauss_elim = sparse_gauss_elim;
   t.sparse_gauss_Bareiss = sparse_gauss_Bareiss;
-  t.sparse_mod_int_determ = [](quolyptr, sparseptr*, std::int32_t, bool, bool) {
-    missing(det_method::sparse_mod_int_determ);
-  };
+  t.sparse_mod_int_determ = sparse_mod_int_determ;
   t.sparse_lagrange = [](sparseptr*, quolyptr, std::int32_t, poly, std::int32_t, std::int32_t,
                          std::int32_t, bool, std::int32_t) -> bool {
     missing(det_method::sparse_lagrange);
@@ -47,11 +46,8 @@ det_method_table default_det_methods() {
   t.sparse_minors_det = sparse_minors_det;
   t.int_sparse_minors_det = int_sparse_minors_det;
   t.mod_determ = mod_determ;
-  t.int_determ = [](quolyptr, arrptr, workptr, std::int32_t, quolyptr) {
-    missing(det_method::int_determ);
-  };
-  t.mod_matrix_inv = [](workptr, workptr, bool, std::int32_t, quolyptr, quolyptr, sparseptr*,
-                        bool) -> bool { missing(det_method::mod_matrix_inv); };
+  t.int_determ = int_determ;
+  t.mod_matrix_inv = mod_matrix_inv;
   t.rat_poly_determ = rat_poly_determ;
   t.mod_poly_determ = mod_poly_determ;
   t.fl_poly_determ = fl_poly_determ;

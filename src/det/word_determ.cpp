@@ -3,6 +3,7 @@
 // rows, so a row exchange is an exchange of two row pointers and every
 // elimination step runs over two contiguous rows.
 #include <cstdint>
+#include <type_traits>
 #include <utility>
 #include <vector>
 
@@ -32,16 +33,25 @@ void mod_row_update(std::uint32_t* __restrict row, const std::uint32_t* __restri
   }
 }
 
-// The same in a field of characteristic 2: field products, exclusive or.
-void char2_row_update(std::uint32_t* row, const std::uint32_t* pivot, std::int32_t n,
-                      std::uint32_t g) {
-  for (std::int32_t c = 0; c < n; ++c)
-    if (pivot[c] != 0) row[c] ^= static_cast<std::uint32_t>(modmult(pivot[c], g));
+// The same for p < 2^16 on 32-bit products only (they vectorise better):
+// with gs = floor(g 2^16 / p), b*gs < 2^32 and b*g - floor(b*gs / 2^16)*p
+// lies in [0, 2p).
+void mid_row_update(std::uint32_t* __restrict row, const std::uint32_t* __restrict pivot,
+                    std::int32_t n, std::uint32_t g, std::uint32_t p) {
+  const std::uint32_t gs = (g << 16) / p;
+  for (std::int32_t c = 0; c < n; ++c) {
+    const std::uint32_t b = pivot[c];
+    const std::uint32_t q = (b * gs) >> 16;
+    std::uint32_t t = b * g - q * p;
+    t = t >= p ? t - p : t;
+    const std::uint32_t x = row[c];
+    row[c] = x >= t ? x - t : x + p - t;
+  }
 }
 
-// mod_row_update for p < 2^15 on 16-bit residues: with gs = floor(g 2^16 / p)
-// the value b*g - floor(b*gs / 2^16)*p lies in [0, 2p) < 2^16, so the low
-// and high 16-bit products suffice and eight entries go in one vector.
+// The same for p < 2^15 on 16-bit residues: with gs = floor(g 2^16 / p) the
+// value b*g - floor(b*gs / 2^16)*p lies in [0, 2p) < 2^16, so the low and
+// high 16-bit products suffice and eight entries go in one vector.
 void small_row_update(std::uint16_t* __restrict row, const std::uint16_t* __restrict pivot,
                       std::int32_t n, std::uint16_t g, std::uint16_t p) {
   const auto gs = static_cast<std::uint16_t>((std::uint32_t{g} << 16) / p);
@@ -55,19 +65,20 @@ void small_row_update(std::uint16_t* __restrict row, const std::uint16_t* __rest
   }
 }
 
+// The same in a field of characteristic 2: field products, exclusive or.
+void char2_row_update(std::uint32_t* row, const std::uint32_t* pivot, std::int32_t n,
+                      std::uint32_t g) {
+  for (std::int32_t c = 0; c < n; ++c)
+    if (pivot[c] != 0) row[c] ^= static_cast<std::uint32_t>(modmult(pivot[c], g));
+}
 
-// The elimination of mod_determ on rows of T (uint16_t when p < 2^15,
-// where the whole row update fits 16-bit lanes, else uint32_t).
+// The elimination on the m x m residues held row by row in store, on rows of
+// T (uint16_t only when p < 2^15 outside characteristic 2).
 template <class T>
-std::int32_t residue_determ(workptr ar, std::int32_t m, std::int32_t d) {
+std::int32_t eliminate(T* store, std::int32_t m, std::int32_t d) {
   const auto size = static_cast<std::size_t>(m);
-  std::vector<T> store(size * size);
   std::vector<T*> row(size);
-  for (std::size_t r = 0; r < size; ++r) {
-    row[r] = store.data() + r * size;
-    for (std::size_t c = 0; c < size; ++c)
-      row[r][c] = static_cast<T>(ar->stash[c * size + r]->ncoef->lint);
-  }
+  for (std::size_t r = 0; r < size; ++r) row[r] = store + r * size;
   const auto p = static_cast<std::uint32_t>(modulus);
   for (std::size_t i = 0; i < size; ++i) {
     std::size_t r = i;
@@ -88,23 +99,48 @@ std::int32_t residue_determ(workptr ar, std::int32_t m, std::int32_t d) {
       if constexpr (sizeof(T) == 2) {
         small_row_update(row[k] + i + 1, pivot, rest, static_cast<std::uint16_t>(g),
                          static_cast<std::uint16_t>(p));
+      } else if (finf) {
+        char2_row_update(row[k] + i + 1, pivot, rest, g);
+      } else if (p < 65536) {
+        mid_row_update(row[k] + i + 1, pivot, rest, g, p);
       } else {
-        if (finf)
-          char2_row_update(row[k] + i + 1, pivot, rest, g);
-        else
-          mod_row_update(row[k] + i + 1, pivot, rest, g, p);
+        mod_row_update(row[k] + i + 1, pivot, rest, g, p);
       }
     }
   }
   return d;
 }
 
+bool sixteen_bit_rows() { return !finf && modulus < 32768; }
+
 }  // namespace
 
+std::int32_t residue_determ(std::uint32_t* store, std::int32_t m, std::int32_t d) {
+  if (!sixteen_bit_rows()) return eliminate(store, m, d);
+  const std::size_t cells = static_cast<std::size_t>(m) * static_cast<std::size_t>(m);
+  std::vector<std::uint16_t> narrow(store, store + cells);
+  return eliminate(narrow.data(), m, d);
+}
+
 void mod_determ(workptr ar, std::int32_t m, quolyptr n) {
+  const auto size = static_cast<std::size_t>(m);
+  const auto fill = [&](auto& store) {
+    for (std::size_t r = 0; r < size; ++r)
+      for (std::size_t c = 0; c < size; ++c)
+        store[r * size + c] =
+            static_cast<typename std::decay_t<decltype(store)>::value_type>(
+                ar->stash[c * size + r]->ncoef->lint);
+  };
   const std::int32_t d = (*n)->ncoef->lint;
-  (*n)->ncoef->lint = !finf && modulus < 32768 ? residue_determ<std::uint16_t>(ar, m, d)
-                                               : residue_determ<std::uint32_t>(ar, m, d);
+  if (sixteen_bit_rows()) {
+    std::vector<std::uint16_t> store(size * size);
+    fill(store);
+    (*n)->ncoef->lint = eliminate(store.data(), m, d);
+  } else {
+    std::vector<std::uint32_t> store(size * size);
+    fill(store);
+    (*n)->ncoef->lint = eliminate(store.data(), m, d);
+  }
 }
 
 void fl_determ(workptr ar, std::int32_t m, quolyptr n) {

@@ -1,5 +1,5 @@
-// Stand-ins for the determinant services not built yet (the adjugate, the
-// modular matrix power, random numbers): each
+// Stand-ins for the determinant services not built yet (the modular matrix
+// power, random numbers, and the services of the second body): each
 // reports that it is missing and abandons the statement, so no caller goes
 // on with a value not computed.
 #include "arrays/det_upcalls.h"
@@ -16,8 +16,6 @@ namespace {
   not_implemented();
 }
 }  // namespace
-
-void adjoint(workptr, workptr, bool, std::int32_t, sparseptr*) { missing("adjoint not available"); }
 
 void matpowermod(workptr, arr_descr*, bool*, imptr, quoly*, bool) {
   missing("matpowermod not available");

@@ -46,7 +46,7 @@ TEST_F(PlaceholderServices, DISABLED_FactorListsFillTheirArray) {
   EXPECT_EQ(number_value((*arp_cell(start + 3))->ncoef), BigRef(1));
 }
 
-TEST_F(PlaceholderServices, DISABLED_IntegerDeterminantOfAnArray) {
+TEST_F(PlaceholderServices, IntegerDeterminantOfAnArray) {
   tokentipe name{"m", -1};
   insertarr(&name, 2, 2, false);
   arrptr q = find_array(&name);

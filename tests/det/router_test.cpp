@@ -390,12 +390,14 @@ TEST_F(Router, PlaceholdersReportByName) {
   NumberedErrors numbered;
   ScopedValue<bool> push(errorpush, false);
   bool unwound = false;
-  const std::string out = output_of([&] { route(integer_mat(4, 70), {}); }, &unwound);
+  const std::string out =
+      output_of([&] { route(integer_mat(4, 70), {.invert = true, .sparse = true}); }, &unwound);
   EXPECT_TRUE(unwound);
-  EXPECT_NE(out.find("int_determ not available"), std::string::npos) << out;
+  EXPECT_NE(out.find("invert_sparse not available"), std::string::npos) << out;
   ModulusScope mod(7);
-  const std::string out2 = output_of([&] { route(integer_mat(4, 70), {.sparse = true}); }, &unwound);
-  EXPECT_NE(out2.find("sparse_mod_int_determ not available"), std::string::npos) << out2;
+  const std::string out2 =
+      output_of([&] { route(integer_mat(4, 70), {.invert = true, .sparse = true}); }, &unwound);
+  EXPECT_NE(out2.find("invert_sparse not available"), std::string::npos) << out2;
 }
 
 // The residue inverse that the p-th root tables rely on, through the router:

@@ -557,6 +557,15 @@ TEST_F(MatrixExpressions, QuotientsByAMatrixUseTheInverse) {
   EXPECT_EQ(value_text(r.m.get(0, 0)), "number -4");
 }
 
+TEST_F(MatrixExpressions, AdjointOfAnIntegerMatrix) {
+  ASSERT_EQ(run("Array m[2,2]:"), "");
+  ASSERT_EQ(run("m[1,1] := 1: m[1,2] := 2: m[2,1] := 3: m[2,2] := 4:"), "");
+  Result r = eval("Adjoint [m]");  // [[4, -2], [-3, 1]]
+  EXPECT_EQ(value_text(r.m.get(0, 1)), "number -2");
+  EXPECT_EQ(value_text(r.m.get(1, 0)), "number -3");
+  EXPECT_EQ(first_available, 1);
+}
+
 TEST_F(MatrixExpressions, DISABLED_AdjointModularPowerHamiltonAndRandomMatrices) {
   ASSERT_EQ(run("Array m[2,2]:"), "");
   ASSERT_EQ(run("m[1,1] := 1: m[1,2] := 2: m[2,1] := 3: m[2,2] := 4:"), "");

@@ -1,0 +1,109 @@
+// Timings of the integer determinant by word-prime images and the inverse
+// by images, on fixed-seed n x n matrices with entries uniform in [-99, 99]:
+// - int_determ, n = 50, 100, 200, 600, 1000 (the prime count is reported);
+// - Gauss-Bareiss on the same matrices, n = 50, 100, 200;
+// - the adjoint-CRT inverse (int_determ then mod_matrix_inv), n = 50, 100, 200.
+#include <benchmark/benchmark.h>
+
+#include <cstdint>
+#include <memory>
+#include <random>
+
+#include "arrays/det_upcalls.h"
+#include "core/globals.h"
+#include "det/dense_gauss.h"
+#include "det/int_determ.h"
+#include "det/router.h"
+#include "numbers/freelists.h"
+#include "numbers/work_arrays.h"
+#include "toplevel/data_files.h"
+#include "toplevel/start_tables.h"
+#include "toplevel/state.h"
+
+namespace {
+
+using namespace tavrin;
+
+struct Work {
+  workarray w{};
+  std::int32_t cells = 0;
+  ~Work() {
+    for (std::int32_t k = 0; k < cells; ++k) free_quoly(&w.stash[k]);
+  }
+};
+
+void setup_once() {
+  static bool done = false;
+  if (done) return;
+  done = true;
+  initialize(TAVRIN_BENCH_DATA_DIR);
+}
+
+std::unique_ptr<Work> random_matrix(std::int32_t n) {
+  auto a = std::make_unique<Work>();
+  std::mt19937_64 rng(static_cast<std::uint64_t>(n));
+  a->cells = n * n;
+  for (std::int32_t k = 0; k < a->cells; ++k) {
+    quoly_set(static_cast<std::int32_t>(rng() % 199) - 99, &a->w.stash[k]);
+    a->w.stash[k]->next = nullptr;
+  }
+  return a;
+}
+
+void BM_IntDeterm(benchmark::State& state) {
+  setup_once();
+  const auto n = static_cast<std::int32_t>(state.range(0));
+  auto a = random_matrix(n);
+  for (auto _ : state) {
+    quoly d = nullptr, bound = nullptr;
+    quoly_set(1, &d);
+    quoly_set(-1, &bound);
+    int_determ(&d, nullptr, &a->w, n, &bound);
+    benchmark::DoNotOptimize(d);
+    free_quoly(&d);
+    free_quoly(&bound);
+  }
+  state.counters["primes"] = last_prime_count;
+}
+BENCHMARK(BM_IntDeterm)->Arg(50)->Arg(100)->Arg(200)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_IntDeterm)->Arg(600)->Arg(1000)->Iterations(1)->Unit(benchmark::kSecond);
+
+void BM_BareissIntDeterm(benchmark::State& state) {
+  setup_once();
+  allocate_work_areas();
+  if (first_available < 1) first_available = 1;
+  const auto n = static_cast<std::int32_t>(state.range(0));
+  auto a = random_matrix(n);
+  for (auto _ : state) {
+    mat_invert_EnvRec env;
+    set_search_params(env, &a->w, n);
+    env.mycut = 2;
+    quoly d = nullptr;
+    quoly_set(1, &d);
+    try {
+      gauss_Bareiss(&d, n, &a->w, false, false, nullptr, env, false);
+    } catch (const mat_invert_exit&) {
+    }
+    free_quoly(&d);
+  }
+}
+BENCHMARK(BM_BareissIntDeterm)->Arg(50)->Arg(100)->Arg(200)->Unit(benchmark::kMillisecond);
+
+void BM_AdjointCrtInverse(benchmark::State& state) {
+  setup_once();
+  const auto n = static_cast<std::int32_t>(state.range(0));
+  auto a = random_matrix(n);
+  auto out = std::make_unique<Work>();
+  out->cells = n * n;
+  for (auto _ : state) {
+    quoly d = nullptr, bound = nullptr;
+    quoly_set(1, &d);
+    quoly_set(-1, &bound);
+    int_determ(&d, nullptr, &a->w, n, &bound);
+    mod_matrix_inv(&a->w, &out->w, true, n, &d, &bound, nullptr, true);
+  }
+  state.counters["primes"] = last_prime_count;
+}
+BENCHMARK(BM_AdjointCrtInverse)->Arg(50)->Arg(100)->Arg(200)->Iterations(1)->Unit(benchmark::kSecond);
+
+}  // namespace

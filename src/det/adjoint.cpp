@@ -1,0 +1,165 @@
+// The adjugate of a dense matrix, and the adjugate or inverse of an integer
+// matrix by word-prime images joined by the Chinese remainder theorem.
+#include <cstdint>
+#include <cstdio>
+#include <vector>
+
+#include "core/errors.h"
+#include "core/globals.h"
+#include "core/error_codes.h"
+#include "det/int_determ.h"
+#include "det/int_images.h"
+#include "arrays/det_upcalls.h"
+#include "gcd/gcd_upcalls.h"
+#include "matrix/det_services.h"
+#include "numbers/freelists.h"
+#include "numbers/node_handles.h"
+#include "numbers/work_arrays.h"
+#include "poly/poly_repr.h"
+#include "quoly/quoly_mult.h"
+#include "quoly/quoly_quot.h"
+#include "toplevel/state.h"
+
+namespace tavrin {
+
+namespace {
+
+// Frees a value cell when the scope ends.
+struct CellFree {
+  quoly* q;
+  ~CellFree() { free_quoly(q); }
+};
+
+// The cofactor method: m^2 determinants of alpha with one row and one
+// column replaced by a unit line, each through the router.
+void classic_method(workptr alpha, workptr arr, std::int32_t m, sparseptr* spar) {
+  WorkArrayGuard work(&token);
+  if (!work.taken()) return;
+  workptr W = work.get();
+  quoly zero = nullptr, unit = nullptr;
+  quoly_set(0, &zero);
+  quoly_set(1, &unit);
+  CellFree free_zero{&zero}, free_unit{&unit};
+  const std::int64_t cells = std::int64_t{m} * m;
+  for (std::int32_t r = 0; r < m; ++r)
+    for (std::int32_t c = 0; c < m; ++c) {
+      for (std::int64_t k = 0; k < cells; ++k) {
+        const auto b = static_cast<std::int32_t>(k / m), pos = static_cast<std::int32_t>(k % m);
+        quoly v = alpha->stash[k];
+        if (b == r || pos == c) v = b == r && pos == c ? unit : zero;
+        W->stash[k] = v == nullptr ? zero : v;
+      }
+      quoly det = nullptr;
+      quoly_set(1, &det);
+      mat_invert(W, W, false, false, m, &det, false, true, spar, nullptr, -1, -1, -1, false, 0);
+      arr->stash[std::int64_t{c} * m + r] = det;
+    }
+}
+
+// Determinant times inverse; a zero determinant falls to the cofactors.
+void det_times_inverse(workptr alpha, workptr arr, std::int32_t m, sparseptr* spar) {
+  const std::int64_t cells = std::int64_t{m} * m;
+  for (std::int64_t k = 0; k < cells; ++k) {
+    arr->stash[k] = nullptr;
+    if (alpha->stash[k] == nullptr)
+      quoly_set(0, &arr->stash[k]);
+    else
+      quoly_assign(alpha->stash[k], &arr->stash[k]);
+  }
+  quoly t = nullptr;
+  quoly_set(1, &t);
+  CellFree free_t{&t};
+  mat_invert(arr, arr, false, false, m, &t, false, true, spar, nullptr, -1, -1, -1, false, 0);
+  if (quoly_iszero(t)) {
+    for (std::int64_t k = 0; k < cells; ++k) free_quoly(&arr->stash[k]);
+    classic_method(alpha, arr, m, spar);
+    return;
+  }
+  quoly u = nullptr;
+  quoly_set(1, &u);
+  CellFree free_u{&u};
+  mat_invert(arr, arr, true, true, m, &u, true, true, spar, nullptr, -1, -1, -1, false, 0);
+  for (std::int64_t k = 0; k < cells; ++k) fast_quoly_mult(&arr->stash[k], &t);
+}
+
+}  // namespace
+
+bool mod_matrix_inv(workptr ar, workptr outar, bool oar_free, std::int32_t m, quolyptr det,
+                    quolyptr pseudodet, sparseptr*, bool inverse) {
+  CellFree free_det{det}, free_bound{pseudodet};
+  imptr dn = (*det)->ncoef;
+  const std::int32_t want = images::primes_for((*pseudodet)->ncoef);
+  // The primes that do not divide the determinant, as many as the bound asks.
+  std::vector<std::int32_t> used;
+  for (std::int32_t k = 0; static_cast<std::int32_t>(used.size()) < want; ++k)
+    if (images::residue(dn, images::prime_at(k)) != 0) used.push_back(k);
+  last_prime_count = static_cast<std::int32_t>(used.size());
+  if (verbose)
+    std::printf("\n%*sModular algorithm, counting to %d\n", 3 * dumpitt_level, "",
+                used.back() + 6);
+  const std::int64_t cells = std::int64_t{m} * m;
+  const auto size = static_cast<std::size_t>(cells);
+  const images::Residues res(images::cells_of(nullptr, ar, static_cast<std::int32_t>(cells)), m);
+  images::MixedRadix radix(size);
+  std::vector<std::uint32_t> a(size), adj(size), img(size);
+  std::int32_t ordinal = 0;
+  for (std::int32_t k : used) {
+    const std::uint32_t p = images::prime_at(k);
+    if (verbose) dumpitt(" ", ++ordinal, false, false, true);
+    res.take(p, a.data());
+    if (!images::residue_adjugate(a.data(), m, p, images::residue(dn, p), adj.data()))
+      tavrin_error("singular image in the adjoint-CRT method.", true);
+    for (std::int32_t r = 0; r < m; ++r)
+      for (std::int32_t c = 0; c < m; ++c)
+        img[static_cast<std::size_t>(c) * m + r] = adj[static_cast<std::size_t>(r) * m + c];
+    radix.add(p, img.data());
+  }
+  if (verbose) std::printf("\n%*sFinishing up Chinese Remainder Theorem.\n", 3 * dumpitt_level, "");
+  for (std::int64_t k = 0; k < cells; ++k) {
+    quoly v = detail::new_number_value(radix.value(static_cast<std::size_t>(k)));
+    if (inverse) fast_quoly_quot(&v, det, false);
+    if (oar_free) free_quoly(&outar->stash[k]);
+    outar->stash[k] = v;
+  }
+  return true;
+}
+
+void adjoint(workptr alpha, workptr arr, bool, std::int32_t m, sparseptr* spar) {
+  const std::int64_t cells = std::int64_t{m} * m;
+  bool numbers = true;
+  for (std::int64_t k = 0; k < cells; ++k) {
+    quoly v = alpha->stash[k];
+    if (v == nullptr || v->numb) continue;
+    if (v->denom != nullptr) {
+      det_times_inverse(alpha, arr, m, spar);
+      return;
+    }
+    numbers = false;
+  }
+  if (!numbers) {
+    classic_method(alpha, arr, m, spar);
+    return;
+  }
+  if (modularmode || flotemode) {
+    det_times_inverse(alpha, arr, m, spar);
+    return;
+  }
+  if (lintmode) {
+    error(word_arithmetic_error, &token);
+    return;
+  }
+  quoly det = nullptr, bound = nullptr;
+  quoly_set(0, &det);
+  quoly_set(-1, &bound);
+  CellFree free_det{&det}, free_bound{&bound};
+  set_min_cut(m);
+  int_determ(&det, nullptr, alpha, m, &bound);
+  if (quoly_iszero(det)) {
+    classic_method(alpha, arr, m, spar);
+    return;
+  }
+  if (!mod_matrix_inv(alpha, arr, false, m, &det, &bound, spar, false))
+    det_times_inverse(alpha, arr, m, spar);
+}
+
+}  // namespace tavrin

@@ -1,0 +1,137 @@
+// Integer determinants from word-prime images (see int_determ.h).
+#include "det/int_determ.h"
+
+#include <cstdint>
+#include <vector>
+
+#include "arrays/array_store.h"
+#include "arrays/det_upcalls.h"
+#include "core/errors.h"
+#include "core/globals.h"
+#include "core/mode_guard.h"
+#include "core/thresholds.h"
+#include "det/dense_gauss.h"
+#include "det/int_images.h"
+#include "numbers/freelists.h"
+#include "numbers/limb_array_impl.h"
+#include "numbers/node_handles.h"
+#include "poly/poly_measures.h"
+#include "toplevel/state.h"
+
+namespace tavrin {
+
+std::int32_t last_prime_count = 0;
+
+namespace {
+
+// The small-matrix factors of sides 1..13.
+constexpr double small_arr[14] = {0, 100000, 100, 80, 60, 44, 28, 20, 15, 15, 15, 11, 5, 1};
+
+bool is_zero_entry(quoly c) {
+  return c == nullptr || (c->ncoef->size == 1 && c->ncoef->head->value == 0);
+}
+
+// Trace level of one determinant: up on entry, down with its count on exit.
+class Trace {
+ public:
+  explicit Trace(std::int32_t n) : n_(n) { ++dumpitt_level; }
+  ~Trace() {
+    if (dumpitt_level > 0) decr_dumpitt(n_, true, verbose);
+  }
+  Trace(const Trace&) = delete;
+  Trace& operator=(const Trace&) = delete;
+  void set(std::int32_t n) { n_ = n; }
+
+ private:
+  std::int32_t n_;
+};
+
+}  // namespace
+
+void set_min_cut(std::int32_t rows) {
+  if (rows < 6)
+    mincutoff = 1000000;
+  else if (rows <= 8)
+    mincutoff = rows - 4;
+  else if (rows <= 13)
+    mincutoff = rows - 3;
+  else if (rows <= 15)
+    mincutoff = 5;
+  else
+    mincutoff = 6;
+}
+
+double fsmallsize(std::int32_t r) {
+  if (r <= 13) return r >= 1 ? small_arr[r] : small_arr[1];
+  if (r <= 18) return (26.0 - 2.0 * r) / 15.0 + 1.0;
+  if (r <= 23) return (126.0 - 7.0 * r) / 150.0 + 0.333333;
+  return 0.0;
+}
+
+void find_pseudo_cells(const std::vector<quoly>& cells, imptr pseudodet, bool* small_one,
+                       std::int32_t rows, std::int32_t cols, std::int32_t* size, bool smith,
+                       bool boost) {
+  *size = 0;
+  std::int64_t bits = 0, logsum = 0;
+  for (std::int32_t i = 0; i < cols; ++i) {
+    std::int32_t top = -1, k = 0;
+    for (std::int32_t r = 0; r < rows; ++r) {
+      quoly c = cells[static_cast<std::size_t>(i) * rows + r];
+      if (is_zero_entry(c)) continue;
+      const std::int32_t s = size_of(c->ncoef->head->value, c->ncoef->size);
+      *size += s;
+      if (s > top) top = s;
+      ++k;
+    }
+    bits += 1 + top;
+    logsum += 1 + (k == 0 ? -1 : size_of(k, 1));
+  }
+  const std::int32_t m = rows > cols ? rows : cols;
+  if (!smith)
+    *small_one = *size < static_cast<std::int64_t>(smallsize) * m * m;
+  else
+    *small_one = static_cast<double>(*size) < static_cast<double>(m) * m * fsmallsize(m);
+  std::int64_t e = bits + (logsum + 1) / 2;
+  if (boost && e % limb_bits != 0) e += limb_bits - e % limb_bits;
+  images::set_power_of_two(pseudodet, e);
+}
+
+void find_pseudo(arrptr q, workptr beta, imptr pseudodet, bool* small_one, std::int32_t rows,
+                 std::int32_t cols, std::int32_t* size, bool smith, bool boost) {
+  find_pseudo_cells(images::cells_of(q, beta, rows * cols), pseudodet, small_one, rows, cols,
+                    size, smith, boost);
+}
+
+void small_mod_determ(std::int32_t rows, quolyptr n, workptr beta, imptr pseudodet,
+                      bool* succeed) {
+  *succeed = true;
+  imptr d = images::crt_determ(images::cells_of(nullptr, beta, rows * rows), rows, pseudodet);
+  free_quoly(n);
+  *n = detail::new_number_value(d);
+}
+
+void int_determ(quolyptr n, arrptr q, workptr beta, std::int32_t rows, quolyptr pseudodet) {
+  set_min_cut(rows);
+  const std::vector<quoly> cells = images::cells_of(q, beta, rows * rows);
+  bool small_one = false;
+  std::int32_t size = 0;
+  imptr pd = nullptr;
+  newimag(&pd);
+  pd->size = 0;
+  find_pseudo_cells(cells, pd, &small_one, rows, rows, &size, false, false);
+  // A bound of the caller's (positive) replaces the computed one.
+  if (pseudodet != nullptr && *pseudodet != nullptr && (*pseudodet)->numb && (*pseudodet)->ncoef->size > 0 &&
+      (*pseudodet)->ncoef->head->value > 0)
+    images::assign_number((*pseudodet)->ncoef, pd);
+  imptr d = images::crt_determ(cells, rows, pd);
+  free_quoly(n);
+  *n = detail::new_number_value(d);
+  if (pseudodet == nullptr) {
+    free_imag(&pd);
+    return;
+  }
+  free_quoly(pseudodet);
+  *pseudodet = detail::new_number_value(pd);
+}
+
+}  // namespace tavrin

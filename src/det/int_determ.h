@@ -1,0 +1,56 @@
+// Exact determinants of integer matrices from word-prime images, the
+// determinant of a sparse matrix of word residues, and the adjugate and the
+// inverse of an integer matrix by the Chinese remainder theorem.
+//
+// The integer determinant bounds |det| by a power of two pd = 2^e (e from
+// the largest entry of each column and the entry counts, above the Hadamard
+// bound), takes the determinant modulo enough word primes that their product
+// M is at least pd (the 599 primes of the table prime[6..604] first, then
+// primes just below 2^28 generated when needed), joins the images by
+// Garner's mixed radix and picks between A and A - M by the determinant
+// modulo 2.
+#pragma once
+
+#include <cstdint>
+
+#include "core/records.h"
+
+namespace tavrin {
+
+// mincutoff := the cut-off of the partial integer elimination for a matrix
+// of the given side.
+void set_min_cut(std::int32_t rows);
+
+// The small-matrix factor of the Smith-mode test of find_pseudo.
+double fsmallsize(std::int32_t r);
+
+// *pseudodet := the bound 2^e (raised to a multiple of 28 bits with boost),
+// *size := the sum of the bit sizes of the nonzero entries, *small_one :=
+// whether the matrix counts as small. Reads beta when given, else q's cells
+// (an absent cell becomes 0 with the uninitialised-element warning).
+void find_pseudo(arrptr q, workptr beta, imptr pseudodet, bool* small_one, std::int32_t rows,
+                 std::int32_t cols, std::int32_t* size, bool smith, bool boost);
+
+// *n := the determinant of the rows x rows integer matrix in beta, by
+// word-prime images. *succeed is always true: past the table, primes are
+// generated. The word modulus is the caller's again on return.
+void small_mod_determ(std::int32_t rows, quolyptr n, workptr beta, imptr pseudodet,
+                      bool* succeed);
+
+// The determinant of the sparse matrix of word residues *spar modulo the
+// current modulus into *n (a number). arrfree: *spar is consumed and set to
+// nil; otherwise a copy is worked on. myverb: progress lines.
+void sparse_mod_int_determ(quolyptr n, sparseptr* spar, std::int32_t rows, bool arrfree,
+                           bool myverb);
+
+// outar := adj(ar), or ar^-1 with inverse, for an integer matrix with
+// *det = det(ar) != 0 and *pseudodet a bound above twice every adjugate
+// entry. *det and *pseudodet are freed. True on success.
+bool mod_matrix_inv(workptr ar, workptr outar, bool oar_free, std::int32_t m, quolyptr det,
+                    quolyptr pseudodet, sparseptr* spar, bool inverse);
+
+// The number of word primes the last integer determinant or adjugate by
+// images used (tests and benchmarks read it).
+extern std::int32_t last_prime_count;
+
+}  // namespace tavrin

@@ -1,0 +1,385 @@
+// Residues, word primes and Garner's mixed radix for the integer
+// determinant and the adjugate by images (see int_images.h).
+#include "det/int_images.h"
+
+#include <cstdint>
+#include <vector>
+
+#include "arrays/array_store.h"
+#include "core/errors.h"
+#include "core/globals.h"
+#include "core/mode_guard.h"
+#include "det/dense_gauss.h"
+#include "det/int_determ.h"
+#include "numbers/freelists.h"
+#include "numbers/limb_array_impl.h"
+#include "toplevel/state.h"
+
+namespace tavrin::images {
+
+namespace {
+
+using detail::digit;
+using mag = std::vector<digit>;
+
+constexpr std::int32_t table_primes = 599;  // prime[6..604]
+
+std::vector<std::uint32_t>& generated() {
+  static std::vector<std::uint32_t> g;
+  return g;
+}
+
+std::vector<std::uint32_t>& inverses() {
+  static std::vector<std::uint32_t> v;
+  return v;
+}
+
+bool is_prime_word(std::uint32_t n) {
+  if (n < 2) return false;
+  for (std::uint32_t d = 2; d * d <= n; d += d == 2 ? 1 : 2)
+    if (n % d == 0) return false;
+  return true;
+}
+
+std::uint32_t inverse_mod(std::uint64_t a, std::uint64_t p) {
+  std::int64_t t = 0, nt = 1;
+  std::int64_t r = static_cast<std::int64_t>(p), nr = static_cast<std::int64_t>(a % p);
+  while (nr != 0) {
+    const std::int64_t q = r / nr;
+    std::int64_t x = t - q * nt;
+    t = nt;
+    nt = x;
+    x = r - q * nr;
+    r = nr;
+    nr = x;
+  }
+  if (t < 0) t += static_cast<std::int64_t>(p);
+  return static_cast<std::uint32_t>(t);
+}
+
+// a := a * mul + add (mul, add < 2^28).
+void mul_add(mag& a, std::uint32_t mul, std::uint32_t add) {
+  std::uint64_t carry = add;
+  for (digit& d : a) {
+    const std::uint64_t v = std::uint64_t{d} * mul + carry;
+    d = static_cast<digit>(v & detail::digit_mask);
+    carry = v >> limb_bits;
+  }
+  while (carry != 0) {
+    a.push_back(static_cast<digit>(carry & detail::digit_mask));
+    carry >>= limb_bits;
+  }
+}
+
+// a := b - a, b > a.
+void reverse_sub(mag& a, const mag& b) {
+  a.resize(b.size(), 0);
+  std::int64_t borrow = 0;
+  for (std::size_t i = 0; i < b.size(); ++i) {
+    std::int64_t v = std::int64_t{b[i]} - a[i] - borrow;
+    borrow = v < 0 ? 1 : 0;
+    if (v < 0) v += limb_base;
+    a[i] = static_cast<digit>(v);
+  }
+}
+
+int compare(const mag& a, const mag& b) {
+  std::size_t na = a.size(), nb = b.size();
+  while (na > 1 && a[na - 1] == 0) --na;
+  while (nb > 1 && b[nb - 1] == 0) --nb;
+  if (na != nb) return na < nb ? -1 : 1;
+  for (std::size_t i = na; i-- > 0;)
+    if (a[i] != b[i]) return a[i] < b[i] ? -1 : 1;
+  return 0;
+}
+
+mag magnitude(imptr x) {
+  mag a(static_cast<std::size_t>(x->size));
+  detail::gather(x, a.data());
+  return a;
+}
+
+imptr make_number(mag a, std::int32_t sign) {
+  std::int32_t n = static_cast<std::int32_t>(a.size());
+  while (n > 1 && a[static_cast<std::size_t>(n) - 1] == 0) --n;
+  if (n == 0) {
+    a.assign(1, 0);
+    n = 1;
+  }
+  imptr x = nullptr;
+  newimag(&x);
+  x->lint = 0;
+  x->flote = 0.0L;
+  x->imag = nullptr;
+  detail::install_limbs(x, detail::build_limbs(a.data(), n, sign));
+  return x;
+}
+
+}  // namespace
+
+std::vector<quoly> cells_of(arrptr q, workptr beta, std::int32_t n) {
+  std::vector<quoly> cells(static_cast<std::size_t>(n));
+  for (std::int32_t i = 0; i < n; ++i) {
+    if (beta != nullptr) {
+      cells[static_cast<std::size_t>(i)] = beta->stash[i];
+      continue;
+    }
+    quolyptr c = arp_cell(q->start + i);
+    if (*c == nullptr) {
+      count_uninitialised(q->name.name);
+      quoly_set(0, c);
+    }
+    cells[static_cast<std::size_t>(i)] = *c;
+  }
+  return cells;
+}
+
+void set_power_of_two(imptr x, std::int64_t e) {
+  mag a(static_cast<std::size_t>(e / limb_bits) + 1, 0);
+  a.back() = digit{1} << (e % limb_bits);
+  detail::limb_count(static_cast<std::int32_t>(a.size()));
+  detail::install_limbs(x, detail::build_limbs(a.data(), static_cast<std::int32_t>(a.size()), 1));
+}
+
+void assign_number(imptr n, imptr x) {
+  detail::install_limbs(x, detail::copy_limbs(n->head, n->size, 1));
+}
+
+std::uint32_t prime_at(std::int32_t k) {
+  if (k < table_primes) return static_cast<std::uint32_t>(prime[6 + k]->lint);
+  auto& g = generated();
+  while (static_cast<std::int32_t>(g.size()) <= k - table_primes) {
+    std::uint32_t c = g.empty() ? (1u << limb_bits) - 1 : g.back() - 2;
+    while (!is_prime_word(c)) c -= 2;
+    g.push_back(c);
+  }
+  return g[static_cast<std::size_t>(k - table_primes)];
+}
+
+std::uint32_t garner_inverse(std::int32_t k) {
+  if (k < table_primes) return static_cast<std::uint32_t>(invs_prod[k - 1]);
+  auto& v = inverses();
+  while (static_cast<std::int32_t>(v.size()) <= k - table_primes) {
+    const std::int32_t t = table_primes + static_cast<std::int32_t>(v.size());
+    const std::uint64_t p = prime_at(t);
+    std::uint64_t prod = 1;
+    for (std::int32_t j = 0; j < t; ++j) prod = prod * prime_at(j) % p;
+    v.push_back(inverse_mod(prod, p));
+  }
+  return v[static_cast<std::size_t>(k - table_primes)];
+}
+
+std::int32_t primes_for(imptr pd) {
+  const std::int32_t L = pd->size;
+  std::int32_t k = L * 7 / 4 + 4;
+  if (k < 6) k = 6;
+  while (k <= 604 && num_prod[k - 6].size < L) ++k;
+  while (k <= 604 && num_prod[k - 6].size == L && num_prod[k - 6].head->value < pd->head->value)
+    ++k;
+  if (k <= 604) return k - 5;
+  // Past the table: generated primes until the product reaches pd.
+  mag M = magnitude(&num_prod[table_primes - 1]);
+  const mag b = magnitude(pd);
+  std::int32_t np = table_primes;
+  while (compare(M, b) < 0) mul_add(M, prime_at(np++), 0);
+  return np;
+}
+
+Residues::Residues(const std::vector<quoly>& cells, std::int32_t m)
+    : m_(m), small_(static_cast<std::size_t>(m) * m, 0) {
+  for (std::int32_t c = 0; c < m; ++c)
+    for (std::int32_t r = 0; r < m; ++r) {
+      quoly v = cells[static_cast<std::size_t>(c) * m + r];
+      const std::size_t at = static_cast<std::size_t>(r) * m + c;
+      if (v == nullptr) continue;
+      if (v->ncoef->size == 1)
+        small_[at] = v->ncoef->head->value;
+      else
+        long_.emplace_back(at, v->ncoef);
+    }
+}
+
+void Residues::take(std::uint32_t p, std::uint32_t* out) const {
+  const auto sp = static_cast<std::int32_t>(p);
+  const std::size_t n = small_.size();
+  for (std::size_t i = 0; i < n; ++i) {
+    const std::int32_t r = small_[i] % sp;
+    out[i] = static_cast<std::uint32_t>(r < 0 ? r + sp : r);
+  }
+  for (const auto& [at, x] : long_) out[at] = residue(x, p);
+}
+
+std::uint32_t residue(imptr x, std::uint32_t p) {
+  const auto sp = static_cast<std::int64_t>(p);
+  std::int64_t r = 0;
+  for (numptr l = x->head; l != nullptr; l = l->next) r = (r * limb_base + l->value) % sp;
+  return static_cast<std::uint32_t>(r < 0 ? r + sp : r);
+}
+
+imptr crt_determ(const std::vector<quoly>& cells, std::int32_t m, imptr pd) {
+  if (m < 1) return make_number(mag{1}, 1);
+  const std::int32_t np = primes_for(pd);
+  last_prime_count = np;
+  ++dumpitt_level;
+  struct Level {
+    std::int32_t np;
+    ~Level() {
+      if (dumpitt_level > 0) decr_dumpitt(np, true, verbose);
+    }
+  } level{np};
+  if (verbose) dumpitt("CRT. number of primes needed is ", np, true, true, true);
+  const Residues res(cells, m);
+  std::vector<std::uint32_t> store(static_cast<std::size_t>(m) * m);
+  std::vector<std::uint32_t> digits(static_cast<std::size_t>(np));
+  ModulusGuard guard;
+  for (std::int32_t t = 0; t < np; ++t) {
+    const std::uint32_t p = prime_at(t);
+    set_word_modulus(static_cast<std::int32_t>(p), true);
+    if (verbose) dumpitt(" ", t + 1, false, false, true);
+    res.take(p, store.data());
+    const auto r = static_cast<std::uint32_t>(residue_determ(store.data(), m, 1));
+    if (t == 0) {
+      digits[0] = r;
+      continue;
+    }
+    std::uint64_t x = digits[static_cast<std::size_t>(t) - 1];
+    for (std::int32_t j = t - 2; j >= 0; --j)
+      x = (x * prime_at(j) + digits[static_cast<std::size_t>(j)]) % p;
+    const std::uint64_t diff = (r + p - x) % p;
+    digits[static_cast<std::size_t>(t)] =
+        static_cast<std::uint32_t>(diff * garner_inverse(t) % p);
+  }
+  set_word_modulus(2, true);
+  res.take(2, store.data());
+  const std::int32_t parity = residue_determ(store.data(), m, 1);
+  mag A{digits[static_cast<std::size_t>(np) - 1]};
+  for (std::int32_t j = np - 2; j >= 0; --j)
+    mul_add(A, prime_at(j), digits[static_cast<std::size_t>(j)]);
+  if (static_cast<std::int32_t>(A[0] & 1u) != parity) {
+    mag M{1};
+    for (std::int32_t j = 0; j < np; ++j) mul_add(M, prime_at(j), 0);
+    reverse_sub(A, M);
+    return make_number(std::move(A), -1);
+  }
+  return make_number(std::move(A), 1);
+}
+
+}  // namespace tavrin::images
+
+namespace tavrin::images {
+
+bool residue_adjugate(std::uint32_t* a, std::int32_t m, std::uint32_t p, std::uint32_t detp,
+                      std::uint32_t* out) {
+  const auto size = static_cast<std::size_t>(m);
+  const std::size_t w = 2 * size;
+  std::vector<std::uint32_t> store(size * w, 0);
+  std::vector<std::uint32_t*> row(size);
+  for (std::size_t r = 0; r < size; ++r) {
+    row[r] = store.data() + r * w;
+    for (std::size_t c = 0; c < size; ++c) row[r][c] = a[r * size + c];
+    row[r][size + r] = detp % p;
+  }
+  for (std::size_t i = 0; i < size; ++i) {
+    std::size_t r = i;
+    while (r < size && row[r][i] == 0) ++r;
+    if (r == size) return false;
+    std::swap(row[i], row[r]);
+    const std::uint32_t inv = inverse_mod(row[i][i], p);
+    const std::uint32_t invs = static_cast<std::uint32_t>((std::uint64_t{inv} << 32) / p);
+    for (std::size_t c = i; c < w; ++c) row[i][c] = shoup_mult(row[i][c], inv, invs, p);
+    for (std::size_t k = 0; k < size; ++k) {
+      if (k == i) continue;
+      const std::uint32_t g = row[k][i];
+      if (g == 0) continue;
+      const std::uint32_t gs = static_cast<std::uint32_t>((std::uint64_t{g} << 32) / p);
+      std::uint32_t* __restrict target = row[k];
+      const std::uint32_t* __restrict pivot = row[i];
+      for (std::size_t c = i; c < w; ++c) {
+        const std::uint32_t t = shoup_mult(pivot[c], g, gs, p);
+        const std::uint32_t x = target[c];
+        target[c] = x >= t ? x - t : x + p - t;
+      }
+    }
+  }
+  for (std::size_t r = 0; r < size; ++r)
+    for (std::size_t c = 0; c < size; ++c) out[r * size + c] = row[r][size + c];
+  return true;
+}
+
+void MixedRadix::add(std::uint32_t p, const std::uint32_t* images) {
+  const std::size_t t = primes_.size();
+  std::vector<std::uint32_t> x(count_, 0);
+  if (t > 0) {
+    // Horner over the earlier digits, all entries at once: x := digit t-1,
+    // then x := x * p_j + digit j for j = t-2 .. 0, modulo p.
+    const std::int32_t* top = digits_.data() + (t - 1) * count_;
+    for (std::size_t i = 0; i < count_; ++i)
+      x[i] = top[i] < 0 ? static_cast<std::uint32_t>(top[i] + static_cast<std::int64_t>(p))
+                        : static_cast<std::uint32_t>(top[i]);
+    for (std::size_t j = t - 1; j-- > 0;) {
+      const std::uint32_t wj = primes_[j] % p;
+      const auto ws = static_cast<std::uint32_t>((std::uint64_t{wj} << 32) / p);
+      const std::int32_t* d = digits_.data() + j * count_;
+      for (std::size_t i = 0; i < count_; ++i) {
+        const std::int64_t y = std::int64_t{shoup_mult(x[i], wj, ws, p)} + d[i];
+        x[i] = static_cast<std::uint32_t>(y < 0 ? y + p : y >= p ? y - p : y);
+      }
+    }
+  }
+  std::uint64_t inv = 1;
+  if (t > 0) {
+    std::uint64_t prod = 1;
+    for (std::uint32_t q : primes_) prod = prod * (q % p) % p;
+    inv = inverse_mod(prod, p);
+  }
+  digits_.resize((t + 1) * count_);
+  std::int32_t* nd = digits_.data() + t * count_;
+  const std::uint32_t half = p / 2;
+  for (std::size_t i = 0; i < count_; ++i) {
+    const std::uint64_t u = (std::uint64_t{images[i]} + p - x[i]) % p * inv % p;
+    nd[i] = u > half ? static_cast<std::int32_t>(u) - static_cast<std::int32_t>(p)
+                     : static_cast<std::int32_t>(u);
+  }
+  primes_.push_back(p);
+}
+
+imptr MixedRadix::value(std::size_t i) const {
+  std::size_t top = primes_.size();
+  while (top > 0 && digits_[(top - 1) * count_ + i] == 0) --top;
+  // Horner with signed carries: limbs in [0, 2^28), the carry past the top
+  // -1 for a negative value (two's complement in base 2^28).
+  std::vector<std::int64_t> a;
+  std::int64_t sign = 0;
+  for (std::size_t j = top; j-- > 0;) {
+    std::int64_t carry = digits_[j * count_ + i];
+    const auto mul = static_cast<std::int64_t>(primes_[j]);
+    for (auto& limb : a) {
+      const std::int64_t v = limb * mul + carry;
+      limb = v & detail::digit_mask;
+      carry = v >> limb_bits;
+    }
+    carry += sign * mul;
+    while (carry != 0 && carry != -1) {
+      a.push_back(carry & detail::digit_mask);
+      carry >>= limb_bits;
+    }
+    sign = carry;
+  }
+  mag out(a.size() + 1, 0);
+  if (sign == 0) {
+    for (std::size_t k = 0; k < a.size(); ++k) out[k] = static_cast<digit>(a[k]);
+    return make_number(std::move(out), 1);
+  }
+  // |value| = B^len - sum a_k B^k.
+  std::int64_t borrow = 0;
+  for (std::size_t k = 0; k < a.size(); ++k) {
+    std::int64_t v = -a[k] - borrow;
+    borrow = v < 0 ? 1 : 0;
+    if (v < 0) v += limb_base;
+    out[k] = static_cast<digit>(v);
+  }
+  out[a.size()] = static_cast<digit>(1 - borrow);
+  return make_number(std::move(out), -1);
+}
+
+}  // namespace tavrin::images

@@ -1,0 +1,90 @@
+// The machinery shared by the integer determinant and the adjugate by
+// images: the entries' residues, the list of word primes, Garner's mixed
+// radix and the modular elimination kernels. Internal to det/.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "core/records.h"
+
+namespace tavrin::images {
+
+// The n cells of the matrix: beta's when given, else q's store cells (an
+// absent cell becomes 0 with the uninitialised-element warning).
+std::vector<quoly> cells_of(arrptr q, workptr beta, std::int32_t n);
+
+// x := 2^e (x's old limbs freed).
+void set_power_of_two(imptr x, std::int64_t e);
+// x := a copy of the big integer n.
+void assign_number(imptr n, imptr x);
+
+// The word primes of the images, in order: prime[6..604], then primes
+// below 2^28, downwards, generated on demand. prime_at(0) is prime[6].
+std::uint32_t prime_at(std::int32_t k);
+// The inverse of prime_at(0) * ... * prime_at(k-1) modulo prime_at(k), k >= 1.
+std::uint32_t garner_inverse(std::int32_t k);
+
+// The number of primes for a bound pd: the table's count for a bound of
+// L limbs (L*7/4 + 4, then raised until the primes' product has as many
+// limbs as pd and a leading limb no smaller), continued with generated
+// primes until the product is at least pd.
+std::int32_t primes_for(imptr pd);
+
+// The integer matrix of side m (cells column by column) as one-limb values
+// and long entries, for residues modulo many primes.
+class Residues {
+ public:
+  Residues(const std::vector<quoly>& cells, std::int32_t m);
+  // out[r*m + c] := entry (r, c) mod p, in [0, p).
+  void take(std::uint32_t p, std::uint32_t* out) const;
+
+ private:
+  std::int32_t m_;
+  std::vector<std::int32_t> small_;
+  std::vector<std::pair<std::size_t, imptr>> long_;
+};
+
+// The residue of a big integer modulo p, in [0, p).
+std::uint32_t residue(imptr x, std::uint32_t p);
+
+// The determinant of the integer matrix: images, Garner, the sign by the
+// parity. A fresh number.
+imptr crt_determ(const std::vector<quoly>& cells, std::int32_t m, imptr pd);
+
+}  // namespace tavrin::images
+
+namespace tavrin::images {
+
+// Shoup's product: x * w mod p for x < 2^32, w < p < 2^31, ws =
+// floor(w 2^32 / p).
+inline std::uint32_t shoup_mult(std::uint32_t x, std::uint32_t w, std::uint32_t ws,
+                                std::uint32_t p) {
+  const auto q = static_cast<std::uint32_t>((std::uint64_t{x} * ws) >> 32);
+  const std::uint32_t t = x * w - q * p;
+  return t >= p ? t - p : t;
+}
+
+// out := detp * a^-1 modulo p (the adjugate modulo p when detp = det a mod
+// p), both m x m row by row; a is destroyed. False when a is singular mod p.
+bool residue_adjugate(std::uint32_t* a, std::int32_t m, std::uint32_t p, std::uint32_t detp,
+                      std::uint32_t* out);
+
+// Garner's mixed radix for many values at once, in symmetric digits: after
+// add(t, images) for the primes prime_at(k) of a chosen list, value(i) is the
+// residue of entry i in (-M/2, M/2), M the product of those primes.
+class MixedRadix {
+ public:
+  explicit MixedRadix(std::size_t count) : count_(count) {}
+  void add(std::uint32_t p, const std::uint32_t* images);
+  // A fresh number: entry i's symmetric value.
+  imptr value(std::size_t i) const;
+  std::size_t digits() const { return primes_.size(); }
+
+ private:
+  std::size_t count_;
+  std::vector<std::uint32_t> primes_;
+  std::vector<std::int32_t> digits_;  // digit j of entry i at j*count + i
+};
+
+}  // namespace tavrin::images

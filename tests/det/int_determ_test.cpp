@@ -1,0 +1,322 @@
+// Integer determinants by word-prime images and the adjugate: known answers
+// (cut-offs, prime counts around the end of the table, small and singular
+// matrices), random matrices against a test-side fraction-free elimination,
+// planted determinants det(L U) with entries past the prime table, and the
+// identities A adj(A) = det(A) I and A A^-1 = I.
+#include "det/int_determ.h"
+
+#include <gtest/gtest.h>
+
+#include <random>
+#include <string>
+#include <vector>
+
+#include "arrays/det_upcalls.h"
+#include "det/int_images.h"
+#include "core/mode_guard.h"
+#include "arrays/sparse_store.h"
+#include "numbers/word_mod.h"
+#include "support/modulus_scope.h"
+#include "matrix/det_services.h"
+#include "matrix/matrix_support.h"
+#include "numbers/freelists.h"
+#include "poly/poly_repr.h"
+#include "quoly/quoly_mult.h"
+#include "support/bigref.h"
+#include "support/data_tables.h"
+#include "support/node_accounting.h"
+#include "support/output_capture.h"
+#include "toplevel/start_tables.h"
+#include "toplevel/state.h"
+
+namespace tavrin::test {
+namespace {
+
+class IntDeterm : public MatrixTest {
+ protected:
+  void SetUp() override {
+    MatrixTest::SetUp();
+    load_data_tables();
+    allocate_work_areas();
+  }
+};
+
+using Table = std::vector<std::vector<BigRef>>;
+
+Mat to_mat(const Table& t) {
+  const auto n = static_cast<std::int32_t>(t.size());
+  Mat m(n, n);
+  for (std::int32_t i = 0; i < n; ++i)
+    for (std::int32_t j = 0; j < n; ++j) m.at(i, j) = Value::number(t[i][j]);
+  return m;
+}
+
+// Fraction-free elimination on the test side.
+BigRef bareiss(Table a) {
+  const std::size_t n = a.size();
+  BigRef prev = 1, sign = 1;
+  for (std::size_t k = 0; k < n; ++k) {
+    std::size_t r = k;
+    while (r < n && a[r][k] == BigRef(0)) ++r;
+    if (r == n) return 0;
+    if (r != k) std::swap(a[r], a[k]), sign = -sign;
+    for (std::size_t i = k + 1; i < n; ++i)
+      for (std::size_t j = k + 1; j < n; ++j)
+        a[i][j] = (a[k][k] * a[i][j] - a[i][k] * a[k][j]) / prev;
+    prev = a[k][k];
+  }
+  return n == 0 ? BigRef(1) : sign * a[n - 1][n - 1];
+}
+
+BigRef int_det(const Table& t, std::string* out = nullptr) {
+  const auto n = static_cast<std::int32_t>(t.size());
+  auto w = fresh_work();
+  Descr f;
+  to_dense(to_mat(t), w.get(), f.get());
+  Value d = Value::number(0), bound = Value::number(-1);
+  const std::string text = output_of([&] { int_determ(d.cell(), nullptr, w.get(), n, bound.cell()); });
+  if (out != nullptr) *out = text;
+  free_cells(w.get(), n * n);
+  return number_value(d->ncoef);
+}
+
+Table random_table(std::mt19937_64& rng, std::int32_t n, std::int64_t span, unsigned shift) {
+  Table t(static_cast<std::size_t>(n), std::vector<BigRef>(static_cast<std::size_t>(n)));
+  std::uniform_int_distribution<std::int64_t> e(-span, span);
+  for (auto& row : t)
+    for (auto& x : row) x = BigRef(e(rng)) << shift;
+  return t;
+}
+
+Table product(const Table& a, const Table& b) {
+  const std::size_t n = a.size();
+  Table c(n, std::vector<BigRef>(n, BigRef(0)));
+  for (std::size_t i = 0; i < n; ++i)
+    for (std::size_t j = 0; j < n; ++j)
+      for (std::size_t k = 0; k < n; ++k) c[i][j] = c[i][j] + a[i][k] * b[k][j];
+  return c;
+}
+
+TEST_F(IntDeterm, KnownAnswers) {
+  const std::pair<std::int32_t, std::int32_t> cuts[] = {{5, 1000000}, {6, 2}, {8, 4},  {9, 6},
+                                                        {13, 10},     {14, 5}, {15, 5}, {16, 6}};
+  for (auto [rows, cut] : cuts) {
+    set_min_cut(rows);
+    EXPECT_EQ(mincutoff, cut) << rows;
+  }
+  EXPECT_DOUBLE_EQ(fsmallsize(13), 1.0);
+  EXPECT_NEAR(fsmallsize(18), 0.333333, 1e-6);
+  EXPECT_NEAR(fsmallsize(19), -7.0 / 150 + 0.333333, 1e-9);
+  EXPECT_EQ(fsmallsize(24), 0.0);
+  EXPECT_EQ(int_det({{1, 2}, {3, 4}}), BigRef(-2));
+  EXPECT_EQ(int_det({{7}}), BigRef(7));
+  EXPECT_EQ(int_det({{1, 2, 3, 4}, {2, 4, 6, 8}, {0, 1, 0, 1}, {5, 6, 7, 8}}), BigRef(0));
+  EXPECT_EQ(int_det({{0, 0, 0, -3}, {0, 0, 5, 0}, {0, 2, 0, 0}, {1, 0, 0, 0}}), BigRef(-30));
+  EXPECT_EQ(int_det({{0, 1, 0, 0}, {1, 0, 0, 0}, {0, 0, 1, 0}, {0, 0, 0, -9}}), BigRef(9));
+  // Vandermonde of 1..5: 1! 2! 3! 4!, with the prime count in verbose mode.
+  Table h(5, std::vector<BigRef>(5));
+  for (int i = 0; i < 5; ++i)
+    for (int j = 0; j < 5; ++j) h[i][j] = BigRef(1) * static_cast<std::int64_t>(std::pow(i + 1, j));
+  std::string out;
+  {
+    ScopedValue<bool> v(verbose, true);
+    EXPECT_EQ(int_det(h, &out), BigRef(288));
+  }
+  EXPECT_NE(out.find("CRT. number of primes needed is "), std::string::npos) << out;
+  // The images leave the caller's word modulus, modes and entries as they were.
+  {
+    ModulusScope mod(7);
+    {
+      BigModeGuard big;
+      const Mat a = to_mat({{1, 2, 3, 4}, {5, 6, 7, 8}, {9, 10, 11, 13}, {2, 3, 5, 7}});
+      auto w = fresh_work();
+      Descr f;
+      to_dense(a, w.get(), f.get());
+      Value d = Value::number(0), bound = Value::number(-1);
+      int_determ(d.cell(), nullptr, w.get(), 4, bound.cell());
+      EXPECT_EQ(number_value(d->ncoef), BigRef(4));
+      EXPECT_EQ(modulus, 7);
+      EXPECT_TRUE(same_mat(from_dense(w.get(), 4, 4), a));
+      free_cells(w.get(), 16);
+    }
+    EXPECT_TRUE(modularmode && lintmode);
+  }
+  // Bounds of 342 and 343 limbs take the images; past the table's product
+  // generated primes follow, and their product covers the bound.
+  for (std::int64_t limbs : {332, 342, 343}) {
+    imptr pd = nullptr;
+    newimag(&pd);
+    pd->size = 0;
+    images::set_power_of_two(pd, 28 * limbs - 1);
+    const std::int32_t np = images::primes_for(pd);
+    EXPECT_GT(np, 599) << limbs;
+    BigRef prod = 1;
+    for (std::int32_t k = 0; k < np; ++k) prod = prod * BigRef(images::prime_at(k));
+    EXPECT_FALSE(prod < number_value(pd)) << limbs;
+    EXPECT_LT(prod / BigRef(images::prime_at(np - 1)), number_value(pd)) << limbs;
+    free_imag(&pd);
+  }
+}
+
+TEST_F(IntDeterm, RandomAndPlantedDeterminants) {
+  std::mt19937_64 rng(48);
+  for (int round = 0; round < 24; ++round) {
+    const std::int32_t n = 1 + round % 12;
+    const Table a = random_table(rng, n, 99, round % 3 == 0 ? 90 : 0);
+    EXPECT_EQ(int_det(a), bareiss(a)) << n;
+    const Table b = random_table(rng, n, 9, 0);
+    EXPECT_EQ(int_det(product(a, b)), int_det(a) * int_det(b)) << n;
+  }
+  // L U with unit triangles and a known diagonal, entries near 2^400.
+  const std::int32_t n = 30;
+  Table l(n, std::vector<BigRef>(n, BigRef(0))), u = l;
+  BigRef planted = 1;
+  std::uniform_int_distribution<std::int64_t> e(-1000, 1000);
+  for (std::int32_t i = 0; i < n; ++i) {
+    l[i][i] = 1;
+    u[i][i] = BigRef(1 + i % 7) * (i % 2 == 0 ? 1 : -1);
+    planted = planted * u[i][i];
+    for (std::int32_t j = 0; j < i; ++j) l[i][j] = BigRef(e(rng)) << 190;
+    for (std::int32_t j = i + 1; j < n; ++j) u[i][j] = BigRef(e(rng)) << 190;
+  }
+  EXPECT_EQ(int_det(product(l, u)), planted);
+  EXPECT_GT(last_prime_count, 599);
+}
+
+// A adj(A) = det(A) I by values; inv: A A^-1 = I.
+void check_adjugate(const Mat& a, bool inverse_too) {
+  const std::int32_t n = a.rows;
+  auto w = fresh_work(), o = fresh_work();
+  Descr f;
+  to_dense(a, w.get(), f.get());
+  adjoint(w.get(), o.get(), false, n, nullptr);
+  const Mat adj = from_dense(o.get(), n, n);
+  free_cells(o.get(), n * n);
+  Value d = Value::number(1);
+  mat_invert(w.get(), w.get(), false, false, n, d.cell(), false, true, nullptr, nullptr, -1, -1,
+             -1, false, 0);
+  Mat scaled(n, n);
+  for (std::int32_t i = 0; i < n; ++i) {
+    Value v = Value::adopt(nullptr);
+    quoly_assign(d.get(), v.cell());
+    scaled.at(i, i) = std::move(v);
+  }
+  EXPECT_TRUE(same_mat(schoolbook(a, adj), scaled)) << n;
+  if (inverse_too && !quoly_iszero(d.get())) {
+    Value det = Value::number(0), bound = Value::number(-1);
+    int_determ(det.cell(), nullptr, w.get(), n, bound.cell());
+    ASSERT_TRUE(mod_matrix_inv(w.get(), o.get(), false, n, det.cell(), bound.cell(), nullptr, true));
+    Mat id(n, n);
+    for (std::int32_t i = 0; i < n; ++i) id.at(i, i) = Value::number(1);
+    EXPECT_TRUE(same_mat(schoolbook(a, from_dense(o.get(), n, n)), id)) << n;
+    free_cells(o.get(), n * n);
+  }
+  free_cells(w.get(), n * n);
+}
+
+TEST_F(IntDeterm, AdjugatesAndInverses) {
+  {
+    const Mat a = to_mat({{5, -7}, {3, 11}});
+    auto w = fresh_work(), o = fresh_work();
+    Descr f;
+    to_dense(a, w.get(), f.get());
+    adjoint(w.get(), o.get(), false, 2, nullptr);
+    EXPECT_TRUE(same_mat(from_dense(o.get(), 2, 2), to_mat({{11, 7}, {-3, 5}})));
+    free_cells(o.get(), 4);
+    free_cells(w.get(), 4);
+  }
+  std::mt19937_64 rng(4848);
+  for (std::int32_t n : {4, 7, 12, 20}) {
+    Table t = random_table(rng, n, 99, 0);
+    check_adjugate(to_mat(t), true);
+    // A determinant divisible by the first table primes, and a singular one.
+    for (auto& x : t[0]) x = x * BigRef(images::prime_at(0)) * BigRef(images::prime_at(1));
+    check_adjugate(to_mat(t), true);
+    t[1] = t[2];
+    check_adjugate(to_mat(t), false);
+  }
+  PolyVars vars({"x", "y"});
+  Mat p(3, 3);
+  const char* e[9] = {"x", "y + 1", "2", "x*y", "0", "x - y", "1", "y^2", "3*x"};
+  for (int k = 0; k < 9; ++k) p.cell[static_cast<std::size_t>(k)] = Value::ratfun(e[k]);
+  check_adjugate(p, false);
+  p.cell[4] = Value::ratfun("1", "x + 1");
+  check_adjugate(p, false);
+}
+
+}  // namespace
+}  // namespace tavrin::test
+
+namespace tavrin::test {
+namespace {
+
+// Determinant of residues by a plain elimination on the test side.
+std::uint32_t residue_det(std::vector<std::vector<std::uint32_t>> a) {
+  const std::size_t n = a.size();
+  std::int32_t d = 1;
+  for (std::size_t k = 0; k < n; ++k) {
+    std::size_t r = k;
+    while (r < n && a[r][k] == 0) ++r;
+    if (r == n) return 0;
+    if (r != k) std::swap(a[r], a[k]), d = finf ? d : mod_sub(0, d, modulus);
+    d = modmult(static_cast<std::uint32_t>(d), a[k][k]);
+    std::int32_t inv = static_cast<std::int32_t>(a[k][k]);
+    verse(&inv);
+    for (std::size_t i = k + 1; i < n; ++i) {
+      const auto f = static_cast<std::uint32_t>(modmult(a[i][k], static_cast<std::uint32_t>(inv)));
+      for (std::size_t j = k; j < n; ++j) {
+        const auto t = static_cast<std::uint32_t>(modmult(f, a[k][j]));
+        a[i][j] = finf ? a[i][j] ^ t : static_cast<std::uint32_t>(mod_sub(a[i][j], t, modulus));
+      }
+    }
+  }
+  return static_cast<std::uint32_t>(d);
+}
+
+TEST_F(IntDeterm, SparseResidueDeterminants) {
+  NodeBalance balance;
+  std::mt19937_64 rng(32003);
+  for (std::int32_t p : {32003, 256}) {
+    ModulusScope mod(p);
+    for (std::int32_t n : {0, 1, 3, 8, 25, 60}) {
+      std::vector<std::vector<std::uint32_t>> t(static_cast<std::size_t>(n),
+                                                std::vector<std::uint32_t>(static_cast<std::size_t>(n)));
+      Mat a(n, n);
+      for (std::int32_t i = 0; i < n; ++i)
+        for (std::int32_t j = 0; j < n; ++j) {
+          const std::uint32_t v = rng() % 4 == 0 ? static_cast<std::uint32_t>(rng() % p) : 0;
+          t[i][j] = v;
+          if (v != 0) a.at(i, j) = Value::number(BigRef(v));
+        }
+      for (bool consume : {false, true}) {
+        sparseptr sp = to_sparse(a);
+        Value d = Value::number(0);
+        sparse_mod_int_determ(d.cell(), &sp, n, consume, false);
+        EXPECT_EQ(static_cast<std::uint32_t>(d->ncoef->lint), residue_det(t)) << p << " " << n;
+        if (consume) {
+          EXPECT_EQ(sp, nullptr);
+        }
+        if (sp != nullptr) free_sparse(&sp, n, true);
+      }
+    }
+  }
+  // An odd exchange negates; an empty row below the pivot gives 0.
+  ModulusScope mod(32003);
+  const std::vector<std::vector<std::int32_t>> cases[] = {{{0, 2}, {3, 0}}, {{1, 2, 3}, {0, 0, 0}, {4, 5, 6}}};
+  const std::int32_t want[] = {32003 - 6, 0};
+  for (int c = 0; c < 2; ++c) {
+    const auto n = static_cast<std::int32_t>(cases[c].size());
+    Mat a(n, n);
+    for (std::int32_t i = 0; i < n; ++i)
+      for (std::int32_t j = 0; j < n; ++j)
+        if (cases[c][i][j] != 0) a.at(i, j) = Value::number(BigRef(cases[c][i][j]));
+    sparseptr sp = to_sparse(a);
+    Value d = Value::number(0);
+    sparse_mod_int_determ(d.cell(), &sp, n, false, false);
+    EXPECT_EQ(d->ncoef->lint, want[c]);
+    free_sparse(&sp, n, true);
+  }
+}
+
+}  // namespace
+}  // namespace tavrin::test
