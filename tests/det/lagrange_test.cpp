@@ -1,7 +1,7 @@
 // Determinants by evaluation and interpolation: random polynomial matrices
-// against expansion by minors and planted determinants over Z, Z/p and
-// GF(256), floating against the integer answer, and a table of the edge
-// cases.
+// against expansion by minors and Gauss-Bareiss, planted determinants over
+// Z, Z/p and GF(256), floating against the integer answer, and a table of
+// the edge cases.
 #include "det/lagrange.h"
 
 #include <gtest/gtest.h>
