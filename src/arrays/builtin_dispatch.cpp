@@ -263,7 +263,7 @@ void builtin_func1(textptr inf, quolyptr n, nameptr* flag, std::int32_t index) {
       create_array(inf, n, flag);
       return;
     default:
-      if (!scalar_builtin(&env, index)) not_implemented();
+      if (!scalar_builtin(&env, index) && !matrix_builtin(&env, index)) not_implemented();
   }
 }
 

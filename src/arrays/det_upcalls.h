@@ -8,6 +8,7 @@
 
 #include <cstdint>
 
+#include "arrays/builtin_dispatch.h"
 #include "core/records.h"
 
 namespace tavrin {
@@ -33,5 +34,10 @@ void poly_to_array(std::int32_t rows, std::int32_t start, poly* p);
 // *n := 1 when the chosen parts of x and y are equal (index 17) or each
 // other's negative (otherwise), else 0 (matrix/finish_equal.h).
 void finish_equal(std::int32_t index, quolyptr n, quoly x, quoly y, const bool want[6]);
+
+// The matrix built-ins (normal forms, LU, zero test, transposition in
+// place) when index is one of theirs; false with nothing read otherwise
+// (matrix/matrix_builtins.h).
+bool matrix_builtin(builtin_func1_EnvRec* env, std::int32_t index);
 
 }  // namespace tavrin

@@ -5,6 +5,7 @@
 #include "arrays/det_upcalls.h"
 #include "core/errors.h"
 #include "matrix/det_services.h"
+#include "matrix/matrix_builtins.h"
 #include "matrix/matrix_expressions.h"
 #include "matrix/matrix_literals.h"
 
@@ -30,5 +31,28 @@ void set_up_hamilton(workptr, arr_descr*, bool*, sparseptr*) {
 void randomize(bool, quolyptr) { missing("randomize not available"); }
 
 void poly_to_array(std::int32_t, std::int32_t, poly*) { missing("poly_to_array not available"); }
+
+// The engines of the matrix built-ins still to come.
+void colreduce(quolyptr, arrptr, const bool*, workptr, workptr, workptr, workptr, sparseptr*,
+               bool, std::int32_t) {
+  missing("colreduce not available");
+}
+void normalize(quolyptr, arrptr, const bool*, workptr, workptr, workptr, workptr) {
+  missing("normalize not available");
+}
+void red_row_ech(quolyptr, arrptr, const bool*, workptr, workptr, sparseptr*) {
+  missing("red_row_ech not available");
+}
+void sparse_rowreduce(quolyptr, arrptr, bool, const bool*, workptr, sparseptr*, std::int32_t) {
+  missing("sparse_rowreduce not available");
+}
+void fract_free_lu(bool, quolyptr, arrptr, const bool*, workptr, workptr, workptr, workptr,
+                   workptr, workptr) {
+  missing("fract_free_lu not available");
+}
+void minors(arrptr, arrptr, arrptr, const tokentipe*, bool, quolyptr) {
+  missing("minors not available");
+}
+void new_pseudo(quolyptr, arrptr) { missing("new_pseudo not available"); }
 
 }  // namespace tavrin

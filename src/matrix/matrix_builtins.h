@@ -1,0 +1,62 @@
+// The matrix built-ins of the first body: the normal forms and their
+// transforms ("Colreduce", "Hermite", "MSmith", "Minors", "Normalize",
+// "Pseudet", "Redrowech", "Rowreduce", "Smith"), "FFLU"/"FFLUC", "Iszero"
+// and "STrans". They read their arguments, check them, call the elimination
+// engine and create the named output arrays.
+//
+// The engines are reached through a table of function pointers, so that a
+// test can put a recording fake behind each signature; the table starts out
+// holding the real engines (or their stand-ins while they are missing).
+#pragma once
+
+#include <cstdint>
+
+#include "arrays/builtin_dispatch.h"
+#include "core/records.h"
+#include "numbers/work_arrays.h"
+
+namespace tavrin {
+
+// ---- Engines not built yet (stand-ins in matrix/not_yet_available.cpp) -------------------
+// Column reduction over the rationals (pseudet: the pseudo-determinant form,
+// k the cut).
+void colreduce(quolyptr n, arrptr q, const bool* want, workptr w1, workptr w2, workptr w3,
+               workptr w4, sparseptr* auxspar, bool pseudet, std::int32_t k);
+void normalize(quolyptr n, arrptr q, const bool* want, workptr w1, workptr w2, workptr w3,
+               workptr w4);
+void red_row_ech(quolyptr n, arrptr q, const bool* want, workptr w1, workptr w2,
+                 sparseptr* auxspar);
+void sparse_rowreduce(quolyptr n, arrptr q, bool flag, const bool* want, workptr w1,
+                      sparseptr* auxspar, std::int32_t k);
+void fract_free_lu(bool colsok, quolyptr n, arrptr q, const bool* want, workptr w1, workptr w2,
+                   workptr w3, workptr w4, workptr w5, workptr w6);
+// The sparse array named *name made of the rows listed in r and the columns
+// listed in c of the sparse array a (star: the selected entries of a become 1).
+void minors(arrptr a, arrptr r, arrptr c, const tokentipe* name, bool star, quolyptr n);
+// *n := a pseudo-determinant of the matrix q (the modulus of "MSmith").
+void new_pseudo(quolyptr n, arrptr q);
+
+// ---- The engine table ---------------------------------------------------------------------
+struct MatrixEngines {
+  void (*colreduce)(quolyptr, arrptr, const bool*, workptr, workptr, workptr, workptr,
+                    sparseptr*, bool, std::int32_t);
+  void (*intcolred)(quolyptr, arrptr, const bool*, workptr, workptr, workptr, workptr,
+                    sparseptr*, bool, imptr);
+  void (*intnormal)(quolyptr, arrptr, const bool*, workptr, workptr, workptr, workptr, bool,
+                    imptr, sparseptr*, std::int32_t);
+  void (*normalize)(quolyptr, arrptr, const bool*, workptr, workptr, workptr, workptr);
+  void (*red_row_ech)(quolyptr, arrptr, const bool*, workptr, workptr, sparseptr*);
+  void (*sparse_rowreduce)(quolyptr, arrptr, bool, const bool*, workptr, sparseptr*,
+                           std::int32_t);
+  void (*fract_free_lu)(bool, quolyptr, arrptr, const bool*, workptr, workptr, workptr, workptr,
+                        workptr, workptr);
+  void (*minors)(arrptr, arrptr, arrptr, const tokentipe*, bool, quolyptr);
+  void (*new_pseudo)(quolyptr, arrptr);
+};
+extern MatrixEngines matrix_engines;
+
+// The built-in of the given index when it is one of this file's; false
+// (nothing read) otherwise.
+bool matrix_builtin(builtin_func1_EnvRec* env, std::int32_t index);
+
+}  // namespace tavrin
