@@ -23,7 +23,7 @@
 namespace tavrin {
 
 MatrixEngines matrix_engines{colreduce,   intcolred,   intnormal,     normalize, red_row_ech,
-                             sparse_rowreduce, fract_free_lu, minors, new_pseudo};
+                             sparse_rowreduce, fract_free_lu, minors, new_pseudo, sparse_chpoly};
 
 namespace {
 
@@ -390,6 +390,9 @@ bool matrix_builtin(builtin_func1_EnvRec* env, std::int32_t index) {
     case 19:
     case 20:
       fflu(env, index);
+      return true;
+    case 3:
+      chpoly_builtin(env);
       return true;
     case 32:
       iszero(env);

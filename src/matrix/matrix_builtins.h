@@ -36,6 +36,25 @@ void minors(arrptr a, arrptr r, arrptr c, const tokentipe* name, bool star, quol
 // *n := a pseudo-determinant of the matrix q (the modulus of "MSmith").
 void new_pseudo(quolyptr n, arrptr q);
 
+// The characteristic polynomial of the sparse rows x rows matrix spar by
+// the sparse method (n the result).
+void sparse_chpoly(quolyptr n, sparseptr spar, std::int32_t rows);
+// *w := the i-th Lagrange basis polynomial of the points 1 .. m in the top
+// variable (beyond the rows of the table pol).
+void compute_char_poly(std::int32_t m, std::int32_t i, quolyptr w);
+
+// The minimum cut of the integer determinant for r rows.
+void set_min_cut(std::int32_t r);
+// The built-in "Chpoly" (index 3).
+void chpoly_builtin(builtin_func1_EnvRec* env);
+
+// Chpoly's last step: the characteristic polynomial det(a - xI) of an r x r
+// matrix with trace t from c0 = det(a) and d[i] = det(a - iI), i = 1 .. r - 2
+// (basis(m, i, w) gives the Lagrange basis polynomials of the points
+// 1 .. m). *n := the polynomial; the values are kept.
+void combine_char_poly(quolyptr n, std::int32_t r, quoly t, quoly c0, const quoly* d,
+                       void (*basis)(std::int32_t, std::int32_t, quolyptr));
+
 // ---- The engine table ---------------------------------------------------------------------
 struct MatrixEngines {
   void (*colreduce)(quolyptr, arrptr, const bool*, workptr, workptr, workptr, workptr,
@@ -52,6 +71,7 @@ struct MatrixEngines {
                         workptr, workptr);
   void (*minors)(arrptr, arrptr, arrptr, const tokentipe*, bool, quolyptr);
   void (*new_pseudo)(quolyptr, arrptr);
+  void (*sparse_chpoly)(quolyptr, sparseptr, std::int32_t);
 };
 extern MatrixEngines matrix_engines;
 

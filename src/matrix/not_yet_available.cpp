@@ -55,4 +55,11 @@ void minors(arrptr, arrptr, arrptr, const tokentipe*, bool, quolyptr) {
 }
 void new_pseudo(quolyptr, arrptr) { missing("new_pseudo not available"); }
 
+void sparse_chpoly(quolyptr, sparseptr, std::int32_t) { missing("sparse_chpoly not available"); }
+void compute_char_poly(std::int32_t, std::int32_t, quolyptr) {
+  missing("compute_char_poly not available");
+}
+
+void set_min_cut(std::int32_t) { missing("set_min_cut not available"); }
+
 }  // namespace tavrin
