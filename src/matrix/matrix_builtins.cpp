@@ -240,10 +240,8 @@ void normal_form(builtin_func1_EnvRec* env, std::int32_t index) {
   free_quoly(env->n);
   quoly_set(0, env->n);
   if (index == 45) {
-    arrptr r = nullptr, c = nullptr;
-    array_seek(&slots.name[0], &r);
-    array_seek(&slots.name[1], &c);
-    matrix_engines.minors(q, r, c, &slots.name[2], env->see_star, env->n);
+    matrix_engines.minors(q, find_array(&slots.name[0]), find_array(&slots.name[1]),
+                          &slots.name[2], env->see_star, env->n);
     return;
   }
 

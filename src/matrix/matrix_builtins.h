@@ -17,7 +17,7 @@
 
 namespace tavrin {
 
-// ---- Engines not built yet (stand-ins in matrix/not_yet_available.cpp) -------------------
+// ---- Engines (those still to come have stand-ins in matrix/not_yet_available.cpp) (stand-ins in matrix/not_yet_available.cpp) -------------------
 // Column reduction over the rationals (pseudet: the pseudo-determinant form,
 // k the cut).
 void colreduce(quolyptr n, arrptr q, const bool* want, workptr w1, workptr w2, workptr w3,
@@ -31,7 +31,9 @@ void sparse_rowreduce(quolyptr n, arrptr q, bool flag, const bool* want, workptr
 void fract_free_lu(bool colsok, quolyptr n, arrptr q, const bool* want, workptr w1, workptr w2,
                    workptr w3, workptr w4, workptr w5, workptr w6);
 // The sparse array named *name made of the rows listed in r and the columns
-// listed in c of the sparse array a (star: the selected entries of a become 1).
+// listed in c (dense arrays of indices in the user's origin) of the sparse
+// array a, in a's order; star: the values move and the selected entries of
+// a become 1. *n := the number of rows. Errors 328-332.
 void minors(arrptr a, arrptr r, arrptr c, const tokentipe* name, bool star, quolyptr n);
 // *n := a pseudo-determinant of the matrix q (the modulus of "MSmith").
 void new_pseudo(quolyptr n, arrptr q);
