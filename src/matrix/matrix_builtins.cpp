@@ -6,6 +6,7 @@
 #include "arrays/array_operands.h"
 #include "arrays/array_store.h"
 #include "arrays/det_upcalls.h"
+#include "arrays/monomial_sets.h"
 #include "arrays/sparse_store.h"
 #include "core/errors.h"
 #include "core/globals.h"
@@ -370,6 +371,85 @@ void strans(builtin_func1_EnvRec* env) {
   quoly_set(0, env->n);
 }
 
+// "[" a "]" after the built-in's name: a whole array (178, 28, 182).
+void read_bracketed_array(builtin_func1_EnvRec* env, tokentipe* name) {
+  next(env);
+  if (std::strcmp(token.name, "[") != 0) abandon(178, &token);
+  left_side(env->inf, &env->q, &env->rows, &env->cols, &env->start, &env->total_rows,
+            &env->firstrow, &env->firstcol, &env->target_rows, name, env->flag, true);
+  if (env->q == nullptr) abandon(28, name);
+  if (env->start != -1) abandon(182, name);
+}
+
+// "Sort": the rows of the array in place, by their first column.
+void sort_rows(builtin_func1_EnvRec* env) {
+  tokentipe name{};
+  read_bracketed_array(env, &name);
+  set_errorname(env, 84);
+  const arrptr q = env->q;
+  const std::int32_t rows = q->rows;
+  if (q->spar != nullptr) {
+    std::int32_t last_frame = 0;
+    check_set_first_col(q->spar, &last_frame, rows - 1, &name);
+    struct sorting {
+      sorting() { using_spsort = true; }
+      ~sorting() { using_spsort = false; }
+    } during;
+    sparse_arraysort(0, 0, rows - 1, last_frame);
+  } else {
+    const std::int32_t cols = array_cols(q);
+    for (std::int32_t k = 0; k < rows; ++k)
+      if (*arp_cell(q->start + k) == nullptr) abandon(369, &env->errorname);
+    matexpr::need_work_array(&env->errorname);
+    WorkArrayGuard work(&env->errorname);
+    const workptr w = work.get();
+    const std::int64_t cells = static_cast<std::int64_t>(rows) * cols;
+    for (std::int64_t k = 0; k < cells; ++k) w->stash[k] = *arp_cell(q->start + static_cast<std::int32_t>(k));
+    arraysort(w, 0, rows - 1, rows, cols);
+    for (std::int64_t k = 0; k < cells; ++k) {
+      *arp_cell(q->start + static_cast<std::int32_t>(k)) = w->stash[k];
+      w->stash[k] = nullptr;
+    }
+  }
+  free_quoly(env->n);
+  quoly_set(0, env->n);
+}
+
+// A sparse whole array in "[" name "]" form for the set operations.
+arrptr set_operand(builtin_func1_EnvRec* env) {
+  if (std::strcmp(token.name, "[") != 0) abandon(178, &token);
+  tokentipe name{};
+  left_side(env->inf, &env->q, &env->rows, &env->cols, &env->start, &env->total_rows,
+            &env->firstrow, &env->firstcol, &env->target_rows, &name, env->flag, true);
+  if (env->q == nullptr) abandon(28, &name);
+  if (env->q->spar == nullptr) abandon(333, &name);
+  if (env->start != -1) abandon(182, &name);
+  return env->q;
+}
+
+// "Synth": intersection (0), union (1) or merge (2) of two sorted sparse
+// arrays into the first.
+void set_operation(builtin_func1_EnvRec* env) {
+  check_for_paren(env);
+  next(env);
+  const arrptr a = set_operand(env);
+  if (std::strcmp(token.name, ",") != 0) abandon(70, &token);
+  next(env);
+  const arrptr b = set_operand(env);
+  if (std::strcmp(token.name, ",") != 0) abandon(70, &token);
+  next(env);
+  ValueCell k;
+  old_expre(env->inf, &k.q, env->flag);
+  const std::int32_t op = integer_of(k.q);
+  if (op < 0 || op > 2) abandon(373, &token);
+  if (std::strcmp(token.name, ")") != 0) abandon(1, &token);
+  next(env);
+  check_set_cols(a, b);
+  const std::int32_t count = op == 0 ? intersect(a, b) : op == 1 ? synth_union(a, b) : synth_merge(a, b);
+  free_quoly(env->n);
+  quoly_set(count, env->n);
+}
+
 }  // namespace
 
 bool matrix_builtin(builtin_func1_EnvRec* env, std::int32_t index) {
@@ -397,6 +477,12 @@ bool matrix_builtin(builtin_func1_EnvRec* env, std::int32_t index) {
       return true;
     case 81:
       strans(env);
+      return true;
+    case 84:
+      sort_rows(env);
+      return true;
+    case 94:
+      set_operation(env);
       return true;
     default:
       return false;

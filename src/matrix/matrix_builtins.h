@@ -1,7 +1,7 @@
 // The matrix built-ins of the first body: the normal forms and their
 // transforms ("Colreduce", "Hermite", "MSmith", "Minors", "Normalize",
-// "Pseudet", "Redrowech", "Rowreduce", "Smith"), "FFLU"/"FFLUC", "Iszero"
-// and "STrans". They read their arguments, check them, call the elimination
+// "Pseudet", "Redrowech", "Rowreduce", "Smith"), "FFLU"/"FFLUC", "Chpoly",
+// "Iszero", "STrans", "Sort" and the set operations "Synth". They read their arguments, check them, call the elimination
 // engine and create the named output arrays.
 //
 // The engines are reached through a table of function pointers, so that a
