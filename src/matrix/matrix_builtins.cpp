@@ -415,6 +415,49 @@ void sort_rows(builtin_func1_EnvRec* env) {
   quoly_set(0, env->n);
 }
 
+// "LCM": the least common multiple of the denominators of the entries.
+void lcm_of_entries(builtin_func1_EnvRec* env) {
+  read_command(env);
+  if (env->start == -1) {
+    env->start = env->q->spar == nullptr ? env->q->start : 0;
+    env->target_rows = env->total_rows;
+  } else if (env->q->spar != nullptr) {
+    abandon(244, &env->errorname);
+  }
+  if (std::strcmp(token.name, ")") != 0) abandon(70, &token);
+  next(env);
+  free_quoly(env->n);
+  if (lintmode) {
+    // Typed at the prompt rather than replayed from a stored body.
+    if (*env->flag == nullptr) std::fputs(" Warning.  LCM called in longint/modular mode.\n", stdout);
+    quoly_set(1, env->n);
+    return;
+  }
+  quoly_set(1, env->n);
+  findlcm(env->n, env->q->spar, env->start, env->total_rows, env->target_rows, env->cols);
+}
+
+// "Poly" (63) and "Reverse" (76).
+void poly_or_reverse(builtin_func1_EnvRec* env, std::int32_t index) {
+  if (index == 63 && polynames == nullptr) abandon(213, &token);
+  tokentipe name{};
+  read_bracketed_array(env, &name);
+  const arrptr q = env->q;
+  free_quoly(env->n);
+  quoly_set(0, env->n);
+  if (index == 63) {
+    if (q->spar != nullptr) {
+      arr_to_poly_sparse(q->spar, q->rows, env->n);
+    } else {
+      arr_to_poly(q, env->n);
+    }
+  } else if (q->spar != nullptr) {
+    reverse_sparse(q->spar, q->rows);
+  } else {
+    reverse_array(q);
+  }
+}
+
 // A sparse whole array in "[" name "]" form for the set operations.
 arrptr set_operand(builtin_func1_EnvRec* env) {
   if (std::strcmp(token.name, "[") != 0) abandon(178, &token);
@@ -477,6 +520,13 @@ bool matrix_builtin(builtin_func1_EnvRec* env, std::int32_t index) {
       return true;
     case 81:
       strans(env);
+      return true;
+    case 34:
+      lcm_of_entries(env);
+      return true;
+    case 63:
+    case 76:
+      poly_or_reverse(env, index);
       return true;
     case 84:
       sort_rows(env);

@@ -1,7 +1,8 @@
 // The matrix built-ins of the first body: the normal forms and their
 // transforms ("Colreduce", "Hermite", "MSmith", "Minors", "Normalize",
 // "Pseudet", "Redrowech", "Rowreduce", "Smith"), "FFLU"/"FFLUC", "Chpoly",
-// "Iszero", "STrans", "Sort" and the set operations "Synth". They read their arguments, check them, call the elimination
+// "Iszero", "LCM", "Poly", "Reverse", "STrans", "Sort" and the set
+// operations "Synth". They read their arguments, check them, call the elimination
 // engine and create the named output arrays.
 //
 // The engines are reached through a table of function pointers, so that a
@@ -44,6 +45,17 @@ void sparse_chpoly(quolyptr n, sparseptr spar, std::int32_t rows);
 // *w := the i-th Lagrange basis polynomial of the points 1 .. m in the top
 // variable (beyond the rows of the table pol).
 void compute_char_poly(std::int32_t m, std::int32_t i, quolyptr w);
+
+// The least common multiple of the denominators of the selected entries
+// (uninitialised dense cells become 0 with the warning).
+void findlcm(quolyptr n, sparseptr spar, std::int32_t start, std::int32_t total_rows,
+             std::int32_t target_rows, std::int32_t cols);
+// The polynomial whose coefficients the array holds.
+void arr_to_poly(arrptr q, quolyptr n);
+void arr_to_poly_sparse(sparseptr spar, std::int32_t rows, quolyptr n);
+// The array reversed in place.
+void reverse_array(arrptr q);
+void reverse_sparse(sparseptr spar, std::int32_t rows);
 
 // The minimum cut of the integer determinant for r rows.
 void set_min_cut(std::int32_t r);

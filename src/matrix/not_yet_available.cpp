@@ -59,4 +59,14 @@ void compute_char_poly(std::int32_t, std::int32_t, quolyptr) {
 
 void set_min_cut(std::int32_t) { missing("set_min_cut not available"); }
 
+void findlcm(quolyptr, sparseptr, std::int32_t, std::int32_t, std::int32_t, std::int32_t) {
+  missing("findlcm not available");
+}
+void arr_to_poly(arrptr, quolyptr) { missing("arr_to_poly not available"); }
+void arr_to_poly_sparse(sparseptr, std::int32_t, quolyptr) {
+  missing("arr_to_poly not available");
+}
+void reverse_array(arrptr) { missing("reverse_array not available"); }
+void reverse_sparse(sparseptr, std::int32_t) { missing("reverse_sparse not available"); }
+
 }  // namespace tavrin
