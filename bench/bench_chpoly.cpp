@@ -17,6 +17,7 @@
 #include "numbers/work_arrays.h"
 #include "poly/poly_repr.h"
 #include "toplevel/charsets.h"
+#include "toplevel/chdat.h"
 #include "toplevel/data_files.h"
 #include "toplevel/dispatch.h"
 #include "toplevel/scanner.h"
@@ -50,6 +51,7 @@ void set_up_once() {
   allocate_work_areas();
   init_character_sets();
   make_token_ring();
+  Set_prods_for_char();  // the basis rows 12 and up come with the first variable
   run("&(J = x)\n");
   done = true;
 }
