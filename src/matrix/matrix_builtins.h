@@ -36,7 +36,9 @@ void fract_free_lu(bool colsok, quolyptr n, arrptr q, const bool* want, workptr 
 // array a, in a's order; star: the values move and the selected entries of
 // a become 1. *n := the number of rows. Errors 328-332.
 void minors(arrptr a, arrptr r, arrptr c, const tokentipe* name, bool star, quolyptr n);
-// *n := a pseudo-determinant of the matrix q (the modulus of "MSmith").
+// *n := a pseudo-determinant of the sparse matrix q (the modulus of
+// "MSmith"): twice |product of the pivots| of a pseudo-determinant column
+// reduction of a copy. Error 122 for a dense q.
 void new_pseudo(quolyptr n, arrptr q);
 
 // The characteristic polynomial of the sparse rows x rows matrix spar by
