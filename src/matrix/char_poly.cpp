@@ -216,8 +216,9 @@ void chpoly_builtin(builtin_func1_EnvRec* env) {
   if (!numbers || r < 4 || r > 1000) {
     clear_cells(w, cells);
     copy_minus(q, r, w, x.q);
-    mat_invert(w, w, true, true, r, env->n, false, true, nullptr, nullptr, -1, -1, -1, false, 0);
-    for (std::int64_t k = 0; k < cells; ++k) w->stash[k] = nullptr;
+    // Lent to the router (not given up): the cells stay ours to free.
+    mat_invert(w, w, false, false, r, env->n, false, true, nullptr, nullptr, -1, -1, -1, false,
+               0);
     return;
   }
 
@@ -240,8 +241,8 @@ void chpoly_builtin(builtin_func1_EnvRec* env) {
     if (exact) {
       do_int_determ(env, into, point, w);
     } else {
-      mat_invert(w, w, true, true, r, into, false, true, nullptr, nullptr, -1, -1, -1, false, 0);
-      for (std::int64_t k = 0; k < cells; ++k) w->stash[k] = nullptr;
+      mat_invert(w, w, false, false, r, into, false, true, nullptr, nullptr, -1, -1, -1, false,
+                 0);
     }
   };
   Owned c0;
