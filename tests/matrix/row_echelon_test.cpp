@@ -1,0 +1,249 @@
+// Reduced row echelon form: small known answers over the rationals, and
+// random matrices modulo a word prime checked by their invariants (alpha*A0
+// = A, alpha*alphinv = I, the echelon shape, the rank of an independent
+// elimination, the form unchanged under a left multiplication).
+#include "matrix/row_echelon.h"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <random>
+#include <vector>
+
+#include "arrays/array_store.h"
+#include "arrays/sparse_store.h"
+#include "matrix/matrix_support.h"
+#include "numbers/freelists.h"
+#include "support/bigref.h"
+#include "support/modulus_scope.h"
+#include "toplevel/state.h"
+
+namespace tavrin::test {
+namespace {
+
+using M = std::vector<std::vector<std::int64_t>>;  // row-major
+constexpr std::int64_t P = 32003;
+constexpr std::int64_t kNotInteger = -(std::int64_t{1} << 62);  // a fraction read back
+
+M from_mat(const Mat& m) {
+  M h(m.rows, std::vector<std::int64_t>(m.cols, 0));
+  for (std::int32_t r = 0; r < m.rows; ++r)
+    for (std::int32_t c = 0; c < m.cols; ++c)
+      if (m.get(r, c) != nullptr)
+        h[r][c] = m.get(r, c)->numb ? number_value(m.get(r, c)->ncoef).to_int64() : kNotInteger;
+  return h;
+}
+
+// The matrix as a named array (dense on one page of the store, or sparse) on one page of the store.
+struct Dense {
+  arrnode q{};
+  storerec page{};
+  ScopedValue<storeptr> first{arp[0], &page};
+  std::vector<Value> vals;
+  std::int32_t rows, cols;
+  explicit Dense(const M& a, bool sparse) : rows(std::int32_t(a.size())), cols(std::int32_t(a[0].size())) {
+    q.rows = rows;
+    q.start = 0;
+    q.stop = rows * cols - 1;
+    set_entry_count(&q.sizearr, std::int64_t{rows} * cols);
+    vals.resize(std::size_t(rows) * cols);
+    for (std::int32_t r = 0; r < rows; ++r)
+      for (std::int32_t c = 0; c < cols; ++c) {
+        vals[r + c * rows] = Value::number(BigRef(a[r][c]));
+        page.cell[r + c * rows] = vals[r + c * rows].get();
+      }
+    if (sparse) {
+      Mat m(rows, cols);
+      for (std::int32_t r = 0; r < rows; ++r)
+        for (std::int32_t c = 0; c < cols; ++c)
+          if (a[r][c] != 0) m.at(r, c) = Value::number(BigRef(a[r][c]));
+      q.spar = to_sparse(m);
+    }
+  }
+  ~Dense() {
+    for (std::int32_t i = 0; i < rows * cols; ++i) *vals[i].cell() = page.cell[i];
+    free_sparse(&q.spar, rows, true);
+    special_free(&q.sizearr);
+  }
+  M read() const {
+    M h(rows, std::vector<std::int64_t>(cols));
+    if (q.spar != nullptr) {
+      EXPECT_TRUE(sparse_ok(q.spar, rows, cols));
+      return from_mat(from_sparse(q.spar, rows, cols));
+    }
+    for (std::int32_t r = 0; r < rows; ++r)
+      for (std::int32_t c = 0; c < cols; ++c) {
+        quoly v = page.cell[r + c * rows];
+        h[r][c] = v->numb ? number_value(v->ncoef).to_int64() : kNotInteger;
+      }
+    return h;
+  }
+};
+
+M read_work(workptr w, std::int32_t n) {
+  M h(n, std::vector<std::int64_t>(n));
+  for (std::int32_t r = 0; r < n; ++r)
+    for (std::int32_t c = 0; c < n; ++c) {
+      quoly v = w->stash[r + c * n];
+      h[r][c] = v != nullptr && v->numb ? number_value(v->ncoef).to_int64() : kNotInteger;
+    }
+  return h;
+}
+
+struct Result {
+  M a, alpha, alphinv;
+  std::int32_t rank;
+};
+
+Result rref(const M& a, bool sparse = false) {
+  Dense d(a, sparse);
+  const bool want[6] = {true, true, false, false, false, false};
+  std::unique_ptr<workarray> w[2] = {fresh_work(), fresh_work()};
+  sparseptr aux[4] = {nullptr, nullptr, nullptr, nullptr};
+  Value n = Value::number(BigRef(0));
+  red_row_ech(n.cell(), &d.q, want, w[0].get(), w[1].get(), aux);
+  Result res{d.read(), {}, {}, std::int32_t(number_value(n->ncoef).to_int64())};
+  if (sparse) {
+    res.alpha = from_mat(from_sparse(aux[0], d.rows, d.rows));
+    res.alphinv = from_mat(from_sparse(aux[1], d.rows, d.rows));
+    free_sparse(&aux[0], d.rows, true);
+    free_sparse(&aux[1], d.rows, true);
+    return res;
+  }
+  res.alpha = read_work(w[0].get(), d.rows);
+  res.alphinv = read_work(w[1].get(), d.rows);
+  for (auto& wk : w)
+    for (std::int32_t i = 0; i < d.rows * d.rows; ++i) free_quoly(&wk->stash[i]);
+  return res;
+}
+
+std::int64_t md(std::int64_t x, std::int64_t m) { return ((x % m) + m) % m; }
+M mul(const M& a, const M& b, std::int64_t m) {
+  M p(a.size(), std::vector<std::int64_t>(b[0].size(), 0));
+  for (std::size_t i = 0; i < a.size(); ++i)
+    for (std::size_t k = 0; k < b.size(); ++k)
+      for (std::size_t j = 0; j < b[0].size(); ++j) p[i][j] = md(p[i][j] + a[i][k] * b[k][j], m);
+  return p;
+}
+M reduce(M a, std::int64_t m) {
+  for (auto& row : a)
+    for (auto& x : row) x = md(x, m);
+  return a;
+}
+M ident(std::size_t n) {
+  M m(n, std::vector<std::int64_t>(n, 0));
+  for (std::size_t i = 0; i < n; ++i) m[i][i] = 1;
+  return m;
+}
+// Rank of the first cols columns by plain elimination modulo m.
+std::int32_t rank_mod(M a, std::size_t cols, std::int64_t m) {
+  auto inv = [m](std::int64_t x) {
+    std::int64_t r = 1, e = m - 2;
+    for (x = md(x, m); e > 0; e >>= 1, x = x * x % m)
+      if (e & 1) r = r * x % m;
+    return r;
+  };
+  std::size_t r = 0;
+  for (std::size_t c = 0; c < cols && r < a.size(); ++c) {
+    std::size_t p = r;
+    while (p < a.size() && md(a[p][c], m) == 0) ++p;
+    if (p == a.size()) continue;
+    std::swap(a[p], a[r]);
+    const std::int64_t iv = inv(a[r][c]);
+    for (std::size_t i = r + 1; i < a.size(); ++i) {
+      const std::int64_t f = md(a[i][c], m) * iv % m;
+      for (std::size_t j = 0; j < a[0].size(); ++j) a[i][j] = md(a[i][j] - f * a[r][j], m);
+    }
+    ++r;
+  }
+  return std::int32_t(r);
+}
+
+TEST(RowEchelon, KnownAnswers) {
+  ArithModeGuard rational;
+  modularmode = lintmode = flotemode = finf = false;
+  for (const bool sp : {false, true}) {
+  SCOPED_TRACE(sp ? "sparse" : "dense");
+  // The last column is never a pivot column.
+  Result r = rref({{1, 2, 3}, {0, 0, 5}}, sp);
+  EXPECT_EQ(r.rank, 1);
+  EXPECT_EQ(r.a, (M{{1, 2, 3}, {0, 0, 5}}));
+  // (A | b) with A unimodular: (I | x), alpha = A^-1, alphinv = A.
+  const M u = {{1, 2, 0}, {0, 1, 3}, {1, 2, 1}};  // det 1
+  const std::vector<std::int64_t> x = {3, -1, 2};
+  M ab(3, std::vector<std::int64_t>(4));
+  for (int i = 0; i < 3; ++i) {
+    for (int j = 0; j < 3; ++j) ab[i][j] = u[i][j];
+    ab[i][3] = u[i][0] * x[0] + u[i][1] * x[1] + u[i][2] * x[2];
+  }
+  r = rref(ab, sp);
+  EXPECT_EQ(r.rank, 3);
+  for (int i = 0; i < 3; ++i) {
+    for (int j = 0; j < 3; ++j) EXPECT_EQ(r.a[i][j], i == j ? 1 : 0);
+    EXPECT_EQ(r.a[i][3], x[i]);
+  }
+  EXPECT_EQ(r.alphinv, u);
+  EXPECT_EQ(mul(r.alpha, u, 1 << 30), reduce(ident(3), 1 << 30));
+  // A square invertible matrix is not brought to the identity.
+  r = rref({{2, 0}, {0, 3}}, sp);
+  EXPECT_EQ(r.rank, 1);
+  // Zero matrix: rank 0, transforms the identity.
+  r = rref({{0, 0, 0}, {0, 0, 0}}, sp);
+  EXPECT_EQ(r.rank, 0);
+  EXPECT_EQ(r.alpha, ident(2));
+  EXPECT_EQ(r.alphinv, ident(2));
+  }
+}
+
+TEST(RowEchelon, RandomByInvariantsModP) {
+  ModulusScope ring{std::int32_t(P)};
+  std::mt19937_64 rng(51);
+  for (int round = 0; round < 60; ++round) {
+    const std::size_t rows = 1 + rng() % 8, cols = 1 + rng() % 9;
+    M a(rows, std::vector<std::int64_t>(cols));
+    if (round % 3 == 0) {  // rank-deficient: a product of thin factors
+      const std::size_t k = 1 + rng() % 2;
+      M f(rows, std::vector<std::int64_t>(k)), g(k, std::vector<std::int64_t>(cols));
+      for (auto& row : f)
+        for (auto& v : row) v = std::int64_t(rng() % 7);
+      for (auto& row : g)
+        for (auto& v : row) v = std::int64_t(rng() % 7);
+      a = mul(f, g, P);
+    } else {
+      for (auto& row : a)
+        for (auto& v : row) v = rng() % 3 == 0 ? 0 : std::int64_t(rng() % P);
+    }
+    const bool sp = round % 2 == 1;
+    const Result r = rref(a, sp);
+    SCOPED_TRACE(testing::Message() << rows << "x" << cols << " round " << round);
+    EXPECT_EQ(mul(r.alpha, a, P), r.a);
+    EXPECT_EQ(mul(r.alpha, r.alphinv, P), ident(rows));
+    EXPECT_EQ(r.rank, cols < 2 ? 0 : rank_mod(a, cols - 1, P));
+    // Echelon shape: pivots 1 in rising columns, the rest of their columns 0.
+    std::size_t last = 0;
+    for (std::int32_t i = 0; i < r.rank; ++i) {
+      std::size_t c = 0;
+      while (c < cols && r.a[i][c] == 0) ++c;
+      ASSERT_LT(c, cols - 1);
+      EXPECT_TRUE(i == 0 || c > last);
+      last = c;
+      EXPECT_EQ(r.a[i][c], 1);
+      for (std::size_t i2 = 0; i2 < rows; ++i2)
+        if (std::int32_t(i2) != i) {
+          EXPECT_EQ(r.a[i2][c], 0);
+        }
+    }
+    // The same form for U*A with U invertible (first cols - 1 columns).
+    M u = ident(rows);
+    for (std::size_t i = 0; i < rows; ++i)
+      for (std::size_t j = i + 1; j < rows; ++j) u[i][j] = std::int64_t(rng() % P);
+    M ua = mul(u, a, P);
+    const Result r2 = rref(ua, !sp);
+    EXPECT_EQ(r2.rank, r.rank);
+    for (std::int32_t i = 0; i < r.rank; ++i)
+      for (std::size_t c = 0; c + 1 < cols; ++c) EXPECT_EQ(r2.a[i][c], r.a[i][c]);
+  }
+}
+
+}  // namespace
+}  // namespace tavrin::test
