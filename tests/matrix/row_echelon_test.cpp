@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <memory>
 #include <random>
 #include <vector>
@@ -16,6 +17,7 @@
 #include "numbers/freelists.h"
 #include "support/bigref.h"
 #include "support/modulus_scope.h"
+#include "toplevel/start_tables.h"
 #include "toplevel/state.h"
 
 namespace tavrin::test {
@@ -242,6 +244,162 @@ TEST(RowEchelon, RandomByInvariantsModP) {
     EXPECT_EQ(r2.rank, r.rank);
     for (std::int32_t i = 0; i < r.rank; ++i)
       for (std::size_t c = 0; c + 1 < cols; ++c) EXPECT_EQ(r2.a[i][c], r.a[i][c]);
+  }
+}
+
+// ---- Column, row and diagonal reduction; fraction-free LU -------------------------------------
+enum class Routine { colreduce, pseudet, normalize, rowreduce, fflu, ffluc };
+
+struct Reduced {
+  M a;
+  M t[6];  // the transforms (or pivots, lower) as the routine numbers them
+  std::int32_t rank;
+};
+
+Reduced reduce_with(Routine which, const M& a, std::int32_t cut = 268435456) {
+  allocate_work_areas();  // the pivot tables of the sparse searches
+  const bool sparse = which == Routine::rowreduce;
+  Dense d(a, sparse);
+  const std::int32_t r = d.rows, c = d.cols;
+  const bool want[6] = {true, true, true, true, true, true};
+  // one set of work arrays for every call (cells freed after each)
+  static std::unique_ptr<workarray> w[6] = {fresh_work(), fresh_work(), fresh_work(),
+                                            fresh_work(), fresh_work(), fresh_work()};
+  sparseptr aux[4] = {nullptr, nullptr, nullptr, nullptr};
+  Value n = Value::number(BigRef(0));
+  switch (which) {
+    case Routine::colreduce:
+    case Routine::pseudet:
+    case Routine::rowreduce:
+      colreduce(n.cell(), &d.q, want, w[0].get(), w[1].get(), w[2].get(), w[3].get(), aux,
+                which == Routine::pseudet, cut);
+      break;
+    case Routine::normalize:
+      normalize(n.cell(), &d.q, want, w[0].get(), w[1].get(), w[2].get(), w[3].get());
+      break;
+    case Routine::fflu:
+    case Routine::ffluc:
+      fract_free_lu(which == Routine::ffluc, n.cell(), &d.q, want, w[0].get(), w[1].get(),
+                    w[2].get(), w[3].get(), w[4].get(), w[5].get());
+      break;
+  }
+  Reduced res{d.read(), {}, std::int32_t(number_value(n->ncoef).to_int64())};
+  const bool lu = which == Routine::fflu || which == Routine::ffluc;
+  const std::int32_t size[6] = {r, c, r, c, r, c};
+  const std::int32_t lu_size[6] = {r, r, r, r, c, c};
+  for (int k = 0; k < 6; ++k) {
+    const std::int32_t sz = lu ? lu_size[k] : size[k];
+    if (!lu && k >= 4) continue;
+    if (sparse) {
+      res.t[k] = from_mat(from_sparse(aux[k], sz, sz));
+      free_sparse(&aux[k], sz, true);
+    } else if (lu && k == 0) {
+      M piv(1, std::vector<std::int64_t>(sz));
+      for (std::int32_t i = 0; i < sz; ++i) piv[0][i] = number_value(w[0]->stash[i]->ncoef).to_int64();
+      res.t[0] = piv;
+    } else if (which == Routine::pseudet && k == 0) {
+      M pos(2, std::vector<std::int64_t>(res.rank));
+      for (std::int32_t i = 0; i < 2 * res.rank; ++i)
+        pos[i % 2][i / 2] = number_value(w[0]->stash[i]->ncoef).to_int64();
+      res.t[0] = pos;
+    } else {
+      res.t[k] = read_work(w[k].get(), sz);
+    }
+  }
+  for (int k = 0; k < 6; ++k)
+    for (std::int32_t i = 0; i < 1000 && i < std::max(r, c) * std::max(r, c); ++i)
+      free_quoly(&w[k]->stash[i]);
+  return res;
+}
+
+TEST(RowEchelon, ReductionKnownAnswers) {
+  ArithModeGuard rational;
+  modularmode = lintmode = flotemode = finf = false;
+  // Pivot positions of [[0,1],[1,0]] in either index origin.
+  for (const std::int32_t origin : {0, 1}) {
+    ScopedValue<std::int32_t> o{addresser, origin};
+    const Reduced r = reduce_with(Routine::pseudet, {{0, 1}, {1, 0}});
+    EXPECT_EQ(r.rank, 2);
+    EXPECT_EQ(r.a[0][1], 0);
+    EXPECT_EQ(r.a[1][0], 0);
+    // each (row, column) pair is a position of a 1 in the given matrix
+    for (int k = 0; k < 2; ++k) EXPECT_EQ(r.t[0][0][k] + r.t[0][1][k], 2 * origin + 1);
+    EXPECT_NE(r.t[0][0][0], r.t[0][0][1]);
+  }
+  // FFLU of [[a,b],[c,d]]: pivots (a, ad - bc), lower [[1,0],[c,1]], U [[a,b],[0,ad-bc]].
+  Reduced f = reduce_with(Routine::fflu, {{2, 3}, {4, 5}});
+  EXPECT_EQ(f.rank, 2);
+  EXPECT_EQ(f.t[0], (M{{2, -2}}));
+  EXPECT_EQ(f.t[1], (M{{1, 0}, {4, 1}}));
+  EXPECT_EQ(f.a, (M{{2, 3}, {0, -2}}));
+  // A column zero from row 1 down is passed over and put back.
+  f = reduce_with(Routine::fflu, {{1, 2, 3}, {0, 0, 4}, {0, 0, 5}});
+  EXPECT_EQ(f.rank, 2);
+  EXPECT_EQ(f.a, (M{{1, 2, 3}, {0, 0, 4}, {0, 0, 0}}));
+  EXPECT_EQ(f.t[0], (M{{1, 4, 1}}));
+  // A step limit of 1 stops a full-rank column reduction after one pivot.
+  EXPECT_EQ(reduce_with(Routine::colreduce, {{1, 2}, {3, 4}}, 1).rank, 1);
+  // Zero matrices: rank 0 and identities.
+  for (const Routine w : {Routine::colreduce, Routine::normalize, Routine::rowreduce}) {
+    const Reduced z = reduce_with(w, {{0, 0, 0}, {0, 0, 0}});
+    EXPECT_EQ(z.rank, 0);
+    EXPECT_EQ(z.t[0], ident(2));
+    EXPECT_EQ(z.t[1], ident(3));
+  }
+}
+
+TEST(RowEchelon, ReductionsByInvariantsModP) {
+  ModulusScope ring{std::int32_t(P)};
+  std::mt19937_64 rng(5151);
+  for (int round = 0; round < 40; ++round) {
+    const std::size_t rows = 1 + rng() % 8, cols = 1 + rng() % 8;
+    M a(rows, std::vector<std::int64_t>(cols));
+    if (round % 3 == 0) {
+      M f(rows, std::vector<std::int64_t>(1 + rng() % 2)), g(f[0].size(), std::vector<std::int64_t>(cols));
+      for (auto& row : f)
+        for (auto& v : row) v = std::int64_t(rng() % 5);
+      for (auto& row : g)
+        for (auto& v : row) v = std::int64_t(rng() % 5);
+      a = mul(f, g, P);
+    } else {
+      for (auto& row : a)
+        for (auto& v : row) v = rng() % 3 == 0 ? 0 : std::int64_t(rng() % P);
+    }
+    const std::int32_t rank = rank_mod(a, cols, P);
+    SCOPED_TRACE(testing::Message() << rows << "x" << cols << " round " << round);
+    for (const Routine w : {Routine::colreduce, Routine::normalize, Routine::rowreduce}) {
+      const Reduced r = reduce_with(w, a);
+      EXPECT_EQ(r.rank, rank);
+      EXPECT_EQ(mul(mul(r.t[0], a, P), r.t[1], P), r.a);
+      EXPECT_EQ(mul(r.t[0], r.t[2], P), ident(rows));
+      EXPECT_EQ(mul(r.t[1], r.t[3], P), ident(cols));
+      for (std::size_t i = 0; i < rows; ++i)
+        for (std::size_t j = 0; j < cols; ++j) {
+          const bool off = w == Routine::normalize   ? i != j
+                           : w == Routine::colreduce ? j > i
+                                                     : i > j;
+          if (off) {
+            EXPECT_EQ(r.a[i][j], 0) << i << "," << j;
+          }
+        }
+    }
+    for (const Routine w : {Routine::fflu, Routine::ffluc}) {
+      const Reduced r = reduce_with(w, a);
+      EXPECT_EQ(r.rank, rank);
+      EXPECT_EQ(mul(r.t[2], r.t[3], P), ident(rows));
+      EXPECT_EQ(mul(r.t[4], r.t[5], P), ident(cols));
+      if (w == Routine::fflu || r.rank < std::int32_t(std::min(rows, cols))) continue;
+      // row i of lower * D * U = p_0 ... p_(i-1) * row i of alpha * A * beta
+      const M ap = mul(mul(r.t[2], a, P), r.t[4], P);
+      M d = ident(rows);
+      for (std::size_t k = 2; k < rows; ++k) d[k][k] = md(d[k - 1][k - 1] * r.t[0][0][k - 2], P);
+      const M ldu = mul(mul(r.t[1], d, P), r.a, P);
+      std::int64_t prod = 1;
+      for (std::size_t i = 0; i < rows; ++i) {
+        for (std::size_t j = 0; j < cols; ++j) EXPECT_EQ(ldu[i][j], md(prod * ap[i][j], P)) << i;
+        if (i < cols) prod = md(prod * r.t[0][0][i], P);
+      }
+    }
   }
 }
 
