@@ -56,6 +56,14 @@ void sparse_rowreduce(quolyptr n, arrptr q, bool pseudo, const bool* want, workp
 void fract_free_lu(bool colsok, quolyptr n, arrptr q, const bool* want, workptr pivots,
                    workptr lower, workptr alpha, workptr alphinv, workptr beta,
                    workptr betinv);
+// *n := the least common multiple of the integer denominators of the
+// entries: a rational number's denominator, or the coefficient of a
+// single-term denominator (others are passed over). spar nil: the dense
+// block of target_rows x cols cells from cell start of the paged store,
+// columns total_rows apart (a nil cell becomes 0 with the warning);
+// otherwise every entry of rows 1..total_rows of spar.
+void findlcm(quolyptr n, sparseptr spar, std::int32_t start, std::int32_t total_rows,
+             std::int32_t target_rows, std::int32_t cols);
 // Pushes the pair (i, j) on the front of *c.
 void newcolnode(colptr* c, std::int32_t i, std::int32_t j);
 // Cuts a sparse row after the node *u: the rest goes to the free list (its

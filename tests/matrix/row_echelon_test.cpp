@@ -8,6 +8,8 @@
 
 #include <algorithm>
 #include <memory>
+#include <string>
+#include <utility>
 #include <random>
 #include <vector>
 
@@ -345,6 +347,41 @@ TEST(RowEchelon, ReductionKnownAnswers) {
     EXPECT_EQ(z.rank, 0);
     EXPECT_EQ(z.t[0], ident(2));
     EXPECT_EQ(z.t[1], ident(3));
+  }
+}
+
+TEST(RowEchelon, DenominatorLcm) {
+  ArithModeGuard rational;
+  modularmode = lintmode = flotemode = finf = false;
+  PolyVars vars{"x"};
+  struct Case {
+    std::vector<std::pair<std::string, std::string>> entries;
+    std::int64_t lcm;
+  };
+  const Case cases[] = {
+      {{{"1", "6"}, {"1", "4"}, {"1", "5*x"}}, 60},
+      {{{"1", "6"}, {"1", "4"}, {"1", "5*x"}, {"1", "x + 1"}, {"7", ""}}, 60},
+      {{{"3", ""}, {"x", "x + 1"}}, 1},
+      {{{"5", "-9*x^2"}, {"1", "6"}}, 18},
+  };
+  for (const Case& c : cases) {
+    // the entries as one dense row on a page of the store, and as a sparse row
+    storerec page{};
+    ScopedValue<storeptr> first{arp[0], &page};
+    std::vector<Value> vals;
+    Mat m(1, std::int32_t(c.entries.size()));
+    for (std::size_t k = 0; k < c.entries.size(); ++k) {
+      vals.push_back(Value::ratfun(c.entries[k].first, c.entries[k].second));
+      page.cell[k] = vals.back().get();
+      m.at(0, std::int32_t(k)) = Value::ratfun(c.entries[k].first, c.entries[k].second);
+    }
+    sparseptr sp = to_sparse(m);
+    Value n = Value::number(BigRef(0));
+    findlcm(n.cell(), nullptr, 0, 1, 1, std::int32_t(c.entries.size()));
+    EXPECT_EQ(number_value(n->ncoef).to_int64(), c.lcm);
+    findlcm(n.cell(), sp, 0, 1, 1, std::int32_t(c.entries.size()));
+    EXPECT_EQ(number_value(n->ncoef).to_int64(), c.lcm);
+    free_sparse(&sp, 1, true);
   }
 }
 
