@@ -18,7 +18,9 @@
 #include "matrix/matrix_support.h"
 #include "numbers/freelists.h"
 #include "support/bigref.h"
+#include "matrix/pivot_search.h"
 #include "support/modulus_scope.h"
+#include "support/output_capture.h"
 #include "toplevel/start_tables.h"
 #include "toplevel/state.h"
 
@@ -341,6 +343,26 @@ TEST(RowEchelon, ReductionKnownAnswers) {
   EXPECT_EQ(f.t[0], (M{{1, 4, 1}}));
   // A step limit of 1 stops a full-rank column reduction after one pivot.
   EXPECT_EQ(reduce_with(Routine::colreduce, {{1, 2}, {3, 4}}, 1).rank, 1);
+  // A sparse matrix of 50,001 rows: error 375, nothing changed.
+  {
+    allocate_work_areas();
+    arrnode big{};
+    big.rows = max_pivot_rows + 1;
+    set_entry_count(&big.sizearr, std::int64_t{big.rows} * 3);
+    sparse_init(&big.spar, big.rows);
+    const sparseptr before = big.spar;
+    const bool want[6] = {true, true, true, true, false, false};
+    sparseptr aux[4] = {nullptr, nullptr, nullptr, nullptr};
+    Value n = Value::number(BigRef(0));
+    bool unwound = false;
+    const std::string out = output_of(
+        [&] { sparse_rowreduce(n.cell(), &big, false, want, nullptr, aux, 268435456); }, &unwound);
+    EXPECT_TRUE(unwound && reports(out, too_many_pivot_rows_error)) << out;
+    EXPECT_EQ(big.spar, before);
+    for (sparseptr a : aux) EXPECT_EQ(a, nullptr);
+    free_sparse(&big.spar, big.rows, true);
+    special_free(&big.sizearr);
+  }
   // Zero matrices: rank 0 and identities.
   for (const Routine w : {Routine::colreduce, Routine::normalize, Routine::rowreduce}) {
     const Reduced z = reduce_with(w, {{0, 0, 0}, {0, 0, 0}});
@@ -431,6 +453,28 @@ TEST(RowEchelon, ReductionsByInvariantsModP) {
       M d = ident(rows);
       for (std::size_t k = 2; k < rows; ++k) d[k][k] = md(d[k - 1][k - 1] * r.t[0][0][k - 2], P);
       const M ldu = mul(mul(r.t[1], d, P), r.a, P);
+      if (rows == cols) {  // the last pivot is the determinant of alpha*A*beta
+        M e = ap;
+        std::int64_t det = 1;
+        for (std::size_t k = 0; k < rows && det != 0; ++k) {
+          std::size_t p = k;
+          while (p < rows && e[p][k] == 0) ++p;
+          if (p == rows) {
+            det = 0;
+            break;
+          }
+          if (p != k) std::swap(e[p], e[k]), det = md(-det, P);
+          det = md(det * e[k][k], P);
+          std::int64_t iv = 1;
+          for (std::int64_t x = e[k][k], ex = P - 2; ex > 0; ex >>= 1, x = x * x % P)
+            if (ex & 1) iv = iv * x % P;
+          for (std::size_t i = k + 1; i < rows; ++i) {
+            const std::int64_t f = e[i][k] * iv % P;
+            for (std::size_t j = k; j < rows; ++j) e[i][j] = md(e[i][j] - f * e[k][j], P);
+          }
+        }
+        EXPECT_EQ(r.t[0][0][rows - 1], det);
+      }
       std::int64_t prod = 1;
       for (std::size_t i = 0; i < rows; ++i) {
         for (std::size_t j = 0; j < cols; ++j) EXPECT_EQ(ldu[i][j], md(prod * ap[i][j], P)) << i;
