@@ -17,6 +17,9 @@
 #include "arrays/sparse_store.h"
 #include "matrix/matrix_support.h"
 #include "numbers/freelists.h"
+#include "poly/poly_repr.h"
+#include "quoly/quoly_add.h"
+#include "quoly/quoly_mult.h"
 #include "support/bigref.h"
 #include "matrix/pivot_search.h"
 #include "support/modulus_scope.h"
@@ -405,6 +408,83 @@ TEST(RowEchelon, DenominatorLcm) {
     EXPECT_EQ(number_value(n->ncoef).to_int64(), c.lcm);
     free_sparse(&sp, 1, true);
   }
+}
+
+// FFLU of a 3 x 3 polynomial matrix with 1 on the diagonal (no exchange):
+// the last pivot is the determinant (expanded test-side), and row i of
+// lower * D * U is p_0...p_(i-1) times row i of the matrix.
+TEST(RowEchelon, PolynomialFractionFreeLU) {
+  ArithModeGuard rational;
+  modularmode = lintmode = flotemode = finf = false;
+  PolyVars vars{"x", "y"};
+  const char* e[3][3] = {{"1", "x + y", "x^2 - 3"}, {"2*x*y - 1", "1", "y^2 + x"}, {"x - 5", "3*y", "1"}};
+  auto v = [&](int i, int j) { return Value::ratfun(e[i][j]); };
+  auto mul = [](quoly a, quoly b) {
+    Value p;
+    quoly_mult(a, b, p.cell());
+    return p;
+  };
+  auto sub = [](Value a, quoly b) {
+    quoly t = nullptr;
+    quoly_assign(b, &t);
+    best_quoly_sub(a.cell(), t);
+    return a;
+  };
+  auto add = [](Value a, quoly b) {
+    quoly t = nullptr;
+    quoly_assign(b, &t);
+    best_quoly_add(a.cell(), t);
+    return a;
+  };
+  auto minor = [&](int r0, int r1, int c0, int c1) {
+    return sub(mul(v(r0, c0), v(r1, c1)), mul(v(r0, c1), v(r1, c0)));
+  };
+  const Value det = add(sub(mul(v(0, 0), minor(1, 2, 1, 2)), mul(v(0, 1), minor(1, 2, 0, 2))),
+                        mul(v(0, 2), minor(1, 2, 0, 1)));
+  storerec page{};
+  ScopedValue<storeptr> first{arp[0], &page};
+  arrnode q{};
+  q.rows = 3;
+  q.stop = 8;
+  set_entry_count(&q.sizearr, 9);
+  for (int i = 0; i < 3; ++i)
+    for (int j = 0; j < 3; ++j) {
+      quoly t = nullptr;
+      quoly_assign(v(i, j), &t);
+      page.cell[i + 3 * j] = t;
+    }
+  const bool want[6] = {true, true, true, false, false, false};
+  static std::unique_ptr<workarray> w[3] = {fresh_work(), fresh_work(), fresh_work()};
+  Value n = Value::number(BigRef(0));
+  fract_free_lu(false, n.cell(), &q, want, w[0].get(), w[1].get(), w[2].get(), nullptr, nullptr,
+                nullptr);
+  EXPECT_TRUE(quoly_equal(n, Value::number(BigRef(3))));
+  // alpha is the row permutation: row i of alpha*A is row src[i] of A
+  int src[3];
+  for (int i = 0; i < 3; ++i)
+    for (int k = 0; k < 3; ++k)
+      if (quoly_equal(w[2]->stash[i + 3 * k], Value::number(BigRef(1)))) src[i] = k;
+  const int inversions = (src[0] > src[1]) + (src[0] > src[2]) + (src[1] > src[2]);
+  Value signed_det = Value::number(BigRef(0));
+  signed_det = inversions % 2 == 0 ? add(std::move(signed_det), det) : sub(std::move(signed_det), det);
+  EXPECT_TRUE(quoly_equal(w[0]->stash[2], signed_det));
+  // D = diag(1, 1, p_0): row i of L*D*U = p_0...p_(i-1) row i of alpha*A
+  for (int i = 1; i < 3; ++i)
+    for (int j = 0; j < 3; ++j) {
+      Value lhs = mul(w[1]->stash[i], page.cell[0 + 3 * j]);
+      lhs = add(std::move(lhs), mul(w[1]->stash[i + 3], page.cell[1 + 3 * j]));
+      if (i == 2) lhs = add(std::move(lhs), mul(w[0]->stash[0], page.cell[2 + 3 * j]));
+      Value rhs = mul(w[0]->stash[0], v(src[i], j));
+      if (i == 2) rhs = mul(rhs, w[0]->stash[1]);
+      EXPECT_TRUE(quoly_equal(lhs, rhs)) << i << "," << j;
+    }
+  for (int k = 0; k < 9; ++k) {
+    free_quoly(&page.cell[k]);
+    free_quoly(&w[1]->stash[k]);
+    free_quoly(&w[2]->stash[k]);
+  }
+  for (int k = 0; k < 3; ++k) free_quoly(&w[0]->stash[k]);
+  special_free(&q.sizearr);
 }
 
 TEST(RowEchelon, ReductionsByInvariantsModP) {
