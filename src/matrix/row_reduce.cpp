@@ -1,0 +1,349 @@
+// Column reduction and pseudo-determinant pivots (dense), row reduction
+// (sparse), the diagonal form, and the lists of recorded exchanges.
+#include <algorithm>
+#include <cstdio>
+
+#include "arrays/array_store.h"
+#include "arrays/sparse_store.h"
+#include "core/errors.h"
+#include "core/globals.h"
+#include "gcd/gcd_stash.h"
+#include "matrix/minors_cache.h"
+#include "matrix/pivot_search.h"
+#include "matrix/row_echelon.h"
+#include "matrix/row_ops.h"
+#include "matrix/sparse_copy.h"
+#include "numbers/freelists.h"
+#include "numbers/work_arrays.h"
+#include "poly/poly_repr.h"
+#include "quoly/quoly_add.h"
+#include "quoly/quoly_mult.h"
+#include "quoly/quoly_quot.h"
+#include "toplevel/state.h"
+
+namespace tavrin {
+
+namespace {
+
+class TraceLevel {
+ public:
+  explicit TraceLevel(std::int32_t n) : n_(n) { ++dumpitt_level; }
+  ~TraceLevel() {
+    if (dumpitt_level > 0) decr_dumpitt(n_, true, verbose);
+  }
+  TraceLevel(const TraceLevel&) = delete;
+  TraceLevel& operator=(const TraceLevel&) = delete;
+
+ private:
+  std::int32_t n_;
+};
+
+struct OwnedValue {
+  quoly v = nullptr;
+  OwnedValue() = default;
+  OwnedValue(const OwnedValue&) = delete;
+  OwnedValue& operator=(const OwnedValue&) = delete;
+  ~OwnedValue() { free_quoly(&v); }
+};
+
+// The recorded row and column exchanges of pseudo mode; given back to the
+// free list when the reduction ends, however it ends.
+struct ExchangeLists {
+  colptr rows = nullptr, cols = nullptr;
+  ExchangeLists() = default;
+  ExchangeLists(const ExchangeLists&) = delete;
+  ExchangeLists& operator=(const ExchangeLists&) = delete;
+  ~ExchangeLists() {
+    give_back(rows);
+    give_back(cols);
+  }
+  static void give_back(colptr c) {
+    while (c != nullptr) {
+      colptr next = c->next;
+      free_quoly(&c->f);
+      c->next = colgarb;
+      colgarb = c;
+      c = next;
+    }
+  }
+  // Cells 2k and 2k+1 of alpha := the row and column, in the user's index
+  // origin, that the k-th pivot (k from 0) had in the given matrix.
+  void write_positions(workptr alpha, std::int32_t steps, std::int32_t base) const {
+    for (std::int32_t k = 0; k < steps; ++k) {
+      // the cells are overwritten, as identi overwrites a fresh work array
+      alpha->stash[2 * k] = alpha->stash[2 * k + 1] = nullptr;
+      quoly_set(addresser + permute(rows, k + base) - base, &alpha->stash[2 * k]);
+      quoly_set(addresser + permute(cols, k + base) - base, &alpha->stash[2 * k + 1]);
+    }
+  }
+};
+
+// The GCD cache is on for the life of a column reduction.
+class GcdLevel {
+ public:
+  GcdLevel() { init_gcd_stash(); }
+  ~GcdLevel() {
+    if (lookupgcd > 0) pop_gcd_stash();
+  }
+  GcdLevel(const GcdLevel&) = delete;
+  GcdLevel& operator=(const GcdLevel&) = delete;
+};
+
+// The dense transforms: alpha, beta, alphinv, betinv (any may be absent).
+struct Tx {
+  workptr alpha, beta, alphinv, betinv;
+  std::int32_t rows, cols;
+  void swap_row_pair(std::int32_t s, std::int32_t p) const {
+    if (alpha != nullptr) swap_rows(nullptr, alpha, false, true, s, p, rows);
+    if (alphinv != nullptr) swap_cols(alphinv, s, p, rows);
+  }
+  void swap_col_pair(std::int32_t s, std::int32_t p) const {
+    if (beta != nullptr) swap_cols(beta, s, p, cols);
+    if (betinv != nullptr) swap_rows(nullptr, betinv, false, true, s, p, cols);
+  }
+  // row i -= f * row s
+  void row_sub(std::int32_t i, std::int32_t s, quoly f) const {
+    if (alpha != nullptr) row_reduce(alpha, f, rows, i, s);
+    if (alphinv != nullptr) {
+      OwnedValue neg;
+      quoly_makeneg(f, &neg.v);
+      col_reduce(alphinv, neg.v, rows, s, i);
+    }
+  }
+  // column c -= f * column s
+  void col_sub(std::int32_t c, std::int32_t s, quoly f) const {
+    if (beta != nullptr) col_reduce(beta, f, cols, c, s);
+    if (betinv != nullptr) {
+      OwnedValue neg;
+      quoly_makeneg(f, &neg.v);
+      row_reduce(betinv, neg.v, cols, s, c);
+    }
+  }
+  void start(std::int32_t which_rows_alpha) const {
+    if (alpha != nullptr) identi(alpha, which_rows_alpha, false);
+    if (alphinv != nullptr) identi(alphinv, rows, false);
+    if (beta != nullptr) identi(beta, cols, false);
+    if (betinv != nullptr) identi(betinv, cols, false);
+  }
+};
+
+workptr wanted(const bool* want, int k, workptr w) {
+  return want != nullptr && want[k] ? w : nullptr;
+}
+
+// target := target - f * source
+void sub_product(quoly* target, quoly f, quoly source) {
+  if (quoly_iszero(source)) return;
+  quoly t = nullptr;
+  quoly_mult(f, source, &t);
+  best_quoly_sub(target, t);
+}
+
+}  // namespace
+
+void newcolnode(colptr* c, std::int32_t i, std::int32_t j) {
+  colptr p = nullptr;
+  newcol(&p);
+  p->i = i;
+  p->j = j;
+  p->next = *c;
+  *c = p;
+}
+
+void killoffu(colm_ptrptr u) {
+  colm_ptr rest = (*u)->next;
+  (*u)->next = nullptr;
+  while (rest != nullptr) {
+    colm_ptr next = rest->next;
+    rest->val = nullptr;  // values are not freed here
+    rest->next = colm_garb;
+    colm_garb = rest;
+    rest = next;
+  }
+}
+
+void colreduce(quolyptr n, arrptr q, const bool* want, workptr alpha, workptr beta,
+               workptr alphinv, workptr betinv, sparseptr* auxspar, bool pseudo,
+               std::int32_t cut) {
+  if (q->spar != nullptr) {
+    sparse_rowreduce(n, q, pseudo, want, alpha, auxspar, cut);
+    return;
+  }
+  const std::int32_t rows = q->rows;
+  const std::int32_t cols = array_cols(q);
+  const std::int32_t start = q->start;
+  std::int32_t steps = std::min({rows, cols, cut});
+  TraceLevel trace(steps);
+  if (verbose) dumpitt("Counting to ", steps, true, true, true);
+  GcdLevel gcd_level;
+  const bool positions = pseudo && want != nullptr && want[0];
+  const Tx tx{pseudo ? nullptr : wanted(want, 0, alpha), wanted(want, 1, beta),
+              wanted(want, 2, alphinv), wanted(want, 3, betinv), rows, cols};
+  tx.start(rows);
+  ExchangeLists lists;
+  auto at = [&](std::int32_t r, std::int32_t c) -> quoly& {
+    return *arp_cell(start + r + c * rows);
+  };
+  std::int32_t s = 0;
+  for (; s < steps; ++s) {
+    std::int32_t pr = -1;
+    std::int32_t pc = -1;
+    findbest(start, q->stop, rows, s, &pr, &pc, false);
+    if (verbose && s % disper(steps - 1) == 0) dumpitt("", s + 1, false, false, false);
+    if (pr == -1) break;
+    if (pc != s) {
+      switchrow_col(92, s, pc, start + s, rows, rows - s, cols - s);
+      tx.swap_col_pair(s, pc);
+      if (positions) newcolnode(&lists.cols, s, pc);
+    }
+    if (pr != s) {
+      switchrow_col(93, s, pr, start, rows, rows - s, cols);
+      tx.swap_row_pair(s, pr);
+      if (positions) newcolnode(&lists.rows, s, pr);
+    }
+    quoly p = at(s, s);
+    for (std::int32_t c = s + 1; c < cols; ++c) {
+      if (quoly_iszero(at(s, c))) continue;
+      OwnedValue f;
+      quoly_quot(at(s, c), p, &f.v, false);
+      for (std::int32_t i = s + 1; i < rows; ++i) sub_product(&at(i, c), f.v, at(i, s));
+      tx.col_sub(c, s, f.v);
+      quoly_set(0, &at(s, c));
+    }
+    if (pseudo)
+      for (std::int32_t i = s + 1; i < rows; ++i)
+        if (!quoly_iszero(at(i, s))) quoly_set(0, &at(i, s));
+  }
+  steps = s;
+  quoly_set(steps, n);
+  if (positions) lists.write_positions(alpha, steps, 0);
+}
+
+void normalize(quolyptr n, arrptr q, const bool* want, workptr alpha, workptr beta,
+               workptr alphinv, workptr betinv) {
+  const std::int32_t rows = q->rows;
+  const std::int32_t cols = array_cols(q);
+  const std::int32_t start = q->start;
+  const Tx tx{wanted(want, 0, alpha), wanted(want, 1, beta), wanted(want, 2, alphinv),
+              wanted(want, 3, betinv), rows, cols};
+  tx.start(rows);
+  auto at = [&](std::int32_t r, std::int32_t c) -> quoly& {
+    return *arp_cell(start + r + c * rows);
+  };
+  const std::int32_t m = std::min(rows, cols);
+  std::int32_t s = 0;
+  for (; s < m; ++s) {
+    std::int32_t pr = -1;
+    std::int32_t pc = -1;
+    findbest(start, q->stop, rows, s, &pr, &pc, false);
+    if (pr == -1) break;
+    if (pc != s) {
+      switchrow_col(92, s, pc, start + s, rows, rows - s, cols - s);
+      tx.swap_col_pair(s, pc);
+    }
+    if (pr != s) {
+      switchrow_col(93, s, pr, start + s * rows, rows, rows - s, cols - s);
+      tx.swap_row_pair(s, pr);
+    }
+    quoly p = at(s, s);
+    for (std::int32_t i = s + 1; i < rows; ++i) {
+      if (quoly_iszero(at(i, s))) continue;
+      OwnedValue f;
+      quoly_quot(at(i, s), p, &f.v, false);
+      quoly_set(0, &at(i, s));
+      for (std::int32_t c = s + 1; c < cols; ++c) sub_product(&at(i, c), f.v, at(s, c));
+      tx.row_sub(i, s, f.v);
+    }
+    for (std::int32_t c = s + 1; c < cols; ++c) {
+      if (quoly_iszero(at(s, c))) continue;
+      if (tx.beta != nullptr || tx.betinv != nullptr) {
+        OwnedValue f;
+        quoly_quot(at(s, c), p, &f.v, false);
+        tx.col_sub(c, s, f.v);
+      }
+      quoly_set(0, &at(s, c));
+    }
+  }
+  quoly_set(s, n);
+}
+
+void sparse_rowreduce(quolyptr n, arrptr q, bool pseudo, const bool* want, workptr alpha,
+                      sparseptr* auxspar, std::int32_t cut) {
+  const std::int32_t rows = q->rows;
+  const std::int32_t cols = array_cols(q);
+  if (rows > 50000) abandon(375, nullptr);  // before anything changes
+  std::int32_t steps = std::min({rows, cols, cut});
+  const bool positions = pseudo && want != nullptr && want[0];
+  const bool wa = !pseudo && want != nullptr && want[0];
+  const bool w[4] = {wa, want != nullptr && want[1], want != nullptr && want[2],
+                     want != nullptr && want[3]};
+  const std::int32_t size[4] = {rows, cols, rows, cols};
+  for (int k = 0; k < 4; ++k)
+    if (w[k]) spar_identi(&auxspar[k], size[k], true);
+  sparseptr sp = q->spar;
+  TraceLevel trace(steps);
+  if (verbose) dumpitt(" Sparse row reduce, size ", steps, true, true, true);
+  ExchangeLists lists;
+  const bool modular = modularmode && mod_is_prime;
+  std::int32_t s = 1;
+  for (; s <= steps; ++s) {
+    std::int32_t pr = -1;
+    std::int32_t pc = -1;
+    if (modular)
+      mod_sparse_findbest(false, sp, rows, s, &pr, &pc);
+    else
+      sparse_findbest(false, sp, rows, s, &pr, &pc);
+    if (verbose && windy) std::printf("  choosing pivot at: %d, %d, %d\n", s, pr, pc);
+    if (verbose && s % (steps / 100 + 1) == 0) dumpitt("", s, false, false, false);
+    if (pr == -1) break;
+    if (pc != s) {
+      sp_switchcol(sp, std::min(s, pc), std::max(s, pc), rows, pseudo ? s : 1);
+      if (w[1]) sp_switchcol(auxspar[1], std::min(s, pc), std::max(s, pc), cols, 1);
+      if (w[3]) sp_switchrow(auxspar[3], s, pc);
+      if (positions) newcolnode(&lists.cols, s, pc);
+    }
+    if (pr != s) {
+      sp_switchrow(sp, s, pr);
+      if (w[0]) sp_switchrow(auxspar[0], s, pr);
+      if (w[2]) sp_switchcol(auxspar[2], std::min(s, pr), std::max(s, pr), rows, 1);
+      if (positions) newcolnode(&lists.rows, s, pr);
+    }
+    colm_ptrptr link = nullptr;
+    get_sparse_colm(sp, s, s, &link);
+    if (*link == nullptr || (*link)->coord != s) {
+      tavrin_error("nil qp in sparse row reduce.", true);
+      break;
+    }
+    quoly p = (*link)->val;
+    for (std::int32_t i = s + 1; i <= rows; ++i) {
+      colm_ptrptr ei = nullptr;
+      get_sparse_colm(sp, i, s, &ei);
+      if (*ei == nullptr || (*ei)->coord != s) continue;
+      OwnedValue f;
+      OwnedValue neg;
+      if (quoly_eq_1(p))
+        quoly_assign((*ei)->val, &f.v);
+      else
+        quoly_quot((*ei)->val, p, &f.v, false);
+      quoly_makeneg(f.v, &neg.v);
+      // row i -= f * row s (row s is zero left of column s): entry (i, s)
+      // cancels and is removed
+      sparse_row_add(sp, neg.v, i, s);
+      if (w[2]) sparse_col_add(auxspar[2], f.v, rows, s, i);
+      if (w[0]) sparse_row_add(auxspar[0], neg.v, i, s);
+    }
+    if (pseudo) {
+      get_sparse_colm(sp, s, s, &link);
+      if ((*link)->next != nullptr) {
+        free_sparse_row((*link)->next);
+        (*link)->next = nullptr;
+      }
+    }
+  }
+  steps = s - 1;
+  quoly_set(steps, n);
+  if (2 * steps > 1000000) error(326, nullptr);
+  if (positions) lists.write_positions(alpha, steps, 1);
+}
+
+}  // namespace tavrin
