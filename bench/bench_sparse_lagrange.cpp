@@ -18,6 +18,7 @@
 #include "det/sparse_gauss.h"
 #include "numbers/freelists.h"
 #include "numbers/primes.h"
+#include "numbers/work_arrays.h"
 #include "poly/poly_add.h"
 #include "poly/poly_mult.h"
 #include "poly/poly_repr.h"
@@ -129,6 +130,7 @@ enum class method { lagrange, elim, minors };
 
 void run(benchmark::State& state, std::int32_t nv, method how) {
   adjoin_xyzt_once();
+  if (first_available < 1) first_available = 1;
   lagrange_random = seeded;
   const auto n = static_cast<std::int32_t>(state.range(0));
   sparseptr a = p06_matrix(n, nv);
