@@ -42,6 +42,13 @@ bool fl_poly_determ(workptr ar, std::int16_t polydepth, std::int32_t m, quolyptr
 bool rat_poly_determ(workptr ar, std::int16_t polydepth, std::int32_t m, quolyptr q,
                      bool check_laurent, poly fct, std::int32_t this_deg);
 
+// The same for a sparse matrix of m rows (the router's sparse route): false
+// when it declines (more than 65,535 columns, a power argument, a table too
+// large for one work array), and the router falls back to elimination.
+bool sparse_lagrange(sparseptr* spar, quolyptr q, std::int32_t m, poly fct,
+                     std::int32_t the_degree, std::int32_t the_degree2, std::int32_t the_power,
+                     bool really, std::int32_t numprimes);
+
 // The max-plus bound on the degree of det(D) where D[r*m + c] is the degree
 // of entry (r, c) in one variable, lagrange_zero_entry for a zero entry. A
 // bound of 0 is not raised here. D is destroyed.

@@ -39,10 +39,7 @@ det_method_table default_det_methods() {
   t.sparse_gauss_elim = sparse_gauss_elim;
   t.sparse_gauss_Bareiss = sparse_gauss_Bareiss;
   t.sparse_mod_int_determ = sparse_mod_int_determ;
-  t.sparse_lagrange = [](sparseptr*, quolyptr, std::int32_t, poly, std::int32_t, std::int32_t,
-                         std::int32_t, bool, std::int32_t) -> bool {
-    missing(det_method::sparse_lagrange);
-  };
+  t.sparse_lagrange = sparse_lagrange;
   t.sparse_minors_det = sparse_minors_det;
   t.int_sparse_minors_det = int_sparse_minors_det;
   t.mod_determ = mod_determ;

@@ -113,8 +113,10 @@ void sparse_route(mat_invert_EnvRec& env, std::int32_t m, quolyptr n, sparseptr*
     } else if (rat_det_method_cut == 1 && detcutoff < 0) {
       note(det_method::sparse_lagrange);
       if (det_methods.sparse_lagrange(spar, n, m, fct, the_degree, the_degree2, the_power, really,
-                                      numprimes))
-        return;
+                                      numprimes)) {
+        if (ar_free) free_sparse(spar, m, true);
+        exitt(env, n, fct, false);
+      }
       note(det_method::sparse_gauss_elim);
       det_methods.sparse_gauss_elim(spar, n, m, env.mycut, ar_free);
     } else {

@@ -1,0 +1,94 @@
+// The sparse Lagrange determinant against sparse elimination on random sparse
+// polynomial matrices over Z and two primes, and a table of the edge cases.
+#include <gtest/gtest.h>
+
+#include <optional>
+#include <random>
+#include <string>
+
+#include "arrays/sparse_store.h"
+#include "det/lagrange.h"
+#include "det/sparse_gauss.h"
+#include "matrix/matrix_support.h"
+#include "numbers/primes.h"
+#include "poly/poly_repr.h"
+#include "support/bigref.h"
+#include "support/data_tables.h"
+#include "support/modulus_scope.h"
+#include "support/node_accounting.h"
+#include "support/output_capture.h"
+#include "support/value_form.h"
+#include "toplevel/start_tables.h"
+
+namespace tavrin::test {
+namespace {
+
+std::uint32_t state = 5;
+std::int32_t seeded() { return std::int32_t(((state = state * 1103515245u + 12345u) >> 8) & 0x3FFF); }
+
+class SparseLagrange : public MatrixTest {
+ protected:
+  void SetUp() override { MatrixTest::SetUp(); load_data_tables(); allocate_work_areas(); lagrange_random = seeded; }
+  void TearDown() override { lagrange_random = rand_integer3; MatrixTest::TearDown(); }
+  PolyVars vars_{"x", "y", "z"};
+};
+
+// The method on a copy of a (checked unchanged); nullopt: declined.
+std::optional<Value> sparse_lag(const Mat& a, poly fct = nullptr, std::int32_t power = 1, std::string* out = nullptr) {
+  sparseptr sp = to_sparse(a);
+  Value d = Value::number(BigRef(1));
+  bool done = false;
+  const std::string text = output_of([&] { done = sparse_lagrange(&sp, d.cell(), a.rows, fct, -1, -1, power, true, 0); });
+  if (out != nullptr) *out = text;
+  EXPECT_TRUE(same_mat(from_sparse(sp, a.rows, a.rows), a));
+  free_sparse(&sp, a.rows, true);
+  return done ? std::optional<Value>(std::move(d)) : std::nullopt;
+}
+
+TEST_F(SparseLagrange, AgreesWithSparseElimination) {
+  static const char* monos[] = {"x", "x^2", "y", "x*y", "y^2", "z", "x*z", "y*z", "z^2"};
+  std::mt19937_64 g(50);
+  for (std::int64_t p : {0LL, 32003LL, 2147483629LL}) {
+    std::optional<ModulusScope> mod;
+    if (p > 0) mod.emplace(std::int32_t(p));
+    NodeBalance balance;
+    for (int trial = 0; trial < 4; ++trial) {
+      const auto n = std::int32_t(8 + g() % (p == 0 ? 5 : 13)), nv = std::int32_t(2 + g() % 2);
+      auto coef = [&] { return "(" + std::to_string(p > 0 ? (long long)(g() % p) : (long long)(g() % 19) - 9) + ")"; };
+      auto entry = [&] { return Value::ratfun(coef() + (g() % 2 ? "" : " + " + coef() + "*" + monos[g() % (nv == 2 ? 5 : 9)])); };
+      Mat a(n, n);  // 3 entries a row, the diagonal among them
+      for (std::int32_t i = 0; i < n; ++i) {
+        a.at(i, i) = entry();
+        for (int k = 0; k < 2; ++k) a.at(i, std::int32_t(g() % n)) = entry();
+      }
+      sparseptr sp = to_sparse(a);
+      Value want;
+      sparse_gauss_elim(&sp, want.cell(), n, 3, true);
+      EXPECT_TRUE(quoly_equal(*sparse_lag(a), want)) << p << " n " << n << " vars " << nv;
+    }
+  }
+}
+
+TEST_F(SparseLagrange, KnownAnswers) {
+  NodeBalance balance;
+  sparseptr none = nullptr;
+  Value d;
+  EXPECT_EQ(output_of([&] { EXPECT_FALSE(sparse_lagrange(&none, d.cell(), 65536, nullptr, -1, -1, 1, true, 0)); }),
+            "Warning. Too many columns (> 65535) for sparse LaGrange method.\n");
+  Mat v(4, 4);  // Vandermonde in x + i y: 12 y^6
+  for (std::int32_t i = 0; i < 4; ++i)
+    for (std::int32_t j = 0; j < 4; ++j)
+      v.at(i, j) = Value::ratfun("(x + " + std::to_string(i + 1) + "*y)^" + std::to_string(j));
+  EXPECT_EQ(value_text(*sparse_lag(v)), value_text(Value::ratfun("12*y^6")));
+  Poly two("2"), bad("x + 7");
+  EXPECT_TRUE(quoly_equal(*sparse_lag(v, two), Value::ratfun("6*y^6")));
+  std::string out;
+  sparse_lag(v, bad, 1, &out);
+  EXPECT_TRUE(reports(out, 305)) << out;
+  ScopedValue<bool> talk(verbose, true);  // a power argument: declined, 6 says why
+  EXPECT_FALSE(sparse_lag(v, nullptr, 6, &out).has_value());
+  EXPECT_EQ(out, "Specified power must be odd or power of 2. LaGrange method abandoned.\n");
+}
+
+}  // namespace
+}  // namespace tavrin::test
