@@ -17,6 +17,7 @@
 #include "det/router.h"
 #include "det/sparse_gauss.h"
 #include "matrix/hamilton.h"
+#include "matrix/leverrier.h"
 
 namespace tavrin {
 
@@ -33,9 +34,7 @@ namespace {
 det_method_table default_det_methods() {
   det_method_table t{};
   t.hamilton_path_driver = hamilton_path_driver;
-  t.invert_sparse = [](sparseptr*, workptr, bool, bool, std::int32_t, quolyptr) {
-    missing(det_method::invert_sparse);
-  };
+  t.invert_sparse = invert_sparse;
   t.sparse_gauss_elim = sparse_gauss_elim;
   t.sparse_gauss_Bareiss = sparse_gauss_Bareiss;
   t.sparse_mod_int_determ = sparse_mod_int_determ;

@@ -17,12 +17,6 @@ namespace {
 }
 }  // namespace
 
-void matpowermod(workptr, arr_descr*, bool*, imptr, quoly*, bool) {
-  missing("matpowermod not available");
-}
-
-void randomize(bool, quolyptr) { missing("randomize not available"); }
-
 void poly_to_array(std::int32_t, std::int32_t, poly*) { missing("poly_to_array not available"); }
 
 void gershgorn(quolyptr, arrptr, std::int32_t) { missing("gershgorn not available"); }
