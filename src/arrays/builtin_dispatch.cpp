@@ -198,7 +198,7 @@ void array_killden(builtin_func1_EnvRec* env) {
   killdenoms(env->q->spar, env->start, env->total_rows, env->target_rows, env->cols);
 }
 
-void do_int_determ(builtin_func1_EnvRec* env, quolyptr m, std::int32_t val) {
+void do_int_determ(builtin_func1_EnvRec* env, quolyptr m, std::int32_t val, workptr beta) {
   free_quoly(&env->copy);
   if (env->bound == nullptr) {
     quoly_set(-1, &env->copy);
@@ -217,7 +217,7 @@ void do_int_determ(builtin_func1_EnvRec* env, quolyptr m, std::int32_t val) {
       in_place_neg(b);
     }
   }
-  int_determ(m, env->q, nullptr, env->rows, &env->copy);
+  int_determ(m, beta == nullptr ? env->q : nullptr, beta, env->rows, &env->copy);
 }
 
 void new_worknode(std::int32_t* p, const tokentipe* x) {
@@ -279,7 +279,7 @@ void builtin_func1(textptr inf, quolyptr n, nameptr* flag, std::int32_t index) {
       arr_parse('H', inf, n, flag);
       return;
     default:
-      if (!scalar_builtin(&env, index)) not_implemented();
+      if (!scalar_builtin(&env, index) && !matrix_builtin(&env, index)) not_implemented();
   }
 }
 

@@ -81,9 +81,10 @@ void basic_killden(builtin_func1_EnvRec* env);
 // An array operand whose selected entries lose their denominators. Errors
 // 28, 244 (a block of a sparse array).
 void array_killden(builtin_func1_EnvRec* env);
-// *m := the determinant of the integer array q (bound from `bound` at val,
-// or computed when there is none). Error 238.
-void do_int_determ(builtin_func1_EnvRec* env, quolyptr m, std::int32_t val);
+// *m := the determinant of the integer array q, or of the rows x rows work
+// array beta when it is not nil (bound from `bound` at val, or computed
+// when there is none). Error 238.
+void do_int_determ(builtin_func1_EnvRec* env, quolyptr m, std::int32_t val, workptr beta);
 
 // ---- The pool of work arrays ---------------------------------------------------------------
 // *p := the index of a work array taken from the pool; all twenty taken is

@@ -6,6 +6,7 @@
 
 #include <cstdint>
 
+#include "arrays/builtin_dispatch.h"
 #include "core/records.h"
 
 namespace tavrin {
@@ -55,5 +56,10 @@ void fill_sparse(arrptr q);
 // The monomials of n as the rows of the one-column sparse array q (made
 // beforehand with numterms(n) rows); strip: every coefficient 1.
 void dump_mons(arrptr q, quoly n, bool strip);
+
+// The matrix built-ins (normal forms, LU, zero test, transposition in
+// place) when index is one of theirs; false with nothing read otherwise
+// (matrix/matrix_builtins.h).
+bool matrix_builtin(builtin_func1_EnvRec* env, std::int32_t index);
 
 }  // namespace tavrin

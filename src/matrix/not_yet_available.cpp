@@ -5,6 +5,7 @@
 #include "arrays/det_upcalls.h"
 #include "core/errors.h"
 #include "matrix/det_services.h"
+#include "matrix/matrix_builtins.h"
 #include "matrix/matrix_expressions.h"
 #include "matrix/matrix_literals.h"
 
@@ -26,5 +27,39 @@ void Mills(arrptr, std::int32_t, std::int32_t, quolyptr, quolyptr, bool*) {
 }
 
 void fill_sparse(arrptr) { missing("fill_sparse not available"); }
+
+// The engines of the matrix built-ins still to come.
+void colreduce(quolyptr, arrptr, const bool*, workptr, workptr, workptr, workptr, sparseptr*,
+               bool, std::int32_t) {
+  missing("colreduce not available");
+}
+void normalize(quolyptr, arrptr, const bool*, workptr, workptr, workptr, workptr) {
+  missing("normalize not available");
+}
+void red_row_ech(quolyptr, arrptr, const bool*, workptr, workptr, sparseptr*) {
+  missing("red_row_ech not available");
+}
+void sparse_rowreduce(quolyptr, arrptr, bool, const bool*, workptr, sparseptr*, std::int32_t) {
+  missing("sparse_rowreduce not available");
+}
+void fract_free_lu(bool, quolyptr, arrptr, const bool*, workptr, workptr, workptr, workptr,
+                   workptr, workptr) {
+  missing("fract_free_lu not available");
+}
+
+void sparse_chpoly(quolyptr, sparseptr, std::int32_t) { missing("sparse_chpoly not available"); }
+void compute_char_poly(std::int32_t, std::int32_t, quolyptr) {
+  missing("compute_char_poly not available");
+}
+
+void findlcm(quolyptr, sparseptr, std::int32_t, std::int32_t, std::int32_t, std::int32_t) {
+  missing("findlcm not available");
+}
+void arr_to_poly(arrptr, quolyptr) { missing("arr_to_poly not available"); }
+void arr_to_poly_sparse(sparseptr, std::int32_t, quolyptr) {
+  missing("arr_to_poly not available");
+}
+void reverse_array(arrptr) { missing("reverse_array not available"); }
+void reverse_sparse(sparseptr, std::int32_t) { missing("reverse_sparse not available"); }
 
 }  // namespace tavrin

@@ -1,0 +1,266 @@
+// "Chpoly": the characteristic polynomial det(a - xI) of a square array in
+// the top variable x. Small or symbolic matrices take the determinant of
+// a - xI at once; numeric matrices of 4 to 1000 rows take r - 1 numeric
+// determinants and interpolate.
+#include <cstdio>
+#include <cstring>
+#include <optional>
+#include <vector>
+
+#include "arrays/array_store.h"
+#include "arrays/det_upcalls.h"
+#include "core/errors.h"
+#include "core/globals.h"
+#include "core/interrupts.h"
+#include "gcd/gcd_upcalls.h"
+#include "lang/expressions.h"
+#include "matrix/matrix_builtins.h"
+#include "matrix/matrix_expr_impl.h"
+#include "matrix/matrix_products.h"
+#include "numbers/freelists.h"
+#include "poly/poly_repr.h"
+#include "toplevel/chdat.h"
+#include "toplevel/state.h"
+
+namespace tavrin {
+
+namespace {
+
+using matexpr::entry_op;
+
+// A value owned for a scope.
+struct Owned {
+  quoly q = nullptr;
+  Owned() = default;
+  explicit Owned(quoly v) : q(v) {}
+  ~Owned() { free_quoly(&q); }
+  Owned(const Owned&) = delete;
+  Owned& operator=(const Owned&) = delete;
+  void reset(quoly v) {
+    free_quoly(&q);
+    q = v;
+  }
+};
+
+quoly small(std::int32_t v) {
+  quoly q = nullptr;
+  quoly_set(v, &q);
+  return q;
+}
+
+// v^e for e >= 0, fresh.
+quoly power_of(quoly v, std::int32_t e) {
+  Owned r(small(1));
+  for (std::int32_t k = 0; k < e; ++k) r.reset(entry_op('*', r.q, v));
+  quoly out = r.q;
+  r.q = nullptr;
+  return out;
+}
+
+// (-1)^r (y - t) y^(r - 1), fresh.
+quoly leading_part(std::int32_t r, quoly y, quoly t) {
+  Owned diff(entry_op('-', y, t));
+  Owned pw(power_of(y, r - 1));
+  quoly p = entry_op('*', diff.q, pw.q);
+  if (r % 2 != 0) {
+    Owned pos(p);
+    p = matexpr::copy_of(pos.q, true);
+  }
+  return p;
+}
+
+// The basis polynomials: the table for m <= 37 (read once a variable exists).
+void table_basis(std::int32_t m, std::int32_t i, quolyptr w) {
+  if (m > pol_rows - 1) {
+    compute_char_poly(m, i, w);
+    return;
+  }
+  free_quoly(w);
+  quoly_assign(pol[m][i], w);
+}
+
+// The rows x rows dense copy of the array q in the work array w, with s
+// subtracted on the diagonal (s nil: nothing). Uninitialised cells become
+// 0 with the warning.
+void copy_minus(arrptr q, std::int32_t rows, workptr w, quoly s) {
+  const std::int64_t cells = static_cast<std::int64_t>(rows) * rows;
+  for (std::int64_t k = 0; k < cells; ++k) {
+    quoly v = nullptr;
+    quolyptr cell = arp_cell(q->start + static_cast<std::int32_t>(k));
+    if (*cell == nullptr) {
+      count_uninitialised(q->name.name);
+      quoly_set(0, cell);
+    }
+    quoly_assign(*cell, &v);
+    w->stash[k] = v;
+  }
+  if (s == nullptr) return;
+  for (std::int32_t i = 0; i < rows; ++i) {
+    quolyptr d = &w->stash[static_cast<std::int64_t>(i) * rows + i];
+    quoly e = entry_op('-', *d, s);
+    free_quoly(d);
+    *d = e;
+  }
+}
+
+// Frees the cells of the work array that the router left.
+void clear_cells(workptr w, std::int64_t cells) {
+  for (std::int64_t k = 0; k < cells; ++k) free_quoly(&w->stash[k]);
+}
+
+// A progress level for the interpolation's lifetime.
+class Trace {
+ public:
+  explicit Trace(std::int32_t n) : n_(n) { ++dumpitt_level; }
+  ~Trace() {
+    if (dumpitt_level > 0) decr_dumpitt(n_, true, verbose);
+  }
+  Trace(const Trace&) = delete;
+  Trace& operator=(const Trace&) = delete;
+
+ private:
+  std::int32_t n_;
+};
+
+}  // namespace
+
+void combine_char_poly(quolyptr n, std::int32_t r, quoly t, quoly c0, const quoly* d,
+                       void (*basis)(std::int32_t, std::int32_t, quolyptr)) {
+  Owned x;
+  base_quoly(&x.q, 1);
+  Owned sum(small(0));
+  for (std::int32_t i = 1; i <= r - 2; ++i) {
+    Owned pt(small(i));
+    Owned lead(leading_part(r, pt.q, t));
+    Owned a(entry_op('-', d[i - 1], c0));
+    Owned b(entry_op('-', a.q, lead.q));
+    Owned v(entry_op('/', b.q, pt.q));
+    Owned w;
+    basis(r - 2, i, &w.q);
+    Owned term(entry_op('*', v.q, w.q));
+    sum.reset(entry_op('+', sum.q, term.q));
+  }
+  Owned xs(entry_op('*', x.q, sum.q));
+  Owned lead(leading_part(r, x.q, t));
+  Owned part(entry_op('+', xs.q, lead.q));
+  free_quoly(n);
+  *n = entry_op('+', part.q, c0);
+}
+
+void chpoly_builtin(builtin_func1_EnvRec* env) {
+  if (polynames == nullptr) abandon(213, &token);
+  read_command(env);
+  if (env->start != -1) abandon(182, &env->errorname);
+  const arrptr q = env->q;
+  const std::int32_t r = env->rows;
+  if (r != env->cols) abandon(212, &env->errorname);
+  std::int32_t sparse_method = 0;
+  if (std::strcmp(token.name, ",") == 0) {
+    scanner(env->inf, &token, env->flag);
+    free_quoly(&env->bound);
+    old_expre(env->inf, &env->bound, env->flag);
+    if (q->spar != nullptr) {
+      if (!env->bound->numb) abandon(227, &token);
+      const imptr b = env->bound->ncoef;
+      sparse_method = lintmode ? b->lint : (b->head == nullptr ? 0 : b->head->value);
+      free_quoly(&env->bound);
+    }
+  }
+  if (std::strcmp(token.name, ")") != 0) abandon(1, &token);
+  tokentipe chname{};
+  std::snprintf(chname.name, sizeof chname.name, "Chpoly");
+  if (q->spar != nullptr && sparse_method != 0 && lintmode && r >= modulus) abandon(36, &chname);
+  if (q->spar == nullptr && lintmode && !modularmode && !flotemode) abandon(62, &chname);
+  scanner(env->inf, &token, env->flag);
+
+  Owned x;
+  base_quoly(&x.q, 1);
+  free_quoly(env->n);
+  quoly_set(1, env->n);
+  if (q->spar != nullptr) {
+    if (sparse_method != 0) {
+      matrix_engines.sparse_chpoly(env->n, q->spar, r);
+      return;
+    }
+    Owned minus_x(matexpr::copy_of(x.q, true));
+    add_to_diag(minus_x.q, q->spar, r);
+    struct restore_diag {
+      quoly x;
+      arrptr q;
+      std::int32_t r;
+      ~restore_diag() { add_to_diag(x, q->spar, r); }
+    } restore{x.q, q, r};
+    matexpr::need_work_array(&token);
+    WorkArrayGuard work(&token);
+    mat_invert(work.get(), work.get(), false, false, r, env->n, false, true, &q->spar, nullptr,
+               -1, -1, -1, false, 0);
+    return;
+  }
+
+  matexpr::need_work_array(&token);
+  WorkArrayGuard work(&token);
+  workptr w = work.get();
+  const std::int64_t cells = static_cast<std::int64_t>(r) * r;
+  struct cells_release {
+    workptr w;
+    std::int64_t cells;
+    ~cells_release() { clear_cells(w, cells); }
+  } release{w, cells};
+  copy_minus(q, r, w, nullptr);
+  // A fraction is not a number cell, so in exact arithmetic every entry
+  // is an integer here, as the integer determinant needs.
+  bool numbers = true;
+  for (std::int64_t k = 0; k < cells; ++k)
+    if (!w->stash[k]->numb) numbers = false;
+  const bool exact = !modularmode && !flotemode;
+  // The basis table holds rational values, so modulo a prime the
+  // characteristic polynomial is taken directly as det(a - xI).
+  if (!numbers || r < 4 || r > 1000 || modularmode) {
+    clear_cells(w, cells);
+    copy_minus(q, r, w, x.q);
+    // Lent to the router (not given up): the cells stay ours to free.
+    mat_invert(w, w, false, false, r, env->n, false, true, nullptr, nullptr, -1, -1, -1, false,
+               0);
+    return;
+  }
+
+  Trace trace(r);
+  if (verbose) dumpitt("Lagrange interpolation, degree ", r, true, true, true);
+  Owned t(small(0));
+  for (std::int32_t i = 0; i < r; ++i)
+    t.reset(entry_op('+', t.q, w->stash[static_cast<std::int64_t>(i) * r + i]));
+  set_min_cut(r);
+  std::optional<InterruptHold> hold;
+  if (!(env->oldm1 && danger_ok)) hold.emplace();
+  // A numeric determinant of the copy with `point` on the diagonal taken
+  // away; the copy is rebuilt for the next point.
+  auto det_at = [&](std::int32_t point, quolyptr into) {
+    clear_cells(w, cells);
+    Owned pt(small(point));
+    copy_minus(q, r, w, point == 0 ? nullptr : pt.q);
+    free_quoly(into);
+    quoly_set(1, into);
+    if (exact) {
+      do_int_determ(env, into, point, w);
+    } else {
+      mat_invert(w, w, false, false, r, into, false, true, nullptr, nullptr, -1, -1, -1, false,
+                 0);
+    }
+  };
+  Owned c0;
+  det_at(0, &c0.q);
+  std::vector<quoly> d(static_cast<std::size_t>(r - 2), nullptr);
+  struct values_release {
+    std::vector<quoly>& d;
+    ~values_release() {
+      for (quoly& v : d) free_quoly(&v);
+    }
+  } dvals{d};
+  for (std::int32_t i = 1; i <= r - 2; ++i) {
+    check_interrupt();
+    det_at(i, &d[static_cast<std::size_t>(i - 1)]);
+  }
+  combine_char_poly(env->n, r, t.q, c0.q, d.data(), table_basis);
+}
+
+}  // namespace tavrin

@@ -1,0 +1,542 @@
+#include "matrix/matrix_builtins.h"
+
+#include <cstdio>
+#include <cstring>
+
+#include "arrays/array_operands.h"
+#include "arrays/array_store.h"
+#include "arrays/det_upcalls.h"
+#include "arrays/monomial_sets.h"
+#include "arrays/sparse_store.h"
+#include "core/errors.h"
+#include "core/globals.h"
+#include "lang/expressions.h"
+#include "matrix/mat_value.h"
+#include "matrix/matrix_expr_impl.h"
+#include "matrix/matrix_expressions.h"
+#include "matrix/normal_forms.h"
+#include "matrix/sparse_copy.h"
+#include "numbers/freelists.h"
+#include "numbers/mod_journal.h"
+#include "quoly/quoly_impl.h"
+#include "toplevel/state.h"
+
+namespace tavrin {
+
+MatrixEngines matrix_engines{colreduce,   intcolred,   intnormal,     normalize, red_row_ech,
+                             sparse_rowreduce, fract_free_lu, minors, new_pseudo, sparse_chpoly};
+
+namespace {
+
+void next(builtin_func1_EnvRec* env) { scanner(env->inf, &token, env->flag); }
+
+const char* builtin_name(std::int32_t index) {
+  switch (index) {
+    case 3: return "Chpoly";
+    case 6: return "Colreduce";
+    case 19: return "FFLU";
+    case 20: return "FFLUC";
+    case 29: return "Hermite";
+    case 32: return "Iszero";
+    case 42: return "MSmith";
+    case 45: return "Minors";
+    case 54: return "Normalize";
+    case 63: return "Poly";
+    case 67: return "Pseudet";
+    case 73: return "Redrowech";
+    case 76: return "Reverse";
+    case 78: return "Rowreduce";
+    case 81: return "STrans";
+    case 83: return "Smith";
+    case 84: return "Sort";
+    default: return "";
+  }
+}
+
+void set_errorname(builtin_func1_EnvRec* env, std::int32_t index) {
+  std::snprintf(env->errorname.name, sizeof env->errorname.name, "%s", builtin_name(index));
+  env->errorname.address = 0;
+}
+
+// The integer of a value that must be a number (227 otherwise).
+std::int32_t integer_of(quoly v) {
+  if (v == nullptr || !v->numb) abandon(227, &token);
+  const imptr x = v->ncoef;
+  if (flotemode) return static_cast<std::int32_t>(x->flote);
+  if (lintmode) return x->lint;
+  return x->head == nullptr ? 0 : x->head->value;
+}
+
+bool positive(imptr x) {
+  if (flotemode) return x->flote > 0.0L;
+  if (lintmode) return x->lint > 0;
+  return x->head->value > 0;
+}
+
+// The output slots of a normal form or an LU: the name of each wanted one.
+struct Slots {
+  static constexpr int most = 6;
+  bool want[most] = {};
+  tokentipe name[most] = {};
+  int given = 0;  // slots introduced by ","
+};
+
+// "[" name "]" as an output slot, "[" current; the token after "]" current.
+void read_slot_name(builtin_func1_EnvRec* env, tokentipe* name) {
+  if (std::strcmp(token.name, "[") != 0) abandon(178, &token);
+  next(env);
+  *name = token;
+  if (std::strcmp(token.name, "%") == 0) abandon(296, &token);
+  next(env);
+  if (std::strcmp(token.name, "]") != 0) abandon(182, name);
+  next(env);
+}
+
+// Work arrays for the dense outputs, taken in slot order and given back in
+// the reverse order on every exit; their cells are cleared before the
+// engine runs and the values still in them are freed at the end, so an
+// error leaves nothing behind.
+struct OutputArrays {
+  workptr w[Slots::most] = {};
+  std::int64_t cells[Slots::most] = {};
+  std::int32_t index[Slots::most] = {};
+  ~OutputArrays() {
+    for (int i = Slots::most - 1; i >= 0; --i) {
+      if (w[i] == nullptr) continue;
+      for (std::int64_t k = 0; k < cells[i]; ++k) free_quoly(&w[i]->stash[k]);
+      if (first_available > index[i]) first_available = index[i];
+    }
+  }
+  void take(int i, std::int64_t size, const tokentipe* x) {
+    std::int32_t p = 0;
+    new_worknode(&p, x);
+    if (p == 0) abandon(88, x);
+    index[i] = p;
+    w[i] = workhead[p];
+    cells[i] = size;
+    for (std::int64_t k = 0; k < size; ++k) w[i]->stash[k] = nullptr;
+  }
+};
+
+struct SparseOutputs {
+  sparseptr s[Slots::most] = {};
+  std::int32_t rows[Slots::most] = {};
+  ~SparseOutputs() {
+    for (int i = 0; i < Slots::most; ++i)
+      if (s[i] != nullptr) free_sparse(&s[i], rows[i], true);
+  }
+};
+
+// The size of output i (from 0) of the built-in.
+void output_size(std::int32_t index, int i, const builtin_func1_EnvRec* env, std::int32_t* r,
+                 std::int32_t* c) {
+  if (index == 67) {
+    *r = 2;
+    *c = integer_of(*env->n);
+  } else if (index == 73) {
+    *r = *c = env->rows;
+  } else if (index == 19 || index == 20) {
+    *r = env->rows;
+    *c = i == 0 ? 1 : env->rows;
+    if (i >= 4) *r = *c = env->cols;
+  } else {
+    *r = *c = i % 2 == 0 ? env->rows : env->cols;
+  }
+}
+
+// Creates the wanted outputs under their names, moving the engine's results
+// into them.
+void make_outputs(builtin_func1_EnvRec* env, std::int32_t index, const Slots& slots,
+                  OutputArrays& dense, SparseOutputs& sparse, bool sparse_out) {
+  for (int i = 0; i < Slots::most; ++i) {
+    if (!slots.want[i]) continue;
+    std::int32_t r = 0, c = 0;
+    output_size(index, i, env, &r, &c);
+    if (r <= 0 || c <= 0) {
+      if (verbose)
+        std::fputs(" Warning. An auxiliary matrix that you wanted would have no rows or "
+                   "columns.\n",
+                   stdout);
+      continue;
+    }
+    if (sparse_out) {
+      sparse_create(&slots.name[i], r, c, false, false);
+      arrptr a = find_array(&slots.name[i]);
+      a->spar = sparse.s[i];
+      sparse.s[i] = nullptr;
+      continue;
+    }
+    insertarr(&slots.name[i], r, c, false);
+    const arrptr a = find_array(&slots.name[i]);
+    const std::int64_t size = static_cast<std::int64_t>(r) * c;
+    workptr w = dense.w[i];
+    for (std::int64_t k = 0; k < size && k < dense.cells[i]; ++k) {
+      quolyptr cell = arp_cell(a->start + static_cast<std::int32_t>(k));
+      free_quoly(cell);
+      *cell = w->stash[k];
+      w->stash[k] = nullptr;
+    }
+  }
+}
+
+// Reads the array operand and checks it: "(" ["*"] "[" a "]" with a whole
+// array. The built-in's name is left in errorname.
+void read_matrix_operand(builtin_func1_EnvRec* env, std::int32_t index, bool star_ok) {
+  read_command(env);
+  set_errorname(env, index);
+  if (env->see_star && !star_ok)
+    std::fputs(" *** Warning. leading * in argument list makes no sense here and was ignored.\n",
+               stdout);
+  if (env->start != -1) abandon(182, &env->errorname);
+}
+
+// The normal-form family: 6, 29, 42, 45, 54, 67, 73, 78, 83.
+void normal_form(builtin_func1_EnvRec* env, std::int32_t index) {
+  if (lintmode && (index == 42 || index == 83 || index == 29)) abandon(183, &token);
+  read_matrix_operand(env, index, index == 45);
+  const arrptr q = env->q;
+  const bool is_sparse = q->spar != nullptr;
+  if (is_sparse && (index == 6 || index == 54)) abandon(242, &env->errorname);
+  if (!is_sparse && index == 78) abandon(333, &env->errorname);
+  const bool sparse_out = is_sparse && index != 67;
+
+  Slots slots;
+  std::int32_t k = 268435456;
+  ValueCell pd;
+  bool have_pd = false;
+  if (index == 42) {
+    if (std::strcmp(token.name, ",") == 0) {
+      next(env);
+      free_quoly(&pd.q);
+      old_expre(env->inf, &pd.q, env->flag);
+      if (!pd.q->numb) abandon(227, &token);
+      if (!positive(pd.q->ncoef)) abandon(134, &token);
+      have_pd = true;
+    }
+    if (std::strcmp(token.name, ")") != 0) abandon(1, &token);
+  } else {
+    while (std::strcmp(token.name, ")") != 0) {
+      if (slots.given == 4) abandon(1, &token);
+      if (std::strcmp(token.name, ",") != 0) abandon(70, &token);
+      const int i = slots.given++;
+      if (index == 73 && i == 2) abandon(325, &token);
+      if (index == 45 && i == 3) abandon(327, &token);
+      if (index == 67 && i == 2) abandon(306, &token);
+      next(env);
+      if (std::strcmp(token.name, ",") == 0) continue;
+      if (index == 67 && i == 1) {
+        ValueCell cut;
+        old_expre(env->inf, &cut.q, env->flag);
+        k = integer_of(cut.q) - addresser + 1;
+        continue;
+      }
+      read_slot_name(env, &slots.name[i]);
+      slots.want[i] = true;
+    }
+    if (index == 45 && !(slots.want[0] && slots.want[1] && slots.want[2]))
+      abandon(327, &token);
+  }
+  next(env);
+
+  free_quoly(env->n);
+  quoly_set(0, env->n);
+  if (index == 45) {
+    matrix_engines.minors(q, find_array(&slots.name[0]), find_array(&slots.name[1]),
+                          &slots.name[2], env->see_star, env->n);
+    return;
+  }
+
+  OutputArrays dense;
+  SparseOutputs sparse;
+  if (!sparse_out) {
+    for (int i = 0; i < 4; ++i) {
+      if (!slots.want[i]) continue;
+      std::int32_t r = 0, c = 0;
+      output_size(index == 67 ? 6 : index, i, env, &r, &c);
+      dense.take(i, static_cast<std::int64_t>(r) * c, &env->errorname);
+    }
+  } else {
+    for (int i = 0; i < 4; ++i) sparse.rows[i] = i % 2 == 0 ? env->rows : env->cols;
+  }
+  if (index == 42 && !have_pd) {
+    matrix_engines.new_pseudo(env->n, q);
+    free_quoly(&pd.q);
+    pd.q = *env->n;
+    *env->n = nullptr;
+    quoly_set(0, env->n);
+    if (!pd.q->numb) abandon(227, &token);
+  }
+  const imptr pseudodet = index == 42 ? pd.q->ncoef : nullptr;
+  workptr* w = dense.w;
+  switch (index) {
+    case 6:
+    case 67:
+      matrix_engines.colreduce(env->n, q, slots.want, w[0], w[1], w[2], w[3], sparse.s,
+                               index == 67, k);
+      break;
+    case 29:
+      matrix_engines.intcolred(env->n, q, slots.want, w[0], w[1], w[2], w[3], sparse.s, false,
+                               pseudodet);
+      break;
+    case 42:
+    case 83:
+      matrix_engines.intnormal(env->n, q, slots.want, w[0], w[1], w[2], w[3], index == 42,
+                               pseudodet, sparse.s, index);
+      break;
+    case 54:
+      matrix_engines.normalize(env->n, q, slots.want, w[0], w[1], w[2], w[3]);
+      break;
+    case 73:
+      matrix_engines.red_row_ech(env->n, q, slots.want, w[0], w[1], sparse.s);
+      break;
+    default:
+      matrix_engines.sparse_rowreduce(env->n, q, false, slots.want, w[0], sparse.s, k);
+      break;
+  }
+  make_outputs(env, index, slots, dense, sparse, sparse_out);
+}
+
+// "FFLU" (19) and "FFLUC" (20).
+void fflu(builtin_func1_EnvRec* env, std::int32_t index) {
+  read_matrix_operand(env, index, false);
+  if (env->q->spar != nullptr) abandon(242, &env->errorname);
+  Slots slots;
+  while (std::strcmp(token.name, ")") != 0) {
+    if (slots.given == 6) abandon(1, &token);
+    if (std::strcmp(token.name, ",") != 0) abandon(70, &token);
+    const int i = slots.given++;
+    next(env);
+    if (std::strcmp(token.name, ",") == 0) continue;
+    if (index == 19 && i >= 4) abandon(325, &token);
+    read_slot_name(env, &slots.name[i]);
+    slots.want[i] = true;
+  }
+  if (!slots.want[0] || !slots.want[1]) abandon(324, &token);
+  next(env);
+  free_quoly(env->n);
+  quoly_set(0, env->n);
+  OutputArrays dense;
+  for (int i = 0; i < Slots::most; ++i) {
+    if (!slots.want[i]) continue;
+    std::int32_t r = 0, c = 0;
+    output_size(index, i, env, &r, &c);
+    dense.take(i, static_cast<std::int64_t>(r) * c, &env->errorname);
+  }
+  workptr* w = dense.w;
+  matrix_engines.fract_free_lu(index == 20, env->n, env->q, slots.want, w[0], w[1], w[2], w[3],
+                               w[4], w[5]);
+  SparseOutputs none;
+  make_outputs(env, index, slots, dense, none, false);
+}
+
+// "Iszero": 1 when every entry of the matrix factor that follows is zero.
+void iszero(builtin_func1_EnvRec* env) {
+  set_errorname(env, 32);
+  next(env);
+  matexpr::need_work_array(&token);
+  WorkArrayGuard work(&token);
+  MatValue v(work.get());
+  arr_fact(env->inf, v, env->flag);
+  if (v.is_scalar()) abandon(184, &env->errorname);
+  bool zero = true;
+  if (v.is_sparse()) {
+    sparse_iszero(v.spar, v.rows(), &zero);
+  } else {
+    const std::int64_t cells = v.count();
+    for (std::int64_t k = 0; k < cells && zero; ++k) {
+      const quoly e = v.arr->stash[k];
+      zero = e == nullptr || (e->numb && detail::number_is_zero(e->ncoef));
+    }
+  }
+  free_quoly(env->n);
+  quoly_set(zero ? 1 : 0, env->n);
+}
+
+// "STrans": the sparse array named transposed in place.
+void strans(builtin_func1_EnvRec* env) {
+  next(env);
+  if (std::strcmp(token.name, "[") != 0) abandon(178, &token);
+  tokentipe name{};
+  left_side(env->inf, &env->q, &env->rows, &env->cols, &env->start, &env->total_rows,
+            &env->firstrow, &env->firstcol, &env->target_rows, &name, env->flag, true);
+  if (env->q == nullptr) abandon(28, &name);
+  if (env->start != -1) abandon(182, &name);
+  set_errorname(env, 81);
+  if (env->q->spar == nullptr) abandon(333, &env->errorname);
+  const std::int32_t rows = env->q->rows;
+  const std::int32_t cols = array_cols(env->q);
+  trans_sparse(&env->q->spar, rows, cols);
+  env->q->rows = cols;
+  free_quoly(env->n);
+  quoly_set(0, env->n);
+}
+
+// "[" a "]" after the built-in's name: a whole array (178, 28, 182).
+void read_bracketed_array(builtin_func1_EnvRec* env, tokentipe* name) {
+  next(env);
+  if (std::strcmp(token.name, "[") != 0) abandon(178, &token);
+  left_side(env->inf, &env->q, &env->rows, &env->cols, &env->start, &env->total_rows,
+            &env->firstrow, &env->firstcol, &env->target_rows, name, env->flag, true);
+  if (env->q == nullptr) abandon(28, name);
+  if (env->start != -1) abandon(182, name);
+}
+
+// "Sort": the rows of the array in place, by their first column.
+void sort_rows(builtin_func1_EnvRec* env) {
+  tokentipe name{};
+  read_bracketed_array(env, &name);
+  set_errorname(env, 84);
+  const arrptr q = env->q;
+  const std::int32_t rows = q->rows;
+  if (q->spar != nullptr) {
+    std::int32_t last_frame = 0;
+    check_set_first_col(q->spar, &last_frame, rows - 1, &name);
+    struct sorting {
+      sorting() { using_spsort = true; }
+      ~sorting() { using_spsort = false; }
+    } during;
+    sparse_arraysort(0, 0, rows - 1, last_frame);
+  } else {
+    const std::int32_t cols = array_cols(q);
+    for (std::int32_t k = 0; k < rows; ++k)
+      if (*arp_cell(q->start + k) == nullptr) abandon(369, &env->errorname);
+    matexpr::need_work_array(&env->errorname);
+    WorkArrayGuard work(&env->errorname);
+    const workptr w = work.get();
+    const std::int64_t cells = static_cast<std::int64_t>(rows) * cols;
+    for (std::int64_t k = 0; k < cells; ++k) w->stash[k] = *arp_cell(q->start + static_cast<std::int32_t>(k));
+    arraysort(w, 0, rows - 1, rows, cols);
+    for (std::int64_t k = 0; k < cells; ++k) {
+      *arp_cell(q->start + static_cast<std::int32_t>(k)) = w->stash[k];
+      w->stash[k] = nullptr;
+    }
+  }
+  free_quoly(env->n);
+  quoly_set(0, env->n);
+}
+
+// "LCM": the least common multiple of the denominators of the entries.
+void lcm_of_entries(builtin_func1_EnvRec* env) {
+  read_command(env);
+  if (env->start == -1) {
+    env->start = env->q->spar == nullptr ? env->q->start : 0;
+    env->target_rows = env->total_rows;
+  } else if (env->q->spar != nullptr) {
+    abandon(244, &env->errorname);
+  }
+  if (std::strcmp(token.name, ")") != 0) abandon(70, &token);
+  next(env);
+  free_quoly(env->n);
+  if (lintmode) {
+    // Typed at the prompt rather than replayed from a stored body.
+    if (*env->flag == nullptr) std::fputs(" Warning.  LCM called in longint/modular mode.\n", stdout);
+    quoly_set(1, env->n);
+    return;
+  }
+  quoly_set(1, env->n);
+  findlcm(env->n, env->q->spar, env->start, env->total_rows, env->target_rows, env->cols);
+}
+
+// "Poly" (63) and "Reverse" (76).
+void poly_or_reverse(builtin_func1_EnvRec* env, std::int32_t index) {
+  if (index == 63 && polynames == nullptr) abandon(213, &token);
+  tokentipe name{};
+  read_bracketed_array(env, &name);
+  const arrptr q = env->q;
+  free_quoly(env->n);
+  quoly_set(0, env->n);
+  if (index == 63) {
+    if (q->spar != nullptr) {
+      arr_to_poly_sparse(q->spar, q->rows, env->n);
+    } else {
+      arr_to_poly(q, env->n);
+    }
+  } else if (q->spar != nullptr) {
+    reverse_sparse(q->spar, q->rows);
+  } else {
+    reverse_array(q);
+  }
+}
+
+// A sparse whole array in "[" name "]" form for the set operations.
+arrptr set_operand(builtin_func1_EnvRec* env) {
+  if (std::strcmp(token.name, "[") != 0) abandon(178, &token);
+  tokentipe name{};
+  left_side(env->inf, &env->q, &env->rows, &env->cols, &env->start, &env->total_rows,
+            &env->firstrow, &env->firstcol, &env->target_rows, &name, env->flag, true);
+  if (env->q == nullptr) abandon(28, &name);
+  if (env->q->spar == nullptr) abandon(333, &name);
+  if (env->start != -1) abandon(182, &name);
+  return env->q;
+}
+
+// "Synth": intersection (0), union (1) or merge (2) of two sorted sparse
+// arrays into the first.
+void set_operation(builtin_func1_EnvRec* env) {
+  check_for_paren(env);
+  next(env);
+  const arrptr a = set_operand(env);
+  if (std::strcmp(token.name, ",") != 0) abandon(70, &token);
+  next(env);
+  const arrptr b = set_operand(env);
+  if (std::strcmp(token.name, ",") != 0) abandon(70, &token);
+  next(env);
+  ValueCell k;
+  old_expre(env->inf, &k.q, env->flag);
+  const std::int32_t op = integer_of(k.q);
+  if (op < 0 || op > 2) abandon(373, &token);
+  if (std::strcmp(token.name, ")") != 0) abandon(1, &token);
+  next(env);
+  check_set_cols(a, b);
+  const std::int32_t count = op == 0 ? intersect(a, b) : op == 1 ? synth_union(a, b) : synth_merge(a, b);
+  free_quoly(env->n);
+  quoly_set(count, env->n);
+}
+
+}  // namespace
+
+bool matrix_builtin(builtin_func1_EnvRec* env, std::int32_t index) {
+  switch (index) {
+    case 6:
+    case 29:
+    case 42:
+    case 45:
+    case 54:
+    case 67:
+    case 73:
+    case 78:
+    case 83:
+      normal_form(env, index);
+      return true;
+    case 19:
+    case 20:
+      fflu(env, index);
+      return true;
+    case 3:
+      chpoly_builtin(env);
+      return true;
+    case 32:
+      iszero(env);
+      return true;
+    case 81:
+      strans(env);
+      return true;
+    case 34:
+      lcm_of_entries(env);
+      return true;
+    case 63:
+    case 76:
+      poly_or_reverse(env, index);
+      return true;
+    case 84:
+      sort_rows(env);
+      return true;
+    case 94:
+      set_operation(env);
+      return true;
+    default:
+      return false;
+  }
+}
+
+}  // namespace tavrin
