@@ -47,7 +47,6 @@ void fract_free_lu(bool, quolyptr, arrptr, const bool*, workptr, workptr, workpt
   missing("fract_free_lu not available");
 }
 
-void sparse_chpoly(quolyptr, sparseptr, std::int32_t) { missing("sparse_chpoly not available"); }
 void compute_char_poly(std::int32_t, std::int32_t, quolyptr) {
   missing("compute_char_poly not available");
 }
