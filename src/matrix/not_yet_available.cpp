@@ -18,8 +18,6 @@ namespace {
 }
 }  // namespace
 
-void poly_to_array(std::int32_t, std::int32_t, poly*) { missing("poly_to_array not available"); }
-
 void gershgorn(quolyptr, arrptr, std::int32_t) { missing("gershgorn not available"); }
 
 void Mills(arrptr, std::int32_t, std::int32_t, quolyptr, quolyptr, bool*) {
@@ -47,18 +45,9 @@ void fract_free_lu(bool, quolyptr, arrptr, const bool*, workptr, workptr, workpt
   missing("fract_free_lu not available");
 }
 
-void compute_char_poly(std::int32_t, std::int32_t, quolyptr) {
-  missing("compute_char_poly not available");
-}
 
 void findlcm(quolyptr, sparseptr, std::int32_t, std::int32_t, std::int32_t, std::int32_t) {
   missing("findlcm not available");
 }
-void arr_to_poly(arrptr, quolyptr) { missing("arr_to_poly not available"); }
-void arr_to_poly_sparse(sparseptr, std::int32_t, quolyptr) {
-  missing("arr_to_poly not available");
-}
-void reverse_array(arrptr) { missing("reverse_array not available"); }
-void reverse_sparse(sparseptr, std::int32_t) { missing("reverse_sparse not available"); }
 
 }  // namespace tavrin
