@@ -18,8 +18,6 @@ namespace {
 }
 }  // namespace
 
-void gershgorn(quolyptr, arrptr, std::int32_t) { missing("gershgorn not available"); }
-
 void Mills(arrptr, std::int32_t, std::int32_t, quolyptr, quolyptr, bool*) {
   missing("Mills not available");
 }

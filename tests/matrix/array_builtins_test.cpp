@@ -4,6 +4,8 @@
 
 #include <random>
 
+#include "arrays/det_upcalls.h"
+#include "arrays/sparse_store.h"
 #include "matrix/det_services.h"
 #include "matrix/matrix_builtins.h"
 #include "matrix/matrix_support.h"
@@ -87,6 +89,28 @@ TEST_F(ArrayBuiltins, ModularPowerEqualsRepeatedProducts) {
         free_cells(w.get(), n * n);
       }
     }
+  }
+}
+
+// max over k of C(rows, k)·R^k, R the largest absolute row sum.
+TEST_F(ArrayBuiltins, CoefficientBoundKnownAnswers) {
+  struct Case {
+    std::int32_t rows;
+    std::int64_t diag, off, bound;
+  } cases[] = {{8, 1, 0, 70}, {8, 0, 0, 0}, {3, -2, 1, 27}, {2, 3, -1, 16}};
+  for (const Case& c : cases) {
+    Mat m(c.rows, c.rows);
+    for (std::int32_t i = 0; i < c.rows; ++i) {
+      if (c.diag != 0) m.at(i, i) = Value::number(BigRef(c.diag));
+      if (c.off != 0 && i + 1 < c.rows) m.at(i, i + 1) = Value::number(BigRef(c.off));
+    }
+    arrnode a{};
+    a.rows = c.rows;
+    a.spar = to_sparse(m);
+    Value n;
+    gershgorn(n.cell(), &a, c.rows);
+    EXPECT_TRUE(quoly_equal(n, Value::number(BigRef(c.bound)))) << c.rows << " " << value_text(n);
+    free_sparse(&a.spar, c.rows, true);
   }
 }
 
