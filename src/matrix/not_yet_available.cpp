@@ -22,8 +22,6 @@ void Mills(arrptr, std::int32_t, std::int32_t, quolyptr, quolyptr, bool*) {
   missing("Mills not available");
 }
 
-void fill_sparse(arrptr) { missing("fill_sparse not available"); }
-
 // The engines of the matrix built-ins still to come.
 void colreduce(quolyptr, arrptr, const bool*, workptr, workptr, workptr, workptr, sparseptr*,
                bool, std::int32_t) {
