@@ -120,9 +120,11 @@ bool switch_allowed(std::int32_t n) { return n <= 1000; }
 // A sized descriptor whose limbs go back on every exit.
 struct Descr {
   arr_descr d{};
-  ~Descr() {
-    if (d.arrsize.size > 0) free_num(&d.arrsize);
+  void release() {
+    special_free(&d.arrsize);  // the limbs, whatever the mode
+    d.arrsize = number{};
   }
+  ~Descr() { release(); }
 };
 
 }  // namespace
@@ -195,6 +197,7 @@ void sparse_chpoly(quolyptr n, sparseptr spar, std::int32_t rows) {
       for (std::int32_t j = 0; j < cells; ++j) w2->stash[j] = nullptr;
       sparseptr a = spar;
       mult_sparse_norm(&a, w1, w2, false, rows, rows, rows, &facts.d);
+      facts.release();
       free_cells(w1, cells);
       move_cells(w2, w1, cells);
       free_quoly(&c);
@@ -295,6 +298,7 @@ void invert_sparse(sparseptr* spar, workptr arr, bool ar_free, bool invert, std:
       for (std::int32_t j = 0; j < cells; ++j) w2->stash[j] = nullptr;
       sparseptr a = a0;
       mult_sparse_norm(&a, w1, w2, false, rows, rows, rows, &facts.d);
+      facts.release();
       free_quoly(&t);
       t = dense_trace(w2, rows);
       divide_by_step(&t, k);

@@ -123,6 +123,7 @@ TEST_F(Leverrier, InverseTimesMatrixIsIdentity) {
       Value det2 = Value::number(BigRef(0));
       mat_invert(nullptr, nullptr, true, true, n, det2.cell(), false, true, &sp3, nullptr, -1, -1,
                  -1, false, 0);
+      if (sp3 != nullptr) free_sparse(&sp3, n, true);
       EXPECT_TRUE(quoly_equal(det, det2)) << n;
     }
   }
