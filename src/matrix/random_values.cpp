@@ -6,6 +6,7 @@
 #include "core/globals.h"
 #include "matrix/det_services.h"
 #include "numbers/bigint.h"
+#include "numbers/freelists.h"
 #include "numbers/node_handles.h"
 #include "numbers/primes.h"
 #include "poly/poly_divide.h"
@@ -34,7 +35,10 @@ void randomize(bool again, quolyptr n) {
   }
   detail::ScratchNumber result;
   quot(value.get(), &rand_denom_n, result.get());
-  scalar_to_quoly(result.get(), n);
+  // A copy: the scratch number's limbs go back with it.
+  free_quoly(n);
+  quoly_set(0, n);
+  num_assign(result.get(), (*n)->ncoef);
 }
 
 }  // namespace tavrin
