@@ -99,7 +99,29 @@ void BM_ChpolyCombine(benchmark::State& state) {
   free_quoly(&t);
 }
 
+// Leverrier-Faddeev on a stored-sparse n x n integer matrix, entries in
+// [-99, 99] ("Chpoly" with a second argument).
+void BM_ChpolySparse(benchmark::State& state) {
+  set_up_once();
+  const auto n = static_cast<std::int32_t>(state.range(0));
+  std::mt19937_64 rng(152 + static_cast<std::uint64_t>(n));
+  const std::string name = "s" + std::to_string(n);
+  addresser = 1;
+  first_available = 1;
+  std::string text =
+      "Array " + name + "[" + std::to_string(n) + "," + std::to_string(n) + "]:\n";
+  for (std::int32_t i = 1; i <= n; ++i)
+    for (std::int32_t j = 1; j <= n; ++j)
+      text += name + "[" + std::to_string(i) + "," + std::to_string(j) + "] := " +
+              std::to_string(static_cast<std::int64_t>(rng() % 199) - 99) + ":\n";
+  text += "Sparse[" + name + "]:\n";
+  run(text);
+  const std::string call = "cp := Chpoly([" + name + "], 1):\n";
+  for (auto _ : state) run(call);
+}
+
 }  // namespace
 
+BENCHMARK(BM_ChpolySparse)->Arg(16)->Arg(32)->Arg(64)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Chpoly)->Arg(4)->Arg(8)->Arg(16)->Arg(32)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ChpolyCombine)->Arg(8)->Arg(16)->Arg(32)->Arg(39)->Unit(benchmark::kMillisecond);

@@ -6,7 +6,6 @@
 
 namespace tavrin {
 
-
 // The monomial column: reported, and the statement abandoned.
 void dump_mons(arrptr, quoly, bool) {
   tavrin_error("dump_mons not available", true);

@@ -18,32 +18,8 @@ namespace {
 }
 }  // namespace
 
-void matpowermod(workptr, arr_descr*, bool*, imptr, quoly*, bool) {
-  missing("matpowermod not available");
-}
-
-void randomize(bool, quolyptr) { missing("randomize not available"); }
-
-void poly_to_array(std::int32_t, std::int32_t, poly*) { missing("poly_to_array not available"); }
-
-void gershgorn(quolyptr, arrptr, std::int32_t) { missing("gershgorn not available"); }
-
 void Mills(arrptr, std::int32_t, std::int32_t, quolyptr, quolyptr, bool*) {
   missing("Mills not available");
 }
-
-void fill_sparse(arrptr) { missing("fill_sparse not available"); }
-
-// The engines of the matrix built-ins still to come.
-void sparse_chpoly(quolyptr, sparseptr, std::int32_t) { missing("sparse_chpoly not available"); }
-void compute_char_poly(std::int32_t, std::int32_t, quolyptr) {
-  missing("compute_char_poly not available");
-}
-void arr_to_poly(arrptr, quolyptr) { missing("arr_to_poly not available"); }
-void arr_to_poly_sparse(sparseptr, std::int32_t, quolyptr) {
-  missing("arr_to_poly not available");
-}
-void reverse_array(arrptr) { missing("reverse_array not available"); }
-void reverse_sparse(sparseptr, std::int32_t) { missing("reverse_sparse not available"); }
 
 }  // namespace tavrin

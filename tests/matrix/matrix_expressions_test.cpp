@@ -566,7 +566,7 @@ TEST_F(MatrixExpressions, AdjointOfAnIntegerMatrix) {
   EXPECT_EQ(first_available, 1);
 }
 
-TEST_F(MatrixExpressions, DISABLED_AdjointModularPowerHamiltonAndRandomMatrices) {
+TEST_F(MatrixExpressions, AdjointModularPowerHamiltonAndRandomMatrices) {
   ASSERT_EQ(run("Array m[2,2]:"), "");
   ASSERT_EQ(run("m[1,1] := 1: m[1,2] := 2: m[2,1] := 3: m[2,2] := 4:"), "");
   Result r = eval("Adjoint [m]");  // [[4, -2], [-3, 1]]

@@ -1,8 +1,5 @@
-// The method entries of the router whose methods are not built yet. Each
-// placeholder reports "<name> not available" (internal error with a nested
-// level) and then abandons the statement, so no caller goes on with a value
-// that was not computed. Each later method replaces its entry in
-// default_det_methods().
+// The router's method table: every determinant, inverse and adjugate method
+// it chooses among (see router.h).
 #include <cstdint>
 #include <string>
 
@@ -17,25 +14,14 @@
 #include "det/router.h"
 #include "det/sparse_gauss.h"
 #include "matrix/hamilton.h"
+#include "matrix/leverrier.h"
 
 namespace tavrin {
-
-namespace {
-
-[[noreturn]] void missing(det_method m) {
-  const std::string text = std::string(det_method_name(m)) + " not available";
-  tavrin_error(text.c_str(), true);
-  not_implemented();
-}
-
-}  // namespace
 
 det_method_table default_det_methods() {
   det_method_table t{};
   t.hamilton_path_driver = hamilton_path_driver;
-  t.invert_sparse = [](sparseptr*, workptr, bool, bool, std::int32_t, quolyptr) {
-    missing(det_method::invert_sparse);
-  };
+  t.invert_sparse = invert_sparse;
   t.sparse_gauss_elim = sparse_gauss_elim;
   t.sparse_gauss_Bareiss = sparse_gauss_Bareiss;
   t.sparse_mod_int_determ = sparse_mod_int_determ;

@@ -1,0 +1,346 @@
+#include "matrix/leverrier.h"
+
+#include <cstdint>
+#include <optional>
+
+#include "arrays/sparse_store.h"
+#include "core/errors.h"
+#include "core/globals.h"
+#include "core/interrupts.h"
+#include "matrix/matrix_products.h"
+#include "matrix/sparse_copy.h"
+#include "numbers/freelists.h"
+#include "poly/poly_repr.h"
+#include "quoly/quoly_add.h"
+#include "quoly/quoly_mult.h"
+#include "quoly/quoly_power.h"
+#include "quoly/quoly_quot.h"
+
+namespace tavrin {
+
+namespace {
+
+// B := B + c I in place; a diagonal entry that becomes zero is removed.
+void add_to_diagonal(sparseptr b, std::int32_t n, quoly c) {
+  if (quoly_iszero(c)) return;
+  for (std::int32_t i = 1; i <= n; ++i) {
+    colm_ptrptr link = sparse_row(b, i);
+    while (*link != nullptr && (*link)->coord < i) link = &(*link)->next;
+    if (*link != nullptr && (*link)->coord == i) {
+      better_quoly_add((*link)->val, c, &(*link)->val);
+      if (sparse_val_iszero((*link)->val)) free_colm(link);
+    } else {
+      colm_ptr e = nullptr;
+      newcolm(&e);
+      e->coord = i;
+      e->val = nullptr;
+      quoly_assign(c, &e->val);
+      e->next = *link;
+      *link = e;
+    }
+  }
+}
+
+quoly sparse_trace(sparseptr b, std::int32_t n) {
+  quoly s = nullptr;
+  quoly_set(0, &s);
+  for (std::int32_t i = 1; i <= n; ++i) {
+    quoly v = spar_retrieve(b, i, i);
+    if (!quoly_iszero(v)) quoly_add(s, v, &s);
+  }
+  return s;
+}
+
+quoly dense_trace(workptr w, std::int32_t n) {
+  quoly s = nullptr;
+  quoly_set(0, &s);
+  for (std::int32_t i = 0; i < n; ++i) {
+    quoly v = w->stash[i + i * n];
+    if (v != nullptr && !quoly_iszero(v)) quoly_add(s, v, &s);
+  }
+  return s;
+}
+
+std::int64_t count_entries(sparseptr b, std::int32_t n) {
+  std::int64_t count = 0;
+  for (std::int32_t i = 1; i <= n; ++i) {
+    for (colm_ptr e = *sparse_row(b, i); e != nullptr; e = e->next) ++count;
+  }
+  return count;
+}
+
+// *t := *t / k (the step number in the ground ring).
+void divide_by_step(quoly* t, std::int32_t k) {
+  quoly kq = nullptr;
+  quoly_set(k, &kq);
+  fast_quoly_quot(t, &kq, false);
+  free_quoly(&kq);
+}
+
+// The values of b moved into the n x n cells of w (absent entries 0); b freed.
+void sparse_into_dense(sparseptr* b, workptr w, std::int32_t n) {
+  for (std::int32_t k = 0; k < n * n; ++k) {
+    w->stash[k] = nullptr;
+    quoly_set(0, &w->stash[k]);
+  }
+  for (std::int32_t i = 1; i <= n; ++i) {
+    for (colm_ptr e = *sparse_row(*b, i); e != nullptr; e = e->next) {
+      quoly& cell = w->stash[(i - 1) + (e->coord - 1) * n];
+      free_quoly(&cell);
+      cell = e->val;
+      e->val = nullptr;
+    }
+  }
+  free_sparse(b, n, true);
+}
+
+void add_to_dense_diagonal(workptr w, std::int32_t n, quoly c) {
+  if (quoly_iszero(c)) return;
+  for (std::int32_t i = 0; i < n; ++i) {
+    quoly& cell = w->stash[i + i * n];
+    if (cell == nullptr) quoly_set(0, &cell);
+    better_quoly_add(cell, c, &cell);
+  }
+}
+
+void free_cells(workptr w, std::int32_t cells) {
+  for (std::int32_t k = 0; k < cells; ++k) free_quoly(&w->stash[k]);
+}
+
+// dst's cells (owning nothing) take over src's; src's cells are cleared.
+void move_cells(workptr src, workptr dst, std::int32_t cells) {
+  for (std::int32_t k = 0; k < cells; ++k) {
+    dst->stash[k] = src->stash[k];
+    src->stash[k] = nullptr;
+  }
+}
+
+bool switch_allowed(std::int32_t n) { return n <= 1000; }
+
+// A sized descriptor whose limbs go back on every exit.
+struct Descr {
+  arr_descr d{};
+  void release() {
+    special_free(&d.arrsize);  // the limbs, whatever the mode
+    d.arrsize = number{};
+  }
+  ~Descr() { release(); }
+};
+
+}  // namespace
+
+bool leverrier_refused(std::int32_t rows) {
+  if (!modularmode) return false;
+  if (finf) return rows >= 2;
+  return rows >= modulus;
+}
+
+void sparse_chpoly(quolyptr n, sparseptr spar, std::int32_t rows) {
+  if (leverrier_refused(rows)) abandon(36, &token);
+  // Coefficients c_1 .. c_rows of det(xI - A) = x^n + c_1 x^(n-1) + ...
+  quoly c = sparse_trace(spar, rows);
+  quoly_inplace(c);
+  quoly x = nullptr;
+  base_quoly(&x, 1);
+  quoly p = nullptr;
+  quoly_set(0, &p);
+  auto add_term = [&](quoly coef, std::int32_t power) {
+    quoly term = nullptr;
+    if (power == 0) {
+      quoly_set(1, &term);
+    } else {
+      quoly_assign(x, &term);
+      quoly_compute_power(&term, power);
+    }
+    if (coef != nullptr) {
+      quoly cc = nullptr;
+      quoly_assign(coef, &cc);
+      fast_quoly_mult(&term, &cc);
+      free_quoly(&cc);
+    }
+    quoly_add(p, term, &p);
+    free_quoly(&term);
+  };
+  add_term(c, rows - 1);
+  sparseptr b = nullptr;
+  copy_sparse(&spar, &b, rows, false);
+  std::int32_t k = 2;
+  const std::int64_t half = static_cast<std::int64_t>(rows) * rows / 2;
+  bool switched = false;
+  for (; k <= rows; ++k) {
+    check_interrupt();
+    add_to_diagonal(b, rows, c);
+    sparseptr prod = spar;
+    mult_sparses(&prod, &b, rows, rows, rows, false);
+    free_sparse(&b, rows, true);
+    b = prod;
+    free_quoly(&c);
+    c = sparse_trace(b, rows);
+    divide_by_step(&c, k);
+    quoly_inplace(c);
+    add_term(c, rows - k);
+    if (k < rows && switch_allowed(rows) && count_entries(b, rows) > half) {
+      switched = true;
+      ++k;
+      break;
+    }
+  }
+  if (switched) {
+    WorkArrayGuard g1(&token), g2(&token);
+    workptr w1 = g1.get(), w2 = g2.get();
+    const std::int32_t cells = rows * rows;
+    sparse_into_dense(&b, w1, rows);
+    Descr facts;
+    for (; k <= rows; ++k) {
+      check_interrupt();
+      add_to_dense_diagonal(w1, rows, c);
+      for (std::int32_t j = 0; j < cells; ++j) w2->stash[j] = nullptr;
+      sparseptr a = spar;
+      mult_sparse_norm(&a, w1, w2, false, rows, rows, rows, &facts.d);
+      facts.release();
+      free_cells(w1, cells);
+      move_cells(w2, w1, cells);
+      free_quoly(&c);
+      c = dense_trace(w1, rows);
+      divide_by_step(&c, k);
+      quoly_inplace(c);
+      add_term(c, rows - k);
+    }
+    free_cells(w1, cells);
+  } else {
+    free_sparse(&b, rows, true);
+  }
+  add_term(nullptr, rows);
+  if (rows % 2 == 1) quoly_inplace(p);
+  free_quoly(&c);
+  free_quoly(&x);
+  free_quoly(n);
+  *n = p;
+}
+
+void invert_sparse(sparseptr* spar, workptr arr, bool ar_free, bool invert, std::int32_t rows,
+                   quolyptr n) {
+  if (leverrier_refused(rows)) abandon(36, &token);
+  sparseptr a0 = *spar;
+  quoly t = sparse_trace(a0, rows);
+  if (rows == 1) {
+    if (!invert) {
+      free_quoly(n);
+      *n = t;
+      if (ar_free) free_sparse(spar, 1, true);
+      *spar = nullptr;
+      return;
+    }
+    if (quoly_iszero(t)) {
+      free_quoly(&t);
+      abandon(44, &token);
+    }
+    quoly_reciprocal(&t);
+    if (ar_free) {
+      colm_ptr e = *sparse_row(a0, 1);
+      free_quoly(&e->val);
+      e->val = t;
+    } else {
+      sparse_init(spar, 1);
+      colm_ptr e = nullptr;
+      newcolm(&e);
+      e->coord = 1;
+      e->val = t;
+      e->next = nullptr;
+      *sparse_row(*spar, 1) = e;
+    }
+    return;
+  }
+  quoly c = nullptr;
+  quoly_assign(t, &c);
+  quoly_inplace(c);
+  sparseptr b = nullptr;
+  copy_sparse(&a0, &b, rows, false);
+  const std::int64_t half = static_cast<std::int64_t>(rows) * rows / 2;
+  sparseptr last = nullptr;
+  std::int32_t k = 2;
+  bool switched = false;
+  for (; k <= rows; ++k) {
+    check_interrupt();
+    add_to_diagonal(b, rows, c);
+    sparseptr prod = a0;
+    mult_sparses(&prod, &b, rows, rows, rows, false);
+    free_quoly(&t);
+    t = sparse_trace(prod, rows);
+    divide_by_step(&t, k);
+    if (k == rows) {
+      last = prod;
+      break;
+    }
+    free_sparse(&b, rows, true);
+    b = prod;
+    free_quoly(&c);
+    quoly_assign(t, &c);
+    quoly_inplace(c);
+    if (switch_allowed(rows) && count_entries(b, rows) > half) {
+      switched = true;
+      ++k;
+      break;
+    }
+  }
+  const std::int32_t cells = rows * rows;
+  if (switched) {
+    // Without a work array of the caller's, the pool lends one.
+    std::optional<WorkArrayGuard> g1;
+    if (arr == nullptr) g1.emplace(&token);
+    WorkArrayGuard g2(&token);
+    workptr w1 = arr != nullptr ? arr : g1->get(), w2 = g2.get();
+    sparse_into_dense(&b, w1, rows);
+    Descr facts;
+    for (; k <= rows; ++k) {
+      check_interrupt();
+      add_to_dense_diagonal(w1, rows, c);
+      for (std::int32_t j = 0; j < cells; ++j) w2->stash[j] = nullptr;
+      sparseptr a = a0;
+      mult_sparse_norm(&a, w1, w2, false, rows, rows, rows, &facts.d);
+      facts.release();
+      free_quoly(&t);
+      t = dense_trace(w2, rows);
+      divide_by_step(&t, k);
+      if (k < rows) {
+        free_quoly(&c);
+        quoly_assign(t, &c);
+        quoly_inplace(c);
+        free_cells(w1, cells);
+        move_cells(w2, w1, cells);
+      }
+    }
+    free_cells(w2, cells);
+    if (!invert) free_cells(w1, cells);
+  }
+  free_quoly(&c);
+  if (last != nullptr) free_sparse(&last, rows, true);
+  if (!invert) {
+    if (rows % 2 == 0) quoly_inplace(t);
+    free_quoly(n);
+    *n = t;
+    if (b != nullptr) free_sparse(&b, rows, true);
+    if (ar_free) free_sparse(&a0, rows, true);
+    *spar = nullptr;
+    return;
+  }
+  if (quoly_iszero(t)) {
+    free_quoly(&t);
+    if (switched) free_cells(arr, cells);
+    if (b != nullptr) free_sparse(&b, rows, true);
+    abandon(44, &token);
+  }
+  quoly_reciprocal(&t);
+  if (switched) {
+    for (std::int32_t j = 0; j < cells; ++j) {
+      if (arr->stash[j] != nullptr) fast_quoly_mult(&arr->stash[j], &t);
+    }
+  } else {
+    mult_cons_sparse(&b, t, true, rows);
+  }
+  free_quoly(&t);
+  if (ar_free) free_sparse(&a0, rows, true);
+  *spar = b;
+}
+
+}  // namespace tavrin
