@@ -53,9 +53,18 @@ TEST_F(SparseLagrange, AgreesWithSparseElimination) {
     if (p > 0) mod.emplace(std::int32_t(p));
     NodeBalance balance;
     for (int trial = 0; trial < 4; ++trial) {
-      const auto n = std::int32_t(8 + g() % (p == 0 ? 5 : 13)), nv = std::int32_t(2 + g() % 2);
-      auto coef = [&] { return "(" + std::to_string(p > 0 ? (long long)(g() % p) : (long long)(g() % 19) - 9) + ")"; };
-      auto entry = [&] { return Value::ratfun(coef() + (g() % 2 ? "" : " + " + coef() + "*" + monos[g() % (nv == 2 ? 5 : 9)])); };
+      const auto n = std::int32_t(8 + g() % 13), nv = std::int32_t(2 + g() % 2);
+      auto coef = [&] { return p > 0 ? (long long)(g() % p) : (long long)(g() % 19) - 9; };
+      // Values in normal form: a constant is a number, never a polynomial
+      // without variables (elimination would take such a zero for a pivot).
+      auto entry = [&] {
+        const long long c0 = coef();
+        if (g() % 2) return Value::number(BigRef(c0));
+        const long long c1 = coef();
+        const char* mono = monos[g() % (nv == 2 ? 5 : 9)];
+        if (c1 == 0) return Value::number(BigRef(c0));
+        return Value::ratfun("(" + std::to_string(c0) + ") + (" + std::to_string(c1) + ")*" + mono);
+      };
       Mat a(n, n);  // 3 entries a row, the diagonal among them
       for (std::int32_t i = 0; i < n; ++i) {
         a.at(i, i) = entry();
