@@ -16,6 +16,7 @@
 #include <set>
 
 #include "arrays/sparse_store.h"
+#include "bench_sparse_instances.h"
 #include "core/globals.h"
 #include "det/minors_det.h"
 #include "det/sparse_gauss.h"
@@ -34,64 +35,7 @@
 namespace {
 
 using namespace tavrin;
-
-void set_up_once() {
-  if (polynames != nullptr) return;
-  initialize(TAVRIN_BENCH_DATA_DIR);
-  allocate_work_areas();
-  if (totalavailablememory == 0) totalavailablememory = std::uint64_t{1} << 30;
-  const char* names[] = {"x", "y", "z", "t"};
-  polypt* link = &polynames;
-  for (std::int16_t d = 1; d <= 4; ++d) {
-    polypt r = nullptr;
-    newpt(&r);
-    std::strncpy(r->let.name, names[d - 1], 10);
-    r->let.address = -1;
-    r->depth = d;
-    *link = r;
-    link = &r->next;
-  }
-  number_polys = 4;
-}
-
-std::int32_t nonzero(std::mt19937_64& rng) {
-  std::int32_t v = 0;
-  while (v == 0) v = static_cast<std::int32_t>(rng() % 19) - 9;
-  return v;
-}
-
-quoly number_value(std::int32_t v) {
-  quoly q = nullptr;
-  quoly_set(v, &q);
-  q->next = nullptr;
-  return q;
-}
-
-quoly poly_entry(std::mt19937_64& rng) {
-  const std::int32_t c0 = nonzero(rng);
-  if (rng() % 2 == 0) return number_value(c0);
-  poly mono = nullptr;
-  poly_set(nonzero(rng), &mono);
-  const int degree = 1 + static_cast<int>(rng() % 2);
-  for (int k = 0; k < degree; ++k) {
-    poly v = nullptr;
-    base_poly(&v, 1 + static_cast<std::int32_t>(rng() % 4));
-    poly_mult(mono, v, &mono, nilpol);
-    free_poly(&v);
-  }
-  poly c = nullptr;
-  poly_set(c0, &c);
-  poly s = nullptr;
-  best_poly_add(mono, c, &s);
-  quoly q = nullptr;
-  newquoly(&q);
-  q->next = nullptr;
-  q->numb = false;
-  q->rat = false;
-  q->numer = s;
-  q->denom = nullptr;
-  return q;
-}
+using namespace tavrin::bench_sparse;
 
 sparseptr random_matrix(std::int32_t n, bool polys) {
   std::mt19937_64 rng(46);
@@ -105,7 +49,7 @@ sparseptr random_matrix(std::int32_t n, bool polys) {
       colm_ptr e = nullptr;
       newcolm(&e);
       e->coord = c;
-      e->val = polys ? poly_entry(rng) : number_value(nonzero(rng));
+      e->val = polys ? p06_entry(rng) : number_value(nonzero(rng));
       e->next = nullptr;
       *t = e;
       t = &e->next;
@@ -117,7 +61,7 @@ sparseptr random_matrix(std::int32_t n, bool polys) {
 // range(0): side; range(1): 1 for polynomial entries; minors or elimination.
 template <bool Minors>
 void BM_SparseDet(benchmark::State& state) {
-  set_up_once();
+  adjoin_xyzt_once();
   const auto n = static_cast<std::int32_t>(state.range(0));
   sparseptr a = random_matrix(n, state.range(1) == 1);
   for (auto _ : state) {
@@ -139,7 +83,7 @@ BENCHMARK(BM_SparseDet<true>)->Name("BM_MinorsDet")->ArgsProduct({{12, 16, 20, 2
 BENCHMARK(BM_SparseDet<false>)->Name("BM_SparseGaussDet")->ArgsProduct({{12, 16, 20, 24}, {0, 1}})->Unit(benchmark::kMillisecond);
 
 void BM_HamiltonPath(benchmark::State& state) {
-  set_up_once();
+  adjoin_xyzt_once();
   const auto n = static_cast<std::int32_t>(state.range(0));
   const std::uint64_t one_in = 4;
   std::mt19937_64 rng(4610);

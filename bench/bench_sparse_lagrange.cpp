@@ -12,6 +12,7 @@
 #include <set>
 
 #include "arrays/sparse_store.h"
+#include "bench_sparse_instances.h"
 #include "core/globals.h"
 #include "det/lagrange.h"
 #include "det/minors_det.h"
@@ -29,84 +30,8 @@
 namespace {
 
 using namespace tavrin;
+using namespace tavrin::bench_sparse;
 
-void adjoin_xyzt_once() {
-  if (polynames != nullptr) return;
-  initialize(TAVRIN_BENCH_DATA_DIR);
-  allocate_work_areas();
-  const char* names[] = {"x", "y", "z", "t"};
-  polypt* link = &polynames;
-  for (std::int16_t d = 1; d <= 4; ++d) {
-    polypt r = nullptr;
-    newpt(&r);
-    std::strncpy(r->let.name, names[d - 1], 10);
-    r->let.address = -1;
-    r->depth = d;
-    *link = r;
-    link = &r->next;
-  }
-  number_polys = 4;
-}
-
-std::int32_t nonzero(std::mt19937_64& rng) {
-  std::int32_t v = 0;
-  while (v == 0) v = static_cast<std::int32_t>(rng() % 19) - 9;
-  return v;
-}
-
-quoly number_value(std::int32_t v) {
-  quoly q = nullptr;
-  quoly_set(v, &q);
-  q->next = nullptr;
-  return q;
-}
-
-// c0 + c1 * m, m a monomial of total degree 1 or 2 in the first nv variables.
-quoly p06_entry(std::mt19937_64& rng, std::int32_t nv) {
-  const std::int32_t c0 = nonzero(rng);
-  if (rng() % 2 == 0) return number_value(c0);
-  poly mono = nullptr;
-  poly_set(nonzero(rng), &mono);
-  const int degree = 1 + static_cast<int>(rng() % 2);
-  for (int k = 0; k < degree; ++k) {
-    poly v = nullptr;
-    base_poly(&v, 1 + static_cast<std::int32_t>(rng() % nv));
-    poly_mult(mono, v, &mono, nilpol);
-    free_poly(&v);
-  }
-  poly c = nullptr;
-  poly_set(c0, &c);
-  poly s = nullptr;
-  best_poly_add(mono, c, &s);
-  quoly q = nullptr;
-  newquoly(&q);
-  q->next = nullptr;
-  q->numb = false;
-  q->rat = false;
-  q->numer = s;
-  q->denom = nullptr;
-  return q;
-}
-
-// An n-row matrix whose row r holds the columns `cols(r)` with make() values.
-template <class Cols, class Make>
-sparseptr build(std::int32_t n, Cols cols, Make make) {
-  sparseptr sp = nullptr;
-  sparse_init(&sp, n);
-  for (std::int32_t r = 1; r <= n; ++r) {
-    colm_ptrptr t = sparse_row(sp, r);
-    for (std::int32_t c : cols(r)) {
-      colm_ptr e = nullptr;
-      newcolm(&e);
-      e->coord = c;
-      e->val = make();
-      e->next = nullptr;
-      *t = e;
-      t = &e->next;
-    }
-  }
-  return sp;
-}
 
 sparseptr p06_matrix(std::int32_t n, std::int32_t nv) {
   std::mt19937_64 rng(6);
