@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "arrays/array_store.h"
 #include "arrays/det_upcalls.h"
 #include "det/int_images.h"
 #include "core/mode_guard.h"
@@ -316,6 +317,116 @@ TEST_F(IntDeterm, SparseResidueDeterminants) {
     EXPECT_EQ(d->ncoef->lint, want[c]);
     free_sparse(&sp, n, true);
   }
+}
+
+}  // namespace
+}  // namespace tavrin::test
+
+namespace tavrin::test {
+namespace {
+
+BigRef with_bound(const Table& t, const BigRef& bound) {
+  const auto n = static_cast<std::int32_t>(t.size());
+  auto w = fresh_work();
+  Descr f;
+  to_dense(to_mat(t), w.get(), f.get());
+  Value d = Value::number(0), b = Value::number(bound);
+  int_determ(d.cell(), nullptr, w.get(), n, b.cell());
+  EXPECT_TRUE(same_mat(from_dense(w.get(), n, n), to_mat(t)));
+  free_cells(w.get(), n * n);
+  return number_value(d->ncoef);
+}
+
+// The integer elimination (forced) and the plain route against the images
+// and a test-side elimination; the temporary array never outlives a call.
+TEST_F(IntDeterm, SecondRouteAgrees) {
+  const tokentipe fast{"Fast_Det", -1};
+  const std::int32_t end = endarr;
+  std::mt19937_64 rng(4804);
+  for (bool integer : {false, true}) {
+    ScopedValue<bool> force(force_integer_route, integer);
+    EXPECT_EQ(int_det({{1, 2, 3, 4}, {2, 4, 6, 8}, {0, 1, 0, 1}, {5, 6, 7, 8}}), BigRef(0));
+    EXPECT_EQ(int_det({{0, 0, 0, -3}, {0, 0, 5, 0}, {0, 2, 0, 0}, {1, 0, 0, 0}}), BigRef(-30));
+    EXPECT_EQ(int_det({{0, 1, 0, 0}, {1, 0, 0, 0}, {0, 0, 1, 0}, {0, 0, 0, -9}}), BigRef(9));
+    for (int round = 0; round < 16; ++round) {
+      const Table a = random_table(rng, 1 + round % 9, 99, round % 4 == 0 ? 60 : 0);
+      EXPECT_EQ(int_det(a), bareiss(a)) << integer << " " << round;
+    }
+  }
+  // Planted: a unimodular product around a known diagonal, entries near 2^300.
+  const std::int32_t n = 16;
+  Table l(n, std::vector<BigRef>(n, BigRef(0))), u = l;
+  BigRef planted = 1;
+  std::uniform_int_distribution<std::int64_t> e(-1000, 1000);
+  for (std::int32_t i = 0; i < n; ++i) {
+    l[i][i] = 1;
+    u[i][i] = BigRef(2 + i % 5) * (i % 3 == 0 ? -1 : 1);
+    planted = planted * u[i][i];
+    for (std::int32_t j = 0; j < i; ++j) l[i][j] = BigRef(e(rng)) << 140;
+    for (std::int32_t j = i + 1; j < n; ++j) u[i][j] = BigRef(e(rng)) << 140;
+  }
+  {
+    ScopedValue<bool> force(force_integer_route, true);
+    EXPECT_EQ(int_det(product(l, u)), planted);
+  }
+  // Caller bounds of 342 and 343 limbs take the images (past the table);
+  // one of 600 limbs on a light 6 x 6 the plain route (cut 2, the rest
+  // through the router).
+  const Table big = random_table(rng, 18, 99, 0);
+  for (std::int32_t limbs : {342, 343}) {
+    EXPECT_EQ(with_bound(big, BigRef(1) << (28 * limbs - 1)), bareiss(big)) << limbs;
+    EXPECT_GT(last_prime_count, 599) << limbs;
+  }
+  const Table small = random_table(rng, 6, 99, 0);
+  last_prime_count = 0;
+  EXPECT_EQ(with_bound(small, BigRef(1) << (28 * 600)), bareiss(small));
+  EXPECT_EQ(last_prime_count, 0);
+  EXPECT_EQ(endarr, end);
+  EXPECT_EQ(find_array(&fast), nullptr);
+  // On a named array's own cells.
+  const tokentipe name{"m", -1};
+  insertarr(&name, 5, 5, false);
+  arrptr q = find_array(&name);
+  for (std::int32_t k = 0; k < 25; ++k)
+    quoly_set(static_cast<std::int32_t>(std::pow(k % 5 + 1, k / 5)), arp_cell(q->start + k));
+  {
+    ScopedValue<bool> force(force_integer_route, true);
+    Value d = Value::number(0), b = Value::number(-1);
+    int_determ(d.cell(), q, nullptr, 5, b.cell());
+    EXPECT_EQ(number_value(d->ncoef), BigRef(288));
+    EXPECT_EQ(number_value(b->ncoef) % (BigRef(1) << 28), BigRef(0));
+  }
+  // One image, and the bound of a sparse array (its rows are the lines).
+  auto w = fresh_work();
+  Descr f;
+  to_dense(to_mat(big), w.get(), f.get());
+  for (std::int32_t k : {6, 7, 604}) {
+    Value m = Value::number(0);
+    do_mod_prime(18, k, w.get(), m.get());
+    const BigRef p(prime[k]->lint);
+    EXPECT_EQ(BigRef(m->ncoef->lint), ((bareiss(big) % p) + p) % p) << k;
+  }
+  Table tr = big;
+  for (std::size_t i = 0; i < tr.size(); ++i)
+    for (std::size_t j = 0; j < tr.size(); ++j) tr[i][j] = big[j][i];
+  arrnode sq{};
+  sq.spar = to_sparse(to_mat(tr));
+  Value pd1 = Value::number(0), pd2 = Value::number(0);
+  bool small1 = false, small2 = true;
+  std::int32_t size1 = 0, size2 = 0;
+  find_pseudo(nullptr, w.get(), pd1->ncoef, &small1, 18, 18, &size1, false, true);
+  find_pseudo(&sq, nullptr, pd2->ncoef, &small2, 18, 18, &size2, false, true);
+  EXPECT_EQ(number_value(pd1->ncoef), number_value(pd2->ncoef));
+  EXPECT_EQ(size1, size2);
+  EXPECT_EQ(small1, small2);
+  free_sparse(&sq.spar, 18, true);
+  free_cells(w.get(), 18 * 18);
+  // [[1, 2], [3, 4]]: size 0+1+1+2, bound 2^(1+2 + (2+2+1) div 2) = 2^7.
+  to_dense(to_mat({{1, 2}, {3, 4}}), w.get(), f.get());
+  find_pseudo(nullptr, w.get(), pd1->ncoef, &small1, 2, 2, &size1, false, false);
+  EXPECT_EQ(number_value(pd1->ncoef), BigRef(128));
+  EXPECT_EQ(size1, 4);
+  free_cells(w.get(), 4);
 }
 
 }  // namespace
