@@ -9,11 +9,14 @@
 
 #include <random>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "arrays/array_store.h"
 #include "arrays/det_upcalls.h"
 #include "det/int_images.h"
+#include "core/interrupts.h"
+#include "core/jumps.h"
 #include "core/mode_guard.h"
 #include "arrays/sparse_store.h"
 #include "numbers/word_mod.h"
@@ -427,6 +430,63 @@ TEST_F(IntDeterm, SecondRouteAgrees) {
   EXPECT_EQ(number_value(pd1->ncoef), BigRef(128));
   EXPECT_EQ(size1, 4);
   free_cells(w.get(), 4);
+}
+
+}  // namespace
+}  // namespace tavrin::test
+
+namespace tavrin::test {
+namespace {
+
+// An error unwinding from inside the plain route (no work array left for the
+// trailing block) and an interrupt abandoned between the adjugate's images
+// leave the ring, the matrix, the store, the pool and the nodes as before.
+TEST_F(IntDeterm, ErrorsUnwindCleanly) {
+  const auto ring = [] {
+    return std::tuple(modulus, half_modulus, two28_mod, smallmodulus, mod_is_prime, flotemode,
+                      lintmode, modularmode, command_int);
+  };
+  const tokentipe fast{"Fast_Det", -1};
+  ScopedValue<command_level_runner> abandon(run_command_level, [] { throw TopLevelJump{}; });
+  std::mt19937_64 rng(88);
+  const Mat a = to_mat(random_table(rng, 6, 99, 0));
+  auto w = fresh_work(), o = fresh_work();
+  Descr f;
+  to_dense(a, w.get(), f.get());
+  const auto before = ring();
+  const std::int32_t end = endarr, pool = first_available;
+  NodeBalance balance;
+  {
+    ScopedValue<std::int32_t> full(first_available, work_pool_size + 1);
+    Value d = Value::number(0), bound = Value::number(BigRef(1) << (28 * 600));
+    bool unwound = false;
+    const std::string out =
+        output_of([&] { int_determ(d.cell(), nullptr, w.get(), 6, bound.cell()); }, &unwound);
+    EXPECT_TRUE(unwound);
+    EXPECT_TRUE(reports(out, 88)) << out;
+    EXPECT_EQ(find_array(&fast), nullptr);
+  }
+  {
+    ScopedValue<bool> danger(danger_ok, true), ints(command_int, true);
+    Value d = Value::number(0), bound = Value::number(-1);
+    int_determ(d.cell(), nullptr, w.get(), 6, bound.cell());
+    interrupt_requested = 1;
+    bool unwound = false;
+    const std::string out = output_of(
+        [&] { mod_matrix_inv(w.get(), o.get(), false, 6, d.cell(), bound.cell(), nullptr, true); },
+        &unwound);
+    EXPECT_TRUE(unwound);
+    EXPECT_EQ(interrupt_requested, 0);
+    EXPECT_NE(out.find("New command level"), std::string::npos) << out;
+    EXPECT_EQ(d.get(), nullptr);
+    EXPECT_EQ(o->stash[0], nullptr);
+  }
+  EXPECT_TRUE(ring() == before);
+  EXPECT_EQ(endarr, end);
+  EXPECT_EQ(first_available, pool);
+  EXPECT_TRUE(same_mat(from_dense(w.get(), 6, 6), a));
+  balance.expect_balanced();
+  free_cells(w.get(), 36);
 }
 
 }  // namespace
