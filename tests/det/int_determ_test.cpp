@@ -363,6 +363,18 @@ TEST_F(IntDeterm, SecondRouteAgrees) {
     EXPECT_EQ(int_det(big, nullptr, BigRef(1) << (28 * limbs - 1)), bareiss(big)) << limbs;
     EXPECT_GT(last_prime_count, 599) << limbs;
   }
+  {
+    // The same matrix modulo 32003 through the sparse residue determinant.
+    const BigRef p = 32003, want = (bareiss(big) % p + p) % p;
+    ModulusScope mod(32003);
+    Mat r(18, 18);
+    for (std::int32_t i = 0; i < 18; ++i)
+      for (std::int32_t j = 0; j < 18; ++j) r.at(i, j) = Value::number((big[i][j] % p + p) % p);
+    sparseptr sp = to_sparse(r);
+    Value d = Value::number(0);
+    sparse_mod_int_determ(d.cell(), &sp, 18, true, false);
+    EXPECT_EQ(BigRef(d->ncoef->lint), want);
+  }
   const Table small = random_table(rng, 6, 99, 0);
   last_prime_count = 0;
   EXPECT_EQ(int_det(small, nullptr, BigRef(1) << (28 * 600)), bareiss(small));
