@@ -6,6 +6,8 @@
 
 #include "core/errors.h"
 #include "core/globals.h"
+#include "core/interrupts.h"
+#include "core/mode_guard.h"
 #include "core/error_codes.h"
 #include "det/int_determ.h"
 #include "det/int_images.h"
@@ -103,7 +105,11 @@ bool mod_matrix_inv(workptr ar, workptr outar, bool oar_free, std::int32_t m, qu
   images::MixedRadix radix(size);
   std::vector<std::uint32_t> a(size), adj(size), img(size);
   std::int32_t ordinal = 0;
+  // Between images the user may interrupt, when interrupts are allowed
+  // inside delicate sections; nothing of the caller's has changed yet.
+  const ScopedValue<bool> interrupts(command_int, command_int && danger_ok);
   for (std::int32_t k : used) {
+    check_interrupt();
     const std::uint32_t p = images::prime_at(k);
     if (verbose) dumpitt(" ", ++ordinal, false, false, true);
     res.take(p, a.data());

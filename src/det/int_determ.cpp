@@ -1,6 +1,7 @@
 // Integer determinants from word-prime images (see int_determ.h).
 #include "det/int_determ.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <vector>
 
@@ -12,6 +13,8 @@
 #include "core/thresholds.h"
 #include "det/dense_gauss.h"
 #include "det/int_images.h"
+#include "det/int_routes.h"
+#include "arrays/sparse_store.h"
 #include "numbers/freelists.h"
 #include "numbers/limb_array_impl.h"
 #include "numbers/node_handles.h"
@@ -21,6 +24,7 @@
 namespace tavrin {
 
 std::int32_t last_prime_count = 0;
+bool force_integer_route = false;
 
 namespace {
 
@@ -68,38 +72,88 @@ double fsmallsize(std::int32_t r) {
   return 0.0;
 }
 
+namespace images {
+
+namespace {
+
+// The sums of find_pseudo, one line (a column, or a sparse row) at a time.
+class PseudoSums {
+ public:
+  explicit PseudoSums(std::int32_t* size) : size_(size) { *size_ = 0; }
+  void entry(quoly c) {
+    if (is_zero_entry(c)) return;
+    const std::int32_t s = size_of(c->ncoef->head->value, c->ncoef->size);
+    *size_ += s;
+    if (s > top_) top_ = s;
+    ++k_;
+  }
+  void end_line() {
+    bits_ += 1 + top_;
+    logsum_ += 1 + (k_ == 0 ? -1 : size_of(k_, 1));
+    top_ = -1;
+    k_ = 0;
+  }
+  void finish(imptr pseudodet, bool* small_one, std::int32_t rows, std::int32_t cols,
+              bool smith, bool boost) const {
+    const std::int32_t m = rows > cols ? rows : cols;
+    if (!smith)
+      *small_one = *size_ < static_cast<std::int64_t>(smallsize) * m * m;
+    else
+      *small_one = static_cast<double>(*size_) < static_cast<double>(m) * m * fsmallsize(m);
+    std::int64_t e = bits_ + (logsum_ + 1) / 2;
+    if (boost && e % limb_bits != 0) e += limb_bits - e % limb_bits;
+    set_power_of_two(pseudodet, e);
+  }
+
+ private:
+  std::int32_t* size_;
+  std::int64_t bits_ = 0, logsum_ = 0;
+  std::int32_t top_ = -1, k_ = 0;
+};
+
+}  // namespace
+
 void find_pseudo_cells(const std::vector<quoly>& cells, imptr pseudodet, bool* small_one,
                        std::int32_t rows, std::int32_t cols, std::int32_t* size, bool smith,
                        bool boost) {
-  *size = 0;
-  std::int64_t bits = 0, logsum = 0;
+  PseudoSums sums(size);
   for (std::int32_t i = 0; i < cols; ++i) {
-    std::int32_t top = -1, k = 0;
-    for (std::int32_t r = 0; r < rows; ++r) {
-      quoly c = cells[static_cast<std::size_t>(i) * rows + r];
-      if (is_zero_entry(c)) continue;
-      const std::int32_t s = size_of(c->ncoef->head->value, c->ncoef->size);
-      *size += s;
-      if (s > top) top = s;
-      ++k;
-    }
-    bits += 1 + top;
-    logsum += 1 + (k == 0 ? -1 : size_of(k, 1));
+    for (std::int32_t r = 0; r < rows; ++r) sums.entry(cells[static_cast<std::size_t>(i) * rows + r]);
+    sums.end_line();
   }
-  const std::int32_t m = rows > cols ? rows : cols;
-  if (!smith)
-    *small_one = *size < static_cast<std::int64_t>(smallsize) * m * m;
-  else
-    *small_one = static_cast<double>(*size) < static_cast<double>(m) * m * fsmallsize(m);
-  std::int64_t e = bits + (logsum + 1) / 2;
-  if (boost && e % limb_bits != 0) e += limb_bits - e % limb_bits;
-  images::set_power_of_two(pseudodet, e);
+  sums.finish(pseudodet, small_one, rows, cols, smith, boost);
+}
+
+}  // namespace images
+
+void sp_find_pseudo(sparseptr sp, imptr pseudodet, bool* small_one, std::int32_t rows,
+                    std::int32_t cols, std::int32_t* size, bool smith, bool boost) {
+  images::PseudoSums sums(size);
+  sparseptr frame = sp;
+  for (std::int32_t r = 1; r <= rows && frame != nullptr; ++r) {
+    const std::int32_t slot = (r - 1) % sparse_frame_rows;
+    for (colm_ptr c = frame->indx[slot]; c != nullptr; c = c->next)
+      if (!sparse_val_iszero(c->val)) sums.entry(c->val);
+    sums.end_line();
+    if (slot == sparse_frame_rows - 1) frame = frame->next;
+  }
+  sums.finish(pseudodet, small_one, rows, cols, smith, boost);
 }
 
 void find_pseudo(arrptr q, workptr beta, imptr pseudodet, bool* small_one, std::int32_t rows,
                  std::int32_t cols, std::int32_t* size, bool smith, bool boost) {
-  find_pseudo_cells(images::cells_of(q, beta, rows * cols), pseudodet, small_one, rows, cols,
-                    size, smith, boost);
+  if (q != nullptr && q->spar != nullptr) {
+    sp_find_pseudo(q->spar, pseudodet, small_one, rows, cols, size, smith, boost);
+    return;
+  }
+  images::find_pseudo_cells(images::cells_of(q, beta, rows * cols), pseudodet, small_one, rows,
+                            cols, size, smith, boost);
+}
+
+void do_mod_prime(std::int32_t rows, std::int32_t k, workptr beta, quoly m) {
+  m->ncoef->lint = static_cast<std::int32_t>(images::residue_image(
+      images::cells_of(nullptr, beta, rows * rows), rows,
+      static_cast<std::uint32_t>(prime[k]->lint)));
 }
 
 void small_mod_determ(std::int32_t rows, quolyptr n, workptr beta, imptr pseudodet,
@@ -118,11 +172,36 @@ void int_determ(quolyptr n, arrptr q, workptr beta, std::int32_t rows, quolyptr 
   imptr pd = nullptr;
   newimag(&pd);
   pd->size = 0;
-  find_pseudo_cells(cells, pd, &small_one, rows, rows, &size, false, false);
+  images::find_pseudo_cells(cells, pd, &small_one, rows, rows, &size, false, false);
   // A bound of the caller's (positive) replaces the computed one.
   if (pseudodet != nullptr && *pseudodet != nullptr && (*pseudodet)->numb && (*pseudodet)->ncoef->size > 0 &&
       (*pseudodet)->ncoef->head->value > 0)
     images::assign_number((*pseudodet)->ncoef, pd);
+  // A small light matrix with a huge bound of the caller's: exact
+  // elimination of the first pivots, the rest through the router. The
+  // images cover every other bound; the integer elimination only on request.
+  const bool plain = std::int64_t{rows} * rows <= 301 && size <= sizeval && pd->size > 599;
+  if (plain || force_integer_route) {
+    const std::int32_t cut = plain ? std::min(mincutoff, rows - 1) : rows - 1;
+    imptr t = nullptr;
+    try {
+      t = images::triangular_determ(q, cells, rows, pd, cut, !plain);
+    } catch (...) {
+      free_imag(&pd);
+      throw;
+    }
+    if (t != nullptr) {
+      free_quoly(n);
+      *n = detail::new_number_value(t);
+    }
+    if (pseudodet == nullptr) {
+      free_imag(&pd);
+    } else {
+      free_quoly(pseudodet);
+      *pseudodet = detail::new_number_value(pd);
+    }
+    return;
+  }
   imptr d = images::crt_determ(cells, rows, pd);
   free_quoly(n);
   *n = detail::new_number_value(d);

@@ -27,10 +27,24 @@ double fsmallsize(std::int32_t r);
 
 // *pseudodet := the bound 2^e (raised to a multiple of 28 bits with boost),
 // *size := the sum of the bit sizes of the nonzero entries, *small_one :=
-// whether the matrix counts as small. Reads beta when given, else q's cells
-// (an absent cell becomes 0 with the uninitialised-element warning).
+// whether the matrix counts as small. Reads q's sparse rows when q has them,
+// else beta when given, else q's cells (an absent cell becomes 0 with the
+// uninitialised-element warning).
 void find_pseudo(arrptr q, workptr beta, imptr pseudodet, bool* small_one, std::int32_t rows,
                  std::int32_t cols, std::int32_t* size, bool smith, bool boost);
+// The same for the sparse matrix sp (rows 1..rows, each row one line).
+void sp_find_pseudo(sparseptr sp, imptr pseudodet, bool* small_one, std::int32_t rows,
+                    std::int32_t cols, std::int32_t* size, bool smith, bool boost);
+
+// One image of the determinant: m's residue := det(beta) modulo the prime
+// at position k of the prime table (rows x rows integers). The word modulus
+// and the entries are the caller's again on return.
+void do_mod_prime(std::int32_t rows, std::int32_t k, workptr beta, quoly m);
+
+// Test hook: while set, int_determ takes the integer elimination (residues
+// modulo a power of two, the sign from one word-prime image) instead of the
+// images, whatever the bound.
+extern bool force_integer_route;
 
 // *n := the determinant of the rows x rows integer matrix in beta, by
 // word-prime images. *succeed is always true: past the table, primes are

@@ -9,10 +9,14 @@
 
 #include <random>
 #include <string>
+#include <tuple>
 #include <vector>
 
+#include "arrays/array_store.h"
 #include "arrays/det_upcalls.h"
 #include "det/int_images.h"
+#include "core/interrupts.h"
+#include "core/jumps.h"
 #include "core/mode_guard.h"
 #include "arrays/sparse_store.h"
 #include "numbers/word_mod.h"
@@ -68,14 +72,15 @@ BigRef bareiss(Table a) {
   return n == 0 ? BigRef(1) : sign * a[n - 1][n - 1];
 }
 
-BigRef int_det(const Table& t, std::string* out = nullptr) {
+BigRef int_det(const Table& t, std::string* out = nullptr, const BigRef& given = -1) {
   const auto n = static_cast<std::int32_t>(t.size());
   auto w = fresh_work();
   Descr f;
   to_dense(to_mat(t), w.get(), f.get());
-  Value d = Value::number(0), bound = Value::number(-1);
+  Value d = Value::number(0), bound = Value::number(given);
   const std::string text = output_of([&] { int_determ(d.cell(), nullptr, w.get(), n, bound.cell()); });
   if (out != nullptr) *out = text;
+  EXPECT_TRUE(same_mat(from_dense(w.get(), n, n), to_mat(t)));
   free_cells(w.get(), n * n);
   return number_value(d->ncoef);
 }
@@ -95,6 +100,22 @@ Table product(const Table& a, const Table& b) {
     for (std::size_t j = 0; j < n; ++j)
       for (std::size_t k = 0; k < n; ++k) c[i][j] = c[i][j] + a[i][k] * b[k][j];
   return c;
+}
+
+// L U with unit triangles (off-diagonal entries about 2^shift) and the
+// diagonal 1..7 with alternating signs; *det := its product.
+Table planted(std::mt19937_64& rng, std::int32_t n, unsigned shift, BigRef* det) {
+  Table l(n, std::vector<BigRef>(n, BigRef(0))), u = l;
+  *det = 1;
+  std::uniform_int_distribution<std::int64_t> e(-1000, 1000);
+  for (std::int32_t i = 0; i < n; ++i) {
+    l[i][i] = 1;
+    u[i][i] = BigRef(1 + i % 7) * (i % 2 == 0 ? 1 : -1);
+    *det = *det * u[i][i];
+    for (std::int32_t j = 0; j < i; ++j) l[i][j] = BigRef(e(rng)) << shift;
+    for (std::int32_t j = i + 1; j < n; ++j) u[i][j] = BigRef(e(rng)) << shift;
+  }
+  return product(l, u);
 }
 
 TEST_F(IntDeterm, KnownAnswers) {
@@ -168,18 +189,9 @@ TEST_F(IntDeterm, RandomAndPlantedDeterminants) {
     EXPECT_EQ(int_det(product(a, b)), int_det(a) * int_det(b)) << n;
   }
   // L U with unit triangles and a known diagonal, entries near 2^400.
-  const std::int32_t n = 30;
-  Table l(n, std::vector<BigRef>(n, BigRef(0))), u = l;
-  BigRef planted = 1;
-  std::uniform_int_distribution<std::int64_t> e(-1000, 1000);
-  for (std::int32_t i = 0; i < n; ++i) {
-    l[i][i] = 1;
-    u[i][i] = BigRef(1 + i % 7) * (i % 2 == 0 ? 1 : -1);
-    planted = planted * u[i][i];
-    for (std::int32_t j = 0; j < i; ++j) l[i][j] = BigRef(e(rng)) << 190;
-    for (std::int32_t j = i + 1; j < n; ++j) u[i][j] = BigRef(e(rng)) << 190;
-  }
-  EXPECT_EQ(int_det(product(l, u)), planted);
+  BigRef d;
+  const Table lu = planted(rng, 30, 190, &d);
+  EXPECT_EQ(int_det(lu), d);
   EXPECT_GT(last_prime_count, 599);
 }
 
@@ -316,6 +328,159 @@ TEST_F(IntDeterm, SparseResidueDeterminants) {
     EXPECT_EQ(d->ncoef->lint, want[c]);
     free_sparse(&sp, n, true);
   }
+}
+
+}  // namespace
+}  // namespace tavrin::test
+
+namespace tavrin::test {
+namespace {
+
+// The integer elimination (forced) and the plain route against the images
+// and a test-side elimination; the temporary array never outlives a call.
+TEST_F(IntDeterm, SecondRouteAgrees) {
+  const tokentipe fast{"Fast_Det", -1};
+  const std::int32_t end = endarr;
+  std::mt19937_64 rng(4804);
+  for (bool integer : {false, true}) {
+    ScopedValue<bool> force(force_integer_route, integer);
+    EXPECT_EQ(int_det({{1, 2, 3, 4}, {2, 4, 6, 8}, {0, 1, 0, 1}, {5, 6, 7, 8}}), BigRef(0));
+    EXPECT_EQ(int_det({{0, 0, 0, -3}, {0, 0, 5, 0}, {0, 2, 0, 0}, {1, 0, 0, 0}}), BigRef(-30));
+    EXPECT_EQ(int_det({{0, 1, 0, 0}, {1, 0, 0, 0}, {0, 0, 1, 0}, {0, 0, 0, -9}}), BigRef(9));
+    for (int round = 0; round < 16; ++round) {
+      const Table a = random_table(rng, 1 + round % 9, 99, round % 4 == 0 ? 60 : 0);
+      EXPECT_EQ(int_det(a), bareiss(a)) << integer << " " << round;
+    }
+    BigRef d;
+    const Table lu = planted(rng, 16, 140, &d);
+    EXPECT_EQ(int_det(lu), d) << integer;
+  }
+  // Caller bounds of 342 and 343 limbs take the images (past the table);
+  // one of 600 limbs on a light 6 x 6 the plain route (cut 2, the rest
+  // through the router).
+  const Table big = random_table(rng, 18, 99, 0);
+  for (std::int32_t limbs : {342, 343}) {
+    EXPECT_EQ(int_det(big, nullptr, BigRef(1) << (28 * limbs - 1)), bareiss(big)) << limbs;
+    EXPECT_GT(last_prime_count, 599) << limbs;
+  }
+  {
+    // The same matrix modulo 32003 through the sparse residue determinant.
+    const BigRef p = 32003, want = (bareiss(big) % p + p) % p;
+    ModulusScope mod(32003);
+    Mat r(18, 18);
+    for (std::int32_t i = 0; i < 18; ++i)
+      for (std::int32_t j = 0; j < 18; ++j) r.at(i, j) = Value::number((big[i][j] % p + p) % p);
+    sparseptr sp = to_sparse(r);
+    Value d = Value::number(0);
+    sparse_mod_int_determ(d.cell(), &sp, 18, true, false);
+    EXPECT_EQ(BigRef(d->ncoef->lint), want);
+  }
+  const Table small = random_table(rng, 6, 99, 0);
+  last_prime_count = 0;
+  EXPECT_EQ(int_det(small, nullptr, BigRef(1) << (28 * 600)), bareiss(small));
+  EXPECT_EQ(last_prime_count, 0);
+  EXPECT_EQ(endarr, end);
+  EXPECT_EQ(find_array(&fast), nullptr);
+  // On a named array's own cells.
+  const tokentipe name{"m", -1};
+  insertarr(&name, 5, 5, false);
+  arrptr q = find_array(&name);
+  for (std::int32_t k = 0; k < 25; ++k)
+    quoly_set(static_cast<std::int32_t>(std::pow(k % 5 + 1, k / 5)), arp_cell(q->start + k));
+  {
+    ScopedValue<bool> force(force_integer_route, true);
+    Value d = Value::number(0), b = Value::number(-1);
+    int_determ(d.cell(), q, nullptr, 5, b.cell());
+    EXPECT_EQ(number_value(d->ncoef), BigRef(288));
+  }
+  // One image, and the bound of a sparse array (its rows are the lines).
+  auto w = fresh_work();
+  Descr f;
+  to_dense(to_mat(big), w.get(), f.get());
+  for (std::int32_t k : {6, 604}) {
+    Value m = Value::number(0);
+    do_mod_prime(18, k, w.get(), m.get());
+    const BigRef p(prime[k]->lint);
+    EXPECT_EQ(BigRef(m->ncoef->lint), ((bareiss(big) % p) + p) % p) << k;
+  }
+  Table tr = big;
+  for (std::size_t i = 0; i < tr.size(); ++i)
+    for (std::size_t j = 0; j < tr.size(); ++j) tr[i][j] = big[j][i];
+  arrnode sq{};
+  sq.spar = to_sparse(to_mat(tr));
+  Value pd1 = Value::number(0), pd2 = Value::number(0);
+  bool small1 = false, small2 = true;
+  std::int32_t size1 = 0, size2 = 0;
+  find_pseudo(nullptr, w.get(), pd1->ncoef, &small1, 18, 18, &size1, false, true);
+  find_pseudo(&sq, nullptr, pd2->ncoef, &small2, 18, 18, &size2, false, true);
+  EXPECT_EQ(number_value(pd1->ncoef), number_value(pd2->ncoef));
+  EXPECT_EQ(size1, size2);
+  EXPECT_EQ(small1, small2);
+  free_sparse(&sq.spar, 18, true);
+  free_cells(w.get(), 18 * 18);
+  // [[1, 2], [3, 4]]: size 0+1+1+2, bound 2^(1+2 + (2+2+1) div 2) = 2^7.
+  to_dense(to_mat({{1, 2}, {3, 4}}), w.get(), f.get());
+  find_pseudo(nullptr, w.get(), pd1->ncoef, &small1, 2, 2, &size1, false, false);
+  EXPECT_EQ(number_value(pd1->ncoef), BigRef(128));
+  EXPECT_EQ(size1, 4);
+  free_cells(w.get(), 4);
+}
+
+}  // namespace
+}  // namespace tavrin::test
+
+namespace tavrin::test {
+namespace {
+
+// An error unwinding from inside the plain route (no work array left for the
+// trailing block) and an interrupt abandoned between the adjugate's images
+// leave the ring, the matrix, the store, the pool and the nodes as before.
+TEST_F(IntDeterm, ErrorsUnwindCleanly) {
+  const auto ring = [] {
+    return std::tuple(modulus, half_modulus, two28_mod, smallmodulus, mod_is_prime, flotemode,
+                      lintmode, modularmode, command_int);
+  };
+  const tokentipe fast{"Fast_Det", -1};
+  ScopedValue<command_level_runner> abandon(run_command_level, [] { throw TopLevelJump{}; });
+  std::mt19937_64 rng(88);
+  const Mat a = to_mat(random_table(rng, 6, 99, 0));
+  auto w = fresh_work(), o = fresh_work();
+  Descr f;
+  to_dense(a, w.get(), f.get());
+  const auto before = ring();
+  const std::int32_t end = endarr, pool = first_available;
+  NodeBalance balance;
+  {
+    ScopedValue<std::int32_t> full(first_available, work_pool_size + 1);
+    Value d = Value::number(0), bound = Value::number(BigRef(1) << (28 * 600));
+    bool unwound = false;
+    const std::string out =
+        output_of([&] { int_determ(d.cell(), nullptr, w.get(), 6, bound.cell()); }, &unwound);
+    EXPECT_TRUE(unwound);
+    EXPECT_TRUE(reports(out, 88)) << out;
+    EXPECT_EQ(find_array(&fast), nullptr);
+  }
+  {
+    ScopedValue<bool> danger(danger_ok, true), ints(command_int, true);
+    Value d = Value::number(0), bound = Value::number(-1);
+    int_determ(d.cell(), nullptr, w.get(), 6, bound.cell());
+    interrupt_requested = 1;
+    bool unwound = false;
+    const std::string out = output_of(
+        [&] { mod_matrix_inv(w.get(), o.get(), false, 6, d.cell(), bound.cell(), nullptr, true); },
+        &unwound);
+    EXPECT_TRUE(unwound);
+    EXPECT_EQ(interrupt_requested, 0);
+    EXPECT_NE(out.find("New command level"), std::string::npos) << out;
+    EXPECT_EQ(d.get(), nullptr);
+    EXPECT_EQ(o->stash[0], nullptr);
+  }
+  EXPECT_TRUE(ring() == before);
+  EXPECT_EQ(endarr, end);
+  EXPECT_EQ(first_available, pool);
+  EXPECT_TRUE(same_mat(from_dense(w.get(), 6, 6), a));
+  balance.expect_balanced();
+  free_cells(w.get(), 36);
 }
 
 }  // namespace
