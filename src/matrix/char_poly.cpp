@@ -129,7 +129,7 @@ void residue_value(const std::vector<std::int64_t>& c, quolyptr w) {
 }
 
 // The basis polynomial of point i among 1 .. m modulo the word modulus
-// (no prime factor up to m): the table's value with its denominator inverted, or
+// (a prime above m): the table's value with its denominator inverted, or
 // prod_{k != i} (x - k) / (i - k) beyond the table.
 void modular_basis(std::int32_t m, std::int32_t i, quolyptr w) {
   const std::int64_t p = modulus;
@@ -300,9 +300,10 @@ void chpoly_builtin(builtin_func1_EnvRec* env) {
     if (!w->stash[k]->numb) numbers = false;
   const bool exact = !modularmode && !flotemode;
   // Modulo the word modulus the points 1 .. r - 2, their differences and
-  // so the basis denominators must be invertible: no prime factor of the
-  // modulus up to r - 2 (in characteristic 2 they are not).
-  bool residues_ok = !modularmode || !finf;
+  // so the basis denominators must be invertible: a prime above r - 2 (in
+  // characteristic 2 they are not). A composite modulus keeps the direct
+  // way, whose elimination reports a pivot it cannot invert.
+  bool residues_ok = !modularmode || (!finf && mod_is_prime);
   for (std::int32_t k = 2; modularmode && residues_ok && k <= r - 2; ++k)
     residues_ok = std::gcd(k, modulus) == 1;
   if (!numbers || r < 4 || r > 1000 || !residues_ok) {
