@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "core/globals.h"
+#include "core/mode_guard.h"
 #include "matrix/matrix_builtins.h"
 #include "numbers/freelists.h"
 #include "numbers/work_arrays.h"
@@ -120,8 +121,37 @@ void BM_ChpolySparse(benchmark::State& state) {
   for (auto _ : state) run(call);
 }
 
+// "Chpoly" of a fixed-seed dense n x n matrix modulo 32003 (interpolation:
+// n - 1 modular determinants), and the direct determinant of a - xI that
+// the modular route used before (Arg 1: direct).
+void BM_ChpolyModular(benchmark::State& state) {
+  set_up_once();
+  const auto n = static_cast<std::int32_t>(state.range(0));
+  const bool direct = state.range(1) == 1;
+  ModulusGuard ring(32003);
+  modularmode = true;
+  lintmode = true;
+  flotemode = false;
+  std::mt19937_64 rng(252 + static_cast<std::uint64_t>(n));
+  const std::string name = "m" + std::to_string(n) + (direct ? "d" : "");
+  addresser = 1;
+  first_available = 1;
+  std::string text = "Array " + name + "[" + std::to_string(n) + "," + std::to_string(n) + "]:\n";
+  for (std::int32_t i = 1; i <= n; ++i)
+    for (std::int32_t j = 1; j <= n; ++j)
+      text += name + "[" + std::to_string(i) + "," + std::to_string(j) + "] := " +
+              std::to_string(rng() % 32003) + (i == j && direct ? " - x" : "") + ":\n";
+  run(text);
+  const std::string call =
+      direct ? "y := Det([" + name + "]):\n" : "y := Chpoly([" + name + "]):\n";
+  for (auto _ : state) run(call);
+}
+
 }  // namespace
 
 BENCHMARK(BM_ChpolySparse)->Arg(16)->Arg(32)->Arg(64)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Chpoly)->Arg(4)->Arg(8)->Arg(16)->Arg(32)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ChpolyCombine)->Arg(8)->Arg(16)->Arg(32)->Arg(39)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ChpolyModular)
+    ->ArgsProduct({{8, 16, 32, 64}, {0, 1}})
+    ->Unit(benchmark::kMillisecond);

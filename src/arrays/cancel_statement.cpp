@@ -12,6 +12,7 @@
 #include "arrays/sparse_store.h"
 #include "core/errors.h"
 #include "core/globals.h"
+#include "lang/functions.h"
 #include "lang/variables.h"
 #include "numbers/freelists.h"
 #include "toplevel/charsets.h"
@@ -69,6 +70,7 @@ void remove_variable(const tokentipe* x) {
   for (varptr* link = &sca_store[b]; *link != nullptr; link = &(*link)->next) {
     varptr v = *link;
     if (std::strcmp(v->let.name, x->name) != 0) continue;
+    forget_links_to(&v->val, nullptr);
     *link = v->next;
     v->next = var_garb;
     var_garb = v;
@@ -103,6 +105,7 @@ void removearray(bool fast, single_rubout_EnvRec& env) {
     if (!typed_at_top(env)) abort_cancel(env, 138, &env.oldtok);
     std::printf(" Warning.  About to delete an array parameter.\n");
   }
+  forget_links_to(nullptr, q);
   const std::int32_t b = array_bucket(&env.oldtok);
   for (arrptr* link = &arr_store[b]; *link != nullptr; link = &(*link)->next)
     if (*link == q) {

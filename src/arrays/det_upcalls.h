@@ -53,9 +53,6 @@ void Mills(arrptr q, std::int32_t rows, std::int32_t slow, quolyptr bound, quoly
 // The sparse rows of the dense array q built from its cells; q->spar holds
 // one fresh frame.
 void fill_sparse(arrptr q);
-// The monomials of n as the rows of the one-column sparse array q (made
-// beforehand with numterms(n) rows); strip: every coefficient 1.
-void dump_mons(arrptr q, quoly n, bool strip);
 
 // The matrix built-ins (normal forms, LU, zero test, transposition in
 // place) when index is one of theirs; false with nothing read otherwise

@@ -6,6 +6,7 @@
 #include "arrays/array_store.h"
 #include "arrays/sparse_store.h"
 #include "core/errors.h"
+#include "core/globals.h"
 #include "numbers/bigint.h"
 #include "numbers/freelists.h"
 #include "poly/poly_measures.h"
@@ -177,6 +178,83 @@ std::int32_t merge_rows(arrptr q0, arrptr q1, bool skip_equal) {
   return install(q0, out, cols);
 }
 
+// The writer of dump_mons: the path of exponents from level 1 down to the
+// current term, and the next row to fill.
+struct MonomialWriter {
+  sparseptr frame;
+  std::int32_t j = 0;  // rows used in the current frame
+  bool strip;
+  std::vector<std::int32_t> path;
+
+  // One row: the monomial of the path over the coefficient c (a copy of a
+  // leaf, or of a field-level list when whole_list).
+  void store(poly c_src, bool whole_list) {
+    poly c = nullptr;
+    if (strip) {
+      poly_set(1, &c);
+    } else if (whole_list) {
+      poly_assign(c_src, &c);
+    } else {
+      node_assign(c_src, &c);
+    }
+    // Pads between the deepest real exponent and a constant coefficient go.
+    std::size_t depth = path.size();
+    if (c->numb && c->next == nullptr)
+      while (depth > 0 && path[depth - 1] == 0) --depth;
+    while (depth > 0) {
+      poly t;
+      newpoly(&t);
+      t->numb = false;
+      t->exp = path[--depth];
+      t->next = nullptr;
+      t->pcoef = c;
+      c = t;
+    }
+    quoly v = nullptr;
+    use_up_poly(&c, &v);
+    v->next = nullptr;
+    add_row(v);
+  }
+
+  void add_row(quoly v) {
+    if (j == sparse_frame_rows) {
+      if (frame->next == nullptr) {
+        sparseptr f;
+        newsparse(&f);
+        for (colm_ptr& h : f->indx) h = nullptr;
+        f->next = nullptr;
+        frame->next = f;
+      }
+      frame = frame->next;
+      j = 0;
+    }
+    colm_ptr node;
+    newcolm(&node);
+    node->coord = 1;
+    node->val = v;
+    node->next = nullptr;
+    frame->indx[j++] = node;
+  }
+
+  // The terms of the list p at level depth, in list order.
+  void walk(poly p, std::int32_t depth) {
+    const bool field = field_depth >= 1 && depth >= field_depth;
+    for (poly t = p; t != nullptr; t = t->next) {
+      if (field) {
+        store(p, true);  // the whole list is the coefficient
+        return;
+      }
+      if (t->numb) {
+        store(t, false);
+      } else {
+        path.push_back(t->exp);
+        walk(t->pcoef, depth + 1);
+        path.pop_back();
+      }
+    }
+  }
+};
+
 }  // namespace
 
 void arraysort(workptr par, std::int32_t i, std::int32_t j, std::int32_t rows, std::int32_t cols) {
@@ -236,5 +314,26 @@ std::int32_t intersect(arrptr q0, arrptr q1) {
 std::int32_t synth_union(arrptr q0, arrptr q1) { return merge_rows(q0, q1, true); }
 
 std::int32_t synth_merge(arrptr q0, arrptr q1) { return merge_rows(q0, q1, false); }
+
+void dump_mons(arrptr q, quoly n, bool strip) {
+  sparseptr sp = q->spar;
+  sp->indx[0] = nullptr;
+  MonomialWriter w{sp, 0, strip, {}};
+  if (n->numb) {
+    if (strip) {
+      quoly one = nullptr;
+      quoly_set(1, &one);
+      one->next = nullptr;
+      w.add_row(one);
+    } else if (!quoly_iszero(n)) {
+      quoly c = nullptr;
+      quoly_assign(n, &c);
+      c->next = nullptr;
+      w.add_row(c);
+    }
+    return;
+  }
+  w.walk(n->numer, 1);
+}
 
 }  // namespace tavrin

@@ -15,6 +15,12 @@
 
 namespace tavrin {
 
+// The monomials of n, in its own term order, as the rows of the one-column
+// sparse array q (made beforehand with numterms(n) rows, heads clear);
+// strip: every coefficient 1. A field-level list is one monomial's
+// coefficient. A number gives one row (none for 0 unless stripping).
+void dump_mons(arrptr q, quoly n, bool strip);
+
 // Sorts rows i .. j (from 0) of the rows x cols matrix held column by
 // column in the cells from `cells` (a work array's stash or the store's
 // dense cells through cell_at) by their key, ascending. Quicksort with the

@@ -10,6 +10,7 @@
 #include "arrays/builtin_dispatch.h"
 #include "arrays/coefficients.h"
 #include "arrays/det_upcalls.h"
+#include "arrays/monomial_sets.h"
 #include "arrays/targets.h"
 #include "core/errors.h"
 #include "core/globals.h"

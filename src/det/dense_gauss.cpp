@@ -228,7 +228,16 @@ void find_good_spot(workptr dup, std::int32_t i, std::int32_t m, std::int32_t nu
 void divide_thru(quolyptr n, workptr dup, bool invert, std::int32_t i, std::int32_t m,
                  colptr* ops) {
   const std::int32_t p = i - 1;
-  quoly val = nullptr;
+  // The pivot's copy and its reciprocal are freed on every exit: a pivot
+  // without an inverse (a composite modulus) ends the statement here.
+  struct Scratch {
+    quoly val = nullptr, one = nullptr;
+    ~Scratch() {
+      free_quoly(&val);
+      free_quoly(&one);
+    }
+  } s;
+  quoly& val = s.val;
   quoly_assign(at(dup, p, p, m), &val);
   if (invert) {
     quoly rec = nullptr;
@@ -241,19 +250,17 @@ void divide_thru(quolyptr n, workptr dup, bool invert, std::int32_t i, std::int3
       val->numb || (laurent && (val->denom == nullptr || (val->denom->numb && val->denom->next == nullptr)) &&
                     monomial(val->numer));
   if (by_reciprocal) {
-    quoly one = nullptr;
+    quoly& one = s.one;
     set_number(1, &one);
     fast_quoly_quot(&one, &val, false);
     for (std::int32_t c = i; c < m; ++c)
       if (!is_zero(at(dup, p, c, m))) fast_quoly_mult(&at(dup, p, c, m), &one);
-    free_quoly(&one);
   } else {
     for (std::int32_t c = i; c < m; ++c)
       if (!is_zero(at(dup, p, c, m))) fast_quoly_quot(&at(dup, p, c, m), &val, false);
   }
   free_quoly(&at(dup, p, p, m));
   set_number(1, &at(dup, p, p, m));
-  free_quoly(&val);
 }
 
 void zero_out(workptr dup, std::int32_t i, std::int32_t m, bool allnumbs, colptr* ops) {

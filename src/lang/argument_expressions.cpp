@@ -94,6 +94,7 @@ void product_tail(textptr inf, quolyptr n, nameptr* flag, bool stop_at_words) {
       }
     } else {
       if (stop_at_words && (is_tok("or") || is_tok("and"))) return;
+      if (stop_at_words && loop_bound_words && (is_tok("to") || is_tok("by"))) return;
       take_factor(inf, &t.q, flag);
       fast_quoly_mult(n, &t.q);
     }
@@ -120,6 +121,8 @@ void sum_tail(textptr inf, quolyptr n, nameptr* flag) {
 }
 
 }  // namespace
+
+bool loop_bound_words = false;
 
 void old_expre(textptr inf, quolyptr n, nameptr* flag) {
   old_term(inf, n, flag);

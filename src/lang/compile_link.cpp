@@ -310,6 +310,36 @@ struct SavedBindings {
 
 }  // namespace
 
+namespace {
+
+bool binds(formptr list, quolyptr cell, arrptr arr) {
+  for (; list != nullptr; list = list->next) {
+    const condexptr d = list->cptr;
+    if (d == nullptr) continue;
+    for (nameptr t : {d->expr, d->cond})
+      for (; t != nullptr; t = t->next) {
+        if (!t->compiled) continue;
+        if (cell != nullptr && t->tipe == one && t->qp == cell) return true;
+        if (arr != nullptr && (t->tipe == two || t->qp == reinterpret_cast<quolyptr>(arr)))
+          return true;
+      }
+    if (binds(d->form1, cell, arr) || binds(d->form2, cell, arr)) return true;
+  }
+  return false;
+}
+
+}  // namespace
+
+void forget_links_to(quolyptr cell, arrptr arr) {
+  for (funcptr f : func_store)
+    for (; f != nullptr; f = f->next) {
+      if (f->comp == nullptr || !binds(f->comp, cell, arr)) continue;
+      unlink_list(f->comp);
+      for (paramptr q = f->pars; q != nullptr; q = q->next) q->nother = nullptr;
+      f->comp = nullptr;
+    }
+}
+
 void compile(textptr inf, quolyptr n, condexptr p) {
   if (statcount == 0) abandon(234, &token);
   const funcptr f = lastf->f;

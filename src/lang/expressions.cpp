@@ -19,6 +19,8 @@
 #include "quoly/quoly_mult.h"
 #include "quoly/quoly_quot.h"
 #include "toplevel/charsets.h"
+#include "toplevel/platform.h"
+#include "toplevel/scanner.h"
 #include "toplevel/state.h"
 
 namespace tavrin {
@@ -333,6 +335,29 @@ void term(textptr inf, quolyptr* qp, quolyptr n, colm_ptrptr* aux, std::int32_t*
   }
 }
 
+namespace {
+
+// After the ":" that follows a typed statement's first term: true when the
+// next token begins another statement on the line (it is none of "=", "+",
+// "-", "*", ":", ";", "@" and not the line's end), so the ":" ends this
+// statement quietly, as at the end of a line: "STrans[s]: s[1,3];". Looks
+// ahead without taking the token: blanks are skipped, and line ends too in
+// a file, where they are blanks. Stored text keeps ":" inside a statement.
+bool statement_follows(textptr inf, nameptr* flag) {
+  if (*flag != nullptr) return false;
+  int c = static_cast<unsigned char>(leftover[0]);
+  if (c == 0) {
+    TextInput* in = *inf;
+    for (c = in->peek(); c == ' ' || c == '\t' || (!tt_flag && (c == '\n' || c == '\r'));
+         c = in->peek())
+      in->get();
+  }
+  if (c == EOF || c == '\n' || c == '\r' || c == continuation) return false;
+  return std::strchr("=+-*:;@", c) == nullptr;
+}
+
+}  // namespace
+
 void expre(textptr inf, quolyptr* qp, quolyptr n, colm_ptrptr* aux, std::int32_t* colpos,
            nameptr* flag) {
   NestingLevel level;
@@ -374,14 +399,9 @@ void expre(textptr inf, quolyptr* qp, quolyptr n, colm_ptrptr* aux, std::int32_t
     if (*n != nullptr) *qp = n;
     return;
   }
-  scan(inf, flag);
-  if (is_tok("=")) {
-    NewVariableGuard created(fresh);
-    assignment(inf, qp, n, aux, colpos, flag);
-  } else if (is_tok("+") || is_tok("-")) {
-    NewVariableGuard created(fresh);
-    increment(inf, qp, n, aux, colpos, flag);
-  } else if (is_tok(";") && *flag == nullptr) {
+  const bool quiet_end = statement_follows(inf, flag);
+  if (!quiet_end) scan(inf, flag);
+  if (quiet_end || (is_tok(";") && *flag == nullptr)) {
     if (*n == nullptr) {
       if (*qp == nullptr) {
         quoly_set(0, n);
@@ -392,6 +412,12 @@ void expre(textptr inf, quolyptr* qp, quolyptr n, colm_ptrptr* aux, std::int32_t
     std::strcpy(token.name, ":");
     token.address = -1;
     *qp = n;
+  } else if (is_tok("=")) {
+    NewVariableGuard created(fresh);
+    assignment(inf, qp, n, aux, colpos, flag);
+  } else if (is_tok("+") || is_tok("-")) {
+    NewVariableGuard created(fresh);
+    increment(inf, qp, n, aux, colpos, flag);
   } else {
     error(317, &token);
   }

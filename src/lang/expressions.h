@@ -83,6 +83,11 @@ extern varptr fresh_variable;
 // ---- Command-argument expressions (always an owned value) ------------------------------
 // *n := the value of a product (old content freed).
 void old_term(textptr inf, quolyptr n, nameptr* flag);
+// While set, a product read by old_term also ends before the names "to" and
+// "by": the bounds of a loop header, where a sum's header typed live holds
+// these words as names and they must meet the header's error, not be read
+// as variables.
+extern bool loop_bound_words;
 // *n := the value of one factor.
 void old_fact(textptr inf, quolyptr n, nameptr* flag);
 // *n holds the left operand: the further factors of the product joined to

@@ -30,6 +30,12 @@ funcptr find_function(const tokentipe* x);
 // statements after it are linked once and run here; the call ends after
 // them (exit_flag). Outside a call: 234.
 void compile(textptr inf, quolyptr n, condexptr p);
+// Before a variable or an array is cancelled: every function whose linked
+// statements hold a token bound to it (cell: the variable's cell; arr: the
+// array, whose removal also moves or frees element cells, so every element
+// link counts) forgets its links and links afresh at its next call; a
+// token met meanwhile is looked up by its name.
+void forget_links_to(quolyptr cell, arrptr arr);
 
 // How many calls are active (matches statcount while no error is pending).
 std::int32_t live_call_count();

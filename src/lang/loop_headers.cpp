@@ -5,6 +5,7 @@
 
 #include "core/errors.h"
 #include "core/globals.h"
+#include "core/mode_guard.h"
 #include "lang/expressions.h"
 #include "lang/floating.h"
 #include "lang/later_services.h"
@@ -39,6 +40,7 @@ std::int32_t obtain_int(textptr inf, nameptr* p, std::int32_t bad) {
     if (k > INT32_MAX || k < INT32_MIN) abandon(bad, &token);
     return static_cast<std::int32_t>(k);
   }
+  ScopedValue<bool> words(loop_bound_words, true);
   ValueCell v;
   old_term(inf, &v.q, p);
   while (tok_is("+") || tok_is("-")) {
@@ -228,6 +230,7 @@ void set_up_for_loop(textptr inf, nameptr* p, varptr* r, std::int32_t* init, std
   scanner(inf, &token, p);
   *stop = obtain_int(inf, p, bad_last_error);
   *increm = 1;
+  if (tok_is("by")) abandon(bad_to_error, &token);  // typed live: commas only
   if (tok_is(" by") || tok_is(",")) {
     scanner(inf, &token, p);
     *increm = obtain_int(inf, p, bad_step_error);

@@ -4,7 +4,9 @@
 // determinants and interpolate.
 #include <cstdio>
 #include <cstring>
+#include <numeric>
 #include <optional>
+#include <utility>
 #include <vector>
 
 #include "arrays/array_store.h"
@@ -77,6 +79,90 @@ void table_basis(std::int32_t m, std::int32_t i, quolyptr w) {
   }
   free_quoly(w);
   quoly_assign(pol[m][i], w);
+}
+
+// ---- The basis modulo the word modulus ---------------------------------------
+// The residue of a number held in limbs (whatever the mode).
+std::int64_t limb_residue(imptr n) {
+  std::int64_t r = 0;
+  for (numptr l = n->head; l != nullptr; l = l->next)
+    r = (r * (std::int64_t{1} << 28) + l->value) % modulus;
+  return r < 0 ? r + modulus : r;
+}
+
+std::int64_t inverse_mod(std::int64_t a) {
+  std::int64_t r0 = modulus, r1 = a, s0 = 0, s1 = 1;
+  while (r1 != 0) {
+    const std::int64_t k = r0 / r1;
+    std::swap(r0 -= k * r1, r1);
+    std::swap(s0 -= k * s1, s1);
+  }
+  return s0 < 0 ? s0 + modulus : s0;
+}
+
+// The value sum c[e] x^e (residues, c[e] for e = 0 .. deg) in the top variable.
+void residue_value(const std::vector<std::int64_t>& c, quolyptr w) {
+  poly head = nullptr;
+  poly* link = &head;
+  for (std::size_t e = c.size(); e-- > 0;) {
+    if (c[e] == 0) continue;
+    poly leaf = nullptr;
+    poly_set(static_cast<std::int32_t>(c[e]), &leaf);
+    leaf->next = nullptr;
+    if (e == 0) {
+      *link = leaf;
+      break;
+    }
+    poly t;
+    newpoly(&t);
+    t->numb = false;
+    t->exp = static_cast<std::int32_t>(e);
+    t->pcoef = leaf;
+    t->next = nullptr;
+    *link = t;
+    link = &t->next;
+  }
+  if (head == nullptr) poly_set(0, &head);
+  free_quoly(w);
+  use_up_poly(&head, w);
+  (*w)->next = nullptr;
+}
+
+// The basis polynomial of point i among 1 .. m modulo the word modulus
+// (a prime above m): the table's value with its denominator inverted, or
+// prod_{k != i} (x - k) / (i - k) beyond the table.
+void modular_basis(std::int32_t m, std::int32_t i, quolyptr w) {
+  const std::int64_t p = modulus;
+  std::vector<std::int64_t> c;
+  if (m <= pol_rows - 1) {
+    const quoly v = pol[m][i];
+    if (v->numb) {
+      c.push_back(limb_residue(v->ncoef));
+    } else {
+      const poly num = v->numer;
+      c.assign(static_cast<std::size_t>(num->numb ? 1 : num->exp + 1), 0);
+      for (poly t = num; t != nullptr; t = t->next)
+        c[static_cast<std::size_t>(t->numb ? 0 : t->exp)] =
+            limb_residue(t->numb ? t->ncoef : t->pcoef->ncoef);
+      if (v->denom != nullptr) {
+        const std::int64_t inv = inverse_mod(limb_residue(v->denom->ncoef));
+        for (std::int64_t& e : c) e = e * inv % p;
+      }
+    }
+  } else {
+    c.assign(1, 1);
+    std::int64_t s = 1;
+    for (std::int32_t k = 1; k <= m; ++k) {
+      if (k == i) continue;
+      c.push_back(0);  // c := c * (x - k)
+      for (std::size_t e = c.size() - 1; e > 0; --e) c[e] = (c[e - 1] + (p - k) * c[e]) % p;
+      c[0] = (p - k) * c[0] % p;
+      s = s * ((i - k + p) % p) % p;
+    }
+    const std::int64_t inv = inverse_mod(s);
+    for (std::int64_t& e : c) e = e * inv % p;
+  }
+  residue_value(c, w);
 }
 
 // The rows x rows dense copy of the array q in the work array w, with s
@@ -213,9 +299,14 @@ void chpoly_builtin(builtin_func1_EnvRec* env) {
   for (std::int64_t k = 0; k < cells; ++k)
     if (!w->stash[k]->numb) numbers = false;
   const bool exact = !modularmode && !flotemode;
-  // The basis table holds rational values, so modulo a prime the
-  // characteristic polynomial is taken directly as det(a - xI).
-  if (!numbers || r < 4 || r > 1000 || modularmode) {
+  // Modulo the word modulus the points 1 .. r - 2, their differences and
+  // so the basis denominators must be invertible: a prime above r - 2 (in
+  // characteristic 2 they are not). A composite modulus keeps the direct
+  // way, whose elimination reports a pivot it cannot invert.
+  bool residues_ok = !modularmode || (!finf && mod_is_prime);
+  for (std::int32_t k = 2; modularmode && residues_ok && k <= r - 2; ++k)
+    residues_ok = std::gcd(k, modulus) == 1;
+  if (!numbers || r < 4 || r > 1000 || !residues_ok) {
     clear_cells(w, cells);
     copy_minus(q, r, w, x.q);
     // Lent to the router (not given up): the cells stay ours to free.
@@ -260,7 +351,7 @@ void chpoly_builtin(builtin_func1_EnvRec* env) {
     check_interrupt();
     det_at(i, &d[static_cast<std::size_t>(i - 1)]);
   }
-  combine_char_poly(env->n, r, t.q, c0.q, d.data(), table_basis);
+  combine_char_poly(env->n, r, t.q, c0.q, d.data(), modularmode ? modular_basis : table_basis);
 }
 
 }  // namespace tavrin

@@ -271,7 +271,9 @@ void sparse_int_rowred(sparseptr, colm_ptrptr t, colm_ptrptr u, std::int32_t, st
     detail::ScratchNumber rem;
     divide((*uk)->val->ncoef, (*tk)->val->ncoef, factor, rem.get());
   }
-  if (num_is_zero(factor)) tavrinerror("factor is 0 in sparse_int_rowred.");
+  // A zero quotient is an ordinary step: the pivot is not the least entry
+  // of its column, row u stays as it is and (wantsmallest) offers its own
+  // smaller entry as the next pivot.
   in_place_neg(factor);
   sparse_int_rowred_EnvRec env{wantmod, wanthalf, wantsmallest, pseudodet, halfpseudo, k2};
   if (wantsmallest) env.key = (*tk)->val->ncoef;

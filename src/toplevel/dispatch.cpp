@@ -178,8 +178,14 @@ void parse(textptr inf, quolyptr n, nameptr* flag) {
 
 void set_zero_value(quolyptr n) {
   free_quoly(n);  // in the mode it was made in
-  BigModeGuard big;
-  quoly_set(0, n);
+  // Word mode frees no limbs, so a word-mode zero is given none (values do
+  // not outlive a change of ring).
+  if (lintmode) {
+    quoly_set(0, n);
+  } else {
+    BigModeGuard big;
+    quoly_set(0, n);
+  }
   (*n)->next = nullptr;
   (*n)->arr_arg = false;
   (*n)->ncoef->lint = 0;

@@ -21,8 +21,8 @@ void parse(textptr inf, quolyptr n, nameptr* flag);
 // first character, except that "Diag" counts as "~" and "Trans" as '"'.
 char statement_character(const tokentipe& t);
 
-// *n := the value 0 (limbs, word and long double all zero, no successor);
-// the old value of *n is freed.
+// *n := the value 0 (word and long double zero, and one zero limb outside
+// word mode; no successor); the old value of *n is freed.
 void set_zero_value(quolyptr n);
 
 }  // namespace tavrin

@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <random>
+#include <map>
 #include <set>
 #include <string>
 #include <vector>
@@ -14,6 +15,7 @@
 #include "arrays/array_store.h"
 #include "arrays/sparse_store.h"
 #include "numbers/freelists.h"
+#include "poly/poly_measures.h"
 #include "poly/poly_repr.h"
 #include "support/bigref.h"
 #include "support/node_accounting.h"
@@ -182,6 +184,73 @@ TEST(MonomialSets, SizesAndKeysMatchTestSideSetOperations) {
       }
     release(q0);
     release(q1);
+    balance.expect_balanced();
+  }
+}
+
+// dump_mons of random polynomials in three variables (pads, big coefficients,
+// more than one frame once), with and without field levels and stripping:
+// the rows are valid single monomials (one per field-level coefficient), in
+// the polynomial's own (descending) order, and sum back to it.
+TEST(MonomialColumn, RowsAreTheMonomialsInOrderAndSumBack) {
+  PolyVars vars({"x", "y", "z"});
+  std::mt19937_64 rng(test_seed() + 170);
+  for (int round = 0; round < 80; ++round) {
+    RefPoly r = random_refpoly(rng, 3, 12, 4, 3);
+    if (round == 0)
+      for (int e = 0; e < 2100; ++e) r.add_term({e / 50, e % 50, 1}, BigRef(e + 1));
+    const bool strip = round % 2 == 1;
+    field_depth = static_cast<std::int16_t>(round % 3 == 2 ? 2 + round % 2 : 0);
+    NodeBalance balance;
+    poly p = build_poly(r);
+    quoly n = nullptr;
+    use_up_poly(&p, &n);
+    const std::int32_t count = numterms(n);
+    arrptr q = nullptr;
+    newarray(&q);
+    q->rows = count;
+    sparse_init(&q->spar, count);
+    dump_mons(q, n, strip);
+    // Expected: monomials grouped by the exponents above the field levels.
+    const std::size_t keep = field_depth == 0 ? 3 : static_cast<std::size_t>(field_depth - 1);
+    std::map<RefPoly::Exps, RefPoly> groups;
+    for (const auto& [e, c] : r.terms()) {
+      RefPoly::Exps top(e.begin(), e.begin() + static_cast<std::ptrdiff_t>(keep));
+      groups.try_emplace(top, 3).first->second.add_term(e, c);
+    }
+    if (r.is_zero() && strip) groups.try_emplace(RefPoly::Exps(keep, 0), 3);
+    ASSERT_EQ(count, std::max<std::int32_t>(1, static_cast<std::int32_t>(groups.size())));
+    auto want = groups.rbegin();
+    for (std::int32_t k = 1; k <= count; ++k) {
+      const colm_ptr e = *sparse_row(q->spar, k);
+      if (r.is_zero() && !strip) {
+        EXPECT_EQ(e, nullptr);
+        break;
+      }
+      ASSERT_NE(e, nullptr) << "row " << k;
+      ASSERT_EQ(e->next, nullptr);
+      EXPECT_EQ(e->coord, 1);
+      const poly got = e->val->numb ? nullptr : e->val->numer;
+      RefPoly m(3);
+      if (got == nullptr) {
+        m = RefPoly::constant(3, number_value(e->val->ncoef));
+      } else {
+        ASSERT_TRUE(valid_poly(got)) << "row " << k;
+        m = read_poly(got);
+      }
+      RefPoly expect = want->second;
+      if (strip) {
+        RefPoly::Exps ex = want->first;
+        ex.resize(3, 0);
+        expect = RefPoly(3);
+        expect.add_term(ex, BigRef(1));
+      }
+      EXPECT_EQ(m, expect) << "row " << k << " of " << count << ", field_depth " << field_depth;
+      ++want;
+    }
+    free_sparse(&q->spar, count, true);
+    free_array_record(q);
+    free_quoly(&n);
     balance.expect_balanced();
   }
 }

@@ -18,6 +18,7 @@
 #include "support/bigref.h"
 #include "support/data_tables.h"
 #include "support/output_capture.h"
+#include "support/modulus_scope.h"
 #include "support/poly_support.h"
 #include "support/value_form.h"
 #include "toplevel/charsets.h"
@@ -251,6 +252,87 @@ TEST_F(MatrixBuiltins, ChpolyCombiningRebuildsRandomCharacteristicPolynomials) {
     combine_char_poly(&n, r, tv.get(), c0.get(), dq.data(), test_basis);
     EXPECT_EQ(value_text(n), value_text(make_value(text).get())) << "r = " << r;
     free_quoly(&n);
+  }
+}
+
+// Arithmetic modulo p, test-side.
+std::int64_t mul_mod(std::int64_t a, std::int64_t b, std::int64_t p) {
+  return static_cast<std::int64_t>(static_cast<__int128>(a) * b % p);
+}
+std::int64_t inv_mod(std::int64_t a, std::int64_t p) {
+  std::int64_t r = 1;
+  for (std::int64_t e = p - 2; e > 0; e >>= 1, a = mul_mod(a, a, p))
+    if (e & 1) r = mul_mod(r, a, p);
+  return r;
+}
+
+// det(m) modulo p by elimination.
+std::int64_t det_mod(std::vector<std::vector<std::int64_t>> m, std::int64_t p) {
+  const std::size_t n = m.size();
+  std::int64_t d = 1;
+  for (std::size_t c = 0; c < n; ++c) {
+    std::size_t r = c;
+    while (r < n && m[r][c] == 0) ++r;
+    if (r == n) return 0;
+    if (r != c) {
+      std::swap(m[r], m[c]);
+      d = (p - d) % p;
+    }
+    d = mul_mod(d, m[c][c], p);
+    const std::int64_t iv = inv_mod(m[c][c], p);
+    for (std::size_t k = c + 1; k < n; ++k) {
+      const std::int64_t f = mul_mod(m[k][c], iv, p);
+      for (std::size_t j = c; j < n; ++j) m[k][j] = (m[k][j] - mul_mod(f, m[c][j], p) + p) % p;
+    }
+  }
+  return d;
+}
+
+// Chpoly of random numeric matrices modulo primes above the size (so by
+// interpolation, past the basis table at 40 rows) equals the polynomial
+// through the points (s, det(a - sI)), s = 0 .. r, computed test-side.
+TEST_F(MatrixBuiltins, ModularChpolyAgreesWithDeterminantsAtEnoughPoints) {
+  PolyVars vars({"x"});
+  std::mt19937_64 rng(test_seed() + 42);
+  int round = 0;
+  for (const std::int64_t p : {11LL, 101LL, 65521LL, 2147483629LL}) {
+    ModulusScope ring(static_cast<std::int32_t>(p));
+    for (const std::int32_t r : {4, 6, 9, 13, 40, 41}) {
+      if (r >= p) continue;
+      std::vector<std::vector<std::int64_t>> a(r, std::vector<std::int64_t>(r));
+      const std::string name = "cm" + std::to_string(round++);
+      std::string s = "Array " + name + "[" + std::to_string(r) + "," + std::to_string(r) + "]:\n";
+      for (int i = 0; i < r; ++i)
+        for (int j = 0; j < r; ++j) {
+          a[i][j] = static_cast<std::int64_t>(rng() % static_cast<std::uint64_t>(p));
+          s += name + "[" + std::to_string(i + 1) + "," + std::to_string(j + 1) +
+               "] := " + std::to_string(a[i][j]) + ":\n";
+        }
+      std::vector<std::int64_t> coef(static_cast<std::size_t>(r) + 1, 0);
+      for (std::int64_t i = 0; i <= r; ++i) {
+        auto shifted = a;
+        for (int k = 0; k < r; ++k) shifted[k][k] = (shifted[k][k] - i + p) % p;
+        std::vector<std::int64_t> basis{1};
+        std::int64_t den = 1;
+        for (std::int64_t k = 0; k <= r; ++k) {
+          if (k == i) continue;
+          std::vector<std::int64_t> next(basis.size() + 1, 0);
+          for (std::size_t e = 0; e < basis.size(); ++e) {
+            next[e + 1] = (next[e + 1] + basis[e]) % p;
+            next[e] = (next[e] + mul_mod(p - k, basis[e], p)) % p;
+          }
+          basis = next;
+          den = mul_mod(den, (i - k + p) % p, p);
+        }
+        const std::int64_t w = mul_mod(det_mod(shifted, p), inv_mod(den, p), p);
+        for (std::size_t e = 0; e < basis.size(); ++e) coef[e] = (coef[e] + mul_mod(w, basis[e], p)) % p;
+      }
+      std::string text = "0";
+      for (std::size_t e = 0; e < coef.size(); ++e)
+        text += " + " + std::to_string(coef[e]) + "*x^" + std::to_string(e);
+      EXPECT_EQ(run(s + "Chpoly([" + name + "]);\n"), value_text(make_value(text).get()))
+          << "p = " << p << ", r = " << r;
+    }
   }
 }
 

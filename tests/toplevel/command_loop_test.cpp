@@ -16,6 +16,7 @@
 #include "numbers/freelists.h"
 #include "support/data_tables.h"
 #include "support/modulus_scope.h"
+#include "support/node_accounting.h"
 #include "support/poly_support.h"
 #include "numbers/factorial.h"
 #include "poly/poly_power.h"
@@ -317,6 +318,34 @@ TEST_F(Loop, AnInterruptedAssignmentResumesOrLeavesTheVariable) {
             "\n*** New command level.\n2>\n*** Panic stop.\n\n>");
   EXPECT_EQ(y_value(), BigRef(2));
   EXPECT_EQ(levelcount, 1);
+}
+
+// The statement value 0 reads 0 in every ring and is given back whole when
+// freed in the ring it was made in (word mode frees no limbs).
+TEST(StatementZero, ReadsZeroAndFreesWholeInEveryRing) {
+  for (int ring = 0; ring < 4; ++ring) {
+    ArithModeGuard modes;
+    std::unique_ptr<ModulusScope> mod;
+    std::unique_ptr<FloatingMode> fl;
+    std::unique_ptr<WordMode> word;
+    if (ring == 1) mod = std::make_unique<ModulusScope>(7);
+    if (ring == 2) fl = std::make_unique<FloatingMode>();
+    if (ring == 3) word = std::make_unique<WordMode>();
+    NodeBalance balance;
+    quoly q = nullptr;
+    for (int k = 0; k < 3; ++k) {
+      set_zero_value(&q);
+      ASSERT_TRUE(q->numb);
+      EXPECT_EQ(q->next, nullptr);
+      EXPECT_EQ(q->ncoef->lint, 0);
+      EXPECT_EQ(q->ncoef->flote, 0.0L);
+      if (!lintmode) {
+        EXPECT_EQ(q->ncoef->head->value, 0) << "ring " << ring;
+      }
+    }
+    free_quoly(&q);
+    balance.expect_balanced();
+  }
 }
 
 }  // namespace
