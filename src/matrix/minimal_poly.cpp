@@ -48,9 +48,18 @@ std::vector<std::uint32_t> fmills;
 
 using residues = std::vector<std::uint32_t>;  // a polynomial, lowest degree first
 
-// Arithmetic modulo a word prime.
+// Arithmetic modulo a word prime; products are reduced by Barrett's method
+// (the quotient from the precomputed 2^64 / p is at most two short).
 struct PrimeField {
   std::uint64_t p;
+  std::uint64_t barrett;
+  explicit PrimeField(std::uint64_t prime) : p(prime), barrett(~std::uint64_t{0} / prime) {}
+  std::uint32_t reduce(std::uint64_t x) const {
+    const auto q = static_cast<std::uint64_t>((static_cast<unsigned __int128>(x) * barrett) >> 64);
+    std::uint64_t r = x - q * p;
+    while (r >= p) r -= p;
+    return static_cast<std::uint32_t>(r);
+  }
   std::uint32_t add(std::uint32_t a, std::uint32_t b) const {
     const std::uint64_t s = std::uint64_t{a} + b;
     return static_cast<std::uint32_t>(s >= p ? s - p : s);
@@ -58,9 +67,7 @@ struct PrimeField {
   std::uint32_t sub(std::uint32_t a, std::uint32_t b) const {
     return static_cast<std::uint32_t>(a >= b ? a - b : a + p - b);
   }
-  std::uint32_t mul(std::uint32_t a, std::uint32_t b) const {
-    return static_cast<std::uint32_t>(std::uint64_t{a} * b % p);
-  }
+  std::uint32_t mul(std::uint32_t a, std::uint32_t b) const { return reduce(std::uint64_t{a} * b); }
   std::uint32_t inv(std::uint32_t a) const {
     std::int64_t t = 0, nt = 1;
     std::int64_t r = static_cast<std::int64_t>(p), nr = a;
@@ -82,9 +89,9 @@ struct PrimeField {
     std::uint64_t acc = 0;
     for (std::int32_t k = 0; k < count; ++k) {
       acc += std::uint64_t{val[k]} * e[col[k]];
-      if (acc >= (std::uint64_t{1} << 63)) acc %= p;
+      if (acc >= (std::uint64_t{1} << 63)) acc = reduce(acc);
     }
-    return static_cast<std::uint32_t>(acc % p);
+    return reduce(acc);
   }
 };
 
@@ -408,7 +415,7 @@ residues do_mod_Mills(const MillsRun& run, std::int32_t k) {
   const std::uint64_t p =
       k == 0 ? mills_check_prime : static_cast<std::uint64_t>(prime[k]->lint);
   const ResidueRows r = residues_mod(*run.m, p);
-  return mod_Mills(PrimeField{p}, static_cast<std::int64_t>(p), r, run.rows, run.slow, run.y);
+  return mod_Mills(PrimeField(p), static_cast<std::int64_t>(p), r, run.rows, run.slow, run.y);
 }
 
 // The integer minimal polynomial from the images modulo the primes at
@@ -432,20 +439,29 @@ std::vector<imptr> integer_coefficients(const MillsRun& run, std::int32_t count)
     // Garner: the next digit is (image - the digits so far, evaluated
     // modulo p) / (the product of the earlier primes).
     const std::uint64_t p = ps[static_cast<std::size_t>(t)];
-    const PrimeField f{p};
+    const PrimeField f(p);
     std::size_t len = img.size();
     for (std::int32_t j = 0; j < t; ++j) len = std::max(len, digit[static_cast<std::size_t>(j)].size());
     img.resize(len, 0);
     const auto inv = static_cast<std::uint32_t>(invs_prod[t - 1]);
-    for (std::size_t c = 0; c < len; ++c) {
-      std::uint64_t x = 0;
-      for (std::int32_t j = t - 1; j >= 0; --j) {
-        const auto& dj = digit[static_cast<std::size_t>(j)];
-        const std::uint64_t dv = c < dj.size() ? dj[c] : 0;
-        x = (x * (ps[static_cast<std::size_t>(j)] % p) + dv) % p;
+    // The mixed-radix value modulo p: sum of digit j times the product of
+    // the primes before j.
+    std::vector<std::uint32_t> weight(static_cast<std::size_t>(t));
+    weight[0] = 1;
+    for (std::int32_t j = 1; j < t; ++j)
+      weight[static_cast<std::size_t>(j)] =
+          f.mul(weight[static_cast<std::size_t>(j) - 1], f.reduce(ps[static_cast<std::size_t>(j) - 1]));
+    std::vector<std::uint64_t> x(len, 0);
+    for (std::int32_t j = 0; j < t; ++j) {
+      const auto& dj = digit[static_cast<std::size_t>(j)];
+      const std::uint64_t w = weight[static_cast<std::size_t>(j)];
+      for (std::size_t c = 0; c < dj.size(); ++c) {
+        std::uint64_t& v = x[c];
+        v += dj[c] * w;
+        if (v >= (std::uint64_t{1} << 63)) v = f.reduce(v);
       }
-      img[c] = f.mul(f.sub(img[c], static_cast<std::uint32_t>(x)), inv);
     }
+    for (std::size_t c = 0; c < len; ++c) img[c] = f.mul(f.sub(img[c], f.reduce(x[c])), inv);
     digit[static_cast<std::size_t>(t)] = std::move(img);
   }
   std::size_t len = 0;
@@ -525,7 +541,7 @@ void Mills(arrptr q, std::int32_t rows, std::int32_t slow, quolyptr bound, quoly
     if (finf) {
       r = mod_Mills(Char2Field{modulus}, modulus, mod_rows, rows, run.slow, run.y);
     } else {
-      r = mod_Mills(PrimeField{static_cast<std::uint64_t>(modulus)}, modulus, mod_rows, rows,
+      r = mod_Mills(PrimeField(static_cast<std::uint64_t>(modulus)), modulus, mod_rows, rows,
                     run.slow, run.y);
     }
     coef.assign(r.size(), nullptr);
