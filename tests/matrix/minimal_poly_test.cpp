@@ -131,6 +131,12 @@ TEST_F(MinimalPoly, KnownAnswersAndRefusals) {
 using Dense = std::vector<std::vector<std::int64_t>>;
 constexpr std::int64_t test_prime = 2147483647;
 
+Dense identity(std::size_t n) {
+  Dense d(n, std::vector<std::int64_t>(n, 0));
+  for (std::size_t i = 0; i < n; ++i) d[i][i] = 1;
+  return d;
+}
+
 Dense mul(const Dense& a, const Dense& b) {
   const std::size_t n = a.size();
   Dense c(n, std::vector<std::int64_t>(n, 0));
@@ -141,91 +147,71 @@ Dense mul(const Dense& a, const Dense& b) {
   return c;
 }
 
+// Every size meets a root 0, whose factor x a sequence started at A·x
+// instead of x would lose.
 TEST_F(MinimalPoly, PlantedLeastCommonMultiples) {
   std::mt19937_64 g(5252);
   seed_random(4848);
-  for (std::int32_t n : {8, 13, 21, 34, 60}) {
-    // B: companion blocks of products of (x - r)^e, some blocks repeated.
-    Mat b = int_mat(n);
-    std::map<std::int64_t, std::int32_t> lcm;  // root -> largest multiplicity
-    std::int32_t at = 0;
-    std::vector<std::int64_t> last;
-    std::map<std::int64_t, std::int32_t> last_roots;
-    while (at < n) {
-      std::vector<std::int64_t> poly{1};  // lowest first, monic
-      std::map<std::int64_t, std::int32_t> roots;
-      if (!last.empty() && g() % 3 == 0 && at + static_cast<std::int32_t>(last.size()) - 1 <= n) {
-        poly = last;
-        roots = last_roots;
-      } else {
-        const std::int32_t factors = 1 + static_cast<std::int32_t>(g() % 3);
-        for (std::int32_t f = 0; f < factors && at + static_cast<std::int32_t>(poly.size()) - 1 < n; ++f) {
-          const std::int64_t r = static_cast<std::int64_t>(g() % 7) - 3;
-          std::vector<std::int64_t> next(poly.size() + 1, 0);
-          for (std::size_t i = 0; i < poly.size(); ++i) {
-            next[i + 1] += poly[i];
-            next[i] -= r * poly[i];
-          }
-          poly = next;
-          ++roots[r];
-        }
+  for (std::size_t n : {8, 13, 21, 34, 60}) {
+    // B: companion blocks of products of (x - r)^e, r in -3..3, a block
+    // sometimes repeating the one before; lcm: root -> largest multiplicity.
+    Dense B(n, std::vector<std::int64_t>(n, 0));
+    std::map<std::int64_t, int> lcm, roots;
+    for (std::size_t at = 0; at < n;) {
+      if (roots.empty() || g() % 3 != 0) {
+        roots.clear();
+        for (std::size_t f = 0, k = 1 + g() % 3; f < k && at + f < n; ++f)
+          ++roots[static_cast<std::int64_t>(g() % 7) - 3];
       }
-      last = poly;
-      last_roots = roots;
-      std::vector<std::int64_t> low(poly.begin(), poly.end() - 1);
-      put_companion(b, at, low);
-      at += static_cast<std::int32_t>(low.size());
+      std::vector<std::int64_t> c{1};  // the block's polynomial, lowest first
+      for (auto [r, e] : roots)
+        for (int k = 0; k < e; ++k) {
+          c.insert(c.begin(), 0);
+          for (std::size_t i = 0; i + 1 < c.size(); ++i) c[i] -= r * c[i + 1];
+        }
+      const std::size_t d = c.size() - 1;
+      if (at + d > n) {
+        roots.clear();
+        continue;
+      }
+      for (std::size_t i = 0; i < d; ++i) {
+        if (i + 1 < d) B[at + i + 1][at + i] = 1;
+        B[at + i][at + d - 1] = -c[i];
+      }
       for (auto [r, e] : roots) lcm[r] = std::max(lcm[r], e);
+      at += d;
     }
     // U = I + N, N nonzero only in the rows the projections may read and
     // only outside their columns, so N² = 0 and U⁻¹ = I - N.
-    std::vector<bool> read(static_cast<std::size_t>(n), false);
-    for (std::int32_t y : {n / 3 - 1, n / 3, 2 * n / 3 - 1, 2 * n / 3, n - 2, n - 1})
-      read[static_cast<std::size_t>(y)] = true;
-    Dense N(static_cast<std::size_t>(n), std::vector<std::int64_t>(static_cast<std::size_t>(n), 0));
-    for (std::int32_t i = 0; i < n; ++i)
-      for (std::int32_t j = 0; j < n; ++j)
-        if (read[static_cast<std::size_t>(i)] && !read[static_cast<std::size_t>(j)])
-          N[static_cast<std::size_t>(i)][static_cast<std::size_t>(j)] = 1 + static_cast<std::int64_t>(g() % 2);
-    Dense U = N, V = N, B(static_cast<std::size_t>(n), std::vector<std::int64_t>(static_cast<std::size_t>(n), 0));
-    for (std::int32_t i = 0; i < n; ++i) {
-      const auto si = static_cast<std::size_t>(i);
-      for (std::int32_t j = 0; j < n; ++j) {
-        const auto sj = static_cast<std::size_t>(j);
-        V[si][sj] = -N[si][sj];
-        quoly v = b.get(i, j);
-        B[si][sj] = v == nullptr ? 0 : static_cast<std::int64_t>(quoly_convert_to_int(v));
-      }
-      U[si][si] = 1;
-      V[si][si] = 1;
-    }
-    // The entries stay far below the test prime, so A is exact.
-    const Dense A = mul(mul(U, B), V);
-    Mat a = int_mat(n);
-    for (std::int32_t i = 0; i < n; ++i)
-      for (std::int32_t j = 0; j < n; ++j) {
-        std::int64_t v = A[static_cast<std::size_t>(i)][static_cast<std::size_t>(j)];
-        if (v > test_prime / 2) v -= test_prime;
-        if (v != 0) put(a, i, j, v);
-      }
+    std::vector<bool> read(n, false);
+    for (std::size_t y : {n / 3 - 1, n / 3, 2 * n / 3 - 1, 2 * n / 3, n - 2, n - 1}) read[y] = true;
+    Dense U = identity(n), V = identity(n);
+    for (std::size_t i = 0; i < n; ++i)
+      for (std::size_t j = 0; j < n; ++j)
+        if (read[i] && !read[j]) {
+          U[i][j] = 1 + static_cast<std::int64_t>(g() % 2);
+          V[i][j] = -U[i][j];
+        }
+    const Dense A = mul(mul(U, B), V);  // exact: the entries stay small
+    Mat a = int_mat(static_cast<std::int32_t>(n));
+    for (std::size_t i = 0; i < n; ++i)
+      for (std::size_t j = 0; j < n; ++j)
+        if (A[i][j] != 0) put(a, static_cast<std::int32_t>(i), static_cast<std::int32_t>(j), A[i][j]);
     std::string want = "1";
     for (auto [r, e] : lcm) want += "*(x - (" + std::to_string(r) + "))^" + std::to_string(e);
+    EXPECT_TRUE(lcm.count(0) == 1) << n;
     Value p = minpoly(a, 3);
     EXPECT_TRUE(quoly_equal(p, Value::ratfun(want))) << n << ": " << value_text(p) << " vs " << want;
     // The planted polynomial annihilates A.
-    Dense prod(static_cast<std::size_t>(n), std::vector<std::int64_t>(static_cast<std::size_t>(n), 0));
-    for (std::int32_t i = 0; i < n; ++i) prod[static_cast<std::size_t>(i)][static_cast<std::size_t>(i)] = 1;
+    Dense prod = identity(n);
     for (auto [r, e] : lcm)
-      for (std::int32_t k = 0; k < e; ++k) {
+      for (int k = 0; k < e; ++k) {
         Dense f = A;
-        for (std::int32_t i = 0; i < n; ++i) {
-          auto& x = f[static_cast<std::size_t>(i)][static_cast<std::size_t>(i)];
-          x = ((x - r) % test_prime + test_prime) % test_prime;
-        }
+        for (std::size_t i = 0; i < n; ++i) f[i][i] -= r;
         prod = mul(prod, f);
       }
     for (const auto& row : prod)
-      for (std::int64_t v : row) ASSERT_EQ(v, 0) << n;
+      for (std::int64_t v : row) ASSERT_EQ(v % test_prime, 0) << n;
   }
 }
 
