@@ -42,10 +42,6 @@ constexpr std::int32_t start_vector_size = 32767;
 // The last table position a combination may use.
 constexpr std::int32_t last_mills_prime = 603;
 
-// The current and next iterate, kept between calls.
-std::vector<std::uint32_t> emills;
-std::vector<std::uint32_t> fmills;
-
 using residues = std::vector<std::uint32_t>;  // a polynomial, lowest degree first
 
 // Arithmetic modulo a word prime; products are reduced by Barrett's method
@@ -207,12 +203,10 @@ residues mul_add(const F& f, const residues& d, const residues& q, const residue
 // drawn again when its range has to change.
 void ensure_start_vector(std::int64_t size) {
   const auto range = static_cast<std::int32_t>(std::min<std::int64_t>(size, 5));
-  const bool fresh = xmills.empty();
-  if (!fresh && !(size < mills_mod) && !(mills_mod < size && mills_mod < 5)) return;
+  if (!xmills.empty() && !(size < mills_mod) && !(mills_mod < size && mills_mod < 5)) return;
   mills_mod = range;
   xmills.assign(start_vector_size, 0);
   for (auto& v : xmills) v = static_cast<std::uint32_t>(rand_integer2() % mills_mod);
-  if (fresh) emills.assign(start_vector_size, 0);
 }
 
 // A trace level, closed on every exit.
@@ -230,19 +224,27 @@ class MillsTrace {
   bool show_;
 };
 
+// The first n entries of the start vector for a modulus of `size`
+// elements. Every image of one answer works from this copy, so a nested
+// command level that draws the vector again cannot mix two start vectors.
+std::vector<std::uint32_t> start_vector(std::int64_t size, std::int32_t n) {
+  ensure_start_vector(size);
+  return {xmills.begin(), xmills.begin() + n};
+}
+
 // The minimal polynomial, monic, of the projected sequence of the matrix m
-// (n rows) modulo the field f of `size` elements; y the projection
+// (n rows) modulo the field f, from the start vector x; y the projection
 // coordinates, `slow` of them used.
 template <class F>
-residues mod_Mills(const F& f, std::int64_t size, const ResidueRows& m, std::int32_t n,
-                   std::int32_t slow, const std::int32_t* y) {
-  ensure_start_vector(size);
+residues mod_Mills(const F& f, const std::vector<std::uint32_t>& x, const ResidueRows& m,
+                   std::int32_t n, std::int32_t slow, const std::int32_t* y) {
   const bool loud = verbose && n > 1000;
   const std::int32_t N = 2 * n + 1;
   MillsTrace trace(n, loud);
   if (loud) dumpitt("Modular Minpoly. counting to ", N, true, true, true);
-  emills.assign(xmills.begin(), xmills.begin() + n);
-  fmills.assign(static_cast<std::size_t>(n), 0);
+  // The current and next iterate.
+  std::vector<std::uint32_t> emills = x;
+  std::vector<std::uint32_t> fmills(static_cast<std::size_t>(n), 0);
   // s[k] = a_(N-k): the coefficient of x^k in S.
   residues s(static_cast<std::size_t>(N), 0);
   // a_i projects A^(i-1)·x: the sequence starts at the start vector itself,
@@ -408,6 +410,7 @@ struct MillsRun {
   std::int32_t rows;
   std::int32_t slow;
   std::int32_t y[5];
+  std::vector<std::uint32_t> x;  // the start vector
 };
 
 // One image modulo the prime at table position k (or the check prime, k 0).
@@ -415,7 +418,7 @@ residues do_mod_Mills(const MillsRun& run, std::int32_t k) {
   const std::uint64_t p =
       k == 0 ? mills_check_prime : static_cast<std::uint64_t>(prime[k]->lint);
   const ResidueRows r = residues_mod(*run.m, p);
-  return mod_Mills(PrimeField(p), static_cast<std::int64_t>(p), r, run.rows, run.slow, run.y);
+  return mod_Mills(PrimeField(p), run.x, r, run.rows, run.slow, run.y);
 }
 
 // The integer minimal polynomial from the images modulo the primes at
@@ -526,7 +529,7 @@ void Mills(arrptr q, std::int32_t rows, std::int32_t slow, quolyptr bound, quoly
     mod_rows.start.push_back(static_cast<std::int32_t>(mod_rows.col.size()));
   }
   InterruptSetting interrupts;
-  MillsRun run{&m, rows, slow + 2, {}};
+  MillsRun run{&m, rows, slow + 2, {}, {}};
   if (rows < 12) {
     run.slow = std::min(run.slow, 3);
   } else if (rows < 15) {
@@ -538,10 +541,11 @@ void Mills(arrptr q, std::int32_t rows, std::int32_t slow, quolyptr bound, quoly
   std::vector<imptr> coef;
   if (modularmode) {
     residues r;
+    run.x = start_vector(modulus, rows);
     if (finf) {
-      r = mod_Mills(Char2Field{modulus}, modulus, mod_rows, rows, run.slow, run.y);
+      r = mod_Mills(Char2Field{modulus}, run.x, mod_rows, rows, run.slow, run.y);
     } else {
-      r = mod_Mills(PrimeField(static_cast<std::uint64_t>(modulus)), modulus, mod_rows, rows,
+      r = mod_Mills(PrimeField(static_cast<std::uint64_t>(modulus)), run.x, mod_rows, rows,
                     run.slow, run.y);
     }
     coef.assign(r.size(), nullptr);
@@ -554,6 +558,7 @@ void Mills(arrptr q, std::int32_t rows, std::int32_t slow, quolyptr bound, quoly
       *succeed = false;
       return;
     }
+    run.x = start_vector(prime[6]->lint, rows);  // every prime lies above 5
     coef = integer_coefficients(run, count);
   }
   free_quoly(n);
