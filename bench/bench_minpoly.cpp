@@ -3,6 +3,10 @@
 // companion blocks of one polynomial of degree 5 (BM_MinpolyBlocks). The
 // counter "primes" is the number of word primes the coefficient bound asks
 // for (0: more than the table holds, the built-in then gives up at once).
+// BM_MPowermod: "MPowermod" of a 20 x 20 matrix of polynomials of degree 2
+// in x modulo x^10 + 3x^7 - 2x + 5 with a 100-digit exponent, over the
+// integers modulo 65521 (over Z the coefficients would double in length
+// with every squaring).
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
@@ -13,6 +17,7 @@
 #include "arrays/array_store.h"
 #include "arrays/det_upcalls.h"
 #include "core/globals.h"
+#include "core/mode_guard.h"
 #include "numbers/freelists.h"
 #include "numbers/primes.h"
 #include "numbers/work_arrays.h"
@@ -124,7 +129,30 @@ void BM_MinpolyBlocks(benchmark::State& state) {
   time_minpoly(state, name, n);
 }
 
+void BM_MPowermod(benchmark::State& state) {
+  set_up_once();
+  std::mt19937_64 rng(352);
+  // The ground ring as the ring change sets it up, restored afterwards.
+  ModulusGuard ring(65521, true);
+  const bool saved_mod = modularmode, saved_lint = lintmode;
+  modularmode = lintmode = true;
+  std::string text = "Array pw[20,20]:\n";
+  for (std::int32_t i = 1; i <= 20; ++i)
+    for (std::int32_t j = 1; j <= 20; ++j) {
+      text += "pw[" + std::to_string(i) + "," + std::to_string(j) + "] := ";
+      for (std::int32_t k = 2; k >= 0; --k)
+        text += std::to_string(static_cast<std::int64_t>(rng() % 19) - 9) + "*x^" +
+                std::to_string(k) + (k > 0 ? " + " : ":\n");
+    }
+  run(text);
+  const std::string call = "MPowermod([pw], 10^99 + 12345, x^10 + 3*x^7 - 2*x + 5):\n";
+  for (auto _ : state) run(call);
+  modularmode = saved_mod;
+  lintmode = saved_lint;
+}
+
 }  // namespace
 
 BENCHMARK(BM_Minpoly)->Arg(100)->Arg(500)->Arg(2000)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_MinpolyBlocks)->Arg(100)->Arg(500)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_MPowermod)->Unit(benchmark::kMillisecond);
