@@ -503,6 +503,7 @@ void Mills(arrptr q, std::int32_t rows, std::int32_t slow, quolyptr bound, quoly
            bool* succeed) {
   if (q->spar == nullptr || !is_product_of(&q->sizearr, rows, rows)) abandon(252, &token);
   if (rows < 8) abandon(253, &token);
+  if (rows > start_vector_size) abandon(245, &token);  // the start vector's length
   if (lintmode && !modularmode) abandon(256, &token);
   // Floating entries have no residues.
   if (flotemode) abandon(254, &token);
