@@ -104,6 +104,16 @@ void poly_to_array(std::int32_t rows, std::int32_t start, poly* p) {
   *p = nullptr;
 }
 
+void fillup(std::int32_t rows, std::int32_t cols, std::int32_t start, workptr arr) {
+  const std::int64_t cells = static_cast<std::int64_t>(rows) * cols;
+  for (std::int64_t k = 0; k < cells; ++k) {
+    quolyptr c = arp_cell(start + static_cast<std::int32_t>(k));
+    free_quoly(c);
+    *c = arr->stash[k];
+    arr->stash[k] = nullptr;
+  }
+}
+
 void reverse_array(arrptr q) {
   const std::int32_t count = q->stop - q->start + 1;
   for (std::int32_t k = 0; k < count / 2; ++k) {

@@ -406,10 +406,10 @@ void sort_rows(builtin_func1_EnvRec* env) {
     const std::int64_t cells = static_cast<std::int64_t>(rows) * cols;
     for (std::int64_t k = 0; k < cells; ++k) w->stash[k] = *arp_cell(q->start + static_cast<std::int32_t>(k));
     arraysort(w, 0, rows - 1, rows, cols);
-    for (std::int64_t k = 0; k < cells; ++k) {
-      *arp_cell(q->start + static_cast<std::int32_t>(k)) = w->stash[k];
-      w->stash[k] = nullptr;
-    }
+    // The cells' values now sit in w (sorted): clear the cells first so
+    // that fillup frees nothing it is about to store.
+    for (std::int64_t k = 0; k < cells; ++k) *arp_cell(q->start + static_cast<std::int32_t>(k)) = nullptr;
+    fillup(rows, cols, q->start, w);
   }
   free_quoly(env->n);
   quoly_set(0, env->n);

@@ -55,6 +55,10 @@ void findlcm(quolyptr n, sparseptr spar, std::int32_t start, std::int32_t total_
 // The polynomial whose coefficients the array holds.
 void arr_to_poly(arrptr q, quolyptr n);
 void arr_to_poly_sparse(sparseptr spar, std::int32_t rows, quolyptr n);
+// The rows x cols work array arr copied into the dense cells from start on,
+// entry k to cell start + k; the cells take the values over (their old
+// values are freed) and arr's entries become nil.
+void fillup(std::int32_t rows, std::int32_t cols, std::int32_t start, workptr arr);
 // The array reversed in place.
 void reverse_array(arrptr q);
 void reverse_sparse(sparseptr spar, std::int32_t rows);

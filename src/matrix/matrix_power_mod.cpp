@@ -85,8 +85,12 @@ std::int32_t limb_bits_below(std::int32_t v, bool first_limb) {
 
 // W := arr^e by squaring from the most significant bit of the exponent's
 // limbs. Returns whether any product was formed (if not, W holds arr's
-// own entries).
-bool ladder(workptr w, workptr arr, arr_descr* facts, imptr e, Progress& progress) {
+// own entries). With a modulus m, W is reduced after every product: the
+// remainders are canonical (integers in [0, m), remainders by a monic
+// polynomial), so the result is the one reduced once at the end, while the
+// entries stay small.
+bool ladder(workptr w, workptr arr, arr_descr* facts, imptr e, quoly m, Progress& progress) {
+  const std::int32_t cells = facts->rows * facts->rows;
   sparseptr none = nullptr, none2 = nullptr;
   bool shared = true;
   bool first = true;
@@ -99,7 +103,11 @@ bool ladder(workptr w, workptr arr, arr_descr* facts, imptr e, Progress& progres
       check_interrupt();
       matrix_mult(w, w, facts, facts, !shared, &none, &none2);
       shared = false;
-      if ((v >> bit) & 1) matrix_mult(w, arr, facts, facts, true, &none, &none2);
+      if (m != nullptr) reduce_entries(w, cells, m, true);
+      if ((v >> bit) & 1) {
+        matrix_mult(w, arr, facts, facts, true, &none, &none2);
+        if (m != nullptr) reduce_entries(w, cells, m, true);
+      }
     }
     progress.limb();
   }
@@ -151,7 +159,9 @@ void matpowermod(workptr arr, arr_descr* arr_facts, bool* arr_free, imptr expont
   workptr w = guard.get();
   std::copy(arr->stash, arr->stash + cells, w->stash);
   Progress progress{showit, general};
-  const bool formed = ladder(w, arr, arr_facts, expont, progress);
+  // Floating remainders are not exact: those are reduced once, at the end.
+  const bool formed =
+      ladder(w, arr, arr_facts, expont, general && !flotemode ? m : nullptr, progress);
   if (general) {
     if (formed) {
       reduce_entries(w, cells, m, true);

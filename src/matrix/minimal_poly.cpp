@@ -1,0 +1,570 @@
+// The minimal polynomial of a sparse square matrix by random projections.
+// Modulo a prime p, the sequence a_i = <y, A^i x> (x a random start vector,
+// y a sum of a few coordinate vectors) satisfies the minimal recurrence of
+// A; the extended Euclidean algorithm on x^N and S = sum a_i x^(N-i),
+// stopped once the remainder falls below degree n, yields it (N = 2n + 1).
+// Over the integers the images modulo the word primes are combined in mixed
+// radix with digits in [0, p), so each coefficient comes out in [0, M), M
+// the primes' product; the image modulo a check prime tells which
+// coefficients are really negative and are moved down by M.
+//
+// All of it runs on word residues (products of the sparse rows with the
+// vector, the polynomial divisions); the user's matrix is only read.
+#include "matrix/minimal_poly.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdint>
+#include <utility>
+#include <vector>
+
+#include "arrays/det_upcalls.h"
+#include "arrays/sparse_store.h"
+#include "core/errors.h"
+#include "core/globals.h"
+#include "core/interrupts.h"
+#include "numbers/bigint_impl.h"
+#include "numbers/char2_field.h"
+#include "numbers/freelists.h"
+#include "numbers/limb_array_impl.h"
+#include "numbers/mixed_mode.h"
+#include "numbers/node_handles.h"
+#include "numbers/primes.h"
+
+namespace tavrin {
+
+std::vector<std::uint32_t> xmills;
+std::int32_t mills_mod = 0;
+
+namespace {
+
+constexpr std::int32_t start_vector_size = 32767;
+// The last table position a combination may use.
+constexpr std::int32_t last_mills_prime = 603;
+
+using residues = std::vector<std::uint32_t>;  // a polynomial, lowest degree first
+
+// Arithmetic modulo a word prime; products are reduced by Barrett's method
+// (the quotient from the precomputed 2^64 / p is at most two short).
+struct PrimeField {
+  std::uint64_t p;
+  std::uint64_t barrett;
+  explicit PrimeField(std::uint64_t prime) : p(prime), barrett(~std::uint64_t{0} / prime) {}
+  std::uint32_t reduce(std::uint64_t x) const {
+    const auto q = static_cast<std::uint64_t>((static_cast<unsigned __int128>(x) * barrett) >> 64);
+    std::uint64_t r = x - q * p;
+    while (r >= p) r -= p;
+    return static_cast<std::uint32_t>(r);
+  }
+  std::uint32_t add(std::uint32_t a, std::uint32_t b) const {
+    const std::uint64_t s = std::uint64_t{a} + b;
+    return static_cast<std::uint32_t>(s >= p ? s - p : s);
+  }
+  std::uint32_t sub(std::uint32_t a, std::uint32_t b) const {
+    return static_cast<std::uint32_t>(a >= b ? a - b : a + p - b);
+  }
+  std::uint32_t mul(std::uint32_t a, std::uint32_t b) const { return reduce(std::uint64_t{a} * b); }
+  std::uint32_t inv(std::uint32_t a) const {
+    std::int64_t t = 0, nt = 1;
+    std::int64_t r = static_cast<std::int64_t>(p), nr = a;
+    while (nr != 0) {
+      const std::int64_t q = r / nr;
+      std::int64_t x = t - q * nt;
+      t = nt;
+      nt = x;
+      x = r - q * nr;
+      r = nr;
+      nr = x;
+    }
+    return static_cast<std::uint32_t>(t < 0 ? t + static_cast<std::int64_t>(p) : t);
+  }
+  // Row times vector with the remainder taken only when the sum could
+  // overflow (products of residues below 2^31 stay below 2^62).
+  std::uint32_t dot(const std::uint32_t* val, const std::int32_t* col, std::int32_t count,
+                    const std::uint32_t* e) const {
+    std::uint64_t acc = 0;
+    for (std::int32_t k = 0; k < count; ++k) {
+      acc += std::uint64_t{val[k]} * e[col[k]];
+      if (acc >= (std::uint64_t{1} << 63)) acc = reduce(acc);
+    }
+    return reduce(acc);
+  }
+};
+
+// Arithmetic in the fields of 256 and 65536 elements.
+struct Char2Field {
+  std::int32_t size;
+  std::uint32_t add(std::uint32_t a, std::uint32_t b) const { return a ^ b; }
+  std::uint32_t sub(std::uint32_t a, std::uint32_t b) const { return a ^ b; }
+  std::uint32_t mul(std::uint32_t a, std::uint32_t b) const {
+    return static_cast<std::uint32_t>(char2_mult(a, b, size));
+  }
+  std::uint32_t inv(std::uint32_t a) const {
+    return static_cast<std::uint32_t>(char2_inverse(a, size));
+  }
+  std::uint32_t dot(const std::uint32_t* val, const std::int32_t* col, std::int32_t count,
+                    const std::uint32_t* e) const {
+    std::uint32_t acc = 0;
+    for (std::int32_t k = 0; k < count; ++k) acc ^= mul(val[k], e[col[k]]);
+    return acc;
+  }
+};
+
+// The matrix modulo one prime, row by row (columns from 0, no zeros).
+struct ResidueRows {
+  std::vector<std::int32_t> start;
+  std::vector<std::int32_t> col;
+  std::vector<std::uint32_t> val;
+};
+
+// The integer entries of the matrix, read once.
+struct IntegerRows {
+  std::vector<std::int32_t> start;
+  std::vector<std::int32_t> col;
+  std::vector<std::int64_t> small;  // one-limb values
+  std::vector<imptr> big;           // longer values (nil where small holds it)
+};
+
+std::uint32_t residue_of(imptr x, std::uint64_t p) {
+  std::int64_t r = 0;
+  const auto sp = static_cast<std::int64_t>(p);
+  for (numptr l = x->head; l != nullptr; l = l->next) r = (r * limb_base + l->value) % sp;
+  return static_cast<std::uint32_t>(r < 0 ? r + sp : r);
+}
+
+ResidueRows residues_mod(const IntegerRows& m, std::uint64_t p) {
+  ResidueRows r;
+  r.start.reserve(m.start.size());
+  r.start.push_back(0);
+  const auto sp = static_cast<std::int64_t>(p);
+  for (std::size_t i = 0; i + 1 < m.start.size(); ++i) {
+    for (std::int32_t k = m.start[i]; k < m.start[i + 1]; ++k) {
+      const auto kk = static_cast<std::size_t>(k);
+      std::uint32_t v = 0;
+      if (m.big[kk] != nullptr) {
+        v = residue_of(m.big[kk], p);
+      } else {
+        const std::int64_t s = m.small[kk] % sp;
+        v = static_cast<std::uint32_t>(s < 0 ? s + sp : s);
+      }
+      if (v == 0) continue;
+      r.col.push_back(m.col[kk]);
+      r.val.push_back(v);
+    }
+    r.start.push_back(static_cast<std::int32_t>(r.col.size()));
+  }
+  return r;
+}
+
+void trim(residues& a) {
+  while (!a.empty() && a.back() == 0) a.pop_back();
+}
+
+std::int32_t deg(const residues& a) { return static_cast<std::int32_t>(a.size()) - 1; }
+
+// *q, *r := the quotient and remainder of a by b (b non-zero).
+template <class F>
+void divide(const F& f, const residues& a, const residues& b, residues* q, residues* r) {
+  *r = a;
+  const std::int32_t db = deg(b);
+  if (deg(a) < db) {
+    q->clear();
+    return;
+  }
+  q->assign(static_cast<std::size_t>(deg(a) - db + 1), 0);
+  const std::uint32_t lead_inv = f.inv(b.back());
+  for (std::int32_t i = deg(a); i >= db; --i) {
+    const std::uint32_t c = f.mul((*r)[static_cast<std::size_t>(i)], lead_inv);
+    (*q)[static_cast<std::size_t>(i - db)] = c;
+    if (c == 0) continue;
+    for (std::int32_t j = 0; j <= db; ++j) {
+      auto& t = (*r)[static_cast<std::size_t>(i - db + j)];
+      t = f.sub(t, f.mul(c, b[static_cast<std::size_t>(j)]));
+    }
+  }
+  r->resize(static_cast<std::size_t>(db));
+  trim(*r);
+}
+
+// d·q + prev.
+template <class F>
+residues mul_add(const F& f, const residues& d, const residues& q, const residues& prev) {
+  residues s(std::max(d.size() + q.size(), prev.size()), 0);
+  for (std::size_t i = 0; i < d.size(); ++i) {
+    if (d[i] == 0) continue;
+    for (std::size_t j = 0; j < q.size(); ++j) s[i + j] = f.add(s[i + j], f.mul(d[i], q[j]));
+  }
+  for (std::size_t i = 0; i < prev.size(); ++i) s[i] = f.add(s[i], prev[i]);
+  trim(s);
+  return s;
+}
+
+// The start vector for a modulus of `size` elements: drawn on first use,
+// drawn again when its range has to change.
+void ensure_start_vector(std::int64_t size) {
+  const auto range = static_cast<std::int32_t>(std::min<std::int64_t>(size, 5));
+  if (!xmills.empty() && !(size < mills_mod) && !(mills_mod < size && mills_mod < 5)) return;
+  mills_mod = range;
+  xmills.assign(start_vector_size, 0);
+  for (auto& v : xmills) v = static_cast<std::uint32_t>(rand_integer2() % mills_mod);
+}
+
+// A trace level, closed on every exit.
+class MillsTrace {
+ public:
+  MillsTrace(std::int32_t n, bool show) : n_(n), show_(show) { ++dumpitt_level; }
+  ~MillsTrace() {
+    if (dumpitt_level > 0) decr_dumpitt(n_, true, show_);
+  }
+  MillsTrace(const MillsTrace&) = delete;
+  MillsTrace& operator=(const MillsTrace&) = delete;
+
+ private:
+  std::int32_t n_;
+  bool show_;
+};
+
+// The first n entries of the start vector for a modulus of `size`
+// elements. Every image of one answer works from this copy, so a nested
+// command level that draws the vector again cannot mix two start vectors.
+std::vector<std::uint32_t> start_vector(std::int64_t size, std::int32_t n) {
+  ensure_start_vector(size);
+  return {xmills.begin(), xmills.begin() + n};
+}
+
+// The minimal polynomial, monic, of the projected sequence of the matrix m
+// (n rows) modulo the field f, from the start vector x; y the projection
+// coordinates, `slow` of them used.
+template <class F>
+residues mod_Mills(const F& f, const std::vector<std::uint32_t>& x, const ResidueRows& m,
+                   std::int32_t n, std::int32_t slow, const std::int32_t* y) {
+  const bool loud = verbose && n > 1000;
+  const std::int32_t N = 2 * n + 1;
+  MillsTrace trace(n, loud);
+  if (loud) dumpitt("Modular Minpoly. counting to ", N, true, true, true);
+  // The current and next iterate.
+  std::vector<std::uint32_t> emills = x;
+  std::vector<std::uint32_t> fmills(static_cast<std::size_t>(n), 0);
+  // s[k] = a_(N-k): the coefficient of x^k in S.
+  residues s(static_cast<std::size_t>(N), 0);
+  // a_i projects A^(i-1)·x: the sequence starts at the start vector itself,
+  // or a zero eigenvalue would lose one factor x.
+  for (std::int32_t i = 1; i <= N; ++i) {
+    std::uint32_t a = 0;
+    for (std::int32_t j = 0; j < slow; ++j) a = f.add(a, emills[static_cast<std::size_t>(y[j])]);
+    s[static_cast<std::size_t>(N - i)] = a;
+    if (i == N) break;
+    for (std::int32_t r = 0; r < n; ++r) {
+      const std::int32_t from = m.start[static_cast<std::size_t>(r)];
+      fmills[static_cast<std::size_t>(r)] =
+          f.dot(m.val.data() + from, m.col.data() + from,
+                m.start[static_cast<std::size_t>(r) + 1] - from, emills.data());
+    }
+    if (loud && i % 100 == 0) dumpitt(" ", i, false, false, true);
+    std::swap(emills, fmills);
+    check_interrupt();
+  }
+  if (loud) {
+    std::printf("\n");
+    dumpitt("second phase. counting to degree of Minpoly", -1, true, true, true);
+  }
+  trim(s);
+  if (s.empty()) return residues{1};  // the zero sequence: recurrence 1
+  residues r0(static_cast<std::size_t>(N) + 1, 0);
+  r0.back() = 1;
+  residues r1 = std::move(s);
+  residues q_prev;
+  residues q{1};
+  residues d, rem;
+  for (std::int32_t i = 2; i <= N; ++i) {
+    divide(f, r0, r1, &d, &rem);
+    residues q_new = mul_add(f, d, q, q_prev);
+    if (loud && i % 100 == 0) dumpitt(" ", i, false, false, true);
+    r0 = std::move(r1);
+    r1 = std::move(rem);
+    q_prev = std::move(q);
+    q = std::move(q_new);
+    check_interrupt();
+    if (deg(r1) < n) break;
+  }
+  if (deg(q) > 0) {
+    const std::uint32_t lead_inv = f.inv(q.back());
+    for (auto& c : q) c = f.mul(c, lead_inv);
+  }
+  return q;
+}
+
+// The projection coordinates (from 0): near a third, two thirds and the end
+// of the rows, and two more below the first and the third for the slower
+// settings.
+void projection_coordinates(std::int32_t rows, std::int32_t* y) {
+  y[0] = rows / 3 - 1 + rand_integer2() % 2;
+  y[1] = 2 * rows / 3 - 1 + rand_integer2() % 2;
+  y[2] = rows - 2 + rand_integer2() % 2;
+  const std::int32_t d = rows > 30 ? rand_integer2() % 4 : 0;
+  const std::int32_t d2 = rows > 30 ? rand_integer2() % 4 : 0;
+  y[3] = y[0] - 2 - d;
+  y[4] = y[2] - 2 - d2;
+}
+
+// ---- Big coefficients in limbs of 28 bits, least significant first -------------------
+using mag = std::vector<detail::digit>;
+
+void mag_mul_add(mag& a, std::uint32_t mul, std::uint32_t add) {
+  std::uint64_t carry = add;
+  for (auto& d : a) {
+    const std::uint64_t v = std::uint64_t{d} * mul + carry;
+    d = static_cast<detail::digit>(v & detail::digit_mask);
+    carry = v >> limb_bits;
+  }
+  while (carry != 0) {
+    a.push_back(static_cast<detail::digit>(carry & detail::digit_mask));
+    carry >>= limb_bits;
+  }
+}
+
+std::uint32_t mag_residue(const mag& a, std::uint64_t p) {
+  std::uint64_t r = 0;
+  for (std::size_t i = a.size(); i-- > 0;) r = ((r << limb_bits) + a[i]) % p;
+  return static_cast<std::uint32_t>(r);
+}
+
+bool mag_zero(const mag& a) {
+  return std::all_of(a.begin(), a.end(), [](detail::digit d) { return d == 0; });
+}
+
+imptr number_of(const mag& a, std::int32_t sign) {
+  mag m = a.empty() ? mag{0} : a;
+  const std::int32_t n = detail::normalised_length(m.data(), static_cast<std::int32_t>(m.size()));
+  detail::limb_count(n);
+  imptr x = nullptr;
+  newimag(&x);
+  x->lint = 0;
+  x->flote = 0.0L;
+  detail::install_limbs(x, detail::build_limbs(m.data(), n, sign));
+  return x;
+}
+
+imptr word_number(std::uint32_t c) {
+  imptr x = nullptr;
+  newimag(&x);
+  x->lint = static_cast<std::int32_t>(c);
+  x->flote = 0.0L;
+  return x;
+}
+
+// The answer from its coefficients (lowest degree first, zero ones nil,
+// moved in): the polynomial in the top variable, a number value when
+// constant.
+quoly finish_1(const std::vector<imptr>& coef) {
+  poly head = nullptr;
+  poly* link = &head;
+  for (std::size_t j = coef.size(); j-- > 0;) {
+    if (coef[j] == nullptr) continue;
+    poly leaf = detail::new_leaf(coef[j]);
+    *link = j == 0 ? leaf : detail::new_term(static_cast<std::int32_t>(j), leaf);
+    link = &(*link)->next;
+  }
+  if (head == nullptr) {
+    imptr z = nullptr;
+    newimag(&z);
+    setvalue(0, z);
+    return detail::new_number_value(z);
+  }
+  if (detail::is_bare_leaf(head)) {
+    imptr n = head->ncoef;
+    free_polynode_list(head, head);
+    return detail::new_number_value(n);
+  }
+  return detail::new_ratfun_value(head, nullptr);
+}
+
+// Restores command_int on both exits.
+class InterruptSetting {
+ public:
+  InterruptSetting() : saved_(command_int) { command_int = saved_ && danger_ok; }
+  ~InterruptSetting() { command_int = saved_; }
+  InterruptSetting(const InterruptSetting&) = delete;
+  InterruptSetting& operator=(const InterruptSetting&) = delete;
+
+ private:
+  bool saved_;
+};
+
+// The number of the last table position whose primes' product covers the
+// bound, or 0 when the table is too short.
+std::int32_t last_position_for(quoly bound) {
+  const std::int32_t L = bound->ncoef->size;
+  const std::int32_t lead = bound->ncoef->head->value;
+  std::int32_t count = std::max(6, L * 7 / 4 + 4);
+  if (count > last_mills_prime) return 0;
+  while (num_prod[count - 6].size < L)
+    if (++count > last_mills_prime) return 0;
+  while (num_prod[count - 6].size == L && num_prod[count - 6].head->value < lead)
+    if (++count > last_mills_prime) return 0;
+  return count;
+}
+
+struct MillsRun {
+  const IntegerRows* m;
+  std::int32_t rows;
+  std::int32_t slow;
+  std::int32_t y[5];
+  std::vector<std::uint32_t> x;  // the start vector
+};
+
+// One image modulo the prime at table position k (or the check prime, k 0).
+residues do_mod_Mills(const MillsRun& run, std::int32_t k) {
+  const std::uint64_t p =
+      k == 0 ? mills_check_prime : static_cast<std::uint64_t>(prime[k]->lint);
+  const ResidueRows r = residues_mod(*run.m, p);
+  return mod_Mills(PrimeField(p), run.x, r, run.rows, run.slow, run.y);
+}
+
+// The integer minimal polynomial from the images modulo the primes at
+// positions 6 .. count and the check prime.
+std::vector<imptr> integer_coefficients(const MillsRun& run, std::int32_t count) {
+  const std::int32_t np = count - 5;
+  MillsTrace trace(np, verbose);
+  if (verbose) dumpitt("Number of primes needed is ", np, true, true, true);
+  std::vector<residues> digit(static_cast<std::size_t>(np));
+  std::vector<std::uint64_t> ps(static_cast<std::size_t>(np));
+  for (std::int32_t t = 0; t < np; ++t) {
+    const std::int32_t pos = 6 + t;
+    ps[static_cast<std::size_t>(t)] = static_cast<std::uint64_t>(prime[pos]->lint);
+    if (verbose && (t == 0 || run.rows < 200 || pos % 5 == 1))
+      dumpitt(" ", t + 1, false, false, true);
+    residues img = do_mod_Mills(run, pos);
+    if (t == 0) {
+      digit[0] = std::move(img);
+      continue;
+    }
+    // Garner: the next digit is (image - the digits so far, evaluated
+    // modulo p) / (the product of the earlier primes).
+    const std::uint64_t p = ps[static_cast<std::size_t>(t)];
+    const PrimeField f(p);
+    std::size_t len = img.size();
+    for (std::int32_t j = 0; j < t; ++j) len = std::max(len, digit[static_cast<std::size_t>(j)].size());
+    img.resize(len, 0);
+    const auto inv = static_cast<std::uint32_t>(invs_prod[t - 1]);
+    // The mixed-radix value modulo p: sum of digit j times the product of
+    // the primes before j.
+    std::vector<std::uint32_t> weight(static_cast<std::size_t>(t));
+    weight[0] = 1;
+    for (std::int32_t j = 1; j < t; ++j)
+      weight[static_cast<std::size_t>(j)] =
+          f.mul(weight[static_cast<std::size_t>(j) - 1], f.reduce(ps[static_cast<std::size_t>(j) - 1]));
+    std::vector<std::uint64_t> x(len, 0);
+    for (std::int32_t j = 0; j < t; ++j) {
+      const auto& dj = digit[static_cast<std::size_t>(j)];
+      const std::uint64_t w = weight[static_cast<std::size_t>(j)];
+      for (std::size_t c = 0; c < dj.size(); ++c) {
+        std::uint64_t& v = x[c];
+        v += dj[c] * w;
+        if (v >= (std::uint64_t{1} << 63)) v = f.reduce(v);
+      }
+    }
+    for (std::size_t c = 0; c < len; ++c) img[c] = f.mul(f.sub(img[c], f.reduce(x[c])), inv);
+    digit[static_cast<std::size_t>(t)] = std::move(img);
+  }
+  std::size_t len = 0;
+  for (const auto& d : digit) len = std::max(len, d.size());
+  const residues check = do_mod_Mills(run, 0);
+  mag M(static_cast<std::size_t>(num_prod[count - 6].size));
+  detail::gather(&num_prod[count - 6], M.data());
+  std::vector<imptr> coef(std::max(len, check.size()), nullptr);
+  for (std::size_t c = 0; c < coef.size(); ++c) {
+    auto digit_at = [&](std::int32_t j) {
+      const auto& dj = digit[static_cast<std::size_t>(j)];
+      return c < dj.size() ? dj[c] : 0u;
+    };
+    mag a{digit_at(np - 1)};
+    for (std::int32_t j = np - 2; j >= 0; --j)
+      mag_mul_add(a, static_cast<std::uint32_t>(ps[static_cast<std::size_t>(j)]), digit_at(j));
+    const std::uint32_t want = c < check.size() ? check[c] : 0;
+    if (mag_residue(a, mills_check_prime) != want) {
+      // The coefficient is a - M, negative: -(M - a).
+      mag b = M;
+      const std::int32_t nb = detail::mag_sub_inplace(
+          b.data(), static_cast<std::int32_t>(b.size()), a.data(),
+          detail::normalised_length(a.data(), static_cast<std::int32_t>(a.size())));
+      b.resize(static_cast<std::size_t>(nb));
+      coef[c] = number_of(b, -1);
+    } else if (!mag_zero(a)) {
+      coef[c] = number_of(a, 1);
+    }
+  }
+  return coef;
+}
+
+}  // namespace
+
+void Mills(arrptr q, std::int32_t rows, std::int32_t slow, quolyptr bound, quolyptr n,
+           bool* succeed) {
+  if (q->spar == nullptr || !is_product_of(&q->sizearr, rows, rows)) abandon(252, &token);
+  if (rows < 8) abandon(253, &token);
+  if (rows > start_vector_size) abandon(245, &token);  // the start vector's length
+  if (lintmode && !modularmode) abandon(256, &token);
+  // Floating entries have no residues.
+  if (flotemode) abandon(254, &token);
+  IntegerRows m;
+  ResidueRows mod_rows;
+  m.start.push_back(0);
+  mod_rows.start.push_back(0);
+  for (std::int32_t r = 1; r <= rows; ++r) {
+    for (colm_ptr e = *sparse_row(q->spar, r); e != nullptr; e = e->next) {
+      if (e->val == nullptr || !e->val->numb) abandon(254, &token);
+      imptr v = e->val->ncoef;
+      if (modularmode) {
+        if (v->lint == 0) continue;
+        mod_rows.col.push_back(e->coord - 1);
+        mod_rows.val.push_back(static_cast<std::uint32_t>(v->lint));
+      } else {
+        m.col.push_back(e->coord - 1);
+        const bool one_limb = v->size == 1;
+        m.small.push_back(one_limb ? v->head->value : 0);
+        m.big.push_back(one_limb ? nullptr : v);
+      }
+    }
+    m.start.push_back(static_cast<std::int32_t>(m.col.size()));
+    mod_rows.start.push_back(static_cast<std::int32_t>(mod_rows.col.size()));
+  }
+  InterruptSetting interrupts;
+  MillsRun run{&m, rows, slow + 2, {}, {}};
+  if (rows < 12) {
+    run.slow = std::min(run.slow, 3);
+  } else if (rows < 15) {
+    run.slow = std::min(run.slow, 4);
+  }
+  run.slow = std::min(run.slow, 5);
+  projection_coordinates(rows, run.y);
+
+  std::vector<imptr> coef;
+  if (modularmode) {
+    residues r;
+    run.x = start_vector(modulus, rows);
+    if (finf) {
+      r = mod_Mills(Char2Field{modulus}, run.x, mod_rows, rows, run.slow, run.y);
+    } else {
+      r = mod_Mills(PrimeField(static_cast<std::uint64_t>(modulus)), run.x, mod_rows, rows,
+                    run.slow, run.y);
+    }
+    coef.assign(r.size(), nullptr);
+    for (std::size_t c = 0; c < r.size(); ++c)
+      if (r[c] != 0) coef[c] = word_number(r[c]);
+  } else {
+    if (*bound == nullptr || !(*bound)->numb) abandon(254, &token);
+    const std::int32_t count = last_position_for(*bound);
+    if (count == 0) {
+      *succeed = false;
+      return;
+    }
+    run.x = start_vector(prime[6]->lint, rows);  // every prime lies above 5
+    coef = integer_coefficients(run, count);
+  }
+  free_quoly(n);
+  *n = finish_1(coef);
+  *succeed = true;
+}
+
+}  // namespace tavrin
