@@ -7,6 +7,7 @@
 #include "core/errors.h"
 #include "core/globals.h"
 #include "core/interrupts.h"
+#include "matrix/int_char_poly.h"
 #include "matrix/matrix_products.h"
 #include "matrix/sparse_copy.h"
 #include "numbers/freelists.h"
@@ -136,6 +137,12 @@ bool leverrier_refused(std::int32_t rows) {
 }
 
 void sparse_chpoly(quolyptr n, sparseptr spar, std::int32_t rows) {
+  if (leverrier_refused(rows)) abandon(36, &token);
+  if (int_char_poly_sparse(spar, rows, n)) return;
+  leverrier_chpoly(n, spar, rows);
+}
+
+void leverrier_chpoly(quolyptr n, sparseptr spar, std::int32_t rows) {
   if (leverrier_refused(rows)) abandon(36, &token);
   // Coefficients c_1 .. c_rows of det(xI - A) = x^n + c_1 x^(n-1) + ...
   quoly c = sparse_trace(spar, rows);

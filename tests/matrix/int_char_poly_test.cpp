@@ -1,0 +1,121 @@
+// Characteristic polynomials of integer matrices by images: known answers
+// (pivot exchanges, nilpotent and zero matrices, companion matrices with
+// long coefficients) and a randomised comparison with the Leverrier-Faddeev
+// recurrence; matrices the route does not serve are left to the recurrence.
+#include "matrix/int_char_poly.h"
+
+#include <gtest/gtest.h>
+
+#include <random>
+#include <string>
+#include <vector>
+
+#include "arrays/sparse_store.h"
+#include "matrix/leverrier.h"
+#include "matrix/matrix_support.h"
+#include "numbers/freelists.h"
+#include "poly/poly_repr.h"
+#include "support/bigref.h"
+#include "support/modulus_scope.h"
+#include "support/value_form.h"
+#include "toplevel/start_tables.h"
+
+namespace tavrin::test {
+namespace {
+
+class IntCharPoly : public MatrixTest {
+ protected:
+  void SetUp() override {
+    MatrixTest::SetUp();
+    allocate_work_areas();
+  }
+  PolyVars vars_{"x"};
+};
+
+// Rows of decimal entries.
+Mat rows_mat(const std::vector<std::vector<std::string>>& rows) {
+  const auto n = static_cast<std::int32_t>(rows.size());
+  Mat m(n, n);
+  for (std::int32_t i = 0; i < n; ++i)
+    for (std::int32_t j = 0; j < n; ++j)
+      m.at(i, j) = Value::number(BigRef::from_decimal(rows[static_cast<std::size_t>(i)][static_cast<std::size_t>(j)]));
+  return m;
+}
+
+// Both routes on the same sparse copy of m.
+std::pair<Value, Value> both(const Mat& m, bool* served) {
+  sparseptr sp = to_sparse(m);
+  Value images, recurrence;
+  *served = int_char_poly_sparse(sp, m.rows, images.cell());
+  leverrier_chpoly(recurrence.cell(), sp, m.rows);
+  free_sparse(&sp, m.rows, true);
+  return {std::move(images), std::move(recurrence)};
+}
+
+TEST_F(IntCharPoly, KnownAnswers) {
+  const std::string a0 = "123456789012345678901234567890", a1 = "-98765432109876543210987654321",
+                    a2 = "31415926535897932384626";
+  struct Case {
+    std::vector<std::vector<std::string>> rows;
+    std::string expected;  // det(A - xI)
+  } cases[] = {
+      {{{"-7"}}, "-7 - x"},
+      {{{"1", "2"}, {"3", "4"}}, "x^2 - 5*x - 2"},
+      {{{"0", "0", "0"}, {"0", "0", "0"}, {"0", "0", "0"}}, "-x^3"},
+      // Nilpotent: no subdiagonal pivot at all.
+      {{{"0", "1", "0", "0"}, {"0", "0", "1", "0"}, {"0", "0", "0", "1"}, {"0", "0", "0", "0"}},
+       "x^4"},
+      // The first column's pivot lies two rows down.
+      {{{"0", "0", "1"}, {"0", "1", "0"}, {"1", "0", "0"}}, "-(x - 1)^2*(x + 1)"},
+      {{{"2", "0", "0", "5"}, {"0", "0", "3", "0"}, {"0", "3", "0", "0"}, {"5", "0", "0", "2"}},
+       "(x - 7)*(x - 3)*(x + 3)^2"},
+      // Companion matrix of x^3 + a2 x^2 + a1 x + a0.
+      {{{"0", "0", "-" + a0}, {"1", "0", a1.substr(1)}, {"0", "1", "-" + a2}},
+       "-(x^3 + " + a2 + "*x^2 - " + a1.substr(1) + "*x + " + a0 + ")"},
+  };
+  for (const Case& c : cases) {
+    bool served = false;
+    auto [images, recurrence] = both(rows_mat(c.rows), &served);
+    EXPECT_TRUE(served);
+    EXPECT_TRUE(quoly_equal(images, Value::ratfun(c.expected)))
+        << c.expected << " vs " << value_text(images);
+    EXPECT_TRUE(quoly_equal(recurrence, Value::ratfun(c.expected))) << c.expected;
+  }
+}
+
+TEST_F(IntCharPoly, AgreesWithTheRecurrence) {
+  std::mt19937_64 g(5252);
+  for (std::int32_t n = 1; n <= 14; ++n) {
+    for (double zeros : {0.0, 0.5, 0.9}) {
+      const bool long_entries = g() % 3 == 0;
+      Mat a = random_mat(g, n, n, zeros, [&](std::mt19937_64& r) {
+        BigRef v = static_cast<std::int64_t>(r() % 19) - 9;
+        if (long_entries && r() % 4 == 0) v = v * BigRef::pow2(static_cast<unsigned>(r() % 90));
+        return Value::number(v);
+      });
+      bool served = false;
+      auto [images, recurrence] = both(a, &served);
+      EXPECT_TRUE(served);
+      EXPECT_TRUE(quoly_equal(images, recurrence))
+          << n << ": " << value_text(images) << " vs " << value_text(recurrence);
+    }
+  }
+}
+
+TEST_F(IntCharPoly, OtherMatricesAreLeftAlone) {
+  Mat half = rows_mat({{"1", "2"}, {"3", "4"}});
+  half.at(0, 1) = Value::ratfun("1", "2");
+  sparseptr sp = to_sparse(half);
+  Value out = Value::number(BigRef(11));
+  EXPECT_FALSE(int_char_poly_sparse(sp, 2, out.cell()));
+  EXPECT_TRUE(quoly_equal(out, Value::number(BigRef(11))));
+  free_sparse(&sp, 2, true);
+  ModulusScope mod(101);
+  Mat b = rows_mat({{"1", "2"}, {"3", "4"}});
+  sp = to_sparse(b);
+  EXPECT_FALSE(int_char_poly_sparse(sp, 2, out.cell()));
+  free_sparse(&sp, 2, true);
+}
+
+}  // namespace
+}  // namespace tavrin::test
