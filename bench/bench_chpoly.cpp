@@ -127,6 +127,7 @@ void BM_ChpolyLeverrier(benchmark::State& state) {
   make_array(name, n, 152 + static_cast<std::uint64_t>(n), true);
   tokentipe id{};
   std::snprintf(id.name, sizeof id.name, "%s", name.c_str());
+  id.address = -1;
   const arrptr q = find_array(&id);
   for (auto _ : state) {
     quoly p = nullptr;

@@ -97,13 +97,13 @@ inline u32 add_mod(u32 a, u32 b, u32 p) {
 }
 
 // dst[i] -= x * w[i] for i in [0, len), ws[i] = shoup_pre(w[i]).
-void sub_scaled_vector(u32* __restrict dst, u32 x, const u32* __restrict w,
+__attribute__((target_clones("arch=x86-64-v4", "avx2", "default"))) void sub_scaled_vector(u32* __restrict dst, u32 x, const u32* __restrict w,
                        const u32* __restrict ws, std::size_t len, u32 p) {
   for (std::size_t i = 0; i < len; ++i) dst[i] = sub_mod(dst[i], shoup(x, w[i], ws[i], p), p);
 }
 
 // dst[i] += w * src[i] for i in [0, len).
-void add_scaled(u32* __restrict dst, const u32* __restrict src, u32 w, u32 ws, std::size_t len,
+__attribute__((target_clones("arch=x86-64-v4", "avx2", "default"))) void add_scaled(u32* __restrict dst, const u32* __restrict src, u32 w, u32 ws, std::size_t len,
                 u32 p) {
   for (std::size_t i = 0; i < len; ++i) dst[i] = add_mod(dst[i], shoup(src[i], w, ws, p), p);
 }
