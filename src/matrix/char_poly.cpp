@@ -217,6 +217,9 @@ void chpoly_builtin(builtin_func1_EnvRec* env) {
   // The basis table holds rational values, so modulo a prime the
   // characteristic polynomial is taken directly as det(a - xI).
   if (!numbers || r < 4 || r > 1000 || modularmode) {
+    // Integer and fractional matrices go by images there too.
+    if (exact && !verbose && int_char_poly(std::vector<quoly>(w->stash, w->stash + cells), r, env->n))
+      return;
     clear_cells(w, cells);
     copy_minus(q, r, w, x.q);
     // Lent to the router (not given up): the cells stay ours to free.

@@ -16,9 +16,14 @@
 #include "arrays/sparse_store.h"
 #include "core/globals.h"
 #include "core/interrupts.h"
+#include "numbers/bigint_divide.h"
+#include "numbers/bigint_multiply.h"
 #include "numbers/freelists.h"
+#include "numbers/integer_gcd.h"
+#include "numbers/node_handles.h"
 #include "numbers/limb_array_impl.h"
 #include "poly/poly_repr.h"
+#include "quoly/quoly_quot.h"
 
 namespace tavrin {
 
@@ -221,6 +226,12 @@ bool rational_ground() { return !modularmode && !flotemode && !lintmode; }
 
 bool integer_value(quoly v) { return v == nullptr || (v->numb && v->ncoef->size > 0); }
 
+// A rational number: numerator and denominator single leaves.
+bool rational_value(quoly v) {
+  return !v->numb && v->rat && v->numer != nullptr && v->numer->numb && v->numer->next == nullptr &&
+         v->denom != nullptr && v->denom->numb && v->denom->next == nullptr;
+}
+
 // log2 of an upper bound on |x|, -1 for zero.
 long double log_magnitude(imptr x) {
   const long double top = std::fabs(static_cast<long double>(x->head->value));
@@ -389,18 +400,77 @@ void build_polynomial(std::vector<imptr>& c, std::int32_t sign, quolyptr out) {
   use_up_poly(&head, out);
 }
 
-bool char_poly_of_entries(const std::vector<Entry>& entries, std::int32_t n, quolyptr out) {
+// x := x * y.
+void multiply_into(imptr x, imptr y) {
+  detail::ScratchNumber prod;
+  fast_mult(x, y, prod.get());
+  num_assign(prod.get(), x);
+}
+
+// With l the least common multiple of the denominators and B = lA an
+// integer matrix, det(A - xI) = det(B - lxI) / l^n: the coefficient of x^k
+// of B's polynomial is multiplied by l^k, and the whole divided by l^n.
+void clear_denominators(const std::vector<quoly>& cells, std::int32_t n, quolyptr out) {
+  detail::ScratchNumber l;
+  setvalue(1, l.get());
+  for (quoly v : cells) {
+    if (v == nullptr || v->numb) continue;
+    detail::ScratchNumber d, g, quot, rem;
+    abs_val_num(v->denom->ncoef, d.get());
+    binary_gcd(l.get(), d.get(), g.get());
+    divide(d.get(), g.get(), quot.get(), rem.get());
+    multiply_into(l.get(), quot.get());
+  }
+  std::vector<detail::ScratchNumber> scaled(cells.size());
+  std::vector<Entry> entries(cells.size());
+  for (std::size_t k = 0; k < cells.size(); ++k) {
+    const quoly v = cells[k];
+    if (v == nullptr) continue;
+    imptr b = scaled[k].get();
+    if (v->numb) {
+      fast_mult(v->ncoef, l.get(), b);
+    } else {
+      detail::ScratchNumber quot, rem;
+      divide(l.get(), v->denom->ncoef, quot.get(), rem.get());
+      fast_mult(v->numer->ncoef, quot.get(), b);
+    }
+    if (b->size == 1)
+      entries[k].small = b->head->value;
+    else
+      entries[k].big = b;
+  }
   std::vector<imptr> coefs = integer_coefficients(entries, n);
+  detail::ScratchNumber power;
+  setvalue(1, power.get());
+  for (imptr c : coefs) {
+    multiply_into(c, power.get());
+    multiply_into(power.get(), l.get());
+  }
   build_polynomial(coefs, n % 2 == 0 ? 1 : -1, out);
-  return true;
+  // power = l^(n + 1) now.
+  detail::ScratchNumber ln, rem;
+  divide(power.get(), l.get(), ln.get(), rem.get());
+  quoly divisor = nullptr;
+  quoly_set(1, &divisor);
+  num_assign(ln.get(), divisor->ncoef);
+  fast_quoly_quot(out, &divisor, false);
+  free_quoly(&divisor);
 }
 
 }  // namespace
 
 bool int_char_poly(const std::vector<quoly>& cells, std::int32_t n, quolyptr out) {
   if (!rational_ground() || n < 1 || n > largest_side || polynames == nullptr) return false;
-  for (quoly v : cells)
-    if (!integer_value(v)) return false;
+  bool fractions = false;
+  for (quoly v : cells) {
+    if (integer_value(v)) continue;
+    if (!rational_value(v)) return false;
+    fractions = true;
+  }
+  if (fractions) {
+    clear_denominators(cells, n, out);
+    return true;
+  }
   std::vector<Entry> entries(cells.size());
   for (std::size_t k = 0; k < cells.size(); ++k) {
     const quoly v = cells[k];
@@ -410,7 +480,9 @@ bool int_char_poly(const std::vector<quoly>& cells, std::int32_t n, quolyptr out
     else
       entries[k].big = v->ncoef;
   }
-  return char_poly_of_entries(entries, n, out);
+  std::vector<imptr> coefs = integer_coefficients(entries, n);
+  build_polynomial(coefs, n % 2 == 0 ? 1 : -1, out);
+  return true;
 }
 
 bool int_char_poly_sparse(sparseptr spar, std::int32_t rows, quolyptr out) {

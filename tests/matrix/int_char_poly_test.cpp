@@ -1,7 +1,8 @@
 // Characteristic polynomials of integer matrices by images: known answers
 // (pivot exchanges, nilpotent and zero matrices, companion matrices with
 // long coefficients) and a randomised comparison with the Leverrier-Faddeev
-// recurrence; matrices the route does not serve are left to the recurrence.
+// recurrence (integer and fractional entries); matrices the route does not
+// serve are left to the recurrence.
 #include "matrix/int_char_poly.h"
 
 #include <gtest/gtest.h>
@@ -87,10 +88,12 @@ TEST_F(IntCharPoly, AgreesWithTheRecurrence) {
   std::mt19937_64 g(5252);
   for (std::int32_t n = 1; n <= 14; ++n) {
     for (double zeros : {0.0, 0.5, 0.9}) {
-      const bool long_entries = g() % 3 == 0;
+      const int kind = static_cast<int>(g() % 3);  // small, long or fractional entries
       Mat a = random_mat(g, n, n, zeros, [&](std::mt19937_64& r) {
         BigRef v = static_cast<std::int64_t>(r() % 19) - 9;
-        if (long_entries && r() % 4 == 0) v = v * BigRef::pow2(static_cast<unsigned>(r() % 90));
+        if (kind == 1 && r() % 4 == 0) v = v * BigRef::pow2(static_cast<unsigned>(r() % 90));
+        if (kind == 2 && r() % 2 == 0)
+          return make_value(v.to_decimal() + " / " + std::to_string(2 + r() % 6));
         return Value::number(v);
       });
       bool served = false;
@@ -103,9 +106,9 @@ TEST_F(IntCharPoly, AgreesWithTheRecurrence) {
 }
 
 TEST_F(IntCharPoly, OtherMatricesAreLeftAlone) {
-  Mat half = rows_mat({{"1", "2"}, {"3", "4"}});
-  half.at(0, 1) = Value::ratfun("1", "2");
-  sparseptr sp = to_sparse(half);
+  Mat sym = rows_mat({{"1", "2"}, {"3", "4"}});
+  sym.at(0, 1) = Value::ratfun("x + 1");
+  sparseptr sp = to_sparse(sym);
   Value out = Value::number(BigRef(11));
   EXPECT_FALSE(int_char_poly_sparse(sp, 2, out.cell()));
   EXPECT_TRUE(quoly_equal(out, Value::number(BigRef(11))));
