@@ -220,7 +220,8 @@ using mag = std::vector<digit>;
 using u32 = std::uint32_t;
 using u64 = std::uint64_t;
 
-constexpr std::int32_t largest_side = 4000;
+// Sides above this would take hundreds of megabytes of residues and entries.
+constexpr std::int32_t largest_side = 2000;
 
 bool rational_ground() { return !modularmode && !flotemode && !lintmode; }
 
@@ -237,17 +238,6 @@ long double log_magnitude(imptr x) {
   const long double top = std::fabs(static_cast<long double>(x->head->value));
   if (x->size == 1) return top == 0.0L ? -1.0L : std::log2(top);
   return std::log2(top + 1.0L) + static_cast<long double>(limb_bits) * (x->size - 1);
-}
-
-// log2 of the Euclidean norm of a vector with entries 2^l (l = -1: zero).
-long double log_norm(const std::vector<long double>& logs) {
-  long double top = -1.0L;
-  for (long double v : logs) top = std::max(top, v);
-  if (top < -0.5L) return -1.0L;
-  long double s = 0.0L;
-  for (long double v : logs)
-    if (v > -0.5L) s += std::exp2(2.0L * (v - top));
-  return top + 0.5L * std::log2(s);
 }
 
 // a := a * mul + add (digits base 2^28, least significant first).
@@ -298,22 +288,29 @@ u32 residue(const Entry& e, u32 p) {
 // fresh numbers c[0 .. n].
 std::vector<imptr> integer_coefficients(const std::vector<Entry>& entries, std::int32_t n) {
   const auto m = static_cast<std::size_t>(n);
-  std::vector<std::vector<long double>> row_logs(m), col_logs(m);
+  // The rows' and columns' log2 Euclidean norms (-1 for a zero one), the
+  // sums of squares scaled by the largest entry.
+  auto log_of = [](const Entry& e) {
+    if (e.big != nullptr) return log_magnitude(e.big);
+    return e.small == 0 ? -1.0L : std::log2(std::fabs(static_cast<long double>(e.small)));
+  };
+  std::vector<long double> row_top(m, -1.0L), col_top(m, -1.0L), rows(m, 0.0L), cols(m, 0.0L);
   for (std::size_t c = 0; c < m; ++c)
     for (std::size_t r = 0; r < m; ++r) {
-      const Entry& e = entries[c * m + r];
-      long double l = -1.0L;
-      if (e.big != nullptr)
-        l = log_magnitude(e.big);
-      else if (e.small != 0)
-        l = std::log2(std::fabs(static_cast<long double>(e.small)));
-      row_logs[r].push_back(l);
-      col_logs[c].push_back(l);
+      const long double l = log_of(entries[c * m + r]);
+      row_top[r] = std::max(row_top[r], l);
+      col_top[c] = std::max(col_top[c], l);
     }
-  std::vector<long double> rows(m), cols(m);
+  for (std::size_t c = 0; c < m; ++c)
+    for (std::size_t r = 0; r < m; ++r) {
+      const long double l = log_of(entries[c * m + r]);
+      if (l < -0.5L) continue;
+      rows[r] += std::exp2(2.0L * (l - row_top[r]));
+      cols[c] += std::exp2(2.0L * (l - col_top[c]));
+    }
   for (std::size_t i = 0; i < m; ++i) {
-    rows[i] = log_norm(row_logs[i]);
-    cols[i] = log_norm(col_logs[i]);
+    rows[i] = row_top[i] < -0.5L ? -1.0L : row_top[i] + 0.5L * std::log2(rows[i]);
+    cols[i] = col_top[i] < -0.5L ? -1.0L : col_top[i] + 0.5L * std::log2(cols[i]);
   }
   // Primes until their product exceeds twice the bound.
   const double need = coefficient_bits(rows, cols) + 1.0;
@@ -322,7 +319,7 @@ std::vector<imptr> integer_coefficients(const std::vector<Entry>& entries, std::
 
   // Garner's digits, digit t of coefficient d at t * (m + 1) + d.
   std::vector<u32> digits(static_cast<std::size_t>(count) * (m + 1));
-  std::vector<u32> store(m * m);
+  std::vector<u32> store(m * m), reduced(static_cast<std::size_t>(count));
   for (std::int32_t t = 0; t < count; ++t) {
     check_interrupt();
     const u32 p = prime_at(t);
@@ -336,12 +333,15 @@ std::vector<imptr> integer_coefficients(const std::vector<Entry>& entries, std::
     // x := the value of the earlier digits modulo p (Horner), then
     // digit t := (image - x) / (p_0 ... p_{t-1}) modulo p.
     u64 prod = 1;
-    for (std::int32_t j = 0; j < t; ++j) prod = prod * (prime_at(j) % p) % p;
+    for (std::int32_t j = 0; j < t; ++j) {
+      reduced[static_cast<std::size_t>(j)] = prime_at(j) % p;
+      prod = prod * reduced[static_cast<std::size_t>(j)] % p;
+    }
     const u64 inv = inverse_mod(static_cast<u32>(prod), p);
     for (std::size_t d = 0; d <= m; ++d) {
       u64 x = digits[static_cast<std::size_t>(t - 1) * (m + 1) + d];
       for (std::int32_t j = t - 2; j >= 0; --j)
-        x = (x * (prime_at(j) % p) + digits[static_cast<std::size_t>(j) * (m + 1) + d]) % p;
+        x = (x * reduced[static_cast<std::size_t>(j)] + digits[static_cast<std::size_t>(j) * (m + 1) + d]) % p;
       out[d] = static_cast<u32>((image[d] + p - x) % p * inv % p);
     }
   }

@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <random>
 #include <string>
 #include <vector>
@@ -103,6 +104,20 @@ TEST_F(IntCharPoly, AgreesWithTheRecurrence) {
           << n << ": " << value_text(images) << " vs " << value_text(recurrence);
     }
   }
+}
+
+// The bound in bits: log2 of the largest elementary symmetric function of
+// the norms, plus one. Identity of side 8: C(8, 4) = 70 (attained); a
+// Hadamard matrix of order 4 (rows of norm 2): 4 * 2^3 = 32, above its
+// coefficients 16, 8; norms 8, 0 and sqrt(2): e_2 = 8 sqrt(2).
+TEST_F(IntCharPoly, CoefficientBounds) {
+  using charpoly_images::coefficient_bits;
+  const std::vector<long double> ones(8, 0.0L), twos(4, 1.0L), mixed = {3.0L, -1.0L, 0.5L};
+  EXPECT_NEAR(coefficient_bits(ones, ones), std::log2(70.0) + 1.0, 1e-6);
+  EXPECT_NEAR(coefficient_bits(twos, twos), 6.0, 1e-6);
+  EXPECT_NEAR(coefficient_bits(mixed, mixed), 4.5, 1e-6);
+  // The smaller of the rows' and the columns' bounds counts.
+  EXPECT_NEAR(coefficient_bits(mixed, {0.0L, 0.0L, 0.0L}), std::log2(3.0) + 1.0, 1e-6);
 }
 
 TEST_F(IntCharPoly, OtherMatricesAreLeftAlone) {
