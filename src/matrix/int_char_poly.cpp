@@ -117,7 +117,7 @@ __attribute__((target_clones("arch=x86-64-v4", "avx2", "default"))) void add_sca
 
 std::uint32_t prime_at(std::int32_t k) {
   static std::vector<u32> primes;
-  u32 c = primes.empty() ? (1u << 30) - 1 : primes.back() - 2;
+  u32 c = primes.empty() ? (1u << 31) - 1 : primes.back() - 2;
   while (static_cast<std::int32_t>(primes.size()) <= k) {
     while (!is_word_prime(c)) c -= 2;
     primes.push_back(c);

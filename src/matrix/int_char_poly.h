@@ -23,7 +23,8 @@ bool int_char_poly_sparse(sparseptr spar, std::int32_t rows, quolyptr out);
 
 namespace charpoly_images {
 
-// The primes of the images, below 2^30, downwards; prime_at(0) is the largest.
+// The primes of the images, below 2^31 (Shoup products stay in 32 bits),
+// downwards; prime_at(0) is the largest.
 std::uint32_t prime_at(std::int32_t k);
 
 // c[0 .. n] of det(xI - A) modulo p (c[n] = 1), A the n x n matrix of
