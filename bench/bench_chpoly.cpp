@@ -1,11 +1,13 @@
-// "Chpoly" of fixed-seed n x n integer matrices, entries in [0, 99], run as
-// the statement "Chpoly([a]);" (n = 4, 8, 16, 32). The numeric determinants
-// of the interpolation need the integer determinant and its minimum cut:
-// until both are in the program the runs are skipped unless
-// TAVRIN_BENCH_CHPOLY is set. BM_ChpolyCombine times the combining step
-// alone (the r - 2 Lagrange terms) from fixed determinants.
+// Characteristic polynomials of fixed-seed n x n integer matrices, entries
+// in [-99, 99]: "Chpoly([a])" of a dense array (BM_Chpoly), "Chpoly([s], 1)"
+// of a stored-sparse one (BM_ChpolySparse; integer entries go by images),
+// the Leverrier-Faddeev recurrence alone on the same sparse matrix
+// (BM_ChpolyLeverrier) and the per-prime kernel alone (BM_ChpolyModKernel).
+// BM_ChpolyCombine times the interpolation's combining step alone (the
+// r - 2 Lagrange terms) from fixed determinants.
 #include <benchmark/benchmark.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <random>
 #include <string>
@@ -13,6 +15,9 @@
 
 #include "core/globals.h"
 #include "core/mode_guard.h"
+#include "arrays/array_store.h"
+#include "matrix/int_char_poly.h"
+#include "matrix/leverrier.h"
 #include "matrix/matrix_builtins.h"
 #include "numbers/freelists.h"
 #include "numbers/work_arrays.h"
@@ -57,22 +62,27 @@ void set_up_once() {
   done = true;
 }
 
-void BM_Chpoly(benchmark::State& state) {
-  if (std::getenv("TAVRIN_BENCH_CHPOLY") == nullptr) {
-    state.SkipWithError("integer determinant pending (set TAVRIN_BENCH_CHPOLY)");
-    return;
-  }
-  set_up_once();
-  const auto n = static_cast<std::int32_t>(state.range(0));
-  std::mt19937_64 rng(52 + static_cast<std::uint64_t>(n));
-  const std::string name = "c" + std::to_string(n);
-  std::string text = "Array " + name + "[" + std::to_string(n) + "," + std::to_string(n) + "]:\n";
+// Declares the n x n array `name` with entries in [-99, 99] drawn from seed.
+void make_array(const std::string& name, std::int32_t n, std::uint64_t seed, bool sparse) {
+  std::mt19937_64 rng(seed);
+  addresser = 1;
+  first_available = 1;
+  std::string text =
+      "Array " + name + "[" + std::to_string(n) + "," + std::to_string(n) + "]:\n";
   for (std::int32_t i = 1; i <= n; ++i)
     for (std::int32_t j = 1; j <= n; ++j)
       text += name + "[" + std::to_string(i) + "," + std::to_string(j) + "] := " +
-              std::to_string(rng() % 100) + ":\n";
+              std::to_string(static_cast<std::int64_t>(rng() % 199) - 99) + ":\n";
+  if (sparse) text += "Sparse[" + name + "]:\n";
   run(text);
-  const std::string call = "x := Chpoly([" + name + "]):\n";
+}
+
+void BM_Chpoly(benchmark::State& state) {
+  set_up_once();
+  const auto n = static_cast<std::int32_t>(state.range(0));
+  const std::string name = "c" + std::to_string(n);
+  make_array(name, n, 52 + static_cast<std::uint64_t>(n), false);
+  const std::string call = "cp := Chpoly([" + name + "]):\n";
   for (auto _ : state) run(call);
 }
 
@@ -100,23 +110,12 @@ void BM_ChpolyCombine(benchmark::State& state) {
   free_quoly(&t);
 }
 
-// Leverrier-Faddeev on a stored-sparse n x n integer matrix, entries in
-// [-99, 99] ("Chpoly" with a second argument).
+// "Chpoly" with a second argument: the stored-sparse route.
 void BM_ChpolySparse(benchmark::State& state) {
   set_up_once();
   const auto n = static_cast<std::int32_t>(state.range(0));
-  std::mt19937_64 rng(152 + static_cast<std::uint64_t>(n));
   const std::string name = "s" + std::to_string(n);
-  addresser = 1;
-  first_available = 1;
-  std::string text =
-      "Array " + name + "[" + std::to_string(n) + "," + std::to_string(n) + "]:\n";
-  for (std::int32_t i = 1; i <= n; ++i)
-    for (std::int32_t j = 1; j <= n; ++j)
-      text += name + "[" + std::to_string(i) + "," + std::to_string(j) + "] := " +
-              std::to_string(static_cast<std::int64_t>(rng() % 199) - 99) + ":\n";
-  text += "Sparse[" + name + "]:\n";
-  run(text);
+  make_array(name, n, 152 + static_cast<std::uint64_t>(n), true);
   const std::string call = "cp := Chpoly([" + name + "], 1):\n";
   for (auto _ : state) run(call);
 }
@@ -147,10 +146,42 @@ void BM_ChpolyModular(benchmark::State& state) {
   for (auto _ : state) run(call);
 }
 
+// The Leverrier-Faddeev recurrence on the same matrices.
+void BM_ChpolyLeverrier(benchmark::State& state) {
+  set_up_once();
+  const auto n = static_cast<std::int32_t>(state.range(0));
+  const std::string name = "s" + std::to_string(n);
+  make_array(name, n, 152 + static_cast<std::uint64_t>(n), true);
+  tokentipe id{};
+  std::snprintf(id.name, sizeof id.name, "%s", name.c_str());
+  id.address = -1;
+  const arrptr q = find_array(&id);
+  for (auto _ : state) {
+    quoly p = nullptr;
+    leverrier_chpoly(&p, q->spar, n);
+    free_quoly(&p);
+  }
+}
+
+// One prime's image: Hessenberg reduction and the recurrence.
+void BM_ChpolyModKernel(benchmark::State& state) {
+  const auto n = static_cast<std::int32_t>(state.range(0));
+  const std::uint32_t p = charpoly_images::prime_at(0);
+  std::mt19937_64 rng(7);
+  std::vector<std::uint32_t> a(static_cast<std::size_t>(n) * n), work;
+  for (auto& v : a) v = static_cast<std::uint32_t>(rng() % p);
+  for (auto _ : state) {
+    work = a;
+    benchmark::DoNotOptimize(charpoly_images::char_poly_mod(work.data(), n, p));
+  }
+}
+
 }  // namespace
 
-BENCHMARK(BM_ChpolySparse)->Arg(16)->Arg(32)->Arg(64)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_Chpoly)->Arg(4)->Arg(8)->Arg(16)->Arg(32)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ChpolySparse)->Arg(16)->Arg(64)->Arg(200)->Arg(400)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ChpolyLeverrier)->Arg(16)->Arg(32)->Arg(64)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Chpoly)->Arg(16)->Arg(64)->Arg(200)->Arg(400)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ChpolyModKernel)->Arg(64)->Arg(200)->Arg(400)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ChpolyCombine)->Arg(8)->Arg(16)->Arg(32)->Arg(39)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ChpolyModular)
     ->ArgsProduct({{8, 16, 32, 64}, {0, 1}})

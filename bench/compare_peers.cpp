@@ -29,6 +29,7 @@
 #include "dense/dense_mult.h"
 #include "gcd/factor.h"
 #include "gcd/gcd.h"
+#include "matrix/int_char_poly.h"
 #include "numbers/base10.h"
 #include "numbers/bigint.h"
 #include "numbers/bigint_divide.h"
@@ -50,6 +51,7 @@
 #include <flint/fmpz.h>
 #include <flint/fmpz_mpoly.h>
 #include <flint/fmpz_mat.h>
+#include <flint/fmpz_poly.h>
 #include <flint/nmod_mpoly.h>
 #include <flint/nmod_poly.h>
 #include <flint/nmod_poly_factor.h>
@@ -972,6 +974,62 @@ void int_det_rows() {
   }
 }
 
+// ---- Characteristic polynomials ---------------------------------------------------------
+// int_char_poly (det(A - xI)) against fmpz_mat_charpoly (det(xI - A)) on n x n
+// matrices with entries in [-99, 99].
+void char_poly_rows() {
+  if (!wanted("characteristic polynomial")) return;
+  adjoin_xyz();
+  for (std::int32_t n : {64, 200, 400}) {
+    std::mt19937_64 rng(static_cast<std::uint64_t>(n) + 52);
+    std::vector<long> vals(static_cast<std::size_t>(n) * n);
+    std::vector<quoly> cells(vals.size(), nullptr);
+    for (std::size_t k = 0; k < vals.size(); ++k) {
+      vals[k] = static_cast<long>(rng() % 199) - 99;
+      quoly_set(static_cast<std::int32_t>(vals[k]), &cells[k]);
+    }
+    quoly cp = nullptr;
+    auto ours = [&] { int_char_poly(cells, n, &cp); };
+    std::function<void()> peer;
+    bool same = false;
+#ifdef TAVRIN_PEER_FLINT
+    fmpz_mat_t m;
+    fmpz_poly_t f;
+    fmpz_mat_init(m, n, n);
+    fmpz_poly_init(f);
+    for (std::int32_t c = 0; c < n; ++c)
+      for (std::int32_t r = 0; r < n; ++r)
+        fmpz_set_si(fmpz_mat_entry(m, r, c), vals[static_cast<std::size_t>(c) * n + r]);
+    peer = [&] { fmpz_mat_charpoly(f, m); };
+#endif
+    auto [t, p] = time_pair(ours, peer);
+#ifdef TAVRIN_PEER_FLINT
+    // Walk the terms of det(A - xI) = (-1)^n det(xI - A), highest first.
+    mpz_t z;
+    mpz_init(z);
+    same = true;
+    long next = n;
+    for (poly q = cp->numer; q != nullptr; q = q->next) {
+      const long e = q->numb ? 0 : q->exp;
+      for (; next > e; --next) same = same && fmpz_is_zero(f->coeffs + next);
+      fmpz_poly_get_coeff_mpz(z, f, e);
+      if (n % 2 != 0) mpz_neg(z, z);
+      same = same && same_number(q->numb ? q->ncoef : q->pcoef->ncoef, z);
+      next = e - 1;
+    }
+    for (; next >= 0; --next) same = same && fmpz_is_zero(f->coeffs + next);
+    mpz_clear(z);
+    fmpz_poly_clear(f);
+    fmpz_mat_clear(m);
+#endif
+    char size[32];
+    std::snprintf(size, sizeof size, "n = %d", n);
+    report("characteristic polynomial [-99, 99]", size, t, "FLINT", p, same);
+    free_quoly(&cp);
+    for (quoly& c : cells) free_quoly(&c);
+  }
+}
+
 int main(int argc, char** argv) {
   if (argc > 1) row_filter = argv[1];
   open_pools();
@@ -983,5 +1041,6 @@ int main(int argc, char** argv) {
   gcd_rows();
   factor_rows();
   int_det_rows();
+  char_poly_rows();
   return 0;
 }

@@ -16,6 +16,7 @@
 #include "core/interrupts.h"
 #include "gcd/gcd_upcalls.h"
 #include "lang/expressions.h"
+#include "matrix/int_char_poly.h"
 #include "matrix/matrix_builtins.h"
 #include "matrix/matrix_expr_impl.h"
 #include "matrix/matrix_products.h"
@@ -307,6 +308,9 @@ void chpoly_builtin(builtin_func1_EnvRec* env) {
   for (std::int32_t k = 2; modularmode && residues_ok && k <= r - 2; ++k)
     residues_ok = std::gcd(k, modulus) == 1;
   if (!numbers || r < 4 || r > 1000 || !residues_ok) {
+    // Integer and fractional matrices go by images there too.
+    if (exact && !verbose && int_char_poly(std::vector<quoly>(w->stash, w->stash + cells), r, env->n))
+      return;
     clear_cells(w, cells);
     copy_minus(q, r, w, x.q);
     // Lent to the router (not given up): the cells stay ours to free.
@@ -323,6 +327,12 @@ void chpoly_builtin(builtin_func1_EnvRec* env) {
   set_min_cut(r);
   std::optional<InterruptHold> hold;
   if (!(env->oldm1 && danger_ok)) hold.emplace();
+  // Without a bound of the caller's and without progress lines, the exact
+  // determinants are replaced by the images of the whole polynomial (the
+  // same polynomial, found in one pass).
+  if (exact && !verbose && env->bound == nullptr &&
+      int_char_poly(std::vector<quoly>(w->stash, w->stash + cells), r, env->n))
+    return;
   // A numeric determinant of the copy with `point` on the diagonal taken
   // away; the copy is rebuilt for the next point.
   auto det_at = [&](std::int32_t point, quolyptr into) {

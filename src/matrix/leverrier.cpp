@@ -7,6 +7,7 @@
 #include "core/errors.h"
 #include "core/globals.h"
 #include "core/interrupts.h"
+#include "matrix/int_char_poly.h"
 #include "matrix/matrix_products.h"
 #include "matrix/sparse_copy.h"
 #include "numbers/freelists.h"
@@ -117,6 +118,20 @@ void move_cells(workptr src, workptr dst, std::int32_t cells) {
 
 bool switch_allowed(std::int32_t n) { return n <= 1000; }
 
+// One level deeper of progress lines for a scope.
+class ProgressLevel {
+ public:
+  explicit ProgressLevel(std::int32_t n) : n_(n) { ++dumpitt_level; }
+  ~ProgressLevel() {
+    if (dumpitt_level > 0) decr_dumpitt(n_, true, verbose);
+  }
+  ProgressLevel(const ProgressLevel&) = delete;
+  ProgressLevel& operator=(const ProgressLevel&) = delete;
+
+ private:
+  std::int32_t n_;
+};
+
 // A sized descriptor whose limbs go back on every exit.
 struct Descr {
   arr_descr d{};
@@ -136,6 +151,13 @@ bool leverrier_refused(std::int32_t rows) {
 }
 
 void sparse_chpoly(quolyptr n, sparseptr spar, std::int32_t rows) {
+  if (leverrier_refused(rows)) abandon(36, &token);
+  // The images print no progress lines: with them wanted, the recurrence.
+  if (!verbose && int_char_poly_sparse(spar, rows, n)) return;
+  leverrier_chpoly(n, spar, rows);
+}
+
+void leverrier_chpoly(quolyptr n, sparseptr spar, std::int32_t rows) {
   if (leverrier_refused(rows)) abandon(36, &token);
   // Coefficients c_1 .. c_rows of det(xI - A) = x^n + c_1 x^(n-1) + ...
   quoly c = sparse_trace(spar, rows);
@@ -164,6 +186,8 @@ void sparse_chpoly(quolyptr n, sparseptr spar, std::int32_t rows) {
   add_term(c, rows - 1);
   sparseptr b = nullptr;
   copy_sparse(&spar, &b, rows, false);
+  ProgressLevel level(rows);
+  if (verbose) dumpitt("Counting to ", rows, true, true, true);
   std::int32_t k = 2;
   const std::int64_t half = static_cast<std::int64_t>(rows) * rows / 2;
   bool switched = false;
@@ -174,6 +198,7 @@ void sparse_chpoly(quolyptr n, sparseptr spar, std::int32_t rows) {
     mult_sparses(&prod, &b, rows, rows, rows, false);
     free_sparse(&b, rows, true);
     b = prod;
+    if (verbose) dumpitt(" ", k, false, false, true);
     free_quoly(&c);
     c = sparse_trace(b, rows);
     divide_by_step(&c, k);
@@ -198,6 +223,7 @@ void sparse_chpoly(quolyptr n, sparseptr spar, std::int32_t rows) {
       sparseptr a = spar;
       mult_sparse_norm(&a, w1, w2, false, rows, rows, rows, &facts.d);
       facts.release();
+      if (verbose) dumpitt(" ", k, false, false, true);
       free_cells(w1, cells);
       move_cells(w2, w1, cells);
       free_quoly(&c);

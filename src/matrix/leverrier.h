@@ -12,8 +12,13 @@
 namespace tavrin {
 
 // *n := det(A - xI) of the rows x rows sparse matrix spar, x the top
-// variable; spar kept. Modulo a prime not above rows: error 36.
+// variable; spar kept. Modulo a prime not above rows: error 36. Integer
+// matrices in rational arithmetic go by images (int_char_poly.h), any other
+// by the recurrence.
 void sparse_chpoly(quolyptr n, sparseptr spar, std::int32_t rows);
+
+// sparse_chpoly by the recurrence alone, whatever the entries.
+void leverrier_chpoly(quolyptr n, sparseptr spar, std::int32_t rows);
 
 // invert: the inverse of *spar into *spar (still sparse) or into arr (after
 // the switch, *spar := nil); otherwise *n := det A and *spar := nil. ar_free:

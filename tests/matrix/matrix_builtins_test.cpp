@@ -336,5 +336,31 @@ TEST_F(MatrixBuiltins, ModularChpolyAgreesWithDeterminantsAtEnoughPoints) {
   }
 }
 
+// "Chpoly" of a dense array: the images (progress lines off) against the
+// interpolation by exact determinants or, with fractions, the determinant of
+// a - xI (progress lines on), on both sides of the basis table's reach.
+TEST_F(MatrixBuiltins, ChpolyByImagesMatchesTheInterpolation) {
+  PolyVars vars({"x"});
+  std::mt19937_64 rng(test_seed() + 52);
+  for (const int r : {4, 7, 13, 41, -3, -6}) {
+    const int n = r < 0 ? -r : r;  // negative: with fractions
+    const std::string name = "cp" + std::to_string(n);
+    std::string s = "Array " + name + "[" + std::to_string(n) + "," + std::to_string(n) + "]:\n";
+    for (int i = 1; i <= n; ++i)
+      for (int j = 1; j <= n; ++j)
+        s += name + "[" + std::to_string(i) + "," + std::to_string(j) + "] := " +
+             std::to_string(static_cast<int>(rng() % 199) - 99) +
+             (r < 0 ? "/" + std::to_string(1 + rng() % 6) : "") + ":\n";
+    run(s);
+    const std::string call = "Chpoly([" + name + "]);\n";
+    const std::string images = run(call);
+    verbose = true;
+    const std::string interpolated = run(call);
+    verbose = false;
+    EXPECT_EQ(images, interpolated) << r;
+    EXPECT_NE(images.find("x^" + std::to_string(n)), std::string::npos) << images;
+  }
+}
+
 }  // namespace
 }  // namespace tavrin::test
