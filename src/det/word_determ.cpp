@@ -9,6 +9,7 @@
 
 #include "core/globals.h"
 #include "det/dense_gauss.h"
+#include "det/divisor_determ.h"
 #include "numbers/word_mod.h"
 
 namespace tavrin {
@@ -174,6 +175,109 @@ void fl_determ(workptr ar, std::int32_t m, quolyptr n) {
     }
   }
   (*n)->ncoef->flote = d;
+}
+
+// ---- Elimination on residues held in doubles ----------------------------------
+// The row update t := t - g * pivot runs on doubles without reduction: with
+// g and the pivot entries in [0, p), each step moves an entry by less than
+// p^2, so entries stay exact integers below 2^53 for (2^53 - p) / p^2 steps
+// (2048 steps for p < 2^21, every matrix below 2^21 rows for the table's
+// primes) and only the pivot row and the pivot column are reduced as the
+// elimination reaches them. The update loop is a plain multiply-subtract,
+// which the vectoriser takes at the baseline target.
+
+namespace {
+
+std::uint32_t reduce_exact(double x, std::uint32_t p) {
+  const std::int64_t v = static_cast<std::int64_t>(x) % static_cast<std::int64_t>(p);
+  return static_cast<std::uint32_t>(v < 0 ? v + p : v);
+}
+
+std::uint32_t word_inverse(std::uint32_t a, std::uint32_t p) {
+  std::int64_t t = 0, nt = 1, r = p, nr = a;
+  while (nr != 0) {
+    const std::int64_t q = r / nr;
+    std::int64_t x = t - q * nt;
+    t = nt;
+    nt = x;
+    x = r - q * nr;
+    r = nr;
+    nr = x;
+  }
+  return static_cast<std::uint32_t>(t < 0 ? t + p : t);
+}
+
+// t[c] -= g * pivot[c] over two rows at once: the pivot row is read once
+// for both.
+void double_row_update2(double* __restrict t1, double* __restrict t2,
+                        const double* __restrict pivot, std::size_t n, double g1, double g2) {
+  for (std::size_t c = 0; c < n; ++c) {
+    const double b = pivot[c];
+    t1[c] -= g1 * b;
+    t2[c] -= g2 * b;
+  }
+}
+
+void double_row_update(double* __restrict t, const double* __restrict pivot, std::size_t n,
+                       double g) {
+  for (std::size_t c = 0; c < n; ++c) t[c] -= g * pivot[c];
+}
+
+}  // namespace
+
+std::uint32_t residue_lu(double* store, std::int32_t m, std::uint32_t p, std::int32_t* perm) {
+  const auto size = static_cast<std::size_t>(m);
+  std::vector<double*> row(size);
+  for (std::size_t r = 0; r < size; ++r) {
+    row[r] = store + r * size;
+    if (perm != nullptr) perm[r] = static_cast<std::int32_t>(r);
+  }
+  const double pp = static_cast<double>(p) * static_cast<double>(p);
+  const auto limit = static_cast<std::size_t>((9007199254740992.0 - p) / pp);
+  std::size_t since = 0;  // steps since the trailing block was last reduced
+  std::uint64_t det = 1;
+  bool odd = false;
+  for (std::size_t i = 0; i < size; ++i) {
+    if (since == limit) {
+      for (std::size_t k = i; k < size; ++k)
+        for (std::size_t c = i; c < size; ++c) row[k][c] = reduce_exact(row[k][c], p);
+      since = 0;
+    }
+    ++since;
+    std::size_t r = i;
+    for (; r < size; ++r) {
+      row[r][i] = reduce_exact(row[r][i], p);
+      if (row[r][i] != 0.0) break;
+    }
+    if (r == size) return 0;
+    if (r != i) {
+      std::swap(row[i], row[r]);
+      if (perm != nullptr) std::swap(perm[i], perm[r]);
+      odd = !odd;
+    }
+    double* pivot = row[i];
+    for (std::size_t c = i + 1; c < size; ++c) pivot[c] = reduce_exact(pivot[c], p);
+    const auto piv = static_cast<std::uint32_t>(pivot[i]);
+    det = det * piv % p;
+    const std::uint64_t inv = word_inverse(piv, p);
+    const std::size_t rest = size - i - 1;
+    std::size_t pending = size;  // a row waiting for a partner
+    for (std::size_t k = i + 1; k < size; ++k) {
+      const std::uint64_t g = reduce_exact(row[k][i], p) * inv % p;
+      row[k][i] = static_cast<double>(g);
+      if (g == 0) continue;
+      if (pending == size) {
+        pending = k;
+        continue;
+      }
+      double_row_update2(row[pending] + i + 1, row[k] + i + 1, pivot + i + 1, rest,
+                         row[pending][i], row[k][i]);
+      pending = size;
+    }
+    if (pending != size) double_row_update(row[pending] + i + 1, pivot + i + 1, rest, row[pending][i]);
+  }
+  if (odd && det != 0) det = p - det;
+  return static_cast<std::uint32_t>(det);
 }
 
 }  // namespace tavrin

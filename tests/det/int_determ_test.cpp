@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "arrays/det_upcalls.h"
+#include "det/divisor_determ.h"
 #include "det/int_images.h"
 #include "core/mode_guard.h"
 #include "arrays/sparse_store.h"
@@ -181,6 +182,64 @@ TEST_F(IntDeterm, RandomAndPlantedDeterminants) {
   }
   EXPECT_EQ(int_det(product(l, u)), planted);
   EXPECT_GT(last_prime_count, 599);
+}
+
+// The divisor-first route against the images of the table (the route
+// switched off) and against planted determinants: Smith invariants far
+// from 1, determinants divisible by the primes the route images by (the two
+// below the lifting prime) or by its lifting prime (it falls back), and
+// singular matrices.
+TEST_F(IntDeterm, DivisorRouteAgreesWithTheImagesOfTheTable) {
+  const auto both_routes = [](const Table& t) {
+    const BigRef fast = int_det(t);
+    const images::DivisorStats stats = images::last_divisor_stats;
+    ScopedValue<bool> off(images::divisor_route_enabled, false);
+    EXPECT_EQ(fast, int_det(t)) << t.size();
+    return std::pair{fast, stats};
+  };
+  std::mt19937_64 rng(4848);
+  for (int round = 0; round < 14; ++round) {
+    const std::int32_t n = 2 + 3 * round;
+    const Table a = random_table(rng, n, round % 4 == 3 ? 1 << 20 : 99, 0);
+    const auto [det, stats] = both_routes(a);
+    EXPECT_GT(stats.lift_steps, 0) << n;
+    if (n <= 14) {
+      EXPECT_EQ(det, bareiss(a)) << n;
+    }
+  }
+  // The primes below 2^21, downwards: the first lifts, the next two image.
+  std::vector<std::int64_t> top;
+  for (std::int64_t c = (1 << 21) - 1; top.size() < 3; c -= 2) {
+    bool prime = true;
+    for (std::int64_t f = 3; f * f <= c && prime; f += 2) prime = c % f != 0;
+    if (prime) top.push_back(c);
+  }
+  const std::vector<std::vector<std::int64_t>> diagonals = {
+      {1, 1, 1, 1, 1, 1, 1, 1, 2, 6, 30, -2310},
+      {1, 1, 1, 1, -4096, 3 * 3 * 3 * 3 * 3 * 7},
+      {1, 1, 1, 1, top[1], -top[2]},
+      {1, 1, 1, 1, 2, top[0]},
+      {1, 1, 1, 3, 5, 1 << 20},
+      {1, 1, 1, 1, 1, 17, 0},
+      {1, 1, 1, 1, 5, 0, 0}};
+  for (const auto& diag : diagonals) {
+    const auto n = static_cast<std::int32_t>(diag.size());
+    std::uniform_int_distribution<std::int64_t> e(-1, 1);
+    Table l(n, std::vector<BigRef>(n, BigRef(0))), u = l, dm = l;
+    BigRef planted = 1;
+    for (std::int32_t i = 0; i < n; ++i) {
+      l[i][i] = u[i][i] = 1;
+      dm[i][i] = diag[i];
+      planted = planted * BigRef(diag[i]);
+      for (std::int32_t j = 0; j < i; ++j) l[i][j] = e(rng), u[j][i] = e(rng);
+    }
+    const auto [det, stats] = both_routes(product(product(l, dm), u));
+    EXPECT_EQ(det, planted) << n;
+    // The denominators found carry much of the determinant.
+    if (BigRef(1) << 44 < planted * planted && diag.back() != top[0]) {
+      EXPECT_GE(stats.divisor_bits, 12) << n;
+    }
+  }
 }
 
 // A adj(A) = det(A) I by values; inv: A A^-1 = I.
