@@ -20,7 +20,7 @@
 
 namespace tavrin {
 
-// LU factorisation modulo p < 2^21 of the m x m residues in [0, p) held row
+// LU factorisation modulo a prime p < 2^25 of the m x m residues in [0, p) held row
 // by row in store, with row exchanges (perm, when given, := the source row
 // of each position). Returns det mod p, 0 when singular modulo p. On a
 // nonsingular return the row at position k (store's row perm[k]) holds L's
