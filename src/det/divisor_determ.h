@@ -27,6 +27,11 @@ namespace tavrin {
 // multipliers left of the diagonal and U's row from it, all reduced.
 std::uint32_t residue_lu(double* store, std::int32_t m, std::uint32_t p, std::int32_t* perm);
 
+// out := detp * a^-1 modulo a prime p < 2^25 (the adjugate when detp = det a
+// mod p), both m x m row by row. False when a is singular modulo p.
+bool residue_inverse(const std::uint32_t* a, std::int32_t m, std::uint32_t p, std::uint32_t detp,
+                     std::uint32_t* out);
+
 namespace images {
 
 // det A for the integer matrix (cells column by column), or nullptr when

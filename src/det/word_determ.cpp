@@ -245,6 +245,16 @@ void double_row_update(double* __restrict t, const double* __restrict u, std::si
   for (std::size_t c = 0; c < n; ++c) t[c] -= g * u[c];
 }
 
+// The same on two rows, the pivot row read once for both.
+void pair_update(double* __restrict t1, double* __restrict t2, const double* __restrict u,
+                 std::size_t n, double g1, double g2) {
+  for (std::size_t c = 0; c < n; ++c) {
+    const double b = u[c];
+    t1[c] -= g1 * b;
+    t2[c] -= g2 * b;
+  }
+}
+
 // t[c] -= sum_l g[l] u[l][c] over two rows t1, t2 at once.
 void rank8_update(double* __restrict t1, double* __restrict t2, const double* const* u,
                   const double* g1, const double* g2, std::size_t n) {
@@ -338,6 +348,67 @@ std::uint32_t residue_lu(double* store, std::int32_t m, std::uint32_t p, std::in
   }
   if (odd && det != 0) det = p - det;
   return static_cast<std::uint32_t>(det);
+}
+
+// out := detp * a^-1 modulo a prime p < 2^25 by Gauss-Jordan on [a | detp I]
+// in doubles, every row but the pivot row updated per step without
+// reduction (the bound of the elimination above; all rows count, the rows
+// above the pivot included, so the whole block is reduced every `limit`
+// steps). False when a is singular modulo p.
+bool residue_inverse(const std::uint32_t* a, std::int32_t m, std::uint32_t p, std::uint32_t detp,
+                     std::uint32_t* out) {
+  const auto size = static_cast<std::size_t>(m);
+  const std::size_t w = 2 * size;
+  std::vector<double> store(size * w, 0.0);
+  std::vector<double*> row(size);
+  for (std::size_t r = 0; r < size; ++r) {
+    row[r] = store.data() + r * w;
+    for (std::size_t c = 0; c < size; ++c) row[r][c] = a[r * size + c];
+    row[r][size + r] = detp % p;
+  }
+  const double pp = static_cast<double>(p) * static_cast<double>(p);
+  const auto limit = static_cast<std::size_t>((9007199254740992.0 - p) / pp);
+  std::size_t since = 0;
+  for (std::size_t i = 0; i < size; ++i) {
+    if (since == limit) {
+      for (std::size_t k = 0; k < size; ++k)
+        for (std::size_t c = i; c < w; ++c) row[k][c] = reduce_exact(row[k][c], p);
+      since = 0;
+    }
+    ++since;
+    std::size_t r = i;
+    for (; r < size; ++r) {
+      row[r][i] = reduce_exact(row[r][i], p);
+      if (row[r][i] != 0.0) break;
+    }
+    if (r == size) return false;
+    std::swap(row[i], row[r]);
+    double* pivot = row[i];
+    const std::uint64_t inv = word_inverse(static_cast<std::uint32_t>(pivot[i]), p);
+    pivot[i] = 1.0;
+    for (std::size_t c = i + 1; c < w; ++c)
+      pivot[c] = static_cast<double>(reduce_exact(pivot[c], p) * inv % p);
+    const std::size_t rest = w - i - 1;
+    std::size_t pending = size;  // a row waiting for a partner, with its multiplier
+    double pending_g = 0.0;
+    for (std::size_t k = 0; k < size; ++k) {
+      if (k == i) continue;
+      const std::uint32_t g = reduce_exact(row[k][i], p);
+      row[k][i] = 0.0;
+      if (g == 0) continue;
+      if (pending == size) {
+        pending = k;
+        pending_g = g;
+        continue;
+      }
+      pair_update(row[pending] + i + 1, row[k] + i + 1, pivot + i + 1, rest, pending_g, g);
+      pending = size;
+    }
+    if (pending != size) double_row_update(row[pending] + i + 1, pivot + i + 1, rest, pending_g);
+  }
+  for (std::size_t r = 0; r < size; ++r)
+    for (std::size_t c = 0; c < size; ++c) out[r * size + c] = reduce_exact(row[r][size + c], p);
+  return true;
 }
 
 }  // namespace tavrin

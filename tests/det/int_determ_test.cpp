@@ -247,7 +247,8 @@ TEST_F(IntDeterm, DivisorRouteAgreesWithTheImagesOfTheTable) {
 // The blocked elimination on doubles against the row-by-row kernel, across
 // panel and column-block edges, with moduli whose squares force the
 // periodic reduction (2^25 - 39: every panel) or never do (7), singular
-// matrices (a repeated row) included; the factorisation solves P A x = P b.
+// matrices (a repeated row) included; the factorisation is checked by
+// L U = P A, the adjugate modulo p by a adj(a) = det I.
 TEST_F(IntDeterm, BlockedKernelAgreesWithTheRowByRowKernel) {
   std::mt19937_64 rng(2525);
   for (std::uint32_t p : {7u, 32003u, 2097143u, 33554393u}) {
@@ -262,8 +263,16 @@ TEST_F(IntDeterm, BlockedKernelAgreesWithTheRowByRowKernel) {
       ModulusScope mod(static_cast<std::int32_t>(p));
       std::vector<std::uint32_t> copy = a;
       EXPECT_EQ(det, static_cast<std::uint32_t>(plain_residue_determ(copy.data(), n, 1))) << p << " " << n;
+      std::vector<std::uint32_t> inv(size * size);
+      ASSERT_EQ(residue_inverse(a.data(), n, p, det, inv.data()), det != 0) << p << " " << n;
       if (det == 0) continue;
-      // L U = P A modulo p, entry by entry on a few rows.
+      // a adj(a) = det I modulo p on a few rows; L U = P A modulo p.
+      for (std::size_t k : {std::size_t{0}, size - 1})
+        for (std::size_t c = 0; c < size; ++c) {
+          std::uint64_t sum = 0;
+          for (std::size_t i = 0; i < size; ++i) sum = (sum + std::uint64_t{a[k * size + i]} * inv[i * size + c]) % p;
+          ASSERT_EQ(sum, k == c ? det : 0u) << p << " " << n << " " << k << " " << c;
+        }
       for (std::size_t k : {std::size_t{0}, size / 2, size - 1})
         for (std::size_t c = 0; c < size; ++c) {
           std::uint64_t sum = 0;
