@@ -322,16 +322,26 @@ void MixedRadix::add(std::uint32_t p, const std::uint32_t* images) {
     // Horner over the earlier digits, all entries at once: x := digit t-1,
     // then x := x * p_j + digit j for j = t-2 .. 0, modulo p.
     const std::int32_t* top = digits_.data() + (t - 1) * count_;
-    for (std::size_t i = 0; i < count_; ++i)
-      x[i] = top[i] < 0 ? static_cast<std::uint32_t>(top[i] + static_cast<std::int64_t>(p))
-                        : static_cast<std::uint32_t>(top[i]);
-    for (std::size_t j = t - 1; j-- > 0;) {
-      const std::uint32_t wj = primes_[j] % p;
-      const auto ws = static_cast<std::uint32_t>((std::uint64_t{wj} << 32) / p);
-      const std::int32_t* d = digits_.data() + j * count_;
+    if (p < (1u << 25)) {  // in doubles, symmetric residues
+      std::vector<double> xd(top, top + count_);
+      for (std::size_t j = t - 1; j-- > 0;)
+        residue_horner_step(xd.data(), digits_.data() + j * count_, count_, primes_[j] % p, p);
       for (std::size_t i = 0; i < count_; ++i) {
-        const std::int64_t y = std::int64_t{shoup_mult(x[i], wj, ws, p)} + d[i];
-        x[i] = static_cast<std::uint32_t>(y < 0 ? y + p : y >= p ? y - p : y);
+        const auto v = static_cast<std::int64_t>(xd[i]);
+        x[i] = static_cast<std::uint32_t>(v < 0 ? v + p : v);
+      }
+    } else {
+      for (std::size_t i = 0; i < count_; ++i)
+        x[i] = top[i] < 0 ? static_cast<std::uint32_t>(top[i] + static_cast<std::int64_t>(p))
+                          : static_cast<std::uint32_t>(top[i]);
+      for (std::size_t j = t - 1; j-- > 0;) {
+        const std::uint32_t wj = primes_[j] % p;
+        const auto ws = static_cast<std::uint32_t>((std::uint64_t{wj} << 32) / p);
+        const std::int32_t* d = digits_.data() + j * count_;
+        for (std::size_t i = 0; i < count_; ++i) {
+          const std::int64_t y = std::int64_t{shoup_mult(x[i], wj, ws, p)} + d[i];
+          x[i] = static_cast<std::uint32_t>(y < 0 ? y + p : y >= p ? y - p : y);
+        }
       }
     }
   }
