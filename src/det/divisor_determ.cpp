@@ -254,8 +254,7 @@ imptr divisor_determ(const std::vector<quoly>& cells, std::int32_t m) {
   last_divisor_stats = {};
   if (!divisor_route_enabled || m < 2) return nullptr;
   const auto n = static_cast<std::size_t>(m);
-  Lifting lift{m, word_prime(0), std::vector<double>(n * n), {}, {}, {}};
-  const std::uint32_t p = lift.p;
+  Lifting lift{m, 0, std::vector<double>(n * n), {}, {}, {}};
   // Entries, the largest one and the Hadamard bound 2^hbits >= prod |col|.
   std::int64_t largest = 0;
   double log_sum = 0.0;
@@ -278,19 +277,26 @@ imptr divisor_determ(const std::vector<quoly>& cells, std::int32_t m) {
     log_sum += std::log2(static_cast<double>(norm2));
   }
   // Every partial sum of A x and of the residual r - A x stays below 2^52.
-  if (static_cast<double>(m) * static_cast<double>(largest) * p >= 0x1p51) return nullptr;
+  if (static_cast<double>(m) * static_cast<double>(largest) * 0x1p21 >= 0x1p51) return nullptr;
   const auto hbits = static_cast<std::int64_t>(std::ceil(log_sum / 2 + 1e-9 * m + 2));
 
-  // LU modulo p.
+  // LU modulo p; a prime dividing det A is passed over (up to two), its
+  // image 0 kept for the cofactor.
   std::vector<double> store(n * n);
-  for (std::size_t r = 0; r < n; ++r)
-    for (std::size_t c = 0; c < n; ++c) {
-      const auto a = static_cast<std::int64_t>(lift.cols[c * n + r]) % p;
-      store[r * n + c] = static_cast<double>(a < 0 ? a + p : a);
-    }
+  std::vector<std::uint32_t> known;  // det A mod word_prime(k), k < known.size()
   lift.perm.resize(n);
-  const std::uint32_t det_p = residue_lu(store.data(), m, p, lift.perm.data());
-  if (det_p == 0) return nullptr;
+  for (std::uint32_t det_p = 0; det_p == 0;) {
+    if (known.size() == 3) return nullptr;
+    lift.p = word_prime(known.size());
+    for (std::size_t r = 0; r < n; ++r)
+      for (std::size_t c = 0; c < n; ++c) {
+        const auto a = static_cast<std::int64_t>(lift.cols[c * n + r]) % lift.p;
+        store[r * n + c] = static_cast<double>(a < 0 ? a + lift.p : a);
+      }
+    det_p = residue_lu(store.data(), m, lift.p, lift.perm.data());
+    known.push_back(det_p);
+  }
+  const std::uint32_t p = lift.p;
   lift.lu.resize(n * n);
   lift.diag_inv.resize(n);
   for (std::size_t k = 0; k < n; ++k) {
@@ -365,8 +371,8 @@ imptr divisor_determ(const std::vector<quoly>& cells, std::int32_t m) {
     const std::uint32_t q = word_prime(k);
     const std::uint32_t dq = mod_word(d, q);
     if (dq == 0) continue;
-    std::uint64_t det_q = det_p;
-    if (k > 0) {
+    std::uint64_t det_q = k < known.size() ? known[k] : 0;
+    if (k >= known.size()) {
       for (std::size_t rr = 0; rr < n; ++rr)
         for (std::size_t c = 0; c < n; ++c) {
           const auto a = static_cast<std::int64_t>(lift.cols[c * n + rr]) % q;

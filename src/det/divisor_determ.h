@@ -9,8 +9,8 @@
 // divides det A. The cofactor e = det A / d, bounded by the Hadamard bound
 // over d, then needs only a few images det A * d^-1 mod q (the lifting
 // prime's is at hand). A matrix the route does not apply to (long or large
-// entries, singular modulo the lifting prime) is left to the images of the
-// table, whose result it equals.
+// entries, singular modulo each of the first three primes below 2^21) is
+// left to the images of the table, whose result it equals.
 #pragma once
 
 #include <cstdint>
