@@ -9,6 +9,7 @@
 #include <utility>
 #include <vector>
 
+#include "core/globals.h"
 #include "numbers/freelists.h"
 #include "numbers/limb_array_impl.h"
 
@@ -252,7 +253,8 @@ imptr make_number(const words& a, std::int32_t sign) {
 
 imptr divisor_determ(const std::vector<quoly>& cells, std::int32_t m) {
   last_divisor_stats = {};
-  if (!divisor_route_enabled || m < 2) return nullptr;
+  // The verbose texts belong to the images of the table.
+  if (!divisor_route_enabled || verbose || m < 2) return nullptr;
   const auto n = static_cast<std::size_t>(m);
   Lifting lift{m, 0, std::vector<double>(n * n), {}, {}, {}};
   // Entries, the largest one and the Hadamard bound 2^hbits >= prod |col|.

@@ -219,13 +219,11 @@ std::uint32_t residue(imptr x, std::uint32_t p) {
 
 imptr crt_determ(const std::vector<quoly>& cells, std::int32_t m, imptr pd) {
   if (m < 1) return make_number(mag{1}, 1);
-  // A divisor of the determinant first, when the matrix allows it (the
-  // verbose texts belong to the images of the table).
-  if (!verbose)
-    if (imptr d = divisor_determ(cells, m)) {
-      last_prime_count = last_divisor_stats.primes;
-      return d;
-    }
+  // A divisor of the determinant first, when the matrix allows it.
+  if (imptr d = divisor_determ(cells, m)) {
+    last_prime_count = last_divisor_stats.primes;
+    return d;
+  }
   const std::int32_t np = primes_for(pd);
   last_prime_count = np;
   ++dumpitt_level;

@@ -248,6 +248,59 @@ TEST_F(IntDeterm, DivisorRouteAgreesWithTheImagesOfTheTable) {
   }
 }
 
+// Known determinants on the divisor-first route (tridiagonal 2, -1: n + 1;
+// min(i, j): 1; J - I: (n - 1)(-1)^(n-1); Vandermonde of 1..8: 1! 2! ... 7!;
+// a zero column), det(AB) = det A det B at sides the route lifts, and the
+// matrices it leaves to the table: entries of 2^24 and more, long entries,
+// verbose mode (whose texts are the table's).
+TEST_F(IntDeterm, DivisorRouteKnownAnswersAndIdentities) {
+  const auto table = [](std::int32_t n, auto entry) {
+    Table t(static_cast<std::size_t>(n), std::vector<BigRef>(static_cast<std::size_t>(n)));
+    for (std::int32_t i = 0; i < n; ++i)
+      for (std::int32_t j = 0; j < n; ++j) t[i][j] = BigRef(entry(i, j));
+    return t;
+  };
+  const auto lifted = [](const Table& t) {
+    const BigRef d = int_det(t);
+    EXPECT_GT(images::last_divisor_stats.lift_steps, 0) << t.size();
+    return d;
+  };
+  const auto band = [](std::int64_t i, std::int64_t j) { return i == j ? 2 : (i - j == 1 || j - i == 1) ? -1 : 0; };
+  EXPECT_EQ(lifted(table(100, band)), BigRef(101));
+  EXPECT_EQ(lifted(table(50, [](std::int64_t i, std::int64_t j) { return 1 + std::min(i, j); })), BigRef(1));
+  EXPECT_EQ(lifted(table(30, [](std::int64_t i, std::int64_t j) { return i == j ? 0 : 1; })), BigRef(-29));
+  const auto vandermonde = [](std::int64_t i, std::int64_t j) {
+    std::int64_t v = 1;
+    for (std::int64_t k = 0; k < j; ++k) v *= i + 1;
+    return v;
+  };
+  EXPECT_EQ(lifted(table(8, vandermonde)), BigRef(125411328000));
+  EXPECT_EQ(int_det(table(20, [](std::int64_t i, std::int64_t j) { return j == 7 ? 0 : i * j + 1; })), BigRef(0));
+  std::mt19937_64 rng(4849);
+  for (std::int32_t n : {16, 33}) {
+    const Table a = random_table(rng, n, 99, 0), b = random_table(rng, n, 9, 0);
+    EXPECT_EQ(lifted(product(a, b)), lifted(a) * lifted(b)) << n;
+  }
+  const auto left = [](const Table& t) {
+    const BigRef d = int_det(t);
+    EXPECT_EQ(images::last_divisor_stats.lift_steps, 0) << t.size();
+    return d;
+  };
+  Table big = random_table(rng, 10, 99, 0), longer = big;
+  big[2][2] = BigRef(1) << 24;
+  longer[3][5] = BigRef(1) << 40;
+  EXPECT_EQ(left(big), bareiss(big));
+  EXPECT_EQ(left(longer), bareiss(longer));
+  std::string out;
+  {
+    ScopedValue<bool> v(verbose, true);
+    EXPECT_EQ(left(table(100, band)), BigRef(101));
+    out = std::string();
+    int_det(table(12, band), &out);
+  }
+  EXPECT_NE(out.find("CRT. number of primes needed is "), std::string::npos) << out;
+}
+
 // The blocked elimination on doubles against the row-by-row kernel, across
 // panel and column-block edges, with moduli whose squares force the
 // periodic reduction (2^25 - 39: every panel) or never do (7), singular
