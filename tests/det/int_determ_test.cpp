@@ -395,6 +395,28 @@ TEST_F(IntDeterm, AdjugatesAndInverses) {
     t[1] = t[2];
     check_adjugate(to_mat(t), false);
   }
+  // A 45 x 45 adjugate (thirty-odd images joined in mixed radix) against
+  // the determinant of the divisor-first route: A adj(A) = det(A) I.
+  {
+    const std::int32_t n = 45;
+    const Table t = random_table(rng, n, 99, 0);
+    const BigRef det = int_det(t);
+    auto w = fresh_work(), o = fresh_work();
+    Descr f;
+    to_dense(to_mat(t), w.get(), f.get());
+    Value d = Value::number(0), bound = Value::number(-1);
+    int_determ(d.cell(), nullptr, w.get(), n, bound.cell());
+    ASSERT_TRUE(mod_matrix_inv(w.get(), o.get(), false, n, d.cell(), bound.cell(), nullptr, false));
+    EXPECT_GT(last_prime_count, 20);
+    Table adj(static_cast<std::size_t>(n), std::vector<BigRef>(static_cast<std::size_t>(n)));
+    for (std::int32_t c = 0; c < n; ++c)
+      for (std::int32_t r = 0; r < n; ++r) adj[r][c] = number_value(o.get()->stash[c * n + r]->ncoef);
+    const Table prod = product(t, adj);
+    for (std::int32_t i = 0; i < n; ++i)
+      for (std::int32_t j = 0; j < n; ++j) ASSERT_EQ(prod[i][j], i == j ? det : BigRef(0)) << i << " " << j;
+    free_cells(o.get(), n * n);
+    free_cells(w.get(), n * n);
+  }
   PolyVars vars({"x", "y"});
   Mat p(3, 3);
   const char* e[9] = {"x", "y + 1", "2", "x*y", "0", "x - y", "1", "y^2", "3*x"};
