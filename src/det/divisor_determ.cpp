@@ -198,7 +198,7 @@ std::uint64_t power_mod(std::uint64_t a, std::uint64_t e, std::uint64_t p) {
 struct Lifting {
   std::int32_t m;
   std::uint32_t p;
-  std::vector<double> cols;             // A column by column
+  std::vector<float> cols;              // A column by column (entries below 2^24: exact)
   std::vector<std::uint32_t> lu;        // L and U at position order
   std::vector<std::int32_t> perm;
   std::vector<std::uint32_t> diag_inv;  // U's diagonal inverted
@@ -256,7 +256,7 @@ imptr divisor_determ(const std::vector<quoly>& cells, std::int32_t m) {
   // The verbose texts belong to the images of the table.
   if (!divisor_route_enabled || verbose || m < 2) return nullptr;
   const auto n = static_cast<std::size_t>(m);
-  Lifting lift{m, 0, std::vector<double>(n * n), {}, {}, {}};
+  Lifting lift{m, 0, std::vector<float>(n * n), {}, {}, {}};
   // Entries, the largest one and the Hadamard bound 2^hbits >= prod |col|.
   std::int64_t largest = 0;
   double log_sum = 0.0;
@@ -273,7 +273,7 @@ imptr divisor_determ(const std::vector<quoly>& cells, std::int32_t m) {
       if (mag > largest) largest = mag;
       if (mag >= (std::int64_t{1} << 24)) return nullptr;
       norm2 += a * a;
-      lift.cols[c * n + r] = static_cast<double>(a);
+      lift.cols[c * n + r] = static_cast<float>(a);
     }
     if (norm2 == 0) return make_number({}, 1);  // a zero column
     log_sum += std::log2(static_cast<double>(norm2));
@@ -336,7 +336,7 @@ imptr divisor_determ(const std::vector<quoly>& cells, std::int32_t m) {
     // resid := (resid - A x) / p, exact.
     for (std::size_t c = 0; c < n; ++c) {
       const double xc = x[c];
-      const double* col = lift.cols.data() + c * n;
+      const float* col = lift.cols.data() + c * n;
       for (std::size_t i = 0; i < n; ++i) resid[i] -= col[i] * xc;
     }
     const double inv_p = 1.0 / static_cast<double>(p);
