@@ -251,7 +251,7 @@ imptr make_number(const words& a, std::int32_t sign) {
 
 }  // namespace
 
-imptr divisor_determ(const std::vector<quoly>& cells, std::int32_t m) {
+imptr divisor_determ(const std::vector<quoly>& cells, std::int32_t m, imptr pd) {
   last_divisor_stats = {};
   // The verbose texts belong to the images of the table.
   if (!divisor_route_enabled || verbose || m < 2) return nullptr;
@@ -281,6 +281,11 @@ imptr divisor_determ(const std::vector<quoly>& cells, std::int32_t m) {
   // Every partial sum of A x and of the residual r - A x stays below 2^52.
   if (static_cast<double>(m) * static_cast<double>(largest) * 0x1p21 >= 0x1p51) return nullptr;
   const auto hbits = static_cast<std::int64_t>(std::ceil(log_sum / 2 + 1e-9 * m + 2));
+  // A bound below 2^hbits (a caller's) makes the images of the table
+  // answer modulo their product: theirs is the result then.
+  if (pd != nullptr && pd->size > 0 &&
+      std::int64_t{limb_bits} * (pd->size - 1) + std::bit_width(static_cast<std::uint32_t>(pd->head->value)) - 1 < hbits)
+    return nullptr;
 
   // LU modulo p; a prime dividing det A is passed over (up to two), its
   // image 0 kept for the cofactor.

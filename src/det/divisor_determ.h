@@ -41,8 +41,9 @@ void residue_horner_step(double* x, const std::int32_t* d, std::size_t n, std::u
 namespace images {
 
 // det A for the integer matrix (cells column by column), or nullptr when
-// the route does not apply. A fresh number.
-imptr divisor_determ(const std::vector<quoly>& cells, std::int32_t m);
+// the route does not apply (also when the bound pd of the images, if
+// given, is below the route's Hadamard bound). A fresh number.
+imptr divisor_determ(const std::vector<quoly>& cells, std::int32_t m, imptr pd);
 
 // What the last divisor_determ did: the lifting steps, the word primes
 // whose images it took (the lifting prime included), the bits of d.

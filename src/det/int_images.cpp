@@ -220,7 +220,7 @@ std::uint32_t residue(imptr x, std::uint32_t p) {
 imptr crt_determ(const std::vector<quoly>& cells, std::int32_t m, imptr pd) {
   if (m < 1) return make_number(mag{1}, 1);
   // A divisor of the determinant first, when the matrix allows it.
-  if (imptr d = divisor_determ(cells, m)) {
+  if (imptr d = divisor_determ(cells, m, pd)) {
     last_prime_count = last_divisor_stats.primes;
     return d;
   }

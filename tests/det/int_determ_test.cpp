@@ -252,7 +252,7 @@ TEST_F(IntDeterm, DivisorRouteAgreesWithTheImagesOfTheTable) {
 // min(i, j): 1; J - I: (n - 1)(-1)^(n-1); Vandermonde of 1..8: 1! 2! ... 7!;
 // a zero column), det(AB) = det A det B at sides the route lifts, and the
 // matrices it leaves to the table: entries of 2^24 and more, long entries,
-// verbose mode (whose texts are the table's).
+// a caller's bound below its own, verbose mode (whose texts are the table's).
 TEST_F(IntDeterm, DivisorRouteKnownAnswersAndIdentities) {
   const auto table = [](std::int32_t n, auto entry) {
     Table t(static_cast<std::size_t>(n), std::vector<BigRef>(static_cast<std::size_t>(n)));
@@ -291,6 +291,25 @@ TEST_F(IntDeterm, DivisorRouteKnownAnswersAndIdentities) {
   longer[3][5] = BigRef(1) << 40;
   EXPECT_EQ(left(big), bareiss(big));
   EXPECT_EQ(left(longer), bareiss(longer));
+  // A caller's bound below the Hadamard bound: the images of the table
+  // answer modulo their product, with the route on or off.
+  const auto with_bound = [&](const Table& t, std::int32_t bound) {
+    const auto n = static_cast<std::int32_t>(t.size());
+    auto w = fresh_work();
+    Descr f;
+    to_dense(to_mat(t), w.get(), f.get());
+    Value d = Value::number(0), b = Value::number(bound);
+    int_determ(d.cell(), nullptr, w.get(), n, b.cell());
+    free_cells(w.get(), n * n);
+    return number_value(d->ncoef);
+  };
+  const Table c = random_table(rng, 12, 99, 0);
+  const BigRef capped = with_bound(c, 1000);
+  EXPECT_NE(capped, bareiss(c));
+  {
+    ScopedValue<bool> off(images::divisor_route_enabled, false);
+    EXPECT_EQ(with_bound(c, 1000), capped);
+  }
   std::string out;
   {
     ScopedValue<bool> v(verbose, true);
