@@ -222,6 +222,15 @@ struct Lifting {
   }
 };
 
+// a mod q in [0, q) for |a| < 2^24 (no division when |a| < q).
+double residue_of(float a, std::uint32_t q) {
+  const double dq = q;
+  double r = a;
+  if (r < 0.0) r += dq;
+  if (r >= 0.0 && r < dq) return r;
+  return static_cast<double>((static_cast<std::int64_t>(a) % q + q) % q);
+}
+
 // A big integer from a sign and a magnitude in base 2^32.
 imptr make_number(const words& a, std::int32_t sign) {
   std::vector<detail::digit> d;
@@ -296,10 +305,7 @@ imptr divisor_determ(const std::vector<quoly>& cells, std::int32_t m, imptr pd) 
     if (known.size() == 3) return nullptr;
     lift.p = word_prime(known.size());
     for (std::size_t r = 0; r < n; ++r)
-      for (std::size_t c = 0; c < n; ++c) {
-        const auto a = static_cast<std::int64_t>(lift.cols[c * n + r]) % lift.p;
-        store[r * n + c] = static_cast<double>(a < 0 ? a + lift.p : a);
-      }
+      for (std::size_t c = 0; c < n; ++c) store[r * n + c] = residue_of(lift.cols[c * n + r], lift.p);
     det_p = residue_lu(store.data(), m, lift.p, lift.perm.data());
     known.push_back(det_p);
   }
@@ -381,10 +387,7 @@ imptr divisor_determ(const std::vector<quoly>& cells, std::int32_t m, imptr pd) 
     std::uint64_t det_q = k < known.size() ? known[k] : 0;
     if (k >= known.size()) {
       for (std::size_t rr = 0; rr < n; ++rr)
-        for (std::size_t c = 0; c < n; ++c) {
-          const auto a = static_cast<std::int64_t>(lift.cols[c * n + rr]) % q;
-          work[rr * n + c] = static_cast<double>(a < 0 ? a + q : a);
-        }
+        for (std::size_t c = 0; c < n; ++c) work[rr * n + c] = residue_of(lift.cols[c * n + rr], q);
       det_q = residue_lu(work.data(), m, q, nullptr);
     }
     const std::uint64_t e_q = det_q * power_mod(dq, q - 2, q) % q;

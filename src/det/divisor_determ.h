@@ -20,14 +20,14 @@
 
 namespace tavrin {
 
-// LU factorisation modulo a prime p < 2^25 of the m x m residues in [0, p) held row
+// LU factorisation modulo a prime p < 2^24 of the m x m residues in [0, p) held row
 // by row in store, with row exchanges (perm, when given, := the source row
 // of each position). Returns det mod p, 0 when singular modulo p. On a
 // nonsingular return the row at position k (store's row perm[k]) holds L's
 // multipliers left of the diagonal and U's row from it, all reduced.
 std::uint32_t residue_lu(double* store, std::int32_t m, std::uint32_t p, std::int32_t* perm);
 
-// out := detp * a^-1 modulo a prime p < 2^25 (the adjugate when detp = det a
+// out := detp * a^-1 modulo a prime p < 2^24 (the adjugate when detp = det a
 // mod p), both m x m row by row. False when a is singular modulo p.
 bool residue_inverse(const std::uint32_t* a, std::int32_t m, std::uint32_t p, std::uint32_t detp,
                      std::uint32_t* out);

@@ -276,7 +276,7 @@ namespace tavrin::images {
 
 bool residue_adjugate(std::uint32_t* a, std::int32_t m, std::uint32_t p, std::uint32_t detp,
                       std::uint32_t* out) {
-  if (p < (1u << 25)) return residue_inverse(a, m, p, detp, out);
+  if (p < (1u << 24)) return residue_inverse(a, m, p, detp, out);
   const auto size = static_cast<std::size_t>(m);
   const std::size_t w = 2 * size;
   std::vector<std::uint32_t> store(size * w, 0);

@@ -116,10 +116,10 @@ std::int32_t eliminate(T* store, std::int32_t m, std::int32_t d) {
 bool sixteen_bit_rows() { return !finf && modulus < 32768; }
 
 
-// Prime moduli below 2^25 take the blocked elimination on doubles (below);
+// Prime moduli below 2^24 take the blocked elimination on doubles (below);
 // the row-by-row kernels above stay for larger moduli, the fields of
 // characteristic 2 and the oracle of the tests.
-bool double_rows() { return !finf && mod_is_prime && modulus > 2 && modulus < (1 << 25); }
+bool double_rows() { return !finf && mod_is_prime && modulus > 2 && modulus < (1 << 24); }
 
 std::int32_t times_residue(std::int32_t d, std::uint32_t det) {
   const std::int64_t p = modulus;
@@ -205,25 +205,32 @@ void fl_determ(workptr ar, std::int32_t m, quolyptr n) {
 // ---- Elimination on residues held in doubles ----------------------------------
 // The updates t := t - g * u run on doubles without reduction: with g and the
 // entries of u in [0, p), each elimination step moves an entry by less than
-// p^2, so entries stay exact integers below 2^53 for (2^53 - p) / p^2 steps
-// (2048 steps for p < 2^21, every matrix below 2^21 rows for the table's
-// primes); a row is reduced when it becomes a pivot row, a column when it
-// becomes the pivot column. The elimination runs in panels of eight
-// columns: the panel is factored on its own columns, the pivot rows'
-// trailing parts are brought up to date, and every row below takes the
-// eight updates of the panel in one pass over its trailing part (a rank-8
-// update, column block by column block so the eight pivot rows stay in the
-// first-level cache). The loops are plain multiply-adds, which the
-// vectoriser takes at the baseline target.
+// p^2, so entries stay exact integers below 2^52 (where a reduction needs no
+// division, see reduce_exact) for (2^52 - p) / p^2 steps: 1024 steps for
+// p < 2^21, every matrix below 2^20 rows for the table's primes, the whole
+// trailing block reduced when the budget runs out. A row is reduced when it
+// becomes a pivot row, a column when it becomes the pivot column. The
+// elimination runs in panels of eight columns: the panel is factored on its
+// own columns, the pivot rows' trailing parts are brought up to date, and
+// every row below takes the eight updates of the panel in one pass over its
+// trailing part (a rank-8 update, column block by column block so the eight
+// pivot rows stay in the first-level cache). The loops are plain
+// multiply-adds, which the vectoriser takes at the baseline target.
 
 namespace {
 
 constexpr std::size_t panel = 8;
 constexpr std::size_t column_block = 256;
 
+// x mod p for an integer |x| < 2^52: the truncated quotient is off by at
+// most one, and q p and x - q p are exact.
 std::uint32_t reduce_exact(double x, std::uint32_t p) {
-  const std::int64_t v = static_cast<std::int64_t>(x) % static_cast<std::int64_t>(p);
-  return static_cast<std::uint32_t>(v < 0 ? v + p : v);
+  const double dp = p;
+  const auto q = static_cast<double>(static_cast<std::int64_t>(x * (1.0 / dp)));
+  double r = x - q * dp;
+  if (r < 0.0) r += dp;
+  if (r >= dp) r -= dp;
+  return static_cast<std::uint32_t>(r);
 }
 
 std::uint32_t word_inverse(std::uint32_t a, std::uint32_t p) {
@@ -284,11 +291,12 @@ std::uint32_t residue_lu(double* store, std::int32_t m, std::uint32_t p, std::in
     if (perm != nullptr) perm[r] = static_cast<std::int32_t>(r);
   }
   const double pp = static_cast<double>(p) * static_cast<double>(p);
-  const auto limit = static_cast<std::size_t>((9007199254740992.0 - p) / pp);
+  const auto limit = static_cast<std::size_t>((4503599627370496.0 - p) / pp);
   std::size_t since = 0;  // updates since the trailing block was last reduced
   std::uint64_t det = 1;
   bool odd = false;
   const std::vector<double> zeros(size, 0.0);
+  std::vector<double> scratch(column_block, 0.0);  // the partner of a last odd row
   for (std::size_t i0 = 0; i0 < size; i0 += panel) {
     const std::size_t end = std::min(size, i0 + panel);  // the panel's columns: [i0, end)
     if (since + panel > limit) {
@@ -344,8 +352,7 @@ std::uint32_t residue_lu(double* store, std::int32_t m, std::uint32_t p, std::in
           g1[l] = i0 + l < end ? row[k][i0 + l] : 0.0;
           g2[l] = k2 != k && i0 + l < end ? row[k2][i0 + l] : 0.0;
         }
-        double scratch[column_block] = {};
-        rank8_update(row[k] + c0, k2 != k ? row[k2] + c0 : scratch, ub, g1, g2, len);
+        rank8_update(row[k] + c0, k2 != k ? row[k2] + c0 : scratch.data(), ub, g1, g2, len);
       }
     }
   }
@@ -353,7 +360,7 @@ std::uint32_t residue_lu(double* store, std::int32_t m, std::uint32_t p, std::in
   return static_cast<std::uint32_t>(det);
 }
 
-// out := detp * a^-1 modulo a prime p < 2^25 by Gauss-Jordan on [a | detp I]
+// out := detp * a^-1 modulo a prime p < 2^24 by Gauss-Jordan on [a | detp I]
 // in doubles, every row but the pivot row updated per step without
 // reduction (the bound of the elimination above; all rows count, the rows
 // above the pivot included, so the whole block is reduced every `limit`
@@ -370,7 +377,7 @@ bool residue_inverse(const std::uint32_t* a, std::int32_t m, std::uint32_t p, st
     row[r][size + r] = detp % p;
   }
   const double pp = static_cast<double>(p) * static_cast<double>(p);
-  const auto limit = static_cast<std::size_t>((9007199254740992.0 - p) / pp);
+  const auto limit = static_cast<std::size_t>((4503599627370496.0 - p) / pp);
   std::size_t since = 0;
   for (std::size_t i = 0; i < size; ++i) {
     if (since == limit) {
