@@ -222,13 +222,21 @@ struct Lifting {
   }
 };
 
-// a mod q in [0, q) for |a| < 2^24 (no division when |a| < q).
-double residue_of(float a, std::uint32_t q) {
+// dst := src mod q in [0, q), entries below 2^24 (below q: no division,
+// and the loop vectorises).
+void residues_of(const std::vector<float>& src, std::vector<double>& dst, std::uint32_t q,
+                 std::int64_t largest) {
   const double dq = q;
-  double r = a;
-  if (r < 0.0) r += dq;
-  if (r >= 0.0 && r < dq) return r;
-  return static_cast<double>((static_cast<std::int64_t>(a) % q + q) % q);
+  const std::size_t count = src.size();
+  if (largest < q) {
+    for (std::size_t i = 0; i < count; ++i) {
+      const double v = src[i];
+      dst[i] = v < 0.0 ? v + dq : v;
+    }
+    return;
+  }
+  for (std::size_t i = 0; i < count; ++i)
+    dst[i] = static_cast<double>((static_cast<std::int64_t>(src[i]) % q + q) % q);
 }
 
 // A big integer from a sign and a magnitude in base 2^32.
@@ -268,6 +276,7 @@ imptr divisor_determ(const std::vector<quoly>& cells, std::int32_t m, imptr pd) 
   Lifting lift{m, 0, std::vector<float>(n * n), {}, {}, {}};
   // Entries, the largest one and the Hadamard bound 2^hbits >= prod |col|.
   std::int64_t largest = 0;
+  std::vector<float> rows(n * n);  // A row by row
   double log_sum = 0.0;
   for (std::size_t c = 0; c < n; ++c) {
     std::int64_t norm2 = 0;
@@ -283,6 +292,7 @@ imptr divisor_determ(const std::vector<quoly>& cells, std::int32_t m, imptr pd) 
       if (mag >= (std::int64_t{1} << 24)) return nullptr;
       norm2 += a * a;
       lift.cols[c * n + r] = static_cast<float>(a);
+      rows[r * n + c] = static_cast<float>(a);
     }
     if (norm2 == 0) return make_number({}, 1);  // a zero column
     log_sum += std::log2(static_cast<double>(norm2));
@@ -304,8 +314,7 @@ imptr divisor_determ(const std::vector<quoly>& cells, std::int32_t m, imptr pd) 
   for (std::uint32_t det_p = 0; det_p == 0;) {
     if (known.size() == 3) return nullptr;
     lift.p = word_prime(known.size());
-    for (std::size_t r = 0; r < n; ++r)
-      for (std::size_t c = 0; c < n; ++c) store[r * n + c] = residue_of(lift.cols[c * n + r], lift.p);
+    residues_of(rows, store, lift.p, largest);
     det_p = residue_lu(store.data(), m, lift.p, lift.perm.data());
     known.push_back(det_p);
   }
@@ -386,8 +395,7 @@ imptr divisor_determ(const std::vector<quoly>& cells, std::int32_t m, imptr pd) 
     if (dq == 0) continue;
     std::uint64_t det_q = k < known.size() ? known[k] : 0;
     if (k >= known.size()) {
-      for (std::size_t rr = 0; rr < n; ++rr)
-        for (std::size_t c = 0; c < n; ++c) work[rr * n + c] = residue_of(lift.cols[c * n + rr], q);
+      residues_of(rows, work, q, largest);
       det_q = residue_lu(work.data(), m, q, nullptr);
     }
     const std::uint64_t e_q = det_q * power_mod(dq, q - 2, q) % q;
