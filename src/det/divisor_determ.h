@@ -32,9 +32,9 @@ std::uint32_t residue_lu(double* store, std::int32_t m, std::uint32_t p, std::in
 bool residue_inverse(const std::uint32_t* a, std::int32_t m, std::uint32_t p, std::uint32_t detp,
                      std::uint32_t* out);
 
-// x[i] := x[i] * w + d[i] modulo p < 2^25 for i < n, in symmetric residues:
-// every |x[i]| < p on entry, |x[i]| <= p/2 + 1 on exit (the Horner step of
-// Garner's mixed radix for many entries at once).
+// x[i] := x[i] * w + d[i] modulo p < 2^25 for i < n, in symmetric residues
+// (|x[i]| <= p/2 + 1 on exit), for integers with |x[i] w + d[i]| < 2^51 (the
+// Horner step of Garner's mixed radix for many entries at once).
 void residue_horner_step(double* x, const std::int32_t* d, std::size_t n, std::uint32_t w,
                          std::uint32_t p);
 
