@@ -188,9 +188,10 @@ TEST_F(IntDeterm, RandomAndPlantedDeterminants) {
 
 // The divisor-first route against the images of the table (the route
 // switched off) and against planted determinants: Smith invariants far
-// from 1, determinants divisible by the primes the route images by (the two
-// below the lifting prime), by its lifting prime (the next one lifts) or by
-// the first three (it falls back), and singular matrices.
+// from 1, determinants divisible by the first primes of the table, by the
+// primes the route images by (the two below the lifting prime), by its
+// lifting prime (the next one lifts) or by the first three (it falls back),
+// and singular matrices.
 TEST_F(IntDeterm, DivisorRouteAgreesWithTheImagesOfTheTable) {
   const auto both_routes = [](const Table& t) {
     const BigRef fast = int_det(t);
@@ -220,6 +221,7 @@ TEST_F(IntDeterm, DivisorRouteAgreesWithTheImagesOfTheTable) {
       {1, 1, 1, 1, 1, 1, 1, 1, 2, 6, 30, -2310},
       {1, 1, 1, 1, -4096, 3 * 3 * 3 * 3 * 3 * 7},
       {1, 1, 1, 1, top[1], -top[2]},
+      {1, 1, 1, 1, images::prime_at(0), -std::int64_t{images::prime_at(1)}},
       {1, 1, 1, 1, 2, top[0]},
       {1, 1, 1, top[0], top[1], -top[2]},
       {1, 1, 1, 3, 5, 1 << 20},
