@@ -187,6 +187,7 @@ std::uint32_t word_prime(std::size_t k) {
   return list[k];
 }
 
+
 std::uint64_t power_mod(std::uint64_t a, std::uint64_t e, std::uint64_t p) {
   std::uint64_t r = 1;
   for (a %= p; e != 0; e >>= 1, a = a * a % p)
@@ -220,7 +221,56 @@ struct Lifting {
       x[i] = static_cast<std::uint32_t>((y[i] + p - acc % p) % p * diag_inv[i] % p);
     }
   }
+
+  // Takes the LU of the leading m x m block from store (rows of width w, the
+  // row at position k is store's row perm[k]).
+  void take_lu(const double* store, std::size_t w) {
+    const auto n = static_cast<std::size_t>(m);
+    lu.resize(n * n);
+    diag_inv.resize(n);
+    for (std::size_t k = 0; k < n; ++k) {
+      const double* src = store + static_cast<std::size_t>(perm[k]) * w;
+      for (std::size_t c = 0; c < n; ++c) lu[k * n + c] = static_cast<std::uint32_t>(src[c]);
+      diag_inv[k] = static_cast<std::uint32_t>(power_mod(lu[k * n + k], p - 2, p));
+    }
+  }
+
+  // The p-adic digits of the components comps of A^-1 b, digit s of
+  // component j at s * comps.size() + j.
+  std::vector<std::uint32_t> digits(std::vector<double> resid, std::int64_t steps,
+                                    const std::vector<std::size_t>& comps) const {
+    const auto n = static_cast<std::size_t>(m);
+    const std::size_t nc = comps.size();
+    std::vector<std::uint32_t> r(n), x(n), y(n), out(static_cast<std::size_t>(steps) * nc);
+    const auto sp = static_cast<std::int64_t>(p);
+    const double inv_p = 1.0 / static_cast<double>(p);
+    for (std::int64_t s = 0; s < steps; ++s) {
+      for (std::size_t i = 0; i < n; ++i) {
+        const std::int64_t v = static_cast<std::int64_t>(resid[i]) % sp;
+        r[i] = static_cast<std::uint32_t>(v < 0 ? v + sp : v);
+      }
+      solve(r, x, y);
+      for (std::size_t j = 0; j < nc; ++j) out[static_cast<std::size_t>(s) * nc + j] = x[comps[j]];
+      // resid := (resid - A x) / p, exact.
+      for (std::size_t c = 0; c < n; ++c) {
+        const double xc = x[c];
+        const float* col = cols.data() + c * n;
+        for (std::size_t i = 0; i < n; ++i) resid[i] -= col[i] * xc;
+      }
+      for (std::size_t i = 0; i < n; ++i) resid[i] = std::nearbyint(resid[i] * inv_p);
+    }
+    return out;
+  }
 };
+
+// Component j of the lifted solution modulo P = p^steps.
+words component(const std::vector<std::uint32_t>& digits, std::size_t nc, std::size_t j,
+                std::int64_t steps, std::uint32_t p) {
+  words X;
+  for (std::int64_t s = steps; s-- > 0;) mul_add(X, p, digits[static_cast<std::size_t>(s) * nc + j]);
+  trim(X);
+  return X;
+}
 
 // dst := src mod q in [0, q), entries below 2^24 (below q: no division,
 // and the loop vectorises).
@@ -319,13 +369,7 @@ imptr divisor_determ(const std::vector<quoly>& cells, std::int32_t m, imptr pd) 
     known.push_back(det_p);
   }
   const std::uint32_t p = lift.p;
-  lift.lu.resize(n * n);
-  lift.diag_inv.resize(n);
-  for (std::size_t k = 0; k < n; ++k) {
-    const double* src = store.data() + static_cast<std::size_t>(lift.perm[k]) * n;
-    for (std::size_t c = 0; c < n; ++c) lift.lu[k * n + c] = static_cast<std::uint32_t>(src[c]);
-    lift.diag_inv[k] = static_cast<std::uint32_t>(power_mod(lift.lu[k * n + k], p - 2, p));
-  }
+  lift.take_lu(store.data(), n);
   store = {};
 
   // b with entries in [-2^10, 2^10]: |numerator of x_1| <= H |b| < 2^nbits.
@@ -344,24 +388,7 @@ imptr divisor_determ(const std::vector<quoly>& cells, std::int32_t m, imptr pd) 
   for (std::size_t c : {n - 1, n / 2, n / 3})
     if (std::find(comps.begin(), comps.end(), c) == comps.end()) comps.push_back(c);
   const std::size_t nc = comps.size();
-  std::vector<std::uint32_t> r(n), x(n), y(n), digits(static_cast<std::size_t>(steps) * nc);
-  const auto sp = static_cast<std::int64_t>(p);
-  for (std::int64_t s = 0; s < steps; ++s) {
-    for (std::size_t i = 0; i < n; ++i) {
-      const std::int64_t v = static_cast<std::int64_t>(resid[i]) % sp;
-      r[i] = static_cast<std::uint32_t>(v < 0 ? v + sp : v);
-    }
-    lift.solve(r, x, y);
-    for (std::size_t j = 0; j < nc; ++j) digits[static_cast<std::size_t>(s) * nc + j] = x[comps[j]];
-    // resid := (resid - A x) / p, exact.
-    for (std::size_t c = 0; c < n; ++c) {
-      const double xc = x[c];
-      const float* col = lift.cols.data() + c * n;
-      for (std::size_t i = 0; i < n; ++i) resid[i] -= col[i] * xc;
-    }
-    const double inv_p = 1.0 / static_cast<double>(p);
-    for (std::size_t i = 0; i < n; ++i) resid[i] = std::nearbyint(resid[i] * inv_p);
-  }
+  const std::vector<std::uint32_t> digits = lift.digits(std::move(resid), steps, comps);
   last_divisor_stats.lift_steps = static_cast<std::int32_t>(steps);
 
   // x_1 mod p^steps and its denominator d, a divisor of det A; then each
@@ -371,10 +398,7 @@ imptr divisor_determ(const std::vector<quoly>& cells, std::int32_t m, imptr pd) 
   for (std::int64_t s = 0; s < steps; ++s) mul_add(P, p, 0);
   words d{1};
   for (std::size_t j = 0; j < nc; ++j) {
-    words X;
-    for (std::int64_t s = steps; s-- > 0;)
-      mul_add(X, p, digits[static_cast<std::size_t>(s) * nc + j]);
-    trim(X);
+    words X = component(digits, nc, j, steps, p);
     if (j > 0) X = remainder(multiply(X, d), P);
     const words dj = reconstruct_denominator(P, X, nbits + bit_length(d));
     if (dj.empty()) return nullptr;

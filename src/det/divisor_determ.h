@@ -24,8 +24,13 @@ namespace tavrin {
 // by row in store, with row exchanges (perm, when given, := the source row
 // of each position). Returns det mod p, 0 when singular modulo p. On a
 // nonsingular return the row at position k (store's row perm[k]) holds L's
-// multipliers left of the diagonal and U's row from it, all reduced.
-std::uint32_t residue_lu(double* store, std::int32_t m, std::uint32_t p, std::int32_t* perm);
+// multipliers left of the diagonal and U's row from it, all reduced. On a
+// singular return *dependent (when given) := the first column i without a
+// pivot, a combination modulo p of the columns before it; the positions
+// below i then hold the LU of the nonsingular block of rows perm[0..i) and
+// columns [0, i) in the same way.
+std::uint32_t residue_lu(double* store, std::int32_t m, std::uint32_t p, std::int32_t* perm,
+                         std::int32_t* dependent = nullptr);
 
 // out := detp * a^-1 modulo a prime p < 2^24 (the adjugate when detp = det a
 // mod p), both m x m row by row. False when a is singular modulo p.

@@ -140,7 +140,7 @@ std::int32_t residue_determ(std::uint32_t* store, std::int32_t m, std::int32_t d
   if (!double_rows()) return plain_residue_determ(store, m, d);
   const std::size_t cells = static_cast<std::size_t>(m) * static_cast<std::size_t>(m);
   std::vector<double> wide(store, store + cells);
-  return times_residue(d, residue_lu(wide.data(), m, static_cast<std::uint32_t>(modulus), nullptr));
+  return times_residue(d, residue_lu(wide.data(), m, static_cast<std::uint32_t>(modulus), nullptr, nullptr));
 }
 
 void mod_determ(workptr ar, std::int32_t m, quolyptr n) {
@@ -157,7 +157,7 @@ void mod_determ(workptr ar, std::int32_t m, quolyptr n) {
     std::vector<double> store(size * size);
     fill(store);
     (*n)->ncoef->lint =
-        times_residue(d, residue_lu(store.data(), m, static_cast<std::uint32_t>(modulus), nullptr));
+        times_residue(d, residue_lu(store.data(), m, static_cast<std::uint32_t>(modulus), nullptr, nullptr));
   } else if (sixteen_bit_rows()) {
     std::vector<std::uint16_t> store(size * size);
     fill(store);
@@ -283,7 +283,8 @@ void rank8_update(double* __restrict t1, double* __restrict t2, const double* co
 
 }  // namespace
 
-std::uint32_t residue_lu(double* store, std::int32_t m, std::uint32_t p, std::int32_t* perm) {
+std::uint32_t residue_lu(double* store, std::int32_t m, std::uint32_t p, std::int32_t* perm,
+                         std::int32_t* dependent) {
   const auto size = static_cast<std::size_t>(m);
   std::vector<double*> row(size);
   for (std::size_t r = 0; r < size; ++r) {
@@ -312,7 +313,10 @@ std::uint32_t residue_lu(double* store, std::int32_t m, std::uint32_t p, std::in
         row[r][i] = reduce_exact(row[r][i], p);
         if (row[r][i] != 0.0) break;
       }
-      if (r == size) return 0;
+      if (r == size) {
+        if (dependent != nullptr) *dependent = static_cast<std::int32_t>(i);
+        return 0;
+      }
       if (r != i) {
         std::swap(row[i], row[r]);
         if (perm != nullptr) std::swap(perm[i], perm[r]);
