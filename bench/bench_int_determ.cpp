@@ -73,6 +73,31 @@ void BM_IntDeterm(benchmark::State& state) {
 BENCHMARK(BM_IntDeterm)->Arg(50)->Arg(100)->Arg(200)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_IntDeterm)->Arg(600)->Arg(1000)->Iterations(1)->Unit(benchmark::kSecond);
 
+// A singular matrix (the last row the sum of the first two), proven
+// singular by a kernel vector.
+void BM_IntDetermSingular(benchmark::State& state) {
+  setup_once();
+  const auto n = static_cast<std::int32_t>(state.range(0));
+  auto a = random_matrix(n);
+  for (std::int32_t c = 0; c < n; ++c) {
+    const std::int32_t v = a->w.stash[c * n]->ncoef->head->value + a->w.stash[c * n + 1]->ncoef->head->value;
+    free_quoly(&a->w.stash[c * n + n - 1]);
+    quoly_set(v, &a->w.stash[c * n + n - 1]);
+    a->w.stash[c * n + n - 1]->next = nullptr;
+  }
+  for (auto _ : state) {
+    quoly d = nullptr, bound = nullptr;
+    quoly_set(1, &d);
+    quoly_set(-1, &bound);
+    int_determ(&d, nullptr, &a->w, n, &bound);
+    benchmark::DoNotOptimize(d);
+    free_quoly(&d);
+    free_quoly(&bound);
+  }
+  state.counters["lift_steps"] = images::last_divisor_stats.lift_steps;
+}
+BENCHMARK(BM_IntDetermSingular)->Arg(200)->Arg(600)->Iterations(1)->Unit(benchmark::kSecond);
+
 // The same through the images of the table only (the divisor-first route
 // switched off), as for singular matrices.
 void BM_IntDetermTableImages(benchmark::State& state) {

@@ -316,6 +316,89 @@ imptr make_number(const words& a, std::int32_t sign) {
   return x;
 }
 
+// det A = 0 proven by an integer vector v != 0 with A v = 0. Column i, a
+// combination modulo p of the columns before it (residue_lu's first column
+// without a pivot, store holding that elimination), is solved for over Q on
+// the rows of the nonsingular block by the same lifting (|det B| <= 2^hbits,
+// numerators below 2^nbits); v = (d y, -d, 0, ...) with d the common
+// denominator, and A v = 0 is checked modulo primes whose product exceeds
+// twice every |(A v)_r|. False when column i is not such a combination over
+// Q (the table's images decide then).
+bool certify_singular(const std::vector<float>& rows, std::size_t n, std::int64_t hbits,
+                      const std::vector<double>& store, std::uint32_t p,
+                      const std::vector<std::int32_t>& perm, std::size_t i) {
+  if (i == 0) return false;
+  Lifting block{static_cast<std::int32_t>(i), p, std::vector<float>(i * i), {},
+                std::vector<std::int32_t>(perm.begin(), perm.begin() + static_cast<std::ptrdiff_t>(i)), {}};
+  std::vector<double> resid(i);
+  for (std::size_t k = 0; k < i; ++k) {
+    const float* a = rows.data() + static_cast<std::size_t>(perm[k]) * n;
+    for (std::size_t c = 0; c < i; ++c) block.cols[c * i + k] = a[c];
+    resid[k] = a[i];
+  }
+  block.take_lu(store.data(), n);
+  for (std::size_t k = 0; k < i; ++k) block.perm[k] = static_cast<std::int32_t>(k);
+  const std::int64_t nbits =
+      hbits + 25 + static_cast<std::int64_t>(std::ceil(std::log2(static_cast<double>(n)) / 2));
+  const auto steps = static_cast<std::int64_t>(
+      std::ceil(static_cast<double>(nbits + hbits + 2) / (std::log2(static_cast<double>(p)) - 1e-9)));
+  std::vector<std::size_t> comps(i);
+  for (std::size_t j = 0; j < i; ++j) comps[j] = j;
+  const std::vector<std::uint32_t> digits = block.digits(std::move(resid), steps, comps);
+  last_divisor_stats.lift_steps = static_cast<std::int32_t>(steps);
+  words P{1};
+  for (std::int64_t s = 0; s < steps; ++s) mul_add(P, p, 0);
+  std::vector<words> X(i);
+  words d{1};
+  for (std::size_t j = 0; j < i; ++j) {
+    X[j] = component(digits, i, j, steps, p);
+    const words dj = reconstruct_denominator(P, remainder(multiply(X[j], d), P), nbits + bit_length(d));
+    d = multiply(d, dj);
+    if (bit_length(d) > hbits) return false;
+  }
+  // The numerators d y_j in symmetric residues, and the bits of A v's bound.
+  std::vector<words> num(i);
+  std::vector<bool> negative(i, false);
+  std::int64_t vbits = bit_length(d);
+  for (std::size_t j = 0; j < i; ++j) {
+    num[j] = remainder(multiply(X[j], d), P);
+    words twice = num[j];
+    mul_add(twice, 2, 0);
+    if (compare(twice, P) > 0) {
+      words mag = P;
+      sub_mul_shifted(mag, num[j], 1, 0);
+      num[j] = std::move(mag);
+      negative[j] = true;
+    }
+    vbits = std::max(vbits, bit_length(num[j]));
+  }
+  const double wbits =
+      static_cast<double>(vbits) + 24 + std::log2(static_cast<double>(n)) + 2;
+  std::vector<std::int32_t> a32(n * (i + 1));
+  for (std::size_t r = 0; r < n; ++r)
+    for (std::size_t c = 0; c <= i; ++c) a32[r * (i + 1) + c] = static_cast<std::int32_t>(rows[r * n + c]);
+  std::vector<std::int64_t> v(i + 1);
+  double have = 0.0;
+  for (std::size_t k = 0; have <= wbits; ++k) {
+    const std::uint32_t q = word_prime(k);
+    for (std::size_t j = 0; j < i; ++j) {
+      const std::uint32_t m = mod_word(num[j], q);
+      v[j] = negative[j] && m != 0 ? q - m : m;
+    }
+    const std::uint32_t dq = mod_word(d, q);
+    v[i] = dq == 0 ? 0 : q - dq;
+    for (std::size_t r = 0; r < n; ++r) {
+      const std::int32_t* a = a32.data() + r * (i + 1);
+      std::int64_t acc = 0;  // below n 2^24 2^21 < 2^63
+      for (std::size_t c = 0; c <= i; ++c) acc += a[c] * v[c];
+      if (acc % static_cast<std::int64_t>(q) != 0) return false;
+    }
+    have += std::log2(static_cast<double>(q)) - 1e-9;
+  }
+  last_divisor_stats.divisor_bits = static_cast<std::int32_t>(bit_length(d));
+  return true;
+}
+
 }  // namespace
 
 imptr divisor_determ(const std::vector<quoly>& cells, std::int32_t m, imptr pd) {
@@ -360,12 +443,18 @@ imptr divisor_determ(const std::vector<quoly>& cells, std::int32_t m, imptr pd) 
   // image 0 kept for the cofactor.
   std::vector<double> store(n * n);
   std::vector<std::uint32_t> known;  // det A mod word_prime(k), k < known.size()
+  std::int32_t dependent = 0;        // the last singular elimination's first column without a pivot
   lift.perm.resize(n);
   for (std::uint32_t det_p = 0; det_p == 0;) {
-    if (known.size() == 3) return nullptr;
+    if (known.size() == 3) {  // most likely singular: prove it, or leave it to the table
+      if (certify_singular(rows, n, hbits, store, lift.p, lift.perm, static_cast<std::size_t>(dependent)))
+        return make_number({}, 1);
+      last_divisor_stats = {};
+      return nullptr;
+    }
     lift.p = word_prime(known.size());
     residues_of(rows, store, lift.p, largest);
-    det_p = residue_lu(store.data(), m, lift.p, lift.perm.data());
+    det_p = residue_lu(store.data(), m, lift.p, lift.perm.data(), &dependent);
     known.push_back(det_p);
   }
   const std::uint32_t p = lift.p;
