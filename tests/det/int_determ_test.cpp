@@ -210,6 +210,13 @@ TEST_F(IntDeterm, DivisorRouteAgreesWithTheImagesOfTheTable) {
       EXPECT_EQ(det, bareiss(a)) << n;
     }
   }
+  // One past the column blocks of the elimination (256) and its panels.
+  {
+    const Table a = random_table(rng, 283, 99, 0);
+    const auto [det, stats] = both_routes(a);
+    EXPECT_GT(stats.lift_steps, 0);
+    EXPECT_NE(det, BigRef(0));
+  }
   // The primes below 2^21, downwards: the first lifts, the next two image.
   std::vector<std::int64_t> top;
   for (std::int64_t c = (1 << 21) - 1; top.size() < 3; c -= 2) {
@@ -340,9 +347,25 @@ TEST_F(IntDeterm, DivisorRouteKnownAnswersAndIdentities) {
 // panel and column-block edges, with moduli whose squares force the
 // periodic reduction (2^24 - 3: every panel) or never do (7), singular
 // matrices (a repeated row) included; the factorisation is checked by
-// L U = P A, the adjugate modulo p by a adj(a) = det I.
+// L U = P A, the adjugate modulo p by a adj(a) = det I, the first column
+// without a pivot on a planted dependency.
 TEST_F(IntDeterm, BlockedKernelAgreesWithTheRowByRowKernel) {
   std::mt19937_64 rng(2525);
+  // The first column without a pivot: column 11 = column 2 + 3 column 9
+  // modulo p, everything before it independent.
+  {
+    const std::size_t n = 20;
+    const std::uint32_t p = 2097143;
+    std::vector<double> a(n * n);
+    for (auto& v : a) v = static_cast<double>(rng() % p);
+    for (std::size_t r = 0; r < n; ++r)
+      a[r * n + 11] = static_cast<double>((static_cast<std::uint64_t>(a[r * n + 2]) +
+                                           3 * static_cast<std::uint64_t>(a[r * n + 9])) % p);
+    std::vector<std::int32_t> perm(n);
+    std::int32_t dependent = -1;
+    EXPECT_EQ(residue_lu(a.data(), static_cast<std::int32_t>(n), p, perm.data(), &dependent), 0u);
+    EXPECT_EQ(dependent, 11);
+  }
   for (std::uint32_t p : {7u, 32003u, 2097143u, 16777213u}) {
     for (std::int32_t n : {1, 2, 8, 9, 17, 40, 270}) {
       const auto size = static_cast<std::size_t>(n);
