@@ -1,6 +1,8 @@
 // Timings of the integer determinant by word-prime images and the inverse
 // by images, on fixed-seed n x n matrices with entries uniform in [-99, 99]:
-// - int_determ, n = 50, 100, 200, 600, 1000 (the prime count is reported);
+// - int_determ, n = 50, 100, 200, 600, 1000 (the prime count, the lifting
+//   steps and the bits of the divisor found first are reported), and the
+//   same through the images of the table only, n = 50, 100, 200, 600;
 // - Gauss-Bareiss on the same matrices, n = 50, 100, 200;
 // - the adjoint-CRT inverse (int_determ then mod_matrix_inv), n = 50, 100, 200.
 #include <benchmark/benchmark.h>
@@ -12,6 +14,7 @@
 #include "arrays/det_upcalls.h"
 #include "core/globals.h"
 #include "det/dense_gauss.h"
+#include "det/divisor_determ.h"
 #include "det/int_determ.h"
 #include "det/router.h"
 #include "numbers/freelists.h"
@@ -64,9 +67,58 @@ void BM_IntDeterm(benchmark::State& state) {
     free_quoly(&bound);
   }
   state.counters["primes"] = last_prime_count;
+  state.counters["lift_steps"] = images::last_divisor_stats.lift_steps;
+  state.counters["d_bits"] = images::last_divisor_stats.divisor_bits;
 }
 BENCHMARK(BM_IntDeterm)->Arg(50)->Arg(100)->Arg(200)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_IntDeterm)->Arg(600)->Arg(1000)->Iterations(1)->Unit(benchmark::kSecond);
+
+// A singular matrix (the last row the sum of the first two), proven
+// singular by a kernel vector.
+void BM_IntDetermSingular(benchmark::State& state) {
+  setup_once();
+  const auto n = static_cast<std::int32_t>(state.range(0));
+  auto a = random_matrix(n);
+  for (std::int32_t c = 0; c < n; ++c) {
+    const std::int32_t v = a->w.stash[c * n]->ncoef->head->value + a->w.stash[c * n + 1]->ncoef->head->value;
+    free_quoly(&a->w.stash[c * n + n - 1]);
+    quoly_set(v, &a->w.stash[c * n + n - 1]);
+    a->w.stash[c * n + n - 1]->next = nullptr;
+  }
+  for (auto _ : state) {
+    quoly d = nullptr, bound = nullptr;
+    quoly_set(1, &d);
+    quoly_set(-1, &bound);
+    int_determ(&d, nullptr, &a->w, n, &bound);
+    benchmark::DoNotOptimize(d);
+    free_quoly(&d);
+    free_quoly(&bound);
+  }
+  state.counters["lift_steps"] = images::last_divisor_stats.lift_steps;
+}
+BENCHMARK(BM_IntDetermSingular)->Arg(200)->Arg(600)->Iterations(1)->Unit(benchmark::kSecond);
+
+// The same through the images of the table only (the divisor-first route
+// switched off), as for singular matrices.
+void BM_IntDetermTableImages(benchmark::State& state) {
+  setup_once();
+  const auto n = static_cast<std::int32_t>(state.range(0));
+  auto a = random_matrix(n);
+  images::divisor_route_enabled = false;
+  for (auto _ : state) {
+    quoly d = nullptr, bound = nullptr;
+    quoly_set(1, &d);
+    quoly_set(-1, &bound);
+    int_determ(&d, nullptr, &a->w, n, &bound);
+    benchmark::DoNotOptimize(d);
+    free_quoly(&d);
+    free_quoly(&bound);
+  }
+  images::divisor_route_enabled = true;
+  state.counters["primes"] = last_prime_count;
+}
+BENCHMARK(BM_IntDetermTableImages)->Arg(50)->Arg(100)->Arg(200)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_IntDetermTableImages)->Arg(600)->Iterations(1)->Unit(benchmark::kSecond);
 
 void BM_BareissIntDeterm(benchmark::State& state) {
   setup_once();

@@ -926,7 +926,7 @@ void factor_rows() {
 // int_determ against fmpz_mat_det on n x n matrices with entries in [-99, 99].
 void int_det_rows() {
   if (!wanted("integer determinant")) return;
-  for (std::int32_t n : {50, 100, 200}) {
+  for (std::int32_t n : {50, 100, 200, 600, 1000}) {
     auto w = std::make_unique<workarray>();
     std::mt19937_64 rng(static_cast<std::uint64_t>(n));
     std::vector<long> vals(static_cast<std::size_t>(n) * n);

@@ -10,6 +10,7 @@
 #include "core/globals.h"
 #include "core/mode_guard.h"
 #include "det/dense_gauss.h"
+#include "det/divisor_determ.h"
 #include "det/int_determ.h"
 #include "numbers/freelists.h"
 #include "numbers/limb_array_impl.h"
@@ -218,6 +219,11 @@ std::uint32_t residue(imptr x, std::uint32_t p) {
 
 imptr crt_determ(const std::vector<quoly>& cells, std::int32_t m, imptr pd) {
   if (m < 1) return make_number(mag{1}, 1);
+  // A divisor of the determinant first, when the matrix allows it.
+  if (imptr d = divisor_determ(cells, m, pd)) {
+    last_prime_count = last_divisor_stats.primes;
+    return d;
+  }
   const std::int32_t np = primes_for(pd);
   last_prime_count = np;
   ++dumpitt_level;
@@ -270,6 +276,7 @@ namespace tavrin::images {
 
 bool residue_adjugate(std::uint32_t* a, std::int32_t m, std::uint32_t p, std::uint32_t detp,
                       std::uint32_t* out) {
+  if (p < (1u << 24)) return residue_inverse(a, m, p, detp, out);
   const auto size = static_cast<std::size_t>(m);
   const std::size_t w = 2 * size;
   std::vector<std::uint32_t> store(size * w, 0);
@@ -313,16 +320,26 @@ void MixedRadix::add(std::uint32_t p, const std::uint32_t* images) {
     // Horner over the earlier digits, all entries at once: x := digit t-1,
     // then x := x * p_j + digit j for j = t-2 .. 0, modulo p.
     const std::int32_t* top = digits_.data() + (t - 1) * count_;
-    for (std::size_t i = 0; i < count_; ++i)
-      x[i] = top[i] < 0 ? static_cast<std::uint32_t>(top[i] + static_cast<std::int64_t>(p))
-                        : static_cast<std::uint32_t>(top[i]);
-    for (std::size_t j = t - 1; j-- > 0;) {
-      const std::uint32_t wj = primes_[j] % p;
-      const auto ws = static_cast<std::uint32_t>((std::uint64_t{wj} << 32) / p);
-      const std::int32_t* d = digits_.data() + j * count_;
+    if (p < (1u << 25)) {  // in doubles, symmetric residues
+      std::vector<double> xd(top, top + count_);
+      for (std::size_t j = t - 1; j-- > 0;)
+        residue_horner_step(xd.data(), digits_.data() + j * count_, count_, primes_[j] % p, p);
       for (std::size_t i = 0; i < count_; ++i) {
-        const std::int64_t y = std::int64_t{shoup_mult(x[i], wj, ws, p)} + d[i];
-        x[i] = static_cast<std::uint32_t>(y < 0 ? y + p : y >= p ? y - p : y);
+        const auto v = static_cast<std::int64_t>(xd[i]);
+        x[i] = static_cast<std::uint32_t>(v < 0 ? v + p : v);
+      }
+    } else {
+      for (std::size_t i = 0; i < count_; ++i)
+        x[i] = top[i] < 0 ? static_cast<std::uint32_t>(top[i] + static_cast<std::int64_t>(p))
+                          : static_cast<std::uint32_t>(top[i]);
+      for (std::size_t j = t - 1; j-- > 0;) {
+        const std::uint32_t wj = primes_[j] % p;
+        const auto ws = static_cast<std::uint32_t>((std::uint64_t{wj} << 32) / p);
+        const std::int32_t* d = digits_.data() + j * count_;
+        for (std::size_t i = 0; i < count_; ++i) {
+          const std::int64_t y = std::int64_t{shoup_mult(x[i], wj, ws, p)} + d[i];
+          x[i] = static_cast<std::uint32_t>(y < 0 ? y + p : y >= p ? y - p : y);
+        }
       }
     }
   }

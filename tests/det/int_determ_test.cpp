@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <random>
 #include <string>
 #include <tuple>
@@ -14,6 +15,8 @@
 
 #include "arrays/array_store.h"
 #include "arrays/det_upcalls.h"
+#include "det/dense_gauss.h"
+#include "det/divisor_determ.h"
 #include "det/int_images.h"
 #include "core/interrupts.h"
 #include "core/jumps.h"
@@ -195,6 +198,221 @@ TEST_F(IntDeterm, RandomAndPlantedDeterminants) {
   EXPECT_GT(last_prime_count, 599);
 }
 
+// The divisor-first route against the images of the table (the route
+// switched off) and against planted determinants: Smith invariants far
+// from 1, determinants divisible by the first primes of the table, by the
+// primes the route images by (the two below the lifting prime), by its
+// lifting prime (the next one lifts) or by the first three (it falls back),
+// and singular matrices.
+TEST_F(IntDeterm, DivisorRouteAgreesWithTheImagesOfTheTable) {
+  const auto both_routes = [](const Table& t) {
+    const BigRef fast = int_det(t);
+    const images::DivisorStats stats = images::last_divisor_stats;
+    ScopedValue<bool> off(images::divisor_route_enabled, false);
+    EXPECT_EQ(fast, int_det(t)) << t.size();
+    return std::pair{fast, stats};
+  };
+  std::mt19937_64 rng(4848);
+  for (int round = 0; round < 14; ++round) {
+    const std::int32_t n = 2 + 3 * round;
+    const Table a = random_table(rng, n, round % 4 == 3 ? 1 << 20 : 99, 0);
+    const auto [det, stats] = both_routes(a);
+    EXPECT_GT(stats.lift_steps, 0) << n;
+    if (n <= 14) {
+      EXPECT_EQ(det, bareiss(a)) << n;
+    }
+  }
+  // One past the column blocks of the elimination (256) and its panels.
+  {
+    const Table a = random_table(rng, 283, 99, 0);
+    const auto [det, stats] = both_routes(a);
+    EXPECT_GT(stats.lift_steps, 0);
+    EXPECT_NE(det, BigRef(0));
+  }
+  // The primes below 2^21, downwards: the first lifts, the next two image.
+  std::vector<std::int64_t> top;
+  for (std::int64_t c = (1 << 21) - 1; top.size() < 3; c -= 2) {
+    bool prime = true;
+    for (std::int64_t f = 3; f * f <= c && prime; f += 2) prime = c % f != 0;
+    if (prime) top.push_back(c);
+  }
+  const std::vector<std::vector<std::int64_t>> diagonals = {
+      {1, 1, 1, 1, 1, 1, 1, 1, 2, 6, 30, -2310},
+      {1, 1, 1, 1, -4096, 3 * 3 * 3 * 3 * 3 * 7},
+      {1, 1, 1, 1, top[1], -top[2]},
+      {1, 1, 1, 1, images::prime_at(0), -std::int64_t{images::prime_at(1)}},
+      {1, 1, 1, 1, 2, top[0]},
+      {1, 1, 1, top[0], top[1], -top[2]},
+      {1, 1, 1, 3, 5, 1 << 20},
+      {1, 1, 1, 1, 1, 17, 0},
+      {1, 1, 1, 1, 5, 0, 0}};
+  for (const auto& diag : diagonals) {
+    const auto n = static_cast<std::int32_t>(diag.size());
+    std::uniform_int_distribution<std::int64_t> e(-1, 1);
+    Table l(n, std::vector<BigRef>(n, BigRef(0))), u = l, dm = l;
+    BigRef planted = 1;
+    for (std::int32_t i = 0; i < n; ++i) {
+      l[i][i] = u[i][i] = 1;
+      dm[i][i] = diag[i];
+      planted = planted * BigRef(diag[i]);
+      for (std::int32_t j = 0; j < i; ++j) l[i][j] = e(rng), u[j][i] = e(rng);
+    }
+    const auto [det, stats] = both_routes(product(product(l, dm), u));
+    EXPECT_EQ(det, planted) << n;
+    // Only the one singular modulo all three lifting primes falls back (the
+    // singular ones are proven so by a kernel vector); the denominators found
+    // carry much of the determinant.
+    const bool falls_back = planted != BigRef(0) && diag[3] == top[0];
+    EXPECT_EQ(stats.lift_steps == 0, falls_back) << n;
+    if (BigRef(1) << 44 < planted * planted && !falls_back) {
+      EXPECT_GE(stats.divisor_bits, 12) << n;
+    }
+  }
+}
+
+// Known determinants on the divisor-first route (tridiagonal 2, -1: n + 1;
+// min(i, j): 1; J - I: (n - 1)(-1)^(n-1); Vandermonde of 1..8: 1! 2! ... 7!;
+// a zero column; singular matrices of several ranks), det(AB) = det A det B
+// at sides the route lifts, and the
+// matrices it leaves to the table: entries of 2^24 and more, long entries,
+// a caller's bound below its own, verbose mode (whose texts are the table's).
+TEST_F(IntDeterm, DivisorRouteKnownAnswersAndIdentities) {
+  const auto table = [](std::int32_t n, auto entry) {
+    Table t(static_cast<std::size_t>(n), std::vector<BigRef>(static_cast<std::size_t>(n)));
+    for (std::int32_t i = 0; i < n; ++i)
+      for (std::int32_t j = 0; j < n; ++j) t[i][j] = BigRef(entry(i, j));
+    return t;
+  };
+  const auto lifted = [](const Table& t) {
+    const BigRef d = int_det(t);
+    EXPECT_GT(images::last_divisor_stats.lift_steps, 0) << t.size();
+    return d;
+  };
+  const auto band = [](std::int64_t i, std::int64_t j) { return i == j ? 2 : (i - j == 1 || j - i == 1) ? -1 : 0; };
+  EXPECT_EQ(lifted(table(100, band)), BigRef(101));
+  EXPECT_EQ(lifted(table(50, [](std::int64_t i, std::int64_t j) { return 1 + std::min(i, j); })), BigRef(1));
+  EXPECT_EQ(lifted(table(30, [](std::int64_t i, std::int64_t j) { return i == j ? 0 : 1; })), BigRef(-29));
+  const auto vandermonde = [](std::int64_t i, std::int64_t j) {
+    std::int64_t v = 1;
+    for (std::int64_t k = 0; k < j; ++k) v *= i + 1;
+    return v;
+  };
+  EXPECT_EQ(lifted(table(8, vandermonde)), BigRef(125411328000));
+  EXPECT_EQ(int_det(table(20, [](std::int64_t i, std::int64_t j) { return j == 7 ? 0 : i * j + 1; })), BigRef(0));
+  std::mt19937_64 rng(4849);
+  for (std::int32_t n : {16, 33}) {
+    const Table a = random_table(rng, n, 99, 0), b = random_table(rng, n, 9, 0);
+    EXPECT_EQ(lifted(product(a, b)), lifted(a) * lifted(b)) << n;
+  }
+  // Singular matrices of rank n - 1 and n - 3 (rows combined from others,
+  // a dependent column placed first or last) are proven singular on the route.
+  for (std::int32_t n : {5, 30, 71}) {
+    for (int deficiency : {1, 3}) {
+      Table a = random_table(rng, n, 99, 0);
+      for (int k = 0; k < deficiency; ++k)
+        for (std::int32_t j = 0; j < n; ++j) a[j][n - 1 - k] = a[j][0] * BigRef(2 + k) - a[j][1 + k];
+      if (deficiency == 3)
+        for (auto& row : a) std::swap(row[0], row[n - 1]);
+      EXPECT_EQ(lifted(a), BigRef(0)) << n << " " << deficiency;
+    }
+  }
+  const auto left = [](const Table& t) {
+    const BigRef d = int_det(t);
+    EXPECT_EQ(images::last_divisor_stats.lift_steps, 0) << t.size();
+    return d;
+  };
+  Table big = random_table(rng, 10, 99, 0), longer = big;
+  big[2][2] = BigRef(1) << 24;
+  longer[3][5] = BigRef(1) << 40;
+  EXPECT_EQ(left(big), bareiss(big));
+  EXPECT_EQ(left(longer), bareiss(longer));
+  // A caller's bound below the Hadamard bound: the images of the table
+  // answer modulo their product, with the route on or off.
+  const auto with_bound = [&](const Table& t, std::int32_t bound) {
+    const auto n = static_cast<std::int32_t>(t.size());
+    auto w = fresh_work();
+    Descr f;
+    to_dense(to_mat(t), w.get(), f.get());
+    Value d = Value::number(0), b = Value::number(bound);
+    int_determ(d.cell(), nullptr, w.get(), n, b.cell());
+    free_cells(w.get(), n * n);
+    return number_value(d->ncoef);
+  };
+  const Table c = random_table(rng, 12, 99, 0);
+  const BigRef capped = with_bound(c, 1000);
+  EXPECT_NE(capped, bareiss(c));
+  {
+    ScopedValue<bool> off(images::divisor_route_enabled, false);
+    EXPECT_EQ(with_bound(c, 1000), capped);
+  }
+  std::string out;
+  {
+    ScopedValue<bool> v(verbose, true);
+    EXPECT_EQ(left(table(100, band)), BigRef(101));
+    out = std::string();
+    int_det(table(12, band), &out);
+  }
+  EXPECT_NE(out.find("CRT. number of primes needed is "), std::string::npos) << out;
+}
+
+// The blocked elimination on doubles against the row-by-row kernel, across
+// panel and column-block edges, with moduli whose squares force the
+// periodic reduction (2^24 - 3: every panel) or never do (7), singular
+// matrices (a repeated row) included; the factorisation is checked by
+// L U = P A, the adjugate modulo p by a adj(a) = det I, the first column
+// without a pivot on a planted dependency.
+TEST_F(IntDeterm, BlockedKernelAgreesWithTheRowByRowKernel) {
+  std::mt19937_64 rng(2525);
+  // The first column without a pivot: column 11 = column 2 + 3 column 9
+  // modulo p, everything before it independent.
+  {
+    const std::size_t n = 20;
+    const std::uint32_t p = 2097143;
+    std::vector<double> a(n * n);
+    for (auto& v : a) v = static_cast<double>(rng() % p);
+    for (std::size_t r = 0; r < n; ++r)
+      a[r * n + 11] = static_cast<double>((static_cast<std::uint64_t>(a[r * n + 2]) +
+                                           3 * static_cast<std::uint64_t>(a[r * n + 9])) % p);
+    std::vector<std::int32_t> perm(n);
+    std::int32_t dependent = -1;
+    EXPECT_EQ(residue_lu(a.data(), static_cast<std::int32_t>(n), p, perm.data(), &dependent), 0u);
+    EXPECT_EQ(dependent, 11);
+  }
+  for (std::uint32_t p : {7u, 32003u, 2097143u, 16777213u}) {
+    for (std::int32_t n : {1, 2, 8, 9, 17, 40, 270}) {
+      const auto size = static_cast<std::size_t>(n);
+      std::vector<std::uint32_t> a(size * size);
+      for (auto& v : a) v = static_cast<std::uint32_t>(rng() % p);
+      if (n % 8 == 0) std::copy_n(a.begin(), size, a.end() - static_cast<std::ptrdiff_t>(size));
+      std::vector<double> lu(a.begin(), a.end());
+      std::vector<std::int32_t> perm(size);
+      const std::uint32_t det = residue_lu(lu.data(), n, p, perm.data());
+      ModulusScope mod(static_cast<std::int32_t>(p));
+      std::vector<std::uint32_t> copy = a;
+      EXPECT_EQ(det, static_cast<std::uint32_t>(plain_residue_determ(copy.data(), n, 1))) << p << " " << n;
+      std::vector<std::uint32_t> inv(size * size);
+      ASSERT_EQ(residue_inverse(a.data(), n, p, det, inv.data()), det != 0) << p << " " << n;
+      if (det == 0) continue;
+      // a adj(a) = det I modulo p on a few rows; L U = P A modulo p.
+      for (std::size_t k : {std::size_t{0}, size - 1})
+        for (std::size_t c = 0; c < size; ++c) {
+          std::uint64_t sum = 0;
+          for (std::size_t i = 0; i < size; ++i) sum = (sum + std::uint64_t{a[k * size + i]} * inv[i * size + c]) % p;
+          ASSERT_EQ(sum, k == c ? det : 0u) << p << " " << n << " " << k << " " << c;
+        }
+      for (std::size_t k : {std::size_t{0}, size / 2, size - 1})
+        for (std::size_t c = 0; c < size; ++c) {
+          std::uint64_t sum = 0;
+          for (std::size_t i = 0; i <= std::min(k, c); ++i) {
+            const auto l = i == k ? 1u : static_cast<std::uint64_t>(lu[static_cast<std::size_t>(perm[k]) * size + i]);
+            sum = (sum + l * static_cast<std::uint64_t>(lu[static_cast<std::size_t>(perm[i]) * size + c])) % p;
+          }
+          ASSERT_EQ(sum, a[static_cast<std::size_t>(perm[k]) * size + c]) << p << " " << n << " " << k << " " << c;
+        }
+    }
+  }
+}
+
 // A adj(A) = det(A) I by values; inv: A A^-1 = I.
 void check_adjugate(const Mat& a, bool inverse_too) {
   const std::int32_t n = a.rows;
@@ -246,6 +464,28 @@ TEST_F(IntDeterm, AdjugatesAndInverses) {
     check_adjugate(to_mat(t), true);
     t[1] = t[2];
     check_adjugate(to_mat(t), false);
+  }
+  // A 45 x 45 adjugate (thirty-odd images joined in mixed radix) against
+  // the determinant of the divisor-first route: A adj(A) = det(A) I.
+  {
+    const std::int32_t n = 45;
+    const Table t = random_table(rng, n, 99, 0);
+    const BigRef det = int_det(t);
+    auto w = fresh_work(), o = fresh_work();
+    Descr f;
+    to_dense(to_mat(t), w.get(), f.get());
+    Value d = Value::number(0), bound = Value::number(-1);
+    int_determ(d.cell(), nullptr, w.get(), n, bound.cell());
+    ASSERT_TRUE(mod_matrix_inv(w.get(), o.get(), false, n, d.cell(), bound.cell(), nullptr, false));
+    EXPECT_GT(last_prime_count, 20);
+    Table adj(static_cast<std::size_t>(n), std::vector<BigRef>(static_cast<std::size_t>(n)));
+    for (std::int32_t c = 0; c < n; ++c)
+      for (std::int32_t r = 0; r < n; ++r) adj[r][c] = number_value(o.get()->stash[c * n + r]->ncoef);
+    const Table prod = product(t, adj);
+    for (std::int32_t i = 0; i < n; ++i)
+      for (std::int32_t j = 0; j < n; ++j) ASSERT_EQ(prod[i][j], i == j ? det : BigRef(0)) << i << " " << j;
+    free_cells(o.get(), n * n);
+    free_cells(w.get(), n * n);
   }
   PolyVars vars({"x", "y"});
   Mat p(3, 3);
@@ -355,11 +595,13 @@ TEST_F(IntDeterm, SecondRouteAgrees) {
     const Table lu = planted(rng, 16, 140, &d);
     EXPECT_EQ(int_det(lu), d) << integer;
   }
-  // Caller bounds of 342 and 343 limbs take the images (past the table);
-  // one of 600 limbs on a light 6 x 6 the plain route (cut 2, the rest
-  // through the router).
+  // Caller bounds of 342 and 343 limbs take the images (past the table,
+  // counted with the divisor-first route off); one of 600 limbs on a light
+  // 6 x 6 the plain route (cut 2, the rest through the router).
   const Table big = random_table(rng, 18, 99, 0);
   for (std::int32_t limbs : {342, 343}) {
+    EXPECT_EQ(int_det(big, nullptr, BigRef(1) << (28 * limbs - 1)), bareiss(big)) << limbs;
+    ScopedValue<bool> table_only(images::divisor_route_enabled, false);
     EXPECT_EQ(int_det(big, nullptr, BigRef(1) << (28 * limbs - 1)), bareiss(big)) << limbs;
     EXPECT_GT(last_prime_count, 599) << limbs;
   }
