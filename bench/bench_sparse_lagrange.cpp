@@ -87,6 +87,6 @@ BENCHMARK(BM_SparseElimBivZ)->Arg(34)->Iterations(1)->Unit(benchmark::kMilliseco
 void BM_SparseMinorsBivZ(benchmark::State& s) { run(s, 2, method::minors); }
 BENCHMARK(BM_SparseMinorsBivZ)->Arg(34)->Iterations(1)->Unit(benchmark::kMillisecond);
 void BM_SparseLagrangeP06Z(benchmark::State& s) { run(s, 4, method::lagrange); }
-BENCHMARK(BM_SparseLagrangeP06Z)->Arg(34)->Iterations(1)->Unit(benchmark::kSecond);
+BENCHMARK(BM_SparseLagrangeP06Z)->Arg(34)->Arg(37)->Iterations(1)->Unit(benchmark::kSecond);
 
 }  // namespace

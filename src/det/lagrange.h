@@ -20,6 +20,8 @@
 #pragma once
 
 #include <cstdint>
+#include <utility>
+#include <vector>
 
 #include "core/records.h"
 
@@ -48,6 +50,20 @@ bool rat_poly_determ(workptr ar, std::int16_t polydepth, std::int32_t m, quolypt
 bool sparse_lagrange(sparseptr* spar, quolyptr q, std::int32_t m, poly fct,
                      std::int32_t the_degree, std::int32_t the_degree2, std::int32_t the_power,
                      bool really, std::int32_t numprimes);
+
+// The sparse drivers behind sparse_lagrange, over Z (numprimes > 0: exactly
+// that many primes, the answer the symmetric residue modulo their product)
+// and modulo the current prime.
+bool sparse_rat_poly_determ(sparseptr spar, std::int32_t m, quolyptr q, poly fct,
+                            std::int32_t this_deg, std::int32_t numprimes);
+bool sparse_mod_poly_determ(sparseptr spar, std::int32_t m, quolyptr q, poly fct,
+                            std::int32_t the_degree);
+
+// The bound on the degree of the determinant of a sparse matrix of entry
+// degrees: rows[r] holds (column, degree) of row r's stored entries, sorted
+// by column (0-based). A matrix of constants gives 0 (not raised here).
+using degree_row = std::vector<std::pair<std::int32_t, std::int64_t>>;
+std::int64_t compute_degree_1(std::vector<degree_row> rows, std::int32_t m);
 
 // The max-plus bound on the degree of det(D) where D[r*m + c] is the degree
 // of entry (r, c) in one variable, lagrange_zero_entry for a zero entry. A
