@@ -53,11 +53,15 @@ bool sparse_lagrange(sparseptr* spar, quolyptr q, std::int32_t m, poly fct,
 
 // The sparse drivers behind sparse_lagrange, over Z (numprimes > 0: exactly
 // that many primes, the answer the symmetric residue modulo their product)
-// and modulo the current prime.
+// and modulo the current prime. the_power: -1 none; odd p > 1: the
+// determinant is g^p and g is returned; p < -1 (odd, or a power of two):
+// the determinant is h(X^|p|) in each variable and h(X) is returned. Over Z
+// only primes where the power can be undone are used; modulo a prime where
+// it cannot, it is ignored.
 bool sparse_rat_poly_determ(sparseptr spar, std::int32_t m, quolyptr q, poly fct,
-                            std::int32_t this_deg, std::int32_t numprimes);
+                            std::int32_t this_deg, std::int32_t the_power, std::int32_t numprimes);
 bool sparse_mod_poly_determ(sparseptr spar, std::int32_t m, quolyptr q, poly fct,
-                            std::int32_t the_degree);
+                            std::int32_t the_degree, std::int32_t the_power);
 
 // The bound on the degree of the determinant of a sparse matrix of entry
 // degrees: rows[r] holds (column, degree) of row r's stored entries, sorted

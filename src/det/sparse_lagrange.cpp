@@ -254,11 +254,48 @@ class SparseResidueDet {
 
 // ---- The modular recursion on the stored entries ----------------------------------------
 
+// A power hint: the determinant is g^p (p > 1: g is computed) or h(X^|p|)
+// in every variable (p < -1: h is computed); c1 undoes the power modulo
+// the prime (c1 * |p| = 1 modulo modulus - 1, or modulo (modulus - 1) / 2
+// for an even |p|).
+struct PowerHint {
+  std::int32_t p = -1;
+  std::uint32_t c1 = 0;
+  std::int32_t abs() const { return p < 0 ? -p : p; }
+  bool on() const { return abs() > 1; }
+};
+
+// The hint usable modulo q: odd |p| prime to q - 1, or |p| a power of two
+// with q = 3 mod 4; p = -1 otherwise.
+PowerHint power_modulo(std::int32_t p, std::uint32_t q) {
+  PowerHint h;
+  const std::int32_t a = p < 0 ? -p : p;
+  if (a < 2 || q % 2 == 0) return h;
+  std::int64_t e = q - 1;
+  if (a % 2 == 0) {
+    if ((a & (a - 1)) != 0 || q % 4 != 3) return h;
+    e /= 2;
+  }
+  // c1 := 1 / a modulo e by Euclid.
+  std::int64_t r0 = e, r1 = a % e, s0 = 0, s1 = 1;
+  while (r1 != 0) {
+    const std::int64_t k = r0 / r1;
+    std::swap(r0, r1);
+    r1 -= k * r0;
+    std::swap(s0, s1);
+    s1 -= k * s0;
+  }
+  if (r0 != 1) return h;
+  h.p = p;
+  h.c1 = static_cast<std::uint32_t>(((s0 % e) + e) % e);
+  return h;
+}
+
 template <bool char2>
 class SparseModDet {
  public:
-  SparseModDet(std::int32_t m, std::int32_t nv)
-      : ring_{{static_cast<std::uint32_t>(modulus)}}, m_(m), nv_(nv), kernel_(m) {}
+  SparseModDet(std::int32_t m, std::int32_t nv, PowerHint power)
+      : ring_{{static_cast<std::uint32_t>(modulus)}}, m_(m), nv_(nv), power_(power), kernel_(m) {}
 
   // out := det(a) modulo the prime; the_degree >= 0 replaces the bound of
   // the top variable. reuse: this level's images agree on their degree in
@@ -272,13 +309,20 @@ class SparseModDet {
       kernel_.clear();
       for (std::size_t k = 0; k < a.e.size(); ++k) kernel_.row(a.row[k]).emplace_back(a.col[k], a.e[k].c[0]);
       ++lagrange_last.points;
-      const std::uint32_t d = kernel_.det(ring_);
+      std::uint32_t d = kernel_.det(ring_);
+      // Below the top the power is that of every image.
+      if (!top && power_.p > 1) d = pow(d, power_.c1);
       if (d != 0) out.push(origin.data(), nv_, d);
       return det_status::done;
     }
-    std::int64_t deg = the_degree >= 0 && (degree_var < 0 || degree_var == v) ? the_degree : bound(a, v);
+    std::int64_t deg = the_degree >= 0 && (degree_var < 0 || degree_var == v)
+                           ? the_degree
+                           : bound(a, v) / (power_.on() ? power_.abs() : 1);
     if (deg == 0) deg = 1;
-    const std::int64_t width = std::int64_t{modulus} / (deg + 1);
+    // An even power in X^|p|: the points are |p|-th powers of points below
+    // modulus / 2, so their values there are all distinct.
+    const bool even_neg = power_.p < -1 && power_.abs() % 2 == 0;
+    const std::int64_t width = (even_neg ? (std::int64_t{modulus} - 1) / 2 : std::int64_t{modulus}) / (deg + 1);
     if (width < 2) {
       if (deg >= 35023) {
         if (verbose) std::printf(" estimated degree %d is too large for this method.\n", static_cast<int>(deg));
@@ -308,10 +352,16 @@ class SparseModDet {
       }
     } close{top, m_};
     const auto n = static_cast<std::size_t>(deg) + 1;
-    std::vector<std::uint32_t> pts(n);
-    for (std::size_t k = 0; k < n; ++k)
+    std::vector<std::uint32_t> pts(n), values(n);
+    for (std::size_t k = 0; k < n; ++k) {
       pts[k] = static_cast<std::uint32_t>(std::int64_t(k) * width +
                                           static_cast<std::uint32_t>(lagrange_random()) % width);
+      if (even_neg) pts[k] = pow(pts[k], static_cast<std::uint32_t>(power_.abs()));
+      // In X^|p|: the determinant at a^c1 is h at a.
+      values[k] = power_.p < -1 ? pow(pts[k], power_.c1) : pts[k];
+      if (even_neg && values[k] > (static_cast<std::uint32_t>(modulus) - 1) / 2)
+        values[k] = static_cast<std::uint32_t>(modulus) - values[k];
+    }
     const Plan pl = make_plan(a.e, nv_, v);
     std::vector<Flat<std::uint32_t>> images(n);
     std::vector<std::uint32_t> powers, scratch;
@@ -328,7 +378,7 @@ class SparseModDet {
       if (pl.numbers_after) {
         // The last variable: the values go straight into the residue rows.
         powers.assign(static_cast<std::size_t>(pl.max_power) + 1, 1);
-        for (std::size_t k = 1; k < powers.size(); ++k) powers[k] = ring_.mul(powers[k - 1], pts[i]);
+        for (std::size_t k = 1; k < powers.size(); ++k) powers[k] = ring_.mul(powers[k - 1], values[i]);
         kernel_.clear();
         for (std::size_t e = 0; e < a.e.size(); ++e) {
           std::uint32_t s = 0;
@@ -337,11 +387,12 @@ class SparseModDet {
           if (s != 0) kernel_.row(a.row[e]).emplace_back(a.col[e], s);
         }
         ++lagrange_last.points;
-        const std::uint32_t d = kernel_.det(ring_);
+        std::uint32_t d = kernel_.det(ring_);
+        if (power_.p > 1) d = pow(d, power_.c1);
         if (d != 0) images[i].push(origin.data(), nv_, d);
         continue;
       }
-      evaluate(ring_, a.e, pl, nv_, pts[i], powers, scratch, evaluated);
+      evaluate(ring_, a.e, pl, nv_, values[i], powers, scratch, evaluated);
       at.m = a.m;
       at.row.clear();
       at.col.clear();
@@ -373,6 +424,12 @@ class SparseModDet {
   }
 
  private:
+  std::uint32_t pow(std::uint32_t b, std::uint32_t e) const {
+    std::uint32_t r = 1;
+    for (; e != 0; e >>= 1, b = ring_.mul(b, b))
+      if (e & 1) r = ring_.mul(r, b);
+    return r;
+  }
   std::int64_t bound(const SparseFlat<std::uint32_t>& a, std::int32_t v) const {
     std::vector<Row> rows(static_cast<std::size_t>(m_));
     for (std::size_t k = 0; k < a.e.size(); ++k) {
@@ -397,16 +454,17 @@ class SparseModDet {
 
   ModRing<char2> ring_;
   std::int32_t m_, nv_;
+  PowerHint power_;
   SparseResidueDet<char2> kernel_;
 };
 
 det_status sparse_mod_det(const SparseFlat<std::uint32_t>& a, std::int32_t nv, std::int64_t the_degree,
-                          Flat<std::uint32_t>& out) {
+                          PowerHint power, Flat<std::uint32_t>& out) {
   if (finf) {
-    SparseModDet<true> d(a.m, nv);
+    SparseModDet<true> d(a.m, nv, PowerHint{});
     return d.det(a, the_degree, -1, true, out);
   }
-  SparseModDet<false> d(a.m, nv);
+  SparseModDet<false> d(a.m, nv, power);
   return d.det(a, the_degree, -1, true, out);
 }
 
@@ -450,11 +508,14 @@ std::int32_t top_variable(const std::vector<Flat<std::size_t>>& a, std::int32_t 
 // 6 + r mod 4, below 200 `big_prime` from 1, else `lrgpme` from 1; then the
 // tables in turn (`prime`, `med_prime`, `big_prime`, `lrgpme`), each from
 // 1 + r mod 5, with a random skip of r mod 3 at every multiple of 10.
+// With a power hint only the primes where it can be undone are taken.
 struct SparsePrimes final : ZPrimes {
   enum table { small = 0, med = 1, big = 2, large = 3 };
   table t;
   std::int32_t i;
-  explicit SparsePrimes(std::int32_t m) {
+  std::int32_t power;
+  bool exhausted = false;
+  SparsePrimes(std::int32_t m, std::int32_t the_power) : power(the_power) {
     if (m < 50) {
       t = small;
       i = 6 + lagrange_random() % 4;
@@ -462,6 +523,16 @@ struct SparsePrimes final : ZPrimes {
       t = m < 200 ? big : large;
       i = 1;
     }
+    while (!usable() && step()) {
+    }
+    if (exhausted) i = 1;
+  }
+  bool usable() const { return std::abs(power) < 2 || power_modulo(power, current()).on(); }
+  bool advance() override {
+    while (step())
+      if (usable()) return true;
+    i = 1;
+    return false;
   }
   std::uint32_t current() const override {
     switch (t) {
@@ -471,7 +542,7 @@ struct SparsePrimes final : ZPrimes {
       default: return static_cast<std::uint32_t>(lrgpme[i]);
     }
   }
-  bool advance() override {
+  bool step() {
     ++i;
     if (i % 10 == 0) i += lagrange_random() % 3;
     static constexpr std::int32_t ends[] = {605, 2467, 1517};
@@ -479,7 +550,8 @@ struct SparsePrimes final : ZPrimes {
       t = static_cast<table>(t + 1);
       i = 1 + lagrange_random() % 5;
     }
-    return t != large || i <= 2000;
+    exhausted = t == large && i > 2000;
+    return !exhausted;
   }
 };
 
@@ -495,9 +567,10 @@ void write_z_answer(quolyptr q, ZResult& det, std::int32_t nv) {
 
 // The integer determinant of the entries (coefficients indexes into coefs).
 bool sparse_z_det(const SparseFlat<std::size_t>& a, const std::vector<ZCoef>& coefs,
-                  std::int32_t this_deg, std::int32_t numprimes, ZResult& det) {
+                  std::int32_t this_deg, std::int32_t the_power, std::int32_t numprimes, ZResult& det) {
   const std::int32_t nv = number_polys;
-  SparsePrimes primes(a.m);
+  SparsePrimes primes(a.m, the_power);
+  if (primes.exhausted) return false;
   const ZImage image = [&](std::int32_t deg, Flat<std::uint32_t>& img) {
     const auto p = static_cast<std::uint32_t>(modulus);
     SparseFlat<std::uint32_t> r;
@@ -513,7 +586,7 @@ bool sparse_z_det(const SparseFlat<std::size_t>& a, const std::vector<ZCoef>& co
       r.col.push_back(a.col[k]);
       r.e.push_back(std::move(f));
     }
-    return sparse_mod_det(r, nv, deg, img);
+    return sparse_mod_det(r, nv, deg, power_modulo(the_power, p), img);
   };
   const ZBanners banners{numprimes > 0 ? "sparse S LaGrange interpolation over Z, rows "
                                        : "sparse LaGrange interpolation over Z, rows ",
@@ -535,7 +608,7 @@ void divide_out(quolyptr q, poly fct) {
 using namespace lagrange;
 
 bool sparse_rat_poly_determ(sparseptr spar, std::int32_t m, quolyptr q, poly fct,
-                            std::int32_t this_deg, std::int32_t numprimes) {
+                            std::int32_t this_deg, std::int32_t the_power, std::int32_t numprimes) {
   if (field_depth > 0) return false;
   const std::int32_t nv = number_polys;
   std::vector<ZCoef> coefs;
@@ -552,7 +625,9 @@ bool sparse_rat_poly_determ(sparseptr spar, std::int32_t m, quolyptr q, poly fct
     return false;
   }
   ZResult det;
-  if (!sparse_z_det(a, coefs, this_deg, numprimes, det)) {
+  // The bound given is that of the determinant, not of its root.
+  if (this_deg > 0 && std::abs(the_power) > 1) this_deg /= std::abs(the_power);
+  if (!sparse_z_det(a, coefs, this_deg, the_power, numprimes, det)) {
     free_quoly(q);
     quoly_set(1, q);
     return false;
@@ -563,7 +638,7 @@ bool sparse_rat_poly_determ(sparseptr spar, std::int32_t m, quolyptr q, poly fct
 }
 
 bool sparse_mod_poly_determ(sparseptr spar, std::int32_t m, quolyptr q, poly fct,
-                            std::int32_t the_degree) {
+                            std::int32_t the_degree, std::int32_t the_power) {
   if (field_depth > 0 || !mod_is_prime) return false;
   const std::int32_t nv = number_polys;
   SparseFlat<std::uint32_t> a;
@@ -577,7 +652,10 @@ bool sparse_mod_poly_determ(sparseptr spar, std::int32_t m, quolyptr q, poly fct
   }
   lagrange_last = {};
   Flat<std::uint32_t> out;
-  const det_status s = sparse_mod_det(a, nv, the_degree, out);
+  // A power that cannot be undone modulo this prime is ignored.
+  const PowerHint power = power_modulo(the_power, static_cast<std::uint32_t>(modulus));
+  if (power.on()) the_degree = the_degree > 0 ? the_degree / power.abs() : -1;
+  const det_status s = sparse_mod_det(a, nv, the_degree, power, out);
   if (s == det_status::declined) return false;
   if (s == det_status::too_small) {
     // The residues taken as integers: the integer driver, reduced again.
@@ -598,7 +676,7 @@ bool sparse_mod_poly_determ(sparseptr spar, std::int32_t m, quolyptr q, poly fct
       z.e.push_back(std::move(f));
     }
     ZResult det;
-    if (!sparse_z_det(z, coefs, -1, 0, det)) return false;
+    if (!sparse_z_det(z, coefs, -1, -1, 0, det)) return false;
     const auto p = static_cast<std::uint32_t>(modulus);
     std::vector<std::int32_t> exps;
     std::vector<imptr> res;
@@ -636,21 +714,21 @@ bool sparse_lagrange(sparseptr* spar, quolyptr n, std::int32_t m, poly fct,
     std::printf("Warning. Too many columns (> 65535) for sparse LaGrange method.\n");
     return false;
   }
-  // Roots of planted powers are not taken here: the full determinant is
-  // left to the elimination route.
-  if (std::abs(the_power) > 1) {
-    if (verbose && !modularmode && (std::abs(the_power) & (std::abs(the_power) - 1)) != 0 &&
-        std::abs(the_power) % 2 == 0)
-      std::printf("Specified power must be odd or power of 2. LaGrange method abandoned.\n");
+  const std::int32_t p = std::abs(the_power);
+  if (p > 2 && p % 2 == 0 && (p & (p - 1)) != 0 && !modularmode) {
+    if (verbose) std::printf("Specified power must be odd or power of 2. LaGrange method abandoned.\n");
     return false;
   }
+  // The square roots of an even power are known only up to a sign at each
+  // point, so such a power is left to the elimination route.
+  if (the_power > 1 && the_power % 2 == 0) return false;
   if (flotemode || m < 1) return false;
-  if (modularmode) return sparse_mod_poly_determ(*spar, m, n, fct, the_degree);
+  if (modularmode) return sparse_mod_poly_determ(*spar, m, n, fct, the_degree, the_power);
   if (lintmode) {
     error(word_arithmetic_error, &blank);
     return false;
   }
-  return sparse_rat_poly_determ(*spar, m, n, fct, the_degree, numprimes);
+  return sparse_rat_poly_determ(*spar, m, n, fct, the_degree, the_power, numprimes);
 }
 
 }  // namespace tavrin
