@@ -116,5 +116,45 @@ TEST_F(SparseLagrange, KnownAnswers) {
   EXPECT_EQ(out, "Specified power must be odd or power of 2. LaGrange method abandoned.\n");
 }
 
+
+TEST_F(SparseLagrange, DegreeBoundsAndPrimeTables) {
+  using R = degree_row;
+  EXPECT_EQ(compute_degree_1({R{{0, 0}, {1, 0}}, R{{0, 0}, {1, 0}}}, 2), 0);  // constants
+  EXPECT_EQ(compute_degree_1({R{{0, 1}, {1, 0}}, R{{0, 0}, {1, 1}}}, 2), 2);  // [x 1; 1 x]
+  EXPECT_EQ(compute_degree_1({R{{0, 1}}, R{{1, 2}}, R{{2, 3}}}, 3), 6);       // diagonal
+  // Row 2 is left with entries only in the eliminated column 1.
+  EXPECT_EQ(compute_degree_1({R{{0, 1}}, R{{0, 1}}, R{{1, 1}, {2, 1}}}, 3), 2);
+  NodeBalance balance;
+  ScopedValue<bool> talk(verbose, true);
+  // Upper bidiagonal, 1 + x then 2, 3, ..., m on the diagonal: det = (1 + x) m!.
+  for (const auto& [m, first] : {std::pair{60, big_prime[1]}, std::pair{250, lrgpme[1]}}) {
+    Mat a(m, m);
+    for (std::int32_t i = 0; i < m; ++i) {
+      a.at(i, i) = i == 0 ? Value::ratfun("1 + x") : Value::number(BigRef(i + 1));
+      if (i + 1 < m) a.at(i, i + 1) = Value::number(BigRef(1));
+    }
+    std::string out;
+    ASSERT_TRUE(sparse_lag(a, nullptr, 1, &out).has_value());
+    EXPECT_NE(out.find("sparse LaGrange interpolation over Z, rows " + std::to_string(m)), std::string::npos) << out;
+    EXPECT_NE(out.find("modulus " + std::to_string(first) + ":"), std::string::npos) << out;
+  }
+  // Exactly three primes: the symmetric residue of 10^30 + 1 modulo their product.
+  Mat a(2, 2);
+  a.at(0, 0) = Value::ratfun("x + 1000000000000000");
+  a.at(1, 1) = Value::ratfun("1000000000000000*y + 1");
+  a.at(0, 1) = Value::number(BigRef(1));
+  sparseptr sp = to_sparse(a);
+  Value d = Value::number(BigRef(1));
+  const std::string out = output_of([&] { EXPECT_TRUE(sparse_rat_poly_determ(sp, 2, d.cell(), nullptr, -1, -1, 3)); });
+  free_sparse(&sp, 2, true);
+  EXPECT_NE(out.find("sparse S LaGrange interpolation over Z, rows 2"), std::string::npos) << out;
+  EXPECT_EQ(lagrange_last.primes, 3);
+  // The product (about 7.6e13) is below 10^15: every coefficient but that of
+  // x is a residue of at most 14 digits.
+  const std::string text = value_text(d);
+  EXPECT_NE(text.find("*x*y + x "), std::string::npos) << text;
+  EXPECT_EQ(text.find("000000000000000"), std::string::npos) << text;
+}
+
 }  // namespace
 }  // namespace tavrin::test
