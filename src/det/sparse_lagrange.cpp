@@ -29,6 +29,8 @@
 #include "det/lagrange_ring.h"
 #include "det/router.h"
 #include "numbers/freelists.h"
+#include "toplevel/display.h"
+#include "toplevel/output_file.h"
 #include "toplevel/state.h"
 
 namespace tavrin {
@@ -291,6 +293,69 @@ PowerHint power_modulo(std::int32_t p, std::uint32_t q) {
   return h;
 }
 
+// The points are to be written as statements but no output file is open.
+constexpr std::int32_t stash_without_file_error = 263;
+
+// A flat residue polynomial as a value (consumed).
+quoly residue_value(Flat<std::uint32_t>& f, std::int32_t nv) {
+  std::vector<imptr> coefs;
+  for (std::uint32_t c : f.c) {
+    imptr x = nullptr;
+    newimag(&x);
+    x->lint = static_cast<std::int32_t>(c);
+    x->flote = 0;
+    coefs.push_back(x);
+  }
+  quoly q = nullptr;
+  set_answer(&q, write_poly(f.e, coefs, nv));
+  return q;
+}
+
+// Writes point k of deg + 1 to the output file as statements: its image
+// co[k] and its Lagrange basis polynomial poly[k] in variable v (the
+// determinant is the sum of their products).
+template <class R>
+void stash_mod_lagrange(const R& ring, Flat<std::uint32_t> image, const std::vector<std::uint32_t>& pts,
+                        std::size_t k, std::int32_t nv, std::int32_t v) {
+  static const tokentipe no_end = {"", 0};
+  const std::size_t n = pts.size();
+  // poly[k] = prod_{j != k} (X - a_j) / (a_k - a_j), low coefficient first.
+  std::vector<std::uint32_t> b(1, 1);
+  std::uint32_t denom = 1;
+  for (std::size_t j = 0; j < n; ++j) {
+    if (j == k) continue;
+    std::vector<std::uint32_t> g(b.size() + 1, 0);
+    for (std::size_t t = 0; t < b.size(); ++t) {
+      g[t + 1] = ring.add(g[t + 1], b[t]);
+      g[t] = ring.sub(g[t], ring.mul(b[t], pts[j]));
+    }
+    b.swap(g);
+    denom = ring.mul(denom, ring.sub(pts[k], pts[j]));
+  }
+  const std::uint32_t factor = ring.inv(denom);
+  Flat<std::uint32_t> basis;
+  std::vector<std::int32_t> e(static_cast<std::size_t>(nv), 0);
+  for (std::size_t t = b.size(); t-- > 0;) {
+    const std::uint32_t c = ring.mul(b[t], factor);
+    if (c == 0) continue;
+    e[static_cast<std::size_t>(v)] = static_cast<std::int32_t>(t);
+    basis.push(e.data(), nv, c);
+  }
+  quoly value = residue_value(image, nv), p = residue_value(basis, nv);
+  std::int32_t length = 0;
+  if (k == 0) std::fprintf(outpuf, "Array co[%d]; \n \n", static_cast<int>(n));
+  std::fprintf(outpuf, "co[%d] := ", static_cast<int>(addresser + static_cast<std::int32_t>(k)));
+  quoly_display(outpuf, false, false, false, value, &length, &no_end, polynames, false, false, false);
+  std::fprintf(outpuf, "; \n \n");
+  if (k == 0) std::fprintf(outpuf, "Array poly[%d]; \n \n", static_cast<int>(n));
+  std::fprintf(outpuf, "poly[%d] := ", static_cast<int>(addresser + static_cast<std::int32_t>(k)));
+  quoly_display(outpuf, false, false, false, p, &length, &no_end, polynames, false, false, false);
+  std::fprintf(outpuf, "; \n \n");
+  std::fflush(outpuf);
+  free_quoly(&value);
+  free_quoly(&p);
+}
+
 template <bool char2>
 class SparseModDet {
  public:
@@ -372,6 +437,10 @@ class SparseModDet {
     if (!pl.numbers_after) next = shallowest_after(a, v);
     const std::int32_t next_var = next;
     std::int64_t first = -1, inner = -1;
+    // The points of the top level's inner variable go to the output file
+    // as statements instead of into the answer.
+    const bool stash = top && !pl.numbers_after && lagrange_stash != 0 && verbose && windy;
+    if (stash && (output_file_name.empty() || outpuf == nullptr)) abandon(stash_without_file_error, &blank);
     for (std::size_t i = 0; i < n; ++i) {
       if (top && verbose && (!pl.numbers_after || i % 10 == 0))
         dumpitt(" ", static_cast<std::int32_t>(i), false, false, true);
@@ -417,6 +486,10 @@ class SparseModDet {
           next = -1;
           if (d == first && d > 2) inner = d + 1;
         }
+      }
+      if (stash) {
+        stash_mod_lagrange(ring_, images[i], pts, i, nv_, v);
+        images[i].clear();
       }
     }
     interpolate(ring_, pts, images, nv_, v, out);
