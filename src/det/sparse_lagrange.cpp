@@ -359,8 +359,9 @@ void stash_mod_lagrange(const R& ring, Flat<std::uint32_t> image, const std::vec
 template <bool char2>
 class SparseModDet {
  public:
-  SparseModDet(std::int32_t m, std::int32_t nv, PowerHint power)
-      : ring_{{static_cast<std::uint32_t>(modulus)}}, m_(m), nv_(nv), power_(power), kernel_(m) {}
+  SparseModDet(std::int32_t m, std::int32_t nv, PowerHint power, bool two_points)
+      : ring_{{static_cast<std::uint32_t>(modulus)}}, m_(m), nv_(nv), power_(power),
+        two_points_(two_points), kernel_(m) {}
 
   // out := det(a) modulo the prime; the_degree >= 0 replaces the bound of
   // the top variable. reuse: this level's images agree on their degree in
@@ -380,15 +381,18 @@ class SparseModDet {
       if (d != 0) out.push(origin.data(), nv_, d);
       return det_status::done;
     }
-    std::int64_t deg = the_degree >= 0 && (degree_var < 0 || degree_var == v)
+    // Characteristic 2 with every relation X^2 + X: the determinant modulo
+    // the relations from the points 0 and 1 of each variable.
+    std::int64_t deg = two_points_ ? 1
+                       : the_degree >= 0 && (degree_var < 0 || degree_var == v)
                            ? the_degree
                            : bound(a, v) / (power_.on() ? power_.abs() : 1);
     if (deg == 0) deg = 1;
     // An even power in X^|p|: the points are |p|-th powers of points below
     // modulus / 2, so their values there are all distinct.
     const bool even_neg = power_.p < -1 && power_.abs() % 2 == 0;
-    const std::int64_t width = (even_neg ? (std::int64_t{modulus} - 1) / 2 : std::int64_t{modulus}) / (deg + 1);
-    if (width < 2) {
+    const std::int64_t width = two_points_ ? 1 : (even_neg ? (std::int64_t{modulus} - 1) / 2 : std::int64_t{modulus}) / (deg + 1);
+    if (width < 2 && !two_points_) {
       if (deg >= 35023) {
         if (verbose) std::printf(" estimated degree %d is too large for this method.\n", static_cast<int>(deg));
         return det_status::declined;
@@ -405,7 +409,8 @@ class SparseModDet {
     if (top) {
       ++dumpitt_level;
       if (verbose) {
-        dumpitt("sparse LaGrange interpolation, side ", m_, true, true, true);
+        dumpitt(two_points_ ? "sparse LaGrange mod 2 interpolation, side " : "sparse LaGrange interpolation, side ",
+                m_, true, true, true);
         std::printf(" estimated degree is %d\n", static_cast<int>(deg));
       }
     }
@@ -419,8 +424,9 @@ class SparseModDet {
     const auto n = static_cast<std::size_t>(deg) + 1;
     std::vector<std::uint32_t> pts(n), values(n);
     for (std::size_t k = 0; k < n; ++k) {
-      pts[k] = static_cast<std::uint32_t>(std::int64_t(k) * width +
-                                          static_cast<std::uint32_t>(lagrange_random()) % width);
+      pts[k] = two_points_ ? static_cast<std::uint32_t>(k)
+                           : static_cast<std::uint32_t>(std::int64_t(k) * width +
+                                                        static_cast<std::uint32_t>(lagrange_random()) % width);
       if (even_neg) pts[k] = pow(pts[k], static_cast<std::uint32_t>(power_.abs()));
       // In X^|p|: the determinant at a^c1 is h at a.
       values[k] = power_.p < -1 ? pow(pts[k], power_.c1) : pts[k];
@@ -528,16 +534,17 @@ class SparseModDet {
   ModRing<char2> ring_;
   std::int32_t m_, nv_;
   PowerHint power_;
+  bool two_points_;
   SparseResidueDet<char2> kernel_;
 };
 
 det_status sparse_mod_det(const SparseFlat<std::uint32_t>& a, std::int32_t nv, std::int64_t the_degree,
-                          PowerHint power, Flat<std::uint32_t>& out) {
+                          PowerHint power, Flat<std::uint32_t>& out, bool two_points = false) {
   if (finf) {
-    SparseModDet<true> d(a.m, nv, PowerHint{});
+    SparseModDet<true> d(a.m, nv, PowerHint{}, two_points);
     return d.det(a, the_degree, -1, true, out);
   }
-  SparseModDet<false> d(a.m, nv, power);
+  SparseModDet<false> d(a.m, nv, power, two_points);
   return d.det(a, the_degree, -1, true, out);
 }
 
@@ -667,6 +674,25 @@ bool sparse_z_det(const SparseFlat<std::size_t>& a, const std::vector<ZCoef>& co
   return z_crt(primes, image, banners, a.m, nv, top_variable(a.e, nv), this_deg, numprimes, det);
 }
 
+// The relation of the variable at depth d: none, X^2 + X, or another.
+enum class relation { none, x2_plus_x, other };
+relation relation_of(std::int16_t d) {
+  // A coefficient 1 (through pad terms).
+  auto one = [](poly c) {
+    while (!c->numb && c->exp == 0 && c->next == nullptr) c = c->pcoef;
+    return c->numb && c->next == nullptr && c->ncoef->lint == 1;
+  };
+  for (polypt q = polynames; q != nullptr; q = q->next) {
+    if (q->depth != d) continue;
+    if (q->p == nullptr) return relation::none;
+    const poly p = q->p;
+    const bool ok = !p->numb && p->exp == 2 && one(p->pcoef) && p->next != nullptr && !p->next->numb &&
+                    p->next->exp == 1 && one(p->next->pcoef) && p->next->next == nullptr;
+    return ok ? relation::x2_plus_x : relation::other;
+  }
+  return relation::none;
+}
+
 void divide_out(quolyptr q, poly fct) {
   if (fct == nullptr) return;
   mat_invert_EnvRec env;
@@ -725,10 +751,24 @@ bool sparse_mod_poly_determ(sparseptr spar, std::int32_t m, quolyptr q, poly fct
   }
   lagrange_last = {};
   Flat<std::uint32_t> out;
+  bool two_points = false;
+  if (char2_degs1 && (finf || modulus == 2)) {
+    // Evaluation at 0 and 1 gives the determinant modulo X^2 + X only.
+    // A variable without a relation leaves the general points.
+    two_points = true;
+    for (const auto& e : a.e)
+      for (std::size_t t = 0; t < e.c.size(); ++t)
+        for (std::int32_t k = 0; k < nv; ++k) {
+          if (e.exp(t)[k] == 0) continue;
+          const relation r = relation_of(static_cast<std::int16_t>(k + 1));
+          if (r == relation::other) return false;
+          two_points = two_points && r == relation::x2_plus_x;
+        }
+  }
   // A power that cannot be undone modulo this prime is ignored.
   const PowerHint power = power_modulo(the_power, static_cast<std::uint32_t>(modulus));
   if (power.on()) the_degree = the_degree > 0 ? the_degree / power.abs() : -1;
-  const det_status s = sparse_mod_det(a, nv, the_degree, power, out);
+  const det_status s = sparse_mod_det(a, nv, the_degree, power, out, two_points);
   if (s == det_status::declined) return false;
   if (s == det_status::too_small) {
     // The residues taken as integers: the integer driver, reduced again.
