@@ -16,6 +16,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <optional>
 #include <utility>
 #include <vector>
 
@@ -375,7 +376,7 @@ class SparseModDet {
       kernel_.clear();
       for (std::size_t k = 0; k < a.e.size(); ++k) kernel_.row(a.row[k]).emplace_back(a.col[k], a.e[k].c[0]);
       ++lagrange_last.points;
-      std::uint32_t d = kernel_.det(ring_);
+      std::uint32_t d = residue_det(a.e.size());
       // Below the top the power is that of every image.
       if (!top && power_.p > 1) d = pow(d, power_.c1);
       if (d != 0) out.push(origin.data(), nv_, d);
@@ -454,15 +455,38 @@ class SparseModDet {
         // The last variable: the values go straight into the residue rows.
         powers.assign(static_cast<std::size_t>(pl.max_power) + 1, 1);
         for (std::size_t k = 1; k < powers.size(); ++k) powers[k] = ring_.mul(powers[k - 1], values[i]);
-        kernel_.clear();
+        const bool dense = use_dense(a.e.size());
+        if (dense)
+          cells_.assign(static_cast<std::size_t>(m_) * static_cast<std::size_t>(m_), 0);
+        else
+          kernel_.clear();
         for (std::size_t e = 0; e < a.e.size(); ++e) {
+          const std::size_t t0 = pl.term_start[e], t1 = pl.term_start[e + 1];
           std::uint32_t s = 0;
-          for (std::size_t t = pl.term_start[e], j = 0; t < pl.term_start[e + 1]; ++t, ++j)
-            s = ring_.add(s, ring_.mul(a.e[e].c[j], powers[static_cast<std::size_t>(pl.power[t])]));
-          if (s != 0) kernel_.row(a.row[e]).emplace_back(a.col[e], s);
+          if constexpr (char2) {
+            for (std::size_t t = t0; t < t1; ++t)
+              s ^= ring_.mul(a.e[e].c[t - t0], powers[static_cast<std::size_t>(pl.power[t])]);
+          } else {
+            // Up to three products (each below 2^62) are summed before a reduction.
+            std::uint64_t sum = 0;
+            int pending = 0;
+            for (std::size_t t = t0; t < t1; ++t) {
+              if (pending == 3) {
+                sum = ring_.f.reduce(sum);
+                pending = 0;
+              }
+              sum += std::uint64_t{a.e[e].c[t - t0]} * powers[static_cast<std::size_t>(pl.power[t])];
+              ++pending;
+            }
+            s = ring_.f.reduce(sum);
+          }
+          if (dense)
+            cells_[static_cast<std::size_t>(a.col[e]) * static_cast<std::size_t>(m_) + static_cast<std::size_t>(a.row[e])] = s;
+          else if (s != 0)
+            kernel_.row(a.row[e]).emplace_back(a.col[e], s);
         }
         ++lagrange_last.points;
-        std::uint32_t d = kernel_.det(ring_);
+        std::uint32_t d = dense ? dense_->mod_det(cells_) : kernel_.det(ring_);
         if (power_.p > 1) d = pow(d, power_.c1);
         if (d != 0) images[i].push(origin.data(), nv_, d);
         continue;
@@ -509,6 +533,25 @@ class SparseModDet {
       if (e & 1) r = ring_.mul(r, b);
     return r;
   }
+  // A matrix more than a quarter full goes to the dense kernel (when a
+  // work array is free for it) instead of sparse elimination.
+  bool use_dense(std::size_t stored) {
+    const auto m = static_cast<std::size_t>(m_);
+    if (stored * 4 <= m * m || m < 8) return false;
+    if (!dense_) dense_.emplace(m_);
+    return dense_->ok();
+  }
+  // The determinant of the residue rows in kernel_.
+  std::uint32_t residue_det(std::size_t stored) {
+    if (!use_dense(stored)) return kernel_.det(ring_);
+    const auto m = static_cast<std::size_t>(m_);
+    cells_.assign(m * m, 0);
+    for (std::int32_t r = 0; r < m_; ++r) {
+      for (const auto& [c, v] : kernel_.row(r)) cells_[static_cast<std::size_t>(c) * m + static_cast<std::size_t>(r)] = v;
+      kernel_.row(r).clear();
+    }
+    return dense_->mod_det(cells_);
+  }
   std::int64_t bound(const SparseFlat<std::uint32_t>& a, std::int32_t v) const {
     std::vector<Row> rows(static_cast<std::size_t>(m_));
     for (std::size_t k = 0; k < a.e.size(); ++k) {
@@ -536,6 +579,8 @@ class SparseModDet {
   PowerHint power_;
   bool two_points_;
   SparseResidueDet<char2> kernel_;
+  std::optional<NumberMatrix> dense_;
+  std::vector<std::uint32_t> cells_;
 };
 
 det_status sparse_mod_det(const SparseFlat<std::uint32_t>& a, std::int32_t nv, std::int64_t the_degree,
