@@ -719,6 +719,40 @@ bool sparse_z_det(const SparseFlat<std::size_t>& a, const std::vector<ZCoef>& co
   return z_crt(primes, image, banners, a.m, nv, top_variable(a.e, nv), this_deg, numprimes, det);
 }
 
+// The modulus is too small for the degree: the residues taken as integers,
+// the integer driver, the answer reduced again.
+bool use_sparse_rat_poly_det(const SparseFlat<std::uint32_t>& a, quolyptr q) {
+  const std::int32_t nv = number_polys;
+  std::vector<ZCoef> coefs;
+  SparseFlat<std::size_t> z;
+  z.m = a.m;
+  z.row = a.row;
+  z.col = a.col;
+  for (const auto& e : a.e) {
+    Flat<std::size_t> f;
+    for (std::size_t t = 0; t < e.c.size(); ++t) {
+      ZCoef c;
+      if (e.c[t] >> 28) c.limbs.push_back(e.c[t] >> 28);
+      c.limbs.push_back(e.c[t] & 0xFFFFFFF);
+      f.push(e.exp(t), nv, coefs.size());
+      coefs.push_back(c);
+    }
+    z.e.push_back(std::move(f));
+  }
+  ZResult det;
+  if (!sparse_z_det(z, coefs, -1, -1, 0, det)) return false;
+  const auto p = static_cast<std::uint32_t>(modulus);
+  Flat<std::uint32_t> out;
+  for (auto& [k, x] : det) {
+    std::uint32_t r = mag_mod(x.mag, p);
+    if (x.neg && r != 0) r = p - r;
+    if (r != 0) out.push(k.data(), nv, r);
+  }
+  free_quoly(q);
+  *q = residue_value(out, nv);
+  return true;
+}
+
 // The relation of the variable at depth d: none, X^2 + X, or another.
 enum class relation { none, x2_plus_x, other };
 relation relation_of(std::int16_t d) {
@@ -816,50 +850,10 @@ bool sparse_mod_poly_determ(sparseptr spar, std::int32_t m, quolyptr q, poly fct
   const det_status s = sparse_mod_det(a, nv, the_degree, power, out, two_points);
   if (s == det_status::declined) return false;
   if (s == det_status::too_small) {
-    // The residues taken as integers: the integer driver, reduced again.
-    std::vector<ZCoef> coefs;
-    SparseFlat<std::size_t> z;
-    z.m = m;
-    z.row = a.row;
-    z.col = a.col;
-    for (const auto& e : a.e) {
-      Flat<std::size_t> f;
-      for (std::size_t t = 0; t < e.c.size(); ++t) {
-        ZCoef c;
-        if (e.c[t] >> 28) c.limbs.push_back(e.c[t] >> 28);
-        c.limbs.push_back(e.c[t] & 0xFFFFFFF);
-        f.push(e.exp(t), nv, coefs.size());
-        coefs.push_back(c);
-      }
-      z.e.push_back(std::move(f));
-    }
-    ZResult det;
-    if (!sparse_z_det(z, coefs, -1, -1, 0, det)) return false;
-    const auto p = static_cast<std::uint32_t>(modulus);
-    std::vector<std::int32_t> exps;
-    std::vector<imptr> res;
-    for (auto& [k, x] : det) {
-      std::uint32_t r = mag_mod(x.mag, p);
-      if (x.neg && r != 0) r = p - r;
-      if (r == 0) continue;
-      imptr n = nullptr;
-      newimag(&n);
-      n->lint = static_cast<std::int32_t>(r);
-      n->flote = 0;
-      exps.insert(exps.end(), k.begin(), k.end());
-      res.push_back(n);
-    }
-    set_answer(q, write_poly(exps, res, nv));
+    if (power.on() || !use_sparse_rat_poly_det(a, q)) return false;
   } else {
-    std::vector<imptr> coefs;
-    for (std::uint32_t c : out.c) {
-      imptr x = nullptr;
-      newimag(&x);
-      x->lint = static_cast<std::int32_t>(c);
-      x->flote = 0;
-      coefs.push_back(x);
-    }
-    set_answer(q, write_poly(out.e, coefs, nv));
+    free_quoly(q);
+    *q = residue_value(out, nv);
   }
   divide_out(q, fct);
   return true;
@@ -880,6 +874,9 @@ bool sparse_lagrange(sparseptr* spar, quolyptr n, std::int32_t m, poly fct,
   // The square roots of an even power are known only up to a sign at each
   // point, so such a power is left to the elimination route.
   if (the_power > 1 && the_power % 2 == 0) return false;
+  // A root is taken of the determinant itself; with a known factor as well
+  // the elimination route answers.
+  if (p > 1 && fct != nullptr) return false;
   if (flotemode || m < 1) return false;
   if (modularmode) return sparse_mod_poly_determ(*spar, m, n, fct, the_degree, the_power);
   if (lintmode) {
