@@ -534,10 +534,10 @@ class SparseModDet {
     return r;
   }
   // A matrix more than a quarter full goes to the dense kernel (when a
-  // work array is free for it) instead of sparse elimination.
+  // work array is free for it and it fits one) instead of sparse elimination.
   bool use_dense(std::size_t stored) {
     const auto m = static_cast<std::size_t>(m_);
-    if (stored * 4 <= m * m || m < 8) return false;
+    if (stored * 4 <= m * m || m < 8 || m * m > static_cast<std::size_t>(workarray_cells)) return false;
     if (!dense_) dense_.emplace(m_);
     return dense_->ok();
   }
