@@ -154,6 +154,15 @@ TEST_F(SparseLagrange, DegreeBoundsAndPrimeTables) {
   const std::string text = value_text(d);
   EXPECT_NE(text.find("*x*y + x "), std::string::npos) << text;
   EXPECT_EQ(text.find("000000000000000"), std::string::npos) << text;
+  // Numbers only, modulo 7: det = 58 = 2, divided by the factor 2.
+  ModulusScope mod(7);
+  Mat c(3, 3);
+  const int cells[3][3] = {{1, 2, 0}, {0, 3, 4}, {5, 0, 6}};
+  for (std::int32_t i = 0; i < 3; ++i)
+    for (std::int32_t j = 0; j < 3; ++j)
+      if (cells[i][j] != 0) c.at(i, j) = Value::number(BigRef(cells[i][j]));
+  Poly two("2");
+  EXPECT_EQ(value_text(*sparse_lag(c, two)), "number 1");
 }
 
 }  // namespace
