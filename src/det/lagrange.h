@@ -57,11 +57,13 @@ bool sparse_lagrange(sparseptr* spar, quolyptr q, std::int32_t m, poly fct,
 // determinant is g^p and g is returned; p < -1 (odd, or a power of two):
 // the determinant is h(X^|p|) in each variable and h(X) is returned. Over Z
 // only primes where the power can be undone are used; modulo a prime where
-// it cannot, it is ignored.
+// it cannot, it is ignored. this_deg / the_degree bound the degree in the
+// top variable, this_deg2 / the_degree2 that in the next one (<= 0: none).
 bool sparse_rat_poly_determ(sparseptr spar, std::int32_t m, quolyptr q, poly fct,
-                            std::int32_t this_deg, std::int32_t the_power, std::int32_t numprimes);
+                            std::int32_t this_deg, std::int32_t this_deg2, std::int32_t the_power,
+                            std::int32_t numprimes);
 bool sparse_mod_poly_determ(sparseptr spar, std::int32_t m, quolyptr q, poly fct,
-                            std::int32_t the_degree, std::int32_t the_power);
+                            std::int32_t the_degree, std::int32_t the_degree2, std::int32_t the_power);
 
 // The bound on the degree of the determinant of a sparse matrix of entry
 // degrees: rows[r] holds (column, degree) of row r's stored entries, sorted

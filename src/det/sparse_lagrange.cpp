@@ -365,10 +365,12 @@ class SparseModDet {
         two_points_(two_points), kernel_(m) {}
 
   // out := det(a) modulo the prime; the_degree >= 0 replaces the bound of
-  // the top variable. reuse: this level's images agree on their degree in
-  // the next variable, which then bounds the deeper levels.
+  // the variable degree_var (-1: of the top variable), the_degree2 > 0 that
+  // of the next variable in the evaluated matrices. Without the_degree2 the
+  // first two images' degree in the next variable, when they agree and
+  // exceed 2, bounds (plus one) the rest.
   det_status det(const SparseFlat<std::uint32_t>& a, std::int64_t the_degree, std::int32_t degree_var,
-                 bool top, Flat<std::uint32_t>& out) {
+                 bool top, Flat<std::uint32_t>& out, std::int64_t the_degree2 = -1) {
     out.clear();
     const std::int32_t v = shallowest(a.e, nv_);
     const std::vector<std::int32_t> origin(static_cast<std::size_t>(std::max(nv_, 1)), 0);
@@ -443,7 +445,7 @@ class SparseModDet {
     std::int32_t next = -1;
     if (!pl.numbers_after) next = shallowest_after(a, v);
     const std::int32_t next_var = next;
-    std::int64_t first = -1, inner = -1;
+    std::int64_t first = -1, inner = top && the_degree2 > 0 ? the_degree2 : -1;
     // The points of the top level's inner variable go to the output file
     // as statements instead of into the answer.
     const bool stash = top && !pl.numbers_after && lagrange_stash != 0 && verbose && windy;
@@ -584,13 +586,16 @@ class SparseModDet {
 };
 
 det_status sparse_mod_det(const SparseFlat<std::uint32_t>& a, std::int32_t nv, std::int64_t the_degree,
-                          PowerHint power, Flat<std::uint32_t>& out, bool two_points = false) {
+                          std::int64_t the_degree2, PowerHint power, Flat<std::uint32_t>& out,
+                          bool two_points = false) {
   if (finf) {
     SparseModDet<true> d(a.m, nv, PowerHint{}, two_points);
-    return d.det(a, the_degree, -1, true, out);
+    return d.det(a, the_degree, -1, true, out, the_degree2);
   }
   SparseModDet<false> d(a.m, nv, power, two_points);
-  return d.det(a, the_degree, -1, true, out);
+  // The bounds given are those of the determinant, not of its root.
+  if (power.on() && the_degree2 > 0) the_degree2 = std::max<std::int64_t>(the_degree2 / power.abs(), 1);
+  return d.det(a, the_degree, -1, true, out, the_degree2);
 }
 
 // ---- Reading the matrix ----------------------------------------------------------------
@@ -692,7 +697,8 @@ void write_z_answer(quolyptr q, ZResult& det, std::int32_t nv) {
 
 // The integer determinant of the entries (coefficients indexes into coefs).
 bool sparse_z_det(const SparseFlat<std::size_t>& a, const std::vector<ZCoef>& coefs,
-                  std::int32_t this_deg, std::int32_t the_power, std::int32_t numprimes, ZResult& det) {
+                  std::int32_t this_deg, std::int32_t this_deg2, std::int32_t the_power,
+                  std::int32_t numprimes, ZResult& det) {
   const std::int32_t nv = number_polys;
   SparsePrimes primes(a.m, the_power);
   if (primes.exhausted) return false;
@@ -711,7 +717,7 @@ bool sparse_z_det(const SparseFlat<std::size_t>& a, const std::vector<ZCoef>& co
       r.col.push_back(a.col[k]);
       r.e.push_back(std::move(f));
     }
-    return sparse_mod_det(r, nv, deg, power_modulo(the_power, p), img);
+    return sparse_mod_det(r, nv, deg, this_deg2, power_modulo(the_power, p), img);
   };
   const ZBanners banners{numprimes > 0 ? "sparse S LaGrange interpolation over Z, rows "
                                        : "sparse LaGrange interpolation over Z, rows ",
@@ -740,7 +746,7 @@ bool use_sparse_rat_poly_det(const SparseFlat<std::uint32_t>& a, quolyptr q) {
     z.e.push_back(std::move(f));
   }
   ZResult det;
-  if (!sparse_z_det(z, coefs, -1, -1, 0, det)) return false;
+  if (!sparse_z_det(z, coefs, -1, -1, -1, 0, det)) return false;
   const auto p = static_cast<std::uint32_t>(modulus);
   Flat<std::uint32_t> out;
   for (auto& [k, x] : det) {
@@ -786,7 +792,8 @@ void divide_out(quolyptr q, poly fct) {
 using namespace lagrange;
 
 bool sparse_rat_poly_determ(sparseptr spar, std::int32_t m, quolyptr q, poly fct,
-                            std::int32_t this_deg, std::int32_t the_power, std::int32_t numprimes) {
+                            std::int32_t this_deg, std::int32_t this_deg2, std::int32_t the_power,
+                            std::int32_t numprimes) {
   if (field_depth > 0) return false;
   const std::int32_t nv = number_polys;
   std::vector<ZCoef> coefs;
@@ -805,7 +812,7 @@ bool sparse_rat_poly_determ(sparseptr spar, std::int32_t m, quolyptr q, poly fct
   ZResult det;
   // The bound given is that of the determinant, not of its root.
   if (this_deg > 0 && std::abs(the_power) > 1) this_deg /= std::abs(the_power);
-  if (!sparse_z_det(a, coefs, this_deg, the_power, numprimes, det)) {
+  if (!sparse_z_det(a, coefs, this_deg, this_deg2, the_power, numprimes, det)) {
     free_quoly(q);
     quoly_set(1, q);
     return false;
@@ -816,7 +823,7 @@ bool sparse_rat_poly_determ(sparseptr spar, std::int32_t m, quolyptr q, poly fct
 }
 
 bool sparse_mod_poly_determ(sparseptr spar, std::int32_t m, quolyptr q, poly fct,
-                            std::int32_t the_degree, std::int32_t the_power) {
+                            std::int32_t the_degree, std::int32_t the_degree2, std::int32_t the_power) {
   if (field_depth > 0 || !mod_is_prime) return false;
   const std::int32_t nv = number_polys;
   SparseFlat<std::uint32_t> a;
@@ -847,7 +854,7 @@ bool sparse_mod_poly_determ(sparseptr spar, std::int32_t m, quolyptr q, poly fct
   // A power that cannot be undone modulo this prime is ignored.
   const PowerHint power = power_modulo(the_power, static_cast<std::uint32_t>(modulus));
   if (power.on()) the_degree = the_degree > 0 ? the_degree / power.abs() : -1;
-  const det_status s = sparse_mod_det(a, nv, the_degree, power, out, two_points);
+  const det_status s = sparse_mod_det(a, nv, the_degree, the_degree2, power, out, two_points);
   if (s == det_status::declined) return false;
   if (s == det_status::too_small) {
     if (power.on() || !use_sparse_rat_poly_det(a, q)) return false;
@@ -860,7 +867,7 @@ bool sparse_mod_poly_determ(sparseptr spar, std::int32_t m, quolyptr q, poly fct
 }
 
 bool sparse_lagrange(sparseptr* spar, quolyptr n, std::int32_t m, poly fct,
-                     std::int32_t the_degree, std::int32_t /*the_degree2*/,
+                     std::int32_t the_degree, std::int32_t the_degree2,
                      std::int32_t the_power, bool /*really*/, std::int32_t numprimes) {
   if (m > 65535) {
     std::printf("Warning. Too many columns (> 65535) for sparse LaGrange method.\n");
@@ -878,12 +885,12 @@ bool sparse_lagrange(sparseptr* spar, quolyptr n, std::int32_t m, poly fct,
   // the elimination route answers.
   if (p > 1 && fct != nullptr) return false;
   if (flotemode || m < 1) return false;
-  if (modularmode) return sparse_mod_poly_determ(*spar, m, n, fct, the_degree, the_power);
+  if (modularmode) return sparse_mod_poly_determ(*spar, m, n, fct, the_degree, the_degree2, the_power);
   if (lintmode) {
     error(word_arithmetic_error, &blank);
     return false;
   }
-  return sparse_rat_poly_determ(*spar, m, n, fct, the_degree, the_power, numprimes);
+  return sparse_rat_poly_determ(*spar, m, n, fct, the_degree, the_degree2, the_power, numprimes);
 }
 
 }  // namespace tavrin

@@ -106,6 +106,13 @@ TEST_F(SparseLagrange, KnownAnswers) {
     for (std::int32_t j = 0; j < 4; ++j)
       v.at(i, j) = Value::ratfun("(x + " + std::to_string(i + 1) + "*y)^" + std::to_string(j));
   EXPECT_EQ(value_text(*sparse_lag(v)), value_text(Value::ratfun("12*y^6")));
+  {  // bounds 0 for x (raised to 1) and 6 for y given
+    sparseptr sp = to_sparse(v);
+    Value d = Value::number(BigRef(1));
+    EXPECT_TRUE(sparse_lagrange(&sp, d.cell(), 4, nullptr, 0, 6, -1, true, 0));
+    EXPECT_EQ(value_text(d), value_text(Value::ratfun("12*y^6")));
+    free_sparse(&sp, 4, true);
+  }
   Poly two("2"), bad("x + 7");
   EXPECT_TRUE(quoly_equal(*sparse_lag(v, two), Value::ratfun("6*y^6")));
   std::string out;
@@ -145,7 +152,7 @@ TEST_F(SparseLagrange, DegreeBoundsAndPrimeTables) {
   a.at(0, 1) = Value::number(BigRef(1));
   sparseptr sp = to_sparse(a);
   Value d = Value::number(BigRef(1));
-  const std::string out = output_of([&] { EXPECT_TRUE(sparse_rat_poly_determ(sp, 2, d.cell(), nullptr, -1, -1, 3)); });
+  const std::string out = output_of([&] { EXPECT_TRUE(sparse_rat_poly_determ(sp, 2, d.cell(), nullptr, -1, -1, -1, 3)); });
   free_sparse(&sp, 2, true);
   EXPECT_NE(out.find("sparse S LaGrange interpolation over Z, rows 2"), std::string::npos) << out;
   EXPECT_EQ(lagrange_last.primes, 3);
