@@ -585,17 +585,18 @@ class SparseModDet {
   std::vector<std::uint32_t> cells_;
 };
 
+// the_degree bounds the variable degree_var (-1: the top one).
 det_status sparse_mod_det(const SparseFlat<std::uint32_t>& a, std::int32_t nv, std::int64_t the_degree,
                           std::int64_t the_degree2, PowerHint power, Flat<std::uint32_t>& out,
-                          bool two_points = false) {
+                          bool two_points = false, std::int32_t degree_var = -1) {
   if (finf) {
     SparseModDet<true> d(a.m, nv, PowerHint{}, two_points);
-    return d.det(a, the_degree, -1, true, out, the_degree2);
+    return d.det(a, the_degree, degree_var, true, out, the_degree2);
   }
   SparseModDet<false> d(a.m, nv, power, two_points);
   // The bounds given are those of the determinant, not of its root.
   if (power.on() && the_degree2 > 0) the_degree2 = std::max<std::int64_t>(the_degree2 / power.abs(), 1);
-  return d.det(a, the_degree, -1, true, out, the_degree2);
+  return d.det(a, the_degree, degree_var, true, out, the_degree2);
 }
 
 // ---- Reading the matrix ----------------------------------------------------------------
@@ -702,6 +703,9 @@ bool sparse_z_det(const SparseFlat<std::size_t>& a, const std::vector<ZCoef>& co
   const std::int32_t nv = number_polys;
   SparsePrimes primes(a.m, the_power);
   if (primes.exhausted) return false;
+  // A bound is that of the integer matrix's top variable, even where an
+  // image loses it.
+  const std::int32_t top = top_variable(a.e, nv);
   const ZImage image = [&](std::int32_t deg, Flat<std::uint32_t>& img) {
     const auto p = static_cast<std::uint32_t>(modulus);
     SparseFlat<std::uint32_t> r;
@@ -717,12 +721,12 @@ bool sparse_z_det(const SparseFlat<std::size_t>& a, const std::vector<ZCoef>& co
       r.col.push_back(a.col[k]);
       r.e.push_back(std::move(f));
     }
-    return sparse_mod_det(r, nv, deg, this_deg2, power_modulo(the_power, p), img);
+    return sparse_mod_det(r, nv, deg, this_deg2, power_modulo(the_power, p), img, false, top);
   };
   const ZBanners banners{numprimes > 0 ? "sparse S LaGrange interpolation over Z, rows "
                                        : "sparse LaGrange interpolation over Z, rows ",
                          "Modular Determinant method, sparse. Now in modular mode, modulus "};
-  return z_crt(primes, image, banners, a.m, nv, top_variable(a.e, nv), this_deg, numprimes, det);
+  return z_crt(primes, image, banners, a.m, nv, top, this_deg, numprimes, det);
 }
 
 // The modulus is too small for the degree: the residues taken as integers,
