@@ -199,7 +199,7 @@ class SparseResidueDet {
       active_[pi] = active_[--live];
       for (const auto& x : prow) --count_[static_cast<std::size_t>(x.first)];
       if (live == 0) break;
-      const std::uint32_t inv = ring.inv(pv);
+      const std::uint32_t inv = inverse(ring, pv);
       for (std::size_t k = 0; k < live; ++k) {
         Entries& r = rows_[static_cast<std::size_t>(active_[k])];
         const auto at = std::lower_bound(r.begin(), r.end(), std::make_pair(pc, std::uint32_t{0}));
@@ -248,6 +248,24 @@ class SparseResidueDet {
   }
 
  private:
+  // 1 / a modulo the prime by the extended Euclidean algorithm on words
+  // (the field's own inverse in characteristic 2).
+  static std::uint32_t inverse(const ModRing<char2>& ring, std::uint32_t a) {
+    if constexpr (char2) {
+      return ring.inv(a);
+    } else {
+      std::int64_t r0 = ring.f.p, r1 = a, s0 = 0, s1 = 1;
+      while (r1 != 0) {
+        const std::int64_t q = r0 / r1;
+        r0 -= q * r1;
+        std::swap(r0, r1);
+        s0 -= q * s1;
+        std::swap(s0, s1);
+      }
+      return static_cast<std::uint32_t>(s0 < 0 ? s0 + ring.f.p : s0);
+    }
+  }
+
   std::int32_t m_;
   std::vector<Entries> rows_;
   std::vector<std::int32_t> count_, perm_, active_;
