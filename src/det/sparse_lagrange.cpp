@@ -5,13 +5,17 @@
 // lists, so every evaluation costs in proportion to the stored entries and
 // entries that vanish at a point are dropped at once. Once the entries are
 // numbers, the residue matrix goes to a sparse elimination (least fill
-// first). Nothing of the caller's matrix is changed, not even for a moment,
-// so every exit, errors included, leaves the user's rows as they were.
+// first), or to the dense kernel when it is more than a quarter full.
+// Nothing of the caller's matrix is changed, not even for a moment, so every
+// exit, errors included, leaves the user's rows as they were.
 //
 // Over the integers the images modulo word primes are joined by the
 // Chinese remaindering of the dense driver; the primes come from tables
 // chosen by the size of the matrix, and the numbered-primes form of Det
-// fixes their count.
+// fixes their count. A power hint takes the root of a planted odd power or
+// reads a determinant in powers of the variables; in characteristic 2 with
+// every relation X^2 + X the points are 0 and 1; under the stash setting
+// the points of the top level go to the output file as statements.
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
