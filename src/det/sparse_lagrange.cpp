@@ -796,7 +796,8 @@ relation relation_of(std::int16_t d) {
   for (polypt q = polynames; q != nullptr; q = q->next) {
     if (q->depth != d) continue;
     if (q->p == nullptr) return relation::none;
-    const poly p = q->p;
+    poly p = q->p;
+    while (!p->numb && p->exp == 0 && p->next == nullptr && !p->pcoef->numb) p = p->pcoef;
     const bool ok = !p->numb && p->exp == 2 && one(p->pcoef) && p->next != nullptr && !p->next->numb &&
                     p->next->exp == 1 && one(p->next->pcoef) && p->next->next == nullptr;
     return ok ? relation::x2_plus_x : relation::other;

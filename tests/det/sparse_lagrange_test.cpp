@@ -2,12 +2,15 @@
 // polynomial matrices over Z and two primes, and a table of the edge cases.
 #include <gtest/gtest.h>
 
+#include <array>
 #include <optional>
 #include <random>
 #include <string>
 
 #include "arrays/sparse_store.h"
+#include "det/int_determ.h"
 #include "det/lagrange.h"
+#include "det/lagrange_impl.h"
 #include "det/sparse_gauss.h"
 #include "matrix/matrix_support.h"
 #include "numbers/primes.h"
@@ -17,8 +20,10 @@
 #include "support/modulus_scope.h"
 #include "support/node_accounting.h"
 #include "support/output_capture.h"
+#include "support/relation_scope.h"
 #include "support/value_form.h"
 #include "toplevel/start_tables.h"
+#include "toplevel/state.h"
 
 namespace tavrin::test {
 namespace {
@@ -170,6 +175,58 @@ TEST_F(SparseLagrange, DegreeBoundsAndPrimeTables) {
       if (cells[i][j] != 0) c.at(i, j) = Value::number(BigRef(cells[i][j]));
   Poly two("2");
   EXPECT_EQ(value_text(*sparse_lag(c, two)), "number 1");
+}
+
+// GF(256) with x^2 + x and y^2 + y: the answer is multilinear and takes, at
+// each of the four points of {0, 1}^2, the determinant of the matrix there
+// (by elimination on residues).
+TEST_F(SparseLagrange, CharacteristicTwoAtZeroAndOne) {
+  ModulusScope mod(256);
+  RelationScope rx(vars_.level(1), make_poly("x^2 + x"), 2), ry(vars_.level(2), make_poly("y^2 + y"), 2);
+  ScopedValue<bool> two(char2_degs1, true);
+  std::mt19937_64 g(256);
+  for (int trial = 0; trial < 3; ++trial) {
+    const auto n = std::int32_t(6 + g() % 5);
+    std::vector<std::array<std::uint32_t, 4>> c(std::size_t(n * n));  // 1, x, y, x*y
+    Mat a(n, n);
+    for (std::int32_t i = 0; i < n; ++i)
+      for (std::int32_t j : {i, std::int32_t(g() % n), std::int32_t(g() % n)}) {
+        auto& k = c[std::size_t(i * n + j)];
+        std::string text;
+        for (int t = 0; t < 4; ++t) {
+          k[t] = g() % 3 == 0 ? 0 : std::uint32_t(1 + g() % 255);
+          if (k[t] != 0) text += " + " + std::to_string(k[t]) + (t == 0 ? "" : t == 1 ? "*x" : t == 2 ? "*y" : "*x*y");
+        }
+        if (k[1] == 0 && k[2] == 0 && k[3] == 0)
+          a.at(i, j) = Value::number(BigRef(k[0]));
+        else
+          a.at(i, j) = Value::ratfun(text.substr(3));
+      }
+    const auto d = sparse_lag(a);
+    ASSERT_TRUE(d.has_value());
+    std::vector<std::pair<std::array<std::int32_t, 3>, std::uint32_t>> terms;
+    lagrange::read_entry(d->get(), 3, [&](const std::int32_t* e, imptr v) {
+      EXPECT_TRUE(e[0] <= 1 && e[1] <= 1 && e[2] == 0);
+      terms.push_back({{e[0], e[1], e[2]}, std::uint32_t(v->lint)});
+    });
+    for (std::uint32_t x0 : {0u, 1u})
+      for (std::uint32_t y0 : {0u, 1u}) {
+        Mat b(n, n);
+        for (std::int32_t i = 0; i < n; ++i)
+          for (std::int32_t j = 0; j < n; ++j) {
+            const auto& k = c[std::size_t(i * n + j)];
+            const std::uint32_t v = k[0] ^ (x0 ? k[1] : 0) ^ (y0 ? k[2] : 0) ^ (x0 && y0 ? k[3] : 0);
+            if (v != 0) b.at(i, j) = Value::number(BigRef(v));
+          }
+        sparseptr sp = to_sparse(b);
+        Value want = Value::number(BigRef(1));
+        sparse_mod_int_determ(want.cell(), &sp, n, true, false);
+        std::uint32_t got = 0;
+        for (const auto& [e, v] : terms)
+          if ((e[0] == 0 || x0) && (e[1] == 0 || y0)) got ^= v;
+        EXPECT_EQ(got, std::uint32_t(want.get()->ncoef->lint)) << trial << " at " << x0 << y0;
+      }
+  }
 }
 
 }  // namespace
