@@ -20,6 +20,8 @@
 #pragma once
 
 #include <cstdint>
+#include <utility>
+#include <vector>
 
 #include "core/records.h"
 
@@ -48,6 +50,26 @@ bool rat_poly_determ(workptr ar, std::int16_t polydepth, std::int32_t m, quolypt
 bool sparse_lagrange(sparseptr* spar, quolyptr q, std::int32_t m, poly fct,
                      std::int32_t the_degree, std::int32_t the_degree2, std::int32_t the_power,
                      bool really, std::int32_t numprimes);
+
+// The sparse drivers behind sparse_lagrange, over Z (numprimes > 0: exactly
+// that many primes, the answer the symmetric residue modulo their product)
+// and modulo the current prime. the_power: -1 none; odd p > 1: the
+// determinant is g^p and g is returned; p < -1 (odd, or a power of two):
+// the determinant is h(X^|p|) in each variable and h(X) is returned. Over Z
+// only primes where the power can be undone are used; modulo a prime where
+// it cannot, it is ignored. this_deg / the_degree bound the degree in the
+// top variable, this_deg2 / the_degree2 that in the next one (<= 0: none).
+bool sparse_rat_poly_determ(sparseptr spar, std::int32_t m, quolyptr q, poly fct,
+                            std::int32_t this_deg, std::int32_t this_deg2, std::int32_t the_power,
+                            std::int32_t numprimes);
+bool sparse_mod_poly_determ(sparseptr spar, std::int32_t m, quolyptr q, poly fct,
+                            std::int32_t the_degree, std::int32_t the_degree2, std::int32_t the_power);
+
+// The bound on the degree of the determinant of a sparse matrix of entry
+// degrees: rows[r] holds (column, degree) of row r's stored entries, sorted
+// by column (0-based). A matrix of constants gives 0 (not raised here).
+using degree_row = std::vector<std::pair<std::int32_t, std::int64_t>>;
+std::int64_t compute_degree_1(std::vector<degree_row> rows, std::int32_t m);
 
 // The max-plus bound on the degree of det(D) where D[r*m + c] is the degree
 // of entry (r, c) in one variable, lagrange_zero_entry for a zero entry. A

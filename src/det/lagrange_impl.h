@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <optional>
 #include <vector>
 
@@ -71,6 +72,53 @@ void refuse_negative_exponents();
 // the_degree (top level only) replaces the estimated bound when >= 0.
 det_status mod_det(const std::vector<Flat<std::uint32_t>>& a, std::int32_t m, std::int32_t nv,
                    std::int64_t the_degree, NumberMatrix& nm, bool top, Flat<std::uint32_t>& out);
+
+// ---- Integers ----------------------------------------------------------------------
+
+// An integer coefficient as its limbs in base 2^28, most significant first.
+struct ZCoef {
+  bool neg = false;
+  std::vector<std::uint32_t> limbs;
+  std::uint32_t mod(std::uint32_t p) const;
+};
+// c := the integer leaf n; false when n is zero.
+bool read_zcoef(imptr n, ZCoef& c);
+
+// Unsigned magnitudes in base 2^32, least significant word first.
+using Mag = std::vector<std::uint32_t>;
+std::uint32_t mag_mod(const Mag& x, std::uint32_t p);
+// A big integer of the rational arithmetic.
+imptr make_number(bool neg, const Mag& x);
+struct Signed {
+  bool neg;
+  Mag mag;
+};
+// An integer polynomial: monomial (nv exponents) -> non-zero coefficient.
+using ZResult = std::map<std::vector<std::int32_t>, Signed>;
+
+// A sequence of word primes for the integer drivers.
+struct ZPrimes {
+  virtual ~ZPrimes() = default;
+  virtual std::uint32_t current() const = 0;
+  // false: out of primes.
+  virtual bool advance() = 0;
+};
+// The image modulo the current modulus (set by the caller's guard), with
+// the degree bound in the top variable (-1: estimate).
+using ZImage = std::function<det_status(std::int32_t this_deg, Flat<std::uint32_t>& img)>;
+struct ZBanners {
+  const char* rows;
+  const char* modular;
+};
+
+// Images modulo the primes joined by Garner's Chinese remaindering in the
+// symmetric range. numprimes 0: until one more prime (the third or later)
+// changes no coefficient; otherwise exactly numprimes primes, none of them
+// 2^28 or more. The degree bound is reused once two primes agree on the
+// degree in top_var. false: declined or out of primes.
+bool z_crt(ZPrimes& primes, const ZImage& image, const ZBanners& banners, std::int32_t m,
+           std::int32_t nv, std::int32_t top_var, std::int32_t this_deg, std::int32_t numprimes,
+           ZResult& result);
 
 // The modulus is too small for the degree: the determinant of the residues
 // taken as integers, computed by the integer driver and reduced again.

@@ -21,16 +21,14 @@ namespace tavrin {
 
 namespace lagrange {
 
-namespace {
-
-// Unsigned integers in base 2^32, least significant word first.
-using Mag = std::vector<std::uint32_t>;
-
+// Magnitudes are in base 2^32, least significant word first.
 std::uint32_t mag_mod(const Mag& x, std::uint32_t p) {
   std::uint64_t r = 0;
   for (std::size_t k = x.size(); k-- > 0;) r = ((r << 32) | x[k]) % p;
   return static_cast<std::uint32_t>(r);
 }
+
+namespace {
 
 // x += y * d.
 void mag_muladd(Mag& x, const Mag& y, std::uint32_t d) {
@@ -81,7 +79,8 @@ Mag mag_sub(const Mag& y, const Mag& x) {
   return r;
 }
 
-// A big integer of the current rational arithmetic from a sign and magnitude.
+}  // namespace
+
 imptr make_number(bool neg, const Mag& x) {
   std::vector<std::int32_t> limbs;  // base 2^28, least significant first
   std::uint64_t acc = 0;
@@ -118,29 +117,35 @@ imptr make_number(bool neg, const Mag& x) {
   return n;
 }
 
-// An integer coefficient as its limbs in base 2^28, most significant first.
-struct ZCoef {
-  bool neg = false;
-  std::vector<std::uint32_t> limbs;
-  std::uint32_t mod(std::uint32_t p) const {
-    std::uint64_t r = 0;
-    for (std::uint32_t l : limbs) r = ((r << 28) + l) % p;
-    return neg && r != 0 ? p - static_cast<std::uint32_t>(r) : static_cast<std::uint32_t>(r);
+std::uint32_t ZCoef::mod(std::uint32_t p) const {
+  std::uint64_t r = 0;
+  for (std::uint32_t l : limbs) r = ((r << 28) + l) % p;
+  return neg && r != 0 ? p - static_cast<std::uint32_t>(r) : static_cast<std::uint32_t>(r);
+}
+
+bool read_zcoef(imptr n, ZCoef& c) {
+  if (n->size == 0 || n->head == nullptr) return false;
+  c.neg = n->head->value < 0;
+  c.limbs.clear();
+  bool zero = true;
+  for (numptr l = n->head; l != nullptr; l = l->next) {
+    c.limbs.push_back(static_cast<std::uint32_t>(l->value < 0 ? -l->value : l->value));
+    zero = zero && l->value == 0;
   }
-};
+  return !zero;
+}
 
-struct Signed {
-  bool neg;
-  Mag mag;
-};
+namespace {
 
-struct Primes {
+// The dense driver's primes: `prime` from 6 + (r AND 3), then `med_prime`.
+struct Primes final : ZPrimes {
   std::int32_t i;
   bool from_prime = true;
   Primes() : i(6 + (lagrange_random() & 3)) {}
-  std::int32_t current() const { return from_prime ? prime[i]->head->value : med_prime[i]; }
-  // false: out of primes.
-  bool advance() {
+  std::uint32_t current() const override {
+    return static_cast<std::uint32_t>(from_prime ? prime[i]->head->value : med_prime[i]);
+  }
+  bool advance() override {
     ++i;
     if (i % 10 == 0) i += lagrange_random() % 3;
     if (from_prime && i >= 605) {
@@ -151,51 +156,37 @@ struct Primes {
   }
 };
 
-// The determinant over Z of the matrix a (coefficients indices into coefs)
-// as monomial -> signed value; false: declined.
-bool z_det(const std::vector<Flat<std::size_t>>& a, const std::vector<ZCoef>& coefs, std::int32_t m,
-           std::int32_t nv, std::int32_t this_deg, std::map<std::vector<std::int32_t>, Signed>& result) {
+}  // namespace
+
+bool z_crt(ZPrimes& primes, const ZImage& image, const ZBanners& banners, std::int32_t m,
+           std::int32_t nv, std::int32_t top_var, std::int32_t this_deg, std::int32_t numprimes,
+           ZResult& result) {
   std::map<std::vector<std::int32_t>, Mag> X;
   Mag prod{1};
-  Primes primes;
   std::int32_t count = 0;
   std::int64_t first_degree = -1;
-  std::int32_t top_var = -1;
-  for (const auto& e : a)
-    for (std::size_t t = 0; t < e.c.size(); ++t)
-      for (std::int32_t k = 0; k < nv && (top_var < 0 || k < top_var); ++k)
-        if (e.exp(t)[k] != 0) {
-          top_var = k;
-          break;
-        }
-  if (verbose) dumpitt("LaGrange interpolation over Z, rows ", m, true, false, true);
+  if (verbose) dumpitt(banners.rows, m, true, false, true);
   ++dumpitt_level;
   struct Close {
     ~Close() { decr_dumpitt(1, true, true); }
   } close;
   lagrange_counts total;
   for (;;) {
-    const auto p = static_cast<std::uint32_t>(primes.current());
+    const std::uint32_t p = primes.current();
+    // A fixed number of primes is joined by products of single words.
+    if (numprimes > 0 && p >= (1u << 28)) return false;
     Flat<std::uint32_t> img;
     {
       ModulusGuard guard(static_cast<std::int32_t>(p));
       flotemode = false;
       lintmode = true;
       modularmode = true;
-      std::vector<Flat<std::uint32_t>> r(a.size());
-      for (std::size_t k = 0; k < a.size(); ++k)
-        for (std::size_t t = 0; t < a[k].c.size(); ++t) {
-          const std::uint32_t v = coefs[a[k].c[t]].mod(p);
-          if (v != 0) r[k].push(a[k].exp(t), nv, v);
-        }
-      if (verbose) dumpitt("Modular Determinant method. Now in modular mode, modulus ", static_cast<std::int32_t>(p), true, false, true);
+      if (verbose) dumpitt(banners.modular, static_cast<std::int32_t>(p), true, false, true);
       det_status s;
       {
         ScopedValue<bool> quiet(verbose, verbose && windy);
-        NumberMatrix nm(m);
-        if (!nm.ok()) return false;
         lagrange_last.points = 0;
-        s = mod_det(r, m, nv, this_deg, nm, true, img);
+        s = image(this_deg, img);
       }
       total.points += lagrange_last.points;
       if (s != det_status::done) {
@@ -246,7 +237,8 @@ bool z_det(const std::vector<Flat<std::size_t>>& a, const std::vector<ZCoef>& co
     Mag next;
     mag_muladd(next, prod, p);
     prod.swap(next);
-    if (count >= 3 && unchanged) break;
+    // A fixed count stops there; otherwise one more prime must change nothing.
+    if (numprimes > 0 ? count >= numprimes : count >= 3 && unchanged) break;
     if (!primes.advance()) return false;
   }
   total.primes = count;
@@ -261,6 +253,38 @@ bool z_det(const std::vector<Flat<std::size_t>>& a, const std::vector<ZCoef>& co
       result[k] = Signed{false, x};
   }
   return true;
+}
+
+namespace {
+
+// The determinant over Z of the matrix a (coefficients indices into coefs)
+// as monomial -> signed value; false: declined.
+bool z_det(const std::vector<Flat<std::size_t>>& a, const std::vector<ZCoef>& coefs, std::int32_t m,
+           std::int32_t nv, std::int32_t this_deg, ZResult& result) {
+  std::int32_t top_var = -1;
+  for (const auto& e : a)
+    for (std::size_t t = 0; t < e.c.size(); ++t)
+      for (std::int32_t k = 0; k < nv && (top_var < 0 || k < top_var); ++k)
+        if (e.exp(t)[k] != 0) {
+          top_var = k;
+          break;
+        }
+  Primes primes;
+  const ZImage image = [&](std::int32_t deg, Flat<std::uint32_t>& img) {
+    const auto p = static_cast<std::uint32_t>(modulus);
+    std::vector<Flat<std::uint32_t>> r(a.size());
+    for (std::size_t k = 0; k < a.size(); ++k)
+      for (std::size_t t = 0; t < a[k].c.size(); ++t) {
+        const std::uint32_t v = coefs[a[k].c[t]].mod(p);
+        if (v != 0) r[k].push(a[k].exp(t), nv, v);
+      }
+    NumberMatrix nm(m);
+    if (!nm.ok()) return det_status::declined;
+    return mod_det(r, m, nv, deg, nm, true, img);
+  };
+  const ZBanners banners{"LaGrange interpolation over Z, rows ",
+                         "Modular Determinant method. Now in modular mode, modulus "};
+  return z_crt(primes, image, banners, m, nv, top_var, this_deg, 0, result);
 }
 
 }  // namespace
@@ -279,7 +303,7 @@ bool use_rat_poly_det(const std::vector<Flat<std::uint32_t>>& a, std::int32_t m,
       z[k].push(a[k].exp(t), nv, coefs.size());
       coefs.push_back(c);
     }
-  std::map<std::vector<std::int32_t>, Signed> det;
+  ZResult det;
   if (!z_det(z, coefs, m, nv, -1, det)) return false;
   const auto p = static_cast<std::uint32_t>(modulus);
   std::vector<std::int32_t> exps;
@@ -314,15 +338,8 @@ bool rat_poly_determ(workptr ar, std::int16_t polydepth, std::int32_t m, quolypt
   for (std::size_t k = 0; k < z.size(); ++k) {
     auto& e = z[k];
     negative = !read_entry(ar->stash[k], nv, [&](const std::int32_t* x, imptr n) {
-      if (n->size == 0 || n->head == nullptr) return;
       ZCoef c;
-      c.neg = n->head->value < 0;
-      bool zero = true;
-      for (numptr l = n->head; l != nullptr; l = l->next) {
-        c.limbs.push_back(static_cast<std::uint32_t>(l->value < 0 ? -l->value : l->value));
-        zero = zero && l->value == 0;
-      }
-      if (zero) return;
+      if (!read_zcoef(n, c)) return;
       e.push(x, nv, coefs.size());
       coefs.push_back(std::move(c));
     }) || negative;
@@ -331,7 +348,7 @@ bool rat_poly_determ(workptr ar, std::int16_t polydepth, std::int32_t m, quolypt
     if (check_laurent) refuse_negative_exponents();
     return false;
   }
-  std::map<std::vector<std::int32_t>, Signed> det;
+  ZResult det;
   if (!z_det(z, coefs, m, nv, this_deg, det)) {
     free_quoly(q);
     quoly_set(1, q);

@@ -2,12 +2,15 @@
 // polynomial matrices over Z and two primes, and a table of the edge cases.
 #include <gtest/gtest.h>
 
+#include <array>
 #include <optional>
 #include <random>
 #include <string>
 
 #include "arrays/sparse_store.h"
+#include "det/int_determ.h"
 #include "det/lagrange.h"
+#include "det/lagrange_impl.h"
 #include "det/sparse_gauss.h"
 #include "matrix/matrix_support.h"
 #include "numbers/primes.h"
@@ -17,8 +20,10 @@
 #include "support/modulus_scope.h"
 #include "support/node_accounting.h"
 #include "support/output_capture.h"
+#include "support/relation_scope.h"
 #include "support/value_form.h"
 #include "toplevel/start_tables.h"
+#include "toplevel/state.h"
 
 namespace tavrin::test {
 namespace {
@@ -65,15 +70,32 @@ TEST_F(SparseLagrange, AgreesWithSparseElimination) {
         if (c1 == 0) return Value::number(BigRef(c0));
         return Value::ratfun("(" + std::to_string(c0) + ") + (" + std::to_string(c1) + ")*" + mono);
       };
-      Mat a(n, n);  // 3 entries a row, the diagonal among them
+      Mat a(n, n);  // 3 entries a row, the diagonal among them (the last trial: half full)
       for (std::int32_t i = 0; i < n; ++i) {
         a.at(i, i) = entry();
-        for (int k = 0; k < 2; ++k) a.at(i, std::int32_t(g() % n)) = entry();
+        for (int k = 0; k < (trial == 3 ? n / 2 : 2); ++k) a.at(i, std::int32_t(g() % n)) = entry();
       }
       sparseptr sp = to_sparse(a);
       Value want;
       sparse_gauss_elim(&sp, want.cell(), n, 3, true);
       EXPECT_TRUE(quoly_equal(*sparse_lag(a), want)) << p << " n " << n << " vars " << nv;
+      if (trial > 1 || p == 2147483629LL) continue;
+      // Planted powers: three copies of a give det(a)^3; a in x^2, y^2, z^2
+      // gives det(a) there; both are returned as det(a).
+      Mat b(3 * n, 3 * n), c(n, n);
+      for (std::int32_t i = 0; i < n; ++i)
+        for (std::int32_t j = 0; j < n; ++j) {
+          if (a.get(i, j) == nullptr) continue;
+          for (std::int32_t r = 0; r < 3; ++r) b.at(r * n + i, r * n + j) = copy_of(a.get(i, j));
+          std::string t = value_text(a.at(i, j));
+          for (const char* var : {"x", "y", "z"})
+            for (std::size_t at = t.find(var); at != std::string::npos; at = t.find(var, at + 4))
+              t.replace(at, 1, std::string("(") + var + "^2)");
+          c.at(i, j) = a.get(i, j)->numb ? copy_of(a.get(i, j)) : Value::ratfun(t);
+        }
+      const auto cube = sparse_lag(b, nullptr, 3), squares = sparse_lag(c, nullptr, -2);
+      EXPECT_TRUE(cube && quoly_equal(*cube, want)) << p << " cube, side " << n;
+      EXPECT_TRUE(squares && quoly_equal(*squares, want)) << p << " in squares, side " << n;
     }
   }
 }
@@ -89,6 +111,13 @@ TEST_F(SparseLagrange, KnownAnswers) {
     for (std::int32_t j = 0; j < 4; ++j)
       v.at(i, j) = Value::ratfun("(x + " + std::to_string(i + 1) + "*y)^" + std::to_string(j));
   EXPECT_EQ(value_text(*sparse_lag(v)), value_text(Value::ratfun("12*y^6")));
+  {  // bounds 0 for x (raised to 1) and 6 for y given
+    sparseptr sp = to_sparse(v);
+    Value d = Value::number(BigRef(1));
+    EXPECT_TRUE(sparse_lagrange(&sp, d.cell(), 4, nullptr, 0, 6, -1, true, 0));
+    EXPECT_EQ(value_text(d), value_text(Value::ratfun("12*y^6")));
+    free_sparse(&sp, 4, true);
+  }
   Poly two("2"), bad("x + 7");
   EXPECT_TRUE(quoly_equal(*sparse_lag(v, two), Value::ratfun("6*y^6")));
   std::string out;
@@ -97,6 +126,107 @@ TEST_F(SparseLagrange, KnownAnswers) {
   ScopedValue<bool> talk(verbose, true);  // a power argument: declined, 6 says why
   EXPECT_FALSE(sparse_lag(v, nullptr, 6, &out).has_value());
   EXPECT_EQ(out, "Specified power must be odd or power of 2. LaGrange method abandoned.\n");
+}
+
+
+TEST_F(SparseLagrange, DegreeBoundsAndPrimeTables) {
+  using R = degree_row;
+  EXPECT_EQ(compute_degree_1({R{{0, 0}, {1, 0}}, R{{0, 0}, {1, 0}}}, 2), 0);  // constants
+  EXPECT_EQ(compute_degree_1({R{{0, 1}, {1, 0}}, R{{0, 0}, {1, 1}}}, 2), 2);  // [x 1; 1 x]
+  EXPECT_EQ(compute_degree_1({R{{0, 1}}, R{{1, 2}}, R{{2, 3}}}, 3), 6);       // diagonal
+  // Row 2 is left with entries only in the eliminated column 1.
+  EXPECT_EQ(compute_degree_1({R{{0, 1}}, R{{0, 1}}, R{{1, 1}, {2, 1}}}, 3), 2);
+  NodeBalance balance;
+  ScopedValue<bool> talk(verbose, true);
+  // Upper bidiagonal, 1 + x then 2, 3, ..., m on the diagonal: det = (1 + x) m!.
+  for (const auto& [m, first] : {std::pair{60, big_prime[1]}, std::pair{250, lrgpme[1]}}) {
+    Mat a(m, m);
+    for (std::int32_t i = 0; i < m; ++i) {
+      a.at(i, i) = i == 0 ? Value::ratfun("1 + x") : Value::number(BigRef(i + 1));
+      if (i + 1 < m) a.at(i, i + 1) = Value::number(BigRef(1));
+    }
+    std::string out;
+    ASSERT_TRUE(sparse_lag(a, nullptr, 1, &out).has_value());
+    EXPECT_NE(out.find("sparse LaGrange interpolation over Z, rows " + std::to_string(m)), std::string::npos) << out;
+    EXPECT_NE(out.find("modulus " + std::to_string(first) + ":"), std::string::npos) << out;
+  }
+  // Exactly three primes: the symmetric residue of 10^30 + 1 modulo their product.
+  Mat a(2, 2);
+  a.at(0, 0) = Value::ratfun("x + 1000000000000000");
+  a.at(1, 1) = Value::ratfun("1000000000000000*y + 1");
+  a.at(0, 1) = Value::number(BigRef(1));
+  sparseptr sp = to_sparse(a);
+  Value d = Value::number(BigRef(1));
+  const std::string out = output_of([&] { EXPECT_TRUE(sparse_rat_poly_determ(sp, 2, d.cell(), nullptr, -1, -1, -1, 3)); });
+  free_sparse(&sp, 2, true);
+  EXPECT_NE(out.find("sparse S LaGrange interpolation over Z, rows 2"), std::string::npos) << out;
+  EXPECT_EQ(lagrange_last.primes, 3);
+  // The product (about 7.6e13) is below 10^15: every coefficient but that of
+  // x is a residue of at most 14 digits.
+  const std::string text = value_text(d);
+  EXPECT_NE(text.find("*x*y + x "), std::string::npos) << text;
+  EXPECT_EQ(text.find("000000000000000"), std::string::npos) << text;
+  // Numbers only, modulo 7: det = 58 = 2, divided by the factor 2.
+  ModulusScope mod(7);
+  Mat c(3, 3);
+  const int cells[3][3] = {{1, 2, 0}, {0, 3, 4}, {5, 0, 6}};
+  for (std::int32_t i = 0; i < 3; ++i)
+    for (std::int32_t j = 0; j < 3; ++j)
+      if (cells[i][j] != 0) c.at(i, j) = Value::number(BigRef(cells[i][j]));
+  Poly two("2");
+  EXPECT_EQ(value_text(*sparse_lag(c, two)), "number 1");
+}
+
+// GF(256) with x^2 + x and y^2 + y: the answer is multilinear and takes, at
+// each of the four points of {0, 1}^2, the determinant of the matrix there
+// (by elimination on residues).
+TEST_F(SparseLagrange, CharacteristicTwoAtZeroAndOne) {
+  ModulusScope mod(256);
+  RelationScope rx(vars_.level(1), make_poly("x^2 + x"), 2), ry(vars_.level(2), make_poly("y^2 + y"), 2);
+  ScopedValue<bool> two(char2_degs1, true);
+  std::mt19937_64 g(256);
+  for (int trial = 0; trial < 3; ++trial) {
+    const auto n = std::int32_t(6 + g() % 5);
+    std::vector<std::array<std::uint32_t, 4>> c(std::size_t(n * n));  // 1, x, y, x*y
+    Mat a(n, n);
+    for (std::int32_t i = 0; i < n; ++i)
+      for (std::int32_t j : {i, std::int32_t(g() % n), std::int32_t(g() % n)}) {
+        auto& k = c[std::size_t(i * n + j)];
+        std::string text;
+        for (int t = 0; t < 4; ++t) {
+          k[t] = g() % 3 == 0 ? 0 : std::uint32_t(1 + g() % 255);
+          if (k[t] != 0) text += " + " + std::to_string(k[t]) + (t == 0 ? "" : t == 1 ? "*x" : t == 2 ? "*y" : "*x*y");
+        }
+        if (k[1] == 0 && k[2] == 0 && k[3] == 0)
+          a.at(i, j) = Value::number(BigRef(k[0]));
+        else
+          a.at(i, j) = Value::ratfun(text.substr(3));
+      }
+    const auto d = sparse_lag(a);
+    ASSERT_TRUE(d.has_value());
+    std::vector<std::pair<std::array<std::int32_t, 3>, std::uint32_t>> terms;
+    lagrange::read_entry(d->get(), 3, [&](const std::int32_t* e, imptr v) {
+      EXPECT_TRUE(e[0] <= 1 && e[1] <= 1 && e[2] == 0);
+      terms.push_back({{e[0], e[1], e[2]}, std::uint32_t(v->lint)});
+    });
+    for (std::uint32_t x0 : {0u, 1u})
+      for (std::uint32_t y0 : {0u, 1u}) {
+        Mat b(n, n);
+        for (std::int32_t i = 0; i < n; ++i)
+          for (std::int32_t j = 0; j < n; ++j) {
+            const auto& k = c[std::size_t(i * n + j)];
+            const std::uint32_t v = k[0] ^ (x0 ? k[1] : 0) ^ (y0 ? k[2] : 0) ^ (x0 && y0 ? k[3] : 0);
+            if (v != 0) b.at(i, j) = Value::number(BigRef(v));
+          }
+        sparseptr sp = to_sparse(b);
+        Value want = Value::number(BigRef(1));
+        sparse_mod_int_determ(want.cell(), &sp, n, true, false);
+        std::uint32_t got = 0;
+        for (const auto& [e, v] : terms)
+          if ((e[0] == 0 || x0) && (e[1] == 0 || y0)) got ^= v;
+        EXPECT_EQ(got, std::uint32_t(want.get()->ncoef->lint)) << trial << " at " << x0 << y0;
+      }
+  }
 }
 
 }  // namespace
