@@ -288,6 +288,7 @@ TEST_F(Settings, MemoryReportCountsVariablesAndTheCache) {
 TEST_F(Settings, StatisticsShowTheLastExpansionByMinors) {
   BigModeGuard big;
   ScopedValue<std::uint64_t> budget(totalavailablememory, std::uint64_t{1} << 30);
+  addresser = 1;  // put back by the fixture
   auto figures = [](const std::string& out, const char* after) {
     std::vector<long> v;
     const std::size_t at = out.find(after);
@@ -299,12 +300,12 @@ TEST_F(Settings, StatisticsShowTheLastExpansionByMinors) {
     return v;
   };
   std::int32_t code = 0;
-  run("Array ms[6,6] Sparse:", &code);
+  EXPECT_EQ(run("Array ms[6,6] Sparse:", &code), "");
   for (const char* e : {"1,1] := 1", "1,2] := 3", "2,2] := 2", "2,3] := 1", "2,4] := -2",
                         "3,2] := 2", "3,3] := 4", "3,4] := -4", "4,1] := -2", "4,2] := -6",
                         "4,4] := 4", "5,1] := -2", "5,2] := -6", "5,4] := 12", "5,5] := 5",
                         "6,3] := -3", "6,4] := 2", "6,5] := 5", "6,6] := 6"})
-    run(std::string("ms[") + e + ":", &code);
+    EXPECT_EQ(run(std::string("ms[") + e + ":", &code), "") << e;
   ASSERT_EQ(code, 0);
   run("&(D = 100)");
   verbose = true;
