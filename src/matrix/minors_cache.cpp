@@ -15,6 +15,7 @@
 #include "numbers/stash/stash.h"
 #include "poly/poly_measures.h"
 #include "poly/poly_repr.h"
+#include "toplevel/language_services.h"
 #include "toplevel/state.h"
 
 namespace tavrin {
@@ -429,6 +430,15 @@ void count_minor_stash(std::int32_t* count, std::int32_t* hits) {
       *count += 1;
       *hits += e->hits;
     }
+}
+
+void minor_statistics(std::uint64_t* memory, std::int32_t* branches, std::int32_t* leaves,
+                      std::int32_t* entries, std::int32_t* hits) {
+  *memory = minor_memory;
+  *branches = sp_total_cnt;
+  *leaves = sp_lowcnt;
+  count_minor_stash(entries, hits);
+  *hits += purged_hits;
 }
 
 // ---- Hamiltonian variants -----------------------------------------------------------------

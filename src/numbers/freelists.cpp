@@ -298,6 +298,7 @@ void quoly_set(std::int32_t num, quoly* q) {
   free_quoly(q);
   quoly r;
   newquoly(&r);
+  r->next = nullptr;  // a recycled node still links into the free list
   r->numb = true;
   r->arr_arg = false;
   newimag(&r->ncoef);
@@ -309,6 +310,7 @@ void fl_quoly_set(long double num, quoly* q) {
   free_quoly(q);
   quoly r;
   newquoly(&r);
+  r->next = nullptr;  // a recycled node still links into the free list
   r->numb = true;
   r->arr_arg = false;
   newimag(&r->ncoef);

@@ -86,8 +86,7 @@ void init_quoly_node(quoly p);
 // Frees *p, then makes *p a single number node holding num, set by mode:
 // floating: flote; word: lint unchanged (not reduced); big: setvalue.
 void poly_set(std::int32_t num, poly* p);
-// Frees *q, then *q := a fresh number cell holding num (setvalue). next is
-// not set.
+// Frees *q, then *q := a fresh number cell holding num (setvalue), next nil.
 void quoly_set(std::int32_t num, quoly* q);
 void fl_quoly_set(long double num, quoly* q);
 

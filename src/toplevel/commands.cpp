@@ -338,12 +338,15 @@ void free_memory(command_run& run) {
 
 /* command -> "j"  (memory and minors-cache statistics) */
 void statistics(command_run&) {
-  // The counters of the expansion by minors stay 0 until its cache exists.
+  std::uint64_t memory = 0;
+  std::int32_t branches = 0, leaves = 0, entries = 0, hits = 0;
+  minor_statistics(&memory, &branches, &leaves, &entries, &hits);
   std::printf(
       " memavail, minor memory, garbsize, minor prime, total branches, leaf count, stash nodes, "
       "hits: %u, %u, %d, %d, %d, %d, %d, %d\n",
-      static_cast<unsigned>(memavail()), 0u, static_cast<int>(fast_garbsize()),
-      static_cast<int>(minorprime), 0, 0, 0, 0);
+      static_cast<unsigned>(memavail()), static_cast<unsigned>(memory),
+      static_cast<int>(fast_garbsize()), static_cast<int>(minorprime), static_cast<int>(branches),
+      static_cast<int>(leaves), static_cast<int>(entries), static_cast<int>(hits));
 }
 
 /* command -> "C" ("+" | "-")  (the GCD cache) */

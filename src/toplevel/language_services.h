@@ -134,6 +134,14 @@ void write_out(textptr inf, quolyptr n, nameptr* flag);
 // dispatcher reads the next one).
 void rubout(textptr inf, nameptr* flag);
 
+// ---- Expansion by minors ---------------------------------------------------------------
+// The figures the statistics command shows: the memory mark, total branches
+// and leaf count of the expansion by minors, the entries of its cache and
+// their hits with those of purged entries (entries and hits 0 when no cache
+// exists).
+void minor_statistics(std::uint64_t* memory, std::int32_t* branches, std::int32_t* leaves,
+                      std::int32_t* entries, std::int32_t* hits);
+
 // ---- User functions ---------------------------------------------------------------------
 // Ends the user-function evaluation `call` when an error abandons it: its
 // arguments and locals are removed.

@@ -282,5 +282,52 @@ TEST_F(Settings, MemoryReportCountsVariablesAndTheCache) {
   free_gcd_stash();
 }
 
+// The statistics command shows the figures the last expansion by minors
+// reported itself: its leaf count, a memory mark, no branch still running and
+// no cache left (each expansion frees its table).
+TEST_F(Settings, StatisticsShowTheLastExpansionByMinors) {
+  BigModeGuard big;
+  ScopedValue<std::uint64_t> budget(totalavailablememory, std::uint64_t{1} << 30);
+  addresser = 1;  // put back by the fixture
+  auto figures = [](const std::string& out, const char* after) {
+    std::vector<long> v;
+    const std::size_t at = out.find(after);
+    if (at == std::string::npos) return v;
+    const std::regex number("[0-9]+");
+    const std::string rest = out.substr(at + std::strlen(after), out.find('\n', at) - at);
+    for (std::sregex_iterator it(rest.begin(), rest.end(), number), end; it != end; ++it)
+      v.push_back(std::stol(it->str()));
+    return v;
+  };
+  std::int32_t code = 0;
+  EXPECT_EQ(run("Array ms[6,6] Sparse:", &code), "");
+  for (const char* e : {"1,1] := 1", "1,2] := 3", "2,2] := 2", "2,3] := 1", "2,4] := -2",
+                        "3,2] := 2", "3,3] := 4", "3,4] := -4", "4,1] := -2", "4,2] := -6",
+                        "4,4] := 4", "5,1] := -2", "5,2] := -6", "5,4] := 12", "5,5] := 5",
+                        "6,3] := -3", "6,4] := 2", "6,5] := 5", "6,6] := 6"})
+    EXPECT_EQ(run(std::string("ms[") + e + ":", &code), "") << e;
+  ASSERT_EQ(code, 0);
+  run("&(D = 100)");
+  verbose = true;
+  const std::string det = run("d := Det[ms]:", &code);
+  verbose = false;
+  ASSERT_EQ(code, 0);
+  const std::vector<long> own = figures(det, "leaf count, stash nodes, hits:");
+  ASSERT_EQ(own.size(), 4u) << det;
+  EXPECT_NE(det.find("Sparse minors det, side 6"), std::string::npos) << det;
+  EXPECT_GT(own[1], 1) << det;
+  const std::string out = run("&j");
+  const std::vector<long> shown = figures(out, "stash nodes, hits:");
+  ASSERT_EQ(shown.size(), 8u) << out;
+  EXPECT_GT(shown[1], 0) << out;       // the memory mark of the expansion
+  EXPECT_EQ(shown[3], 0) << out;       // minor prime: no table
+  EXPECT_EQ(shown[4], 0) << out;       // total branches: none running
+  EXPECT_EQ(shown[5], own[1]) << out;  // leaf count
+  EXPECT_EQ(shown[6], 0) << out;       // stash nodes
+  EXPECT_EQ(shown[7], 0) << out;       // hits: nothing was purged
+  run("@[ms]:");
+  run("@d:");
+}
+
 }  // namespace
 }  // namespace tavrin::test
