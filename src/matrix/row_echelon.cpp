@@ -147,7 +147,7 @@ void sparse_mod_redrowech(quolyptr n, sparseptr sp, const bool* want, std::int32
       if (wi) sp_switchcol(auxspar[1], std::min(r, j), std::max(r, j), rows, 1);
     }
     colm_ptrptr link = nullptr;
-    get_sparse_colm(sp, r, c, &link);
+    get_sparse_colm(sparse_frame_of(sp, r), r, c, &link);
     if (*link == nullptr || (*link)->coord != c) {
       tavrin_error("nil qp in sparse mod reduce row echelon.", true);
       quoly_set(count - 1, n);  // the promised pivot is missing: stop here
@@ -166,7 +166,7 @@ void sparse_mod_redrowech(quolyptr n, sparseptr sp, const bool* want, std::int32
     for (std::int32_t i = 1; i <= rows; ++i) {
       if (i == r) continue;
       colm_ptrptr ei = nullptr;
-      get_sparse_colm(sp, i, c, &ei);
+      get_sparse_colm(sparse_frame_of(sp, i), i, c, &ei);
       if (*ei == nullptr || (*ei)->coord != c) continue;
       const std::int32_t e = (*ei)->val->ncoef->lint;
       // row i -= e * row r (row r is zero left of its pivot at c)
@@ -215,7 +215,7 @@ void sparse_redrowech(quolyptr n, arrptr q, const bool* want, sparseptr* auxspar
       if (wi) sp_switchcol(auxspar[1], std::min(r, j), std::max(r, j), rows, 1);
     }
     colm_ptrptr link = nullptr;
-    get_sparse_colm(sp, r, c, &link);
+    get_sparse_colm(sparse_frame_of(sp, r), r, c, &link);
     if (*link == nullptr || (*link)->coord != c) {
       tavrin_error("nil qp in sparse reduce row echelon.", true);
       quoly_set(count - 1, n);  // the promised pivot is missing: stop here
@@ -231,7 +231,7 @@ void sparse_redrowech(quolyptr n, arrptr q, const bool* want, sparseptr* auxspar
     for (std::int32_t i = 1; i <= rows; ++i) {
       if (i == r) continue;
       colm_ptrptr ei = nullptr;
-      get_sparse_colm(sp, i, c, &ei);
+      get_sparse_colm(sparse_frame_of(sp, i), i, c, &ei);
       if (*ei == nullptr || (*ei)->coord != c) continue;
       OwnedValue e;
       OwnedValue neg;

@@ -313,7 +313,7 @@ void first_active_pivot(sparseptr sp, std::int32_t rows, std::int32_t s, std::in
   *j = -1;
   for (std::int32_t r = s; r <= rows; ++r) {
     colm_ptrptr l = nullptr;
-    get_sparse_colm(sp, r, s, &l);
+    get_sparse_colm(sparse_frame_of(sp, r), r, s, &l);
     for (colm_ptr e = *l; e != nullptr; e = e->next)
       if (!sparse_val_iszero(e->val)) {
         *j = r;
@@ -414,7 +414,7 @@ void sparse_rowreduce_values(quolyptr n, arrptr q, bool pseudo, const bool* want
     if (pr == -1) break;
     tx.exchange(sp, s, pr, pc, rows, cols, pseudo ? s : 1, auxspar, lists);
     colm_ptrptr link = nullptr;
-    get_sparse_colm(sp, s, s, &link);
+    get_sparse_colm(sparse_frame_of(sp, s), s, s, &link);
     if (*link == nullptr || (*link)->coord != s) {
       tavrin_error("nil qp in sparse row reduce.", true);
       break;
@@ -422,7 +422,7 @@ void sparse_rowreduce_values(quolyptr n, arrptr q, bool pseudo, const bool* want
     quoly p = (*link)->val;
     for (std::int32_t i = s + 1; i <= rows; ++i) {
       colm_ptrptr ei = nullptr;
-      get_sparse_colm(sp, i, s, &ei);
+      get_sparse_colm(sparse_frame_of(sp, i), i, s, &ei);
       if (*ei == nullptr || (*ei)->coord != s) continue;
       OwnedValue f;
       OwnedValue neg;
@@ -438,7 +438,7 @@ void sparse_rowreduce_values(quolyptr n, arrptr q, bool pseudo, const bool* want
       if (tx.w[0]) sparse_row_add(auxspar[0], neg.v, i, s);
     }
     if (pseudo) {
-      get_sparse_colm(sp, s, s, &link);
+      get_sparse_colm(sparse_frame_of(sp, s), s, s, &link);
       if ((*link)->next != nullptr) {
         free_sparse_row((*link)->next);
         (*link)->next = nullptr;

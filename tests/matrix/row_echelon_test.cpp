@@ -564,5 +564,75 @@ TEST(RowEchelon, ReductionsByInvariantsModP) {
   }
 }
 
+// The modular sparse row reduction works on residues in a copy's nodes; the
+// row reduction over values with the same pivot rule must give the same
+// matrix, transforms, rank and pivot positions, over Z/32003, Z/7 and
+// GF(256), with rows enough for a second frame now and then.
+TEST(RowEchelon, ModularRowReduceMatchesValueForm) {
+  allocate_work_areas();
+  std::mt19937_64 rng(2051);
+  for (const std::int32_t m : {32003, 7, 256}) {
+    ModulusScope ring{m};
+    for (int round = 0; round < 45; ++round) {
+      const bool tall = round % 15 == 14;
+      const std::int32_t rows = tall ? 2050 + std::int32_t(rng() % 40) : 1 + std::int32_t(rng() % 12);
+      const std::int32_t cols = 1 + std::int32_t(rng() % 12);
+      const bool pseudo = round % 4 == 1;
+      Mat a(rows, cols);
+      for (std::int32_t r = 0; r < rows; ++r)
+        for (std::int32_t c = 0; c < cols; ++c)
+          if (rng() % (tall ? 6 : 2) == 0) {
+            const auto v = std::int64_t(1 + rng() % (m - 1));
+            a.at(r, c) = Value::number(BigRef(v));
+          }
+      struct Out {
+        Mat a, t[4];
+        std::vector<std::int64_t> pos;
+        std::int32_t rank;
+      } out[2];
+      for (int way = 0; way < 2; ++way) {
+        arrnode q{};
+        q.rows = rows;
+        set_entry_count(&q.sizearr, std::int64_t{rows} * cols);
+        q.spar = to_sparse(a);
+        const bool want[6] = {true, true, true, true, false, false};
+        static std::unique_ptr<workarray> w = fresh_work();
+        sparseptr aux[4] = {nullptr, nullptr, nullptr, nullptr};
+        Value n = Value::number(BigRef(0));
+        if (way == 0)
+          sparse_rowreduce(n.cell(), &q, pseudo, want, w.get(), aux, 268435456);
+        else
+          sparse_rowreduce_values(n.cell(), &q, pseudo, want, w.get(), aux, 268435456, true);
+        Out& o = out[way];
+        o.rank = std::int32_t(number_value(n->ncoef).to_int64());
+        EXPECT_TRUE(sparse_ok(q.spar, rows, cols));
+        o.a = from_sparse(q.spar, rows, cols);
+        const std::int32_t size[4] = {rows, cols, rows, cols};
+        for (int k = 0; k < 4; ++k)
+          if (aux[k] != nullptr) {
+            o.t[k] = from_sparse(aux[k], size[k], size[k]);
+            free_sparse(&aux[k], size[k], true);
+          }
+        if (pseudo)
+          for (std::int32_t i = 0; i < 2 * o.rank; ++i) {
+            o.pos.push_back(number_value(w->stash[i]->ncoef).to_int64());
+            free_quoly(&w->stash[i]);
+          }
+        free_sparse(&q.spar, rows, true);
+        special_free(&q.sizearr);
+      }
+      SCOPED_TRACE(testing::Message() << "mod " << m << ", " << rows << "x" << cols << " round "
+                                      << round << (pseudo ? " pseudo" : ""));
+      EXPECT_EQ(out[0].rank, out[1].rank);
+      EXPECT_TRUE(same_mat(out[0].a, out[1].a));
+      for (int k = 0; k < 4; ++k)
+        if (!(pseudo && k == 0)) {
+          EXPECT_TRUE(same_mat(out[0].t[k], out[1].t[k])) << k;
+        }
+      EXPECT_EQ(out[0].pos, out[1].pos);
+    }
+  }
+}
+
 }  // namespace
 }  // namespace tavrin::test
