@@ -1,6 +1,7 @@
 // Column reduction and pseudo-determinant pivots (dense), row reduction
 // (sparse), the diagonal form, and the lists of recorded exchanges.
 #include <algorithm>
+#include <vector>
 #include <cstdio>
 
 #include "arrays/array_store.h"
@@ -360,6 +361,39 @@ void eliminate_residues(colm_ptrptr row_i, colm_ptr pivot_rest, std::uint32_t f)
   free_colm_list(head, head);
 }
 
+// Row r (1 <= r <= steps) was finished at step r, before the column
+// exchanges (s, exchanged[s]) of the steps s > r; they are applied here:
+// going up from the last row, `to` maps a column of row r to where those
+// exchanges take it, and each row is relabelled and put back in column
+// order. exchanged[s] = s (or 0) means no exchange at step s.
+void deferred_exchanges(sparseptr a, std::int32_t steps, std::int32_t cols,
+                        const std::vector<std::int32_t>& exchanged) {
+  std::vector<std::int32_t> to(static_cast<std::size_t>(cols) + 1);
+  for (std::int32_t c = 0; c <= cols; ++c) to[c] = c;
+  bool moved = false;
+  std::vector<colm_ptr> nodes;
+  for (std::int32_t r = steps; r >= 1; --r) {
+    colm_ptrptr head = sparse_row(a, r);
+    if (moved && *head != nullptr) {
+      nodes.clear();
+      for (colm_ptr e = *head; e != nullptr; e = e->next) {
+        e->coord = to[e->coord];
+        nodes.push_back(e);
+      }
+      std::sort(nodes.begin(), nodes.end(),
+                [](colm_ptr x, colm_ptr y) { return x->coord < y->coord; });
+      for (std::size_t k = 0; k + 1 < nodes.size(); ++k) nodes[k]->next = nodes[k + 1];
+      nodes.back()->next = nullptr;
+      *head = nodes.front();
+    }
+    const std::int32_t pc = exchanged[r];
+    if (pc != 0 && pc != r) {
+      std::swap(to[r], to[pc]);
+      moved = true;
+    }
+  }
+}
+
 // The residue copy a modular row reduction works on: its entries and frames
 // are given back on every exit (after put_back_sparse its rows are empty).
 struct ResidueCopy {
@@ -464,6 +498,7 @@ void sparse_mod_rowreduce(quolyptr n, sparseptr spar, bool pseudo, const bool* w
   special_copy_sparse(&spar, &copy.a, rows);
   sparseptr a = copy.a;
   ExchangeLists lists;
+  std::vector<std::int32_t> exchanged(static_cast<std::size_t>(steps) + 1, 0);
   const auto m = static_cast<std::uint32_t>(modulus);
   std::int32_t s = 1;
   for (; s <= steps; ++s) {
@@ -473,7 +508,10 @@ void sparse_mod_rowreduce(quolyptr n, sparseptr spar, bool pseudo, const bool* w
     if (verbose && windy) std::printf("  choosing pivot at: %d, %d, %d\n", s, pr, pc);
     if (verbose && s % (steps / 100 + 1) == 0) dumpitt("", s, false, false, false);
     if (pr == -1) break;
-    tx.exchange(a, s, pr, pc, rows, cols, pseudo ? s : 1, auxspar, lists);
+    // The finished rows above s take their column exchanges all at once at
+    // the end (deferred_exchanges); the rows from s on take them now.
+    tx.exchange(a, s, pr, pc, rows, cols, s, auxspar, lists);
+    if (!pseudo) exchanged[s] = pc;
     // Rows from s on are zero left of column s, so the pivot heads row s
     // and an entry in column s heads the row below that has one.
     colm_ptr piv = *sparse_row(a, s);
@@ -507,6 +545,7 @@ void sparse_mod_rowreduce(quolyptr n, sparseptr spar, bool pseudo, const bool* w
     }
   }
   steps = s - 1;
+  if (!pseudo) deferred_exchanges(a, steps, cols, exchanged);
   quoly_set(steps, n);
   move_data_outof_quoly(a, rows);
   put_back_sparse(a, spar, rows);
