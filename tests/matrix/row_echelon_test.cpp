@@ -26,6 +26,7 @@
 #include "support/output_capture.h"
 #include "toplevel/start_tables.h"
 #include "toplevel/state.h"
+#include "gcd/gcd_upcalls.h"
 
 namespace tavrin::test {
 namespace {
@@ -630,6 +631,168 @@ TEST(RowEchelon, ModularRowReduceMatchesValueForm) {
           EXPECT_TRUE(same_mat(out[0].t[k], out[1].t[k])) << k;
         }
       EXPECT_EQ(out[0].pos, out[1].pos);
+    }
+  }
+}
+
+// ---- One family over Z/7, GF(256), Z[x, y] and Q(x, y) ----------------------------------------
+// A matrix of values as a named array on one page of the store (dense) or
+// as sparse rows.
+struct PageArray {
+  arrnode q{};
+  storerec page{};
+  ScopedValue<storeptr> first{arp[0], &page};
+  std::int32_t rows, cols;
+  PageArray(const Mat& m, bool sparse) : rows(m.rows), cols(m.cols) {
+    q.rows = rows;
+    q.stop = rows * cols - 1;
+    set_entry_count(&q.sizearr, std::int64_t{rows} * cols);
+    for (std::int32_t i = 0; i < rows * cols; ++i)
+      if (m.cell[i].get() != nullptr)
+        quoly_assign(m.cell[i].get(), &page.cell[i]);
+      else
+        quoly_set(0, &page.cell[i]);
+    if (sparse) q.spar = to_sparse(m);
+  }
+  Mat read() const {
+    if (q.spar != nullptr) return from_sparse(q.spar, rows, cols);
+    Mat m(rows, cols);
+    for (std::int32_t i = 0; i < rows * cols; ++i) quoly_assign(page.cell[i], m.cell[i].cell());
+    return m;
+  }
+  ~PageArray() {
+    for (std::int32_t i = 0; i < rows * cols; ++i) free_quoly(&page.cell[i]);
+    free_sparse(&q.spar, rows, true);
+    special_free(&q.sizearr);
+  }
+};
+
+Mat identity_mat(std::int32_t n) {
+  Mat m(n, n);
+  for (std::int32_t i = 0; i < n; ++i) m.at(i, i) = Value::number(BigRef(1));
+  return m;
+}
+
+// For random matrices A, full rank and planted rank-deficient: the reduced
+// row echelon form of (A | 0) (dense) equals that of (U*A | 0) (sparse), U
+// unit upper triangular; alpha*(A | 0) is the form and alpha*alphinv = I;
+// fraction-free LU and both row reductions find the same rank; for a
+// non-singular square A, row i of lower*D*U is p_0...p_(i-1) times row i of
+// alpha*A, and the last pivot is the router's determinant times the sign of
+// the row permutation alpha.
+class RowEchelonRings : public MatrixTest {};  // the router's pool and zero constant
+
+TEST_F(RowEchelonRings, AcrossRingsByInvariants) {
+  allocate_work_areas();
+  std::mt19937_64 rng(4051);
+  for (const std::int32_t m : {7, 256, 0, -1}) {  // 0: Z[x, y], -1: Q(x, y)
+    ArithModeGuard rational;
+    modularmode = lintmode = flotemode = finf = false;
+    std::unique_ptr<ModulusScope> ring;
+    if (m > 0) ring = std::make_unique<ModulusScope>(m);
+    PolyVars vars{"x", "y"};
+    const ValueMaker entry = [m](std::mt19937_64& g) {
+      if (m > 0) return Value::number(BigRef(std::int64_t(g() % m)));
+      auto c = [&g](const char* x) {
+        const std::int64_t v = std::int64_t(g() % 7) - 3;
+        return (v < 0 ? " - " : " + ") + std::to_string(v < 0 ? -v : v) + x;
+      };
+      const std::string num = "1" + c("") + c("*x") + c("*y");
+      if (m == 0 || g() % 2 == 0) return Value::ratfun(num);
+      return Value::ratfun(num, g() % 2 ? "x + " + std::to_string(1 + g() % 3) : "y - 2");
+    };
+    for (int round = 0; round < 15; ++round) {
+      const auto rows = std::int32_t(1 + rng() % 4), cols = std::int32_t(1 + rng() % 4);
+      Mat a = round % 3 == 0 ? schoolbook(random_mat(rng, rows, 1, 0.2, entry),
+                                          random_mat(rng, 1, cols, 0.2, entry))
+                             : random_mat(rng, rows, cols, 0.25, entry);
+      SCOPED_TRACE(testing::Message() << "ring " << m << ", " << rows << "x" << cols << " round "
+                                      << round);
+      Mat u = identity_mat(rows);
+      for (std::int32_t i = 0; i < rows; ++i)
+        for (std::int32_t j = i + 1; j < rows; ++j) u.at(i, j) = entry(rng);
+      const Mat ua = schoolbook(u, a);
+      const bool want[6] = {true, true, true, true, true, true};
+      std::unique_ptr<workarray> w[6] = {fresh_work(), fresh_work(), fresh_work(),
+                                         fresh_work(), fresh_work(), fresh_work()};
+      sparseptr aux[4] = {nullptr, nullptr, nullptr, nullptr};
+      std::int32_t rank[2];
+      Mat form[2];
+      for (int k = 0; k < 2; ++k) {  // the zero column keeps every column of A eligible
+        Mat b(rows, cols + 1);
+        for (std::int32_t i = 0; i < rows; ++i)
+          for (std::int32_t j = 0; j < cols; ++j)
+            if ((k == 0 ? a : ua).get(i, j) != nullptr)
+              quoly_assign((k == 0 ? a : ua).get(i, j), b.at(i, j).cell());
+        PageArray arr(b, k == 1);
+        Value n = Value::number(BigRef(0));
+        red_row_ech(n.cell(), &arr.q, want, w[0].get(), w[1].get(), aux);
+        rank[k] = std::int32_t(number_value(n->ncoef).to_int64());
+        form[k] = arr.read();
+        if (k == 1) {
+          for (int t = 0; t < 2; ++t) free_sparse(&aux[t], rows, true);
+          continue;
+        }
+        const Mat alpha = from_dense(w[0].get(), rows, rows);
+        EXPECT_TRUE(same_mat(schoolbook(alpha, b), form[0]));
+        EXPECT_TRUE(same_mat(schoolbook(alpha, from_dense(w[1].get(), rows, rows)), identity_mat(rows)));
+        for (int t = 0; t < 2; ++t) free_cells(w[t].get(), rows * rows);
+      }
+      EXPECT_EQ(rank[0], rank[1]);
+      EXPECT_TRUE(same_mat(form[0], form[1]));
+      // the same rank from the row reductions (dense by columns, sparse by rows)
+      for (const bool sparse : {false, true}) {
+        PageArray arr(a, sparse);
+        Value n = Value::number(BigRef(0));
+        const bool none[6] = {};
+        colreduce(n.cell(), &arr.q, none, nullptr, nullptr, nullptr, nullptr, aux, false, 268435456);
+        EXPECT_EQ(number_value(n->ncoef).to_int64(), rank[0]) << sparse;
+      }
+      PageArray arr(a, false);
+      Value n = Value::number(BigRef(0));
+      fract_free_lu(false, n.cell(), &arr.q, want, w[0].get(), w[1].get(), w[2].get(), w[3].get(),
+                    w[4].get(), w[5].get());
+      EXPECT_EQ(number_value(n->ncoef).to_int64(), rank[0]);
+      const Mat pivots = from_dense(w[0].get(), 1, rows), lower = from_dense(w[1].get(), rows, rows);
+      const Mat alpha = from_dense(w[2].get(), rows, rows);
+      if (rank[0] == rows && rows == cols) {
+        Mat d(rows, rows), prod = identity_mat(rows);  // D = diag(1, 1, p_0, p_0 p_1, ...)
+        Value acc = Value::number(BigRef(1));
+        for (std::int32_t i = 0; i < rows; ++i) {
+          quoly_assign(acc.get(), prod.at(i, i).cell());
+          if (i >= 2) {
+            Value p;
+            quoly_mult(d.get(i - 1, i - 1), pivots.get(0, i - 2), p.cell());
+            d.at(i, i) = std::move(p);
+          } else {
+            d.at(i, i) = Value::number(BigRef(1));
+          }
+          Value next;
+          quoly_mult(acc.get(), pivots.get(0, i), next.cell());
+          acc = std::move(next);
+        }
+        EXPECT_TRUE(same_mat(schoolbook(schoolbook(lower, d), arr.read()),
+                             schoolbook(prod, schoolbook(alpha, a))));
+        auto dw = fresh_work();
+        Descr f;
+        to_dense(a, dw.get(), f.get());
+        Value det = Value::number(BigRef(1));
+        mat_invert(dw.get(), dw.get(), false, false, rows, det.cell(), false, true, nullptr,
+                   nullptr, -1, -1, -1, false, 0);
+        free_cells(dw.get(), rows * rows);
+        // the sign of alpha is its determinant, itself a permutation matrix
+        to_dense(alpha, dw.get(), f.get());
+        Value sign = Value::number(BigRef(1));
+        mat_invert(dw.get(), dw.get(), false, false, rows, sign.cell(), false, true, nullptr,
+                   nullptr, -1, -1, -1, false, 0);
+        free_cells(dw.get(), rows * rows);
+        Value expect;
+        quoly_mult(det.get(), sign.get(), expect.cell());
+        EXPECT_TRUE(quoly_equal(pivots.get(0, rows - 1), expect.get()))
+            << show_poly(pivots.get(0, rows - 1)->numer) << " against " << show_poly(expect->numer);
+      }
+      free_cells(w[0].get(), rows);
+      for (int t = 1; t < 6; ++t) free_cells(w[t].get(), t == 4 || t == 5 ? cols * cols : rows * rows);
     }
   }
 }
