@@ -21,6 +21,7 @@
 #include "quoly/quoly_add.h"
 #include "quoly/quoly_mult.h"
 #include "support/bigref.h"
+#include "support/data_tables.h"
 #include "matrix/pivot_search.h"
 #include "support/modulus_scope.h"
 #include "support/output_capture.h"
@@ -680,7 +681,13 @@ Mat identity_mat(std::int32_t n) {
 // non-singular square A, row i of lower*D*U is p_0...p_(i-1) times row i of
 // alpha*A, and the last pivot is the router's determinant times the sign of
 // the row permutation alpha.
-class RowEchelonRings : public MatrixTest {};  // the router's pool and zero constant
+class RowEchelonRings : public MatrixTest {  // the router's pool, zero constant and primes
+ protected:
+  void SetUp() override {
+    MatrixTest::SetUp();
+    load_data_tables();
+  }
+};
 
 TEST_F(RowEchelonRings, AcrossRingsByInvariants) {
   allocate_work_areas();
@@ -697,12 +704,15 @@ TEST_F(RowEchelonRings, AcrossRingsByInvariants) {
         const std::int64_t v = std::int64_t(g() % 7) - 3;
         return (v < 0 ? " - " : " + ") + std::to_string(v < 0 ? -v : v) + x;
       };
+      if (g() % 4 == 0) return Value::number(BigRef(std::int64_t(g() % 19) - 9));
       const std::string num = "1" + c("") + c("*x") + c("*y");
       if (m == 0 || g() % 2 == 0) return Value::ratfun(num);
       return Value::ratfun(num, g() % 2 ? "x + " + std::to_string(1 + g() % 3) : "y - 2");
     };
     for (int round = 0; round < 15; ++round) {
-      const auto rows = std::int32_t(1 + rng() % 4), cols = std::int32_t(1 + rng() % 4);
+      const auto rows = std::int32_t(1 + rng() % 4);
+      const auto cols = m == 0 && round % 2 == 0 ? rows + std::int32_t(rng() % 2)
+                                                 : std::int32_t(1 + rng() % 4);
       Mat a = round % 3 == 0 ? schoolbook(random_mat(rng, rows, 1, 0.2, entry),
                                           random_mat(rng, 1, cols, 0.2, entry))
                              : random_mat(rng, rows, cols, 0.25, entry);
@@ -716,9 +726,11 @@ TEST_F(RowEchelonRings, AcrossRingsByInvariants) {
       std::unique_ptr<workarray> w[6] = {fresh_work(), fresh_work(), fresh_work(),
                                          fresh_work(), fresh_work(), fresh_work()};
       sparseptr aux[4] = {nullptr, nullptr, nullptr, nullptr};
-      std::int32_t rank[2];
-      Mat form[2];
-      for (int k = 0; k < 2; ++k) {  // the zero column keeps every column of A eligible
+      std::int32_t rank[3];
+      Mat form[3];
+      // the zero column keeps every column of A eligible; k = 2: dense with no
+      // transform, by fraction-free elimination when the rank is the row count
+      for (int k = 0; k < 3; ++k) {
         Mat b(rows, cols + 1);
         for (std::int32_t i = 0; i < rows; ++i)
           for (std::int32_t j = 0; j < cols; ++j)
@@ -726,9 +738,11 @@ TEST_F(RowEchelonRings, AcrossRingsByInvariants) {
               quoly_assign((k == 0 ? a : ua).get(i, j), b.at(i, j).cell());
         PageArray arr(b, k == 1);
         Value n = Value::number(BigRef(0));
-        red_row_ech(n.cell(), &arr.q, want, w[0].get(), w[1].get(), aux);
+        const bool none[6] = {};
+        red_row_ech(n.cell(), &arr.q, k == 2 ? none : want, w[0].get(), w[1].get(), aux);
         rank[k] = std::int32_t(number_value(n->ncoef).to_int64());
         form[k] = arr.read();
+        if (k == 2) continue;
         if (k == 1) {
           for (int t = 0; t < 2; ++t) free_sparse(&aux[t], rows, true);
           continue;
@@ -739,7 +753,9 @@ TEST_F(RowEchelonRings, AcrossRingsByInvariants) {
         for (int t = 0; t < 2; ++t) free_cells(w[t].get(), rows * rows);
       }
       EXPECT_EQ(rank[0], rank[1]);
+      EXPECT_EQ(rank[0], rank[2]);
       EXPECT_TRUE(same_mat(form[0], form[1]));
+      EXPECT_TRUE(same_mat(form[0], form[2]));
       // the same rank from the row reductions (dense by columns, sparse by rows)
       for (const bool sparse : {false, true}) {
         PageArray arr(a, sparse);
