@@ -212,7 +212,7 @@ void BM_FractionFreeLUP05(benchmark::State& state) {
     state.ResumeTiming();
   }
 }
-BENCHMARK(BM_FractionFreeLUP05)->Arg(12)->Arg(16)->Iterations(1)->Unit(benchmark::kSecond);
+BENCHMARK(BM_FractionFreeLUP05)->Arg(8)->Arg(12)->Arg(16)->Iterations(1)->Unit(benchmark::kSecond);
 
 // A sparse rows x cols array of residues modulo the current modulus, 3 to 6
 // entries a row in distinct random columns; band > 0: columns within band
