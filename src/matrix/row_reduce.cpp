@@ -362,8 +362,8 @@ void eliminate_residues(colm_ptrptr row_i, colm_ptr pivot_rest, std::uint32_t f)
 }
 
 // Row r (1 <= r <= steps) was finished at step r, before the column
-// exchanges (s, exchanged[s]) of the steps s > r; they are applied here:
-// going up from the last row, `to` maps a column of row r to where those
+// exchanges (s, exchanged[s]) of the steps r < s <= steps; they are applied
+// here: going up from the last row, `to` maps a column of row r to where those
 // exchanges take it, and each row is relabelled and put back in column
 // order. exchanged[s] = s (or 0) means no exchange at step s.
 void deferred_exchanges(sparseptr a, std::int32_t steps, std::int32_t cols,
@@ -499,6 +499,7 @@ void sparse_mod_rowreduce(quolyptr n, sparseptr spar, bool pseudo, const bool* w
   sparseptr a = copy.a;
   ExchangeLists lists;
   std::vector<std::int32_t> exchanged(static_cast<std::size_t>(steps) + 1, 0);
+  std::int32_t exchanged_upto = 0;  // the last step whose exchanges were made
   const auto m = static_cast<std::uint32_t>(modulus);
   std::int32_t s = 1;
   for (; s <= steps; ++s) {
@@ -512,6 +513,7 @@ void sparse_mod_rowreduce(quolyptr n, sparseptr spar, bool pseudo, const bool* w
     // the end (deferred_exchanges); the rows from s on take them now.
     tx.exchange(a, s, pr, pc, rows, cols, s, auxspar, lists);
     if (!pseudo) exchanged[s] = pc;
+    exchanged_upto = s;
     // Rows from s on are zero left of column s, so the pivot heads row s
     // and an entry in column s heads the row below that has one.
     colm_ptr piv = *sparse_row(a, s);
@@ -545,7 +547,7 @@ void sparse_mod_rowreduce(quolyptr n, sparseptr spar, bool pseudo, const bool* w
     }
   }
   steps = s - 1;
-  if (!pseudo) deferred_exchanges(a, steps, cols, exchanged);
+  if (!pseudo) deferred_exchanges(a, exchanged_upto, cols, exchanged);
   quoly_set(steps, n);
   move_data_outof_quoly(a, rows);
   put_back_sparse(a, spar, rows);
