@@ -1,6 +1,7 @@
 // Column reduction and pseudo-determinant pivots (dense), row reduction
 // (sparse), the diagonal form, and the lists of recorded exchanges.
 #include <algorithm>
+#include <limits>
 #include <vector>
 #include <cstdio>
 
@@ -289,17 +290,18 @@ struct SparseTx {
   // Exchanges column s with pc and row s with pr in the matrix (from row
   // `first` for the columns) and the transforms, recording them in pseudo
   // mode.
+  // sp nil: the transforms and lists only.
   void exchange(sparseptr sp, std::int32_t s, std::int32_t pr, std::int32_t pc,
                 std::int32_t rows, std::int32_t cols, std::int32_t first, sparseptr* auxspar,
                 ExchangeLists& lists) const {
     if (pc != s) {
-      sp_switchcol(sp, std::min(s, pc), std::max(s, pc), rows, first);
+      if (sp != nullptr) sp_switchcol(sp, std::min(s, pc), std::max(s, pc), rows, first);
       if (w[1]) sp_switchcol(auxspar[1], std::min(s, pc), std::max(s, pc), cols, 1);
       if (w[3]) sp_switchrow(auxspar[3], s, pc);
       if (positions) newcolnode(&lists.cols, s, pc);
     }
     if (pr != s) {
-      sp_switchrow(sp, s, pr);
+      if (sp != nullptr) sp_switchrow(sp, s, pr);
       if (w[0]) sp_switchrow(auxspar[0], s, pr);
       if (w[2]) sp_switchcol(auxspar[2], std::min(s, pr), std::max(s, pr), rows, 1);
       if (positions) newcolnode(&lists.rows, s, pr);
@@ -392,6 +394,11 @@ void deferred_exchanges(sparseptr a, std::int32_t steps, std::int32_t cols,
       moved = true;
     }
   }
+}
+
+// The column of a row's first entry; past every column for an empty row.
+std::int32_t first_column(colm_ptr first) {
+  return first == nullptr ? std::numeric_limits<std::int32_t>::max() : first->coord;
 }
 
 // The residue copy a modular row reduction works on: its entries and frames
@@ -500,6 +507,13 @@ void sparse_mod_rowreduce(quolyptr n, sparseptr spar, bool pseudo, const bool* w
   ExchangeLists lists;
   std::vector<std::int32_t> exchanged(static_cast<std::size_t>(steps) + 1, 0);
   std::int32_t exchanged_upto = 0;  // the last step whose exchanges were made
+  // The head link of every row, and the column of its first entry.
+  std::vector<colm_ptrptr> link(static_cast<std::size_t>(rows) + 1, nullptr);
+  std::vector<std::int32_t> head(static_cast<std::size_t>(rows) + 1, 0);
+  for (std::int32_t r = 1; r <= rows; ++r) {
+    link[r] = sparse_row(a, r);
+    head[r] = first_column(*link[r]);
+  }
   const auto m = static_cast<std::uint32_t>(modulus);
   std::int32_t s = 1;
   for (; s <= steps; ++s) {
@@ -510,8 +524,20 @@ void sparse_mod_rowreduce(quolyptr n, sparseptr spar, bool pseudo, const bool* w
     if (verbose && s % (steps / 100 + 1) == 0) dumpitt("", s, false, false, false);
     if (pr == -1) break;
     // The finished rows above s take their column exchanges all at once at
-    // the end (deferred_exchanges); the rows from s on take them now.
-    tx.exchange(a, s, pr, pc, rows, cols, s, auxspar, lists);
+    // the end (deferred_exchanges); the rows from s on take them now, those
+    // whose first column is beyond both columns having nothing to exchange.
+    if (pc != s) {
+      for (std::int32_t r = s; r <= rows; ++r)
+        if (head[r] <= pc) {
+          sp_switchcol(a, s, pc, r, r);
+          head[r] = first_column(*link[r]);
+        }
+    }
+    if (pr != s) {
+      sp_switchrow(a, s, pr);
+      std::swap(head[s], head[pr]);
+    }
+    tx.exchange(nullptr, s, pr, pc, rows, cols, s, auxspar, lists);
     if (!pseudo) exchanged[s] = pc;
     exchanged_upto = s;
     // Rows from s on are zero left of column s, so the pivot heads row s
@@ -523,18 +549,13 @@ void sparse_mod_rowreduce(quolyptr n, sparseptr spar, bool pseudo, const bool* w
     }
     std::int32_t inv = colm_word(piv);
     if (inv != 1) mod_inverse(colm_word(piv), &inv);
-    sparseptr frame = sparse_frame_of(a, s);
-    std::int32_t slot = (s - 1) % sparse_frame_rows;
     for (std::int32_t i = s + 1; i <= rows; ++i) {
-      if (++slot == sparse_frame_rows) {
-        frame = frame->next;
-        slot = 0;
-      }
-      colm_ptrptr row_i = &frame->indx[slot];
-      if (*row_i == nullptr || (*row_i)->coord != s) continue;
+      if (head[i] != s) continue;
+      colm_ptrptr row_i = link[i];
       const auto f = static_cast<std::uint32_t>(
           inv == 1 ? colm_word(*row_i) : modmult(word(*row_i), static_cast<std::uint32_t>(inv)));
       eliminate_residues(row_i, piv->next, f);
+      head[i] = first_column(*row_i);
       if (tx.w[2]) sparse_mod_col_add(auxspar[2], static_cast<std::int32_t>(f), rows, s, i);
       if (tx.w[0])
         sparse_mod_row_add(auxspar[0], static_cast<std::int32_t>(finf ? f : m - f), i, s);
