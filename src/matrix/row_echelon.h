@@ -42,7 +42,8 @@ void normalize(quolyptr n, arrptr q, const bool* want, workptr alpha, workptr be
                workptr alphinv, workptr betinv);
 // Row echelon form of a sparse q by row operations (pivots not scaled):
 // auxspar[0..3] = alpha, beta, alphinv, betinv; pseudo and alpha as in
-// colreduce. More than 50,000 rows: error 375, nothing changed.
+// colreduce. More than 50,000 rows: error 375, nothing changed (the
+// modular form below has no such limit).
 void sparse_rowreduce(quolyptr n, arrptr q, bool pseudo, const bool* want, workptr alpha,
                       sparseptr* auxspar, std::int32_t cut);
 // The modular form of sparse_rowreduce, taken for an all-number matrix in
