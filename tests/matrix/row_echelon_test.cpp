@@ -632,6 +632,28 @@ TEST(RowEchelon, ModularRowReduceMatchesValueForm) {
           EXPECT_TRUE(same_mat(out[0].t[k], out[1].t[k])) << k;
         }
       EXPECT_EQ(out[0].pos, out[1].pos);
+      if (!tall) continue;
+      // The reduced row echelon form reaches the rows of the second frame too:
+      // (A | 0) has the row reduction's rank, and at full column rank the
+      // form is the identity on top and nothing else.
+      Mat b(rows, cols + 1);
+      for (std::int32_t i = 0; i < rows * cols; ++i)
+        if (a.cell[i].get() != nullptr) quoly_assign(a.cell[i].get(), b.cell[i].cell());
+      arrnode q{};
+      q.rows = rows;
+      set_entry_count(&q.sizearr, std::int64_t{rows} * (cols + 1));
+      q.spar = to_sparse(b);
+      Value n = Value::number(BigRef(0));
+      red_row_ech(n.cell(), &q, nullptr, nullptr, nullptr, nullptr);
+      const Mat r = from_sparse(q.spar, rows, cols + 1);
+      EXPECT_EQ(number_value(n->ncoef).to_int64(), out[1].rank);
+      std::int32_t nonzero = 0;
+      for (const Value& v : r.cell) nonzero += v.get() != nullptr && !quoly_iszero(v.get());
+      if (out[1].rank == cols) {
+        EXPECT_EQ(nonzero, cols);  // the identity on top, nothing below
+      }
+      free_sparse(&q.spar, rows, true);
+      special_free(&q.sizearr);
     }
   }
 }
