@@ -83,6 +83,14 @@ class ColumnMoves {
   colptr list_ = nullptr;
 };
 
+// *v := *v * f.
+void scale(quoly* v, quoly f) {
+  quoly t = nullptr;
+  quoly_mult(*v, f, &t);
+  free_quoly(v);
+  *v = t;
+}
+
 }  // namespace
 
 void fract_free_lu(bool colsok, quolyptr n, arrptr q, const bool* want, workptr pivots,
@@ -162,14 +170,27 @@ void fract_free_lu(bool colsok, quolyptr n, arrptr q, const bool* want, workptr 
       at(i, s) = nullptr;
       quoly_set(0, &at(i, s));
     }
-    for (std::int32_t r = 0; r < s; ++r)
-      for (std::int32_t i = s + 1; i < rows; ++i) {
-        quoly t = nullptr;
-        quoly_mult(low(i, r), p, &t);
-        free_quoly(&low(i, r));
-        low(i, r) = t;
-      }
+    if (flotemode)  // the rounding depends on the order of the products
+      for (std::int32_t r = 0; r < s; ++r)
+        for (std::int32_t i = s + 1; i < rows; ++i) scale(&low(i, r), p);
   }
+  // Exact arithmetic: entry (i, r) of lower receives the pivots of steps r + 1
+  // to i - 1 (it sits below the pivot row at each of them, exchanges or not)
+  // as one running product per column, instead of a product at every step.
+  if (!flotemode)
+    for (std::int32_t r = 0; r < s; ++r) {
+      quoly run = nullptr;
+      for (std::int32_t i = r + 2; i < rows; ++i) {
+        if (i - 1 < s) {
+          if (run == nullptr)
+            quoly_assign(pivots->stash[i - 1], &run);
+          else
+            scale(&run, pivots->stash[i - 1]);
+        }
+        if (run != nullptr && !quoly_iszero(low(i, r))) scale(&low(i, r), run);
+      }
+      free_quoly(&run);
+    }
   quoly_set(s, n);
   for (std::int32_t k = s; k < rows; ++k) quoly_set(1, &pivots->stash[k]);
   for (std::int32_t c = s; c + 1 < rows; ++c)

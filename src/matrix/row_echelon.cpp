@@ -4,8 +4,10 @@
 #include <algorithm>
 #include <cstdio>
 #include <utility>
+#include <vector>
 
 #include "arrays/array_store.h"
+#include "arrays/det_upcalls.h"
 #include "core/errors.h"
 #include "core/globals.h"
 #include "matrix/pivot_search.h"
@@ -48,6 +50,112 @@ struct OwnedValue {
   ~OwnedValue() { free_quoly(&v); }
 };
 
+// The cells of a matrix copy, freed when the scope ends.
+struct CellCopy {
+  std::vector<quoly> cell;
+  CellCopy() = default;
+  CellCopy(const CellCopy&) = delete;
+  CellCopy& operator=(const CellCopy&) = delete;
+  ~CellCopy() {
+    for (quoly& v : cell) free_quoly(&v);
+  }
+};
+
+// A polynomial with integer coefficients (an integer number counts).
+bool integer_polynomial(quoly v) {
+  return v != nullptr && (v->numb ? !v->rat : v->denom == nullptr);
+}
+
+// The reduced row echelon form of a dense matrix of integer polynomials of
+// full row rank, with no transform asked for, by fraction-free
+// Gauss-Jordan elimination on a copy: at each pivot (p in column c) every
+// other row i becomes (p * row i - (i, c) * pivot row) divided exactly by
+// the previous pivot, so every entry stays a polynomial (a minor of the
+// matrix) and each pivot entry equals the latest pivot d; at the end the
+// rows are divided by d once. Such a form is unique, so the result is the
+// one the elimination over fractions gives, at a fraction of its GCDs.
+// Returns false, the matrix untouched, when it does not apply (a rank below
+// the row count included); the caller then reduces over fractions.
+bool fraction_free_rref(quolyptr n, std::int32_t start, std::int32_t rows, std::int32_t cols) {
+  if (modularmode || flotemode || lintmode || laurent || pseudo_polynames != nullptr ||
+      field_depth != 0 || cols < 2 || rows > cols - 1)
+    return false;
+  for (std::int32_t k = 0; k < rows * cols; ++k)
+    if (!integer_polynomial(*arp_cell(start + k))) return false;
+  CellCopy m;
+  m.cell.assign(static_cast<std::size_t>(rows) * cols, nullptr);
+  for (std::int32_t k = 0; k < rows * cols; ++k) quoly_assign(*arp_cell(start + k), &m.cell[k]);
+  auto at = [&](std::int32_t r, std::int32_t c) -> quoly& { return m.cell[r + c * rows]; };
+  std::vector<std::int32_t> pivot_col;
+  OwnedValue latest;  // a copy of the latest pivot (nil: none yet)
+  quoly& d = latest.v;
+  std::int32_t r = 0;
+  for (std::int32_t c = 0; r < rows && c <= cols - 2; ++c) {
+    std::int32_t j = r;
+    while (j < rows && quoly_iszero(at(j, c))) ++j;
+    if (j == rows) continue;
+    if (j != r)
+      for (std::int32_t k = 0; k < cols; ++k) std::swap(at(r, k), at(j, k));
+    if (verbose && c % 10 == 0) dumpitt("", c + 1, false, false, false);
+    quoly p = at(r, c);
+    for (std::int32_t i = 0; i < rows; ++i) {
+      if (i == r) continue;
+      quoly e = at(i, c);
+      const bool e_zero = quoly_iszero(e);
+      for (std::int32_t k = 0; k < cols; ++k) {
+        if (k == c) continue;
+        const bool own = quoly_iszero(at(i, k));
+        if (own && (e_zero || quoly_iszero(at(r, k)))) continue;
+        quoly t = nullptr;
+        if (own)
+          quoly_set(0, &t);
+        else
+          quoly_mult(p, at(i, k), &t);
+        if (!e_zero && !quoly_iszero(at(r, k))) {
+          quoly u = nullptr;
+          quoly_mult(e, at(r, k), &u);
+          best_quoly_sub(&t, u);
+        }
+        if (d != nullptr && !quoly_iszero(t)) {
+          bool fails = false;
+          trial_divide(&d, &t, true, false, false, &fails);
+          if (fails) {  // cannot happen over an integral domain; stay safe
+            free_quoly(&t);
+            return false;
+          }
+        }
+        free_quoly(&at(i, k));
+        at(i, k) = t;
+      }
+      if (!e_zero) quoly_set(0, &at(i, c));
+    }
+    free_quoly(&d);
+    quoly_assign(p, &d);
+    pivot_col.push_back(c);
+    ++r;
+  }
+  if (r < rows) return false;
+  // Every row holds d at its pivot: the form is the rows divided by d.
+  std::vector<bool> is_pivot(static_cast<std::size_t>(cols), false);
+  for (const std::int32_t c : pivot_col) is_pivot[c] = true;
+  for (std::int32_t i = 0; i < rows; ++i)
+    for (std::int32_t k = 0; k < cols; ++k) {
+      quoly& cell = *arp_cell(start + i + k * rows);
+      if (is_pivot[k]) {
+        quoly_set(k == pivot_col[i] ? 1 : 0, &cell);
+      } else if (quoly_iszero(at(i, k))) {
+        quoly_set(0, &cell);
+      } else {
+        quoly v = nullptr;
+        quoly_quot(at(i, k), d, &v, false);
+        free_quoly(&cell);
+        cell = v;
+      }
+    }
+  quoly_set(r, n);
+  return true;
+}
+
 }  // namespace
 
 void red_row_ech(quolyptr n, arrptr q, const bool* want, workptr alpha, workptr alphinv,
@@ -65,6 +173,7 @@ void red_row_ech(quolyptr n, arrptr q, const bool* want, workptr alpha, workptr 
   TraceLevel trace(cols);
   if (verbose) dumpitt("Reduced row echelon, cols ", cols, true, true, true);
   const std::int32_t start = q->start;
+  if (!wa && !wi && fraction_free_rref(n, start, rows, cols)) return;
   auto at = [&](std::int32_t r, std::int32_t c) -> quoly& {
     return *arp_cell(start + r + c * rows);
   };
@@ -147,7 +256,7 @@ void sparse_mod_redrowech(quolyptr n, sparseptr sp, const bool* want, std::int32
       if (wi) sp_switchcol(auxspar[1], std::min(r, j), std::max(r, j), rows, 1);
     }
     colm_ptrptr link = nullptr;
-    get_sparse_colm(sp, r, c, &link);
+    get_sparse_colm(sparse_frame_of(sp, r), r, c, &link);
     if (*link == nullptr || (*link)->coord != c) {
       tavrin_error("nil qp in sparse mod reduce row echelon.", true);
       quoly_set(count - 1, n);  // the promised pivot is missing: stop here
@@ -166,7 +275,7 @@ void sparse_mod_redrowech(quolyptr n, sparseptr sp, const bool* want, std::int32
     for (std::int32_t i = 1; i <= rows; ++i) {
       if (i == r) continue;
       colm_ptrptr ei = nullptr;
-      get_sparse_colm(sp, i, c, &ei);
+      get_sparse_colm(sparse_frame_of(sp, i), i, c, &ei);
       if (*ei == nullptr || (*ei)->coord != c) continue;
       const std::int32_t e = (*ei)->val->ncoef->lint;
       // row i -= e * row r (row r is zero left of its pivot at c)
@@ -215,7 +324,7 @@ void sparse_redrowech(quolyptr n, arrptr q, const bool* want, sparseptr* auxspar
       if (wi) sp_switchcol(auxspar[1], std::min(r, j), std::max(r, j), rows, 1);
     }
     colm_ptrptr link = nullptr;
-    get_sparse_colm(sp, r, c, &link);
+    get_sparse_colm(sparse_frame_of(sp, r), r, c, &link);
     if (*link == nullptr || (*link)->coord != c) {
       tavrin_error("nil qp in sparse reduce row echelon.", true);
       quoly_set(count - 1, n);  // the promised pivot is missing: stop here
@@ -231,7 +340,7 @@ void sparse_redrowech(quolyptr n, arrptr q, const bool* want, sparseptr* auxspar
     for (std::int32_t i = 1; i <= rows; ++i) {
       if (i == r) continue;
       colm_ptrptr ei = nullptr;
-      get_sparse_colm(sp, i, c, &ei);
+      get_sparse_colm(sparse_frame_of(sp, i), i, c, &ei);
       if (*ei == nullptr || (*ei)->coord != c) continue;
       OwnedValue e;
       OwnedValue neg;

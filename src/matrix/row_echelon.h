@@ -42,9 +42,25 @@ void normalize(quolyptr n, arrptr q, const bool* want, workptr alpha, workptr be
                workptr alphinv, workptr betinv);
 // Row echelon form of a sparse q by row operations (pivots not scaled):
 // auxspar[0..3] = alpha, beta, alphinv, betinv; pseudo and alpha as in
-// colreduce. More than 50,000 rows: error 375, nothing changed.
+// colreduce. More than 50,000 rows: error 375, nothing changed (the
+// modular form below has no such limit).
 void sparse_rowreduce(quolyptr n, arrptr q, bool pseudo, const bool* want, workptr alpha,
                       sparseptr* auxspar, std::int32_t cut);
+// The modular form of sparse_rowreduce, taken for an all-number matrix in
+// modular arithmetic with a prime modulus (the transforms started by the
+// caller): min(rows, cols) steps whatever the cut, no row limit, on a copy
+// whose nodes hold the residues; the pivot of step s is the first entry at a
+// column >= s of the first row from s that has one. The reduced values are
+// put back into spar at the end.
+void sparse_mod_rowreduce(quolyptr n, sparseptr spar, bool pseudo, const bool* want,
+                          std::int32_t rows, std::int32_t cols, workptr alpha,
+                          sparseptr* auxspar);
+// sparse_rowreduce on the values themselves; first_active: with the pivot
+// rule of sparse_mod_rowreduce (never handing over to it), which the
+// residue form must agree with entry for entry.
+void sparse_rowreduce_values(quolyptr n, arrptr q, bool pseudo, const bool* want,
+                             workptr alpha, sparseptr* auxspar, std::int32_t cut,
+                             bool first_active);
 // Fraction-free LU of a dense q: the upper factor U in place, pivots (rows
 // cells: pivot k at cell k, 1 from the rank on) and lower (rows x rows, 1 on
 // the diagonal) always written; want[2..5]: alpha, alphinv, beta, betinv,

@@ -1,6 +1,8 @@
 // Column reduction and pseudo-determinant pivots (dense), row reduction
 // (sparse), the diagonal form, and the lists of recorded exchanges.
 #include <algorithm>
+#include <limits>
+#include <vector>
 #include <cstdio>
 
 #include "arrays/array_store.h"
@@ -14,6 +16,7 @@
 #include "matrix/row_ops.h"
 #include "matrix/sparse_copy.h"
 #include "numbers/freelists.h"
+#include "numbers/word_mod.h"
 #include "numbers/work_arrays.h"
 #include "poly/poly_repr.h"
 #include "quoly/quoly_add.h"
@@ -267,49 +270,192 @@ void normalize(quolyptr n, arrptr q, const bool* want, workptr alpha, workptr be
   quoly_set(s, n);
 }
 
+namespace {
+
+// The transforms a sparse row reduction keeps: alpha (not in pseudo mode),
+// beta, alphinv, betinv; in pseudo mode with want[0], the pivot positions.
+struct SparseTx {
+  bool w[4];
+  bool positions;
+  SparseTx(bool pseudo, const bool* want)
+      : w{!pseudo && want != nullptr && want[0], want != nullptr && want[1],
+          want != nullptr && want[2], want != nullptr && want[3]},
+        positions(pseudo && want != nullptr && want[0]) {}
+  // Each kept transform := the identity.
+  void start(std::int32_t rows, std::int32_t cols, sparseptr* auxspar) const {
+    const std::int32_t size[4] = {rows, cols, rows, cols};
+    for (int k = 0; k < 4; ++k)
+      if (w[k]) spar_identi(&auxspar[k], size[k], true);
+  }
+  // Exchanges column s with pc and row s with pr in the matrix (from row
+  // `first` for the columns) and the transforms, recording them in pseudo
+  // mode.
+  // sp nil: the transforms and lists only.
+  void exchange(sparseptr sp, std::int32_t s, std::int32_t pr, std::int32_t pc,
+                std::int32_t rows, std::int32_t cols, std::int32_t first, sparseptr* auxspar,
+                ExchangeLists& lists) const {
+    if (pc != s) {
+      if (sp != nullptr) sp_switchcol(sp, std::min(s, pc), std::max(s, pc), rows, first);
+      if (w[1]) sp_switchcol(auxspar[1], std::min(s, pc), std::max(s, pc), cols, 1);
+      if (w[3]) sp_switchrow(auxspar[3], s, pc);
+      if (positions) newcolnode(&lists.cols, s, pc);
+    }
+    if (pr != s) {
+      if (sp != nullptr) sp_switchrow(sp, s, pr);
+      if (w[0]) sp_switchrow(auxspar[0], s, pr);
+      if (w[2]) sp_switchcol(auxspar[2], std::min(s, pr), std::max(s, pr), rows, 1);
+      if (positions) newcolnode(&lists.rows, s, pr);
+    }
+  }
+};
+
+// The first non-zero entry at a column >= s of the first row from s that
+// has one (the pivot rule of the residue form, on values).
+void first_active_pivot(sparseptr sp, std::int32_t rows, std::int32_t s, std::int32_t* j,
+                        std::int32_t* k) {
+  *j = -1;
+  for (std::int32_t r = s; r <= rows; ++r) {
+    colm_ptrptr l = nullptr;
+    get_sparse_colm(sparse_frame_of(sp, r), r, s, &l);
+    for (colm_ptr e = *l; e != nullptr; e = e->next)
+      if (!sparse_val_iszero(e->val)) {
+        *j = r;
+        *k = e->coord;
+        return;
+      }
+  }
+}
+
+std::uint32_t word(colm_ptr c) { return static_cast<std::uint32_t>(colm_word(c)); }
+
+// Word-residue form: row i := row i - f * (the pivot row after its pivot),
+// where row i's first entry, head, lies in the pivot column and cancels;
+// head is unlinked and given back. Zero results are unlinked.
+void eliminate_residues(colm_ptrptr row_i, colm_ptr pivot_rest, std::uint32_t f) {
+  colm_ptr head = *row_i;
+  const auto p = static_cast<std::uint32_t>(modulus);
+  colm_ptrptr cur = &head->next;
+  for (colm_ptr pp = pivot_rest; pp != nullptr; pp = pp->next) {
+    while (*cur != nullptr && (*cur)->coord < pp->coord) cur = &(*cur)->next;
+    const auto prod = static_cast<std::uint32_t>(modmult(f, word(pp)));
+    if (*cur != nullptr && (*cur)->coord == pp->coord) {
+      const std::uint32_t x = word(*cur);
+      const std::uint32_t v = finf ? x ^ prod : x >= prod ? x - prod : x + p - prod;
+      if (v == 0) {
+        colm_ptr gone = *cur;
+        *cur = gone->next;
+        free_colm_list(gone, gone);
+      } else {
+        set_colm_word(*cur, static_cast<std::int32_t>(v));
+        cur = &(*cur)->next;
+      }
+    } else if (prod != 0) {
+      colm_ptr fresh = nullptr;
+      newcolm(&fresh);
+      fresh->coord = pp->coord;
+      set_colm_word(fresh, static_cast<std::int32_t>(finf ? prod : p - prod));
+      fresh->next = *cur;
+      *cur = fresh;
+      cur = &fresh->next;
+    }
+  }
+  *row_i = head->next;
+  free_colm_list(head, head);
+}
+
+// Row r (1 <= r <= steps) was finished at step r, before the column
+// exchanges (s, exchanged[s]) of the steps r < s <= steps; they are applied
+// here: going up from the last row, `to` maps a column of row r to where those
+// exchanges take it, and each row is relabelled and put back in column
+// order. exchanged[s] = s (or 0) means no exchange at step s.
+void deferred_exchanges(sparseptr a, std::int32_t steps, std::int32_t cols,
+                        const std::vector<std::int32_t>& exchanged) {
+  std::vector<std::int32_t> to(static_cast<std::size_t>(cols) + 1);
+  for (std::int32_t c = 0; c <= cols; ++c) to[c] = c;
+  bool moved = false;
+  std::vector<colm_ptr> nodes;
+  for (std::int32_t r = steps; r >= 1; --r) {
+    colm_ptrptr head = sparse_row(a, r);
+    if (moved && *head != nullptr) {
+      nodes.clear();
+      for (colm_ptr e = *head; e != nullptr; e = e->next) {
+        e->coord = to[e->coord];
+        nodes.push_back(e);
+      }
+      std::sort(nodes.begin(), nodes.end(),
+                [](colm_ptr x, colm_ptr y) { return x->coord < y->coord; });
+      for (std::size_t k = 0; k + 1 < nodes.size(); ++k) nodes[k]->next = nodes[k + 1];
+      nodes.back()->next = nullptr;
+      *head = nodes.front();
+    }
+    const std::int32_t pc = exchanged[r];
+    if (pc != 0 && pc != r) {
+      std::swap(to[r], to[pc]);
+      moved = true;
+    }
+  }
+}
+
+// The column of a row's first entry; past every column for an empty row.
+std::int32_t first_column(colm_ptr first) {
+  return first == nullptr ? std::numeric_limits<std::int32_t>::max() : first->coord;
+}
+
+// The residue copy a modular row reduction works on: its entries and frames
+// are given back on every exit (after put_back_sparse its rows are empty).
+struct ResidueCopy {
+  sparseptr a = nullptr;
+  std::int32_t rows;
+  explicit ResidueCopy(std::int32_t r) : rows(r) {}
+  ResidueCopy(const ResidueCopy&) = delete;
+  ResidueCopy& operator=(const ResidueCopy&) = delete;
+  ~ResidueCopy() {
+    if (a != nullptr) free_sparse_frame(&a, rows);
+  }
+};
+
+}  // namespace
+
 void sparse_rowreduce(quolyptr n, arrptr q, bool pseudo, const bool* want, workptr alpha,
                       sparseptr* auxspar, std::int32_t cut) {
+  sparse_rowreduce_values(n, q, pseudo, want, alpha, auxspar, cut, false);
+}
+
+void sparse_rowreduce_values(quolyptr n, arrptr q, bool pseudo, const bool* want,
+                             workptr alpha, sparseptr* auxspar, std::int32_t cut,
+                             bool first_active) {
   const std::int32_t rows = q->rows;
   const std::int32_t cols = array_cols(q);
-  if (rows > 50000) abandon(375, nullptr);  // before anything changes
+  const bool modular = modularmode && mod_is_prime;
+  const bool residues = modular && !first_active && sparse_allnumbs(q->spar, rows);
+  if (rows > 50000 && !residues) abandon(375, nullptr);  // before anything changes
   std::int32_t steps = std::min({rows, cols, cut});
-  const bool positions = pseudo && want != nullptr && want[0];
-  const bool wa = !pseudo && want != nullptr && want[0];
-  const bool w[4] = {wa, want != nullptr && want[1], want != nullptr && want[2],
-                     want != nullptr && want[3]};
-  const std::int32_t size[4] = {rows, cols, rows, cols};
-  for (int k = 0; k < 4; ++k)
-    if (w[k]) spar_identi(&auxspar[k], size[k], true);
+  const SparseTx tx(pseudo, want);
+  tx.start(rows, cols, auxspar);
   sparseptr sp = q->spar;
+  if (residues) {
+    sparse_mod_rowreduce(n, sp, pseudo, want, rows, cols, alpha, auxspar);
+    return;
+  }
   TraceLevel trace(steps);
   if (verbose) dumpitt(" Sparse row reduce, size ", steps, true, true, true);
   ExchangeLists lists;
-  const bool modular = modularmode && mod_is_prime;
   std::int32_t s = 1;
   for (; s <= steps; ++s) {
     std::int32_t pr = -1;
     std::int32_t pc = -1;
-    if (modular)
+    if (first_active)
+      first_active_pivot(sp, rows, s, &pr, &pc);
+    else if (modular)
       mod_sparse_findbest(false, sp, rows, s, &pr, &pc);
     else
       sparse_findbest(false, sp, rows, s, &pr, &pc);
     if (verbose && windy) std::printf("  choosing pivot at: %d, %d, %d\n", s, pr, pc);
     if (verbose && s % (steps / 100 + 1) == 0) dumpitt("", s, false, false, false);
     if (pr == -1) break;
-    if (pc != s) {
-      sp_switchcol(sp, std::min(s, pc), std::max(s, pc), rows, pseudo ? s : 1);
-      if (w[1]) sp_switchcol(auxspar[1], std::min(s, pc), std::max(s, pc), cols, 1);
-      if (w[3]) sp_switchrow(auxspar[3], s, pc);
-      if (positions) newcolnode(&lists.cols, s, pc);
-    }
-    if (pr != s) {
-      sp_switchrow(sp, s, pr);
-      if (w[0]) sp_switchrow(auxspar[0], s, pr);
-      if (w[2]) sp_switchcol(auxspar[2], std::min(s, pr), std::max(s, pr), rows, 1);
-      if (positions) newcolnode(&lists.rows, s, pr);
-    }
+    tx.exchange(sp, s, pr, pc, rows, cols, pseudo ? s : 1, auxspar, lists);
     colm_ptrptr link = nullptr;
-    get_sparse_colm(sp, s, s, &link);
+    get_sparse_colm(sparse_frame_of(sp, s), s, s, &link);
     if (*link == nullptr || (*link)->coord != s) {
       tavrin_error("nil qp in sparse row reduce.", true);
       break;
@@ -317,7 +463,7 @@ void sparse_rowreduce(quolyptr n, arrptr q, bool pseudo, const bool* want, workp
     quoly p = (*link)->val;
     for (std::int32_t i = s + 1; i <= rows; ++i) {
       colm_ptrptr ei = nullptr;
-      get_sparse_colm(sp, i, s, &ei);
+      get_sparse_colm(sparse_frame_of(sp, i), i, s, &ei);
       if (*ei == nullptr || (*ei)->coord != s) continue;
       OwnedValue f;
       OwnedValue neg;
@@ -329,11 +475,11 @@ void sparse_rowreduce(quolyptr n, arrptr q, bool pseudo, const bool* want, workp
       // row i -= f * row s (row s is zero left of column s): entry (i, s)
       // cancels and is removed
       sparse_row_add(sp, neg.v, i, s);
-      if (w[2]) sparse_col_add(auxspar[2], f.v, rows, s, i);
-      if (w[0]) sparse_row_add(auxspar[0], neg.v, i, s);
+      if (tx.w[2]) sparse_col_add(auxspar[2], f.v, rows, s, i);
+      if (tx.w[0]) sparse_row_add(auxspar[0], neg.v, i, s);
     }
     if (pseudo) {
-      get_sparse_colm(sp, s, s, &link);
+      get_sparse_colm(sparse_frame_of(sp, s), s, s, &link);
       if ((*link)->next != nullptr) {
         free_sparse_row((*link)->next);
         (*link)->next = nullptr;
@@ -343,7 +489,91 @@ void sparse_rowreduce(quolyptr n, arrptr q, bool pseudo, const bool* want, workp
   steps = s - 1;
   quoly_set(steps, n);
   if (2 * steps > 1000000) error(326, nullptr);
-  if (positions) lists.write_positions(alpha, steps, 1);
+  if (tx.positions) lists.write_positions(alpha, steps, 1);
+}
+
+void sparse_mod_rowreduce(quolyptr n, sparseptr spar, bool pseudo, const bool* want,
+                          std::int32_t rows, std::int32_t cols, workptr alpha,
+                          sparseptr* auxspar) {
+  const SparseTx tx(pseudo, want);
+  std::int32_t steps = std::min(rows, cols);
+  TraceLevel trace(steps);
+  if (verbose) dumpitt(" Sparse row reduce, mod integer, size ", steps, true, true, true);
+  // The work copy holds the residues in its nodes; the user's matrix is
+  // untouched until the values are put back at the end.
+  ResidueCopy copy(rows);
+  special_copy_sparse(&spar, &copy.a, rows);
+  sparseptr a = copy.a;
+  ExchangeLists lists;
+  std::vector<std::int32_t> exchanged(static_cast<std::size_t>(steps) + 1, 0);
+  std::int32_t exchanged_upto = 0;  // the last step whose exchanges were made
+  // The head link of every row, and the column of its first entry.
+  std::vector<colm_ptrptr> link(static_cast<std::size_t>(rows) + 1, nullptr);
+  std::vector<std::int32_t> head(static_cast<std::size_t>(rows) + 1, 0);
+  for (std::int32_t r = 1; r <= rows; ++r) {
+    link[r] = sparse_row(a, r);
+    head[r] = first_column(*link[r]);
+  }
+  const auto m = static_cast<std::uint32_t>(modulus);
+  std::int32_t s = 1;
+  for (; s <= steps; ++s) {
+    std::int32_t pr = -1;
+    std::int32_t pc = -1;
+    special_mod_sparse_findbest(false, a, rows, s, &pr, &pc);
+    if (verbose && windy) std::printf("  choosing pivot at: %d, %d, %d\n", s, pr, pc);
+    if (verbose && s % (steps / 100 + 1) == 0) dumpitt("", s, false, false, false);
+    if (pr == -1) break;
+    // The finished rows above s take their column exchanges all at once at
+    // the end (deferred_exchanges); the rows from s on take them now, those
+    // whose first column is beyond both columns having nothing to exchange.
+    if (pc != s) {
+      for (std::int32_t r = s; r <= rows; ++r)
+        if (head[r] <= pc) {
+          sp_switchcol(a, s, pc, r, r);
+          head[r] = first_column(*link[r]);
+        }
+    }
+    if (pr != s) {
+      sp_switchrow(a, s, pr);
+      std::swap(head[s], head[pr]);
+    }
+    tx.exchange(nullptr, s, pr, pc, rows, cols, s, auxspar, lists);
+    if (!pseudo) exchanged[s] = pc;
+    exchanged_upto = s;
+    // Rows from s on are zero left of column s, so the pivot heads row s
+    // and an entry in column s heads the row below that has one.
+    colm_ptr piv = *sparse_row(a, s);
+    if (piv == nullptr || piv->coord != s) {
+      tavrin_error("nil qp in sparse mod row reduce.", true);
+      break;
+    }
+    std::int32_t inv = colm_word(piv);
+    if (inv != 1) mod_inverse(colm_word(piv), &inv);
+    for (std::int32_t i = s + 1; i <= rows; ++i) {
+      if (head[i] != s) continue;
+      colm_ptrptr row_i = link[i];
+      const auto f = static_cast<std::uint32_t>(
+          inv == 1 ? colm_word(*row_i) : modmult(word(*row_i), static_cast<std::uint32_t>(inv)));
+      eliminate_residues(row_i, piv->next, f);
+      head[i] = first_column(*row_i);
+      if (tx.w[2]) sparse_mod_col_add(auxspar[2], static_cast<std::int32_t>(f), rows, s, i);
+      if (tx.w[0])
+        sparse_mod_row_add(auxspar[0], static_cast<std::int32_t>(finf ? f : m - f), i, s);
+    }
+    if (pseudo && piv->next != nullptr) {
+      colm_ptr last = piv->next;
+      while (last->next != nullptr) last = last->next;
+      free_colm_list(piv->next, last);
+      piv->next = nullptr;
+    }
+  }
+  steps = s - 1;
+  if (!pseudo) deferred_exchanges(a, exchanged_upto, cols, exchanged);
+  quoly_set(steps, n);
+  move_data_outof_quoly(a, rows);
+  put_back_sparse(a, spar, rows);
+  if (2 * steps > 1000000) error(326, nullptr);
+  if (tx.positions) lists.write_positions(alpha, steps, 1);
 }
 
 }  // namespace tavrin

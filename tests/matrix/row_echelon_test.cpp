@@ -21,11 +21,13 @@
 #include "quoly/quoly_add.h"
 #include "quoly/quoly_mult.h"
 #include "support/bigref.h"
+#include "support/data_tables.h"
 #include "matrix/pivot_search.h"
 #include "support/modulus_scope.h"
 #include "support/output_capture.h"
 #include "toplevel/start_tables.h"
 #include "toplevel/state.h"
+#include "gcd/gcd_upcalls.h"
 
 namespace tavrin::test {
 namespace {
@@ -560,6 +562,275 @@ TEST(RowEchelon, ReductionsByInvariantsModP) {
         for (std::size_t j = 0; j < cols; ++j) EXPECT_EQ(ldu[i][j], md(prod * ap[i][j], P)) << i;
         if (i < cols) prod = md(prod * r.t[0][0][i], P);
       }
+    }
+  }
+}
+
+// The modular sparse row reduction works on residues in a copy's nodes; the
+// row reduction over values with the same pivot rule must give the same
+// matrix, transforms, rank and pivot positions, over Z/32003, Z/7 and
+// GF(256), with rows enough for a second frame now and then.
+TEST(RowEchelon, ModularRowReduceMatchesValueForm) {
+  allocate_work_areas();
+  std::mt19937_64 rng(2051);
+  for (const std::int32_t m : {32003, 7, 256}) {
+    ModulusScope ring{m};
+    for (int round = 0; round < 45; ++round) {
+      const bool tall = round % 15 == 14;
+      const std::int32_t rows = tall ? 2050 + std::int32_t(rng() % 40) : 1 + std::int32_t(rng() % 12);
+      const std::int32_t cols = 1 + std::int32_t(rng() % 12);
+      const bool pseudo = round % 4 == 1;
+      Mat a(rows, cols);
+      for (std::int32_t r = 0; r < rows; ++r)
+        for (std::int32_t c = 0; c < cols; ++c)
+          if (rng() % (tall ? 6 : 2) == 0) {
+            const auto v = std::int64_t(1 + rng() % (m - 1));
+            a.at(r, c) = Value::number(BigRef(v));
+          }
+      struct Out {
+        Mat a, t[4];
+        std::vector<std::int64_t> pos;
+        std::int32_t rank;
+      } out[2];
+      for (int way = 0; way < 2; ++way) {
+        arrnode q{};
+        q.rows = rows;
+        set_entry_count(&q.sizearr, std::int64_t{rows} * cols);
+        q.spar = to_sparse(a);
+        const bool want[6] = {true, true, true, true, false, false};
+        static std::unique_ptr<workarray> w = fresh_work();
+        sparseptr aux[4] = {nullptr, nullptr, nullptr, nullptr};
+        Value n = Value::number(BigRef(0));
+        if (way == 0)
+          sparse_rowreduce(n.cell(), &q, pseudo, want, w.get(), aux, 268435456);
+        else
+          sparse_rowreduce_values(n.cell(), &q, pseudo, want, w.get(), aux, 268435456, true);
+        Out& o = out[way];
+        o.rank = std::int32_t(number_value(n->ncoef).to_int64());
+        EXPECT_TRUE(sparse_ok(q.spar, rows, cols));
+        o.a = from_sparse(q.spar, rows, cols);
+        const std::int32_t size[4] = {rows, cols, rows, cols};
+        for (int k = 0; k < 4; ++k)
+          if (aux[k] != nullptr) {
+            o.t[k] = from_sparse(aux[k], size[k], size[k]);
+            free_sparse(&aux[k], size[k], true);
+          }
+        if (pseudo)
+          for (std::int32_t i = 0; i < 2 * o.rank; ++i) {
+            o.pos.push_back(number_value(w->stash[i]->ncoef).to_int64());
+            free_quoly(&w->stash[i]);
+          }
+        free_sparse(&q.spar, rows, true);
+        special_free(&q.sizearr);
+      }
+      SCOPED_TRACE(testing::Message() << "mod " << m << ", " << rows << "x" << cols << " round "
+                                      << round << (pseudo ? " pseudo" : ""));
+      EXPECT_EQ(out[0].rank, out[1].rank);
+      EXPECT_TRUE(same_mat(out[0].a, out[1].a));
+      for (int k = 0; k < 4; ++k)
+        if (!(pseudo && k == 0)) {
+          EXPECT_TRUE(same_mat(out[0].t[k], out[1].t[k])) << k;
+        }
+      EXPECT_EQ(out[0].pos, out[1].pos);
+      if (!tall) continue;
+      // The reduced row echelon form reaches the rows of the second frame too:
+      // (A | 0) has the row reduction's rank, and at full column rank the
+      // form is the identity on top and nothing else.
+      Mat b(rows, cols + 1);
+      for (std::int32_t i = 0; i < rows * cols; ++i)
+        if (a.cell[i].get() != nullptr) quoly_assign(a.cell[i].get(), b.cell[i].cell());
+      arrnode q{};
+      q.rows = rows;
+      set_entry_count(&q.sizearr, std::int64_t{rows} * (cols + 1));
+      q.spar = to_sparse(b);
+      Value n = Value::number(BigRef(0));
+      red_row_ech(n.cell(), &q, nullptr, nullptr, nullptr, nullptr);
+      const Mat r = from_sparse(q.spar, rows, cols + 1);
+      EXPECT_EQ(number_value(n->ncoef).to_int64(), out[1].rank);
+      std::int32_t nonzero = 0;
+      for (const Value& v : r.cell) nonzero += v.get() != nullptr && !quoly_iszero(v.get());
+      if (out[1].rank == cols) {
+        EXPECT_EQ(nonzero, cols);  // the identity on top, nothing below
+      }
+      free_sparse(&q.spar, rows, true);
+      special_free(&q.sizearr);
+    }
+  }
+}
+
+// ---- One family over Z/7, GF(256), Z[x, y] and Q(x, y) ----------------------------------------
+// A matrix of values as a named array on one page of the store (dense) or
+// as sparse rows.
+struct PageArray {
+  arrnode q{};
+  storerec page{};
+  ScopedValue<storeptr> first{arp[0], &page};
+  std::int32_t rows, cols;
+  PageArray(const Mat& m, bool sparse) : rows(m.rows), cols(m.cols) {
+    q.rows = rows;
+    q.stop = rows * cols - 1;
+    set_entry_count(&q.sizearr, std::int64_t{rows} * cols);
+    for (std::int32_t i = 0; i < rows * cols; ++i)
+      if (m.cell[i].get() != nullptr)
+        quoly_assign(m.cell[i].get(), &page.cell[i]);
+      else
+        quoly_set(0, &page.cell[i]);
+    if (sparse) q.spar = to_sparse(m);
+  }
+  Mat read() const {
+    if (q.spar != nullptr) return from_sparse(q.spar, rows, cols);
+    Mat m(rows, cols);
+    for (std::int32_t i = 0; i < rows * cols; ++i) quoly_assign(page.cell[i], m.cell[i].cell());
+    return m;
+  }
+  ~PageArray() {
+    for (std::int32_t i = 0; i < rows * cols; ++i) free_quoly(&page.cell[i]);
+    free_sparse(&q.spar, rows, true);
+    special_free(&q.sizearr);
+  }
+};
+
+Mat identity_mat(std::int32_t n) {
+  Mat m(n, n);
+  for (std::int32_t i = 0; i < n; ++i) m.at(i, i) = Value::number(BigRef(1));
+  return m;
+}
+
+// For random matrices A, full rank and planted rank-deficient: the reduced
+// row echelon form of (A | 0) (dense) equals that of (U*A | 0) (sparse), U
+// unit upper triangular; alpha*(A | 0) is the form and alpha*alphinv = I;
+// fraction-free LU and both row reductions find the same rank; for a
+// non-singular square A, row i of lower*D*U is p_0...p_(i-1) times row i of
+// alpha*A, and the last pivot is the router's determinant times the sign of
+// the row permutation alpha.
+class RowEchelonRings : public MatrixTest {  // the router's pool, zero constant and primes
+ protected:
+  void SetUp() override {
+    MatrixTest::SetUp();
+    load_data_tables();
+  }
+};
+
+TEST_F(RowEchelonRings, AcrossRingsByInvariants) {
+  allocate_work_areas();
+  std::mt19937_64 rng(4051);
+  for (const std::int32_t m : {7, 256, 0, -1}) {  // 0: Z[x, y], -1: Q(x, y)
+    ArithModeGuard rational;
+    modularmode = lintmode = flotemode = finf = false;
+    std::unique_ptr<ModulusScope> ring;
+    if (m > 0) ring = std::make_unique<ModulusScope>(m);
+    PolyVars vars{"x", "y"};
+    const ValueMaker entry = [m](std::mt19937_64& g) {
+      if (m > 0) return Value::number(BigRef(std::int64_t(g() % m)));
+      auto c = [&g](const char* x) {
+        const std::int64_t v = std::int64_t(g() % 7) - 3;
+        return (v < 0 ? " - " : " + ") + std::to_string(v < 0 ? -v : v) + x;
+      };
+      if (g() % 4 == 0) return Value::number(BigRef(std::int64_t(g() % 19) - 9));
+      const std::string num = "1" + c("") + c("*x") + c("*y");
+      if (m == 0 || g() % 2 == 0) return Value::ratfun(num);
+      return Value::ratfun(num, g() % 2 ? "x + " + std::to_string(1 + g() % 3) : "y - 2");
+    };
+    for (int round = 0; round < 15; ++round) {
+      const auto rows = std::int32_t(1 + rng() % 4);
+      const auto cols = m == 0 && round % 2 == 0 ? rows + std::int32_t(rng() % 2)
+                                                 : std::int32_t(1 + rng() % 4);
+      Mat a = round % 3 == 0 ? schoolbook(random_mat(rng, rows, 1, 0.2, entry),
+                                          random_mat(rng, 1, cols, 0.2, entry))
+                             : random_mat(rng, rows, cols, 0.25, entry);
+      SCOPED_TRACE(testing::Message() << "ring " << m << ", " << rows << "x" << cols << " round "
+                                      << round);
+      Mat u = identity_mat(rows);
+      for (std::int32_t i = 0; i < rows; ++i)
+        for (std::int32_t j = i + 1; j < rows; ++j) u.at(i, j) = entry(rng);
+      const Mat ua = schoolbook(u, a);
+      const bool want[6] = {true, true, true, true, true, true};
+      std::unique_ptr<workarray> w[6] = {fresh_work(), fresh_work(), fresh_work(),
+                                         fresh_work(), fresh_work(), fresh_work()};
+      sparseptr aux[4] = {nullptr, nullptr, nullptr, nullptr};
+      std::int32_t rank[3];
+      Mat form[3];
+      // the zero column keeps every column of A eligible; k = 2: dense with no
+      // transform, by fraction-free elimination when the rank is the row count
+      for (int k = 0; k < 3; ++k) {
+        Mat b(rows, cols + 1);
+        for (std::int32_t i = 0; i < rows; ++i)
+          for (std::int32_t j = 0; j < cols; ++j)
+            if ((k == 0 ? a : ua).get(i, j) != nullptr)
+              quoly_assign((k == 0 ? a : ua).get(i, j), b.at(i, j).cell());
+        PageArray arr(b, k == 1);
+        Value n = Value::number(BigRef(0));
+        const bool none[6] = {};
+        red_row_ech(n.cell(), &arr.q, k == 2 ? none : want, w[0].get(), w[1].get(), aux);
+        rank[k] = std::int32_t(number_value(n->ncoef).to_int64());
+        form[k] = arr.read();
+        if (k == 2) continue;
+        if (k == 1) {
+          for (int t = 0; t < 2; ++t) free_sparse(&aux[t], rows, true);
+          continue;
+        }
+        const Mat alpha = from_dense(w[0].get(), rows, rows);
+        EXPECT_TRUE(same_mat(schoolbook(alpha, b), form[0]));
+        EXPECT_TRUE(same_mat(schoolbook(alpha, from_dense(w[1].get(), rows, rows)), identity_mat(rows)));
+        for (int t = 0; t < 2; ++t) free_cells(w[t].get(), rows * rows);
+      }
+      EXPECT_EQ(rank[0], rank[1]);
+      EXPECT_EQ(rank[0], rank[2]);
+      EXPECT_TRUE(same_mat(form[0], form[1]));
+      EXPECT_TRUE(same_mat(form[0], form[2]));
+      // the same rank from the row reductions (dense by columns, sparse by rows)
+      for (const bool sparse : {false, true}) {
+        PageArray arr(a, sparse);
+        Value n = Value::number(BigRef(0));
+        const bool none[6] = {};
+        colreduce(n.cell(), &arr.q, none, nullptr, nullptr, nullptr, nullptr, aux, false, 268435456);
+        EXPECT_EQ(number_value(n->ncoef).to_int64(), rank[0]) << sparse;
+      }
+      PageArray arr(a, false);
+      Value n = Value::number(BigRef(0));
+      fract_free_lu(false, n.cell(), &arr.q, want, w[0].get(), w[1].get(), w[2].get(), w[3].get(),
+                    w[4].get(), w[5].get());
+      EXPECT_EQ(number_value(n->ncoef).to_int64(), rank[0]);
+      const Mat pivots = from_dense(w[0].get(), 1, rows), lower = from_dense(w[1].get(), rows, rows);
+      const Mat alpha = from_dense(w[2].get(), rows, rows);
+      if (rank[0] == rows && rows == cols) {
+        Mat d(rows, rows), prod = identity_mat(rows);  // D = diag(1, 1, p_0, p_0 p_1, ...)
+        Value acc = Value::number(BigRef(1));
+        for (std::int32_t i = 0; i < rows; ++i) {
+          quoly_assign(acc.get(), prod.at(i, i).cell());
+          if (i >= 2) {
+            Value p;
+            quoly_mult(d.get(i - 1, i - 1), pivots.get(0, i - 2), p.cell());
+            d.at(i, i) = std::move(p);
+          } else {
+            d.at(i, i) = Value::number(BigRef(1));
+          }
+          Value next;
+          quoly_mult(acc.get(), pivots.get(0, i), next.cell());
+          acc = std::move(next);
+        }
+        EXPECT_TRUE(same_mat(schoolbook(schoolbook(lower, d), arr.read()),
+                             schoolbook(prod, schoolbook(alpha, a))));
+        auto dw = fresh_work();
+        Descr f;
+        to_dense(a, dw.get(), f.get());
+        Value det = Value::number(BigRef(1));
+        mat_invert(dw.get(), dw.get(), false, false, rows, det.cell(), false, true, nullptr,
+                   nullptr, -1, -1, -1, false, 0);
+        free_cells(dw.get(), rows * rows);
+        // the sign of alpha is its determinant, itself a permutation matrix
+        to_dense(alpha, dw.get(), f.get());
+        Value sign = Value::number(BigRef(1));
+        mat_invert(dw.get(), dw.get(), false, false, rows, sign.cell(), false, true, nullptr,
+                   nullptr, -1, -1, -1, false, 0);
+        free_cells(dw.get(), rows * rows);
+        Value expect;
+        quoly_mult(det.get(), sign.get(), expect.cell());
+        EXPECT_TRUE(quoly_equal(pivots.get(0, rows - 1), expect.get()))
+            << show_poly(pivots.get(0, rows - 1)->numer) << " against " << show_poly(expect->numer);
+      }
+      free_cells(w[0].get(), rows);
+      for (int t = 1; t < 6; ++t) free_cells(w[t].get(), t == 4 || t == 5 ? cols * cols : rows * rows);
     }
   }
 }
