@@ -19,39 +19,6 @@ namespace {
 
 std::uint32_t word(colm_ptr c) { return static_cast<std::uint32_t>(colm_word(c)); }
 
-// Row i := row i - factor * (the pivot row after its pivot), where row i's
-// first entry head is in the pivot column; head is then unlinked and freed.
-void eliminate_row(colm_ptrptr row_i, colm_ptr pivot_rest, std::uint32_t factor) {
-  colm_ptr head = *row_i;
-  const auto p = static_cast<std::uint32_t>(modulus);
-  colm_ptrptr cur = &head->next;
-  for (colm_ptr pp = pivot_rest; pp != nullptr; pp = pp->next) {
-    while (*cur != nullptr && (*cur)->coord < pp->coord) cur = &(*cur)->next;
-    const auto prod = static_cast<std::uint32_t>(modmult(factor, word(pp)));
-    if (*cur != nullptr && (*cur)->coord == pp->coord) {
-      const std::uint32_t x = word(*cur);
-      const std::uint32_t v = finf ? x ^ prod : x >= prod ? x - prod : x + p - prod;
-      if (v == 0) {
-        colm_ptr gone = *cur;
-        *cur = gone->next;
-        free_colm_list(gone, gone);
-      } else {
-        set_colm_word(*cur, static_cast<std::int32_t>(v));
-        cur = &(*cur)->next;
-      }
-    } else if (prod != 0) {
-      colm_ptr fresh = nullptr;
-      newcolm(&fresh);
-      fresh->coord = pp->coord;
-      set_colm_word(fresh, static_cast<std::int32_t>(finf ? prod : p - prod));
-      fresh->next = *cur;
-      *cur = fresh;
-      cur = &fresh->next;
-    }
-  }
-  *row_i = head->next;
-  free_colm_list(head, head);
-}
 
 // The trace level, the work copy's frames and the free list, on every exit.
 struct Finish {
@@ -131,7 +98,7 @@ void sparse_mod_int_determ(quolyptr n, sparseptr* spar, std::int32_t rows, bool 
       if ((*r)->coord != k) continue;
       const auto factor =
           static_cast<std::uint32_t>(modmult(word(*r), static_cast<std::uint32_t>(inv)));
-      eliminate_row(r, piv->next, factor);
+      eliminate_residue_row(r, piv->next, factor);
     }
     free_row(pivot_row);
     if (det == 0) break;

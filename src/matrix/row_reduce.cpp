@@ -328,40 +328,6 @@ void first_active_pivot(sparseptr sp, std::int32_t rows, std::int32_t s, std::in
 
 std::uint32_t word(colm_ptr c) { return static_cast<std::uint32_t>(colm_word(c)); }
 
-// Word-residue form: row i := row i - f * (the pivot row after its pivot),
-// where row i's first entry, head, lies in the pivot column and cancels;
-// head is unlinked and given back. Zero results are unlinked.
-void eliminate_residues(colm_ptrptr row_i, colm_ptr pivot_rest, std::uint32_t f) {
-  colm_ptr head = *row_i;
-  const auto p = static_cast<std::uint32_t>(modulus);
-  colm_ptrptr cur = &head->next;
-  for (colm_ptr pp = pivot_rest; pp != nullptr; pp = pp->next) {
-    while (*cur != nullptr && (*cur)->coord < pp->coord) cur = &(*cur)->next;
-    const auto prod = static_cast<std::uint32_t>(modmult(f, word(pp)));
-    if (*cur != nullptr && (*cur)->coord == pp->coord) {
-      const std::uint32_t x = word(*cur);
-      const std::uint32_t v = finf ? x ^ prod : x >= prod ? x - prod : x + p - prod;
-      if (v == 0) {
-        colm_ptr gone = *cur;
-        *cur = gone->next;
-        free_colm_list(gone, gone);
-      } else {
-        set_colm_word(*cur, static_cast<std::int32_t>(v));
-        cur = &(*cur)->next;
-      }
-    } else if (prod != 0) {
-      colm_ptr fresh = nullptr;
-      newcolm(&fresh);
-      fresh->coord = pp->coord;
-      set_colm_word(fresh, static_cast<std::int32_t>(finf ? prod : p - prod));
-      fresh->next = *cur;
-      *cur = fresh;
-      cur = &fresh->next;
-    }
-  }
-  *row_i = head->next;
-  free_colm_list(head, head);
-}
 
 // Row r (1 <= r <= steps) was finished at step r, before the column
 // exchanges (s, exchanged[s]) of the steps r < s <= steps; they are applied
@@ -554,7 +520,7 @@ void sparse_mod_rowreduce(quolyptr n, sparseptr spar, bool pseudo, const bool* w
       colm_ptrptr row_i = link[i];
       const auto f = static_cast<std::uint32_t>(
           inv == 1 ? colm_word(*row_i) : modmult(word(*row_i), static_cast<std::uint32_t>(inv)));
-      eliminate_residues(row_i, piv->next, f);
+      eliminate_residue_row(row_i, piv->next, f);
       head[i] = first_column(*row_i);
       if (tx.w[2]) sparse_mod_col_add(auxspar[2], static_cast<std::int32_t>(f), rows, s, i);
       if (tx.w[0])

@@ -5,6 +5,7 @@
 #include "core/globals.h"
 #include "numbers/bigint.h"
 #include "numbers/freelists.h"
+#include "numbers/word_mod.h"
 #include "poly/poly_repr.h"
 #include "arrays/sparse_store.h"
 
@@ -206,6 +207,41 @@ void trans_sparse(sparseptr* spar, std::int32_t row, std::int32_t col) {
     while (last->next != nullptr) last = last->next;
     free_frame_list(old, last);
   }
+}
+
+// Word-residue form: row i := row i - f * (the pivot row after its pivot),
+// where row i's first entry, head, lies in the pivot column and cancels;
+// head is unlinked and given back. Zero results are unlinked.
+void eliminate_residue_row(colm_ptrptr row_i, colm_ptr pivot_rest, std::uint32_t f) {
+  colm_ptr head = *row_i;
+  const auto p = static_cast<std::uint32_t>(modulus);
+  colm_ptrptr cur = &head->next;
+  for (colm_ptr pp = pivot_rest; pp != nullptr; pp = pp->next) {
+    while (*cur != nullptr && (*cur)->coord < pp->coord) cur = &(*cur)->next;
+    const auto prod = static_cast<std::uint32_t>(modmult(f, static_cast<std::uint32_t>(colm_word(pp))));
+    if (*cur != nullptr && (*cur)->coord == pp->coord) {
+      const std::uint32_t x = static_cast<std::uint32_t>(colm_word(*cur));
+      const std::uint32_t v = finf ? x ^ prod : x >= prod ? x - prod : x + p - prod;
+      if (v == 0) {
+        colm_ptr gone = *cur;
+        *cur = gone->next;
+        free_colm_list(gone, gone);
+      } else {
+        set_colm_word(*cur, static_cast<std::int32_t>(v));
+        cur = &(*cur)->next;
+      }
+    } else if (prod != 0) {
+      colm_ptr fresh = nullptr;
+      newcolm(&fresh);
+      fresh->coord = pp->coord;
+      set_colm_word(fresh, static_cast<std::int32_t>(finf ? prod : p - prod));
+      fresh->next = *cur;
+      *cur = fresh;
+      cur = &fresh->next;
+    }
+  }
+  *row_i = head->next;
+  free_colm_list(head, head);
 }
 
 }  // namespace tavrin

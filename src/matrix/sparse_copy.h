@@ -56,4 +56,9 @@ void flip_sparse(sparseptr spar, sparseptr* spar2, std::int32_t row, std::int32_
 // chain; no entry or value is allocated or copied.
 void trans_sparse(sparseptr* spar, std::int32_t row, std::int32_t col);
 
+// Word-residue rows: row i := row i - f * pivot_rest (the pivot row after
+// its pivot), where row i's first entry lies in the pivot column and
+// cancels; it is unlinked and given back, as is every entry that becomes 0.
+void eliminate_residue_row(colm_ptrptr row_i, colm_ptr pivot_rest, std::uint32_t f);
+
 }  // namespace tavrin
