@@ -14,6 +14,7 @@
 #include "det/int_determ.h"
 #include "numbers/freelists.h"
 #include "numbers/limb_array_impl.h"
+#include "numbers/word_mod.h"
 #include "toplevel/state.h"
 
 namespace tavrin::images {
@@ -40,22 +41,6 @@ bool is_prime_word(std::uint32_t n) {
   for (std::uint32_t d = 2; d * d <= n; d += d == 2 ? 1 : 2)
     if (n % d == 0) return false;
   return true;
-}
-
-std::uint32_t inverse_mod(std::uint64_t a, std::uint64_t p) {
-  std::int64_t t = 0, nt = 1;
-  std::int64_t r = static_cast<std::int64_t>(p), nr = static_cast<std::int64_t>(a % p);
-  while (nr != 0) {
-    const std::int64_t q = r / nr;
-    std::int64_t x = t - q * nt;
-    t = nt;
-    nt = x;
-    x = r - q * nr;
-    r = nr;
-    nr = x;
-  }
-  if (t < 0) t += static_cast<std::int64_t>(p);
-  return static_cast<std::uint32_t>(t);
 }
 
 // a := a * mul + add (mul, add < 2^28).
@@ -165,7 +150,7 @@ std::uint32_t garner_inverse(std::int32_t k) {
     const std::uint64_t p = prime_at(t);
     std::uint64_t prod = 1;
     for (std::int32_t j = 0; j < t; ++j) prod = prod * prime_at(j) % p;
-    v.push_back(inverse_mod(prod, p));
+    v.push_back(inverse_modulo(prod, p));
   }
   return v[static_cast<std::size_t>(k - table_primes)];
 }
@@ -291,7 +276,7 @@ bool residue_adjugate(std::uint32_t* a, std::int32_t m, std::uint32_t p, std::ui
     while (r < size && row[r][i] == 0) ++r;
     if (r == size) return false;
     std::swap(row[i], row[r]);
-    const std::uint32_t inv = inverse_mod(row[i][i], p);
+    const std::uint32_t inv = inverse_modulo(row[i][i], p);
     const std::uint32_t invs = static_cast<std::uint32_t>((std::uint64_t{inv} << 32) / p);
     for (std::size_t c = i; c < w; ++c) row[i][c] = shoup_mult(row[i][c], inv, invs, p);
     for (std::size_t k = 0; k < size; ++k) {
@@ -347,7 +332,7 @@ void MixedRadix::add(std::uint32_t p, const std::uint32_t* images) {
   if (t > 0) {
     std::uint64_t prod = 1;
     for (std::uint32_t q : primes_) prod = prod * (q % p) % p;
-    inv = inverse_mod(prod, p);
+    inv = inverse_modulo(prod, p);
   }
   digits_.resize((t + 1) * count_);
   std::int32_t* nd = digits_.data() + t * count_;

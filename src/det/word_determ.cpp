@@ -233,20 +233,6 @@ std::uint32_t reduce_exact(double x, std::uint32_t p) {
   return static_cast<std::uint32_t>(r);
 }
 
-std::uint32_t word_inverse(std::uint32_t a, std::uint32_t p) {
-  std::int64_t t = 0, nt = 1, r = p, nr = a;
-  while (nr != 0) {
-    const std::int64_t q = r / nr;
-    std::int64_t x = t - q * nt;
-    t = nt;
-    nt = x;
-    x = r - q * nr;
-    r = nr;
-    nr = x;
-  }
-  return static_cast<std::uint32_t>(t < 0 ? t + p : t);
-}
-
 void double_row_update(double* __restrict t, const double* __restrict u, std::size_t n,
                        double g) {
   for (std::size_t c = 0; c < n; ++c) t[c] -= g * u[c];
@@ -326,7 +312,7 @@ std::uint32_t residue_lu(double* store, std::int32_t m, std::uint32_t p, std::in
       for (std::size_t c = i + 1; c < end; ++c) pivot[c] = reduce_exact(pivot[c], p);
       const auto piv = static_cast<std::uint32_t>(pivot[i]);
       det = det * piv % p;
-      const std::uint64_t inv = word_inverse(piv, p);
+      const std::uint64_t inv = inverse_modulo(piv, p);
       for (std::size_t k = i + 1; k < size; ++k) {
         const std::uint64_t g = reduce_exact(row[k][i], p) * inv % p;
         row[k][i] = static_cast<double>(g);
@@ -398,7 +384,7 @@ bool residue_inverse(const std::uint32_t* a, std::int32_t m, std::uint32_t p, st
     if (r == size) return false;
     std::swap(row[i], row[r]);
     double* pivot = row[i];
-    const std::uint64_t inv = word_inverse(static_cast<std::uint32_t>(pivot[i]), p);
+    const std::uint64_t inv = inverse_modulo(static_cast<std::uint32_t>(pivot[i]), p);
     pivot[i] = 1.0;
     for (std::size_t c = i + 1; c < w; ++c)
       pivot[c] = static_cast<double>(reduce_exact(pivot[c], p) * inv % p);

@@ -22,6 +22,7 @@
 #include "numbers/integer_gcd.h"
 #include "numbers/node_handles.h"
 #include "numbers/limb_array_impl.h"
+#include "numbers/word_mod.h"
 #include "poly/poly_repr.h"
 #include "quoly/quoly_quot.h"
 
@@ -67,20 +68,6 @@ bool is_word_prime(u32 n) {
     if (composite) return false;
   }
   return true;
-}
-
-u32 inverse_mod(u32 a, u32 p) {
-  std::int64_t t = 0, nt = 1, r = p, nr = a % p;
-  while (nr != 0) {
-    const std::int64_t q = r / nr;
-    std::int64_t x = t - q * nt;
-    t = nt;
-    nt = x;
-    x = r - q * nr;
-    r = nr;
-    nr = x;
-  }
-  return static_cast<u32>(t < 0 ? t + p : t);
 }
 
 inline u32 mul_mod(u32 a, u32 b, u32 p) { return static_cast<u32>(u64{a} * b % p); }
@@ -141,7 +128,7 @@ std::vector<std::uint32_t> char_poly_mod(std::uint32_t* a, std::int32_t n, std::
     }
     // Rows i > k+1 lose u_i times row k+1 (column k becomes zero); then
     // column k+1 gains u_i times column i, which keeps the similarity.
-    const u32 inv = inverse_mod(ck[k + 1], p);
+    const u32 inv = inverse_modulo(ck[k + 1], p);
     bool any = false;
     for (std::size_t i = k + 2; i < m; ++i) {
       u[i] = mul_mod(ck[i], inv, p);
@@ -337,7 +324,7 @@ std::vector<imptr> integer_coefficients(const std::vector<Entry>& entries, std::
       reduced[static_cast<std::size_t>(j)] = prime_at(j) % p;
       prod = prod * reduced[static_cast<std::size_t>(j)] % p;
     }
-    const u64 inv = inverse_mod(static_cast<u32>(prod), p);
+    const u64 inv = inverse_modulo(static_cast<u32>(prod), p);
     for (std::size_t d = 0; d <= m; ++d) {
       u64 x = digits[static_cast<std::size_t>(t - 1) * (m + 1) + d];
       for (std::int32_t j = t - 2; j >= 0; --j)

@@ -30,6 +30,7 @@
 #include "numbers/mixed_mode.h"
 #include "numbers/node_handles.h"
 #include "numbers/primes.h"
+#include "numbers/word_mod.h"
 
 namespace tavrin {
 
@@ -64,20 +65,7 @@ struct PrimeField {
     return static_cast<std::uint32_t>(a >= b ? a - b : a + p - b);
   }
   std::uint32_t mul(std::uint32_t a, std::uint32_t b) const { return reduce(std::uint64_t{a} * b); }
-  std::uint32_t inv(std::uint32_t a) const {
-    std::int64_t t = 0, nt = 1;
-    std::int64_t r = static_cast<std::int64_t>(p), nr = a;
-    while (nr != 0) {
-      const std::int64_t q = r / nr;
-      std::int64_t x = t - q * nt;
-      t = nt;
-      nt = x;
-      x = r - q * nr;
-      r = nr;
-      nr = x;
-    }
-    return static_cast<std::uint32_t>(t < 0 ? t + static_cast<std::int64_t>(p) : t);
-  }
+  std::uint32_t inv(std::uint32_t a) const { return inverse_modulo(a, p); }
   // Row times vector with the remainder taken only when the sum could
   // overflow (products of residues below 2^31 stay below 2^62).
   std::uint32_t dot(const std::uint32_t* val, const std::int32_t* col, std::int32_t count,

@@ -52,6 +52,23 @@ std::int32_t spec_mod_add(std::uint32_t x, std::int32_t y, std::int32_t modul);
 // seca: non-zero residue; *ans: overwritten; reads: modulus, finf
 void mod_inverse(std::int32_t seca, std::int32_t* ans);
 
+// 1 / a mod p for a prime p < 2^32 by extended Euclid, in [0, p); 0 when
+// p divides a. Independent of the word-prime settings.
+inline std::uint32_t inverse_modulo(std::uint64_t a, std::uint32_t p) {
+  std::int64_t t = 0, nt = 1;
+  std::int64_t r = p, nr = static_cast<std::int64_t>(a % p);
+  while (nr != 0) {
+    const std::int64_t q = r / nr;
+    std::int64_t x = t - q * nt;
+    t = nt;
+    nt = x;
+    x = r - q * nr;
+    r = nr;
+    nr = x;
+  }
+  return static_cast<std::uint32_t>(t < 0 ? t + p : t);
+}
+
 // *ans := 1 / *ans mod modulus, as mod_inverse without the zero test.
 // *ans: non-zero residue, overwritten; reads: modulus, finf
 void verse(std::int32_t* ans);
