@@ -10,6 +10,8 @@
 // column, and a row added from below mends a divisibility failure. The
 // invariant factors are gcd(pivot, D) (D for a pivot 0), which is the
 // unique Smith diagonal: the same as the Euclidean elimination gives.
+// Most matrices need none of this: an (n-1)-minor prime to D settles the
+// diagonal 1, ..., 1, D at the cost of one more determinant.
 #include <algorithm>
 #include <memory>
 #include <utility>
@@ -167,17 +169,44 @@ bool smith_by_determinant(quolyptr n, arrptr q) {
   if (negative(det.get())) in_place_neg(det.get());
   imptr D = det.get();
 
-  ModMatrix a(m, D);
+  // The product of the first m-1 invariant factors is the gcd of the
+  // (m-1)-minors, so each of them divides M = gcd(D, a few minors), and
+  // elimination modulo M gives them exactly (the Smith form modulo M is
+  // gcd(s_i, M)); the last is D over their product. Mostly M = 1 and the
+  // diagonal is 1, ..., 1, D at the cost of one more determinant.
+  ScratchNumber g, s, t, f, one, modulus;
+  setvalue(1, one.get());
+  num_assign(D, modulus.get());
+  for (std::int32_t k = 0; k < std::min(3, m) && !equal(modulus.get(), one.get()); ++k) {
+    const std::int32_t dr = m - 1 - k, dc = (m - 1 + k) % m;  // the row and column left out
+    std::vector<quoly> minor;
+    minor.reserve(static_cast<std::size_t>(m - 1) * (m - 1));
+    for (std::int32_t c = 0; c < m; ++c)
+      for (std::int32_t r = 0; r < m && c != dc; ++r)
+        if (r != dr) minor.push_back(cells[c * m + r]);
+    imptr e = exact_int_determinant(minor, m - 1);
+    if (e == nullptr) continue;
+    gcd(e, modulus.get(), modulus.get());
+    free_imag(&e);
+  }
+  const imptr M = modulus.get();
+  std::vector<std::unique_ptr<ScratchNumber>> diag;
+  std::int32_t i = 0;
+  if (equal(M, one.get())) {
+    for (; i < m; ++i) {
+      diag.push_back(std::make_unique<ScratchNumber>());
+      setvalue(1, diag.back()->get());
+    }
+    i = m;
+  }
+
+  ModMatrix a(m, M);
   for (std::int32_t r = 0; r < m; ++r)
     for (std::int32_t c = 0; c < m; ++c) {
       num_assign(cells[c * m + r]->ncoef, a.at(r, c));
       a.reduce(a.at(r, c));
     }
 
-  std::vector<std::unique_ptr<ScratchNumber>> diag;
-  ScratchNumber g, s, t, f, one;
-  setvalue(1, one.get());
-  std::int32_t i = 0;
   for (; i < m; ++i) {
     // A unit pivot, column by column.
     std::int32_t pr = -1, pc = -1;
@@ -186,7 +215,7 @@ bool smith_by_determinant(quolyptr n, arrptr q) {
       for (std::int32_t r = i; r < m; ++r) {
         if (zero(a.at(r, c))) continue;
         any = true;
-        bezout(a.at(r, c), D, g.get(), s.get(), t.get());
+        bezout(a.at(r, c), M, g.get(), s.get(), t.get());
         if (equal(g.get(), one.get())) {
           pr = r;
           pc = c;
@@ -227,7 +256,7 @@ bool smith_by_determinant(quolyptr n, arrptr q) {
       bool again = clear_line(a, false, i);
       again = clear_line(a, true, i) || again;
       if (again) continue;
-      gcd(a.at(i, i), D, g.get());
+      gcd(a.at(i, i), M, g.get());
       std::int32_t bad = -1;
       for (std::int32_t r = i + 1; r < m && bad < 0; ++r)
         for (std::int32_t c = i + 1; c < m; ++c) {
@@ -249,8 +278,15 @@ bool smith_by_determinant(quolyptr n, arrptr q) {
   }
   for (; i < m; ++i) {
     diag.push_back(std::make_unique<ScratchNumber>());
-    num_assign(D, diag.back()->get());
+    num_assign(M, diag.back()->get());
   }
+  // The last: D over the product of the others.
+  setvalue(1, f.get());
+  for (i = 0; i + 1 < m; ++i) {
+    fast_mult(f.get(), diag[i]->get(), t.get());
+    num_assign(t.get(), f.get());
+  }
+  divide(D, f.get(), diag[m - 1]->get(), t.get());
 
   for (std::int32_t c = 0; c < m; ++c)
     for (std::int32_t r = 0; r < m; ++r) {
