@@ -27,9 +27,11 @@
 #include "arrays/det_upcalls.h"
 #include "dense/dense_arrays.h"
 #include "dense/dense_mult.h"
+#include "arrays/array_store.h"
 #include "gcd/factor.h"
 #include "gcd/gcd.h"
 #include "matrix/int_char_poly.h"
+#include "matrix/normal_forms.h"
 #include "numbers/base10.h"
 #include "numbers/bigint.h"
 #include "numbers/bigint_divide.h"
@@ -42,7 +44,9 @@
 #include "poly/poly_power.h"
 #include "poly/poly_repr.h"
 #include "toplevel/data_files.h"
+#include "toplevel/start_tables.h"
 #include "toplevel/startup.h"
+#include "toplevel/state.h"
 
 #ifdef TAVRIN_PEER_GMP
 #include <gmp.h>
@@ -974,6 +978,122 @@ void int_det_rows() {
   }
 }
 
+// ---- Integer normal forms ------------------------------------------------------------
+// Smith (no transforms: the route modulo the determinant) against
+// fmpz_mat_snf, and the Hermite form against fmpz_mat_hnf, on n x n
+// matrices with entries in [-99, 99] held in a named array. FLINT's Hermite
+// form is the row-style one: times only. Tavrin's Hermite form runs where
+// its Euclidean elimination finishes (n <= 30).
+struct NamedArray {
+  std::vector<std::unique_ptr<storerec>> pages;
+  std::vector<storeptr> saved;
+  arrnode q{};
+  std::int32_t n;
+  NamedArray(std::int32_t n_, const std::vector<long>& vals) : n(n_) {
+    for (std::int32_t p = 0; p * page_cells < n * n; ++p) {
+      pages.push_back(std::make_unique<storerec>());
+      saved.push_back(arp[p]);
+      arp[p] = pages.back().get();
+    }
+    for (std::int32_t c = 0; c < n * n; ++c) {
+      quoly v = nullptr;
+      quoly_set(static_cast<std::int32_t>(vals[static_cast<std::size_t>(c)]), &v);
+      *arp_cell(c) = v;
+    }
+    q.rows = n;
+    q.start = 0;
+    q.stop = n * n - 1;
+    set_entry_count(&q.sizearr, std::int64_t{n} * n);
+  }
+  ~NamedArray() {
+    for (std::int32_t c = 0; c < n * n; ++c) free_quoly(arp_cell(c));
+    for (std::size_t p = 0; p < pages.size(); ++p) arp[p] = saved[p];
+    special_free(&q.sizearr);
+  }
+};
+
+void normal_form_rows() {
+  if (!wanted("integer normal form")) return;
+  allocate_work_areas();
+  const bool want[6] = {false, false, false, false, false, false};
+  for (bool smith : {true, false})
+    for (std::int32_t n : smith ? std::vector<std::int32_t>{50, 100} : std::vector<std::int32_t>{30, 100, 300, 500}) {
+      std::mt19937_64 rng(static_cast<std::uint64_t>(n) + 47);
+      std::vector<long> vals(static_cast<std::size_t>(n) * n);
+      for (auto& v : vals) v = static_cast<long>(rng() % 199) - 99;
+      std::unique_ptr<NamedArray> a;
+      quoly rank = nullptr;
+      const bool ours_runs = smith || n <= 30;
+      auto ours = [&] {
+        if (!ours_runs) return;
+        a.reset();  // gives the store pages back first
+        a = std::make_unique<NamedArray>(n, vals);
+        free_quoly(&rank);
+        if (smith)
+          intnormal(&rank, &a->q, want, nullptr, nullptr, nullptr, nullptr, false, nullptr, nullptr, 83);
+        else
+          intcolred(&rank, &a->q, want, nullptr, nullptr, nullptr, nullptr, nullptr, false, nullptr);
+      };
+      std::function<void()> peer;
+      bool same = false;
+#ifdef TAVRIN_PEER_FLINT
+      fmpz_mat_t m, h;
+      fmpz_mat_init(m, n, n);
+      fmpz_mat_init(h, n, n);
+      for (std::int32_t c = 0; c < n; ++c)
+        for (std::int32_t r = 0; r < n; ++r)
+          fmpz_set_si(fmpz_mat_entry(m, r, c), vals[static_cast<std::size_t>(c) * n + r]);
+      peer = [&] {
+        if (smith)
+          fmpz_mat_snf(h, m);
+        else
+          fmpz_mat_hnf(h, m);
+      };
+#endif
+      auto [t, p] = time_pair(ours, peer);
+#ifdef TAVRIN_PEER_FLINT
+      same = true;
+      mpz_t z;
+      mpz_init(z);
+      for (std::int32_t i = 0; i < n && ours_runs; ++i) {
+        // Smith: the diagonals; Hermite: the pivot products (|det|).
+        fmpz_get_mpz(z, fmpz_mat_entry(h, i, i));
+        if (smith && !same_number((*arp_cell(i + i * n))->ncoef, z)) same = false;
+      }
+      if (!smith && ours_runs) {  // equal pivot products (|det|)
+        fmpz_t dh;
+        fmpz_init_set_ui(dh, 1);
+        quoly prod = nullptr, tmp = nullptr;
+        quoly_set(1, &prod);
+        quoly_set(0, &tmp);
+        for (std::int32_t i = 0; i < n; ++i) {
+          fmpz_mul(dh, dh, fmpz_mat_entry(h, i, i));
+          multiply(prod->ncoef, (*arp_cell(i + i * n))->ncoef, tmp->ncoef);
+          num_assign(tmp->ncoef, prod->ncoef);
+        }
+        fmpz_get_mpz(z, dh);
+        same = same_number(prod->ncoef, z);
+        free_quoly(&prod);
+        free_quoly(&tmp);
+        fmpz_clear(dh);
+      }
+      mpz_clear(z);
+      fmpz_mat_clear(m);
+      fmpz_mat_clear(h);
+#endif
+      char size[32];
+      std::snprintf(size, sizeof size, "n = %d", n);
+      if (ours_runs)
+        report(smith ? "integer normal form, Smith" : "integer normal form, Hermite", size, t, "FLINT", p, same);
+      else
+        std::printf("%-34s %-22s %13s   %-9s %10.3f ms   (Tavrin: error 302, too long)\n",
+                    "integer normal form, Hermite", size, "-", "FLINT", p);
+      std::fflush(stdout);
+      free_quoly(&rank);
+      a.reset();
+    }
+}
+
 // ---- Characteristic polynomials ---------------------------------------------------------
 // int_char_poly (det(A - xI)) against fmpz_mat_charpoly (det(xI - A)) on n x n
 // matrices with entries in [-99, 99].
@@ -1041,6 +1161,7 @@ int main(int argc, char** argv) {
   gcd_rows();
   factor_rows();
   int_det_rows();
+  normal_form_rows();
   char_poly_rows();
   return 0;
 }

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <vector>
 
 #include "core/records.h"
 #include "gcd/gcd_upcalls.h"
@@ -42,5 +43,10 @@ void set_up_hamilton(workptr arr, arr_descr* arrf, bool* arr_free, sparseptr* sp
 
 // *n := a random rational number (again: mixed with the processor clock).
 void randomize(bool again, quolyptr n);
+
+// det A of the m-by-m integer matrix (cells column by column) by the fast
+// exact route of the determinant methods, as a fresh number (free_imag), or
+// nil when that route does not apply to these entries.
+imptr exact_int_determinant(const std::vector<quoly>& cells, std::int32_t m);
 
 }  // namespace tavrin

@@ -391,6 +391,10 @@ void intnormal(quolyptr n, arrptr q, const bool* want, workptr alpha, workptr be
     sparse_intnormal(n, q, want, auxspar, wantmod, pseudodet, index, s.rows, s.cols);
     return;
   }
+  // The diagonal is unique: without transforms, modulus or banners a
+  // nonsingular matrix takes the route modulo its determinant.
+  const bool transforms = want != nullptr && (want[0] || want[1] || want[2] || want[3]);
+  if (!transforms && !wantmod && !verbose && smith_by_determinant(n, q)) return;
   Trace trace(s.m);
   if (verbose) {
     dumpitt("Smith Normal Form, side ", s.m, true, true, true);

@@ -113,6 +113,12 @@ void intnormal(quolyptr n, arrptr q, const bool* want, workptr alpha, workptr be
                workptr alphinv, workptr betinv, bool wantmod, imptr pseudodet,
                sparseptr* auxspar, std::int32_t index);
 
+// The Smith form of a dense nonsingular square integer matrix q (no
+// transforms, no modulus) by elimination modulo |det q|, the determinant
+// from its fast exact route; *n := the rank. False, with nothing changed,
+// when q is not square or that route gives no non-zero determinant.
+bool smith_by_determinant(quolyptr n, arrptr q);
+
 // ---- Sparse elimination (rows and columns from 1) -------------------------------------------
 // The drivers' sparse forms (q->spar set), reached through intcolred and
 // intnormal.

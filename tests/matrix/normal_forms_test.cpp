@@ -360,6 +360,50 @@ TEST_F(NormalForms, RandomSmithByInvariants) {
   }
 }
 
+// The Smith diagonal modulo |det| (no transforms) against the Euclidean
+// elimination (asked for transforms, so it takes the old route): random
+// and planted nonsingular matrices; known diagonals; refused shapes.
+M smith_modular(const M& a, bool* taken) {
+  Array arr(a, false);
+  Value n = Value::number(0);
+  *taken = smith_by_determinant(n.cell(), &arr.q);
+  if (*taken) EXPECT_EQ(number_value(n->ncoef), BigRef(std::int64_t(a.size())));
+  return arr.read();
+}
+
+TEST_F(NormalForms, SmithModuloDeterminant) {
+  std::mt19937_64 rng(4748);
+  bool taken = false;
+  for (int round = 0; round < 24; ++round) {
+    const std::size_t n = 2 + rng() % 9;
+    M a = random_int(rng, n, n, round % 3 == 0 ? 2 : 6);
+    if (round % 2 == 1) {  // a planted common factor in two rows and a column
+      for (std::size_t k = 0; k < n; ++k) a[0][k] = a[0][k] * BigRef(6), a[1][k] = a[1][k] * BigRef(4);
+      for (std::size_t k = 0; k < n; ++k) a[k][n - 1] = a[k][n - 1] * BigRef(9);
+    }
+    const M h = smith_modular(a, &taken);
+    if (det(a).is_zero()) {
+      EXPECT_FALSE(taken);
+      EXPECT_EQ(h, a);
+      continue;
+    }
+    ASSERT_TRUE(taken) << "round " << round;
+    EXPECT_EQ(h, normal_form(a, false, true).h) << "round " << round;
+  }
+  const struct {
+    M a, d;
+  } table[] = {
+      {{{2, 4, 4}, {-6, 6, 12}, {10, -4, -16}}, {{2, 0, 0}, {0, 6, 0}, {0, 0, 12}}},
+      {{{4, 0, 0}, {0, 4, 0}, {0, 0, 8}}, {{4, 0, 0}, {0, 4, 0}, {0, 0, 8}}},
+      {{{6, 0}, {0, -10}}, {{2, 0}, {0, 30}}},
+      {{{1, 2}, {3, 4}}, {{1, 0}, {0, 2}}},
+      {{{0, 3}, {2, 0}}, {{1, 0}, {0, 6}}},
+  };
+  for (const auto& t : table) EXPECT_EQ(smith_modular(t.a, &taken), t.d);
+  smith_modular({{1, 2, 3}, {4, 5, 6}}, &taken);
+  EXPECT_FALSE(taken);
+}
+
 // The determinant's use: no transforms, (-1)^flipped times the diagonal.
 TEST_F(NormalForms, PhaseOneGivesTheDeterminant) {
   std::mt19937_64 rng(48);
