@@ -367,7 +367,9 @@ M smith_modular(const M& a, bool* taken) {
   Array arr(a, false);
   Value n = Value::number(0);
   *taken = smith_by_determinant(n.cell(), &arr.q);
-  if (*taken) EXPECT_EQ(number_value(n->ncoef), BigRef(std::int64_t(a.size())));
+  if (*taken) {
+    EXPECT_EQ(number_value(n->ncoef), BigRef(std::int64_t(a.size())));
+  }
   return arr.read();
 }
 
