@@ -121,6 +121,10 @@ void get_char_poly(std::int32_t, std::int32_t, quoly* q) {
 }
 
 std::int32_t read_char_poly_rows(std::int32_t first, std::int32_t last) {
+  // The table holds integers whatever the ring: the rows are read, and the
+  // numbers they drop are freed, limbs and all, in big-integer mode (word
+  // mode would leave the limbs of a dropped unit denominator behind).
+  BigModeGuard big;
   std::int32_t count = 0;
   if (first < 1) first = 1;
   if (last > pol_rows - 1) last = pol_rows - 1;
