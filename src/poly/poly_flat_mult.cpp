@@ -15,7 +15,9 @@
 #include "numbers/bigint_multiply.h"
 #include "numbers/bigint_wide.h"
 #include "numbers/freelists.h"
+#include "numbers/limb_array_impl.h"
 #include "numbers/node_handles.h"
+#include "numbers/word_array_impl.h"
 
 namespace tavrin {
 
@@ -379,6 +381,166 @@ void heap_big(const Flat& a, const Flat& b, Terms& out) {
       });
 }
 
+// ---- One big-integer product (Kronecker substitution) ---------------------------------
+
+// The bits of |x|.
+std::int64_t number_bits(imptr x) {
+  const std::int32_t top = x->head->value < 0 ? -x->head->value : x->head->value;
+  return static_cast<std::int64_t>(x->size - 1) * limb_bits + std::bit_width(static_cast<std::uint32_t>(top));
+}
+
+// Each operand becomes one integer, the sum of its coefficients times
+// 2^(28 L i), i the term's exponents read in the mixed radix whose level-k
+// digit runs to the largest exponent sum at level k; exponent sums do not
+// carry between digits, so the product's slot i holds the coefficient of
+// the product's term i. Slots of L digits hold every coefficient of the
+// product below 2^(28 L - 1) in magnitude; the signed slots are read back
+// as balanced digits. False (nothing emitted) when the slots would be too
+// sparse for the one product to pay.
+bool kronecker(const Flat& a, const Flat& b, const Packing& pk, const Scan& sa, const Scan& sb,
+               Terms& out) {
+  if (flat_kronecker_ratio <= 0) return false;
+  const int depth = pk.depth;
+  // Radices and strides, the lowest level the least significant digit.
+  std::array<std::uint64_t, max_levels> radix{}, stride{};
+  double span = 1;
+  for (int k = depth - 1; k >= 0; --k) {
+    const auto kk = static_cast<std::size_t>(k);
+    radix[kk] = static_cast<std::uint64_t>(sa.maxexp[kk] + sb.maxexp[kk]) + 1;
+    stride[kk] = static_cast<std::uint64_t>(span);
+    span *= static_cast<double>(radix[kk]);
+    if (span > 1e9) return false;
+  }
+  auto index_of = [&](std::uint64_t key) {
+    std::uint64_t i = 0;
+    for (int k = 0; k < depth; ++k) {
+      const auto kk = static_cast<std::size_t>(k);
+      i += ((key >> pk.shift[kk]) & mask_below(pk.width[kk])) * stride[kk];
+    }
+    return i;
+  };
+  const std::uint64_t slots_a = index_of(a.key[0]) + 1;
+  const std::uint64_t slots_b = index_of(b.key[0]) + 1;
+  const double products = static_cast<double>(a.key.size()) * static_cast<double>(b.key.size());
+  if (static_cast<double>(slots_a) * static_cast<double>(slots_b) >
+      static_cast<double>(flat_kronecker_ratio) * products)
+    return false;
+  std::int64_t bits_a = 0, bits_b = 0;
+  for (const imptr x : a.num) bits_a = std::max(bits_a, number_bits(x));
+  for (const imptr x : b.num) bits_b = std::max(bits_b, number_bits(x));
+  const std::int64_t bound =
+      bits_a + bits_b + std::bit_width(static_cast<std::uint64_t>(std::min(a.key.size(), b.key.size()))) + 1;
+  const std::int64_t slot = (bound + limb_bits - 1) / limb_bits;  // L
+  const std::uint64_t slots = slots_a + slots_b - 1;
+  if (slot > 1024 || static_cast<double>(slots) * static_cast<double>(slot) > 4e6) return false;
+  const auto L = static_cast<std::size_t>(slot);
+
+  using detail::digit;
+  using detail::word;
+  // sign * |value| of one operand's integer, as normalised words.
+  auto packed = [&](const Flat& f, std::uint64_t n, std::vector<word>& w, int* sign) {
+    const std::size_t len = static_cast<std::size_t>(n) * L;
+    std::vector<digit> pos(len, 0), neg(len, 0);
+    for (std::size_t t = 0; t < f.key.size(); ++t) {
+      const imptr x = f.num[t];
+      digit* at = (detail::sign_of_number(x) < 0 ? neg.data() : pos.data()) + index_of(f.key[t]) * L;
+      detail::gather(x, at);
+    }
+    const auto dn = static_cast<std::int32_t>(len);
+    const std::int32_t np = detail::normalised_length(pos.data(), dn);
+    const std::int32_t nn = detail::normalised_length(neg.data(), dn);
+    *sign = 1;
+    std::int32_t nr = 0;
+    digit* r = nullptr;
+    if (detail::mag_compare(pos.data(), np, neg.data(), nn) >= 0) {
+      nr = detail::mag_sub_inplace(pos.data(), np, neg.data(), nn);
+      r = pos.data();
+    } else {
+      nr = detail::mag_sub_inplace(neg.data(), nn, pos.data(), np);
+      r = neg.data();
+      *sign = -1;
+    }
+    w.assign(static_cast<std::size_t>(detail::words_for_digits(nr)), 0);
+    return detail::words_of_digits(w.data(), r, nr);
+  };
+  std::vector<word> wa, wb;
+  int sign_a = 1, sign_b = 1;
+  const std::int32_t na = packed(a, slots_a, wa, &sign_a);
+  const std::int32_t nb = packed(b, slots_b, wb, &sign_b);
+  if ((na == 1 && wa[0] == 0) || (nb == 1 && wb[0] == 0)) return false;
+  std::vector<word> wr(static_cast<std::size_t>(na + nb), 0);
+  if (na >= nb)
+    detail::wmul(wr.data(), wa.data(), na, wb.data(), nb);
+  else
+    detail::wmul(wr.data(), wb.data(), nb, wa.data(), na);
+  const std::size_t len = std::max<std::size_t>(static_cast<std::size_t>(slots) * L,
+                                                static_cast<std::size_t>(detail::digits_for_words(na + nb)));
+  std::vector<digit> z(len + 1, 0);
+  detail::digits_of_words(z.data(), wr.data(), na + nb);
+  const std::int32_t sign = sign_a * sign_b;
+
+  // Slots from the lowest: a slot of 2^(28 L - 1) or more is negative and
+  // lends one to the next.
+  std::vector<std::uint64_t> keys;
+  std::vector<imptr> nums;
+  struct Free {
+    std::vector<imptr>& v;
+    ~Free() {
+      for (imptr& x : v)
+        if (x != nullptr) free_imag(&x);
+    }
+  } guard{nums};
+  std::vector<digit> v(L);
+  digit carry = 0;
+  constexpr digit half = digit{1} << (limb_bits - 1);
+  for (std::uint64_t i = 0; i < slots; ++i) {
+    const digit* s = z.data() + i * L;
+    bool zero = true;
+    for (std::size_t d = 0; d < L; ++d) {
+      digit x = s[d] + carry;
+      carry = x >> limb_bits;
+      x &= detail::digit_mask;
+      v[d] = x;
+      zero = zero && x == 0;
+    }
+    // The slot's carry out is zero: the slot is its value mod 2^(28 L).
+    if (zero) continue;
+    std::int32_t value_sign = sign;
+    if (v[L - 1] >= half) {  // v - 2^(28 L): magnitude 2^(28 L) - v
+      value_sign = -sign;
+      digit borrow = 0;
+      for (std::size_t d = 0; d < L; ++d) {
+        const std::int64_t x = -static_cast<std::int64_t>(v[d]) - borrow;
+        borrow = x < 0 ? 1 : 0;
+        v[d] = static_cast<digit>(x + (borrow != 0 ? static_cast<std::int64_t>(limb_base) : 0));
+      }
+      carry = 1;
+    }
+    std::uint64_t rest = i, key = 0;
+    for (int k = depth - 1; k >= 0; --k) {
+      const auto kk = static_cast<std::size_t>(k);
+      key |= (rest % radix[kk]) << pk.shift[kk];
+      rest /= radix[kk];
+    }
+    imptr x;
+    newimag(&x);
+    x->lint = 0;
+    x->flote = 0;
+    x->size = 0;
+    nums.push_back(x);
+    const detail::limb_list l = detail::build_limbs(v.data(), static_cast<std::int32_t>(L), value_sign);
+    x->head = l.head;
+    x->tail = l.tail;
+    x->size = l.size;
+    keys.push_back(key);
+  }
+  for (std::size_t t = keys.size(); t-- > 0;) {
+    out.push(keys[t], nums[t]);
+    nums[t] = nullptr;
+  }
+  return true;
+}
+
 // ---- Back to recursive lists ------------------------------------------------------------
 
 // The list at `level` of the terms [lo, hi) of t, which agree on every level
@@ -479,8 +641,12 @@ bool flat_poly_mult(poly n, poly m, poly* p, polypt pol) {
 
   Terms out;
   if (coefs == Coefs::big_integers) {
-    ++flat_mult_methods.big_coefficients;
-    heap_big(a, b, out);
+    if (kronecker(a, b, pk, outer == n ? sn : sm, outer == n ? sm : sn, out)) {
+      ++flat_mult_methods.kronecker;
+    } else {
+      ++flat_mult_methods.big_coefficients;
+      heap_big(a, b, out);
+    }
   } else {
     const Finisher finish(coefs);
     // The low fields: the lowest levels whose widths together fit the cells.

@@ -24,6 +24,9 @@
 //     stay within a small multiple of the term products;
 //   - a heap of row heads (Johnson's method): one entry per term of the
 //     shorter operand, popped in decreasing key order.
+// Long integer coefficients are summed on the heap as numbers, or, when the
+// operands are dense enough, both operands become one big integer each
+// (Kronecker substitution) multiplied once by the fast big-integer product.
 // The product is then rebuilt as recursive lists.
 #pragma once
 
@@ -53,6 +56,7 @@ struct flat_mult_counts {
   long dense_cells;
   long heap;
   long big_coefficients;  // heap with the numbers themselves
+  long kronecker;         // one big-integer product
 };
 extern flat_mult_counts flat_mult_methods;
 

@@ -140,6 +140,43 @@ TEST_F(FlatMultTest, WideAccumulatorsAtTheirBound) {
   }
 }
 
+TEST_F(FlatMultTest, OneBigIntegerProductAgreesWithTheProductByTerms) {
+  // Long coefficients: the packed product (any density taken) against the
+  // coefficient products one by one, on dense and sparse operands and on
+  // coefficients of the largest magnitude of their length (2^(28 k) - 1),
+  // which fill their slots, with mixed and with equal signs.
+  std::mt19937_64 rng(test_seed());
+  RingScope scope(Ring::integers);
+  NodeBalance balance;
+  const flat_mult_counts before = flat_mult_methods;
+  for (int i = 0; i < test_iterations(60); ++i) {
+    RefPoly a = random_operand(rng, i, 1 + i % 4);
+    RefPoly b = random_operand(rng, i / 2, 1 + i % 3);
+    if (i % 5 == 4) {
+      const BigRef top = BigRef::pow2(28 * static_cast<unsigned>(1 + i % 3)) - BigRef(1);
+      RefPoly fa(4), fb(4);
+      for (const auto& [e, c] : a.terms()) fa.add_term(e, (i % 2 || c.sign() > 0) ? top : BigRef(0) - top);
+      for (const auto& [e, c] : b.terms()) fb.add_term(e, c.sign() > 0 ? top : BigRef(0) - top);
+      a = fa;
+      b = fb;
+    }
+    if (a.terms().size() <= 1 || b.terms().size() <= 1) continue;
+    SCOPED_TRACE(a.to_string(vars.names()) + "  times  " + b.to_string(vars.names()));
+    Poly n(a), m(b);
+    Poly by_terms;
+    {
+      ScopedValue<std::int32_t> never(flat_kronecker_ratio, 0);
+      ASSERT_TRUE(flat_poly_mult(n, m, by_terms.cell(), nilpol));
+    }
+    ScopedValue<std::int32_t> always(flat_kronecker_ratio, 4096);
+    check_flat(Ring::integers, a, b, nilpol, "packed");
+    Poly r;
+    ASSERT_TRUE(flat_poly_mult(n, m, r.cell(), nilpol));
+    ASSERT_EQ(dump_poly(r), dump_poly(by_terms));
+  }
+  EXPECT_GT(flat_mult_methods.kronecker, before.kronecker);
+}
+
 TEST_F(FlatMultTest, RefusesWhatItDoesNotServe) {
   NodeBalance balance;
   Poly a("x*y + 2"), b("x^3 + y + 1");
