@@ -176,7 +176,8 @@ void BM_RedRowEchInverseQxy(benchmark::State& state) {
   set_up_once();
   bench::adjoin_xyz_once();
   const auto n = static_cast<std::int32_t>(state.range(0));
-  // Second argument 0: long-coefficient products term by term (the old route).
+  // Second argument 0: long-coefficient products and the divisions by the
+  // previous pivot term by term (the old route).
   const std::int32_t saved_ratio = flat_kronecker_ratio;
   if (state.range(1) == 0) flat_kronecker_ratio = 0;
   const bool want[6] = {};

@@ -582,6 +582,7 @@ bool quotient_in_slots(const Flat& n, const Flat& m, const Packing& pk, const Sc
 // the slots are too sparse or too many.
 bool kronecker_quotient(const Flat& n, const Flat& m, const Packing& pk, const Scan& sn, const Scan& sm,
                         Terms& out) {
+  if (flat_kronecker_ratio <= 0) return false;
   for (int k = 0; k < pk.depth; ++k)
     if (sm.maxexp[static_cast<std::size_t>(k)] > sn.maxexp[static_cast<std::size_t>(k)]) return false;
   Slots sl(pk);
