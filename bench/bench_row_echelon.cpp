@@ -25,6 +25,7 @@
 #include "arrays/sparse_store.h"
 #include "bench_ring.h"
 #include "core/globals.h"
+#include "core/thresholds.h"
 #include "matrix/row_echelon.h"
 #include "numbers/freelists.h"
 #include "numbers/work_arrays.h"
@@ -175,6 +176,10 @@ void BM_RedRowEchInverseQxy(benchmark::State& state) {
   set_up_once();
   bench::adjoin_xyz_once();
   const auto n = static_cast<std::int32_t>(state.range(0));
+  // Second argument 0: long-coefficient products and the divisions by the
+  // previous pivot term by term (the old route).
+  const std::int32_t saved_ratio = flat_kronecker_ratio;
+  if (state.range(1) == 0) flat_kronecker_ratio = 0;
   const bool want[6] = {};
   for (auto _ : state) {
     state.PauseTiming();
@@ -187,8 +192,14 @@ void BM_RedRowEchInverseQxy(benchmark::State& state) {
     free_quoly(&rank);
     state.ResumeTiming();
   }
+  flat_kronecker_ratio = saved_ratio;
 }
-BENCHMARK(BM_RedRowEchInverseQxy)->Arg(12)->Arg(16)->Iterations(1)->Unit(benchmark::kSecond);
+BENCHMARK(BM_RedRowEchInverseQxy)
+    ->Args({12, 1})
+    ->Args({16, 1})
+    ->Args({12, 0})
+    ->Iterations(1)
+    ->Unit(benchmark::kSecond);
 
 void BM_FractionFreeLUP05(benchmark::State& state) {
   set_up_once();

@@ -543,9 +543,12 @@ void flint_summary(const fmpz_mpoly_t z, const fmpz_mpoly_ctx_t ctx, long* count
     fmpz_mpoly_get_term_coeff_fmpz(c, z, k, ctx);
     fmpz_add(s, s, c);
   }
-  char* t = fmpz_get_str(nullptr, 10, s);
-  *sum = t;
-  flint_free(t);
+  // Modulo 2^128 and signed, as Tavrin's side sums in 128 bits.
+  fmpz_fdiv_r_2exp(s, s, 128);
+  fmpz_fdiv_q_2exp(c, s, 64);
+  const unsigned __int128 hi = fmpz_get_ui(c);
+  fmpz_fdiv_r_2exp(s, s, 64);
+  *sum = str128(static_cast<__int128>((hi << 64) | fmpz_get_ui(s)));
   fmpz_clear(c);
   fmpz_clear(s);
 }
@@ -716,6 +719,16 @@ void sparse_rows() {
           singular_text(b),
           [&](int which, const std::vector<Term>*& t, std::string*) { t = which == 0 ? &a : &b; }, 0);
     }
+  }
+  if (wanted("(1+x+y+z)^40")) {  // coefficients past 2^64: long-coefficient products
+    product_row(
+        "(1+x+y+z)^40 squared over Z", "12341 terms", [] { return dense_power(40); },
+        [] { return dense_power(40); }, "(1+x+y+z)^40", "(1+x+y+z)^40",
+        [](int, const std::vector<Term>*& t, std::string* power) {
+          t = nullptr;
+          *power = "40";
+        },
+        0);
   }
   if (wanted("(1+x+y+z)^20")) {
     for (std::int32_t prime : {0, 2147483629}) {

@@ -12,6 +12,7 @@ std::int32_t dense_newton_degree = 600;
 std::int64_t flat_mult_terms = 256;
 std::int32_t flat_cell_bits = 16;
 std::int32_t flat_scan_ratio = 4;
+std::int32_t flat_kronecker_ratio = 1024;
 std::int32_t multcut = 16;
 std::int32_t wide_mult_limbs = 20;
 std::int32_t wide_karatsuba_words = 32;

@@ -75,6 +75,16 @@ extern std::int32_t flat_cell_bits;
 // 4. Range >= 0. Reader: flat_poly_mult.
 extern std::int32_t flat_scan_ratio;
 
+// The flat product of two polynomials with long integer coefficients packs
+// each into one big integer (one slot per exponent vector in a mixed radix)
+// and multiplies those once, when the slots of the two operands multiplied
+// together are at most this many times their term products and a cost
+// estimate favours it. Default 1024. Range >= 0 (0: never, nor
+// flat_exact_quotient's one division; each coefficient product by itself
+// instead; above 1024 the cost estimate is skipped, for tests). Readers:
+// flat_poly_mult, flat_exact_quotient.
+extern std::int32_t flat_kronecker_ratio;
+
 // ---- Big integers --------------------------------------------------------------------------
 
 // Limbs above which both factors of a big-integer product go to Karatsuba.

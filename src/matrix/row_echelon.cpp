@@ -17,6 +17,8 @@
 #include "numbers/word_mod.h"
 #include "numbers/freelists.h"
 #include "numbers/work_arrays.h"
+#include "numbers/node_handles.h"
+#include "poly/poly_flat_mult.h"
 #include "poly/poly_repr.h"
 #include "quoly/quoly_add.h"
 #include "quoly/quoly_mult.h"
@@ -64,6 +66,16 @@ struct CellCopy {
 // A polynomial with integer coefficients (an integer number counts).
 bool integer_polynomial(quoly v) {
   return v != nullptr && (v->numb ? !v->rat : v->denom == nullptr);
+}
+
+// t := t / d by one big-integer division when both are polynomials (not
+// numbers) and d divides t; false, t untouched, otherwise. The quotient is
+// the one trial_divide gives, a constant one made a number as there.
+bool exact_quotient(quoly t, quoly d) {
+  if (t->numb || d->numb || t->denom != nullptr || d->denom != nullptr) return false;
+  if (!flat_exact_quotient(t->numer, d->numer, &t->numer, polynames)) return false;
+  if (detail::is_bare_leaf(t->numer)) polynum_to_quoly(&t);
+  return true;
 }
 
 // The reduced row echelon form of a dense matrix of integer polynomials of
@@ -116,7 +128,7 @@ bool fraction_free_rref(quolyptr n, std::int32_t start, std::int32_t rows, std::
           quoly_mult(e, at(r, k), &u);
           best_quoly_sub(&t, u);
         }
-        if (d != nullptr && !quoly_iszero(t)) {
+        if (d != nullptr && !quoly_iszero(t) && !exact_quotient(t, d)) {
           bool fails = false;
           trial_divide(&d, &t, true, false, false, &fails);
           if (fails) {  // cannot happen over an integral domain; stay safe

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <array>
 #include <bit>
+#include <cmath>
 #include <cstdint>
 #include <cstdlib>
 #include <vector>
@@ -15,7 +16,9 @@
 #include "numbers/bigint_multiply.h"
 #include "numbers/bigint_wide.h"
 #include "numbers/freelists.h"
+#include "numbers/limb_array_impl.h"
 #include "numbers/node_handles.h"
+#include "numbers/word_array_impl.h"
 
 namespace tavrin {
 
@@ -379,6 +382,270 @@ void heap_big(const Flat& a, const Flat& b, Terms& out) {
       });
 }
 
+// ---- One big-integer product or quotient (Kronecker substitution) -----------------------
+
+// The bits of |x|.
+std::int64_t number_bits(imptr x) {
+  const std::int32_t top = x->head->value < 0 ? -x->head->value : x->head->value;
+  return static_cast<std::int64_t>(x->size - 1) * limb_bits + std::bit_width(static_cast<std::uint32_t>(top));
+}
+
+std::int64_t largest_bits(const Flat& f) {
+  std::int64_t bits = 0;
+  for (const imptr x : f.num) bits = std::max(bits, number_bits(x));
+  return bits;
+}
+
+using detail::digit;
+using detail::word;
+
+// A polynomial becomes one integer, the sum of its coefficients times
+// 2^(28 L i), i its term's exponents read in a mixed radix (level k's digit
+// below radix[k], the lowest level the least significant). While exponent
+// sums stay below the radices and coefficients below 2^(28 L - 1) in
+// magnitude, products and exact quotients of polynomials are those of
+// their integers, read back slot by slot as balanced digits.
+struct Slots {
+  const Packing& pk;
+  std::array<std::uint64_t, max_levels> radix{}, stride{};
+  std::size_t L = 1;  // digits a slot
+  std::uint64_t span = 1;  // the slots of all exponent vectors
+
+  explicit Slots(const Packing& p) : pk(p) {}
+  // Radices from the largest exponents per level; false when the slots of
+  // all exponent vectors would pass 2^30.
+  bool set_radices(const std::array<std::int64_t, max_levels>& top) {
+    double span = 1;
+    for (int k = pk.depth - 1; k >= 0; --k) {
+      const auto kk = static_cast<std::size_t>(k);
+      radix[kk] = static_cast<std::uint64_t>(top[kk]) + 1;
+      stride[kk] = static_cast<std::uint64_t>(span);
+      span *= static_cast<double>(radix[kk]);
+      if (span > 1e9) return false;
+    }
+    this->span = static_cast<std::uint64_t>(span);
+    return true;
+  }
+  std::uint64_t index_of(std::uint64_t key) const {
+    std::uint64_t i = 0;
+    for (int k = 0; k < pk.depth; ++k) {
+      const auto kk = static_cast<std::size_t>(k);
+      i += ((key >> pk.shift[kk]) & mask_below(pk.width[kk])) * stride[kk];
+    }
+    return i;
+  }
+  std::uint64_t key_of(std::uint64_t index) const {
+    std::uint64_t key = 0;
+    for (int k = pk.depth - 1; k >= 0; --k) {
+      const auto kk = static_cast<std::size_t>(k);
+      key |= (index % radix[kk]) << pk.shift[kk];
+      index /= radix[kk];
+    }
+    return key;
+  }
+  // w := |integer of f| as normalised words (its length returned), *sign its
+  // sign. f's keys decrease, so its first term has the highest slot.
+  std::int32_t pack_words(const Flat& f, std::vector<word>& w, int* sign) const {
+    const std::size_t len = static_cast<std::size_t>(index_of(f.key[0]) + 1) * L;
+    std::vector<digit> pos(len, 0), neg(len, 0);
+    for (std::size_t t = 0; t < f.key.size(); ++t) {
+      const imptr x = f.num[t];
+      detail::gather(x, (detail::sign_of_number(x) < 0 ? neg.data() : pos.data()) + index_of(f.key[t]) * L);
+    }
+    const auto dn = static_cast<std::int32_t>(len);
+    const std::int32_t np = detail::normalised_length(pos.data(), dn);
+    const std::int32_t nn = detail::normalised_length(neg.data(), dn);
+    *sign = 1;
+    std::int32_t nr = 0;
+    const digit* r = pos.data();
+    if (detail::mag_compare(pos.data(), np, neg.data(), nn) >= 0) {
+      nr = detail::mag_sub_inplace(pos.data(), np, neg.data(), nn);
+    } else {
+      nr = detail::mag_sub_inplace(neg.data(), nn, pos.data(), np);
+      r = neg.data();
+      *sign = -1;
+    }
+    w.assign(static_cast<std::size_t>(detail::words_for_digits(nr)), 0);
+    return detail::words_of_digits(w.data(), r, nr);
+  }
+  // The terms of sign * w (nw words), read slot by slot from the lowest: a
+  // slot of 2^(28 L - 1) or more is negative and lends one to the next.
+  // False when a carry is left past the top slot (w is no such integer).
+  bool unpack(const word* w, std::int32_t nw, int sign, Terms& out) const {
+    const std::size_t nd = static_cast<std::size_t>(detail::digits_for_words(nw));
+    const std::size_t slots = (nd + L - 1) / L;
+    std::vector<digit> z(slots * L + 1, 0);
+    detail::digits_of_words(z.data(), w, nw);
+    std::vector<std::uint64_t> keys;
+    std::vector<imptr> nums;
+    struct Free {
+      std::vector<imptr>& v;
+      ~Free() {
+        for (imptr& x : v)
+          if (x != nullptr) free_imag(&x);
+      }
+    } guard{nums};
+    std::vector<digit> v(L);
+    digit carry = 0;
+    constexpr digit half = digit{1} << (limb_bits - 1);
+    for (std::size_t i = 0; i < slots; ++i) {
+      const digit* s = z.data() + i * L;
+      bool zero = true;
+      for (std::size_t d = 0; d < L; ++d) {
+        digit x = s[d] + carry;
+        carry = x >> limb_bits;
+        x &= detail::digit_mask;
+        v[d] = x;
+        zero = zero && x == 0;
+      }
+      if (zero) continue;
+      if (i >= span) return false;
+      std::int32_t value_sign = sign;
+      if (v[L - 1] >= half) {  // v - 2^(28 L): magnitude 2^(28 L) - v
+        value_sign = -sign;
+        digit borrow = 0;
+        for (std::size_t d = 0; d < L; ++d) {
+          const std::int64_t x = -static_cast<std::int64_t>(v[d]) - borrow;
+          borrow = x < 0 ? 1 : 0;
+          v[d] = static_cast<digit>(x + (borrow != 0 ? static_cast<std::int64_t>(limb_base) : 0));
+        }
+        carry = 1;
+      }
+      imptr x;
+      newimag(&x);
+      x->lint = 0;
+      x->flote = 0;
+      x->size = 0;
+      nums.push_back(x);
+      const detail::limb_list l = detail::build_limbs(v.data(), static_cast<std::int32_t>(L), value_sign);
+      x->head = l.head;
+      x->tail = l.tail;
+      x->size = l.size;
+      keys.push_back(key_of(i));
+    }
+    if (carry != 0) return false;
+    for (std::size_t t = keys.size(); t-- > 0;) {
+      out.push(keys[t], nums[t]);
+      nums[t] = nullptr;
+    }
+    return true;
+  }
+};
+
+// The slots of the product's exponent vectors and a slot width for its
+// coefficients; false (nothing emitted) when the slots would be too sparse
+// for the one product to pay.
+bool kronecker(const Flat& a, const Flat& b, const Packing& pk, const Scan& sa, const Scan& sb,
+               Terms& out) {
+  if (flat_kronecker_ratio <= 0) return false;
+  Slots sl(pk);
+  std::array<std::int64_t, max_levels> top{};
+  for (int k = 0; k < pk.depth; ++k) {
+    const auto kk = static_cast<std::size_t>(k);
+    top[kk] = sa.maxexp[kk] + sb.maxexp[kk];
+  }
+  if (!sl.set_radices(top)) return false;
+  const std::uint64_t slots_a = sl.index_of(a.key[0]) + 1;
+  const std::uint64_t slots_b = sl.index_of(b.key[0]) + 1;
+  const double products = static_cast<double>(a.key.size()) * static_cast<double>(b.key.size());
+  if (static_cast<double>(slots_a) * static_cast<double>(slots_b) >
+      static_cast<double>(flat_kronecker_ratio) * products)
+    return false;
+  const std::int64_t bound = largest_bits(a) + largest_bits(b) +
+                             std::bit_width(static_cast<std::uint64_t>(std::min(a.key.size(), b.key.size()))) + 1;
+  const std::int64_t slot = (bound + limb_bits - 1) / limb_bits;
+  if (slot > 1024 || static_cast<double>(slots_a + slots_b) * static_cast<double>(slot) > 4e6) return false;
+  if (flat_kronecker_ratio <= 1024) {
+    // Measured costs: about 3.3 ns * words^1.585 for the one product of
+    // words-long halves, 150 ns plus a nanosecond a limb pair for each
+    // coefficient product by terms.
+    const double words = 0.5 * static_cast<double>(slots_a + slots_b) * static_cast<double>(slot) * 28.0 / 64.0;
+    const double limbs_a = static_cast<double>(largest_bits(a) / limb_bits + 1);
+    const double limbs_b = static_cast<double>(largest_bits(b) / limb_bits + 1);
+    if (3.3 * std::pow(words, 1.585) > products * (150.0 + limbs_a * limbs_b)) return false;
+  }
+  sl.L = static_cast<std::size_t>(slot);
+  std::vector<word> wa, wb;
+  int sign_a = 1, sign_b = 1;
+  const std::int32_t na = sl.pack_words(a, wa, &sign_a);
+  const std::int32_t nb = sl.pack_words(b, wb, &sign_b);
+  if ((na == 1 && wa[0] == 0) || (nb == 1 && wb[0] == 0)) return false;
+  std::vector<word> wr(static_cast<std::size_t>(na + nb), 0);
+  if (na >= nb)
+    detail::wmul(wr.data(), wa.data(), na, wb.data(), nb);
+  else
+    detail::wmul(wr.data(), wb.data(), nb, wa.data(), na);
+  return sl.unpack(wr.data(), na + nb, sign_a * sign_b, out);
+}
+
+bool quotient_in_slots(const Flat& n, const Flat& m, const Packing& pk, const Scan& sn, const Scan& sm,
+                       const Slots& sl, std::int64_t m_sum, Terms& out);
+
+// The quotient n / m of flat operands through one integer division, with
+// slots wide enough for n's coefficients and for the quotient's (as
+// expected, then as large as n's) times m's sum of magnitudes. The
+// quotient read back is proved right, not assumed: the division is exact,
+// its exponents at each level are at most n's less m's, and its
+// coefficients times m's sum of magnitudes stay below a half slot, so its
+// product with m fills no slot past its range and packs to n's integer:
+// it is n / m as polynomials. False (nothing emitted) otherwise, or when
+// the slots are too sparse or too many.
+bool kronecker_quotient(const Flat& n, const Flat& m, const Packing& pk, const Scan& sn, const Scan& sm,
+                        Terms& out) {
+  if (flat_kronecker_ratio <= 0) return false;
+  for (int k = 0; k < pk.depth; ++k)
+    if (sm.maxexp[static_cast<std::size_t>(k)] > sn.maxexp[static_cast<std::size_t>(k)]) return false;
+  Slots sl(pk);
+  if (!sl.set_radices(sn.maxexp)) return false;
+  const std::uint64_t slots_n = sl.index_of(n.key[0]) + 1;
+  if (static_cast<double>(slots_n) > 16.0 * static_cast<double>(n.key.size()) + 64) return false;
+  // bits of m's sum of magnitudes, at most
+  const std::int64_t m_sum = largest_bits(m) + std::bit_width(static_cast<std::uint64_t>(m.key.size()));
+  // The slots must hold n's coefficients; the quotient's are expected near
+  // n's less m's (a wider slot is tried when they are not).
+  const std::int64_t n_bits = largest_bits(n);
+  const std::int64_t guess = std::max(n_bits - largest_bits(m), std::int64_t{0}) +
+                             std::bit_width(static_cast<std::uint64_t>(n.key.size())) + 8;
+  for (const std::int64_t q_bits : {guess, n_bits}) {
+    const std::int64_t bound = std::max(n_bits, q_bits + m_sum) + 2;
+    const std::int64_t slot = (bound + limb_bits - 1) / limb_bits;
+    if (slot > 1024 || static_cast<double>(slots_n) * static_cast<double>(slot) > 4e6) return false;
+    if (q_bits != guess && static_cast<std::size_t>(slot) <= sl.L) return false;  // no wider
+    sl.L = static_cast<std::size_t>(slot);
+    if (quotient_in_slots(n, m, pk, sn, sm, sl, m_sum, out)) return true;
+  }
+  return false;
+}
+
+// One attempt of kronecker_quotient at the slot width of sl.
+bool quotient_in_slots(const Flat& n, const Flat& m, const Packing& pk, const Scan& sn, const Scan& sm,
+                       const Slots& sl, std::int64_t m_sum, Terms& out) {
+  std::vector<word> wn, wm;
+  int sign_n = 1, sign_m = 1;
+  const std::int32_t nn = sl.pack_words(n, wn, &sign_n);
+  const std::int32_t nm = sl.pack_words(m, wm, &sign_m);
+  if (nn < nm || (nm == 1 && wm[0] == 0)) return false;
+  std::vector<word> wq(static_cast<std::size_t>(nn - nm + 1), 0), wr(static_cast<std::size_t>(nm), 0);
+  detail::wdivrem(wq.data(), wr.data(), wn.data(), nn, wm.data(), nm);
+  if (detail::wnormalised(wr.data(), nm) != 1 || wr[0] != 0) return false;
+  const std::int32_t nq = detail::wnormalised(wq.data(), nn - nm + 1);
+  Terms q;
+  if (!sl.unpack(wq.data(), nq, sign_n * sign_m, q) || q.key.empty()) return false;
+  const std::int64_t room = static_cast<std::int64_t>(sl.L) * limb_bits - 1;
+  for (std::size_t t = 0; t < q.key.size(); ++t) {
+    if (number_bits(q.num[t]) + m_sum > room) return false;
+    for (int k = 0; k < pk.depth; ++k) {
+      const auto kk = static_cast<std::size_t>(k);
+      const auto e = static_cast<std::int64_t>((q.key[t] >> pk.shift[kk]) & mask_below(pk.width[kk]));
+      if (e + sm.maxexp[kk] > sn.maxexp[kk]) return false;
+    }
+  }
+  for (std::size_t t = 0; t < q.key.size(); ++t) {
+    out.push(q.key[t], q.num[t]);
+    q.num[t] = nullptr;
+  }
+  return true;
+}
 // ---- Back to recursive lists ------------------------------------------------------------
 
 // The list at `level` of the terms [lo, hi) of t, which agree on every level
@@ -411,6 +678,37 @@ poly build_lists(Terms& t, std::size_t lo, std::size_t hi, int level, const Pack
 }
 
 }  // namespace
+
+bool flat_exact_quotient(poly n, poly m, poly* q, polypt pol) {
+  if (flotemode || modularmode || lintmode) return false;
+  for (polypt l = pol; l != nullptr; l = l->next)
+    if (l->p != nullptr) return false;
+  if (detail::is_bare_leaf(n) || detail::is_bare_leaf(m)) return false;
+  Scan sn, sm;
+  scan(n, 0, false, sn);
+  scan(m, 0, false, sm);
+  if (!sn.ok || !sm.ok) return false;
+  Packing pk;
+  pk.depth = std::max(sn.depth, sm.depth);
+  for (int k = pk.depth - 1; k >= 0; --k) {
+    const std::int64_t top = sn.maxexp[static_cast<std::size_t>(k)];
+    pk.width[static_cast<std::size_t>(k)] = std::bit_width(static_cast<std::uint64_t>(top));
+    pk.shift[static_cast<std::size_t>(k)] = pk.total;
+    pk.total += pk.width[static_cast<std::size_t>(k)];
+  }
+  if (pk.total > 64) return false;
+  Flat fn, fm;
+  pack(n, 0, 0, pk, Coefs::big_integers, fn);
+  pack(m, 0, 0, pk, Coefs::big_integers, fm);
+  Terms out;
+  if (!kronecker_quotient(fn, fm, pk, sn, sm, out)) return false;
+  ++flat_mult_methods.quotients;
+  detail::OwnedPoly r;
+  r.p = build_lists(out, 0, out.key.size(), 0, pk);
+  free_poly(q);
+  *q = r.release();
+  return true;
+}
 
 std::int64_t leaf_count_capped(poly n, std::int64_t cap) {
   std::int64_t count = 0;
@@ -479,8 +777,12 @@ bool flat_poly_mult(poly n, poly m, poly* p, polypt pol) {
 
   Terms out;
   if (coefs == Coefs::big_integers) {
-    ++flat_mult_methods.big_coefficients;
-    heap_big(a, b, out);
+    if (kronecker(a, b, pk, outer == n ? sn : sm, outer == n ? sm : sn, out)) {
+      ++flat_mult_methods.kronecker;
+    } else {
+      ++flat_mult_methods.big_coefficients;
+      heap_big(a, b, out);
+    }
   } else {
     const Finisher finish(coefs);
     // The low fields: the lowest levels whose widths together fit the cells.

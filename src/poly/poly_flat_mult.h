@@ -24,6 +24,9 @@
 //     stay within a small multiple of the term products;
 //   - a heap of row heads (Johnson's method): one entry per term of the
 //     shorter operand, popped in decreasing key order.
+// Long integer coefficients are summed on the heap as numbers, or, when the
+// operands are dense enough, both operands become one big integer each
+// (Kronecker substitution) multiplied once by the fast big-integer product.
 // The product is then rebuilt as recursive lists.
 #pragma once
 
@@ -45,6 +48,17 @@ namespace tavrin {
 // reads: mode flags, modulus, flat_cell_bits
 bool flat_poly_mult(poly n, poly m, poly* p, polypt pol);
 
+// *q := n / m for polynomials with integer coefficients, m dividing n,
+// through one exact division of big integers (Kronecker substitution),
+// when the ring is the integers or the rationals (no floating, modular or
+// word mode), no level from pol down has a relation, neither operand is a
+// bare constant, no exponent is negative, and n is dense enough. The
+// quotient is checked to be exact (see kronecker_quotient); returns false,
+// having changed nothing, when it does not apply or m does not divide n
+// (the caller then divides by terms).
+// n: kept; m: kept; *q: overwritten (may be &n or &m)
+bool flat_exact_quotient(poly n, poly m, poly* q, polypt pol);
+
 // The number of leaves of n over all levels, counting stopped past cap.
 std::int64_t leaf_count_capped(poly n, std::int64_t cap);
 
@@ -53,6 +67,8 @@ struct flat_mult_counts {
   long dense_cells;
   long heap;
   long big_coefficients;  // heap with the numbers themselves
+  long kronecker;         // one big-integer product
+  long quotients;         // flat_exact_quotient's successes
 };
 extern flat_mult_counts flat_mult_methods;
 

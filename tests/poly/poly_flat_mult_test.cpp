@@ -15,6 +15,7 @@
 #include "numbers/node_handles.h"
 #include "poly/poly_mult.h"
 #include "poly/poly_repr.h"
+#include "poly/poly_trial.h"
 #include "support/node_accounting.h"
 #include "support/poly_support.h"
 #include "support/rings.h"
@@ -138,6 +139,92 @@ TEST_F(FlatMultTest, WideAccumulatorsAtTheirBound) {
       check_flat(Ring::integers, a, b, nilpol, "alternating signs");
     }
   }
+}
+
+TEST_F(FlatMultTest, OneBigIntegerProductAgreesWithTheProductByTerms) {
+  // Long coefficients: the packed product (any density taken) against the
+  // coefficient products one by one, on dense and sparse operands and on
+  // coefficients of the largest magnitude of their length (2^(28 k) - 1),
+  // which fill their slots, with mixed and with equal signs.
+  std::mt19937_64 rng(test_seed());
+  RingScope scope(Ring::integers);
+  NodeBalance balance;
+  const flat_mult_counts before = flat_mult_methods;
+  for (int i = 0; i < test_iterations(60); ++i) {
+    RefPoly a = random_operand(rng, i, 1 + i % 4);
+    RefPoly b = random_operand(rng, i / 2, 1 + i % 3);
+    if (i % 5 == 4) {
+      const BigRef top = BigRef::pow2(28 * static_cast<unsigned>(1 + i % 3)) - BigRef(1);
+      RefPoly fa(4), fb(4);
+      for (const auto& [e, c] : a.terms()) fa.add_term(e, (i % 2 || c.sign() > 0) ? top : BigRef(0) - top);
+      for (const auto& [e, c] : b.terms()) fb.add_term(e, c.sign() > 0 ? top : BigRef(0) - top);
+      a = fa;
+      b = fb;
+    }
+    if (a.terms().size() <= 1 || b.terms().size() <= 1) continue;
+    SCOPED_TRACE(a.to_string(vars.names()) + "  times  " + b.to_string(vars.names()));
+    Poly n(a), m(b);
+    Poly by_terms;
+    {
+      ScopedValue<std::int32_t> never(flat_kronecker_ratio, 0);
+      ASSERT_TRUE(flat_poly_mult(n, m, by_terms.cell(), nilpol));
+    }
+    ScopedValue<std::int32_t> always(flat_kronecker_ratio, 4096);
+    check_flat(Ring::integers, a, b, nilpol, "packed");
+    Poly r;
+    ASSERT_TRUE(flat_poly_mult(n, m, r.cell(), nilpol));
+    ASSERT_EQ(dump_poly(r), dump_poly(by_terms));
+  }
+  EXPECT_GT(flat_mult_methods.kronecker, before.kronecker);
+}
+
+TEST_F(FlatMultTest, ExactQuotientsByOneIntegerDivision) {
+  RingScope scope(Ring::integers);
+  NodeBalance balance;
+  const std::vector<std::string>& names = vars.names();
+  // Known quotients, a constant one a bare number; refusals where m does
+  // not divide n or spans a variable n lacks.
+  const struct {
+    const char *n, *m, *q;
+  } known[] = {
+      {"x^2 - y^2", "x - y", "x + y"},
+      {"x^3 - 1", "x - 1", "x^2 + x + 1"},
+      {"6*x + 6*y", "x + y", "6"},
+      {"x^4*y^2 - 2*x^2*y + 1", "x^2*y - 1", "x^2*y - 1"},
+      {"x^2 + 1", "x + 1", nullptr},
+      {"2*x^2 + 2", "4*x + 4", nullptr},
+      {"x^2 + x", "x + y", nullptr},
+  };
+  for (const auto& k : known) {
+    SCOPED_TRACE(std::string(k.n) + " / " + k.m);
+    Poly n(k.n, names), m(k.m, names), q;
+    const bool ok = flat_exact_quotient(n, m, q.cell(), nilpol);
+    ASSERT_EQ(ok, k.q != nullptr);
+    if (ok) {
+      ASSERT_TRUE(valid_poly(q));
+      EXPECT_EQ(read_poly(q), parse_ref(k.q, names));
+    }
+  }
+  // Random q and m with long coefficients: (q m) / m gives q, node for node
+  // as the division by terms gives it; q m + 1 is refused.
+  std::mt19937_64 rng(test_seed());
+  const flat_mult_counts before = flat_mult_methods;
+  for (int i = 0; i < test_iterations(60); ++i) {
+    const RefPoly q = random_refpoly(rng, 4, 30, 5, 1 + i % 4);
+    const RefPoly m = random_refpoly(rng, 4, 12, 3, 1 + i % 3);
+    if (q.is_zero() || m.terms().size() <= 1) continue;
+    const RefPoly n = q * m;
+    SCOPED_TRACE(n.to_string(names) + "  by  " + m.to_string(names));
+    Poly pn(n), pm(m), got, by_terms;
+    if (!flat_exact_quotient(pn, pm, got.cell(), nilpol)) continue;  // too sparse
+    ASSERT_TRUE(valid_poly(got));
+    ASSERT_EQ(read_poly(got), q);
+    ASSERT_TRUE(trial_poly_divide(pn, pm, by_terms.cell(), vars.level(1), false, false, false));
+    ASSERT_EQ(dump_poly(got), dump_poly(by_terms));
+    Poly off(n + RefPoly::constant(4, BigRef(1))), none;
+    ASSERT_FALSE(flat_exact_quotient(off, pm, none.cell(), nilpol));
+  }
+  EXPECT_GT(flat_mult_methods.quotients, before.quotients + test_iterations(60) / 4);
 }
 
 TEST_F(FlatMultTest, RefusesWhatItDoesNotServe) {
