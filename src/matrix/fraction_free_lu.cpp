@@ -15,6 +15,7 @@
 #include "poly/poly_repr.h"
 #include "quoly/quoly_add.h"
 #include "quoly/quoly_mult.h"
+#include "quoly/quoly_quot.h"
 #include "toplevel/state.h"
 
 namespace tavrin {
@@ -159,6 +160,13 @@ void fract_free_lu(bool colsok, quolyptr n, arrptr q, const bool* want, workptr 
         if (s > 0 && !quoly_iszero(t)) {
           bool fails = false;
           trial_divide(&pivots->stash[s - 1], &t, true, false, false, &fails);
+          // Modulo relations the entries are reduced representatives, so the
+          // exact quotient need not be a polynomial quotient: divide in the
+          // quotient ring instead.
+          if (fails && pseudo_polynames != nullptr) {
+            fast_quoly_quot(&t, &pivots->stash[s - 1], false);
+            fails = false;
+          }
           if (fails) tavrin_error(" FFLU", true);
           if (!t->numb && t->denom == nullptr && t->numer->numb && t->numer->next == nullptr)
             polynum_to_quoly(&t);

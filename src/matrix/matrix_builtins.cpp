@@ -190,6 +190,28 @@ void read_matrix_operand(builtin_func1_EnvRec* env, std::int32_t index, bool sta
   if (env->start != -1) abandon(182, &env->errorname);
 }
 
+// The Hermite and Smith forms work on integers only: every entry must be a
+// number (an uninitialised dense cell becomes 0 with the usual warning).
+void check_integer_entries(const builtin_func1_EnvRec* env, arrptr q) {
+  auto check = [env](quoly v) {
+    if (v->numb) return;
+    abandon(v->rat ? 323 : 260, &env->errorname);
+  };
+  if (q->spar != nullptr) {
+    for (std::int32_t i = 1; i <= q->rows; ++i)
+      for (colm_ptr e = *sparse_row(q->spar, i); e != nullptr; e = e->next) check(e->val);
+    return;
+  }
+  for (std::int32_t k = q->start; k <= q->stop; ++k) {
+    quolyptr cell = arp_cell(k);
+    if (*cell == nullptr) {
+      count_uninitialised(q->name.name);
+      quoly_set(0, cell);
+    }
+    check(*cell);
+  }
+}
+
 // The normal-form family: 6, 29, 42, 45, 54, 67, 73, 78, 83.
 void normal_form(builtin_func1_EnvRec* env, std::int32_t index) {
   if (lintmode && (index == 42 || index == 83 || index == 29)) abandon(183, &token);
@@ -198,6 +220,7 @@ void normal_form(builtin_func1_EnvRec* env, std::int32_t index) {
   const bool is_sparse = q->spar != nullptr;
   if (is_sparse && (index == 6 || index == 54)) abandon(242, &env->errorname);
   if (!is_sparse && index == 78) abandon(333, &env->errorname);
+  if (index == 29 || index == 42 || index == 83) check_integer_entries(env, q);
   const bool sparse_out = is_sparse && index != 67;
 
   Slots slots;

@@ -366,10 +366,19 @@ void better_sum(quoly n, quoly m, quolyptr p, bool sub) {
 
 }  // namespace
 
-void best_quoly_add(quolyptr n, quoly m) { best_sum(n, m, false); }
-void best_quoly_sub(quolyptr n, quoly m) { best_sum(n, m, true); }
+void best_quoly_add(quolyptr n, quoly m) {
+  best_sum(n, m, false);
+  settle_under_relations(*n);
+}
+void best_quoly_sub(quolyptr n, quoly m) {
+  best_sum(n, m, true);
+  settle_under_relations(*n);
+}
 
-void quoly_add(quoly n, quoly m, quolyptr p) { three_argument_sum(n, m, p, false); }
+void quoly_add(quoly n, quoly m, quolyptr p) {
+  three_argument_sum(n, m, p, false);
+  settle_under_relations(*p);
+}
 
 void quoly_sub(quoly n, quoly m, quolyptr p) {
   if (n == m) {
@@ -383,9 +392,16 @@ void quoly_sub(quoly n, quoly m, quolyptr p) {
     return;
   }
   three_argument_sum(n, m, p, true);
+  settle_under_relations(*p);
 }
 
-void better_quoly_add(quoly n, quoly m, quolyptr p) { better_sum(n, m, p, false); }
-void better_quoly_sub(quoly n, quoly m, quolyptr p) { better_sum(n, m, p, true); }
+void better_quoly_add(quoly n, quoly m, quolyptr p) {
+  better_sum(n, m, p, false);
+  settle_under_relations(*p);
+}
+void better_quoly_sub(quoly n, quoly m, quolyptr p) {
+  better_sum(n, m, p, true);
+  settle_under_relations(*p);
+}
 
 }  // namespace tavrin

@@ -91,6 +91,12 @@ void better_quoly_sub(quoly n, quoly m, quolyptr p);
 // denominator replaced (it may become a number value).
 void general_quoly_add(quoly n, quoly m, quolyptr q, bool add);
 
+// Modulo relations a sum over a denominator is reduced, which can leave a
+// zero numerator or one sharing a factor with the denominator (1/y + y is 0
+// and 1/y + y + 1 is 1 under y^2 + 1): such a value gets its normal form,
+// 0 or the fraction in lowest terms. Nothing happens without relations.
+void settle_under_relations(quoly q);
+
 // ---- Rational numbers (big-integer arithmetic) ------------------------------------------
 // *p := n + m (add) or n - m for two rational numbers a/b, c/d: g1 := gcd(b,
 // d) with b = g1 n1, d = g1 n2 (extgcd); com := a n2 ± c n1; g1 = 1: over b

@@ -105,6 +105,17 @@ void finish_denominator(quoly q) {
 
 }  // namespace
 
+void settle_under_relations(quoly q) {
+  if (pseudo_polynames == nullptr || q->numb || q->denom == nullptr) return;
+  if (poly_iszero(q->numer)) {
+    detail::become_zero(q);
+    return;
+  }
+  if (is_bare_leaf(q->denom)) return;
+  cancel_with_factor(&q->numer, &q->denom);
+  finish_denominator(q);
+}
+
 void fast_gen_quoly_add(quolyptr n, quolyptr m, bool add) {
   if (!detail::word_size() && field_depth > 0) {
     general_quoly_add(*n, *m, n, add);
