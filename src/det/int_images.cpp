@@ -12,6 +12,7 @@
 #include "det/dense_gauss.h"
 #include "det/divisor_determ.h"
 #include "det/int_determ.h"
+#include "numbers/bigint.h"
 #include "numbers/freelists.h"
 #include "numbers/limb_array_impl.h"
 #include "numbers/word_mod.h"
@@ -85,20 +86,8 @@ mag magnitude(imptr x) {
   return a;
 }
 
-imptr make_number(mag a, std::int32_t sign) {
-  std::int32_t n = static_cast<std::int32_t>(a.size());
-  while (n > 1 && a[static_cast<std::size_t>(n) - 1] == 0) --n;
-  if (n == 0) {
-    a.assign(1, 0);
-    n = 1;
-  }
-  imptr x = nullptr;
-  newimag(&x);
-  x->lint = 0;
-  x->flote = 0.0L;
-  x->imag = nullptr;
-  detail::install_limbs(x, detail::build_limbs(a.data(), n, sign));
-  return x;
+imptr make_number(const mag& a, std::int32_t sign) {
+  return number_from_digits(a.data(), static_cast<std::int32_t>(a.size()), sign);
 }
 
 }  // namespace
@@ -250,9 +239,9 @@ imptr crt_determ(const std::vector<quoly>& cells, std::int32_t m, imptr pd) {
     mag M{1};
     for (std::int32_t j = 0; j < np; ++j) mul_add(M, prime_at(j), 0);
     reverse_sub(A, M);
-    return make_number(std::move(A), -1);
+    return make_number(A, -1);
   }
-  return make_number(std::move(A), 1);
+  return make_number(A, 1);
 }
 
 }  // namespace tavrin::images
@@ -370,7 +359,7 @@ imptr MixedRadix::value(std::size_t i) const {
   mag out(a.size() + 1, 0);
   if (sign == 0) {
     for (std::size_t k = 0; k < a.size(); ++k) out[k] = static_cast<digit>(a[k]);
-    return make_number(std::move(out), 1);
+    return make_number(out, 1);
   }
   // |value| = B^len - sum a_k B^k.
   std::int64_t borrow = 0;
@@ -381,7 +370,7 @@ imptr MixedRadix::value(std::size_t i) const {
     out[k] = static_cast<digit>(v);
   }
   out[a.size()] = static_cast<digit>(1 - borrow);
-  return make_number(std::move(out), -1);
+  return make_number(out, -1);
 }
 
 }  // namespace tavrin::images

@@ -16,6 +16,7 @@
 #include "arrays/sparse_store.h"
 #include "core/globals.h"
 #include "core/interrupts.h"
+#include "numbers/bigint.h"
 #include "numbers/bigint_divide.h"
 #include "numbers/bigint_multiply.h"
 #include "numbers/freelists.h"
@@ -243,14 +244,7 @@ void mul_add(mag& a, u64 mul, u64 add) {
 
 // A fresh big integer sign * a.
 imptr make_number(const mag& a, std::int32_t sign) {
-  const std::int32_t n = detail::normalised_length(a.data(), static_cast<std::int32_t>(a.size()));
-  imptr x = nullptr;
-  newimag(&x);
-  x->lint = 0;
-  x->flote = 0.0L;
-  x->imag = nullptr;
-  detail::install_limbs(x, detail::build_limbs(a.data(), n, sign));
-  return x;
+  return number_from_digits(a.data(), static_cast<std::int32_t>(a.size()), sign);
 }
 
 // The residues of one matrix entry: small entries directly, long ones by

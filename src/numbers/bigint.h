@@ -120,4 +120,8 @@ void fast_modout(imptr n, imptr pseudodet);
 // ones[] (core/globals.h). Needs the limb pool; called once at start-up.
 void init_number_constants();
 
+// A fresh big integer sign * a[0 .. n), digits base 2^28 least significant
+// first (leading zeros dropped; n = 0 is 0).
+imptr number_from_digits(const std::uint32_t* a, std::int32_t n, std::int32_t sign);
+
 }  // namespace tavrin

@@ -6,6 +6,8 @@
 #include <utility>
 #include <vector>
 
+#include "numbers/bigint_impl.h"
+#include "numbers/bigint.h"
 #include "numbers/freelists.h"
 #include "numbers/limb_array_impl.h"
 
@@ -459,3 +461,22 @@ void mag_divmod(digit* u, std::int32_t nu, const digit* d, std::int32_t nd, digi
 }
 
 }  // namespace tavrin::detail
+
+namespace tavrin {
+
+imptr number_from_digits(const std::uint32_t* a, std::int32_t n, std::int32_t sign) {
+  static const detail::digit zero = 0;
+  if (n < 1) {
+    a = &zero;
+    n = 1;
+  }
+  imptr x = nullptr;
+  newimag(&x);
+  x->lint = 0;
+  x->flote = 0.0L;
+  x->imag = nullptr;
+  detail::install_limbs(x, detail::build_limbs(a, detail::normalised_length(a, n), sign));
+  return x;
+}
+
+}  // namespace tavrin
