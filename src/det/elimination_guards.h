@@ -9,30 +9,13 @@
 #include "arrays/sparse_store.h"
 #include "core/errors.h"
 #include "core/globals.h"
+#include "core/trace_level.h"
 #include "gcd/gcd_stash.h"
 #include "matrix/sparse_copy.h"
 #include "toplevel/polymodding.h"
 #include "toplevel/state.h"
 
 namespace tavrin {
-
-// One trace level for an elimination of side m. The level's closing line
-// follows `verbose` as it is at the end, or the multin given.
-class TraceLevel {
- public:
-  explicit TraceLevel(std::int32_t m) : m_(m), follow_verbose_(true) { ++dumpitt_level; }
-  TraceLevel(std::int32_t m, bool multin) : m_(m), multin_(multin) { ++dumpitt_level; }
-  ~TraceLevel() {
-    if (dumpitt_level > 0) decr_dumpitt(m_, true, follow_verbose_ ? verbose : multin_);
-  }
-  TraceLevel(const TraceLevel&) = delete;
-  TraceLevel& operator=(const TraceLevel&) = delete;
-
- private:
-  std::int32_t m_;
-  bool multin_ = false;
-  bool follow_verbose_ = false;
-};
 
 // The GCD cache kept on for the elimination.
 struct GcdCacheOn {

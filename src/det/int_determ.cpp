@@ -35,21 +35,6 @@ bool is_zero_entry(quoly c) {
   return c == nullptr || (c->ncoef->size == 1 && c->ncoef->head->value == 0);
 }
 
-// Trace level of one determinant: up on entry, down with its count on exit.
-class Trace {
- public:
-  explicit Trace(std::int32_t n) : n_(n) { ++dumpitt_level; }
-  ~Trace() {
-    if (dumpitt_level > 0) decr_dumpitt(n_, true, verbose);
-  }
-  Trace(const Trace&) = delete;
-  Trace& operator=(const Trace&) = delete;
-  void set(std::int32_t n) { n_ = n; }
-
- private:
-  std::int32_t n_;
-};
-
 }  // namespace
 
 void set_min_cut(std::int32_t rows) {

@@ -14,6 +14,7 @@
 #include "core/errors.h"
 #include "core/globals.h"
 #include "core/interrupts.h"
+#include "core/trace_level.h"
 #include "gcd/gcd_upcalls.h"
 #include "lang/expressions.h"
 #include "matrix/int_char_poly.h"
@@ -195,20 +196,6 @@ void clear_cells(workptr w, std::int64_t cells) {
   for (std::int64_t k = 0; k < cells; ++k) free_quoly(&w->stash[k]);
 }
 
-// A progress level for the interpolation's lifetime.
-class Trace {
- public:
-  explicit Trace(std::int32_t n) : n_(n) { ++dumpitt_level; }
-  ~Trace() {
-    if (dumpitt_level > 0) decr_dumpitt(n_, true, verbose);
-  }
-  Trace(const Trace&) = delete;
-  Trace& operator=(const Trace&) = delete;
-
- private:
-  std::int32_t n_;
-};
-
 }  // namespace
 
 void combine_char_poly(quolyptr n, std::int32_t r, quoly t, quoly c0, const quoly* d,
@@ -319,7 +306,7 @@ void chpoly_builtin(builtin_func1_EnvRec* env) {
     return;
   }
 
-  Trace trace(r);
+  TraceLevel trace(r);
   if (verbose) dumpitt("Lagrange interpolation, degree ", r, true, true, true);
   Owned t(small(0));
   for (std::int32_t i = 0; i < r; ++i)

@@ -7,6 +7,7 @@
 #include "arrays/det_upcalls.h"
 #include "core/errors.h"
 #include "core/globals.h"
+#include "core/trace_level.h"
 #include "matrix/pivot_search.h"
 #include "matrix/row_echelon.h"
 #include "matrix/row_ops.h"
@@ -21,19 +22,6 @@
 namespace tavrin {
 
 namespace {
-
-class TraceLevel {
- public:
-  explicit TraceLevel(std::int32_t n) : n_(n) { ++dumpitt_level; }
-  ~TraceLevel() {
-    if (dumpitt_level > 0) decr_dumpitt(n_, true, verbose);
-  }
-  TraceLevel(const TraceLevel&) = delete;
-  TraceLevel& operator=(const TraceLevel&) = delete;
-
- private:
-  std::int32_t n_;
-};
 
 // The columns passed over (a column zero from row s down, moved to the
 // right end of the active block), put back when the factorisation ends,

@@ -23,6 +23,7 @@
 #include "core/errors.h"
 #include "core/globals.h"
 #include "core/interrupts.h"
+#include "core/trace_level.h"
 #include "numbers/bigint_impl.h"
 #include "numbers/char2_field.h"
 #include "numbers/freelists.h"
@@ -197,21 +198,6 @@ void ensure_start_vector(std::int64_t size) {
   for (auto& v : xmills) v = static_cast<std::uint32_t>(rand_integer2() % mills_mod);
 }
 
-// A trace level, closed on every exit.
-class MillsTrace {
- public:
-  MillsTrace(std::int32_t n, bool show) : n_(n), show_(show) { ++dumpitt_level; }
-  ~MillsTrace() {
-    if (dumpitt_level > 0) decr_dumpitt(n_, true, show_);
-  }
-  MillsTrace(const MillsTrace&) = delete;
-  MillsTrace& operator=(const MillsTrace&) = delete;
-
- private:
-  std::int32_t n_;
-  bool show_;
-};
-
 // The first n entries of the start vector for a modulus of `size`
 // elements. Every image of one answer works from this copy, so a nested
 // command level that draws the vector again cannot mix two start vectors.
@@ -228,7 +214,7 @@ residues mod_Mills(const F& f, const std::vector<std::uint32_t>& x, const Residu
                    std::int32_t n, std::int32_t slow, const std::int32_t* y) {
   const bool loud = verbose && n > 1000;
   const std::int32_t N = 2 * n + 1;
-  MillsTrace trace(n, loud);
+  TraceLevel trace(n, loud);
   if (loud) dumpitt("Modular Minpoly. counting to ", N, true, true, true);
   // The current and next iterate.
   std::vector<std::uint32_t> emills = x;
@@ -413,7 +399,7 @@ residues do_mod_Mills(const MillsRun& run, std::int32_t k) {
 // positions 6 .. count and the check prime.
 std::vector<imptr> integer_coefficients(const MillsRun& run, std::int32_t count) {
   const std::int32_t np = count - 5;
-  MillsTrace trace(np, verbose);
+  TraceLevel trace(np, verbose);
   if (verbose) dumpitt("Number of primes needed is ", np, true, true, true);
   std::vector<residues> digit(static_cast<std::size_t>(np));
   std::vector<std::uint64_t> ps(static_cast<std::size_t>(np));

@@ -8,6 +8,7 @@
 #include "arrays/array_store.h"
 #include "core/errors.h"
 #include "core/globals.h"
+#include "core/trace_level.h"
 #include "matrix/int_pivot_search.h"
 #include "matrix/row_ops.h"
 #include "numbers/bigint.h"
@@ -57,20 +58,6 @@ struct Smallest {
     *k2 = col;
     *val2 = int_unit(key) ? -1 : 1;
   }
-};
-
-// A trace level for a driver's or an elimination's lifetime.
-class Trace {
- public:
-  explicit Trace(std::int32_t n) : n_(n) { ++dumpitt_level; }
-  ~Trace() {
-    if (dumpitt_level > 0) decr_dumpitt(n_, true, verbose);
-  }
-  Trace(const Trace&) = delete;
-  Trace& operator=(const Trace&) = delete;
-
- private:
-  std::int32_t n_;
 };
 
 // Columns c of the dense matrix whose first cell is at most stop: 0..n-1.
@@ -212,7 +199,7 @@ void phaseone(const bool* want, workptr alpha, workptr beta, workptr alphinv, wo
   static const bool none[4] = {false, false, false, false};
   const DenseTransforms tx{want != nullptr ? want : none, alpha, beta, alphinv, betinv, rows, cols};
   const std::int32_t steps = *min - init + 1;
-  Trace trace(steps);
+  TraceLevel trace(steps);
   if (verbose) dumpitt("Phase 1, ", steps, false, true, true);
   const std::int32_t ncols = std::min(cols, columns_to(start, stop, rows));
   detail::ScratchNumber factor;
@@ -364,7 +351,7 @@ void intcolred(quolyptr n, arrptr q, const bool* want, workptr alpha, workptr be
     sparse_intcolred(n, q, want, auxspar, wantmod, pseudodet, s.rows, s.cols);
     return;
   }
-  Trace trace(s.m);
+  TraceLevel trace(s.m);
   if (verbose) dumpitt("Hermite Normal Form, side ", s.m, true, true, true);
   std::int32_t m = s.m - 1;
   const DenseTransforms tx{want, alpha, beta, alphinv, betinv, s.rows, s.cols};
@@ -395,7 +382,7 @@ void intnormal(quolyptr n, arrptr q, const bool* want, workptr alpha, workptr be
   // nonsingular matrix takes the route modulo its determinant.
   const bool transforms = want != nullptr && (want[0] || want[1] || want[2] || want[3]);
   if (!transforms && !wantmod && !verbose && smith_by_determinant(n, q)) return;
-  Trace trace(s.m);
+  TraceLevel trace(s.m);
   if (verbose) {
     dumpitt("Smith Normal Form, side ", s.m, true, true, true);
     if (index == 42) std::printf(" pseudo-determinant size: %3d\n", pseudodet->size);

@@ -10,6 +10,7 @@
 #include "arrays/det_upcalls.h"
 #include "core/errors.h"
 #include "core/globals.h"
+#include "core/trace_level.h"
 #include "matrix/pivot_search.h"
 #include "matrix/row_ops.h"
 #include "matrix/sparse_copy.h"
@@ -28,20 +29,6 @@
 namespace tavrin {
 
 namespace {
-
-// Raises the trace level for the life of a reduction.
-class TraceLevel {
- public:
-  explicit TraceLevel(std::int32_t n) : n_(n) { ++dumpitt_level; }
-  ~TraceLevel() {
-    if (dumpitt_level > 0) decr_dumpitt(n_, true, verbose);
-  }
-  TraceLevel(const TraceLevel&) = delete;
-  TraceLevel& operator=(const TraceLevel&) = delete;
-
- private:
-  std::int32_t n_;
-};
 
 // A value freed when the scope ends.
 struct OwnedValue {

@@ -9,6 +9,7 @@
 #include "arrays/sparse_store.h"
 #include "core/errors.h"
 #include "core/globals.h"
+#include "core/trace_level.h"
 #include "gcd/gcd_stash.h"
 #include "matrix/minors_cache.h"
 #include "matrix/pivot_search.h"
@@ -27,19 +28,6 @@
 namespace tavrin {
 
 namespace {
-
-class TraceLevel {
- public:
-  explicit TraceLevel(std::int32_t n) : n_(n) { ++dumpitt_level; }
-  ~TraceLevel() {
-    if (dumpitt_level > 0) decr_dumpitt(n_, true, verbose);
-  }
-  TraceLevel(const TraceLevel&) = delete;
-  TraceLevel& operator=(const TraceLevel&) = delete;
-
- private:
-  std::int32_t n_;
-};
 
 struct OwnedValue {
   quoly v = nullptr;

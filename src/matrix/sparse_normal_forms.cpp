@@ -6,6 +6,7 @@
 #include "arrays/sparse_store.h"
 #include "core/errors.h"
 #include "core/globals.h"
+#include "core/trace_level.h"
 #include "matrix/int_pivot_search.h"
 #include "matrix/normal_forms.h"
 #include "matrix/pivot_search.h"
@@ -49,19 +50,6 @@ class FactorValue {
 
  private:
   quoly q_ = nullptr;
-};
-
-class Trace {
- public:
-  explicit Trace(std::int32_t n) : n_(n) { ++dumpitt_level; }
-  ~Trace() {
-    if (dumpitt_level > 0) decr_dumpitt(n_, true, verbose);
-  }
-  Trace(const Trace&) = delete;
-  Trace& operator=(const Trace&) = delete;
-
- private:
-  std::int32_t n_;
 };
 
 // The sparse transforms and their sizes (alpha, alphinv: arows; beta,
@@ -289,7 +277,7 @@ void phaseone_block(const SparseTransforms& tx, std::int32_t* min, std::int32_t 
   FactorValue fv;
   imptr f = fv.num();
   const std::int32_t steps = *min - init + 1;
-  Trace trace(steps);
+  TraceLevel trace(steps);
   if (verbose) dumpitt("Phase 1, ", steps, false, true, true);
   for (std::int32_t i = init; i <= *min; ++i) {
     if (verbose && i % disper(*min) == 0) std::printf(" %d", i);
@@ -514,7 +502,7 @@ void sparse_intcolred(quolyptr n, arrptr q, const bool* want, sparseptr* auxspar
                       imptr pseudodet, std::int32_t rows, std::int32_t cols) {
   check_size(rows);
   std::int32_t m = std::min(rows, cols);
-  Trace trace(m);
+  TraceLevel trace(m);
   if (verbose) dumpitt("Hermite Normal Form, side ", m, true, true, true);
   start_identities(want, auxspar, rows, cols);
   detail::ScratchNumber h;
@@ -530,7 +518,7 @@ void sparse_intnormal(quolyptr n, arrptr q, const bool* want, sparseptr* auxspar
                       imptr pseudodet, std::int32_t index, std::int32_t rows, std::int32_t cols) {
   check_size(rows);
   std::int32_t m = std::min(rows, cols);
-  Trace trace(m);
+  TraceLevel trace(m);
   if (verbose) {
     dumpitt("Smith Normal Form, side ", m, true, true, true);
     if (index == 42) std::printf(" pseudo-determinant size: %3d\n", pseudodet->size);
