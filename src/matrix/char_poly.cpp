@@ -266,7 +266,10 @@ void chpoly_builtin(builtin_func1_EnvRec* env) {
     } restore{x.q, q, r};
     matexpr::need_work_array(&token);
     WorkArrayGuard work(&token);
-    mat_invert(work.get(), work.get(), false, false, r, env->n, false, true, &q->spar, nullptr,
+    // The router may clear the handle of a borrowed matrix once it has
+    // expanded a copy of it, so it is given a handle of its own.
+    sparseptr borrowed = q->spar;
+    mat_invert(work.get(), work.get(), false, false, r, env->n, false, true, &borrowed, nullptr,
                -1, -1, -1, false, 0);
     return;
   }
