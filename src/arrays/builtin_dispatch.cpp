@@ -275,6 +275,9 @@ void builtin_func1(textptr inf, quolyptr n, nameptr* flag, std::int32_t index) {
       }
       funcdef(inf, flag);
       return;
+    case 13:  // the position of the smallest (or smallest positive) entry
+      arr_parse('L', inf, n, flag);
+      return;
     case 27:  // Hamilton: the path search on the operand's labelled matrix
       arr_parse('H', inf, n, flag);
       return;

@@ -58,10 +58,7 @@ void own_value(builtin_func1_EnvRec* env) {
   }
 }
 
-void set_result(builtin_func1_EnvRec* env, std::int32_t v) {
-  free_quoly(env->n);
-  quoly_set(v, env->n);
-}
+void set_result(builtin_func1_EnvRec* env, std::int64_t v) { quoly_set_integer(v, env->n); }
 
 // *n := p (taken over) as a value; a single leaf becomes a number.
 void set_poly_result(builtin_func1_EnvRec* env, poly p) {

@@ -92,11 +92,15 @@ class WorkingArray {
     const char* name = "outar";
     if (invert) {
       w_ = outar;
+      // outar may be ar itself holding borrowed cells: each source cell is
+      // read before its slot is cleared.
       if (!(oar_free && equal))
         for (std::int64_t k = 0; k < cells_; ++k) {
+          const quoly from = ar->stash[k];
+          quoly copy = nullptr;
+          copy_cell(from, &copy);
           if (oar_free) free_quoly(&outar->stash[k]);
-          outar->stash[k] = nullptr;
-          copy_cell(ar->stash[k], &outar->stash[k]);
+          outar->stash[k] = copy;
         }
     } else if (ar_free && equal) {
       w_ = ar;

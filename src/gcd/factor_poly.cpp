@@ -630,6 +630,8 @@ void irreducible_poly(quolyptr n, std::int32_t level) {
     error(negative_exponent_argument_error, &token);
     return;
   }
+  // The verdict is a code (-1, 0, 1 or a factor count), kept as the word
+  // itself: as an image a count could read as another code.
   auto set_number = [&](std::int32_t k) {
     quoly q = nullptr;
     quoly_set(k, &q);

@@ -48,7 +48,7 @@ struct Owned {
 
 quoly small(std::int32_t v) {
   quoly q = nullptr;
-  quoly_set(v, &q);
+  quoly_set_integer(v, &q);
   return q;
 }
 

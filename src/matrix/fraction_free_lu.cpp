@@ -187,7 +187,7 @@ void fract_free_lu(bool colsok, quolyptr n, arrptr q, const bool* want, workptr 
       }
       free_quoly(&run);
     }
-  quoly_set(s, n);
+  quoly_set_integer(s, n);
   for (std::int32_t k = s; k < rows; ++k) quoly_set(1, &pivots->stash[k]);
   for (std::int32_t c = s; c + 1 < rows; ++c)
     for (std::int32_t i = c + 1; i < rows; ++i) {

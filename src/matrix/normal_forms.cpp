@@ -367,7 +367,7 @@ void intcolred(quolyptr n, arrptr q, const bool* want, workptr alpha, workptr be
   phaseone(want, alpha, beta, alphinv, betinv, &m, s.rows, s.cols, 0, q->start, q->stop,
            &flipped, false, wantmod, wanthalf != 0, pseudodet, h.get());
   hermite_two(want, beta, betinv, m + 1, s.rows, s.cols, q->start, wantmod);
-  quoly_set(m + 1, n);
+  quoly_set_integer(m + 1, n);
 }
 
 void intnormal(quolyptr n, arrptr q, const bool* want, workptr alpha, workptr beta,
@@ -400,7 +400,7 @@ void intnormal(quolyptr n, arrptr q, const bool* want, workptr alpha, workptr be
   bool flipped = false;
   phaseone(want, alpha, beta, alphinv, betinv, &m, s.rows, s.cols, 0, q->start, q->stop,
            &flipped, true, wantmod, wanthalf != 0, pseudodet, h.get());
-  quoly_set(m + 1, n);
+  quoly_set_integer(m + 1, n);
   if (verbose) dumpitt("Smith Normal Form, phase 2's, rank ", m + 1, false, true, true);
   if (m < 0) return;
   const std::int32_t last = q->start + m + m * s.rows;

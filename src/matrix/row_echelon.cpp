@@ -151,7 +151,7 @@ bool fraction_free_rref(quolyptr n, std::int32_t start, std::int32_t rows, std::
         cell = v;
       }
     }
-  quoly_set(r, n);
+  quoly_set_integer(r, n);
   return true;
 }
 
@@ -226,7 +226,7 @@ void red_row_ech(quolyptr n, arrptr q, const bool* want, workptr alpha, workptr 
     ++c;
     if (c > cols - 2) done = true;
   }
-  quoly_set(r, n);
+  quoly_set_integer(r, n);
 }
 
 void sparse_mod_redrowech(quolyptr n, sparseptr sp, const bool* want, std::int32_t rows,
@@ -258,7 +258,7 @@ void sparse_mod_redrowech(quolyptr n, sparseptr sp, const bool* want, std::int32
     get_sparse_colm(sparse_frame_of(sp, r), r, c, &link);
     if (*link == nullptr || (*link)->coord != c) {
       tavrin_error("nil qp in sparse mod reduce row echelon.", true);
-      quoly_set(count - 1, n);  // the promised pivot is missing: stop here
+      quoly_set_integer(count - 1, n);  // the promised pivot is missing: stop here
       return;
     }
     const std::int32_t p = (*link)->val->ncoef->lint;
@@ -286,7 +286,7 @@ void sparse_mod_redrowech(quolyptr n, sparseptr sp, const bool* want, std::int32
     ++c;
     if (c > cols - 1) break;
   }
-  quoly_set(count, n);
+  quoly_set_integer(count, n);
 }
 
 void sparse_redrowech(quolyptr n, arrptr q, const bool* want, sparseptr* auxspar) {
@@ -326,7 +326,7 @@ void sparse_redrowech(quolyptr n, arrptr q, const bool* want, sparseptr* auxspar
     get_sparse_colm(sparse_frame_of(sp, r), r, c, &link);
     if (*link == nullptr || (*link)->coord != c) {
       tavrin_error("nil qp in sparse reduce row echelon.", true);
-      quoly_set(count - 1, n);  // the promised pivot is missing: stop here
+      quoly_set_integer(count - 1, n);  // the promised pivot is missing: stop here
       return;
     }
     if (!quoly_eq_1((*link)->val)) {
@@ -355,7 +355,7 @@ void sparse_redrowech(quolyptr n, arrptr q, const bool* want, sparseptr* auxspar
     ++c;
     if (c > cols - 1) break;
   }
-  quoly_set(count, n);
+  quoly_set_integer(count, n);
 }
 
 }  // namespace tavrin

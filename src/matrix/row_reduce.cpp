@@ -63,8 +63,8 @@ struct ExchangeLists {
     for (std::int32_t k = 0; k < steps; ++k) {
       // the cells are overwritten, as identi overwrites a fresh work array
       alpha->stash[2 * k] = alpha->stash[2 * k + 1] = nullptr;
-      quoly_set(addresser + permute(rows, k + base) - base, &alpha->stash[2 * k]);
-      quoly_set(addresser + permute(cols, k + base) - base, &alpha->stash[2 * k + 1]);
+      quoly_set_integer(addresser + permute(rows, k + base) - base, &alpha->stash[2 * k]);
+      quoly_set_integer(addresser + permute(cols, k + base) - base, &alpha->stash[2 * k + 1]);
     }
   }
 };
@@ -206,7 +206,7 @@ void colreduce(quolyptr n, arrptr q, const bool* want, workptr alpha, workptr be
         if (!quoly_iszero(at(i, s))) quoly_set(0, &at(i, s));
   }
   steps = s;
-  quoly_set(steps, n);
+  quoly_set_integer(steps, n);
   if (positions) lists.write_positions(alpha, steps, 0);
 }
 
@@ -255,7 +255,7 @@ void normalize(quolyptr n, arrptr q, const bool* want, workptr alpha, workptr be
       quoly_set(0, &at(s, c));
     }
   }
-  quoly_set(s, n);
+  quoly_set_integer(s, n);
 }
 
 namespace {
@@ -441,7 +441,7 @@ void sparse_rowreduce_values(quolyptr n, arrptr q, bool pseudo, const bool* want
     }
   }
   steps = s - 1;
-  quoly_set(steps, n);
+  quoly_set_integer(steps, n);
   if (2 * steps > 1000000) error(326, nullptr);
   if (tx.positions) lists.write_positions(alpha, steps, 1);
 }
@@ -523,7 +523,7 @@ void sparse_mod_rowreduce(quolyptr n, sparseptr spar, bool pseudo, const bool* w
   }
   steps = s - 1;
   if (!pseudo) deferred_exchanges(a, exchanged_upto, cols, exchanged);
-  quoly_set(steps, n);
+  quoly_set_integer(steps, n);
   move_data_outof_quoly(a, rows);
   put_back_sparse(a, spar, rows);
   if (2 * steps > 1000000) error(326, nullptr);

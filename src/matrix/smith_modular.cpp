@@ -296,7 +296,7 @@ bool smith_by_determinant(quolyptr n, arrptr q) {
       else
         setvalue(0, e);
     }
-  quoly_set(m, n);
+  quoly_set_integer(m, n);
   return true;
 }
 

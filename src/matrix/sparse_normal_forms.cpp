@@ -511,7 +511,7 @@ void sparse_intcolred(quolyptr n, arrptr q, const bool* want, sparseptr* auxspar
   sparse_phaseone(want, auxspar, &m, rows, cols, 1, q->spar, &flipped, false, wantmod,
                   wanthalf != 0, pseudodet, h.get());
   sp_hermite_two(want, auxspar, m, rows, cols, q->spar, wantmod);
-  quoly_set(m, n);
+  quoly_set_integer(m, n);
 }
 
 void sparse_intnormal(quolyptr n, arrptr q, const bool* want, sparseptr* auxspar, bool wantmod,
@@ -529,7 +529,7 @@ void sparse_intnormal(quolyptr n, arrptr q, const bool* want, sparseptr* auxspar
   bool flipped = false;
   sparse_phaseone(want, auxspar, &m, rows, cols, 1, q->spar, &flipped, true, wantmod,
                   wanthalf != 0, pseudodet, h.get());
-  quoly_set(m, n);
+  quoly_set_integer(m, n);
   if (verbose) dumpitt("Smith Normal Form, phase 2's, rank ", m, false, true, true);
   sparseptr sp = q->spar;
   for (std::int32_t i = 1; i <= m; ++i) {
