@@ -248,6 +248,7 @@ void builtin_func1(textptr inf, quolyptr n, nameptr* flag, std::int32_t index) {
   env.flag = flag;
   env.n = n;
   env.see_star = false;
+  env.oldm1 = command_int;  // what the built-ins that hold interrupts put back
   // Every exit gives the count's limbs back.
   struct count_release {
     arr_descr* f;

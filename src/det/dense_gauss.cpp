@@ -9,6 +9,7 @@
 #include <utility>
 #include <vector>
 
+#include "core/interrupts.h"
 #include "core/errors.h"
 #include "core/globals.h"
 #include "det/bareiss.h"
@@ -399,6 +400,7 @@ void standard_matrix_invert(quolyptr n, std::int32_t m, poly fct, bool oar_free,
   OpLists ops;
   bool singular = false, finished = false;
   for (std::int32_t i = 1; i <= m && !finished; ++i) {
+    check_interrupt();
     const std::int32_t p = i - 1;
     const std::int32_t num_cols = env.cols_to_search == one_1 ? 1
                                   : env.cols_to_search == half ? (m - i + 2) / 2
@@ -511,6 +513,7 @@ void gauss_Bareiss(quolyptr n, std::int32_t m, workptr ar, bool ar_free, bool in
     ~Prev() { free_quoly(&q); }
   } prev;
   for (std::int32_t i = 1; i < m; ++i) {
+    check_interrupt();
     const std::int32_t p = i - 1;
     std::int32_t newi = 0, j = 0;
     find_good_spot(dup, i, m, m - i + 1, &newi, &j);

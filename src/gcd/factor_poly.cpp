@@ -526,6 +526,7 @@ void factor_poly(poly* a, poly* sq, std::int32_t* count, bool leave_early, bool 
   // Distinct-degree stage: each part's pcoef becomes its list of products.
   const bool prime_field = first_record(level) == nullptr;
   for (poly N = *sq; N != nullptr; N = N->next) {
+    check_interrupt();
     OwnedPoly v, w, x;
     v.p = N->pcoef;
     N->pcoef = nullptr;
@@ -584,6 +585,7 @@ void factor_poly(poly* a, poly* sq, std::int32_t* count, bool leave_early, bool 
   env.out = nullptr;
   env.pt = &env.out;
   for (poly N = *sq; N != nullptr; N = N->next) {
+    check_interrupt();
     for (poly G = N->pcoef; G != nullptr; G = G->next) {
       const std::int32_t d = G->exp;
       const std::int32_t hg = var_depth(G->pcoef);

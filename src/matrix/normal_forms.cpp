@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "arrays/array_store.h"
+#include "core/interrupts.h"
 #include "core/errors.h"
 #include "core/globals.h"
 #include "core/trace_level.h"
@@ -206,6 +207,7 @@ void phaseone(const bool* want, workptr alpha, workptr beta, workptr alphinv, wo
   imptr f = factor.get();
   setvalue(0, f);
   for (std::int32_t i = init; i <= *min; ++i) {
+    check_interrupt();
     if (verbose && i % disper(*min) == 0) std::printf(" %d", i + 1 - init);
     std::int32_t pr = 0, pc = 0, code = 0, j2 = 0, k2 = 0, val2 = 0;
     intfindbest(start, stop, rows, i, &pr, &pc, &code);
@@ -291,6 +293,7 @@ void phasetwo(const bool* want, workptr alpha, workptr beta, workptr alphinv, wo
   detail::ScratchNumber minus_one;
   setvalue(-1, minus_one.get());
   for (;;) {
+    check_interrupt();
     std::int32_t b = i, flag = 1;
     best_on_diag(start, stop, rows, i, &b, &flag);
     if (b != i) {

@@ -7,6 +7,7 @@
 
 #include "arrays/array_store.h"
 #include "arrays/sparse_store.h"
+#include "core/interrupts.h"
 #include "core/errors.h"
 #include "core/globals.h"
 #include "core/trace_level.h"
@@ -177,6 +178,7 @@ void colreduce(quolyptr n, arrptr q, const bool* want, workptr alpha, workptr be
   };
   std::int32_t s = 0;
   for (; s < steps; ++s) {
+    check_interrupt();
     std::int32_t pr = -1;
     std::int32_t pc = -1;
     findbest(start, q->stop, rows, s, &pr, &pc, false);
@@ -224,6 +226,7 @@ void normalize(quolyptr n, arrptr q, const bool* want, workptr alpha, workptr be
   const std::int32_t m = std::min(rows, cols);
   std::int32_t s = 0;
   for (; s < m; ++s) {
+    check_interrupt();
     std::int32_t pr = -1;
     std::int32_t pc = -1;
     findbest(start, q->stop, rows, s, &pr, &pc, false);
@@ -396,6 +399,7 @@ void sparse_rowreduce_values(quolyptr n, arrptr q, bool pseudo, const bool* want
   ExchangeLists lists;
   std::int32_t s = 1;
   for (; s <= steps; ++s) {
+    check_interrupt();
     std::int32_t pr = -1;
     std::int32_t pc = -1;
     if (first_active)
@@ -471,6 +475,7 @@ void sparse_mod_rowreduce(quolyptr n, sparseptr spar, bool pseudo, const bool* w
   const auto m = static_cast<std::uint32_t>(modulus);
   std::int32_t s = 1;
   for (; s <= steps; ++s) {
+    check_interrupt();
     std::int32_t pr = -1;
     std::int32_t pc = -1;
     special_mod_sparse_findbest(false, a, rows, s, &pr, &pc);

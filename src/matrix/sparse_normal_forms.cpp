@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "arrays/sparse_store.h"
+#include "core/interrupts.h"
 #include "core/errors.h"
 #include "core/globals.h"
 #include "core/trace_level.h"
@@ -280,6 +281,7 @@ void phaseone_block(const SparseTransforms& tx, std::int32_t* min, std::int32_t 
   TraceLevel trace(steps);
   if (verbose) dumpitt("Phase 1, ", steps, false, true, true);
   for (std::int32_t i = init; i <= *min; ++i) {
+    check_interrupt();
     if (verbose && i % disper(*min) == 0) std::printf(" %d", i);
     sparseptr frame = sparse_frame_of(spar, i);
     std::int32_t pr = -1, pc = 0, code = 0, j2 = 0, k2 = 0, val2 = 0;
@@ -407,6 +409,7 @@ void phasetwo_block(const SparseTransforms& tx, std::int32_t rows, std::int32_t 
   FactorValue one;
   setvalue(1, one.num());
   for (;;) {
+    check_interrupt();
     std::int32_t b = i, flag = 1;
     sparse_best_diag(*sp, rows, i, &b, &flag);
     if (b != i) {
