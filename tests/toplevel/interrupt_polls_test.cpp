@@ -108,8 +108,7 @@ class InterruptPolls : public testing::Test {
       if (in.at_eof() && token.name[0] == ';') break;
       quoly value = nullptr;
       bool unwound = false;
-      const std::string out = output_of([&] { parse(&stream, &value, &zilch); }, &unwound);
-      if (unwound && getenv("DBG")) std::fprintf(stderr, "[%s] %s\n", text.c_str(), out.c_str());
+      output_of([&] { parse(&stream, &value, &zilch); }, &unwound);
       result = unwound ? "unwound" : value == nullptr ? "nil" : value_text(value);
       {
         BigModeGuard limbs_too;  // the command's 0 carries a limb in any ring
@@ -122,8 +121,8 @@ class InterruptPolls : public testing::Test {
     return result;
   }
 
-  // The stored values: every variable and every element of the arrays a
-  // and s (as far as they exist), and the ring.
+  // The stored values: the ring, every variable, and the sums and
+  // determinants of the arrays a, b and s (where they exist).
   static std::string state() {
     std::string s = std::to_string(modulus) + (modularmode ? "m" : "") + (lintmode ? "w" : "");
     for (varptr v : sca_store)
