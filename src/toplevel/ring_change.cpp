@@ -569,9 +569,11 @@ void return_to_rational(textptr inf, quolyptr num, nameptr np, bool printstuff) 
   zero_results(num);
   change_polydata(&env);
   if (np != nullptr) {
+    // A list that ended early (a bad entry) skipped the system array too.
     for_each_variable(lift_residue_only);
     for_each_dense_cell(lift_residue_only);
-    for_each_user_sparse_array(settle_sparse_after_list);
+    for_each_system_cell(lift_residue_only);
+    for_each_sparse_array(settle_sparse_after_list);
   }
   clear_word_modulus();
   limit_char_arrays = denom_count;
@@ -814,10 +816,15 @@ void change_local(nameptr np, change_prec_EnvRec* outer) {
   } catch (const list_ended&) {
     return;
   }
+  // The system array goes with the list, sparse frames included (a sparse
+  // one left behind would hold values of the old ring).
+  const bool sparse_syst = syst != nullptr && syst->spar != nullptr;
   if (outer->wasmodular) {
     for_each_system_cell(lift);
+    if (sparse_syst) lift_sparse(syst);
   } else {
     for_each_system_cell(queue_converted);
+    if (sparse_syst) queue_sparse(syst);
   }
 }
 
