@@ -29,8 +29,14 @@ bool entry_ready(quoly q, bool polys) {
   return polys && has_float_image(q);
 }
 
-// *q := its image, in place.
+// *q := its image, in place; an empty cell becomes 0.0 (the floating
+// kernels read every cell's number).
 void image_in_place(quolyptr q) {
+  if (*q == nullptr) {
+    fl_quoly_set(0.0L, q);
+    (*q)->ncoef->lint = 0;
+    return;
+  }
   quoly img = nullptr;
   quoly_float_image(*q, &img);
   free_quoly(q);

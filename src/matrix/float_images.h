@@ -34,7 +34,8 @@ bool floating_engines();
 // adjoined, without relation, Laurent mode off. v kept.
 bool float_ready(const MatValue& v, bool polys_ok);
 
-// v's entries (or its scalar) := their floating images; v is owned after.
+// v's entries (or its scalar) := their floating images (an empty dense
+// cell: 0.0); v is owned after.
 void to_float_images(MatValue& v);
 
 // v's entries (or its scalar), floating images, := their exact values; a
