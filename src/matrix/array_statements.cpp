@@ -230,18 +230,22 @@ void read_det_options(textptr inf, nameptr* flag, char x, DetOptions* o) {
 
 // The determinant of the square matrix v in floating mode, on its images,
 // into *n as the exact rational equal to the long double (a polynomial of
-// such coefficients). The router uses the images up.
+// such coefficients).
 void floating_determinant(MatValue& v, quolyptr n, std::int32_t r, const DetOptions& o) {
   if (v.spar == nullptr) need_work_array(&token);
   to_float_images(v);
   free_quoly(n);
   fl_quoly_set(1.0L, n);
+  const bool sparse = v.spar != nullptr;
   {
     FloatingModeGuard floating;
     mat_invert(v.arr, v.arr, true, true, r, n, false, true, &v.spar, nullptr, o.the_degree,
                o.the_degree2, o.the_power, false, 0);
   }
-  if (v.spar == nullptr) v.forget();
+  // The dense methods leave the cells to the caller; a sparse method that
+  // used the matrix up set its frames nil.
+  if (sparse && v.spar == nullptr) v.forget();
+  v.release();
   quoly_from_float_image(n);
 }
 
@@ -318,7 +322,7 @@ void determinant_family(char x, textptr inf, MatValue& v, quolyptr n, nameptr* f
     need_work_array(&token);
     mat_invert(v.arr, v.arr, v.arr_free, v.arr_free, r, n, false, true, &v.spar, o.fct,
                o.the_degree, o.the_degree2, o.the_power, false, 0);
-    if (v.arr_free) v.forget();  // the router used the owned entries up
+    v.release();  // the router leaves the cells, changed or not, to their owner
   } else if (x == 'H') {
     // The labelled matrix holds labels, not values: its entries and frames
     // are given back without their fields, on every exit.

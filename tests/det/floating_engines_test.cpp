@@ -17,6 +17,7 @@
 #include "matrix/matrix_support.h"
 #include "numbers/freelists.h"
 #include "support/data_tables.h"
+#include "support/node_accounting.h"
 #include "support/output_capture.h"
 #include "support/value_form.h"
 #include "toplevel/charsets.h"
@@ -95,17 +96,26 @@ TEST_F(FloatEngines, EnginesSeeFloatingModeAndEveryFlagComesBack) {
   ASSERT_EQ(exact, Flags(5, false));
   // One variable: the elimination's GCDs are the floating one-variable GCD.
   run("&(J = x)\n[v] := [<i = 1, 3><j = 1, 3> (x + i)^j + j*x]:\ne := Det[v]:");
+  run("[h] := [<i = 1, 4><j = 1, 4> i^j + j]:\n[z] := [<i = 1, 3><j = 1, 3> (j - 1)*i]:");
+  const std::string work =
+      "if 1 then Float; [d] := Det[v]; f := Det[h]; [w] := [h]^-1; [p] := [h] * [h] fi:";
   const long before = polygcd_stages.one_variable;
   seen.clear();
-  run("if 1 then Float; [d] := Det[v] fi:\nf := d[1] - e:");
+  run(work + "\nf := d[1] - e:");
   EXPECT_GT(polygcd_stages.one_variable, before);
-  ASSERT_FALSE(seen.empty());
-  EXPECT_EQ(seen.front(), floating);
+  ASSERT_EQ(seen.size(), 3u);
+  for (const Flags& f : seen) EXPECT_EQ(f, floating);
   EXPECT_EQ(value("f"), RatRef(0));
+  // The same statements again, an exact determinant of a temporary too:
+  // every image, copy and cell given back.
+  for (const std::string& piece : {work, std::string("e := Det(([v] + [v])):")}) {
+    run(piece);
+    NodeBalance balance;
+    run(piece);
+  }
 
   // An error inside the floating work (a zero column found in floating
   // mode) and one in the body outside it.
-  run("[h] := [<i = 1, 4><j = 1, 4> i^j + j]:\n[z] := [<i = 1, 3><j = 1, 3> (j - 1)*i]:");
   EXPECT_TRUE(run("if 1 then Float; [y] := [z]^-1 fi:"));
   EXPECT_EQ(flags(), exact);
   EXPECT_TRUE(run("if 1 then Float; 1/0 fi:"));
