@@ -106,11 +106,6 @@ struct CancelHold {
   ~CancelHold() { --cancelflag; }
 };
 
-struct GcdStashLevel {
-  GcdStashLevel() { init_gcd_stash(); }
-  ~GcdStashLevel() { pop_gcd_stash(); }
-};
-
 // ---- Sums ---------------------------------------------------------------------------------
 
 void check_sizes(const MatValue& v, const MatValue& w, bool rows_too) {
