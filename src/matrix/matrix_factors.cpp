@@ -12,6 +12,7 @@
 #include "lang/nesting.h"
 #include "lang/variables.h"
 #include "matrix/det_services.h"
+#include "matrix/float_images.h"
 #include "matrix/matrix_expr_impl.h"
 #include "matrix/matrix_expressions.h"
 #include "matrix/matrix_literals.h"
@@ -343,7 +344,9 @@ void apply_power(textptr inf, MatValue& v, nameptr* flag) {
   if (v.is_scalar()) {
     raise_to_power(&v.n, e);
   } else {
-    matrix_power(v.arr, &v.facts, &v.arr_free, check_and_convert(e), &v.spar);
+    const std::int32_t k = check_and_convert(e);
+    auto power = [&] { matrix_power(v.arr, &v.facts, &v.arr_free, k, &v.spar); };
+    if (!run_floating(v, nullptr, power)) power();
   }
 }
 
