@@ -257,9 +257,113 @@ DensePoly dense_add(const DensePoly& a, const DensePoly& b, std::int32_t p) {
   return r;
 }
 
+// ---- The half-GCD ----------------------------------------------------------------------
+//
+// half_gcd(u, v, d) (deg u > deg v) gives the matrix M of the remainder
+// steps that lower deg u by d: M (u, v) = (u', v') consecutive remainders
+// with deg u' > deg u - d >= deg v'. The first d quotients depend only on
+// the top 2d - 1 coefficients, so the pair is cut to those; the reduction
+// runs in two halves of d / 2 with one division step between, Euclid's
+// steps with the matrix below dense_hgcd_degree.
+
+namespace {
+
+struct Matrix2 {
+  DensePoly m[2][2];
+  static Matrix2 identity() {
+    Matrix2 r;
+    r.m[0][0] = {1};
+    r.m[1][1] = {1};
+    return r;
+  }
+};
+
+DensePoly shifted_down(const DensePoly& a, std::int32_t s) {
+  if (static_cast<std::int64_t>(a.size()) <= s) return {};
+  return DensePoly(a.begin() + s, a.end());
+}
+
+// (u, v) := M (u, v).
+void apply(const Matrix2& M, DensePoly& u, DensePoly& v, std::int32_t p) {
+  DensePoly nu = dense_add(dense_mul(M.m[0][0], u, p), dense_mul(M.m[0][1], v, p), p);
+  v = dense_add(dense_mul(M.m[1][0], u, p), dense_mul(M.m[1][1], v, p), p);
+  u = std::move(nu);
+}
+
+Matrix2 product(const Matrix2& A, const Matrix2& B, std::int32_t p) {
+  Matrix2 r;
+  for (int i = 0; i < 2; ++i)
+    for (int j = 0; j < 2; ++j)
+      r.m[i][j] = dense_add(dense_mul(A.m[i][0], B.m[0][j], p), dense_mul(A.m[i][1], B.m[1][j], p), p);
+  return r;
+}
+
+// M := [[0, 1], [1, -q]] M, the step (u, v) -> (v, u - q v).
+void step(Matrix2& M, const DensePoly& q, std::int32_t p) {
+  for (int j = 0; j < 2; ++j) {
+    DensePoly t = dense_sub(M.m[0][j], dense_mul(q, M.m[1][j], p), p);
+    M.m[0][j] = std::move(M.m[1][j]);
+    M.m[1][j] = std::move(t);
+  }
+}
+
+// One division step: (u, v) := (v, u mod v), the quotient in *q.
+void divide_step(DensePoly& u, DensePoly& v, DensePoly* q, std::int32_t p) {
+  DensePoly r;
+  dense_divrem(u, v, p, q, &r);
+  u = std::move(v);
+  v = std::move(r);
+}
+
+Matrix2 half_gcd(const DensePoly& u, const DensePoly& v, std::int32_t d, std::int32_t p) {
+  if (v.empty() || dense_degree(v) <= dense_degree(u) - d) return Matrix2::identity();
+  const std::int32_t cut = std::max(0, dense_degree(u) - 2 * d + 2);
+  DensePoly u1 = shifted_down(u, cut), v1 = shifted_down(v, cut);
+  if (d <= dense_hgcd_degree) {
+    Matrix2 M = Matrix2::identity();
+    const std::int32_t goal = dense_degree(u1) - d;
+    DensePoly q;
+    while (dense_degree(v1) > goal) {
+      divide_step(u1, v1, &q, p);
+      step(M, q, p);
+    }
+    return M;
+  }
+  const std::int32_t d1 = std::clamp((d + 1) / 2, 1, d - 1);
+  Matrix2 M1 = half_gcd(u1, v1, d1, p);
+  apply(M1, u1, v1, p);
+  const std::int32_t d2 = dense_degree(v1) - dense_degree(u) + cut + d;
+  if (v1.empty() || d2 <= 0) return M1;
+  DensePoly q;
+  divide_step(u1, v1, &q, p);
+  step(M1, q, p);
+  return product(half_gcd(u1, v1, d2, p), M1, p);
+}
+
+// (u, v) := the pair of consecutive remainders about half way down.
+void half_gcd_in_place(DensePoly& u, DensePoly& v, std::int32_t p) {
+  const std::int32_t d = (dense_degree(u) + 1) / 2;
+  if (v.empty() || dense_degree(v) <= dense_degree(u) - d) return;
+  const std::int32_t du = dense_degree(u);
+  const std::int32_t d1 = std::clamp((d + 1) / 2, 1, std::max(1, d - 1));
+  apply(half_gcd(u, v, d1, p), u, v, p);
+  const std::int32_t d2 = dense_degree(v) - du + d;
+  if (v.empty() || d2 <= 0) return;
+  divide_step(u, v, nullptr, p);
+  apply(half_gcd(u, v, d2, p), u, v, p);
+}
+
+}  // namespace
+
 DensePoly dense_gcd(const DensePoly& a, const DensePoly& b, std::int32_t p) {
   DensePoly x = a, y = b;
   if (x.size() < y.size()) std::swap(x, y);
+  if (!y.empty() && x.size() == y.size()) divide_step(x, y, nullptr, p);
+  while (dense_degree(x) > dense_hgcd_degree && !y.empty()) {
+    check_interrupt();
+    half_gcd_in_place(x, y, p);
+    if (!y.empty()) divide_step(x, y, nullptr, p);
+  }
   while (!y.empty()) {
     eliminate_in_place(x, y, p, nullptr);
     std::swap(x, y);

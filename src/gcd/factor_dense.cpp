@@ -57,20 +57,93 @@ std::int32_t table_size(std::int32_t n, std::int64_t uses) {
   return static_cast<std::int32_t>(std::max(1.0, std::min({k, cap, static_cast<double>(n)})));
 }
 
+}  // namespace
+
+namespace {
+
+// The baby and giant steps modulo the current modulus: a multiple of the
+// part still to split, replaced by it when that shrinks to half the
+// transform length.
+class Steps {
+ public:
+  Steps(const DensePoly& v, const DensePoly& xp, std::int32_t p, std::int32_t l, std::int32_t bound)
+      : p_(p), l_(l), bound_(bound), uses_((bound + l - 1) / l - 1) {
+    m_ = std::make_unique<PolyModulus>(v, p);
+    baby_.push_back(m_->reduce(DensePoly{0, 1}));
+    baby_.push_back(xp);
+    while (static_cast<std::int32_t>(baby_.size()) <= l) {
+      check_interrupt();
+      baby_.push_back(m_->power(baby_.back(), static_cast<std::uint64_t>(p)));
+    }
+    prepare();
+  }
+
+  const PolyModulus& modulus() const { return *m_; }
+  const DensePoly& giant() const { return giant_; }
+  const DensePoly& baby(std::int32_t j) const { return baby_[static_cast<std::size_t>(j)]; }
+
+  // Modulo rest from now on, when that halves the transforms.
+  void shrink_to(const DensePoly& rest, std::int32_t done) {
+    const std::int32_t n = m_->degree(), r = dense_degree(rest);
+    if (r < 1 || dense_detail::transform_lg(2 * std::int64_t{r}) >= dense_detail::transform_lg(2 * std::int64_t{n}))
+      return;
+    m_ = std::make_unique<PolyModulus>(rest, p_);
+    for (DensePoly& b : baby_) b = m_->reduce(std::move(b));
+    giant_ = m_->reduce(std::move(giant_));
+    next_.reset();
+    uses_ = (std::min(bound_, r / 2) - done + l_ - 1) / l_;
+    prepare();
+  }
+
+  // H_i: the first call gives H_1 = t^(p^l), each later one the next.
+  void next_giant() {
+    if (giant_.empty()) {
+      giant_ = baby_[static_cast<std::size_t>(l_)];
+      return;
+    }
+    if (!next_) next_ = std::make_unique<Composer>(baby_[static_cast<std::size_t>(l_)], *m_, table_size(m_->degree(), uses_));
+    giant_ = next_->compose(giant_);
+  }
+
+  // prod_(j < l) (H_i - h_j) modulo the current modulus.
+  DensePoly interval_product() {
+    const FixedFactor by_giant(giant_, *m_);
+    DensePoly product = dense_sub(giant_, baby_[0], p_);
+    for (std::int32_t j = 1; j < l_ && !product.empty(); ++j) {
+      product = FixedFactor::sum(by_giant, minus_baby_[static_cast<std::size_t>(j)]).times(product);
+      check_interrupt();
+    }
+    return product;
+  }
+
+ private:
+  void prepare() {
+    minus_baby_.clear();
+    for (std::int32_t j = 0; j < l_; ++j) minus_baby_.emplace_back(negated(baby_[static_cast<std::size_t>(j)], p_), *m_);
+  }
+
+  std::int32_t p_, l_, bound_;
+  std::int64_t uses_;
+  std::unique_ptr<PolyModulus> m_;
+  std::vector<DensePoly> baby_;
+  std::vector<FixedFactor> minus_baby_;
+  DensePoly giant_;
+  std::unique_ptr<Composer> next_;
+};
+
 // Splits the product g of the factors of degrees lo .. hi (the interval of
-// giant step H): the factors of degree d divide H - h_(hi - d). Links each
-// degree's product, lowest first, into *out; with leave_early only the
-// first. Returns whether one was linked.
-void split_interval(DensePoly g, std::int32_t lo, std::int32_t hi, const DensePoly& giant,
-                    const std::vector<DensePoly>& baby, std::int32_t p, bool leave_early,
-                    std::vector<DegreeProduct>* out) {
+// the giant step H): the factors of degree d divide H - h_(hi - d). Links
+// each degree's product, lowest first, into *out; with leave_early only the
+// first.
+void split_interval(DensePoly g, std::int32_t lo, std::int32_t hi, const DensePoly& giant, const Steps& steps,
+                    std::int32_t p, bool leave_early, std::vector<DegreeProduct>* out) {
   for (std::int32_t d = lo; d <= hi && dense_degree(g) > 0; ++d) {
     if (dense_degree(g) < 2 * d) {  // one factor left
       const std::int32_t e = dense_degree(g);
       out->push_back({std::move(g), e});
       return;
     }
-    const DensePoly t = remainder(dense_sub(giant, baby[static_cast<std::size_t>(hi - d)], p), g, p);
+    const DensePoly t = remainder(dense_sub(giant, steps.baby(hi - d), p), g, p);
     DensePoly s = dense_gcd(t, g, p);
     if (dense_degree(s) <= 0) continue;
     g = quotient(g, s, p);
@@ -79,54 +152,61 @@ void split_interval(DensePoly g, std::int32_t lo, std::int32_t hi, const DensePo
   }
 }
 
+// Interval products wait for one GCD with the rest this many at a time.
+constexpr std::size_t gcd_batch = 4;
+
 }  // namespace
 
 std::vector<DegreeProduct> distinct_degree_residues(const DensePoly& v, std::int32_t p, bool leave_early,
                                                     DensePoly* xp) {
   const std::int32_t n = dense_degree(v);
   std::vector<DegreeProduct> out;
-  const PolyModulus M(v, p);
-  *xp = M.power_of_t(static_cast<std::uint64_t>(p));
+  *xp = PolyModulus(v, p).power_of_t(static_cast<std::uint64_t>(p));
   const std::int32_t bound = n / 2;
   if (bound == 0) {
     out.push_back({v, n});
     return out;
   }
   const auto l = static_cast<std::int32_t>(std::ceil(std::sqrt(static_cast<double>(bound))));
-  // Baby steps h_0 .. h_l, the first l negated and prepared.
-  std::vector<DensePoly> baby{M.reduce(DensePoly{0, 1}), *xp};
-  while (static_cast<std::int32_t>(baby.size()) <= l) {
-    check_interrupt();
-    baby.push_back(M.power(baby.back(), static_cast<std::uint64_t>(p)));
-  }
-  std::vector<FixedFactor> minus_baby;
-  for (std::int32_t j = 0; j < l; ++j)
-    minus_baby.emplace_back(negated(baby[static_cast<std::size_t>(j)], p), M);
+  Steps steps(v, *xp, p, l, bound);
   DensePoly rest = v;
-  DensePoly giant = baby[static_cast<std::size_t>(l)];
-  std::unique_ptr<Composer> next_giant;
-  for (std::int32_t i = 1, done = 0;; ++i, done += l) {
-    if (2 * (done + 1) > dense_degree(rest)) break;
-    if (i > 1) {
-      if (!next_giant) {
-        const std::int64_t uses = (bound + l - 1) / l - 1;
-        next_giant = std::make_unique<Composer>(baby[static_cast<std::size_t>(l)], M, table_size(n, uses));
+  struct Pending {
+    DensePoly product, giant;
+    std::int32_t done;
+  };
+  std::vector<Pending> pending;
+  DensePoly all;  // the product of the pending products
+  for (std::int32_t done = 0;;) {
+    // The rest has no factor of degree <= done once the pending products
+    // are settled: it is irreducible below degree 2 (done + 1).
+    const bool beyond = 2 * (done + 1) > dense_degree(rest);
+    if (pending.empty() && beyond) break;
+    if (!pending.empty() && (pending.size() == gcd_batch || beyond)) {
+      const DensePoly g = dense_gcd(all, rest, p);
+      std::vector<Pending> batch = std::move(pending);
+      pending.clear();
+      if (dense_degree(g) <= 0) continue;
+      // Each factor goes to the first interval whose product it divides,
+      // that of its degree.
+      DensePoly found = g;
+      for (Pending& b : batch) {
+        if (dense_degree(found) <= 0) break;
+        DensePoly gi = dense_gcd(remainder(b.product, found, p), found, p);
+        if (dense_degree(gi) <= 0) continue;
+        found = quotient(found, gi, p);
+        rest = quotient(rest, gi, p);
+        const std::size_t before = out.size();
+        split_interval(std::move(gi), b.done + 1, b.done + l, b.giant, steps, p, leave_early, &out);
+        if (leave_early && out.size() > before) return out;
       }
-      giant = next_giant->compose(giant);
+      steps.shrink_to(rest, batch.back().done + l);
+      continue;
     }
-    // prod_(j < l) (H_i - h_j) mod v.
-    const FixedFactor by_giant(giant, M);
-    DensePoly product = dense_sub(giant, baby[0], p);
-    for (std::int32_t j = 1; j < l && !product.empty(); ++j) {
-      product = FixedFactor::sum(by_giant, minus_baby[static_cast<std::size_t>(j)]).times(product);
-      check_interrupt();
-    }
-    DensePoly g = dense_gcd(product, rest, p);
-    if (dense_degree(g) <= 0) continue;
-    rest = quotient(rest, g, p);
-    const std::size_t before = out.size();
-    split_interval(std::move(g), done + 1, done + l, giant, baby, p, leave_early, &out);
-    if (leave_early && out.size() > before) return out;
+    steps.next_giant();
+    DensePoly product = steps.interval_product();
+    all = pending.empty() ? product : steps.modulus().mul(all, product);
+    pending.push_back({std::move(product), steps.giant(), done});
+    done += l;
   }
   if (dense_degree(rest) > 0) {
     const std::int32_t e = dense_degree(rest);
