@@ -183,7 +183,8 @@ void dense_trim(DensePoly& a) {
 
 DensePoly dense_mul(const DensePoly& a, const DensePoly& b, std::int32_t p) {
   if (a.empty() || b.empty()) return {};
-  if (static_cast<std::int64_t>(std::min(a.size(), b.size())) < dense_transform_length)
+  if (static_cast<std::int64_t>(std::min(a.size(), b.size())) < dense_transform_length ||
+      dense_detail::transform_lg(static_cast<std::int64_t>(a.size() + b.size()) - 1) > dense_detail::transform_max_lg)
     return schoolbook(a, b, p);
   DensePoly z(a.size() + b.size() - 1);
   dense_detail::ntt_product(a.data(), static_cast<std::int32_t>(a.size()), b.data(),
@@ -375,7 +376,9 @@ DensePoly dense_gcd(const DensePoly& a, const DensePoly& b, std::int32_t p) {
 // ---- Modulo a fixed polynomial ----------------------------------------------------------
 
 PolyModulus::PolyModulus(DensePoly f, std::int32_t p) : f_(std::move(f)), p_(p), n_(dense_degree(f_)) {
-  if (n_ < std::max(dense_modulus_degree, 33)) return;
+  if (n_ < std::max(dense_modulus_degree, 33) ||
+      dense_detail::transform_lg(2 * std::int64_t{n_} - 1) > dense_detail::transform_max_lg)
+    return;
   lg_ = dense_detail::transform_lg(2 * std::int64_t{n_} - 1);
   // The largest sum: a b + (-q) f with one factor a sum of two prepared
   // factors, below 3 n (p - 1)^2.

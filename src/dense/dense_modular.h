@@ -38,7 +38,8 @@ inline std::int32_t dense_degree(const DensePoly& a) { return static_cast<std::i
 void dense_trim(DensePoly& a);
 
 // a * b. Schoolbook below dense_transform_length coefficients of the
-// shorter operand, transforms from there on. reads: dense_transform_length
+// shorter operand (and for products longer than the longest transform,
+// 2^21 coefficients), transforms from there on. reads: dense_transform_length
 DensePoly dense_mul(const DensePoly& a, const DensePoly& b, std::int32_t p);
 
 // *q := a div b and *r := a mod b (either may be nil; neither is a or b);
@@ -68,8 +69,9 @@ DensePoly dense_sub(const DensePoly& a, const DensePoly& b, std::int32_t p);
 DensePoly dense_add(const DensePoly& a, const DensePoly& b, std::int32_t p);
 
 // Arithmetic modulo a monic f of degree n >= 1. Below dense_modulus_degree
-// products are schoolbook and remainders by elimination; from there on the
-// transform route of the header comment. Arguments called reduced have
+// (and above the longest transforms, degree 2^20) products are schoolbook
+// and remainders by elimination; from there on the transform route of the
+// header comment. Arguments called reduced have
 // degree below n; every result is reduced. reads (at construction):
 // dense_modulus_degree, dense_transform_length
 class PolyModulus {
