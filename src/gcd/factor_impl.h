@@ -19,6 +19,14 @@
 
 namespace tavrin::detail {
 
+// The times factor_poly and square_free_factor took the residue routes,
+// counted since start (a test and benchmark hook).
+struct ResidueRouteCounts {
+  long factor = 0;
+  long square_free = 0;
+};
+extern ResidueRouteCounts residue_routes;
+
 // The residues of p, a polynomial in the variable of depth h (h - 1 pads
 // above its term list) with number coefficients; false when p is not of
 // that shape. reads: lintmode (residues in lint)

@@ -327,6 +327,7 @@ bool residue_route(factor_poly_EnvRec& env, poly* sq, std::int32_t* count) {
     degree += dense_degree(parts.back().v);
   }
   if (degree < fast_factor_degree) return false;
+  ++detail::residue_routes.factor;
   const std::int32_t p = modulus;
   for (Part& part : parts) {
     part.products = detail::distinct_degree_residues(part.v, p, env.leave_early, &part.xp);

@@ -13,6 +13,8 @@
 
 namespace tavrin::detail {
 
+ResidueRouteCounts residue_routes;
+
 namespace {
 
 bool is_pad(poly p) { return !p->numb && p->exp == 0 && p->next == nullptr; }
@@ -62,6 +64,7 @@ bool residue_route_applies(polypt r) {
 // The steps of square_free_factor, each gcd monic as polygcd gives it
 // modulo a prime, each quotient exact.
 std::vector<std::pair<std::int32_t, DensePoly>> square_free_residues(const DensePoly& x, std::int32_t p) {
+  ++residue_routes.square_free;
   std::vector<std::pair<std::int32_t, DensePoly>> records;
   std::int32_t k = 1;
   DensePoly cur = x;

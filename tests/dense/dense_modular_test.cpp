@@ -109,6 +109,80 @@ TEST(ResidueVectors, RandomAgainstTheReferenceOnBothSidesOfTheThresholds) {
   }
 }
 
+// GCDs whose remainder sequences are not normal (degrees dropping by more
+// than one, quotients of high degree), with one operand zero, equal or a
+// multiple of the other, on both sides of the half-GCD threshold.
+TEST(ResidueVectors, GcdsOfAbnormalRemainderSequences) {
+  std::mt19937_64 rng(test_seed());
+  for (std::int32_t p : {3, 32003, 2147483629}) {
+    const RefField f(p);
+    for (std::int32_t threshold : {8, 160}) {
+      ScopedValue<std::int32_t> h(dense_hgcd_degree, threshold);
+      for (std::int64_t n : {20, 300, 900}) {
+        const std::string where = "p " + std::to_string(p) + " n " + std::to_string(n);
+        const Coeffs c = ref_monic(f, random_coeffs(rng, f, n / 3));
+        // t^n + 1 and t^(n/2): the first quotient has degree n/2, then
+        // remainders of degree 0 or sequences of sparse polynomials.
+        Coeffs u(static_cast<std::size_t>(n) + 1, 0), w(static_cast<std::size_t>(n / 2) + 1, 0);
+        u[0] = u.back() = 1;
+        w.back() = 1;
+        w[static_cast<std::size_t>(n / 5)] = p - 1;
+        const Coeffs a = ref_mult(f, c, u), b = ref_mult(f, c, w);
+        EXPECT_EQ(to_ref(dense_gcd(to_dense(a), to_dense(b), p)), ref_monic_gcd(f, a, b)) << where;
+        EXPECT_EQ(to_ref(dense_gcd(to_dense(a), {}, p)), ref_monic(f, a)) << where;
+        EXPECT_EQ(to_ref(dense_gcd({}, to_dense(b), p)), ref_monic(f, b)) << where;
+        EXPECT_TRUE(dense_gcd({}, {}, p).empty());
+        EXPECT_EQ(to_ref(dense_gcd(to_dense(a), to_dense(a), p)), ref_monic(f, a)) << where;
+        EXPECT_EQ(to_ref(dense_gcd(to_dense(ref_mult(f, a, b)), to_dense(b), p)), ref_monic(f, b)) << where;
+        // Equal degrees, and a divisor of degree 1.
+        const Coeffs e = random_coeffs(rng, f, n), l = random_coeffs(rng, f, 1);
+        EXPECT_EQ(to_ref(dense_gcd(to_dense(ref_mult(f, e, c)), to_dense(ref_mult(f, a, Coeffs{1, 1})), p)),
+                  ref_monic_gcd(f, ref_mult(f, e, c), ref_mult(f, a, Coeffs{1, 1})))
+            << where;
+        EXPECT_EQ(to_ref(dense_gcd(to_dense(ref_mult(f, a, l)), to_dense(l), p)), ref_monic(f, l)) << where;
+      }
+    }
+  }
+}
+
+// The transforms' own laws: the first half of a spectrum is the spectrum
+// of the array folded to half length (the remainders modulo t^(N/2) - 1
+// rest on it), and the residue matrix product against the naive one for
+// odd shapes and for moduli of one and of two 16-bit planes.
+TEST(ResidueVectors, HalfSpectraAndTheMatrixProduct) {
+  std::mt19937_64 rng(test_seed());
+  for (int lg : {7, 12}) {
+    const std::size_t n = std::size_t{1} << lg;
+    std::vector<std::int32_t> a(n), one(1, 1), folded(n / 2);
+    for (auto& c : a) c = static_cast<std::int32_t>(rng() % 2147483629);
+    for (std::size_t i = 0; i < n / 2; ++i)
+      folded[i] = static_cast<std::int32_t>((static_cast<std::int64_t>(a[i]) + a[i + n / 2]) % 2147483629);
+    dense_detail::Spectrum full, half, unit;
+    const auto sf = dense_detail::spectrum_of(a.data(), static_cast<std::int64_t>(n), lg, 3, full);
+    const auto sh = dense_detail::spectrum_of(folded.data(), static_cast<std::int64_t>(n / 2), lg - 1, 3, half);
+    // Both times the constant 1, back to coefficients.
+    const auto su = dense_detail::spectrum_of(one.data(), 1, lg - 1, 3, unit);
+    std::vector<std::int32_t> x(n / 2), y(n / 2);
+    dense_detail::spectrum_mul(sf.half(), su, sh);
+    dense_detail::spectrum_values(sh, 2147483629, 0, static_cast<std::int64_t>(n / 2), x.data());
+    EXPECT_EQ(x, folded) << "lg " << lg;
+  }
+  for (std::int32_t p : {32003, 65537, 2147483629}) {
+    const std::int32_t r = 7, k = 13, n = 29;
+    std::vector<std::uint32_t> a(static_cast<std::size_t>(r * k)), h(static_cast<std::size_t>(k * n));
+    for (auto& c : a) c = static_cast<std::uint32_t>(rng() % static_cast<std::uint64_t>(p));
+    for (auto& c : h) c = static_cast<std::uint32_t>(p - 1 - static_cast<std::int32_t>(rng() % 3));
+    std::vector<std::int32_t> out(static_cast<std::size_t>(r * n));
+    dense_detail::residue_matrix_product(a.data(), r, k, h.data(), n, p, out.data());
+    for (std::int32_t i = 0; i < r; ++i)
+      for (std::int32_t t = 0; t < n; ++t) {
+        unsigned __int128 sum = 0;
+        for (std::int32_t j = 0; j < k; ++j) sum += static_cast<std::uint64_t>(a[i * k + j]) * h[j * n + t];
+        EXPECT_EQ(out[i * n + t], static_cast<std::int32_t>(sum % static_cast<std::uint64_t>(p))) << "p " << p;
+      }
+  }
+}
+
 TEST(ResidueVectors, EightLaneTransformsGiveTheOneLaneResults) {
   if (!dense_detail::transforms_vectorised()) GTEST_SKIP() << "no AVX2";
   std::mt19937_64 rng(test_seed());

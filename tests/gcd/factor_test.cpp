@@ -19,6 +19,7 @@
 #include "core/mode_guard.h"
 #include "core/thresholds.h"
 #include "gcd/factor.h"
+#include "gcd/factor_impl.h"
 #include "gcd/powermod.h"
 #include "gcd/square_free.h"
 #include "numbers/freelists.h"
@@ -596,6 +597,7 @@ struct Results {
 };
 Results results(const std::string& text, bool route, std::int32_t level) {
   ScopedValue<std::int32_t> by(fast_factor_degree, route ? 1 : std::numeric_limits<std::int32_t>::max());
+  const detail::ResidueRouteCounts before = detail::residue_routes;
   Results r;
   Poly a(text);
   poly sq = nullptr;
@@ -604,6 +606,11 @@ Results results(const std::string& text, bool route, std::int32_t level) {
   free_poly(&sq);
   r.sq_free = sq_free_text(text);
   r.verdict = irreducible_text(text, level);
+  // The route asked for was the route taken (the decomposition three times,
+  // the factoriser once or twice: the verdict stops at a part that is not
+  // square-free).
+  EXPECT_EQ(detail::residue_routes.factor - before.factor > 0, route) << text;
+  EXPECT_EQ(detail::residue_routes.square_free - before.square_free, route ? 3 : 0) << text;
   return r;
 }
 
@@ -630,13 +637,13 @@ TEST(Factorisation, ResidueRouteAgreesWithTheTermListMethodOnPlantedProducts) {
         rel.emplace(vars, 2, p == 2 ? "t^2 + t + 1" : "t^2 + 1", true);
       }
       const TField F{RefField(p), {}, static_cast<std::uint64_t>(p)};
-      for (int it = 0; it < test_iterations(3); ++it) {
+      for (int it = 0; it < test_iterations(2); ++it) {
         std::vector<std::pair<TPoly, std::int32_t>> planted;
         TPoly a{F.one()};
         std::size_t total = 0;
         const std::size_t same = 2 + rng() % 3, d0 = 1 + rng() % 6;
-        for (std::size_t k = 0; k < 7 && total < 90; ++k) {
-          const std::size_t d = k < same ? d0 : 1 + rng() % 25;
+        for (std::size_t k = 0; k < 7 && total < 60; ++k) {
+          const std::size_t d = k < same ? d0 : 1 + rng() % (p > 101 ? 14 : 25);
           std::int32_t mult = rng() % 4 == 0 ? 2 : 1;
           if (p <= 7 && rng() % 5 == 0) mult = static_cast<std::int32_t>(p);
           TPoly f = random_irreducible(F, rng, d);
@@ -668,6 +675,79 @@ TEST(Factorisation, ResidueRouteAgreesWithTheTermListMethodOnPlantedProducts) {
         EXPECT_EQ(list_of(sq), want) << text;
         free_poly(&sq);
       }
+    }
+  }
+}
+
+// Equal-degree splitting of larger degrees (the norm products by doubling
+// compositions from degree 9 on, the trace by squarings over Z/2): blocks
+// of three to five irreducibles of one degree, and linear factors and
+// constants, on both routes.
+TEST(Factorisation, EqualDegreeBlocksOfLargerDegreesOnBothRoutes) {
+  load_data_tables();
+  std::mt19937_64 rng(test_seed());
+  NodeBalance balance;
+  PolyVars vars{"x"};
+  for (std::int64_t p : {2, 3, 101, 32003}) {
+    ModulusScope ring(static_cast<std::int32_t>(p));
+    const TField F{RefField(p), {}, static_cast<std::uint64_t>(p)};
+    for (std::size_t d : {9, 13, 17}) {
+      TPoly a{F.one()};
+      Factors want;
+      const std::size_t count = 3 + rng() % 3;
+      std::vector<TPoly> seen;
+      while (seen.size() < count) {
+        TPoly f = random_irreducible(F, rng, d);
+        if (std::find(seen.begin(), seen.end(), f) != seen.end()) continue;
+        a = tmul(F, a, f);
+        want.emplace_back(1, show_poly(Poly::adopt(from_t(F, f)).get()));
+        seen.push_back(std::move(f));
+      }
+      std::sort(want.begin(), want.end());
+      const std::string text = show_poly(Poly::adopt(from_t(F, a)).get());
+      const Results fast = results(text, true, -1), part = results(text, false, -1);
+      EXPECT_EQ(fast.factors, part.factors) << "p " << p << " d " << d;
+      EXPECT_EQ(fast.verdict, "number " + std::to_string(count)) << "p " << p << " d " << d;
+      Poly in(text);
+      poly sq = nullptr;
+      std::int32_t n = 0;
+      factor_poly(in.cell(), &sq, &n, false, false, -1);
+      EXPECT_EQ(list_of(sq), want) << "p " << p << " d " << d;
+      free_poly(&sq);
+    }
+    for (bool route : {true, false}) {
+      ScopedValue<std::int32_t> by(fast_factor_degree, route ? 1 : std::numeric_limits<std::int32_t>::max());
+      EXPECT_EQ(factor_text("x + 1"), "(1, x + 1) #1");
+      EXPECT_EQ(factor_text(p == 2 ? "x^2" : "2*x^2 + 4*x + 2"), p == 2 ? "(2, x) #1" : "(2, x + 1) #1");
+      EXPECT_EQ(factor_text("5"), " #0");
+    }
+  }
+}
+
+// Known answers on both routes: the irreducibility verdicts of products of
+// irreducibles of one degree (the early exit finds all of them at once),
+// of a product whose factors of least degree replace it, and of a square;
+// modulo 32003 at degrees from 40 (the transform products).
+TEST(Factorisation, KnownVerdictsOnBothRoutes) {
+  load_data_tables();
+  PolyVars vars{"x"};
+  std::mt19937_64 rng(test_seed());
+  for (std::int64_t p : {5, 32003}) {
+    ModulusScope ring(static_cast<std::int32_t>(p));
+    const TField F{RefField(p), {}, static_cast<std::uint64_t>(p)};
+    const std::size_t d = p == 5 ? 3 : 20;
+    const TPoly f = random_irreducible(F, rng, d), g = random_irreducible(F, rng, d), h = random_irreducible(F, rng, d);
+    const TPoly small = random_irreducible(F, rng, 2), big = random_irreducible(F, rng, d + 1);
+    const auto text = [&](const TPoly& a) { return show_poly(Poly::adopt(from_t(F, a)).get()); };
+    for (bool route : {true, false}) {
+      ScopedValue<std::int32_t> by(fast_factor_degree, route ? 1 : std::numeric_limits<std::int32_t>::max());
+      EXPECT_EQ(irreducible_text(text(f)), "number 1");
+      EXPECT_EQ(irreducible_text(text(tmul(F, tmul(F, f, g), h))), "number 3");
+      // The factors of least degree, small and x (degree 1 here), together.
+      const TPoly x{F.zero(), F.one()};
+      EXPECT_EQ(irreducible_text(text(tmul(F, tmul(F, small, x), tmul(F, big, f)))), text(x));
+      EXPECT_EQ(irreducible_text(text(tmul(F, tmul(F, small, big), g))), text(small));
+      EXPECT_EQ(irreducible_text(text(tmul(F, f, f))), text(f));
     }
   }
 }
