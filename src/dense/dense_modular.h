@@ -71,9 +71,10 @@ DensePoly dense_add(const DensePoly& a, const DensePoly& b, std::int32_t p);
 // Arithmetic modulo a monic f of degree n >= 1. Below dense_modulus_degree
 // (and above the longest transforms, degree 2^20) products are schoolbook
 // and remainders by elimination; from there on the transform route of the
-// header comment. Arguments called reduced have
-// degree below n; every result is reduced. reads (at construction):
-// dense_modulus_degree, dense_transform_length
+// header comment. Arguments called reduced have degree below n; every
+// result is reduced. The scratch spectra are the object's own, so a
+// PolyModulus serves one computation at a time. reads (at construction):
+// dense_modulus_degree
 class PolyModulus {
  public:
   PolyModulus(DensePoly f, std::int32_t p);
@@ -94,12 +95,12 @@ class PolyModulus {
 
  private:
   friend class FixedFactor;
-  // The remainder of the product c = a b, held as the spectrum ca (of
-  // length N, one pointwise product done, consumed), with the spectra of
-  // the halves of the two factors for the remainder modulo t^(N/2) - 1.
+  // The remainder of the product a b, given as the spectrum c (length N,
+  // one pointwise product done; overwritten) and the spectra of the
+  // halves of a and b (for the remainder modulo t^(N/2) - 1).
   DensePoly reduce_product(dense_detail::SpectrumView c, dense_detail::ConstSpectrum a_half,
                            dense_detail::ConstSpectrum b_half) const;
-  // The remainder of a b given the quotient q (q of degree <= n - 2).
+  // The remainder of a b given the quotient q = floor(a b / f).
   DensePoly remainder_with(DensePoly q, dense_detail::ConstSpectrum a_half,
                            dense_detail::ConstSpectrum b_half) const;
   DensePoly reduce_classical(DensePoly a) const;
