@@ -20,6 +20,7 @@
 #include <random>
 #include <sstream>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "core/globals.h"
@@ -325,7 +326,7 @@ void dense_rows() {
     std::int32_t p;
     int deg;
   };
-  for (Row row : {Row{"dense product mod 2147483629", 2147483629, 10000},
+  for (Row row : {Row{"dense product mod 65521", 65521, 1000}, Row{"dense product mod 2147483629", 2147483629, 10000},
                   Row{"dense product mod 2147483629", 2147483629, 25000},
                   Row{"dense product mod 65521", 65521, 25000}}) {
     if (!wanted("dense product")) break;
@@ -358,6 +359,15 @@ void dense_rows() {
     nmod_poly_clear(z);
 #endif
     report(row.name, ("degree " + std::to_string(row.deg)).c_str(), t, "FLINT", p, same);
+    // The array kernel alone on the same operands (no term lists), and the
+    // dispatch against it.
+    std::vector<std::int32_t> kz(a.size() + b.size() - 1);
+    const auto h = static_cast<std::int32_t>(row.deg / 2);
+    auto [tk, unused] = time_pair([&] { fast_array_onevar_mult(a.data(), b.data(), kz.data(), 0, h, 0, h); }, nullptr);
+    (void)unused;
+    const bool kernel_same = kz == residues_of(r);
+    report("  the array kernel alone", ("degree " + std::to_string(row.deg)).c_str(), tk, "FLINT", p, kernel_same);
+    report("  k_fastest_poly_mult / kernel", ("degree " + std::to_string(row.deg)).c_str(), t, "kernel", tk, kernel_same);
     free_poly(&n);
     free_poly(&mm);
     free_poly(&r);
@@ -880,11 +890,71 @@ void gcd_rows() {
 
 // ---- Factorisation modulo a prime ---------------------------------------------------------
 
-// factor_poly against nmod_poly_factor on a random monic polynomial of the
-// given degree modulo 32003; the same factors with the same multiplicities.
+// A factor's fingerprint: degree, multiplicity and its values at 2 and at
+// 12345 (made monic, modulo p). The factor lists are compared sorted.
+using Fingerprint = std::tuple<long, long, long, long>;
+
+Fingerprint fingerprint(const std::vector<std::int32_t>& c, long mult, long p) {
+  long v2 = 0, v3 = 0;
+  for (std::size_t i = c.size(); i-- > 0;) {
+    v2 = (v2 * 2 + c[i]) % p;
+    v3 = (v3 * 12345 + c[i]) % p;
+  }
+  return {static_cast<long>(c.size()) - 1, mult, v2, v3};
+}
+
+// Singular's factorize on the polynomial of residues f (low first) modulo
+// p: the best of `reps` runs by Singular's own timer in ms, and the
+// fingerprints of its factors; false when Singular is not there.
+bool singular_factor(const std::vector<std::int32_t>& f, std::int32_t p, int reps, double* ms,
+                     std::vector<Fingerprint>* prints) {
+  if (std::system("command -v Singular >/dev/null 2>&1") != 0) return false;
+  const std::string file = "/tmp/tavrin_compare_" + std::to_string(::getpid()) + ".sing";
+  FILE* out = std::fopen(file.c_str(), "w");
+  if (out == nullptr) return false;
+  std::fprintf(out, "system(\"--ticks-per-sec\",1000000);\nring R=%d,x,dp;\npoly f=", p);
+  bool first = true;
+  for (std::size_t i = f.size(); i-- > 0;) {
+    if (f[i] == 0) continue;
+    std::fprintf(out, "%s%d*x^%zu", first ? "" : "+", f[i], i);
+    first = false;
+  }
+  std::fprintf(out,
+               ";\nlist L; poly g; int best=2147483647; int t; int i;\n"
+               "for(i=1;i<=%d;i++){t=rtimer; L=factorize(f); t=rtimer-t; if(t<best){best=t;}}\n"
+               "print(best);\n"
+               "for(i=1;i<=size(L[1]);i++){g=L[1][i]; if(deg(g)>0){g=g/leadcoef(g); "
+               "print(string(deg(g))+\" \"+string(L[2][i])+\" \"+string(subst(g,x,2))+\" \"+"
+               "string(subst(g,x,12345)));}}\nquit;\n",
+               reps);
+  std::fclose(out);
+  FILE* in = popen(("Singular -q --no-warn " + file).c_str(), "r");
+  if (in == nullptr) return false;
+  char line[4096];
+  std::vector<std::string> lines;
+  while (std::fgets(line, sizeof line, in) != nullptr) lines.emplace_back(line);
+  pclose(in);
+  std::remove(file.c_str());
+  if (lines.empty()) return false;
+  *ms = std::atof(lines[0].c_str()) / 1000.0;
+  for (std::size_t k = 1; k < lines.size(); ++k) {
+    long d = 0, m = 0, a = 0, b = 0;
+    if (std::sscanf(lines[k].c_str(), "%ld %ld %ld %ld", &d, &m, &a, &b) != 4) continue;
+    prints->emplace_back(d, m, ((a % p) + p) % p, ((b % p) + p) % p);
+  }
+  std::sort(prints->begin(), prints->end());
+  return true;
+}
+
+// factor_poly against FLINT's nmod_poly_factor (in this process) and
+// Singular's factorize (a separate program, its own timer) on a random
+// monic polynomial of the given degree modulo 32003; the same factors
+// with the same multiplicities. Medians (FLINT, Tavrin) and the best
+// (Singular) of fewer runs for the larger degrees.
 void factor_rows() {
-  for (int deg : {500, 1000}) {
+  for (int deg : {1000, 4000, 10000}) {
     if (!wanted("factor")) break;
+    const int runs = deg <= 1000 ? 5 : (deg <= 4000 ? 3 : 1);
     adjoin_xyz();
     const std::int32_t prime = 32003;
     ModulusGuard ring(prime);
@@ -902,38 +972,51 @@ void factor_rows() {
       factor_poly(&c, &sq, &count, false, false, -1);
       free_poly(&c);
     };
-    std::function<void()> peer;
-    bool same = false;
-#ifdef TAVRIN_PEER_FLINT
-    nmod_poly_t x;
-    nmod_poly_factor_t fac;
-    nmod_poly_init(x, prime);
-    nmod_poly_factor_init(fac);
-    for (std::size_t i = 0; i < a.size(); ++i) nmod_poly_set_coeff_ui(x, i, static_cast<mp_limb_t>(a[i]));
-    peer = [&] {
-      nmod_poly_factor_clear(fac);
-      nmod_poly_factor_init(fac);
-      nmod_poly_factor(fac, x);
-    };
-#endif
-    auto [t, p] = time_pair(ours, peer);
-#ifdef TAVRIN_PEER_FLINT
-    std::vector<std::pair<long, std::vector<std::int32_t>>> mine, theirs;
-    for (poly r = sq; r != nullptr; r = r->next) mine.emplace_back(r->exp, residues_of(r->pcoef));
-    for (slong k = 0; k < fac->num; ++k) {
-      std::vector<std::int32_t> c(static_cast<std::size_t>(nmod_poly_length(fac->p + k)));
-      for (std::size_t i = 0; i < c.size(); ++i)
-        c[i] = static_cast<std::int32_t>(nmod_poly_get_coeff_ui(fac->p + k, static_cast<slong>(i)));
-      theirs.emplace_back(fac->exp[k], c);
+    std::vector<double> mine_ms, flint_ms;
+    std::vector<Fingerprint> mine;
+    for (int r = 0; r < runs; ++r) {
+      const auto t0 = Clock::now();
+      ours();
+      mine_ms.push_back(ms_since(t0));
     }
+    for (poly r = sq; r != nullptr; r = r->next) mine.push_back(fingerprint(residues_of(r->pcoef), r->exp, prime));
     std::sort(mine.begin(), mine.end());
-    std::sort(theirs.begin(), theirs.end());
-    same = mine == theirs;
-    nmod_poly_factor_clear(fac);
-    nmod_poly_clear(x);
+    const double t = median(mine_ms);
+    const std::string size = "degree " + std::to_string(deg) + ", " + std::to_string(count) + " factors";
+#ifdef TAVRIN_PEER_FLINT
+    {
+      nmod_poly_t x;
+      nmod_poly_factor_t fac;
+      nmod_poly_init(x, prime);
+      nmod_poly_factor_init(fac);
+      for (std::size_t i = 0; i < a.size(); ++i) nmod_poly_set_coeff_ui(x, i, static_cast<mp_limb_t>(a[i]));
+      for (int r = 0; r < runs; ++r) {
+        nmod_poly_factor_clear(fac);
+        nmod_poly_factor_init(fac);
+        const auto t0 = Clock::now();
+        nmod_poly_factor(fac, x);
+        flint_ms.push_back(ms_since(t0));
+      }
+      std::vector<Fingerprint> theirs;
+      for (slong k = 0; k < fac->num; ++k) {
+        std::vector<std::int32_t> c(static_cast<std::size_t>(nmod_poly_length(fac->p + k)));
+        for (std::size_t i = 0; i < c.size(); ++i)
+          c[i] = static_cast<std::int32_t>(nmod_poly_get_coeff_ui(fac->p + k, static_cast<slong>(i)));
+        theirs.push_back(fingerprint(c, fac->exp[k], prime));
+      }
+      std::sort(theirs.begin(), theirs.end());
+      nmod_poly_factor_clear(fac);
+      nmod_poly_clear(x);
+      report("factor_poly mod 32003", size.c_str(), t, "FLINT", median(flint_ms), mine == theirs);
+    }
 #endif
-    report("factor_poly mod 32003", ("degree " + std::to_string(deg) + ", " + std::to_string(count) + " factors").c_str(),
-           t, "FLINT", p, same);
+    double sms = 0;
+    std::vector<Fingerprint> singular;
+    if (singular_factor(a, prime, runs, &sms, &singular)) {
+      report("factor_poly mod 32003", size.c_str(), t, "Singular", sms, mine == singular);
+    } else if (flint_ms.empty()) {
+      report("factor_poly mod 32003", size.c_str(), t, "-", 0, false);
+    }
     free_poly(&f);
     free_poly(&sq);
   }

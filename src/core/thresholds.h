@@ -39,7 +39,8 @@ extern std::int32_t fast_mult_cut;
 // Span (degree) of the shorter slice from which the dense Karatsuba
 // product (fast_array_onevar_mult) multiplies by number-theoretic
 // transforms modulo two or three primes instead (never in characteristic
-// 2). Default 700. Range >= 0 (INT32_MAX: never). Reader:
+// 2). Default 80 (the transforms are faster from spans of about 64 to 100
+// on, by modulus). Range >= 0 (INT32_MAX: never). Reader:
 // fast_array_onevar_mult.
 extern std::int32_t dense_ntt_span;
 
@@ -47,9 +48,26 @@ extern std::int32_t dense_ntt_span;
 // polynomials modulo a prime (the fast path of basic_poly_divide and
 // simplest_poly_divide) divides on residue arrays by Newton's iteration
 // with transform products instead of the divide-and-conquer division on
-// term lists. Default 600. Range >= 1 (INT32_MAX: never). Reader: the
-// monic division (poly_field_divide.cpp).
+// term lists. Default 600. Range >= 1 (INT32_MAX: never). Readers: the
+// monic division (poly_field_divide.cpp); dense_divrem (dense_modular.h),
+// for divisors and quotients both at least this long.
 extern std::int32_t dense_newton_degree;
+
+// Coefficients of the shorter operand from which the products of residue
+// vectors (dense_modular.h) multiply by transforms instead of schoolbook
+// rows. Default 48. Range >= 1. Readers: dense_mul, PolyModulus.
+extern std::int32_t dense_transform_length;
+
+// Degree of the modulus from which PolyModulus (dense_modular.h) takes
+// remainders through the precomputed quotient and transforms instead of
+// schoolbook products and elimination. Default 40. Range >= 33 (the
+// half-length transform must hold the remainder). Reader: PolyModulus.
+extern std::int32_t dense_modulus_degree;
+
+// Degree of the smaller operand from which dense_gcd (dense_modular.h)
+// runs the half-GCD instead of the Euclid loop. Default 160. Range >= 8.
+// Reader: dense_gcd.
+extern std::int32_t dense_hgcd_degree;
 
 // Degree in the top variable above which products of two-variable
 // polynomials modulo a prime try the two-variable arrays. Default 30.
@@ -198,6 +216,16 @@ extern std::int32_t hgcd_cut;
 // The Karatsuba cut-off set by "&_k". Default 140. Range >= 2. No reader
 // in the tree yet.
 extern std::int32_t simplest_poly_cutoff;
+
+// ---- Finite fields (read by the square-free decomposition and the factoriser) -------------
+
+// Degree from which the square-free decomposition modulo a prime and the
+// factorisation over a prime field of a polynomial in one variable work on
+// residue vectors (the distinct-degree stage by baby and giant steps of the
+// Frobenius map, the equal-degree stage by compositions), instead of the
+// term-list method. Default 2. Range >= 1 (INT32_MAX: never). Readers:
+// square_free_factor, factor_poly.
+extern std::int32_t fast_factor_degree;
 
 // ---- Determinants ----------------------------------------------------------------------------
 
