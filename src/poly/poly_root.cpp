@@ -54,10 +54,15 @@ imptr residue_number(std::uint32_t v) {
   return x;
 }
 
-// a^e for a big integer a, e >= 1, as a fresh number.
+// a^e for a big integer a, e >= 1, as a fresh number (square and multiply).
 imptr big_power(imptr a, std::int32_t e) {
   imptr r = detail::copy_number(a);
-  for (std::int32_t k = 1; k < e; ++k) fast_mult(r, a, r);
+  int top = 30;
+  while (((e >> top) & 1) == 0) --top;
+  for (int bit = top - 1; bit >= 0; --bit) {
+    fast_mult(r, r, r);
+    if ((e >> bit) & 1) fast_mult(r, a, r);
+  }
   return r;
 }
 
@@ -66,6 +71,8 @@ imptr big_power(imptr a, std::int32_t e) {
 // x := ((s - 1) x + a div x^(s-1)) div s from a power of two above the root,
 // which falls to the floor of the root and stops there.
 imptr big_positive_root(imptr a, std::int32_t s) {
+  // A root of 2 or more needs at least s + 1 bits.
+  if (logg2(a) <= s) return is_longint(a, 1) ? detail::copy_number(a) : nullptr;
   ScratchNumber x;
   if (s == 2) {
     int_sqrt(a, x.get(), false);

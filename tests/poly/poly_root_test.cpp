@@ -101,6 +101,8 @@ TEST_F(PolyRoot, KnownRoots) {
       {Ring::integers, "0", 2, "0"},
       {Ring::integers, "x^4*y^2", 4, ""},
       {Ring::integers, "(10^40 + 7)^3*x^3", 3, "(10^40 + 7)*x"},
+      {Ring::integers, "-1", 999983, "-1"},                  // a large prime order
+      {Ring::integers, "2", 999983, ""},
       {Ring::mod7, "4*x^2 + 4*x + 1", 2, "2*x + 1"},          // 2 is a square modulo 7
       {Ring::mod7, "x^2 + 6*x + 2", 2, "x + 3"},
       {Ring::mod7, "x^2 + 1", 2, ""},
