@@ -64,15 +64,16 @@ extern std::int32_t fast_2_var_degree;
 // poly_mult.
 extern std::int64_t flat_mult_terms;
 
-// Bits of the low exponent fields that the flat product sums in an array
-// of accumulators (2^bits cells of 16 bytes); wider low parts use the heap
-// of row heads. Default 16. Range 0 .. 24 (0: always the heap). Reader:
-// flat_poly_mult.
+// The flat product sums word-size term products in dense chunks of at most
+// 2^flat_cell_bits accumulators (8 or 16 bytes each); a product whose
+// lowest level alone needs more uses the heap of row heads. Default 16.
+// Range 0 .. 24 (0: always the heap). Reader: flat_poly_mult.
 extern std::int32_t flat_cell_bits;
 
-// The flat product sums in dense cells only while the cells it scans are at
-// most this many times the term products (plus a small constant). Default
-// 4. Range >= 0. Reader: flat_poly_mult.
+// The flat product sums in dense chunks when 4 times their estimated cost
+// is at most this many times the heap's. Default 4 (the cheaper). Range
+// >= 0 (0: always the heap; large: the chunks whenever they apply).
+// Reader: flat_poly_mult.
 extern std::int32_t flat_scan_ratio;
 
 // The flat product of two polynomials with long integer coefficients packs
