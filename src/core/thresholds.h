@@ -92,6 +92,19 @@ extern std::int32_t flat_kronecker_ratio;
 // Default 16. Range >= 1. Reader: fast_mult (bigint_multiply.h).
 extern std::int32_t multcut;
 
+// Limbs up to which both operands of a sum, difference, product, quotient
+// or GCD are taken as machine words (the operation in 64 or 128 bits, the
+// result's old limbs written over). Default 2. Range 0 .. 2 (0: the
+// general routes for every length). Readers: fastsum, fastdiff, fast_mult,
+// multiply, divide, pos_divide, binary_gcd, extgcd.
+extern std::int32_t word_number_limbs;
+
+// Limbs up to which both factors of fast_mult and multiply (when the
+// shorter is below wide_mult_limbs) are multiplied on the stack, pairs of
+// limbs summed in 128-bit columns. Default 16. Range 0 .. 16 (0: never).
+// Reader: fast_mult, multiply.
+extern std::int32_t short_mult_limbs;
+
 // Limbs of both factors from which fast_mult repacks them into 64-bit
 // words (numbers/word_array_impl.h) and multiplies there; below it, rows
 // and Karatsuba on 28-bit limbs (multcut). Default 20. Range >= 1
@@ -129,6 +142,18 @@ extern std::int32_t wide_decimal_limbs;
 // Words from which the word conversion splits by a power of 10^8 instead of
 // dividing by 10^16 word by word. Default 12. Range >= 4. Reader: wdecimal.
 extern std::int32_t wide_decimal_words;
+
+// Factors from which factorial forms a big product on 64-bit words (the
+// powers of two taken out, the odd parts packed into words and multiplied
+// by a balanced tree); below it, the product tree on limbs (multout).
+// Default 16. Range >= 1 (INT32_MAX: never). Reader: factorial.
+extern std::int32_t word_factorial_factors;
+
+// Arguments from which factorial forms a big n! from its prime powers
+// (squares of the products of the primes by the bits of their exponents)
+// instead of the product of its factors. Default 800. Range >= 3
+// (INT32_MAX: never). Reader: factorial.
+extern std::int32_t prime_factorial_limit;
 
 // Limbs below which the integer square root starts from a floating
 // estimate instead of recursing on the upper half. Default 16. Range >= 0

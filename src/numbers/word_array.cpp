@@ -264,9 +264,67 @@ void mul_rec(word* r, const word* a, std::int32_t na, const word* b, std::int32_
   wadd(r + h, r + h, above, t, std::min(2 * h + 2, above));
 }
 
+// r[0 .. 2n) := a^2; s: scratch of 8 n + 1024 words. Karatsuba's
+// recursion for squares: a = a1 B^h + a0 gives a0^2, a1^2 and
+// (a0 + a1)^2 - a0^2 - a1^2 = 2 a0 a1, three squares of half the length.
+void sqr_rec(word* r, const word* a, std::int32_t n, word* s) {
+  if (n < std::max<std::int32_t>(wide_karatsuba_words, 2)) {
+    wsqr_rows(r, a, n);
+    return;
+  }
+  const std::int32_t h = (n + 1) / 2;
+  word* s1 = s;
+  word* t = s1 + h + 1;
+  word* next = t + 2 * h + 2;
+  s1[h] = wadd(s1, a, h, a + h, n - h);
+  const std::int32_t n1 = s1[h] != 0 ? h + 1 : h;
+  sqr_rec(r, a, h, next);
+  sqr_rec(r + 2 * h, a + h, n - h, next);
+  sqr_rec(t, s1, n1, next);
+  std::fill(t + 2 * n1, t + 2 * h + 2, word{0});
+  wsub(t, t, 2 * h + 2, r, 2 * h);
+  wsub(t, t, 2 * h + 2, r + 2 * h, 2 * (n - h));
+  const std::int32_t above = 2 * n - h;
+  wadd(r + h, r + h, above, t, std::min(2 * h + 2, above));
+}
+
 word_buffer product_scratch;
 
 }  // namespace
+
+void wsqr_rows(word* r, const word* a, std::int32_t n) {
+  if (n == 1) {
+    const dword t = static_cast<dword>(a[0]) * a[0];
+    r[0] = static_cast<word>(t);
+    r[1] = static_cast<word>(t >> 64);
+    return;
+  }
+  // The products a_i a_j, i < j, row by row at B^(i+j), doubled; then the
+  // squares a_i^2 at B^(2i).
+  r[0] = 0;
+  r[n] = wmul_1(r + 1, a + 1, n - 1, a[0]);
+  for (std::int32_t i = 1; i + 1 < n; ++i) r[n + i] = waddmul_1(r + 2 * i + 1, a + i + 1, n - i - 1, a[i]);
+  r[2 * n - 1] = 0;
+  wshl(r, r, 2 * n, 1);
+  word c = 0;
+  for (std::int32_t i = 0; i < n; ++i) {
+    const dword sq = static_cast<dword>(a[i]) * a[i];
+    const dword lo = static_cast<dword>(r[2 * i]) + static_cast<word>(sq) + c;
+    r[2 * i] = static_cast<word>(lo);
+    const dword hi = static_cast<dword>(r[2 * i + 1]) + static_cast<word>(sq >> 64) + static_cast<word>(lo >> 64);
+    r[2 * i + 1] = static_cast<word>(hi);
+    c = static_cast<word>(hi >> 64);
+  }
+}
+
+void wsqr(word* r, const word* a, std::int32_t n) {
+  if (n < std::max<std::int32_t>(wide_karatsuba_words, 2)) {
+    wsqr_rows(r, a, n);
+    return;
+  }
+  word* s = product_scratch.get(8 * n + 1024);
+  sqr_rec(r, a, n, s);
+}
 
 void wmul(word* r, const word* a, std::int32_t na, const word* b, std::int32_t nb) {
   if (std::min(na, nb) < std::max<std::int32_t>(wide_karatsuba_words, 2)) {

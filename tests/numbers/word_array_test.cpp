@@ -121,6 +121,25 @@ void check_division(const BigRef& n, const BigRef& d, std::int32_t rec) {
   ASSERT_EQ(x.value(), n);
 }
 
+TEST(WideProducts, SquaresAgreeWithProducts) {
+  // wsqr against wmul of the operand by itself, by rows and by Karatsuba's
+  // recursion from every cut-off, across lengths around them; all-ones
+  // words are the carries' worst case.
+  std::mt19937_64 rng(test_seed() + 64);
+  for (std::int32_t kara : {2, 3, 32, never}) {
+    ScopedValue<std::int32_t> k(wide_karatsuba_words, kara);
+    for (int n : {1, 2, 3, 4, 5, 31, 32, 33, 63, 64, 65, 100, 257}) {
+      SCOPED_TRACE("n = " + std::to_string(n) + ", Karatsuba from " + std::to_string(kara));
+      std::vector<detail::word> a(static_cast<std::size_t>(n));
+      for (auto& w : a) w = rng() % 4 == 0 ? ~detail::word{0} : rng();
+      std::vector<detail::word> sq(2 * a.size()), pr(2 * a.size());
+      detail::wsqr(sq.data(), a.data(), n);
+      detail::wmul_rows(pr.data(), a.data(), n, a.data(), n);
+      ASSERT_EQ(sq, pr);
+    }
+  }
+}
+
 TEST(WideDivision, AgreesWithTheLimbRouteOnBothSidesOfEveryCutOff) {
   NodeBalance balance;
   std::mt19937_64 rng(test_seed() + 1);
