@@ -116,6 +116,12 @@ extern std::int32_t wide_mult_limbs;
 // recursion instead of rows. Default 32. Range >= 2. Reader: wmul.
 extern std::int32_t wide_karatsuba_words;
 
+// Words of the shorter factor (or of a square) from which the word
+// products use Toom-3 (five products of a third of the length) instead of
+// Karatsuba's recursion. Default 120. Range >= 3 (INT32_MAX: never).
+// Readers: wmul, wsqr.
+extern std::int32_t wide_toom3_words;
+
 // Divisor limbs from which divide, pos_divide and pos_divide_noq divide on
 // 64-bit words (long division there, recursive from wide_divide_words);
 // below it, long division on 28-bit limbs. Default 8. Range >= 1
