@@ -230,24 +230,25 @@ words times(const words& a, const words& b) {
 // n: overwritten (its old limbs freed)
 void prime_power_factorial(std::int32_t v, imptr n) {
   const std::vector<std::int32_t> primes = odd_primes_to(v);
-  std::vector<std::int32_t> e(primes.size());
-  std::int32_t top = 0;
+  // The exponents fall as the primes grow: from v/2 on they are 1.
+  std::vector<std::uint32_t> e(primes.size());
   for (std::size_t k = 0; k < primes.size(); ++k) {
-    std::int64_t q = v, sum = 0;
-    while (q > 0) {
-      q /= primes[k];
+    const auto p = static_cast<std::uint32_t>(primes[k]);
+    std::uint32_t q = static_cast<std::uint32_t>(v) / p, sum = q;
+    while (q >= p) {
+      q /= p;
       sum += q;
     }
-    e[k] = static_cast<std::int32_t>(sum);
-    top = std::max(top, e[k]);
+    e[k] = sum;
   }
+  const std::uint32_t top = e.empty() ? 0 : e[0];
   words r{1};
-  for (int bit = std::bit_width(static_cast<std::uint32_t>(top)) - 1; bit >= 0; --bit) {
+  for (int bit = std::bit_width(top) - 1; bit >= 0; --bit) {
     check_interrupt();  // between products: no shared scratch is live
     if (r.size() > 1 || r[0] != 1) r = square(r);
     words f;
     word acc = 1;
-    for (std::size_t k = 0; k < primes.size(); ++k) {
+    for (std::size_t k = 0; k < primes.size() && e[k] >> bit != 0; ++k) {
       if (((e[k] >> bit) & 1) == 0) continue;
       const auto p = static_cast<word>(primes[k]);
       if (acc > ~word{0} / p) {
