@@ -37,6 +37,7 @@
 #include "numbers/bigint.h"
 #include "numbers/bigint_divide.h"
 #include "numbers/bigint_multiply.h"
+#include "numbers/factorial.h"
 #include "numbers/freelists.h"
 #include "numbers/integer_gcd.h"
 #include "poly/poly_add.h"
@@ -300,6 +301,187 @@ void integer_rows() {
     mpz_clear(x);
 #endif
     report("verybig_base_10", (std::to_string(n) + " limbs").c_str(), t, "GMP", p, same);
+  }
+}
+
+// ---- Small numbers and factorials -----------------------------------------------------
+
+// The decimal digits of a base-10^8 number (groups most significant first).
+std::string decimal_of_groups(imptr d) {
+  std::string s = d->head->value < 0 ? "-" : "";
+  s += std::to_string(std::abs(d->head->value));
+  for (numptr q = d->head->next; q != nullptr; q = q->next) {
+    char g[16];
+    std::snprintf(g, sizeof g, "%08d", std::abs(q->value));
+    s += g;
+  }
+  return s;
+}
+
+// The fixed cost of one operation on short numbers: each timing is a batch
+// of `ops` operations on `pairs` operand pairs taken in turn, so the ratio
+// compares the cost per operation.
+void small_number_rows() {
+  constexpr int pairs = 64;
+  constexpr int ops = 20000;
+  std::mt19937_64 rng(29);
+  struct Operands {
+    std::vector<imptr> a, b;
+  };
+  auto make = [&](int la, int lb, bool common) {
+    Operands o;
+    for (int k = 0; k < pairs; ++k) {
+      auto da = random_digits(rng, la), db = random_digits(rng, lb);
+      if (rng() & 1) da[0] = -da[0];
+      if (rng() & 1) db[0] = -db[0];
+      for (std::size_t i = 1; i < da.size(); ++i) da[i] = da[0] < 0 ? -da[i] : da[i];
+      for (std::size_t i = 1; i < db.size(); ++i) db[i] = db[0] < 0 ? -db[i] : db[i];
+      o.a.push_back(number_of(da));
+      o.b.push_back(number_of(db));
+      if (common) {  // a common factor of about a limb
+        imptr c = number_of(random_digits(rng, 1));
+        c->head->value >>= 8;
+        if (c->head->value == 0) c->head->value = 3;
+        fast_mult(o.a.back(), c, o.a.back());
+        fast_mult(o.b.back(), c, o.b.back());
+      }
+    }
+    return o;
+  };
+  imptr c, d;
+  newimag(&c);
+  newimag(&d);
+  const std::string batch = std::to_string(ops) + " ops";
+#ifdef TAVRIN_PEER_GMP
+  std::vector<__mpz_struct> xs(pairs), ys(pairs);
+  auto x = [&](int k) { return &xs[static_cast<std::size_t>(k)]; };
+  auto y = [&](int k) { return &ys[static_cast<std::size_t>(k)]; };
+  mpz_t z, zr;
+  mpz_inits(z, zr, nullptr);
+  auto load = [&](const Operands& o) {
+    for (int k = 0; k < pairs; ++k) {
+      mpz_init(x(k));
+      mpz_init(y(k));
+      mpz_of(x(k), o.a[k]->head);
+      mpz_of(y(k), o.b[k]->head);
+    }
+  };
+  auto unload = [&] {
+    for (int k = 0; k < pairs; ++k) {
+      mpz_clear(x(k));
+      mpz_clear(y(k));
+    }
+  };
+#endif
+  // Runs one row: tavrin(k) and peer(k) on pair k; same(k) checks pair k.
+  auto row = [&](const char* name, const std::string& size, const std::function<void(int)>& tv,
+                 const std::function<void(int)>& pr, const std::function<bool(int)>& same) {
+    if (!wanted(name)) return;
+    auto [t, p] = time_pair([&] { for (int i = 0; i < ops; ++i) tv(i % pairs); },
+                            pr ? std::function<void()>([&] { for (int i = 0; i < ops; ++i) pr(i % pairs); })
+                               : std::function<void()>());
+    bool ok = static_cast<bool>(pr);
+    for (int k = 0; k < pairs && ok; ++k) ok = same(k);
+    report(name, (size + ", " + batch).c_str(), t, "GMP", p, ok);
+  };
+  std::function<void(int)> peer;
+  for (auto [la, lb] : {std::pair{1, 1}, std::pair{2, 2}, std::pair{10, 10}}) {
+    Operands o = make(la, lb, false);
+    const std::string size = std::to_string(la) + " limbs";
+#ifdef TAVRIN_PEER_GMP
+    load(o);
+    peer = [&](int k) { mpz_add(z, x(k), y(k)); };
+    auto same_sum = [&](int k) {
+      num_assign(o.a[k], c);
+      fastsum(c, o.b[k]);
+      mpz_add(z, x(k), y(k));
+      return same_number(c, z);
+    };
+    row("fastsum", size, [&](int k) { num_assign(o.a[k], c); fastsum(c, o.b[k]); }, peer, same_sum);
+    peer = [&](int k) { mpz_mul(z, x(k), y(k)); };
+    row("fast_mult", size, [&](int k) { fast_mult(o.a[k], o.b[k], c); }, peer, [&](int k) {
+      fast_mult(o.a[k], o.b[k], c);
+      mpz_mul(z, x(k), y(k));
+      return same_number(c, z);
+    });
+    unload();
+#endif
+  }
+  for (auto [la, lb] : {std::pair{2, 1}, std::pair{4, 2}}) {
+    Operands o = make(la, lb, false);
+    const std::string size = std::to_string(la) + " by " + std::to_string(lb) + " limbs";
+#ifdef TAVRIN_PEER_GMP
+    load(o);
+    peer = [&](int k) { mpz_tdiv_qr(z, zr, x(k), y(k)); };
+    row("divide", size, [&](int k) { divide(o.a[k], o.b[k], c, d); }, peer, [&](int k) {
+      divide(o.a[k], o.b[k], c, d);
+      mpz_tdiv_qr(z, zr, x(k), y(k));
+      // Tavrin's remainder carries the sign of n*d, GMP's that of n.
+      if (mpz_sgn(y(k)) < 0) mpz_neg(zr, zr);
+      return same_number(c, z) && same_number(d, zr);
+    });
+    unload();
+#endif
+  }
+  for (int l : {1, 2}) {
+    Operands o = make(l, l, true);
+    const std::string size = std::to_string(o.a[0]->size) + " limbs";
+#ifdef TAVRIN_PEER_GMP
+    load(o);
+    peer = [&](int k) { mpz_gcd(z, x(k), y(k)); };
+    row("binary_gcd", size, [&](int k) { binary_gcd(o.a[k], o.b[k], c); }, peer, [&](int k) {
+      binary_gcd(o.a[k], o.b[k], c);
+      mpz_gcd(z, x(k), y(k));
+      return same_number(c, z);
+    });
+    unload();
+#endif
+  }
+  for (int l : {2, 10}) {
+    Operands o = make(l, 1, false);
+    const std::string size = std::to_string(l) + " limbs";
+#ifdef TAVRIN_PEER_GMP
+    load(o);
+    std::vector<char> buf(static_cast<std::size_t>(l) * 9 + 16);
+    peer = [&](int k) { mpz_get_str(buf.data(), 10, x(k)); };
+    row("make_base_10", size, [&](int k) { make_base_10(o.a[k], c); }, peer, [&](int k) {
+      make_base_10(o.a[k], c);
+      mpz_get_str(buf.data(), 10, x(k));
+      return decimal_of_groups(c) == std::string(buf.data());
+    });
+    unload();
+#endif
+  }
+#ifdef TAVRIN_PEER_GMP
+  mpz_clears(z, zr, nullptr);
+#endif
+  (void)peer;
+}
+
+void factorial_rows() {
+  for (std::int32_t v : {1000, 10000, 50000}) {
+    if (!wanted("factorial")) break;
+    imptr n;
+    newimag(&n);
+    std::function<void()> peer;
+    bool same = false;
+#ifdef TAVRIN_PEER_GMP
+    mpz_t z;
+    mpz_init(z);
+    peer = [&] { mpz_fac_ui(z, static_cast<unsigned long>(v)); };
+#endif
+    auto [t, p] = time_pair(
+        [&] {
+          special_set(v, n);
+          factorial(n);
+        },
+        peer);
+#ifdef TAVRIN_PEER_GMP
+    same = same_number(n, z);
+    mpz_clear(z);
+#endif
+    report("factorial", (std::to_string(v) + "!").c_str(), t, "GMP", p, same);
+    free_imag(&n);
   }
 }
 
@@ -697,6 +879,10 @@ void product_row(const char* name, const char* size, const std::function<poly()>
   long sterms = 0;
   std::string ssum;
   if (singular_product(sa, sb, prime, &sms, &sterms, &ssum)) {
+    if (prime != 0) {  // Singular prints residues in the symmetric range
+      const long long v = std::atoll(ssum.c_str()) % prime;
+      ssum = std::to_string(v < 0 ? v + prime : v);
+    }
     report(name, size, t, "Singular", sms, sterms == count && ssum == mysum);
   }
   free_poly(&n);
@@ -728,6 +914,12 @@ void sparse_rows() {
           [&] { return tavrin_poly(a); }, [&] { return tavrin_poly(b); }, singular_text(a),
           singular_text(b),
           [&](int which, const std::vector<Term>*& t, std::string*) { t = which == 0 ? &a : &b; }, 0);
+      product_row(
+          "sparse product mod 2147483629", (std::to_string(n) + " x " + std::to_string(n) + " terms").c_str(),
+          [&] { return tavrin_poly(a); }, [&] { return tavrin_poly(b); }, singular_text(a),
+          singular_text(b),
+          [&](int which, const std::vector<Term>*& t, std::string*) { t = which == 0 ? &a : &b; },
+          2147483629);
     }
   }
   if (wanted("(1+x+y+z)^40")) {  // coefficients past 2^64: long-coefficient products
@@ -1253,6 +1445,8 @@ int main(int argc, char** argv) {
   std::printf("\n%-34s %-22s %13s   %-9s %13s   %7s\n", "kernel", "size", "Tavrin", "peer", "peer", "ratio");
   sparse_rows();
   integer_rows();
+  small_number_rows();
+  factorial_rows();
   dense_rows();
   gcd_rows();
   factor_rows();
