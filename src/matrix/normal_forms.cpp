@@ -8,6 +8,7 @@
 #include "arrays/array_store.h"
 #include "core/errors.h"
 #include "core/globals.h"
+#include "core/thresholds.h"
 #include "core/trace_level.h"
 #include "matrix/form_routes_impl.h"
 #include "matrix/int_pivot_search.h"
@@ -409,9 +410,12 @@ void intnormal(quolyptr n, arrptr q, const bool* want, workptr alpha, workptr be
     return;
   }
   // The diagonal is unique: without transforms, modulus or banners a
-  // nonsingular matrix takes the route modulo its determinant.
+  // nonsingular matrix up to the direct side takes the elimination modulo
+  // its determinant; above it the bounded route, which also has the
+  // transforms, answers.
   const bool transforms = want != nullptr && (want[0] || want[1] || want[2] || want[3]);
-  if (!transforms && !wantmod && !verbose && smith_by_determinant(n, q)) return;
+  if (!transforms && !wantmod && !verbose && s.m <= normal_form_direct_side && smith_by_determinant(n, q))
+    return;
   TraceLevel trace(s.m);
   if (verbose) {
     dumpitt("Smith Normal Form, side ", s.m, true, true, true);
