@@ -14,8 +14,10 @@
 //
 // Every result is proven before it is returned: the lattice of the form
 // equals that of A (one inclusion checked exactly, the other from equal
-// determinants), and with transforms the identities P A U = H (X A Y = S),
-// U U^-1 = I and the same on the left are checked by exact products.
+// determinants). With transforms, H U^-1 = P A holds entry by entry (U^-1
+// comes from exact divisions) and U^-1 U = I is checked by an exact
+// product, which gives P A U = H; for the Smith form X X^-1 = I, Y^-1 Y =
+// I and X A Y = S are checked by exact products.
 #pragma once
 
 #include <cstdint>
