@@ -123,7 +123,9 @@ void sparse_route(mat_invert_EnvRec& env, std::int32_t m, quolyptr n, sparseptr*
       note(det_method::sparse_gauss_elim);
       det_methods.sparse_gauss_elim(spar, n, m, env.mycut, ar_free);
     }
-  } else if (flotemode && (integerflag || sparse_allnumbs(*spar, m))) {
+  } else if (flotemode && sparse_allnumbs(*spar, m)) {
+    // Only numbers have long doubles: a polynomial entry goes by values,
+    // also under integerflag.
     note(det_method::int_sparse_minors_det);
     long double x = 0;
     det_methods.int_sparse_minors_det(&x, spar, m, &ar_free);
