@@ -1267,11 +1267,15 @@ void int_det_rows() {
 }
 
 // ---- Integer normal forms ------------------------------------------------------------
-// Smith (no transforms: the route modulo the determinant) against
-// fmpz_mat_snf, and the Hermite form against fmpz_mat_hnf, on n x n
-// matrices with entries in [-99, 99] held in a named array. FLINT's Hermite
-// form is the row-style one: times only. Tavrin's Hermite form runs where
-// its Euclidean elimination finishes (n <= 30).
+// The dense Hermite form (intcolred, as the built-in runs it) against
+// fmpz_mat_hnf on n x n matrices with entries in [-99, 99]. FLINT's form is
+// the row-style one, so its form of the transpose, transposed, is Tavrin's
+// column form of a nonsingular matrix: compared entry by entry. With the
+// four transforms against fmpz_mat_hnf_transform (the forms compared). The
+// Smith form (intnormal) against fmpz_mat_snf (the diagonals compared) where
+// FLINT finishes in reasonable time; beyond, and with transforms (FLINT has
+// none), Tavrin alone. Medians of a few runs each; the matrix is built
+// outside the timing.
 struct NamedArray {
   std::vector<std::unique_ptr<storerec>> pages;
   std::vector<storeptr> saved;
@@ -1298,88 +1302,104 @@ struct NamedArray {
     for (std::size_t p = 0; p < pages.size(); ++p) arp[p] = saved[p];
     special_free(&q.sizearr);
   }
+  imptr at(std::int32_t r, std::int32_t c) const { return (*arp_cell(r + c * n))->ncoef; }
 };
+
+// Four work arrays for the transforms, their cells given back.
+struct Transforms {
+  std::int32_t cells;
+  std::unique_ptr<workarray> w[4];
+  explicit Transforms(std::int32_t n) : cells(n * n) {
+    for (auto& a : w) {
+      a = std::make_unique<workarray>();
+      for (std::int32_t k = 0; k < cells; ++k) a->stash[k] = nullptr;
+    }
+  }
+  void clear() {
+    for (auto& a : w)
+      for (std::int32_t k = 0; k < cells; ++k) free_quoly(&a->stash[k]);
+  }
+  ~Transforms() { clear(); }
+};
+
+void normal_form_row(const char* name, std::int32_t n, bool smith, bool transforms, bool with_peer, int runs) {
+  std::mt19937_64 rng(static_cast<std::uint64_t>(n) + 47);
+  std::vector<long> vals(static_cast<std::size_t>(n) * n);  // column by column
+  for (auto& v : vals) v = static_cast<long>(rng() % 199) - 99;
+  const bool want[6] = {transforms, transforms, transforms, transforms, false, false};
+  std::unique_ptr<NamedArray> a;
+  std::unique_ptr<Transforms> t;
+  quoly rank = nullptr;
+  std::vector<double> ours, peer;
+  bool same = false;
+#ifdef TAVRIN_PEER_FLINT
+  fmpz_mat_t m, h, u;
+  fmpz_mat_init(m, n, n);
+  fmpz_mat_init(h, n, n);
+  fmpz_mat_init(u, n, n);
+  // Hermite: the transpose, for FLINT's row form.
+  for (std::int32_t c = 0; c < n; ++c)
+    for (std::int32_t r = 0; r < n; ++r)
+      fmpz_set_si(smith ? fmpz_mat_entry(m, r, c) : fmpz_mat_entry(m, c, r), vals[static_cast<std::size_t>(c) * n + r]);
+#endif
+  for (int run = 0; run < runs; ++run) {
+    a.reset();  // gives the store pages back first
+    t.reset();
+    a = std::make_unique<NamedArray>(n, vals);
+    if (transforms) t = std::make_unique<Transforms>(n);
+    workptr w[4] = {nullptr, nullptr, nullptr, nullptr};
+    if (transforms)
+      for (int i = 0; i < 4; ++i) w[i] = t->w[i].get();
+    free_quoly(&rank);
+    auto t0 = Clock::now();
+    if (smith)
+      intnormal(&rank, &a->q, want, w[0], w[1], w[2], w[3], false, nullptr, nullptr, 83);
+    else
+      intcolred(&rank, &a->q, want, w[0], w[1], w[2], w[3], nullptr, false, nullptr);
+    ours.push_back(ms_since(t0));
+#ifdef TAVRIN_PEER_FLINT
+    if (with_peer) {
+      t0 = Clock::now();
+      if (smith)
+        fmpz_mat_snf(h, m);
+      else if (transforms)
+        fmpz_mat_hnf_transform(h, u, m);
+      else
+        fmpz_mat_hnf(h, m);
+      peer.push_back(ms_since(t0));
+    }
+#endif
+  }
+#ifdef TAVRIN_PEER_FLINT
+  if (with_peer) {
+    same = true;
+    mpz_t z;
+    mpz_init(z);
+    for (std::int32_t r = 0; r < n && same; ++r)
+      for (std::int32_t c = 0; c < n && same; ++c) {
+        fmpz_get_mpz(z, smith ? fmpz_mat_entry(h, r, c) : fmpz_mat_entry(h, c, r));
+        same = same_number(a->at(r, c), z);
+      }
+    mpz_clear(z);
+  }
+  fmpz_mat_clear(m);
+  fmpz_mat_clear(h);
+  fmpz_mat_clear(u);
+#endif
+  char size[32];
+  std::snprintf(size, sizeof size, "n = %d", n);
+  report(name, size, median(ours), "FLINT", peer.empty() ? 0.0 : median(peer), same);
+  free_quoly(&rank);
+}
 
 void normal_form_rows() {
   if (!wanted("integer normal form")) return;
   allocate_work_areas();
-  const bool want[6] = {false, false, false, false, false, false};
-  for (bool smith : {true, false})
-    for (std::int32_t n : smith ? std::vector<std::int32_t>{50, 100} : std::vector<std::int32_t>{30, 100, 300, 500}) {
-      std::mt19937_64 rng(static_cast<std::uint64_t>(n) + 47);
-      std::vector<long> vals(static_cast<std::size_t>(n) * n);
-      for (auto& v : vals) v = static_cast<long>(rng() % 199) - 99;
-      std::unique_ptr<NamedArray> a;
-      quoly rank = nullptr;
-      const bool ours_runs = smith || n <= 30;
-      auto ours = [&] {
-        if (!ours_runs) return;
-        a.reset();  // gives the store pages back first
-        a = std::make_unique<NamedArray>(n, vals);
-        free_quoly(&rank);
-        if (smith)
-          intnormal(&rank, &a->q, want, nullptr, nullptr, nullptr, nullptr, false, nullptr, nullptr, 83);
-        else
-          intcolred(&rank, &a->q, want, nullptr, nullptr, nullptr, nullptr, nullptr, false, nullptr);
-      };
-      std::function<void()> peer;
-      bool same = false;
-#ifdef TAVRIN_PEER_FLINT
-      fmpz_mat_t m, h;
-      fmpz_mat_init(m, n, n);
-      fmpz_mat_init(h, n, n);
-      for (std::int32_t c = 0; c < n; ++c)
-        for (std::int32_t r = 0; r < n; ++r)
-          fmpz_set_si(fmpz_mat_entry(m, r, c), vals[static_cast<std::size_t>(c) * n + r]);
-      peer = [&] {
-        if (smith)
-          fmpz_mat_snf(h, m);
-        else
-          fmpz_mat_hnf(h, m);
-      };
-#endif
-      auto [t, p] = time_pair(ours, peer);
-#ifdef TAVRIN_PEER_FLINT
-      same = true;
-      mpz_t z;
-      mpz_init(z);
-      for (std::int32_t i = 0; i < n && ours_runs; ++i) {
-        // Smith: the diagonals; Hermite: the pivot products (|det|).
-        fmpz_get_mpz(z, fmpz_mat_entry(h, i, i));
-        if (smith && !same_number((*arp_cell(i + i * n))->ncoef, z)) same = false;
-      }
-      if (!smith && ours_runs) {  // equal pivot products (|det|)
-        fmpz_t dh;
-        fmpz_init_set_ui(dh, 1);
-        quoly prod = nullptr, tmp = nullptr;
-        quoly_set(1, &prod);
-        quoly_set(0, &tmp);
-        for (std::int32_t i = 0; i < n; ++i) {
-          fmpz_mul(dh, dh, fmpz_mat_entry(h, i, i));
-          multiply(prod->ncoef, (*arp_cell(i + i * n))->ncoef, tmp->ncoef);
-          num_assign(tmp->ncoef, prod->ncoef);
-        }
-        fmpz_get_mpz(z, dh);
-        same = same_number(prod->ncoef, z);
-        free_quoly(&prod);
-        free_quoly(&tmp);
-        fmpz_clear(dh);
-      }
-      mpz_clear(z);
-      fmpz_mat_clear(m);
-      fmpz_mat_clear(h);
-#endif
-      char size[32];
-      std::snprintf(size, sizeof size, "n = %d", n);
-      if (ours_runs)
-        report(smith ? "integer normal form, Smith" : "integer normal form, Hermite", size, t, "FLINT", p, same);
-      else
-        std::printf("%-34s %-22s %13s   %-9s %10.3f ms   (Tavrin: error 302, too long)\n",
-                    "integer normal form, Hermite", size, "-", "FLINT", p);
-      std::fflush(stdout);
-      free_quoly(&rank);
-      a.reset();
-    }
+  for (std::int32_t n : {100, 300, 500}) normal_form_row("integer normal form, Hermite", n, false, false, true, n < 500 ? 5 : 3);
+  for (std::int32_t n : {100, 300, 500})
+    normal_form_row("integer normal form, Hermite+transf", n, false, true, true, n == 100 ? 3 : 1);
+  for (std::int32_t n : {100, 300, 500}) normal_form_row("integer normal form, Smith", n, true, false, n == 100, 3);
+  for (std::int32_t n : {100, 300, 500}) normal_form_row("integer normal form, Smith+transf", n, true, true, false, 1);
 }
 
 // ---- Characteristic polynomials ---------------------------------------------------------

@@ -35,6 +35,11 @@ std::int32_t hgcd_euclid_degree = 100;
 std::int32_t hgcd_recursion_sum = 4000;
 std::int32_t two_term_modulus = 46340;
 std::int32_t gf256_row_degree = 384;
+std::int32_t normal_form_direct_side = 20;
+std::int32_t normal_form_sparse_fill = 4;
+std::int32_t normal_form_budget_bits = 4096;
+std::int32_t normal_form_budget_bits_large = 8;
+std::int64_t normal_form_cells = 4000000;
 std::int16_t trial_prime_buffer = 530;
 std::int16_t trial_prime_spread = 64;
 
