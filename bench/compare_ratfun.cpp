@@ -20,7 +20,9 @@
 //                        instance of compare_gcd
 //
 //   compare_ratfun [row-prefix]     e.g. compare_ratfun det
-// TAVRIN_DET_N sets the side of the determinant (200), for profiles.
+// TAVRIN_DET_N sets the side of the determinant (200), for profiles;
+// TAVRIN_TERM_LISTS=1 keeps rational functions on term lists and the
+// one-variable GCD off the residue half-GCD (the figures before them).
 // Peers serve this comparison only.
 #include <time.h>
 
@@ -28,6 +30,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <climits>
 #include <cstring>
 #include <functional>
 #include <memory>
@@ -438,6 +441,10 @@ int main(int argc, char** argv) {
   totalavailablememory = static_cast<std::uint64_t>(4 * initial_memory);
   allocate_work_areas();
   adjoin_x();
+  if (std::getenv("TAVRIN_TERM_LISTS") != nullptr) {
+    residue_value_degree = INT32_MAX;
+    onevar_hgcd_degree = INT32_MAX;
+  }
   std::printf("\n%-22s %-26s %13s   %-5s %13s  %8s\n", "row", "size", "Tavrin", "peer", "", "ratio");
   normal_form_rows(true);
   normal_form_rows(false);
