@@ -54,6 +54,7 @@ std::int32_t hgcd_cut = 11000;
 std::int32_t simplest_poly_cutoff = 140;
 std::int32_t fast_factor_degree = 2;
 std::int32_t rat_det_method_cut = 5000;
+std::int32_t quiet_lagrange_side = 8;
 std::int32_t mod_det_method_cut = 150;
 std::int32_t lagrangecut = 10;
 std::int32_t detcutoff = -1;

@@ -309,6 +309,12 @@ extern std::int32_t mod_det_method_cut;
 // Reader: the dense Lagrange determinant.
 extern std::int32_t lagrangecut;
 
+// Side from which the router's default route, modulo a prime, interpolates
+// the determinant of a matrix of polynomials instead of eliminating over the
+// rational functions (the same polynomial; 90 times sooner at side 80).
+// Default 8. Range >= 2. Reader: the determinant router.
+extern std::int32_t quiet_lagrange_side;
+
 // Rows up to which sparse determinants use elimination before expansion
 // by minors ("&D"). Default -1: chosen from the matrix. Reader: the
 // determinant router.
