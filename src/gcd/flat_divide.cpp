@@ -1,0 +1,197 @@
+// Products and exact divisions of flat polynomials over a finite field, the
+// candidate checks of the GCD engines. A division stops at the first term
+// that shows the divisor does not divide: a term the divisor's leading
+// monomial does not divide, a quotient term above the degrees an exact
+// quotient can have, or a remainder term.
+//
+// Two ways to divide. When the divisor's leading coefficient in variable 0
+// is a single term and the degrees of the other variables span a small box,
+// the division runs along variable 0 with the coefficients (polynomials in
+// the other variables) summed in a dense array over the box: every product
+// of a divisor term and a quotient term goes to its cell directly. Otherwise
+// Johnson's division: a heap holds the next product of each quotient term.
+#include <algorithm>
+#include <cstdint>
+#include <queue>
+#include <type_traits>
+#include <utility>
+#include <vector>
+
+#include "core/interrupts.h"
+#include "gcd/flat_gcd_impl.h"
+
+namespace tavrin::flat {
+
+namespace {
+
+// Cells of the dense division's box, at most.
+constexpr std::uint64_t largest_box = std::uint64_t{1} << 22;
+
+// The dense division along variable 0 (see the header comment); false at
+// the first sign that B does not divide A.
+template <class F>
+bool divide_dense(const F& f, const Layout& lay, const MPoly& A, const MPoly& B,
+                  const std::vector<std::int32_t>& da, const std::vector<std::int32_t>& db,
+                  const std::vector<std::uint64_t>& stride, std::uint64_t cells, MPoly* Q) {
+  const int n = lay.nvars;
+  auto index = [&](std::uint64_t key) {
+    std::uint64_t x = 0;
+    for (int l = 1; l < n; ++l) x += static_cast<std::uint64_t>(lay.exponent(key, l)) * stride[static_cast<std::size_t>(l)];
+    return x;
+  };
+  struct Term {
+    std::uint64_t idx;
+    elem c;
+  };
+  const auto d0a = static_cast<std::size_t>(da[0]), d0b = static_cast<std::size_t>(db[0]);
+  // B's coefficients of each power of variable 0, and A's
+  std::vector<std::vector<Term>> bc(d0b + 1), ac(d0a + 1);
+  for (std::size_t i = 0; i < B.size(); ++i)
+    bc[static_cast<std::size_t>(lay.exponent(B.key[i], 0))].push_back({index(B.key[i]), B.coef[i]});
+  for (std::size_t i = 0; i < A.size(); ++i)
+    ac[static_cast<std::size_t>(lay.exponent(A.key[i], 0))].push_back({index(A.key[i]), A.coef[i]});
+  const Term lead = bc[d0b][0];
+  const std::uint64_t lead_key = B.key[0];
+  const elem il = f.inv(lead.c);
+  std::vector<std::vector<Term>> qc(d0a - d0b + 1);
+  using acc_t = std::conditional_t<std::is_same_v<F, PrimeField>, std::uint64_t, elem>;
+  std::vector<acc_t> acc(cells, 0);
+  std::vector<elem> av(cells, 0);
+  std::uint64_t p2 = 0;
+  if constexpr (std::is_same_v<F, PrimeField>) p2 = static_cast<std::uint64_t>(f.modulus()) * f.modulus();
+  Q->clear();
+  const std::size_t qmax = d0a - d0b;
+  for (std::size_t j = d0a + 1; j-- > 0;) {
+    check_interrupt();
+    // the products of B's lower coefficients with the quotient found so far
+    for (std::size_t i = j > qmax ? j - qmax : 0; i < d0b && i <= j; ++i) {
+      for (const Term& b : bc[i])
+        for (const Term& q : qc[j - i]) {
+          acc_t& a = acc[b.idx + q.idx];
+          if constexpr (std::is_same_v<F, PrimeField>) {
+            a += static_cast<std::uint64_t>(b.c) * q.c;
+            if (a >= p2) a -= p2;
+          } else {
+            a = f.add(a, f.mul(b.c, q.c));
+          }
+        }
+    }
+    for (const Term& t : ac[j]) av[t.idx] = t.c;
+    // the remainder's coefficient of x0^j, cell by cell from the highest
+    for (std::uint64_t cell = cells; cell-- > 0;) {
+      elem s;
+      if constexpr (std::is_same_v<F, PrimeField>) {
+        s = f.reduce(acc[cell]);
+      } else {
+        s = acc[cell];
+      }
+      const elem r = f.sub(av[cell], s);
+      acc[cell] = 0;
+      av[cell] = 0;
+      if (r == 0) continue;
+      if (j < d0b) return false;  // a remainder term
+      // the quotient term: the cell's monomial over the leading one
+      std::uint64_t key = static_cast<std::uint64_t>(j - d0b) * lay.unit(0);
+      std::uint64_t rest = cell;
+      for (int l = 1; l < n; ++l) {
+        const auto e = static_cast<std::int32_t>(rest / stride[static_cast<std::size_t>(l)]);
+        rest %= stride[static_cast<std::size_t>(l)];
+        const std::int32_t el = e - lay.exponent(lead_key, l);
+        if (el < 0 || el > da[static_cast<std::size_t>(l)] - db[static_cast<std::size_t>(l)]) return false;
+        key += static_cast<std::uint64_t>(el) * lay.unit(l);
+      }
+      const elem qcoef = f.mul(r, il);
+      Q->push(key, qcoef);
+      qc[j - d0b].push_back({cell - lead.idx, qcoef});
+    }
+  }
+  return true;
+}
+
+// Johnson's division with a heap of the next product of each quotient term.
+template <class F>
+bool divide_heap(const F& f, const Layout& lay, const MPoly& A, const MPoly& B, MPoly* Q) {
+  const std::uint64_t lm = B.key[0];
+  const elem il = f.inv(B.coef[0]);
+  struct Entry {
+    std::uint64_t key;
+    std::uint32_t i, j;
+    bool operator<(const Entry& o) const { return key < o.key; }
+  };
+  std::priority_queue<Entry> heap;
+  std::size_t ia = 0;
+  Q->clear();
+  while (ia < A.size() || !heap.empty()) {
+    std::uint64_t key;
+    if (heap.empty() || (ia < A.size() && A.key[ia] >= heap.top().key)) {
+      key = A.key[ia];
+    } else {
+      key = heap.top().key;
+    }
+    elem c = 0;
+    if (ia < A.size() && A.key[ia] == key) c = A.coef[ia++];
+    while (!heap.empty() && heap.top().key == key) {
+      const Entry e = heap.top();
+      heap.pop();
+      c = f.sub(c, f.mul(Q->coef[e.i], B.coef[e.j]));
+      if (e.j + 1 < B.size()) heap.push({Q->key[e.i] + B.key[e.j + 1], e.i, e.j + 1});
+    }
+    if (c == 0) continue;
+    if (key < lm || lay.borrows(key, lm)) return false;  // a remainder term
+    Q->push(key - lm, f.mul(c, il));
+    if (B.size() > 1) heap.push({Q->key.back() + B.key[1], static_cast<std::uint32_t>(Q->size() - 1), 1});
+  }
+  return true;
+}
+
+}  // namespace
+
+template <class F>
+void mpoly_mul(const F& f, const Layout& lay, const MPoly& A, const MPoly& B, MPoly* P) {
+  (void)lay;
+  std::vector<std::pair<std::uint64_t, elem>> t;
+  t.reserve(A.size() * B.size());
+  for (std::size_t i = 0; i < A.size(); ++i)
+    for (std::size_t j = 0; j < B.size(); ++j) t.emplace_back(A.key[i] + B.key[j], f.mul(A.coef[i], B.coef[j]));
+  std::sort(t.begin(), t.end(), [](const auto& a, const auto& b) { return a.first > b.first; });
+  P->clear();
+  for (std::size_t i = 0; i < t.size();) {
+    elem s = 0;
+    std::size_t j = i;
+    for (; j < t.size() && t[j].first == t[i].first; ++j) s = f.add(s, t[j].second);
+    if (s != 0) P->push(t[i].first, s);
+    i = j;
+  }
+}
+
+template <class F>
+bool mpoly_divides(const F& f, const Layout& lay, const MPoly& A, const MPoly& B, MPoly* Q) {
+  Q->clear();
+  if (A.empty()) return true;
+  if (A.key[0] < B.key[0] || lay.borrows(A.key[0], B.key[0])) return false;
+  const std::vector<std::int32_t> da = degrees_of(lay, A), db = degrees_of(lay, B);
+  for (std::size_t l = 0; l < da.size(); ++l)
+    if (db[l] > da[l]) return false;
+  // the dense division when B's leading coefficient in variable 0 is one
+  // term and the box of the other variables is small against A
+  const bool one_lead = B.size() == 1 || lay.exponent(B.key[1], 0) < db[0];
+  if (one_lead) {
+    std::vector<std::uint64_t> stride(da.size(), 1);
+    std::uint64_t cells = 1;
+    for (std::size_t l = da.size(); l-- > 1;) {
+      stride[l] = cells;
+      cells *= static_cast<std::uint64_t>(da[l]) + 1;
+      if (cells > largest_box) break;
+    }
+    if (cells <= largest_box && cells * (static_cast<std::uint64_t>(da[0]) + 1) <= 256 * A.size())
+      return divide_dense(f, lay, A, B, da, db, stride, cells, Q);
+  }
+  return divide_heap(f, lay, A, B, Q);
+}
+
+template void mpoly_mul<PrimeField>(const PrimeField&, const Layout&, const MPoly&, const MPoly&, MPoly*);
+template void mpoly_mul<LogField>(const LogField&, const Layout&, const MPoly&, const MPoly&, MPoly*);
+template bool mpoly_divides<PrimeField>(const PrimeField&, const Layout&, const MPoly&, const MPoly&, MPoly*);
+template bool mpoly_divides<LogField>(const LogField&, const Layout&, const MPoly&, const MPoly&, MPoly*);
+
+}  // namespace tavrin::flat

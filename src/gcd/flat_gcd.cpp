@@ -1,0 +1,449 @@
+// The flat GCD engines' entry: when they apply, the problem read into term
+// arrays, the images modulo the user's prime (in an extension field when it
+// is small) or modulo word primes combined over the integers, and the
+// result built once as recursive lists.
+#include "gcd/flat_gcd.h"
+
+#include <algorithm>
+#include <cstdint>
+#include <vector>
+
+#include "core/globals.h"
+#include "core/interrupts.h"
+#include "core/thresholds.h"
+#include "gcd/content.h"
+#include "gcd/modular_gcd.h"
+#include "gcd/flat_gcd_impl.h"
+#include "gcd/flat_poly_impl.h"
+#include "gcd/gcd_fields_impl.h"
+#include "numbers/bigint.h"
+#include "numbers/freelists.h"
+#include "numbers/integer_gcd.h"
+#include "numbers/node_handles.h"
+#include "poly/poly_add.h"
+#include "poly/poly_measures.h"
+#include "poly/poly_repr.h"
+
+namespace tavrin {
+
+flat_gcd_method flat_gcd_choice = flat_gcd_method::automatic;
+flat_gcd_counts flat_gcd_stats{};
+
+namespace flat {
+
+namespace {
+
+// The number of leaves of p, counting stopped past cap.
+std::int64_t leaves_capped(poly p, std::int64_t cap, std::int64_t n = 0) {
+  for (; p != nullptr && n <= cap; p = p->next) n = p->numb ? n + 1 : leaves_capped(p->pcoef, cap, n);
+  return n;
+}
+
+// ---- Modulo the user's prime --------------------------------------------------------------------------
+
+template <class F>
+bool gcd_in_field(const F& f, const Problem& pr, const Poly<std::uint32_t>& a, const Poly<std::uint32_t>& b,
+                  Poly<std::uint32_t>* g) {
+  MPoly A, B, G;
+  for (std::size_t i = 0; i < a.size(); ++i) A.push(a.key[i], f.from_ground(a.coef[i]));
+  for (std::size_t i = 0; i < b.size(); ++i) B.push(b.key[i], f.from_ground(b.coef[i]));
+  Rng rng(a.size() * 7919 + b.size());
+  if (field_gcd(f, pr.layout, A, B, rng, &G, true) != engine_status::done) return false;
+  g->clear();
+  for (std::size_t i = 0; i < G.size(); ++i) {
+    std::uint32_t r = 0;
+    if (!f.to_ground(G.coef[i], &r)) return false;  // cannot happen for a monic GCD
+    g->push(G.key[i], r);
+  }
+  return true;
+}
+
+bool modular_gcd(poly u, poly v, const Problem& pr, poly* r) {
+  Poly<std::uint32_t> a, b, g;
+  flatten(u, pr, &a);
+  flatten(v, pr, &b);
+  const auto p = static_cast<std::uint32_t>(modulus);
+  constexpr std::uint64_t wanted_points = 65536;
+  bool ok = false;
+  if (finf || p < wanted_points / 2) {
+    if (auto t = log_tables_for(p, wanted_points)) {
+      if (t->q > p) ++flat_gcd_stats.extension;
+      ok = gcd_in_field(LogField(t), pr, a, b, &g);
+    } else {
+      ok = gcd_in_field(PrimeField(p), pr, a, b, &g);
+    }
+  } else {
+    ok = gcd_in_field(PrimeField(p), pr, a, b, &g);
+  }
+  if (!ok) return false;
+  free_poly(r);
+  *r = rebuild(g.key, pr, [&g](std::size_t k) { return word_leaf(g.coef[k]); });
+  return true;
+}
+
+// ---- Over the integers ----------------------------------------------------------------------------------
+
+// Natural numbers in base 2^28, least significant digit first.
+using Nat = std::vector<std::uint32_t>;
+
+void mul_add(Nat& n, std::uint32_t m, std::uint32_t a) {
+  std::uint64_t carry = a;
+  for (std::uint32_t& d : n) {
+    const std::uint64_t t = static_cast<std::uint64_t>(d) * m + carry;
+    d = static_cast<std::uint32_t>(t & (limb_base - 1));
+    carry = t >> limb_bits;
+  }
+  while (carry != 0) {
+    n.push_back(static_cast<std::uint32_t>(carry & (limb_base - 1)));
+    carry >>= limb_bits;
+  }
+}
+
+void trim(Nat& n) {
+  while (!n.empty() && n.back() == 0) n.pop_back();
+}
+
+int compare(const Nat& a, const Nat& b) {
+  if (a.size() != b.size()) return a.size() < b.size() ? -1 : 1;
+  for (std::size_t i = a.size(); i-- > 0;)
+    if (a[i] != b[i]) return a[i] < b[i] ? -1 : 1;
+  return 0;
+}
+
+// a - b for a >= b
+Nat minus(const Nat& a, const Nat& b) {
+  Nat r = a;
+  std::int64_t borrow = 0;
+  for (std::size_t i = 0; i < r.size(); ++i) {
+    std::int64_t t = static_cast<std::int64_t>(r[i]) - borrow - (i < b.size() ? b[i] : 0);
+    borrow = t < 0 ? 1 : 0;
+    if (t < 0) t += limb_base;
+    r[i] = static_cast<std::uint32_t>(t);
+  }
+  trim(r);
+  return r;
+}
+
+std::int32_t bits(const Nat& n) {
+  if (n.empty()) return 0;
+  std::int32_t b = static_cast<std::int32_t>(n.size() - 1) * limb_bits;
+  for (std::uint32_t top = n.back(); top != 0; top >>= 1) ++b;
+  return b;
+}
+
+std::int32_t bits_of(std::uint64_t x) {
+  std::int32_t b = 0;
+  for (; x != 0; x >>= 1) ++b;
+  return b;
+}
+
+// |x| mod p for a big integer x, and its sign.
+std::uint32_t residue(imptr x, std::uint32_t p, bool* negative) {
+  std::uint64_t r = 0;
+  *negative = false;
+  for (numptr l = x->head; l != nullptr; l = l->next) {
+    std::int32_t d = l->value;
+    if (d < 0) {
+      *negative = true;
+      d = -d;
+    }
+    r = ((r << limb_bits) + static_cast<std::uint64_t>(d)) % p;
+  }
+  return static_cast<std::uint32_t>(r);
+}
+
+std::uint32_t signed_residue(imptr x, const PrimeField& f) {
+  bool neg = false;
+  const std::uint32_t r = residue(x, f.modulus(), &neg);
+  return neg ? f.neg(r) : r;
+}
+
+// The residues of one polynomial over the primes of a run, aligned by key.
+struct Residues {
+  std::vector<std::uint64_t> key;
+  std::vector<std::vector<std::uint32_t>> res;  // res[term][prime]
+  std::size_t primes = 0;
+
+  void clear() {
+    key.clear();
+    res.clear();
+    primes = 0;
+  }
+  // The image of the next prime (scaled by s).
+  void add(const MPoly& img, const PrimeField& f, elem s) {
+    std::vector<std::uint64_t> nk;
+    std::vector<std::vector<std::uint32_t>> nr;
+    std::size_t i = 0, j = 0;
+    while (i < key.size() || j < img.size()) {
+      if (j == img.size() || (i < key.size() && key[i] > img.key[j])) {
+        nk.push_back(key[i]);
+        nr.push_back(std::move(res[i++]));
+        nr.back().push_back(0);
+      } else if (i == key.size() || img.key[j] > key[i]) {
+        nk.push_back(img.key[j]);
+        nr.emplace_back(primes, 0);
+        nr.back().push_back(f.mul(s, img.coef[j++]));
+      } else {
+        nk.push_back(key[i]);
+        nr.push_back(std::move(res[i++]));
+        nr.back().push_back(f.mul(s, img.coef[j++]));
+      }
+    }
+    key = std::move(nk);
+    res = std::move(nr);
+    ++primes;
+  }
+};
+
+// Chinese remaindering over the primes p[0 .. k): mixed-radix digits, then
+// the value in the symmetric range.
+class Crt {
+ public:
+  explicit Crt(const std::vector<std::uint32_t>& p) : p_(p) {
+    inv_.assign(p.size(), 1);
+    for (std::size_t i = 1; i < p.size(); ++i) {
+      std::uint64_t prod = 1;
+      for (std::size_t j = 0; j < i; ++j) prod = prod * p[j] % p[i];
+      inv_[i] = inverse_of(prod, p[i]);
+    }
+    m_.assign(1, 1);
+    for (std::uint32_t q : p) mul_add(m_, q, 0);
+    half_ = m_;  // m / 2
+    std::uint32_t carry = 0;
+    for (std::size_t i = half_.size(); i-- > 0;) {
+      const std::uint32_t d = half_[i];
+      half_[i] = (d >> 1) | (carry << (limb_bits - 1));
+      carry = d & 1u;
+    }
+    trim(half_);
+  }
+  std::int32_t modulus_bits() const { return bits(m_); }
+  // The symmetric value of the residues r (one a prime): *neg and |value|.
+  void value(const std::vector<std::uint32_t>& r, bool* neg, Nat* mag) const {
+    const std::size_t k = p_.size();
+    std::vector<std::uint32_t> v(k);
+    for (std::size_t i = 0; i < k; ++i) {
+      const std::uint64_t pi = p_[i];
+      std::uint64_t t = 0;
+      for (std::size_t j = i; j-- > 0;) t = (t * p_[j] + v[j]) % pi;
+      v[i] = static_cast<std::uint32_t>((r[i] + pi - t) % pi * inv_[i] % pi);
+    }
+    Nat u;
+    for (std::size_t i = k; i-- > 0;) mul_add(u, p_[i], v[i]);
+    trim(u);
+    *neg = compare(u, half_) > 0;
+    *mag = *neg ? minus(m_, u) : u;
+  }
+
+ private:
+  static std::uint64_t inverse_of(std::uint64_t a, std::uint32_t p) {
+    std::uint64_t r = 1, e = p - 2;
+    a %= p;
+    while (e > 0) {
+      if ((e & 1u) != 0) r = r * a % p;
+      a = a * a % p;
+      e >>= 1;
+    }
+    return r;
+  }
+  std::vector<std::uint32_t> p_;
+  std::vector<std::uint64_t> inv_;
+  Nat m_, half_;
+};
+
+// The values of a Residues in the symmetric range, with their largest bit
+// length.
+struct Values {
+  std::vector<bool> neg;
+  std::vector<Nat> mag;
+  std::int32_t height = 0;
+};
+
+Values values_of(const Residues& r, const Crt& crt) {
+  Values out;
+  out.neg.resize(r.key.size());
+  out.mag.resize(r.key.size());
+  for (std::size_t t = 0; t < r.key.size(); ++t) {
+    bool n = false;
+    crt.value(r.res[t], &n, &out.mag[t]);
+    out.neg[t] = n;
+    out.height = std::max(out.height, bits(out.mag[t]));
+  }
+  return out;
+}
+
+imptr number_of(const Nat& mag, bool neg) {
+  return number_from_digits(mag.data(), static_cast<std::int32_t>(mag.size()), neg ? -1 : 1);
+}
+
+std::int32_t height_of(const Poly<imptr>& a) {
+  std::int32_t h = 0;
+  for (imptr x : a.coef) h = std::max(h, x->size * limb_bits);
+  return h;
+}
+
+// A and B modulo p (false when p divides a leading coefficient).
+bool reduce_mod(const Poly<imptr>& a, const PrimeField& f, MPoly* A) {
+  A->clear();
+  if (signed_residue(a.coef[0], f) == 0) return false;
+  for (std::size_t i = 0; i < a.size(); ++i) {
+    const elem c = signed_residue(a.coef[i], f);
+    if (c != 0) A->push(a.key[i], c);
+  }
+  return true;
+}
+
+// Whether g divides a over the integers: exact divisions modulo primes
+// (the first that fails shows it does not), the quotients combined until
+// the product of the primes M bounds both sides of g q = a: |g| |q|
+// min(terms) < M / 2 and |a| < M / 2 make the congruence an identity.
+bool divides_over_z(const Layout& lay, const Poly<imptr>& a, const Poly<imptr>& g) {
+  const std::int32_t ha = height_of(a), hg = height_of(g);
+  std::vector<std::uint32_t> primes;
+  Residues rq;
+  MPoly A, G, Q;
+  for (std::size_t k = 0; k < 256; ++k) {
+    check_interrupt();
+    const PrimeField f(image_prime(k));
+    if (!reduce_mod(g, f, &G)) continue;
+    reduce_mod(a, f, &A);
+    if (!mpoly_divides(f, lay, A, G, &Q)) return false;
+    primes.push_back(f.modulus());
+    rq.add(Q, f, 1);
+    const Crt crt(primes);
+    const std::int32_t mbits = crt.modulus_bits();
+    if (mbits < ha + 2) continue;
+    const Values vq = values_of(rq, crt);
+    if (hg + vq.height + bits_of(std::min(g.size(), rq.key.size())) < mbits - 1) return true;
+  }
+  return false;
+}
+
+// The GCD of the integer contents of u and v.
+void content_gcd(poly u, poly v, imptr c) {
+  detail::ScratchNumber cu, cv;
+  find_gcdcoefs(u, cu.get());
+  find_gcdcoefs(v, cv.get());
+  binary_gcd(cu.get(), cv.get(), c);
+}
+
+bool integer_gcd(poly u, poly v, const Problem& pr, poly* r) {
+  Poly<imptr> a, b;
+  flatten(u, pr, &a);
+  flatten(v, pr, &b);
+  const Layout& lay = pr.layout;
+  detail::ScratchNumber gamma, cg;
+  binary_gcd(a.coef[0], b.coef[0], gamma.get());
+  content_gcd(u, v, cg.get());
+  auto answer = [&](poly g) {
+    if (!is_longint(cg.get(), 1)) num_poly_mult(g, cg.get());
+    if (neg_leading_term(g)) poly_inplace(g);
+    free_poly(r);
+    *r = g;
+    return true;
+  };
+  auto constant_answer = [&]() {
+    imptr c = nullptr;
+    newimag(&c);
+    num_assign(cg.get(), c);
+    free_poly(r);
+    *r = detail::new_leaf(c);
+    return true;
+  };
+  Rng rng(a.size() * 7919 + b.size());
+  std::vector<std::int32_t> bounds;
+  std::vector<std::uint32_t> primes;
+  Residues rh;
+  std::uint64_t lm = 0;
+  ZippelPlan plan;
+  MPoly A, B, G;
+  std::vector<bool> last_neg;
+  std::vector<Nat> last_mag;
+  int bound_tries = 0;
+  for (std::size_t k = 0; k < 512; ++k) {
+    check_interrupt();
+    const PrimeField f(image_prime(k));
+    if (!reduce_mod(a, f, &A) || !reduce_mod(b, f, &B)) continue;  // a prime that lowers a degree
+    if (bounds.empty()) {
+      if (!degree_bounds(f, lay, A, B, rng, &bounds)) {
+        bounds.clear();
+        continue;
+      }
+      if (std::all_of(bounds.begin(), bounds.end(), [](std::int32_t x) { return x == 0; }))
+        return constant_answer();
+    }
+    ++flat_gcd_stats.primes;
+    engine_status st = field_gcd(f, lay, A, B, rng, &G, false, &plan);
+    if (st != engine_status::done) {
+      plan = ZippelPlan();
+      st = field_gcd(f, lay, A, B, rng, &G, false, &plan);
+      if (st != engine_status::done) continue;
+    }
+    if (!primes.empty() && G.key[0] > lm) {
+      ++flat_gcd_stats.unlucky;
+      continue;
+    }
+    if (primes.empty() || G.key[0] < lm) {
+      if (!primes.empty()) ++flat_gcd_stats.unlucky;
+      primes.clear();
+      rh.clear();
+      last_mag.clear();
+      lm = G.key[0];
+    }
+    primes.push_back(f.modulus());
+    rh.add(G, f, signed_residue(gamma.get(), f));
+    const Crt crt(primes);
+    const std::int32_t mbits = crt.modulus_bits();
+    const Values vh = values_of(rh, crt);
+    // Try the candidate when its coefficients are well inside the range, or
+    // the latest prime changed none of them.
+    const bool stable = vh.mag == last_mag && vh.neg == last_neg;
+    last_mag = vh.mag;
+    last_neg = vh.neg;
+    if (!stable && vh.height >= mbits - 16) continue;
+    detail::OwnedPoly h;
+    h.p = rebuild(rh.key, pr, [&vh](std::size_t t) { return detail::new_leaf(number_of(vh.mag[t], vh.neg[t])); });
+    if (h.p->numb) return constant_answer();
+    detail::ScratchNumber ch;
+    find_gcdcoefs(h.p, ch.get());
+    if (!is_longint(ch.get(), 1)) num_poly_quot(h.p, ch.get(), 0);
+    Poly<imptr> g;
+    flatten(h.p, pr, &g);
+    MPoly gk;
+    for (std::uint64_t key : g.key) gk.push(key, 1);
+    if (degrees_of(lay, gk) != bounds) {
+      // a bound that a point made too large is tried again a few times
+      if (++bound_tries <= 3) {
+        std::vector<std::int32_t> again;
+        if (degree_bounds(f, lay, A, B, rng, &again))
+          for (std::size_t i = 0; i < bounds.size(); ++i) bounds[i] = std::min(bounds[i], again[i]);
+      }
+      if (degrees_of(lay, gk) != bounds) continue;
+    }
+    const Poly<imptr>& small = a.size() <= b.size() ? a : b;
+    const Poly<imptr>& large = a.size() <= b.size() ? b : a;
+    if (divides_over_z(lay, small, g) && divides_over_z(lay, large, g)) return answer(h.release());
+  }
+  return false;
+}
+
+}  // namespace
+
+}  // namespace flat
+
+bool flat_gcd(poly u, poly v, poly* r, polypt pt) {
+  if (!modular_methods_enabled) return false;
+  if (flotemode || (lintmode && !(modularmode && mod_is_prime))) return false;
+  if (pseudo_polynames != nullptr || field_depth != 0 || pt == nullptr) return false;
+  if (u->numb || v->numb) return false;
+  if (flat::leaves_capped(u, flat_gcd_terms) + flat::leaves_capped(v, flat_gcd_terms) < flat_gcd_terms)
+    return false;
+  flat::Problem pr;
+  if (!flat::read_problem(u, v, pt, &pr) || pr.layout.nvars < 2) return false;
+  ++flat_gcd_stats.calls;
+  const bool done = modularmode ? flat::modular_gcd(u, v, pr, r) : flat::integer_gcd(u, v, pr, r);
+  if (!done) ++flat_gcd_stats.declined;
+  return done;
+}
+
+}  // namespace tavrin
