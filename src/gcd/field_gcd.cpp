@@ -297,7 +297,8 @@ bool degree_bounds(const F& f, const Layout& lay, const MPoly& A, const MPoly& B
 
 template <class F>
 engine_status field_gcd(const F& f, const Layout& lay, const MPoly& A, const MPoly& B, Rng& rng, MPoly* G,
-                        bool verify, ZippelPlan* plan) {
+                        bool verify, ZippelPlan* plan, Cofactors* cof) {
+  if (cof != nullptr) cof->found = false;
   if (A.empty() || B.empty()) {
     *G = A.empty() ? B : A;
     make_monic(f, G);
@@ -341,17 +342,24 @@ engine_status field_gcd(const F& f, const Layout& lay, const MPoly& A, const MPo
     if (degrees_of(lay, *G) != bounds) continue;
     const MPoly& small = A.size() <= B.size() ? A : B;
     const MPoly& large = A.size() <= B.size() ? B : A;
-    MPoly q;
-    if (mpoly_divides(f, lay, small, *G, &q) && mpoly_divides(f, lay, large, *G, &q)) return st;
+    MPoly qs, ql;
+    if (mpoly_divides(f, lay, small, *G, &qs) && mpoly_divides(f, lay, large, *G, &ql)) {
+      if (cof != nullptr) {
+        cof->found = true;
+        cof->a = std::move(A.size() <= B.size() ? qs : ql);
+        cof->b = std::move(A.size() <= B.size() ? ql : qs);
+      }
+      return st;
+    }
   }
   return engine_status::failed;
 }
 
 template MPoly reorder<elem>(const Layout&, const MPoly&, const std::vector<int>&);
 template engine_status field_gcd<PrimeField>(const PrimeField&, const Layout&, const MPoly&, const MPoly&, Rng&,
-                                             MPoly*, bool, ZippelPlan*);
+                                             MPoly*, bool, ZippelPlan*, Cofactors*);
 template engine_status field_gcd<LogField>(const LogField&, const Layout&, const MPoly&, const MPoly&, Rng&,
-                                           MPoly*, bool, ZippelPlan*);
+                                           MPoly*, bool, ZippelPlan*, Cofactors*);
 template bool degree_bounds<PrimeField>(const PrimeField&, const Layout&, const MPoly&, const MPoly&, Rng&,
                                         std::vector<std::int32_t>*);
 template bool degree_bounds<LogField>(const LogField&, const Layout&, const MPoly&, const MPoly&, Rng&,

@@ -22,6 +22,8 @@
 
 namespace tavrin::flat {
 
+division_counts flat_divisions{};
+
 namespace {
 
 // Cells of the dense division's box, at most.
@@ -183,9 +185,13 @@ bool mpoly_divides(const F& f, const Layout& lay, const MPoly& A, const MPoly& B
       cells *= static_cast<std::uint64_t>(da[l]) + 1;
       if (cells > largest_box) break;
     }
-    if (cells <= largest_box && cells * (static_cast<std::uint64_t>(da[0]) + 1) <= 256 * A.size())
+    if (cells <= largest_box && cells * (static_cast<std::uint64_t>(da[0]) + 1) <= 256 * A.size()) {
+      ++flat_divisions.dense;
       return divide_dense(f, lay, A, B, da, db, stride, cells, Q);
+    }
   }
+  ++flat_divisions.heap;
+  flat_divisions.heap_terms += A.size();
   return divide_heap(f, lay, A, B, Q);
 }
 

@@ -39,45 +39,177 @@ std::int64_t leaves_capped(poly p, std::int64_t cap, std::int64_t n = 0) {
   return n;
 }
 
+// ---- The cofactors of the last GCD ------------------------------------------------------------------
+
+// A polynomial's terms as they stand: keys, and the words of each
+// coefficient (its limbs, or its residue).
+struct Fingerprint {
+  std::vector<std::uint64_t> key;
+  std::vector<std::int32_t> words;
+  std::vector<std::uint32_t> start{0};
+};
+
+// The terms of p (at the problem's level; false when p does not fit the
+// problem) into *fp.
+bool fingerprint(poly p, const Problem& pr, Fingerprint* fp) {
+  fp->key.clear();
+  fp->words.clear();
+  fp->start.assign(1, 0);
+  bool fits = true;
+  auto walk = [&](auto&& self, poly q, int level, std::uint64_t prefix) -> void {
+    for (; q != nullptr && fits; q = q->next) {
+      if (q->numb) {
+        fp->key.push_back(prefix);
+        if (lintmode) {
+          fp->words.push_back(q->ncoef->lint);
+        } else {
+          for (numptr l = q->ncoef->head; l != nullptr; l = l->next) fp->words.push_back(l->value);
+        }
+        fp->start.push_back(static_cast<std::uint32_t>(fp->words.size()));
+        return;
+      }
+      if (level >= pr.levels) {
+        fits = false;
+        return;
+      }
+      const int var = pr.var_of[static_cast<std::size_t>(level)];
+      if (q->exp < 0 || (var < 0 && q->exp != 0) || (var >= 0 && q->exp > pr.layout.largest())) {
+        fits = false;
+        return;
+      }
+      self(self, q->pcoef, level + 1, var < 0 ? prefix : prefix + static_cast<std::uint64_t>(q->exp) * pr.layout.unit(var));
+    }
+  };
+  walk(walk, p, 0, 0);
+  return fits;
+}
+
+bool same_terms(const Fingerprint& a, const Fingerprint& b) {
+  return a.key == b.key && a.start == b.start && a.words == b.words;
+}
+
+// The last GCD found with its cofactors, for reduce (flat_gcd_cofactors).
+struct Memo {
+  bool valid = false;
+  bool modular = false;
+  std::int32_t modulus = 0;
+  polypt pt = nullptr;
+  std::int32_t polys = 0;
+  Problem pr;
+  Fingerprint u, v, g;
+  // the cofactors' terms: residues, or signed magnitudes over the integers
+  // (to be divided by the content GCD cg, not 1 only over the integers)
+  std::vector<std::uint64_t> ukey, vkey;
+  std::vector<std::uint32_t> ures, vres;
+  std::vector<bool> uneg, vneg;
+  std::vector<std::vector<std::uint32_t>> umag, vmag;
+  std::vector<std::uint32_t> cg;  // base 2^28 digits, least first
+};
+
+Memo& memo() {
+  static Memo m;
+  return m;
+}
+
+// Starts a record of the problem u, v at pt (the GCD and cofactors follow).
+Memo& start_memo(poly u, poly v, const Problem& pr, polypt pt) {
+  Memo& m = memo();
+  m.valid = false;
+  if (!fingerprint(u, pr, &m.u) || !fingerprint(v, pr, &m.v)) return m;
+  m.modular = modularmode;
+  m.modulus = modulus;
+  m.pt = pt;
+  m.polys = number_polys;
+  m.pr = pr;
+  return m;
+}
+
 // ---- Modulo the user's prime --------------------------------------------------------------------------
 
 template <class F>
-bool gcd_in_field(const F& f, const Problem& pr, const Poly<std::uint32_t>& a, const Poly<std::uint32_t>& b,
-                  Poly<std::uint32_t>* g) {
-  MPoly A, B, G;
-  for (std::size_t i = 0; i < a.size(); ++i) A.push(a.key[i], f.from_ground(a.coef[i]));
-  for (std::size_t i = 0; i < b.size(); ++i) B.push(b.key[i], f.from_ground(b.coef[i]));
-  Rng rng(a.size() * 7919 + b.size());
-  if (field_gcd(f, pr.layout, A, B, rng, &G, true) != engine_status::done) return false;
+bool to_ground(const F& f, const MPoly& a, Poly<std::uint32_t>* g) {
   g->clear();
-  for (std::size_t i = 0; i < G.size(); ++i) {
+  for (std::size_t i = 0; i < a.size(); ++i) {
     std::uint32_t r = 0;
-    if (!f.to_ground(G.coef[i], &r)) return false;  // cannot happen for a monic GCD
-    g->push(G.key[i], r);
+    if (!f.to_ground(a.coef[i], &r)) return false;  // cannot happen: GCDs and cofactors lie in the ground field
+    g->push(a.key[i], r);
   }
   return true;
 }
 
-bool modular_gcd(poly u, poly v, const Problem& pr, poly* r) {
-  Poly<std::uint32_t> a, b, g;
+template <class F>
+MPoly in_field(const F& f, const Poly<std::uint32_t>& a) {
+  MPoly A;
+  for (std::size_t i = 0; i < a.size(); ++i) A.push(a.key[i], f.from_ground(a.coef[i]));
+  return A;
+}
+
+// The GCD g of a and b, found in the field f (the ground field or an
+// extension with more points) and proven in the ground field f0: the degree
+// bounds from images in f, the exact divisions in f0, whose quotients are
+// the cofactors (found true; false when the GCD is 1 and nothing was
+// divided). The ground field's arithmetic is the faster one.
+template <class F, class F0>
+bool gcd_in_field(const F& f, const F0& f0, const Problem& pr, const Poly<std::uint32_t>& a,
+                  const Poly<std::uint32_t>& b, Poly<std::uint32_t>* g, Poly<std::uint32_t>* qa,
+                  Poly<std::uint32_t>* qb, bool* found) {
+  const Layout& lay = pr.layout;
+  const MPoly A = in_field(f, a), B = in_field(f, b);
+  Rng rng(a.size() * 7919 + b.size());
+  *found = false;
+  std::vector<std::int32_t> bounds;
+  if (!degree_bounds(f, lay, A, B, rng, &bounds)) return false;
+  if (std::all_of(bounds.begin(), bounds.end(), [](std::int32_t x) { return x == 0; })) {
+    g->clear();
+    g->push(0, 1);
+    return true;
+  }
+  const MPoly A0 = in_field(f0, a), B0 = in_field(f0, b);
+  const bool a_small = a.size() <= b.size();
+  MPoly G, G0, qs, ql;
+  for (int attempt = 0; attempt < 4; ++attempt) {
+    if (field_gcd(f, lay, A, B, rng, &G, false) != engine_status::done) continue;
+    if (degrees_of(lay, G) != bounds || !to_ground(f, G, g)) continue;
+    G0 = in_field(f0, *g);
+    if (mpoly_divides(f0, lay, a_small ? A0 : B0, G0, &qs) && mpoly_divides(f0, lay, a_small ? B0 : A0, G0, &ql)) {
+      *found = to_ground(f0, a_small ? qs : ql, qa) && to_ground(f0, a_small ? ql : qs, qb);
+      return true;
+    }
+  }
+  return false;
+}
+
+bool modular_gcd(poly u, poly v, const Problem& pr, polypt pt, poly* r) {
+  Poly<std::uint32_t> a, b, g, qa, qb;
   flatten(u, pr, &a);
   flatten(v, pr, &b);
   const auto p = static_cast<std::uint32_t>(modulus);
   constexpr std::uint64_t wanted_points = 65536;
-  bool ok = false;
-  if (finf || p < wanted_points / 2) {
-    if (auto t = log_tables_for(p, wanted_points)) {
-      if (t->q > p) ++flat_gcd_stats.extension;
-      ok = gcd_in_field(LogField(t), pr, a, b, &g);
-    } else {
-      ok = gcd_in_field(PrimeField(p), pr, a, b, &g);
-    }
+  bool ok = false, found = false;
+  if (finf) {
+    // GF(2^8) in GF(2^16); GF(2^16) itself
+    const LogField ground(log_tables_for(p, 0));
+    const auto t = log_tables_for(p, wanted_points);
+    if (t->q > p) ++flat_gcd_stats.extension;
+    ok = gcd_in_field(LogField(t), ground, pr, a, b, &g, &qa, &qb, &found);
+  } else if (auto t = p < wanted_points / 2 ? log_tables_for(p, wanted_points) : nullptr) {
+    ++flat_gcd_stats.extension;
+    ok = gcd_in_field(LogField(t), PrimeField(p), pr, a, b, &g, &qa, &qb, &found);
   } else {
-    ok = gcd_in_field(PrimeField(p), pr, a, b, &g);
+    ok = gcd_in_field(PrimeField(p), PrimeField(p), pr, a, b, &g, &qa, &qb, &found);
   }
   if (!ok) return false;
   free_poly(r);
   *r = rebuild(g.key, pr, [&g](std::size_t k) { return word_leaf(g.coef[k]); });
+  if (found && !(*r)->numb) {
+    Memo& m = start_memo(u, v, pr, pt);
+    if (!fingerprint(*r, pr, &m.g)) return true;
+    m.ukey = std::move(qa.key);
+    m.ures = std::move(qa.coef);
+    m.vkey = std::move(qb.key);
+    m.vres = std::move(qb.coef);
+    m.valid = true;
+  }
   return true;
 }
 
@@ -297,7 +429,8 @@ bool reduce_mod(const Poly<imptr>& a, const PrimeField& f, MPoly* A) {
 // (the first that fails shows it does not), the quotients combined until
 // the product of the primes M bounds both sides of g q = a: |g| |q|
 // min(terms) < M / 2 and |a| < M / 2 make the congruence an identity.
-bool divides_over_z(const Layout& lay, const Poly<imptr>& a, const Poly<imptr>& g) {
+bool divides_over_z(const Layout& lay, const Poly<imptr>& a, const Poly<imptr>& g, std::vector<std::uint64_t>* qkey,
+                     Values* q) {
   const std::int32_t ha = height_of(a), hg = height_of(g);
   std::vector<std::uint32_t> primes;
   Residues rq;
@@ -308,13 +441,18 @@ bool divides_over_z(const Layout& lay, const Poly<imptr>& a, const Poly<imptr>& 
     if (!reduce_mod(g, f, &G)) continue;
     reduce_mod(a, f, &A);
     if (!mpoly_divides(f, lay, A, G, &Q)) return false;
+    ++flat_gcd_stats.division_primes;
     primes.push_back(f.modulus());
     rq.add(Q, f, 1);
     const Crt crt(primes);
     const std::int32_t mbits = crt.modulus_bits();
     if (mbits < ha + 2) continue;
-    const Values vq = values_of(rq, crt);
-    if (hg + vq.height + bits_of(std::min(g.size(), rq.key.size())) < mbits - 1) return true;
+    Values vq = values_of(rq, crt);
+    if (hg + vq.height + bits_of(std::min(g.size(), rq.key.size())) < mbits - 1) {
+      *qkey = std::move(rq.key);
+      *q = std::move(vq);
+      return true;
+    }
   }
   return false;
 }
@@ -327,7 +465,7 @@ void content_gcd(poly u, poly v, imptr c) {
   binary_gcd(cu.get(), cv.get(), c);
 }
 
-bool integer_gcd(poly u, poly v, const Problem& pr, poly* r) {
+bool integer_gcd(poly u, poly v, const Problem& pr, polypt pt, poly* r) {
   Poly<imptr> a, b;
   flatten(u, pr, &a);
   flatten(v, pr, &b);
@@ -420,9 +558,31 @@ bool integer_gcd(poly u, poly v, const Problem& pr, poly* r) {
       }
       if (degrees_of(lay, gk) != bounds) continue;
     }
-    const Poly<imptr>& small = a.size() <= b.size() ? a : b;
-    const Poly<imptr>& large = a.size() <= b.size() ? b : a;
-    if (divides_over_z(lay, small, g) && divides_over_z(lay, large, g)) return answer(h.release());
+    const bool a_small = a.size() <= b.size();
+    std::vector<std::uint64_t> ks, kl;
+    Values qs, ql;
+    if (divides_over_z(lay, a_small ? a : b, g, &ks, &qs) && divides_over_z(lay, a_small ? b : a, g, &kl, &ql)) {
+      const bool flipped = neg_leading_term(h.p);  // not expected: H leads with gamma > 0
+      answer(h.release());
+      Memo& mo = start_memo(u, v, pr, pt);
+      if (!fingerprint(*r, pr, &mo.g)) return true;
+      mo.ukey = std::move(a_small ? ks : kl);
+      mo.vkey = std::move(a_small ? kl : ks);
+      mo.uneg = std::move(a_small ? qs.neg : ql.neg);
+      mo.umag = std::move(a_small ? qs.mag : ql.mag);
+      mo.vneg = std::move(a_small ? ql.neg : qs.neg);
+      mo.vmag = std::move(a_small ? ql.mag : qs.mag);
+      if (flipped) {
+        mo.uneg.flip();
+        mo.vneg.flip();
+      }
+      mo.cg.clear();
+      for (numptr l = cg.get()->head; l != nullptr; l = l->next)
+        mo.cg.push_back(static_cast<std::uint32_t>(std::abs(l->value)));
+      std::reverse(mo.cg.begin(), mo.cg.end());  // least significant first
+      mo.valid = true;
+      return true;
+    }
   }
   return false;
 }
@@ -441,9 +601,63 @@ bool flat_gcd(poly u, poly v, poly* r, polypt pt) {
   flat::Problem pr;
   if (!flat::read_problem(u, v, pt, &pr) || pr.layout.nvars < 2) return false;
   ++flat_gcd_stats.calls;
-  const bool done = modularmode ? flat::modular_gcd(u, v, pr, r) : flat::integer_gcd(u, v, pr, r);
+  const bool done = modularmode ? flat::modular_gcd(u, v, pr, pt, r) : flat::integer_gcd(u, v, pr, pt, r);
   if (!done) ++flat_gcd_stats.declined;
   return done;
+}
+
+bool flat_gcd_cofactors(poly n, poly m, poly com, poly* qn, poly* qm) {
+  flat::Memo& mo = flat::memo();
+  if (!mo.valid) return false;
+  mo.valid = false;  // used once
+  if (mo.modular != modularmode || (modularmode && mo.modulus != modulus) || lintmode != modularmode ||
+      flotemode || mo.polys != number_polys || pseudo_polynames != nullptr || field_depth != 0)
+    return false;
+  // the record's problem may lie some pad levels below n's (the driver descends through them)
+  int pads = 0;
+  bool found = false;
+  for (polypt l = polynames; l != nullptr; l = l->next, ++pads)
+    if (l == mo.pt) {
+      found = true;
+      break;
+    }
+  if (!found) return false;
+  poly a = n, b = m, g = com;
+  for (int k = 0; k < pads; ++k) {
+    for (poly* x : {&a, &b, &g}) {
+      if ((*x)->numb || (*x)->exp != 0 || (*x)->next != nullptr) return false;
+      *x = (*x)->pcoef;
+    }
+  }
+  flat::Fingerprint fa, fb, fg;
+  if (!flat::fingerprint(a, mo.pr, &fa) || !flat::same_terms(fa, mo.u) || !flat::fingerprint(b, mo.pr, &fb) ||
+      !flat::same_terms(fb, mo.v) || !flat::fingerprint(g, mo.pr, &fg) || !flat::same_terms(fg, mo.g))
+    return false;
+  detail::OwnedPoly x, y;
+  if (modularmode) {
+    x.p = flat::rebuild(mo.ukey, mo.pr, [&mo](std::size_t k) { return flat::word_leaf(mo.ures[k]); });
+    y.p = flat::rebuild(mo.vkey, mo.pr, [&mo](std::size_t k) { return flat::word_leaf(mo.vres[k]); });
+  } else {
+    x.p = flat::rebuild(mo.ukey, mo.pr, [&mo](std::size_t k) { return detail::new_leaf(flat::number_of(mo.umag[k], mo.uneg[k])); });
+    y.p = flat::rebuild(mo.vkey, mo.pr, [&mo](std::size_t k) { return detail::new_leaf(flat::number_of(mo.vmag[k], mo.vneg[k])); });
+    if (!(mo.cg.size() == 1 && mo.cg[0] == 1)) {
+      detail::ScratchNumber c;
+      imptr cg = number_from_digits(mo.cg.data(), static_cast<std::int32_t>(mo.cg.size()), 1);
+      num_assign(cg, c.get());
+      free_imag(&cg);
+      num_poly_quot(x.p, c.get(), 0);
+      num_poly_quot(y.p, c.get(), 0);
+    }
+  }
+  if (pads > 0) {
+    if (!x.p->numb) add_pad(&x.p, pads);
+    if (!y.p->numb) add_pad(&y.p, pads);
+  }
+  free_poly(qn);
+  *qn = x.release();
+  free_poly(qm);
+  *qm = y.release();
+  return true;
 }
 
 }  // namespace tavrin

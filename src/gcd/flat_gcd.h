@@ -37,6 +37,15 @@ extern flat_gcd_method flat_gcd_choice;
 // number_polys, flat_gcd_terms, flat_gcd_choice, flat_dense_ratio
 bool flat_gcd(poly u, poly v, poly* r, polypt pt);
 
+// The cofactors of the last GCD the flat engines found, without a
+// division: when n and m are that problem's arguments and com its GCD
+// (term for term, in the ring they were found in; the arguments may stand
+// as many pad levels higher as the driver descended), *qn := n / com and
+// *qm := m / com (new polynomials) and true; otherwise false, nothing
+// written. The record is used once.
+// n, m, com: kept; *qn, *qm: replaced. reads: mode flags, modulus, polynames
+bool flat_gcd_cofactors(poly n, poly m, poly com, poly* qn, poly* qm);
+
 // What the flat engines did, counted since start (a test and benchmark hook).
 struct flat_gcd_counts {
   long calls;        // problems taken
@@ -44,6 +53,7 @@ struct flat_gcd_counts {
   long sparse;       // solved by Zippel's method
   long extension;    // modulo a small prime, in an extension field
   long primes;       // images modulo word primes over the integers
+  long division_primes;  // exact divisions modulo word primes proving a result
   long unlucky;      // images or points passed over for too high a degree
   long declined;     // problems given back to the driver
 };

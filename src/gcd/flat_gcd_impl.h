@@ -97,16 +97,24 @@ struct ZippelPlan {
   std::vector<std::uint64_t> skeleton;  // the support of H, in the new order
 };
 
+// A / G and B / G, as the proof of a GCD G found them.
+struct Cofactors {
+  bool found = false;
+  MPoly a, b;
+};
+
 // The monic GCD of A and B: contents and leading coefficients by the same
 // function in fewer variables, the images by Brown's method (without
 // cofactors) or Zippel's, as the estimate dense_preferred chooses (or
 // flat_gcd_choice). verify: proven by degree bounds and exact division
 // (the smaller argument first), retried at new random points when not.
 // plan: when not nil and filled, the same method and order as then, with
-// the skeleton; when not nil and empty, filled.
+// the skeleton; when not nil and empty, filled. cof: when not nil, the
+// quotients of the divisions that proved G (found false when no division
+// was made: a constant or monomial G).
 template <class F>
 engine_status field_gcd(const F& f, const Layout& lay, const MPoly& A, const MPoly& B, Rng& rng, MPoly* G,
-                        bool verify, ZippelPlan* plan = nullptr);
+                        bool verify, ZippelPlan* plan = nullptr, Cofactors* cof = nullptr);
 
 // Upper bounds of the degrees of gcd(A, B) in each variable, from one
 // univariate image each at a random point that keeps both degrees; false
@@ -131,6 +139,15 @@ Poly<C> reorder(const Layout& lay, const Poly<C>& p, const std::vector<int>& ord
 // Plain products and exact division of flat polynomials over F (tests and
 // the sparse method's checks). divides: true with *Q := A / B when B
 // divides A; stops at the first term that shows it does not.
+// Which way the exact divisions went, counted since start (a test and
+// benchmark hook).
+struct division_counts {
+  long dense;
+  long heap;
+  long heap_terms;  // terms of the dividends divided on the heap
+};
+extern division_counts flat_divisions;
+
 template <class F>
 void mpoly_mul(const F& f, const Layout& lay, const MPoly& A, const MPoly& B, MPoly* P);
 template <class F>

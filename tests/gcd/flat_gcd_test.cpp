@@ -192,6 +192,36 @@ TEST_F(FlatGcd, KnownGcdsInEveryRing) {
   }
 }
 
+// ---- The cofactors that come with a GCD ------------------------------------------------------------------
+
+TEST_F(FlatGcd, CofactorsComeWithTheLastGcdOnly) {
+  const ScopedValue<std::int32_t> terms(flat_gcd_terms, 0);
+  for (const std::int32_t m : {0, 7, 65521, 256}) {
+    // x is absent from both, so the driver descends one pad level first
+    const PolyVars vars{"x", "y", "z", "w"};
+    std::optional<ModulusScope> ring;
+    if (m > 0) ring.emplace(m);
+    SCOPED_TRACE("modulus " + std::to_string(m));
+    const Poly g("y^2*z + 3*w + 1"), a("2*y*w + z^2 + 5"), b("y^3 + 4*z*w");
+    const Poly k(m == 0 ? "6" : "1"), l(m == 0 ? "-4" : "1");
+    const Poly u = Poly::adopt(times(Poly::adopt(times(g, a)), k)), v = Poly::adopt(times(Poly::adopt(times(g, b)), l));
+    new_command();
+    Poly r;
+    polygcd(u, v, r.cell(), false, true, true, polynames, true, true, true);
+    Poly qu, qv;
+    // another argument: refused, and the record is spent
+    EXPECT_FALSE(flat_gcd_cofactors(v, u, r, qu.cell(), qv.cell()));
+    EXPECT_FALSE(flat_gcd_cofactors(u, v, r, qu.cell(), qv.cell()));
+    polygcd(u, v, r.cell(), false, true, true, polynames, true, true, true);
+    ASSERT_TRUE(flat_gcd_cofactors(u, v, r, qu.cell(), qv.cell()));
+    EXPECT_TRUE(valid_poly(qu));
+    EXPECT_TRUE(valid_poly(qv));
+    EXPECT_TRUE(poly_equal(Poly::adopt(times(qu, r)), u));
+    EXPECT_TRUE(poly_equal(Poly::adopt(times(qv, r)), v));
+    EXPECT_FALSE(flat_gcd_cofactors(u, v, r, qu.cell(), qv.cell()));  // used once
+  }
+}
+
 // ---- The fields ---------------------------------------------------------------------------------------
 
 // The ground field's own sum and product (a prime, or GF(2^8) / GF(2^16)).
