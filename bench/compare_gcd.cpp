@@ -108,8 +108,9 @@ std::pair<double, double> time_pair(const std::function<void()>& ours,
   const char* reps_env = std::getenv("TAVRIN_BENCH_REPS");
   const int reps = reps_env != nullptr ? std::atoi(reps_env) : 5;
   bool warm = false;  // a first run under a second only warms the pools and tables
+  const bool peer_on = peer && std::getenv("TAVRIN_BENCH_NO_PEER") == nullptr;
   for (int i = 0; i < reps; ++i) {
-    if (peer) {  // the peer first, so that a row stopped in ours still reports it
+    if (peer_on) {  // the peer first, so that a row stopped in ours still reports it
       const double t0 = cpu_seconds();
       peer();
       b.push_back(cpu_seconds() - t0);
@@ -641,8 +642,8 @@ void det_qxyz() {
                 flat_gcd_stats.calls, flat_gcd_stats.dense, flat_gcd_stats.sparse, flat_gcd_stats.primes,
                 flat_gcd_stats.division_primes, flat_gcd_stats.declined);
   if (std::getenv("TAVRIN_BENCH_STATS"))
-    std::printf("  divisions: dense %ld heap %ld (dividend terms %ld)\n", flat::flat_divisions.dense,
-                flat::flat_divisions.heap, flat::flat_divisions.heap_terms);
+    std::printf("  divisions: dense %ld heap %ld (dividend terms %ld) integer %ld\n", flat::flat_divisions.dense,
+                flat::flat_divisions.heap, flat::flat_divisions.heap_terms, flat::flat_divisions.integer);
 }
 
 void inverse_qxy(int n) {
@@ -694,7 +695,7 @@ void inverse_qxy(int n) {
 #ifdef TAVRIN_PEER_FLINT
   // Entry (r, c) of Tavrin's inverse N / D against FLINT's right block R / d:
   // N d = D R.
-  same = true;
+  same = !fm.empty();  // the peer ran
   fmpz_mpoly_t num, den, l, rr;
   for (auto* x : {num, den, l, rr}) fmpz_mpoly_init(x, ctx);
   for (int r = 0; r < n && same; ++r)

@@ -83,6 +83,12 @@ template <class F>
 bool divide_content0(const F& f, const Layout& lay, const std::vector<std::pair<std::int32_t, MPoly>>& c,
                      const MPoly& g, MPoly* p) {
   p->clear();
+  if (is_constant(g)) {  // a monic constant: 1
+    for (const auto& [e, coef] : c)
+      for (std::size_t i = 0; i < coef.size(); ++i)
+        p->push(coef.key[i] + static_cast<std::uint64_t>(e) * lay.unit(0), coef.coef[i]);
+    return true;
+  }
   MPoly q;
   for (const auto& [e, coef] : c) {
     if (!mpoly_divides(f, lay, coef, g, &q)) return false;

@@ -12,6 +12,7 @@
 // Johnson's division: a heap holds the next product of each quotient term.
 #include <algorithm>
 #include <cstdint>
+#include <functional>
 #include <queue>
 #include <type_traits>
 #include <utility>
@@ -29,12 +30,47 @@ namespace {
 // Cells of the dense division's box, at most.
 constexpr std::uint64_t largest_box = std::uint64_t{1} << 22;
 
-// The dense division along variable 0 (see the header comment); false at
-// the first sign that B does not divide A.
+// The arithmetic of the dense division over a field: products summed in
+// 64-bit cells below p^2 (a word prime) or in the field, quotient terms by
+// the inverse of the divisor's leading coefficient.
 template <class F>
-bool divide_dense(const F& f, const Layout& lay, const MPoly& A, const MPoly& B,
-                  const std::vector<std::int32_t>& da, const std::vector<std::int32_t>& db,
-                  const std::vector<std::uint64_t>& stride, std::uint64_t cells, MPoly* Q) {
+struct FieldArith {
+  using coef = elem;
+  using acc = std::conditional_t<std::is_same_v<F, PrimeField>, std::uint64_t, elem>;
+  const F& f;
+  elem il = 0;
+  std::uint64_t p2 = 0;
+  FieldArith(const F& field, elem lead) : f(field), il(field.inv(lead)) {
+    if constexpr (std::is_same_v<F, PrimeField>) p2 = static_cast<std::uint64_t>(f.modulus()) * f.modulus();
+  }
+  void add_product(acc& a, coef b, coef q) const {
+    if constexpr (std::is_same_v<F, PrimeField>) {
+      a += static_cast<std::uint64_t>(b) * q;
+      if (a >= p2) a -= p2;
+    } else {
+      a = f.add(a, f.mul(b, q));
+    }
+  }
+  coef remainder(coef av, acc a) const {
+    if constexpr (std::is_same_v<F, PrimeField>) {
+      return f.sub(av, f.reduce(a));
+    } else {
+      return f.sub(av, a);
+    }
+  }
+  division_result quotient(coef r, coef* q) const {
+    *q = f.mul(r, il);
+    return division_result::exact;
+  }
+};
+
+// The dense division along variable 0 (see the header comment): exact, or
+// not at the first sign that B does not divide A, or too_large when the
+// arithmetic's coefficients cannot hold the quotient.
+template <class Arith, class C>
+division_result divide_dense(const Arith& ar, const Layout& lay, const Poly<C>& A, const Poly<C>& B,
+                             const std::vector<std::int32_t>& da, const std::vector<std::int32_t>& db,
+                             const std::vector<std::uint64_t>& stride, std::uint64_t cells, Poly<C>* Q) {
   const int n = lay.nvars;
   auto index = [&](std::uint64_t key) {
     std::uint64_t x = 0;
@@ -43,7 +79,7 @@ bool divide_dense(const F& f, const Layout& lay, const MPoly& A, const MPoly& B,
   };
   struct Term {
     std::uint64_t idx;
-    elem c;
+    C c;
   };
   const auto d0a = static_cast<std::size_t>(da[0]), d0b = static_cast<std::size_t>(db[0]);
   // B's coefficients of each power of variable 0, and A's
@@ -52,15 +88,20 @@ bool divide_dense(const F& f, const Layout& lay, const MPoly& A, const MPoly& B,
     bc[static_cast<std::size_t>(lay.exponent(B.key[i], 0))].push_back({index(B.key[i]), B.coef[i]});
   for (std::size_t i = 0; i < A.size(); ++i)
     ac[static_cast<std::size_t>(lay.exponent(A.key[i], 0))].push_back({index(A.key[i]), A.coef[i]});
-  const Term lead = bc[d0b][0];
+  const std::uint64_t lead_idx = bc[d0b][0].idx;
   const std::uint64_t lead_key = B.key[0];
-  const elem il = f.inv(lead.c);
   std::vector<std::vector<Term>> qc(d0a - d0b + 1);
-  using acc_t = std::conditional_t<std::is_same_v<F, PrimeField>, std::uint64_t, elem>;
-  std::vector<acc_t> acc(cells, 0);
-  std::vector<elem> av(cells, 0);
-  std::uint64_t p2 = 0;
-  if constexpr (std::is_same_v<F, PrimeField>) p2 = static_cast<std::uint64_t>(f.modulus()) * f.modulus();
+  std::vector<typename Arith::acc> acc(cells, 0);
+  std::vector<C> av(cells, 0);
+  // the cells a row touched: only they can hold a remainder term
+  std::vector<std::uint8_t> mark(cells, 0);
+  std::vector<std::uint32_t> touched;
+  auto touch = [&](std::uint64_t cell) {
+    if (mark[cell] == 0) {
+      mark[cell] = 1;
+      touched.push_back(static_cast<std::uint32_t>(cell));
+    }
+  };
   Q->clear();
   const std::size_t qmax = d0a - d0b;
   for (std::size_t j = d0a + 1; j-- > 0;) {
@@ -69,29 +110,23 @@ bool divide_dense(const F& f, const Layout& lay, const MPoly& A, const MPoly& B,
     for (std::size_t i = j > qmax ? j - qmax : 0; i < d0b && i <= j; ++i) {
       for (const Term& b : bc[i])
         for (const Term& q : qc[j - i]) {
-          acc_t& a = acc[b.idx + q.idx];
-          if constexpr (std::is_same_v<F, PrimeField>) {
-            a += static_cast<std::uint64_t>(b.c) * q.c;
-            if (a >= p2) a -= p2;
-          } else {
-            a = f.add(a, f.mul(b.c, q.c));
-          }
+          touch(b.idx + q.idx);
+          ar.add_product(acc[b.idx + q.idx], b.c, q.c);
         }
     }
-    for (const Term& t : ac[j]) av[t.idx] = t.c;
-    // the remainder's coefficient of x0^j, cell by cell from the highest
-    for (std::uint64_t cell = cells; cell-- > 0;) {
-      elem s;
-      if constexpr (std::is_same_v<F, PrimeField>) {
-        s = f.reduce(acc[cell]);
-      } else {
-        s = acc[cell];
-      }
-      const elem r = f.sub(av[cell], s);
+    for (const Term& t : ac[j]) {
+      touch(t.idx);
+      av[t.idx] = t.c;
+    }
+    // the remainder's coefficient of x0^j, from the highest cell
+    std::sort(touched.begin(), touched.end(), std::greater<>());
+    for (const std::uint32_t cell : touched) {
+      mark[cell] = 0;
+      const C r = ar.remainder(av[cell], acc[cell]);
       acc[cell] = 0;
       av[cell] = 0;
       if (r == 0) continue;
-      if (j < d0b) return false;  // a remainder term
+      if (j < d0b) return division_result::not_exact;  // a remainder term
       // the quotient term: the cell's monomial over the leading one
       std::uint64_t key = static_cast<std::uint64_t>(j - d0b) * lay.unit(0);
       std::uint64_t rest = cell;
@@ -99,14 +134,57 @@ bool divide_dense(const F& f, const Layout& lay, const MPoly& A, const MPoly& B,
         const auto e = static_cast<std::int32_t>(rest / stride[static_cast<std::size_t>(l)]);
         rest %= stride[static_cast<std::size_t>(l)];
         const std::int32_t el = e - lay.exponent(lead_key, l);
-        if (el < 0 || el > da[static_cast<std::size_t>(l)] - db[static_cast<std::size_t>(l)]) return false;
+        if (el < 0 || el > da[static_cast<std::size_t>(l)] - db[static_cast<std::size_t>(l)])
+          return division_result::not_exact;
         key += static_cast<std::uint64_t>(el) * lay.unit(l);
       }
-      const elem qcoef = f.mul(r, il);
+      C qcoef{};
+      const division_result st = ar.quotient(r, &qcoef);
+      if (st != division_result::exact) return st;
       Q->push(key, qcoef);
-      qc[j - d0b].push_back({cell - lead.idx, qcoef});
+      qc[j - d0b].push_back({cell - lead_idx, qcoef});
     }
+    touched.clear();
   }
+  return division_result::exact;
+}
+
+// The box of the dense division for A and B (strides of the variables 1 ..
+// n - 1 and the cells), false when it does not apply: B's leading
+// coefficient in variable 0 is not one term, or the box is too large
+// against A.
+template <class C>
+bool dense_box(const Layout& lay, const Poly<C>& A, const Poly<C>& B, const std::vector<std::int32_t>& da,
+               const std::vector<std::int32_t>& db, std::vector<std::uint64_t>* stride, std::uint64_t* cells) {
+  const bool one_lead = B.size() == 1 || lay.exponent(B.key[1], 0) < db[0];
+  if (!one_lead) return false;
+  stride->assign(da.size(), 1);
+  std::uint64_t c = 1;
+  for (std::size_t l = da.size(); l-- > 1;) {
+    (*stride)[l] = c;
+    c *= static_cast<std::uint64_t>(da[l]) + 1;
+    if (c > largest_box) return false;
+  }
+  *cells = c;
+  return c * (static_cast<std::uint64_t>(da[0]) + 1) <= 256 * A.size();
+}
+
+template <class C>
+std::vector<std::int32_t> degrees_in(const Layout& lay, const Poly<C>& p) {
+  std::vector<std::int32_t> d(static_cast<std::size_t>(lay.nvars), 0);
+  for (std::uint64_t key : p.key)
+    for (int k = 0; k < lay.nvars; ++k)
+      d[static_cast<std::size_t>(k)] = std::max(d[static_cast<std::size_t>(k)], lay.exponent(key, k));
+  return d;
+}
+
+// Whether A's degrees and leading monomial leave room for B to divide it.
+template <class C>
+bool may_divide(const Layout& lay, const Poly<C>& A, const Poly<C>& B, const std::vector<std::int32_t>& da,
+                const std::vector<std::int32_t>& db) {
+  if (A.key[0] < B.key[0] || lay.borrows(A.key[0], B.key[0])) return false;
+  for (std::size_t l = 0; l < da.size(); ++l)
+    if (db[l] > da[l]) return false;
   return true;
 }
 
@@ -170,29 +248,52 @@ template <class F>
 bool mpoly_divides(const F& f, const Layout& lay, const MPoly& A, const MPoly& B, MPoly* Q) {
   Q->clear();
   if (A.empty()) return true;
-  if (A.key[0] < B.key[0] || lay.borrows(A.key[0], B.key[0])) return false;
-  const std::vector<std::int32_t> da = degrees_of(lay, A), db = degrees_of(lay, B);
-  for (std::size_t l = 0; l < da.size(); ++l)
-    if (db[l] > da[l]) return false;
-  // the dense division when B's leading coefficient in variable 0 is one
-  // term and the box of the other variables is small against A
-  const bool one_lead = B.size() == 1 || lay.exponent(B.key[1], 0) < db[0];
-  if (one_lead) {
-    std::vector<std::uint64_t> stride(da.size(), 1);
-    std::uint64_t cells = 1;
-    for (std::size_t l = da.size(); l-- > 1;) {
-      stride[l] = cells;
-      cells *= static_cast<std::uint64_t>(da[l]) + 1;
-      if (cells > largest_box) break;
-    }
-    if (cells <= largest_box && cells * (static_cast<std::uint64_t>(da[0]) + 1) <= 256 * A.size()) {
-      ++flat_divisions.dense;
-      return divide_dense(f, lay, A, B, da, db, stride, cells, Q);
-    }
+  const std::vector<std::int32_t> da = degrees_in(lay, A), db = degrees_in(lay, B);
+  if (!may_divide(lay, A, B, da, db)) return false;
+  std::vector<std::uint64_t> stride;
+  std::uint64_t cells = 0;
+  if (dense_box(lay, A, B, da, db, &stride, &cells)) {
+    ++flat_divisions.dense;
+    return divide_dense(FieldArith<F>(f, B.coef[0]), lay, A, B, da, db, stride, cells, Q) == division_result::exact;
   }
   ++flat_divisions.heap;
   flat_divisions.heap_terms += A.size();
   return divide_heap(f, lay, A, B, Q);
+}
+
+// The arithmetic of the dense division over the integers in 64-bit words:
+// quotient terms must be exact divisions by the leading coefficient and at
+// most qmax in absolute value, which keeps every sum of products in range.
+struct IntArith {
+  using coef = std::int64_t;
+  using acc = std::int64_t;
+  std::int64_t lead;
+  std::int64_t qmax;
+  void add_product(acc& a, coef b, coef q) const { a += b * q; }
+  coef remainder(coef av, acc a) const { return av - a; }
+  division_result quotient(coef r, coef* q) const {
+    if (r % lead != 0) return division_result::not_exact;
+    *q = r / lead;
+    return *q > qmax || *q < -qmax ? division_result::too_large : division_result::exact;
+  }
+};
+
+division_result int_divides(const Layout& lay, const Poly<std::int64_t>& A, const Poly<std::int64_t>& B,
+                            std::int32_t height_b, Poly<std::int64_t>* Q) {
+  Q->clear();
+  if (A.empty()) return division_result::exact;
+  const std::vector<std::int32_t> da = degrees_in(lay, A), db = degrees_in(lay, B);
+  if (!may_divide(lay, A, B, da, db)) return division_result::not_exact;
+  std::vector<std::uint64_t> stride;
+  std::uint64_t cells = 0;
+  if (!dense_box(lay, A, B, da, db, &stride, &cells)) return division_result::too_large;
+  // a cell of a row sums at most |B| products: |b q| < 2^(height_b + qbits)
+  std::int32_t nb = 0;
+  for (std::size_t t = B.size(); t != 0; t >>= 1) ++nb;
+  const std::int32_t qbits = 61 - height_b - nb;
+  if (qbits < 1) return division_result::too_large;
+  ++flat_divisions.integer;
+  return divide_dense(IntArith{B.coef[0], (std::int64_t{1} << qbits) - 1}, lay, A, B, da, db, stride, cells, Q);
 }
 
 template void mpoly_mul<PrimeField>(const PrimeField&, const Layout&, const MPoly&, const MPoly&, MPoly*);

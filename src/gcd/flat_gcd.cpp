@@ -270,60 +270,66 @@ std::int32_t bits_of(std::uint64_t x) {
 }
 
 // |x| mod p for a big integer x, and its sign.
-std::uint32_t residue(imptr x, std::uint32_t p, bool* negative) {
+// x modulo the field's prime (the limbs carry the sign).
+std::uint32_t signed_residue(imptr x, const PrimeField& f) {
   std::uint64_t r = 0;
-  *negative = false;
+  bool neg = false;
   for (numptr l = x->head; l != nullptr; l = l->next) {
     std::int32_t d = l->value;
     if (d < 0) {
-      *negative = true;
+      neg = true;
       d = -d;
     }
-    r = ((r << limb_bits) + static_cast<std::uint64_t>(d)) % p;
+    r = f.reduce((r << limb_bits) + static_cast<std::uint64_t>(d));
   }
-  return static_cast<std::uint32_t>(r);
+  return neg ? f.neg(static_cast<elem>(r)) : static_cast<elem>(r);
 }
 
-std::uint32_t signed_residue(imptr x, const PrimeField& f) {
-  bool neg = false;
-  const std::uint32_t r = residue(x, f.modulus(), &neg);
-  return neg ? f.neg(r) : r;
-}
-
-// The residues of one polynomial over the primes of a run, aligned by key.
+// The residues of one polynomial over the primes of a run, aligned by key:
+// one column a prime.
 struct Residues {
   std::vector<std::uint64_t> key;
-  std::vector<std::vector<std::uint32_t>> res;  // res[term][prime]
-  std::size_t primes = 0;
+  std::vector<std::vector<std::uint32_t>> col;  // col[prime][term]
 
   void clear() {
     key.clear();
-    res.clear();
-    primes = 0;
+    col.clear();
   }
+  std::uint32_t at(std::size_t term, std::size_t prime) const { return col[prime][term]; }
   // The image of the next prime (scaled by s).
   void add(const MPoly& img, const PrimeField& f, elem s) {
-    std::vector<std::uint64_t> nk;
-    std::vector<std::vector<std::uint32_t>> nr;
-    std::size_t i = 0, j = 0;
-    while (i < key.size() || j < img.size()) {
-      if (j == img.size() || (i < key.size() && key[i] > img.key[j])) {
-        nk.push_back(key[i]);
-        nr.push_back(std::move(res[i++]));
-        nr.back().push_back(0);
-      } else if (i == key.size() || img.key[j] > key[i]) {
-        nk.push_back(img.key[j]);
-        nr.emplace_back(primes, 0);
-        nr.back().push_back(f.mul(s, img.coef[j++]));
-      } else {
-        nk.push_back(key[i]);
-        nr.push_back(std::move(res[i++]));
-        nr.back().push_back(f.mul(s, img.coef[j++]));
+    if (!col.empty() && img.key != key) {
+      // a support that differs (a coefficient 0 modulo some prime): the union
+      std::vector<std::uint64_t> nk;
+      std::vector<std::size_t> from;  // old index + 1, 0 when new
+      std::size_t i = 0, j = 0;
+      while (i < key.size() || j < img.size()) {
+        if (j == img.size() || (i < key.size() && key[i] > img.key[j])) {
+          nk.push_back(key[i]);
+          from.push_back(++i);
+        } else if (i == key.size() || img.key[j] > key[i]) {
+          nk.push_back(img.key[j++]);
+          from.push_back(0);
+        } else {
+          nk.push_back(key[i]);
+          from.push_back(++i);
+          ++j;
+        }
       }
+      for (auto& c : col) {
+        std::vector<std::uint32_t> nc(nk.size(), 0);
+        for (std::size_t t = 0; t < nk.size(); ++t)
+          if (from[t] != 0) nc[t] = c[from[t] - 1];
+        c = std::move(nc);
+      }
+      key = std::move(nk);
+    } else if (col.empty()) {
+      key = img.key;
     }
-    key = std::move(nk);
-    res = std::move(nr);
-    ++primes;
+    std::vector<std::uint32_t> c(key.size(), 0);
+    for (std::size_t t = 0, j = 0; j < img.size(); ++t)
+      if (key[t] == img.key[j]) c[t] = f.mul(s, img.coef[j++]);
+    col.push_back(std::move(c));
   }
 };
 
@@ -332,6 +338,7 @@ struct Residues {
 class Crt {
  public:
   explicit Crt(const std::vector<std::uint32_t>& p) : p_(p) {
+    for (std::uint32_t q : p) f_.emplace_back(q);
     inv_.assign(p.size(), 1);
     for (std::size_t i = 1; i < p.size(); ++i) {
       std::uint64_t prod = 1;
@@ -350,15 +357,15 @@ class Crt {
     trim(half_);
   }
   std::int32_t modulus_bits() const { return bits(m_); }
-  // The symmetric value of the residues r (one a prime): *neg and |value|.
-  void value(const std::vector<std::uint32_t>& r, bool* neg, Nat* mag) const {
+  // The symmetric value of term t's residues: *neg and |value|.
+  void value(const Residues& r, std::size_t term, bool* neg, Nat* mag) const {
     const std::size_t k = p_.size();
     std::vector<std::uint32_t> v(k);
     for (std::size_t i = 0; i < k; ++i) {
-      const std::uint64_t pi = p_[i];
-      std::uint64_t t = 0;
-      for (std::size_t j = i; j-- > 0;) t = (t * p_[j] + v[j]) % pi;
-      v[i] = static_cast<std::uint32_t>((r[i] + pi - t) % pi * inv_[i] % pi);
+      const PrimeField& f = f_[i];
+      elem t = 0;
+      for (std::size_t j = i; j-- > 0;) t = f.reduce(static_cast<std::uint64_t>(t) * p_[j] + v[j]);
+      v[i] = f.mul(f.sub(f.reduce(r.at(term, i)), t), static_cast<elem>(inv_[i]));
     }
     Nat u;
     for (std::size_t i = k; i-- > 0;) mul_add(u, p_[i], v[i]);
@@ -379,6 +386,7 @@ class Crt {
     return r;
   }
   std::vector<std::uint32_t> p_;
+  std::vector<PrimeField> f_;
   std::vector<std::uint64_t> inv_;
   Nat m_, half_;
 };
@@ -397,7 +405,7 @@ Values values_of(const Residues& r, const Crt& crt) {
   out.mag.resize(r.key.size());
   for (std::size_t t = 0; t < r.key.size(); ++t) {
     bool n = false;
-    crt.value(r.res[t], &n, &out.mag[t]);
+    crt.value(r, t, &n, &out.mag[t]);
     out.neg[t] = n;
     out.height = std::max(out.height, bits(out.mag[t]));
   }
@@ -408,9 +416,23 @@ imptr number_of(const Nat& mag, bool neg) {
   return number_from_digits(mag.data(), static_cast<std::int32_t>(mag.size()), neg ? -1 : 1);
 }
 
+// The value of x, |x| < 2^61.
+std::int64_t small_value(imptr x) {
+  std::int64_t v = 0;
+  for (numptr l = x->head; l != nullptr; l = l->next) v = v * limb_base + l->value;  // limbs carry the sign
+  return v;
+}
+
+// The bit length of |x|.
+std::int32_t number_bits(imptr x) {
+  if (x->head == nullptr) return 0;
+  return (x->size - 1) * limb_bits + bits_of(static_cast<std::uint64_t>(std::abs(x->head->value)));
+}
+
+// The bit length of the largest coefficient of a.
 std::int32_t height_of(const Poly<imptr>& a) {
   std::int32_t h = 0;
-  for (imptr x : a.coef) h = std::max(h, x->size * limb_bits);
+  for (imptr x : a.coef) h = std::max(h, number_bits(x));
   return h;
 }
 
@@ -432,6 +454,30 @@ bool reduce_mod(const Poly<imptr>& a, const PrimeField& f, MPoly* A) {
 bool divides_over_z(const Layout& lay, const Poly<imptr>& a, const Poly<imptr>& g, std::vector<std::uint64_t>* qkey,
                      Values* q) {
   const std::int32_t ha = height_of(a), hg = height_of(g);
+  if (ha <= 60 && hg <= 60) {
+    // small coefficients: one division in words
+    Poly<std::int64_t> A, G, Q;
+    for (std::size_t i = 0; i < a.size(); ++i) A.push(a.key[i], small_value(a.coef[i]));
+    for (std::size_t i = 0; i < g.size(); ++i) G.push(g.key[i], small_value(g.coef[i]));
+    const division_result st = int_divides(lay, A, G, hg, &Q);
+    if (st == division_result::not_exact) return false;
+    if (st == division_result::exact) {
+      q->neg.resize(Q.size());
+      q->mag.resize(Q.size());
+      q->height = 0;
+      for (std::size_t i = 0; i < Q.size(); ++i) {
+        const std::int64_t c = Q.coef[i];
+        q->neg[i] = c < 0;
+        auto m = static_cast<std::uint64_t>(c < 0 ? -c : c);
+        Nat& n = q->mag[i];
+        n.clear();
+        for (; m != 0; m >>= limb_bits) n.push_back(static_cast<std::uint32_t>(m & (limb_base - 1)));
+        q->height = std::max(q->height, bits(n));
+      }
+      *qkey = std::move(Q.key);
+      return true;
+    }
+  }
   std::vector<std::uint32_t> primes;
   Residues rq;
   MPoly A, G, Q;

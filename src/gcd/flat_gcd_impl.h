@@ -145,6 +145,7 @@ struct division_counts {
   long dense;
   long heap;
   long heap_terms;  // terms of the dividends divided on the heap
+  long integer;     // over the integers in words
 };
 extern division_counts flat_divisions;
 
@@ -152,5 +153,14 @@ template <class F>
 void mpoly_mul(const F& f, const Layout& lay, const MPoly& A, const MPoly& B, MPoly* P);
 template <class F>
 bool mpoly_divides(const F& f, const Layout& lay, const MPoly& A, const MPoly& B, MPoly* Q);
+
+enum class division_result { exact, not_exact, too_large };
+
+// The same over the integers in 64-bit words, by the dense division only:
+// too_large when it does not apply (the box) or a quotient coefficient
+// would not fit the words' bound (|A| < 2^61 and height_b the bit length
+// of B's largest coefficient); the caller then divides modulo primes.
+division_result int_divides(const Layout& lay, const Poly<std::int64_t>& A, const Poly<std::int64_t>& B,
+                            std::int32_t height_b, Poly<std::int64_t>* Q);
 
 }  // namespace tavrin::flat
