@@ -267,38 +267,51 @@ bool degree_bounds(const F& f, const Layout& lay, const MPoly& A, const MPoly& B
   const std::vector<std::int32_t> da = degrees_of(lay, A), db = degrees_of(lay, B);
   const auto n = static_cast<std::size_t>(lay.nvars);
   bounds->assign(n, 0);
+  std::vector<bool> open(n);
+  for (std::size_t i = 0; i < n; ++i) open[i] = da[i] > 0 && db[i] > 0;
   std::vector<std::vector<elem>> pw(n);
-  auto image = [&](const MPoly& p, int i, std::int32_t d) {
-    std::vector<elem> u(static_cast<std::size_t>(d) + 1, 0);
+  std::vector<elem> pre(n + 1), suf(n + 1);
+  std::vector<std::int32_t> e(n);
+  // the images in every open variable at one point of the others, summed in
+  // one pass: the other variables' product is a prefix times a suffix
+  auto images = [&](const MPoly& p, const std::vector<std::int32_t>& d) {
+    std::vector<std::vector<elem>> u(n);
+    for (std::size_t i = 0; i < n; ++i)
+      if (open[i]) u[i].assign(static_cast<std::size_t>(d[i]) + 1, 0);
     for (std::size_t t = 0; t < p.size(); ++t) {
-      elem c = p.coef[t];
-      for (int l = 0; l < lay.nvars && c != 0; ++l)
-        if (l != i) c = f.mul(c, pw[static_cast<std::size_t>(l)][static_cast<std::size_t>(lay.exponent(p.key[t], l))]);
-      const auto e = static_cast<std::size_t>(lay.exponent(p.key[t], i));
-      u[e] = f.add(u[e], c);
+      for (std::size_t l = 0; l < n; ++l) e[l] = lay.exponent(p.key[t], static_cast<int>(l));
+      pre[0] = p.coef[t];
+      for (std::size_t l = 0; l < n; ++l) pre[l + 1] = f.mul(pre[l], pw[l][static_cast<std::size_t>(e[l])]);
+      suf[n] = 1;
+      for (std::size_t l = n; l-- > 0;) suf[l] = f.mul(suf[l + 1], pw[l][static_cast<std::size_t>(e[l])]);
+      for (std::size_t i = 0; i < n; ++i)
+        if (open[i]) {
+          elem& x = u[i][static_cast<std::size_t>(e[i])];
+          x = f.add(x, f.mul(pre[i], suf[i + 1]));
+        }
     }
-    Dense<F>::trim(u);
     return u;
   };
-  for (std::size_t i = 0; i < n; ++i) {
-    if (da[i] == 0 || db[i] == 0) continue;
-    bool found = false;
-    for (int tries = 0; tries < 16 && !found; ++tries) {
-      for (std::size_t l = 0; l < n; ++l) {
-        if (l == i) continue;
-        pw[l].assign(static_cast<std::size_t>(std::max(da[l], db[l])) + 1, 1);
-        const elem x = random_nonzero(f, rng);
-        for (std::size_t e = 1; e < pw[l].size(); ++e) pw[l][e] = f.mul(pw[l][e - 1], x);
-      }
-      const std::vector<elem> ua = image(A, static_cast<int>(i), da[i]), ub = image(B, static_cast<int>(i), db[i]);
-      if (static_cast<std::int32_t>(ua.size()) != da[i] + 1 || static_cast<std::int32_t>(ub.size()) != db[i] + 1)
-        continue;
-      (*bounds)[i] = static_cast<std::int32_t>(Dense<F>::gcd(f, ua, ub).size()) - 1;
-      found = true;
+  for (int tries = 0; tries < 16; ++tries) {
+    if (std::none_of(open.begin(), open.end(), [](bool o) { return o; })) return true;
+    for (std::size_t l = 0; l < n; ++l) {
+      pw[l].assign(static_cast<std::size_t>(std::max(da[l], db[l])) + 1, 1);
+      const elem x = random_nonzero(f, rng);
+      for (std::size_t k = 1; k < pw[l].size(); ++k) pw[l][k] = f.mul(pw[l][k - 1], x);
     }
-    if (!found) return false;
+    auto ua = images(A, da), ub = images(B, db);
+    for (std::size_t i = 0; i < n; ++i) {
+      if (!open[i]) continue;
+      Dense<F>::trim(ua[i]);
+      Dense<F>::trim(ub[i]);
+      // a point where a leading coefficient vanishes bounds nothing
+      if (static_cast<std::int32_t>(ua[i].size()) != da[i] + 1 || static_cast<std::int32_t>(ub[i].size()) != db[i] + 1)
+        continue;
+      (*bounds)[i] = static_cast<std::int32_t>(Dense<F>::gcd(f, ua[i], ub[i]).size()) - 1;
+      open[i] = false;
+    }
   }
-  return true;
+  return std::none_of(open.begin(), open.end(), [](bool o) { return o; });
 }
 
 template <class F>

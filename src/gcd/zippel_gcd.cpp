@@ -73,8 +73,10 @@ struct Step {
   int k = 0;
   std::vector<std::size_t> run;       // start of each run, then the end
   std::vector<std::uint32_t> e0;      // each run's power of variable 0
+  std::vector<std::size_t> group_end;  // the ends of the runs of equal e0
   std::vector<std::uint64_t> prefix;  // each run's key in the variables 0 .. k - 1
   std::vector<elem> rho;              // each run's monomial at r (variables 1 .. k - 1)
+  std::vector<std::uint32_t> rho_shoup;  // floor(rho 2^32 / p) (word primes)
   std::vector<elem> w;                // each term: coefficient times the fixed values
   std::vector<std::uint32_t> ek;      // each term's power of variable k (0 when k = n)
   std::int32_t dk = 0;
@@ -108,6 +110,9 @@ struct Step {
       ek[t] = k < n ? static_cast<std::uint32_t>(u.e(t, k, n)) : 0;
     }
     run.push_back(p.size());
+    group_end.clear();
+    for (std::size_t j = 1; j <= e0.size(); ++j)
+      if (j == e0.size() || e0[j] != e0[j - 1]) group_end.push_back(j);
   }
 
   // rho of every run for the point r (variables 1 .. k - 1).
@@ -122,6 +127,12 @@ struct Step {
       const std::size_t t = run[j];
       for (int l = 1; l < k; ++l) x = f.mul(x, pw[static_cast<std::size_t>(l)][static_cast<std::size_t>(u.e(t, l, n))]);
       rho[j] = x;
+    }
+    if constexpr (std::is_same_v<F, PrimeField>) {
+      // Shoup's precomputed quotients: v rho mod p by two word products
+      rho_shoup.resize(rho.size());
+      for (std::size_t j = 0; j < rho.size(); ++j)
+        rho_shoup[j] = static_cast<std::uint32_t>((static_cast<std::uint64_t>(rho[j]) << 32) / f.modulus());
     }
   }
 
@@ -147,18 +158,22 @@ struct Step {
     for (std::size_t i = 0; i < t; ++i) {
       std::vector<elem>& o = (*out)[i];
       std::size_t j = 0;
-      while (j < runs) {
+      for (const std::size_t end : group_end) {
         const std::uint32_t e = e0[j];
         elem s = 0;
         if constexpr (std::is_same_v<F, PrimeField>) {
+          const std::uint64_t p = f.modulus();
           std::uint64_t sum = 0;  // fewer than 2^32 residues below 2^31
-          for (; j < runs && e0[j] == e; ++j) {
-            sum += v[j];
-            v[j] = f.mul(v[j], rho[j]);
+          for (; j < end; ++j) {
+            const std::uint64_t x = v[j];
+            sum += x;
+            const std::uint64_t q = (x * rho_shoup[j]) >> 32;
+            const std::uint64_t r = x * rho[j] - q * p;  // in [0, 2p)
+            v[j] = static_cast<elem>(r >= p ? r - p : r);
           }
           s = f.reduce(sum);
         } else {
-          for (; j < runs && e0[j] == e; ++j) {
+          for (; j < end; ++j) {
             s = f.add(s, v[j]);
             v[j] = f.mul(v[j], rho[j]);
           }
