@@ -50,6 +50,7 @@
 #include "bench_ring.h"
 #include "core/globals.h"
 #include "core/mode_guard.h"
+#include "core/thresholds.h"
 #include "det/router.h"
 #include "gcd/flat_gcd.h"
 #include "gcd/flat_gcd_impl.h"
@@ -133,6 +134,16 @@ std::pair<double, double> time_pair(const std::function<void()>& ours,
   return {median(a), b.empty() ? 0.0 : median(b)};
 }
 
+// With TAVRIN_BENCH_STATS set, what the flat engines did in this row's process.
+void flat_stats() {
+  if (std::getenv("TAVRIN_BENCH_STATS") == nullptr) return;
+  std::printf("  flat: calls %ld dense %ld sparse %ld extension %ld primes %ld division primes %ld declined %ld\n",
+              flat_gcd_stats.calls, flat_gcd_stats.dense, flat_gcd_stats.sparse, flat_gcd_stats.extension,
+              flat_gcd_stats.primes, flat_gcd_stats.division_primes, flat_gcd_stats.declined);
+  std::printf("  divisions: dense %ld heap %ld (dividend terms %ld) integer %ld\n", flat::flat_divisions.dense,
+              flat::flat_divisions.heap, flat::flat_divisions.heap_terms, flat::flat_divisions.integer);
+}
+
 void report(const char* row, const char* size, double t, const char* peer, double p, bool same) {
   if (p > 0) {
     std::printf("%-18s %-30s %10.4f s   %-8s %10.4f s  %7.2fx  %s\n", row, size, t, peer, p, t / p,
@@ -141,6 +152,7 @@ void report(const char* row, const char* size, double t, const char* peer, doubl
     std::printf("%-18s %-30s %10.4f s   %-8s %10s\n", row, size, t, peer, "-");
   }
   std::fflush(stdout);
+  flat_stats();
 }
 
 // ---- Instances ---------------------------------------------------------------------------------
@@ -637,13 +649,6 @@ void det_qxyz() {
 #endif
   free_quoly(&d);
   report("det Q(x,y,z)", "12 x 12, degree 2, 10 terms", t, "FLINT", pt, same);
-  if (std::getenv("TAVRIN_BENCH_STATS"))
-    std::printf("  flat: calls %ld dense %ld sparse %ld primes %ld division primes %ld declined %ld\n",
-                flat_gcd_stats.calls, flat_gcd_stats.dense, flat_gcd_stats.sparse, flat_gcd_stats.primes,
-                flat_gcd_stats.division_primes, flat_gcd_stats.declined);
-  if (std::getenv("TAVRIN_BENCH_STATS"))
-    std::printf("  divisions: dense %ld heap %ld (dividend terms %ld) integer %ld\n", flat::flat_divisions.dense,
-                flat::flat_divisions.heap, flat::flat_divisions.heap_terms, flat::flat_divisions.integer);
 }
 
 void inverse_qxy(int n) {
@@ -803,7 +808,7 @@ void det_small_field(const char* row, const char* size, int n, int nvars, std::i
   };
   const auto [t, pt] = time_pair(ours, peer);
   poly o1 = nullptr, o2 = nullptr;
-  poly x = numerator_of(d, &o1), y = numerator_of(k1, &o2);
+  poly x = numerator_of(d, &o1), y = k1 == nullptr ? nullptr : numerator_of(k1, &o2);
   const bool same = x != nullptr && y != nullptr && poly_equal(x, y);
   free_poly(&o1);
   free_poly(&o2);
@@ -895,6 +900,9 @@ int main(int argc, char** argv) {
   totalavailablememory = static_cast<std::uint64_t>(4 * initial_memory);
   allocate_work_areas();
   if (first_available < 1) first_available = 1;
+  if (const char* m = std::getenv("TAVRIN_BENCH_METHOD"))  // flat engines: dense or sparse only
+    flat_gcd_choice = m[0] == 'd' ? flat_gcd_method::dense : flat_gcd_method::sparse;
+  if (const char* t = std::getenv("TAVRIN_BENCH_FLAT_TERMS")) flat_gcd_terms = std::atoi(t);
   const char* env = std::getenv("TAVRIN_ROW_SECONDS");
   const double limit = env != nullptr ? std::atof(env) : 240.0;
   const Row rows[] = {

@@ -316,7 +316,7 @@ bool degree_bounds(const F& f, const Layout& lay, const MPoly& A, const MPoly& B
 
 template <class F>
 engine_status field_gcd(const F& f, const Layout& lay, const MPoly& A, const MPoly& B, Rng& rng, MPoly* G,
-                        bool verify, ZippelPlan* plan, Cofactors* cof) {
+                        bool verify, ZippelPlan* plan, Cofactors* cof, const std::vector<std::int32_t>* known) {
   if (cof != nullptr) cof->found = false;
   if (A.empty() || B.empty()) {
     *G = A.empty() ? B : A;
@@ -343,7 +343,9 @@ engine_status field_gcd(const F& f, const Layout& lay, const MPoly& A, const MPo
   }
   std::vector<std::int32_t> bounds;
   // the bounds prove a GCD 1 at once; small problems look for that first
-  if (verify || A.size() + B.size() <= small_gcd_terms) {
+  if (known != nullptr) {
+    bounds = *known;
+  } else if (verify || A.size() + B.size() <= small_gcd_terms) {
     if (!degree_bounds(f, lay, A, B, rng, &bounds)) return engine_status::failed;
     if (std::all_of(bounds.begin(), bounds.end(), [](std::int32_t b) { return b == 0; })) {
       *G = one_poly();
@@ -376,9 +378,10 @@ engine_status field_gcd(const F& f, const Layout& lay, const MPoly& A, const MPo
 
 template MPoly reorder<elem>(const Layout&, const MPoly&, const std::vector<int>&);
 template engine_status field_gcd<PrimeField>(const PrimeField&, const Layout&, const MPoly&, const MPoly&, Rng&,
-                                             MPoly*, bool, ZippelPlan*, Cofactors*);
+                                             MPoly*, bool, ZippelPlan*, Cofactors*,
+                                             const std::vector<std::int32_t>*);
 template engine_status field_gcd<LogField>(const LogField&, const Layout&, const MPoly&, const MPoly&, Rng&,
-                                           MPoly*, bool, ZippelPlan*, Cofactors*);
+                                           MPoly*, bool, ZippelPlan*, Cofactors*, const std::vector<std::int32_t>*);
 template bool degree_bounds<PrimeField>(const PrimeField&, const Layout&, const MPoly&, const MPoly&, Rng&,
                                         std::vector<std::int32_t>*);
 template bool degree_bounds<LogField>(const LogField&, const Layout&, const MPoly&, const MPoly&, Rng&,

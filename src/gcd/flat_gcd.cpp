@@ -168,7 +168,7 @@ bool gcd_in_field(const F& f, const F0& f0, const Problem& pr, const Poly<std::u
   const bool a_small = a.size() <= b.size();
   MPoly G, G0, qs, ql;
   for (int attempt = 0; attempt < 4; ++attempt) {
-    if (field_gcd(f, lay, A, B, rng, &G, false) != engine_status::done) continue;
+    if (field_gcd(f, lay, A, B, rng, &G, false, nullptr, nullptr, &bounds) != engine_status::done) continue;
     if (degrees_of(lay, G) != bounds || !to_ground(f, G, g)) continue;
     G0 = in_field(f0, *g);
     if (mpoly_divides(f0, lay, a_small ? A0 : B0, G0, &qs) && mpoly_divides(f0, lay, a_small ? B0 : A0, G0, &ql)) {
@@ -557,10 +557,10 @@ bool integer_gcd(poly u, poly v, const Problem& pr, polypt pt, poly* r) {
         return constant_answer();
     }
     ++flat_gcd_stats.primes;
-    engine_status st = field_gcd(f, lay, A, B, rng, &G, false, &plan);
+    engine_status st = field_gcd(f, lay, A, B, rng, &G, false, &plan, nullptr, &bounds);
     if (st != engine_status::done) {
       plan = ZippelPlan();
-      st = field_gcd(f, lay, A, B, rng, &G, false, &plan);
+      st = field_gcd(f, lay, A, B, rng, &G, false, &plan, nullptr, &bounds);
       if (st != engine_status::done) continue;
     }
     if (!primes.empty() && G.key[0] > lm) {

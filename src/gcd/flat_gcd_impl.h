@@ -111,10 +111,14 @@ struct Cofactors {
 // plan: when not nil and filled, the same method and order as then, with
 // the skeleton; when not nil and empty, filled. cof: when not nil, the
 // quotients of the divisions that proved G (found false when no division
-// was made: a constant or monomial G).
+// was made: a constant or monomial G). known: when not nil, degree bounds
+// already found (upper bounds of this GCD's degrees when verify is set;
+// otherwise only looked at for all zero), else they are computed for the
+// proof and for small problems.
 template <class F>
 engine_status field_gcd(const F& f, const Layout& lay, const MPoly& A, const MPoly& B, Rng& rng, MPoly* G,
-                        bool verify, ZippelPlan* plan = nullptr, Cofactors* cof = nullptr);
+                        bool verify, ZippelPlan* plan = nullptr, Cofactors* cof = nullptr,
+                        const std::vector<std::int32_t>* known = nullptr);
 
 // Upper bounds of the degrees of gcd(A, B) in each variable, from one
 // univariate image each at a random point that keeps both degrees; false
