@@ -117,22 +117,32 @@ MPoly constant_poly(elem c) {
   return a;
 }
 
+// A polynomial in variable 0 alone as a dense vector, and back.
+std::vector<elem> dense0(const Layout& lay, const MPoly& a) {
+  std::vector<elem> v(static_cast<std::size_t>(lay.exponent(a.key[0], 0)) + 1, 0);
+  for (std::size_t i = 0; i < a.size(); ++i) v[static_cast<std::size_t>(lay.exponent(a.key[i], 0))] = a.coef[i];
+  return v;
+}
+
+void sparse0(const Layout& lay, const std::vector<elem>& v, MPoly* a) {
+  a->clear();
+  for (std::size_t e = v.size(); e-- > 0;)
+    if (v[e] != 0) a->push(static_cast<std::uint64_t>(e) * lay.unit(0), v[e]);
+}
+
+// The GCD in variable 0 alone, with the cofactors when Abar is not nil.
 template <class F>
 void univariate(const F& f, const Layout& lay, const MPoly& A, const MPoly& B, MPoly* G, MPoly* Abar,
                 MPoly* Bbar) {
-  const Rec ra = split(lay, A, 0), rb = split(lay, B, 0);
-  // one prefix each (0): the dense polynomials in variable 0
-  std::vector<elem> a = ra.poly(0), b = rb.poly(0);
-  std::vector<elem> g = Dense<F>::gcd(f, a, b), qa, qb;
-  Dense<F>::div_exact(f, a, g, &qa);
-  Dense<F>::div_exact(f, b, g, &qb);
-  Rec rg, rqa, rqb;
-  rg.add(0, g);
-  rqa.add(0, qa);
-  rqb.add(0, qb);
-  *G = expand(lay, rg, 0);
-  *Abar = expand(lay, rqa, 0);
-  *Bbar = expand(lay, rqb, 0);
+  const std::vector<elem> a = dense0(lay, A), b = dense0(lay, B);
+  const std::vector<elem> g = Dense<F>::gcd(f, a, b);
+  sparse0(lay, g, G);
+  if (Abar == nullptr) return;
+  std::vector<elem> q;
+  Dense<F>::div_exact(f, a, g, &q);
+  sparse0(lay, q, Abar);
+  Dense<F>::div_exact(f, b, g, &q);
+  sparse0(lay, q, Bbar);
 }
 
 }  // namespace
@@ -141,9 +151,8 @@ template <class F>
 engine_status brown_gcd(const F& f, const Layout& lay, const MPoly& A, const MPoly& B, int k,
                         Rng& rng, MPoly* G, MPoly* Abar, MPoly* Bbar) {
   const bool cof = Abar != nullptr;
-  MPoly scratch_a, scratch_b;
   if (k == 1) {
-    univariate(f, lay, A, B, G, cof ? Abar : &scratch_a, cof ? Bbar : &scratch_b);
+    univariate(f, lay, A, B, G, Abar, Bbar);
     return engine_status::done;
   }
   const int v = k - 1;

@@ -261,15 +261,20 @@ bool mpoly_divides(const F& f, const Layout& lay, const MPoly& A, const MPoly& B
   return divide_heap(f, lay, A, B, Q);
 }
 
-// The arithmetic of the dense division over the integers in 64-bit words:
-// quotient terms must be exact divisions by the leading coefficient and at
-// most qmax in absolute value, which keeps every sum of products in range.
+// The arithmetic of the dense division over the integers in machine words
+// (I: 64 or 128 bits): quotient terms must be exact divisions by the
+// leading coefficient and at most qmax in absolute value, which keeps every
+// sum of products in range (the divisor's and the quotient's coefficients
+// stay below 2^62, so a product is one word product).
+template <class I>
 struct IntArith {
-  using coef = std::int64_t;
-  using acc = std::int64_t;
-  std::int64_t lead;
-  std::int64_t qmax;
-  void add_product(acc& a, coef b, coef q) const { a += b * q; }
+  using coef = I;
+  using acc = I;
+  I lead;
+  I qmax;
+  void add_product(acc& a, coef b, coef q) const {
+    a += static_cast<I>(static_cast<std::int64_t>(b)) * static_cast<std::int64_t>(q);
+  }
   coef remainder(coef av, acc a) const { return av - a; }
   division_result quotient(coef r, coef* q) const {
     if (r % lead != 0) return division_result::not_exact;
@@ -278,8 +283,9 @@ struct IntArith {
   }
 };
 
-division_result int_divides(const Layout& lay, const Poly<std::int64_t>& A, const Poly<std::int64_t>& B,
-                            std::int32_t height_b, Poly<std::int64_t>* Q) {
+template <class I>
+division_result int_divides(const Layout& lay, const Poly<I>& A, const Poly<I>& B, std::int32_t height_b,
+                            Poly<I>* Q) {
   Q->clear();
   if (A.empty()) return division_result::exact;
   const std::vector<std::int32_t> da = degrees_in(lay, A), db = degrees_in(lay, B);
@@ -290,11 +296,17 @@ division_result int_divides(const Layout& lay, const Poly<std::int64_t>& A, cons
   // a cell of a row sums at most |B| products: |b q| < 2^(height_b + qbits)
   std::int32_t nb = 0;
   for (std::size_t t = B.size(); t != 0; t >>= 1) ++nb;
-  const std::int32_t qbits = 61 - height_b - nb;
-  if (qbits < 1) return division_result::too_large;
+  const std::int32_t word = static_cast<std::int32_t>(sizeof(I)) * 8 - 3;
+  const std::int32_t qbits = std::min(62, word - height_b - nb);
+  if (qbits < 1 || height_b > 62) return division_result::too_large;
   ++flat_divisions.integer;
-  return divide_dense(IntArith{B.coef[0], (std::int64_t{1} << qbits) - 1}, lay, A, B, da, db, stride, cells, Q);
+  return divide_dense(IntArith<I>{B.coef[0], (I{1} << qbits) - 1}, lay, A, B, da, db, stride, cells, Q);
 }
+
+template division_result int_divides<std::int64_t>(const Layout&, const Poly<std::int64_t>&,
+                                                    const Poly<std::int64_t>&, std::int32_t, Poly<std::int64_t>*);
+template division_result int_divides<__int128>(const Layout&, const Poly<__int128>&, const Poly<__int128>&,
+                                                std::int32_t, Poly<__int128>*);
 
 template void mpoly_mul<PrimeField>(const PrimeField&, const Layout&, const MPoly&, const MPoly&, MPoly*);
 template void mpoly_mul<LogField>(const LogField&, const Layout&, const MPoly&, const MPoly&, MPoly*);

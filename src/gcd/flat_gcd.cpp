@@ -416,9 +416,10 @@ imptr number_of(const Nat& mag, bool neg) {
   return number_from_digits(mag.data(), static_cast<std::int32_t>(mag.size()), neg ? -1 : 1);
 }
 
-// The value of x, |x| < 2^61.
-std::int64_t small_value(imptr x) {
-  std::int64_t v = 0;
+// The value of x in a word I wide enough for it.
+template <class I>
+I small_value(imptr x) {
+  I v = 0;
   for (numptr l = x->head; l != nullptr; l = l->next) v = v * limb_base + l->value;  // limbs carry the sign
   return v;
 }
@@ -454,29 +455,32 @@ bool reduce_mod(const Poly<imptr>& a, const PrimeField& f, MPoly* A) {
 bool divides_over_z(const Layout& lay, const Poly<imptr>& a, const Poly<imptr>& g, std::vector<std::uint64_t>* qkey,
                      Values* q) {
   const std::int32_t ha = height_of(a), hg = height_of(g);
-  if (ha <= 60 && hg <= 60) {
-    // small coefficients: one division in words
-    Poly<std::int64_t> A, G, Q;
-    for (std::size_t i = 0; i < a.size(); ++i) A.push(a.key[i], small_value(a.coef[i]));
-    for (std::size_t i = 0; i < g.size(); ++i) G.push(g.key[i], small_value(g.coef[i]));
+  // small coefficients: one division in words
+  const auto in_words = [&](auto word) -> division_result {
+    using I = decltype(word);
+    Poly<I> A, G, Q;
+    for (std::size_t i = 0; i < a.size(); ++i) A.push(a.key[i], small_value<I>(a.coef[i]));
+    for (std::size_t i = 0; i < g.size(); ++i) G.push(g.key[i], small_value<I>(g.coef[i]));
     const division_result st = int_divides(lay, A, G, hg, &Q);
-    if (st == division_result::not_exact) return false;
-    if (st == division_result::exact) {
-      q->neg.resize(Q.size());
-      q->mag.resize(Q.size());
-      q->height = 0;
-      for (std::size_t i = 0; i < Q.size(); ++i) {
-        const std::int64_t c = Q.coef[i];
-        q->neg[i] = c < 0;
-        auto m = static_cast<std::uint64_t>(c < 0 ? -c : c);
-        Nat& n = q->mag[i];
-        n.clear();
-        for (; m != 0; m >>= limb_bits) n.push_back(static_cast<std::uint32_t>(m & (limb_base - 1)));
-        q->height = std::max(q->height, bits(n));
-      }
-      *qkey = std::move(Q.key);
-      return true;
+    if (st != division_result::exact) return st;
+    q->neg.resize(Q.size());
+    q->mag.resize(Q.size());
+    q->height = 0;
+    for (std::size_t i = 0; i < Q.size(); ++i) {
+      const I c = Q.coef[i];
+      q->neg[i] = c < 0;
+      auto m = static_cast<unsigned __int128>(c < 0 ? -c : c);
+      Nat& n = q->mag[i];
+      n.clear();
+      for (; m != 0; m >>= limb_bits) n.push_back(static_cast<std::uint32_t>(m & (limb_base - 1)));
+      q->height = std::max(q->height, bits(n));
     }
+    *qkey = std::move(Q.key);
+    return st;
+  };
+  if (hg <= 62 && ha <= 124) {
+    const division_result st = ha <= 60 ? in_words(std::int64_t{}) : in_words(__int128{});
+    if (st != division_result::too_large) return st == division_result::exact;
   }
   std::vector<std::uint32_t> primes;
   Residues rq;

@@ -160,11 +160,13 @@ bool mpoly_divides(const F& f, const Layout& lay, const MPoly& A, const MPoly& B
 
 enum class division_result { exact, not_exact, too_large };
 
-// The same over the integers in 64-bit words, by the dense division only:
-// too_large when it does not apply (the box) or a quotient coefficient
-// would not fit the words' bound (|A| < 2^61 and height_b the bit length
-// of B's largest coefficient); the caller then divides modulo primes.
-division_result int_divides(const Layout& lay, const Poly<std::int64_t>& A, const Poly<std::int64_t>& B,
-                            std::int32_t height_b, Poly<std::int64_t>* Q);
+// The same over the integers in 64- or 128-bit words (I), by the dense
+// division only: too_large when it does not apply (the box) or a quotient
+// coefficient would not fit the words' bound (|A| below 2^61, or 2^125,
+// and height_b, the bit length of B's largest coefficient, at most 62); the
+// caller then divides modulo primes.
+template <class I>
+division_result int_divides(const Layout& lay, const Poly<I>& A, const Poly<I>& B, std::int32_t height_b,
+                            Poly<I>* Q);
 
 }  // namespace tavrin::flat

@@ -114,30 +114,36 @@ MPoly eval_at(const F& f, const Rec& r, elem x) {
 template <class F>
 bool newton(const F& f, Rec& h, const MPoly& img, elem s, const std::vector<elem>& m, elem x, elem im) {
   Rec out;
+  out.prefix.reserve(std::max(h.count(), img.size()));
+  out.start.reserve(out.prefix.capacity() + 1);
+  out.c.reserve(out.prefix.capacity() * m.size());
   bool same = true;
-  std::vector<elem> cur;
   std::size_t i = 0, j = 0;
   while (i < h.count() || j < img.size()) {
     std::uint64_t p;
+    const std::size_t base = out.c.size();
     if (j == img.size() || (i < h.count() && h.prefix[i] > img.key[j])) {
       p = h.prefix[i];
-      cur = h.poly(i++);
+      out.c.insert(out.c.end(), h.at(i), h.at(i) + h.len(i));
+      ++i;
     } else if (i == h.count() || img.key[j] > h.prefix[i]) {
       p = img.key[j];
-      cur.clear();
     } else {
       p = h.prefix[i];
-      cur = h.poly(i++);
+      out.c.insert(out.c.end(), h.at(i), h.at(i) + h.len(i));
+      ++i;
     }
     const elem val = (j < img.size() && img.key[j] == p) ? f.mul(s, img.coef[j++]) : 0;
-    const elem d = f.mul(f.sub(val, Dense<F>::eval(f, cur, x)), im);
+    const elem d = f.mul(f.sub(val, Dense<F>::eval(f, out.c.data() + base, out.c.size() - base, x)), im);
     if (d != 0) {
       same = false;
-      if (cur.size() < m.size()) cur.resize(m.size(), 0);
-      for (std::size_t t = 0; t < m.size(); ++t) cur[t] = f.mul_add(d, m[t], cur[t]);
-      Dense<F>::trim(cur);
+      if (out.c.size() - base < m.size()) out.c.resize(base + m.size(), 0);
+      for (std::size_t t = 0; t < m.size(); ++t) out.c[base + t] = f.mul_add(d, m[t], out.c[base + t]);
+      while (out.c.size() > base && out.c.back() == 0) out.c.pop_back();
     }
-    if (!cur.empty()) out.add(p, cur);
+    if (out.c.size() == base) continue;  // the coefficient vanished
+    out.prefix.push_back(p);
+    out.start.push_back(static_cast<std::uint32_t>(out.c.size()));
   }
   h = std::move(out);
   return same;
