@@ -149,7 +149,7 @@ void univariate(const F& f, const Layout& lay, const MPoly& A, const MPoly& B, M
 
 template <class F>
 engine_status brown_gcd(const F& f, const Layout& lay, const MPoly& A, const MPoly& B, int k,
-                        Rng& rng, MPoly* G, MPoly* Abar, MPoly* Bbar) {
+                        Rng& rng, MPoly* G, MPoly* Abar, MPoly* Bbar, const std::vector<std::int32_t>* bounds) {
   const bool cof = Abar != nullptr;
   if (k == 1) {
     univariate(f, lay, A, B, G, Abar, Bbar);
@@ -182,7 +182,7 @@ engine_status brown_gcd(const F& f, const Layout& lay, const MPoly& A, const MPo
     if (!points.next(&x)) return engine_status::out_of_points;
     if (Dense<F>::eval(f, lca, x) == 0 || Dense<F>::eval(f, lcb, x) == 0) continue;
     const engine_status st = brown_gcd(f, lay, eval_at(f, ra, x), eval_at(f, rb, x), k - 1, rng, &ga,
-                                       cof ? &aa : nullptr, cof ? &ba : nullptr);
+                                       cof ? &aa : nullptr, cof ? &ba : nullptr, bounds);
     if (st != engine_status::done) return st;
     if (ga.size() == 1 && ga.key[0] == 0) {
       // A coprime image at a point that keeps both leading terms: the
@@ -221,10 +221,12 @@ engine_status brown_gcd(const F& f, const Layout& lay, const MPoly& A, const MPo
     if (cof) {
       // the degrees prove gamma A = H Abar and gamma B = H Bbar
       if (n > dg + da && n > dg + db && n > dh + ha.degree() && n > dh + hb.degree()) break;
-    } else if (sames >= 2 || n > dg + std::min(da, db)) {
+    } else if (sames >= 2 || n > dg + std::min(da, db) ||
+               (bounds != nullptr && n > dg + static_cast<std::size_t>((*bounds)[static_cast<std::size_t>(v)]))) {
       // H stopped changing at two points in a row (one would not do: an H
       // that depends on v only through v^k agrees at points whose ratio is
       // a k-th root of unity), or has as many points as its degree allows
+      // (deg_v H <= deg gamma + deg_v of the GCD)
       break;
     }
   }
@@ -251,7 +253,7 @@ engine_status brown_gcd(const F& f, const Layout& lay, const MPoly& A, const MPo
   template struct Dense<F>;                                                                           \
   template class Points<F>;                                                                           \
   template engine_status brown_gcd<F>(const F&, const Layout&, const MPoly&, const MPoly&, int, Rng&, \
-                                      MPoly*, MPoly*, MPoly*);
+                                      MPoly*, MPoly*, MPoly*, const std::vector<std::int32_t>*);
 TAVRIN_FLAT_FIELD(PrimeField)
 TAVRIN_FLAT_FIELD(LogField)
 #undef TAVRIN_FLAT_FIELD

@@ -165,7 +165,7 @@ std::size_t lc_terms(const Layout& lay, const MPoly& p, int v) {
 
 template <class F>
 engine_status candidate(const F& f, const Layout& lay, const MPoly& A, const MPoly& B, Rng& rng, MPoly* G,
-                        ZippelPlan* plan) {
+                        ZippelPlan* plan, const std::vector<std::int32_t>* bounds) {
   const std::vector<std::int32_t> da = degrees_of(lay, A), db = degrees_of(lay, B);
   ZippelPlan local;
   ZippelPlan& p = plan != nullptr ? *plan : local;
@@ -203,7 +203,7 @@ engine_status candidate(const F& f, const Layout& lay, const MPoly& A, const MPo
       if (v != main) p.order.push_back(v);
   }
   if (!p.sparse) {
-    const engine_status st = brown_gcd(f, lay, A, B, lay.nvars, rng, G, nullptr, nullptr);
+    const engine_status st = brown_gcd(f, lay, A, B, lay.nvars, rng, G, nullptr, nullptr, bounds);
     if (st == engine_status::done) ++flat_gcd_stats.dense;
     return st;
   }
@@ -353,7 +353,7 @@ engine_status field_gcd(const F& f, const Layout& lay, const MPoly& A, const MPo
     }
   }
   for (int attempt = 0; attempt < 4; ++attempt) {
-    const engine_status st = candidate(f, lay, A, B, rng, G, plan);
+    const engine_status st = candidate(f, lay, A, B, rng, G, plan, bounds.empty() ? nullptr : &bounds);
     if (st == engine_status::out_of_points) return st;
     if (st != engine_status::done) {
       if (plan != nullptr) *plan = ZippelPlan();

@@ -76,10 +76,12 @@ class Points {
 // H Abar and gamma B = H Bbar (gamma the GCD of the leading coefficients),
 // so the result needs no trial division. Without, it stops when H no
 // longer changes or has as many points as its degree bound allows (not
-// proven).
+// proven); bounds, when not nil, bound the GCD's degree in each variable
+// (degree_bounds), which bounds H's.
 template <class F>
 engine_status brown_gcd(const F& f, const Layout& lay, const MPoly& A, const MPoly& B, int k,
-                        Rng& rng, MPoly* G, MPoly* Abar, MPoly* Bbar);
+                        Rng& rng, MPoly* G, MPoly* Abar, MPoly* Bbar,
+                        const std::vector<std::int32_t>* bounds = nullptr);
 
 // Zippel's sparse interpolation of H = gamma G / lc(G) (zippel_gcd.cpp),
 // A and B primitive in variable 0 and gamma the GCD of their leading
