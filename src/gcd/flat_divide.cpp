@@ -201,7 +201,8 @@ bool divide_heap(const F& f, const Layout& lay, const MPoly& A, const MPoly& B, 
   std::priority_queue<Entry> heap;
   std::size_t ia = 0;
   Q->clear();
-  while (ia < A.size() || !heap.empty()) {
+  for (std::uint32_t steps = 0; ia < A.size() || !heap.empty(); ++steps) {
+    if ((steps & 4095u) == 0) check_interrupt();
     std::uint64_t key;
     if (heap.empty() || (ia < A.size() && A.key[ia] >= heap.top().key)) {
       key = A.key[ia];

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "core/globals.h"
+#include "core/errors.h"
 #include "core/interrupts.h"
 #include "core/jumps.h"
 #include "core/mode_guard.h"
@@ -219,6 +220,49 @@ TEST_F(FlatGcd, CofactorsComeWithTheLastGcdOnly) {
     EXPECT_TRUE(poly_equal(Poly::adopt(times(qu, r)), u));
     EXPECT_TRUE(poly_equal(Poly::adopt(times(qv, r)), v));
     EXPECT_FALSE(flat_gcd_cofactors(u, v, r, qu.cell(), qv.cell()));  // used once
+  }
+}
+
+// ---- An interrupt inside ---------------------------------------------------------------------------------
+
+// The nested level an interrupt opens: the first time it abandons the
+// command; its count tells that the engines polled.
+struct Abandon {
+  static inline int calls = 0;
+  static void runner() {
+    ++calls;
+    throw TopLevelJump{};
+  }
+};
+
+TEST_F(FlatGcd, AnInterruptAbandonsTheGcdAndLeavesNothingBehind) {
+  const PolyVars vars{"x", "y", "z", "w"};
+  std::mt19937_64 rng(seed());
+  for (const std::int32_t m : {0, 7}) {
+    std::optional<ModulusScope> ring;
+    if (m > 0) ring.emplace(m);
+    const RefPoly g = random_poly(rng, 4, 0, 12, 4, m), a = random_poly(rng, 4, 0, 12, 4, m),
+                  b = random_poly(rng, 4, 0, 12, 4, m);
+    const Poly u = product({&g, &a}), v = product({&g, &b});
+    const std::string su = node_shape(u), sv = node_shape(v);
+    const Poly before = gcd_by(u, v, true, flat_gcd_method::automatic);
+    NodeBalance balance;
+    {
+      const ScopedValue<command_level_runner> runner(run_command_level, &Abandon::runner);
+      const ScopedValue<bool> interrupts(command_int, true);
+      Abandon::calls = 0;
+      interrupt_requested = 1;
+      bool unwound = false;
+      output_of([&] { gcd_by(u, v, true, flat_gcd_method::automatic); }, &unwound);
+      interrupt_requested = 0;
+      EXPECT_TRUE(unwound);
+      EXPECT_EQ(Abandon::calls, 1);
+    }
+    balance.expect_balanced();
+    EXPECT_EQ(node_shape(u), su);
+    EXPECT_EQ(node_shape(v), sv);
+    // and the same problem runs to the same end afterwards
+    EXPECT_TRUE(poly_equal(gcd_by(u, v, true, flat_gcd_method::automatic), before));
   }
 }
 
