@@ -85,7 +85,7 @@ TEST_F(FlatMultTest, AgreesWithTheTermByTermProductInEveryRingAndSummation) {
     // Cell widths: always the heap, a low part of one level at most, the default.
     for (std::int32_t bits : {0, 4, 9, 16}) {
       ScopedValue<std::int32_t> cells(flat_cell_bits, bits);
-      for (std::int32_t ratio : {0, 4}) {
+      for (std::int32_t ratio : {0, 4, 1 << 20}) {
         ScopedValue<std::int32_t> scan(flat_scan_ratio, ratio);
         for (int i = 0; i < test_iterations(8); ++i) {
           const int limbs = (i % 3 == 0) ? 3 : 1;  // big coefficients now and then
@@ -103,6 +103,89 @@ TEST_F(FlatMultTest, AgreesWithTheTermByTermProductInEveryRingAndSummation) {
   EXPECT_GT(flat_mult_methods.dense_cells, before.dense_cells);
   EXPECT_GT(flat_mult_methods.heap, before.heap);
   EXPECT_GT(flat_mult_methods.big_coefficients, before.big_coefficients);
+}
+
+// The planted sums of K products on one term: a = c sum x^i y^(K-1-i),
+// b = d sum x^(K-1-j) y^j (signs alternating in b when `alternate`), every
+// pair i = j landing on x^(K-1) y^(K-1).
+void planted(int K, const BigRef& c, const BigRef& d, bool alternate, RefPoly& a, RefPoly& b) {
+  a = RefPoly(4);
+  b = RefPoly(4);
+  for (int i = 0; i < K; ++i) {
+    a.add_term({i, K - 1 - i, 0, 0}, c);
+    b.add_term({K - 1 - i, i, 0, 0}, alternate && i % 2 ? BigRef(0) - d : d);
+  }
+}
+
+TEST_F(FlatMultTest, AccumulatorsAtTheWordBoundAndPackingAtSixtyFourBits) {
+  NodeBalance balance;
+  const flat_mult_counts before = flat_mult_methods;
+  // Both summations, and the chunks of one level, of two, of all.
+  auto both_ways = [&](Ring ring, const RefPoly& a, const RefPoly& b, const std::string& what) {
+    for (std::int32_t ratio : {0, 1 << 20}) {
+      for (std::int32_t bits : {4, 7, 16}) {
+        ScopedValue<std::int32_t> scan(flat_scan_ratio, ratio), cells(flat_cell_bits, bits);
+        check_flat(ring, a, b, nilpol, what + ", ratio " + std::to_string(ratio) + ", cells 2^" + std::to_string(bits));
+      }
+    }
+  };
+  RefPoly a, b;
+  {
+    // Integers: K (2^30 - 1)^2 stays in one word for K = 7 (3 + 30 + 30
+    // bits), not for K = 8 and 15 (the last passes 2^63); two-limb
+    // coefficients take 128 bits.
+    RingScope z(Ring::integers);
+    const BigRef c30 = BigRef::pow2(30) - BigRef(1);
+    const BigRef c56 = BigRef::pow2(56) - BigRef(1);
+    for (int K : {7, 8, 15}) {
+      for (bool alternate : {false, true}) {
+        planted(K, c30, c30, alternate, a, b);
+        both_ways(Ring::integers, a, b, "K = " + std::to_string(K) + " of 2^30 - 1");
+        planted(K, c56, BigRef(0) - c56, alternate, a, b);
+        both_ways(Ring::integers, a, b, "K = " + std::to_string(K) + " of 2^56 - 1");
+      }
+    }
+  }
+  {
+    // Residues modulo 2147483629: three products of (p - 1)^2 fit a word,
+    // four do not.
+    RingScope mod(Ring::mod_big);
+    const BigRef top(2147483628);
+    for (int K : {3, 4, 5}) {
+      planted(K, top, top, false, a, b);
+      both_ways(Ring::mod_big, a, b, "K = " + std::to_string(K) + " of p - 1");
+    }
+  }
+  {
+    // Exponent sums of 16 bits at every level (65535) fill the key; one sum
+    // of 17 bits does not fit, and the flat product refuses.
+    RingScope z(Ring::integers);
+    RefPoly f(4), g(4);
+    f.add_term({40000, 30000, 65000, 1}, BigRef(3));
+    f.add_term({1, 2, 0, 32768}, BigRef(-5));
+    f.add_term({0, 0, 0, 0}, BigRef(7));
+    g.add_term({25535, 35535, 0, 32767}, BigRef(11));
+    g.add_term({0, 1, 535, 0}, BigRef(-1));
+    g.add_term({2, 0, 1, 0}, BigRef(2));
+    Poly pf(f), pg(g);
+    for (std::int32_t ratio : {0, 1 << 20}) {
+      ScopedValue<std::int32_t> scan(flat_scan_ratio, ratio);
+      Poly r;
+      ASSERT_TRUE(flat_poly_mult(pf, pg, r.cell(), nilpol));
+      ASSERT_TRUE(valid_poly(r));
+      ASSERT_EQ(read_poly(r), f * g);
+      ASSERT_EQ(read_poly(r), base_product(pf, pg, nilpol));
+    }
+    RefPoly h = g;
+    h.add_term({0, 0, 536, 0}, BigRef(1));
+    Poly ph(h), r("7");
+    EXPECT_FALSE(flat_poly_mult(pf, ph, r.cell(), nilpol));
+    EXPECT_EQ(dump_poly(r), "7");
+    poly_mult(pf, ph, r.cell(), nilpol);
+    EXPECT_EQ(read_poly(r), f * h);
+  }
+  EXPECT_GT(flat_mult_methods.dense_cells, before.dense_cells);
+  EXPECT_GT(flat_mult_methods.heap, before.heap);
 }
 
 TEST_F(FlatMultTest, CompositeModulusProductsThatVanish) {
