@@ -13,6 +13,7 @@
 #include "core/globals.h"
 #include "core/jumps.h"
 #include "core/mode_guard.h"
+#include "frontend/ring_change.h"
 #include "lang/variables.h"
 #include "numbers/freelists.h"
 #include "numbers/mod_journal.h"
@@ -25,7 +26,6 @@
 #include "toplevel/charsets.h"
 #include "toplevel/dispatch.h"
 #include "toplevel/polymodding.h"
-#include "toplevel/ring_change.h"
 #include "toplevel/scanner.h"
 #include "toplevel/state.h"
 

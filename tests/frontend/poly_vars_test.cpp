@@ -13,6 +13,9 @@
 #include "core/globals.h"
 #include "core/jumps.h"
 #include "core/mode_guard.h"
+#include "frontend/poly_vars.h"
+#include "frontend/stored_values.h"
+#include "lang/later_services.h"
 #include "lang/variables.h"
 #include "numbers/freelists.h"
 #include "poly/poly_repr.h"
@@ -27,10 +30,8 @@
 #include "toplevel/dispatch.h"
 #include "toplevel/language_services.h"
 #include "toplevel/polymodding.h"
-#include "toplevel/poly_vars.h"
 #include "toplevel/scanner.h"
 #include "toplevel/state.h"
-#include "toplevel/stored_values.h"
 
 namespace tavrin::test {
 namespace {
