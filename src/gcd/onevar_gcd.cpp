@@ -5,6 +5,7 @@
 #include <optional>
 #include <utility>
 
+#include "core/interrupts.h"
 #include "core/errors.h"
 #include "core/globals.h"
 #include "core/thresholds.h"
@@ -272,6 +273,7 @@ void fl_basic_poly_gcd(poly n, poly m, poly* p, bool need_monic, polypt pt) {
   poly a = n;
   poly b = m;
   while (!b->numb) {
+    check_interrupt();
     OwnedPoly r;
     poly_div_no_q(a, b, &r.p);
     if (r.p != nullptr && !poly_iszero(r.p)) {
@@ -320,6 +322,7 @@ void field_coef_gcd(poly n, poly m, poly* p, polypt pt) {
   poly b = m;
   bool stalled = false;
   while (degree(b) > 0) {
+    check_interrupt();
     OwnedPoly q, r, s;
     if (word_arithmetic()) {
       field_coef_poly_divide(a, b, pt, &q.p, &r.p);
