@@ -185,7 +185,14 @@ void basic_poly_gcd(poly n, poly m, poly* p, bool need_monic, polypt pt) {
     pending.emplace(holder);
   }
 
-  if (dn <= fast_gcd_size) {
+  DensePoly rn, rm;
+  if (need_monic && dm >= onevar_hgcd_degree && residue_ring() && onevar_residues(n, &rn) &&
+      onevar_residues(m, &rm)) {
+    // The half-GCD on residue vectors gives the monic GCD the engines and
+    // the monic step below give.
+    ++onevar_gcd_routes.residue_hgcd;
+    result.p = onevar_poly(residue_gcd(rn, rm));
+  } else if (dn <= fast_gcd_size) {
     if (modulus < dense_engine_moduli) {
       ++onevar_gcd_routes.dense_engine;
       fastest_poly_gcd(n, m, &result.p, false, pt);
