@@ -6,12 +6,14 @@
 #include <cstring>
 #include <string>
 
+#include "arrays/array_display.h"
 #include "arrays/array_store.h"
 #include "arrays/declarations.h"
 #include "core/errors.h"
 #include "core/globals.h"
 #include "core/mode_guard.h"
 #include "lang/expressions.h"
+#include "lang/later_services.h"
 #include "lang/variables.h"
 #include "numbers/freelists.h"
 #include "numbers/mod_journal.h"

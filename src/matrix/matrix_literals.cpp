@@ -8,6 +8,7 @@
 #include "core/globals.h"
 #include "core/interrupts.h"
 #include "lang/expressions.h"
+#include "lang/poly_readin.h"
 #include "lang/statements.h"
 #include "matrix/det_services.h"
 #include "matrix/matrix_expr_impl.h"

@@ -10,7 +10,6 @@
 #include "core/mode_guard.h"
 #include "numbers/freelists.h"
 #include "poly/poly_repr.h"
-#include "toplevel/commands.h"
 #include "toplevel/language_services.h"
 #include "toplevel/state.h"
 

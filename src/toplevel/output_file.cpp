@@ -4,7 +4,6 @@
 
 #include "core/errors.h"
 #include "core/globals.h"
-#include "toplevel/commands.h"
 #include "toplevel/language_services.h"
 #include "toplevel/state.h"
 

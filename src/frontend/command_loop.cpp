@@ -1,22 +1,23 @@
-#include "toplevel/command_loop.h"
+#include "frontend/command_loop.h"
 
 #include <cstdio>
 #include <cstring>
 
+#include "arrays/array_display.h"
 #include "core/errors.h"
 #include "core/globals.h"
 #include "core/interrupts.h"
 #include "core/jumps.h"
 #include "core/mode_guard.h"
+#include "frontend/error_context.h"
+#include "frontend/poly_vars.h"
+#include "frontend/startup.h"
 #include "numbers/freelists.h"
 #include "toplevel/charsets.h"
 #include "toplevel/dispatch.h"
 #include "toplevel/display.h"
-#include "toplevel/error_context.h"
 #include "toplevel/language_services.h"
-#include "toplevel/poly_vars.h"
 #include "toplevel/scanner.h"
-#include "toplevel/startup.h"
 #include "toplevel/state.h"
 
 namespace tavrin {

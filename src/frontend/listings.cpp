@@ -1,15 +1,16 @@
-#include "toplevel/listings.h"
+#include "frontend/listings.h"
 
 #include <cstring>
 #include <vector>
 
+#include "arrays/array_display.h"
 #include "core/globals.h"
 #include "core/mode_guard.h"
 #include "core/thresholds.h"
+#include "frontend/modding_out.h"
 #include "poly/poly_repr.h"
 #include "toplevel/display.h"
 #include "toplevel/language_services.h"
-#include "toplevel/modding_out.h"
 #include "toplevel/scanner.h"
 #include "toplevel/state.h"
 

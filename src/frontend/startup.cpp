@@ -1,4 +1,4 @@
-#include "toplevel/startup.h"
+#include "frontend/startup.h"
 
 #include <sys/resource.h>
 
@@ -8,15 +8,15 @@
 #include "core/jumps.h"
 #include "core/mode_guard.h"
 #include "core/records.h"
+#include "frontend/command_loop.h"
+#include "frontend/data_files.h"
+#include "frontend/exec_path.h"
 #include "gcd/gcd_stash.h"
 #include "numbers/bigint.h"
 #include "numbers/freelists.h"
 #include "numbers/stash/stash.h"
 #include "numbers/work_arrays.h"
 #include "toplevel/chdat.h"
-#include "toplevel/command_loop.h"
-#include "toplevel/data_files.h"
-#include "toplevel/exec_path.h"
 #include "toplevel/scanner.h"
 #include "toplevel/state.h"
 

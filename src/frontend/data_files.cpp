@@ -1,4 +1,4 @@
-#include "toplevel/data_files.h"
+#include "frontend/data_files.h"
 
 #include <algorithm>
 #include <cstdint>

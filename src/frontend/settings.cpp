@@ -1,31 +1,32 @@
-#include "toplevel/settings.h"
+#include "frontend/settings.h"
 
 #include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <optional>
 
+#include "arrays/array_operands.h"
 #include "core/errors.h"
 #include "core/globals.h"
 #include "core/mode_guard.h"
 #include "core/thresholds.h"
+#include "frontend/command_files.h"
+#include "frontend/commands.h"
+#include "frontend/modding_out.h"
+#include "frontend/poly_vars.h"
+#include "frontend/ring_change.h"
+#include "frontend/stored_values.h"
 #include "numbers/bigint.h"
 #include "numbers/bigint_multiply.h"
 #include "numbers/freelists.h"
 #include "numbers/mod_journal.h"
 #include "poly/poly_measures.h"
 #include "poly/poly_repr.h"
-#include "toplevel/command_files.h"
-#include "toplevel/commands.h"
 #include "toplevel/dispatch.h"
 #include "toplevel/display.h"
 #include "toplevel/language_services.h"
-#include "toplevel/modding_out.h"
 #include "toplevel/output_file.h"
-#include "toplevel/poly_vars.h"
-#include "toplevel/ring_change.h"
 #include "toplevel/state.h"
-#include "toplevel/stored_values.h"
 
 namespace tavrin {
 

@@ -13,6 +13,7 @@
 #include "core/globals.h"
 #include "core/jumps.h"
 #include "core/mode_guard.h"
+#include "frontend/ring_change.h"
 #include "lang/variables.h"
 #include "numbers/freelists.h"
 #include "numbers/mod_journal.h"
@@ -21,11 +22,11 @@
 #include "support/data_tables.h"
 #include "support/node_accounting.h"
 #include "support/output_capture.h"
+#include "support/statements.h"
 #include "support/value_form.h"
 #include "toplevel/charsets.h"
 #include "toplevel/dispatch.h"
 #include "toplevel/polymodding.h"
-#include "toplevel/ring_change.h"
 #include "toplevel/scanner.h"
 #include "toplevel/state.h"
 
@@ -67,30 +68,10 @@ class RingChange : public testing::Test {
   // Runs the statements of text, one a line; *unwound tells whether one of
   // them was abandoned (the rest are skipped).
   static std::string run(const std::string& text, bool* unwound = nullptr) {
-    TextInput in(text);
-    FILEPtr stream = &in;
-    ScopedValue<FILEPtr> input(Input, &in);
-    leftover[0] = '\0';
-    std::string printed;
-    if (unwound != nullptr) *unwound = false;
-    for (;;) {
-      scanner(&stream, &token, &zilch);
-      if (in.at_eof() && token.name[0] == ';') break;
-      quoly value = nullptr;
-      bool stopped = false;
-      printed += output_of([&] { parse(&stream, &value, &zilch); }, &stopped);
-      {
-        BigModeGuard limbs_too;  // the command's 0 carries a limb in any ring
-        free_quoly(&value);
-      }
-      if (stopped) {
-        if (unwound != nullptr) *unwound = true;
-        return printed;
-      }
-      if (in.at_eof()) break;
-      in.drop_line();
-    }
-    return printed;
+    const StatementRun r =
+        run_statements(text, {.as_input = true, .drop_line = true, .free_with_limbs = true});
+    if (unwound != nullptr) *unwound = r.unwound;
+    return r.printed;
   }
 
   static std::map<std::string, std::string> stored_values() {

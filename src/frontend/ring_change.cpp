@@ -1,4 +1,4 @@
-#include "toplevel/ring_change.h"
+#include "frontend/ring_change.h"
 
 #include <cstdio>
 #include <cstring>
@@ -11,6 +11,10 @@
 #include "core/interrupts.h"
 #include "core/mode_guard.h"
 #include "core/thresholds.h"
+#include "frontend/command_loop.h"
+#include "frontend/commands.h"
+#include "frontend/settings.h"
+#include "frontend/stored_values.h"
 #include "gcd/gcd_stash.h"
 #include "numbers/bigint.h"
 #include "numbers/bigint_multiply.h"
@@ -24,13 +28,9 @@
 #include "quoly/quoly_change_mod.h"
 #include "quoly/quoly_great_abs.h"
 #include "toplevel/charsets.h"
-#include "toplevel/command_loop.h"
-#include "toplevel/commands.h"
 #include "toplevel/dispatch.h"
 #include "toplevel/language_services.h"
-#include "toplevel/settings.h"
 #include "toplevel/state.h"
-#include "toplevel/stored_values.h"
 
 namespace tavrin {
 

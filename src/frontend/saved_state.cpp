@@ -1,14 +1,15 @@
-#include "toplevel/saved_state.h"
+#include "frontend/saved_state.h"
 
 #include <cstring>
 #include <vector>
 
+#include "arrays/array_display.h"
 #include "core/globals.h"
 #include "core/thresholds.h"
+#include "frontend/function_listing.h"
+#include "frontend/listings.h"
 #include "toplevel/display.h"
-#include "toplevel/function_listing.h"
 #include "toplevel/language_services.h"
-#include "toplevel/listings.h"
 #include "toplevel/output_file.h"
 #include "toplevel/state.h"
 

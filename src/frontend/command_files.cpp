@@ -1,4 +1,4 @@
-#include "toplevel/command_files.h"
+#include "frontend/command_files.h"
 
 #include <cstdio>
 #include <cstring>
@@ -9,8 +9,9 @@
 #include "core/globals.h"
 #include "core/interrupts.h"
 #include "core/mode_guard.h"
+#include "frontend/commands.h"
+#include "lang/poly_readin.h"
 #include "numbers/freelists.h"
-#include "toplevel/commands.h"
 #include "toplevel/dispatch.h"
 #include "toplevel/language_services.h"
 #include "toplevel/scanner.h"

@@ -1,4 +1,4 @@
-#include "toplevel/exec_path.h"
+#include "frontend/exec_path.h"
 
 #include <sys/stat.h>
 #include <unistd.h>

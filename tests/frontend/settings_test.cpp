@@ -15,6 +15,7 @@
 #include "core/globals.h"
 #include "core/mode_guard.h"
 #include "core/thresholds.h"
+#include "frontend/settings.h"
 #include "gcd/gcd_stash.h"
 #include "lang/variables.h"
 #include "numbers/freelists.h"
@@ -26,7 +27,6 @@
 #include "toplevel/dispatch.h"
 #include "toplevel/language_services.h"
 #include "toplevel/scanner.h"
-#include "toplevel/settings.h"
 #include "toplevel/state.h"
 
 namespace tavrin::test {

@@ -1,5 +1,5 @@
 // Finding the executable and its data directory.
-#include "toplevel/exec_path.h"
+#include "frontend/exec_path.h"
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "core/records.h"
+#include "toplevel/language_services.h"  // command_statement, do_prompts
 #include "toplevel/scanner.h"
 
 namespace tavrin {
@@ -27,12 +28,12 @@ inline constexpr unsigned char code_try_rational = 0xD9;        // "&_t"
 // that names no command), runs it, then the tail: the value *n := 0 (some
 // commands keep theirs) and the statement's ending token is read (except
 // where a command reads it itself or must not).
-void command_statement(textptr inf, quolyptr n, nameptr* flag);
+// command_statement(inf, n, flag): declared in toplevel/language_services.h.
 
 // The prompt of a command that asks for a value: the level number when
 // nested, then the prompt, after which the line end that followed the
 // command is taken from Input (with an empty prompt the rest of the line is
 // dropped); the pending character of the scanner is forgotten.
-void do_prompts();
+// do_prompts(): declared in toplevel/language_services.h.
 
 }  // namespace tavrin

@@ -13,6 +13,9 @@
 #include "core/globals.h"
 #include "core/jumps.h"
 #include "core/mode_guard.h"
+#include "frontend/poly_vars.h"
+#include "frontend/stored_values.h"
+#include "lang/later_services.h"
 #include "lang/variables.h"
 #include "numbers/freelists.h"
 #include "poly/poly_repr.h"
@@ -22,15 +25,14 @@
 #include "support/output_capture.h"
 #include "support/poly_support.h"
 #include "support/relation_scope.h"
+#include "support/statements.h"
 #include "support/value_form.h"
 #include "toplevel/charsets.h"
 #include "toplevel/dispatch.h"
 #include "toplevel/language_services.h"
 #include "toplevel/polymodding.h"
-#include "toplevel/poly_vars.h"
 #include "toplevel/scanner.h"
 #include "toplevel/state.h"
-#include "toplevel/stored_values.h"
 
 namespace tavrin::test {
 namespace {
@@ -71,32 +73,10 @@ class Session : public testing::Test {
   // of the last statement as value_text.
   std::string run(const std::string& text, std::int32_t* code = nullptr,
                   std::string* last = nullptr) {
-    TextInput in(text);
-    FILEPtr stream = &in;
-    ScopedValue<FILEPtr> input(Input, &in);
-    leftover[0] = '\0';
-    std::string printed;
-    if (code != nullptr) *code = 0;
-    for (;;) {
-      scanner(&stream, &token, &zilch);
-      if (in.at_eof() && token.name[0] == ';') break;
-      quoly value = nullptr;
-      bool unwound = false;
-      const std::string out = output_of([&] { parse(&stream, &value, &zilch); }, &unwound);
-      printed += out;
-      if (unwound) {
-        free_quoly(&value);
-        if (code != nullptr)
-          for (std::int32_t c = 1; c < 378 && *code == 0; ++c)
-            if (out.find("Inappropriate") != std::string::npos && reports(out, c)) *code = c;
-        return printed;
-      }
-      if (last != nullptr) *last = value == nullptr ? "nil" : value_text(value);
-      free_quoly(&value);
-      if (in.at_eof()) break;
-      in.drop_line();
-    }
-    return printed;
+    const StatementRun r = run_statements(text, {.as_input = true, .drop_line = true});
+    if (code != nullptr) *code = r.unwound ? reported_error(r.failed) : 0;
+    if (last != nullptr && !r.last.empty()) *last = r.last;
+    return r.printed;
   }
   std::int32_t error_of(const std::string& text) {
     std::int32_t code = 0;

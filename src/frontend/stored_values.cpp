@@ -1,4 +1,4 @@
-#include "toplevel/stored_values.h"
+#include "frontend/stored_values.h"
 
 #include <cstdio>
 #include <vector>
@@ -6,6 +6,7 @@
 #include "core/errors.h"
 #include "core/globals.h"
 #include "core/interrupts.h"
+#include "lang/later_services.h"
 #include "numbers/freelists.h"
 #include "numbers/node_handles.h"
 #include "poly/poly_diff.h"

@@ -1,4 +1,4 @@
-#include "toplevel/commands.h"
+#include "frontend/commands.h"
 
 #include <cstdio>
 #include <cstring>
@@ -6,11 +6,24 @@
 #include <optional>
 #include <string>
 
+#include "arrays/array_display.h"
 #include "core/errors.h"
 #include "core/globals.h"
 #include "core/jumps.h"
 #include "core/thresholds.h"
+#include "frontend/command_files.h"
+#include "frontend/function_listing.h"
+#include "frontend/listings.h"
+#include "frontend/modding_out.h"
+#include "frontend/poly_vars.h"
+#include "frontend/ring_change.h"
+#include "frontend/saved_state.h"
+#include "frontend/settings.h"
+#include "frontend/stored_values.h"
 #include "gcd/gcd_stash.h"
+#include "lang/floating.h"
+#include "lang/poly_readin.h"
+#include "matrix/minors_cache.h"
 #include "numbers/bigint.h"
 #include "numbers/bigint_wide.h"
 #include "numbers/freelists.h"
@@ -20,19 +33,10 @@
 #include "poly/poly_measures.h"
 #include "poly/poly_repr.h"
 #include "toplevel/dispatch.h"
-#include "toplevel/command_files.h"
 #include "toplevel/display.h"
-#include "toplevel/function_listing.h"
-#include "toplevel/listings.h"
 #include "toplevel/language_services.h"
-#include "toplevel/modding_out.h"
 #include "toplevel/output_file.h"
-#include "toplevel/poly_vars.h"
-#include "toplevel/ring_change.h"
-#include "toplevel/saved_state.h"
-#include "toplevel/settings.h"
 #include "toplevel/state.h"
-#include "toplevel/stored_values.h"
 
 namespace tavrin {
 

@@ -1,4 +1,4 @@
-#include "toplevel/error_context.h"
+#include "frontend/error_context.h"
 
 #include <cstdio>
 #include <cstring>
@@ -6,6 +6,7 @@
 
 #include "core/globals.h"
 #include "core/mode_guard.h"
+#include "lang/functions.h"
 #include "numbers/freelists.h"
 #include "numbers/work_arrays.h"
 #include "toplevel/language_services.h"

@@ -1,20 +1,21 @@
-#include "toplevel/poly_vars.h"
+#include "frontend/poly_vars.h"
 
 #include <cstdio>
 #include <cstring>
 
 #include "core/errors.h"
 #include "core/globals.h"
+#include "frontend/commands.h"
+#include "frontend/modding_out.h"
+#include "frontend/stored_values.h"
+#include "lang/expressions.h"
 #include "numbers/freelists.h"
 #include "numbers/garbage.h"
 #include "poly/poly_repr.h"
 #include "toplevel/chdat.h"
-#include "toplevel/commands.h"
 #include "toplevel/language_services.h"
-#include "toplevel/modding_out.h"
 #include "toplevel/polymodding.h"
 #include "toplevel/state.h"
-#include "toplevel/stored_values.h"
 
 namespace tavrin {
 

@@ -1,4 +1,4 @@
-#include "toplevel/modding_out.h"
+#include "frontend/modding_out.h"
 
 #include <cstdio>
 #include <cstring>
@@ -9,6 +9,7 @@
 #include "core/globals.h"
 #include "core/interrupts.h"
 #include "core/mode_guard.h"
+#include "frontend/commands.h"
 #include "gcd/aux_primes.h"
 #include "gcd/factor.h"
 #include "numbers/bigint.h"
@@ -21,9 +22,8 @@
 #include "poly/poly_modout.h"
 #include "poly/poly_repr.h"
 #include "quoly/quoly_great_abs.h"
-#include "toplevel/commands.h"
-#include "toplevel/display.h"
 #include "toplevel/dispatch.h"
+#include "toplevel/display.h"
 #include "toplevel/language_services.h"
 #include "toplevel/polymodding.h"
 #include "toplevel/state.h"

@@ -1,13 +1,13 @@
-#include "toplevel/function_listing.h"
+#include "frontend/function_listing.h"
 
 #include <cstring>
 #include <vector>
 
 #include "core/errors.h"
 #include "core/globals.h"
+#include "frontend/listings.h"
 #include "toplevel/charsets.h"
 #include "toplevel/display.h"
-#include "toplevel/listings.h"
 #include "toplevel/state.h"
 
 namespace tavrin {
