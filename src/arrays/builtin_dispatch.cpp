@@ -12,6 +12,7 @@
 #include "arrays/det_upcalls.h"
 #include "arrays/sparse_store.h"
 #include "arrays/targets.h"
+#include "core/error_codes.h"
 #include "core/errors.h"
 #include "core/globals.h"
 #include "lang/expressions.h"
@@ -51,19 +52,19 @@ void resolve_cell(quolyptr* x, quolyptr n) {
 
 void check_for_paren(builtin_func1_EnvRec* env) {
   scan(env);
-  if (!is_tok("(")) abandon(177, &token);
+  if (!is_tok("(")) abandon(open_paren_expected_177_error, &token);
 }
 
 void scanner_expre(builtin_func1_EnvRec* env) {
   scan(env);
-  if (is_tok("^")) abandon(313, &token);
+  if (is_tok("^")) abandon(caret_not_allowed_error, &token);
   read_sum(env, env->n);
 }
 
 void read_with_comma(builtin_func1_EnvRec* env) {
   check_for_paren(env);
   scanner_expre(env);
-  if (!is_tok(",")) abandon(202, &token);
+  if (!is_tok(",")) abandon(comma_expected_error, &token);
   scan(env);
 }
 
@@ -90,7 +91,7 @@ void standard_read(builtin_func1_EnvRec* env) {
   check_for_paren(env);
   scan(env);
   get_the_data(env, &env->x, env->n);
-  if (!is_tok(")")) abandon(1, &token);
+  if (!is_tok(")")) abandon(close_paren_expected_error, &token);
   scan(env);
 }
 
@@ -105,20 +106,20 @@ void get_level_k(builtin_func1_EnvRec* env, bool negcheck) {
     } release{&env->bound};
     read_sum(env, &env->bound);
     const quoly v = env->bound;
-    if (!v->numb) abandon(227, &token);
+    if (!v->numb) abandon(not_number_error, &token);
     const imptr x = v->ncoef;
     if (flotemode) {
       const long double r = std::floor(x->flote + 0.5L);
-      if (!(r > -2147483648.0L && r < 2147483648.0L)) abandon(314, &token);
+      if (!(r > -2147483648.0L && r < 2147483648.0L)) abandon(integer_out_range_error, &token);
       k = static_cast<std::int32_t>(r);
     } else if (lintmode) {
       k = x->lint;
     } else {
-      if (x->size > 1) abandon(314, &token);
+      if (x->size > 1) abandon(integer_out_range_error, &token);
       k = x->head == nullptr ? 0 : x->head->value;
     }
   }
-  if (negcheck && k < 0) abandon(300, &token);
+  if (negcheck && k < 0) abandon(factor_level_error, &token);
   env->k = k;
 }
 
@@ -129,28 +130,28 @@ void read_command(builtin_func1_EnvRec* env) {
     env->see_star = true;
     scan(env);
   }
-  if (!is_tok("[")) abandon(178, &token);
+  if (!is_tok("[")) abandon(open_bracket_expected_178_error, &token);
   left_side(env->inf, &env->q, &env->rows, &env->cols, &env->start, &env->total_rows,
             &env->firstrow, &env->firstcol, &env->target_rows, &env->errorname, env->flag, true);
-  if (env->q == nullptr) abandon(28, &env->errorname);
+  if (env->q == nullptr) abandon(no_such_array_error, &env->errorname);
 }
 
 void check_for_monic_poly(std::int32_t erno, quoly num, std::int16_t* n, std::int32_t* expon,
                           poly* p, poly* t) {
   if (num->numb) abandon(erno, &token);
-  if (num->denom != nullptr) abandon(196, &token);
+  if (num->denom != nullptr) abandon(rational_function_not_allowed_error, &token);
   *p = num->numer;
   *n = 1;
   *t = nullptr;
   while ((*p)->numb || (*p)->exp == 0) {
-    if ((*p)->numb) abandon(198, &token);
+    if ((*p)->numb) abandon(negative_exponent_argument_error, &token);
     ++*n;
     *t = *p;
     *p = (*p)->pcoef;
   }
   *expon = (*p)->exp;
-  if (*expon < 0) abandon(198, &token);
-  if (!poly_eq_1((*p)->pcoef)) abandon(197, &token);
+  if (*expon < 0) abandon(negative_exponent_argument_error, &token);
+  if (!poly_eq_1((*p)->pcoef)) abandon(modulus_not_monic_error, &token);
 }
 
 bool allnumbs(builtin_func1_EnvRec* env) {
@@ -173,7 +174,7 @@ void basic_killden(builtin_func1_EnvRec* env) {
   scan(env);
   quolyptr x = nullptr;
   get_quoly_ptr(&x, env->inf, env->flag);
-  if (!is_tok(")")) abandon(1, &token);
+  if (!is_tok(")")) abandon(close_paren_expected_error, &token);
   env->x = x;
   if (x != nullptr && *x != nullptr && !(*x)->numb && (*x)->denom != nullptr) {
     free_poly(&(*x)->denom);
@@ -188,12 +189,12 @@ void array_killden(builtin_func1_EnvRec* env) {
   tokentipe name{};
   left_side(env->inf, &env->q, &env->rows, &env->cols, &env->start, &env->total_rows,
             &env->firstrow, &env->firstcol, &env->target_rows, &name, env->flag, true);
-  if (env->q == nullptr) abandon(28, &name);
+  if (env->q == nullptr) abandon(no_such_array_error, &name);
   if (env->start == -1) {
     env->start = env->q->spar == nullptr ? env->q->start : 0;
     env->target_rows = env->total_rows;
   } else if (env->q->spar != nullptr) {
-    abandon(244, &name);
+    abandon(sub_array_sparse_array_not_allowed_error, &name);
   }
   killdenoms(env->q->spar, env->start, env->total_rows, env->target_rows, env->cols);
 }
@@ -209,7 +210,7 @@ void do_int_determ(builtin_func1_EnvRec* env, quolyptr m, std::int32_t val, work
     quoly_assign(env->bound, &env->copy);
     std::int16_t target = 1;
     get_evalquoly(env->inf, &env->copy, &env->dum, &target, env->flag, false, false);
-    if (!env->copy->numb) abandon(238, &token);
+    if (!env->copy->numb) abandon(determinant_bound_not_number_error, &token);
     imptr b = env->copy->ncoef;
     if (b->head != nullptr && b->head->value == 0 && b->size == 1) {
       setvalue(1, b);
@@ -223,7 +224,7 @@ void do_int_determ(builtin_func1_EnvRec* env, quolyptr m, std::int32_t val, work
 void new_worknode(std::int32_t* p, const tokentipe* x) {
   *p = 0;
   if (first_available > work_pool_size) {
-    error(88, x);
+    error(all_20_work_arrays_use_error, x);
     return;
   }
   assert(first_available >= 1);
@@ -270,7 +271,7 @@ void builtin_func1(textptr inf, quolyptr n, nameptr* flag, std::int32_t index) {
       scan(&env);
       quoly_set(0, n);
       if (token.name[0] < 'A' || token.name[0] > 'Z') {
-        error(11, &token);
+        error(function_name_must_begin_upper_case_error, &token);
         return;
       }
       funcdef(inf, flag);

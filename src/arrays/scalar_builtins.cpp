@@ -8,6 +8,7 @@
 #include "arrays/coefficients.h"
 #include "arrays/det_upcalls.h"
 #include "arrays/targets.h"
+#include "core/error_codes.h"
 #include "core/errors.h"
 #include "core/globals.h"
 #include "gcd/content.h"
@@ -83,14 +84,14 @@ void to_machine_integer(builtin_func1_EnvRec* env) {
     scan(env);
     long double r = 0;
     old_iexpre(&r, env->flag);
-    expect(")", 1);
+    expect(")", close_paren_expected_error);
     scan(env);
     set_result(env, static_cast<std::int32_t>(round_real(r)));
     return;
   }
   scanner_expre(env);
-  if (!(*env->n)->numb) abandon(91, &token);
-  expect(")", 1);
+  if (!(*env->n)->numb) abandon(argument_not_number_error, &token);
+  expect(")", close_paren_expected_error);
   scan(env);
   set_result(env, machine_integer((*env->n)->ncoef));
 }
@@ -104,9 +105,9 @@ void content_builtin(builtin_func1_EnvRec* env) {
   if (is_tok(",")) {
     scan(env);
     read_sum(env, &m.q);
-    if (!m.q->numb && m.q->denom != nullptr) abandon(196, &token);
+    if (!m.q->numb && m.q->denom != nullptr) abandon(rational_function_not_allowed_error, &token);
   }
-  expect(")", 1);
+  expect(")", close_paren_expected_error);
   scan(env);
   if (env->x == env->n) {
     call_content(env->n, env->n, m.q == nullptr ? nullptr : &m.q);
@@ -147,12 +148,12 @@ void derivative(builtin_func1_EnvRec* env) {
   std::int32_t expon = 0;
   poly p = nullptr;
   poly t = nullptr;
-  check_for_monic_poly(282, var.q, &depth, &expon, &p, &t);
-  if (expon != 1 || p->next != nullptr) abandon(282, &token);
-  expect(",", 202);
+  check_for_monic_poly(single_variable_expected_error, var.q, &depth, &expon, &p, &t);
+  if (expon != 1 || p->next != nullptr) abandon(single_variable_expected_error, &token);
+  expect(",", comma_expected_error);
   get_level_k(env, false);
-  if (env->k < 0) abandon(283, &token);
-  expect(")", 1);
+  if (env->k < 0) abandon(order_derivative_must_not_negative_error, &token);
+  expect(")", close_paren_expected_error);
   scan(env);
   if ((*env->n)->numb) {
     if (env->k > 0) set_result(env, 0);
@@ -168,9 +169,9 @@ void divides(builtin_func1_EnvRec* env, std::int32_t index) {
   check_for_paren(env);
   scan(env);
   if (index != 15 && is_tok("^")) scan(env);
-  if (is_tok("^")) abandon(313, &token);
+  if (is_tok("^")) abandon(caret_not_allowed_error, &token);
   read_sum(env, &d.q);
-  expect(",", 202);
+  expect(",", comma_expected_error);
   scan(env);
   if (index == 80) {
     read_quoly_ptr2(env, &target, &m.q);
@@ -180,20 +181,20 @@ void divides(builtin_func1_EnvRec* env, std::int32_t index) {
     read_sum(env, &m.q);
   }
   auto has_denominator = [](quoly v) { return !v->numb && v->denom != nullptr; };
-  if (has_denominator(d.q) || has_denominator(m.q)) abandon(280, &token);
+  if (has_denominator(d.q) || has_denominator(m.q)) abandon(division_test_value_denominator_error, &token);
   if (quoly_iszero(d.q)) {
-    error(22, &token);
+    error(division_by_zero_error, &token);
     quoly_set(1, &d.q);
   }
   const bool third = index == 15 && is_tok(",");
-  if (!third) expect(")", 1);
+  if (!third) expect(")", close_paren_expected_error);
   bool use_n = false;
   trial_divide(&d.q, &m.q, third || index == 80, index != 15, false, &use_n);
   const std::int32_t answer = use_n ? 0 : 1;
   if (third) {
     scan(env);
     if (use_n) quoly_set(1, &m.q);
-    set_quotient(m.release(), env->inf, env->flag, 1, ')');
+    set_quotient(m.release(), env->inf, env->flag, close_paren_expected_error, ')');
   } else if (index == 80 && target != &m.q && !use_n) {
     free_quoly(target);
     *target = m.release();
@@ -213,7 +214,7 @@ quoly equal_side(builtin_func1_EnvRec* env, bool* in_numer, bool* in_denom, quol
   quolyptr cell = nullptr;
   read_quoly_ptr2(env, &cell, scratch);
   if (*in_numer || *in_denom) {
-    expect(")", 1);
+    expect(")", close_paren_expected_error);
     scan(env);
   }
   return *cell;
@@ -225,10 +226,10 @@ void equal_builtin(builtin_func1_EnvRec* env, std::int32_t index) {
   bool want[6] = {};
   ValueCell a, b;
   const quoly x = equal_side(env, &want[0], &want[1], &a.q);
-  expect(",", 202);
+  expect(",", comma_expected_error);
   scan(env);
   const quoly y = equal_side(env, &want[2], &want[3], &b.q);
-  expect(")", 1);
+  expect(")", close_paren_expected_error);
   scan(env);
   free_quoly(env->n);
   finish_equal(index, env->n, x, y, want);
@@ -236,25 +237,25 @@ void equal_builtin(builtin_func1_EnvRec* env, std::int32_t index) {
 
 // Indices 21 (factors) and 88 (square-free parts): a k x 2 array.
 void factor_list(builtin_func1_EnvRec* env, std::int32_t index) {
-  if (index == 21 && !modularmode) abandon(284, &token);
-  if (lintmode && !modularmode) abandon(62, &token);
+  if (index == 21 && !modularmode) abandon(monic_outside_field_error, &token);
+  if (lintmode && !modularmode) abandon(word_arithmetic_error, &token);
   read_with_comma(env);
   const quoly v = *env->n;
-  if (!v->numb && v->denom != nullptr) abandon(186, &token);
-  if (!v->numb && laurent && anynegs(v->numer)) abandon(198, &token);
-  expect("[", 178);
+  if (!v->numb && v->denom != nullptr) abandon(irreducible_quotient_error, &token);
+  if (!v->numb && laurent && anynegs(v->numer)) abandon(negative_exponent_argument_error, &token);
+  expect("[", open_bracket_expected_178_error);
   scan(env);
   const tokentipe name = token;
-  if (std::strcmp(name.name, "%") == 0) abandon(296, &token);
+  if (std::strcmp(name.name, "%") == 0) abandon(store_arrays_percent_not_allowed_error, &token);
   scan(env);
-  if (!is_tok("]")) abandon(is_tok(",") ? 182 : 178, &token);
+  if (!is_tok("]")) abandon(is_tok(",") ? sub_array_not_allowed_error : open_bracket_expected_178_error, &token);
   scan(env);
   std::int32_t level = -1;
   if (index == 21 && is_tok(",")) {
     get_level_k(env, false);
     level = env->k;
   }
-  expect(")", 1);
+  expect(")", close_paren_expected_error);
   const bool show = verbose && *env->flag == nullptr;
   poly list = nullptr;
   std::int32_t count = 0;
@@ -281,7 +282,7 @@ void gcd_builtin(builtin_func1_EnvRec* env) {
   read_with_comma(env);
   ValueCell b;
   read_sum(env, &b.q);
-  expect(")", 1);
+  expect(")", close_paren_expected_error);
   scan(env);
   quoly a = *env->n;
   if (a->numb && b.q->numb) {
@@ -322,7 +323,7 @@ void egcd_builtin(builtin_func1_EnvRec* env) {
   read_with_comma(env);
   ValueCell b;
   read_sum(env, &b.q);
-  expect(",", 202);
+  expect(",", comma_expected_error);
   scan(env);
   const quoly a = *env->n;
   if (a->numb && b.q->numb) {
@@ -334,7 +335,7 @@ void egcd_builtin(builtin_func1_EnvRec* env) {
     free_quoly(env->n);
     *env->n = b.release();
   } else {
-    if (a->denom != nullptr || b.q->denom != nullptr) abandon(203, &token);
+    if (a->denom != nullptr || b.q->denom != nullptr) abandon(fraction_gcd_error, &token);
     poly g = nullptr;
     egcd_polys(a->numer, b.q->numer, &g, env->inf, env->flag, false);
     if (g == nullptr) return;
@@ -347,14 +348,14 @@ void egcd_builtin(builtin_func1_EnvRec* env) {
 void isprime_builtin(builtin_func1_EnvRec* env) {
   standard_read(env);
   const quoly v = *env->x;
-  if (!v->numb) abandon(227, &token);
+  if (!v->numb) abandon(not_number_error, &token);
   const imptr x = v->ncoef;
   std::int64_t value = 0;
   std::int32_t limbs[3] = {0, 0, 0};
   bool wide = false;
   if (flotemode) {
     const long double r = std::floor(x->flote + 0.5L);
-    if (!(r < 9.2e18L && r > -9.2e18L)) abandon(289, &token);
+    if (!(r < 9.2e18L && r > -9.2e18L)) abandon(number_too_large_primality_test_error, &token);
     value = static_cast<std::int64_t>(r);
   } else if (lintmode) {
     value = x->lint;
@@ -369,7 +370,7 @@ void isprime_builtin(builtin_func1_EnvRec* env) {
     for (std::int32_t k = 3 - x->size; k < 3; ++k, l = l->next) limbs[k] = l->value;
     wide = true;
   } else {
-    abandon(289, &token);
+    abandon(number_too_large_primality_test_error, &token);
   }
   std::int64_t answer = 0;
   if (wide) {
@@ -398,7 +399,7 @@ void killden_builtin(builtin_func1_EnvRec* env) {
   } else if (is_tok("(")) {
     basic_killden(env);
   } else {
-    abandon(177, &token);
+    abandon(open_paren_expected_177_error, &token);
   }
   set_result(env, 0);
 }
@@ -411,7 +412,7 @@ void numeric_coef(builtin_func1_EnvRec* env, std::int32_t index) {
     own_value(env);
     return;
   }
-  if (v->denom != nullptr) abandon(186, &token);
+  if (v->denom != nullptr) abandon(irreducible_quotient_error, &token);
   switch (index) {
     case 23:
       if (field_depth != 0) {
@@ -432,7 +433,7 @@ void shift_levels(builtin_func1_EnvRec* env, bool lower) {
   scanner_expre(env);
   env->k = 1;
   if (is_tok(",")) get_level_k(env, true);
-  expect(")", 1);
+  expect(")", close_paren_expected_error);
   scan(env);
   if ((*env->n)->numb || env->k == 0) return;
   if (lower) {
@@ -447,11 +448,11 @@ void monomial_coef(builtin_func1_EnvRec* env) {
   read_with_comma(env);
   ValueCell m;
   read_sum(env, &m.q);
-  expect(")", 1);
+  expect(")", close_paren_expected_error);
   scan(env);
   const quoly a = *env->n;
   if ((!a->numb && a->denom != nullptr) || (!m.q->numb && m.q->denom != nullptr))
-    abandon(186, &token);
+    abandon(irreducible_quotient_error, &token);
   if (a->numb) {
     if (!m.q->numb) set_result(env, 0);
     return;
@@ -460,7 +461,7 @@ void monomial_coef(builtin_func1_EnvRec* env) {
     quoly_z_num_coef(env->n, env->n);
     return;
   }
-  if (!monomial(m.q->numer)) abandon(192, &token);
+  if (!monomial(m.q->numer)) abandon(single_monomial_expected_error, &token);
   quoly_mono_num_coef(env->n, env->n, m.q->numer);
 }
 
@@ -470,15 +471,15 @@ std::int32_t read_count(builtin_func1_EnvRec* env) {
   ModularBracket integers;
   ValueCell c;
   read_sum(env, &c.q);
-  if (!c.q->numb) abandon(227, &token);
+  if (!c.q->numb) abandon(not_number_error, &token);
   const imptr x = c.q->ncoef;
   if (flotemode) {
     const long double r = std::floor(x->flote + 0.5L);
-    if (!(r > -2147483648.0L && r < 2147483648.0L)) abandon(32, &token);
+    if (!(r > -2147483648.0L && r < 2147483648.0L)) abandon(exponent_too_large_error, &token);
     return static_cast<std::int32_t>(r);
   }
   if (lintmode) return x->lint;
-  if (x->size > 1) abandon(32, &token);
+  if (x->size > 1) abandon(exponent_too_large_error, &token);
   return x->head == nullptr ? 0 : x->head->value;
 }
 
@@ -510,16 +511,16 @@ void splice_builtin(builtin_func1_EnvRec* env) {
   ValueCell sa, sb;
   quolyptr a = nullptr;
   read_quoly_ptr2(env, &a, &sa.q);
-  expect(",", 202);
+  expect(",", comma_expected_error);
   scan(env);
   quolyptr b = nullptr;
   read_quoly_ptr2(env, &b, &sb.q);
-  expect(",", 202);
+  expect(",", comma_expected_error);
   const std::int32_t k = read_count(env);
-  if (k <= 0) abandon(367, &token);
-  expect(")", 1);
+  if (k <= 0) abandon(count_must_positive_error, &token);
+  expect(")", close_paren_expected_error);
   scan(env);
-  if (with_denominator(*a) || with_denominator(*b)) abandon(196, &token);
+  if (with_denominator(*a) || with_denominator(*b)) abandon(rational_function_not_allowed_error, &token);
   if (*b == nullptr) quoly_set(0, b);
   {
     TakenOut av(a);
@@ -542,13 +543,13 @@ void split_builtin(builtin_func1_EnvRec* env) {
     a = &sa.q;
     sparse = false;
   }
-  expect(",", 202);
+  expect(",", comma_expected_error);
   const std::int32_t k = read_count(env);
-  if (k < 0) abandon(366, &token);
-  if (with_denominator(*a)) abandon(196, &token);
+  if (k < 0) abandon(count_must_not_negative_error, &token);
+  if (with_denominator(*a)) abandon(rational_function_not_allowed_error, &token);
   // A sparse entry may not be left at zero: refused before anything moves.
   if (sparse && (k == 0 || (!(*a)->numb && lastnode((*a)->numer)->exp >= k)))
-    abandon(365, &token);
+    abandon(sparse_entry_would_become_zero_error, &token);
   ValueCell rest;
   quoly_set(k, &rest.q);
   {
@@ -557,9 +558,9 @@ void split_builtin(builtin_func1_EnvRec* env) {
   }
   if (is_tok(",")) {
     scan(env);
-    set_quotient(rest.release(), env->inf, env->flag, 1, ')');
+    set_quotient(rest.release(), env->inf, env->flag, close_paren_expected_error, ')');
   }
-  expect(")", 1);
+  expect(")", close_paren_expected_error);
   scan(env);
   set_result(env, 0);
 }
@@ -608,10 +609,10 @@ bool scalar_builtin(builtin_func1_EnvRec* env, std::int32_t index) {
         get_level_k(env, true);
         level = env->k;
       }
-      expect(")", 1);
+      expect(")", close_paren_expected_error);
       scan(env);
-      if (!modularmode) abandon(284, &token);
-      if (!mod_is_prime) abandon(293, &token);
+      if (!modularmode) abandon(monic_outside_field_error, &token);
+      if (!mod_is_prime) abandon(modulus_not_prime_error, &token);
       irreducible_poly(env->n, level);
       return true;
     }
@@ -624,7 +625,7 @@ bool scalar_builtin(builtin_func1_EnvRec* env, std::int32_t index) {
         own_value(env);
         return true;
       }
-      if (v->denom != nullptr) abandon(186, &token);
+      if (v->denom != nullptr) abandon(irreducible_quotient_error, &token);
       quoly_leading_coef(env->x, env->n);
       return true;
     }
@@ -637,7 +638,7 @@ bool scalar_builtin(builtin_func1_EnvRec* env, std::int32_t index) {
         scan(env);
         read_sum(env, &y.q);
       }
-      expect(")", 1);
+      expect(")", close_paren_expected_error);
       scan(env);
       if ((*env->x)->numb) {
         own_value(env);
@@ -657,7 +658,7 @@ bool scalar_builtin(builtin_func1_EnvRec* env, std::int32_t index) {
       read_with_comma(env);
       ValueCell b;
       read_sum(env, &b.q);
-      expect(")", 1);
+      expect(")", close_paren_expected_error);
       scan(env);
       set_result(env, quoly_mon_less_eq(*env->n, b.q) ? 1 : 0);
       return true;

@@ -1,3 +1,4 @@
+#include "core/error_codes.h"
 #include "core/interrupts.h"
 
 #include <signal.h>
@@ -41,7 +42,7 @@ void honour_interrupt() {
   if (interrupt_requested == 0 || !command_int || interrupt_holds > 0) return;
   interrupt_requested = 0;
   if (handler_disarmed != 0) install_interrupt_handler();
-  error(-1, &blank);
+  error(open_level_code, &blank);
 }
 
 }  // namespace tavrin

@@ -34,8 +34,6 @@ using detail::OwnedPoly;
 
 namespace {
 
-constexpr std::int32_t singular_inverse_error = 44;
-constexpr std::int32_t factor_not_dividing_error = 305;
 constexpr std::int32_t dense_cut_cap = 40;
 constexpr std::int32_t sparse_default_cut = 3;
 constexpr std::int32_t mass_cap = 268435456;
@@ -171,7 +169,7 @@ bool adjoint_crt(mat_invert_EnvRec& env, workptr ar, workptr outar, bool oar_fre
   if (quoly_iszero(det)) {
     if (copy) copy->release();
     copy.reset();
-    error(singular_inverse_error, &token);
+    error(matrix_singular_no_inverse_error, &token);
     return true;
   }
   note(det_method::mod_matrix_inv);
@@ -378,7 +376,7 @@ void divide_fct(const mat_invert_EnvRec& env, quolyptr n, poly fct) {
     poly quot = nullptr;
     if (!trial_poly_divide(q->numer, fct, &quot, polynames, false, false, false)) {
       free_poly(&quot);
-      error(factor_not_dividing_error, &token);
+      error(factor_does_not_divide_determinant_error, &token);
       return;
     }
     free_poly(&q->numer);
@@ -441,14 +439,14 @@ void check_det_power(std::int32_t the_power) {
   const std::int64_t p = std::abs(std::int64_t{the_power});
   if (p <= 1 || !lintmode) return;
   if (!modularmode) {
-    warning(3, &blank);
+    warning(power_outside_integers_warning, &blank);
     return;
   }
   if (p % 2 == 0) {
     const bool power_of_two = (p & (p - 1)) == 0;
-    if (!(modulus % 4 == 3 && power_of_two)) warning(4, &blank);
+    if (!(modulus % 4 == 3 && power_of_two)) warning(even_power_warning, &blank);
   } else if (std::gcd(p, std::int64_t{modulus} - 1) != 1) {
-    warning(5, &blank);
+    warning(odd_power_warning, &blank);
   }
 }
 

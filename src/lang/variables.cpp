@@ -1,3 +1,4 @@
+#include "core/error_codes.h"
 #include "lang/variables.h"
 
 #include <cstdio>
@@ -78,7 +79,7 @@ void retrieve(const tokentipe* x, quolyptr* qp, quolyptr n, textptr inf, nameptr
   *qp = nullptr;
   if (!is_name(x, "for") && !is_name(x, "if") && !is_name(x, "while")) return;
   if (*flag != nullptr) {
-    error(225, x);
+    error(if_while_not_allowed_error, x);
     return;
   }
   sys_func_token = token;
@@ -95,7 +96,7 @@ void iretrieve(const tokentipe* x, quolyptr* qp) {
     return;
   }
   if (!v->val->numb) {
-    error(227, x);
+    error(not_number_error, x);
     return;
   }
   *qp = &v->val;
@@ -105,7 +106,7 @@ void spec_retrieve(const tokentipe* x, quolyptr n, quolyptr* qp) {
   varptr v = find_var(x);
   if (v == nullptr) {
     quoly_set(0, n);
-    error(19, x);
+    error(undefined_variable_error, x);
     return;
   }
   *qp = &v->val;
@@ -120,22 +121,22 @@ void spec_retrieve(const tokentipe* x, quolyptr n, quolyptr* qp) {
 
 void get_arr_arr(textptr inf, quolyptr n, nameptr* flag, std::int32_t* m) {
   scanner(inf, &token, flag);
-  if (!is_name(&token, "[")) error(217, &token);
+  if (!is_name(&token, "[")) error(open_bracket_expected_after_percent_error, &token);
   scanner(inf, &token, flag);
   std::int32_t k = 0;
   {
     ModularBracket integers;
     old_expre(inf, n, flag);
-    if (!is_name(&token, "]")) error(218, &token);
+    if (!is_name(&token, "]")) error(close_bracket_expected_after_index_error, &token);
     if (!(*n)->numb) {
-      error(219, &token);
+      error(index_not_number_error, &token);
     } else {
       const std::int32_t v = quoly_convert_to_int(*n);
       k = v == no_int_value ? -1 : v - addresser;
     }
   }
   *m = k;
-  if (k < 0 || k >= arrstash_slots) error(221, &token);
+  if (k < 0 || k >= arrstash_slots) error(index_outside_0_399999_error, &token);
 }
 
 std::int32_t fasterlookup(tokentipe* x, arrptr* q, textptr inf, nameptr* flag) {
@@ -151,7 +152,7 @@ std::int32_t fasterlookup(tokentipe* x, arrptr* q, textptr inf, nameptr* flag) {
   }
   *q = arrstash == nullptr || m < 0 || m >= arrstash_slots ? nullptr : arrstash[m];
   if (*q == nullptr) {
-    error(220, &token);
+    error(empty_slot_store_arrays_error, &token);
     return -1;
   }
   return (*q)->start;

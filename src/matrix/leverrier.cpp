@@ -1,3 +1,4 @@
+#include "core/error_codes.h"
 #include "matrix/leverrier.h"
 
 #include <cstdint>
@@ -151,14 +152,14 @@ bool leverrier_refused(std::int32_t rows) {
 }
 
 void sparse_chpoly(quolyptr n, sparseptr spar, std::int32_t rows) {
-  if (leverrier_refused(rows)) abandon(36, &token);
+  if (leverrier_refused(rows)) abandon(sparse_chpoly_word_mode_needs_fewer_error, &token);
   // The images print no progress lines: with them wanted, the recurrence.
   if (!verbose && int_char_poly_sparse(spar, rows, n)) return;
   leverrier_chpoly(n, spar, rows);
 }
 
 void leverrier_chpoly(quolyptr n, sparseptr spar, std::int32_t rows) {
-  if (leverrier_refused(rows)) abandon(36, &token);
+  if (leverrier_refused(rows)) abandon(sparse_chpoly_word_mode_needs_fewer_error, &token);
   // Coefficients c_1 .. c_rows of det(xI - A) = x^n + c_1 x^(n-1) + ...
   quoly c = sparse_trace(spar, rows);
   quoly_inplace(c);
@@ -246,7 +247,7 @@ void leverrier_chpoly(quolyptr n, sparseptr spar, std::int32_t rows) {
 
 void invert_sparse(sparseptr* spar, workptr arr, bool ar_free, bool invert, std::int32_t rows,
                    quolyptr n) {
-  if (leverrier_refused(rows)) abandon(36, &token);
+  if (leverrier_refused(rows)) abandon(sparse_chpoly_word_mode_needs_fewer_error, &token);
   sparseptr a0 = *spar;
   quoly t = sparse_trace(a0, rows);
   if (rows == 1) {
@@ -259,7 +260,7 @@ void invert_sparse(sparseptr* spar, workptr arr, bool ar_free, bool invert, std:
     }
     if (quoly_iszero(t)) {
       free_quoly(&t);
-      abandon(44, &token);
+      abandon(matrix_singular_no_inverse_error, &token);
     }
     quoly_reciprocal(&t);
     if (ar_free) {
@@ -354,7 +355,7 @@ void invert_sparse(sparseptr* spar, workptr arr, bool ar_free, bool invert, std:
     free_quoly(&t);
     if (switched) free_cells(arr, cells);
     if (b != nullptr) free_sparse(&b, rows, true);
-    abandon(44, &token);
+    abandon(matrix_singular_no_inverse_error, &token);
   }
   quoly_reciprocal(&t);
   if (switched) {

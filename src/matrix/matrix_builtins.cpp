@@ -1,3 +1,4 @@
+#include "core/error_codes.h"
 #include "matrix/matrix_builtins.h"
 
 #include <cstdio>
@@ -60,7 +61,7 @@ void set_errorname(builtin_func1_EnvRec* env, std::int32_t index) {
 
 // The integer of a value that must be a number (227 otherwise).
 std::int32_t integer_of(quoly v) {
-  if (v == nullptr || !v->numb) abandon(227, &token);
+  if (v == nullptr || !v->numb) abandon(not_number_error, &token);
   const imptr x = v->ncoef;
   if (flotemode) return static_cast<std::int32_t>(x->flote);
   if (lintmode) return x->lint;
@@ -83,12 +84,12 @@ struct Slots {
 
 // "[" name "]" as an output slot, "[" current; the token after "]" current.
 void read_slot_name(builtin_func1_EnvRec* env, tokentipe* name) {
-  if (std::strcmp(token.name, "[") != 0) abandon(178, &token);
+  if (std::strcmp(token.name, "[") != 0) abandon(open_bracket_expected_178_error, &token);
   next(env);
   *name = token;
-  if (std::strcmp(token.name, "%") == 0) abandon(296, &token);
+  if (std::strcmp(token.name, "%") == 0) abandon(store_arrays_percent_not_allowed_error, &token);
   next(env);
-  if (std::strcmp(token.name, "]") != 0) abandon(182, name);
+  if (std::strcmp(token.name, "]") != 0) abandon(sub_array_not_allowed_error, name);
   next(env);
 }
 
@@ -110,7 +111,7 @@ struct OutputArrays {
   void take(int i, std::int64_t size, const tokentipe* x) {
     std::int32_t p = 0;
     new_worknode(&p, x);
-    if (p == 0) abandon(88, x);
+    if (p == 0) abandon(all_20_work_arrays_use_error, x);
     index[i] = p;
     w[i] = workhead[p];
     cells[i] = size;
@@ -187,7 +188,7 @@ void read_matrix_operand(builtin_func1_EnvRec* env, std::int32_t index, bool sta
   if (env->see_star && !star_ok)
     std::fputs(" *** Warning. leading * in argument list makes no sense here and was ignored.\n",
                stdout);
-  if (env->start != -1) abandon(182, &env->errorname);
+  if (env->start != -1) abandon(sub_array_not_allowed_error, &env->errorname);
 }
 
 // The Hermite and Smith forms work on integers only: every entry must be a
@@ -195,7 +196,7 @@ void read_matrix_operand(builtin_func1_EnvRec* env, std::int32_t index, bool sta
 void check_integer_entries(const builtin_func1_EnvRec* env, arrptr q) {
   auto check = [env](quoly v) {
     if (v->numb) return;
-    abandon(v->rat ? 323 : 260, &env->errorname);
+    abandon(v->rat ? matrix_entry_denominator_error : array_entry_not_number_error, &env->errorname);
   };
   if (q->spar != nullptr) {
     for (std::int32_t i = 1; i <= q->rows; ++i)
@@ -214,12 +215,12 @@ void check_integer_entries(const builtin_func1_EnvRec* env, arrptr q) {
 
 // The normal-form family: 6, 29, 42, 45, 54, 67, 73, 78, 83.
 void normal_form(builtin_func1_EnvRec* env, std::int32_t index) {
-  if (lintmode && (index == 42 || index == 83 || index == 29)) abandon(183, &token);
+  if (lintmode && (index == 42 || index == 83 || index == 29)) abandon(not_available_word_arithmetic_error, &token);
   read_matrix_operand(env, index, index == 45);
   const arrptr q = env->q;
   const bool is_sparse = q->spar != nullptr;
-  if (is_sparse && (index == 6 || index == 54)) abandon(242, &env->errorname);
-  if (!is_sparse && index == 78) abandon(333, &env->errorname);
+  if (is_sparse && (index == 6 || index == 54)) abandon(sparse_array_not_allowed_242_error, &env->errorname);
+  if (!is_sparse && index == 78) abandon(dense_array_not_allowed_error, &env->errorname);
   if (index == 29 || index == 42 || index == 83) check_integer_entries(env, q);
   const bool sparse_out = is_sparse && index != 67;
 
@@ -232,19 +233,19 @@ void normal_form(builtin_func1_EnvRec* env, std::int32_t index) {
       next(env);
       free_quoly(&pd.q);
       old_expre(env->inf, &pd.q, env->flag);
-      if (!pd.q->numb) abandon(227, &token);
-      if (!positive(pd.q->ncoef)) abandon(134, &token);
+      if (!pd.q->numb) abandon(not_number_error, &token);
+      if (!positive(pd.q->ncoef)) abandon(pseudo_determinant_must_positive_error, &token);
       have_pd = true;
     }
-    if (std::strcmp(token.name, ")") != 0) abandon(1, &token);
+    if (std::strcmp(token.name, ")") != 0) abandon(close_paren_expected_error, &token);
   } else {
     while (std::strcmp(token.name, ")") != 0) {
-      if (slots.given == 4) abandon(1, &token);
-      if (std::strcmp(token.name, ",") != 0) abandon(70, &token);
+      if (slots.given == 4) abandon(close_paren_expected_error, &token);
+      if (std::strcmp(token.name, ",") != 0) abandon(comma_close_paren_expected_error, &token);
       const int i = slots.given++;
-      if (index == 73 && i == 2) abandon(325, &token);
-      if (index == 45 && i == 3) abandon(327, &token);
-      if (index == 67 && i == 2) abandon(306, &token);
+      if (index == 73 && i == 2) abandon(too_many_output_arrays_325_error, &token);
+      if (index == 45 && i == 3) abandon(three_output_arrays_required_error, &token);
+      if (index == 67 && i == 2) abandon(too_many_output_arrays_306_error, &token);
       next(env);
       if (std::strcmp(token.name, ",") == 0) continue;
       if (index == 67 && i == 1) {
@@ -257,7 +258,7 @@ void normal_form(builtin_func1_EnvRec* env, std::int32_t index) {
       slots.want[i] = true;
     }
     if (index == 45 && !(slots.want[0] && slots.want[1] && slots.want[2]))
-      abandon(327, &token);
+      abandon(three_output_arrays_required_error, &token);
   }
   next(env);
 
@@ -287,7 +288,7 @@ void normal_form(builtin_func1_EnvRec* env, std::int32_t index) {
     pd.q = *env->n;
     *env->n = nullptr;
     quoly_set(0, env->n);
-    if (!pd.q->numb) abandon(227, &token);
+    if (!pd.q->numb) abandon(not_number_error, &token);
   }
   const imptr pseudodet = index == 42 ? pd.q->ncoef : nullptr;
   workptr* w = dense.w;
@@ -322,19 +323,19 @@ void normal_form(builtin_func1_EnvRec* env, std::int32_t index) {
 // "FFLU" (19) and "FFLUC" (20).
 void fflu(builtin_func1_EnvRec* env, std::int32_t index) {
   read_matrix_operand(env, index, false);
-  if (env->q->spar != nullptr) abandon(242, &env->errorname);
+  if (env->q->spar != nullptr) abandon(sparse_array_not_allowed_242_error, &env->errorname);
   Slots slots;
   while (std::strcmp(token.name, ")") != 0) {
-    if (slots.given == 6) abandon(1, &token);
-    if (std::strcmp(token.name, ",") != 0) abandon(70, &token);
+    if (slots.given == 6) abandon(close_paren_expected_error, &token);
+    if (std::strcmp(token.name, ",") != 0) abandon(comma_close_paren_expected_error, &token);
     const int i = slots.given++;
     next(env);
     if (std::strcmp(token.name, ",") == 0) continue;
-    if (index == 19 && i >= 4) abandon(325, &token);
+    if (index == 19 && i >= 4) abandon(too_many_output_arrays_325_error, &token);
     read_slot_name(env, &slots.name[i]);
     slots.want[i] = true;
   }
-  if (!slots.want[0] || !slots.want[1]) abandon(324, &token);
+  if (!slots.want[0] || !slots.want[1]) abandon(first_two_output_arrays_required_error, &token);
   next(env);
   free_quoly(env->n);
   quoly_set(0, env->n);
@@ -360,7 +361,7 @@ void iszero(builtin_func1_EnvRec* env) {
   WorkArrayGuard work(&token);
   MatValue v(work.get());
   arr_fact(env->inf, v, env->flag);
-  if (v.is_scalar()) abandon(184, &env->errorname);
+  if (v.is_scalar()) abandon(matrix_has_no_entries_error, &env->errorname);
   bool zero = true;
   if (v.is_sparse()) {
     sparse_iszero(v.spar, v.rows(), &zero);
@@ -378,14 +379,14 @@ void iszero(builtin_func1_EnvRec* env) {
 // "STrans": the sparse array named transposed in place.
 void strans(builtin_func1_EnvRec* env) {
   next(env);
-  if (std::strcmp(token.name, "[") != 0) abandon(178, &token);
+  if (std::strcmp(token.name, "[") != 0) abandon(open_bracket_expected_178_error, &token);
   tokentipe name{};
   left_side(env->inf, &env->q, &env->rows, &env->cols, &env->start, &env->total_rows,
             &env->firstrow, &env->firstcol, &env->target_rows, &name, env->flag, true);
-  if (env->q == nullptr) abandon(28, &name);
-  if (env->start != -1) abandon(182, &name);
+  if (env->q == nullptr) abandon(no_such_array_error, &name);
+  if (env->start != -1) abandon(sub_array_not_allowed_error, &name);
   set_errorname(env, 81);
-  if (env->q->spar == nullptr) abandon(333, &env->errorname);
+  if (env->q->spar == nullptr) abandon(dense_array_not_allowed_error, &env->errorname);
   const std::int32_t rows = env->q->rows;
   const std::int32_t cols = array_cols(env->q);
   trans_sparse(&env->q->spar, rows, cols);
@@ -397,11 +398,11 @@ void strans(builtin_func1_EnvRec* env) {
 // "[" a "]" after the built-in's name: a whole array (178, 28, 182).
 void read_bracketed_array(builtin_func1_EnvRec* env, tokentipe* name) {
   next(env);
-  if (std::strcmp(token.name, "[") != 0) abandon(178, &token);
+  if (std::strcmp(token.name, "[") != 0) abandon(open_bracket_expected_178_error, &token);
   left_side(env->inf, &env->q, &env->rows, &env->cols, &env->start, &env->total_rows,
             &env->firstrow, &env->firstcol, &env->target_rows, name, env->flag, true);
-  if (env->q == nullptr) abandon(28, name);
-  if (env->start != -1) abandon(182, name);
+  if (env->q == nullptr) abandon(no_such_array_error, name);
+  if (env->start != -1) abandon(sub_array_not_allowed_error, name);
 }
 
 // "Sort": the rows of the array in place, by their first column.
@@ -422,7 +423,7 @@ void sort_rows(builtin_func1_EnvRec* env) {
   } else {
     const std::int32_t cols = array_cols(q);
     for (std::int32_t k = 0; k < rows; ++k)
-      if (*arp_cell(q->start + k) == nullptr) abandon(369, &env->errorname);
+      if (*arp_cell(q->start + k) == nullptr) abandon(cell_first_column_has_no_value_error, &env->errorname);
     matexpr::need_work_array(&env->errorname);
     WorkArrayGuard work(&env->errorname);
     const workptr w = work.get();
@@ -445,9 +446,9 @@ void lcm_of_entries(builtin_func1_EnvRec* env) {
     env->start = env->q->spar == nullptr ? env->q->start : 0;
     env->target_rows = env->total_rows;
   } else if (env->q->spar != nullptr) {
-    abandon(244, &env->errorname);
+    abandon(sub_array_sparse_array_not_allowed_error, &env->errorname);
   }
-  if (std::strcmp(token.name, ")") != 0) abandon(70, &token);
+  if (std::strcmp(token.name, ")") != 0) abandon(comma_close_paren_expected_error, &token);
   next(env);
   free_quoly(env->n);
   if (lintmode) {
@@ -462,7 +463,7 @@ void lcm_of_entries(builtin_func1_EnvRec* env) {
 
 // "Poly" (63) and "Reverse" (76).
 void poly_or_reverse(builtin_func1_EnvRec* env, std::int32_t index) {
-  if (index == 63 && polynames == nullptr) abandon(213, &token);
+  if (index == 63 && polynames == nullptr) abandon(no_polynomial_variables_error, &token);
   tokentipe name{};
   read_bracketed_array(env, &name);
   const arrptr q = env->q;
@@ -483,13 +484,13 @@ void poly_or_reverse(builtin_func1_EnvRec* env, std::int32_t index) {
 
 // A sparse whole array in "[" name "]" form for the set operations.
 arrptr set_operand(builtin_func1_EnvRec* env) {
-  if (std::strcmp(token.name, "[") != 0) abandon(178, &token);
+  if (std::strcmp(token.name, "[") != 0) abandon(open_bracket_expected_178_error, &token);
   tokentipe name{};
   left_side(env->inf, &env->q, &env->rows, &env->cols, &env->start, &env->total_rows,
             &env->firstrow, &env->firstcol, &env->target_rows, &name, env->flag, true);
-  if (env->q == nullptr) abandon(28, &name);
-  if (env->q->spar == nullptr) abandon(333, &name);
-  if (env->start != -1) abandon(182, &name);
+  if (env->q == nullptr) abandon(no_such_array_error, &name);
+  if (env->q->spar == nullptr) abandon(dense_array_not_allowed_error, &name);
+  if (env->start != -1) abandon(sub_array_not_allowed_error, &name);
   return env->q;
 }
 
@@ -499,16 +500,16 @@ void set_operation(builtin_func1_EnvRec* env) {
   check_for_paren(env);
   next(env);
   const arrptr a = set_operand(env);
-  if (std::strcmp(token.name, ",") != 0) abandon(70, &token);
+  if (std::strcmp(token.name, ",") != 0) abandon(comma_close_paren_expected_error, &token);
   next(env);
   const arrptr b = set_operand(env);
-  if (std::strcmp(token.name, ",") != 0) abandon(70, &token);
+  if (std::strcmp(token.name, ",") != 0) abandon(comma_close_paren_expected_error, &token);
   next(env);
   ValueCell k;
   old_expre(env->inf, &k.q, env->flag);
   const std::int32_t op = integer_of(k.q);
-  if (op < 0 || op > 2) abandon(373, &token);
-  if (std::strcmp(token.name, ")") != 0) abandon(1, &token);
+  if (op < 0 || op > 2) abandon(set_operation_must_0_1_2_error, &token);
+  if (std::strcmp(token.name, ")") != 0) abandon(close_paren_expected_error, &token);
   next(env);
   check_set_cols(a, b);
   const std::int32_t count = op == 0 ? intersect(a, b) : op == 1 ? synth_union(a, b) : synth_merge(a, b);

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "arrays/sparse_store.h"
+#include "core/error_codes.h"
 #include "core/errors.h"
 #include "core/globals.h"
 #include "core/trace_level.h"
@@ -510,7 +511,7 @@ void sp_hermite_two(const bool* want, sparseptr* auxspar, std::int32_t rank, std
 namespace {
 
 void check_size(std::int32_t rows) {
-  if (rows > max_pivot_rows) abandon(too_many_pivot_rows_error, &token);
+  if (rows > max_pivot_rows) abandon(sparse_matrix_too_large_error, &token);
 }
 
 void start_identities(const bool* want, sparseptr* aux, std::int32_t rows, std::int32_t cols) {

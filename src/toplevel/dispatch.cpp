@@ -1,3 +1,4 @@
+#include "core/error_codes.h"
 #include "toplevel/dispatch.h"
 
 #include <array>
@@ -86,7 +87,7 @@ void read_value_statement(char, textptr inf, quolyptr n, nameptr* flag) {
     return;
   }
   if (name.name[0] < 'a' || name.name[0] > 'z') {
-    error(3, &name);
+    error(name_must_begin_lower_case_letter_error, &name);
     return;
   }
   const tokentipe ending = token;

@@ -1,3 +1,4 @@
+#include "core/error_codes.h"
 #include "toplevel/function_listing.h"
 
 #include <cstring>
@@ -259,7 +260,7 @@ void listfuncs(std::FILE* outf, textptr inf, bool outf_is_tty, const tokentipe& 
     scanner(inf, &token, flag);
     if (is_tok(sys_func_name)) {
       if (sys_func == nullptr) {
-        error(222, &token);
+        error(no_system_function_defined_error, &token);
       } else {
         std::fputc('\n', outf);
         for (formptr p = sys_func->rht; p != nullptr; p = p->next) {

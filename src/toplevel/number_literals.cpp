@@ -1,3 +1,4 @@
+#include "core/error_codes.h"
 #include "toplevel/number_literals.h"
 
 #include <cstdio>
@@ -171,7 +172,7 @@ void get_decimal_part(quolyptr n, textptr inf, nameptr* flag) {
   scanner(inf, &token, flag);
   quoly_set(0, n);
   if (!is_digit(token.name[0])) {
-    error(341, &token);
+    error(digit_expected_error, &token);
     return;
   }
   std::int32_t d = 0;

@@ -1,3 +1,4 @@
+#include "core/error_codes.h"
 #include "toplevel/stored_values.h"
 
 #include <cstdio>
@@ -20,9 +21,6 @@ namespace tavrin {
 bool downdate_shortcut = true;
 
 namespace {
-
-constexpr std::int32_t word_mode_error = 377;
-constexpr std::int32_t not_a_field_error = 271;
 
 using detail::OwnedPoly;
 
@@ -268,7 +266,7 @@ void downdate_stored_values(attach_poly_EnvRec* env) {
 }
 
 void change_laurent(bool newval) {
-  if (lintmode) error(word_mode_error, &token);
+  if (lintmode) error(not_in_this_arithmetic_error, &token);
   std::vector<stored_cell> cells;
   if (prevnum != nullptr) cells.push_back({&prevnum, storage::statement});
   if (sysnum != nullptr && sysnum != prevnum) cells.push_back({&sysnum, storage::statement});
@@ -285,7 +283,7 @@ void change_laurent(bool newval) {
 
 void check_for_mod_out() {
   for (polypt q = polynames; q != nullptr; q = q->next)
-    if (q->p != nullptr && !q->field) error(not_a_field_error, &q->let);
+    if (q->p != nullptr && !q->field) error(relation_not_field_laurent_mode_error, &q->let);
 }
 
 }  // namespace tavrin
