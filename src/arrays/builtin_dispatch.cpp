@@ -22,6 +22,7 @@
 #include "numbers/freelists.h"
 #include "numbers/mod_journal.h"
 #include "poly/poly_repr.h"
+#include "toplevel/builtin_names.h"
 #include "toplevel/language_services.h"
 #include "toplevel/state.h"
 
@@ -233,11 +234,15 @@ void new_worknode(std::int32_t* p, const tokentipe* x) {
 
 namespace {
 
-// The indices above 42 that the first body serves.
+// The built-ins after "MSmith" that the first body serves.
 bool first_body_index(std::int32_t index) {
-  static constexpr std::int32_t extra[] = {45, 49, 52, 53, 54, 55, 58, 60, 62, 63, 67, 69, 71,
-                                           73, 76, 78, 80, 81, 83, 84, 86, 87, 88, 94, 109};
-  if (index <= 42) return true;
+  static constexpr std::int32_t extra[] = {bi::Minors, bi::Monless, bi::Nlcoef, bi::Nmcoef,
+                                           bi::Normalize, bi::Ntcoef, bi::Numer, bi::Pdiv,
+                                           bi::Pint, bi::Poly, bi::Pseudet, bi::Raise,
+                                           bi::Rational, bi::Redrowech, bi::Reverse, bi::Rowreduce,
+                                           bi::SDivide, bi::STrans, bi::Smith, bi::Sort,
+                                           bi::Splice, bi::Split, bi::Sqfree, bi::Synth, bi::Zcoef};
+  if (index <= bi::MSmith) return true;
   for (std::int32_t e : extra)
     if (e == index) return true;
   return false;
@@ -263,11 +268,11 @@ void builtin_func1(textptr inf, quolyptr n, nameptr* flag, std::int32_t index) {
     }
   } scratch{&env};
   switch (index) {
-    case 0:
+    case bi::Array:
       create_array(inf, n, flag);
       return;
-    case 24:  // "Func"
-    case 25:  // "Function"
+    case bi::Func:
+    case bi::Function:
       scan(&env);
       quoly_set(0, n);
       if (token.name[0] < 'A' || token.name[0] > 'Z') {
@@ -276,7 +281,7 @@ void builtin_func1(textptr inf, quolyptr n, nameptr* flag, std::int32_t index) {
       }
       funcdef(inf, flag);
       return;
-    case 27:  // Hamilton: the path search on the operand's labelled matrix
+    case bi::Hamilton:  // the path search on the operand's labelled matrix
       arr_parse('H', inf, n, flag);
       return;
     default:

@@ -30,6 +30,7 @@
 #include "quoly/quoly_coef.h"
 #include "quoly/quoly_eval_diff.h"
 #include "quoly/quoly_normal_form.h"
+#include "toplevel/builtin_names.h"
 #include "toplevel/state.h"
 
 namespace tavrin {
@@ -77,7 +78,7 @@ std::int32_t machine_integer(imptr x) {
   return x->head == nullptr ? 0 : x->head->value;
 }
 
-// Indices 2 and 62.
+// "Bint" and "Pint".
 void to_machine_integer(builtin_func1_EnvRec* env) {
   check_for_paren(env);
   if (integerflag) {
@@ -96,7 +97,7 @@ void to_machine_integer(builtin_func1_EnvRec* env) {
   set_result(env, machine_integer((*env->n)->ncoef));
 }
 
-// Index 8.
+// "Content".
 void content_builtin(builtin_func1_EnvRec* env) {
   check_for_paren(env);
   scan(env);
@@ -117,7 +118,7 @@ void content_builtin(builtin_func1_EnvRec* env) {
   }
 }
 
-// Indices 10 (denominator) and 58 (numerator).
+// "Denom" (denominator) and "Numer" (numerator).
 void fraction_part(builtin_func1_EnvRec* env, bool numerator) {
   standard_read(env);
   const quoly v = *env->x;
@@ -139,7 +140,7 @@ void fraction_part(builtin_func1_EnvRec* env, bool numerator) {
   *env->n = out.release();
 }
 
-// Index 11.
+// "Deriv".
 void derivative(builtin_func1_EnvRec* env) {
   read_with_comma(env);
   ValueCell var;
@@ -162,22 +163,22 @@ void derivative(builtin_func1_EnvRec* env) {
   differentiate(env->n, depth, env->k);
 }
 
-// Indices 15, 60 and 80: divisibility by the exact trial division.
+// "Div", "Pdiv" and "SDivide": divisibility by the exact trial division.
 void divides(builtin_func1_EnvRec* env, std::int32_t index) {
   ValueCell d, m;
   quolyptr target = nullptr;
   check_for_paren(env);
   scan(env);
-  if (index != 15 && is_tok("^")) scan(env);
+  if (index != bi::Div && is_tok("^")) scan(env);
   if (is_tok("^")) abandon(caret_not_allowed_error, &token);
   read_sum(env, &d.q);
   expect(",", comma_expected_error);
   scan(env);
-  if (index == 80) {
+  if (index == bi::SDivide) {
     read_quoly_ptr2(env, &target, &m.q);
     if (target != &m.q) quoly_assign(*target == nullptr ? m.q : *target, &m.q);
   } else {
-    if (index == 60 && is_tok("^")) scan(env);
+    if (index == bi::Pdiv && is_tok("^")) scan(env);
     read_sum(env, &m.q);
   }
   auto has_denominator = [](quoly v) { return !v->numb && v->denom != nullptr; };
@@ -186,16 +187,16 @@ void divides(builtin_func1_EnvRec* env, std::int32_t index) {
     error(division_by_zero_error, &token);
     quoly_set(1, &d.q);
   }
-  const bool third = index == 15 && is_tok(",");
+  const bool third = index == bi::Div && is_tok(",");
   if (!third) expect(")", close_paren_expected_error);
   bool use_n = false;
-  trial_divide(&d.q, &m.q, third || index == 80, index != 15, false, &use_n);
+  trial_divide(&d.q, &m.q, third || index == bi::SDivide, index != bi::Div, false, &use_n);
   const std::int32_t answer = use_n ? 0 : 1;
   if (third) {
     scan(env);
     if (use_n) quoly_set(1, &m.q);
     set_quotient(m.release(), env->inf, env->flag, close_paren_expected_error, ')');
-  } else if (index == 80 && target != &m.q && !use_n) {
+  } else if (index == bi::SDivide && target != &m.q && !use_n) {
     free_quoly(target);
     *target = m.release();
   }
@@ -203,7 +204,7 @@ void divides(builtin_func1_EnvRec* env, std::int32_t index) {
   set_result(env, answer);
 }
 
-// Indices 17 and 18: one side, "Numer(" / "Denom(" wrappers allowed.
+// "Equal" and "Equalneg": one side, "Numer(" / "Denom(" wrappers allowed.
 quoly equal_side(builtin_func1_EnvRec* env, bool* in_numer, bool* in_denom, quolyptr scratch) {
   *in_numer = is_tok("Numer");
   *in_denom = is_tok("Denom");
@@ -235,9 +236,9 @@ void equal_builtin(builtin_func1_EnvRec* env, std::int32_t index) {
   finish_equal(index, env->n, x, y, want);
 }
 
-// Indices 21 (factors) and 88 (square-free parts): a k x 2 array.
+// "Factor" (factors) and "Sqfree" (square-free parts): a k x 2 array.
 void factor_list(builtin_func1_EnvRec* env, std::int32_t index) {
-  if (index == 21 && !modularmode) abandon(monic_outside_field_error, &token);
+  if (index == bi::Factor && !modularmode) abandon(monic_outside_field_error, &token);
   if (lintmode && !modularmode) abandon(word_arithmetic_error, &token);
   read_with_comma(env);
   const quoly v = *env->n;
@@ -251,7 +252,7 @@ void factor_list(builtin_func1_EnvRec* env, std::int32_t index) {
   if (!is_tok("]")) abandon(is_tok(",") ? sub_array_not_allowed_error : open_bracket_expected_178_error, &token);
   scan(env);
   std::int32_t level = -1;
-  if (index == 21 && is_tok(",")) {
+  if (index == bi::Factor && is_tok(",")) {
     get_level_k(env, false);
     level = env->k;
   }
@@ -264,7 +265,7 @@ void factor_list(builtin_func1_EnvRec* env, std::int32_t index) {
     if (cant_factor(v->numer, &code, true)) abandon(code, &token);
     OwnedPoly a;
     poly_assign(v->numer, a.cell());
-    if (index == 21) {
+    if (index == bi::Factor) {
       factor_poly(a.cell(), &list, &count, false, show, level);
     } else {
       total_sq_free(a.cell(), &list, &count, true, polynames);
@@ -277,7 +278,7 @@ void factor_list(builtin_func1_EnvRec* env, std::int32_t index) {
   set_result(env, count);
 }
 
-// Index 26.
+// "GCD".
 void gcd_builtin(builtin_func1_EnvRec* env) {
   read_with_comma(env);
   ValueCell b;
@@ -318,7 +319,7 @@ void gcd_builtin(builtin_func1_EnvRec* env) {
   set_poly_result(env, r);
 }
 
-// Index 16: the cofactor targets are read by the extended-GCD routines.
+// "EGCD": the cofactor targets are read by the extended-GCD routines.
 void egcd_builtin(builtin_func1_EnvRec* env) {
   read_with_comma(env);
   ValueCell b;
@@ -344,7 +345,7 @@ void egcd_builtin(builtin_func1_EnvRec* env) {
   scan(env);
 }
 
-// Index 31: 1 for a prime, its least factor otherwise, 0 below 2.
+// "Isprime": 1 for a prime, its least factor otherwise, 0 below 2.
 void isprime_builtin(builtin_func1_EnvRec* env) {
   standard_read(env);
   const quoly v = *env->x;
@@ -391,7 +392,7 @@ void isprime_builtin(builtin_func1_EnvRec* env) {
   if (flotemode) (*env->n)->ncoef->flote = static_cast<long double>(answer);
 }
 
-// Index 33.
+// "Killden".
 void killden_builtin(builtin_func1_EnvRec* env) {
   scan(env);
   if (is_tok("[")) {
@@ -404,7 +405,7 @@ void killden_builtin(builtin_func1_EnvRec* env) {
   set_result(env, 0);
 }
 
-// Indices 23, 52, 55, 109: numeric and field leading coefficients.
+// "Fieldlc", "Nlcoef", "Ntcoef", "Zcoef": numeric and field leading coefficients.
 void numeric_coef(builtin_func1_EnvRec* env, std::int32_t index) {
   standard_read(env);
   const quoly v = *env->x;
@@ -414,20 +415,20 @@ void numeric_coef(builtin_func1_EnvRec* env, std::int32_t index) {
   }
   if (v->denom != nullptr) abandon(irreducible_quotient_error, &token);
   switch (index) {
-    case 23:
+    case bi::Fieldlc:
       if (field_depth != 0) {
         quoly_field_leading_coef(env->x, env->n);
       } else {
         quoly_leading_num_coef(env->x, env->n);
       }
       break;
-    case 52: quoly_leading_num_coef(env->x, env->n); break;
-    case 55: quoly_trail_num_coef(env->x, env->n); break;
+    case bi::Nlcoef: quoly_leading_num_coef(env->x, env->n); break;
+    case bi::Ntcoef: quoly_trail_num_coef(env->x, env->n); break;
     default: quoly_z_num_coef(env->x, env->n); break;
   }
 }
 
-// Indices 39 and 69.
+// "Lower" and "Raise".
 void shift_levels(builtin_func1_EnvRec* env, bool lower) {
   check_for_paren(env);
   scanner_expre(env);
@@ -443,7 +444,7 @@ void shift_levels(builtin_func1_EnvRec* env, bool lower) {
   }
 }
 
-// Index 53.
+// "Nmcoef".
 void monomial_coef(builtin_func1_EnvRec* env) {
   read_with_comma(env);
   ValueCell m;
@@ -504,7 +505,7 @@ struct TakenOut {
 
 bool with_denominator(quoly v) { return v != nullptr && !v->numb && v->denom != nullptr; }
 
-// Index 86: a := a + b x^k.
+// "Splice": a := a + b x^k.
 void splice_builtin(builtin_func1_EnvRec* env) {
   check_for_paren(env);
   scan(env);
@@ -529,7 +530,7 @@ void splice_builtin(builtin_func1_EnvRec* env) {
   set_result(env, 0);
 }
 
-// Index 87: a keeps its terms below x^k, the rest over x^k goes to b.
+// "Split": a keeps its terms below x^k, the rest over x^k goes to b.
 void split_builtin(builtin_func1_EnvRec* env) {
   check_for_paren(env);
   scan(env);
@@ -569,39 +570,39 @@ void split_builtin(builtin_func1_EnvRec* env) {
 
 bool scalar_builtin(builtin_func1_EnvRec* env, std::int32_t index) {
   switch (index) {
-    case 2:
-    case 62: to_machine_integer(env); return true;
-    case 8: content_builtin(env); return true;
-    case 10: fraction_part(env, false); return true;
-    case 58: fraction_part(env, true); return true;
-    case 11: derivative(env); return true;
-    case 15:
-    case 60:
-    case 80: divides(env, index); return true;
-    case 16: egcd_builtin(env); return true;
-    case 17:
-    case 18: equal_builtin(env, index); return true;
-    case 21:
-    case 88: factor_list(env, index); return true;
-    case 22:
+    case bi::Bint:
+    case bi::Pint: to_machine_integer(env); return true;
+    case bi::Content: content_builtin(env); return true;
+    case bi::Denom: fraction_part(env, false); return true;
+    case bi::Numer: fraction_part(env, true); return true;
+    case bi::Deriv: derivative(env); return true;
+    case bi::Div:
+    case bi::Pdiv:
+    case bi::SDivide: divides(env, index); return true;
+    case bi::EGCD: egcd_builtin(env); return true;
+    case bi::Equal:
+    case bi::Equalneg: equal_builtin(env, index); return true;
+    case bi::Factor:
+    case bi::Sqfree: factor_list(env, index); return true;
+    case bi::Fetch:
       scan(env);
       scan(env);
       set_result(env, 0);
       return true;
-    case 23:
-    case 52:
-    case 55:
-    case 109: numeric_coef(env, index); return true;
-    case 26: gcd_builtin(env); return true;
-    case 28:
-    case 36: {
+    case bi::Fieldlc:
+    case bi::Nlcoef:
+    case bi::Ntcoef:
+    case bi::Zcoef: numeric_coef(env, index); return true;
+    case bi::GCD: gcd_builtin(env); return true;
+    case bi::Height:
+    case bi::Level: {
       standard_read(env);
       const quoly v = *env->x;
-      const std::int32_t h = v->numb ? 0 : (index == 28 ? poly_height(v->numer) : poly_level(v->numer));
+      const std::int32_t h = v->numb ? 0 : (index == bi::Height ? poly_height(v->numer) : poly_level(v->numer));
       set_result(env, h);
       return true;
     }
-    case 30: {
+    case bi::Irred: {
       check_for_paren(env);
       scanner_expre(env);
       std::int32_t level = -1;
@@ -616,9 +617,9 @@ bool scalar_builtin(builtin_func1_EnvRec* env, std::int32_t index) {
       irreducible_poly(env->n, level);
       return true;
     }
-    case 31: isprime_builtin(env); return true;
-    case 33: killden_builtin(env); return true;
-    case 35: {
+    case bi::Isprime: isprime_builtin(env); return true;
+    case bi::Killden: killden_builtin(env); return true;
+    case bi::Lcoef: {
       standard_read(env);
       const quoly v = *env->x;
       if (v->numb) {
@@ -629,7 +630,7 @@ bool scalar_builtin(builtin_func1_EnvRec* env, std::int32_t index) {
       quoly_leading_coef(env->x, env->n);
       return true;
     }
-    case 37: {
+    case bi::Lmon: {
       check_for_paren(env);
       scan(env);
       get_the_data(env, &env->x, env->n);
@@ -647,14 +648,14 @@ bool scalar_builtin(builtin_func1_EnvRec* env, std::int32_t index) {
       leading_mon(env->x, y.q == nullptr ? nullptr : &y.q, env->n);
       return true;
     }
-    case 38: {
+    case bi::Longest: {
       standard_read(env);
       set_result(env, quoly_max_digits(*env->x));
       return true;
     }
-    case 39: shift_levels(env, true); return true;
-    case 69: shift_levels(env, false); return true;
-    case 49: {
+    case bi::Lower: shift_levels(env, true); return true;
+    case bi::Raise: shift_levels(env, false); return true;
+    case bi::Monless: {
       read_with_comma(env);
       ValueCell b;
       read_sum(env, &b.q);
@@ -663,15 +664,15 @@ bool scalar_builtin(builtin_func1_EnvRec* env, std::int32_t index) {
       set_result(env, quoly_mon_less_eq(*env->n, b.q) ? 1 : 0);
       return true;
     }
-    case 53: monomial_coef(env); return true;
-    case 71: {
+    case bi::Nmcoef: monomial_coef(env); return true;
+    case bi::Rational: {
       standard_read(env);
       const quoly v = *env->x;
       set_result(env, !v->numb && v->rat && !lintmode ? 1 : 0);
       return true;
     }
-    case 86: splice_builtin(env); return true;
-    case 87: split_builtin(env); return true;
+    case bi::Splice: splice_builtin(env); return true;
+    case bi::Split: split_builtin(env); return true;
     default: return false;
   }
 }

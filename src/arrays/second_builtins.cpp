@@ -26,6 +26,7 @@
 #include "poly/poly_repr.h"
 #include "quoly/quoly_coef.h"
 #include "quoly/quoly_quot.h"
+#include "toplevel/builtin_names.h"
 #include "toplevel/display.h"
 #include "toplevel/language_services.h"
 #include "toplevel/poly_display.h"
@@ -91,7 +92,7 @@ void read_array_operand(Env* env) {
   if (env->q == nullptr) abandon(no_such_array_error, &env->errorname);
 }
 
-// Indices 43 and 44.
+// "Mcoef" and "Mdiv".
 void monomial_coefficient(Env* env, bool cofactor) {
   check_for_paren(env);
   scan(env);
@@ -107,7 +108,7 @@ void monomial_coefficient(Env* env, bool cofactor) {
   scan(env);
 }
 
-// Index 46.
+// "Minpoly".
 void minimal_polynomial(Env* env) {
   if (polynames == nullptr) abandon(no_polynomial_variables_error, &token);
   read_array_operand(env);
@@ -145,7 +146,7 @@ void minimal_polynomial(Env* env) {
   }
 }
 
-// Index 50.
+// "Monomials".
 void monomial_column(Env* env) {
   check_for_paren(env);
   scan(env);
@@ -185,7 +186,7 @@ void monomial_column(Env* env) {
   set_result(env, terms);
 }
 
-// Index 57.
+// "Numcont".
 void numeric_content(Env* env) {
   standard_read(env);
   const quoly v = *env->x;
@@ -216,7 +217,7 @@ void numeric_content(Env* env) {
   use_up_poly(&r, env->n);
 }
 
-// Index 61.
+// "Pfrob".
 void pth_root(Env* env) {
   if (!modularmode) abandon(monic_outside_field_error, &token);
   if (!mod_is_prime) abandon(modulus_not_prime_error, &token);
@@ -230,7 +231,7 @@ void pth_root(Env* env) {
   quoly_pth_root(env->n);
 }
 
-// Index 64.
+// "Powermod".
 void modular_power(Env* env) {
   if (lintmode && !modularmode) abandon(word_arithmetic_error, &token);
   check_for_paren(env);
@@ -265,7 +266,7 @@ void modular_power(Env* env) {
   scan(env);
 }
 
-// Index 74.
+// "Rem".
 void remainder(Env* env) {
   read_with_comma(env);
   ValueCell b;
@@ -277,7 +278,7 @@ void remainder(Env* env) {
   scan(env);
 }
 
-// Indices 92 (columns) and 93 (rows).
+// "Swapcol" (columns) and "Swaprow" (rows).
 void exchange(Env* env, std::int32_t index) {
   read_array_operand(env);
   const bool sparse = env->q->spar != nullptr;
@@ -287,8 +288,8 @@ void exchange(Env* env, std::int32_t index) {
   } else if (sparse) {
     abandon(sub_array_sparse_array_not_allowed_error, &env->errorname);
   }
-  if (index == 93 && env->target_rows != env->total_rows) abandon(row_exchange_needs_all_rows_array_error, &env->errorname);
-  if (index == 92 && array_entries(env->q) !=
+  if (index == bi::Swaprow && env->target_rows != env->total_rows) abandon(row_exchange_needs_all_rows_array_error, &env->errorname);
+  if (index == bi::Swapcol && array_entries(env->q) !=
                          static_cast<std::int64_t>(env->total_rows) * env->cols)
     abandon(column_exchange_needs_all_columns_array_error, &env->errorname);
   expect(",", comma_expected_error);
@@ -311,12 +312,12 @@ void exchange(Env* env, std::int32_t index) {
   const std::int32_t base = sparse ? 1 : 0;
   const std::int64_t ii = static_cast<std::int64_t>(i) - addresser + base;
   const std::int64_t jj = static_cast<std::int64_t>(j) - addresser + base;
-  const std::int64_t limit = base + (index == 93 ? env->total_rows : env->cols);
+  const std::int64_t limit = base + (index == bi::Swaprow ? env->total_rows : env->cols);
   if (ii < base || jj < base || ii >= limit || jj >= limit) abandon(row_column_index_out_range_179_error, &token);
   const std::int32_t lo = static_cast<std::int32_t>(ii < jj ? ii : jj);
   const std::int32_t hi = static_cast<std::int32_t>(ii < jj ? jj : ii);
   if (lo != hi) {
-    if (sparse && index == 93) {
+    if (sparse && index == bi::Swaprow) {
       sp_switchrow(env->q->spar, lo, hi);
     } else if (sparse) {
       sp_switchcol(env->q->spar, lo, hi, env->q->rows, 1);
@@ -328,7 +329,7 @@ void exchange(Env* env, std::int32_t index) {
   set_result(env, 0);
 }
 
-// Index 99.
+// "Totdeg".
 void total_degree_part(Env* env) {
   read_with_comma(env);
   if (has_denominator(*env->n)) abandon(irreducible_quotient_error, &token);
@@ -353,7 +354,7 @@ void total_degree_part(Env* env) {
   do_total_degree(env->n, q, env->k);
 }
 
-// Indices 106 and 107.
+// "ZZ1" and "ZZ2".
 void raw_display(Env* env, bool with_names) {
   standard_read(env);
   const quoly v = *env->x;
@@ -370,7 +371,7 @@ void raw_display(Env* env, bool with_names) {
   if (*env->n == nullptr) quoly_set(0, env->n);
 }
 
-// Index 108.
+// "ZZ3".
 void generic_display(Env* env) {
   standard_read(env);
   if (number_polys > 78) {
@@ -410,45 +411,45 @@ void builtin_func2(textptr inf, quolyptr n, nameptr* flag, std::int32_t index) {
     ~count_release() { special_free(&f->arrsize); }
   } release{&env.arr_facts};
   switch (index) {
-    case 43:
-    case 44:
-      monomial_coefficient(&env, index == 44);
+    case bi::Mcoef:
+    case bi::Mdiv:
+      monomial_coefficient(&env, index == bi::Mdiv);
       return;
-    case 46:
+    case bi::Minpoly:
       minimal_polynomial(&env);
       return;
-    case 47:
+    case bi::Modmode:
       scan(&env);
       set_result(&env, modularmode ? 1 : 0);
       return;
-    case 48:
+    case bi::Modulus:
       scan(&env);
       set_result(&env, modulus);
       return;
-    case 50:
+    case bi::Monomials:
       monomial_column(&env);
       return;
-    case 51:
+    case bi::Move:
       move_storage(inf, n, flag);
       return;
-    case 56:
+    case bi::Number:
       standard_read(&env);
       set_result(&env, (*env.x)->numb ? 1 : 0);
       return;
-    case 57:
+    case bi::Numcont:
       numeric_content(&env);
       return;
-    case 59:
+    case bi::Numvars:
       scan(&env);
       set_result(&env, number_polys);
       return;
-    case 61:
+    case bi::Pfrob:
       pth_root(&env);
       return;
-    case 64:
+    case bi::Powermod:
       modular_power(&env);
       return;
-    case 65: {
+    case bi::Prime: {
       standard_read(&env);
       if (!(*env.x)->numb) abandon(not_number_error, &token);
       const std::int32_t k = quoly_convert_to_int(*env.x);
@@ -456,13 +457,13 @@ void builtin_func2(textptr inf, quolyptr n, nameptr* flag, std::int32_t index) {
       set_result(&env, small_prime[k]);
       return;
     }
-    case 72:
+    case bi::Recoef:
       change_coef(inf, n, flag);
       return;
-    case 74:
+    case bi::Rem:
       remainder(&env);
       return;
-    case 75:
+    case bi::Return:
       simple_read(&env);
       if (*flag != nullptr) {
         exit_flag = true;
@@ -470,68 +471,68 @@ void builtin_func2(textptr inf, quolyptr n, nameptr* flag, std::int32_t index) {
         std::printf(" *** Warning. 'Return' ignored.\n");
       }
       return;
-    case 77:
+    case bi::Rlabel:
       namechange(inf, n, flag);
       set_result(&env, 0);
       return;
-    case 85:
+    case bi::Sparse:
       make_sparse(inf, n, flag);
       return;
-    case 90:
+    case bi::Sum:
       arr_parse('S', inf, n, flag);
       return;
-    case 91:
+    case bi::Swap:
       swap_storage(inf, n, flag);
       return;
-    case 92:
-    case 93:
+    case bi::Swapcol:
+    case bi::Swaprow:
       exchange(&env, index);
       return;
-    case 95:
-    case 96: {
+    case bi::Terms:
+    case bi::Termsall: {
       standard_read(&env);
       const quoly v = *env.x;
-      set_result(&env, v->numb ? 1 : (index == 95 ? numterms(v) : f_numterms(v)));
+      set_result(&env, v->numb ? 1 : (index == bi::Terms ? numterms(v) : f_numterms(v)));
       return;
     }
-    case 97: {
+    case bi::Time: {
       scan(&env);
       const std::time_t now = std::time(nullptr);
       std::printf("%s", std::asctime(std::localtime(&now)));
       set_result(&env, 0);
       return;
     }
-    case 98:
+    case bi::Tone:
       scan(&env);
       std::printf("\a");
       set_result(&env, 0);
       return;
-    case 99:
+    case bi::Totdeg:
       total_degree_part(&env);
       return;
-    case 100:
+    case bi::Trace:
       arr_parse('T', inf, n, flag);
       return;
-    case 102:
+    case bi::True:
       scan(&env);
       set_result(&env, 1);
       return;
-    case 104: {
+    case bi::Vars: {
       standard_read(&env);
       const quoly v = *env.x;
       set_result(&env, v->numb ? 0 : driver_poly_vars(v->numer));
       return;
     }
-    case 105:
+    case bi::Wipe:
       scan(&env);
       set_result(&env, 0);
       wipe_free_lists();
       return;
-    case 106:
-    case 107:
-      raw_display(&env, index == 106);
+    case bi::ZZ1:
+    case bi::ZZ2:
+      raw_display(&env, index == bi::ZZ1);
       return;
-    case 108:
+    case bi::ZZ3:
       generic_display(&env);
       return;
     default:

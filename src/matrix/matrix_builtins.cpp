@@ -20,6 +20,7 @@
 #include "numbers/freelists.h"
 #include "numbers/mod_journal.h"
 #include "quoly/quoly_impl.h"
+#include "toplevel/builtin_names.h"
 #include "toplevel/state.h"
 
 namespace tavrin {
@@ -33,23 +34,23 @@ void next(builtin_func1_EnvRec* env) { scanner(env->inf, &token, env->flag); }
 
 const char* builtin_name(std::int32_t index) {
   switch (index) {
-    case 3: return "Chpoly";
-    case 6: return "Colreduce";
-    case 19: return "FFLU";
-    case 20: return "FFLUC";
-    case 29: return "Hermite";
-    case 32: return "Iszero";
-    case 42: return "MSmith";
-    case 45: return "Minors";
-    case 54: return "Normalize";
-    case 63: return "Poly";
-    case 67: return "Pseudet";
-    case 73: return "Redrowech";
-    case 76: return "Reverse";
-    case 78: return "Rowreduce";
-    case 81: return "STrans";
-    case 83: return "Smith";
-    case 84: return "Sort";
+    case bi::Chpoly: return "Chpoly";
+    case bi::Colreduce: return "Colreduce";
+    case bi::FFLU: return "FFLU";
+    case bi::FFLUC: return "FFLUC";
+    case bi::Hermite: return "Hermite";
+    case bi::Iszero: return "Iszero";
+    case bi::MSmith: return "MSmith";
+    case bi::Minors: return "Minors";
+    case bi::Normalize: return "Normalize";
+    case bi::Poly: return "Poly";
+    case bi::Pseudet: return "Pseudet";
+    case bi::Redrowech: return "Redrowech";
+    case bi::Reverse: return "Reverse";
+    case bi::Rowreduce: return "Rowreduce";
+    case bi::STrans: return "STrans";
+    case bi::Smith: return "Smith";
+    case bi::Sort: return "Sort";
     default: return "";
   }
 }
@@ -131,12 +132,12 @@ struct SparseOutputs {
 // The size of output i (from 0) of the built-in.
 void output_size(std::int32_t index, int i, const builtin_func1_EnvRec* env, std::int32_t* r,
                  std::int32_t* c) {
-  if (index == 67) {
+  if (index == bi::Pseudet) {
     *r = 2;
     *c = integer_of(*env->n);
-  } else if (index == 73) {
+  } else if (index == bi::Redrowech) {
     *r = *c = env->rows;
-  } else if (index == 19 || index == 20) {
+  } else if (index == bi::FFLU || index == bi::FFLUC) {
     *r = env->rows;
     *c = i == 0 ? 1 : env->rows;
     if (i >= 4) *r = *c = env->cols;
@@ -215,20 +216,20 @@ void check_integer_entries(const builtin_func1_EnvRec* env, arrptr q) {
 
 // The normal-form family: 6, 29, 42, 45, 54, 67, 73, 78, 83.
 void normal_form(builtin_func1_EnvRec* env, std::int32_t index) {
-  if (lintmode && (index == 42 || index == 83 || index == 29)) abandon(not_available_word_arithmetic_error, &token);
-  read_matrix_operand(env, index, index == 45);
+  if (lintmode && (index == bi::MSmith || index == bi::Smith || index == bi::Hermite)) abandon(not_available_word_arithmetic_error, &token);
+  read_matrix_operand(env, index, index == bi::Minors);
   const arrptr q = env->q;
   const bool is_sparse = q->spar != nullptr;
-  if (is_sparse && (index == 6 || index == 54)) abandon(sparse_array_not_allowed_242_error, &env->errorname);
-  if (!is_sparse && index == 78) abandon(dense_array_not_allowed_error, &env->errorname);
-  if (index == 29 || index == 42 || index == 83) check_integer_entries(env, q);
-  const bool sparse_out = is_sparse && index != 67;
+  if (is_sparse && (index == bi::Colreduce || index == bi::Normalize)) abandon(sparse_array_not_allowed_242_error, &env->errorname);
+  if (!is_sparse && index == bi::Rowreduce) abandon(dense_array_not_allowed_error, &env->errorname);
+  if (index == bi::Hermite || index == bi::MSmith || index == bi::Smith) check_integer_entries(env, q);
+  const bool sparse_out = is_sparse && index != bi::Pseudet;
 
   Slots slots;
   std::int32_t k = 268435456;
   ValueCell pd;
   bool have_pd = false;
-  if (index == 42) {
+  if (index == bi::MSmith) {
     if (std::strcmp(token.name, ",") == 0) {
       next(env);
       free_quoly(&pd.q);
@@ -243,12 +244,12 @@ void normal_form(builtin_func1_EnvRec* env, std::int32_t index) {
       if (slots.given == 4) abandon(close_paren_expected_error, &token);
       if (std::strcmp(token.name, ",") != 0) abandon(comma_close_paren_expected_error, &token);
       const int i = slots.given++;
-      if (index == 73 && i == 2) abandon(too_many_output_arrays_325_error, &token);
-      if (index == 45 && i == 3) abandon(three_output_arrays_required_error, &token);
-      if (index == 67 && i == 2) abandon(too_many_output_arrays_306_error, &token);
+      if (index == bi::Redrowech && i == 2) abandon(too_many_output_arrays_325_error, &token);
+      if (index == bi::Minors && i == 3) abandon(three_output_arrays_required_error, &token);
+      if (index == bi::Pseudet && i == 2) abandon(too_many_output_arrays_306_error, &token);
       next(env);
       if (std::strcmp(token.name, ",") == 0) continue;
-      if (index == 67 && i == 1) {
+      if (index == bi::Pseudet && i == 1) {
         ValueCell cut;
         old_expre(env->inf, &cut.q, env->flag);
         k = integer_of(cut.q) - addresser + 1;
@@ -257,14 +258,14 @@ void normal_form(builtin_func1_EnvRec* env, std::int32_t index) {
       read_slot_name(env, &slots.name[i]);
       slots.want[i] = true;
     }
-    if (index == 45 && !(slots.want[0] && slots.want[1] && slots.want[2]))
+    if (index == bi::Minors && !(slots.want[0] && slots.want[1] && slots.want[2]))
       abandon(three_output_arrays_required_error, &token);
   }
   next(env);
 
   free_quoly(env->n);
   quoly_set(0, env->n);
-  if (index == 45) {
+  if (index == bi::Minors) {
     matrix_engines.minors(q, find_array(&slots.name[0]), find_array(&slots.name[1]),
                           &slots.name[2], env->see_star, env->n);
     return;
@@ -276,13 +277,13 @@ void normal_form(builtin_func1_EnvRec* env, std::int32_t index) {
     for (int i = 0; i < 4; ++i) {
       if (!slots.want[i]) continue;
       std::int32_t r = 0, c = 0;
-      output_size(index == 67 ? 6 : index, i, env, &r, &c);
+      output_size(index == bi::Pseudet ? 6 : index, i, env, &r, &c);
       dense.take(i, static_cast<std::int64_t>(r) * c, &env->errorname);
     }
   } else {
     for (int i = 0; i < 4; ++i) sparse.rows[i] = i % 2 == 0 ? env->rows : env->cols;
   }
-  if (index == 42 && !have_pd) {
+  if (index == bi::MSmith && !have_pd) {
     matrix_engines.new_pseudo(env->n, q);
     free_quoly(&pd.q);
     pd.q = *env->n;
@@ -290,27 +291,27 @@ void normal_form(builtin_func1_EnvRec* env, std::int32_t index) {
     quoly_set(0, env->n);
     if (!pd.q->numb) abandon(not_number_error, &token);
   }
-  const imptr pseudodet = index == 42 ? pd.q->ncoef : nullptr;
+  const imptr pseudodet = index == bi::MSmith ? pd.q->ncoef : nullptr;
   workptr* w = dense.w;
   switch (index) {
-    case 6:
-    case 67:
+    case bi::Colreduce:
+    case bi::Pseudet:
       matrix_engines.colreduce(env->n, q, slots.want, w[0], w[1], w[2], w[3], sparse.s,
-                               index == 67, k);
+                               index == bi::Pseudet, k);
       break;
-    case 29:
+    case bi::Hermite:
       matrix_engines.intcolred(env->n, q, slots.want, w[0], w[1], w[2], w[3], sparse.s, false,
                                pseudodet);
       break;
-    case 42:
-    case 83:
-      matrix_engines.intnormal(env->n, q, slots.want, w[0], w[1], w[2], w[3], index == 42,
+    case bi::MSmith:
+    case bi::Smith:
+      matrix_engines.intnormal(env->n, q, slots.want, w[0], w[1], w[2], w[3], index == bi::MSmith,
                                pseudodet, sparse.s, index);
       break;
-    case 54:
+    case bi::Normalize:
       matrix_engines.normalize(env->n, q, slots.want, w[0], w[1], w[2], w[3]);
       break;
-    case 73:
+    case bi::Redrowech:
       matrix_engines.red_row_ech(env->n, q, slots.want, w[0], w[1], sparse.s);
       break;
     default:
@@ -320,7 +321,7 @@ void normal_form(builtin_func1_EnvRec* env, std::int32_t index) {
   make_outputs(env, index, slots, dense, sparse, sparse_out);
 }
 
-// "FFLU" (19) and "FFLUC" (20).
+// "FFLU" and "FFLUC".
 void fflu(builtin_func1_EnvRec* env, std::int32_t index) {
   read_matrix_operand(env, index, false);
   if (env->q->spar != nullptr) abandon(sparse_array_not_allowed_242_error, &env->errorname);
@@ -331,7 +332,7 @@ void fflu(builtin_func1_EnvRec* env, std::int32_t index) {
     const int i = slots.given++;
     next(env);
     if (std::strcmp(token.name, ",") == 0) continue;
-    if (index == 19 && i >= 4) abandon(too_many_output_arrays_325_error, &token);
+    if (index == bi::FFLU && i >= 4) abandon(too_many_output_arrays_325_error, &token);
     read_slot_name(env, &slots.name[i]);
     slots.want[i] = true;
   }
@@ -347,7 +348,7 @@ void fflu(builtin_func1_EnvRec* env, std::int32_t index) {
     dense.take(i, static_cast<std::int64_t>(r) * c, &env->errorname);
   }
   workptr* w = dense.w;
-  matrix_engines.fract_free_lu(index == 20, env->n, env->q, slots.want, w[0], w[1], w[2], w[3],
+  matrix_engines.fract_free_lu(index == bi::FFLUC, env->n, env->q, slots.want, w[0], w[1], w[2], w[3],
                                w[4], w[5]);
   SparseOutputs none;
   make_outputs(env, index, slots, dense, none, false);
@@ -461,15 +462,15 @@ void lcm_of_entries(builtin_func1_EnvRec* env) {
   findlcm(env->n, env->q->spar, env->start, env->total_rows, env->target_rows, env->cols);
 }
 
-// "Poly" (63) and "Reverse" (76).
+// "Poly" and "Reverse".
 void poly_or_reverse(builtin_func1_EnvRec* env, std::int32_t index) {
-  if (index == 63 && polynames == nullptr) abandon(no_polynomial_variables_error, &token);
+  if (index == bi::Poly && polynames == nullptr) abandon(no_polynomial_variables_error, &token);
   tokentipe name{};
   read_bracketed_array(env, &name);
   const arrptr q = env->q;
   free_quoly(env->n);
   quoly_set(0, env->n);
-  if (index == 63) {
+  if (index == bi::Poly) {
     if (q->spar != nullptr) {
       arr_to_poly_sparse(q->spar, q->rows, env->n);
     } else {
@@ -521,41 +522,41 @@ void set_operation(builtin_func1_EnvRec* env) {
 
 bool matrix_builtin(builtin_func1_EnvRec* env, std::int32_t index) {
   switch (index) {
-    case 6:
-    case 29:
-    case 42:
-    case 45:
-    case 54:
-    case 67:
-    case 73:
-    case 78:
-    case 83:
+    case bi::Colreduce:
+    case bi::Hermite:
+    case bi::MSmith:
+    case bi::Minors:
+    case bi::Normalize:
+    case bi::Pseudet:
+    case bi::Redrowech:
+    case bi::Rowreduce:
+    case bi::Smith:
       normal_form(env, index);
       return true;
-    case 19:
-    case 20:
+    case bi::FFLU:
+    case bi::FFLUC:
       fflu(env, index);
       return true;
-    case 3:
+    case bi::Chpoly:
       chpoly_builtin(env);
       return true;
-    case 32:
+    case bi::Iszero:
       iszero(env);
       return true;
-    case 81:
+    case bi::STrans:
       strans(env);
       return true;
-    case 34:
+    case bi::LCM:
       lcm_of_entries(env);
       return true;
-    case 63:
-    case 76:
+    case bi::Poly:
+    case bi::Reverse:
       poly_or_reverse(env, index);
       return true;
-    case 84:
+    case bi::Sort:
       sort_rows(env);
       return true;
-    case 94:
+    case bi::Synth:
       set_operation(env);
       return true;
     default:

@@ -14,6 +14,7 @@
 #include "quoly/quoly_add.h"
 #include "quoly/quoly_mult.h"
 #include "quoly/quoly_quot.h"
+#include "toplevel/builtin_names.h"
 #include "toplevel/state.h"
 
 namespace tavrin {
@@ -223,7 +224,7 @@ void uppertri(workptr arr, std::int32_t rows) {
 
 void switchrow_col(std::int32_t index, std::int32_t j, std::int32_t k, std::int32_t start,
                    std::int32_t total_rows, std::int32_t target_rows, std::int32_t cols) {
-  if (index == 93) {
+  if (index == bi::Swaprow) {
     for (std::int32_t t = 0; t < cols; ++t)
       std::swap(*arp_cell(start + j + t * total_rows), *arp_cell(start + k + t * total_rows));
   } else {

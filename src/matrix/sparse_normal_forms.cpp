@@ -20,6 +20,7 @@
 #include "numbers/bigint_multiply.h"
 #include "numbers/freelists.h"
 #include "numbers/node_handles.h"
+#include "toplevel/builtin_names.h"
 #include "toplevel/state.h"
 
 namespace tavrin {
@@ -555,7 +556,7 @@ void sparse_intnormal(quolyptr n, arrptr q, const bool* want, sparseptr* auxspar
   TraceLevel trace(std::min(rows, cols));
   if (verbose) {
     dumpitt("Smith Normal Form, side ", std::min(rows, cols), true, true, true);
-    if (index == 42) std::printf(" pseudo-determinant size: %3d\n", pseudodet->size);
+    if (index == bi::MSmith) std::printf(" pseudo-determinant size: %3d\n", pseudodet->size);
   }
   auto euclid = [&] {
     std::int32_t m = std::min(rows, cols);
