@@ -34,23 +34,24 @@ void next(builtin_func1_EnvRec* env) { scanner(env->inf, &token, env->flag); }
 
 const char* builtin_name(std::int32_t index) {
   switch (index) {
-    case bi::Chpoly: return "Chpoly";
-    case bi::Colreduce: return "Colreduce";
-    case bi::FFLU: return "FFLU";
-    case bi::FFLUC: return "FFLUC";
-    case bi::Hermite: return "Hermite";
-    case bi::Iszero: return "Iszero";
-    case bi::MSmith: return "MSmith";
-    case bi::Minors: return "Minors";
-    case bi::Normalize: return "Normalize";
-    case bi::Poly: return "Poly";
-    case bi::Pseudet: return "Pseudet";
-    case bi::Redrowech: return "Redrowech";
-    case bi::Reverse: return "Reverse";
-    case bi::Rowreduce: return "Rowreduce";
-    case bi::STrans: return "STrans";
-    case bi::Smith: return "Smith";
-    case bi::Sort: return "Sort";
+    case bi::Chpoly:
+    case bi::Colreduce:
+    case bi::FFLU:
+    case bi::FFLUC:
+    case bi::Hermite:
+    case bi::Iszero:
+    case bi::MSmith:
+    case bi::Minors:
+    case bi::Normalize:
+    case bi::Poly:
+    case bi::Pseudet:
+    case bi::Redrowech:
+    case bi::Reverse:
+    case bi::Rowreduce:
+    case bi::STrans:
+    case bi::Smith:
+    case bi::Sort:
+      return builtin_names[index];
     default: return "";
   }
 }
@@ -277,7 +278,8 @@ void normal_form(builtin_func1_EnvRec* env, std::int32_t index) {
     for (int i = 0; i < 4; ++i) {
       if (!slots.want[i]) continue;
       std::int32_t r = 0, c = 0;
-      output_size(index == bi::Pseudet ? 6 : index, i, env, &r, &c);
+      // Pseudet's work arrays are sized as Colreduce's.
+      output_size(index == bi::Pseudet ? bi::Colreduce : index, i, env, &r, &c);
       dense.take(i, static_cast<std::int64_t>(r) * c, &env->errorname);
     }
   } else {
