@@ -190,12 +190,6 @@ void zero_denominator_warning(bool array, const char* name) {
 
 }  // namespace
 
-void set_coef(poly* n, textptr inf, nameptr* flag, std::int16_t level) {
-  coefficient_change ch;
-  read_change(inf, flag, *n == nullptr && level == 0, &ch);
-  *n = apply(*n, &ch);
-}
-
 void quoly_set_coef(quolyptr n, textptr inf, nameptr* flag) {
   coefficient_change ch;
   read_change(inf, flag, *n == nullptr, &ch);

@@ -267,17 +267,6 @@ void dense_route(mat_invert_EnvRec& env, workptr ar, workptr outar, bool ar_free
 
 void (*det_route_hook)(det_method m) = nullptr;
 
-const char* det_method_name(det_method m) {
-  static constexpr const char* names[] = {
-      "hamilton_path_driver", "invert_sparse",    "sparse_gauss_elim",
-      "sparse_gauss_Bareiss", "sparse_mod_int_determ", "sparse_lagrange",
-      "sparse_minors_det",    "int_sparse_minors_det", "mod_determ",
-      "int_determ",           "mod_matrix_inv",   "rat_poly_determ",
-      "mod_poly_determ",      "fl_poly_determ",   "gauss_Bareiss",
-      "standard_matrix_invert"};
-  return names[static_cast<std::int32_t>(m)];
-}
-
 void mat_invert(workptr ar, workptr outar, bool ar_free, bool oar_free, std::int32_t m,
                 quolyptr n, bool invert, bool equal, sparseptr* spar, poly fct,
                 std::int32_t the_degree, std::int32_t the_degree2, std::int32_t the_power,

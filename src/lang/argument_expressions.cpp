@@ -193,17 +193,6 @@ void install_language() {
   };
 }
 
-void special_set_quol(quolyptr p) {
-  quoly r;
-  newquoly(&r);
-  r->next = nullptr;
-  r->numb = true;
-  r->arr_arg = false;
-  init_quoly_node(r);
-  setvalue(0, r->ncoef);
-  *p = r;
-}
-
 void get_exponent(textptr inf, nameptr* flag, imptr* m2, bool factor) {
   ModularBracket integers;
   scan(inf, flag);

@@ -162,21 +162,6 @@ void adjust(varptr r, std::int32_t i) {
   r->val->arr_arg = false;
 }
 
-void iinsert(tokentipe* x, std::int32_t num, varptr* q) {
-  varptr v = find_var(x);
-  if (v == nullptr) {
-    quoly val = nullptr;
-    quoly_set(num, &val);
-    val->next = nullptr;
-    insert_var(x, val, q);
-    (*q)->val->arr_arg = false;
-    return;
-  }
-  adjust(v, num);
-  v->val->arr_arg = false;
-  *q = v;
-}
-
 void set_up_for_loop(textptr inf, nameptr* p, varptr* r, std::int32_t* init, std::int32_t* stop,
                      std::int32_t* increm, numptr* spcol, numptr** np) {
   *spcol = nullptr;

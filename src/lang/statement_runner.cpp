@@ -187,8 +187,6 @@ void getval(textptr inf, condexptr p, quolyptr n) {
   }
 }
 
-void eval_form(textptr inf, formptr q, quolyptr n) { run_list(inf, q, n); }
-
 void call_sys_func(textptr inf, quolyptr n, nameptr* flag) {
   SysFuncState state;
   // "Float" in the statement lasts until it ends, however it ends.

@@ -224,10 +224,6 @@ struct SearchMark {
 
 }  // namespace
 
-void set_ham_random_source(ham_random_source source) {
-  next_random = source != nullptr ? source : default_step;
-}
-
 namespace {
 
 // Sets a level up: the one-row case, or the choice of its line and the

@@ -131,18 +131,6 @@ void newcolnode(colptr* c, std::int32_t i, std::int32_t j) {
   *c = p;
 }
 
-void killoffu(colm_ptrptr u) {
-  colm_ptr rest = (*u)->next;
-  (*u)->next = nullptr;
-  while (rest != nullptr) {
-    colm_ptr next = rest->next;
-    rest->val = nullptr;  // values are not freed here
-    rest->next = colm_garb;
-    colm_garb = rest;
-    rest = next;
-  }
-}
-
 void colreduce(quolyptr n, arrptr q, const bool* want, workptr alpha, workptr beta,
                workptr alphinv, workptr betinv, sparseptr* auxspar, bool pseudo,
                std::int32_t cut) {

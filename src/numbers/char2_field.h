@@ -17,11 +17,6 @@ namespace tavrin {
 constexpr std::uint32_t gf256_poly = 0x11D;
 constexpr std::uint32_t gf65536_poly = 0x1100B;
 
-// True when field_size is 256 or 65536.
-inline bool is_char2_field_size(std::int32_t field_size) {
-  return field_size == 256 || field_size == 65536;
-}
-
 // x * y in the field of field_size elements (256 or 65536); x and y are
 // elements (0 .. field_size - 1).
 std::int32_t char2_mult(std::uint32_t x, std::uint32_t y, std::int32_t field_size);

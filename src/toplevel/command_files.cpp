@@ -143,8 +143,6 @@ void run_statements(quolyptr n) {
 
 }  // namespace
 
-int loading_depth() { return depth; }
-
 void load(textptr inf, quolyptr n, nameptr* flag, const std::string& newtok, bool* quit) {
   ScopedValue<bool> warn_negative(minus_warning, true);
   ScopedValue<bool> kept_integerflag(integerflag, false);

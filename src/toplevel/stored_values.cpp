@@ -243,21 +243,6 @@ void update_arrays() {
   for (const stored_cell& c : cells) wrap_value(*c.cell);
 }
 
-void downdate_vars(attach_poly_EnvRec* env) {
-  std::vector<stored_cell> cells;
-  add_variables(cells);
-  downdate(std::move(cells), env);
-}
-
-void downdate_arrays(attach_poly_EnvRec* env) {
-  std::vector<stored_cell> cells;
-  add_array_cells(cells);
-  add_system_cells(cells);
-  add_sparse_entries(cells);
-  downdate(std::move(cells), env);
-  purge_zero_entries();
-}
-
 void downdate_stored_values(attach_poly_EnvRec* env) {
   std::vector<stored_cell> cells;
   add_all_cells(cells);
