@@ -1,6 +1,6 @@
-// Array elements read inside expressions: the exact reader new_arretrieve,
-// the floating reader iarretrieve and its subscript rule ievalcoords
-// (declared in lang/later_services.h, which the factor readers include).
+// Array elements read inside expressions: the exact reader new_arretrieve
+// and the floating reader iarretrieve (declared in lang/later_services.h,
+// which the factor readers include).
 #include <cstring>
 
 #include "arrays/array_store.h"

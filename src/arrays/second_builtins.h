@@ -27,8 +27,8 @@ void builtin_func2(textptr inf, quolyptr n, nameptr* flag, std::int32_t index);
 // becomes value. *n := the changed value at the prompt, 0 in a stored
 // statement.
 void change_coef(textptr inf, quolyptr n, nameptr* flag);
-// The middle step of change_coef on a value: its numerator edited by
-// set_coef, a leaf result made a number.
+// The middle step of change_coef on a value: its numerator edited from the
+// current token, a leaf result made a number.
 void quoly_set_coef(quolyptr n, textptr inf, nameptr* flag);
 
 // "[" old "]" ":=" "'" "[" new "]" "'": the array gets the new name; the

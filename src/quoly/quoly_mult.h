@@ -31,10 +31,6 @@
 //                               once the result is formed, or written in
 //                               place when it and the result are numbers,
 //                               so p may hold n or m
-//   fast_gen_quoly_mult(n, m, laur)  *n := *n * *m, two fractions; *m kept
-//   gen_quoly_mult(n, m, q, laur)    *q := n * m, two fractions; n, m kept;
-//                               *q a fresh rational-function cell with nil
-//                               numerator and denominator
 // A result that is a number is a number value whose arr_arg is false.
 #pragma once
 
@@ -57,7 +53,7 @@ namespace tavrin {
 //   a * (c/d): a = d gives c; else g := gcd(a, d): (a/g) c over d/g;
 //   (a/b) * c: c = b gives a; else g := gcd(c, b): a (c/g) over b/g;
 //   (a/b) * (c/d): two rational numbers by mult_rats, else
-//   fast_gen_quoly_mult(n, m, false);
+//   the product of two fractions (detail::fractions_product, in place);
 // (constant GCDs divide by poly_quot with the codes -67 / -71 and -73 /
 // -79; in word-size arithmetic a constant GCD is a unit and ignored; with
 // field levels in big-integer arithmetic the contents are cancelled
@@ -80,7 +76,7 @@ void fast_quoly_mult(quolyptr n, quolyptr m);
 // way round; the one-denominator cancellations use reduce with nflag and
 // dflag set and the codes -143 / -149 (gcd of n's numerator and m's
 // denominator) and -151 / -157 (m's numerator and n's denominator); two
-// fractions go to mult_rats or gen_quoly_mult(n, m, q, false); the
+// fractions go to mult_rats or detail::fractions_product (into q); the
 // finishing step as in fast_quoly_mult.
 // n, m: kept (may be the same node); *p: overwritten (may hold n or m).
 // reads: as fast_quoly_mult

@@ -51,8 +51,11 @@ extern bool downdate_shortcut;
 void update_vars();
 void update_arrays();
 
-// downdate_vars and downdate_arrays as one rewriting: on an error no value
-// has changed.
+// Every stored value (the scalar variables, then the array cells and
+// entries) with 1 put for the variable at env.depth and that level removed,
+// as one rewriting: on an error no value has changed. badcnt counts the
+// values set to 1.
+// reads: polynames, mode flags; writes: badcnt
 void downdate_stored_values(attach_poly_EnvRec* env);
 
 // Switches Laurent mode to newval and brings every stored value (prevnum and
