@@ -19,6 +19,7 @@
 #include "numbers/freelists.h"
 #include "poly/poly_repr.h"
 #include "toplevel/charsets.h"
+#include "toplevel/dispatch.h"
 #include "toplevel/language_services.h"
 #include "toplevel/state.h"
 
@@ -146,8 +147,7 @@ void bind_slot(textptr inf, nameptr* flag, std::int32_t k) {
   scan(inf, flag);
   if (is_tok("%")) {
     const std::int32_t j = read_slot(inf, flag);
-    if (!(is_tok(";") || is_tok(end_marker_name) || is_tok("@") || is_tok(":")))
-      abandon(statement_must_end_semicolon_colon_error, &token);
+    if (!at_statement_end()) abandon(statement_must_end_semicolon_colon_error, &token);
     arrstash[k] = arrstash[j];
   } else if (is_tok("[")) {
     scan(inf, flag);

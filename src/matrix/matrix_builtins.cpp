@@ -194,7 +194,7 @@ void read_matrix_operand(builtin_func1_EnvRec* env, std::int32_t index, bool sta
 }
 
 // The Hermite and Smith forms work on integers only: every entry must be a
-// number (an uninitialised dense cell becomes 0 with the usual warning).
+// number (uninitialised dense cells are 0 by now).
 void check_integer_entries(const builtin_func1_EnvRec* env, arrptr q) {
   auto check = [env](quoly v) {
     if (v->numb) return;
@@ -205,13 +205,17 @@ void check_integer_entries(const builtin_func1_EnvRec* env, arrptr q) {
       for (colm_ptr e = *sparse_row(q->spar, i); e != nullptr; e = e->next) check(e->val);
     return;
   }
+  for (std::int32_t k = q->start; k <= q->stop; ++k) check(*arp_cell(k));
+}
+
+// The uninitialised cells of the dense array q become 0, with the counted
+// warning: the engines read every cell.
+void fill_uninitialised(arrptr q) {
   for (std::int32_t k = q->start; k <= q->stop; ++k) {
     quolyptr cell = arp_cell(k);
-    if (*cell == nullptr) {
-      count_uninitialised(q->name.name);
-      quoly_set(0, cell);
-    }
-    check(*cell);
+    if (*cell != nullptr) continue;
+    count_uninitialised(q->name.name);
+    quoly_set(0, cell);
   }
 }
 
@@ -223,6 +227,7 @@ void normal_form(builtin_func1_EnvRec* env, std::int32_t index) {
   const bool is_sparse = q->spar != nullptr;
   if (is_sparse && (index == bi::Colreduce || index == bi::Normalize)) abandon(sparse_array_not_allowed_242_error, &env->errorname);
   if (!is_sparse && index == bi::Rowreduce) abandon(dense_array_not_allowed_error, &env->errorname);
+  if (!is_sparse) fill_uninitialised(q);
   if (index == bi::Hermite || index == bi::MSmith || index == bi::Smith) check_integer_entries(env, q);
   const bool sparse_out = is_sparse && index != bi::Pseudet;
 
@@ -517,7 +522,7 @@ void set_operation(builtin_func1_EnvRec* env) {
   check_set_cols(a, b);
   const std::int32_t count = op == 0 ? intersect(a, b) : op == 1 ? synth_union(a, b) : synth_merge(a, b);
   free_quoly(env->n);
-  quoly_set(count, env->n);
+  quoly_set_integer(count, env->n);
 }
 
 }  // namespace

@@ -27,7 +27,7 @@ enum : std::int32_t {
   Denom = 10,       // scalar_builtin (arrays/scalar_builtins.cpp)
   Deriv = 11,       // scalar_builtin (arrays/scalar_builtins.cpp)
   Det = 12,         // evaluated as the operator it names
-  Dexmin = 13,      // no body yet: not_implemented()
+  Dexmin = 13,      // builtin_func1 (arrays/builtin_dispatch.cpp)
   Diag = 14,        // evaluated as the operator it names
   Div = 15,         // scalar_builtin (arrays/scalar_builtins.cpp)
   EGCD = 16,        // scalar_builtin (arrays/scalar_builtins.cpp)
