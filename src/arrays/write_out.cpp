@@ -9,6 +9,7 @@
 #include "arrays/array_display.h"
 #include "arrays/array_store.h"
 #include "arrays/declarations.h"
+#include "core/error_codes.h"
 #include "core/errors.h"
 #include "core/globals.h"
 #include "core/mode_guard.h"
@@ -63,7 +64,7 @@ std::int32_t read_width(textptr inf, nameptr* flag) {
   ValueCell w;
   sum_of_terms(inf, &w.q, flag);
   if (w.q == nullptr || !w.q->numb) {
-    error(118, &token);
+    error(subscript_dimension_not_integer_error, &token);
     return 0;
   }
   const std::int32_t v = quoly_convert_to_int(w.q);
@@ -103,7 +104,7 @@ void handle_quote(textptr inf, nameptr* flag, const target& t) {
     if (std::strcmp(ch.name, "'") == 0) break;
     if (*flag != nullptr && std::strcmp(ch.name, end_marker_name) == 0) {
       token = ch;
-      error(106, &token);
+      error(output_list_ended_before_close_paren_error, &token);
       return;
     }
     if (text.size() < longest_text) text += ch.name;
@@ -146,8 +147,8 @@ void array_item(textptr inf, nameptr* flag, bool ok, bool do_extras, const targe
   arrptr q = nullptr;
   fasterlookup(&x, &q, inf, flag);
   const bool system = q == syst;
-  if (system && (syst == nullptr || syst->rows < 1 || syst->stop < 0)) abandon(175, &token);
-  if (q == nullptr) abandon(28, &x);
+  if (system && (syst == nullptr || syst->rows < 1 || syst->stop < 0)) abandon(system_array_empty_error, &token);
+  if (q == nullptr) abandon(no_such_array_error, &x);
   const std::int32_t rows = q->rows;
   const std::int32_t cols = system
       ? static_cast<std::int32_t>((std::int64_t{syst->stop} + 1) / syst->rows)
@@ -156,17 +157,17 @@ void array_item(textptr inf, nameptr* flag, bool ok, bool do_extras, const targe
   scanner(inf, &token, flag);
   if (is_tok("[")) {
     scanner(inf, &token, flag);
-    read_range(inf, flag, ',', rows, &r0, &r1, 56, 57);
-    if (!is_tok(",")) abandon(61, &token);
+    read_range(inf, flag, ',', rows, &r0, &r1, row_range_outside_array_error, row_range_reversed_error);
+    if (!is_tok(",")) abandon(close_bracket_expected_after_subscripts_error, &token);
     scanner(inf, &token, flag);
-    read_range(inf, flag, ']', cols, &c0, &c1, 58, 59);
+    read_range(inf, flag, ']', cols, &c0, &c1, column_range_outside_array_error, column_range_reversed_error);
     scanner(inf, &token, flag);
   }
-  if (!is_tok("]")) abandon(24, &token);
+  if (!is_tok("]")) abandon(close_bracket_expected_24_error, &token);
   scanner(inf, &token, flag);
   item_format f;
   if (ok) f = read_format(inf, flag);
-  if (!is_tok("]") && !statement_end() && !is_tok(",") && !is_tok(")")) abandon(24, &token);
+  if (!is_tok("]") && !statement_end() && !is_tok(",") && !is_tok(")")) abandon(close_bracket_expected_24_error, &token);
   const std::int32_t location = q->spar != nullptr ? r0 + c0 * rows : q->start + r0 + c0 * rows;
   arrdisplay(t.f, t.outflag, false, &x, q, system ? r0 + c0 * rows : location, r1 - r0 + 1,
              c1 - c0 + 1, r0 + addresser, c0 + addresser, rows, f.width > 0 ? f.width : 4,
@@ -208,7 +209,7 @@ void value_item(textptr inf, quolyptr n, nameptr* flag, bool ok, const target& t
     v = zero.q;
   }
   if (f.charprint && !v->numb) {
-    error(121, &quotesign);
+    error(character_display_entry_not_number_error, &quotesign);
     return;
   }
   if (!f.given) {
@@ -227,7 +228,7 @@ void one_write_out(textptr inf, quolyptr n, nameptr* flag, bool ok, const target
     handle_quote(inf, flag, t);
   } else if (statement_end()) {
     if (ok) {
-      error(106, &token);
+      error(output_list_ended_before_close_paren_error, &token);
       return;
     }
     std::fputc('\n', t.f);
@@ -253,8 +254,8 @@ void write_out(textptr inf, quolyptr n, nameptr* flag) {
       scanner(inf, &token, flag);
       if (is_tok("&")) {
         scanner(inf, &token, flag);
-        if (!is_tok("o")) abandon(261, &token);
-        if (outpuf == nullptr) abandon(263, &token);
+        if (!is_tok("o")) abandon(o_expected_after_amp_error, &token);
+        if (outpuf == nullptr) abandon(no_output_file_open_error, &token);
         t = {outpuf, false};
         scanner(inf, &token, flag);
         if (is_tok(",")) scanner(inf, &token, flag);
@@ -264,7 +265,7 @@ void write_out(textptr inf, quolyptr n, nameptr* flag) {
         if (is_tok(",")) {
           scanner(inf, &token, flag);
         } else if (!is_tok(")")) {
-          abandon(105, &token);
+          abandon(comma_close_paren_expected_output_list_error, &token);
         }
       }
       scanner(inf, &token, flag);

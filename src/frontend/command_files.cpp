@@ -5,6 +5,7 @@
 #include <memory>
 #include <vector>
 
+#include "core/error_codes.h"
 #include "core/errors.h"
 #include "core/globals.h"
 #include "core/interrupts.h"
@@ -22,7 +23,6 @@ namespace tavrin {
 namespace {
 
 constexpr std::size_t longest_name = 255;
-constexpr std::int32_t bad_ending_error = 129;
 
 int depth = 0;
 // Files closed while a statement of theirs was still running (a "&R" inside
@@ -101,7 +101,7 @@ void cannot_open(const std::string& name) {
   tokentipe bad{};
   std::strncpy(bad.name, name.c_str(), sizeof bad.name - 1);
   bad.address = -1;
-  error(374, &bad);
+  error(file_cannot_opened_error, &bad);
 }
 
 // The per-statement counters start afresh, as at the terminal.
@@ -135,7 +135,7 @@ void run_statements(quolyptr n) {
     parse(&file, n, &zilch);
     zilch = nullptr;
     if (!is_tok(";") && !is_tok(end_marker_name) && !is_tok("@") && !is_tok(":"))
-      error(bad_ending_error, &token);
+      error(statement_must_end_semicolon_colon_error, &token);
     finish = nullptr;
     leftover[0] = '\0';
     in->drop_line();
@@ -143,8 +143,6 @@ void run_statements(quolyptr n) {
 }
 
 }  // namespace
-
-int loading_depth() { return depth; }
 
 void load(textptr inf, quolyptr n, nameptr* flag, const std::string& newtok, bool* quit) {
   ScopedValue<bool> warn_negative(minus_warning, true);
@@ -157,7 +155,7 @@ void load(textptr inf, quolyptr n, nameptr* flag, const std::string& newtok, boo
   bool continues = false;
   if (!input_file_name.empty() && !renames) {
     // Reading the file being read would restart it for ever.
-    if (depth > 0 && file_being_read == inpuf) return error(149, &token);
+    if (depth > 0 && file_being_read == inpuf) return error(input_output_file_must_differ_error, &token);
     if (!done_load || inpuf == nullptr) {
       close_input_file();
       if (!open_input_file(input_file_name)) return cannot_open(input_file_name);
@@ -171,9 +169,9 @@ void load(textptr inf, quolyptr n, nameptr* flag, const std::string& newtok, boo
       *quit = true;
       if (!ask_name(&name)) return;
     }
-    if (name.empty()) return error(248, &token);
-    if (name == output_file_name) return error(149, &token);
-    if (depth > 0 && name == input_file_name) return error(149, &token);
+    if (name.empty()) return error(file_name_empty_error, &token);
+    if (name == output_file_name) return error(input_output_file_must_differ_error, &token);
+    if (depth > 0 && name == input_file_name) return error(input_output_file_must_differ_error, &token);
     if (name == "@") {
       const bool had_name = !input_file_name.empty();
       close_input_file();

@@ -24,8 +24,4 @@ namespace tavrin {
 // statements raise (the file context is shown; "&b" closes the file).
 void load(textptr inf, quolyptr n, nameptr* flag, const std::string& newtok, bool* quit);
 
-// The number of command files being read, one inside the other (0 at the
-// terminal).
-int loading_depth();
-
 }  // namespace tavrin

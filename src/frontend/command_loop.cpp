@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "core/error_codes.h"
 #include "arrays/array_display.h"
 #include "core/errors.h"
 #include "core/globals.h"
@@ -23,8 +24,6 @@
 namespace tavrin {
 
 namespace {
-
-constexpr std::int32_t bad_ending_error = 129;
 
 // ---- The ground ring the user chose ------------------------------------------------------
 
@@ -84,7 +83,7 @@ bool is_token(const char* name) { return std::strcmp(token.name, name) == 0; }
 // as ended).
 void check_statement_end() {
   if (is_token(";") || is_token(end_marker_name) || is_token("@") || is_token(":")) return;
-  error(bad_ending_error, &token);
+  error(statement_must_end_semicolon_colon_error, &token);
 }
 
 // The system array as the matrix statement left it, bracketed, at the

@@ -6,6 +6,7 @@
 #include <optional>
 #include <string>
 
+#include "core/error_codes.h"
 #include "arrays/array_display.h"
 #include "core/errors.h"
 #include "core/globals.h"
@@ -41,9 +42,6 @@
 namespace tavrin {
 
 namespace {
-
-constexpr std::int32_t no_such_command_error = 17;
-constexpr std::int32_t command_too_long_error = 114;
 
 // What a command leaves for the tail of the command reader.
 struct command_run {
@@ -118,11 +116,11 @@ void valued_setting(command_run& run) {
 [[noreturn]] void quit(command_run&) { throw QuitJump{}; }
 
 /* command -> "@"  (panic stop: back to the top level) */
-void panic_stop(command_run&) { error(0, &blank); }
+void panic_stop(command_run&) { error(panic_stop_code, &blank); }
 
 /* command -> "_" "P"  (open a nested command level) */
 void open_level(command_run& run) {
-  error(-1, &blank);
+  error(open_level_code, &blank);
   // When the level is left the statement ends without a display; only in
   // stored text is its ending read.
   if (!tt_flag || *run.flag == nullptr) set_token("@");
@@ -164,7 +162,7 @@ void show_answer(const char* line, quoly value) {
 
 /* command -> "#"  (the product cut-off) */
 void ask_poly_cutoff(command_run& run) {
-  std::int32_t v = answer(run, " Enter poly_cutoff (usually 10-90):\n", 272);
+  std::int32_t v = answer(run, " Enter poly_cutoff (usually 10-90):\n", answer_not_number_out_range_error);
   if (v < 6) {
     std::printf(" *** smallest legal value is 6. will use 6.\n");
     v = 6;
@@ -189,27 +187,27 @@ void ask_factor(command_run& run, const char* line, std::int32_t lo, std::int32_
 
 /* command -> "A"  (second auxiliary prime search factor; keeps the answer) */
 void ask_second_factor(command_run& run) {
-  ask_factor(run, " Enter second auxiliary prime search factor:\n", 10, 20000, 272,
+  ask_factor(run, " Enter second auxiliary prime search factor:\n", 10, 20000, answer_not_number_out_range_error,
              &aux_num_2factor, " second auxiliary prime search factor: %1d\n");
   run.keeps_value = true;
 }
 
 /* command -> "X"  (first auxiliary prime search factor) */
 void ask_first_factor(command_run& run) {
-  ask_factor(run, " Enter first auxiliary prime search factor:\n", 300, 4583, 295,
+  ask_factor(run, " Enter first auxiliary prime search factor:\n", 300, 4583, answer_must_lie_between_300_4583_error,
              &aux_num_1factor, " first auxiliary prime search factor: %1d\n");
 }
 
 /* command -> "K"  (Gauss-Bareiss switch) */
 void ask_gauss(command_run& run) {
-  gauss_cutoff = answer(run, " Enter Gauss-Bareiss switch:\n", 227);
+  gauss_cutoff = answer(run, " Enter Gauss-Bareiss switch:\n", not_number_error);
   std::printf(" Gauss-Bareiss: %1d means", static_cast<int>(gauss_cutoff));
   std::printf(gauss_cutoff == 1 ? " will try Gauss-Bareiss.\n" : " will not use Gauss-Bareiss.\n");
 }
 
 /* command -> "L"  (LaGrange cut-off) */
 void ask_lagrange(command_run& run) {
-  const std::int32_t v = answer(run, " Enter LaGrange cut off:\n", 227);
+  const std::int32_t v = answer(run, " Enter LaGrange cut off:\n", not_number_error);
   rat_det_method_cut = v < 0 ? INT32_MAX : v;
   mod_det_method_cut = rat_det_method_cut / 33;
   std::printf(" LaGrange cut off \"mass\": %1d\n", static_cast<int>(rat_det_method_cut));
@@ -218,10 +216,10 @@ void ask_lagrange(command_run& run) {
 /* command -> "m"  (command interrupt level; keeps the answer) */
 void ask_interrupt_level(command_run& run) {
   const tokentipe command = token;
-  const std::int32_t v = answer(run, " Enter command interrupt level:\n", 146);
+  const std::int32_t v = answer(run, " Enter command interrupt level:\n", answer_must_0_1_2_error);
   run.keeps_value = true;
   if (v < 0 || v > 2) {
-    error(146, &command);
+    error(answer_must_0_1_2_error, &command);
     return;
   }
   std::printf(" Command interrupt now ");
@@ -233,10 +231,10 @@ void ask_interrupt_level(command_run& run) {
 /* command -> "_" "d"  (display width) */
 void ask_width(command_run& run) {
   const tokentipe command = token;
-  const std::int32_t v = answer(run, " Enter number of columns to display:\n", 143);
+  const std::int32_t v = answer(run, " Enter number of columns to display:\n", answer_not_number_143_error);
   // A width that does not fit the 16-bit variable, or below 1, is refused.
   if (v < 1 || v > INT16_MAX) {
-    error(143, &command);
+    error(answer_not_number_143_error, &command);
     return;
   }
   dispcutoff = static_cast<std::int16_t>(v);
@@ -245,14 +243,14 @@ void ask_width(command_run& run) {
 
 /* command -> "_" "k"  (Karatsuba cut-off) */
 void ask_karatsuba(command_run& run) {
-  simplest_poly_cutoff = answer(run, " Enter Karatsuba cutoff:\n", 143);
+  simplest_poly_cutoff = answer(run, " Enter Karatsuba cutoff:\n", answer_not_number_143_error);
   show_answer(" Karatsuba cutoff is now: \n", *run.n);
 }
 
 /* command -> "_" "r"  (denominator of the random values; keeps the answer) */
 void ask_random_denominator(command_run& run) {
   run.keeps_value = true;
-  answer(run, " Enter new denominator for random:\n", 143, true);
+  answer(run, " Enter new denominator for random:\n", answer_not_number_143_error, true);
   if (*run.n == nullptr || !(*run.n)->numb) return;
   num_assign((*run.n)->ncoef, &rand_denom_n);
   show_answer(" Denominator for random is now: \n", *run.n);
@@ -365,7 +363,7 @@ void gcd_cache(command_run& run) {
     pop_gcd_stash();  // at 0 the cache is emptied
     text = lookupgcd > 0 ? " popped, but stashing remains in effect." : " stashing off.";
   } else {
-    error(285, &token);
+    error(plus_minus_expected_after_c_error, &token);
     return;
   }
   if (*run.flag == nullptr) std::printf("%s\n", text);
@@ -400,7 +398,7 @@ void without_modular(command_run& run) {
   run.keeps_value = true;
   run.reads_ending = false;
   scanner(run.inf, &token, run.flag);
-  if (!is_tok("(")) error(131, &token);
+  if (!is_tok("(")) error(open_paren_expected_after_m_error, &token);
   // In floating evaluation the statement's long double is the value; it is
   // made a value of the ring in force once modular arithmetic is back, so
   // that the floating evaluator reads it back as it reads every value.
@@ -416,10 +414,10 @@ void without_modular(command_run& run) {
     } else {
       parse(run.inf, run.n, run.flag);
     }
-    if (!is_tok(")")) error(1, &token);
+    if (!is_tok(")")) error(close_paren_expected_error, &token);
     scanner(run.inf, &token, run.flag);
     if (!is_tok(";") && !is_tok("@") && !is_tok(":") && !is_tok(end_marker_name))
-      error(350, &token);
+      error(statement_end_expected_after_m_error, &token);
   }
   if (real) {
     real_to_value(*real, run.n);
@@ -440,12 +438,12 @@ void line_suppression(command_run& run) { early_switch(run, code_line_suppressio
 void try_rational(command_run& run) { early_switch(run, code_try_rational); }
 
 /* command -> "o" */
-void no_command_o(command_run&) { error(262, &token); }
+void no_command_o(command_run&) { error(amp_o_only_inside_output_list_error, &token); }
 
 /* command -> "v" (";" | ":")  (listing of the variables) */
 void list_variables(command_run& run) {
   scanner(run.inf, &token, run.flag);
-  if (!is_tok(";") && !is_tok(":")) error(303, &token);
+  if (!is_tok(";") && !is_tok(":")) error(semicolon_colon_expected_after_v_error, &token);
   run.reads_ending = false;
   listvars(is_tok(";"));
 }
@@ -553,14 +551,14 @@ void do_prompts() {
 
 void command_statement(textptr inf, quolyptr n, nameptr* flag) {
   scanner(inf, &token, flag);
-  if (token.name[0] != '\0' && token.name[1] != '\0') error(command_too_long_error, &token);
+  if (token.name[0] != '\0' && token.name[1] != '\0') error(command_one_character_error, &token);
   unsigned char code = static_cast<unsigned char>(token.name[0]);
   if (code == '_') {
     scanner(inf, &token, flag);
     code = static_cast<unsigned char>(token.name[0]);
     const unsigned char mapped = underscore_code(code);
     if (mapped == 0) {
-      error(no_such_command_error, &token);
+      error(no_such_amp_command_error, &token);
     } else {
       code = mapped;
     }
@@ -571,7 +569,7 @@ void command_statement(textptr inf, quolyptr n, nameptr* flag) {
   } else if (const switch_row* row = bare_switch(code)) {
     flip_switch(*row, flag);
   } else {
-    error(no_such_command_error, &token);
+    error(no_such_amp_command_error, &token);
   }
   if (!run.keeps_value) set_zero_value(n);
   if (run.reads_ending) scanner(inf, &token, flag);

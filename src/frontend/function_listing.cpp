@@ -3,6 +3,7 @@
 #include <cstring>
 #include <vector>
 
+#include "core/error_codes.h"
 #include "core/errors.h"
 #include "core/globals.h"
 #include "frontend/listings.h"
@@ -259,7 +260,7 @@ void listfuncs(std::FILE* outf, textptr inf, bool outf_is_tty, const tokentipe& 
     scanner(inf, &token, flag);
     if (is_tok(sys_func_name)) {
       if (sys_func == nullptr) {
-        error(222, &token);
+        error(no_system_function_defined_error, &token);
       } else {
         std::fputc('\n', outf);
         for (formptr p = sys_func; p != nullptr; p = p->next) {

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <vector>
 
+#include "core/error_codes.h"
 #include "core/errors.h"
 #include "core/globals.h"
 #include "core/interrupts.h"
@@ -33,26 +34,6 @@ namespace tavrin {
 std::int32_t second_aux_num = 0;
 
 namespace {
-
-constexpr std::int32_t unclosed_error = 1;
-constexpr std::int32_t field_order_error = 98;
-constexpr std::int32_t no_semicolon_error = 129;
-constexpr std::int32_t no_parenthesis_error = 135;
-constexpr std::int32_t laurent_negative_error = 168;
-constexpr std::int32_t degree_error = 171;
-constexpr std::int32_t number_relation_error = 195;
-constexpr std::int32_t denominator_error = 196;
-constexpr std::int32_t leading_coefficient_error = 197;
-constexpr std::int32_t pad_constant_error = 198;
-constexpr std::int32_t already_modded_error = 199;
-constexpr std::int32_t cancel_form_error = 200;
-constexpr std::int32_t aux_prime_error = 201;
-constexpr std::int32_t field_over_nonfield_error = 266;
-constexpr std::int32_t aux_list_too_long_error = 268;
-constexpr std::int32_t cancel_comma_error = 269;
-constexpr std::int32_t colon_without_field_error = 270;
-constexpr std::int32_t laurent_not_field_error = 271;
-constexpr std::int32_t not_top_error = 357;
 
 constexpr std::int32_t aux_table_size = 4583;
 constexpr std::int32_t largest_aux_prime = 65521;
@@ -217,11 +198,11 @@ void get_aux_primes(set_mod_out_EnvRec& env) {
     free_quoly(&x);
     if (!ok || p < 2 || p > largest_aux_prime) {
       std::printf(" *** You've messed up the first auxiliary prime list.\n");
-      error(aux_prime_error, &token);
+      error(bad_auxiliary_prime_error, &token);
       return;
     }
     first.push_back(p);
-    if (static_cast<std::int32_t>(first.size()) > aux_table_size) error(aux_list_too_long_error, &token);
+    if (static_cast<std::int32_t>(first.size()) > aux_table_size) error(too_many_auxiliary_primes_error, &token);
     if (!is_tok(",")) break;
   }
   // The first list is installed whole.
@@ -238,17 +219,17 @@ void get_aux_primes(set_mod_out_EnvRec& env) {
     std::int32_t x = 0;
     if (!read_small(env, &p) || p < 2 || p > largest_aux_prime) {
       std::printf(" *** You've messed up the second auxiliary prime list.\n");
-      error(aux_prime_error, &token);
+      error(bad_auxiliary_prime_error, &token);
       return;
     }
     if (!is_tok(",")) {
       std::printf(" *** Comma expected. You've messed up the second auxiliary prime list.\n");
-      error(aux_prime_error, &token);
+      error(bad_auxiliary_prime_error, &token);
       return;
     }
     if (!read_small(env, &x) || x < 0 || x >= p) {
       std::printf(" *** You've messed up the second auxiliary prime list.\n");
-      error(aux_prime_error, &token);
+      error(bad_auxiliary_prime_error, &token);
       return;
     }
     pairs.emplace_back(p, x);
@@ -391,9 +372,9 @@ void read_sum(set_mod_out_EnvRec& env, quolyptr into) {
 
 void end_cancelling(set_mod_out_EnvRec& env) {
   if (env.imperative) {
-    if (!is_tok(")")) error(unclosed_error, &token);
+    if (!is_tok(")")) error(close_paren_expected_error, &token);
   } else if (!is_tok(";")) {
-    error(no_semicolon_error, &token);
+    error(statement_must_end_semicolon_colon_error, &token);
   }
   throw set_mod_out_exit{};
 }
@@ -462,8 +443,8 @@ void get_data(set_mod_out_EnvRec& env) {
     read_sum(env, &env.num);
   }
   quoly num = env.num;
-  if (num == nullptr || num->numb) error(number_relation_error, &token);
-  if (num->denom != nullptr) error(denominator_error, &token);
+  if (num == nullptr || num->numb) error(relation_number_error, &token);
+  if (num->denom != nullptr) error(rational_function_not_allowed_error, &token);
   // Down the pads to the relation's own level.
   poly level_list = num->numer;
   env.n = 1;
@@ -471,12 +452,12 @@ void get_data(set_mod_out_EnvRec& env) {
     level_list = level_list->pcoef;
     ++env.n;
   }
-  if (level_list->numb || level_list->exp < 0) error(pad_constant_error, &token);
+  if (level_list->numb || level_list->exp < 0) error(negative_exponent_argument_error, &token);
   env.expon = level_list->exp;
-  if (!poly_eq_1(level_list->pcoef)) error(leading_coefficient_error, &token);
-  if (env.expon < 2 && !env.cancelling) error(degree_error, &token);
+  if (!poly_eq_1(level_list->pcoef)) error(modulus_not_monic_error, &token);
+  if (env.expon < 2 && !env.cancelling) error(relation_must_have_degree_least_2_error, &token);
   if (is_tok(",")) {
-    if (env.cancelling) error(cancel_comma_error, &token);
+    if (env.cancelling) error(comma_not_allowed_when_cancelling_error, &token);
     scanner(env.inf, &token, env.flag);
     quoly f = nullptr;
     try {
@@ -489,17 +470,17 @@ void get_data(set_mod_out_EnvRec& env) {
     free_quoly(&f);
   }
   // Checked before anything changes (a replaced relation is not lost).
-  if (env.highest && env.n != 1) error(not_top_error, &token);
+  if (env.highest && env.n != 1) error(relation_must_top_variable_error, &token);
   env.q = record_at(env.n);
-  if (env.q == nullptr) error(pad_constant_error, &token);
+  if (env.q == nullptr) error(negative_exponent_argument_error, &token);
   if (env.cancelling) {
-    if (env.expon != 1 || level_list->next != nullptr) error(cancel_form_error, &token);
+    if (env.expon != 1 || level_list->next != nullptr) error(cancel_relation_bare_variable_only_error, &token);
     cancel_mod_out(env);
   }
   polypt q = env.q;
   if (q->p != nullptr) {
     if (!env.imperative) {
-      error(already_modded_error, &q->let);
+      error(variable_already_modded_out_error, &q->let);
       throw set_mod_out_exit{};
     }
     std::printf(" *** Warning. Was already modding out on %s.\n", q->let.name);
@@ -513,18 +494,18 @@ void get_data(set_mod_out_EnvRec& env) {
   env.binomial = rest == nullptr || is_leaf(rest);
   if (!env.binomial && laurent) {
     for (poly t = rest; t != nullptr; t = t->next)
-      if (!t->numb && t->exp < 0) error(laurent_negative_error, &token);
+      if (!t->numb && t->exp < 0) error(relation_negative_exponent_laurent_mode_error, &token);
   }
   if (env.field) {
-    if (q->next != nullptr && !q->next->field) error(field_over_nonfield_error, &token);
-    if (field_depth > 0 && field_depth < env.n) error(field_order_error, &q->let);
+    if (q->next != nullptr && !q->next->field) error(level_below_field_must_field_error, &token);
+    if (field_depth > 0 && field_depth < env.n) error(field_must_top_level_run_field_error, &q->let);
     field_depth = env.n;
   } else if (laurent) {
-    error(laurent_not_field_error, &token);
+    error(relation_not_field_laurent_mode_error, &token);
   }
   env.got_auxes = false;
   if (is_tok(":")) {
-    if (!env.field) error(colon_without_field_error, &token);
+    if (!env.field) error(auxiliary_primes_given_without_field_error, &token);
     get_aux_primes(env);
   } else if (env.field) {
     compute_aux_primes(env.relation, env.n, env);
@@ -934,7 +915,7 @@ void mod_out_command(textptr inf, quolyptr n, nameptr* flag) {
 void mod_out_setting(textptr inf, quolyptr n, nameptr* flag) {
   if (lintmode) changed_in_modmode = true;
   set_mod_out(inf, flag, true, false);
-  if (!is_tok(")")) error(no_parenthesis_error, &token);
+  if (!is_tok(")")) error(close_paren_expected_after_setting_error, &token);
   // The value 0 made in the current ring, freed in it by the caller.
   free_quoly(n);
   quoly_set(0, n);

@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "core/error_codes.h"
 #include "core/errors.h"
 #include "core/globals.h"
 #include "frontend/commands.h"
@@ -20,18 +21,6 @@
 namespace tavrin {
 
 namespace {
-
-constexpr std::int32_t no_equals_error = 4;
-constexpr std::int32_t bad_name_error = 124;
-constexpr std::int32_t already_adjoined_error = 126;
-constexpr std::int32_t no_parenthesis_error = 135;
-constexpr std::int32_t not_adjoined_error = 169;
-constexpr std::int32_t too_many_error = 228;
-constexpr std::int32_t no_p_error = 355;
-constexpr std::int32_t cancel_with_relation_error = 356;
-constexpr std::int32_t bottom_with_fields_error = 360;
-constexpr std::int32_t bottom_with_array_relation_error = 361;
-constexpr std::int32_t bottom_at_prompt_error = 362;
 
 bool is_tok(const char* s) { return std::strcmp(token.name, s) == 0; }
 
@@ -86,7 +75,7 @@ void name_by_position(textptr inf, nameptr* flag, request& r) {
   r.saved = token;
   r.have_saved = true;
   if (k > number_polys || k < 1) {
-    error(bad_name_error, &token);
+    error(bad_variable_name_error, &token);
     return;  // resumed: "Var" names no variable (error 169 follows)
   }
   r.name = record_at(k)->let;
@@ -100,17 +89,17 @@ void check_name(textptr inf, nameptr* flag, request& r) {
       name_by_position(inf, flag, r);
       return;
     }
-    error(bad_name_error, &r.name);
+    error(bad_variable_name_error, &r.name);
   }
   for (const char* c = r.name.name + 1; *c != '\0'; ++c)
-    if (!name_char(*c)) error(bad_name_error, &r.name);
+    if (!name_char(*c)) error(bad_variable_name_error, &r.name);
 }
 
 // An array operand spelling the name.
 void name_from_array(textptr inf, nameptr* flag, request& r) {
   std::string spelled;
   get_from_array(inf, flag, &spelled);
-  if (spelled.empty() || spelled.size() > 10) error(bad_name_error, &token);
+  if (spelled.empty() || spelled.size() > 10) error(bad_variable_name_error, &token);
   std::memset(r.name.name, 0, sizeof r.name.name);
   std::strncpy(r.name.name, spelled.c_str(), 10);
   r.name.address = -1;
@@ -120,16 +109,16 @@ void name_from_array(textptr inf, nameptr* flag, request& r) {
 // After the name: ", P =" starts a relation; otherwise ")" must follow.
 void read_tail(textptr inf, nameptr* flag, request& r) {
   if (is_tok(",")) {
-    if (r.cancel) error(cancel_with_relation_error, &token);
-    if (r.bottom && r.from_array) error(bottom_with_array_relation_error, &token);
+    if (r.cancel) error(no_relation_allowed_when_cancelling_error, &token);
+    if (r.bottom && r.from_array) error(greater_not_allowed_array_name_relation_error, &token);
     scanner(inf, &token, flag);
-    if (!is_tok("P")) error(no_p_error, &token);
+    if (!is_tok("P")) error(p_expected_after_comma_error, &token);
     scanner(inf, &token, flag);
-    if (!is_tok("=")) error(no_equals_error, &token);
+    if (!is_tok("=")) error(equals_expected_error, &token);
     r.relation = true;
     return;
   }
-  if (!is_tok(")")) error(no_parenthesis_error, &token);
+  if (!is_tok(")")) error(close_paren_expected_after_setting_error, &token);
 }
 
 void read_bare(request& r) {
@@ -139,7 +128,7 @@ void read_bare(request& r) {
   do_prompts();
   nameptr none = nullptr;
   scanner(&Input, &token, &none);
-  if (is_tok(">")) error(bottom_at_prompt_error, &token);
+  if (is_tok(">")) error(greater_not_allowed_prompt_error, &token);
   if (is_tok("-")) {
     r.cancel = true;
     scanner(&Input, &token, &none);
@@ -184,7 +173,7 @@ void read_valued(textptr inf, nameptr* flag, bool* doscanner, request& r) {
 
 void adjoin(const request& r) {
   if (number_polys >= max_polys) {
-    error(too_many_error, &r.name);
+    error(too_many_variables_150_already_adjoined_error, &r.name);
     return;  // resumed: there is no room for another variable
   }
   polypt fresh = nullptr;
@@ -265,7 +254,7 @@ void remove_polyvar(const char* name) {
 void attach_poly(textptr inf, nameptr* flag, bool not_imper, bool* doscanner) {
   request r;
   r.bottom = is_tok(">");
-  if (r.bottom && field_depth > 0) error(bottom_with_fields_error, &token);
+  if (r.bottom && field_depth > 0) error(greater_not_allowed_while_fields_exist_error, &token);
   if (windy || not_imper || *flag == nullptr) std::printf(" Change of polynomial variable");
   if (lintmode) changed_in_modmode = true;
   *doscanner = true;
@@ -280,12 +269,12 @@ void attach_poly(textptr inf, nameptr* flag, bool not_imper, bool* doscanner) {
   const bool adjoined = is_poly_name(r.name.name, &depth);
   if (r.cancel) {
     if (!adjoined) {
-      error(not_adjoined_error, &r.name);
+      error(not_adjoined_variable_error, &r.name);
       return;
     }
     if (r.bottom) std::printf("Warning.  '>' ignored.\n");
   } else if (adjoined) {
-    error(already_adjoined_error, &r.name);
+    error(variable_already_adjoined_error, &r.name);
     return;
   }
   quoly_set(0, &prevnum);
@@ -297,7 +286,7 @@ void attach_poly(textptr inf, nameptr* flag, bool not_imper, bool* doscanner) {
     adjoin(r);
     if (r.relation) {
       set_mod_out(inf, flag, true, true);
-      if (!is_tok(")")) error(no_parenthesis_error, &token);
+      if (!is_tok(")")) error(close_paren_expected_after_setting_error, &token);
     }
   }
 }

@@ -6,6 +6,7 @@
 #include <utility>
 #include <vector>
 
+#include "core/error_codes.h"
 #include "core/errors.h"
 #include "core/globals.h"
 #include "core/interrupts.h"
@@ -37,27 +38,6 @@ namespace tavrin {
 void (*ring_change_probe)() = nullptr;
 
 namespace {
-
-constexpr std::int32_t unclosed_error = 1;
-constexpr std::int32_t no_variable_error = 19;
-constexpr std::int32_t no_bracket_error = 24;
-constexpr std::int32_t no_array_error = 28;
-constexpr std::int32_t word_mode_error = 62;
-constexpr std::int32_t nested_level_error = 73;
-constexpr std::int32_t modulus_range_error = 84;
-constexpr std::int32_t no_parenthesis_error = 135;
-constexpr std::int32_t negative_value_error = 137;
-constexpr std::int32_t not_a_number_error = 147;
-constexpr std::int32_t asked_modulus_error = 148;
-constexpr std::int32_t numbered_open_error = 217;
-constexpr std::int32_t numbered_close_error = 218;
-constexpr std::int32_t numbered_number_error = 219;
-constexpr std::int32_t numbered_empty_error = 220;
-constexpr std::int32_t numbered_range_error = 221;
-constexpr std::int32_t all_not_first_error = 236;
-constexpr std::int32_t stored_text_error = 264;
-constexpr std::int32_t modded_in_word_mode_error = 353;
-constexpr std::int32_t separator_error = 358;
 
 constexpr std::int32_t max_modulus = 2147483644;
 
@@ -125,8 +105,6 @@ void rational_copy(quoly v, quoly* copy) {
   BigModeGuard big;
   quoly_assign(v, copy);
 }
-
-
 
 // The copy of *cell converted for good, queued for the commit.
 void queue_converted(quoly* cell) {
@@ -429,7 +407,7 @@ std::int32_t read_modulus(textptr inf, nameptr* flag, quolyptr num, bool asked) 
   if (asked) scanner(inf, &token, flag);
   old_expre(inf, num, flag);
   if (*num == nullptr || !(*num)->numb) {
-    if (asked) error(asked_modulus_error, &command);
+    if (asked) error(modulus_not_number_error, &command);
     return 0;
   }
   return big_quoly_convert_to_int(*num);
@@ -469,7 +447,7 @@ void convert_stored_values(change_prec_EnvRec* env, nameptr np) {
 void enter_modular(textptr inf, quolyptr num, nameptr* flag, std::int32_t val2, nameptr np,
                    bool printstuff) {
   if (lintmode) {
-    error(word_mode_error, &token);
+    error(word_arithmetic_error, &token);
     closing_steps(num);
     return;
   }
@@ -479,7 +457,7 @@ void enter_modular(textptr inf, quolyptr num, nameptr* flag, std::int32_t val2, 
   }
   std::int32_t m = val2 == -1 ? ask_modulus(inf, flag, num) : val2;
   if (m < 2 || m > max_modulus) {
-    error(modulus_range_error, &token);
+    error(modulus_must_lie_between_2_2147483644_error, &token);
     m = 2;
   }
   const bool prime = is_prime(m);
@@ -541,7 +519,7 @@ void return_to_rational(textptr inf, quolyptr num, nameptr np, bool printstuff) 
     std::fflush(stdout);
   }
   if (changed_in_modmode) {
-    error(modded_in_word_mode_error, &token);
+    error(cannot_return_rational_arithmetic_after_modding_error, &token);
     return;
   }
   change_prec_EnvRec env{true, inf};
@@ -702,7 +680,7 @@ void do_one_name(change_local_EnvRec* env, bool local) {
     journalled = true;
     scanner(inf, &token, &env->flag);
     if (is_tok("*")) {
-      if (!env->firstcall) prec_error(all_not_first_error, &token, env);
+      if (!env->firstcall) prec_error(double_star_must_come_first_error, &token, env);
       convert_all(env);
       scanner(inf, &token, &env->flag);
       throw list_ended{};
@@ -713,7 +691,7 @@ void do_one_name(change_local_EnvRec* env, bool local) {
     arrptr ap = nullptr;
     if (is_tok("%")) {
       scanner(inf, &token, &env->flag);
-      if (!is_tok("[")) error(numbered_open_error, &token);
+      if (!is_tok("[")) error(open_bracket_expected_after_percent_error, &token);
       std::int32_t k = 0;
       {
         ModularBracket suspended;
@@ -721,8 +699,8 @@ void do_one_name(change_local_EnvRec* env, bool local) {
         try {
           scanner(inf, &token, &env->flag);
           old_expre(inf, &v, &env->flag);
-          if (!is_tok("]")) error(numbered_close_error, &token);
-          if (v == nullptr || !v->numb) error(numbered_number_error, &token);
+          if (!is_tok("]")) error(close_bracket_expected_after_index_error, &token);
+          if (v == nullptr || !v->numb) error(index_not_number_error, &token);
           k = v != nullptr && v->numb ? big_quoly_convert_to_int(v) : 0;
         } catch (...) {
           free_quoly(&v);
@@ -731,21 +709,21 @@ void do_one_name(change_local_EnvRec* env, bool local) {
         free_quoly(&v);
       }
       const std::int32_t slot = k - addresser;
-      if (slot < 0 || slot >= arrstash_slots) error(numbered_range_error, &token);
+      if (slot < 0 || slot >= arrstash_slots) error(index_outside_0_399999_error, &token);
       ap = arrstash != nullptr && slot >= 0 && slot < arrstash_slots ? arrstash[slot] : nullptr;
-      if (ap == nullptr) prec_error(numbered_empty_error, &token, env);
+      if (ap == nullptr) prec_error(empty_slot_store_arrays_error, &token, env);
     } else {
       env->oldtok = token;
       fastestlookup(&env->oldtok, &ap);
       if (ap == nullptr)
-        prec_error(no_array_error, &env->oldtok, env);
+        prec_error(no_such_array_error, &env->oldtok, env);
     }
     scanner(inf, &token, &env->flag);
-    if (!is_tok("]")) prec_error(no_bracket_error, &token, env);
+    if (!is_tok("]")) prec_error(close_bracket_expected_24_error, &token, env);
     convert_array(ap, journalled, env);
   } else {
     varptr v = find_variable(&token);
-    if (v == nullptr) prec_error(no_variable_error, &token, env);
+    if (v == nullptr) prec_error(undefined_variable_error, &token, env);
     convert_named(&v->val, journalled, env);
   }
   scanner(inf, &token, &env->flag);
@@ -808,7 +786,7 @@ void change_local(nameptr np, change_prec_EnvRec* outer) {
       do_one_name(&env, true);
       env.firstcall = false;
       while (!is_tok(")")) {
-        if (!is_tok(",")) prec_error(separator_error, &token, &env);
+        if (!is_tok(",")) prec_error(comma_expected_between_names_error, &token, &env);
         scanner(inf, &token, &env.flag);
         do_one_name(&env, true);
       }
@@ -842,8 +820,8 @@ namespace {
 // Switches to the modulus m (or, with m = -1, to rational arithmetic) as
 // the valued setting does.
 void finish_prec(textptr inf, quolyptr n, nameptr* flag, std::int32_t m, bool infinite, nameptr np) {
-  if (lintmode && !modularmode) error(word_mode_error, &token);
-  if (levelcount > 1) error(nested_level_error, &token);
+  if (lintmode && !modularmode) error(word_arithmetic_error, &token);
+  if (levelcount > 1) error(ground_ring_can_change_only_top_error, &token);
   const bool printstuff = *flag == nullptr || np == nullptr;
   if (infinite) {
     if (modularmode) {
@@ -854,7 +832,7 @@ void finish_prec(textptr inf, quolyptr n, nameptr* flag, std::int32_t m, bool in
     return;
   }
   const bool pr = printstuff && (verbose || *flag == nullptr);
-  if (m < 2 || m > max_modulus) error(modulus_range_error, &token);
+  if (m < 2 || m > max_modulus) error(modulus_must_lie_between_2_2147483644_error, &token);
   if (lintmode) {
     if (modularmode && m == modulus && pr) {
       std::printf(" Already in that arithmetic mode\n");
@@ -913,14 +891,14 @@ void modulus_setting(textptr inf, quolyptr n, nameptr* flag) {
     ModularBracket suspended;
     const tokentipe setting{"p", -1};
     old_expre(inf, n, flag);
-    if (*n == nullptr || !(*n)->numb) error(not_a_number_error, &setting);
+    if (*n == nullptr || !(*n)->numb) error(setting_value_not_number_error, &setting);
     m = big_quoly_convert_to_int(*n);
-    if (m < 0) error(negative_value_error, &setting);
+    if (m < 0) error(setting_value_must_not_negative_error, &setting);
   }
   nameptr np = nullptr;
   if (is_tok(":")) np = capture_list(inf, flag);
   try {
-    if (!is_tok(")")) error(no_parenthesis_error, &token);
+    if (!is_tok(")")) error(close_paren_expected_after_setting_error, &token);
     const tokentipe closing = token;
     finish_prec(inf, n, flag, m, infinite, np);
     token = closing;
@@ -936,14 +914,14 @@ void modulus_setting(textptr inf, quolyptr n, nameptr* flag) {
 }
 
 void modulus_command(textptr inf, quolyptr n, nameptr* flag) {
-  if (levelcount > 1) error(nested_level_error, &token);
+  if (levelcount > 1) error(ground_ring_can_change_only_top_error, &token);
   tokentipe local{};
   scanner(inf, &local, flag);
   nameptr captured = nullptr;
   if (std::strcmp(local.name, "(") == 0) {
-    if (*flag != nullptr) error(stored_text_error, &local);
+    if (*flag != nullptr) error(amp_p_not_allowed_stored_text_error, &local);
     save_input_stream(&captured);
-    if (captured == nullptr) error(unclosed_error, &local);
+    if (captured == nullptr) error(close_paren_expected_error, &local);
   }
   const bool printstuff = verbose || *flag == nullptr;
   const bool read_from_statement = !modularmode && !tt_flag;

@@ -5,6 +5,7 @@
 #include <cstring>
 #include <optional>
 
+#include "core/error_codes.h"
 #include "arrays/array_operands.h"
 #include "core/errors.h"
 #include "core/globals.h"
@@ -31,24 +32,6 @@
 namespace tavrin {
 
 namespace {
-
-constexpr std::int32_t string_end_error = 33;
-constexpr std::int32_t no_equals_error = 4;
-constexpr std::int32_t not_on_off_error = 133;
-constexpr std::int32_t no_parenthesis_error = 135;
-constexpr std::int32_t no_such_setting_error = 136;
-constexpr std::int32_t negative_value_error = 137;
-constexpr std::int32_t string_for_number_error = 141;
-constexpr std::int32_t random_denominator_error = 143;
-constexpr std::int32_t interrupt_level_error = 146;
-constexpr std::int32_t not_a_number_error = 147;
-constexpr std::int32_t detcutoff_answer_error = 189;
-constexpr std::int32_t string_too_long_error = 209;
-constexpr std::int32_t answer_error = 227;
-constexpr std::int32_t second_factor_error = 272;
-constexpr std::int32_t first_factor_error = 295;
-constexpr std::int32_t number_too_long_error = 302;
-constexpr std::int32_t word_mode_error = 377;
 
 constexpr std::int32_t ordinary_detcutoff_max = 40;
 constexpr std::size_t string_limit = 255;
@@ -169,7 +152,7 @@ void put_switch(const switch_row& row, bool on) {
 // The valued form of a switch: on = (v = 1).
 void set_switch_row(const switch_row& row, bool on, const tokentipe& setting, nameptr* flag) {
   if (row.bare == 'B' && lintmode) {
-    error(word_mode_error, &setting);
+    error(not_in_this_arithmetic_error, &setting);
     return;
   }
   if (switch_value(row) == on) {
@@ -211,7 +194,7 @@ void set_interrupt_level(std::int32_t v, const tokentipe& setting, nameptr* flag
     std::printf(" Already had that value; no change in command interrupt.\n");
     return;
   }
-  if (v < 0 || v > 2) error(interrupt_level_error, &setting);
+  if (v < 0 || v > 2) error(answer_must_0_1_2_error, &setting);
   say(T, flag, " Command interrupt now ");
   if (v == 0) {
     command_int = false;
@@ -249,12 +232,12 @@ void numeric_setting(char c, std::int32_t v, quolyptr n, const tokentipe& settin
       set_poly_cutoff(v, flag);
       return;
     case 'A':
-      if (v < 10 || v > 20000) error(second_factor_error, &setting);
+      if (v < 10 || v > 20000) error(answer_not_number_out_range_error, &setting);
       aux_num_2factor = static_cast<std::int16_t>(v);
       sayf(V, flag, " second auxiliary prime search factor now %1d.\n", v);
       return;
     case 'X':
-      if (v < 300 || v > 4583) error(first_factor_error, &setting);
+      if (v < 300 || v > 4583) error(answer_must_lie_between_300_4583_error, &setting);
       aux_num_1factor = static_cast<std::int16_t>(v);
       sayf(V, flag, " first auxiliary prime search factor now %1d.\n", v);
       return;
@@ -294,7 +277,7 @@ void numeric_setting(char c, std::int32_t v, quolyptr n, const tokentipe& settin
       return;
     case '3':
       if (!is_number(*n)) {
-        error(random_denominator_error, &setting);
+        error(answer_not_number_143_error, &setting);
         return;
       }
       num_assign((*n)->ncoef, &rand_denom_n);
@@ -303,13 +286,13 @@ void numeric_setting(char c, std::int32_t v, quolyptr n, const tokentipe& settin
       return;
     case '4': {
       if (!is_number(*n)) {
-        error(not_a_number_error, &setting);
+        error(setting_value_not_number_error, &setting);
         return;
       }
       const std::int32_t width = quoly_convert_to_int(*n);
       // A width that does not fit the 16-bit variable, or below 1, is refused.
       if (width < 1 || width > INT16_MAX) {
-        error(not_a_number_error, &setting);
+        error(setting_value_not_number_error, &setting);
         return;
       }
       dispcutoff = static_cast<std::int16_t>(width);
@@ -333,9 +316,9 @@ std::string quoted_string(textptr inf, nameptr* flag) {
     bool endline = false;
     dumbscanner(inf, &token, flag, &endline);
     if (*flag != nullptr && std::strcmp(token.name, end_marker_name) == 0)
-      error(string_end_error, &token);
+      error(bad_quoted_name_empty_text_ended_error, &token);
     read += std::strlen(token.name);
-    if (read > string_limit) error(string_too_long_error, &token);
+    if (read > string_limit) error(quoted_string_too_long_error, &token);
     if (is_tok("'")) break;
     text += token.name;
   }
@@ -354,24 +337,24 @@ void finish_string(textptr inf, quolyptr n, nameptr* flag, const tokentipe& sett
     text = token.name;
     scanner(inf, &token, flag);
   }
-  if (!is_tok(")")) error(no_parenthesis_error, &token);
+  if (!is_tok(")")) error(close_paren_expected_after_setting_error, &token);
   token = setting;
   if (single && setting.name[0] == 'M') {
     set_prompt(text);
   } else if (single && setting.name[0] == 'S') {
     if (text == " ")
-      error(33, &setting);
+      error(bad_quoted_name_empty_text_ended_error, &setting);
     else
       save_output_file(inf, flag, text);
   } else if (single && setting.name[0] == 'R') {
     if (text == " ") {
-      error(33, &setting);
+      error(bad_quoted_name_empty_text_ended_error, &setting);
     } else {
       bool quit = false;
       load(inf, n, flag, text, &quit);
     }
   } else {
-    error(string_for_number_error, &setting);
+    error(setting_takes_no_quoted_value_error, &setting);
   }
 }
 
@@ -394,7 +377,7 @@ void variable_setting(textptr inf, quolyptr n, nameptr* flag) {
   attach_poly(inf, flag, false, &doscanner);
   if (doscanner) {
     scanner(inf, &token, flag);
-    if (!is_tok(")")) error(no_parenthesis_error, &token);
+    if (!is_tok(")")) error(close_paren_expected_after_setting_error, &token);
   }
   set_zero_value(n);
 }
@@ -443,7 +426,7 @@ const switch_row* valued_switch(char letter) {
 
 void flip_switch(const switch_row& row, nameptr* flag) {
   if (row.bare == 'B' && lintmode) {
-    error(word_mode_error, &token);
+    error(not_in_this_arithmetic_error, &token);
     return;
   }
   const bool on = !switch_value(row);
@@ -467,7 +450,7 @@ void set_switch(textptr inf, quolyptr n, nameptr* flag, bool* colflag, bool* cal
 
   // 2: "=" (for "J" also ">").
   scanner(inf, &token, flag);
-  if (!is_tok("=") && !(is_single('J') && is_tok(">"))) error(no_equals_error, &token);
+  if (!is_tok("=") && !(is_single('J') && is_tok(">"))) error(equals_expected_error, &token);
   // 3: modding out; the change of ground ring reads its own value.
   if (is_single('P')) return mod_out_setting(inf, n, flag);
   if (is_single('p')) {
@@ -484,7 +467,7 @@ void set_switch(textptr inf, quolyptr n, nameptr* flag, bool* colflag, bool* cal
   scanner(inf, &token, flag);
   if (is_single('#') && is_tok("[")) {
     get_cut_from_array(inf, flag);
-    if (!is_tok(")")) error(no_parenthesis_error, &token);
+    if (!is_tok(")")) error(close_paren_expected_after_setting_error, &token);
     set_zero_value(n);
     *colflag = false;
     return;
@@ -518,16 +501,16 @@ void set_switch(textptr inf, quolyptr n, nameptr* flag, bool* colflag, bool* cal
       old_expre(inf, n, flag);
     }
     if (!infinite && !is_single('3') && !is_single('4')) {
-      if (!is_number(*n)) error(not_a_number_error, &setting);
+      if (!is_number(*n)) error(setting_value_not_number_error, &setting);
       v = big_quoly_convert_to_int(*n);
     }
-    if (v < 0 && c != 'D') error(negative_value_error, &setting);
+    if (v < 0 && c != 'D') error(setting_value_must_not_negative_error, &setting);
     if (c == 'p') v = 0;  // the modulus, not a switch value
   }
   // 15, 16: ")" and the values a switch takes.
-  if (!is_tok(")")) error(no_parenthesis_error, &token);
+  if (!is_tok(")")) error(close_paren_expected_after_setting_error, &token);
   if (v != 0 && v != 1 && (c == '\0' || std::strchr("#ADLXmnu", c) == nullptr))
-    error(not_on_off_error, &token);
+    error(setting_does_not_take_value_error, &token);
   // 17.
   numeric_setting(c, v, n, setting, flag);
   *colflag = false;
@@ -565,12 +548,12 @@ void set_detcutoff(std::int32_t v, bool show) {
 }
 
 void change_detcutoff(quolyptr n) {
-  const std::int32_t v = asked_number(" Enter detcutoff:\n", n, detcutoff_answer_error);
+  const std::int32_t v = asked_number(" Enter detcutoff:\n", n, answer_not_number_189_error);
   set_detcutoff(v, true);
 }
 
 void change_pseudet_heur(quolyptr n) {
-  std::int32_t v = asked_number(" Enter sparse pivot heuristic:\n", n, answer_error);
+  std::int32_t v = asked_number(" Enter sparse pivot heuristic:\n", n, not_number_error);
   if (v < 0 || v > 5) {
     v = 0;
     std::printf(" Value entered is too big or too small; will use 0.\n");
@@ -589,7 +572,7 @@ void calc_disp(bool ask, std::int32_t size) {
     quoly value = nullptr;
     std::int32_t v = 0;
     try {
-      v = asked_number("Enter display size. \n", &value, answer_error);
+      v = asked_number("Enter display size. \n", &value, not_number_error);
     } catch (...) {
       free_quoly(&value);
       throw;

@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <vector>
 
+#include "core/error_codes.h"
 #include "core/errors.h"
 #include "core/globals.h"
 #include "core/interrupts.h"
@@ -21,9 +22,6 @@ namespace tavrin {
 bool downdate_shortcut = true;
 
 namespace {
-
-constexpr std::int32_t word_mode_error = 377;
-constexpr std::int32_t not_a_field_error = 271;
 
 using detail::OwnedPoly;
 
@@ -246,21 +244,6 @@ void update_arrays() {
   for (const stored_cell& c : cells) wrap_value(*c.cell);
 }
 
-void downdate_vars(attach_poly_EnvRec* env) {
-  std::vector<stored_cell> cells;
-  add_variables(cells);
-  downdate(std::move(cells), env);
-}
-
-void downdate_arrays(attach_poly_EnvRec* env) {
-  std::vector<stored_cell> cells;
-  add_array_cells(cells);
-  add_system_cells(cells);
-  add_sparse_entries(cells);
-  downdate(std::move(cells), env);
-  purge_zero_entries();
-}
-
 void downdate_stored_values(attach_poly_EnvRec* env) {
   std::vector<stored_cell> cells;
   add_all_cells(cells);
@@ -269,7 +252,7 @@ void downdate_stored_values(attach_poly_EnvRec* env) {
 }
 
 void change_laurent(bool newval) {
-  if (lintmode) error(word_mode_error, &token);
+  if (lintmode) error(not_in_this_arithmetic_error, &token);
   std::vector<stored_cell> cells;
   if (prevnum != nullptr) cells.push_back({&prevnum, storage::statement});
   if (sysnum != nullptr && sysnum != prevnum) cells.push_back({&sysnum, storage::statement});
@@ -286,7 +269,7 @@ void change_laurent(bool newval) {
 
 void check_for_mod_out() {
   for (polypt q = polynames; q != nullptr; q = q->next)
-    if (q->p != nullptr && !q->field) error(not_a_field_error, &q->let);
+    if (q->p != nullptr && !q->field) error(relation_not_field_laurent_mode_error, &q->let);
 }
 
 }  // namespace tavrin

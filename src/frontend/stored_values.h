@@ -51,14 +51,11 @@ extern bool downdate_shortcut;
 void update_vars();
 void update_arrays();
 
-// Every stored value with 1 put for the variable at env.depth and that
-// level removed; badcnt counts the values set to 1. downdate_vars the
-// scalar variables, downdate_arrays the array cells and entries.
+// Every stored value (the scalar variables, then the array cells and
+// entries) with 1 put for the variable at env.depth and that level removed,
+// as one rewriting: on an error no value has changed. badcnt counts the
+// values set to 1.
 // reads: polynames, mode flags; writes: badcnt
-void downdate_vars(attach_poly_EnvRec* env);
-void downdate_arrays(attach_poly_EnvRec* env);
-// downdate_vars and downdate_arrays as one rewriting: on an error no value
-// has changed.
 void downdate_stored_values(attach_poly_EnvRec* env);
 
 // Switches Laurent mode to newval and brings every stored value (prevnum and

@@ -40,10 +40,6 @@ void new_arretrieve(textptr inf, const tokentipe* x, nameptr* flag, quolyptr* qp
 // whether the array is sparse. An element that is not a number is error
 // 227. The token after "]" is current on return.
 void iarretrieve(const tokentipe* x, quolyptr* qp, nameptr* flag, bool* sparse);
-// The subscript pair by the floating rule, the first token of the first
-// subscript current; *c the origin unless a second one follows. "]" stays
-// current (error 61 otherwise).
-void ievalcoords(std::int32_t* r, std::int32_t* c, nameptr* flag, bool* c_is_there);
 // The floating factor reader: *lp := the place of the factor's value (a
 // variable's number or n), nil when the factor has none.
 void ifact(long double** lp, long double* n, nameptr* flag);

@@ -57,8 +57,6 @@ void basic_form(condexptr* q, comptr* comm, const char* endflag, textptr inf, na
 // least one entry). The end word stays current. Errors 35, 38, 132.
 void right_side(formptr* q, const char* stop, textptr inf, nameptr* flag, bool* once_more,
                 tokentipe* realtok);
-// One statement ending at endflag as a one-entry list *q.
-void spec_right_side(formptr* q, textptr inf, nameptr* flag, const char* endflag);
 
 // ---- Conditions ----------------------------------------------------------------------
 // The condition whose first token is current; every operand is evaluated.
@@ -84,8 +82,6 @@ void adjust(varptr r, std::int32_t i);
 // := next * sign. Returns next, formed in 64 bits.
 std::int32_t next_loop_round(const tokentipe& name, std::int32_t init, std::int32_t step,
                              std::int32_t stop, numptr** np, std::int32_t sign);
-// The floating-point twin of insert_var for an integer.
-void iinsert(tokentipe* x, std::int32_t num, varptr* q);
 
 // ---- Sums and products ---------------------------------------------------------------
 // After the alias of a sum or product: *p := its token list, "<" first. At
@@ -103,7 +99,5 @@ void sum_mult_up(const char* sign, textptr inf, quolyptr n, nameptr* p, bool par
 // ---- Running -----------------------------------------------------------------------
 // Runs one statement; its value in *n.
 void getval(textptr inf, condexptr p, quolyptr n);
-// Runs a list, stopping after a statement that leaves a loop flag set.
-void eval_form(textptr inf, formptr q, quolyptr n);
 
 }  // namespace tavrin

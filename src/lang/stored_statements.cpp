@@ -25,13 +25,6 @@ tokentipe sys_func_token = {"", -1};
 
 namespace {
 
-constexpr std::int32_t misplaced_end_error = 319;
-constexpr std::int32_t else_after_loop_error = 214;
-constexpr std::int32_t brace_expected_end_error = 35;
-constexpr std::int32_t token_expected_end_error = 38;
-constexpr std::int32_t too_many_semicolons_error = 132;
-constexpr std::int32_t end_of_input_error = 103;
-
 bool begins_with_digit(const char* s) { return s[0] >= '0' && s[0] <= '9'; }
 
 void set_token(const char* w) {
@@ -75,7 +68,6 @@ nameptr new_node(const tokentipe& t) {
   return p;
 }
 
-
 // A token chain under construction, given back unless released.
 class ChainOwner {
  public:
@@ -85,7 +77,7 @@ class ChainOwner {
 
 // Reads the next character of a literal or comment as the current token.
 void read_single(textptr inf, nameptr* flag, const char* where) {
-  if (at_input_end(inf, flag)) abandon(end_of_input_error, &token);
+  if (at_input_end(inf, flag)) abandon(input_ended_inside_definition_body_error, &token);
   bool endline = false;
   dumbscanner(inf, &token, flag, &endline);
   if (endline) {
@@ -245,7 +237,7 @@ void basic_form(condexptr* q, comptr* comm, const char* endflag, textptr inf, na
     return;
   }
   while (tok_is("{")) reader.comment(comm);
-  if (tok_is("else") || tok_is("fi") || tok_is("od")) abandon(misplaced_end_error, &token);
+  if (tok_is("else") || tok_is("fi") || tok_is("od")) abandon(misplaced_else_fi_od_error, &token);
   const char* end_word = nullptr;
   if (tok_is("if")) {
     end_word = "then";
@@ -265,15 +257,15 @@ void basic_form(condexptr* q, comptr* comm, const char* endflag, textptr inf, na
     scanner(inf, &token, flag);
   }
   c->cond = reader.attach(end_word);
-  if (!tok_is(end_word)) abandon(token_expected_end_error, &token);
+  if (!tok_is(end_word)) abandon(semicolon_end_word_expected_error, &token);
   scanner(inf, &token, flag);
   right_side(&c->form1, c->aloop ? "od" : "elfi*", inf, flag, once_more, realtok);
   if (tok_is("else")) {
-    if (c->aloop) abandon(else_after_loop_error, &token);
+    if (c->aloop) abandon(else_after_loop_body_error, &token);
     scanner(inf, &token, flag);
     right_side(&c->form2, "fi", inf, flag, once_more, realtok);
   }
-  if (!tok_is(c->aloop ? "od" : "fi")) abandon(end_of_input_error, &token);
+  if (!tok_is(c->aloop ? "od" : "fi")) abandon(input_ended_inside_definition_body_error, &token);
   scanner(inf, &token, flag);
 }
 
@@ -306,42 +298,22 @@ void right_side(formptr* q, const char* stop, textptr inf, nameptr* flag, bool* 
       last_good_one = entry->cptr;
       last_comm = entry->comms;
     }
-    if (semicount >= 15) abandon(too_many_semicolons_error, &token);
+    if (semicount >= 15) abandon(too_many_empty_statements_row_error, &token);
     if (ends_list(stop)) return;
     if (tok_is(";")) {
       if (at_input_end(inf, flag)) return;
       scanner(inf, &token, flag);
       if (ends_list(stop)) return;
     } else if (tok_is("{")) {
-      abandon(brace_expected_end_error, &token);
+      abandon(open_brace_not_allowed_semicolon_end_word_error, &token);
     } else {
-      abandon(token_expected_end_error, &token);
+      abandon(semicolon_end_word_expected_error, &token);
     }
     newform(&entry->next);
     entry = entry->next;
     entry->cptr = nullptr;
     entry->comms = nullptr;
     entry->next = nullptr;
-  }
-}
-
-void spec_right_side(formptr* q, textptr inf, nameptr* flag, const char* endflag) {
-  semicount = 0;
-  bool once_more = true;
-  tokentipe realtok{};
-  newform(q);
-  (*q)->cptr = nullptr;
-  (*q)->comms = nullptr;
-  (*q)->next = nullptr;
-  basic_form(&(*q)->cptr, &(*q)->comms, endflag, inf, flag, &once_more, &realtok);
-  if (tok_is(";") && tt_flag && *flag == nullptr) {
-    if (++semicount == 1) {
-      last_good_one = (*q)->cptr;
-      last_comm = (*q)->comms;
-    }
-    if (semicount >= 15) abandon(too_many_semicolons_error, &token);
-  } else {
-    semicount = 0;
   }
 }
 

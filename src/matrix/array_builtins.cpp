@@ -6,6 +6,7 @@
 
 #include "arrays/det_upcalls.h"
 #include "arrays/sparse_store.h"
+#include "core/error_codes.h"
 #include "core/errors.h"
 #include "core/globals.h"
 #include "core/interrupts.h"
@@ -43,7 +44,7 @@ void add_monomial(quolyptr acc, quoly v, std::int32_t e) {
 // error 227.
 bool usable_coefficient(quoly v) {
   if (v == nullptr) return false;
-  if (!v->numb) abandon(227, &token);
+  if (!v->numb) abandon(not_number_error, &token);
   return !quoly_iszero(v);
 }
 

@@ -306,8 +306,6 @@ void remove_dummy(poly u) {
   free_polynode_list(inner, inner);
 }
 
-void init_poly_node(poly p) { newimag(&p->ncoef); }
-
 void init_quoly_node(quoly p) { newimag(&p->ncoef); }
 
 // ---- Constant shortcuts -----------------------------------------------------

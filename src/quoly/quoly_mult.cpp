@@ -378,16 +378,6 @@ void number_mult_inplace(imptr a, imptr b) {
 
 // ---- In place ----------------------------------------------------------------------------------
 
-void do_mults(quoly n, poly n2, poly d2) {
-  poly_mult(n->numer, n2, &n->numer, polynames);
-  poly_mult(n->denom, d2, &n->denom, polynames);
-  detail::denominator_checks(n);
-}
-
-void fast_gen_quoly_mult(quolyptr n, quolyptr m, bool laur) {
-  detail::fractions_product(*n, *m, *n, true, laur, detail::fast_gen_codes);
-}
-
 void fast_quoly_mult(quolyptr n, quolyptr m) {
   OwnedValue copy;  // the factor, when it is the same node as *n
   quoly M = *m;
@@ -440,10 +430,6 @@ void fast_quoly_mult(quolyptr n, quolyptr m) {
 }
 
 // ---- Three arguments ---------------------------------------------------------------------
-
-void gen_quoly_mult(quoly n, quoly m, quolyptr q, bool laur) {
-  detail::fractions_product(n, m, *q, false, laur, detail::gen_codes);
-}
 
 void quoly_mult(quoly n, quoly m, quolyptr p) {
   if (n->numb && m->numb) {

@@ -63,8 +63,6 @@ void open_chdat(const std::string& includepath) {
   if (!chdat_in.open(includepath + "chdat")) tavrin_error("can't find chdat.", false);
 }
 
-bool chdat_readable() { return chdat_in.ok(); }
-
 void direct_poly_read(poly* p) {
   *p = nullptr;
   if (!chdat_in.ok()) return;

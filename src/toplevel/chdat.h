@@ -31,8 +31,6 @@ namespace tavrin {
 // when it cannot be opened, prints "*** Tavrin error. can't find chdat." and
 // every later read gives nothing.
 void open_chdat(const std::string& includepath);
-// The stream is open and no record has failed to read.
-bool chdat_readable();
 
 // *p := the next polynomial record of "chdat" (the old *p is not freed);
 // nil when the stream is not readable or the record is damaged.

@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <string>
 
+#include "core/error_codes.h"
 #include "core/errors.h"
 #include "core/globals.h"
 #include "core/mode_guard.h"
@@ -171,7 +172,7 @@ void get_decimal_part(quolyptr n, textptr inf, nameptr* flag) {
   scanner(inf, &token, flag);
   quoly_set(0, n);
   if (!is_digit(token.name[0])) {
-    error(341, &token);
+    error(digit_expected_error, &token);
     return;
   }
   std::int32_t d = 0;

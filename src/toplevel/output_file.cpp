@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "core/error_codes.h"
 #include "core/errors.h"
 #include "core/globals.h"
 #include "toplevel/language_services.h"
@@ -25,7 +26,7 @@ std::string quoted_name() {
     dumbscanner(&Input, &token, &zilch, &endline);
     if (is_tok("'")) break;
     if (std::strcmp(token.name, end_marker_name) == 0) {
-      error(33, &token);
+      error(bad_quoted_name_empty_text_ended_error, &token);
       break;
     }
     if (name.size() + std::strlen(token.name) > longest_name) {
@@ -76,11 +77,11 @@ void save_output_file(textptr inf, nameptr* flag, const std::string& newname) {
   if (name == " " && !ask_name(inf, flag, &name)) return;
   const tokentipe ending = token;
   if (name.empty()) {
-    error(248, &token);
+    error(file_name_empty_error, &token);
     return;
   }
   if (name == input_file_name) {
-    error(149, &token);
+    error(input_output_file_must_differ_error, &token);
     return;
   }
   const bool was_open = outpuf != nullptr;
@@ -101,7 +102,7 @@ void save_output_file(textptr inf, nameptr* flag, const std::string& newname) {
     tokentipe bad{};
     std::strncpy(bad.name, name.c_str(), sizeof bad.name - 1);
     bad.address = -1;
-    error(374, &bad);
+    error(file_cannot_opened_error, &bad);
     token = ending;
     return;
   }
