@@ -1,7 +1,7 @@
 // The numbered user errors raised below the command loop, by name. Each is
 // passed to error(code, token) (or abandon); its text is the line of the
 // same number in the message table. Codes beyond the established table are
-// Tavrin's own (216, 302, 368).
+// Tavrin's own (216, 226, 302, 368).
 #pragma once
 
 #include <cstdint>
@@ -18,11 +18,20 @@ constexpr std::int32_t division_by_zero_error = 22;
 // arithmetic).
 constexpr std::int32_t exponent_too_large_error = 32;
 
+// A value beyond 32 bits in word arithmetic without a modulus (the integer
+// arguments, exponents and loop bounds read with modular arithmetic off): a
+// literal, a sum or a product that would wrap. The text of code 32.
+constexpr std::int32_t word_overflow_error = 32;
+
 // An array parameter whose array has just been deleted (two more lines).
 constexpr std::int32_t dangling_parameter_error = 139;
 
 // Warning: a parameter is bound to an array that was made sparse.
 constexpr std::int32_t parameter_made_sparse_warning = 342;
+
+// The input ended inside an unfinished statement, definition or quoted
+// text; the token names what was left open ("while", "if", "'", ...).
+constexpr std::int32_t end_of_input_error = 103;
 
 // A coefficient without an inverse modulo `modulus`.
 constexpr std::int32_t no_inverse_error = 85;

@@ -69,10 +69,12 @@ using poly = polynode*;
 struct quolynode {
   quolynode* next;
   Boolean numb;          // set: a number (ncoef); clear: numer / denom
+  // The cell stands for an array argument; read only of a number (numb). It
+  // lies outside the union so that clearing it on any value is harmless.
+  Boolean arr_arg;
   union {
     struct {
       number* ncoef;
-      Boolean arr_arg;   // the cell stands for an array argument
     };
     struct {
       polynode* numer;

@@ -195,7 +195,6 @@ void reference_argument(textptr inf, nameptr* flag, quolyptr value, quolyptr* ce
     new_arretrieve(inf, &name, flag, &qp, &shown.q, &t, &colpos);
     if (t != nullptr || qp == nullptr || *qp == nullptr) abandon(318, &name);
     quoly_assign(*qp, value);
-    (*value)->arr_arg = false;
     *cell = qp;
     return;
   }
@@ -400,10 +399,10 @@ void funcdef(textptr inf, nameptr* flag) {
     abandon(12, &token);
   }
   scan(inf, flag);
-  right_side(&f->rht, ".", inf, flag, &once_more, &realtok);
+  right_side(&f->rht, ".", inf, flag, &once_more, &realtok, f->name.name);
   if (*flag == nullptr && inf != nullptr && *inf != nullptr && (*inf)->at_eof() &&
       !is_name(&token, "."))
-    abandon(103, &token);
+    abandon(103, &f->name);
   const std::int32_t b = hash(f->name.name, func_buckets);
   f->name.address = static_cast<std::int16_t>(b);
   new_funcs = true;

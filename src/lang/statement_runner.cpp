@@ -3,6 +3,7 @@
 // "while" or "for" met where a value is expected, read and run at once).
 #include <cstring>
 
+#include "core/error_codes.h"
 #include "core/errors.h"
 #include "core/globals.h"
 #include "core/interrupts.h"
@@ -26,7 +27,6 @@ namespace {
 constexpr std::int32_t header_end_error = 190;
 constexpr std::int32_t statement_end_error = 31;
 constexpr std::int32_t compile_outside_error = 234;
-constexpr std::int32_t end_of_input_error = 103;
 constexpr std::int32_t too_many_semicolons_error = 132;
 
 bool at_end_marker() { return std::strcmp(token.name, end_marker_name) == 0; }

@@ -53,9 +53,11 @@ void basic_form(condexptr* q, comptr* comm, const char* endflag, textptr inf, na
                 bool* once_more, tokentipe* realtok);
 // Statements separated by ";" up to the word `stop` ("od", "elfi*" for
 // "else" or "fi", "fi", ".", or a closing bracket) into the list *q (at
-// least one entry). The end word stays current. Errors 35, 38, 132.
+// least one entry). The end word stays current. Errors 35, 38, 132; the end
+// of the input before `stop` is error 103 with the word `opener` (what was
+// left open: "while", "if", a function's name, ...).
 void right_side(formptr* q, const char* stop, textptr inf, nameptr* flag, bool* once_more,
-                tokentipe* realtok);
+                tokentipe* realtok, const char* opener);
 // One statement ending at endflag as a one-entry list *q.
 void spec_right_side(formptr* q, textptr inf, nameptr* flag, const char* endflag);
 

@@ -30,7 +30,6 @@ constexpr std::int32_t else_after_loop_error = 214;
 constexpr std::int32_t brace_expected_end_error = 35;
 constexpr std::int32_t token_expected_end_error = 38;
 constexpr std::int32_t too_many_semicolons_error = 132;
-constexpr std::int32_t end_of_input_error = 103;
 
 bool begins_with_digit(const char* s) { return s[0] >= '0' && s[0] <= '9'; }
 
@@ -83,9 +82,17 @@ class ChainOwner {
   ~ChainOwner() { freename(head); }
 };
 
+// The input ended inside what `opener` opened: error 103 naming it.
+[[noreturn]] void input_ended(const char* opener) {
+  tokentipe t{};
+  std::snprintf(t.name, sizeof t.name, "%s", opener);
+  t.address = -1;
+  abandon(end_of_input_error, &t);
+}
+
 // Reads the next character of a literal or comment as the current token.
 void read_single(textptr inf, nameptr* flag, const char* where) {
-  if (at_input_end(inf, flag)) abandon(end_of_input_error, &token);
+  if (at_input_end(inf, flag)) input_ended(std::strcmp(where, "comment") == 0 ? "{" : "'");
   bool endline = false;
   dumbscanner(inf, &token, flag, &endline);
   if (endline) {
@@ -258,6 +265,7 @@ void basic_form(condexptr* q, comptr* comm, const char* endflag, textptr inf, na
   }
   NestingLevel level;
   reader.forloop = tok_is("for");
+  const char* const keyword = tok_is("if") ? "if" : tok_is("while") ? "while" : "for";
   if (doing_sys_func) {
     token = sys_func_token;
     doing_sys_func = false;
@@ -267,18 +275,18 @@ void basic_form(condexptr* q, comptr* comm, const char* endflag, textptr inf, na
   c->cond = reader.attach(end_word);
   if (!tok_is(end_word)) abandon(token_expected_end_error, &token);
   scanner(inf, &token, flag);
-  right_side(&c->form1, c->aloop ? "od" : "elfi*", inf, flag, once_more, realtok);
+  right_side(&c->form1, c->aloop ? "od" : "elfi*", inf, flag, once_more, realtok, keyword);
   if (tok_is("else")) {
     if (c->aloop) abandon(else_after_loop_error, &token);
     scanner(inf, &token, flag);
-    right_side(&c->form2, "fi", inf, flag, once_more, realtok);
+    right_side(&c->form2, "fi", inf, flag, once_more, realtok, keyword);
   }
-  if (!tok_is(c->aloop ? "od" : "fi")) abandon(end_of_input_error, &token);
+  if (!tok_is(c->aloop ? "od" : "fi")) input_ended(keyword);
   scanner(inf, &token, flag);
 }
 
 void right_side(formptr* q, const char* stop, textptr inf, nameptr* flag, bool* once_more,
-                tokentipe* realtok) {
+                tokentipe* realtok, const char* opener) {
   const bool closable = std::strcmp(stop, "od") == 0 || std::strcmp(stop, "elfi*") == 0 ||
                         std::strcmp(stop, "fi") == 0;
   newform(q);
@@ -289,11 +297,18 @@ void right_side(formptr* q, const char* stop, textptr inf, nameptr* flag, bool* 
   semicount = 0;
   for (;;) {
     basic_form(&entry->cptr, &entry->comms, stop, inf, flag, once_more, realtok);
+    // The ";" that the end of input yields closes nothing.
+    if (tok_is(";") && at_input_end(inf, flag)) input_ended(opener);
     if (tok_is(";") && tt_flag && *flag == nullptr) {
       ++semicount;
     } else {
       semicount = 0;
     }
+    // At the terminal a line end stays in the stream and yields ";" again
+    // and again: a run of them that would close the body (or give up on it)
+    // stands for the end of input when nothing but white space follows.
+    const bool closing_run = (in_sys_func && closable && semicount >= 12) || semicount >= 15;
+    if (closing_run && (*inf)->only_white_space_left()) input_ended(opener);
     if (in_sys_func && closable && semicount >= 12) {
       // Twelve ";" in a row at the terminal close the open body.
       last_good_one = entry->cptr;
@@ -309,7 +324,6 @@ void right_side(formptr* q, const char* stop, textptr inf, nameptr* flag, bool* 
     if (semicount >= 15) abandon(too_many_semicolons_error, &token);
     if (ends_list(stop)) return;
     if (tok_is(";")) {
-      if (at_input_end(inf, flag)) return;
       scanner(inf, &token, flag);
       if (ends_list(stop)) return;
     } else if (tok_is("{")) {

@@ -22,7 +22,6 @@ namespace {
 
 constexpr std::int32_t no_close_angle_error = 78;
 constexpr std::int32_t no_body_error = 145;
-constexpr std::int32_t end_of_input_error = 103;
 
 
 

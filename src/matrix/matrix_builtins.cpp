@@ -107,7 +107,9 @@ struct OutputArrays {
       if (first_available > index[i]) first_available = index[i];
     }
   }
+  // A matrix of more cells than a work array holds is error 43.
   void take(int i, std::int64_t size, const tokentipe* x) {
+    if (size > workarray_cells) abandon(43, x);
     std::int32_t p = 0;
     new_worknode(&p, x);
     if (p == 0) abandon(88, x);
@@ -190,8 +192,20 @@ void read_matrix_operand(builtin_func1_EnvRec* env, std::int32_t index, bool sta
   if (env->start != -1) abandon(182, &env->errorname);
 }
 
+// The engines read every cell of a dense operand: once the operand has
+// passed its checks, an uninitialised cell becomes 0 with the usual warning.
+void zero_unset_cells(arrptr q) {
+  if (q->spar != nullptr) return;
+  for (std::int32_t k = q->start; k <= q->stop; ++k) {
+    quolyptr cell = arp_cell(k);
+    if (*cell != nullptr) continue;
+    count_uninitialised(q->name.name);
+    quoly_set(0, cell);
+  }
+}
+
 // The Hermite and Smith forms work on integers only: every entry must be a
-// number (an uninitialised dense cell becomes 0 with the usual warning).
+// number.
 void check_integer_entries(const builtin_func1_EnvRec* env, arrptr q) {
   auto check = [env](quoly v) {
     if (v->numb) return;
@@ -202,14 +216,8 @@ void check_integer_entries(const builtin_func1_EnvRec* env, arrptr q) {
       for (colm_ptr e = *sparse_row(q->spar, i); e != nullptr; e = e->next) check(e->val);
     return;
   }
-  for (std::int32_t k = q->start; k <= q->stop; ++k) {
-    quolyptr cell = arp_cell(k);
-    if (*cell == nullptr) {
-      count_uninitialised(q->name.name);
-      quoly_set(0, cell);
-    }
-    check(*cell);
-  }
+  for (std::int32_t k = q->start; k <= q->stop; ++k)
+    if (*arp_cell(k) != nullptr) check(*arp_cell(k));  // an unset cell will be 0
 }
 
 // The normal-form family: 6, 29, 42, 45, 54, 67, 73, 78, 83.
@@ -264,6 +272,7 @@ void normal_form(builtin_func1_EnvRec* env, std::int32_t index) {
   free_quoly(env->n);
   quoly_set(0, env->n);
   if (index == 45) {
+    zero_unset_cells(q);
     matrix_engines.minors(q, find_array(&slots.name[0]), find_array(&slots.name[1]),
                           &slots.name[2], env->see_star, env->n);
     return;
@@ -281,6 +290,7 @@ void normal_form(builtin_func1_EnvRec* env, std::int32_t index) {
   } else {
     for (int i = 0; i < 4; ++i) sparse.rows[i] = i % 2 == 0 ? env->rows : env->cols;
   }
+  zero_unset_cells(q);
   if (index == 42 && !have_pd) {
     matrix_engines.new_pseudo(env->n, q);
     free_quoly(&pd.q);
@@ -345,6 +355,7 @@ void fflu(builtin_func1_EnvRec* env, std::int32_t index) {
     output_size(index, i, env, &r, &c);
     dense.take(i, static_cast<std::int64_t>(r) * c, &env->errorname);
   }
+  zero_unset_cells(env->q);
   workptr* w = dense.w;
   matrix_engines.fract_free_lu(index == 20, env->n, env->q, slots.want, w[0], w[1], w[2], w[3],
                                w[4], w[5]);

@@ -166,6 +166,7 @@ void newquoly(quoly* q) {
   *q = new quolynode{};
 #else
   *q = pop_or_slug(quolygarb, quolystash);
+  (*q)->arr_arg = false;
 #endif
 }
 

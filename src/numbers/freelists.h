@@ -56,6 +56,7 @@ void special_free(imptr x);
 // ---- Polynomial nodes and value cells ---------------------------------------
 // *p := a node; its fields are whatever they were.
 void newpoly(poly* p);
+// *q := a value node; its fields are whatever they were, but arr_arg false.
 void newquoly(quoly* q);
 void newcolm(colm_ptr* q);
 // Splices the node list first..last (linked through next) onto polygarb;

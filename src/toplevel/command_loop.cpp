@@ -10,6 +10,7 @@
 #include "core/mode_guard.h"
 #include "numbers/freelists.h"
 #include "toplevel/charsets.h"
+#include "toplevel/command_files.h"
 #include "toplevel/dispatch.h"
 #include "toplevel/display.h"
 #include "toplevel/error_context.h"
@@ -243,24 +244,12 @@ void top_level_loop() {
 }
 
 void run_startup_file(TextInput& in) {
-  FILEPtr file = &in;
-  ScopedValue<TextInput*> reading(file_being_read, &in);
+  // Read as a command file is, so that a saved state serves as the start-up
+  // file: its ";;" comment lines and its closing "&x;" included.
+  ScopedValue<bool> stopped(done_load, false);
   owned_value value;
   try {
-    for (;;) {
-      check_interrupt();
-      scanner(&file, &token, &zilch);
-      if (in.at_eof()) {  // a last token without its statement is dropped
-        leftover[0] = '\0';
-        break;
-      }
-      reset_operation_counters();
-      parse(&file, &value.q, &zilch);
-      zilch = nullptr;
-      free_quoly(&value.q);
-      check_statement_end();
-      finish = nullptr;
-    }
+    run_file_statements(&in, &value.q, false);
   } catch (const TopLevelJump&) {
     // An error abandons the rest of the start-up file; start-up goes on.
   }

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <vector>
 
+#include "core/error_codes.h"
 #include "core/errors.h"
 #include "core/globals.h"
 #include "core/interrupts.h"
@@ -40,6 +41,7 @@ constexpr std::int32_t no_semicolon_error = 129;
 constexpr std::int32_t no_parenthesis_error = 135;
 constexpr std::int32_t laurent_negative_error = 168;
 constexpr std::int32_t degree_error = 171;
+constexpr std::int32_t most_relation_degree = 1073741824;  // 2e - 2 below 2^31
 constexpr std::int32_t number_relation_error = 195;
 constexpr std::int32_t denominator_error = 196;
 constexpr std::int32_t leading_coefficient_error = 197;
@@ -475,6 +477,8 @@ void get_data(set_mod_out_EnvRec& env) {
   env.expon = level_list->exp;
   if (!poly_eq_1(level_list->pcoef)) error(leading_coefficient_error, &token);
   if (env.expon < 2 && !env.cancelling) error(degree_error, &token);
+  // The reduction table runs up to t^(2e - 2), an exponent that must fit.
+  if (env.expon > most_relation_degree) abandon(exponent_overflow_error, &token);
   if (is_tok(",")) {
     if (env.cancelling) error(cancel_comma_error, &token);
     scanner(env.inf, &token, env.flag);

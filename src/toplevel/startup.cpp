@@ -17,6 +17,7 @@
 #include "toplevel/command_loop.h"
 #include "toplevel/data_files.h"
 #include "toplevel/exec_path.h"
+#include "toplevel/output_file.h"
 #include "toplevel/scanner.h"
 #include "toplevel/state.h"
 
@@ -258,6 +259,7 @@ int tavrin_main(const char* argv0) {
       }
     }
   } catch (const QuitJump&) {
+    close_output_file_at_quit();
     std::printf("\n");
     std::printf(" bye\n");
     std::fflush(stdout);

@@ -98,6 +98,30 @@ TEST(Startup, FindsTheDataDirectoryFromAnyCurrentDirectory) {
   EXPECT_EQ(by_path.out.find("Tavrin error"), std::string::npos) << by_path.out;
 }
 
+// No path buffer cuts the executable's path: a copy of the program and its
+// data 1,200 characters deep is found by its absolute path and through a
+// symbolic link whose target is that long.
+TEST(Startup, FindsTheDataDirectoryBeyondAThousandCharacters) {
+  const fs::path root = fs::temp_directory_path() / ("tavrin_long_" + std::to_string(getpid()));
+  fs::remove_all(root);
+  fs::path deep = root;
+  for (int k = 0; k < 6; ++k) deep /= std::string(200, static_cast<char>('a' + k));
+  fs::create_directories(deep);
+  fs::copy_file(executable, deep / "tavrin");
+  fs::permissions(deep / "tavrin", fs::perms::owner_all);
+  fs::copy(data_dir, deep / "BACKWARD");
+  fs::create_symlink(deep / "tavrin", root / "link");
+  ASSERT_GT((deep / "BACKWARD/").string().size(), 1200u);
+  const std::string expect = reading_line(deep / "BACKWARD/") + "\n";
+  for (const fs::path& started : {deep / "tavrin", root / "link"}) {
+    const RunResult r = run("cd / && " + quoted(started));
+    EXPECT_EQ(r.status, 0) << started;
+    EXPECT_NE(r.out.find(expect), std::string::npos) << started << "\n" << r.out.substr(0, 400);
+    EXPECT_EQ(r.out.find("Tavrin error"), std::string::npos) << r.out.substr(0, 400);
+  }
+  fs::remove_all(root);
+}
+
 // A private copy of the program and its data directory, to damage.
 class DamagedData : public ::testing::Test {
  protected:
