@@ -72,6 +72,9 @@ struct quolynode {
   // The cell stands for an array argument; read only of a number (numb). It
   // lies outside the union so that clearing it on any value is harmless.
   Boolean arr_arg;
+  // Records of the undo journal `masterfix` belong to this value: freeing it
+  // replays them first (numbers/mod_journal.h).
+  Boolean journalled;
   union {
     struct {
       number* ncoef;
@@ -247,13 +250,20 @@ struct fixdata {
   void* prev;
   poly node;          // the value to put back
   classtype special;  // the kind of undo
+  quolynode* owner;   // the stored value whose conversion made it, or nil
   fixdata* next;
 };
 using fixptr = fixdata*;
 
+// An entry of a sparse array unlinked from its row by a journalled change
+// of ground ring: the array is named with its creation stamp, so that the
+// entry goes back only into that array, at its row and column, whatever
+// happened to the array meanwhile.
 struct sparse_fixdata {
-  colm_ptrptr prev;   // the colnode link that was changed
-  colm_ptr node;      // the value to put back
+  tokentipe array;     // the array's name
+  std::int32_t time;   // its creation stamp
+  std::int32_t row;    // from 1
+  colm_ptr node;       // the entry (its coord the column)
   sparse_fixdata* next;
 };
 using sparse_fixer = sparse_fixdata*;

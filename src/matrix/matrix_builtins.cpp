@@ -15,6 +15,7 @@
 #include "matrix/matrix_expr_impl.h"
 #include "matrix/matrix_expressions.h"
 #include "matrix/normal_forms.h"
+#include "matrix/operand_keeper.h"
 #include "matrix/sparse_copy.h"
 #include "numbers/freelists.h"
 #include "numbers/mod_journal.h"
@@ -27,6 +28,23 @@ MatrixEngines matrix_engines{colreduce,   intcolred,   intnormal,     normalize,
                              sparse_rowreduce, fract_free_lu, minors, new_pseudo, sparse_chpoly};
 
 namespace {
+
+// The built-ins that change their array operand in place.
+bool changes_operand(std::int32_t index) {
+  switch (index) {
+    case 6: case 19: case 20: case 29: case 42: case 54: case 67:
+    case 73: case 76: case 78: case 81: case 83: case 84: case 94:
+      return true;
+    default:
+      return false;
+  }
+}
+
+// The operand just read is one the built-in may change: its copy is kept
+// until the built-in returns.
+void keep_operand(builtin_func1_EnvRec* env, arrptr q) {
+  if (env->keeper != nullptr) env->keeper->keep(q);
+}
 
 void next(builtin_func1_EnvRec* env) { scanner(env->inf, &token, env->flag); }
 
@@ -190,6 +208,7 @@ void read_matrix_operand(builtin_func1_EnvRec* env, std::int32_t index, bool sta
     std::fputs(" *** Warning. leading * in argument list makes no sense here and was ignored.\n",
                stdout);
   if (env->start != -1) abandon(182, &env->errorname);
+  keep_operand(env, env->q);
 }
 
 // The engines read every cell of a dense operand: once the operand has
@@ -397,6 +416,7 @@ void strans(builtin_func1_EnvRec* env) {
   if (env->start != -1) abandon(182, &name);
   set_errorname(env, 81);
   if (env->q->spar == nullptr) abandon(333, &env->errorname);
+  keep_operand(env, env->q);
   const std::int32_t rows = env->q->rows;
   const std::int32_t cols = array_cols(env->q);
   trans_sparse(&env->q->spar, rows, cols);
@@ -413,6 +433,7 @@ void read_bracketed_array(builtin_func1_EnvRec* env, tokentipe* name) {
             &env->firstrow, &env->firstcol, &env->target_rows, name, env->flag, true);
   if (env->q == nullptr) abandon(28, name);
   if (env->start != -1) abandon(182, name);
+  keep_operand(env, env->q);
 }
 
 // "Sort": the rows of the array in place, by their first column.
@@ -501,6 +522,7 @@ arrptr set_operand(builtin_func1_EnvRec* env) {
   if (env->q == nullptr) abandon(28, &name);
   if (env->q->spar == nullptr) abandon(333, &name);
   if (env->start != -1) abandon(182, &name);
+  keep_operand(env, env->q);  // the first operand takes the result
   return env->q;
 }
 
@@ -527,9 +549,7 @@ void set_operation(builtin_func1_EnvRec* env) {
   quoly_set(count, env->n);
 }
 
-}  // namespace
-
-bool matrix_builtin(builtin_func1_EnvRec* env, std::int32_t index) {
+bool dispatch(builtin_func1_EnvRec* env, std::int32_t index) {
   switch (index) {
     case 6:
     case 29:
@@ -571,6 +591,18 @@ bool matrix_builtin(builtin_func1_EnvRec* env, std::int32_t index) {
     default:
       return false;
   }
+}
+
+}  // namespace
+
+bool matrix_builtin(builtin_func1_EnvRec* env, std::int32_t index) {
+  // An error or an interrupt abandoned mid-way leaves the operand as it was.
+  OperandKeeper keeper(changes_operand(index));
+  env->keeper = &keeper;
+  const bool served = dispatch(env, index);
+  env->keeper = nullptr;
+  keeper.commit();
+  return served;
 }
 
 }  // namespace tavrin

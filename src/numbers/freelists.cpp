@@ -2,7 +2,9 @@
 
 #include "core/errors.h"
 #include "core/globals.h"
+#include "core/mode_guard.h"
 #include "numbers/bigint.h"
+#include "numbers/mod_journal.h"
 
 namespace tavrin {
 
@@ -167,6 +169,7 @@ void newquoly(quoly* q) {
 #else
   *q = pop_or_slug(quolygarb, quolystash);
   (*q)->arr_arg = false;
+  (*q)->journalled = false;
 #endif
 }
 
@@ -227,6 +230,14 @@ void free_poly(poly* p) {
 void free_quoly(quoly* q) {
   quoly x = *q;
   if (x == nullptr) return;
+  if (x->journalled) {
+    // Its exact value comes back first; its numbers then hold limbs beside
+    // their residues, freed whatever the ring.
+    release_journalled(x);
+    ScopedValue<bool> limbs(lintmode, false);
+    free_quoly(q);
+    return;
+  }
   if (x->numb) {
     free_imag(&x->ncoef);
   } else {
@@ -384,6 +395,7 @@ void newform(formptr* p) { *p = pop_or_heap(formhead); }
 void newfix(fixptr* p) {
   fixptr r = pop_or_heap(fixgarb);
   r->special = zzero;
+  r->owner = nullptr;
   *p = r;
 }
 

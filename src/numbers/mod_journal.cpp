@@ -6,7 +6,6 @@
 namespace tavrin {
 
 fixptr masterfix = nullptr;
-sparse_fixer sparse_fix = nullptr;
 
 void check_modular(bool* modular_stuff) {
   *modular_stuff = modularmode;
@@ -28,6 +27,7 @@ void restore_from_mod(fixptr* fx) {
   fixptr last = first;
   for (fixptr f = first; f != nullptr; f = f->next) {
     last = f;
+    if (f->owner != nullptr) f->owner->journalled = false;
     if (f->special == zzero) {
       *static_cast<poly*>(f->prev) = f->node;
       continue;
@@ -55,15 +55,28 @@ void restore_from_mod(fixptr* fx) {
   *fx = nullptr;
 }
 
-void restore_sparsefix() {
-  sparse_fixer f = sparse_fix;
-  while (f != nullptr) {
-    *f->prev = f->node;
-    sparse_fixer next = f->next;
-    delete f;
-    f = next;
+void own_journal_records(quoly q, fixptr before) {
+  for (fixptr f = masterfix; f != nullptr && f != before; f = f->next)
+    if (f->owner == nullptr) f->owner = q;
+  q->journalled = true;
+}
+
+void release_journalled(quoly q) {
+  fixptr own = nullptr;
+  fixptr* tail = &own;
+  for (fixptr* link = &masterfix; *link != nullptr;) {
+    fixptr f = *link;
+    if (f->owner != q) {
+      link = &f->next;
+      continue;
+    }
+    *link = f->next;
+    f->next = nullptr;
+    *tail = f;
+    tail = &f->next;
   }
-  sparse_fix = nullptr;
+  restore_from_mod(&own);
+  q->journalled = false;
 }
 
 }  // namespace tavrin

@@ -230,6 +230,40 @@ bool already_queued(sparseptr first) {
   return false;
 }
 
+// ---- The journal of unlinked sparse entries ------------------------------------------
+
+// The live array named `name` with the creation stamp `time` (an alias of a
+// parameter never matches: its stamp is negative), nil when it is gone.
+arrptr array_by_stamp(const tokentipe& name, std::int32_t time) {
+  for (arrptr a = arr_store[hash(name.name, arr_buckets)]; a != nullptr; a = a->next)
+    if (a->time == time && std::strcmp(a->name.name, name.name) == 0) return a;
+  return nullptr;
+}
+
+// The entry and its value are freed (a journalled value is given back its
+// exact form first, by free_quoly).
+void drop_entry(colm_ptr e) {
+  free_quoly(&e->val);
+  free_colm_list(e, e);
+}
+
+// Links entry e back into row `row` of ap at its column; an entry that the
+// row has meanwhile gained at that column stays, and e goes.
+void relink_entry(arrptr ap, std::int32_t row, colm_ptr e) {
+  colm_ptr* link = row <= ap->rows ? row_head(ap->spar, row) : nullptr;
+  if (link == nullptr) {
+    drop_entry(e);
+    return;
+  }
+  while (*link != nullptr && (*link)->coord < e->coord) link = &(*link)->next;
+  if (*link != nullptr && (*link)->coord == e->coord) {
+    drop_entry(e);
+    return;
+  }
+  e->next = *link;
+  *link = e;
+}
+
 // The entries of a sparse array converted for good (queued).
 void queue_sparse(arrptr ap) {
   if (ap->spar == nullptr || ap->spar->modmode == modularmode || already_queued(ap->spar)) return;
@@ -246,6 +280,13 @@ void queue_sparse(arrptr ap) {
     current->entries.push_back({e, copy});
   });
   current->sparse_done.push_back(ap->spar);
+}
+
+// The entries of a sparse array that hold residues only (made while the
+// ring was modular), lifted as lift_residue_only lifts a cell.
+void lift_sparse_residue_only(arrptr ap) {
+  if (ap->spar == nullptr) return;
+  for_each_entry(ap, [](colm_ptr e) { lift_residue_only(&e->val); });
 }
 
 void lift_sparse(arrptr ap) {
@@ -548,6 +589,7 @@ void return_to_rational(textptr inf, quolyptr num, nameptr np, bool printstuff) 
   if (np != nullptr) {
     for_each_variable(lift_residue_only);
     for_each_dense_cell(lift_residue_only);
+    for_each_sparse_array(lift_sparse_residue_only);
   }
   clear_word_modulus();
   limit_char_arrays = denom_count;
@@ -625,8 +667,9 @@ void journal_sparse(arrptr ap) {
       quoly_change_to_mod(&e->val);
       probe();
       if (vanished(e->val)) {
-        sparse_fix = new sparse_fixdata{link, e, sparse_fix};
         *link = e->next;
+        e->next = nullptr;
+        sparse_fix = new sparse_fixdata{ap->name, ap->time, r, e, sparse_fix};
       } else {
         link = &e->next;
       }
@@ -791,6 +834,22 @@ void change_local(nameptr np, change_prec_EnvRec* outer) {
     for_each_system_cell(lift);
   } else {
     for_each_system_cell(queue_converted);
+  }
+}
+
+sparse_fixer sparse_fix = nullptr;
+
+void restore_sparsefix() {
+  while (sparse_fix != nullptr) {
+    sparse_fixer f = sparse_fix;
+    sparse_fix = f->next;
+    const arrptr ap = array_by_stamp(f->array, f->time);
+    if (ap != nullptr && ap->spar != nullptr) {
+      relink_entry(ap, f->row, f->node);
+    } else {
+      drop_entry(f->node);
+    }
+    delete f;
   }
 }
 

@@ -25,6 +25,16 @@
 
 namespace tavrin {
 
+// The journal of the sparse entries that a journalled conversion unlinked
+// because they vanished modulo the prime, newest first (records from new).
+extern sparse_fixer sparse_fix;
+
+// Links every entry of sparse_fix back into its array, found by name and
+// creation stamp, at its row and column; an entry whose array is gone, or
+// whose place the array has meanwhile filled, is freed instead. The records
+// are deleted; sparse_fix := nil.
+void restore_sparsefix();
+
 // What change_prec shares with the conversion steps.
 struct change_prec_EnvRec {
   bool wasmodular = false;  // the switch returns to rational arithmetic
