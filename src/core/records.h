@@ -72,8 +72,11 @@ struct quolynode {
   // The cell stands for an array argument; read only of a number (numb). It
   // lies outside the union so that clearing it on any value is harmless.
   Boolean arr_arg;
-  // Records of the undo journal `masterfix` belong to this value: freeing it
-  // replays them first (numbers/mod_journal.h).
+  // The value was converted into a modular ring with journal entries: the
+  // records of `masterfix` that the conversion made belong to it, and its
+  // numbers keep their limbs beside their residues. Freeing it replays its
+  // records first and gives its limbs back whatever the ring
+  // (numbers/mod_journal.h).
   Boolean journalled;
   union {
     struct {
@@ -250,7 +253,8 @@ struct fixdata {
   void* prev;
   poly node;          // the value to put back
   classtype special;  // the kind of undo
-  quolynode* owner;   // the stored value whose conversion made it, or nil
+  void* owner;        // the stored value (quoly) or variable record (polypt)
+                      // whose conversion made it, or nil
   fixdata* next;
 };
 using fixptr = fixdata*;

@@ -137,6 +137,20 @@ bool extended_poly_gcd(poly n, poly m, poly* g, poly* s, poly* t) {
       error(modular_extended_gcd_error, &token);
       return false;
     }
+  } else {
+    // A number and a polynomial: the polynomial's pad levels are passed (and
+    // put back on the answers); a zero number leaves the polynomial itself
+    // as the GCD, which must then be in one variable.
+    poly& p = is_bare_leaf(a) ? b : a;
+    while (!p->numb && p->exp == 0 && p->next == nullptr) {
+      p = p->pcoef;
+      ++h;
+    }
+    const poly number = is_bare_leaf(a) ? a : b;
+    if (!is_bare_leaf(p) && poly_iszero(number) && !height_is_1(p)) {
+      error(not_one_variable_error, &token);
+      return false;
+    }
   }
 
   const bool exchanged = degree(a) < degree(b);

@@ -151,6 +151,7 @@ struct FormReader {
       if (header) append(tokentipe{":", -1});
       bool maybe_more = false, literal = false, in_comment = false;
       bool prev_digit = false;
+      std::int32_t semis = 0;  // ";" in a row
       for (;;) {
         // insertval: store the current token and read the next.
         if (!maybe_more) {
@@ -215,7 +216,14 @@ struct FormReader {
         }
         if (tok_is("Function") || tok_is("Func")) pending_def = true;
         if ((tok_is(";") && open_defs <= 0) || count < 1) break;
-        if (open_defs > 0 && at_input_end(inf, flag)) break;
+        if (open_defs > 0 && at_input_end(inf, flag)) input_ended("Func");
+        // At the terminal a line end yields ";" again and again: a run of
+        // them inside a definition gives up on it, as a body's run does.
+        semis = tok_is(";") && tt_flag && *flag == nullptr ? semis + 1 : 0;
+        if (semis >= 15) {
+          if ((*inf)->only_white_space_left()) input_ended("Func");
+          abandon(too_many_semicolons_error, &token);
+        }
       }
       if (maybe_more) {
         *realtok = token;

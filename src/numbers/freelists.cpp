@@ -403,10 +403,7 @@ void free_pt(polypt* p) {
   polypt r = *p;
   if (r == nullptr) return;
   push(pt_garb, r);
-  free_poly(&r->p);
-  free_poly(&r->alt);
-  free_poly(&r->roots);
-  free_poly(&r->multdata);
+  free_relations(r);
   while (r->gcd_data != nullptr) {
     imptr nx = r->gcd_data->imag;
     special_free(r->gcd_data);  // the entry's limb, whatever the mode

@@ -110,8 +110,9 @@ void newcond(condexptr* p);
 void newform(formptr* p);
 void newfix(fixptr* p);        // special := zzero
 
-// Frees the record's p, alt, roots and multdata, its gcd_data numbers,
-// aux_num := 0, puts it on pt_garb and sets *p := nil. pwr is not freed.
+// Frees the record's p, alt, roots and multdata (free_relations in
+// mod_journal.h), its gcd_data numbers, aux_num := 0, puts it on pt_garb
+// and sets *p := nil. pwr is not freed.
 void free_pt(polypt* p);
 // Splices the whole chain from p along next onto name_garb.
 void freename(nameptr p);

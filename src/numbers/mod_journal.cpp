@@ -1,6 +1,7 @@
 #include "numbers/mod_journal.h"
 
 #include "core/globals.h"
+#include "core/mode_guard.h"
 #include "numbers/freelists.h"
 
 namespace tavrin {
@@ -27,7 +28,6 @@ void restore_from_mod(fixptr* fx) {
   fixptr last = first;
   for (fixptr f = first; f != nullptr; f = f->next) {
     last = f;
-    if (f->owner != nullptr) f->owner->journalled = false;
     if (f->special == zzero) {
       *static_cast<poly*>(f->prev) = f->node;
       continue;
@@ -55,18 +55,22 @@ void restore_from_mod(fixptr* fx) {
   *fx = nullptr;
 }
 
-void own_journal_records(quoly q, fixptr before) {
+void claim_journal_records(void* owner, fixptr before) {
   for (fixptr f = masterfix; f != nullptr && f != before; f = f->next)
-    if (f->owner == nullptr) f->owner = q;
+    if (f->owner == nullptr) f->owner = owner;
+}
+
+void own_journal_records(quoly q, fixptr before) {
+  claim_journal_records(q, before);
   q->journalled = true;
 }
 
-void release_journalled(quoly q) {
+void release_journal_records(void* owner) {
   fixptr own = nullptr;
   fixptr* tail = &own;
   for (fixptr* link = &masterfix; *link != nullptr;) {
     fixptr f = *link;
-    if (f->owner != q) {
+    if (f->owner != owner) {
       link = &f->next;
       continue;
     }
@@ -76,7 +80,20 @@ void release_journalled(quoly q) {
     tail = &f->next;
   }
   restore_from_mod(&own);
+}
+
+void release_journalled(quoly q) {
+  release_journal_records(q);
   q->journalled = false;
+}
+
+void free_relations(polypt r) {
+  release_journal_records(r);
+  ScopedValue<bool> limbs(lintmode, false);
+  free_poly(&r->p);
+  free_poly(&r->alt);
+  free_poly(&r->roots);
+  free_poly(&r->multdata);
 }
 
 }  // namespace tavrin

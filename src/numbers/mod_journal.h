@@ -19,7 +19,9 @@
 // (`owner`, and the value's `journalled` flag): the value may be freed while
 // the journal still holds its records (a variable cancelled or assigned
 // anew while the ring is modular), so freeing it first replays its own
-// records, and the journal never points into freed nodes.
+// records, and the journal never points into freed nodes. Its numbers hold
+// limbs beside their residues, so the value is freed limbs and all whatever
+// the ring.
 // The sparse journal of unlinked entries lives with the change of ground
 // ring (toplevel/ring_change.h).
 #pragma once
@@ -56,9 +58,9 @@ class ModularBracket {
 // Replays the journal *fx from its first (newest) record: zzero: *prev :=
 // node; one: the value cell's numb := false, denom := nil; two: its number
 // is freed, then as one; three: its numerator and denominator are freed
-// (both nil); four: its rat := true. The owners of the records are no
-// longer journalled. The records go back on fixgarb and *fx := nil; an
-// empty journal does nothing.
+// (both nil); four: its rat := true. The records go back on fixgarb and
+// *fx := nil; an empty journal does nothing. (A value stays marked
+// journalled: it holds its integers, and is freed limbs and all.)
 // *fx: consumed, set to nil
 void restore_from_mod(fixptr* fx);
 
@@ -66,9 +68,22 @@ void restore_from_mod(fixptr* fx);
 // q is journalled (q: the stored value just converted in place).
 void own_journal_records(quoly q, fixptr before);
 
-// q is about to be freed: its own records are taken out of masterfix and
-// replayed (newest first), so that q holds its exact value again and
-// nothing in the journal points into it; q is no longer journalled.
+// The records pushed on masterfix since it was `before` become owner's own
+// (owner: a variable record whose relation was just converted in place).
+void claim_journal_records(void* owner, fixptr before);
+
+// The records of `owner` are taken out of masterfix and replayed (newest
+// first): what they changed is as it was, and nothing in the journal points
+// into it any more.
+void release_journal_records(void* owner);
+
+// q is about to be freed: its own records are released, so that q holds its
+// exact value again; q is no longer journalled.
 void release_journalled(quoly q);
+
+// Frees the relation polynomials of the variable record r (p, alt, roots,
+// multdata; each nil afterwards): their records are released first, and
+// their numbers are freed limbs and all whatever the ring.
+void free_relations(polypt r);
 
 }  // namespace tavrin

@@ -405,10 +405,7 @@ void cancel_mod_out(set_mod_out_EnvRec& env) {
   if (q->p == nullptr) {
     std::printf(" *** Warning. Wasn't modding out on %s.\n", q->let.name);
   } else {
-    free_poly(&q->p);
-    free_poly(&q->alt);
-    free_poly(&q->roots);
-    free_poly(&q->multdata);
+    free_relations(q);
     q->field = false;
     free_gcd_data(q);
     if (shows(env)) std::printf(" No longer modding out polynomial variable %s.\n", q->let.name);
@@ -841,12 +838,7 @@ void set_mod_out(textptr inf, nameptr* flag, bool imperative, bool highest) {
   }
   flags.keep();
   polypt q = env.q;
-  if (env.replacing) {
-    free_poly(&q->alt);
-    free_poly(&q->roots);
-    free_poly(&q->multdata);
-    free_poly(&q->p);
-  }
+  if (env.replacing) free_relations(q);
   if (shows(env)) describe(env);
 
   pseudo_polynames = polynames;

@@ -175,6 +175,21 @@ void lift_residue_only(quoly* cell) {
   if (residue_only) quoly_change_from_mod(v);
 }
 
+void journal_sparse(arrptr ap);
+
+// A value that a change into modular arithmetic with a name list left out
+// is converted with journal entries: it reads as its residues in the
+// modular ring (a value of the rational ring would read as garbage there)
+// and every return to rational arithmetic, which replays the journal, gives
+// it back exactly, as if it had never been converted.
+void journal_left_out(quoly* cell) {
+  quoly v = *cell;
+  if (v == nullptr || v->journalled) return;
+  const bool residue_only = v->numb ? v->ncoef->size == 0
+                                    : has_residue_only(v->numer) || has_residue_only(v->denom);
+  if (!residue_only) quoly_change_to_mod(cell);
+}
+
 void for_each_variable(void (*f)(quoly*)) {
   for (varptr v : sca_store)
     for (; v != nullptr; v = v->next) f(&v->val);
@@ -290,8 +305,16 @@ void lift_sparse_residue_only(arrptr ap) {
 }
 
 void lift_sparse(arrptr ap) {
-  if (ap->spar == nullptr || ap->spar->modmode == modularmode) return;
-  for_each_entry(ap, [](colm_ptr e) { lift(&e->val); });
+  if (ap->spar == nullptr) return;
+  if (ap->spar->modmode == modularmode) {  // left out of the change: entries made since
+    lift_sparse_residue_only(ap);
+    return;
+  }
+  // A journalled entry (starred, or left out of a listed change) has its
+  // exact value back from the journal: lifting its residue would lose it.
+  for_each_entry(ap, [](colm_ptr e) {
+    if (e->val == nullptr || !e->val->journalled) lift(&e->val);
+  });
   ap->spar->modmode = modularmode;
 }
 
@@ -472,6 +495,11 @@ void convert_stored_values(change_prec_EnvRec* env, nameptr np) {
     return;
   }
   if (env->wasmodular) {
+    // The journalled values (starred, or left out of a listed change) get
+    // their exact old values back before the rest is lifted: lifting one
+    // first would keep its residue for good.
+    restore_from_mod(&masterfix);
+    restore_sparsefix();
     for_each_variable(lift_residue_only);
     for_each_dense_cell(lift_residue_only);
     for_each_system_cell(lift);
@@ -525,6 +553,13 @@ void enter_modular(textptr inf, quolyptr num, nameptr* flag, std::int32_t val2, 
       free_results(num);
     }
     commit(scope.conv());
+    if (np != nullptr) {
+      for_each_variable(journal_left_out);
+      for_each_dense_cell(journal_left_out);
+      for (arrptr a : arr_store)
+        for (; a != nullptr; a = a->next)
+          if (a->spar != nullptr && a->spar->modmode != modularmode) journal_sparse(a);
+    }
   }
   set_word_modulus(m, prime);
   modularmode = true;
@@ -793,10 +828,12 @@ void quoly_change_num(quolyptr q) {
 void change_polydata(change_prec_EnvRec* env) {
   if (!env->wasmodular) {
     for (polypt r = polynames; r != nullptr; r = r->next) {
+      const fixptr before = masterfix;  // the records become the variable's
       poly_change_to_mod(&r->p, false);
       poly_change_to_mod(&r->alt, false);
       if (r->alt != nullptr && r->p == nullptr) poly_set(0, &r->p);
       for (poly t = r->multdata; t != nullptr; t = t->next) poly_change_to_mod(&t->pcoef, false);
+      claim_journal_records(r, before);
     }
   }
   if (need_to_set_char_poly) return;

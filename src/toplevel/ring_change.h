@@ -11,7 +11,9 @@
 //
 // A name list (the tokens after ":" up to ")") restricts the conversion to
 // the named data; an entry marked "*" is journalled so that the return
-// gives its exact old value back, "**" journals everything.
+// gives its exact old value back, "**" journals everything. The values the
+// list leaves out are journalled too: they read as their residues while the
+// ring is modular, and every return gives them back exactly.
 //
 // A change is all or nothing: an error raised while converting (other than
 // the reports that end a name list) leaves the old ring and every stored

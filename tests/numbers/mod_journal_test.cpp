@@ -237,7 +237,7 @@ TEST(ReleaseJournalled, FreeingAValueReplaysOnlyItsOwnRecords) {
     free_quoly(&gone);
     for (fixptr f = masterfix; f != outside; f = f->next) EXPECT_EQ(f->owner, kept);
     restore_from_mod(&masterfix);
-    EXPECT_FALSE(kept->journalled);
+    EXPECT_TRUE(kept->journalled) << "it still holds its integers beside its residues";
     if (free_first) {
       EXPECT_EQ(a->next, b) << "the kept value is whole again";
     } else {
