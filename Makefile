@@ -1,18 +1,23 @@
-# Thin wrapper around CMake.  `make` builds into build/, `make run` starts Tavrin,
-# `make test` builds and runs every test, `make test-asan` runs them under ASan+UBSan.
+# Thin wrapper around CMake.  `make` builds everything into build/, `make run`
+# builds only Tavrin and its data directory and starts it, `make test` builds
+# and runs every test, `make test-asan` runs them under ASan+UBSan.
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 BUILD ?= build
 ASAN_BUILD ?= build-asan
 
-.PHONY: all build run test test-asan bench clean
+.PHONY: all configure build run test test-asan bench clean
 
 all: build
 
-build:
+configure:
 	@cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release >/dev/null
+
+build: configure
 	@cmake --build $(BUILD) -j $(JOBS)
 
-run: build
+# The executable and BACKWARD/ only: no test or benchmark is built.
+run: configure
+	@cmake --build $(BUILD) -j $(JOBS) --target tavrin >/dev/null
 	./$(BUILD)/tavrin
 
 test: build

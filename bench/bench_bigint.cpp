@@ -1,15 +1,19 @@
-// Timings of big-integer products, long division and GCDs, so that later
-// changes to the kernels can be compared. Sizes are in limbs of 28 bits.
+// Timings of big-integer sums, products, long division, GCDs, decimal
+// conversion and factorials, so that later changes to the kernels can be
+// compared. Sizes are in limbs of 28 bits (factorials: the argument).
 #include <benchmark/benchmark.h>
 
 #include <cstdint>
 #include <random>
 
+#include "numbers/base10.h"
 #include "numbers/bigint.h"
 #include "numbers/bigint_divide.h"
 #include "numbers/bigint_multiply.h"
+#include "numbers/factorial.h"
 #include "numbers/freelists.h"
 #include "numbers/integer_gcd.h"
+#include "toplevel/data_files.h"
 
 namespace {
 
@@ -120,5 +124,47 @@ void BM_extgcd(benchmark::State& state) {
   free_imag(&g);
 }
 BENCHMARK(BM_extgcd)->Arg(2)->Arg(10)->Arg(100);
+
+void BM_fastsum(benchmark::State& state) {
+  std::mt19937_64 rng(6);
+  imptr a = random_number(rng, state.range(0));
+  imptr b = random_number(rng, state.range(0));
+  for (auto _ : state) {
+    fastsum(a, b);
+    fastdiff(a, b);
+    benchmark::DoNotOptimize(a->head);
+  }
+  free_imag(&a);
+  free_imag(&b);
+}
+BENCHMARK(BM_fastsum)->Arg(1)->Arg(2)->Arg(10);
+
+void BM_make_base_10(benchmark::State& state) {
+  std::mt19937_64 rng(7);
+  imptr a = random_number(rng, state.range(0));
+  imptr d;
+  newimag(&d);
+  for (auto _ : state) {
+    make_base_10(a, d);
+    benchmark::DoNotOptimize(d->head);
+  }
+  free_imag(&a);
+  free_imag(&d);
+}
+BENCHMARK(BM_make_base_10)->Arg(2)->Arg(10)->Arg(15);
+
+void BM_factorial(benchmark::State& state) {
+  static const bool tables = (initialize(TAVRIN_BENCH_DATA_DIR), true);  // the factorial table
+  (void)tables;
+  imptr n;
+  newimag(&n);
+  for (auto _ : state) {
+    special_set(static_cast<std::int32_t>(state.range(0)), n);
+    factorial(n);
+    benchmark::DoNotOptimize(n->head);
+  }
+  free_imag(&n);
+}
+BENCHMARK(BM_factorial)->Arg(300)->Arg(1000)->Arg(10000)->Arg(50000)->Unit(benchmark::kMicrosecond);
 
 }  // namespace

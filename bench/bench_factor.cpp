@@ -1,7 +1,7 @@
 // Timings of the finite-field work of the GCD folder:
-// - factor_poly of random monic polynomials of degree 500 and 1,000 modulo
-//   32003 (4,000 only with TAVRIN_BENCH_LONG set), and of degree 100 over
-//   GF(65521^2) given by the relation t^2 = 17;
+// - factor_poly of random monic polynomials of degree 500, 1,000 and 4,000
+//   modulo 32003 (10,000 only with TAVRIN_BENCH_LONG set), and of degree
+//   100 over GF(65521^2) given by the relation t^2 = 17;
 // - powermod: x^p modulo a random monic f of degree 100 and 500, p =
 //   2147483629, and x^(p^2) over GF(65521^2) modulo a degree-100 f;
 // - total_sq_free of a b^2 c^3 over the integers, a, b, c dense in x, y, z
@@ -248,19 +248,19 @@ void BM_SquareFreeABBCCC(benchmark::State& state) {
 
 }  // namespace
 
-BENCHMARK(BM_FactorModPrime)->Arg(500)->Arg(1000)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_FactorModPrime)->Arg(500)->Arg(1000)->Arg(4000)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_FactorGf65521Squared)->Arg(100)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_PowermodXtoP)->Arg(100)->Arg(500)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_PowermodGf65521Squared)->Arg(100)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_SquareFreeABBCCC)->Arg(2)->Arg(6)->Unit(benchmark::kMillisecond);
 
-// Degree 4,000 (half a minute) and the square-free parts of degree 14 (some
+// Degree 10,000 (some seconds) and the square-free parts of degree 14 (some
 // seconds, in the multivariate GCD over the integers): only with
 // TAVRIN_BENCH_LONG set.
 static const bool long_runs = [] {
   if (std::getenv("TAVRIN_BENCH_LONG") != nullptr) {
     benchmark::RegisterBenchmark("BM_FactorModPrimeLong", BM_FactorModPrime)
-        ->Arg(4000)
+        ->Arg(10000)
         ->Unit(benchmark::kMillisecond)
         ->Iterations(1);
     benchmark::RegisterBenchmark("BM_SquareFreeABBCCCLong", BM_SquareFreeABBCCC)

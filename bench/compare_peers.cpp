@@ -20,6 +20,7 @@
 #include <random>
 #include <sstream>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "core/globals.h"
@@ -36,6 +37,7 @@
 #include "numbers/bigint.h"
 #include "numbers/bigint_divide.h"
 #include "numbers/bigint_multiply.h"
+#include "numbers/factorial.h"
 #include "numbers/freelists.h"
 #include "numbers/integer_gcd.h"
 #include "poly/poly_add.h"
@@ -302,6 +304,187 @@ void integer_rows() {
   }
 }
 
+// ---- Small numbers and factorials -----------------------------------------------------
+
+// The decimal digits of a base-10^8 number (groups most significant first).
+std::string decimal_of_groups(imptr d) {
+  std::string s = d->head->value < 0 ? "-" : "";
+  s += std::to_string(std::abs(d->head->value));
+  for (numptr q = d->head->next; q != nullptr; q = q->next) {
+    char g[16];
+    std::snprintf(g, sizeof g, "%08d", std::abs(q->value));
+    s += g;
+  }
+  return s;
+}
+
+// The fixed cost of one operation on short numbers: each timing is a batch
+// of `ops` operations on `pairs` operand pairs taken in turn, so the ratio
+// compares the cost per operation.
+void small_number_rows() {
+  constexpr int pairs = 64;
+  constexpr int ops = 20000;
+  std::mt19937_64 rng(29);
+  struct Operands {
+    std::vector<imptr> a, b;
+  };
+  auto make = [&](int la, int lb, bool common) {
+    Operands o;
+    for (int k = 0; k < pairs; ++k) {
+      auto da = random_digits(rng, la), db = random_digits(rng, lb);
+      if (rng() & 1) da[0] = -da[0];
+      if (rng() & 1) db[0] = -db[0];
+      for (std::size_t i = 1; i < da.size(); ++i) da[i] = da[0] < 0 ? -da[i] : da[i];
+      for (std::size_t i = 1; i < db.size(); ++i) db[i] = db[0] < 0 ? -db[i] : db[i];
+      o.a.push_back(number_of(da));
+      o.b.push_back(number_of(db));
+      if (common) {  // a common factor of about a limb
+        imptr c = number_of(random_digits(rng, 1));
+        c->head->value >>= 8;
+        if (c->head->value == 0) c->head->value = 3;
+        fast_mult(o.a.back(), c, o.a.back());
+        fast_mult(o.b.back(), c, o.b.back());
+      }
+    }
+    return o;
+  };
+  imptr c, d;
+  newimag(&c);
+  newimag(&d);
+  const std::string batch = std::to_string(ops) + " ops";
+#ifdef TAVRIN_PEER_GMP
+  std::vector<__mpz_struct> xs(pairs), ys(pairs);
+  auto x = [&](int k) { return &xs[static_cast<std::size_t>(k)]; };
+  auto y = [&](int k) { return &ys[static_cast<std::size_t>(k)]; };
+  mpz_t z, zr;
+  mpz_inits(z, zr, nullptr);
+  auto load = [&](const Operands& o) {
+    for (int k = 0; k < pairs; ++k) {
+      mpz_init(x(k));
+      mpz_init(y(k));
+      mpz_of(x(k), o.a[k]->head);
+      mpz_of(y(k), o.b[k]->head);
+    }
+  };
+  auto unload = [&] {
+    for (int k = 0; k < pairs; ++k) {
+      mpz_clear(x(k));
+      mpz_clear(y(k));
+    }
+  };
+#endif
+  // Runs one row: tavrin(k) and peer(k) on pair k; same(k) checks pair k.
+  auto row = [&](const char* name, const std::string& size, const std::function<void(int)>& tv,
+                 const std::function<void(int)>& pr, const std::function<bool(int)>& same) {
+    if (!wanted(name)) return;
+    auto [t, p] = time_pair([&] { for (int i = 0; i < ops; ++i) tv(i % pairs); },
+                            pr ? std::function<void()>([&] { for (int i = 0; i < ops; ++i) pr(i % pairs); })
+                               : std::function<void()>());
+    bool ok = static_cast<bool>(pr);
+    for (int k = 0; k < pairs && ok; ++k) ok = same(k);
+    report(name, (size + ", " + batch).c_str(), t, "GMP", p, ok);
+  };
+  std::function<void(int)> peer;
+  for (auto [la, lb] : {std::pair{1, 1}, std::pair{2, 2}, std::pair{10, 10}}) {
+    Operands o = make(la, lb, false);
+    const std::string size = std::to_string(la) + " limbs";
+#ifdef TAVRIN_PEER_GMP
+    load(o);
+    peer = [&](int k) { mpz_add(z, x(k), y(k)); };
+    auto same_sum = [&](int k) {
+      num_assign(o.a[k], c);
+      fastsum(c, o.b[k]);
+      mpz_add(z, x(k), y(k));
+      return same_number(c, z);
+    };
+    row("fastsum", size, [&](int k) { num_assign(o.a[k], c); fastsum(c, o.b[k]); }, peer, same_sum);
+    peer = [&](int k) { mpz_mul(z, x(k), y(k)); };
+    row("fast_mult", size, [&](int k) { fast_mult(o.a[k], o.b[k], c); }, peer, [&](int k) {
+      fast_mult(o.a[k], o.b[k], c);
+      mpz_mul(z, x(k), y(k));
+      return same_number(c, z);
+    });
+    unload();
+#endif
+  }
+  for (auto [la, lb] : {std::pair{2, 1}, std::pair{4, 2}}) {
+    Operands o = make(la, lb, false);
+    const std::string size = std::to_string(la) + " by " + std::to_string(lb) + " limbs";
+#ifdef TAVRIN_PEER_GMP
+    load(o);
+    peer = [&](int k) { mpz_tdiv_qr(z, zr, x(k), y(k)); };
+    row("divide", size, [&](int k) { divide(o.a[k], o.b[k], c, d); }, peer, [&](int k) {
+      divide(o.a[k], o.b[k], c, d);
+      mpz_tdiv_qr(z, zr, x(k), y(k));
+      // Tavrin's remainder carries the sign of n*d, GMP's that of n.
+      if (mpz_sgn(y(k)) < 0) mpz_neg(zr, zr);
+      return same_number(c, z) && same_number(d, zr);
+    });
+    unload();
+#endif
+  }
+  for (int l : {1, 2}) {
+    Operands o = make(l, l, true);
+    const std::string size = std::to_string(o.a[0]->size) + " limbs";
+#ifdef TAVRIN_PEER_GMP
+    load(o);
+    peer = [&](int k) { mpz_gcd(z, x(k), y(k)); };
+    row("binary_gcd", size, [&](int k) { binary_gcd(o.a[k], o.b[k], c); }, peer, [&](int k) {
+      binary_gcd(o.a[k], o.b[k], c);
+      mpz_gcd(z, x(k), y(k));
+      return same_number(c, z);
+    });
+    unload();
+#endif
+  }
+  for (int l : {2, 10}) {
+    Operands o = make(l, 1, false);
+    const std::string size = std::to_string(l) + " limbs";
+#ifdef TAVRIN_PEER_GMP
+    load(o);
+    std::vector<char> buf(static_cast<std::size_t>(l) * 9 + 16);
+    peer = [&](int k) { mpz_get_str(buf.data(), 10, x(k)); };
+    row("make_base_10", size, [&](int k) { make_base_10(o.a[k], c); }, peer, [&](int k) {
+      make_base_10(o.a[k], c);
+      mpz_get_str(buf.data(), 10, x(k));
+      return decimal_of_groups(c) == std::string(buf.data());
+    });
+    unload();
+#endif
+  }
+#ifdef TAVRIN_PEER_GMP
+  mpz_clears(z, zr, nullptr);
+#endif
+  (void)peer;
+}
+
+void factorial_rows() {
+  for (std::int32_t v : {1000, 10000, 50000}) {
+    if (!wanted("factorial")) break;
+    imptr n;
+    newimag(&n);
+    std::function<void()> peer;
+    bool same = false;
+#ifdef TAVRIN_PEER_GMP
+    mpz_t z;
+    mpz_init(z);
+    peer = [&] { mpz_fac_ui(z, static_cast<unsigned long>(v)); };
+#endif
+    auto [t, p] = time_pair(
+        [&] {
+          special_set(v, n);
+          factorial(n);
+        },
+        peer);
+#ifdef TAVRIN_PEER_GMP
+    same = same_number(n, z);
+    mpz_clear(z);
+#endif
+    report("factorial", (std::to_string(v) + "!").c_str(), t, "GMP", p, same);
+    free_imag(&n);
+  }
+}
+
 // ---- Dense products and division modulo a prime ------------------------------------------
 
 std::vector<std::int32_t> random_residues(std::mt19937_64& rng, int deg, std::int32_t p) {
@@ -325,7 +508,7 @@ void dense_rows() {
     std::int32_t p;
     int deg;
   };
-  for (Row row : {Row{"dense product mod 2147483629", 2147483629, 10000},
+  for (Row row : {Row{"dense product mod 65521", 65521, 1000}, Row{"dense product mod 2147483629", 2147483629, 10000},
                   Row{"dense product mod 2147483629", 2147483629, 25000},
                   Row{"dense product mod 65521", 65521, 25000}}) {
     if (!wanted("dense product")) break;
@@ -358,6 +541,15 @@ void dense_rows() {
     nmod_poly_clear(z);
 #endif
     report(row.name, ("degree " + std::to_string(row.deg)).c_str(), t, "FLINT", p, same);
+    // The array kernel alone on the same operands (no term lists), and the
+    // dispatch against it.
+    std::vector<std::int32_t> kz(a.size() + b.size() - 1);
+    const auto h = static_cast<std::int32_t>(row.deg / 2);
+    auto [tk, unused] = time_pair([&] { fast_array_onevar_mult(a.data(), b.data(), kz.data(), 0, h, 0, h); }, nullptr);
+    (void)unused;
+    const bool kernel_same = kz == residues_of(r);
+    report("  the array kernel alone", ("degree " + std::to_string(row.deg)).c_str(), tk, "FLINT", p, kernel_same);
+    report("  k_fastest_poly_mult / kernel", ("degree " + std::to_string(row.deg)).c_str(), t, "kernel", tk, kernel_same);
     free_poly(&n);
     free_poly(&mm);
     free_poly(&r);
@@ -687,6 +879,10 @@ void product_row(const char* name, const char* size, const std::function<poly()>
   long sterms = 0;
   std::string ssum;
   if (singular_product(sa, sb, prime, &sms, &sterms, &ssum)) {
+    if (prime != 0) {  // Singular prints residues in the symmetric range
+      const long long v = std::atoll(ssum.c_str()) % prime;
+      ssum = std::to_string(v < 0 ? v + prime : v);
+    }
     report(name, size, t, "Singular", sms, sterms == count && ssum == mysum);
   }
   free_poly(&n);
@@ -718,6 +914,12 @@ void sparse_rows() {
           [&] { return tavrin_poly(a); }, [&] { return tavrin_poly(b); }, singular_text(a),
           singular_text(b),
           [&](int which, const std::vector<Term>*& t, std::string*) { t = which == 0 ? &a : &b; }, 0);
+      product_row(
+          "sparse product mod 2147483629", (std::to_string(n) + " x " + std::to_string(n) + " terms").c_str(),
+          [&] { return tavrin_poly(a); }, [&] { return tavrin_poly(b); }, singular_text(a),
+          singular_text(b),
+          [&](int which, const std::vector<Term>*& t, std::string*) { t = which == 0 ? &a : &b; },
+          2147483629);
     }
   }
   if (wanted("(1+x+y+z)^40")) {  // coefficients past 2^64: long-coefficient products
@@ -880,11 +1082,71 @@ void gcd_rows() {
 
 // ---- Factorisation modulo a prime ---------------------------------------------------------
 
-// factor_poly against nmod_poly_factor on a random monic polynomial of the
-// given degree modulo 32003; the same factors with the same multiplicities.
+// A factor's fingerprint: degree, multiplicity and its values at 2 and at
+// 12345 (made monic, modulo p). The factor lists are compared sorted.
+using Fingerprint = std::tuple<long, long, long, long>;
+
+Fingerprint fingerprint(const std::vector<std::int32_t>& c, long mult, long p) {
+  long v2 = 0, v3 = 0;
+  for (std::size_t i = c.size(); i-- > 0;) {
+    v2 = (v2 * 2 + c[i]) % p;
+    v3 = (v3 * 12345 + c[i]) % p;
+  }
+  return {static_cast<long>(c.size()) - 1, mult, v2, v3};
+}
+
+// Singular's factorize on the polynomial of residues f (low first) modulo
+// p: the best of `reps` runs by Singular's own timer in ms, and the
+// fingerprints of its factors; false when Singular is not there.
+bool singular_factor(const std::vector<std::int32_t>& f, std::int32_t p, int reps, double* ms,
+                     std::vector<Fingerprint>* prints) {
+  if (std::system("command -v Singular >/dev/null 2>&1") != 0) return false;
+  const std::string file = "/tmp/tavrin_compare_" + std::to_string(::getpid()) + ".sing";
+  FILE* out = std::fopen(file.c_str(), "w");
+  if (out == nullptr) return false;
+  std::fprintf(out, "system(\"--ticks-per-sec\",1000000);\nring R=%d,x,dp;\npoly f=", p);
+  bool first = true;
+  for (std::size_t i = f.size(); i-- > 0;) {
+    if (f[i] == 0) continue;
+    std::fprintf(out, "%s%d*x^%zu", first ? "" : "+", f[i], i);
+    first = false;
+  }
+  std::fprintf(out,
+               ";\nlist L; poly g; int best=2147483647; int t; int i;\n"
+               "for(i=1;i<=%d;i++){t=rtimer; L=factorize(f); t=rtimer-t; if(t<best){best=t;}}\n"
+               "print(best);\n"
+               "for(i=1;i<=size(L[1]);i++){g=L[1][i]; if(deg(g)>0){g=g/leadcoef(g); "
+               "print(string(deg(g))+\" \"+string(L[2][i])+\" \"+string(subst(g,x,2))+\" \"+"
+               "string(subst(g,x,12345)));}}\nquit;\n",
+               reps);
+  std::fclose(out);
+  FILE* in = popen(("Singular -q --no-warn " + file).c_str(), "r");
+  if (in == nullptr) return false;
+  char line[4096];
+  std::vector<std::string> lines;
+  while (std::fgets(line, sizeof line, in) != nullptr) lines.emplace_back(line);
+  pclose(in);
+  std::remove(file.c_str());
+  if (lines.empty()) return false;
+  *ms = std::atof(lines[0].c_str()) / 1000.0;
+  for (std::size_t k = 1; k < lines.size(); ++k) {
+    long d = 0, m = 0, a = 0, b = 0;
+    if (std::sscanf(lines[k].c_str(), "%ld %ld %ld %ld", &d, &m, &a, &b) != 4) continue;
+    prints->emplace_back(d, m, ((a % p) + p) % p, ((b % p) + p) % p);
+  }
+  std::sort(prints->begin(), prints->end());
+  return true;
+}
+
+// factor_poly against FLINT's nmod_poly_factor (in this process) and
+// Singular's factorize (a separate program, its own timer) on a random
+// monic polynomial of the given degree modulo 32003; the same factors
+// with the same multiplicities. Medians (FLINT, Tavrin) and the best
+// (Singular) of fewer runs for the larger degrees.
 void factor_rows() {
-  for (int deg : {500, 1000}) {
+  for (int deg : {1000, 4000, 10000}) {
     if (!wanted("factor")) break;
+    const int runs = deg <= 1000 ? 5 : (deg <= 4000 ? 3 : 1);
     adjoin_xyz();
     const std::int32_t prime = 32003;
     ModulusGuard ring(prime);
@@ -902,38 +1164,51 @@ void factor_rows() {
       factor_poly(&c, &sq, &count, false, false, -1);
       free_poly(&c);
     };
-    std::function<void()> peer;
-    bool same = false;
-#ifdef TAVRIN_PEER_FLINT
-    nmod_poly_t x;
-    nmod_poly_factor_t fac;
-    nmod_poly_init(x, prime);
-    nmod_poly_factor_init(fac);
-    for (std::size_t i = 0; i < a.size(); ++i) nmod_poly_set_coeff_ui(x, i, static_cast<mp_limb_t>(a[i]));
-    peer = [&] {
-      nmod_poly_factor_clear(fac);
-      nmod_poly_factor_init(fac);
-      nmod_poly_factor(fac, x);
-    };
-#endif
-    auto [t, p] = time_pair(ours, peer);
-#ifdef TAVRIN_PEER_FLINT
-    std::vector<std::pair<long, std::vector<std::int32_t>>> mine, theirs;
-    for (poly r = sq; r != nullptr; r = r->next) mine.emplace_back(r->exp, residues_of(r->pcoef));
-    for (slong k = 0; k < fac->num; ++k) {
-      std::vector<std::int32_t> c(static_cast<std::size_t>(nmod_poly_length(fac->p + k)));
-      for (std::size_t i = 0; i < c.size(); ++i)
-        c[i] = static_cast<std::int32_t>(nmod_poly_get_coeff_ui(fac->p + k, static_cast<slong>(i)));
-      theirs.emplace_back(fac->exp[k], c);
+    std::vector<double> mine_ms, flint_ms;
+    std::vector<Fingerprint> mine;
+    for (int r = 0; r < runs; ++r) {
+      const auto t0 = Clock::now();
+      ours();
+      mine_ms.push_back(ms_since(t0));
     }
+    for (poly r = sq; r != nullptr; r = r->next) mine.push_back(fingerprint(residues_of(r->pcoef), r->exp, prime));
     std::sort(mine.begin(), mine.end());
-    std::sort(theirs.begin(), theirs.end());
-    same = mine == theirs;
-    nmod_poly_factor_clear(fac);
-    nmod_poly_clear(x);
+    const double t = median(mine_ms);
+    const std::string size = "degree " + std::to_string(deg) + ", " + std::to_string(count) + " factors";
+#ifdef TAVRIN_PEER_FLINT
+    {
+      nmod_poly_t x;
+      nmod_poly_factor_t fac;
+      nmod_poly_init(x, prime);
+      nmod_poly_factor_init(fac);
+      for (std::size_t i = 0; i < a.size(); ++i) nmod_poly_set_coeff_ui(x, i, static_cast<mp_limb_t>(a[i]));
+      for (int r = 0; r < runs; ++r) {
+        nmod_poly_factor_clear(fac);
+        nmod_poly_factor_init(fac);
+        const auto t0 = Clock::now();
+        nmod_poly_factor(fac, x);
+        flint_ms.push_back(ms_since(t0));
+      }
+      std::vector<Fingerprint> theirs;
+      for (slong k = 0; k < fac->num; ++k) {
+        std::vector<std::int32_t> c(static_cast<std::size_t>(nmod_poly_length(fac->p + k)));
+        for (std::size_t i = 0; i < c.size(); ++i)
+          c[i] = static_cast<std::int32_t>(nmod_poly_get_coeff_ui(fac->p + k, static_cast<slong>(i)));
+        theirs.push_back(fingerprint(c, fac->exp[k], prime));
+      }
+      std::sort(theirs.begin(), theirs.end());
+      nmod_poly_factor_clear(fac);
+      nmod_poly_clear(x);
+      report("factor_poly mod 32003", size.c_str(), t, "FLINT", median(flint_ms), mine == theirs);
+    }
 #endif
-    report("factor_poly mod 32003", ("degree " + std::to_string(deg) + ", " + std::to_string(count) + " factors").c_str(),
-           t, "FLINT", p, same);
+    double sms = 0;
+    std::vector<Fingerprint> singular;
+    if (singular_factor(a, prime, runs, &sms, &singular)) {
+      report("factor_poly mod 32003", size.c_str(), t, "Singular", sms, mine == singular);
+    } else if (flint_ms.empty()) {
+      report("factor_poly mod 32003", size.c_str(), t, "-", 0, false);
+    }
     free_poly(&f);
     free_poly(&sq);
   }
@@ -992,11 +1267,15 @@ void int_det_rows() {
 }
 
 // ---- Integer normal forms ------------------------------------------------------------
-// Smith (no transforms: the route modulo the determinant) against
-// fmpz_mat_snf, and the Hermite form against fmpz_mat_hnf, on n x n
-// matrices with entries in [-99, 99] held in a named array. FLINT's Hermite
-// form is the row-style one: times only. Tavrin's Hermite form runs where
-// its Euclidean elimination finishes (n <= 30).
+// The dense Hermite form (intcolred, as the built-in runs it) against
+// fmpz_mat_hnf on n x n matrices with entries in [-99, 99]. FLINT's form is
+// the row-style one, so its form of the transpose, transposed, is Tavrin's
+// column form of a nonsingular matrix: compared entry by entry. With the
+// four transforms against fmpz_mat_hnf_transform (the forms compared). The
+// Smith form (intnormal) against fmpz_mat_snf (the diagonals compared) where
+// FLINT finishes in reasonable time; beyond, and with transforms (FLINT has
+// none), Tavrin alone. Medians of a few runs each; the matrix is built
+// outside the timing.
 struct NamedArray {
   std::vector<std::unique_ptr<storerec>> pages;
   std::vector<storeptr> saved;
@@ -1023,88 +1302,104 @@ struct NamedArray {
     for (std::size_t p = 0; p < pages.size(); ++p) arp[p] = saved[p];
     special_free(&q.sizearr);
   }
+  imptr at(std::int32_t r, std::int32_t c) const { return (*arp_cell(r + c * n))->ncoef; }
 };
+
+// Four work arrays for the transforms, their cells given back.
+struct Transforms {
+  std::int32_t cells;
+  std::unique_ptr<workarray> w[4];
+  explicit Transforms(std::int32_t n) : cells(n * n) {
+    for (auto& a : w) {
+      a = std::make_unique<workarray>();
+      for (std::int32_t k = 0; k < cells; ++k) a->stash[k] = nullptr;
+    }
+  }
+  void clear() {
+    for (auto& a : w)
+      for (std::int32_t k = 0; k < cells; ++k) free_quoly(&a->stash[k]);
+  }
+  ~Transforms() { clear(); }
+};
+
+void normal_form_row(const char* name, std::int32_t n, bool smith, bool transforms, bool with_peer, int runs) {
+  std::mt19937_64 rng(static_cast<std::uint64_t>(n) + 47);
+  std::vector<long> vals(static_cast<std::size_t>(n) * n);  // column by column
+  for (auto& v : vals) v = static_cast<long>(rng() % 199) - 99;
+  const bool want[6] = {transforms, transforms, transforms, transforms, false, false};
+  std::unique_ptr<NamedArray> a;
+  std::unique_ptr<Transforms> t;
+  quoly rank = nullptr;
+  std::vector<double> ours, peer;
+  bool same = false;
+#ifdef TAVRIN_PEER_FLINT
+  fmpz_mat_t m, h, u;
+  fmpz_mat_init(m, n, n);
+  fmpz_mat_init(h, n, n);
+  fmpz_mat_init(u, n, n);
+  // Hermite: the transpose, for FLINT's row form.
+  for (std::int32_t c = 0; c < n; ++c)
+    for (std::int32_t r = 0; r < n; ++r)
+      fmpz_set_si(smith ? fmpz_mat_entry(m, r, c) : fmpz_mat_entry(m, c, r), vals[static_cast<std::size_t>(c) * n + r]);
+#endif
+  for (int run = 0; run < runs; ++run) {
+    a.reset();  // gives the store pages back first
+    t.reset();
+    a = std::make_unique<NamedArray>(n, vals);
+    if (transforms) t = std::make_unique<Transforms>(n);
+    workptr w[4] = {nullptr, nullptr, nullptr, nullptr};
+    if (transforms)
+      for (int i = 0; i < 4; ++i) w[i] = t->w[i].get();
+    free_quoly(&rank);
+    auto t0 = Clock::now();
+    if (smith)
+      intnormal(&rank, &a->q, want, w[0], w[1], w[2], w[3], false, nullptr, nullptr, 83);
+    else
+      intcolred(&rank, &a->q, want, w[0], w[1], w[2], w[3], nullptr, false, nullptr);
+    ours.push_back(ms_since(t0));
+#ifdef TAVRIN_PEER_FLINT
+    if (with_peer) {
+      t0 = Clock::now();
+      if (smith)
+        fmpz_mat_snf(h, m);
+      else if (transforms)
+        fmpz_mat_hnf_transform(h, u, m);
+      else
+        fmpz_mat_hnf(h, m);
+      peer.push_back(ms_since(t0));
+    }
+#endif
+  }
+#ifdef TAVRIN_PEER_FLINT
+  if (with_peer) {
+    same = true;
+    mpz_t z;
+    mpz_init(z);
+    for (std::int32_t r = 0; r < n && same; ++r)
+      for (std::int32_t c = 0; c < n && same; ++c) {
+        fmpz_get_mpz(z, smith ? fmpz_mat_entry(h, r, c) : fmpz_mat_entry(h, c, r));
+        same = same_number(a->at(r, c), z);
+      }
+    mpz_clear(z);
+  }
+  fmpz_mat_clear(m);
+  fmpz_mat_clear(h);
+  fmpz_mat_clear(u);
+#endif
+  char size[32];
+  std::snprintf(size, sizeof size, "n = %d", n);
+  report(name, size, median(ours), "FLINT", peer.empty() ? 0.0 : median(peer), same);
+  free_quoly(&rank);
+}
 
 void normal_form_rows() {
   if (!wanted("integer normal form")) return;
   allocate_work_areas();
-  const bool want[6] = {false, false, false, false, false, false};
-  for (bool smith : {true, false})
-    for (std::int32_t n : smith ? std::vector<std::int32_t>{50, 100} : std::vector<std::int32_t>{30, 100, 300, 500}) {
-      std::mt19937_64 rng(static_cast<std::uint64_t>(n) + 47);
-      std::vector<long> vals(static_cast<std::size_t>(n) * n);
-      for (auto& v : vals) v = static_cast<long>(rng() % 199) - 99;
-      std::unique_ptr<NamedArray> a;
-      quoly rank = nullptr;
-      const bool ours_runs = smith || n <= 30;
-      auto ours = [&] {
-        if (!ours_runs) return;
-        a.reset();  // gives the store pages back first
-        a = std::make_unique<NamedArray>(n, vals);
-        free_quoly(&rank);
-        if (smith)
-          intnormal(&rank, &a->q, want, nullptr, nullptr, nullptr, nullptr, false, nullptr, nullptr, 83);
-        else
-          intcolred(&rank, &a->q, want, nullptr, nullptr, nullptr, nullptr, nullptr, false, nullptr);
-      };
-      std::function<void()> peer;
-      bool same = false;
-#ifdef TAVRIN_PEER_FLINT
-      fmpz_mat_t m, h;
-      fmpz_mat_init(m, n, n);
-      fmpz_mat_init(h, n, n);
-      for (std::int32_t c = 0; c < n; ++c)
-        for (std::int32_t r = 0; r < n; ++r)
-          fmpz_set_si(fmpz_mat_entry(m, r, c), vals[static_cast<std::size_t>(c) * n + r]);
-      peer = [&] {
-        if (smith)
-          fmpz_mat_snf(h, m);
-        else
-          fmpz_mat_hnf(h, m);
-      };
-#endif
-      auto [t, p] = time_pair(ours, peer);
-#ifdef TAVRIN_PEER_FLINT
-      same = true;
-      mpz_t z;
-      mpz_init(z);
-      for (std::int32_t i = 0; i < n && ours_runs; ++i) {
-        // Smith: the diagonals; Hermite: the pivot products (|det|).
-        fmpz_get_mpz(z, fmpz_mat_entry(h, i, i));
-        if (smith && !same_number((*arp_cell(i + i * n))->ncoef, z)) same = false;
-      }
-      if (!smith && ours_runs) {  // equal pivot products (|det|)
-        fmpz_t dh;
-        fmpz_init_set_ui(dh, 1);
-        quoly prod = nullptr, tmp = nullptr;
-        quoly_set(1, &prod);
-        quoly_set(0, &tmp);
-        for (std::int32_t i = 0; i < n; ++i) {
-          fmpz_mul(dh, dh, fmpz_mat_entry(h, i, i));
-          multiply(prod->ncoef, (*arp_cell(i + i * n))->ncoef, tmp->ncoef);
-          num_assign(tmp->ncoef, prod->ncoef);
-        }
-        fmpz_get_mpz(z, dh);
-        same = same_number(prod->ncoef, z);
-        free_quoly(&prod);
-        free_quoly(&tmp);
-        fmpz_clear(dh);
-      }
-      mpz_clear(z);
-      fmpz_mat_clear(m);
-      fmpz_mat_clear(h);
-#endif
-      char size[32];
-      std::snprintf(size, sizeof size, "n = %d", n);
-      if (ours_runs)
-        report(smith ? "integer normal form, Smith" : "integer normal form, Hermite", size, t, "FLINT", p, same);
-      else
-        std::printf("%-34s %-22s %13s   %-9s %10.3f ms   (Tavrin: error 302, too long)\n",
-                    "integer normal form, Hermite", size, "-", "FLINT", p);
-      std::fflush(stdout);
-      free_quoly(&rank);
-      a.reset();
-    }
+  for (std::int32_t n : {100, 300, 500}) normal_form_row("integer normal form, Hermite", n, false, false, true, n < 500 ? 5 : 3);
+  for (std::int32_t n : {100, 300, 500})
+    normal_form_row("integer normal form, Hermite+transf", n, false, true, true, n == 100 ? 3 : 1);
+  for (std::int32_t n : {100, 300, 500}) normal_form_row("integer normal form, Smith", n, true, false, n == 100, 3);
+  for (std::int32_t n : {100, 300, 500}) normal_form_row("integer normal form, Smith+transf", n, true, true, false, 1);
 }
 
 // ---- Characteristic polynomials ---------------------------------------------------------
@@ -1170,6 +1465,8 @@ int main(int argc, char** argv) {
   std::printf("\n%-34s %-22s %13s   %-9s %13s   %7s\n", "kernel", "size", "Tavrin", "peer", "peer", "ratio");
   sparse_rows();
   integer_rows();
+  small_number_rows();
+  factorial_rows();
   dense_rows();
   gcd_rows();
   factor_rows();

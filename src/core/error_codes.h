@@ -1,7 +1,7 @@
 // The numbered user errors raised below the command loop, by name. Each is
 // passed to error(code, token) (or abandon); its text is the line of the
 // same number in the message table. Codes beyond the established table are
-// Tavrin's own (216, 226, 302, 368).
+// Tavrin's own (216, 226, 302, 343, 368).
 #pragma once
 
 #include <cstdint>
@@ -122,6 +122,10 @@ constexpr std::int32_t exponent_overflow_error = 368;
 
 // A big integer would need more limbs than its 16-bit length can count.
 constexpr std::int32_t number_too_long_error = 302;
+
+// A determinant declared a perfect power (the power argument of the sparse
+// Lagrange route) that is not one.
+constexpr std::int32_t not_a_power_error = 343;
 
 // Statements or expressions nested deeper than the interpreter allows.
 constexpr std::int32_t nesting_too_deep_error = 216;

@@ -60,6 +60,7 @@ std::int32_t g_cutoff = 10;
 std::int32_t c_cntcount = 0, a_cntcount = 0, d_cntcount = 0, g_cntcount = 0, c_cntdepth = 0;
 std::int32_t a_cntdepth = 0, d_cntdepth = 0;
 bool integerflag = false;
+bool float_statement = false;
 std::int32_t dummy = 0, ddummy = 0;
 
 bool errorpush = false;

@@ -95,6 +95,11 @@ extern std::int32_t c_cntdepth;  // level at which the first content of the comm
 extern std::int32_t a_cntdepth;  // the same for the auxiliary content
 extern std::int32_t d_cntdepth;  // the same for the dual content
 extern bool integerflag;       // a real floating-point evaluation is under way
+// A floating statement of a "Float" body is being run (set by the statement
+// runner for each statement while integerflag is on, cleared for the exact
+// statements of the body): the determinants, inverses, products and sums it
+// reaches compute in floating mode. Readers: the matrix-expression evaluator.
+extern bool float_statement;
 extern std::int32_t dummy, ddummy;  // scratch line lengths of the display routines
 
 // ---- Command levels and the progress trace ----------------------------------

@@ -56,6 +56,18 @@ class BigModeGuard : public ArithModeGuard {
   }
 };
 
+// Floating mode for the guard's lifetime: flotemode on, with lintmode (every
+// number one long double), modular mode off; all restored afterwards. The
+// modulus and its companions are not touched.
+class FloatingModeGuard : public ArithModeGuard {
+ public:
+  FloatingModeGuard() {
+    flotemode = true;
+    lintmode = true;
+    modularmode = false;
+  }
+};
+
 // Makes m the word modulus, setting every companion as the change of ground
 // ring leaves them: modulus := m, rmodulus := m, half_modulus := m div 2,
 // two28_mod := 2^28 mod m; for m = 256 or 65536 the characteristic-2 field

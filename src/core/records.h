@@ -43,12 +43,15 @@ struct numnode {
 using numptr = numnode*;
 using numptrptr = numnode**;
 
+// The fields of number and polynode are ordered for the host's alignment
+// (48 and 24 bytes instead of 64 and 32): sums, products and their frees
+// walk millions of these records, and the bytes moved decide their speed.
 struct number {
   numnode* head;       // most significant limb
   numnode* tail;       // least significant limb
-  std::int32_t lint;   // value in word mode
   long double flote;   // value in floating mode
   number* imag;        // list link only (free headers, gcd_data lists)
+  std::int32_t lint;   // value in word mode
   std::int32_t size;   // number of limbs; 0 = no limbs (at most 32,767 limbs, but a
                        // base-10^8 list of the longest numbers has up to 34,524)
 };
@@ -57,8 +60,8 @@ using imptrptr = number**;
 
 struct polynode {
   std::int32_t exp;
-  polynode* next;
   Boolean numb;          // set: a number leaf (ncoef); clear: a term (pcoef)
+  polynode* next;
   union {
     number* ncoef;
     polynode* pcoef;

@@ -39,7 +39,8 @@ extern std::int32_t fast_mult_cut;
 // Span (degree) of the shorter slice from which the dense Karatsuba
 // product (fast_array_onevar_mult) multiplies by number-theoretic
 // transforms modulo two or three primes instead (never in characteristic
-// 2). Default 700. Range >= 0 (INT32_MAX: never). Reader:
+// 2). Default 80 (the transforms are faster from spans of about 64 to 100
+// on, by modulus). Range >= 0 (INT32_MAX: never). Reader:
 // fast_array_onevar_mult.
 extern std::int32_t dense_ntt_span;
 
@@ -47,9 +48,26 @@ extern std::int32_t dense_ntt_span;
 // polynomials modulo a prime (the fast path of basic_poly_divide and
 // simplest_poly_divide) divides on residue arrays by Newton's iteration
 // with transform products instead of the divide-and-conquer division on
-// term lists. Default 600. Range >= 1 (INT32_MAX: never). Reader: the
-// monic division (poly_field_divide.cpp).
+// term lists. Default 600. Range >= 1 (INT32_MAX: never). Readers: the
+// monic division (poly_field_divide.cpp); dense_divrem (dense_modular.h),
+// for divisors and quotients both at least this long.
 extern std::int32_t dense_newton_degree;
+
+// Coefficients of the shorter operand from which the products of residue
+// vectors (dense_modular.h) multiply by transforms instead of schoolbook
+// rows. Default 48. Range >= 1. Readers: dense_mul, PolyModulus.
+extern std::int32_t dense_transform_length;
+
+// Degree of the modulus from which PolyModulus (dense_modular.h) takes
+// remainders through the precomputed quotient and transforms instead of
+// schoolbook products and elimination. Default 40. Range >= 33 (the
+// half-length transform must hold the remainder). Reader: PolyModulus.
+extern std::int32_t dense_modulus_degree;
+
+// Degree of the smaller operand from which dense_gcd (dense_modular.h)
+// runs the half-GCD instead of the Euclid loop. Default 160. Range >= 8.
+// Reader: dense_gcd.
+extern std::int32_t dense_hgcd_degree;
 
 // Degree in the top variable above which products of two-variable
 // polynomials modulo a prime try the two-variable arrays. Default 30.
@@ -64,15 +82,16 @@ extern std::int32_t fast_2_var_degree;
 // poly_mult.
 extern std::int64_t flat_mult_terms;
 
-// Bits of the low exponent fields that the flat product sums in an array
-// of accumulators (2^bits cells of 16 bytes); wider low parts use the heap
-// of row heads. Default 16. Range 0 .. 24 (0: always the heap). Reader:
-// flat_poly_mult.
+// The flat product sums word-size term products in dense chunks of at most
+// 2^flat_cell_bits accumulators (8 or 16 bytes each); a product whose
+// lowest level alone needs more uses the heap of row heads. Default 16.
+// Range 0 .. 24 (0: always the heap). Reader: flat_poly_mult.
 extern std::int32_t flat_cell_bits;
 
-// The flat product sums in dense cells only while the cells it scans are at
-// most this many times the term products (plus a small constant). Default
-// 4. Range >= 0. Reader: flat_poly_mult.
+// The flat product sums in dense chunks when 4 times their estimated cost
+// is at most this many times the heap's. Default 4 (the cheaper). Range
+// >= 0 (0: always the heap; large: the chunks whenever they apply).
+// Reader: flat_poly_mult.
 extern std::int32_t flat_scan_ratio;
 
 // The flat product of two polynomials with long integer coefficients packs
@@ -91,6 +110,19 @@ extern std::int32_t flat_kronecker_ratio;
 // Default 16. Range >= 1. Reader: fast_mult (bigint_multiply.h).
 extern std::int32_t multcut;
 
+// Limbs up to which both operands of a sum, difference, product, quotient
+// or GCD are taken as machine words (the operation in 64 or 128 bits, the
+// result's old limbs written over). Default 2. Range 0 .. 2 (0: the
+// general routes for every length). Readers: fastsum, fastdiff, fast_mult,
+// multiply, divide, pos_divide, binary_gcd, extgcd.
+extern std::int32_t word_number_limbs;
+
+// Limbs up to which both factors of fast_mult and multiply (when the
+// shorter is below wide_mult_limbs) are multiplied on the stack, pairs of
+// limbs summed in 128-bit columns. Default 16. Range 0 .. 16 (0: never).
+// Reader: fast_mult, multiply.
+extern std::int32_t short_mult_limbs;
+
 // Limbs of both factors from which fast_mult repacks them into 64-bit
 // words (numbers/word_array_impl.h) and multiplies there; below it, rows
 // and Karatsuba on 28-bit limbs (multcut). Default 20. Range >= 1
@@ -101,6 +133,12 @@ extern std::int32_t wide_mult_limbs;
 // Words of the shorter factor from which the word products use Karatsuba's
 // recursion instead of rows. Default 32. Range >= 2. Reader: wmul.
 extern std::int32_t wide_karatsuba_words;
+
+// Words of the shorter factor (or of a square) from which the word
+// products use Toom-3 (five products of a third of the length) instead of
+// Karatsuba's recursion. Default 120. Range >= 3 (INT32_MAX: never).
+// Readers: wmul, wsqr.
+extern std::int32_t wide_toom3_words;
 
 // Divisor limbs from which divide, pos_divide and pos_divide_noq divide on
 // 64-bit words (long division there, recursive from wide_divide_words);
@@ -128,6 +166,18 @@ extern std::int32_t wide_decimal_limbs;
 // Words from which the word conversion splits by a power of 10^8 instead of
 // dividing by 10^16 word by word. Default 12. Range >= 4. Reader: wdecimal.
 extern std::int32_t wide_decimal_words;
+
+// Factors from which factorial forms a big product on 64-bit words (the
+// powers of two taken out, the odd parts packed into words and multiplied
+// by a balanced tree); below it, the product tree on limbs (multout).
+// Default 16. Range >= 1 (INT32_MAX: never). Reader: factorial.
+extern std::int32_t word_factorial_factors;
+
+// Arguments from which factorial forms a big n! from its prime powers
+// (squares of the products of the primes by the bits of their exponents)
+// instead of the product of its factors. Default 800. Range >= 3
+// (INT32_MAX: never). Reader: factorial.
+extern std::int32_t prime_factorial_limit;
 
 // Limbs below which the integer square root starts from a floating
 // estimate instead of recursing on the upper half. Default 16. Range >= 0
@@ -162,6 +212,29 @@ extern std::int32_t two_term_modulus;
 // divisor's multiples (256 products per quotient coefficient). Default 384.
 // Range >= 1. Reader: simple_onevar_gcd's characteristic-2 reduction.
 extern std::int32_t gf256_row_degree;
+
+// ---- Integer normal forms ------------------------------------------------------------------
+
+// The Hermite and Smith forms of an integer matrix (normal_forms.h) take
+// the route modulo a determinant at once when the smaller side exceeds
+// normal_form_direct_side and the matrix is dense (a sparse one: more than
+// normal_form_sparse_fill entries a row on average); otherwise the
+// Euclidean elimination runs first, under an entry budget of
+// normal_form_budget_bits (sides up to the direct side; above it
+// normal_form_budget_bits_large) times the bits of the Hadamard bound of
+// the matrix's largest minors, at most 30,000 limbs, and a matrix that
+// exceeds it goes to that route. The route holds the matrix densely: only
+// for at most normal_form_cells entries (rows times columns); larger ones
+// always take the elimination. Defaults 20, 4, 4096, 8 and 4,000,000.
+// Ranges: direct side >= 0 (0: the route always; INT32_MAX: the
+// elimination first); fill >= 0; budgets >= 1; cells >= 0 (0: the
+// elimination only, no budget). Reader: the route choice of the normal
+// forms (form_routes).
+extern std::int32_t normal_form_direct_side;
+extern std::int32_t normal_form_sparse_fill;
+extern std::int32_t normal_form_budget_bits;
+extern std::int32_t normal_form_budget_bits_large;
+extern std::int64_t normal_form_cells;
 
 // ---- Choosing primes ------------------------------------------------------------------------
 
@@ -198,6 +271,16 @@ extern std::int32_t hgcd_cut;
 // The Karatsuba cut-off set by "&_k". Default 140. Range >= 2. No reader
 // in the tree yet.
 extern std::int32_t simplest_poly_cutoff;
+
+// ---- Finite fields (read by the square-free decomposition and the factoriser) -------------
+
+// Degree from which the square-free decomposition modulo a prime and the
+// factorisation over a prime field of a polynomial in one variable work on
+// residue vectors (the distinct-degree stage by baby and giant steps of the
+// Frobenius map, the equal-degree stage by compositions), instead of the
+// term-list method. Default 2. Range >= 1 (INT32_MAX: never). Readers:
+// square_free_factor, factor_poly.
+extern std::int32_t fast_factor_degree;
 
 // ---- Determinants ----------------------------------------------------------------------------
 

@@ -3,6 +3,7 @@
 
 #include "dense/dense_arrays.h"
 #include "core/errors.h"
+#include "core/globals.h"
 #include "numbers/freelists.h"
 #include "numbers/node_handles.h"
 
@@ -108,14 +109,76 @@ void fill_poly2_array(poly r, gcd1_array* x, std::int32_t* deg) {
   }
 }
 
+namespace {
+
+// The nodes of the polynomial a cell held, handed out again for the list
+// that replaces it while they have the shape of a residue list (a term
+// whose coefficient is a leaf with a bare one-word number); whatever is
+// left is freed at the end. In word mode (lintmode without floating mode)
+// only.
+class Recycler {
+ public:
+  explicit Recycler(poly old) : old_(old) {}
+  ~Recycler() { free_poly(&old_); }
+  Recycler(const Recycler&) = delete;
+  Recycler& operator=(const Recycler&) = delete;
+
+  // The term c t^e (c non-zero), next nil.
+  poly term(std::int32_t e, std::int32_t c) {
+    poly t = old_;
+    if (t != nullptr && !t->numb && reusable(t->pcoef)) {
+      old_ = t->next;
+      t->exp = e;
+      t->next = nullptr;
+      t->pcoef->ncoef->lint = c;
+      return t;
+    }
+    return new_term(e, leaf(c));
+  }
+
+  // A fresh leaf holding c.
+  static poly leaf(std::int32_t c) {
+    poly r = nullptr;
+    newpoly(&r);
+    r->next = nullptr;
+    r->exp = 0;
+    r->numb = true;
+    newimag(&r->ncoef);
+    r->ncoef->lint = c;
+    return r;
+  }
+
+ private:
+  static bool reusable(poly c) {
+    return c->numb && c->next == nullptr && c->ncoef != nullptr && c->ncoef->size == 0 && c->ncoef->head == nullptr;
+  }
+  poly old_;
+};
+
+}  // namespace
+
 void array_to_poly(const std::int32_t* x, std::int32_t xdeg, poly* p) {
   if (xdeg == 0) {
     if (x[0] == 0) tavrin_error("bad x[0] in array_to_poly.", true);
     poly_set(x[0], p);
     return;
   }
-  free_poly(p);
-  *p = array_list(x, xdeg);
+  if (!lintmode || flotemode) {
+    free_poly(p);
+    *p = array_list(x, xdeg);
+    return;
+  }
+  Recycler nodes(*p);
+  *p = nullptr;
+  poly head = nodes.term(xdeg, x[xdeg]);
+  poly last = head;
+  for (std::int32_t i = xdeg - 1; i >= 1; --i) {
+    if (x[i] == 0) continue;
+    last->next = nodes.term(i, x[i]);
+    last = last->next;
+  }
+  if (x[0] != 0) last->next = Recycler::leaf(x[0]);
+  *p = head;
 }
 
 void array_to_poly2(const gcd1_array* x, std::int32_t xdeg, const std::int32_t* deg, poly* p) {

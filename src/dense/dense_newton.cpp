@@ -10,6 +10,7 @@
 
 #include "dense/dense_divide.h"
 #include "dense/dense_impl.h"
+#include "dense/dense_transform_impl.h"
 
 namespace tavrin {
 
@@ -31,7 +32,8 @@ u64 power_mod(u64 b, u64 e, u64 p) {
 // summed in 128 bits otherwise.
 void product(const std::int32_t* a, std::int32_t na, const std::int32_t* b, std::int32_t nb,
              std::int32_t* c, std::int32_t p) {
-  if (std::min(na, nb) >= 48) {
+  if (std::min(na, nb) >= 48 &&
+      dense_detail::transform_lg(std::int64_t{na} + nb - 1) <= dense_detail::transform_max_lg) {
     dense_detail::ntt_product(a, na, b, nb, c, p);
     return;
   }

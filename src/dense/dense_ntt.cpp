@@ -1,20 +1,23 @@
-// Products of long residue arrays by number-theoretic transforms: the
-// product over the integers is formed modulo two or three primes
-// c 2^k + 1 below 2^31 (enough that their product exceeds every
-// coefficient, at most (shorter length) (p - 1)^2), joined by the Chinese
-// remainder theorem and reduced modulo p.
+// Number-theoretic transforms (dense_transform_impl.h) and the long array
+// product built on them (ntt_product, dense_impl.h).
 //
-// Transforms: decimation in frequency forward (natural order in,
-// bit-reversed out), decimation in time backward (bit-reversed in, natural
-// out), so no reordering pass is needed. Twiddle factors are multiplied by
-// Shoup's method (a precomputed quotient per factor), pointwise products by
-// Montgomery's reduction with R = 2^32, whose factor R^-1 the final scaling
-// takes back.
+// Forward: decimation in frequency, butterflies (x, y) -> (x + y,
+// (x - y) w) with lazy reduction (values in [0, 2p), Harvey's bounds for p
+// < 2^30), twiddles multiplied by Shoup's method (a precomputed quotient per
+// twiddle). The levels of half-length 8 and more run over contiguous runs;
+// the last three levels run on blocks of 64 entries viewed as 8 x 8 and
+// transposed, so that every butterfly pairs whole rows, and the block is
+// left transposed. Backward: the exact inverse of each level in reverse
+// order ((X, Y) -> (X + Y w^-1, X - Y w^-1) = (2x, 2y)), so the result is N
+// times the cyclic product in natural order, with no reordering pass.
 #include <algorithm>
 #include <cstdint>
 #include <vector>
 
 #include "dense/dense_impl.h"
+#include "dense/dense_simd_impl.h"
+#include "dense/dense_transform_impl.h"
+
 
 namespace tavrin::dense_detail {
 
@@ -22,29 +25,32 @@ namespace {
 
 using u32 = std::uint32_t;
 using u64 = std::uint64_t;
+using u128 = unsigned __int128;
 
-// t mod p for t < 2p, p < 2^31, without a branch: t - p, and p back when
-// that went below zero.
-inline u32 reduce_once(u32 t, u32 p) {
-  const u32 r = t - p;
-  return r + (p & static_cast<u32>(static_cast<std::int32_t>(r) >> 31));
-}
-
-u32 pow_mod(u32 b, u64 e, u32 p) {
-  u64 r = 1, x = b;
-  for (; e != 0; e >>= 1) {
-    if (e & 1) r = r * x % p;
-    x = x * x % p;
+u32 pow_mod(u64 b, u64 e, u64 p) {
+  u64 r = 1;
+  for (b %= p; e != 0; e >>= 1) {
+    if (e & 1) r = r * b % p;
+    b = b * b % p;
   }
   return static_cast<u32>(r);
 }
 
-// One transform prime with its tables for lengths up to 2^max_log.
-class Prime {
+// Shoup's quotient of the constant w < p: floor(w 2^32 / p).
+u32 shoup_quotient(u32 w, u32 p) { return static_cast<u32>((static_cast<u64>(w) << 32) / p); }
+
+// a w mod p in [0, 2p) for any a < 2^32 (w < p, wq its quotient).
+inline u32 shoup_lazy(u32 a, u32 w, u32 wq, u32 p) {
+  const u32 q = static_cast<u32>((static_cast<u64>(a) * wq) >> 32);
+  return a * w - q * p;
+}
+
+inline u32 below_2p(u32 v, u32 p2) { return v >= p2 ? v - p2 : v; }
+inline u32 below_p(u32 v, u32 p) { return v >= p ? v - p : v; }
+
+class TransformPrime {
  public:
-  Prime(u32 p, int two_adicity) : p_(p), two_adicity_(two_adicity) {
-    // The least generator of the multiplicative group: p - 1 = c 2^k, so its
-    // prime factors are 2 and those of c.
+  TransformPrime(u32 p, int two_adicity) : p_(p), two_adicity_(two_adicity) {
     const u32 odd = (p - 1) >> two_adicity;
     std::vector<u32> factors{2};
     u32 c = odd;
@@ -59,16 +65,19 @@ class Prime {
       for (u32 f : factors) generator = generator && pow_mod(g_, (p - 1) / f, p) != 1;
       if (generator) break;
     }
-    // -p^-1 mod 2^32 by Newton's iteration.
-    u32 inv = p;
+    u32 inv = p;  // p^-1 mod 2^32 by Newton's iteration
     for (int i = 0; i < 5; ++i) inv *= 2 - p * inv;
     neg_inv_ = 0u - inv;
   }
 
   u32 p() const { return p_; }
+  u32 neg_inv() const { return neg_inv_; }
+  const u32* fw() const { return fw_.data(); }
+  const u32* fwq() const { return fwq_.data(); }
+  const u32* bw() const { return bw_.data(); }
+  const u32* bwq() const { return bwq_.data(); }
 
-  // Tables of the twiddles for length n = 2^lg (forward and backward):
-  // entry half + j is w_len^j for len = 2 half, with Shoup's quotient.
+  // Twiddles for lengths up to 2^lg: entry h + j is w_2h^j (j < h).
   void prepare(int lg) {
     if (lg <= prepared_) return;
     const std::size_t n = std::size_t{1} << lg;
@@ -76,15 +85,15 @@ class Prime {
     fwq_.assign(n, 0);
     bw_.assign(n, 0);
     bwq_.assign(n, 0);
-    for (std::size_t half = 1; half < n; half <<= 1) {
-      const u32 w = pow_mod(g_, (p_ - 1) / (2 * half), p_);
+    for (std::size_t h = 1; h < n; h <<= 1) {
+      const u32 w = pow_mod(g_, (p_ - 1) / (2 * h), p_);
       const u32 wi = pow_mod(w, p_ - 2, p_);
       u64 a = 1, b = 1;
-      for (std::size_t j = 0; j < half; ++j) {
-        fw_[half + j] = static_cast<u32>(a);
-        fwq_[half + j] = static_cast<u32>((a << 32) / p_);
-        bw_[half + j] = static_cast<u32>(b);
-        bwq_[half + j] = static_cast<u32>((b << 32) / p_);
+      for (std::size_t j = 0; j < h; ++j) {
+        fw_[h + j] = static_cast<u32>(a);
+        fwq_[h + j] = shoup_quotient(static_cast<u32>(a), p_);
+        bw_[h + j] = static_cast<u32>(b);
+        bwq_[h + j] = shoup_quotient(static_cast<u32>(b), p_);
         a = a * w % p_;
         b = b * wi % p_;
       }
@@ -92,93 +101,11 @@ class Prime {
     prepared_ = lg;
   }
 
-  // a * w mod p for the twiddle w with Shoup quotient wq (a < p).
-  u32 twiddle(u32 a, u32 w, u32 wq) const {
-    const u32 q = static_cast<u32>((static_cast<u64>(a) * wq) >> 32);
-    u32 r = a * w - q * p_;  // exact modulo 2^32, below 2p
-    return r >= p_ ? r - p_ : r;
-  }
-
-  // a b / 2^32 mod p (Montgomery).
+  // a b 2^-32 mod p in [0, 2p) for a, b < 2p (Montgomery).
   u32 mont(u32 a, u32 b) const {
     const u64 t = static_cast<u64>(a) * b;
     const u32 m = static_cast<u32>(t) * neg_inv_;
-    const u64 u = (t + static_cast<u64>(m) * p_) >> 32;
-    return u >= p_ ? static_cast<u32>(u - p_) : static_cast<u32>(u);
-  }
-
-  // One level of the forward transform: blocks of 2 half entries.
-  void forward_level(u32* a, std::size_t n, std::size_t half) const {
-    const u32* w = fw_.data() + half;
-    const u32* wq = fwq_.data() + half;
-    for (std::size_t s = 0; s < n; s += 2 * half) {
-      u32* __restrict x = a + s;
-      u32* __restrict y = x + half;
-      const u32 p = p_;
-      for (std::size_t j = 0; j < half; ++j) {
-        const u32 u = x[j], v = y[j];
-        const u32 dif = reduce_once(u + p - v, p);
-        const u32 q = static_cast<u32>((static_cast<u64>(dif) * wq[j]) >> 32);
-        const u32 sum = reduce_once(u + v, p);
-        const u32 t = reduce_once(dif * w[j] - q * p, p);
-        x[j] = sum;
-        y[j] = t;
-      }
-    }
-  }
-
-  void forward(u32* a, std::size_t n) const {
-    for (std::size_t half = n >> 1; half > 0; half >>= 1) forward_level(a, n, half);
-  }
-
-  void backward(u32* a, std::size_t n) const {
-    for (std::size_t half = 1; half < n; half *= 2) {
-      const u32* w = bw_.data() + half;
-      const u32* wq = bwq_.data() + half;
-      for (std::size_t s = 0; s < n; s += 2 * half) {
-        u32* __restrict x = a + s;
-        u32* __restrict y = x + half;
-        for (std::size_t j = 0; j < half; ++j) {
-          const u32 u = x[j];
-          const u32 q = static_cast<u32>((static_cast<u64>(y[j]) * wq[j]) >> 32);
-          const u32 v = reduce_once(y[j] * w[j] - q * p_, p_);
-          x[j] = reduce_once(u + v, p_);
-          y[j] = reduce_once(u + p_ - v, p_);
-        }
-      }
-    }
-  }
-
-  // out[0 .. n) := the residues x[0 .. n) (below 2^31) reduced modulo p.
-  void load(const std::int32_t* x, std::int32_t n, u32* out) const {
-    if (p_ > (u32{1} << 30)) {  // below 2p: one subtraction
-      for (std::int32_t i = 0; i < n; ++i) {
-        const auto v = static_cast<u32>(x[i]);
-        out[i] = v >= p_ ? v - p_ : v;
-      }
-    } else {
-      for (std::int32_t i = 0; i < n; ++i) out[i] = static_cast<u32>(x[i]) % p_;
-    }
-  }
-
-  // c := x * y modulo this prime, n = 2^lg >= nx + ny - 1; x, y residues of
-  // any modulus below 2^31 (reduced here), zero padded.
-  void product(const std::int32_t* x, std::int32_t nx, const std::int32_t* y, std::int32_t ny,
-               int lg, std::vector<u32>& c, std::vector<u32>& t) const {
-    const std::size_t n = std::size_t{1} << lg;
-    c.assign(n, 0);
-    t.assign(n, 0);
-    load(x, nx, c.data());
-    load(y, ny, t.data());
-    forward(c.data(), n);
-    forward(t.data(), n);
-    for (std::size_t i = 0; i < n; ++i) c[i] = mont(c[i], t[i]);
-    backward(c.data(), n);
-    // Each entry is n times the coefficient divided by 2^32: multiply by
-    // 2^32 / n.
-    const u32 scale = static_cast<u32>((u64{1} << 32) % p_ * pow_mod(static_cast<u32>(n % p_), p_ - 2, p_) % p_);
-    const u32 sq = static_cast<u32>((static_cast<u64>(scale) << 32) / p_);
-    for (std::size_t i = 0; i < n; ++i) c[i] = twiddle(c[i], scale, sq);
+    return static_cast<u32>((t + static_cast<u64>(m) * p_) >> 32);
   }
 
  private:
@@ -190,74 +117,404 @@ class Prime {
   std::vector<u32> fw_, fwq_, bw_, bwq_;
 };
 
-// 2013265921 = 15 2^27 + 1, 1811939329 = 27 2^26 + 1, 469762049 = 7 2^26 + 1.
-std::vector<Prime>& primes() {
-  static std::vector<Prime> ps{Prime(2013265921u, 27), Prime(1811939329u, 26), Prime(469762049u, 26)};
+std::vector<TransformPrime>& primes() {
+  static std::vector<TransformPrime> ps{TransformPrime(1004535809u, 21), TransformPrime(998244353u, 23),
+                                        TransformPrime(754974721u, 24)};
   return ps;
 }
 
-u64 inverse_mod(u64 a, u64 m) { return pow_mod(static_cast<u32>(a % m), m - 2, static_cast<u32>(m)); }
+bool scalar_only = false;
 
-// Multiplication by a constant w modulo a modulus m below 2^31, by Shoup's
-// precomputed quotient: exact for any factor below 2^32.
+// ---- One lane at a time ---------------------------------------------------------------
+
+void forward_scalar(u32* a, int lg, const TransformPrime& P) {
+  const std::size_t n = std::size_t{1} << lg;
+  const u32 p = P.p(), p2 = 2 * p;
+  const u32 *w = P.fw(), *wq = P.fwq();
+  for (std::size_t h = n >> 1; h >= 8; h >>= 1) {
+    for (std::size_t s = 0; s < n; s += 2 * h) {
+      u32* x = a + s;
+      u32* y = x + h;
+      for (std::size_t j = 0; j < h; ++j) {
+        const u32 u = x[j], v = y[j];
+        x[j] = below_2p(u + v, p2);
+        y[j] = shoup_lazy(u - v + p2, w[h + j], wq[h + j], p);
+      }
+    }
+  }
+  for (std::size_t c0 = 0; c0 < n; c0 += 64) {
+    u32 m[8][8];  // m[c][r]: column c of row r
+    for (int r = 0; r < 8; ++r)
+      for (int c = 0; c < 8; ++c) m[c][r] = a[c0 + 8 * static_cast<std::size_t>(r) + static_cast<std::size_t>(c)];
+    for (int h = 4; h >= 1; h >>= 1)
+      for (int c = 0; c < 8; ++c) {
+        if ((c & h) != 0) continue;
+        const std::size_t t = static_cast<std::size_t>(h + (c & (h - 1)));
+        for (int r = 0; r < 8; ++r) {
+          const u32 u = m[c][r], v = m[c + h][r];
+          m[c][r] = below_2p(u + v, p2);
+          m[c + h][r] = shoup_lazy(u - v + p2, w[t], wq[t], p);
+        }
+      }
+    for (int c = 0; c < 8; ++c)
+      for (int r = 0; r < 8; ++r) a[c0 + 8 * static_cast<std::size_t>(c) + static_cast<std::size_t>(r)] = m[c][r];
+  }
+}
+
+void backward_scalar(u32* a, int lg, const TransformPrime& P) {
+  const std::size_t n = std::size_t{1} << lg;
+  const u32 p = P.p(), p2 = 2 * p;
+  const u32 *w = P.bw(), *wq = P.bwq();
+  for (std::size_t c0 = 0; c0 < n; c0 += 64) {
+    u32 m[8][8];
+    for (int c = 0; c < 8; ++c)
+      for (int r = 0; r < 8; ++r) m[c][r] = a[c0 + 8 * static_cast<std::size_t>(c) + static_cast<std::size_t>(r)];
+    for (int h = 1; h <= 4; h <<= 1)
+      for (int c = 0; c < 8; ++c) {
+        if ((c & h) != 0) continue;
+        const std::size_t t = static_cast<std::size_t>(h + (c & (h - 1)));
+        for (int r = 0; r < 8; ++r) {
+          const u32 u = m[c][r];
+          const u32 v = shoup_lazy(m[c + h][r], w[t], wq[t], p);
+          m[c][r] = below_2p(u + v, p2);
+          m[c + h][r] = below_2p(u - v + p2, p2);
+        }
+      }
+    for (int r = 0; r < 8; ++r)
+      for (int c = 0; c < 8; ++c) a[c0 + 8 * static_cast<std::size_t>(r) + static_cast<std::size_t>(c)] = m[c][r];
+  }
+  for (std::size_t h = 8; h < n; h <<= 1) {
+    for (std::size_t s = 0; s < n; s += 2 * h) {
+      u32* x = a + s;
+      u32* y = x + h;
+      for (std::size_t j = 0; j < h; ++j) {
+        const u32 u = x[j];
+        const u32 v = shoup_lazy(y[j], w[h + j], wq[h + j], p);
+        x[j] = below_2p(u + v, p2);
+        y[j] = below_2p(u - v + p2, p2);
+      }
+    }
+  }
+}
+
+// ---- Eight lanes (AVX2) -----------------------------------------------------------------
+
+#ifdef TAVRIN_DENSE_AVX2
+AVX2_FN inline void transpose8(__m256i* r) {
+  const __m256i t0 = _mm256_unpacklo_epi32(r[0], r[1]), t1 = _mm256_unpackhi_epi32(r[0], r[1]);
+  const __m256i t2 = _mm256_unpacklo_epi32(r[2], r[3]), t3 = _mm256_unpackhi_epi32(r[2], r[3]);
+  const __m256i t4 = _mm256_unpacklo_epi32(r[4], r[5]), t5 = _mm256_unpackhi_epi32(r[4], r[5]);
+  const __m256i t6 = _mm256_unpacklo_epi32(r[6], r[7]), t7 = _mm256_unpackhi_epi32(r[6], r[7]);
+  const __m256i u0 = _mm256_unpacklo_epi64(t0, t2), u1 = _mm256_unpackhi_epi64(t0, t2);
+  const __m256i u2 = _mm256_unpacklo_epi64(t1, t3), u3 = _mm256_unpackhi_epi64(t1, t3);
+  const __m256i u4 = _mm256_unpacklo_epi64(t4, t6), u5 = _mm256_unpackhi_epi64(t4, t6);
+  const __m256i u6 = _mm256_unpacklo_epi64(t5, t7), u7 = _mm256_unpackhi_epi64(t5, t7);
+  r[0] = _mm256_permute2x128_si256(u0, u4, 0x20);
+  r[1] = _mm256_permute2x128_si256(u1, u5, 0x20);
+  r[2] = _mm256_permute2x128_si256(u2, u6, 0x20);
+  r[3] = _mm256_permute2x128_si256(u3, u7, 0x20);
+  r[4] = _mm256_permute2x128_si256(u0, u4, 0x31);
+  r[5] = _mm256_permute2x128_si256(u1, u5, 0x31);
+  r[6] = _mm256_permute2x128_si256(u2, u6, 0x31);
+  r[7] = _mm256_permute2x128_si256(u3, u7, 0x31);
+}
+
+AVX2_FN void forward_avx2(u32* a, int lg, const TransformPrime& P) {
+  const std::size_t n = std::size_t{1} << lg;
+  const __m256i p = vset(P.p()), p2 = vset(2 * P.p());
+  const u32 *w = P.fw(), *wq = P.fwq();
+  for (std::size_t h = n >> 1; h >= 8; h >>= 1) {
+    for (std::size_t s = 0; s < n; s += 2 * h) {
+      u32* x = a + s;
+      u32* y = x + h;
+      for (std::size_t j = 0; j < h; j += 8) {
+        const __m256i u = vload(x + j), v = vload(y + j);
+        vstore(x + j, vreduce(_mm256_add_epi32(u, v), p2));
+        const __m256i d = _mm256_add_epi32(_mm256_sub_epi32(u, v), p2);
+        vstore(y + j, vshoup(d, vload(w + h + j), vload(wq + h + j), p));
+      }
+    }
+  }
+  for (std::size_t c0 = 0; c0 < n; c0 += 64) {
+    __m256i m[8];
+    for (int r = 0; r < 8; ++r) m[r] = vload(a + c0 + 8 * static_cast<std::size_t>(r));
+    transpose8(m);
+    for (int h = 4; h >= 1; h >>= 1)
+      for (int c = 0; c < 8; ++c) {
+        if ((c & h) != 0) continue;
+        const std::size_t t = static_cast<std::size_t>(h + (c & (h - 1)));
+        const __m256i u = m[c], v = m[c + h];
+        m[c] = vreduce(_mm256_add_epi32(u, v), p2);
+        m[c + h] = vshoup(_mm256_add_epi32(_mm256_sub_epi32(u, v), p2), vset(w[t]), vset(wq[t]), p);
+      }
+    for (int c = 0; c < 8; ++c) vstore(a + c0 + 8 * static_cast<std::size_t>(c), m[c]);
+  }
+}
+
+AVX2_FN void backward_avx2(u32* a, int lg, const TransformPrime& P) {
+  const std::size_t n = std::size_t{1} << lg;
+  const __m256i p = vset(P.p()), p2 = vset(2 * P.p());
+  const u32 *w = P.bw(), *wq = P.bwq();
+  for (std::size_t c0 = 0; c0 < n; c0 += 64) {
+    __m256i m[8];
+    for (int c = 0; c < 8; ++c) m[c] = vload(a + c0 + 8 * static_cast<std::size_t>(c));
+    for (int h = 1; h <= 4; h <<= 1)
+      for (int c = 0; c < 8; ++c) {
+        if ((c & h) != 0) continue;
+        const std::size_t t = static_cast<std::size_t>(h + (c & (h - 1)));
+        const __m256i u = m[c];
+        const __m256i v = vshoup(m[c + h], vset(w[t]), vset(wq[t]), p);
+        m[c] = vreduce(_mm256_add_epi32(u, v), p2);
+        m[c + h] = vreduce(_mm256_add_epi32(_mm256_sub_epi32(u, v), p2), p2);
+      }
+    transpose8(m);
+    for (int r = 0; r < 8; ++r) vstore(a + c0 + 8 * static_cast<std::size_t>(r), m[r]);
+  }
+  for (std::size_t h = 8; h < n; h <<= 1) {
+    for (std::size_t s = 0; s < n; s += 2 * h) {
+      u32* x = a + s;
+      u32* y = x + h;
+      for (std::size_t j = 0; j < h; j += 8) {
+        const __m256i u = vload(x + j);
+        const __m256i v = vshoup(vload(y + j), vload(w + h + j), vload(wq + h + j), p);
+        vstore(x + j, vreduce(_mm256_add_epi32(u, v), p2));
+        vstore(y + j, vreduce(_mm256_add_epi32(_mm256_sub_epi32(u, v), p2), p2));
+      }
+    }
+  }
+}
+
+// r := a b (+ c d) pointwise, n a multiple of 8.
+AVX2_FN void pointwise_avx2(const u32* a, const u32* b, const u32* c, const u32* d, u32* r,
+                            std::size_t n, const TransformPrime& P) {
+  const __m256i p = vset(P.p()), p2 = vset(2 * P.p()), ninv = vset(P.neg_inv());
+  for (std::size_t i = 0; i < n; i += 8) {
+    __m256i v = vmont(vload(a + i), vload(b + i), p, ninv);
+    if (c != nullptr) {
+      v = vreduce(_mm256_add_epi32(v, vmont(vload(c + i), vload(d + i), p, ninv)), p2);
+    }
+    vstore(r + i, v);
+  }
+}
+
+// r := a + b (values in [0, 2p)).
+AVX2_FN void sum_avx2(const u32* a, const u32* b, u32* r, std::size_t n, u32 pp) {
+  const __m256i p2 = vset(2 * pp);
+  for (std::size_t i = 0; i < n; i += 8) vstore(r + i, vreduce(_mm256_add_epi32(vload(a + i), vload(b + i)), p2));
+}
+
+#endif
+
+bool vectorised() { return !scalar_only && simd_available(); }
+
+void forward(u32* a, int lg, const TransformPrime& P) {
+#ifdef TAVRIN_DENSE_AVX2
+  if (vectorised()) return forward_avx2(a, lg, P);
+#endif
+  forward_scalar(a, lg, P);
+}
+
+void backward(u32* a, int lg, const TransformPrime& P) {
+#ifdef TAVRIN_DENSE_AVX2
+  if (vectorised()) return backward_avx2(a, lg, P);
+#endif
+  backward_scalar(a, lg, P);
+}
+
+void pointwise(const u32* a, const u32* b, const u32* c, const u32* d, u32* r, std::size_t n,
+               const TransformPrime& P) {
+#ifdef TAVRIN_DENSE_AVX2
+  if (vectorised()) return pointwise_avx2(a, b, c, d, r, n, P);
+#endif
+  const u32 p2 = 2 * P.p();
+  for (std::size_t i = 0; i < n; ++i) {
+    u32 v = P.mont(a[i], b[i]);
+    if (c != nullptr) v = below_2p(v + P.mont(c[i], d[i]), p2);
+    r[i] = v;
+  }
+}
+
+void sum(const u32* a, const u32* b, u32* r, std::size_t n, u32 p) {
+#ifdef TAVRIN_DENSE_AVX2
+  if (vectorised()) return sum_avx2(a, b, r, n, p);
+#endif
+  const u32 p2 = 2 * p;
+  for (std::size_t i = 0; i < n; ++i) r[i] = below_2p(a[i] + b[i], p2);
+}
+
+// Multiplication by a constant w modulo m < 2^31, by Shoup's quotient: exact
+// (in [0, m)) for any factor a below 2^32.
 class ShoupConstant {
  public:
   ShoupConstant(u64 w, u64 m)
-      : w_(static_cast<u32>(w % m)), wq_(static_cast<u32>((u64{w_} << 32) / m)), m_(static_cast<u32>(m)) {}
-  u32 times(u32 a) const {
-    const u32 q = static_cast<u32>((static_cast<u64>(a) * wq_) >> 32);
-    const u32 r = a * w_ - q * m_;
-    return r >= m_ ? r - m_ : r;
-  }
+      : w_(static_cast<u32>(w % m)), wq_(shoup_quotient(w_, static_cast<u32>(m))), m_(static_cast<u32>(m)) {}
+  u32 times(u32 a) const { return below_p(shoup_lazy(a, w_, wq_, m_), m_); }
+#ifdef TAVRIN_DENSE_AVX2
+  AVX2_FN __m256i times(__m256i a) const { return vreduce(vshoup(a, vset(w_), vset(wq_), vset(m_)), vset(m_)); }
+#endif
 
  private:
   u32 w_, wq_, m_;
 };
 
+// The constants of the Chinese remainder step (spectrum_values): v1 = r1
+// s1; v2 = (r2 s2 - v1) / p1 mod p2; v3 = ((r3 s3 - v1) / p1 - v2) / p2 mod
+// p3; the value v1 + p1 v2 + p1 p2 v3 modulo m.
+struct Crt {
+  ShoupConstant c1, c2, d2, c3, d3, e3, onem, p1m, p12m;
+  u32 m, q2, q3;
+};
+
+void crt_scalar(const Crt& c, const u32* r1, const u32* r2, const u32* r3, std::int64_t n, std::int32_t* out) {
+  for (std::int64_t i = 0; i < n; ++i) {
+    const u32 v1 = c.c1.times(r1[i]);
+    const u32 a2 = c.c2.times(r2[i]), b2 = c.d2.times(v1);
+    const u32 v2 = a2 >= b2 ? a2 - b2 : a2 + c.q2 - b2;
+    u32 v = c.onem.times(v1) + c.p1m.times(v2);
+    if (v >= c.m) v -= c.m;
+    if (r3 != nullptr) {
+      const u32 a3 = c.c3.times(r3[i]), b3 = c.d3.times(v1), f3 = c.e3.times(v2);
+      u32 v3 = a3 >= b3 ? a3 - b3 : a3 + c.q3 - b3;
+      v3 = v3 >= f3 ? v3 - f3 : v3 + c.q3 - f3;
+      v += c.p12m.times(v3);
+      if (v >= c.m) v -= c.m;
+    }
+    out[i] = static_cast<std::int32_t>(v);
+  }
+}
+
+#ifdef TAVRIN_DENSE_AVX2
+// a - b mod q for residues a, b of q.
+AVX2_FN inline __m256i vsub_mod(__m256i a, __m256i b, __m256i q) {
+  return vreduce(_mm256_add_epi32(_mm256_sub_epi32(a, b), q), q);
+}
+
+AVX2_FN void crt_avx2(const Crt& c, const u32* r1, const u32* r2, const u32* r3, std::int64_t n, std::int32_t* out) {
+  const __m256i m = vset(c.m), q2 = vset(c.q2), q3 = vset(c.q3);
+  std::int64_t i = 0;
+  for (; i + 8 <= n; i += 8) {
+    const __m256i v1 = c.c1.times(vload(r1 + i));
+    const __m256i v2 = vsub_mod(c.c2.times(vload(r2 + i)), c.d2.times(v1), q2);
+    __m256i v = vreduce(_mm256_add_epi32(c.onem.times(v1), c.p1m.times(v2)), m);
+    if (r3 != nullptr) {
+      const __m256i t = vsub_mod(c.c3.times(vload(r3 + i)), c.d3.times(v1), q3);
+      const __m256i v3 = vsub_mod(t, c.e3.times(v2), q3);
+      v = vreduce(_mm256_add_epi32(v, c.p12m.times(v3)), m);
+    }
+    vstore(reinterpret_cast<u32*>(out + i), v);
+  }
+  crt_scalar(c, r1 + i, r2 + i, r3 == nullptr ? nullptr : r3 + i, n - i, out + i);
+}
+#endif
+
+u64 inverse_mod(u64 a, u64 m) { return pow_mod(a % m, m - 2, m); }
+
 }  // namespace
+
+int transform_primes_needed(std::int64_t len, std::int32_t modul) {
+  const std::vector<TransformPrime>& ps = primes();
+  const u128 bound = static_cast<u128>(static_cast<u64>(len)) * static_cast<u64>(modul - 1) *
+                     static_cast<u64>(modul - 1);
+  return bound < static_cast<u128>(ps[0].p()) * ps[1].p() ? 2 : 3;
+}
+
+int transform_lg(std::int64_t n) {
+  int lg = transform_min_lg;
+  while ((std::int64_t{1} << lg) < n) ++lg;
+  return lg;
+}
+
+SpectrumView spectrum_of(const std::int32_t* a, std::int64_t na, int lg, int count, Spectrum& s) {
+  std::vector<TransformPrime>& ps = primes();
+  const std::size_t n = std::size_t{1} << lg;
+  const SpectrumView view = s.shape(lg, count);
+  for (int k = 0; k < count; ++k) {
+    TransformPrime& P = ps[static_cast<std::size_t>(k)];
+    P.prepare(lg);
+    const u32 p = P.p(), p2 = 2 * p;
+    u32* out = view.of(k);
+    if (static_cast<std::size_t>(na) <= n) {
+      const auto m = static_cast<std::size_t>(na);
+      for (std::size_t i = 0; i < m; ++i) {
+        const auto v = static_cast<u32>(a[i]);  // below 2^31 < 3p
+        out[i] = v >= p2 ? v - p2 : v;
+      }
+      std::fill(out + m, out + n, 0u);
+    } else {
+      std::fill(out, out + n, 0u);
+      for (std::size_t i = 0; i < static_cast<std::size_t>(na); ++i) {
+        const u32 v = static_cast<u32>(a[i]) % p;
+        out[i & (n - 1)] = below_p(out[i & (n - 1)] + v, p);
+      }
+    }
+    forward(out, lg, P);
+  }
+  return view;
+}
+
+void spectrum_mul(ConstSpectrum a, ConstSpectrum b, SpectrumView r) {
+  for (int k = 0; k < a.count; ++k)
+    pointwise(a.of(k), b.of(k), nullptr, nullptr, r.of(k), a.size(), primes()[static_cast<std::size_t>(k)]);
+}
+
+void spectrum_mul_add(ConstSpectrum a, ConstSpectrum b, ConstSpectrum c, ConstSpectrum d,
+                      SpectrumView r) {
+  for (int k = 0; k < a.count; ++k)
+    pointwise(a.of(k), b.of(k), c.of(k), d.of(k), r.of(k), a.size(), primes()[static_cast<std::size_t>(k)]);
+}
+
+void spectrum_add(ConstSpectrum a, ConstSpectrum b, SpectrumView r) {
+  for (int k = 0; k < a.count; ++k)
+    sum(a.of(k), b.of(k), r.of(k), a.size(), primes()[static_cast<std::size_t>(k)].p());
+}
+
+void spectrum_copy(ConstSpectrum a, SpectrumView r) {
+  for (int k = 0; k < a.count; ++k) std::copy(a.of(k), a.of(k) + a.size(), r.of(k));
+}
+
+void spectrum_values(SpectrumView s, std::int32_t modul, std::int64_t from, std::int64_t n,
+                     std::int32_t* out) {
+  std::vector<TransformPrime>& ps = primes();
+  const std::size_t len = s.size();
+  for (int k = 0; k < s.count; ++k) backward(s.of(k), s.lg, ps[static_cast<std::size_t>(k)]);
+  // Each value is len 2^-32 times the coefficient: the scale 2^32 / len.
+  const u64 p1 = ps[0].p(), p2 = ps[1].p(), p3 = ps[2].p(), m = static_cast<u64>(modul);
+  auto scale = [&](u64 p) { return (u64{1} << 32) % p * inverse_mod(len % p, p) % p; };
+  const u64 s1 = scale(p1), s2 = scale(p2), s3 = scale(p3);
+  const u64 i12 = inverse_mod(p1, p2), i13 = inverse_mod(p1, p3), i23 = inverse_mod(p2, p3);
+  const Crt c{ShoupConstant(s1, p1),
+              ShoupConstant(s2 * i12 % p2, p2),
+              ShoupConstant(i12, p2),
+              ShoupConstant(s3 * i13 % p3 * i23 % p3, p3),
+              ShoupConstant(i13 * i23 % p3, p3),
+              ShoupConstant(i23, p3),
+              ShoupConstant(1, m),
+              ShoupConstant(p1 % m, m),
+              ShoupConstant(p1 % m * (p2 % m) % m, m),
+              static_cast<u32>(m),
+              static_cast<u32>(p2),
+              static_cast<u32>(p3)};
+  const u32* r1 = s.of(0) + from;
+  const u32* r2 = s.of(1) + from;
+  const u32* r3 = s.count == 3 ? s.of(2) + from : nullptr;
+#ifdef TAVRIN_DENSE_AVX2
+  if (vectorised()) return crt_avx2(c, r1, r2, r3, n, out);
+#endif
+  crt_scalar(c, r1, r2, r3, n, out);
+}
+
+bool transforms_vectorised() { return vectorised(); }
+void force_scalar_transforms(bool scalar) { scalar_only = scalar; }
 
 void ntt_product(const std::int32_t* x, std::int32_t nx, const std::int32_t* y, std::int32_t ny,
                  std::int32_t* z, std::int32_t modul) {
-  const std::int32_t nz = nx + ny - 1;
-  int lg = 0;
-  while ((std::int32_t{1} << lg) < nz) ++lg;
-  // The coefficients are below min(nx, ny) (p - 1)^2; two primes hold
-  // below 2^61, three below 2^89.
-  const u64 pm = static_cast<u64>(modul) - 1;
-  const long double bound = static_cast<long double>(std::min(nx, ny)) * static_cast<long double>(pm) *
-                            static_cast<long double>(pm);
-  std::vector<Prime>& ps = primes();
-  const std::size_t count = bound < 3.6e18L ? 2 : 3;
-  static std::vector<u32> r[3], scratch;
-  for (std::size_t k = 0; k < count; ++k) {
-    ps[k].prepare(lg);
-    ps[k].product(x, nx, y, ny, lg, r[k], scratch);
-  }
-  // Mixed radix: v = v1 + v2 p1 + v3 p1 p2, each digit below its prime.
-  const u64 p1 = ps[0].p(), p2 = ps[1].p(), p3 = ps[2].p(), m = static_cast<u64>(modul);
-  const ShoupConstant one2(1, p2), one3(1, p3), onem(1, m);
-  const ShoupConstant i12(inverse_mod(p1, p2), p2), i13(inverse_mod(p1, p3), p3),
-      i23(inverse_mod(p2, p3), p3);
-  const ShoupConstant p1m(p1, m), p12m(p1 % m * (p2 % m) % m, m);
-  const auto m32 = static_cast<u32>(m);
-  const auto q2 = static_cast<u32>(p2), q3 = static_cast<u32>(p3);
-  for (std::int32_t i = 0; i < nz; ++i) {
-    const auto k = static_cast<std::size_t>(i);
-    const u32 v1 = r[0][k];
-    const u32 a2 = r[1][k], b2 = one2.times(v1);
-    const u32 v2 = i12.times(a2 >= b2 ? a2 - b2 : a2 + q2 - b2);
-    u32 v = onem.times(v1) + p1m.times(v2);
-    if (v >= m32) v -= m32;
-    if (count == 3) {
-      const u32 a3 = r[2][k], b3 = one3.times(v1);
-      const u32 t = i13.times(a3 >= b3 ? a3 - b3 : a3 + q3 - b3);
-      const u32 c3 = one3.times(v2);
-      const u32 v3 = i23.times(t >= c3 ? t - c3 : t + q3 - c3);
-      v += p12m.times(v3);
-      if (v >= m32) v -= m32;
-    }
-    z[i] = static_cast<std::int32_t>(v);
-  }
+  const std::int64_t nz = std::int64_t{nx} + ny - 1;
+  const int lg = transform_lg(nz);
+  const int count = transform_primes_needed(std::min(nx, ny), modul);
+  static Spectrum a, b;
+  const SpectrumView sa = spectrum_of(x, nx, lg, count, a);
+  spectrum_mul(sa, spectrum_of(y, ny, lg, count, b), sa);
+  spectrum_values(sa, modul, 0, nz, z);
 }
 
 }  // namespace tavrin::dense_detail

@@ -389,7 +389,7 @@ void standard_matrix_invert(quolyptr n, std::int32_t m, poly fct, bool oar_free,
   }
   workptr dup = work.get();
   env.mydupptr = dup;
-  GcdCacheOn cache;
+  GcdStashLevel cache;
   TraceLevel trace(m, invert ? false : verbose);
   if (verbose) dumpitt("Standard G.E. method, rank ", m, true, true, true);
   OpLists ops;
@@ -436,7 +436,7 @@ void standard_matrix_invert(quolyptr n, std::int32_t m, poly fct, bool oar_free,
       break;
     }
     if (!invert && i == m) {
-      if (floats || integerflag) {
+      if (floats) {  // integerflag alone gives no long doubles to multiply
         (*n)->ncoef->flote *= at(dup, p, p, m)->ncoef->flote;
         at(dup, p, p, m)->ncoef->flote = 1.0L;
       } else {

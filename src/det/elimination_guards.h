@@ -17,14 +17,6 @@
 
 namespace tavrin {
 
-// The GCD cache kept on for the elimination.
-struct GcdCacheOn {
-  GcdCacheOn() { init_gcd_stash(); }
-  ~GcdCacheOn() { pop_gcd_stash(); }
-  GcdCacheOn(const GcdCacheOn&) = delete;
-  GcdCacheOn& operator=(const GcdCacheOn&) = delete;
-};
-
 // Polymodding suspended for the elimination when it must be; resumed on
 // every exit unless an error report has resumed it already.
 class ModOutSuspension {

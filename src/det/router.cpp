@@ -7,17 +7,20 @@
 #include <numeric>
 #include <optional>
 
+#include "core/error_codes.h"
 #include "core/errors.h"
 #include "core/globals.h"
 #include "core/mode_guard.h"
 #include "core/thresholds.h"
 #include "arrays/sparse_store.h"
 #include "numbers/freelists.h"
+#include "numbers/node_handles.h"
 #include "numbers/poly_nodes.h"
 #include "numbers/work_arrays.h"
 #include "poly/poly_measures.h"
 #include "poly/poly_modout.h"
 #include "poly/poly_repr.h"
+#include "poly/poly_root.h"
 #include "poly/poly_trial.h"
 #include "poly/poly_upcalls.h"
 #include "quoly/quoly_quot.h"
@@ -26,6 +29,8 @@
 #include "toplevel/state.h"
 
 namespace tavrin {
+
+using detail::OwnedPoly;
 
 namespace {
 
@@ -112,18 +117,22 @@ void sparse_route(mat_invert_EnvRec& env, std::int32_t m, quolyptr n, sparseptr*
       det_methods.sparse_gauss_Bareiss(spar, n, m, env.mycut, ar_free);
     } else if (rat_det_method_cut == 1 && detcutoff < 0) {
       note(det_method::sparse_lagrange);
-      if (det_methods.sparse_lagrange(spar, n, m, fct, the_degree, the_degree2, the_power, really,
-                                      numprimes)) {
+      const bool done = det_methods.sparse_lagrange(spar, n, m, fct, the_degree, the_degree2,
+                                                    the_power, really, numprimes);
+      if (done) {
         if (ar_free) free_sparse(spar, m, true);
-        exitt(env, n, fct, false);
+      } else {
+        note(det_method::sparse_gauss_elim);
+        det_methods.sparse_gauss_elim(spar, n, m, env.mycut, ar_free);
       }
-      note(det_method::sparse_gauss_elim);
-      det_methods.sparse_gauss_elim(spar, n, m, env.mycut, ar_free);
+      exitt(env, n, fct, !done, determinant_root(the_power, done));
     } else {
       note(det_method::sparse_gauss_elim);
       det_methods.sparse_gauss_elim(spar, n, m, env.mycut, ar_free);
     }
-  } else if (flotemode && (integerflag || sparse_allnumbs(*spar, m))) {
+  } else if (flotemode && sparse_allnumbs(*spar, m)) {
+    // Only numbers have long doubles: a polynomial entry goes by values,
+    // also under integerflag.
     note(det_method::int_sparse_minors_det);
     long double x = 0;
     det_methods.int_sparse_minors_det(&x, spar, m, &ar_free);
@@ -300,14 +309,48 @@ void mat_invert(workptr ar, workptr outar, bool ar_free, bool oar_free, std::int
   }
 }
 
-void exitt(mat_invert_EnvRec& env, quolyptr n, poly fct, bool divit) {
+void exitt(mat_invert_EnvRec& env, quolyptr n, poly fct, bool divit, std::int32_t root) {
   if (env.set_new_polynames) {
     env.set_new_polynames = false;
     resume_old_polynames();
   }
   modout_result(n, env.laurent);
   if (divit) divide_fct(env, n, fct);
+  if (root > 1) take_determinant_root(n, root);
   throw mat_invert_exit{};
+}
+
+std::int32_t determinant_root(std::int32_t the_power, bool interpolated) {
+  if (the_power < 2 || flotemode) return 1;
+  if (interpolated && the_power % 2 == 1) return 1;
+  if (!lintmode) return the_power;
+  if (!modularmode || !mod_is_prime || finf || modulus % 2 == 0) return 1;
+  if (the_power % 2 == 0)
+    return (the_power & (the_power - 1)) == 0 && modulus % 4 == 3 ? the_power : 1;
+  return the_power % modulus != 0 && std::gcd(std::int64_t{the_power}, std::int64_t{modulus} - 1) == 1
+             ? the_power
+             : 1;
+}
+
+void take_determinant_root(quolyptr n, std::int32_t root) {
+  quoly q = *n;
+  bool exact = false;
+  if (q->numb) {
+    OwnedPoly leaf, g;
+    quoly_to_poly(q, leaf.cell());
+    exact = poly_exact_root(leaf.get(), root, g.cell());
+    if (exact) p_q_assign(g.get(), n);
+  } else {
+    OwnedPoly top, bottom;
+    exact = poly_exact_root(q->numer, root, top.cell()) &&
+            (q->denom == nullptr || poly_exact_root(q->denom, root, bottom.cell()));
+    if (exact) {
+      std::swap(q->numer, top.p);
+      if (q->denom != nullptr) std::swap(q->denom, bottom.p);
+      if (q->denom == nullptr && bare_leaf(q->numer)) polynum_to_quoly(n);
+    }
+  }
+  if (!exact) error(not_a_power_error, &token);
 }
 
 void modout_result(quolyptr n, bool laurent_at_entry) {

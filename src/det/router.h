@@ -111,7 +111,27 @@ extern void (*det_route_hook)(det_method m);
 // The router's exit: step 1 (resume modding-out when the router suspended
 // it; reduce *n modulo the restored relations), step 2 when divit (divide_fct)
 // and the jump back to mat_invert.
-[[noreturn]] void exitt(mat_invert_EnvRec& env, quolyptr n, poly fct, bool divit);
+// With root > 1 the determinant is then replaced by its exact root of that
+// order (take_determinant_root).
+[[noreturn]] void exitt(mat_invert_EnvRec& env, quolyptr n, poly fct, bool divit,
+                        std::int32_t root = 1);
+
+// The order of the root that the sparse Lagrange route takes of the whole
+// determinant afterwards (1: none). A power p > 1 is undone where the
+// power check allows it: over the integers, and modulo an odd prime q for a
+// power of two when q = 3 mod 4, for an odd p when gcd(p, q - 1) = 1. An
+// interpolation has already taken an odd root at each point; an even one
+// it cannot take consistently, so it computes the whole determinant, as the
+// elimination does when the interpolation declines.
+// reads: mode flags, modulus, mod_is_prime
+std::int32_t determinant_root(std::int32_t the_power, bool interpolated);
+
+// *n := its exact root of order root (poly_exact_root: over the integers the
+// root with a positive leading numeric coefficient, modulo a prime the one
+// whose leading numeric coefficient is a square), numerator and denominator
+// alike; not_a_power_error when the value is no such power (*n is then
+// left as it was).
+void take_determinant_root(quolyptr n, std::int32_t root);
 
 // Step 1 of the exit without the resumption: unless *n is a number, or a
 // rational number outside word mode, its numerator and denominator are

@@ -68,7 +68,7 @@ void sparse_gauss_elim(sparseptr* spar, quolyptr n, std::int32_t m, std::int32_t
   if (m > max_pivot_rows) abandon(too_many_pivot_rows_error, &token);
   SparseWorkingMatrix work(spar, m, ar_free);
   ModOutSuspension suspension(mycut, m);
-  GcdCacheOn cache;
+  GcdStashLevel cache;
   OwnedValue factor;
   quoly_set(1, n);
   const sparseptr sp = work.get();

@@ -12,8 +12,9 @@
 // Over the integers the images modulo word primes are joined by the
 // Chinese remaindering of the dense driver; the primes come from tables
 // chosen by the size of the matrix, and the numbered-primes form of Det
-// fixes their count. A power hint takes the root of a planted odd power or
-// reads a determinant in powers of the variables; in characteristic 2 with
+// fixes their count. A power hint takes the root of a planted odd power at
+// each point (an even one is taken of the whole determinant by the router)
+// or reads a determinant in powers of the variables; in characteristic 2 with
 // every relation X^2 + X the points are 0 and 1; under the stash setting
 // the points of the top level go to the output file as statements.
 #include <algorithm>
@@ -906,11 +907,12 @@ bool sparse_lagrange(sparseptr* spar, quolyptr n, std::int32_t m, poly fct,
     return false;
   }
   // The square roots of an even power are known only up to a sign at each
-  // point, so such a power is left to the elimination route.
-  if (the_power > 1 && the_power % 2 == 0) return false;
-  // A root is taken of the determinant itself; with a known factor as well
-  // the elimination route answers.
-  if (p > 1 && fct != nullptr) return false;
+  // point, so the interpolation computes the whole determinant and the
+  // router takes its root afterwards.
+  if (the_power > 1 && the_power % 2 == 0) the_power = -1;
+  // An odd root is taken at each point of the determinant itself; with a
+  // known factor as well the elimination route answers.
+  if (std::abs(the_power) > 1 && fct != nullptr) return false;
   if (flotemode || m < 1) return false;
   if (modularmode) return sparse_mod_poly_determ(*spar, m, n, fct, the_degree, the_degree2, the_power);
   if (lintmode) {

@@ -8,11 +8,12 @@
 #include "core/globals.h"
 #include "core/interrupts.h"
 #include "core/mode_guard.h"
+#include "core/thresholds.h"
 #include "gcd/factor.h"
+#include "gcd/factor_impl.h"
 #include "gcd/gcd.h"
 #include "gcd/gcd_upcalls.h"
 #include "gcd/powermod.h"
-#include "gcd/powermod_impl.h"
 #include "gcd/square_free.h"
 #include "numbers/bigint.h"
 #include "numbers/bigint_divide.h"
@@ -133,114 +134,6 @@ class ValueCell {
   }
   quoly q_ = nullptr;
   bool borrowed_ = false;
-};
-
-// w^q modulo v over the prime field (q = modulus), v in the top variable
-// alone: the q-th power map is linear, w^q = sum w_j x^(q j), so the rows
-// x^(q j) mod v (j < deg v) are formed once per v and each power is a
-// product of w's coefficients by them. The same polynomial powermod gives.
-class FrobeniusRows {
- public:
-  static constexpr std::int32_t max_degree = 4096;  // the rows take deg^2 words (64 MB)
-
-  // The rows serve v: a one-variable v of degree 2 .. max_degree over the
-  // prime field, no progress display asked.
-  static bool applies(poly v, bool prime_field, bool show) {
-    return prime_field && !show && !v->numb && v->exp >= 2 && v->exp <= max_degree &&
-           detail::dense_applies(v, v);
-  }
-
-  // *w := (*w)^q mod v (*w reduced modulo v). Between calls v may only
-  // shrink to a divisor of itself: the rows are then reduced modulo it.
-  void power(poly* w, poly v) {
-    if (n_ == 0) {
-      build(v);
-    } else if (v->exp != n_) {
-      shrink(v);
-    }
-    detail::Dense a = detail::dense_of(*w);
-    if (a.deg >= n_) detail::dense_reduce(a, detail::DenseModulus(v));
-    detail::Dense r;
-    r.c.assign(static_cast<std::size_t>(n_), 0);
-    if (finf) {
-      for (std::int32_t j = 0; j <= a.deg; ++j) {
-        const auto c = static_cast<std::uint32_t>(a.c[static_cast<std::size_t>(j)]);
-        if (c == 0) continue;
-        const std::int32_t* row = &rows_[static_cast<std::size_t>(j) * static_cast<std::size_t>(n_)];
-        for (std::int32_t k = 0; k < n_; ++k)
-          r.c[static_cast<std::size_t>(k)] ^= modmult(c, static_cast<std::uint32_t>(row[k]));
-      }
-    } else if (smallmodulus) {
-      // Products below 2^32: n of them add up in 64 bits.
-      std::vector<std::uint64_t> acc(static_cast<std::size_t>(n_), 0);
-      for (std::int32_t j = 0; j <= a.deg; ++j) {
-        const auto c = static_cast<std::uint64_t>(a.c[static_cast<std::size_t>(j)]);
-        if (c == 0) continue;
-        const std::int32_t* row = &rows_[static_cast<std::size_t>(j) * static_cast<std::size_t>(n_)];
-        std::uint64_t* out = acc.data();
-        for (std::int32_t k = 0; k < n_; ++k) out[k] += c * static_cast<std::uint64_t>(static_cast<std::uint32_t>(row[k]));
-      }
-      const auto p = static_cast<std::uint64_t>(modulus);
-      for (std::int32_t k = 0; k < n_; ++k)
-        r.c[static_cast<std::size_t>(k)] = static_cast<std::int32_t>(acc[static_cast<std::size_t>(k)] % p);
-    } else {
-      std::vector<unsigned __int128> acc(static_cast<std::size_t>(n_), 0);
-      for (std::int32_t j = 0; j <= a.deg; ++j) {
-        const auto c = static_cast<std::uint64_t>(a.c[static_cast<std::size_t>(j)]);
-        if (c == 0) continue;
-        const std::int32_t* row = &rows_[static_cast<std::size_t>(j) * static_cast<std::size_t>(n_)];
-        for (std::int32_t k = 0; k < n_; ++k) acc[static_cast<std::size_t>(k)] += c * static_cast<std::uint64_t>(row[k]);
-      }
-      const auto p = static_cast<unsigned __int128>(modulus);
-      for (std::int32_t k = 0; k < n_; ++k)
-        r.c[static_cast<std::size_t>(k)] = static_cast<std::int32_t>(acc[static_cast<std::size_t>(k)] % p);
-    }
-    r.deg = n_ - 1;
-    while (r.deg >= 0 && r.c[static_cast<std::size_t>(r.deg)] == 0) --r.deg;
-    free_poly(w);
-    *w = detail::poly_of(r);
-  }
-
- private:
-  void shrink(poly v) {
-    const detail::DenseModulus dm(v);
-    const std::int32_t n = v->exp;
-    std::vector<std::int32_t> rows(static_cast<std::size_t>(n) * static_cast<std::size_t>(n), 0);
-    for (std::int32_t j = 0; j < n; ++j) {
-      detail::Dense row;
-      const auto from = rows_.begin() + static_cast<std::ptrdiff_t>(j) * n_;
-      row.c.assign(from, from + n_);
-      row.deg = n_ - 1;
-      while (row.deg >= 0 && row.c[static_cast<std::size_t>(row.deg)] == 0) --row.deg;
-      detail::dense_reduce(row, dm);
-      for (std::int32_t k = 0; k <= row.deg; ++k)
-        rows[static_cast<std::size_t>(j) * static_cast<std::size_t>(n) + static_cast<std::size_t>(k)] =
-            row.c[static_cast<std::size_t>(k)];
-    }
-    rows_ = std::move(rows);
-    n_ = n;
-  }
-  void build(poly v) {
-    n_ = v->exp;
-    const detail::DenseModulus dm(v);
-    std::vector<std::int32_t> z;
-    detail::Dense xq;
-    xq.c = {0, 1};
-    xq.deg = 1;
-    detail::dense_power_limb(xq, static_cast<std::uint32_t>(modulus), dm, z);
-    rows_.assign(static_cast<std::size_t>(n_) * static_cast<std::size_t>(n_), 0);
-    detail::Dense row;
-    row.c = {1};
-    row.deg = 0;
-    for (std::int32_t j = 0; j < n_; ++j) {
-      if (j > 0) detail::dense_mulmod(row, xq, dm, z);
-      for (std::int32_t k = 0; k <= row.deg; ++k)
-        rows_[static_cast<std::size_t>(j) * static_cast<std::size_t>(n_) + static_cast<std::size_t>(k)] =
-            row.c[static_cast<std::size_t>(k)];
-    }
-  }
-  std::int32_t n_ = 0;
-  std::vector<std::int32_t> rows_;
 };
 
 // The locals of factor_poly shared with its steps.
@@ -415,6 +308,74 @@ void factor_poly_EnvRec::even_cantor_zass(poly* a, std::int32_t h, std::int32_t 
   }
 }
 
+// Both stages on residue vectors, for parts in one variable (without a
+// relation) over the prime field: the same entries, in the same order, the
+// equal-degree stage drawing the same trials. False (nothing done) when the
+// parts are not of that shape.
+bool residue_route(factor_poly_EnvRec& env, poly* sq, std::int32_t* count) {
+  const std::int32_t h = var_depth((*sq)->pcoef);
+  if (h == 0 || !detail::residue_route_applies(record_at(h))) return false;
+  struct Part {
+    DensePoly v, xp;
+    std::vector<detail::DegreeProduct> products;
+  };
+  std::vector<Part> parts;
+  std::int32_t degree = 0;
+  for (poly N = *sq; N != nullptr; N = N->next) {
+    parts.emplace_back();
+    if (var_depth(N->pcoef) != h || !detail::residues_of(N->pcoef, h, &parts.back().v)) return false;
+    degree += dense_degree(parts.back().v);
+  }
+  if (degree < fast_factor_degree) return false;
+  ++detail::residue_routes.factor;
+  const std::int32_t p = modulus;
+  for (Part& part : parts) {
+    part.products = detail::distinct_degree_residues(part.v, p, env.leave_early, &part.xp);
+    if (env.leave_early) {
+      // The first finding replaces the list.
+      const detail::DegreeProduct& first = part.products.front();
+      poly found = detail::new_term(first.degree, detail::poly_of_residues(first.product, h));
+      free_poly(sq);
+      *sq = found;
+      *count = 1;
+      return true;
+    }
+  }
+  // The trials of random_trial: t^top plus residues drawn as
+  // random_field_element draws them over the prime field.
+  const detail::TrialSource draw = [p](std::int32_t top) {
+    DensePoly r(static_cast<std::size_t>(top) + 1, 0);
+    r.back() = 1;
+    for (std::int32_t j = top - 1; j >= 0; --j) r[static_cast<std::size_t>(j)] = rand_integer3() % p;
+    return r;
+  };
+  env.count = 0;
+  env.out = nullptr;
+  env.pt = &env.out;
+  std::size_t k = 0;
+  for (poly N = *sq; N != nullptr; N = N->next, ++k) {
+    for (const detail::DegreeProduct& G : parts[k].products) {
+      std::vector<DensePoly> factors;
+      if (dense_degree(G.product) / G.degree == 1) {
+        factors.push_back(G.product);
+      } else {
+        DensePoly xg;
+        dense_divrem(parts[k].xp, G.product, p, nullptr, &xg);
+        detail::equal_degree_residues(G.product, G.degree, xg, p, field_depth > 0, draw, &factors);
+      }
+      for (const DensePoly& f : factors) {
+        poly factor = detail::poly_of_residues(f, h);
+        env.link_factor(&factor, N->exp);
+      }
+    }
+  }
+  free_poly(sq);
+  *sq = env.out;
+  env.out = nullptr;
+  *count = env.count;
+  return true;
+}
+
 }  // namespace
 
 std::int32_t true_degree(poly p, std::int32_t h) {
@@ -523,8 +484,8 @@ void factor_poly(poly* a, poly* sq, std::int32_t* count, bool leave_early, bool 
   order_of_field(env.order_fld.get(), false, level);
   modularmode = true;
   lintmode = true;
+  if (first_record(level) == nullptr && !(verbose && showit) && residue_route(env, sq, count)) return;
   // Distinct-degree stage: each part's pcoef becomes its list of products.
-  const bool prime_field = first_record(level) == nullptr;
   for (poly N = *sq; N != nullptr; N = N->next) {
     OwnedPoly v, w, x;
     v.p = N->pcoef;
@@ -535,18 +496,13 @@ void factor_poly(poly* a, poly* sq, std::int32_t* count, bool leave_early, bool 
     base_poly(w.cell(), h);
     poly_assign(w.get(), x.cell());
     std::int32_t dg = 0;
-    FrobeniusRows frobenius;  // the rows of this part, shrinking with it
     for (std::int32_t i = 0;;) {
       dg = true_degree(v.get(), h);
       if (i >= dg / 2) break;
       ++i;
       check_interrupt();
-      if (FrobeniusRows::applies(v.get(), prime_field, verbose && showit)) {
-        frobenius.power(w.cell(), v.get());
-      } else {
-        env.copy_order();
-        env.power(w.cell(), v.get());
-      }
+      env.copy_order();
+      env.power(w.cell(), v.get());
       OwnedPoly t;
       poly_sub(w.get(), x.get(), t.cell());
       if (node_iszero(t.get())) {

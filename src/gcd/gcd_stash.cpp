@@ -40,6 +40,7 @@ StashRing current_ring() {
 
 StashRing entries_ring;       // valid while the cache holds entries
 std::uint64_t generation = 0;  // bumped by every emptying
+std::uint64_t level_resets = 0;  // bumped whenever emptying puts a nonzero level back to 0
 long times_emptied = 0;
 
 bool stash_is_empty() {
@@ -223,6 +224,7 @@ void free_gcd_stash() {
   }
   prev_modulus = -1;
   empty_stash();
+  if (lookupgcd != 0) ++level_resets;
   lookupgcd = 0;
 }
 
@@ -243,6 +245,12 @@ void init_gcd_stash() {
 void pop_gcd_stash() {
   lookupgcd = static_cast<std::int16_t>(lookupgcd - 1);
   if (lookupgcd == 0) free_gcd_stash();
+}
+
+GcdStashLevel::GcdStashLevel() : resets_(level_resets) { init_gcd_stash(); }
+
+GcdStashLevel::~GcdStashLevel() {
+  if (resets_ == level_resets) pop_gcd_stash();
 }
 
 void register_gcd_stash_hooks() { add_error_hook(error_stage::unwind, clear_on_unwind); }

@@ -96,6 +96,21 @@ void init_gcd_stash();
 // lookupgcd -= 1; at 0, free_gcd_stash.
 void pop_gcd_stash();
 
+// One level of the cache for the guard's lifetime: init_gcd_stash, then
+// pop_gcd_stash on every exit, except when free_gcd_stash has put the level
+// back to 0 meanwhile (an error unwind does, outside modular arithmetic or
+// after a change of modulus): a pop would then leave it negative.
+class GcdStashLevel {
+ public:
+  GcdStashLevel();
+  ~GcdStashLevel();
+  GcdStashLevel(const GcdStashLevel&) = delete;
+  GcdStashLevel& operator=(const GcdStashLevel&) = delete;
+
+ private:
+  std::uint64_t resets_;
+};
+
 // Registers with core the reset that an error unwinding to the top level
 // makes: free_gcd_stash when lookupgcd > 0. Called once at start-up (and by
 // the test programs); calling it again does nothing.

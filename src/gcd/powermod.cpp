@@ -10,6 +10,7 @@
 #include "core/globals.h"
 #include "core/interrupts.h"
 #include "core/mode_guard.h"
+#include "gcd/factor_impl.h"
 #include "gcd/gcd_upcalls.h"
 #include "gcd/powermod_impl.h"
 #include "numbers/bigint.h"
@@ -319,7 +320,30 @@ void general_poly_case(powermod_EnvRec* env) {
     std::printf("%1d ", static_cast<int>(k));
     std::fflush(stdout);
   };
-  if (detail::dense_applies(b.get(), m)) {
+  DensePoly dm, dt;
+  if (detail::dense_applies(b.get(), m) && !finf && detail::residues_of(m, 1, &dm) &&
+      detail::residues_of(b.get(), 1, &dt)) {
+    // Over a prime field: residue vectors modulo m by the transform products.
+    const PolyModulus M(dm, modulus);
+    DensePoly dr = M.reduce(DensePoly{1});
+    for (std::size_t i = 0; i < limbs.size(); ++i) {
+      const std::uint32_t u = static_cast<std::uint32_t>(limbs[i]);
+      const DensePoly db = u == 0 ? M.reduce(DensePoly{1}) : M.power(dt, u);
+      progress(i + 1);
+      dr = M.mul(dr, db);
+      if (i + 1 < limbs.size()) {
+        check_interrupt();
+        for (int k = 0; k < 28; ++k) dr = M.sqr(dr);
+      }
+    }
+    free_poly(r.cell());
+    if (dr.empty()) {
+      poly_set(0, r.cell());
+      r.p->ncoef->lint = 0;
+    } else {
+      r.p = detail::poly_of_residues(dr, 1);
+    }
+  } else if (detail::dense_applies(b.get(), m)) {
     const detail::DenseModulus dm(m);
     const detail::Dense dt = detail::dense_of(b.get());
     detail::Dense dr, db = dt;

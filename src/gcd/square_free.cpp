@@ -5,7 +5,9 @@
 
 #include "core/errors.h"
 #include "core/globals.h"
+#include "core/thresholds.h"
 #include "gcd/content.h"
+#include "gcd/factor_impl.h"
 #include "gcd/gcd.h"
 #include "numbers/freelists.h"
 #include "numbers/node_handles.h"
@@ -201,6 +203,14 @@ void rat_sq_free_factor(poly* x, poly* sq, std::int32_t* count, polypt pt) {
 // ---- Modular mode ---------------------------------------------------------------------
 
 void square_free_factor(poly x, poly* sq, std::int32_t* count, polypt pt) {
+  // One variable over a prime field: the same steps on residue vectors.
+  DensePoly residues;
+  if (positive_head(x) && x->exp >= fast_factor_degree && detail::residue_route_applies(pt) &&
+      detail::residues_of(x, 1, &residues)) {
+    for (auto& [e, f] : detail::square_free_residues(residues, modulus))
+      push_record(sq, e, detail::poly_of_residues(f, 1), count);
+    return;
+  }
   const std::int32_t charact = finf ? 2 : modulus;
   std::int32_t k = 1;
   OwnedPoly owned;  // the working polynomial once it is no longer the caller's

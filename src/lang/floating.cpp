@@ -22,6 +22,7 @@
 #include "numbers/primes.h"
 #include "poly/poly_repr.h"
 #include "quoly/quoly_add.h"
+#include "quoly/quoly_float_image.h"
 #include "quoly/quoly_power.h"
 #include "quoly/quoly_quot.h"
 #include "toplevel/builtins.h"
@@ -34,79 +35,12 @@ namespace tavrin {
 
 namespace {
 
-constexpr long double limb_base = 268435456.0L;  // 2^28
-
 void advance(nameptr* flag) { scanner(&Input, &token, flag); }
-
-// The leading four limbs of a big integer as a long double (at least 85
-// significant bits, more than the 64 of the mantissa), and the binary
-// exponent of the limbs left out.
-long double leading_real(imptr x, long* e2) {
-  long double v = 0;
-  std::int32_t k = 0;
-  for (numptr l = x->head; l != nullptr && k < 4; l = l->next, ++k) v = v * limb_base + l->value;
-  *e2 = 28L * (x->size - k);
-  return v;
-}
 
 long double number_to_real(imptr x) {
   if (flotemode) return x->flote;
   if (lintmode) return static_cast<long double>(x->lint);
-  long e = 0;
-  const long double m = leading_real(x, &e);
-  return std::ldexp(m, static_cast<int>(e));
-}
-
-// The number a non-negative 28-bit word at a time.
-void append_limb(quolyptr v, std::int32_t limb) {
-  shift_left((*v)->ncoef, 28);
-  if (limb == 0) return;
-  quoly t = nullptr;
-  quoly_set(limb, &t);
-  best_quoly_add(v, t);
-}
-
-// *n := x (finite, not 0) as an exact rational: its 64-bit mantissa times
-// a power of 2.
-void exact_from_real(long double x, quolyptr n) {
-  ScopedValue<bool> exact(integerflag, false);  // true quotients, not integer ones
-  int e = 0;
-  long double f = std::frexp(x, &e);
-  const bool negative = f < 0;
-  if (negative) f = -f;
-  auto m = static_cast<std::uint64_t>(std::ldexp(f, 64));
-  e -= 64;
-  while ((m & 1U) == 0) {
-    m >>= 1;
-    ++e;
-  }
-  ValueCell v;
-  quoly_set(static_cast<std::int32_t>(m >> 56), &v.q);
-  append_limb(&v.q, static_cast<std::int32_t>((m >> 28) & 0xFFFFFFFU));
-  append_limb(&v.q, static_cast<std::int32_t>(m & 0xFFFFFFFU));
-  if (e > 0) shift_left(v.q->ncoef, e);
-  if (negative) in_place_neg(v.q->ncoef);
-  free_quoly(n);
-  if (e >= 0) {
-    *n = v.release();
-    return;
-  }
-  // An odd numerator over a power of 2 is already in lowest terms: the
-  // fraction is formed directly, without a GCD.
-  poly numer = nullptr;
-  poly_set(0, &numer);
-  num_assign(v.q->ncoef, numer->ncoef);
-  poly denom = nullptr;
-  poly_set(1, &denom);
-  shift_left(denom->ncoef, -e);
-  quoly r = nullptr;
-  newquoly(&r);
-  r->next = nullptr;
-  r->numb = false;
-  r->numer = numer;
-  r->denom = denom;
-  r->rat = true;
-  *n = r;
+  return big_to_real(x);
 }
 
 // A floating operand: the factor's value, or error `code` when it has none.
@@ -382,11 +316,7 @@ long double value_to_real(quoly q, const tokentipe* name) {
     imptr a = q->numer->ncoef;
     imptr b = q->denom->ncoef;
     if (flotemode || lintmode) return number_to_real(a) / number_to_real(b);
-    long ea = 0;
-    long eb = 0;
-    const long double ma = leading_real(a, &ea);
-    const long double mb = leading_real(b, &eb);
-    return std::ldexp(ma / mb, static_cast<int>(ea - eb));
+    return big_ratio_to_real(a, b);
   }
   abandon(227, name);
 }
@@ -416,7 +346,7 @@ void real_to_value(long double x, quolyptr n) {
     quoly_set(v, n);
     return;
   }
-  exact_from_real(x, n);
+  real_to_exact(x, n);
 }
 
 void ifact(long double** lp, long double* n, nameptr* flag) {
@@ -642,10 +572,7 @@ long double binom_real(std::int32_t n, std::int32_t r, std::int32_t limit, std::
   if (n > limit) abandon(code, &token);
   auto entry = [](std::int32_t a, std::int32_t b) {
     if (b > a / 2) b = a - b;
-    imptr x = binom[binom_index(a, b)];
-    long e = 0;
-    const long double v = leading_real(x, &e);
-    return std::ldexp(v, static_cast<int>(e));
+    return big_to_real(binom[binom_index(a, b)]);
   };
   if (n % 3 == 0) return entry(n, r);
   std::int32_t n3 = 3 * (n / 3);

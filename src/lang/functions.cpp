@@ -10,6 +10,7 @@
 #include "core/errors.h"
 #include "core/interrupts.h"
 #include "core/globals.h"
+#include "core/mode_guard.h"
 #include "lang/expressions.h"
 #include "lang/later_services.h"
 #include "lang/nesting.h"
@@ -432,9 +433,9 @@ void evaluate(textptr inf, const tokentipe* name, quolyptr n, nameptr* flag) {
   lastf = lastf->next;
   lastf->f = f;
   ++statcount;
-  const bool saved_integerflag = integerflag;
+  // A call starts exact; the caller's "Float" comes back however it ends.
+  ScopedValue<bool> real_mode(integerflag, false);
   const nameptr saved_start = startexpr, saved_prev = prev_expr, saved_char = currentchar;
-  integerflag = false;
   uninit = 0;
   free_quoly(n);
   startexpr = prev_expr = nullptr;
@@ -454,7 +455,6 @@ void evaluate(textptr inf, const tokentipe* name, quolyptr n, nameptr* flag) {
   lastf = lastf->prev;
   prev_expr = saved_prev;
   startexpr = saved_start;
-  integerflag = saved_integerflag;
   if (statcount == 0 && !retired.empty()) sweep_retired();
 }
 

@@ -7,6 +7,7 @@
 #include "core/errors.h"
 #include "core/globals.h"
 #include "core/interrupts.h"
+#include "core/mode_guard.h"
 #include "lang/expressions.h"
 #include "lang/floating.h"
 #include "lang/functions.h"
@@ -150,12 +151,14 @@ void run_plain(textptr inf, condexptr p, quolyptr n) {
     old_iexpre(&value, &cursor);
     real_to_value(value, n);
   } else if (c == 'A' || c == 'C' || c == 'M' || c == 'F') {
+    float_statement = false;  // exact, also in a floating body
     plain_sum(inf, n, &cursor);
   } else if (integerflag && c != '!') {
     long double value = 0;
     iexpre(&value, &cursor);
     real_to_value(value, n);
   } else {
+    float_statement = false;
     parse(inf, n, &cursor);
   }
   if (!tok_is(";") && !at_end_marker()) abandon(statement_end_error, &token);
@@ -174,6 +177,9 @@ struct SysFuncState {
 
 void getval(textptr inf, condexptr p, quolyptr n) {
   NestingLevel level;
+  // After "Float" every statement, condition and loop header is floating
+  // unless the plain statement's dispatch makes it exact.
+  ScopedValue<bool> kind(float_statement, integerflag);
   prev_expr = startexpr;
   if (p->cond == nullptr) {
     run_plain(inf, p, n);
@@ -190,6 +196,8 @@ void eval_form(textptr inf, formptr q, quolyptr n) { run_list(inf, q, n); }
 
 void call_sys_func(textptr inf, quolyptr n, nameptr* flag) {
   SysFuncState state;
+  // "Float" in the statement lasts until it ends, however it ends.
+  ScopedValue<bool> real_mode(integerflag);
   ++func_def_count;
   in_sys_func = true;
   last_good_one = nullptr;
@@ -231,7 +239,6 @@ void call_sys_func(textptr inf, quolyptr n, nameptr* flag) {
   token = saved;
   prev_expr = saved_prev;
   startexpr = saved_start;
-  integerflag = false;
   exit_flag = cycle_flag = leave_flag = false;
 }
 

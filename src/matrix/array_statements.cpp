@@ -12,8 +12,10 @@
 #include "arrays/sparse_store.h"
 #include "core/errors.h"
 #include "core/globals.h"
+#include "core/mode_guard.h"
 #include "lang/expressions.h"
 #include "matrix/det_services.h"
+#include "matrix/float_images.h"
 #include "matrix/matrix_expr_impl.h"
 #include "matrix/matrix_expressions.h"
 #include "matrix/matrix_products.h"
@@ -24,6 +26,7 @@
 #include "numbers/mod_journal.h"
 #include "poly/poly_repr.h"
 #include "quoly/quoly_add.h"
+#include "quoly/quoly_float_image.h"
 #include "toplevel/language_services.h"
 #include "toplevel/state.h"
 
@@ -97,7 +100,12 @@ void trace_or_sum(textptr inf, MatValue& v, quolyptr n, nameptr* flag, bool trac
       best_quoly_add(&result.q, e);
     }
   } else {
-    sum_arr(v.arr, static_cast<std::int32_t>(m), &result.q);
+    auto sum = [&] { sum_arr(v.arr, static_cast<std::int32_t>(m), &result.q); };
+    if (run_floating(v, nullptr, sum)) {
+      quoly_from_float_image(&result.q);
+    } else {
+      sum();
+    }
   }
   set_value(n, result.release());
 }
@@ -220,6 +228,27 @@ void read_det_options(textptr inf, nameptr* flag, char x, DetOptions* o) {
   scan(inf, flag);
 }
 
+// The determinant of the square matrix v in floating mode, on its images,
+// into *n as the exact rational equal to the long double (a polynomial of
+// such coefficients).
+void floating_determinant(MatValue& v, quolyptr n, std::int32_t r, const DetOptions& o) {
+  if (v.spar == nullptr) need_work_array(&token);
+  to_float_images(v);
+  free_quoly(n);
+  fl_quoly_set(1.0L, n);
+  const bool sparse = v.spar != nullptr;
+  {
+    FloatingModeGuard floating;
+    mat_invert(v.arr, v.arr, true, true, r, n, false, true, &v.spar, nullptr, o.the_degree,
+               o.the_degree2, o.the_power, false, 0);
+  }
+  // The dense methods leave the cells to the caller; a sparse method that
+  // used the matrix up set its frames nil.
+  if (sparse && v.spar == nullptr) v.forget();
+  v.release();
+  quoly_from_float_image(n);
+}
+
 void determinant_family(char x, textptr inf, MatValue& v, quolyptr n, nameptr* flag) {
   bool pos_only = false;
   bool paren = false;
@@ -286,12 +315,14 @@ void determinant_family(char x, textptr inf, MatValue& v, quolyptr n, nameptr* f
     warning(2, &token);
   const std::int32_t r = v.rows();
   if (v.count() != static_cast<std::int64_t>(r) * r) abandon(241, &token);
-  if (v.spar == nullptr) {
+  if (x == '7' && o.fct == nullptr && floating_engines() && float_ready(v, true)) {
+    floating_determinant(v, n, r, o);
+  } else if (v.spar == nullptr) {
     // A determinant without its work array is an error, not the value 1.
     need_work_array(&token);
     mat_invert(v.arr, v.arr, v.arr_free, v.arr_free, r, n, false, true, &v.spar, o.fct,
                o.the_degree, o.the_degree2, o.the_power, false, 0);
-    if (v.arr_free) v.forget();  // the router used the owned entries up
+    v.release();  // the router leaves the cells, changed or not, to their owner
   } else if (x == 'H') {
     // The labelled matrix holds labels, not values: its entries and frames
     // are given back without their fields, on every exit.

@@ -8,6 +8,7 @@
 
 #include "core/records.h"
 #include "gcd/gcd_upcalls.h"
+#include "matrix/zint.h"
 #include "numbers/work_arrays.h"
 
 namespace tavrin {
@@ -48,5 +49,16 @@ void randomize(bool again, quolyptr n);
 // exact route of the determinant methods, as a fresh number (free_imag), or
 // nil when that route does not apply to these entries.
 imptr exact_int_determinant(const std::vector<quoly>& cells, std::int32_t m);
+
+// |det S| of the square integer matrix S: the fast exact route when its
+// entries allow it, else the images of the determinant methods (whose
+// verbose lines it then prints).
+ZInt abs_int_determinant(const ZMatrix& s);
+
+// X := d S^-1 V, exact, for the nonsingular n x n integer matrix S, the n x
+// k integer matrix V and d = |det S| (X is integral: d S^-1 = +-adj S). By
+// p-adic lifting from one LU modulo a word prime when the entries are small,
+// else from images modulo word primes.
+ZMatrix scaled_solve(const ZMatrix& s, const ZMatrix& v, const ZInt& d);
 
 }  // namespace tavrin

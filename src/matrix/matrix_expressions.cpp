@@ -12,6 +12,7 @@
 #include "lang/expressions.h"
 #include "lang/nesting.h"
 #include "matrix/det_services.h"
+#include "matrix/float_images.h"
 #include "matrix/matrix_expr_impl.h"
 #include "matrix/matrix_products.h"
 #include "matrix/sparse_copy.h"
@@ -103,11 +104,6 @@ namespace {
 struct CancelHold {
   CancelHold() { ++cancelflag; }
   ~CancelHold() { --cancelflag; }
-};
-
-struct GcdStashLevel {
-  GcdStashLevel() { init_gcd_stash(); }
-  ~GcdStashLevel() { pop_gcd_stash(); }
 };
 
 // ---- Sums ---------------------------------------------------------------------------------
@@ -213,7 +209,8 @@ void matrix_by_scalar(MatValue& v, quoly t, char op, const tokentipe& optok) {
   if (v.spar != nullptr) {
     const std::int32_t r = v.facts.rows;
     if (op == '*') {
-      mult_cons_sparse(&v.spar, t, v.arr_free, r);
+      auto scale = [&](quoly s) { mult_cons_sparse(&v.spar, s, v.arr_free, r); };
+      if (!run_floating_scaled(v, t, scale)) scale(t);
     } else if (op == '/') {
       quoly one = nullptr;
       quoly_set(1, &one);
@@ -247,14 +244,17 @@ void invert_into(MatValue& v, MatValue& w, const tokentipe& optok) {
   const std::int32_t m = w.facts.rows;
   w.make_owned();
   quoly cell = nullptr;
-  quoly_set(1, &cell);
-  cell->next = nullptr;
   struct CellHold {
     quoly* c;
     ~CellHold() { free_quoly(c); }
   } hold{&cell};
-  mat_invert(w.arr, w.arr, true, true, m, &cell, true, true, &w.spar, nullptr, -1, -1, -1, false,
-             0);
+  auto inverse = [&] {
+    quoly_set(1, &cell);  // in the mode of the inversion
+    cell->next = nullptr;
+    mat_invert(w.arr, w.arr, true, true, m, &cell, true, true, &w.spar, nullptr, -1, -1, -1,
+               false, 0);
+  };
+  if (!run_floating(w, nullptr, inverse)) inverse();
   if (v.n != nullptr && !quoly_eq_1(v.n)) matrix_by_scalar(w, v.n, '*', optok);
 }
 
@@ -268,7 +268,8 @@ void scalar_by_matrix(MatValue& v, MatValue& w, char op, const tokentipe& optok)
   }
   if (w.spar != nullptr) {
     if (op == '*') {
-      mult_cons_sparse(&w.spar, v.n, w.arr_free, w.facts.rows);
+      auto scale = [&](quoly s) { mult_cons_sparse(&w.spar, s, w.arr_free, w.facts.rows); };
+      if (!run_floating_scaled(w, v.n, scale)) scale(v.n);
       w.arr_free = true;
       take_over(v, w);
       return;
@@ -285,6 +286,12 @@ void scalar_by_matrix(MatValue& v, MatValue& w, char op, const tokentipe& optok)
   v.set_shape(w.facts.rows, w.cols());
   v.arr_free = true;
   w.release();
+}
+
+// v := v * w, the matrices' product.
+void product(MatValue& v, MatValue& w) {
+  auto mult = [&] { matrix_mult(v.arr, w.arr, &v.facts, &w.facts, v.arr_free, &v.spar, &w.spar); };
+  if (!run_floating(v, &w, mult)) mult();
 }
 
 void entrywise(MatValue& v, MatValue& w, char op) {
@@ -325,7 +332,7 @@ void combine_product(MatValue& v, MatValue& w, char op, const tokentipe& optok) 
   switch (op) {
     case '*':
       if (k1 == r2) {
-        matrix_mult(v.arr, w.arr, &v.facts, &w.facts, v.arr_free, &v.spar, &w.spar);
+        product(v, w);
         v.set_shape(r1, k2);
         v.arr_free = true;
       } else {
@@ -336,7 +343,7 @@ void combine_product(MatValue& v, MatValue& w, char op, const tokentipe& optok) 
       if (k1 == r2 && static_cast<std::int64_t>(r2) * r2 == w.count()) {
         free_quoly(&v.n);
         invert_into(v, w, optok);
-        matrix_mult(v.arr, w.arr, &v.facts, &w.facts, v.arr_free, &v.spar, &w.spar);
+        product(v, w);
         v.set_shape(r1, k2);
         v.arr_free = true;
       } else {

@@ -12,6 +12,7 @@
 #include "lang/nesting.h"
 #include "lang/variables.h"
 #include "matrix/det_services.h"
+#include "matrix/float_images.h"
 #include "matrix/matrix_expr_impl.h"
 #include "matrix/matrix_expressions.h"
 #include "matrix/matrix_literals.h"
@@ -345,7 +346,8 @@ void apply_power(textptr inf, MatValue& v, nameptr* flag) {
     const std::int32_t k = check_and_convert(e);
     // The inverse is computed in place: a borrowed matrix is copied first.
     if (k < 0) v.make_owned();
-    matrix_power(v.arr, &v.facts, &v.arr_free, k, &v.spar);
+    auto power = [&] { matrix_power(v.arr, &v.facts, &v.arr_free, k, &v.spar); };
+    if (!run_floating(v, nullptr, power)) power();
   }
 }
 

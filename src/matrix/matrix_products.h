@@ -92,7 +92,8 @@ void alt_mat_power(workptr arr, arr_descr* arr_facts, bool* arr_free, std::int32
 // ---- Scalars and sums --------------------------------------------------------------------------
 // Every entry of the row-row matrix times n2 (kept). free false: *spar := a
 // new matrix (the old one is left to its owner); free true: in place, zero
-// entries removed (kept in floating mode under integerflag).
+// entries removed (numbers in floating mode under integerflag: the long
+// doubles multiplied, zeros kept).
 void mult_cons_sparse(sparseptr* spar, quoly n2, bool free, std::int32_t row);
 
 // *spar := *spar + *spar2 (plus) or *spar - *spar2, row-row matrices; each
@@ -117,8 +118,9 @@ void add_to_diag(quoly m, sparseptr spar, std::int32_t rows);
 void extract_diagonal(workptr arr, workptr arr2, arr_descr* arr_facts, bool arr_free,
                       std::int32_t* rows, sparseptr* spar);
 
-// *n := the sum of the first m cells (under integerflag the sum of their
-// floating values). *n: overwritten (old value freed); cells kept.
+// *n := the sum of the first m cells (in floating mode under integerflag
+// the long-double sum of their numbers, nil cells skipped). *n: overwritten
+// (old value freed); cells kept.
 void sum_arr(workptr arr, std::int32_t m, quolyptr n);
 // *n := the sum of all entries, or of the diagonal entries.
 void sparse_sum(quolyptr n, sparseptr spar, std::int32_t rows);

@@ -119,13 +119,15 @@ void mult_cons_sparse(sparseptr* spar, quoly n2, bool free, std::int32_t row) {
     while (*t != nullptr) {
       quoly& v = (*t)->val;
       bool remove = false;
-      if (!integerflag) {
+      // The word way is the floating one: outside floating mode the
+      // numbers hold no long doubles, and integerflag keeps exact values
+      // exact.
+      if (!(flotemode && integerflag && v->numb && n2->numb)) {
         quoly m = n2;
         fast_quoly_mult(&v, &m);
         remove = sparse_val_iszero(v);
       } else {
         int_mult(v->ncoef, n2->ncoef, v->ncoef);
-        remove = !flotemode && sparse_val_iszero(v);
       }
       if (remove) {
         free_colm(t);
@@ -315,9 +317,10 @@ void extract_diagonal(workptr arr, workptr arr2, arr_descr* arr_facts, bool arr_
 void sum_arr(workptr arr, std::int32_t m, quolyptr n) {
   quoly_set(0, n);
   (*n)->next = nullptr;
-  if (integerflag) {
+  if (flotemode && integerflag) {  // the floating word way (numbers only)
     long double s = 0;
-    for (std::int32_t k = 0; k < m; ++k) s += arr->stash[k]->ncoef->flote;
+    for (std::int32_t k = 0; k < m; ++k)
+      if (arr->stash[k] != nullptr) s += arr->stash[k]->ncoef->flote;
     (*n)->ncoef->flote = s;
     return;
   }

@@ -8,11 +8,19 @@
 // the primes' product; the image modulo a check prime tells which
 // coefficients are really negative and are moved down by M.
 //
+// That answer divides the minimal polynomial but may be a proper divisor
+// (coordinate projections miss what they never look at), so it is only the
+// first step: minimal_poly_proof.cpp proves it or completes it. When every
+// image has degree n, each is the characteristic polynomial modulo its
+// prime, and with the coefficient bound below M the answer is proven as it
+// stands.
+//
 // All of it runs on word residues (products of the sparse rows with the
 // vector, the polynomial divisions); the user's matrix is only read.
 #include "matrix/minimal_poly.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <cstdint>
 #include <utility>
@@ -24,6 +32,7 @@
 #include "core/globals.h"
 #include "core/interrupts.h"
 #include "core/trace_level.h"
+#include "matrix/minimal_poly_impl.h"
 #include "numbers/bigint_impl.h"
 #include "numbers/char2_field.h"
 #include "numbers/freelists.h"
@@ -35,6 +44,8 @@
 
 namespace tavrin {
 
+using namespace minpoly;
+
 std::vector<std::uint32_t> xmills;
 std::int32_t mills_mod = 0;
 
@@ -44,76 +55,6 @@ constexpr std::int32_t start_vector_size = 32767;
 // The last table position a combination may use.
 constexpr std::int32_t last_mills_prime = 603;
 
-using residues = std::vector<std::uint32_t>;  // a polynomial, lowest degree first
-
-// Arithmetic modulo a word prime; products are reduced by Barrett's method
-// (the quotient from the precomputed 2^64 / p is at most two short).
-struct PrimeField {
-  std::uint64_t p;
-  std::uint64_t barrett;
-  explicit PrimeField(std::uint64_t prime) : p(prime), barrett(~std::uint64_t{0} / prime) {}
-  std::uint32_t reduce(std::uint64_t x) const {
-    const auto q = static_cast<std::uint64_t>((static_cast<unsigned __int128>(x) * barrett) >> 64);
-    std::uint64_t r = x - q * p;
-    while (r >= p) r -= p;
-    return static_cast<std::uint32_t>(r);
-  }
-  std::uint32_t add(std::uint32_t a, std::uint32_t b) const {
-    const std::uint64_t s = std::uint64_t{a} + b;
-    return static_cast<std::uint32_t>(s >= p ? s - p : s);
-  }
-  std::uint32_t sub(std::uint32_t a, std::uint32_t b) const {
-    return static_cast<std::uint32_t>(a >= b ? a - b : a + p - b);
-  }
-  std::uint32_t mul(std::uint32_t a, std::uint32_t b) const { return reduce(std::uint64_t{a} * b); }
-  std::uint32_t inv(std::uint32_t a) const { return inverse_modulo(a, p); }
-  // Row times vector with the remainder taken only when the sum could
-  // overflow (products of residues below 2^31 stay below 2^62).
-  std::uint32_t dot(const std::uint32_t* val, const std::int32_t* col, std::int32_t count,
-                    const std::uint32_t* e) const {
-    std::uint64_t acc = 0;
-    for (std::int32_t k = 0; k < count; ++k) {
-      acc += std::uint64_t{val[k]} * e[col[k]];
-      if (acc >= (std::uint64_t{1} << 63)) acc = reduce(acc);
-    }
-    return reduce(acc);
-  }
-};
-
-// Arithmetic in the fields of 256 and 65536 elements.
-struct Char2Field {
-  std::int32_t size;
-  std::uint32_t add(std::uint32_t a, std::uint32_t b) const { return a ^ b; }
-  std::uint32_t sub(std::uint32_t a, std::uint32_t b) const { return a ^ b; }
-  std::uint32_t mul(std::uint32_t a, std::uint32_t b) const {
-    return static_cast<std::uint32_t>(char2_mult(a, b, size));
-  }
-  std::uint32_t inv(std::uint32_t a) const {
-    return static_cast<std::uint32_t>(char2_inverse(a, size));
-  }
-  std::uint32_t dot(const std::uint32_t* val, const std::int32_t* col, std::int32_t count,
-                    const std::uint32_t* e) const {
-    std::uint32_t acc = 0;
-    for (std::int32_t k = 0; k < count; ++k) acc ^= mul(val[k], e[col[k]]);
-    return acc;
-  }
-};
-
-// The matrix modulo one prime, row by row (columns from 0, no zeros).
-struct ResidueRows {
-  std::vector<std::int32_t> start;
-  std::vector<std::int32_t> col;
-  std::vector<std::uint32_t> val;
-};
-
-// The integer entries of the matrix, read once.
-struct IntegerRows {
-  std::vector<std::int32_t> start;
-  std::vector<std::int32_t> col;
-  std::vector<std::int64_t> small;  // one-limb values
-  std::vector<imptr> big;           // longer values (nil where small holds it)
-};
-
 std::uint32_t residue_of(imptr x, std::uint64_t p) {
   std::int64_t r = 0;
   const auto sp = static_cast<std::int64_t>(p);
@@ -121,7 +62,9 @@ std::uint32_t residue_of(imptr x, std::uint64_t p) {
   return static_cast<std::uint32_t>(r < 0 ? r + sp : r);
 }
 
-ResidueRows residues_mod(const IntegerRows& m, std::uint64_t p) {
+}  // namespace
+
+ResidueRows minpoly::residues_mod(const IntegerRows& m, std::uint64_t p) {
   ResidueRows r;
   r.start.reserve(m.start.size());
   r.start.push_back(0);
@@ -145,48 +88,7 @@ ResidueRows residues_mod(const IntegerRows& m, std::uint64_t p) {
   return r;
 }
 
-void trim(residues& a) {
-  while (!a.empty() && a.back() == 0) a.pop_back();
-}
-
-std::int32_t deg(const residues& a) { return static_cast<std::int32_t>(a.size()) - 1; }
-
-// *q, *r := the quotient and remainder of a by b (b non-zero).
-template <class F>
-void divide(const F& f, const residues& a, const residues& b, residues* q, residues* r) {
-  *r = a;
-  const std::int32_t db = deg(b);
-  if (deg(a) < db) {
-    q->clear();
-    return;
-  }
-  q->assign(static_cast<std::size_t>(deg(a) - db + 1), 0);
-  const std::uint32_t lead_inv = f.inv(b.back());
-  for (std::int32_t i = deg(a); i >= db; --i) {
-    const std::uint32_t c = f.mul((*r)[static_cast<std::size_t>(i)], lead_inv);
-    (*q)[static_cast<std::size_t>(i - db)] = c;
-    if (c == 0) continue;
-    for (std::int32_t j = 0; j <= db; ++j) {
-      auto& t = (*r)[static_cast<std::size_t>(i - db + j)];
-      t = f.sub(t, f.mul(c, b[static_cast<std::size_t>(j)]));
-    }
-  }
-  r->resize(static_cast<std::size_t>(db));
-  trim(*r);
-}
-
-// d·q + prev.
-template <class F>
-residues mul_add(const F& f, const residues& d, const residues& q, const residues& prev) {
-  residues s(std::max(d.size() + q.size(), prev.size()), 0);
-  for (std::size_t i = 0; i < d.size(); ++i) {
-    if (d[i] == 0) continue;
-    for (std::size_t j = 0; j < q.size(); ++j) s[i + j] = f.add(s[i + j], f.mul(d[i], q[j]));
-  }
-  for (std::size_t i = 0; i < prev.size(); ++i) s[i] = f.add(s[i], prev[i]);
-  trim(s);
-  return s;
-}
+namespace {
 
 // The start vector for a modulus of `size` elements: drawn on first use,
 // drawn again when its range has to change.
@@ -228,12 +130,7 @@ residues mod_Mills(const F& f, const std::vector<std::uint32_t>& x, const Residu
     for (std::int32_t j = 0; j < slow; ++j) a = f.add(a, emills[static_cast<std::size_t>(y[j])]);
     s[static_cast<std::size_t>(N - i)] = a;
     if (i == N) break;
-    for (std::int32_t r = 0; r < n; ++r) {
-      const std::int32_t from = m.start[static_cast<std::size_t>(r)];
-      fmills[static_cast<std::size_t>(r)] =
-          f.dot(m.val.data() + from, m.col.data() + from,
-                m.start[static_cast<std::size_t>(r) + 1] - from, emills.data());
-    }
+    apply(f, m, emills, fmills);
     if (loud && i % 100 == 0) dumpitt(" ", i, false, false, true);
     std::swap(emills, fmills);
     check_interrupt();
@@ -242,30 +139,8 @@ residues mod_Mills(const F& f, const std::vector<std::uint32_t>& x, const Residu
     std::printf("\n");
     dumpitt("second phase. counting to degree of Minpoly", -1, true, true, true);
   }
-  trim(s);
-  if (s.empty()) return residues{1};  // the zero sequence: recurrence 1
-  residues r0(static_cast<std::size_t>(N) + 1, 0);
-  r0.back() = 1;
-  residues r1 = std::move(s);
-  residues q_prev;
-  residues q{1};
-  residues d, rem;
-  for (std::int32_t i = 2; i <= N; ++i) {
-    divide(f, r0, r1, &d, &rem);
-    residues q_new = mul_add(f, d, q, q_prev);
-    if (loud && i % 100 == 0) dumpitt(" ", i, false, false, true);
-    r0 = std::move(r1);
-    r1 = std::move(rem);
-    q_prev = std::move(q);
-    q = std::move(q_new);
-    check_interrupt();
-    if (deg(r1) < n) break;
-  }
-  if (deg(q) > 0) {
-    const std::uint32_t lead_inv = f.inv(q.back());
-    for (auto& c : q) c = f.mul(c, lead_inv);
-  }
-  return q;
+  return sequence_generator(f, std::move(s), n, loud,
+                            [](std::int32_t i) { dumpitt(" ", i, false, false, true); });
 }
 
 // The projection coordinates (from 0): near a third, two thirds and the end
@@ -281,33 +156,22 @@ void projection_coordinates(std::int32_t rows, std::int32_t* y) {
   y[4] = y[2] - 2 - d2;
 }
 
-// ---- Big coefficients in limbs of 28 bits, least significant first -------------------
-using mag = std::vector<detail::digit>;
+}  // namespace
 
-void mag_mul_add(mag& a, std::uint32_t mul, std::uint32_t add) {
-  std::uint64_t carry = add;
-  for (auto& d : a) {
-    const std::uint64_t v = std::uint64_t{d} * mul + carry;
-    d = static_cast<detail::digit>(v & detail::digit_mask);
-    carry = v >> limb_bits;
+__attribute__((target_clones("arch=x86-64-v4", "avx2", "default"), optimize("vect-cost-model=dynamic"))) void
+minpoly::add_shoup_multiple(
+    std::uint32_t* __restrict t, const std::uint32_t* __restrict b, std::size_t n, ShoupFactor w,
+    std::uint32_t p) {
+  for (std::size_t j = 0; j < n; ++j) {
+    const auto q = static_cast<std::uint32_t>((std::uint64_t{b[j]} * w.wp) >> 32);
+    std::uint32_t r = b[j] * w.w - q * p;
+    r = r >= p ? r - p : r;
+    const std::uint32_t sum = t[j] + r;  // below 2^32 for p < 2^31
+    t[j] = sum >= p ? sum - p : sum;
   }
-  while (carry != 0) {
-    a.push_back(static_cast<detail::digit>(carry & detail::digit_mask));
-    carry >>= limb_bits;
-  }
 }
 
-std::uint32_t mag_residue(const mag& a, std::uint64_t p) {
-  std::uint64_t r = 0;
-  for (std::size_t i = a.size(); i-- > 0;) r = ((r << limb_bits) + a[i]) % p;
-  return static_cast<std::uint32_t>(r);
-}
-
-bool mag_zero(const mag& a) {
-  return std::all_of(a.begin(), a.end(), [](detail::digit d) { return d == 0; });
-}
-
-imptr number_of(const mag& a, std::int32_t sign) {
+imptr minpoly::number_of(const mag& a, std::int32_t sign) {
   mag m = a.empty() ? mag{0} : a;
   const std::int32_t n = detail::normalised_length(m.data(), static_cast<std::int32_t>(m.size()));
   detail::limb_count(n);
@@ -318,6 +182,8 @@ imptr number_of(const mag& a, std::int32_t sign) {
   detail::install_limbs(x, detail::build_limbs(m.data(), n, sign));
   return x;
 }
+
+namespace {
 
 imptr word_number(std::uint32_t c) {
   imptr x = nullptr;
@@ -396,19 +262,28 @@ residues do_mod_Mills(const MillsRun& run, std::int32_t k) {
 }
 
 // The integer minimal polynomial from the images modulo the primes at
-// positions 6 .. count and the check prime.
-std::vector<imptr> integer_coefficients(const MillsRun& run, std::int32_t count) {
+// positions 6 .. count and the check prime; *evidence := the greatest degree
+// of an image and whether one from the start vector had degree n, *full :=
+// every image had degree n.
+IntegerPoly integer_coefficients(const MillsRun& run, std::int32_t count, ImageEvidence* evidence,
+                                 bool* full) {
   const std::int32_t np = count - 5;
   TraceLevel trace(np, verbose);
   if (verbose) dumpitt("Number of primes needed is ", np, true, true, true);
   std::vector<residues> digit(static_cast<std::size_t>(np));
   std::vector<std::uint64_t> ps(static_cast<std::size_t>(np));
+  std::int32_t least = run.rows, most = -1;
+  auto note = [&](const residues& img) {
+    least = std::min(least, deg(img));
+    most = std::max(most, deg(img));
+  };
   for (std::int32_t t = 0; t < np; ++t) {
     const std::int32_t pos = 6 + t;
     ps[static_cast<std::size_t>(t)] = static_cast<std::uint64_t>(prime[pos]->lint);
     if (verbose && (t == 0 || run.rows < 200 || pos % 5 == 1))
       dumpitt(" ", t + 1, false, false, true);
     residues img = do_mod_Mills(run, pos);
+    note(img);
     if (t == 0) {
       digit[0] = std::move(img);
       continue;
@@ -444,10 +319,17 @@ std::vector<imptr> integer_coefficients(const MillsRun& run, std::int32_t count)
   std::size_t len = 0;
   for (const auto& d : digit) len = std::max(len, d.size());
   const residues check = do_mod_Mills(run, 0);
+  note(check);
+  evidence->lower_degree = most;
+  evidence->start_spans = most == run.rows;
+  evidence->x = run.x;
+  *full = least == run.rows;
   mag M(static_cast<std::size_t>(num_prod[count - 6].size));
   detail::gather(&num_prod[count - 6], M.data());
-  std::vector<imptr> coef(std::max(len, check.size()), nullptr);
-  for (std::size_t c = 0; c < coef.size(); ++c) {
+  IntegerPoly coef;
+  coef.coef.assign(std::max(len, check.size()), mag{});
+  coef.negative.assign(coef.coef.size(), false);
+  for (std::size_t c = 0; c < coef.coef.size(); ++c) {
     auto digit_at = [&](std::int32_t j) {
       const auto& dj = digit[static_cast<std::size_t>(j)];
       return c < dj.size() ? dj[c] : 0u;
@@ -463,12 +345,25 @@ std::vector<imptr> integer_coefficients(const MillsRun& run, std::int32_t count)
           b.data(), static_cast<std::int32_t>(b.size()), a.data(),
           detail::normalised_length(a.data(), static_cast<std::int32_t>(a.size())));
       b.resize(static_cast<std::size_t>(nb));
-      coef[c] = number_of(b, -1);
+      coef.coef[c] = std::move(b);
+      coef.negative[c] = true;
     } else if (!mag_zero(a)) {
-      coef[c] = number_of(a, 1);
+      coef.coef[c] = std::move(a);
     }
   }
+  while (!coef.coef.empty() && mag_zero(coef.coef.back())) {
+    coef.coef.pop_back();
+    coef.negative.pop_back();
+  }
   return coef;
+}
+
+// The coefficients are those of the characteristic polynomial modulo every
+// prime, and the coefficient bound lies below M: nothing is left to prove.
+bool proven_by_degree(const IntegerRows& m, std::int32_t rows, std::int32_t count) {
+  const number& M = num_prod[count - 6];
+  const double log2_m = std::log2(static_cast<double>(M.head->value)) + limb_bits * (M.size - 1.0);
+  return log2_coefficient_bound(m, rows) + 0.5 < log2_m;
 }
 
 }  // namespace
@@ -518,10 +413,14 @@ void Mills(arrptr q, std::int32_t rows, std::int32_t slow, quolyptr bound, quoly
     residues r;
     run.x = start_vector(modulus, rows);
     if (finf) {
-      r = mod_Mills(Char2Field{modulus}, run.x, mod_rows, rows, run.slow, run.y);
+      const Char2Field f{modulus};
+      r = complete_in_field(f, mod_rows, rows, mod_Mills(f, run.x, mod_rows, rows, run.slow, run.y),
+                            run.x);
     } else {
-      r = mod_Mills(PrimeField(static_cast<std::uint64_t>(modulus)), run.x, mod_rows, rows,
-                    run.slow, run.y);
+      const PrimeField f(static_cast<std::uint64_t>(modulus));
+      r = mod_Mills(f, run.x, mod_rows, rows, run.slow, run.y);
+      // Only a field has a minimal polynomial to complete the answer to.
+      if (mod_is_prime) r = complete_in_field(f, mod_rows, rows, std::move(r), run.x);
     }
     coef.assign(r.size(), nullptr);
     for (std::size_t c = 0; c < r.size(); ++c)
@@ -534,7 +433,13 @@ void Mills(arrptr q, std::int32_t rows, std::int32_t slow, quolyptr bound, quoly
       return;
     }
     run.x = start_vector(prime[6]->lint, rows);  // every prime lies above 5
-    coef = integer_coefficients(run, count);
+    ImageEvidence evidence;
+    bool full = false;
+    IntegerPoly p = integer_coefficients(run, count, &evidence, &full);
+    if (!full || !proven_by_degree(m, rows, count)) p = prove_over_integers(m, rows, std::move(p), evidence);
+    coef.assign(p.coef.size(), nullptr);
+    for (std::size_t c = 0; c < p.coef.size(); ++c)
+      if (!mag_zero(p.coef[c])) coef[c] = number_of(p.coef[c], p.negative[c] ? -1 : 1);
   }
   free_quoly(n);
   *n = finish_1(coef);

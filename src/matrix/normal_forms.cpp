@@ -8,7 +8,9 @@
 #include "arrays/array_store.h"
 #include "core/errors.h"
 #include "core/globals.h"
+#include "core/thresholds.h"
 #include "core/trace_level.h"
+#include "matrix/form_routes_impl.h"
 #include "matrix/int_pivot_search.h"
 #include "matrix/row_ops.h"
 #include "numbers/bigint.h"
@@ -71,21 +73,40 @@ void swap_cells(std::int32_t a, std::int32_t b) { std::swap(*arp_cell(a), *arp_c
 
 // ---- Transforms ----------------------------------------------------------------------------
 
+namespace {
+
+// Row (by_rows) or column k of an order-m work array against the budget.
+void check_line(workptr arr, std::int32_t m, std::int32_t k, bool by_rows) {
+  if (!EntryBudget::open()) return;
+  for (std::int32_t x = 0; x < m; ++x)
+    EntryBudget::check(arr->stash[by_rows ? k + x * m : x + k * m]->ncoef);
+}
+
+}  // namespace
+
 void DenseTransforms::row_sub(std::int32_t t, std::int32_t p, imptr f) const {
-  if (want[0]) row_red_arr(alpha, f, rows, t, p);
+  if (want[0]) {
+    row_red_arr(alpha, f, rows, t, p);
+    check_line(alpha, rows, t, true);
+  }
   if (want[2]) {
     detail::ScratchNumber g;
     makeneg(f, g.get());
     col_red_arr(alphinv, g.get(), rows, p, t);
+    check_line(alphinv, rows, p, false);
   }
 }
 
 void DenseTransforms::col_sub(std::int32_t t, std::int32_t p, imptr f) const {
-  if (want[1]) col_red_arr(beta, f, cols, t, p);
+  if (want[1]) {
+    col_red_arr(beta, f, cols, t, p);
+    check_line(beta, cols, t, false);
+  }
   if (want[3]) {
     detail::ScratchNumber g;
     makeneg(f, g.get());
     row_red_arr(betinv, g.get(), cols, p, t);
+    check_line(betinv, cols, p, true);
   }
 }
 
@@ -114,7 +135,11 @@ void DenseTransforms::start_identities() const {
 void apply_col_sub(const DenseTransforms& tx, std::int32_t start, std::int32_t rows,
                    std::int32_t r0, std::int32_t j, std::int32_t k, imptr f) {
   detail::ScratchNumber s;
-  for (std::int32_t r = r0; r < rows; ++r) sub_mul(at(start, rows, r, j), f, at(start, rows, r, k), s.get());
+  for (std::int32_t r = r0; r < rows; ++r) {
+    imptr e = at(start, rows, r, j);
+    sub_mul(e, f, at(start, rows, r, k), s.get());
+    EntryBudget::check(e);
+  }
   tx.col_sub(j, k, f);
 }
 
@@ -143,6 +168,7 @@ void int_rowreduce(std::int32_t start, std::int32_t i, std::int32_t j, std::int3
     imptr e = at(start, rows, t, c);
     sub_mul(e, factor, at(start, rows, j, c), s.get());
     if (wantmod) reduce_it(e, pseudodet, halfpseudo, wanthalf);
+    EntryBudget::check(e);
     if (wantsmallest) least.offer(e, t, c);
   }
   least.report(j2, k2, val2);
@@ -170,6 +196,7 @@ void int_colreduce(std::int32_t start, std::int32_t i, std::int32_t j, std::int3
     imptr e = at(start, rows, r, t);
     sub_mul(e, factor, at(start, rows, r, k), s.get());
     if (wantmod) reduce_it(e, pseudodet, halfpseudo, wanthalf);
+    EntryBudget::check(e);
     if (wantsmallest) least.offer(e, r, t);
   }
   least.report(j2, k2, val2);
@@ -353,21 +380,25 @@ void intcolred(quolyptr n, arrptr q, const bool* want, workptr alpha, workptr be
   }
   TraceLevel trace(s.m);
   if (verbose) dumpitt("Hermite Normal Form, side ", s.m, true, true, true);
-  std::int32_t m = s.m - 1;
   const DenseTransforms tx{want, alpha, beta, alphinv, betinv, s.rows, s.cols};
-  tx.start_identities();
-  detail::ScratchNumber h;
-  if (wantmod) {
-    detail::ScratchNumber r;
-    detail::ScratchNumber two;
-    setvalue(2, two.get());
-    divide(pseudodet, two.get(), h.get(), r.get());
-  }
-  bool flipped = false;
-  phaseone(want, alpha, beta, alphinv, betinv, &m, s.rows, s.cols, 0, q->start, q->stop,
-           &flipped, false, wantmod, wanthalf != 0, pseudodet, h.get());
-  hermite_two(want, beta, betinv, m + 1, s.rows, s.cols, q->start, wantmod);
-  quoly_set(m + 1, n);
+  auto euclid = [&] {
+    std::int32_t m = s.m - 1;
+    tx.start_identities();
+    detail::ScratchNumber h;
+    if (wantmod) {
+      detail::ScratchNumber r;
+      detail::ScratchNumber two;
+      setvalue(2, two.get());
+      divide(pseudodet, two.get(), h.get(), r.get());
+    }
+    bool flipped = false;
+    phaseone(want, alpha, beta, alphinv, betinv, &m, s.rows, s.cols, 0, q->start, q->stop,
+             &flipped, false, wantmod, wanthalf != 0, pseudodet, h.get());
+    hermite_two(want, beta, betinv, m + 1, s.rows, s.cols, q->start, wantmod);
+    quoly_set(m + 1, n);
+  };
+  form_routes::run(n, q, {want, {alpha, beta, alphinv, betinv}, auxspar, s.rows, s.cols}, false,
+                   !wantmod, euclid);
 }
 
 void intnormal(quolyptr n, arrptr q, const bool* want, workptr alpha, workptr beta,
@@ -379,46 +410,53 @@ void intnormal(quolyptr n, arrptr q, const bool* want, workptr alpha, workptr be
     return;
   }
   // The diagonal is unique: without transforms, modulus or banners a
-  // nonsingular matrix takes the route modulo its determinant.
+  // nonsingular matrix up to the direct side takes the elimination modulo
+  // its determinant; above it the bounded route, which also has the
+  // transforms, answers.
   const bool transforms = want != nullptr && (want[0] || want[1] || want[2] || want[3]);
-  if (!transforms && !wantmod && !verbose && smith_by_determinant(n, q)) return;
+  if (!transforms && !wantmod && !verbose && s.m <= normal_form_direct_side && smith_by_determinant(n, q))
+    return;
   TraceLevel trace(s.m);
   if (verbose) {
     dumpitt("Smith Normal Form, side ", s.m, true, true, true);
     if (index == 42) std::printf(" pseudo-determinant size: %3d\n", pseudodet->size);
   }
-  std::int32_t m = s.m - 1;
   const DenseTransforms tx{want, alpha, beta, alphinv, betinv, s.rows, s.cols};
-  tx.start_identities();
-  detail::ScratchNumber h;
-  if (wantmod) {
-    detail::ScratchNumber r;
-    detail::ScratchNumber two;
-    setvalue(2, two.get());
-    divide(pseudodet, two.get(), h.get(), r.get());
-  }
-  bool flipped = false;
-  phaseone(want, alpha, beta, alphinv, betinv, &m, s.rows, s.cols, 0, q->start, q->stop,
-           &flipped, true, wantmod, wanthalf != 0, pseudodet, h.get());
-  quoly_set(m + 1, n);
-  if (verbose) dumpitt("Smith Normal Form, phase 2's, rank ", m + 1, false, true, true);
-  if (m < 0) return;
-  const std::int32_t last = q->start + m + m * s.rows;
-  for (std::int32_t i = 0; i <= m; ++i) {
-    if (verbose && i % disper(m) == 0) std::printf(" %d", i + 1);
-    phasetwo(want, alpha, beta, alphinv, betinv, &m, s.rows, s.cols, i, q->start, last);
-  }
-  if (!wantmod) return;
-  detail::ScratchNumber quot;
-  for (std::int32_t i = 0; i <= m; ++i) {
-    imptr d = at(q->start, s.rows, i, i);
-    if (!int_abs_bigger(pseudodet, d, false)) divide(d, pseudodet, quot.get(), d);
-    if (int_negative(d)) in_place_neg(d);
-    if (int_abs_bigger(d, h.get(), false)) {
-      fastdiff(d, pseudodet);
-      in_place_neg(d);
+  auto euclid = [&] {
+    std::int32_t m = s.m - 1;
+    tx.start_identities();
+    detail::ScratchNumber h;
+    if (wantmod) {
+      detail::ScratchNumber r;
+      detail::ScratchNumber two;
+      setvalue(2, two.get());
+      divide(pseudodet, two.get(), h.get(), r.get());
     }
-  }
+    bool flipped = false;
+    phaseone(want, alpha, beta, alphinv, betinv, &m, s.rows, s.cols, 0, q->start, q->stop,
+             &flipped, true, wantmod, wanthalf != 0, pseudodet, h.get());
+    quoly_set(m + 1, n);
+    if (verbose) dumpitt("Smith Normal Form, phase 2's, rank ", m + 1, false, true, true);
+    if (m < 0) return;
+    const std::int32_t last = q->start + m + m * s.rows;
+    for (std::int32_t i = 0; i <= m; ++i) {
+      if (verbose && i % disper(m) == 0) std::printf(" %d", i + 1);
+      phasetwo(want, alpha, beta, alphinv, betinv, &m, s.rows, s.cols, i, q->start, last);
+    }
+    if (!wantmod) return;
+    detail::ScratchNumber quot;
+    for (std::int32_t i = 0; i <= m; ++i) {
+      imptr d = at(q->start, s.rows, i, i);
+      if (!int_abs_bigger(pseudodet, d, false)) divide(d, pseudodet, quot.get(), d);
+      if (int_negative(d)) in_place_neg(d);
+      if (int_abs_bigger(d, h.get(), false)) {
+        fastdiff(d, pseudodet);
+        in_place_neg(d);
+      }
+    }
+  };
+  form_routes::run(n, q, {want, {alpha, beta, alphinv, betinv}, auxspar, s.rows, s.cols}, true,
+                   !wantmod, euclid);
 }
 
 }  // namespace tavrin

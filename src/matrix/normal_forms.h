@@ -27,11 +27,36 @@
 // smaller entry at (*j2, *k2)) or -1 (that entry is +-1).
 #pragma once
 
+#include <climits>
 #include <cstdint>
 
 #include "core/records.h"
 
 namespace tavrin {
+
+// The entry budget of the Euclidean eliminations. While one is open, every
+// entry a reduction, a phase-two step or a transform update makes in the
+// elimination routines below is compared with it, and one of more than
+// `limbs` limbs throws EntryBudget::exceeded (left half-done: the driver
+// that opened the budget restores the matrix). None open: no limit.
+class EntryBudget {
+ public:
+  struct exceeded {};
+  explicit EntryBudget(std::int32_t limbs) : saved_(limit_) { limit_ = limbs; }
+  ~EntryBudget() { limit_ = saved_; }
+  EntryBudget(const EntryBudget&) = delete;
+  EntryBudget& operator=(const EntryBudget&) = delete;
+  // reads: the open budget
+  static void check(imptr x) {
+    if (x->size > limit_) throw exceeded{};
+  }
+  static bool open() { return limit_ != unlimited; }
+
+ private:
+  static constexpr std::int32_t unlimited = INT32_MAX;
+  static inline std::int32_t limit_ = unlimited;
+  std::int32_t saved_;
+};
 
 // The optional transforms of a dense elimination and the mirroring rules
 // above; an operation on a transform not wanted is skipped.

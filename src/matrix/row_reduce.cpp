@@ -69,17 +69,6 @@ struct ExchangeLists {
   }
 };
 
-// The GCD cache is on for the life of a column reduction.
-class GcdLevel {
- public:
-  GcdLevel() { init_gcd_stash(); }
-  ~GcdLevel() {
-    if (lookupgcd > 0) pop_gcd_stash();
-  }
-  GcdLevel(const GcdLevel&) = delete;
-  GcdLevel& operator=(const GcdLevel&) = delete;
-};
-
 // The dense transforms: alpha, beta, alphinv, betinv (any may be absent).
 struct Tx {
   workptr alpha, beta, alphinv, betinv;
@@ -166,7 +155,7 @@ void colreduce(quolyptr n, arrptr q, const bool* want, workptr alpha, workptr be
   std::int32_t steps = std::min({rows, cols, cut});
   TraceLevel trace(steps);
   if (verbose) dumpitt("Counting to ", steps, true, true, true);
-  GcdLevel gcd_level;
+  GcdStashLevel gcd_level;
   const bool positions = pseudo && want != nullptr && want[0];
   const Tx tx{pseudo ? nullptr : wanted(want, 0, alpha), wanted(want, 1, beta),
               wanted(want, 2, alphinv), wanted(want, 3, betinv), rows, cols};

@@ -7,6 +7,7 @@
 #include "core/errors.h"
 #include "core/globals.h"
 #include "core/trace_level.h"
+#include "matrix/form_routes_impl.h"
 #include "matrix/int_pivot_search.h"
 #include "matrix/normal_forms.h"
 #include "matrix/pivot_search.h"
@@ -32,6 +33,20 @@ inline bool int_negative(imptr x) { return x->head != nullptr && x->head->value 
 inline bool int_unit(imptr x) {
   bool minus = false;
   return equal_to_pm1(x, &minus);
+}
+
+// Row k of the sparse matrix, or its column k over rows 1..rows (by_rows
+// false), against the entry budget.
+void check_row(sparseptr sp, std::int32_t k) {
+  if (!EntryBudget::open()) return;
+  for (colm_ptr e = *sparse_row(sp, k); e != nullptr; e = e->next) EntryBudget::check(e->val->ncoef);
+}
+void check_col(sparseptr sp, std::int32_t rows, std::int32_t k) {
+  if (!EntryBudget::open()) return;
+  for (std::int32_t r = 1; r <= rows; ++r) {
+    colm_ptrptr e = seek(sparse_row(sp, r), k);
+    if (*e != nullptr && (*e)->coord == k) EntryBudget::check((*e)->val->ncoef);
+  }
 }
 
 // A number value that owns a scratch integer: the multiplier handed to the
@@ -61,20 +76,28 @@ struct SparseTransforms {
   std::int32_t arows, acols;
   // row t += f*row p of the matrix (f: the negated quotient).
   void row_add(std::int32_t t, std::int32_t p, const FactorValue& f) const {
-    if (want[0]) sparse_row_add(aux[0], f.value(), t, p);
+    if (want[0]) {
+      sparse_row_add(aux[0], f.value(), t, p);
+      check_row(aux[0], t);
+    }
     if (want[2]) {
       in_place_neg(f.num());
       sparse_col_add(aux[2], f.value(), arows, p, t);
       in_place_neg(f.num());
+      check_col(aux[2], arows, p);
     }
   }
   // column t += f*column p.
   void col_add(std::int32_t t, std::int32_t p, const FactorValue& f) const {
-    if (want[1]) sparse_col_add(aux[1], f.value(), acols, t, p);
+    if (want[1]) {
+      sparse_col_add(aux[1], f.value(), acols, t, p);
+      check_col(aux[1], acols, t);
+    }
     if (want[3]) {
       in_place_neg(f.num());
       sparse_row_add(aux[3], f.value(), p, t);
       in_place_neg(f.num());
+      check_row(aux[3], p);
     }
   }
   void swap_rows(std::int32_t i, std::int32_t p) const {
@@ -221,11 +244,15 @@ void sparse_int_colred(sparseptr sp, std::int32_t init, std::int32_t j, std::int
       num_assign(v.get(), nv->ncoef);
       if (env.mkey == v.get()) env.mkey = nv->ncoef;
       insert_at(tl, tg, nv);
+      EntryBudget::check(nv->ncoef);
     } else {
       imptr e = (*tl)->val->ncoef;
       fastsum(e, v.get());
       env.check_smallest(e, r);
-      if (int_zero(e)) free_colm(tl);
+      if (int_zero(e))
+        free_colm(tl);
+      else
+        EntryBudget::check(e);
     }
   }
   if (env.j2 >= 0) {
@@ -305,6 +332,7 @@ void phaseone_block(const SparseTransforms& tx, std::int32_t* min, std::int32_t 
           if (t == pr) continue;
           sparse_int_rowred(frame, sparse_row(spar, pr), sparse_row(spar, t), t, pc, &t, rows,
                             &j2, &k2, &val2, true, f, wantmod, wanthalf, pseudodet, halfpseudo);
+          check_row(spar, t);
           if (!int_zero(f)) tx.row_add(t, pr, fv);
           if (val2 != 0) {
             if (val2 == -2) {
@@ -371,6 +399,7 @@ void phaseone_block(const SparseTransforms& tx, std::int32_t* min, std::int32_t 
         std::int32_t tt = t;
         sparse_int_rowred(frame, sparse_row(spar, i), sparse_row(spar, t), t, i, &tt, rows, &j2,
                           &k2, &val2, false, f, wantmod, wanthalf, pseudodet, halfpseudo);
+        check_row(spar, t);
         if (!int_zero(f)) tx.row_add(t, i, fv);
       }
       piv = seek(sparse_row(spar, i), i);
@@ -470,6 +499,7 @@ void sp_hermite_two(const bool* want, sparseptr* auxspar, std::int32_t rank, std
       if (int_zero(fv.num())) continue;
       in_place_neg(fv.num());
       sparse_col_add(spar, fv.value(), rows, j, i);
+      check_col(spar, rows, j);
       tx.col_add(j, i, fv);
     }
   }
@@ -501,61 +531,69 @@ void half_of(imptr pd, imptr h) {
 void sparse_intcolred(quolyptr n, arrptr q, const bool* want, sparseptr* auxspar, bool wantmod,
                       imptr pseudodet, std::int32_t rows, std::int32_t cols) {
   check_size(rows);
-  std::int32_t m = std::min(rows, cols);
-  TraceLevel trace(m);
-  if (verbose) dumpitt("Hermite Normal Form, side ", m, true, true, true);
-  start_identities(want, auxspar, rows, cols);
-  detail::ScratchNumber h;
-  if (wantmod) half_of(pseudodet, h.get());
-  bool flipped = false;
-  sparse_phaseone(want, auxspar, &m, rows, cols, 1, q->spar, &flipped, false, wantmod,
-                  wanthalf != 0, pseudodet, h.get());
-  sp_hermite_two(want, auxspar, m, rows, cols, q->spar, wantmod);
-  quoly_set(m, n);
+  TraceLevel trace(std::min(rows, cols));
+  if (verbose) dumpitt("Hermite Normal Form, side ", std::min(rows, cols), true, true, true);
+  auto euclid = [&] {
+    std::int32_t m = std::min(rows, cols);
+    start_identities(want, auxspar, rows, cols);
+    detail::ScratchNumber h;
+    if (wantmod) half_of(pseudodet, h.get());
+    bool flipped = false;
+    sparse_phaseone(want, auxspar, &m, rows, cols, 1, q->spar, &flipped, false, wantmod,
+                    wanthalf != 0, pseudodet, h.get());
+    sp_hermite_two(want, auxspar, m, rows, cols, q->spar, wantmod);
+    quoly_set(m, n);
+  };
+  form_routes::run(n, q, {want, {nullptr, nullptr, nullptr, nullptr}, auxspar, rows, cols}, false,
+                   !wantmod, euclid);
 }
 
 void sparse_intnormal(quolyptr n, arrptr q, const bool* want, sparseptr* auxspar, bool wantmod,
                       imptr pseudodet, std::int32_t index, std::int32_t rows, std::int32_t cols) {
   check_size(rows);
-  std::int32_t m = std::min(rows, cols);
-  TraceLevel trace(m);
+  TraceLevel trace(std::min(rows, cols));
   if (verbose) {
-    dumpitt("Smith Normal Form, side ", m, true, true, true);
+    dumpitt("Smith Normal Form, side ", std::min(rows, cols), true, true, true);
     if (index == 42) std::printf(" pseudo-determinant size: %3d\n", pseudodet->size);
   }
-  start_identities(want, auxspar, rows, cols);
-  detail::ScratchNumber h;
-  if (wantmod) half_of(pseudodet, h.get());
-  bool flipped = false;
-  sparse_phaseone(want, auxspar, &m, rows, cols, 1, q->spar, &flipped, true, wantmod,
-                  wanthalf != 0, pseudodet, h.get());
-  quoly_set(m, n);
-  if (verbose) dumpitt("Smith Normal Form, phase 2's, rank ", m, false, true, true);
-  sparseptr sp = q->spar;
-  for (std::int32_t i = 1; i <= m; ++i) {
-    if (verbose && i % disper(m) == 0) std::printf(" %d", i);
-    sparse_phasetwo(want, auxspar, m, rows, cols, i, &sp, &q->spar);
-  }
-  if (!wantmod) return;
-  detail::ScratchNumber quot;
-  for (std::int32_t i = 1; i <= m; ++i) {
-    colm_ptrptr dl = seek(sparse_row(q->spar, i), i);
-    if (*dl == nullptr) {
-      tavrin_error("bad t in sparse_qq_set, 1.", true);
-      continue;
+  auto euclid = [&] {
+    std::int32_t m = std::min(rows, cols);
+    start_identities(want, auxspar, rows, cols);
+    detail::ScratchNumber h;
+    if (wantmod) half_of(pseudodet, h.get());
+    bool flipped = false;
+    sparse_phaseone(want, auxspar, &m, rows, cols, 1, q->spar, &flipped, true, wantmod,
+                    wanthalf != 0, pseudodet, h.get());
+    quoly_set(m, n);
+    if (verbose) dumpitt("Smith Normal Form, phase 2's, rank ", m, false, true, true);
+    sparseptr sp = q->spar;
+    for (std::int32_t i = 1; i <= m; ++i) {
+      if (verbose && i % disper(m) == 0) std::printf(" %d", i);
+      sparse_phasetwo(want, auxspar, m, rows, cols, i, &sp, &q->spar);
     }
-    if ((*dl)->coord != i) {
-      tavrin_error("bad t in sparse_qq_set, 2.", true);
-      continue;
+    if (!wantmod) return;
+    detail::ScratchNumber quot;
+    for (std::int32_t i = 1; i <= m; ++i) {
+      colm_ptrptr dl = seek(sparse_row(q->spar, i), i);
+      if (*dl == nullptr) {
+        tavrin_error("bad t in sparse_qq_set, 1.", true);
+        continue;
+      }
+      if ((*dl)->coord != i) {
+        tavrin_error("bad t in sparse_qq_set, 2.", true);
+        continue;
+      }
+      imptr d = (*dl)->val->ncoef;
+      if (!int_abs_bigger(pseudodet, d, false)) divide(d, pseudodet, quot.get(), d);
+      if (int_negative(d)) in_place_neg(d);
+      if (int_abs_bigger(d, h.get(), false)) {
+        fastdiff(d, pseudodet);
+        in_place_neg(d);
+      }
     }
-    imptr d = (*dl)->val->ncoef;
-    if (!int_abs_bigger(pseudodet, d, false)) divide(d, pseudodet, quot.get(), d);
-    if (int_negative(d)) in_place_neg(d);
-    if (int_abs_bigger(d, h.get(), false)) {
-      fastdiff(d, pseudodet);
-      in_place_neg(d);
-    }
-  }
+  };
+  form_routes::run(n, q, {want, {nullptr, nullptr, nullptr, nullptr}, auxspar, rows, cols}, true,
+                   !wantmod, euclid);
 }
 
 }  // namespace tavrin

@@ -202,30 +202,28 @@ class LinkCut {
 }  // namespace
 
 void make_base_10(imptr n, imptr n2) {
-  number q{}, r{};
-  std::vector<std::int32_t> low_first;
-  divide(n, &tens_base, &q, &r);
-  low_first.push_back(r.head->value);
-  while (!(q.size == 1 && q.head->value == 0)) {
-    divide(&q, &tens_base, &q, &r);
-    low_first.push_back(r.head->value);
-  }
-  special_free(&q);
-  special_free(&r);
-  limb_list out;
-  for (std::size_t k = low_first.size(); k-- > 0;) {
-    numptr l = new_limb();
-    l->value = low_first[k];
-    l->next = nullptr;
-    if (out.tail == nullptr) {
-      out.head = l;
-    } else {
-      out.tail->next = l;
+  // The magnitude's digits divided by 10^8 again and again from the top, as
+  // dividing the number by 10^8 repeatedly would, on a copy; each group
+  // carries n's sign, as a remainder by 10^8 does.
+  static detail::digit_buffer digits;
+  static std::vector<std::uint32_t> found;
+  const std::int32_t s = n->size;
+  detail::digit* u = digits.get(s);
+  detail::gather(n, u);
+  std::int32_t len = detail::normalised_length(u, s);
+  const bool negative = n->head->value < 0;
+  found.clear();
+  do {
+    std::uint64_t r = 0;
+    for (std::int32_t i = len; i-- > 0;) {
+      const std::uint64_t t = (r << limb_bits) | u[i];
+      u[i] = static_cast<detail::digit>(t / group_base);
+      r = t % group_base;
     }
-    out.tail = l;
-    ++out.size;
-  }
-  install_limbs(n2, out);
+    found.push_back(static_cast<std::uint32_t>(r));
+    while (len > 1 && u[len - 1] == 0) --len;
+  } while (len > 1 || u[0] != 0);
+  detail::set_limbs_from(n2, found.data(), static_cast<std::int32_t>(found.size()), negative, n2->size > 0);
 }
 
 void verybig_base_10(numptr p, numptr t, std::int16_t size, imptr n2) {

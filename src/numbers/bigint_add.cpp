@@ -7,8 +7,10 @@
 // out of range is reversed, walked back up normalising, and relinked. The
 // receiver's limbs are reused; new limbs come only for a longer operand,
 // a spare at the top and a final carry.
+#include "core/thresholds.h"
 #include "numbers/bigint.h"
 #include "numbers/bigint_impl.h"
+#include "numbers/limb_array_impl.h"
 
 namespace tavrin {
 
@@ -226,6 +228,22 @@ struct HeldLimbs {
 // was: only an operand of the greatest length can overflow, and then the
 // sum is formed in a copy first.
 void add_inplace(imptr n, numptr mh, std::int32_t ms, std::int32_t s) {
+  if (n->size >= 1 && n->size <= word_number_limbs && ms >= 1 && ms <= word_number_limbs) {
+    // Words: the sum in 64 bits, n's limbs written over (m may be n: both
+    // values are read first).
+    const std::int64_t x = n->size == 1 ? n->head->value : std::int64_t{n->head->value} * B + n->tail->value;
+    const std::int64_t y = ms == 1 ? mh->value : std::int64_t{mh->value} * B + mh->next->value;
+    const std::int64_t t = x + s * y;
+    auto mag = static_cast<std::uint64_t>(t < 0 ? -t : t);
+    std::uint32_t d[3];
+    std::int32_t len = 0;
+    do {
+      d[len++] = static_cast<std::uint32_t>(mag & detail::digit_mask);
+      mag >>= limb_bits;
+    } while (mag != 0);
+    detail::set_limbs_from(n, d, len, t < 0, true);
+    return;
+  }
   if (n->size < detail::max_limbs && ms < detail::max_limbs) {
     add_inplace_unchecked(n, mh, ms, s);
     return;

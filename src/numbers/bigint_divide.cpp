@@ -97,10 +97,40 @@ bool divide_lists(numptr nhead, std::int32_t s, numptr dhead, std::int32_t k, st
 // Writes the limbs of r into x (x's old limbs freed when it has any).
 void install(imptr x, const limb_list& r) { detail::install_limbs(x, r); }
 
+// x := sign * v for v below 2^56, x's old limbs written over (what
+// installing fresh limbs would leave).
+void install_word(imptr x, std::uint64_t v, std::int32_t sign) {
+  std::uint32_t d[2];
+  std::int32_t len = 0;
+  do {
+    d[len++] = static_cast<std::uint32_t>(v & detail::digit_mask);
+    v >>= limb_bits;
+  } while (v != 0);
+  detail::set_limbs_from(x, d, len, sign < 0, x->size > 0);
+}
+
+// The division when both numbers have one or two limbs, in 64 bits, the
+// results written as divide writes them (quot first, so that a rem that is
+// quot ends holding the remainder). False when it does not apply.
+bool word_division(imptr n, imptr d, std::int32_t sign, imptr quot, imptr rem) {
+  if (n->size < 1 || n->size > word_number_limbs || d->size < 1 || d->size > word_number_limbs) return false;
+  const std::int64_t x = n->size == 1 ? n->head->value : std::int64_t{n->head->value} * limb_base + n->tail->value;
+  const std::int64_t y = d->size == 1 ? d->head->value : std::int64_t{d->head->value} * limb_base + d->tail->value;
+  if (y == 0) return true;  // nothing is written
+  const auto a = static_cast<std::uint64_t>(x < 0 ? -x : x);
+  const auto b = static_cast<std::uint64_t>(y < 0 ? -y : y);
+  const std::uint64_t q = a / b;
+  const std::uint64_t r = a % b;
+  install_word(quot, q, sign);
+  install_word(rem, r, sign);
+  return true;
+}
+
 }  // namespace
 
 void divide(imptr n, imptr d, imptr quot, imptr rem) {
   const std::int32_t sign = detail::sign_of_number(n) * detail::sign_of_number(d);
+  if (word_division(n, d, sign, quot, rem)) return;
   division_result res;
   if (!divide_lists(n->head, n->size, d->head, d->size, sign, true, &res)) return;
   install(quot, res.quot);
@@ -108,6 +138,7 @@ void divide(imptr n, imptr d, imptr quot, imptr rem) {
 }
 
 void pos_divide(imptr n, imptr d, imptr quot, imptr rem) {
+  if (word_division(n, d, 1, quot, rem)) return;
   division_result res;
   if (!divide_lists(n->head, n->size, d->head, d->size, 1, true, &res)) return;
   install(quot, res.quot);

@@ -69,6 +69,39 @@ inline void set_one_limb(imptr x, std::int32_t v) {
   x->size = 1;
 }
 
+// x := the number whose limbs are d[len - 1], ..., d[0] (most significant
+// first; d normalised, each below the limb base), each limb negated when
+// `negative` (zero is never negated). With `reuse` x's old limbs are
+// written over from the head, more popped when it has too few and the
+// surplus given back: the records and free lists end as when x's limbs are
+// freed and fresh ones built, without walking the free list for them.
+// Without it fresh limbs are built and x's old ones are left alone.
+inline void set_limbs_from(imptr x, const std::uint32_t* d, std::int32_t len, bool negative, bool reuse) {
+  const bool minus = negative && (len > 1 || d[0] != 0);
+  numptr keep = reuse && x->size >= 1 ? x->head : nullptr;
+  numptr prev = nullptr;
+  for (std::int32_t k = len; k-- > 0;) {
+    numptr l = keep;
+    if (l != nullptr) {
+      keep = l->next;
+    } else {
+      l = new_limb();
+    }
+    const auto v = static_cast<std::int32_t>(d[k]);
+    l->value = minus ? -v : v;
+    if (prev == nullptr) {
+      x->head = l;
+    } else {
+      prev->next = l;
+    }
+    prev = l;
+  }
+  if (keep != nullptr) free_limb_list(keep, x->tail);
+  prev->next = nullptr;
+  x->tail = prev;
+  x->size = len;
+}
+
 inline std::int32_t wrap_neg(std::int32_t v) {
   return static_cast<std::int32_t>(0u - static_cast<std::uint32_t>(v));
 }

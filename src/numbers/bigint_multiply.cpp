@@ -9,9 +9,11 @@
 #include "core/globals.h"
 #include "numbers/bigint.h"
 #include "numbers/bigint_impl.h"
+#include "numbers/bigint_wide.h"
 #include "numbers/freelists.h"
 #include "numbers/limb_array_impl.h"
 #include "numbers/word_array_impl.h"
+#include "core/thresholds.h"
 
 namespace tavrin {
 
@@ -53,19 +55,137 @@ void install_product(imptr ans, const limb_list& r) {
   ans->size = r.size;
 }
 
-// ans := n * m; rows only when cut is the largest int32.
-void product(imptr n, imptr m, imptr ans, std::int32_t cut) {
-  const std::int32_t sign = detail::sign_of_number(n) * detail::sign_of_number(m);
+// The product of short numbers, both at most short_product_limbs long
+// (below the Karatsuba cut-off, so the rows' product), on the stack: pairs
+// of digits make base-2^56 digits, whose products are summed column by
+// column in 128 bits (at most 8 products below 2^112 each, and the carry)
+// and split back into limbs. No allocation but the result's limbs.
+//
+// The result takes over the upper half of ans's old limbs in place and
+// pops the rest; the lower half of ans's limbs goes back. That leaves the
+// records and the free list as many as freeing ans's limbs and popping
+// fresh ones would, but the links are followed in four independent chains
+// side by side (both operands, ans's limbs, the free list) instead of one
+// after another.
+constexpr std::int32_t short_product_limbs = 16;
+
+void short_product(imptr n, imptr m, imptr ans) {
+  using u128 = unsigned __int128;
+  constexpr std::uint64_t low56 = (std::uint64_t{1} << 56) - 1;
   const std::int32_t a = n->size;
   const std::int32_t b = m->size;
-  if (a == 1 && b == 1) {  // one or two limbs, every value of the product's sign
-    const std::int64_t p = static_cast<std::int64_t>(n->head->value) * m->head->value;
-    const digit both[2] = {
-        static_cast<digit>((p < 0 ? -p : p) & detail::digit_mask),
-        static_cast<digit>((p < 0 ? -p : p) >> limb_bits)};
-    install_product(ans, detail::build_limbs(both, 2, sign));
+  const bool negative = (n->head->value < 0) != (m->head->value < 0);
+  const std::int32_t nr = a + b;
+  const bool reuse = ans->size >= 1 && !lintmode;
+  const std::int32_t own = reuse ? std::min<std::int32_t>(ans->size, (nr + 1) / 2) : 0;
+  std::uint64_t x[short_product_limbs + 1], y[short_product_limbs + 1];
+  numptr node[2 * short_product_limbs];
+  numptr after_own = nullptr;     // ans's first limb not taken over
+  std::int32_t listed = 0;         // the free list's limbs found, in node[own ..]
+  numptr after_listed = nullptr;   // the free list after them
+  {
+    numptr p = n->head;
+    numptr q = m->head;
+    numptr o = reuse ? ans->head : nullptr;
+    numptr f = numhead;
+    const std::int32_t steps = std::max(std::max(a, b), nr - own);
+    for (std::int32_t k = 0; k < steps; ++k) {
+      if (k < a) {
+        x[a - 1 - k] = static_cast<std::uint64_t>(p->value < 0 ? -p->value : p->value);
+        p = p->next;
+      }
+      if (k < b) {
+        y[b - 1 - k] = static_cast<std::uint64_t>(q->value < 0 ? -q->value : q->value);
+        q = q->next;
+      }
+      if (k < own) {
+        node[k] = o;
+        o = o->next;
+      }
+      if (k < nr - own && f != nullptr) {  // the free list's first limbs, not yet taken
+        node[own + k] = f;
+        f = f->next;
+        ++listed;
+      }
+    }
+    after_listed = f;
+    after_own = o;
+  }
+  x[a] = 0;
+  y[b] = 0;
+  const std::int32_t na = (a + 1) / 2, nb = (b + 1) / 2;
+  std::uint64_t X[short_product_limbs / 2], Y[short_product_limbs / 2];
+  for (std::int32_t k = 0; k < na; ++k) X[k] = x[2 * k] | (x[2 * k + 1] << limb_bits);
+  for (std::int32_t k = 0; k < nb; ++k) Y[k] = y[2 * k] | (y[2 * k + 1] << limb_bits);
+  std::uint64_t col[2 * short_product_limbs + 2];
+  u128 acc = 0;
+  for (std::int32_t k = 0; k < na + nb - 1; ++k) {
+    const std::int32_t lo = k < nb ? 0 : k - nb + 1;
+    const std::int32_t hi = k < na ? k : na - 1;
+    for (std::int32_t i = lo; i <= hi; ++i) acc += static_cast<u128>(X[i]) * Y[k - i];
+    const std::uint64_t w = static_cast<std::uint64_t>(acc) & low56;
+    acc >>= 56;
+    col[2 * k] = w & detail::digit_mask;
+    col[2 * k + 1] = w >> limb_bits;
+  }
+  const auto top = static_cast<std::uint64_t>(acc);  // below 2^56
+  col[2 * (na + nb - 1)] = top & detail::digit_mask;
+  col[2 * (na + nb - 1) + 1] = top >> limb_bits;
+  std::int32_t len = nr;
+  while (len > 1 && col[len - 1] == 0) --len;
+  const bool minus = negative && (len > 1 || col[0] != 0);
+  // Take the free-list limbs found (numhead is as the walk found it), then
+  // any more there were not.
+  const std::int32_t take = std::min(len - own, listed);
+  if (take > 0) numhead = take < listed ? node[own + take] : after_listed;
+  for (std::int32_t k = own + take; k < len; ++k) node[k] = new_limb();
+  if (reuse) {  // ans's limbs beyond those kept go back
+    numptr back = len < own ? node[len] : after_own;
+    if (back != nullptr) free_limb_list(back, ans->tail);
+  } else if (ans->size >= 1 && !lintmode) {
+    free_limb_list(ans->head, ans->tail);
+  }
+  for (std::int32_t k = 0; k < len; ++k) {
+    const auto v = static_cast<std::int32_t>(col[len - 1 - k]);
+    node[k]->value = minus ? -v : v;
+    node[k]->next = k + 1 < len ? node[k + 1] : nullptr;
+  }
+  ans->head = node[0];
+  ans->tail = node[len - 1];
+  ans->size = len;
+}
+
+// The product of numbers of at most two limbs each, in 128 bits.
+void tiny_product(imptr n, imptr m, imptr ans) {
+  std::int64_t x = 0, y = 0;
+  small_number_value(n, &x);
+  small_number_value(m, &y);
+  const auto mx = static_cast<std::uint64_t>(x < 0 ? -x : x);
+  const auto my = static_cast<std::uint64_t>(y < 0 ? -y : y);
+  unsigned __int128 p = static_cast<unsigned __int128>(mx) * my;
+  std::uint32_t d[4];
+  std::int32_t len = 0;
+  do {
+    d[len++] = static_cast<std::uint32_t>(p & detail::digit_mask);
+    p >>= limb_bits;
+  } while (p != 0);
+  detail::set_limbs_from(ans, d, len, (x < 0) != (y < 0), ans->size >= 1 && !lintmode);
+}
+
+// ans := n * m; rows only when cut is the largest int32.
+void product(imptr n, imptr m, imptr ans, std::int32_t cut) {
+  const std::int32_t a = n->size;
+  const std::int32_t b = m->size;
+  if (a <= word_number_limbs && b <= word_number_limbs && a > 0 && b > 0) {
+    tiny_product(n, m, ans);
     return;
   }
+  if (a <= std::min(short_mult_limbs, short_product_limbs) && b <= std::min(short_mult_limbs, short_product_limbs) &&
+      std::min(a, b) < wide_mult_limbs && a > 0 && b > 0) {
+    short_product(n, m, ans);
+    return;
+  }
+  const std::int32_t sign = detail::sign_of_number(n) * detail::sign_of_number(m);
   digit* x = first_operand.get(a);
   detail::gather(n, x);
   digit* y = x;

@@ -8,6 +8,8 @@
 #include <cstdint>
 
 #include "core/records.h"
+#include "numbers/bigint.h"
+#include "numbers/freelists.h"
 
 namespace tavrin {
 
@@ -20,5 +22,21 @@ bool small_number_value(imptr x, std::int64_t* v);
 // A fresh number (header and limbs) holding v: one limb per 28 bits of |v|,
 // the sign on every limb, zero as one limb 0; lint and flote are 0.
 imptr new_wide_number(wide_int v);
+// The same for a 64-bit v (one to three limbs); the one-limb case inline.
+imptr new_word_number_slow(std::int64_t v);
+inline imptr new_word_number(std::int64_t v) {
+  if (v <= -limb_base || v >= limb_base) return new_word_number_slow(v);
+  imptr r;
+  newimag(&r);
+  r->lint = 0;
+  r->flote = 0;
+  numptr l = new_limb();
+  l->value = static_cast<std::int32_t>(v);
+  l->next = nullptr;
+  r->head = l;
+  r->tail = l;
+  r->size = 1;
+  return r;
+}
 
 }  // namespace tavrin

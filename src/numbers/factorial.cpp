@@ -1,7 +1,10 @@
 #include "numbers/factorial.h"
 
+#include <bit>
 #include <cmath>
 #include <cstdint>
+#include <utility>
+#include <vector>
 
 #include "core/error_codes.h"
 #include "core/errors.h"
@@ -9,11 +12,15 @@
 #include "core/globals.h"
 #include "numbers/bigint.h"
 #include "numbers/bigint_divide.h"
+#include "numbers/bigint_impl.h"
 #include "numbers/bigint_multiply.h"
 #include "numbers/freelists.h"
 #include "numbers/mixed_mode.h"
 #include "numbers/node_handles.h"
 #include "numbers/word_mod.h"
+#include "numbers/limb_array_impl.h"
+#include "numbers/word_array_impl.h"
+#include "core/thresholds.h"
 
 namespace tavrin {
 
@@ -93,6 +100,179 @@ void binomial_step(imptr x, std::int32_t up, std::int32_t down) {
   divide(x, factor.get(), x, rem.get());
 }
 
+// ---- Big products of consecutive factors on words ----------------------------------------
+
+using detail::word;
+using words = std::vector<word>;
+
+// The product of the packed factors f[lo .. hi) as a word array (least
+// significant first, normalised), by a balanced tree: a run of at most
+// leaf_words factors one word at a time, longer runs split in halves of
+// comparable size and multiplied once.
+constexpr std::size_t leaf_words = 16;
+
+words tree_product(const words& f, std::size_t lo, std::size_t hi) {
+  if (hi - lo <= leaf_words) {
+    words r(hi - lo + 1, 0);
+    r[0] = f[lo];
+    std::int32_t n = 1;
+    for (std::size_t k = lo + 1; k < hi; ++k) {
+      const word c = detail::wmul_1(r.data(), r.data(), n, f[k]);
+      if (c != 0) r[static_cast<std::size_t>(n++)] = c;
+    }
+    r.resize(static_cast<std::size_t>(n));
+    return r;
+  }
+  const std::size_t mid = lo + (hi - lo) / 2;
+  const words a = tree_product(f, lo, mid);
+  const words b = tree_product(f, mid, hi);
+  check_interrupt();  // between products: no shared scratch is live
+  words r(a.size() + b.size(), 0);
+  const auto na = static_cast<std::int32_t>(a.size());
+  const auto nb = static_cast<std::int32_t>(b.size());
+  if (na >= nb) {
+    detail::wmul(r.data(), a.data(), na, b.data(), nb);
+  } else {
+    detail::wmul(r.data(), b.data(), nb, a.data(), na);
+  }
+  r.resize(static_cast<std::size_t>(detail::wnormalised(r.data(), na + nb)));
+  return r;
+}
+
+// n := lower * (lower + 1) * ... * upper * t, t a positive big integer (or
+// 1 when null), for 1 <= lower <= upper: the factors' powers of two are
+// taken out and put back by one shift at the end, the odd parts packed
+// into words as many as fit, and the words multiplied by tree_product.
+// n: overwritten (its old limbs freed)
+void word_range_product(std::int32_t lower, std::int32_t upper, imptr t, imptr n) {
+  words f;
+  std::int64_t twos = 0;
+  word acc = 1;
+  for (std::int64_t k = lower; k <= upper; ++k) {
+    auto odd = static_cast<word>(k);
+    const int z = std::countr_zero(odd);
+    twos += z;
+    odd >>= z;
+    if (acc > ~word{0} / odd) {
+      f.push_back(acc);
+      acc = odd;
+    } else {
+      acc *= odd;
+    }
+  }
+  f.push_back(acc);
+  check_interrupt();  // before the products: no shared scratch is live
+  words p = tree_product(f, 0, f.size());
+  if (t != nullptr) {
+    std::vector<detail::digit> td(static_cast<std::size_t>(t->size));
+    detail::gather(t, td.data());
+    words tw(static_cast<std::size_t>(detail::words_for_digits(t->size)), 0);
+    const std::int32_t nt = detail::words_of_digits(tw.data(), td.data(), t->size);
+    words r(p.size() + static_cast<std::size_t>(nt), 0);
+    const auto np = static_cast<std::int32_t>(p.size());
+    if (np >= nt) {
+      detail::wmul(r.data(), p.data(), np, tw.data(), nt);
+    } else {
+      detail::wmul(r.data(), tw.data(), nt, p.data(), np);
+    }
+    r.resize(static_cast<std::size_t>(detail::wnormalised(r.data(), np + nt)));
+    p = std::move(r);
+  }
+  // p * 2^twos: whole words, then the bits.
+  const auto whole = static_cast<std::size_t>(twos / 64);
+  const int bits = static_cast<int>(twos % 64);
+  words r(whole + p.size() + 1, 0);
+  const word out = detail::wshl(r.data() + whole, p.data(), static_cast<std::int32_t>(p.size()), bits);
+  r[whole + p.size()] = out;
+  const std::int32_t nr = detail::wnormalised(r.data(), static_cast<std::int32_t>(r.size()));
+  std::vector<detail::digit> d(static_cast<std::size_t>(detail::digits_for_words(nr)));
+  const std::int32_t nd = detail::digits_of_words(d.data(), r.data(), nr);
+  detail::install_limbs(n, detail::build_limbs(d.data(), nd, 1));
+}
+
+// The odd primes up to v (v >= 3) by Eratosthenes' sieve.
+std::vector<std::int32_t> odd_primes_to(std::int32_t v) {
+  std::vector<bool> composite(static_cast<std::size_t>(v / 2 + 1), false);  // entry k: 2k + 1
+  std::vector<std::int32_t> primes;
+  for (std::int64_t p = 3; p <= v; p += 2) {
+    if (composite[static_cast<std::size_t>(p / 2)]) continue;
+    primes.push_back(static_cast<std::int32_t>(p));
+    for (std::int64_t q = p * p; q <= v; q += 2 * p) composite[static_cast<std::size_t>(q / 2)] = true;
+  }
+  return primes;
+}
+
+words square(const words& a) {
+  words r(2 * a.size(), 0);
+  detail::wsqr(r.data(), a.data(), static_cast<std::int32_t>(a.size()));
+  r.resize(static_cast<std::size_t>(detail::wnormalised(r.data(), static_cast<std::int32_t>(r.size()))));
+  return r;
+}
+
+words times(const words& a, const words& b) {
+  words r(a.size() + b.size(), 0);
+  const auto na = static_cast<std::int32_t>(a.size());
+  const auto nb = static_cast<std::int32_t>(b.size());
+  if (na >= nb) {
+    detail::wmul(r.data(), a.data(), na, b.data(), nb);
+  } else {
+    detail::wmul(r.data(), b.data(), nb, a.data(), na);
+  }
+  r.resize(static_cast<std::size_t>(detail::wnormalised(r.data(), na + nb)));
+  return r;
+}
+
+// n := v! as a big integer by its prime powers (v >= 3): v! = 2^e2 times
+// the product over the odd primes p of p^e(p), e(p) = sum of v div p^k;
+// with A_k the product of the primes whose exponent has bit k set, the odd
+// part is ((A_K^2 A_(K-1))^2 ...)^2 A_0, so the work goes into squares
+// (cheaper than products) of numbers of half the final length and less.
+// n: overwritten (its old limbs freed)
+void prime_power_factorial(std::int32_t v, imptr n) {
+  const std::vector<std::int32_t> primes = odd_primes_to(v);
+  // The exponents fall as the primes grow: from v/2 on they are 1.
+  std::vector<std::uint32_t> e(primes.size());
+  for (std::size_t k = 0; k < primes.size(); ++k) {
+    const auto p = static_cast<std::uint32_t>(primes[k]);
+    std::uint32_t q = static_cast<std::uint32_t>(v) / p, sum = q;
+    while (q >= p) {
+      q /= p;
+      sum += q;
+    }
+    e[k] = sum;
+  }
+  const std::uint32_t top = e.empty() ? 0 : e[0];
+  words r{1};
+  for (int bit = std::bit_width(top) - 1; bit >= 0; --bit) {
+    check_interrupt();  // between products: no shared scratch is live
+    if (r.size() > 1 || r[0] != 1) r = square(r);
+    words f;
+    word acc = 1;
+    for (std::size_t k = 0; k < primes.size() && e[k] >> bit != 0; ++k) {
+      if (((e[k] >> bit) & 1) == 0) continue;
+      const auto p = static_cast<word>(primes[k]);
+      if (acc > ~word{0} / p) {
+        f.push_back(acc);
+        acc = p;
+      } else {
+        acc *= p;
+      }
+    }
+    if (acc != 1) f.push_back(acc);
+    if (!f.empty()) r = times(r, tree_product(f, 0, f.size()));
+  }
+  // r * 2^(v - popcount v): whole words, then the bits.
+  const std::int64_t twos = v - std::popcount(static_cast<std::uint32_t>(v));
+  const auto whole = static_cast<std::size_t>(twos / 64);
+  words out(whole + r.size() + 1, 0);
+  out[whole + r.size()] = detail::wshl(out.data() + whole, r.data(), static_cast<std::int32_t>(r.size()),
+                                       static_cast<int>(twos % 64));
+  const std::int32_t nw = detail::wnormalised(out.data(), static_cast<std::int32_t>(out.size()));
+  std::vector<detail::digit> d(static_cast<std::size_t>(detail::digits_for_words(nw)));
+  const std::int32_t nd = detail::digits_of_words(d.data(), out.data(), nw);
+  detail::install_limbs(n, detail::build_limbs(d.data(), nd, 1));
+}
+
 }  // namespace
 
 // ---- Factorials ------------------------------------------------------------------------
@@ -155,6 +335,16 @@ void factorial(imptr n) {
     return;
   }
 
+  if (!flotemode && !lintmode && v >= prime_factorial_limit) {
+    // Big integers: the same value from its prime powers.
+    prime_power_factorial(v, n);
+    return;
+  }
+  if (!flotemode && !lintmode && v - factnum[i] >= word_factorial_factors) {
+    // Big integers: the same product on words.
+    word_range_product(factnum[i] + 1, v, &facts[i], n);
+    return;
+  }
   multout(factnum[i] + 1, v, n);
   if (zero_residue(n)) return;
   times_table_entry(n, i);

@@ -86,14 +86,46 @@ void push(T*& head, T* r) {
 
 // ---- Limbs -----------------------------------------------------------------
 
-numptr new_limb() {
+namespace detail {
+
+numptr carve_limb() { return static_cast<numptr>(get_slug_or_unwind(numstash)); }
+
+poly carve_polynode() { return static_cast<poly>(get_slug_or_unwind(polystash)); }
+
+// Headers are taken from the heap a block at a time and handed out in
+// address order (a large sum or product then walks its headers as one
+// stream); blocks are never given back. Headers that wipe_free_lists takes
+// off imhead wait in spare_headers, linked through imag.
+namespace {
+constexpr std::size_t header_block = 4096;
+number* block_next = nullptr;
+number* block_end = nullptr;
+imptr spare_headers = nullptr;
+}  // namespace
+
+imptr heap_number() {
+  ++heap_numbers;
+  if (spare_headers != nullptr) {
+    imptr r = spare_headers;
+    spare_headers = r->imag;
+    *r = number{};
+    return r;
+  }
+  if (block_next == block_end) {
+    block_next = new number[header_block]{};
+    block_end = block_next + header_block;
+  }
+  return block_next++;
+}
+
+}  // namespace detail
+
 #ifdef TAVRIN_POOL_BYPASS
+numptr new_limb() {
   ++bypass_limbs;
   return new numnode{};
-#else
-  return pop_or_slug(numhead, numstash);
-#endif
 }
+#endif
 
 void free_limb_list(numptr head, numptr tail) {
   give_back_chain(head, tail, numhead, bypass_limbs);
@@ -101,29 +133,18 @@ void free_limb_list(numptr head, numptr tail) {
 
 // ---- Number headers --------------------------------------------------------
 
-void newimag(imptr* p) {
 #ifdef TAVRIN_POOL_BYPASS
+void newimag(imptr* p) {
   ++heap_numbers;
   *p = new number{};
-#else
-  imptr r = imhead;
-  if (r != nullptr) {
-    imhead = r->imag;
-  } else {
-    r = new number{};
-    ++heap_numbers;
-  }
-  r->head = nullptr;
-  r->tail = nullptr;
-  r->imag = nullptr;
-  r->size = 0;
-  *p = r;
-#endif
 }
+#endif
 
-void free_imag(imptr* p) {
-  imptr x = *p;
-  if (x == nullptr) return;
+namespace {
+
+// Gives back x's limbs (unless word mode is on: a number's limbs are not
+// its own then) and its header.
+inline void give_back_number(imptr x) {
   if (x->size >= 1 && !lintmode) free_limb_list(x->head, x->tail);
 #ifdef TAVRIN_POOL_BYPASS
   delete x;
@@ -132,6 +153,14 @@ void free_imag(imptr* p) {
   x->imag = imhead;
   imhead = x;
 #endif
+}
+
+}  // namespace
+
+void free_imag(imptr* p) {
+  imptr x = *p;
+  if (x == nullptr) return;
+  give_back_number(x);
   *p = nullptr;
 }
 
@@ -153,14 +182,12 @@ void special_free(imptr x) {
 
 // ---- Polynomial nodes and value cells ---------------------------------------
 
-void newpoly(poly* p) {
 #ifdef TAVRIN_POOL_BYPASS
+void newpoly(poly* p) {
   ++bypass_polys;
   *p = new polynode{};
-#else
-  *p = pop_or_slug(polygarb, polystash);
-#endif
 }
+#endif
 
 void newquoly(quoly* q) {
 #ifdef TAVRIN_POOL_BYPASS
@@ -214,16 +241,25 @@ void free_frame_list(sparseptr first, sparseptr last) {
 void free_poly(poly* p) {
   poly first = *p;
   if (first == nullptr) return;
-  poly last = first;
-  for (poly q = first; q != nullptr; q = q->next) {
+  // The nodes are only read (their coefficient links are not cleared): a
+  // freed node keeps nothing its next owner relies on, and a large
+  // polynomial is given back without writing to every node.
+  poly q = first;
+  for (;;) {
     if (q->numb) {
-      free_imag(&q->ncoef);
-    } else {
-      free_poly(&q->pcoef);
+      if (q->ncoef != nullptr) give_back_number(q->ncoef);
+    } else if (poly c = q->pcoef; c != nullptr) {
+      if (c->numb && c->next == nullptr) {  // a term over a lone leaf
+        if (c->ncoef != nullptr) give_back_number(c->ncoef);
+        free_polynode_list(c, c);
+      } else {
+        free_poly(&c);
+      }
     }
-    last = q;
+    if (q->next == nullptr) break;
+    q = q->next;
   }
-  free_polynode_list(first, last);
+  free_polynode_list(first, q);
   *p = nullptr;
 }
 
@@ -512,8 +548,8 @@ node_census live_nodes() {
 
 void wipe_free_lists() {
 #ifndef TAVRIN_POOL_BYPASS
-  // Each record goes back to the pool it was carved from; headers came from
-  // the heap and go back there.
+  // Each record goes back to the pool it was carved from; headers to the
+  // spare headers of the heap blocks they came from.
   while (numhead != nullptr) {
     numptr p = numhead;
     numhead = p->next;
@@ -532,7 +568,8 @@ void wipe_free_lists() {
   while (imhead != nullptr) {
     imptr p = imhead;
     imhead = p->imag;
-    delete p;
+    p->imag = detail::spare_headers;
+    detail::spare_headers = p;
     --heap_numbers;
   }
 #endif

@@ -34,6 +34,13 @@ extern condexptr condhead;
 extern formptr formhead;
 extern fixptr fixgarb;
 
+namespace detail {
+// The constructors' paths for an empty free list (pools, the heap).
+numptr carve_limb();
+poly carve_polynode();
+imptr heap_number();
+}  // namespace detail
+
 // ---- Limbs -----------------------------------------------------------------
 // One limb; its fields are whatever they were.
 numptr new_limb();
@@ -144,7 +151,44 @@ long list_length(poly p);
 long list_length(quoly p);
 
 // Empties the free lists of limbs, number headers, polynodes and value
-// cells: their records go back to the pools (headers to the heap).
+// cells: their records go back to the pools (headers to the heap blocks
+// they were taken from).
 void wipe_free_lists();
+
+// ---- The constructors' common case, inline -------------------------------------
+// Products and sums build millions of records; the pop of a free list is
+// kept in the caller's code.
+#ifndef TAVRIN_POOL_BYPASS
+inline numptr new_limb() {
+  numptr r = numhead;
+  if (r == nullptr) return detail::carve_limb();
+  numhead = r->next;
+  return r;
+}
+
+inline void newpoly(poly* p) {
+  poly r = polygarb;
+  if (r == nullptr) {
+    *p = detail::carve_polynode();
+    return;
+  }
+  polygarb = r->next;
+  *p = r;
+}
+
+inline void newimag(imptr* p) {
+  imptr r = imhead;
+  if (r == nullptr) {
+    r = detail::heap_number();
+  } else {
+    imhead = r->imag;
+  }
+  r->head = nullptr;
+  r->tail = nullptr;
+  r->imag = nullptr;
+  r->size = 0;
+  *p = r;
+}
+#endif
 
 }  // namespace tavrin

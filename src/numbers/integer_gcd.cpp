@@ -82,6 +82,39 @@ limb_list abs_copy(imptr x) {
   return detail::copy_limbs(x->head, x->size, detail::sign_of_number(x));
 }
 
+// ---- Numbers of one or two limbs --------------------------------------------------
+
+// The value of a number of one or two limbs.
+std::int64_t word_value(imptr x) {
+  return x->size == 1 ? x->head->value : std::int64_t{x->head->value} * limb_base + x->tail->value;
+}
+
+bool word_sized(imptr x) { return x->size >= 1 && x->size <= word_number_limbs; }
+
+// gcd(a, b) of non-zero words by the binary method.
+std::uint64_t word_gcd(std::uint64_t a, std::uint64_t b) {
+  const int k = std::countr_zero(a | b);
+  a >>= std::countr_zero(a);
+  do {
+    b >>= std::countr_zero(b);
+    if (a > b) std::swap(a, b);
+    b -= a;
+  } while (b != 0);
+  return a << k;
+}
+
+// x := sign * v (v below 2^56) from the head; `reuse`: x's old limbs are
+// written over (what freeing them and building fresh ones leaves).
+void set_word(imptr x, std::uint64_t v, bool negative, bool reuse) {
+  std::uint32_t d[2];
+  std::int32_t len = 0;
+  do {
+    d[len++] = static_cast<std::uint32_t>(v & detail::digit_mask);
+    v >>= limb_bits;
+  } while (v != 0);
+  detail::set_limbs_from(x, d, len, negative, reuse);
+}
+
 // ---- binary_gcd -----------------------------------------------------------------
 
 detail::digit_buffer gcd_first, gcd_second, gcd_third;
@@ -411,8 +444,10 @@ void binary_gcd(imptr n, imptr m, imptr ans) {
     detail::install_limbs(ans, abs_copy(detail::is_zero_number(n) ? m : n));
     return;
   }
-  if (n->size == 1 && m->size == 1) {
-    special_set(smallgcd(n->head->value, m->head->value), ans);
+  if (word_sized(n) && word_sized(m)) {  // ans may be n: both are read first
+    const std::int64_t x = word_value(n), y = word_value(m);
+    set_word(ans, word_gcd(static_cast<std::uint64_t>(x < 0 ? -x : x), static_cast<std::uint64_t>(y < 0 ? -y : y)),
+             false, ans->size > 0);
     return;
   }
   if (std::max(n->size, m->size) >= wide_gcd_limbs) {
@@ -442,16 +477,19 @@ void extgcd(imptr n, imptr m, imptr gcd, imptr qn, imptr qm, bool* gcd1) {
     extgcd_with_zero(n, m, gcd, qn, qm, gcd1);
     return;
   }
-  if (n->size == 1 && m->size == 1) {
-    const std::int32_t g = smallgcd(n->head->value, m->head->value);
-    detail::install_limbs(gcd, one_limb(g));
+  if (word_sized(n) && word_sized(m)) {
+    const std::int64_t x = word_value(n), y = word_value(m);
+    const auto ax = static_cast<std::uint64_t>(x < 0 ? -x : x);
+    const auto ay = static_cast<std::uint64_t>(y < 0 ? -y : y);
+    const std::uint64_t g = word_gcd(ax, ay);
+    set_word(gcd, g, false, gcd->size > 0);
     *gcd1 = g == 1;
     if (*gcd1) {
       *qn = *n;
       *qm = *m;
     } else {
-      put_fresh(qn, one_limb(n->head->value / g));
-      put_fresh(qm, one_limb(m->head->value / g));
+      set_word(qn, ax / g, x < 0, false);
+      set_word(qm, ay / g, y < 0, false);
     }
     return;
   }

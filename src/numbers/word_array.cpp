@@ -202,17 +202,188 @@ word wshr(word* r, const word* a, std::int32_t n, int s) {
 // ---- Products ---------------------------------------------------------------------
 
 void wmul_rows(word* r, const word* a, std::int32_t na, const word* b, std::int32_t nb) {
-  if (na < nb) {  // rows over the shorter operand, each as long as the longer
-    std::swap(a, b);
-    std::swap(na, nb);
+  // Column by column: the products of a column summed in 128 bits with a
+  // count of the carries out of them, the column's word written, the rest
+  // carried into the next (fewer instructions a product than adding rows).
+  dword acc = 0;
+  word top = 0;
+  for (std::int32_t k = 0; k < na + nb - 1; ++k) {
+    const std::int32_t lo = k < nb ? 0 : k - nb + 1;
+    const std::int32_t hi = k < na ? k : na - 1;
+    for (std::int32_t i = lo; i <= hi; ++i) {
+      const dword p = static_cast<dword>(a[i]) * b[k - i];
+      acc += p;
+      top += acc < p ? 1 : 0;
+    }
+    r[k] = static_cast<word>(acc);
+    acc = (acc >> 64) | (static_cast<dword>(top) << 64);
+    top = 0;
   }
-  r[na] = wmul_1(r, a, na, b[0]);
-  for (std::int32_t i = 1; i < nb; ++i) r[na + i] = waddmul_1(r + i, a, na, b[i]);
+  r[na + nb - 1] = static_cast<word>(acc);
 }
 
 namespace {
 
-// r[0 .. na+nb) := a * b; s: scratch of 8 (na + nb) + 1024 words.
+void mul_rec(word* r, const word* a, std::int32_t na, const word* b, std::int32_t nb, word* s);
+void sqr_rec(word* r, const word* a, std::int32_t n, word* s);
+
+// ---- Toom-3 -------------------------------------------------------------------------
+// a = a0 + a1 x + a2 x^2 and b alike (x = B^k) give the product's five
+// coefficients from the products of their values at 0, 1, -1, -2 and
+// infinity: five products of a third of the length instead of nine. The
+// interpolation runs in two's complement on w = 2k + 3 words (every
+// intermediate value is below B^(2k+2) in magnitude), dividing exactly by
+// 2 and 3 (Bodrato's sequence).
+
+// r := r / 3 on w words of two's complement, the division exact.
+void divexact3(word* r, std::int32_t w) {
+  constexpr word inverse3 = 0xAAAAAAAAAAAAAAABull;  // 3 * inverse3 = 1 mod 2^64
+  word c = 0;
+  for (std::int32_t i = 0; i < w; ++i) {
+    const word x = r[i];
+    const word l = x - c;
+    c = l > x ? 1 : 0;
+    const word q = l * inverse3;
+    r[i] = q;
+    c += static_cast<word>((static_cast<dword>(q) * 3) >> 64);
+  }
+}
+
+// r := r / 2 on w words of two's complement, the division exact.
+void halve(word* r, std::int32_t w) {
+  for (std::int32_t i = 0; i + 1 < w; ++i) r[i] = (r[i] >> 1) | (r[i + 1] << 63);
+  r[w - 1] = static_cast<word>(static_cast<std::int64_t>(r[w - 1]) >> 1);
+}
+
+void negate(word* r, std::int32_t w) {
+  word c = 1;
+  for (std::int32_t i = 0; i < w; ++i) {
+    const word x = ~r[i] + c;
+    c = (c != 0 && x == 0) ? 1 : 0;
+    r[i] = x;
+  }
+}
+
+// d := |x - y| for x, y of n words; whether x < y.
+bool difference(word* d, const word* x, const word* y, std::int32_t n) {
+  if (wcmp(x, y, n) >= 0) {
+    wsub_n(d, x, y, n);
+    return false;
+  }
+  wsub_n(d, y, x, n);
+  return true;
+}
+
+// The values of a0 + a1 x + a2 x^2 (k, k and n2 <= k words) at 1, -1 and
+// -2 in k + 1 words each (magnitudes; *neg1, *neg2 the signs at -1, -2).
+// t: scratch of 3 (k + 1) words.
+void points3(const word* a, std::int32_t k, std::int32_t n2, word* v1, word* vm1, bool* neg1, word* vm2,
+             bool* neg2, word* t) {
+  word* u = t + k + 1;
+  word* w = u + k + 1;
+  t[k] = wadd(t, a, k, a + 2 * k, n2);  // a0 + a2
+  v1[k] = t[k] + wadd_n(v1, t, a + k, k);
+  std::copy(a + k, a + 2 * k, u);
+  u[k] = 0;
+  *neg1 = difference(vm1, t, u, k + 1);
+  std::fill(w, w + k + 1, word{0});
+  w[n2] = wshl(w, a + 2 * k, n2, 2);  // 4 a2
+  w[k] += wadd_n(w, w, a, k);         // + a0
+  u[k] = wshl(u, a + k, k, 1);        // 2 a1
+  *neg2 = difference(vm2, w, u, k + 1);
+}
+
+// out[0 .. w) := x y (x, y of k + 1 words, squared when y is null) in two's
+// complement, negated when `negative`.
+void point_product(word* out, std::int32_t w, const word* x, const word* y, std::int32_t k1, bool negative,
+                   word* s) {
+  const std::int32_t nx = wnormalised(x, k1);
+  if (y == nullptr) {
+    sqr_rec(out, x, nx, s);
+    std::fill(out + 2 * nx, out + w, word{0});
+  } else {
+    const std::int32_t ny = wnormalised(y, k1);
+    mul_rec(out, x, nx, y, ny, s);
+    std::fill(out + nx + ny, out + w, word{0});
+  }
+  if (negative) negate(out, w);
+}
+
+// r[o .. total) += v[0 .. w), v's words past the end being zero.
+void add_at(word* r, std::int32_t total, std::int32_t o, const word* v, std::int32_t w) {
+  const std::int32_t len = std::min(w, total - o);
+  const word c = wadd_n(r + o, r + o, v, len);
+  if (o + len < total) wadd_1(r + o + len, r + o + len, total - o - len, c);
+}
+
+// r[0 .. na+nb) := a b (b null: a^2, nb = na) by Toom-3, for nb > 2k with
+// k = ceil(na / 3), na >= nb. s: scratch of 19 k + 24 words and what the
+// products below need.
+void toom3(word* r, const word* a, std::int32_t na, const word* b, std::int32_t nb, word* s) {
+  const bool square = b == nullptr;
+  const std::int32_t k = (na + 2) / 3;
+  const std::int32_t k1 = k + 1;
+  const std::int32_t w = 2 * k + 3;
+  const std::int32_t a2 = na - 2 * k;
+  const std::int32_t b2 = nb - 2 * k;
+  word* pa1 = s;
+  word* pam1 = pa1 + k1;
+  word* pam2 = pam1 + k1;
+  word* pb1 = pam2 + k1;
+  word* pbm1 = pb1 + k1;
+  word* pbm2 = pbm1 + k1;
+  word* t = pbm2 + k1;
+  word* r1 = t + 3 * k1;
+  word* rm1 = r1 + w;
+  word* rm2 = rm1 + w;
+  word* r0 = rm2 + w;
+  word* rinf = r0 + w;
+  word* next = rinf + w;
+  bool na1 = false, na2 = false, nb1 = false, nb2 = false;
+  points3(a, k, a2, pa1, pam1, &na1, pam2, &na2, t);
+  if (!square) points3(b, k, b2, pb1, pbm1, &nb1, pbm2, &nb2, t);
+  point_product(r1, w, pa1, square ? nullptr : pb1, k1, false, next);
+  point_product(rm1, w, pam1, square ? nullptr : pbm1, k1, !square && na1 != nb1, next);
+  point_product(rm2, w, pam2, square ? nullptr : pbm2, k1, !square && na2 != nb2, next);
+  if (square) {
+    sqr_rec(r, a, k, next);
+    sqr_rec(r + 4 * k, a + 2 * k, a2, next);
+  } else {
+    mul_rec(r, a, k, b, k, next);
+    mul_rec(r + 4 * k, a + 2 * k, a2, b + 2 * k, b2, next);
+  }
+  std::copy(r, r + 2 * k, r0);
+  std::fill(r0 + 2 * k, r0 + w, word{0});
+  std::copy(r + 4 * k, r + 4 * k + a2 + b2, rinf);
+  std::fill(rinf + a2 + b2, rinf + w, word{0});
+  // r3 = (r(-2) - r(1)) / 3, r1 = (r(1) - r(-1)) / 2, r2 = r(-1) - r(0),
+  // r3 = (r2 - r3) / 2 + 2 r(inf), r2 = r2 + r1 - r(inf), r1 = r1 - r3.
+  wsub_n(rm2, rm2, r1, w);
+  divexact3(rm2, w);
+  wsub_n(r1, r1, rm1, w);
+  halve(r1, w);
+  wsub_n(rm1, rm1, r0, w);
+  wsub_n(rm2, rm1, rm2, w);
+  halve(rm2, w);
+  wadd_n(rm2, rm2, rinf, w);
+  wadd_n(rm2, rm2, rinf, w);
+  wadd_n(rm1, rm1, r1, w);
+  wsub_n(rm1, rm1, rinf, w);
+  wsub_n(r1, r1, rm2, w);
+  const std::int32_t total = na + nb;
+  std::fill(r + 2 * k, r + 4 * k, word{0});
+  add_at(r, total, k, r1, w);
+  add_at(r, total, 2 * k, rm1, w);
+  add_at(r, total, 3 * k, rm2, w);
+}
+
+// Whether Toom-3 takes na x nb (na >= nb, na < 2 nb): long enough, and b
+// reaching its third piece.
+bool toom3_applies(std::int32_t na, std::int32_t nb) {
+  return nb >= std::max<std::int32_t>(wide_toom3_words, 3) && nb > 2 * ((na + 2) / 3);
+}
+
+// r[0 .. na+nb) := a * b; s: scratch of 12 (na + nb) + 1024 words.
 void mul_rec(word* r, const word* a, std::int32_t na, const word* b, std::int32_t nb, word* s) {
   if (na < nb) {
     std::swap(a, b);
@@ -232,6 +403,10 @@ void mul_rec(word* r, const word* a, std::int32_t na, const word* b, std::int32_
       std::copy(t + nb, t + nb + len, r + off + nb);
       wadd_1(r + off + nb, r + off + nb, len, c);
     }
+    return;
+  }
+  if (toom3_applies(na, nb)) {
+    toom3(r, a, na, b, nb, s);
     return;
   }
   const std::int32_t h = (na + 1) / 2;
@@ -264,18 +439,86 @@ void mul_rec(word* r, const word* a, std::int32_t na, const word* b, std::int32_
   wadd(r + h, r + h, above, t, std::min(2 * h + 2, above));
 }
 
+// r[0 .. 2n) := a^2; s: scratch of 12 n + 1024 words. Karatsuba's
+// recursion for squares: a = a1 B^h + a0 gives a0^2, a1^2 and
+// (a0 + a1)^2 - a0^2 - a1^2 = 2 a0 a1, three squares of half the length.
+void sqr_rec(word* r, const word* a, std::int32_t n, word* s) {
+  if (n < std::max<std::int32_t>(wide_karatsuba_words, 2)) {
+    wsqr_rows(r, a, n);
+    return;
+  }
+  if (toom3_applies(n, n)) {
+    toom3(r, a, n, nullptr, n, s);
+    return;
+  }
+  const std::int32_t h = (n + 1) / 2;
+  word* s1 = s;
+  word* t = s1 + h + 1;
+  word* next = t + 2 * h + 2;
+  s1[h] = wadd(s1, a, h, a + h, n - h);
+  const std::int32_t n1 = s1[h] != 0 ? h + 1 : h;
+  sqr_rec(r, a, h, next);
+  sqr_rec(r + 2 * h, a + h, n - h, next);
+  sqr_rec(t, s1, n1, next);
+  std::fill(t + 2 * n1, t + 2 * h + 2, word{0});
+  wsub(t, t, 2 * h + 2, r, 2 * h);
+  wsub(t, t, 2 * h + 2, r + 2 * h, 2 * (n - h));
+  const std::int32_t above = 2 * n - h;
+  wadd(r + h, r + h, above, t, std::min(2 * h + 2, above));
+}
+
 word_buffer product_scratch;
 
 }  // namespace
+
+void wsqr_rows(word* r, const word* a, std::int32_t n) {
+  // Column by column as wmul_rows, each product a_i a_j below the diagonal
+  // once and the column's sum doubled, then the diagonal square added.
+  dword acc = 0;
+  word top = 0;
+  for (std::int32_t k = 0; k < 2 * n - 1; ++k) {
+    const std::int32_t lo = k < n ? 0 : k - n + 1;
+    dword x = 0;
+    word xt = 0;
+    for (std::int32_t i = lo; i < k - i; ++i) {
+      const dword p = static_cast<dword>(a[i]) * a[k - i];
+      x += p;
+      xt += x < p ? 1 : 0;
+    }
+    xt = (xt << 1) | static_cast<word>(x >> 127);
+    x <<= 1;
+    if (k % 2 == 0) {
+      const dword d = static_cast<dword>(a[k / 2]) * a[k / 2];
+      x += d;
+      xt += x < d ? 1 : 0;
+    }
+    acc += x;
+    top += xt + (acc < x ? 1 : 0);
+    r[k] = static_cast<word>(acc);
+    acc = (acc >> 64) | (static_cast<dword>(top) << 64);
+    top = 0;
+  }
+  r[2 * n - 1] = static_cast<word>(acc);
+}
+
+void wsqr(word* r, const word* a, std::int32_t n) {
+  if (n < std::max<std::int32_t>(wide_karatsuba_words, 2)) {
+    wsqr_rows(r, a, n);
+    return;
+  }
+  word* s = product_scratch.get(12 * n + 1024);
+  sqr_rec(r, a, n, s);
+}
 
 void wmul(word* r, const word* a, std::int32_t na, const word* b, std::int32_t nb) {
   if (std::min(na, nb) < std::max<std::int32_t>(wide_karatsuba_words, 2)) {
     wmul_rows(r, a, na, b, nb);
     return;
   }
-  // Each level takes at most four times its half length, and the pieces of
-  // an unbalanced product twice the shorter length: 8 (na + nb) covers all.
-  word* s = product_scratch.get(8 * (na + nb) + 1024);
+  // A Karatsuba level takes at most four times its half length, a Toom-3
+  // level 19 times its third, the pieces of an unbalanced product twice
+  // the shorter length: 12 (na + nb) covers every depth.
+  word* s = product_scratch.get(12 * (na + nb) + 1024);
   mul_rec(r, a, na, b, nb, s);
 }
 

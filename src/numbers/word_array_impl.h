@@ -71,11 +71,19 @@ word wshl(word* r, const word* a, std::int32_t n, int s);
 word wshr(word* r, const word* a, std::int32_t n, int s);
 
 // ---- Products ---------------------------------------------------------------------
-// r[0 .. na+nb) := a * b by rows; r must not overlap a or b.
+// r[0 .. na+nb) := a * b by the schoolbook method (column by column); r
+// must not overlap a or b.
 void wmul_rows(word* r, const word* a, std::int32_t na, const word* b, std::int32_t nb);
 // r[0 .. na+nb) := a * b, rows or Karatsuba by wide_karatsuba_words; r must
 // not overlap a or b. reads: wide_karatsuba_words
 void wmul(word* r, const word* a, std::int32_t na, const word* b, std::int32_t nb);
+
+// r[0 .. 2n) := a^2 for n >= 1 words: the products below the diagonal once,
+// doubled, below wide_karatsuba_words; Karatsuba's three half-length
+// squares above. r must not overlap a. reads: wide_karatsuba_words
+void wsqr(word* r, const word* a, std::int32_t n);
+// The square by rows alone (the base case of wsqr), same contract.
+void wsqr_rows(word* r, const word* a, std::int32_t n);
 
 // ---- Division ------------------------------------------------------------------------
 // q[0 .. nn-dn+1) := n div d and r[0 .. dn) := n mod d, for nn >= dn and a

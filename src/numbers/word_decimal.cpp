@@ -30,7 +30,7 @@ const words& power(std::size_t k) {
     const words& last = p.back();
     const auto n = static_cast<std::int32_t>(last.size());
     words sq(static_cast<std::size_t>(2 * n));
-    wmul(sq.data(), last.data(), n, last.data(), n);
+    wsqr(sq.data(), last.data(), n);
     sq.resize(static_cast<std::size_t>(wnormalised(sq.data(), 2 * n)));
     p.push_back(std::move(sq));
   }

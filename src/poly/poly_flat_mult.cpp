@@ -19,6 +19,7 @@
 #include "numbers/limb_array_impl.h"
 #include "numbers/node_handles.h"
 #include "numbers/word_array_impl.h"
+#include "poly/poly_flat_impl.h"
 
 namespace tavrin {
 
@@ -26,27 +27,19 @@ flat_mult_counts flat_mult_methods{};
 
 namespace {
 
-using detail::new_leaf;
-using detail::new_term;
-
-constexpr int max_levels = 64;
+using detail::Flat;
+using detail::FlatScan;
+using detail::Packing;
+using detail::WordTerms;
+using detail::flat_max_levels;
+using detail::high_part;
+using detail::mask_below;
 
 enum class Coefs { residues, small_integers, big_integers };
 
 // ---- Gathering -------------------------------------------------------------------------
 
-// What one walk over an operand finds: levels used, largest exponent per
-// level, leaves, and whether its coefficients suit the word accumulators.
-struct Scan {
-  int depth = 0;
-  std::int64_t terms = 0;
-  bool ok = true;      // no negative exponent, few enough levels, reduced residues
-  bool small = true;   // integers: every coefficient has at most two limbs
-  std::uint64_t maxabs = 0;
-  std::array<std::int64_t, max_levels> maxexp{};
-};
-
-void scan(poly p, int level, bool modular, Scan& s) {
+void scan(poly p, int level, bool modular, FlatScan& s) {
   for (; p != nullptr && s.ok; p = p->next) {
     if (p->numb) {
       ++s.terms;
@@ -63,7 +56,7 @@ void scan(poly p, int level, bool modular, Scan& s) {
       }
       continue;
     }
-    if (p->exp < 0 || level >= max_levels) {
+    if (p->exp < 0 || level >= flat_max_levels) {
       s.ok = false;
       return;
     }
@@ -73,27 +66,6 @@ void scan(poly p, int level, bool modular, Scan& s) {
     scan(p->pcoef, level + 1, modular, s);
   }
 }
-
-// The packed layout: level k's exponent sits at bit shift[k], width[k] bits.
-struct Packing {
-  int depth = 0;
-  std::array<int, max_levels> shift{};
-  std::array<int, max_levels> width{};
-  int total = 0;
-};
-
-inline std::uint64_t mask_below(int bits) {
-  return bits >= 64 ? ~std::uint64_t{0} : (std::uint64_t{1} << bits) - 1;
-}
-inline std::uint64_t high_part(std::uint64_t key, int bits) { return bits >= 64 ? 0 : key >> bits; }
-
-// The flat form of one operand: keys strictly decreasing, and either the
-// coefficient values (residues, small integers) or the numbers.
-struct Flat {
-  std::vector<std::uint64_t> key;
-  std::vector<std::int64_t> val;
-  std::vector<imptr> num;
-};
 
 void pack(poly p, int level, std::uint64_t prefix, const Packing& pk, Coefs coefs, Flat& f) {
   for (; p != nullptr; p = p->next) {
@@ -116,7 +88,7 @@ void pack(poly p, int level, std::uint64_t prefix, const Packing& pk, Coefs coef
   }
 }
 
-// ---- The product's terms -------------------------------------------------------------------
+// ---- The product's terms with long coefficients ---------------------------------------------
 
 // The product's terms in decreasing key order; the numbers are owned here
 // until the lists take them.
@@ -135,149 +107,6 @@ struct Terms {
     num.push_back(c);
   }
 };
-
-// The coefficient of one product term from its 128-bit sum; nil for zero.
-class Finisher {
- public:
-  explicit Finisher(Coefs coefs) : coefs_(coefs) {
-    if (coefs == Coefs::residues) {
-      m_ = static_cast<std::uint64_t>(modulus);
-      two64_ = static_cast<std::uint64_t>((static_cast<unsigned __int128>(1) << 64) % m_);
-    }
-  }
-  imptr operator()(wide_int acc) const {
-    if (coefs_ == Coefs::residues) {
-      // acc >= 0: (hi 2^64 + lo) mod m with 64-bit steps (every factor < 2^32).
-      const auto u = static_cast<unsigned __int128>(acc);
-      const std::uint64_t hi = static_cast<std::uint64_t>(u >> 64) % m_;
-      const std::uint64_t lo = static_cast<std::uint64_t>(u) % m_;
-      const std::uint64_t r = (hi * two64_ % m_ + lo) % m_;
-      if (r == 0) return nullptr;
-      imptr x;
-      newimag(&x);
-      x->lint = static_cast<std::int32_t>(r);
-      return x;
-    }
-    if (acc == 0) return nullptr;
-    return new_wide_number(acc);
-  }
-
- private:
-  Coefs coefs_;
-  std::uint64_t m_ = 0;
-  std::uint64_t two64_ = 0;
-};
-
-// ---- Dense cells ------------------------------------------------------------------------
-
-// A run of terms sharing the high part of their keys.
-struct Group {
-  std::uint64_t high;
-  std::uint32_t begin, end;
-  std::uint64_t lowmin, lowmax;
-};
-
-std::vector<Group> groups_of(const Flat& f, int lowbits) {
-  std::vector<Group> g;
-  const std::uint64_t lowmask = mask_below(lowbits);
-  const std::uint32_t n = static_cast<std::uint32_t>(f.key.size());
-  for (std::uint32_t i = 0; i < n;) {
-    const std::uint64_t h = high_part(f.key[i], lowbits);
-    std::uint32_t j = i + 1;
-    while (j < n && high_part(f.key[j], lowbits) == h) ++j;
-    g.push_back({h, i, j, f.key[j - 1] & lowmask, f.key[i] & lowmask});
-    i = j;
-  }
-  return g;
-}
-
-struct GroupPair {
-  std::uint64_t high;
-  std::uint32_t a, b;
-};
-
-// The accumulators of the dense cells: all zero between uses.
-std::vector<wide_int>& cell_store() {
-  static std::vector<wide_int> cells;
-  return cells;
-}
-
-// Sums by dense cells when the scan stays cheap; false (nothing emitted)
-// otherwise.
-bool dense_cells(const Flat& a, const Flat& b, int lowbits, const Finisher& finish, Terms& out) {
-  const std::vector<Group> ga = groups_of(a, lowbits);
-  const std::vector<Group> gb = groups_of(b, lowbits);
-  const double products = static_cast<double>(a.key.size()) * static_cast<double>(b.key.size());
-  if (static_cast<double>(ga.size()) * static_cast<double>(gb.size()) * 16.0 > products) return false;
-  std::vector<GroupPair> pairs;
-  pairs.reserve(ga.size() * gb.size());
-  for (std::uint32_t i = 0; i < ga.size(); ++i)
-    for (std::uint32_t j = 0; j < gb.size(); ++j) pairs.push_back({ga[i].high + gb[j].high, i, j});
-  std::stable_sort(pairs.begin(), pairs.end(),
-                   [](const GroupPair& x, const GroupPair& y) { return x.high > y.high; });
-  // The cells each pass scans: from the lowest to the highest low part reached.
-  double scanned = 0;
-  for (std::size_t s = 0; s < pairs.size();) {
-    std::uint64_t lo = ~std::uint64_t{0}, hi = 0;
-    std::size_t t = s;
-    for (; t < pairs.size() && pairs[t].high == pairs[s].high; ++t) {
-      lo = std::min(lo, ga[pairs[t].a].lowmin + gb[pairs[t].b].lowmin);
-      hi = std::max(hi, ga[pairs[t].a].lowmax + gb[pairs[t].b].lowmax);
-    }
-    scanned += static_cast<double>(hi - lo + 1);
-    s = t;
-  }
-  if (scanned > static_cast<double>(flat_scan_ratio) * products + 4096.0) return false;
-
-  std::vector<wide_int>& cells = cell_store();
-  const std::size_t ncells = std::size_t{1} << lowbits;
-  if (cells.size() < ncells) cells.assign(ncells, 0);
-  wide_int* acc = cells.data();
-  const std::uint64_t lowmask = mask_below(lowbits);
-  std::vector<std::uint32_t> blow(b.key.size());
-  for (std::size_t j = 0; j < b.key.size(); ++j) blow[j] = static_cast<std::uint32_t>(b.key[j] & lowmask);
-  // Cells left non-zero by an error unwinding out of a pass are cleared here.
-  struct Clear {
-    wide_int* acc;
-    std::uint64_t lo = 0, hi = 0;
-    bool live = false;
-    ~Clear() {
-      if (live) std::fill(acc + lo, acc + hi + 1, wide_int{0});
-    }
-  } guard{acc};
-  for (std::size_t s = 0; s < pairs.size();) {
-    const std::uint64_t high = pairs[s].high;
-    std::uint64_t lo = ~std::uint64_t{0}, hi = 0;
-    std::size_t t = s;
-    for (; t < pairs.size() && pairs[t].high == high; ++t) {
-      const Group& x = ga[pairs[t].a];
-      const Group& y = gb[pairs[t].b];
-      lo = std::min(lo, x.lowmin + y.lowmin);
-      hi = std::max(hi, x.lowmax + y.lowmax);
-      for (std::uint32_t i = x.begin; i < x.end; ++i) {
-        wide_int* base = acc + (a.key[i] & lowmask);
-        const std::int64_t ca = a.val[i];
-        const std::uint32_t* bl = blow.data();
-        const std::int64_t* bv = b.val.data();
-        for (std::uint32_t j = y.begin; j < y.end; ++j) base[bl[j]] += static_cast<wide_int>(ca) * bv[j];
-      }
-    }
-    guard.lo = lo;
-    guard.hi = hi;
-    guard.live = true;
-    const std::uint64_t top = lowbits >= 64 ? 0 : high << lowbits;
-    for (std::uint64_t c = hi + 1; c-- > lo;) {
-      if (acc[c] == 0) continue;
-      const wide_int v = acc[c];
-      acc[c] = 0;
-      imptr x = finish(v);
-      if (x != nullptr) out.push(top | c, x);
-    }
-    guard.live = false;
-    s = t;
-  }
-  return true;
-}
 
 // ---- Heap of row heads -------------------------------------------------------------------
 
@@ -327,22 +156,6 @@ void heap_walk(const Flat& a, const Flat& b, Start start, Add add, End end) {
     }
     end();
   }
-}
-
-void heap_small(const Flat& a, const Flat& b, const Finisher& finish, Terms& out) {
-  wide_int acc = 0;
-  std::uint64_t key = 0;
-  heap_walk(
-      a, b,
-      [&](std::uint64_t k) {
-        key = k;
-        acc = 0;
-      },
-      [&](std::uint32_t i, std::uint32_t j) { acc += static_cast<wide_int>(a.val[i]) * b.val[j]; },
-      [&]() {
-        imptr x = finish(acc);
-        if (x != nullptr) out.push(key, x);
-      });
 }
 
 // A number freed on every exit unless taken.
@@ -407,14 +220,14 @@ using detail::word;
 // their integers, read back slot by slot as balanced digits.
 struct Slots {
   const Packing& pk;
-  std::array<std::uint64_t, max_levels> radix{}, stride{};
+  std::array<std::uint64_t, flat_max_levels> radix{}, stride{};
   std::size_t L = 1;  // digits a slot
   std::uint64_t span = 1;  // the slots of all exponent vectors
 
   explicit Slots(const Packing& p) : pk(p) {}
   // Radices from the largest exponents per level; false when the slots of
   // all exponent vectors would pass 2^30.
-  bool set_radices(const std::array<std::int64_t, max_levels>& top) {
+  bool set_radices(const std::array<std::int64_t, flat_max_levels>& top) {
     double span = 1;
     for (int k = pk.depth - 1; k >= 0; --k) {
       const auto kk = static_cast<std::size_t>(k);
@@ -535,11 +348,11 @@ struct Slots {
 // The slots of the product's exponent vectors and a slot width for its
 // coefficients; false (nothing emitted) when the slots would be too sparse
 // for the one product to pay.
-bool kronecker(const Flat& a, const Flat& b, const Packing& pk, const Scan& sa, const Scan& sb,
+bool kronecker(const Flat& a, const Flat& b, const Packing& pk, const FlatScan& sa, const FlatScan& sb,
                Terms& out) {
   if (flat_kronecker_ratio <= 0) return false;
   Slots sl(pk);
-  std::array<std::int64_t, max_levels> top{};
+  std::array<std::int64_t, flat_max_levels> top{};
   for (int k = 0; k < pk.depth; ++k) {
     const auto kk = static_cast<std::size_t>(k);
     top[kk] = sa.maxexp[kk] + sb.maxexp[kk];
@@ -578,7 +391,7 @@ bool kronecker(const Flat& a, const Flat& b, const Packing& pk, const Scan& sa, 
   return sl.unpack(wr.data(), na + nb, sign_a * sign_b, out);
 }
 
-bool quotient_in_slots(const Flat& n, const Flat& m, const Packing& pk, const Scan& sn, const Scan& sm,
+bool quotient_in_slots(const Flat& n, const Flat& m, const Packing& pk, const FlatScan& sn, const FlatScan& sm,
                        const Slots& sl, std::int64_t m_sum, Terms& out);
 
 // The quotient n / m of flat operands through one integer division, with
@@ -590,7 +403,7 @@ bool quotient_in_slots(const Flat& n, const Flat& m, const Packing& pk, const Sc
 // product with m fills no slot past its range and packs to n's integer:
 // it is n / m as polynomials. False (nothing emitted) otherwise, or when
 // the slots are too sparse or too many.
-bool kronecker_quotient(const Flat& n, const Flat& m, const Packing& pk, const Scan& sn, const Scan& sm,
+bool kronecker_quotient(const Flat& n, const Flat& m, const Packing& pk, const FlatScan& sn, const FlatScan& sm,
                         Terms& out) {
   if (flat_kronecker_ratio <= 0) return false;
   for (int k = 0; k < pk.depth; ++k)
@@ -618,7 +431,7 @@ bool kronecker_quotient(const Flat& n, const Flat& m, const Packing& pk, const S
 }
 
 // One attempt of kronecker_quotient at the slot width of sl.
-bool quotient_in_slots(const Flat& n, const Flat& m, const Packing& pk, const Scan& sn, const Scan& sm,
+bool quotient_in_slots(const Flat& n, const Flat& m, const Packing& pk, const FlatScan& sn, const FlatScan& sm,
                        const Slots& sl, std::int64_t m_sum, Terms& out) {
   std::vector<word> wn, wm;
   int sign_n = 1, sign_m = 1;
@@ -647,34 +460,150 @@ bool quotient_in_slots(const Flat& n, const Flat& m, const Packing& pk, const Sc
   return true;
 }
 // ---- Back to recursive lists ------------------------------------------------------------
+//
+// The lists are built in the reverse of the order in which free_poly gives
+// nodes back: a list's nodes first, then the coefficients from its last
+// term to its first; so the leaves, their numbers and limbs come from the
+// last term to the first (each number's limbs from the head). The free
+// lists hand out first what went back last, so a product that replaces one
+// of a like shape takes its nodes in the order the old one held them, and
+// the free lists keep whatever address order they had instead of
+// scattering a little more with every product.
+template <class Make>  // imptr make(std::size_t t): the number of term t
+class ListBuilder {
+ public:
+  ListBuilder(const std::uint64_t* key, const Packing& pk, Make make)
+      : key_(key), pk_(pk), make_(make) {}
 
-// The list at `level` of the terms [lo, hi) of t, which agree on every level
-// above it.
-poly build_lists(Terms& t, std::size_t lo, std::size_t hi, int level, const Packing& pk) {
-  const int sh = pk.shift[static_cast<std::size_t>(level)];
-  const std::uint64_t fmask = mask_below(pk.width[static_cast<std::size_t>(level)]);
-  const std::uint64_t below = mask_below(sh);
-  detail::OwnedPoly list;
-  poly* link = &list.p;
-  for (std::size_t i = lo; i < hi;) {
-    const std::uint64_t e = (t.key[i] >> sh) & fmask;
-    std::size_t j = i + 1;
-    while (j < hi && ((t.key[j] >> sh) & fmask) == e) ++j;
-    poly node;
-    if (j - i == 1 && (t.key[i] & below) == 0) {
-      node = new_leaf(t.num[i]);
-      t.num[i] = nullptr;
-      if (e != 0) node = new_term(static_cast<std::int32_t>(e), node);
-    } else {
-      node = new_term(static_cast<std::int32_t>(e), nullptr);
-      *link = node;  // owned by the list before its coefficient is built
-      node->pcoef = build_lists(t, i, j, level + 1, pk);
+  // The list at `level` of the terms [lo, hi), which agree on every level
+  // above it.
+  poly build(std::size_t lo, std::size_t hi, int level) {
+    if (level == pk_.depth - 1) return build_deepest(lo, hi);
+    const int sh = pk_.shift[static_cast<std::size_t>(level)];
+    const std::uint64_t fmask = mask_below(pk_.width[static_cast<std::size_t>(level)]);
+    const std::uint64_t below = mask_below(sh);
+    const std::size_t first = runs_.size();
+    for (std::size_t i = lo; i < hi;) {
+      const std::uint64_t e = (key_[i] >> sh) & fmask;
+      std::size_t j = i + 1;
+      while (j < hi && ((key_[j] >> sh) & fmask) == e) ++j;
+      runs_.push_back(i);
+      i = j;
     }
-    *link = node;
-    link = &node->next;
-    i = j;
+    const std::size_t count = runs_.size() - first;
+    detail::OwnedPoly list;
+    poly* link = &list.p;
+    for (std::size_t r = 0; r < count; ++r) {
+      poly node;
+      newpoly(&node);
+      node->exp = static_cast<std::int32_t>((key_[runs_[first + r]] >> sh) & fmask);
+      node->numb = false;
+      node->pcoef = nullptr;
+      node->next = nullptr;
+      *link = node;
+      link = &node->next;
+      nodes_.push_back(node);
+    }
+    for (std::size_t r = count; r-- > 0;) {
+      const std::size_t i = runs_[first + r];
+      const std::size_t j = r + 1 < count ? runs_[first + r + 1] : hi;
+      poly node = nodes_[first + r];
+      if (j - i == 1 && (key_[i] & below) == 0) {
+        if (node->exp == 0) {  // the constant term, or the whole constant
+          const imptr x = make_(i);
+          node->numb = true;
+          node->ncoef = x;
+        } else {
+          poly leaf;
+          newpoly(&leaf);
+          leaf->exp = 0;
+          leaf->numb = true;
+          leaf->ncoef = nullptr;
+          leaf->next = nullptr;
+          node->pcoef = leaf;
+          leaf->ncoef = make_(i);
+        }
+      } else {
+        node->pcoef = build(i, j, level + 1);
+      }
+    }
+    runs_.resize(first);
+    nodes_.resize(first);
+    return list.release();
   }
-  return list.release();
+
+ private:
+  // The list at the deepest level (bits 0 up of the keys): one node a term.
+  poly build_deepest(std::size_t lo, std::size_t hi) {
+    const std::uint64_t fmask = mask_below(pk_.width[static_cast<std::size_t>(pk_.depth - 1)]);
+    const std::size_t first = nodes_.size();
+    detail::OwnedPoly list;
+    poly* link = &list.p;
+    for (std::size_t i = lo; i < hi; ++i) {
+      poly node;
+      newpoly(&node);
+      node->exp = static_cast<std::int32_t>(key_[i] & fmask);
+      node->numb = false;
+      node->pcoef = nullptr;
+      node->next = nullptr;
+      *link = node;
+      link = &node->next;
+      nodes_.push_back(node);
+    }
+    for (std::size_t i = hi; i-- > lo;) {
+      poly node = nodes_[first + (i - lo)];
+      if (node->exp == 0) {
+        const imptr x = make_(i);
+        node->numb = true;
+        node->ncoef = x;
+      } else {
+        poly leaf;
+        newpoly(&leaf);
+        leaf->exp = 0;
+        leaf->numb = true;
+        leaf->ncoef = nullptr;
+        leaf->next = nullptr;
+        node->pcoef = leaf;
+        leaf->ncoef = make_(i);
+      }
+    }
+    nodes_.resize(first);
+    return list.release();
+  }
+
+  const std::uint64_t* key_;
+  const Packing& pk_;
+  Make make_;
+  std::vector<std::size_t> runs_;  // the runs of the lists being built, level by level
+  std::vector<poly> nodes_;        // their nodes
+};
+
+// The product's lists from its terms (the zero polynomial when none).
+template <class Make>
+poly build_lists(const std::uint64_t* key, std::size_t n, const Packing& pk, Make make) {
+  if (n == 0) {
+    poly z = nullptr;
+    poly_set(0, &z);
+    return z;
+  }
+  ListBuilder<Make> b(key, pk, make);
+  return b.build(0, n, 0);
+}
+
+// The terms of the last product with word-size coefficients, kept between
+// products: the arrays of a large product are not taken from the system
+// (and faulted in) afresh each time. The flat product does not reenter.
+WordTerms& product_terms() {
+  static WordTerms terms;
+  return terms;
+}
+
+poly build_from(Terms& t, const Packing& pk) {
+  return build_lists(t.key.data(), t.key.size(), pk, [&t](std::size_t i) {
+    const imptr x = t.num[i];
+    t.num[i] = nullptr;
+    return x;
+  });
 }
 
 }  // namespace
@@ -684,7 +613,7 @@ bool flat_exact_quotient(poly n, poly m, poly* q, polypt pol) {
   for (polypt l = pol; l != nullptr; l = l->next)
     if (l->p != nullptr) return false;
   if (detail::is_bare_leaf(n) || detail::is_bare_leaf(m)) return false;
-  Scan sn, sm;
+  FlatScan sn, sm;
   scan(n, 0, false, sn);
   scan(m, 0, false, sm);
   if (!sn.ok || !sm.ok) return false;
@@ -703,10 +632,9 @@ bool flat_exact_quotient(poly n, poly m, poly* q, polypt pol) {
   Terms out;
   if (!kronecker_quotient(fn, fm, pk, sn, sm, out)) return false;
   ++flat_mult_methods.quotients;
-  detail::OwnedPoly r;
-  r.p = build_lists(out, 0, out.key.size(), 0, pk);
+  poly r = build_from(out, pk);
   free_poly(q);
-  *q = r.release();
+  *q = r;
   return true;
 }
 
@@ -734,7 +662,7 @@ bool flat_poly_mult(poly n, poly m, poly* p, polypt pol) {
     if (l->p != nullptr) return false;
   if (detail::is_bare_leaf(n) || detail::is_bare_leaf(m)) return false;
   const bool modular = modularmode;
-  Scan sn, sm;
+  FlatScan sn, sm;
   scan(n, 0, modular, sn);
   if (m == n) {
     sm = sn;
@@ -770,44 +698,55 @@ bool flat_poly_mult(poly n, poly m, poly* p, polypt pol) {
   // The outer operand is the one with fewer terms.
   poly outer = (sn.terms <= sm.terms) ? n : m;
   poly inner = (outer == n) ? m : n;
+  const FlatScan& so = outer == n ? sn : sm;
+  const FlatScan& si = outer == n ? sm : sn;
   pack(outer, 0, 0, pk, coefs, fa);
   if (!square) pack(inner, 0, 0, pk, coefs, fb);
   const Flat& a = fa;
   const Flat& b = square ? fa : fb;
 
-  Terms out;
+  poly r = nullptr;
   if (coefs == Coefs::big_integers) {
-    if (kronecker(a, b, pk, outer == n ? sn : sm, outer == n ? sm : sn, out)) {
+    Terms out;
+    if (kronecker(a, b, pk, so, si, out)) {
       ++flat_mult_methods.kronecker;
     } else {
       ++flat_mult_methods.big_coefficients;
       heap_big(a, b, out);
     }
+    r = build_from(out, pk);
   } else {
-    const Finisher finish(coefs);
-    // The low fields: the lowest levels whose widths together fit the cells.
-    int lowbits = 0;
-    for (int k = pk.depth - 1; k >= 0; --k) {
-      const int w = pk.shift[static_cast<std::size_t>(k)] + pk.width[static_cast<std::size_t>(k)];
-      if (w > flat_cell_bits) break;
-      lowbits = w;
+    detail::WordSums how;
+    how.modular = modular;
+    const int count_bits = std::bit_width(static_cast<std::uint64_t>(std::min(sn.terms, sm.terms)));
+    if (modular) {
+      how.modulus = static_cast<std::uint32_t>(modulus);
+      how.narrow = 2 * std::bit_width(how.modulus - 1) + count_bits <= 64;
+    } else {
+      how.narrow = std::bit_width(sn.maxabs) + std::bit_width(sm.maxabs) + count_bits <= 63;
     }
-    if (lowbits > 0 && dense_cells(a, b, lowbits, finish, out)) {
+    WordTerms& out = product_terms();
+    out.clear();
+    if (detail::sum_word_products(a, b, pk, so, si, how, out) == detail::FlatMethod::dense) {
       ++flat_mult_methods.dense_cells;
     } else {
       ++flat_mult_methods.heap;
-      heap_small(a, b, finish, out);
+    }
+    if (modular) {
+      r = build_lists(out.key.data(), out.key.size(), pk, [&out](std::size_t i) {
+        imptr x;
+        newimag(&x);
+        x->lint = static_cast<std::int32_t>(out.val[i]);
+        return x;
+      });
+    } else if (how.narrow) {
+      r = build_lists(out.key.data(), out.key.size(), pk, [&out](std::size_t i) { return new_word_number(out.val[i]); });
+    } else {
+      r = build_lists(out.key.data(), out.key.size(), pk, [&out](std::size_t i) { return new_wide_number(out.wide[i]); });
     }
   }
-
-  detail::OwnedPoly r;
-  if (out.key.empty()) {
-    poly_set(0, &r.p);
-  } else {
-    r.p = build_lists(out, 0, out.key.size(), 0, pk);
-  }
   free_poly(p);
-  *p = r.release();
+  *p = r;
   return true;
 }
 

@@ -11,19 +11,24 @@
 // and keys of products compare as their exponent vectors do.
 //
 // Coefficients are gathered once: modulo a word modulus the residues, over
-// the integers the values when every coefficient has at most two limbs (the
-// products are summed in 128-bit accumulators, whose bound is checked from
-// the largest coefficients and term counts), otherwise the numbers
-// themselves (summed with fast_mult and fastsum, one output term at a time).
+// the integers the values when every coefficient has at most two limbs,
+// otherwise the numbers themselves (summed with fast_mult and fastsum, one
+// output term at a time). Word-size products are summed without
+// normalising each one: in one-word accumulators when the bound of every
+// sum (from the largest coefficients and the term counts) fits a word,
+// else in 128-bit ones; a residue is reduced once, when its sum is
+// complete.
 //
-// Two ways to sum the term products, both giving the product's terms in
-// decreasing key order, each coefficient formed once:
-//   - dense cells: the low fields (the lowest levels, at most
-//     flat_cell_bits bits) index an array of accumulators; the high part of
-//     each product key picks a pass. Chosen when the cells scanned per pass
-//     stay within a small multiple of the term products;
-//   - a heap of row heads (Johnson's method): one entry per term of the
-//     shorter operand, popped in decreasing key order.
+// Two ways to sum word-size term products, both giving the product's terms
+// in decreasing key order, each coefficient formed once (poly_flat_sum.cpp):
+//   - dense chunks: the lowest levels whose exponent bounds multiply to at
+//     most 2^flat_cell_bits index an array of accumulators (a mixed radix,
+//     so a cell of a term product is the sum of its factors' cells); the
+//     upper levels pick a chunk, one pass each;
+//   - a heap of row heads (Johnson's method): a row per term of the shorter
+//     operand, entering once the row above has started.
+// The cheaper by an estimate from measured costs (per term product, per
+// cell visited, per chunk pair; per heap level) is taken.
 // Long integer coefficients are summed on the heap as numbers, or, when the
 // operands are dense enough, both operands become one big integer each
 // (Kronecker substitution) multiplied once by the fast big-integer product.
@@ -45,7 +50,7 @@ namespace tavrin {
 // term-by-term product gives. Returns false, having changed nothing, when it
 // does not apply.
 // n: kept; m: kept (may be n); *p: overwritten (may be &n or &m)
-// reads: mode flags, modulus, flat_cell_bits
+// reads: mode flags, modulus, flat_cell_bits, flat_scan_ratio, flat_kronecker_ratio
 bool flat_poly_mult(poly n, poly m, poly* p, polypt pol);
 
 // *q := n / m for polynomials with integer coefficients, m dividing n,

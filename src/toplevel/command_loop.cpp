@@ -270,6 +270,10 @@ void command_level() {
     std::printf("    polynomial computations.  To abort, enter &@ followed by  &(p=_i:) .\n");
     std::printf("\n");
   }
+  // Interrupted inside a floating computation of a "Float" body: the level
+  // computes in the ring the user chose; the floating modes come back with
+  // the rest of the saved state when it is left.
+  if (flotemode && !user_ring.flotemode) restore_user_ring();
   if (globalpoly > 0) print_global_table_warning();
 
   const std::uint32_t level_wall = wall_seconds(), level_ticks = cpu_ticks();

@@ -313,9 +313,18 @@ TEST_P(Drivers, EveryDriverAgreesWithTheReference) {
       ASSERT_EQ(poly_to_coeffs(r1), want);
       ASSERT_TRUE(poly_equal(r1, r2));
       ASSERT_TRUE(poly_equal(r1, r3));
-      // Into an operand's own cell: the old value is freed after the product.
+      // Into an operand's own cell: the old value is freed after the product
+      // (its nodes reused). Into a cell holding a longer product, and one
+      // holding a constant.
       k_fastest_poly_mult(n, m, n.cell());
+      ASSERT_TRUE(valid_poly(n));
       ASSERT_TRUE(poly_equal(n, r1));
+      Poly longer = Poly::adopt(coeffs_to_poly(ref_mult(f, want, want))), constant("3");
+      k_fastest_poly_mult(r2, m, longer.cell());
+      k_fastest_poly_mult(r2, m, constant.cell());
+      ASSERT_TRUE(valid_poly(longer));
+      ASSERT_EQ(poly_to_coeffs(longer), ref_mult(f, want, b));
+      ASSERT_TRUE(poly_equal(longer, constant));
     }
   }
 }

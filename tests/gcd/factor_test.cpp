@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <limits>
 #include <memory>
 #include <optional>
 #include <random>
@@ -15,7 +16,10 @@
 
 #include "core/error_codes.h"
 #include "core/globals.h"
+#include "core/mode_guard.h"
+#include "core/thresholds.h"
 #include "gcd/factor.h"
+#include "gcd/factor_impl.h"
 #include "gcd/powermod.h"
 #include "gcd/square_free.h"
 #include "numbers/freelists.h"
@@ -538,6 +542,245 @@ TEST(Factorisation, RandomProductsOverElevenFields) {
         else EXPECT_EQ(list_of(sq), first) << where;
         free_poly(&sq);
       }
+    }
+  }
+}
+
+}  // namespace
+}  // namespace tavrin::test
+
+namespace tavrin::test {
+namespace {
+
+// ---- The residue route against the term-list method -----------------------------------
+
+// A random monic irreducible of degree d (the test's Rabin test decides).
+TPoly random_irreducible(const TField& F, std::mt19937_64& rng, std::size_t d) {
+  for (;;) {
+    const TPoly f = random_monic(F, rng, d);
+    if (rabin_irreducible(F, f)) return f;
+  }
+}
+
+// The list as blocks: runs of entries of one multiplicity and degree (the
+// stages link a block's factors in the order of their random trials), the
+// factors of a block sorted.
+std::vector<std::string> blocks_of(poly l) {
+  std::vector<std::string> out;
+  std::vector<std::string> run;
+  std::string key;
+  auto flush = [&] {
+    std::sort(run.begin(), run.end());
+    std::string b = key + ":";
+    for (const auto& f : run) b += " " + f;
+    if (!run.empty()) out.push_back(b);
+    run.clear();
+  };
+  for (poly r = l; r != nullptr; r = r->next) {
+    const poly top = r->pcoef->numb || r->pcoef->exp != 0 ? r->pcoef : r->pcoef->pcoef;
+    const std::string k = std::to_string(r->exp) + "/" + std::to_string(top->numb ? 0 : top->exp);
+    if (k != key) flush();
+    key = k;
+    run.push_back(show_poly(r->pcoef));
+  }
+  flush();
+  return out;
+}
+
+// factor_poly, the irreducibility verdict and total_sq_free of text by the
+// residue route (route true) or the term-list method.
+struct Results {
+  std::vector<std::string> factors;
+  std::string sq_free;
+  std::string verdict;
+  std::int32_t count = 0;
+};
+Results results(const std::string& text, bool route, std::int32_t level) {
+  ScopedValue<std::int32_t> by(fast_factor_degree, route ? 1 : std::numeric_limits<std::int32_t>::max());
+  const detail::ResidueRouteCounts before = detail::residue_routes;
+  Results r;
+  Poly a(text);
+  poly sq = nullptr;
+  factor_poly(a.cell(), &sq, &r.count, false, false, level);
+  r.factors = blocks_of(sq);
+  free_poly(&sq);
+  r.sq_free = sq_free_text(text);
+  r.verdict = irreducible_text(text, level);
+  // The route asked for was the route taken (the decomposition three times,
+  // the factoriser once or twice: the verdict stops at a part that is not
+  // square-free).
+  EXPECT_EQ(detail::residue_routes.factor - before.factor > 0, route) << text;
+  EXPECT_EQ(detail::residue_routes.square_free - before.square_free, route ? 3 : 0) << text;
+  return r;
+}
+
+// Planted factorisations over Z/p: products of random irreducibles of
+// chosen degrees (several of one degree, for the equal-degree stage), with
+// repeated factors and p-th powers, times a unit. Both routes give the same
+// blocks, decomposition and verdict, and the planted factors.
+TEST(Factorisation, ResidueRouteAgreesWithTheTermListMethodOnPlantedProducts) {
+  load_data_tables();
+  std::mt19937_64 rng(test_seed());
+  NodeBalance balance;
+  // Low thresholds: transform products and the half-GCD at small degrees.
+  ScopedValue<std::int32_t> t(dense_transform_length, 1), m(dense_modulus_degree, 33), h(dense_hgcd_degree, 8);
+  for (std::int64_t p : {2, 3, 7, 101, 32003, 65521, 2147483629}) {
+    // Over Z/2 and Z/3 also at level 0 below a field level (random trials
+    // in characteristic 2).
+    for (bool below_field : {false, true}) {
+      if (below_field && p > 3) continue;
+      PolyVars vars = below_field ? PolyVars{"x", "t"} : PolyVars{"x"};
+      ModulusScope ring(static_cast<std::int32_t>(p));
+      std::optional<ModOutScope> rel;
+      if (below_field) {
+        vars.level(2)->field = true;
+        rel.emplace(vars, 2, p == 2 ? "t^2 + t + 1" : "t^2 + 1", true);
+      }
+      const TField F{RefField(p), {}, static_cast<std::uint64_t>(p)};
+      for (int it = 0; it < test_iterations(2); ++it) {
+        std::vector<std::pair<TPoly, std::int32_t>> planted;
+        TPoly a{F.one()};
+        std::size_t total = 0;
+        const std::size_t same = 2 + rng() % 3, d0 = 1 + rng() % 6;
+        for (std::size_t k = 0; k < 7 && total < 60; ++k) {
+          const std::size_t d = k < same ? d0 : 1 + rng() % (p > 101 ? 14 : 25);
+          std::int32_t mult = rng() % 4 == 0 ? 2 : 1;
+          if (p <= 7 && rng() % 5 == 0) mult = static_cast<std::int32_t>(p);
+          TPoly f = random_irreducible(F, rng, d);
+          if (std::any_of(planted.begin(), planted.end(), [&](const auto& x) { return x.first == f; })) continue;
+          for (std::int32_t j = 0; j < mult; ++j) a = tmul(F, a, f);
+          total += d * static_cast<std::size_t>(mult);
+          planted.emplace_back(std::move(f), mult);
+        }
+        TField::E unit = random_elem(F, rng);
+        if (F.is_zero(unit)) unit = F.one();
+        for (auto& c : a) c = F.mul(c, unit);
+        const std::string text = show_poly(Poly::adopt(from_t(F, a)).get());
+        const std::int32_t level = below_field ? 0 : -1;
+        const Results fast = results(text, true, level), part = results(text, false, level);
+        EXPECT_EQ(fast.factors, part.factors) << "p " << p << ": " << text;
+        EXPECT_EQ(fast.count, part.count) << text;
+        EXPECT_EQ(fast.sq_free, part.sq_free) << text;
+        EXPECT_EQ(fast.verdict, part.verdict) << text;
+        Factors want;
+        for (const auto& [f, mult] : planted) want.emplace_back(mult, show_poly(Poly::adopt(from_t(F, f)).get()));
+        std::sort(want.begin(), want.end());
+        Poly in(text);
+        poly sq = nullptr;
+        std::int32_t count = 0;
+        {
+          ScopedValue<std::int32_t> by(fast_factor_degree, 1);
+          factor_poly(in.cell(), &sq, &count, false, false, level);
+        }
+        EXPECT_EQ(list_of(sq), want) << text;
+        free_poly(&sq);
+      }
+    }
+  }
+}
+
+// Equal-degree splitting of larger degrees (the norm products by doubling
+// compositions from degree 9 on, the trace by squarings over Z/2): blocks
+// of three to five irreducibles of one degree, and linear factors and
+// constants, on both routes.
+TEST(Factorisation, EqualDegreeBlocksOfLargerDegreesOnBothRoutes) {
+  load_data_tables();
+  std::mt19937_64 rng(test_seed());
+  NodeBalance balance;
+  PolyVars vars{"x"};
+  for (std::int64_t p : {2, 3, 101, 32003}) {
+    ModulusScope ring(static_cast<std::int32_t>(p));
+    const TField F{RefField(p), {}, static_cast<std::uint64_t>(p)};
+    for (std::size_t d : {9, 13, 17}) {
+      TPoly a{F.one()};
+      Factors want;
+      const std::size_t count = 3 + rng() % 3;
+      std::vector<TPoly> seen;
+      while (seen.size() < count) {
+        TPoly f = random_irreducible(F, rng, d);
+        if (std::find(seen.begin(), seen.end(), f) != seen.end()) continue;
+        a = tmul(F, a, f);
+        want.emplace_back(1, show_poly(Poly::adopt(from_t(F, f)).get()));
+        seen.push_back(std::move(f));
+      }
+      std::sort(want.begin(), want.end());
+      const std::string text = show_poly(Poly::adopt(from_t(F, a)).get());
+      const Results fast = results(text, true, -1), part = results(text, false, -1);
+      EXPECT_EQ(fast.factors, part.factors) << "p " << p << " d " << d;
+      EXPECT_EQ(fast.verdict, "number " + std::to_string(count)) << "p " << p << " d " << d;
+      Poly in(text);
+      poly sq = nullptr;
+      std::int32_t n = 0;
+      factor_poly(in.cell(), &sq, &n, false, false, -1);
+      EXPECT_EQ(list_of(sq), want) << "p " << p << " d " << d;
+      free_poly(&sq);
+    }
+    for (bool route : {true, false}) {
+      ScopedValue<std::int32_t> by(fast_factor_degree, route ? 1 : std::numeric_limits<std::int32_t>::max());
+      EXPECT_EQ(factor_text("x + 1"), "(1, x + 1) #1");
+      EXPECT_EQ(factor_text(p == 2 ? "x^2" : "2*x^2 + 4*x + 2"), p == 2 ? "(2, x) #1" : "(2, x + 1) #1");
+      EXPECT_EQ(factor_text("5"), " #0");
+    }
+  }
+}
+
+// Known answers on both routes: the irreducibility verdicts of products of
+// irreducibles of one degree (the early exit finds all of them at once),
+// of a product whose factors of least degree replace it, and of a square;
+// modulo 32003 at degrees from 40 (the transform products).
+TEST(Factorisation, KnownVerdictsOnBothRoutes) {
+  load_data_tables();
+  PolyVars vars{"x"};
+  std::mt19937_64 rng(test_seed());
+  for (std::int64_t p : {5, 32003}) {
+    ModulusScope ring(static_cast<std::int32_t>(p));
+    const TField F{RefField(p), {}, static_cast<std::uint64_t>(p)};
+    const std::size_t d = p == 5 ? 3 : 20;
+    const TPoly f = random_irreducible(F, rng, d), g = random_irreducible(F, rng, d), h = random_irreducible(F, rng, d);
+    const TPoly small = random_irreducible(F, rng, 2), big = random_irreducible(F, rng, d + 1);
+    const auto text = [&](const TPoly& a) { return show_poly(Poly::adopt(from_t(F, a)).get()); };
+    for (bool route : {true, false}) {
+      ScopedValue<std::int32_t> by(fast_factor_degree, route ? 1 : std::numeric_limits<std::int32_t>::max());
+      EXPECT_EQ(irreducible_text(text(f)), "number 1");
+      EXPECT_EQ(irreducible_text(text(tmul(F, tmul(F, f, g), h))), "number 3");
+      // The factors of least degree, small and x (degree 1 here), together.
+      const TPoly x{F.zero(), F.one()};
+      EXPECT_EQ(irreducible_text(text(tmul(F, tmul(F, small, x), tmul(F, big, f)))), text(x));
+      EXPECT_EQ(irreducible_text(text(tmul(F, tmul(F, small, big), g))), text(small));
+      EXPECT_EQ(irreducible_text(text(tmul(F, f, f))), text(f));
+    }
+  }
+}
+
+// Random polynomials of degree up to 150 by the residue route (default
+// thresholds, so both sides of them): the factors are monic, irreducible by
+// the test's Rabin test, distinct, and multiply back to the input made
+// monic.
+TEST(Factorisation, RandomPolynomialsByTheResidueRouteMultiplyBack) {
+  load_data_tables();
+  std::mt19937_64 rng(test_seed());
+  NodeBalance balance;
+  for (std::int64_t p : {3, 101, 32003, 2147483629}) {
+    PolyVars vars{"x"};
+    ModulusScope ring(static_cast<std::int32_t>(p));
+    const TField F{RefField(p), {}, static_cast<std::uint64_t>(p)};
+    for (int it = 0; it < test_iterations(2); ++it) {
+      const TPoly a = random_monic(F, rng, 20 + rng() % 130);
+      Poly in = Poly::adopt(from_t(F, a));
+      poly sq = nullptr;
+      std::int32_t count = 0;
+      factor_poly(in.cell(), &sq, &count, false, false, -1);
+      TPoly prod{F.one()};
+      std::vector<TPoly> seen;
+      for (poly r = sq; r != nullptr; r = r->next) {
+        const TPoly f = to_t(F, r->pcoef);
+        EXPECT_TRUE(tmonic(F, f) && rabin_irreducible(F, f)) << "p " << p << " factor " << show_poly(r->pcoef);
+        EXPECT_TRUE(std::find(seen.begin(), seen.end(), f) == seen.end()) << show_poly(r->pcoef);
+        seen.push_back(f);
+        for (std::int32_t j = 0; j < r->exp; ++j) prod = tmul(F, prod, f);
+      }
+      EXPECT_EQ(prod, a) << "p " << p;
+      free_poly(&sq);
     }
   }
 }

@@ -187,6 +187,27 @@ TEST_F(GcdStash, AnErrorUnwindingClearsTheCacheAndThePendingCount) {
   }
 }
 
+// An elimination's cache level, given up by an error unwinding through it:
+// the unwind's reset is final outside modular arithmetic, and the guard's
+// pop restores the level where the unwind keeps it.
+TEST_F(GcdStash, AGuardedLevelUnwindsToTheLevelBefore) {
+  ScopedValue<bool> push(errorpush, false);
+  for (bool modular : {false, true}) {
+    std::optional<ModulusScope> scope;
+    if (modular) scope.emplace(7);
+    for (std::int16_t before : {0, 1}) {
+      lookupgcd = before;
+      output_of([&] {
+        GcdStashLevel outer;
+        GcdStashLevel inner;
+        error(22, &token);
+      });
+      EXPECT_EQ(lookupgcd, modular ? before : 0) << modular << " " << before;
+    }
+    lookupgcd = 0;
+  }
+}
+
 TEST_F(GcdStash, SameAnswersWithTheCacheOnAndOff) {
   ModulusScope scope(65521);
   const RefField f(65521);

@@ -8,6 +8,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
+#include <climits>
+#include <functional>
 #include <memory>
 #include <random>
 #include <vector>
@@ -20,6 +23,10 @@
 #include "numbers/freelists.h"
 #include "support/bigref.h"
 #include "support/output_capture.h"
+#include "core/error_codes.h"
+#include "core/thresholds.h"
+#include "support/data_tables.h"
+#include "support/node_accounting.h"
 #include "toplevel/start_tables.h"
 #include "toplevel/state.h"
 
@@ -69,14 +76,19 @@ M random_int(std::mt19937_64& rng, std::size_t r, std::size_t c, int bits) {
   return m;
 }
 
-// The matrix as a dense named array on one page of the store, or sparse.
+// The matrix as a dense named array on pages of its own, or sparse.
 struct Array {
   arrnode q{};
-  storerec page{};
-  ScopedValue<storeptr> first{arp[0], &page};
+  std::vector<std::unique_ptr<storerec>> pages;
+  std::vector<storeptr> saved;
   std::vector<Value> vals;
   std::int32_t rows, cols;
   Array(const M& a, bool sparse) : rows(std::int32_t(a.size())), cols(std::int32_t(a[0].size())) {
+    for (std::int32_t p = 0; p * page_cells < rows * cols; ++p) {
+      pages.push_back(std::make_unique<storerec>());
+      saved.push_back(arp[p]);
+      arp[p] = pages.back().get();
+    }
     q.rows = rows;
     q.start = 0;
     q.stop = rows * cols - 1;
@@ -85,7 +97,7 @@ struct Array {
     for (std::int32_t r = 0; r < rows; ++r)
       for (std::int32_t c = 0; c < cols; ++c) {
         vals.push_back(Value::number(a[r][c]));
-        page.cell[r + c * rows] = vals.back().get();
+        *arp_cell(r + c * rows) = vals.back().get();
         if (!a[r][c].is_zero()) m.at(r, c) = Value::number(a[r][c]);
       }
     if (sparse) q.spar = to_sparse(m);
@@ -93,6 +105,7 @@ struct Array {
   ~Array() {
     free_sparse(&q.spar, rows, true);
     special_free(&q.sizearr);
+    for (std::size_t p = 0; p < pages.size(); ++p) arp[p] = saved[p];
   }
   M read() const {
     M h = zeros(rows, cols);
@@ -104,7 +117,7 @@ struct Array {
           if (m.get(r, c) != nullptr) h[r][c] = number_value(m.get(r, c)->ncoef);
     } else {
       for (std::int32_t r = 0; r < rows; ++r)
-        for (std::int32_t c = 0; c < cols; ++c) h[r][c] = number_value(page.cell[r + c * rows]->ncoef);
+        for (std::int32_t c = 0; c < cols; ++c) h[r][c] = number_value((*arp_cell(r + c * rows))->ncoef);
     }
     return h;
   }
@@ -115,12 +128,16 @@ struct Form {
   std::int32_t rank;
 };
 
-// The Hermite (smith false) or Smith form of a with all four transforms.
-Form normal_form(const M& a, bool sparse, bool smith, const BigRef* pd = nullptr) {
+// The Hermite (smith false) or Smith form of a with all four transforms
+// (or none).
+Form normal_form(const M& a, bool sparse, bool smith, const BigRef* pd = nullptr,
+                 bool transforms = true) {
   Array arr(a, sparse);
   const std::int32_t r = arr.rows, c = arr.cols;
-  const bool want[6] = {true, true, true, true, false, false};
-  std::unique_ptr<workarray> w[4] = {fresh_work(), fresh_work(), fresh_work(), fresh_work()};
+  const bool want[6] = {transforms, transforms, transforms, transforms, false, false};
+  std::unique_ptr<workarray> w[4];
+  for (auto& x : w)
+    if (transforms && !sparse) x = fresh_work();
   sparseptr aux[4] = {nullptr, nullptr, nullptr, nullptr};
   imptr pdn = pd != nullptr ? from_ref(*pd) : nullptr;
   Value n = Value::number(0);
@@ -134,7 +151,7 @@ Form normal_form(const M& a, bool sparse, bool smith, const BigRef* pd = nullptr
   Form f{arr.read(), {}, {}, {}, {}, std::int32_t(number_value(n->ncoef).to_int64())};
   const std::int32_t size[4] = {r, c, r, c};
   M* out[4] = {&f.alpha, &f.beta, &f.alphinv, &f.betinv};
-  for (int t = 0; t < 4; ++t) {
+  for (int t = 0; t < 4 && transforms; ++t) {
     const std::int32_t s = size[t];
     *out[t] = zeros(s, s);
     if (sparse) {
@@ -214,6 +231,7 @@ class NormalForms : public MatrixTest {
   void SetUp() override {
     MatrixTest::SetUp();
     allocate_work_areas();
+    load_data_tables();
   }
   ScopedValue<std::int32_t> half_{wanthalf, 1};
 };
@@ -450,6 +468,311 @@ TEST_F(NormalForms, TooManySparseRowsRefused) {
   EXPECT_EQ(number_value(n->ncoef), BigRef(5));
   free_sparse(&q.spar, rows, true);
   special_free(&q.sizearr);
+}
+
+// ---- The route modulo the determinant ------------------------------------------------------
+
+// One route for a scope: the Euclidean elimination without a budget worth
+// the name, or the bounded route at once.
+struct Route {
+  ScopedValue<std::int32_t> side, fill, budget;
+  explicit Route(bool bounded)
+      : side{normal_form_direct_side, bounded ? 0 : INT32_MAX},
+        fill{normal_form_sparse_fill, 0},
+        budget{normal_form_budget_bits, 1 << 20} {}
+};
+
+// The dense normalisation of a sparse elimination's Hermite form: entries
+// left of each pivot into [0, pivot) by column operations.
+M reduce_left(M h, std::int32_t rank) {
+  for (std::int32_t i = 0; i < rank; ++i)
+    for (std::int32_t j = 0; j < i; ++j) {
+      BigRef q = h[i][j] / h[i][i];
+      if ((h[i][j] - q * h[i][i]).negative()) q = q - BigRef(1);
+      if (q.is_zero()) continue;
+      for (auto& row : h) row[j] = row[j] - q * row[i];
+    }
+  return h;
+}
+
+// det a modulo a word prime p, by the test's own elimination.
+std::uint64_t det_mod(const M& a, std::uint64_t p) {
+  const std::size_t n = a.size();
+  std::vector<std::vector<std::uint64_t>> m(n, std::vector<std::uint64_t>(n));
+  for (std::size_t i = 0; i < n; ++i)
+    for (std::size_t j = 0; j < n; ++j) m[i][j] = std::uint64_t(mod(a[i][j], BigRef(std::int64_t(p))).to_int64());
+  std::uint64_t d = 1;
+  for (std::size_t k = 0; k < n; ++k) {
+    std::size_t r = k;
+    while (r < n && m[r][k] == 0) ++r;
+    if (r == n) return 0;
+    if (r != k) std::swap(m[r], m[k]), d = p - d;
+    d = d * m[k][k] % p;
+    std::uint64_t inv = 1;
+    for (std::uint64_t b = m[k][k], e = p - 2; e != 0; e >>= 1, b = b * b % p)
+      if (e & 1) inv = inv * b % p;
+    for (std::size_t i = k + 1; i < n; ++i) {
+      const std::uint64_t f = m[i][k] * inv % p;
+      for (std::size_t j = k; j < n; ++j) m[i][j] = (m[i][j] + (p - f) * m[k][j]) % p;
+    }
+  }
+  return d;
+}
+
+// The product of the first rank diagonal entries is +-det a modulo a few
+// word primes.
+::testing::AssertionResult diagonal_is_det(const M& a, const Form& f) {
+  const BigRef prod = pivot_product(f);
+  for (std::uint64_t p : {1000003ull, 998244353ull, 2147483629ull}) {
+    const std::uint64_t d = det_mod(a, p), x = std::uint64_t(mod(prod, BigRef(std::int64_t(p))).to_int64());
+    if (x != d && (x + d) % p != 0) return ::testing::AssertionFailure() << "modulo " << p;
+  }
+  return ::testing::AssertionSuccess();
+}
+
+// A random matrix of the kinds the route must handle: entries in
+// [-99, 99], a planted rank (products of two thin factors), long entries,
+// a common factor.
+M random_kind(std::mt19937_64& rng, std::size_t r, std::size_t c, int kind) {
+  if (kind == 1) {  // rank below min(r, c)
+    const std::size_t k = 1 + rng() % std::min(r, c);
+    return mul(random_int(rng, r, k, 2), random_int(rng, k, c, 2));
+  }
+  M a = random_int(rng, r, c, kind == 2 ? 30 : 6);
+  if (kind == 3)
+    for (auto& row : a)
+      for (auto& x : row) x = x * BigRef(6);
+  return a;
+}
+
+TEST_F(NormalForms, BoundedRouteAgreesWithTheElimination) {
+  // Given the elimination's row order the Hermite form is unique: the
+  // bounded route on alpha*A gives exactly the elimination's form (the
+  // sparse one after its entries are brought into [0, pivot)); the Smith
+  // form is unique outright.
+  std::mt19937_64 rng(4749);
+  for (int round = 0; round < 24; ++round) {
+    const std::size_t r = 1 + rng() % 7, c = 1 + rng() % 7;
+    const M a = random_kind(rng, r, c, round % 4);
+    for (bool sparse : {false, true}) {
+      Form part, part_smith;
+      {
+        Route route(false);
+        part = normal_form(a, sparse, false);
+        part_smith = normal_form(a, sparse, true);
+      }
+      const M pa = mul(part.alpha, a);
+      Route route(true);
+      const Form mine = normal_form(pa, sparse, false);
+      EXPECT_EQ(mine.alpha, ident(r)) << "round " << round;
+      EXPECT_EQ(mine.h, sparse ? reduce_left(part.h, part.rank) : part.h) << "round " << round << " sparse " << sparse;
+      EXPECT_TRUE(transforms_hold(pa, mine)) << "round " << round;
+      const Form smith = normal_form(a, sparse, true);
+      EXPECT_EQ(smith.h, part_smith.h) << "round " << round;
+      EXPECT_TRUE(transforms_hold(a, smith)) << "round " << round;
+      EXPECT_EQ(normal_form(a, sparse, true, nullptr, false).h, smith.h);
+    }
+  }
+}
+
+TEST_F(NormalForms, BoundedRouteKnownForms) {
+  Route route(true);
+  const struct {
+    M a, h;
+    bool smith;
+  } table[] = {
+      {{{2, 4}, {1, 3}}, {{2, 0}, {0, 1}}, false},
+      {{{3, 1}, {0, 2}}, {{1, 0}, {2, 6}}, false},
+      {{{1, 2}, {2, 4}}, {{1, 0}, {2, 0}}, false},
+      {{{6, 4, 9}}, {{1, 0, 0}}, false},
+      {{{6}, {4}, {9}}, {{6}, {4}, {9}}, false},
+      {{{-5}}, {{5}}, false},
+      {{{2, 4, 4}, {-6, 6, 12}, {10, -4, -16}}, {{2, 0, 0}, {0, 6, 0}, {0, 0, 12}}, true},
+      {{{0, 3}, {2, 0}}, {{1, 0}, {0, 6}}, true},
+      {{{4, 6}, {6, 9}}, {{1, 0}, {0, 0}}, true},
+  };
+  for (bool sparse : {false, true})
+    for (const auto& t : table) {
+      const Form f = normal_form(t.a, sparse, t.smith);
+      EXPECT_EQ(f.h, t.h);
+      EXPECT_TRUE(transforms_hold(t.a, f));
+    }
+  EXPECT_EQ(normal_form(zeros(2, 3), false, false).rank, 0);
+  EXPECT_EQ(normal_form(zeros(3, 2), true, true).rank, 0);
+}
+
+TEST_F(NormalForms, LargeFormsByInvariants) {
+  // Sides the Euclidean elimination cannot finish, through the drivers as
+  // the built-ins call them: the shape, the identities of the transforms
+  // (which give the lattice both ways), the same form without them, and
+  // the diagonal against the test's own determinant modulo primes.
+  std::mt19937_64 rng(4750);
+  const struct {
+    std::size_t r, c;
+    bool singular, sparse;
+  } cases[] = {{100, 100, false, false}, {60, 60, true, false}, {36, 64, false, false},
+               {64, 36, true, false},    {50, 50, false, true}, {40, 56, true, true}};
+  for (const auto& k : cases) {
+    M a = random_int(rng, k.r, k.c, 6);
+    for (auto& row : a)
+      for (auto& x : row) x = x % BigRef(100);
+    if (k.singular)  // a row that is a combination of two others
+      for (std::size_t j = 0; j < k.c; ++j) a[k.r / 2][j] = a[0][j] * BigRef(3) - a[k.r - 1][j];
+    const std::int32_t rank = std::int32_t(std::min(k.r, k.c)) - (k.singular && k.r <= k.c ? 1 : 0);
+    for (bool smith : {false, true}) {
+      const Form f = normal_form(a, k.sparse, smith);
+      const Form bare = normal_form(a, k.sparse, smith, nullptr, false);
+      EXPECT_EQ(f.rank, rank) << k.r << "x" << k.c;
+      EXPECT_EQ(bare.h, f.h) << k.r << "x" << k.c;
+      EXPECT_TRUE(smith ? smith_shape(f) : hermite_shape(f, false)) << k.r << "x" << k.c;
+      EXPECT_TRUE(transforms_hold(a, f)) << k.r << "x" << k.c << " smith " << smith;
+      if (k.r == k.c && !k.singular) {
+        EXPECT_TRUE(diagonal_is_det(a, f));
+      }
+    }
+  }
+}
+
+TEST_F(NormalForms, SmithDiagonalFromMinors) {
+  // d_0 d_1 ... d_(k-1) = the gcd of the k x k minors, by the test's own
+  // minors, on small matrices through both routes.
+  std::mt19937_64 rng(4751);
+  auto minors_gcd = [](const M& a, std::size_t k) {
+    BigRef g = 0;
+    const std::size_t r = a.size(), c = a[0].size();
+    std::vector<std::size_t> rs(k), cs(k);
+    std::function<void(std::size_t, std::size_t, std::size_t, std::size_t)> pick =
+        [&](std::size_t i, std::size_t from_r, std::size_t j, std::size_t from_c) {
+          if (i < k) {
+            for (std::size_t x = from_r; x < r; ++x) rs[i] = x, pick(i + 1, x + 1, j, from_c);
+            return;
+          }
+          if (j < k) {
+            for (std::size_t y = from_c; y < c; ++y) cs[j] = y, pick(i, from_r, j + 1, y + 1);
+            return;
+          }
+          M m = zeros(k, k);
+          for (std::size_t u = 0; u < k; ++u)
+            for (std::size_t v = 0; v < k; ++v) m[u][v] = a[rs[u]][cs[v]];
+          g = BigRef::gcd(g, det(m));
+        };
+    pick(0, 0, 0, 0);
+    return g;
+  };
+  for (int round = 0; round < 12; ++round) {
+    const std::size_t r = 2 + rng() % 4, c = 2 + rng() % 4;
+    const M a = random_kind(rng, r, c, round % 4 == 2 ? 0 : round % 4);
+    for (bool bounded : {false, true}) {
+      Route route(bounded);
+      const Form f = normal_form(a, round % 2 == 1, true);
+      BigRef prod = 1;
+      for (std::size_t k = 1; k <= std::min(r, c); ++k) {
+        if (std::int32_t(k) <= f.rank) prod = prod * f.h[k - 1][k - 1];
+        EXPECT_EQ(std::int32_t(k) <= f.rank ? prod : BigRef(0), minors_gcd(a, k)) << "round " << round;
+      }
+    }
+  }
+}
+
+TEST_F(NormalForms, BudgetSendsTheSwellingAway) {
+  // With a budget of one Hadamard bound an 8 x 8 elimination swells past it
+  // and the bounded route answers, with its own row order; a diagonal
+  // matrix stays within and keeps the elimination's form.
+  std::mt19937_64 rng(4752);
+  const M a = random_int(rng, 8, 8, 6);
+  Form budgeted, direct;
+  {
+    ScopedValue<std::int32_t> side{normal_form_direct_side, INT32_MAX}, budget{normal_form_budget_bits, 1};
+    budgeted = normal_form(a, false, false);
+  }
+  {
+    Route route(true);
+    direct = normal_form(a, false, false);
+  }
+  EXPECT_EQ(budgeted.h, direct.h);
+  EXPECT_EQ(budgeted.alpha, direct.alpha);
+  EXPECT_TRUE(transforms_hold(a, budgeted));
+  ScopedValue<std::int32_t> side{normal_form_direct_side, INT32_MAX}, budget{normal_form_budget_bits, 1};
+  const Form d = normal_form({{0, 3}, {2, 0}}, false, false);
+  EXPECT_EQ(d.h, (M{{2, 0}, {0, 3}}));
+  EXPECT_EQ(d.alpha, (M{{0, 1}, {1, 0}}));
+}
+
+// The entries of a matrix as (row, column, residues modulo two primes),
+// read from the limbs (long entries read back in linear time).
+std::vector<std::array<std::int64_t, 4>> fingerprint(const Array& arr) {
+  std::vector<std::array<std::int64_t, 4>> out;
+  auto add = [&out](std::int32_t r, std::int32_t c, imptr x) {
+    std::int64_t m1 = 0, m2 = 0;
+    for (numptr l = x->head; l != nullptr; l = l->next) {
+      m1 = (m1 * (std::int64_t{1} << 28) + l->value) % 1000003;
+      m2 = (m2 * (std::int64_t{1} << 28) + l->value) % 998244353;
+    }
+    if (m1 != 0 || m2 != 0) out.push_back({r, c, m1, m2});
+  };
+  if (arr.q.spar != nullptr) {
+    for (std::int32_t r = 1; r <= arr.rows; ++r)
+      for (colm_ptr e = *sparse_row(arr.q.spar, r); e != nullptr; e = e->next) add(r - 1, e->coord - 1, e->val->ncoef);
+  } else {
+    for (std::int32_t c = 0; c < arr.cols; ++c)
+      for (std::int32_t r = 0; r < arr.rows; ++r) add(r, c, (*arp_cell(r + c * arr.rows))->ncoef);
+  }
+  return out;
+}
+
+TEST_F(NormalForms, SideTwentyKeepsTheElimination) {
+  // Up to side 20 with entries in [-99, 99] the budget lets the
+  // elimination finish: the forms (and its row order) are its own.
+  std::mt19937_64 rng(4753);
+  for (bool sparse : {false, true}) {
+    M a = random_int(rng, 20, 20, 7);
+    for (auto& row : a)
+      for (auto& x : row) x = x % BigRef(100);
+    const Form f = normal_form(a, sparse, false, nullptr, false);
+    Route route(false);
+    EXPECT_EQ(f.h, normal_form(a, sparse, false, nullptr, false).h) << "sparse " << sparse;
+  }
+}
+
+TEST_F(NormalForms, FailurePartWayLeavesTheMatrix) {
+  // det = -X Y has more limbs than a number may hold: the elimination
+  // fails in its first product, the bounded route when it would store the
+  // form. Either way the error unwinds, the matrix is as it was and no
+  // node is left behind.
+  const BigRef x = BigRef::pow2(28 * 17000) + BigRef(5);
+  const M a = {{1, x}, {x, 0}};
+  for (bool bounded : {false, true})
+    for (bool sparse : {false, true})
+      for (bool smith : {false, true}) {
+        Route route(bounded);
+        Array arr(a, sparse);
+        const auto before = fingerprint(arr);
+        NodeBalance balance;
+        const bool want[6] = {true, true, true, true, false, false};
+        std::unique_ptr<workarray> w[4];
+        for (auto& p : w)
+          if (!sparse) p = fresh_work();
+        sparseptr aux[4] = {nullptr, nullptr, nullptr, nullptr};
+        Value n = Value::number(7);
+        bool unwound = false;
+        const std::string out = output_of(
+            [&] {
+              if (smith)
+                intnormal(n.cell(), &arr.q, want, w[0].get(), w[1].get(), w[2].get(), w[3].get(), false,
+                          nullptr, aux, 83);
+              else
+                intcolred(n.cell(), &arr.q, want, w[0].get(), w[1].get(), w[2].get(), w[3].get(), aux,
+                          false, nullptr);
+            },
+            &unwound);
+        EXPECT_TRUE(unwound && reports(out, number_too_long_error)) << bounded << sparse << smith;
+        EXPECT_EQ(fingerprint(arr), before) << bounded << sparse << smith;
+        EXPECT_EQ(number_value(n->ncoef), BigRef(7));
+        for (int t = 0; t < 4; ++t) {
+          if (!sparse) free_cells(w[t].get(), 4);
+          free_sparse(&aux[t], 2, true);
+        }
+      }
 }
 
 }  // namespace

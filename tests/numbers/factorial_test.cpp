@@ -19,6 +19,9 @@
 #include "core/globals.h"
 #include "core/jumps.h"
 #include "core/mode_guard.h"
+#include "core/thresholds.h"
+#include "numbers/bigint.h"
+#include "numbers/bigint_divide.h"
 #include "numbers/freelists.h"
 #include "support/bigref.h"
 #include "support/data_tables.h"
@@ -191,6 +194,52 @@ TEST_F(Factorials, BigIntegersFarAboveTheTable) {
     SCOPED_TRACE(n);
     ASSERT_TRUE(valid_bigint(x));
     EXPECT_EQ(x.value(), ref_factorial(n));
+  }
+}
+
+TEST_F(Factorials, WordAndPrimePowerRoutesAgreeWithTheProductTree) {
+  // The product tree on limbs from the table point (the routes' base case),
+  // the product of packed words, and the prime powers, on both sides of
+  // their thresholds and of the table points; the first also against the
+  // reference below 1000.
+  NodeBalance balance;
+  std::mt19937_64 rng(test_seed() + 60);
+  std::vector<std::int32_t> args{3, 4, 9, 10, 11, 16, 17, 26, 27, 209, 210, 211, 226, 227, 799, 800, 801};
+  for (int i = 0; i < test_iterations(6); ++i) args.push_back(static_cast<std::int32_t>(rng() % 6000));
+  const std::int32_t never = INT32_MAX;
+  for (std::int32_t n : args) {
+    SCOPED_TRACE(n);
+    Num tree(n), words(n), primes(n), standard(n);
+    {
+      ScopedValue<std::int32_t> w(word_factorial_factors, never), p(prime_factorial_limit, never);
+      factorial(tree);
+    }
+    {
+      ScopedValue<std::int32_t> w(word_factorial_factors, 1), p(prime_factorial_limit, never);
+      factorial(words);
+    }
+    {
+      ScopedValue<std::int32_t> p(prime_factorial_limit, 3);
+      factorial(primes);
+    }
+    factorial(standard);
+    ASSERT_TRUE(valid_bigint(words));
+    ASSERT_TRUE(valid_bigint(primes));
+    ASSERT_TRUE(spec_equal(words, tree));
+    ASSERT_TRUE(spec_equal(primes, tree));
+    ASSERT_TRUE(spec_equal(standard, tree));
+    if (n < 1000) {
+      ASSERT_EQ(tree.value(), ref_factorial(n));
+    }
+  }
+  // n! / (n - 1)! = n where the routes change.
+  for (std::int32_t n : {800, 2001, 4097}) {
+    Num a(n), b(n - 1), q, r;
+    factorial(a);
+    factorial(b);
+    divide(a, b, q, r);
+    EXPECT_EQ(q.value(), BigRef(n));
+    EXPECT_EQ(r.value(), BigRef(0));
   }
 }
 

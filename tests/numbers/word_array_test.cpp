@@ -40,14 +40,14 @@ BigRef shaped(std::mt19937_64& rng, int limbs) {
   }
 }
 
-// The product by both routes: the word route with the given Karatsuba
-// cut-off, and the limb route.
-void check_product(const BigRef& a, const BigRef& b, std::int32_t kara) {
+// The product by both routes: the word route with the given Karatsuba and
+// Toom-3 cut-offs, and the limb route.
+void check_product(const BigRef& a, const BigRef& b, std::int32_t kara, std::int32_t toom) {
   SCOPED_TRACE("sizes " + std::to_string(a.bit_length()) + " x " + std::to_string(b.bit_length()) +
-               " bits, word Karatsuba from " + std::to_string(kara));
+               " bits, word Karatsuba from " + std::to_string(kara) + ", Toom-3 from " + std::to_string(toom));
   Num x(a), y(b), wide, base;
   {
-    ScopedValue<std::int32_t> on(wide_mult_limbs, 1), k(wide_karatsuba_words, kara);
+    ScopedValue<std::int32_t> on(wide_mult_limbs, 1), k(wide_karatsuba_words, kara), t(wide_toom3_words, toom);
     fast_mult(x, y, wide);
   }
   {
@@ -63,7 +63,8 @@ void check_product(const BigRef& a, const BigRef& b, std::int32_t kara) {
 TEST(WideProducts, AgreeWithTheLimbRoutesOnBothSidesOfEveryCutOff) {
   NodeBalance balance;
   std::mt19937_64 rng(test_seed());
-  for (std::int32_t kara : {2, 3, 5, 24, never}) {
+  const std::int32_t cutoffs[][2] = {{2, 3}, {3, never}, {5, 6}, {5, never}, {24, 40}, {32, 160}, {never, never}};
+  for (const auto& [kara, toom] : cutoffs) {
     for (int i = 0; i < test_iterations(30); ++i) {
       const int na = 1 + static_cast<int>(rng() % 160);
       int nb = 1 + static_cast<int>(rng() % 160);
@@ -71,7 +72,7 @@ TEST(WideProducts, AgreeWithTheLimbRoutesOnBothSidesOfEveryCutOff) {
       if (i % 7 == 0) nb = na;                    // equal
       const BigRef a = i % 2 ? -shaped(rng, na) : shaped(rng, na);
       const BigRef b = shaped(rng, nb);
-      check_product(a, b, kara);
+      check_product(a, b, kara, toom);
       if (HasFatalFailure()) return;
     }
   }
@@ -119,6 +120,27 @@ void check_division(const BigRef& n, const BigRef& d, std::int32_t rec) {
     ASSERT_EQ(r3.value(), r);
   }
   ASSERT_EQ(x.value(), n);
+}
+
+TEST(WideProducts, SquaresAgreeWithProducts) {
+  // wsqr against the schoolbook product of the operand by itself, by rows,
+  // Karatsuba's recursion and Toom-3 from every cut-off, across lengths
+  // around them; all-ones words are the carries' worst case.
+  std::mt19937_64 rng(test_seed() + 64);
+  const std::int32_t cutoffs[][2] = {{2, 3}, {3, never}, {32, 40}, {32, 160}, {never, never}};
+  for (const auto& [kara, toom] : cutoffs) {
+    ScopedValue<std::int32_t> k(wide_karatsuba_words, kara), t(wide_toom3_words, toom);
+    for (int n : {1, 2, 3, 4, 5, 7, 9, 10, 31, 32, 33, 63, 64, 65, 100, 161, 257, 500}) {
+      SCOPED_TRACE("n = " + std::to_string(n) + ", Karatsuba from " + std::to_string(kara) +
+                   ", Toom-3 from " + std::to_string(toom));
+      std::vector<detail::word> a(static_cast<std::size_t>(n));
+      for (auto& w : a) w = rng() % 4 == 0 ? ~detail::word{0} : rng();
+      std::vector<detail::word> sq(2 * a.size()), pr(2 * a.size());
+      detail::wsqr(sq.data(), a.data(), n);
+      detail::wmul_rows(pr.data(), a.data(), n, a.data(), n);
+      ASSERT_EQ(sq, pr);
+    }
+  }
 }
 
 TEST(WideDivision, AgreesWithTheLimbRouteOnBothSidesOfEveryCutOff) {

@@ -5,7 +5,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
+#include <cstdlib>
 #include <random>
 #include <string>
 
@@ -85,7 +87,7 @@ TEST_F(FlatMultTest, AgreesWithTheTermByTermProductInEveryRingAndSummation) {
     // Cell widths: always the heap, a low part of one level at most, the default.
     for (std::int32_t bits : {0, 4, 9, 16}) {
       ScopedValue<std::int32_t> cells(flat_cell_bits, bits);
-      for (std::int32_t ratio : {0, 4}) {
+      for (std::int32_t ratio : {0, 4, 1 << 20}) {
         ScopedValue<std::int32_t> scan(flat_scan_ratio, ratio);
         for (int i = 0; i < test_iterations(8); ++i) {
           const int limbs = (i % 3 == 0) ? 3 : 1;  // big coefficients now and then
@@ -105,6 +107,89 @@ TEST_F(FlatMultTest, AgreesWithTheTermByTermProductInEveryRingAndSummation) {
   EXPECT_GT(flat_mult_methods.big_coefficients, before.big_coefficients);
 }
 
+// The planted sums of K products on one term: a = c sum x^i y^(K-1-i),
+// b = d sum x^(K-1-j) y^j (signs alternating in b when `alternate`), every
+// pair i = j landing on x^(K-1) y^(K-1).
+void planted(int K, const BigRef& c, const BigRef& d, bool alternate, RefPoly& a, RefPoly& b) {
+  a = RefPoly(4);
+  b = RefPoly(4);
+  for (int i = 0; i < K; ++i) {
+    a.add_term({i, K - 1 - i, 0, 0}, c);
+    b.add_term({K - 1 - i, i, 0, 0}, alternate && i % 2 ? BigRef(0) - d : d);
+  }
+}
+
+TEST_F(FlatMultTest, AccumulatorsAtTheWordBoundAndPackingAtSixtyFourBits) {
+  NodeBalance balance;
+  const flat_mult_counts before = flat_mult_methods;
+  // Both summations, and the chunks of one level, of two, of all.
+  auto both_ways = [&](Ring ring, const RefPoly& a, const RefPoly& b, const std::string& what) {
+    for (std::int32_t ratio : {0, 1 << 20}) {
+      for (std::int32_t bits : {4, 7, 16}) {
+        ScopedValue<std::int32_t> scan(flat_scan_ratio, ratio), cells(flat_cell_bits, bits);
+        check_flat(ring, a, b, nilpol, what + ", ratio " + std::to_string(ratio) + ", cells 2^" + std::to_string(bits));
+      }
+    }
+  };
+  RefPoly a, b;
+  {
+    // Integers: K (2^30 - 1)^2 stays in one word for K = 7 (3 + 30 + 30
+    // bits), not for K = 8 and 15 (the last passes 2^63); two-limb
+    // coefficients take 128 bits.
+    RingScope z(Ring::integers);
+    const BigRef c30 = BigRef::pow2(30) - BigRef(1);
+    const BigRef c56 = BigRef::pow2(56) - BigRef(1);
+    for (int K : {7, 8, 15}) {
+      for (bool alternate : {false, true}) {
+        planted(K, c30, c30, alternate, a, b);
+        both_ways(Ring::integers, a, b, "K = " + std::to_string(K) + " of 2^30 - 1");
+        planted(K, c56, BigRef(0) - c56, alternate, a, b);
+        both_ways(Ring::integers, a, b, "K = " + std::to_string(K) + " of 2^56 - 1");
+      }
+    }
+  }
+  {
+    // Residues modulo 2147483629: three products of (p - 1)^2 fit a word,
+    // four do not.
+    RingScope mod(Ring::mod_big);
+    const BigRef top(2147483628);
+    for (int K : {3, 4, 5}) {
+      planted(K, top, top, false, a, b);
+      both_ways(Ring::mod_big, a, b, "K = " + std::to_string(K) + " of p - 1");
+    }
+  }
+  {
+    // Exponent sums of 16 bits at every level (65535) fill the key; one sum
+    // of 17 bits does not fit, and the flat product refuses.
+    RingScope z(Ring::integers);
+    RefPoly f(4), g(4);
+    f.add_term({40000, 30000, 65000, 1}, BigRef(3));
+    f.add_term({1, 2, 0, 32768}, BigRef(-5));
+    f.add_term({0, 0, 0, 0}, BigRef(7));
+    g.add_term({25535, 35535, 0, 32767}, BigRef(11));
+    g.add_term({0, 1, 535, 0}, BigRef(-1));
+    g.add_term({2, 0, 1, 0}, BigRef(2));
+    Poly pf(f), pg(g);
+    for (std::int32_t ratio : {0, 1 << 20}) {
+      ScopedValue<std::int32_t> scan(flat_scan_ratio, ratio);
+      Poly r;
+      ASSERT_TRUE(flat_poly_mult(pf, pg, r.cell(), nilpol));
+      ASSERT_TRUE(valid_poly(r));
+      ASSERT_EQ(read_poly(r), f * g);
+      ASSERT_EQ(read_poly(r), base_product(pf, pg, nilpol));
+    }
+    RefPoly h = g;
+    h.add_term({0, 0, 536, 0}, BigRef(1));
+    Poly ph(h), r("7");
+    EXPECT_FALSE(flat_poly_mult(pf, ph, r.cell(), nilpol));
+    EXPECT_EQ(dump_poly(r), "7");
+    poly_mult(pf, ph, r.cell(), nilpol);
+    EXPECT_EQ(read_poly(r), f * h);
+  }
+  EXPECT_GT(flat_mult_methods.dense_cells, before.dense_cells);
+  EXPECT_GT(flat_mult_methods.heap, before.heap);
+}
+
 TEST_F(FlatMultTest, CompositeModulusProductsThatVanish) {
   ModulusScope mod(6, false);
   NodeBalance balance;
@@ -121,22 +206,40 @@ TEST_F(FlatMultTest, CompositeModulusProductsThatVanish) {
 TEST_F(FlatMultTest, WideAccumulatorsAtTheirBound) {
   // Every product of a_i = c x^i y^(K-i) and b_j = c x^(K-j) y^j with i = j
   // lands on x^K y^K: K + 1 products of (2^56 - 1)^2 on one term, and the
-  // signs alternate in a second pair.
+  // signs alternate in a second pair. The term x^(K+d) y^(K-d) sums the
+  // products with i - j = d, so its coefficient is c^2 times a count of
+  // signs: a closed form that needs no product of long references, which
+  // keeps the largest K affordable under the sanitizer.
   NodeBalance balance;
+  RingScope scope(Ring::integers);
   const BigRef c = BigRef(std::int64_t{1} << 56) - BigRef(1);
   for (int K : {1, 200, 700}) {
     SCOPED_TRACE(K);
-    RefPoly a(4), b(4), e(4);
+    RefPoly a(4), b(4), e(4), same(4), alternating(4);
     for (int i = 0; i <= K; ++i) {
       RefPoly::Exps x{i, K - i, 0, 0}, y{K - i, i, 0, 0};
       a.add_term(x, c);
       b.add_term(y, i % 2 ? c : BigRef(0) - c);
       e.add_term(y, c);
     }
+    for (int d = -K; d <= K; ++d) {
+      std::int64_t signs = 0;
+      for (int j = std::max(0, -d); j <= K && j + d <= K; ++j) signs += j % 2 ? 1 : -1;
+      const RefPoly::Exps m{K + d, K - d, 0, 0};
+      same.add_term(m, c * c * BigRef(K + 1 - std::abs(d)));
+      if (signs != 0) alternating.add_term(m, c * c * BigRef(signs));
+    }
     for (std::int32_t bits : {0, 16}) {
       ScopedValue<std::int32_t> cells(flat_cell_bits, bits);
-      check_flat(Ring::integers, a, e, nilpol, "same signs");
-      check_flat(Ring::integers, a, b, nilpol, "alternating signs");
+      if (K <= 200) {
+        check_flat(Ring::integers, a, e, nilpol, "same signs");
+        check_flat(Ring::integers, a, b, nilpol, "alternating signs");
+      }
+      Poly n(a), m(e), m2(b), r;
+      ASSERT_TRUE(flat_poly_mult(n, m, r.cell(), nilpol));
+      ASSERT_EQ(read_poly(r), same);
+      ASSERT_TRUE(flat_poly_mult(n, m2, r.cell(), nilpol));
+      ASSERT_EQ(read_poly(r), alternating);
     }
   }
 }

@@ -1,0 +1,368 @@
+// Exact solutions scaled by the determinant, for the normal forms modulo a
+// determinant (see matrix/det_services.h).
+//
+// X = d S^-1 V is an integer matrix when d = |det S|, each entry a
+// determinant of S with one column replaced (Cramer), so |X_ij| is below
+// the product of S's column norms times the norm of V's column j. Small
+// entries: S^-1 V is lifted p-adically from one LU modulo a prime below
+// 2^21 (residues held in doubles, as in the divisor route of the
+// determinant) until p^K exceeds twice that bound, and X = d x mod p^K in
+// the symmetric range. Larger entries: X modulo word primes by elimination
+// there, joined by Chinese remaindering.
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <vector>
+
+#include "det/divisor_determ.h"
+#include "det/int_images.h"
+#include "det/int_routes.h"
+#include "numbers/bigint.h"
+#include "matrix/det_services.h"
+#include "numbers/node_handles.h"
+
+namespace tavrin {
+
+namespace {
+
+// Primes downwards from below `top`, generated once per top.
+std::uint32_t prime_below(std::uint32_t top, std::size_t k) {
+  static std::vector<std::uint32_t> small, large;
+  std::vector<std::uint32_t>& list = top == (1u << 21) ? small : large;
+  while (list.size() <= k) {
+    std::uint32_t c = list.empty() ? top - 1 : list.back() - 2;
+    for (;; c -= 2) {
+      bool prime = true;
+      for (std::uint32_t f = 3; f * f <= c; f += 2)
+        if (c % f == 0) {
+          prime = false;
+          break;
+        }
+      if (prime) break;
+    }
+    list.push_back(c);
+  }
+  return list[k];
+}
+
+std::uint64_t power_mod(std::uint64_t a, std::uint64_t e, std::uint64_t p) {
+  std::uint64_t r = 1;
+  for (a %= p; e != 0; e >>= 1, a = a * a % p)
+    if (e & 1) r = r * a % p;
+  return r;
+}
+
+// log2 of the bound of every |X_ij| of column j (Cramer and Hadamard), plus
+// one bit.
+std::vector<double> cramer_bits(const ZMatrix& s, const ZMatrix& v) {
+  const std::int32_t n = s.rows;
+  double hbits = 0.0;
+  auto log2_norm = [](const ZMatrix& m, std::int32_t c) {
+    // log2 of the Euclidean norm of column c, from each entry's top 53 bits.
+    double top = 0.0;
+    for (std::int32_t r = 0; r < m.rows; ++r) top = std::max(top, static_cast<double>(m.at(r, c).bit_length()));
+    if (top == 0.0) return -1.0;
+    double sum = 0.0;
+    for (std::int32_t r = 0; r < m.rows; ++r) {
+      const ZInt& x = m.at(r, c);
+      if (x.is_zero()) continue;
+      const double e = static_cast<double>(x.bit_length()) - top;
+      sum += std::exp2(2.0 * e);  // (|x| / 2^top)^2 <= 1, from above
+    }
+    return top + 0.5 * std::log2(sum);
+  };
+  for (std::int32_t c = 0; c < n; ++c) hbits += std::max(0.0, log2_norm(s, c));
+  std::vector<double> bits(static_cast<std::size_t>(v.cols));
+  for (std::int32_t j = 0; j < v.cols; ++j) bits[static_cast<std::size_t>(j)] = hbits + std::max(0.0, log2_norm(v, j)) + 2.0;
+  return bits;
+}
+
+// ---- p-adic lifting ------------------------------------------------------------------------
+
+// dst[j] += f src[j] for j < b: the inner loop of every step below.
+__attribute__((target_clones("arch=x86-64-v4", "avx2", "default"))) void axpy(
+    double* __restrict dst, const double* __restrict src, double f, std::size_t b) {
+  for (std::size_t j = 0; j < b; ++j) dst[j] += f * src[j];
+}
+
+// x mod p for integers x held exactly in doubles (|x| < 2^52), in [0, p).
+inline double reduce(double x, double p, double inv_p) {
+  double r = x - std::floor(x * inv_p) * p;
+  if (r < 0.0) r += p;
+  if (r >= p) r -= p;
+  return r;
+}
+
+// X by lifting, or false when the entries are too large for the doubles.
+// The right-hand sides go in blocks: each step solves a block with the LU
+// (substitutions in doubles, a block row at a time) and takes the
+// residual (r - S x) / p, exact in doubles.
+bool lift_solve(const ZMatrix& s, const ZMatrix& v, const ZInt& d, const std::vector<double>& bits,
+                ZMatrix* out) {
+  const std::int32_t n = s.rows;
+  const auto m = static_cast<std::size_t>(n);
+  std::int64_t largest = 0;
+  for (const ZMatrix* a : {&s, &v})
+    for (const ZInt& x : a->cell) {
+      if (x.bit_length() > 24) return false;
+      largest = std::max(largest, x.abs().to_int64());
+    }
+  // Every partial sum of the residual update stays below 2^52.
+  if (static_cast<double>(n + 1) * static_cast<double>(largest) * 0x1p21 >= 0x1p51) return false;
+  std::vector<double> sm(m * m);  // S row by row
+  for (std::size_t r = 0; r < m; ++r)
+    for (std::size_t c = 0; c < m; ++c)
+      sm[r * m + c] = static_cast<double>(s.at(static_cast<std::int32_t>(r), static_cast<std::int32_t>(c)).to_int64());
+  std::vector<double> store(m * m);
+  std::vector<std::int32_t> perm(m);
+  std::uint32_t p = 0;
+  for (std::size_t k = 0;; ++k) {
+    if (k == 8) return false;
+    p = prime_below(1u << 21, k);
+    if (d.mod_word(p) == 0) continue;
+    const double dp = p;
+    for (std::size_t i = 0; i < m * m; ++i) store[i] = sm[i] < 0.0 ? sm[i] + dp : sm[i];
+    if (residue_lu(store.data(), n, p, perm.data()) != 0) break;
+  }
+  // L (unit, below the diagonal) and U by position, and U's inverted diagonal.
+  std::vector<double> lu(m * m), diag_inv(m);
+  for (std::size_t k = 0; k < m; ++k) {
+    const double* src = store.data() + static_cast<std::size_t>(perm[k]) * m;
+    std::copy(src, src + m, lu.begin() + static_cast<std::ptrdiff_t>(k * m));
+    diag_inv[k] = static_cast<double>(power_mod(static_cast<std::uint64_t>(src[k]), p - 2, p));
+  }
+  store = {};
+  const double dp = p, inv_p = 1.0 / dp;
+  // Sums of products below p^2 stay exact in doubles for this many terms.
+  const std::size_t chunk = static_cast<std::size_t>(0x1p52 / (dp * dp));
+  const double step_bits = std::log2(dp) - 1e-9;
+  *out = ZMatrix(n, v.cols);
+  const std::int32_t block = 32;
+  for (std::int32_t j0 = 0; j0 < v.cols; j0 += block) {
+    const auto b = static_cast<std::size_t>(std::min(block, v.cols - j0));
+    double need = 0.0;
+    for (std::size_t j = 0; j < b; ++j) need = std::max(need, bits[static_cast<std::size_t>(j0) + j]);
+    const auto steps = static_cast<std::int64_t>(std::ceil((need + 1.0) / step_bits));
+    std::vector<double> resid(m * b), y(m * b), x(m * b), acc(b);
+    for (std::size_t i = 0; i < m; ++i)
+      for (std::size_t j = 0; j < b; ++j)
+        resid[i * b + j] = static_cast<double>(v.at(static_cast<std::int32_t>(i), j0 + static_cast<std::int32_t>(j)).to_int64());
+    std::vector<std::uint32_t> digits(static_cast<std::size_t>(steps) * m * b);
+    for (std::int64_t t = 0; t < steps; ++t) {
+      // y := L^-1 (P r), x := U^-1 y, modulo p.
+      for (std::size_t k = 0; k < m; ++k) {
+        const double* rk = resid.data() + static_cast<std::size_t>(perm[k]) * b;
+        for (std::size_t j = 0; j < b; ++j) acc[j] = reduce(rk[j], dp, inv_p);
+        const double* l = lu.data() + k * m;
+        for (std::size_t i0 = 0; i0 < k; i0 += chunk) {
+          const std::size_t i1 = std::min(k, i0 + chunk);
+          std::vector<double> part(b, 0.0);
+          for (std::size_t i = i0; i < i1; ++i)
+            if (l[i] != 0.0) axpy(part.data(), y.data() + i * b, l[i], b);
+          for (std::size_t j = 0; j < b; ++j) acc[j] -= reduce(part[j], dp, inv_p);
+        }
+        for (std::size_t j = 0; j < b; ++j) y[k * b + j] = reduce(acc[j], dp, inv_p);
+      }
+      for (std::size_t i = m; i-- > 0;) {
+        const double* u = lu.data() + i * m;
+        for (std::size_t j = 0; j < b; ++j) acc[j] = y[i * b + j];
+        for (std::size_t c0 = i + 1; c0 < m; c0 += chunk) {
+          const std::size_t c1 = std::min(m, c0 + chunk);
+          std::vector<double> part(b, 0.0);
+          for (std::size_t c = c0; c < c1; ++c)
+            if (u[c] != 0.0) axpy(part.data(), x.data() + c * b, u[c], b);
+          for (std::size_t j = 0; j < b; ++j) acc[j] -= reduce(part[j], dp, inv_p);
+        }
+        for (std::size_t j = 0; j < b; ++j) x[i * b + j] = reduce(reduce(acc[j], dp, inv_p) * diag_inv[i], dp, inv_p);
+      }
+      std::uint32_t* dst = digits.data() + static_cast<std::size_t>(t) * m * b;
+      for (std::size_t i = 0; i < m * b; ++i) dst[i] = static_cast<std::uint32_t>(x[i]);
+      // r := (r - S x) / p.
+      for (std::size_t r = 0; r < m; ++r) {
+        double* rr = resid.data() + r * b;
+        const double* srow = sm.data() + r * m;
+        for (std::size_t c = 0; c < m; ++c)
+          if (srow[c] != 0.0) axpy(rr, x.data() + c * b, -srow[c], b);
+        for (std::size_t j = 0; j < b; ++j) rr[j] = std::nearbyint(rr[j] * inv_p);
+      }
+    }
+    // X = d x mod p^K in the symmetric range, x from its digits by Horner.
+    ZInt P = 1;
+    for (std::int64_t t = 0; t < steps; ++t) P = P * ZInt(static_cast<std::int64_t>(p));
+    ZInt half;
+    ZInt::divmod(P, ZInt(2), &half, nullptr);
+    std::vector<std::uint32_t> mag;
+    for (std::size_t i = 0; i < m; ++i)
+      for (std::size_t j = 0; j < b; ++j) {
+        mag.clear();
+        for (std::int64_t t = steps; t-- > 0;) {
+          std::uint64_t carry = digits[(static_cast<std::size_t>(t) * m + i) * b + j];
+          for (std::uint32_t& w : mag) {
+            const std::uint64_t z = std::uint64_t{w} * p + carry;
+            w = static_cast<std::uint32_t>(z & ((1u << 28) - 1));
+            carry = z >> 28;
+          }
+          for (; carry != 0; carry >>= 28) mag.push_back(static_cast<std::uint32_t>(carry & ((1u << 28) - 1)));
+        }
+        ZInt e = (d * ZInt::from_digits(mag, 1)).mod(P);
+        if (compare(e, half) > 0) e -= P;
+        out->at(static_cast<std::int32_t>(i), j0 + static_cast<std::int32_t>(j)) = std::move(e);
+      }
+  }
+  return true;
+}
+
+// ---- Images modulo word primes ---------------------------------------------------------------
+
+// X mod p: Gauss-Jordan on [S | V] modulo p; false when S is singular mod p.
+bool image_solve(const ZMatrix& s, const ZMatrix& v, std::uint32_t dp, std::uint32_t p,
+                 std::vector<std::uint64_t>& out) {
+  const std::int32_t n = s.rows, k = v.cols, w = n + k;
+  std::vector<std::uint64_t> a(static_cast<std::size_t>(n) * w);
+  for (std::int32_t r = 0; r < n; ++r) {
+    for (std::int32_t c = 0; c < n; ++c) a[static_cast<std::size_t>(r) * w + c] = s.at(r, c).mod_word(p);
+    for (std::int32_t c = 0; c < k; ++c) a[static_cast<std::size_t>(r) * w + n + c] = v.at(r, c).mod_word(p);
+  }
+  for (std::int32_t i = 0; i < n; ++i) {
+    std::int32_t piv = i;
+    while (piv < n && a[static_cast<std::size_t>(piv) * w + i] == 0) ++piv;
+    if (piv == n) return false;
+    if (piv != i)
+      for (std::int32_t c = 0; c < w; ++c) std::swap(a[static_cast<std::size_t>(i) * w + c], a[static_cast<std::size_t>(piv) * w + c]);
+    std::uint64_t* pr = a.data() + static_cast<std::size_t>(i) * w;
+    const std::uint64_t inv = power_mod(pr[i], p - 2, p);
+    for (std::int32_t c = i; c < w; ++c) pr[c] = pr[c] * inv % p;
+    for (std::int32_t r = 0; r < n; ++r) {
+      if (r == i) continue;
+      std::uint64_t* row = a.data() + static_cast<std::size_t>(r) * w;
+      const std::uint64_t f = row[i];
+      if (f == 0) continue;
+      for (std::int32_t c = i; c < w; ++c) row[c] = (row[c] + (p - f) * pr[c]) % p;
+    }
+  }
+  out.resize(static_cast<std::size_t>(n) * k);
+  for (std::int32_t r = 0; r < n; ++r)
+    for (std::int32_t c = 0; c < k; ++c)
+      out[static_cast<std::size_t>(r) * k + c] = a[static_cast<std::size_t>(r) * w + n + c] * dp % p;
+  return true;
+}
+
+ZMatrix crt_solve(const ZMatrix& s, const ZMatrix& v, const ZInt& d, const std::vector<double>& bits) {
+  const double need = *std::max_element(bits.begin(), bits.end()) + 1.0;
+  const std::int32_t n = s.rows, k = v.cols;
+  ZMatrix x(n, k);
+  ZInt M = 1;
+  double have = 0.0;
+  std::vector<std::uint64_t> img;
+  for (std::size_t t = 0; have <= need; ++t) {
+    const std::uint32_t p = prime_below(1u << 31, t);
+    const std::uint32_t dp = d.mod_word(p);
+    if (dp == 0 || !image_solve(s, v, dp, p, img)) continue;
+    // Garner: x := x + M ((img - x) M^-1 mod p).
+    const std::uint64_t minv = power_mod(M.mod_word(p), p - 2, p);
+    for (std::int32_t r = 0; r < n; ++r)
+      for (std::int32_t c = 0; c < k; ++c) {
+        ZInt& e = x.at(r, c);
+        const std::uint64_t diff = (img[static_cast<std::size_t>(r) * k + c] + p - e.mod_word(p)) % p * minv % p;
+        if (diff != 0) e += M * ZInt(static_cast<std::int64_t>(diff));
+      }
+    M = M * ZInt(static_cast<std::int64_t>(p));
+    have += std::log2(static_cast<double>(p)) - 1e-9;
+  }
+  ZInt half;
+  ZInt::divmod(M, ZInt(2), &half, nullptr);
+  for (ZInt& e : x.cell)
+    if (compare(e, half) > 0) e -= M;
+  return x;
+}
+
+// ---- Fraction-free elimination ---------------------------------------------------------------
+
+// X by fraction-free Gauss-Jordan on [S | V]: each step updates every
+// other row, a := (p a - a_ri a_ic) / prev, the divisions exact and the
+// entries minors of [S | V]; at the end the left block is e I with e the
+// last pivot, +-det S, and the right block e S^-1 V. For small sides with
+// long entries, where the images would need many primes.
+ZMatrix fraction_free_solve(const ZMatrix& s, const ZMatrix& v) {
+  const std::int32_t n = s.rows, k = v.cols, w = n + k;
+  ZMatrix a(n, w);
+  for (std::int32_t r = 0; r < n; ++r) {
+    for (std::int32_t c = 0; c < n; ++c) a.at(r, c) = s.at(r, c);
+    for (std::int32_t c = 0; c < k; ++c) a.at(r, n + c) = v.at(r, c);
+  }
+  ZInt prev = 1;
+  for (std::int32_t i = 0; i < n; ++i) {
+    std::int32_t piv = i;
+    while (a.at(piv, i).is_zero()) ++piv;  // S is nonsingular
+    if (piv != i)
+      for (std::int32_t c = 0; c < w; ++c) std::swap(a.at(i, c), a.at(piv, c));
+    const ZInt p = a.at(i, i);
+    for (std::int32_t r = 0; r < n; ++r) {
+      if (r == i) continue;
+      const ZInt f = a.at(r, i);
+      for (std::int32_t c = 0; c < w; ++c)
+        if (c != i) ZInt::divides(p * a.at(r, c) - f * a.at(i, c), prev, &a.at(r, c));
+      a.at(r, i) = 0;
+    }
+    prev = p;
+  }
+  ZMatrix x(n, k);
+  for (std::int32_t r = 0; r < n; ++r)
+    for (std::int32_t c = 0; c < k; ++c) x.at(r, c) = prev.sign() < 0 ? -a.at(r, n + c) : a.at(r, n + c);
+  return x;
+}
+
+}  // namespace
+
+ZMatrix scaled_solve(const ZMatrix& s, const ZMatrix& v, const ZInt& d) {
+  const std::vector<double> bits = cramer_bits(s, v);
+  ZMatrix x;
+  if (lift_solve(s, v, d, bits, &x)) return x;
+  if (s.rows <= 12) return fraction_free_solve(s, v);
+  return crt_solve(s, v, d, bits);
+}
+
+ZInt abs_int_determinant(const ZMatrix& s) {
+  const std::int32_t n = s.rows;
+  if (n == 0) return 1;
+  if (n == 1) return s.at(0, 0).abs();
+  if (n == 2) return (s.at(0, 0) * s.at(1, 1) - s.at(0, 1) * s.at(1, 0)).abs();
+  // The cells column by column as values of their own.
+  struct Cells {
+    std::vector<quoly> v;
+    ~Cells() {
+      for (quoly& q : v) free_quoly(&q);
+    }
+  } cells;
+  cells.v.assign(static_cast<std::size_t>(n) * n, nullptr);
+  for (std::int32_t c = 0; c < n; ++c)
+    for (std::int32_t r = 0; r < n; ++r) {
+      quoly& q = cells.v[static_cast<std::size_t>(c) * n + r];
+      const ZInt& x = s.at(r, c);
+      if (x.bit_length() <= 27) {
+        quoly_set(static_cast<std::int32_t>(x.to_int64()), &q);
+      } else {
+        quoly_set(0, &q);
+        imptr big = x.to_number();
+        num_assign(big, q->ncoef);
+        special_free(big);
+        free_imag(&big);
+      }
+      q->next = nullptr;
+    }
+  imptr det = images::divisor_determ(cells.v, n, nullptr);
+  if (det == nullptr) {
+    detail::ScratchNumber pd;
+    pd.get()->size = 0;
+    bool small_one = false;
+    std::int32_t size = 0;
+    images::find_pseudo_cells(cells.v, pd.get(), &small_one, n, n, &size, false, false);
+    det = images::crt_determ(cells.v, n, pd.get());
+  }
+  ZInt r = ZInt::from_number(det).abs();
+  special_free(det);
+  free_imag(&det);
+  return r;
+}
+
+}  // namespace tavrin

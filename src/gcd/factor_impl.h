@@ -1,0 +1,81 @@
+// The residue-vector routes of the square-free decomposition and the
+// factorisation over a prime field (square_free_dense.cpp,
+// factor_dense.cpp), shared by square_free.cpp and factor_poly.cpp.
+//
+// They apply to a polynomial in one variable whose level has no relation,
+// with number coefficients, in modular mode with a prime modulus outside
+// the fields of characteristic 2, and give exactly what the term-list
+// methods give: the same records, factors, multiplicities, order and
+// normalisation (monic). Factors of the equal-degree stage come from the
+// same random trial polynomials, drawn in the same order.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <vector>
+
+#include "core/records.h"
+#include "dense/dense_modular.h"
+
+namespace tavrin::detail {
+
+// The times factor_poly and square_free_factor took the residue routes,
+// counted since start (a test and benchmark hook).
+struct ResidueRouteCounts {
+  long factor = 0;
+  long square_free = 0;
+};
+extern ResidueRouteCounts residue_routes;
+
+// The residues of p, a polynomial in the variable of depth h (h - 1 pads
+// above its term list) with number coefficients; false when p is not of
+// that shape. reads: lintmode (residues in lint)
+bool residues_of(poly p, std::int32_t h, DensePoly* out);
+
+// The polynomial of the residues d (non-zero), wrapped in h - 1 pads.
+// reads: mode flags
+poly poly_of_residues(const DensePoly& d, std::int32_t h);
+
+// The route applies to a polynomial in the variable of record r: modular
+// mode, a prime modulus (not 256 or 65536), r without a relation. reads:
+// mode flags, finf, mod_is_prime
+bool residue_route_applies(polypt r);
+
+// square_free_factor on residues, x of positive degree: the records (e,
+// factor) in the order square_free_factor pushes them (the first pushed
+// first).
+std::vector<std::pair<std::int32_t, DensePoly>> square_free_residues(const DensePoly& x, std::int32_t p);
+
+// A product of irreducible factors of one degree, as the distinct-degree
+// stage links it.
+struct DegreeProduct {
+  DensePoly product;
+  std::int32_t degree;
+};
+
+// The distinct-degree stage of the monic square-free v of positive degree:
+// for each degree with factors, lowest first, the product of the
+// irreducible factors of that degree; the last one may be the irreducible
+// rest labelled with its degree. With leave_early only the first. *xp :=
+// t^p mod v. Baby steps t^(p^j) (j < l) by powers, giant steps t^(p^(l i))
+// by composition, the products of (giant - baby) modulo v and their GCDs
+// with v. polls check_interrupt.
+std::vector<DegreeProduct> distinct_degree_residues(const DensePoly& v, std::int32_t p, bool leave_early,
+                                                    DensePoly* xp);
+
+// The trial polynomials of the equal-degree stage: draw(top) returns the
+// next trial of degree top (monic, its lower coefficients drawn as the
+// term-list stage draws them).
+using TrialSource = std::function<DensePoly(std::int32_t top)>;
+
+// The equal-degree stage of g, a product of irreducible factors of degree
+// d (deg g >= 2 d): the factors in the order the term-list splitting links
+// them for the same trials, appended to *out. xp: t^p mod g. Odd p: trials
+// of degree 2d - 1 and the split gcd(r^((p^d - 1)/2) - 1, g); p = 2: the
+// trace r + r^2 + ... + r^(2^(d-1)), trials from `draw` (degree 2d, reduced
+// modulo g when deg g = 2d) when `random`, else t, t^3, t^5, ... polls
+// check_interrupt.
+void equal_degree_residues(const DensePoly& g, std::int32_t d, const DensePoly& xp, std::int32_t p,
+                           bool random, const TrialSource& draw, std::vector<DensePoly>* out);
+
+}  // namespace tavrin::detail

@@ -1,0 +1,82 @@
+// The floating engines of a "Float" body.
+//
+// While a floating statement of a "Float" body runs (integerflag and
+// float_statement) in rational arithmetic, the determinants, inverses,
+// products and sums of the matrix-expression evaluator compute in floating
+// mode (FloatingModeGuard: flotemode with lintmode) on the floating images
+// of their operands (quoly/quoly_float_image.h), so that the router's
+// floating branches and the floating ways of the products and sums take
+// them; each result comes back as the exact rational equal to its long
+// double. The operands themselves are never changed: a borrowed matrix is
+// imaged into an owned copy, an owned one in place.
+//
+// Floating mode has a polynomial GCD in one variable only, and no rational
+// arithmetic modulo relations: polynomial entries go floating only for
+// determinants, with one adjoined variable, no relation and Laurent mode
+// off; everything else keeps its exact route.
+#pragma once
+
+#include "core/mode_guard.h"
+#include "core/records.h"
+#include "matrix/mat_value.h"
+#include "numbers/freelists.h"
+#include "quoly/quoly_float_image.h"
+
+namespace tavrin {
+
+// The engines of the current statement compute in floating mode: a floating
+// statement of a "Float" body, the ground ring the rationals.
+// reads: integerflag, float_statement, flotemode, lintmode, modularmode
+bool floating_engines();
+
+// Every entry of v (its scalar, when v is one) has a floating image and is
+// a number; with polys_ok a polynomial is allowed too while one variable is
+// adjoined, without relation, Laurent mode off. v kept.
+bool float_ready(const MatValue& v, bool polys_ok);
+
+// v's entries (or its scalar) := their floating images (an empty dense
+// cell: 0.0); v is owned after.
+void to_float_images(MatValue& v);
+
+// v's entries (or its scalar), floating images, := their exact values; a
+// sparse entry that became 0 is removed. Error 22 for a value that is not
+// finite.
+void from_float_images(MatValue& v);
+
+// When the engines compute in floating mode and v and w (nil: none) hold
+// numbers only: both imaged, op() run in floating mode, the result in v
+// made exact; true. Otherwise false and nothing done.
+template <class Op>
+bool run_floating(MatValue& v, MatValue* w, Op&& op) {
+  if (!floating_engines() || !float_ready(v, false) || (w != nullptr && !float_ready(*w, false)))
+    return false;
+  to_float_images(v);
+  if (w != nullptr) to_float_images(*w);
+  {
+    FloatingModeGuard floating;
+    op();
+  }
+  from_float_images(v);
+  return true;
+}
+
+// The same with the scalar t (a number) beside v: op(image of t).
+template <class Op>
+bool run_floating_scaled(MatValue& v, quoly t, Op&& op) {
+  if (!floating_engines() || !float_ready(v, false) || t == nullptr || !(t->numb || t->rat))
+    return false;
+  to_float_images(v);
+  struct Image {
+    quoly q = nullptr;
+    ~Image() { free_quoly(&q); }
+  } image;
+  quoly_float_image(t, &image.q);
+  {
+    FloatingModeGuard floating;
+    op(image.q);
+  }
+  from_float_images(v);
+  return true;
+}
+
+}  // namespace tavrin

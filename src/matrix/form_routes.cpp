@@ -1,0 +1,245 @@
+// The route choice of the integer normal forms (see form_routes_impl.h).
+#include "matrix/form_routes_impl.h"
+
+#include <algorithm>
+#include <cmath>
+#include <utility>
+#include <vector>
+
+#include "arrays/array_store.h"
+#include "arrays/sparse_store.h"
+#include "core/error_codes.h"
+#include "core/errors.h"
+#include "core/globals.h"
+#include "core/thresholds.h"
+#include "matrix/hermite_modular.h"
+#include "matrix/normal_forms.h"
+#include "matrix/sparse_copy.h"
+#include "numbers/bigint.h"
+#include "numbers/freelists.h"
+
+namespace tavrin::form_routes {
+
+namespace {
+
+imptr dense_entry(arrptr q, std::int32_t rows, std::int32_t r, std::int32_t c) {
+  return (*arp_cell(q->start + r + c * rows))->ncoef;
+}
+
+// Calls f(row, column, number) for every non-zero entry (from 0).
+template <class F>
+void each_entry(arrptr q, std::int32_t rows, std::int32_t cols, F f) {
+  if (q->spar == nullptr) {
+    for (std::int32_t c = 0; c < cols; ++c)
+      for (std::int32_t r = 0; r < rows; ++r) f(r, c, dense_entry(q, rows, r, c));
+    return;
+  }
+  for (std::int32_t r = 1; r <= rows; ++r)
+    for (colm_ptr e = *sparse_row(q->spar, r); e != nullptr; e = e->next) f(r - 1, e->coord - 1, e->val->ncoef);
+}
+
+ZMatrix read_matrix(arrptr q, std::int32_t rows, std::int32_t cols) {
+  ZMatrix a(rows, cols);
+  each_entry(q, rows, cols, [&a](std::int32_t r, std::int32_t c, imptr x) { a.at(r, c) = ZInt::from_number(x); });
+  return a;
+}
+
+// A fresh sparse matrix of m's rows holding its non-zero entries.
+sparseptr to_sparse(const ZMatrix& m) {
+  sparseptr sp = nullptr;
+  sparse_init(&sp, m.rows);
+  for (std::int32_t r = 0; r < m.rows; ++r) {
+    colm_ptrptr link = sparse_row(sp, r + 1);
+    for (std::int32_t c = 0; c < m.cols; ++c) {
+      if (m.at(r, c).is_zero()) continue;
+      colm_ptr e = nullptr;
+      newcolm(&e);
+      e->coord = c + 1;
+      e->next = nullptr;
+      e->val = nullptr;
+      quoly_set(0, &e->val);
+      m.at(r, c).store(e->val->ncoef);
+      *link = e;
+      link = &e->next;
+    }
+  }
+  return sp;
+}
+
+// The work array w of order m.rows := m.
+void to_work(const ZMatrix& m, workptr w) {
+  const std::int32_t s = m.rows;
+  for (std::int32_t j = 0; j < s; ++j)
+    for (std::int32_t i = 0; i < s; ++i) {
+      quoly& cell = w->stash[i + j * s];
+      if (cell == nullptr) quoly_set(0, &cell);
+      m.at(i, j).store(cell->ncoef);
+    }
+}
+
+bool too_long(const ZMatrix& m) {
+  return std::any_of(m.cell.begin(), m.cell.end(), [](const ZInt& x) { return x.digits() > 32767; });
+}
+
+// The wanted transforms back to nothing (after an elimination that was
+// given up).
+void clear(const Outputs& out) {
+  for (int i = 0; i < 4 && out.want != nullptr; ++i) {
+    if (!out.want[i]) continue;
+    const std::int32_t s = i % 2 == 0 ? out.rows : out.cols;
+    if (out.aux != nullptr && out.aux[i] != nullptr) free_sparse(&out.aux[i], s, true);
+    if (out.w[i] != nullptr)
+      for (std::int32_t k = 0; k < s * s; ++k) free_quoly(&out.w[i]->stash[k]);
+  }
+}
+
+// The bounded route; false (nothing changed) when its result could not be
+// proven.
+bool bounded(quolyptr n, arrptr q, const Outputs& out, bool smith) {
+  const ZMatrix a = read_matrix(q, out.rows, out.cols);
+  FormResult f;
+  const bool transforms = out.any();
+  if (!(smith ? smith_bounded(a, transforms, &f) : hermite_bounded(a, transforms, &f))) {
+    tavrin_error("normal form modulo the determinant not proven", false);
+    return false;
+  }
+  const ZMatrix* t[4] = {&f.left, &f.right, &f.left_inv, &f.right_inv};
+  bool longer = too_long(f.form);
+  for (int i = 0; i < 4; ++i) longer = longer || (transforms && out.want[i] && too_long(*t[i]));
+  if (longer) abandon(number_too_long_error, &token);
+  // Nothing below can fail.
+  if (q->spar == nullptr) {
+    for (std::int32_t c = 0; c < out.cols; ++c)
+      for (std::int32_t r = 0; r < out.rows; ++r) f.form.at(r, c).store(dense_entry(q, out.rows, r, c));
+  } else {
+    sparseptr fresh = to_sparse(f.form);
+    free_sparse(&q->spar, out.rows, true);
+    q->spar = fresh;
+  }
+  for (int i = 0; i < 4 && transforms; ++i) {
+    if (!out.want[i]) continue;
+    if (q->spar != nullptr) {
+      const std::int32_t s = i % 2 == 0 ? out.rows : out.cols;
+      free_sparse(&out.aux[i], s, true);
+      out.aux[i] = to_sparse(*t[i]);
+    } else {
+      to_work(*t[i], out.w[i]);
+    }
+  }
+  quoly_set(f.rank, n);
+  return true;
+}
+
+// The matrix as it was, put back unless kept.
+class Snapshot {
+ public:
+  Snapshot(arrptr q, std::int32_t rows, std::int32_t cols) : q_(q), rows_(rows) {
+    if (q->spar != nullptr) {
+      copy_sparse(&q->spar, &spar_, rows, false);
+      return;
+    }
+    cells_.reserve(static_cast<std::size_t>(rows) * cols);
+    for (std::int32_t k = 0; k < rows * cols; ++k) {
+      imptr x = nullptr;
+      newimag(&x);
+      x->size = 0;
+      num_assign((*arp_cell(q->start + k))->ncoef, x);
+      cells_.push_back(x);
+    }
+  }
+  ~Snapshot() {
+    if (!kept_) restore();
+    if (spar_ != nullptr) free_sparse(&spar_, rows_, true);
+    for (imptr& x : cells_) {
+      special_free(x);
+      free_imag(&x);
+    }
+  }
+  Snapshot(const Snapshot&) = delete;
+  Snapshot& operator=(const Snapshot&) = delete;
+  void keep() { kept_ = true; }
+  void restore() {
+    if (q_->spar != nullptr || spar_ != nullptr) {
+      free_sparse(&q_->spar, rows_, true);
+      copy_sparse(&spar_, &q_->spar, rows_, false);
+      return;
+    }
+    for (std::size_t k = 0; k < cells_.size(); ++k)
+      num_assign(cells_[k], (*arp_cell(q_->start + static_cast<std::int32_t>(k)))->ncoef);
+  }
+
+ private:
+  arrptr q_;
+  std::int32_t rows_;
+  sparseptr spar_ = nullptr;
+  std::vector<imptr> cells_;
+  bool kept_ = false;
+};
+
+std::int64_t entry_count(arrptr q, std::int32_t rows, std::int32_t cols) {
+  std::int64_t k = 0;
+  each_entry(q, rows, cols, [&k](std::int32_t, std::int32_t, imptr x) {
+    if (!(x->size == 1 && x->head->value == 0)) ++k;
+  });
+  return k;
+}
+
+}  // namespace
+
+std::int32_t budget_limbs(arrptr q, std::int32_t rows, std::int32_t cols) {
+  // log2 of each column's norm from the entries' bit lengths (from above).
+  std::vector<double> top(static_cast<std::size_t>(cols), 0.0), sum(static_cast<std::size_t>(cols), 0.0);
+  std::vector<std::vector<double>> bits(static_cast<std::size_t>(cols));
+  each_entry(q, rows, cols, [&](std::int32_t, std::int32_t c, imptr x) {
+    if (x->size == 1 && x->head->value == 0) return;
+    const double b = static_cast<double>(limb_bits) * (x->size - 1) +
+                     std::log2(std::abs(static_cast<double>(x->head->value)) + 1.0);
+    bits[static_cast<std::size_t>(c)].push_back(b);
+  });
+  std::vector<double> norms;
+  for (const std::vector<double>& col : bits) {
+    if (col.empty()) continue;
+    const double t = *std::max_element(col.begin(), col.end());
+    double s = 0.0;
+    for (double b : col) s += std::exp2(2.0 * (b - t));
+    norms.push_back(t + 0.5 * std::log2(s));
+  }
+  std::sort(norms.rbegin(), norms.rend());
+  double hbits = 0.0;
+  for (std::size_t i = 0; i < norms.size() && i < static_cast<std::size_t>(std::min(rows, cols)); ++i)
+    hbits += std::max(norms[i], 1.0);
+  const std::int32_t factor =
+      std::min(rows, cols) > normal_form_direct_side ? normal_form_budget_bits_large : normal_form_budget_bits;
+  const double limbs = static_cast<double>(factor) * std::max(hbits, 1.0) / limb_bits + 2.0;
+  return static_cast<std::int32_t>(std::min(limbs, 30000.0));
+}
+
+void run(quolyptr n, arrptr q, const Outputs& out, bool smith, bool bounded_ok,
+         const std::function<void()>& euclid) {
+  const std::int32_t rows = out.rows, cols = out.cols;
+  const bool possible = bounded_ok && std::int64_t{rows} * cols <= normal_form_cells;
+  const bool sparse = q->spar != nullptr;
+  const bool first = possible && std::min(rows, cols) > normal_form_direct_side &&
+                     (!sparse || entry_count(q, rows, cols) > std::int64_t{normal_form_sparse_fill} * rows);
+  if (first && bounded(n, q, out, smith)) return;
+  Snapshot snap(q, rows, cols);
+  if (possible && !first) {
+    try {
+      EntryBudget budget(budget_limbs(q, rows, cols));
+      euclid();
+      snap.keep();
+      return;
+    } catch (const EntryBudget::exceeded&) {
+    }
+    snap.restore();
+    clear(out);
+    if (bounded(n, q, out, smith)) {
+      snap.keep();
+      return;
+    }
+  }
+  euclid();
+  snap.keep();
+}
+
+}  // namespace tavrin::form_routes

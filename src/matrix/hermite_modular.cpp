@@ -1,0 +1,610 @@
+// The Hermite form by elimination modulo a determinant (see
+// hermite_modular.h).
+//
+// Square nonsingular M (n x n, D = |det M|). The columns of M span a lattice
+// L of index D in Z^n. Its lower triangular Hermite form H has the form of
+// the top n-1 rows B (a lattice of index G, the gcd of B's maximal minors)
+// in its leading block, then the row (x, D/G). The maximal minors of B are
+// D M^-1 e_n up to sign, so one solve gives G; the form of B is found by
+// elimination modulo G, which for most matrices is 1 or small. Each row
+// f = y D M^-1 kills L modulo D (f M = D y), so f.(w, t) = 0 mod D for every
+// (w, t) in L: with f_n = G modulo D (a combination of rows of D M^-1 whose
+// last entries have gcd G with D), the last entry x_j of the lattice vector
+// over column j of B's form is -f'.w_j / G modulo D/G. L(M) is inside L(H)
+// (checked column by column) and both have index D, so they are equal.
+//
+// Other shapes. The first k = rank independent rows R of A and columns C
+// with A[R, C] nonsingular (elimination modulo a prime) complete to the
+// square M = [A_R; e_c for c not in C] with |det M| = |det A[R, C]|, whose
+// form's leading k rows are the form of A_R; the other rows of A are C A_R
+// (C = A_R'[., C] A[R, C]^-1), so their part of the form is C times it.
+#include "matrix/hermite_modular.h"
+
+#include <algorithm>
+#include <cstdint>
+#include <numeric>
+#include <utility>
+#include <vector>
+
+#include "matrix/det_services.h"
+
+namespace tavrin {
+
+namespace {
+
+// Word Euclid with cofactors: s a + t b = gcd >= 0 for a, b >= 0 below 2^62.
+std::int64_t word_xgcd(std::int64_t a, std::int64_t b, std::int64_t* s, std::int64_t* t) {
+  std::int64_t r0 = a, r1 = b, s0 = 1, s1 = 0, t0 = 0, t1 = 1;
+  while (r1 != 0) {
+    const std::int64_t q = r0 / r1;
+    std::swap(r0, r1);
+    r1 -= q * r0;
+    std::swap(s0, s1);
+    s1 -= q * s0;
+    std::swap(t0, t1);
+    t1 -= q * t0;
+  }
+  *s = s0;
+  *t = t0;
+  return r0;
+}
+
+// ---- Residues modulo R --------------------------------------------------------------------
+// Two rings with one interface: words (R < 2^32) and big integers. The
+// modulus shrinks as pivots are found; values are kept in [0, R).
+
+struct WordRing {
+  using E = std::uint64_t;
+  std::uint64_t R;
+  explicit WordRing(const ZInt& n) : R(static_cast<std::uint64_t>(n.to_int64())) {}
+  E from(const ZInt& x) const { return x.mod_word(static_cast<std::uint32_t>(R)); }
+  ZInt value(E x) const { return ZInt(static_cast<std::int64_t>(x)); }
+  bool one() const { return R == 1; }
+  E mul(E a, E b) const { return a * b % R; }
+  // y := y - f x over n entries.
+  void axpy(E* y, const E* x, std::size_t n, E f) const {
+    const E g = f == 0 ? 0 : R - f;
+    for (std::size_t k = 0; k < n; ++k) y[k] = (y[k] + g * x[k]) % R;
+  }
+  // x, y := s x + t y, u x + v y (s v - t u = 1).
+  void combine(E* x, E* y, std::size_t n, E s, E t, E u, E v) const {
+    for (std::size_t k = 0; k < n; ++k) {
+      const E a = x[k], b = y[k];
+      x[k] = (s * a % R + t * b % R) % R;
+      y[k] = (u * a % R + v * b % R) % R;
+    }
+  }
+  E residue(std::int64_t v) const {
+    const auto r = static_cast<std::int64_t>(R);
+    const std::int64_t m = v % r;
+    return static_cast<E>(m < 0 ? m + r : m);
+  }
+  // g = gcd(a, b) as integers and the unimodular pair of Euclid: s a + t b
+  // = g, u = -b/g, v = a/g, all reduced.
+  E bezout(E a, E b, E* s, E* t, E* u, E* v) const {
+    std::int64_t ss = 0, tt = 0;
+    const std::int64_t g = word_xgcd(static_cast<std::int64_t>(a), static_cast<std::int64_t>(b), &ss, &tt);
+    *s = residue(ss);
+    *t = residue(tt);
+    *u = residue(-static_cast<std::int64_t>(b) / g);
+    *v = residue(static_cast<std::int64_t>(a) / g);
+    return static_cast<E>(g);
+  }
+  // d = gcd(a, R) and w with w a = d modulo R (a = 0: d = R, w = 0).
+  E gcd_with_modulus(E a, E* w) const {
+    if (a == 0) {
+      *w = 0;
+      return R;
+    }
+    std::int64_t s = 0, t = 0;
+    const std::int64_t g = word_xgcd(static_cast<std::int64_t>(a), static_cast<std::int64_t>(R), &s, &t);
+    *w = residue(s);
+    return static_cast<E>(g);
+  }
+  bool unit(E a) const {
+    std::uint64_t x = a, y = R;
+    while (y != 0) {
+      x %= y;
+      std::swap(x, y);
+    }
+    return x == 1;
+  }
+  E inverse(E a) const {
+    E w = 0;
+    gcd_with_modulus(a, &w);
+    return w;
+  }
+  void shrink(E d) { R /= d; }
+  E reduce(E x) const { return x % R; }
+  // The floor quotient of x (in [0, G)) by d, and x - q d.
+  static E quotient(E x, E d) { return x / d; }
+};
+
+struct BigRing {
+  using E = ZInt;
+  ZInt R;
+  explicit BigRing(const ZInt& n) : R(n) {}
+  E from(const ZInt& x) const { return x.mod(R); }
+  ZInt value(const E& x) const { return x; }
+  bool one() const { return R.is_one(); }
+  E mul(const E& a, const E& b) const { return (a * b).mod(R); }
+  void axpy(E* y, const E* x, std::size_t n, const E& f) const {
+    for (std::size_t k = 0; k < n; ++k)
+      if (!x[k].is_zero()) y[k] = (y[k] - f * x[k]).mod(R);
+  }
+  void combine(E* x, E* y, std::size_t n, const E& s, const E& t, const E& u, const E& v) const {
+    for (std::size_t k = 0; k < n; ++k) {
+      const E a = x[k], b = y[k];
+      x[k] = (s * a + t * b).mod(R);
+      y[k] = (u * a + v * b).mod(R);
+    }
+  }
+  E bezout(const E& a, const E& b, E* s, E* t, E* u, E* v) const {
+    ZInt ss, tt;
+    const ZInt g = ZInt::xgcd(a, b, &ss, &tt);
+    *s = ss.mod(R);
+    *t = tt.mod(R);
+    ZInt q;
+    ZInt::divides(b, g, &q);
+    *u = (-q).mod(R);
+    ZInt::divides(a, g, &q);
+    *v = q.mod(R);
+    return g;
+  }
+  E gcd_with_modulus(const E& a, E* w) const {
+    if (a.is_zero()) {
+      *w = 0;
+      return R;
+    }
+    ZInt s, t;
+    const ZInt g = ZInt::xgcd(a, R, &s, &t);
+    *w = s.mod(R);
+    return g;
+  }
+  bool unit(const E& a) const { return ZInt::gcd(a, R).is_one(); }
+  E inverse(const E& a) const {
+    E w;
+    gcd_with_modulus(a, &w);
+    return w;
+  }
+  void shrink(const E& d) { ZInt::divides(R, d, &R); }
+  E reduce(const E& x) const { return x.mod(R); }
+  static E quotient(const E& x, const E& d) {
+    ZInt q;
+    ZInt::divmod(x, d, &q, nullptr);
+    return q;
+  }
+};
+
+// The elimination modulo G = n. Active columns are contiguous; the form
+// being built, h, is kept modulo G too (adding G e_r, a lattice vector,
+// never leaves the coset a column of the form is chosen from), its entries
+// left of each pivot reduced into [0, pivot) as the pivots appear.
+template <class Ring>
+ZMatrix hermite_modulo_in(const ZMatrix& t, const ZInt& n) {
+  using E = typename Ring::E;
+  const std::int32_t m = t.rows, c = t.cols;
+  Ring ring(n);
+  const Ring whole(n);  // modulo G throughout, for the form
+  std::vector<std::vector<E>> col(static_cast<std::size_t>(c), std::vector<E>(static_cast<std::size_t>(m)));
+  for (std::int32_t j = 0; j < c; ++j)
+    for (std::int32_t r = 0; r < m; ++r) col[static_cast<std::size_t>(j)][static_cast<std::size_t>(r)] = ring.from(t.at(r, j));
+  // h column by column.
+  std::vector<std::vector<E>> h(static_cast<std::size_t>(m), std::vector<E>(static_cast<std::size_t>(m)));
+  std::int32_t i = 0;
+  for (; i < m && !ring.one(); ++i) {
+    const auto si = static_cast<std::size_t>(i);
+    const std::size_t len = static_cast<std::size_t>(m - i);
+    // Entries below a pivot found earlier are reduced modulo the R of
+    // then; row i's come down to the R of now here, the rest as the
+    // operations reach them.
+    std::int32_t unit = -1;
+    for (std::int32_t j = i; j < c; ++j) {
+      E& a = col[static_cast<std::size_t>(j)][si];
+      a = ring.reduce(a);
+      if (unit < 0 && !(a == E(0)) && ring.unit(a)) unit = j;
+    }
+    E d, w;
+    if (unit >= 0) {
+      std::swap(col[si], col[static_cast<std::size_t>(unit)]);
+      w = ring.inverse(col[si][si]);
+      for (std::int32_t j = i + 1; j < c; ++j) {
+        std::vector<E>& cj = col[static_cast<std::size_t>(j)];
+        if (cj[si] == E(0)) continue;
+        ring.axpy(cj.data() + si, col[si].data() + si, len, ring.mul(cj[si], w));
+      }
+      d = E(1);
+    } else {
+      for (std::int32_t j = i + 1; j < c; ++j) {
+        std::vector<E>& cj = col[static_cast<std::size_t>(j)];
+        if (cj[si] == E(0)) continue;
+        E s, tt, u, v;
+        ring.bezout(col[si][si], cj[si], &s, &tt, &u, &v);
+        ring.combine(col[si].data() + si, cj.data() + si, len, s, tt, u, v);
+      }
+      d = ring.gcd_with_modulus(col[si][si], &w);
+    }
+    // Column i of the form: d, then w times the pivot column.
+    std::vector<E>& hi = h[si];
+    hi[si] = d;
+    for (std::size_t r = si + 1; r < static_cast<std::size_t>(m); ++r) hi[r] = ring.mul(w, col[si][r]);
+    // Row i left of the pivot into [0, d).
+    for (std::size_t j = 0; j < si; ++j) {
+      std::vector<E>& hj = h[j];
+      const E q = Ring::quotient(hj[si], d);
+      if (q == E(0)) continue;
+      whole.axpy(hj.data() + si + 1, hi.data() + si + 1, len - 1, q);
+      hj[si] = hj[si] - q * d;
+    }
+    ring.shrink(d);
+  }
+  // Modulo 1 the rest is the identity: those rows clear their entries
+  // left of the pivot.
+  for (; i < m; ++i) {
+    const auto si = static_cast<std::size_t>(i);
+    h[si][si] = E(1);
+    for (std::size_t j = 0; j < si; ++j) {
+      std::vector<E>& hj = h[j];
+      const E q = hj[si];
+      if (q == E(0)) continue;
+      whole.axpy(hj.data() + si + 1, h[si].data() + si + 1, static_cast<std::size_t>(m) - si - 1, q);
+      hj[si] = E(0);
+    }
+  }
+  ZMatrix out(m, m);
+  for (std::int32_t j = 0; j < m; ++j)
+    for (std::int32_t r = j; r < m; ++r) out.at(r, j) = whole.value(h[static_cast<std::size_t>(j)][static_cast<std::size_t>(r)]);
+  return out;
+}
+
+}  // namespace
+
+ZMatrix hermite_modulo(const ZMatrix& t, const ZInt& n) {
+  if (n.bit_length() <= 31) return hermite_modulo_in<WordRing>(t, n);
+  return hermite_modulo_in<BigRing>(t, n);
+}
+
+namespace {
+
+// The rows of a Hermite block whose pivot is not 1; the others are rows
+// of the identity (entries left of a pivot 1 are reduced to 0).
+std::vector<std::int32_t> nontrivial_rows(const ZMatrix& h) {
+  std::vector<std::int32_t> nt;
+  for (std::int32_t i = 0; i < h.rows; ++i)
+    if (!h.at(i, i).is_one()) nt.push_back(i);
+  return nt;
+}
+
+// acc += x * y, by one digit when y is short.
+void add_product(ZInt& acc, const ZInt& x, const ZInt& y) {
+  if (x.is_zero() || y.is_zero()) return;
+  if (y.bit_length() <= 27) {
+    acc.add_mul_small(x, static_cast<std::int32_t>(y.to_int64()));
+  } else if (x.bit_length() <= 27) {
+    acc.add_mul_small(y, static_cast<std::int32_t>(x.to_int64()));
+  } else {
+    acc += x * y;
+  }
+}
+
+// z := hb^-1 a for the Hermite block hb (nontrivial rows nt), a given by
+// its first hb.rows entries; false when z is not integral.
+bool solve_block(const ZMatrix& hb, const std::vector<std::int32_t>& nt, const std::vector<ZInt>& a,
+                 std::vector<ZInt>* z) {
+  *z = std::vector<ZInt>(a.begin(), a.begin() + hb.rows);
+  for (std::int32_t i : nt) {
+    ZInt acc = a[static_cast<std::size_t>(i)];
+    for (std::int32_t j = 0; j < i; ++j) add_product(acc, -hb.at(i, j), (*z)[static_cast<std::size_t>(j)]);
+    if (!ZInt::divides(acc, hb.at(i, i), &(*z)[static_cast<std::size_t>(i)])) return false;
+  }
+  return true;
+}
+
+struct SquareForm {
+  ZMatrix h, u, uinv;
+};
+
+// The Hermite form of the nonsingular square m with d = |det m|, with
+// H^-1 m (always: the proof computes it) and, with transforms, m^-1 H.
+bool hermite_square(const ZMatrix& m, const ZInt& d, bool transforms, SquareForm* out) {
+  const std::int32_t n = m.rows;
+  ZMatrix en(n, 1);
+  en.at(n - 1, 0) = 1;
+  const ZMatrix u = scaled_solve(m, en, d);  // B's maximal minors, up to sign
+  ZInt g = 0;
+  for (std::int32_t i = 0; i < n; ++i) g = ZInt::gcd(g, u.at(i, 0));
+  if (g.is_zero()) return false;
+  ZMatrix hb;
+  if (n == 1) {
+    hb = ZMatrix(0, 0);
+  } else if (g.is_one()) {
+    hb = ZMatrix::identity(n - 1);
+  } else {
+    ZMatrix b(n - 1, n);
+    for (std::int32_t r = 0; r + 1 < n; ++r)
+      for (std::int32_t c = 0; c < n; ++c) b.at(r, c) = m.at(r, c);
+    hb = hermite_modulo(b, g);
+  }
+  ZInt prod = 1;
+  for (std::int32_t i = 0; i + 1 < n; ++i) prod *= hb.at(i, i);
+  ZInt last;
+  if (prod != g || !ZInt::divides(d, g, &last)) return false;
+  const std::vector<std::int32_t> nt = nontrivial_rows(hb);
+
+  // The last row: x_j = -f'.w_j / G modulo D / G.
+  std::vector<ZInt> x(static_cast<std::size_t>(n > 0 ? n - 1 : 0));
+  if (!last.is_one()) {
+    std::vector<std::int32_t> pick;
+    ZInt gi = 0;
+    for (std::int32_t i = n - 1; i >= 0 && ZInt::gcd(gi, d) != g; --i) {
+      if (u.at(i, 0).is_zero()) continue;
+      const ZInt g2 = ZInt::gcd(gi, u.at(i, 0));
+      if (!pick.empty() && g2 == gi) continue;
+      pick.push_back(i);
+      gi = g2;
+    }
+    if (ZInt::gcd(gi, d) != g) return false;
+    const auto k = static_cast<std::int32_t>(pick.size());
+    ZMatrix e(n, k);
+    for (std::int32_t t = 0; t < k; ++t) e.at(pick[static_cast<std::size_t>(t)], t) = 1;
+    const ZMatrix f = scaled_solve(m.transposed(), e, d);  // columns: rows of D m^-1
+    // Bezout over the picked last entries: sum lambda_t u_t = gi.
+    std::vector<ZInt> lambda(static_cast<std::size_t>(k));
+    lambda[0] = 1;
+    ZInt acc = u.at(pick[0], 0);
+    for (std::int32_t t = 1; t < k; ++t) {
+      ZInt s, tt;
+      acc = ZInt::xgcd(acc, u.at(pick[static_cast<std::size_t>(t)], 0), &s, &tt);
+      for (std::int32_t l = 0; l < t; ++l) lambda[static_cast<std::size_t>(l)] *= s;
+      lambda[static_cast<std::size_t>(t)] = tt;
+    }
+    if (acc.sign() < 0) {  // the first alone may be negative
+      acc = -acc;
+      for (ZInt& l : lambda) l = -l;
+    }
+    std::vector<ZInt> fc(static_cast<std::size_t>(n));
+    for (std::int32_t r = 0; r < n; ++r) {
+      ZInt sum;
+      for (std::int32_t t = 0; t < k; ++t) sum += lambda[static_cast<std::size_t>(t)].mod(d) * f.at(r, t);
+      fc[static_cast<std::size_t>(r)] = sum.mod(d);
+    }
+    if ((fc[static_cast<std::size_t>(n - 1)] - acc).mod(d).sign() != 0) return false;
+    ZInt gq, inv;
+    ZInt::divides(acc, g, &gq);
+    if (!ZInt::inverse_mod(gq, last, &inv)) return false;
+    for (std::int32_t j = 0; j + 1 < n; ++j) {
+      ZInt c = fc[static_cast<std::size_t>(j)] * hb.at(j, j);
+      for (std::int32_t r : nt)
+        if (r > j) add_product(c, fc[static_cast<std::size_t>(r)], hb.at(r, j));
+      ZInt cq;
+      if (!ZInt::divides((-c).mod(d), g, &cq)) return false;
+      x[static_cast<std::size_t>(j)] = (cq * inv).mod(last);
+    }
+  }
+  out->h = ZMatrix(n, n);
+  for (std::int32_t r = 0; r + 1 < n; ++r)
+    for (std::int32_t c = 0; c <= r; ++c) out->h.at(r, c) = hb.at(r, c);
+  for (std::int32_t c = 0; c + 1 < n; ++c) out->h.at(n - 1, c) = x[static_cast<std::size_t>(c)];
+  out->h.at(n - 1, n - 1) = last;
+
+  // Proof: every column of m is H z with z integral (z: the columns of
+  // H^-1 m); with det H = D the lattices are equal.
+  out->uinv = ZMatrix(n, n);
+  std::vector<ZInt> a(static_cast<std::size_t>(n)), z;
+  for (std::int32_t c = 0; c < n; ++c) {
+    for (std::int32_t r = 0; r < n; ++r) a[static_cast<std::size_t>(r)] = m.at(r, c);
+    if (!solve_block(hb, nt, a, &z)) return false;
+    ZInt rest = a[static_cast<std::size_t>(n - 1)];
+    for (std::int32_t j = 0; j + 1 < n; ++j) add_product(rest, -x[static_cast<std::size_t>(j)], z[static_cast<std::size_t>(j)]);
+    ZInt zl;
+    if (!ZInt::divides(rest, last, &zl)) return false;
+    for (std::int32_t r = 0; r + 1 < n; ++r) out->uinv.at(r, c) = std::move(z[static_cast<std::size_t>(r)]);
+    out->uinv.at(n - 1, c) = std::move(zl);
+  }
+  if (!transforms) return true;
+  // U = m^-1 H = (D m^-1) H / D, column by column over H's few entries.
+  const ZMatrix w = scaled_solve(m, ZMatrix::identity(n), d);
+  out->u = ZMatrix(n, n);
+  for (std::int32_t j = 0; j < n; ++j) {
+    for (std::int32_t r = 0; r < n; ++r) {
+      ZInt sum;
+      add_product(sum, w.at(r, j), out->h.at(j, j));
+      for (std::int32_t k : nt)
+        if (k > j) add_product(sum, w.at(r, k), out->h.at(k, j));
+      if (j + 1 < n) add_product(sum, w.at(r, n - 1), out->h.at(n - 1, j));
+      if (!ZInt::divides(sum, d, &out->u.at(r, j))) return false;
+    }
+  }
+  return true;
+}
+
+// A prime below 2^31 for the rank profile: the k-th downwards.
+std::uint32_t profile_prime(std::int32_t k) {
+  static const std::uint32_t primes[] = {2147483647u, 2147483629u, 2147483587u, 2147483579u};
+  return primes[k];
+}
+
+// The lexicographically first independent rows of a modulo p, and with
+// each the column of its pivot in an echelon basis of those rows.
+void rank_profile(const ZMatrix& a, std::uint32_t p, std::vector<std::int32_t>* rows,
+                  std::vector<std::int32_t>* pivots) {
+  const std::int32_t c = a.cols;
+  std::vector<std::vector<std::uint64_t>> basis;
+  std::vector<std::uint64_t> v(static_cast<std::size_t>(c));
+  auto inverse = [p](std::uint64_t x) {
+    std::uint64_t r = 1, e = p - 2;
+    for (; e != 0; e >>= 1, x = x * x % p)
+      if (e & 1) r = r * x % p;
+    return r;
+  };
+  for (std::int32_t r = 0; r < a.rows && static_cast<std::int32_t>(basis.size()) < c; ++r) {
+    for (std::int32_t j = 0; j < c; ++j) v[static_cast<std::size_t>(j)] = a.at(r, j).mod_word(p);
+    for (std::size_t b = 0; b < basis.size(); ++b) {
+      const auto pc = static_cast<std::size_t>((*pivots)[b]);
+      const std::uint64_t f = v[pc];
+      if (f == 0) continue;
+      const std::uint64_t g = p - f;
+      const std::vector<std::uint64_t>& row = basis[b];
+      for (std::size_t j = pc; j < static_cast<std::size_t>(c); ++j) v[j] = (v[j] + g * row[j]) % p;
+    }
+    std::size_t pc = 0;
+    while (pc < static_cast<std::size_t>(c) && v[pc] == 0) ++pc;
+    if (pc == static_cast<std::size_t>(c)) continue;
+    const std::uint64_t inv = inverse(v[pc]);
+    for (std::size_t j = pc; j < static_cast<std::size_t>(c); ++j) v[j] = v[j] * inv % p;
+    basis.push_back(v);
+    rows->push_back(r);
+    pivots->push_back(static_cast<std::int32_t>(pc));
+  }
+}
+
+// Rows of a picked by `rows` and columns by `cols`.
+ZMatrix submatrix(const ZMatrix& a, const std::vector<std::int32_t>& rows,
+                  const std::vector<std::int32_t>& cols) {
+  ZMatrix s(static_cast<std::int32_t>(rows.size()), static_cast<std::int32_t>(cols.size()));
+  for (std::int32_t i = 0; i < s.rows; ++i)
+    for (std::int32_t j = 0; j < s.cols; ++j) s.at(i, j) = a.at(rows[static_cast<std::size_t>(i)], cols[static_cast<std::size_t>(j)]);
+  return s;
+}
+
+std::vector<std::int32_t> all_of(std::int32_t n) {
+  std::vector<std::int32_t> v(static_cast<std::size_t>(n));
+  std::iota(v.begin(), v.end(), 0);
+  return v;
+}
+
+// The permutation matrix taking row order[i] to row i, and its inverse.
+void permutation(const std::vector<std::int32_t>& order, ZMatrix* p, ZMatrix* pinv) {
+  const auto n = static_cast<std::int32_t>(order.size());
+  *p = ZMatrix(n, n);
+  *pinv = ZMatrix(n, n);
+  for (std::int32_t i = 0; i < n; ++i) {
+    p->at(i, order[static_cast<std::size_t>(i)]) = 1;
+    pinv->at(order[static_cast<std::size_t>(i)], i) = 1;
+  }
+}
+
+// One attempt with the rank profile modulo p: false when the profile was
+// too small (p divides a minor) or a proof failed.
+bool hermite_with_profile(const ZMatrix& a, bool transforms, std::uint32_t p, const ZInt* det,
+                          FormResult* out) {
+  const std::int32_t rows = a.rows, cols = a.cols;
+  std::vector<std::int32_t> rsel, csel;
+  ZInt d;
+  if (det != nullptr) {
+    rsel = all_of(rows);
+    csel = all_of(cols);
+    d = *det;
+  } else {
+    rank_profile(a, p, &rsel, &csel);
+  }
+  const auto k = static_cast<std::int32_t>(rsel.size());
+  out->rank = k;
+  out->order = rsel;
+  {
+    std::vector<bool> taken(static_cast<std::size_t>(rows), false);
+    for (std::int32_t r : rsel) taken[static_cast<std::size_t>(r)] = true;
+    for (std::int32_t r = 0; r < rows; ++r)
+      if (!taken[static_cast<std::size_t>(r)]) out->order.push_back(r);
+  }
+  out->form = ZMatrix(rows, cols);
+  if (k == 0) {
+    if (transforms) {
+      out->right = ZMatrix::identity(cols);
+      out->right_inv = ZMatrix::identity(cols);
+    }
+  } else {
+    std::vector<std::int32_t> sorted_c = csel;
+    std::sort(sorted_c.begin(), sorted_c.end());
+    const ZMatrix core = submatrix(a, rsel, sorted_c);
+    if (det == nullptr) d = abs_int_determinant(core);
+    if (d.is_zero()) return false;
+    // The square completion: A_R, then e_c for the columns not in C.
+    ZMatrix m(cols, cols);
+    for (std::int32_t i = 0; i < k; ++i)
+      for (std::int32_t c = 0; c < cols; ++c) m.at(i, c) = a.at(rsel[static_cast<std::size_t>(i)], c);
+    std::int32_t next = k;
+    for (std::int32_t c = 0, s = 0; c < cols; ++c) {
+      if (s < k && sorted_c[static_cast<std::size_t>(s)] == c) {
+        ++s;
+        continue;
+      }
+      m.at(next++, c) = 1;
+    }
+    SquareForm sq;
+    if (!hermite_square(m, d, transforms, &sq)) return false;
+    for (std::int32_t i = 0; i < k; ++i)
+      for (std::int32_t j = 0; j <= i; ++j) out->form.at(i, j) = sq.h.at(i, j);
+    if (rows > k) {
+      // The other rows: (D C) L / D with D C from a solve on A[R, C]^T.
+      std::vector<std::int32_t> rest(out->order.begin() + k, out->order.end());
+      const ZMatrix y = scaled_solve(core.transposed(), submatrix(a, rest, sorted_c).transposed(), d);
+      const ZMatrix lead = submatrix(sq.h, all_of(k), all_of(k));
+      const std::vector<std::int32_t> nt = nontrivial_rows(lead);
+      for (std::int32_t i = 0; i < rows - k; ++i)
+        for (std::int32_t j = 0; j < k; ++j) {
+          ZInt sum;
+          add_product(sum, y.at(j, i), lead.at(j, j));
+          for (std::int32_t t : nt)
+            if (t > j) add_product(sum, y.at(t, i), lead.at(t, j));
+          if (!ZInt::divides(sum, d, &out->form.at(k + i, j))) return false;
+        }
+      // Proof of those rows: each column of A is (L z; C L z) with z the
+      // leading part of H_M^-1 M's column; a wrong rank fails here.
+      for (std::int32_t c = 0; c < cols; ++c)
+        for (std::int32_t i = 0; i < rows - k; ++i) {
+          ZInt sum;
+          for (std::int32_t j = 0; j < k; ++j) add_product(sum, out->form.at(k + i, j), sq.uinv.at(j, c));
+          if (sum != a.at(rest[static_cast<std::size_t>(i)], c)) return false;
+        }
+    }
+    if (transforms) {
+      out->right = std::move(sq.u);
+      out->right_inv = std::move(sq.uinv);
+    }
+  }
+  if (!transforms) return true;
+  permutation(out->order, &out->left, &out->left_inv);
+  // The identities. H U^-1 = P A holds entry by entry (U^-1 came from
+  // exact divisions, the rows below the rank were checked), so P A U = H
+  // follows from U^-1 U = I, the one product left to check.
+  return product_equals(out->right_inv, out->right, ZMatrix::identity(cols)) &&
+         out->left * out->left_inv == ZMatrix::identity(rows);
+}
+
+}  // namespace
+
+ZInt matrix_content(const ZMatrix& a) {
+  ZInt g = 0;
+  for (const ZInt& x : a.cell) {
+    g = ZInt::gcd(g, x);
+    if (g.is_one()) break;
+  }
+  return g;
+}
+
+ZMatrix divide_content(const ZMatrix& a, const ZInt& g) {
+  ZMatrix b(a.rows, a.cols);
+  for (std::size_t k = 0; k < a.cell.size(); ++k) ZInt::divides(a.cell[k], g, &b.cell[k]);
+  return b;
+}
+
+bool hermite_bounded(const ZMatrix& a, bool transforms, FormResult* out) {
+  // A common factor of the entries comes out of the form: H(g A) = g H(A)
+  // with the same transforms (and the elimination modulo G would carry
+  // g^(n-1) in G).
+  if (const ZInt g = matrix_content(a); g.sign() > 0 && !g.is_one()) {
+    if (!hermite_bounded(divide_content(a, g), transforms, out)) return false;
+    for (ZInt& x : out->form.cell) x *= g;
+    return true;
+  }
+  if (a.rows == a.cols && a.rows > 0) {
+    const ZInt d = abs_int_determinant(a);
+    if (!d.is_zero()) return hermite_with_profile(a, transforms, 0, &d, out);
+  }
+  for (std::int32_t k = 0; k < 4; ++k)
+    if (hermite_with_profile(a, transforms, profile_prime(k), nullptr, out)) return true;
+  return false;
+}
+
+}  // namespace tavrin

@@ -1,0 +1,359 @@
+// The word-residue kernels of the minimal polynomial, shared by its first
+// step (random projections, minimal_poly.cpp) and the proof that completes
+// it (minimal_poly_proof.cpp). Private to matrix/.
+//
+// A polynomial over a field is `residues`: coefficients lowest degree first,
+// no zero leading coefficient (0 is the empty vector). A matrix modulo a
+// prime is ResidueRows: each row's columns (from 0) and non-zero values. An
+// integer magnitude is `mag`: base-2^28 digits, least significant first.
+#pragma once
+
+#include <algorithm>
+#include <cstdint>
+#include <type_traits>
+#include <utility>
+#include <vector>
+
+#include "core/interrupts.h"
+#include "numbers/char2_field.h"
+#include "numbers/limb_array_impl.h"
+#include "numbers/word_mod.h"
+
+namespace tavrin::minpoly {
+
+using residues = std::vector<std::uint32_t>;
+using mag = std::vector<detail::digit>;
+
+// Arithmetic modulo a word prime; products are reduced by Barrett's method
+// (the quotient from the precomputed 2^64 / p is at most two short).
+struct PrimeField {
+  std::uint64_t p;
+  std::uint64_t barrett;
+  explicit PrimeField(std::uint64_t prime) : p(prime), barrett(~std::uint64_t{0} / prime) {}
+  std::uint64_t size() const { return p; }
+  std::uint32_t reduce(std::uint64_t x) const {
+    const auto q = static_cast<std::uint64_t>((static_cast<unsigned __int128>(x) * barrett) >> 64);
+    std::uint64_t r = x - q * p;
+    while (r >= p) r -= p;
+    return static_cast<std::uint32_t>(r);
+  }
+  std::uint32_t add(std::uint32_t a, std::uint32_t b) const {
+    const std::uint64_t s = std::uint64_t{a} + b;
+    return static_cast<std::uint32_t>(s >= p ? s - p : s);
+  }
+  std::uint32_t sub(std::uint32_t a, std::uint32_t b) const {
+    return static_cast<std::uint32_t>(a >= b ? a - b : a + p - b);
+  }
+  std::uint32_t mul(std::uint32_t a, std::uint32_t b) const { return reduce(std::uint64_t{a} * b); }
+  std::uint32_t inv(std::uint32_t a) const { return inverse_modulo(a, static_cast<std::uint32_t>(p)); }
+  // Row times vector with the remainder taken only when the sum could
+  // overflow (products of residues below 2^31 stay below 2^62; below 2^16
+  // they stay below 2^32, and no row is that long).
+  std::uint32_t dot(const std::uint32_t* val, const std::int32_t* col, std::int32_t count,
+                    const std::uint32_t* e) const {
+    std::uint64_t acc = 0;
+    if (p < (1u << 16)) {
+      for (std::int32_t k = 0; k < count; ++k) acc += std::uint64_t{val[k]} * e[col[k]];
+      return reduce(acc);
+    }
+    for (std::int32_t k = 0; k < count; ++k) {
+      acc += std::uint64_t{val[k]} * e[col[k]];
+      if (acc >= (std::uint64_t{1} << 63)) acc = reduce(acc);
+    }
+    return reduce(acc);
+  }
+};
+
+// Arithmetic in the fields of 256 and 65536 elements.
+struct Char2Field {
+  std::int32_t size_;
+  std::uint64_t size() const { return static_cast<std::uint64_t>(size_); }
+  std::uint32_t add(std::uint32_t a, std::uint32_t b) const { return a ^ b; }
+  std::uint32_t sub(std::uint32_t a, std::uint32_t b) const { return a ^ b; }
+  std::uint32_t mul(std::uint32_t a, std::uint32_t b) const {
+    return static_cast<std::uint32_t>(char2_mult(a, b, size_));
+  }
+  std::uint32_t inv(std::uint32_t a) const {
+    return static_cast<std::uint32_t>(char2_inverse(a, size_));
+  }
+  std::uint32_t dot(const std::uint32_t* val, const std::int32_t* col, std::int32_t count,
+                    const std::uint32_t* e) const {
+    std::uint32_t acc = 0;
+    for (std::int32_t k = 0; k < count; ++k) acc ^= mul(val[k], e[col[k]]);
+    return acc;
+  }
+};
+
+// The matrix modulo one prime, row by row (columns from 0, no zeros).
+struct ResidueRows {
+  std::vector<std::int32_t> start;
+  std::vector<std::int32_t> col;
+  std::vector<std::uint32_t> val;
+  std::int64_t entries() const { return static_cast<std::int64_t>(col.size()); }
+};
+
+// The integer entries of the matrix, read once.
+struct IntegerRows {
+  std::vector<std::int32_t> start;
+  std::vector<std::int32_t> col;
+  std::vector<std::int64_t> small;  // one-limb values
+  std::vector<imptr> big;           // longer values (nil where small holds it)
+};
+
+// The matrix modulo p (p below 2^32).
+ResidueRows residues_mod(const IntegerRows& m, std::uint64_t p);
+
+// A uniformly drawn residue below `size`, from the standard generator.
+std::uint32_t random_residue(std::uint64_t size);
+
+// An integer polynomial, lowest degree first: the magnitudes (empty for a
+// zero coefficient) and the signs.
+struct IntegerPoly {
+  std::vector<mag> coef;
+  std::vector<bool> negative;
+  std::int32_t degree() const { return static_cast<std::int32_t>(coef.size()) - 1; }
+};
+
+// ---- Polynomials over a field ---------------------------------------------------------
+
+inline void trim(residues& a) {
+  while (!a.empty() && a.back() == 0) a.pop_back();
+}
+
+inline std::int32_t deg(const residues& a) { return static_cast<std::int32_t>(a.size()) - 1; }
+
+template <class F>
+void make_monic(const F& f, residues& a) {
+  if (a.empty() || a.back() == 1) return;
+  const std::uint32_t lead_inv = f.inv(a.back());
+  for (auto& c : a) c = f.mul(c, lead_inv);
+}
+
+// *q, *r := the quotient and remainder of a by b (b non-zero).
+template <class F>
+void divide(const F& f, const residues& a, const residues& b, residues* q, residues* r) {
+  *r = a;
+  const std::int32_t db = deg(b);
+  if (deg(a) < db) {
+    q->clear();
+    return;
+  }
+  q->assign(static_cast<std::size_t>(deg(a) - db + 1), 0);
+  const std::uint32_t lead_inv = f.inv(b.back());
+  for (std::int32_t i = deg(a); i >= db; --i) {
+    const std::uint32_t c = f.mul((*r)[static_cast<std::size_t>(i)], lead_inv);
+    (*q)[static_cast<std::size_t>(i - db)] = c;
+    if (c == 0) continue;
+    for (std::int32_t j = 0; j <= db; ++j) {
+      auto& t = (*r)[static_cast<std::size_t>(i - db + j)];
+      t = f.sub(t, f.mul(c, b[static_cast<std::size_t>(j)]));
+    }
+  }
+  r->resize(static_cast<std::size_t>(db));
+  trim(*r);
+}
+
+// d·q + prev.
+template <class F>
+residues mul_add(const F& f, const residues& d, const residues& q, const residues& prev) {
+  residues s(std::max(d.size() + q.size(), prev.size()), 0);
+  for (std::size_t i = 0; i < d.size(); ++i) {
+    if (d[i] == 0) continue;
+    for (std::size_t j = 0; j < q.size(); ++j) s[i + j] = f.add(s[i + j], f.mul(d[i], q[j]));
+  }
+  for (std::size_t i = 0; i < prev.size(); ++i) s[i] = f.add(s[i], prev[i]);
+  trim(s);
+  return s;
+}
+
+// The least common multiple of two monic polynomials, monic: a·(b / gcd).
+template <class F>
+residues lcm(const F& f, const residues& a, const residues& b) {
+  residues g = a, h = b, q, r;
+  while (!h.empty()) {
+    divide(f, g, h, &q, &r);
+    g = std::move(h);
+    h = std::move(r);
+  }
+  make_monic(f, g);
+  divide(f, b, g, &q, &r);
+  return mul_add(f, a, q, residues{});
+}
+
+// Shoup's product by a fixed factor w < p modulo p < 2^31: with
+// w' = floor(w 2^32 / p), x w - floor(x w' / 2^32) p lies in [0, 2p).
+struct ShoupFactor {
+  std::uint32_t w, wp;
+};
+inline ShoupFactor shoup(std::uint32_t w, std::uint32_t p) {
+  return {w, static_cast<std::uint32_t>((std::uint64_t{w} << 32) / p)};
+}
+inline std::uint32_t shoup_mul(std::uint32_t x, ShoupFactor s, std::uint32_t p) {
+  const auto q = static_cast<std::uint32_t>((std::uint64_t{x} * s.wp) >> 32);
+  const std::uint32_t r = x * s.w - q * p;  // modulo 2^32, exact below 2p
+  return r >= p ? r - p : r;
+}
+
+// t[j] := t[j] + b[j] w mod p for j < n (t, b residues, w by Shoup's method).
+void add_shoup_multiple(std::uint32_t* __restrict t, const std::uint32_t* __restrict b, std::size_t n,
+                        ShoupFactor w, std::uint32_t p);
+
+// r := r mod b in place, *q := the quotient (b non-zero).
+template <class F>
+void divide_inplace(const F& f, residues& r, const residues& b, residues* q) {
+  const std::int32_t db = deg(b), da = deg(r);
+  if (da < db) {
+    q->clear();
+    return;
+  }
+  q->assign(static_cast<std::size_t>(da - db + 1), 0);
+  const std::uint32_t lead_inv = f.inv(b.back());
+  for (std::int32_t i = da; i >= db; --i) {
+    const std::uint32_t c = f.mul(r[static_cast<std::size_t>(i)], lead_inv);
+    (*q)[static_cast<std::size_t>(i - db)] = c;
+    if (c == 0) continue;
+    std::uint32_t* t = r.data() + (i - db);
+    if constexpr (std::is_same_v<F, PrimeField>) {
+      const auto p = static_cast<std::uint32_t>(f.p);
+      add_shoup_multiple(t, b.data(), static_cast<std::size_t>(db), shoup(p - c, p), p);
+    } else {
+      for (std::int32_t j = 0; j < db; ++j) t[j] = f.sub(t[j], f.mul(c, b[static_cast<std::size_t>(j)]));
+    }
+    r[static_cast<std::size_t>(i)] = 0;
+  }
+  r.resize(static_cast<std::size_t>(db));
+  trim(r);
+}
+
+// d·q + prev, the products by Shoup's method modulo a word prime.
+template <class F>
+residues mul_add_fast(const F& f, const residues& d, const residues& q, const residues& prev) {
+  if constexpr (!std::is_same_v<F, PrimeField>) {
+    return mul_add(f, d, q, prev);
+  } else {
+    const auto p = static_cast<std::uint32_t>(f.p);
+    residues s(std::max(d.size() + q.size(), prev.size()), 0);
+    for (std::size_t i = 0; i < prev.size(); ++i) s[i] = prev[i];
+    for (std::size_t i = 0; i < d.size(); ++i) {
+      if (d[i] == 0) continue;
+      add_shoup_multiple(s.data() + i, q.data(), q.size(), shoup(d[i], p), p);
+    }
+    trim(s);
+    return s;
+  }
+}
+
+// The minimal generator, monic, of a sequence a_1 .. a_N of linear
+// complexity at most n (N = 2n + 1), given as s[k] = a_(N-k): the extended
+// Euclidean algorithm on x^N and S = sum a_i x^(N-i), stopped as soon as the
+// remainder falls below degree n; the zero sequence has generator 1.
+// With `loud` the progress count of the divisions (every 100th).
+template <class F>
+residues sequence_generator(const F& f, residues s, std::int32_t n, bool loud,
+                            void (*progress)(std::int32_t)) {
+  const auto N = static_cast<std::int32_t>(s.size());
+  trim(s);
+  if (s.empty()) return residues{1};
+  residues r0(static_cast<std::size_t>(N) + 1, 0);
+  r0.back() = 1;
+  residues r1 = std::move(s);
+  residues q_prev;
+  residues q{1};
+  residues d;
+  for (std::int32_t i = 2; i <= N; ++i) {
+    divide_inplace(f, r0, r1, &d);
+    residues q_new = mul_add_fast(f, d, q, q_prev);
+    if (loud && i % 100 == 0) progress(i);
+    std::swap(r0, r1);
+    q_prev = std::move(q);
+    q = std::move(q_new);
+    check_interrupt();
+    if (deg(r1) < n) break;
+  }
+  make_monic(f, q);
+  return q;
+}
+
+// y := A x.
+template <class F>
+void apply(const F& f, const ResidueRows& m, const std::vector<std::uint32_t>& x,
+           std::vector<std::uint32_t>& y) {
+  const auto n = static_cast<std::int32_t>(m.start.size()) - 1;
+  for (std::int32_t r = 0; r < n; ++r) {
+    const std::int32_t from = m.start[static_cast<std::size_t>(r)];
+    y[static_cast<std::size_t>(r)] = f.dot(m.val.data() + from, m.col.data() + from,
+                                           m.start[static_cast<std::size_t>(r) + 1] - from, x.data());
+  }
+}
+
+// ---- Integer magnitudes ------------------------------------------------------------------
+
+inline void mag_mul_add(mag& a, std::uint32_t mul, std::uint32_t add) {
+  std::uint64_t carry = add;
+  for (auto& d : a) {
+    const std::uint64_t v = std::uint64_t{d} * mul + carry;
+    d = static_cast<detail::digit>(v & detail::digit_mask);
+    carry = v >> limb_bits;
+  }
+  while (carry != 0) {
+    a.push_back(static_cast<detail::digit>(carry & detail::digit_mask));
+    carry >>= limb_bits;
+  }
+}
+
+inline std::uint32_t mag_residue(const mag& a, std::uint64_t p) {
+  std::uint64_t r = 0;
+  for (std::size_t i = a.size(); i-- > 0;) r = ((r << limb_bits) + a[i]) % p;
+  return static_cast<std::uint32_t>(r);
+}
+
+inline bool mag_zero(const mag& a) {
+  return std::all_of(a.begin(), a.end(), [](detail::digit d) { return d == 0; });
+}
+
+// A number of the current (big-integer) mode from a magnitude and a sign.
+imptr number_of(const mag& a, std::int32_t sign);
+
+// ---- The proof (minimal_poly_proof.cpp) ----------------------------------------------------
+// A polynomial m is the minimal polynomial of A once m(A) v = 0 for vectors
+// v whose Krylov spaces together span the whole space (m(A) commutes with
+// A, so it then vanishes everywhere) and m divides the minimal polynomial,
+// or over the integers has the degree of some image's generator (each image
+// divides the minimal polynomial modulo its prime, which divides the
+// integer minimal polynomial's image there).
+
+// The minimal polynomial of a (n rows) over the field f, from m, a divisor
+// of it (the first step's answer): m is multiplied up by the generators of
+// further projected sequences (random projections, started at a failing
+// vector) until it annihilates a spanning set: the unit vectors, or vectors
+// found by elimination on their Krylov spaces, the first of them x.
+template <class F>
+residues complete_in_field(const F& f, const ResidueRows& a, std::int32_t n, residues m,
+                           const std::vector<std::uint32_t>& x);
+extern template residues complete_in_field(const PrimeField&, const ResidueRows&, std::int32_t,
+                                           residues, const std::vector<std::uint32_t>&);
+extern template residues complete_in_field(const Char2Field&, const ResidueRows&, std::int32_t,
+                                           residues, const std::vector<std::uint32_t>&);
+
+// What the first step's images show over the integers.
+struct ImageEvidence {
+  std::int32_t lower_degree = 0;  // the greatest degree of an image
+  bool start_spans = false;       // an image from the start vector has degree n
+  std::vector<std::uint32_t> x;   // the start vector
+};
+
+// The minimal polynomial of the integer matrix a (n rows), proven: the
+// candidate when it has the lower degree and annihilates a spanning set
+// (exactly: modulo enough primes for a bound on the entries of m(A) v);
+// otherwise images modulo primes below 2^31 from random projections and
+// start vectors, their least common multiples taken prime by prime, joined
+// by Chinese remaindering and proven the same way.
+IntegerPoly prove_over_integers(const IntegerRows& a, std::int32_t n, IntegerPoly candidate,
+                                const ImageEvidence& evidence);
+
+// The bound of the coefficient bound's kind, max over k of (n over k) R^k
+// for the largest absolute row sum R, as an upper bound of its base-2
+// logarithm (-infinity for the zero matrix).
+double log2_coefficient_bound(const IntegerRows& a, std::int32_t n);
+
+}  // namespace tavrin::minpoly

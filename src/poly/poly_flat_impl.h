@@ -1,0 +1,132 @@
+// The parts of the flat products (poly_flat_mult.h) shared by the
+// gathering and rebuilding (poly_flat_mult.cpp) and the summation of
+// word-size coefficients (poly_flat_sum.cpp).
+//
+// A flat operand is its terms in the order of its recursive lists: a 64-bit
+// key packing the exponents of every level (level 1 in the highest field, a
+// missing level as 0) and the coefficient. Keys strictly decrease along an
+// operand, and the fields are wide enough for the product's exponent sums,
+// so the key of a product of two terms is the sum of their keys.
+#pragma once
+
+#include <algorithm>
+#include <array>
+#include <cstdint>
+#include <vector>
+
+#include "core/records.h"
+#include "numbers/bigint_wide.h"
+
+namespace tavrin::detail {
+
+constexpr int flat_max_levels = 64;
+
+// What one walk over an operand finds: levels used, largest exponent per
+// level, leaves, and whether its coefficients suit word accumulators.
+struct FlatScan {
+  int depth = 0;
+  std::int64_t terms = 0;
+  bool ok = true;      // no negative exponent, few enough levels, reduced residues
+  bool small = true;   // integers: every coefficient has at most two limbs
+  std::uint64_t maxabs = 0;
+  std::array<std::int64_t, flat_max_levels> maxexp{};
+};
+
+// The packed layout: level k's exponent sits at bit shift[k], width[k] bits;
+// the deepest level at bit 0.
+struct Packing {
+  int depth = 0;
+  std::array<int, flat_max_levels> shift{};
+  std::array<int, flat_max_levels> width{};
+  int total = 0;
+};
+
+inline std::uint64_t mask_below(int bits) {
+  return bits >= 64 ? ~std::uint64_t{0} : (std::uint64_t{1} << bits) - 1;
+}
+inline std::uint64_t high_part(std::uint64_t key, int bits) { return bits >= 64 ? 0 : key >> bits; }
+inline std::int64_t field_of(std::uint64_t key, const Packing& pk, int level) {
+  const auto k = static_cast<std::size_t>(level);
+  return static_cast<std::int64_t>((key >> pk.shift[k]) & mask_below(pk.width[k]));
+}
+
+// The flat form of one operand: keys strictly decreasing, and either the
+// coefficient values (residues, integers of at most two limbs) or the
+// numbers.
+struct Flat {
+  std::vector<std::uint64_t> key;
+  std::vector<std::int64_t> val;
+  std::vector<imptr> num;
+};
+
+// A growable array of plain values whose storage is kept from one product
+// to the next (a large product's arrays are not faulted in afresh each
+// time); nothing past size() is initialised.
+template <class T>
+class FlatBuffer {
+ public:
+  std::size_t size() const { return n_; }
+  T* data() { return v_.data(); }
+  const T* data() const { return v_.data(); }
+  T operator[](std::size_t i) const { return v_[i]; }
+  void clear() { n_ = 0; }
+  // Room for `more` values past size(); the caller writes some of them and
+  // then commits how many.
+  T* room(std::size_t more) {
+    if (n_ + more > v_.size()) v_.resize(std::max(n_ + more, 2 * v_.size()));
+    return v_.data() + n_;
+  }
+  void commit(std::size_t k) { n_ += k; }
+  void truncate(std::size_t k) { n_ = k; }
+  void push(T x) {
+    *room(1) = x;
+    ++n_;
+  }
+
+ private:
+  std::vector<T> v_;  // grows only, its values kept
+  std::size_t n_ = 0;
+};
+
+// The product's terms with word-size coefficients, keys strictly
+// decreasing, no zero coefficient: residues or integers in `val`, or, when
+// the integers may pass a word, in `wide`.
+struct WordTerms {
+  FlatBuffer<std::uint64_t> key;
+  FlatBuffer<std::int64_t> val;
+  FlatBuffer<wide_int> wide;
+  void clear() {
+    key.clear();
+    val.clear();
+    wide.clear();
+  }
+};
+
+// How the word-size sums run: over the residues modulo `modulus` or the
+// integers, in one-word accumulators (narrow) or 128-bit ones.
+struct WordSums {
+  bool modular = false;
+  bool narrow = false;
+  std::uint32_t modulus = 0;
+};
+
+enum class FlatMethod { dense, heap };
+
+// The term products of a and b (a the outer operand, b may be a) summed by
+// key into out, by dense chunks of cells or by a heap of row heads, the
+// cheaper by the estimate below. sa and sb are the scans of a and b.
+// reads: flat_cell_bits, flat_scan_ratio
+FlatMethod sum_word_products(const Flat& a, const Flat& b, const Packing& pk, const FlatScan& sa,
+                             const FlatScan& sb, const WordSums& how, WordTerms& out);
+
+// The estimated costs, in nanoseconds, of the two summations (a dense cost
+// below 0 when the cells do not apply: too many per chunk or chunks too
+// small to pay). A test hook beside its use in sum_word_products.
+struct FlatCosts {
+  double dense;
+  double heap;
+};
+FlatCosts flat_sum_costs(const Flat& a, const Flat& b, const Packing& pk, const FlatScan& sa,
+                         const FlatScan& sb, const WordSums& how);
+
+}  // namespace tavrin::detail

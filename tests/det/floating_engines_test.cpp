@@ -1,0 +1,145 @@
+// "Float" bodies in-process: the modes the engines of a floating statement
+// see, the floating GCD of a one-variable elimination, and every flag after
+// an error or an interrupt inside the floating work.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "arrays/array_store.h"
+#include "arrays/targets.h"
+#include "core/interrupts.h"
+#include "core/mode_guard.h"
+#include "det/router.h"
+#include "gcd/gcd.h"
+#include "lang/expressions.h"
+#include "lang/variables.h"
+#include "matrix/matrix_support.h"
+#include "numbers/freelists.h"
+#include "support/data_tables.h"
+#include "support/node_accounting.h"
+#include "support/output_capture.h"
+#include "support/value_form.h"
+#include "toplevel/charsets.h"
+#include "toplevel/command_loop.h"
+#include "toplevel/dispatch.h"
+#include "toplevel/error_context.h"
+#include "toplevel/startup.h"
+#include "toplevel/state.h"
+
+namespace tavrin::test {
+namespace {
+
+using Flags = std::vector<bool>;  // flotemode, lintmode, modularmode, integerflag, float_statement
+Flags flags() { return {flotemode, lintmode, modularmode, integerflag, float_statement}; }
+
+std::vector<Flags> seen;  // the flags at each router request
+bool interrupt_at_request = false;
+void record(det_method) {
+  seen.push_back(flags());
+  if (interrupt_at_request) interrupt_requested = 1;  // honoured inside the floating work
+  interrupt_at_request = false;
+}
+
+class FloatEngines : public MatrixTest {
+ protected:
+  void SetUp() override {
+    MatrixTest::SetUp();
+    load_data_tables();
+    init_character_sets();
+    make_token_ring();
+    install_language();
+    install_arrays();
+    install_command_loop();
+    tt_flag = true;
+  }
+  void TearDown() override {
+    run("@[**]:\n&(J = -x)");
+    MatrixTest::TearDown();
+  }
+  // The statements of text, one a line; `level` is what a nested command
+  // level reads. Whether one unwound.
+  bool run(const std::string& text, const std::string& level = "") {
+    TextInput nested(level), in(text + "\n");
+    ScopedValue<FILEPtr> reader(Input, &nested);
+    FILEPtr stream = &in;
+    leftover[0] = '\0';
+    bool any = false;
+    for (scanner(&stream, &token, &zilch); !in.at_eof(); scanner(&stream, &token, &zilch)) {
+      quoly value = nullptr;
+      bool u = false;
+      output_of([&] { parse(&stream, &value, &zilch); }, &u);
+      free_quoly(&value);
+      if (u) top_of_loop();
+      any = any || u;
+      in.get();
+    }
+    return any;
+  }
+  static RatRef value(const char* name) {
+    tokentipe t{};
+    std::snprintf(t.name, sizeof t.name, "%s", name);
+    t.address = -1;
+    varptr v = find_var(&t);
+    return v == nullptr ? RatRef(-999) : *value_at(v->val, std::vector<RatRef>(number_polys, 0));
+  }
+  ScopedValue<void (*)(det_method)> hook_{det_route_hook, record};
+  ScopedValue<command_level_runner> runner_{run_command_level, command_level};
+  ScopedValue<error_context_printer> context_{print_error_context, print_context};
+  ScopedValue<void (*)()> poll_{TextInput::on_interrupt, nullptr};
+  ScopedValue<bool> push_{errorpush, false}, interrupts_{command_int, true};
+  ScopedValue<std::int32_t> level_{levelcount, 1};
+};
+
+TEST_F(FloatEngines, EnginesSeeFloatingModeAndEveryFlagComesBack) {
+  const Flags exact = flags(), floating{true, true, false, true, true};
+  ASSERT_EQ(exact, Flags(5, false));
+  // One variable: the elimination's GCDs are the floating one-variable GCD.
+  run("&(J = x)\n[v] := [<i = 1, 3><j = 1, 3> (x + i)^j + j*x]:\ne := Det[v]:");
+  run("[h] := [<i = 1, 4><j = 1, 4> i^j + j]:\n[z] := [<i = 1, 3><j = 1, 3> (j - 1)*i]:");
+  const std::string work =
+      "if 1 then Float; [d] := Det[v]; f := Det[h]; [w] := [h]^-1; [p] := [h] * [h] fi:";
+  const long before = polygcd_stages.one_variable;
+  seen.clear();
+  run(work + "\nf := d[1] - e:");
+  EXPECT_GT(polygcd_stages.one_variable, before);
+  ASSERT_EQ(seen.size(), 3u);
+  for (const Flags& f : seen) EXPECT_EQ(f, floating);
+  EXPECT_EQ(value("f"), RatRef(0));
+  // The same statements again, an exact determinant of a temporary too:
+  // every image, copy and cell given back.
+  for (const std::string& piece : {work, std::string("e := Det(([v] + [v])):")}) {
+    run(piece);
+    NodeBalance balance;
+    run(piece);
+  }
+
+  // An error inside the floating work (a zero column found in floating
+  // mode) and one in the body outside it.
+  EXPECT_TRUE(run("if 1 then Float; [y] := [z]^-1 fi:"));
+  EXPECT_EQ(flags(), exact);
+  EXPECT_TRUE(run("if 1 then Float; 1/0 fi:"));
+  EXPECT_EQ(flags(), exact);
+
+  // Interrupted inside the floating power: the nested level computes
+  // exactly, "&_p" finishes the power; "&@" abandons another.
+  interrupt_at_request = true;
+  EXPECT_FALSE(run("if 1 then Float; [w] := [h]^-2 fi:", "g := 1/3:\n&_p\n"));
+  EXPECT_EQ(value("g"), RatRef(1, 3));
+  EXPECT_EQ(flags(), exact);
+  run("[r] := [w]*[h]*[h]:\nt := Trace[r] - 4:");
+  EXPECT_LT(value("t").num().abs() * BigRef::pow2(40), value("t").den());  // h^-2 h^2 = 1
+  interrupt_at_request = true;
+  EXPECT_TRUE(run("if 1 then Float; [q] := [h]^-2 fi:", "&@\n"));
+  EXPECT_EQ(flags(), exact);
+  tokentipe q{"q", -1};
+  EXPECT_EQ(find_array(&q), nullptr);
+
+  // A function left by "&}" after its "Float".
+  run("Func F(a) = Float; &}; 2.\nk := F(1) + 1/3:");
+  EXPECT_EQ(value("k"), RatRef(1, 3));
+  EXPECT_EQ(flags(), exact);
+}
+
+}  // namespace
+}  // namespace tavrin::test
