@@ -178,7 +178,7 @@ void quoted_text_row(textptr inf, nameptr* flag, workptr arr, arr_descr* arf) {
       abandon(71, &ch);
     }
     arr->stash[count] = nullptr;
-    quoly_set(static_cast<unsigned char>(ch.name[0]), &arr->stash[count]);
+    quoly_set_integer(static_cast<unsigned char>(ch.name[0]), &arr->stash[count]);
     ++count;
   }
   scan(inf, flag);

@@ -248,6 +248,7 @@ void builtin_func1(textptr inf, quolyptr n, nameptr* flag, std::int32_t index) {
   env.flag = flag;
   env.n = n;
   env.see_star = false;
+  env.oldm1 = command_int;  // what the built-ins that hold interrupts put back
   // Every exit gives the count's limbs back.
   struct count_release {
     arr_descr* f;
@@ -274,6 +275,9 @@ void builtin_func1(textptr inf, quolyptr n, nameptr* flag, std::int32_t index) {
         return;
       }
       funcdef(inf, flag);
+      return;
+    case 13:  // the position of the smallest (or smallest positive) entry
+      arr_parse('L', inf, n, flag);
       return;
     case 27:  // Hamilton: the path search on the operand's labelled matrix
       arr_parse('H', inf, n, flag);

@@ -58,10 +58,7 @@ void own_value(builtin_func1_EnvRec* env) {
   }
 }
 
-void set_result(builtin_func1_EnvRec* env, std::int32_t v) {
-  free_quoly(env->n);
-  quoly_set(v, env->n);
-}
+void set_result(builtin_func1_EnvRec* env, std::int64_t v) { quoly_set_integer(v, env->n); }
 
 // *n := p (taken over) as a value; a single leaf becomes a number.
 void set_poly_result(builtin_func1_EnvRec* env, poly p) {
@@ -256,7 +253,7 @@ void factor_list(builtin_func1_EnvRec* env, std::int32_t index) {
   }
   expect(")", 1);
   const bool show = verbose && *env->flag == nullptr;
-  poly list = nullptr;
+  OwnedPoly list;  // freed when an error or an interrupt abandons the factoring
   std::int32_t count = 0;
   if (!v->numb) {
     std::int32_t code = 0;
@@ -264,15 +261,15 @@ void factor_list(builtin_func1_EnvRec* env, std::int32_t index) {
     OwnedPoly a;
     poly_assign(v->numer, a.cell());
     if (index == 21) {
-      factor_poly(a.cell(), &list, &count, false, show, level);
+      factor_poly(a.cell(), list.cell(), &count, false, show, level);
     } else {
-      total_sq_free(a.cell(), &list, &count, true, polynames);
+      total_sq_free(a.cell(), list.cell(), &count, true, polynames);
     }
   }
   scan(env);
-  if (list == nullptr) count = 0;
+  if (list.get() == nullptr) count = 0;
   insertarr(&name, count == 0 ? 1 : count, 2, false);
-  if (count > 0) poly_to_array(count, find_array(&name)->start, &list);
+  if (count > 0) poly_to_array(count, find_array(&name)->start, list.cell());
   set_result(env, count);
 }
 

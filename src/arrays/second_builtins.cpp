@@ -42,10 +42,7 @@ void expect(const char* w, std::int32_t code) {
   if (!is_tok(w)) abandon(code, &token);
 }
 
-void set_result(Env* env, std::int32_t v) {
-  free_quoly(env->n);
-  quoly_set(v, env->n);
-}
+void set_result(Env* env, std::int64_t v) { quoly_set_integer(v, env->n); }
 
 bool has_denominator(quoly v) { return !v->numb && v->denom != nullptr; }
 
@@ -421,8 +418,10 @@ void builtin_func2(textptr inf, quolyptr n, nameptr* flag, std::int32_t index) {
       set_result(&env, modularmode ? 1 : 0);
       return;
     case 48:
+      // The setting itself, not its image (which is 0 in its own ring).
       scan(&env);
-      set_result(&env, modulus);
+      free_quoly(env.n);
+      quoly_set(modulus, env.n);
       return;
     case 50:
       monomial_column(&env);

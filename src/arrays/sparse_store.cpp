@@ -34,13 +34,7 @@ colm_ptr link_entry(colm_ptrptr t, std::int32_t c, quoly v) {
 // modular mode).
 quoly word_value(std::int32_t n) {
   quoly v = nullptr;
-  if (modularmode && !finf) {
-    std::int64_t r = n % modulus;
-    if (r < 0) r += modulus;
-    n = static_cast<std::int32_t>(r);
-  }
-  quoly_set(n, &v);
-  v->next = nullptr;
+  quoly_set_integer(n, &v);
   return v;
 }
 
@@ -181,7 +175,13 @@ void isparse_insert(std::int32_t r, std::int32_t c, std::int32_t n, arrptr q, bo
   std::int32_t col = 0;
   colm_ptrptr t = find_position(r, c, q, colflag, &col);
   if (*t == nullptr || (*t)->coord != col) {
-    if (n != 0) link_entry(t, col, word_value(n));
+    if (n == 0) return;
+    quoly w = word_value(n);
+    if (sparse_val_iszero(w)) {
+      free_quoly(&w);  // n is 0 in the ring
+      return;
+    }
+    link_entry(t, col, w);
     return;
   }
   if (n == 0) {

@@ -4,6 +4,7 @@
 
 #include "core/errors.h"
 #include "core/globals.h"
+#include "core/mode_guard.h"
 
 namespace tavrin {
 
@@ -41,6 +42,18 @@ void honour_interrupt() {
   if (interrupt_requested == 0 || !command_int || interrupt_holds > 0) return;
   interrupt_requested = 0;
   if (handler_disarmed != 0) install_interrupt_handler();
+  if (ring_guards_open == 0) {
+    error(-1, &blank);
+    return;
+  }
+  // A computation has switched the ring (images modulo word primes, big
+  // arithmetic inside word mode): the nested level runs in the user's ring,
+  // and the switched one comes back when the level is left or unwound.
+  struct SwitchedRing {
+    RingState ring = RingState::current();
+    ~SwitchedRing() { ring.apply(); }
+  } switched;
+  unswitched_ring.apply();
   error(-1, &blank);
 }
 

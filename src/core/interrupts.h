@@ -36,8 +36,11 @@ class InterruptHold {
 // Honours a pending interrupt: when command_int is true and no hold is
 // open, the flag is cleared and a nested command level opens (error(-1,
 // &blank)); the call returns when the user leaves it. Otherwise the
-// interrupt stays pending until a later poll may honour it.
-// reads: command_int, interrupt_holds
+// interrupt stays pending until a later poll may honour it. When a ring
+// guard has switched the ring (core/mode_guard.h), the level runs in the
+// user's ring and the switched one is put back afterwards, so that a poll
+// is safe inside images modulo word primes.
+// reads: command_int, interrupt_holds, ring_guards_open, unswitched_ring
 void honour_interrupt();
 
 // The poll of the safe points: one load and one test when nothing is pending.

@@ -2,6 +2,41 @@
 
 namespace tavrin {
 
+std::int32_t ring_guards_open = 0;
+RingState unswitched_ring{};
+
+RingState RingState::current() {
+  RingState r;
+  r.modulus = tavrin::modulus;
+  r.half_modulus = tavrin::half_modulus;
+  r.two28_mod = tavrin::two28_mod;
+  r.rmodulus = tavrin::rmodulus;
+  r.smallmodulus = tavrin::smallmodulus;
+  r.mod_is_prime = tavrin::mod_is_prime;
+  r.finf = tavrin::finf;
+  r.f256 = tavrin::f256;
+  r.f2t16 = tavrin::f2t16;
+  r.flotemode = tavrin::flotemode;
+  r.lintmode = tavrin::lintmode;
+  r.modularmode = tavrin::modularmode;
+  return r;
+}
+
+void RingState::apply() const {
+  tavrin::modulus = modulus;
+  tavrin::half_modulus = half_modulus;
+  tavrin::two28_mod = two28_mod;
+  tavrin::rmodulus = rmodulus;
+  tavrin::smallmodulus = smallmodulus;
+  tavrin::mod_is_prime = mod_is_prime;
+  tavrin::finf = finf;
+  tavrin::f256 = f256;
+  tavrin::f2t16 = f2t16;
+  tavrin::flotemode = flotemode;
+  tavrin::lintmode = lintmode;
+  tavrin::modularmode = modularmode;
+}
+
 void set_word_modulus(std::int32_t m, bool m_is_prime) {
   modulus = m;
   rmodulus = m;

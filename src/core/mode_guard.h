@@ -11,6 +11,36 @@
 
 namespace tavrin {
 
+// The ground ring in force: the word modulus with its companions and the
+// arithmetic mode flags; apply() makes a saved one the ring in force.
+struct RingState {
+  std::int32_t modulus, half_modulus, two28_mod;
+  double rmodulus;
+  bool smallmodulus, mod_is_prime, finf, f256, f2t16, flotemode, lintmode, modularmode;
+  static RingState current();
+  void apply() const;
+};
+
+// The guards that switch the ring (ArithModeGuard, BigModeGuard,
+// ModulusGuard) count themselves open here; the outermost saves the ring
+// it found in unswitched_ring: the user's ring while a computation runs in
+// a switched one. An interrupt honoured meanwhile (core/interrupts.h)
+// opens its nested level in that ring and puts the switched one back when
+// the level is left.
+extern std::int32_t ring_guards_open;
+extern RingState unswitched_ring;
+
+// Counts one open ring guard for its lifetime (a member of each guard).
+class RingGuardCount {
+ public:
+  RingGuardCount() {
+    if (ring_guards_open++ == 0) unswitched_ring = RingState::current();
+  }
+  ~RingGuardCount() { --ring_guards_open; }
+  RingGuardCount(const RingGuardCount&) = delete;
+  RingGuardCount& operator=(const RingGuardCount&) = delete;
+};
+
 // Keeps `ref`'s value and restores it when the guard ends.
 template <class T>
 class ScopedValue {
@@ -42,6 +72,7 @@ class ArithModeGuard {
   ArithModeGuard& operator=(const ArithModeGuard&) = delete;
 
  private:
+  RingGuardCount counted_;  // constructed first: the ring before any change
   bool flote_, lint_, modular_, finf_;
 };
 
@@ -95,6 +126,7 @@ class ModulusGuard {
   ModulusGuard& operator=(const ModulusGuard&) = delete;
 
  private:
+  RingGuardCount counted_;
   std::int32_t modulus_, half_, two28_;
   double rmodulus_;
   bool small_, prime_, finf_, f256_, f2t16_;

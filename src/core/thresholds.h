@@ -69,6 +69,20 @@ extern std::int32_t dense_modulus_degree;
 // Reader: dense_gcd.
 extern std::int32_t dense_hgcd_degree;
 
+// Degree of the smaller operand from which the one-variable GCD modulo a
+// prime, asked for a monic result, runs the half-GCD on residue vectors
+// (dense_gcd) instead of the Euclid loop on arrays; the Euclid loop is the
+// faster below about 3,000. Default 3,000. Range >= 1 (INT32_MAX: never).
+// Readers: basic_poly_gcd, residue_gcd (gcd/onevar_gcd.h).
+extern std::int32_t onevar_hgcd_degree;
+
+// Degree sum of the two operands from which sums, products, quotients and
+// normal forms of rational functions in one variable modulo a prime work on
+// residue vectors (each part read once, the result built once) instead of
+// term lists. Default 0 (always). Range >= 0 (INT32_MAX: never). Readers:
+// the value routines of quoly/ (quoly_residues_impl.h).
+extern std::int32_t residue_value_degree;
+
 // Degree in the top variable above which products of two-variable
 // polynomials modulo a prime try the two-variable arrays. Default 30.
 // Range >= 0. Reader: poly_mult.

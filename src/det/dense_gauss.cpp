@@ -9,6 +9,7 @@
 #include <utility>
 #include <vector>
 
+#include "core/interrupts.h"
 #include "core/errors.h"
 #include "core/globals.h"
 #include "det/bareiss.h"
@@ -92,11 +93,15 @@ class WorkingArray {
     const char* name = "outar";
     if (invert) {
       w_ = outar;
+      // outar may be ar itself holding borrowed cells: each source cell is
+      // read before its slot is cleared.
       if (!(oar_free && equal))
         for (std::int64_t k = 0; k < cells_; ++k) {
+          const quoly from = ar->stash[k];
+          quoly copy = nullptr;
+          copy_cell(from, &copy);
           if (oar_free) free_quoly(&outar->stash[k]);
-          outar->stash[k] = nullptr;
-          copy_cell(ar->stash[k], &outar->stash[k]);
+          outar->stash[k] = copy;
         }
     } else if (ar_free && equal) {
       w_ = ar;
@@ -395,6 +400,7 @@ void standard_matrix_invert(quolyptr n, std::int32_t m, poly fct, bool oar_free,
   OpLists ops;
   bool singular = false, finished = false;
   for (std::int32_t i = 1; i <= m && !finished; ++i) {
+    check_interrupt();
     const std::int32_t p = i - 1;
     const std::int32_t num_cols = env.cols_to_search == one_1 ? 1
                                   : env.cols_to_search == half ? (m - i + 2) / 2
@@ -507,6 +513,7 @@ void gauss_Bareiss(quolyptr n, std::int32_t m, workptr ar, bool ar_free, bool in
     ~Prev() { free_quoly(&q); }
   } prev;
   for (std::int32_t i = 1; i < m; ++i) {
+    check_interrupt();
     const std::int32_t p = i - 1;
     std::int32_t newi = 0, j = 0;
     find_good_spot(dup, i, m, m - i + 1, &newi, &j);

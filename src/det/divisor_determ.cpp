@@ -9,6 +9,7 @@
 #include <utility>
 #include <vector>
 
+#include "core/interrupts.h"
 #include "core/globals.h"
 #include "numbers/freelists.h"
 #include "numbers/limb_array_impl.h"
@@ -245,6 +246,7 @@ struct Lifting {
     const auto sp = static_cast<std::int64_t>(p);
     const double inv_p = 1.0 / static_cast<double>(p);
     for (std::int64_t s = 0; s < steps; ++s) {
+      check_interrupt();
       for (std::size_t i = 0; i < n; ++i) {
         const std::int64_t v = static_cast<std::int64_t>(resid[i]) % sp;
         r[i] = static_cast<std::uint32_t>(v < 0 ? v + sp : v);
@@ -446,6 +448,7 @@ imptr divisor_determ(const std::vector<quoly>& cells, std::int32_t m, imptr pd) 
   std::int32_t dependent = 0;        // the last singular elimination's first column without a pivot
   lift.perm.resize(n);
   for (std::uint32_t det_p = 0; det_p == 0;) {
+    check_interrupt();
     if (known.size() == 3) {  // most likely singular: prove it, or leave it to the table
       if (certify_singular(rows, n, hbits, store, lift.p, lift.perm, static_cast<std::size_t>(dependent)))
         return make_number({}, 1);

@@ -154,8 +154,20 @@ void int_determ(quolyptr n, arrptr q, workptr beta, std::int32_t rows, quolyptr 
   const std::vector<quoly> cells = images::cells_of(q, beta, rows * rows);
   bool small_one = false;
   std::int32_t size = 0;
-  imptr pd = nullptr;
-  newimag(&pd);
+  // The bound, given back on every exit unless handed to the caller.
+  struct Bound {
+    imptr p = nullptr;
+    ~Bound() {
+      if (p != nullptr) free_imag(&p);
+    }
+    imptr release() {
+      imptr r = p;
+      p = nullptr;
+      return r;
+    }
+  } bound;
+  newimag(&bound.p);
+  imptr pd = bound.p;
   pd->size = 0;
   images::find_pseudo_cells(cells, pd, &small_one, rows, rows, &size, false, false);
   // A bound of the caller's (positive) replaces the computed one.
@@ -166,36 +178,21 @@ void int_determ(quolyptr n, arrptr q, workptr beta, std::int32_t rows, quolyptr 
   // elimination of the first pivots, the rest through the router. The
   // images cover every other bound; the integer elimination only on request.
   const bool plain = std::int64_t{rows} * rows <= 301 && size <= sizeval && pd->size > 599;
+  imptr d = nullptr;
   if (plain || force_integer_route) {
     const std::int32_t cut = plain ? std::min(mincutoff, rows - 1) : rows - 1;
-    imptr t = nullptr;
-    try {
-      t = images::triangular_determ(q, cells, rows, pd, cut, !plain);
-    } catch (...) {
-      free_imag(&pd);
-      throw;
-    }
-    if (t != nullptr) {
-      free_quoly(n);
-      *n = detail::new_number_value(t);
-    }
-    if (pseudodet == nullptr) {
-      free_imag(&pd);
-    } else {
-      free_quoly(pseudodet);
-      *pseudodet = detail::new_number_value(pd);
-    }
-    return;
+    d = images::triangular_determ(q, cells, rows, pd, cut, !plain);
+  } else {
+    d = images::crt_determ(cells, rows, pd);
   }
-  imptr d = images::crt_determ(cells, rows, pd);
-  free_quoly(n);
-  *n = detail::new_number_value(d);
-  if (pseudodet == nullptr) {
-    free_imag(&pd);
-    return;
+  if (d != nullptr) {
+    free_quoly(n);
+    *n = detail::new_number_value(d);
   }
-  free_quoly(pseudodet);
-  *pseudodet = detail::new_number_value(pd);
+  if (pseudodet != nullptr) {
+    free_quoly(pseudodet);
+    *pseudodet = detail::new_number_value(bound.release());
+  }
 }
 
 }  // namespace tavrin

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "arrays/array_store.h"
+#include "core/interrupts.h"
 #include "core/errors.h"
 #include "core/globals.h"
 #include "core/mode_guard.h"
@@ -213,6 +214,7 @@ imptr crt_determ(const std::vector<quoly>& cells, std::int32_t m, imptr pd) {
   std::vector<std::uint32_t> digits(static_cast<std::size_t>(np));
   ModulusGuard guard;
   for (std::int32_t t = 0; t < np; ++t) {
+    check_interrupt();
     const std::uint32_t p = prime_at(t);
     set_word_modulus(static_cast<std::int32_t>(p), true);
     if (verbose) dumpitt(" ", t + 1, false, false, true);
@@ -261,6 +263,7 @@ bool residue_adjugate(std::uint32_t* a, std::int32_t m, std::uint32_t p, std::ui
     row[r][size + r] = detp % p;
   }
   for (std::size_t i = 0; i < size; ++i) {
+    check_interrupt();
     std::size_t r = i;
     while (r < size && row[r][i] == 0) ++r;
     if (r == size) return false;

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "arrays/sparse_store.h"
+#include "core/interrupts.h"
 #include "core/error_codes.h"
 #include "core/errors.h"
 #include "core/globals.h"
@@ -146,6 +147,7 @@ std::int64_t compute_degree(std::int64_t* D, std::int32_t m) {
   };
   std::int64_t bound = 0;
   for (std::int32_t b = 0; b < m; ++b) {
+    check_interrupt();
     for (std::int32_t c = b; c < m; ++c) {
       std::int64_t least = -1;
       for (std::int32_t r = b; r < m; ++r)
@@ -350,6 +352,7 @@ det_status mod_det_in(const std::vector<Flat<std::uint32_t>>& a, std::int32_t m,
   if (pl.numbers_after)
     for (const auto& e : a) coefs.insert(coefs.end(), e.c.begin(), e.c.end());
   for (std::size_t i = 0; i < n; ++i) {
+    check_interrupt();
     if (pl.numbers_after) {
       // The last variable: the entries' values go straight into the
       // residue matrix.
@@ -440,6 +443,7 @@ det_status fl_det(const std::vector<Flat<long double>>& a, std::int32_t m, std::
   std::vector<Flat<long double>> images(n), evaluated;
   std::vector<long double> powers, scratch;
   for (std::size_t i = 0; i < n; ++i) {
+    check_interrupt();
     evaluate(ring, a, pl, nv, pts[i], powers, scratch, evaluated);
     if (top && verbose) dumpitt(" ", static_cast<std::int32_t>(i), false, false, true);
     const det_status st = fl_det(evaluated, m, nv, -1, nm, false, images[i]);

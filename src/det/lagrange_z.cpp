@@ -8,6 +8,7 @@
 #include <map>
 #include <vector>
 
+#include "core/interrupts.h"
 #include "core/errors.h"
 #include "core/globals.h"
 #include "core/mode_guard.h"
@@ -172,6 +173,7 @@ bool z_crt(ZPrimes& primes, const ZImage& image, const ZBanners& banners, std::i
   } close;
   lagrange_counts total;
   for (;;) {
+    check_interrupt();
     const std::uint32_t p = primes.current();
     // A fixed number of primes is joined by products of single words.
     if (numprimes > 0 && p >= (1u << 28)) return false;

@@ -5,6 +5,7 @@
 #include <cstdio>
 
 #include "arrays/sparse_store.h"
+#include "core/interrupts.h"
 #include "core/error_codes.h"
 #include "core/errors.h"
 #include "core/globals.h"
@@ -262,6 +263,7 @@ void expand(sparseptr spar, typename Ring::cell n, std::int32_t row, std::int32_
         std::printf("using row %1d.", best);
     }
     for (colm_ptr e = line.entries(); e != nullptr; e = e->next) {
+      check_interrupt();
       sp_total_cnt += 1;
       const std::int32_t c = initial_col(e->coord);
       ColOut col(spar, c, row - 1);
@@ -276,6 +278,7 @@ void expand(sparseptr spar, typename Ring::cell n, std::int32_t row, std::int32_
     if (verbose && dumpitt_level < (Ring::floating ? 11 : 9) && line.records() != nullptr)
       std::printf("using col %1d.", line.records()->col);
     for (col_record* rec = line.records(); rec != nullptr; rec = rec->next) {
+      check_interrupt();
       sp_total_cnt += 1;
       RowOut r(spar, row, rec->row);
       const std::int32_t rspot = update_row_list(md, rec->row);

@@ -13,6 +13,7 @@
 #include "core/mode_guard.h"
 #include "core/thresholds.h"
 #include "arrays/sparse_store.h"
+#include "matrix/leverrier.h"
 #include "numbers/freelists.h"
 #include "numbers/node_handles.h"
 #include "numbers/poly_nodes.h"
@@ -97,6 +98,40 @@ class AdjointCopy {
   WorkArrayGuard guard_;
   std::int64_t cells_ = -1;
 };
+
+// The side up to which a sparse matrix can be spread over a work array.
+constexpr std::int32_t dense_side_cap = 1000;
+constexpr std::int32_t sparse_too_large_error = 250;
+
+// outar := the m x m sparse matrix *spar as a dense matrix (absent entries
+// the number 0; the values moved when ar_free, else copied; outar's old
+// cells overwritten, not freed); *spar := nil, its frames and entries given
+// back when ar_free.
+void spread_sparse(sparseptr* spar, workptr outar, bool ar_free, std::int32_t m) {
+  if (m > dense_side_cap) abandon(sparse_too_large_error, &token);
+  const std::int64_t cells = std::int64_t{m} * m;
+  std::fill(outar->stash, outar->stash + cells, nullptr);
+  for (std::int32_t r = 1; r <= m; ++r)
+    for (colm_ptr e = *sparse_row(*spar, r); e != nullptr; e = e->next) {
+      quoly& cell = outar->stash[(r - 1) + std::int64_t{e->coord - 1} * m];
+      if (ar_free) {
+        cell = e->val;
+        e->val = nullptr;
+      } else {
+        quoly_assign(e->val, &cell);
+        cell->next = nullptr;
+      }
+    }
+  for (std::int64_t k = 0; k < cells; ++k)
+    if (outar->stash[k] == nullptr) {
+      quoly_set(0, &outar->stash[k]);
+      outar->stash[k]->next = nullptr;
+    }
+  if (ar_free)
+    free_sparse_frame(spar, m);
+  else
+    *spar = nullptr;
+}
 
 void sparse_route(mat_invert_EnvRec& env, std::int32_t m, quolyptr n, sparseptr* spar, poly fct,
                   bool ar_free, std::int32_t the_degree, std::int32_t the_degree2,
@@ -295,8 +330,17 @@ void mat_invert(workptr ar, workptr outar, bool ar_free, bool oar_free, std::int
         return;
       }
       if (invert) {
-        note(det_method::invert_sparse);
-        det_methods.invert_sparse(spar, outar, ar_free, true, m, n);
+        if (!leverrier_refused(m)) {
+          note(det_method::invert_sparse);
+          det_methods.invert_sparse(spar, outar, ar_free, true, m, n);
+          return;
+        }
+        // The recurrence divides by 2 .. m, not all invertible modulo the
+        // modulus: the inverse of the dense copy, which comes back in outar
+        // as when the recurrence itself goes dense.
+        spread_sparse(spar, outar, ar_free, m);
+        dense_route(env, outar, outar, true, true, m, n, true, true, spar, fct, the_degree,
+                    the_degree2, the_power);
         return;
       }
       sparse_route(env, m, n, spar, fct, ar_free, the_degree, the_degree2, the_power, really,

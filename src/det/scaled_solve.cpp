@@ -14,6 +14,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "core/interrupts.h"
 #include "det/divisor_determ.h"
 #include "det/int_images.h"
 #include "det/int_routes.h"
@@ -149,6 +150,7 @@ bool lift_solve(const ZMatrix& s, const ZMatrix& v, const ZInt& d, const std::ve
         resid[i * b + j] = static_cast<double>(v.at(static_cast<std::int32_t>(i), j0 + static_cast<std::int32_t>(j)).to_int64());
     std::vector<std::uint32_t> digits(static_cast<std::size_t>(steps) * m * b);
     for (std::int64_t t = 0; t < steps; ++t) {
+      check_interrupt();
       // y := L^-1 (P r), x := U^-1 y, modulo p.
       for (std::size_t k = 0; k < m; ++k) {
         const double* rk = resid.data() + static_cast<std::size_t>(perm[k]) * b;
@@ -224,6 +226,7 @@ bool image_solve(const ZMatrix& s, const ZMatrix& v, std::uint32_t dp, std::uint
     for (std::int32_t c = 0; c < k; ++c) a[static_cast<std::size_t>(r) * w + n + c] = v.at(r, c).mod_word(p);
   }
   for (std::int32_t i = 0; i < n; ++i) {
+    check_interrupt();
     std::int32_t piv = i;
     while (piv < n && a[static_cast<std::size_t>(piv) * w + i] == 0) ++piv;
     if (piv == n) return false;
@@ -292,6 +295,7 @@ ZMatrix fraction_free_solve(const ZMatrix& s, const ZMatrix& v) {
   }
   ZInt prev = 1;
   for (std::int32_t i = 0; i < n; ++i) {
+    check_interrupt();
     std::int32_t piv = i;
     while (a.at(piv, i).is_zero()) ++piv;  // S is nonsingular
     if (piv != i)

@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "arrays/sparse_store.h"
+#include "core/interrupts.h"
 #include "core/errors.h"
 #include "core/globals.h"
 #include "det/bareiss.h"
@@ -90,6 +91,7 @@ void sparse_gauss_Bareiss(sparseptr* spar, quolyptr n, std::int32_t m, std::int3
   const bool modular_search = modularmode && mod_is_prime;
   const std::int32_t period = m / 100 + 1;
   for (std::int32_t i = 1; i < m; ++i) {
+    check_interrupt();
     std::int32_t row = -1, column = -1;
     if (modular_search)
       mod_sparse_findbest(true, sp, m, i, &row, &column);

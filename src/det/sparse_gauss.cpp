@@ -5,6 +5,7 @@
 #include <cstdio>
 
 #include "arrays/sparse_store.h"
+#include "core/interrupts.h"
 #include "core/errors.h"
 #include "core/globals.h"
 #include "det/elimination_guards.h"
@@ -77,6 +78,7 @@ void sparse_gauss_elim(sparseptr* spar, quolyptr n, std::int32_t m, std::int32_t
   bool singular = false;
   sparseptr frame_i = sp;  // the frame of row i
   for (std::int32_t i = 1; i < m && !singular; ++i) {
+    check_interrupt();
     std::int32_t row = -1, column = -1;
     if (modular_search)
       mod_sparse_findbest(true, sp, m, i, &row, &column);

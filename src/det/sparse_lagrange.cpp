@@ -26,6 +26,7 @@
 #include <vector>
 
 #include "arrays/sparse_store.h"
+#include "core/interrupts.h"
 #include "core/error_codes.h"
 #include "core/errors.h"
 #include "core/globals.h"
@@ -72,6 +73,7 @@ std::int64_t compute_degree_1(std::vector<degree_row> rows, std::int32_t m) {
   std::vector<std::int64_t> cdeg(static_cast<std::size_t>(m));
   std::int64_t bound = 0;
   for (std::int32_t i = 0; i < m; ++i) {
+    check_interrupt();
     for (std::int32_t r = i; r < m; ++r) {
       degree_row& row = rows[static_cast<std::size_t>(r)];
       row.erase(row.begin(), std::find_if(row.begin(), row.end(), [&](const auto& x) { return x.first >= i; }));
@@ -179,6 +181,7 @@ class SparseResidueDet {
     std::size_t live = static_cast<std::size_t>(m_);
     std::uint32_t d = 1;
     while (live > 0) {
+      check_interrupt();
       std::size_t pi = 0, pe = 0;
       std::int64_t best = -1;
       for (std::size_t k = 0; k < live && best != 0; ++k) {
@@ -474,6 +477,7 @@ class SparseModDet {
     const bool stash = top && !pl.numbers_after && lagrange_stash != 0 && verbose && windy;
     if (stash && (output_file_name.empty() || outpuf == nullptr)) abandon(stash_without_file_error, &blank);
     for (std::size_t i = 0; i < n; ++i) {
+      check_interrupt();
       if (top && verbose && (!pl.numbers_after || i % 10 == 0))
         dumpitt(" ", static_cast<std::int32_t>(i), false, false, true);
       if (pl.numbers_after) {

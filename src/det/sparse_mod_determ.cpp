@@ -4,6 +4,7 @@
 #include <cstdint>
 
 #include "arrays/sparse_store.h"
+#include "core/interrupts.h"
 #include "core/errors.h"
 #include "core/globals.h"
 #include "det/int_determ.h"
@@ -64,6 +65,7 @@ void sparse_mod_int_determ(quolyptr n, sparseptr* spar, std::int32_t rows, bool 
   const std::int32_t half = rows / 2, period = rows / 100 + 1;
   bool search = true;
   for (std::int32_t k = 1; k <= rows; ++k) {
+    check_interrupt();
     std::int32_t row = k, col = -1;
     if (k == 1 || search || k < half)
       search = spec1_mod_sparse_findbest(a, rows, k, &row, &col);

@@ -8,6 +8,7 @@
 #include <utility>
 #include <vector>
 
+#include "core/interrupts.h"
 #include "core/globals.h"
 #include "det/dense_gauss.h"
 #include "det/divisor_determ.h"
@@ -83,6 +84,7 @@ std::int32_t eliminate(T* store, std::int32_t m, std::int32_t d) {
   for (std::size_t r = 0; r < size; ++r) row[r] = store + r * size;
   const auto p = static_cast<std::uint32_t>(modulus);
   for (std::size_t i = 0; i < size; ++i) {
+    check_interrupt();
     std::size_t r = i;
     while (r < size && row[r][i] == 0) ++r;
     if (r == size) return 0;
@@ -179,6 +181,7 @@ void fl_determ(workptr ar, std::int32_t m, quolyptr n) {
     for (std::size_t c = 0; c < size; ++c) row[r][c] = ar->stash[c * size + r]->ncoef->flote;
   }
   for (std::size_t i = 0; i < size; ++i) {
+    check_interrupt();
     std::size_t r = i;
     while (r < size && row[r][i] == 0.0L) ++r;
     if (r == size) {
@@ -285,6 +288,7 @@ std::uint32_t residue_lu(double* store, std::int32_t m, std::uint32_t p, std::in
   const std::vector<double> zeros(size, 0.0);
   std::vector<double> scratch(column_block, 0.0);  // the partner of a last odd row
   for (std::size_t i0 = 0; i0 < size; i0 += panel) {
+    check_interrupt();
     const std::size_t end = std::min(size, i0 + panel);  // the panel's columns: [i0, end)
     if (since + panel > limit) {
       for (std::size_t k = i0; k < size; ++k)

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <limits>
 
+#include "core/interrupts.h"
 #include "core/errors.h"
 #include "core/globals.h"
 #include "gcd/gcd.h"
@@ -120,6 +121,7 @@ poly content_of(poly q, polypt pt, bool verbon, bool allcons, bool qsave) {
     if (progress) dumpitt(" ", 1, false, false, true);
   }
   for (poly t = q; t != nullptr; t = t->next) {
+    check_interrupt();
     if (t->numb) {
       tavrin_error(" *** q numb in content", true);
       break;

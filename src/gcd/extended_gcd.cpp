@@ -137,18 +137,23 @@ bool extended_poly_gcd(poly n, poly m, poly* g, poly* s, poly* t) {
       error(modular_extended_gcd_error, &token);
       return false;
     }
-  } else {
-    // A number and a polynomial: the polynomial's pad levels are passed (and
-    // put back on the answers); a zero number leaves the polynomial itself
-    // as the GCD, which must then be in one variable.
+  } else if (!is_bare_leaf(a) || !is_bare_leaf(b)) {
+    // A number and a polynomial: the polynomial's pad levels are descended
+    // (and put back on the results), so that a polynomial in a variable
+    // below the top one is treated as the one-variable polynomial it is.
     poly& p = is_bare_leaf(a) ? b : a;
     while (!p->numb && p->exp == 0 && p->next == nullptr) {
       p = p->pcoef;
       ++h;
     }
-    const poly number = is_bare_leaf(a) ? a : b;
-    if (!is_bare_leaf(p) && poly_iszero(number) && !height_is_1(p)) {
+    // With a zero number the polynomial itself, made monic, is the GCD.
+    const bool zero_number = poly_iszero(is_bare_leaf(a) ? a : b);
+    if (zero_number && !height_is_1(p)) {
       error(not_one_variable_error, &token);
+      return false;
+    }
+    if (field_depth > 0 && field_depth <= h) {
+      error(modular_extended_gcd_error, &token);
       return false;
     }
   }

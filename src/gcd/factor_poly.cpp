@@ -487,6 +487,7 @@ void factor_poly(poly* a, poly* sq, std::int32_t* count, bool leave_early, bool 
   if (first_record(level) == nullptr && !(verbose && showit) && residue_route(env, sq, count)) return;
   // Distinct-degree stage: each part's pcoef becomes its list of products.
   for (poly N = *sq; N != nullptr; N = N->next) {
+    check_interrupt();
     OwnedPoly v, w, x;
     v.p = N->pcoef;
     N->pcoef = nullptr;
@@ -540,6 +541,7 @@ void factor_poly(poly* a, poly* sq, std::int32_t* count, bool leave_early, bool 
   env.out = nullptr;
   env.pt = &env.out;
   for (poly N = *sq; N != nullptr; N = N->next) {
+    check_interrupt();
     for (poly G = N->pcoef; G != nullptr; G = G->next) {
       const std::int32_t d = G->exp;
       const std::int32_t hg = var_depth(G->pcoef);
@@ -586,6 +588,8 @@ void irreducible_poly(quolyptr n, std::int32_t level) {
     error(negative_exponent_argument_error, &token);
     return;
   }
+  // The verdict is a code (-1, 0, 1 or a factor count), kept as the word
+  // itself: as an image a count could read as another code.
   auto set_number = [&](std::int32_t k) {
     quoly q = nullptr;
     quoly_set(k, &q);

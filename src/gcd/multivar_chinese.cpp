@@ -264,6 +264,7 @@ bool Interpolation::run(poly* r) {
   if (!next_point(&a, true)) return false;
   std::int32_t step_inverse = 0;
   while (true) {
+    check_interrupt();
     if (a >= modulus) return false;
     OwnedPoly img;
     if (!image_at(a, &img)) {
@@ -342,6 +343,7 @@ poly Interpolation::expand() {
   poly_assign(coefs_[n], &R[0]);
   std::size_t top = 0;
   for (std::size_t j = n; j-- > 0;) {
+    check_interrupt();
     const std::int32_t neg_a = finf ? points_[j] : modulus - points_[j];
     ++top;
     for (std::size_t i = top; i-- > 0;) {

@@ -5,6 +5,7 @@
 #include <optional>
 #include <utility>
 
+#include "core/interrupts.h"
 #include "core/errors.h"
 #include "core/globals.h"
 #include "core/thresholds.h"
@@ -184,7 +185,14 @@ void basic_poly_gcd(poly n, poly m, poly* p, bool need_monic, polypt pt) {
     pending.emplace(holder);
   }
 
-  if (dn <= fast_gcd_size) {
+  DensePoly rn, rm;
+  if (need_monic && dm >= onevar_hgcd_degree && residue_ring() && onevar_residues(n, &rn) &&
+      onevar_residues(m, &rm)) {
+    // The half-GCD on residue vectors gives the monic GCD the engines and
+    // the monic step below give.
+    ++onevar_gcd_routes.residue_hgcd;
+    result.p = onevar_poly(residue_gcd(rn, rm));
+  } else if (dn <= fast_gcd_size) {
     if (modulus < dense_engine_moduli) {
       ++onevar_gcd_routes.dense_engine;
       fastest_poly_gcd(n, m, &result.p, false, pt);
@@ -272,6 +280,7 @@ void fl_basic_poly_gcd(poly n, poly m, poly* p, bool need_monic, polypt pt) {
   poly a = n;
   poly b = m;
   while (!b->numb) {
+    check_interrupt();
     OwnedPoly r;
     poly_div_no_q(a, b, &r.p);
     if (r.p != nullptr && !poly_iszero(r.p)) {
@@ -320,6 +329,7 @@ void field_coef_gcd(poly n, poly m, poly* p, polypt pt) {
   poly b = m;
   bool stalled = false;
   while (degree(b) > 0) {
+    check_interrupt();
     OwnedPoly q, r, s;
     if (word_arithmetic()) {
       field_coef_poly_divide(a, b, pt, &q.p, &r.p);

@@ -21,6 +21,7 @@
 #include <cstdint>
 
 #include "core/records.h"
+#include "dense/dense_modular.h"
 
 namespace tavrin {
 
@@ -82,6 +83,37 @@ void rat_monic_poly(poly* q, poly* r, polypt pt);
 // xx, yy: overwritten. reads: modulus, finf
 void faster_array_gcd(poly n, poly m, poly* p);
 
+// ---- Residue vectors ---------------------------------------------------------------------
+// One-variable polynomials modulo a prime held as residue vectors
+// (DensePoly, dense/dense_modular.h: entry i the residue of t^i, no zero
+// entry at the top, the zero polynomial empty), for routines that read
+// their operands once, work on the vectors and build the result once.
+
+// The ring has residue vectors: modular arithmetic with a prime modulus,
+// not a field of characteristic 2. reads: mode flags, finf, mod_is_prime
+bool residue_ring();
+
+// *out := the residues of p when p is a one-variable list over residues:
+// terms with positive, strictly decreasing exponents whose coefficients are
+// bare leaves holding 1 .. modulus - 1, then at most one bare leaf (the
+// constant term, 0 .. modulus - 1, 0 only as the whole polynomial); a bare
+// leaf alone is a constant (0: the empty vector). False, *out unspecified,
+// for any other shape. p: kept. reads: modulus
+bool onevar_residues(poly p, DensePoly* out);
+
+// A fresh list of the residues d (the zero leaf for the empty vector), as
+// array_to_poly builds it. reads: mode flags
+poly onevar_poly(const DensePoly& d);
+
+// The monic GCD of a and b (deg a, deg b >= 1) modulo the prime modulus:
+// the half-GCD on transform products (dense_gcd) when the smaller degree
+// is at least onevar_hgcd_degree, below it the Euclid loop of the array GCD
+// (the two-term steps of dense_divide.h for moduli below two_term_modulus,
+// the elimination steps above) on copies of the vectors. {1} for coprime a
+// and b. reads: modulus, onevar_hgcd_degree, two_term_modulus and the
+// thresholds of dense_gcd
+DensePoly residue_gcd(const DensePoly& a, const DensePoly& b);
+
 // Which engine each call took, counted since start (a test and benchmark
 // hook).
 struct onevar_gcd_route_counts {
@@ -90,6 +122,7 @@ struct onevar_gcd_route_counts {
   long dense_engine;   // basic_poly_gcd -> fastest_poly_gcd (modulus < 65,535)
   long word_engine;    // basic_poly_gcd -> faster_poly_gcd (modulus >= 65,535)
   long list_hgcd;      // basic_poly_gcd -> emgcd_poly (a degree above fast_gcd_size)
+  long residue_hgcd;   // basic_poly_gcd -> residue_gcd's half-GCD (onevar_hgcd_degree)
   long word_arrays;    // faster_poly_gcd on xx / yy
   long word_lists;     // faster_poly_gcd handing a degree >= fast_gcd_size to emgcd_poly
   long word_top;       // the largest degree faster_poly_gcd has loaded into xx / yy

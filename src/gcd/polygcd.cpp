@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <utility>
 
+#include "core/interrupts.h"
 #include "core/errors.h"
 #include "core/globals.h"
 #include "core/mode_guard.h"
@@ -286,6 +287,7 @@ void polygcd_EnvRec::set_up() {
     if (a->exp > 0) {
       sub_expons(a->p, &a->tail, a->exp);
       a->power_out = true;
+      a->changed_in_place();
     }
   }
   if (u.exp > 0 && v.exp > 0) power_of_x(&comm, std::min(u.exp, v.exp));
@@ -555,6 +557,7 @@ bool polygcd_EnvRec::general_contents() {
   if (!allcons) return false;
 
   for (std::int32_t i = allcon_start; i <= allcon_lim; ++i) {
+    check_interrupt();
     g_cutoff = new_g_cutoff;
     const auto lev = static_cast<std::int16_t>(i);
     bool u_flag = false;  // the variable does not occur in u

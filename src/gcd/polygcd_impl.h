@@ -35,10 +35,41 @@
 #include <cstdint>
 #include <optional>
 
+#include "core/interrupts.h"
 #include "core/records.h"
 #include "gcd/gcd_stash.h"
 
 namespace tavrin {
+
+// An interrupt hold that may be taken and given back, and moves with its
+// owner (the driver exchanges its arguments).
+class ArgHold {
+ public:
+  ArgHold() = default;
+  ArgHold(ArgHold&& o) noexcept : on_(o.on_) { o.on_ = false; }
+  ArgHold& operator=(ArgHold&& o) noexcept {
+    if (this != &o) {
+      reset();
+      on_ = o.on_;
+      o.on_ = false;
+    }
+    return *this;
+  }
+  ~ArgHold() { reset(); }
+  void take() {
+    if (on_) return;
+    ++interrupt_holds;
+    on_ = true;
+  }
+  void reset() {
+    if (!on_) return;
+    --interrupt_holds;
+    on_ = false;
+  }
+
+ private:
+  bool on_ = false;
+};
 
 // One argument of the driver and what has been done to it.
 struct gcd_arg {
@@ -51,6 +82,12 @@ struct gcd_arg {
   bool power_out = false;  // orig (used in place) has x^exp divided out
   bool divided = false;    // orig (used in place) has its exponents divided by gcdexp
   bool negated = false;    // p negated for the cache lookup (num / num2 = -1)
+  // While the caller's polynomial is changed in place, interrupts wait: a
+  // nested level could read or change it.
+  ArgHold hold;
+  void changed_in_place() {
+    if (copy == nullptr) hold.take();
+  }
 };
 
 // The verdict of one random-evaluation probe (fast_test_2).

@@ -80,6 +80,7 @@ void polygcd_EnvRec::restore_caller(gcd_arg& a) {
     a.tail = nullptr;
     a.power_out = false;
   }
+  a.hold.reset();
 }
 
 void polygcd_EnvRec::restore_uv() {
@@ -93,6 +94,7 @@ void polygcd_EnvRec::check_uv() {
       free_poly(&a->copy);
       a->p = a->orig;
       a->negated = false;
+      a->hold.reset();
     } else {
       restore_caller(*a);
     }
@@ -115,6 +117,7 @@ void polygcd_EnvRec::take_over(gcd_arg& a) {
   if (a.tail != nullptr) free_polynode_list(a.tail, a.tail);
   a.tail = nullptr;
   a.power_out = a.divided = a.negated = false;
+  a.hold.reset();
   a.copy = c;
   a.p = c;
 }
@@ -141,7 +144,10 @@ void polygcd_EnvRec::find_gcd_expons() {
 void polygcd_EnvRec::divide_gcd_expons() {
   for (gcd_arg* a : {&u, &v}) {
     for (poly t = a->p; t != nullptr && !t->numb; t = t->next) t->exp /= gcdexp;
-    if (a->copy == nullptr) a->divided = true;
+    if (a->copy == nullptr) {
+      a->divided = true;
+      a->changed_in_place();
+    }
   }
 }
 
@@ -350,6 +356,7 @@ void polygcd_EnvRec::normalize_u_v() {
     if (neg_leading_term(a->p)) {
       poly_inplace(a->p);
       a->negated = true;
+      a->changed_in_place();
     }
   }
 }

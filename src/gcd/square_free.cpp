@@ -3,6 +3,7 @@
 // modular decomposition with its p-th roots.
 #include "gcd/square_free.h"
 
+#include "core/interrupts.h"
 #include "core/errors.h"
 #include "core/globals.h"
 #include "core/thresholds.h"
@@ -140,6 +141,7 @@ bool reduce2_once(poly n, poly m, poly com, poly* q1, poly* q2, polypt pt) {
 void reduce2(poly* n, poly* m, poly* com, poly* num, poly* den, polypt pt) {
   constexpr int retry_limit = 20;
   for (int starts = 0;; ++starts) {
+    check_interrupt();
     OwnedPoly q1, q2;
     if (reduce2_once(*n, *m, *com, q1.cell(), q2.cell(), pt)) {
       free_poly(num);
@@ -216,6 +218,7 @@ void square_free_factor(poly x, poly* sq, std::int32_t* count, polypt pt) {
   OwnedPoly owned;  // the working polynomial once it is no longer the caller's
   poly cur = x;
   while (positive_head(cur)) {
+    check_interrupt();
     OwnedPoly t0prime;
     poly_assign(cur, t0prime.cell());
     poly_diff(t0prime.cell(), 1);

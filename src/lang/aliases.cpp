@@ -50,15 +50,7 @@ std::int64_t small_integer(quoly q, std::int32_t code) {
 }
 
 // *n := the integer v in the current ring.
-void set_integer(quolyptr n, std::int64_t v) {
-  free_quoly(n);
-  if (v >= -2147483647 && v <= 2147483647) {
-    quoly_set(static_cast<std::int32_t>(v), n);
-    if (flotemode) (*n)->ncoef->flote = static_cast<long double>(v);
-    return;
-  }
-  real_to_value(static_cast<long double>(v), n);
-}
+void set_integer(quolyptr n, std::int64_t v) { quoly_set_integer(v, n); }
 
 // A plain sum with modular arithmetic off, into the owned cell v.
 void integer_sum(textptr inf, nameptr* flag, quolyptr v) {

@@ -45,11 +45,7 @@ bool is_operator_alias(const tokentipe& t) {
 }
 
 // *n := the small integer v (0 .. 255) as a value of the current ring.
-void set_small(quolyptr n, std::int32_t v) {
-  if (modularmode && !flotemode) v %= modulus;
-  quoly_set(v, n);
-  if (flotemode) (*n)->ncoef->flote = v;
-}
+void set_small(quolyptr n, std::int32_t v) { quoly_set_integer(v, n); }
 
 // Makes the value owned: a value at a place is copied into n (a nil place
 // gives 0), or, with `take`, moved out of the place, which is left holding
@@ -210,7 +206,9 @@ void previous_result(textptr inf, quolyptr n, nameptr* flag) {
       error(225, &token);
       return;
     }
-    not_implemented();
+    call_last_sys_func(inf, n);
+    scan(inf, flag);
+    return;
   }
   if (prevnum == nullptr) {
     quoly_set(0, n);

@@ -340,10 +340,7 @@ void real_to_value(long double x, quolyptr n) {
   }
   if (lintmode) {
     if (x != std::trunc(x) || std::fabs(x) > 2147483647.0L) abandon(32, &token);
-    auto v = static_cast<std::int32_t>(x);
-    if (modularmode && !finf) v = static_cast<std::int32_t>(((std::int64_t{v} % modulus) + modulus) % modulus);
-    free_quoly(n);
-    quoly_set(v, n);
+    quoly_set_integer(static_cast<std::int32_t>(x), n);
     return;
   }
   real_to_exact(x, n);

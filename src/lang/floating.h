@@ -26,7 +26,8 @@ namespace tavrin {
 long double value_to_real(quoly q, const tokentipe* name);
 // *n (old content freed) := the exact value of x in the current ring; not
 // finite: error 22 with the current token. In word and modular arithmetic
-// x must be an integer of 32 bits (else error 32).
+// x must be an integer of 32 bits (else error 32). (Also declared in
+// toplevel/language_services.h.)
 void real_to_value(long double x, quolyptr n);
 // x rounded to the nearest integer, halves away from zero, by way of double
 // precision; beyond 64 bits (or not a number) user error 32.
@@ -40,7 +41,7 @@ void old_iexpre(long double* n, nameptr* flag);
 // A floating statement: the plain sum, or after its target ":=", ":+",
 // ":-" or ":*" (value 0). An absent sparse target is set only to a nonzero
 // value truncated to an integer; ":*" leaves it absent. Error 317 after ":"
-// otherwise.
+// otherwise. (Also declared in toplevel/language_services.h.)
 void iexpre(long double* n, nameptr* flag);
 // *m := binomial(n, r) as a long double from the start-up table (0 <= r <=
 // n assumed). n above 150 (after the trivial cases) is error 279.

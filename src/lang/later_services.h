@@ -22,7 +22,10 @@ extern tokentipe sys_func_token;
 void evaluate(textptr inf, const tokentipe* name, quolyptr n, nameptr* flag);
 // Runs the "for", "if" or "while" statement whose keyword is the current
 // token (doing_sys_func set); its value in *n.
+// The statement becomes the system function sys_func, replacing the last.
 void call_sys_func(textptr inf, quolyptr n, nameptr* flag);
+// "<F": runs the system function sys_func (not nil) again; its value in *n.
+void call_last_sys_func(textptr inf, quolyptr n);
 // The built-in function of the given index; the current token is its name.
 void builtin_func(textptr inf, quolyptr n, nameptr* flag, std::int32_t index);
 // With "[" current: the element of the array named *x; *qp its cell (nil

@@ -1,7 +1,9 @@
 // The statement runner: conditionals, while and for loops and plain
 // statements of stored statement lists, and the system function (an "if",
 // "while" or "for" met where a value is expected, read and run at once).
+#include <algorithm>
 #include <cstring>
+#include <vector>
 
 #include "core/error_codes.h"
 #include "core/errors.h"
@@ -164,7 +166,8 @@ void run_plain(textptr inf, condexptr p, quolyptr n) {
   if (!tok_is(";") && !at_end_marker()) abandon(statement_end_error, &token);
 }
 
-// Puts the reader's state back however call_sys_func is left.
+// Puts the reader's state back however call_sys_func is left; frees a
+// list whose reading was abandoned.
 struct SysFuncState {
   formptr list = nullptr;
   ~SysFuncState() {
@@ -172,6 +175,62 @@ struct SysFuncState {
     in_sys_func = false;
   }
 };
+
+// The system-function lists being run, innermost last. A system function
+// read while another runs (a value typed for "?") replaces sys_func; the
+// list it replaced is freed when its last run ends.
+std::vector<formptr> lists_running;
+
+bool is_running(formptr list) {
+  return std::find(lists_running.begin(), lists_running.end(), list) != lists_running.end();
+}
+
+// Makes list the system function, freeing the one it replaces unless that
+// one is still running.
+void install_sys_func(formptr list) {
+  formptr old = sys_func;
+  sys_func = list;
+  if (old != nullptr && old != list && !is_running(old)) free_form(&old);
+}
+
+// One run of a system-function list, on every exit.
+class SysFuncRun {
+ public:
+  explicit SysFuncRun(formptr list) : list_(list) { lists_running.push_back(list); }
+  ~SysFuncRun() {
+    lists_running.pop_back();
+    if (list_ != sys_func && !is_running(list_)) free_form(&list_);
+  }
+  SysFuncRun(const SysFuncRun&) = delete;
+  SysFuncRun& operator=(const SysFuncRun&) = delete;
+
+ private:
+  formptr list_;
+};
+
+// Runs the system function's list with the reader's replay positions
+// cleared; *n := the value of the last statement run (0 when none). The
+// token, the positions and the loop flags are as before afterwards.
+void run_sys_func(textptr inf, formptr list, quolyptr n) {
+  SysFuncRun run(list);
+  // "Float" in the statement lasts until it ends, however it ends.
+  ScopedValue<bool> real_mode(integerflag);
+  const tokentipe saved = token;
+  const nameptr saved_prev = prev_expr;
+  const nameptr saved_start = startexpr;
+  free_quoly(n);
+  prev_expr = nullptr;
+  startexpr = nullptr;
+  run_list(inf, list, n);
+  if (*n == nullptr) {
+    quoly_set(0, n);
+    (*n)->next = nullptr;
+  }
+  token = saved;
+  prev_expr = saved_prev;
+  startexpr = saved_start;
+  exit_flag = cycle_flag = leave_flag = false;
+}
 
 }  // namespace
 
@@ -224,22 +283,13 @@ void call_sys_func(textptr inf, quolyptr n, nameptr* flag) {
   in_sys_func = false;
   if (*flag == nullptr && inf != nullptr && *inf != nullptr && (*inf)->at_eof() && !tok_is(";"))
     abandon(end_of_input_error, &token);
-  const tokentipe saved = token;
-  const nameptr saved_prev = prev_expr;
-  const nameptr saved_start = startexpr;
   --func_def_count;
-  free_quoly(n);
-  prev_expr = nullptr;
-  startexpr = nullptr;
-  run_list(inf, state.list, n);
-  if (*n == nullptr) {
-    quoly_set(0, n);
-    (*n)->next = nullptr;
-  }
-  token = saved;
-  prev_expr = saved_prev;
-  startexpr = saved_start;
-  exit_flag = cycle_flag = leave_flag = false;
+  formptr list = state.list;
+  state.list = nullptr;
+  install_sys_func(list);
+  run_sys_func(inf, list, n);
 }
+
+void call_last_sys_func(textptr inf, quolyptr n) { run_sys_func(inf, sys_func, n); }
 
 }  // namespace tavrin

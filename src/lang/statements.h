@@ -22,8 +22,9 @@
 //             0x0D.
 // Ownership: a statement list owns its entries, each entry its statement
 // and comments, a statement its token texts and bodies. free_form
-// (numbers/freelists.h) gives all of it back. The system function's list `sys_func_form` is
-// owned by call_sys_func for the time it runs.
+// (numbers/freelists.h) gives all of it back. The system function's list
+// `sys_func` owns the last statement typed where a value stood ("<F" runs
+// it again); a list replaced while it runs is freed when the run ends.
 #pragma once
 
 #include <cstdint>

@@ -20,6 +20,7 @@
 #include "matrix/matrix_products.h"
 #include "matrix/sparse_copy.h"
 #include "numbers/freelists.h"
+#include "toplevel/dispatch.h"
 #include "toplevel/state.h"
 
 namespace tavrin {
@@ -302,6 +303,8 @@ void assignment_form(textptr inf, quolyptr n, MatValue& v, nameptr* flag, Target
     ScopedValue<bool> sparse_wanted(want_sparse, t.q != nullptr && t.q->spar != nullptr);
     arr_expre(inf, v, flag, true);
   }
+  // A statement that cannot end leaves the target as it was.
+  if (!at_statement_end()) abandon(129, &token);
   if (diag) {
     diag_assignment(v, t);
   } else if (v.is_scalar()) {

@@ -96,7 +96,7 @@ void poly_to_array(std::int32_t rows, std::int32_t start, poly* p) {
     }
     quolyptr ex = arp_cell(start + rows + k);
     free_quoly(ex);
-    quoly_set(t->exp, ex);
+    quoly_set_integer(t->exp, ex);
   }
   // The term nodes themselves (their coefficients moved out) are freed.
   free_poly(p);
@@ -140,13 +140,13 @@ void compute_char_poly(std::int32_t m, std::int32_t i, quolyptr w) {
     if (k == i) continue;
     check_interrupt();
     quoly kq = nullptr;
-    quoly_set(k, &kq);
+    quoly_set_integer(k, &kq);
     quoly f = nullptr;
     quoly_sub(x, kq, &f);
     fast_quoly_mult(&q, &f);
     free_quoly(&f);
     quoly d = nullptr;
-    quoly_set(i - k, &d);
+    quoly_set_integer(i - k, &d);
     fast_quoly_mult(&s, &d);
     free_quoly(&d);
     free_quoly(&kq);

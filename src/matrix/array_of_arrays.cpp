@@ -18,6 +18,7 @@
 #include "numbers/freelists.h"
 #include "poly/poly_repr.h"
 #include "toplevel/charsets.h"
+#include "toplevel/dispatch.h"
 #include "toplevel/language_services.h"
 #include "toplevel/state.h"
 
@@ -145,8 +146,7 @@ void bind_slot(textptr inf, nameptr* flag, std::int32_t k) {
   scan(inf, flag);
   if (is_tok("%")) {
     const std::int32_t j = read_slot(inf, flag);
-    if (!(is_tok(";") || is_tok(end_marker_name) || is_tok("@") || is_tok(":")))
-      abandon(129, &token);
+    if (!at_statement_end()) abandon(129, &token);
     arrstash[k] = arrstash[j];
   } else if (is_tok("[")) {
     scan(inf, flag);

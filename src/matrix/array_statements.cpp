@@ -50,7 +50,7 @@ void set_value(quolyptr n, quoly v) {
 
 void set_small_value(quolyptr n, std::int32_t k) {
   free_quoly(n);
-  quoly_set(k, n);
+  quoly_set_integer(k, n);
 }
 
 // A number value as a long: floating: floor(value + 0.5); word: the word;

@@ -11,6 +11,7 @@
 
 #include "arrays/array_store.h"
 #include "arrays/det_upcalls.h"
+#include "arrays/sparse_store.h"
 #include "core/errors.h"
 #include "core/globals.h"
 #include "core/interrupts.h"
@@ -21,6 +22,7 @@
 #include "matrix/matrix_builtins.h"
 #include "matrix/matrix_expr_impl.h"
 #include "matrix/matrix_products.h"
+#include "matrix/sparse_copy.h"
 #include "numbers/freelists.h"
 #include "poly/poly_repr.h"
 #include "toplevel/chdat.h"
@@ -48,7 +50,7 @@ struct Owned {
 
 quoly small(std::int32_t v) {
   quoly q = nullptr;
-  quoly_set(v, &q);
+  quoly_set_integer(v, &q);
   return q;
 }
 
@@ -257,18 +259,21 @@ void chpoly_builtin(builtin_func1_EnvRec* env) {
       matrix_engines.sparse_chpoly(env->n, q->spar, r);
       return;
     }
+    // det(a - xI) of a copy, which the router may use up: the user's
+    // matrix is never changed, so an error or an interrupt meanwhile finds
+    // it as it was.
+    struct OwnedCopy {
+      sparseptr s = nullptr;
+      std::int32_t rows;
+      ~OwnedCopy() { free_sparse(&s, rows, true); }
+    } copy{nullptr, r};
+    copy_sparse(&q->spar, &copy.s, r, false);
     Owned minus_x(matexpr::copy_of(x.q, true));
-    add_to_diag(minus_x.q, q->spar, r);
-    struct restore_diag {
-      quoly x;
-      arrptr q;
-      std::int32_t r;
-      ~restore_diag() { add_to_diag(x, q->spar, r); }
-    } restore{x.q, q, r};
+    add_to_diag(minus_x.q, copy.s, r);
     matexpr::need_work_array(&token);
     WorkArrayGuard work(&token);
-    mat_invert(work.get(), work.get(), false, false, r, env->n, false, true, &q->spar, nullptr,
-               -1, -1, -1, false, 0);
+    mat_invert(work.get(), work.get(), true, true, r, env->n, false, true, &copy.s, nullptr, -1,
+               -1, -1, false, 0);
     return;
   }
 

@@ -126,7 +126,7 @@ bool bounded(quolyptr n, arrptr q, const Outputs& out, bool smith) {
       to_work(*t[i], out.w[i]);
     }
   }
-  quoly_set(f.rank, n);
+  quoly_set_integer(f.rank, n);
   return true;
 }
 

@@ -5,6 +5,7 @@
 
 #include "arrays/array_store.h"
 #include "arrays/det_upcalls.h"
+#include "core/interrupts.h"
 #include "core/errors.h"
 #include "core/globals.h"
 #include "core/trace_level.h"
@@ -105,6 +106,7 @@ void fract_free_lu(bool colsok, quolyptr n, arrptr q, const bool* want, workptr 
   ColumnMoves moves(start, rows, cols);
   std::int32_t s = 0;
   for (; s < steps; ++s) {
+    check_interrupt();
     std::int32_t pr = -1;
     std::int32_t pc = -1;
     if (colsok) {
@@ -187,7 +189,7 @@ void fract_free_lu(bool colsok, quolyptr n, arrptr q, const bool* want, workptr 
       }
       free_quoly(&run);
     }
-  quoly_set(s, n);
+  quoly_set_integer(s, n);
   for (std::int32_t k = s; k < rows; ++k) quoly_set(1, &pivots->stash[k]);
   for (std::int32_t c = s; c + 1 < rows; ++c)
     for (std::int32_t i = c + 1; i < rows; ++i) {

@@ -392,7 +392,7 @@ void hamilton_path_driver(sparseptr* spar, std::int32_t row, quolyptr n, poly f)
     if (r == -1 && verbose) std::printf(" Leaf count limit exceeded; try again: \n");
   }
   free_quoly(n);
-  quoly_set(r, n);
+  quoly_set_integer(r, n);
 }
 
 void set_up_hamilton(workptr arr, arr_descr* arrf, bool* arr_free, sparseptr* spar) {

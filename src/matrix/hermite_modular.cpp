@@ -26,6 +26,7 @@
 #include <utility>
 #include <vector>
 
+#include "core/interrupts.h"
 #include "matrix/det_services.h"
 
 namespace tavrin {
@@ -193,6 +194,7 @@ ZMatrix hermite_modulo_in(const ZMatrix& t, const ZInt& n) {
   std::vector<std::vector<E>> h(static_cast<std::size_t>(m), std::vector<E>(static_cast<std::size_t>(m)));
   std::int32_t i = 0;
   for (; i < m && !ring.one(); ++i) {
+    check_interrupt();
     const auto si = static_cast<std::size_t>(i);
     const std::size_t len = static_cast<std::size_t>(m - i);
     // Entries below a pivot found earlier are reduced modulo the R of
@@ -241,6 +243,7 @@ ZMatrix hermite_modulo_in(const ZMatrix& t, const ZInt& n) {
   // Modulo 1 the rest is the identity: those rows clear their entries
   // left of the pivot.
   for (; i < m; ++i) {
+    check_interrupt();
     const auto si = static_cast<std::size_t>(i);
     h[si][si] = E(1);
     for (std::size_t j = 0; j < si; ++j) {
@@ -392,6 +395,7 @@ bool hermite_square(const ZMatrix& m, const ZInt& d, bool transforms, SquareForm
   out->uinv = ZMatrix(n, n);
   std::vector<ZInt> a(static_cast<std::size_t>(n)), z;
   for (std::int32_t c = 0; c < n; ++c) {
+    check_interrupt();
     for (std::int32_t r = 0; r < n; ++r) a[static_cast<std::size_t>(r)] = m.at(r, c);
     if (!solve_block(hb, nt, a, &z)) return false;
     ZInt rest = a[static_cast<std::size_t>(n - 1)];
@@ -406,6 +410,7 @@ bool hermite_square(const ZMatrix& m, const ZInt& d, bool transforms, SquareForm
   const ZMatrix w = scaled_solve(m, ZMatrix::identity(n), d);
   out->u = ZMatrix(n, n);
   for (std::int32_t j = 0; j < n; ++j) {
+    check_interrupt();
     for (std::int32_t r = 0; r < n; ++r) {
       ZInt sum;
       add_product(sum, w.at(r, j), out->h.at(j, j));
@@ -438,6 +443,7 @@ void rank_profile(const ZMatrix& a, std::uint32_t p, std::vector<std::int32_t>* 
     return r;
   };
   for (std::int32_t r = 0; r < a.rows && static_cast<std::int32_t>(basis.size()) < c; ++r) {
+    check_interrupt();
     for (std::int32_t j = 0; j < c; ++j) v[static_cast<std::size_t>(j)] = a.at(r, j).mod_word(p);
     for (std::size_t b = 0; b < basis.size(); ++b) {
       const auto pc = static_cast<std::size_t>((*pivots)[b]);
@@ -541,7 +547,8 @@ bool hermite_with_profile(const ZMatrix& a, bool transforms, std::uint32_t p, co
       const ZMatrix y = scaled_solve(core.transposed(), submatrix(a, rest, sorted_c).transposed(), d);
       const ZMatrix lead = submatrix(sq.h, all_of(k), all_of(k));
       const std::vector<std::int32_t> nt = nontrivial_rows(lead);
-      for (std::int32_t i = 0; i < rows - k; ++i)
+      for (std::int32_t i = 0; i < rows - k; ++i) {
+        check_interrupt();
         for (std::int32_t j = 0; j < k; ++j) {
           ZInt sum;
           add_product(sum, y.at(j, i), lead.at(j, j));
@@ -549,14 +556,17 @@ bool hermite_with_profile(const ZMatrix& a, bool transforms, std::uint32_t p, co
             if (t > j) add_product(sum, y.at(t, i), lead.at(t, j));
           if (!ZInt::divides(sum, d, &out->form.at(k + i, j))) return false;
         }
+      }
       // Proof of those rows: each column of A is (L z; C L z) with z the
       // leading part of H_M^-1 M's column; a wrong rank fails here.
-      for (std::int32_t c = 0; c < cols; ++c)
+      for (std::int32_t c = 0; c < cols; ++c) {
+        check_interrupt();
         for (std::int32_t i = 0; i < rows - k; ++i) {
           ZInt sum;
           for (std::int32_t j = 0; j < k; ++j) add_product(sum, out->form.at(k + i, j), sq.uinv.at(j, c));
           if (sum != a.at(rest[static_cast<std::size_t>(i)], c)) return false;
         }
+      }
     }
     if (transforms) {
       out->right = std::move(sq.u);

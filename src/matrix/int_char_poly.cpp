@@ -119,6 +119,7 @@ std::vector<std::uint32_t> char_poly_mod(std::uint32_t* a, std::int32_t n, std::
   auto col = [&](std::size_t c) { return a + c * m; };
   std::vector<u32> u(m), us(m);
   for (std::size_t k = 0; k + 2 < m; ++k) {
+    check_interrupt();
     u32* ck = col(k);
     std::size_t piv = k + 1;
     while (piv < m && ck[piv] == 0) ++piv;

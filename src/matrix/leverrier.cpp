@@ -118,6 +118,26 @@ void move_cells(workptr src, workptr dst, std::int32_t cells) {
 
 bool switch_allowed(std::int32_t n) { return n <= 1000; }
 
+// The recurrence's values and matrices, given back on every exit (an error
+// or an abandoned interrupt included) unless handed on; the dense arrays'
+// cells (nil when moved) likewise.
+struct Recurrence {
+  std::int32_t rows;
+  quoly c = nullptr, t = nullptr, x = nullptr, p = nullptr;
+  sparseptr b = nullptr, last = nullptr;
+  workptr dense[2] = {nullptr, nullptr};
+  explicit Recurrence(std::int32_t n) : rows(n) {}
+  ~Recurrence() {
+    for (quoly* q : {&c, &t, &x, &p}) free_quoly(q);
+    for (sparseptr* m : {&b, &last})
+      if (*m != nullptr) free_sparse(m, rows, true);
+    for (workptr w : dense)
+      if (w != nullptr) free_cells(w, rows * rows);
+  }
+  Recurrence(const Recurrence&) = delete;
+  Recurrence& operator=(const Recurrence&) = delete;
+};
+
 // One level deeper of progress lines for a scope.
 class ProgressLevel {
  public:
@@ -159,33 +179,34 @@ void sparse_chpoly(quolyptr n, sparseptr spar, std::int32_t rows) {
 
 void leverrier_chpoly(quolyptr n, sparseptr spar, std::int32_t rows) {
   if (leverrier_refused(rows)) abandon(36, &token);
+  Recurrence st(rows);
   // Coefficients c_1 .. c_rows of det(xI - A) = x^n + c_1 x^(n-1) + ...
-  quoly c = sparse_trace(spar, rows);
-  quoly_inplace(c);
-  quoly x = nullptr;
-  base_quoly(&x, 1);
-  quoly p = nullptr;
-  quoly_set(0, &p);
+  st.c = sparse_trace(spar, rows);
+  quoly_inplace(st.c);
+  base_quoly(&st.x, 1);
+  quoly_set(0, &st.p);
   auto add_term = [&](quoly coef, std::int32_t power) {
-    quoly term = nullptr;
+    struct Cells {  // the powers poll for interrupts
+      quoly term = nullptr, cc = nullptr;
+      ~Cells() {
+        free_quoly(&term);
+        free_quoly(&cc);
+      }
+    } v;
     if (power == 0) {
-      quoly_set(1, &term);
+      quoly_set(1, &v.term);
     } else {
-      quoly_assign(x, &term);
-      quoly_compute_power(&term, power);
+      quoly_assign(st.x, &v.term);
+      quoly_compute_power(&v.term, power);
     }
     if (coef != nullptr) {
-      quoly cc = nullptr;
-      quoly_assign(coef, &cc);
-      fast_quoly_mult(&term, &cc);
-      free_quoly(&cc);
+      quoly_assign(coef, &v.cc);
+      fast_quoly_mult(&v.term, &v.cc);
     }
-    quoly_add(p, term, &p);
-    free_quoly(&term);
+    quoly_add(st.p, v.term, &st.p);
   };
-  add_term(c, rows - 1);
-  sparseptr b = nullptr;
-  copy_sparse(&spar, &b, rows, false);
+  add_term(st.c, rows - 1);
+  copy_sparse(&spar, &st.b, rows, false);
   ProgressLevel level(rows);
   if (verbose) dumpitt("Counting to ", rows, true, true, true);
   std::int32_t k = 2;
@@ -193,18 +214,18 @@ void leverrier_chpoly(quolyptr n, sparseptr spar, std::int32_t rows) {
   bool switched = false;
   for (; k <= rows; ++k) {
     check_interrupt();
-    add_to_diagonal(b, rows, c);
+    add_to_diagonal(st.b, rows, st.c);
     sparseptr prod = spar;
-    mult_sparses(&prod, &b, rows, rows, rows, false);
-    free_sparse(&b, rows, true);
-    b = prod;
+    mult_sparses(&prod, &st.b, rows, rows, rows, false);
+    free_sparse(&st.b, rows, true);
+    st.b = prod;
     if (verbose) dumpitt(" ", k, false, false, true);
-    free_quoly(&c);
-    c = sparse_trace(b, rows);
-    divide_by_step(&c, k);
-    quoly_inplace(c);
-    add_term(c, rows - k);
-    if (k < rows && switch_allowed(rows) && count_entries(b, rows) > half) {
+    free_quoly(&st.c);
+    st.c = sparse_trace(st.b, rows);
+    divide_by_step(&st.c, k);
+    quoly_inplace(st.c);
+    add_term(st.c, rows - k);
+    if (k < rows && switch_allowed(rows) && count_entries(st.b, rows) > half) {
       switched = true;
       ++k;
       break;
@@ -214,34 +235,33 @@ void leverrier_chpoly(quolyptr n, sparseptr spar, std::int32_t rows) {
     WorkArrayGuard g1(&token), g2(&token);
     workptr w1 = g1.get(), w2 = g2.get();
     const std::int32_t cells = rows * rows;
-    sparse_into_dense(&b, w1, rows);
+    for (std::int32_t j = 0; j < cells; ++j) w2->stash[j] = nullptr;
+    sparse_into_dense(&st.b, w1, rows);
+    st.b = nullptr;
+    st.dense[0] = w1;
+    st.dense[1] = w2;
     Descr facts;
     for (; k <= rows; ++k) {
       check_interrupt();
-      add_to_dense_diagonal(w1, rows, c);
-      for (std::int32_t j = 0; j < cells; ++j) w2->stash[j] = nullptr;
+      add_to_dense_diagonal(w1, rows, st.c);
       sparseptr a = spar;
       mult_sparse_norm(&a, w1, w2, false, rows, rows, rows, &facts.d);
       facts.release();
       if (verbose) dumpitt(" ", k, false, false, true);
       free_cells(w1, cells);
       move_cells(w2, w1, cells);
-      free_quoly(&c);
-      c = dense_trace(w1, rows);
-      divide_by_step(&c, k);
-      quoly_inplace(c);
-      add_term(c, rows - k);
+      free_quoly(&st.c);
+      st.c = dense_trace(w1, rows);
+      divide_by_step(&st.c, k);
+      quoly_inplace(st.c);
+      add_term(st.c, rows - k);
     }
-    free_cells(w1, cells);
-  } else {
-    free_sparse(&b, rows, true);
   }
   add_term(nullptr, rows);
-  if (rows % 2 == 1) quoly_inplace(p);
-  free_quoly(&c);
-  free_quoly(&x);
+  if (rows % 2 == 1) quoly_inplace(st.p);
   free_quoly(n);
-  *n = p;
+  *n = st.p;
+  st.p = nullptr;
 }
 
 void invert_sparse(sparseptr* spar, workptr arr, bool ar_free, bool invert, std::int32_t rows,
@@ -277,96 +297,91 @@ void invert_sparse(sparseptr* spar, workptr arr, bool ar_free, bool invert, std:
     }
     return;
   }
-  quoly c = nullptr;
-  quoly_assign(t, &c);
-  quoly_inplace(c);
-  sparseptr b = nullptr;
-  copy_sparse(&a0, &b, rows, false);
+  Recurrence st(rows);
+  st.t = t;
+  quoly_assign(st.t, &st.c);
+  quoly_inplace(st.c);
+  copy_sparse(&a0, &st.b, rows, false);
   const std::int64_t half = static_cast<std::int64_t>(rows) * rows / 2;
-  sparseptr last = nullptr;
   std::int32_t k = 2;
   bool switched = false;
   for (; k <= rows; ++k) {
     check_interrupt();
-    add_to_diagonal(b, rows, c);
+    add_to_diagonal(st.b, rows, st.c);
     sparseptr prod = a0;
-    mult_sparses(&prod, &b, rows, rows, rows, false);
-    free_quoly(&t);
-    t = sparse_trace(prod, rows);
-    divide_by_step(&t, k);
+    mult_sparses(&prod, &st.b, rows, rows, rows, false);
     if (k == rows) {
-      last = prod;
-      break;
+      st.last = prod;
     }
-    free_sparse(&b, rows, true);
-    b = prod;
-    free_quoly(&c);
-    quoly_assign(t, &c);
-    quoly_inplace(c);
-    if (switch_allowed(rows) && count_entries(b, rows) > half) {
+    free_quoly(&st.t);
+    st.t = sparse_trace(prod, rows);
+    divide_by_step(&st.t, k);
+    if (k == rows) break;
+    free_sparse(&st.b, rows, true);
+    st.b = prod;
+    free_quoly(&st.c);
+    quoly_assign(st.t, &st.c);
+    quoly_inplace(st.c);
+    if (switch_allowed(rows) && count_entries(st.b, rows) > half) {
       switched = true;
       ++k;
       break;
     }
   }
   const std::int32_t cells = rows * rows;
+  // Without a work array of the caller's, the pool lends one.
+  std::optional<WorkArrayGuard> g1;
   if (switched) {
-    // Without a work array of the caller's, the pool lends one.
-    std::optional<WorkArrayGuard> g1;
     if (arr == nullptr) g1.emplace(&token);
     WorkArrayGuard g2(&token);
     workptr w1 = arr != nullptr ? arr : g1->get(), w2 = g2.get();
-    sparse_into_dense(&b, w1, rows);
+    for (std::int32_t j = 0; j < cells; ++j) w2->stash[j] = nullptr;
+    sparse_into_dense(&st.b, w1, rows);
+    st.dense[0] = w1;
+    st.dense[1] = w2;
     Descr facts;
     for (; k <= rows; ++k) {
       check_interrupt();
-      add_to_dense_diagonal(w1, rows, c);
-      for (std::int32_t j = 0; j < cells; ++j) w2->stash[j] = nullptr;
+      add_to_dense_diagonal(w1, rows, st.c);
       sparseptr a = a0;
       mult_sparse_norm(&a, w1, w2, false, rows, rows, rows, &facts.d);
       facts.release();
-      free_quoly(&t);
-      t = dense_trace(w2, rows);
-      divide_by_step(&t, k);
+      free_quoly(&st.t);
+      st.t = dense_trace(w2, rows);
+      divide_by_step(&st.t, k);
       if (k < rows) {
-        free_quoly(&c);
-        quoly_assign(t, &c);
-        quoly_inplace(c);
+        free_quoly(&st.c);
+        quoly_assign(st.t, &st.c);
+        quoly_inplace(st.c);
         free_cells(w1, cells);
         move_cells(w2, w1, cells);
       }
     }
     free_cells(w2, cells);
-    if (!invert) free_cells(w1, cells);
+    st.dense[1] = nullptr;
   }
-  free_quoly(&c);
-  if (last != nullptr) free_sparse(&last, rows, true);
   if (!invert) {
-    if (rows % 2 == 0) quoly_inplace(t);
+    if (rows % 2 == 0) quoly_inplace(st.t);
     free_quoly(n);
-    *n = t;
-    if (b != nullptr) free_sparse(&b, rows, true);
+    *n = st.t;
+    st.t = nullptr;
     if (ar_free) free_sparse(&a0, rows, true);
     *spar = nullptr;
     return;
   }
-  if (quoly_iszero(t)) {
-    free_quoly(&t);
-    if (switched) free_cells(arr, cells);
-    if (b != nullptr) free_sparse(&b, rows, true);
-    abandon(44, &token);
-  }
-  quoly_reciprocal(&t);
+  if (quoly_iszero(st.t)) abandon(44, &token);
+  quoly_reciprocal(&st.t);
   if (switched) {
     for (std::int32_t j = 0; j < cells; ++j) {
-      if (arr->stash[j] != nullptr) fast_quoly_mult(&arr->stash[j], &t);
+      if (arr->stash[j] != nullptr) fast_quoly_mult(&arr->stash[j], &st.t);
     }
+    st.dense[0] = nullptr;  // the inverse, in the caller's array
   } else {
-    mult_cons_sparse(&b, t, true, rows);
+    mult_cons_sparse(&st.b, st.t, true, rows);
   }
-  free_quoly(&t);
   if (ar_free) free_sparse(&a0, rows, true);
-  *spar = b;
+  *spar = st.b;
+  st.b = nullptr;
 }
 
 }  // namespace tavrin

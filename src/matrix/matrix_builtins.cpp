@@ -546,7 +546,7 @@ void set_operation(builtin_func1_EnvRec* env) {
   check_set_cols(a, b);
   const std::int32_t count = op == 0 ? intersect(a, b) : op == 1 ? synth_union(a, b) : synth_merge(a, b);
   free_quoly(env->n);
-  quoly_set(count, env->n);
+  quoly_set_integer(count, env->n);
 }
 
 bool dispatch(builtin_func1_EnvRec* env, std::int32_t index) {

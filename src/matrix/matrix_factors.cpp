@@ -193,6 +193,7 @@ bool bracketed(textptr inf, MatValue& v, nameptr* flag) {
       pct.address = -1;
       abandon(220, &pct);
     }
+    scan(inf, flag);  // past the index's "]"
     named_array(inf, v, arrstash[m], flag);
   } else if (is_tok("(")) {
     row_list(inf, v, flag);
@@ -344,8 +345,6 @@ void apply_power(textptr inf, MatValue& v, nameptr* flag) {
     raise_to_power(&v.n, e);
   } else {
     const std::int32_t k = check_and_convert(e);
-    // The inverse is computed in place: a borrowed matrix is copied first.
-    if (k < 0) v.make_owned();
     auto power = [&] { matrix_power(v.arr, &v.facts, &v.arr_free, k, &v.spar); };
     if (!run_floating(v, nullptr, power)) power();
   }

@@ -395,7 +395,7 @@ void sparse_max_min(sparseptr spar, std::int32_t rows, std::int32_t cols, bool m
       visit(zero, r, expected);
     }
   });
-  quoly_set(best_pos, n);
+  quoly_set_integer(best_pos, n);
   (*n)->next = nullptr;
 }
 

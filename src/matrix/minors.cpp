@@ -101,7 +101,7 @@ void minors(arrptr q, arrptr qrows, arrptr qcols, const tokentipe* let, bool see
   }
   quick_sparse_create(made, let, newrows, newcols, newcols == 1);
   free_quoly(n);
-  quoly_set(newrows, n);
+  quoly_set_integer(newrows, n);
 }
 
 }  // namespace tavrin

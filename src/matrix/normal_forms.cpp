@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "arrays/array_store.h"
+#include "core/interrupts.h"
 #include "core/errors.h"
 #include "core/globals.h"
 #include "core/thresholds.h"
@@ -233,6 +234,7 @@ void phaseone(const bool* want, workptr alpha, workptr beta, workptr alphinv, wo
   imptr f = factor.get();
   setvalue(0, f);
   for (std::int32_t i = init; i <= *min; ++i) {
+    check_interrupt();
     if (verbose && i % disper(*min) == 0) std::printf(" %d", i + 1 - init);
     std::int32_t pr = 0, pc = 0, code = 0, j2 = 0, k2 = 0, val2 = 0;
     intfindbest(start, stop, rows, i, &pr, &pc, &code);
@@ -318,6 +320,7 @@ void phasetwo(const bool* want, workptr alpha, workptr beta, workptr alphinv, wo
   detail::ScratchNumber minus_one;
   setvalue(-1, minus_one.get());
   for (;;) {
+    check_interrupt();
     std::int32_t b = i, flag = 1;
     best_on_diag(start, stop, rows, i, &b, &flag);
     if (b != i) {
@@ -395,7 +398,7 @@ void intcolred(quolyptr n, arrptr q, const bool* want, workptr alpha, workptr be
     phaseone(want, alpha, beta, alphinv, betinv, &m, s.rows, s.cols, 0, q->start, q->stop,
              &flipped, false, wantmod, wanthalf != 0, pseudodet, h.get());
     hermite_two(want, beta, betinv, m + 1, s.rows, s.cols, q->start, wantmod);
-    quoly_set(m + 1, n);
+    quoly_set_integer(m + 1, n);
   };
   form_routes::run(n, q, {want, {alpha, beta, alphinv, betinv}, auxspar, s.rows, s.cols}, false,
                    !wantmod, euclid);
@@ -435,7 +438,7 @@ void intnormal(quolyptr n, arrptr q, const bool* want, workptr alpha, workptr be
     bool flipped = false;
     phaseone(want, alpha, beta, alphinv, betinv, &m, s.rows, s.cols, 0, q->start, q->stop,
              &flipped, true, wantmod, wanthalf != 0, pseudodet, h.get());
-    quoly_set(m + 1, n);
+    quoly_set_integer(m + 1, n);
     if (verbose) dumpitt("Smith Normal Form, phase 2's, rank ", m + 1, false, true, true);
     if (m < 0) return;
     const std::int32_t last = q->start + m + m * s.rows;

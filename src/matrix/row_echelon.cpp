@@ -8,6 +8,7 @@
 
 #include "arrays/array_store.h"
 #include "arrays/det_upcalls.h"
+#include "core/interrupts.h"
 #include "core/errors.h"
 #include "core/globals.h"
 #include "core/trace_level.h"
@@ -90,6 +91,7 @@ bool fraction_free_rref(quolyptr n, std::int32_t start, std::int32_t rows, std::
   quoly& d = latest.v;
   std::int32_t r = 0;
   for (std::int32_t c = 0; r < rows && c <= cols - 2; ++c) {
+    check_interrupt();
     std::int32_t j = r;
     while (j < rows && quoly_iszero(at(j, c))) ++j;
     if (j == rows) continue;
@@ -151,7 +153,7 @@ bool fraction_free_rref(quolyptr n, std::int32_t start, std::int32_t rows, std::
         cell = v;
       }
     }
-  quoly_set(r, n);
+  quoly_set_integer(r, n);
   return true;
 }
 
@@ -180,6 +182,7 @@ void red_row_ech(quolyptr n, arrptr q, const bool* want, workptr alpha, workptr 
   std::int32_t c = 0;
   bool done = cols < 2;
   while (!done && r < rows) {
+    check_interrupt();
     std::int32_t j = -1;
     colfindbest(start, rows, r, c, &j);
     if (j == -1) {
@@ -226,7 +229,7 @@ void red_row_ech(quolyptr n, arrptr q, const bool* want, workptr alpha, workptr 
     ++c;
     if (c > cols - 2) done = true;
   }
-  quoly_set(r, n);
+  quoly_set_integer(r, n);
 }
 
 void sparse_mod_redrowech(quolyptr n, sparseptr sp, const bool* want, std::int32_t rows,
@@ -239,6 +242,7 @@ void sparse_mod_redrowech(quolyptr n, sparseptr sp, const bool* want, std::int32
   std::int32_t c = 1;
   std::int32_t count = 0;
   while (count < rows && cols > 1) {
+    check_interrupt();
     std::int32_t j = -1;
     sparse_mod_colfindbest(sp, rows, r, c, &j);
     if (j == -2) break;
@@ -258,7 +262,7 @@ void sparse_mod_redrowech(quolyptr n, sparseptr sp, const bool* want, std::int32
     get_sparse_colm(sparse_frame_of(sp, r), r, c, &link);
     if (*link == nullptr || (*link)->coord != c) {
       tavrin_error("nil qp in sparse mod reduce row echelon.", true);
-      quoly_set(count - 1, n);  // the promised pivot is missing: stop here
+      quoly_set_integer(count - 1, n);  // the promised pivot is missing: stop here
       return;
     }
     const std::int32_t p = (*link)->val->ncoef->lint;
@@ -286,7 +290,7 @@ void sparse_mod_redrowech(quolyptr n, sparseptr sp, const bool* want, std::int32
     ++c;
     if (c > cols - 1) break;
   }
-  quoly_set(count, n);
+  quoly_set_integer(count, n);
 }
 
 void sparse_redrowech(quolyptr n, arrptr q, const bool* want, sparseptr* auxspar) {
@@ -307,6 +311,7 @@ void sparse_redrowech(quolyptr n, arrptr q, const bool* want, sparseptr* auxspar
   std::int32_t c = 1;
   std::int32_t count = 0;
   while (count < rows && cols > 1) {
+    check_interrupt();
     std::int32_t j = -1;
     sparse_colfindbest(sp, rows, r, c, &j);
     if (j == -2) break;
@@ -326,7 +331,7 @@ void sparse_redrowech(quolyptr n, arrptr q, const bool* want, sparseptr* auxspar
     get_sparse_colm(sparse_frame_of(sp, r), r, c, &link);
     if (*link == nullptr || (*link)->coord != c) {
       tavrin_error("nil qp in sparse reduce row echelon.", true);
-      quoly_set(count - 1, n);  // the promised pivot is missing: stop here
+      quoly_set_integer(count - 1, n);  // the promised pivot is missing: stop here
       return;
     }
     if (!quoly_eq_1((*link)->val)) {
@@ -355,7 +360,7 @@ void sparse_redrowech(quolyptr n, arrptr q, const bool* want, sparseptr* auxspar
     ++c;
     if (c > cols - 1) break;
   }
-  quoly_set(count, n);
+  quoly_set_integer(count, n);
 }
 
 }  // namespace tavrin

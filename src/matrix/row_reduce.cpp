@@ -7,6 +7,7 @@
 
 #include "arrays/array_store.h"
 #include "arrays/sparse_store.h"
+#include "core/interrupts.h"
 #include "core/errors.h"
 #include "core/globals.h"
 #include "core/trace_level.h"
@@ -63,8 +64,8 @@ struct ExchangeLists {
     for (std::int32_t k = 0; k < steps; ++k) {
       // the cells are overwritten, as identi overwrites a fresh work array
       alpha->stash[2 * k] = alpha->stash[2 * k + 1] = nullptr;
-      quoly_set(addresser + permute(rows, k + base) - base, &alpha->stash[2 * k]);
-      quoly_set(addresser + permute(cols, k + base) - base, &alpha->stash[2 * k + 1]);
+      quoly_set_integer(addresser + permute(rows, k + base) - base, &alpha->stash[2 * k]);
+      quoly_set_integer(addresser + permute(cols, k + base) - base, &alpha->stash[2 * k + 1]);
     }
   }
 };
@@ -166,6 +167,7 @@ void colreduce(quolyptr n, arrptr q, const bool* want, workptr alpha, workptr be
   };
   std::int32_t s = 0;
   for (; s < steps; ++s) {
+    check_interrupt();
     std::int32_t pr = -1;
     std::int32_t pc = -1;
     findbest(start, q->stop, rows, s, &pr, &pc, false);
@@ -195,7 +197,7 @@ void colreduce(quolyptr n, arrptr q, const bool* want, workptr alpha, workptr be
         if (!quoly_iszero(at(i, s))) quoly_set(0, &at(i, s));
   }
   steps = s;
-  quoly_set(steps, n);
+  quoly_set_integer(steps, n);
   if (positions) lists.write_positions(alpha, steps, 0);
 }
 
@@ -213,6 +215,7 @@ void normalize(quolyptr n, arrptr q, const bool* want, workptr alpha, workptr be
   const std::int32_t m = std::min(rows, cols);
   std::int32_t s = 0;
   for (; s < m; ++s) {
+    check_interrupt();
     std::int32_t pr = -1;
     std::int32_t pc = -1;
     findbest(start, q->stop, rows, s, &pr, &pc, false);
@@ -244,7 +247,7 @@ void normalize(quolyptr n, arrptr q, const bool* want, workptr alpha, workptr be
       quoly_set(0, &at(s, c));
     }
   }
-  quoly_set(s, n);
+  quoly_set_integer(s, n);
 }
 
 namespace {
@@ -385,6 +388,7 @@ void sparse_rowreduce_values(quolyptr n, arrptr q, bool pseudo, const bool* want
   ExchangeLists lists;
   std::int32_t s = 1;
   for (; s <= steps; ++s) {
+    check_interrupt();
     std::int32_t pr = -1;
     std::int32_t pc = -1;
     if (first_active)
@@ -430,7 +434,7 @@ void sparse_rowreduce_values(quolyptr n, arrptr q, bool pseudo, const bool* want
     }
   }
   steps = s - 1;
-  quoly_set(steps, n);
+  quoly_set_integer(steps, n);
   if (2 * steps > 1000000) error(326, nullptr);
   if (tx.positions) lists.write_positions(alpha, steps, 1);
 }
@@ -460,6 +464,7 @@ void sparse_mod_rowreduce(quolyptr n, sparseptr spar, bool pseudo, const bool* w
   const auto m = static_cast<std::uint32_t>(modulus);
   std::int32_t s = 1;
   for (; s <= steps; ++s) {
+    check_interrupt();
     std::int32_t pr = -1;
     std::int32_t pc = -1;
     special_mod_sparse_findbest(false, a, rows, s, &pr, &pc);
@@ -512,7 +517,7 @@ void sparse_mod_rowreduce(quolyptr n, sparseptr spar, bool pseudo, const bool* w
   }
   steps = s - 1;
   if (!pseudo) deferred_exchanges(a, exchanged_upto, cols, exchanged);
-  quoly_set(steps, n);
+  quoly_set_integer(steps, n);
   move_data_outof_quoly(a, rows);
   put_back_sparse(a, spar, rows);
   if (2 * steps > 1000000) error(326, nullptr);

@@ -11,6 +11,7 @@
 #include <utility>
 #include <vector>
 
+#include "core/interrupts.h"
 #include "matrix/hermite_modular.h"
 
 namespace tavrin {
@@ -115,11 +116,13 @@ bool smith_small(const ZMatrix& c0, bool transforms, Small* w) {
       w->xinv.at(k, i) = -w->xinv.at(k, i);
     }
   }
-  for (std::int32_t i = 0; i < t; ++i)
+  for (std::int32_t i = 0; i < t; ++i) {
+    check_interrupt();
     for (std::int32_t j = i + 1; j < t; ++j) {
       ZInt q;
       if (!ZInt::divides(w->c.at(j, j), w->c.at(i, i), &q)) gcd_lcm_step(w, i, j, transforms);
     }
+  }
   return true;
 }
 

@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "arrays/array_store.h"
+#include "core/interrupts.h"
 #include "core/globals.h"
 #include "matrix/det_services.h"
 #include "matrix/normal_forms.h"
@@ -208,6 +209,7 @@ bool smith_by_determinant(quolyptr n, arrptr q) {
     }
 
   for (; i < m; ++i) {
+    check_interrupt();
     // A unit pivot, column by column.
     std::int32_t pr = -1, pc = -1;
     bool any = false;
@@ -253,6 +255,7 @@ bool smith_by_determinant(quolyptr n, arrptr q) {
     a.swap_rows(i, pr);
     a.swap_cols(i, pc);
     for (;;) {
+      check_interrupt();
       bool again = clear_line(a, false, i);
       again = clear_line(a, true, i) || again;
       if (again) continue;
@@ -296,7 +299,7 @@ bool smith_by_determinant(quolyptr n, arrptr q) {
       else
         setvalue(0, e);
     }
-  quoly_set(m, n);
+  quoly_set_integer(m, n);
   return true;
 }
 

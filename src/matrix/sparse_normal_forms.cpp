@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "arrays/sparse_store.h"
+#include "core/interrupts.h"
 #include "core/errors.h"
 #include "core/globals.h"
 #include "core/trace_level.h"
@@ -307,6 +308,7 @@ void phaseone_block(const SparseTransforms& tx, std::int32_t* min, std::int32_t 
   TraceLevel trace(steps);
   if (verbose) dumpitt("Phase 1, ", steps, false, true, true);
   for (std::int32_t i = init; i <= *min; ++i) {
+    check_interrupt();
     if (verbose && i % disper(*min) == 0) std::printf(" %d", i);
     sparseptr frame = sparse_frame_of(spar, i);
     std::int32_t pr = -1, pc = 0, code = 0, j2 = 0, k2 = 0, val2 = 0;
@@ -436,6 +438,7 @@ void phasetwo_block(const SparseTransforms& tx, std::int32_t rows, std::int32_t 
   FactorValue one;
   setvalue(1, one.num());
   for (;;) {
+    check_interrupt();
     std::int32_t b = i, flag = 1;
     sparse_best_diag(*sp, rows, i, &b, &flag);
     if (b != i) {
@@ -542,7 +545,7 @@ void sparse_intcolred(quolyptr n, arrptr q, const bool* want, sparseptr* auxspar
     sparse_phaseone(want, auxspar, &m, rows, cols, 1, q->spar, &flipped, false, wantmod,
                     wanthalf != 0, pseudodet, h.get());
     sp_hermite_two(want, auxspar, m, rows, cols, q->spar, wantmod);
-    quoly_set(m, n);
+    quoly_set_integer(m, n);
   };
   form_routes::run(n, q, {want, {nullptr, nullptr, nullptr, nullptr}, auxspar, rows, cols}, false,
                    !wantmod, euclid);
@@ -564,7 +567,7 @@ void sparse_intnormal(quolyptr n, arrptr q, const bool* want, sparseptr* auxspar
     bool flipped = false;
     sparse_phaseone(want, auxspar, &m, rows, cols, 1, q->spar, &flipped, true, wantmod,
                     wanthalf != 0, pseudodet, h.get());
-    quoly_set(m, n);
+    quoly_set_integer(m, n);
     if (verbose) dumpitt("Smith Normal Form, phase 2's, rank ", m, false, true, true);
     sparseptr sp = q->spar;
     for (std::int32_t i = 1; i <= m; ++i) {

@@ -5,6 +5,7 @@
 #include <bit>
 #include <utility>
 
+#include "core/interrupts.h"
 #include "core/thresholds.h"
 #include "numbers/bigint.h"
 #include "numbers/integer_gcd.h"
@@ -307,13 +308,15 @@ bool ZMatrix::entries_below(std::int32_t bits) const {
 
 ZMatrix operator*(const ZMatrix& a, const ZMatrix& b) {
   ZMatrix p(a.rows, b.cols);
-  for (std::int32_t i = 0; i < a.rows; ++i)
+  for (std::int32_t i = 0; i < a.rows; ++i) {
+    check_interrupt();
     for (std::int32_t k = 0; k < a.cols; ++k) {
       const ZInt& x = a.at(i, k);
       if (x.is_zero()) continue;
       for (std::int32_t j = 0; j < b.cols; ++j)
         if (!b.at(k, j).is_zero()) p.at(i, j) += x * b.at(k, j);
     }
+  }
   return p;
 }
 
@@ -381,6 +384,7 @@ bool product_equals(const ZMatrix& a, const ZMatrix& b, const ZMatrix& c) {
     acc[top] += carry;
   };
   for (std::int32_t i = 0; i < a.rows; ++i) {
+    check_interrupt();
     std::fill(acc.begin(), acc.end(), 0);
     for (ZInt& z : rest) z = 0;
     int pending = 0;

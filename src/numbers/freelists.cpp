@@ -366,6 +366,34 @@ void fl_quoly_set(long double num, quoly* q) {
   *q = r;
 }
 
+void quoly_set_integer(std::int64_t v, quoly* q) {
+  if (flotemode) {
+    fl_quoly_set(static_cast<long double>(v), q);
+  } else if (modularmode) {
+    const std::int64_t m = modulus;
+    const std::int64_t r = finf ? (v < 0 ? -v : v) % m : ((v % m) + m) % m;
+    quoly_set(static_cast<std::int32_t>(r), q);
+  } else if (lintmode) {
+    quoly_set(static_cast<std::int32_t>(static_cast<std::uint32_t>(v)), q);
+  } else if (v >= -2147483647 && v <= 2147483647) {
+    quoly_set(static_cast<std::int32_t>(v), q);
+  } else {
+    const bool negative = v < 0;
+    std::uint64_t a = negative ? 0 - static_cast<std::uint64_t>(v) : static_cast<std::uint64_t>(v);
+    std::uint32_t digits[3];
+    std::int32_t count = 0;
+    for (; a != 0; a /= 268435456u) digits[count++] = static_cast<std::uint32_t>(a % 268435456u);
+    free_quoly(q);
+    quoly r;
+    newquoly(&r);
+    r->numb = true;
+    r->arr_arg = false;
+    r->ncoef = number_from_digits(digits, count, negative ? -1 : 1);
+    *q = r;
+  }
+  (*q)->next = nullptr;
+}
+
 // ---- Other records ----------------------------------------------------------
 
 void newname(nameptr* p) {

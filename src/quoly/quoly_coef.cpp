@@ -253,9 +253,7 @@ void generalized_degree(quolyptr qp, quolyptr n, std::int32_t level, bool lowest
       max_degree((*qp)->numer, level, &d);
     }
   }
-  if (modularmode) d = static_cast<std::int32_t>(((d % modulus) + modulus) % modulus);  // a residue
-  quoly_set(d, n);
-  (*n)->next = nullptr;
+  quoly_set_integer(d, n);
 }
 
 // ---- Conversions ------------------------------------------------------------------------------

@@ -14,6 +14,7 @@
 #include "quoly/quoly_add.h"
 #include "quoly/quoly_impl.h"
 #include "quoly/quoly_normal_form.h"
+#include "quoly/quoly_residues_impl.h"
 
 namespace tavrin {
 
@@ -121,6 +122,7 @@ void fast_gen_quoly_add(quolyptr n, quolyptr m, bool add) {
     general_quoly_add(*n, *m, n, add);
     return;
   }
+  if (detail::residue_fraction_sum(*n, *m, add)) return;
   quoly N = *n;
   quoly M = *m;
   const bool equal = poly_equal(N->denom, M->denom);

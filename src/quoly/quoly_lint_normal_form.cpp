@@ -17,6 +17,7 @@
 #include "poly/poly_repr.h"
 #include "quoly/quoly_impl.h"
 #include "quoly/quoly_normal_form.h"
+#include "quoly/quoly_residues_impl.h"
 
 namespace tavrin {
 
@@ -101,6 +102,7 @@ void lint_check_quoly(quolyptr q, bool q_odd) {
     detail::number_if_constant(v);
     return;
   }
+  if (!q_odd && detail::residue_normal_form(v)) return;
   if (!is_bare_leaf(v->denom)) {
     OwnedPoly g;
     Lpolygcd(&v->numer, &v->denom, &g.p, q_odd, polynames);

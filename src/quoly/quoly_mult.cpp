@@ -24,6 +24,7 @@
 #include "quoly/quoly_impl.h"
 #include "quoly/quoly_mult_impl.h"
 #include "quoly/quoly_normal_form.h"
+#include "quoly/quoly_residues_impl.h"
 
 namespace tavrin {
 
@@ -283,6 +284,7 @@ void denominator_checks(quoly r) {
 
 void fractions_product(quoly n, quoly m, quoly r, bool in_place, bool laur,
                        const cross_codes& codes) {
+  if (residue_fractions_product(n, m, r, in_place)) return;
   // The parts are read afresh after every GCD and division: a Laurent shift
   // may rebuild an operand's polynomial (it comes back equal, in other
   // nodes).

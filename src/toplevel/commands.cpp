@@ -307,14 +307,14 @@ void end_command_file(command_run&) {
 void index_origin(command_run& run) {
   addresser = 1 - addresser;
   if (*run.flag == nullptr) std::printf(" Array initial index now %1d.\n", static_cast<int>(addresser));
-  quoly_set(addresser, run.n);
+  quoly_set_integer(addresser, run.n);
   run.keeps_value = true;
 }
 
 /* command -> "T"  (processor milliseconds used) */
 void processor_time(command_run& run) {
   const auto ms = static_cast<std::int64_t>(std::clock()) * 1000 / CLOCKS_PER_SEC;
-  quoly_set(static_cast<std::int32_t>(ms), run.n);
+  quoly_set_integer(static_cast<std::int32_t>(ms), run.n);
   run.keeps_value = true;
 }
 
@@ -365,7 +365,7 @@ void gcd_cache(command_run& run) {
     return;
   }
   if (*run.flag == nullptr) std::printf("%s\n", text);
-  quoly_set(lookupgcd, run.n);
+  quoly_set_integer(lookupgcd, run.n);
   run.keeps_value = true;
 }
 
@@ -397,14 +397,33 @@ void without_modular(command_run& run) {
   run.reads_ending = false;
   scanner(run.inf, &token, run.flag);
   if (!is_tok("(")) error(131, &token);
-  ModularBracket suspended;
-  scanner(run.inf, &token, run.flag);
-  if (integerflag) not_implemented();  // floating-point statements come later
-  parse(run.inf, run.n, run.flag);
-  if (!is_tok(")")) error(1, &token);
-  scanner(run.inf, &token, run.flag);
-  if (!is_tok(";") && !is_tok("@") && !is_tok(":") && !is_tok(end_marker_name))
-    error(350, &token);
+  // In floating evaluation the statement's long double is the value; it is
+  // made a value of the ring in force once modular arithmetic is back, so
+  // that the floating evaluator reads it back as it reads every value.
+  std::optional<long double> real;
+  {
+    ModularBracket suspended;
+    BracketedStatement inner;
+    scanner(run.inf, &token, run.flag);
+    if (integerflag) {
+      long double value = 0;
+      iexpre(&value, run.flag);
+      real = value;
+    } else {
+      parse(run.inf, run.n, run.flag);
+    }
+    if (!is_tok(")")) error(1, &token);
+    scanner(run.inf, &token, run.flag);
+    if (!is_tok(";") && !is_tok("@") && !is_tok(":") && !is_tok(end_marker_name))
+      error(350, &token);
+  }
+  if (real) {
+    real_to_value(*real, run.n);
+  } else if (modularmode && *run.n != nullptr && (*run.n)->numb) {
+    // The statement ran in word arithmetic without the modulus: its number
+    // comes back as its image in the ring.
+    quoly_set_integer((*run.n)->ncoef->lint, run.n);
+  }
 }
 
 /* command -> "_" ("s" | "t")  (switches that read the ending first) */

@@ -1,6 +1,7 @@
 #include "toplevel/dispatch.h"
 
 #include <array>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 
@@ -161,6 +162,20 @@ constexpr auto make_rules() {
 constexpr auto statement_rules = make_rules();
 
 }  // namespace
+
+namespace {
+std::int32_t bracketed_statements = 0;  // "&_m(" statements being run
+}  // namespace
+
+BracketedStatement::BracketedStatement() { ++bracketed_statements; }
+BracketedStatement::~BracketedStatement() { --bracketed_statements; }
+
+bool at_statement_end() {
+  if (is_word(token, ";") || is_word(token, ":") || is_word(token, "@") ||
+      is_word(token, end_marker_name))
+    return true;
+  return bracketed_statements > 0 && is_word(token, ")");
+}
 
 char statement_character(const tokentipe& t) {
   if (is_word(t, "Diag")) return '~';

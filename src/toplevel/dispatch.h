@@ -17,6 +17,21 @@ namespace tavrin {
 // ";", ":", "@" or the end marker of stored text).
 void parse(textptr inf, quolyptr n, nameptr* flag);
 
+// Whether the current token can end the statement being run: ";", ":",
+// "@" or the end marker of stored text, or ")" while a statement in
+// "&_m(...)" runs. Statements that store a result check it before they
+// store, so that one that cannot end stores nothing.
+bool at_statement_end();
+
+// Marks, for its lifetime, a statement in "&_m(...)" (ended by ")").
+class BracketedStatement {
+ public:
+  BracketedStatement();
+  ~BracketedStatement();
+  BracketedStatement(const BracketedStatement&) = delete;
+  BracketedStatement& operator=(const BracketedStatement&) = delete;
+};
+
 // The first character by which a statement is dispatched: the token's
 // first character, except that "Diag" counts as "~" and "Trans" as '"'.
 char statement_character(const tokentipe& t);

@@ -262,7 +262,7 @@ void listfuncs(std::FILE* outf, textptr inf, bool outf_is_tty, const tokentipe& 
         error(222, &token);
       } else {
         std::fputc('\n', outf);
-        for (formptr p = sys_func->rht; p != nullptr; p = p->next) {
+        for (formptr p = sys_func; p != nullptr; p = p->next) {
           listrht(outf, outf_is_tty, p->cptr, p->comms, nest_indent);
           if (p->next != nullptr) {
             separator(outf, outf_is_tty);

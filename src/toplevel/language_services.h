@@ -31,6 +31,12 @@ void old_expre(textptr inf, quolyptr n, nameptr* flag);
 // missing array element stays a nil place.
 void fact(textptr inf, quolyptr* qp, quolyptr n, colm_ptrptr* aux, std::int32_t* colpos,
           nameptr* flag, bool leave_it);
+// A floating statement (the floating evaluation of a body after "Float")
+// into the long double *n. Contract: lang/floating.h.
+void iexpre(long double* n, nameptr* flag);
+// *n := x as a value of the ring in force (an exact rational outside
+// floating mode). Contract: lang/floating.h.
+void real_to_value(long double x, quolyptr n);
 // The operand that names a stored value (a variable, "<" the previous
 // result, an element of a named array, of the system array or of "%[k]"):
 // *n := that value itself, not a copy, or nil for an empty cell or an

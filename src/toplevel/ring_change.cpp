@@ -279,9 +279,16 @@ void relink_entry(arrptr ap, std::int32_t row, colm_ptr e) {
   *link = e;
 }
 
+// Whether this change has nothing (more) to do for the sparse store
+// `first`: it is in the ring already, or queued or journalled by an
+// earlier entry of this change (arrays bound to one another share a store).
+bool sparse_settled(sparseptr first) {
+  return first->modmode == modularmode || already_queued(first);
+}
+
 // The entries of a sparse array converted for good (queued).
 void queue_sparse(arrptr ap) {
-  if (ap->spar == nullptr || ap->spar->modmode == modularmode || already_queued(ap->spar)) return;
+  if (ap->spar == nullptr || sparse_settled(ap->spar)) return;
   for_each_entry(ap, [](colm_ptr e) {
     quoly copy = nullptr;
     rational_copy(e->val, &copy);
@@ -318,10 +325,25 @@ void lift_sparse(arrptr ap) {
   ap->spar->modmode = modularmode;
 }
 
-void for_each_sparse_array(void (*f)(arrptr)) {
+void for_each_user_sparse_array(void (*f)(arrptr)) {
   for (arrptr a : arr_store)
-    for (; a != nullptr; a = a->next) f(a);
+    for (; a != nullptr; a = a->next)
+      if (a->spar != nullptr) f(a);
+}
+
+void for_each_sparse_array(void (*f)(arrptr)) {
+  for_each_user_sparse_array(f);
   if (syst != nullptr && syst->spar != nullptr) f(syst);
+}
+
+// After a return to the rational ring by a name list: the entries of a
+// sparse array that hold residues only (converted for good and not named on
+// the return, or made while the ring was modular, in a named array too) are
+// lifted, the others have had their exact values replayed from the journal;
+// either way the array is now of the rational ring.
+void settle_sparse_after_list(arrptr ap) {
+  for_each_entry(ap, [](colm_ptr e) { lift_residue_only(&e->val); });
+  ap->spar->modmode = modularmode;
 }
 
 // Stores the converted values: nil becomes 0; sparse entries that vanished
@@ -556,9 +578,12 @@ void enter_modular(textptr inf, quolyptr num, nameptr* flag, std::int32_t val2, 
     if (np != nullptr) {
       for_each_variable(journal_left_out);
       for_each_dense_cell(journal_left_out);
-      for (arrptr a : arr_store)
-        for (; a != nullptr; a = a->next)
-          if (a->spar != nullptr && a->spar->modmode != modularmode) journal_sparse(a);
+      // The change has committed: these stores are marked modular here.
+      for_each_user_sparse_array([](arrptr a) {
+        if (sparse_settled(a->spar)) return;
+        journal_sparse(a);
+        a->spar->modmode = modularmode;
+      });
     }
   }
   set_word_modulus(m, prime);
@@ -622,9 +647,11 @@ void return_to_rational(textptr inf, quolyptr num, nameptr np, bool printstuff) 
   zero_results(num);
   change_polydata(&env);
   if (np != nullptr) {
+    // A list that ended early (a bad entry) skipped the system array too.
     for_each_variable(lift_residue_only);
     for_each_dense_cell(lift_residue_only);
-    for_each_sparse_array(lift_sparse_residue_only);
+    for_each_system_cell(lift_residue_only);
+    for_each_sparse_array(settle_sparse_after_list);
   }
   clear_word_modulus();
   limit_char_arrays = denom_count;
@@ -670,30 +697,11 @@ void convert_named(quoly* cell, bool journalled, change_local_EnvRec* env) {
 
 void journal_variable(quoly* cell) { journal_converted(cell); }
 
-// "**": everything journalled (entering) or the journals replayed.
-void convert_all(change_local_EnvRec* env) {
-  if (env->outer->wasmodular) {
-    restore_from_mod(&masterfix);
-    restore_sparsefix();
-    for_each_system_cell(lift);
-    if (syst != nullptr && syst->spar != nullptr) lift_sparse(syst);
-    return;
-  }
-  for_each_variable(journal_variable);
-  for_each_dense_cell(journal_variable);
-  for_each_system_cell(queue_converted);
-  if (syst != nullptr && syst->spar != nullptr) queue_sparse(syst);
-}
-
-varptr find_variable(const tokentipe* name) {
-  for (varptr v = sca_store[hash(name->name, sca_buckets)]; v != nullptr; v = v->next)
-    if (std::strcmp(v->let.name, name->name) == 0) return v;
-  return nullptr;
-}
-
 // The entries of a sparse array converted with journal entries; an entry
-// that becomes zero leaves its row with a record that links it back.
+// that becomes zero leaves its row with a record that links it back. The
+// store is marked modular when the change commits.
 void journal_sparse(arrptr ap) {
+  if (sparse_settled(ap->spar)) return;
   for (std::int32_t r = 1; r <= ap->rows; ++r) {
     colm_ptr* link = row_head(ap->spar, r);
     if (link == nullptr) break;
@@ -710,7 +718,29 @@ void journal_sparse(arrptr ap) {
       }
     }
   }
-  ap->spar->modmode = modularmode;
+  current->sparse_done.push_back(ap->spar);
+}
+
+// "**": everything journalled (entering) or the journals replayed.
+void convert_all(change_local_EnvRec* env) {
+  if (env->outer->wasmodular) {
+    restore_from_mod(&masterfix);
+    restore_sparsefix();
+    for_each_system_cell(lift);
+    if (syst != nullptr && syst->spar != nullptr) lift_sparse(syst);
+    return;
+  }
+  for_each_variable(journal_variable);
+  for_each_dense_cell(journal_variable);
+  for_each_user_sparse_array(journal_sparse);
+  for_each_system_cell(queue_converted);
+  if (syst != nullptr && syst->spar != nullptr) queue_sparse(syst);
+}
+
+varptr find_variable(const tokentipe* name) {
+  for (varptr v = sca_store[hash(name->name, sca_buckets)]; v != nullptr; v = v->next)
+    if (std::strcmp(v->let.name, name->name) == 0) return v;
+  return nullptr;
 }
 
 // The named array ap: a sparse one entry by entry, a dense one cell by cell
@@ -867,10 +897,15 @@ void change_local(nameptr np, change_prec_EnvRec* outer) {
   } catch (const list_ended&) {
     return;
   }
+  // The system array goes with the list, sparse frames included (a sparse
+  // one left behind would hold values of the old ring).
+  const bool sparse_syst = syst != nullptr && syst->spar != nullptr;
   if (outer->wasmodular) {
     for_each_system_cell(lift);
+    if (sparse_syst) lift_sparse(syst);
   } else {
     for_each_system_cell(queue_converted);
+    if (sparse_syst) queue_sparse(syst);
   }
 }
 

@@ -580,7 +580,7 @@ void change_pseudet_heur(quolyptr n) {
   }
   pseudet_heur = v;
   free_quoly(n);
-  quoly_set(v, n);
+  quoly_set_integer(v, n);
   std::printf(" Sparse pivot heuristic now %1d.\n", static_cast<int>(v));
 }
 

@@ -17,7 +17,7 @@ bool timerflag = false;
 nameptr startexpr = nullptr;
 nameptr prev_expr = nullptr;
 std::int32_t matrix_eval = 0;
-funcptr sys_func = nullptr;
+formptr sys_func = nullptr;
 bool doing_sys_func = false;
 bool want_sparse = false;
 bool done_load = false, leave_flag = false, cycle_flag = false, exit_flag = false;

@@ -27,7 +27,7 @@ extern bool uglyprint;    // "&U": plain display style (false)
 extern bool timerflag;    // "&t": timing lines (false)
 extern nameptr startexpr, prev_expr;  // replay positions of stored statements (nil)
 extern std::int32_t matrix_eval;      // open scalar-factor readings in matrix expressions
-extern funcptr sys_func;              // the system function "<F" (nil)
+extern formptr sys_func;              // the system function "<F", a one-entry list (nil)
 extern bool doing_sys_func;
 extern bool want_sparse;              // literals build sparse values for a sparse target
 // One-shot flags: "&x" ends a command file; "&>", "&]", "&}" leave a loop,

@@ -20,6 +20,7 @@
 #include "support/value_form.h"
 #include "toplevel/charsets.h"
 #include "toplevel/dispatch.h"
+#include "toplevel/language_services.h"
 #include "toplevel/platform.h"
 #include "toplevel/scanner.h"
 #include "toplevel/state.h"
@@ -37,6 +38,9 @@ class UserFunctions : public testing::Test {
     install_arrays();
     tt_flag = true;
     addresser = 1;
+    // Calls left running by an error in an earlier test of the program
+    // (the command loop's error hooks, which end them, are not installed).
+    end_all_calls();
     if (lastf == nullptr) {  // the ring of call records
       statptr first = new statnode{nullptr, nullptr, nullptr}, last = first;
       for (int k = 1; k < statring_size; ++k) {

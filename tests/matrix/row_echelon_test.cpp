@@ -615,8 +615,11 @@ TEST(RowEchelon, ModularRowReduceMatchesValueForm) {
             o.t[k] = from_sparse(aux[k], size[k], size[k]);
             free_sparse(&aux[k], size[k], true);
           }
+        // The rank is a value of the ring (its residue): the positions are
+        // the cells the reduction filled.
         if (pseudo)
-          for (std::int32_t i = 0; i < 2 * o.rank; ++i) {
+          for (std::int32_t i = 0; i < 2 * std::min(rows, cols); ++i) {
+            if (w->stash[i] == nullptr) continue;
             o.pos.push_back(number_value(w->stash[i]->ncoef).to_int64());
             free_quoly(&w->stash[i]);
           }

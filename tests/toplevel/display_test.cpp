@@ -17,6 +17,7 @@
 #include "support/node_accounting.h"
 #include "support/poly_support.h"
 #include "toplevel/display.h"
+#include "toplevel/settings.h"
 #include "toplevel/state.h"
 
 namespace tavrin::test {
@@ -164,10 +165,30 @@ TEST(Display, NumbersAgainstAnIndependentDecimalConversion) {
   balance.expect_balanced();
 }
 
+// The display size the program starts with (5 groups of 8 digits) for a
+// scope: a return to rational arithmetic in an earlier test leaves 4.
+class StartupDisplaySize {
+ public:
+  StartupDisplaySize() { set(5); }
+  ~StartupDisplaySize() { set(old_); }
+  StartupDisplaySize(const StartupDisplaySize&) = delete;
+  StartupDisplaySize& operator=(const StartupDisplaySize&) = delete;
+
+ private:
+  static void set(std::int32_t size) {
+    const tokentipe current = token;  // calc_disp leaves "@" current
+    BigModeGuard big;
+    calc_disp(false, size);
+    token = current;
+  }
+  std::int32_t old_ = disp_size;
+};
+
 // The fixed forms at the terminal, as the command loop shows them (a blank
 // before a non-numeric value since the prompt is not empty).
 TEST(Display, KnownForms) {
   load_data_tables();
+  const StartupDisplaySize size;
   auto top = [](quoly v) {
     testing::internal::CaptureStdout();
     std::int32_t length = 0;

@@ -1,0 +1,88 @@
+// One-variable polynomials modulo a prime as residue vectors: the
+// conversions from and to term lists, and their monic GCD.
+#include <cstdint>
+#include <utility>
+
+#include "core/globals.h"
+#include "core/thresholds.h"
+#include "dense/dense_arrays.h"
+#include "dense/dense_divide.h"
+#include "dense/dense_modular.h"
+#include "gcd/onevar_gcd.h"
+#include "numbers/freelists.h"
+
+namespace tavrin {
+
+bool residue_ring() { return modularmode && lintmode && !flotemode && !finf && mod_is_prime; }
+
+bool onevar_residues(poly p, DensePoly* out) {
+  if (p->numb) {
+    if (p->next != nullptr) return false;
+    const std::int32_t c = p->ncoef->lint;
+    if (c < 0 || c >= modulus) return false;
+    out->clear();
+    if (c != 0) out->push_back(c);
+    return true;
+  }
+  const std::int32_t deg = p->exp;
+  if (deg <= 0) return false;
+  out->assign(static_cast<std::size_t>(deg) + 1, 0);
+  std::int32_t last = deg + 1;
+  for (; p != nullptr; p = p->next) {
+    std::int32_t e = 0;
+    poly leaf = p;
+    if (!p->numb) {
+      e = p->exp;
+      leaf = p->pcoef;
+      if (e <= 0 || e >= last || !leaf->numb || leaf->next != nullptr) return false;
+    } else if (p->next != nullptr) {
+      return false;
+    }
+    const std::int32_t c = leaf->ncoef->lint;
+    if (c <= 0 || c >= modulus) return false;
+    (*out)[static_cast<std::size_t>(e)] = c;
+    last = e;
+  }
+  return true;
+}
+
+poly onevar_poly(const DensePoly& d) {
+  poly r = nullptr;
+  if (d.empty()) {
+    poly_set(0, &r);
+    return r;
+  }
+  array_to_poly(d.data(), dense_degree(d), &r);
+  return r;
+}
+
+DensePoly residue_gcd(const DensePoly& a, const DensePoly& b) {
+  const std::int32_t p = modulus;
+  const DensePoly& big = a.size() >= b.size() ? a : b;
+  const DensePoly& small = a.size() >= b.size() ? b : a;
+  if (dense_degree(small) >= onevar_hgcd_degree) return dense_gcd(big, small, p);
+  // The Euclid loop of the array GCD on copies: x := x mod y, then the
+  // pair exchanges, until a remainder is zero (the GCD is the divisor) or
+  // a non-zero constant (the GCD is 1).
+  DensePoly x = big, y = small;
+  std::int32_t dx = dense_degree(x), dy = dense_degree(y);
+  for (;;) {
+    bool zero = false;
+    if (p < two_term_modulus && dx == dy + 1) {
+      onevar_one(x.data(), y.data(), &dx, dy, &zero);
+    } else if (p <= 65536) {
+      onevar_array_mod(x.data(), y.data(), &dx, dy, &zero);
+    } else {
+      word_array_mod(x.data(), y.data(), &dx, dy, &zero);
+    }
+    if (zero) break;
+    if (dx == 0) return {1};
+    std::swap(x, y);
+    std::swap(dx, dy);
+  }
+  y.resize(static_cast<std::size_t>(dy) + 1);
+  dense_make_monic(y, p);
+  return y;
+}
+
+}  // namespace tavrin
