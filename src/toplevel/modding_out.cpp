@@ -602,6 +602,15 @@ void describe(set_mod_out_EnvRec& env) {
 
 void reduce_cell(quolyptr cell, set_mod_out_EnvRec& env) {
   if (*cell == nullptr) return;
+  if ((*cell)->journalled) {
+    // A value that kept its exact form for a return to rational arithmetic:
+    // no such return follows a modding out in modular mode, so it goes on
+    // as its residues alone, and the reduction works on those.
+    quoly residues = nullptr;
+    quoly_assign(*cell, &residues);
+    free_quoly(cell);
+    *cell = residues;
+  }
   mod_out_quoly(cell, &env.r, &env.alter, &env.muldata, env.n, env.expon, env.q);
 }
 
