@@ -2,7 +2,7 @@
 // form of a quotient (cancelling the GCD of numerator and denominator) over
 // GF(p)(x) and Q(x), the product of two quotients with cross cancellation,
 // and the determinant of a 200 x 200 matrix over GF(32003)[x] by the
-// router's default route (Gaussian elimination over GF(32003)(x)). Each row
+// router's default route (interpolation from determinants of numbers). Each row
 // builds its operands from a fixed seed, times Tavrin and FLINT on them
 // alternately (processor seconds, medians; one run each when Tavrin needs
 // more than two seconds), checks equal answers and prints the ratio.

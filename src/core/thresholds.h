@@ -277,6 +277,17 @@ extern std::int32_t small_gcd_stash_cut;
 // Range >= 0. Reader: the choice of the modular GCD method.
 extern std::int32_t mod_method_diff;
 
+// Terms of the two operands together from which the GCD driver hands a
+// problem in two variables or more to the flat engines (flat_gcd.h) when
+// they apply. Default 24. Range >= 0 (INT32_MAX: never). Reader: polygcd.
+extern std::int32_t flat_gcd_terms;
+
+// The flat engines take Brown's dense method for the images while its
+// estimated cost is at most this many times that of Zippel's sparse method
+// (flat_gcd_impl.h, dense_preferred); two variables always take Brown's.
+// Default 1. Range >= 0. Reader: flat_gcd.
+extern std::int32_t flat_dense_ratio;
+
 // Start values of the term-list Euclid / half-GCD switch and of the list
 // half-GCD. Defaults 10 and 11,000. No reader in the tree yet.
 extern std::int32_t emgcd_basic_cut;
@@ -308,6 +319,12 @@ extern std::int32_t mod_det_method_cut;
 // Most nested levels of the dense Lagrange methods. Default 10. Range >= 0.
 // Reader: the dense Lagrange determinant.
 extern std::int32_t lagrangecut;
+
+// Side from which the router's default route, modulo a prime, interpolates
+// the determinant of a matrix of polynomials instead of eliminating over the
+// rational functions (the same polynomial; 90 times sooner at side 80).
+// Default 8. Range >= 2. Reader: the determinant router.
+extern std::int32_t quiet_lagrange_side;
 
 // Rows up to which sparse determinants use elimination before expansion
 // by minors ("&D"). Default -1: chosen from the matrix. Reader: the

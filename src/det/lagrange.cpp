@@ -485,8 +485,12 @@ void divide_out(quolyptr q, poly fct) {
 
 }  // namespace
 
-bool mod_poly_determ(workptr ar, std::int16_t /*polydepth*/, std::int32_t m, quolyptr q,
-                     bool check_laurent, poly fct, std::int32_t the_degree) {
+namespace {
+
+// The modular interpolation; rational_fallback: a degree too large for the
+// modulus goes to the rational algorithm (else the call declines).
+bool mod_interpolate(workptr ar, std::int32_t m, quolyptr q, bool check_laurent, poly fct,
+                     std::int32_t the_degree, bool rational_fallback) {
   // Interpolation needs inverses of the point differences.
   if (!enter() || !mod_is_prime) return false;
   DepthLevel level;
@@ -517,7 +521,7 @@ bool mod_poly_determ(workptr ar, std::int16_t /*polydepth*/, std::int32_t m, quo
   }
   if (s == det_status::declined) return false;
   if (s == det_status::too_small) {
-    if (!use_rat_poly_det(a, m, nv, q)) return false;
+    if (!rational_fallback || !use_rat_poly_det(a, m, nv, q)) return false;
   } else {
     std::vector<imptr> coefs;
     for (std::uint32_t c : out.c) {
@@ -531,6 +535,18 @@ bool mod_poly_determ(workptr ar, std::int16_t /*polydepth*/, std::int32_t m, quo
   }
   divide_out(q, fct);
   return true;
+}
+
+}  // namespace
+
+bool mod_poly_determ(workptr ar, std::int16_t /*polydepth*/, std::int32_t m, quolyptr q,
+                     bool check_laurent, poly fct, std::int32_t the_degree) {
+  return mod_interpolate(ar, m, q, check_laurent, fct, the_degree, true);
+}
+
+bool mod_poly_interpolated(workptr ar, std::int32_t m, quolyptr q) {
+  if (verbose || finf) return false;
+  return mod_interpolate(ar, m, q, false, nullptr, -1, false);
 }
 
 bool fl_poly_determ(workptr ar, std::int16_t polydepth, std::int32_t m, quolyptr q,

@@ -33,6 +33,7 @@ det_method_table default_det_methods() {
   t.mod_matrix_inv = mod_matrix_inv;
   t.rat_poly_determ = rat_poly_determ;
   t.mod_poly_determ = mod_poly_determ;
+  t.mod_poly_interpolated = mod_poly_interpolated;
   t.fl_poly_determ = fl_poly_determ;
   t.gauss_Bareiss = gauss_Bareiss;
   t.standard_matrix_invert = standard_matrix_invert;

@@ -290,6 +290,17 @@ void dense_route(mat_invert_EnvRec& env, workptr ar, workptr outar, bool ar_free
     }
     if (done) exitt(env, n, fct, false);
   }
+  // Modulo a prime, the determinant of a matrix of polynomials (no divisor,
+  // no degree bound given) is interpolated from determinants of numbers:
+  // the polynomial the elimination would give, many times sooner. It is
+  // tried only where it prints nothing; when it declines, the elimination
+  // answers as before.
+  if (!lagrange_wanted && env.allpolys && !env.allnumbs && !invert && detcutoff < 0 &&
+      modularmode && !flotemode && fct == nullptr && the_degree < 0 && m >= quiet_lagrange_side &&
+      !need_to_turn_off_mod_out(env.allpolys, true, bareiss, cut, m)) {
+    note(det_method::mod_poly_determ);
+    if (det_methods.mod_poly_interpolated(ar, m, n)) exitt(env, n, fct, false);
+  }
   env.mydupptr = ar;
   if (bareiss) {
     note(det_method::gauss_Bareiss);

@@ -90,6 +90,7 @@ struct det_method_table {
                           bool laurent, poly fct, std::int32_t the_degree);
   bool (*mod_poly_determ)(workptr ar, std::int16_t polydepth, std::int32_t m, quolyptr n,
                           bool laurent, poly fct, std::int32_t the_degree);
+  bool (*mod_poly_interpolated)(workptr ar, std::int32_t m, quolyptr n);
   bool (*fl_poly_determ)(workptr ar, std::int16_t polydepth, std::int32_t m, quolyptr n,
                          bool laurent, poly fct, std::int32_t the_degree, bool allnumbs);
   void (*gauss_Bareiss)(quolyptr n, std::int32_t m, workptr ar, bool ar_free, bool invert,

@@ -69,8 +69,9 @@ extern modular_gcd_counts modular_gcd_stats;
 extern std::int16_t prime_table_limit;
 
 // Test and benchmark hook: false makes use_modular find no prime and the
-// two methods fail at once, so that the driver answers by its other methods
-// (the subresultant sequence in the end). Default true.
+// two methods fail at once, and keeps the flat engines (flat_gcd.h) out, so
+// that the driver answers by its other methods (the subresultant sequence
+// in the end). Default true.
 extern bool modular_methods_enabled;
 extern std::int32_t (*modular_prime_hook)(std::int32_t k, std::int32_t p);
 // Test hook: when not nil, called inside every image of both methods just

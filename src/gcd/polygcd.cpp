@@ -11,6 +11,7 @@
 #include "core/mode_guard.h"
 #include "core/thresholds.h"
 #include "gcd/content.h"
+#include "gcd/flat_gcd.h"
 #include "gcd/gcd.h"
 #include "gcd/gcd_stash.h"
 #include "gcd/modular_gcd.h"
@@ -140,6 +141,10 @@ void polygcd_EnvRec::run() {
   if (modularmode && mod_is_prime && height_is_1(u.p) && height_is_1(v.p)) {
     ++polygcd_stages.one_variable;
     basic_poly_gcd(u.p, v.p, &result, true, pt);
+    return;
+  }
+  if (!leave_early && flat_gcd(u.p, v.p, &result, pt)) {
+    ++polygcd_stages.flat;
     return;
   }
   set_up();

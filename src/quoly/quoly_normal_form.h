@@ -46,7 +46,10 @@ namespace tavrin {
 // Big-integer arithmetic with field levels (field_depth > 0): pseudo_reduce
 // (poly_modout.h) with the internal errors " reduce 3. Try setting &_t to
 // 0.", " reduce 4. Try setting &_t to 0." and "non-numbers. reduce.", the
-// multipliers cancelled into the other side. Every other mode: each side by
+// multipliers cancelled into the other side. Without el_n / el_m and the
+// verdict hook, when *com is the GCD of *n and *m the flat engines just
+// found, their cofactors (flat_gcd_cofactors, gcd/flat_gcd.h) are the
+// quotients and nothing is divided. Every other mode: each side by
 // trial_poly_divide (without el_n / el_m; in floating mode gen_poly_divide,
 // its answer taken as exact) or by gen_poly_divide (with el_n / el_m, around
 // a Laurent shift of that side in Laurent mode: the quotient is shifted
@@ -70,6 +73,14 @@ namespace tavrin {
 // try_rat, rat_yes, alg_c_count, original_depth
 void reduce(poly* n, poly* m, poly* com, poly* num, poly* den, bool el_n, bool el_m, bool nflag,
             bool dflag);
+
+// How reduce divided, counted since start (a test and benchmark hook):
+// cofactors: the quotients came with the GCD from the flat engines
+// (flat_gcd_cofactors), no division made.
+struct reduce_count_record {
+  long cofactors;
+};
+extern reduce_count_record reduce_counts;
 
 // Starts over of one reduce call before it gives up.
 constexpr int reduce_retry_limit = 20;

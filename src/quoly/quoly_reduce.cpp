@@ -5,6 +5,7 @@
 
 #include "core/errors.h"
 #include "core/globals.h"
+#include "gcd/flat_gcd.h"
 #include "gcd/gcd.h"
 #include "numbers/freelists.h"
 #include "numbers/node_handles.h"
@@ -23,6 +24,7 @@ using detail::LaurentShift;
 using detail::OwnedPoly;
 
 reduce_verdict_hook reduce_verdict = nullptr;
+reduce_count_record reduce_counts{};
 
 namespace {
 
@@ -92,6 +94,20 @@ void reduce(poly* n, poly* m, poly* com, poly* num, poly* den, bool el_n, bool e
                   {" reduce 3. Try setting &_t to 0.", " reduce 4. Try setting &_t to 0.",
                    "non-numbers. reduce."});
     return;
+  }
+  if (!el_n && !el_m && reduce_verdict == nullptr) {
+    // the GCD just found by the flat engines brought its cofactors along
+    OwnedPoly qn, qm;
+    if (flat_gcd_cofactors(*n, *m, *com, &qn.p, &qm.p)) {
+      ++reduce_counts.cofactors;
+      alg_c_count = 0;
+      original_depth = 1;
+      free_poly(num);
+      *num = qn.release();
+      free_poly(den);
+      *den = qm.release();
+      return;
+    }
   }
   for (int starts = 0;; ++starts) {
     OwnedPoly qn, qm;

@@ -61,6 +61,7 @@ det_method_table stand_ins() {
   };
   t.rat_poly_determ = lag;
   t.mod_poly_determ = lag;
+  t.mod_poly_interpolated = [](workptr, std::int32_t, quolyptr) { return lagrange_answer; };
   t.fl_poly_determ = [](workptr, std::int16_t, std::int32_t, quolyptr, bool, poly, std::int32_t,
                         bool) { return lagrange_answer; };
   t.gauss_Bareiss = [](quolyptr n, std::int32_t, workptr, bool, bool, poly fct,
@@ -239,6 +240,21 @@ TEST_F(Router, DenseDecisions) {
     EXPECT_FALSE(mod_mode_matrix_in_use);
     ScopedValue<bool> taken(mod_mode_matrix_in_use, true);
     EXPECT_EQ(route(integer_mat(5, 18), {}), Route{M::standard_matrix_invert});
+  }
+  // Modulo a prime, polynomial determinants from side 8 are interpolated
+  // first (declined: eliminated); not below that side, nor with a factor
+  // to divide by, nor for inverses.
+  {
+    ModulusScope mod(65521);
+    const Route first{M::mod_poly_determ, M::standard_matrix_invert};
+    EXPECT_EQ(route(poly_mat(8, 19), {}), first);
+    EXPECT_EQ(route(poly_mat(7, 19), {}), Route{M::standard_matrix_invert});
+    Value f = Value::ratfun("x + 1");
+    EXPECT_EQ(route(poly_mat(8, 19), {.fct = f->numer}), Route{M::standard_matrix_invert});
+    lagrange_answer = true;
+    EXPECT_EQ(route(poly_mat(8, 19), {}), Route{M::mod_poly_determ});
+    EXPECT_EQ(route(poly_mat(8, 19), {.invert = true}), Route{M::standard_matrix_invert});
+    lagrange_answer = false;
   }
 }
 

@@ -18,6 +18,7 @@
 #include "core/globals.h"
 #include "core/jumps.h"
 #include "core/mode_guard.h"
+#include "core/thresholds.h"
 #include "gcd/gcd.h"
 #include "gcd/gcd_stash.h"
 #include "numbers/mod_journal.h"
@@ -42,12 +43,18 @@ void new_command() {
   c_cntdepth = a_cntdepth = d_cntdepth = 0;
 }
 
+// The driver's own stages are under test: the flat engines stay out.
 class PolyGcd : public ::testing::Test {
  protected:
   void SetUp() override {
     load_data_tables();
     new_command();
+    flat_gcd_terms = INT32_MAX;
   }
+  void TearDown() override { flat_gcd_terms = saved_terms_; }
+
+ private:
+  std::int32_t saved_terms_ = flat_gcd_terms;
 };
 
 // What a call must leave as it found it: the ring, the cache switch and its

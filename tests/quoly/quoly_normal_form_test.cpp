@@ -15,6 +15,7 @@
 #include "core/globals.h"
 #include "core/thresholds.h"
 #include "core/mode_guard.h"
+#include "core/thresholds.h"
 #include "poly/poly_add.h"
 #include "poly/poly_divide.h"
 #include "poly/poly_repr.h"
@@ -119,6 +120,28 @@ TEST_F(ValueNormalForm, KnownAnswersInFourRings) {
       EXPECT_EQ(v.get(), node);  // the same node, also when it became a number
       expect_form(v, ring, row.en, row.ed);
     }
+  }
+}
+
+// A fraction large enough for the flat GCD engines: its GCD comes with the
+// cofactors, so reduce divides nothing, and the form is the one the
+// driver's own stages and the divisions give.
+TEST_F(ValueNormalForm, LargeFractionsCancelByTheCofactorsOfTheirGcd) {
+  const std::string g = "(x^3*y + 2*x*y^2 + y^3 + x + 5)", a = "(x^2 + 3*y^2 + x*y + 7)",
+                    b = "(x^3 + y^4 + 2*x*y + 1)";
+  for (Ring ring : {Ring::integers, Ring::mod7, Ring::mod65521}) {
+    RingScope scope(ring);
+    SCOPED_TRACE(ring_name(ring));
+    const long before = reduce_counts.cofactors;
+    Value v = Value::ratfun("6*" + g + "*" + a, "4*" + g + "*" + b);
+    check_quoly(v.cell(), false);
+    EXPECT_EQ(reduce_counts.cofactors, before + 1);
+    expect_form(v, ring, "3*" + a, "2*" + b);
+    const ScopedValue<std::int32_t> no_flat(flat_gcd_terms, INT32_MAX);
+    Value w = Value::ratfun("6*" + g + "*" + a, "4*" + g + "*" + b);
+    check_quoly(w.cell(), false);
+    EXPECT_EQ(reduce_counts.cofactors, before + 1);
+    expect_form(w, ring, "3*" + a, "2*" + b);
   }
 }
 

@@ -1,0 +1,926 @@
+// Polynomial GCDs, and the eliminations that cancel fractions with them,
+// beside FLINT in one run. Every row builds its instance from a fixed seed,
+// times Tavrin's default route (no setting changed) and the peer on the same
+// operands, alternating (medians; one run each when Tavrin needs more than
+// two seconds), checks that both give the same answer and prints the ratio.
+// Times are processor seconds. Each row runs in a child process with a time
+// limit (TAVRIN_ROW_SECONDS of wall time, default 240), so a row that does
+// not finish is reported as stopped and the next row still runs.
+//
+// Rows:
+//   gcd dense 4     GCD of g a and g b over Z, g, a, b every monomial of total
+//                   degree <= 16 in 4 variables, coefficients in [-99, 99]
+//   gcd dense 5     the same, 5 variables, total degree <= 12
+//   gcd sparse 8    g, a, b 300 random terms of total degree <= 12 in 8 variables
+//   gcd sparse 6    g, a, b 20 random terms of total degree <= 6 in 6 variables
+//   det Q(x,y,z)    12 x 12, every entry the 10 monomials of total degree <= 2
+//                   in x, y, z, coefficients in [-9, 9] not 0 (FLINT: Bareiss)
+//   inverse Q(x,y)  12 x 12 and 16 x 16, every entry the 6 monomials of total
+//                   degree <= 2 in x, y (FLINT: fraction-free Gauss-Jordan)
+//   det GF(32003)[x] 200 x 200, entries dense of degree 4 (FLINT: nmod_poly_mat_det)
+//   gcd mod 7       g of total degree 7, a, b of total degree 8 in x, y, z,
+//                   coefficients uniform modulo 7 (top degree 15)
+//   det GF(7)[x,y]  11 x 11, entries 6 of the 10 monomials of total degree <= 3
+//                   (peer: Tavrin's own Gauss-Bareiss, &(K = 1))
+//   det GF(2)[x,y,z] 7 x 7, entries non-empty sums of 1, x, y, z (peer: &(K = 1))
+//
+//   compare_gcd [row-prefix]     e.g. compare_gcd "gcd sparse"
+// Peers serve this comparison only.
+#include <sys/wait.h>
+#include <time.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <csignal>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <functional>
+#include <memory>
+#include <random>
+#include <set>
+#include <string>
+#include <thread>
+#include <utility>
+#include <vector>
+
+#include "arrays/det_upcalls.h"
+#include "bench_ring.h"
+#include "core/globals.h"
+#include "core/mode_guard.h"
+#include "core/thresholds.h"
+#include "det/router.h"
+#include "gcd/flat_gcd.h"
+#include "gcd/flat_gcd_impl.h"
+#include "gcd/gcd.h"
+#include "numbers/bigint.h"
+#include "numbers/freelists.h"
+#include "numbers/node_handles.h"
+#include "numbers/work_arrays.h"
+#include "poly/poly_mult.h"
+#include "poly/poly_repr.h"
+#include "toplevel/data_files.h"
+#include "toplevel/start_tables.h"
+#include "toplevel/startup.h"
+#include "toplevel/state.h"
+
+#ifdef TAVRIN_PEER_FLINT
+#include <flint/fmpz.h>
+#include <flint/fmpz_mpoly.h>
+#include <flint/nmod_mpoly.h>
+#include <flint/nmod_poly.h>
+#include <flint/nmod_poly_mat.h>
+#endif
+
+namespace {
+
+using namespace tavrin;
+using Clock = std::chrono::steady_clock;
+
+const char* row_filter = "";
+int peer_pipe = -1;  // the child writes its first peer time here
+
+double seconds_since(Clock::time_point t0) {
+  return std::chrono::duration<double>(Clock::now() - t0).count();
+}
+
+// Processor time of this process in seconds (the rows are timed by it: the
+// machine may be shared).
+double cpu_seconds() {
+  timespec ts{};
+  clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &ts);
+  return static_cast<double>(ts.tv_sec) + 1e-9 * static_cast<double>(ts.tv_nsec);
+}
+
+double median(std::vector<double> v) {
+  std::sort(v.begin(), v.end());
+  return v[v.size() / 2];
+}
+
+// Times ours() and peer() alternately (peer may be empty): one run each, then
+// up to four more while ours stays under two seconds (TAVRIN_BENCH_REPS runs
+// when set); the medians in seconds. A first pair under a second is not
+// counted (it fills the pools and tables).
+std::pair<double, double> time_pair(const std::function<void()>& ours,
+                                    const std::function<void()>& peer) {
+  std::vector<double> a, b;
+  const char* reps_env = std::getenv("TAVRIN_BENCH_REPS");
+  const int reps = reps_env != nullptr ? std::atoi(reps_env) : 5;
+  bool warm = false;  // a first run under a second only warms the pools and tables
+  const bool peer_on = peer && std::getenv("TAVRIN_BENCH_NO_PEER") == nullptr;
+  for (int i = 0; i < reps; ++i) {
+    if (peer_on) {  // the peer first, so that a row stopped in ours still reports it
+      const double t0 = cpu_seconds();
+      peer();
+      b.push_back(cpu_seconds() - t0);
+      if (i == 0 && peer_pipe >= 0) {
+        [[maybe_unused]] const auto n = write(peer_pipe, &b.back(), sizeof(double));
+      }
+    }
+    const double t0 = cpu_seconds();
+    ours();
+    a.push_back(cpu_seconds() - t0);
+    if (!warm && a.front() < 1.0) {
+      warm = true;
+      a.clear();
+      b.clear();
+      --i;
+      continue;
+    }
+    if (a.front() > 2.0 && reps_env == nullptr) break;
+  }
+  return {median(a), b.empty() ? 0.0 : median(b)};
+}
+
+// With TAVRIN_BENCH_STATS set, what the flat engines did in this row's process.
+void flat_stats() {
+  if (std::getenv("TAVRIN_BENCH_STATS") == nullptr) return;
+  std::printf("  flat: calls %ld dense %ld sparse %ld extension %ld primes %ld division primes %ld declined %ld\n",
+              flat_gcd_stats.calls, flat_gcd_stats.dense, flat_gcd_stats.sparse, flat_gcd_stats.extension,
+              flat_gcd_stats.primes, flat_gcd_stats.division_primes, flat_gcd_stats.declined);
+  std::printf("  divisions: dense %ld heap %ld (dividend terms %ld) integer %ld\n", flat::flat_divisions.dense,
+              flat::flat_divisions.heap, flat::flat_divisions.heap_terms, flat::flat_divisions.integer);
+}
+
+void report(const char* row, const char* size, double t, const char* peer, double p, bool same) {
+  if (p > 0) {
+    std::printf("%-18s %-30s %10.4f s   %-8s %10.4f s  %7.2fx  %s\n", row, size, t, peer, p, t / p,
+                same ? "same" : "DIFFERENT");
+  } else {
+    std::printf("%-18s %-30s %10.4f s   %-8s %10s\n", row, size, t, peer, "-");
+  }
+  std::fflush(stdout);
+  flat_stats();
+}
+
+// ---- Instances ---------------------------------------------------------------------------------
+
+// A term: exponents of the row's variables (the first is Tavrin's top
+// variable and FLINT's most significant) and a coefficient (a residue in
+// modular rows).
+struct Mono {
+  std::vector<std::int32_t> e;
+  std::int64_t c;
+};
+using Terms = std::vector<Mono>;
+
+std::int64_t nonzero(std::mt19937_64& rng, std::int64_t bound) {
+  std::int64_t v = 0;
+  while (v == 0) v = static_cast<std::int64_t>(rng() % static_cast<std::uint64_t>(2 * bound + 1)) - bound;
+  return v;
+}
+
+// Every exponent vector of n variables with total degree <= d.
+std::vector<std::vector<std::int32_t>> all_monomials(int n, int d) {
+  std::vector<std::vector<std::int32_t>> out;
+  std::vector<std::int32_t> e(static_cast<std::size_t>(n), 0);
+  auto walk = [&](auto&& self, std::size_t k, int left) -> void {
+    if (k == e.size()) {
+      out.push_back(e);
+      return;
+    }
+    for (int i = 0; i <= left; ++i) {
+      e[k] = i;
+      self(self, k + 1, left - i);
+    }
+    e[k] = 0;
+  };
+  walk(walk, 0, d);
+  return out;
+}
+
+// Every monomial of total degree <= d, coefficients in [-bound, bound] not 0
+// (p > 0: uniform residues modulo p, 0 included).
+Terms dense_terms(std::mt19937_64& rng, int n, int d, std::int64_t bound, std::int64_t p = 0) {
+  Terms t;
+  for (auto& e : all_monomials(n, d)) {
+    const std::int64_t c =
+        p > 0 ? static_cast<std::int64_t>(rng() % static_cast<std::uint64_t>(p)) : nonzero(rng, bound);
+    if (c != 0) t.push_back({e, c});
+  }
+  return t;
+}
+
+// `count` distinct random monomials of total degree <= d in n variables
+// (the degree uniform, its units spread over random variables).
+Terms sparse_terms(std::mt19937_64& rng, int n, int count, int d, std::int64_t bound) {
+  std::set<std::vector<std::int32_t>> seen;
+  Terms t;
+  while (static_cast<int>(t.size()) < count) {
+    std::vector<std::int32_t> e(static_cast<std::size_t>(n), 0);
+    const int total = static_cast<int>(rng() % static_cast<std::uint64_t>(d + 1));
+    for (int k = 0; k < total; ++k) ++e[rng() % static_cast<std::uint64_t>(n)];
+    if (seen.insert(e).second) t.push_back({e, nonzero(rng, bound)});
+  }
+  return t;
+}
+
+// ---- Tavrin values -----------------------------------------------------------------------------
+
+// x, y, z, w, v, u, t, s adjoined, n of them, x the top variable.
+void adjoin(int n) {
+  const char* names[] = {"x", "y", "z", "w", "v", "u", "t", "s"};
+  polypt* link = &polynames;
+  for (std::int16_t d = 1; d <= n; ++d) {
+    polypt r = nullptr;
+    newpt(&r);
+    std::strncpy(r->let.name, names[d - 1], 10);
+    r->let.address = -1;
+    r->depth = d;
+    *link = r;
+    link = &r->next;
+  }
+  number_polys = static_cast<std::int16_t>(n);
+}
+
+poly leaf_of(std::int64_t c) {
+  poly p = nullptr;
+  poly_set(static_cast<std::int32_t>(c), &p);
+  if (lintmode) p->ncoef->lint = static_cast<std::int32_t>(c);
+  return p;
+}
+
+// The recursive polynomial of terms[lo, hi) (sorted, exponents from `level`
+// on decreasing), at that level.
+poly build_level(const Terms& t, std::size_t lo, std::size_t hi, std::size_t level) {
+  if (level == t[lo].e.size()) return leaf_of(t[lo].c);
+  poly head = nullptr;
+  poly* tail = &head;
+  std::size_t i = lo;
+  while (i < hi) {
+    std::size_t j = i;
+    while (j < hi && t[j].e[level] == t[i].e[level]) ++j;
+    const std::int32_t e = t[i].e[level];
+    poly coef = build_level(t, i, j, level + 1);
+    if (e == 0 && detail::is_bare_leaf(coef)) {
+      *tail = coef;  // the constant term ends the list
+    } else {
+      *tail = detail::new_term(e, coef);
+      tail = &(*tail)->next;
+    }
+    i = j;
+  }
+  return head;
+}
+
+// Tavrin's polynomial of the terms (zero coefficients dropped).
+poly tavrin_poly(Terms t) {
+  std::erase_if(t, [](const Mono& m) { return m.c == 0; });
+  if (t.empty()) return leaf_of(0);
+  std::sort(t.begin(), t.end(), [](const Mono& a, const Mono& b) { return a.e > b.e; });
+  return build_level(t, 0, t.size(), 0);
+}
+
+quoly tavrin_value(const Terms& t) {
+  poly p = tavrin_poly(t);
+  if (detail::is_bare_leaf(p)) {
+    quoly q = detail::new_number_value(p->ncoef);
+    p->ncoef = nullptr;
+    p->numb = false;
+    p->pcoef = nullptr;
+    free_poly(&p);
+    return q;
+  }
+  return detail::new_ratfun_value(p, nullptr);
+}
+
+// The terms of a Tavrin polynomial in n variables: coefficients as text
+// (big integers) or residues.
+struct Walked {
+  std::vector<std::vector<std::int32_t>> e;
+  std::vector<std::string> c;
+};
+
+std::string number_text(imptr x) {
+  if (lintmode) return std::to_string(x->lint);
+  // Decimal by repeated division of a base-2^28 digit vector.
+  std::vector<std::uint32_t> d;
+  bool neg = false;
+  for (numptr l = x->head; l != nullptr; l = l->next) {
+    if (l->value < 0) neg = true;
+    d.push_back(static_cast<std::uint32_t>(std::abs(l->value)));
+  }
+  std::string s;
+  while (!d.empty()) {
+    std::uint64_t r = 0;
+    for (auto& v : d) {
+      const std::uint64_t cur = (r << 28) | v;
+      v = static_cast<std::uint32_t>(cur / 10);
+      r = cur % 10;
+    }
+    s.push_back(static_cast<char>('0' + r));
+    while (!d.empty() && d.front() == 0) d.erase(d.begin());
+  }
+  if (s.empty()) s = "0";
+  if (neg) s.push_back('-');
+  std::reverse(s.begin(), s.end());
+  return s;
+}
+
+void walk(poly p, std::size_t level, std::vector<std::int32_t>& e, Walked& out) {
+  for (; p != nullptr; p = p->next) {
+    if (p->numb) {
+      for (std::size_t k = level; k < e.size(); ++k) e[k] = 0;
+      out.e.push_back(e);
+      out.c.push_back(number_text(p->ncoef));
+      continue;
+    }
+    e[level] = p->exp;
+    walk(p->pcoef, level + 1, e, out);
+    e[level] = 0;
+  }
+}
+
+Walked walked(poly p, int n) {
+  Walked w;
+  std::vector<std::int32_t> e(static_cast<std::size_t>(n), 0);
+  walk(p, 0, e, w);
+  return w;
+}
+
+#ifdef TAVRIN_PEER_FLINT
+// ---- FLINT values ------------------------------------------------------------------------------
+
+void flint_poly(fmpz_mpoly_t r, const Terms& t, const fmpz_mpoly_ctx_t ctx) {
+  fmpz_mpoly_init(r, ctx);
+  std::vector<ulong> e;
+  for (const Mono& m : t) {
+    e.assign(m.e.begin(), m.e.end());
+    fmpz_mpoly_push_term_si_ui(r, static_cast<slong>(m.c), e.data(), ctx);
+  }
+  fmpz_mpoly_sort_terms(r, ctx);
+  fmpz_mpoly_combine_like_terms(r, ctx);
+}
+
+void flint_poly(nmod_mpoly_t r, const Terms& t, const nmod_mpoly_ctx_t ctx) {
+  nmod_mpoly_init(r, ctx);
+  std::vector<ulong> e;
+  for (const Mono& m : t) {
+    e.assign(m.e.begin(), m.e.end());
+    nmod_mpoly_push_term_ui_ui(r, static_cast<ulong>(m.c), e.data(), ctx);
+  }
+  nmod_mpoly_sort_terms(r, ctx);
+  nmod_mpoly_combine_like_terms(r, ctx);
+}
+
+// Tavrin's polynomial p as a FLINT one.
+void flint_of(fmpz_mpoly_t r, poly p, int n, const fmpz_mpoly_ctx_t ctx) {
+  const Walked w = walked(p, n);
+  fmpz_mpoly_init(r, ctx);
+  fmpz_t c;
+  fmpz_init(c);
+  std::vector<ulong> e;
+  for (std::size_t k = 0; k < w.e.size(); ++k) {
+    fmpz_set_str(c, w.c[k].c_str(), 10);
+    e.assign(w.e[k].begin(), w.e[k].end());
+    fmpz_mpoly_push_term_fmpz_ui(r, c, e.data(), ctx);
+  }
+  fmpz_clear(c);
+  fmpz_mpoly_sort_terms(r, ctx);
+  fmpz_mpoly_combine_like_terms(r, ctx);
+}
+
+void flint_of(nmod_mpoly_t r, poly p, int n, const nmod_mpoly_ctx_t ctx) {
+  const Walked w = walked(p, n);
+  nmod_mpoly_init(r, ctx);
+  std::vector<ulong> e;
+  for (std::size_t k = 0; k < w.e.size(); ++k) {
+    e.assign(w.e[k].begin(), w.e[k].end());
+    nmod_mpoly_push_term_ui_ui(r, std::stoul(w.c[k]), e.data(), ctx);
+  }
+  nmod_mpoly_sort_terms(r, ctx);
+  nmod_mpoly_combine_like_terms(r, ctx);
+}
+
+// A fraction-free (Bareiss) determinant of the n x n matrix m (row-major,
+// used up).
+void flint_bareiss(fmpz_mpoly_t det, std::vector<fmpz_mpoly_struct>& m, int n,
+                   const fmpz_mpoly_ctx_t ctx) {
+  auto at = [&](int r, int c) { return &m[static_cast<std::size_t>(r * n + c)]; };
+  fmpz_mpoly_t prev, t1, t2;
+  fmpz_mpoly_init(prev, ctx);
+  fmpz_mpoly_init(t1, ctx);
+  fmpz_mpoly_init(t2, ctx);
+  fmpz_mpoly_one(prev, ctx);
+  int sign = 1;
+  for (int k = 0; k < n - 1; ++k) {
+    if (fmpz_mpoly_is_zero(at(k, k), ctx)) {
+      int r = k + 1;
+      while (r < n && fmpz_mpoly_is_zero(at(r, k), ctx)) ++r;
+      if (r == n) {
+        fmpz_mpoly_zero(det, ctx);
+        return;
+      }
+      for (int c = 0; c < n; ++c) fmpz_mpoly_swap(at(k, c), at(r, c), ctx);
+      sign = -sign;
+    }
+    for (int i = k + 1; i < n; ++i) {
+      for (int j = k + 1; j < n; ++j) {
+        fmpz_mpoly_mul(t1, at(k, k), at(i, j), ctx);
+        fmpz_mpoly_mul(t2, at(i, k), at(k, j), ctx);
+        fmpz_mpoly_sub(t1, t1, t2, ctx);
+        fmpz_mpoly_divides(at(i, j), t1, prev, ctx);
+      }
+    }
+    fmpz_mpoly_set(prev, at(k, k), ctx);
+  }
+  fmpz_mpoly_set(det, at(n - 1, n - 1), ctx);
+  if (sign < 0) fmpz_mpoly_neg(det, det, ctx);
+  for (auto* p : {prev, t1, t2}) fmpz_mpoly_clear(p, ctx);
+}
+
+// Fraction-free Gauss-Jordan on (A | I), n x 2n row-major, used up: the left
+// block becomes d I and the right block d A^-1, d = +- det A (*d).
+void flint_gauss_jordan(fmpz_mpoly_t d, std::vector<fmpz_mpoly_struct>& m, int n,
+                        const fmpz_mpoly_ctx_t ctx) {
+  const int w = 2 * n;
+  auto at = [&](int r, int c) { return &m[static_cast<std::size_t>(r * w + c)]; };
+  fmpz_mpoly_t prev, t1, t2;
+  fmpz_mpoly_init(prev, ctx);
+  fmpz_mpoly_init(t1, ctx);
+  fmpz_mpoly_init(t2, ctx);
+  fmpz_mpoly_one(prev, ctx);
+  for (int k = 0; k < n; ++k) {
+    if (fmpz_mpoly_is_zero(at(k, k), ctx)) {
+      int r = k + 1;
+      while (r < n && fmpz_mpoly_is_zero(at(r, k), ctx)) ++r;
+      for (int c = 0; c < w && r < n; ++c) fmpz_mpoly_swap(at(k, c), at(r, c), ctx);
+    }
+    for (int i = 0; i < n; ++i) {
+      if (i == k) continue;
+      for (int j = 0; j < w; ++j) {
+        if (j == k) continue;
+        fmpz_mpoly_mul(t1, at(k, k), at(i, j), ctx);
+        fmpz_mpoly_mul(t2, at(i, k), at(k, j), ctx);
+        fmpz_mpoly_sub(t1, t1, t2, ctx);
+        fmpz_mpoly_divides(at(i, j), t1, prev, ctx);
+      }
+      fmpz_mpoly_zero(at(i, k), ctx);
+    }
+    fmpz_mpoly_set(prev, at(k, k), ctx);
+  }
+  fmpz_mpoly_set(d, prev, ctx);
+  for (auto* p : {prev, t1, t2}) fmpz_mpoly_clear(p, ctx);
+}
+#endif
+
+// ---- GCD rows ----------------------------------------------------------------------------------
+
+void gcd_row(const char* row, const char* size, int n, std::int64_t p, const Terms& tg,
+             const Terms& ta, const Terms& tb) {
+  adjoin(n);
+  const bench::ModularRing ring(static_cast<std::int32_t>(p));
+  poly g = tavrin_poly(tg), a = tavrin_poly(ta), b = tavrin_poly(tb), u = nullptr, v = nullptr,
+       r = nullptr;
+  poly_mult(g, a, &u, polynames);
+  poly_mult(g, b, &v, polynames);
+  auto ours = [&] {
+    bench::new_command();
+    polygcd(u, v, &r, false, true, true, polynames, true, true, true);
+  };
+  std::function<void()> peer;
+  bool same = false;
+#ifdef TAVRIN_PEER_FLINT
+  if (p == 0) {
+    fmpz_mpoly_ctx_t ctx;
+    fmpz_mpoly_ctx_init(ctx, n, ORD_LEX);
+    fmpz_mpoly_t fg, fa, fb, fu, fv, fr, mine;
+    flint_poly(fg, tg, ctx);
+    flint_poly(fa, ta, ctx);
+    flint_poly(fb, tb, ctx);
+    fmpz_mpoly_init(fu, ctx);
+    fmpz_mpoly_init(fv, ctx);
+    fmpz_mpoly_init(fr, ctx);
+    fmpz_mpoly_mul(fu, fg, fa, ctx);
+    fmpz_mpoly_mul(fv, fg, fb, ctx);
+    peer = [&] { fmpz_mpoly_gcd(fr, fu, fv, ctx); };
+    const auto [t, pt] = time_pair(ours, peer);
+    flint_of(mine, r, n, ctx);
+    same = fmpz_mpoly_equal(mine, fr, ctx) != 0;
+    for (fmpz_mpoly_struct* x : {fg, fa, fb, fu, fv, fr, mine}) fmpz_mpoly_clear(x, ctx);
+    fmpz_mpoly_ctx_clear(ctx);
+    report(row, size, t, "FLINT", pt, same);
+  } else {
+    nmod_mpoly_ctx_t ctx;
+    nmod_mpoly_ctx_init(ctx, n, ORD_LEX, static_cast<mp_limb_t>(p));
+    nmod_mpoly_t fg, fa, fb, fu, fv, fr, mine;
+    flint_poly(fg, tg, ctx);
+    flint_poly(fa, ta, ctx);
+    flint_poly(fb, tb, ctx);
+    nmod_mpoly_init(fu, ctx);
+    nmod_mpoly_init(fv, ctx);
+    nmod_mpoly_init(fr, ctx);
+    nmod_mpoly_mul(fu, fg, fa, ctx);
+    nmod_mpoly_mul(fv, fg, fb, ctx);
+    peer = [&] { nmod_mpoly_gcd(fr, fu, fv, ctx); };
+    const auto [t, pt] = time_pair(ours, peer);
+    flint_of(mine, r, n, ctx);
+    same = nmod_mpoly_equal(mine, fr, ctx) != 0;
+    for (nmod_mpoly_struct* x : {fg, fa, fb, fu, fv, fr, mine}) nmod_mpoly_clear(x, ctx);
+    nmod_mpoly_ctx_clear(ctx);
+    report(row, size, t, "FLINT", pt, same);
+  }
+#else
+  const auto [t, pt] = time_pair(ours, peer);
+  report(row, size, t, "FLINT", pt, same);
+#endif
+}
+
+void gcd_dense(int n, int d) {
+  std::mt19937_64 rng(20261219);
+  const Terms g = dense_terms(rng, n, d, 99), a = dense_terms(rng, n, d, 99),
+              b = dense_terms(rng, n, d, 99);
+  const std::string size = std::to_string(n) + " vars, total degree " + std::to_string(d);
+  gcd_row(n == 4 ? "gcd dense 4" : "gcd dense 5", size.c_str(), n, 0, g, a, b);
+}
+
+void gcd_sparse(int n, int count, int d) {
+  std::mt19937_64 rng(static_cast<std::uint64_t>(61000 + n));
+  const Terms g = sparse_terms(rng, n, count, d, 99), a = sparse_terms(rng, n, count, d, 99),
+              b = sparse_terms(rng, n, count, d, 99);
+  const std::string size =
+      std::to_string(n) + " vars, " + std::to_string(count) + " terms, deg <= " + std::to_string(d);
+  gcd_row(n == 8 ? "gcd sparse 8" : "gcd sparse 6", size.c_str(), n, 0, g, a, b);
+}
+
+void gcd_mod7() {
+  std::mt19937_64 rng(7007);
+  const Terms g = dense_terms(rng, 3, 7, 0, 7), a = dense_terms(rng, 3, 8, 0, 7),
+              b = dense_terms(rng, 3, 8, 0, 7);
+  gcd_row("gcd mod 7", "3 vars, degrees 7 + 8", 3, 7, g, a, b);
+}
+
+// ---- Matrix rows -------------------------------------------------------------------------------
+
+// An n x n matrix of entries (column-major as the work arrays hold them).
+using Matrix = std::vector<Terms>;
+
+struct Work {
+  std::unique_ptr<workarray> w = std::make_unique<workarray>();
+  std::int32_t cells = 0;
+  ~Work() { clear(); }
+  void clear() {
+    for (std::int32_t k = 0; k < cells; ++k) free_quoly(&w->stash[k]);
+    cells = 0;
+  }
+  void fill(const Matrix& m) {
+    clear();
+    cells = static_cast<std::int32_t>(m.size());
+    for (std::int32_t k = 0; k < cells; ++k) w->stash[k] = tavrin_value(m[static_cast<std::size_t>(k)]);
+  }
+};
+
+// The determinant by the router's default route into *d.
+void tavrin_det(Work& a, std::int32_t n, quoly* d) {
+  bench::new_command();
+  free_quoly(d);
+  quoly_set(1, d);
+  (*d)->next = nullptr;
+  sparseptr spar = nullptr;
+  mat_invert(a.w.get(), a.w.get(), false, false, n, d, false, true, &spar, nullptr, -1, -1, -1,
+             false, 0);
+}
+
+// The polynomial of a value (nil for a proper fraction).
+poly numerator_of(quoly q, poly* own) {
+  free_poly(own);
+  if (q->numb) {
+    imptr c = nullptr;
+    newimag(&c);
+    num_assign(q->ncoef, c);
+    c->lint = q->ncoef->lint;
+    *own = detail::new_leaf(c);
+    return *own;
+  }
+  return q->denom == nullptr ? q->numer : nullptr;
+}
+
+Matrix random_matrix(std::mt19937_64& rng, int n, const std::function<Terms()>& entry) {
+  Matrix m(static_cast<std::size_t>(n) * n);
+  for (auto& c : m) c = entry();
+  (void)rng;
+  return m;
+}
+
+void det_qxyz() {
+  const int n = 12;
+  adjoin(3);
+  std::mt19937_64 rng(5);
+  const auto mons = all_monomials(3, 2);
+  const Matrix m = random_matrix(rng, n, [&] {
+    Terms t;
+    for (auto& e : mons) t.push_back({e, nonzero(rng, 9)});
+    return t;
+  });
+  Work a;
+  a.fill(m);
+  quoly d = nullptr;
+  auto ours = [&] { tavrin_det(a, n, &d); };
+  std::function<void()> peer;
+  bool same = false;
+#ifdef TAVRIN_PEER_FLINT
+  fmpz_mpoly_ctx_t ctx;
+  fmpz_mpoly_ctx_init(ctx, 3, ORD_LEX);
+  fmpz_mpoly_t fd, mine;
+  fmpz_mpoly_init(fd, ctx);
+  peer = [&] {
+    std::vector<fmpz_mpoly_struct> fm(static_cast<std::size_t>(n) * n);
+    for (int r = 0; r < n; ++r)
+      for (int c = 0; c < n; ++c)
+        flint_poly(&fm[static_cast<std::size_t>(r * n + c)], m[static_cast<std::size_t>(c * n + r)], ctx);
+    flint_bareiss(fd, fm, n, ctx);
+    for (auto& x : fm) fmpz_mpoly_clear(&x, ctx);
+  };
+#endif
+  const auto [t, pt] = time_pair(ours, peer);
+#ifdef TAVRIN_PEER_FLINT
+  poly own = nullptr;
+  poly dp = numerator_of(d, &own);
+  if (dp != nullptr) {
+    flint_of(mine, dp, 3, ctx);
+    same = fmpz_mpoly_equal(mine, fd, ctx) != 0;
+    fmpz_mpoly_clear(mine, ctx);
+  }
+  free_poly(&own);
+  fmpz_mpoly_clear(fd, ctx);
+  fmpz_mpoly_ctx_clear(ctx);
+#endif
+  free_quoly(&d);
+  report("det Q(x,y,z)", "12 x 12, degree 2, 10 terms", t, "FLINT", pt, same);
+}
+
+void inverse_qxy(int n) {
+  adjoin(2);
+  std::mt19937_64 rng(static_cast<std::uint64_t>(1100 + n));
+  const auto mons = all_monomials(2, 2);
+  const Matrix m = random_matrix(rng, n, [&] {
+    Terms t;
+    for (auto& e : mons) t.push_back({e, nonzero(rng, 9)});
+    return t;
+  });
+  Work a;
+  auto ours = [&] {
+    a.fill(m);
+    bench::new_command();
+    quoly cell = nullptr;
+    quoly_set(1, &cell);
+    cell->next = nullptr;
+    sparseptr spar = nullptr;
+    mat_invert(a.w.get(), a.w.get(), true, true, n, &cell, true, true, &spar, nullptr, -1, -1, -1,
+               false, 0);
+    free_quoly(&cell);
+  };
+  std::function<void()> peer;
+  bool same = false;
+#ifdef TAVRIN_PEER_FLINT
+  fmpz_mpoly_ctx_t ctx;
+  fmpz_mpoly_ctx_init(ctx, 2, ORD_LEX);
+  fmpz_mpoly_t fd;
+  fmpz_mpoly_init(fd, ctx);
+  std::vector<fmpz_mpoly_struct> fm;
+  peer = [&] {
+    for (auto& x : fm) fmpz_mpoly_clear(&x, ctx);
+    fm.assign(static_cast<std::size_t>(n) * 2 * n, fmpz_mpoly_struct{});
+    for (int r = 0; r < n; ++r)
+      for (int c = 0; c < 2 * n; ++c) {
+        fmpz_mpoly_struct* x = &fm[static_cast<std::size_t>(r * 2 * n + c)];
+        if (c < n) {
+          flint_poly(x, m[static_cast<std::size_t>(c * n + r)], ctx);
+        } else {
+          fmpz_mpoly_init(x, ctx);
+          if (c - n == r) fmpz_mpoly_one(x, ctx);
+        }
+      }
+    flint_gauss_jordan(fd, fm, n, ctx);
+  };
+#endif
+  const auto [t, pt] = time_pair(ours, peer);
+#ifdef TAVRIN_PEER_FLINT
+  // Entry (r, c) of Tavrin's inverse N / D against FLINT's right block R / d:
+  // N d = D R.
+  same = !fm.empty();  // the peer ran
+  fmpz_mpoly_t num, den, l, rr;
+  for (auto* x : {num, den, l, rr}) fmpz_mpoly_init(x, ctx);
+  for (int r = 0; r < n && same; ++r)
+    for (int c = 0; c < n && same; ++c) {
+      quoly q = a.w->stash[static_cast<std::size_t>(c * n + r)];
+      poly own = nullptr;
+      fmpz_mpoly_clear(num, ctx);
+      fmpz_mpoly_clear(den, ctx);
+      if (q->numb || q->denom == nullptr) {
+        flint_of(num, numerator_of(q, &own), 2, ctx);
+        fmpz_mpoly_init(den, ctx);
+        fmpz_mpoly_one(den, ctx);
+      } else {
+        flint_of(num, q->numer, 2, ctx);
+        flint_of(den, q->denom, 2, ctx);
+      }
+      free_poly(&own);
+      fmpz_mpoly_mul(l, num, fd, ctx);
+      fmpz_mpoly_mul(rr, den, &fm[static_cast<std::size_t>(r * 2 * n + n + c)], ctx);
+      same = fmpz_mpoly_equal(l, rr, ctx) != 0;
+    }
+  for (auto* x : {num, den, l, rr, fd}) fmpz_mpoly_clear(x, ctx);
+  for (auto& x : fm) fmpz_mpoly_clear(&x, ctx);
+  fmpz_mpoly_ctx_clear(ctx);
+#endif
+  const std::string size = std::to_string(n) + " x " + std::to_string(n) + ", degree 2, 6 terms";
+  report("inverse Q(x,y)", size.c_str(), t, "FLINT", pt, same);
+}
+
+void det_gf32003() {
+  const int n = 200;
+  const std::int64_t p = 32003;
+  adjoin(1);
+  const bench::ModularRing ring(static_cast<std::int32_t>(p));
+  std::mt19937_64 rng(12);
+  const Matrix m = random_matrix(rng, n, [&] {
+    Terms t;
+    for (int e = 4; e >= 0; --e) {
+      std::int64_t c = static_cast<std::int64_t>(rng() % p);
+      if (e == 4 && c == 0) c = 1;
+      t.push_back({{e}, c});
+    }
+    return t;
+  });
+  Work a;
+  a.fill(m);
+  quoly d = nullptr;
+  auto ours = [&] { tavrin_det(a, n, &d); };
+  std::function<void()> peer;
+  bool same = false;
+#ifdef TAVRIN_PEER_FLINT
+  nmod_poly_mat_t fm;
+  nmod_poly_t fd;
+  nmod_poly_mat_init(fm, n, n, static_cast<mp_limb_t>(p));
+  nmod_poly_init(fd, static_cast<mp_limb_t>(p));
+  for (int r = 0; r < n; ++r)
+    for (int c = 0; c < n; ++c)
+      for (const Mono& t : m[static_cast<std::size_t>(c * n + r)])
+        nmod_poly_set_coeff_ui(nmod_poly_mat_entry(fm, r, c), static_cast<ulong>(t.e[0]),
+                               static_cast<ulong>(t.c));
+  peer = [&] { nmod_poly_mat_det(fd, fm); };
+#endif
+  const auto [t, pt] = time_pair(ours, peer);
+#ifdef TAVRIN_PEER_FLINT
+  poly own = nullptr;
+  poly dp = numerator_of(d, &own);
+  if (dp != nullptr) {
+    const Walked w = walked(dp, 1);
+    same = static_cast<slong>(w.e.size()) <= nmod_poly_length(fd);
+    std::size_t k = 0;
+    for (slong e = nmod_poly_degree(fd); e >= 0 && same; --e) {
+      const ulong c = nmod_poly_get_coeff_ui(fd, e);
+      if (k < w.e.size() && w.e[k][0] == e) {
+        same = std::stoul(w.c[k]) == c;
+        ++k;
+      } else {
+        same = c == 0;
+      }
+    }
+    same = same && k == w.e.size();
+  }
+  free_poly(&own);
+  nmod_poly_clear(fd);
+  nmod_poly_mat_clear(fm);
+#endif
+  free_quoly(&d);
+  report("det GF(32003)[x]", "200 x 200, degree 4", t, "FLINT", pt, same);
+}
+
+// A small-field determinant by the default route against Gauss-Bareiss
+// (&(K = 1)) on the same matrix.
+void det_small_field(const char* row, const char* size, int n, int nvars, std::int64_t p,
+                     const std::function<Terms()>& entry) {
+  adjoin(nvars);
+  const bench::ModularRing ring(static_cast<std::int32_t>(p));
+  std::mt19937_64 rng(0);
+  const Matrix m = random_matrix(rng, n, entry);
+  Work a;
+  a.fill(m);
+  quoly d = nullptr, k1 = nullptr;
+  auto ours = [&] { tavrin_det(a, n, &d); };
+  auto peer = [&] {
+    const ScopedValue<std::int32_t> bareiss(gauss_cutoff, 1);
+    tavrin_det(a, n, &k1);
+  };
+  const auto [t, pt] = time_pair(ours, peer);
+  poly o1 = nullptr, o2 = nullptr;
+  poly x = numerator_of(d, &o1), y = k1 == nullptr ? nullptr : numerator_of(k1, &o2);
+  const bool same = x != nullptr && y != nullptr && poly_equal(x, y);
+  free_poly(&o1);
+  free_poly(&o2);
+  free_quoly(&d);
+  free_quoly(&k1);
+  report(row, size, t, "K = 1", pt, same);
+}
+
+void det_gf7() {
+  std::mt19937_64 rng(77);
+  const auto mons = all_monomials(2, 3);
+  det_small_field("det GF(7)[x,y]", "11 x 11, degree 3, 6 terms", 11, 2, 7, [&] {
+    std::vector<std::size_t> idx(mons.size());
+    for (std::size_t k = 0; k < idx.size(); ++k) idx[k] = k;
+    std::shuffle(idx.begin(), idx.end(), rng);
+    Terms t;
+    for (std::size_t k = 0; k < 6; ++k) t.push_back({mons[idx[k]], 1 + static_cast<std::int64_t>(rng() % 6)});
+    return t;
+  });
+}
+
+void det_gf2() {
+  std::mt19937_64 rng(22);
+  const auto mons = all_monomials(3, 1);
+  det_small_field("det GF(2)[x,y,z]", "7 x 7, degree 1", 7, 3, 2, [&] {
+    Terms t;
+    while (t.empty())
+      for (auto& e : mons)
+        if (rng() % 2 != 0) t.push_back({e, 1});
+    return t;
+  });
+}
+
+// ---- Driver ------------------------------------------------------------------------------------
+
+struct Row {
+  const char* name;
+  std::function<void()> run;
+};
+
+void run_limited(const Row& row, double limit) {
+  std::fflush(stdout);
+  int fds[2] = {-1, -1};
+  if (pipe(fds) != 0) return;
+  const pid_t child = fork();
+  if (child == 0) {
+    close(fds[0]);
+    peer_pipe = fds[1];
+    row.run();
+    std::fflush(stdout);
+    _exit(0);
+  }
+  close(fds[1]);
+  const auto t0 = Clock::now();
+  int status = 0;
+  for (;;) {
+    const pid_t done = waitpid(child, &status, WNOHANG);
+    if (done == child) break;
+    if (seconds_since(t0) > limit) {
+      kill(child, SIGKILL);
+      waitpid(child, &status, 0);
+      double peer = 0;
+      if (read(fds[0], &peer, sizeof peer) == sizeof peer) {
+        std::printf("%-18s %-30s   > %.0f s (stopped)   peer %10.4f s\n", row.name, "", limit,
+                    peer);
+      } else {
+        std::printf("%-18s %-30s   > %.0f s (stopped)\n", row.name, "", limit);
+      }
+      std::fflush(stdout);
+      close(fds[0]);
+      return;
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
+  close(fds[0]);
+  if (!WIFEXITED(status) || WEXITSTATUS(status) != 0)
+    std::printf("%-18s %-30s   failed (status %d)\n", row.name, "", status);
+  std::fflush(stdout);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc > 1) row_filter = argv[1];
+  raise_stack_limit();
+  open_pools();
+  initialize(TAVRIN_BENCH_DATA_DIR);
+  set_language_defaults();
+  totalavailablememory = static_cast<std::uint64_t>(4 * initial_memory);
+  allocate_work_areas();
+  if (first_available < 1) first_available = 1;
+  if (const char* m = std::getenv("TAVRIN_BENCH_METHOD"))  // flat engines: dense or sparse only
+    flat_gcd_choice = m[0] == 'd' ? flat_gcd_method::dense : flat_gcd_method::sparse;
+  if (const char* t = std::getenv("TAVRIN_BENCH_FLAT_TERMS")) flat_gcd_terms = std::atoi(t);
+  const char* env = std::getenv("TAVRIN_ROW_SECONDS");
+  const double limit = env != nullptr ? std::atof(env) : 240.0;
+  const Row rows[] = {
+      {"gcd dense 4", [] { gcd_dense(4, 16); }},
+      {"gcd dense 5", [] { gcd_dense(5, 12); }},
+      {"gcd sparse 8", [] { gcd_sparse(8, 300, 12); }},
+      {"gcd sparse 6", [] { gcd_sparse(6, 20, 6); }},
+      {"det Q(x,y,z)", det_qxyz},
+      {"inverse Q(x,y) 12", [] { inverse_qxy(12); }},
+      {"inverse Q(x,y) 16", [] { inverse_qxy(16); }},
+      {"det GF(32003)[x]", det_gf32003},
+      {"gcd mod 7", gcd_mod7},
+      {"det GF(7)[x,y]", det_gf7},
+      {"det GF(2)[x,y,z]", det_gf2},
+  };
+  std::printf("\n%-18s %-30s %12s   %-8s %12s  %8s\n", "row", "size", "Tavrin", "peer", "peer",
+              "ratio");
+  for (const Row& row : rows)
+    if (std::strncmp(row.name, row_filter, std::strlen(row_filter)) == 0) run_limited(row, limit);
+  return 0;
+}

@@ -1,0 +1,261 @@
+// Brown's dense modular GCD on flat polynomials over a finite field, with
+// or without cofactors, and the dense univariate arithmetic under it.
+// Source: W. S. Brown, "On Euclid's algorithm and the computation of
+// polynomial greatest common divisors", JACM 18 (1971); the cofactors end
+// the interpolation as soon as their degrees prove the result.
+#include <algorithm>
+#include <cstdint>
+#include <utility>
+#include <vector>
+
+#include "core/interrupts.h"
+#include "gcd/flat_gcd_impl.h"
+#include "gcd/flat_rec_impl.h"
+
+namespace tavrin::flat {
+
+// ---- Dense univariate polynomials ------------------------------------------------------------------
+
+template <class F>
+void Dense<F>::rem(const F& f, vec& a, const vec& b) {
+  // a remainder up to a non-zero factor: a := lc(b) a - c x^s b until deg a
+  // < deg b, so that no inverse is taken (the callers want it up to units)
+  const std::size_t nb = b.size();
+  if (a.size() < nb) return;
+  const elem lb = b.back();
+  for (std::size_t top = a.size(); top >= nb; --top) {
+    const elem c = a[top - 1];
+    if (c == 0) continue;
+    const elem nc = f.neg(c);
+    const std::size_t off = top - nb;
+    if (lb != 1)
+      for (std::size_t j = 0; j < off; ++j) a[j] = f.mul(a[j], lb);
+    for (std::size_t j = 0; j + 1 < nb; ++j) a[off + j] = f.mul_add(nc, b[j], lb == 1 ? a[off + j] : f.mul(lb, a[off + j]));
+    a[top - 1] = 0;
+  }
+  a.resize(nb - 1);
+  trim(a);
+}
+
+template <class F>
+bool Dense<F>::div_exact(const F& f, const vec& a, const vec& b, vec* q) {
+  q->clear();
+  if (a.empty()) return true;
+  if (a.size() < b.size()) return false;
+  vec r = a;
+  const std::size_t nb = b.size();
+  q->assign(a.size() - nb + 1, 0);
+  const elem lb = f.inv(b.back());
+  for (std::size_t top = r.size(); top >= nb; --top) {
+    const elem c = r[top - 1];
+    if (c == 0) continue;
+    const elem qc = f.mul(c, lb);
+    (*q)[top - nb] = qc;
+    const elem nq = f.neg(qc);
+    const std::size_t off = top - nb;
+    for (std::size_t j = 0; j + 1 < nb; ++j) r[off + j] = f.mul_add(nq, b[j], r[off + j]);
+  }
+  for (std::size_t j = 0; j + 1 < nb; ++j)
+    if (r[j] != 0) return false;
+  trim(*q);
+  return true;
+}
+
+template <class F>
+typename Dense<F>::vec Dense<F>::mul(const F& f, const vec& a, const vec& b) {
+  if (a.empty() || b.empty()) return {};
+  vec r(a.size() + b.size() - 1, 0);
+  for (std::size_t i = 0; i < a.size(); ++i) {
+    if (a[i] == 0) continue;
+    for (std::size_t j = 0; j < b.size(); ++j) r[i + j] = f.mul_add(a[i], b[j], r[i + j]);
+  }
+  return r;
+}
+
+template <class F>
+typename Dense<F>::vec Dense<F>::gcd(const F& f, vec a, vec b) {
+  trim(a);
+  trim(b);
+  if (a.size() < b.size()) std::swap(a, b);
+  while (!b.empty()) {
+    rem(f, a, b);
+    std::swap(a, b);
+  }
+  make_monic(f, a);
+  return a;
+}
+
+template <class F>
+bool Points<F>::next(elem* x) {
+  const std::uint64_t q = f_.size();
+  if (used_.size() >= q) return false;
+  for (int tries = 0; tries < 64; ++tries) {
+    const elem c = f_.element(rng_.next() % q);
+    if (std::find(used_.begin(), used_.end(), c) == used_.end()) {
+      used_.push_back(c);
+      *x = c;
+      return true;
+    }
+  }
+  for (std::uint64_t i = 0; i < q; ++i) {
+    const elem c = f_.element(i);
+    if (std::find(used_.begin(), used_.end(), c) == used_.end()) {
+      used_.push_back(c);
+      *x = c;
+      return true;
+    }
+  }
+  return false;
+}
+
+namespace {
+
+template <class F>
+MPoly constant_poly(elem c) {
+  MPoly a;
+  a.push(0, c);
+  return a;
+}
+
+// A polynomial in variable 0 alone as a dense vector, and back.
+std::vector<elem> dense0(const Layout& lay, const MPoly& a) {
+  std::vector<elem> v(static_cast<std::size_t>(lay.exponent(a.key[0], 0)) + 1, 0);
+  for (std::size_t i = 0; i < a.size(); ++i) v[static_cast<std::size_t>(lay.exponent(a.key[i], 0))] = a.coef[i];
+  return v;
+}
+
+void sparse0(const Layout& lay, const std::vector<elem>& v, MPoly* a) {
+  a->clear();
+  for (std::size_t e = v.size(); e-- > 0;)
+    if (v[e] != 0) a->push(static_cast<std::uint64_t>(e) * lay.unit(0), v[e]);
+}
+
+// The GCD in variable 0 alone, with the cofactors when Abar is not nil.
+template <class F>
+void univariate(const F& f, const Layout& lay, const MPoly& A, const MPoly& B, MPoly* G, MPoly* Abar,
+                MPoly* Bbar) {
+  const std::vector<elem> a = dense0(lay, A), b = dense0(lay, B);
+  const std::vector<elem> g = Dense<F>::gcd(f, a, b);
+  sparse0(lay, g, G);
+  if (Abar == nullptr) return;
+  std::vector<elem> q;
+  Dense<F>::div_exact(f, a, g, &q);
+  sparse0(lay, q, Abar);
+  Dense<F>::div_exact(f, b, g, &q);
+  sparse0(lay, q, Bbar);
+}
+
+}  // namespace
+
+template <class F>
+engine_status brown_gcd(const F& f, const Layout& lay, const MPoly& A, const MPoly& B, int k,
+                        Rng& rng, MPoly* G, MPoly* Abar, MPoly* Bbar, const std::vector<std::int32_t>* bounds) {
+  const bool cof = Abar != nullptr;
+  if (k == 1) {
+    univariate(f, lay, A, B, G, Abar, Bbar);
+    return engine_status::done;
+  }
+  const int v = k - 1;
+  Rec ra = split(lay, A, v), rb = split(lay, B, v);
+  const std::vector<elem> ca = content(f, ra), cb = content(f, rb);
+  const std::vector<elem> one{1};
+  mul_div(f, ra, one, ca);
+  mul_div(f, rb, one, cb);
+  const std::vector<elem> c = Dense<F>::gcd(f, ca, cb);
+  std::vector<elem> ca_c, cb_c;  // the contents' cofactors
+  Dense<F>::div_exact(f, ca, c, &ca_c);
+  Dense<F>::div_exact(f, cb, c, &cb_c);
+  const std::vector<elem> lca = ra.poly(0), lcb = rb.poly(0);
+  const std::vector<elem> gamma = Dense<F>::gcd(f, lca, lcb);
+  const std::size_t dg = gamma.size() - 1, da = ra.degree(), db = rb.degree();
+
+  Rec h, ha, hb;
+  std::uint64_t lm = 0;
+  std::vector<elem> m{1};
+  std::size_t n = 0;
+  int sames = 0;  // points in a row that left H as it was
+  Points<F> points(f, rng);
+  MPoly ga, aa, ba;
+  for (;;) {
+    if (k == lay.nvars) check_interrupt();
+    elem x = 0;
+    if (!points.next(&x)) return engine_status::out_of_points;
+    if (Dense<F>::eval(f, lca, x) == 0 || Dense<F>::eval(f, lcb, x) == 0) continue;
+    const engine_status st = brown_gcd(f, lay, eval_at(f, ra, x), eval_at(f, rb, x), k - 1, rng, &ga,
+                                       cof ? &aa : nullptr, cof ? &ba : nullptr, bounds);
+    if (st != engine_status::done) return st;
+    if (ga.size() == 1 && ga.key[0] == 0) {
+      // A coprime image at a point that keeps both leading terms: the
+      // primitive parts are coprime, and the GCD is c.
+      Rec rc;
+      rc.add(0, c);
+      *G = expand(lay, rc, v);
+      if (cof) {
+        mul_div(f, ra, ca_c, one);
+        mul_div(f, rb, cb_c, one);
+        *Abar = expand(lay, ra, v);
+        *Bbar = expand(lay, rb, v);
+      }
+      return engine_status::done;
+    }
+    const elem gx = Dense<F>::eval(f, gamma, x);
+    if (n > 0 && ga.key[0] > lm) continue;  // an unlucky point
+    if (n == 0 || ga.key[0] < lm) {         // all the earlier points were unlucky
+      h = Rec();
+      ha = Rec();
+      hb = Rec();
+      m.assign(1, 1);
+      n = 0;
+      sames = 0;
+      lm = ga.key[0];
+    }
+    const elem im = f.inv(Dense<F>::eval(f, m, x));
+    sames = newton(f, h, ga, gx, m, x, im) ? sames + 1 : 0;
+    if (cof) {
+      newton(f, ha, aa, 1, m, x, im);
+      newton(f, hb, ba, 1, m, x, im);
+    }
+    m = Dense<F>::mul(f, m, std::vector<elem>{f.neg(x), 1});
+    ++n;
+    const std::size_t dh = h.degree();
+    if (cof) {
+      // the degrees prove gamma A = H Abar and gamma B = H Bbar
+      if (n > dg + da && n > dg + db && n > dh + ha.degree() && n > dh + hb.degree()) break;
+    } else if (sames >= 2 || n > dg + std::min(da, db) ||
+               (bounds != nullptr && n > dg + static_cast<std::size_t>((*bounds)[static_cast<std::size_t>(v)]))) {
+      // H stopped changing at two points in a row (one would not do: an H
+      // that depends on v only through v^k agrees at points whose ratio is
+      // a k-th root of unity), or has as many points as its degree allows
+      // (deg_v H <= deg gamma + deg_v of the GCD)
+      break;
+    }
+  }
+  // G = c pp(H), and with cofactors Abar = cont(H) Abar / gamma.
+  const std::vector<elem> ch = content(f, h);
+  if (!mul_div(f, h, one, ch)) return engine_status::failed;
+  if (cof && (!mul_div(f, ha, ch, gamma) || !mul_div(f, hb, ch, gamma))) return engine_status::failed;
+  mul_div(f, h, c, one);
+  const elem lc = h.at(0)[h.len(0) - 1];
+  scale(f, h, f.inv(lc));
+  *G = expand(lay, h, v);
+  if (cof) {
+    mul_div(f, ha, ca_c, one);
+    mul_div(f, hb, cb_c, one);
+    scale(f, ha, lc);
+    scale(f, hb, lc);
+    *Abar = expand(lay, ha, v);
+    *Bbar = expand(lay, hb, v);
+  }
+  return engine_status::done;
+}
+
+#define TAVRIN_FLAT_FIELD(F)                                                                          \
+  template struct Dense<F>;                                                                           \
+  template class Points<F>;                                                                           \
+  template engine_status brown_gcd<F>(const F&, const Layout&, const MPoly&, const MPoly&, int, Rng&, \
+                                      MPoly*, MPoly*, MPoly*, const std::vector<std::int32_t>*);
+TAVRIN_FLAT_FIELD(PrimeField)
+TAVRIN_FLAT_FIELD(LogField)
+#undef TAVRIN_FLAT_FIELD
+
+}  // namespace tavrin::flat

@@ -1,0 +1,713 @@
+// The flat GCD engines' entry: when they apply, the problem read into term
+// arrays, the images modulo the user's prime (in an extension field when it
+// is small) or modulo word primes combined over the integers, and the
+// result built once as recursive lists.
+#include "gcd/flat_gcd.h"
+
+#include <algorithm>
+#include <cstdint>
+#include <vector>
+
+#include "core/globals.h"
+#include "core/interrupts.h"
+#include "core/thresholds.h"
+#include "gcd/content.h"
+#include "gcd/modular_gcd.h"
+#include "gcd/flat_gcd_impl.h"
+#include "gcd/flat_poly_impl.h"
+#include "gcd/gcd_fields_impl.h"
+#include "numbers/bigint.h"
+#include "numbers/freelists.h"
+#include "numbers/integer_gcd.h"
+#include "numbers/node_handles.h"
+#include "poly/poly_add.h"
+#include "poly/poly_measures.h"
+#include "poly/poly_repr.h"
+
+namespace tavrin {
+
+flat_gcd_method flat_gcd_choice = flat_gcd_method::automatic;
+flat_gcd_counts flat_gcd_stats{};
+
+namespace flat {
+
+namespace {
+
+// The number of leaves of p, counting stopped past cap.
+std::int64_t leaves_capped(poly p, std::int64_t cap, std::int64_t n = 0) {
+  for (; p != nullptr && n <= cap; p = p->next) n = p->numb ? n + 1 : leaves_capped(p->pcoef, cap, n);
+  return n;
+}
+
+// ---- The cofactors of the last GCD ------------------------------------------------------------------
+
+// A polynomial's terms as they stand: keys, and the words of each
+// coefficient (its limbs, or its residue).
+struct Fingerprint {
+  std::vector<std::uint64_t> key;
+  std::vector<std::int32_t> words;
+  std::vector<std::uint32_t> start{0};
+};
+
+// The terms of p (at the problem's level; false when p does not fit the
+// problem) into *fp.
+bool fingerprint(poly p, const Problem& pr, Fingerprint* fp) {
+  fp->key.clear();
+  fp->words.clear();
+  fp->start.assign(1, 0);
+  bool fits = true;
+  auto walk = [&](auto&& self, poly q, int level, std::uint64_t prefix) -> void {
+    for (; q != nullptr && fits; q = q->next) {
+      if (q->numb) {
+        fp->key.push_back(prefix);
+        if (lintmode) {
+          fp->words.push_back(q->ncoef->lint);
+        } else {
+          for (numptr l = q->ncoef->head; l != nullptr; l = l->next) fp->words.push_back(l->value);
+        }
+        fp->start.push_back(static_cast<std::uint32_t>(fp->words.size()));
+        return;
+      }
+      if (level >= pr.levels) {
+        fits = false;
+        return;
+      }
+      const int var = pr.var_of[static_cast<std::size_t>(level)];
+      if (q->exp < 0 || (var < 0 && q->exp != 0) || (var >= 0 && q->exp > pr.layout.largest())) {
+        fits = false;
+        return;
+      }
+      self(self, q->pcoef, level + 1, var < 0 ? prefix : prefix + static_cast<std::uint64_t>(q->exp) * pr.layout.unit(var));
+    }
+  };
+  walk(walk, p, 0, 0);
+  return fits;
+}
+
+bool same_terms(const Fingerprint& a, const Fingerprint& b) {
+  return a.key == b.key && a.start == b.start && a.words == b.words;
+}
+
+// The last GCD found with its cofactors, for reduce (flat_gcd_cofactors).
+struct Memo {
+  bool valid = false;
+  bool modular = false;
+  std::int32_t modulus = 0;
+  polypt pt = nullptr;
+  std::int32_t polys = 0;
+  Problem pr;
+  Fingerprint u, v, g;
+  // the cofactors' terms: residues, or signed magnitudes over the integers
+  // (to be divided by the content GCD cg, not 1 only over the integers)
+  std::vector<std::uint64_t> ukey, vkey;
+  std::vector<std::uint32_t> ures, vres;
+  std::vector<bool> uneg, vneg;
+  std::vector<std::vector<std::uint32_t>> umag, vmag;
+  std::vector<std::uint32_t> cg;  // base 2^28 digits, least first
+};
+
+Memo& memo() {
+  static Memo m;
+  return m;
+}
+
+// Starts a record of the problem u, v at pt (the GCD and cofactors follow).
+Memo& start_memo(poly u, poly v, const Problem& pr, polypt pt) {
+  Memo& m = memo();
+  m.valid = false;
+  if (!fingerprint(u, pr, &m.u) || !fingerprint(v, pr, &m.v)) return m;
+  m.modular = modularmode;
+  m.modulus = modulus;
+  m.pt = pt;
+  m.polys = number_polys;
+  m.pr = pr;
+  return m;
+}
+
+// ---- Modulo the user's prime --------------------------------------------------------------------------
+
+template <class F>
+bool to_ground(const F& f, const MPoly& a, Poly<std::uint32_t>* g) {
+  g->clear();
+  for (std::size_t i = 0; i < a.size(); ++i) {
+    std::uint32_t r = 0;
+    if (!f.to_ground(a.coef[i], &r)) return false;  // cannot happen: GCDs and cofactors lie in the ground field
+    g->push(a.key[i], r);
+  }
+  return true;
+}
+
+template <class F>
+MPoly in_field(const F& f, const Poly<std::uint32_t>& a) {
+  MPoly A;
+  for (std::size_t i = 0; i < a.size(); ++i) A.push(a.key[i], f.from_ground(a.coef[i]));
+  return A;
+}
+
+// The GCD g of a and b, found in the field f (the ground field or an
+// extension with more points) and proven in the ground field f0: the degree
+// bounds from images in f, the exact divisions in f0, whose quotients are
+// the cofactors (found true; false when the GCD is 1 and nothing was
+// divided). The ground field's arithmetic is the faster one.
+template <class F, class F0>
+bool gcd_in_field(const F& f, const F0& f0, const Problem& pr, const Poly<std::uint32_t>& a,
+                  const Poly<std::uint32_t>& b, Poly<std::uint32_t>* g, Poly<std::uint32_t>* qa,
+                  Poly<std::uint32_t>* qb, bool* found) {
+  const Layout& lay = pr.layout;
+  const MPoly A = in_field(f, a), B = in_field(f, b);
+  Rng rng(a.size() * 7919 + b.size());
+  *found = false;
+  std::vector<std::int32_t> bounds;
+  if (!degree_bounds(f, lay, A, B, rng, &bounds)) return false;
+  if (std::all_of(bounds.begin(), bounds.end(), [](std::int32_t x) { return x == 0; })) {
+    g->clear();
+    g->push(0, 1);
+    return true;
+  }
+  const MPoly A0 = in_field(f0, a), B0 = in_field(f0, b);
+  const bool a_small = a.size() <= b.size();
+  MPoly G, G0, qs, ql;
+  for (int attempt = 0; attempt < 4; ++attempt) {
+    if (field_gcd(f, lay, A, B, rng, &G, false, nullptr, nullptr, &bounds) != engine_status::done) continue;
+    if (degrees_of(lay, G) != bounds || !to_ground(f, G, g)) continue;
+    G0 = in_field(f0, *g);
+    if (mpoly_divides(f0, lay, a_small ? A0 : B0, G0, &qs) && mpoly_divides(f0, lay, a_small ? B0 : A0, G0, &ql)) {
+      *found = to_ground(f0, a_small ? qs : ql, qa) && to_ground(f0, a_small ? ql : qs, qb);
+      return true;
+    }
+  }
+  return false;
+}
+
+bool modular_gcd(poly u, poly v, const Problem& pr, polypt pt, poly* r) {
+  Poly<std::uint32_t> a, b, g, qa, qb;
+  flatten(u, pr, &a);
+  flatten(v, pr, &b);
+  const auto p = static_cast<std::uint32_t>(modulus);
+  constexpr std::uint64_t wanted_points = 65536;
+  bool ok = false, found = false;
+  if (finf) {
+    // GF(2^8) in GF(2^16); GF(2^16) itself
+    const LogField ground(log_tables_for(p, 0));
+    const auto t = log_tables_for(p, wanted_points);
+    if (t->q > p) ++flat_gcd_stats.extension;
+    ok = gcd_in_field(LogField(t), ground, pr, a, b, &g, &qa, &qb, &found);
+  } else if (auto t = p < wanted_points / 2 ? log_tables_for(p, wanted_points) : nullptr) {
+    ++flat_gcd_stats.extension;
+    ok = gcd_in_field(LogField(t), PrimeField(p), pr, a, b, &g, &qa, &qb, &found);
+  } else {
+    ok = gcd_in_field(PrimeField(p), PrimeField(p), pr, a, b, &g, &qa, &qb, &found);
+  }
+  if (!ok) return false;
+  free_poly(r);
+  *r = rebuild(g.key, pr, [&g](std::size_t k) { return word_leaf(g.coef[k]); });
+  if (found && !(*r)->numb) {
+    Memo& m = start_memo(u, v, pr, pt);
+    if (!fingerprint(*r, pr, &m.g)) return true;
+    m.ukey = std::move(qa.key);
+    m.ures = std::move(qa.coef);
+    m.vkey = std::move(qb.key);
+    m.vres = std::move(qb.coef);
+    m.valid = true;
+  }
+  return true;
+}
+
+// ---- Over the integers ----------------------------------------------------------------------------------
+
+// Natural numbers in base 2^28, least significant digit first.
+using Nat = std::vector<std::uint32_t>;
+
+void mul_add(Nat& n, std::uint32_t m, std::uint32_t a) {
+  std::uint64_t carry = a;
+  for (std::uint32_t& d : n) {
+    const std::uint64_t t = static_cast<std::uint64_t>(d) * m + carry;
+    d = static_cast<std::uint32_t>(t & (limb_base - 1));
+    carry = t >> limb_bits;
+  }
+  while (carry != 0) {
+    n.push_back(static_cast<std::uint32_t>(carry & (limb_base - 1)));
+    carry >>= limb_bits;
+  }
+}
+
+void trim(Nat& n) {
+  while (!n.empty() && n.back() == 0) n.pop_back();
+}
+
+int compare(const Nat& a, const Nat& b) {
+  if (a.size() != b.size()) return a.size() < b.size() ? -1 : 1;
+  for (std::size_t i = a.size(); i-- > 0;)
+    if (a[i] != b[i]) return a[i] < b[i] ? -1 : 1;
+  return 0;
+}
+
+// a - b for a >= b
+Nat minus(const Nat& a, const Nat& b) {
+  Nat r = a;
+  std::int64_t borrow = 0;
+  for (std::size_t i = 0; i < r.size(); ++i) {
+    std::int64_t t = static_cast<std::int64_t>(r[i]) - borrow - (i < b.size() ? b[i] : 0);
+    borrow = t < 0 ? 1 : 0;
+    if (t < 0) t += limb_base;
+    r[i] = static_cast<std::uint32_t>(t);
+  }
+  trim(r);
+  return r;
+}
+
+std::int32_t bits(const Nat& n) {
+  if (n.empty()) return 0;
+  std::int32_t b = static_cast<std::int32_t>(n.size() - 1) * limb_bits;
+  for (std::uint32_t top = n.back(); top != 0; top >>= 1) ++b;
+  return b;
+}
+
+std::int32_t bits_of(std::uint64_t x) {
+  std::int32_t b = 0;
+  for (; x != 0; x >>= 1) ++b;
+  return b;
+}
+
+// |x| mod p for a big integer x, and its sign.
+// x modulo the field's prime (the limbs carry the sign).
+std::uint32_t signed_residue(imptr x, const PrimeField& f) {
+  std::uint64_t r = 0;
+  bool neg = false;
+  for (numptr l = x->head; l != nullptr; l = l->next) {
+    std::int32_t d = l->value;
+    if (d < 0) {
+      neg = true;
+      d = -d;
+    }
+    r = f.reduce((r << limb_bits) + static_cast<std::uint64_t>(d));
+  }
+  return neg ? f.neg(static_cast<elem>(r)) : static_cast<elem>(r);
+}
+
+// The residues of one polynomial over the primes of a run, aligned by key:
+// one column a prime.
+struct Residues {
+  std::vector<std::uint64_t> key;
+  std::vector<std::vector<std::uint32_t>> col;  // col[prime][term]
+
+  void clear() {
+    key.clear();
+    col.clear();
+  }
+  std::uint32_t at(std::size_t term, std::size_t prime) const { return col[prime][term]; }
+  // The image of the next prime (scaled by s).
+  void add(const MPoly& img, const PrimeField& f, elem s) {
+    if (!col.empty() && img.key != key) {
+      // a support that differs (a coefficient 0 modulo some prime): the union
+      std::vector<std::uint64_t> nk;
+      std::vector<std::size_t> from;  // old index + 1, 0 when new
+      std::size_t i = 0, j = 0;
+      while (i < key.size() || j < img.size()) {
+        if (j == img.size() || (i < key.size() && key[i] > img.key[j])) {
+          nk.push_back(key[i]);
+          from.push_back(++i);
+        } else if (i == key.size() || img.key[j] > key[i]) {
+          nk.push_back(img.key[j++]);
+          from.push_back(0);
+        } else {
+          nk.push_back(key[i]);
+          from.push_back(++i);
+          ++j;
+        }
+      }
+      for (auto& c : col) {
+        std::vector<std::uint32_t> nc(nk.size(), 0);
+        for (std::size_t t = 0; t < nk.size(); ++t)
+          if (from[t] != 0) nc[t] = c[from[t] - 1];
+        c = std::move(nc);
+      }
+      key = std::move(nk);
+    } else if (col.empty()) {
+      key = img.key;
+    }
+    std::vector<std::uint32_t> c(key.size(), 0);
+    for (std::size_t t = 0, j = 0; j < img.size(); ++t)
+      if (key[t] == img.key[j]) c[t] = f.mul(s, img.coef[j++]);
+    col.push_back(std::move(c));
+  }
+};
+
+// Chinese remaindering over the primes p[0 .. k): mixed-radix digits, then
+// the value in the symmetric range.
+class Crt {
+ public:
+  explicit Crt(const std::vector<std::uint32_t>& p) : p_(p) {
+    for (std::uint32_t q : p) f_.emplace_back(q);
+    inv_.assign(p.size(), 1);
+    for (std::size_t i = 1; i < p.size(); ++i) {
+      std::uint64_t prod = 1;
+      for (std::size_t j = 0; j < i; ++j) prod = prod * p[j] % p[i];
+      inv_[i] = inverse_of(prod, p[i]);
+    }
+    m_.assign(1, 1);
+    for (std::uint32_t q : p) mul_add(m_, q, 0);
+    half_ = m_;  // m / 2
+    std::uint32_t carry = 0;
+    for (std::size_t i = half_.size(); i-- > 0;) {
+      const std::uint32_t d = half_[i];
+      half_[i] = (d >> 1) | (carry << (limb_bits - 1));
+      carry = d & 1u;
+    }
+    trim(half_);
+  }
+  std::int32_t modulus_bits() const { return bits(m_); }
+  // The symmetric value of term t's residues: *neg and |value|.
+  void value(const Residues& r, std::size_t term, bool* neg, Nat* mag) const {
+    const std::size_t k = p_.size();
+    std::vector<std::uint32_t> v(k);
+    for (std::size_t i = 0; i < k; ++i) {
+      const PrimeField& f = f_[i];
+      elem t = 0;
+      for (std::size_t j = i; j-- > 0;) t = f.reduce(static_cast<std::uint64_t>(t) * p_[j] + v[j]);
+      v[i] = f.mul(f.sub(f.reduce(r.at(term, i)), t), static_cast<elem>(inv_[i]));
+    }
+    Nat u;
+    for (std::size_t i = k; i-- > 0;) mul_add(u, p_[i], v[i]);
+    trim(u);
+    *neg = compare(u, half_) > 0;
+    *mag = *neg ? minus(m_, u) : u;
+  }
+
+ private:
+  static std::uint64_t inverse_of(std::uint64_t a, std::uint32_t p) {
+    std::uint64_t r = 1, e = p - 2;
+    a %= p;
+    while (e > 0) {
+      if ((e & 1u) != 0) r = r * a % p;
+      a = a * a % p;
+      e >>= 1;
+    }
+    return r;
+  }
+  std::vector<std::uint32_t> p_;
+  std::vector<PrimeField> f_;
+  std::vector<std::uint64_t> inv_;
+  Nat m_, half_;
+};
+
+// The values of a Residues in the symmetric range, with their largest bit
+// length.
+struct Values {
+  std::vector<bool> neg;
+  std::vector<Nat> mag;
+  std::int32_t height = 0;
+};
+
+Values values_of(const Residues& r, const Crt& crt) {
+  Values out;
+  out.neg.resize(r.key.size());
+  out.mag.resize(r.key.size());
+  for (std::size_t t = 0; t < r.key.size(); ++t) {
+    bool n = false;
+    crt.value(r, t, &n, &out.mag[t]);
+    out.neg[t] = n;
+    out.height = std::max(out.height, bits(out.mag[t]));
+  }
+  return out;
+}
+
+imptr number_of(const Nat& mag, bool neg) {
+  return number_from_digits(mag.data(), static_cast<std::int32_t>(mag.size()), neg ? -1 : 1);
+}
+
+// The value of x in a word I wide enough for it.
+template <class I>
+I small_value(imptr x) {
+  I v = 0;
+  for (numptr l = x->head; l != nullptr; l = l->next) v = v * limb_base + l->value;  // limbs carry the sign
+  return v;
+}
+
+// The bit length of |x|.
+std::int32_t number_bits(imptr x) {
+  if (x->head == nullptr) return 0;
+  return (x->size - 1) * limb_bits + bits_of(static_cast<std::uint64_t>(std::abs(x->head->value)));
+}
+
+// The bit length of the largest coefficient of a.
+std::int32_t height_of(const Poly<imptr>& a) {
+  std::int32_t h = 0;
+  for (imptr x : a.coef) h = std::max(h, number_bits(x));
+  return h;
+}
+
+// A and B modulo p (false when p divides a leading coefficient).
+bool reduce_mod(const Poly<imptr>& a, const PrimeField& f, MPoly* A) {
+  A->clear();
+  if (signed_residue(a.coef[0], f) == 0) return false;
+  for (std::size_t i = 0; i < a.size(); ++i) {
+    const elem c = signed_residue(a.coef[i], f);
+    if (c != 0) A->push(a.key[i], c);
+  }
+  return true;
+}
+
+// Whether g divides a over the integers: exact divisions modulo primes
+// (the first that fails shows it does not), the quotients combined until
+// the product of the primes M bounds both sides of g q = a: |g| |q|
+// min(terms) < M / 2 and |a| < M / 2 make the congruence an identity.
+bool divides_over_z(const Layout& lay, const Poly<imptr>& a, const Poly<imptr>& g, std::vector<std::uint64_t>* qkey,
+                     Values* q) {
+  const std::int32_t ha = height_of(a), hg = height_of(g);
+  // small coefficients: one division in words
+  const auto in_words = [&](auto word) -> division_result {
+    using I = decltype(word);
+    Poly<I> A, G, Q;
+    for (std::size_t i = 0; i < a.size(); ++i) A.push(a.key[i], small_value<I>(a.coef[i]));
+    for (std::size_t i = 0; i < g.size(); ++i) G.push(g.key[i], small_value<I>(g.coef[i]));
+    const division_result st = int_divides(lay, A, G, hg, &Q);
+    if (st != division_result::exact) return st;
+    q->neg.resize(Q.size());
+    q->mag.resize(Q.size());
+    q->height = 0;
+    for (std::size_t i = 0; i < Q.size(); ++i) {
+      const I c = Q.coef[i];
+      q->neg[i] = c < 0;
+      auto m = static_cast<unsigned __int128>(c < 0 ? -c : c);
+      Nat& n = q->mag[i];
+      n.clear();
+      for (; m != 0; m >>= limb_bits) n.push_back(static_cast<std::uint32_t>(m & (limb_base - 1)));
+      q->height = std::max(q->height, bits(n));
+    }
+    *qkey = std::move(Q.key);
+    return st;
+  };
+  if (hg <= 62 && ha <= 124) {
+    const division_result st = ha <= 60 ? in_words(std::int64_t{}) : in_words(__int128{});
+    if (st != division_result::too_large) return st == division_result::exact;
+  }
+  std::vector<std::uint32_t> primes;
+  Residues rq;
+  MPoly A, G, Q;
+  for (std::size_t k = 0; k < 256; ++k) {
+    check_interrupt();
+    const PrimeField f(image_prime(k));
+    if (!reduce_mod(g, f, &G)) continue;
+    reduce_mod(a, f, &A);
+    if (!mpoly_divides(f, lay, A, G, &Q)) return false;
+    ++flat_gcd_stats.division_primes;
+    primes.push_back(f.modulus());
+    rq.add(Q, f, 1);
+    const Crt crt(primes);
+    const std::int32_t mbits = crt.modulus_bits();
+    if (mbits < ha + 2) continue;
+    Values vq = values_of(rq, crt);
+    if (hg + vq.height + bits_of(std::min(g.size(), rq.key.size())) < mbits - 1) {
+      *qkey = std::move(rq.key);
+      *q = std::move(vq);
+      return true;
+    }
+  }
+  return false;
+}
+
+// The GCD of the integer contents of u and v.
+void content_gcd(poly u, poly v, imptr c) {
+  detail::ScratchNumber cu, cv;
+  find_gcdcoefs(u, cu.get());
+  find_gcdcoefs(v, cv.get());
+  binary_gcd(cu.get(), cv.get(), c);
+}
+
+bool integer_gcd(poly u, poly v, const Problem& pr, polypt pt, poly* r) {
+  Poly<imptr> a, b;
+  flatten(u, pr, &a);
+  flatten(v, pr, &b);
+  const Layout& lay = pr.layout;
+  detail::ScratchNumber gamma, cg;
+  binary_gcd(a.coef[0], b.coef[0], gamma.get());
+  content_gcd(u, v, cg.get());
+  auto answer = [&](poly g) {
+    if (!is_longint(cg.get(), 1)) num_poly_mult(g, cg.get());
+    if (neg_leading_term(g)) poly_inplace(g);
+    free_poly(r);
+    *r = g;
+    return true;
+  };
+  auto constant_answer = [&]() {
+    imptr c = nullptr;
+    newimag(&c);
+    num_assign(cg.get(), c);
+    free_poly(r);
+    *r = detail::new_leaf(c);
+    return true;
+  };
+  Rng rng(a.size() * 7919 + b.size());
+  std::vector<std::int32_t> bounds;
+  std::vector<std::uint32_t> primes;
+  Residues rh;
+  std::uint64_t lm = 0;
+  ZippelPlan plan;
+  MPoly A, B, G;
+  std::vector<bool> last_neg;
+  std::vector<Nat> last_mag;
+  int bound_tries = 0;
+  for (std::size_t k = 0; k < 512; ++k) {
+    check_interrupt();
+    const PrimeField f(image_prime(k));
+    if (!reduce_mod(a, f, &A) || !reduce_mod(b, f, &B)) continue;  // a prime that lowers a degree
+    if (bounds.empty()) {
+      if (!degree_bounds(f, lay, A, B, rng, &bounds)) {
+        bounds.clear();
+        continue;
+      }
+      if (std::all_of(bounds.begin(), bounds.end(), [](std::int32_t x) { return x == 0; }))
+        return constant_answer();
+    }
+    ++flat_gcd_stats.primes;
+    engine_status st = field_gcd(f, lay, A, B, rng, &G, false, &plan, nullptr, &bounds);
+    if (st != engine_status::done) {
+      plan = ZippelPlan();
+      st = field_gcd(f, lay, A, B, rng, &G, false, &plan, nullptr, &bounds);
+      if (st != engine_status::done) continue;
+    }
+    if (!primes.empty() && G.key[0] > lm) {
+      ++flat_gcd_stats.unlucky;
+      continue;
+    }
+    if (primes.empty() || G.key[0] < lm) {
+      if (!primes.empty()) ++flat_gcd_stats.unlucky;
+      primes.clear();
+      rh.clear();
+      last_mag.clear();
+      lm = G.key[0];
+    }
+    primes.push_back(f.modulus());
+    rh.add(G, f, signed_residue(gamma.get(), f));
+    const Crt crt(primes);
+    const std::int32_t mbits = crt.modulus_bits();
+    const Values vh = values_of(rh, crt);
+    // Try the candidate when its coefficients are well inside the range, or
+    // the latest prime changed none of them.
+    const bool stable = vh.mag == last_mag && vh.neg == last_neg;
+    last_mag = vh.mag;
+    last_neg = vh.neg;
+    if (!stable && vh.height >= mbits - 16) continue;
+    detail::OwnedPoly h;
+    h.p = rebuild(rh.key, pr, [&vh](std::size_t t) { return detail::new_leaf(number_of(vh.mag[t], vh.neg[t])); });
+    if (h.p->numb) return constant_answer();
+    detail::ScratchNumber ch;
+    find_gcdcoefs(h.p, ch.get());
+    if (!is_longint(ch.get(), 1)) num_poly_quot(h.p, ch.get(), 0);
+    Poly<imptr> g;
+    flatten(h.p, pr, &g);
+    MPoly gk;
+    for (std::uint64_t key : g.key) gk.push(key, 1);
+    if (degrees_of(lay, gk) != bounds) {
+      // a bound that a point made too large is tried again a few times
+      if (++bound_tries <= 3) {
+        std::vector<std::int32_t> again;
+        if (degree_bounds(f, lay, A, B, rng, &again))
+          for (std::size_t i = 0; i < bounds.size(); ++i) bounds[i] = std::min(bounds[i], again[i]);
+      }
+      if (degrees_of(lay, gk) != bounds) continue;
+    }
+    const bool a_small = a.size() <= b.size();
+    std::vector<std::uint64_t> ks, kl;
+    Values qs, ql;
+    if (divides_over_z(lay, a_small ? a : b, g, &ks, &qs) && divides_over_z(lay, a_small ? b : a, g, &kl, &ql)) {
+      const bool flipped = neg_leading_term(h.p);  // not expected: H leads with gamma > 0
+      answer(h.release());
+      Memo& mo = start_memo(u, v, pr, pt);
+      if (!fingerprint(*r, pr, &mo.g)) return true;
+      mo.ukey = std::move(a_small ? ks : kl);
+      mo.vkey = std::move(a_small ? kl : ks);
+      mo.uneg = std::move(a_small ? qs.neg : ql.neg);
+      mo.umag = std::move(a_small ? qs.mag : ql.mag);
+      mo.vneg = std::move(a_small ? ql.neg : qs.neg);
+      mo.vmag = std::move(a_small ? ql.mag : qs.mag);
+      if (flipped) {
+        mo.uneg.flip();
+        mo.vneg.flip();
+      }
+      mo.cg.clear();
+      for (numptr l = cg.get()->head; l != nullptr; l = l->next)
+        mo.cg.push_back(static_cast<std::uint32_t>(std::abs(l->value)));
+      std::reverse(mo.cg.begin(), mo.cg.end());  // least significant first
+      mo.valid = true;
+      return true;
+    }
+  }
+  return false;
+}
+
+}  // namespace
+
+}  // namespace flat
+
+bool flat_gcd(poly u, poly v, poly* r, polypt pt) {
+  if (!modular_methods_enabled) return false;
+  if (flotemode || (lintmode && !(modularmode && mod_is_prime))) return false;
+  if (pseudo_polynames != nullptr || field_depth != 0 || pt == nullptr) return false;
+  if (u->numb || v->numb) return false;
+  if (flat::leaves_capped(u, flat_gcd_terms) + flat::leaves_capped(v, flat_gcd_terms) < flat_gcd_terms)
+    return false;
+  flat::Problem pr;
+  if (!flat::read_problem(u, v, pt, &pr) || pr.layout.nvars < 2) return false;
+  ++flat_gcd_stats.calls;
+  const bool done = modularmode ? flat::modular_gcd(u, v, pr, pt, r) : flat::integer_gcd(u, v, pr, pt, r);
+  if (!done) ++flat_gcd_stats.declined;
+  return done;
+}
+
+bool flat_gcd_cofactors(poly n, poly m, poly com, poly* qn, poly* qm) {
+  flat::Memo& mo = flat::memo();
+  if (!mo.valid) return false;
+  mo.valid = false;  // used once
+  if (mo.modular != modularmode || (modularmode && mo.modulus != modulus) || lintmode != modularmode ||
+      flotemode || mo.polys != number_polys || pseudo_polynames != nullptr || field_depth != 0)
+    return false;
+  // the record's problem may lie some pad levels below n's (the driver descends through them)
+  int pads = 0;
+  bool found = false;
+  for (polypt l = polynames; l != nullptr; l = l->next, ++pads)
+    if (l == mo.pt) {
+      found = true;
+      break;
+    }
+  if (!found) return false;
+  poly a = n, b = m, g = com;
+  for (int k = 0; k < pads; ++k) {
+    for (poly* x : {&a, &b, &g}) {
+      if ((*x)->numb || (*x)->exp != 0 || (*x)->next != nullptr) return false;
+      *x = (*x)->pcoef;
+    }
+  }
+  flat::Fingerprint fa, fb, fg;
+  if (!flat::fingerprint(a, mo.pr, &fa) || !flat::same_terms(fa, mo.u) || !flat::fingerprint(b, mo.pr, &fb) ||
+      !flat::same_terms(fb, mo.v) || !flat::fingerprint(g, mo.pr, &fg) || !flat::same_terms(fg, mo.g))
+    return false;
+  detail::OwnedPoly x, y;
+  if (modularmode) {
+    x.p = flat::rebuild(mo.ukey, mo.pr, [&mo](std::size_t k) { return flat::word_leaf(mo.ures[k]); });
+    y.p = flat::rebuild(mo.vkey, mo.pr, [&mo](std::size_t k) { return flat::word_leaf(mo.vres[k]); });
+  } else {
+    x.p = flat::rebuild(mo.ukey, mo.pr, [&mo](std::size_t k) { return detail::new_leaf(flat::number_of(mo.umag[k], mo.uneg[k])); });
+    y.p = flat::rebuild(mo.vkey, mo.pr, [&mo](std::size_t k) { return detail::new_leaf(flat::number_of(mo.vmag[k], mo.vneg[k])); });
+    if (!(mo.cg.size() == 1 && mo.cg[0] == 1)) {
+      detail::ScratchNumber c;
+      imptr cg = number_from_digits(mo.cg.data(), static_cast<std::int32_t>(mo.cg.size()), 1);
+      num_assign(cg, c.get());
+      free_imag(&cg);
+      num_poly_quot(x.p, c.get(), 0);
+      num_poly_quot(y.p, c.get(), 0);
+    }
+  }
+  if (pads > 0) {
+    if (!x.p->numb) add_pad(&x.p, pads);
+    if (!y.p->numb) add_pad(&y.p, pads);
+  }
+  free_poly(qn);
+  *qn = x.release();
+  free_poly(qm);
+  *qm = y.release();
+  return true;
+}
+
+}  // namespace tavrin

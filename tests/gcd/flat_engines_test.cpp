@@ -1,0 +1,234 @@
+// The flat engines one by one, on planted GCDs built from flat products:
+// Brown's method with cofactors (G Abar = A and G Bbar = B), the degree
+// bounds against the planted degrees, Zippel's method again at a second
+// prime from the first one's skeleton, the term arrays read from and built
+// back into recursive lists, and over the integers the cases the driver's
+// own stages must agree on: long coefficients, leading coefficients that
+// the first image primes divide, contents and signs.
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <optional>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "core/globals.h"
+#include "core/mode_guard.h"
+#include "core/thresholds.h"
+#include "gcd/flat_gcd.h"
+#include "gcd/flat_gcd_impl.h"
+#include "gcd/flat_poly_impl.h"
+#include "gcd/gcd.h"
+#include "numbers/bigint.h"
+#include "numbers/freelists.h"
+#include "numbers/node_handles.h"
+#include "poly/poly_repr.h"
+#include "support/data_tables.h"
+#include "support/modulus_scope.h"
+#include "support/poly_support.h"
+
+namespace tavrin::test {
+namespace {
+
+using flat::elem;
+using flat::Layout;
+using flat::MPoly;
+
+std::uint64_t seed() {
+  const char* s = std::getenv("TAVRIN_TEST_SEED");
+  return s != nullptr ? std::strtoull(s, nullptr, 10) : 61;
+}
+
+int multiplier() {
+  const char* m = std::getenv("TAVRIN_TEST_MULTIPLIER");
+  return m != nullptr ? std::max(1, std::atoi(m)) : 1;
+}
+
+// A random flat polynomial: `terms` terms, exponents 0 .. e, coefficients
+// non-zero elements of f.
+template <class F>
+MPoly random_flat(const F& f, const Layout& lay, std::mt19937_64& rng, int terms, int e) {
+  std::vector<std::pair<std::uint64_t, elem>> t;
+  for (int i = 0; i < terms; ++i) {
+    std::uint64_t key = 0;
+    for (int k = 0; k < lay.nvars; ++k) key += (rng() % static_cast<std::uint64_t>(e + 1)) * lay.unit(k);
+    t.emplace_back(key, f.element(1 + rng() % (f.size() - 1)));
+  }
+  std::sort(t.begin(), t.end(), [](const auto& a, const auto& b) { return a.first > b.first; });
+  MPoly p;
+  for (const auto& [k, c] : t)
+    if (p.empty() || p.key.back() != k) p.push(k, c);
+  return p;
+}
+
+template <class F>
+MPoly times(const F& f, const Layout& lay, const MPoly& a, const MPoly& b) {
+  MPoly p;
+  flat::mpoly_mul(f, lay, a, b, &p);
+  return p;
+}
+
+template <class F>
+MPoly monic(const F& f, MPoly p) {
+  const elem i = f.inv(p.coef[0]);
+  for (elem& c : p.coef) c = f.mul(c, i);
+  return p;
+}
+
+template <class F>
+void check_engines(const F& f, std::mt19937_64& rng) {
+  for (int nvars = 2; nvars <= 4; ++nvars) {
+    const Layout lay(nvars, 8);
+    for (int round = 0; round < 6 * multiplier(); ++round) {
+      SCOPED_TRACE(std::to_string(nvars) + " variables, round " + std::to_string(round));
+      const MPoly g = random_flat(f, lay, rng, 4, 2), p = random_flat(f, lay, rng, 4, 2),
+                  q = random_flat(f, lay, rng, 4, 2);
+      const MPoly a = times(f, lay, g, p), b = times(f, lay, g, q);
+      flat::Rng r(static_cast<std::uint64_t>(round));
+      // Brown with cofactors: its identities hold exactly, and g divides G
+      MPoly G, Abar, Bbar, t;
+      ASSERT_EQ(flat::brown_gcd(f, lay, a, b, nvars, r, &G, &Abar, &Bbar), flat::engine_status::done);
+      EXPECT_EQ(G.coef[0], f.one());
+      EXPECT_EQ(times(f, lay, G, Abar).key, a.key);
+      EXPECT_EQ(times(f, lay, G, Abar).coef, a.coef);
+      EXPECT_EQ(times(f, lay, G, Bbar).coef, b.coef);
+      EXPECT_TRUE(flat::mpoly_divides(f, lay, G, monic(f, g), &t));
+      // the degree bounds: never below the GCD's degrees
+      std::vector<std::int32_t> bounds;
+      ASSERT_TRUE(flat::degree_bounds(f, lay, a, b, r, &bounds));
+      const std::vector<std::int32_t> dg = flat::degrees_of(lay, G);
+      for (int k = 0; k < nvars; ++k) EXPECT_GE(bounds[static_cast<std::size_t>(k)], dg[static_cast<std::size_t>(k)]);
+      // the proven GCD by each method is Brown's
+      for (flat_gcd_method how : {flat_gcd_method::dense, flat_gcd_method::sparse}) {
+        const ScopedValue<flat_gcd_method> method(flat_gcd_choice, how);
+        MPoly H;
+        ASSERT_EQ(flat::field_gcd(f, lay, a, b, r, &H, true), flat::engine_status::done);
+        EXPECT_EQ(H.key, G.key);
+        EXPECT_EQ(H.coef, G.coef);
+      }
+    }
+  }
+}
+
+TEST(FlatEngines, BrownsCofactorsBoundsAndBothMethodsAgree) {
+  std::mt19937_64 rng(seed());
+  check_engines(flat::PrimeField(2147483629u), rng);
+  check_engines(flat::LogField(flat::log_tables_for(3, 65536)), rng);
+  check_engines(flat::LogField(flat::log_tables_for(256, 65536)), rng);
+}
+
+// The images modulo a second prime from the first one's skeleton (the
+// support of H and the variable order) are the GCDs found afresh.
+TEST(FlatEngines, ASkeletonFromOnePrimeServesTheNext) {
+  std::mt19937_64 rng(seed());
+  const Layout lay(5, 8);
+  const flat::PrimeField f1(flat::image_prime(0)), f2(flat::image_prime(1));
+  const ScopedValue<flat_gcd_method> method(flat_gcd_choice, flat_gcd_method::sparse);
+  int reused = 0;
+  for (int round = 0; round < 10 * multiplier(); ++round) {
+    // small integer coefficients, read modulo both primes
+    const MPoly g1 = random_flat(flat::PrimeField(97), lay, rng, 6, 3), p1 = random_flat(flat::PrimeField(97), lay, rng, 6, 3),
+                q1 = random_flat(flat::PrimeField(97), lay, rng, 6, 3);
+    const MPoly a1 = times(f1, lay, g1, p1), b1 = times(f1, lay, g1, q1);
+    const MPoly a2 = times(f2, lay, g1, p1), b2 = times(f2, lay, g1, q1);
+    flat::Rng r(static_cast<std::uint64_t>(round));
+    flat::ZippelPlan plan;
+    MPoly G1, G2, H2;
+    ASSERT_EQ(flat::field_gcd(f1, lay, a1, b1, r, &G1, false, &plan), flat::engine_status::done);
+    if (!plan.sparse || plan.skeleton.empty()) continue;  // no interpolation was needed
+    ASSERT_EQ(flat::field_gcd(f2, lay, a2, b2, r, &G2, false, &plan), flat::engine_status::done);
+    ASSERT_EQ(flat::field_gcd(f2, lay, a2, b2, r, &H2, true), flat::engine_status::done);
+    EXPECT_EQ(G2.key, H2.key);
+    EXPECT_EQ(G2.coef, H2.coef);
+    ++reused;
+  }
+  EXPECT_GT(reused, 0);
+}
+
+// ---- Term arrays and recursive lists --------------------------------------------------------------
+
+TEST(FlatPolys, ReadFlattenedAndBuiltBackTermForTerm) {
+  load_data_tables();
+  const PolyVars vars{"x", "y", "z", "w", "v"};
+  const std::vector<std::string> texts{
+      "3*y^2*w + w^4 - 7",                 // x, z and v left out: pads at x
+      "x^5*z - y*v^3 + 2*x*z^2*v + 11",    // every other level
+      "z*w*v",                             // a single term below two pads
+      "-123456789012345678901234567890*x*y + 1",  // a long coefficient
+  };
+  for (const std::string& t : texts) {
+    SCOPED_TRACE(t);
+    const Poly p(t), other("y + w");
+    flat::Problem pr;
+    ASSERT_TRUE(flat::read_problem(p, other, polynames, &pr));
+    flat::Poly<imptr> terms;
+    flat::flatten(p, pr, &terms);
+    for (std::size_t k = 1; k < terms.size(); ++k) EXPECT_GT(terms.key[k - 1], terms.key[k]);
+    const Poly back = Poly::adopt(flat::rebuild(terms.key, pr, [&terms](std::size_t k) -> poly {
+      imptr c = nullptr;
+      newimag(&c);
+      num_assign(terms.coef[k], c);
+      return detail::new_leaf(c);
+    }));
+    EXPECT_TRUE(valid_poly(back));
+    EXPECT_TRUE(poly_equal(back, p)) << back.str();
+  }
+  // what the packing refuses: 8 levels of exponents above 127
+  const PolyVars eight{"a", "b", "c", "d", "e", "f", "g", "h"};
+  const Poly wide("a^200*b*c*d*e*f*g*h + b"), other("a*h + 1");
+  flat::Problem pr;
+  EXPECT_FALSE(flat::read_problem(wide, other, polynames, &pr));
+  const ScopedValue<std::int32_t> terms(flat_gcd_terms, 0);
+  Poly r;
+  EXPECT_FALSE(flat_gcd(wide, other, r.cell(), polynames));
+}
+
+// ---- Over the integers: what the driver's own stages must agree on -------------------------------------
+
+Poly gcd_by(poly u, poly v, bool flat) {
+  original_depth = 1;
+  alg_c_count = 0;
+  g_cutoff = 10;
+  c_cntcount = a_cntcount = d_cntcount = g_cntcount = 0;
+  const ScopedValue<std::int32_t> terms(flat_gcd_terms, flat ? 0 : INT32_MAX);
+  Poly r;
+  polygcd(u, v, r.cell(), false, true, true, polynames, true, true, true);
+  return r;
+}
+
+TEST(FlatIntegers, LongCoefficientsUnluckyPrimesContentsAndSigns) {
+  load_data_tables();
+  const PolyVars vars{"x", "y", "z"};
+  // the first three image primes divide this leading coefficient
+  const std::string p3 = std::to_string(std::uint64_t{flat::image_prime(0)} * flat::image_prime(1)) + "*" +
+                         std::to_string(flat::image_prime(2));
+  const std::string big = "340282366920938463463374607431768211507";  // above 2^128
+  struct Row {
+    std::string u, v;
+  };
+  const std::vector<Row> rows{
+      {"(" + p3 + "*x*y + z + 1)*(x^2 + y*z + 3)", "(" + p3 + "*x*y + z + 1)*(x*z - y + 5)"},
+      {"(" + big + "*x^2*y - z^3 + 2)*(x + y + z)^2", "(" + big + "*x^2*y - z^3 + 2)*(x - 7*z)"},
+      {"(" + big + "*x + " + big + "*y*z - 1)^2*(x*y + 1)", "(" + big + "*x + " + big + "*y*z - 1)*(y - z)^2"},
+      {"12*(x^2 - y*z)*(x + z + 1)", "-18*(x^2 - y*z)*(x*y + 2)*y"},
+      {"-(x*y*z + x + 1)*(y^2 + 3*z)", "-(x*y*z + x + 1)*(x^3 + z)"},
+      {"6*(x + y)*z^2", "10*(x - y)*z"},
+  };
+  const long division_primes = flat_gcd_stats.division_primes;
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.u + ", " + row.v);
+    const Poly u(row.u), v(row.v);
+    const long calls = flat_gcd_stats.calls, declined = flat_gcd_stats.declined;
+    const Poly flat = gcd_by(u, v, true);
+    EXPECT_GT(flat_gcd_stats.calls, calls);
+    EXPECT_EQ(flat_gcd_stats.declined, declined);
+    const Poly own = gcd_by(u, v, false);
+    EXPECT_TRUE(valid_poly(flat));
+    EXPECT_TRUE(poly_equal(flat, own)) << flat.str() << " against " << own.str();
+  }
+  EXPECT_GT(flat_gcd_stats.division_primes, division_primes);  // the long ones divided modulo primes
+}
+
+}  // namespace
+}  // namespace tavrin::test
