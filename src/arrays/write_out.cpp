@@ -94,14 +94,18 @@ item_format read_format(textptr inf, nameptr* flag) {
 }
 
 // A quoted text, the opening quote current: the characters up to the
-// closing quote (at most 255 kept), then the token after it.
+// closing quote (at most 255 kept; two quotes in a row stand for one), then
+// the token after it.
 void handle_quote(textptr inf, nameptr* flag, const target& t) {
   std::string text;
   for (;;) {
     tokentipe ch{};
     bool endline = false;
     dumbscanner(inf, &ch, flag, &endline);
-    if (std::strcmp(ch.name, "'") == 0) break;
+    if (std::strcmp(ch.name, "'") == 0) {
+      if (!quote_follows(inf, flag)) break;
+      dumbscanner(inf, &ch, flag, &endline);
+    }
     if (*flag != nullptr && std::strcmp(ch.name, end_marker_name) == 0) {
       token = ch;
       error(output_list_ended_before_close_paren_error, &token);
@@ -276,6 +280,7 @@ void write_out(textptr inf, quolyptr n, nameptr* flag) {
     std::fputc('\n', t.f);
     if (t.outflag) std::fflush(stdout);
   }
+  if (t.f == outpuf) check_output_file();
 }
 
 }  // namespace tavrin

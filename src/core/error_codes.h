@@ -238,8 +238,8 @@ constexpr std::int32_t open_bracket_expected_before_name_error = 100;
 constexpr std::int32_t close_bracket_expected_after_name_error = 101;
 // "'" expected around the new name.
 constexpr std::int32_t quote_expected_around_new_name_error = 102;
-// Input ended inside a definition or body.
-constexpr std::int32_t input_ended_inside_definition_body_error = 103;
+// Input ended inside this unfinished statement or definition.
+constexpr std::int32_t input_ended_inside_unfinished_statement_definition_error = 103;
 // The condition must end with "]".
 constexpr std::int32_t condition_must_end_close_bracket_error = 104;
 // "," or ")" expected in the output list.
@@ -484,8 +484,8 @@ constexpr std::int32_t increment_not_number_error = 223;
 constexpr std::int32_t increment_too_large_error = 224;
 // "for", "if" or "while" not allowed here.
 constexpr std::int32_t if_while_not_allowed_error = 225;
-// This symbol is not allowed here.
-constexpr std::int32_t symbol_not_allowed_226_error = 226;
+// Writing the output file failed; the file is closed.
+constexpr std::int32_t writing_output_file_failed_file_closed_error = 226;
 // Not a number.
 constexpr std::int32_t not_number_error = 227;
 // Too many variables: 150 already adjoined.

@@ -375,7 +375,7 @@ void stash_mod_lagrange(const R& ring, Flat<std::uint32_t> image, const std::vec
   std::fprintf(outpuf, "poly[%d] := ", static_cast<int>(addresser + static_cast<std::int32_t>(k)));
   quoly_display(outpuf, false, false, false, p, &length, &no_end, polynames, false, false, false);
   std::fprintf(outpuf, "; \n \n");
-  std::fflush(outpuf);
+  check_output_file();
   free_quoly(&value);
   free_quoly(&p);
 }

@@ -11,8 +11,8 @@
 #include "core/interrupts.h"
 #include "core/mode_guard.h"
 #include "frontend/commands.h"
-#include "lang/poly_readin.h"
 #include "numbers/freelists.h"
+#include "lang/poly_readin.h"
 #include "toplevel/dispatch.h"
 #include "toplevel/language_services.h"
 #include "toplevel/scanner.h"
@@ -48,7 +48,10 @@ std::string quoted_name() {
   for (;;) {
     bool endline = false;
     dumbscanner(&Input, &token, &zilch, &endline);
-    if (is_tok("'")) break;
+    if (is_tok("'")) {
+      if (!quote_follows(&Input, &zilch)) break;  // two quotes stand for one
+      dumbscanner(&Input, &token, &zilch, &endline);
+    }
     if (name.size() + std::strlen(token.name) > longest_name) {
       std::printf("*** Warning. Name is too long.\n");
       break;
@@ -117,13 +120,12 @@ void reset_statement_counters() {
   uninit = 0;
 }
 
-// The statements of the open file, one a line, until its end or "&x". The
-// rest of each line after the statement's ending is skipped.
-void run_statements(quolyptr n) {
-  TextInput* const in = inpuf;
+}  // namespace
+
+void run_file_statements(TextInput* in, quolyptr n, bool command_file) {
   FILEPtr file = in;
   ScopedValue<TextInput*> reading(file_being_read, in);
-  while (inpuf == in && !in->at_eof() && !done_load) {
+  while ((!command_file || inpuf == in) && !in->at_eof() && !done_load) {
     check_interrupt();
     scanner(&file, &token, &zilch);
     if (in->at_eof()) {  // a last token without its statement is dropped
@@ -141,8 +143,6 @@ void run_statements(quolyptr n) {
     in->drop_line();
   }
 }
-
-}  // namespace
 
 void load(textptr inf, quolyptr n, nameptr* flag, const std::string& newtok, bool* quit) {
   ScopedValue<bool> warn_negative(minus_warning, true);
@@ -206,7 +206,7 @@ void load(textptr inf, quolyptr n, nameptr* flag, const std::string& newtok, boo
           if (--depth == 0) retired.clear();
         }
       } counted;
-      run_statements(n);
+      run_file_statements(inpuf, n, true);
     }
   }
   if (*n == nullptr) set_zero_value(n);

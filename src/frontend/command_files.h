@@ -10,6 +10,7 @@
 #include <string>
 
 #include "core/records.h"
+#include "toplevel/platform.h"
 #include "toplevel/scanner.h"
 
 namespace tavrin {
@@ -23,5 +24,13 @@ namespace tavrin {
 // being read), 374 (no such file, after a warning), and whatever the file's
 // statements raise (the file context is shown; "&b" closes the file).
 void load(textptr inf, quolyptr n, nameptr* flag, const std::string& newtok, bool* quit);
+
+// Runs the statements of `in`, one a line (the rest of a line after a
+// statement's ending is skipped, so ";;" comment lines are empty
+// statements), until its end or "&x" (done_load); a command_file also ends
+// when a statement of its own closes it. Nothing is displayed; *n holds the
+// last statement's value. Serves the command files and the start-up file.
+// reads: tt_flag (the caller sets file mode); changes: done_load, leftover
+void run_file_statements(TextInput* in, quolyptr n, bool command_file);
 
 }  // namespace tavrin

@@ -3,13 +3,14 @@
 #include <cstdio>
 #include <cstring>
 
-#include "core/error_codes.h"
 #include "arrays/array_display.h"
+#include "core/error_codes.h"
 #include "core/errors.h"
 #include "core/globals.h"
 #include "core/interrupts.h"
 #include "core/jumps.h"
 #include "core/mode_guard.h"
+#include "frontend/command_files.h"
 #include "frontend/error_context.h"
 #include "frontend/poly_vars.h"
 #include "frontend/startup.h"
@@ -243,24 +244,12 @@ void top_level_loop() {
 }
 
 void run_startup_file(TextInput& in) {
-  FILEPtr file = &in;
-  ScopedValue<TextInput*> reading(file_being_read, &in);
+  // Read as a command file is, so that a saved state serves as the start-up
+  // file: its ";;" comment lines and its closing "&x;" included.
+  ScopedValue<bool> stopped(done_load, false);
   owned_value value;
   try {
-    for (;;) {
-      check_interrupt();
-      scanner(&file, &token, &zilch);
-      if (in.at_eof()) {  // a last token without its statement is dropped
-        leftover[0] = '\0';
-        break;
-      }
-      reset_operation_counters();
-      parse(&file, &value.q, &zilch);
-      zilch = nullptr;
-      free_quoly(&value.q);
-      check_statement_end();
-      finish = nullptr;
-    }
+    run_file_statements(&in, &value.q, false);
   } catch (const TopLevelJump&) {
     // An error abandons the rest of the start-up file; start-up goes on.
   }

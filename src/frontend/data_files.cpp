@@ -1,14 +1,17 @@
 #include "frontend/data_files.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <iterator>
 #include <string>
+#include <vector>
 
 #include "core/errors.h"
 #include "core/globals.h"
+#include "core/jumps.h"
 #include "dense/dense_arrays.h"
 #include "numbers/bigint.h"
 #include "numbers/freelists.h"
@@ -24,6 +27,132 @@ namespace tavrin {
 namespace {
 
 constexpr std::int32_t group_base = 100000000;  // limb base of two_28
+
+// The files the build writes beside the executable, each listed in
+// "checksums" with its size and checksum.
+constexpr const char* data_file_names[] = {"pow228", "primelist", "pprods", "bprimes", "lrgpmes",
+                                           "f256d",  "f2t16d",    "Qerrs",  "chdat"};
+
+std::string data_dir;  // the directory being read, ending in "/"
+
+// Start-up cannot go on: the file is named with what is wrong with it and
+// how to make the data files anew.
+[[noreturn]] void stop_start_up(const std::string& name, const std::string& what) {
+  std::fflush(stdout);
+  std::fprintf(stderr, "*** Tavrin error. The data file %s%s %s.\n", data_dir.c_str(), name.c_str(),
+               what.c_str());
+  std::fprintf(stderr,
+               "*** Start-up stopped. Rebuild the data files: run \"make\" in Tavrin's source\n"
+               "    directory; the build writes them into BACKWARD/ beside the executable.\n");
+  throw StartupStopped{};
+}
+
+// The size and FNV-1a 64-bit checksum of a file, as the generator computes
+// them; nil when it can be read through, else what is wrong.
+const char* file_checksum(const std::string& path, std::uint64_t* size, std::uint64_t* sum) {
+  std::FILE* f = std::fopen(path.c_str(), "rb");
+  if (f == nullptr) return errno == ENOENT ? "is missing" : "cannot be opened";
+  std::uint64_t h = 14695981039346656037u, n = 0;
+  for (int c = getc_unlocked(f); c != EOF; c = getc_unlocked(f)) {
+    h = (h ^ static_cast<unsigned char>(c)) * 1099511628211u;
+    ++n;
+  }
+  const bool ok = std::ferror(f) == 0;
+  std::fclose(f);
+  *size = n;
+  *sum = h;
+  return ok ? nullptr : "cannot be read";
+}
+
+std::uint64_t fnv1a(const std::string& bytes) {
+  std::uint64_t h = 14695981039346656037u;
+  for (const char c : bytes) h = (h ^ static_cast<unsigned char>(c)) * 1099511628211u;
+  return h;
+}
+
+// The next word of `line` from *pos (blanks skipped).
+std::string next_word(const std::string& line, std::size_t* pos) {
+  const std::size_t from = line.find_first_not_of(' ', *pos);
+  if (from == std::string::npos) return {};
+  const std::size_t to = line.find(' ', from);
+  *pos = to == std::string::npos ? line.size() : to;
+  return line.substr(from, *pos - from);
+}
+
+// The unsigned number of `text` in base 10 or 16 (digits only, 1 .. 20 of
+// them); false when it is none.
+bool parse_unsigned(const std::string& text, int base, std::uint64_t* v) {
+  if (text.empty() || text.size() > 20) return false;
+  std::uint64_t r = 0;
+  for (const char c : text) {
+    int d = -1;
+    if (c >= '0' && c <= '9') d = c - '0';
+    if (base == 16 && c >= 'a' && c <= 'f') d = c - 'a' + 10;
+    if (d < 0) return false;
+    r = r * static_cast<std::uint64_t>(base) + static_cast<std::uint64_t>(d);
+  }
+  *v = r;
+  return true;
+}
+
+struct listed_file {
+  std::string name;
+  std::uint64_t size = 0, sum = 0;
+};
+
+// The list "checksums": a line "name size checksum" per file, then "end"
+// and the checksum of the lines before it. Stops start-up when it is
+// missing or does not check itself.
+std::vector<listed_file> read_checksum_list() {
+  std::FILE* f = std::fopen((data_dir + "checksums").c_str(), "rb");
+  if (f == nullptr) stop_start_up("checksums", errno == ENOENT ? "is missing" : "cannot be opened");
+  std::string text;
+  for (int c = std::getc(f); c != EOF; c = std::getc(f)) text.push_back(static_cast<char>(c));
+  const bool read_through = std::ferror(f) == 0;
+  std::fclose(f);
+  if (!read_through) stop_start_up("checksums", "cannot be read");
+  std::vector<listed_file> files;
+  std::size_t line_start = 0;
+  while (line_start < text.size()) {
+    const std::size_t line_end = text.find('\n', line_start);
+    if (line_end == std::string::npos) break;
+    const std::string line = text.substr(line_start, line_end - line_start);
+    std::size_t pos = 0;
+    listed_file e;
+    e.name = next_word(line, &pos);
+    const std::string size = next_word(line, &pos), sum = next_word(line, &pos);
+    if (e.name == "end" && size.size() == 16 && sum.empty()) {
+      std::uint64_t whole = 0;
+      if (parse_unsigned(size, 16, &whole) && whole == fnv1a(text.substr(0, line_start)) &&
+          line_end + 1 == text.size())
+        return files;
+      break;
+    }
+    if (!parse_unsigned(size, 10, &e.size) || sum.size() != 16 || !parse_unsigned(sum, 16, &e.sum) ||
+        !next_word(line, &pos).empty())
+      break;
+    files.push_back(e);
+    line_start = line_end + 1;
+  }
+  stop_start_up("checksums", "is damaged");
+}
+
+// Every data file is present and is what the build wrote: its size and
+// checksum agree with "checksums".
+void check_data_files() {
+  const std::vector<listed_file> files = read_checksum_list();
+  for (const char* file : data_file_names) {
+    const auto it = std::find_if(files.begin(), files.end(),
+                                 [file](const listed_file& l) { return l.name == file; });
+    if (it == files.end()) stop_start_up("checksums", std::string("lists no ") + file);
+    std::uint64_t size = 0, sum = 0;
+    if (const char* fault = file_checksum(data_dir + file, &size, &sum)) stop_start_up(file, fault);
+    if (size != it->size)
+      stop_start_up(file, "is damaged: " + std::to_string(size) + " bytes where the build wrote " +
+                              std::to_string(it->size));
+    if (sum != it->sum) stop_start_up(file, "is damaged: its checksum does not match");
+  }
+}
 
 // "pow228" and "pprods" are read by both halves of the start-up; "f256d"
 // and "f2t16d" stay open for the whole run.
@@ -65,10 +194,7 @@ void read_pow228_tables(DataReader& in) {
     std::int64_t width = 1;
     for (int r = 1; r <= 3 * n / 2; ++r) {
       ++k;
-      if (k > binom_entries) {
-        tavrin_error(" k > 1900.  bad binomial data in pow228", false);
-        return;
-      }
+      if (k > binom_entries) stop_start_up("pow228", "is damaged: more than 1900 binomials");
       std::int64_t first = in.li();
       if (first < 0) {
         ++width;
@@ -134,85 +260,72 @@ void read_message_texts(DataReader& in) {
   }
 }
 
-// "Qerrs", after the messages: numbuiltins, then the name pairs of entries
-// 0 .. numbuiltins (at most 110 pairs; a name longer than 10 characters
-// keeps its first 10). Rows past the last one read hold "b" and the empty
-// name; numbuiltins is kept within -1 .. 109.
+// "Qerrs", after the messages: numbuiltins (54 .. 109), then the name pairs
+// of entries 0 .. numbuiltins in strictly ascending order of their first
+// names (the lookup bisects); rows past the last hold "b" and the empty
+// name. Anything else stops start-up.
 void read_builtin_names(DataReader& in) {
   for (auto& row : builtin) {
     std::strcpy(row[0], "b");
     row[1][0] = '\0';
   }
-  if (!in.is_open()) {
-    numbuiltins = -1;
-    return;
-  }
   const std::int64_t count = in.ld();
   if (!in.ok() || count > builtin_slots - 1 || count < 54)
-    tavrin_error("number builtins is wrong.", false);
-  numbuiltins = !in.ok() ? -1 : static_cast<std::int32_t>(std::clamp<std::int64_t>(count, -1, builtin_slots - 1));
+    stop_start_up("Qerrs", "is damaged: the number of built-ins is wrong");
+  numbuiltins = static_cast<std::int32_t>(count);
   std::string name;
   for (std::int32_t i = 0; i <= numbuiltins; ++i) {
     for (int k = 0; k < 2; ++k) {
-      if (!in.word(name)) {
-        numbuiltins = i - 1;  // a damaged table ends at its last whole entry
-        return;
-      }
-      std::strncpy(builtin[i][k], name.c_str(), sizeof(nametype) - 1);
-      builtin[i][k][sizeof(nametype) - 1] = '\0';
+      if (!in.word(name) || name.size() >= sizeof(nametype))
+        stop_start_up("Qerrs", "is damaged: its table of built-ins ends early");
+      std::strcpy(builtin[i][k], name.c_str());
     }
+    if (i > 0 && std::strcmp(builtin[i - 1][0], builtin[i][0]) >= 0)
+      stop_start_up("Qerrs", "is damaged: its built-ins are out of order");
   }
 }
 
 }  // namespace
 
 void subinitialize(const std::string& includepath) {
+  data_dir = includepath;
+  check_data_files();
   set_first_defaults();
   make_char_table_and_duparr();
   open_chdat(includepath);
-  if (qerrs_in.open(includepath + "Qerrs")) {
-    read_message_texts(qerrs_in);
-  } else {
-    tavrin_error("can't find Qerrs", false);
-    for (auto& text : erp) text[0] = '\0';
-  }
+  if (!chdat_readable()) stop_start_up("chdat", "cannot be opened");
+  if (!qerrs_in.open(includepath + "Qerrs")) stop_start_up("Qerrs", "cannot be opened");
+  read_message_texts(qerrs_in);
+  if (!qerrs_in.ok()) stop_start_up("Qerrs", "is damaged: its messages end early");
   make_rings_and_tables();
 
-  if (pow228_in.open(includepath + "pow228")) {
-    read_pow228_tables(pow228_in);
-  } else {
-    tavrin_error("can't find pow228.", false);
-  }
+  if (!pow228_in.open(includepath + "pow228")) stop_start_up("pow228", "cannot be opened");
+  read_pow228_tables(pow228_in);
+  if (!pow228_in.ok()) stop_start_up("pow228", "is damaged");
   read_builtin_names(qerrs_in);
   qerrs_in.close();
   prefill_limbs_and_arrstash();
 
   DataReader primelist, bprimes, lrgpmes;
-  if (!pprods_in.open(includepath + "pprods")) tavrin_error("can't find pprods", false);
-  if (!primelist.open(includepath + "primelist")) tavrin_error("can't find primelist", false);
-  if (!bprimes.open(includepath + "bprimes")) tavrin_error("can't find bprimes", false);
+  if (!pprods_in.open(includepath + "pprods")) stop_start_up("pprods", "cannot be opened");
+  if (!primelist.open(includepath + "primelist")) stop_start_up("primelist", "cannot be opened");
+  if (!bprimes.open(includepath + "bprimes")) stop_start_up("bprimes", "cannot be opened");
   close_file(f256d_file);
   close_file(f2t16d_file);
   f256d_file = std::fopen((includepath + "f256d").c_str(), "r");
-  if (f256d_file == nullptr) tavrin_error("can't find f256d", false);
+  if (f256d_file == nullptr) stop_start_up("f256d", "cannot be opened");
   f2t16d_file = std::fopen((includepath + "f2t16d").c_str(), "r");
-  if (f2t16d_file == nullptr) tavrin_error("can't find f2t16d", false);
-  if (!lrgpmes.open(includepath + "lrgpmes")) tavrin_error("can't find lrgpmes", false);
+  if (f2t16d_file == nullptr) stop_start_up("f2t16d", "cannot be opened");
+  if (!lrgpmes.open(includepath + "lrgpmes")) stop_start_up("lrgpmes", "cannot be opened");
 
-  if (primelist.is_open()) {
-    read_table(primelist, small_prime, &DataReader::hd);
-    read_table(primelist, med_prime, &DataReader::word);
-    if (med_prime[2466] != 42349) tavrin_error("primelist file is damaged, medium.", false);
-    if (small_prime[1229] == 0) tavrin_error("primelist file is damaged, small.", false);
-  }
-  if (bprimes.is_open()) {
-    read_table(bprimes, big_prime, &DataReader::word);
-    if (big_prime[1516] != 65521) tavrin_error("bprimes file is damaged.", false);
-  }
-  if (lrgpmes.is_open()) {
-    read_table(lrgpmes, lrgpme, &DataReader::word);
-    if (lrgpme[2000] != 2147483629) tavrin_error("lrgpmes file is damaged.", false);
-  }
+  read_table(primelist, small_prime, &DataReader::hd);
+  read_table(primelist, med_prime, &DataReader::word);
+  if (!primelist.ok() || med_prime[2466] != 42349 || small_prime[1229] != 9973)
+    stop_start_up("primelist", "is damaged");
+  read_table(bprimes, big_prime, &DataReader::word);
+  if (!bprimes.ok() || big_prime[1516] != 65521) stop_start_up("bprimes", "is damaged");
+  read_table(lrgpmes, lrgpme, &DataReader::word);
+  if (!lrgpmes.ok() || lrgpme[2000] != 2147483629) stop_start_up("lrgpmes", "is damaged");
   make_sort_tables();
 }
 
@@ -225,29 +338,24 @@ void initialize(const std::string& includepath) {
     if (prime[i] == nullptr) newimag(&prime[i]);
     set_table_word(nullptr, prime[i], i <= 5 ? builtin_primes[i - 1] : 0);
   }
-  if (pprods_in.is_open()) {
-    for (int i = 6; i <= prime_count; ++i) set_table_word(&pprods_in, prime[i], pprods_in.word());
-    if (prime[prime_count]->lint != 48869) {
-      tavrinerror("error in pprods, last prime.\n");
-      std::printf("%d %c %d\n", prime[prime_count]->lint, ' ', 48869);
-    }
-    compute_invs_prod();
-    std::int64_t count = 0;
-    for (number& p : num_prod) {
-      count = pprods_in.ld();
-      read_limbs(pprods_in, count, limb_base, p, nullptr, true);
-    }
-    if (count != 332) tavrinerror("error in pprods, last num_prod.\n");
+  for (int i = 6; i <= prime_count; ++i) set_table_word(&pprods_in, prime[i], pprods_in.word());
+  if (!pprods_in.ok() || prime[prime_count]->lint != 48869)
+    stop_start_up("pprods", "is damaged: its last prime is not 48869");
+  compute_invs_prod();
+  std::int64_t count = 0;
+  for (number& p : num_prod) {
+    count = pprods_in.ld();
+    read_limbs(pprods_in, count, limb_base, p, nullptr, true);
   }
+  if (!pprods_in.ok() || count != 332) stop_start_up("pprods", "is damaged");
 
-  if (pow228_in.is_open()) {
-    for (int k = 1; k <= 80; ++k) {
-      const std::int32_t v = pow228_in.word();
-      if (binom[k] == nullptr) continue;
-      binom[k]->lint = v;
-      binom[k]->flote = v;
-    }
+  for (int k = 1; k <= 80; ++k) {
+    const std::int32_t v = pow228_in.word();
+    if (binom[k] == nullptr) continue;
+    binom[k]->lint = v;
+    binom[k]->flote = v;
   }
+  if (!pow228_in.ok()) stop_start_up("pow228", "is damaged");
   pow228_in.close();
   pprods_in.close();
   prefill_poly_nodes();
@@ -258,6 +366,7 @@ void initialize(const std::string& includepath) {
   pol[0][0]->ncoef->lint = 1;
   pol[0][0]->ncoef->flote = 1;
   read_char_poly_rows(1, 11);
+  if (!chdat_readable()) stop_start_up("chdat", "is damaged");
 
   allocate_work_areas();
   for (int i = 0; i <= 150; ++i) global_list[i] = small_prime[8 + i];

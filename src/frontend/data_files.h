@@ -22,12 +22,14 @@
 //                built-in table (builtins.h).
 //   "chdat":     the Lagrange basis polynomials of the characteristic
 //                polynomial (chdat.h); stays open for the whole run.
-// A file that cannot be opened prints "*** Tavrin error. can't find ..." and
-// start-up goes on without it (its tables stay empty: no message texts, no
-// built-ins, empty rows of pol); a sentinel that fails prints its "damaged"
-// message and start-up goes on with what was read. A value that cannot be
-// read, or a limb out of range, ends the reading of that file (what follows
-// stays 0), so the sentinels report it.
+//   "checksums": one line per file above, its name, its size in bytes and
+//                its FNV-1a 64-bit checksum (hexadecimal), written by the
+//                generator of data/.
+// Every file is checked before it is read (present, readable, of the size
+// and checksum listed), and while it is read (counts, ranges, the last
+// prime of each table, the order of the built-ins). A file that fails
+// stops start-up: standard error names it, says what is wrong and how to
+// rebuild the data files, and StartupStopped (core/jumps.h) is thrown.
 #pragma once
 
 #include <string>

@@ -3,50 +3,45 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <memory>
 
 namespace tavrin {
 
 namespace {
 
-// Copies src into dst (exec_path_bytes bytes), cut to fit.
-void copy_bounded(char* dst, const char* src) {
-  const std::size_t len = std::strlen(src);
-  const std::size_t n = len < exec_path_bytes - 1 ? len : exec_path_bytes - 1;
-  std::memmove(dst, src, n);
-  dst[n] = '\0';
+// The current directory, however long; empty when it cannot be read.
+std::string current_directory() {
+  std::unique_ptr<char, decltype(&std::free)> cwd(getcwd(nullptr, 0), &std::free);
+  return cwd ? std::string(cwd.get()) : std::string();
 }
 
-// Joins buf to the current directory and replaces it by its real path.
-std::int32_t make_absolute(char* buf) {
-  char cwd[exec_path_bytes];
-  if (getcwd(cwd, sizeof cwd) == nullptr) {
-    buf[0] = '\0';
+// Joins *buf to the current directory and replaces it by its real path.
+std::int32_t make_absolute(std::string* buf) {
+  const std::string cwd = current_directory();
+  if (cwd.empty()) {
+    buf->clear();
     return -1;
   }
-  char joined[2 * exec_path_bytes + 2];
-  std::snprintf(joined, sizeof joined, "%s/%s", cwd, buf);
-  char real[PATH_MAX];
-  if (realpath(joined, real) == nullptr) {
-    copy_bounded(buf, joined);
+  const std::string joined = cwd + "/" + *buf;
+  std::unique_ptr<char, decltype(&std::free)> real(realpath(joined.c_str(), nullptr), &std::free);
+  if (!real) {
+    *buf = joined;
     return 1;
   }
-  copy_bounded(buf, real);
+  *buf = real.get();
   return 2;
 }
 
 }  // namespace
 
-const char* getPathElement(const char* path, char* buf) {
+const char* getPathElement(const char* path, std::string* element) {
   const char* colon = std::strchr(path, ':');
   const std::size_t len = colon ? static_cast<std::size_t>(colon - path) : std::strlen(path);
-  const std::size_t n = len < exec_path_bytes - 1 ? len : exec_path_bytes - 1;
-  std::memcpy(buf, path, n);
-  buf[n] = '\0';
+  element->assign(path, len);
   return colon ? colon + 1 : nullptr;
 }
 
@@ -56,61 +51,61 @@ std::int32_t get_file_mode(const char* path) {
   return static_cast<std::int32_t>(st.st_mode);
 }
 
-std::int32_t GetExecName(const char* argv0, char* buf) {
-  buf[0] = '\0';
+std::int32_t GetExecName(const char* argv0, std::string* buf) {
+  buf->clear();
   if (argv0 == nullptr || argv0[0] == '\0') return -1;
   if (argv0[0] == '/') {
-    copy_bounded(buf, argv0);
+    *buf = argv0;
     return 0;
   }
   if (std::strncmp(argv0, "./", 2) == 0) {
-    copy_bounded(buf, argv0 + 2);
+    *buf = argv0 + 2;
     return make_absolute(buf);
   }
-  if (std::strncmp(argv0, "../", 3) == 0 || std::strchr(argv0, '/') != nullptr) {
-    copy_bounded(buf, argv0);
+  if (std::strchr(argv0, '/') != nullptr) {  // "../x" and "dir/x" alike
+    *buf = argv0;
     return make_absolute(buf);
   }
   const char* path = std::getenv("PATH");
-  char element[exec_path_bytes];
+  std::string element;
   while (path != nullptr) {
-    path = getPathElement(path, element);
-    if (element[0] == '\0') continue;
-    char candidate[2 * exec_path_bytes + 2];
-    std::snprintf(candidate, sizeof candidate, "%s/%s", element, argv0);
-    if (access(candidate, X_OK) != 0) continue;
-    const std::int32_t mode = get_file_mode(candidate);
+    path = getPathElement(path, &element);
+    if (element.empty()) continue;
+    const std::string candidate = element + "/" + argv0;
+    if (access(candidate.c_str(), X_OK) != 0) continue;
+    const std::int32_t mode = get_file_mode(candidate.c_str());
     if (mode != -1 && S_ISDIR(static_cast<mode_t>(mode))) continue;
-    copy_bounded(buf, candidate);
-    if (buf[0] == '/') return 0;
+    *buf = candidate;
+    if ((*buf)[0] == '/') return 0;
     return make_absolute(buf);
   }
-  buf[0] = '\0';
+  buf->clear();
   return -1;
 }
 
-void resolve_symlink(char* fullpath) {
-  char target[exec_path_bytes];
-  const ssize_t n = readlink(fullpath, target, sizeof target - 1);
-  if (n <= 0) return;
-  target[n] = '\0';
-  char* slash = std::strrchr(fullpath, '/');
-  if (target[0] == '/' || slash == nullptr) {
-    copy_bounded(fullpath, target);
+void resolve_symlink(std::string* fullpath) {
+  std::string target(256, '\0');
+  for (;;) {
+    const ssize_t n = readlink(fullpath->c_str(), target.data(), target.size());
+    if (n <= 0) return;
+    if (static_cast<std::size_t>(n) < target.size()) {
+      target.resize(static_cast<std::size_t>(n));
+      break;
+    }
+    target.resize(2 * target.size());  // the link may have been cut: try again
+  }
+  const std::size_t slash = fullpath->rfind('/');
+  if (target[0] == '/' || slash == std::string::npos) {
+    *fullpath = target;
     return;
   }
-  const std::size_t dir_len = static_cast<std::size_t>(slash - fullpath) + 1;
-  const std::size_t room = exec_path_bytes - 1 - dir_len;
-  const std::size_t len = std::strlen(target) < room ? std::strlen(target) : room;
-  std::memcpy(fullpath + dir_len, target, len);
-  fullpath[dir_len + len] = '\0';
+  fullpath->replace(slash + 1, std::string::npos, target);
 }
 
 std::string data_directory(const char* argv0) {
-  char buf[exec_path_bytes];
-  GetExecName(argv0, buf);
-  resolve_symlink(buf);
-  std::string path(buf);
+  std::string path;
+  GetExecName(argv0, &path);
+  resolve_symlink(&path);
   const std::size_t slash = path.rfind('/');
   if (slash == std::string::npos) return "./BACKWARD/";
   return path.substr(0, slash + 1) + "BACKWARD/";

@@ -3,11 +3,13 @@
 #include <cstring>
 #include <vector>
 
-#include "arrays/array_display.h"
 #include "core/globals.h"
 #include "core/mode_guard.h"
 #include "core/thresholds.h"
+#include "arrays/array_display.h"
 #include "frontend/modding_out.h"
+#include "numbers/freelists.h"
+#include "poly/poly_images.h"
 #include "poly/poly_repr.h"
 #include "toplevel/display.h"
 #include "toplevel/language_services.h"
@@ -227,10 +229,24 @@ void save_levels(std::FILE* outt) {
     }
     std::fprintf(outt, "\n &(P = ");
     {
+      // In modular arithmetic the relation holds residues (a relation set
+      // there has no integers at all): a copy lifted to integers is written.
+      struct lifted_copy {
+        poly p = nullptr;
+        ~lifted_copy() {
+          BigModeGuard limbs;
+          free_poly(&p);
+        }
+      } lifted;
+      poly written = relation_of(q);
+      if (lintmode && !flotemode) {
+        poly_assign(written, &lifted.p);
+        poly_change_from_mod(lifted.p);
+        written = lifted.p;
+      }
       BigModeGuard rational;
       std::int32_t length = 0, lines = 0;
-      poly_display(outt, false, false, relation_of(q), &length, &semicolon, q, false, true,
-                   &lines);
+      poly_display(outt, false, false, written, &length, &semicolon, q, false, true, &lines);
     }
     if (q->field) {
       std::fprintf(outt, ", 1");

@@ -35,6 +35,8 @@ std::int32_t second_aux_num = 0;
 
 namespace {
 
+constexpr std::int32_t most_relation_degree = 1073741824;  // 2e - 2 below 2^31
+
 constexpr std::int32_t aux_table_size = 4583;
 constexpr std::int32_t largest_aux_prime = 65521;
 constexpr std::int32_t many_terms = 200;
@@ -384,10 +386,7 @@ void cancel_mod_out(set_mod_out_EnvRec& env) {
   if (q->p == nullptr) {
     std::printf(" *** Warning. Wasn't modding out on %s.\n", q->let.name);
   } else {
-    free_poly(&q->p);
-    free_poly(&q->alt);
-    free_poly(&q->roots);
-    free_poly(&q->multdata);
+    free_relations(q);
     q->field = false;
     free_gcd_data(q);
     if (shows(env)) std::printf(" No longer modding out polynomial variable %s.\n", q->let.name);
@@ -456,6 +455,8 @@ void get_data(set_mod_out_EnvRec& env) {
   env.expon = level_list->exp;
   if (!poly_eq_1(level_list->pcoef)) error(modulus_not_monic_error, &token);
   if (env.expon < 2 && !env.cancelling) error(relation_must_have_degree_least_2_error, &token);
+  // The reduction table runs up to t^(2e - 2), an exponent that must fit.
+  if (env.expon > most_relation_degree) abandon(exponent_overflow_error, &token);
   if (is_tok(",")) {
     if (env.cancelling) error(comma_not_allowed_when_cancelling_error, &token);
     scanner(env.inf, &token, env.flag);
@@ -582,6 +583,15 @@ void describe(set_mod_out_EnvRec& env) {
 
 void reduce_cell(quolyptr cell, set_mod_out_EnvRec& env) {
   if (*cell == nullptr) return;
+  if ((*cell)->journalled) {
+    // A value that kept its exact form for a return to rational arithmetic:
+    // no such return follows a modding out in modular mode, so it goes on
+    // as its residues alone, and the reduction works on those.
+    quoly residues = nullptr;
+    quoly_assign(*cell, &residues);
+    free_quoly(cell);
+    *cell = residues;
+  }
   mod_out_quoly(cell, &env.r, &env.alter, &env.muldata, env.n, env.expon, env.q);
 }
 
@@ -818,12 +828,7 @@ void set_mod_out(textptr inf, nameptr* flag, bool imperative, bool highest) {
   }
   flags.keep();
   polypt q = env.q;
-  if (env.replacing) {
-    free_poly(&q->alt);
-    free_poly(&q->roots);
-    free_poly(&q->multdata);
-    free_poly(&q->p);
-  }
+  if (env.replacing) free_relations(q);
   if (shows(env)) describe(env);
 
   pseudo_polynames = polynames;

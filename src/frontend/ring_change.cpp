@@ -153,6 +153,21 @@ void lift_residue_only(quoly* cell) {
   if (residue_only) quoly_change_from_mod(v);
 }
 
+void journal_sparse(arrptr ap);
+
+// A value that a change into modular arithmetic with a name list left out
+// is converted with journal entries: it reads as its residues in the
+// modular ring (a value of the rational ring would read as garbage there)
+// and every return to rational arithmetic, which replays the journal, gives
+// it back exactly, as if it had never been converted.
+void journal_left_out(quoly* cell) {
+  quoly v = *cell;
+  if (v == nullptr || v->journalled) return;
+  const bool residue_only = v->numb ? v->ncoef->size == 0
+                                    : has_residue_only(v->numer) || has_residue_only(v->denom);
+  if (!residue_only) quoly_change_to_mod(cell);
+}
+
 void for_each_variable(void (*f)(quoly*)) {
   for (varptr v : sca_store)
     for (; v != nullptr; v = v->next) f(&v->val);
@@ -208,6 +223,40 @@ bool already_queued(sparseptr first) {
   return false;
 }
 
+// ---- The journal of unlinked sparse entries ------------------------------------------
+
+// The live array named `name` with the creation stamp `time` (an alias of a
+// parameter never matches: its stamp is negative), nil when it is gone.
+arrptr array_by_stamp(const tokentipe& name, std::int32_t time) {
+  for (arrptr a = arr_store[hash(name.name, arr_buckets)]; a != nullptr; a = a->next)
+    if (a->time == time && std::strcmp(a->name.name, name.name) == 0) return a;
+  return nullptr;
+}
+
+// The entry and its value are freed (a journalled value is given back its
+// exact form first, by free_quoly).
+void drop_entry(colm_ptr e) {
+  free_quoly(&e->val);
+  free_colm_list(e, e);
+}
+
+// Links entry e back into row `row` of ap at its column; an entry that the
+// row has meanwhile gained at that column stays, and e goes.
+void relink_entry(arrptr ap, std::int32_t row, colm_ptr e) {
+  colm_ptr* link = row <= ap->rows ? row_head(ap->spar, row) : nullptr;
+  if (link == nullptr) {
+    drop_entry(e);
+    return;
+  }
+  while (*link != nullptr && (*link)->coord < e->coord) link = &(*link)->next;
+  if (*link != nullptr && (*link)->coord == e->coord) {
+    drop_entry(e);
+    return;
+  }
+  e->next = *link;
+  *link = e;
+}
+
 // Whether this change has nothing (more) to do for the sparse store
 // `first`: it is in the ring already, or queued or journalled by an
 // earlier entry of this change (arrays bound to one another share a store).
@@ -233,9 +282,24 @@ void queue_sparse(arrptr ap) {
   current->sparse_done.push_back(ap->spar);
 }
 
+// The entries of a sparse array that hold residues only (made while the
+// ring was modular), lifted as lift_residue_only lifts a cell.
+void lift_sparse_residue_only(arrptr ap) {
+  if (ap->spar == nullptr) return;
+  for_each_entry(ap, [](colm_ptr e) { lift_residue_only(&e->val); });
+}
+
 void lift_sparse(arrptr ap) {
-  if (ap->spar == nullptr || ap->spar->modmode == modularmode) return;
-  for_each_entry(ap, [](colm_ptr e) { lift(&e->val); });
+  if (ap->spar == nullptr) return;
+  if (ap->spar->modmode == modularmode) {  // left out of the change: entries made since
+    lift_sparse_residue_only(ap);
+    return;
+  }
+  // A journalled entry (starred, or left out of a listed change) has its
+  // exact value back from the journal: lifting its residue would lose it.
+  for_each_entry(ap, [](colm_ptr e) {
+    if (e->val == nullptr || !e->val->journalled) lift(&e->val);
+  });
   ap->spar->modmode = modularmode;
 }
 
@@ -251,12 +315,11 @@ void for_each_sparse_array(void (*f)(arrptr)) {
 }
 
 // After a return to the rational ring by a name list: the entries of a
-// sparse array still in modular form that hold residues only (converted
-// for good and not named on the return) are lifted, the others have had
-// their exact values replayed from the journal; either way the array is
-// now of the rational ring.
+// sparse array that hold residues only (converted for good and not named on
+// the return, or made while the ring was modular, in a named array too) are
+// lifted, the others have had their exact values replayed from the journal;
+// either way the array is now of the rational ring.
 void settle_sparse_after_list(arrptr ap) {
-  if (ap->spar->modmode == modularmode) return;
   for_each_entry(ap, [](colm_ptr e) { lift_residue_only(&e->val); });
   ap->spar->modmode = modularmode;
 }
@@ -432,6 +495,11 @@ void convert_stored_values(change_prec_EnvRec* env, nameptr np) {
     return;
   }
   if (env->wasmodular) {
+    // The journalled values (starred, or left out of a listed change) get
+    // their exact old values back before the rest is lifted: lifting one
+    // first would keep its residue for good.
+    restore_from_mod(&masterfix);
+    restore_sparsefix();
     for_each_variable(lift_residue_only);
     for_each_dense_cell(lift_residue_only);
     for_each_system_cell(lift);
@@ -485,6 +553,16 @@ void enter_modular(textptr inf, quolyptr num, nameptr* flag, std::int32_t val2, 
       free_results(num);
     }
     commit(scope.conv());
+    if (np != nullptr) {
+      for_each_variable(journal_left_out);
+      for_each_dense_cell(journal_left_out);
+      // The change has committed: these stores are marked modular here.
+      for_each_user_sparse_array([](arrptr a) {
+        if (sparse_settled(a->spar)) return;
+        journal_sparse(a);
+        a->spar->modmode = modularmode;
+      });
+    }
   }
   set_word_modulus(m, prime);
   modularmode = true;
@@ -610,8 +688,9 @@ void journal_sparse(arrptr ap) {
       quoly_change_to_mod(&e->val);
       probe();
       if (vanished(e->val)) {
-        sparse_fix = new sparse_fixdata{link, e, sparse_fix};
         *link = e->next;
+        e->next = nullptr;
+        sparse_fix = new sparse_fixdata{ap->name, ap->time, r, e, sparse_fix};
       } else {
         link = &e->next;
       }
@@ -757,10 +836,12 @@ void quoly_change_num(quolyptr q) {
 void change_polydata(change_prec_EnvRec* env) {
   if (!env->wasmodular) {
     for (polypt r = polynames; r != nullptr; r = r->next) {
+      const fixptr before = masterfix;  // the records become the variable's
       poly_change_to_mod(&r->p, false);
       poly_change_to_mod(&r->alt, false);
       if (r->alt != nullptr && r->p == nullptr) poly_set(0, &r->p);
       for (poly t = r->multdata; t != nullptr; t = t->next) poly_change_to_mod(&t->pcoef, false);
+      claim_journal_records(r, before);
     }
   }
   if (need_to_set_char_poly) return;
@@ -803,6 +884,22 @@ void change_local(nameptr np, change_prec_EnvRec* outer) {
   } else {
     for_each_system_cell(queue_converted);
     if (sparse_syst) queue_sparse(syst);
+  }
+}
+
+sparse_fixer sparse_fix = nullptr;
+
+void restore_sparsefix() {
+  while (sparse_fix != nullptr) {
+    sparse_fixer f = sparse_fix;
+    sparse_fix = f->next;
+    const arrptr ap = array_by_stamp(f->array, f->time);
+    if (ap != nullptr && ap->spar != nullptr) {
+      relink_entry(ap, f->row, f->node);
+    } else {
+      drop_entry(f->node);
+    }
+    delete f;
   }
 }
 

@@ -11,7 +11,9 @@
 //
 // A name list (the tokens after ":" up to ")") restricts the conversion to
 // the named data; an entry marked "*" is journalled so that the return
-// gives its exact old value back, "**" journals everything.
+// gives its exact old value back, "**" journals everything. The values the
+// list leaves out are journalled too: they read as their residues while the
+// ring is modular, and every return gives them back exactly.
 //
 // A change is all or nothing: an error raised while converting (other than
 // the reports that end a name list) leaves the old ring and every stored
@@ -24,6 +26,16 @@
 #include "toplevel/scanner.h"
 
 namespace tavrin {
+
+// The journal of the sparse entries that a journalled conversion unlinked
+// because they vanished modulo the prime, newest first (records from new).
+extern sparse_fixer sparse_fix;
+
+// Links every entry of sparse_fix back into its array, found by name and
+// creation stamp, at its row and column; an entry whose array is gone, or
+// whose place the array has meanwhile filled, is freed instead. The records
+// are deleted; sparse_fix := nil.
+void restore_sparsefix();
 
 // What change_prec shares with the conversion steps.
 struct change_prec_EnvRec {

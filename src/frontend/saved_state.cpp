@@ -1,6 +1,7 @@
 #include "frontend/saved_state.h"
 
 #include <cstring>
+#include <string>
 #include <vector>
 
 #include "arrays/array_display.h"
@@ -16,6 +17,16 @@
 namespace tavrin {
 
 namespace {
+
+// text with each quote doubled, to stand inside a quoted string.
+std::string quoted_text(const char* text) {
+  std::string r;
+  for (const char* c = text; *c != '\0'; ++c) {
+    r += *c;
+    if (*c == '\'') r += '\'';
+  }
+  return r;
+}
 
 constexpr std::int32_t compact_number_size = 9;     // limbs of an entry written compactly
 constexpr std::int32_t compact_rational_size = 10;  // limbs of numerator plus denominator
@@ -33,7 +44,7 @@ void write_settings(std::FILE* f) {
     if (prompt[0] == '\r')
       std::fprintf(f, "&(M = ' ');\n");
     else
-      std::fprintf(f, "&(M = '%s');\n", prompt);
+      std::fprintf(f, "&(M = '%s');\n", quoted_text(prompt).c_str());
   }
   if (uglyprint) std::fprintf(f, "&(U = 1);\n");
   if (monomial_list) std::fprintf(f, "&(_l = 1);\n");
@@ -134,6 +145,7 @@ bool save(textptr inf, nameptr* flag) {
     return true;
   }
   write_state(outpuf);
+  check_output_file();
   if (uglyprint)
     std::printf(
         " Warning: You saved with ugly format! File is unreadable, except for the variables.\n");

@@ -5,8 +5,8 @@
 #include <cstring>
 #include <optional>
 
-#include "core/error_codes.h"
 #include "arrays/array_operands.h"
+#include "core/error_codes.h"
 #include "core/errors.h"
 #include "core/globals.h"
 #include "core/mode_guard.h"
@@ -307,8 +307,8 @@ void numeric_setting(char c, std::int32_t v, quolyptr n, const tokentipe& settin
 
 // ---- The string forms ------------------------------------------------------------------------
 
-// A quoted string: the characters up to the closing quote, then the token
-// after it.
+// A quoted string: the characters up to the closing quote (two quotes in a
+// row stand for one), then the token after it.
 std::string quoted_string(textptr inf, nameptr* flag) {
   std::string text;
   std::size_t read = 0;
@@ -319,7 +319,11 @@ std::string quoted_string(textptr inf, nameptr* flag) {
       error(bad_quoted_name_empty_text_ended_error, &token);
     read += std::strlen(token.name);
     if (read > string_limit) error(quoted_string_too_long_error, &token);
-    if (is_tok("'")) break;
+    if (is_tok("'")) {
+      if (!quote_follows(inf, flag)) break;
+      dumbscanner(inf, &token, flag, &endline);
+      ++read;
+    }
     text += token.name;
   }
   scanner(inf, &token, flag);

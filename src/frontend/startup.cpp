@@ -17,6 +17,7 @@
 #include "numbers/stash/stash.h"
 #include "numbers/work_arrays.h"
 #include "toplevel/chdat.h"
+#include "toplevel/output_file.h"
 #include "toplevel/scanner.h"
 #include "toplevel/state.h"
 
@@ -258,9 +259,12 @@ int tavrin_main(const char* argv0) {
       }
     }
   } catch (const QuitJump&) {
+    close_output_file_at_quit();
     std::printf("\n");
     std::printf(" bye\n");
     std::fflush(stdout);
+  } catch (const StartupStopped&) {
+    return 1;  // a data file is missing or damaged (reported)
   }
   return 0;
 }

@@ -196,7 +196,6 @@ void reference_argument(textptr inf, nameptr* flag, quolyptr value, quolyptr* ce
     new_arretrieve(inf, &name, flag, &qp, &shown.q, &t, &colpos);
     if (t != nullptr || qp == nullptr || *qp == nullptr) abandon(element_sparse_array_element_without_cell_error, &name);
     quoly_assign(*qp, value);
-    (*value)->arr_arg = false;
     *cell = qp;
     return;
   }
@@ -401,10 +400,10 @@ void funcdef(textptr inf, nameptr* flag) {
     abandon(open_paren_equals_expected_after_function_name_error, &token);
   }
   scan(inf, flag);
-  right_side(&f->rht, ".", inf, flag, &once_more, &realtok);
+  right_side(&f->rht, ".", inf, flag, &once_more, &realtok, f->name.name);
   if (*flag == nullptr && inf != nullptr && *inf != nullptr && (*inf)->at_eof() &&
       !is_name(&token, "."))
-    abandon(input_ended_inside_definition_body_error, &token);
+    abandon(input_ended_inside_unfinished_statement_definition_error, &f->name);
   const std::int32_t b = hash(f->name.name, func_buckets);
   f->name.address = static_cast<std::int16_t>(b);
   new_funcs = true;

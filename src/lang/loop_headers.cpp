@@ -48,9 +48,18 @@ std::int32_t obtain_int(textptr inf, nameptr* p, std::int32_t bad) {
     }
   }
   if (v.q == nullptr || !v.q->numb) abandon(bad, &token);
+  // A bound or step that does not fit one limb is refused in every mode
+  // (the loop variable holds one limb).
   imptr x = v.q->ncoef;
-  if (flotemode) return static_cast<std::int32_t>(std::llroundl(x->flote));
-  if (lintmode) return x->lint;
+  if (flotemode) {
+    const long double f = x->flote;
+    if (!(f > -one_limb_max - 0.5L && f < one_limb_max + 0.5L)) abandon(bad, &token);
+    return static_cast<std::int32_t>(std::llroundl(f));
+  }
+  if (lintmode) {
+    if (x->lint > one_limb_max || x->lint < -one_limb_max) abandon(bad, &token);
+    return x->lint;
+  }
   if (x->size == 0) return 0;
   if (x->size != 1) abandon(bad, &token);
   return x->head->value;

@@ -275,7 +275,7 @@ void call_sys_func(textptr inf, quolyptr n, nameptr* flag) {
   }
   in_sys_func = false;
   if (*flag == nullptr && inf != nullptr && *inf != nullptr && (*inf)->at_eof() && !tok_is(";"))
-    abandon(input_ended_inside_definition_body_error, &token);
+    abandon(input_ended_inside_unfinished_statement_definition_error, &token);
   --func_def_count;
   formptr list = state.list;
   state.list = nullptr;

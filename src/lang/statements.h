@@ -54,9 +54,11 @@ void basic_form(condexptr* q, comptr* comm, const char* endflag, textptr inf, na
                 bool* once_more, tokentipe* realtok);
 // Statements separated by ";" up to the word `stop` ("od", "elfi*" for
 // "else" or "fi", "fi", ".", or a closing bracket) into the list *q (at
-// least one entry). The end word stays current. Errors 35, 38, 132.
+// least one entry). The end word stays current. Errors 35, 38, 132; the end
+// of the input before `stop` is error 103 with the word `opener` (what was
+// left open: "while", "if", a function's name, ...).
 void right_side(formptr* q, const char* stop, textptr inf, nameptr* flag, bool* once_more,
-                tokentipe* realtok);
+                tokentipe* realtok, const char* opener);
 
 // ---- Conditions ----------------------------------------------------------------------
 // The condition whose first token is current; every operand is evaluated.
@@ -82,6 +84,8 @@ void adjust(varptr r, std::int32_t i);
 // := next * sign. Returns next, formed in 64 bits.
 std::int32_t next_loop_round(const tokentipe& name, std::int32_t init, std::int32_t step,
                              std::int32_t stop, numptr** np, std::int32_t sign);
+// The floating-point twin of insert_var for an integer.
+void iinsert(tokentipe* x, std::int32_t num, varptr* q);
 
 // ---- Sums and products ---------------------------------------------------------------
 // After the alias of a sum or product: *p := its token list, "<" first. At

@@ -58,7 +58,7 @@ void pass_over(textptr inf, nameptr* p, const char* mate) {
     semicount = 0;
   }
   if (*p == nullptr && inf != nullptr && *inf != nullptr && (*inf)->at_eof() && !tok_is(mate))
-    abandon(input_ended_inside_definition_body_error, &token);
+    abandon(input_ended_inside_unfinished_statement_definition_error, &token);
 }
 
 }  // namespace

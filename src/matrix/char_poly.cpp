@@ -76,9 +76,10 @@ quoly leading_part(std::int32_t r, quoly y, quoly t) {
   return p;
 }
 
-// The basis polynomials: the table for m <= 37 (read once a variable exists).
+// The basis polynomials: the table for m <= 37 (read once a variable exists;
+// an entry the table lacks is computed).
 void table_basis(std::int32_t m, std::int32_t i, quolyptr w) {
-  if (m > pol_rows - 1) {
+  if (m > pol_rows - 1 || pol[m][i] == nullptr) {
     compute_char_poly(m, i, w);
     return;
   }
@@ -139,7 +140,7 @@ void residue_value(const std::vector<std::int64_t>& c, quolyptr w) {
 void modular_basis(std::int32_t m, std::int32_t i, quolyptr w) {
   const std::int64_t p = modulus;
   std::vector<std::int64_t> c;
-  if (m <= pol_rows - 1) {
+  if (m <= pol_rows - 1 && pol[m][i] != nullptr) {
     const quoly v = pol[m][i];
     if (v->numb) {
       c.push_back(limb_residue(v->ncoef));

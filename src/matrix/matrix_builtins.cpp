@@ -16,6 +16,7 @@
 #include "matrix/matrix_expr_impl.h"
 #include "matrix/matrix_expressions.h"
 #include "matrix/normal_forms.h"
+#include "matrix/operand_keeper.h"
 #include "matrix/sparse_copy.h"
 #include "numbers/freelists.h"
 #include "numbers/mod_journal.h"
@@ -29,6 +30,23 @@ MatrixEngines matrix_engines{colreduce,   intcolred,   intnormal,     normalize,
                              sparse_rowreduce, fract_free_lu, minors, new_pseudo, sparse_chpoly};
 
 namespace {
+
+// The built-ins that change their array operand in place.
+bool changes_operand(std::int32_t index) {
+  switch (index) {
+    case bi::Colreduce: case bi::FFLU: case bi::FFLUC: case bi::Hermite: case bi::MSmith: case bi::Normalize: case bi::Pseudet:
+    case bi::Redrowech: case bi::Reverse: case bi::Rowreduce: case bi::STrans: case bi::Smith: case bi::Sort: case bi::Synth:
+      return true;
+    default:
+      return false;
+  }
+}
+
+// The operand just read is one the built-in may change: its copy is kept
+// until the built-in returns.
+void keep_operand(builtin_func1_EnvRec* env, arrptr q) {
+  if (env->keeper != nullptr) env->keeper->keep(q);
+}
 
 void next(builtin_func1_EnvRec* env) { scanner(env->inf, &token, env->flag); }
 
@@ -110,7 +128,9 @@ struct OutputArrays {
       if (first_available > index[i]) first_available = index[i];
     }
   }
+  // A matrix of more cells than a work array holds is error 43.
   void take(int i, std::int64_t size, const tokentipe* x) {
+    if (size > workarray_cells) abandon(array_too_large_more_than_1000000_error, x);
     std::int32_t p = 0;
     new_worknode(&p, x);
     if (p == 0) abandon(all_20_work_arrays_use_error, x);
@@ -191,10 +211,23 @@ void read_matrix_operand(builtin_func1_EnvRec* env, std::int32_t index, bool sta
     std::fputs(" *** Warning. leading * in argument list makes no sense here and was ignored.\n",
                stdout);
   if (env->start != -1) abandon(sub_array_not_allowed_error, &env->errorname);
+  keep_operand(env, env->q);
+}
+
+// The engines read every cell of a dense operand: once the operand has
+// passed its checks, an uninitialised cell becomes 0 with the usual warning.
+void zero_unset_cells(arrptr q) {
+  if (q->spar != nullptr) return;
+  for (std::int32_t k = q->start; k <= q->stop; ++k) {
+    quolyptr cell = arp_cell(k);
+    if (*cell != nullptr) continue;
+    count_uninitialised(q->name.name);
+    quoly_set(0, cell);
+  }
 }
 
 // The Hermite and Smith forms work on integers only: every entry must be a
-// number (uninitialised dense cells are 0 by now).
+// number.
 void check_integer_entries(const builtin_func1_EnvRec* env, arrptr q) {
   auto check = [env](quoly v) {
     if (v->numb) return;
@@ -205,18 +238,8 @@ void check_integer_entries(const builtin_func1_EnvRec* env, arrptr q) {
       for (colm_ptr e = *sparse_row(q->spar, i); e != nullptr; e = e->next) check(e->val);
     return;
   }
-  for (std::int32_t k = q->start; k <= q->stop; ++k) check(*arp_cell(k));
-}
-
-// The uninitialised cells of the dense array q become 0, with the counted
-// warning: the engines read every cell.
-void fill_uninitialised(arrptr q) {
-  for (std::int32_t k = q->start; k <= q->stop; ++k) {
-    quolyptr cell = arp_cell(k);
-    if (*cell != nullptr) continue;
-    count_uninitialised(q->name.name);
-    quoly_set(0, cell);
-  }
+  for (std::int32_t k = q->start; k <= q->stop; ++k)
+    if (*arp_cell(k) != nullptr) check(*arp_cell(k));  // an unset cell will be 0
 }
 
 // The normal-form family: 6, 29, 42, 45, 54, 67, 73, 78, 83.
@@ -227,7 +250,6 @@ void normal_form(builtin_func1_EnvRec* env, std::int32_t index) {
   const bool is_sparse = q->spar != nullptr;
   if (is_sparse && (index == bi::Colreduce || index == bi::Normalize)) abandon(sparse_array_not_allowed_242_error, &env->errorname);
   if (!is_sparse && index == bi::Rowreduce) abandon(dense_array_not_allowed_error, &env->errorname);
-  if (!is_sparse) fill_uninitialised(q);
   if (index == bi::Hermite || index == bi::MSmith || index == bi::Smith) check_integer_entries(env, q);
   const bool sparse_out = is_sparse && index != bi::Pseudet;
 
@@ -272,6 +294,7 @@ void normal_form(builtin_func1_EnvRec* env, std::int32_t index) {
   free_quoly(env->n);
   quoly_set(0, env->n);
   if (index == bi::Minors) {
+    zero_unset_cells(q);
     matrix_engines.minors(q, find_array(&slots.name[0]), find_array(&slots.name[1]),
                           &slots.name[2], env->see_star, env->n);
     return;
@@ -290,6 +313,7 @@ void normal_form(builtin_func1_EnvRec* env, std::int32_t index) {
   } else {
     for (int i = 0; i < 4; ++i) sparse.rows[i] = i % 2 == 0 ? env->rows : env->cols;
   }
+  zero_unset_cells(q);
   if (index == bi::MSmith && !have_pd) {
     matrix_engines.new_pseudo(env->n, q);
     free_quoly(&pd.q);
@@ -354,6 +378,7 @@ void fflu(builtin_func1_EnvRec* env, std::int32_t index) {
     output_size(index, i, env, &r, &c);
     dense.take(i, static_cast<std::int64_t>(r) * c, &env->errorname);
   }
+  zero_unset_cells(env->q);
   workptr* w = dense.w;
   matrix_engines.fract_free_lu(index == bi::FFLUC, env->n, env->q, slots.want, w[0], w[1], w[2], w[3],
                                w[4], w[5]);
@@ -395,6 +420,7 @@ void strans(builtin_func1_EnvRec* env) {
   if (env->start != -1) abandon(sub_array_not_allowed_error, &name);
   set_errorname(env, 81);
   if (env->q->spar == nullptr) abandon(dense_array_not_allowed_error, &env->errorname);
+  keep_operand(env, env->q);
   const std::int32_t rows = env->q->rows;
   const std::int32_t cols = array_cols(env->q);
   trans_sparse(&env->q->spar, rows, cols);
@@ -411,6 +437,7 @@ void read_bracketed_array(builtin_func1_EnvRec* env, tokentipe* name) {
             &env->firstrow, &env->firstcol, &env->target_rows, name, env->flag, true);
   if (env->q == nullptr) abandon(no_such_array_error, name);
   if (env->start != -1) abandon(sub_array_not_allowed_error, name);
+  keep_operand(env, env->q);
 }
 
 // "Sort": the rows of the array in place, by their first column.
@@ -499,6 +526,7 @@ arrptr set_operand(builtin_func1_EnvRec* env) {
   if (env->q == nullptr) abandon(no_such_array_error, &name);
   if (env->q->spar == nullptr) abandon(dense_array_not_allowed_error, &name);
   if (env->start != -1) abandon(sub_array_not_allowed_error, &name);
+  keep_operand(env, env->q);  // the first operand takes the result
   return env->q;
 }
 
@@ -525,9 +553,7 @@ void set_operation(builtin_func1_EnvRec* env) {
   quoly_set_integer(count, env->n);
 }
 
-}  // namespace
-
-bool matrix_builtin(builtin_func1_EnvRec* env, std::int32_t index) {
+bool dispatch(builtin_func1_EnvRec* env, std::int32_t index) {
   switch (index) {
     case bi::Colreduce:
     case bi::Hermite:
@@ -569,6 +595,18 @@ bool matrix_builtin(builtin_func1_EnvRec* env, std::int32_t index) {
     default:
       return false;
   }
+}
+
+}  // namespace
+
+bool matrix_builtin(builtin_func1_EnvRec* env, std::int32_t index) {
+  // An error or an interrupt abandoned mid-way leaves the operand as it was.
+  OperandKeeper keeper(changes_operand(index));
+  env->keeper = &keeper;
+  const bool served = dispatch(env, index);
+  env->keeper = nullptr;
+  keeper.commit();
+  return served;
 }
 
 }  // namespace tavrin

@@ -361,9 +361,10 @@ void number_mult_inplace(imptr a, imptr b) {
     a->flote *= b->flote;
   } else if (modularmode) {
     a->lint = modmult(static_cast<std::uint32_t>(a->lint), static_cast<std::uint32_t>(b->lint));
-  } else if (lintmode) {
-    a->lint = static_cast<std::int32_t>(static_cast<std::uint32_t>(a->lint) *
-                                        static_cast<std::uint32_t>(b->lint));
+  } else if (lintmode) {  // a plain word product that would wrap is refused
+    const std::int64_t v = std::int64_t{a->lint} * b->lint;
+    if (v > INT32_MAX || v < INT32_MIN) abandon(exponent_too_large_error, &token);
+    a->lint = static_cast<std::int32_t>(v);
   } else {
     if (integerflag && a->size == 1 && b->size == 1) {
       const std::int64_t v = static_cast<std::int64_t>(a->head->value) * b->head->value;

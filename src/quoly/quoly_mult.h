@@ -16,7 +16,8 @@
 //   - rational numbers by the extgcd cofactors of the cross pairs.
 // Number products by mode: floating mode long doubles; modular arithmetic
 // modmult (residues 0 .. modulus - 1; the field product in characteristic
-// 2); word integers 32-bit products that wrap (unsigned arithmetic); big
+// 2); word integers 32-bit products, one that would wrap being user error
+// 32 (word arithmetic without a modulus reads integer arguments); big
 // integers fast_mult, or with integerflag and one limb each the product of
 // the two limbs when it fits a limb.
 // Every product of polynomials is taken over polynames (reduced by the

@@ -1,5 +1,6 @@
 #include "toplevel/output_file.h"
 
+#include <cerrno>
 #include <cstring>
 
 #include "core/error_codes.h"
@@ -15,6 +16,7 @@ std::FILE* outpuf = nullptr;
 namespace {
 
 constexpr std::size_t longest_name = 255;
+int write_errno = 0;  // the failure of the last write, flush or close
 
 bool is_tok(const char* s) { return std::strcmp(token.name, s) == 0; }
 
@@ -24,7 +26,10 @@ std::string quoted_name() {
   for (;;) {
     bool endline = false;
     dumbscanner(&Input, &token, &zilch, &endline);
-    if (is_tok("'")) break;
+    if (is_tok("'")) {
+      if (!quote_follows(&Input, &zilch)) break;  // two quotes stand for one
+      dumbscanner(&Input, &token, &zilch, &endline);
+    }
     if (std::strcmp(token.name, end_marker_name) == 0) {
       error(bad_quoted_name_empty_text_ended_error, &token);
       break;
@@ -63,13 +68,42 @@ bool ask_name(textptr inf, nameptr* flag, std::string* name) {
   return go_on;
 }
 
+// The file `name` (closed now) lost what was written to it.
+void report_write_failure(const std::string& name) {
+  std::printf(" *** Writing to the output file %s failed (%s).\n", name.c_str(),
+              std::strerror(write_errno));
+  error(writing_output_file_failed_file_closed_error, &blank);
+}
+
 }  // namespace
 
-void close_output_file() {
-  if (outpuf == nullptr) return;
-  std::fflush(outpuf);
-  std::fclose(outpuf);
+bool close_output_file() {
+  if (outpuf == nullptr) return true;
+  bool ok = std::fflush(outpuf) == 0 && std::ferror(outpuf) == 0;
+  if (!ok) write_errno = errno;
+  if (std::fclose(outpuf) != 0 && ok) {
+    ok = false;
+    write_errno = errno;
+  }
   outpuf = nullptr;
+  return ok;
+}
+
+void close_output_file_at_quit() {
+  const std::string name = output_file_name;
+  if (close_output_file()) return;
+  std::printf(" *** Writing to the output file %s failed (%s).\n", name.c_str(),
+              std::strerror(write_errno));
+}
+
+void check_output_file() {
+  if (outpuf == nullptr) return;
+  if (std::fflush(outpuf) == 0 && std::ferror(outpuf) == 0) return;
+  write_errno = errno;
+  close_output_file();
+  const std::string name = output_file_name;
+  output_file_name.clear();
+  report_write_failure(name);
 }
 
 void save_output_file(textptr inf, nameptr* flag, const std::string& newname) {
@@ -85,9 +119,13 @@ void save_output_file(textptr inf, nameptr* flag, const std::string& newname) {
     return;
   }
   const bool was_open = outpuf != nullptr;
-  close_output_file();
+  const bool closed_ok = close_output_file();
   const std::string old_name = output_file_name;
   output_file_name.clear();
+  if (!closed_ok) {
+    report_write_failure(old_name);
+    return;
+  }
   if (name == "@") {
     if (*flag == nullptr) {
       if (!was_open)

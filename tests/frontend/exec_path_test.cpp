@@ -43,9 +43,9 @@ class ExecPath : public testing::Test {
 };
 
 TEST_F(ExecPath, AbsolutePath) {
-  char buf[exec_path_bytes];
-  EXPECT_EQ(GetExecName("/opt/x/prog", buf), 0);
-  EXPECT_STREQ(buf, "/opt/x/prog");
+  std::string buf;
+  EXPECT_EQ(GetExecName("/opt/x/prog", &buf), 0);
+  EXPECT_EQ(buf, "/opt/x/prog");
   EXPECT_EQ(data_directory("/opt/x/prog"), "/opt/x/BACKWARD/");
 }
 
@@ -55,13 +55,13 @@ TEST_F(ExecPath, FoundThroughPathSkippingDirectories) {
   make_program(root_ / "second" / "prog");
   const std::string path = "::" + (root_ / "first").string() + ":" + (root_ / "second").string();
   setenv("PATH", path.c_str(), 1);
-  char buf[exec_path_bytes];
-  EXPECT_EQ(GetExecName("prog", buf), 0);
-  EXPECT_EQ(std::string(buf), (root_ / "second" / "prog").string());
+  std::string buf;
+  EXPECT_EQ(GetExecName("prog", &buf), 0);
+  EXPECT_EQ(buf, (root_ / "second" / "prog").string());
   EXPECT_EQ(data_directory("prog"), (root_ / "second").string() + "/BACKWARD/");
   setenv("PATH", (root_ / "nowhere").c_str(), 1);
-  EXPECT_EQ(GetExecName("prog", buf), -1);
-  EXPECT_STREQ(buf, "");
+  EXPECT_EQ(GetExecName("prog", &buf), -1);
+  EXPECT_EQ(buf, "");
   EXPECT_EQ(data_directory("prog"), "./BACKWARD/");
 }
 
@@ -72,37 +72,36 @@ TEST_F(ExecPath, OneLevelOfSymbolicLink) {
   setenv("PATH", (root_ / "usr" / "local" / "bin").c_str(), 1);
   EXPECT_EQ(data_directory("prog"),
             (root_ / "usr" / "local" / "bin").string() + "/../lib/x/BACKWARD/");
-  char full[exec_path_bytes];
-  std::snprintf(full, sizeof full, "%s", (root_ / "usr" / "local" / "bin" / "prog").c_str());
-  resolve_symlink(full);
-  EXPECT_EQ(std::string(full), (root_ / "usr" / "local" / "bin").string() + "/../lib/x/prog");
+  std::string full = (root_ / "usr" / "local" / "bin" / "prog").string();
+  resolve_symlink(&full);
+  EXPECT_EQ(full, (root_ / "usr" / "local" / "bin").string() + "/../lib/x/prog");
 }
 
 TEST_F(ExecPath, RelativePathsGoThroughTheCurrentDirectory) {
   make_program(root_ / "build" / "prog");
   fs::current_path(root_);
-  char buf[exec_path_bytes];
-  EXPECT_EQ(GetExecName("./build/prog", buf), 2);
-  EXPECT_EQ(std::string(buf), (root_ / "build" / "prog").string());
+  std::string buf;
+  EXPECT_EQ(GetExecName("./build/prog", &buf), 2);
+  EXPECT_EQ(buf, (root_ / "build" / "prog").string());
   // A name with a slash is never looked up on PATH.
   setenv("PATH", "/nonexistent", 1);
-  EXPECT_EQ(GetExecName("build/prog", buf), 2);
-  EXPECT_EQ(std::string(buf), (root_ / "build" / "prog").string());
+  EXPECT_EQ(GetExecName("build/prog", &buf), 2);
+  EXPECT_EQ(buf, (root_ / "build" / "prog").string());
   fs::current_path(root_ / "build");
-  EXPECT_EQ(GetExecName("../build/prog", buf), 2);
+  EXPECT_EQ(GetExecName("../build/prog", &buf), 2);
   EXPECT_EQ(data_directory("../build/prog"), (root_ / "build").string() + "/BACKWARD/");
-  EXPECT_EQ(GetExecName("./missing", buf), 1) << "absolute but not resolvable";
+  EXPECT_EQ(GetExecName("./missing", &buf), 1) << "absolute but not resolvable";
 }
 
 TEST(PathElements, SplitsOnColons) {
-  char buf[exec_path_bytes];
-  const char* rest = getPathElement("/a:/bb:", buf);
-  EXPECT_STREQ(buf, "/a");
-  rest = getPathElement(rest, buf);
-  EXPECT_STREQ(buf, "/bb");
+  std::string buf;
+  const char* rest = getPathElement("/a:/bb:", &buf);
+  EXPECT_EQ(buf, "/a");
+  rest = getPathElement(rest, &buf);
+  EXPECT_EQ(buf, "/bb");
   ASSERT_NE(rest, nullptr);
-  EXPECT_EQ(getPathElement(rest, buf), nullptr);
-  EXPECT_STREQ(buf, "");
+  EXPECT_EQ(getPathElement(rest, &buf), nullptr);
+  EXPECT_EQ(buf, "");
   EXPECT_EQ(get_file_mode("/definitely/not/here"), -1);
   EXPECT_TRUE(S_ISDIR(static_cast<mode_t>(get_file_mode("/"))));
 }

@@ -1,14 +1,17 @@
 // The program itself at start-up: it finds the data directory beside its
-// executable from any current directory, reads it without a message, and
-// reports each missing or damaged data file in its own words and goes on.
+// executable from any current directory and at any depth, reads it without
+// a message, and stops at a missing or damaged data file, naming it.
 #include <gtest/gtest.h>
 
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cctype>
+#include <cstdint>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <sstream>
 #include <string>
 
@@ -98,6 +101,43 @@ TEST(Startup, FindsTheDataDirectoryFromAnyCurrentDirectory) {
   EXPECT_EQ(by_path.out.find("Tavrin error"), std::string::npos) << by_path.out;
 }
 
+// No path buffer cuts the executable's path: a copy of the program and its
+// data 1,200 characters deep is found by its absolute path and through a
+// symbolic link whose target is that long.
+TEST(Startup, FindsTheDataDirectoryBeyondAThousandCharacters) {
+  const fs::path root = fs::temp_directory_path() / ("tavrin_long_" + std::to_string(getpid()));
+  fs::remove_all(root);
+  fs::path deep = root;
+  for (int k = 0; k < 6; ++k) deep /= std::string(200, static_cast<char>('a' + k));
+  fs::create_directories(deep);
+  fs::copy_file(executable, deep / "tavrin");
+  fs::permissions(deep / "tavrin", fs::perms::owner_all);
+  fs::copy(data_dir, deep / "BACKWARD");
+  fs::create_symlink(deep / "tavrin", root / "link");
+  ASSERT_GT((deep / "BACKWARD/").string().size(), 1200u);
+  const std::string expect = reading_line(deep / "BACKWARD/") + "\n";
+  for (const fs::path& started : {deep / "tavrin", root / "link"}) {
+    const RunResult r = run("cd / && " + quoted(started));
+    EXPECT_EQ(r.status, 0) << started;
+    EXPECT_NE(r.out.find(expect), std::string::npos) << started << "\n" << r.out.substr(0, 400);
+    EXPECT_EQ(r.out.find("Tavrin error"), std::string::npos) << r.out.substr(0, 400);
+  }
+  fs::remove_all(root);
+}
+
+// FNV-1a, 64 bits: the checksum the generator lists for each data file.
+std::uint64_t fnv1a(const std::string& bytes) {
+  std::uint64_t h = 14695981039346656037u;
+  for (const char c : bytes) h = (h ^ static_cast<unsigned char>(c)) * 1099511628211u;
+  return h;
+}
+
+TEST(Startup, TheChecksumIsFnv1a) {
+  EXPECT_EQ(fnv1a(""), 0xcbf29ce484222325u);  // the published test values
+  EXPECT_EQ(fnv1a("a"), 0xaf63dc4c8601ec8cu);
+  EXPECT_EQ(fnv1a("foobar"), 0x85944171f73967e8u);
+}
+
 // A private copy of the program and its data directory, to damage.
 class DamagedData : public ::testing::Test {
  protected:
@@ -112,98 +152,145 @@ class DamagedData : public ::testing::Test {
   void TearDown() override { fs::remove_all(root_); }
 
   fs::path file(const char* name) const { return root_ / "BACKWARD" / name; }
-  RunResult start() const { return run("cd / && " + quoted(root_ / "tavrin")); }
+  RunResult start(const std::string& input = "") const {
+    const fs::path in = root_ / "input.txt";
+    write_file(in, input);
+    return run_plain("cd / && " + quoted(root_ / "tavrin") + " <" + quoted(in) + " 2>&1");
+  }
+  // The listed size and checksum of `name` made to agree with its content
+  // (and the list's own last line with the list), so that the damage
+  // reaches the readers' own checks.
+  void reseal(const char* name) const {
+    std::istringstream list(read_file(file("checksums")));
+    std::string out, line;
+    auto hex = [](std::uint64_t v) {
+      char text[17];
+      std::snprintf(text, sizeof text, "%016llx", static_cast<unsigned long long>(v));
+      return std::string(text);
+    };
+    while (std::getline(list, line)) {
+      if (line.rfind("end ", 0) == 0) continue;
+      if (line.rfind(std::string(name) + " ", 0) == 0) {
+        const std::string text = read_file(file(name));
+        line = std::string(name) + " " + std::to_string(text.size()) + " " + hex(fnv1a(text));
+      }
+      out += line + "\n";
+    }
+    write_file(file("checksums"), out + "end " + hex(fnv1a(out)) + "\n");
+  }
+  // Start-up stopped, naming the file and how to rebuild the data.
+  void expect_stopped(const RunResult& r, const char* name, const std::string& context) const {
+    EXPECT_EQ(r.status, 1) << context << "\n" << r.out;
+    EXPECT_NE(r.out.find("*** Tavrin error. The data file " + file(name).string() + " "),
+              std::string::npos)
+        << context << "\n" << r.out;
+    EXPECT_NE(r.out.find("Rebuild the data files"), std::string::npos) << context;
+    EXPECT_EQ(r.out.find(" bye"), std::string::npos) << context << ": no prompt, no statement";
+  }
 
   fs::path root_;
 };
 
-TEST_F(DamagedData, EachMissingFileIsNamedAndStartUpGoesOn) {
-  const char* names[] = {"pow228", "pprods", "primelist", "bprimes", "f256d",
-                         "f2t16d", "lrgpmes",  "chdat",     "Qerrs"};
-  const char* messages[] = {"can't find pow228.", "can't find pprods",  "can't find primelist",
-                            "can't find bprimes", "can't find f256d",   "can't find f2t16d",
-                            "can't find lrgpmes", "can't find chdat.",  "can't find Qerrs"};
-  for (int i = 0; i < 9; ++i) {
-    const std::string kept = read_file(file(names[i]));
-    fs::remove(file(names[i]));
-    const RunResult r = start();
-    EXPECT_EQ(r.status, 0) << names[i] << "\n" << r.out;
-    EXPECT_NE(r.out.find(std::string("*** Tavrin error. ") + messages[i] + "\n"), std::string::npos)
-        << names[i] << "\n" << r.out;
-    EXPECT_EQ(r.out.find("damaged"), std::string::npos) << r.out;
-    EXPECT_NE(r.out.find("\n bye\n"), std::string::npos) << "start-up completes: " << names[i];
-    write_file(file(names[i]), kept);
+// Each data file, and the list of checksums, damaged in each way: start-up
+// stops before the first prompt, naming the file.
+TEST_F(DamagedData, EveryDamageStopsStartUpNamingTheFile) {
+  const char* names[] = {"pow228", "primelist", "pprods", "bprimes", "lrgpmes",
+                         "f256d",  "f2t16d",    "Qerrs",  "chdat",   "checksums"};
+  const RunResult intact = start("&q\n");
+  EXPECT_EQ(intact.status, 0) << intact.out;
+  EXPECT_NE(intact.out.find(" bye\n"), std::string::npos) << intact.out;
+  for (const char* name : names) {
+    const std::string kept = read_file(file(name));
+    // The same size with one digit changed: only the checksum can tell.
+    std::string changed = kept;
+    const std::size_t digit = changed.find_first_of("123456789", changed.size() / 2);
+    changed[digit] = changed[digit] == '9' ? '8' : '9';
+    std::string negated;  // every number made negative
+    for (std::size_t k = 0; k < kept.size(); ++k) {
+      if (std::isdigit(static_cast<unsigned char>(kept[k])) &&
+          (k == 0 || !std::isalnum(static_cast<unsigned char>(kept[k - 1]))))
+        negated += '-';
+      negated += kept[k];
+    }
+    const std::pair<const char*, std::string> damages[] = {
+        {"empty", ""},           {"one byte", "7"},         {"garbage", "\x01\xff garbage \x7f\n"},
+        {"a digit changed", changed}, {"negative numbers", negated}};
+    for (const auto& [how, text] : damages) {
+      write_file(file(name), text);
+      expect_stopped(start("x := 1;\n"), name, std::string(name) + ", " + how);
+    }
+    fs::remove(file(name));
+    expect_stopped(start(), name, std::string(name) + ", missing");
+    fs::create_directory(file(name));
+    expect_stopped(start(), name, std::string(name) + ", a directory");
+    fs::remove(file(name));
+    write_file(file(name), kept);
   }
-  fs::remove_all(root_ / "BACKWARD");
-  const RunResult none = start();
-  EXPECT_EQ(none.status, 0) << none.out;
-  for (const char* m : messages) EXPECT_NE(none.out.find(m), std::string::npos) << m;
+  const RunResult again = start("&q\n");
+  EXPECT_EQ(again.status, 0) << "restored: " << again.out;
 }
 
-TEST_F(DamagedData, SentinelsReportShortFiles) {
-  const std::string primelist = read_file(file("primelist"));
-  write_file(file("primelist"), first_values(primelist, 1229 + 100));
-  RunResult r = start();
-  EXPECT_NE(r.out.find("*** Tavrin error. primelist file is damaged, medium.\n"), std::string::npos)
-      << r.out;
-  EXPECT_EQ(r.out.find("damaged, small."), std::string::npos) << r.out;
-  write_file(file("primelist"), first_values(primelist, 1000));
-  r = start();
-  EXPECT_NE(r.out.find("primelist file is damaged, medium."), std::string::npos) << r.out;
-  EXPECT_NE(r.out.find("*** Tavrin error. primelist file is damaged, small.\n"), std::string::npos)
-      << r.out;
-  write_file(file("primelist"), primelist);
-
-  write_file(file("bprimes"), first_values(read_file(file("bprimes")), 1515));
-  r = start();
-  EXPECT_NE(r.out.find("*** Tavrin error. bprimes file is damaged.\n"), std::string::npos) << r.out;
-
-  write_file(file("lrgpmes"), first_values(read_file(file("lrgpmes")), 1999) + "x\n");
-  r = start();
-  EXPECT_NE(r.out.find("*** Tavrin error. lrgpmes file is damaged.\n"), std::string::npos) << r.out;
-  EXPECT_EQ(r.status, 0);
-}
-
-TEST_F(DamagedData, ShortPrimeProductsAreReported) {
-  const std::string pprods = read_file(file("pprods"));
-  // All 599 primes, but the products cut short.
-  write_file(file("pprods"), first_values(pprods, 599 + 40));
-  RunResult r = start();
-  EXPECT_EQ(r.out.find("last prime"), std::string::npos) << r.out;
-  EXPECT_NE(r.out.find("*** Tavrin error. error in pprods, last num_prod.\n"), std::string::npos)
-      << r.out;
-  // Primes cut short: the value read, a blank, and the expected last prime.
-  write_file(file("pprods"), first_values(pprods, 500));
-  r = start();
-  EXPECT_NE(r.out.find("*** Tavrin error. error in pprods, last prime.\n0   48869\n"),
-            std::string::npos)
-      << r.out;
-  EXPECT_NE(r.out.find("error in pprods, last num_prod."), std::string::npos) << r.out;
-  EXPECT_EQ(r.status, 0);
-}
-
-
-// The table of built-ins with a count outside 54 .. 109, or cut short: the
-// message, and start-up goes on.
-TEST_F(DamagedData, BuiltinCountOutOfRange) {
+// Damage that keeps the listed checksum true (the list made anew) is still
+// caught by the readers: counts, ranges, the last prime of each table, the
+// order of the built-ins.
+TEST_F(DamagedData, DamageBehindAMatchingChecksumIsCaughtWhileReading) {
+  struct cut {
+    const char* name;
+    std::function<std::string(const std::string&)> damage;
+  };
   const std::string qerrs = read_file(file("Qerrs"));
-  std::size_t pos = 0;
-  for (int k = 0; k < 377; ++k) pos = qerrs.find('\n', pos) + 1;
-  const std::size_t count_end = qerrs.find('\n', pos);
-  const std::string texts = qerrs.substr(0, pos), names = qerrs.substr(count_end + 1);
-  for (const char* count : {"200", "20", "-3"}) {
-    write_file(file("Qerrs"), texts + count + "\n" + names);
-    const RunResult r = start();
-    EXPECT_EQ(r.status, 0) << count;
-    EXPECT_NE(r.out.find("*** Tavrin error. number builtins is wrong.\n"), std::string::npos)
-        << count << "\n" << r.out;
-    EXPECT_NE(r.out.find("\n bye\n"), std::string::npos) << r.out;
+  std::size_t texts_end = 0;
+  for (int k = 0; k < 377; ++k) texts_end = qerrs.find('\n', texts_end) + 1;
+  const std::size_t count_end = qerrs.find('\n', texts_end);
+  const std::string texts = qerrs.substr(0, texts_end), table = qerrs.substr(count_end + 1);
+  const cut cuts[] = {
+      {"primelist", [](const std::string& t) { return first_values(t, 1229 + 100); }},
+      {"primelist", [](const std::string& t) { return first_values(t, 1000); }},
+      {"bprimes", [](const std::string& t) { return first_values(t, 1515); }},
+      {"lrgpmes", [](const std::string& t) { return first_values(t, 1999) + "x\n"; }},
+      {"pprods", [](const std::string& t) { return first_values(t, 599 + 40); }},
+      {"pprods", [](const std::string& t) { return first_values(t, 500); }},
+      {"pow228", [](const std::string& t) { return first_values(t, 700); }},
+      {"chdat", [](const std::string& t) { return first_values(t, 300); }},
+      {"Qerrs", [&](const std::string&) { return texts + "200\n" + table; }},
+      {"Qerrs", [&](const std::string&) { return texts + "-3\n" + table; }},
+      {"Qerrs", [&](const std::string&) { return texts + "109\nArray -\nBinomial"; }},
+      {"Qerrs", [&](const std::string&) { return texts + "109\nZebra -\n" + table; }},
+      {"Qerrs", [&](const std::string&) { return texts.substr(0, texts.size() / 2); }},
+  };
+  for (const cut& c : cuts) {
+    const std::string kept = read_file(file(c.name));
+    const std::string list = read_file(file("checksums"));
+    write_file(file(c.name), c.damage(kept));
+    reseal(c.name);
+    expect_stopped(start("x := 1;\n"), c.name, c.name);
+    write_file(file(c.name), kept);
+    write_file(file("checksums"), list);
   }
-  write_file(file("Qerrs"), texts + "109\nArray -\nBinomial");  // cut short
-  const RunResult cut = start();
-  EXPECT_EQ(cut.status, 0);
-  EXPECT_EQ(cut.out.find("number builtins"), std::string::npos) << cut.out;
-  write_file(file("Qerrs"), qerrs);
+}
+
+// The rows of the characteristic-polynomial table past the first eleven are
+// read when a variable is first adjoined. A table cut short there (with a
+// matching checksum) starts, and "Chpoly" computes the missing rows: the
+// same answer as with the whole table.
+TEST_F(DamagedData, ChpolyComputesTheRowsATableLacks) {
+  std::string input = "&(J = x)\nArray m[12,12]:\n";
+  for (int i = 1; i <= 12; ++i)
+    for (int j = 1; j <= 12; ++j)
+      input += "m[" + std::to_string(i) + "," + std::to_string(j) + "] := " +
+               std::to_string((i * 7 + j * 3) % 5 - 2) + ":\n";
+  input += "Chpoly([m]);\n";
+  const RunResult whole = start(input);
+  ASSERT_EQ(whole.status, 0) << whole.out;
+  const std::string chdat = read_file(file("chdat"));
+  std::size_t twelfth = 0;  // rows 1 .. 11 are 77 lines
+  for (int k = 0; k < 77; ++k) twelfth = chdat.find('\n', twelfth) + 1;
+  write_file(file("chdat"), chdat.substr(0, twelfth + 200));
+  reseal("chdat");
+  const RunResult cut = start(input);
+  EXPECT_EQ(cut.status, 0) << cut.out;
+  const std::size_t from = whole.out.find(" initializing"), cut_from = cut.out.find(" initializing");
+  EXPECT_EQ(cut.out.substr(cut.out.find('>', cut_from)), whole.out.substr(whole.out.find('>', from)));
 }
 
 // Without a start-up file anywhere: the message on standard error, no

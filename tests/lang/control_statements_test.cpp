@@ -96,7 +96,7 @@ class Control : public testing::Test {
     in_sys_func = sys;
     bool unwound = false;
     const std::string out = output_of(
-        [&] { right_side(&list, stop, &stream, &zilch, &once_more, &realtok); }, &unwound);
+        [&] { right_side(&list, stop, &stream, &zilch, &once_more, &realtok, "if"); }, &unwound);
     in_sys_func = false;
     std::string result = form_of(list);
     free_form(&list);
