@@ -492,6 +492,12 @@ std::int32_t ask_modulus(textptr inf, nameptr* flag, quolyptr num) {
 void convert_stored_values(change_prec_EnvRec* env, nameptr np) {
   if (np != nullptr) {
     change_local(np, env);
+    // A return by a list: the values left out of it, journalled on the way
+    // in, get their exact old values back as on a plain return.
+    if (env->wasmodular) {
+      restore_from_mod(&masterfix);
+      restore_sparsefix();
+    }
     return;
   }
   if (env->wasmodular) {
