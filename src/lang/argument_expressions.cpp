@@ -26,8 +26,6 @@
 
 namespace tavrin {
 
-ValueCell::~ValueCell() { free_quoly(&q); }
-
 namespace {
 
 bool is_tok(const char* w) { return std::strcmp(token.name, w) == 0; }

@@ -9,6 +9,7 @@
 #include "core/jumps.h"
 #include "core/mode_guard.h"
 #include "numbers/freelists.h"
+#include "numbers/node_handles.h"
 #include "toplevel/charsets.h"
 #include "toplevel/dispatch.h"
 #include "toplevel/display.h"
@@ -33,18 +34,6 @@ struct ground_ring {
   bool mod_is_prime = false;
 };
 ground_ring user_ring;
-
-// ---- A statement's value cell ------------------------------------------------------------
-
-// The value cell of a statement of a nested level or of the start-up file:
-// freed on every exit, an error unwinding through the level included.
-struct owned_value {
-  quoly q = nullptr;
-  owned_value() = default;
-  ~owned_value() { free_quoly(&q); }
-  owned_value(const owned_value&) = delete;
-  owned_value& operator=(const owned_value&) = delete;
-};
 
 // ---- Steps shared by the loops -----------------------------------------------------------
 
@@ -245,7 +234,7 @@ void top_level_loop() {
 void run_startup_file(TextInput& in) {
   FILEPtr file = &in;
   ScopedValue<TextInput*> reading(file_being_read, &in);
-  owned_value value;
+  detail::OwnedValue value;  // freed on every exit, an unwinding error included
   try {
     for (;;) {
       check_interrupt();
@@ -306,7 +295,7 @@ void command_level() {
   }
   leftover[0] = '\0';
 
-  owned_value value;
+  detail::OwnedValue value;  // freed on every exit, an unwinding error included
   for (;;) {
     check_interrupt();
     quit_at_end_of_input();
