@@ -141,13 +141,8 @@ void half_fact(textptr inf, quolyptr n, nameptr* flag) {
   if (is_tok("^")) {
     imptr e = nullptr;
     get_exponent(inf, flag, &e, true);
-    try {
-      raise_to_power(n, e);
-    } catch (...) {
-      free_imag(&e);
-      throw;
-    }
-    free_imag(&e);
+    detail::OwnedNumber exponent(e);
+    raise_to_power(n, e);
   } else if (is_tok("!")) {
     if (!(*n)->numb) {
       error(130, &factsign);

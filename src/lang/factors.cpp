@@ -282,13 +282,8 @@ void postfix(textptr inf, quolyptr* qp, quolyptr n, nameptr* flag, bool take) {
     imptr e = nullptr;
     get_exponent(inf, flag, &e, true);
     own_value(qp, n, false);
-    try {
-      raise_to_power(n, e);
-    } catch (...) {
-      free_imag(&e);
-      throw;
-    }
-    free_imag(&e);
+    detail::OwnedNumber exponent(e);
+    raise_to_power(n, e);
   } else if (is_tok("!")) {
     own_value(qp, n, false);
     if (!(*n)->numb) {

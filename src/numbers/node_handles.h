@@ -61,11 +61,12 @@ class OwnedPoly {
   poly p = nullptr;
 };
 
-// A fresh number header, freed (free_imag: limbs and header) on every exit
-// unless released to the caller.
+// A number header, fresh or taken over, freed (free_imag: limbs and header)
+// on every exit unless released to the caller.
 class OwnedNumber {
  public:
   OwnedNumber() { newimag(&n_); }
+  explicit OwnedNumber(imptr n) : n_(n) {}
   ~OwnedNumber() { free_imag(&n_); }
   OwnedNumber(const OwnedNumber&) = delete;
   OwnedNumber& operator=(const OwnedNumber&) = delete;

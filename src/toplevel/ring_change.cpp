@@ -15,6 +15,7 @@
 #include "numbers/bigint.h"
 #include "numbers/bigint_multiply.h"
 #include "numbers/freelists.h"
+#include "numbers/node_handles.h"
 #include "numbers/mod_journal.h"
 #include "numbers/primes.h"
 #include "poly/poly_images.h"
@@ -717,18 +718,12 @@ void do_one_name(change_local_EnvRec* env, bool local) {
       std::int32_t k = 0;
       {
         ModularBracket suspended;
-        quoly v = nullptr;
-        try {
-          scanner(inf, &token, &env->flag);
-          old_expre(inf, &v, &env->flag);
-          if (!is_tok("]")) error(numbered_close_error, &token);
-          if (v == nullptr || !v->numb) error(numbered_number_error, &token);
-          k = v != nullptr && v->numb ? big_quoly_convert_to_int(v) : 0;
-        } catch (...) {
-          free_quoly(&v);
-          throw;
-        }
-        free_quoly(&v);
+        detail::OwnedValue v;  // freed before the bracket ends
+        scanner(inf, &token, &env->flag);
+        old_expre(inf, v.cell(), &env->flag);
+        if (!is_tok("]")) error(numbered_close_error, &token);
+        if (v.q == nullptr || !v.q->numb) error(numbered_number_error, &token);
+        k = v.q != nullptr && v.q->numb ? big_quoly_convert_to_int(v.q) : 0;
       }
       const std::int32_t slot = k - addresser;
       if (slot < 0 || slot >= arrstash_slots) error(numbered_range_error, &token);
