@@ -134,8 +134,11 @@ void numeric_pair(poly a, poly b, poly* r, polypt pt, bool bsave, bool b_is_whol
 
 }  // namespace
 
-void dual_content(poly p, poly q, poly* r, polypt pt, bool verbon, bool allcons, bool psave,
-                  bool qsave) {
+void dual_content(poly p, poly q, poly* r, polypt pt, const PairContentFlags& flags) {
+  const bool verbon = flags.verbon;
+  const bool allcons = flags.allcons;
+  const bool psave = flags.psave;
+  const bool qsave = flags.qsave;
   const auto depth = static_cast<std::int16_t>(pt->depth);
   if ((field_depth > 0 && depth >= field_depth) || lastnode(q)->numb || lastnode(p)->numb ||
       all_coefs_invrtble(q, depth) || all_coefs_invrtble(p, depth)) {
@@ -183,8 +186,11 @@ void dual_content(poly p, poly q, poly* r, polypt pt, bool verbon, bool allcons,
   *r = g.release();
 }
 
-void aux_content(poly p, poly q, poly* r, polypt pt, bool verbon, bool allcons, bool psave,
-                 bool qsave) {
+void aux_content(poly p, poly q, poly* r, polypt pt, const PairContentFlags& flags) {
+  const bool verbon = flags.verbon;
+  const bool allcons = flags.allcons;
+  const bool psave = flags.psave;
+  const bool qsave = flags.qsave;
   const auto depth = static_cast<std::int16_t>(pt->depth);
   if (field_depth > 0 && depth >= field_depth) {
     numeric_pair(q, p, r, pt, true, true, true);
