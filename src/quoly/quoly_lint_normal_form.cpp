@@ -108,7 +108,7 @@ void lint_check_quoly(quolyptr q, bool q_odd) {
     Lpolygcd(&v->numer, &v->denom, &g.p, q_odd, polynames);
     // A numeric GCD is a unit: nothing to divide.
     if (g.p != nullptr && !is_bare_leaf(g.p))
-      reduce(&v->numer, &v->denom, &g.p, &v->numer, &v->denom, laurent, q_odd, false, false);
+      reduce(&v->numer, &v->denom, &g.p, &v->numer, &v->denom, {.el_n = laurent, .el_m = q_odd});
   }
   if (is_bare_leaf(v->denom)) {
     divide_out_constant_denominator(v);

@@ -53,7 +53,7 @@ void check_quoly(quolyptr q, bool q_odd) {
     OwnedPoly g;
     Lpolygcd(&v->numer, &v->denom, &g.p, q_odd, polynames);
     if (g.p != nullptr && !is_bare_leaf(g.p)) {
-      reduce(&v->numer, &v->denom, &g.p, &v->numer, &v->denom, laurent, q_odd, false, false);
+      reduce(&v->numer, &v->denom, &g.p, &v->numer, &v->denom, {.el_n = laurent, .el_m = q_odd});
     } else if (g.p != nullptr && !poly_eq_1(g.p)) {
       num_poly_quot(v->numer, g.p->ncoef, 0);
       num_poly_quot(v->denom, g.p->ncoef, 0);
