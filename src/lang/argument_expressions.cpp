@@ -99,7 +99,8 @@ void product_tail(textptr inf, quolyptr n, nameptr* flag, bool stop_at_words) {
   }
 }
 
-// The additive tail of a sum whose first operand is *n.
+}  // namespace
+
 void sum_tail(textptr inf, quolyptr n, nameptr* flag) {
   while (is_tok("+") || is_tok("-")) {
     const bool add = is_tok("+");
@@ -117,8 +118,6 @@ void sum_tail(textptr inf, quolyptr n, nameptr* flag) {
     }
   }
 }
-
-}  // namespace
 
 bool loop_bound_words = false;
 

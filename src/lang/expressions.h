@@ -59,6 +59,9 @@ void term(textptr inf, quolyptr* qp, quolyptr n, colm_ptrptr* aux, std::int32_t*
           nameptr* flag);
 // A plain sum of old_term operands into *n (owned).
 // old_expre(inf, n, flag): declared in toplevel/language_services.h.
+// The "+"/"-" old_term operands that follow the first operand *n (owned) of
+// a plain sum, added into *n.
+void sum_tail(textptr inf, quolyptr n, nameptr* flag);
 
 // ---- Factors ---------------------------------------------------------------------------
 // One factor with its postfix operators.

@@ -149,21 +149,7 @@ void floating_function(textptr inf, quolyptr n, nameptr* flag) {
 void do_parens(textptr inf, quolyptr n, nameptr* flag) {
   scan(inf, flag);
   old_term(inf, n, flag);
-  while (is_tok("+") || is_tok("-")) {
-    const bool add = is_tok("+");
-    scan(inf, flag);
-    quoly t = nullptr;
-    {
-      ValueCell cell;
-      old_term(inf, &cell.q, flag);
-      t = cell.release();
-    }
-    if (add) {
-      best_quoly_add(n, t);
-    } else {
-      best_quoly_sub(n, t);
-    }
-  }
+  sum_tail(inf, n, flag);
   if (is_tok(")")) {
     scan(inf, flag);
   } else {
