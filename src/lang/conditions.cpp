@@ -43,17 +43,7 @@ bool is_relation_char(char c) {
 // A sum of old_term operands into the owned cell v.
 void condition_sum(textptr inf, nameptr* p, ValueCell& v) {
   old_term(inf, &v.q, p);
-  while (tok_is("+") || tok_is("-")) {
-    const bool add = tok_is("+");
-    scanner(inf, &token, p);
-    ValueCell m;
-    old_term(inf, &m.q, p);
-    if (add) {
-      best_quoly_add(&v.q, m.release());
-    } else {
-      best_quoly_sub(&v.q, m.release());
-    }
-  }
+  sum_tail(inf, &v.q, p);
 }
 
 // The value is the number 1.

@@ -89,6 +89,22 @@ inline void become_number(quoly q, imptr num) {
 // q (the same node) becomes the number value 0; its former parts are freed.
 inline void become_zero(quoly q) { become_number(q, zero_number()); }
 
+// The cases every normal form settles first: a number stays; a zero
+// numerator makes v the number 0; without a denominator a constant numerator
+// makes v a number. True when v is settled.
+inline bool settle_without_denominator(quoly v) {
+  if (v->numb) return true;
+  if (poly_iszero(v->numer)) {
+    become_zero(v);
+    return true;
+  }
+  if (v->denom == nullptr) {
+    number_if_constant(v);
+    return true;
+  }
+  return false;
+}
+
 // q (the same node) becomes the rational number num / den (both moved in),
 // reusing its leaves when it has them.
 inline void become_rational(quoly q, imptr num, imptr den) {

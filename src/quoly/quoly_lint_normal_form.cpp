@@ -93,15 +93,7 @@ void divide_out_constant_denominator(quoly q) {
 
 void lint_check_quoly(quolyptr q, bool q_odd) {
   quoly v = *q;
-  if (v->numb) return;
-  if (poly_iszero(v->numer)) {
-    detail::become_zero(v);
-    return;
-  }
-  if (v->denom == nullptr) {
-    detail::number_if_constant(v);
-    return;
-  }
+  if (detail::settle_without_denominator(v)) return;
   if (!q_odd && detail::residue_normal_form(v)) return;
   if (!is_bare_leaf(v->denom)) {
     OwnedPoly g;

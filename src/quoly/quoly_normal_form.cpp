@@ -25,15 +25,7 @@ using detail::OwnedPoly;
 
 void check_quoly(quolyptr q, bool q_odd) {
   quoly v = *q;
-  if (v->numb) return;
-  if (poly_iszero(v->numer)) {
-    detail::become_zero(v);
-    return;
-  }
-  if (v->denom == nullptr) {
-    detail::number_if_constant(v);
-    return;
-  }
+  if (detail::settle_without_denominator(v)) return;
   if (poly_iszero(v->denom)) {
     // A quotient by zero cannot be normalised: reported, then taken as 0.
     error(zero_denominator_error, &token);
