@@ -13,6 +13,7 @@
 #include "core/errors.h"
 #include "core/globals.h"
 #include "gcd/content.h"
+#include "gcd/content_counting.h"
 #include "gcd/gcd.h"
 #include "numbers/freelists.h"
 #include "numbers/invertible.h"
@@ -24,22 +25,12 @@
 
 namespace tavrin {
 
+using detail::bump;
 using detail::is_bare_leaf;
+using detail::leading_pads;
 using detail::OwnedPoly;
 
 namespace {
-
-// Counters grow as 32-bit words that wrap.
-void bump(std::int32_t& counter) {
-  counter = static_cast<std::int32_t>(static_cast<std::uint32_t>(counter) + 1u);
-}
-
-// The pads met going down from p through first coefficients.
-std::int32_t leading_pads(poly p) {
-  std::int32_t n = 0;
-  for (; !p->numb && p->exp == 0 && p->next == nullptr; p = p->pcoef) ++n;
-  return n;
-}
 
 // One search step of the two smallest coefficients: false when the
 // counter says the search must end (a negative count is reported by
