@@ -15,6 +15,7 @@
 #include "frontend/poly_vars.h"
 #include "frontend/startup.h"
 #include "numbers/freelists.h"
+#include "numbers/node_handles.h"
 #include "toplevel/charsets.h"
 #include "toplevel/dispatch.h"
 #include "toplevel/display.h"
@@ -34,18 +35,6 @@ struct ground_ring {
   bool mod_is_prime = false;
 };
 ground_ring user_ring;
-
-// ---- A statement's value cell ------------------------------------------------------------
-
-// The value cell of a statement of a nested level or of the start-up file:
-// freed on every exit, an error unwinding through the level included.
-struct owned_value {
-  quoly q = nullptr;
-  owned_value() = default;
-  ~owned_value() { free_quoly(&q); }
-  owned_value(const owned_value&) = delete;
-  owned_value& operator=(const owned_value&) = delete;
-};
 
 // ---- Steps shared by the loops -----------------------------------------------------------
 
@@ -247,7 +236,7 @@ void run_startup_file(TextInput& in) {
   // Read as a command file is, so that a saved state serves as the start-up
   // file: its ";;" comment lines and its closing "&x;" included.
   ScopedValue<bool> stopped(done_load, false);
-  owned_value value;
+  detail::OwnedValue value;  // freed on every exit, an unwinding error included
   try {
     run_file_statements(&in, &value.q, false);
   } catch (const TopLevelJump&) {
@@ -295,7 +284,7 @@ void command_level() {
   }
   leftover[0] = '\0';
 
-  owned_value value;
+  detail::OwnedValue value;  // freed on every exit, an unwinding error included
   for (;;) {
     check_interrupt();
     quit_at_end_of_input();

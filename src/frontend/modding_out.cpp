@@ -15,6 +15,7 @@
 #include "gcd/factor.h"
 #include "numbers/bigint.h"
 #include "numbers/freelists.h"
+#include "numbers/node_handles.h"
 #include "numbers/mod_journal.h"
 #include "numbers/primes.h"
 #include "poly/poly_diff.h"
@@ -151,12 +152,9 @@ bool read_small(set_mod_out_EnvRec& env, std::int32_t* v) {
   {
     ModularBracket suspended;
     scanner(env.inf, &token, env.flag);
-    try {
-      old_expre(env.inf, &x, env.flag);
-    } catch (...) {
-      free_quoly(&x);
-      throw;
-    }
+    detail::OwnedValue read;  // freed before the bracket ends on an error
+    old_expre(env.inf, read.cell(), env.flag);
+    x = read.release();
   }
   if (x != nullptr && x->numb) {
     if (lintmode) {
@@ -181,13 +179,9 @@ void get_aux_primes(set_mod_out_EnvRec& env) {
     std::int32_t p = 0;
     // The item's first token is current: read_small scans, so step back.
     ModularBracket suspended;
-    quoly x = nullptr;
-    try {
-      old_expre(env.inf, &x, env.flag);
-    } catch (...) {
-      free_quoly(&x);
-      throw;
-    }
+    detail::OwnedValue read;  // freed before the bracket ends on an error
+    old_expre(env.inf, read.cell(), env.flag);
+    quoly x = read.release();
     bool ok = x != nullptr && x->numb;
     if (ok) {
       if (lintmode) {
@@ -301,22 +295,16 @@ void compute_aux_primes(poly p, std::int32_t level, set_mod_out_EnvRec& env) {
           ModularImage image;
           image.take(&work);
           image.take_modout_data();
-          quoly test = nullptr;
-          newquoly(&test);
-          test->numb = false;
-          test->numer = nullptr;
-          test->denom = nullptr;
-          test->next = nullptr;
-          poly_assign(work, &test->numer);
-          try {
-            // Over the field of the levels below the new one.
-            irreducible_poly(&test, number_polys - level);
-          } catch (...) {
-            free_quoly(&test);
-            throw;
-          }
-          verdict = test != nullptr && test->numb ? test->ncoef->lint : 0;
-          free_quoly(&test);
+          detail::OwnedValue test;  // freed before the image ends
+          newquoly(test.cell());
+          test.q->numb = false;
+          test.q->numer = nullptr;
+          test.q->denom = nullptr;
+          test.q->next = nullptr;
+          poly_assign(work, &test.q->numer);
+          // Over the field of the levels below the new one.
+          irreducible_poly(test.cell(), number_polys - level);
+          verdict = test.q != nullptr && test.q->numb ? test.q->ncoef->lint : 0;
         }
         lintmode = false;
         modularmode = false;
@@ -460,15 +448,9 @@ void get_data(set_mod_out_EnvRec& env) {
   if (is_tok(",")) {
     if (env.cancelling) error(comma_not_allowed_when_cancelling_error, &token);
     scanner(env.inf, &token, env.flag);
-    quoly f = nullptr;
-    try {
-      read_sum(env, &f);
-    } catch (...) {
-      free_quoly(&f);
-      throw;
-    }
-    env.field = f != nullptr && f->numb && quoly_eq_1(f);
-    free_quoly(&f);
+    detail::OwnedValue f;
+    read_sum(env, f.cell());
+    env.field = f.q != nullptr && f.q->numb && quoly_eq_1(f.q);
   }
   // Checked before anything changes (a replaced relation is not lost).
   if (env.highest && env.n != 1) error(relation_must_top_variable_error, &token);
@@ -748,22 +730,14 @@ void make_and_reconcile_gcd_lists(polypt q) {
   std::vector<polypt> lower;
   for (polypt l = below; l != nullptr; l = l->next) lower.push_back(l);
   for (std::int32_t k = 1; k <= aux_num_2factor; ++k) {
-    poly g = nullptr;
-    poly_assign(f, &g);
-    poly value = nullptr;
-    poly_set(k, &value);
-    poly nden = nullptr;
-    try {
-      actual_eval_poly(&g, &nden, &value, nullptr, 1, 16384, q);
-    } catch (...) {
-      free_poly(&g);
-      free_poly(&value);
-      free_poly(&nden);
-      throw;
+    detail::OwnedPoly g;
+    poly_assign(f, g.cell());
+    {
+      detail::OwnedPoly nden, value;
+      poly_set(k, value.cell());
+      actual_eval_poly(g.cell(), nden.cell(), value.cell(), nullptr, 1, 16384, q);
     }
-    free_poly(&value);
-    free_poly(&nden);
-    poly h = g;
+    poly h = g.p;
     while (h != nullptr && !h->numb && h->exp == 0 && h->next == nullptr) h = h->pcoef;
     if (is_leaf(h)) {
       add_all_to_list(q, k, h->ncoef);
@@ -781,7 +755,6 @@ void make_and_reconcile_gcd_lists(polypt q) {
         if (eval_mod(h, roots, 0, p) == 0) add_prime_to_list(q, p, k % p);
       }
     }
-    free_poly(&g);
   }
   set_aux_num(q);
   if (below != nullptr) reconcile_gcd_lists(q);

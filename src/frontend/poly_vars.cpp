@@ -11,6 +11,7 @@
 #include "frontend/stored_values.h"
 #include "lang/expressions.h"
 #include "numbers/freelists.h"
+#include "numbers/node_handles.h"
 #include "numbers/garbage.h"
 #include "poly/poly_repr.h"
 #include "toplevel/chdat.h"
@@ -58,20 +59,16 @@ struct request {
 // "Var" k when cancelling: the name of the variable at depth k.
 void name_by_position(textptr inf, nameptr* flag, request& r) {
   scanner(inf, &token, flag);
-  quoly value = nullptr;
-  quolyptr place = &value;
-  colm_ptrptr aux = nullptr;
-  std::int32_t colpos = 0;
   std::int32_t k = 0;
-  try {
-    fact(inf, &place, &value, &aux, &colpos, flag, false);
-    quoly got = place == &value ? value : *place;
+  {
+    detail::OwnedValue value;
+    quolyptr place = value.cell();
+    colm_ptrptr aux = nullptr;
+    std::int32_t colpos = 0;
+    fact(inf, &place, value.cell(), &aux, &colpos, flag, false);
+    quoly got = place == value.cell() ? value.q : *place;
     k = got != nullptr && got->numb ? quoly_convert_to_int(got) : 0;
-  } catch (...) {
-    free_quoly(&value);
-    throw;
   }
-  free_quoly(&value);
   r.saved = token;
   r.have_saved = true;
   if (k > number_polys || k < 1) {

@@ -20,6 +20,7 @@
 #include "numbers/bigint.h"
 #include "numbers/bigint_multiply.h"
 #include "numbers/freelists.h"
+#include "numbers/node_handles.h"
 #include "numbers/mod_journal.h"
 #include "numbers/primes.h"
 #include "poly/poly_images.h"
@@ -780,18 +781,12 @@ void do_one_name(change_local_EnvRec* env, bool local) {
       std::int32_t k = 0;
       {
         ModularBracket suspended;
-        quoly v = nullptr;
-        try {
-          scanner(inf, &token, &env->flag);
-          old_expre(inf, &v, &env->flag);
-          if (!is_tok("]")) error(close_bracket_expected_after_index_error, &token);
-          if (v == nullptr || !v->numb) error(index_not_number_error, &token);
-          k = v != nullptr && v->numb ? big_quoly_convert_to_int(v) : 0;
-        } catch (...) {
-          free_quoly(&v);
-          throw;
-        }
-        free_quoly(&v);
+        detail::OwnedValue v;  // freed before the bracket ends
+        scanner(inf, &token, &env->flag);
+        old_expre(inf, v.cell(), &env->flag);
+        if (!is_tok("]")) error(close_bracket_expected_after_index_error, &token);
+        if (v.q == nullptr || !v.q->numb) error(index_not_number_error, &token);
+        k = v.q != nullptr && v.q->numb ? big_quoly_convert_to_int(v.q) : 0;
       }
       const std::int32_t slot = k - addresser;
       if (slot < 0 || slot >= arrstash_slots) error(index_outside_0_399999_error, &token);

@@ -20,6 +20,7 @@
 #include "numbers/bigint.h"
 #include "numbers/bigint_multiply.h"
 #include "numbers/freelists.h"
+#include "numbers/node_handles.h"
 #include "numbers/mod_journal.h"
 #include "poly/poly_measures.h"
 #include "poly/poly_repr.h"
@@ -573,15 +574,11 @@ void calc_disp(bool ask, std::int32_t size) {
   // longest number (32,767 limbs of 28 bits).
   constexpr std::int32_t max_disp_size = 32767 * 28 / 27;
   if (ask) {
-    quoly value = nullptr;
     std::int32_t v = 0;
-    try {
-      v = asked_number("Enter display size. \n", &value, not_number_error);
-    } catch (...) {
-      free_quoly(&value);
-      throw;
+    {
+      detail::OwnedValue value;
+      v = asked_number("Enter display size. \n", value.cell(), not_number_error);
     }
-    free_quoly(&value);
     if (v > max_disp_size) error(number_too_long_error, &token);
     disp_size = v;
     std::printf("new display size: %2d\n", static_cast<int>(v));

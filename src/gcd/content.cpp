@@ -9,6 +9,7 @@
 #include "core/interrupts.h"
 #include "core/errors.h"
 #include "core/globals.h"
+#include "gcd/content_counting.h"
 #include "gcd/gcd.h"
 #include "numbers/freelists.h"
 #include "numbers/invertible.h"
@@ -18,25 +19,15 @@
 
 namespace tavrin {
 
+using detail::bump;
 using detail::is_bare_leaf;
+using detail::leading_pads;
 using detail::new_leaf;
 using detail::new_term;
 using detail::OwnedPoly;
 using detail::ScratchNumber;
 
 namespace {
-
-// Counters grow as 32-bit words that wrap.
-void bump(std::int32_t& counter) {
-  counter = static_cast<std::int32_t>(static_cast<std::uint32_t>(counter) + 1u);
-}
-
-// The pads met going down from p through first coefficients.
-std::int32_t leading_pads(poly p) {
-  std::int32_t n = 0;
-  for (; !p->numb && p->exp == 0 && p->next == nullptr; p = p->pcoef) ++n;
-  return n;
-}
 
 // The two coefficients of q with the fewest nodes, when the search runs.
 struct FirstPair {

@@ -83,17 +83,22 @@ void patch_up(poly q, std::int16_t mydepth, std::int16_t depth);
 
 // ---- Two polynomials at once --------------------------------------------------------------
 
+// How dual_content and aux_content take their GCDs.
+struct PairContentFlags {
+  bool verbon = false;   // progress messages (with verbose)
+  bool allcons = false;  // passed to every polygcd
+  bool psave = false;    // the keep flag of p's coefficients
+  bool qsave = false;    // the keep flag of q's coefficients
+};
+
 // *r := the GCD of all coefficients of p and of q (of the two contents),
-// at pt->next's level. psave / qsave: the keep flags of their coefficients.
-// p, q: kept; *r: overwritten.
-void dual_content(poly p, poly q, poly* r, polypt pt, bool verbon, bool allcons, bool psave,
-                  bool qsave);
+// at pt->next's level. p, q: kept; *r: overwritten.
+void dual_content(poly p, poly q, poly* r, polypt pt, const PairContentFlags& flags);
 
 // *r := the GCD of the coefficient of the pad p (p does not involve pt's
 // variable) and all coefficients of q, at pt->next's level.
 // p, q: kept; *r: overwritten.
-void aux_content(poly p, poly q, poly* r, polypt pt, bool verbon, bool allcons, bool psave,
-                 bool qsave);
+void aux_content(poly p, poly q, poly* r, polypt pt, const PairContentFlags& flags);
 
 // *u := the integer-primitive quotient of *u by its content *s, in rational
 // arithmetic over a coefficient field: *s one level below *u (special_div)

@@ -14,6 +14,7 @@
 #include "core/errors.h"
 #include "core/globals.h"
 #include "gcd/content.h"
+#include "gcd/content_counting.h"
 #include "gcd/gcd.h"
 #include "numbers/freelists.h"
 #include "numbers/invertible.h"
@@ -25,22 +26,12 @@
 
 namespace tavrin {
 
+using detail::bump;
 using detail::is_bare_leaf;
+using detail::leading_pads;
 using detail::OwnedPoly;
 
 namespace {
-
-// Counters grow as 32-bit words that wrap.
-void bump(std::int32_t& counter) {
-  counter = static_cast<std::int32_t>(static_cast<std::uint32_t>(counter) + 1u);
-}
-
-// The pads met going down from p through first coefficients.
-std::int32_t leading_pads(poly p) {
-  std::int32_t n = 0;
-  for (; !p->numb && p->exp == 0 && p->next == nullptr; p = p->pcoef) ++n;
-  return n;
-}
 
 // One search step of the two smallest coefficients: false when the
 // counter says the search must end (a negative count is reported by
@@ -135,8 +126,7 @@ void numeric_pair(poly a, poly b, poly* r, polypt pt, bool bsave, bool b_is_whol
 
 }  // namespace
 
-void dual_content(poly p, poly q, poly* r, polypt pt, bool verbon, bool allcons, bool psave,
-                  bool qsave) {
+void dual_content(poly p, poly q, poly* r, polypt pt, const PairContentFlags& flags) {
   const auto depth = static_cast<std::int16_t>(pt->depth);
   if ((field_depth > 0 && depth >= field_depth) || lastnode(q)->numb || lastnode(p)->numb ||
       all_coefs_invrtble(q, depth) || all_coefs_invrtble(p, depth)) {
@@ -144,18 +134,18 @@ void dual_content(poly p, poly q, poly* r, polypt pt, bool verbon, bool allcons,
     return;
   }
   const Progress progress("Dual Content, counting to ",
-                          f_poly_numterms(p) + f_poly_numterms(q), verbose && verbon);
+                          f_poly_numterms(p) + f_poly_numterms(q), verbose && flags.verbon);
   const JoinedList joined(p, q);
   if (d_cntcount == 0)
     d_cntdepth = depth + 1 + 2 * quick_depth_below(p, depth) / 3;
 
-  Candidates c{p, psave, nullptr, false, 0};
+  Candidates c{p, flags.psave, nullptr, false, 0};
   if (!(depth > d_cntdepth + 2 || d_cntcount > 200000)) {
     c.least = bigger_node_total(p->pcoef);
-    bool save = psave;
+    bool save = flags.psave;
     for (poly t = p->next; t != nullptr && c.goes_on(); t = t->next) {
       if (!count_search_step(d_cntcount)) break;
-      if (t == q) save = qsave;
+      if (t == q) save = flags.qsave;
       c.offer(t, bigger_node_total(t->pcoef), save);
     }
   }
@@ -165,17 +155,17 @@ void dual_content(poly p, poly q, poly* r, polypt pt, bool verbon, bool allcons,
   if (c.sec == nullptr) {
     poly_assign(c.sml->pcoef, &g.p);
   } else {
-    polygcd(c.sml->pcoef, c.sec->pcoef, &g.p, false, true, allcons, pt->next, c.smlsave,
+    polygcd(c.sml->pcoef, c.sec->pcoef, &g.p, false, true, flags.allcons, pt->next, c.smlsave,
             c.secsave, false);
     k = 1;
     progress.step(1);
   }
-  bool save = psave;
+  bool save = flags.psave;
   for (poly t = p; t != nullptr; t = t->next) {
-    if (t == q) save = qsave;
+    if (t == q) save = flags.qsave;
     ++k;
     if (t == c.sml || t == c.sec) continue;
-    polygcd(g.p, t->pcoef, &g.p, false, true, allcons, pt->next, false, save, false);
+    polygcd(g.p, t->pcoef, &g.p, false, true, flags.allcons, pt->next, false, save, false);
     progress.step(k);
     if (is_bare_leaf(g.p) && (lintmode || poly_eq_pm1(g.p))) break;
   }
@@ -184,8 +174,7 @@ void dual_content(poly p, poly q, poly* r, polypt pt, bool verbon, bool allcons,
   *r = g.release();
 }
 
-void aux_content(poly p, poly q, poly* r, polypt pt, bool verbon, bool allcons, bool psave,
-                 bool qsave) {
+void aux_content(poly p, poly q, poly* r, polypt pt, const PairContentFlags& flags) {
   const auto depth = static_cast<std::int16_t>(pt->depth);
   if (field_depth > 0 && depth >= field_depth) {
     numeric_pair(q, p, r, pt, true, true, true);
@@ -194,20 +183,20 @@ void aux_content(poly p, poly q, poly* r, polypt pt, bool verbon, bool allcons, 
   if (lastnode(q)->numb || height_is_1(q) || all_coefs_invrtble(q, depth)) {
     OwnedPoly out;
     gcd_coefs(q, &out.p);
-    polygcd(out.p, p, &out.p, false, true, false, pt, true, psave, false);
+    polygcd(out.p, p, &out.p, false, true, false, pt, true, flags.psave, false);
     free_poly(r);
     *r = out.release();
     return;
   }
-  const Progress progress("Aux Content, counting to ", f_poly_numterms(q), verbose && verbon);
+  const Progress progress("Aux Content, counting to ", f_poly_numterms(q), verbose && flags.verbon);
   if (a_cntcount == 0) a_cntdepth = depth + leading_pads(q->pcoef);
 
-  Candidates c{p, psave, nullptr, false, 0};
+  Candidates c{p, flags.psave, nullptr, false, 0};
   if (!(depth > a_cntdepth + 10 || a_cntcount > 200000)) {
     c.least = big_node_total(p->pcoef);
     for (poly t = q; t != nullptr && c.goes_on(); t = t->next) {
       if (!count_search_step(a_cntcount)) break;
-      c.offer(t, big_node_total(t->pcoef), qsave);
+      c.offer(t, big_node_total(t->pcoef), flags.qsave);
     }
   }
 
@@ -216,12 +205,12 @@ void aux_content(poly p, poly q, poly* r, polypt pt, bool verbon, bool allcons, 
   if (c.sec == nullptr) {
     poly_assign(p->pcoef, &g.p);
   } else {
-    polygcd(c.sml->pcoef, c.sec->pcoef, &g.p, false, true, allcons, pt->next, c.smlsave,
+    polygcd(c.sml->pcoef, c.sec->pcoef, &g.p, false, true, flags.allcons, pt->next, c.smlsave,
             c.secsave, true);
     k = 1;
     progress.step(1);
     if (c.sml != p && c.sec != p) {
-      polygcd(g.p, p->pcoef, &g.p, false, true, allcons, pt->next, false, psave, true);
+      polygcd(g.p, p->pcoef, &g.p, false, true, flags.allcons, pt->next, false, flags.psave, true);
       k = 2;
       progress.step(2);
     }
@@ -229,7 +218,7 @@ void aux_content(poly p, poly q, poly* r, polypt pt, bool verbon, bool allcons, 
   for (poly t = q; t != nullptr; t = t->next) {
     ++k;
     if (t == c.sml || t == c.sec) continue;
-    polygcd(g.p, t->pcoef, &g.p, false, true, allcons, pt->next, false, qsave, true);
+    polygcd(g.p, t->pcoef, &g.p, false, true, flags.allcons, pt->next, false, flags.qsave, true);
     progress.step(k);
     if (poly_eq_1(g.p)) break;
   }

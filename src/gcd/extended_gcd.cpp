@@ -26,21 +26,12 @@ namespace tavrin {
 using detail::degree;
 using detail::is_bare_leaf;
 using detail::OwnedPoly;
+using detail::OwnedValue;
 using detail::ScratchNumber;
 
 namespace {
 
 bool is_negative(imptr n) { return n->size > 0 && n->head->value < 0; }
-
-// A value cell taken over by the caller, freed on every exit unless handed
-// on.
-struct OwnedValue {
-  quoly q = nullptr;
-  OwnedValue() = default;
-  OwnedValue(const OwnedValue&) = delete;
-  OwnedValue& operator=(const OwnedValue&) = delete;
-  ~OwnedValue() { free_quoly(&q); }
-};
 
 // A number value holding a copy of n.
 void number_value(imptr n, quoly* q) {

@@ -265,7 +265,7 @@ bool polygcd_EnvRec::main_variable_absent() {
     const gcd_arg& p = u_pad ? u : v;
     const gcd_arg& q = u_pad ? v : u;
     OwnedPoly gg;
-    aux_content(p.p, q.p, &gg.p, pt, false, allcons, p.save, q.save);
+    aux_content(p.p, q.p, &gg.p, pt, {.allcons = allcons, .psave = p.save, .qsave = q.save});
     if (!is_bare_leaf(gg.p)) add_pad(&gg.p, 1);
     result = gg.release();
     return true;
@@ -394,7 +394,7 @@ bool polygcd_EnvRec::cheap_tests_and_probes() {
         if (leave_early) {
           base_poly(&d, 1);
         } else {
-          dual_content(u.p, v.p, &d, pt, false, allcons, u.save, v.save);
+          dual_content(u.p, v.p, &d, pt, {.allcons = allcons, .psave = u.save, .qsave = v.save});
         }
         single_term_power(&result);
         check_uv();
@@ -457,7 +457,7 @@ bool polygcd_EnvRec::cheap_tests_and_probes() {
         } else {
           expo = 0;
         }
-        dual_content(u.p, v.p, &g, pt, false, allcons, u.save, v.save);
+        dual_content(u.p, v.p, &g, pt, {.allcons = allcons, .psave = u.save, .qsave = v.save});
         if (!is_bare_leaf(g)) add_pad(&g, 1);
         check_uv();
         patchup(&result, expo, expo);

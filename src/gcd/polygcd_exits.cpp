@@ -177,7 +177,8 @@ bool polygcd_EnvRec::one_exp_0() {
   fold_d_into_d2();
   const bool u_free = degree(u.p) == 0;
   OwnedPoly gg;
-  aux_content(u_free ? u.p : v.p, u_free ? v.p : u.p, &gg.p, pt, false, allcons, true, true);
+  aux_content(u_free ? u.p : v.p, u_free ? v.p : u.p, &gg.p, pt,
+              {.allcons = allcons, .psave = true, .qsave = true});
   check_uv();
   assemble_content_result(*this, gg, 1);
   return true;

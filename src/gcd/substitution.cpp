@@ -227,6 +227,30 @@ void replace_denominator(poly* pden, poly den) {
   *pden = den;
 }
 
+// *p (a polynomial in pol's variable) with every coefficient that is not a
+// number leaf replaced by substitute(&c, &den) one level down, the terms
+// summed over a common denominator; *p and *pden replaced.
+template <class Substitute>
+void substitute_coefficients(poly* p, poly* pden, polypt pol, Substitute substitute) {
+  TermSum sum(pol->next);
+  for (poly t = *p; t != nullptr; t = t->next) {
+    poly c = take_coefficient(t);
+    poly den = nullptr;
+    if (!is_bare_leaf(c)) {
+      OwnedPoly cc;
+      cc.p = c;
+      substitute(cc.cell(), &den);
+      c = cc.release();
+    }
+    sum.add(t->numb ? 0 : t->exp, c, den);
+  }
+  replace_list(p, sum.take_list());
+  OwnedPoly den;
+  den.p = sum.take_denominator();
+  if (den.p != nullptr && !is_bare_leaf(den.p)) add_pad(den.cell(), 1);
+  replace_denominator(pden, den.release());
+}
+
 }  // namespace
 
 void highest_level(poly* q, poly* qden, poly n2, poly d2, std::int16_t level, polypt pol) {
@@ -283,23 +307,9 @@ void case_one(poly* p, poly* pden, std::int16_t target, poly n2, poly d2, polypt
     }
     return;
   }
-  TermSum sum(pol->next);
-  for (poly t = *p; t != nullptr; t = t->next) {
-    poly c = take_coefficient(t);
-    poly den = nullptr;
-    if (!is_bare_leaf(c)) {
-      OwnedPoly cc;
-      cc.p = c;
-      case_one(cc.cell(), &den, static_cast<std::int16_t>(target - 1), n2, d2, pol->next);
-      c = cc.release();
-    }
-    sum.add(t->numb ? 0 : t->exp, c, den);
-  }
-  replace_list(p, sum.take_list());
-  OwnedPoly den;
-  den.p = sum.take_denominator();
-  if (den.p != nullptr && !is_bare_leaf(den.p)) add_pad(den.cell(), 1);
-  replace_denominator(pden, den.release());
+  substitute_coefficients(p, pden, pol, [&](poly* c, poly* den) {
+    case_one(c, den, static_cast<std::int16_t>(target - 1), n2, d2, pol->next);
+  });
 }
 
 void highest_case2(poly* q, poly* qden, std::int32_t target, poly n2, poly d2,
@@ -345,23 +355,9 @@ void case_two(poly* p, poly* pden, std::int32_t target, std::int32_t source, pol
   }
   poly n2_below = one_level_down(n2);
   poly d2_below = one_level_down(d2);
-  TermSum sum(pol->next);
-  for (poly t = *p; t != nullptr; t = t->next) {
-    poly c = take_coefficient(t);
-    poly den = nullptr;
-    if (!is_bare_leaf(c)) {
-      OwnedPoly cc;
-      cc.p = c;
-      case_two(cc.cell(), &den, target - 1, source - 1, n2_below, d2_below, pol->next);
-      c = cc.release();
-    }
-    sum.add(t->numb ? 0 : t->exp, c, den);
-  }
-  replace_list(p, sum.take_list());
-  OwnedPoly den;
-  den.p = sum.take_denominator();
-  if (den.p != nullptr && !is_bare_leaf(den.p)) add_pad(den.cell(), 1);
-  replace_denominator(pden, den.release());
+  substitute_coefficients(p, pden, pol, [&](poly* c, poly* den) {
+    case_two(c, den, target - 1, source - 1, n2_below, d2_below, pol->next);
+  });
 }
 
 }  // namespace tavrin

@@ -27,8 +27,6 @@
 
 namespace tavrin {
 
-ValueCell::~ValueCell() { free_quoly(&q); }
-
 namespace {
 
 bool is_tok(const char* w) { return std::strcmp(token.name, w) == 0; }
@@ -102,7 +100,8 @@ void product_tail(textptr inf, quolyptr n, nameptr* flag, bool stop_at_words) {
   }
 }
 
-// The additive tail of a sum whose first operand is *n.
+}  // namespace
+
 void sum_tail(textptr inf, quolyptr n, nameptr* flag) {
   while (is_tok("+") || is_tok("-")) {
     const bool add = is_tok("+");
@@ -120,8 +119,6 @@ void sum_tail(textptr inf, quolyptr n, nameptr* flag) {
     }
   }
 }
-
-}  // namespace
 
 bool loop_bound_words = false;
 
@@ -144,13 +141,8 @@ void half_fact(textptr inf, quolyptr n, nameptr* flag) {
   if (is_tok("^")) {
     imptr e = nullptr;
     get_exponent(inf, flag, &e, true);
-    try {
-      raise_to_power(n, e);
-    } catch (...) {
-      free_imag(&e);
-      throw;
-    }
-    free_imag(&e);
+    detail::OwnedNumber exponent(e);
+    raise_to_power(n, e);
   } else if (is_tok("!")) {
     if (!(*n)->numb) {
       error(factorial_value_not_number_error, &factsign);

@@ -13,6 +13,7 @@
 #include "numbers/bigint.h"
 #include "numbers/bigint_multiply.h"
 #include "numbers/freelists.h"
+#include "numbers/node_handles.h"
 #include "poly/poly_repr.h"
 #include "quoly/quoly_add.h"
 #include "toplevel/charsets.h"
@@ -37,17 +38,7 @@ bool is_relation_char(char c) {
 // A sum of old_term operands into the owned cell v.
 void condition_sum(textptr inf, nameptr* p, ValueCell& v) {
   old_term(inf, &v.q, p);
-  while (tok_is("+") || tok_is("-")) {
-    const bool add = tok_is("+");
-    scanner(inf, &token, p);
-    ValueCell m;
-    old_term(inf, &m.q, p);
-    if (add) {
-      best_quoly_add(&v.q, m.release());
-    } else {
-      best_quoly_sub(&v.q, m.release());
-    }
-  }
+  sum_tail(inf, &v.q, p);
 }
 
 // The value is the number 1.
@@ -64,34 +55,27 @@ bool orderable(quoly q) {
   return !lintmode && q->rat;
 }
 
-// A number header owning a product, given back at the end.
-struct Product {
-  imptr x = nullptr;
-  Product() { newimag(&x); }
-  ~Product() { free_imag(&x); }
-};
-
 // L op R for an ordering code, both orderable.
 bool ordered(quoly l, quoly r, char op) {
-  Product pa, pb;
+  detail::OwnedNumber pa, pb;  // products, given back at the end
   imptr a = nullptr;
   imptr b = nullptr;
   if (l->numb && r->numb) {
     a = l->ncoef;
     b = r->ncoef;
   } else if (l->numb) {
-    fast_mult(l->ncoef, r->denom->ncoef, pa.x);
-    a = pa.x;
+    fast_mult(l->ncoef, r->denom->ncoef, pa.get());
+    a = pa.get();
     b = r->numer->ncoef;
   } else if (r->numb) {
     a = l->numer->ncoef;
-    fast_mult(r->ncoef, l->denom->ncoef, pb.x);
-    b = pb.x;
+    fast_mult(r->ncoef, l->denom->ncoef, pb.get());
+    b = pb.get();
   } else {
-    fast_mult(l->numer->ncoef, r->denom->ncoef, pa.x);
-    fast_mult(l->denom->ncoef, r->numer->ncoef, pb.x);
-    a = pa.x;
-    b = pb.x;
+    fast_mult(l->numer->ncoef, r->denom->ncoef, pa.get());
+    fast_mult(l->denom->ncoef, r->numer->ncoef, pb.get());
+    a = pa.get();
+    b = pb.get();
   }
   switch (op) {
     case '>':

@@ -37,6 +37,7 @@
 #include <cstdint>
 
 #include "core/records.h"
+#include "numbers/node_handles.h"
 #include "toplevel/language_services.h"  // expre, old_expre (called by the loop)
 #include "toplevel/scanner.h"
 
@@ -44,18 +45,7 @@ namespace tavrin {
 
 // A value cell owned by a reader: freed on every exit, an unwinding error
 // included, unless released.
-struct ValueCell {
-  quoly q = nullptr;
-  ValueCell() = default;
-  ~ValueCell();
-  ValueCell(const ValueCell&) = delete;
-  ValueCell& operator=(const ValueCell&) = delete;
-  quoly release() {
-    quoly r = q;
-    q = nullptr;
-    return r;
-  }
-};
+using ValueCell = detail::OwnedValue;
 
 // ---- Statement expressions (sums, assignment, increment) -------------------------------
 // A statement expression: a term followed by "+"/"-" terms, or, directly
@@ -69,6 +59,9 @@ void term(textptr inf, quolyptr* qp, quolyptr n, colm_ptrptr* aux, std::int32_t*
           nameptr* flag);
 // A plain sum of old_term operands into *n (owned).
 // old_expre(inf, n, flag): declared in toplevel/language_services.h.
+// The "+"/"-" old_term operands that follow the first operand *n (owned) of
+// a plain sum, added into *n.
+void sum_tail(textptr inf, quolyptr n, nameptr* flag);
 
 // ---- Factors ---------------------------------------------------------------------------
 // One factor with its postfix operators ("^", "!" or "#", then any number of

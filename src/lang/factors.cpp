@@ -150,21 +150,7 @@ void floating_function(textptr inf, quolyptr n, nameptr* flag) {
 void do_parens(textptr inf, quolyptr n, nameptr* flag) {
   scan(inf, flag);
   old_term(inf, n, flag);
-  while (is_tok("+") || is_tok("-")) {
-    const bool add = is_tok("+");
-    scan(inf, flag);
-    quoly t = nullptr;
-    {
-      ValueCell cell;
-      old_term(inf, &cell.q, flag);
-      t = cell.release();
-    }
-    if (add) {
-      best_quoly_add(n, t);
-    } else {
-      best_quoly_sub(n, t);
-    }
-  }
+  sum_tail(inf, n, flag);
   if (is_tok(")")) {
     scan(inf, flag);
   } else {
@@ -283,13 +269,8 @@ void postfix(textptr inf, quolyptr* qp, quolyptr n, nameptr* flag, bool take) {
     imptr e = nullptr;
     get_exponent(inf, flag, &e, true);
     own_value(qp, n, false);
-    try {
-      raise_to_power(n, e);
-    } catch (...) {
-      free_imag(&e);
-      throw;
-    }
-    free_imag(&e);
+    detail::OwnedNumber exponent(e);
+    raise_to_power(n, e);
   } else if (is_tok("!")) {
     own_value(qp, n, false);
     if (!(*n)->numb) {

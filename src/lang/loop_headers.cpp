@@ -36,17 +36,7 @@ std::int32_t obtain_int(textptr inf, nameptr* p, std::int32_t bad) {
   ScopedValue<bool> words(loop_bound_words, true);
   ValueCell v;
   old_term(inf, &v.q, p);
-  while (tok_is("+") || tok_is("-")) {
-    const bool add = tok_is("+");
-    scanner(inf, &token, p);
-    ValueCell m;
-    old_term(inf, &m.q, p);
-    if (add) {
-      best_quoly_add(&v.q, m.release());
-    } else {
-      best_quoly_sub(&v.q, m.release());
-    }
-  }
+  sum_tail(inf, &v.q, p);
   if (v.q == nullptr || !v.q->numb) abandon(bad, &token);
   // A bound or step that does not fit one limb is refused in every mode
   // (the loop variable holds one limb).

@@ -84,10 +84,7 @@ void run_for(textptr inf, condexptr p, quolyptr n) {
   varptr var = nullptr;
   std::int32_t init = 0, stop = 0, step = 0;
   numptr* np = nullptr;
-  struct ColumnList {
-    numptr head = nullptr;
-    ~ColumnList() { free_limb_chain(&head); }
-  } columns;
+  ColumnList columns;
   set_up_for_loop(inf, &cursor, &var, &init, &stop, &step, &columns.head, &np);
   if (!at_end_marker()) abandon(loop_header_must_end_loop_text_error, &token);
   const tokentipe name = var->let;

@@ -75,6 +75,14 @@ void set_up_for_loop(textptr inf, nameptr* p, varptr* r, std::int32_t* init, std
                      std::int32_t* increm, numptr* spcol, numptr** np);
 // Gives a chain of limbs (a sparse-column list) back; *chain := nil.
 void free_limb_chain(numptr* chain);
+// A loop's sparse-column list, given back on every exit.
+struct ColumnList {
+  numptr head = nullptr;
+  ColumnList() = default;
+  ~ColumnList() { free_limb_chain(&head); }
+  ColumnList(const ColumnList&) = delete;
+  ColumnList& operator=(const ColumnList&) = delete;
+};
 // The loop variable's value := i (error 47 when |i| > 268435455).
 void adjust(varptr r, std::int32_t i);
 // One step of a counting loop run with a non-negative step (its bounds

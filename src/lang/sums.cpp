@@ -71,10 +71,7 @@ void sum_mult_up(const char* sign, textptr inf, quolyptr n, nameptr* p, bool par
   varptr var = nullptr;
   std::int32_t init = 0, stop = 0, step = 0;
   numptr* np = nullptr;
-  struct ColumnList {
-    numptr head = nullptr;
-    ~ColumnList() { free_limb_chain(&head); }
-  } columns;
+  ColumnList columns;
   set_up_for_loop(inf, p, &var, &init, &stop, &step, &columns.head, &np);
   const tokentipe name = var->let;
   std::int32_t dir = 1;

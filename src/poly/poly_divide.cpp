@@ -3,7 +3,6 @@
 // and the general case over a field or by pseudo-division.
 #include <cstdint>
 #include <optional>
-#include <utility>
 
 #include "core/error_codes.h"
 #include "core/errors.h"
@@ -267,14 +266,11 @@ void poly_mod_and_div(poly n, poly m, poly* r, poly* qt, polypt pt) {
 // ---- Values ----------------------------------------------------------------------------------
 
 void quoly_mod_or_div(quoly n, quoly m, quolyptr p, char which) {
-  struct ValueCell {
-    quoly v = nullptr;
-    ~ValueCell() { free_quoly(&v); }
-  } result;
+  detail::OwnedValue result;
   if (n->numb && m->numb) {
     imptr x;
     newimag(&x);
-    result.v = detail::new_number_value(x);
+    result.q = detail::new_number_value(x);
     mod_or_div(n->ncoef, m->ncoef, x, which, pos_mod);
   } else {
     OwnedPoly constant_divisor;
@@ -291,7 +287,7 @@ void quoly_mod_or_div(quoly n, quoly m, quolyptr p, char which) {
         error(zero_denominator_error, &token);
         imptr x;
         newimag(&x);
-        result.v = detail::new_number_value(x);
+        result.q = detail::new_number_value(x);
         if (flotemode) {
           x->flote = 0.0L;
         } else if (lintmode) {
@@ -301,22 +297,22 @@ void quoly_mod_or_div(quoly n, quoly m, quolyptr p, char which) {
         }
       } else {
         poly nu = numer.release();
-        result.v = detail::new_ratfun_value(nu, denom.release());
-        check_quoly(&result.v, false);
+        result.q = detail::new_ratfun_value(nu, denom.release());
+        check_quoly(&result.q, false);
       }
     } else {
       OwnedPoly leaf, res;
       leaf.p = detail::new_leaf(detail::copy_number(n->ncoef));
       poly_mod_or_div(leaf.p, divisor, &res.p, which, polynames);
       if (is_bare_leaf(res.p)) {
-        poly_consume(&res.p, &result.v);
+        poly_consume(&res.p, &result.q);
       } else {
-        result.v = detail::new_ratfun_value(res.release(), nullptr);
+        result.q = detail::new_ratfun_value(res.release(), nullptr);
       }
     }
   }
   free_quoly(p);
-  *p = std::exchange(result.v, nullptr);
+  *p = result.release();
 }
 
 }  // namespace tavrin

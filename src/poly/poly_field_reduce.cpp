@@ -112,8 +112,12 @@ void pseudo_reduce(poly* n, poly* m, poly* com, poly* num, poly* den, poly* mu, 
   }
 }
 
-void field_reduce(poly* n, poly* m, poly* com, poly* num, poly* den, poly* mu, bool el_n,
-                  bool el_m, bool nflag, bool dflag) {
+void field_reduce(poly* n, poly* m, poly* com, poly* num, poly* den, poly* mu,
+                  const ReduceFlags& flags) {
+  const bool el_n = flags.el_n;
+  const bool el_m = flags.el_m;
+  const bool nflag = flags.nflag;
+  const bool dflag = flags.dflag;
   if (lintmode || field_depth == 0) {
     OwnedPoly q1, q2;
     q1.p = exact_side(n, *com, el_n, nflag, " field_r1");

@@ -173,6 +173,15 @@ struct pseudo_reduce_reports {
 void pseudo_reduce(poly* n, poly* m, poly* com, poly* num, poly* den, poly* mu, bool el_n,
                    bool el_m, const pseudo_reduce_reports& reports);
 
+// How field_reduce and reduce (quoly/quoly_normal_form.h) treat the two
+// sides n and m.
+struct ReduceFlags {
+  bool el_n = false;   // divide the n side by gen_poly_divide (Laurent shift)
+  bool el_m = false;   // the same for the m side
+  bool nflag = false;  // keep *n (shifted back after a Laurent shift)
+  bool dflag = false;  // the same for *m
+};
+
 // *num := *n / *com and *den := *m / *com for a common factor *com of *n and
 // *m, and the multiplier *mu, so that *num / *den = *n / *m.
 // - Word mode, or no field levels: exact divisions. Without el_n by
@@ -192,7 +201,7 @@ void pseudo_reduce(poly* n, poly* m, poly* com, poly* num, poly* den, poly* mu, 
 // *num, *den: overwritten; *mu: overwritten in the second case.
 // reads: mode flags, laurent, field_depth, polynames; writes: alg_c_count,
 // original_depth
-void field_reduce(poly* n, poly* m, poly* com, poly* num, poly* den, poly* mu, bool el_n,
-                  bool el_m, bool nflag, bool dflag);
+void field_reduce(poly* n, poly* m, poly* com, poly* num, poly* den, poly* mu,
+                  const ReduceFlags& flags);
 
 }  // namespace tavrin

@@ -3,7 +3,6 @@
 // number.
 #include <cinttypes>
 #include <cstdio>
-#include <utility>
 
 #include "core/error_codes.h"
 #include "core/errors.h"
@@ -163,13 +162,9 @@ namespace {
 
 // A fresh number n / d by the rule of quot.
 imptr number_quotient(imptr n, imptr d) {
-  struct Held {
-    imptr r = nullptr;
-    ~Held() { free_imag(&r); }
-  } held;
-  newimag(&held.r);
-  quot(n, d, held.r);
-  return std::exchange(held.r, nullptr);
+  detail::OwnedNumber held;
+  quot(n, d, held.get());
+  return held.release();
 }
 
 // The list n / d (d a number), coefficient by coefficient; nil when every

@@ -508,18 +508,15 @@ void pseudo_field_coef_poly_div(poly n, poly m, polypt pp, poly* q, poly* r, pol
   }
   polypt lower = below(pp);
   // The inverse of the leading coefficient as a value.
-  struct ValueCell {
-    quoly v;
-    ~ValueCell() { free_quoly(&v); }
-  } inv_cell{nullptr};
+  detail::OwnedValue inv_cell;
   poly c = lead_node(m);
   if (is_bare_leaf(c)) {
-    inv_cell.v = detail::new_number_value(detail::copy_number(c->ncoef));
-    quoly_reciprocal(&inv_cell.v);
+    inv_cell.q = detail::new_number_value(detail::copy_number(c->ncoef));
+    quoly_reciprocal(&inv_cell.q);
   } else {
-    poly_mod_invert(c, &inv_cell.v, lower);
+    poly_mod_invert(c, &inv_cell.q, lower);
   }
-  if (inv_cell.v == nullptr) return;
+  if (inv_cell.q == nullptr) return;
   OwnedPoly W, P;
   poly_assign(n, &W.p);
   poly_set(1, &P.p);
@@ -538,24 +535,24 @@ void pseudo_field_coef_poly_div(poly n, poly m, polypt pp, poly* q, poly* r, pol
         node.p->exp -= dm;
         p_q_assign(node.p->pcoef, &pv);
       }
-      ValueCell pv_cell{pv};
-      ValueCell prod{nullptr};
-      spec_quoly_mult(pv, inv_cell.v, &prod.v, lower);
-      if (prod.v == nullptr) return;  // no product came back: the cells stay
+      detail::OwnedValue pv_cell(pv);
+      detail::OwnedValue prod;
+      spec_quoly_mult(pv, inv_cell.q, &prod.q, lower);
+      if (prod.q == nullptr) return;  // no product came back: the cells stay
       OwnedPoly numer;
-      if (prod.v->numb) {
-        numer.p = detail::new_leaf(prod.v->ncoef);
-        prod.v->ncoef = nullptr;
+      if (prod.q->numb) {
+        numer.p = detail::new_leaf(prod.q->ncoef);
+        prod.q->ncoef = nullptr;
       } else {
-        if (prod.v->denom != nullptr) {
-          if (!is_bare_leaf(prod.v->denom)) return;  // not a number denominator
-          imptr d = prod.v->denom->ncoef;
+        if (prod.q->denom != nullptr) {
+          if (!is_bare_leaf(prod.q->denom)) return;  // not a number denominator
+          imptr d = prod.q->denom->ncoef;
           scale_leaves(P.p, d);
           scale_leaves(W.p, d);
           scale_leaves(*Q.cell(), d);
         }
-        numer.p = prod.v->numer;
-        prod.v->numer = nullptr;
+        numer.p = prod.q->numer;
+        prod.q->numer = nullptr;
       }
       if (node.p->numb) {
         free_poly(&node.p);

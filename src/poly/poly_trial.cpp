@@ -32,6 +32,7 @@ using detail::FieldInverse;
 using detail::in_field_levels;
 using detail::is_bare_leaf;
 using detail::NegatedTail;
+using detail::OwnedNumber;
 using detail::OwnedPoly;
 using detail::ScratchNumber;
 
@@ -52,28 +53,10 @@ struct NumberDivisor {
   std::int32_t inverse = 0;  // modular mode
 };
 
-// A number under construction, freed on every exit unless released.
-class ScratchQuotient {
- public:
-  ScratchQuotient() { newimag(&n_); }
-  ~ScratchQuotient() { free_imag(&n_); }
-  ScratchQuotient(const ScratchQuotient&) = delete;
-  ScratchQuotient& operator=(const ScratchQuotient&) = delete;
-  imptr get() const { return n_; }
-  imptr release() {
-    imptr r = n_;
-    n_ = nullptr;
-    return r;
-  }
-
- private:
-  imptr n_ = nullptr;
-};
-
 // A fresh number n / d, or nil when the quotient is not exact (big
 // integers: a non-zero remainder; every mode: 0 from a non-zero n).
 imptr number_quotient(imptr n, const NumberDivisor& d) {
-  ScratchQuotient r;
+  OwnedNumber r;
   if (!flotemode && !lintmode) {
     ScratchNumber rem;
     divide(n, d.m, r.get(), rem.get());

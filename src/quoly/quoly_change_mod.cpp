@@ -93,7 +93,8 @@ void check_quoly_1(quoly_change_to_mod_EnvRec& env) {
     OwnedPoly g;
     Lpolygcd(num.cell(), den.cell(), g.cell(), false, polynames);
     if (g.p != nullptr && !is_bare_leaf(g.p)) {
-      reduce(num.cell(), den.cell(), g.cell(), num.cell(), den.cell(), laurent, false, true, true);
+      reduce(num.cell(), den.cell(), g.cell(), num.cell(), den.cell(),
+             {.el_n = laurent, .nflag = true, .dflag = true});
     }
   }
   if (is_bare_leaf(den.p)) {

@@ -275,8 +275,8 @@ void quoly_differen_once(quolyptr q, std::int16_t height) {
         poly_mult(v->denom, v->denom, denom.cell(), polynames);
       } else {
         detail::OwnedPoly cofactor;
-        reduce(num.cell(), &v->denom, g.cell(), num.cell(), cofactor.cell(), laurent, false, false,
-               true);
+        reduce(num.cell(), &v->denom, g.cell(), num.cell(), cofactor.cell(),
+               {.el_n = laurent, .dflag = true});
         poly_mult(v->denom, cofactor.get(), denom.cell(), polynames);
       }
       free_poly(&v->numer);

@@ -42,7 +42,7 @@ bool cancel_with_factor(poly* numer, poly* g) {
   Lpolygcd(numer, g, &g2.p, false, polynames);
   if (g2.p == nullptr) return true;
   if (!is_bare_leaf(g2.p)) {
-    reduce(numer, g, &g2.p, numer, g, laurent, false, false, false);
+    reduce(numer, g, &g2.p, numer, g, {.el_n = laurent});
     return false;
   }
   if (!not_one(g2.p)) return true;
@@ -139,7 +139,7 @@ void fast_gen_quoly_add(quolyptr n, quolyptr m, bool add) {
     ++quoly_sums.denominator_gcds;
     detail::value_gcd(N->denom, M->denom, &g_own.p);
     if (!is_bare_leaf(g_own.p)) {
-      reduce(&N->denom, &M->denom, &g_own.p, &N->denom, &d_cof.p, false, false, false, true);
+      reduce(&N->denom, &M->denom, &g_own.p, &N->denom, &d_cof.p, {.dflag = true});
     } else if (not_one(g_own.p)) {
       poly_quot(N->denom, g_own.p, &N->denom, constant_gcd_b_code);
       poly_quot(M->denom, g_own.p, &d_cof.p, constant_gcd_d_code);
@@ -205,7 +205,7 @@ void general_quoly_add(quoly n, quoly m, quolyptr q, bool add) {
     g = g_own.p;
     if (!is_bare_leaf(g)) {
       poly bb = b, dd = d;  // kept: nflag and dflag
-      field_reduce(&bb, &dd, &g_own.p, &b_cof.p, &d_cof.p, &mu.p, false, false, true, true);
+      field_reduce(&bb, &dd, &g_own.p, &b_cof.p, &d_cof.p, &mu.p, {.nflag = true, .dflag = true});
       b1 = b_cof.p;
       d1 = d_cof.p;
     } else if (not_one(g)) {

@@ -89,6 +89,22 @@ inline void become_number(quoly q, imptr num) {
 // q (the same node) becomes the number value 0; its former parts are freed.
 inline void become_zero(quoly q) { become_number(q, zero_number()); }
 
+// The cases every normal form settles first: a number stays; a zero
+// numerator makes v the number 0; without a denominator a constant numerator
+// makes v a number. True when v is settled.
+inline bool settle_without_denominator(quoly v) {
+  if (v->numb) return true;
+  if (poly_iszero(v->numer)) {
+    become_zero(v);
+    return true;
+  }
+  if (v->denom == nullptr) {
+    number_if_constant(v);
+    return true;
+  }
+  return false;
+}
+
 // q (the same node) becomes the rational number num / den (both moved in),
 // reusing its leaves when it has them.
 inline void become_rational(quoly q, imptr num, imptr den) {
@@ -127,22 +143,6 @@ inline void value_gcd(poly u, poly v, poly* r) {
   value_polygcd(u, v, r, polynames);
   if (*r == nullptr) poly_set(1, r);
 }
-
-// A value cell freed on every exit unless released.
-class OwnedValue {
- public:
-  OwnedValue() = default;
-  explicit OwnedValue(quoly q) : q(q) {}
-  ~OwnedValue() { free_quoly(&q); }
-  OwnedValue(const OwnedValue&) = delete;
-  OwnedValue& operator=(const OwnedValue&) = delete;
-  quoly release() {
-    quoly r = q;
-    q = nullptr;
-    return r;
-  }
-  quoly q = nullptr;
-};
 
 // The number n is 0 in the current mode (floating 0.0, word 0, big leading
 // limb 0).

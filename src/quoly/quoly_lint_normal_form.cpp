@@ -93,22 +93,14 @@ void divide_out_constant_denominator(quoly q) {
 
 void lint_check_quoly(quolyptr q, bool q_odd) {
   quoly v = *q;
-  if (v->numb) return;
-  if (poly_iszero(v->numer)) {
-    detail::become_zero(v);
-    return;
-  }
-  if (v->denom == nullptr) {
-    detail::number_if_constant(v);
-    return;
-  }
+  if (detail::settle_without_denominator(v)) return;
   if (!q_odd && detail::residue_normal_form(v)) return;
   if (!is_bare_leaf(v->denom)) {
     OwnedPoly g;
     Lpolygcd(&v->numer, &v->denom, &g.p, q_odd, polynames);
     // A numeric GCD is a unit: nothing to divide.
     if (g.p != nullptr && !is_bare_leaf(g.p))
-      reduce(&v->numer, &v->denom, &g.p, &v->numer, &v->denom, laurent, q_odd, false, false);
+      reduce(&v->numer, &v->denom, &g.p, &v->numer, &v->denom, {.el_n = laurent, .el_m = q_odd});
   }
   if (is_bare_leaf(v->denom)) {
     divide_out_constant_denominator(v);

@@ -97,7 +97,8 @@ void times_fraction(quoly n, quoly m, quoly r, bool in_place, const one_denomina
   Lpolygcd(&n->numer, &m->denom, &g.p, false, polynames);
   switch (kind_of(g.p)) {
     case gcd_kind::polynomial:
-      reduce(&n->numer, &m->denom, &g.p, &r->numer, &r->denom, laurent, false, !in_place, true);
+      reduce(&n->numer, &m->denom, &g.p, &r->numer, &r->denom,
+             {.el_n = laurent, .nflag = !in_place, .dflag = true});
       poly_mult(r->numer, m->numer, &r->numer, polynames);
       detail::divide_out_word_denominator(r);
       break;
@@ -128,7 +129,8 @@ void fraction_times(quoly n, quoly m, quoly r, bool in_place, const one_denomina
   Lpolygcd(&m->numer, &n->denom, &g.p, false, polynames);
   switch (kind_of(g.p)) {
     case gcd_kind::polynomial:
-      reduce(&m->numer, &n->denom, &g.p, &t.p, &r->denom, laurent, false, true, !in_place);
+      reduce(&m->numer, &n->denom, &g.p, &t.p, &r->denom,
+             {.el_n = laurent, .nflag = true, .dflag = !in_place});
       poly_mult(n->numer, t.p, &r->numer, polynames);
       detail::divide_out_word_denominator(r);
       break;
@@ -318,7 +320,8 @@ void fractions_product(quoly n, quoly m, quoly r, bool in_place, bool laur,
   Lpolygcd(&n->numer, &m->denom, &g1.p, laur, polynames);
   switch (kind_of(g1.p)) {
     case gcd_kind::polynomial:
-      reduce(&n->numer, &m->denom, &g1.p, &r->numer, &t1.p, laurent, laurent, !in_place, true);
+      reduce(&n->numer, &m->denom, &g1.p, &r->numer, &t1.p,
+             {.el_n = laurent, .el_m = laurent, .nflag = !in_place, .dflag = true});
       break;
     case gcd_kind::constant:
       poly_quot(n->numer, g1.p, &r->numer, codes.a);
@@ -332,7 +335,8 @@ void fractions_product(quoly n, quoly m, quoly r, bool in_place, bool laur,
   Lpolygcd(&m->numer, &n->denom, &g2.p, false, polynames);
   switch (kind_of(g2.p)) {
     case gcd_kind::polynomial:
-      reduce(&m->numer, &n->denom, &g2.p, &t2.p, &r->denom, laurent, false, true, !in_place);
+      reduce(&m->numer, &n->denom, &g2.p, &t2.p, &r->denom,
+             {.el_n = laurent, .nflag = true, .dflag = !in_place});
       break;
     case gcd_kind::constant:
       poly_quot(m->numer, g2.p, &t2.p, codes.c);

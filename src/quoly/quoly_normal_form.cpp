@@ -25,15 +25,7 @@ using detail::OwnedPoly;
 
 void check_quoly(quolyptr q, bool q_odd) {
   quoly v = *q;
-  if (v->numb) return;
-  if (poly_iszero(v->numer)) {
-    detail::become_zero(v);
-    return;
-  }
-  if (v->denom == nullptr) {
-    detail::number_if_constant(v);
-    return;
-  }
+  if (detail::settle_without_denominator(v)) return;
   if (poly_iszero(v->denom)) {
     // A quotient by zero cannot be normalised: reported, then taken as 0.
     error(zero_denominator_error, &token);
@@ -53,7 +45,7 @@ void check_quoly(quolyptr q, bool q_odd) {
     OwnedPoly g;
     Lpolygcd(&v->numer, &v->denom, &g.p, q_odd, polynames);
     if (g.p != nullptr && !is_bare_leaf(g.p)) {
-      reduce(&v->numer, &v->denom, &g.p, &v->numer, &v->denom, laurent, q_odd, false, false);
+      reduce(&v->numer, &v->denom, &g.p, &v->numer, &v->denom, {.el_n = laurent, .el_m = q_odd});
     } else if (g.p != nullptr && !poly_eq_1(g.p)) {
       num_poly_quot(v->numer, g.p->ncoef, 0);
       num_poly_quot(v->denom, g.p->ncoef, 0);

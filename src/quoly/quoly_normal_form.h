@@ -37,6 +37,7 @@
 #include <cstdint>
 
 #include "core/records.h"
+#include "poly/poly_modout.h"  // ReduceFlags
 
 namespace tavrin {
 
@@ -71,8 +72,7 @@ namespace tavrin {
 // recomputes it; *num, *den: overwritten.
 // reads: mode flags, laurent, field_depth, polynames, verbose; writes:
 // try_rat, rat_yes, alg_c_count, original_depth
-void reduce(poly* n, poly* m, poly* com, poly* num, poly* den, bool el_n, bool el_m, bool nflag,
-            bool dflag);
+void reduce(poly* n, poly* m, poly* com, poly* num, poly* den, const ReduceFlags& flags);
 
 // How reduce divided, counted since start (a test and benchmark hook):
 // cofactors: the quotients came with the GCD from the flat engines

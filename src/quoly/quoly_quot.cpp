@@ -265,8 +265,8 @@ bool big_quotient(quoly n, quoly m, quoly r, bool in_place, bool nogcd, const qu
     // a / c, or a / (c/d) = a d / c.
     switch (kind) {
       case gcd_kind::polynomial:
-        reduce(&n->numer, &m->numer, &g.p, &r->numer, &r->denom, laurent, laurent, !in_place,
-               true);
+        reduce(&n->numer, &m->numer, &g.p, &r->numer, &r->denom,
+               {.el_n = laurent, .el_m = laurent, .nflag = !in_place, .dflag = true});
         if (has_d) poly_mult(r->numer, m->denom, &r->numer, polynames);
         break;
       case gcd_kind::constant:
@@ -290,7 +290,8 @@ bool big_quotient(quoly n, quoly m, quoly r, bool in_place, bool nogcd, const qu
   OwnedPoly t;
   switch (kind) {
     case gcd_kind::polynomial:
-      reduce(&n->numer, &m->numer, &g.p, &r->numer, &t.p, laurent, laurent, !in_place, true);
+      reduce(&n->numer, &m->numer, &g.p, &r->numer, &t.p,
+             {.el_n = laurent, .el_m = laurent, .nflag = !in_place, .dflag = true});
       poly_mult(n->denom, t.p, &r->denom, polynames);
       break;
     case gcd_kind::constant:
@@ -370,7 +371,8 @@ bool word_quotient_of_values(quolyptr nc, quoly m, quolyptr rc, bool in_place, b
   const bool cancel = kind_of(g.p) == gcd_kind::polynomial;
   if (n->denom == nullptr) {
     if (cancel) {
-      reduce(&n->numer, &m->numer, &g.p, &r->numer, &r->denom, laurent, laurent, !in_place, true);
+      reduce(&n->numer, &m->numer, &g.p, &r->numer, &r->denom,
+             {.el_n = laurent, .el_m = laurent, .nflag = !in_place, .dflag = true});
       if (m->denom != nullptr) poly_mult(r->numer, m->denom, &r->numer, polynames);
     } else {
       if (m->denom != nullptr) {
@@ -383,7 +385,8 @@ bool word_quotient_of_values(quolyptr nc, quoly m, quolyptr rc, bool in_place, b
   } else {
     OwnedPoly t;
     if (cancel) {
-      reduce(&n->numer, &m->numer, &g.p, &r->numer, &t.p, laurent, laurent, !in_place, true);
+      reduce(&n->numer, &m->numer, &g.p, &r->numer, &t.p,
+             {.el_n = laurent, .el_m = laurent, .nflag = !in_place, .dflag = true});
       poly_mult(n->denom, t.p, &r->denom, polynames);
     } else {
       if (!in_place) poly_assign(n->numer, &r->numer);

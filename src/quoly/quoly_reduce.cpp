@@ -87,8 +87,11 @@ void before_retry(int side, bool el) {
 
 }  // namespace
 
-void reduce(poly* n, poly* m, poly* com, poly* num, poly* den, bool el_n, bool el_m, bool nflag,
-            bool dflag) {
+void reduce(poly* n, poly* m, poly* com, poly* num, poly* den, const ReduceFlags& flags) {
+  const bool el_n = flags.el_n;
+  const bool el_m = flags.el_m;
+  const bool nflag = flags.nflag;
+  const bool dflag = flags.dflag;
   if (!detail::word_size() && field_depth != 0) {
     pseudo_reduce(n, m, com, num, den, nullptr, el_n, el_m,
                   {" reduce 3. Try setting &_t to 0.", " reduce 4. Try setting &_t to 0.",

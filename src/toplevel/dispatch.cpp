@@ -10,6 +10,7 @@
 #include "core/globals.h"
 #include "core/mode_guard.h"
 #include "numbers/freelists.h"
+#include "numbers/node_handles.h"
 #include "poly/poly_repr.h"
 #include "toplevel/language_services.h"
 #include "toplevel/state.h"
@@ -103,14 +104,11 @@ void read_value_statement(char, textptr inf, quolyptr n, nameptr* flag) {
     nameptr answer_cursor = nullptr;
     scanner(&Input, &token, &answer_cursor);
     if (!is_word(token, "@")) {
-      struct answer_cell {
-        quoly q = nullptr;
-        ~answer_cell() { free_quoly(&q); }
-      } value;
-      old_expre(&Input, &value.q, &answer_cursor);
+      detail::OwnedValue value;
+      old_expre(&Input, value.cell(), &answer_cursor);
       varptr v = nullptr;
-      insert_var(&name, value.q, &v);
-      value.q = nullptr;
+      insert_var(&name, value.get(), &v);
+      value.release();
       quoly_assign(v->val, n);
     }
   }

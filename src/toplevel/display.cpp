@@ -72,7 +72,8 @@ void write_approximation(std::FILE* outf, imptr num, imptr den, std::int32_t* my
   adjlength(mylength, 7);
   checklength(outf, true, mylength, lines);
   if (is_zero_number(quot.get()) && negative_limbs(rem.get())) std::fputc('-', outf);
-  showint(outf, quot.get(), true, false, false, false, extra_space, true, mylength);
+  showint(outf, quot.get(),
+          {.unpadded_first = true, .extra_space = extra_space, .to_terminal = true}, mylength);
   std::fputc('.', outf);
   adjlength(mylength, 1);
   checklength(outf, true, mylength, lines);
@@ -81,7 +82,8 @@ void write_approximation(std::FILE* outf, imptr num, imptr den, std::int32_t* my
   multiply(rem.get(), &disp_cons, rem.get());
   divide(rem.get(), abs_den.get(), digits.get(), scaled.get());
   *mylength += 1;
-  showint(outf, digits.get(), false, true, false, false, extra_space, true, mylength);
+  showint(outf, digits.get(),
+          {.leading_zeros = true, .extra_space = extra_space, .to_terminal = true}, mylength);
   std::fputc('\n', outf);
 }
 
@@ -117,8 +119,13 @@ void doblanks(std::FILE* outf, std::int32_t ind) {
   for (std::int32_t k = 0; k < ind; ++k) std::fputc(' ', outf);
 }
 
-void showint(std::FILE* outf, imptr y, bool flag, bool zeros_flag, bool base10_flag,
-             bool indent_flag, bool extra_space, bool outf_is_tty, std::int32_t* mylength) {
+void showint(std::FILE* outf, imptr y, const ShowintOptions& how, std::int32_t* mylength) {
+  const bool flag = how.unpadded_first;
+  const bool zeros_flag = how.leading_zeros;
+  const bool base10_flag = how.base10;
+  const bool indent_flag = how.indent;
+  const bool extra_space = how.extra_space;
+  const bool outf_is_tty = how.to_terminal;
   ScratchNumber converted;
   imptr b = y;
   if (!base10_flag) {
@@ -213,7 +220,12 @@ void display(std::FILE* outf, bool outf_is_tty, bool flag, imptr a, std::int32_t
     *mylength += v == 0 ? 1 : static_cast<std::int32_t>(0.3 * logg2lint(v) + 0.5) + 1;
     return;
   }
-  showint(outf, a, true, false, false, flag, extra_space, outf_is_tty, mylength);
+  showint(outf, a,
+          {.unpadded_first = true,
+           .indent = flag,
+           .extra_space = extra_space,
+           .to_terminal = outf_is_tty},
+          mylength);
 }
 
 void quoly_display(std::FILE* outf, bool outf_is_tty, bool flag, bool linend, quoly p,

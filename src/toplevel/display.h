@@ -58,17 +58,22 @@ void blank_space(std::FILE* outf, std::int32_t* mylength);
 // listings and progress messages.
 void doblanks(std::FILE* outf, std::int32_t ind);
 
-// Writes the integer y in decimal. y: kept (base-2^28 limbs, or base-10^8
-// groups with base10_flag). flag: the first group without leading zeros
-// (else every group has 8 digits); zeros_flag: first (disp_size - groups) * 8
-// zeros, a blank after each eight; indent_flag: the first group right-aligned
-// in 8 columns after a sign column; extra_space: a blank after the minus sign
-// (not with uglyprint). Long numbers break between groups: at the terminal
-// with a blank, the continuation character, a newline and a blank; in a file
-// with a blank before every later group once the line is full.
+// How showint writes an integer.
+struct ShowintOptions {
+  bool unpadded_first = false;  // the first group without leading zeros (else 8 digits)
+  bool leading_zeros = false;   // first (disp_size - groups) * 8 zeros, a blank after each eight
+  bool base10 = false;          // y holds base-10^8 groups (else base-2^28 limbs)
+  bool indent = false;          // the first group right-aligned in 8 columns after a sign column
+  bool extra_space = false;     // a blank after the minus sign (not with uglyprint)
+  bool to_terminal = false;     // outf is the terminal
+};
+
+// Writes the integer y in decimal as how says. y: kept. Long numbers break
+// between groups: at the terminal with a blank, the continuation character,
+// a newline and a blank; in a file with a blank before every later group
+// once the line is full.
 // reads: dispcutoff, uglyprint, continuation, disp_size
-void showint(std::FILE* outf, imptr y, bool flag, bool zeros_flag, bool base10_flag,
-             bool indent_flag, bool extra_space, bool outf_is_tty, std::int32_t* mylength);
+void showint(std::FILE* outf, imptr y, const ShowintOptions& how, std::int32_t* mylength);
 
 // Writes the number a in the current mode: the long double with "%.20Lg";
 // the word with "%d" (residues above half_modulus as negatives with

@@ -11,6 +11,7 @@
 #include "numbers/bigint.h"
 #include "numbers/bigint_multiply.h"
 #include "numbers/freelists.h"
+#include "numbers/node_handles.h"
 #include "numbers/word_mod.h"
 #include "poly/poly_images.h"
 #include "quoly/quoly_quot.h"
@@ -181,17 +182,13 @@ void get_decimal_part(quolyptr n, textptr inf, nameptr* flag) {
   }
   std::int32_t d = 0;
   new_readin(inf, (*n)->ncoef, flag, &d);
-  quoly den = nullptr;
-  quoly_set(0, &den);
-  power_of_ten(d, den->ncoef);
   quoly q = nullptr;
-  try {
-    quoly_quot(*n, den, &q, false);
-  } catch (...) {
-    free_quoly(&den);
-    throw;
+  {
+    detail::OwnedValue den;
+    quoly_set(0, den.cell());
+    power_of_ten(d, den.get()->ncoef);
+    quoly_quot(*n, den.get(), &q, false);
   }
-  free_quoly(&den);
   free_quoly(n);
   *n = q;
 }

@@ -39,7 +39,7 @@ TEST_F(DualContent, KnownAnswers) {
   // The pad 6y against x(4y) + 2y^2: 2y, at y's level (padded here to read it).
   {
     Poly p("6*y"), q("4*y*x + 2*y^2"), r;
-    aux_content(p, q, r.cell(), pt, false, true, true, true);
+    aux_content(p, q, r.cell(), pt, {.allcons = true, .psave = true, .qsave = true});
     add_pad(r.cell(), 1);
     EXPECT_EQ(r.str(), "2*y");
   }
@@ -48,7 +48,7 @@ TEST_F(DualContent, KnownAnswers) {
     RingScope scope(ring);
     reset_gcd_counters();
     Poly p("2*x*y + 4"), q("6*x*y^2 + 8"), r;
-    dual_content(p, q, r.cell(), pt, false, true, true, true);
+    dual_content(p, q, r.cell(), pt, {.allcons = true, .psave = true, .qsave = true});
     EXPECT_EQ(r.str(), ring == Ring::integers ? "2" : "1");
     EXPECT_EQ(d_cntcount, 0);  // no search
   }
@@ -63,7 +63,10 @@ TEST_F(DualContent, KnownAnswers) {
     Poly p("2*y*x^2 + 4*y*x + 6*y"), q("4*x^2 + 6*y"), r;
     const std::string sp = node_shape(p), sq = node_shape(q);
     const std::string out =
-        output_of([&] { dual_content(p, q, r.cell(), pt, true, true, true, true); });
+        output_of([&] {
+          dual_content(p, q, r.cell(), pt,
+                       {.verbon = true, .allcons = true, .psave = true, .qsave = true});
+        });
     EXPECT_EQ(out, ring == Ring::integers ? "\n  Dual Content, counting to 5:  2 3 4 5\n"
                                           : "\n  Dual Content, counting to 5:  2 3 4\n");
     EXPECT_EQ(r.str(), ring == Ring::integers ? "2" : "1");
@@ -120,8 +123,8 @@ TEST_F(DualContent, RandomPairsAgreeWithTheContentsTakenOneAtATime) {
       if (p->numb || q->numb || p->exp == 0 || q->exp == 0 || pad->numb) continue;
       SCOPED_TRACE(p.str() + " and " + q.str());
       const std::string sp = node_shape(p), sq = node_shape(q);
-      dual_content(p, q, r.cell(), pt, false, true, true, true);
-      aux_content(pad, q, ra.cell(), pt, false, true, true, true);
+      dual_content(p, q, r.cell(), pt, {.allcons = true, .psave = true, .qsave = true});
+      aux_content(pad, q, ra.cell(), pt, {.allcons = true, .psave = true, .qsave = true});
       searches += d_cntcount > 0 && a_cntcount > 0 ? 1 : 0;
       content(p, cp.cell(), pt, false, true, true);
       content(q, cq.cell(), pt, false, true, true);

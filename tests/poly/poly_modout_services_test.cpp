@@ -41,8 +41,8 @@ TEST(ModOutServices, FieldReduceWithFieldLevelsKeepsTheQuotient) {
                 mref = reduce(ref("(2*x + y)*(x - y)"));
   Poly n(nref), m(mref), com("2*x + y"), num, den, mu;
   const std::string out = output_of([&] {
-    field_reduce(n.cell(), m.cell(), com.cell(), num.cell(), den.cell(), mu.cell(), false, false,
-                 true, true);
+    field_reduce(n.cell(), m.cell(), com.cell(), num.cell(), den.cell(), mu.cell(),
+                 {.nflag = true, .dflag = true});
   });
   EXPECT_EQ(out, "");
   ASSERT_TRUE(valid_poly(num));

@@ -178,8 +178,8 @@ TEST_F(FieldReduceTest, ExactQuotientsInEveryExactRing) {
       Poly n(ring_product(ring, a, g)), m(ring_product(ring, b, g)), com(g), num, den, mu("17");
       const std::string n_before = node_shape(n), mu_before = node_shape(mu);
       const bool keep = i % 2 == 0;
-      field_reduce(n.cell(), m.cell(), com.cell(), num.cell(), den.cell(), mu.cell(), false, false,
-                   keep, true);
+      field_reduce(n.cell(), m.cell(), com.cell(), num.cell(), den.cell(), mu.cell(),
+                   {.nflag = keep, .dflag = true});
       ASSERT_TRUE(valid_poly(num));
       ASSERT_TRUE(valid_poly(den));
       EXPECT_EQ(num.ref(), a);
@@ -192,8 +192,8 @@ TEST_F(FieldReduceTest, ExactQuotientsInEveryExactRing) {
       }
       // In place: the quotients replace the operands.
       Poly n2(ring_product(ring, a, g)), m2(ring_product(ring, b, g));
-      field_reduce(n2.cell(), m2.cell(), com.cell(), n2.cell(), m2.cell(), mu.cell(), false,
-                   false, i % 3 == 0, i % 3 != 0);
+      field_reduce(n2.cell(), m2.cell(), com.cell(), n2.cell(), m2.cell(), mu.cell(),
+                   {.nflag = i % 3 == 0, .dflag = i % 3 != 0});
       EXPECT_EQ(n2.ref(), a);
       EXPECT_EQ(m2.ref(), b);
     }
@@ -205,8 +205,8 @@ TEST_F(FieldReduceTest, LaurentQuotientsAndFailures) {
   NodeBalance balance;
   {
     Poly n("x^-2*(x + 1)*(x + y)"), m("(x - y)*(x + y)"), com("x + y"), num, den, mu;
-    field_reduce(n.cell(), m.cell(), com.cell(), num.cell(), den.cell(), mu.cell(), true, true,
-                 true, false);
+    field_reduce(n.cell(), m.cell(), com.cell(), num.cell(), den.cell(), mu.cell(),
+                 {.el_n = true, .el_m = true, .nflag = true});
     EXPECT_EQ(num.ref(), ref("x^-2*(x + 1)"));
     EXPECT_EQ(den.ref(), ref("x - y"));
     EXPECT_EQ(n.ref(), ref("x^-2*(x + 1)*(x + y)"));  // shifted back
@@ -215,8 +215,8 @@ TEST_F(FieldReduceTest, LaurentQuotientsAndFailures) {
   }
   {
     Poly n("x^-2*y^-1*(x + y)^2"), m("x + y"), com("x + y"), num, den, mu;
-    field_reduce(n.cell(), m.cell(), com.cell(), num.cell(), den.cell(), mu.cell(), true, true,
-                 false, true);
+    field_reduce(n.cell(), m.cell(), com.cell(), num.cell(), den.cell(), mu.cell(),
+                 {.el_n = true, .el_m = true, .dflag = true});
     EXPECT_EQ(num.ref(), ref("x^-2*y^-1*(x + y)"));
     EXPECT_EQ(dump_poly(den), "1");
     EXPECT_EQ(n.ref(), ref("(x + y)^2"));  // left shifted
@@ -224,8 +224,8 @@ TEST_F(FieldReduceTest, LaurentQuotientsAndFailures) {
   {
     Poly n("x^2 + 1"), m("x^2 - 1"), com("x - 1"), num, den, mu;
     testing::internal::CaptureStdout();
-    field_reduce(n.cell(), m.cell(), com.cell(), num.cell(), den.cell(), mu.cell(), false, true,
-                 true, true);
+    field_reduce(n.cell(), m.cell(), com.cell(), num.cell(), den.cell(), mu.cell(),
+                 {.el_m = true, .nflag = true, .dflag = true});
     const std::string out = testing::internal::GetCapturedStdout();
     EXPECT_EQ(out.rfind("*** Tavrin error.  field_r1\n", 0), 0u) << out;
     EXPECT_TRUE(valid_poly(num));
@@ -234,8 +234,8 @@ TEST_F(FieldReduceTest, LaurentQuotientsAndFailures) {
   {
     Poly n("x^2 - 1"), m("x^-1*(x^2 + 3)"), com("x - 1"), num, den, mu;
     testing::internal::CaptureStdout();
-    field_reduce(n.cell(), m.cell(), com.cell(), num.cell(), den.cell(), mu.cell(), true, true,
-                 true, true);
+    field_reduce(n.cell(), m.cell(), com.cell(), num.cell(), den.cell(), mu.cell(),
+                 {.el_n = true, .el_m = true, .nflag = true, .dflag = true});
     const std::string out = testing::internal::GetCapturedStdout();
     EXPECT_EQ(out.rfind("*** Tavrin error.  field_r2\n", 0), 0u) << out;
     EXPECT_EQ(num.ref(), ref("x + 1"));

@@ -286,7 +286,7 @@ TEST(ValueReduce, OverACoefficientFieldTheMultipliersCancel) {
   // (The GCDs of the multipliers over the field print the reports of the
   // product and reciprocal services still to come; they answer 1.)
   output_of([&] {
-    reduce(n.cell(), m.cell(), com.cell(), num.cell(), den.cell(), false, false, true, true);
+    reduce(n.cell(), m.cell(), com.cell(), num.cell(), den.cell(), {.nflag = true, .dflag = true});
   });
   EXPECT_EQ(read_poly(num) * parse_ref("3*x + 2", vars.names()),
             read_poly(den) * parse_ref("x + 1", vars.names()));
