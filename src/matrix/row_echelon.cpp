@@ -157,6 +157,51 @@ bool fraction_free_rref(quolyptr n, std::int32_t start, std::int32_t rows, std::
   return true;
 }
 
+// The matrix and transforms of a sparse reduction to row echelon form.
+struct SparseSweep {
+  sparseptr sp;
+  sparseptr* auxspar;  // [0]: the row transform, [1]: its inverse
+  std::int32_t rows;
+  std::int32_t cols;
+  bool wa;        // keep the row transform
+  bool wi;        // keep its inverse
+  bool modular;   // the entries are residues modulo the prime modulus
+};
+
+enum class PivotStep { found, none, missing };
+
+// The next pivot of a sparse reduction at row r (1-based): *c moves right
+// past the columns with no pivot at or below row r; a pivot row found is
+// counted in *count, swapped into row r (with the transforms) and *link
+// set to its entry in column *c. none: no pivot is left; missing: the
+// pivot promised by the search is not in row r (an internal fault).
+PivotStep next_sparse_pivot(const SparseSweep& s, std::int32_t r, std::int32_t* c,
+                            std::int32_t* count, colm_ptrptr* link) {
+  std::int32_t j = -1;
+  for (;;) {
+    check_interrupt();
+    j = -1;
+    if (s.modular)
+      sparse_mod_colfindbest(s.sp, s.rows, r, *c, &j);
+    else
+      sparse_colfindbest(s.sp, s.rows, r, *c, &j);
+    if (j == -2) return PivotStep::none;
+    if (j != -1) break;
+    ++*c;
+    if (*c > s.cols - 1) return PivotStep::none;
+  }
+  if (verbose && *c % (s.cols / 100 + 1) == 0) dumpitt("", *c, false, false, false);
+  ++*count;
+  if (j != r) {
+    sp_switchrow(s.sp, r, j);
+    if (s.wa) sp_switchrow(s.auxspar[0], r, j);
+    if (s.wi) sp_switchcol(s.auxspar[1], std::min(r, j), std::max(r, j), s.rows, 1);
+  }
+  get_sparse_colm(sparse_frame_of(s.sp, r), r, *c, link);
+  if (**link == nullptr || (**link)->coord != *c) return PivotStep::missing;
+  return PivotStep::found;
+}
+
 }  // namespace
 
 void red_row_ech(quolyptr n, arrptr q, const bool* want, workptr alpha, workptr alphinv,
@@ -238,29 +283,15 @@ void sparse_mod_redrowech(quolyptr n, sparseptr sp, const bool* want, std::int32
   const bool wi = want != nullptr && want[1];
   TraceLevel trace(cols);
   if (verbose) dumpitt(" Sparse modular reduce row echelon, cols ", cols, true, true, true);
+  SparseSweep sweep{sp, auxspar, rows, cols, wa, wi, true};
   std::int32_t r = 1;
   std::int32_t c = 1;
   std::int32_t count = 0;
   while (count < rows && cols > 1) {
-    check_interrupt();
-    std::int32_t j = -1;
-    sparse_mod_colfindbest(sp, rows, r, c, &j);
-    if (j == -2) break;
-    if (j == -1) {
-      ++c;
-      if (c > cols - 1) break;
-      continue;
-    }
-    if (verbose && c % (cols / 100 + 1) == 0) dumpitt("", c, false, false, false);
-    ++count;
-    if (j != r) {
-      sp_switchrow(sp, r, j);
-      if (wa) sp_switchrow(auxspar[0], r, j);
-      if (wi) sp_switchcol(auxspar[1], std::min(r, j), std::max(r, j), rows, 1);
-    }
     colm_ptrptr link = nullptr;
-    get_sparse_colm(sparse_frame_of(sp, r), r, c, &link);
-    if (*link == nullptr || (*link)->coord != c) {
+    const PivotStep step = next_sparse_pivot(sweep, r, &c, &count, &link);
+    if (step == PivotStep::none) break;
+    if (step == PivotStep::missing) {
       tavrin_error("nil qp in sparse mod reduce row echelon.", true);
       quoly_set_integer(count - 1, n);  // the promised pivot is missing: stop here
       return;
@@ -307,29 +338,15 @@ void sparse_redrowech(quolyptr n, arrptr q, const bool* want, sparseptr* auxspar
   }
   TraceLevel trace(cols);
   if (verbose) dumpitt(" Sparse reduce row echelon, cols ", cols, true, true, true);
+  SparseSweep sweep{sp, auxspar, rows, cols, wa, wi, false};
   std::int32_t r = 1;
   std::int32_t c = 1;
   std::int32_t count = 0;
   while (count < rows && cols > 1) {
-    check_interrupt();
-    std::int32_t j = -1;
-    sparse_colfindbest(sp, rows, r, c, &j);
-    if (j == -2) break;
-    if (j == -1) {
-      ++c;
-      if (c > cols - 1) break;
-      continue;
-    }
-    if (verbose && c % (cols / 100 + 1) == 0) dumpitt("", c, false, false, false);
-    ++count;
-    if (j != r) {
-      sp_switchrow(sp, r, j);
-      if (wa) sp_switchrow(auxspar[0], r, j);
-      if (wi) sp_switchcol(auxspar[1], std::min(r, j), std::max(r, j), rows, 1);
-    }
     colm_ptrptr link = nullptr;
-    get_sparse_colm(sparse_frame_of(sp, r), r, c, &link);
-    if (*link == nullptr || (*link)->coord != c) {
+    const PivotStep step = next_sparse_pivot(sweep, r, &c, &count, &link);
+    if (step == PivotStep::none) break;
+    if (step == PivotStep::missing) {
       tavrin_error("nil qp in sparse reduce row echelon.", true);
       quoly_set_integer(count - 1, n);  // the promised pivot is missing: stop here
       return;
