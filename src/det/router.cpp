@@ -326,10 +326,14 @@ const char* det_method_name(det_method m) {
   return names[static_cast<std::int32_t>(m)];
 }
 
-void mat_invert(workptr ar, workptr outar, bool ar_free, bool oar_free, std::int32_t m,
-                quolyptr n, bool invert, bool equal, sparseptr* spar, poly fct,
+void mat_invert(workptr ar, workptr outar, std::int32_t m, quolyptr n, sparseptr* spar, poly fct,
                 std::int32_t the_degree, std::int32_t the_degree2, std::int32_t the_power,
-                bool really, std::int32_t numprimes) {
+                std::int32_t numprimes, const InvertFlags& how) {
+  const bool ar_free = how.ar_free;
+  const bool oar_free = how.oar_free;
+  const bool invert = how.invert;
+  const bool equal = how.equal;
+  const bool really = how.really;
   mat_invert_EnvRec env;
   env.laurent = laurent;
   RouterCleanup cleanup{env};

@@ -178,10 +178,8 @@ TEST_F(DenseGauss, KnownAnswers) {
     Poly fct(factor);
     to_dense(p, w.get(), f.get());
     Value d = Value::number(BigRef(1));
-    const std::string text = output_of([&] {
-      mat_invert(w.get(), w.get(), false, false, 3, d.cell(), false, false, nullptr, fct, -1, -1,
-                 -1, false, 0);
-    });
+    const std::string text = output_of(
+        [&] { mat_invert(w.get(), w.get(), 3, d.cell(), nullptr, fct, -1, -1, -1, 0, {}); });
     EXPECT_TRUE(same_mat(from_dense(w.get(), 3, 3), p));
     free_cells(w.get(), 9);
     EXPECT_FALSE(modularmode || lintmode || flotemode);
