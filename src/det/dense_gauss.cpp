@@ -382,9 +382,12 @@ void small_determ(quolyptr n, quoly* matrx, std::int32_t s, bool verb) {
   *n = sum;
 }
 
-void standard_matrix_invert(quolyptr n, std::int32_t m, poly fct, bool oar_free, workptr ar,
-                            workptr outar, bool invert, bool ar_free, bool equal,
-                            mat_invert_EnvRec& env) {
+void standard_matrix_invert(quolyptr n, std::int32_t m, poly fct, workptr ar, workptr outar,
+                            const InvertFlags& how, mat_invert_EnvRec& env) {
+  const bool oar_free = how.oar_free;
+  const bool invert = how.invert;
+  const bool ar_free = how.ar_free;
+  const bool equal = how.equal;
   env.allnumbs = env.allnumbs && flotemode;
   const bool floats = env.allnumbs;
   WorkingArray work(ar, outar, m, invert, ar_free, oar_free, equal);

@@ -308,7 +308,8 @@ void dense_route(mat_invert_EnvRec& env, workptr ar, workptr outar, bool ar_free
     exitt(env, n, fct, true);
   }
   note(det_method::standard_matrix_invert);
-  det_methods.standard_matrix_invert(n, m, fct, oar_free, ar, outar, invert, ar_free, equal, env);
+  const InvertFlags how{.ar_free = ar_free, .oar_free = oar_free, .invert = invert, .equal = equal};
+  det_methods.standard_matrix_invert(n, m, fct, ar, outar, how, env);
 }
 
 }  // namespace

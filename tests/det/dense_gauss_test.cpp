@@ -65,8 +65,8 @@ Value standard(const Mat& a, std::int32_t cut, Mat* inv = nullptr, std::string* 
   Value d = Value::number(BigRef(1));
   const std::string text = output_of([&] {
     try {
-      standard_matrix_invert(d.cell(), m, nullptr, false, w.get(), o.get(), inv != nullptr, false,
-                             false, env);
+      standard_matrix_invert(d.cell(), m, nullptr, w.get(), o.get(), {.invert = inv != nullptr},
+                             env);
     } catch (const mat_invert_exit&) {
     }
   });

@@ -69,10 +69,10 @@ det_method_table stand_ins() {
     seen_mycut = env.mycut;
     exitt(env, n, fct, true);
   };
-  t.standard_matrix_invert = [](quolyptr n, std::int32_t, poly fct, bool, workptr, workptr,
-                                bool invert, bool, bool, mat_invert_EnvRec& env) {
+  t.standard_matrix_invert = [](quolyptr n, std::int32_t, poly fct, workptr, workptr,
+                                const InvertFlags& how, mat_invert_EnvRec& env) {
     seen_mycut = env.mycut;
-    if (!invert) exitt(env, n, fct, true);
+    if (!how.invert) exitt(env, n, fct, true);
   };
   return t;
 }
@@ -346,8 +346,8 @@ TEST_F(Router, TheExitDividesByTheFactor) {
   // polynomial one is divided exactly, a number as a fraction; a factor that
   // does not divide gives error 305.
   static const char* planted;
-  det_methods.standard_matrix_invert = [](quolyptr n, std::int32_t, poly fct, bool, workptr,
-                                          workptr, bool, bool, bool, mat_invert_EnvRec& env) {
+  det_methods.standard_matrix_invert = [](quolyptr n, std::int32_t, poly fct, workptr, workptr,
+                                          const InvertFlags&, mat_invert_EnvRec& env) {
     Value keep = make_value(planted);
     free_quoly(n);
     quoly_assign(keep, n);
