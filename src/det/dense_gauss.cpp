@@ -17,6 +17,7 @@
 #include "gcd/gcd_stash.h"
 #include "matrix/row_ops.h"
 #include "numbers/freelists.h"
+#include "numbers/node_handles.h"
 #include "numbers/work_arrays.h"
 #include "poly/poly_measures.h"
 #include "poly/poly_repr.h"
@@ -511,10 +512,7 @@ void gauss_Bareiss(quolyptr n, std::int32_t m, workptr ar, bool ar_free, bool in
   env.mydupptr = dup;
   TraceLevel trace(m, verbose);
   if (verbose) dumpitt("Gauss-Bareiss method, size ", m, true, true, true);
-  struct Prev {
-    quoly q = nullptr;
-    ~Prev() { free_quoly(&q); }
-  } prev;
+  detail::OwnedValue prev;
   for (std::int32_t i = 1; i < m; ++i) {
     check_interrupt();
     const std::int32_t p = i - 1;

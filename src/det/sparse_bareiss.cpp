@@ -15,6 +15,7 @@
 #include "matrix/sparse_merge.h"
 #include "numbers/bigint_divide.h"
 #include "numbers/freelists.h"
+#include "numbers/node_handles.h"
 #include "numbers/word_mod.h"
 #include "poly/poly_repr.h"
 #include "quoly/quoly_add.h"
@@ -84,10 +85,7 @@ void sparse_gauss_Bareiss(sparseptr* spar, quolyptr n, std::int32_t m, std::int3
   if (m > max_pivot_rows) abandon(too_many_pivot_rows_error, &token);
   SparseWorkingMatrix work(spar, m, ar_free);
   ModOutSuspension suspension(mycut, m);
-  struct Prev {
-    quoly q = nullptr;
-    ~Prev() { free_quoly(&q); }
-  } prev;
+  detail::OwnedValue prev;
   const sparseptr sp = work.get();
   const bool modular_search = modularmode && mod_is_prime;
   const std::int32_t period = m / 100 + 1;

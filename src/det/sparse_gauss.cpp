@@ -16,6 +16,7 @@
 #include "matrix/sparse_copy.h"
 #include "matrix/sparse_merge.h"
 #include "numbers/freelists.h"
+#include "numbers/node_handles.h"
 #include "poly/poly_repr.h"
 #include "quoly/quoly_add.h"
 #include "quoly/quoly_mult.h"
@@ -27,10 +28,7 @@ namespace tavrin {
 
 namespace {
 
-struct OwnedValue {
-  quoly q = nullptr;
-  ~OwnedValue() { free_quoly(&q); }
-};
+using detail::OwnedValue;
 
 // Row r := row r - factor * src, where src runs over the entries of the
 // pivot row after the pivot (link: the head of row r past its column-i

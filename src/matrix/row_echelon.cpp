@@ -31,14 +31,7 @@ namespace tavrin {
 
 namespace {
 
-// A value freed when the scope ends.
-struct OwnedValue {
-  quoly v = nullptr;
-  OwnedValue() = default;
-  OwnedValue(const OwnedValue&) = delete;
-  OwnedValue& operator=(const OwnedValue&) = delete;
-  ~OwnedValue() { free_quoly(&v); }
-};
+using detail::OwnedValue;
 
 // The cells of a matrix copy, freed when the scope ends.
 struct CellCopy {
@@ -88,7 +81,7 @@ bool fraction_free_rref(quolyptr n, std::int32_t start, std::int32_t rows, std::
   auto at = [&](std::int32_t r, std::int32_t c) -> quoly& { return m.cell[r + c * rows]; };
   std::vector<std::int32_t> pivot_col;
   OwnedValue latest;  // a copy of the latest pivot (nil: none yet)
-  quoly& d = latest.v;
+  quoly& d = latest.q;
   std::int32_t r = 0;
   for (std::int32_t c = 0; r < rows && c <= cols - 2; ++c) {
     check_interrupt();
@@ -243,10 +236,10 @@ void red_row_ech(quolyptr n, arrptr q, const bool* want, workptr alpha, workptr 
     if (verbose && c % 10 == 0) dumpitt("", c + 1, false, false, false);
     if (!quoly_eq_1(at(r, c))) {
       OwnedValue p;
-      quoly_assign(at(r, c), &p.v);
-      for (std::int32_t k = c + 1; k < cols; ++k) fast_quoly_quot(&at(r, k), &p.v, false);
-      if (wa) divide_row(alpha, p.v, rows, r);
-      if (wi) mult_col(alphinv, p.v, rows, r);
+      quoly_assign(at(r, c), &p.q);
+      for (std::int32_t k = c + 1; k < cols; ++k) fast_quoly_quot(&at(r, k), &p.q, false);
+      if (wa) divide_row(alpha, p.q, rows, r);
+      if (wi) mult_col(alphinv, p.q, rows, r);
       quoly_set(1, &at(r, c));
     }
     for (std::int32_t pass = 0; pass < 2; ++pass) {
@@ -264,8 +257,8 @@ void red_row_ech(quolyptr n, arrptr q, const bool* want, workptr alpha, workptr 
         if (wa) row_reduce(alpha, e, rows, i, r);
         if (wi) {
           OwnedValue neg;
-          quoly_makeneg(e, &neg.v);
-          col_reduce(alphinv, neg.v, rows, r, i);
+          quoly_makeneg(e, &neg.q);
+          col_reduce(alphinv, neg.q, rows, r, i);
         }
         quoly_set(0, &at(i, c));
       }
@@ -353,10 +346,10 @@ void sparse_redrowech(quolyptr n, arrptr q, const bool* want, sparseptr* auxspar
     }
     if (!quoly_eq_1((*link)->val)) {
       OwnedValue p;
-      quoly_assign((*link)->val, &p.v);
-      sparse_divide_row(sp, p.v, r);  // the pivot becomes 1
-      if (wa) sparse_divide_row(auxspar[0], p.v, r);
-      if (wi) sparse_mult_col(auxspar[1], p.v, rows, r);
+      quoly_assign((*link)->val, &p.q);
+      sparse_divide_row(sp, p.q, r);  // the pivot becomes 1
+      if (wa) sparse_divide_row(auxspar[0], p.q, r);
+      if (wi) sparse_mult_col(auxspar[1], p.q, rows, r);
     }
     for (std::int32_t i = 1; i <= rows; ++i) {
       if (i == r) continue;
@@ -365,13 +358,13 @@ void sparse_redrowech(quolyptr n, arrptr q, const bool* want, sparseptr* auxspar
       if (*ei == nullptr || (*ei)->coord != c) continue;
       OwnedValue e;
       OwnedValue neg;
-      quoly_assign((*ei)->val, &e.v);
-      quoly_makeneg(e.v, &neg.v);
+      quoly_assign((*ei)->val, &e.q);
+      quoly_makeneg(e.q, &neg.q);
       // row i -= e * row r (row r is zero left of its pivot at c): the
       // entry (i, c) cancels and is removed
-      sparse_row_add(sp, neg.v, i, r);
-      if (wi) sparse_col_add(auxspar[1], e.v, rows, r, i);
-      if (wa) sparse_row_add(auxspar[0], neg.v, i, r);
+      sparse_row_add(sp, neg.q, i, r);
+      if (wi) sparse_col_add(auxspar[1], e.q, rows, r, i);
+      if (wa) sparse_row_add(auxspar[0], neg.q, i, r);
     }
     ++r;
     ++c;

@@ -61,6 +61,45 @@ class OwnedPoly {
   poly p = nullptr;
 };
 
+// A number header, fresh or taken over, freed (free_imag: limbs and header)
+// on every exit unless released to the caller.
+class OwnedNumber {
+ public:
+  OwnedNumber() { newimag(&n_); }
+  explicit OwnedNumber(imptr n) : n_(n) {}
+  ~OwnedNumber() { free_imag(&n_); }
+  OwnedNumber(const OwnedNumber&) = delete;
+  OwnedNumber& operator=(const OwnedNumber&) = delete;
+  imptr get() const { return n_; }
+  imptr release() {
+    imptr r = n_;
+    n_ = nullptr;
+    return r;
+  }
+
+ private:
+  imptr n_ = nullptr;
+};
+
+// A value cell (number or rational function), freed on every exit unless
+// released to the caller.
+class OwnedValue {
+ public:
+  OwnedValue() = default;
+  explicit OwnedValue(quoly v) : q(v) {}
+  ~OwnedValue() { free_quoly(&q); }
+  OwnedValue(const OwnedValue&) = delete;
+  OwnedValue& operator=(const OwnedValue&) = delete;
+  quoly get() const { return q; }
+  quoly* cell() { return &q; }
+  quoly release() {
+    quoly r = q;
+    q = nullptr;
+    return r;
+  }
+  quoly q = nullptr;
+};
+
 // A working copy of a level without its relation (newdummy), freed on every
 // exit.
 class DummyLevel {

@@ -128,22 +128,6 @@ inline void value_gcd(poly u, poly v, poly* r) {
   if (*r == nullptr) poly_set(1, r);
 }
 
-// A value cell freed on every exit unless released.
-class OwnedValue {
- public:
-  OwnedValue() = default;
-  explicit OwnedValue(quoly q) : q(q) {}
-  ~OwnedValue() { free_quoly(&q); }
-  OwnedValue(const OwnedValue&) = delete;
-  OwnedValue& operator=(const OwnedValue&) = delete;
-  quoly release() {
-    quoly r = q;
-    q = nullptr;
-    return r;
-  }
-  quoly q = nullptr;
-};
-
 // The number n is 0 in the current mode (floating 0.0, word 0, big leading
 // limb 0).
 inline bool number_is_zero(imptr n) {
