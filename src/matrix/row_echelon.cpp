@@ -195,6 +195,32 @@ PivotStep next_sparse_pivot(const SparseSweep& s, std::int32_t r, std::int32_t* 
   return PivotStep::found;
 }
 
+// The sweep of a sparse reduction to row echelon form: at each pivot
+// (row r, column c, its entry at *link) eliminate clears the column and
+// scales the row; *n := the rank. A pivot the search promised but row r
+// lacks is the tavrin_error missing, and *n the rank found before it.
+template <class Eliminate>
+void sparse_sweep(quolyptr n, const SparseSweep& s, const char* missing, Eliminate eliminate) {
+  std::int32_t r = 1;
+  std::int32_t c = 1;
+  std::int32_t count = 0;
+  while (count < s.rows && s.cols > 1) {
+    colm_ptrptr link = nullptr;
+    const PivotStep step = next_sparse_pivot(s, r, &c, &count, &link);
+    if (step == PivotStep::none) break;
+    if (step == PivotStep::missing) {
+      tavrin_error(missing, true);
+      quoly_set_integer(count - 1, n);  // the promised pivot is missing: stop here
+      return;
+    }
+    eliminate(r, c, link);
+    ++r;
+    ++c;
+    if (c > s.cols - 1) break;
+  }
+  quoly_set_integer(count, n);
+}
+
 }  // namespace
 
 void red_row_ech(quolyptr n, arrptr q, const bool* want, workptr alpha, workptr alphinv,
@@ -276,19 +302,8 @@ void sparse_mod_redrowech(quolyptr n, sparseptr sp, const bool* want, std::int32
   const bool wi = want != nullptr && want[1];
   TraceLevel trace(cols);
   if (verbose) dumpitt(" Sparse modular reduce row echelon, cols ", cols, true, true, true);
-  SparseSweep sweep{sp, auxspar, rows, cols, wa, wi, true};
-  std::int32_t r = 1;
-  std::int32_t c = 1;
-  std::int32_t count = 0;
-  while (count < rows && cols > 1) {
-    colm_ptrptr link = nullptr;
-    const PivotStep step = next_sparse_pivot(sweep, r, &c, &count, &link);
-    if (step == PivotStep::none) break;
-    if (step == PivotStep::missing) {
-      tavrin_error("nil qp in sparse mod reduce row echelon.", true);
-      quoly_set_integer(count - 1, n);  // the promised pivot is missing: stop here
-      return;
-    }
+  const SparseSweep sweep{sp, auxspar, rows, cols, wa, wi, true};
+  auto eliminate = [&](std::int32_t r, std::int32_t c, colm_ptrptr link) {
     const std::int32_t p = (*link)->val->ncoef->lint;
     if (p != 1) {
       std::int32_t pinv = p;
@@ -310,11 +325,8 @@ void sparse_mod_redrowech(quolyptr n, sparseptr sp, const bool* want, std::int32
       if (wi) sparse_mod_col_add(auxspar[1], e, rows, r, i);
       if (wa) sparse_mod_row_add(auxspar[0], finf ? e : modulus - e, i, r);
     }
-    ++r;
-    ++c;
-    if (c > cols - 1) break;
-  }
-  quoly_set_integer(count, n);
+  };
+  sparse_sweep(n, sweep, "nil qp in sparse mod reduce row echelon.", eliminate);
 }
 
 void sparse_redrowech(quolyptr n, arrptr q, const bool* want, sparseptr* auxspar) {
@@ -331,19 +343,8 @@ void sparse_redrowech(quolyptr n, arrptr q, const bool* want, sparseptr* auxspar
   }
   TraceLevel trace(cols);
   if (verbose) dumpitt(" Sparse reduce row echelon, cols ", cols, true, true, true);
-  SparseSweep sweep{sp, auxspar, rows, cols, wa, wi, false};
-  std::int32_t r = 1;
-  std::int32_t c = 1;
-  std::int32_t count = 0;
-  while (count < rows && cols > 1) {
-    colm_ptrptr link = nullptr;
-    const PivotStep step = next_sparse_pivot(sweep, r, &c, &count, &link);
-    if (step == PivotStep::none) break;
-    if (step == PivotStep::missing) {
-      tavrin_error("nil qp in sparse reduce row echelon.", true);
-      quoly_set_integer(count - 1, n);  // the promised pivot is missing: stop here
-      return;
-    }
+  const SparseSweep sweep{sp, auxspar, rows, cols, wa, wi, false};
+  auto eliminate = [&](std::int32_t r, std::int32_t c, colm_ptrptr link) {
     if (!quoly_eq_1((*link)->val)) {
       OwnedValue p;
       quoly_assign((*link)->val, &p.q);
@@ -366,11 +367,8 @@ void sparse_redrowech(quolyptr n, arrptr q, const bool* want, sparseptr* auxspar
       if (wi) sparse_col_add(auxspar[1], e.q, rows, r, i);
       if (wa) sparse_row_add(auxspar[0], neg.q, i, r);
     }
-    ++r;
-    ++c;
-    if (c > cols - 1) break;
-  }
-  quoly_set_integer(count, n);
+  };
+  sparse_sweep(n, sweep, "nil qp in sparse reduce row echelon.", eliminate);
 }
 
 }  // namespace tavrin
