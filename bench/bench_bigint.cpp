@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <random>
 
+#include "frontend/data_files.h"
 #include "numbers/base10.h"
 #include "numbers/bigint.h"
 #include "numbers/bigint_divide.h"
@@ -13,7 +14,6 @@
 #include "numbers/factorial.h"
 #include "numbers/freelists.h"
 #include "numbers/integer_gcd.h"
-#include "toplevel/data_files.h"
 
 namespace {
 

@@ -13,8 +13,10 @@
 #include <string>
 #include <vector>
 
-#include "core/globals.h"
 #include "arrays/array_store.h"
+#include "core/globals.h"
+#include "frontend/data_files.h"
+#include "frontend/startup.h"
 #include "matrix/int_char_poly.h"
 #include "matrix/leverrier.h"
 #include "matrix/matrix_builtins.h"
@@ -23,11 +25,9 @@
 #include "poly/poly_repr.h"
 #include "toplevel/charsets.h"
 #include "toplevel/chdat.h"
-#include "toplevel/data_files.h"
 #include "toplevel/dispatch.h"
 #include "toplevel/scanner.h"
 #include "toplevel/start_tables.h"
-#include "toplevel/startup.h"
 #include "toplevel/state.h"
 
 namespace {

@@ -15,6 +15,7 @@
 
 #include "bench_ring.h"
 #include "core/globals.h"
+#include "frontend/data_files.h"
 #include "numbers/freelists.h"
 #include "poly/poly_add.h"
 #include "poly/poly_mult.h"
@@ -23,7 +24,6 @@
 #include "quoly/quoly_eval_diff.h"
 #include "quoly/quoly_power.h"
 #include "quoly/quoly_quot.h"
-#include "toplevel/data_files.h"
 
 namespace {
 

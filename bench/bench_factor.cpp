@@ -19,18 +19,18 @@
 #include "bench_ring.h"
 #include "core/globals.h"
 #include "dense/dense_arrays.h"
+#include "frontend/data_files.h"
 #include "gcd/factor.h"
 #include "gcd/powermod.h"
 #include "gcd/square_free.h"
 #include "numbers/bigint.h"
 #include "numbers/freelists.h"
 #include "numbers/node_handles.h"
+#include "numbers/work_arrays.h"
 #include "poly/poly_add.h"
 #include "poly/poly_mult.h"
 #include "poly/poly_repr.h"
 #include "quoly/quoly_power.h"
-#include "toplevel/data_files.h"
-#include "numbers/work_arrays.h"
 
 namespace {
 

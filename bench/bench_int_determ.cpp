@@ -17,9 +17,9 @@
 #include "det/divisor_determ.h"
 #include "det/int_determ.h"
 #include "det/router.h"
+#include "frontend/data_files.h"
 #include "numbers/freelists.h"
 #include "numbers/work_arrays.h"
-#include "toplevel/data_files.h"
 #include "toplevel/start_tables.h"
 #include "toplevel/state.h"
 

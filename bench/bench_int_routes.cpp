@@ -11,10 +11,10 @@
 
 #include "arrays/det_upcalls.h"
 #include "det/int_determ.h"
+#include "frontend/data_files.h"
 #include "numbers/bigint_multiply.h"
 #include "numbers/freelists.h"
 #include "numbers/work_arrays.h"
-#include "toplevel/data_files.h"
 #include "toplevel/start_tables.h"
 
 namespace {

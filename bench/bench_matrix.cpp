@@ -19,16 +19,16 @@
 #include <random>
 #include <set>
 
-#include "core/globals.h"
-#include "matrix/matrix_products.h"
+#include "arrays/array_store.h"
 #include "arrays/sparse_store.h"
+#include "core/globals.h"
+#include "frontend/data_files.h"
+#include "matrix/matrix_products.h"
 #include "numbers/bigint.h"
 #include "numbers/freelists.h"
 #include "poly/poly_add.h"
 #include "poly/poly_mult.h"
 #include "poly/poly_repr.h"
-#include "arrays/array_store.h"
-#include "toplevel/data_files.h"
 #include "toplevel/dispatch.h"
 #include "toplevel/scanner.h"
 #include "toplevel/state.h"

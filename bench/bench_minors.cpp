@@ -20,6 +20,7 @@
 #include "core/globals.h"
 #include "det/minors_det.h"
 #include "det/sparse_gauss.h"
+#include "frontend/data_files.h"
 #include "matrix/det_services.h"
 #include "matrix/hamilton.h"
 #include "numbers/freelists.h"
@@ -28,7 +29,6 @@
 #include "poly/poly_add.h"
 #include "poly/poly_mult.h"
 #include "poly/poly_repr.h"
-#include "toplevel/data_files.h"
 #include "toplevel/start_tables.h"
 #include "toplevel/state.h"
 

@@ -9,9 +9,9 @@
 #include "arrays/monomial_sets.h"
 #include "arrays/sparse_store.h"
 #include "core/globals.h"
+#include "frontend/data_files.h"
 #include "numbers/freelists.h"
 #include "poly/poly_repr.h"
-#include "toplevel/data_files.h"
 #include "toplevel/start_tables.h"
 #include "toplevel/state.h"
 

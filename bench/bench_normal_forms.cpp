@@ -17,6 +17,7 @@
 
 #include "arrays/array_store.h"
 #include "core/globals.h"
+#include "frontend/data_files.h"
 #include "matrix/det_services.h"
 #include "matrix/int_pivot_search.h"
 #include "matrix/normal_forms.h"
@@ -24,7 +25,6 @@
 #include "numbers/bigint_multiply.h"
 #include "numbers/freelists.h"
 #include "numbers/work_arrays.h"
-#include "toplevel/data_files.h"
 #include "toplevel/start_tables.h"
 #include "toplevel/state.h"
 

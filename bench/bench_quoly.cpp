@@ -21,6 +21,7 @@
 
 #include "bench_ring.h"
 #include "core/globals.h"
+#include "frontend/data_files.h"
 #include "numbers/bigint.h"
 #include "numbers/freelists.h"
 #include "poly/poly_add.h"
@@ -30,7 +31,6 @@
 #include "quoly/quoly_add.h"
 #include "quoly/quoly_mult.h"
 #include "quoly/quoly_power.h"
-#include "toplevel/data_files.h"
 
 namespace {
 

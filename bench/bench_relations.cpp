@@ -18,13 +18,13 @@
 
 #include "bench_ring.h"
 #include "core/globals.h"
+#include "frontend/data_files.h"
 #include "numbers/freelists.h"
 #include "poly/poly_add.h"
 #include "poly/poly_modout.h"
 #include "poly/poly_mult.h"
 #include "poly/poly_repr.h"
 #include "quoly/quoly.h"
-#include "toplevel/data_files.h"
 
 namespace {
 

@@ -8,8 +8,8 @@
 
 #include "core/globals.h"
 #include "core/mode_guard.h"
+#include "frontend/data_files.h"
 #include "numbers/freelists.h"
-#include "toplevel/data_files.h"
 
 namespace tavrin::bench {
 

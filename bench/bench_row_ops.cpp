@@ -18,12 +18,12 @@
 #include "arrays/sparse_store.h"
 #include "core/globals.h"
 #include "core/mode_guard.h"
+#include "frontend/data_files.h"
 #include "matrix/row_ops.h"
 #include "numbers/freelists.h"
 #include "poly/poly_add.h"
 #include "poly/poly_mult.h"
 #include "poly/poly_repr.h"
-#include "toplevel/data_files.h"
 #include "toplevel/state.h"
 
 namespace {

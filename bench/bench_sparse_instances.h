@@ -10,11 +10,11 @@
 
 #include "arrays/sparse_store.h"
 #include "core/globals.h"
+#include "frontend/data_files.h"
 #include "numbers/freelists.h"
 #include "poly/poly_add.h"
 #include "poly/poly_mult.h"
 #include "poly/poly_repr.h"
-#include "toplevel/data_files.h"
 #include "toplevel/start_tables.h"
 #include "toplevel/state.h"
 

@@ -52,6 +52,8 @@
 #include "core/mode_guard.h"
 #include "core/thresholds.h"
 #include "det/router.h"
+#include "frontend/data_files.h"
+#include "frontend/startup.h"
 #include "gcd/flat_gcd.h"
 #include "gcd/flat_gcd_impl.h"
 #include "gcd/gcd.h"
@@ -61,9 +63,7 @@
 #include "numbers/work_arrays.h"
 #include "poly/poly_mult.h"
 #include "poly/poly_repr.h"
-#include "toplevel/data_files.h"
 #include "toplevel/start_tables.h"
-#include "toplevel/startup.h"
 #include "toplevel/state.h"
 
 #ifdef TAVRIN_PEER_FLINT

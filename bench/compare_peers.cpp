@@ -23,12 +23,14 @@
 #include <tuple>
 #include <vector>
 
+#include "arrays/array_store.h"
+#include "arrays/det_upcalls.h"
 #include "core/globals.h"
 #include "core/mode_guard.h"
-#include "arrays/det_upcalls.h"
 #include "dense/dense_arrays.h"
 #include "dense/dense_mult.h"
-#include "arrays/array_store.h"
+#include "frontend/data_files.h"
+#include "frontend/startup.h"
 #include "gcd/factor.h"
 #include "gcd/gcd.h"
 #include "matrix/int_char_poly.h"
@@ -45,9 +47,7 @@
 #include "poly/poly_mult.h"
 #include "poly/poly_power.h"
 #include "poly/poly_repr.h"
-#include "toplevel/data_files.h"
 #include "toplevel/start_tables.h"
-#include "toplevel/startup.h"
 #include "toplevel/state.h"
 
 #ifdef TAVRIN_PEER_GMP

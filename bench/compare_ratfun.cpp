@@ -44,9 +44,11 @@
 #include "core/mode_guard.h"
 #include "core/thresholds.h"
 #include "det/router.h"
+#include "frontend/data_files.h"
+#include "frontend/startup.h"
 #include "gcd/gcd.h"
-#include "gcd/onevar_gcd.h"
 #include "gcd/gcd_stash.h"
+#include "gcd/onevar_gcd.h"
 #include "numbers/bigint.h"
 #include "numbers/freelists.h"
 #include "numbers/node_handles.h"
@@ -56,9 +58,7 @@
 #include "quoly/quoly.h"
 #include "quoly/quoly_mult.h"
 #include "quoly/quoly_normal_form.h"
-#include "toplevel/data_files.h"
 #include "toplevel/start_tables.h"
-#include "toplevel/startup.h"
 #include "toplevel/state.h"
 
 #ifdef TAVRIN_PEER_FLINT

@@ -3,7 +3,7 @@
 #include <benchmark/benchmark.h>
 
 #include "dense/dense_arrays.h"
-#include "toplevel/startup.h"
+#include "frontend/startup.h"
 
 int main(int argc, char** argv) {
   tavrin::open_pools();

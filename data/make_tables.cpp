@@ -38,6 +38,10 @@
 //              modulo two large primes: each is 1 at i and 0 at the other
 //              points.
 //   tvrstart.txt   the memory size in megabytes.
+//   checksums  for each file above but tvrstart.txt (which users edit): its
+//              name, its size in bytes and its FNV-1a 64-bit checksum in
+//              hexadecimal; then "end" and the checksum of those lines.
+//              Tavrin refuses to start when a file does not match.
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
@@ -436,6 +440,47 @@ void write_chdat(const std::string& dir) {
     }
   }
 }
+// FNV-1a, 64 bits, over the bytes of a file; the reader computes the same.
+bool file_checksum(const std::string& path, u64* size, u64* sum) {
+  std::FILE* f = std::fopen(path.c_str(), "rb");
+  if (f == nullptr) return false;
+  u64 h = 14695981039346656037u, n = 0;
+  for (int c = std::getc(f); c != EOF; c = std::getc(f)) {
+    h = (h ^ static_cast<unsigned char>(c)) * 1099511628211u;
+    ++n;
+  }
+  const bool ok = std::ferror(f) == 0;
+  std::fclose(f);
+  *size = n;
+  *sum = h;
+  return ok;
+}
+
+// The checksums of every data file, written last: one line each, the name,
+// the size in bytes and the checksum in 16 hexadecimal digits; then "end"
+// and the checksum of the lines before it, so that the list checks itself.
+void write_checksums(const std::string& dir) {
+  const char* const names[] = {"pow228", "primelist", "pprods", "bprimes", "lrgpmes",
+                               "f256d",  "f2t16d",    "Qerrs",  "chdat"};
+  std::string list;
+  for (const char* name : names) {
+    u64 size = 0, sum = 0;
+    if (!file_checksum(dir + "/" + name, &size, &sum)) fail(std::string("cannot read back ") + name);
+    char text[80];
+    std::snprintf(text, sizeof text, "%s %llu %016llx\n", name, static_cast<unsigned long long>(size),
+                  static_cast<unsigned long long>(sum));
+    list += text;
+  }
+  u64 h = 14695981039346656037u;
+  for (const char c : list) h = (h ^ static_cast<unsigned char>(c)) * 1099511628211u;
+  char end[40];
+  std::snprintf(end, sizeof end, "end %016llx", static_cast<unsigned long long>(h));
+  Out out(dir, "checksums");
+  list.pop_back();  // Out::line ends each line itself
+  out.line(list);
+  out.line(end);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -451,5 +496,6 @@ int main(int argc, char** argv) {
   write_qerrs(dir, argv[2]);
   write_chdat(dir);
   Out(dir, "tvrstart.txt").line("100");
+  write_checksums(dir);
   return 0;
 }

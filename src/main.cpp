@@ -1,6 +1,6 @@
 #include "arrays/targets.h"
+#include "frontend/startup.h"
 #include "lang/expressions.h"
-#include "toplevel/startup.h"
 
 int main(int argc, char** argv) {
   tavrin::install_language();

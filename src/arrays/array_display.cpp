@@ -7,6 +7,7 @@
 
 #include "arrays/array_store.h"
 #include "arrays/sparse_store.h"
+#include "core/error_codes.h"
 #include "core/errors.h"
 #include "core/globals.h"
 #include "toplevel/charsets.h"
@@ -47,7 +48,7 @@ struct block_source {
 // is not a number.
 void write_char(std::FILE* outf, quoly v) {
   if (!v->numb) {
-    error(121, &quotesign);
+    error(character_display_entry_not_number_error, &quotesign);
     return;
   }
   std::int32_t length = 0;
@@ -322,7 +323,7 @@ void arrdisplay(std::FILE* outf, bool outf_is_tty, bool pretty, tokentipe* x, ar
   } else {
     q = find_array(x);
     if (q == nullptr) {
-      error(28, &token);
+      error(no_such_array_error, &token);
       return;
     }
     location = q->spar != nullptr ? 0 : q->start;

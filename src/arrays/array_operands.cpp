@@ -6,6 +6,7 @@
 
 #include "arrays/array_store.h"
 #include "arrays/declarations.h"
+#include "core/error_codes.h"
 #include "core/errors.h"
 #include "core/globals.h"
 #include "core/mode_guard.h"
@@ -49,15 +50,15 @@ block read_ranges(textptr inf, nameptr* flag, arrptr q) {
   if (!is_tok(",")) read_range(inf, flag, ',', rows, &b.firstrow, &b.lastrow);
   if (b.firstrow < addresser || b.firstrow > rows || b.lastrow < addresser ||
       b.lastrow > addresser + rows - 1)
-    abandon(56, &q->name);
-  if (b.firstrow > b.lastrow) abandon(57, &q->name);
+    abandon(row_range_outside_array_error, &q->name);
+  if (b.firstrow > b.lastrow) abandon(row_range_reversed_error, &q->name);
   if (is_tok(",")) {
     scan(inf, flag);
     if (!is_tok("]")) read_range(inf, flag, ']', cols, &b.firstcol, &b.lastcol);
     if (b.firstcol < addresser || b.firstcol > cols || b.lastcol < addresser ||
         b.lastcol > addresser + cols - 1)
-      abandon(58, &q->name);
-    if (b.firstcol > b.lastcol) abandon(59, &q->name);
+      abandon(column_range_outside_array_error, &q->name);
+    if (b.firstcol > b.lastcol) abandon(column_range_reversed_error, &q->name);
   }
   scan(inf, flag);
   return b;
@@ -94,11 +95,11 @@ void left_side(textptr inf, arrptr* q, std::int32_t* rows, std::int32_t* cols,
   scan(inf, flag);
   *oldtok = token;
   if (is_tok("<")) {
-    if (!systok) abandon(176, &token);
-    if (syst == nullptr || syst->stop == -1) abandon(175, &token);
+    if (!systok) abandon(system_array_not_allowed_error, &token);
+    if (syst == nullptr || syst->stop == -1) abandon(system_array_empty_error, &token);
     scan(inf, flag);
-    if (is_tok("[")) abandon(83, &token);
-    if (!is_tok("]")) abandon(24, &token);
+    if (is_tok("[")) abandon(no_ranges_allowed_system_array_error, &token);
+    if (!is_tok("]")) abandon(close_bracket_expected_24_error, &token);
     scan(inf, flag);
     *q = syst;
     *rows = *total_rows = syst->rows;
@@ -114,12 +115,12 @@ void left_side(textptr inf, arrptr* q, std::int32_t* rows, std::int32_t* cols,
     std::strcpy(token.name, "%");
     token.address = -1;
     if (arrstash == nullptr || m < 0 || m >= arrstash_slots || arrstash[m] == nullptr)
-      abandon(220, &token);
+      abandon(empty_slot_store_arrays_error, &token);
     *q = arrstash[m];
     *rows = (*q)->rows;
   } else {
-    if (token.name[0] < 'a' || token.name[0] > 'z') abandon(42, &token);
-    if (number_polys > 0 && its_a_polyname(token.name)) abandon(125, &token);
+    if (token.name[0] < 'a' || token.name[0] > 'z') abandon(array_name_must_begin_lower_case_error, &token);
+    if (number_polys > 0 && its_a_polyname(token.name)) abandon(name_adjoined_variable_not_allowed_error, &token);
     fastestlookup(&token, q);  // caches the bucket in the token
     *oldtok = token;
     *rows = *q == nullptr ? 0 : (*q)->rows;
@@ -129,7 +130,7 @@ void left_side(textptr inf, arrptr* q, std::int32_t* rows, std::int32_t* cols,
     *total_rows = *rows;
     *cols = *q == nullptr || *rows == 0 ? 0 : array_cols(*q);
   } else {
-    if (*q == nullptr) abandon(55, oldtok);
+    if (*q == nullptr) abandon(ranges_given_after_name_not_array_error, oldtok);
     const block b = read_ranges(inf, flag, *q);
     *total_rows = (*q)->rows;
     *target_rows = b.lastrow - b.firstrow + 1;
@@ -138,7 +139,7 @@ void left_side(textptr inf, arrptr* q, std::int32_t* rows, std::int32_t* cols,
     *firstcol = b.firstcol;
     *start = block_start(*q, b);
   }
-  if (!is_tok("]")) abandon(24, &token);
+  if (!is_tok("]")) abandon(close_bracket_expected_24_error, &token);
   scan(inf, flag);
 }
 
@@ -175,14 +176,14 @@ void quoted_text_row(textptr inf, nameptr* flag, workptr arr, arr_descr* arf) {
     if (count > 999999) {
       set_descr(arf, 1, count);
       free_arr(arr, arf);
-      abandon(71, &ch);
+      abandon(too_many_entries_more_than_999999_error, &ch);
     }
     arr->stash[count] = nullptr;
     quoly_set_integer(static_cast<unsigned char>(ch.name[0]), &arr->stash[count]);
     ++count;
   }
   scan(inf, flag);
-  if (count == 0) abandon(110, &token);
+  if (count == 0) abandon(empty_quoted_text_error, &token);
   set_descr(arf, 1, count);
 }
 
@@ -239,7 +240,7 @@ void load_char_string(textptr inf, const tokentipe* x, nameptr* flag, quolyptr n
 void whole_arrinsert(textptr inf, const tokentipe* x, nameptr* flag, quolyptr n, tokentipe* stash,
                      char* saveleft) {
   tokentipe name = *x;
-  if (std::strcmp(name.name, "<") == 0) abandon(176, &name);
+  if (std::strcmp(name.name, "<") == 0) abandon(system_array_not_allowed_error, &name);
   arrptr q = nullptr;
   fasterlookup(&name, &q, inf, flag);
   if (q != nullptr) name = q->name;
@@ -249,23 +250,23 @@ void whole_arrinsert(textptr inf, const tokentipe* x, nameptr* flag, quolyptr n,
   std::int32_t rows = q == nullptr ? 0 : q->rows;
   std::int32_t cols = q == nullptr ? 0 : array_cols(q);
   if (is_tok("[")) {
-    if (q == nullptr) abandon(28, &name);
-    if (q->spar != nullptr) abandon(242, &name);
+    if (q == nullptr) abandon(no_such_array_error, &name);
+    if (q->spar != nullptr) abandon(sparse_array_not_allowed_242_error, &name);
     std::int32_t start = 0;
     std::int32_t total = 0;
     subarray(inf, q, &start, &rows, &cols, &firstrow, &firstcol, &total, flag);
   }
-  if (!is_tok("]")) abandon(24, &token);
+  if (!is_tok("]")) abandon(close_bracket_expected_24_error, &token);
   scan(inf, flag);
-  if (!is_tok(end_marker_name) && !is_tok(";") && !is_tok(":")) abandon(107, &token);
+  if (!is_tok(end_marker_name) && !is_tok(";") && !is_tok(":")) abandon(bad_end_query_statement_error, &token);
   if (is_tok(":")) {
     scan(inf, flag);
-    if (!is_tok("char")) abandon(334, &token);
+    if (!is_tok("char")) abandon(char_expected_after_colon_error, &token);
     load_char_string(inf, &name, flag, n, stash, saveleft);
     return;
   }
-  if (q == nullptr) abandon(28, &name);
-  if (q->spar != nullptr) abandon(242, &name);
+  if (q == nullptr) abandon(no_such_array_error, &name);
+  if (q->spar != nullptr) abandon(sparse_array_not_allowed_242_error, &name);
   *stash = token;
   saveleft[0] = leftover[0];
   saveleft[1] = leftover[1];
@@ -292,7 +293,7 @@ void element_input(textptr inf, const tokentipe* x, nameptr* flag) {
   arrptr q = nullptr;
   quolyptr cell = nullptr;
   lookup(&name, r, c, &q, &cell, two);
-  if (q->spar != nullptr) abandon(242, &name);
+  if (q->spar != nullptr) abandon(sparse_array_not_allowed_242_error, &name);
   ValueCell scratch;
   arrinsert(name.name, cell, r, c, q, &scratch.q, two);
   token = ending;
@@ -308,9 +309,9 @@ arrptr whole_dense_array(textptr inf, nameptr* flag, tokentipe* name) {
   std::int32_t rows = 0, cols = 0, start = 0, total = 0, firstrow = 0, firstcol = 0, target = 0;
   left_side(inf, &q, &rows, &cols, &start, &total, &firstrow, &firstcol, &target, name, flag,
             false);
-  if (q == nullptr) abandon(28, name);
-  if (start != -1) abandon(258, name);
-  if (q->spar != nullptr) abandon(259, name);
+  if (q == nullptr) abandon(no_such_array_error, name);
+  if (start != -1) abandon(array_subscript_not_allowed_error, name);
+  if (q->spar != nullptr) abandon(sparse_array_not_allowed_259_error, name);
   return q;
 }
 
@@ -334,7 +335,7 @@ void get_from_array(textptr inf, nameptr* flag, std::string* newname) {
   for (std::int32_t k = q->start; k <= q->stop && newname->size() < 255; ++k) {
     const quoly v = *arp_cell(k);
     if (v == nullptr) continue;
-    if (!v->numb) abandon(260, &name);
+    if (!v->numb) abandon(array_entry_not_number_error, &name);
     const char ch = static_cast<char>(cell_integer(v->ncoef) & 0xFF);
     if (ch != ' ') newname->push_back(ch);
   }
@@ -351,7 +352,7 @@ void get_cut_from_array(textptr inf, nameptr* flag) {
     const quoly v = *arp_cell(cell);
     if (v == nullptr) continue;  // counts in k, keeps the cursor
     if (!v->numb) {
-      error(260, &name);  // resumed: taken as empty
+      error(array_entry_not_number_error, &name);  // resumed: taken as empty
       continue;
     }
     any = true;

@@ -49,4 +49,12 @@ void arrinsert(const char* x, quolyptr qp, std::int32_t r, std::int32_t c, arrpt
 // 999,999 characters), 110 (none).
 void quoted_text_row(textptr inf, nameptr* flag, workptr arr, arr_descr* arf);
 
+// "[" current: per-variable cut-offs from the cells of the whole dense array
+// named next, in storage order: the k-th number cell of at least 6 sets the
+// k-th adjoined variable's cut-off (from the top); the first also sets
+// poly_cutoff (40 when below 6). Empty cells count but set nothing; a cell
+// that is not a number is error 260 (taken as empty when resumed); no number
+// at all gives the empty-array warning. Errors as get_from_array.
+void get_cut_from_array(textptr inf, nameptr* flag);
+
 }  // namespace tavrin

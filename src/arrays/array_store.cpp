@@ -5,6 +5,7 @@
 
 #include "arrays/declarations.h"
 #include "arrays/sparse_store.h"
+#include "core/error_codes.h"
 #include "core/errors.h"
 #include "core/globals.h"
 #include "numbers/bigint.h"
@@ -65,10 +66,10 @@ arrptr push_record(const tokentipe* let, std::int32_t r, std::int32_t c, bool li
 }  // namespace
 
 void insertarr(const tokentipe* let, std::int32_t r, std::int32_t c, bool liner) {
-  if (r < 1 || c < 1) abandon(27, let);
+  if (r < 1 || c < 1) abandon(subscript_dimension_out_range_error, let);
   const std::int64_t count = static_cast<std::int64_t>(r) * c;
-  if (count > max_dense_entries) abandon(43, &token);
-  if (endarr + count > last_cell_index) abandon(26, &token);
+  if (count > max_dense_entries) abandon(array_too_large_more_than_1000000_error, &token);
+  if (endarr + count > last_cell_index) abandon(array_store_full_too_many_dense_error, &token);
   const std::int32_t first = endarr + 1;
   const std::int32_t last = endarr + static_cast<std::int32_t>(count);
   // Pages first: an allocation failure leaves no record behind.
@@ -85,7 +86,7 @@ void insertarr(const tokentipe* let, std::int32_t r, std::int32_t c, bool liner)
 }
 
 void sparse_create(const tokentipe* let, std::int32_t r, std::int32_t c, bool liner, bool init) {
-  if (r < 1 || c < 1) abandon(27, let);
+  if (r < 1 || c < 1) abandon(subscript_dimension_out_range_error, let);
   sparseptr frames = nullptr;
   if (init) sparse_init(&frames, r);
   arrptr a = push_record(let, r, c, liner);
@@ -102,18 +103,18 @@ arrptr find_array(const tokentipe* x) {
 
 void array_seek(const tokentipe* x, arrptr* q) {
   *q = find_array(x);
-  if (*q == nullptr) abandon(28, x);
+  if (*q == nullptr) abandon(no_such_array_error, x);
 }
 
 void new_array_quoly_ptr(arrptr q, std::int32_t* r, std::int32_t* c, bool colflag, quolyptr* qp,
                          const tokentipe* x, colm_ptrptr* aux) {
   const std::int64_t r0 = static_cast<std::int64_t>(*r) - addresser;
   const std::int64_t c0 = static_cast<std::int64_t>(*c) - addresser;
-  if (r0 < 0 || c0 < 0) abandon(27, x);
-  if (colflag && r0 >= q->rows) abandon(27, x);
+  if (r0 < 0 || c0 < 0) abandon(subscript_dimension_out_range_error, x);
+  if (colflag && r0 >= q->rows) abandon(subscript_dimension_out_range_error, x);
   if (q->spar == nullptr) {
     const std::int64_t i = q->start + r0 + c0 * q->rows;
-    if (i < q->start || i > q->stop) abandon(27, x);
+    if (i < q->start || i > q->stop) abandon(subscript_dimension_out_range_error, x);
     *aux = nullptr;
     *c = static_cast<std::int32_t>(i);
     *qp = arp_cell(*c);
@@ -125,7 +126,7 @@ void new_array_quoly_ptr(arrptr q, std::int32_t* r, std::int32_t* c, bool colfla
     row = r0 % q->rows;
     col = r0 / q->rows + 1;
   }
-  if (col > array_cols(q)) abandon(27, x);
+  if (col > array_cols(q)) abandon(subscript_dimension_out_range_error, x);
   *r = static_cast<std::int32_t>(row);
   *c = static_cast<std::int32_t>(col);
   sparseptr f = q->spar;
@@ -141,16 +142,6 @@ void lookup(const tokentipe* x, std::int32_t r, std::int32_t c, arrptr* q, quoly
   array_seek(x, q);
   colm_ptrptr aux = nullptr;
   new_array_quoly_ptr(*q, &r, &c, colflag, qp, x, &aux);
-}
-
-void spec_lookup(const tokentipe* x, std::int32_t spot, arrptr* q, quolyptr* qp) {
-  array_seek(x, q);
-  if (spot < addresser) abandon(27, x);
-  colm_ptrptr aux = nullptr;
-  std::int32_t r = spot;
-  std::int32_t c = addresser;
-  new_array_quoly_ptr(*q, &r, &c, false, qp, x, &aux);
-  if (*qp == nullptr && (*q)->spar != nullptr) sparse_zero_set(aux, c, qp);
 }
 
 void count_uninitialised(const char* name) {

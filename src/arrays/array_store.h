@@ -72,10 +72,6 @@ void new_array_quoly_ptr(arrptr q, std::int32_t* r, std::int32_t* c, bool colfla
 void lookup(const tokentipe* x, std::int32_t r, std::int32_t c, arrptr* q, quolyptr* qp,
             bool colflag);
 
-// The cell of the element with the single subscript spot; an absent sparse
-// entry is created (holding 0). Errors 28, 27.
-void spec_lookup(const tokentipe* x, std::int32_t spot, arrptr* q, quolyptr* qp);
-
 // Counts an uninitialised cell met in this command and prints the warning
 // (with the array's name, or the plain text when name is nil) while fewer
 // than 21 were met, " ....etc...\n" at the 21st.

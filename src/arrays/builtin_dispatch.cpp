@@ -12,6 +12,7 @@
 #include "arrays/det_upcalls.h"
 #include "arrays/sparse_store.h"
 #include "arrays/targets.h"
+#include "core/error_codes.h"
 #include "core/errors.h"
 #include "core/globals.h"
 #include "lang/expressions.h"
@@ -21,6 +22,7 @@
 #include "numbers/freelists.h"
 #include "numbers/mod_journal.h"
 #include "poly/poly_repr.h"
+#include "toplevel/builtin_names.h"
 #include "toplevel/language_services.h"
 #include "toplevel/state.h"
 
@@ -51,19 +53,19 @@ void resolve_cell(quolyptr* x, quolyptr n) {
 
 void check_for_paren(builtin_func1_EnvRec* env) {
   scan(env);
-  if (!is_tok("(")) abandon(177, &token);
+  if (!is_tok("(")) abandon(open_paren_expected_177_error, &token);
 }
 
 void scanner_expre(builtin_func1_EnvRec* env) {
   scan(env);
-  if (is_tok("^")) abandon(313, &token);
+  if (is_tok("^")) abandon(caret_not_allowed_error, &token);
   read_sum(env, env->n);
 }
 
 void read_with_comma(builtin_func1_EnvRec* env) {
   check_for_paren(env);
   scanner_expre(env);
-  if (!is_tok(",")) abandon(202, &token);
+  if (!is_tok(",")) abandon(comma_expected_error, &token);
   scan(env);
 }
 
@@ -90,7 +92,7 @@ void standard_read(builtin_func1_EnvRec* env) {
   check_for_paren(env);
   scan(env);
   get_the_data(env, &env->x, env->n);
-  if (!is_tok(")")) abandon(1, &token);
+  if (!is_tok(")")) abandon(close_paren_expected_error, &token);
   scan(env);
 }
 
@@ -105,20 +107,20 @@ void get_level_k(builtin_func1_EnvRec* env, bool negcheck) {
     } release{&env->bound};
     read_sum(env, &env->bound);
     const quoly v = env->bound;
-    if (!v->numb) abandon(227, &token);
+    if (!v->numb) abandon(not_number_error, &token);
     const imptr x = v->ncoef;
     if (flotemode) {
       const long double r = std::floor(x->flote + 0.5L);
-      if (!(r > -2147483648.0L && r < 2147483648.0L)) abandon(314, &token);
+      if (!(r > -2147483648.0L && r < 2147483648.0L)) abandon(integer_out_range_error, &token);
       k = static_cast<std::int32_t>(r);
     } else if (lintmode) {
       k = x->lint;
     } else {
-      if (x->size > 1) abandon(314, &token);
+      if (x->size > 1) abandon(integer_out_range_error, &token);
       k = x->head == nullptr ? 0 : x->head->value;
     }
   }
-  if (negcheck && k < 0) abandon(300, &token);
+  if (negcheck && k < 0) abandon(factor_level_error, &token);
   env->k = k;
 }
 
@@ -129,28 +131,28 @@ void read_command(builtin_func1_EnvRec* env) {
     env->see_star = true;
     scan(env);
   }
-  if (!is_tok("[")) abandon(178, &token);
+  if (!is_tok("[")) abandon(open_bracket_expected_178_error, &token);
   left_side(env->inf, &env->q, &env->rows, &env->cols, &env->start, &env->total_rows,
             &env->firstrow, &env->firstcol, &env->target_rows, &env->errorname, env->flag, true);
-  if (env->q == nullptr) abandon(28, &env->errorname);
+  if (env->q == nullptr) abandon(no_such_array_error, &env->errorname);
 }
 
 void check_for_monic_poly(std::int32_t erno, quoly num, std::int16_t* n, std::int32_t* expon,
                           poly* p, poly* t) {
   if (num->numb) abandon(erno, &token);
-  if (num->denom != nullptr) abandon(196, &token);
+  if (num->denom != nullptr) abandon(rational_function_not_allowed_error, &token);
   *p = num->numer;
   *n = 1;
   *t = nullptr;
   while ((*p)->numb || (*p)->exp == 0) {
-    if ((*p)->numb) abandon(198, &token);
+    if ((*p)->numb) abandon(negative_exponent_argument_error, &token);
     ++*n;
     *t = *p;
     *p = (*p)->pcoef;
   }
   *expon = (*p)->exp;
-  if (*expon < 0) abandon(198, &token);
-  if (!poly_eq_1((*p)->pcoef)) abandon(197, &token);
+  if (*expon < 0) abandon(negative_exponent_argument_error, &token);
+  if (!poly_eq_1((*p)->pcoef)) abandon(modulus_not_monic_error, &token);
 }
 
 bool allnumbs(builtin_func1_EnvRec* env) {
@@ -173,7 +175,7 @@ void basic_killden(builtin_func1_EnvRec* env) {
   scan(env);
   quolyptr x = nullptr;
   get_quoly_ptr(&x, env->inf, env->flag);
-  if (!is_tok(")")) abandon(1, &token);
+  if (!is_tok(")")) abandon(close_paren_expected_error, &token);
   env->x = x;
   if (x != nullptr && *x != nullptr && !(*x)->numb && (*x)->denom != nullptr) {
     free_poly(&(*x)->denom);
@@ -188,12 +190,12 @@ void array_killden(builtin_func1_EnvRec* env) {
   tokentipe name{};
   left_side(env->inf, &env->q, &env->rows, &env->cols, &env->start, &env->total_rows,
             &env->firstrow, &env->firstcol, &env->target_rows, &name, env->flag, true);
-  if (env->q == nullptr) abandon(28, &name);
+  if (env->q == nullptr) abandon(no_such_array_error, &name);
   if (env->start == -1) {
     env->start = env->q->spar == nullptr ? env->q->start : 0;
     env->target_rows = env->total_rows;
   } else if (env->q->spar != nullptr) {
-    abandon(244, &name);
+    abandon(sub_array_sparse_array_not_allowed_error, &name);
   }
   killdenoms(env->q->spar, env->start, env->total_rows, env->target_rows, env->cols);
 }
@@ -209,7 +211,7 @@ void do_int_determ(builtin_func1_EnvRec* env, quolyptr m, std::int32_t val, work
     quoly_assign(env->bound, &env->copy);
     std::int16_t target = 1;
     get_evalquoly(env->inf, &env->copy, &env->dum, &target, env->flag, false, false);
-    if (!env->copy->numb) abandon(238, &token);
+    if (!env->copy->numb) abandon(determinant_bound_not_number_error, &token);
     imptr b = env->copy->ncoef;
     if (b->head != nullptr && b->head->value == 0 && b->size == 1) {
       setvalue(1, b);
@@ -223,7 +225,7 @@ void do_int_determ(builtin_func1_EnvRec* env, quolyptr m, std::int32_t val, work
 void new_worknode(std::int32_t* p, const tokentipe* x) {
   *p = 0;
   if (first_available > work_pool_size) {
-    error(88, x);
+    error(all_20_work_arrays_use_error, x);
     return;
   }
   assert(first_available >= 1);
@@ -232,11 +234,15 @@ void new_worknode(std::int32_t* p, const tokentipe* x) {
 
 namespace {
 
-// The indices above 42 that the first body serves.
+// The built-ins after "MSmith" that the first body serves.
 bool first_body_index(std::int32_t index) {
-  static constexpr std::int32_t extra[] = {45, 49, 52, 53, 54, 55, 58, 60, 62, 63, 67, 69, 71,
-                                           73, 76, 78, 80, 81, 83, 84, 86, 87, 88, 94, 109};
-  if (index <= 42) return true;
+  static constexpr std::int32_t extra[] = {bi::Minors, bi::Monless, bi::Nlcoef, bi::Nmcoef,
+                                           bi::Normalize, bi::Ntcoef, bi::Numer, bi::Pdiv,
+                                           bi::Pint, bi::Poly, bi::Pseudet, bi::Raise,
+                                           bi::Rational, bi::Redrowech, bi::Reverse, bi::Rowreduce,
+                                           bi::SDivide, bi::STrans, bi::Smith, bi::Sort,
+                                           bi::Splice, bi::Split, bi::Sqfree, bi::Synth, bi::Zcoef};
+  if (index <= bi::MSmith) return true;
   for (std::int32_t e : extra)
     if (e == index) return true;
   return false;
@@ -263,23 +269,23 @@ void builtin_func1(textptr inf, quolyptr n, nameptr* flag, std::int32_t index) {
     }
   } scratch{&env};
   switch (index) {
-    case 0:
+    case bi::Array:
       create_array(inf, n, flag);
       return;
-    case 24:  // "Func"
-    case 25:  // "Function"
+    case bi::Func:
+    case bi::Function:
       scan(&env);
       quoly_set(0, n);
       if (token.name[0] < 'A' || token.name[0] > 'Z') {
-        error(11, &token);
+        error(function_name_must_begin_upper_case_error, &token);
         return;
       }
       funcdef(inf, flag);
       return;
-    case 13:  // the position of the smallest (or smallest positive) entry
+    case bi::Dexmin:  // the position of the smallest (or smallest positive) entry
       arr_parse('L', inf, n, flag);
       return;
-    case 27:  // Hamilton: the path search on the operand's labelled matrix
+    case bi::Hamilton:  // the path search on the operand's labelled matrix
       arr_parse('H', inf, n, flag);
       return;
     default:

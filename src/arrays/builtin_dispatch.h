@@ -18,6 +18,8 @@
 
 namespace tavrin {
 
+class OperandKeeper;  // matrix/operand_keeper.h
+
 // The working state of the first body, shared by reference with its readers.
 struct builtin_func1_EnvRec {
   FILEPtr* inf;
@@ -39,6 +41,7 @@ struct builtin_func1_EnvRec {
   bool oldm1;             // the saved command_int
   bool see_star;          // "*" before the array argument
   quoly copy, dum;        // scratch values
+  OperandKeeper* keeper;  // keeps an operand that a matrix built-in changes in place
 };
 
 // ---- Readers ---------------------------------------------------------------------------

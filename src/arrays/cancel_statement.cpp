@@ -10,6 +10,7 @@
 #include "arrays/array_store.h"
 #include "arrays/cancel.h"
 #include "arrays/sparse_store.h"
+#include "core/error_codes.h"
 #include "core/errors.h"
 #include "core/globals.h"
 #include "lang/functions.h"
@@ -77,7 +78,7 @@ void remove_variable(const tokentipe* x) {
     free_quoly(&v->val);
     return;
   }
-  error(19, x);
+  error(undefined_variable_error, x);
 }
 
 // Closes the gap of n cells that ended at cell `stop`.
@@ -96,13 +97,13 @@ void removearray(bool fast, single_rubout_EnvRec& env) {
   env.r = find_array(&env.oldtok);
   if (env.r == nullptr) {
     if (fast) return;
-    error(28, &env.oldtok);
+    error(no_such_array_error, &env.oldtok);
     throw cancel_aborted{};
   }
   arrptr q = env.r;
   const bool alias = q->time < 0;
   if (alias) {
-    if (!typed_at_top(env)) abort_cancel(env, 138, &env.oldtok);
+    if (!typed_at_top(env)) abort_cancel(env, array_parameter_cannot_changed_error, &env.oldtok);
     std::printf(" Warning.  About to delete an array parameter.\n");
   }
   forget_links_to(nullptr, q);
@@ -143,7 +144,7 @@ void removearray(bool fast, single_rubout_EnvRec& env) {
   }
   q->spar = nullptr;
   free_array_record(q);
-  if (dangling != nullptr) abort_cancel(env, 139, &dangling->name);
+  if (dangling != nullptr) abort_cancel(env, dangling_parameter_error, &dangling->name);
 }
 
 // env.i, env.p, env.s: the bucket, the first function named by the current
@@ -156,7 +157,7 @@ void find_pointer(single_rubout_EnvRec& env) {
       env.p = f;
       return;
     }
-  error(20, &token);
+  error(no_such_function_cancel_error, &token);
   throw cancel_aborted{};
 }
 
@@ -181,7 +182,7 @@ void expect(const char* closing, std::int32_t code) {
 void cancel_arrays(textptr inf, single_rubout_EnvRec& env) {
   scanner(inf, &token, env.flag);
   if (is_tok("<")) {
-    error(176, &token);
+    error(system_array_not_allowed_error, &token);
     throw cancel_aborted{};
   }
   if (is_tok("*")) {
@@ -195,14 +196,14 @@ void cancel_arrays(textptr inf, single_rubout_EnvRec& env) {
         }
     } else {
       if (!lower_name(&token)) {
-        error(28, &token);
+        error(no_such_array_error, &token);
         throw cancel_aborted{};
       }
       env.oldtok = token;
       bool any = false;
       for (removearray(true, env); env.r != nullptr; removearray(true, env)) any = true;
       if (!any) {
-        error(28, &env.oldtok);
+        error(no_such_array_error, &env.oldtok);
         throw cancel_aborted{};
       }
     }
@@ -211,7 +212,7 @@ void cancel_arrays(textptr inf, single_rubout_EnvRec& env) {
     removearray(false, env);
   }
   scanner(inf, &token, env.flag);
-  expect("]", 24);
+  expect("]", close_bracket_expected_24_error);
 }
 
 // "<" current: keep the newest definition, remove the older ones.
@@ -229,18 +230,18 @@ void cancel_older(textptr inf, single_rubout_EnvRec& env) {
       }
     }
     scanner(inf, &token, env.flag);
-    expect(">", 128);
+    expect(">", greater_expected_error);
     return;
   }
   if (!is_tok("[")) {
-    error(208, &token);
+    error(bad_symbol_after_less_error, &token);
     throw cancel_aborted{};
   }
   scanner(inf, &token, env.flag);
   env.oldtok = token;
   arrptr kept = find_array(&env.oldtok);
   if (kept == nullptr) {
-    error(28, &env.oldtok);
+    error(no_such_array_error, &env.oldtok);
     throw cancel_aborted{};
   }
   env.u2 = kept;
@@ -250,9 +251,9 @@ void cancel_older(textptr inf, single_rubout_EnvRec& env) {
   }
   env.give_name_back();
   scanner(inf, &token, env.flag);
-  expect("]", 24);
+  expect("]", close_bracket_expected_24_error);
   scanner(inf, &token, env.flag);
-  expect(">", 128);
+  expect(">", greater_expected_error);
 }
 
 void single_rubout(textptr inf, nameptr* flag) {
@@ -269,7 +270,7 @@ void single_rubout(textptr inf, nameptr* flag) {
     } else if (is_tok("<")) {
       cancel_older(inf, env);
     } else {
-      error(21, &token);
+      error(nothing_name_can_cancelled_error, &token);
     }
   } catch (const cancel_aborted&) {
   }
@@ -279,7 +280,7 @@ void single_rubout(textptr inf, nameptr* flag) {
 
 void rubout(textptr inf, nameptr* flag) {
   // Borrowed cells of an open matrix expression may point into any array.
-  if (cancelflag > 0) abandon(170, &token);
+  if (cancelflag > 0) abandon(cannot_cancel_while_array_expression_evaluated_error, &token);
   scanner(inf, &token, flag);
   if (!is_tok("(")) {
     single_rubout(inf, flag);
@@ -291,7 +292,7 @@ void rubout(textptr inf, nameptr* flag) {
     scanner(inf, &token, flag);
     if (is_tok(")")) return;
     if (!is_tok(",")) {
-      error(95, &token);
+      error(comma_close_paren_expected_cancel_list_error, &token);
       return;
     }
   }

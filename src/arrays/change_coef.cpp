@@ -11,6 +11,7 @@
 #include "arrays/declarations.h"
 #include "arrays/second_builtins.h"
 #include "arrays/sparse_store.h"
+#include "core/error_codes.h"
 #include "core/errors.h"
 #include "core/globals.h"
 #include "lang/expressions.h"
@@ -60,24 +61,24 @@ void read_change(textptr inf, nameptr* flag, bool target_empty, coefficient_chan
     ValueCell e;
     scan(inf, flag);
     old_expre(inf, &e.q, flag);
-    if (!e.q->numb) abandon(155, &token);
+    if (!e.q->numb) abandon(exponent_not_number_error, &token);
     const std::int32_t v = quoly_convert_to_int(e.q);
-    if (v == no_int_value) abandon(156, &token);
-    if (v < 0 && !laurent) abandon(166, &token);
+    if (v == no_int_value) abandon(exponent_not_int_error, &token);
+    if (v < 0 && !laurent) abandon(negative_exponent_outside_laurent_mode_166_error, &token);
     // An exponent for a level that has no variable would make a term no
     // display or arithmetic can place.
-    if (static_cast<std::int32_t>(ch->exps.size()) >= number_polys) abandon(193, &token);
+    if (static_cast<std::int32_t>(ch->exps.size()) >= number_polys) abandon(more_listed_values_than_variables_error, &token);
     ch->exps.push_back(v);
   }
-  expect(")", 1);
+  expect(")", close_paren_expected_error);
   scan(inf, flag);
-  expect(":", 152);
+  expect(":", colon_expected_error);
   scan(inf, flag);
-  expect("=", 4);
+  expect("=", equals_expected_error);
   scan(inf, flag);
   ValueCell v;
   old_expre(inf, &v.q, flag);
-  if (!v.q->numb && v.q->denom != nullptr) abandon(158, &token);
+  if (!v.q->numb && v.q->denom != nullptr) abandon(value_has_denominator_variable_above_level_error, &token);
   const std::size_t levels = ch->exps.empty() ? (target_empty ? 0 : 1) : ch->exps.size();
   if (v.q->numb) {
     quoly_consume(&v.q, &ch->value);
@@ -85,7 +86,7 @@ void read_change(textptr inf, nameptr* flag, bool target_empty, coefficient_chan
   }
   poly w = v.q->numer;
   for (std::size_t j = 0; j < levels && !w->numb; ++j) {
-    if (w->exp != 0 || w->next != nullptr) abandon(158, &token);
+    if (w->exp != 0 || w->next != nullptr) abandon(value_has_denominator_variable_above_level_error, &token);
     w = w->pcoef;
   }
   poly_assign(w, &ch->value);
@@ -189,12 +190,6 @@ void zero_denominator_warning(bool array, const char* name) {
 
 }  // namespace
 
-void set_coef(poly* n, textptr inf, nameptr* flag, std::int16_t level) {
-  coefficient_change ch;
-  read_change(inf, flag, *n == nullptr && level == 0, &ch);
-  *n = apply(*n, &ch);
-}
-
 void quoly_set_coef(quolyptr n, textptr inf, nameptr* flag) {
   coefficient_change ch;
   read_change(inf, flag, *n == nullptr, &ch);
@@ -203,17 +198,17 @@ void quoly_set_coef(quolyptr n, textptr inf, nameptr* flag) {
 
 void change_coef(textptr inf, quolyptr n, nameptr* flag) {
   scan(inf, flag);
-  expect("(", 154);
+  expect("(", open_paren_expected_154_error);
   scan(inf, flag);
   const bool numer_part = is_tok("Numer");
   const bool denom_part = is_tok("Denom");
   if (numer_part || denom_part) {
     scan(inf, flag);
-    expect("(", 177);
+    expect("(", open_paren_expected_177_error);
     scan(inf, flag);
   }
   const tokentipe name = token;
-  if (name.name[0] < 'a' || name.name[0] > 'z') abandon(157, &token);
+  if (name.name[0] < 'a' || name.name[0] > 'z') abandon(target_must_lower_case_name_error, &token);
   scan(inf, flag);
 
   // The target cell: an element's, a variable's, or none yet (a new
@@ -238,13 +233,13 @@ void change_coef(textptr inf, quolyptr n, nameptr* flag) {
   }
   const bool part = numer_part || denom_part;
   if (part) {
-    expect(")", 1);
+    expect(")", close_paren_expected_error);
     scan(inf, flag);
-    if (cell == nullptr || *cell == nullptr) abandon(167, &token);
-    if ((*cell)->numb) abandon(67, &token);
+    if (cell == nullptr || *cell == nullptr) abandon(numer_denom_empty_cell_error, &token);
+    if ((*cell)->numb) abandon(numer_denom_number_error, &token);
   } else if (cell != nullptr && *cell != nullptr && !(*cell)->numb &&
              (*cell)->denom != nullptr) {
-    abandon(185, &name);
+    abandon(value_has_denominator_choose_numer_denom_error, &name);
   }
 
   // Everything is read before the stored value is touched.

@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "core/error_codes.h"
 #include "core/errors.h"
 #include "core/globals.h"
 #include "gcd/content.h"
@@ -86,7 +87,7 @@ poly read_monomial(textptr inf, nameptr* flag) {
     poly_set(1, &p);
     return p;
   }
-  if (m.q->denom != nullptr || !monomial(m.q->numer)) abandon(307, &token);
+  if (m.q->denom != nullptr || !monomial(m.q->numer)) abandon(monomial_denominator_more_than_one_term_error, &token);
   poly_assign(m.q->numer, &p);
   return p;
 }
@@ -161,11 +162,11 @@ poly extract_rec(poly n, poly p, poly r) {
 poly skip_pads(poly p, std::int16_t* count) {
   *count = 0;
   while (!p->numb && p->exp == 0) {
-    if (p->next != nullptr) abandon(307, &token);
+    if (p->next != nullptr) abandon(monomial_denominator_more_than_one_term_error, &token);
     p = p->pcoef;
     ++*count;
   }
-  if (p->next != nullptr) abandon(307, &token);
+  if (p->next != nullptr) abandon(monomial_denominator_more_than_one_term_error, &token);
   return p;
 }
 
@@ -241,11 +242,11 @@ void get_coef(poly n, poly* ans, textptr inf, nameptr* flag, bool ok) {
     detail::OwnedValue ev;
     e = read_exponent(inf, flag, &ev.q);
     if (!ev.q->numb) {
-      if (!ok) abandon(155, &token);
+      if (!ok) abandon(exponent_not_number_error, &token);
       general_coef(n, ans, ev.q, inf, flag);
       return;
     }
-    if (e == no_int_value) abandon(156, &token);
+    if (e == no_int_value) abandon(exponent_not_int_error, &token);
   }
   poly t = n;
   while (t != nullptr && t->exp > e) t = t->next;
@@ -275,13 +276,13 @@ void get_coef(poly n, poly* ans, textptr inf, nameptr* flag, bool ok) {
 }
 
 void get_Mcoef(poly n, poly* ans, textptr inf, nameptr* flag, bool mcoef) {
-  if (!is_tok(",")) abandon(192, &token);
+  if (!is_tok(",")) abandon(single_monomial_expected_error, &token);
   scan(inf, flag);
   OwnedPoly m;
   m.p = read_monomial(inf, flag);
   OwnedPoly v;
   if (is_tok(",")) {
-    if (!mcoef) abandon(320, &token);
+    if (!mcoef) abandon(only_one_monomial_allowed_error, &token);
     scan(inf, flag);
     v.p = read_monomial(inf, flag);
   } else {
@@ -297,7 +298,7 @@ void get_Mcoef(poly n, poly* ans, textptr inf, nameptr* flag, bool mcoef) {
   }
   std::int16_t count = 0;
   const poly m1 = skip_pads(m.p, &count);
-  if (anynegs(m1)) abandon(321, &token);
+  if (anynegs(m1)) abandon(negative_exponent_monomial_error, &token);
   poly s = nullptr;
   cullout(n, m1, &s, count);
   *ans = s == nullptr ? zero_poly() : s;
@@ -377,13 +378,13 @@ void do_total_degree(quolyptr n, arrptr q, std::int32_t k) {
     quoly_set(0, n);
     return;
   }
-  if (q->spar != nullptr) abandon(242, &token);
+  if (q->spar != nullptr) abandon(sparse_array_not_allowed_242_error, &token);
   bool searchlist[151] = {};
   std::int32_t last = -1;
   for (std::int32_t c = q->start; c <= q->stop; ++c) {
     const quoly v = *arp_cell(c);
-    if (v == nullptr) abandon(29, &q->name);
-    if (v->numb || v->denom != nullptr) abandon(311, &q->name);
+    if (v == nullptr) abandon(not_assigned_variable_array_element_error, &q->name);
+    if (v->numb || v->denom != nullptr) abandon(array_entry_must_polynomial_error, &q->name);
     const std::int32_t level = poly_level(v->numer);
     if (level >= 1 && level <= 150) searchlist[level] = true;
     if (level > last) last = level;
@@ -466,11 +467,11 @@ poly leading_copy(poly p, std::int32_t levels) {
 
 void leading_mon(quolyptr x, quolyptr y, quolyptr n) {
   const quoly v = *x;
-  if (!v->numb && v->denom != nullptr) abandon(196, &token);
+  if (!v->numb && v->denom != nullptr) abandon(rational_function_not_allowed_error, &token);
   std::int32_t depth = 16384;
   if (y != nullptr) {
     const quoly w = *y;
-    if (w == nullptr || w->numb || w->denom != nullptr) abandon(282, &token);
+    if (w == nullptr || w->numb || w->denom != nullptr) abandon(single_variable_expected_error, &token);
     poly p = w->numer;
     std::int32_t pads = 0;
     while (is_pad(p)) {
@@ -478,7 +479,7 @@ void leading_mon(quolyptr x, quolyptr y, quolyptr n) {
       ++pads;
     }
     if (p->numb || p->next != nullptr || p->exp != 1 || !poly_eq_1(p->pcoef))
-      abandon(282, &token);
+      abandon(single_variable_expected_error, &token);
     depth = pads;
   }
   if (v->numb) {
@@ -491,12 +492,12 @@ void leading_mon(quolyptr x, quolyptr y, quolyptr n) {
 }
 
 void lower_quoly(quolyptr n, std::int32_t k) {
-  if (k < 0) abandon(273, &token);
+  if (k < 0) abandon(level_count_out_range_error, &token);
   const quoly v = *n;
   if (v->numb) return;
   std::int32_t reach = depth_below(v->numer);
   if (v->denom != nullptr && depth_below(v->denom) > reach) reach = depth_below(v->denom);
-  if (reach + k > number_polys) abandon(277, &token);
+  if (reach + k > number_polys) abandon(cannot_lower_past_last_variable_error, &token);
   if (!single_leaf(v->numer)) add_pad(&v->numer, k);
   if (v->denom != nullptr && !v->denom->numb) add_pad(&v->denom, k);
 }
@@ -507,7 +508,7 @@ namespace {
 void strip_pads(poly* p, std::int32_t k) {
   poly q = *p;
   for (std::int32_t j = 0; j < k; ++j) {
-    if (!is_pad(q)) abandon(275, &token);
+    if (!is_pad(q)) abandon(value_involves_variable_would_raised_past_error, &token);
     q = q->pcoef;
   }
   for (std::int32_t j = 0; j < k; ++j) {
@@ -521,7 +522,7 @@ void strip_pads(poly* p, std::int32_t k) {
 }  // namespace
 
 void raise_quoly(quolyptr n, std::int32_t k) {
-  if (k < 0) abandon(273, &token);
+  if (k < 0) abandon(level_count_out_range_error, &token);
   const quoly v = *n;
   if (v->numb) return;
   const bool num = !single_leaf(v->numer);
@@ -530,12 +531,12 @@ void raise_quoly(quolyptr n, std::int32_t k) {
   if (num) {
     poly q = v->numer;
     for (std::int32_t j = 0; j < k; ++j, q = q->pcoef)
-      if (!is_pad(q)) abandon(275, &token);
+      if (!is_pad(q)) abandon(value_involves_variable_would_raised_past_error, &token);
   }
   if (den) {
     poly q = v->denom;
     for (std::int32_t j = 0; j < k; ++j, q = q->pcoef)
-      if (!is_pad(q)) abandon(275, &token);
+      if (!is_pad(q)) abandon(value_involves_variable_would_raised_past_error, &token);
   }
   if (num) strip_pads(&v->numer, k);
   if (den) strip_pads(&v->denom, k);
@@ -560,8 +561,8 @@ void call_content(quolyptr x, quolyptr n, quolyptr m) {
       quoly_inplace(*n);
     return;
   }
-  if (v->denom != nullptr) abandon(196, &token);
-  if (copying && laurent) abandon(312, &token);
+  if (v->denom != nullptr) abandon(rational_function_not_allowed_error, &token);
+  if (copying && laurent) abandon(content_reference_not_allowed_laurent_mode_error, &token);
   poly p = v->numer;
   std::int16_t depth = 1;
   while (is_pad(p)) {
@@ -572,14 +573,14 @@ void call_content(quolyptr x, quolyptr n, quolyptr m) {
   if (m != nullptr && *m != nullptr) {
     if (!(*m)->numb) {
       std::int16_t d = 0;
-      if (!is_poly_var(*m, &d)) abandon(282, &token);
+      if (!is_poly_var(*m, &d)) abandon(single_variable_expected_error, &token);
       level = d;
     } else {
       level = convert_to_int((*m)->ncoef);
     }
   }
-  if (level > number_polys || level < 1) abandon(345, &token);
-  if (field_depth > 0 && level >= field_depth) abandon(344, &token);
+  if (level > number_polys || level < 1) abandon(content_level_out_range_error, &token);
+  if (field_depth > 0 && level >= field_depth) abandon(content_level_below_field_depth_error, &token);
   if (level < depth) {
     if (copying) quoly_assign(v, n);
     return;

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "arrays/array_store.h"
+#include "core/error_codes.h"
 #include "core/errors.h"
 #include "core/globals.h"
 #include "lang/expressions.h"
@@ -23,16 +24,16 @@ bool is_tok(const char* w) { return std::strcmp(token.name, w) == 0; }
 std::int32_t exact_coordinate(textptr inf, nameptr* flag, bool creating) {
   ValueCell v;
   old_expre(inf, &v.q, flag);
-  if (!v.q->numb) abandon(118, &token);
+  if (!v.q->numb) abandon(subscript_dimension_not_integer_error, &token);
   const imptr x = v.q->ncoef;
   const std::int32_t k = convert_to_int(x);
   if (k == no_int_value) {
     const bool negative = flotemode ? x->flote < 0
                           : lintmode ? x->lint < 0
                                      : x->head != nullptr && x->head->value < 0;
-    abandon(creating && negative ? 314 : 27, &token);
+    abandon(creating && negative ? integer_out_range_error : subscript_dimension_out_range_error, &token);
   }
-  if (k < 0 && creating) abandon(314, &token);
+  if (k < 0 && creating) abandon(integer_out_range_error, &token);
   return k;
 }
 
@@ -61,7 +62,7 @@ void evalcoords(textptr inf, std::int32_t* r, std::int32_t* c, nameptr* flag, ch
       }
     }
   }
-  if (token.name[0] != ending && !is_tok("]")) abandon(61, &token);
+  if (token.name[0] != ending && !is_tok("]")) abandon(close_bracket_expected_after_subscripts_error, &token);
 }
 
 namespace {
@@ -79,17 +80,17 @@ long double float_factor(textptr inf, nameptr* flag, std::int32_t code) {
 bool in_iterm_set(char ch) { return ch == '*' || ch == '/' || ch == '\\' || ch == '|'; }
 
 long double float_term(textptr inf, nameptr* flag) {
-  long double v = float_factor(inf, flag, 129);
+  long double v = float_factor(inf, flag, statement_must_end_semicolon_colon_error);
   while (in_iterm_set(token.name[0])) {
     const char op = token.name[0];
     scanner(inf, &token, flag);
-    if (is_tok("/")) abandon(340, &token);
-    const long double w = float_factor(inf, flag, 68);
+    if (is_tok("/")) abandon(slash_not_allowed_directly_after_operator_error, &token);
+    const long double w = float_factor(inf, flag, operand_without_value_error);
     if (op == '*') {
       v *= w;
       continue;
     }
-    if (w == 0) abandon(22, &token);
+    if (w == 0) abandon(division_by_zero_error, &token);
     if (op != '|') {
       v /= w;
       continue;
@@ -97,7 +98,7 @@ long double float_term(textptr inf, nameptr* flag) {
     const long long a = std::llround(v);
     const long long b = std::llround(w);
     // A divisor that rounds to 0 is refused as a zero divisor.
-    if (b == 0) abandon(22, &token);
+    if (b == 0) abandon(division_by_zero_error, &token);
     long long rem = a % b;
     if (pos_mod && rem < 0) rem += b > 0 ? b : -b;
     v = static_cast<long double>(rem);
@@ -127,17 +128,17 @@ void float_coords(textptr inf, std::int32_t* r, std::int32_t* c, nameptr* flag, 
     *c = float_coordinate(inf, flag);
     *c_is_there = true;
   }
-  if (!is_tok("]")) error(61, &token);
+  if (!is_tok("]")) error(close_bracket_expected_after_subscripts_error, &token);
 }
 
 void create_array(textptr inf, quolyptr n, nameptr* flag) {
   for (;;) {
     scanner(inf, &token, flag);
     const tokentipe name = token;
-    if (name.name[0] < 'a' || name.name[0] > 'z') abandon(40, &token);
-    if (number_polys > 0 && its_a_polyname(name.name)) abandon(125, &token);
+    if (name.name[0] < 'a' || name.name[0] > 'z') abandon(array_name_expected_lower_case_letter_error, &token);
+    if (number_polys > 0 && its_a_polyname(name.name)) abandon(name_adjoined_variable_not_allowed_error, &token);
     scanner(inf, &token, flag);
-    if (!is_tok("[")) abandon(178, &token);
+    if (!is_tok("[")) abandon(open_bracket_expected_178_error, &token);
     scanner(inf, &token, flag);
     std::int32_t rows = 0;
     std::int32_t cols = 0;
@@ -149,8 +150,8 @@ void create_array(textptr inf, quolyptr n, nameptr* flag) {
         cols = float_coordinate(inf, flag);
         two = true;
       }
-      if (!is_tok("]")) abandon(61, &token);
-      if (rows < 0 || cols < 0) abandon(27, &name);
+      if (!is_tok("]")) abandon(close_bracket_expected_after_subscripts_error, &token);
+      if (rows < 0 || cols < 0) abandon(subscript_dimension_out_range_error, &name);
     } else {
       evalcoords(inf, &rows, &cols, flag, ']', ',', &two, true);
     }

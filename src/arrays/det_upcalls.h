@@ -1,7 +1,5 @@
 // Routines of the matrix and determinant folders that the built-ins call;
-// defined there (the integer determinant in det/int_determ.cpp). The
-// writing of a factor list into an array has a placeholder in
-// matrix/not_yet_available.cpp.
+// defined there (the integer determinant in det/int_determ.cpp).
 #pragma once
 
 #include <cstdint>
@@ -29,13 +27,13 @@ void trial_divide(quolyptr n, quolyptr m, bool wantquot, bool fast_yes, bool SDi
 // The rows terms of *p written into the rows x 2 array at cell start
 // (coefficients, then exponents); rows 0 writes 1 and 0. *p consumed.
 void poly_to_array(std::int32_t rows, std::int32_t start, poly* p);
-// *n := 1 when the chosen parts of x and y are equal (index 17) or each
+// *n := 1 when the chosen parts of x and y are equal (Equal) or each
 // other's negative (otherwise), else 0 (matrix/finish_equal.h).
 void finish_equal(std::int32_t index, quolyptr n, quoly x, quoly y, const bool want[6]);
 
 // Second-body services. Exchanges of rows (heads of rows i and j, from 1)
 // and columns (i < k, rows start..rows) of sparse frames, and of rows
-// (index 93) or columns j, k (from 0) of a dense block (matrix/pivot_search.h,
+// (Swaprow) or columns j, k (from 0) of a dense block (matrix/pivot_search.h,
 // matrix/row_ops.h).
 void sp_switchrow(sparseptr sp, std::int32_t i, std::int32_t j);
 void sp_switchcol(sparseptr sp, std::int32_t i, std::int32_t k, std::int32_t rows,

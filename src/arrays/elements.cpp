@@ -1,11 +1,12 @@
-// Array elements read inside expressions: the exact reader new_arretrieve,
-// the floating reader iarretrieve and its subscript rule ievalcoords
-// (declared in lang/later_services.h, which the factor readers include).
+// Array elements read inside expressions: the exact reader new_arretrieve
+// and the floating reader iarretrieve (declared in lang/later_services.h,
+// which the factor readers include).
 #include <cstring>
 
 #include "arrays/array_store.h"
 #include "arrays/declarations.h"
 #include "arrays/sparse_store.h"
+#include "core/error_codes.h"
 #include "core/errors.h"
 #include "core/globals.h"
 #include "lang/later_services.h"
@@ -30,11 +31,11 @@ void system_cell(const tokentipe* x, std::int32_t r, std::int32_t c, bool two, q
   std::int64_t r0 = static_cast<std::int64_t>(r) - addresser;
   std::int64_t c0 = two ? static_cast<std::int64_t>(c) - addresser : 0;
   if (!two) {  // one subscript runs down the columns
-    if (r0 < 0 || r0 >= count) abandon(27, x);
+    if (r0 < 0 || r0 >= count) abandon(subscript_dimension_out_range_error, x);
     c0 = r0 / rows;
     r0 %= rows;
   }
-  if (r0 < 0 || r0 >= rows || c0 < 0 || c0 >= cols) abandon(27, x);
+  if (r0 < 0 || r0 >= rows || c0 < 0 || c0 >= cols) abandon(subscript_dimension_out_range_error, x);
   *t = nullptr;
   *sparse = syst->spar != nullptr;
   if (*sparse) {
@@ -94,10 +95,6 @@ void new_arretrieve(textptr inf, const tokentipe* x, nameptr* flag, quolyptr* qp
   element_cell(x, r, c, two, qp, t, colpos, &sparse);
 }
 
-void ievalcoords(std::int32_t* r, std::int32_t* c, nameptr* flag, bool* c_is_there) {
-  float_coords(&Input, r, c, flag, c_is_there);
-}
-
 void iarretrieve(const tokentipe* x, quolyptr* qp, nameptr* flag, bool* sparse) {
   scanner(&Input, &token, flag);
   std::int32_t r = 0;
@@ -108,7 +105,7 @@ void iarretrieve(const tokentipe* x, quolyptr* qp, nameptr* flag, bool* sparse) 
   colm_ptrptr t = nullptr;
   std::int32_t colpos = 0;
   element_cell(x, r, c, two, qp, &t, &colpos, sparse);
-  if (*qp != nullptr && !(**qp)->numb) abandon(227, x);
+  if (*qp != nullptr && !(**qp)->numb) abandon(not_number_error, x);
 }
 
 }  // namespace tavrin

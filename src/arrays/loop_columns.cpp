@@ -2,6 +2,7 @@
 #include <cstring>
 
 #include "arrays/array_operands.h"
+#include "core/error_codes.h"
 #include "core/errors.h"
 #include "core/globals.h"
 #include "lang/later_services.h"
@@ -15,8 +16,8 @@ arrptr sparse_loop_array(textptr inf, nameptr* flag) {
   tokentipe name{};
   left_side(inf, &q, &rows, &cols, &start, &total, &firstrow, &firstcol, &target, &name, flag,
             false);
-  if (q == nullptr) abandon(28, &name);
-  if (q->spar == nullptr) abandon(335, &name);
+  if (q == nullptr) abandon(no_such_array_error, &name);
+  if (q->spar == nullptr) abandon(array_must_sparse_error, &name);
   if (std::strcmp(token.name, "]") == 0) scanner(inf, &token, flag);
   return q;
 }

@@ -5,6 +5,7 @@
 
 #include "arrays/array_store.h"
 #include "arrays/sparse_store.h"
+#include "core/error_codes.h"
 #include "core/errors.h"
 #include "core/globals.h"
 #include "numbers/bigint.h"
@@ -86,7 +87,7 @@ colm_ptrptr spsort_row(std::int32_t k) {
 // Every row 0 .. rows - 1 of sp has an entry (370 with x otherwise).
 void rows_filled(sparseptr sp, std::int32_t rows, const tokentipe* x) {
   for (std::int32_t k = 0; k < rows; ++k, sp = k % sparse_frame_rows == 0 ? sp->next : sp)
-    if (sp->indx[k % sparse_frame_rows] == nullptr) abandon(370, x);
+    if (sp->indx[k % sparse_frame_rows] == nullptr) abandon(sparse_array_empty_row_error, x);
 }
 
 std::int32_t cols_of(arrptr q) { return array_cols(q); }
@@ -274,9 +275,9 @@ void sparse_arraysort(std::int32_t i, std::int32_t, std::int32_t j, std::int32_t
 }
 
 void check_set_first_col(sparseptr sp, std::int32_t* j, std::int32_t r, const tokentipe* x) {
-  if (using_spsort) abandon(371, x);
+  if (using_spsort) abandon(sparse_sort_already_under_way_error, x);
   *j = r / sparse_frame_rows;
-  if (*j > spsort_frames - 1) abandon(372, x);
+  if (*j > spsort_frames - 1) abandon(sparse_array_too_large_sort_error, x);
   sparseptr f = sp;
   for (std::int32_t k = 0; k <= *j; ++k, f = f->next) spsort[k] = f;
   rows_filled(sp, r + 1, x);

@@ -8,6 +8,7 @@
 #include "arrays/coefficients.h"
 #include "arrays/det_upcalls.h"
 #include "arrays/targets.h"
+#include "core/error_codes.h"
 #include "core/errors.h"
 #include "core/globals.h"
 #include "gcd/content.h"
@@ -29,6 +30,7 @@
 #include "quoly/quoly_coef.h"
 #include "quoly/quoly_eval_diff.h"
 #include "quoly/quoly_normal_form.h"
+#include "toplevel/builtin_names.h"
 #include "toplevel/state.h"
 
 namespace tavrin {
@@ -73,26 +75,26 @@ std::int32_t machine_integer(imptr x) {
   return x->head == nullptr ? 0 : x->head->value;
 }
 
-// Indices 2 and 62.
+// "Bint" and "Pint".
 void to_machine_integer(builtin_func1_EnvRec* env) {
   check_for_paren(env);
   if (integerflag) {
     scan(env);
     long double r = 0;
     old_iexpre(&r, env->flag);
-    expect(")", 1);
+    expect(")", close_paren_expected_error);
     scan(env);
     set_result(env, static_cast<std::int32_t>(round_real(r)));
     return;
   }
   scanner_expre(env);
-  if (!(*env->n)->numb) abandon(91, &token);
-  expect(")", 1);
+  if (!(*env->n)->numb) abandon(argument_not_number_error, &token);
+  expect(")", close_paren_expected_error);
   scan(env);
   set_result(env, machine_integer((*env->n)->ncoef));
 }
 
-// Index 8.
+// "Content".
 void content_builtin(builtin_func1_EnvRec* env) {
   check_for_paren(env);
   scan(env);
@@ -101,9 +103,9 @@ void content_builtin(builtin_func1_EnvRec* env) {
   if (is_tok(",")) {
     scan(env);
     read_sum(env, &m.q);
-    if (!m.q->numb && m.q->denom != nullptr) abandon(196, &token);
+    if (!m.q->numb && m.q->denom != nullptr) abandon(rational_function_not_allowed_error, &token);
   }
-  expect(")", 1);
+  expect(")", close_paren_expected_error);
   scan(env);
   if (env->x == env->n) {
     call_content(env->n, env->n, m.q == nullptr ? nullptr : &m.q);
@@ -113,7 +115,7 @@ void content_builtin(builtin_func1_EnvRec* env) {
   }
 }
 
-// Indices 10 (denominator) and 58 (numerator).
+// "Denom" (denominator) and "Numer" (numerator).
 void fraction_part(builtin_func1_EnvRec* env, bool numerator) {
   standard_read(env);
   const quoly v = *env->x;
@@ -135,7 +137,7 @@ void fraction_part(builtin_func1_EnvRec* env, bool numerator) {
   *env->n = out.release();
 }
 
-// Index 11.
+// "Deriv".
 void derivative(builtin_func1_EnvRec* env) {
   read_with_comma(env);
   ValueCell var;
@@ -144,12 +146,12 @@ void derivative(builtin_func1_EnvRec* env) {
   std::int32_t expon = 0;
   poly p = nullptr;
   poly t = nullptr;
-  check_for_monic_poly(282, var.q, &depth, &expon, &p, &t);
-  if (expon != 1 || p->next != nullptr) abandon(282, &token);
-  expect(",", 202);
+  check_for_monic_poly(single_variable_expected_error, var.q, &depth, &expon, &p, &t);
+  if (expon != 1 || p->next != nullptr) abandon(single_variable_expected_error, &token);
+  expect(",", comma_expected_error);
   get_level_k(env, false);
-  if (env->k < 0) abandon(283, &token);
-  expect(")", 1);
+  if (env->k < 0) abandon(order_derivative_must_not_negative_error, &token);
+  expect(")", close_paren_expected_error);
   scan(env);
   if ((*env->n)->numb) {
     if (env->k > 0) set_result(env, 0);
@@ -158,40 +160,40 @@ void derivative(builtin_func1_EnvRec* env) {
   differentiate(env->n, depth, env->k);
 }
 
-// Indices 15, 60 and 80: divisibility by the exact trial division.
+// "Div", "Pdiv" and "SDivide": divisibility by the exact trial division.
 void divides(builtin_func1_EnvRec* env, std::int32_t index) {
   ValueCell d, m;
   quolyptr target = nullptr;
   check_for_paren(env);
   scan(env);
-  if (index != 15 && is_tok("^")) scan(env);
-  if (is_tok("^")) abandon(313, &token);
+  if (index != bi::Div && is_tok("^")) scan(env);
+  if (is_tok("^")) abandon(caret_not_allowed_error, &token);
   read_sum(env, &d.q);
-  expect(",", 202);
+  expect(",", comma_expected_error);
   scan(env);
-  if (index == 80) {
+  if (index == bi::SDivide) {
     read_quoly_ptr2(env, &target, &m.q);
     if (target != &m.q) quoly_assign(*target == nullptr ? m.q : *target, &m.q);
   } else {
-    if (index == 60 && is_tok("^")) scan(env);
+    if (index == bi::Pdiv && is_tok("^")) scan(env);
     read_sum(env, &m.q);
   }
   auto has_denominator = [](quoly v) { return !v->numb && v->denom != nullptr; };
-  if (has_denominator(d.q) || has_denominator(m.q)) abandon(280, &token);
+  if (has_denominator(d.q) || has_denominator(m.q)) abandon(division_test_value_denominator_error, &token);
   if (quoly_iszero(d.q)) {
-    error(22, &token);
+    error(division_by_zero_error, &token);
     quoly_set(1, &d.q);
   }
-  const bool third = index == 15 && is_tok(",");
-  if (!third) expect(")", 1);
+  const bool third = index == bi::Div && is_tok(",");
+  if (!third) expect(")", close_paren_expected_error);
   bool use_n = false;
-  trial_divide(&d.q, &m.q, third || index == 80, index != 15, false, &use_n);
+  trial_divide(&d.q, &m.q, third || index == bi::SDivide, index != bi::Div, false, &use_n);
   const std::int32_t answer = use_n ? 0 : 1;
   if (third) {
     scan(env);
     if (use_n) quoly_set(1, &m.q);
-    set_quotient(m.release(), env->inf, env->flag, 1, ')');
-  } else if (index == 80 && target != &m.q && !use_n) {
+    set_quotient(m.release(), env->inf, env->flag, close_paren_expected_error, ')');
+  } else if (index == bi::SDivide && target != &m.q && !use_n) {
     free_quoly(target);
     *target = m.release();
   }
@@ -199,7 +201,7 @@ void divides(builtin_func1_EnvRec* env, std::int32_t index) {
   set_result(env, answer);
 }
 
-// Indices 17 and 18: one side, "Numer(" / "Denom(" wrappers allowed.
+// "Equal" and "Equalneg": one side, "Numer(" / "Denom(" wrappers allowed.
 quoly equal_side(builtin_func1_EnvRec* env, bool* in_numer, bool* in_denom, quolyptr scratch) {
   *in_numer = is_tok("Numer");
   *in_denom = is_tok("Denom");
@@ -210,7 +212,7 @@ quoly equal_side(builtin_func1_EnvRec* env, bool* in_numer, bool* in_denom, quol
   quolyptr cell = nullptr;
   read_quoly_ptr2(env, &cell, scratch);
   if (*in_numer || *in_denom) {
-    expect(")", 1);
+    expect(")", close_paren_expected_error);
     scan(env);
   }
   return *cell;
@@ -222,36 +224,36 @@ void equal_builtin(builtin_func1_EnvRec* env, std::int32_t index) {
   bool want[6] = {};
   ValueCell a, b;
   const quoly x = equal_side(env, &want[0], &want[1], &a.q);
-  expect(",", 202);
+  expect(",", comma_expected_error);
   scan(env);
   const quoly y = equal_side(env, &want[2], &want[3], &b.q);
-  expect(")", 1);
+  expect(")", close_paren_expected_error);
   scan(env);
   free_quoly(env->n);
   finish_equal(index, env->n, x, y, want);
 }
 
-// Indices 21 (factors) and 88 (square-free parts): a k x 2 array.
+// "Factor" (factors) and "Sqfree" (square-free parts): a k x 2 array.
 void factor_list(builtin_func1_EnvRec* env, std::int32_t index) {
-  if (index == 21 && !modularmode) abandon(284, &token);
-  if (lintmode && !modularmode) abandon(62, &token);
+  if (index == bi::Factor && !modularmode) abandon(monic_outside_field_error, &token);
+  if (lintmode && !modularmode) abandon(word_arithmetic_error, &token);
   read_with_comma(env);
   const quoly v = *env->n;
-  if (!v->numb && v->denom != nullptr) abandon(186, &token);
-  if (!v->numb && laurent && anynegs(v->numer)) abandon(198, &token);
-  expect("[", 178);
+  if (!v->numb && v->denom != nullptr) abandon(irreducible_quotient_error, &token);
+  if (!v->numb && laurent && anynegs(v->numer)) abandon(negative_exponent_argument_error, &token);
+  expect("[", open_bracket_expected_178_error);
   scan(env);
   const tokentipe name = token;
-  if (std::strcmp(name.name, "%") == 0) abandon(296, &token);
+  if (std::strcmp(name.name, "%") == 0) abandon(store_arrays_percent_not_allowed_error, &token);
   scan(env);
-  if (!is_tok("]")) abandon(is_tok(",") ? 182 : 178, &token);
+  if (!is_tok("]")) abandon(is_tok(",") ? sub_array_not_allowed_error : open_bracket_expected_178_error, &token);
   scan(env);
   std::int32_t level = -1;
-  if (index == 21 && is_tok(",")) {
+  if (index == bi::Factor && is_tok(",")) {
     get_level_k(env, false);
     level = env->k;
   }
-  expect(")", 1);
+  expect(")", close_paren_expected_error);
   const bool show = verbose && *env->flag == nullptr;
   OwnedPoly list;  // freed when an error or an interrupt abandons the factoring
   std::int32_t count = 0;
@@ -260,7 +262,7 @@ void factor_list(builtin_func1_EnvRec* env, std::int32_t index) {
     if (cant_factor(v->numer, &code, true)) abandon(code, &token);
     OwnedPoly a;
     poly_assign(v->numer, a.cell());
-    if (index == 21) {
+    if (index == bi::Factor) {
       factor_poly(a.cell(), list.cell(), &count, false, show, level);
     } else {
       total_sq_free(a.cell(), list.cell(), &count, true, polynames);
@@ -273,12 +275,12 @@ void factor_list(builtin_func1_EnvRec* env, std::int32_t index) {
   set_result(env, count);
 }
 
-// Index 26.
+// "GCD".
 void gcd_builtin(builtin_func1_EnvRec* env) {
   read_with_comma(env);
   ValueCell b;
   read_sum(env, &b.q);
-  expect(")", 1);
+  expect(")", close_paren_expected_error);
   scan(env);
   quoly a = *env->n;
   if (a->numb && b.q->numb) {
@@ -314,12 +316,12 @@ void gcd_builtin(builtin_func1_EnvRec* env) {
   set_poly_result(env, r);
 }
 
-// Index 16: the cofactor targets are read by the extended-GCD routines.
+// "EGCD": the cofactor targets are read by the extended-GCD routines.
 void egcd_builtin(builtin_func1_EnvRec* env) {
   read_with_comma(env);
   ValueCell b;
   read_sum(env, &b.q);
-  expect(",", 202);
+  expect(",", comma_expected_error);
   scan(env);
   const quoly a = *env->n;
   if (a->numb && b.q->numb) {
@@ -331,7 +333,7 @@ void egcd_builtin(builtin_func1_EnvRec* env) {
     free_quoly(env->n);
     *env->n = b.release();
   } else {
-    if (a->denom != nullptr || b.q->denom != nullptr) abandon(203, &token);
+    if (a->denom != nullptr || b.q->denom != nullptr) abandon(fraction_gcd_error, &token);
     poly g = nullptr;
     egcd_polys(a->numer, b.q->numer, &g, env->inf, env->flag, false);
     if (g == nullptr) return;
@@ -340,18 +342,18 @@ void egcd_builtin(builtin_func1_EnvRec* env) {
   scan(env);
 }
 
-// Index 31: 1 for a prime, its least factor otherwise, 0 below 2.
+// "Isprime": 1 for a prime, its least factor otherwise, 0 below 2.
 void isprime_builtin(builtin_func1_EnvRec* env) {
   standard_read(env);
   const quoly v = *env->x;
-  if (!v->numb) abandon(227, &token);
+  if (!v->numb) abandon(not_number_error, &token);
   const imptr x = v->ncoef;
   std::int64_t value = 0;
   std::int32_t limbs[3] = {0, 0, 0};
   bool wide = false;
   if (flotemode) {
     const long double r = std::floor(x->flote + 0.5L);
-    if (!(r < 9.2e18L && r > -9.2e18L)) abandon(289, &token);
+    if (!(r < 9.2e18L && r > -9.2e18L)) abandon(number_too_large_primality_test_error, &token);
     value = static_cast<std::int64_t>(r);
   } else if (lintmode) {
     value = x->lint;
@@ -366,7 +368,7 @@ void isprime_builtin(builtin_func1_EnvRec* env) {
     for (std::int32_t k = 3 - x->size; k < 3; ++k, l = l->next) limbs[k] = l->value;
     wide = true;
   } else {
-    abandon(289, &token);
+    abandon(number_too_large_primality_test_error, &token);
   }
   std::int64_t answer = 0;
   if (wide) {
@@ -387,7 +389,7 @@ void isprime_builtin(builtin_func1_EnvRec* env) {
   if (flotemode) (*env->n)->ncoef->flote = static_cast<long double>(answer);
 }
 
-// Index 33.
+// "Killden".
 void killden_builtin(builtin_func1_EnvRec* env) {
   scan(env);
   if (is_tok("[")) {
@@ -395,12 +397,12 @@ void killden_builtin(builtin_func1_EnvRec* env) {
   } else if (is_tok("(")) {
     basic_killden(env);
   } else {
-    abandon(177, &token);
+    abandon(open_paren_expected_177_error, &token);
   }
   set_result(env, 0);
 }
 
-// Indices 23, 52, 55, 109: numeric and field leading coefficients.
+// "Fieldlc", "Nlcoef", "Ntcoef", "Zcoef": numeric and field leading coefficients.
 void numeric_coef(builtin_func1_EnvRec* env, std::int32_t index) {
   standard_read(env);
   const quoly v = *env->x;
@@ -408,28 +410,28 @@ void numeric_coef(builtin_func1_EnvRec* env, std::int32_t index) {
     own_value(env);
     return;
   }
-  if (v->denom != nullptr) abandon(186, &token);
+  if (v->denom != nullptr) abandon(irreducible_quotient_error, &token);
   switch (index) {
-    case 23:
+    case bi::Fieldlc:
       if (field_depth != 0) {
         quoly_field_leading_coef(env->x, env->n);
       } else {
         quoly_leading_num_coef(env->x, env->n);
       }
       break;
-    case 52: quoly_leading_num_coef(env->x, env->n); break;
-    case 55: quoly_trail_num_coef(env->x, env->n); break;
+    case bi::Nlcoef: quoly_leading_num_coef(env->x, env->n); break;
+    case bi::Ntcoef: quoly_trail_num_coef(env->x, env->n); break;
     default: quoly_z_num_coef(env->x, env->n); break;
   }
 }
 
-// Indices 39 and 69.
+// "Lower" and "Raise".
 void shift_levels(builtin_func1_EnvRec* env, bool lower) {
   check_for_paren(env);
   scanner_expre(env);
   env->k = 1;
   if (is_tok(",")) get_level_k(env, true);
-  expect(")", 1);
+  expect(")", close_paren_expected_error);
   scan(env);
   if ((*env->n)->numb || env->k == 0) return;
   if (lower) {
@@ -439,16 +441,16 @@ void shift_levels(builtin_func1_EnvRec* env, bool lower) {
   }
 }
 
-// Index 53.
+// "Nmcoef".
 void monomial_coef(builtin_func1_EnvRec* env) {
   read_with_comma(env);
   ValueCell m;
   read_sum(env, &m.q);
-  expect(")", 1);
+  expect(")", close_paren_expected_error);
   scan(env);
   const quoly a = *env->n;
   if ((!a->numb && a->denom != nullptr) || (!m.q->numb && m.q->denom != nullptr))
-    abandon(186, &token);
+    abandon(irreducible_quotient_error, &token);
   if (a->numb) {
     if (!m.q->numb) set_result(env, 0);
     return;
@@ -457,7 +459,7 @@ void monomial_coef(builtin_func1_EnvRec* env) {
     quoly_z_num_coef(env->n, env->n);
     return;
   }
-  if (!monomial(m.q->numer)) abandon(192, &token);
+  if (!monomial(m.q->numer)) abandon(single_monomial_expected_error, &token);
   quoly_mono_num_coef(env->n, env->n, m.q->numer);
 }
 
@@ -467,15 +469,15 @@ std::int32_t read_count(builtin_func1_EnvRec* env) {
   ModularBracket integers;
   ValueCell c;
   read_sum(env, &c.q);
-  if (!c.q->numb) abandon(227, &token);
+  if (!c.q->numb) abandon(not_number_error, &token);
   const imptr x = c.q->ncoef;
   if (flotemode) {
     const long double r = std::floor(x->flote + 0.5L);
-    if (!(r > -2147483648.0L && r < 2147483648.0L)) abandon(32, &token);
+    if (!(r > -2147483648.0L && r < 2147483648.0L)) abandon(exponent_too_large_error, &token);
     return static_cast<std::int32_t>(r);
   }
   if (lintmode) return x->lint;
-  if (x->size > 1) abandon(32, &token);
+  if (x->size > 1) abandon(exponent_too_large_error, &token);
   return x->head == nullptr ? 0 : x->head->value;
 }
 
@@ -500,23 +502,23 @@ struct TakenOut {
 
 bool with_denominator(quoly v) { return v != nullptr && !v->numb && v->denom != nullptr; }
 
-// Index 86: a := a + b x^k.
+// "Splice": a := a + b x^k.
 void splice_builtin(builtin_func1_EnvRec* env) {
   check_for_paren(env);
   scan(env);
   ValueCell sa, sb;
   quolyptr a = nullptr;
   read_quoly_ptr2(env, &a, &sa.q);
-  expect(",", 202);
+  expect(",", comma_expected_error);
   scan(env);
   quolyptr b = nullptr;
   read_quoly_ptr2(env, &b, &sb.q);
-  expect(",", 202);
+  expect(",", comma_expected_error);
   const std::int32_t k = read_count(env);
-  if (k <= 0) abandon(367, &token);
-  expect(")", 1);
+  if (k <= 0) abandon(count_must_positive_error, &token);
+  expect(")", close_paren_expected_error);
   scan(env);
-  if (with_denominator(*a) || with_denominator(*b)) abandon(196, &token);
+  if (with_denominator(*a) || with_denominator(*b)) abandon(rational_function_not_allowed_error, &token);
   if (*b == nullptr) quoly_set(0, b);
   {
     TakenOut av(a);
@@ -525,7 +527,7 @@ void splice_builtin(builtin_func1_EnvRec* env) {
   set_result(env, 0);
 }
 
-// Index 87: a keeps its terms below x^k, the rest over x^k goes to b.
+// "Split": a keeps its terms below x^k, the rest over x^k goes to b.
 void split_builtin(builtin_func1_EnvRec* env) {
   check_for_paren(env);
   scan(env);
@@ -539,13 +541,13 @@ void split_builtin(builtin_func1_EnvRec* env) {
     a = &sa.q;
     sparse = false;
   }
-  expect(",", 202);
+  expect(",", comma_expected_error);
   const std::int32_t k = read_count(env);
-  if (k < 0) abandon(366, &token);
-  if (with_denominator(*a)) abandon(196, &token);
+  if (k < 0) abandon(count_must_not_negative_error, &token);
+  if (with_denominator(*a)) abandon(rational_function_not_allowed_error, &token);
   // A sparse entry may not be left at zero: refused before anything moves.
   if (sparse && (k == 0 || (!(*a)->numb && lastnode((*a)->numer)->exp >= k)))
-    abandon(365, &token);
+    abandon(sparse_entry_would_become_zero_error, &token);
   ValueCell rest;
   quoly_set(k, &rest.q);
   {
@@ -554,9 +556,9 @@ void split_builtin(builtin_func1_EnvRec* env) {
   }
   if (is_tok(",")) {
     scan(env);
-    set_quotient(rest.release(), env->inf, env->flag, 1, ')');
+    set_quotient(rest.release(), env->inf, env->flag, close_paren_expected_error, ')');
   }
-  expect(")", 1);
+  expect(")", close_paren_expected_error);
   scan(env);
   set_result(env, 0);
 }
@@ -565,39 +567,39 @@ void split_builtin(builtin_func1_EnvRec* env) {
 
 bool scalar_builtin(builtin_func1_EnvRec* env, std::int32_t index) {
   switch (index) {
-    case 2:
-    case 62: to_machine_integer(env); return true;
-    case 8: content_builtin(env); return true;
-    case 10: fraction_part(env, false); return true;
-    case 58: fraction_part(env, true); return true;
-    case 11: derivative(env); return true;
-    case 15:
-    case 60:
-    case 80: divides(env, index); return true;
-    case 16: egcd_builtin(env); return true;
-    case 17:
-    case 18: equal_builtin(env, index); return true;
-    case 21:
-    case 88: factor_list(env, index); return true;
-    case 22:
+    case bi::Bint:
+    case bi::Pint: to_machine_integer(env); return true;
+    case bi::Content: content_builtin(env); return true;
+    case bi::Denom: fraction_part(env, false); return true;
+    case bi::Numer: fraction_part(env, true); return true;
+    case bi::Deriv: derivative(env); return true;
+    case bi::Div:
+    case bi::Pdiv:
+    case bi::SDivide: divides(env, index); return true;
+    case bi::EGCD: egcd_builtin(env); return true;
+    case bi::Equal:
+    case bi::Equalneg: equal_builtin(env, index); return true;
+    case bi::Factor:
+    case bi::Sqfree: factor_list(env, index); return true;
+    case bi::Fetch:
       scan(env);
       scan(env);
       set_result(env, 0);
       return true;
-    case 23:
-    case 52:
-    case 55:
-    case 109: numeric_coef(env, index); return true;
-    case 26: gcd_builtin(env); return true;
-    case 28:
-    case 36: {
+    case bi::Fieldlc:
+    case bi::Nlcoef:
+    case bi::Ntcoef:
+    case bi::Zcoef: numeric_coef(env, index); return true;
+    case bi::GCD: gcd_builtin(env); return true;
+    case bi::Height:
+    case bi::Level: {
       standard_read(env);
       const quoly v = *env->x;
-      const std::int32_t h = v->numb ? 0 : (index == 28 ? poly_height(v->numer) : poly_level(v->numer));
+      const std::int32_t h = v->numb ? 0 : (index == bi::Height ? poly_height(v->numer) : poly_level(v->numer));
       set_result(env, h);
       return true;
     }
-    case 30: {
+    case bi::Irred: {
       check_for_paren(env);
       scanner_expre(env);
       std::int32_t level = -1;
@@ -605,27 +607,27 @@ bool scalar_builtin(builtin_func1_EnvRec* env, std::int32_t index) {
         get_level_k(env, true);
         level = env->k;
       }
-      expect(")", 1);
+      expect(")", close_paren_expected_error);
       scan(env);
-      if (!modularmode) abandon(284, &token);
-      if (!mod_is_prime) abandon(293, &token);
+      if (!modularmode) abandon(monic_outside_field_error, &token);
+      if (!mod_is_prime) abandon(modulus_not_prime_error, &token);
       irreducible_poly(env->n, level);
       return true;
     }
-    case 31: isprime_builtin(env); return true;
-    case 33: killden_builtin(env); return true;
-    case 35: {
+    case bi::Isprime: isprime_builtin(env); return true;
+    case bi::Killden: killden_builtin(env); return true;
+    case bi::Lcoef: {
       standard_read(env);
       const quoly v = *env->x;
       if (v->numb) {
         own_value(env);
         return true;
       }
-      if (v->denom != nullptr) abandon(186, &token);
+      if (v->denom != nullptr) abandon(irreducible_quotient_error, &token);
       quoly_leading_coef(env->x, env->n);
       return true;
     }
-    case 37: {
+    case bi::Lmon: {
       check_for_paren(env);
       scan(env);
       get_the_data(env, &env->x, env->n);
@@ -634,7 +636,7 @@ bool scalar_builtin(builtin_func1_EnvRec* env, std::int32_t index) {
         scan(env);
         read_sum(env, &y.q);
       }
-      expect(")", 1);
+      expect(")", close_paren_expected_error);
       scan(env);
       if ((*env->x)->numb) {
         own_value(env);
@@ -643,31 +645,31 @@ bool scalar_builtin(builtin_func1_EnvRec* env, std::int32_t index) {
       leading_mon(env->x, y.q == nullptr ? nullptr : &y.q, env->n);
       return true;
     }
-    case 38: {
+    case bi::Longest: {
       standard_read(env);
       set_result(env, quoly_max_digits(*env->x));
       return true;
     }
-    case 39: shift_levels(env, true); return true;
-    case 69: shift_levels(env, false); return true;
-    case 49: {
+    case bi::Lower: shift_levels(env, true); return true;
+    case bi::Raise: shift_levels(env, false); return true;
+    case bi::Monless: {
       read_with_comma(env);
       ValueCell b;
       read_sum(env, &b.q);
-      expect(")", 1);
+      expect(")", close_paren_expected_error);
       scan(env);
       set_result(env, quoly_mon_less_eq(*env->n, b.q) ? 1 : 0);
       return true;
     }
-    case 53: monomial_coef(env); return true;
-    case 71: {
+    case bi::Nmcoef: monomial_coef(env); return true;
+    case bi::Rational: {
       standard_read(env);
       const quoly v = *env->x;
       set_result(env, !v->numb && v->rat && !lintmode ? 1 : 0);
       return true;
     }
-    case 86: splice_builtin(env); return true;
-    case 87: split_builtin(env); return true;
+    case bi::Splice: splice_builtin(env); return true;
+    case bi::Split: split_builtin(env); return true;
     default: return false;
   }
 }

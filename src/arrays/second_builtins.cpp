@@ -12,6 +12,7 @@
 #include "arrays/det_upcalls.h"
 #include "arrays/monomial_sets.h"
 #include "arrays/targets.h"
+#include "core/error_codes.h"
 #include "core/errors.h"
 #include "core/globals.h"
 #include "gcd/content.h"
@@ -25,6 +26,7 @@
 #include "poly/poly_repr.h"
 #include "quoly/quoly_coef.h"
 #include "quoly/quoly_quot.h"
+#include "toplevel/builtin_names.h"
 #include "toplevel/display.h"
 #include "toplevel/language_services.h"
 #include "toplevel/poly_display.h"
@@ -73,7 +75,7 @@ void own_value(Env* env) {
 void simple_read(Env* env) {
   check_for_paren(env);
   scanner_expre(env);
-  expect(")", 1);
+  expect(")", close_paren_expected_error);
   scan(env);
 }
 
@@ -81,13 +83,13 @@ void simple_read(Env* env) {
 void read_array_operand(Env* env) {
   check_for_paren(env);
   scan(env);
-  expect("[", 178);
+  expect("[", open_bracket_expected_178_error);
   left_side(env->inf, &env->q, &env->rows, &env->cols, &env->start, &env->total_rows,
             &env->firstrow, &env->firstcol, &env->target_rows, &env->errorname, env->flag, false);
-  if (env->q == nullptr) abandon(28, &env->errorname);
+  if (env->q == nullptr) abandon(no_such_array_error, &env->errorname);
 }
 
-// Indices 43 and 44.
+// "Mcoef" and "Mdiv".
 void monomial_coefficient(Env* env, bool cofactor) {
   check_for_paren(env);
   scan(env);
@@ -97,32 +99,32 @@ void monomial_coefficient(Env* env, bool cofactor) {
   quoly_get_coef(env->inf, &c, env->flag, true, cofactor);
   ValueCell answer;
   answer.q = c;
-  expect(")", 1);
+  expect(")", close_paren_expected_error);
   free_quoly(env->n);
   *env->n = answer.release();
   scan(env);
 }
 
-// Index 46.
+// "Minpoly".
 void minimal_polynomial(Env* env) {
-  if (polynames == nullptr) abandon(213, &token);
+  if (polynames == nullptr) abandon(no_polynomial_variables_error, &token);
   read_array_operand(env);
-  if (env->start != -1) abandon(182, &env->errorname);
-  if (env->rows != env->cols) abandon(212, &token);
-  if (env->q->spar == nullptr) abandon(252, &token);
-  if (env->rows > 32767) abandon(245, &token);
+  if (env->start != -1) abandon(sub_array_not_allowed_error, &env->errorname);
+  if (env->rows != env->cols) abandon(matrix_not_square_212_error, &token);
+  if (env->q->spar == nullptr) abandon(minimal_polynomial_needs_sparse_square_matrix_error, &token);
+  if (env->rows > 32767) abandon(too_many_rows_more_than_32767_error, &token);
   ValueCell bound;
   std::int32_t slow = 0;
   {
     ModularBracket integers;
-    expect(",", 202);
+    expect(",", comma_expected_error);
     scan(env);
     old_expre(env->inf, &bound.q, env->flag);
   }
-  if (!bound.q->numb) abandon(257, &token);
+  if (!bound.q->numb) abandon(method_must_0_1_2_3_error, &token);
   slow = integer_of(bound.q->ncoef);
-  if (!lintmode && !flotemode && bound.q->ncoef->size > 1) abandon(257, &token);
-  if (slow < 0 || slow > 3) abandon(257, &token);
+  if (!lintmode && !flotemode && bound.q->ncoef->size > 1) abandon(method_must_0_1_2_3_error, &token);
+  if (slow < 0 || slow > 3) abandon(method_must_0_1_2_3_error, &token);
   free_quoly(&bound.q);
   if (is_tok(",")) {
     scan(env);
@@ -130,7 +132,7 @@ void minimal_polynomial(Env* env) {
   } else {
     gershgorn(&bound.q, env->q, env->rows);
   }
-  expect(")", 1);
+  expect(")", close_paren_expected_error);
   scan(env);
   bool succeed = true;
   free_quoly(env->n);
@@ -141,7 +143,7 @@ void minimal_polynomial(Env* env) {
   }
 }
 
-// Index 50.
+// "Monomials".
 void monomial_column(Env* env) {
   check_for_paren(env);
   scan(env);
@@ -158,22 +160,22 @@ void monomial_column(Env* env) {
     free_quoly(env->n);
     old_expre(env->inf, env->n, env->flag);
   }
-  expect(",", 202);
+  expect(",", comma_expected_error);
   scan(env);
-  expect("[", 178);
+  expect("[", open_bracket_expected_178_error);
   arrptr q = nullptr;
   std::int32_t rows = 0, cols = 0, start = 0, total_rows = 0, firstrow = 0, firstcol = 0,
                target_rows = 0;
   tokentipe name{};
   left_side(env->inf, &q, &rows, &cols, &start, &total_rows, &firstrow, &firstcol, &target_rows,
             &name, env->flag, false);
-  if (std::strcmp(name.name, "%") == 0) abandon(296, &name);
-  if (q != nullptr && start != -1) abandon(182, &name);
+  if (std::strcmp(name.name, "%") == 0) abandon(store_arrays_percent_not_allowed_error, &name);
+  if (q != nullptr && start != -1) abandon(sub_array_not_allowed_error, &name);
   env->k = 0;
   if (is_tok(",")) get_level_k(env, false);
-  expect(")", 1);
+  expect(")", close_paren_expected_error);
   const quoly v = *x;
-  if (has_denominator(v)) abandon(196, &token);
+  if (has_denominator(v)) abandon(rational_function_not_allowed_error, &token);
   const std::int32_t terms = v->numb ? 1 : numterms(v);
   sparse_create(&name, terms, 1, true, true);
   dump_mons(find_array(&name), v, env->k == 1);
@@ -181,7 +183,7 @@ void monomial_column(Env* env) {
   set_result(env, terms);
 }
 
-// Index 57.
+// "Numcont".
 void numeric_content(Env* env) {
   standard_read(env);
   const quoly v = *env->x;
@@ -201,7 +203,7 @@ void numeric_content(Env* env) {
     if (negative) quoly_inplace(w);
     return;
   }
-  if (v->denom != nullptr) abandon(196, &token);
+  if (v->denom != nullptr) abandon(rational_function_not_allowed_error, &token);
   if (lintmode) {
     set_result(env, 1);
     return;
@@ -212,27 +214,27 @@ void numeric_content(Env* env) {
   use_up_poly(&r, env->n);
 }
 
-// Index 61.
+// "Pfrob".
 void pth_root(Env* env) {
-  if (!modularmode) abandon(284, &token);
-  if (!mod_is_prime) abandon(293, &token);
+  if (!modularmode) abandon(monic_outside_field_error, &token);
+  if (!mod_is_prime) abandon(modulus_not_prime_error, &token);
   standard_read(env);
   own_value(env);
   const quoly v = *env->n;
   if (v->numb) return;
-  if (v->denom != nullptr) abandon(186, &token);
-  if (laurent && anynegs(v->numer)) abandon(198, &token);
-  if (field_depth == 0) abandon(301, &token);
+  if (v->denom != nullptr) abandon(irreducible_quotient_error, &token);
+  if (laurent && anynegs(v->numer)) abandon(negative_exponent_argument_error, &token);
+  if (field_depth == 0) abandon(pth_root_above_field_error, &token);
   quoly_pth_root(env->n);
 }
 
-// Index 64.
+// "Powermod".
 void modular_power(Env* env) {
-  if (lintmode && !modularmode) abandon(62, &token);
+  if (lintmode && !modularmode) abandon(word_arithmetic_error, &token);
   check_for_paren(env);
   scanner_expre(env);
-  expect(",", 202);
-  if (has_denominator(*env->n)) abandon(286, &token);
+  expect(",", comma_expected_error);
+  if (has_denominator(*env->n)) abandon(base_has_denominator_error, &token);
   // The exponent is a big integer whatever the mode: its limbs go back even
   // under word arithmetic.
   struct owned_number {
@@ -247,33 +249,33 @@ void modular_power(Env* env) {
   if (is_tok(",")) {
     scan(env);
     old_expre(env->inf, &m.q, env->flag);
-    if (has_denominator(m.q)) abandon(288, &token);
+    if (has_denominator(m.q)) abandon(modulus_must_positive_number_polynomial_error, &token);
     if (m.q->numb) {
-      if (lintmode) abandon(188, &token);
+      if (lintmode) abandon(modulus_must_not_number_modular_arithmetic_error, &token);
       const imptr x = m.q->ncoef;
       if (flotemode ? !(x->flote > 0) : (x->head == nullptr || x->head->value <= 0))
-        abandon(288, &token);
+        abandon(modulus_must_positive_number_polynomial_error, &token);
     }
   }
-  expect(")", 1);
-  if (m.q == nullptr && (*env->n)->numb && !lintmode) abandon(292, &token);
+  expect(")", close_paren_expected_error);
+  if (m.q == nullptr && (*env->n)->numb && !lintmode) abandon(numeric_base_needs_modulus_error, &token);
   powermod(env->n, &m.q, e.e, false);
   scan(env);
 }
 
-// Index 74.
+// "Rem".
 void remainder(Env* env) {
   read_with_comma(env);
   ValueCell b;
   old_expre(env->inf, &b.q, env->flag);
-  expect(",", 202);
+  expect(",", comma_expected_error);
   scan(env);
   quoly_mod_and_quot(env->n, &b.q);
-  set_quotient(b.release(), env->inf, env->flag, 1, ')');
+  set_quotient(b.release(), env->inf, env->flag, close_paren_expected_error, ')');
   scan(env);
 }
 
-// Indices 92 (columns) and 93 (rows).
+// "Swapcol" (columns) and "Swaprow" (rows).
 void exchange(Env* env, std::int32_t index) {
   read_array_operand(env);
   const bool sparse = env->q->spar != nullptr;
@@ -281,38 +283,38 @@ void exchange(Env* env, std::int32_t index) {
     env->start = sparse ? 0 : env->q->start;
     env->target_rows = env->total_rows;
   } else if (sparse) {
-    abandon(244, &env->errorname);
+    abandon(sub_array_sparse_array_not_allowed_error, &env->errorname);
   }
-  if (index == 93 && env->target_rows != env->total_rows) abandon(180, &env->errorname);
-  if (index == 92 && array_entries(env->q) !=
+  if (index == bi::Swaprow && env->target_rows != env->total_rows) abandon(row_exchange_needs_all_rows_array_error, &env->errorname);
+  if (index == bi::Swapcol && array_entries(env->q) !=
                          static_cast<std::int64_t>(env->total_rows) * env->cols)
-    abandon(181, &env->errorname);
-  expect(",", 202);
+    abandon(column_exchange_needs_all_columns_array_error, &env->errorname);
+  expect(",", comma_expected_error);
   std::int32_t i = 0, j = 0;
   {
     ModularBracket integers;
     ValueCell v;
     scan(env);
-    if (is_tok("^")) abandon(313, &token);
+    if (is_tok("^")) abandon(caret_not_allowed_error, &token);
     old_expre(env->inf, &v.q, env->flag);
     i = quoly_convert_to_int(v.q);
-    expect(",", 70);
+    expect(",", comma_close_paren_expected_error);
     scan(env);
-    if (is_tok("^")) abandon(313, &token);
+    if (is_tok("^")) abandon(caret_not_allowed_error, &token);
     free_quoly(&v.q);
     old_expre(env->inf, &v.q, env->flag);
     j = quoly_convert_to_int(v.q);
-    expect(")", 70);
+    expect(")", comma_close_paren_expected_error);
   }
   const std::int32_t base = sparse ? 1 : 0;
   const std::int64_t ii = static_cast<std::int64_t>(i) - addresser + base;
   const std::int64_t jj = static_cast<std::int64_t>(j) - addresser + base;
-  const std::int64_t limit = base + (index == 93 ? env->total_rows : env->cols);
-  if (ii < base || jj < base || ii >= limit || jj >= limit) abandon(179, &token);
+  const std::int64_t limit = base + (index == bi::Swaprow ? env->total_rows : env->cols);
+  if (ii < base || jj < base || ii >= limit || jj >= limit) abandon(row_column_index_out_range_179_error, &token);
   const std::int32_t lo = static_cast<std::int32_t>(ii < jj ? ii : jj);
   const std::int32_t hi = static_cast<std::int32_t>(ii < jj ? jj : ii);
   if (lo != hi) {
-    if (sparse && index == 93) {
+    if (sparse && index == bi::Swaprow) {
       sp_switchrow(env->q->spar, lo, hi);
     } else if (sparse) {
       sp_switchcol(env->q->spar, lo, hi, env->q->rows, 1);
@@ -324,23 +326,23 @@ void exchange(Env* env, std::int32_t index) {
   set_result(env, 0);
 }
 
-// Index 99.
+// "Totdeg".
 void total_degree_part(Env* env) {
   read_with_comma(env);
-  if (has_denominator(*env->n)) abandon(186, &token);
-  expect("[", 178);
+  if (has_denominator(*env->n)) abandon(irreducible_quotient_error, &token);
+  expect("[", open_bracket_expected_178_error);
   arrptr q = nullptr;
   std::int32_t rows = 0, cols = 0, start = 0, total_rows = 0, firstrow = 0, firstcol = 0,
                target_rows = 0;
   tokentipe name{};
   left_side(env->inf, &q, &rows, &cols, &start, &total_rows, &firstrow, &firstcol, &target_rows,
             &name, env->flag, false);
-  if (std::strcmp(name.name, "%") == 0) abandon(296, &name);
-  if (q == nullptr) abandon(28, &name);
-  if (start != -1) abandon(182, &token);
-  expect(",", 202);
+  if (std::strcmp(name.name, "%") == 0) abandon(store_arrays_percent_not_allowed_error, &name);
+  if (q == nullptr) abandon(no_such_array_error, &name);
+  if (start != -1) abandon(sub_array_not_allowed_error, &token);
+  expect(",", comma_expected_error);
   get_level_k(env, false);
-  expect(")", 1);
+  expect(")", close_paren_expected_error);
   scan(env);
   if ((*env->n)->numb) {
     if (env->k != 0) set_result(env, 0);
@@ -349,7 +351,7 @@ void total_degree_part(Env* env) {
   do_total_degree(env->n, q, env->k);
 }
 
-// Indices 106 and 107.
+// "ZZ1" and "ZZ2".
 void raw_display(Env* env, bool with_names) {
   standard_read(env);
   const quoly v = *env->x;
@@ -366,7 +368,7 @@ void raw_display(Env* env, bool with_names) {
   if (*env->n == nullptr) quoly_set(0, env->n);
 }
 
-// Index 108.
+// "ZZ3".
 void generic_display(Env* env) {
   standard_read(env);
   if (number_polys > 78) {
@@ -387,15 +389,6 @@ void generic_display(Env* env) {
 
 }  // namespace
 
-std::int32_t nth_prime(quolyptr n) {
-  const std::int32_t k = quoly_convert_to_int(*n);
-  if (k < 1 || k > 1229) {
-    error(346, &token);
-    return 0;
-  }
-  return small_prime[k];
-}
-
 void builtin_func2(textptr inf, quolyptr n, nameptr* flag, std::int32_t index) {
   Env env{};
   env.inf = inf;
@@ -406,61 +399,61 @@ void builtin_func2(textptr inf, quolyptr n, nameptr* flag, std::int32_t index) {
     ~count_release() { special_free(&f->arrsize); }
   } release{&env.arr_facts};
   switch (index) {
-    case 43:
-    case 44:
-      monomial_coefficient(&env, index == 44);
+    case bi::Mcoef:
+    case bi::Mdiv:
+      monomial_coefficient(&env, index == bi::Mdiv);
       return;
-    case 46:
+    case bi::Minpoly:
       minimal_polynomial(&env);
       return;
-    case 47:
+    case bi::Modmode:
       scan(&env);
       set_result(&env, modularmode ? 1 : 0);
       return;
-    case 48:
+    case bi::Modulus:
       // The setting itself, not its image (which is 0 in its own ring).
       scan(&env);
       free_quoly(env.n);
       quoly_set(modulus, env.n);
       return;
-    case 50:
+    case bi::Monomials:
       monomial_column(&env);
       return;
-    case 51:
+    case bi::Move:
       move_storage(inf, n, flag);
       return;
-    case 56:
+    case bi::Number:
       standard_read(&env);
       set_result(&env, (*env.x)->numb ? 1 : 0);
       return;
-    case 57:
+    case bi::Numcont:
       numeric_content(&env);
       return;
-    case 59:
+    case bi::Numvars:
       scan(&env);
       set_result(&env, number_polys);
       return;
-    case 61:
+    case bi::Pfrob:
       pth_root(&env);
       return;
-    case 64:
+    case bi::Powermod:
       modular_power(&env);
       return;
-    case 65: {
+    case bi::Prime: {
       standard_read(&env);
-      if (!(*env.x)->numb) abandon(227, &token);
+      if (!(*env.x)->numb) abandon(not_number_error, &token);
       const std::int32_t k = quoly_convert_to_int(*env.x);
-      if (k < 1 || k > 1229) abandon(346, &token);
+      if (k < 1 || k > 1229) abandon(prime_index_must_lie_between_1_error, &token);
       set_result(&env, small_prime[k]);
       return;
     }
-    case 72:
+    case bi::Recoef:
       change_coef(inf, n, flag);
       return;
-    case 74:
+    case bi::Rem:
       remainder(&env);
       return;
-    case 75:
+    case bi::Return:
       simple_read(&env);
       if (*flag != nullptr) {
         exit_flag = true;
@@ -468,68 +461,68 @@ void builtin_func2(textptr inf, quolyptr n, nameptr* flag, std::int32_t index) {
         std::printf(" *** Warning. 'Return' ignored.\n");
       }
       return;
-    case 77:
+    case bi::Rlabel:
       namechange(inf, n, flag);
       set_result(&env, 0);
       return;
-    case 85:
+    case bi::Sparse:
       make_sparse(inf, n, flag);
       return;
-    case 90:
+    case bi::Sum:
       arr_parse('S', inf, n, flag);
       return;
-    case 91:
+    case bi::Swap:
       swap_storage(inf, n, flag);
       return;
-    case 92:
-    case 93:
+    case bi::Swapcol:
+    case bi::Swaprow:
       exchange(&env, index);
       return;
-    case 95:
-    case 96: {
+    case bi::Terms:
+    case bi::Termsall: {
       standard_read(&env);
       const quoly v = *env.x;
-      set_result(&env, v->numb ? 1 : (index == 95 ? numterms(v) : f_numterms(v)));
+      set_result(&env, v->numb ? 1 : (index == bi::Terms ? numterms(v) : f_numterms(v)));
       return;
     }
-    case 97: {
+    case bi::Time: {
       scan(&env);
       const std::time_t now = std::time(nullptr);
       std::printf("%s", std::asctime(std::localtime(&now)));
       set_result(&env, 0);
       return;
     }
-    case 98:
+    case bi::Tone:
       scan(&env);
       std::printf("\a");
       set_result(&env, 0);
       return;
-    case 99:
+    case bi::Totdeg:
       total_degree_part(&env);
       return;
-    case 100:
+    case bi::Trace:
       arr_parse('T', inf, n, flag);
       return;
-    case 102:
+    case bi::True:
       scan(&env);
       set_result(&env, 1);
       return;
-    case 104: {
+    case bi::Vars: {
       standard_read(&env);
       const quoly v = *env.x;
       set_result(&env, v->numb ? 0 : driver_poly_vars(v->numer));
       return;
     }
-    case 105:
+    case bi::Wipe:
       scan(&env);
       set_result(&env, 0);
       wipe_free_lists();
       return;
-    case 106:
-    case 107:
-      raw_display(&env, index == 106);
+    case bi::ZZ1:
+    case bi::ZZ2:
+      raw_display(&env, index == bi::ZZ1);
       return;
-    case 108:
+    case bi::ZZ3:
       generic_display(&env);
       return;
     default:

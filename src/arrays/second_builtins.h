@@ -27,11 +27,8 @@ void builtin_func2(textptr inf, quolyptr n, nameptr* flag, std::int32_t index);
 // becomes value. *n := the changed value at the prompt, 0 in a stored
 // statement.
 void change_coef(textptr inf, quolyptr n, nameptr* flag);
-// Edits the polynomial *n from the current token: level exponents read so
-// far. Errors 1, 152, 4, 155, 156, 166, 158.
-void set_coef(poly* n, textptr inf, nameptr* flag, std::int16_t level);
-// The middle step of change_coef on a value: its numerator edited by
-// set_coef, a leaf result made a number.
+// The middle step of change_coef on a value: its numerator edited from the
+// current token, a leaf result made a number.
 void quoly_set_coef(quolyptr n, textptr inf, nameptr* flag);
 
 // "[" old "]" ":=" "'" "[" new "]" "'": the array gets the new name; the
@@ -44,9 +41,5 @@ void move_storage(textptr inf, quolyptr n, nameptr* flag);
 void swap_storage(textptr inf, quolyptr n, nameptr* flag);
 // "[" name "]" or "(" "[" name "]" ")": a dense array becomes sparse.
 void make_sparse(textptr inf, quolyptr n, nameptr* flag);
-
-// The entry k (1 .. 1229) of the table of small primes; otherwise error
-// 346 and 0.
-std::int32_t nth_prime(quolyptr n);
 
 }  // namespace tavrin

@@ -8,6 +8,7 @@
 #include "arrays/det_upcalls.h"
 #include "arrays/second_builtins.h"
 #include "arrays/sparse_store.h"
+#include "core/error_codes.h"
 #include "core/errors.h"
 #include "core/globals.h"
 #include "lang/expressions.h"
@@ -49,17 +50,17 @@ struct place {
 place read_place(textptr inf, nameptr* flag, quolyptr scratch) {
   place p;
   fact(inf, &p.cell, scratch, &p.row, &p.col, flag, true);
-  if (p.cell == scratch || (p.cell == nullptr && p.row == nullptr)) abandon(316, &token);
+  if (p.cell == scratch || (p.cell == nullptr && p.row == nullptr)) abandon(variable_array_element_expected_error, &token);
   return p;
 }
 
 // "(" A "," B, the scratch cells holding what the factor reader leaves.
 void read_two_places(textptr inf, nameptr* flag, place* a, place* b, quolyptr s1, quolyptr s2) {
   scan(inf, flag);
-  expect("(", 177);
+  expect("(", open_paren_expected_177_error);
   scan(inf, flag);
   *a = read_place(inf, flag, s1);
-  expect(",", 202);
+  expect(",", comma_expected_error);
   scan(inf, flag);
   *b = read_place(inf, flag, s2);
 }
@@ -84,7 +85,7 @@ void make_zero(quolyptr c) {
 }
 
 void finish_two_places(textptr inf, quolyptr n, nameptr* flag) {
-  expect(")", 1);
+  expect(")", close_paren_expected_error);
   scan(inf, flag);
   free_quoly(n);
   quoly_set(0, n);
@@ -166,17 +167,17 @@ void make_sparse(textptr inf, quolyptr n, nameptr* flag) {
   scan(inf, flag);
   const bool paren = is_tok("(");
   if (paren) scan(inf, flag);
-  expect("[", 178);
+  expect("[", open_bracket_expected_178_error);
   scan(inf, flag);
-  if (is_tok("<")) abandon(176, &token);
+  if (is_tok("<")) abandon(system_array_not_allowed_error, &token);
   arrptr q = nullptr;
   array_seek(&token, &q);
-  if (q->spar == nullptr && q->time < 0) abandon(138, &token);
+  if (q->spar == nullptr && q->time < 0) abandon(array_parameter_cannot_changed_error, &token);
   scan(inf, flag);
-  expect("]", 24);
+  expect("]", close_bracket_expected_24_error);
   if (paren) {
     scan(inf, flag);
-    expect(")", 1);
+    expect(")", close_paren_expected_error);
   }
   scan(inf, flag);
   free_quoly(n);
@@ -197,7 +198,7 @@ void namechange(textptr inf, quolyptr, nameptr* flag) {
   // Every error is reported and ends the statement here.
   auto call_error = [](std::int32_t bad, const tokentipe* tok) { error(bad, tok); };
   scan(inf, flag);
-  if (!is_tok("[")) return call_error(100, &token);
+  if (!is_tok("[")) return call_error(open_bracket_expected_before_name_error, &token);
   scan(inf, flag);
   tokentipe old = token;
   scan(inf, flag);
@@ -208,17 +209,17 @@ void namechange(textptr inf, quolyptr, nameptr* flag) {
       scan(inf, flag);
     }
   }
-  if (!is_tok("]")) return call_error(101, &token);
+  if (!is_tok("]")) return call_error(close_bracket_expected_after_name_error, &token);
   scan(inf, flag);
-  if (!is_tok(":")) return call_error(152, &token);
+  if (!is_tok(":")) return call_error(colon_expected_error, &token);
   scan(inf, flag);
-  if (!is_tok("=")) return call_error(4, &token);
+  if (!is_tok("=")) return call_error(equals_expected_error, &token);
   scan(inf, flag);
-  if (!is_tok("'")) return call_error(102, &token);
+  if (!is_tok("'")) return call_error(quote_expected_around_new_name_error, &token);
   scan(inf, flag);
-  if (!is_tok("[")) return call_error(100, &token);
+  if (!is_tok("[")) return call_error(open_bracket_expected_before_name_error, &token);
   scan(inf, flag);
-  if (!lower_initial(token)) return call_error(40, &token);
+  if (!lower_initial(token)) return call_error(array_name_expected_lower_case_letter_error, &token);
   const std::int32_t from = hash(old.name, arr_buckets);
   arrptr prev = nullptr;
   arrptr q = arr_store[from];
@@ -226,13 +227,13 @@ void namechange(textptr inf, quolyptr, nameptr* flag) {
     prev = q;
     q = q->next;
   }
-  if (q == nullptr) return call_error(28, &old);
-  if (q->time < 0) return call_error(140, &old);
+  if (q == nullptr) return call_error(no_such_array_error, &old);
+  if (q->time < 0) return call_error(array_parameter_cannot_renamed_error, &old);
   tokentipe fresh = token;
   scan(inf, flag);
-  if (!is_tok("]")) return call_error(101, &token);
+  if (!is_tok("]")) return call_error(close_bracket_expected_after_name_error, &token);
   scan(inf, flag);
-  if (!is_tok("'")) return call_error(102, &token);
+  if (!is_tok("'")) return call_error(quote_expected_around_new_name_error, &token);
   (prev == nullptr ? arr_store[from] : prev->next) = q->next;
   fresh.address = hash(fresh.name, arr_buckets);
   q->name = fresh;

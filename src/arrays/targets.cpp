@@ -5,6 +5,7 @@
 #include "arrays/array_store.h"
 #include "arrays/declarations.h"
 #include "arrays/sparse_store.h"
+#include "core/error_codes.h"
 #include "core/errors.h"
 #include "core/globals.h"
 #include "gcd/extended_gcd.h"
@@ -44,7 +45,7 @@ void parameter_subscripts(textptr inf, nameptr* flag, std::int32_t* r, std::int3
     *c = float_coordinate(inf, flag);
     *two = true;
   }
-  if (!is_tok("]")) abandon(61, &token);
+  if (!is_tok("]")) abandon(close_bracket_expected_after_subscripts_error, &token);
   scan(inf, flag);
 }
 
@@ -56,7 +57,7 @@ arrptr numbered_array(textptr inf, nameptr* flag) {
     get_arr_arr(inf, &index.q, flag, &m);
   }
   if (arrstash == nullptr || m < 0 || m >= arrstash_slots || arrstash[m] == nullptr)
-    abandon(220, &token);
+    abandon(empty_slot_store_arrays_error, &token);
   return arrstash[m];
 }
 
@@ -70,7 +71,7 @@ quolyptr parameter_element(const quolyptr binding, std::int32_t r, std::int32_t 
   const std::int64_t stop = a->stop;
   std::int64_t i = static_cast<std::int64_t>(r) - addresser + start;
   if (two) i += (static_cast<std::int64_t>(c) - addresser) * rows;
-  if (i < start || i > stop || (two && r - addresser >= rows)) abandon(27, x);
+  if (i < start || i > stop || (two && r - addresser >= rows)) abandon(subscript_dimension_out_range_error, x);
   return arp_cell(static_cast<std::int32_t>(i));
 }
 
@@ -102,12 +103,12 @@ void new_get_quoly_ptr(quolyptr* qp, textptr inf, nameptr* flag, bool* spars) {
     }
   }
   const tokentipe name = token;
-  if (is_name(&name, "<")) abandon(243, &token);
+  if (is_name(&name, "<")) abandon(system_array_cannot_target_error, &token);
   const bool numbered = is_name(&name, "%");
   if (!numbered) scan(inf, flag);
   if (!numbered && !is_tok("[") && !is_tok("%")) {
     varptr v = find_var(&name);
-    if (v == nullptr) abandon(19, &name);
+    if (v == nullptr) abandon(undefined_variable_error, &name);
     *qp = &v->val;
     return;
   }
@@ -115,11 +116,11 @@ void new_get_quoly_ptr(quolyptr* qp, textptr inf, nameptr* flag, bool* spars) {
   if (numbered) {
     q = numbered_array(inf, flag);
     scan(inf, flag);
-    if (!is_tok("[")) abandon(217, &token);
+    if (!is_tok("[")) abandon(open_bracket_expected_after_percent_error, &token);
   } else {
     tokentipe key = name;
     fastestlookup(&key, &q);
-    if (q == nullptr) abandon(28, &name);
+    if (q == nullptr) abandon(no_such_array_error, &name);
   }
   *spars = q->spar != nullptr;
   scan(inf, flag);
@@ -152,10 +153,10 @@ void set_quotient(quoly m, textptr inf, nameptr* flag, std::int32_t errno_, char
   } else {
     scan(inf, flag);
   }
-  if (number_polys > 0 && its_a_polyname(name.name)) abandon(125, &name);
+  if (number_polys > 0 && its_a_polyname(name.name)) abandon(name_adjoined_variable_not_allowed_error, &name);
   // The system array as an element target is refused as such.
-  if (is_name(&name, "<") && is_tok("[")) abandon(176, &name);
-  if (name.name[0] < 'a' || name.name[0] > 'z') abandon(232, &name);
+  if (is_name(&name, "<") && is_tok("[")) abandon(system_array_not_allowed_error, &name);
+  if (name.name[0] < 'a' || name.name[0] > 'z') abandon(target_must_begin_lower_case_letter_error, &name);
   if (token.name[0] == end_char) {
     if (bound == nullptr) {
       varptr v = nullptr;
@@ -173,7 +174,7 @@ void set_quotient(quoly m, textptr inf, nameptr* flag, std::int32_t errno_, char
     bool two = false;
     if (integerflag) {
       float_coords(inf, &r, &c, flag, &two);
-      if (!is_tok("]")) abandon(61, &token);
+      if (!is_tok("]")) abandon(close_bracket_expected_after_subscripts_error, &token);
     } else {
       evalcoords(inf, &r, &c, flag, ']', ',', &two, false);
     }
@@ -214,9 +215,9 @@ void assign_to_targets(quoly* s, quoly* t, void* inf, nameptr* flag) {
   *t = nullptr;
   const quoly first = *s;
   *s = nullptr;
-  set_quotient(first, in, flag, 202, ',');
+  set_quotient(first, in, flag, comma_expected_error, ',');
   scanner(in, &token, flag);
-  set_quotient(second.release(), in, flag, 1, ')');
+  set_quotient(second.release(), in, flag, close_paren_expected_error, ')');
 }
 
 }  // namespace

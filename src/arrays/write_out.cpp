@@ -6,12 +6,15 @@
 #include <cstring>
 #include <string>
 
+#include "arrays/array_display.h"
 #include "arrays/array_store.h"
 #include "arrays/declarations.h"
+#include "core/error_codes.h"
 #include "core/errors.h"
 #include "core/globals.h"
 #include "core/mode_guard.h"
 #include "lang/expressions.h"
+#include "lang/later_services.h"
 #include "lang/variables.h"
 #include "numbers/freelists.h"
 #include "numbers/mod_journal.h"
@@ -61,7 +64,7 @@ std::int32_t read_width(textptr inf, nameptr* flag) {
   ValueCell w;
   sum_of_terms(inf, &w.q, flag);
   if (w.q == nullptr || !w.q->numb) {
-    error(118, &token);
+    error(subscript_dimension_not_integer_error, &token);
     return 0;
   }
   const std::int32_t v = quoly_convert_to_int(w.q);
@@ -91,17 +94,21 @@ item_format read_format(textptr inf, nameptr* flag) {
 }
 
 // A quoted text, the opening quote current: the characters up to the
-// closing quote (at most 255 kept), then the token after it.
+// closing quote (at most 255 kept; two quotes in a row stand for one), then
+// the token after it.
 void handle_quote(textptr inf, nameptr* flag, const target& t) {
   std::string text;
   for (;;) {
     tokentipe ch{};
     bool endline = false;
     dumbscanner(inf, &ch, flag, &endline);
-    if (std::strcmp(ch.name, "'") == 0) break;
+    if (std::strcmp(ch.name, "'") == 0) {
+      if (!quote_follows(inf, flag)) break;
+      dumbscanner(inf, &ch, flag, &endline);
+    }
     if (*flag != nullptr && std::strcmp(ch.name, end_marker_name) == 0) {
       token = ch;
-      error(106, &token);
+      error(output_list_ended_before_close_paren_error, &token);
       return;
     }
     if (text.size() < longest_text) text += ch.name;
@@ -144,8 +151,8 @@ void array_item(textptr inf, nameptr* flag, bool ok, bool do_extras, const targe
   arrptr q = nullptr;
   fasterlookup(&x, &q, inf, flag);
   const bool system = q == syst;
-  if (system && (syst == nullptr || syst->rows < 1 || syst->stop < 0)) abandon(175, &token);
-  if (q == nullptr) abandon(28, &x);
+  if (system && (syst == nullptr || syst->rows < 1 || syst->stop < 0)) abandon(system_array_empty_error, &token);
+  if (q == nullptr) abandon(no_such_array_error, &x);
   const std::int32_t rows = q->rows;
   const std::int32_t cols = system
       ? static_cast<std::int32_t>((std::int64_t{syst->stop} + 1) / syst->rows)
@@ -154,17 +161,17 @@ void array_item(textptr inf, nameptr* flag, bool ok, bool do_extras, const targe
   scanner(inf, &token, flag);
   if (is_tok("[")) {
     scanner(inf, &token, flag);
-    read_range(inf, flag, ',', rows, &r0, &r1, 56, 57);
-    if (!is_tok(",")) abandon(61, &token);
+    read_range(inf, flag, ',', rows, &r0, &r1, row_range_outside_array_error, row_range_reversed_error);
+    if (!is_tok(",")) abandon(close_bracket_expected_after_subscripts_error, &token);
     scanner(inf, &token, flag);
-    read_range(inf, flag, ']', cols, &c0, &c1, 58, 59);
+    read_range(inf, flag, ']', cols, &c0, &c1, column_range_outside_array_error, column_range_reversed_error);
     scanner(inf, &token, flag);
   }
-  if (!is_tok("]")) abandon(24, &token);
+  if (!is_tok("]")) abandon(close_bracket_expected_24_error, &token);
   scanner(inf, &token, flag);
   item_format f;
   if (ok) f = read_format(inf, flag);
-  if (!is_tok("]") && !statement_end() && !is_tok(",") && !is_tok(")")) abandon(24, &token);
+  if (!is_tok("]") && !statement_end() && !is_tok(",") && !is_tok(")")) abandon(close_bracket_expected_24_error, &token);
   const std::int32_t location = q->spar != nullptr ? r0 + c0 * rows : q->start + r0 + c0 * rows;
   arrdisplay(t.f, t.outflag, false, &x, q, system ? r0 + c0 * rows : location, r1 - r0 + 1,
              c1 - c0 + 1, r0 + addresser, c0 + addresser, rows, f.width > 0 ? f.width : 4,
@@ -206,7 +213,7 @@ void value_item(textptr inf, quolyptr n, nameptr* flag, bool ok, const target& t
     v = zero.q;
   }
   if (f.charprint && !v->numb) {
-    error(121, &quotesign);
+    error(character_display_entry_not_number_error, &quotesign);
     return;
   }
   if (!f.given) {
@@ -225,7 +232,7 @@ void one_write_out(textptr inf, quolyptr n, nameptr* flag, bool ok, const target
     handle_quote(inf, flag, t);
   } else if (statement_end()) {
     if (ok) {
-      error(106, &token);
+      error(output_list_ended_before_close_paren_error, &token);
       return;
     }
     std::fputc('\n', t.f);
@@ -251,8 +258,8 @@ void write_out(textptr inf, quolyptr n, nameptr* flag) {
       scanner(inf, &token, flag);
       if (is_tok("&")) {
         scanner(inf, &token, flag);
-        if (!is_tok("o")) abandon(261, &token);
-        if (outpuf == nullptr) abandon(263, &token);
+        if (!is_tok("o")) abandon(o_expected_after_amp_error, &token);
+        if (outpuf == nullptr) abandon(no_output_file_open_error, &token);
         t = {outpuf, false};
         scanner(inf, &token, flag);
         if (is_tok(",")) scanner(inf, &token, flag);
@@ -262,7 +269,7 @@ void write_out(textptr inf, quolyptr n, nameptr* flag) {
         if (is_tok(",")) {
           scanner(inf, &token, flag);
         } else if (!is_tok(")")) {
-          abandon(105, &token);
+          abandon(comma_close_paren_expected_output_list_error, &token);
         }
       }
       scanner(inf, &token, flag);
@@ -273,6 +280,7 @@ void write_out(textptr inf, quolyptr n, nameptr* flag) {
     std::fputc('\n', t.f);
     if (t.outflag) std::fflush(stdout);
   }
+  if (t.f == outpuf) check_output_file();
 }
 
 }  // namespace tavrin

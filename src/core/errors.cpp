@@ -47,7 +47,7 @@ void open_command_level() {
   if (levelcount > 9) {
     levelcount -= 1;
     std::printf("*** Highest legal command level is 9.\n");
-    error(0, &token);
+    error(panic_stop_code, &token);
     return;
   }
   struct LevelExit {
@@ -97,7 +97,7 @@ void add_error_hook(error_stage stage, error_hook hook) {
 }
 
 void out_err_mess(std::int32_t x) {
-  if (x == 17)
+  if (x == no_such_amp_command_error)
     std::printf("After &, legal symbols are: v,f,F,r,R,d,D,C,B,I,X,L,K,c,W,@,_s,_t,_G\n");
   if (x > 0 && x < erp_slots && erp[x][0] != '\0') {
     // A stored message keeps its own line end when it was shorter than a slot.
@@ -112,27 +112,27 @@ void out_err_mess(std::int32_t x) {
 void warning(std::int32_t x, const tokentipe* bad) {
   std::printf("\n *** Warning.\n");
   switch (x) {
-    case 0:
+    case content_count_warning:
       std::printf(" *** Loop counter in Content is negative.  Will reset.\n");
       c_cntcount = 200001;
       a_cntcount = 200001;
       d_cntcount = 200001;
       break;
-    case 1: std::printf(" Specified factor for Det is unusable. Will ignore it.\n"); break;
-    case 2: std::printf(" Specified degree is unreasonable. Will ignore it.\n"); break;
-    case 3: std::printf(" Power is of use only over ground rings Z or Z/p.\n"); break;
-    case 4:
+    case unusable_det_factor_warning: std::printf(" Specified factor for Det is unusable. Will ignore it.\n"); break;
+    case unreasonable_degree_warning: std::printf(" Specified degree is unreasonable. Will ignore it.\n"); break;
+    case power_outside_integers_warning: std::printf(" Power is of use only over ground rings Z or Z/p.\n"); break;
+    case even_power_warning:
       std::printf(" With even power, |power| must be 2^k, and modulus mod 4 must equal 3.\n");
       break;
-    case 5: std::printf(" With odd power, gcd(|power|, modulus-1) must be 1.\n"); break;
-    case 19:
+    case odd_power_warning: std::printf(" With odd power, gcd(|power|, modulus-1) must be 1.\n"); break;
+    case undefined_variable_error:
       std::printf(" *** Undefined variable: %s.  will use 0\n", shown_name(bad));
       break;
-    case 22:
+    case division_by_zero_error:
       std::printf(" *** Trying to divide by 0, in variable: %s.  will set quotient to 0\n",
                   shown_name(bad));
       break;
-    case 90: std::printf(" *** Can't do Det\n"); break;
+    case cannot_do_det_warning: std::printf(" *** Can't do Det\n"); break;
     case parameter_made_sparse_warning:
       out_err_mess(x);
       std::printf(" If necessary, do a panic stop as soon as possible. Then if\n");
@@ -164,7 +164,7 @@ void error(std::int32_t x, const tokentipe* bad) {
   }
   run_hooks(error_stage::report, x);
   if (extra_line) std::printf("\n");
-  if (x == 0) {
+  if (x == panic_stop_code) {
     std::printf("*** Panic stop.\n");
     if (levelcount == 1 && statcount == 0)
       std::printf("    You were already at the lowest level.\n");
@@ -184,7 +184,7 @@ void error(std::int32_t x, const tokentipe* bad) {
                   shown_name(bad));
     }
   }
-  const bool unwinds = x == 0 || (x > 0 && !push);
+  const bool unwinds = x == panic_stop_code || (x > 0 && !push);
   print_error_context(x, unwinds);
   std::fflush(stdout);
   if (!unwinds) {
@@ -202,10 +202,8 @@ void abandon(std::int32_t x, const tokentipe* bad) {
 void tavrin_error(const char* mess, bool push) {
   std::printf("*** Tavrin error. %s\n", mess);
   std::fflush(stdout);
-  if (push) error(-1, &blank);
+  if (push) error(open_level_code, &blank);
 }
-
-void tavrintt_error(const char* mess, bool push) { tavrin_error(mess, push); }
 
 void tavrinerror(const char* mess) {
   std::printf("*** Tavrin error. %s", mess);

@@ -2,6 +2,7 @@
 
 #include <signal.h>
 
+#include "core/error_codes.h"
 #include "core/errors.h"
 #include "core/globals.h"
 #include "core/mode_guard.h"
@@ -43,7 +44,7 @@ void honour_interrupt() {
   interrupt_requested = 0;
   if (handler_disarmed != 0) install_interrupt_handler();
   if (ring_guards_open == 0) {
-    error(-1, &blank);
+    error(open_level_code, &blank);
     return;
   }
   // A computation has switched the ring (images modulo word primes, big
@@ -54,7 +55,7 @@ void honour_interrupt() {
     ~SwitchedRing() { ring.apply(); }
   } switched;
   unswitched_ring.apply();
-  error(-1, &blank);
+  error(open_level_code, &blank);
 }
 
 }  // namespace tavrin

@@ -72,10 +72,18 @@ using poly = polynode*;
 struct quolynode {
   quolynode* next;
   Boolean numb;          // set: a number (ncoef); clear: numer / denom
+  // The cell stands for an array argument; read only of a number (numb). It
+  // lies outside the union so that clearing it on any value is harmless.
+  Boolean arr_arg;
+  // The value was converted into a modular ring with journal entries: the
+  // records of `masterfix` that the conversion made belong to it, and its
+  // numbers keep their limbs beside their residues. Freeing it replays its
+  // records first and gives its limbs back whatever the ring
+  // (numbers/mod_journal.h).
+  Boolean journalled;
   union {
     struct {
       number* ncoef;
-      Boolean arr_arg;   // the cell stands for an array argument
     };
     struct {
       polynode* numer;
@@ -248,13 +256,21 @@ struct fixdata {
   void* prev;
   poly node;          // the value to put back
   classtype special;  // the kind of undo
+  void* owner;        // the stored value (quoly) or variable record (polypt)
+                      // whose conversion made it, or nil
   fixdata* next;
 };
 using fixptr = fixdata*;
 
+// An entry of a sparse array unlinked from its row by a journalled change
+// of ground ring: the array is named with its creation stamp, so that the
+// entry goes back only into that array, at its row and column, whatever
+// happened to the array meanwhile.
 struct sparse_fixdata {
-  colm_ptrptr prev;   // the colnode link that was changed
-  colm_ptr node;      // the value to put back
+  tokentipe array;     // the array's name
+  std::int32_t time;   // its creation stamp
+  std::int32_t row;    // from 1
+  colm_ptr node;       // the entry (its coord the column)
   sparse_fixdata* next;
 };
 using sparse_fixer = sparse_fixdata*;

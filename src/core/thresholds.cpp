@@ -44,6 +44,8 @@ std::int32_t normal_form_budget_bits_large = 8;
 std::int64_t normal_form_cells = 4000000;
 std::int16_t trial_prime_buffer = 530;
 std::int16_t trial_prime_spread = 64;
+std::int16_t modular_gcd_prime_buffer = 530;
+std::int16_t modular_gcd_prime_spread = 64;
 
 std::int32_t trial_cutoff = 25;
 std::int32_t gcd_stash_cutoff = 200;

@@ -259,6 +259,14 @@ extern std::int64_t normal_form_cells;
 extern std::int16_t trial_prime_buffer;
 extern std::int16_t trial_prime_spread;
 
+// The modular GCD of integer polynomials starts its run of primes at index
+// 604 - modular_gcd_prime_buffer - (a random value below
+// modular_gcd_prime_spread) of the table `prime`, so that a run has the
+// table's largest primes before it turns to the big ones. Defaults 530 and
+// 64. Range: buffer + spread <= 603, spread >= 1. Reader: basic_mod_method.
+extern std::int16_t modular_gcd_prime_buffer;
+extern std::int16_t modular_gcd_prime_spread;
+
 // ---- Polynomial GCDs (read by the GCD engines) ----------------------------------------------
 
 // Size of the operands above which the GCD driver first tries whether the

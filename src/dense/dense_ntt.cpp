@@ -468,10 +468,6 @@ void spectrum_add(ConstSpectrum a, ConstSpectrum b, SpectrumView r) {
     sum(a.of(k), b.of(k), r.of(k), a.size(), primes()[static_cast<std::size_t>(k)].p());
 }
 
-void spectrum_copy(ConstSpectrum a, SpectrumView r) {
-  for (int k = 0; k < a.count; ++k) std::copy(a.of(k), a.of(k) + a.size(), r.of(k));
-}
-
 void spectrum_values(SpectrumView s, std::int32_t modul, std::int64_t from, std::int64_t n,
                      std::int32_t* out) {
   std::vector<TransformPrime>& ps = primes();

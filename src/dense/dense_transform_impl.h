@@ -115,8 +115,6 @@ void spectrum_mul_add(ConstSpectrum a, ConstSpectrum b, ConstSpectrum c, ConstSp
                       SpectrumView r);
 // r := a + b (values kept in [0, 2p)).
 void spectrum_add(ConstSpectrum a, ConstSpectrum b, SpectrumView r);
-// r := a (a copy into other storage).
-void spectrum_copy(ConstSpectrum a, SpectrumView r);
 
 // out[0 .. n) := the coefficients from .. from + n of the cyclic product
 // (length 2^lg) that s holds after one pointwise product, modulo modul.

@@ -1,4 +1,5 @@
 // Dense Gaussian elimination (see dense_gauss.h).
+#include "core/error_codes.h"
 #include "det/dense_gauss.h"
 
 #include <algorithm>
@@ -30,8 +31,6 @@
 namespace tavrin {
 
 namespace {
-
-constexpr std::int32_t singular_inverse_error = 44;
 
 inline quoly& at(workptr a, std::int32_t r, std::int32_t c, std::int32_t m) {
   return a->stash[static_cast<std::int64_t>(c) * m + r];
@@ -480,7 +479,7 @@ void standard_matrix_invert(quolyptr n, std::int32_t m, poly fct, workptr ar, wo
       for (std::int64_t k = 0; k < cells; ++k) free_quoly(&ar->stash[k]);
     if (!equal)
       for (std::int64_t k = 0; k < cells; ++k) free_quoly(&outar->stash[k]);
-    error(singular_inverse_error, &quotsign);
+    error(matrix_singular_no_inverse_error, &quotsign);
     return;
   }
   if (!invert) {

@@ -141,14 +141,6 @@ void do_mod_prime(std::int32_t rows, std::int32_t k, workptr beta, quoly m) {
       static_cast<std::uint32_t>(prime[k]->lint)));
 }
 
-void small_mod_determ(std::int32_t rows, quolyptr n, workptr beta, imptr pseudodet,
-                      bool* succeed) {
-  *succeed = true;
-  imptr d = images::crt_determ(images::cells_of(nullptr, beta, rows * rows), rows, pseudodet);
-  free_quoly(n);
-  *n = detail::new_number_value(d);
-}
-
 void int_determ(quolyptr n, arrptr q, workptr beta, std::int32_t rows, quolyptr pseudodet) {
   set_min_cut(rows);
   const std::vector<quoly> cells = images::cells_of(q, beta, rows * rows);

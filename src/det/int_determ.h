@@ -46,12 +46,6 @@ void do_mod_prime(std::int32_t rows, std::int32_t k, workptr beta, quoly m);
 // images, whatever the bound.
 extern bool force_integer_route;
 
-// *n := the determinant of the rows x rows integer matrix in beta, by
-// word-prime images. *succeed is always true: past the table, primes are
-// generated. The word modulus is the caller's again on return.
-void small_mod_determ(std::int32_t rows, quolyptr n, workptr beta, imptr pseudodet,
-                      bool* succeed);
-
 // The determinant of the sparse matrix of word residues *spar modulo the
 // current modulus into *n (a number). arrfree: *spar is consumed and set to
 // nil; otherwise a copy is worked on. myverb: progress lines.

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "arrays/array_store.h"
+#include "core/error_codes.h"
 #include "core/errors.h"
 #include "core/globals.h"
 #include "core/mode_guard.h"
@@ -66,9 +67,9 @@ class FastDet {
   arrptr make(const std::vector<quoly>& cells, std::int32_t rows) {
     const tokentipe tok = fast_det_token();
     const std::int64_t count = std::int64_t{rows} * rows;
-    if (rows < 1) abandon(27, &tok);
-    if (count > max_dense_entries) abandon(43, &tok);
-    if (endarr + count > last_cell_index) abandon(26, &tok);
+    if (rows < 1) abandon(subscript_dimension_out_range_error, &tok);
+    if (count > max_dense_entries) abandon(array_too_large_more_than_1000000_error, &tok);
+    if (endarr + count > last_cell_index) abandon(array_store_full_too_many_dense_error, &tok);
     insertarr(&tok, rows, rows, false);
     a_ = find_array(&tok);
     for (std::int64_t k = 0; k < count; ++k) {

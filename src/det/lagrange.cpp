@@ -545,7 +545,7 @@ bool fl_poly_determ(workptr ar, std::int16_t polydepth, std::int32_t m, quolyptr
   if (fct != nullptr) {
     // A divisor has no meaning for long doubles; when the report returns,
     // the router goes on with another method.
-    error(floating_great_int_error, &blank);
+    error(not_in_this_arithmetic_error, &blank);
     return false;
   }
   if (!enter()) return false;

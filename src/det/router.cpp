@@ -35,8 +35,6 @@ using detail::OwnedPoly;
 
 namespace {
 
-constexpr std::int32_t singular_inverse_error = 44;
-constexpr std::int32_t factor_not_dividing_error = 305;
 constexpr std::int32_t dense_cut_cap = 40;
 constexpr std::int32_t sparse_default_cut = 3;
 constexpr std::int32_t mass_cap = 268435456;
@@ -101,14 +99,13 @@ class AdjointCopy {
 
 // The side up to which a sparse matrix can be spread over a work array.
 constexpr std::int32_t dense_side_cap = 1000;
-constexpr std::int32_t sparse_too_large_error = 250;
 
 // outar := the m x m sparse matrix *spar as a dense matrix (absent entries
 // the number 0; the values moved when ar_free, else copied; outar's old
 // cells overwritten, not freed); *spar := nil, its frames and entries given
 // back when ar_free.
 void spread_sparse(sparseptr* spar, workptr outar, bool ar_free, std::int32_t m) {
-  if (m > dense_side_cap) abandon(sparse_too_large_error, &token);
+  if (m > dense_side_cap) abandon(sparse_matrix_too_large_operation_error, &token);
   const std::int64_t cells = std::int64_t{m} * m;
   std::fill(outar->stash, outar->stash + cells, nullptr);
   for (std::int32_t r = 1; r <= m; ++r)
@@ -206,7 +203,7 @@ bool adjoint_crt(mat_invert_EnvRec& env, workptr ar, workptr outar, bool oar_fre
   if (quoly_iszero(det)) {
     if (copy) copy->release();
     copy.reset();
-    error(singular_inverse_error, &token);
+    error(matrix_singular_no_inverse_error, &token);
     return true;
   }
   note(det_method::mod_matrix_inv);
@@ -315,17 +312,6 @@ void dense_route(mat_invert_EnvRec& env, workptr ar, workptr outar, bool ar_free
 }  // namespace
 
 void (*det_route_hook)(det_method m) = nullptr;
-
-const char* det_method_name(det_method m) {
-  static constexpr const char* names[] = {
-      "hamilton_path_driver", "invert_sparse",    "sparse_gauss_elim",
-      "sparse_gauss_Bareiss", "sparse_mod_int_determ", "sparse_lagrange",
-      "sparse_minors_det",    "int_sparse_minors_det", "mod_determ",
-      "int_determ",           "mod_matrix_inv",   "rat_poly_determ",
-      "mod_poly_determ",      "fl_poly_determ",   "gauss_Bareiss",
-      "standard_matrix_invert"};
-  return names[static_cast<std::int32_t>(m)];
-}
 
 void mat_invert(workptr ar, workptr outar, std::int32_t m, quolyptr n, sparseptr* spar, poly fct,
                 std::int32_t the_degree, std::int32_t the_degree2, std::int32_t the_power,
@@ -438,7 +424,7 @@ void divide_fct(const mat_invert_EnvRec& env, quolyptr n, poly fct) {
     poly quot = nullptr;
     if (!trial_poly_divide(q->numer, fct, &quot, polynames, false, false, false)) {
       free_poly(&quot);
-      error(factor_not_dividing_error, &token);
+      error(factor_does_not_divide_determinant_error, &token);
       return;
     }
     free_poly(&q->numer);
@@ -501,14 +487,14 @@ void check_det_power(std::int32_t the_power) {
   const std::int64_t p = std::abs(std::int64_t{the_power});
   if (p <= 1 || !lintmode) return;
   if (!modularmode) {
-    warning(3, &blank);
+    warning(power_outside_integers_warning, &blank);
     return;
   }
   if (p % 2 == 0) {
     const bool power_of_two = (p & (p - 1)) == 0;
-    if (!(modulus % 4 == 3 && power_of_two)) warning(4, &blank);
+    if (!(modulus % 4 == 3 && power_of_two)) warning(even_power_warning, &blank);
   } else if (std::gcd(p, std::int64_t{modulus} - 1) != 1) {
-    warning(5, &blank);
+    warning(odd_power_warning, &blank);
   }
 }
 

@@ -61,9 +61,6 @@ enum class det_method : std::int32_t {
   standard_matrix_invert,
 };
 
-// The name a method reports itself by ("<name> not available").
-const char* det_method_name(det_method m);
-
 // The method entries. A Boolean result is "done" (false: declined, the router
 // goes on). gauss_Bareiss, and standard_matrix_invert for a determinant,
 // leave through exitt.

@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "arrays/sparse_store.h"
+#include "core/error_codes.h"
 #include "core/interrupts.h"
 #include "core/errors.h"
 #include "core/globals.h"
@@ -82,7 +83,7 @@ void sparse_gauss_Bareiss(sparseptr* spar, quolyptr n, std::int32_t m, std::int3
   const bool laurent_at_entry = laurent;
   TraceLevel trace(m);
   if (verbose) dumpitt("Gauss-Bareiss method, sparse, size ", m, true, true, true);
-  if (m > max_pivot_rows) abandon(too_many_pivot_rows_error, &token);
+  if (m > max_pivot_rows) abandon(sparse_matrix_too_large_error, &token);
   SparseWorkingMatrix work(spar, m, ar_free);
   ModOutSuspension suspension(mycut, m);
   detail::OwnedValue prev;

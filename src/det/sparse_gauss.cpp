@@ -1,4 +1,5 @@
 // Sparse Gaussian elimination (see sparse_gauss.h).
+#include "core/error_codes.h"
 #include "det/sparse_gauss.h"
 
 #include <cstdint>
@@ -65,7 +66,7 @@ void sparse_gauss_elim(sparseptr* spar, quolyptr n, std::int32_t m, std::int32_t
     if (modularmode && modulus == 2)
       std::printf("  Consider using &O to turn off Hensel and C.R.T. for GCD over Z/2.\n");
   }
-  if (m > max_pivot_rows) abandon(too_many_pivot_rows_error, &token);
+  if (m > max_pivot_rows) abandon(sparse_matrix_too_large_error, &token);
   SparseWorkingMatrix work(spar, m, ar_free);
   ModOutSuspension suspension(mycut, m);
   GcdStashLevel cache;

@@ -320,9 +320,6 @@ PowerHint power_modulo(std::int32_t p, std::uint32_t q) {
   return h;
 }
 
-// The points are to be written as statements but no output file is open.
-constexpr std::int32_t stash_without_file_error = 263;
-
 // A flat residue polynomial as a value (consumed).
 quoly residue_value(Flat<std::uint32_t>& f, std::int32_t nv) {
   std::vector<imptr> coefs;
@@ -378,7 +375,7 @@ void stash_mod_lagrange(const R& ring, Flat<std::uint32_t> image, const std::vec
   std::fprintf(outpuf, "poly[%d] := ", static_cast<int>(addresser + static_cast<std::int32_t>(k)));
   quoly_display(outpuf, false, false, false, p, &length, &no_end, polynames, false, false, false);
   std::fprintf(outpuf, "; \n \n");
-  std::fflush(outpuf);
+  check_output_file();
   free_quoly(&value);
   free_quoly(&p);
 }
@@ -469,7 +466,7 @@ class SparseModDet {
     // The points of the top level's inner variable go to the output file
     // as statements instead of into the answer.
     const bool stash = top && !pl.numbers_after && lagrange_stash != 0 && verbose && windy;
-    if (stash && (output_file_name.empty() || outpuf == nullptr)) abandon(stash_without_file_error, &blank);
+    if (stash && (output_file_name.empty() || outpuf == nullptr)) abandon(no_output_file_open_error, &blank);
     for (std::size_t i = 0; i < n; ++i) {
       check_interrupt();
       if (top && verbose && (!pl.numbers_after || i % 10 == 0))

@@ -1,6 +1,7 @@
 // The exact division test of the Bareiss steps (see bareiss.h).
 #include <cstdint>
 
+#include "core/error_codes.h"
 #include "core/errors.h"
 #include "core/globals.h"
 #include "det/bareiss.h"
@@ -18,8 +19,6 @@
 namespace tavrin {
 
 namespace {
-
-constexpr std::int32_t word_division_error = 281;
 
 bool leaf(poly p) { return p != nullptr && p->numb && p->next == nullptr; }
 
@@ -161,7 +160,7 @@ bool check_polys(poly* n, poly* m, polypt pt, bool wantquot, bool fast_yes, bool
 void trial_divide(quolyptr n, quolyptr m, bool wantquot, bool fast_yes, bool SDivide,
                   bool* use_n) {
   if (lintmode && !flotemode && !(modularmode && mod_is_prime)) {
-    error(word_division_error, &token);
+    error(exact_division_needs_prime_modulus_word_error, &token);
     return;
   }
   bool divides = true;

@@ -1,5 +1,6 @@
 // Contents with respect to the main variable and to inner variables, and
 // the numeric content.
+#include "core/error_codes.h"
 #include "gcd/content.h"
 
 #include <cstdint>
@@ -58,7 +59,7 @@ FirstPair choose_first_pair(poly q, polypt pt) {
     if (least < 25 || seclst < 50) break;
     bump(c_cntcount);
     if (c_cntcount < 0) {
-      warning(0, &token);
+      warning(content_count_warning, &token);
       break;
     }
     if (c_cntcount > 200000) break;

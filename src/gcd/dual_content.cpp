@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <limits>
 
+#include "core/error_codes.h"
 #include "core/errors.h"
 #include "core/globals.h"
 #include "gcd/content.h"
@@ -47,7 +48,7 @@ std::int32_t leading_pads(poly p) {
 bool count_search_step(std::int32_t& counter) {
   bump(counter);
   if (counter < 0) {
-    warning(0, &token);
+    warning(content_count_warning, &token);
     return false;
   }
   return counter <= 200000;

@@ -142,7 +142,7 @@ bool extended_poly_gcd(poly n, poly m, poly* g, poly* s, poly* t) {
     // (and put back on the results), so that a polynomial in a variable
     // below the top one is treated as the one-variable polynomial it is.
     poly& p = is_bare_leaf(a) ? b : a;
-    while (!p->numb && p->exp == 0) {
+    while (!p->numb && p->exp == 0 && p->next == nullptr) {
       p = p->pcoef;
       ++h;
     }

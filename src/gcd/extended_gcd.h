@@ -43,8 +43,8 @@ bool extended_poly_gcd(poly n, poly m, poly* g, poly* s, poly* t);
 // set_quotient(*t, inf, flag, 1, ')'); both values are taken over (*s, *t
 // := nil). inf is the input stream of the call, the scanner's textptr
 // passed through untouched (gcd/ sits below the scanner), *flag the
-// stored-token cursor. The language
-// installs the real one at start-up; until then the placeholder reports
+// stored-token cursor. The array folder installs the real one at start-up
+// (install_arrays); until then the default (gcd/cofactor_hook.cpp) reports
 // "set_quotient not available" (nested level) and frees the two values.
 using cofactor_assigner = void (*)(quoly* s, quoly* t, void* inf, nameptr* flag);
 extern cofactor_assigner assign_cofactors;

@@ -41,6 +41,7 @@
 #include <cstdint>
 
 #include "core/records.h"
+#include "numbers/garbage.h"  // mass_gcd_stash
 
 namespace tavrin {
 
@@ -119,7 +120,7 @@ void register_gcd_stash_hooks();
 // ---- Reports ------------------------------------------------------------------------------
 // The bytes held by the entries, at the classic record sizes (quolysize a
 // value cell, polynodesize a node, numbersize a number, numnodesize a limb).
-std::int64_t mass_gcd_stash();
+// mass_gcd_stash(): declared in numbers/garbage.h, whose memory report calls it.
 
 // The number of entries, of stored GCDs among them, and the times the cache
 // was emptied since start (a test hook).

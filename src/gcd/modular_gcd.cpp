@@ -269,7 +269,7 @@ void basic_mod_method(poly x, poly y, poly* r, bool* success, polypt pt) {
   std::int32_t i;
   bool big_primes_left = true;
   if (!involves_field(x, pt->depth) && !involves_field(y, pt->depth)) {
-    i = select_prime(x, y, 530, 64, prime_count, prime);
+    i = select_prime(x, y, modular_gcd_prime_buffer, modular_gcd_prime_spread, prime_count, prime);
     if (i > limit) i = limit + 1;  // a shortened table (test hook) is used up at once
   } else {
     // The arguments involve the coefficient field. Modulo an auxiliary
@@ -278,7 +278,6 @@ void basic_mod_method(poly x, poly y, poly* r, bool* success, polypt pt) {
     // declines (the driver's field GCD and the subresultant sequence answer).
     return;
   }
-  const bool main_table = true;
   ++modular_gcd_stats.runs;
 
   ScratchNumber G;
@@ -316,7 +315,7 @@ void basic_mod_method(poly x, poly y, poly* r, bool* success, polypt pt) {
     };
 
     if (i > limit) {
-      if (main_table && big_primes_left) {
+      if (big_primes_left) {
         big_primes_left = false;
         limit += big_prime_count;
         ++modular_gcd_stats.big_prime_switches;
@@ -326,8 +325,7 @@ void basic_mod_method(poly x, poly y, poly* r, bool* success, polypt pt) {
     }
     if (i - start > 10 && logg2(env.prod.get()) > bound) return;
 
-    std::int32_t p = main_table && i > prime_table_limit ? big_prime[i - prime_table_limit]
-                                                          : table[i]->head->value;
+    std::int32_t p = i > prime_table_limit ? big_prime[i - prime_table_limit] : table[i]->head->value;
     if (modular_prime_hook != nullptr) p = modular_prime_hook(tried, p);
     ++tried;
     set_word_modulus(p);

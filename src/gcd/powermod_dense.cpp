@@ -105,16 +105,6 @@ void dense_rem(std::vector<std::int32_t>& z, std::int32_t* zdeg, const DenseModu
 
 }  // namespace
 
-void dense_reduce(Dense& a, const DenseModulus& m) {
-  std::vector<std::int32_t> z(a.c.begin(), a.c.begin() + (a.deg + 1));
-  std::int32_t zdeg = a.deg;
-  if (zdeg >= 0) dense_rem(z, &zdeg, m);
-  while (zdeg >= 0 && z[static_cast<std::size_t>(zdeg)] == 0) --zdeg;
-  a.c.assign(z.begin(), z.begin() + (zdeg + 1));
-  if (a.c.empty()) a.c.push_back(0);
-  a.deg = zdeg;
-}
-
 // a := a * b mod m (m monic of degree at least 1).
 void dense_mulmod(Dense& a, const Dense& b, const DenseModulus& m, std::vector<std::int32_t>& z) {
   std::int32_t zdeg = array_product(a.c.data(), a.deg, b.c.data(), b.deg, z);

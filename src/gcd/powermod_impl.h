@@ -50,8 +50,6 @@ struct DenseModulus {
   explicit DenseModulus(Dense d);
 };
 
-// a := a mod m.
-void dense_reduce(Dense& a, const DenseModulus& m);
 // a := a * b mod m; z is scratch.
 void dense_mulmod(Dense& a, const Dense& b, const DenseModulus& m, std::vector<std::int32_t>& z);
 // b := b^u mod m (u >= 1), left to right over the bits of u.

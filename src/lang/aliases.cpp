@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstring>
 
+#include "core/error_codes.h"
 #include "core/errors.h"
 #include "core/globals.h"
 #include "lang/binomials.h"
@@ -43,7 +44,7 @@ std::int64_t small_integer(quoly q, std::int32_t code) {
   imptr x = q->ncoef;
   if (flotemode) return round_real(x->flote);
   if (lintmode) return x->lint;
-  if (x->size > 2) abandon(32, &token);
+  if (x->size > 2) abandon(exponent_too_large_error, &token);
   std::int64_t v = 0;
   for (numptr l = x->head; l != nullptr; l = l->next) v = v * 268435456 + l->value;
   return v;
@@ -75,7 +76,7 @@ arrptr bracketed_array(textptr inf, nameptr* flag, std::int32_t open, std::int32
   arrptr q = nullptr;
   tokentipe name = token;
   fastestlookup(&name, &q);
-  if (q == nullptr || q->start == -1) abandon(28, &name);
+  if (q == nullptr || q->start == -1) abandon(no_such_array_error, &name);
   scan(inf, flag);
   expect("]", close);
   scan(inf, flag);
@@ -90,10 +91,10 @@ void adjoined_variable(textptr inf, quolyptr n, nameptr* flag) {
     ModularBracket off;
     old_fact(inf, &k.q, flag);
   }
-  if (k.q == nullptr) abandon(278, &token);
-  if (!k.q->numb) abandon(227, &token);
-  const std::int64_t level = small_integer(k.q, 278);
-  if (level < 1 || level > number_polys) abandon(278, &token);
+  if (k.q == nullptr) abandon(variable_level_missing_out_range_error, &token);
+  if (!k.q->numb) abandon(not_number_error, &token);
+  const std::int64_t level = small_integer(k.q, variable_level_missing_out_range_error);
+  if (level < 1 || level > number_polys) abandon(variable_level_missing_out_range_error, &token);
   free_quoly(n);
   base_quoly(n, static_cast<std::int32_t>(level));
 }
@@ -106,7 +107,7 @@ void square_root_alias(textptr inf, quolyptr n, nameptr* flag) {
   if (!q->numb) {
     const bool rational_number =
         q->denom != nullptr && q->numer->numb && q->denom->numb && !lintmode && !flotemode;
-    if (!rational_number) abandon(115, &sqrtsign);
+    if (!rational_number) abandon(square_root_value_not_number_error, &sqrtsign);
     quoly_great_int(n);
     q = *n;
   }
@@ -116,23 +117,23 @@ void square_root_alias(textptr inf, quolyptr n, nameptr* flag) {
 // "*1": "(" a "," b ")", the binomial coefficient.
 void binomial_alias(textptr inf, quolyptr n, nameptr* flag) {
   scan(inf, flag);
-  expect("(", 177);
+  expect("(", open_paren_expected_177_error);
   scan(inf, flag);
   ValueCell a;
   integer_sum(inf, flag, &a.q);
-  expect(",", 202);
+  expect(",", comma_expected_error);
   scan(inf, flag);
   ValueCell b;
   integer_sum(inf, flag, &b.q);
-  expect(")", 1);
+  expect(")", close_paren_expected_error);
   scan(inf, flag);
-  const std::int64_t ia = small_integer(a.q, 223);
-  const std::int64_t ib = small_integer(b.q, 223);
+  const std::int64_t ia = small_integer(a.q, increment_not_number_error);
+  const std::int64_t ib = small_integer(b.q, increment_not_number_error);
   if (ib < 0 || ib > ia) {
     set_integer(n, 0);
     return;
   }
-  if (ia > binomial_limit) abandon(87, &token);
+  if (ia > binomial_limit) abandon(binomial_too_large_error, &token);
   const auto an = static_cast<std::int32_t>(ia);
   const auto bn = static_cast<std::int32_t>(ib);
   if (flotemode) {
@@ -162,13 +163,13 @@ void sum_alias(textptr inf, quolyptr n, nameptr* flag) {
   nameptr cursor = list;
   token = cursor->let;
   currentchar = cursor->next;
-  expect("<", 144);
+  expect("<", less_expected_after_sum_product_word_error);
   long double sum = 0;
   char mate = ')';
   free_quoly(n);
   sum_mult_up(alias.name, inf, n, &cursor, false, &sum, &mate);
   if (integerflag) real_to_value(sum, n);
-  if (token.name[0] != mate) abandon(274, &token);
+  if (token.name[0] != mate) abandon(statement_ended_inside_sum_product_error, &token);
   if (!typed) *flag = cursor;
   scan(inf, flag);
 }
@@ -195,12 +196,12 @@ std::int32_t level_argument(textptr inf, nameptr* flag) {
   std::int64_t level = 0;
   if (v.q != nullptr && !v.q->numb) {
     std::int16_t height = 0;
-    check_get_height(v.q, &height, 282);
+    check_get_height(v.q, &height, single_variable_expected_error);
     level = height + 1;
   } else {
-    level = small_integer(v.q, 273);
+    level = small_integer(v.q, level_count_out_range_error);
   }
-  if (level < 1 || level > number_polys) abandon(273, &token);
+  if (level < 1 || level > number_polys) abandon(level_count_out_range_error, &token);
   return static_cast<std::int32_t>(level);
 }
 
@@ -208,8 +209,8 @@ std::int32_t level_argument(textptr inf, nameptr* flag) {
 void degree_alias(textptr inf, quolyptr n, nameptr* flag, bool lowest) {
   scan(inf, flag);
   if (is_tok("[")) {
-    if (lowest) abandon(276, &token);
-    arrptr q = bracketed_array(inf, flag, 96, 99, true);
+    if (lowest) abandon(open_bracket_form_not_allowed_error, &token);
+    arrptr q = bracketed_array(inf, flag, open_bracket_expected_96_error, close_bracket_expected_after_array_name_error, true);
     set_integer(n, entry_count(q));
     return;
   }
@@ -224,9 +225,9 @@ void degree_alias(textptr inf, quolyptr n, nameptr* flag, bool lowest) {
       scan(inf, flag);
       level = level_argument(inf, flag);
       explicit_level = true;
-      expect(")", 1);
+      expect(")", close_paren_expected_error);
     } else if (!is_tok(")")) {
-      abandon(202, &token);
+      abandon(comma_expected_error, &token);
     }
     scan(inf, flag);
   } else {
@@ -247,14 +248,14 @@ void degree_alias(textptr inf, quolyptr n, nameptr* flag, bool lowest) {
 
 // "*7": the column count of an array.
 void column_alias(textptr inf, quolyptr n, nameptr* flag) {
-  arrptr q = bracketed_array(inf, flag, 96, 97, false);
+  arrptr q = bracketed_array(inf, flag, open_bracket_expected_96_error, close_bracket_expected_97_error, false);
   set_integer(n, q->rows == 0 ? 0 : entry_count(q) / q->rows);
 }
 
 // "*5": a coefficient of a stored value.
 void coefficient_alias(textptr inf, quolyptr n, nameptr* flag) {
   scan(inf, flag);
-  expect("(", 154);
+  expect("(", open_paren_expected_154_error);
   scan(inf, flag);
   if (is_tok("^")) scan(inf, flag);
   quoly value = nullptr;
@@ -278,7 +279,7 @@ void coefficient_alias(textptr inf, quolyptr n, nameptr* flag) {
   } else {
     answer.q = c;
   }
-  expect(")", 1);
+  expect(")", close_paren_expected_error);
   scan(inf, flag);
   free_quoly(n);
   *n = answer.release();
@@ -287,7 +288,7 @@ void coefficient_alias(textptr inf, quolyptr n, nameptr* flag) {
 // "*40": the leading term.
 void leading_term_alias(textptr inf, quolyptr n, nameptr* flag) {
   scan(inf, flag);
-  expect("(", 177);
+  expect("(", open_paren_expected_177_error);
   scan(inf, flag);
   ValueCell own;
   quoly value = nullptr;
@@ -297,7 +298,7 @@ void leading_term_alias(textptr inf, quolyptr n, nameptr* flag) {
   } else {
     value = degree_operand(inf, &own.q, flag);
   }
-  expect(")", 1);
+  expect(")", close_paren_expected_error);
   scan(inf, flag);
   const bool number_like =
       value->numb || (!lintmode && !flotemode && value->denom != nullptr && value->numer->numb &&
@@ -306,7 +307,7 @@ void leading_term_alias(textptr inf, quolyptr n, nameptr* flag) {
   if (number_like) {
     quoly_assign(value, &result.q);
   } else {
-    if (value->denom != nullptr && !value->denom->numb) abandon(186, &token);
+    if (value->denom != nullptr && !value->denom->numb) abandon(irreducible_quotient_error, &token);
     leading_term(value, &result.q);
     if (result.q->denom == nullptr && result.q->numer->numb) {
       polynum_to_quoly(&result.q);
@@ -323,7 +324,7 @@ void leading_term_alias(textptr inf, quolyptr n, nameptr* flag) {
 void get_quoly(quolyptr n, textptr inf, nameptr* flag) {
   *n = nullptr;
   const bool system = is_tok("<");
-  if (!system && number_polys > 0 && its_a_polyname(token.name)) abandon(125, &token);
+  if (!system && number_polys > 0 && its_a_polyname(token.name)) abandon(name_adjoined_variable_not_allowed_error, &token);
   if (is_tok("^")) scan(inf, flag);
   const tokentipe name = token;
   const bool numbered = is_tok("%");
@@ -334,7 +335,7 @@ void get_quoly(quolyptr n, textptr inf, nameptr* flag) {
       return;
     }
     varptr v = find_var(&name);
-    if (v == nullptr) abandon(19, &name);
+    if (v == nullptr) abandon(undefined_variable_error, &name);
     *n = v->val;
     return;
   }
@@ -349,10 +350,10 @@ void get_quoly(quolyptr n, textptr inf, nameptr* flag) {
       get_arr_arr(inf, &index.q, flag, &m);
     }
     if (m < 0 || m >= arrstash_slots || arrstash == nullptr || arrstash[m] == nullptr)
-      abandon(220, &token);
-    if (arrstash[m]->start == -1) abandon(28, &token);
+      abandon(empty_slot_store_arrays_error, &token);
+    if (arrstash[m]->start == -1) abandon(no_such_array_error, &token);
     scan(inf, flag);
-    expect("[", 217);
+    expect("[", open_bracket_expected_after_percent_error);
     spec_arretrieve(inf, flag, arrstash[m], &cell, &aux, &colpos);
   } else {
     new_arretrieve(inf, &name, flag, &cell, &scratch.q, &aux, &colpos);
@@ -368,7 +369,7 @@ void obtain_sum(textptr inf, nameptr* flag, nameptr* p) {
     return;
   }
   scan(inf, flag);
-  if (!is_tok("<")) abandon(144, &token);
+  if (!is_tok("<")) abandon(less_expected_after_sum_product_word_error, &token);
   struct Chain {
     nameptr head = nullptr;
     nameptr tail = nullptr;
@@ -394,12 +395,12 @@ void obtain_sum(textptr inf, nameptr* flag, nameptr* p) {
   auto statement_end = [] { return is_tok(";") || is_tok(end_marker_name); };
   // The header: range groups "<" ... ">", then the body's opening bracket.
   for (;;) {
-    if (statement_end()) abandon(81, &semicolon);
+    if (statement_end()) abandon(statement_ended_inside_sum_product_header_error, &semicolon);
     chain.add(token);
     if (is_tok(">")) {
       scan(inf, flag);
       if (is_tok("[") || is_tok("(")) break;
-      if (!is_tok("<")) abandon(145, &token);
+      if (!is_tok("<")) abandon(open_bracket_open_paren_less_expected_after_loop_error, &token);
       continue;
     }
     scan(inf, flag);
@@ -408,7 +409,7 @@ void obtain_sum(textptr inf, nameptr* flag, nameptr* p) {
   const char close = open == '[' ? ']' : ')';
   std::int32_t depth = 0;
   for (;;) {
-    if (statement_end()) abandon(274, &semicolon);
+    if (statement_end()) abandon(statement_ended_inside_sum_product_error, &semicolon);
     chain.add(token);
     if (token.name[0] == open && token.name[1] == '\0') ++depth;
     if (token.name[0] == close && token.name[1] == '\0' && --depth == 0) break;

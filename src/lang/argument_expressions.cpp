@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "core/error_codes.h"
 #include "core/errors.h"
 #include "core/globals.h"
 #include "core/mode_guard.h"
@@ -58,7 +59,7 @@ void take_factor(textptr inf, quolyptr n, nameptr* flag) {
   } else if (take && !quoly_iszero(*n)) {
     std::printf("*** Tavrin error. eatstorage and n <> nil in old_fact.\n");
     std::fflush(stdout);
-    error(-1, &blank);
+    error(open_level_code, &blank);
   }
 }
 
@@ -78,7 +79,7 @@ void product_tail(textptr inf, quolyptr n, nameptr* flag, bool stop_at_words) {
           nogcd = true;
           scan(inf, flag);
         } else {
-          error(339, &token);
+          error(slash_not_allowed_after_star_backslash_error, &token);
         }
       }
       take_factor(inf, &t.q, flag);
@@ -152,7 +153,7 @@ void half_fact(textptr inf, quolyptr n, nameptr* flag) {
     free_imag(&e);
   } else if (is_tok("!")) {
     if (!(*n)->numb) {
-      error(130, &factsign);
+      error(factorial_value_not_number_error, &factsign);
     } else {
       scan(inf, flag);
       factorial((*n)->ncoef);
@@ -192,17 +193,6 @@ void install_language() {
   };
 }
 
-void special_set_quol(quolyptr p) {
-  quoly r;
-  newquoly(&r);
-  r->next = nullptr;
-  r->numb = true;
-  r->arr_arg = false;
-  init_quoly_node(r);
-  setvalue(0, r->ncoef);
-  *p = r;
-}
-
 void get_exponent(textptr inf, nameptr* flag, imptr* m2, bool factor) {
   ModularBracket integers;
   scan(inf, flag);
@@ -219,7 +209,7 @@ void get_exponent(textptr inf, nameptr* flag, imptr* m2, bool factor) {
     }
   }
   if (!cell.q->numb) {
-    error(116, &expsign);
+    error(exponent_not_number_116_error, &expsign);
     newimag(m2);
     (*m2)->lint = 0;
     (*m2)->flote = 0;

@@ -2,6 +2,7 @@
 
 #include <cmath>
 
+#include "core/error_codes.h"
 #include "core/errors.h"
 #include "core/globals.h"
 #include "numbers/factorial.h"
@@ -17,7 +18,7 @@ void lint_binom(std::int32_t n, std::int32_t r, quolyptr m) {
     quoly_set((n == 2 && r == 1) ? 2 : 1, m);
     return;
   }
-  if (n > 30) abandon(239, &token);
+  if (n > 30) abandon(binomial_word_arithmetic_n_must_most_error, &token);
   if (n % 3 == 0) {
     quoly_set(binom[binom_index(n, r)]->lint, m);
     return;
@@ -47,13 +48,13 @@ void itrivial(std::int32_t n, std::int32_t r, long double* m) {
 
 void square_root(imptr n, imptr n2) {
   if (flotemode) {
-    if (n->flote < 0) abandon(37, &sqrtsign);
+    if (n->flote < 0) abandon(square_root_negative_number_error, &sqrtsign);
     n->flote = std::sqrt(n->flote);
   } else if (lintmode) {
-    if (n->lint < 0) abandon(37, &sqrtsign);
+    if (n->lint < 0) abandon(square_root_negative_number_error, &sqrtsign);
     n->lint = static_cast<std::int32_t>(std::sqrt(static_cast<double>(n->lint)));
   } else {
-    if (n->head != nullptr && n->head->value < 0) abandon(37, &sqrtsign);
+    if (n->head != nullptr && n->head->value < 0) abandon(square_root_negative_number_error, &sqrtsign);
     int_sqrt(n, n2, true);
   }
 }

@@ -8,6 +8,7 @@
 #include <optional>
 #include <vector>
 
+#include "core/error_codes.h"
 #include "core/errors.h"
 #include "core/globals.h"
 #include "core/interrupts.h"
@@ -51,8 +52,8 @@ struct LinkTable {
 
   void add(const char* name, quolyptr qp, nameptr* link, const tokentipe* at, bool sorted) {
     for (const LinkEntry& e : entries)
-      if (std::strcmp(e.name, name) == 0) abandon(233, at);
-    if (entries.size() >= link_table_size) abandon(230, at);
+      if (std::strcmp(e.name, name) == 0) abandon(name_already_table_error, at);
+    if (entries.size() >= link_table_size) abandon(more_than_100_names_error, at);
     LinkEntry e{};
     std::snprintf(e.name, sizeof e.name, "%s", name);
     e.qp = qp;
@@ -111,7 +112,7 @@ arrptr parameter_alias(paramptr p) {
 // The variable of parameter p in the innermost call.
 varptr parameter_var(paramptr p) {
   varptr v = find_var(&p->let);
-  if (v == nullptr) abandon(30, &p->let);
+  if (v == nullptr) abandon(array_parameter_lost_array_name_was_error, &p->let);
   return v;
 }
 
@@ -126,8 +127,8 @@ quolyptr parameter_binding(paramptr p) {
   const varptr v = parameter_var(p);
   if (v->val == nullptr || !v->val->numb || !v->val->arr_arg) return &v->val;
   arrptr a = parameter_alias(p);
-  if (a == nullptr) abandon(30, &p->let);
-  if (a->spar != nullptr) abandon(247, &p->let);
+  if (a == nullptr) abandon(array_parameter_lost_array_name_was_error, &p->let);
+  if (a->spar != nullptr) abandon(sparse_array_parameter_not_allowed_error, &p->let);
   return reinterpret_cast<quolyptr>(a);
 }
 
@@ -179,17 +180,17 @@ void get_one_name(textptr inf, nameptr* cursor, LinkTable* table) {
     tokentipe name = token;
     arrptr a = nullptr;
     if (is_lower(name.name[0])) fastestlookup(&name, &a);
-    if (a == nullptr) abandon(28, &token);
-    if (a->spar != nullptr) abandon(242, &token);
+    if (a == nullptr) abandon(no_such_array_error, &token);
+    if (a->spar != nullptr) abandon(sparse_array_not_allowed_242_error, &token);
     scanner(inf, &token, cursor);
-    if (!is_tok("]")) abandon(24, &token);
+    if (!is_tok("]")) abandon(close_bracket_expected_24_error, &token);
     nametype cap;
     capitalised(cap, name.name);
     table->add(cap, reinterpret_cast<quolyptr>(a), table->external_link(), &name, true);
     scanner(inf, &token, cursor);
     return;
   }
-  if (!is_lower(token.name[0])) abandon(232, &token);
+  if (!is_lower(token.name[0])) abandon(target_must_begin_lower_case_letter_error, &token);
   const tokentipe name = token;
   const nameptr at = *cursor;
   const nameptr open = at->next;
@@ -197,23 +198,23 @@ void get_one_name(textptr inf, nameptr* cursor, LinkTable* table) {
     const nameptr sub = open->next;
     if (sub == nullptr || is_end(sub) || sub->next == nullptr ||
         std::strcmp(sub->next->let.name, "]") != 0)
-      abandon(267, &name);
+      abandon(close_bracket_expected_267_error, &name);
     if (!is_digit(sub->let.name[0])) {
       varptr v = find_var(&sub->let);
-      if (v == nullptr) abandon(19, &sub->let);
-      if (!v->val->numb) abandon(246, &sub->let);
+      if (v == nullptr) abandon(undefined_variable_error, &sub->let);
+      if (!v->val->numb) abandon(value_not_number_error, &sub->let);
     }
     char fused[32];
     std::snprintf(fused, sizeof fused, "%s[%s]", name.name, sub->let.name);
     quolyptr cell = nullptr;
     get_quoly_ptr(&cell, inf, cursor);
-    if (cell == nullptr || *cell == nullptr) abandon(29, &name);
+    if (cell == nullptr || *cell == nullptr) abandon(not_assigned_variable_array_element_error, &name);
     if (std::strlen(fused) <= fused_name_limit)
       table->add(fused, cell, table->external_link(), &name, true);
     return;
   }
   varptr v = find_var(&name);
-  if (v == nullptr) abandon(19, &name);
+  if (v == nullptr) abandon(undefined_variable_error, &name);
   table->add(name.name, &v->val, table->external_link(), &name, true);
   scanner(inf, &token, cursor);
 }
@@ -246,11 +247,11 @@ void read_and_link(textptr inf, funcptr f, condexptr p) {
       scanner(inf, &token, &cursor);
       get_one_name(inf, &cursor, &table);
     } while (is_tok(","));
-    if (!is_tok(")")) abandon(231, &token);
+    if (!is_tok(")")) abandon(close_paren_expected_after_extra_names_error, &token);
   }
   formptr q = f->rht;
   while (q != nullptr && q->cptr != p) q = q->next;
-  if (q == nullptr) abandon(229, &token);
+  if (q == nullptr) abandon(compile_statement_not_found_error, &token);
   do_right(q->next, &table);
   f->comp = q->next;
 }
@@ -341,7 +342,7 @@ void forget_links_to(quolyptr cell, arrptr arr) {
 }
 
 void compile(textptr inf, quolyptr n, condexptr p) {
-  if (statcount == 0) abandon(234, &token);
+  if (statcount == 0) abandon(compile_outside_function_error, &token);
   const funcptr f = lastf->f;
   if (f->comp != nullptr && f->do_params && kinds_changed(f)) {
     unlink_list(f->comp);

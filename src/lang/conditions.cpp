@@ -23,11 +23,6 @@ std::int64_t conditions_evaluated = 0;
 
 namespace {
 
-constexpr std::int32_t unclosed_bracket_error = 153;
-constexpr std::int32_t condition_end_error = 104;
-constexpr std::int32_t no_relation_error = 13;
-constexpr std::int32_t not_orderable_error = 123;
-
 constexpr char not_equal = '\xAD';
 constexpr char less_equal = '\xB2';
 constexpr char greater_equal = '\xB3';
@@ -138,7 +133,7 @@ bool float_condition(nameptr* p) {
   long double left = 0;
   old_iexpre(&left, p);
   if (!is_relation_char(token.name[0])) {
-    if (!no_relation_end()) abandon(no_relation_error, &token);
+    if (!no_relation_end()) abandon(relational_operator_expected_condition_error, &token);
     return left == 1.0L;
   }
   const char op = read_relation(&Input, p);
@@ -166,7 +161,7 @@ bool evalcond(textptr inf, nameptr* p) {
   ValueCell left;
   condition_sum(inf, p, left);
   if (!is_relation_char(token.name[0])) {
-    if (!no_relation_end()) abandon(no_relation_error, &token);
+    if (!no_relation_end()) abandon(relational_operator_expected_condition_error, &token);
     return is_one(left.q);
   }
   const tokentipe op_token = token;
@@ -175,10 +170,9 @@ bool evalcond(textptr inf, nameptr* p) {
   condition_sum(inf, p, right);
   if (op == '=') return quoly_equal(left.q, right.q);
   if (op == not_equal) return !quoly_equal(left.q, right.q);
-  if (!orderable(left.q) || !orderable(right.q)) abandon(not_orderable_error, &op_token);
+  if (!orderable(left.q) || !orderable(right.q)) abandon(order_comparison_values_not_numbers_error, &op_token);
   return ordered(left.q, right.q, op);
 }
-
 
 bool bool_or(textptr inf, nameptr* p);
 
@@ -187,7 +181,7 @@ bool bool_fact(textptr inf, nameptr* p) {
     NestingLevel level;
     scanner(inf, &token, p);
     const bool c = bool_expre(inf, p);
-    if (!tok_is("]")) abandon(unclosed_bracket_error, &token);
+    if (!tok_is("]")) abandon(close_bracket_expected_after_condition_error, &token);
     scanner(inf, &token, p);
     return c;
   }
@@ -224,7 +218,7 @@ bool bool_or(textptr inf, nameptr* p) {
 bool bool_expre(textptr inf, nameptr* p) {
   NestingLevel level;
   const bool c = bool_or(inf, p);
-  if (!tok_is("]") && !at_end_marker()) abandon(condition_end_error, &token);
+  if (!tok_is("]") && !at_end_marker()) abandon(condition_must_end_close_bracket_error, &token);
   return c;
 }
 

@@ -14,6 +14,7 @@
 #include <cstdint>
 #include <cstring>
 
+#include "core/error_codes.h"
 #include "core/errors.h"
 #include "core/globals.h"
 #include "lang/expressions.h"
@@ -37,8 +38,6 @@
 namespace tavrin {
 
 namespace {
-
-constexpr std::int32_t zero_denominator_error = 22;
 
 using detail::OwnedPoly;
 
@@ -135,7 +134,7 @@ void direct_substitution(quolyptr n, quoly v, std::int16_t target) {
   actual_eval_poly(&q->denom, denom_extra.cell(), &value, &value_denom, target, source,
                    polynames);
   if (poly_iszero(q->denom)) {
-    error(zero_denominator_error, &quotsign);
+    error(division_by_zero_error, &quotsign);
     // Resumed from a nested level: the value becomes 1.
     free_poly(&q->numer);
     free_poly(&q->denom);
@@ -173,10 +172,6 @@ void single_substitution(quolyptr n, quoly v, std::int16_t target, bool leave_n)
   if (q->numb) return;
   direct_substitution(n, v, target);
 }
-
-constexpr std::int32_t missing_paren_error = 1;
-constexpr std::int32_t missing_close_error = 150;
-constexpr std::int32_t too_many_values_error = 193;
 
 bool is_tok(const char* w) { return std::strcmp(token.name, w) == 0; }
 
@@ -236,10 +231,10 @@ void total_eval(textptr inf, quolyptr n, quolyptr n2, nameptr* flag, bool should
         last = v;
         ++count;
       }
-      if (!is_tok(")")) abandon(missing_paren_error, &token);
+      if (!is_tok(")")) abandon(close_paren_expected_error, &token);
     }
     // One value a variable, counted from the first that takes one.
-    if (count + target - 1 > number_polys) abandon(too_many_values_error, &token);
+    if (count + target - 1 > number_polys) abandon(more_listed_values_than_variables_error, &token);
     for (quoly v = *n2; char2 && v != nullptr; v = v->next)
       char2 = v->numb && (v->ncoef->lint == 0 || v->ncoef->lint == 1);
 
@@ -295,11 +290,11 @@ void get_evalquoly(textptr inf, quolyptr n, quolyptr n2, std::int16_t* target, n
   if (*n2 != nullptr) (*n2)->next = nullptr;
   if (is_tok(",") || from_array) {
     total_eval(inf, n, n2, flag, should_free, *target, leave_n);
-    if (!is_tok(")")) abandon(missing_close_error, &token);
+    if (!is_tok(")")) abandon(close_paren_expected_after_values_error, &token);
     scanner(inf, &token, flag);
     return;
   }
-  if (!is_tok(")")) abandon(missing_close_error, &token);
+  if (!is_tok(")")) abandon(close_paren_expected_after_values_error, &token);
   scanner(inf, &token, flag);
   single_substitution(n, *n2, *target, leave_n);
 }

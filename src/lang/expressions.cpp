@@ -4,6 +4,7 @@
 #include <cstring>
 #include <exception>
 
+#include "core/error_codes.h"
 #include "core/errors.h"
 #include "core/globals.h"
 #include "lang/expressions.h"
@@ -85,7 +86,7 @@ std::int32_t add_to_number(imptr x, std::int32_t a) {
   const bool against_sign =
       x->size > 1 && limb != 0 && ((limb < 0) != (x->head->value < 0));
   if (too_big || against_sign) {
-    error(294, &token);
+    error(increment_would_carry_between_limbs_error, &token);
     return x->tail->value;
   }
   x->tail->value = static_cast<std::int32_t>(limb);
@@ -191,14 +192,14 @@ std::int32_t increment_amount(textptr inf, quolyptr n, nameptr* flag) {
     }
   }
   if (!(*n)->numb) {
-    error(223, &token);
+    error(increment_not_number_error, &token);
     return 0;
   }
   imptr x = (*n)->ncoef;
   if (flotemode) return nearest_int(x->flote);
   if (lintmode) return x->lint;
   if (x->size > 1) {
-    error(224, &token);
+    error(increment_too_large_error, &token);
     return 0;
   }
   return x->head->value;
@@ -208,7 +209,7 @@ std::int32_t increment_amount(textptr inf, quolyptr n, nameptr* flag) {
 void increment(textptr inf, quolyptr* qp, quolyptr n, colm_ptrptr* aux, std::int32_t* colpos,
                nameptr* flag) {
   if (*n != nullptr) {  // a computed value is no place
-    error(316, &token);
+    error(variable_array_element_expected_error, &token);
     *qp = n;
     return;
   }
@@ -228,7 +229,7 @@ void increment(textptr inf, quolyptr* qp, quolyptr n, colm_ptrptr* aux, std::int
       return;
     }
   } else if (v->denom != nullptr) {
-    error(196, &token);
+    error(rational_function_not_allowed_error, &token);
   } else {
     increment_EnvRec env{&a, 0};
     do_poly(&v->numer, &env);
@@ -252,7 +253,7 @@ void increment(textptr inf, quolyptr* qp, quolyptr n, colm_ptrptr* aux, std::int
 void assignment(textptr inf, quolyptr* qp, quolyptr n, colm_ptrptr* aux, std::int32_t* colpos,
                 nameptr* flag) {
   if (*n != nullptr) {  // a computed value is no place
-    error(316, &token);
+    error(variable_array_element_expected_error, &token);
     *qp = n;
     return;
   }
@@ -300,7 +301,7 @@ void term(textptr inf, quolyptr* qp, quolyptr n, colm_ptrptr* aux, std::int32_t*
         nogcd = true;
         scan(inf, flag);
       } else {
-        error(339, &token);
+        error(slash_not_allowed_after_star_backslash_error, &token);
       }
     }
     ValueCell right;
@@ -419,7 +420,7 @@ void expre(textptr inf, quolyptr* qp, quolyptr n, colm_ptrptr* aux, std::int32_t
     NewVariableGuard created(fresh);
     increment(inf, qp, n, aux, colpos, flag);
   } else {
-    error(317, &token);
+    error(colon_must_followed_equals_plus_minus_error, &token);
   }
 }
 

@@ -71,9 +71,11 @@ void term(textptr inf, quolyptr* qp, quolyptr n, colm_ptrptr* aux, std::int32_t*
 // old_expre(inf, n, flag): declared in toplevel/language_services.h.
 
 // ---- Factors ---------------------------------------------------------------------------
-// One factor with its postfix operators.
-// fact(inf, qp, n, aux, colpos, flag, leave_it): declared in
-// toplevel/language_services.h (cancelling a variable by its position reads one).
+// One factor with its postfix operators ("^", "!" or "#", then any number of
+// '"' derivatives). Frees *n first and sets *aux nil. With leave_it a
+// missing array element stays a nil place.
+void fact(textptr inf, quolyptr* qp, quolyptr n, colm_ptrptr* aux, std::int32_t* colpos,
+          nameptr* flag, bool leave_it);
 
 // The variable that the last factor created for an assignment or increment
 // (a name not yet a variable, followed by ":"), nil when it found one; the
@@ -98,8 +100,6 @@ void half_fact(textptr inf, quolyptr n, nameptr* flag);
 // half_fact (when a postfix operator follows), half_term, then the "+"/"-"
 // tail, in place on *n.
 void half_expre(textptr inf, quolyptr n, nameptr* flag);
-// *p := a fresh number value 0 (the old *p is not freed).
-void special_set_quol(quolyptr p);
 
 // Installs what the folders below call back into the language (the
 // exponent reader of the coefficient built-in). Called once at start.

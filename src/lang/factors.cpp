@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "core/error_codes.h"
 #include "core/errors.h"
 #include "core/globals.h"
 #include "lang/expressions.h"
@@ -97,7 +98,7 @@ void number_literal(textptr inf, quolyptr n, nameptr* flag) {
     if (is_tok("-")) {
       up = false;
     } else if (!is_tok("+")) {
-      error(376, &token);
+      error(plus_minus_expected_after_e_error, &token);
     }
     scan(inf, flag);
     number e{};
@@ -113,12 +114,12 @@ void floating_function(textptr inf, quolyptr n, nameptr* flag) {
   scan(inf, flag);
   const tokentipe name = token;
   scan(inf, flag);
-  if (!is_tok("(")) error(177, &token);
+  if (!is_tok("(")) error(open_paren_expected_177_error, &token);
   scan(inf, flag);
   old_expre(inf, n, flag);
-  if (!is_tok(")")) error(1, &token);
+  if (!is_tok(")")) error(close_paren_expected_error, &token);
   if (!(*n)->numb) {
-    error(227, &token);
+    error(not_number_error, &token);
     return;
   }
   scan(inf, flag);
@@ -167,7 +168,7 @@ void do_parens(textptr inf, quolyptr n, nameptr* flag) {
   if (is_tok(")")) {
     scan(inf, flag);
   } else {
-    error(1, &token);
+    error(close_paren_expected_error, &token);
   }
 }
 
@@ -178,7 +179,7 @@ void previous_result(textptr inf, quolyptr n, nameptr* flag) {
   if (is_tok("[")) {
     if (syst == nullptr || syst->stop == -1) {
       quoly_set(0, n);
-      error(175, &token);
+      error(system_array_empty_error, &token);
       return;
     }
     tokentipe lt{};
@@ -198,12 +199,12 @@ void previous_result(textptr inf, quolyptr n, nameptr* flag) {
   if (is_tok("F")) {
     if (sys_func == nullptr) {
       quoly_set(0, n);
-      error(222, &token);
+      error(no_system_function_defined_error, &token);
       return;
     }
     if (*flag != nullptr) {
       quoly_set(0, n);
-      error(225, &token);
+      error(if_while_not_allowed_error, &token);
       return;
     }
     call_last_sys_func(inf, n);
@@ -224,7 +225,7 @@ void named_factor(textptr inf, quolyptr* qp, quolyptr n, colm_ptrptr* aux,
                   std::int32_t* colpos, nameptr* flag, bool leave_it, bool take) {
   if (number_polys > 0) {
     if (const std::int32_t d = adjoined_depth(token); d > 0) {
-      if (take) error(363, &token);
+      if (take) error(star_not_allowed_before_adjoined_variable_error, &token);
       polypt pt = level_record(d);
       if (pt->p != nullptr && pt->expon == 1) {
         p_q_assign(pt->p, n);
@@ -273,7 +274,7 @@ void named_factor(textptr inf, quolyptr* qp, quolyptr n, colm_ptrptr* aux,
   }
   quoly_set(0, n);
   *qp = n;
-  error(19, &name);
+  error(undefined_variable_error, &name);
 }
 
 // The postfix operators: one of "^", "!", "#", then '"' derivatives.
@@ -294,7 +295,7 @@ void postfix(textptr inf, quolyptr* qp, quolyptr n, nameptr* flag, bool take) {
     if (!(*n)->numb) {
       free_quoly(n);
       quoly_set(0, n);
-      error(130, &factsign);
+      error(factorial_value_not_number_error, &factsign);
       return;
     }
     scan(inf, flag);
@@ -335,7 +336,7 @@ void fact(textptr inf, quolyptr* qp, quolyptr n, colm_ptrptr* aux, std::int32_t*
   if (is_tok("*")) {
     scan(inf, flag);
     if (!is_lower(token.name[0])) {
-      error(337, &token);
+      error(lower_case_name_expected_after_star_error, &token);
     } else {
       take = true;
     }
@@ -348,7 +349,7 @@ void fact(textptr inf, quolyptr* qp, quolyptr n, colm_ptrptr* aux, std::int32_t*
     if (index < 0) {
       const tokentipe name = token;
       // "Compile" runs a function's compiled body: nothing to run at the top.
-      if (statcount == 0 && std::strcmp(name.name, "Compile") == 0) abandon(234, &name);
+      if (statcount == 0 && std::strcmp(name.name, "Compile") == 0) abandon(compile_outside_function_error, &name);
       evaluate(inf, &name, n, flag);
     } else if (builtin[index][1][0] == '*') {
       std::memcpy(token.name, builtin[index][1], sizeof(nametype));
@@ -389,11 +390,11 @@ void fact(textptr inf, quolyptr* qp, quolyptr n, colm_ptrptr* aux, std::int32_t*
         }
         if (m < 0 || m >= arrstash_slots || arrstash == nullptr || arrstash[m] == nullptr) {
           quoly_set(0, n);
-          error(220, &token);
+          error(empty_slot_store_arrays_error, &token);
           break;
         }
         scan(inf, flag);
-        if (!is_tok("[")) error(217, &token);
+        if (!is_tok("[")) error(open_bracket_expected_after_percent_error, &token);
         spec_arretrieve(inf, flag, arrstash[m], qp, aux, colpos);
         if (*qp == nullptr && !leave_it && !is_tok(":")) quoly_set(0, n);
         break;
@@ -404,7 +405,7 @@ void fact(textptr inf, quolyptr* qp, quolyptr n, colm_ptrptr* aux, std::int32_t*
         dumbscanner(inf, &ch, flag, &endline);
         set_small(n, static_cast<unsigned char>(ch.name[0]));
         dumbscanner(inf, &ch, flag, &endline);
-        if (std::strcmp(ch.name, "'") != 0) error(109, &ch);
+        if (std::strcmp(ch.name, "'") != 0) error(character_constant_must_end_quote_error, &ch);
         scan(inf, flag);
         break;
       }
@@ -442,7 +443,7 @@ void fact(textptr inf, quolyptr* qp, quolyptr n, colm_ptrptr* aux, std::int32_t*
         colm_ptrptr inner_aux = nullptr;
         std::int32_t inner_col = 0;
         fact(inf, &inner, n, &inner_aux, &inner_col, flag, false);
-        if (!is_tok("|")) error(63, &token);
+        if (!is_tok("|")) error(closing_bar_expected_error, &token);
         own_value(&inner, n, false);
         quoly_abs(*n);
         scan(inf, flag);
@@ -451,7 +452,7 @@ void fact(textptr inf, quolyptr* qp, quolyptr n, colm_ptrptr* aux, std::int32_t*
       default:
         quoly_set(0, n);
         *qp = n;
-        error(2, &token);
+        error(factor_cannot_begin_symbol_error, &token);
         return;
     }
   }

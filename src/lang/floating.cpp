@@ -1,5 +1,6 @@
 // The floating evaluator: factors, plain sums and binomials on long
 // doubles, and the conversions between long doubles and exact values.
+#include "core/error_codes.h"
 #include "lang/floating.h"
 
 #include <cmath>
@@ -59,7 +60,7 @@ bool in_iterm_set(char c) { return c == '*' || c == '/' || c == '\\' || c == '|'
 long double float_remainder(long double a, long double y) {
   const std::int64_t ia = round_real(a);
   const std::int64_t ib = round_real(y);
-  if (ib == 0) abandon(22, &token);
+  if (ib == 0) abandon(division_by_zero_error, &token);
   long double r = static_cast<long double>(ib == -1 ? 0 : ia % ib);
   if (pos_mod && r < 0) r += y > 0 ? y : -y;
   return r;
@@ -73,13 +74,13 @@ long double float_term(nameptr* flag) {
   while (in_iterm_set(token.name[0])) {
     const char op = token.name[0];
     advance(flag);
-    if (std::strcmp(token.name, "/") == 0) abandon(340, &token);
+    if (std::strcmp(token.name, "/") == 0) abandon(slash_not_allowed_directly_after_operator_error, &token);
     const long double left = place == nullptr ? 0 : *place;
-    const long double y = operand(flag, 68);
+    const long double y = operand(flag, operand_without_value_error);
     if (op == '*') {
       buffer = left * y;
     } else if (y == 0) {
-      abandon(22, &token);
+      abandon(division_by_zero_error, &token);
     } else if (op == '|') {
       buffer = float_remainder(left, y);
     } else {
@@ -87,7 +88,7 @@ long double float_term(nameptr* flag) {
     }
     place = &buffer;
   }
-  if (place == nullptr) abandon(129, &token);
+  if (place == nullptr) abandon(statement_must_end_semicolon_colon_error, &token);
   return *place;
 }
 
@@ -104,11 +105,11 @@ long double float_function(nameptr* flag) {
   advance(flag);
   const tokentipe name = token;
   advance(flag);
-  expect("(", 177);
+  expect("(", open_paren_expected_177_error);
   advance(flag);
   long double x = 0;
   old_iexpre(&x, flag);
-  expect(")", 1);
+  expect(")", close_paren_expected_error);
   advance(flag);
   const char* f = name.name;
   if (std::strcmp(f, "sqrt") == 0) return std::sqrt(x);
@@ -142,7 +143,7 @@ long double float_literal(nameptr* flag) {
     if (is_tok("-")) {
       up = false;
     } else if (!is_tok("+")) {
-      abandon(376, &token);
+      abandon(plus_minus_expected_after_e_error, &token);
     }
     advance(flag);
     ValueCell e;
@@ -182,7 +183,7 @@ bool float_name(long double* n, nameptr* flag) {
     *n = value_to_real(v->val, &name);
     return true;
   }
-  if (!is_tok(":")) abandon(19, &name);
+  if (!is_tok(":")) abandon(undefined_variable_error, &name);
   quoly zero = nullptr;
   quoly_set(0, &zero);
   insert_var(&name, zero, &v);
@@ -193,39 +194,39 @@ bool float_name(long double* n, nameptr* flag) {
 // "GCD" "(" a "," b ")".
 long double float_gcd(nameptr* flag) {
   advance(flag);
-  expect("(", 177);
+  expect("(", open_paren_expected_177_error);
   advance(flag);
-  const long double a = std::fabs(operand(flag, 68));
-  expect(",", 202);
+  const long double a = std::fabs(operand(flag, operand_without_value_error));
+  expect(",", comma_expected_error);
   advance(flag);
-  const long double b = std::fabs(operand(flag, 68));
-  expect(")", 1);
+  const long double b = std::fabs(operand(flag, operand_without_value_error));
+  expect(")", close_paren_expected_error);
   advance(flag);
   if (a == 0) return b;
   if (b == 0) return a;
   const std::int64_t ia = round_real(a);
   const std::int64_t ib = round_real(b);
-  if (ia > INT32_MAX || ib > INT32_MAX) abandon(32, &token);
+  if (ia > INT32_MAX || ib > INT32_MAX) abandon(exponent_too_large_error, &token);
   return smallgcd(static_cast<std::int32_t>(ia), static_cast<std::int32_t>(ib));
 }
 
 // The binomial alias: "(" a "," b ")", both floating sums.
 long double float_binomial(nameptr* flag) {
   advance(flag);
-  expect("(", 177);
+  expect("(", open_paren_expected_177_error);
   advance(flag);
   long double a = 0;
   old_iexpre(&a, flag);
-  expect(",", 202);
+  expect(",", comma_expected_error);
   advance(flag);
   long double b = 0;
   old_iexpre(&b, flag);
-  expect(")", 1);
+  expect(")", close_paren_expected_error);
   advance(flag);
   if (b < 0 || b > a) return 0;
   const std::int64_t ia = round_real(a);
   const std::int64_t ib = round_real(b);
-  if (ia > INT32_MAX) abandon(279, &token);
+  if (ia > INT32_MAX) abandon(binomial_argument_too_large_error, &token);
   long double m = 0;
   iflote_binom(static_cast<std::int32_t>(ia), static_cast<std::int32_t>(ib), &m);
   return m;
@@ -239,13 +240,13 @@ long double float_sum(nameptr* flag) {
   nameptr cursor = list;
   token = cursor->let;
   currentchar = cursor->next;
-  expect("<", 144);
+  expect("<", less_expected_after_sum_product_word_error);
   ValueCell result;
   long double sum = 0;
   char mate = ')';
   sum_mult_up(alias.name, &Input, &result.q, &cursor, false, &sum, &mate);
   *flag = cursor;
-  if (token.name[0] != mate) abandon(274, &token);
+  if (token.name[0] != mate) abandon(statement_ended_inside_sum_product_error, &token);
   advance(flag);
   return sum;
 }
@@ -254,7 +255,7 @@ long double float_sum(nameptr* flag) {
 long double float_previous(nameptr* flag) {
   advance(flag);
   if (!is_tok("[")) return value_to_real(prevnum, &token);
-  if (syst == nullptr || syst->stop == -1) abandon(175, &token);
+  if (syst == nullptr || syst->stop == -1) abandon(system_array_empty_error, &token);
   tokentipe lt{};
   lt.name[0] = '<';
   lt.address = -1;
@@ -290,16 +291,16 @@ void float_postfix(long double** lp, long double* n, nameptr* flag) {
   if (*lp == nullptr) return;
   if (is_tok("^")) {
     advance(flag);
-    const long double e = operand(flag, 68);
+    const long double e = operand(flag, operand_without_value_error);
     const std::int64_t k = round_real(e);
-    if (k > INT32_MAX || k < INT32_MIN) abandon(32, &token);
+    if (k > INT32_MAX || k < INT32_MIN) abandon(exponent_too_large_error, &token);
     std::int32_t power = static_cast<std::int32_t>(k);
     *n = **lp;
     inumber_power(n, &power);
     *lp = n;
   } else if (is_tok("!")) {
     const std::int64_t k = round_real(**lp);
-    if (k > largest_finite_factorial) abandon(22, &factsign);
+    if (k > largest_finite_factorial) abandon(division_by_zero_error, &factsign);
     *n = 1;
     for (std::int64_t i = 2; i <= k; ++i) *n *= static_cast<long double>(i);
     *lp = n;
@@ -318,17 +319,17 @@ long double value_to_real(quoly q, const tokentipe* name) {
     if (flotemode || lintmode) return number_to_real(a) / number_to_real(b);
     return big_ratio_to_real(a, b);
   }
-  abandon(227, name);
+  abandon(not_number_error, name);
 }
 
 std::int64_t round_real(long double x) {
   const double d = static_cast<double>(x);
-  if (!(std::fabs(d) < 9.2e18)) abandon(32, &token);
+  if (!(std::fabs(d) < 9.2e18)) abandon(exponent_too_large_error, &token);
   return std::llround(d);
 }
 
 void real_to_value(long double x, quolyptr n) {
-  if (!std::isfinite(x)) abandon(22, &token);
+  if (!std::isfinite(x)) abandon(division_by_zero_error, &token);
   if (flotemode) {
     fl_quoly_set(x, n);
     return;
@@ -339,7 +340,7 @@ void real_to_value(long double x, quolyptr n) {
     return;
   }
   if (lintmode) {
-    if (x != std::trunc(x) || std::fabs(x) > 2147483647.0L) abandon(32, &token);
+    if (x != std::trunc(x) || std::fabs(x) > 2147483647.0L) abandon(exponent_too_large_error, &token);
     quoly_set_integer(static_cast<std::int32_t>(x), n);
     return;
   }
@@ -347,7 +348,7 @@ void real_to_value(long double x, quolyptr n) {
 }
 
 void ifact(long double** lp, long double* n, nameptr* flag) {
-  if (*flag == nullptr) abandon(2, &token);
+  if (*flag == nullptr) abandon(factor_cannot_begin_symbol_error, &token);
   *lp = n;
   const char c = token.name[0];
   if (c >= 'a' && c <= 'z') {
@@ -360,18 +361,18 @@ void ifact(long double** lp, long double* n, nameptr* flag) {
   } else if (c == '(') {
     advance(flag);
     old_iexpre(n, flag);
-    expect(")", 1);
+    expect(")", close_paren_expected_error);
     advance(flag);
   } else if (c == '-' && token.name[1] == '\0') {
     advance(flag);
-    *n = -operand(flag, 68);
+    *n = -operand(flag, operand_without_value_error);
     return;  // the operand's postfix operators came with it
   } else if (is_tok("*66") || is_tok("*82")) {
     *n = float_sum(flag);
   } else if (c == '|') {
     advance(flag);
-    const long double v = operand(flag, 68);
-    expect("|", 63);
+    const long double v = operand(flag, operand_without_value_error);
+    expect("|", closing_bar_expected_error);
     advance(flag);
     *n = std::fabs(v);
   } else if (is_tok("GCD")) {
@@ -404,9 +405,9 @@ void ifact(long double** lp, long double* n, nameptr* flag) {
     std::int32_t m = 0;
     get_arr_arr(&Input, &index.q, flag, &m);
     if (m < 0 || m >= arrstash_slots || arrstash == nullptr || arrstash[m] == nullptr)
-      abandon(220, &token);
+      abandon(empty_slot_store_arrays_error, &token);
     advance(flag);
-    expect("[", 217);
+    expect("[", open_bracket_expected_after_percent_error);
     quolyptr cell = nullptr;
     colm_ptrptr aux = nullptr;
     std::int32_t colpos = 0;
@@ -432,12 +433,12 @@ void ifact(long double** lp, long double* n, nameptr* flag) {
     *n = exact_result(v.q, &token);
   } else if (c == '$') {
     advance(flag);
-    *n = static_cast<long double>(std::floor(static_cast<double>(operand(flag, 68))));
+    *n = static_cast<long double>(std::floor(static_cast<double>(operand(flag, operand_without_value_error))));
     return;
   } else if (c == '_') {
     *n = float_function(flag);
   } else {
-    abandon(2, &token);
+    abandon(factor_cannot_begin_symbol_error, &token);
   }
   float_postfix(lp, n, flag);
 }
@@ -490,7 +491,7 @@ long double amount(nameptr* flag) {
   long double value = 0;
   long double* lp = nullptr;
   ifact(&lp, &value, flag);
-  if (lp == nullptr) abandon(68, &token);
+  if (lp == nullptr) abandon(operand_without_value_error, &token);
   return *lp;
 }
 
@@ -499,7 +500,7 @@ long double amount(nameptr* flag) {
 void store(const FloatTarget& t, long double x, bool add) {
   if (t.cell == nullptr) {
     const long double v = std::trunc(x);
-    if (!(v >= -2147483648.0L && v <= 2147483647.0L)) abandon(32, &token);
+    if (!(v >= -2147483648.0L && v <= 2147483647.0L)) abandon(exponent_too_large_error, &token);
     if (v == 0) return;
     quolyptr cell = nullptr;
     sparse_zero_set(t.row, t.col, &cell);
@@ -535,7 +536,7 @@ void iexpre(long double* n, nameptr* flag) {
     return;
   }
   const FloatTarget target = read_target(flag);
-  if (!is_tok(":")) abandon(317, &token);
+  if (!is_tok(":")) abandon(colon_must_followed_equals_plus_minus_error, &token);
   advance(flag);
   if (is_tok("=")) {
     advance(flag);
@@ -553,7 +554,7 @@ void iexpre(long double* n, nameptr* flag) {
     if (target.cell != nullptr)
       real_to_value(value_to_real(*target.cell, &token) * a, target.cell);
   } else {
-    abandon(317, &token);
+    abandon(colon_must_followed_equals_plus_minus_error, &token);
   }
   *n = 0;
 }
@@ -593,11 +594,11 @@ long double binom_real(std::int32_t n, std::int32_t r, std::int32_t limit, std::
 }  // namespace
 
 void iflote_binom(std::int32_t n, std::int32_t r, long double* m) {
-  *m = binom_real(n, r, 150, 279);
+  *m = binom_real(n, r, 150, binomial_argument_too_large_error);
 }
 
 void flote_binom(std::int32_t n, std::int32_t r, quolyptr m) {
-  const long double v = binom_real(n, r, 152, 377);
+  const long double v = binom_real(n, r, 152, not_in_this_arithmetic_error);
   free_quoly(m);
   fl_quoly_set(v, m);
 }

@@ -146,7 +146,7 @@ struct Bindings {
 // caller's array; the token after "]" is current on return.
 void arrayarg(textptr inf, nameptr* flag, paramptr p, Bindings* b) {
   scan(inf, flag);
-  if (is_name(&token, "<")) abandon(176, &token);
+  if (is_name(&token, "<")) abandon(system_array_not_allowed_error, &token);
   arrptr q = nullptr;
   if (is_name(&token, "%")) {
     std::int32_t m = 0;
@@ -155,12 +155,12 @@ void arrayarg(textptr inf, nameptr* flag, paramptr p, Bindings* b) {
       get_arr_arr(inf, &index.q, flag, &m);
     }
     if (arrstash == nullptr || m < 0 || m >= arrstash_slots || arrstash[m] == nullptr)
-      abandon(220, &token);
+      abandon(empty_slot_store_arrays_error, &token);
     q = arrstash[m];
   } else {
     tokentipe key = token;
     fastestlookup(&key, &q);
-    if (q == nullptr) abandon(28, &token);
+    if (q == nullptr) abandon(no_such_array_error, &token);
   }
   arrptr a = nullptr;
   newarray(&a);
@@ -178,14 +178,14 @@ void arrayarg(textptr inf, nameptr* flag, paramptr p, Bindings* b) {
   a->next = nullptr;
   b->aliases.push_back(a);
   scan(inf, flag);
-  if (!is_name(&token, "]")) abandon(24, &token);
+  if (!is_name(&token, "]")) abandon(close_bracket_expected_24_error, &token);
   scan(inf, flag);
 }
 
 // The "^" argument: the variable or element named by the token after "^"
 // is current; *value a copy of it, *cell the place to write back.
 void reference_argument(textptr inf, nameptr* flag, quolyptr value, quolyptr* cell) {
-  if (!is_lower(token.name[0]) || is_adjoined(token)) abandon(207, &token);
+  if (!is_lower(token.name[0]) || is_adjoined(token)) abandon(variable_array_element_expected_after_caret_error, &token);
   const tokentipe name = token;
   scan(inf, flag);
   if (is_name(&token, "[")) {
@@ -194,16 +194,15 @@ void reference_argument(textptr inf, nameptr* flag, quolyptr value, quolyptr* ce
     std::int32_t colpos = 0;
     ValueCell shown;
     new_arretrieve(inf, &name, flag, &qp, &shown.q, &t, &colpos);
-    if (t != nullptr || qp == nullptr || *qp == nullptr) abandon(318, &name);
+    if (t != nullptr || qp == nullptr || *qp == nullptr) abandon(element_sparse_array_element_without_cell_error, &name);
     quoly_assign(*qp, value);
-    (*value)->arr_arg = false;
     *cell = qp;
     return;
   }
   varptr v = find_var(&name);
   if (v == nullptr) {
     quoly_set(0, value);
-    error(19, &name);
+    error(undefined_variable_error, &name);
     return;
   }
   if (v->val->numb && v->val->arr_arg) {
@@ -234,7 +233,7 @@ void setargs(textptr inf, nameptr* flag, funcptr f, tokentipe* after) {
   }
   Bindings b;
   for (paramptr p = f->pars; p != nullptr; p = p->next) {
-    if (is_adjoined(p->let)) abandon(125, &p->let);
+    if (is_adjoined(p->let)) abandon(name_adjoined_variable_not_allowed_error, &p->let);
     ValueCell value;
     quolyptr cell = nullptr;
     bool array = false;
@@ -252,7 +251,7 @@ void setargs(textptr inf, nameptr* flag, funcptr f, tokentipe* after) {
         }
       }
     } else {
-      if (is_name(&token, ")")) abandon(206, &token);
+      if (is_name(&token, ")")) abandon(variable_name_expected_after_caret_error, &token);
       scan(inf, flag);
       if (is_name(&token, "^")) scan(inf, flag);  // the caller may mark it too
       reference_argument(inf, flag, &value.q, &cell);
@@ -266,10 +265,10 @@ void setargs(textptr inf, nameptr* flag, funcptr f, tokentipe* after) {
     p->qp = array ? nullptr : &v->val;
     if (p->next != nullptr) {
       if (is_name(&token, ",")) continue;
-      if (!is_name(&token, ")")) abandon(14, &token);
+      if (!is_name(&token, ")")) abandon(comma_close_paren_expected_after_argument_error, &token);
     }
   }
-  if (!is_name(&token, ")")) abandon(15, &token);
+  if (!is_name(&token, ")")) abandon(too_many_arguments_options_error, &token);
   for (varptr v : b.vars) {
     varptr* head = &sca_store[hash(v->let.name, sca_buckets)];
     v->next = *head;
@@ -298,7 +297,7 @@ bool remove_alias(const tokentipe& x, bool cant_call_error) {
       std::printf("       array parameter, namely: %s\n", x.name);
     }
     if (cant_call_error) {
-      out_err_mess(30);
+      out_err_mess(array_parameter_lost_array_name_was_error);
       std::printf("\n");
     }
     return false;
@@ -347,7 +346,7 @@ void end_call(bool cant_call_error) {
       lost = p->let;
     }
   }
-  if (lost_alias && !cant_call_error) abandon(30, &lost);
+  if (lost_alias && !cant_call_error) abandon(array_parameter_lost_array_name_was_error, &lost);
 }
 
 }  // namespace
@@ -381,7 +380,7 @@ void funcdef(textptr inf, nameptr* flag) {
         by_reference = true;
         scan(inf, flag);
       }
-      if (!is_lower(token.name[0])) abandon(5, &token);
+      if (!is_lower(token.name[0])) abandon(parameter_name_must_begin_lower_case_error, &token);
       paramptr p = new paramnode{};
       p->let = token;
       p->let.address = hash(token.name, sca_buckets);
@@ -389,22 +388,22 @@ void funcdef(textptr inf, nameptr* flag) {
       *d.tail = p;
       d.tail = &p->next;
       for (paramptr q = f->pars; q != p; q = q->next)
-        if (std::strcmp(q->let.name, p->let.name) == 0) abandon(237, &token);
+        if (std::strcmp(q->let.name, p->let.name) == 0) abandon(repeated_parameter_name_error, &token);
       scan(inf, flag);
       if (is_name(&token, ",") || is_name(&token, ";")) continue;
       if (is_name(&token, ")")) break;
-      abandon(6, &token);
+      abandon(comma_close_paren_expected_parameter_list_error, &token);
     }
     scan(inf, flag);
-    if (!is_name(&token, "=")) abandon(7, &token);
+    if (!is_name(&token, "=")) abandon(equals_expected_after_parameter_list_error, &token);
   } else if (!is_name(&token, "=")) {
-    abandon(12, &token);
+    abandon(open_paren_equals_expected_after_function_name_error, &token);
   }
   scan(inf, flag);
-  right_side(&f->rht, ".", inf, flag, &once_more, &realtok);
+  right_side(&f->rht, ".", inf, flag, &once_more, &realtok, f->name.name);
   if (*flag == nullptr && inf != nullptr && *inf != nullptr && (*inf)->at_eof() &&
       !is_name(&token, "."))
-    abandon(103, &token);
+    abandon(input_ended_inside_unfinished_statement_definition_error, &f->name);
   const std::int32_t b = hash(f->name.name, func_buckets);
   f->name.address = static_cast<std::int16_t>(b);
   new_funcs = true;
@@ -424,7 +423,7 @@ void evaluate(textptr inf, const tokentipe* name, quolyptr n, nameptr* flag) {
   const funcptr f = find_function(name);
   if (f == nullptr) {
     quoly_set(0, n);
-    error(16, name);
+    error(no_such_function_error, name);
     return;
   }
   if (statcount >= call_depth_limit) abandon(nesting_too_deep_error, name);

@@ -4,7 +4,7 @@
 // A function lives in func_store (toplevel/state.h), 71 buckets, newest
 // definition first. A call binds each parameter to a new variable pushed in
 // front of any variable of its name (dynamic scope) and each array argument
-// to an alias of the caller's array; remove_args (language_services.h)
+// to an alias of the caller's array; remove_args
 // takes them away again on return and on every unwind.
 #pragma once
 
@@ -39,5 +39,15 @@ void forget_links_to(quolyptr cell, arrptr arr);
 
 // How many calls are active (matches statcount while no error is pending).
 std::int32_t live_call_count();
+
+// Ends the user-function evaluation `call` when an error abandons it: its
+// arguments and locals are removed.
+void remove_args(statptr call);
+// Ends every call still active when a computation is abandoned to the top
+// level (a nested command level may have left some behind).
+void end_all_calls();
+// A function taken out of func_store (cancelled): freed at once, or when no
+// call of it is active any more.
+void retire_function(funcptr f);
 
 }  // namespace tavrin

@@ -40,10 +40,6 @@ void new_arretrieve(textptr inf, const tokentipe* x, nameptr* flag, quolyptr* qp
 // whether the array is sparse. An element that is not a number is error
 // 227. The token after "]" is current on return.
 void iarretrieve(const tokentipe* x, quolyptr* qp, nameptr* flag, bool* sparse);
-// The subscript pair by the floating rule, the first token of the first
-// subscript current; *c the origin unless a second one follows. "]" stays
-// current (error 61 otherwise).
-void ievalcoords(std::int32_t* r, std::int32_t* c, nameptr* flag, bool* c_is_there);
 // The floating factor reader: *lp := the place of the factor's value (a
 // variable's number or n), nil when the factor has none.
 void ifact(long double** lp, long double* n, nameptr* flag);
@@ -54,8 +50,14 @@ void purge_sparse(colm_ptrptr t, std::int32_t c);
 // With "[" current: the element of the array q of the array-of-arrays store.
 void spec_arretrieve(textptr inf, nameptr* flag, arrptr q, quolyptr* qp, colm_ptrptr* t,
                      std::int32_t* colpos);
-// get_evalquoly: declared in toplevel/language_services.h (cancelling a
-// variable substitutes 1 through it).
+// After "#": *n evaluated at the values that follow. With *n2 given (one
+// value, next nil) no input is read: that value is put for the variable at
+// depth *target (1 = top). leave_n: *n is replaced by a copy first (a value
+// shared with a variable is not consumed); should_free: the values after the
+// first are freed. Error 22 when a denominator becomes 0 (resumed: the value
+// becomes 1).
+void get_evalquoly(textptr inf, quolyptr n, quolyptr n2, std::int16_t* target, nameptr* flag,
+                   bool should_free, bool leave_n);
 // *n evaluated at a list of values for the variables from depth target on:
 // the chain *n2 (two or more values given), or one value *n2 followed in
 // the input by "," value ... up to ")" (left current; error 1), or, *n2
@@ -82,6 +84,14 @@ void poly_at_matrix_into_syst(textptr inf, quolyptr n, nameptr* flag);
 arrptr sparse_loop_array(textptr inf, nameptr* flag);
 // An operator alias token ("*103", "*89", ...) met as a factor.
 void operator_alias(textptr inf, quolyptr* qp, quolyptr n, nameptr* flag);
+// The operand that names a stored value (a variable, "<" the previous
+// result, an element of a named array, of the system array or of "%[k]"):
+// *n := that value itself, not a copy, or nil for an empty cell or an
+// absent sparse entry. It still belongs to its owner: never freed or
+// changed by the caller, and valid only until the next assignment. The
+// token after the operand is current on return. Errors 125 (an adjoined
+// variable), 19, 28, 27, 217-221.
+void get_quoly(quolyptr n, textptr inf, nameptr* flag);
 // The target's first token current: *qp := its cell (nil for an absent
 // sparse entry); the token after it is current on return. Defined with the
 // arrays.

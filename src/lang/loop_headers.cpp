@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstring>
 
+#include "core/error_codes.h"
 #include "core/errors.h"
 #include "core/globals.h"
 #include "core/mode_guard.h"
@@ -21,15 +22,7 @@ namespace tavrin {
 
 namespace {
 
-constexpr std::int32_t bad_variable_error = 51;
-constexpr std::int32_t bad_joiner_error = 77;
-constexpr std::int32_t bad_to_error = 49;
-constexpr std::int32_t bad_first_error = 50;
-constexpr std::int32_t bad_last_error = 52;
-constexpr std::int32_t bad_step_error = 53;
-constexpr std::int32_t loop_range_error = 47;
 constexpr std::int32_t one_limb_max = 268435455;
-
 
 // One integer expression (a sum of terms) as a machine integer.
 std::int32_t obtain_int(textptr inf, nameptr* p, std::int32_t bad) {
@@ -55,9 +48,18 @@ std::int32_t obtain_int(textptr inf, nameptr* p, std::int32_t bad) {
     }
   }
   if (v.q == nullptr || !v.q->numb) abandon(bad, &token);
+  // A bound or step that does not fit one limb is refused in every mode
+  // (the loop variable holds one limb).
   imptr x = v.q->ncoef;
-  if (flotemode) return static_cast<std::int32_t>(std::llroundl(x->flote));
-  if (lintmode) return x->lint;
+  if (flotemode) {
+    const long double f = x->flote;
+    if (!(f > -one_limb_max - 0.5L && f < one_limb_max + 0.5L)) abandon(bad, &token);
+    return static_cast<std::int32_t>(std::llroundl(f));
+  }
+  if (lintmode) {
+    if (x->lint > one_limb_max || x->lint < -one_limb_max) abandon(bad, &token);
+    return x->lint;
+  }
   if (x->size == 0) return 0;
   if (x->size != 1) abandon(bad, &token);
   return x->head->value;
@@ -78,8 +80,8 @@ void read_columns(textptr inf, nameptr* p, numptr* spcol) {
   const std::int32_t rows = q->rows;
   const std::int64_t cols = rows > 0 ? entries_of(q) / rows : 0;
   for (;;) {
-    const std::int32_t col = obtain_int(inf, p, 118);
-    if (col - addresser < 0 || col - addresser >= cols) abandon(27, &token);
+    const std::int32_t col = obtain_int(inf, p, subscript_dimension_not_integer_error);
+    if (col - addresser < 0 || col - addresser >= cols) abandon(subscript_dimension_out_range_error, &token);
     numptr* link = spcol;
     sparseptr frame = q->spar;
     for (std::int32_t r = 0; r < rows && frame != nullptr; ++r) {
@@ -133,7 +135,7 @@ std::int32_t next_loop_round(const tokentipe& name, std::int32_t init, std::int3
     if (**np != nullptr) *np = &(**np)->next;
   }
   const std::int64_t v = next * sign;
-  if (v > one_limb_max || v < -one_limb_max) abandon(loop_range_error, &name);
+  if (v > one_limb_max || v < -one_limb_max) abandon(loop_value_out_range_magnitude_2_error, &name);
   varptr r = find_var(&name);
   if (r == nullptr) {
     quoly val = nullptr;
@@ -146,7 +148,7 @@ std::int32_t next_loop_round(const tokentipe& name, std::int32_t init, std::int3
 }
 
 void adjust(varptr r, std::int32_t i) {
-  if (i > one_limb_max || i < -one_limb_max) abandon(loop_range_error, &r->let);
+  if (i > one_limb_max || i < -one_limb_max) abandon(loop_value_out_range_magnitude_2_error, &r->let);
   quoly v = r->val;
   if (v != nullptr && v->numb) {
     imptr x = v->ncoef;
@@ -169,33 +171,18 @@ void adjust(varptr r, std::int32_t i) {
   r->val->arr_arg = false;
 }
 
-void iinsert(tokentipe* x, std::int32_t num, varptr* q) {
-  varptr v = find_var(x);
-  if (v == nullptr) {
-    quoly val = nullptr;
-    quoly_set(num, &val);
-    val->next = nullptr;
-    insert_var(x, val, q);
-    (*q)->val->arr_arg = false;
-    return;
-  }
-  adjust(v, num);
-  v->val->arr_arg = false;
-  *q = v;
-}
-
 void set_up_for_loop(textptr inf, nameptr* p, varptr* r, std::int32_t* init, std::int32_t* stop,
                      std::int32_t* increm, numptr* spcol, numptr** np) {
   *spcol = nullptr;
   *np = nullptr;
-  if (!(token.name[0] >= 'a' && token.name[0] <= 'z')) abandon(bad_variable_error, &token);
+  if (!(token.name[0] >= 'a' && token.name[0] <= 'z')) abandon(loop_variable_must_begin_lower_case_error, &token);
   tokentipe oldtok = token;
   scanner(inf, &token, p);
   if (tok_is(":")) {
     scanner(inf, &token, p);
-    if (!tok_is("=")) abandon(bad_joiner_error, &token);
+    if (!tok_is("=")) abandon(assign_equals_from_expected_loop_header_error, &token);
   } else if (!tok_is("=") && !tok_is("from") && !tok_is(" from ")) {
-    abandon(bad_joiner_error, &token);
+    abandon(assign_equals_from_expected_loop_header_error, &token);
   }
   {
   ModularBracket bounds;  // bounds are plain integers in every ring
@@ -219,8 +206,8 @@ void set_up_for_loop(textptr inf, nameptr* p, varptr* r, std::int32_t* init, std
     insert_var(&oldtok, val, r);
     return;
   }
-  *init = obtain_int(inf, p, bad_first_error);
-  if (!tok_is(" to") && !tok_is(",")) abandon(bad_to_error, &token);
+  *init = obtain_int(inf, p, loop_start_not_one_limb_integer_error);
+  if (!tok_is(" to") && !tok_is(",")) abandon(comma_expected_loop_header_error, &token);
   {
     quoly val = nullptr;
     quoly_set(*init, &val);
@@ -228,12 +215,12 @@ void set_up_for_loop(textptr inf, nameptr* p, varptr* r, std::int32_t* init, std
     insert_var(&oldtok, val, r);
   }
   scanner(inf, &token, p);
-  *stop = obtain_int(inf, p, bad_last_error);
+  *stop = obtain_int(inf, p, loop_end_not_one_limb_integer_error);
   *increm = 1;
-  if (tok_is("by")) abandon(bad_to_error, &token);  // typed live: commas only
+  if (tok_is("by")) abandon(comma_expected_loop_header_error, &token);  // typed live: commas only
   if (tok_is(" by") || tok_is(",")) {
     scanner(inf, &token, p);
-    *increm = obtain_int(inf, p, bad_step_error);
+    *increm = obtain_int(inf, p, loop_step_not_one_limb_integer_error);
   }
   }
   if (modularmode && *init < 0) adjust(*r, *init);  // stored as its residue

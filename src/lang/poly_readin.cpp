@@ -9,6 +9,7 @@
 // list after the pad, so with a negative exponent (Laurent mode); a constant
 // becomes the leaf that ends the deepest list, and only negative exponents
 // of that list's variable may follow it.
+#include "core/error_codes.h"
 #include "lang/poly_readin.h"
 
 #include <cctype>
@@ -80,7 +81,7 @@ class PolyReader {
         return zero;
       }
     } else if (node_iszero(c.p) && is_leaf(c.p)) {
-      fail(163);
+      fail(zero_coefficient_term_error);
     }
     for (;;) {
       std::int32_t level = 0, exp = 0;
@@ -117,8 +118,8 @@ class PolyReader {
       std::int32_t d = 0;
       OwnedPoly inner;
       inner.p = PolyReader(inf_, flag_).read(&d, nullptr);
-      if (is_leaf(inner.p) && node_iszero(inner.p)) fail(163);
-      if (!is_tok(")")) fail(1);
+      if (is_leaf(inner.p) && node_iszero(inner.p)) fail(zero_coefficient_term_error);
+      if (!is_tok(")")) fail(close_paren_expected_error);
       scanner(inf_, &token, flag_);
       *need = false;
       return inner.release();
@@ -132,7 +133,7 @@ class PolyReader {
         c = get_the_coef(need);
       } catch (const ZeroPolynomial&) {
         if (nothing_yet) throw;
-        fail(163);
+        fail(zero_coefficient_term_error);
       }
       poly_inplace(c);
       return c;
@@ -152,7 +153,7 @@ class PolyReader {
       if (node_iszero(leaf)) {
         free_poly(&leaf);
         if (q_.p == nullptr) throw ZeroPolynomial{};
-        fail(163);
+        fail(zero_coefficient_term_error);
       }
       return leaf;
     }
@@ -166,13 +167,13 @@ class PolyReader {
   // previous term. *level: constant_level for a constant.
   void get_var_and_expon(bool mustbe, std::int32_t* level, std::int32_t* exp) {
     if (!std::islower(static_cast<unsigned char>(token.name[0]))) {
-      if (mustbe) fail(161);
+      if (mustbe) fail(polynomial_variable_expected_error);
       *level = constant_level;
       *exp = 0;
       return;
     }
     std::int16_t d = 0;
-    if (!is_poly_name(token.name, &d)) fail(160);
+    if (!is_poly_name(token.name, &d)) fail(not_polynomial_variable_error);
     *level = d;
     scanner(inf_, &token, flag_);
     *exp = 1;
@@ -180,13 +181,13 @@ class PolyReader {
       scanner(inf_, &token, flag_);
       bool negative = false;
       if (is_tok("-")) {
-        if (!laurent) fail(165);
+        if (!laurent) fail(negative_exponent_outside_laurent_mode_165_error);
         negative = true;
         scanner(inf_, &token, flag_);
       }
-      if (!is_digit_tok()) fail(162);
+      if (!is_digit_tok()) fail(bad_exponent_after_caret_error);
       *exp = read_exponent();
-      if (*exp == 0) fail(204);
+      if (*exp == 0) fail(exponent_0_not_allowed_error);
       if (negative) *exp = -*exp;
     }
   }
@@ -210,7 +211,7 @@ class PolyReader {
     }
     special_free(n);  // the digit limbs, also in word mode
     free_imag(&n);
-    if (too_big) fail(368);
+    if (too_big) fail(exponent_overflow_error);
     return static_cast<std::int32_t>(v);
   }
 
@@ -220,7 +221,7 @@ class PolyReader {
     if (is_leaf(c)) return c;
     OwnedPoly own;
     own.p = c;
-    if (poly_depth(c) <= level) fail(159);
+    if (poly_depth(c) <= level) fail(terms_out_order_coefficient_wrong_variables_error);
     poly p = own.release();
     for (std::int32_t k = 1; k <= level; ++k) {
       poly inner = p->pcoef;
@@ -270,15 +271,15 @@ class PolyReader {
       leaf_last_ = false;
       return;
     }
-    if (closed_) fail(159);
+    if (closed_) fail(terms_out_order_coefficient_wrong_variables_error);
     poly tail = tails_[static_cast<std::size_t>(cur_)];
     if (level == constant_level) {
-      if (!is_leaf(c.p)) fail(161);
+      if (!is_leaf(c.p)) fail(polynomial_variable_expected_error);
       if (leaf_last_) {
         add_to_leaf(tail, c.release());
         return;
       }
-      if (tail->exp < 0) fail(159);  // the constant comes before negative exponents
+      if (tail->exp < 0) fail(terms_out_order_coefficient_wrong_variables_error);  // the constant comes before negative exponents
       leaf_prev_ = tail;
       tail->next = c.release();
       tails_[static_cast<std::size_t>(cur_)] = tail->next;
@@ -288,8 +289,8 @@ class PolyReader {
     if (level <= cur_) {
       poly at = tails_[static_cast<std::size_t>(level)];
       const std::int32_t before = (leaf_last_ && level == cur_) ? 0 : at->exp;
-      if (exp >= before) fail(159);
-      if (level < cur_ && exp >= 0) fail(159);
+      if (exp >= before) fail(terms_out_order_coefficient_wrong_variables_error);
+      if (level < cur_ && exp >= 0) fail(terms_out_order_coefficient_wrong_variables_error);
       poly stripped = below_level(c.release(), level);
       at->next = new_node(exp, stripped);
       tails_[static_cast<std::size_t>(level)] = at->next;
@@ -301,7 +302,7 @@ class PolyReader {
     if (leaf_last_) {
       // Only a negative exponent may follow the constant; the constant then
       // heads the deeper list (3 + y^-1 below x^0), so it moves down.
-      if (exp >= 0) fail(159);
+      if (exp >= 0) fail(terms_out_order_coefficient_wrong_variables_error);
       poly stripped = below_level(c.release(), level);
       poly leaf = tail;
       leaf->next = new_node(exp, stripped);
@@ -325,7 +326,7 @@ class PolyReader {
       leaf_last_ = false;
       return;
     }
-    if (tail->exp < 0) fail(159);
+    if (tail->exp < 0) fail(terms_out_order_coefficient_wrong_variables_error);
     poly stripped = below_level(c.release(), level);
     poly chain = open_levels(cur_ + 1, level, exp, stripped);
     tail->next = new_node(0, chain);
@@ -341,7 +342,7 @@ class PolyReader {
     poly_to_quoly(c, &b.q);
     free_poly(&c);
     best_quoly_add(&a.q, b.release());
-    if (quoly_iszero(a.q)) fail(163);
+    if (quoly_iszero(a.q)) fail(zero_coefficient_term_error);
     free_imag(&leaf->ncoef);
     leaf->ncoef = a.q->ncoef;
     a.q->ncoef = nullptr;
@@ -371,7 +372,7 @@ poly read_part(textptr inf, nameptr* flag, std::int32_t* depth) {
   scanner(inf, &token, flag);
   OwnedPoly p;
   poly_readin(inf, p.cell(), flag, depth);
-  if (!is_tok(")")) abandon(1, &token);
+  if (!is_tok(")")) abandon(close_paren_expected_error, &token);
   scanner(inf, &token, flag);
   std::int16_t d = 0;
   if (std::islower(static_cast<unsigned char>(token.name[0])) && is_poly_name(token.name, &d)) {
@@ -408,14 +409,14 @@ void quoly_readin(textptr inf, quolyptr n, nameptr* flag, std::int32_t* depth) {
     if (q->numer->numb && q->numer->next == nullptr) polynum_to_quoly(n);
     return;
   }
-  if (is_leaf(numer.p) && node_iszero(numer.p)) abandon(164, &quotsign);
+  if (is_leaf(numer.p) && node_iszero(numer.p)) abandon(zero_numerator_before_slash_error, &quotsign);
   scanner(inf, &token, flag);
   std::int32_t d = 0;
   OwnedPoly denom;
   denom.p = read_part(inf, flag, &d);
   total_poly_modout(numer.cell(), polynames);
   total_poly_modout(denom.cell(), polynames);
-  if (is_leaf(denom.p) && node_iszero(denom.p)) abandon(22, &quotsign);
+  if (is_leaf(denom.p) && node_iszero(denom.p)) abandon(division_by_zero_error, &quotsign);
   quoly q = nullptr;
   newquoly(&q);
   q->next = nullptr;

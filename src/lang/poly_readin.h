@@ -4,8 +4,6 @@
 //   (y^2 + 3z + 1)x^3 - 2x + (z)y^2 + (z + 1)y - 7
 // The terms must come in that canonical order; the structure is built
 // directly, term by term, without the expression evaluator.
-// quoly_readin (the whole value, with "/") is declared in
-// toplevel/language_services.h.
 #pragma once
 
 #include <cstdint>
@@ -24,6 +22,14 @@ void poly_readin(textptr inf, poly* p, nameptr* flag, std::int32_t* depth);
 
 // Armed by the loader of files: the first minus sign read while a reader
 // has switched the modular mode off prints a warning once.
+extern bool minus_warning;
+
+// A value in the notation values are written out in (nested by variable,
+// exponents descending), read into *n (old value freed); *depth: the
+// variable level the reading reached.
+void quoly_readin(textptr inf, quolyptr n, nameptr* flag, std::int32_t* depth);
+// True while a command file is read: the polynomial reader may then warn
+// once about a negative value read in a modular ring.
 extern bool minus_warning;
 
 }  // namespace tavrin

@@ -5,6 +5,7 @@
 #include <cstring>
 #include <vector>
 
+#include "core/error_codes.h"
 #include "core/errors.h"
 #include "core/globals.h"
 #include "core/interrupts.h"
@@ -25,12 +26,6 @@
 namespace tavrin {
 
 namespace {
-
-constexpr std::int32_t header_end_error = 190;
-constexpr std::int32_t statement_end_error = 31;
-constexpr std::int32_t compile_outside_error = 234;
-constexpr std::int32_t end_of_input_error = 103;
-constexpr std::int32_t too_many_semicolons_error = 132;
 
 bool at_end_marker() { return std::strcmp(token.name, end_marker_name) == 0; }
 bool any_flag() { return exit_flag || leave_flag || cycle_flag; }
@@ -94,7 +89,7 @@ void run_for(textptr inf, condexptr p, quolyptr n) {
     ~ColumnList() { free_limb_chain(&head); }
   } columns;
   set_up_for_loop(inf, &cursor, &var, &init, &stop, &step, &columns.head, &np);
-  if (!at_end_marker()) abandon(header_end_error, &token);
+  if (!at_end_marker()) abandon(loop_header_must_end_loop_text_error, &token);
   const tokentipe name = var->let;
   std::int32_t sign = 1;
   if (step < 0) {
@@ -142,7 +137,7 @@ void run_plain(textptr inf, condexptr p, quolyptr n) {
   } else if (tok_is("Adjoint") || tok_is("Altmult") || tok_is("Altpower")) {
     arr_parse('A', inf, n, &cursor);
   } else if (tok_is("Compile")) {
-    if (statcount == 0) abandon(compile_outside_error, &token);
+    if (statcount == 0) abandon(compile_outside_function_error, &token);
     compile(inf, n, p);
     return;
   } else if (tok_is("Float")) {
@@ -163,7 +158,7 @@ void run_plain(textptr inf, condexptr p, quolyptr n) {
     float_statement = false;
     parse(inf, n, &cursor);
   }
-  if (!tok_is(";") && !at_end_marker()) abandon(statement_end_error, &token);
+  if (!tok_is(";") && !at_end_marker()) abandon(tokens_left_over_after_function_body_error, &token);
 }
 
 // Puts the reader's state back however call_sys_func is left; frees a
@@ -251,8 +246,6 @@ void getval(textptr inf, condexptr p, quolyptr n) {
   }
 }
 
-void eval_form(textptr inf, formptr q, quolyptr n) { run_list(inf, q, n); }
-
 void call_sys_func(textptr inf, quolyptr n, nameptr* flag) {
   SysFuncState state;
   // "Float" in the statement lasts until it ends, however it ends.
@@ -276,13 +269,13 @@ void call_sys_func(textptr inf, quolyptr n, nameptr* flag) {
       last_good_one = state.list->cptr;
       last_comm = state.list->comms;
     }
-    if (semicount >= 15) abandon(too_many_semicolons_error, &token);
+    if (semicount >= 15) abandon(too_many_empty_statements_row_error, &token);
   } else {
     semicount = 0;
   }
   in_sys_func = false;
   if (*flag == nullptr && inf != nullptr && *inf != nullptr && (*inf)->at_eof() && !tok_is(";"))
-    abandon(end_of_input_error, &token);
+    abandon(input_ended_inside_unfinished_statement_definition_error, &token);
   --func_def_count;
   formptr list = state.list;
   state.list = nullptr;

@@ -54,11 +54,11 @@ void basic_form(condexptr* q, comptr* comm, const char* endflag, textptr inf, na
                 bool* once_more, tokentipe* realtok);
 // Statements separated by ";" up to the word `stop` ("od", "elfi*" for
 // "else" or "fi", "fi", ".", or a closing bracket) into the list *q (at
-// least one entry). The end word stays current. Errors 35, 38, 132.
+// least one entry). The end word stays current. Errors 35, 38, 132; the end
+// of the input before `stop` is error 103 with the word `opener` (what was
+// left open: "while", "if", a function's name, ...).
 void right_side(formptr* q, const char* stop, textptr inf, nameptr* flag, bool* once_more,
-                tokentipe* realtok);
-// One statement ending at endflag as a one-entry list *q.
-void spec_right_side(formptr* q, textptr inf, nameptr* flag, const char* endflag);
+                tokentipe* realtok, const char* opener);
 
 // ---- Conditions ----------------------------------------------------------------------
 // The condition whose first token is current; every operand is evaluated.
@@ -103,7 +103,5 @@ void sum_mult_up(const char* sign, textptr inf, quolyptr n, nameptr* p, bool par
 // ---- Running -----------------------------------------------------------------------
 // Runs one statement; its value in *n.
 void getval(textptr inf, condexptr p, quolyptr n);
-// Runs a list, stopping after a statement that leaves a loop flag set.
-void eval_form(textptr inf, formptr q, quolyptr n);
 
 }  // namespace tavrin

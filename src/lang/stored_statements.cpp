@@ -25,13 +25,6 @@ tokentipe sys_func_token = {"", -1};
 
 namespace {
 
-constexpr std::int32_t misplaced_end_error = 319;
-constexpr std::int32_t else_after_loop_error = 214;
-constexpr std::int32_t brace_expected_end_error = 35;
-constexpr std::int32_t token_expected_end_error = 38;
-constexpr std::int32_t too_many_semicolons_error = 132;
-constexpr std::int32_t end_of_input_error = 103;
-
 bool begins_with_digit(const char* s) { return s[0] >= '0' && s[0] <= '9'; }
 
 void set_token(const char* w) {
@@ -75,7 +68,6 @@ nameptr new_node(const tokentipe& t) {
   return p;
 }
 
-
 // A token chain under construction, given back unless released.
 class ChainOwner {
  public:
@@ -83,9 +75,17 @@ class ChainOwner {
   ~ChainOwner() { freename(head); }
 };
 
+// The input ended inside what `opener` opened: error 103 naming it.
+[[noreturn]] void input_ended(const char* opener) {
+  tokentipe t{};
+  std::snprintf(t.name, sizeof t.name, "%s", opener);
+  t.address = -1;
+  abandon(input_ended_inside_unfinished_statement_definition_error, &t);
+}
+
 // Reads the next character of a literal or comment as the current token.
 void read_single(textptr inf, nameptr* flag, const char* where) {
-  if (at_input_end(inf, flag)) abandon(end_of_input_error, &token);
+  if (at_input_end(inf, flag)) input_ended(std::strcmp(where, "comment") == 0 ? "{" : "'");
   bool endline = false;
   dumbscanner(inf, &token, flag, &endline);
   if (endline) {
@@ -144,6 +144,7 @@ struct FormReader {
       if (header) append(tokentipe{":", -1});
       bool maybe_more = false, literal = false, in_comment = false;
       bool prev_digit = false;
+      std::int32_t semis = 0;  // ";" in a row
       for (;;) {
         // insertval: store the current token and read the next.
         if (!maybe_more) {
@@ -208,7 +209,14 @@ struct FormReader {
         }
         if (tok_is("Function") || tok_is("Func")) pending_def = true;
         if ((tok_is(";") && open_defs <= 0) || count < 1) break;
-        if (open_defs > 0 && at_input_end(inf, flag)) break;
+        if (open_defs > 0 && at_input_end(inf, flag)) input_ended("Func");
+        // At the terminal a line end yields ";" again and again: a run of
+        // them inside a definition gives up on it, as a body's run does.
+        semis = tok_is(";") && tt_flag && *flag == nullptr ? semis + 1 : 0;
+        if (semis >= 15) {
+          if ((*inf)->only_white_space_left()) input_ended("Func");
+          abandon(too_many_empty_statements_row_error, &token);
+        }
       }
       if (maybe_more) {
         *realtok = token;
@@ -245,7 +253,7 @@ void basic_form(condexptr* q, comptr* comm, const char* endflag, textptr inf, na
     return;
   }
   while (tok_is("{")) reader.comment(comm);
-  if (tok_is("else") || tok_is("fi") || tok_is("od")) abandon(misplaced_end_error, &token);
+  if (tok_is("else") || tok_is("fi") || tok_is("od")) abandon(misplaced_else_fi_od_error, &token);
   const char* end_word = nullptr;
   if (tok_is("if")) {
     end_word = "then";
@@ -258,6 +266,7 @@ void basic_form(condexptr* q, comptr* comm, const char* endflag, textptr inf, na
   }
   NestingLevel level;
   reader.forloop = tok_is("for");
+  const char* const keyword = tok_is("if") ? "if" : tok_is("while") ? "while" : "for";
   if (doing_sys_func) {
     token = sys_func_token;
     doing_sys_func = false;
@@ -265,20 +274,20 @@ void basic_form(condexptr* q, comptr* comm, const char* endflag, textptr inf, na
     scanner(inf, &token, flag);
   }
   c->cond = reader.attach(end_word);
-  if (!tok_is(end_word)) abandon(token_expected_end_error, &token);
+  if (!tok_is(end_word)) abandon(semicolon_end_word_expected_error, &token);
   scanner(inf, &token, flag);
-  right_side(&c->form1, c->aloop ? "od" : "elfi*", inf, flag, once_more, realtok);
+  right_side(&c->form1, c->aloop ? "od" : "elfi*", inf, flag, once_more, realtok, keyword);
   if (tok_is("else")) {
-    if (c->aloop) abandon(else_after_loop_error, &token);
+    if (c->aloop) abandon(else_after_loop_body_error, &token);
     scanner(inf, &token, flag);
-    right_side(&c->form2, "fi", inf, flag, once_more, realtok);
+    right_side(&c->form2, "fi", inf, flag, once_more, realtok, keyword);
   }
-  if (!tok_is(c->aloop ? "od" : "fi")) abandon(end_of_input_error, &token);
+  if (!tok_is(c->aloop ? "od" : "fi")) input_ended(keyword);
   scanner(inf, &token, flag);
 }
 
 void right_side(formptr* q, const char* stop, textptr inf, nameptr* flag, bool* once_more,
-                tokentipe* realtok) {
+                tokentipe* realtok, const char* opener) {
   const bool closable = std::strcmp(stop, "od") == 0 || std::strcmp(stop, "elfi*") == 0 ||
                         std::strcmp(stop, "fi") == 0;
   newform(q);
@@ -289,11 +298,18 @@ void right_side(formptr* q, const char* stop, textptr inf, nameptr* flag, bool* 
   semicount = 0;
   for (;;) {
     basic_form(&entry->cptr, &entry->comms, stop, inf, flag, once_more, realtok);
+    // The ";" that the end of input yields closes nothing.
+    if (tok_is(";") && at_input_end(inf, flag)) input_ended(opener);
     if (tok_is(";") && tt_flag && *flag == nullptr) {
       ++semicount;
     } else {
       semicount = 0;
     }
+    // At the terminal a line end stays in the stream and yields ";" again
+    // and again: a run of them that would close the body (or give up on it)
+    // stands for the end of input when nothing but white space follows.
+    const bool closing_run = (in_sys_func && closable && semicount >= 12) || semicount >= 15;
+    if (closing_run && (*inf)->only_white_space_left()) input_ended(opener);
     if (in_sys_func && closable && semicount >= 12) {
       // Twelve ";" in a row at the terminal close the open body.
       last_good_one = entry->cptr;
@@ -306,42 +322,21 @@ void right_side(formptr* q, const char* stop, textptr inf, nameptr* flag, bool* 
       last_good_one = entry->cptr;
       last_comm = entry->comms;
     }
-    if (semicount >= 15) abandon(too_many_semicolons_error, &token);
+    if (semicount >= 15) abandon(too_many_empty_statements_row_error, &token);
     if (ends_list(stop)) return;
     if (tok_is(";")) {
-      if (at_input_end(inf, flag)) return;
       scanner(inf, &token, flag);
       if (ends_list(stop)) return;
     } else if (tok_is("{")) {
-      abandon(brace_expected_end_error, &token);
+      abandon(open_brace_not_allowed_semicolon_end_word_error, &token);
     } else {
-      abandon(token_expected_end_error, &token);
+      abandon(semicolon_end_word_expected_error, &token);
     }
     newform(&entry->next);
     entry = entry->next;
     entry->cptr = nullptr;
     entry->comms = nullptr;
     entry->next = nullptr;
-  }
-}
-
-void spec_right_side(formptr* q, textptr inf, nameptr* flag, const char* endflag) {
-  semicount = 0;
-  bool once_more = true;
-  tokentipe realtok{};
-  newform(q);
-  (*q)->cptr = nullptr;
-  (*q)->comms = nullptr;
-  (*q)->next = nullptr;
-  basic_form(&(*q)->cptr, &(*q)->comms, endflag, inf, flag, &once_more, &realtok);
-  if (tok_is(";") && tt_flag && *flag == nullptr) {
-    if (++semicount == 1) {
-      last_good_one = (*q)->cptr;
-      last_comm = (*q)->comms;
-    }
-    if (semicount >= 15) abandon(too_many_semicolons_error, &token);
-  } else {
-    semicount = 0;
   }
 }
 

@@ -20,12 +20,6 @@ namespace tavrin {
 
 namespace {
 
-constexpr std::int32_t no_close_angle_error = 78;
-constexpr std::int32_t no_body_error = 145;
-constexpr std::int32_t end_of_input_error = 103;
-
-
-
 // The body: a sum of old_term operands into the owned cell v.
 void body_value(textptr inf, nameptr* p, quolyptr v) {
   old_term(inf, v, p);
@@ -59,12 +53,12 @@ void pass_over(textptr inf, nameptr* p, const char* mate) {
   body->next = nullptr;
   basic_form(&body->cptr, &body->comms, mate, inf, p, &once_more, &realtok);
   if (tok_is(";") && tt_flag && *p == nullptr) {
-    if (++semicount >= 15) abandon(132, &token);
+    if (++semicount >= 15) abandon(too_many_empty_statements_row_error, &token);
   } else {
     semicount = 0;
   }
   if (*p == nullptr && inf != nullptr && *inf != nullptr && (*inf)->at_eof() && !tok_is(mate))
-    abandon(end_of_input_error, &token);
+    abandon(input_ended_inside_unfinished_statement_definition_error, &token);
 }
 
 }  // namespace
@@ -90,7 +84,7 @@ void sum_mult_up(const char* sign, textptr inf, quolyptr n, nameptr* p, bool par
     step = -step;
     dir = -1;
   }
-  if (!tok_is(">")) abandon(no_close_angle_error, &token);
+  if (!tok_is(">")) abandon(greater_expected_after_loop_header_error, &token);
   scanner(inf, &token, p);
   const nameptr mark = *p;
   const tokentipe mark_token = token;
@@ -103,7 +97,7 @@ void sum_mult_up(const char* sign, textptr inf, quolyptr n, nameptr* p, bool par
     } else if (tok_is("(")) {
       closing = ")";
     } else {
-      abandon(no_body_error, &token);
+      abandon(open_bracket_open_paren_less_expected_after_loop_error, &token);
     }
     *mate = closing[0];
   }

@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "core/error_codes.h"
 #include "core/errors.h"
 #include "core/globals.h"
 #include "lang/expressions.h"
@@ -78,7 +79,7 @@ void retrieve(const tokentipe* x, quolyptr* qp, quolyptr n, textptr inf, nameptr
   *qp = nullptr;
   if (!is_name(x, "for") && !is_name(x, "if") && !is_name(x, "while")) return;
   if (*flag != nullptr) {
-    error(225, x);
+    error(if_while_not_allowed_error, x);
     return;
   }
   sys_func_token = token;
@@ -88,54 +89,24 @@ void retrieve(const tokentipe* x, quolyptr* qp, quolyptr n, textptr inf, nameptr
   *qp = n;
 }
 
-void iretrieve(const tokentipe* x, quolyptr* qp) {
-  varptr v = find_var(x);
-  if (v == nullptr) {
-    *qp = nullptr;
-    return;
-  }
-  if (!v->val->numb) {
-    error(227, x);
-    return;
-  }
-  *qp = &v->val;
-}
-
-void spec_retrieve(const tokentipe* x, quolyptr n, quolyptr* qp) {
-  varptr v = find_var(x);
-  if (v == nullptr) {
-    quoly_set(0, n);
-    error(19, x);
-    return;
-  }
-  *qp = &v->val;
-  quoly_assign(v->val, n);
-  if ((*n)->numb && is_array_marker(v->val)) {
-    quoly_set(0, n);
-    std::printf("Warning. %s is an array parameter.\n", x->name);
-    std::printf("  Value 0 used for %s.\n", x->name);
-    std::fflush(stdout);
-  }
-}
-
 void get_arr_arr(textptr inf, quolyptr n, nameptr* flag, std::int32_t* m) {
   scanner(inf, &token, flag);
-  if (!is_name(&token, "[")) error(217, &token);
+  if (!is_name(&token, "[")) error(open_bracket_expected_after_percent_error, &token);
   scanner(inf, &token, flag);
   std::int32_t k = 0;
   {
     ModularBracket integers;
     old_expre(inf, n, flag);
-    if (!is_name(&token, "]")) error(218, &token);
+    if (!is_name(&token, "]")) error(close_bracket_expected_after_index_error, &token);
     if (!(*n)->numb) {
-      error(219, &token);
+      error(index_not_number_error, &token);
     } else {
       const std::int32_t v = quoly_convert_to_int(*n);
       k = v == no_int_value ? -1 : v - addresser;
     }
   }
   *m = k;
-  if (k < 0 || k >= arrstash_slots) error(221, &token);
+  if (k < 0 || k >= arrstash_slots) error(index_outside_0_399999_error, &token);
 }
 
 std::int32_t fasterlookup(tokentipe* x, arrptr* q, textptr inf, nameptr* flag) {
@@ -151,7 +122,7 @@ std::int32_t fasterlookup(tokentipe* x, arrptr* q, textptr inf, nameptr* flag) {
   }
   *q = arrstash == nullptr || m < 0 || m >= arrstash_slots ? nullptr : arrstash[m];
   if (*q == nullptr) {
-    error(220, &token);
+    error(empty_slot_store_arrays_error, &token);
     return -1;
   }
   return (*q)->start;

@@ -33,12 +33,6 @@ varptr find_var(const tokentipe* x);
 // gives the number 0 in *n, with *qp := n. The names "for", "if" and "while"
 // run that statement (error 225 in stored text).
 void retrieve(const tokentipe* x, quolyptr* qp, quolyptr n, textptr inf, nameptr* flag);
-// Floating twin: the value cell, or nil; a value that is not a number is
-// error 227 with the name.
-void iretrieve(const tokentipe* x, quolyptr* qp);
-// *n := a copy of the value of the variable named x, *qp := its cell; no
-// such variable is error 19 with the name (then *n is 0).
-void spec_retrieve(const tokentipe* x, quolyptr n, quolyptr* qp);
 
 // After "%": reads "[" index "]" (modular mode off for the index) and sets
 // *m to the index minus `addresser`; *n receives the index value (the

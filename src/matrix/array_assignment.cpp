@@ -13,6 +13,7 @@
 #include "arrays/array_operands.h"
 #include "arrays/array_store.h"
 #include "arrays/sparse_store.h"
+#include "core/error_codes.h"
 #include "core/errors.h"
 #include "core/mode_guard.h"
 #include "matrix/matrix_expr_impl.h"
@@ -95,8 +96,8 @@ void load_target(MatValue& v, const Target& t) {
 }
 
 void expression_form(textptr inf, quolyptr n, MatValue& v, nameptr* flag, Target& t, bool diag) {
-  if (t.q == nullptr) abandon(28, &t.name);
-  if (!t.whole() && t.q->spar != nullptr) abandon(244, &t.name);
+  if (t.q == nullptr) abandon(no_such_array_error, &t.name);
+  if (!t.whole() && t.q->spar != nullptr) abandon(sub_array_sparse_array_not_allowed_error, &t.name);
   if (diag) {
     need_work_array(&token);
     WorkArrayGuard work(&token);
@@ -133,7 +134,7 @@ void new_dense(MatValue& v, Target& t, std::int32_t rows, std::int32_t cols) {
 
 // A new sparse array under the target's name holding the value's rows.
 void new_sparse(MatValue& v, Target& t, std::int32_t rows, std::int32_t cols) {
-  if (rows < 1 || cols < 1) abandon(27, &t.name);
+  if (rows < 1 || cols < 1) abandon(subscript_dimension_out_range_error, &t.name);
   sparseptr sp = v.spar;
   if (!v.arr_free) {
     sp = nullptr;
@@ -152,7 +153,7 @@ void store_sparse(MatValue& v, Target& t) {
     return;
   }
   if (v.count() != array_entries(q) || rows != q->rows) {
-    if (t.numbered()) abandon(297, &t.name);
+    if (t.numbered()) abandon(element_store_arrays_cannot_reshaped_error, &t.name);
     new_sparse(v, t, rows, cols);
     return;
   }
@@ -213,7 +214,7 @@ void store_dense(MatValue& v, Target& t) {
   v.make_owned();
   arrptr q = t.q;
   if (q->spar != nullptr) {
-    if (rows != q->rows) abandon(249, &t.name);
+    if (rows != q->rows) abandon(dense_value_into_sparse_array_another_error, &t.name);
     standard_to_sparse(q, v.arr, cols, true);
     // The rows now hold the value's columns: the count follows them.
     set_entry_count(&q->sizearr, m);
@@ -221,7 +222,7 @@ void store_dense(MatValue& v, Target& t) {
   }
   if (t.whole()) {
     if (m != array_entries(q)) {
-      if (t.numbered()) abandon(297, &t.name);
+      if (t.numbered()) abandon(element_store_arrays_cannot_reshaped_error, &t.name);
       new_dense(v, t, rows, cols);
       return;
     }
@@ -265,10 +266,10 @@ void new_diagonal(MatValue& v, Target& t) {
 void diag_assignment(MatValue& v, Target& t) {
   if (v.spar != nullptr) {
     const tokentipe d = word("Diag");
-    abandon(242, &d);
+    abandon(sparse_array_not_allowed_242_error, &d);
   }
   const std::int64_t len = v.count();
-  if (!t.whole() && len != 0 && len != t.target_rows) abandon(93, &token);
+  if (!t.whole() && len != 0 && len != t.target_rows) abandon(diag_vector_length_differs_from_rows_error, &token);
   if (t.q == nullptr) {
     new_diagonal(v, t);
     return;
@@ -276,12 +277,12 @@ void diag_assignment(MatValue& v, Target& t) {
   arrptr q = t.q;
   if (q->spar != nullptr) {
     const tokentipe d = word("Diag");
-    abandon(242, &d);
+    abandon(sparse_array_not_allowed_242_error, &d);
   }
   if (!v.is_scalar()) v.make_owned();
   if (t.whole()) {
     if (len != 0 && len != q->rows) {
-      if (t.numbered()) abandon(297, &t.name);
+      if (t.numbered()) abandon(element_store_arrays_cannot_reshaped_error, &t.name);
       new_diagonal(v, t);
       return;
     }
@@ -292,11 +293,11 @@ void diag_assignment(MatValue& v, Target& t) {
 }
 
 void assignment_form(textptr inf, quolyptr n, MatValue& v, nameptr* flag, Target& t, bool diag) {
-  if (t.q == syst && syst != nullptr) abandon(176, &t.name);
+  if (t.q == syst && syst != nullptr) abandon(system_array_not_allowed_error, &t.name);
   scan(inf, flag);
-  if (!is_tok("=")) abandon(4, &token);
+  if (!is_tok("=")) abandon(equals_expected_error, &token);
   scan(inf, flag);
-  if (t.q != nullptr && !t.whole() && t.q->spar != nullptr) abandon(244, &t.name);
+  if (t.q != nullptr && !t.whole() && t.q->spar != nullptr) abandon(sub_array_sparse_array_not_allowed_error, &t.name);
   v.expect_r = t.whole() ? t.rows : t.target_rows;
   v.expect_c = t.cols;
   {
@@ -304,19 +305,19 @@ void assignment_form(textptr inf, quolyptr n, MatValue& v, nameptr* flag, Target
     arr_expre(inf, v, flag, true);
   }
   // A statement that cannot end leaves the target as it was.
-  if (!at_statement_end()) abandon(129, &token);
+  if (!at_statement_end()) abandon(statement_must_end_semicolon_colon_error, &token);
   if (diag) {
     diag_assignment(v, t);
   } else if (v.is_scalar()) {
     store_scalar(v, t);
   } else {
     if (!t.whole()) {
-      if (v.spar != nullptr) abandon(244, &t.name);
+      if (v.spar != nullptr) abandon(sub_array_sparse_array_not_allowed_error, &t.name);
       const bool vector_value = v.rows() == 1 || v.cols() == 1;
       const bool vector_block = t.cols == 1 || t.target_rows == 1;
       const bool fits = v.count() == static_cast<std::int64_t>(t.cols) * t.target_rows &&
                         (v.rows() == t.target_rows || (vector_value && vector_block));
-      if (!fits) abandon(60, &t.name);
+      if (!fits) abandon(array_value_does_not_fit_block_error, &t.name);
     }
     if (v.spar != nullptr) {
       store_sparse(v, t);
@@ -333,7 +334,7 @@ void arr_asstat(textptr inf, quolyptr n, MatValue& v, nameptr* flag) {
   bool diag = false;
   if (is_tok("Diag") || is_tok("*14")) {
     scan(inf, flag);
-    if (!is_tok("[")) abandon(92, &token);
+    if (!is_tok("[")) abandon(open_bracket_expected_after_diag_error, &token);
     diag = true;
   }
   Target t;

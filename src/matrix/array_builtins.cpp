@@ -6,9 +6,11 @@
 
 #include "arrays/det_upcalls.h"
 #include "arrays/sparse_store.h"
+#include "core/error_codes.h"
 #include "core/errors.h"
 #include "core/globals.h"
 #include "core/interrupts.h"
+#include "lang/expressions.h"
 #include "matrix/matrix_builtins.h"
 #include "numbers/freelists.h"
 #include "poly/poly_repr.h"
@@ -24,52 +26,50 @@ namespace {
 
 // *acc := *acc + v·x^e, x the top variable; v a number value (kept).
 void add_monomial(quolyptr acc, quoly v, std::int32_t e) {
-  quoly term = nullptr;
+  ValueCell term;
   if (e == 0) {
-    quoly_set(1, &term);
+    quoly_set(1, &term.q);
   } else {
-    base_quoly(&term, 1);
-    quoly_compute_power(&term, e);
+    base_quoly(&term.q, 1);
+    quoly_compute_power(&term.q, e);
   }
-  quoly c = nullptr;
-  quoly_assign(v, &c);
-  fast_quoly_mult(&term, &c);
-  free_quoly(&c);
-  quoly_add(*acc, term, acc);
-  free_quoly(&term);
+  ValueCell c;
+  quoly_assign(v, &c.q);
+  fast_quoly_mult(&term.q, &c.q);
+  quoly_add(*acc, term.q, acc);
 }
 
 // A coefficient of "Poly": nil and zero contribute nothing; not a number is
 // error 227.
 bool usable_coefficient(quoly v) {
   if (v == nullptr) return false;
-  if (!v->numb) abandon(227, &token);
+  if (!v->numb) abandon(not_number_error, &token);
   return !quoly_iszero(v);
 }
 
 }  // namespace
 
 void arr_to_poly(arrptr q, quolyptr n) {
-  quoly acc = nullptr;
-  quoly_set(0, &acc);
+  ValueCell acc;  // the sum so far, freed when a coefficient is refused
+  quoly_set(0, &acc.q);
   const std::int32_t top = q->stop - q->start;
   for (std::int32_t k = q->start; k <= q->stop; ++k) {
     quoly v = *arp_cell(k);
-    if (usable_coefficient(v)) add_monomial(&acc, v, top - (k - q->start));
+    if (usable_coefficient(v)) add_monomial(&acc.q, v, top - (k - q->start));
   }
   free_quoly(n);
-  *n = acc;
+  *n = acc.release();
 }
 
 void arr_to_poly_sparse(sparseptr spar, std::int32_t rows, quolyptr n) {
-  quoly acc = nullptr;
-  quoly_set(0, &acc);
+  ValueCell acc;
+  quoly_set(0, &acc.q);
   for (std::int32_t r = 1; r <= rows; ++r) {
     colm_ptr first = *sparse_row(spar, r);
-    if (first != nullptr && usable_coefficient(first->val)) add_monomial(&acc, first->val, rows - r);
+    if (first != nullptr && usable_coefficient(first->val)) add_monomial(&acc.q, first->val, rows - r);
   }
   free_quoly(n);
-  *n = acc;
+  *n = acc.release();
 }
 
 void poly_to_array(std::int32_t rows, std::int32_t start, poly* p) {

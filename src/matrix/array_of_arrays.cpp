@@ -9,6 +9,7 @@
 #include "arrays/array_store.h"
 #include "arrays/declarations.h"
 #include "arrays/sparse_store.h"
+#include "core/error_codes.h"
 #include "core/errors.h"
 #include "core/globals.h"
 #include "lang/expressions.h"
@@ -43,7 +44,7 @@ std::int32_t read_slot(textptr inf, nameptr* flag) {
     ValueCell index;
     get_arr_arr(inf, &index.q, flag, &m);
   }
-  if (m < 0 || m >= arrstash_slots) abandon(221, &token);  // a resumed report
+  if (m < 0 || m >= arrstash_slots) abandon(index_outside_0_399999_error, &token);  // a resumed report
   scan(inf, flag);
   return m;
 }
@@ -52,7 +53,7 @@ arrptr filled_slot(std::int32_t k) {
   arrptr q = arrstash[k];
   if (q == nullptr) {
     const tokentipe pct = percent_token();
-    abandon(220, &pct);
+    abandon(empty_slot_store_arrays_error, &pct);
   }
   return q;
 }
@@ -75,11 +76,11 @@ EntryRef read_entry(textptr inf, nameptr* flag, arrptr q) {
   scan(inf, flag);
   std::int32_t r0 = e.r - addresser;
   std::int32_t c0 = e.two ? e.c - addresser : 0;
-  if (r0 < 0 || c0 < 0 || (e.two && r0 >= q->rows)) abandon(27, &token);
+  if (r0 < 0 || c0 < 0 || (e.two && r0 >= q->rows)) abandon(subscript_dimension_out_range_error, &token);
   if (q->spar == nullptr) {
     const std::int64_t k = static_cast<std::int64_t>(q->start) + r0 +
                            static_cast<std::int64_t>(c0) * q->rows;
-    if (k < q->start || k > q->stop) abandon(27, &token);
+    if (k < q->start || k > q->stop) abandon(subscript_dimension_out_range_error, &token);
     e.cell = arp_cell(static_cast<std::int32_t>(k));
     return e;
   }
@@ -87,7 +88,7 @@ EntryRef read_entry(textptr inf, nameptr* flag, arrptr q) {
     c0 = r0 / q->rows;
     r0 = r0 % q->rows;
   }
-  if (c0 + 1 > array_cols(q)) abandon(27, &token);
+  if (c0 + 1 > array_cols(q)) abandon(subscript_dimension_out_range_error, &token);
   colm_ptr t = *sparse_row(q->spar, r0 + 1);
   while (t != nullptr && t->coord < c0 + 1) t = t->next;
   if (t != nullptr && t->coord == c0 + 1) e.cell = &t->val;
@@ -102,7 +103,7 @@ void set_zero(quolyptr n) {
 // entry := the sum that follows; the value stays in *n.
 void assign_entry(textptr inf, quolyptr n, nameptr* flag, const EntryRef& e) {
   scan(inf, flag);
-  if (!is_tok("=")) abandon(4, &token);
+  if (!is_tok("=")) abandon(equals_expected_error, &token);
   scan(inf, flag);
   free_quoly(n);
   old_expre(inf, n, flag);
@@ -142,24 +143,24 @@ void entry_expression(textptr inf, quolyptr n, nameptr* flag, const EntryRef& e)
 // slot k := the array of slot j, or the array named in brackets.
 void bind_slot(textptr inf, nameptr* flag, std::int32_t k) {
   scan(inf, flag);
-  if (!is_tok("=")) abandon(4, &token);
+  if (!is_tok("=")) abandon(equals_expected_error, &token);
   scan(inf, flag);
   if (is_tok("%")) {
     const std::int32_t j = read_slot(inf, flag);
-    if (!at_statement_end()) abandon(129, &token);
+    if (!at_statement_end()) abandon(statement_must_end_semicolon_colon_error, &token);
     arrstash[k] = arrstash[j];
   } else if (is_tok("[")) {
     scan(inf, flag);
     tokentipe name = token;
     scan(inf, flag);
-    if (!is_tok("]")) abandon(218, &token);
+    if (!is_tok("]")) abandon(close_bracket_expected_after_index_error, &token);
     scan(inf, flag);
     arrptr q = nullptr;
     fastestlookup(&name, &q);
-    if (q == nullptr) abandon(28, &name);
+    if (q == nullptr) abandon(no_such_array_error, &name);
     arrstash[k] = q;
   } else {
-    abandon(217, &token);
+    abandon(open_bracket_expected_after_percent_error, &token);
   }
 }
 

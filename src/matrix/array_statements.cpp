@@ -10,6 +10,7 @@
 
 #include "arrays/array_store.h"
 #include "arrays/sparse_store.h"
+#include "core/error_codes.h"
 #include "core/errors.h"
 #include "core/globals.h"
 #include "core/mode_guard.h"
@@ -84,8 +85,8 @@ void trace_or_sum(textptr inf, MatValue& v, quolyptr n, nameptr* flag, bool trac
   arr_fact(inf, v, flag);
   const std::int64_t m = v.count();
   const std::int32_t r = v.rows();
-  if (trace && (m == 0 || m != static_cast<std::int64_t>(r) * r)) abandon(194, &token);
-  if (!trace && m == 0) abandon(46, &token);
+  if (trace && (m == 0 || m != static_cast<std::int64_t>(r) * r)) abandon(trace_needs_non_empty_square_matrix_error, &token);
+  if (!trace && m == 0) abandon(array_has_no_entries_error, &token);
   ValueCell result;
   if (v.spar != nullptr) {
     if (trace) {
@@ -123,7 +124,7 @@ void position_search(MatValue& v, quolyptr n, bool largest, bool pos_only) {
   const tokentipe hat = word_token(largest ? "^" : "_");
   auto entry = [&](std::int64_t k) {
     quoly e = v.arr->stash[k];
-    if (e == nullptr || !e->numb) abandon(119, &hat);
+    if (e == nullptr || !e->numb) abandon(entry_not_number_119_error, &hat);
     return e;
   };
   std::int64_t best = -1;
@@ -143,15 +144,15 @@ void position_search(MatValue& v, quolyptr n, bool largest, bool pos_only) {
 // "#" "(" relation value ")": the count of entries e with e = v, e > v or
 // e < v.
 void count_against(textptr inf, MatValue& v, quolyptr n, nameptr* flag) {
-  if (v.spar != nullptr) abandon(242, &token);
+  if (v.spar != nullptr) abandon(sparse_array_not_allowed_242_error, &token);
   const char rel = token.name[0];
-  if (!((rel == '=' || rel == '>' || rel == '<') && token.name[1] == '\0')) abandon(65, &token);
+  if (!((rel == '=' || rel == '>' || rel == '<') && token.name[1] == '\0')) abandon(equals_greater_less_expected_error, &token);
   scan(inf, flag);
   ValueCell value;
   value.q = read_sum(inf, flag, false);
-  if (!is_tok(")")) abandon(66, &token);
+  if (!is_tok(")")) abandon(close_paren_expected_after_count_error, &token);
   scan(inf, flag);
-  if (rel != '=' && !value.q->numb) abandon(120, &token);
+  if (rel != '=' && !value.q->numb) abandon(order_count_value_not_number_error, &token);
   const std::int64_t m = v.count();
   std::int32_t count = 0;
   for (std::int64_t k = 0; k < m; ++k) {
@@ -159,7 +160,7 @@ void count_against(textptr inf, MatValue& v, quolyptr n, nameptr* flag) {
     if (rel == '=') {
       if (quoly_equal(e, value.q)) ++count;
     } else {
-      if (e == nullptr || !e->numb) abandon(120, &token);
+      if (e == nullptr || !e->numb) abandon(order_count_value_not_number_error, &token);
       if (rel == '>' ? quoly_larger(e, value.q) : quoly_larger(value.q, e)) ++count;
     }
   }
@@ -180,14 +181,14 @@ void read_det_options(textptr inf, nameptr* flag, char x, DetOptions* o) {
   std::int32_t k = 0;
   while (is_tok(",")) {
     ++k;
-    if (k >= 5 || (x == 'H' && k > 1)) abandon(15, &token);
+    if (k >= 5 || (x == 'H' && k > 1)) abandon(too_many_arguments_options_error, &token);
     scan(inf, flag);
     if (is_tok(",")) continue;
     ValueCell val;
     val.q = read_sum(inf, flag, x == 'H' || k > 1);
     quoly q = val.q;
     if (x == 'H' || k > 1) {
-      if (!q->numb) abandon(227, &token);
+      if (!q->numb) abandon(not_number_error, &token);
     }
     if (x == 'H' || (k == 1 && q->numb)) {
       free_poly(&o->fct);
@@ -195,9 +196,9 @@ void read_det_options(textptr inf, nameptr* flag, char x, DetOptions* o) {
       num_assign(q->ncoef, o->fct->ncoef);
     } else if (k == 1) {
       if (q->denom != nullptr) {
-        warning(1, &token);
+        warning(unusable_det_factor_warning, &token);
       } else {
-        if (laurent && anynegs(q->numer)) abandon(198, &token);
+        if (laurent && anynegs(q->numer)) abandon(negative_exponent_argument_error, &token);
         free_poly(&o->fct);
         o->fct = q->numer;
         q->numer = nullptr;
@@ -208,10 +209,10 @@ void read_det_options(textptr inf, nameptr* flag, char x, DetOptions* o) {
       if (k == 3) o->the_degree2 = w;
       if (k == 4) {
         std::int32_t p = w;
-        if ((p < 0 ? -static_cast<std::int64_t>(p) : p) < 2) abandon(351, &token);
+        if ((p < 0 ? -static_cast<std::int64_t>(p) : p) < 2) abandon(power_must_have_absolute_value_least_error, &token);
         if (p > 0 && p % 2 == 0) {
           if ((p & (p - 1)) != 0) {
-            warning(4, &token);
+            warning(even_power_warning, &token);
           } else {
             p /= 2;
             if (p == 1) {
@@ -224,7 +225,7 @@ void read_det_options(textptr inf, nameptr* flag, char x, DetOptions* o) {
       }
     }
   }
-  if (!is_tok(")")) abandon(1, &token);
+  if (!is_tok(")")) abandon(close_paren_expected_error, &token);
   scan(inf, flag);
 }
 
@@ -259,8 +260,8 @@ void determinant_family(char x, textptr inf, MatValue& v, quolyptr n, nameptr* f
   } else {
     scan(inf, flag);
     if (x == '8') {
-      if (!is_tok("(")) abandon(177, &token);
-      if (lintmode) abandon(377, &token);
+      if (!is_tok("(")) abandon(open_paren_expected_177_error, &token);
+      if (lintmode) abandon(not_in_this_arithmetic_error, &token);
     }
   }
   if (is_tok("^") || is_tok("_")) {
@@ -273,7 +274,7 @@ void determinant_family(char x, textptr inf, MatValue& v, quolyptr n, nameptr* f
   } else if (is_tok("#")) {
     modifier = '#';
     scan(inf, flag);
-    if (!is_tok("(")) abandon(64, &token);
+    if (!is_tok("(")) abandon(open_paren_expected_after_hash_error, &token);
     scan(inf, flag);
   } else if (is_tok("(")) {
     scan(inf, flag);
@@ -282,23 +283,23 @@ void determinant_family(char x, textptr inf, MatValue& v, quolyptr n, nameptr* f
   if (x == '8') {
     ValueCell np;
     np.q = read_sum(inf, flag, false);
-    if (!np.q->numb) abandon(227, &token);
+    if (!np.q->numb) abandon(not_number_error, &token);
     numprimes = number_as_long(np.q);
-    if (numprimes < 2) abandon(364, &token);
-    if (!is_tok(",")) abandon(202, &token);
+    if (numprimes < 2) abandon(number_primes_must_least_2_error, &token);
+    if (!is_tok(",")) abandon(comma_expected_error, &token);
     scan(inf, flag);
   }
   arr_fact(inf, v, flag);
   if (x == 'H') {
     const std::int32_t r = v.rows();
     if (v.count() != static_cast<std::int64_t>(r) * r || r > 100 || v.spar != nullptr)
-      abandon(23, &token);
+      abandon(path_search_needs_dense_square_matrix_error, &token);
     set_up_hamilton(v.arr, &v.facts, &v.arr_free, &v.spar);
   }
-  if (x == '8' && v.spar == nullptr) abandon(333, &token);
+  if (x == '8' && v.spar == nullptr) abandon(dense_array_not_allowed_error, &token);
   if (v.count() == 0) {
     const tokentipe det = word_token("Det");
-    abandon(46, &det);
+    abandon(array_has_no_entries_error, &det);
   }
   if (modifier == '^' || modifier == '_') {
     position_search(v, n, modifier == '^', pos_only);
@@ -312,9 +313,9 @@ void determinant_family(char x, textptr inf, MatValue& v, quolyptr n, nameptr* f
   if (paren) read_det_options(inf, flag, x, &o);
   set_small_value(n, 1);
   if ((o.the_degree != -1 && o.the_degree < 1) || (o.the_degree2 != -1 && o.the_degree2 < 1))
-    warning(2, &token);
+    warning(unreasonable_degree_warning, &token);
   const std::int32_t r = v.rows();
-  if (v.count() != static_cast<std::int64_t>(r) * r) abandon(241, &token);
+  if (v.count() != static_cast<std::int64_t>(r) * r) abandon(matrix_not_square_241_error, &token);
   if (x == '7' && o.fct == nullptr && floating_engines() && float_ready(v, true)) {
     floating_determinant(v, n, r, o);
   } else if (v.spar == nullptr) {

@@ -12,6 +12,7 @@
 #include "arrays/array_store.h"
 #include "arrays/det_upcalls.h"
 #include "arrays/sparse_store.h"
+#include "core/error_codes.h"
 #include "core/errors.h"
 #include "core/globals.h"
 #include "core/interrupts.h"
@@ -75,9 +76,10 @@ quoly leading_part(std::int32_t r, quoly y, quoly t) {
   return p;
 }
 
-// The basis polynomials: the table for m <= 37 (read once a variable exists).
+// The basis polynomials: the table for m <= 37 (read once a variable exists;
+// an entry the table lacks is computed).
 void table_basis(std::int32_t m, std::int32_t i, quolyptr w) {
-  if (m > pol_rows - 1) {
+  if (m > pol_rows - 1 || pol[m][i] == nullptr) {
     compute_char_poly(m, i, w);
     return;
   }
@@ -138,7 +140,7 @@ void residue_value(const std::vector<std::int64_t>& c, quolyptr w) {
 void modular_basis(std::int32_t m, std::int32_t i, quolyptr w) {
   const std::int64_t p = modulus;
   std::vector<std::int64_t> c;
-  if (m <= pol_rows - 1) {
+  if (m <= pol_rows - 1 && pol[m][i] != nullptr) {
     const quoly v = pol[m][i];
     if (v->numb) {
       c.push_back(limb_residue(v->ncoef));
@@ -224,29 +226,29 @@ void combine_char_poly(quolyptr n, std::int32_t r, quoly t, quoly c0, const quol
 }
 
 void chpoly_builtin(builtin_func1_EnvRec* env) {
-  if (polynames == nullptr) abandon(213, &token);
+  if (polynames == nullptr) abandon(no_polynomial_variables_error, &token);
   read_command(env);
-  if (env->start != -1) abandon(182, &env->errorname);
+  if (env->start != -1) abandon(sub_array_not_allowed_error, &env->errorname);
   const arrptr q = env->q;
   const std::int32_t r = env->rows;
-  if (r != env->cols) abandon(212, &env->errorname);
+  if (r != env->cols) abandon(matrix_not_square_212_error, &env->errorname);
   std::int32_t sparse_method = 0;
   if (std::strcmp(token.name, ",") == 0) {
     scanner(env->inf, &token, env->flag);
     free_quoly(&env->bound);
     old_expre(env->inf, &env->bound, env->flag);
     if (q->spar != nullptr) {
-      if (!env->bound->numb) abandon(227, &token);
+      if (!env->bound->numb) abandon(not_number_error, &token);
       const imptr b = env->bound->ncoef;
       sparse_method = lintmode ? b->lint : (b->head == nullptr ? 0 : b->head->value);
       free_quoly(&env->bound);
     }
   }
-  if (std::strcmp(token.name, ")") != 0) abandon(1, &token);
+  if (std::strcmp(token.name, ")") != 0) abandon(close_paren_expected_error, &token);
   tokentipe chname{};
   std::snprintf(chname.name, sizeof chname.name, "Chpoly");
-  if (q->spar != nullptr && sparse_method != 0 && lintmode && r >= modulus) abandon(36, &chname);
-  if (q->spar == nullptr && lintmode && !modularmode && !flotemode) abandon(62, &chname);
+  if (q->spar != nullptr && sparse_method != 0 && lintmode && r >= modulus) abandon(sparse_chpoly_word_mode_needs_fewer_error, &chname);
+  if (q->spar == nullptr && lintmode && !modularmode && !flotemode) abandon(word_arithmetic_error, &chname);
   scanner(env->inf, &token, env->flag);
 
   Owned x;

@@ -7,6 +7,7 @@
 
 #include "arrays/det_upcalls.h"
 #include "arrays/sparse_store.h"
+#include "core/error_codes.h"
 #include "core/errors.h"
 #include "core/globals.h"
 #include "core/interrupts.h"
@@ -23,7 +24,7 @@ void gershgorn(quolyptr n, arrptr q, std::int32_t rows) {
   // Only numbers have a size (the minimal polynomial refuses the rest).
   for (std::int32_t i = 1; i <= rows; ++i)
     for (colm_ptr e = *sparse_row(q->spar, i); e != nullptr; e = e->next)
-      if (!e->val->numb) abandon(254, &token);
+      if (!e->val->numb) abandon(entry_not_number_254_error, &token);
   quoly zero = nullptr;
   quoly_set(0, &zero);
   quoly r = nullptr;

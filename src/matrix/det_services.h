@@ -1,6 +1,11 @@
-// The determinant and inverse router (defined in det/), which the matrix powers call for a
-// negative exponent. It is defined with the determinant methods; until they
-// land, its method entries report that they are missing.
+// Services of the matrix built-ins that matrix/ and det/ define, declared
+// here so that matrix/ can call the ones det/ defines: the adjugate
+// (det/adjoint.cpp), the exact integer determinant and the scaled solves of
+// the normal forms (det/normal_form_services.cpp, det/scaled_solve.cpp);
+// beside them matrix/'s own matrix power modulo a value, Hamiltonian path
+// set-up and random values. The determinant and inverse router itself,
+// mat_invert, is in det/router.h (declared for the folders below it in
+// gcd/gcd_upcalls.h).
 #pragma once
 
 #include <cstdint>

@@ -8,6 +8,7 @@
 #include "numbers/freelists.h"
 #include "numbers/node_handles.h"
 #include "poly/poly_repr.h"
+#include "toplevel/builtin_names.h"
 
 namespace tavrin {
 
@@ -48,7 +49,7 @@ void finish_equal(std::int32_t index, quolyptr n, quoly x, quoly y, const bool w
   setvalue(1, one.get());
   const Part a = part_of(x, want[0], want[1], one.get());
   const Part b = part_of(y, want[2], want[3], one.get());
-  quoly_set(matches(a, b, index != 17) ? 1 : 0, n);
+  quoly_set(matches(a, b, index != bi::Equal) ? 1 : 0, n);
 }
 
 }  // namespace tavrin

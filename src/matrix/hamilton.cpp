@@ -224,10 +224,6 @@ struct SearchMark {
 
 }  // namespace
 
-void set_ham_random_source(ham_random_source source) {
-  next_random = source != nullptr ? source : default_step;
-}
-
 namespace {
 
 // Sets a level up: the one-row case, or the choice of its line and the
@@ -359,7 +355,7 @@ void hamilton_path_driver(sparseptr* spar, std::int32_t row, quolyptr n, poly f)
     error(search_running_error, &token);
     return;
   }
-  if (row > ham_max_cols || !labels_fit(*spar, row)) abandon(27, &token);
+  if (row > ham_max_cols || !labels_fit(*spar, row)) abandon(subscript_dimension_out_range_error, &token);
   std::int32_t limit = 2147483647;
   if (f != nullptr && f->numb && f->ncoef != nullptr) {
     const imptr x = f->ncoef;

@@ -32,7 +32,6 @@ extern std::int32_t total_cnt, lowcnt;
 // install another source of values (nil restores the default).
 extern std::int32_t randint;
 using ham_random_source = std::int32_t (*)(std::int32_t previous);
-void set_ham_random_source(ham_random_source source);
 // Label flags of the partial transversal.
 extern bool monomal[151];
 

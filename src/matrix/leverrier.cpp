@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <optional>
 
+#include "core/error_codes.h"
 #include "arrays/sparse_store.h"
 #include "core/errors.h"
 #include "core/globals.h"
@@ -171,14 +172,14 @@ bool leverrier_refused(std::int32_t rows) {
 }
 
 void sparse_chpoly(quolyptr n, sparseptr spar, std::int32_t rows) {
-  if (leverrier_refused(rows)) abandon(36, &token);
+  if (leverrier_refused(rows)) abandon(sparse_chpoly_word_mode_needs_fewer_error, &token);
   // The images print no progress lines: with them wanted, the recurrence.
   if (!verbose && int_char_poly_sparse(spar, rows, n)) return;
   leverrier_chpoly(n, spar, rows);
 }
 
 void leverrier_chpoly(quolyptr n, sparseptr spar, std::int32_t rows) {
-  if (leverrier_refused(rows)) abandon(36, &token);
+  if (leverrier_refused(rows)) abandon(sparse_chpoly_word_mode_needs_fewer_error, &token);
   Recurrence st(rows);
   // Coefficients c_1 .. c_rows of det(xI - A) = x^n + c_1 x^(n-1) + ...
   st.c = sparse_trace(spar, rows);
@@ -266,7 +267,7 @@ void leverrier_chpoly(quolyptr n, sparseptr spar, std::int32_t rows) {
 
 void invert_sparse(sparseptr* spar, workptr arr, bool ar_free, bool invert, std::int32_t rows,
                    quolyptr n) {
-  if (leverrier_refused(rows)) abandon(36, &token);
+  if (leverrier_refused(rows)) abandon(sparse_chpoly_word_mode_needs_fewer_error, &token);
   sparseptr a0 = *spar;
   quoly t = sparse_trace(a0, rows);
   if (rows == 1) {
@@ -279,7 +280,7 @@ void invert_sparse(sparseptr* spar, workptr arr, bool ar_free, bool invert, std:
     }
     if (quoly_iszero(t)) {
       free_quoly(&t);
-      abandon(44, &token);
+      abandon(matrix_singular_no_inverse_error, &token);
     }
     quoly_reciprocal(&t);
     if (ar_free) {
@@ -369,7 +370,7 @@ void invert_sparse(sparseptr* spar, workptr arr, bool ar_free, bool invert, std:
     *spar = nullptr;
     return;
   }
-  if (quoly_iszero(st.t)) abandon(44, &token);
+  if (quoly_iszero(st.t)) abandon(matrix_singular_no_inverse_error, &token);
   quoly_reciprocal(&st.t);
   if (switched) {
     for (std::int32_t j = 0; j < cells; ++j) {

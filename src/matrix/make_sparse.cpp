@@ -4,6 +4,7 @@
 
 #include "arrays/det_upcalls.h"
 #include "arrays/sparse_store.h"
+#include "core/error_codes.h"
 #include "core/errors.h"
 #include "numbers/freelists.h"
 #include "poly/poly_repr.h"
@@ -61,7 +62,7 @@ void fill_sparse(arrptr q) {
       }
       if (a->time == -q->time) {
         // A parameter bound to q: it now refers to the sparse rows.
-        warning(342, &a->name);
+        warning(parameter_made_sparse_warning, &a->name);
         a->spar = q->spar;
         referring = a;
       }
@@ -69,7 +70,7 @@ void fill_sparse(arrptr q) {
   }
   q->start = 0;
   q->stop = -1;
-  if (referring != nullptr) error(342, &referring->name);
+  if (referring != nullptr) error(parameter_made_sparse_warning, &referring->name);
 }
 
 }  // namespace tavrin

@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "core/error_codes.h"
 #include "arrays/array_operands.h"
 #include "arrays/array_store.h"
 #include "arrays/det_upcalls.h"
@@ -15,10 +16,12 @@
 #include "matrix/matrix_expr_impl.h"
 #include "matrix/matrix_expressions.h"
 #include "matrix/normal_forms.h"
+#include "matrix/operand_keeper.h"
 #include "matrix/sparse_copy.h"
 #include "numbers/freelists.h"
 #include "numbers/mod_journal.h"
 #include "quoly/quoly_impl.h"
+#include "toplevel/builtin_names.h"
 #include "toplevel/state.h"
 
 namespace tavrin {
@@ -28,27 +31,45 @@ MatrixEngines matrix_engines{colreduce,   intcolred,   intnormal,     normalize,
 
 namespace {
 
+// The built-ins that change their array operand in place.
+bool changes_operand(std::int32_t index) {
+  switch (index) {
+    case bi::Colreduce: case bi::FFLU: case bi::FFLUC: case bi::Hermite: case bi::MSmith: case bi::Normalize: case bi::Pseudet:
+    case bi::Redrowech: case bi::Reverse: case bi::Rowreduce: case bi::STrans: case bi::Smith: case bi::Sort: case bi::Synth:
+      return true;
+    default:
+      return false;
+  }
+}
+
+// The operand just read is one the built-in may change: its copy is kept
+// until the built-in returns.
+void keep_operand(builtin_func1_EnvRec* env, arrptr q) {
+  if (env->keeper != nullptr) env->keeper->keep(q);
+}
+
 void next(builtin_func1_EnvRec* env) { scanner(env->inf, &token, env->flag); }
 
 const char* builtin_name(std::int32_t index) {
   switch (index) {
-    case 3: return "Chpoly";
-    case 6: return "Colreduce";
-    case 19: return "FFLU";
-    case 20: return "FFLUC";
-    case 29: return "Hermite";
-    case 32: return "Iszero";
-    case 42: return "MSmith";
-    case 45: return "Minors";
-    case 54: return "Normalize";
-    case 63: return "Poly";
-    case 67: return "Pseudet";
-    case 73: return "Redrowech";
-    case 76: return "Reverse";
-    case 78: return "Rowreduce";
-    case 81: return "STrans";
-    case 83: return "Smith";
-    case 84: return "Sort";
+    case bi::Chpoly:
+    case bi::Colreduce:
+    case bi::FFLU:
+    case bi::FFLUC:
+    case bi::Hermite:
+    case bi::Iszero:
+    case bi::MSmith:
+    case bi::Minors:
+    case bi::Normalize:
+    case bi::Poly:
+    case bi::Pseudet:
+    case bi::Redrowech:
+    case bi::Reverse:
+    case bi::Rowreduce:
+    case bi::STrans:
+    case bi::Smith:
+    case bi::Sort:
+      return builtin_names[index];
     default: return "";
   }
 }
@@ -60,7 +81,7 @@ void set_errorname(builtin_func1_EnvRec* env, std::int32_t index) {
 
 // The integer of a value that must be a number (227 otherwise).
 std::int32_t integer_of(quoly v) {
-  if (v == nullptr || !v->numb) abandon(227, &token);
+  if (v == nullptr || !v->numb) abandon(not_number_error, &token);
   const imptr x = v->ncoef;
   if (flotemode) return static_cast<std::int32_t>(x->flote);
   if (lintmode) return x->lint;
@@ -83,12 +104,12 @@ struct Slots {
 
 // "[" name "]" as an output slot, "[" current; the token after "]" current.
 void read_slot_name(builtin_func1_EnvRec* env, tokentipe* name) {
-  if (std::strcmp(token.name, "[") != 0) abandon(178, &token);
+  if (std::strcmp(token.name, "[") != 0) abandon(open_bracket_expected_178_error, &token);
   next(env);
   *name = token;
-  if (std::strcmp(token.name, "%") == 0) abandon(296, &token);
+  if (std::strcmp(token.name, "%") == 0) abandon(store_arrays_percent_not_allowed_error, &token);
   next(env);
-  if (std::strcmp(token.name, "]") != 0) abandon(182, name);
+  if (std::strcmp(token.name, "]") != 0) abandon(sub_array_not_allowed_error, name);
   next(env);
 }
 
@@ -107,10 +128,12 @@ struct OutputArrays {
       if (first_available > index[i]) first_available = index[i];
     }
   }
+  // A matrix of more cells than a work array holds is error 43.
   void take(int i, std::int64_t size, const tokentipe* x) {
+    if (size > workarray_cells) abandon(array_too_large_more_than_1000000_error, x);
     std::int32_t p = 0;
     new_worknode(&p, x);
-    if (p == 0) abandon(88, x);
+    if (p == 0) abandon(all_20_work_arrays_use_error, x);
     index[i] = p;
     w[i] = workhead[p];
     cells[i] = size;
@@ -130,12 +153,12 @@ struct SparseOutputs {
 // The size of output i (from 0) of the built-in.
 void output_size(std::int32_t index, int i, const builtin_func1_EnvRec* env, std::int32_t* r,
                  std::int32_t* c) {
-  if (index == 67) {
+  if (index == bi::Pseudet) {
     *r = 2;
     *c = integer_of(*env->n);
-  } else if (index == 73) {
+  } else if (index == bi::Redrowech) {
     *r = *c = env->rows;
-  } else if (index == 19 || index == 20) {
+  } else if (index == bi::FFLU || index == bi::FFLUC) {
     *r = env->rows;
     *c = i == 0 ? 1 : env->rows;
     if (i >= 4) *r = *c = env->cols;
@@ -187,27 +210,14 @@ void read_matrix_operand(builtin_func1_EnvRec* env, std::int32_t index, bool sta
   if (env->see_star && !star_ok)
     std::fputs(" *** Warning. leading * in argument list makes no sense here and was ignored.\n",
                stdout);
-  if (env->start != -1) abandon(182, &env->errorname);
+  if (env->start != -1) abandon(sub_array_not_allowed_error, &env->errorname);
+  keep_operand(env, env->q);
 }
 
-// The Hermite and Smith forms work on integers only: every entry must be a
-// number (uninitialised dense cells are 0 by now).
-void check_integer_entries(const builtin_func1_EnvRec* env, arrptr q) {
-  auto check = [env](quoly v) {
-    if (v->numb) return;
-    abandon(v->rat ? 323 : 260, &env->errorname);
-  };
-  if (q->spar != nullptr) {
-    for (std::int32_t i = 1; i <= q->rows; ++i)
-      for (colm_ptr e = *sparse_row(q->spar, i); e != nullptr; e = e->next) check(e->val);
-    return;
-  }
-  for (std::int32_t k = q->start; k <= q->stop; ++k) check(*arp_cell(k));
-}
-
-// The uninitialised cells of the dense array q become 0, with the counted
-// warning: the engines read every cell.
-void fill_uninitialised(arrptr q) {
+// The engines read every cell of a dense operand: once the operand has
+// passed its checks, an uninitialised cell becomes 0 with the usual warning.
+void zero_unset_cells(arrptr q) {
+  if (q->spar != nullptr) return;
   for (std::int32_t k = q->start; k <= q->stop; ++k) {
     quolyptr cell = arp_cell(k);
     if (*cell != nullptr) continue;
@@ -216,43 +226,58 @@ void fill_uninitialised(arrptr q) {
   }
 }
 
+// The Hermite and Smith forms work on integers only: every entry must be a
+// number.
+void check_integer_entries(const builtin_func1_EnvRec* env, arrptr q) {
+  auto check = [env](quoly v) {
+    if (v->numb) return;
+    abandon(v->rat ? matrix_entry_denominator_error : array_entry_not_number_error, &env->errorname);
+  };
+  if (q->spar != nullptr) {
+    for (std::int32_t i = 1; i <= q->rows; ++i)
+      for (colm_ptr e = *sparse_row(q->spar, i); e != nullptr; e = e->next) check(e->val);
+    return;
+  }
+  for (std::int32_t k = q->start; k <= q->stop; ++k)
+    if (*arp_cell(k) != nullptr) check(*arp_cell(k));  // an unset cell will be 0
+}
+
 // The normal-form family: 6, 29, 42, 45, 54, 67, 73, 78, 83.
 void normal_form(builtin_func1_EnvRec* env, std::int32_t index) {
-  if (lintmode && (index == 42 || index == 83 || index == 29)) abandon(183, &token);
-  read_matrix_operand(env, index, index == 45);
+  if (lintmode && (index == bi::MSmith || index == bi::Smith || index == bi::Hermite)) abandon(not_available_word_arithmetic_error, &token);
+  read_matrix_operand(env, index, index == bi::Minors);
   const arrptr q = env->q;
   const bool is_sparse = q->spar != nullptr;
-  if (is_sparse && (index == 6 || index == 54)) abandon(242, &env->errorname);
-  if (!is_sparse && index == 78) abandon(333, &env->errorname);
-  if (!is_sparse) fill_uninitialised(q);
-  if (index == 29 || index == 42 || index == 83) check_integer_entries(env, q);
-  const bool sparse_out = is_sparse && index != 67;
+  if (is_sparse && (index == bi::Colreduce || index == bi::Normalize)) abandon(sparse_array_not_allowed_242_error, &env->errorname);
+  if (!is_sparse && index == bi::Rowreduce) abandon(dense_array_not_allowed_error, &env->errorname);
+  if (index == bi::Hermite || index == bi::MSmith || index == bi::Smith) check_integer_entries(env, q);
+  const bool sparse_out = is_sparse && index != bi::Pseudet;
 
   Slots slots;
   std::int32_t k = 268435456;
   ValueCell pd;
   bool have_pd = false;
-  if (index == 42) {
+  if (index == bi::MSmith) {
     if (std::strcmp(token.name, ",") == 0) {
       next(env);
       free_quoly(&pd.q);
       old_expre(env->inf, &pd.q, env->flag);
-      if (!pd.q->numb) abandon(227, &token);
-      if (!positive(pd.q->ncoef)) abandon(134, &token);
+      if (!pd.q->numb) abandon(not_number_error, &token);
+      if (!positive(pd.q->ncoef)) abandon(pseudo_determinant_must_positive_error, &token);
       have_pd = true;
     }
-    if (std::strcmp(token.name, ")") != 0) abandon(1, &token);
+    if (std::strcmp(token.name, ")") != 0) abandon(close_paren_expected_error, &token);
   } else {
     while (std::strcmp(token.name, ")") != 0) {
-      if (slots.given == 4) abandon(1, &token);
-      if (std::strcmp(token.name, ",") != 0) abandon(70, &token);
+      if (slots.given == 4) abandon(close_paren_expected_error, &token);
+      if (std::strcmp(token.name, ",") != 0) abandon(comma_close_paren_expected_error, &token);
       const int i = slots.given++;
-      if (index == 73 && i == 2) abandon(325, &token);
-      if (index == 45 && i == 3) abandon(327, &token);
-      if (index == 67 && i == 2) abandon(306, &token);
+      if (index == bi::Redrowech && i == 2) abandon(too_many_output_arrays_325_error, &token);
+      if (index == bi::Minors && i == 3) abandon(three_output_arrays_required_error, &token);
+      if (index == bi::Pseudet && i == 2) abandon(too_many_output_arrays_306_error, &token);
       next(env);
       if (std::strcmp(token.name, ",") == 0) continue;
-      if (index == 67 && i == 1) {
+      if (index == bi::Pseudet && i == 1) {
         ValueCell cut;
         old_expre(env->inf, &cut.q, env->flag);
         k = integer_of(cut.q) - addresser + 1;
@@ -261,14 +286,15 @@ void normal_form(builtin_func1_EnvRec* env, std::int32_t index) {
       read_slot_name(env, &slots.name[i]);
       slots.want[i] = true;
     }
-    if (index == 45 && !(slots.want[0] && slots.want[1] && slots.want[2]))
-      abandon(327, &token);
+    if (index == bi::Minors && !(slots.want[0] && slots.want[1] && slots.want[2]))
+      abandon(three_output_arrays_required_error, &token);
   }
   next(env);
 
   free_quoly(env->n);
   quoly_set(0, env->n);
-  if (index == 45) {
+  if (index == bi::Minors) {
+    zero_unset_cells(q);
     matrix_engines.minors(q, find_array(&slots.name[0]), find_array(&slots.name[1]),
                           &slots.name[2], env->see_star, env->n);
     return;
@@ -280,41 +306,43 @@ void normal_form(builtin_func1_EnvRec* env, std::int32_t index) {
     for (int i = 0; i < 4; ++i) {
       if (!slots.want[i]) continue;
       std::int32_t r = 0, c = 0;
-      output_size(index == 67 ? 6 : index, i, env, &r, &c);
+      // Pseudet's work arrays are sized as Colreduce's.
+      output_size(index == bi::Pseudet ? bi::Colreduce : index, i, env, &r, &c);
       dense.take(i, static_cast<std::int64_t>(r) * c, &env->errorname);
     }
   } else {
     for (int i = 0; i < 4; ++i) sparse.rows[i] = i % 2 == 0 ? env->rows : env->cols;
   }
-  if (index == 42 && !have_pd) {
+  zero_unset_cells(q);
+  if (index == bi::MSmith && !have_pd) {
     matrix_engines.new_pseudo(env->n, q);
     free_quoly(&pd.q);
     pd.q = *env->n;
     *env->n = nullptr;
     quoly_set(0, env->n);
-    if (!pd.q->numb) abandon(227, &token);
+    if (!pd.q->numb) abandon(not_number_error, &token);
   }
-  const imptr pseudodet = index == 42 ? pd.q->ncoef : nullptr;
+  const imptr pseudodet = index == bi::MSmith ? pd.q->ncoef : nullptr;
   workptr* w = dense.w;
   switch (index) {
-    case 6:
-    case 67:
+    case bi::Colreduce:
+    case bi::Pseudet:
       matrix_engines.colreduce(env->n, q, slots.want, w[0], w[1], w[2], w[3], sparse.s,
-                               index == 67, k);
+                               index == bi::Pseudet, k);
       break;
-    case 29:
+    case bi::Hermite:
       matrix_engines.intcolred(env->n, q, slots.want, w[0], w[1], w[2], w[3], sparse.s, false,
                                pseudodet);
       break;
-    case 42:
-    case 83:
-      matrix_engines.intnormal(env->n, q, slots.want, w[0], w[1], w[2], w[3], index == 42,
+    case bi::MSmith:
+    case bi::Smith:
+      matrix_engines.intnormal(env->n, q, slots.want, w[0], w[1], w[2], w[3], index == bi::MSmith,
                                pseudodet, sparse.s, index);
       break;
-    case 54:
+    case bi::Normalize:
       matrix_engines.normalize(env->n, q, slots.want, w[0], w[1], w[2], w[3]);
       break;
-    case 73:
+    case bi::Redrowech:
       matrix_engines.red_row_ech(env->n, q, slots.want, w[0], w[1], sparse.s);
       break;
     default:
@@ -324,22 +352,22 @@ void normal_form(builtin_func1_EnvRec* env, std::int32_t index) {
   make_outputs(env, index, slots, dense, sparse, sparse_out);
 }
 
-// "FFLU" (19) and "FFLUC" (20).
+// "FFLU" and "FFLUC".
 void fflu(builtin_func1_EnvRec* env, std::int32_t index) {
   read_matrix_operand(env, index, false);
-  if (env->q->spar != nullptr) abandon(242, &env->errorname);
+  if (env->q->spar != nullptr) abandon(sparse_array_not_allowed_242_error, &env->errorname);
   Slots slots;
   while (std::strcmp(token.name, ")") != 0) {
-    if (slots.given == 6) abandon(1, &token);
-    if (std::strcmp(token.name, ",") != 0) abandon(70, &token);
+    if (slots.given == 6) abandon(close_paren_expected_error, &token);
+    if (std::strcmp(token.name, ",") != 0) abandon(comma_close_paren_expected_error, &token);
     const int i = slots.given++;
     next(env);
     if (std::strcmp(token.name, ",") == 0) continue;
-    if (index == 19 && i >= 4) abandon(325, &token);
+    if (index == bi::FFLU && i >= 4) abandon(too_many_output_arrays_325_error, &token);
     read_slot_name(env, &slots.name[i]);
     slots.want[i] = true;
   }
-  if (!slots.want[0] || !slots.want[1]) abandon(324, &token);
+  if (!slots.want[0] || !slots.want[1]) abandon(first_two_output_arrays_required_error, &token);
   next(env);
   free_quoly(env->n);
   quoly_set(0, env->n);
@@ -350,8 +378,9 @@ void fflu(builtin_func1_EnvRec* env, std::int32_t index) {
     output_size(index, i, env, &r, &c);
     dense.take(i, static_cast<std::int64_t>(r) * c, &env->errorname);
   }
+  zero_unset_cells(env->q);
   workptr* w = dense.w;
-  matrix_engines.fract_free_lu(index == 20, env->n, env->q, slots.want, w[0], w[1], w[2], w[3],
+  matrix_engines.fract_free_lu(index == bi::FFLUC, env->n, env->q, slots.want, w[0], w[1], w[2], w[3],
                                w[4], w[5]);
   SparseOutputs none;
   make_outputs(env, index, slots, dense, none, false);
@@ -365,7 +394,7 @@ void iszero(builtin_func1_EnvRec* env) {
   WorkArrayGuard work(&token);
   MatValue v(work.get());
   arr_fact(env->inf, v, env->flag);
-  if (v.is_scalar()) abandon(184, &env->errorname);
+  if (v.is_scalar()) abandon(matrix_has_no_entries_error, &env->errorname);
   bool zero = true;
   if (v.is_sparse()) {
     sparse_iszero(v.spar, v.rows(), &zero);
@@ -383,14 +412,15 @@ void iszero(builtin_func1_EnvRec* env) {
 // "STrans": the sparse array named transposed in place.
 void strans(builtin_func1_EnvRec* env) {
   next(env);
-  if (std::strcmp(token.name, "[") != 0) abandon(178, &token);
+  if (std::strcmp(token.name, "[") != 0) abandon(open_bracket_expected_178_error, &token);
   tokentipe name{};
   left_side(env->inf, &env->q, &env->rows, &env->cols, &env->start, &env->total_rows,
             &env->firstrow, &env->firstcol, &env->target_rows, &name, env->flag, true);
-  if (env->q == nullptr) abandon(28, &name);
-  if (env->start != -1) abandon(182, &name);
+  if (env->q == nullptr) abandon(no_such_array_error, &name);
+  if (env->start != -1) abandon(sub_array_not_allowed_error, &name);
   set_errorname(env, 81);
-  if (env->q->spar == nullptr) abandon(333, &env->errorname);
+  if (env->q->spar == nullptr) abandon(dense_array_not_allowed_error, &env->errorname);
+  keep_operand(env, env->q);
   const std::int32_t rows = env->q->rows;
   const std::int32_t cols = array_cols(env->q);
   trans_sparse(&env->q->spar, rows, cols);
@@ -402,11 +432,12 @@ void strans(builtin_func1_EnvRec* env) {
 // "[" a "]" after the built-in's name: a whole array (178, 28, 182).
 void read_bracketed_array(builtin_func1_EnvRec* env, tokentipe* name) {
   next(env);
-  if (std::strcmp(token.name, "[") != 0) abandon(178, &token);
+  if (std::strcmp(token.name, "[") != 0) abandon(open_bracket_expected_178_error, &token);
   left_side(env->inf, &env->q, &env->rows, &env->cols, &env->start, &env->total_rows,
             &env->firstrow, &env->firstcol, &env->target_rows, name, env->flag, true);
-  if (env->q == nullptr) abandon(28, name);
-  if (env->start != -1) abandon(182, name);
+  if (env->q == nullptr) abandon(no_such_array_error, name);
+  if (env->start != -1) abandon(sub_array_not_allowed_error, name);
+  keep_operand(env, env->q);
 }
 
 // "Sort": the rows of the array in place, by their first column.
@@ -427,7 +458,7 @@ void sort_rows(builtin_func1_EnvRec* env) {
   } else {
     const std::int32_t cols = array_cols(q);
     for (std::int32_t k = 0; k < rows; ++k)
-      if (*arp_cell(q->start + k) == nullptr) abandon(369, &env->errorname);
+      if (*arp_cell(q->start + k) == nullptr) abandon(cell_first_column_has_no_value_error, &env->errorname);
     matexpr::need_work_array(&env->errorname);
     WorkArrayGuard work(&env->errorname);
     const workptr w = work.get();
@@ -450,9 +481,9 @@ void lcm_of_entries(builtin_func1_EnvRec* env) {
     env->start = env->q->spar == nullptr ? env->q->start : 0;
     env->target_rows = env->total_rows;
   } else if (env->q->spar != nullptr) {
-    abandon(244, &env->errorname);
+    abandon(sub_array_sparse_array_not_allowed_error, &env->errorname);
   }
-  if (std::strcmp(token.name, ")") != 0) abandon(70, &token);
+  if (std::strcmp(token.name, ")") != 0) abandon(comma_close_paren_expected_error, &token);
   next(env);
   free_quoly(env->n);
   if (lintmode) {
@@ -465,15 +496,15 @@ void lcm_of_entries(builtin_func1_EnvRec* env) {
   findlcm(env->n, env->q->spar, env->start, env->total_rows, env->target_rows, env->cols);
 }
 
-// "Poly" (63) and "Reverse" (76).
+// "Poly" and "Reverse".
 void poly_or_reverse(builtin_func1_EnvRec* env, std::int32_t index) {
-  if (index == 63 && polynames == nullptr) abandon(213, &token);
+  if (index == bi::Poly && polynames == nullptr) abandon(no_polynomial_variables_error, &token);
   tokentipe name{};
   read_bracketed_array(env, &name);
   const arrptr q = env->q;
   free_quoly(env->n);
   quoly_set(0, env->n);
-  if (index == 63) {
+  if (index == bi::Poly) {
     if (q->spar != nullptr) {
       arr_to_poly_sparse(q->spar, q->rows, env->n);
     } else {
@@ -488,13 +519,14 @@ void poly_or_reverse(builtin_func1_EnvRec* env, std::int32_t index) {
 
 // A sparse whole array in "[" name "]" form for the set operations.
 arrptr set_operand(builtin_func1_EnvRec* env) {
-  if (std::strcmp(token.name, "[") != 0) abandon(178, &token);
+  if (std::strcmp(token.name, "[") != 0) abandon(open_bracket_expected_178_error, &token);
   tokentipe name{};
   left_side(env->inf, &env->q, &env->rows, &env->cols, &env->start, &env->total_rows,
             &env->firstrow, &env->firstcol, &env->target_rows, &name, env->flag, true);
-  if (env->q == nullptr) abandon(28, &name);
-  if (env->q->spar == nullptr) abandon(333, &name);
-  if (env->start != -1) abandon(182, &name);
+  if (env->q == nullptr) abandon(no_such_array_error, &name);
+  if (env->q->spar == nullptr) abandon(dense_array_not_allowed_error, &name);
+  if (env->start != -1) abandon(sub_array_not_allowed_error, &name);
+  keep_operand(env, env->q);  // the first operand takes the result
   return env->q;
 }
 
@@ -504,16 +536,16 @@ void set_operation(builtin_func1_EnvRec* env) {
   check_for_paren(env);
   next(env);
   const arrptr a = set_operand(env);
-  if (std::strcmp(token.name, ",") != 0) abandon(70, &token);
+  if (std::strcmp(token.name, ",") != 0) abandon(comma_close_paren_expected_error, &token);
   next(env);
   const arrptr b = set_operand(env);
-  if (std::strcmp(token.name, ",") != 0) abandon(70, &token);
+  if (std::strcmp(token.name, ",") != 0) abandon(comma_close_paren_expected_error, &token);
   next(env);
   ValueCell k;
   old_expre(env->inf, &k.q, env->flag);
   const std::int32_t op = integer_of(k.q);
-  if (op < 0 || op > 2) abandon(373, &token);
-  if (std::strcmp(token.name, ")") != 0) abandon(1, &token);
+  if (op < 0 || op > 2) abandon(set_operation_must_0_1_2_error, &token);
+  if (std::strcmp(token.name, ")") != 0) abandon(close_paren_expected_error, &token);
   next(env);
   check_set_cols(a, b);
   const std::int32_t count = op == 0 ? intersect(a, b) : op == 1 ? synth_union(a, b) : synth_merge(a, b);
@@ -521,50 +553,60 @@ void set_operation(builtin_func1_EnvRec* env) {
   quoly_set_integer(count, env->n);
 }
 
-}  // namespace
-
-bool matrix_builtin(builtin_func1_EnvRec* env, std::int32_t index) {
+bool dispatch(builtin_func1_EnvRec* env, std::int32_t index) {
   switch (index) {
-    case 6:
-    case 29:
-    case 42:
-    case 45:
-    case 54:
-    case 67:
-    case 73:
-    case 78:
-    case 83:
+    case bi::Colreduce:
+    case bi::Hermite:
+    case bi::MSmith:
+    case bi::Minors:
+    case bi::Normalize:
+    case bi::Pseudet:
+    case bi::Redrowech:
+    case bi::Rowreduce:
+    case bi::Smith:
       normal_form(env, index);
       return true;
-    case 19:
-    case 20:
+    case bi::FFLU:
+    case bi::FFLUC:
       fflu(env, index);
       return true;
-    case 3:
+    case bi::Chpoly:
       chpoly_builtin(env);
       return true;
-    case 32:
+    case bi::Iszero:
       iszero(env);
       return true;
-    case 81:
+    case bi::STrans:
       strans(env);
       return true;
-    case 34:
+    case bi::LCM:
       lcm_of_entries(env);
       return true;
-    case 63:
-    case 76:
+    case bi::Poly:
+    case bi::Reverse:
       poly_or_reverse(env, index);
       return true;
-    case 84:
+    case bi::Sort:
       sort_rows(env);
       return true;
-    case 94:
+    case bi::Synth:
       set_operation(env);
       return true;
     default:
       return false;
   }
+}
+
+}  // namespace
+
+bool matrix_builtin(builtin_func1_EnvRec* env, std::int32_t index) {
+  // An error or an interrupt abandoned mid-way leaves the operand as it was.
+  OperandKeeper keeper(changes_operand(index));
+  env->keeper = &keeper;
+  const bool served = dispatch(env, index);
+  env->keeper = nullptr;
+  keeper.commit();
+  return served;
 }
 
 }  // namespace tavrin

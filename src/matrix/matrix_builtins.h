@@ -18,7 +18,7 @@
 
 namespace tavrin {
 
-// ---- Engines (those still to come have stand-ins in matrix/not_yet_available.cpp) (stand-ins in matrix/not_yet_available.cpp) -------------------
+// ---- Engines ------------------------------------------------------------------------------
 // Column reduction over the rationals (pseudet: the pseudo-determinant form,
 // k the cut).
 void colreduce(quolyptr n, arrptr q, const bool* want, workptr w1, workptr w2, workptr w3,

@@ -5,6 +5,7 @@
 #include <memory>
 #include <optional>
 
+#include "core/error_codes.h"
 #include "arrays/sparse_store.h"
 #include "core/errors.h"
 #include "core/globals.h"
@@ -34,7 +35,7 @@ bool is_tok(const char* w) { return std::strcmp(token.name, w) == 0; }
 void scan(textptr inf, nameptr* flag) { scanner(inf, &token, flag); }
 
 void need_work_array(const tokentipe* x) {
-  if (first_available > work_pool_size) abandon(88, x);
+  if (first_available > work_pool_size) abandon(all_20_work_arrays_use_error, x);
 }
 
 quoly entry_op(char op, quoly a, quoly b) {
@@ -80,7 +81,7 @@ void take_over(MatValue& v, MatValue& w) {
 void join_scalar(MatValue& v, quoly s, bool front) {
   v.make_owned();
   const std::int64_t m = v.count();
-  if (m > 999999) abandon(111, &token);
+  if (m > 999999) abandon(vector_too_long_more_than_1000000_error, &token);
   if (front) {
     for (std::int64_t k = m; k > 0; --k) v.arr->stash[k] = v.arr->stash[k - 1];
     v.arr->stash[0] = copy_of(s, false);
@@ -109,13 +110,13 @@ struct CancelHold {
 // ---- Sums ---------------------------------------------------------------------------------
 
 void check_sizes(const MatValue& v, const MatValue& w, bool rows_too) {
-  if (v.count() != w.count() || (rows_too && v.facts.rows != w.facts.rows)) abandon(39, &token);
+  if (v.count() != w.count() || (rows_too && v.facts.rows != w.facts.rows)) abandon(matrix_sizes_do_not_match_error, &token);
 }
 
 // The dense cells of v := t (negated when neg) for every one of count
 // entries; v's cells own nothing.
 void fill_with(MatValue& v, std::int64_t count, quoly t, bool neg) {
-  if (count > 1000000) abandon(250, &token);
+  if (count > 1000000) abandon(sparse_matrix_too_large_operation_error, &token);
   for (std::int64_t k = 0; k < count; ++k) v.arr->stash[k] = copy_of(t, neg);
 }
 
@@ -219,7 +220,7 @@ void matrix_by_scalar(MatValue& v, quoly t, char op, const tokentipe& optok) {
       mult_cons_sparse(&v.spar, inv, v.arr_free, r);
       free_quoly(&inv);
     } else if (op == '_') {
-      abandon(242, &optok);
+      abandon(sparse_array_not_allowed_242_error, &optok);
     } else {
       sparse_mod_or_div(&v.spar, t, r, v.arr_free, op);
     }
@@ -240,7 +241,7 @@ void matrix_by_scalar(MatValue& v, quoly t, char op, const tokentipe& optok) {
 // times the scalar v.n unless that is 1 (nil: 1). The router gets a cell of
 // its own, whatever it leaves there.
 void invert_into(MatValue& v, MatValue& w, const tokentipe& optok) {
-  if (first_available > work_pool_size) abandon(89, &optok);
+  if (first_available > work_pool_size) abandon(no_work_array_free_matrix_inversion_error, &optok);
   const std::int32_t m = w.facts.rows;
   w.make_owned();
   quoly cell = nullptr;
@@ -274,7 +275,7 @@ void scalar_by_matrix(MatValue& v, MatValue& w, char op, const tokentipe& optok)
       take_over(v, w);
       return;
     }
-    abandon(242, &optok);
+    abandon(sparse_array_not_allowed_242_error, &optok);
   }
   if (op == '_') {
     join_scalar(w, v.n, true);
@@ -296,7 +297,7 @@ void product(MatValue& v, MatValue& w) {
 
 void entrywise(MatValue& v, MatValue& w, char op) {
   check_sizes(v, w, true);
-  if (v.spar != nullptr || w.spar != nullptr) abandon(191, &token);
+  if (v.spar != nullptr || w.spar != nullptr) abandon(entrywise_operation_sparse_matrix_error, &token);
   const std::int64_t m = v.count();
   for (std::int64_t k = 0; k < m; ++k)
     put(&v.arr->stash[k], entry_op(op, v.arr->stash[k], w.arr->stash[k]), v.arr_free);
@@ -308,7 +309,7 @@ void combine_product(MatValue& v, MatValue& w, char op, const tokentipe& optok) 
     switch (op) {
       case '*': fast_quoly_mult(&v.n, &w.n); break;
       case '/': fast_quoly_quot(&v.n, &w.n, false); break;
-      case '_': abandon(113, &optok);
+      case '_': abandon(underscore_between_two_scalars_error, &optok);
       default: {
         quoly r = entry_op(op, v.n, w.n);
         free_quoly(&v.n);
@@ -351,7 +352,7 @@ void combine_product(MatValue& v, MatValue& w, char op, const tokentipe& optok) 
       }
       break;
     case '_': {
-      if (v.spar != nullptr || w.spar != nullptr) abandon(242, &optok);
+      if (v.spar != nullptr || w.spar != nullptr) abandon(sparse_array_not_allowed_242_error, &optok);
       bool oktofree = true;
       concatenate(v, w, &oktofree);
       break;
@@ -426,7 +427,7 @@ void half_arr_fact(textptr inf, MatValue& v, nameptr* flag) {
 void concatenate(MatValue& v, MatValue& w, bool* oktofree) {
   const std::int64_t m1 = v.count();
   const std::int64_t m2 = w.count();
-  if (m1 + m2 > 1000000) abandon(111, &token);
+  if (m1 + m2 > 1000000) abandon(vector_too_long_more_than_1000000_error, &token);
   if (m1 == 1) {
     w.make_owned();
     quoly first = v.arr->stash[0];
@@ -454,7 +455,7 @@ void concatenate(MatValue& v, MatValue& w, bool* oktofree) {
     rows = r1;
     cols = k1 + k2;
   } else {
-    abandon(112, &token);
+    abandon(matrices_join_differ_both_rows_columns_error, &token);
   }
   need_work_array(&token);
   WorkArrayGuard work(&token);

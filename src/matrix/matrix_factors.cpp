@@ -6,6 +6,7 @@
 #include "arrays/array_operands.h"
 #include "arrays/array_store.h"
 #include "arrays/sparse_store.h"
+#include "core/error_codes.h"
 #include "core/errors.h"
 #include "core/globals.h"
 #include "lang/expressions.h"
@@ -123,7 +124,7 @@ void great_or_abs(MatValue& v, bool abs) {
 // frames shared. The token after the name is current on entry.
 void named_array(textptr inf, MatValue& v, arrptr q, nameptr* flag) {
   if (q->spar != nullptr) {
-    if (is_tok("[")) abandon(244, &token);
+    if (is_tok("[")) abandon(sub_array_sparse_array_not_allowed_error, &token);
     v.spar = q->spar;
     v.arr_free = false;
     v.set_shape(q->rows, array_cols(q));
@@ -153,7 +154,7 @@ void row_list(textptr inf, MatValue& v, nameptr* flag) {
   for (;;) {
     if (count > 999999) {
       v.set_shape(1, count);
-      abandon(71, &token);
+      abandon(too_many_entries_more_than_999999_error, &token);
     }
     scan(inf, flag);
     v.arr->stash[count] = nullptr;
@@ -161,7 +162,7 @@ void row_list(textptr inf, MatValue& v, nameptr* flag) {
     v.set_shape(1, count);
     old_expre(inf, &v.arr->stash[count - 1], flag);
     if (is_tok(")")) break;
-    if (!is_tok(",")) abandon(70, &token);
+    if (!is_tok(",")) abandon(comma_close_paren_expected_error, &token);
   }
   scan(inf, flag);
 }
@@ -178,7 +179,7 @@ bool bracketed(textptr inf, MatValue& v, nameptr* flag) {
   } else if (is_lower(c)) {
     arrptr q = nullptr;
     fastestlookup(&token, &q);
-    if (q == nullptr) abandon(28, &token);
+    if (q == nullptr) abandon(no_such_array_error, &token);
     scan(inf, flag);
     named_array(inf, v, q, flag);
   } else if (is_tok("%")) {
@@ -191,7 +192,7 @@ bool bracketed(textptr inf, MatValue& v, nameptr* flag) {
       tokentipe pct{};
       std::strcpy(pct.name, "%");
       pct.address = -1;
-      abandon(220, &pct);
+      abandon(empty_slot_store_arrays_error, &pct);
     }
     scan(inf, flag);  // past the index's "]"
     named_array(inf, v, arrstash[m], flag);
@@ -203,12 +204,12 @@ bool bracketed(textptr inf, MatValue& v, nameptr* flag) {
       generated_matrix(inf, v, flag);
       return true;
     }
-    if (syst == nullptr || syst->stop == -1) abandon(175, &token);
+    if (syst == nullptr || syst->stop == -1) abandon(system_array_empty_error, &token);
     copy_syst(v.arr, syst->rows, &v.spar);
     v.arr_free = true;
     v.set_shape(syst->rows, (syst->stop + 1) / syst->rows);
   } else if (is_tok("Rand") || is_tok("RRand")) {
-    if (v.expect_r == 0) abandon(142, &token);
+    if (v.expect_r == 0) abandon(random_matrix_number_rows_not_known_error, &token);
     const bool again = is_tok("RRand");
     scan(inf, flag);
     if (want_sparse) {
@@ -230,7 +231,7 @@ bool bracketed(textptr inf, MatValue& v, nameptr* flag) {
     v.arr_free = true;
     v.set_shape(v.expect_r, v.expect_c);
   } else {
-    abandon(40, &token);
+    abandon(array_name_expected_lower_case_letter_error, &token);
   }
   return true;
 }
@@ -238,7 +239,7 @@ bool bracketed(textptr inf, MatValue& v, nameptr* flag) {
 // "Altmult" "(" expression "," expression ")".
 void alt_mult(textptr inf, MatValue& v, nameptr* flag) {
   scan(inf, flag);
-  if (!is_tok("(")) abandon(177, &token);
+  if (!is_tok("(")) abandon(open_paren_expected_177_error, &token);
   scan(inf, flag);
   need_work_array(&token);
   WorkArrayGuard work1(&token);
@@ -246,11 +247,11 @@ void alt_mult(textptr inf, MatValue& v, nameptr* flag) {
   w1.expect_r = v.expect_r;
   w1.expect_c = v.expect_c;
   arr_expre(inf, w1, flag, true);
-  if (w1.is_scalar()) abandon(72, &token);
-  if (w1.spar != nullptr) abandon(242, &token);
+  if (w1.is_scalar()) abandon(matrix_operation_applied_scalar_error, &token);
+  if (w1.spar != nullptr) abandon(sparse_array_not_allowed_242_error, &token);
   const std::int32_t r1 = w1.facts.rows;
   const std::int32_t k1 = w1.cols();
-  if (!is_tok(",")) abandon(202, &token);
+  if (!is_tok(",")) abandon(comma_expected_error, &token);
   scan(inf, flag);
   need_work_array(&token);
   WorkArrayGuard work2(&token);
@@ -258,13 +259,13 @@ void alt_mult(textptr inf, MatValue& v, nameptr* flag) {
   w2.expect_r = k1;
   w2.expect_c = r1;
   arr_expre(inf, w2, flag, true);
-  if (w2.is_scalar()) abandon(72, &token);
-  if (w2.spar != nullptr) abandon(242, &token);
-  if (!is_tok(")")) abandon(1, &token);
+  if (w2.is_scalar()) abandon(matrix_operation_applied_scalar_error, &token);
+  if (w2.spar != nullptr) abandon(sparse_array_not_allowed_242_error, &token);
+  if (!is_tok(")")) abandon(close_paren_expected_error, &token);
   const std::int32_t r2 = w2.facts.rows;
   const std::int32_t k2 = w2.cols();
-  if (k1 != r2) abandon(39, &token);
-  if (static_cast<std::int64_t>(r1) * k2 > 1000000) abandon(43, &token);
+  if (k1 != r2) abandon(matrix_sizes_do_not_match_error, &token);
+  if (static_cast<std::int64_t>(r1) * k2 > 1000000) abandon(array_too_large_more_than_1000000_error, &token);
   fast_mat_mult(w1.arr, w2.arr, v.arr, r1, r2, k2);
   v.set_shape(r1, k2);
   v.arr_free = true;
@@ -274,13 +275,13 @@ void alt_mult(textptr inf, MatValue& v, nameptr* flag) {
 // "Altpower" / "MPowermod" "(" expression "," exponent ["," modulus] ")".
 void alt_power(textptr inf, MatValue& v, nameptr* flag, bool modular) {
   scan(inf, flag);
-  if (!is_tok("(")) abandon(177, &token);
+  if (!is_tok("(")) abandon(open_paren_expected_177_error, &token);
   scan(inf, flag);
   arr_expre(inf, v, flag, true);
-  if (v.is_scalar()) abandon(72, &token);
-  if (v.spar != nullptr) abandon(242, &token);
-  if (v.count() != static_cast<std::int64_t>(v.facts.rows) * v.facts.rows) abandon(172, &token);
-  if (!is_tok(",")) abandon(202, &token);
+  if (v.is_scalar()) abandon(matrix_operation_applied_scalar_error, &token);
+  if (v.spar != nullptr) abandon(sparse_array_not_allowed_242_error, &token);
+  if (v.count() != static_cast<std::int64_t>(v.facts.rows) * v.facts.rows) abandon(matrix_not_square_172_error, &token);
+  if (!is_tok(",")) abandon(comma_expected_error, &token);
   imptr e = nullptr;
   get_exponent(inf, flag, &e, false);
   struct NumberHold {
@@ -288,7 +289,7 @@ void alt_power(textptr inf, MatValue& v, nameptr* flag, bool modular) {
     ~NumberHold() { free_imag(p); }
   } hold{&e};
   if (!modular) {
-    if (!is_tok(")")) abandon(1, &token);
+    if (!is_tok(")")) abandon(close_paren_expected_error, &token);
     alt_mat_power(v.arr, &v.facts, &v.arr_free, check_and_convert(e));
   } else {
     ValueCell modder;
@@ -298,15 +299,15 @@ void alt_power(textptr inf, MatValue& v, nameptr* flag, bool modular) {
       old_expre(inf, &modder.q, flag);
       given = true;
       quoly m = modder.q;
-      if (!m->numb && m->denom != nullptr) abandon(288, &token);
-      if (m->numb && lintmode) abandon(188, &token);
+      if (!m->numb && m->denom != nullptr) abandon(modulus_must_positive_number_polynomial_error, &token);
+      if (m->numb && lintmode) abandon(modulus_must_not_number_modular_arithmetic_error, &token);
       if (m->numb) {
         ValueCell zero;
         quoly_set(0, &zero.q);
-        if (!quoly_larger(m, zero.q)) abandon(288, &token);
+        if (!quoly_larger(m, zero.q)) abandon(modulus_must_positive_number_polynomial_error, &token);
       }
     }
-    if (!is_tok(")")) abandon(1, &token);
+    if (!is_tok(")")) abandon(close_paren_expected_error, &token);
     matpowermod(v.arr, &v.facts, &v.arr_free, e, given ? &modder.q : nullptr, verbose && windy);
   }
   scan(inf, flag);
@@ -334,7 +335,7 @@ namespace matexpr {
 
 void apply_power(textptr inf, MatValue& v, nameptr* flag) {
   const tokentipe hat = token;
-  if (v.count() != static_cast<std::int64_t>(v.rows()) * v.rows()) abandon(172, &hat);
+  if (v.count() != static_cast<std::int64_t>(v.rows()) * v.rows()) abandon(matrix_not_square_172_error, &hat);
   imptr e = nullptr;
   get_exponent(inf, flag, &e, true);
   struct NumberHold {
@@ -396,7 +397,7 @@ void arr_fact(textptr inf, MatValue& v, nameptr* flag) {
   if (is_tok("(")) {
     scan(inf, flag);
     arr_expre(inf, v, flag, true);
-    if (!is_tok(")")) abandon(1, &token);
+    if (!is_tok(")")) abandon(close_paren_expected_error, &token);
     scan(inf, flag);
   } else if (is_tok("-")) {
     scan(inf, flag);
@@ -410,7 +411,7 @@ void arr_fact(textptr inf, MatValue& v, nameptr* flag) {
     WorkArrayGuard work(&token);
     MatValue w(work.get());
     read_factor_into(inf, v, w, flag);
-    if (w.is_scalar()) abandon(diag ? 74 : 72, &token);
+    if (w.is_scalar()) abandon(diag ? diag_applied_scalar_error : matrix_operation_applied_scalar_error, &token);
     if (trans) {
       transpose_into(v, w);
     } else if (diag) {
@@ -421,8 +422,8 @@ void arr_fact(textptr inf, MatValue& v, nameptr* flag) {
       w.forget();
     } else {
       if (w.count() != static_cast<std::int64_t>(w.facts.rows) * w.facts.rows)
-        abandon(241, &token);
-      if (w.spar != nullptr) abandon(242, &token);
+        abandon(matrix_not_square_241_error, &token);
+      if (w.spar != nullptr) abandon(sparse_array_not_allowed_242_error, &token);
       adjoint(w.arr, v.arr, w.arr_free, w.facts.rows, &w.spar);
       v.set_shape(w.facts.rows, w.facts.rows);
       v.arr_free = true;
@@ -434,12 +435,12 @@ void arr_fact(textptr inf, MatValue& v, nameptr* flag) {
   } else if (is_tok("|")) {
     scan(inf, flag);
     arr_fact(inf, v, flag);
-    if (!is_tok("|")) abandon(63, &token);
+    if (!is_tok("|")) abandon(closing_bar_expected_error, &token);
     scan(inf, flag);
     great_or_abs(v, true);
   } else if (is_tok("[")) {
     if (!bracketed(inf, v, flag)) return;
-    expect("]", 24, inf, flag);
+    expect("]", close_bracket_expected_24_error, inf, flag);
   } else if (is_tok("Altmult")) {
     alt_mult(inf, v, flag);
   } else if (is_tok("Altpower") || is_tok("MPowermod")) {

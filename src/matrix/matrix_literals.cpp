@@ -3,11 +3,13 @@
 #include <cstring>
 #include <vector>
 
+#include "core/error_codes.h"
 #include "arrays/sparse_store.h"
 #include "core/errors.h"
 #include "core/globals.h"
 #include "core/interrupts.h"
 #include "lang/expressions.h"
+#include "lang/poly_readin.h"
 #include "lang/statements.h"
 #include "matrix/det_services.h"
 #include "matrix/matrix_expr_impl.h"
@@ -74,7 +76,7 @@ void reduce_to_residue(quoly q) {
   if (!modularmode || !q->numb) return;
   std::int64_t w = q->ncoef->lint % modulus;
   if (w < 0) w += modulus;
-  if (w == 0) abandon(359, &token);
+  if (w == 0) abandon(coefficient_vanishes_modulo_modulus_error, &token);
   q->ncoef->lint = static_cast<std::int32_t>(w);
 }
 
@@ -113,45 +115,45 @@ bool sparse_read(textptr inf, MatValue& v, nameptr* flag, bool* eol) {
       } else if (is_tok("]")) {
         ordinary = true;
       } else if (!ordinary) {
-        abandon(202, &token);
+        abandon(comma_expected_error, &token);
       }
       if (ordinary) {
-        if (!is_tok(",") && !is_tok("]") && !number) abandon(70, &token);
+        if (!is_tok(",") && !is_tok("]") && !number) abandon(comma_close_paren_expected_error, &token);
         reduce_to_residue(rq.q);
         free_quoly(&v.n);
         v.n = rq.release();
         return false;
       }
     } else {
-      if (!is_tok(",")) abandon(202, &token);
-      if (!number) abandon(265, &token);
-      if (!inside) abandon(27, &token);
+      if (!is_tok(",")) abandon(comma_expected_error, &token);
+      if (!number) abandon(row_column_not_number_error, &token);
+      if (!inside) abandon(subscript_dimension_out_range_error, &token);
       scan(inf, flag);
-      if (!is_tok("[")) abandon(255, &token);
+      if (!is_tok("[")) abandon(open_bracket_expected_before_pair_error, &token);
     }
     for (;;) {  // one pair "[" c "," v "]", the "[" current
       scan(inf, flag);
       ValueCell cq;
       std::int32_t c = 0;
       const bool cnum = read_subscript(inf, flag, cq, &c);
-      if (!is_tok(",")) abandon(202, &token);
-      if (!cnum) abandon(265, &token);
-      if (c < addresser || c > cols - 1 + addresser) abandon(27, &token);
+      if (!is_tok(",")) abandon(comma_expected_error, &token);
+      if (!cnum) abandon(row_column_not_number_error, &token);
+      if (c < addresser || c > cols - 1 + addresser) abandon(subscript_dimension_out_range_error, &token);
       scan(inf, flag);
       ValueCell value;
       old_expre(inf, &value.q, flag);
-      if (!is_tok("]")) abandon(251, &token);
+      if (!is_tok("]")) abandon(close_bracket_expected_after_pairs_error, &token);
       add_to_row(sparse_row(hold.sp, r - addresser + 1), c - addresser + 1, value.release());
       first = false;
       scan(inf, flag);
       if (!is_tok(",")) break;
       scan(inf, flag);
-      if (!is_tok("[")) abandon(255, &token);
+      if (!is_tok("[")) abandon(open_bracket_expected_before_pair_error, &token);
     }
-    if (!is_tok("]")) abandon(251, &token);
+    if (!is_tok("]")) abandon(close_bracket_expected_after_pairs_error, &token);
     scan(inf, flag);
     if (is_tok("[")) continue;
-    if (!is_tok("]")) abandon(251, &token);
+    if (!is_tok("]")) abandon(close_bracket_expected_after_pairs_error, &token);
     scan(inf, flag);
     break;
   }
@@ -190,7 +192,7 @@ void obtain_expression(textptr inf, nameptr* flag, char brace, TextHold& text) {
   nameptr last = text.head;
   std::int32_t depth = 1;
   for (;;) {
-    if (is_tok(";") || is_tok(end_marker_name)) abandon(274, &token);
+    if (is_tok(";") || is_tok(end_marker_name)) abandon(statement_ended_inside_sum_product_error, &token);
     last = append_token(last);
     if (token.name[0] == brace && token.name[1] == '\0') ++depth;
     if (token.name[0] == close && token.name[1] == '\0' && --depth == 0) break;
@@ -214,12 +216,12 @@ Header read_header(textptr inf, nameptr* flag) {
   set_up_for_loop(inf, flag, &h.var, &h.init, &h.stop, &h.step, &spcol, &np);
   if (spcol != nullptr || (h.stop == -2 && h.init == addresser - 1)) {
     free_limb_chain(&spcol);
-    abandon(336, &token);
+    abandon(header_over_sparse_column_not_allowed_error, &token);
   }
-  if (!is_tok(">")) abandon(78, &token);
-  if (h.init < addresser) abandon(79, &token);
-  if (h.stop < addresser) abandon(80, &token);
-  if (h.step < 1) abandon(82, &token);
+  if (!is_tok(">")) abandon(greater_expected_after_loop_header_error, &token);
+  if (h.init < addresser) abandon(start_value_below_index_origin_error, &token);
+  if (h.stop < addresser) abandon(end_value_below_index_origin_error, &token);
+  if (h.step < 1) abandon(step_must_least_1_error, &token);
   scan(inf, flag);
   return h;
 }
@@ -230,7 +232,7 @@ quoly replay(textptr inf, const TextHold& text) {
   scanner(inf, &token, &cursor);
   ValueCell value;
   old_expre(inf, &value.q, &cursor);
-  if (!is_tok("]")) abandon(24, &token);
+  if (!is_tok("]")) abandon(close_bracket_expected_24_error, &token);
   return value.release();
 }
 
@@ -298,7 +300,7 @@ bool matrix_list(textptr inf, MatValue& v, nameptr* flag) {
   if (count == 0 || pending) {
     for (;;) {
       if (!pending) {
-        if (count > 999999) abandon(71, &token);
+        if (count > 999999) abandon(too_many_entries_more_than_999999_error, &token);
         spec_scanner(inf, &token, flag, &eol);
         if (eol && row_length == 0 && count > 0) row_length = count;
       }
@@ -308,12 +310,12 @@ bool matrix_list(textptr inf, MatValue& v, nameptr* flag) {
       v.set_shape(count, 1);
       old_expre(inf, &v.arr->stash[count - 1], flag);
       if (is_tok("]")) break;
-      if (!is_tok(",")) abandon(70, &token);
+      if (!is_tok(",")) abandon(comma_close_paren_expected_error, &token);
     }
   }
   scan(inf, flag);
   if (row_length == 0) row_length = 1;
-  if (count % row_length != 0) abandon(173, &token);
+  if (count % row_length != 0) abandon(entry_count_not_multiple_first_line_error, &token);
   const std::int32_t rows = count / row_length;
   // Typed row by row; stored column by column.
   std::vector<quoly> typed(v.arr->stash, v.arr->stash + count);
@@ -326,7 +328,7 @@ bool matrix_list(textptr inf, MatValue& v, nameptr* flag) {
 
 void diagonal_matrix(textptr inf, MatValue& v, nameptr* flag) {
   const std::int32_t rows = v.expect_r;
-  if (rows == 0) abandon(45, &token);
+  if (rows == 0) abandon(scalar_matrix_size_not_known_error, &token);
   const bool minus = is_tok("-");
   if (minus) scan(inf, flag);
   ValueCell value;
@@ -380,7 +382,7 @@ void generated_matrix(textptr inf, MatValue& v, nameptr* flag) {
     });
     v.spar = hold.release();
   } else {
-    if (size > 1000000) abandon(43, &open);
+    if (size > 1000000) abandon(array_too_large_more_than_1000000_error, &open);
     // Cells the loops do not reach read as 0.
     for (std::int64_t k = 0; k < size; ++k) {
       v.arr->stash[k] = nullptr;

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <cstdio>
 
+#include "core/error_codes.h"
 #include "core/errors.h"
 #include "core/globals.h"
 #include "core/interrupts.h"
@@ -123,7 +124,7 @@ void matpowermod(workptr arr, arr_descr* arr_facts, bool* arr_free, imptr expont
   const std::int32_t cells = rows * rows;
   const bool zero_exp = expont == nullptr || expont->size == 0 || expont->head == nullptr ||
                         (expont->size == 1 && expont->head->value == 0);
-  if (!zero_exp && expont->head->value < 0) abandon(287, &token);
+  if (!zero_exp && expont->head->value < 0) abandon(negative_powermod_exponent_error, &token);
   if (zero_exp) {
     identi(arr, rows, *arr_free);
     *arr_free = true;
@@ -134,7 +135,7 @@ void matpowermod(workptr arr, arr_descr* arr_facts, bool* arr_free, imptr expont
     quoly q = arr->stash[k];
     if (q == nullptr) continue;
     if (!q->numb) {
-      if (q->denom != nullptr) abandon(323, &token);
+      if (q->denom != nullptr) abandon(matrix_entry_denominator_error, &token);
       all_numbers = false;
     }
     if (!quoly_iszero(q)) all_zero = false;
@@ -143,9 +144,9 @@ void matpowermod(workptr arr, arr_descr* arr_facts, bool* arr_free, imptr expont
   quoly m = modder == nullptr ? nullptr : *modder;
   bool general = false;
   if (m != nullptr && !m->numb) {
-    if (laurent && has_negative_exponent(m->numer)) abandon(198, &token);
-    if (field_depth > 0 && poly_depth(m->numer) >= field_depth) abandon(291, &token);
-    if (!monic_after_pads(m->numer)) abandon(197, &token);
+    if (laurent && has_negative_exponent(m->numer)) abandon(negative_exponent_argument_error, &token);
+    if (field_depth > 0 && poly_depth(m->numer) >= field_depth) abandon(modulus_in_field_error, &token);
+    if (!monic_after_pads(m->numer)) abandon(modulus_not_monic_error, &token);
     general = !all_numbers;
   } else if (m != nullptr) {
     general = true;

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <vector>
 
+#include "core/error_codes.h"
 #include "core/errors.h"
 #include "core/globals.h"
 #include "core/interrupts.h"
@@ -330,7 +331,7 @@ void matrix_mult(workptr arr, workptr arr2, arr_descr* arrf, arr_descr* arr2f, b
     return;
   }
   if (oversize(rows1, cols2)) {
-    error(43, &token);
+    error(array_too_large_more_than_1000000_error, &token);
     return;
   }
   if (*spar != nullptr) {

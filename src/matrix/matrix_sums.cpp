@@ -1,5 +1,6 @@
 #include <vector>
 
+#include "core/error_codes.h"
 #include "core/errors.h"
 #include "core/globals.h"
 #include "matrix/matrix_products.h"
@@ -371,7 +372,7 @@ void sparse_max_min(sparseptr spar, std::int32_t rows, std::int32_t cols, bool m
   std::int32_t best_pos = addresser - 1;
   auto visit = [&](quoly v, std::int32_t r, std::int32_t c) {
     if (!v->numb) {
-      error(119, &expsign);
+      error(entry_not_number_119_error, &expsign);
       return;
     }
     if (only_positive && !positive_number(v)) return;

@@ -17,6 +17,7 @@
 //
 // All of it runs on word residues (products of the sparse rows with the
 // vector, the polynomial divisions); the user's matrix is only read.
+#include "core/error_codes.h"
 #include "matrix/minimal_poly.h"
 
 #include <algorithm>
@@ -370,19 +371,19 @@ bool proven_by_degree(const IntegerRows& m, std::int32_t rows, std::int32_t coun
 
 void Mills(arrptr q, std::int32_t rows, std::int32_t slow, quolyptr bound, quolyptr n,
            bool* succeed) {
-  if (q->spar == nullptr || !is_product_of(&q->sizearr, rows, rows)) abandon(252, &token);
-  if (rows < 8) abandon(253, &token);
-  if (rows > start_vector_size) abandon(245, &token);  // the start vector's length
-  if (lintmode && !modularmode) abandon(256, &token);
+  if (q->spar == nullptr || !is_product_of(&q->sizearr, rows, rows)) abandon(minimal_polynomial_needs_sparse_square_matrix_error, &token);
+  if (rows < 8) abandon(matrix_too_small_least_8_rows_error, &token);
+  if (rows > start_vector_size) abandon(too_many_rows_more_than_32767_error, &token);  // the start vector's length
+  if (lintmode && !modularmode) abandon(not_available_word_arithmetic_outside_modular_error, &token);
   // Floating entries have no residues.
-  if (flotemode) abandon(254, &token);
+  if (flotemode) abandon(entry_not_number_254_error, &token);
   IntegerRows m;
   ResidueRows mod_rows;
   m.start.push_back(0);
   mod_rows.start.push_back(0);
   for (std::int32_t r = 1; r <= rows; ++r) {
     for (colm_ptr e = *sparse_row(q->spar, r); e != nullptr; e = e->next) {
-      if (e->val == nullptr || !e->val->numb) abandon(254, &token);
+      if (e->val == nullptr || !e->val->numb) abandon(entry_not_number_254_error, &token);
       imptr v = e->val->ncoef;
       if (modularmode) {
         if (v->lint == 0) continue;
@@ -426,7 +427,7 @@ void Mills(arrptr q, std::int32_t rows, std::int32_t slow, quolyptr bound, quoly
     for (std::size_t c = 0; c < r.size(); ++c)
       if (r[c] != 0) coef[c] = word_number(r[c]);
   } else {
-    if (*bound == nullptr || !(*bound)->numb) abandon(254, &token);
+    if (*bound == nullptr || !(*bound)->numb) abandon(entry_not_number_254_error, &token);
     const std::int32_t count = last_position_for(*bound);
     if (count == 0) {
       *succeed = false;

@@ -188,11 +188,6 @@ struct ShoupFactor {
 inline ShoupFactor shoup(std::uint32_t w, std::uint32_t p) {
   return {w, static_cast<std::uint32_t>((std::uint64_t{w} << 32) / p)};
 }
-inline std::uint32_t shoup_mul(std::uint32_t x, ShoupFactor s, std::uint32_t p) {
-  const auto q = static_cast<std::uint32_t>((std::uint64_t{x} * s.wp) >> 32);
-  const std::uint32_t r = x * s.w - q * p;  // modulo 2^32, exact below 2p
-  return r >= p ? r - p : r;
-}
 
 // t[j] := t[j] + b[j] w mod p for j < n (t, b residues, w by Shoup's method).
 void add_shoup_multiple(std::uint32_t* __restrict t, const std::uint32_t* __restrict b, std::size_t n,

@@ -7,6 +7,7 @@
 
 #include "arrays/array_store.h"
 #include "arrays/sparse_store.h"
+#include "core/error_codes.h"
 #include "core/errors.h"
 #include "core/globals.h"
 #include "matrix/matrix_builtins.h"
@@ -27,7 +28,7 @@ std::int32_t mark_chosen(arrptr list, std::vector<bool>& chosen) {
   std::int32_t count = 0;
   for (std::int64_t k = 0; k < cells; ++k) {
     const quoly v = *arp_cell(list->start + static_cast<std::int32_t>(k));
-    if (v == nullptr || !v->numb) abandon(331, &token);
+    if (v == nullptr || !v->numb) abandon(row_column_index_not_number_error, &token);
     const imptr x = v->ncoef;
     std::int64_t i = 0;
     if (flotemode) {
@@ -38,7 +39,7 @@ std::int32_t mark_chosen(arrptr list, std::vector<bool>& chosen) {
       i = x->size > 1 ? -1 - addresser : x->head->value;
     }
     i -= addresser;
-    if (i < 0 || i >= static_cast<std::int64_t>(chosen.size())) abandon(332, &token);
+    if (i < 0 || i >= static_cast<std::int64_t>(chosen.size())) abandon(row_column_index_out_range_332_error, &token);
     if (!chosen[static_cast<std::size_t>(i)]) ++count;
     chosen[static_cast<std::size_t>(i)] = true;
   }
@@ -56,10 +57,10 @@ std::int32_t capped(std::int64_t count, const char* what) {
 
 void minors(arrptr q, arrptr qrows, arrptr qcols, const tokentipe* let, bool seestar,
             quolyptr n) {
-  if (qrows == nullptr || qcols == nullptr) abandon(329, &token);
-  if (qrows->spar != nullptr || qcols->spar != nullptr) abandon(328, &token);
-  if (array_entries(qrows) == 0 || array_entries(qcols) == 0) abandon(329, &token);
-  if (q->spar == nullptr) abandon(330, &token);
+  if (qrows == nullptr || qcols == nullptr) abandon(row_column_list_missing_empty_error, &token);
+  if (qrows->spar != nullptr || qcols->spar != nullptr) abandon(row_column_list_must_dense_error, &token);
+  if (array_entries(qrows) == 0 || array_entries(qcols) == 0) abandon(row_column_list_missing_empty_error, &token);
+  if (q->spar == nullptr) abandon(source_array_must_sparse_error, &token);
   const std::int32_t rows = capped(q->rows, "rows");
   const std::int32_t cols = capped(array_entries(q) / q->rows, "cols");
   std::vector<bool> row_chosen(static_cast<std::size_t>(rows), false);

@@ -143,4 +143,11 @@ std::int32_t quick_row_mass(colm_ptr t);
 // Follows index i through the recorded swaps cp in list order.
 std::int32_t permute(colptr cp, std::int32_t i);
 
+// The figures the statistics command shows: the memory mark, total branches
+// and leaf count of the expansion by minors, the entries of its cache and
+// their hits with those of purged entries (entries and hits 0 when no cache
+// exists).
+void minor_statistics(std::uint64_t* memory, std::int32_t* branches, std::int32_t* leaves,
+                      std::int32_t* entries, std::int32_t* hits);
+
 }  // namespace tavrin

@@ -5,6 +5,7 @@
 
 #include "arrays/array_store.h"
 #include "arrays/sparse_store.h"
+#include "core/error_codes.h"
 #include "core/errors.h"
 #include "core/globals.h"
 #include "matrix/matrix_builtins.h"
@@ -19,7 +20,7 @@ namespace tavrin {
 
 void new_pseudo(quolyptr n, arrptr oq) {
   if (verbose) std::printf("\n Precomputing pseudo-determinant, rows %2d:\n", oq->rows);
-  if (oq->spar == nullptr) abandon(122, &token);
+  if (oq->spar == nullptr) abandon(pseudo_determinant_array_not_sparse_error, &token);
   // A scratch record over a copy of the rows, released on every exit.
   struct Scratch {
     arrptr q = nullptr;

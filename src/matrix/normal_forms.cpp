@@ -20,6 +20,7 @@
 #include "numbers/freelists.h"
 #include "numbers/node_handles.h"
 #include "numbers/work_arrays.h"
+#include "toplevel/builtin_names.h"
 #include "toplevel/state.h"
 
 namespace tavrin {
@@ -426,7 +427,7 @@ void intnormal(quolyptr n, arrptr q, const bool* want, workptr alpha, workptr be
   TraceLevel trace(s.m);
   if (verbose) {
     dumpitt("Smith Normal Form, side ", s.m, true, true, true);
-    if (index == 42) std::printf(" pseudo-determinant size: %3d\n", pseudodet->size);
+    if (index == bi::MSmith) std::printf(" pseudo-determinant size: %3d\n", pseudodet->size);
   }
   const DenseTransforms tx{want, alpha, beta, alphinv, betinv, s.rows, s.cols};
   auto euclid = [&] {

@@ -1,4 +1,5 @@
 // Pivot searches over sparse and dense matrices (see pivot_search.h).
+#include "core/error_codes.h"
 #include "matrix/pivot_search.h"
 
 #include <cstdint>
@@ -122,7 +123,7 @@ struct Candidate {
 };
 
 void check_rows(std::int32_t rows) {
-  if (rows > max_pivot_rows) abandon(too_many_pivot_rows_error, &token);
+  if (rows > max_pivot_rows) abandon(sparse_matrix_too_large_error, &token);
 }
 
 // What sparse_findbest and mod_sparse_findbest share: the counting pass and

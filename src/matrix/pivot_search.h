@@ -50,8 +50,6 @@ namespace tavrin {
 
 // The most rows a counting pass (and so every sparse elimination) serves.
 constexpr std::int32_t max_pivot_rows = 50000;
-// Error raised for a larger matrix.
-constexpr std::int32_t too_many_pivot_rows_error = 375;
 
 // The counting pass. sp: the frame holding row i. *j, *cnt := -1 first.
 // An empty active row or an empty active column: returns with *j = *cnt =

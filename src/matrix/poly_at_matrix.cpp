@@ -1,4 +1,5 @@
 // p(A) by Horner's scheme on matrices (poly_at_matrix.h).
+#include "core/error_codes.h"
 #include "matrix/poly_at_matrix.h"
 
 #include <algorithm>
@@ -31,9 +32,6 @@ namespace tavrin {
 using namespace matexpr;
 
 namespace {
-
-constexpr std::int32_t not_square_error = 174;
-constexpr std::int32_t denominator_error = 186;
 
 // One term of p's top list: its exponent and its coefficient as a value of
 // its own (a number, or a polynomial in the lower variables padded to the
@@ -311,11 +309,11 @@ void poly_at_matrix(quoly p, MatValue& v) {
 
 void quoly_at_matrix(textptr inf, quoly nq, MatValue& v, nameptr* flag) {
   if (!nq->numb && nq->denom != nullptr && (lintmode || !nq->rat))
-    abandon(denominator_error, &bulletsign);
+    abandon(irreducible_quotient_error, &bulletsign);
   arr_fact(inf, v, flag);
   if (v.is_scalar() || v.count() != static_cast<std::int64_t>(v.rows()) * v.rows()) {
     v.release();
-    abandon(not_square_error, &bulletsign);
+    abandon(polynomial_matrix_not_square_error, &bulletsign);
   }
   v.clear_scalar();
   poly_at_matrix(nq, v);
@@ -347,13 +345,13 @@ void values_from_array(textptr inf, nameptr* flag, quolyptr n2, bool* allnumbs) 
   MatValue v(work.get());
   const std::int32_t uninit_before = uninit;
   arr_fact(inf, v, flag);
-  if (v.arr_free) abandon(338, &token);  // not a stored array
-  if (!is_tok(")")) abandon(1, &token);
+  if (v.arr_free) abandon(array_values_must_stored_array_error, &token);  // not a stored array
+  if (!is_tok(")")) abandon(close_paren_expected_error, &token);
   const std::int64_t count = v.count();
-  if (count > number_polys) abandon(187, &token);
-  if (count == 0) abandon(41, &token);
-  if (v.spar != nullptr) abandon(259, &token);
-  if (uninit != uninit_before) abandon(48, &token);
+  if (count > number_polys) abandon(more_values_than_variables_error, &token);
+  if (count == 0) abandon(array_values_empty_error, &token);
+  if (v.spar != nullptr) abandon(sparse_array_not_allowed_259_error, &token);
+  if (uninit != uninit_before) abandon(array_values_has_uninitialised_entry_error, &token);
   purge_list(n2);
   quoly* link = n2;
   *allnumbs = true;

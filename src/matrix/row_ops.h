@@ -12,8 +12,8 @@
 // place, floating dense work its `flote`; exact work moves cell pointers.
 //
 // Determinant accumulator: the exchanges that take n negate *n (an exchange
-// of two rows or columns negates the determinant), except fl_swap_rows and
-// fl_swap_cols, whose callers account for the sign themselves.
+// of two rows or columns negates the determinant), except fl_swap_rows,
+// whose callers account for the sign themselves.
 #pragma once
 
 #include <cstdint>
@@ -41,9 +41,8 @@ void dual_swap_cols(quolyptr n, workptr dup, bool invert, std::int32_t i, std::i
 // of *n becomes modulus - d (d > 0, not in characteristic 2).
 void mod_swap_rows(quolyptr n, workptr dup, std::int32_t i, std::int32_t j, std::int32_t m);
 void mod_swap_cols(quolyptr n, workptr dup, std::int32_t i, std::int32_t j, std::int32_t m);
-// The same on long doubles; *n is left alone.
+// The row exchange on long doubles; *n is left alone.
 void fl_swap_rows(quolyptr n, workptr dup, std::int32_t i, std::int32_t j, std::int32_t m);
-void fl_swap_cols(quolyptr n, workptr dup, std::int32_t i, std::int32_t j, std::int32_t m);
 
 // ---- Dense updates (square arrays of order rows) -----------------------------------------
 // row k := row k - factor * row q (all columns); column likewise (all rows).
@@ -79,13 +78,8 @@ void uppertri(workptr arr, std::int32_t rows);
 // their first target_rows cells.
 void switchrow_col(std::int32_t index, std::int32_t j, std::int32_t k, std::int32_t start,
                    std::int32_t total_rows, std::int32_t target_rows, std::int32_t cols);
-// column j := column j - factor * column k in rows k..rows-1.
-void int_col_manip(std::int32_t j, std::int32_t k, std::int32_t start, std::int32_t rows,
-                   imptr factor);
-// Negates column j in rows k..rows-1; row j in columns k..cols-1.
+// Negates column j in rows k..rows-1.
 void int_col_neg(std::int32_t j, std::int32_t k, std::int32_t start, std::int32_t rows);
-void int_row_neg(std::int32_t j, std::int32_t k, std::int32_t start, std::int32_t rows,
-                 std::int32_t cols);
 
 // ---- Sparse matrices (rows and columns from 1; no zero entry is left) --------------------
 // In rows 1..rows the entry of column k := entry * factor.

@@ -7,6 +7,7 @@
 
 #include "arrays/array_store.h"
 #include "arrays/sparse_store.h"
+#include "core/error_codes.h"
 #include "core/interrupts.h"
 #include "core/errors.h"
 #include "core/globals.h"
@@ -124,18 +125,6 @@ void newcolnode(colptr* c, std::int32_t i, std::int32_t j) {
   p->j = j;
   p->next = *c;
   *c = p;
-}
-
-void killoffu(colm_ptrptr u) {
-  colm_ptr rest = (*u)->next;
-  (*u)->next = nullptr;
-  while (rest != nullptr) {
-    colm_ptr next = rest->next;
-    rest->val = nullptr;  // values are not freed here
-    rest->next = colm_garb;
-    colm_garb = rest;
-    rest = next;
-  }
 }
 
 void colreduce(quolyptr n, arrptr q, const bool* want, workptr alpha, workptr beta,
@@ -369,7 +358,7 @@ void sparse_rowreduce_values(quolyptr n, arrptr q, bool pseudo, const bool* want
   const std::int32_t cols = array_cols(q);
   const bool modular = modularmode && mod_is_prime;
   const bool residues = modular && !first_active && sparse_allnumbs(q->spar, rows);
-  if (rows > 50000 && !residues) abandon(375, nullptr);  // before anything changes
+  if (rows > 50000 && !residues) abandon(sparse_matrix_too_large_error, nullptr);  // before anything changes
   std::int32_t steps = std::min({rows, cols, cut});
   const SparseTx tx(pseudo, want);
   tx.start(rows, cols, auxspar);
@@ -430,7 +419,7 @@ void sparse_rowreduce_values(quolyptr n, arrptr q, bool pseudo, const bool* want
   }
   steps = s - 1;
   quoly_set_integer(steps, n);
-  if (2 * steps > 1000000) error(326, nullptr);
+  if (2 * steps > 1000000) error(too_many_pivot_positions_work_array_error, nullptr);
   if (tx.positions) lists.write_positions(alpha, steps, 1);
 }
 
@@ -515,7 +504,7 @@ void sparse_mod_rowreduce(quolyptr n, sparseptr spar, bool pseudo, const bool* w
   quoly_set_integer(steps, n);
   move_data_outof_quoly(a, rows);
   put_back_sparse(a, spar, rows);
-  if (2 * steps > 1000000) error(326, nullptr);
+  if (2 * steps > 1000000) error(too_many_pivot_positions_work_array_error, nullptr);
   if (tx.positions) lists.write_positions(alpha, steps, 1);
 }
 

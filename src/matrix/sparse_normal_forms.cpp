@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "arrays/sparse_store.h"
+#include "core/error_codes.h"
 #include "core/interrupts.h"
 #include "core/errors.h"
 #include "core/globals.h"
@@ -20,6 +21,7 @@
 #include "numbers/bigint_multiply.h"
 #include "numbers/freelists.h"
 #include "numbers/node_handles.h"
+#include "toplevel/builtin_names.h"
 #include "toplevel/state.h"
 
 namespace tavrin {
@@ -513,7 +515,7 @@ void sp_hermite_two(const bool* want, sparseptr* auxspar, std::int32_t rank, std
 namespace {
 
 void check_size(std::int32_t rows) {
-  if (rows > max_pivot_rows) abandon(too_many_pivot_rows_error, &token);
+  if (rows > max_pivot_rows) abandon(sparse_matrix_too_large_error, &token);
 }
 
 void start_identities(const bool* want, sparseptr* aux, std::int32_t rows, std::int32_t cols) {
@@ -557,7 +559,7 @@ void sparse_intnormal(quolyptr n, arrptr q, const bool* want, sparseptr* auxspar
   TraceLevel trace(std::min(rows, cols));
   if (verbose) {
     dumpitt("Smith Normal Form, side ", std::min(rows, cols), true, true, true);
-    if (index == 42) std::printf(" pseudo-determinant size: %3d\n", pseudodet->size);
+    if (index == bi::MSmith) std::printf(" pseudo-determinant size: %3d\n", pseudodet->size);
   }
   auto euclid = [&] {
     std::int32_t m = std::min(rows, cols);

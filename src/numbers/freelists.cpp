@@ -2,7 +2,9 @@
 
 #include "core/errors.h"
 #include "core/globals.h"
+#include "core/mode_guard.h"
 #include "numbers/bigint.h"
+#include "numbers/mod_journal.h"
 
 namespace tavrin {
 
@@ -193,6 +195,8 @@ void newquoly(quoly* q) {
   *q = new quolynode{};
 #else
   *q = pop_or_slug(quolygarb, quolystash);
+  (*q)->arr_arg = false;
+  (*q)->journalled = false;
 #endif
 }
 
@@ -262,6 +266,14 @@ void free_poly(poly* p) {
 void free_quoly(quoly* q) {
   quoly x = *q;
   if (x == nullptr) return;
+  if (x->journalled) {
+    // Its exact value comes back first; its numbers then hold limbs beside
+    // their residues, freed whatever the ring.
+    release_journalled(x);
+    ScopedValue<bool> limbs(lintmode, false);
+    free_quoly(q);
+    return;
+  }
   if (x->numb) {
     free_imag(&x->ncoef);
   } else {
@@ -305,8 +317,6 @@ void remove_dummy(poly u) {
   u->ncoef = inner->ncoef;
   free_polynode_list(inner, inner);
 }
-
-void init_poly_node(poly p) { newimag(&p->ncoef); }
 
 void init_quoly_node(quoly p) { newimag(&p->ncoef); }
 
@@ -447,6 +457,7 @@ void newform(formptr* p) { *p = pop_or_heap(formhead); }
 void newfix(fixptr* p) {
   fixptr r = pop_or_heap(fixgarb);
   r->special = zzero;
+  r->owner = nullptr;
   *p = r;
 }
 
@@ -454,10 +465,7 @@ void free_pt(polypt* p) {
   polypt r = *p;
   if (r == nullptr) return;
   push(pt_garb, r);
-  free_poly(&r->p);
-  free_poly(&r->alt);
-  free_poly(&r->roots);
-  free_poly(&r->multdata);
+  free_relations(r);
   while (r->gcd_data != nullptr) {
     imptr nx = r->gcd_data->imag;
     special_free(r->gcd_data);  // the entry's limb, whatever the mode

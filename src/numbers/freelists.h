@@ -63,6 +63,8 @@ void special_free(imptr x);
 // ---- Polynomial nodes and value cells ---------------------------------------
 // *p := a node; its fields are whatever they were.
 void newpoly(poly* p);
+// *q := a value node; its fields are whatever they were, but arr_arg and
+// journalled false.
 void newquoly(quoly* q);
 void newcolm(colm_ptr* q);
 // Splices the node list first..last (linked through next) onto polygarb;
@@ -76,7 +78,8 @@ void free_frame_list(sparseptr first, sparseptr last);
 // Frees the polynomial *p (nil does nothing): every number by free_imag,
 // every coefficient recursively, each level's list in one splice; *p := nil.
 void free_poly(poly* p);
-// Frees one value cell (not the cells after it along next); *q := nil.
+// Frees one value cell (not the cells after it along next); *q := nil. A
+// journalled value first gets its exact value back from the journal.
 void free_quoly(quoly* q);
 // Frees a whole chain of value cells along next; *p := nil.
 void purge_list(quoly* p);
@@ -86,7 +89,6 @@ void special_free_poly(poly* p);
 // node (exp and next unchanged) and the inner node is freed.
 void remove_dummy(poly u);
 // Gives the node a fresh header with size 0 as its ncoef (numb untouched).
-void init_poly_node(poly p);
 void init_quoly_node(quoly p);
 
 // ---- Constant shortcuts -----------------------------------------------------
@@ -122,8 +124,9 @@ void newcond(condexptr* p);
 void newform(formptr* p);
 void newfix(fixptr* p);        // special := zzero
 
-// Frees the record's p, alt, roots and multdata, its gcd_data numbers,
-// aux_num := 0, puts it on pt_garb and sets *p := nil. pwr is not freed.
+// Frees the record's p, alt, roots and multdata (free_relations in
+// mod_journal.h), its gcd_data numbers, aux_num := 0, puts it on pt_garb
+// and sets *p := nil. pwr is not freed.
 void free_pt(polypt* p);
 // Splices the whole chain from p along next onto name_garb.
 void freename(nameptr p);

@@ -1,12 +1,12 @@
 #include "numbers/mod_journal.h"
 
 #include "core/globals.h"
+#include "core/mode_guard.h"
 #include "numbers/freelists.h"
 
 namespace tavrin {
 
 fixptr masterfix = nullptr;
-sparse_fixer sparse_fix = nullptr;
 
 void check_modular(bool* modular_stuff) {
   *modular_stuff = modularmode;
@@ -55,15 +55,45 @@ void restore_from_mod(fixptr* fx) {
   *fx = nullptr;
 }
 
-void restore_sparsefix() {
-  sparse_fixer f = sparse_fix;
-  while (f != nullptr) {
-    *f->prev = f->node;
-    sparse_fixer next = f->next;
-    delete f;
-    f = next;
+void claim_journal_records(void* owner, fixptr before) {
+  for (fixptr f = masterfix; f != nullptr && f != before; f = f->next)
+    if (f->owner == nullptr) f->owner = owner;
+}
+
+void own_journal_records(quoly q, fixptr before) {
+  claim_journal_records(q, before);
+  q->journalled = true;
+}
+
+void release_journal_records(void* owner) {
+  fixptr own = nullptr;
+  fixptr* tail = &own;
+  for (fixptr* link = &masterfix; *link != nullptr;) {
+    fixptr f = *link;
+    if (f->owner != owner) {
+      link = &f->next;
+      continue;
+    }
+    *link = f->next;
+    f->next = nullptr;
+    *tail = f;
+    tail = &f->next;
   }
-  sparse_fix = nullptr;
+  restore_from_mod(&own);
+}
+
+void release_journalled(quoly q) {
+  release_journal_records(q);
+  q->journalled = false;
+}
+
+void free_relations(polypt r) {
+  release_journal_records(r);
+  ScopedValue<bool> limbs(lintmode, false);
+  free_poly(&r->p);
+  free_poly(&r->alt);
+  free_poly(&r->roots);
+  free_poly(&r->multdata);
 }
 
 }  // namespace tavrin

@@ -15,16 +15,22 @@
 //     number borrowed from a numerator leaf, two a fresh number, three a
 //     fresh numerator and denominator; four: `prev` is a value cell whose
 //     rat flag was cleared.
-//   sparse_fix (sparse_fixdata, records from `new`): `prev` is a colnode link
-//     that held `node`.
+// A record made while a stored value was converted is owned by that value
+// (`owner`, and the value's `journalled` flag): the value may be freed while
+// the journal still holds its records (a variable cancelled or assigned
+// anew while the ring is modular), so freeing it first replays its own
+// records, and the journal never points into freed nodes. Its numbers hold
+// limbs beside their residues, so the value is freed limbs and all whatever
+// the ring.
+// The sparse journal of unlinked entries lives with the change of ground
+// ring (frontend/ring_change.h).
 #pragma once
 
 #include "core/records.h"
 
 namespace tavrin {
 
-extern fixptr masterfix;         // undo journal of temporary residues, newest first
-extern sparse_fixer sparse_fix;  // undo journal of unlinked sparse entries
+extern fixptr masterfix;  // undo journal of temporary residues, newest first
 
 // *modular_stuff := modularmode; when it was on it is switched off and
 // mod_is_changed goes up by 1.
@@ -52,13 +58,32 @@ class ModularBracket {
 // Replays the journal *fx from its first (newest) record: zzero: *prev :=
 // node; one: the value cell's numb := false, denom := nil; two: its number
 // is freed, then as one; three: its numerator and denominator are freed
-// (both nil); four: its rat := true. The records go back on fixgarb and *fx := nil; an empty
-// journal does nothing.
+// (both nil); four: its rat := true. The records go back on fixgarb and
+// *fx := nil; an empty journal does nothing. (A value stays marked
+// journalled: it holds its integers, and is freed limbs and all.)
 // *fx: consumed, set to nil
 void restore_from_mod(fixptr* fx);
 
-// Replays sparse_fix in list order (*prev := node) and deletes its records;
-// sparse_fix := nil.
-void restore_sparsefix();
+// The records pushed on masterfix since it was `before` become q's own and
+// q is journalled (q: the stored value just converted in place).
+void own_journal_records(quoly q, fixptr before);
+
+// The records pushed on masterfix since it was `before` become owner's own
+// (owner: a variable record whose relation was just converted in place).
+void claim_journal_records(void* owner, fixptr before);
+
+// The records of `owner` are taken out of masterfix and replayed (newest
+// first): what they changed is as it was, and nothing in the journal points
+// into it any more.
+void release_journal_records(void* owner);
+
+// q is about to be freed: its own records are released, so that q holds its
+// exact value again; q is no longer journalled.
+void release_journalled(quoly q);
+
+// Frees the relation polynomials of the variable record r (p, alt, roots,
+// multdata; each nil afterwards): their records are released first, and
+// their numbers are freed limbs and all whatever the ring.
+void free_relations(polypt r);
 
 }  // namespace tavrin

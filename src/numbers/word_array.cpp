@@ -154,16 +154,6 @@ word wmul_1(word* r, const word* a, std::int32_t n, word b) {
   return c;
 }
 
-word waddmul_1(word* r, const word* a, std::int32_t n, word b) {
-  word c = 0;
-  for (std::int32_t i = 0; i < n; ++i) {
-    const dword t = static_cast<dword>(a[i]) * b + r[i] + c;
-    r[i] = static_cast<word>(t);
-    c = static_cast<word>(t >> 64);
-  }
-  return c;
-}
-
 word wsubmul_1(word* r, const word* a, std::int32_t n, word b) {
   word c = 0;
   for (std::int32_t i = 0; i < n; ++i) {
@@ -663,11 +653,6 @@ void divrem_normalised(word* q, word* r, const word* n, std::int32_t nn, const w
 
 void wdivrem(word* q, word* r, const word* n, std::int32_t nn, const word* d, std::int32_t dn) {
   divrem_normalised(q, r, n, nn, d, dn, false);
-}
-
-void wdivrem_rows(word* q, word* r, const word* n, std::int32_t nn, const word* d,
-                  std::int32_t dn) {
-  divrem_normalised(q, r, n, nn, d, dn, true);
 }
 
 }  // namespace tavrin::detail

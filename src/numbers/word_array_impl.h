@@ -61,8 +61,6 @@ word wadd_1(word* r, const word* a, std::int32_t n, word b);
 word wsub_1(word* r, const word* a, std::int32_t n, word b);
 // r[0 .. n) := a * b; returns the high word.
 word wmul_1(word* r, const word* a, std::int32_t n, word b);
-// r[0 .. n) += a * b; returns the carry word.
-word waddmul_1(word* r, const word* a, std::int32_t n, word b);
 // r[0 .. n) -= a * b; returns the borrow word.
 word wsubmul_1(word* r, const word* a, std::int32_t n, word b);
 // r := a << s or a >> s (0 <= s < 64), n words; returns the bits shifted out
@@ -90,8 +88,6 @@ void wsqr_rows(word* r, const word* a, std::int32_t n);
 // normalised non-zero d; q and r must not overlap n or d (q may be null).
 // reads: wide_divide_words, wide_karatsuba_words
 void wdivrem(word* q, word* r, const word* n, std::int32_t nn, const word* d, std::int32_t dn);
-// The long division alone (the base case of wdivrem), same contract.
-void wdivrem_rows(word* q, word* r, const word* n, std::int32_t nn, const word* d, std::int32_t dn);
 
 // ---- GCD ------------------------------------------------------------------------------
 // g := gcd(a, b) for normalised non-zero a and b, by Lehmer's method;

@@ -1,5 +1,6 @@
 #include "numbers/work_arrays.h"
 
+#include "core/error_codes.h"
 #include "core/errors.h"
 #include "numbers/bigint.h"
 #include "numbers/freelists.h"
@@ -13,7 +14,7 @@ std::int32_t first_available = 0;
 void enew_worknode(std::int32_t* p, const tokentipe* x) {
   *p = 0;
   if (first_available > work_pool_size) {
-    error(88, x);
+    error(all_20_work_arrays_use_error, x);
     return;
   }
   if (first_available < 1) {

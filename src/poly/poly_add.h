@@ -94,9 +94,6 @@ void mod_mult_num(poly x, std::int32_t nm);
 // "non-0 rem, num_poly_quot" (no nested level) and keeping the quotient.
 // n: changed; m: kept; reads: mode flags, modulus, finf
 void num_poly_quot(poly n, imptr m, std::int32_t x);
-// n1 := n1 / n2 for one number, the leaf step of num_poly_quot (x the
-// inverse of n2 in modular mode).
-void simple_quot(imptr n1, imptr n2, std::int32_t x);
 
 // *q := x * y. x is 1: *q overwritten with a copy of y (poly_assign).
 // Otherwise *q: set (its old value is not freed): every leaf multiplied

@@ -42,7 +42,9 @@ namespace tavrin {
 //   number in poly quot." (nested level), "  modularmode" in word mode and
 //   a line end; the result is then a copy of n.
 // - A number of n's top list whose quotient is 0 prints "code <xx>" and is
-//   the internal error "zero node t." (nested level); the leaf is dropped.
+//   the internal error "zero node t." (nested level); the leaf is dropped
+//   (without a report in word arithmetic without a modulus, where only
+//   integer arguments are read).
 //   A term whose coefficient divides to 0 is dropped without a report.
 // n, m: kept; *p: overwritten (may be &n). reads: mode flags, modulus, finf
 void poly_quot(poly n, poly m, poly* p, std::int32_t xx);

@@ -126,7 +126,5 @@ struct FlatCosts {
   double dense;
   double heap;
 };
-FlatCosts flat_sum_costs(const Flat& a, const Flat& b, const Packing& pk, const FlatScan& sa,
-                         const FlatScan& sb, const WordSums& how);
 
 }  // namespace tavrin::detail

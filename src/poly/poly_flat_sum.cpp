@@ -433,14 +433,6 @@ FlatMethod run(const Flat& a, const Flat& b, const Packing& pk, const DensePlan*
 
 }  // namespace
 
-FlatCosts flat_sum_costs(const Flat& a, const Flat& b, const Packing& pk, const FlatScan& sa,
-                         const FlatScan& sb, const WordSums& how) {
-  DensePlan plan;
-  const bool wide = !how.narrow;
-  const double d = make_plan(a, b, pk, sa, sb, cell_cap(), plan) ? dense_cost(a, b, plan, wide) : -1.0;
-  return {d, heap_cost(a, b)};
-}
-
 FlatMethod sum_word_products(const Flat& a, const Flat& b, const Packing& pk, const FlatScan& sa,
                              const FlatScan& sb, const WordSums& how, WordTerms& out) {
   DensePlan plan;

@@ -21,9 +21,15 @@ bool may_warn() { return verbose && warn_cnt < max_conversion_warnings; }
 
 std::int32_t abs_limb(std::int32_t v) { return v < 0 ? -v : v; }  // |v| < 2^28
 
-// n mod modulus, as a residue 0 .. modulus - 1 (see the header).
+// n mod modulus, as a residue 0 .. modulus - 1 (see the header). A number
+// without limbs (a residue made while a ring change left its container
+// out) is taken by its word.
 std::int32_t residue_of(imptr n, bool shouldwarn) {
   numptr l = n->head;
+  if (n->size == 0 || l == nullptr) {
+    const std::int32_t r = n->lint % modulus;
+    return r < 0 ? r + modulus : r;
+  }
   if (finf) {
     if (n->size == 1) {
       const std::int32_t v = l->value;

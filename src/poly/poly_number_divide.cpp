@@ -183,6 +183,10 @@ poly quotient_list(poly n, imptr d, std::int32_t xx) {
       imptr v = number_quotient(t->ncoef, d);
       if (detail::num_is_zero_now(v)) {
         free_imag(&v);
+        // Word arithmetic without a modulus reads integer arguments: there a
+        // polynomial is no argument at all (refused once it is read), and
+        // its truncated quotient is no internal fault.
+        if (lintmode && !modularmode && !flotemode) continue;
         std::printf("code %" PRId32 "\n", xx);
         tavrin_error("zero node t.", true);
         continue;

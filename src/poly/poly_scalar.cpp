@@ -120,21 +120,6 @@ void mod_num_poly_mult(poly n, std::int32_t x) {
 
 // ---- Quotients by a number --------------------------------------------------------------
 
-void simple_quot(imptr n1, imptr n2, std::int32_t x) {
-  if (flotemode) {
-    n1->flote /= n2->flote;
-  } else if (modularmode) {
-    n1->lint = modmult(static_cast<std::uint32_t>(x), static_cast<std::uint32_t>(n1->lint));
-  } else if (lintmode) {
-    if (n2->lint != 0) n1->lint = word_quo(n1->lint, n2->lint);
-  } else {
-    imptr rem;
-    newimag(&rem);
-    big_exact_quot(n1, n2, rem);
-    free_imag(&rem);
-  }
-}
-
 void num_poly_quot(poly n, imptr m, std::int32_t x) {
   if (num_is_one(m)) return;
   if (flotemode) {

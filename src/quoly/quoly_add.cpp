@@ -5,6 +5,8 @@
 // polynomial GCDs.
 #include "quoly/quoly_add.h"
 
+#include "core/error_codes.h"
+#include "core/errors.h"
 #include "core/globals.h"
 #include "numbers/bigint.h"
 #include "numbers/bigint_multiply.h"
@@ -60,8 +62,9 @@ constexpr bool fits_limb(std::int32_t v) { return v > -limb_base && v < limb_bas
 
 // a := a + b, or a - b with sub, in the current mode; b kept (may be a).
 // Modular residues by mod_add / mod_sub (exclusive or in characteristic 2);
-// plain words wrap as unsigned 32-bit sums. With word_limbs, big integers of
-// one limb each are combined as words when the result fits a limb.
+// a plain word sum beyond 32 bits is user error 32 (it would wrap). With
+// word_limbs, big integers of one limb each are combined as words when the
+// result fits a limb.
 void combine_numbers(imptr a, imptr b, bool sub, bool word_limbs) {
   if (flotemode) {
     a->flote = sub ? a->flote - b->flote : a->flote + b->flote;
@@ -70,9 +73,9 @@ void combine_numbers(imptr a, imptr b, bool sub, bool word_limbs) {
                   : mod_add(static_cast<std::uint32_t>(a->lint),
                             static_cast<std::uint32_t>(b->lint), modulus);
   } else if (lintmode) {
-    const std::uint32_t x = static_cast<std::uint32_t>(a->lint);
-    const std::uint32_t y = static_cast<std::uint32_t>(b->lint);
-    a->lint = static_cast<std::int32_t>(sub ? x - y : x + y);
+    const std::int64_t v = sub ? std::int64_t{a->lint} - b->lint : std::int64_t{a->lint} + b->lint;
+    if (v > INT32_MAX || v < INT32_MIN) abandon(exponent_too_large_error, &token);
+    a->lint = static_cast<std::int32_t>(v);
   } else {
     if (word_limbs && a->size == 1 && b->size == 1) {
       const std::int32_t v = sub ? a->head->value - b->head->value : a->head->value + b->head->value;

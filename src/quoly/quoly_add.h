@@ -8,7 +8,8 @@
 // lintmode or flotemode: there, rat is never set and number sums are formed
 // on the words: modular arithmetic by mod_add / mod_sub (exclusive or in
 // characteristic 2), so every residue stays in 0 .. modulus - 1; floating
-// mode on the long doubles; plain words as 32-bit sums that wrap.
+// mode on the long doubles; plain words as 32-bit sums, one that would wrap
+// being user error 32.
 //
 // Only what a sum can create is cancelled: a number, a rational number or a
 // polynomial combined with anything takes no GCD (the denominator kept is

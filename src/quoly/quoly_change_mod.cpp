@@ -136,6 +136,13 @@ std::int32_t quoly_change_to_mod(quolyptr qc) {
   quoly_change_to_mod_EnvRec env;
   env.q = qc;
   quoly q = *qc;
+  // Whichever way the conversion ends, the records it made are the value's
+  // own (numbers/mod_journal.h): freeing the value replays them first.
+  struct owned_records {
+    quoly q;
+    fixptr before;
+    ~owned_records() { own_journal_records(q, before); }
+  } owned{q, masterfix};
   if (q->numb) {
     change_num(q->ncoef, false, true);
     return 0;

@@ -32,7 +32,8 @@ struct quoly_change_to_mod_EnvRec {
 // numerator without denominator the number itself. A denominator that
 // vanishes is reported by prec_error (after a constant numerator has been
 // made the value's number) and the value keeps what was converted so far.
-// Returns 0, or -1 after prec_error.
+// Returns 0, or -1 after prec_error. The records made belong to *q, which is
+// marked journalled (numbers/mod_journal.h).
 // *q: changed in place until restore_from_mod(&masterfix); reads: modulus,
 // mode flags, laurent, modout_above_field, polynames, token; writes:
 // masterfix, warn_cnt

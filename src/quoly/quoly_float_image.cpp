@@ -1,4 +1,5 @@
 // Floating images of exact values and back (see quoly_float_image.h).
+#include "core/error_codes.h"
 #include "quoly/quoly_float_image.h"
 
 #include <algorithm>
@@ -25,7 +26,6 @@ using detail::OwnedPoly;
 using detail::OwnedValue;
 
 constexpr long double limb_base = 268435456.0L;  // 2^28
-constexpr std::int32_t not_finite_error = 22;
 
 // The leading four limbs of x as a long double (at least 85 significant
 // bits, more than the 64 of the mantissa), and the binary exponent of the
@@ -117,7 +117,7 @@ quoly exact_poly(poly* p) {
   });
   if (!finite) {
     free_poly(p);
-    abandon(not_finite_error, &token);
+    abandon(division_by_zero_error, &token);
   }
   for_each_leaf(*p, [&](poly leaf) {
     imptr n = scaled_integer(leaf->ncoef->flote, k);
@@ -217,7 +217,7 @@ void quoly_from_float_image(quolyptr q) {
     if (!std::isfinite(x)) {
       free_quoly(q);
       quoly_set(0, q);
-      abandon(not_finite_error, &token);
+      abandon(division_by_zero_error, &token);
     }
     real_to_exact(x, q);
     return;

@@ -74,7 +74,7 @@ void quoly_great_int(quolyptr q) {
   quoly v = *q;
   if (flotemode) {
     if (!v->numb) {
-      error(floating_great_int_error, &greatintsign);
+      error(not_in_this_arithmetic_error, &greatintsign);
       return;
     }
     v->ncoef->flote = truncate_flote(v->ncoef->flote);

@@ -361,9 +361,10 @@ void number_mult_inplace(imptr a, imptr b) {
     a->flote *= b->flote;
   } else if (modularmode) {
     a->lint = modmult(static_cast<std::uint32_t>(a->lint), static_cast<std::uint32_t>(b->lint));
-  } else if (lintmode) {
-    a->lint = static_cast<std::int32_t>(static_cast<std::uint32_t>(a->lint) *
-                                        static_cast<std::uint32_t>(b->lint));
+  } else if (lintmode) {  // a plain word product that would wrap is refused
+    const std::int64_t v = std::int64_t{a->lint} * b->lint;
+    if (v > INT32_MAX || v < INT32_MIN) abandon(exponent_too_large_error, &token);
+    a->lint = static_cast<std::int32_t>(v);
   } else {
     if (integerflag && a->size == 1 && b->size == 1) {
       const std::int64_t v = static_cast<std::int64_t>(a->head->value) * b->head->value;
@@ -377,16 +378,6 @@ void number_mult_inplace(imptr a, imptr b) {
 }
 
 // ---- In place ----------------------------------------------------------------------------------
-
-void do_mults(quoly n, poly n2, poly d2) {
-  poly_mult(n->numer, n2, &n->numer, polynames);
-  poly_mult(n->denom, d2, &n->denom, polynames);
-  detail::denominator_checks(n);
-}
-
-void fast_gen_quoly_mult(quolyptr n, quolyptr m, bool laur) {
-  detail::fractions_product(*n, *m, *n, true, laur, detail::fast_gen_codes);
-}
 
 void fast_quoly_mult(quolyptr n, quolyptr m) {
   OwnedValue copy;  // the factor, when it is the same node as *n
@@ -440,10 +431,6 @@ void fast_quoly_mult(quolyptr n, quolyptr m) {
 }
 
 // ---- Three arguments ---------------------------------------------------------------------
-
-void gen_quoly_mult(quoly n, quoly m, quolyptr q, bool laur) {
-  detail::fractions_product(n, m, *q, false, laur, detail::gen_codes);
-}
 
 void quoly_mult(quoly n, quoly m, quolyptr p) {
   if (n->numb && m->numb) {

@@ -23,8 +23,8 @@ namespace tavrin::detail {
 struct cross_codes {
   std::int32_t a, d, c, b;
 };
-inline constexpr cross_codes fast_gen_codes{-51, -53, -59, -61};  // fast_gen_quoly_mult
-inline constexpr cross_codes gen_codes{-121, -131, -137, -139};   // gen_quoly_mult
+inline constexpr cross_codes fast_gen_codes{-51, -53, -59, -61};  // the product in place
+inline constexpr cross_codes gen_codes{-121, -131, -137, -139};   // into a fresh cell
 
 // What a computed GCD g cancels: nothing (nil, 1, or in word-size
 // arithmetic any constant, a unit there), a constant (exact division of
@@ -33,7 +33,7 @@ enum class gcd_kind { one, constant, polynomial };
 gcd_kind kind_of(poly g);
 
 // r := n * m for two values with denominators, a = numer(n), b = denom(n),
-// c = numer(m), d = denom(m) (the steps of fast_gen_quoly_mult):
+// c = numer(m), d = denom(m):
 //   a = d and c = b: the constant numerator 1 and no denominator (the
 //   caller makes it a number); a = d: c over b, check_quoly(r, false);
 //   c = b: a over d, check_quoly(r, laurent); b = d: a c over b d and the
@@ -46,8 +46,16 @@ gcd_kind kind_of(poly g);
 void fractions_product(quoly n, quoly m, quoly r, bool in_place, bool laur,
                        const cross_codes& codes);
 
-// The checks of r's denominator after a product (do_mults, steps 2 and 3):
-// see do_mults in quoly_mult.h. r: changed in place.
+// The checks of r's denominator after a product:
+//   - not a constant: a zero numerator drops it; else, outside word-size
+//     arithmetic with relations in force, the integer contents cancelled;
+//   - the constant 0: user error 210 with token, then r is the number 0;
+//   - a zero numerator drops it;
+//   - word-size arithmetic: divided into the numerator and dropped;
+//   - otherwise, with relations in force, the integer contents cancelled;
+//     1 is dropped, -1 dropped with the numerator negated, a negative
+//     constant negated with the numerator.
+// r: changed in place.
 void denominator_checks(quoly r);
 
 // In word-size arithmetic, a constant denominator of r divided into the

@@ -59,7 +59,7 @@ namespace tavrin {
 //       a / c         a/g over c/g                      [-89, -91]
 //       a / (c/d)     (a/g) d over c/g                  [-97, -101]
 //       (a/b) / c     a/g over b (c/g)                  [-103, -107]
-//       (a/b) / (c/d) fast_gen_quoly_mult(n, d/c, laurent) with m's parts
+//       (a/b) / (c/d) the product of two fractions n (d/c), in place, with m's parts
 //                     exchanged;
 //     with field levels the integer contents are cancelled (sanitize).
 //   Finishing: a denominator 1 is dropped, -1 dropped with the numerator
@@ -87,7 +87,7 @@ void fast_quoly_quot(quolyptr n, quolyptr m, bool nogcd);
 //     divided into the numerator; two fractions: in Laurent mode the
 //     reciprocal d/c copied and brought to normal form (lint_normal_form
 //     with laur, or c divided into d), then fast_quoly_mult; otherwise
-//     fast_gen_quoly_mult with a reciprocal cell sharing m's parts.
+//     the product of two fractions with a reciprocal cell sharing m's parts.
 //   Finishing: a constant numerator that is 0, or has no denominator, makes
 //   *n a number; a remaining denominator: lint_normal_form(*n, laurent).
 // q: a fresh rational-function cell (numer, denom nil) that becomes the
@@ -100,7 +100,7 @@ void lint_quot(quolyptr n, quolyptr m, quoly q, bool nogcd);
 // give 1 (0 / 0 is error 22); two numbers write into *p's number when *p
 // holds one; m = 1 gives a copy of n; the one-denominator cases take the
 // codes -163 / -167 (a / c), -169 / -173 (a / (c/d)), -179 / -181
-// ((a/b) / c); two fractions go to gen_quoly_mult(n, d/c, q, laurent)
+// ((a/b) / c); two fractions go to the product n (d/c) into a fresh cell
 // (quoly_mult in word-size Laurent mode). Word-size arithmetic: the nested
 // lint_quot, in which a number m always divides (code -161).
 // n, m: kept (m exchanged and restored); *p: overwritten (may hold n or m).

@@ -59,9 +59,7 @@ poly dense_to_poly(std::vector<imptr>& c) {
 
 }  // namespace
 
-void open_chdat(const std::string& includepath) {
-  if (!chdat_in.open(includepath + "chdat")) tavrin_error("can't find chdat.", false);
-}
+void open_chdat(const std::string& includepath) { chdat_in.open(includepath + "chdat"); }
 
 bool chdat_readable() { return chdat_in.ok(); }
 

@@ -28,8 +28,8 @@
 namespace tavrin {
 
 // Opens includepath + "chdat" for the run (closing a stream opened before);
-// when it cannot be opened, prints "*** Tavrin error. can't find chdat." and
-// every later read gives nothing.
+// when it cannot be opened, every later read gives nothing (and
+// chdat_readable() is false).
 void open_chdat(const std::string& includepath);
 // The stream is open and no record has failed to read.
 bool chdat_readable();

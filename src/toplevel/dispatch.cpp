@@ -5,12 +5,12 @@
 #include <cstdio>
 #include <cstring>
 
+#include "core/error_codes.h"
 #include "core/errors.h"
 #include "core/globals.h"
 #include "core/mode_guard.h"
 #include "numbers/freelists.h"
 #include "poly/poly_repr.h"
-#include "toplevel/commands.h"
 #include "toplevel/language_services.h"
 #include "toplevel/state.h"
 
@@ -87,7 +87,7 @@ void read_value_statement(char, textptr inf, quolyptr n, nameptr* flag) {
     return;
   }
   if (name.name[0] < 'a' || name.name[0] > 'z') {
-    error(3, &name);
+    error(name_must_begin_lower_case_letter_error, &name);
     return;
   }
   const tokentipe ending = token;

@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <string>
 
+#include "core/error_codes.h"
 #include "core/errors.h"
 #include "core/globals.h"
 #include "core/mode_guard.h"
@@ -92,14 +93,16 @@ void chain_to_mode(imptr d, imptr x) {
     return;
   }
   if (lintmode) {
-    std::uint32_t w = 0;
+    // Word arithmetic without a modulus (integer arguments read with
+    // modular arithmetic off): a literal beyond 32 bits has no sound value
+    // there, so it is refused rather than wrapped.
     std::uint64_t exact = 0;  // saturates at 2^32: only the threshold matters
     for (numptr l = d->head; l != nullptr; l = l->next) {
-      w = w * 100000000u + static_cast<std::uint32_t>(l->value);
       exact = exact * 100000000u + static_cast<std::uint64_t>(l->value);
       if (exact > 0xFFFFFFFFull) exact = 0x100000000ull;
     }
-    x->lint = static_cast<std::int32_t>(w);
+    if (exact > 2147483647ull) abandon(exponent_too_large_error, &token);
+    x->lint = static_cast<std::int32_t>(exact);
     if (exact >= 2147483646ull) {
       if (warn_cnt < literal_warning_limit) {
         std::printf(" *** Warning. overflow while reading constant.\n");
@@ -161,17 +164,19 @@ void readin(textptr inf, imptr n, nameptr* flag, std::int32_t* outcount) {
 }
 
 void new_readin(textptr inf, imptr n, nameptr* flag, std::int32_t* outcount) {
-  number chain{};
-  readin(inf, &chain, flag, outcount);
-  chain_to_mode(&chain, n);
-  special_free(&chain);
+  struct digit_chain {
+    number n{};
+    ~digit_chain() { special_free(&n); }
+  } chain;
+  readin(inf, &chain.n, flag, outcount);
+  chain_to_mode(&chain.n, n);
 }
 
 void get_decimal_part(quolyptr n, textptr inf, nameptr* flag) {
   scanner(inf, &token, flag);
   quoly_set(0, n);
   if (!is_digit(token.name[0])) {
-    error(341, &token);
+    error(digit_expected_error, &token);
     return;
   }
   std::int32_t d = 0;

@@ -25,10 +25,11 @@ constexpr std::int32_t literal_warning_limit = 30;
 void readin(textptr inf, imptr n, nameptr* flag, std::int32_t* outcount);
 
 // Reads a digit run as readin does and leaves its value in n in the form of
-// the current mode: flote (floating), lint (word: the 32-bit wrapped
-// accumulation, with " *** Warning. overflow while reading constant.\n" for
-// a value of 2147483646 or more while warn_cnt < 30, warn_cnt raised by 1;
-// modular: the residue modulo `modulus`), else the big integer.
+// the current mode: flote (floating), lint (word: the value, with
+// " *** Warning. overflow while reading constant.\n" for 2147483646 and
+// 2147483647 while warn_cnt < 30, warn_cnt raised by 1; a value beyond
+// 2147483647 is user error 32, never a wrapped word; modular: the residue
+// modulo `modulus`), else the big integer.
 // reads and changes: token, warn_cnt; reads: mode flags, modulus
 void new_readin(textptr inf, imptr n, nameptr* flag, std::int32_t* outcount);
 

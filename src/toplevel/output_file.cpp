@@ -1,10 +1,11 @@
 #include "toplevel/output_file.h"
 
+#include <cerrno>
 #include <cstring>
 
+#include "core/error_codes.h"
 #include "core/errors.h"
 #include "core/globals.h"
-#include "toplevel/commands.h"
 #include "toplevel/language_services.h"
 #include "toplevel/state.h"
 
@@ -15,6 +16,7 @@ std::FILE* outpuf = nullptr;
 namespace {
 
 constexpr std::size_t longest_name = 255;
+int write_errno = 0;  // the failure of the last write, flush or close
 
 bool is_tok(const char* s) { return std::strcmp(token.name, s) == 0; }
 
@@ -24,9 +26,12 @@ std::string quoted_name() {
   for (;;) {
     bool endline = false;
     dumbscanner(&Input, &token, &zilch, &endline);
-    if (is_tok("'")) break;
+    if (is_tok("'")) {
+      if (!quote_follows(&Input, &zilch)) break;  // two quotes stand for one
+      dumbscanner(&Input, &token, &zilch, &endline);
+    }
     if (std::strcmp(token.name, end_marker_name) == 0) {
-      error(33, &token);
+      error(bad_quoted_name_empty_text_ended_error, &token);
       break;
     }
     if (name.size() + std::strlen(token.name) > longest_name) {
@@ -63,13 +68,42 @@ bool ask_name(textptr inf, nameptr* flag, std::string* name) {
   return go_on;
 }
 
+// The file `name` (closed now) lost what was written to it.
+void report_write_failure(const std::string& name) {
+  std::printf(" *** Writing to the output file %s failed (%s).\n", name.c_str(),
+              std::strerror(write_errno));
+  error(writing_output_file_failed_file_closed_error, &blank);
+}
+
 }  // namespace
 
-void close_output_file() {
-  if (outpuf == nullptr) return;
-  std::fflush(outpuf);
-  std::fclose(outpuf);
+bool close_output_file() {
+  if (outpuf == nullptr) return true;
+  bool ok = std::fflush(outpuf) == 0 && std::ferror(outpuf) == 0;
+  if (!ok) write_errno = errno;
+  if (std::fclose(outpuf) != 0 && ok) {
+    ok = false;
+    write_errno = errno;
+  }
   outpuf = nullptr;
+  return ok;
+}
+
+void close_output_file_at_quit() {
+  const std::string name = output_file_name;
+  if (close_output_file()) return;
+  std::printf(" *** Writing to the output file %s failed (%s).\n", name.c_str(),
+              std::strerror(write_errno));
+}
+
+void check_output_file() {
+  if (outpuf == nullptr) return;
+  if (std::fflush(outpuf) == 0 && std::ferror(outpuf) == 0) return;
+  write_errno = errno;
+  close_output_file();
+  const std::string name = output_file_name;
+  output_file_name.clear();
+  report_write_failure(name);
 }
 
 void save_output_file(textptr inf, nameptr* flag, const std::string& newname) {
@@ -77,17 +111,21 @@ void save_output_file(textptr inf, nameptr* flag, const std::string& newname) {
   if (name == " " && !ask_name(inf, flag, &name)) return;
   const tokentipe ending = token;
   if (name.empty()) {
-    error(248, &token);
+    error(file_name_empty_error, &token);
     return;
   }
   if (name == input_file_name) {
-    error(149, &token);
+    error(input_output_file_must_differ_error, &token);
     return;
   }
   const bool was_open = outpuf != nullptr;
-  close_output_file();
+  const bool closed_ok = close_output_file();
   const std::string old_name = output_file_name;
   output_file_name.clear();
+  if (!closed_ok) {
+    report_write_failure(old_name);
+    return;
+  }
   if (name == "@") {
     if (*flag == nullptr) {
       if (!was_open)
@@ -102,7 +140,7 @@ void save_output_file(textptr inf, nameptr* flag, const std::string& newname) {
     tokentipe bad{};
     std::strncpy(bad.name, name.c_str(), sizeof bad.name - 1);
     bad.address = -1;
-    error(374, &bad);
+    error(file_cannot_opened_error, &bad);
     token = ending;
     return;
   }

@@ -102,6 +102,21 @@ std::vector<std::string> TextInput::lines_ahead(int count) {
   return lines;
 }
 
+bool TextInput::only_white_space_left() {
+  auto blank = [](const std::string& s, std::size_t from) {
+    return s.find_first_not_of(" \t\r\n\v\f", from) == std::string::npos;
+  };
+  if (pos_ < buf_.size() && !blank(buf_, pos_)) return false;
+  for (const std::string& l : ahead_)
+    if (!blank(l, 0)) return false;
+  for (;;) {
+    std::string line;
+    if (read_line(&line, false) != line_read::line) return true;
+    ahead_.push_back(line);
+    if (!blank(line, 0)) return false;
+  }
+}
+
 int TextInput::get() {
   if (pos_ >= buf_.size() && !fill()) return EOF;
   return static_cast<unsigned char>(buf_[pos_++]);

@@ -62,6 +62,10 @@ class TextInput {
   // Lines read for it are kept and read later as usual. A read interrupted
   // by a signal is retried without the interrupt hook.
   std::vector<std::string> lines_ahead(int count);
+  // Nothing but white space is left: the rest of the current line and every
+  // following line are blank. Reads ahead (keeping the lines read) up to the
+  // first line that holds more, or to the end.
+  bool only_white_space_left();
 
   // Called when a read at the start of a line was interrupted by a signal,
   // before the read is retried; nil by default. The command loop installs

@@ -324,17 +324,6 @@ void crude_poly_disp(std::FILE* outf, bool outf_is_tty, poly p, std::int32_t dep
   }
 }
 
-void special_print_poly(poly* p) {
-  for (poly node = *p; node != nullptr; node = node->next) {
-    if (node->pcoef == nullptr) {
-      std::printf("val skipped, %d\n", static_cast<int>(node->exp));
-    } else {
-      std::printf("val %d, %d\n", static_cast<int>(node->pcoef->ncoef->lint),
-                  static_cast<int>(node->exp));
-    }
-  }
-}
-
 void epolylist() {
   std::vector<polypt> levels;
   for (polypt q = polynames; q != nullptr; q = q->next) levels.push_back(q);

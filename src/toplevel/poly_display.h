@@ -49,10 +49,6 @@ void monomial_disp(std::FILE* outf, bool outf_is_tty, poly p, polypt q, monomial
 // is written; no line is broken.
 void crude_poly_disp(std::FILE* outf, bool outf_is_tty, poly p, std::int32_t depth, polypt q);
 
-// Lists the nodes of *p on standard output: "val skipped, %d\n" for a node
-// without coefficient, else "val %d, %d\n" with its coefficient's word.
-void special_print_poly(poly* p);
-
 // Lists the adjoined variables on standard output from the lowest up, twelve
 // a line, a modded-out one on its own line with the degree of its relation
 // (and ". This creates a field." for a field level). reads: polynames

@@ -46,7 +46,7 @@ void resume_old_polynames();
 void reset_pseudo_poly();
 
 // The step of an error that unwinds: a suspension is resumed, then
-// reset_pseudo_poly. Installed by install_poly_vars (poly_vars.h).
+// reset_pseudo_poly. Installed by install_poly_vars (frontend/poly_vars.h).
 void polymodding_on_error(std::int32_t code);
 
 }  // namespace tavrin

@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include "core/error_codes.h"
+#include "core/errors.h"
 #include "core/globals.h"
 #include "core/mode_guard.h"
 #include "numbers/freelists.h"
@@ -152,7 +154,10 @@ void dumbscanner(textptr inf, tokentipe* tok, nameptr* flag, bool* endline) {
     c = in.get();
   }
   if (c == EOF) {
-    c = ';';
+    // Every caller is inside a quoted text, which the end of input leaves
+    // open: reading on would spin on ";" for ever.
+    static const tokentipe quote{"'", -1};
+    abandon(input_ended_inside_unfinished_statement_definition_error, &quote);
   } else if (c == '\n') {
     c = 13;
     *endline = true;
@@ -163,6 +168,15 @@ void dumbscanner(textptr inf, tokentipe* tok, nameptr* flag, bool* endline) {
   tok->name[1] = '\0';
   tok->address = -1;
   record(tok->name);
+}
+
+bool quote_follows(textptr inf, nameptr* flag) {
+  if (*flag != nullptr) {
+    const nameptr next = (*flag)->next;
+    return next != nullptr && std::strcmp(next->let.name, "'") == 0;
+  }
+  if (leftover[0] != '\0' && leftover[0] != ' ') return leftover[0] == '\'';
+  return (*inf)->peek() == '\'';
 }
 
 void save_input_stream(nameptr* p) {

@@ -77,9 +77,15 @@ void scanner(textptr inf, tokentipe* tok, nameptr* flag);
 // one character of the stream (a pending `leftover` first): a line end is
 // taken and delivered as the character 13 with *endline := true (else
 // false); the continuation character skips the rest of its line and is
-// delivered as a blank; end of input gives ";". The token (address -1) is
-// recorded in the ring of recent tokens.
+// delivered as a blank; end of input is user error 103 with the token "'"
+// (a quoted text left open). The token (address -1) is recorded in the ring
+// of recent tokens.
 void dumbscanner(textptr inf, tokentipe* tok, nameptr* flag, bool* endline);
+
+// Inside a quoted text, after its closing quote has been read: the next
+// character (or stored token) is a second quote, so that the two stand for
+// one quote character within the text. Takes nothing.
+bool quote_follows(textptr inf, nameptr* flag);
 
 // Captures the rest of the current input line as stored token text: *p :=
 // a head node followed by the tokens read from Input up to and including the

@@ -18,6 +18,7 @@
 #include "support/data_tables.h"
 #include "support/node_accounting.h"
 #include "support/output_capture.h"
+#include "support/statements.h"
 #include "support/value_form.h"
 #include "toplevel/charsets.h"
 #include "toplevel/dispatch.h"
@@ -44,22 +45,8 @@ class ArrayOutput : public testing::Test {
   // Runs the statements of text, one a line; what they printed, and
   // "error" when one unwound.
   std::string run(const std::string& text) {
-    TextInput in(text);
-    FILEPtr stream = &in;
-    leftover[0] = '\0';
-    std::string printed;
-    for (;;) {
-      scanner(&stream, &token, &zilch);
-      if (in.at_eof() && token.name[0] == ';') break;
-      quoly value = nullptr;
-      bool unwound = false;
-      printed += output_of([&] { parse(&stream, &value, &zilch); }, &unwound);
-      free_quoly(&value);
-      if (unwound) return printed + "error";
-      if (in.at_eof()) break;
-      in.get();
-    }
-    return printed;
+    const StatementRun r = run_statements(text);
+    return r.unwound ? r.printed + "error" : r.printed;
   }
   std::string value_of(const std::string& expr) {
     TextInput in(expr + ";");

@@ -27,6 +27,7 @@
 #include "support/modulus_scope.h"
 #include "support/output_capture.h"
 #include "support/poly_support.h"
+#include "support/statements.h"
 #include "support/value_form.h"
 #include "toplevel/charsets.h"
 #include "toplevel/dispatch.h"
@@ -102,28 +103,9 @@ class Arrays : public testing::Test {
   // Runs the statements of `text`, one a line; the value of the last as
   // value_text, or "error N" for the first that reports user error N.
   std::string run(const std::string& text) {
-    TextInput in(text);
-    FILEPtr stream = &in;
-    leftover[0] = '\0';
-    printed_.clear();
-    std::string result;
-    for (;;) {
-      scanner(&stream, &token, &zilch);
-      if (in.at_eof() && token.name[0] == ';') break;
-      quoly value = nullptr;
-      bool unwound = false;
-      const std::string out = output_of([&] { parse(&stream, &value, &zilch); }, &unwound);
-      printed_ += out;
-      if (unwound) {
-        free_quoly(&value);
-        return error_code(out);
-      }
-      result = value == nullptr ? "nil" : value_text(value);
-      free_quoly(&value);
-      if (in.at_eof()) break;
-      in.get();
-    }
-    return result;
+    const StatementRun r = run_statements(text);
+    printed_ = r.printed;
+    return r.unwound ? error_code(r.failed) : r.last;
   }
   static std::string value(const std::string& s) { return value_text(make_value(s)); }
   // What the last run printed.

@@ -11,6 +11,9 @@
 #include "core/interrupts.h"
 #include "core/mode_guard.h"
 #include "det/router.h"
+#include "frontend/command_loop.h"
+#include "frontend/error_context.h"
+#include "frontend/startup.h"
 #include "gcd/gcd.h"
 #include "lang/expressions.h"
 #include "lang/variables.h"
@@ -21,10 +24,7 @@
 #include "support/output_capture.h"
 #include "support/value_form.h"
 #include "toplevel/charsets.h"
-#include "toplevel/command_loop.h"
 #include "toplevel/dispatch.h"
-#include "toplevel/error_context.h"
-#include "toplevel/startup.h"
 #include "toplevel/state.h"
 
 namespace tavrin::test {

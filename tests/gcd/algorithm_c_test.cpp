@@ -25,6 +25,7 @@
 #include "poly/poly_exact_divide.h"
 #include "poly/poly_repr.h"
 #include "support/data_tables.h"
+#include "support/gcd_counters.h"
 #include "support/node_accounting.h"
 #include "support/output_capture.h"
 #include "support/poly_support.h"
@@ -32,19 +33,11 @@
 namespace tavrin::test {
 namespace {
 
-void new_command() {
-  original_depth = 1;
-  alg_c_count = 0;
-  g_cutoff = 10;
-  c_cntcount = a_cntcount = d_cntcount = g_cntcount = 0;
-  c_cntdepth = a_cntdepth = d_cntdepth = 0;
-}
-
 class AlgorithmC : public ::testing::Test {
  protected:
   void SetUp() override {
     load_data_tables();
-    new_command();
+    reset_gcd_counters();
     modular_methods_enabled = false;  // the sequence itself is under test
   }
   void TearDown() override { modular_methods_enabled = true; }
@@ -278,7 +271,7 @@ TEST_F(AlgorithmC, PlantedPairsOverTheIntegersAndModuloPrimes) {
                               {"4*(x^3 + 2*x*y + y + 1)", "6*(x^2*y + x + 3)", "2"},
                               {"x^4 + x^3*y", "x^5 + x^2*(y + 1)", "x^2"}};
     for (const auto& k : known) {
-      new_command();
+      reset_gcd_counters();
       EXPECT_EQ(gcd_of(parse_ref(k[0], vars.names()), parse_ref(k[1], vars.names()), vars.level(1)),
                 parse_ref(k[2], vars.names()));
     }
@@ -291,7 +284,7 @@ TEST_F(AlgorithmC, PlantedPairsOverTheIntegersAndModuloPrimes) {
       const int nv = 2 + it % 3;
       const std::vector<std::string> all{"x", "y", "z", "w"};
       PolyVars vars(std::vector<std::string>(all.begin(), all.begin() + nv));
-      new_command();
+      reset_gcd_counters();
       RefPoly ur, vr, planted;
       random_pair(rng, nv, p, &ur, &vr, &planted);
       SCOPED_TRACE("modulus " + std::to_string(p) + ": " + ur.to_string(vars.names()) + " and " +
@@ -305,7 +298,7 @@ TEST_F(AlgorithmC, PlantedPairsOverTheIntegersAndModuloPrimes) {
       if (it % 10 == 0) {  // the same answer whatever the switches and the random points
         const ScopedValue<bool> other_o(chinhensel, !chinhensel), other_t(rat_yes, !rat_yes);
         seed_random(static_cast<std::uint32_t>(rng()));
-        new_command();
+        reset_gcd_counters();
         EXPECT_EQ(gcd_of(ur, vr, vars.level(1)), g.ref());
       }
     }
@@ -343,7 +336,7 @@ TEST_F(AlgorithmC, AnotherVariableMovesToTheTopOnATemporaryLevel) {
     const RefPoly u = g * ref("(z^2 + z + 1)*x^3 + y^4 + x*z + 2"), v = g * ref("(z^2 + 2*z + 3)*x^2 + y^3 + x + z");
     for (bool inject : {false, true}) {
       SCOPED_TRACE("depth " + std::to_string(top) + (inject ? ", interrupted" : ""));
-      new_command();
+      reset_gcd_counters();
       std::vector<std::int32_t> depths;
       for (polypt r = polynames; r != nullptr; r = r->next) depths.push_back(r->depth);
       const auto state = [&] { return std::tuple(number_polys, globalpoly, field_depth, polynames, depths); };
@@ -426,7 +419,7 @@ TEST_F(AlgorithmC, AnExpensiveSequenceIsAbandonedFourTimesAndThenRuns) {
       {false, false, 0, abandon(1) + forced + abandon(2) + forced + abandon(3) + forced + abandon(4)},
   };
   for (const auto& c : cases) {
-    new_command();
+    reset_gcd_counters();
     alg_c_count = c.count;
     const ScopedValue<bool> loud(verbose, c.verbose), o(chinhensel, c.chinhensel);
     const long abandoned = polygcd_stages.abandoned;

@@ -18,6 +18,7 @@
 #include "gcd/gcd.h"
 #include "gcd/onevar_gcd.h"
 #include "support/data_tables.h"
+#include "support/gcd_counters.h"
 #include "support/node_accounting.h"
 #include "support/output_capture.h"
 #include "support/poly_support.h"
@@ -26,19 +27,11 @@
 namespace tavrin::test {
 namespace {
 
-void new_command() {
-  original_depth = 1;
-  alg_c_count = 0;
-  g_cutoff = 10;
-  c_cntcount = a_cntcount = d_cntcount = g_cntcount = 0;
-  c_cntdepth = a_cntdepth = d_cntdepth = 0;
-}
-
 class Contents : public ::testing::Test {
  protected:
   void SetUp() override {
     load_data_tables();
-    new_command();
+    reset_gcd_counters();
   }
 };
 
@@ -75,7 +68,7 @@ TEST_F(Contents, KnownContents) {
   for (const Case& c : cases) {
     SCOPED_TRACE(std::string(ring_name(c.ring)) + ": " + c.p + " depth " + std::to_string(c.depth));
     RingScope ring(c.ring);
-    new_command();
+    reset_gcd_counters();
     NodeBalance balance;
     Poly p(c.p), r;
     const std::string shape = node_shape(p);
@@ -112,7 +105,7 @@ TEST_F(Contents, ProgressLineAndTheCounterThatWraps) {
   ScopedValue<bool> quiet(verbose, false);
   EXPECT_EQ(output_of([&] { content(q, r.cell(), vars.level(1), true, true, true); }), "");
   EXPECT_EQ(dump_poly(r), y1);
-  new_command();
+  reset_gcd_counters();
   {
     ScopedValue<bool> loud(verbose, true);
     EXPECT_EQ(output_of([&] { content(q, r.cell(), vars.level(1), true, true, true); }),
@@ -155,7 +148,7 @@ TEST_F(Contents, ErrorsResetTheCountersAndTripval) {
   EXPECT_EQ(tripval, 20);
   EXPECT_EQ(c_cntcount, 77);
   EXPECT_EQ(g_cutoff, 500);
-  new_command();
+  reset_gcd_counters();
 }
 
 // ---- The floating-point one-variable GCD ----------------------------------------------------------

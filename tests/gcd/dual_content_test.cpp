@@ -15,6 +15,7 @@
 #include "gcd/gcd.h"
 #include "poly/poly_repr.h"
 #include "support/data_tables.h"
+#include "support/gcd_counters.h"
 #include "support/node_accounting.h"
 #include "support/output_capture.h"
 #include "support/poly_support.h"
@@ -23,19 +24,11 @@
 namespace tavrin::test {
 namespace {
 
-void new_command() {
-  original_depth = 1;
-  alg_c_count = 0;
-  g_cutoff = 10;
-  c_cntcount = a_cntcount = d_cntcount = g_cntcount = 0;
-  c_cntdepth = a_cntdepth = d_cntdepth = 0;
-}
-
 class DualContent : public ::testing::Test {
  protected:
   void SetUp() override {
     load_data_tables();
-    new_command();
+    reset_gcd_counters();
   }
 };
 
@@ -53,7 +46,7 @@ TEST_F(DualContent, KnownAnswers) {
   // A plain-number constant term: the GCD of the numeric contents.
   for (Ring ring : {Ring::integers, Ring::mod7}) {
     RingScope scope(ring);
-    new_command();
+    reset_gcd_counters();
     Poly p("2*x*y + 4"), q("6*x*y^2 + 8"), r;
     dual_content(p, q, r.cell(), pt, false, true, true, true);
     EXPECT_EQ(r.str(), ring == Ring::integers ? "2" : "1");
@@ -65,7 +58,7 @@ TEST_F(DualContent, KnownAnswers) {
   // were, p's last node without a successor.
   for (Ring ring : {Ring::integers, Ring::mod7}) {
     RingScope scope(ring);
-    new_command();
+    reset_gcd_counters();
     const ScopedValue<bool> loud(verbose, true);
     Poly p("2*y*x^2 + 4*y*x + 6*y"), q("4*x^2 + 6*y"), r;
     const std::string sp = node_shape(p), sq = node_shape(q);
@@ -109,7 +102,7 @@ TEST_F(DualContent, RandomPairsAgreeWithTheContentsTakenOneAtATime) {
   for (Ring ring : {Ring::integers, Ring::mod65521}) {
     RingScope scope(ring);
     for (int it = 0; it < test_iterations(60); ++it) {
-      new_command();
+      reset_gcd_counters();
       auto free_of_x = [&] {  // a random polynomial in y and z, not 0
         RefPoly r(3), a = random_refpoly(rng, 3, 8, 3, 1);
         for (const auto& [e, c] : a.terms()) r.add_term({0, e[1], e[2]}, c);

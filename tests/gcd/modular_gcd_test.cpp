@@ -24,6 +24,7 @@
 #include "numbers/primes.h"
 #include "poly/poly_repr.h"
 #include "support/data_tables.h"
+#include "support/gcd_counters.h"
 #include "support/modulus_scope.h"
 #include "support/node_accounting.h"
 #include "support/output_capture.h"
@@ -33,20 +34,11 @@
 namespace tavrin::test {
 namespace {
 
-// The per-command resets of the GCD counters.
-void new_command() {
-  original_depth = 1;
-  alg_c_count = 0;
-  g_cutoff = 10;
-  c_cntcount = a_cntcount = d_cntcount = g_cntcount = 0;
-  c_cntdepth = a_cntdepth = d_cntdepth = 0;
-}
-
 class ModularGcd : public ::testing::Test {
  protected:
   void SetUp() override {
     load_data_tables();
-    new_command();
+    reset_gcd_counters();
   }
   void TearDown() override {
     modular_prime_hook = nullptr;
@@ -281,14 +273,14 @@ TEST_F(ModularGcd, RandomPairsGiveTheSubresultantAnswer) {
       } while (u.is_zero() || v.is_zero() || u.terms().size() < 2 || v.terms().size() < 2);
       SCOPED_TRACE("p " + std::to_string(p) + ", u = " + u.to_string(vars.names()) +
                    ", v = " + v.to_string(vars.names()));
-      new_command();
+      reset_gcd_counters();
       const RefPoly reference = driver_gcd(u, v, vars.level(1), false, nullptr, false);
       // Whatever the switches and the random choices.
       const ScopedValue<bool> o(chinhensel, rng() % 2 == 0), t(try_rat, rng() % 2 == 0);
       const bool count = it % 10 == 0;  // counting the nodes is slow
       const ScopedValue<std::int16_t> cache(lookupgcd, count ? 0 : static_cast<std::int16_t>(rng() % 2));
       seed_random(static_cast<std::uint32_t>(rng()));
-      new_command();
+      reset_gcd_counters();
       EXPECT_EQ(driver_gcd(u, v, vars.level(1), true, nullptr, count), reference);
       if (it % 8 == 0) {  // error 85 from inside an image: everything comes back
         // An error that unwinds past a cache in use empties it and switches it
@@ -297,7 +289,7 @@ TEST_F(ModularGcd, RandomPairsGiveTheSubresultantAnswer) {
         images_left = 1 + static_cast<std::int32_t>(rng() % 3);
         modular_image_hook = error_in_image;
         bool unwound = false;
-        new_command();
+        reset_gcd_counters();
         driver_gcd(u, v, vars.level(1), true, &unwound, p != 0);
         modular_image_hook = nullptr;
         unwound_count += unwound ? 1 : 0;

@@ -25,6 +25,7 @@
 #include "poly/poly_trial.h"
 #include "support/data_tables.h"
 #include "support/dense_ref.h"
+#include "support/gcd_counters.h"
 #include "support/node_accounting.h"
 #include "support/output_capture.h"
 #include "support/poly_support.h"
@@ -34,21 +35,12 @@
 namespace tavrin::test {
 namespace {
 
-// The per-command state the command loop resets before each statement.
-void new_command() {
-  original_depth = 1;
-  alg_c_count = 0;
-  g_cutoff = 10;
-  c_cntcount = a_cntcount = d_cntcount = g_cntcount = 0;
-  c_cntdepth = a_cntdepth = d_cntdepth = 0;
-}
-
 // The driver's own stages are under test: the flat engines stay out.
 class PolyGcd : public ::testing::Test {
  protected:
   void SetUp() override {
     load_data_tables();
-    new_command();
+    reset_gcd_counters();
     flat_gcd_terms = INT32_MAX;
   }
   void TearDown() override { flat_gcd_terms = saved_terms_; }
@@ -226,7 +218,7 @@ TEST_F(PolyGcd, CheapStagesSettleWithTheirPlantedAnswers) {
   for (const Case& c : cases) {
     SCOPED_TRACE(std::string(ring_name(c.ring)) + ": (" + c.u + ", " + c.v + ")");
     RingScope ring(c.ring);
-    new_command();
+    reset_gcd_counters();
     const polygcd_stage_counts before = polygcd_stages;
     const Outcome o = run_gcd(in_ring(c.ring, parse_ref(c.u, names)),
                               in_ring(c.ring, parse_ref(c.v, names)), vars.level(1), true, true,
@@ -273,7 +265,7 @@ TEST_F(PolyGcd, TheCacheAnswersTheSecondTime) {
   const RefPoly u = ref("(x^2 + 2*y + 3*z + 5)*(x*y + 3*z^2 + 4)") * v;
   init_gcd_stash();
   for (int call = 0; call < 2; ++call) {
-    new_command();
+    reset_gcd_counters();
     const long hits = polygcd_stages.cache_hits;
     const Outcome o = run_gcd(u.reduced_mod(BigRef(65521)), v.reduced_mod(BigRef(65521)),
                               vars.level(1));
@@ -429,7 +421,7 @@ TEST_F(PolyGcd, PlantedPairsTheCheapStagesSettle) {
       for (int it = 0; it < test_iterations(60); ++it) {
         const int family = it % 3;
         if (family == 2 && nv == 3) continue;  // its contents would need the engines still to come
-        new_command();
+        reset_gcd_counters();
         const Planted t = planted_pair(rng, family, nv, p);
         SCOPED_TRACE("modulus " + std::to_string(p) + ", family " + std::to_string(family) + ": " +
                      t.u.to_string(vars.names()) + " and " + t.v.to_string(vars.names()));
@@ -457,7 +449,7 @@ TEST_F(PolyGcd, AnUnwindingErrorLeavesTheArgumentsAndTheRing) {
     if (p != 0) ring.emplace(static_cast<std::int32_t>(p));
     int unwound = 0;
     for (int it = 0; it < test_iterations(40); ++it) {
-      new_command();
+      reset_gcd_counters();
       auto pick = [&] {
         RefPoly a = random_refpoly(rng, 3, 8, 3, 1);
         if (p != 0) a = a.reduced_mod(BigRef(p));

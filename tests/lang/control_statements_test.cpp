@@ -17,6 +17,7 @@
 #include "support/data_tables.h"
 #include "support/modulus_scope.h"
 #include "support/output_capture.h"
+#include "support/statements.h"
 #include "support/value_form.h"
 #include "toplevel/charsets.h"
 #include "toplevel/dispatch.h"
@@ -95,7 +96,7 @@ class Control : public testing::Test {
     in_sys_func = sys;
     bool unwound = false;
     const std::string out = output_of(
-        [&] { right_side(&list, stop, &stream, &zilch, &once_more, &realtok); }, &unwound);
+        [&] { right_side(&list, stop, &stream, &zilch, &once_more, &realtok, "if"); }, &unwound);
     in_sys_func = false;
     std::string result = form_of(list);
     free_form(&list);
@@ -114,26 +115,8 @@ class Control : public testing::Test {
 
   // Runs statements one a line; the value of the last, or "error N".
   std::string run(const std::string& text) {
-    TextInput in(text);
-    FILEPtr stream = &in;
-    leftover[0] = '\0';
-    std::string result;
-    for (;;) {
-      scanner(&stream, &token, &zilch);
-      if (in.at_eof() && token.name[0] == ';') break;
-      quoly value = nullptr;
-      bool unwound = false;
-      const std::string out = output_of([&] { parse(&stream, &value, &zilch); }, &unwound);
-      if (unwound) {
-        free_quoly(&value);
-        return error_of(out);
-      }
-      result = value == nullptr ? "nil" : value_text(value);
-      free_quoly(&value);
-      if (in.at_eof()) break;
-      in.get();
-    }
-    return result;
+    const StatementRun r = run_statements(text);
+    return r.unwound ? error_of(r.failed) : r.last;
   }
 };
 

@@ -20,6 +20,7 @@
 #include "support/modulus_scope.h"
 #include "support/output_capture.h"
 #include "support/poly_support.h"
+#include "support/statements.h"
 #include "support/value_form.h"
 #include "toplevel/charsets.h"
 #include "toplevel/dispatch.h"
@@ -38,29 +39,10 @@ class Statements : public testing::Test {
   // Runs the statements of `text`, one a line; the value of the last as
   // value_text, or "error N" for the first that reports user error N.
   std::string run(const std::string& text) {
-    TextInput in(text);
-    FILEPtr stream = &in;
-    leftover[0] = '\0';
-    std::string result;
-    for (;;) {
-      scanner(&stream, &token, &zilch);
-      if (in.at_eof() && token.name[0] == ';') break;
-      quoly value = nullptr;
-      bool unwound = false;
-      const std::string out = output_of([&] { parse(&stream, &value, &zilch); }, &unwound);
-      if (unwound) {
-        free_quoly(&value);
-        for (int code = 1; code < 378; ++code)
-          if (out.find("Inappropriate") != std::string::npos && reports(out, code))
-            return "error " + std::to_string(code);
-        return "error";
-      }
-      result = value == nullptr ? "nil" : value_text(value);
-      free_quoly(&value);
-      if (in.at_eof()) break;
-      in.get();  // the line end that ended the statement
-    }
-    return result;
+    const StatementRun r = run_statements(text);
+    if (!r.unwound) return r.last;
+    const std::int32_t code = reported_error(r.failed);
+    return code == 0 ? "error" : "error " + std::to_string(code);
   }
   static std::string value(const std::string& s) { return value_text(make_value(s)); }
 

@@ -12,6 +12,7 @@
 #include "core/globals.h"
 #include "core/mode_guard.h"
 #include "lang/floating.h"
+#include "lang/later_services.h"
 #include "lang/statements.h"
 #include "lang/variables.h"
 #include "numbers/factorial.h"

@@ -14,6 +14,7 @@
 #include "core/globals.h"
 #include "core/mode_guard.h"
 #include "lang/expressions.h"
+#include "lang/poly_readin.h"
 #include "numbers/freelists.h"
 #include "poly/poly_repr.h"
 #include "support/data_tables.h"

@@ -17,6 +17,7 @@
 #include "support/data_tables.h"
 #include "support/node_accounting.h"
 #include "support/output_capture.h"
+#include "support/statements.h"
 #include "support/value_form.h"
 #include "toplevel/charsets.h"
 #include "toplevel/dispatch.h"
@@ -55,28 +56,12 @@ class UserFunctions : public testing::Test {
 
   // Runs statements one a line: the value of the last, or "error N".
   std::string run(const std::string& text) {
-    TextInput in(text);
-    FILEPtr stream = &in;
-    leftover[0] = '\0';
-    std::string result;
-    for (;;) {
-      scanner(&stream, &token, &zilch);
-      if (in.at_eof() && token.name[0] == ';') break;
-      quoly value = nullptr;
-      bool unwound = false;
-      const std::string out = output_of([&] { parse(&stream, &value, &zilch); }, &unwound);
-      if (value != nullptr) result = plain(value_text(value));
-      free_quoly(&value);
-      if (unwound) {
-        for (int code = 377; code > 0; --code)
-          if (out.find("Inappropriate") != std::string::npos && reports(out, code))
-            return "error " + std::to_string(code);
-        return "error";
-      }
-      if (in.at_eof()) break;
-      in.get();
-    }
-    return result;
+    const StatementRun r = run_statements(text);
+    if (!r.unwound) return plain(r.latest);
+    if (r.failed.find("Inappropriate") != std::string::npos)
+      for (int code = 377; code > 0; --code)
+        if (reports(r.failed, code)) return "error " + std::to_string(code);
+    return "error";
   }
   static std::string plain(const std::string& s) {
     return s.rfind("number ", 0) == 0 ? s.substr(7) : s;

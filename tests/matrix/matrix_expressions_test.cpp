@@ -24,10 +24,11 @@
 #include "quoly/quoly_add.h"
 #include "quoly/quoly_mult.h"
 #include "support/data_tables.h"
-#include "support/node_accounting.h"
 #include "support/modulus_scope.h"
+#include "support/node_accounting.h"
 #include "support/output_capture.h"
 #include "support/poly_support.h"
+#include "support/statements.h"
 #include "support/value_form.h"
 #include "toplevel/charsets.h"
 #include "toplevel/dispatch.h"
@@ -79,21 +80,8 @@ class MatrixExpressions : public MatrixTest {
 
   // Runs the statements of text; "" or "error N" of the first error.
   std::string run(const std::string& text) {
-    TextInput in(text);
-    FILEPtr stream = &in;
-    leftover[0] = '\0';
-    for (;;) {
-      scanner(&stream, &token, &zilch);
-      if (in.at_eof() && token.name[0] == ';') break;
-      quoly value = nullptr;
-      bool unwound = false;
-      const std::string out = output_of([&] { parse(&stream, &value, &zilch); }, &unwound);
-      free_quoly(&value);
-      if (unwound) return error_of(out);
-      if (in.at_eof()) break;
-      in.get();
-    }
-    return "";
+    const StatementRun r = run_statements(text);
+    return r.unwound ? error_of(r.failed) : "";
   }
 
   static std::string error_of(const std::string& out) {

@@ -462,7 +462,7 @@ TEST_F(NormalForms, TooManySparseRowsRefused) {
   const std::string out = output_of(
       [&] { intcolred(n.cell(), &q, want, nullptr, nullptr, nullptr, nullptr, aux, false, nullptr); },
       &unwound);
-  EXPECT_TRUE(unwound && reports(out, too_many_pivot_rows_error)) << out;
+  EXPECT_TRUE(unwound && reports(out, sparse_matrix_too_large_error)) << out;
   EXPECT_EQ(number_value((*sparse_row(q.spar, 2))->val->ncoef), BigRef(3));
   EXPECT_EQ(aux[0], nullptr);
   EXPECT_EQ(number_value(n->ncoef), BigRef(5));

@@ -197,21 +197,57 @@ TEST(RestoreFromMod, ValueCellsComeBackFromEachTemporaryForm) {
   }
 }
 
-TEST(RestoreSparsefix, RelinksUnlinkedEntries) {
-  colnode c{3, nullptr, nullptr};
-  colnode b{2, nullptr, &c};
-  colnode a{1, nullptr, &b};
-  colm_ptr row = &a;
-  // Unlink b, then a (the row head), newest first on the journal.
-  sparse_fix = new sparse_fixdata{&a.next, &b, sparse_fix};
-  a.next = &c;
-  sparse_fix = new sparse_fixdata{&row, &a, sparse_fix};
-  row = &c;
-  restore_sparsefix();
-  EXPECT_EQ(sparse_fix, nullptr);
-  EXPECT_EQ(row, &a);
-  EXPECT_EQ(a.next, &b);
-  EXPECT_EQ(b.next, &c);
+// A journalled value freed while the journal still holds its records (a
+// variable cancelled or assigned anew in modular arithmetic): its own
+// records are replayed before it goes, in modular arithmetic too; the
+// records of other values stay and still replay; no node is lost or freed
+// twice.
+TEST(ReleaseJournalled, FreeingAValueReplaysOnlyItsOwnRecords) {
+  NodeBalance balance;
+  InModularMode ring;
+  for (const bool free_first : {true, false}) {
+    SCOPED_TRACE(free_first ? "the older value freed" : "the newer value freed");
+    const fixptr outside = masterfix;
+    // x: 5 / 3 turned into a fresh number; y: 3t^2 + 5t + 7 without its
+    // middle term.
+    quoly x = fraction();
+    fixptr before = masterfix;
+    journal(&x->numer, x->numer, zzero);
+    journal(&x->denom, x->denom, zzero);
+    x->numb = true;
+    newimag(&x->ncoef);
+    x->ncoef->lint = 4;
+    journal(x, nullptr, two);
+    own_journal_records(x, before);
+    quoly y = fraction();
+    lintmode = false;
+    free_poly(&y->numer);
+    lintmode = true;
+    y->rat = false;
+    poly c = leaf(7), b = term(1, leaf(5), c), a = term(2, leaf(3), b);
+    y->numer = a;
+    before = masterfix;
+    journal(&a->next, b, zzero);
+    a->next = c;
+    own_journal_records(y, before);
+    EXPECT_TRUE(x->journalled && y->journalled);
+
+    quoly& gone = free_first ? x : y;
+    quoly& kept = free_first ? y : x;
+    free_quoly(&gone);
+    for (fixptr f = masterfix; f != outside; f = f->next) EXPECT_EQ(f->owner, kept);
+    restore_from_mod(&masterfix);
+    EXPECT_TRUE(kept->journalled) << "it still holds its integers beside its residues";
+    if (free_first) {
+      EXPECT_EQ(a->next, b) << "the kept value is whole again";
+    } else {
+      EXPECT_FALSE(x->numb);
+    }
+    lintmode = false;  // the kept value is exact again: limbs and all
+    free_quoly(&kept);
+    lintmode = true;
+    EXPECT_EQ(masterfix, outside);
+  }
 }
 
 }  // namespace

@@ -2,8 +2,8 @@
 
 #include <gtest/gtest.h>
 
-#include "toplevel/data_files.h"
-#include "toplevel/startup.h"
+#include "frontend/data_files.h"
+#include "frontend/startup.h"
 
 namespace tavrin::test {
 

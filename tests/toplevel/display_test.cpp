@@ -10,6 +10,7 @@
 
 #include "core/globals.h"
 #include "core/mode_guard.h"
+#include "frontend/settings.h"
 #include "numbers/freelists.h"
 #include "support/bigref.h"
 #include "support/data_tables.h"
@@ -17,7 +18,6 @@
 #include "support/node_accounting.h"
 #include "support/poly_support.h"
 #include "toplevel/display.h"
-#include "toplevel/settings.h"
 #include "toplevel/state.h"
 
 namespace tavrin::test {

@@ -12,8 +12,10 @@
 #include <sstream>
 #include <string>
 
+#include "core/error_codes.h"
 #include "core/errors.h"
 #include "support/data_tables.h"
+#include "toplevel/builtin_names.h"
 #include "toplevel/builtins.h"
 
 namespace tavrin::test {
@@ -78,6 +80,23 @@ TEST_F(Messages, BuiltinTableOrderFixedNamesAndAliases) {
       EXPECT_NE(builtin[i][1][0], '*') << builtin[i][0];
     }
   }
+}
+
+// The names the code uses agree with the loaded data file: every built-in's
+// named index finds its name, and named error codes print their messages.
+TEST_F(Messages, NamedBuiltinsAndCodesAgreeWithTheDataFile) {
+  ASSERT_EQ(numbuiltins + 1, bi::count);
+  for (int i = 0; i < bi::count; ++i) {
+    EXPECT_STREQ(builtin[i][0], builtin_names[i]) << i;
+    EXPECT_EQ(find_built_in(0, numbuiltins, builtin_names[i]), i) << builtin_names[i];
+  }
+  EXPECT_EQ(find_built_in(0, numbuiltins, "Isprime"), bi::Isprime);
+  EXPECT_EQ(find_built_in(0, numbuiltins, "ZZ3"), bi::ZZ3);
+  EXPECT_STREQ(erp[division_by_zero_error], "Division by zero.\n");
+  EXPECT_STREQ(erp[close_paren_expected_error], "\")\" expected.\n");
+  EXPECT_STREQ(erp[no_such_array_error], "No such array.\n");
+  EXPECT_STREQ(erp[matrix_not_square_241_error], "Matrix is not square.\n");
+  EXPECT_STREQ(erp[not_in_this_arithmetic_error], "Not available in this arithmetic mode.\n");
 }
 
 TEST_F(Messages, LookupByBisection) {

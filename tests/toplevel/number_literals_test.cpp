@@ -148,8 +148,9 @@ TEST(NumberLiterals, DecimalFractions) {
   free_quoly(&q);
 }
 
-// Word arithmetic: 2147483645 reads silently, 2147483646 and beyond warn
-// (the 32-bit wrapped value kept); at most 30 warnings in a statement.
+// Word arithmetic: 2147483645 reads silently, 2147483646 and 2147483647
+// warn (at most 30 warnings in a statement); a literal beyond 32 bits is
+// error 32, never a wrapped word.
 TEST(NumberLiterals, WordOverflowWarnsThirtyTimesAStatement) {
   ArithModeGuard keep;
   ScopedValue<std::int32_t> warnings(warn_cnt, 0);
@@ -169,13 +170,17 @@ TEST(NumberLiterals, WordOverflowWarnsThirtyTimesAStatement) {
   EXPECT_EQ(v, 2147483645);
   EXPECT_EQ(output_of([&] { v = read("2147483646;"); }), warning);
   EXPECT_EQ(v, 2147483646);
-  EXPECT_EQ(output_of([&] { v = read("4294967297;"); }), warning);
-  EXPECT_EQ(v, 1) << "wrapped modulo 2^32";
-  EXPECT_EQ(output_of([&] { v = read("100000000000000000000;"); }), warning);
-  EXPECT_EQ(v, static_cast<std::int32_t>(1661992960u)) << "10^20 modulo 2^32";
+  EXPECT_EQ(output_of([&] { v = read("2147483647;"); }), warning);
+  EXPECT_EQ(v, 2147483647);
+  for (const char* beyond : {"2147483648;", "4294967297;", "100000000000000000000;"}) {
+    bool unwound = false;
+    const std::string out = output_of([&] { read(beyond); }, &unwound);
+    EXPECT_TRUE(unwound) << beyond;
+    EXPECT_TRUE(reports(out, 32)) << beyond << out;
+  }
   warn_cnt = 29;
-  EXPECT_EQ(output_of([&] { read("3000000000;"); }), warning);
-  EXPECT_EQ(output_of([&] { read("3000000000;"); }), "") << "the 31st is silent";
+  EXPECT_EQ(output_of([&] { read("2147483646;"); }), warning);
+  EXPECT_EQ(output_of([&] { read("2147483646;"); }), "") << "the 31st is silent";
 }
 
 }  // namespace

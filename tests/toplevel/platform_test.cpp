@@ -7,9 +7,9 @@
 #include <string>
 #include <vector>
 
+#include "frontend/startup.h"
 #include "support/bigref.h"
 #include "toplevel/platform.h"
-#include "toplevel/startup.h"
 
 namespace tavrin::test {
 namespace {

@@ -1,0 +1,220 @@
+#include "frontend/command_files.h"
+
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <vector>
+
+#include "core/error_codes.h"
+#include "core/errors.h"
+#include "core/globals.h"
+#include "core/interrupts.h"
+#include "core/mode_guard.h"
+#include "frontend/commands.h"
+#include "numbers/freelists.h"
+#include "lang/poly_readin.h"
+#include "toplevel/dispatch.h"
+#include "toplevel/language_services.h"
+#include "toplevel/scanner.h"
+#include "toplevel/state.h"
+
+namespace tavrin {
+
+namespace {
+
+constexpr std::size_t longest_name = 255;
+
+int depth = 0;
+// Files closed while a statement of theirs was still running (a "&R" inside
+// the file): kept until the outermost reading ends, so the readers below
+// never hold a dangling stream.
+std::vector<std::unique_ptr<TextInput>> retired;
+
+bool is_tok(const char* s) { return std::strcmp(token.name, s) == 0; }
+
+void close_input_file() {
+  if (inpuf == nullptr) return;
+  if (depth > 0)
+    retired.emplace_back(inpuf);
+  else
+    delete inpuf;
+  inpuf = nullptr;
+}
+
+// A quoted name typed at the terminal, up to the closing quote: a line end
+// gives the character 13, the continuation character a blank.
+std::string quoted_name() {
+  std::string name;
+  for (;;) {
+    bool endline = false;
+    dumbscanner(&Input, &token, &zilch, &endline);
+    if (is_tok("'")) {
+      if (!quote_follows(&Input, &zilch)) break;  // two quotes stand for one
+      dumbscanner(&Input, &token, &zilch, &endline);
+    }
+    if (name.size() + std::strlen(token.name) > longest_name) {
+      std::printf("*** Warning. Name is too long.\n");
+      break;
+    }
+    name += token.name;
+    if (Input->at_eof()) break;
+  }
+  return name;
+}
+
+// Asks for the file name at the terminal; false when the answer cancels.
+bool ask_name(std::string* name) {
+  std::printf("Enter name of input file: \n");
+  do_prompts();
+  scanner(&Input, &token, &zilch);
+  if (is_tok("@")) {
+    std::printf("*** Read cancelled\n");
+    std::strcpy(token.name, ";");
+    token.address = -1;
+    leftover[0] = '\0';
+    return false;
+  }
+  if (is_tok("'")) {
+    *name = quoted_name();
+  } else if (is_tok("[")) {
+    get_from_array(&Input, &zilch, name);
+  } else {
+    *name = token.name;
+    std::printf("\n");
+  }
+  leftover[0] = '\0';
+  return true;
+}
+
+// Opens the file name for reading as the command file; false when it cannot
+// be opened (nothing is left open then).
+bool open_input_file(const std::string& name) {
+  std::FILE* f = std::fopen(name.c_str(), "r");
+  if (f == nullptr) return false;
+  inpuf = new TextInput(f, true);
+  return true;
+}
+
+void cannot_open(const std::string& name) {
+  std::printf(" *** Warning. %s: no such file. Read cancelled.\n", name.c_str());
+  input_file_name.clear();
+  std::strcpy(token.name, ";");
+  token.address = -1;
+  leftover[0] = '\0';
+  tokentipe bad{};
+  std::strncpy(bad.name, name.c_str(), sizeof bad.name - 1);
+  bad.address = -1;
+  error(file_cannot_opened_error, &bad);
+}
+
+// The per-statement counters start afresh, as at the terminal.
+void reset_statement_counters() {
+  g_cutoff = 10;
+  original_depth = 1;
+  c_cntcount = 0;
+  c_cntdepth = 0;
+  a_cntcount = 0;
+  d_cntcount = 0;
+  g_cntcount = 0;
+  alg_c_count = 0;
+  uninit = 0;
+}
+
+}  // namespace
+
+void run_file_statements(TextInput* in, quolyptr n, bool command_file) {
+  FILEPtr file = in;
+  ScopedValue<TextInput*> reading(file_being_read, in);
+  while ((!command_file || inpuf == in) && !in->at_eof() && !done_load) {
+    check_interrupt();
+    scanner(&file, &token, &zilch);
+    if (in->at_eof()) {  // a last token without its statement is dropped
+      leftover[0] = '\0';
+      break;
+    }
+    free_quoly(n);
+    reset_statement_counters();
+    parse(&file, n, &zilch);
+    zilch = nullptr;
+    if (!is_tok(";") && !is_tok(end_marker_name) && !is_tok("@") && !is_tok(":"))
+      error(statement_must_end_semicolon_colon_error, &token);
+    finish = nullptr;
+    leftover[0] = '\0';
+    in->drop_line();
+  }
+}
+
+void load(textptr inf, quolyptr n, nameptr* flag, const std::string& newtok, bool* quit) {
+  ScopedValue<bool> warn_negative(minus_warning, true);
+  ScopedValue<bool> kept_integerflag(integerflag, false);
+  *quit = false;
+  if (*n == nullptr) set_zero_value(n);
+  const bool renames = is_tok("R");
+  tokentipe ending = token;
+
+  bool continues = false;
+  if (!input_file_name.empty() && !renames) {
+    // Reading the file being read would restart it for ever.
+    if (depth > 0 && file_being_read == inpuf) return error(input_output_file_must_differ_error, &token);
+    if (!done_load || inpuf == nullptr) {
+      close_input_file();
+      if (!open_input_file(input_file_name)) return cannot_open(input_file_name);
+    }
+    continues = true;
+  } else {
+    std::string name = newtok;
+    if (name == " ") {
+      scanner(inf, &token, flag);
+      ending = token;
+      *quit = true;
+      if (!ask_name(&name)) return;
+    }
+    if (name.empty()) return error(file_name_empty_error, &token);
+    if (name == output_file_name) return error(input_output_file_must_differ_error, &token);
+    if (depth > 0 && name == input_file_name) return error(input_output_file_must_differ_error, &token);
+    if (name == "@") {
+      const bool had_name = !input_file_name.empty();
+      close_input_file();
+      if (*flag == nullptr) {
+        if (had_name)
+          std::printf(" Now closing %s.\n", input_file_name.c_str());
+        else
+          std::printf(" *** Warning. No input file had been open.\n");
+      }
+      input_file_name.clear();
+      if (*quit) token = ending;
+      return;
+    }
+    close_input_file();
+    input_file_name = name;
+    if (!open_input_file(name)) return cannot_open(name);
+    done_load = false;
+  }
+
+  const char kept_leftover = leftover[0];
+  {
+    ScopedValue<bool> file_mode(tt_flag, false);
+    leftover[0] = '\0';
+    if (continues && done_load && inpuf->at_eof()) {
+      done_load = false;
+      std::printf("*** Warning.  End of file %s encountered.\n", input_file_name.c_str());
+    } else {
+      done_load = false;
+      ++depth;
+      struct depth_count {
+        ~depth_count() {
+          if (--depth == 0) retired.clear();
+        }
+      } counted;
+      run_file_statements(inpuf, n, true);
+    }
+  }
+  if (*n == nullptr) set_zero_value(n);
+  if (*quit) {
+    token = ending;
+  } else if (*flag == nullptr) {
+    leftover[0] = kept_leftover;
+  }
+}
+
+}  // namespace tavrin

@@ -1,0 +1,343 @@
+#include "frontend/command_loop.h"
+
+#include <cstdio>
+#include <cstring>
+
+#include "arrays/array_display.h"
+#include "core/error_codes.h"
+#include "core/errors.h"
+#include "core/globals.h"
+#include "core/interrupts.h"
+#include "core/jumps.h"
+#include "core/mode_guard.h"
+#include "frontend/command_files.h"
+#include "frontend/error_context.h"
+#include "frontend/poly_vars.h"
+#include "frontend/startup.h"
+#include "numbers/freelists.h"
+#include "toplevel/charsets.h"
+#include "toplevel/dispatch.h"
+#include "toplevel/display.h"
+#include "toplevel/language_services.h"
+#include "toplevel/scanner.h"
+#include "toplevel/state.h"
+
+namespace tavrin {
+
+namespace {
+
+// ---- The ground ring the user chose ------------------------------------------------------
+
+struct ground_ring {
+  bool flotemode = false, lintmode = false, modularmode = false;
+  std::int32_t modulus = -1;
+  bool mod_is_prime = false;
+};
+ground_ring user_ring;
+
+// ---- A statement's value cell ------------------------------------------------------------
+
+// The value cell of a statement of a nested level or of the start-up file:
+// freed on every exit, an error unwinding through the level included.
+struct owned_value {
+  quoly q = nullptr;
+  owned_value() = default;
+  ~owned_value() { free_quoly(&q); }
+  owned_value(const owned_value&) = delete;
+  owned_value& operator=(const owned_value&) = delete;
+};
+
+// ---- Steps shared by the loops -----------------------------------------------------------
+
+// End of input where a statement would begin quits as "&q" does.
+void quit_at_end_of_input() {
+  if ((leftover[0] == '\0' || leftover[0] == ' ') && Input->at_eof()) throw QuitJump{};
+}
+
+// The operation counters of the GCD and content code start afresh with each
+// statement.
+void reset_operation_counters() {
+  g_cutoff = 10;
+  c_cntcount = 0;
+  a_cntcount = 0;
+  d_cntcount = 0;
+  g_cntcount = 0;
+  alg_c_count = 0;
+  original_depth = 1;
+  uninit = 0;
+}
+
+int timing_row() {
+  const int row = time_level - 1;
+  return row < 0 ? 0 : (row >= timing_rows ? timing_rows - 1 : row);
+}
+
+void start_timing(int row) {
+  mytime[row][0] = wall_seconds();
+  mytime[row][1] = cpu_ticks();
+}
+
+bool is_token(const char* name) { return std::strcmp(token.name, name) == 0; }
+
+// A statement ends with ";", the end marker of stored text, "@" or ":";
+// anything else is error 129 (when the error returns, the statement counts
+// as ended).
+void check_statement_end() {
+  if (is_token(";") || is_token(end_marker_name) || is_token("@") || is_token(":")) return;
+  error(statement_must_end_semicolon_colon_error, &token);
+}
+
+// The system array as the matrix statement left it, bracketed, at the
+// terminal.
+void show_system_array() {
+  if (syst == nullptr || syst->rows < 1) return;
+  const std::int32_t cols = static_cast<std::int32_t>((std::int64_t{syst->stop} + 1) / syst->rows);
+  arrdisplay(stdout, true, false, &syst->name, syst, 0, syst->rows, cols, addresser, addresser,
+             syst->rows, 4, false, false, true, syst_stash);
+}
+
+// What the loops show after a statement: nothing after ":" (a line end with
+// extra_line); otherwise the value (not after "@") when noisy is on; then
+// the timing line when timing is on.
+void show_result(quoly value, int row) {
+  const bool quiet = is_token(":");
+  const bool at_sign = is_token("@");
+  if (quiet) {
+    if (extra_line) std::printf("\n");
+  } else {
+    if (syst_dump && noisy && !at_sign) show_system_array();
+    if (extra_line) std::printf("\n");
+    if (noisy) std::fflush(stdout);
+    if (!at_sign && noisy) {
+      std::int32_t length = 0;
+      quoly_display(Output, true, true, true, value, &length, &semicolon, polynames, false, true,
+                    false);
+    }
+    if (polynames == nullptr && noisy && extra_line) std::printf("\n");
+  }
+  syst_dump = false;
+  if (timerflag) {
+    write_timing_line(stdout, mytime[row][0], mytime[row][1]);
+    if (extra_line) std::printf("\n");
+  }
+}
+
+// The value of the statement just ended becomes the previous result.
+void keep_as_previous(quoly* value) {
+  std::fflush(stdout);
+  free_quoly(&prevnum);
+  prevnum = *value;
+  *value = nullptr;
+}
+
+// ---- The state a nested level puts back when it is left -----------------------------------
+
+struct level_state {
+  bool tt_flag, flotemode, lintmode, modularmode, integerflag, doing_sys_func, done_load;
+  std::int32_t func_def_count;
+  tokentipe token;
+  nameptr startexpr, prev_expr, currentchar;
+};
+
+level_state save_level_state() {
+  level_state s{tt_flag,        flotemode, lintmode,  modularmode,     integerflag,
+                doing_sys_func, done_load, func_def_count, token,
+                startexpr,      prev_expr, currentchar};
+  if (mod_is_changed >= 1) {  // switched to modular arithmetic internally
+    s.flotemode = false;
+    s.lintmode = true;
+    s.modularmode = true;
+  }
+  return s;
+}
+
+void restore_level_state(const level_state& s) {
+  tt_flag = s.tt_flag;
+  flotemode = s.flotemode;
+  lintmode = s.lintmode;
+  modularmode = s.modularmode;
+  integerflag = s.integerflag;
+  doing_sys_func = s.doing_sys_func;
+  done_load = s.done_load;
+  func_def_count = s.func_def_count;
+  token = s.token;
+  startexpr = s.startexpr;
+  prev_expr = s.prev_expr;
+  currentchar = s.currentchar;
+}
+
+// command_int is off until the level's first token has been read, and
+// comes back on every exit.
+class CommandIntHold {
+ public:
+  CommandIntHold() : kept_(command_int) { command_int = false; }
+  ~CommandIntHold() { release(); }
+  CommandIntHold(const CommandIntHold&) = delete;
+  CommandIntHold& operator=(const CommandIntHold&) = delete;
+  void release() {
+    if (active_) command_int = kept_;
+    active_ = false;
+  }
+
+ private:
+  bool kept_;
+  bool active_ = true;
+};
+
+void take_white_character(TextInput& in) {
+  const int c = in.peek();
+  if (c != EOF && in_set(throwaways, c)) in.get();
+}
+
+void poll_from_reader() { check_interrupt(); }
+
+}  // namespace
+
+void remember_user_ring() {
+  user_ring = {flotemode, lintmode, modularmode, modulus, mod_is_prime};
+}
+
+void restore_user_ring() {
+  if (user_ring.modularmode && user_ring.modulus > 1 && modulus != user_ring.modulus)
+    set_word_modulus(user_ring.modulus, user_ring.mod_is_prime);
+  flotemode = user_ring.flotemode;
+  lintmode = user_ring.lintmode;
+  modularmode = user_ring.modularmode;
+}
+
+void prompt_again(std::int32_t level) {
+  if (prompt[0] != '\r') std::fflush(stdout);
+  if (level > 1) std::printf("%1d", level);
+  if (promptsize > 0) {
+    std::printf("%s", prompt);
+    std::fflush(stdout);
+    take_white_character(*Input);
+  } else {
+    take_white_character(standard_input());
+  }
+}
+
+void top_level_loop() {
+  for (;;) {
+    check_interrupt();
+    ddummy = 0;
+    warn_cnt = 0;
+    quit_at_end_of_input();
+    scanner(&Input, &token, &zilch);
+    reset_operation_counters();
+    const int row = timing_row();
+    start_timing(row);
+    parse(&Input, &sysnum, &zilch);
+    zilch = nullptr;
+    close_timing(row);
+    if (sysnum == nullptr) set_zero_value(&sysnum);
+    check_statement_end();
+    finish = nullptr;
+    show_result(sysnum, row);
+    keep_as_previous(&sysnum);
+    if (time_to_quit) {
+      time_to_quit = false;
+      std::printf(" You must use \"&q\" to quit the highest level.\n");
+    }
+    prompt_again(1);
+  }
+}
+
+void run_startup_file(TextInput& in) {
+  // Read as a command file is, so that a saved state serves as the start-up
+  // file: its ";;" comment lines and its closing "&x;" included.
+  ScopedValue<bool> stopped(done_load, false);
+  owned_value value;
+  try {
+    run_file_statements(&in, &value.q, false);
+  } catch (const TopLevelJump&) {
+    // An error abandons the rest of the start-up file; start-up goes on.
+  }
+}
+
+void command_level() {
+  const std::int32_t level = levelcount;
+  const level_state saved = save_level_state();
+  leave_replayed_text();
+
+  if (was_in_rat && modularmode) {
+    was_modulus = modulus;
+    modularmode = false;
+    lintmode = false;
+    std::printf("\n*** You have interrupted at a delicate time. Tavrin had switched\n");
+    std::printf("    internally to arithmetic mod p. It has switched back for your \n");
+    std::printf("    convenience during this interrupt. Do not do any significant \n");
+    std::printf("    polynomial computations.  To abort, enter &@ followed by  &(p=_i:) .\n");
+    std::printf("\n");
+  }
+  // Interrupted inside a floating computation of a "Float" body: the level
+  // computes in the ring the user chose; the floating modes come back with
+  // the rest of the saved state when it is left.
+  if (flotemode && !user_ring.flotemode) restore_user_ring();
+  if (globalpoly > 0) print_global_table_warning();
+
+  const std::uint32_t level_wall = wall_seconds(), level_ticks = cpu_ticks();
+  time_level += 1;
+  const int row = timing_row();
+  time_off[row][0] = 0;
+  time_off[row][1] = 0;
+
+  CommandIntHold hold;
+  std::fflush(Output);
+  if (prompt[0] != '\r') std::fflush(stdout);
+  std::printf("%1d", level);
+  if (promptsize > 0) {
+    std::printf("%s", prompt);
+    std::fflush(stdout);
+    Input->drop_line();
+  } else {
+    take_white_character(standard_input());
+  }
+  leftover[0] = '\0';
+
+  owned_value value;
+  for (;;) {
+    check_interrupt();
+    quit_at_end_of_input();
+    scanner(&Input, &token, &zilch);
+    hold.release();
+    reset_operation_counters();
+    start_timing(row);
+    parse(&Input, &value.q, &zilch);
+    zilch = nullptr;
+    close_timing(row);
+    if (value.q == nullptr) set_zero_value(&value.q);
+    check_statement_end();
+    finish = nullptr;
+
+    if (time_to_quit) {
+      time_to_quit = false;
+      was_modulus = -1;
+      time_level -= 1;
+      const int below = timing_row();
+      time_off[below][0] += wall_seconds() - level_wall;
+      time_off[below][1] += cpu_ticks() - level_ticks;
+      std::printf("*** Resuming earlier command level\n");
+      free_quoly(&value.q);
+      restore_level_state(saved);  // the modular mode a level put aside included
+      return;
+    }
+    show_result(value.q, row);
+    keep_as_previous(&value.q);
+    prompt_again(level);
+  }
+}
+
+void install_command_loop() {
+  run_command_loop = top_level_loop;
+  run_startup_statements = run_startup_file;
+  run_command_level = command_level;
+  print_error_context = print_context;
+  TextInput::on_interrupt = poll_from_reader;
+  add_error_hook(error_stage::report, reset_on_report);
+  add_error_hook(error_stage::warned, reset_on_warning);
+  add_error_hook(error_stage::unwind, reset_on_unwind);
+  install_poly_vars();
+}
+
+}  // namespace tavrin

@@ -1,0 +1,2 @@
+// A header the front end may include.
+#pragma once

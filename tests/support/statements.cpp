@@ -1,0 +1,59 @@
+#include "support/statements.h"
+
+#include "core/globals.h"
+#include "core/mode_guard.h"
+#include "numbers/freelists.h"
+#include "support/output_capture.h"
+#include "support/value_form.h"
+#include "toplevel/dispatch.h"
+#include "toplevel/platform.h"
+#include "toplevel/scanner.h"
+#include "toplevel/state.h"
+
+namespace tavrin::test {
+
+StatementRun run_statements(const std::string& text, const StatementOptions& options) {
+  TextInput in(text);
+  FILEPtr stream = &in;
+  ScopedValue<FILEPtr> input(Input, options.as_input ? &in : Input);
+  leftover[0] = '\0';
+  StatementRun run;
+  for (;;) {
+    scanner(&stream, &token, &zilch);
+    if (in.at_eof() && token.name[0] == ';') break;
+    quoly value = nullptr;
+    bool unwound = false;
+    const std::string out = output_of([&] { parse(&stream, &value, &zilch); }, &unwound);
+    run.printed += out;
+    if (!unwound) {
+      run.last = value == nullptr ? "nil" : value_text(value);
+      if (value != nullptr) run.latest = run.last;
+    }
+    if (options.free_with_limbs) {
+      BigModeGuard limbs_too;
+      free_quoly(&value);
+    } else {
+      free_quoly(&value);
+    }
+    if (unwound) {
+      run.unwound = true;
+      run.failed = out;
+      break;
+    }
+    if (in.at_eof()) break;
+    if (options.drop_line)
+      in.drop_line();
+    else
+      in.get();  // the line end that ended the statement
+  }
+  return run;
+}
+
+std::int32_t reported_error(const std::string& out) {
+  if (out.find("Inappropriate") == std::string::npos) return 0;
+  for (std::int32_t code = 1; code < 378; ++code)
+    if (reports(out, code)) return code;
+  return 0;
+}
+
+}  // namespace tavrin::test

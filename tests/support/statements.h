@@ -1,0 +1,38 @@
+// Statements run in-process through the statement dispatcher, one a line,
+// as the command loop runs them: for tests of statements whose answer is a
+// value, a printed text or a reported error.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace tavrin::test {
+
+struct StatementOptions {
+  // Input reads the same text, so that a command which asks for a value
+  // takes its answer from the next line.
+  bool as_input = false;
+  // After each statement the rest of its line is dropped, not only the line end.
+  bool drop_line = false;
+  // Each value is freed with limbs (a command's 0 carries a limb in any ring).
+  bool free_with_limbs = false;
+};
+
+struct StatementRun {
+  std::string printed;  // what the statements printed, in order
+  std::string last;     // the value of the last statement (value_text; "nil": it left none)
+  std::string latest;   // the value of the last statement that left one ("" when none did)
+  bool unwound = false; // a statement reported an error; the statements after it did not run
+  std::string failed;   // what that statement printed
+};
+
+// Runs the statements of text, one a line, up to the end or the first that
+// unwinds to the top level. Every value formed is freed; the scanner's
+// push-back is cleared first.
+StatementRun run_statements(const std::string& text, const StatementOptions& options = {});
+
+// The user error that out reports after "Inappropriate", by the lowest code
+// whose message line it holds; 0 when it reports none.
+std::int32_t reported_error(const std::string& out);
+
+}  // namespace tavrin::test

@@ -1,0 +1,2 @@
+x := 6:
+while 0 do { never closed

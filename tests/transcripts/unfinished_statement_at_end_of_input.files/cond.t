@@ -1,0 +1,4 @@
+x := 3:
+if x > 1 then
+  x := 10
+else
