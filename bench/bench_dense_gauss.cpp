@@ -136,7 +136,7 @@ void run_standard(benchmark::State& state, bool invert, bool bareiss = false) {
       if (bareiss)
         gauss_Bareiss(&d, n, &a->w, false, false, nullptr, env, false);
       else
-        standard_matrix_invert(&d, n, nullptr, false, &a->w, &out->w, invert, false, false, env);
+        standard_matrix_invert(&d, n, nullptr, &a->w, &out->w, {.invert = invert}, env);
     } catch (const mat_invert_exit&) {
     }
     free_quoly(&d);
@@ -172,7 +172,7 @@ void BM_IntegerDet10(benchmark::State& state) {
       if (state.range(0) == 1)
         gauss_Bareiss(&d, n, &a->w, false, false, nullptr, env, false);
       else
-        standard_matrix_invert(&d, n, nullptr, false, &a->w, nullptr, false, false, false, env);
+        standard_matrix_invert(&d, n, nullptr, &a->w, nullptr, {}, env);
     } catch (const mat_invert_exit&) {
     }
     free_quoly(&d);

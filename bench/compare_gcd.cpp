@@ -579,8 +579,7 @@ void tavrin_det(Work& a, std::int32_t n, quoly* d) {
   quoly_set(1, d);
   (*d)->next = nullptr;
   sparseptr spar = nullptr;
-  mat_invert(a.w.get(), a.w.get(), false, false, n, d, false, true, &spar, nullptr, -1, -1, -1,
-             false, 0);
+  mat_invert(a.w.get(), a.w.get(), n, d, &spar, nullptr, -1, -1, -1, 0, {.equal = true});
 }
 
 // The polynomial of a value (nil for a proper fraction).
@@ -668,8 +667,8 @@ void inverse_qxy(int n) {
     quoly_set(1, &cell);
     cell->next = nullptr;
     sparseptr spar = nullptr;
-    mat_invert(a.w.get(), a.w.get(), true, true, n, &cell, true, true, &spar, nullptr, -1, -1, -1,
-               false, 0);
+    mat_invert(a.w.get(), a.w.get(), n, &cell, &spar, nullptr, -1, -1, -1, 0,
+               {.ar_free = true, .oar_free = true, .invert = true, .equal = true});
     free_quoly(&cell);
   };
   std::function<void()> peer;

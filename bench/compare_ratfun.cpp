@@ -395,7 +395,7 @@ void det_row() {
     quoly_set(1, &d);
     d->next = nullptr;
     sparseptr spar = nullptr;
-    mat_invert(w.get(), w.get(), false, false, n, &d, false, true, &spar, nullptr, -1, -1, -1, false, 0);
+    mat_invert(w.get(), w.get(), n, &d, &spar, nullptr, -1, -1, -1, 0, {.equal = true});
   };
   std::function<void()> peer;
   bool same = false;

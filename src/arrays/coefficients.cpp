@@ -28,11 +28,6 @@ void scan(textptr inf, nameptr* flag) { scanner(inf, &token, flag); }
 bool single_leaf(poly p) { return p->numb && p->next == nullptr; }
 bool is_pad(poly p) { return !p->numb && p->exp == 0 && p->next == nullptr; }
 
-// A value cell freed on every exit.
-struct Cell {
-  quoly q = nullptr;
-  ~Cell() { free_quoly(&q); }
-};
 // Builds a term chain in order.
 struct Chain {
   poly head = nullptr;
@@ -85,7 +80,7 @@ std::int32_t read_exponent(textptr inf, nameptr* flag, quoly* e) {
 // A monomial argument read as a sum in the current arithmetic: a leaf 1 for
 // a number, else a copy of the numerator. Error 307.
 poly read_monomial(textptr inf, nameptr* flag) {
-  Cell m;
+  detail::OwnedValue m;
   old_expre(inf, &m.q, flag);
   poly p = nullptr;
   if (m.q->numb) {
@@ -244,7 +239,7 @@ void get_coef(poly n, poly* ans, textptr inf, nameptr* flag, bool ok) {
     e = n == nullptr ? 0 : n->exp;
   } else {
     scan(inf, flag);
-    Cell ev;
+    detail::OwnedValue ev;
     e = read_exponent(inf, flag, &ev.q);
     if (!ev.q->numb) {
       if (!ok) abandon(exponent_not_number_error, &token);

@@ -53,7 +53,7 @@ void classic_method(workptr alpha, workptr arr, std::int32_t m, sparseptr* spar)
       }
       quoly det = nullptr;
       quoly_set(1, &det);
-      mat_invert(W, W, false, false, m, &det, false, true, spar, nullptr, -1, -1, -1, false, 0);
+      mat_invert(W, W, m, &det, spar, nullptr, -1, -1, -1, 0, {.equal = true});
       arr->stash[std::int64_t{c} * m + r] = det;
     }
 }
@@ -71,7 +71,7 @@ void det_times_inverse(workptr alpha, workptr arr, std::int32_t m, sparseptr* sp
   quoly t = nullptr;
   quoly_set(1, &t);
   CellFree free_t{&t};
-  mat_invert(arr, arr, false, false, m, &t, false, true, spar, nullptr, -1, -1, -1, false, 0);
+  mat_invert(arr, arr, m, &t, spar, nullptr, -1, -1, -1, 0, {.equal = true});
   if (quoly_iszero(t)) {
     for (std::int64_t k = 0; k < cells; ++k) free_quoly(&arr->stash[k]);
     classic_method(alpha, arr, m, spar);
@@ -80,7 +80,8 @@ void det_times_inverse(workptr alpha, workptr arr, std::int32_t m, sparseptr* sp
   quoly u = nullptr;
   quoly_set(1, &u);
   CellFree free_u{&u};
-  mat_invert(arr, arr, true, true, m, &u, true, true, spar, nullptr, -1, -1, -1, false, 0);
+  mat_invert(arr, arr, m, &u, spar, nullptr, -1, -1, -1, 0,
+             {.ar_free = true, .oar_free = true, .invert = true, .equal = true});
   for (std::int64_t k = 0; k < cells; ++k) fast_quoly_mult(&arr->stash[k], &t);
 }
 

@@ -18,6 +18,7 @@
 #include "gcd/gcd_stash.h"
 #include "matrix/row_ops.h"
 #include "numbers/freelists.h"
+#include "numbers/node_handles.h"
 #include "numbers/work_arrays.h"
 #include "poly/poly_measures.h"
 #include "poly/poly_repr.h"
@@ -381,9 +382,12 @@ void small_determ(quolyptr n, quoly* matrx, std::int32_t s, bool verb) {
   *n = sum;
 }
 
-void standard_matrix_invert(quolyptr n, std::int32_t m, poly fct, bool oar_free, workptr ar,
-                            workptr outar, bool invert, bool ar_free, bool equal,
-                            mat_invert_EnvRec& env) {
+void standard_matrix_invert(quolyptr n, std::int32_t m, poly fct, workptr ar, workptr outar,
+                            const InvertFlags& how, mat_invert_EnvRec& env) {
+  const bool oar_free = how.oar_free;
+  const bool invert = how.invert;
+  const bool ar_free = how.ar_free;
+  const bool equal = how.equal;
   env.allnumbs = env.allnumbs && flotemode;
   const bool floats = env.allnumbs;
   WorkingArray work(ar, outar, m, invert, ar_free, oar_free, equal);
@@ -507,10 +511,7 @@ void gauss_Bareiss(quolyptr n, std::int32_t m, workptr ar, bool ar_free, bool in
   env.mydupptr = dup;
   TraceLevel trace(m, verbose);
   if (verbose) dumpitt("Gauss-Bareiss method, size ", m, true, true, true);
-  struct Prev {
-    quoly q = nullptr;
-    ~Prev() { free_quoly(&q); }
-  } prev;
+  detail::OwnedValue prev;
   for (std::int32_t i = 1; i < m; ++i) {
     check_interrupt();
     const std::int32_t p = i - 1;

@@ -28,9 +28,9 @@ namespace tavrin {
 // (duparr names it "dup" for an own copy, "outar" otherwise) until the end.
 // The GCD cache, the trace level, suspended modding-out and dupptr are
 // restored on every exit, an error unwinding included.
-void standard_matrix_invert(quolyptr n, std::int32_t m, poly fct, bool oar_free, workptr ar,
-                            workptr outar, bool invert, bool ar_free, bool equal,
-                            mat_invert_EnvRec& env);
+// how: the flags of mat_invert (really is not read).
+void standard_matrix_invert(quolyptr n, std::int32_t m, poly fct, workptr ar, workptr outar,
+                            const InvertFlags& how, mat_invert_EnvRec& env);
 
 // Fraction-free elimination (Gauss-Bareiss) for a determinant: step i
 // replaces (r, c) below and right of the pivot p by p*(r, c) - (r, i)*(i, c),

@@ -14,6 +14,29 @@
 #include "numbers/freelists.h"
 #include "numbers/limb_array_impl.h"
 
+namespace tavrin {
+
+std::uint32_t word_prime_below(std::uint32_t top, std::size_t k) {
+  static std::vector<std::uint32_t> small, large;
+  std::vector<std::uint32_t>& list = top == (1u << 21) ? small : large;
+  while (list.size() <= k) {
+    std::uint32_t c = list.empty() ? top - 1 : list.back() - 2;
+    for (;; c -= 2) {
+      bool prime = true;
+      for (std::uint32_t f = 3; f * f <= c; f += 2)
+        if (c % f == 0) {
+          prime = false;
+          break;
+        }
+      if (prime) break;
+    }
+    list.push_back(c);
+  }
+  return list[k];
+}
+
+}  // namespace tavrin
+
 namespace tavrin::images {
 
 DivisorStats last_divisor_stats;
@@ -169,33 +192,6 @@ words reconstruct_denominator(words r0, words r1, std::int64_t nbits) {
   return t1;
 }
 
-// The primes below 2^21, downwards.
-std::uint32_t word_prime(std::size_t k) {
-  static std::vector<std::uint32_t> list;
-  while (list.size() <= k) {
-    std::uint32_t c = list.empty() ? (1u << 21) - 1 : list.back() - 2;
-    for (;; c -= 2) {
-      bool prime = true;
-      for (std::uint32_t f = 3; f * f <= c; f += 2)
-        if (c % f == 0) {
-          prime = false;
-          break;
-        }
-      if (prime) break;
-    }
-    list.push_back(c);
-  }
-  return list[k];
-}
-
-
-std::uint64_t power_mod(std::uint64_t a, std::uint64_t e, std::uint64_t p) {
-  std::uint64_t r = 1;
-  for (a %= p; e != 0; e >>= 1, a = a * a % p)
-    if (e & 1) r = r * a % p;
-  return r;
-}
-
 // The matrix A as exact doubles, row by row, and its LU modulo p.
 struct Lifting {
   std::int32_t m;
@@ -232,7 +228,7 @@ struct Lifting {
     for (std::size_t k = 0; k < n; ++k) {
       const double* src = store + static_cast<std::size_t>(perm[k]) * w;
       for (std::size_t c = 0; c < n; ++c) lu[k * n + c] = static_cast<std::uint32_t>(src[c]);
-      diag_inv[k] = static_cast<std::uint32_t>(power_mod(lu[k * n + k], p - 2, p));
+      diag_inv[k] = static_cast<std::uint32_t>(residue_power(lu[k * n + k], p - 2, p));
     }
   }
 
@@ -382,7 +378,7 @@ bool certify_singular(const std::vector<float>& rows, std::size_t n, std::int64_
   std::vector<std::int64_t> v(i + 1);
   double have = 0.0;
   for (std::size_t k = 0; have <= wbits; ++k) {
-    const std::uint32_t q = word_prime(k);
+    const std::uint32_t q = word_prime_below(1u << 21, k);
     for (std::size_t j = 0; j < i; ++j) {
       const std::uint32_t m = mod_word(num[j], q);
       v[j] = negative[j] && m != 0 ? q - m : m;
@@ -444,7 +440,7 @@ imptr divisor_determ(const std::vector<quoly>& cells, std::int32_t m, imptr pd) 
   // LU modulo p; a prime dividing det A is passed over (up to two), its
   // image 0 kept for the cofactor.
   std::vector<double> store(n * n);
-  std::vector<std::uint32_t> known;  // det A mod word_prime(k), k < known.size()
+  std::vector<std::uint32_t> known;  // det A mod the k-th word prime, k < known.size()
   std::int32_t dependent = 0;        // the last singular elimination's first column without a pivot
   lift.perm.resize(n);
   for (std::uint32_t det_p = 0; det_p == 0;) {
@@ -455,7 +451,7 @@ imptr divisor_determ(const std::vector<quoly>& cells, std::int32_t m, imptr pd) 
       last_divisor_stats = {};
       return nullptr;
     }
-    lift.p = word_prime(known.size());
+    lift.p = word_prime_below(1u << 21, known.size());
     residues_of(rows, store, lift.p, largest);
     det_p = residue_lu(store.data(), m, lift.p, lift.perm.data(), &dependent);
     known.push_back(det_p);
@@ -506,7 +502,7 @@ imptr divisor_determ(const std::vector<quoly>& cells, std::int32_t m, imptr pd) 
   double have = 0.0;
   std::vector<double> work(n * n);
   for (std::size_t k = 0; have <= static_cast<double>(ebits); ++k) {
-    const std::uint32_t q = word_prime(k);
+    const std::uint32_t q = word_prime_below(1u << 21, k);
     const std::uint32_t dq = mod_word(d, q);
     if (dq == 0) continue;
     std::uint64_t det_q = k < known.size() ? known[k] : 0;
@@ -514,14 +510,15 @@ imptr divisor_determ(const std::vector<quoly>& cells, std::int32_t m, imptr pd) 
       residues_of(rows, work, q, largest);
       det_q = residue_lu(work.data(), m, q, nullptr);
     }
-    const std::uint64_t e_q = det_q * power_mod(dq, q - 2, q) % q;
+    const std::uint64_t e_q = det_q * residue_power(dq, q - 2, q) % q;
     // Garner digit: (e_q - value so far) / (product so far) mod q.
     std::uint64_t acc = 0, prod = 1;
     for (std::size_t j = 0; j < primes.size(); ++j) {
       acc = (acc + ev[j] * prod) % q;
       prod = prod * primes[j] % q;
     }
-    ev.push_back(static_cast<std::uint32_t>((e_q + q - acc) % q * power_mod(prod, q - 2, q) % q));
+    ev.push_back(
+        static_cast<std::uint32_t>((e_q + q - acc) % q * residue_power(prod, q - 2, q) % q));
     primes.push_back(q);
     have += std::log2(static_cast<double>(q)) - 1e-9;
   }

@@ -43,6 +43,18 @@ bool residue_inverse(const std::uint32_t* a, std::int32_t m, std::uint32_t p, st
 void residue_horner_step(double* x, const std::int32_t* d, std::size_t n, std::uint32_t w,
                          std::uint32_t p);
 
+// The k-th prime (k from 0) downwards from top - 1, for top 2^21 or 2^31;
+// each list is made once, as far as it is asked for.
+std::uint32_t word_prime_below(std::uint32_t top, std::size_t k);
+
+// a^e modulo p, for p < 2^32.
+inline std::uint64_t residue_power(std::uint64_t a, std::uint64_t e, std::uint64_t p) {
+  std::uint64_t r = 1;
+  for (a %= p; e != 0; e >>= 1, a = a * a % p)
+    if (e & 1) r = r * a % p;
+  return r;
+}
+
 namespace images {
 
 // det A for the integer matrix (cells column by column), or nullptr when

@@ -175,7 +175,7 @@ imptr triangular_determ(arrptr q, const std::vector<quoly>& cells, std::int32_t 
       quoly* q;
       ~CellFree() { free_quoly(q); }
     } free_t{&t};
-    mat_invert(w, w, false, false, k, &t, false, true, nullptr, nullptr, -1, -1, -1, false, 0);
+    mat_invert(w, w, k, &t, nullptr, nullptr, -1, -1, -1, 0, {.equal = true});
     fast_mult(D, t->ncoef, D);
   }
   return prod.release();

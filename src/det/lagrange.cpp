@@ -292,6 +292,16 @@ std::int64_t degree_in(const std::vector<Flat<C>>& a, std::int32_t m, std::int32
   return compute_degree(D.data(), m);
 }
 
+// At the top of the recursion: one progress level more and, when verbose,
+// the banner of an interpolation of degree deg; closed when the handle ends.
+ProgressLevel open_level(bool top, std::int64_t deg) {
+  if (top) {
+    ++dumpitt_level;
+    if (verbose) dumpitt("LaGrange interpolation, degree ", static_cast<std::int32_t>(deg), true, true, true);
+  }
+  return ProgressLevel{top, static_cast<std::int32_t>(deg)};
+}
+
 }  // namespace
 
 namespace {
@@ -328,17 +338,7 @@ det_status mod_det_in(const std::vector<Flat<std::uint32_t>>& a, std::int32_t m,
                   static_cast<int>(deg));
     return det_status::too_small;
   }
-  if (top) {
-    ++dumpitt_level;
-    if (verbose) dumpitt("LaGrange interpolation, degree ", static_cast<std::int32_t>(deg), true, true, true);
-  }
-  struct Close {
-    bool on;
-    std::int32_t deg;
-    ~Close() {
-      if (on) decr_dumpitt(deg, true, verbose);
-    }
-  } close{top, static_cast<std::int32_t>(deg)};
+  const ProgressLevel close = open_level(top, deg);
   const auto n = static_cast<std::size_t>(deg) + 1;
   std::vector<std::uint32_t> pts(n);
   for (std::size_t k = 0; k < n; ++k)
@@ -420,17 +420,7 @@ det_status fl_det(const std::vector<Flat<long double>>& a, std::int32_t m, std::
   }
   std::int64_t deg = top && the_degree >= 0 ? the_degree : degree_in(a, m, v);
   if (deg == 0) deg = 1;
-  if (top) {
-    ++dumpitt_level;
-    if (verbose) dumpitt("LaGrange interpolation, degree ", static_cast<std::int32_t>(deg), true, true, true);
-  }
-  struct Close {
-    bool on;
-    std::int32_t deg;
-    ~Close() {
-      if (on) decr_dumpitt(deg, true, verbose);
-    }
-  } close{top, static_cast<std::int32_t>(deg)};
+  const ProgressLevel close = open_level(top, deg);
   const auto n = static_cast<std::size_t>(deg) + 1;
   const std::int64_t s = 2 + lagrange_random() % 3;
   std::vector<long double> pts(n);

@@ -9,11 +9,29 @@
 #include <optional>
 #include <vector>
 
+#include "core/errors.h"
+#include "core/globals.h"
 #include "core/records.h"
 #include "numbers/work_arrays.h"
 
 namespace tavrin::lagrange {
 
+// The progress level an interpolation opened (on: it did, at the top of
+// its recursion), closed with the count n on every exit, an error
+// unwinding included. reads: verbose
+class ProgressLevel {
+ public:
+  ProgressLevel(bool on, std::int32_t n) : on_(on), n_(n) {}
+  ~ProgressLevel() {
+    if (on_) decr_dumpitt(n_, true, verbose);
+  }
+  ProgressLevel(const ProgressLevel&) = delete;
+  ProgressLevel& operator=(const ProgressLevel&) = delete;
+
+ private:
+  bool on_;
+  std::int32_t n_;
+};
 
 // A polynomial as a list of terms: nv exponents (depth 1 first) and a
 // coefficient per term, no zero coefficient.

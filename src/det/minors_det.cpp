@@ -11,6 +11,7 @@
 #include "core/globals.h"
 #include "matrix/sparse_copy.h"
 #include "numbers/freelists.h"
+#include "numbers/node_handles.h"
 #include "numbers/garbage.h"
 #include "numbers/stash/stash.h"
 #include "poly/poly_measures.h"
@@ -78,11 +79,6 @@ class Expansion {
  private:
   sparseptr* spar_;
   std::int32_t m_;
-};
-
-struct SubValue {
-  quoly q = nullptr;
-  ~SubValue() { free_quoly(&q); }
 };
 
 // Progress numbers of the deep levels (verbose and windy).
@@ -178,7 +174,7 @@ struct ValueRing {
   static void store(minor_descr* md, std::int32_t h, cell n) { stash_minor(*md, h, *n); }
   static void recurse(sparseptr sp, cell n, std::int32_t row, std::int32_t total,
                       minor_descr* md, colm_ptr e, bool negate) {
-    SubValue sub;
+    detail::OwnedValue sub;
     do_minors_det(sp, &sub.q, row, total, md);
     if (quoly_iszero(sub.q)) return;
     fast_quoly_mult(&sub.q, &e->val);

@@ -305,17 +305,22 @@ void dense_route(mat_invert_EnvRec& env, workptr ar, workptr outar, bool ar_free
     exitt(env, n, fct, true);
   }
   note(det_method::standard_matrix_invert);
-  det_methods.standard_matrix_invert(n, m, fct, oar_free, ar, outar, invert, ar_free, equal, env);
+  const InvertFlags how{.ar_free = ar_free, .oar_free = oar_free, .invert = invert, .equal = equal};
+  det_methods.standard_matrix_invert(n, m, fct, ar, outar, how, env);
 }
 
 }  // namespace
 
 void (*det_route_hook)(det_method m) = nullptr;
 
-void mat_invert(workptr ar, workptr outar, bool ar_free, bool oar_free, std::int32_t m,
-                quolyptr n, bool invert, bool equal, sparseptr* spar, poly fct,
+void mat_invert(workptr ar, workptr outar, std::int32_t m, quolyptr n, sparseptr* spar, poly fct,
                 std::int32_t the_degree, std::int32_t the_degree2, std::int32_t the_power,
-                bool really, std::int32_t numprimes) {
+                std::int32_t numprimes, const InvertFlags& how) {
+  const bool ar_free = how.ar_free;
+  const bool oar_free = how.oar_free;
+  const bool invert = how.invert;
+  const bool equal = how.equal;
+  const bool really = how.really;
   mat_invert_EnvRec env;
   env.laurent = laurent;
   RouterCleanup cleanup{env};

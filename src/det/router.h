@@ -92,9 +92,8 @@ struct det_method_table {
                          bool laurent, poly fct, std::int32_t the_degree, bool allnumbs);
   void (*gauss_Bareiss)(quolyptr n, std::int32_t m, workptr ar, bool ar_free, bool invert,
                         poly fct, mat_invert_EnvRec& env, bool equal);
-  void (*standard_matrix_invert)(quolyptr n, std::int32_t m, poly fct, bool oar_free,
-                                 workptr ar, workptr outar, bool invert, bool ar_free,
-                                 bool equal, mat_invert_EnvRec& env);
+  void (*standard_matrix_invert)(quolyptr n, std::int32_t m, poly fct, workptr ar,
+                                 workptr outar, const InvertFlags& how, mat_invert_EnvRec& env);
 };
 
 // The live table; starts with the built methods and the placeholders.

@@ -26,33 +26,6 @@ namespace tavrin {
 
 namespace {
 
-// Primes downwards from below `top`, generated once per top.
-std::uint32_t prime_below(std::uint32_t top, std::size_t k) {
-  static std::vector<std::uint32_t> small, large;
-  std::vector<std::uint32_t>& list = top == (1u << 21) ? small : large;
-  while (list.size() <= k) {
-    std::uint32_t c = list.empty() ? top - 1 : list.back() - 2;
-    for (;; c -= 2) {
-      bool prime = true;
-      for (std::uint32_t f = 3; f * f <= c; f += 2)
-        if (c % f == 0) {
-          prime = false;
-          break;
-        }
-      if (prime) break;
-    }
-    list.push_back(c);
-  }
-  return list[k];
-}
-
-std::uint64_t power_mod(std::uint64_t a, std::uint64_t e, std::uint64_t p) {
-  std::uint64_t r = 1;
-  for (a %= p; e != 0; e >>= 1, a = a * a % p)
-    if (e & 1) r = r * a % p;
-  return r;
-}
-
 // log2 of the bound of every |X_ij| of column j (Cramer and Hadamard), plus
 // one bit.
 std::vector<double> cramer_bits(const ZMatrix& s, const ZMatrix& v) {
@@ -119,7 +92,7 @@ bool lift_solve(const ZMatrix& s, const ZMatrix& v, const ZInt& d, const std::ve
   std::uint32_t p = 0;
   for (std::size_t k = 0;; ++k) {
     if (k == 8) return false;
-    p = prime_below(1u << 21, k);
+    p = word_prime_below(1u << 21, k);
     if (d.mod_word(p) == 0) continue;
     const double dp = p;
     for (std::size_t i = 0; i < m * m; ++i) store[i] = sm[i] < 0.0 ? sm[i] + dp : sm[i];
@@ -130,7 +103,7 @@ bool lift_solve(const ZMatrix& s, const ZMatrix& v, const ZInt& d, const std::ve
   for (std::size_t k = 0; k < m; ++k) {
     const double* src = store.data() + static_cast<std::size_t>(perm[k]) * m;
     std::copy(src, src + m, lu.begin() + static_cast<std::ptrdiff_t>(k * m));
-    diag_inv[k] = static_cast<double>(power_mod(static_cast<std::uint64_t>(src[k]), p - 2, p));
+    diag_inv[k] = static_cast<double>(residue_power(static_cast<std::uint64_t>(src[k]), p - 2, p));
   }
   store = {};
   const double dp = p, inv_p = 1.0 / dp;
@@ -233,7 +206,7 @@ bool image_solve(const ZMatrix& s, const ZMatrix& v, std::uint32_t dp, std::uint
     if (piv != i)
       for (std::int32_t c = 0; c < w; ++c) std::swap(a[static_cast<std::size_t>(i) * w + c], a[static_cast<std::size_t>(piv) * w + c]);
     std::uint64_t* pr = a.data() + static_cast<std::size_t>(i) * w;
-    const std::uint64_t inv = power_mod(pr[i], p - 2, p);
+    const std::uint64_t inv = residue_power(pr[i], p - 2, p);
     for (std::int32_t c = i; c < w; ++c) pr[c] = pr[c] * inv % p;
     for (std::int32_t r = 0; r < n; ++r) {
       if (r == i) continue;
@@ -258,11 +231,11 @@ ZMatrix crt_solve(const ZMatrix& s, const ZMatrix& v, const ZInt& d, const std::
   double have = 0.0;
   std::vector<std::uint64_t> img;
   for (std::size_t t = 0; have <= need; ++t) {
-    const std::uint32_t p = prime_below(1u << 31, t);
+    const std::uint32_t p = word_prime_below(1u << 31, t);
     const std::uint32_t dp = d.mod_word(p);
     if (dp == 0 || !image_solve(s, v, dp, p, img)) continue;
     // Garner: x := x + M ((img - x) M^-1 mod p).
-    const std::uint64_t minv = power_mod(M.mod_word(p), p - 2, p);
+    const std::uint64_t minv = residue_power(M.mod_word(p), p - 2, p);
     for (std::int32_t r = 0; r < n; ++r)
       for (std::int32_t c = 0; c < k; ++c) {
         ZInt& e = x.at(r, c);

@@ -10,11 +10,13 @@
 #include "det/bareiss.h"
 #include "det/elimination_guards.h"
 #include "det/router.h"
+#include "det/sparse_pivot.h"
 #include "matrix/pivot_search.h"
 #include "matrix/sparse_copy.h"
 #include "matrix/sparse_merge.h"
 #include "numbers/bigint_divide.h"
 #include "numbers/freelists.h"
+#include "numbers/node_handles.h"
 #include "numbers/word_mod.h"
 #include "poly/poly_repr.h"
 #include "quoly/quoly_add.h"
@@ -84,36 +86,15 @@ void sparse_gauss_Bareiss(sparseptr* spar, quolyptr n, std::int32_t m, std::int3
   if (m > max_pivot_rows) abandon(sparse_matrix_too_large_error, &token);
   SparseWorkingMatrix work(spar, m, ar_free);
   ModOutSuspension suspension(mycut, m);
-  struct Prev {
-    quoly q = nullptr;
-    ~Prev() { free_quoly(&q); }
-  } prev;
+  detail::OwnedValue prev;
   const sparseptr sp = work.get();
   const bool modular_search = modularmode && mod_is_prime;
   const std::int32_t period = m / 100 + 1;
   for (std::int32_t i = 1; i < m; ++i) {
-    check_interrupt();
-    std::int32_t row = -1, column = -1;
-    if (modular_search)
-      mod_sparse_findbest(true, sp, m, i, &row, &column);
-    else
-      sparse_findbest(true, sp, m, i, &row, &column);
-    if (verbose) {
-      if (windy) std::printf("  choosing pivot at: %d, %d, %d\n", i, row, column);
-      if (i % period == 0) dumpitt(" ", i, false, false, true);
-    }
-    if (row == -1) {
+    if (!sparse_pivot_into_place(sp, m, i, modular_search, period, n)) {
       quoly_set(0, n);
       if (suspension.resume()) modout_result(n, laurent_at_entry);
       return;
-    }
-    if (column != i) {
-      sp_switchcol(sp, i, column, m, i);
-      quoly_inplace(*n);
-    }
-    if (row != i) {
-      sp_switchrow(sp, i, row);
-      quoly_inplace(*n);
     }
     colm_ptr pivot = *sparse_row(sp, i);
     if (pivot == nullptr || pivot->coord != i || pivot->val == nullptr) {

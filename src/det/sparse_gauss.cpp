@@ -11,11 +11,13 @@
 #include "core/globals.h"
 #include "det/elimination_guards.h"
 #include "det/router.h"
+#include "det/sparse_pivot.h"
 #include "gcd/gcd_stash.h"
 #include "matrix/pivot_search.h"
 #include "matrix/sparse_copy.h"
 #include "matrix/sparse_merge.h"
 #include "numbers/freelists.h"
+#include "numbers/node_handles.h"
 #include "poly/poly_repr.h"
 #include "quoly/quoly_add.h"
 #include "quoly/quoly_mult.h"
@@ -27,10 +29,7 @@ namespace tavrin {
 
 namespace {
 
-struct OwnedValue {
-  quoly q = nullptr;
-  ~OwnedValue() { free_quoly(&q); }
-};
+using detail::OwnedValue;
 
 // Row r := row r - factor * src, where src runs over the entries of the
 // pivot row after the pivot (link: the head of row r past its column-i
@@ -79,27 +78,9 @@ void sparse_gauss_elim(sparseptr* spar, quolyptr n, std::int32_t m, std::int32_t
   bool singular = false;
   sparseptr frame_i = sp;  // the frame of row i
   for (std::int32_t i = 1; i < m && !singular; ++i) {
-    check_interrupt();
-    std::int32_t row = -1, column = -1;
-    if (modular_search)
-      mod_sparse_findbest(true, sp, m, i, &row, &column);
-    else
-      sparse_findbest(true, sp, m, i, &row, &column);
-    if (verbose) {
-      if (windy) std::printf("  choosing pivot at: %d, %d, %d\n", i, row, column);
-      if (i % period == 0) dumpitt(" ", i, false, false, true);
-    }
-    if (row == -1) {
+    if (!sparse_pivot_into_place(sp, m, i, modular_search, period, n)) {
       singular = true;
       break;
-    }
-    if (column != i) {
-      sp_switchcol(sp, i, column, m, i);
-      quoly_inplace(*n);
-    }
-    if (row != i) {
-      sp_switchrow(sp, i, row);
-      quoly_inplace(*n);
     }
     const std::int32_t slot = (i - 1) % sparse_frame_rows;
     if (i > 1 && slot == 0) frame_i = frame_i->next;

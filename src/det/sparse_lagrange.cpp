@@ -440,13 +440,7 @@ class SparseModDet {
         std::printf(" estimated degree is %d\n", static_cast<int>(deg));
       }
     }
-    struct Close {
-      bool on;
-      std::int32_t m;
-      ~Close() {
-        if (on) decr_dumpitt(m, true, verbose);
-      }
-    } close{top, m_};
+    const ProgressLevel close{top, m_};
     const auto n = static_cast<std::size_t>(deg) + 1;
     std::vector<std::uint32_t> pts(n), values(n);
     for (std::size_t k = 0; k < n; ++k) {

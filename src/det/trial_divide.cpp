@@ -8,6 +8,7 @@
 #include "dense/dense_upcalls.h"
 #include "numbers/bigint_divide.h"
 #include "numbers/freelists.h"
+#include "numbers/node_handles.h"
 #include "poly/poly_divide.h"
 #include "poly/poly_measures.h"
 #include "poly/poly_repr.h"
@@ -92,23 +93,15 @@ bool number_by_field(quolyptr n, quolyptr m, bool wantquot) {
 // The Laurent form of the polynomial case: negative powers moved out of
 // both, put back on the quotient (times m's, over n's).
 bool laurent_polys(poly* n, poly* m, bool wantquot, bool fast_yes, bool SDivide) {
-  poly en = nullptr, em = nullptr, tail = nullptr;
-  clear_bads(n, &en, &tail, 0, 0);
-  clear_bads(m, &em, &tail, 0, 0);
-  bool ok = false;
-  try {
-    ok = in_field(*n) ? divide_poly(m, *n, wantquot, polynames)
-                      : check_polys(n, m, polynames, wantquot, fast_yes, SDivide);
-  } catch (...) {
-    free_poly(&en);
-    free_poly(&em);
-    throw;
-  }
-  eliminate_bads(n, en, 1);
-  eliminate_bads(m, em, 1);
-  if (ok && wantquot) eliminate_bads(m, en, -1);
-  free_poly(&en);
-  free_poly(&em);
+  detail::OwnedPoly en, em;  // the moved-out powers, freed on every exit
+  poly tail = nullptr;
+  clear_bads(n, en.cell(), &tail, 0, 0);
+  clear_bads(m, em.cell(), &tail, 0, 0);
+  const bool ok = in_field(*n) ? divide_poly(m, *n, wantquot, polynames)
+                               : check_polys(n, m, polynames, wantquot, fast_yes, SDivide);
+  eliminate_bads(n, en.get(), 1);
+  eliminate_bads(m, em.get(), 1);
+  if (ok && wantquot) eliminate_bads(m, en.get(), -1);
   return ok;
 }
 

@@ -27,9 +27,16 @@ void poly_display(std::FILE* outf, bool outf_is_tty, bool flag, poly p, std::int
 
 // ---- The inverse of a matrix -------------------------------------------------------------
 // Contract: matrix/det_services.h.
-void mat_invert(workptr ar, workptr outar, bool ar_free, bool oar_free, std::int32_t m,
-                quolyptr n, bool invert, bool equal, sparseptr* spar, poly fct,
+// What mat_invert computes and how it treats its arrays (see there).
+struct InvertFlags {
+  bool ar_free = false;   // the input is the caller's to give up
+  bool oar_free = false;  // outar's cells hold values to free as they are overwritten
+  bool invert = false;    // the inverse; false: the determinant only
+  bool equal = false;     // outar is the same array as ar
+  bool really = false;    // passed on to the sparse Lagrange method
+};
+void mat_invert(workptr ar, workptr outar, std::int32_t m, quolyptr n, sparseptr* spar, poly fct,
                 std::int32_t the_degree, std::int32_t the_degree2, std::int32_t the_power,
-                bool really, std::int32_t numprimes);
+                std::int32_t numprimes, const InvertFlags& how);
 
 }  // namespace tavrin

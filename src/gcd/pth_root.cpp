@@ -175,7 +175,8 @@ void do_this_level(polypt qt) {
   quoly_set(1, &det);
   det->next = nullptr;
   det->ncoef->lint = 1;
-  mat_invert(ar, ar, true, true, n, &det, true, true, nullptr, nullptr, -1, -1, -1, false, 0);
+  mat_invert(ar, ar, n, &det, nullptr, nullptr, -1, -1, -1, 0,
+             {.ar_free = true, .oar_free = true, .invert = true, .equal = true});
   free_quoly(&det);
   poly table = detail::new_term(0, residue_leaf(1));
   for (std::int32_t e = 1; e < qt->expon; ++e) {

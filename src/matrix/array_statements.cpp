@@ -240,8 +240,8 @@ void floating_determinant(MatValue& v, quolyptr n, std::int32_t r, const DetOpti
   const bool sparse = v.spar != nullptr;
   {
     FloatingModeGuard floating;
-    mat_invert(v.arr, v.arr, true, true, r, n, false, true, &v.spar, nullptr, o.the_degree,
-               o.the_degree2, o.the_power, false, 0);
+    mat_invert(v.arr, v.arr, r, n, &v.spar, nullptr, o.the_degree, o.the_degree2, o.the_power, 0,
+               {.ar_free = true, .oar_free = true, .equal = true});
   }
   // The dense methods leave the cells to the caller; a sparse method that
   // used the matrix up set its frames nil.
@@ -321,8 +321,8 @@ void determinant_family(char x, textptr inf, MatValue& v, quolyptr n, nameptr* f
   } else if (v.spar == nullptr) {
     // A determinant without its work array is an error, not the value 1.
     need_work_array(&token);
-    mat_invert(v.arr, v.arr, v.arr_free, v.arr_free, r, n, false, true, &v.spar, o.fct,
-               o.the_degree, o.the_degree2, o.the_power, false, 0);
+    mat_invert(v.arr, v.arr, r, n, &v.spar, o.fct, o.the_degree, o.the_degree2, o.the_power, 0,
+               {.ar_free = v.arr_free, .oar_free = v.arr_free, .equal = true});
     v.release();  // the router leaves the cells, changed or not, to their owner
   } else if (x == 'H') {
     // The labelled matrix holds labels, not values: its entries and frames
@@ -336,11 +336,11 @@ void determinant_family(char x, textptr inf, MatValue& v, quolyptr n, nameptr* f
         v.forget();
       }
     } labelled{v, r};
-    mat_invert(v.arr, v.arr, false, false, -r, n, false, true, &v.spar, o.fct, o.the_degree,
-               o.the_degree2, o.the_power, false, numprimes);
+    mat_invert(v.arr, v.arr, -r, n, &v.spar, o.fct, o.the_degree, o.the_degree2, o.the_power,
+               numprimes, {.equal = true});
   } else {
-    mat_invert(v.arr, v.arr, v.arr_free, v.arr_free, r, n, false, true, &v.spar, o.fct,
-               o.the_degree, o.the_degree2, o.the_power, false, numprimes);
+    mat_invert(v.arr, v.arr, r, n, &v.spar, o.fct, o.the_degree, o.the_degree2, o.the_power,
+               numprimes, {.ar_free = v.arr_free, .oar_free = v.arr_free, .equal = true});
     if (v.spar == nullptr) v.forget();
   }
 }

@@ -273,8 +273,8 @@ void chpoly_builtin(builtin_func1_EnvRec* env) {
     add_to_diag(minus_x.q, copy.s, r);
     matexpr::need_work_array(&token);
     WorkArrayGuard work(&token);
-    mat_invert(work.get(), work.get(), true, true, r, env->n, false, true, &copy.s, nullptr, -1,
-               -1, -1, false, 0);
+    mat_invert(work.get(), work.get(), r, env->n, &copy.s, nullptr, -1, -1, -1, 0,
+               {.ar_free = true, .oar_free = true, .equal = true});
     return;
   }
 
@@ -308,8 +308,7 @@ void chpoly_builtin(builtin_func1_EnvRec* env) {
     clear_cells(w, cells);
     copy_minus(q, r, w, x.q);
     // Lent to the router (not given up): the cells stay ours to free.
-    mat_invert(w, w, false, false, r, env->n, false, true, nullptr, nullptr, -1, -1, -1, false,
-               0);
+    mat_invert(w, w, r, env->n, nullptr, nullptr, -1, -1, -1, 0, {.equal = true});
     return;
   }
 
@@ -338,8 +337,7 @@ void chpoly_builtin(builtin_func1_EnvRec* env) {
     if (exact) {
       do_int_determ(env, into, point, w);
     } else {
-      mat_invert(w, w, false, false, r, into, false, true, nullptr, nullptr, -1, -1, -1, false,
-                 0);
+      mat_invert(w, w, r, into, nullptr, nullptr, -1, -1, -1, 0, {.equal = true});
     }
   };
   Owned c0;

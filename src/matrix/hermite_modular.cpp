@@ -28,27 +28,11 @@
 
 #include "core/interrupts.h"
 #include "matrix/det_services.h"
+#include "matrix/zint.h"
 
 namespace tavrin {
 
 namespace {
-
-// Word Euclid with cofactors: s a + t b = gcd >= 0 for a, b >= 0 below 2^62.
-std::int64_t word_xgcd(std::int64_t a, std::int64_t b, std::int64_t* s, std::int64_t* t) {
-  std::int64_t r0 = a, r1 = b, s0 = 1, s1 = 0, t0 = 0, t1 = 1;
-  while (r1 != 0) {
-    const std::int64_t q = r0 / r1;
-    std::swap(r0, r1);
-    r1 -= q * r0;
-    std::swap(s0, s1);
-    s1 -= q * s0;
-    std::swap(t0, t1);
-    t1 -= q * t0;
-  }
-  *s = s0;
-  *t = t0;
-  return r0;
-}
 
 // ---- Residues modulo R --------------------------------------------------------------------
 // Two rings with one interface: words (R < 2^32) and big integers. The

@@ -252,8 +252,8 @@ void invert_into(MatValue& v, MatValue& w, const tokentipe& optok) {
   auto inverse = [&] {
     quoly_set(1, &cell);  // in the mode of the inversion
     cell->next = nullptr;
-    mat_invert(w.arr, w.arr, true, true, m, &cell, true, true, &w.spar, nullptr, -1, -1, -1,
-               false, 0);
+    mat_invert(w.arr, w.arr, m, &cell, &w.spar, nullptr, -1, -1, -1, 0,
+               {.ar_free = true, .oar_free = true, .invert = true, .equal = true});
   };
   if (!run_floating(w, nullptr, inverse)) inverse();
   if (v.n != nullptr && !quoly_eq_1(v.n)) matrix_by_scalar(w, v.n, '*', optok);

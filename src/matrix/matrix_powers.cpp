@@ -33,8 +33,8 @@ std::int32_t power_prelude(workptr arr, arr_descr* arr_facts, bool* arr_free,
       quoly* d;
       ~FreeDet() { free_quoly(d); }
     } free_det{&det};
-    mat_invert(arr, arr, *arr_free, *arr_free, rows, &det, true, true, spar, nullptr, -1, -1, -1,
-               false, 0);
+    mat_invert(arr, arr, rows, &det, spar, nullptr, -1, -1, -1, 0,
+               {.ar_free = *arr_free, .oar_free = *arr_free, .invert = true, .equal = true});
     *arr_free = true;
     expont = -expont;
   }

@@ -372,6 +372,15 @@ Shape shape_of(arrptr q) {
   return {q->rows, cols, std::min(q->rows, cols)};
 }
 
+// *h := the quotient of d by 2, the half of the pseudo-determinant that the
+// reductions modulo it take. d: kept; *h: overwritten
+void halve(imptr d, imptr h) {
+  detail::ScratchNumber r;
+  detail::ScratchNumber two;
+  setvalue(2, two.get());
+  divide(d, two.get(), h, r.get());
+}
+
 }  // namespace
 
 void intcolred(quolyptr n, arrptr q, const bool* want, workptr alpha, workptr beta,
@@ -389,12 +398,7 @@ void intcolred(quolyptr n, arrptr q, const bool* want, workptr alpha, workptr be
     std::int32_t m = s.m - 1;
     tx.start_identities();
     detail::ScratchNumber h;
-    if (wantmod) {
-      detail::ScratchNumber r;
-      detail::ScratchNumber two;
-      setvalue(2, two.get());
-      divide(pseudodet, two.get(), h.get(), r.get());
-    }
+    if (wantmod) halve(pseudodet, h.get());
     bool flipped = false;
     phaseone(want, alpha, beta, alphinv, betinv, &m, s.rows, s.cols, 0, q->start, q->stop,
              &flipped, false, wantmod, wanthalf != 0, pseudodet, h.get());
@@ -430,12 +434,7 @@ void intnormal(quolyptr n, arrptr q, const bool* want, workptr alpha, workptr be
     std::int32_t m = s.m - 1;
     tx.start_identities();
     detail::ScratchNumber h;
-    if (wantmod) {
-      detail::ScratchNumber r;
-      detail::ScratchNumber two;
-      setvalue(2, two.get());
-      divide(pseudodet, two.get(), h.get(), r.get());
-    }
+    if (wantmod) halve(pseudodet, h.get());
     bool flipped = false;
     phaseone(want, alpha, beta, alphinv, betinv, &m, s.rows, s.cols, 0, q->start, q->stop,
              &flipped, true, wantmod, wanthalf != 0, pseudodet, h.get());

@@ -31,14 +31,7 @@ namespace tavrin {
 
 namespace {
 
-// A value freed when the scope ends.
-struct OwnedValue {
-  quoly v = nullptr;
-  OwnedValue() = default;
-  OwnedValue(const OwnedValue&) = delete;
-  OwnedValue& operator=(const OwnedValue&) = delete;
-  ~OwnedValue() { free_quoly(&v); }
-};
+using detail::OwnedValue;
 
 // The cells of a matrix copy, freed when the scope ends.
 struct CellCopy {
@@ -88,7 +81,7 @@ bool fraction_free_rref(quolyptr n, std::int32_t start, std::int32_t rows, std::
   auto at = [&](std::int32_t r, std::int32_t c) -> quoly& { return m.cell[r + c * rows]; };
   std::vector<std::int32_t> pivot_col;
   OwnedValue latest;  // a copy of the latest pivot (nil: none yet)
-  quoly& d = latest.v;
+  quoly& d = latest.q;
   std::int32_t r = 0;
   for (std::int32_t c = 0; r < rows && c <= cols - 2; ++c) {
     check_interrupt();
@@ -157,6 +150,77 @@ bool fraction_free_rref(quolyptr n, std::int32_t start, std::int32_t rows, std::
   return true;
 }
 
+// The matrix and transforms of a sparse reduction to row echelon form.
+struct SparseSweep {
+  sparseptr sp;
+  sparseptr* auxspar;  // [0]: the row transform, [1]: its inverse
+  std::int32_t rows;
+  std::int32_t cols;
+  bool wa;        // keep the row transform
+  bool wi;        // keep its inverse
+  bool modular;   // the entries are residues modulo the prime modulus
+};
+
+enum class PivotStep { found, none, missing };
+
+// The next pivot of a sparse reduction at row r (1-based): *c moves right
+// past the columns with no pivot at or below row r; a pivot row found is
+// counted in *count, swapped into row r (with the transforms) and *link
+// set to its entry in column *c. none: no pivot is left; missing: the
+// pivot promised by the search is not in row r (an internal fault).
+PivotStep next_sparse_pivot(const SparseSweep& s, std::int32_t r, std::int32_t* c,
+                            std::int32_t* count, colm_ptrptr* link) {
+  std::int32_t j = -1;
+  for (;;) {
+    check_interrupt();
+    j = -1;
+    if (s.modular)
+      sparse_mod_colfindbest(s.sp, s.rows, r, *c, &j);
+    else
+      sparse_colfindbest(s.sp, s.rows, r, *c, &j);
+    if (j == -2) return PivotStep::none;
+    if (j != -1) break;
+    ++*c;
+    if (*c > s.cols - 1) return PivotStep::none;
+  }
+  if (verbose && *c % (s.cols / 100 + 1) == 0) dumpitt("", *c, false, false, false);
+  ++*count;
+  if (j != r) {
+    sp_switchrow(s.sp, r, j);
+    if (s.wa) sp_switchrow(s.auxspar[0], r, j);
+    if (s.wi) sp_switchcol(s.auxspar[1], std::min(r, j), std::max(r, j), s.rows, 1);
+  }
+  get_sparse_colm(sparse_frame_of(s.sp, r), r, *c, link);
+  if (**link == nullptr || (**link)->coord != *c) return PivotStep::missing;
+  return PivotStep::found;
+}
+
+// The sweep of a sparse reduction to row echelon form: at each pivot
+// (row r, column c, its entry at *link) eliminate clears the column and
+// scales the row; *n := the rank. A pivot the search promised but row r
+// lacks is the tavrin_error missing, and *n the rank found before it.
+template <class Eliminate>
+void sparse_sweep(quolyptr n, const SparseSweep& s, const char* missing, Eliminate eliminate) {
+  std::int32_t r = 1;
+  std::int32_t c = 1;
+  std::int32_t count = 0;
+  while (count < s.rows && s.cols > 1) {
+    colm_ptrptr link = nullptr;
+    const PivotStep step = next_sparse_pivot(s, r, &c, &count, &link);
+    if (step == PivotStep::none) break;
+    if (step == PivotStep::missing) {
+      tavrin_error(missing, true);
+      quoly_set_integer(count - 1, n);  // the promised pivot is missing: stop here
+      return;
+    }
+    eliminate(r, c, link);
+    ++r;
+    ++c;
+    if (c > s.cols - 1) break;
+  }
+  quoly_set_integer(count, n);
+}
+
 }  // namespace
 
 void red_row_ech(quolyptr n, arrptr q, const bool* want, workptr alpha, workptr alphinv,
@@ -198,10 +262,10 @@ void red_row_ech(quolyptr n, arrptr q, const bool* want, workptr alpha, workptr 
     if (verbose && c % 10 == 0) dumpitt("", c + 1, false, false, false);
     if (!quoly_eq_1(at(r, c))) {
       OwnedValue p;
-      quoly_assign(at(r, c), &p.v);
-      for (std::int32_t k = c + 1; k < cols; ++k) fast_quoly_quot(&at(r, k), &p.v, false);
-      if (wa) divide_row(alpha, p.v, rows, r);
-      if (wi) mult_col(alphinv, p.v, rows, r);
+      quoly_assign(at(r, c), &p.q);
+      for (std::int32_t k = c + 1; k < cols; ++k) fast_quoly_quot(&at(r, k), &p.q, false);
+      if (wa) divide_row(alpha, p.q, rows, r);
+      if (wi) mult_col(alphinv, p.q, rows, r);
       quoly_set(1, &at(r, c));
     }
     for (std::int32_t pass = 0; pass < 2; ++pass) {
@@ -219,8 +283,8 @@ void red_row_ech(quolyptr n, arrptr q, const bool* want, workptr alpha, workptr 
         if (wa) row_reduce(alpha, e, rows, i, r);
         if (wi) {
           OwnedValue neg;
-          quoly_makeneg(e, &neg.v);
-          col_reduce(alphinv, neg.v, rows, r, i);
+          quoly_makeneg(e, &neg.q);
+          col_reduce(alphinv, neg.q, rows, r, i);
         }
         quoly_set(0, &at(i, c));
       }
@@ -238,33 +302,8 @@ void sparse_mod_redrowech(quolyptr n, sparseptr sp, const bool* want, std::int32
   const bool wi = want != nullptr && want[1];
   TraceLevel trace(cols);
   if (verbose) dumpitt(" Sparse modular reduce row echelon, cols ", cols, true, true, true);
-  std::int32_t r = 1;
-  std::int32_t c = 1;
-  std::int32_t count = 0;
-  while (count < rows && cols > 1) {
-    check_interrupt();
-    std::int32_t j = -1;
-    sparse_mod_colfindbest(sp, rows, r, c, &j);
-    if (j == -2) break;
-    if (j == -1) {
-      ++c;
-      if (c > cols - 1) break;
-      continue;
-    }
-    if (verbose && c % (cols / 100 + 1) == 0) dumpitt("", c, false, false, false);
-    ++count;
-    if (j != r) {
-      sp_switchrow(sp, r, j);
-      if (wa) sp_switchrow(auxspar[0], r, j);
-      if (wi) sp_switchcol(auxspar[1], std::min(r, j), std::max(r, j), rows, 1);
-    }
-    colm_ptrptr link = nullptr;
-    get_sparse_colm(sparse_frame_of(sp, r), r, c, &link);
-    if (*link == nullptr || (*link)->coord != c) {
-      tavrin_error("nil qp in sparse mod reduce row echelon.", true);
-      quoly_set_integer(count - 1, n);  // the promised pivot is missing: stop here
-      return;
-    }
+  const SparseSweep sweep{sp, auxspar, rows, cols, wa, wi, true};
+  auto eliminate = [&](std::int32_t r, std::int32_t c, colm_ptrptr link) {
     const std::int32_t p = (*link)->val->ncoef->lint;
     if (p != 1) {
       std::int32_t pinv = p;
@@ -286,11 +325,8 @@ void sparse_mod_redrowech(quolyptr n, sparseptr sp, const bool* want, std::int32
       if (wi) sparse_mod_col_add(auxspar[1], e, rows, r, i);
       if (wa) sparse_mod_row_add(auxspar[0], finf ? e : modulus - e, i, r);
     }
-    ++r;
-    ++c;
-    if (c > cols - 1) break;
-  }
-  quoly_set_integer(count, n);
+  };
+  sparse_sweep(n, sweep, "nil qp in sparse mod reduce row echelon.", eliminate);
 }
 
 void sparse_redrowech(quolyptr n, arrptr q, const bool* want, sparseptr* auxspar) {
@@ -307,39 +343,14 @@ void sparse_redrowech(quolyptr n, arrptr q, const bool* want, sparseptr* auxspar
   }
   TraceLevel trace(cols);
   if (verbose) dumpitt(" Sparse reduce row echelon, cols ", cols, true, true, true);
-  std::int32_t r = 1;
-  std::int32_t c = 1;
-  std::int32_t count = 0;
-  while (count < rows && cols > 1) {
-    check_interrupt();
-    std::int32_t j = -1;
-    sparse_colfindbest(sp, rows, r, c, &j);
-    if (j == -2) break;
-    if (j == -1) {
-      ++c;
-      if (c > cols - 1) break;
-      continue;
-    }
-    if (verbose && c % (cols / 100 + 1) == 0) dumpitt("", c, false, false, false);
-    ++count;
-    if (j != r) {
-      sp_switchrow(sp, r, j);
-      if (wa) sp_switchrow(auxspar[0], r, j);
-      if (wi) sp_switchcol(auxspar[1], std::min(r, j), std::max(r, j), rows, 1);
-    }
-    colm_ptrptr link = nullptr;
-    get_sparse_colm(sparse_frame_of(sp, r), r, c, &link);
-    if (*link == nullptr || (*link)->coord != c) {
-      tavrin_error("nil qp in sparse reduce row echelon.", true);
-      quoly_set_integer(count - 1, n);  // the promised pivot is missing: stop here
-      return;
-    }
+  const SparseSweep sweep{sp, auxspar, rows, cols, wa, wi, false};
+  auto eliminate = [&](std::int32_t r, std::int32_t c, colm_ptrptr link) {
     if (!quoly_eq_1((*link)->val)) {
       OwnedValue p;
-      quoly_assign((*link)->val, &p.v);
-      sparse_divide_row(sp, p.v, r);  // the pivot becomes 1
-      if (wa) sparse_divide_row(auxspar[0], p.v, r);
-      if (wi) sparse_mult_col(auxspar[1], p.v, rows, r);
+      quoly_assign((*link)->val, &p.q);
+      sparse_divide_row(sp, p.q, r);  // the pivot becomes 1
+      if (wa) sparse_divide_row(auxspar[0], p.q, r);
+      if (wi) sparse_mult_col(auxspar[1], p.q, rows, r);
     }
     for (std::int32_t i = 1; i <= rows; ++i) {
       if (i == r) continue;
@@ -348,19 +359,16 @@ void sparse_redrowech(quolyptr n, arrptr q, const bool* want, sparseptr* auxspar
       if (*ei == nullptr || (*ei)->coord != c) continue;
       OwnedValue e;
       OwnedValue neg;
-      quoly_assign((*ei)->val, &e.v);
-      quoly_makeneg(e.v, &neg.v);
+      quoly_assign((*ei)->val, &e.q);
+      quoly_makeneg(e.q, &neg.q);
       // row i -= e * row r (row r is zero left of its pivot at c): the
       // entry (i, c) cancels and is removed
-      sparse_row_add(sp, neg.v, i, r);
-      if (wi) sparse_col_add(auxspar[1], e.v, rows, r, i);
-      if (wa) sparse_row_add(auxspar[0], neg.v, i, r);
+      sparse_row_add(sp, neg.q, i, r);
+      if (wi) sparse_col_add(auxspar[1], e.q, rows, r, i);
+      if (wa) sparse_row_add(auxspar[0], neg.q, i, r);
     }
-    ++r;
-    ++c;
-    if (c > cols - 1) break;
-  }
-  quoly_set_integer(count, n);
+  };
+  sparse_sweep(n, sweep, "nil qp in sparse reduce row echelon.", eliminate);
 }
 
 }  // namespace tavrin

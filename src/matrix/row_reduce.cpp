@@ -19,6 +19,7 @@
 #include "matrix/row_ops.h"
 #include "matrix/sparse_copy.h"
 #include "numbers/freelists.h"
+#include "numbers/node_handles.h"
 #include "numbers/word_mod.h"
 #include "numbers/work_arrays.h"
 #include "poly/poly_repr.h"
@@ -31,13 +32,7 @@ namespace tavrin {
 
 namespace {
 
-struct OwnedValue {
-  quoly v = nullptr;
-  OwnedValue() = default;
-  OwnedValue(const OwnedValue&) = delete;
-  OwnedValue& operator=(const OwnedValue&) = delete;
-  ~OwnedValue() { free_quoly(&v); }
-};
+using detail::OwnedValue;
 
 // The recorded row and column exchanges of pseudo mode; given back to the
 // free list when the reduction ends, however it ends.
@@ -88,8 +83,8 @@ struct Tx {
     if (alpha != nullptr) row_reduce(alpha, f, rows, i, s);
     if (alphinv != nullptr) {
       OwnedValue neg;
-      quoly_makeneg(f, &neg.v);
-      col_reduce(alphinv, neg.v, rows, s, i);
+      quoly_makeneg(f, &neg.q);
+      col_reduce(alphinv, neg.q, rows, s, i);
     }
   }
   // column c -= f * column s
@@ -97,8 +92,8 @@ struct Tx {
     if (beta != nullptr) col_reduce(beta, f, cols, c, s);
     if (betinv != nullptr) {
       OwnedValue neg;
-      quoly_makeneg(f, &neg.v);
-      row_reduce(betinv, neg.v, cols, s, c);
+      quoly_makeneg(f, &neg.q);
+      row_reduce(betinv, neg.q, cols, s, c);
     }
   }
   void start(std::int32_t which_rows_alpha) const {
@@ -176,9 +171,9 @@ void colreduce(quolyptr n, arrptr q, const bool* want, workptr alpha, workptr be
     for (std::int32_t c = s + 1; c < cols; ++c) {
       if (quoly_iszero(at(s, c))) continue;
       OwnedValue f;
-      quoly_quot(at(s, c), p, &f.v, false);
-      for (std::int32_t i = s + 1; i < rows; ++i) sub_product(&at(i, c), f.v, at(i, s));
-      tx.col_sub(c, s, f.v);
+      quoly_quot(at(s, c), p, &f.q, false);
+      for (std::int32_t i = s + 1; i < rows; ++i) sub_product(&at(i, c), f.q, at(i, s));
+      tx.col_sub(c, s, f.q);
       quoly_set(0, &at(s, c));
     }
     if (pseudo)
@@ -221,17 +216,17 @@ void normalize(quolyptr n, arrptr q, const bool* want, workptr alpha, workptr be
     for (std::int32_t i = s + 1; i < rows; ++i) {
       if (quoly_iszero(at(i, s))) continue;
       OwnedValue f;
-      quoly_quot(at(i, s), p, &f.v, false);
+      quoly_quot(at(i, s), p, &f.q, false);
       quoly_set(0, &at(i, s));
-      for (std::int32_t c = s + 1; c < cols; ++c) sub_product(&at(i, c), f.v, at(s, c));
-      tx.row_sub(i, s, f.v);
+      for (std::int32_t c = s + 1; c < cols; ++c) sub_product(&at(i, c), f.q, at(s, c));
+      tx.row_sub(i, s, f.q);
     }
     for (std::int32_t c = s + 1; c < cols; ++c) {
       if (quoly_iszero(at(s, c))) continue;
       if (tx.beta != nullptr || tx.betinv != nullptr) {
         OwnedValue f;
-        quoly_quot(at(s, c), p, &f.v, false);
-        tx.col_sub(c, s, f.v);
+        quoly_quot(at(s, c), p, &f.q, false);
+        tx.col_sub(c, s, f.q);
       }
       quoly_set(0, &at(s, c));
     }
@@ -404,15 +399,15 @@ void sparse_rowreduce_values(quolyptr n, arrptr q, bool pseudo, const bool* want
       OwnedValue f;
       OwnedValue neg;
       if (quoly_eq_1(p))
-        quoly_assign((*ei)->val, &f.v);
+        quoly_assign((*ei)->val, &f.q);
       else
-        quoly_quot((*ei)->val, p, &f.v, false);
-      quoly_makeneg(f.v, &neg.v);
+        quoly_quot((*ei)->val, p, &f.q, false);
+      quoly_makeneg(f.q, &neg.q);
       // row i -= f * row s (row s is zero left of column s): entry (i, s)
       // cancels and is removed
-      sparse_row_add(sp, neg.v, i, s);
-      if (tx.w[2]) sparse_col_add(auxspar[2], f.v, rows, s, i);
-      if (tx.w[0]) sparse_row_add(auxspar[0], neg.v, i, s);
+      sparse_row_add(sp, neg.q, i, s);
+      if (tx.w[2]) sparse_col_add(auxspar[2], f.q, rows, s, i);
+      if (tx.w[0]) sparse_row_add(auxspar[0], neg.q, i, s);
     }
     if (pseudo) {
       get_sparse_colm(sparse_frame_of(sp, s), s, s, &link);

@@ -25,7 +25,8 @@ std::int64_t to_i64(const std::vector<std::uint32_t>& m) {
   return static_cast<std::int64_t>(v);
 }
 
-// Word Euclid with cofactors, |a|, |b| < 2^62.
+}  // namespace
+
 std::int64_t word_xgcd(std::int64_t a, std::int64_t b, std::int64_t* s, std::int64_t* t) {
   std::int64_t r0 = a < 0 ? -a : a, r1 = b < 0 ? -b : b;
   std::int64_t s0 = 1, s1 = 0, t0 = 0, t1 = 1;
@@ -42,8 +43,6 @@ std::int64_t word_xgcd(std::int64_t a, std::int64_t b, std::int64_t* s, std::int
   *t = b < 0 ? -t0 : t0;
   return r0;
 }
-
-}  // namespace
 
 ZInt::ZInt(std::int64_t v) {
   if (v == 0) return;

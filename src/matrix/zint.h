@@ -112,4 +112,8 @@ ZMatrix operator*(const ZMatrix& a, const ZMatrix& b);
 bool product_equals(const ZMatrix& a, const ZMatrix& b, const ZMatrix& c);
 bool operator==(const ZMatrix& a, const ZMatrix& b);
 
+// Word Euclid with cofactors: returns g = gcd(|a|, |b|) >= 0 and sets *s,
+// *t with s a + t b = g, for |a|, |b| < 2^62.
+std::int64_t word_xgcd(std::int64_t a, std::int64_t b, std::int64_t* s, std::int64_t* t);
+
 }  // namespace tavrin

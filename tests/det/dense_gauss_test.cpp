@@ -66,8 +66,8 @@ Value standard(const Mat& a, std::int32_t cut, Mat* inv = nullptr, std::string* 
   Value d = Value::number(BigRef(1));
   const std::string text = output_of([&] {
     try {
-      standard_matrix_invert(d.cell(), m, nullptr, false, w.get(), o.get(), inv != nullptr, false,
-                             false, env);
+      standard_matrix_invert(d.cell(), m, nullptr, w.get(), o.get(), {.invert = inv != nullptr},
+                             env);
     } catch (const mat_invert_exit&) {
     }
   });
@@ -179,10 +179,8 @@ TEST_F(DenseGauss, KnownAnswers) {
     Poly fct(factor);
     to_dense(p, w.get(), f.get());
     Value d = Value::number(BigRef(1));
-    const std::string text = output_of([&] {
-      mat_invert(w.get(), w.get(), false, false, 3, d.cell(), false, false, nullptr, fct, -1, -1,
-                 -1, false, 0);
-    });
+    const std::string text = output_of(
+        [&] { mat_invert(w.get(), w.get(), 3, d.cell(), nullptr, fct, -1, -1, -1, 0, {}); });
     EXPECT_TRUE(same_mat(from_dense(w.get(), 3, 3), p));
     free_cells(w.get(), 9);
     EXPECT_FALSE(modularmode || lintmode || flotemode);

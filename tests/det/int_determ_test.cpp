@@ -423,8 +423,7 @@ void check_adjugate(const Mat& a, bool inverse_too) {
   const Mat adj = from_dense(o.get(), n, n);
   free_cells(o.get(), n * n);
   Value d = Value::number(1);
-  mat_invert(w.get(), w.get(), false, false, n, d.cell(), false, true, nullptr, nullptr, -1, -1,
-             -1, false, 0);
+  mat_invert(w.get(), w.get(), n, d.cell(), nullptr, nullptr, -1, -1, -1, 0, {.equal = true});
   Mat scaled(n, n);
   for (std::int32_t i = 0; i < n; ++i) {
     Value v = Value::adopt(nullptr);

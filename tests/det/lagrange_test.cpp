@@ -202,8 +202,7 @@ Value routed_det(const Mat& a, std::int32_t from) {
   to_dense(a, w.get(), f.get());
   Value d = Value::number(BigRef(1));
   sparseptr sp = nullptr;
-  mat_invert(w.get(), w.get(), false, false, m, d.cell(), false, false, &sp, nullptr, -1, -1, -1,
-             false, 0);
+  mat_invert(w.get(), w.get(), m, d.cell(), &sp, nullptr, -1, -1, -1, 0, {});
   EXPECT_TRUE(same_mat(from_dense(w.get(), m, m), a));
   free_cells(w.get(), m * m);
   return d;

@@ -67,8 +67,8 @@ Value router_chpoly(const Mat& m) {
   }
   sparseptr sp = to_sparse(b);
   Value d = Value::number(BigRef(0));
-  mat_invert(nullptr, nullptr, true, true, m.rows, d.cell(), false, true, &sp, nullptr, -1, -1,
-             -1, false, 0);
+  mat_invert(nullptr, nullptr, m.rows, d.cell(), &sp, nullptr, -1, -1, -1, 0,
+             {.ar_free = true, .oar_free = true, .equal = true});
   if (sp != nullptr) free_sparse(&sp, m.rows, true);
   return d;
 }
@@ -121,8 +121,8 @@ TEST_F(Leverrier, InverseTimesMatrixIsIdentity) {
       EXPECT_EQ(sp2, nullptr);
       sparseptr sp3 = to_sparse(a);
       Value det2 = Value::number(BigRef(0));
-      mat_invert(nullptr, nullptr, true, true, n, det2.cell(), false, true, &sp3, nullptr, -1, -1,
-                 -1, false, 0);
+      mat_invert(nullptr, nullptr, n, det2.cell(), &sp3, nullptr, -1, -1, -1, 0,
+                 {.ar_free = true, .oar_free = true, .equal = true});
       if (sp3 != nullptr) free_sparse(&sp3, n, true);
       EXPECT_TRUE(quoly_equal(det, det2)) << n;
     }

@@ -69,10 +69,10 @@ det_method_table stand_ins() {
     seen_mycut = env.mycut;
     exitt(env, n, fct, true);
   };
-  t.standard_matrix_invert = [](quolyptr n, std::int32_t, poly fct, bool, workptr, workptr,
-                                bool invert, bool, bool, mat_invert_EnvRec& env) {
+  t.standard_matrix_invert = [](quolyptr n, std::int32_t, poly fct, workptr, workptr,
+                                const InvertFlags& how, mat_invert_EnvRec& env) {
     seen_mycut = env.mycut;
-    if (!invert) exitt(env, n, fct, true);
+    if (!how.invert) exitt(env, n, fct, true);
   };
   return t;
 }
@@ -147,8 +147,8 @@ std::vector<det_method> route(const Mat& a, const Request& r, Value* result = nu
       else free_cells(w, cells * cells);
     }
   } cleanup{&sp, w.get(), m};
-  mat_invert(w.get(), w.get(), false, false, m, n.cell(), r.invert, r.equal, &sp, r.fct, -1, -1,
-             -1, false, 0);
+  mat_invert(w.get(), w.get(), m, n.cell(), &sp, r.fct, -1, -1, -1, 0,
+             {.invert = r.invert, .equal = r.equal});
   if (result != nullptr) *result = std::move(n);
   return routed;
 }
@@ -329,8 +329,7 @@ TEST_F(Router, PowerWarnings) {
   auto sparse_det = [&](std::int32_t power) {
     sparseptr sp = to_sparse(a);
     Value n = Value::number(BigRef(1));
-    mat_invert(nullptr, nullptr, false, false, 4, n.cell(), false, false, &sp, nullptr, -1, -1,
-               power, false, 0);
+    mat_invert(nullptr, nullptr, 4, n.cell(), &sp, nullptr, -1, -1, power, 0, {});
     free_sparse(&sp, 4, true);
   };
   EXPECT_NE(output_of([&] { sparse_det(6); }).find("With even power"), std::string::npos);
@@ -347,8 +346,8 @@ TEST_F(Router, TheExitDividesByTheFactor) {
   // polynomial one is divided exactly, a number as a fraction; a factor that
   // does not divide gives error 305.
   static const char* planted;
-  det_methods.standard_matrix_invert = [](quolyptr n, std::int32_t, poly fct, bool, workptr,
-                                          workptr, bool, bool, bool, mat_invert_EnvRec& env) {
+  det_methods.standard_matrix_invert = [](quolyptr n, std::int32_t, poly fct, workptr, workptr,
+                                          const InvertFlags&, mat_invert_EnvRec& env) {
     Value keep = make_value(planted);
     free_quoly(n);
     quoly_assign(keep, n);
@@ -381,8 +380,8 @@ TEST_F(Router, GuardsUndoEverythingOnAnError) {
   det_methods.int_determ = [](quolyptr n, arrptr, workptr beta, std::int32_t m, quolyptr) {
     if (++depth == 3) error(88, &token);
     Value inner = Value::number(BigRef(1));
-    mat_invert(beta, beta, false, false, m, inner.cell(), true, true, nullptr, nullptr, -1, -1,
-               -1, false, 0);
+    mat_invert(beta, beta, m, inner.cell(), nullptr, nullptr, -1, -1, -1, 0,
+               {.invert = true, .equal = true});
     quoly_set(1, n);
   };
   bool unwound = false;
@@ -432,8 +431,8 @@ TEST_F(Router, ResidueInversesThroughTheRouter) {
       to_dense(a, w.get(), f.get());
       Value det = Value::number(BigRef(1));
       std::string out = output_of([&] {
-        mat_invert(w.get(), w.get(), true, true, m, det.cell(), true, true, nullptr, nullptr, -1,
-                   -1, -1, false, 0);
+        mat_invert(w.get(), w.get(), m, det.cell(), nullptr, nullptr, -1, -1, -1, 0,
+                   {.ar_free = true, .oar_free = true, .invert = true, .equal = true});
       });
       Mat inv = from_dense(w.get(), m, m);
       free_cells(w.get(), m * m);

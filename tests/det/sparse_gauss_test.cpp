@@ -134,8 +134,8 @@ TEST_F(SparseGauss, KnownAnswers) {
   for (const auto& e : entries) m.at(e[0], e[1]) = Value::number(BigRef(e[2]));
   sparseptr sp = to_sparse(m);
   const std::string banner = output_of([&] {
-    mat_invert(nullptr, nullptr, true, true, 4, d.cell(), false, true, &sp, nullptr, -1, -1, -1,
-               false, 0);
+    mat_invert(nullptr, nullptr, 4, d.cell(), &sp, nullptr, -1, -1, -1, 0,
+               {.ar_free = true, .oar_free = true, .equal = true});
   });
   EXPECT_EQ(sp, nullptr);
   EXPECT_EQ(number_value(d->ncoef), BigRef(-10));

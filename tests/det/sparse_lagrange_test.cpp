@@ -188,10 +188,9 @@ TEST_F(SparseLagrange, PlantedPowersThroughTheRouter) {
         Value det = Value::number(BigRef(1));
         bool unwound = false;
 
-        const std::string out = output_of([&] {
-          mat_invert(nullptr, nullptr, false, false, n, det.cell(), false, false, &sp, nullptr, -1, -1,
-                     c.p, false, 0);
-        }, &unwound);
+        const std::string out = output_of(
+            [&] { mat_invert(nullptr, nullptr, n, det.cell(), &sp, nullptr, -1, -1, c.p, 0, {}); },
+            &unwound);
         free_sparse(&sp, n, true);
         return std::make_tuple(std::move(det), out, unwound);
       };

@@ -819,14 +819,14 @@ TEST_F(RowEchelonRings, AcrossRingsByInvariants) {
         Descr f;
         to_dense(a, dw.get(), f.get());
         Value det = Value::number(BigRef(1));
-        mat_invert(dw.get(), dw.get(), false, false, rows, det.cell(), false, true, nullptr,
-                   nullptr, -1, -1, -1, false, 0);
+        mat_invert(dw.get(), dw.get(), rows, det.cell(), nullptr, nullptr, -1, -1, -1, 0,
+                   {.equal = true});
         free_cells(dw.get(), rows * rows);
         // the sign of alpha is its determinant, itself a permutation matrix
         to_dense(alpha, dw.get(), f.get());
         Value sign = Value::number(BigRef(1));
-        mat_invert(dw.get(), dw.get(), false, false, rows, sign.cell(), false, true, nullptr,
-                   nullptr, -1, -1, -1, false, 0);
+        mat_invert(dw.get(), dw.get(), rows, sign.cell(), nullptr, nullptr, -1, -1, -1, 0,
+                   {.equal = true});
         free_cells(dw.get(), rows * rows);
         Value expect;
         quoly_mult(det.get(), sign.get(), expect.cell());
