@@ -49,18 +49,7 @@ class RingChange : public testing::Test {
   }
 
   static void clear_all() {
-    for (varptr& bucket : sca_store) {
-      while (bucket != nullptr) {
-        varptr v = bucket;
-        bucket = v->next;
-        free_quoly(&v->val);
-        v->next = var_garb;
-        var_garb = v;
-      }
-    }
-    while (polynames != nullptr) delete_poly_name(1);
-    number_polys = 0;
-    for (auto& row : polyvar) std::fill(std::begin(row), std::end(row), '\0');
+    clear_variables_and_polynomial_names();
     reset_pseudo_poly();
     quoly_set(0, &prevnum);
   }

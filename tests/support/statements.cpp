@@ -1,8 +1,13 @@
 #include "support/statements.h"
 
+#include <algorithm>
+#include <iterator>
+
 #include "core/globals.h"
 #include "core/mode_guard.h"
+#include "lang/variables.h"
 #include "numbers/freelists.h"
+#include "poly/poly_repr.h"
 #include "support/output_capture.h"
 #include "support/value_form.h"
 #include "toplevel/dispatch.h"
@@ -54,6 +59,21 @@ std::int32_t reported_error(const std::string& out) {
   for (std::int32_t code = 1; code < 378; ++code)
     if (reports(out, code)) return code;
   return 0;
+}
+
+void clear_variables_and_polynomial_names() {
+  for (varptr& bucket : sca_store) {
+    while (bucket != nullptr) {
+      varptr v = bucket;
+      bucket = v->next;
+      free_quoly(&v->val);
+      v->next = var_garb;
+      var_garb = v;
+    }
+  }
+  while (polynames != nullptr) delete_poly_name(1);
+  number_polys = 0;
+  for (auto& row : polyvar) std::fill(std::begin(row), std::end(row), '\0');
 }
 
 }  // namespace tavrin::test

@@ -35,4 +35,8 @@ StatementRun run_statements(const std::string& text, const StatementOptions& opt
 // whose message line it holds; 0 when it reports none.
 std::int32_t reported_error(const std::string& out);
 
+// Frees every scalar variable and cancels every polynomial variable, so
+// that the next test starts with none.
+void clear_variables_and_polynomial_names();
+
 }  // namespace tavrin::test
