@@ -13,6 +13,7 @@
 #include "frontend/commands.h"
 #include "gcd/aux_primes.h"
 #include "gcd/factor.h"
+#include "lang/expressions.h"
 #include "numbers/bigint.h"
 #include "numbers/freelists.h"
 #include "numbers/node_handles.h"
@@ -883,6 +884,7 @@ void set_mod_out(textptr inf, nameptr* flag, bool imperative, bool highest) {
 }
 
 void mod_out_command(textptr inf, quolyptr n, nameptr* flag) {
+  if (statement_as_operand()) error(ground_ring_can_change_only_top_error, &token);
   if (lintmode) changed_in_modmode = true;
   set_mod_out(inf, flag, false, false);
   free_quoly(n);
@@ -891,6 +893,7 @@ void mod_out_command(textptr inf, quolyptr n, nameptr* flag) {
 }
 
 void mod_out_setting(textptr inf, quolyptr n, nameptr* flag) {
+  if (statement_as_operand()) error(ground_ring_can_change_only_top_error, &token);
   if (lintmode) changed_in_modmode = true;
   set_mod_out(inf, flag, true, false);
   if (!is_tok(")")) error(close_paren_expected_after_setting_error, &token);

@@ -16,6 +16,7 @@
 #include "frontend/commands.h"
 #include "frontend/settings.h"
 #include "frontend/stored_values.h"
+#include "lang/expressions.h"
 #include "gcd/gcd_stash.h"
 #include "numbers/bigint.h"
 #include "numbers/bigint_multiply.h"
@@ -919,7 +920,7 @@ namespace {
 // the valued setting does.
 void finish_prec(textptr inf, quolyptr n, nameptr* flag, std::int32_t m, bool infinite, nameptr np) {
   if (lintmode && !modularmode) error(word_arithmetic_error, &token);
-  if (levelcount > 1) error(ground_ring_can_change_only_top_error, &token);
+  if (levelcount > 1 || statement_as_operand()) error(ground_ring_can_change_only_top_error, &token);
   const bool printstuff = *flag == nullptr || np == nullptr;
   if (infinite) {
     if (modularmode) {
@@ -1012,7 +1013,7 @@ void modulus_setting(textptr inf, quolyptr n, nameptr* flag) {
 }
 
 void modulus_command(textptr inf, quolyptr n, nameptr* flag) {
-  if (levelcount > 1) error(ground_ring_can_change_only_top_error, &token);
+  if (levelcount > 1 || statement_as_operand()) error(ground_ring_can_change_only_top_error, &token);
   tokentipe local{};
   scanner(inf, &local, flag);
   nameptr captured = nullptr;
