@@ -187,6 +187,8 @@ void get_decimal_part(quolyptr n, textptr inf, nameptr* flag) {
     detail::OwnedValue den;
     quoly_set(0, den.cell());
     power_of_ten(d, den.get()->ncoef);
+    // A true quotient m / 10^d, also where integer evaluation truncates.
+    ScopedValue<bool> exact(integerflag, false);
     quoly_quot(*n, den.get(), &q, false);
   }
   free_quoly(n);
