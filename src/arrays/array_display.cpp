@@ -314,10 +314,15 @@ void arrdescribe(std::FILE* outf, arrptr p) {
   std::fputs(p->spar != nullptr ? " Sparse;\n" : ";\n", outf);
 }
 
-void arrdisplay(std::FILE* outf, bool outf_is_tty, bool pretty, tokentipe* x, arrptr q,
-                std::int32_t location, std::int32_t rows, std::int32_t cols, std::int32_t firstrow,
-                std::int32_t firstcol, std::int32_t total_rows, std::int32_t desired,
-                bool charprint, bool from_store, bool extras, workptr stash) {
+void arrdisplay(std::FILE* outf, tokentipe* x, arrptr q, std::int32_t location, std::int32_t rows,
+                std::int32_t cols, std::int32_t firstrow, std::int32_t firstcol,
+                std::int32_t total_rows, std::int32_t desired, const ArrayDisplayFlags& how,
+                workptr stash) {
+  const bool outf_is_tty = how.outf_is_tty;
+  const bool pretty = how.pretty;
+  const bool charprint = how.charprint;
+  const bool from_store = how.from_store;
+  const bool extras = how.extras;
   if (q != nullptr) {
     *x = q->name;
   } else {

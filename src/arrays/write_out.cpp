@@ -173,9 +173,12 @@ void array_item(textptr inf, nameptr* flag, bool ok, bool do_extras, const targe
   if (ok) f = read_format(inf, flag);
   if (!is_tok("]") && !statement_end() && !is_tok(",") && !is_tok(")")) abandon(close_bracket_expected_24_error, &token);
   const std::int32_t location = q->spar != nullptr ? r0 + c0 * rows : q->start + r0 + c0 * rows;
-  arrdisplay(t.f, t.outflag, false, &x, q, system ? r0 + c0 * rows : location, r1 - r0 + 1,
-             c1 - c0 + 1, r0 + addresser, c0 + addresser, rows, f.width > 0 ? f.width : 4,
-             f.charprint, !system, do_extras && t.outflag && !ok, syst_stash);
+  const ArrayDisplayFlags how{.outf_is_tty = t.outflag,
+                              .charprint = f.charprint,
+                              .from_store = !system,
+                              .extras = do_extras && t.outflag && !ok};
+  arrdisplay(t.f, &x, q, system ? r0 + c0 * rows : location, r1 - r0 + 1, c1 - c0 + 1,
+             r0 + addresser, c0 + addresser, rows, f.width > 0 ? f.width : 4, how, syst_stash);
 }
 
 // A value item: the single item of "!x" or "!!x", or an item of a list.

@@ -81,8 +81,8 @@ void check_statement_end() {
 void show_system_array() {
   if (syst == nullptr || syst->rows < 1) return;
   const std::int32_t cols = static_cast<std::int32_t>((std::int64_t{syst->stop} + 1) / syst->rows);
-  arrdisplay(stdout, true, false, &syst->name, syst, 0, syst->rows, cols, addresser, addresser,
-             syst->rows, 4, false, false, true, syst_stash);
+  arrdisplay(stdout, &syst->name, syst, 0, syst->rows, cols, addresser, addresser, syst->rows, 4,
+             {.outf_is_tty = true, .from_store = false}, syst_stash);
 }
 
 // What the loops show after a statement: nothing after ":" (a line end with
