@@ -99,8 +99,7 @@ void show_result(quoly value, int row) {
     if (noisy) std::fflush(stdout);
     if (!at_sign && noisy) {
       std::int32_t length = 0;
-      quoly_display(Output, true, true, true, value, &length, &semicolon, polynames, false, true,
-                    false);
+      quoly_display(Output, value, &length, &semicolon, polynames, result_display);
     }
     if (polynames == nullptr && noisy && extra_line) std::printf("\n");
   }
