@@ -43,19 +43,6 @@ void quit_at_end_of_input() {
   if ((leftover[0] == '\0' || leftover[0] == ' ') && Input->at_eof()) throw QuitJump{};
 }
 
-// The operation counters of the GCD and content code start afresh with each
-// statement.
-void reset_operation_counters() {
-  g_cutoff = 10;
-  c_cntcount = 0;
-  a_cntcount = 0;
-  d_cntcount = 0;
-  g_cntcount = 0;
-  alg_c_count = 0;
-  original_depth = 1;
-  uninit = 0;
-}
-
 int timing_row() {
   const int row = time_level - 1;
   return row < 0 ? 0 : (row >= timing_rows ? timing_rows - 1 : row);
@@ -67,14 +54,6 @@ void start_timing(int row) {
 }
 
 bool is_token(const char* name) { return std::strcmp(token.name, name) == 0; }
-
-// A statement ends with ";", the end marker of stored text, "@" or ":";
-// anything else is error 129 (when the error returns, the statement counts
-// as ended).
-void check_statement_end() {
-  if (is_token(";") || is_token(end_marker_name) || is_token("@") || is_token(":")) return;
-  error(statement_must_end_semicolon_colon_error, &token);
-}
 
 // The system array as the matrix statement left it, bracketed, at the
 // terminal.
@@ -180,6 +159,23 @@ void take_white_character(TextInput& in) {
 void poll_from_reader() { check_interrupt(); }
 
 }  // namespace
+
+void reset_operation_counters() {
+  g_cutoff = 10;
+  original_depth = 1;
+  c_cntcount = 0;
+  c_cntdepth = 0;
+  a_cntcount = 0;
+  d_cntcount = 0;
+  g_cntcount = 0;
+  alg_c_count = 0;
+  uninit = 0;
+}
+
+void check_statement_end() {
+  if (is_token(";") || is_token(end_marker_name) || is_token("@") || is_token(":")) return;
+  error(statement_must_end_semicolon_colon_error, &token);
+}
 
 void remember_user_ring() {
   user_ring = {flotemode, lintmode, modularmode, modulus, mod_is_prime};
