@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <tuple>
 
 #include "arrays/array_display.h"
 #include "core/error_codes.h"
@@ -104,12 +105,23 @@ struct level_state {
   std::int32_t func_def_count;
   tokentipe token;
   nameptr startexpr, prev_expr, currentchar;
+
+  // The fields, in order, to assign from or to level_globals().
+  auto fields() {
+    return std::tie(tt_flag, flotemode, lintmode, modularmode, integerflag, doing_sys_func,
+                    done_load, func_def_count, token, startexpr, prev_expr, currentchar);
+  }
 };
 
+// The globals of level_state's names, in its order.
+auto level_globals() {
+  return std::tie(tt_flag, flotemode, lintmode, modularmode, integerflag, doing_sys_func,
+                  done_load, func_def_count, token, startexpr, prev_expr, currentchar);
+}
+
 level_state save_level_state() {
-  level_state s{tt_flag,        flotemode, lintmode,  modularmode,     integerflag,
-                doing_sys_func, done_load, func_def_count, token,
-                startexpr,      prev_expr, currentchar};
+  level_state s;
+  s.fields() = level_globals();
   if (mod_is_changed >= 1) {  // switched to modular arithmetic internally
     s.flotemode = false;
     s.lintmode = true;
@@ -118,20 +130,7 @@ level_state save_level_state() {
   return s;
 }
 
-void restore_level_state(const level_state& s) {
-  tt_flag = s.tt_flag;
-  flotemode = s.flotemode;
-  lintmode = s.lintmode;
-  modularmode = s.modularmode;
-  integerflag = s.integerflag;
-  doing_sys_func = s.doing_sys_func;
-  done_load = s.done_load;
-  func_def_count = s.func_def_count;
-  token = s.token;
-  startexpr = s.startexpr;
-  prev_expr = s.prev_expr;
-  currentchar = s.currentchar;
-}
+void restore_level_state(level_state s) { level_globals() = s.fields(); }
 
 // command_int is off until the level's first token has been read, and
 // comes back on every exit.

@@ -34,18 +34,6 @@ std::int32_t digit_count(std::int32_t v) {
   return d;
 }
 
-// The break of the line check: blank and continuation at the terminal, the
-// continuation alone with uglyprint, nothing in a file; then the newline.
-void write_break(std::FILE* outf, bool outf_is_tty) {
-  if (uglyprint) {
-    std::fputc(continuation, outf);
-  } else if (outf_is_tty) {
-    std::fputc(' ', outf);
-    std::fputc(continuation, outf);
-  }
-  std::fputc('\n', outf);
-}
-
 // The sign of a big integer as its limbs carry it (the first non-zero limb).
 bool negative_limbs(imptr y) {
   for (numptr l = y->head; l != nullptr; l = l->next)
@@ -88,6 +76,16 @@ void write_approximation(std::FILE* outf, imptr num, imptr den, std::int32_t* my
 }
 
 }  // namespace
+
+void write_break(std::FILE* outf, bool outf_is_tty) {
+  if (uglyprint) {
+    std::fputc(continuation, outf);
+  } else if (outf_is_tty) {
+    std::fputc(' ', outf);
+    std::fputc(continuation, outf);
+  }
+  std::fputc('\n', outf);
+}
 
 void checklength(std::FILE* outf, bool outf_is_tty, std::int32_t* mylength,
                  std::int32_t* lines) {

@@ -38,6 +38,10 @@ extern bool linesuppression;
 // cut-off of long output counts every line shown.
 extern std::int32_t number_line_breaks;
 
+// The break of the line check, unconditionally: the break of the output's
+// form and a newline. reads: uglyprint, continuation
+void write_break(std::FILE* outf, bool outf_is_tty);
+
 // The line check: when *mylength >= dispcutoff, writes the break of the
 // output's form, a newline, flushes outf, *mylength := 0 and *lines += 1.
 // reads: dispcutoff, uglyprint, continuation

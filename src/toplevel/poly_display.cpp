@@ -90,18 +90,11 @@ void write_power(std::FILE* outf, const char* name, std::int32_t e, std::int32_t
   }
 }
 
-// The line break of the monomial writer: blank and continuation at the
-// terminal, the continuation alone with uglyprint, nothing in a file; then
-// the newline.
+// The line break of the monomial writer: the line check's break, without
+// its flush.
 void monomial_break(std::FILE* outf, bool outf_is_tty, std::int32_t* mylength,
                     std::int32_t* lines) {
-  if (uglyprint) {
-    std::fputc(continuation, outf);
-  } else if (outf_is_tty) {
-    std::fputc(' ', outf);
-    std::fputc(continuation, outf);
-  }
-  std::fputc('\n', outf);
+  write_break(outf, outf_is_tty);
   *lines += 1;
   *mylength = 0;
 }
