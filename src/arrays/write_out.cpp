@@ -193,11 +193,9 @@ void value_item(textptr inf, quolyptr n, nameptr* flag, bool ok, const target& t
     if (v == nullptr) {
       ValueCell zero;
       quoly_set(0, &zero.q);
-      quoly_display(t.f, t.outflag, false, false, zero.q, &length, &semicolon, polynames,
-                    false, false, false);
+      quoly_display(t.f, zero.q, &length, &semicolon, polynames, {.to_terminal = t.outflag});
     } else {
-      quoly_display(t.f, t.outflag, false, false, v, &length, &semicolon, polynames, false,
-                    false, false);
+      quoly_display(t.f, v, &length, &semicolon, polynames, {.to_terminal = t.outflag});
     }
     return;
   }
@@ -223,8 +221,8 @@ void value_item(textptr inf, quolyptr n, nameptr* flag, bool ok, const target& t
     std::fputc(' ', t.f);
     ++length;
   }
-  quoly_display(t.f, t.outflag, false, false, v, &length, &no_end, polynames, false, false,
-                f.charprint);
+  quoly_display(t.f, v, &length, &no_end, polynames,
+                {.to_terminal = t.outflag, .char_flag = f.charprint});
   if (f.charprint) length = 1;
   if (f.width > length) doblanks(t.f, f.width - length - 1);
 }

@@ -156,8 +156,7 @@ std::int32_t answer(command_run& run, const char* line, std::int32_t code, bool 
 void show_answer(const char* line, quoly value) {
   std::printf("%s", line);
   std::int32_t length = 0;
-  quoly_display(stdout, true, true, true, value, &length, &semicolon, polynames, false, true,
-                false);
+  quoly_display(stdout, value, &length, &semicolon, polynames, result_display);
 }
 
 /* command -> "#"  (the product cut-off) */

@@ -501,7 +501,7 @@ void get_data(set_mod_out_EnvRec& env) {
 void show_inline(quoly v, polypt names) {
   std::int32_t length = 0;
   const tokentipe semicolon{";", -1};
-  quoly_display(stdout, true, false, false, v, &length, &semicolon, names, false, false, false);
+  quoly_display(stdout, v, &length, &semicolon, names, {.to_terminal = true});
 }
 
 bool positive_constant(poly c) {

@@ -165,12 +165,9 @@ void readin(textptr inf, imptr n, nameptr* flag, std::int32_t* outcount) {
 }
 
 void new_readin(textptr inf, imptr n, nameptr* flag, std::int32_t* outcount) {
-  struct digit_chain {
-    number n{};
-    ~digit_chain() { special_free(&n); }
-  } chain;
-  readin(inf, &chain.n, flag, outcount);
-  chain_to_mode(&chain.n, n);
+  detail::ScratchNumber chain;  // the digit groups read, freed on every exit
+  readin(inf, chain.get(), flag, outcount);
+  chain_to_mode(chain.get(), n);
 }
 
 void get_decimal_part(quolyptr n, textptr inf, nameptr* flag) {
