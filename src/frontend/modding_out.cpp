@@ -280,49 +280,45 @@ void compute_aux_primes(poly p, std::int32_t level, set_mod_out_EnvRec& env) {
   std::vector<std::int32_t> found;
   std::vector<bool> keep(static_cast<std::size_t>(candidates + 1), false);
   {
-    poly work = padded(p, level - 1);
+    // Declared before the guard: freed after the user's ring is back.
+    detail::OwnedPoly work;
+    work.p = padded(p, level - 1);
     InterruptHold hold;
     ModulusGuard ring;  // the user's modulus and modes come back at the end
     std::int32_t prev = 0;
-    try {
-      for (std::int32_t i = 1; i <= candidates; ++i) {
-        const std::int32_t pr = filtering ? auxptr[i]->lint : candidate(i, prev);
-        prev = pr;
-        set_word_modulus(pr, true);
-        lintmode = true;
-        modularmode = true;
-        std::int32_t verdict = 0;
-        {
-          ModularImage image;
-          image.take(&work);
-          image.take_modout_data();
-          detail::OwnedValue test;  // freed before the image ends
-          newquoly(test.cell());
-          test.q->numb = false;
-          test.q->numer = nullptr;
-          test.q->denom = nullptr;
-          test.q->next = nullptr;
-          poly_assign(work, &test.q->numer);
-          // Over the field of the levels below the new one.
-          irreducible_poly(test.cell(), number_polys - level);
-          verdict = test.q != nullptr && test.q->numb ? test.q->ncoef->lint : 0;
-        }
-        lintmode = false;
-        modularmode = false;
-        if (verdict != 1) continue;
-        found.push_back(pr);
-        keep[static_cast<std::size_t>(i)] = true;
-        if (*env.flag == nullptr) {
-          if (found.size() % 10 == 0) std::printf("%5d", static_cast<int>(found.size()));
-          if (found.size() % 100 == 0) std::printf("\n");
-          std::fflush(stdout);
-        }
+    for (std::int32_t i = 1; i <= candidates; ++i) {
+      const std::int32_t pr = filtering ? auxptr[i]->lint : candidate(i, prev);
+      prev = pr;
+      set_word_modulus(pr, true);
+      lintmode = true;
+      modularmode = true;
+      std::int32_t verdict = 0;
+      {
+        ModularImage image;
+        image.take(work.cell());
+        image.take_modout_data();
+        detail::OwnedValue test;  // freed before the image ends
+        newquoly(test.cell());
+        test.q->numb = false;
+        test.q->numer = nullptr;
+        test.q->denom = nullptr;
+        test.q->next = nullptr;
+        poly_assign(work.get(), &test.q->numer);
+        // Over the field of the levels below the new one.
+        irreducible_poly(test.cell(), number_polys - level);
+        verdict = test.q != nullptr && test.q->numb ? test.q->ncoef->lint : 0;
       }
-    } catch (...) {
-      free_poly(&work);
-      throw;
+      lintmode = false;
+      modularmode = false;
+      if (verdict != 1) continue;
+      found.push_back(pr);
+      keep[static_cast<std::size_t>(i)] = true;
+      if (*env.flag == nullptr) {
+        if (found.size() % 10 == 0) std::printf("%5d", static_cast<int>(found.size()));
+        if (found.size() % 100 == 0) std::printf("\n");
+        std::fflush(stdout);
+      }
     }
-    free_poly(&work);
   }
   const auto count = static_cast<std::int32_t>(found.size());
   if (!lintmode && *env.flag == nullptr) {
