@@ -131,6 +131,23 @@ void numbers_quotient(imptr a, imptr b, quoly r) {
   divide_integers(a, b, &r);
 }
 
+// The end of both finishing steps: a constant numerator that is 0 or has no
+// denominator makes r a number; a remaining denominator goes through
+// normalise(r, laurent).
+void settle_quotient(quoly r, void (*normalise)(quoly, bool)) {
+  if (is_bare_leaf(r->numer)) {
+    if (poly_iszero(r->numer)) {
+      detail::become_zero(r);
+      return;
+    }
+    if (r->denom == nullptr) {
+      detail::number_if_constant(r);
+      return;
+    }
+  }
+  if (r->denom != nullptr) normalise(r, laurent);
+}
+
 // The finishing step of a quotient on r in big-integer arithmetic: a
 // denominator 1 dropped, -1 dropped with the numerator negated, another
 // constant setting rat by the numerator; a constant numerator that is 0 or
@@ -149,36 +166,14 @@ void finish_quotient(quoly r) {
       r->rat = is_bare_leaf(r->numer);
     }
   }
-  if (is_bare_leaf(r->numer)) {
-    if (poly_iszero(r->numer)) {
-      detail::become_zero(r);
-      return;
-    }
-    if (r->denom == nullptr) {
-      detail::number_if_constant(r);
-      return;
-    }
-  }
-  if (r->denom != nullptr) normal_form(r, laurent);
+  settle_quotient(r, normal_form);
 }
 
-// The word-size finishing step: a constant numerator that is 0 or has no
-// denominator makes r a number; a remaining denominator goes through
-// lint_normal_form(r, laurent).
+// The word-size finishing step: as settle_quotient with lint_normal_form.
 void finish_lint_quotient(quoly r) {
   if (r->numb) return;
   r->rat = false;
-  if (is_bare_leaf(r->numer)) {
-    if (poly_iszero(r->numer)) {
-      detail::become_zero(r);
-      return;
-    }
-    if (r->denom == nullptr) {
-      detail::number_if_constant(r);
-      return;
-    }
-  }
-  if (r->denom != nullptr) lint_normal_form(r, laurent);
+  settle_quotient(r, lint_normal_form);
 }
 
 // A denominator that the quotient made 0 (modulo relations): user error
