@@ -123,7 +123,7 @@ void gen_long_divide(poly n, poly m, poly* q, polypt pt, bool* failed) {
       return;
     }
     const std::int32_t e = R->exp - dm;
-    poly term = (e == 0 && is_bare_leaf(qc)) ? qc : detail::new_term(e, qc);
+    poly term = detail::make_term(e, qc);
     *link = term;
     link = &term->next;
 
@@ -150,7 +150,7 @@ void gen_divide_by_lower(poly n, poly m, poly* q, polypt pt, bool* failed) {
       free_poly(&qc);
       break;
     }
-    poly node = (t->exp == 0 && is_bare_leaf(qc)) ? qc : detail::new_term(t->exp, qc);
+    poly node = detail::make_term(t->exp, qc);
     *link = node;
     link = &node->next;
   }

@@ -177,40 +177,27 @@ imptr number_quotient(imptr n, imptr d) {
 // The list n / d (d a number), coefficient by coefficient; nil when every
 // quotient vanished.
 poly quotient_list(poly n, imptr d, std::int32_t xx) {
-  detail::OwnedPoly out;
-  poly* link = &out.p;
-  for (poly t = n; t != nullptr; t = t->next) {
-    poly node = nullptr;
-    if (t->numb) {
-      imptr v = number_quotient(t->ncoef, d);
-      if (detail::num_is_zero_now(v)) {
+  return detail::map_nodes(
+      n,
+      [d, xx](poly t) -> poly {
+        imptr v = number_quotient(t->ncoef, d);
+        if (!detail::num_is_zero_now(v)) return detail::new_leaf(v);
         free_imag(&v);
         // Word arithmetic without a modulus reads integer arguments: there a
         // polynomial is no argument at all (refused once it is read), and
         // its truncated quotient is no internal fault.
-        if (lintmode && !modularmode && !flotemode) continue;
+        if (lintmode && !modularmode && !flotemode) return nullptr;
         std::printf("code %" PRId32 "\n", xx);
         tavrin_error("zero node t.", true);
-        continue;
-      }
-      node = detail::new_leaf(v);
-    } else if (is_bare_leaf(t->pcoef)) {
-      imptr v = number_quotient(t->pcoef->ncoef, d);
-      if (detail::num_is_zero_now(v)) {
+        return nullptr;
+      },
+      [d, xx](poly c) -> poly {
+        if (!is_bare_leaf(c)) return quotient_list(c, d, xx - 1001);
+        imptr v = number_quotient(c->ncoef, d);
+        if (!detail::num_is_zero_now(v)) return detail::new_leaf(v);
         free_imag(&v);
-        continue;
-      }
-      node = detail::new_term(t->exp, detail::new_leaf(v));
-    } else {
-      poly c = quotient_list(t->pcoef, d, xx - 1001);
-      if (c == nullptr) continue;
-      node = (t->exp == 0 && is_bare_leaf(c)) ? c : detail::new_term(t->exp, c);
-    }
-    *link = node;
-    link = &node->next;
-  }
-  *link = nullptr;
-  return out.release();
+        return nullptr;
+      });
 }
 
 }  // namespace

@@ -102,7 +102,7 @@ poly multdata_row(poly c, poly reduced, polypt below) {
       continue;
     }
     const std::int32_t e = j->numb ? 0 : j->exp;
-    poly node = (e == 0 && is_bare_leaf(q)) ? q : new_term(e, q);
+    poly node = detail::make_term(e, q);
     *link = node;
     link = &node->next;
   }

@@ -38,6 +38,17 @@ void best_poly_add_or_sub(poly n, poly m, poly* p, bool sub) {
   (sub ? best_poly_sub : best_poly_add)(n, m, p);
 }
 
+// N := (prod ± c) / d for the fraction m = c / d, prod being N's former
+// numerator times d: prod (consumed) and m's parts move into N, which must
+// have no numerator or denominator of its own.
+void take_fraction(quoly N, OwnedPoly& prod, quoly m, bool sub) {
+  best_poly_add_or_sub(prod.release(), m->numer, &N->numer, sub);
+  m->numer = nullptr;
+  N->denom = m->denom;
+  m->denom = nullptr;
+  detail::set_rat_rule(N);
+}
+
 // *r := s - a when sub, else s + a, for a rational function s and a
 // polynomial a over s's denominator: in place when *r is s (no_denom,
 // no_denom_minus), else into the fresh cell *r (no_denom, no_denom_minus_2).
@@ -150,11 +161,7 @@ void best_sum(quolyptr n, quoly m, bool sub) {
       OwnedPoly owned_t, prod;
       owned_t.p = t;
       poly_mult(t, m->denom, &prod.p, polynames);
-      best_poly_add_or_sub(prod.release(), m->numer, &N->numer, sub);
-      m->numer = nullptr;
-      N->denom = m->denom;
-      m->denom = nullptr;
-      detail::set_rat_rule(N);
+      take_fraction(N, prod, m, sub);
     } else {
       best_poly_add_or_sub(t, m->numer, &N->numer, sub);
       m->numer = nullptr;
@@ -186,11 +193,7 @@ void best_sum(quolyptr n, quoly m, bool sub) {
       OwnedPoly prod;
       poly_mult(N->numer, m->denom, &prod.p, polynames);
       free_poly(&N->numer);
-      best_poly_add_or_sub(prod.release(), m->numer, &N->numer, sub);
-      m->numer = nullptr;
-      N->denom = m->denom;
-      m->denom = nullptr;
-      detail::set_rat_rule(N);
+      take_fraction(N, prod, m, sub);
     } else {
       best_poly_add_or_sub(N->numer, m->numer, &N->numer, sub);
       m->numer = nullptr;

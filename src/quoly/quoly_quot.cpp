@@ -258,46 +258,33 @@ bool big_quotient(quoly n, quoly m, quoly r, bool in_place, bool nogcd, const qu
   const bool has_d = m->denom != nullptr;
   if (n->denom == nullptr) {
     // a / c, or a / (c/d) = a d / c.
-    switch (kind) {
-      case gcd_kind::polynomial:
-        reduce(&n->numer, &m->numer, &g.p, &r->numer, &r->denom,
-               {.el_n = laurent, .el_m = laurent, .nflag = !in_place, .dflag = true});
-        if (has_d) poly_mult(r->numer, m->denom, &r->numer, polynames);
-        break;
-      case gcd_kind::constant:
-        poly_quot(n->numer, g.p, &r->numer, has_d ? codes.a_cd : codes.a_c);
-        poly_quot(m->numer, g.p, &r->denom, has_d ? codes.c_cd : codes.c_c);
-        if (has_d) poly_mult(r->numer, m->denom, &r->numer, polynames);
-        break;
-      case gcd_kind::one:
-        if (has_d) {
-          poly_mult(n->numer, m->denom, &r->numer, polynames);
-        } else if (!in_place) {
-          poly_assign(n->numer, &r->numer);
-        }
-        poly_assign(m->numer, &r->denom);
-        break;
+    detail::divide_by_common(
+        kind, &n->numer, &m->numer, &g.p, &r->numer, &r->denom,
+        {.el_n = laurent, .el_m = laurent, .nflag = !in_place, .dflag = true},
+        has_d ? codes.a_cd : codes.a_c, has_d ? codes.c_cd : codes.c_c);
+    if (kind == gcd_kind::one) {
+      if (has_d) {
+        poly_mult(n->numer, m->denom, &r->numer, polynames);
+      } else if (!in_place) {
+        poly_assign(n->numer, &r->numer);
+      }
+      poly_assign(m->numer, &r->denom);
+    } else if (has_d) {
+      poly_mult(r->numer, m->denom, &r->numer, polynames);
     }
     if (has_d) field_contents(r);
     return false;
   }
   // (a/b) / c = a / (b c).
   OwnedPoly t;
-  switch (kind) {
-    case gcd_kind::polynomial:
-      reduce(&n->numer, &m->numer, &g.p, &r->numer, &t.p,
-             {.el_n = laurent, .el_m = laurent, .nflag = !in_place, .dflag = true});
-      poly_mult(n->denom, t.p, &r->denom, polynames);
-      break;
-    case gcd_kind::constant:
-      poly_quot(n->numer, g.p, &r->numer, codes.a_bc);
-      poly_quot(m->numer, g.p, &t.p, codes.c_bc);
-      poly_mult(n->denom, t.p, &r->denom, polynames);
-      break;
-    case gcd_kind::one:
-      if (!in_place) poly_assign(n->numer, &r->numer);
-      poly_mult(n->denom, m->numer, &r->denom, polynames);
-      break;
+  detail::divide_by_common(kind, &n->numer, &m->numer, &g.p, &r->numer, &t.p,
+                           {.el_n = laurent, .el_m = laurent, .nflag = !in_place, .dflag = true},
+                           codes.a_bc, codes.c_bc);
+  if (kind == gcd_kind::one) {
+    if (!in_place) poly_assign(n->numer, &r->numer);
+    poly_mult(n->denom, m->numer, &r->denom, polynames);
+  } else {
+    poly_mult(n->denom, t.p, &r->denom, polynames);
   }
   if (zero_denominator(r)) return true;
   field_contents(r);
