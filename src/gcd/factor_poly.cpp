@@ -82,7 +82,7 @@ poly residue_leaf(std::int32_t v) {
 void gcd_of(poly u, poly v, poly* r) {
   alg_c_count = 0;
   original_depth = 1;
-  polygcd(u, v, r, false, true, true, polynames, true, true, true);
+  polygcd(u, v, r, polynames);
 }
 
 // A value cell holding a polynomial (borrowed, not owned) for powermod.
@@ -174,7 +174,8 @@ struct factor_poly_EnvRec {
   void link_factor(poly* f, std::int32_t m) {
     if (showit) {
       std::int32_t lines = 0;
-      poly_display(Output, false, false, *f, &dummy, &semicolon, polynames, false, false, &lines);
+      poly_display(Output, *f, &dummy, &semicolon, polynames, {.maybe_just_number = false},
+                   &lines);
       std::fprintf(Output, "\n\n");
       std::fflush(Output);
     }
