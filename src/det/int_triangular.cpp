@@ -169,14 +169,10 @@ imptr triangular_determ(arrptr q, const std::vector<quoly>& cells, std::int32_t 
         ++block.n;
         quoly_assign(*arp_cell(a->start + (cut + 1 + i) + (cut + 1 + j) * rows), c);
       }
-    quoly t = nullptr;
-    quoly_set(1, &t);
-    struct CellFree {
-      quoly* q;
-      ~CellFree() { free_quoly(q); }
-    } free_t{&t};
-    mat_invert(w, w, k, &t, nullptr, nullptr, -1, -1, -1, 0, {.equal = true});
-    fast_mult(D, t->ncoef, D);
+    detail::OwnedValue t;
+    quoly_set(1, t.cell());
+    mat_invert(w, w, k, t.cell(), nullptr, nullptr, -1, -1, -1, 0, {.equal = true});
+    fast_mult(D, t.q->ncoef, D);
   }
   return prod.release();
 }

@@ -192,22 +192,18 @@ bool adjoint_crt(mat_invert_EnvRec& env, workptr ar, workptr outar, bool oar_fre
   if (verbose)
     std::printf("\n%*sAll integers; adjoint-CRT Method; first compute det: \n", 3 * dumpitt_level,
                 "");
-  quoly det = nullptr;
-  quoly_set(1, &det);
-  struct DetFree {
-    quoly* d;
-    ~DetFree() { free_quoly(d); }
-  } det_free{&det};
+  detail::OwnedValue det;
+  quoly_set(1, det.cell());
   note(det_method::int_determ);
-  det_methods.int_determ(&det, nullptr, arr, m, &env.temp);
-  if (quoly_iszero(det)) {
+  det_methods.int_determ(det.cell(), nullptr, arr, m, &env.temp);
+  if (quoly_iszero(det.q)) {
     if (copy) copy->release();
     copy.reset();
     error(matrix_singular_no_inverse_error, &token);
     return true;
   }
   note(det_method::mod_matrix_inv);
-  const bool done = det_methods.mod_matrix_inv(arr, outar, oar_free, m, &det, &env.temp, spar, true);
+  const bool done = det_methods.mod_matrix_inv(arr, outar, oar_free, m, det.cell(), &env.temp, spar, true);
   if (copy) copy->release();
   if (done) return true;
   if (verbose)

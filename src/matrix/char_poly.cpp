@@ -25,6 +25,7 @@
 #include "matrix/matrix_products.h"
 #include "matrix/sparse_copy.h"
 #include "numbers/freelists.h"
+#include "numbers/node_handles.h"
 #include "poly/poly_repr.h"
 #include "toplevel/chdat.h"
 #include "toplevel/state.h"
@@ -36,18 +37,13 @@ namespace {
 using matexpr::entry_op;
 
 // A value owned for a scope.
-struct Owned {
-  quoly q = nullptr;
-  Owned() = default;
-  explicit Owned(quoly v) : q(v) {}
-  ~Owned() { free_quoly(&q); }
-  Owned(const Owned&) = delete;
-  Owned& operator=(const Owned&) = delete;
-  void reset(quoly v) {
-    free_quoly(&q);
-    q = v;
-  }
-};
+using Owned = detail::OwnedValue;
+
+// o := v, the old value freed.
+void reset(Owned& o, quoly v) {
+  free_quoly(o.cell());
+  o.q = v;
+}
 
 quoly small(std::int32_t v) {
   quoly q = nullptr;
@@ -58,7 +54,7 @@ quoly small(std::int32_t v) {
 // v^e for e >= 0, fresh.
 quoly power_of(quoly v, std::int32_t e) {
   Owned r(small(1));
-  for (std::int32_t k = 0; k < e; ++k) r.reset(entry_op('*', r.q, v));
+  for (std::int32_t k = 0; k < e; ++k) reset(r, entry_op('*', r.q, v));
   quoly out = r.q;
   r.q = nullptr;
   return out;
@@ -216,7 +212,7 @@ void combine_char_poly(quolyptr n, std::int32_t r, quoly t, quoly c0, const quol
     Owned w;
     basis(r - 2, i, &w.q);
     Owned term(entry_op('*', v.q, w.q));
-    sum.reset(entry_op('+', sum.q, term.q));
+    reset(sum, entry_op('+', sum.q, term.q));
   }
   Owned xs(entry_op('*', x.q, sum.q));
   Owned lead(leading_part(r, x.q, t));
@@ -316,7 +312,7 @@ void chpoly_builtin(builtin_func1_EnvRec* env) {
   if (verbose) dumpitt("Lagrange interpolation, degree ", r, true, true, true);
   Owned t(small(0));
   for (std::int32_t i = 0; i < r; ++i)
-    t.reset(entry_op('+', t.q, w->stash[static_cast<std::int64_t>(i) * r + i]));
+    reset(t, entry_op('+', t.q, w->stash[static_cast<std::int64_t>(i) * r + i]));
   set_min_cut(r);
   std::optional<InterruptHold> hold;
   if (!(env->oldm1 && danger_ok)) hold.emplace();

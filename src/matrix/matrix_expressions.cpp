@@ -18,6 +18,7 @@
 #include "matrix/matrix_products.h"
 #include "matrix/sparse_copy.h"
 #include "numbers/freelists.h"
+#include "numbers/node_handles.h"
 #include "poly/poly_divide.h"
 #include "poly/poly_repr.h"
 #include "quoly/quoly_add.h"
@@ -244,15 +245,11 @@ void invert_into(MatValue& v, MatValue& w, const tokentipe& optok) {
   if (first_available > work_pool_size) abandon(no_work_array_free_matrix_inversion_error, &optok);
   const std::int32_t m = w.facts.rows;
   w.make_owned();
-  quoly cell = nullptr;
-  struct CellHold {
-    quoly* c;
-    ~CellHold() { free_quoly(c); }
-  } hold{&cell};
+  detail::OwnedValue cell;
   auto inverse = [&] {
-    quoly_set(1, &cell);  // in the mode of the inversion
-    cell->next = nullptr;
-    mat_invert(w.arr, w.arr, m, &cell, &w.spar, nullptr, -1, -1, -1, 0,
+    quoly_set(1, cell.cell());  // in the mode of the inversion
+    cell.q->next = nullptr;
+    mat_invert(w.arr, w.arr, m, cell.cell(), &w.spar, nullptr, -1, -1, -1, 0,
                {.ar_free = true, .oar_free = true, .invert = true, .equal = true});
   };
   if (!run_floating(w, nullptr, inverse)) inverse();

@@ -22,6 +22,7 @@
 #include "matrix/sparse_copy.h"
 #include "numbers/freelists.h"
 #include "numbers/mod_journal.h"
+#include "numbers/node_handles.h"
 #include "poly/poly_repr.h"
 #include "quoly/quoly_great_abs.h"
 #include "quoly/quoly_power.h"
@@ -284,10 +285,7 @@ void alt_power(textptr inf, MatValue& v, nameptr* flag, bool modular) {
   if (!is_tok(",")) abandon(comma_expected_error, &token);
   imptr e = nullptr;
   get_exponent(inf, flag, &e, false);
-  struct NumberHold {
-    imptr* p;
-    ~NumberHold() { free_imag(p); }
-  } hold{&e};
+  detail::OwnedNumber hold{e};
   if (!modular) {
     if (!is_tok(")")) abandon(close_paren_expected_error, &token);
     alt_mat_power(v.arr, &v.facts, &v.arr_free, check_and_convert(e));
@@ -338,10 +336,7 @@ void apply_power(textptr inf, MatValue& v, nameptr* flag) {
   if (v.count() != static_cast<std::int64_t>(v.rows()) * v.rows()) abandon(matrix_not_square_172_error, &hat);
   imptr e = nullptr;
   get_exponent(inf, flag, &e, true);
-  struct NumberHold {
-    imptr* p;
-    ~NumberHold() { free_imag(p); }
-  } hold{&e};
+  detail::OwnedNumber hold{e};
   if (v.is_scalar()) {
     raise_to_power(&v.n, e);
   } else {

@@ -15,6 +15,7 @@
 #include "numbers/bigint_wide.h"
 #include "numbers/freelists.h"
 #include "numbers/mixed_mode.h"
+#include "numbers/node_handles.h"
 #include "numbers/word_mod.h"
 #include "poly/poly_repr.h"
 #include "quoly/quoly_add.h"
@@ -480,18 +481,16 @@ void mult_norm_sparse(workptr arr, workptr arr2, sparseptr* spar, std::int32_t r
 void fast_mat_mult(workptr arr, workptr arr2, workptr z, std::int32_t rows1, std::int32_t rows2,
                    std::int32_t cols2) {
   // Nil cells read as this 0.
-  struct Zero {
-    quoly v = nullptr;
-    Zero() { quoly_set(0, &v); v->next = nullptr; }
-    ~Zero() { free_quoly(&v); }
-  } zero;
+  detail::OwnedValue zero;
+  quoly_set(0, zero.cell());
+  zero.q->next = nullptr;
   auto A = [&](std::int32_t i, std::int32_t k) {  // from 1
     quoly v = arr->stash[(i - 1) + (k - 1) * rows1];
-    return v != nullptr ? v : zero.v;
+    return v != nullptr ? v : zero.q;
   };
   auto B = [&](std::int32_t k, std::int32_t j) {
     quoly v = arr2->stash[(k - 1) + (j - 1) * rows2];
-    return v != nullptr ? v : zero.v;
+    return v != nullptr ? v : zero.q;
   };
   // Values held during the product, freed on every exit.
   struct Held {

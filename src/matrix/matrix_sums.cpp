@@ -8,6 +8,7 @@
 #include "arrays/sparse_store.h"
 #include "numbers/bigint.h"
 #include "numbers/freelists.h"
+#include "numbers/node_handles.h"
 #include "poly/poly_add.h"
 #include "poly/poly_repr.h"
 #include "quoly/quoly_add.h"
@@ -361,12 +362,8 @@ bool positive_number(quoly v) {
 void sparse_max_min(sparseptr spar, std::int32_t rows, std::int32_t cols, bool max, bool pos_only,
                     quolyptr n) {
   const bool only_positive = pos_only && !max;
-  quoly zero = nullptr;
-  quoly_set(0, &zero);
-  struct FreeZero {
-    quoly* z;
-    ~FreeZero() { free_quoly(z); }
-  } free_zero{&zero};
+  detail::OwnedValue zero;
+  quoly_set(0, zero.cell());
   bool zero_seen = only_positive;  // the absent 0 is then never a candidate
   quoly best = nullptr;
   std::int32_t best_pos = addresser - 1;
@@ -386,14 +383,14 @@ void sparse_max_min(sparseptr spar, std::int32_t rows, std::int32_t cols, bool m
     for (colm_ptr e = *h; e != nullptr; e = e->next) {
       if (!zero_seen && e->coord > expected) {
         zero_seen = true;
-        visit(zero, r, expected);
+        visit(zero.q, r, expected);
       }
       visit(e->val, r, e->coord);
       expected = e->coord + 1;
     }
     if (!zero_seen && expected <= cols) {
       zero_seen = true;
-      visit(zero, r, expected);
+      visit(zero.q, r, expected);
     }
   });
   quoly_set_integer(best_pos, n);
