@@ -163,6 +163,33 @@ struct Descr {
   ~Descr() { release(); }
 };
 
+// The dense stage of the recurrence, steps k..rows (a: the sparse matrix;
+// w1, w2: work arrays whose cells st then owns): st.b moves into w1; at each
+// step w2 := a * (w1 + st.c I), step(k, w2) reads it and w2 becomes w1 for
+// the next step (after the last, w1 keeps the one before).
+template <class Step>
+void dense_stage(Recurrence& st, sparseptr a, workptr w1, workptr w2, std::int32_t k,
+                 Step&& step) {
+  const std::int32_t rows = st.rows, cells = rows * rows;
+  for (std::int32_t j = 0; j < cells; ++j) w2->stash[j] = nullptr;
+  sparse_into_dense(&st.b, w1, rows);
+  st.dense[0] = w1;
+  st.dense[1] = w2;
+  Descr facts;
+  for (; k <= rows; ++k) {
+    check_interrupt();
+    add_to_dense_diagonal(w1, rows, st.c);
+    sparseptr prod = a;
+    mult_sparse_norm(&prod, w1, w2, false, rows, rows, rows, &facts.d);
+    facts.release();
+    step(k, w2);
+    if (k < rows) {
+      free_cells(w1, cells);
+      move_cells(w2, w1, cells);
+    }
+  }
+}
+
 }  // namespace
 
 bool leverrier_refused(std::int32_t rows) {
@@ -234,29 +261,14 @@ void leverrier_chpoly(quolyptr n, sparseptr spar, std::int32_t rows) {
   }
   if (switched) {
     WorkArrayGuard g1(&token), g2(&token);
-    workptr w1 = g1.get(), w2 = g2.get();
-    const std::int32_t cells = rows * rows;
-    for (std::int32_t j = 0; j < cells; ++j) w2->stash[j] = nullptr;
-    sparse_into_dense(&st.b, w1, rows);
-    st.b = nullptr;
-    st.dense[0] = w1;
-    st.dense[1] = w2;
-    Descr facts;
-    for (; k <= rows; ++k) {
-      check_interrupt();
-      add_to_dense_diagonal(w1, rows, st.c);
-      sparseptr a = spar;
-      mult_sparse_norm(&a, w1, w2, false, rows, rows, rows, &facts.d);
-      facts.release();
-      if (verbose) dumpitt(" ", k, false, false, true);
-      free_cells(w1, cells);
-      move_cells(w2, w1, cells);
+    dense_stage(st, spar, g1.get(), g2.get(), k, [&](std::int32_t step, workptr w) {
+      if (verbose) dumpitt(" ", step, false, false, true);
       free_quoly(&st.c);
-      st.c = dense_trace(w1, rows);
-      divide_by_step(&st.c, k);
+      st.c = dense_trace(w, rows);
+      divide_by_step(&st.c, step);
       quoly_inplace(st.c);
-      add_term(st.c, rows - k);
-    }
+      add_term(st.c, rows - step);
+    });
   }
   add_term(nullptr, rows);
   if (rows % 2 == 1) quoly_inplace(st.p);
@@ -335,29 +347,17 @@ void invert_sparse(sparseptr* spar, workptr arr, bool ar_free, bool invert, std:
   if (switched) {
     if (arr == nullptr) g1.emplace(&token);
     WorkArrayGuard g2(&token);
-    workptr w1 = arr != nullptr ? arr : g1->get(), w2 = g2.get();
-    for (std::int32_t j = 0; j < cells; ++j) w2->stash[j] = nullptr;
-    sparse_into_dense(&st.b, w1, rows);
-    st.dense[0] = w1;
-    st.dense[1] = w2;
-    Descr facts;
-    for (; k <= rows; ++k) {
-      check_interrupt();
-      add_to_dense_diagonal(w1, rows, st.c);
-      sparseptr a = a0;
-      mult_sparse_norm(&a, w1, w2, false, rows, rows, rows, &facts.d);
-      facts.release();
+    workptr w2 = g2.get();
+    dense_stage(st, a0, arr != nullptr ? arr : g1->get(), w2, k, [&](std::int32_t step, workptr w) {
       free_quoly(&st.t);
-      st.t = dense_trace(w2, rows);
-      divide_by_step(&st.t, k);
-      if (k < rows) {
+      st.t = dense_trace(w, rows);
+      divide_by_step(&st.t, step);
+      if (step < rows) {
         free_quoly(&st.c);
         quoly_assign(st.t, &st.c);
         quoly_inplace(st.c);
-        free_cells(w1, cells);
-        move_cells(w2, w1, cells);
       }
-    }
+    });
     free_cells(w2, cells);
     st.dense[1] = nullptr;
   }

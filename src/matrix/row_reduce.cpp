@@ -34,6 +34,13 @@ namespace {
 
 using detail::OwnedValue;
 
+// -f, owned until the end of the statement that asks for it.
+OwnedValue negated(quoly f) {
+  quoly neg = nullptr;
+  quoly_makeneg(f, &neg);
+  return OwnedValue(neg);
+}
+
 // The recorded row and column exchanges of pseudo mode; given back to the
 // free list when the reduction ends, however it ends.
 struct ExchangeLists {
@@ -78,23 +85,15 @@ struct Tx {
     if (beta != nullptr) swap_cols(beta, s, p, cols);
     if (betinv != nullptr) swap_rows(nullptr, betinv, false, true, s, p, cols);
   }
-  // row i -= f * row s
+  // row i -= f * row s (the inverse: column s += f * column i)
   void row_sub(std::int32_t i, std::int32_t s, quoly f) const {
     if (alpha != nullptr) row_reduce(alpha, f, rows, i, s);
-    if (alphinv != nullptr) {
-      OwnedValue neg;
-      quoly_makeneg(f, &neg.q);
-      col_reduce(alphinv, neg.q, rows, s, i);
-    }
+    if (alphinv != nullptr) col_reduce(alphinv, negated(f).q, rows, s, i);
   }
-  // column c -= f * column s
+  // column c -= f * column s (the inverse: row s += f * row c)
   void col_sub(std::int32_t c, std::int32_t s, quoly f) const {
     if (beta != nullptr) col_reduce(beta, f, cols, c, s);
-    if (betinv != nullptr) {
-      OwnedValue neg;
-      quoly_makeneg(f, &neg.q);
-      row_reduce(betinv, neg.q, cols, s, c);
-    }
+    if (betinv != nullptr) row_reduce(betinv, negated(f).q, cols, s, c);
   }
   void start(std::int32_t which_rows_alpha) const {
     if (alpha != nullptr) identi(alpha, which_rows_alpha, false);
@@ -397,12 +396,11 @@ void sparse_rowreduce_values(quolyptr n, arrptr q, bool pseudo, const bool* want
       get_sparse_colm(sparse_frame_of(sp, i), i, s, &ei);
       if (*ei == nullptr || (*ei)->coord != s) continue;
       OwnedValue f;
-      OwnedValue neg;
       if (quoly_eq_1(p))
         quoly_assign((*ei)->val, &f.q);
       else
         quoly_quot((*ei)->val, p, &f.q, false);
-      quoly_makeneg(f.q, &neg.q);
+      const OwnedValue neg = negated(f.q);
       // row i -= f * row s (row s is zero left of column s): entry (i, s)
       // cancels and is removed
       sparse_row_add(sp, neg.q, i, s);
