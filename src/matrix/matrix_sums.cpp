@@ -35,6 +35,22 @@ void insert_unless_zero(colm_ptrptr* t, std::int32_t c, quoly v) {
   *t = insert_at(*t, c, v);
 }
 
+// The entry at *t := its value + v (plus), - v, or v - its value
+// (reversed); removed when that is zero. Answers the link past it. v: kept
+colm_ptrptr combine_entry(colm_ptrptr t, quoly v, bool plus, bool reversed) {
+  quoly& x = (*t)->val;
+  if (plus) {
+    better_quoly_add(x, v, &x);
+  } else if (!reversed) {
+    better_quoly_sub(x, v, &x);
+  } else {
+    quoly_sub(v, x, &x);
+  }
+  if (!sparse_val_iszero(x)) return &(*t)->next;
+  free_colm(t);
+  return t;
+}
+
 // A copy of v (neg: of -v) for an entry of its own.
 quoly copy_value(quoly v, bool neg) {
   quoly r = matexpr::copy_of(v, neg);
@@ -70,18 +86,7 @@ void add_onto(sparseptr target, sparseptr source, bool switch_1, bool plus, std:
           t = insert_at(t, s->coord, copy_value(s->val, !plus && !switch_1));
           s = s->next;
         } else {
-          if (plus) {
-            better_quoly_add(e->val, s->val, &e->val);
-          } else if (!switch_1) {
-            better_quoly_sub(e->val, s->val, &e->val);
-          } else {
-            quoly_sub(s->val, e->val, &e->val);
-          }
-          if (sparse_val_iszero(e->val)) {
-            free_colm(t);
-          } else {
-            t = &e->next;
-          }
+          t = combine_entry(t, s->val, plus, switch_1);
           s = s->next;
         }
       }
@@ -204,16 +209,7 @@ void add_sparses(sparseptr* spar, sparseptr* spar2, bool arr_free, bool arr2_fre
           *t = b;
           t = &b->next;
         } else {
-          if (plus) {
-            better_quoly_add(e->val, b->val, &e->val);
-          } else {
-            better_quoly_sub(e->val, b->val, &e->val);
-          }
-          if (sparse_val_iszero(e->val)) {
-            free_colm(t);
-          } else {
-            t = &e->next;
-          }
+          t = combine_entry(t, b->val, plus, false);
           b->next = nullptr;
           free_sparse_row(b);
         }

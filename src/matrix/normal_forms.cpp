@@ -370,16 +370,28 @@ Shape shape_of(arrptr q) {
   return {q->rows, cols, std::min(q->rows, cols)};
 }
 
-// *h := the quotient of d by 2, the half of the pseudo-determinant that the
-// reductions modulo it take. d: kept; *h: overwritten
-void halve(imptr d, imptr h) {
+// Phase one over the whole of q with the transforms started as identities
+// (diagonal: Smith's, clearing below the pivots too); h := pseudodet div 2
+// when wantmod. Returns the index of the last pivot (the rank - 1).
+std::int32_t first_phase(const DenseTransforms& tx, arrptr q, const Shape& s, bool diagonal,
+                         bool wantmod, imptr pseudodet, imptr h) {
+  std::int32_t m = s.m - 1;
+  tx.start_identities();
+  if (wantmod) halve_pseudodet(pseudodet, h);
+  bool flipped = false;
+  phaseone(tx.want, tx.alpha, tx.beta, tx.alphinv, tx.betinv, &m, s.rows, s.cols, 0, q->start,
+           q->stop, &flipped, diagonal, wantmod, wanthalf != 0, pseudodet, h);
+  return m;
+}
+
+}  // namespace
+
+void halve_pseudodet(imptr d, imptr h) {
   detail::ScratchNumber r;
   detail::ScratchNumber two;
   setvalue(2, two.get());
   divide(d, two.get(), h, r.get());
 }
-
-}  // namespace
 
 void intcolred(quolyptr n, arrptr q, const bool* want, workptr alpha, workptr beta,
                workptr alphinv, workptr betinv, sparseptr* auxspar, bool wantmod,
@@ -393,13 +405,8 @@ void intcolred(quolyptr n, arrptr q, const bool* want, workptr alpha, workptr be
   if (verbose) dumpitt("Hermite Normal Form, side ", s.m, true, true, true);
   const DenseTransforms tx{want, alpha, beta, alphinv, betinv, s.rows, s.cols};
   auto euclid = [&] {
-    std::int32_t m = s.m - 1;
-    tx.start_identities();
     detail::ScratchNumber h;
-    if (wantmod) halve(pseudodet, h.get());
-    bool flipped = false;
-    phaseone(want, alpha, beta, alphinv, betinv, &m, s.rows, s.cols, 0, q->start, q->stop,
-             &flipped, false, wantmod, wanthalf != 0, pseudodet, h.get());
+    const std::int32_t m = first_phase(tx, q, s, false, wantmod, pseudodet, h.get());
     hermite_two(want, beta, betinv, m + 1, s.rows, s.cols, q->start, wantmod);
     quoly_set_integer(m + 1, n);
   };
@@ -429,13 +436,8 @@ void intnormal(quolyptr n, arrptr q, const bool* want, workptr alpha, workptr be
   }
   const DenseTransforms tx{want, alpha, beta, alphinv, betinv, s.rows, s.cols};
   auto euclid = [&] {
-    std::int32_t m = s.m - 1;
-    tx.start_identities();
     detail::ScratchNumber h;
-    if (wantmod) halve(pseudodet, h.get());
-    bool flipped = false;
-    phaseone(want, alpha, beta, alphinv, betinv, &m, s.rows, s.cols, 0, q->start, q->stop,
-             &flipped, true, wantmod, wanthalf != 0, pseudodet, h.get());
+    std::int32_t m = first_phase(tx, q, s, true, wantmod, pseudodet, h.get());
     quoly_set_integer(m + 1, n);
     if (verbose) dumpitt("Smith Normal Form, phase 2's, rank ", m + 1, false, true, true);
     if (m < 0) return;

@@ -97,6 +97,10 @@ void fast_colreduce(std::int32_t start, std::int32_t j, std::int32_t k, std::int
                     std::int32_t rows, std::int32_t* j2, std::int32_t* k2, std::int32_t* val2,
                     imptr factor);
 
+// *h := the quotient of d by 2, the half of the pseudo-determinant that the
+// reductions modulo it take. d: kept; *h: overwritten
+void halve_pseudodet(imptr d, imptr h);
+
 // After a reduction of an elimination step (dense or sparse): when it left a
 // smaller entry at (j2, k2) (val2 1, or -1 for a unit; 0: none), the pivot
 // (*pr, *pc) moves there and the step restarts (true); a unit asks for the

@@ -77,13 +77,21 @@ struct ExchangeLists {
 struct Tx {
   workptr alpha, beta, alphinv, betinv;
   std::int32_t rows, cols;
-  void swap_row_pair(std::int32_t s, std::int32_t p) const {
-    if (alpha != nullptr) swap_rows(nullptr, alpha, false, true, s, p, rows);
-    if (alphinv != nullptr) swap_cols(alphinv, s, p, rows);
-  }
-  void swap_col_pair(std::int32_t s, std::int32_t p) const {
-    if (beta != nullptr) swap_cols(beta, s, p, cols);
-    if (betinv != nullptr) swap_rows(nullptr, betinv, false, true, s, p, cols);
+  // The pivot of step s from (pr, pc) to (s, s) in the dense matrix from
+  // cell `start`: columns s and pc exchanged over rows s.., rows s and pr
+  // over columns first_col..; mirrored on the transforms.
+  void exchange(std::int32_t start, std::int32_t s, std::int32_t pr, std::int32_t pc,
+                std::int32_t first_col) const {
+    if (pc != s) {
+      switchrow_col(92, s, pc, start + s, rows, rows - s, cols - s);
+      if (beta != nullptr) swap_cols(beta, s, pc, cols);
+      if (betinv != nullptr) swap_rows(nullptr, betinv, false, true, s, pc, cols);
+    }
+    if (pr != s) {
+      switchrow_col(93, s, pr, start + first_col * rows, rows, rows - s, cols - first_col);
+      if (alpha != nullptr) swap_rows(nullptr, alpha, false, true, s, pr, rows);
+      if (alphinv != nullptr) swap_cols(alphinv, s, pr, rows);
+    }
   }
   // row i -= f * row s (the inverse: column s += f * column i)
   void row_sub(std::int32_t i, std::int32_t s, quoly f) const {
@@ -156,16 +164,9 @@ void colreduce(quolyptr n, arrptr q, const bool* want, workptr alpha, workptr be
     findbest(start, q->stop, rows, s, &pr, &pc, false);
     if (verbose && s % disper(steps - 1) == 0) dumpitt("", s + 1, false, false, false);
     if (pr == -1) break;
-    if (pc != s) {
-      switchrow_col(92, s, pc, start + s, rows, rows - s, cols - s);
-      tx.swap_col_pair(s, pc);
-      if (positions) newcolnode(&lists.cols, s, pc);
-    }
-    if (pr != s) {
-      switchrow_col(93, s, pr, start, rows, rows - s, cols);
-      tx.swap_row_pair(s, pr);
-      if (positions) newcolnode(&lists.rows, s, pr);
-    }
+    tx.exchange(start, s, pr, pc, 0);
+    if (positions && pc != s) newcolnode(&lists.cols, s, pc);
+    if (positions && pr != s) newcolnode(&lists.rows, s, pr);
     quoly p = at(s, s);
     for (std::int32_t c = s + 1; c < cols; ++c) {
       if (quoly_iszero(at(s, c))) continue;
@@ -203,14 +204,7 @@ void normalize(quolyptr n, arrptr q, const bool* want, workptr alpha, workptr be
     std::int32_t pc = -1;
     findbest(start, q->stop, rows, s, &pr, &pc, false);
     if (pr == -1) break;
-    if (pc != s) {
-      switchrow_col(92, s, pc, start + s, rows, rows - s, cols - s);
-      tx.swap_col_pair(s, pc);
-    }
-    if (pr != s) {
-      switchrow_col(93, s, pr, start + s * rows, rows, rows - s, cols - s);
-      tx.swap_row_pair(s, pr);
-    }
+    tx.exchange(start, s, pr, pc, s);
     quoly p = at(s, s);
     for (std::int32_t i = s + 1; i < rows; ++i) {
       if (quoly_iszero(at(i, s))) continue;

@@ -505,12 +505,6 @@ void start_identities(const bool* want, sparseptr* aux, std::int32_t rows, std::
   if (want[3]) spar_identi(&aux[3], cols, true);
 }
 
-void half_of(imptr pd, imptr h) {
-  detail::ScratchNumber two, r;
-  setvalue(2, two.get());
-  divide(pd, two.get(), h, r.get());
-}
-
 // Phase one over the whole of spar with the transforms started as
 // identities (diagonal: Smith's, clearing below the pivots too); h :=
 // pseudodet div 2 when wantmod. Returns the rank.
@@ -519,7 +513,7 @@ std::int32_t first_phase(const bool* want, sparseptr* auxspar, std::int32_t rows
                          imptr pseudodet, imptr h) {
   std::int32_t m = std::min(rows, cols);
   start_identities(want, auxspar, rows, cols);
-  if (wantmod) half_of(pseudodet, h);
+  if (wantmod) halve_pseudodet(pseudodet, h);
   bool flipped = false;
   sparse_phaseone(want, auxspar, &m, rows, cols, 1, spar, &flipped, diagonal, wantmod,
                   wanthalf != 0, pseudodet, h);
