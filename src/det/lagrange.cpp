@@ -146,26 +146,25 @@ std::int64_t compute_degree(std::int64_t* D, std::int32_t m) {
     return D[static_cast<std::size_t>(r) * static_cast<std::size_t>(m) + static_cast<std::size_t>(c)];
   };
   std::int64_t bound = 0;
+  // Line k (a column when by_col, else a row) from position b on, less its
+  // least entry in 0..top-1, which the bound gains; false when it has none.
+  auto take_least = [&](std::int32_t b, bool by_col, std::int32_t k) {
+    auto cell = [&](std::int32_t x) -> std::int64_t& { return by_col ? at(x, k) : at(k, x); };
+    std::int64_t least = -1;
+    for (std::int32_t x = b; x < m; ++x)
+      if (cell(x) >= 0 && cell(x) < top && (least < 0 || cell(x) < least)) least = cell(x);
+    if (least < 0) return false;
+    for (std::int32_t x = b; x < m; ++x)
+      if (cell(x) >= 0) cell(x) -= least;
+    bound += least;
+    return true;
+  };
   for (std::int32_t b = 0; b < m; ++b) {
     check_interrupt();
-    for (std::int32_t c = b; c < m; ++c) {
-      std::int64_t least = -1;
-      for (std::int32_t r = b; r < m; ++r)
-        if (at(r, c) >= 0 && at(r, c) < top && (least < 0 || at(r, c) < least)) least = at(r, c);
-      if (least < 0) return 2;
-      for (std::int32_t r = b; r < m; ++r)
-        if (at(r, c) >= 0) at(r, c) -= least;
-      bound += least;
-    }
-    for (std::int32_t r = b; r < m; ++r) {
-      std::int64_t least = -1;
-      for (std::int32_t c = b; c < m; ++c)
-        if (at(r, c) >= 0 && at(r, c) < top && (least < 0 || at(r, c) < least)) least = at(r, c);
-      if (least < 0) return 2;
-      for (std::int32_t c = b; c < m; ++c)
-        if (at(r, c) >= 0) at(r, c) -= least;
-      bound += least;
-    }
+    for (std::int32_t c = b; c < m; ++c)
+      if (!take_least(b, true, c)) return 2;
+    for (std::int32_t r = b; r < m; ++r)
+      if (!take_least(b, false, r)) return 2;
     // Pivot: the row with a 0 whose positive entries weigh least; in it the
     // 0 whose column weighs least.
     std::int32_t prow = -1;

@@ -113,6 +113,9 @@ struct Signed {
 };
 // An integer polynomial: monomial (nv exponents) -> non-zero coefficient.
 using ZResult = std::map<std::vector<std::int32_t>, Signed>;
+// *q := the polynomial det (nv variables) with rational-arithmetic
+// coefficients. det: kept
+void write_z_answer(quolyptr q, const ZResult& det, std::int32_t nv);
 
 // A sequence of word primes for the integer drivers.
 struct ZPrimes {

@@ -118,6 +118,16 @@ imptr make_number(bool neg, const Mag& x) {
   return n;
 }
 
+void write_z_answer(quolyptr q, const ZResult& det, std::int32_t nv) {
+  std::vector<std::int32_t> exps;
+  std::vector<imptr> out;
+  for (const auto& [k, s] : det) {
+    exps.insert(exps.end(), k.begin(), k.end());
+    out.push_back(make_number(s.neg, s.mag));
+  }
+  set_answer(q, write_poly(exps, out, nv));
+}
+
 std::uint32_t ZCoef::mod(std::uint32_t p) const {
   std::uint64_t r = 0;
   for (std::uint32_t l : limbs) r = ((r << 28) + l) % p;
@@ -356,13 +366,7 @@ bool rat_poly_determ(workptr ar, std::int16_t polydepth, std::int32_t m, quolypt
     quoly_set(1, q);
     return false;
   }
-  std::vector<std::int32_t> exps;
-  std::vector<imptr> out;
-  for (auto& [k, s] : det) {
-    exps.insert(exps.end(), k.begin(), k.end());
-    out.push_back(make_number(s.neg, s.mag));
-  }
-  set_answer(q, write_poly(exps, out, nv));
+  write_z_answer(q, det, nv);
   if (fct != nullptr) {
     mat_invert_EnvRec env;
     env.allpolys = true;

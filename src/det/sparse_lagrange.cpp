@@ -35,6 +35,7 @@
 #include "det/lagrange_impl.h"
 #include "det/lagrange_ring.h"
 #include "det/router.h"
+#include "matrix/zint.h"
 #include "numbers/freelists.h"
 #include "toplevel/display.h"
 #include "toplevel/output_file.h"
@@ -306,17 +307,10 @@ PowerHint power_modulo(std::int32_t p, std::uint32_t q) {
     e /= 2;
   }
   // c1 := 1 / a modulo e by Euclid.
-  std::int64_t r0 = e, r1 = a % e, s0 = 0, s1 = 1;
-  while (r1 != 0) {
-    const std::int64_t k = r0 / r1;
-    std::swap(r0, r1);
-    r1 -= k * r0;
-    std::swap(s0, s1);
-    s1 -= k * s0;
-  }
-  if (r0 != 1) return h;
+  std::int64_t s = 0, t = 0;
+  if (word_xgcd(e, a % e, &s, &t) != 1) return h;
   h.p = p;
-  h.c1 = static_cast<std::uint32_t>(((s0 % e) + e) % e);
+  h.c1 = static_cast<std::uint32_t>(((t % e) + e) % e);
   return h;
 }
 
@@ -703,16 +697,6 @@ struct SparsePrimes final : ZPrimes {
     return !exhausted;
   }
 };
-
-void write_z_answer(quolyptr q, ZResult& det, std::int32_t nv) {
-  std::vector<std::int32_t> exps;
-  std::vector<imptr> out;
-  for (auto& [k, s] : det) {
-    exps.insert(exps.end(), k.begin(), k.end());
-    out.push_back(make_number(s.neg, s.mag));
-  }
-  set_answer(q, write_poly(exps, out, nv));
-}
 
 // The integer determinant of the entries (coefficients indexes into coefs).
 bool sparse_z_det(const SparseFlat<std::size_t>& a, const std::vector<ZCoef>& coefs,

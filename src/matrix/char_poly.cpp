@@ -23,6 +23,7 @@
 #include "matrix/matrix_builtins.h"
 #include "matrix/matrix_expr_impl.h"
 #include "matrix/matrix_products.h"
+#include "matrix/owned_cells.h"
 #include "matrix/sparse_copy.h"
 #include "numbers/freelists.h"
 #include "numbers/node_handles.h"
@@ -338,18 +339,12 @@ void chpoly_builtin(builtin_func1_EnvRec* env) {
   };
   Owned c0;
   det_at(0, &c0.q);
-  std::vector<quoly> d(static_cast<std::size_t>(r - 2), nullptr);
-  struct values_release {
-    std::vector<quoly>& d;
-    ~values_release() {
-      for (quoly& v : d) free_quoly(&v);
-    }
-  } dvals{d};
+  OwnedCells d(static_cast<std::size_t>(r - 2));
   for (std::int32_t i = 1; i <= r - 2; ++i) {
     check_interrupt();
-    det_at(i, &d[static_cast<std::size_t>(i - 1)]);
+    det_at(i, &d.cell[static_cast<std::size_t>(i - 1)]);
   }
-  combine_char_poly(env->n, r, t.q, c0.q, d.data(), modularmode ? modular_basis : table_basis);
+  combine_char_poly(env->n, r, t.q, c0.q, d.cell.data(), modularmode ? modular_basis : table_basis);
 }
 
 }  // namespace tavrin

@@ -327,34 +327,24 @@ void combine_product(MatValue& v, MatValue& w, char op, const tokentipe& optok) 
   const std::int32_t k1 = v.cols();
   const std::int32_t r2 = w.facts.rows;
   const std::int32_t k2 = w.cols();
-  switch (op) {
-    case '*':
-      if (k1 == r2) {
-        product(v, w);
-        v.set_shape(r1, k2);
-        v.arr_free = true;
-      } else {
-        entrywise(v, w, op);
-      }
-      break;
-    case '/':
-      if (k1 == r2 && static_cast<std::int64_t>(r2) * r2 == w.count()) {
-        free_quoly(&v.n);
-        invert_into(v, w, optok);
-        product(v, w);
-        v.set_shape(r1, k2);
-        v.arr_free = true;
-      } else {
-        entrywise(v, w, op);
-      }
-      break;
-    case '_': {
-      if (v.spar != nullptr || w.spar != nullptr) abandon(sparse_array_not_allowed_242_error, &optok);
-      bool oktofree = true;
-      concatenate(v, w, &oktofree);
-      break;
+  // "*" of conformable matrices is their product, "/" by a conformable
+  // square matrix the product with its inverse; "_" joins the two; the rest
+  // (and "*", "/" otherwise) works entry by entry.
+  const bool square_w = static_cast<std::int64_t>(r2) * r2 == w.count();
+  if (k1 == r2 && (op == '*' || (op == '/' && square_w))) {
+    if (op == '/') {
+      free_quoly(&v.n);
+      invert_into(v, w, optok);
     }
-    default: entrywise(v, w, op);
+    product(v, w);
+    v.set_shape(r1, k2);
+    v.arr_free = true;
+  } else if (op == '_') {
+    if (v.spar != nullptr || w.spar != nullptr) abandon(sparse_array_not_allowed_242_error, &optok);
+    bool oktofree = true;
+    concatenate(v, w, &oktofree);
+  } else {
+    entrywise(v, w, op);
   }
 }
 

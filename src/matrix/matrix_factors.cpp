@@ -331,6 +331,14 @@ void scalar_factor(textptr inf, MatValue& v, nameptr* flag) {
 
 namespace matexpr {
 
+void diagonal_into(MatValue& v, MatValue& w) {
+  std::int32_t rows = w.facts.rows;
+  extract_diagonal(v.arr, w.arr, &w.facts, w.arr_free, &rows, &w.spar);
+  v.set_shape(1, w.cols());
+  v.arr_free = w.arr_free;
+  w.forget();
+}
+
 void apply_power(textptr inf, MatValue& v, nameptr* flag) {
   const tokentipe hat = token;
   if (v.count() != static_cast<std::int64_t>(v.rows()) * v.rows()) abandon(matrix_not_square_172_error, &hat);
@@ -410,11 +418,7 @@ void arr_fact(textptr inf, MatValue& v, nameptr* flag) {
     if (trans) {
       transpose_into(v, w);
     } else if (diag) {
-      std::int32_t rows = w.facts.rows;
-      extract_diagonal(v.arr, w.arr, &w.facts, w.arr_free, &rows, &w.spar);
-      v.set_shape(1, w.cols());
-      v.arr_free = w.arr_free;
-      w.forget();
+      diagonal_into(v, w);
     } else {
       if (w.count() != static_cast<std::int64_t>(w.facts.rows) * w.facts.rows)
         abandon(matrix_not_square_241_error, &token);

@@ -111,6 +111,13 @@ struct Tx {
   }
 };
 
+// Entry (r, c), from 0, of the named dense array of `rows` rows from cell
+// `start`.
+struct NamedCells {
+  std::int32_t start, rows;
+  quoly& operator()(std::int32_t r, std::int32_t c) const { return *arp_cell(start + r + c * rows); }
+};
+
 workptr wanted(const bool* want, int k, workptr w) {
   return want != nullptr && want[k] ? w : nullptr;
 }
@@ -153,9 +160,7 @@ void colreduce(quolyptr n, arrptr q, const bool* want, workptr alpha, workptr be
               wanted(want, 2, alphinv), wanted(want, 3, betinv), rows, cols};
   tx.start(rows);
   ExchangeLists lists;
-  auto at = [&](std::int32_t r, std::int32_t c) -> quoly& {
-    return *arp_cell(start + r + c * rows);
-  };
+  const NamedCells at{start, rows};
   std::int32_t s = 0;
   for (; s < steps; ++s) {
     check_interrupt();
@@ -193,9 +198,7 @@ void normalize(quolyptr n, arrptr q, const bool* want, workptr alpha, workptr be
   const Tx tx{wanted(want, 0, alpha), wanted(want, 1, beta), wanted(want, 2, alphinv),
               wanted(want, 3, betinv), rows, cols};
   tx.start(rows);
-  auto at = [&](std::int32_t r, std::int32_t c) -> quoly& {
-    return *arp_cell(start + r + c * rows);
-  };
+  const NamedCells at{start, rows};
   const std::int32_t m = std::min(rows, cols);
   std::int32_t s = 0;
   for (; s < m; ++s) {
