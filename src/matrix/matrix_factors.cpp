@@ -1,7 +1,6 @@
 // One factor of a matrix expression: the operator and function forms, the
 // bracketed forms (named arrays and blocks, "%" slots, the system array,
 // row lists), quoted text, the scalar fallback, and the postfix "^" / "#".
-#include <cstring>
 
 #include "arrays/array_operands.h"
 #include "arrays/array_store.h"
@@ -190,9 +189,7 @@ bool bracketed(textptr inf, MatValue& v, nameptr* flag) {
       get_arr_arr(inf, &index.q, flag, &m);
     }
     if (arrstash == nullptr || m < 0 || m >= arrstash_slots || arrstash[m] == nullptr) {
-      tokentipe pct{};
-      std::strcpy(pct.name, "%");
-      pct.address = -1;
+      const tokentipe pct = unstored_token("%");
       abandon(empty_slot_store_arrays_error, &pct);
     }
     scan(inf, flag);  // past the index's "]"
