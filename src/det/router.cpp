@@ -203,7 +203,8 @@ bool adjoint_crt(mat_invert_EnvRec& env, workptr ar, workptr outar, bool oar_fre
     return true;
   }
   note(det_method::mod_matrix_inv);
-  const bool done = det_methods.mod_matrix_inv(arr, outar, oar_free, m, det.cell(), &env.temp, spar, true);
+  const bool done =
+      det_methods.mod_matrix_inv(arr, outar, oar_free, m, det.cell(), &env.temp, spar, true);
   if (copy) copy->release();
   if (done) return true;
   if (verbose)

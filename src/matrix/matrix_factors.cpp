@@ -374,14 +374,15 @@ void apply_evaluation(textptr inf, MatValue& v, nameptr* flag) {
     v.make_owned();
     std::int16_t target = 0;
     const std::int64_t m = v.count();
-    try {
+    {
+      // The chain goes on every exit, an unwinding error included.
+      struct ChainPurge {
+        quoly* chain;
+        ~ChainPurge() { purge_list(chain); }
+      } purge{&v.n};
       for (std::int64_t k = 0; k < m; ++k)
         get_evalquoly(inf, &v.arr->stash[k], &v.n, &target, flag, false, false);
-    } catch (...) {
-      purge_list(&v.n);
-      throw;
     }
-    purge_list(&v.n);
     quoly_set(0, &v.n);
     return;
   }

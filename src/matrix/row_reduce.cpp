@@ -115,7 +115,9 @@ struct Tx {
 // `start`.
 struct NamedCells {
   std::int32_t start, rows;
-  quoly& operator()(std::int32_t r, std::int32_t c) const { return *arp_cell(start + r + c * rows); }
+  quoly& operator()(std::int32_t r, std::int32_t c) const {
+    return *arp_cell(start + r + c * rows);
+  }
 };
 
 workptr wanted(const bool* want, int k, workptr w) {
