@@ -7,6 +7,7 @@
 
 #include "gcd/gcd_fields_impl.h"
 #include "numbers/char2_field.h"
+#include "numbers/primes.h"
 #include "numbers/word_mod.h"
 
 namespace tavrin::flat {
@@ -25,30 +26,6 @@ std::uint64_t power_mod(std::uint64_t a, std::uint64_t e, std::uint64_t m) {
 }
 
 namespace {
-
-// Deterministic Miller-Rabin for n < 2^32 (bases 2, 7, 61).
-bool is_prime_32(std::uint32_t n) {
-  if (n < 2) return false;
-  for (std::uint32_t p : {2u, 3u, 5u, 7u, 11u, 13u, 61u})
-    if (n % p == 0) return n == p;
-  std::uint64_t d = n - 1;
-  int s = 0;
-  while ((d & 1u) == 0) {
-    d >>= 1;
-    ++s;
-  }
-  for (std::uint64_t a : {2u, 7u, 61u}) {
-    std::uint64_t x = power_mod(a, d, n);
-    if (x == 1 || x == n - 1) continue;
-    bool composite = true;
-    for (int i = 1; i < s && composite; ++i) {
-      x = x * x % n;
-      if (x == n - 1) composite = false;
-    }
-    if (composite) return false;
-  }
-  return true;
-}
 
 // The distinct prime factors of n.
 std::vector<std::uint64_t> prime_factors_of(std::uint64_t n) {
@@ -230,7 +207,7 @@ std::uint32_t image_prime(std::size_t k) {
   static std::vector<std::uint32_t> primes;
   std::uint32_t n = primes.empty() ? 2147483647u : primes.back() - 2;
   while (primes.size() <= k) {
-    while (!is_prime_32(n)) n -= 2;
+    while (!is_word_prime(n)) n -= 2;
     primes.push_back(n);
     n -= 2;
   }

@@ -24,6 +24,7 @@
 #include "numbers/integer_gcd.h"
 #include "numbers/node_handles.h"
 #include "numbers/limb_array_impl.h"
+#include "numbers/primes.h"
 #include "numbers/word_mod.h"
 #include "poly/poly_repr.h"
 #include "quoly/quoly_quot.h"

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <ctime>
+#include <initializer_list>
 
 #include "core/errors.h"
 #include "core/globals.h"
@@ -67,6 +68,29 @@ std::uint32_t longg_is_prime(std::int32_t x0, std::int32_t x1, std::int32_t x2) 
   if (b < 5) return 1;
   // The smallest factor of a value below 2^63 is below 2^32.
   return static_cast<std::uint32_t>(trial_divisor<std::uint64_t>(v, b));
+}
+
+bool is_word_prime(std::uint32_t n) {
+  if (n < 2) return false;
+  for (std::uint32_t p : {2u, 3u, 5u, 7u, 11u, 13u, 61u})
+    if (n % p == 0) return n == p;
+  std::uint32_t d = n - 1;
+  int s = 0;
+  for (; d % 2 == 0; d /= 2) ++s;
+  auto mulmod = [n](std::uint64_t a, std::uint64_t b) { return a * b % n; };
+  for (std::uint64_t a : {2u, 7u, 61u}) {
+    std::uint64_t x = 1, b = a;
+    for (std::uint32_t e = d; e != 0; e >>= 1, b = mulmod(b, b))
+      if (e & 1u) x = mulmod(x, b);
+    if (x == 1 || x == n - 1) continue;
+    bool witness = true;
+    for (int r = 1; r < s && witness; ++r) {
+      x = mulmod(x, x);
+      witness = x != n - 1;
+    }
+    if (witness) return false;
+  }
+  return true;
 }
 
 std::int32_t nextprime(std::int32_t x) {

@@ -32,6 +32,10 @@ std::uint32_t longg_is_prime(std::int32_t x0, std::int32_t x1, std::int32_t x2);
 // x < 2147483647, so that the result (at most 2147483647) fits a word
 std::int32_t nextprime(std::int32_t x);
 
+// n is prime: Miller and Rabin's test to the bases 2, 7 and 61, which
+// decide every n below 2^32.
+bool is_word_prime(std::uint32_t n);
+
 // *np := a list of limbs (linked through next, each pushed at the front)
 // holding the distinct primes dividing x, by trial division: 2, 3, then d and
 // d + 2 for d = 5, 11, 17, ... up to trunc(sqrt(x)) + 2 (x divided by each

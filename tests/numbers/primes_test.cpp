@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <random>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "numbers/primes.h"
@@ -174,6 +175,26 @@ TEST(RandomIntegers, Ranges) {
     ASSERT_EQ(r, static_cast<std::int32_t>(random_ext2 / 2147483647.0 * 16384.0));
     const std::int32_t s = rand_integer3();
     ASSERT_TRUE(s >= 0 && s <= 48870) << s;
+  }
+}
+
+TEST(IsWordPrime, AgreesWithKnownAnswersAndTrialDivision) {
+  // Known answers: the ends of the range, the primes that are also bases
+  // or small divisors, the largest word primes, and composites that fool
+  // weaker sets of bases (strong pseudoprimes to 2, 3, 5 and to 2, 3, 5, 7).
+  const std::pair<std::uint32_t, bool> known[] = {
+      {0, false},          {1, false},          {2, true},           {3, true},
+      {4, false},          {13, true},          {61, true},          {121, false},
+      {3721, false},       {25326001, false},   {2147483647, true},  {3215031751u, false},
+      {4294967291u, true}, {4294967295u, false}, {4294967279u, true}, {4294967293u, false}};
+  for (const auto& [n, prime] : known) EXPECT_EQ(is_word_prime(n), prime) << n;
+  // Random words below 2^31 (odd ones near the top, where the images take
+  // their primes) against trial division.
+  std::mt19937_64 rng(2830);
+  for (int round = 0; round < 3000; ++round) {
+    const auto n = static_cast<std::uint32_t>(round % 2 ? (1u << 31) - 1 - 2 * (rng() % 50000)
+                                                         : rng() % (1u << 31));
+    EXPECT_EQ(is_word_prime(n), is_prime(static_cast<std::int32_t>(n))) << n;
   }
 }
 
