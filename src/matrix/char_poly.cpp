@@ -25,6 +25,7 @@
 #include "matrix/matrix_products.h"
 #include "matrix/sparse_copy.h"
 #include "numbers/freelists.h"
+#include "numbers/node_handles.h"
 #include "poly/poly_repr.h"
 #include "toplevel/chdat.h"
 #include "toplevel/state.h"
@@ -119,12 +120,7 @@ void residue_value(const std::vector<std::int64_t>& c, quolyptr w) {
       *link = leaf;
       break;
     }
-    poly t;
-    newpoly(&t);
-    t->numb = false;
-    t->exp = static_cast<std::int32_t>(e);
-    t->pcoef = leaf;
-    t->next = nullptr;
+    poly t = detail::new_term(static_cast<std::int32_t>(e), leaf);
     *link = t;
     link = &t->next;
   }

@@ -18,6 +18,7 @@
 #include "matrix/matrix_products.h"
 #include "matrix/sparse_copy.h"
 #include "numbers/freelists.h"
+#include "numbers/node_handles.h"
 #include "lang/expressions.h"
 #include "numbers/work_arrays.h"
 #include "poly/poly_arith_impl.h"
@@ -54,12 +55,7 @@ struct Terms {
 // The coefficient polynomial c of a term as a value: c under a pad term of
 // exponent 0 (the pad node is borrowed for the copy and given back).
 quoly pad_1(poly c) {
-  poly t = nullptr;
-  newpoly(&t);
-  t->exp = 0;
-  t->next = nullptr;
-  t->numb = false;
-  t->pcoef = c;
+  poly t = detail::new_term(0, c);
   quoly q = nullptr;
   p_q_assign(t, &q);
   t->pcoef = nullptr;

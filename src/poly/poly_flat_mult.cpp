@@ -34,6 +34,8 @@ using detail::WordTerms;
 using detail::flat_max_levels;
 using detail::high_part;
 using detail::mask_below;
+using detail::new_leaf;
+using detail::new_term;
 
 enum class Coefs { residues, small_integers, big_integers };
 
@@ -494,12 +496,7 @@ class ListBuilder {
     detail::OwnedPoly list;
     poly* link = &list.p;
     for (std::size_t r = 0; r < count; ++r) {
-      poly node;
-      newpoly(&node);
-      node->exp = static_cast<std::int32_t>((key_[runs_[first + r]] >> sh) & fmask);
-      node->numb = false;
-      node->pcoef = nullptr;
-      node->next = nullptr;
+      poly node = new_term(static_cast<std::int32_t>((key_[runs_[first + r]] >> sh) & fmask), nullptr);
       *link = node;
       link = &node->next;
       nodes_.push_back(node);
@@ -514,14 +511,7 @@ class ListBuilder {
           node->numb = true;
           node->ncoef = x;
         } else {
-          poly leaf;
-          newpoly(&leaf);
-          leaf->exp = 0;
-          leaf->numb = true;
-          leaf->ncoef = nullptr;
-          leaf->next = nullptr;
-          node->pcoef = leaf;
-          leaf->ncoef = make_(i);
+          node->pcoef = new_leaf(make_(i));
         }
       } else {
         node->pcoef = build(i, j, level + 1);
@@ -540,12 +530,7 @@ class ListBuilder {
     detail::OwnedPoly list;
     poly* link = &list.p;
     for (std::size_t i = lo; i < hi; ++i) {
-      poly node;
-      newpoly(&node);
-      node->exp = static_cast<std::int32_t>(key_[i] & fmask);
-      node->numb = false;
-      node->pcoef = nullptr;
-      node->next = nullptr;
+      poly node = new_term(static_cast<std::int32_t>(key_[i] & fmask), nullptr);
       *link = node;
       link = &node->next;
       nodes_.push_back(node);
@@ -557,14 +542,7 @@ class ListBuilder {
         node->numb = true;
         node->ncoef = x;
       } else {
-        poly leaf;
-        newpoly(&leaf);
-        leaf->exp = 0;
-        leaf->numb = true;
-        leaf->ncoef = nullptr;
-        leaf->next = nullptr;
-        node->pcoef = leaf;
-        leaf->ncoef = make_(i);
+        node->pcoef = new_leaf(make_(i));
       }
     }
     nodes_.resize(first);
