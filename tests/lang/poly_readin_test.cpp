@@ -61,7 +61,7 @@ std::string written(quoly v) {
   std::size_t size = 0;
   std::FILE* f = open_memstream(&buf, &size);
   std::int32_t length = 0;
-  quoly_display(f, false, true, true, v, &length, &semicolon, polynames, false, false, false);
+  quoly_display(f, v, &length, &semicolon, polynames, {.complete = true, .linend = true});
   std::fclose(f);
   std::string out(buf, size);
   std::free(buf);

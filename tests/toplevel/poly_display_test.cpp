@@ -42,7 +42,7 @@ std::string shown(quoly v, bool tty) {
   std::FILE* f = open_memstream(&buf, &size);
   std::int32_t length = 0;
   output_of([&] {
-    quoly_display(f, tty, true, false, v, &length, &semicolon, polynames, false, false, false);
+    quoly_display(f, v, &length, &semicolon, polynames, {.to_terminal = tty, .complete = true});
   });
   std::fclose(f);
   std::string out(buf, size);
@@ -141,7 +141,7 @@ TEST(PolyDisplay, LongOutputIsCutOffAtTheTerminalOnly) {
   {
     std::FILE* f = open_memstream(&buf, &size);
     message = output_of([&] {
-      quoly_display(f, true, true, false, v, &length, &semicolon, polynames, false, false, false);
+      quoly_display(f, v, &length, &semicolon, polynames, {.to_terminal = true, .complete = true});
     });
     std::fclose(f);
   }
