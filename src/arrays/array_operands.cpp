@@ -11,6 +11,7 @@
 #include "core/globals.h"
 #include "core/mode_guard.h"
 #include "lang/expressions.h"
+#include "lang/tokens.h"
 #include "lang/variables.h"
 #include "numbers/freelists.h"
 #include "poly/poly_repr.h"
@@ -22,8 +23,7 @@ namespace tavrin {
 
 namespace {
 
-bool is_tok(const char* w) { return std::strcmp(token.name, w) == 0; }
-void scan(textptr inf, nameptr* flag) { scanner(inf, &token, flag); }
+using namespace tokens;
 
 // One range of subscripts (rows: ending ",", columns: ending "]"), the
 // first token of the range current; an open range runs to the last index.
@@ -37,6 +37,20 @@ void read_range(textptr inf, nameptr* flag, char ending, std::int32_t count, std
   *last = two ? c : (c == -1 ? addresser + count - 1 : r);
 }
 
+// The range of one dimension of `count` indices, read unless its ending
+// (`ending`: "," for the rows, "]" for the columns) follows at once, when it
+// stays the whole dimension. A range outside the array is error `outside`,
+// a reversed one error `reversed`, both with the array's name.
+void dimension_range(textptr inf, nameptr* flag, const tokentipe* name, char ending,
+                     std::int32_t count, std::int32_t* first, std::int32_t* last,
+                     std::int32_t outside, std::int32_t reversed) {
+  const char end[2] = {ending, '\0'};
+  if (!is_tok(end)) read_range(inf, flag, ending, count, first, last);
+  if (*first < addresser || *first > count || *last < addresser || *last > addresser + count - 1)
+    abandon(outside, name);
+  if (*first > *last) abandon(reversed, name);
+}
+
 struct block {
   std::int32_t firstrow, lastrow, firstcol, lastcol;
 };
@@ -47,18 +61,12 @@ block read_ranges(textptr inf, nameptr* flag, arrptr q) {
   const std::int32_t cols = array_cols(q);
   block b{addresser, addresser + rows - 1, addresser, addresser + cols - 1};
   scan(inf, flag);
-  if (!is_tok(",")) read_range(inf, flag, ',', rows, &b.firstrow, &b.lastrow);
-  if (b.firstrow < addresser || b.firstrow > rows || b.lastrow < addresser ||
-      b.lastrow > addresser + rows - 1)
-    abandon(row_range_outside_array_error, &q->name);
-  if (b.firstrow > b.lastrow) abandon(row_range_reversed_error, &q->name);
+  dimension_range(inf, flag, &q->name, ',', rows, &b.firstrow, &b.lastrow,
+                  row_range_outside_array_error, row_range_reversed_error);
   if (is_tok(",")) {
     scan(inf, flag);
-    if (!is_tok("]")) read_range(inf, flag, ']', cols, &b.firstcol, &b.lastcol);
-    if (b.firstcol < addresser || b.firstcol > cols || b.lastcol < addresser ||
-        b.lastcol > addresser + cols - 1)
-      abandon(column_range_outside_array_error, &q->name);
-    if (b.firstcol > b.lastcol) abandon(column_range_reversed_error, &q->name);
+    dimension_range(inf, flag, &q->name, ']', cols, &b.firstcol, &b.lastcol,
+                    column_range_outside_array_error, column_range_reversed_error);
   }
   scan(inf, flag);
   return b;

@@ -43,16 +43,11 @@ std::int32_t array_bucket(const tokentipe* x) {
   return hash(x->name, arr_buckets);
 }
 
-namespace {
-
-// A new record named let of r by c entries, pushed at the head of its chain.
-arrptr push_record(const tokentipe* let, std::int32_t r, std::int32_t c, bool liner) {
-  arrptr a = nullptr;
-  newarray(&a);
+void link_array_record(arrptr a, const tokentipe* let, std::int32_t r, bool liner,
+                       sparseptr frames) {
   a->name = *let;
-  set_entry_count(&a->sizearr, static_cast<std::int64_t>(r) * c);
   a->rows = r;
-  a->spar = nullptr;
+  a->spar = frames;
   a->linear = liner;
   a->father = nullptr;
   a->time = array_time;
@@ -60,6 +55,16 @@ arrptr push_record(const tokentipe* let, std::int32_t r, std::int32_t c, bool li
   const std::int32_t b = array_bucket(let);
   a->next = arr_store[b];
   arr_store[b] = a;
+}
+
+namespace {
+
+// A new record named let of r by c entries, pushed at the head of its chain.
+arrptr push_record(const tokentipe* let, std::int32_t r, std::int32_t c, bool liner) {
+  arrptr a = nullptr;
+  newarray(&a);
+  set_entry_count(&a->sizearr, static_cast<std::int64_t>(r) * c);
+  link_array_record(a, let, r, liner, nullptr);
   return a;
 }
 
@@ -168,16 +173,10 @@ void set_cell_zero(quolyptr cell) {
 }  // namespace
 
 void arretrieve(textptr inf, const tokentipe* x, nameptr* flag, quolyptr* qp) {
-  scanner(inf, &token, flag);
   std::int32_t r = 0;
   std::int32_t c = 0;
   bool two = false;
-  if (integerflag) {
-    float_coords(inf, &r, &c, flag, &two);
-  } else {
-    evalcoords(inf, &r, &c, flag, ']', ',', &two, false);
-  }
-  scanner(inf, &token, flag);
+  element_subscripts(inf, flag, &r, &c, &two);
   arrptr q = nullptr;
   array_seek(x, &q);
   colm_ptrptr aux = nullptr;

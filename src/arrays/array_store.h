@@ -43,6 +43,14 @@ void set_entry_count(imptr x, std::int64_t v);
 // hash(name, 151) (not stored back).
 std::int32_t array_bucket(const tokentipe* x);
 
+// Completes the record a (from newarray, its entry count set; the caller
+// sets start and stop) as the array named let of r rows, linear when liner,
+// with the sparse frames `frames` (nil for a dense array): stamped with
+// array_time, which then grows by one, and pushed at the head of its bucket.
+// writes: arr_store, array_time
+void link_array_record(arrptr a, const tokentipe* let, std::int32_t r, bool liner,
+                       sparseptr frames);
+
 // Creates the dense array named let of r rows and c columns (linear: it was
 // declared with one dimension), pushed in front of any array of the same
 // name. Errors: 27 (r or c below 1; with the name), 43 (more than 1,000,000

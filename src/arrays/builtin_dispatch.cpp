@@ -18,6 +18,7 @@
 #include "lang/expressions.h"
 #include "lang/functions.h"
 #include "lang/later_services.h"
+#include "lang/tokens.h"
 #include "numbers/bigint.h"
 #include "numbers/freelists.h"
 #include "numbers/mod_journal.h"
@@ -30,7 +31,7 @@ namespace tavrin {
 
 namespace {
 
-bool is_tok(const char* w) { return std::strcmp(token.name, w) == 0; }
+using tokens::is_tok;
 void scan(builtin_func1_EnvRec* env) { scanner(env->inf, &token, env->flag); }
 
 // A sum of terms from the current token into *n (old content freed).
@@ -101,12 +102,9 @@ void get_level_k(builtin_func1_EnvRec* env, bool negcheck) {
   std::int32_t k = 0;
   {
     ModularBracket integers;
-    struct bound_cell {
-      quoly* q;
-      ~bound_cell() { free_quoly(q); }
-    } release{&env->bound};
-    read_sum(env, &env->bound);
-    const quoly v = env->bound;
+    ValueCell bound;
+    read_sum(env, &bound.q);
+    const quoly v = bound.q;
     if (!v->numb) abandon(not_number_error, &token);
     const imptr x = v->ncoef;
     if (flotemode) {

@@ -25,7 +25,7 @@ struct builtin_func1_EnvRec {
   FILEPtr* inf;
   nameptr* flag;
   quoly* n;               // the result cell
-  quoly bound;            // the sum get_level_k reads, or the optional bound
+  quoly bound;            // the optional bound
   bool modular_stuff;     // the saved modular switch
   std::int32_t k;         // an integer argument
   arrptr q;               // the array argument

@@ -14,6 +14,7 @@
 #include "core/errors.h"
 #include "core/globals.h"
 #include "lang/functions.h"
+#include "lang/tokens.h"
 #include "lang/variables.h"
 #include "numbers/freelists.h"
 #include "toplevel/charsets.h"
@@ -48,7 +49,7 @@ struct single_rubout_EnvRec {
   ~single_rubout_EnvRec() { give_name_back(); }
 };
 
-bool is_tok(const char* s) { return std::strcmp(token.name, s) == 0; }
+using tokens::is_tok;
 bool lower_name(const tokentipe* t) { return t->name[0] >= 'a' && t->name[0] <= 'z'; }
 bool upper_name(const tokentipe* t) { return t->name[0] >= 'A' && t->name[0] <= 'Z'; }
 
@@ -65,17 +66,12 @@ bool typed_at_top(const single_rubout_EnvRec& env) {
 }
 
 void remove_variable(const tokentipe* x) {
-  const std::int32_t b = x->address >= 0 && x->address < sca_buckets
-                             ? x->address
-                             : hash(x->name, sca_buckets);
-  for (varptr* link = &sca_store[b]; *link != nullptr; link = &(*link)->next) {
+  for (varptr* link = &sca_store[var_bucket(x)]; *link != nullptr; link = &(*link)->next) {
     varptr v = *link;
     if (std::strcmp(v->let.name, x->name) != 0) continue;
     forget_links_to(&v->val, nullptr);
     *link = v->next;
-    v->next = var_garb;
-    var_garb = v;
-    free_quoly(&v->val);
+    free_var_record(v);
     return;
   }
   error(undefined_variable_error, x);

@@ -16,6 +16,7 @@
 #include "core/globals.h"
 #include "lang/expressions.h"
 #include "lang/later_services.h"
+#include "lang/tokens.h"
 #include "lang/variables.h"
 #include "numbers/freelists.h"
 #include "numbers/mod_journal.h"
@@ -33,11 +34,7 @@ using detail::OwnedPoly;
 using detail::is_bare_leaf;
 using detail::new_term;
 
-bool is_tok(const char* w) { return std::strcmp(token.name, w) == 0; }
-void scan(textptr inf, nameptr* flag) { scanner(inf, &token, flag); }
-void expect(const char* w, std::int32_t code) {
-  if (!is_tok(w)) abandon(code, &token);
-}
+using namespace tokens;
 
 poly constant_leaf(std::int32_t v) {
   quoly q = nullptr;
@@ -51,8 +48,7 @@ poly constant_leaf(std::int32_t v) {
 // checked against the levels it must stay below and stripped of their pads.
 struct coefficient_change {
   std::vector<std::int32_t> exps;
-  poly value = nullptr;  // the new coefficient, below the given levels
-  ~coefficient_change() { free_poly(&value); }
+  detail::OwnedPoly value;  // the new coefficient, below the given levels
 };
 
 void read_change(textptr inf, nameptr* flag, bool target_empty, coefficient_change* ch) {
@@ -81,7 +77,7 @@ void read_change(textptr inf, nameptr* flag, bool target_empty, coefficient_chan
   if (!v.q->numb && v.q->denom != nullptr) abandon(value_has_denominator_variable_above_level_error, &token);
   const std::size_t levels = ch->exps.empty() ? (target_empty ? 0 : 1) : ch->exps.size();
   if (v.q->numb) {
-    quoly_consume(&v.q, &ch->value);
+    quoly_consume(&v.q, ch->value.cell());
     return;
   }
   poly w = v.q->numer;
@@ -89,7 +85,7 @@ void read_change(textptr inf, nameptr* flag, bool target_empty, coefficient_chan
     if (w->exp != 0 || w->next != nullptr) abandon(value_has_denominator_variable_above_level_error, &token);
     w = w->pcoef;
   }
-  poly_assign(w, &ch->value);
+  poly_assign(w, ch->value.cell());
 }
 
 // p (taken over, nil for an empty list) at level i with the coefficient of
@@ -98,7 +94,7 @@ poly edit(poly p, std::size_t i, const coefficient_change& ch) {
   if (i == ch.exps.size()) {
     free_poly(&p);
     poly r = nullptr;
-    poly_assign(ch.value, &r);
+    poly_assign(ch.value.get(), &r);
     return r;
   }
   struct term {
@@ -153,9 +149,7 @@ std::int32_t leading_power(poly p) { return p->numb ? 0 : p->exp; }
 poly apply(poly p, coefficient_change* ch) {
   if (ch->exps.empty()) {
     if (p == nullptr) {
-      poly r = ch->value;
-      ch->value = nullptr;
-      return r;
+      return ch->value.release();
     }
     ch->exps.push_back(leading_power(p));
   }

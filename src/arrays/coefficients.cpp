@@ -8,6 +8,7 @@
 #include "gcd/content.h"
 #include "lang/expressions.h"
 #include "lang/later_services.h"
+#include "lang/tokens.h"
 #include "numbers/freelists.h"
 #include "numbers/mod_journal.h"
 #include "numbers/node_handles.h"
@@ -23,8 +24,7 @@ namespace {
 
 using detail::OwnedPoly;
 
-bool is_tok(const char* w) { return std::strcmp(token.name, w) == 0; }
-void scan(textptr inf, nameptr* flag) { scanner(inf, &token, flag); }
+using namespace tokens;
 bool single_leaf(poly p) { return p->numb && p->next == nullptr; }
 bool is_pad(poly p) { return !p->numb && p->exp == 0 && p->next == nullptr; }
 

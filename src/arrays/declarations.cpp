@@ -9,6 +9,7 @@
 #include "core/globals.h"
 #include "lang/expressions.h"
 #include "lang/later_services.h"
+#include "lang/tokens.h"
 #include "numbers/freelists.h"
 #include "numbers/mod_journal.h"
 #include "poly/poly_repr.h"
@@ -18,7 +19,7 @@ namespace tavrin {
 
 namespace {
 
-bool is_tok(const char* w) { return std::strcmp(token.name, w) == 0; }
+using namespace tokens;
 
 // One exact coordinate: a sum, which must be an integer that fits a word.
 std::int32_t exact_coordinate(textptr inf, nameptr* flag, bool creating) {
@@ -129,6 +130,19 @@ void float_coords(textptr inf, std::int32_t* r, std::int32_t* c, nameptr* flag, 
     *c_is_there = true;
   }
   if (!is_tok("]")) error(close_bracket_expected_after_subscripts_error, &token);
+}
+
+void element_subscripts(textptr inf, nameptr* flag, std::int32_t* r, std::int32_t* c, bool* two) {
+  scanner(inf, &token, flag);
+  *r = 0;
+  *c = 0;
+  *two = false;
+  if (integerflag) {
+    float_coords(inf, r, c, flag, two);
+  } else {
+    evalcoords(inf, r, c, flag, ']', ',', two, false);
+  }
+  scanner(inf, &token, flag);
 }
 
 void create_array(textptr inf, quolyptr n, nameptr* flag) {

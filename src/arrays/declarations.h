@@ -39,4 +39,9 @@ std::int32_t float_coordinate(textptr inf, nameptr* flag);
 void float_coords(textptr inf, std::int32_t* r, std::int32_t* c, nameptr* flag,
                   bool* c_is_there);
 
+// The subscripts "[" r ["," c] "]" of an element, "[" current: by the
+// floating rule in a floating body (integerflag), else exactly (evalcoords);
+// *two tells whether c was given. The token after "]" is current on return.
+void element_subscripts(textptr inf, nameptr* flag, std::int32_t* r, std::int32_t* c, bool* two);
+
 }  // namespace tavrin

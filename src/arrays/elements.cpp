@@ -19,8 +19,6 @@ namespace {
 
 bool is_name(const tokentipe* x, const char* w) { return std::strcmp(x->name, w) == 0; }
 
-// The array named x and the cell of (r, c) in it; a nil dense cell becomes
-// the integer 0 without a warning.
 // The cell of (r, c) in the system array "<" (its dense cells live in
 // syst_stash); nil for an absent sparse entry. Out of range: error 27.
 void system_cell(const tokentipe* x, std::int32_t r, std::int32_t c, bool two, quolyptr* qp,
@@ -51,6 +49,8 @@ void system_cell(const tokentipe* x, std::int32_t r, std::int32_t c, bool two, q
   *colpos = static_cast<std::int32_t>(k);
 }
 
+// The array named x and the cell of (r, c) in it; a nil dense cell becomes
+// the integer 0 without a warning.
 void element_cell(const tokentipe* x, std::int32_t r, std::int32_t c, bool two, quolyptr* qp,
                   colm_ptrptr* t, std::int32_t* colpos, bool* sparse) {
   if (is_name(x, "<")) {
@@ -81,16 +81,10 @@ void new_arretrieve(textptr inf, const tokentipe* x, nameptr* flag, quolyptr* qp
     *qp = n;
     return;
   }
-  scanner(inf, &token, flag);
   std::int32_t r = 0;
   std::int32_t c = 0;
   bool two = false;
-  if (integerflag) {
-    float_coords(inf, &r, &c, flag, &two);
-  } else {
-    evalcoords(inf, &r, &c, flag, ']', ',', &two, false);
-  }
-  scanner(inf, &token, flag);
+  element_subscripts(inf, flag, &r, &c, &two);
   bool sparse = false;
   element_cell(x, r, c, two, qp, t, colpos, &sparse);
 }

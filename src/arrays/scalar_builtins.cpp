@@ -18,6 +18,7 @@
 #include "lang/expressions.h"
 #include "lang/floating.h"
 #include "lang/later_services.h"
+#include "lang/tokens.h"
 #include "numbers/freelists.h"
 #include "numbers/integer_gcd.h"
 #include "numbers/mixed_mode.h"
@@ -39,16 +40,35 @@ namespace {
 
 using detail::OwnedPoly;
 
-bool is_tok(const char* w) { return std::strcmp(token.name, w) == 0; }
+using tokens::is_tok;
+using tokens::expect;
 void scan(builtin_func1_EnvRec* env) { scanner(env->inf, &token, env->flag); }
-void expect(const char* w, std::int32_t code) {
-  if (!is_tok(w)) abandon(code, &token);
-}
 
 // A sum from the current token into a fresh cell.
 void read_sum(builtin_func1_EnvRec* env, quolyptr c) {
   free_quoly(c);
   old_expre(env->inf, c, env->flag);
+}
+
+// "(" a "," b and then `mark`, ")" or "," (else error 1 or 202): a into
+// the result cell, the sum b into *b; the token after the mark current.
+void read_two_operands(builtin_func1_EnvRec* env, quolyptr b, const char* mark) {
+  read_with_comma(env);
+  read_sum(env, b);
+  expect(mark, std::strcmp(mark, ")") == 0 ? close_paren_expected_error : comma_expected_error);
+  scan(env);
+}
+
+// "(" a ["," b] from the current token "(": x := a's cell (get_the_data),
+// *b := the sum b when a comma follows; the token after it current.
+void read_optional_second(builtin_func1_EnvRec* env, quolyptr b) {
+  check_for_paren(env);
+  scan(env);
+  get_the_data(env, &env->x, env->n);
+  if (is_tok(",")) {
+    scan(env);
+    read_sum(env, b);
+  }
 }
 
 // The value in the result cell: a copy of a referenced value.
@@ -96,15 +116,9 @@ void to_machine_integer(builtin_func1_EnvRec* env) {
 
 // "Content".
 void content_builtin(builtin_func1_EnvRec* env) {
-  check_for_paren(env);
-  scan(env);
-  get_the_data(env, &env->x, env->n);
   ValueCell m;
-  if (is_tok(",")) {
-    scan(env);
-    read_sum(env, &m.q);
-    if (!m.q->numb && m.q->denom != nullptr) abandon(rational_function_not_allowed_error, &token);
-  }
+  read_optional_second(env, &m.q);
+  if (m.q != nullptr && !m.q->numb && m.q->denom != nullptr) abandon(rational_function_not_allowed_error, &token);
   expect(")", close_paren_expected_error);
   scan(env);
   if (env->x == env->n) {
@@ -277,11 +291,8 @@ void factor_list(builtin_func1_EnvRec* env, std::int32_t index) {
 
 // "GCD".
 void gcd_builtin(builtin_func1_EnvRec* env) {
-  read_with_comma(env);
   ValueCell b;
-  read_sum(env, &b.q);
-  expect(")", close_paren_expected_error);
-  scan(env);
+  read_two_operands(env, &b.q, ")");
   quoly a = *env->n;
   if (a->numb && b.q->numb) {
     gcdnum(env->n, &b.q);
@@ -318,11 +329,8 @@ void gcd_builtin(builtin_func1_EnvRec* env) {
 
 // "EGCD": the cofactor targets are read by the extended-GCD routines.
 void egcd_builtin(builtin_func1_EnvRec* env) {
-  read_with_comma(env);
   ValueCell b;
-  read_sum(env, &b.q);
-  expect(",", comma_expected_error);
-  scan(env);
+  read_two_operands(env, &b.q, ",");
   const quoly a = *env->n;
   if (a->numb && b.q->numb) {
     egcd_nums(env->n, &b.q, env->inf, env->flag);
@@ -443,11 +451,8 @@ void shift_levels(builtin_func1_EnvRec* env, bool lower) {
 
 // "Nmcoef".
 void monomial_coef(builtin_func1_EnvRec* env) {
-  read_with_comma(env);
   ValueCell m;
-  read_sum(env, &m.q);
-  expect(")", close_paren_expected_error);
-  scan(env);
+  read_two_operands(env, &m.q, ")");
   const quoly a = *env->n;
   if ((!a->numb && a->denom != nullptr) || (!m.q->numb && m.q->denom != nullptr))
     abandon(irreducible_quotient_error, &token);
@@ -628,14 +633,8 @@ bool scalar_builtin(builtin_func1_EnvRec* env, std::int32_t index) {
       return true;
     }
     case bi::Lmon: {
-      check_for_paren(env);
-      scan(env);
-      get_the_data(env, &env->x, env->n);
       ValueCell y;
-      if (is_tok(",")) {
-        scan(env);
-        read_sum(env, &y.q);
-      }
+      read_optional_second(env, &y.q);
       expect(")", close_paren_expected_error);
       scan(env);
       if ((*env->x)->numb) {
@@ -653,11 +652,8 @@ bool scalar_builtin(builtin_func1_EnvRec* env, std::int32_t index) {
     case bi::Lower: shift_levels(env, true); return true;
     case bi::Raise: shift_levels(env, false); return true;
     case bi::Monless: {
-      read_with_comma(env);
       ValueCell b;
-      read_sum(env, &b.q);
-      expect(")", close_paren_expected_error);
-      scan(env);
+      read_two_operands(env, &b.q, ")");
       set_result(env, quoly_mon_less_eq(*env->n, b.q) ? 1 : 0);
       return true;
     }

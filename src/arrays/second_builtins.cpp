@@ -15,10 +15,12 @@
 #include "core/error_codes.h"
 #include "core/errors.h"
 #include "core/globals.h"
+#include "core/mode_guard.h"
 #include "gcd/content.h"
 #include "gcd/powermod.h"
 #include "lang/expressions.h"
 #include "lang/later_services.h"
+#include "lang/tokens.h"
 #include "numbers/bigint.h"
 #include "numbers/freelists.h"
 #include "numbers/mod_journal.h"
@@ -38,11 +40,9 @@ namespace {
 
 using Env = builtin_func1_EnvRec;
 
-bool is_tok(const char* w) { return std::strcmp(token.name, w) == 0; }
+using tokens::is_tok;
+using tokens::expect;
 void scan(Env* env) { scanner(env->inf, &token, env->flag); }
-void expect(const char* w, std::int32_t code) {
-  if (!is_tok(w)) abandon(code, &token);
-}
 
 void set_result(Env* env, std::int64_t v) { quoly_set_integer(v, env->n); }
 
@@ -87,6 +87,25 @@ void read_array_operand(Env* env) {
   left_side(env->inf, &env->q, &env->rows, &env->cols, &env->start, &env->total_rows,
             &env->firstrow, &env->firstcol, &env->target_rows, &env->errorname, env->flag, false);
   if (env->q == nullptr) abandon(no_such_array_error, &env->errorname);
+}
+
+// An array named as an argument, read by left_side from its "[": the record
+// (nil when no array has the name yet), its first cell (-1 for a whole
+// array) and the name. The store arrays "%" are refused.
+struct named_array {
+  arrptr q = nullptr;
+  std::int32_t start = 0;
+  tokentipe name{};
+};
+
+named_array read_named_array(Env* env) {
+  expect("[", open_bracket_expected_178_error);
+  named_array a;
+  std::int32_t rows = 0, cols = 0, total_rows = 0, firstrow = 0, firstcol = 0, target_rows = 0;
+  left_side(env->inf, &a.q, &rows, &cols, &a.start, &total_rows, &firstrow, &firstcol,
+            &target_rows, &a.name, env->flag, false);
+  if (std::strcmp(a.name.name, "%") == 0) abandon(store_arrays_percent_not_allowed_error, &a.name);
+  return a;
 }
 
 // "Mcoef" and "Mdiv".
@@ -162,23 +181,16 @@ void monomial_column(Env* env) {
   }
   expect(",", comma_expected_error);
   scan(env);
-  expect("[", open_bracket_expected_178_error);
-  arrptr q = nullptr;
-  std::int32_t rows = 0, cols = 0, start = 0, total_rows = 0, firstrow = 0, firstcol = 0,
-               target_rows = 0;
-  tokentipe name{};
-  left_side(env->inf, &q, &rows, &cols, &start, &total_rows, &firstrow, &firstcol, &target_rows,
-            &name, env->flag, false);
-  if (std::strcmp(name.name, "%") == 0) abandon(store_arrays_percent_not_allowed_error, &name);
-  if (q != nullptr && start != -1) abandon(sub_array_not_allowed_error, &name);
+  const named_array column = read_named_array(env);
+  if (column.q != nullptr && column.start != -1) abandon(sub_array_not_allowed_error, &column.name);
   env->k = 0;
   if (is_tok(",")) get_level_k(env, false);
   expect(")", close_paren_expected_error);
   const quoly v = *x;
   if (has_denominator(v)) abandon(rational_function_not_allowed_error, &token);
   const std::int32_t terms = v->numb ? 1 : numterms(v);
-  sparse_create(&name, terms, 1, true, true);
-  dump_mons(find_array(&name), v, env->k == 1);
+  sparse_create(&column.name, terms, 1, true, true);
+  dump_mons(find_array(&column.name), v, env->k == 1);
   scan(env);
   set_result(env, terms);
 }
@@ -330,16 +342,9 @@ void exchange(Env* env, std::int32_t index) {
 void total_degree_part(Env* env) {
   read_with_comma(env);
   if (has_denominator(*env->n)) abandon(irreducible_quotient_error, &token);
-  expect("[", open_bracket_expected_178_error);
-  arrptr q = nullptr;
-  std::int32_t rows = 0, cols = 0, start = 0, total_rows = 0, firstrow = 0, firstcol = 0,
-               target_rows = 0;
-  tokentipe name{};
-  left_side(env->inf, &q, &rows, &cols, &start, &total_rows, &firstrow, &firstcol, &target_rows,
-            &name, env->flag, false);
-  if (std::strcmp(name.name, "%") == 0) abandon(store_arrays_percent_not_allowed_error, &name);
-  if (q == nullptr) abandon(no_such_array_error, &name);
-  if (start != -1) abandon(sub_array_not_allowed_error, &token);
+  const named_array variables = read_named_array(env);
+  if (variables.q == nullptr) abandon(no_such_array_error, &variables.name);
+  if (variables.start != -1) abandon(sub_array_not_allowed_error, &token);
   expect(",", comma_expected_error);
   get_level_k(env, false);
   expect(")", close_paren_expected_error);
@@ -348,7 +353,7 @@ void total_degree_part(Env* env) {
     if (env->k != 0) set_result(env, 0);
     return;
   }
-  do_total_degree(env->n, q, env->k);
+  do_total_degree(env->n, variables.q, env->k);
 }
 
 // "ZZ1" and "ZZ2".
@@ -374,11 +379,7 @@ void generic_display(Env* env) {
   if (number_polys > 78) {
     std::printf("*** Warning: too many variables (> 78). Can't do ZZ3.\n");
   } else {
-    struct line_switch {
-      bool saved = do_line_sup;
-      ~line_switch() { do_line_sup = saved; }
-    } keep;
-    do_line_sup = false;
+    ScopedValue<bool> keep(do_line_sup, false);
     dummy = 0;
     std::int32_t length = 0;
     quoly_display(Output, *env->x, &length, &semicolon, dodo, result_display);

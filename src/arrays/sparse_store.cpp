@@ -301,24 +301,10 @@ void quick_sparse_create(sparseptr sp, const tokentipe* let, std::int32_t r, std
                          bool liner) {
   arrptr a = nullptr;
   newarray(&a);
-  a->name = *let;
   a->start = 0;
   a->stop = -1;
   special_set_2(r, c, &a->sizearr);
-  a->rows = r;
-  a->spar = sp;
-  a->linear = liner;
-  a->father = nullptr;
-  a->time = array_time;
-  ++array_time;
-  std::int32_t bucket = static_cast<std::uint16_t>(let->address);
-  if (bucket == 65535) {
-    bucket = 0;
-    for (const char* ch = let->name; *ch != '\0'; ++ch)
-      bucket = (bucket * 123 + static_cast<unsigned char>(*ch)) % arr_buckets;
-  }
-  a->next = arr_store[bucket];
-  arr_store[bucket] = a;
+  link_array_record(a, let, r, liner, sp);
 }
 
 namespace {

@@ -131,9 +131,8 @@ void sparse_set_scalar(arrptr q, std::int32_t cols, quoly n);
 // sparse: *spar := a new matrix of `rows` rows of copies.
 void copy_syst(workptr arr, std::int32_t rows, sparseptr* spar);
 // Registers the chain sp as the named sparse array `let` of r by c entries
-// (sp taken over): a new arrnode pushed on its bucket of arr_store (the
-// token's address, or the name's hash when it has none), stamped with
-// array_time, which then grows by one.
+// (sp taken over): a new arrnode pushed on its bucket of arr_store
+// (array_bucket), stamped with array_time, which then grows by one.
 void quick_sparse_create(sparseptr sp, const tokentipe* let, std::int32_t r, std::int32_t c,
                          bool liner);
 // Clears the denominators of every entry of the total_rows rows of spar: a

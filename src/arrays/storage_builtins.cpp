@@ -13,6 +13,7 @@
 #include "core/globals.h"
 #include "lang/expressions.h"
 #include "lang/later_services.h"
+#include "lang/tokens.h"
 #include "numbers/freelists.h"
 #include "poly/poly_repr.h"
 #include "toplevel/charsets.h"
@@ -23,11 +24,7 @@ namespace tavrin {
 
 namespace {
 
-bool is_tok(const char* w) { return std::strcmp(token.name, w) == 0; }
-void scan(textptr inf, nameptr* flag) { scanner(inf, &token, flag); }
-void expect(const char* w, std::int32_t code) {
-  if (!is_tok(w)) abandon(code, &token);
-}
+using namespace tokens;
 bool lower_initial(const tokentipe& t) { return t.name[0] >= 'a' && t.name[0] <= 'z'; }
 
 // A storage place: a cell (variable, dense element, present sparse entry),
@@ -76,15 +73,32 @@ void tidy(const place& p) {
   }
 }
 
-// The cell of an absent sparse place, created holding 0.
-void create_entry(place* p) { sparse_zero_set(p->row, p->col, &p->cell); }
+// The value at `from` (present) moves into `to` (its cell created when it
+// is an absent sparse entry, its old value freed); `from` is left holding 0
+// and tidied.
+void move_value(place* to, const place& from) {
+  if (to->absent()) sparse_zero_set(to->row, to->col, &to->cell);
+  free_quoly(to->cell);
+  *to->cell = *from.cell;
+  *from.cell = nullptr;
+  quoly_set(0, from.cell);
+  tidy(from);
+}
 
 void make_zero(quolyptr c) {
   free_quoly(c);
   quoly_set(0, c);
 }
 
-void finish_two_places(textptr inf, quolyptr n, nameptr* flag) {
+// The statement "(" A "," B ")" of "Move" and "Swap": change(a, b) runs
+// unless both name the same place; *n := 0.
+template <class Change>
+void two_places_statement(textptr inf, quolyptr n, nameptr* flag, Change change) {
+  free_quoly(n);
+  ValueCell s1, s2;
+  place a, b;
+  read_two_places(inf, flag, &a, &b, &s1.q, &s2.q);
+  if (!a.same_as(b)) change(a, b);
   expect(")", close_paren_expected_error);
   scan(inf, flag);
   free_quoly(n);
@@ -94,62 +108,28 @@ void finish_two_places(textptr inf, quolyptr n, nameptr* flag) {
 }  // namespace
 
 void move_storage(textptr inf, quolyptr n, nameptr* flag) {
-  free_quoly(n);
-  ValueCell s1, s2;
-  place a, b;
-  read_two_places(inf, flag, &a, &b, &s1.q, &s2.q);
-  if (!a.same_as(b)) {
+  two_places_statement(inf, n, flag, [](place& a, place& b) {
     if (b.absent()) {
       if (a.nonzero()) {
         make_zero(a.cell);
         tidy(a);
       }
     } else if (a.absent()) {
-      if (b.nonzero()) {
-        create_entry(&a);
-        free_quoly(a.cell);
-        *a.cell = *b.cell;
-        *b.cell = nullptr;
-        quoly_set(0, b.cell);
-        tidy(b);
-      }
+      if (b.nonzero()) move_value(&a, b);
     } else {
       if (*b.cell == nullptr) quoly_set(0, b.cell);
-      free_quoly(a.cell);
-      *a.cell = *b.cell;
-      *b.cell = nullptr;
-      quoly_set(0, b.cell);
-      tidy(b);
+      move_value(&a, b);
       tidy(a);
     }
-  }
-  finish_two_places(inf, n, flag);
+  });
 }
 
 void swap_storage(textptr inf, quolyptr n, nameptr* flag) {
-  free_quoly(n);
-  ValueCell s1, s2;
-  place a, b;
-  read_two_places(inf, flag, &a, &b, &s1.q, &s2.q);
-  if (!a.same_as(b)) {
+  two_places_statement(inf, n, flag, [](place& a, place& b) {
     if (b.absent()) {
-      if (a.nonzero()) {
-        create_entry(&b);
-        free_quoly(b.cell);
-        *b.cell = *a.cell;
-        *a.cell = nullptr;
-        quoly_set(0, a.cell);
-        tidy(a);
-      }
+      if (a.nonzero()) move_value(&b, a);
     } else if (a.absent()) {
-      if (b.nonzero()) {
-        create_entry(&a);
-        free_quoly(a.cell);
-        *a.cell = *b.cell;
-        *b.cell = nullptr;
-        quoly_set(0, b.cell);
-        tidy(b);
-      }
+      if (b.nonzero()) move_value(&a, b);
     } else {
       if (*a.cell == nullptr) quoly_set(0, a.cell);
       if (*b.cell == nullptr) quoly_set(0, b.cell);
@@ -159,8 +139,7 @@ void swap_storage(textptr inf, quolyptr n, nameptr* flag) {
       tidy(a);
       tidy(b);
     }
-  }
-  finish_two_places(inf, n, flag);
+  });
 }
 
 void make_sparse(textptr inf, quolyptr n, nameptr* flag) {

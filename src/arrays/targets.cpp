@@ -10,6 +10,7 @@
 #include "core/globals.h"
 #include "gcd/extended_gcd.h"
 #include "lang/expressions.h"
+#include "lang/tokens.h"
 #include "lang/variables.h"
 #include "numbers/freelists.h"
 #include "poly/poly_repr.h"
@@ -20,10 +21,8 @@ namespace tavrin {
 
 namespace {
 
-bool is_tok(const char* w) { return std::strcmp(token.name, w) == 0; }
+using namespace tokens;
 bool is_name(const tokentipe* x, const char* w) { return std::strcmp(x->name, w) == 0; }
-
-void scan(textptr inf, nameptr* flag) { scanner(inf, &token, flag); }
 
 // Advances k nodes of the stored chain.
 void advance(textptr inf, nameptr* flag, int k) {

@@ -15,11 +15,11 @@
 #include "core/mode_guard.h"
 #include "lang/expressions.h"
 #include "lang/later_services.h"
+#include "lang/tokens.h"
 #include "lang/variables.h"
 #include "numbers/freelists.h"
 #include "numbers/mod_journal.h"
 #include "poly/poly_repr.h"
-#include "quoly/quoly_add.h"
 #include "toplevel/dispatch.h"
 #include "toplevel/display.h"
 #include "toplevel/language_services.h"
@@ -33,7 +33,7 @@ namespace {
 constexpr std::size_t longest_text = 255;
 const tokentipe no_end = {"", 0};
 
-bool is_tok(const char* s) { return std::strcmp(token.name, s) == 0; }
+using namespace tokens;
 bool statement_end() { return is_tok(";") || is_tok(end_marker_name); }
 
 // Where the statement writes: the terminal (outflag) or the output file.
@@ -42,27 +42,12 @@ struct target {
   bool outflag;
 };
 
-// A sum of terms into *n (owned), the current token its first.
-void sum_of_terms(textptr inf, quolyptr n, nameptr* flag) {
-  old_term(inf, n, flag);
-  while (is_tok("+") || is_tok("-")) {
-    const bool minus = is_tok("-");
-    scanner(inf, &token, flag);
-    ValueCell next;
-    old_term(inf, &next.q, flag);
-    if (minus)
-      best_quoly_sub(n, next.release());
-    else
-      best_quoly_add(n, next.release());
-  }
-}
-
 // A width after ":": a sum of terms with modular arithmetic off that must be
 // an integer (else error 118 and no width).
 std::int32_t read_width(textptr inf, nameptr* flag) {
   ModularBracket integers;
   ValueCell w;
-  sum_of_terms(inf, &w.q, flag);
+  old_expre(inf, &w.q, flag);
   if (w.q == nullptr || !w.q->numb) {
     error(subscript_dimension_not_integer_error, &token);
     return 0;
@@ -204,7 +189,7 @@ void value_item(textptr inf, quolyptr n, nameptr* flag, bool ok, const target& t
     scanner(inf, &token, flag);
     get_quoly(&v, inf, flag);
   } else {
-    sum_of_terms(inf, n, flag);
+    old_expre(inf, n, flag);
     v = *n;
   }
   const item_format f = read_format(inf, flag);

@@ -13,6 +13,7 @@
 #include "lang/floating.h"
 #include "lang/later_services.h"
 #include "lang/statements.h"
+#include "lang/tokens.h"
 #include "lang/variables.h"
 #include "numbers/bigint.h"
 #include "numbers/factorial.h"
@@ -31,11 +32,7 @@ namespace tavrin {
 
 namespace {
 
-bool is_tok(const char* w) { return std::strcmp(token.name, w) == 0; }
-void scan(textptr inf, nameptr* flag) { scanner(inf, &token, flag); }
-void expect(const char* w, std::int32_t code) {
-  if (!is_tok(w)) abandon(code, &token);
-}
+using namespace tokens;
 
 // A number value of the current ring as a 64-bit integer (error `code`
 // when it is not a number or has more than two limbs).

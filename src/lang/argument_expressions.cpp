@@ -10,6 +10,7 @@
 #include "lang/expressions.h"
 #include "lang/later_services.h"
 #include "lang/nesting.h"
+#include "lang/tokens.h"
 #include "numbers/bigint.h"
 #include "numbers/factorial.h"
 #include "numbers/freelists.h"
@@ -29,9 +30,8 @@ namespace tavrin {
 
 namespace {
 
-bool is_tok(const char* w) { return std::strcmp(token.name, w) == 0; }
+using namespace tokens;
 bool is_letter(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
-void scan(textptr inf, nameptr* flag) { scanner(inf, &token, flag); }
 
 // One factor into *n, always owned: a value at a place is copied, or, in the
 // take-over form "*name", moved out of the variable, which is left holding 1.
@@ -152,22 +152,26 @@ void half_fact(textptr inf, quolyptr n, nameptr* flag) {
     }
   } else if (is_tok("#")) {
     scan(inf, flag);
-    if (is_tok("[")) {
-      if (matrix_eval >= 1) {
-        --matrix_eval;
-        return;
-      }
-      poly_at_matrix_into_syst(inf, n, flag);
-    } else {
-      ValueCell values;
-      std::int16_t target = 0;
-      get_evalquoly(inf, n, &values.q, &target, flag, true, false);
-    }
+    if (!evaluate_after_hash(inf, n, flag)) return;
   }
   while (is_tok("\"")) {
     quoly_differen_once(n, 1);
     scan(inf, flag);
   }
+}
+
+bool evaluate_after_hash(textptr inf, quolyptr n, nameptr* flag) {
+  if (!is_tok("[")) {
+    ValueCell values;
+    std::int16_t target = 0;
+    get_evalquoly(inf, n, &values.q, &target, flag, true, false);
+  } else if (matrix_eval >= 1) {
+    --matrix_eval;
+    return false;
+  } else {
+    poly_at_matrix_into_syst(inf, n, flag);
+  }
+  return true;
 }
 
 void half_expre(textptr inf, quolyptr n, nameptr* flag) {

@@ -11,10 +11,10 @@
 #include "core/error_codes.h"
 #include "core/errors.h"
 #include "core/globals.h"
-#include "core/interrupts.h"
 #include "lang/functions.h"
 #include "lang/later_services.h"
 #include "lang/statements.h"
+#include "lang/tokens.h"
 #include "lang/variables.h"
 #include "numbers/freelists.h"
 #include "numbers/node_handles.h"
@@ -31,7 +31,7 @@ constexpr std::size_t fused_name_limit = 10;
 bool is_lower(char c) { return c >= 'a' && c <= 'z'; }
 bool is_digit(char c) { return c >= '0' && c <= '9'; }
 bool is_end(const nameptr t) { return std::strcmp(t->let.name, end_marker_name) == 0; }
-bool is_tok(const char* w) { return std::strcmp(token.name, w) == 0; }
+using namespace tokens;
 
 // One name of the link table: the cell its tokens are bound to and where
 // the next linked token is chained.
@@ -354,12 +354,7 @@ void compile(textptr inf, quolyptr n, condexptr p) {
   } else if (f->do_params) {
     for (paramptr q = f->pars; q != nullptr; q = q->next) rebind(q, parameter_binding(q));
   }
-  for (formptr q = f->comp; q != nullptr; q = q->next) {
-    check_interrupt();
-    free_quoly(n);
-    getval(inf, q->cptr, n);
-    if (exit_flag || leave_flag || cycle_flag) break;
-  }
+  run_list(inf, f->comp, n);
   if (*n == nullptr) quoly_set(0, n);
   exit_flag = true;
   std::memcpy(token.name, end_marker_name, sizeof end_marker_name);

@@ -19,6 +19,7 @@
 #include "core/globals.h"
 #include "lang/expressions.h"
 #include "lang/later_services.h"
+#include "lang/tokens.h"
 #include "toplevel/language_services.h"
 #include "numbers/freelists.h"
 #include "numbers/node_handles.h"
@@ -173,7 +174,7 @@ void single_substitution(quolyptr n, quoly v, std::int16_t target, bool leave_n)
   direct_substitution(n, v, target);
 }
 
-bool is_tok(const char* w) { return std::strcmp(token.name, w) == 0; }
+using namespace tokens;
 
 // Frees the values after the first of the chain *n2.
 void free_rest(quoly first) {

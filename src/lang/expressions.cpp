@@ -10,6 +10,7 @@
 #include "lang/expressions.h"
 #include "lang/later_services.h"
 #include "lang/nesting.h"
+#include "lang/tokens.h"
 #include "lang/variables.h"
 #include "numbers/bigint.h"
 #include "numbers/freelists.h"
@@ -28,10 +29,9 @@ namespace tavrin {
 
 namespace {
 
-bool is_tok(const char* w) { return std::strcmp(token.name, w) == 0; }
+using namespace tokens;
 bool is_letter(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
 bool is_digit(char c) { return c >= '0' && c <= '9'; }
-void scan(textptr inf, nameptr* flag) { scanner(inf, &token, flag); }
 
 // A long double to the nearest integer, halves away from zero, kept in the
 // 32-bit range.
@@ -113,15 +113,11 @@ class NewVariableGuard {
   explicit NewVariableGuard(varptr v) : v_(v), unwinding_(std::uncaught_exceptions()) {}
   ~NewVariableGuard() {
     if (v_ == nullptr || std::uncaught_exceptions() == unwinding_) return;
-    const std::int16_t a = v_->let.address;
-    const std::int32_t b = a >= 0 && a < sca_buckets ? a : hash(v_->let.name, sca_buckets);
-    for (varptr* link = &sca_store[b]; *link != nullptr;
+    for (varptr* link = &sca_store[var_bucket(&v_->let)]; *link != nullptr;
          link = &(*link)->next) {
       if (*link == v_) {
         *link = v_->next;
-        free_quoly(&v_->val);
-        v_->next = var_garb;
-        var_garb = v_;
+        free_var_record(v_);
         return;
       }
     }

@@ -95,6 +95,12 @@ void old_fact(textptr inf, quolyptr n, nameptr* flag);
 void half_term(textptr inf, quolyptr n, nameptr* flag);
 // The postfix operators after the value *n, applied in place.
 void half_fact(textptr inf, quolyptr n, nameptr* flag);
+// After "#" (read), *n owned: "[" evaluates the polynomial *n at a matrix
+// (inside a matrix factor the array reader does that and the answer is
+// false: the caller reads nothing more; elsewhere the result goes to the
+// system array); anything else puts values for the variables of *n in
+// place. True when the caller goes on with its '"' derivatives.
+bool evaluate_after_hash(textptr inf, quolyptr n, nameptr* flag);
 // half_fact (when a postfix operator follows), half_term, then the "+"/"-"
 // tail, in place on *n.
 void half_expre(textptr inf, quolyptr n, nameptr* flag);

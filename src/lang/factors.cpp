@@ -8,8 +8,10 @@
 #include "core/errors.h"
 #include "core/globals.h"
 #include "lang/expressions.h"
+#include "lang/floating.h"
 #include "lang/later_services.h"
 #include "lang/nesting.h"
+#include "lang/tokens.h"
 #include "lang/variables.h"
 #include "numbers/factorial.h"
 #include "numbers/freelists.h"
@@ -39,12 +41,10 @@ struct StatementOperand {
   StatementOperand& operator=(const StatementOperand&) = delete;
 };
 
-bool is_tok(const char* w) { return std::strcmp(token.name, w) == 0; }
+using namespace tokens;
 bool is_digit(char c) { return c >= '0' && c <= '9'; }
 bool is_lower(char c) { return c >= 'a' && c <= 'z'; }
 bool is_upper(char c) { return c >= 'A' && c <= 'Z'; }
-
-void scan(textptr inf, nameptr* flag) { scanner(inf, &token, flag); }
 
 // The operator tokens that the aliases of the built-in table stand for.
 bool is_operator_alias(const tokentipe& t) {
@@ -133,27 +133,7 @@ void floating_function(textptr inf, quolyptr n, nameptr* flag) {
     return;
   }
   scan(inf, flag);
-  long double& v = (*n)->ncoef->flote;
-  const char* f = name.name;
-  if (std::strcmp(f, "sqrt") == 0) {
-    v = std::sqrt(v);
-  } else if (std::strcmp(f, "sin") == 0) {
-    v = std::sin(v);
-  } else if (std::strcmp(f, "cos") == 0) {
-    v = std::cos(v);
-  } else if (std::strcmp(f, "ln") == 0) {
-    v = std::log(v);
-  } else if (std::strcmp(f, "e") == 0) {
-    v = std::exp(v);
-  } else if (std::strcmp(f, "atan") == 0) {
-    v = std::atan(v);
-  } else if (std::strcmp(f, "tan") == 0) {
-    v = std::tan(v);
-  } else if (std::strcmp(f, "asin") == 0) {
-    v = std::asin(v);
-  } else {
-    std::printf("Warning. function %s is not defined.\n", f);
-  }
+  apply_float_function(name.name, &(*n)->ncoef->flote);
 }
 
 // "(" sum ")": the inside is a plain sum (no assignment, no condition).
@@ -273,6 +253,17 @@ void named_factor(textptr inf, quolyptr* qp, quolyptr n, colm_ptrptr* aux,
   error(undefined_variable_error, &name);
 }
 
+// The factor after a prefix symbol ("$", "-" or "|", the current token) into
+// n; returns the place of its value (nil for a missing sparse element).
+quolyptr prefixed_factor(textptr inf, quolyptr n, nameptr* flag) {
+  scan(inf, flag);
+  quolyptr inner = nullptr;
+  colm_ptrptr inner_aux = nullptr;
+  std::int32_t inner_col = 0;
+  fact(inf, &inner, n, &inner_aux, &inner_col, flag, false);
+  return inner;
+}
+
 // The postfix operators: one of "^", "!", "#", then '"' derivatives.
 void postfix(textptr inf, quolyptr* qp, quolyptr n, nameptr* flag, bool take) {
   if (is_tok("^")) {
@@ -294,19 +285,7 @@ void postfix(textptr inf, quolyptr* qp, quolyptr n, nameptr* flag, bool take) {
   } else if (is_tok("#")) {
     scan(inf, flag);
     own_value(qp, n, take);
-    if (is_tok("[")) {
-      // A polynomial at a matrix: inside a matrix factor the array reader
-      // evaluates it; elsewhere the result goes to the system array.
-      if (matrix_eval >= 1) {
-        --matrix_eval;
-        return;
-      }
-      poly_at_matrix_into_syst(inf, n, flag);
-    } else {
-      ValueCell values;
-      std::int16_t target = 0;
-      get_evalquoly(inf, n, &values.q, &target, flag, true, false);
-    }
+    if (!evaluate_after_hash(inf, n, flag)) return;
   }
   while (is_tok("\"")) {
     own_value(qp, n, take);
@@ -366,11 +345,7 @@ void fact(textptr inf, quolyptr* qp, quolyptr n, colm_ptrptr* aux, std::int32_t*
         break;
       }
       case '$': {
-        scan(inf, flag);
-        quolyptr inner = nullptr;
-        colm_ptrptr inner_aux = nullptr;
-        std::int32_t inner_col = 0;
-        fact(inf, &inner, n, &inner_aux, &inner_col, flag, false);
+        quolyptr inner = prefixed_factor(inf, n, flag);
         own_value(&inner, n, false);
         quoly_great_int(n);
         break;
@@ -406,11 +381,7 @@ void fact(textptr inf, quolyptr* qp, quolyptr n, colm_ptrptr* aux, std::int32_t*
         do_parens(inf, n, flag);
         break;
       case '-': {
-        scan(inf, flag);
-        quolyptr inner = nullptr;
-        colm_ptrptr inner_aux = nullptr;
-        std::int32_t inner_col = 0;
-        fact(inf, &inner, n, &inner_aux, &inner_col, flag, false);
+        quolyptr inner = prefixed_factor(inf, n, flag);
         if (inner == nullptr) {
           quoly_set(0, n);
         } else if (*n != nullptr) {
@@ -431,11 +402,7 @@ void fact(textptr inf, quolyptr* qp, quolyptr n, colm_ptrptr* aux, std::int32_t*
         floating_function(inf, n, flag);
         break;
       case '|': {
-        scan(inf, flag);
-        quolyptr inner = nullptr;
-        colm_ptrptr inner_aux = nullptr;
-        std::int32_t inner_col = 0;
-        fact(inf, &inner, n, &inner_aux, &inner_col, flag, false);
+        quolyptr inner = prefixed_factor(inf, n, flag);
         if (!is_tok("|")) error(closing_bar_expected_error, &token);
         own_value(&inner, n, false);
         quoly_abs(*n);

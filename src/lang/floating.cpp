@@ -15,6 +15,7 @@
 #include "lang/expressions.h"
 #include "lang/later_services.h"
 #include "lang/statements.h"
+#include "lang/tokens.h"
 #include "lang/variables.h"
 #include "numbers/bigint.h"
 #include "numbers/factorial.h"
@@ -92,35 +93,35 @@ long double float_term(nameptr* flag) {
   return *place;
 }
 
-bool is_tok(const char* w) { return std::strcmp(token.name, w) == 0; }
-void expect(const char* w, std::int32_t code) {
-  if (!is_tok(w)) abandon(code, &token);
-}
+using namespace tokens;
 
 // The value an exact reader left in v (none: 0).
 long double exact_result(quoly v, const tokentipe* name) { return value_to_real(v, name); }
+
+// The current token (a name) skipped, then "(": the token after it current.
+void open_arguments(nameptr* flag) {
+  advance(flag);
+  expect("(", open_paren_expected_177_error);
+  advance(flag);
+}
+
+// A floating sum that must be followed by `mark` (else error `code`); the
+// token after the mark current.
+long double float_argument(nameptr* flag, const char* mark, std::int32_t code) {
+  long double x = 0;
+  old_iexpre(&x, flag);
+  expect(mark, code);
+  advance(flag);
+  return x;
+}
 
 // "_" name "(" sum ")".
 long double float_function(nameptr* flag) {
   advance(flag);
   const tokentipe name = token;
-  advance(flag);
-  expect("(", open_paren_expected_177_error);
-  advance(flag);
-  long double x = 0;
-  old_iexpre(&x, flag);
-  expect(")", close_paren_expected_error);
-  advance(flag);
-  const char* f = name.name;
-  if (std::strcmp(f, "sqrt") == 0) return std::sqrt(x);
-  if (std::strcmp(f, "sin") == 0) return std::sin(x);
-  if (std::strcmp(f, "cos") == 0) return std::cos(x);
-  if (std::strcmp(f, "ln") == 0) return std::log(x);
-  if (std::strcmp(f, "e") == 0) return std::exp(x);
-  if (std::strcmp(f, "atan") == 0) return std::atan(x);
-  if (std::strcmp(f, "tan") == 0) return std::tan(x);
-  if (std::strcmp(f, "asin") == 0) return std::asin(x);
-  std::printf("Warning. function %s is not defined.\n", f);
+  open_arguments(flag);
+  long double x = float_argument(flag, ")", close_paren_expected_error);
+  apply_float_function(name.name, &x);
   return x;
 }
 
@@ -192,9 +193,7 @@ bool float_name(long double* n, nameptr* flag) {
 
 // "GCD" "(" a "," b ")".
 long double float_gcd(nameptr* flag) {
-  advance(flag);
-  expect("(", open_paren_expected_177_error);
-  advance(flag);
+  open_arguments(flag);
   const long double a = std::fabs(operand(flag, operand_without_value_error));
   expect(",", comma_expected_error);
   advance(flag);
@@ -211,17 +210,9 @@ long double float_gcd(nameptr* flag) {
 
 // The binomial alias: "(" a "," b ")", both floating sums.
 long double float_binomial(nameptr* flag) {
-  advance(flag);
-  expect("(", open_paren_expected_177_error);
-  advance(flag);
-  long double a = 0;
-  old_iexpre(&a, flag);
-  expect(",", comma_expected_error);
-  advance(flag);
-  long double b = 0;
-  old_iexpre(&b, flag);
-  expect(")", close_paren_expected_error);
-  advance(flag);
+  open_arguments(flag);
+  const long double a = float_argument(flag, ",", comma_expected_error);
+  const long double b = float_argument(flag, ")", close_paren_expected_error);
   if (b < 0 || b > a) return 0;
   const std::int64_t ia = round_real(a);
   const std::int64_t ib = round_real(b);
@@ -308,6 +299,30 @@ void float_postfix(long double** lp, long double* n, nameptr* flag) {
 }
 
 }  // namespace
+
+void apply_float_function(const char* name, long double* x) {
+  struct named_function {
+    const char* name;
+    long double (*apply)(long double);
+  };
+  static const named_function functions[] = {
+      {"sqrt", [](long double v) { return std::sqrt(v); }},
+      {"sin", [](long double v) { return std::sin(v); }},
+      {"cos", [](long double v) { return std::cos(v); }},
+      {"ln", [](long double v) { return std::log(v); }},
+      {"e", [](long double v) { return std::exp(v); }},
+      {"atan", [](long double v) { return std::atan(v); }},
+      {"tan", [](long double v) { return std::tan(v); }},
+      {"asin", [](long double v) { return std::asin(v); }},
+  };
+  for (const named_function& f : functions) {
+    if (std::strcmp(name, f.name) == 0) {
+      *x = f.apply(*x);
+      return;
+    }
+  }
+  std::printf("Warning. function %s is not defined.\n", name);
+}
 
 long double value_to_real(quoly q, const tokentipe* name) {
   if (q == nullptr) return 0;

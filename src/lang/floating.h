@@ -43,6 +43,10 @@ void old_iexpre(long double* n, nameptr* flag);
 // value truncated to an integer; ":*" leaves it absent. Error 317 after ":"
 // otherwise. (Also declared in toplevel/language_services.h.)
 void iexpre(long double* n, nameptr* flag);
+// The functions "_name(x)" of floating mode: *x := name(*x) for sqrt, sin,
+// cos, ln (the natural logarithm), e (the exponential), atan, tan and asin.
+// Any other name prints a warning and leaves *x as it is.
+void apply_float_function(const char* name, long double* x);
 // *m := binomial(n, r) as a long double from the start-up table (0 <= r <=
 // n assumed). n above 150 (after the trivial cases) is error 279.
 void iflote_binom(std::int32_t n, std::int32_t r, long double* m);

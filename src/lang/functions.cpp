@@ -8,13 +8,13 @@
 
 #include "core/error_codes.h"
 #include "core/errors.h"
-#include "core/interrupts.h"
 #include "core/globals.h"
 #include "core/mode_guard.h"
 #include "lang/expressions.h"
 #include "lang/later_services.h"
 #include "lang/nesting.h"
 #include "lang/statements.h"
+#include "lang/tokens.h"
 #include "lang/variables.h"
 #include "numbers/freelists.h"
 #include "poly/poly_repr.h"
@@ -30,7 +30,7 @@ namespace {
 
 bool is_lower(char c) { return c >= 'a' && c <= 'z'; }
 bool is_name(const tokentipe* x, const char* w) { return std::strcmp(x->name, w) == 0; }
-void scan(textptr inf, nameptr* flag) { scanner(inf, &token, flag); }
+using namespace tokens;
 
 bool is_adjoined(const tokentipe& t) {
   for (polypt p = polynames; p != nullptr; p = p->next)
@@ -109,31 +109,12 @@ struct Definition {
 
 arrptr* arr_bucket_of(const tokentipe* x) { return &arr_store[hash(x->name, arr_buckets)]; }
 
-// A new variable record for a parameter; pushed later.
-varptr new_parameter_var(const tokentipe& let, quoly value) {
-  varptr v = var_garb;
-  if (v != nullptr) {
-    var_garb = v->next;
-  } else {
-    v = new varnode{};
-  }
-  v->let = let;
-  v->next = nullptr;
-  v->qp = nullptr;
-  v->val = value;
-  return v;
-}
-
 // What setargs builds before anything is pushed: freed on an error.
 struct Bindings {
   std::vector<varptr> vars;
   std::vector<arrptr> aliases;
   ~Bindings() {
-    for (varptr v : vars) {
-      free_quoly(&v->val);
-      v->next = var_garb;
-      var_garb = v;
-    }
+    for (varptr v : vars) free_var_record(v);
     for (arrptr a : aliases) {
       a->sizearr = number{};
       a->next = arr_garb;
@@ -259,7 +240,7 @@ void setargs(textptr inf, nameptr* flag, funcptr f, tokentipe* after) {
     if (value.q->numb) value.q->arr_arg = array;
     p->arry = array;
     p->sparse = array && b.aliases.back()->spar != nullptr;
-    varptr v = new_parameter_var(p->let, value.release());
+    varptr v = new_var_record(p->let, value.release());
     v->qp = cell;
     b.vars.push_back(v);
     p->qp = array ? nullptr : &v->val;
@@ -335,12 +316,8 @@ void end_call(bool cant_call_error) {
       free_quoly(v->qp);
       *v->qp = v->val;
       v->val = nullptr;
-    } else {
-      free_quoly(&v->val);
     }
-    v->qp = nullptr;
-    v->next = var_garb;
-    var_garb = v;
+    free_var_record(v);
     if (array && !remove_alias(p->let, cant_call_error) && !lost_alias) {
       lost_alias = true;
       lost = p->let;
@@ -439,12 +416,7 @@ void evaluate(textptr inf, const tokentipe* name, quolyptr n, nameptr* flag) {
   uninit = 0;
   free_quoly(n);
   startexpr = prev_expr = nullptr;
-  for (formptr q = f->rht; q != nullptr; q = q->next) {
-    check_interrupt();
-    free_quoly(n);
-    getval(inf, q->cptr, n);
-    if (exit_flag || leave_flag || cycle_flag) break;
-  }
+  run_list(inf, f->rht, n);
   if (*n == nullptr) quoly_set(0, n);
   exit_flag = false;
   end_call(false);

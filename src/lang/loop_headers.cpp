@@ -216,4 +216,16 @@ void set_up_for_loop(textptr inf, nameptr* p, varptr* r, std::int32_t* init, std
   if (modularmode && *init < 0) adjust(*r, *init);  // stored as its residue
 }
 
+void CountingLoop::read_header(textptr inf, nameptr* p) {
+  varptr var = nullptr;
+  set_up_for_loop(inf, p, &var, &init, &stop, &step, &columns.head, &np);
+  name = var->let;
+  if (step < 0) {
+    init = -init;
+    stop = -stop;
+    step = -step;
+    sign = -1;
+  }
+}
+
 }  // namespace tavrin

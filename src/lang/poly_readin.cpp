@@ -21,6 +21,7 @@
 #include "core/errors.h"
 #include "core/globals.h"
 #include "lang/expressions.h"
+#include "lang/tokens.h"
 #include "numbers/freelists.h"
 #include "numbers/mod_journal.h"
 #include "numbers/node_handles.h"
@@ -46,7 +47,7 @@ using detail::OwnedPoly;
 
 constexpr std::int32_t constant_level = 16384;
 
-bool is_tok(const char* w) { return std::strcmp(token.name, w) == 0; }
+using namespace tokens;
 bool is_digit_tok() { return std::isdigit(static_cast<unsigned char>(token.name[0])) != 0; }
 
 bool is_leaf(poly p) { return p->numb && p->next == nullptr; }

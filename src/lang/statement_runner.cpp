@@ -18,7 +18,6 @@
 #include "lang/statements.h"
 #include "lang/variables.h"
 #include "numbers/freelists.h"
-#include "quoly/quoly_add.h"
 #include "toplevel/dispatch.h"
 #include "toplevel/language_services.h"
 #include "toplevel/state.h"
@@ -35,16 +34,6 @@ nameptr start_reading(nameptr text) {
   token = text->let;
   currentchar = text->next;
   return text;
-}
-
-// Runs the statements of a list, stopping after one that leaves a flag set.
-void run_list(textptr inf, formptr q, quolyptr n) {
-  for (; q != nullptr; q = q->next) {
-    check_interrupt();
-    free_quoly(n);
-    getval(inf, q->cptr, n);
-    if (any_flag()) return;
-  }
 }
 
 // The body of a loop; the round ends early on a flag. Answers true when
@@ -81,40 +70,13 @@ void run_while(textptr inf, condexptr p, quolyptr n) {
 void run_for(textptr inf, condexptr p, quolyptr n) {
   startexpr = p->cond;
   nameptr cursor = start_reading(p->cond->next);
-  varptr var = nullptr;
-  std::int32_t init = 0, stop = 0, step = 0;
-  numptr* np = nullptr;
-  ColumnList columns;
-  set_up_for_loop(inf, &cursor, &var, &init, &stop, &step, &columns.head, &np);
+  CountingLoop loop;
+  loop.read_header(inf, &cursor);
   if (!at_end_marker()) abandon(loop_header_must_end_loop_text_error, &token);
-  const tokentipe name = var->let;
-  std::int32_t sign = 1;
-  if (step < 0) {
-    init = -init;
-    stop = -stop;
-    step = -step;
-    sign = -1;
-  }
-  while (init <= stop) {
+  while (loop.init <= loop.stop) {
     check_interrupt();
     if (run_round(inf, p->form1, n)) break;
-    init = next_loop_round(name, init, step, stop, &np, sign);
-  }
-}
-
-// A plain sum of old_term operands into *n.
-void plain_sum(textptr inf, quolyptr n, nameptr* cursor) {
-  old_term(inf, n, cursor);
-  while (tok_is("+") || tok_is("-")) {
-    const bool add = tok_is("+");
-    scanner(inf, &token, cursor);
-    ValueCell m;
-    old_term(inf, &m.q, cursor);
-    if (add) {
-      best_quoly_add(n, m.release());
-    } else {
-      best_quoly_sub(n, m.release());
-    }
+    loop.next_round();
   }
 }
 
@@ -146,7 +108,7 @@ void run_plain(textptr inf, condexptr p, quolyptr n) {
     real_to_value(value, n);
   } else if (c == 'A' || c == 'C' || c == 'M' || c == 'F') {
     float_statement = false;  // exact, also in a floating body
-    plain_sum(inf, n, &cursor);
+    old_expre(inf, n, &cursor);
   } else if (integerflag && c != '!') {
     long double value = 0;
     iexpre(&value, &cursor);
@@ -225,6 +187,15 @@ void run_sys_func(textptr inf, formptr list, quolyptr n) {
 }
 
 }  // namespace
+
+void run_list(textptr inf, formptr q, quolyptr n) {
+  for (; q != nullptr; q = q->next) {
+    check_interrupt();
+    free_quoly(n);
+    getval(inf, q->cptr, n);
+    if (any_flag()) return;
+  }
+}
 
 void getval(textptr inf, condexptr p, quolyptr n) {
   NestingLevel level;

@@ -92,6 +92,23 @@ void adjust(varptr r, std::int32_t i);
 // := next * sign. Returns next, formed in 64 bits.
 std::int32_t next_loop_round(const tokentipe& name, std::int32_t init, std::int32_t step,
                              std::int32_t stop, numptr** np, std::int32_t sign);
+// A counting loop as the runners of loops, sums and products use it: its
+// header read, with the bounds and step multiplied by sign = +-1 so that
+// the step is never negative, and its sparse-column list given back on
+// every exit.
+struct CountingLoop {
+  tokentipe name{};  // the loop variable
+  std::int32_t init = 0, stop = 0, step = 0, sign = 1;
+  numptr* np = nullptr;  // the next listed row of a sparse-column loop
+  ColumnList columns;
+  // Reads the header whose variable is the current token (set_up_for_loop).
+  void read_header(textptr inf, nameptr* p);
+  // The next round (next_loop_round): false when the loop is past its end.
+  bool next_round() {
+    init = next_loop_round(name, init, step, stop, &np, sign);
+    return init <= stop;
+  }
+};
 // The floating-point twin of insert_var for an integer.
 void iinsert(tokentipe* x, std::int32_t num, varptr* q);
 
@@ -111,5 +128,9 @@ void sum_mult_up(const char* sign, textptr inf, quolyptr n, nameptr* p, bool par
 // ---- Running -----------------------------------------------------------------------
 // Runs one statement; its value in *n.
 void getval(textptr inf, condexptr p, quolyptr n);
+// Runs the statements of the list q in turn, each value into *n (the one
+// before freed), polling for an interrupt before each and stopping after a
+// statement that leaves exit_flag, leave_flag or cycle_flag set.
+void run_list(textptr inf, formptr q, quolyptr n);
 
 }  // namespace tavrin

@@ -20,22 +20,6 @@ namespace tavrin {
 
 namespace {
 
-// The body: a sum of old_term operands into the owned cell v.
-void body_value(textptr inf, nameptr* p, quolyptr v) {
-  old_term(inf, v, p);
-  while (tok_is("+") || tok_is("-")) {
-    const bool add = tok_is("+");
-    scanner(inf, &token, p);
-    ValueCell m;
-    old_term(inf, &m.q, p);
-    if (add) {
-      best_quoly_add(v, m.release());
-    } else {
-      best_quoly_sub(v, m.release());
-    }
-  }
-}
-
 // Reads over a body that is not evaluated, up to its closing bracket.
 void pass_over(textptr inf, nameptr* p, const char* mate) {
   scanner(inf, &token, p);
@@ -68,19 +52,8 @@ void sum_mult_up(const char* sign, textptr inf, quolyptr n, nameptr* p, bool par
   NestingLevel level;
   const bool is_sum = std::strcmp(sign, "*82") == 0;
   scanner(inf, &token, p);
-  varptr var = nullptr;
-  std::int32_t init = 0, stop = 0, step = 0;
-  numptr* np = nullptr;
-  ColumnList columns;
-  set_up_for_loop(inf, p, &var, &init, &stop, &step, &columns.head, &np);
-  const tokentipe name = var->let;
-  std::int32_t dir = 1;
-  if (step < 0) {
-    init = -init;
-    stop = -stop;
-    step = -step;
-    dir = -1;
-  }
+  CountingLoop loop;
+  loop.read_header(inf, p);
   if (!tok_is(">")) abandon(greater_expected_after_loop_header_error, &token);
   scanner(inf, &token, p);
   const nameptr mark = *p;
@@ -102,7 +75,7 @@ void sum_mult_up(const char* sign, textptr inf, quolyptr n, nameptr* p, bool par
   quoly_set(is_sum ? 0 : 1, &result.q);
   result.q->next = nullptr;
   long double total = is_sum ? 0 : 1;
-  if (init <= stop && !parse_only) {
+  if (loop.init <= loop.stop && !parse_only) {
     for (;;) {
       *p = mark;
       token = mark_token;
@@ -118,23 +91,21 @@ void sum_mult_up(const char* sign, textptr inf, quolyptr n, nameptr* p, bool par
           old_iexpre(&v, p);
         }
         total = is_sum ? total + v : total * v;
-        init = next_loop_round(name, init, step, stop, &np, dir);
-        if (init > stop) break;
+        if (!loop.next_round()) break;
         continue;
       }
       if (nested) {
         sum_mult_up(sign, inf, &body.q, p, false, sum, mate);
       } else {
         scanner(inf, &token, p);
-        body_value(inf, p, &body.q);
+        old_expre(inf, &body.q, p);
       }
       if (is_sum) {
         best_quoly_add(&result.q, body.release());
       } else {
         fast_quoly_mult(&result.q, &body.q);
       }
-      init = next_loop_round(name, init, step, stop, &np, dir);
-      if (init > stop) break;
+      if (!loop.next_round()) break;
     }
   } else if (nested) {
     ValueCell ignored;

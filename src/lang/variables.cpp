@@ -21,11 +21,6 @@ varptr var_garb = nullptr;
 
 namespace {
 
-std::int32_t bucket_of(const tokentipe* x) {
-  if (x->address >= 0 && x->address < sca_buckets) return x->address;
-  return hash(x->name, sca_buckets);
-}
-
 bool is_name(const tokentipe* x, const char* w) { return std::strcmp(x->name, w) == 0; }
 
 // A variable standing for an array argument of a running user function.
@@ -33,15 +28,41 @@ bool is_array_marker(quoly v) { return v != nullptr && v->numb && v->arr_arg; }
 
 }  // namespace
 
+varptr new_var_record(const tokentipe& let, quoly value) {
+  varptr v = var_garb;
+  if (v != nullptr) {
+    var_garb = v->next;
+  } else {
+    v = new varnode{};
+  }
+  v->let = let;
+  v->next = nullptr;
+  v->qp = nullptr;
+  v->val = value;
+  return v;
+}
+
+void free_var_record(varptr v) {
+  free_quoly(&v->val);
+  v->qp = nullptr;
+  v->next = var_garb;
+  var_garb = v;
+}
+
+std::int32_t var_bucket(const tokentipe* x) {
+  if (x->address >= 0 && x->address < sca_buckets) return x->address;
+  return hash(x->name, sca_buckets);
+}
+
 varptr find_var(const tokentipe* x) {
-  for (varptr v = sca_store[bucket_of(x)]; v != nullptr; v = v->next)
+  for (varptr v = sca_store[var_bucket(x)]; v != nullptr; v = v->next)
     if (std::strcmp(v->let.name, x->name) == 0) return v;
   return nullptr;
 }
 
 void insert_var(const tokentipe* x, quoly num, varptr* q) {
   if (num->numb) num->arr_arg = false;
-  const std::int32_t b = bucket_of(x);
+  const std::int32_t b = var_bucket(x);
   for (varptr v = sca_store[b]; v != nullptr; v = v->next) {
     if (std::strcmp(v->let.name, x->name) == 0) {
       free_quoly(&v->val);
@@ -50,15 +71,7 @@ void insert_var(const tokentipe* x, quoly num, varptr* q) {
       return;
     }
   }
-  varptr v = var_garb;
-  if (v != nullptr) {
-    var_garb = v->next;
-  } else {
-    v = new varnode{};
-  }
-  v->let = *x;
-  v->qp = nullptr;
-  v->val = num;
+  varptr v = new_var_record(*x, num);
   v->next = sca_store[b];
   sca_store[b] = v;
   *q = v;

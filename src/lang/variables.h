@@ -19,6 +19,14 @@ namespace tavrin {
 
 extern varptr var_garb;  // free varnode records, through next
 
+// A record for the variable `let` holding value (taken over), qp and next
+// nil, taken from var_garb or the heap; not yet in any bucket.
+varptr new_var_record(const tokentipe& let, quoly value);
+// Frees v's value and puts the record (out of its bucket) on var_garb.
+void free_var_record(varptr v);
+// The bucket of sca_store for the name of token x.
+std::int32_t var_bucket(const tokentipe* x);
+
 // The variable named x gets the value num (taken over, not copied): an
 // existing one has its old value freed, else a new record is pushed at the
 // head of its bucket (qp nil). *q := the record. A number num has its

@@ -19,6 +19,7 @@
 #include "numbers/freelists.h"
 #include "support/data_tables.h"
 #include "support/output_capture.h"
+#include "support/poly_support.h"
 #include "support/value_form.h"
 #include "toplevel/charsets.h"
 #include "toplevel/dispatch.h"
@@ -242,6 +243,46 @@ TEST_F(Floating, KnownValuesAndErrors) {
   EXPECT_EQ(run_float("-7 | 2.6").value, RatRef(-1));
   pos_mod = true;
   EXPECT_EQ(run_float("-7 | 2.6").value, exact(-1 + 2.6L));
+}
+
+// "_name(x)" in both floating routes, the statements after "Float" and the
+// ring of long doubles, against the library function each name stands for;
+// an unknown name warns and leaves its argument.
+TEST_F(Floating, FunctionsByNameInBothRoutes) {
+  struct Named {
+    const char* name;
+    long double (*f)(long double);
+  };
+  const Named functions[] = {
+      {"sqrt", [](long double x) { return std::sqrt(x); }},
+      {"sin", [](long double x) { return std::sin(x); }},
+      {"cos", [](long double x) { return std::cos(x); }},
+      {"ln", [](long double x) { return std::log(x); }},
+      {"e", [](long double x) { return std::exp(x); }},
+      {"atan", [](long double x) { return std::atan(x); }},
+      {"tan", [](long double x) { return std::tan(x); }},
+      {"asin", [](long double x) { return std::asin(x); }},
+      {"foo", [](long double x) { return x; }},
+  };
+  for (const Named& fn : functions) {
+    const std::string text = std::string("_") + fn.name + "(0.5)";
+    const long double want = fn.f(0.5L);
+    const bool known = std::string(fn.name) != "foo";
+    EXPECT_EQ(run_float(text).value, exact(want)) << text;
+    FloatingMode ring;
+    TextInput in(text + ";");
+    FILEPtr stream = &in;
+    leftover[0] = '\0';
+    scanner(&stream, &token, &zilch);
+    quoly value = nullptr;
+    const std::string out = output_of([&] { parse(&stream, &value, &zilch); });
+    ASSERT_NE(value, nullptr) << text;
+    ASSERT_TRUE(value->numb) << text;
+    EXPECT_EQ(value->ncoef->flote, want) << text;
+    EXPECT_EQ(out.find("Warning. function foo is not defined.") == std::string::npos, known)
+        << text;
+    free_quoly(&value);
+  }
 }
 
 TEST_F(Floating, BinomialsFromTheTableAgreeWithExactBinomials) {
