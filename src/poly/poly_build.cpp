@@ -5,6 +5,7 @@
 #include "numbers/bigint.h"
 #include "numbers/freelists.h"
 #include "poly/poly_impl.h"
+#include "poly/poly_in_place.h"
 #include "poly/poly_repr.h"
 
 namespace tavrin {
@@ -205,14 +206,7 @@ void eliminate_bads(poly* p, poly exps, std::int32_t factor) {
         t->exp = exp_add(t->exp, shift);
       }
     }
-    if (!t->numb && t->exp == 0 && is_bare_leaf(t->pcoef)) {
-      poly leaf = t->pcoef;
-      leaf->next = t->next;
-      t->pcoef = nullptr;
-      t->next = nullptr;
-      free_polynode_list(t, t);
-      *link = t = leaf;
-    }
+    if (!t->numb && t->exp == 0 && is_bare_leaf(t->pcoef)) t = detail::unpad_leaf(link);
     link = &t->next;
   }
 }

@@ -13,6 +13,7 @@
 #include "numbers/word_mod.h"
 #include "poly/poly_add.h"
 #include "poly/poly_arith_impl.h"
+#include "poly/poly_divide.h"
 #include "poly/poly_impl.h"
 #include "poly/poly_repr.h"
 #include "numbers/node_handles.h"
@@ -110,47 +111,7 @@ std::int32_t inverse_prod(numptr h) {
 }
 
 void mod_and_div(imptr n, imptr n2, imptr n3, imptr n4) {
-  if (flotemode) {
-    if (n2->flote == 0.0L) error(division_by_zero_error, &token);
-    const long double q = n->flote / n2->flote;
-    n4->flote = q;
-    n3->flote = 0.0L;
-    return;
-  }
-  if (lintmode) {
-    const std::int32_t d = n2->lint;
-    if (d == 0) {
-      error(division_by_zero_error, &token);
-      n3->lint = 1;
-      return;
-    }
-    const std::int32_t a = n->lint;
-    const std::int32_t q = word_quo(a, d);
-    std::int32_t r = word_rem(a, d);
-    if (pos_mod && r < 0) {  // raised by |d|, wrapping for d = INT32_MIN
-      const std::uint32_t ur = static_cast<std::uint32_t>(r);
-      const std::uint32_t ud = static_cast<std::uint32_t>(d);
-      r = static_cast<std::int32_t>(d < 0 ? ur - ud : ur + ud);
-    }
-    n4->lint = q;
-    n3->lint = r;
-    return;
-  }
-  if (n2->head->value == 0) {
-    error(division_by_zero_error, &token);
-    special_set(1, n3);
-    return;
-  }
-  const bool negative_divisor = n2->head->value < 0;
-  divide(n, n2, n4, n3);
-  if (negative_divisor) in_place_neg(n3);
-  if (pos_mod && n3->head->value < 0) {  // raised by |n2|
-    if (negative_divisor) {
-      fastdiff(n3, n2);
-    } else {
-      fastsum(n3, n2);
-    }
-  }
+  divide_numbers(n, n2, n4, n3, pos_mod);
 }
 
 }  // namespace tavrin

@@ -8,6 +8,7 @@
 #include "numbers/freelists.h"
 #include "numbers/word_mod.h"
 #include "poly/poly_impl.h"
+#include "poly/poly_in_place.h"
 #include "poly/poly_measures.h"
 #include "poly/poly_repr.h"
 
@@ -59,13 +60,7 @@ bool same_walk(poly p, poly q, Same same) {
 // ---- Negation in place -----------------------------------------------------------
 
 void poly_inplace(poly p) {
-  for (; p != nullptr; p = p->next) {
-    if (p->numb) {
-      in_place_neg(p->ncoef);
-    } else {
-      poly_inplace(p->pcoef);
-    }
-  }
+  detail::for_each_number(p, [](imptr x) { in_place_neg(x); });
 }
 
 void quoly_inplace(quoly q) {

@@ -288,13 +288,7 @@ void quoly_mod_or_div(quoly n, quoly m, quolyptr p, char which) {
         imptr x;
         newimag(&x);
         result.q = detail::new_number_value(x);
-        if (flotemode) {
-          x->flote = 0.0L;
-        } else if (lintmode) {
-          x->lint = 0;
-        } else {
-          setvalue(0, x);
-        }
+        setvalue(0, x);
       } else {
         poly nu = numer.release();
         result.q = detail::new_ratfun_value(nu, denom.release());

@@ -39,6 +39,14 @@
 namespace tavrin {
 
 // ---- Numbers -------------------------------------------------------------------------
+// q := n div d and r := n mod d by the convention above (either nil when not
+// wanted), a negative remainder raised when posmod. A zero d is user error
+// 22 with token; if the report returns, floating divides anyway (n / 0.0,
+// remainder 0.0), word and big set r := 1 (q := 1 when r is nil) and leave
+// q. n, d: kept (may be q or r); q, r: overwritten, distinct.
+// reads: mode flags, token
+void divide_numbers(imptr n, imptr d, imptr q, imptr r, bool posmod);
+
 // n3 := n mod n2 (which '|') or n div n2 by the convention above, raising a
 // negative remainder when my_posmod. A zero n2 is user error 22 with token;
 // if the report returns, n3 := 1 (word and big), or 0 for '|' and the

@@ -145,11 +145,6 @@ inline void install(poly* cell, OwnedPoly& value) {
 // The level below pt (nilpol when there is none).
 inline polypt below(polypt pt) { return pt != nullptr ? pt->next : nilpol; }
 
-// The node x^e over c (c consumed); the bare leaf c itself at exponent 0.
-inline poly make_term(std::int32_t e, poly c) {
-  return (e == 0 && is_bare_leaf(c)) ? c : new_term(e, c);
-}
-
 // One step of a division that checks exactness: R's leading node is dropped
 // and R := rest of R + term * negtail, the product by poly_mult over pt
 // (term and negtail kept). While `held` is empty, R is still the dividend's

@@ -204,21 +204,9 @@ poly eval_list(poly q, poly arg, std::int32_t level) {
   if (level > 0 || arg->exp == 1) {
     // The top variable stays; its coefficients are evaluated.
     poly below = level > 0 ? arg : arg->next;
-    detail::OwnedPoly head;
-    poly* link = head.cell();
-    for (poly t = q; t != nullptr; t = t->next) {
-      poly r;
-      if (t->numb) {
-        r = detail::copy_node_alone(t);
-      } else {
-        poly c = eval_list(t->pcoef, below, level - 1);
-        if (c == nullptr) continue;
-        r = (t->exp == 0 && is_bare_leaf(c)) ? c : detail::new_term(t->exp, c);
-      }
-      *link = r;
-      link = &r->next;
-    }
-    return head.release();
+    return detail::map_nodes(
+        q, [](poly t) { return detail::copy_node_alone(t); },
+        [below, level](poly c) { return eval_list(c, below, level - 1); });
   }
 
   // Horner's rule in the top variable with the value arg.

@@ -42,6 +42,38 @@ poly constant_poly(std::int32_t v) {
   return z;
 }
 
+// How long division by m (positive degree, at level pt) divides the
+// quotient coefficients by m's leading coefficient c: as a number, as an
+// element of the field levels below (times its inverse), or as a lower
+// polynomial.
+struct LeadDivisor {
+  LeadDivisor(poly m, polypt pt)
+      : c(m->pcoef), number(is_bare_leaf(c)), field(!number && in_field_levels(c, pt->next)) {}
+  LeadDivisor(const LeadDivisor&) = delete;
+  LeadDivisor& operator=(const LeadDivisor&) = delete;
+
+  // For a field element, takes its inverse over the levels from below; false
+  // when there is none, or (after the internal error fault) when its
+  // denominator is not a number.
+  bool ready(polypt below, const char* fault) {
+    if (!field) return true;
+    if (!inv.take(c, below)) return false;
+    if (inv.denom_is_number()) return true;
+    tavrin_error(fault, true);
+    return false;
+  }
+  // *r := a / c for a field element c; a kept, *r overwritten (may be &a).
+  void divide_field(poly a, poly* r, polypt below) const {
+    poly_mult(a, inv.numer, r, below);
+    if (inv.denom != nullptr) num_poly_quot(*r, inv.denom->ncoef, 0);
+  }
+
+  poly c;
+  bool number;
+  bool field;
+  FieldInverse inv;
+};
+
 // 2 * xx with the 32-bit wrap-around of the diagnostic codes.
 std::int32_t twice(std::int32_t xx) {
   return static_cast<std::int32_t>(static_cast<std::uint32_t>(xx) * 2u);
@@ -54,23 +86,13 @@ std::int32_t twice(std::int32_t xx) {
 // element, or recursively one level down.
 void gen_long_divide(poly n, poly m, poly* q, polypt pt, bool* failed) {
   const std::int32_t dm = m->exp;
-  poly c = m->pcoef;
-  const bool c_number = is_bare_leaf(c);
-  const bool c_field = !c_number && in_field_levels(c, pt->next);
-  FieldInverse inv;
-  if (c_field) {
-    if (!inv.take(c, pt->next)) {
-      *failed = true;
-      overwrite(q, constant_poly(0));
-      return;
-    }
-    if (!inv.denom_is_number()) {
-      tavrin_error("have denom not numb in poly_divide.", true);
-      *failed = true;
-      overwrite(q, constant_poly(0));
-      return;
-    }
+  LeadDivisor lead(m, pt);
+  if (!lead.ready(pt->next, "have denom not numb in poly_divide.")) {
+    *failed = true;
+    overwrite(q, constant_poly(0));
+    return;
   }
+  poly c = lead.c;
   NegatedTail negated(m);
   poly tail = m->next;
 
@@ -80,16 +102,15 @@ void gen_long_divide(poly n, poly m, poly* q, polypt pt, bool* failed) {
   poly R = n;
   while (R != nullptr && !R->numb && R->exp >= dm) {
     poly qc = nullptr;
-    if (c_number && !flotemode && !lintmode) {
+    if (lead.number && !flotemode && !lintmode) {
       // Big integers: every coefficient must divide with remainder 0.
       bool exact = false;
       trial_poly_quot(R->pcoef, c, &qc, &exact);
       if (!exact) *failed = true;
-    } else if (c_number) {
+    } else if (lead.number) {
       poly_quot(R->pcoef, c, &qc, -37);
-    } else if (c_field) {
-      poly_mult(R->pcoef, inv.numer, &qc, pt->next);
-      if (inv.denom != nullptr) num_poly_quot(qc, inv.denom->ncoef, 0);
+    } else if (lead.field) {
+      lead.divide_field(R->pcoef, &qc, pt->next);
     } else {
       gen_poly_divide(R->pcoef, c, &qc, pt->next, failed);
     }
@@ -102,7 +123,7 @@ void gen_long_divide(poly n, poly m, poly* q, polypt pt, bool* failed) {
       return;
     }
     const std::int32_t e = R->exp - dm;
-    poly term = (e == 0 && is_bare_leaf(qc)) ? qc : detail::new_term(e, qc);
+    poly term = detail::make_term(e, qc);
     *link = term;
     link = &term->next;
 
@@ -129,7 +150,7 @@ void gen_divide_by_lower(poly n, poly m, poly* q, polypt pt, bool* failed) {
       free_poly(&qc);
       break;
     }
-    poly node = (t->exp == 0 && is_bare_leaf(qc)) ? qc : detail::new_term(t->exp, qc);
+    poly node = detail::make_term(t->exp, qc);
     *link = node;
     link = &node->next;
   }
@@ -148,30 +169,21 @@ void bad_nexp(poly m, poly r, std::int32_t xx) {
 // quotient node in place, and the new remainder is linked after it.
 void fast_long_divide(poly* n, poly m, polypt pt, std::int32_t xx) {
   const std::int32_t dm = m->exp;
-  poly c = m->pcoef;
-  const bool c_number = is_bare_leaf(c);
-  const bool c_field = !c_number && in_field_levels(c, pt->next);
-  FieldInverse inv;
-  if (c_field) {
-    if (!inv.take(c, pt->next)) return;
-    if (!inv.denom_is_number()) {
-      tavrin_error("have denom not numb in fast_poly_divide.", true);
-      return;
-    }
-  }
+  LeadDivisor lead(m, pt);
+  if (!lead.ready(pt->next, "have denom not numb in fast_poly_divide.")) return;
+  poly c = lead.c;
   NegatedTail negated(m);
   poly tail = m->next;
   poly H = *n;
   for (;;) {
     H->exp -= dm;
-    if (c_number) {
+    if (lead.number) {
       poly r = nullptr;
       poly_quot(H->pcoef, c, &r, xx);
       free_poly(&H->pcoef);
       H->pcoef = r;
-    } else if (c_field) {
-      poly_mult(H->pcoef, inv.numer, &H->pcoef, pt->next);
-      if (inv.denom != nullptr) num_poly_quot(H->pcoef, inv.denom->ncoef, 0);
+    } else if (lead.field) {
+      lead.divide_field(H->pcoef, &H->pcoef, pt->next);
     } else {
       fast_poly_divide(&H->pcoef, c, pt->next, twice(xx));
     }

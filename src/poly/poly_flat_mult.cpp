@@ -8,6 +8,7 @@
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
+#include <optional>
 #include <vector>
 
 #include "core/globals.h"
@@ -160,40 +161,27 @@ void heap_walk(const Flat& a, const Flat& b, Start start, Add add, End end) {
   }
 }
 
-// A number freed on every exit unless taken.
-struct HeldNumber {
-  imptr p = nullptr;
-  HeldNumber() = default;
-  HeldNumber(const HeldNumber&) = delete;
-  HeldNumber& operator=(const HeldNumber&) = delete;
-  ~HeldNumber() {
-    if (p != nullptr) free_imag(&p);
-  }
-};
-
 void heap_big(const Flat& a, const Flat& b, Terms& out) {
-  HeldNumber acc, term;
+  std::optional<detail::OwnedNumber> acc;  // the sum of the current key's products
   std::uint64_t key = 0;
   heap_walk(
       a, b, [&](std::uint64_t k) { key = k; },
       [&](std::uint32_t i, std::uint32_t j) {
-        newimag(&term.p);
-        fast_mult(a.num[i], b.num[j], term.p);
-        if (acc.p == nullptr) {
-          acc.p = term.p;
-          term.p = nullptr;
+        detail::OwnedNumber term;
+        fast_mult(a.num[i], b.num[j], term.get());
+        if (!acc) {
+          acc.emplace(term.release());
         } else {
-          fastsum(acc.p, term.p);
-          free_imag(&term.p);
+          fastsum(acc->get(), term.get());
         }
       },
       [&]() {
-        if (acc.p->size == 1 && acc.p->head->value == 0) {
-          free_imag(&acc.p);
-          return;
+        const imptr sum = acc->get();
+        if (sum->size != 1 || sum->head->value != 0) {
+          out.push(key, sum);
+          acc->release();
         }
-        out.push(key, acc.p);
-        acc.p = nullptr;
+        acc.reset();
       });
 }
 

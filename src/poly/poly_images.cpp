@@ -8,6 +8,7 @@
 #include "numbers/freelists.h"
 #include "numbers/word_mod.h"
 #include "poly/poly_impl.h"
+#include "poly/poly_in_place.h"
 
 namespace tavrin {
 
@@ -121,15 +122,7 @@ void change_flote(imptr n) {
   n->flote = f;
 }
 
-void poly_change_to_flote(poly p) {
-  for (; p != nullptr; p = p->next) {
-    if (p->numb) {
-      change_flote(p->ncoef);
-    } else {
-      poly_change_to_flote(p->pcoef);
-    }
-  }
-}
+void poly_change_to_flote(poly p) { detail::for_each_number(p, change_flote); }
 
 // ---- Temporary modular image --------------------------------------------------------
 
@@ -151,15 +144,7 @@ void change_poly_modout_data() {
 
 // ---- Lifting ----------------------------------------------------------------------------
 
-void poly_change_from_mod(poly p) {
-  for (; p != nullptr; p = p->next) {
-    if (p->numb) {
-      lift_number(p->ncoef);
-    } else {
-      poly_change_from_mod(p->pcoef);
-    }
-  }
-}
+void poly_change_from_mod(poly p) { detail::for_each_number(p, lift_number); }
 
 void quoly_change_from_mod(quoly q) {
   if (q->numb) {

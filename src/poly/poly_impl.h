@@ -30,4 +30,33 @@ poly copy_node_alone(poly p);
 // reads: mode flags, modulus, finf
 poly copy_node_negated(poly p);
 
+// The node x^e over c (c consumed); the bare leaf c itself at exponent 0.
+inline poly make_term(std::int32_t e, poly c) {
+  return (e == 0 && is_bare_leaf(c)) ? c : new_term(e, c);
+}
+
+// A fresh list made from p's top list node by node: a leaf becomes
+// leaf(t), a term the term over coef(t->pcoef) at its exponent (make_term);
+// a node or coefficient given as nil is left out, so the list is nil when
+// every node was. p: kept.
+template <class Leaf, class Coef>
+poly map_nodes(poly p, Leaf leaf, Coef coef) {
+  OwnedPoly head;
+  poly* link = head.cell();
+  for (poly t = p; t != nullptr; t = t->next) {
+    poly node;
+    if (t->numb) {
+      node = leaf(t);
+      if (node == nullptr) continue;
+    } else {
+      poly c = coef(t->pcoef);
+      if (c == nullptr) continue;
+      node = make_term(t->exp, c);
+    }
+    *link = node;
+    link = &node->next;
+  }
+  return head.release();
+}
+
 }  // namespace tavrin::detail

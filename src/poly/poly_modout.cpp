@@ -17,6 +17,7 @@
 #include "poly/poly_divide.h"
 #include "poly/poly_divide_impl.h"
 #include "poly/poly_impl.h"
+#include "poly/poly_in_place.h"
 #include "poly/poly_mult.h"
 #include "poly/poly_power.h"
 #include "poly/poly_repr.h"
@@ -29,6 +30,7 @@ using detail::is_bare_leaf;
 using detail::is_zero;
 using detail::lead_node;
 using detail::OwnedPoly;
+using detail::PaddedFactor;
 
 namespace {
 
@@ -47,55 +49,12 @@ void reduce_coefficients(poly* p, polypt below) {
       continue;
     }
     total_poly_modout(&t->pcoef, below);
-    if (is_zero(t->pcoef)) {
-      *link = t->next;
-      free_poly(&t->pcoef);
-      free_polynode_list(t, t);
-      continue;
-    }
-    if (t->exp == 0 && is_bare_leaf(t->pcoef)) {
-      poly leaf = t->pcoef;
-      leaf->next = t->next;
-      *link = leaf;
-      t->pcoef = nullptr;
-      free_polynode_list(t, t);
-      link = &leaf->next;
-      continue;
-    }
-    link = &t->next;
+    link = detail::settle_term(link, is_zero(t->pcoef));
   }
   if (*p == nullptr) poly_set(0, p);
 }
 
 // ---- Fold by one relation ------------------------------------------------------------
-
-// The polynomial c as a factor at the level of the list it multiplies: a
-// bare leaf itself, a lower polynomial wrapped in a pad of its own (shared,
-// not copied; the wrapper alone is freed).
-class PaddedFactor {
- public:
-  explicit PaddedFactor(poly c) {
-    if (is_bare_leaf(c)) {
-      c_ = c;
-    } else {
-      wrapper_ = detail::new_term(0, c);
-      c_ = wrapper_;
-    }
-  }
-  ~PaddedFactor() {
-    if (wrapper_ != nullptr) {
-      wrapper_->pcoef = nullptr;
-      free_polynode_list(wrapper_, wrapper_);
-    }
-  }
-  PaddedFactor(const PaddedFactor&) = delete;
-  PaddedFactor& operator=(const PaddedFactor&) = delete;
-  poly get() const { return c_; }
-
- private:
-  poly wrapper_ = nullptr;
-  poly c_ = nullptr;
-};
 
 // *w := *w + a, both consumed; a zero sum is 0.
 void add_into(poly* w, poly a) {
@@ -125,12 +84,7 @@ poly fold_steps(poly w_in, poly m, polypt work) {
     w.p = head.p->next;
     head.p->next = nullptr;
     head.p->exp -= d;
-    if (head.p->exp == 0 && is_bare_leaf(head.p->pcoef)) {
-      poly leaf = head.p->pcoef;
-      head.p->pcoef = nullptr;
-      free_polynode_list(head.p, head.p);
-      head.p = leaf;
-    }
+    if (head.p->exp == 0 && is_bare_leaf(head.p->pcoef)) detail::unpad_leaf(&head.p);
     if (w.p != nullptr && !monic) {
       poly_mult(w.p, c0.get(), &w.p, work);
       if (is_zero(w.p)) free_poly(&w.p);

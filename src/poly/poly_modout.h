@@ -109,6 +109,13 @@ void clear_field_leading_coef(quoly q);
 // reads: polynames, field_depth, modout_above_field, mode flags
 void normal_form(quoly q, bool laur);
 
+// Laurent mode, q a rational function with a denominator: the lowest power
+// of every variable in the denominator moves into the numerator as negative
+// exponents; when anything moved and modout_above_field is set, the
+// numerator is reduced as by above_field_modout (normal_form's step 4).
+// q: changed in place. reads: polynames, field_depth, modout_above_field
+void denominator_lows_to_numerator(quoly q);
+
 // The value *q reduced by a relation being installed on level qq: modder
 // (the relation, kept), alter and md (its alternate form and its multdata,
 // kept), depth and expon (the level's position in polynames and the

@@ -77,22 +77,6 @@ void fold_by(poly* r, polypt pol) {
   }
 }
 
-// Temporaries of one product, freed on every exit; a consumed one is set to
-// nil by its consumer.
-struct Temps {
-  poly a = nullptr, b = nullptr, p1 = nullptr, p2 = nullptr, p3 = nullptr;
-  Temps() = default;
-  Temps(const Temps&) = delete;
-  Temps& operator=(const Temps&) = delete;
-  ~Temps() {
-    free_poly(&a);
-    free_poly(&b);
-    free_poly(&p1);
-    free_poly(&p2);
-    free_poly(&p3);
-  }
-};
-
 // ---- Karatsuba on term lists --------------------------------------------------------------
 
 // n * m by one Karatsuba split on term lists: with n = n1 t^s + n0 and
@@ -108,7 +92,8 @@ poly karatsuba_split(poly n, poly m, std::int32_t size1, std::int32_t size2, std
   const std::int32_t h2 = size2 / 2;
   std::int32_t s = nth_node(n, h1)->exp - e1;
   if (!square) s = std::min(s, nth_node(m, h2)->exp - e2);
-  Temps tmp;
+  // The temporaries, freed on every exit; a consumed one is taken out first.
+  detail::OwnedPoly sum_n, sum_m, p1, p2, p3;
   {
     detail::SplitView vn, vm;
     vn.split(n, h1, s);
@@ -119,33 +104,49 @@ poly karatsuba_split(poly n, poly m, std::int32_t size1, std::int32_t size2, std
       m_hi = m;
       m_lo = vm.lower();
     }
-    poly_add(n, n_lo, &tmp.a);
-    if (!square) poly_add(m_hi, m_lo, &tmp.b);
-    mult(tmp.a, square ? tmp.a : tmp.b, &tmp.p1);
-    free_poly(&tmp.a);
-    free_poly(&tmp.b);
-    mult(n, m_hi, &tmp.p2);
-    mult(n_lo, m_lo, &tmp.p3);
+    poly_add(n, n_lo, &sum_n.p);
+    if (!square) poly_add(m_hi, m_lo, &sum_m.p);
+    mult(sum_n.p, square ? sum_n.p : sum_m.p, &p1.p);
+    free_poly(&sum_n.p);
+    free_poly(&sum_m.p);
+    mult(n, m_hi, &p2.p);
+    mult(n_lo, m_lo, &p3.p);
   }
-  // A consuming call owns its operands: they leave tmp before it starts.
-  poly mid = std::exchange(tmp.p1, nullptr);
-  better_poly_sub(mid, tmp.p2, &mid);
-  better_poly_sub(mid, tmp.p3, &mid);
-  tmp.p1 = mid;
-  if (!is_zero_poly(tmp.p1)) {
-    shift_up(&tmp.p1, s);
-    fold(&tmp.p1);
+  // A consuming call owns its operands: they are taken out before it starts.
+  poly mid = p1.release();
+  better_poly_sub(mid, p2.p, &mid);
+  better_poly_sub(mid, p3.p, &mid);
+  p1.p = mid;
+  if (!is_zero_poly(p1.p)) {
+    shift_up(&p1.p, s);
+    fold(&p1.p);
   }
-  mid = std::exchange(tmp.p1, nullptr);
-  add(mid, std::exchange(tmp.p3, nullptr), &mid);
-  tmp.p1 = mid;
-  if (!is_zero_poly(tmp.p2)) {
-    shift_up(&tmp.p2, exp_add(s, s));
-    fold(&tmp.p2);
+  mid = p1.release();
+  add(mid, p3.release(), &mid);
+  p1.p = mid;
+  if (!is_zero_poly(p2.p)) {
+    shift_up(&p2.p, exp_add(s, s));
+    fold(&p2.p);
   }
   poly r = nullptr;
-  add(std::exchange(tmp.p1, nullptr), std::exchange(tmp.p2, nullptr), &r);
+  add(p1.release(), p2.release(), &r);
   return r;
+}
+
+// n * m when n or m is a bare leaf: the product of two numbers, 0, or the
+// other operand scaled. n, m: kept; *r: set (nil on entry).
+void by_constant(poly n, poly m, poly* r) {
+  const bool nc = is_bare_leaf(n);
+  if (nc && is_bare_leaf(m)) {
+    *r = new_leaf(detail::num_product_new(n->ncoef, m->ncoef));
+    return;
+  }
+  poly c = nc ? n : m;
+  if (detail::num_is_zero_now(c->ncoef)) {
+    poly_set(0, r);
+  } else {
+    scalar_by_poly(c->ncoef, nc ? m : n, r);
+  }
 }
 
 // ---- Schoolbook rows ------------------------------------------------------------------
@@ -303,17 +304,8 @@ void simplest_poly_mult(poly n, poly m, poly* p, std::int32_t size1, std::int32_
                         std::int32_t expon, std::int32_t exp2) {
   detail::OwnedPoly owned;
   poly& r = owned.p;
-  const bool nc = is_bare_leaf(n);
-  const bool mc = is_bare_leaf(m);
-  if (nc && mc) {
-    r = new_leaf(detail::num_product_new(n->ncoef, m->ncoef));
-  } else if (nc || mc) {
-    poly c = nc ? n : m;
-    if (detail::num_is_zero_now(c->ncoef)) {
-      poly_set(0, &r);
-    } else {
-      scalar_by_poly(c->ncoef, nc ? m : n, &r);
-    }
+  if (is_bare_leaf(n) || is_bare_leaf(m)) {
+    by_constant(n, m, &r);
   } else {
     if (size1 == 0) {
       bool one = false;
@@ -359,20 +351,9 @@ void standard_form(poly p) {
 void poly_mult(poly n, poly m, poly* p, polypt pol) {
   detail::OwnedPoly owned;
   poly& r = owned.p;
-  const bool nc = is_bare_leaf(n);
-  const bool mc = is_bare_leaf(m);
-  if (nc || mc) {
+  if (is_bare_leaf(n) || is_bare_leaf(m)) {
     ++mult_routes.constants;
-    if (nc && mc) {
-      r = new_leaf(detail::num_product_new(n->ncoef, m->ncoef));
-    } else {
-      poly c = nc ? n : m;
-      if (detail::num_is_zero_now(c->ncoef)) {
-        poly_set(0, &r);
-      } else {
-        scalar_by_poly(c->ncoef, nc ? m : n, &r);
-      }
-    }
+    by_constant(n, m, &r);
   } else {
     bool one = true;
     std::int32_t e1 = 0, e2 = 0;

@@ -107,6 +107,15 @@ class InstalledRelation {
 
 }  // namespace
 
+void denominator_lows_to_numerator(quoly q) {
+  detail::OwnedPoly exps;  // the shift list, freed on every exit
+  poly tail = nullptr;
+  clear_bads(&q->denom, &exps.p, &tail, 2147483647, 0);
+  if (exps.p == nullptr) return;
+  eliminate_bads(&q->numer, exps.p, -1);
+  if (modout_above_field) above_field_modout(&q->numer);
+}
+
 void normal_form(quoly q, bool laur) {
   if (field_depth > 0 && q->denom != nullptr && !is_bare_leaf(q->denom)) {
     if (poly_depth(q->denom) >= field_depth) {
@@ -121,16 +130,7 @@ void normal_form(quoly q, bool laur) {
     poly_inplace(q->numer);
     poly_inplace(q->denom);
   }
-  if (laur && q->denom != nullptr && !is_bare_leaf(q->denom)) {
-    detail::OwnedPoly exps;  // the shift list, freed on every exit
-    poly tail = nullptr;
-    clear_bads(&q->denom, &exps.p, &tail, 2147483647, 0);
-    if (exps.p != nullptr) {
-      eliminate_bads(&q->numer, exps.p, -1);
-      free_poly(&exps.p);
-      if (modout_above_field) above_field_modout(&q->numer);
-    }
-  }
+  if (laur && q->denom != nullptr && !is_bare_leaf(q->denom)) denominator_lows_to_numerator(q);
   if (q->denom != nullptr && poly_eq_1(q->denom)) free_poly(&q->denom);
   if (is_bare_leaf(q->numer)) {
     if (q->denom == nullptr) {

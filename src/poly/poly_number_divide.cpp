@@ -43,6 +43,15 @@ std::int32_t raise_by_abs(std::int32_t r, std::int32_t d) {
   return static_cast<std::int32_t>(d < 0 ? ur - ud : ur + ud);
 }
 
+// A big-integer divisor d of 0 is user error 22 with where; if the report
+// returns, out := 1. True when d is 0.
+bool zero_big_divisor(imptr d, imptr out, const tokentipe* where) {
+  if (d->head->value != 0) return false;
+  error(division_by_zero_error, where);
+  special_set(1, out);
+  return true;
+}
+
 // The inverse of the residue d modulo modulus by the quot rule: extended
 // Euclid on (modulus, d), or the field inverse in characteristic 2. Errors
 // 22 and 85 with quotsign; false (no inverse) when a report returns.
@@ -69,51 +78,53 @@ bool residue_inverse(std::int32_t d, std::int32_t n, std::int32_t* inv) {
 
 // ---- Numbers --------------------------------------------------------------------------------
 
-void mod_or_div(imptr n, imptr n2, imptr n3, char which, bool my_posmod) {
-  const bool rem = which == '|';
+void divide_numbers(imptr n, imptr d, imptr q, imptr r, bool posmod) {
   if (flotemode) {
-    if (n2->flote == 0.0L) error(division_by_zero_error, &token);
-    n3->flote = rem ? 0.0L : n->flote / n2->flote;
+    if (d->flote == 0.0L) error(division_by_zero_error, &token);
+    const long double x = n->flote / d->flote;
+    if (r != nullptr) r->flote = 0.0L;
+    if (q != nullptr) q->flote = x;
     return;
   }
   if (lintmode) {
-    const std::int32_t d = n2->lint;
-    if (d == 0) {
+    const std::int32_t a = n->lint, b = d->lint;
+    if (b == 0) {
       error(division_by_zero_error, &token);
-      n3->lint = 1;
+      (r != nullptr ? r : q)->lint = 1;
       return;
     }
-    const std::int32_t a = n->lint;
-    if (!rem) {
-      n3->lint = word_quo(a, d);
-      return;
+    if (r != nullptr) {
+      std::int32_t x = word_rem(a, b);
+      if (posmod && x < 0) x = raise_by_abs(x, b);
+      r->lint = x;
     }
-    std::int32_t r = word_rem(a, d);
-    if (my_posmod && r < 0) r = raise_by_abs(r, d);
-    n3->lint = r;
+    if (q != nullptr) q->lint = word_quo(a, b);
     return;
   }
-  if (n2->head->value == 0) {
-    error(division_by_zero_error, &token);
-    special_set(1, n3);
-    return;
-  }
-  ScratchNumber q, r;
-  divide(n, n2, q.get(), r.get());
-  if (!rem) {
-    move_limbs(n3, q.get());
-    return;
-  }
-  const bool negative_divisor = n2->head->value < 0;
-  if (negative_divisor) in_place_neg(r.get());
-  if (my_posmod && r.get()->head->value < 0) {
-    if (negative_divisor) {
-      fastdiff(r.get(), n2);
-    } else {
-      fastsum(r.get(), n2);
+  if (zero_big_divisor(d, r != nullptr ? r : q, &token)) return;
+  ScratchNumber qs, rs;
+  divide(n, d, qs.get(), rs.get());
+  if (r != nullptr) {  // d is read before any result is moved out
+    const bool negative_divisor = d->head->value < 0;
+    if (negative_divisor) in_place_neg(rs.get());
+    if (posmod && rs.get()->head->value < 0) {
+      if (negative_divisor) {
+        fastdiff(rs.get(), d);
+      } else {
+        fastsum(rs.get(), d);
+      }
     }
+    move_limbs(r, rs.get());
   }
-  move_limbs(n3, r.get());
+  if (q != nullptr) move_limbs(q, qs.get());
+}
+
+void mod_or_div(imptr n, imptr n2, imptr n3, char which, bool my_posmod) {
+  if (which == '|') {
+    divide_numbers(n, n2, nullptr, n3, my_posmod);
+  } else {
+    divide_numbers(n, n2, n3, nullptr, my_posmod);
+  }
 }
 
 void quot(imptr n1, imptr n2, imptr n3) {
@@ -146,11 +157,7 @@ void quot(imptr n1, imptr n2, imptr n3) {
     n3->lint = word_quo(n1->lint, n2->lint);
     return;
   }
-  if (n2->head->value == 0) {
-    error(division_by_zero_error, &quotsign);
-    special_set(1, n3);
-    return;
-  }
+  if (zero_big_divisor(n2, n3, &quotsign)) return;
   ScratchNumber q, r;
   divide(n1, n2, q.get(), r.get());
   move_limbs(n3, q.get());
@@ -170,40 +177,27 @@ imptr number_quotient(imptr n, imptr d) {
 // The list n / d (d a number), coefficient by coefficient; nil when every
 // quotient vanished.
 poly quotient_list(poly n, imptr d, std::int32_t xx) {
-  detail::OwnedPoly out;
-  poly* link = &out.p;
-  for (poly t = n; t != nullptr; t = t->next) {
-    poly node = nullptr;
-    if (t->numb) {
-      imptr v = number_quotient(t->ncoef, d);
-      if (detail::num_is_zero_now(v)) {
+  return detail::map_nodes(
+      n,
+      [d, xx](poly t) -> poly {
+        imptr v = number_quotient(t->ncoef, d);
+        if (!detail::num_is_zero_now(v)) return detail::new_leaf(v);
         free_imag(&v);
         // Word arithmetic without a modulus reads integer arguments: there a
         // polynomial is no argument at all (refused once it is read), and
         // its truncated quotient is no internal fault.
-        if (lintmode && !modularmode && !flotemode) continue;
+        if (lintmode && !modularmode && !flotemode) return nullptr;
         std::printf("code %" PRId32 "\n", xx);
         tavrin_error("zero node t.", true);
-        continue;
-      }
-      node = detail::new_leaf(v);
-    } else if (is_bare_leaf(t->pcoef)) {
-      imptr v = number_quotient(t->pcoef->ncoef, d);
-      if (detail::num_is_zero_now(v)) {
+        return nullptr;
+      },
+      [d, xx](poly c) -> poly {
+        if (!is_bare_leaf(c)) return quotient_list(c, d, xx - 1001);
+        imptr v = number_quotient(c->ncoef, d);
+        if (!detail::num_is_zero_now(v)) return detail::new_leaf(v);
         free_imag(&v);
-        continue;
-      }
-      node = detail::new_term(t->exp, detail::new_leaf(v));
-    } else {
-      poly c = quotient_list(t->pcoef, d, xx - 1001);
-      if (c == nullptr) continue;
-      node = (t->exp == 0 && is_bare_leaf(c)) ? c : detail::new_term(t->exp, c);
-    }
-    *link = node;
-    link = &node->next;
-  }
-  *link = nullptr;
-  return out.release();
+        return nullptr;
+      });
 }
 
 }  // namespace

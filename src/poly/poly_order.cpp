@@ -9,6 +9,7 @@
 #include "numbers/bigint.h"
 #include "numbers/freelists.h"
 #include "poly/poly_impl.h"
+#include "poly/poly_in_place.h"
 #include "poly/poly_measures.h"
 #include "poly/poly_repr.h"
 
@@ -220,14 +221,7 @@ void split_poly(quolyptr p, quolyptr m) {
       *link = t = w;
     } else {
       t->exp = exp_sub(t->exp, k);
-      if (t->exp == 0 && is_bare_leaf(t->pcoef)) {
-        poly leaf = t->pcoef;
-        leaf->next = t->next;
-        t->pcoef = nullptr;
-        t->next = nullptr;
-        free_polynode_list(t, t);
-        *link = t = leaf;
-      }
+      if (t->exp == 0 && is_bare_leaf(t->pcoef)) t = detail::unpad_leaf(link);
     }
     link = &t->next;
   }

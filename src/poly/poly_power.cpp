@@ -18,6 +18,7 @@
 #include "poly/poly_arith_impl.h"
 #include "poly/poly_divide.h"
 #include "poly/poly_impl.h"
+#include "poly/poly_in_place.h"
 #include "poly/poly_modout.h"
 #include "poly/poly_mult.h"
 #include "poly/poly_repr.h"
@@ -36,13 +37,7 @@ namespace {
 // The number raised to e in place by square-and-multiply (e = 0 gives 1).
 void power_number(imptr num, std::int32_t e) {
   if (e == 0) {
-    if (flotemode) {
-      num->flote = 1.0L;
-    } else if (lintmode) {
-      num->lint = 1;
-    } else {
-      setvalue(1, num);
-    }
+    setvalue(1, num);
     return;
   }
   const std::uint32_t ue = static_cast<std::uint32_t>(e);
@@ -107,7 +102,7 @@ poly multdata_row(poly c, poly reduced, polypt below) {
       continue;
     }
     const std::int32_t e = j->numb ? 0 : j->exp;
-    poly node = (e == 0 && is_bare_leaf(q)) ? q : new_term(e, q);
+    poly node = detail::make_term(e, q);
     *link = node;
     link = &node->next;
   }
@@ -168,11 +163,7 @@ void num_fold_poly(poly* p, poly* num, std::int32_t expon) {
     compute_power(&u.p, npow, nilpol);
     q->next = nullptr;
     q->exp = e;
-    if (e == 0 && !q->numb && is_bare_leaf(q->pcoef)) {
-      poly leaf = q->pcoef;
-      free_polynode_list(q, q);
-      q = leaf;
-    }
+    if (e == 0 && !q->numb && is_bare_leaf(q->pcoef)) detail::unpad_leaf(&q);
     if (!flotemode && !lintmode) {
       if (detail::num_is_zero_now(u.p->ncoef)) {
         poly_set(0, &q);

@@ -17,6 +17,7 @@
 #include "poly/poly_arith_impl.h"
 #include "poly/poly_divide.h"
 #include "poly/poly_divide_impl.h"
+#include "poly/poly_in_place.h"
 #include "poly/poly_mult.h"
 #include "poly/poly_power.h"
 #include "poly/poly_repr.h"
@@ -37,37 +38,35 @@ using detail::TermList;
 namespace {
 
 // The leading coefficient of m as a polynomial at m's own level: a
-// constant leaf, or m's coefficient wrapped in a pad term of its own (the
-// coefficient is shared, not copied, and the wrapper alone is freed).
+// constant leaf (a copy of m's own when m is a leaf), or m's coefficient
+// wrapped in a pad that borrows it.
 class LeadFactor {
  public:
-  explicit LeadFactor(poly m) {
-    poly c = lead_node(m);
-    if (m->numb) {
-      own_.p = detail::copy_node_alone(m);
-      c_ = own_.p;
-    } else if (is_bare_leaf(c)) {
-      c_ = c;
-    } else {
-      wrapper_ = detail::new_term(0, c);
-      c_ = wrapper_;
-    }
-  }
-  ~LeadFactor() {
-    if (wrapper_ != nullptr) {
-      wrapper_->pcoef = nullptr;
-      free_polynode_list(wrapper_, wrapper_);
-    }
-  }
-  LeadFactor(const LeadFactor&) = delete;
-  LeadFactor& operator=(const LeadFactor&) = delete;
-  poly get() const { return c_; }
+  explicit LeadFactor(poly m) : factor_(lead(m)) {}
+  poly get() const { return factor_.get(); }
 
  private:
-  OwnedPoly own_;
-  poly wrapper_ = nullptr;
-  poly c_ = nullptr;
+  poly lead(poly m) {
+    if (!m->numb) return lead_node(m);
+    own_.p = detail::copy_node_alone(m);
+    return own_.p;
+  }
+
+  OwnedPoly own_;  // constructed before factor_
+  detail::PaddedFactor factor_;
 };
+
+// *w := *w + a, both consumed (nil standing for 0); a zero sum leaves nil.
+void add_into(OwnedPoly& w, OwnedPoly& a) {
+  if (w.p == nullptr) {
+    w.p = a.release();
+    return;
+  }
+  poly sum = nullptr;
+  best_poly_add(w.release(), a.release(), &sum);
+  w.p = sum;
+  if (is_zero(w.p)) free_poly(&w.p);
+}
 
 // *p := *p * c at level pt (nothing when c is 1); a product that vanished
 // leaves nil.
@@ -100,12 +99,7 @@ void pseudo_loop(poly n, poly m, polypt pt, bool want_q, bool complete, poly* q,
       T.p->next = nullptr;
       if (!T.p->numb) {
         T.p->exp -= dm;
-        if (T.p->exp == 0 && is_bare_leaf(T.p->pcoef)) {
-          poly leaf = T.p->pcoef;
-          T.p->pcoef = nullptr;
-          free_polynode_list(T.p, T.p);
-          T.p = leaf;
-        }
+        if (T.p->exp == 0 && is_bare_leaf(T.p->pcoef)) detail::unpad_leaf(&T.p);
       }
       times(&R.p, c, pt);
       if (want_q && !Q.empty()) {
@@ -211,13 +205,7 @@ void scale_leaves(poly p, imptr c) {
     rat_number_mult(p, c);
     return;
   }
-  for (; p != nullptr; p = p->next) {
-    if (p->numb) {
-      detail::num_product_inplace(p->ncoef, c);
-    } else {
-      scale_leaves(p->pcoef, c);
-    }
-  }
+  detail::for_each_number(p, [c](imptr x) { detail::num_product_inplace(x, c); });
 }
 
 // The results of one division with multipliers: coef n = q m + r, the
@@ -344,15 +332,7 @@ void by_leading(poly n, poly m, polypt pt, Multiplied& out, OwnedPoly& rest) {
     if (neg.get() == nullptr) continue;
     OwnedPoly P;
     poly_mult(term, neg.get(), &P.p, pt);
-    if (is_zero(P.p)) continue;
-    if (W.p == nullptr) {
-      W.p = P.release();
-    } else {
-      poly sum = nullptr;
-      best_poly_add(W.release(), P.release(), &sum);
-      W.p = sum;
-      if (is_zero(W.p)) free_poly(&W.p);
-    }
+    if (!is_zero(P.p)) add_into(W, P);
   }
   if (W.p != nullptr) {
     poly w = W.release();
@@ -560,26 +540,12 @@ void pseudo_field_coef_poly_div(poly n, poly m, polypt pp, poly* q, poly* r, pol
       } else {
         free_poly(&node.p->pcoef);
         node.p->pcoef = numer.release();
-        if (node.p->exp == 0 && is_bare_leaf(node.p->pcoef)) {
-          poly leaf = node.p->pcoef;
-          node.p->pcoef = nullptr;
-          free_polynode_list(node.p, node.p);
-          node.p = leaf;
-        }
+        if (node.p->exp == 0 && is_bare_leaf(node.p->pcoef)) detail::unpad_leaf(&node.p);
       }
       if (neg.get() != nullptr) {
         OwnedPoly prodt;
         poly_mult(node.p, neg.get(), &prodt.p, pp);
-        if (!is_zero(prodt.p)) {
-          if (W.p == nullptr) {
-            W.p = prodt.release();
-          } else {
-            poly sum = nullptr;
-            best_poly_add(W.release(), prodt.release(), &sum);
-            W.p = sum;
-            if (is_zero(W.p)) free_poly(&W.p);
-          }
-        }
+        if (!is_zero(prodt.p)) add_into(W, prodt);
       }
       Q.append(node.release());
     }

@@ -14,27 +14,17 @@
 #include "poly/poly_add.h"
 #include "poly/poly_arith_impl.h"
 #include "poly/poly_impl.h"
+#include "poly/poly_in_place.h"
 #include "poly/poly_repr.h"
 
 namespace tavrin {
 
+using detail::for_each_number;
 using detail::is_bare_leaf;
 using detail::num_is_one;
 using detail::num_is_zero_now;
 
 namespace {
-
-// Calls f(number) for every leaf of p at every level.
-template <class F>
-void for_each_leaf(poly p, F& f) {
-  for (; p != nullptr; p = p->next) {
-    if (p->numb) {
-      f(p->ncoef);
-    } else {
-      for_each_leaf(p->pcoef, f);
-    }
-  }
-}
 
 // The big-integer number m is the one-limb 1.
 bool big_is_one(imptr m) { return m->size == 1 && m->head->value == 1; }
@@ -82,7 +72,7 @@ poly scalar_list(imptr x, poly y) {
 
 void mult_num(poly x, imptr nm) {
   auto f = [nm](imptr a) { fast_mult(a, nm, a); };
-  for_each_leaf(x, f);
+  for_each_number(x, f);
 }
 
 void num_poly_mult(poly n, imptr m) {
@@ -97,13 +87,13 @@ void rat_number_mult(poly n, imptr im) {
 
 void fl_num_poly_mult(poly n, long double m) {
   auto f = [m](imptr a) { a->flote *= m; };
-  for_each_leaf(n, f);
+  for_each_number(n, f);
 }
 
 void sub_mod_num_poly_mult(poly n, std::int32_t x) {
   const std::uint32_t ux = static_cast<std::uint32_t>(x);
   auto f = [ux](imptr a) { a->lint = modmult(ux, static_cast<std::uint32_t>(a->lint)); };
-  for_each_leaf(n, f);
+  for_each_number(n, f);
 }
 
 void mod_mult_num(poly x, std::int32_t nm) { sub_mod_num_poly_mult(x, nm); }
@@ -125,7 +115,7 @@ void num_poly_quot(poly n, imptr m, std::int32_t x) {
   if (flotemode) {
     const long double d = m->flote;
     auto f = [d](imptr a) { a->flote /= d; };
-    for_each_leaf(n, f);
+    for_each_number(n, f);
   } else if (modularmode) {
     if (x == 0) {
       mod_inverse(m->lint, &x);  // reports "bad seca." for a zero residue
@@ -136,12 +126,12 @@ void num_poly_quot(poly n, imptr m, std::int32_t x) {
     const std::int32_t d = m->lint;
     if (d == 0) return;
     auto f = [d](imptr a) { a->lint = word_quo(a->lint, d); };
-    for_each_leaf(n, f);
+    for_each_number(n, f);
   } else {
     imptr rem;
     newimag(&rem);
     auto f = [m, rem](imptr a) { big_exact_quot(a, m, rem); };
-    for_each_leaf(n, f);
+    for_each_number(n, f);
     free_imag(&rem);
   }
 }
@@ -178,7 +168,7 @@ void make_monic_fl(poly w, long double* coef) {
   *coef = lc;
   if (lc == 1.0L || lc == 0.0L) return;
   auto f = [lc](imptr a) { a->flote /= lc; };
-  for_each_leaf(w, f);
+  for_each_number(w, f);
 }
 
 }  // namespace

@@ -86,7 +86,7 @@ poly quotient_list(poly n, const NumberDivisor& d) {
     } else {
       poly c = quotient_list(t->pcoef, d);
       if (c == nullptr) return nullptr;
-      node = (t->exp == 0 && is_bare_leaf(c)) ? c : detail::new_term(t->exp, c);
+      node = detail::make_term(t->exp, c);
     }
     *link = node;
     link = &node->next;
@@ -310,7 +310,7 @@ bool TrialDivision::by_lower(poly* q) {
                         : trial_poly_divide(coef, c, &r, pt_->next, shortcut_, yes_check_, kill_n_);
     if (!ok) return answer(q, false, nullptr);
     if (r == nullptr) continue;  // no quotient asked for
-    poly node = (t->exp == 0 && is_bare_leaf(r)) ? r : detail::new_term(t->exp, r);
+    poly node = detail::make_term(t->exp, r);
     *link = node;
     link = &node->next;
   }
@@ -359,7 +359,7 @@ bool TrialDivision::long_division(poly* q, const TraceLevel& trace) {
 
     const std::int32_t e = R->exp - dm;
     OwnedPoly term;
-    term.p = (e == 0 && is_bare_leaf(qc)) ? qc : detail::new_term(e, qc);
+    term.p = detail::make_term(e, qc);
     detail::subtract_term_product(R, held, term.p, tail, pt_);
     if (!noq_) {
       *link = term.release();

@@ -14,12 +14,14 @@
 #include "numbers/node_handles.h"
 #include "numbers/word_mod.h"
 #include "poly/poly_add.h"
+#include "poly/poly_in_place.h"
 #include "poly/poly_mult.h"
 #include "poly/poly_repr.h"
 #include "quoly/quoly_impl.h"
 
 namespace tavrin {
 
+using detail::BorrowingNode;
 using detail::is_fraction;
 using detail::is_polynomial;
 using detail::is_rational;
@@ -33,29 +35,33 @@ namespace {
 
 // *p := n - m when sub, else n + m (best_poly_add's ownership rules).
 void best_poly_add_or_sub(poly n, poly m, poly* p, bool sub) {
-  if (sub) {
-    best_poly_sub(n, m, p);
-  } else {
-    best_poly_add(n, m, p);
-  }
+  (sub ? best_poly_sub : best_poly_add)(n, m, p);
 }
 
-// A leaf sharing the number x for the guard's lifetime; only the node is
-// freed.
-class BorrowedLeaf {
- public:
-  explicit BorrowedLeaf(imptr x) : leaf_(new_leaf(x)) {}
-  ~BorrowedLeaf() {
-    leaf_->ncoef = nullptr;
-    free_polynode_list(leaf_, leaf_);
-  }
-  BorrowedLeaf(const BorrowedLeaf&) = delete;
-  BorrowedLeaf& operator=(const BorrowedLeaf&) = delete;
-  poly get() const { return leaf_; }
+// N := (prod ± c) / d for the fraction m = c / d, prod being N's former
+// numerator times d: prod (consumed) and m's parts move into N, which must
+// have no numerator or denominator of its own.
+void take_fraction(quoly N, OwnedPoly& prod, quoly m, bool sub) {
+  best_poly_add_or_sub(prod.release(), m->numer, &N->numer, sub);
+  m->numer = nullptr;
+  N->denom = m->denom;
+  m->denom = nullptr;
+  detail::set_rat_rule(N);
+}
 
- private:
-  poly leaf_;
-};
+// *r := s - a when sub, else s + a, for a rational function s and a
+// polynomial a over s's denominator: in place when *r is s (no_denom,
+// no_denom_minus), else into the fresh cell *r (no_denom, no_denom_minus_2).
+// a: kept; s: kept unless *r is s.
+void ratfun_plus_poly(quoly s, poly a, quolyptr r, bool sub) {
+  if (!sub) {
+    no_denom(a, s, r, 0);
+  } else if (*r == s) {
+    no_denom_minus(a, s, r);
+  } else {
+    no_denom_minus_2(a, s, r);
+  }
+}
 
 // A big integer of one limb whose value v fits a limb.
 constexpr bool fits_limb(std::int32_t v) { return v > -limb_base && v < limb_base; }
@@ -155,11 +161,7 @@ void best_sum(quolyptr n, quoly m, bool sub) {
       OwnedPoly owned_t, prod;
       owned_t.p = t;
       poly_mult(t, m->denom, &prod.p, polynames);
-      best_poly_add_or_sub(prod.release(), m->numer, &N->numer, sub);
-      m->numer = nullptr;
-      N->denom = m->denom;
-      m->denom = nullptr;
-      detail::set_rat_rule(N);
+      take_fraction(N, prod, m, sub);
     } else {
       best_poly_add_or_sub(t, m->numer, &N->numer, sub);
       m->numer = nullptr;
@@ -191,11 +193,7 @@ void best_sum(quolyptr n, quoly m, bool sub) {
       OwnedPoly prod;
       poly_mult(N->numer, m->denom, &prod.p, polynames);
       free_poly(&N->numer);
-      best_poly_add_or_sub(prod.release(), m->numer, &N->numer, sub);
-      m->numer = nullptr;
-      N->denom = m->denom;
-      m->denom = nullptr;
-      detail::set_rat_rule(N);
+      take_fraction(N, prod, m, sub);
     } else {
       best_poly_add_or_sub(N->numer, m->numer, &N->numer, sub);
       m->numer = nullptr;
@@ -235,23 +233,15 @@ void three_argument_sum(quoly n, quoly m, quolyptr p, bool sub) {
   }
   quoly R = new_empty_ratfun();  // the same node throughout
   OwnedValue r_owner(R);
-  const std::int32_t flag = sub ? 1 : 0;
+  const auto poly_sum = sub ? poly_sub : poly_add;  // n ± m, both kept
   if (!n->numb && !m->numb) {
     if (is_polynomial(n) && is_polynomial(m)) {
-      if (sub) {
-        poly_sub(n->numer, m->numer, &R->numer);
-      } else {
-        poly_add(n->numer, m->numer, &R->numer);
-      }
+      poly_sum(n->numer, m->numer, &R->numer);
       detail::number_if_constant(R);
     } else if (is_polynomial(n)) {
-      no_denom(n->numer, m, &R, flag);
+      no_denom(n->numer, m, &R, sub ? 1 : 0);
     } else if (is_polynomial(m)) {
-      if (sub) {
-        no_denom_minus_2(m->numer, n, &R);
-      } else {
-        no_denom(m->numer, n, &R, 0);
-      }
+      ratfun_plus_poly(n, m->numer, &R, sub);
     } else if (is_rational(n) && is_rational(m) && !word_size()) {
       add_rats(n, m, &R, !sub);
     } else {
@@ -265,16 +255,10 @@ void three_argument_sum(quoly n, quoly m, quolyptr p, bool sub) {
       OwnedPoly t;
       t.p = new_leaf(detail::number_copy(m->ncoef));
       if (is_polynomial(n)) {
-        if (sub) {
-          poly_sub(n->numer, t.p, &R->numer);
-        } else {
-          poly_add(n->numer, t.p, &R->numer);
-        }
+        poly_sum(n->numer, t.p, &R->numer);
         detail::number_if_constant(R);
-      } else if (sub) {
-        no_denom_minus_2(t.p, n, &R);
       } else {
-        no_denom(t.p, n, &R, 0);
+        ratfun_plus_poly(n, t.p, &R, sub);
       }
     }
   } else {
@@ -284,14 +268,10 @@ void three_argument_sum(quoly n, quoly m, quolyptr p, bool sub) {
       OwnedPoly t;
       t.p = new_leaf(detail::number_copy(n->ncoef));
       if (is_polynomial(m)) {
-        if (sub) {
-          poly_sub(t.p, m->numer, &R->numer);
-        } else {
-          poly_add(t.p, m->numer, &R->numer);
-        }
+        poly_sum(t.p, m->numer, &R->numer);
         detail::number_if_constant(R);
       } else {
-        no_denom(t.p, m, &R, flag);
+        no_denom(t.p, m, &R, sub ? 1 : 0);
       }
     }
   }
@@ -304,7 +284,7 @@ void three_argument_sum(quoly n, quoly m, quolyptr p, bool sub) {
 void better_sum(quoly n, quoly m, quolyptr p, bool sub) {
   quoly old = *p;
   OwnedValue n_owner(n);
-  const std::int32_t flag = sub ? 1 : 0;
+  const auto poly_sum = sub ? better_poly_sub : better_poly_add;  // n used up
   if (n->numb) {
     if (m->numb) {
       combine_numbers(n->ncoef, m->ncoef, sub, integerflag);
@@ -315,48 +295,32 @@ void better_sum(quoly n, quoly m, quolyptr p, bool sub) {
       OwnedPoly t;
       t.p = new_leaf(detail::take_number(n));  // n's number moves into t
       if (m->denom != nullptr) {
-        no_denom(t.p, m, &n, flag);
-      } else if (sub) {
-        better_poly_sub(t.release(), m->numer, &n->numer);
+        no_denom(t.p, m, &n, sub ? 1 : 0);
       } else {
-        better_poly_add(t.release(), m->numer, &n->numer);
+        poly_sum(t.release(), m->numer, &n->numer);
       }
     }
   } else if (m->numb) {
     if (is_rational(n) && !word_size()) {
       rational_plus_integer(n, m->ncoef, sub);
     } else {
-      BorrowedLeaf t(m->ncoef);
+      BorrowingNode t(m->ncoef);
       if (n->denom == nullptr) {
-        if (sub) {
-          better_poly_sub(n->numer, t.get(), &n->numer);
-        } else {
-          better_poly_add(n->numer, t.get(), &n->numer);
-        }
+        poly_sum(n->numer, t.get(), &n->numer);
         detail::number_if_constant(n);
-      } else if (sub) {
-        no_denom_minus(t.get(), n, &n);
       } else {
-        no_denom(t.get(), n, &n, 0);
+        ratfun_plus_poly(n, t.get(), &n, sub);
       }
     }
   } else if (is_polynomial(n)) {
     if (is_fraction(m)) {
-      no_denom(n->numer, m, &n, flag);
+      no_denom(n->numer, m, &n, sub ? 1 : 0);
     } else {
-      if (sub) {
-        better_poly_sub(n->numer, m->numer, &n->numer);
-      } else {
-        better_poly_add(n->numer, m->numer, &n->numer);
-      }
+      poly_sum(n->numer, m->numer, &n->numer);
       detail::number_if_constant(n);
     }
   } else if (is_polynomial(m)) {
-    if (sub) {
-      no_denom_minus(m->numer, n, &n);
-    } else {
-      no_denom(m->numer, n, &n, 0);
-    }
+    ratfun_plus_poly(n, m->numer, &n, sub);
   } else if (is_rational(n) && is_rational(m) && !word_size()) {
     add_rats(n, m, &n, !sub);
   } else {

@@ -15,6 +15,7 @@
 #include "poly/poly_add.h"
 #include "poly/poly_exact_divide.h"
 #include "poly/poly_images.h"
+#include "poly/poly_in_place.h"
 #include "poly/poly_modout.h"
 #include "poly/poly_mult.h"
 #include "poly/poly_repr.h"
@@ -178,21 +179,7 @@ void poly_change_num(poly* p) {
       continue;
     }
     poly_change_num(&t->pcoef);
-    if (t->pcoef == nullptr) {
-      *link = t->next;
-      free_polynode_list(t, t);
-      continue;
-    }
-    if (t->exp == 0 && is_bare_leaf(t->pcoef)) {  // a pad over a constant
-      poly leaf = t->pcoef;
-      leaf->next = t->next;
-      *link = leaf;
-      t->pcoef = nullptr;
-      free_polynode_list(t, t);
-      link = &leaf->next;
-      continue;
-    }
-    link = &t->next;
+    link = detail::settle_term(link, t->pcoef == nullptr);
   }
 }
 

@@ -14,6 +14,7 @@
 #include "core/mode_guard.h"
 #include "numbers/bigint.h"
 #include "numbers/freelists.h"
+#include "poly/poly_in_place.h"
 #include "poly/poly_repr.h"
 #include "quoly/quoly_impl.h"
 #include "quoly/quoly_quot.h"
@@ -22,6 +23,7 @@ namespace tavrin {
 
 namespace {
 
+using detail::for_each_leaf;
 using detail::OwnedPoly;
 using detail::OwnedValue;
 
@@ -79,18 +81,6 @@ imptr scaled_integer(long double x, int s) {
 void set_real(long double x, quolyptr q) {
   fl_quoly_set(x, q);
   (*q)->ncoef->lint = 0;
-}
-
-// Every leaf of p, at every level, through f(leaf).
-template <class F>
-void for_each_leaf(poly p, F&& f) {
-  for (; p != nullptr; p = p->next) {
-    if (p->numb) {
-      f(p);
-    } else {
-      for_each_leaf(p->pcoef, f);
-    }
-  }
 }
 
 // A fresh value holding the polynomial p (moved in; a bare leaf becomes a

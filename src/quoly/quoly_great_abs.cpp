@@ -11,6 +11,7 @@
 #include "numbers/bigint_divide.h"
 #include "poly/poly_add.h"
 #include "poly/poly_divide.h"
+#include "poly/poly_in_place.h"
 #include "poly/poly_upcalls.h"
 #include "quoly/quoly_impl.h"
 
@@ -89,15 +90,7 @@ void quoly_great_int(quolyptr q) {
   become_number(v, rational_floor(v->numer->ncoef, v->denom->ncoef));
 }
 
-void poly_abs(poly p) {
-  for (; p != nullptr; p = p->next) {
-    if (p->numb) {
-      number_abs_inplace(p->ncoef);
-    } else {
-      poly_abs(p->pcoef);
-    }
-  }
-}
+void poly_abs(poly p) { detail::for_each_number(p, number_abs_inplace); }
 
 void quoly_abs(quoly q) {
   if (modularmode) return;

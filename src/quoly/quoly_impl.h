@@ -39,15 +39,19 @@ inline imptr number_copy(imptr n) {
   return x;
 }
 
-// A fresh number holding 0 in the current mode (flote, lint or one limb).
-inline imptr zero_number() {
+// A fresh number holding the small value v in the current mode (flote,
+// lint or one limb); the fields of the other modes hold v too.
+inline imptr small_number(std::int32_t v) {
   imptr z;
   newimag(&z);
-  z->lint = 0;
-  z->flote = 0.0L;
-  if (!flotemode && !lintmode) setvalue(0, z);
+  z->lint = v;
+  z->flote = v;
+  if (!flotemode && !lintmode) setvalue(v, z);
   return z;
 }
+
+// A fresh number holding 0 in the current mode.
+inline imptr zero_number() { return small_number(0); }
 
 // A constant numerator without a denominator makes q a number value (the
 // same node).
@@ -150,14 +154,7 @@ inline bool number_is_zero(imptr n) {
 }
 
 // A fresh number holding 1 in the current mode.
-inline imptr one_number() {
-  imptr z;
-  newimag(&z);
-  z->lint = 1;
-  z->flote = 1.0L;
-  if (!flotemode && !lintmode) setvalue(1, z);
-  return z;
-}
+inline imptr one_number() { return small_number(1); }
 
 // q (the same node) becomes the number value 1; its former parts are freed.
 inline void become_one(quoly q) { become_number(q, one_number()); }

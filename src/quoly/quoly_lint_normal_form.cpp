@@ -129,16 +129,7 @@ void lint_normal_form(quoly q, bool laur) {
         clear_field_leading_coef(q);
       }
     }
-    if (laur) {
-      OwnedPoly exps;  // the shift list, freed on every exit
-      poly tail = nullptr;
-      clear_bads(&q->denom, &exps.p, &tail, 2147483647, 0);
-      if (exps.p != nullptr) {
-        eliminate_bads(&q->numer, exps.p, -1);
-        free_poly(&exps.p);
-        if (modout_above_field) above_field_modout(&q->numer);
-      }
-    }
+    if (laur) denominator_lows_to_numerator(q);
   }
   if (q->denom != nullptr && is_bare_leaf(q->denom)) divide_out_constant_denominator(q);
   detail::number_if_constant(q);

@@ -95,22 +95,15 @@ void times_fraction(quoly n, quoly m, quoly r, bool in_place, const one_denomina
   }
   OwnedPoly g;
   Lpolygcd(&n->numer, &m->denom, &g.p, false, polynames);
-  switch (kind_of(g.p)) {
-    case gcd_kind::polynomial:
-      reduce(&n->numer, &m->denom, &g.p, &r->numer, &r->denom,
-             {.el_n = laurent, .nflag = !in_place, .dflag = true});
-      poly_mult(r->numer, m->numer, &r->numer, polynames);
-      detail::divide_out_word_denominator(r);
-      break;
-    case gcd_kind::constant:
-      poly_quot(n->numer, g.p, &r->numer, codes.a);
-      poly_quot(m->denom, g.p, &r->denom, codes.d);
-      poly_mult(r->numer, m->numer, &r->numer, polynames);
-      break;
-    case gcd_kind::one:
-      poly_mult(n->numer, m->numer, &r->numer, polynames);
-      poly_assign(m->denom, &r->denom);
-      break;
+  const gcd_kind kind = kind_of(g.p);
+  detail::divide_by_common(kind, &n->numer, &m->denom, &g.p, &r->numer, &r->denom,
+                           {.el_n = laurent, .nflag = !in_place, .dflag = true}, codes.a, codes.d);
+  if (kind == gcd_kind::one) {
+    poly_mult(n->numer, m->numer, &r->numer, polynames);
+    poly_assign(m->denom, &r->denom);
+  } else {
+    poly_mult(r->numer, m->numer, &r->numer, polynames);
+    if (kind == gcd_kind::polynomial) detail::divide_out_word_denominator(r);
   }
   field_contents(r);
 }
@@ -127,22 +120,15 @@ void fraction_times(quoly n, quoly m, quoly r, bool in_place, const one_denomina
   }
   OwnedPoly g, t;
   Lpolygcd(&m->numer, &n->denom, &g.p, false, polynames);
-  switch (kind_of(g.p)) {
-    case gcd_kind::polynomial:
-      reduce(&m->numer, &n->denom, &g.p, &t.p, &r->denom,
-             {.el_n = laurent, .nflag = true, .dflag = !in_place});
-      poly_mult(n->numer, t.p, &r->numer, polynames);
-      detail::divide_out_word_denominator(r);
-      break;
-    case gcd_kind::constant:
-      poly_quot(m->numer, g.p, &t.p, codes.c);
-      poly_quot(n->denom, g.p, &r->denom, codes.b);
-      poly_mult(n->numer, t.p, &r->numer, polynames);
-      break;
-    case gcd_kind::one:
-      if (!in_place) poly_assign(n->denom, &r->denom);
-      poly_mult(n->numer, m->numer, &r->numer, polynames);
-      break;
+  const gcd_kind kind = kind_of(g.p);
+  detail::divide_by_common(kind, &m->numer, &n->denom, &g.p, &t.p, &r->denom,
+                           {.el_n = laurent, .nflag = true, .dflag = !in_place}, codes.c, codes.b);
+  if (kind == gcd_kind::one) {
+    if (!in_place) poly_assign(n->denom, &r->denom);
+    poly_mult(n->numer, m->numer, &r->numer, polynames);
+  } else {
+    poly_mult(n->numer, t.p, &r->numer, polynames);
+    if (kind == gcd_kind::polynomial) detail::divide_out_word_denominator(r);
   }
   field_contents(r);
 }
@@ -236,6 +222,16 @@ void ResultCell::dump() {
   free_quoly(&q_);
 }
 
+void divide_by_common(gcd_kind k, poly* x, poly* y, poly* g, poly* x1, poly* y1,
+                      const ReduceFlags& flags, std::int32_t cx, std::int32_t cy) {
+  if (k == gcd_kind::polynomial) {
+    reduce(x, y, g, x1, y1, flags);
+  } else if (k == gcd_kind::constant) {
+    poly_quot(*x, *g, x1, cx);
+    poly_quot(*y, *g, y1, cy);
+  }
+}
+
 gcd_kind kind_of(poly g) {
   if (g == nullptr) return gcd_kind::one;
   if (!is_bare_leaf(g)) return gcd_kind::polynomial;
@@ -318,32 +314,15 @@ void fractions_product(quoly n, quoly m, quoly r, bool in_place, bool laur,
   // First cross pair: a against d. t1 = d / g1 (d itself when g1 = 1).
   OwnedPoly g1, t1;
   Lpolygcd(&n->numer, &m->denom, &g1.p, laur, polynames);
-  switch (kind_of(g1.p)) {
-    case gcd_kind::polynomial:
-      reduce(&n->numer, &m->denom, &g1.p, &r->numer, &t1.p,
-             {.el_n = laurent, .el_m = laurent, .nflag = !in_place, .dflag = true});
-      break;
-    case gcd_kind::constant:
-      poly_quot(n->numer, g1.p, &r->numer, codes.a);
-      poly_quot(m->denom, g1.p, &t1.p, codes.d);
-      break;
-    case gcd_kind::one: break;
-  }
+  divide_by_common(kind_of(g1.p), &n->numer, &m->denom, &g1.p, &r->numer, &t1.p,
+                   {.el_n = laurent, .el_m = laurent, .nflag = !in_place, .dflag = true}, codes.a,
+                   codes.d);
   free_poly(&g1.p);
   // Second cross pair: c against b. t2 = c / g2 (c itself when g2 = 1).
   OwnedPoly g2, t2;
   Lpolygcd(&m->numer, &n->denom, &g2.p, false, polynames);
-  switch (kind_of(g2.p)) {
-    case gcd_kind::polynomial:
-      reduce(&m->numer, &n->denom, &g2.p, &t2.p, &r->denom,
-             {.el_n = laurent, .nflag = true, .dflag = !in_place});
-      break;
-    case gcd_kind::constant:
-      poly_quot(m->numer, g2.p, &t2.p, codes.c);
-      poly_quot(n->denom, g2.p, &r->denom, codes.b);
-      break;
-    case gcd_kind::one: break;
-  }
+  divide_by_common(kind_of(g2.p), &m->numer, &n->denom, &g2.p, &t2.p, &r->denom,
+                   {.el_n = laurent, .nflag = true, .dflag = !in_place}, codes.c, codes.b);
   // In place r's parts are n's; otherwise a part not yet written is read
   // from n.
   const poly a1 = r->numer != nullptr ? r->numer : n->numer;

@@ -14,6 +14,7 @@
 #include <cstdint>
 
 #include "core/records.h"
+#include "poly/poly_modout.h"  // ReduceFlags
 
 namespace tavrin::detail {
 
@@ -31,6 +32,13 @@ inline constexpr cross_codes gen_codes{-121, -131, -137, -139};   // into a fres
 // each side by poly_quot), or a polynomial (reduce).
 enum class gcd_kind { one, constant, polynomial };
 gcd_kind kind_of(poly g);
+
+// *x1 := *x / *g and *y1 := *y / *g for the GCD *g of kind k: a polynomial
+// by reduce with flags (which may rebuild *x and *y in Laurent mode), a
+// constant by poly_quot with the diagnostic codes cx and cy; nothing for
+// gcd_kind::one. *g: kept or consumed by reduce; *x1, *y1: overwritten.
+void divide_by_common(gcd_kind k, poly* x, poly* y, poly* g, poly* x1, poly* y1,
+                      const ReduceFlags& flags, std::int32_t cx, std::int32_t cy);
 
 // r := n * m for two values with denominators, a = numer(n), b = denom(n),
 // c = numer(m), d = denom(m):

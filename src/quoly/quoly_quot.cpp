@@ -131,6 +131,23 @@ void numbers_quotient(imptr a, imptr b, quoly r) {
   divide_integers(a, b, &r);
 }
 
+// The end of both finishing steps: a constant numerator that is 0 or has no
+// denominator makes r a number; a remaining denominator goes through
+// normalise(r, laurent).
+void settle_quotient(quoly r, void (*normalise)(quoly, bool)) {
+  if (is_bare_leaf(r->numer)) {
+    if (poly_iszero(r->numer)) {
+      detail::become_zero(r);
+      return;
+    }
+    if (r->denom == nullptr) {
+      detail::number_if_constant(r);
+      return;
+    }
+  }
+  if (r->denom != nullptr) normalise(r, laurent);
+}
+
 // The finishing step of a quotient on r in big-integer arithmetic: a
 // denominator 1 dropped, -1 dropped with the numerator negated, another
 // constant setting rat by the numerator; a constant numerator that is 0 or
@@ -149,36 +166,14 @@ void finish_quotient(quoly r) {
       r->rat = is_bare_leaf(r->numer);
     }
   }
-  if (is_bare_leaf(r->numer)) {
-    if (poly_iszero(r->numer)) {
-      detail::become_zero(r);
-      return;
-    }
-    if (r->denom == nullptr) {
-      detail::number_if_constant(r);
-      return;
-    }
-  }
-  if (r->denom != nullptr) normal_form(r, laurent);
+  settle_quotient(r, normal_form);
 }
 
-// The word-size finishing step: a constant numerator that is 0 or has no
-// denominator makes r a number; a remaining denominator goes through
-// lint_normal_form(r, laurent).
+// The word-size finishing step: as settle_quotient with lint_normal_form.
 void finish_lint_quotient(quoly r) {
   if (r->numb) return;
   r->rat = false;
-  if (is_bare_leaf(r->numer)) {
-    if (poly_iszero(r->numer)) {
-      detail::become_zero(r);
-      return;
-    }
-    if (r->denom == nullptr) {
-      detail::number_if_constant(r);
-      return;
-    }
-  }
-  if (r->denom != nullptr) lint_normal_form(r, laurent);
+  settle_quotient(r, lint_normal_form);
 }
 
 // A denominator that the quotient made 0 (modulo relations): user error
@@ -263,46 +258,33 @@ bool big_quotient(quoly n, quoly m, quoly r, bool in_place, bool nogcd, const qu
   const bool has_d = m->denom != nullptr;
   if (n->denom == nullptr) {
     // a / c, or a / (c/d) = a d / c.
-    switch (kind) {
-      case gcd_kind::polynomial:
-        reduce(&n->numer, &m->numer, &g.p, &r->numer, &r->denom,
-               {.el_n = laurent, .el_m = laurent, .nflag = !in_place, .dflag = true});
-        if (has_d) poly_mult(r->numer, m->denom, &r->numer, polynames);
-        break;
-      case gcd_kind::constant:
-        poly_quot(n->numer, g.p, &r->numer, has_d ? codes.a_cd : codes.a_c);
-        poly_quot(m->numer, g.p, &r->denom, has_d ? codes.c_cd : codes.c_c);
-        if (has_d) poly_mult(r->numer, m->denom, &r->numer, polynames);
-        break;
-      case gcd_kind::one:
-        if (has_d) {
-          poly_mult(n->numer, m->denom, &r->numer, polynames);
-        } else if (!in_place) {
-          poly_assign(n->numer, &r->numer);
-        }
-        poly_assign(m->numer, &r->denom);
-        break;
+    detail::divide_by_common(
+        kind, &n->numer, &m->numer, &g.p, &r->numer, &r->denom,
+        {.el_n = laurent, .el_m = laurent, .nflag = !in_place, .dflag = true},
+        has_d ? codes.a_cd : codes.a_c, has_d ? codes.c_cd : codes.c_c);
+    if (kind == gcd_kind::one) {
+      if (has_d) {
+        poly_mult(n->numer, m->denom, &r->numer, polynames);
+      } else if (!in_place) {
+        poly_assign(n->numer, &r->numer);
+      }
+      poly_assign(m->numer, &r->denom);
+    } else if (has_d) {
+      poly_mult(r->numer, m->denom, &r->numer, polynames);
     }
     if (has_d) field_contents(r);
     return false;
   }
   // (a/b) / c = a / (b c).
   OwnedPoly t;
-  switch (kind) {
-    case gcd_kind::polynomial:
-      reduce(&n->numer, &m->numer, &g.p, &r->numer, &t.p,
-             {.el_n = laurent, .el_m = laurent, .nflag = !in_place, .dflag = true});
-      poly_mult(n->denom, t.p, &r->denom, polynames);
-      break;
-    case gcd_kind::constant:
-      poly_quot(n->numer, g.p, &r->numer, codes.a_bc);
-      poly_quot(m->numer, g.p, &t.p, codes.c_bc);
-      poly_mult(n->denom, t.p, &r->denom, polynames);
-      break;
-    case gcd_kind::one:
-      if (!in_place) poly_assign(n->numer, &r->numer);
-      poly_mult(n->denom, m->numer, &r->denom, polynames);
-      break;
+  detail::divide_by_common(kind, &n->numer, &m->numer, &g.p, &r->numer, &t.p,
+                           {.el_n = laurent, .el_m = laurent, .nflag = !in_place, .dflag = true},
+                           codes.a_bc, codes.c_bc);
+  if (kind == gcd_kind::one) {
+    if (!in_place) poly_assign(n->numer, &r->numer);
+    poly_mult(n->denom, m->numer, &r->denom, polynames);
+  } else {
+    poly_mult(n->denom, t.p, &r->denom, polynames);
   }
   if (zero_denominator(r)) return true;
   field_contents(r);

@@ -53,6 +53,19 @@ void install_fraction(quolyptr p, ScratchNumber& num, ScratchNumber& den) {
   detail::become_rational(*p, num.release(), den.release());
 }
 
+// (x / y) * (u / v) made a value in *p, both fractions in lowest terms: x
+// and v, and u and y, are cancelled by their GCDs first, so the product is
+// in lowest terms too. x, y, u, v: kept.
+void cancelled_product(imptr x, imptr y, imptr u, imptr v, quolyptr p) {
+  ScratchNumber g1, x1, v1, g2, u1, y1;
+  cofactors(x, v, g1.get(), x1.get(), v1.get());
+  cofactors(u, y, g2.get(), u1.get(), y1.get());
+  ScratchNumber num, den;
+  fast_mult(x1.get(), u1.get(), num.get());
+  fast_mult(v1.get(), y1.get(), den.get());
+  install_fraction(p, num, den);
+}
+
 }  // namespace
 
 void add_rats(quoly n, quoly m, quolyptr p, bool add) {
@@ -111,11 +124,7 @@ void quot_rat_numb(quoly n, quoly m, quolyptr p) {
   cofactors(num_of(n->numer), m->ncoef, g.get(), a1.get(), k1.get());
   ScratchNumber den;
   fast_mult(num_of(n->denom), k1.get(), den.get());
-  if (den.get()->head->value < 0) {
-    in_place_neg(den.get());
-    in_place_neg(a1.get());
-  }
-  detail::become_rational(*p, a1.release(), den.release());
+  install_fraction(p, a1, den);  // |den| >= n's denominator > 1: a fraction
 }
 
 void quot_rats(quoly n, quoly m, quolyptr p) {
@@ -127,33 +136,11 @@ void quot_rats(quoly n, quoly m, quolyptr p) {
     detail::become_number(*p, one.release());
     return;
   }
-  ScratchNumber g1, a1, c1, g2, d1, b1;
-  cofactors(a, c, g1.get(), a1.get(), c1.get());
-  cofactors(d, b, g2.get(), d1.get(), b1.get());
-  ScratchNumber num, den;
-  fast_mult(a1.get(), d1.get(), num.get());
-  fast_mult(c1.get(), b1.get(), den.get());
-  if (den.get()->head->value < 0) {
-    in_place_neg(den.get());
-    in_place_neg(num.get());
-  }
-  if (is_one(den.get())) {
-    detail::become_number(*p, num.release());
-    return;
-  }
-  detail::become_rational(*p, num.release(), den.release());
+  cancelled_product(a, b, d, c, p);  // (a / b) * (d / c)
 }
 
 void mult_rats(quoly n, quoly m, quolyptr p) {
-  imptr n1 = num_of(n->numer), n2 = num_of(n->denom);
-  imptr m1 = num_of(m->numer), m2 = num_of(m->denom);
-  ScratchNumber g1, a1, d1, g2, c1, b1;
-  cofactors(n1, m2, g1.get(), a1.get(), d1.get());
-  cofactors(m1, n2, g2.get(), c1.get(), b1.get());
-  ScratchNumber num, den;
-  fast_mult(a1.get(), c1.get(), num.get());
-  fast_mult(d1.get(), b1.get(), den.get());
-  install_fraction(p, num, den);
+  cancelled_product(num_of(n->numer), num_of(n->denom), num_of(m->numer), num_of(m->denom), p);
 }
 
 void mult_numb_rat(quoly n, quoly m, quolyptr p) {

@@ -10,6 +10,7 @@
 #include "numbers/poly_nodes.h"
 #include "poly/poly_add.h"
 #include "poly/poly_divide.h"
+#include "poly/poly_in_place.h"
 #include "poly/poly_modout.h"
 #include "poly/poly_mult.h"
 #include "poly/poly_repr.h"
@@ -199,22 +200,7 @@ void mod_out_poly(poly* p, poly* modder, std::int32_t depth, std::int32_t expon,
       continue;
     }
     mod_out_poly(&t->pcoef, modder, depth - 1, expon, pp->next);
-    if (is_zero_leaf(t->pcoef)) {
-      *link = t->next;
-      free_poly(&t->pcoef);
-      free_polynode_list(t, t);
-      continue;
-    }
-    if (t->exp == 0 && is_bare_leaf(t->pcoef)) {  // the pad gives way to the leaf
-      poly leaf = t->pcoef;
-      leaf->next = t->next;
-      *link = leaf;
-      t->pcoef = nullptr;
-      free_polynode_list(t, t);
-      link = &leaf->next;
-      continue;
-    }
-    link = &t->next;
+    link = detail::settle_term(link, is_zero_leaf(t->pcoef));
   }
   if (*p == nullptr) poly_set(0, p);
 }

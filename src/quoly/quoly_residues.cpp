@@ -34,6 +34,14 @@ bool read_parts(quoly q, Vec* num, Vec* den) {
          onevar_residues(q->denom, den) && !den->empty();
 }
 
+// The parts a / b of n and c / d of m, when the route applies to the pair:
+// both fractions read and of total degree at least residue_value_degree.
+bool read_large_pair(quoly n, quoly m, Vec* a, Vec* b, Vec* c, Vec* d) {
+  if (!route_applies() || !read_parts(n, a, b) || !read_parts(m, c, d)) return false;
+  return dense_degree(*a) + dense_degree(*b) + dense_degree(*c) + dense_degree(*d) >=
+         residue_value_degree;
+}
+
 // The GCD as the value code gets it from polygcd modulo a prime.
 Vec value_gcd_of(const Vec& a, const Vec& b) {
   if (is_constant(a) || is_constant(b)) return {1};
@@ -123,11 +131,8 @@ bool residue_normal_form(quoly q) {
 }
 
 bool residue_fraction_sum(quoly n, quoly m, bool add) {
-  if (!route_applies()) return false;
   Vec a, b, c, d;
-  if (!read_parts(n, &a, &b) || !read_parts(m, &c, &d)) return false;
-  if (dense_degree(a) + dense_degree(b) + dense_degree(c) + dense_degree(d) < residue_value_degree)
-    return false;
+  if (!read_large_pair(n, m, &a, &b, &c, &d)) return false;
   ++residue_values.sums;
   const std::int32_t p = modulus;
   const bool equal = b == d;
@@ -184,11 +189,8 @@ bool residue_fraction_sum(quoly n, quoly m, bool add) {
 
 bool residue_fractions_product(quoly n, quoly m, quoly r, bool in_place) {
   (void)in_place;  // every part is read before r is written
-  if (!route_applies()) return false;
   Vec a, b, c, d;
-  if (!read_parts(n, &a, &b) || !read_parts(m, &c, &d)) return false;
-  if (dense_degree(a) + dense_degree(b) + dense_degree(c) + dense_degree(d) < residue_value_degree)
-    return false;
+  if (!read_large_pair(n, m, &a, &b, &c, &d)) return false;
   ++residue_values.products;
   if (a == d) {
     if (c == b) {
