@@ -1,41 +1,36 @@
 #include "core/mode_guard.h"
 
+#include <tuple>
+
 namespace tavrin {
 
 std::int32_t ring_guards_open = 0;
 RingState unswitched_ring{};
 
+namespace {
+
+// The globals of the ground ring, and the fields of a RingState that mirror
+// them, in the same order.
+auto ring_globals() {
+  return std::tie(modulus, half_modulus, two28_mod, rmodulus, smallmodulus, mod_is_prime, finf, f256, f2t16,
+                  flotemode, lintmode, modularmode);
+}
+
+template <class State>
+auto ring_fields(State& s) {
+  return std::tie(s.modulus, s.half_modulus, s.two28_mod, s.rmodulus, s.smallmodulus, s.mod_is_prime, s.finf, s.f256,
+                  s.f2t16, s.flotemode, s.lintmode, s.modularmode);
+}
+
+}  // namespace
+
 RingState RingState::current() {
   RingState r;
-  r.modulus = tavrin::modulus;
-  r.half_modulus = tavrin::half_modulus;
-  r.two28_mod = tavrin::two28_mod;
-  r.rmodulus = tavrin::rmodulus;
-  r.smallmodulus = tavrin::smallmodulus;
-  r.mod_is_prime = tavrin::mod_is_prime;
-  r.finf = tavrin::finf;
-  r.f256 = tavrin::f256;
-  r.f2t16 = tavrin::f2t16;
-  r.flotemode = tavrin::flotemode;
-  r.lintmode = tavrin::lintmode;
-  r.modularmode = tavrin::modularmode;
+  ring_fields(r) = ring_globals();
   return r;
 }
 
-void RingState::apply() const {
-  tavrin::modulus = modulus;
-  tavrin::half_modulus = half_modulus;
-  tavrin::two28_mod = two28_mod;
-  tavrin::rmodulus = rmodulus;
-  tavrin::smallmodulus = smallmodulus;
-  tavrin::mod_is_prime = mod_is_prime;
-  tavrin::finf = finf;
-  tavrin::f256 = f256;
-  tavrin::f2t16 = f2t16;
-  tavrin::flotemode = flotemode;
-  tavrin::lintmode = lintmode;
-  tavrin::modularmode = modularmode;
-}
+void RingState::apply() const { ring_globals() = ring_fields(*this); }
 
 void set_word_modulus(std::int32_t m, bool m_is_prime) {
   modulus = m;
@@ -57,37 +52,12 @@ void clear_word_modulus() {
   finf = false;
 }
 
-ModulusGuard::ModulusGuard()
-    : modulus_(modulus),
-      half_(half_modulus),
-      two28_(two28_mod),
-      rmodulus_(rmodulus),
-      small_(smallmodulus),
-      prime_(mod_is_prime),
-      finf_(finf),
-      f256_(f256),
-      f2t16_(f2t16),
-      flote_(flotemode),
-      lint_(lintmode),
-      modular_(modularmode) {}
+ModulusGuard::ModulusGuard() : saved_(RingState::current()) {}
 
 ModulusGuard::ModulusGuard(std::int32_t m, bool m_is_prime) : ModulusGuard() {
   set_word_modulus(m, m_is_prime);
 }
 
-ModulusGuard::~ModulusGuard() {
-  modulus = modulus_;
-  half_modulus = half_;
-  two28_mod = two28_;
-  rmodulus = rmodulus_;
-  smallmodulus = small_;
-  mod_is_prime = prime_;
-  finf = finf_;
-  f256 = f256_;
-  f2t16 = f2t16_;
-  flotemode = flote_;
-  lintmode = lint_;
-  modularmode = modular_;
-}
+ModulusGuard::~ModulusGuard() { saved_.apply(); }
 
 }  // namespace tavrin

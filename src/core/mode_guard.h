@@ -71,6 +71,14 @@ class ArithModeGuard {
   ArithModeGuard(const ArithModeGuard&) = delete;
   ArithModeGuard& operator=(const ArithModeGuard&) = delete;
 
+ protected:
+  // Saves the flags, then switches to the modes given (finf untouched).
+  ArithModeGuard(bool flote, bool lint, bool modular) : ArithModeGuard() {
+    flotemode = flote;
+    lintmode = lint;
+    modularmode = modular;
+  }
+
  private:
   RingGuardCount counted_;  // constructed first: the ring before any change
   bool flote_, lint_, modular_, finf_;
@@ -80,11 +88,7 @@ class ArithModeGuard {
 // floating mode off, all restored afterwards.
 class BigModeGuard : public ArithModeGuard {
  public:
-  BigModeGuard() {
-    flotemode = false;
-    lintmode = false;
-    modularmode = false;
-  }
+  BigModeGuard() : ArithModeGuard(false, false, false) {}
 };
 
 // Floating mode for the guard's lifetime: flotemode on, with lintmode (every
@@ -92,11 +96,7 @@ class BigModeGuard : public ArithModeGuard {
 // modulus and its companions are not touched.
 class FloatingModeGuard : public ArithModeGuard {
  public:
-  FloatingModeGuard() {
-    flotemode = true;
-    lintmode = true;
-    modularmode = false;
-  }
+  FloatingModeGuard() : ArithModeGuard(true, true, false) {}
 };
 
 // Makes m the word modulus, setting every companion as the change of ground
@@ -126,11 +126,8 @@ class ModulusGuard {
   ModulusGuard& operator=(const ModulusGuard&) = delete;
 
  private:
-  RingGuardCount counted_;
-  std::int32_t modulus_, half_, two28_;
-  double rmodulus_;
-  bool small_, prime_, finf_, f256_, f2t16_;
-  bool flote_, lint_, modular_;
+  RingGuardCount counted_;  // constructed first: the ring before any change
+  RingState saved_;
 };
 
 }  // namespace tavrin

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "core/globals.h"
+#include "numbers/bigint.h"
 #include "numbers/freelists.h"
 
 namespace tavrin {
@@ -18,12 +19,7 @@ constexpr int table_primes = 1229;
 imptr new_entry(std::int32_t prime, std::int32_t value, imptr next) {
   imptr e = nullptr;
   newimag(&e);
-  numptr limb = new_limb();
-  limb->value = value;
-  limb->next = nullptr;
-  e->head = limb;
-  e->tail = limb;
-  e->size = 1;
+  special_set(value, e);  // one limb: a residue is below 2^28
   e->lint = prime;
   e->flote = 0;
   e->imag = next;

@@ -232,14 +232,7 @@ void increment(textptr inf, quolyptr* qp, quolyptr n, colm_ptrptr* aux, std::int
     result = env.val;
   }
   if (*n == nullptr) quoly_set(0, n);
-  imptr r = (*n)->ncoef;
-  if (flotemode) {
-    r->flote = result;
-  } else if (lintmode) {
-    r->lint = result;
-  } else {
-    setvalue(result, r);
-  }
+  setvalue(result, (*n)->ncoef);
   if (*aux != nullptr && result == 0) purge_sparse(*aux, *colpos);
   *qp = n;
 }

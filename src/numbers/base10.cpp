@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "core/globals.h"
+#include "core/mode_guard.h"
 #include "numbers/bigint.h"
 #include "numbers/bigint_divide.h"
 #include "numbers/bigint_impl.h"
@@ -186,19 +187,6 @@ void signed_sum(numptr p, std::int32_t np, numptr q, std::int32_t nq, std::int32
   install_limbs(ans, r);
 }
 
-// Cuts the link after t for the guard's lifetime.
-class LinkCut {
- public:
-  explicit LinkCut(numptr t) : t_(t), saved_(t->next) { t_->next = nullptr; }
-  ~LinkCut() { t_->next = saved_; }
-  LinkCut(const LinkCut&) = delete;
-  LinkCut& operator=(const LinkCut&) = delete;
-
- private:
-  numptr t_;
-  numptr saved_;
-};
-
 }  // namespace
 
 void make_base_10(imptr n, imptr n2) {
@@ -246,7 +234,7 @@ void verybig_base_10(numptr p, numptr t, std::int16_t size, imptr n2) {
     return;
   }
   if (size < 10) {
-    LinkCut cut(t);
+    ScopedValue<numptr> cut(t->next, nullptr);  // the limbs end at t for the call
     number whole{};
     whole.head = p;
     whole.tail = t;

@@ -51,8 +51,7 @@ void faster_num_assign(numptr p, std::int16_t size, imptrptr x);
 void in_place_neg(imptr num);
 
 // m := |n|. The sign is read from n's limbs (from the mode's value when n
-// has none). Non-negative: as num_assign. Negative: M as makeneg, F, W, B
-// negated copies.
+// has none). Non-negative: as num_assign; negative: as makeneg.
 void abs_val_num(imptr n, imptr m);
 
 // x's limbs are freed (whatever the mode) and x := the big integer n

@@ -234,14 +234,7 @@ void add_inplace(imptr n, numptr mh, std::int32_t ms, std::int32_t s) {
     const std::int64_t x = n->size == 1 ? n->head->value : std::int64_t{n->head->value} * B + n->tail->value;
     const std::int64_t y = ms == 1 ? mh->value : std::int64_t{mh->value} * B + mh->next->value;
     const std::int64_t t = x + s * y;
-    auto mag = static_cast<std::uint64_t>(t < 0 ? -t : t);
-    std::uint32_t d[3];
-    std::int32_t len = 0;
-    do {
-      d[len++] = static_cast<std::uint32_t>(mag & detail::digit_mask);
-      mag >>= limb_bits;
-    } while (mag != 0);
-    detail::set_limbs_from(n, d, len, t < 0, true);
+    detail::set_limbs_from_magnitude(n, static_cast<std::uint64_t>(t < 0 ? -t : t), t < 0, true);
     return;
   }
   if (n->size < detail::max_limbs && ms < detail::max_limbs) {

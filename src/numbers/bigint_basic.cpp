@@ -139,18 +139,10 @@ void in_place_neg(imptr num) {
 }
 
 void abs_val_num(imptr n, imptr m) {
-  if (!is_negative_for_abs(n)) {
-    num_assign(n, m);
-    return;
-  }
-  if (modularmode) {
+  if (is_negative_for_abs(n)) {
     makeneg(n, m);
-  } else if (flotemode) {
-    m->flote = -n->flote;
-  } else if (lintmode) {
-    m->lint = wrap_neg(n->lint);
   } else {
-    big_copy(n, m, -1);
+    num_assign(n, m);
   }
 }
 

@@ -100,13 +100,7 @@ void install(imptr x, const limb_list& r) { detail::install_limbs(x, r); }
 // x := sign * v for v below 2^56, x's old limbs written over (what
 // installing fresh limbs would leave).
 void install_word(imptr x, std::uint64_t v, std::int32_t sign) {
-  std::uint32_t d[2];
-  std::int32_t len = 0;
-  do {
-    d[len++] = static_cast<std::uint32_t>(v & detail::digit_mask);
-    v >>= limb_bits;
-  } while (v != 0);
-  detail::set_limbs_from(x, d, len, sign < 0, x->size > 0);
+  detail::set_limbs_from_magnitude(x, v, sign < 0, x->size > 0);
 }
 
 // The division when both numbers have one or two limbs, in 64 bits, the

@@ -102,6 +102,20 @@ inline void set_limbs_from(imptr x, const std::uint32_t* d, std::int32_t len, bo
   x->size = len;
 }
 
+// x := mag as a number, negated when `negative`: mag (an unsigned integer of
+// up to 128 bits) is cut into limbs of limb_bits, then set_limbs_from with
+// `reuse` as there.
+template <class U>
+inline void set_limbs_from_magnitude(imptr x, U mag, bool negative, bool reuse) {
+  std::uint32_t d[(sizeof(U) * 8 + limb_bits - 1) / limb_bits];
+  std::int32_t len = 0;
+  do {
+    d[len++] = static_cast<std::uint32_t>(mag & (limb_base - 1));
+    mag >>= limb_bits;
+  } while (mag != 0);
+  set_limbs_from(x, d, len, negative, reuse);
+}
+
 inline std::int32_t wrap_neg(std::int32_t v) {
   return static_cast<std::int32_t>(0u - static_cast<std::uint32_t>(v));
 }

@@ -162,14 +162,8 @@ void tiny_product(imptr n, imptr m, imptr ans) {
   small_number_value(m, &y);
   const auto mx = static_cast<std::uint64_t>(x < 0 ? -x : x);
   const auto my = static_cast<std::uint64_t>(y < 0 ? -y : y);
-  unsigned __int128 p = static_cast<unsigned __int128>(mx) * my;
-  std::uint32_t d[4];
-  std::int32_t len = 0;
-  do {
-    d[len++] = static_cast<std::uint32_t>(p & detail::digit_mask);
-    p >>= limb_bits;
-  } while (p != 0);
-  detail::set_limbs_from(ans, d, len, (x < 0) != (y < 0), ans->size >= 1 && !lintmode);
+  detail::set_limbs_from_magnitude(ans, static_cast<unsigned __int128>(mx) * my, (x < 0) != (y < 0),
+                                   ans->size >= 1 && !lintmode);
 }
 
 // ans := n * m; rows only when cut is the largest int32.

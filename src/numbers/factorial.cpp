@@ -105,6 +105,27 @@ void binomial_step(imptr x, std::int32_t up, std::int32_t down) {
 using detail::word;
 using words = std::vector<word>;
 
+// a^2 and a * b of word arrays (least significant first, normalised), normalised.
+words square(const words& a) {
+  words r(2 * a.size(), 0);
+  detail::wsqr(r.data(), a.data(), static_cast<std::int32_t>(a.size()));
+  r.resize(static_cast<std::size_t>(detail::wnormalised(r.data(), static_cast<std::int32_t>(r.size()))));
+  return r;
+}
+
+words times(const words& a, const words& b) {
+  words r(a.size() + b.size(), 0);
+  const auto na = static_cast<std::int32_t>(a.size());
+  const auto nb = static_cast<std::int32_t>(b.size());
+  if (na >= nb) {
+    detail::wmul(r.data(), a.data(), na, b.data(), nb);
+  } else {
+    detail::wmul(r.data(), b.data(), nb, a.data(), na);
+  }
+  r.resize(static_cast<std::size_t>(detail::wnormalised(r.data(), na + nb)));
+  return r;
+}
+
 // The product of the packed factors f[lo .. hi) as a word array (least
 // significant first, normalised), by a balanced tree: a run of at most
 // leaf_words factors one word at a time, longer runs split in halves of
@@ -127,16 +148,7 @@ words tree_product(const words& f, std::size_t lo, std::size_t hi) {
   const words a = tree_product(f, lo, mid);
   const words b = tree_product(f, mid, hi);
   check_interrupt();  // between products: no shared scratch is live
-  words r(a.size() + b.size(), 0);
-  const auto na = static_cast<std::int32_t>(a.size());
-  const auto nb = static_cast<std::int32_t>(b.size());
-  if (na >= nb) {
-    detail::wmul(r.data(), a.data(), na, b.data(), nb);
-  } else {
-    detail::wmul(r.data(), b.data(), nb, a.data(), na);
-  }
-  r.resize(static_cast<std::size_t>(detail::wnormalised(r.data(), na + nb)));
-  return r;
+  return times(a, b);
 }
 
 // n := lower * (lower + 1) * ... * upper * t, t a positive big integer (or
@@ -167,16 +179,8 @@ void word_range_product(std::int32_t lower, std::int32_t upper, imptr t, imptr n
     std::vector<detail::digit> td(static_cast<std::size_t>(t->size));
     detail::gather(t, td.data());
     words tw(static_cast<std::size_t>(detail::words_for_digits(t->size)), 0);
-    const std::int32_t nt = detail::words_of_digits(tw.data(), td.data(), t->size);
-    words r(p.size() + static_cast<std::size_t>(nt), 0);
-    const auto np = static_cast<std::int32_t>(p.size());
-    if (np >= nt) {
-      detail::wmul(r.data(), p.data(), np, tw.data(), nt);
-    } else {
-      detail::wmul(r.data(), tw.data(), nt, p.data(), np);
-    }
-    r.resize(static_cast<std::size_t>(detail::wnormalised(r.data(), np + nt)));
-    p = std::move(r);
+    tw.resize(static_cast<std::size_t>(detail::words_of_digits(tw.data(), td.data(), t->size)));
+    p = times(p, tw);
   }
   // p * 2^twos: whole words, then the bits.
   const auto whole = static_cast<std::size_t>(twos / 64);
@@ -200,26 +204,6 @@ std::vector<std::int32_t> odd_primes_to(std::int32_t v) {
     for (std::int64_t q = p * p; q <= v; q += 2 * p) composite[static_cast<std::size_t>(q / 2)] = true;
   }
   return primes;
-}
-
-words square(const words& a) {
-  words r(2 * a.size(), 0);
-  detail::wsqr(r.data(), a.data(), static_cast<std::int32_t>(a.size()));
-  r.resize(static_cast<std::size_t>(detail::wnormalised(r.data(), static_cast<std::int32_t>(r.size()))));
-  return r;
-}
-
-words times(const words& a, const words& b) {
-  words r(a.size() + b.size(), 0);
-  const auto na = static_cast<std::int32_t>(a.size());
-  const auto nb = static_cast<std::int32_t>(b.size());
-  if (na >= nb) {
-    detail::wmul(r.data(), a.data(), na, b.data(), nb);
-  } else {
-    detail::wmul(r.data(), b.data(), nb, a.data(), na);
-  }
-  r.resize(static_cast<std::size_t>(detail::wnormalised(r.data(), na + nb)));
-  return r;
 }
 
 // n := v! as a big integer by its prime powers (v >= 3): v! = 2^e2 times

@@ -4,7 +4,9 @@
 #include "core/globals.h"
 #include "core/mode_guard.h"
 #include "numbers/bigint.h"
+#include "numbers/bigint_wide.h"
 #include "numbers/mod_journal.h"
+#include "numbers/node_handles.h"
 
 namespace tavrin {
 
@@ -34,26 +36,27 @@ long bypass_limbs = 0, bypass_polys = 0;
 long bypass_quolys = 0, bypass_colms = 0;
 #endif
 
-// Pops a record of a pooled kind, or carves it from the pool.
-template <class T>
-T* pop_or_slug(T*& head, stash* pool) {
+// Pops a record from the free list head, or takes a new one from fresh().
+template <class T, class Fresh>
+T* pop_or(T*& head, Fresh fresh) {
   T* r = head;
   if (r != nullptr) {
     head = r->next;
     return r;
   }
-  return static_cast<T*>(get_slug_or_unwind(pool));
+  return fresh();
+}
+
+// Pops a record of a pooled kind, or carves it from the pool.
+template <class T>
+T* pop_or_slug(T*& head, stash* pool) {
+  return pop_or(head, [pool] { return static_cast<T*>(get_slug_or_unwind(pool)); });
 }
 
 // Pops a record of a heap kind, or takes a cleared one from the heap.
 template <class T>
 T* pop_or_heap(T*& head) {
-  T* r = head;
-  if (r != nullptr) {
-    head = r->next;
-    return r;
-  }
-  return new T{};
+  return pop_or(head, [] { return new T{}; });
 }
 
 // Gives back the list first..last (linked through next) of a pooled kind:
@@ -75,6 +78,19 @@ void give_back_chain(T* first, T* last, [[maybe_unused]] T*& head, [[maybe_unuse
   head = first;
 #endif
 }
+
+#ifndef TAVRIN_POOL_BYPASS
+// Empties the free list head (linked through next) into the pool its
+// records were carved from.
+template <class T>
+void return_to_pool(T*& head, stash* pool) {
+  while (head != nullptr) {
+    T* p = head;
+    head = p->next;
+    free_slug(pool, p);
+  }
+}
+#endif
 
 template <class T>
 void push(T*& head, T* r) {
@@ -223,19 +239,8 @@ void free_colm_list(colm_ptr first, colm_ptr last) {
 }
 
 void free_frame_list(sparseptr first, sparseptr last) {
-  if (first == nullptr) return;
-#ifdef TAVRIN_POOL_BYPASS
-  for (sparseptr p = first;;) {
-    sparseptr nx = p->next;
-    const bool done = (p == last);
-    delete p;
-    if (done || nx == nullptr) break;
-    p = nx;
-  }
-#else
-  last->next = spargarb;
-  spargarb = first;
-#endif
+  long uncounted = 0;  // frames are not counted among the live records
+  give_back_chain(first, last, spargarb, uncounted);
 }
 
 void free_poly(poly* p) {
@@ -330,38 +335,31 @@ void poly_set(std::int32_t num, poly* p) {
   r->exp = 0;
   r->numb = true;
   newimag(&r->ncoef);
-  if (flotemode) {
-    r->ncoef->flote = num;
-  } else if (lintmode) {
-    r->ncoef->lint = num;
-  } else {
-    setvalue(num, r->ncoef);
-  }
+  setvalue(num, r->ncoef);
   *p = r;
 }
 
-void quoly_set(std::int32_t num, quoly* q) {
+namespace {
+
+// *q := a fresh number cell in place of its old value, its number header
+// (no limbs, lint and flote stale) filled by set before the cell goes in.
+template <class Set>
+void set_number_cell(quoly* q, Set set) {
   free_quoly(q);
-  quoly r;
-  newquoly(&r);
-  r->next = nullptr;  // a recycled node still links into the free list
-  r->numb = true;
-  r->arr_arg = false;
+  quoly r = detail::new_number_value(nullptr);
   newimag(&r->ncoef);
-  setvalue(num, r->ncoef);
+  set(r->ncoef);
   *q = r;
 }
 
+}  // namespace
+
+void quoly_set(std::int32_t num, quoly* q) {
+  set_number_cell(q, [num](imptr n) { setvalue(num, n); });
+}
+
 void fl_quoly_set(long double num, quoly* q) {
-  free_quoly(q);
-  quoly r;
-  newquoly(&r);
-  r->next = nullptr;  // a recycled node still links into the free list
-  r->numb = true;
-  r->arr_arg = false;
-  newimag(&r->ncoef);
-  r->ncoef->flote = num;
-  *q = r;
+  set_number_cell(q, [num](imptr n) { n->flote = num; });
 }
 
 void quoly_set_integer(std::int64_t v, quoly* q) {
@@ -376,18 +374,8 @@ void quoly_set_integer(std::int64_t v, quoly* q) {
   } else if (v >= -2147483647 && v <= 2147483647) {
     quoly_set(static_cast<std::int32_t>(v), q);
   } else {
-    const bool negative = v < 0;
-    std::uint64_t a = negative ? 0 - static_cast<std::uint64_t>(v) : static_cast<std::uint64_t>(v);
-    std::uint32_t digits[3];
-    std::int32_t count = 0;
-    for (; a != 0; a /= 268435456u) digits[count++] = static_cast<std::uint32_t>(a % 268435456u);
     free_quoly(q);
-    quoly r;
-    newquoly(&r);
-    r->numb = true;
-    r->arr_arg = false;
-    r->ncoef = number_from_digits(digits, count, negative ? -1 : 1);
-    *q = r;
+    *q = detail::new_number_value(new_word_number_slow(v));
   }
   (*q)->next = nullptr;
 }
@@ -527,29 +515,22 @@ void free_fix_list(fixptr first, fixptr last) {
 
 // ---- Accounting --------------------------------------------------------------
 
-long list_length(numptr p) {
+namespace {
+
+// Length of the list from p, next(q) giving each record's successor.
+template <class T, class Next>
+long chain_length(T p, Next next) {
   long n = 0;
-  for (; p != nullptr; p = p->next) ++n;
+  for (; p != nullptr; p = next(p)) ++n;
   return n;
 }
 
-long list_length(imptr p) {
-  long n = 0;
-  for (; p != nullptr; p = p->imag) ++n;
-  return n;
-}
+}  // namespace
 
-long list_length(poly p) {
-  long n = 0;
-  for (; p != nullptr; p = p->next) ++n;
-  return n;
-}
-
-long list_length(quoly p) {
-  long n = 0;
-  for (; p != nullptr; p = p->next) ++n;
-  return n;
-}
+long list_length(numptr p) { return chain_length(p, [](numptr q) { return q->next; }); }
+long list_length(imptr p) { return chain_length(p, [](imptr q) { return q->imag; }); }
+long list_length(poly p) { return chain_length(p, [](poly q) { return q->next; }); }
+long list_length(quoly p) { return chain_length(p, [](quoly q) { return q->next; }); }
 
 node_census live_nodes() {
   node_census c{};
@@ -576,21 +557,9 @@ void wipe_free_lists() {
 #ifndef TAVRIN_POOL_BYPASS
   // Each record goes back to the pool it was carved from; headers to the
   // spare headers of the heap blocks they came from.
-  while (numhead != nullptr) {
-    numptr p = numhead;
-    numhead = p->next;
-    free_slug(numstash, p);
-  }
-  while (polygarb != nullptr) {
-    poly p = polygarb;
-    polygarb = p->next;
-    free_slug(polystash, p);
-  }
-  while (quolygarb != nullptr) {
-    quoly p = quolygarb;
-    quolygarb = p->next;
-    free_slug(quolystash, p);
-  }
+  return_to_pool(numhead, numstash);
+  return_to_pool(polygarb, polystash);
+  return_to_pool(quolygarb, quolystash);
   while (imhead != nullptr) {
     imptr p = imhead;
     imhead = p->imag;

@@ -94,85 +94,60 @@ std::uint32_t garbsize() {
 
 // ---- The report ---------------------------------------------------------------
 
+namespace {
+
+// The length of the free list from p (linked through next), each record
+// shown by show when `list`.
+template <class T, class Show>
+long listed_length(T* p, bool list, Show show) {
+  long n = 0;
+  for (; p != nullptr; p = p->next) {
+    ++n;
+    if (list) show(p);
+  }
+  return n;
+}
+
+// One line of the report, "<what> count: n" followed by ", size" for a
+// size given, shown when n is not 0 or `always`; n records of `bytes` each
+// go into total.
+void count_line(long& total, const char* what, long n, long bytes, int size = 0, bool always = false) {
+  total += n * bytes;
+  if (n == 0 && !always) return;
+  if (size != 0) {
+    std::printf("%s count: %5d, %d\n", what, static_cast<int>(n), size);
+  } else {
+    std::printf("%s count: %5d\n", what, static_cast<int>(n));
+  }
+}
+
+}  // namespace
+
 void garbage(char x) {
   const bool list = (x == 'G');
   long total = 0;
-
-  long n = 0;
-  for (numptr p = numhead; p != nullptr; p = p->next) {
-    ++n;
-    if (list) std::printf("%d\n", p->value);
-  }
-  std::printf("num count: %5d, %d\n", static_cast<int>(n), 8);
-  total += n * 8;
-
-  n = headers_on_list(no_cap);
-  std::printf("im count: %5d, %d\n", static_cast<int>(n), 32);
+  const long limbs = listed_length(numhead, list, [](numptr p) { std::printf("%d\n", p->value); });
+  count_line(total, "num", limbs, 8, 8, true);
+  count_line(total, "im", headers_on_list(no_cap), 32, 32, true);
   std::fflush(stdout);
-  total += n * 32;
-
-  n = count_free_vars(list);
-  if (n != 0) std::printf("var count: %5d\n", static_cast<int>(n));
-  total += n * 28;
-
-  n = 0;
-  for (arrptr a = arr_garb; a != nullptr; a = a->next) {
-    ++n;
-    if (list) std::printf("%s\n", a->name.name);
-  }
-  if (n != 0) std::printf("array count: %5d, %d\n", static_cast<int>(n), 80);
-  total += n * 80;
-
-  n = 0;
-  for (nameptr a = name_garb; a != nullptr; a = a->next) {
-    ++n;
-    if (list) std::printf("%s\n", a->let.name);
-  }
-  if (n != 0) std::printf("name count: %5d\n", static_cast<int>(n));
-  total += n * 40;
-
-  n = simple_length(fixgarb);
-  if (n != 0) std::printf("fix count: %5d\n", static_cast<int>(n));
-  total += n * 16;
-
-  n = 0;
-  for (poly p = polygarb; p != nullptr; p = p->next) {
-    ++n;
-    if (list) std::printf("%d\n", p->exp);
-  }
-  std::printf("poly count: %5d, %d\n", static_cast<int>(n), 16);
-  total += n * 16;
-
-  n = quolys_on_list(no_cap);
-  std::printf("quoly count: %5d, %d\n", static_cast<int>(n), 20);
-  total += n * 20;
-
-  n = simple_length(spargarb);
-  if (n != 0) std::printf("sparse count: %5d, %d\n", static_cast<int>(n), 2048);
-  total += n * 8197;
-
-  n = simple_length(colm_garb);
-  if (n != 0) std::printf("colm count: %5d\n", static_cast<int>(n));
-  total += n * 12;
-
-  n = simple_length(colgarb);
-  if (n != 0) std::printf("matrix col count: %5d\n", static_cast<int>(n));
-  total += n * 16;
-
-  n = simple_length(pt_garb);
-  if (n != 0) std::printf("poly pointer count: %5d\n", static_cast<int>(n));
-  total += n * 64;
-
-  n = simple_length(formhead);
-  if (n != 0) std::printf("form node count: %5d\n", static_cast<int>(n));
-  total += n * 12;
-
-  n = simple_length(condhead);
-  if (n != 0) std::printf("cond expr count: %5d\n", static_cast<int>(n));
-  total += n * 24;
+  count_line(total, "var", count_free_vars(list), 28);
+  const long arrays = listed_length(arr_garb, list, [](arrptr a) { std::printf("%s\n", a->name.name); });
+  count_line(total, "array", arrays, 80, 80);
+  const long names = listed_length(name_garb, list, [](nameptr a) { std::printf("%s\n", a->let.name); });
+  count_line(total, "name", names, 40);
+  count_line(total, "fix", simple_length(fixgarb), 16);
+  const long polys = listed_length(polygarb, list, [](poly p) { std::printf("%d\n", p->exp); });
+  count_line(total, "poly", polys, 16, 16, true);
+  count_line(total, "quoly", quolys_on_list(no_cap), 20, 20, true);
+  count_line(total, "sparse", simple_length(spargarb), 8197, 2048);
+  count_line(total, "colm", simple_length(colm_garb), 12);
+  count_line(total, "matrix col", simple_length(colgarb), 16);
+  count_line(total, "poly pointer", simple_length(pt_garb), 64);
+  count_line(total, "form node", simple_length(formhead), 12);
+  count_line(total, "cond expr", simple_length(condhead), 24);
 
   // The work arrays allocated so far: the pool hands its slots out in order.
-  n = 0;
+  long n = 0;
   while (n < work_pool_size && workhead[n + 1] != nullptr) ++n;
   if (n != 0) std::printf("work arrays: %5d, %d\n", static_cast<int>(n), 4000000);
   total += n * 4000000;

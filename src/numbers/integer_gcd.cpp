@@ -35,6 +35,20 @@ bool is_one(const mag& x) { return detail::mag_is_one(x.d, x.n); }
 int compare(const mag& a, const mag& b) { return detail::mag_compare(a.d, a.n, b.d, b.n); }
 digit top(const mag& x) { return x.d[x.n - 1]; }
 
+// |n| and |m| gathered into the buffers first and second, and third made
+// ready for a working value of one digit; each holds max length + 2 digits.
+struct operands {
+  mag n, m, third;
+};
+operands gather_operands(imptr n, imptr m, detail::digit_buffer& first, detail::digit_buffer& second,
+                         detail::digit_buffer& third) {
+  const std::int32_t cap = std::max(n->size, m->size) + 2;
+  const operands r{{first.get(cap), n->size}, {second.get(cap), m->size}, {third.get(cap), 1}};
+  detail::gather(n, r.n.d);
+  detail::gather(m, r.m.d);
+  return r;
+}
+
 void copy_into(mag& to, const mag& from) {
   std::copy(from.d, from.d + from.n, to.d);
   to.n = from.n;
@@ -106,13 +120,7 @@ std::uint64_t word_gcd(std::uint64_t a, std::uint64_t b) {
 // x := sign * v (v below 2^56) from the head; `reuse`: x's old limbs are
 // written over (what freeing them and building fresh ones leaves).
 void set_word(imptr x, std::uint64_t v, bool negative, bool reuse) {
-  std::uint32_t d[2];
-  std::int32_t len = 0;
-  do {
-    d[len++] = static_cast<std::uint32_t>(v & detail::digit_mask);
-    v >>= limb_bits;
-  } while (v != 0);
-  detail::set_limbs_from(x, d, len, negative, reuse);
+  detail::set_limbs_from_magnitude(x, v, negative, reuse);
 }
 
 // ---- binary_gcd -----------------------------------------------------------------
@@ -455,12 +463,7 @@ void binary_gcd(imptr n, imptr m, imptr ans) {
     detail::install_limbs(ans, detail::build_limbs(g.d, g.n, 1));
     return;
   }
-  const std::int32_t cap = std::max(n->size, m->size) + 2;
-  mag n1{gcd_first.get(cap), n->size};
-  mag m1{gcd_second.get(cap), m->size};
-  mag t{gcd_third.get(cap), 1};
-  detail::gather(n, n1.d);
-  detail::gather(m, m1.d);
+  auto [n1, m1, t] = gather_operands(n, m, gcd_first, gcd_second, gcd_third);
   const std::int32_t nk = detail::mag_trailing_zeros(n1.d, n1.n);
   const std::int32_t mk = detail::mag_trailing_zeros(m1.d, m1.n);
   n1.n = detail::mag_shift_right(n1.d, n1.n, nk);
@@ -503,12 +506,7 @@ void extgcd(imptr n, imptr m, imptr gcd, imptr qn, imptr qm, bool* gcd1) {
     wrapup(st, g, false, cofactor{}, cofactor{});
     return;
   }
-  const std::int32_t cap = std::max(n->size, m->size) + 2;
-  mag x{ext_first.get(cap), n->size};
-  mag y{ext_second.get(cap), m->size};
-  mag r{ext_third.get(cap), 1};
-  detail::gather(n, x.d);
-  detail::gather(m, y.d);
+  auto [x, y, r] = gather_operands(n, m, ext_first, ext_second, ext_third);
   // u is the larger by length, then by top limb only.
   ext_state st{n, m, gcd, qn, qm, gcd1, false, true};
   st.swapped = y.n > x.n || (y.n == x.n && top(y) > top(x));

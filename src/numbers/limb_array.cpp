@@ -42,6 +42,18 @@ digit* split_scratch(int depth, std::int32_t n) {
   return v.data();
 }
 
+// r[0 .. n) := a[0 .. n) + b[0 .. n) digit by digit (r may be a); returns
+// the carry out of the top digit.
+inline digit add_digits(digit* r, const digit* a, const digit* b, std::int32_t n) {
+  digit c = 0;
+  for (std::int32_t i = 0; i < n; ++i) {
+    const digit s = a[i] + b[i] + c;
+    r[i] = s & digit_mask;
+    c = s >> limb_bits;
+  }
+  return c;
+}
+
 // Normalises the accumulators acc[0 .. n) to digits below 2^28, pushing the
 // carries upward.
 void carry_through(std::uint64_t* acc, std::int32_t n) {
@@ -83,14 +95,8 @@ std::int32_t subtract_both(digit* p, std::int32_t n, const digit* x, std::int32_
 
 // r[0 .. rn) += p[0 .. pn), the carry running up through r (it ends inside).
 void add_into(digit* r, std::int32_t rn, const digit* p, std::int32_t pn) {
-  digit c = 0;
-  std::int32_t i = 0;
-  for (; i < pn; ++i) {
-    const digit s = r[i] + p[i] + c;
-    r[i] = s & digit_mask;
-    c = s >> limb_bits;
-  }
-  for (; c != 0 && i < rn; ++i) {
+  digit c = add_digits(r, r, p, pn);
+  for (std::int32_t i = pn; c != 0 && i < rn; ++i) {
     const digit s = r[i] + c;
     r[i] = s & digit_mask;
     c = s >> limb_bits;
@@ -229,14 +235,8 @@ std::int32_t mag_add(digit* r, const digit* a, std::int32_t na, const digit* b,
     std::swap(a, b);
     std::swap(na, nb);
   }
-  digit c = 0;
-  std::int32_t i = 0;
-  for (; i < nb; ++i) {
-    const digit s = a[i] + b[i] + c;
-    r[i] = s & digit_mask;
-    c = s >> limb_bits;
-  }
-  for (; i < na; ++i) {
+  digit c = add_digits(r, a, b, nb);
+  for (std::int32_t i = nb; i < na; ++i) {
     const digit s = a[i] + c;
     r[i] = s & digit_mask;
     c = s >> limb_bits;

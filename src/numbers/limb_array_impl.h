@@ -95,17 +95,20 @@ void mag_divmod(digit* u, std::int32_t nu, const digit* d, std::int32_t nd, digi
 void one_digit_step(digit p0, digit p1, digit d0, digit* q, digit* r);
 
 // ---- Scratch ------------------------------------------------------------------------------
-// A growable digit buffer kept between calls (the kernels run one at a time),
-// so repeated operations do not go to the heap.
-class digit_buffer {
+// A growable buffer of digits or words kept between calls (the kernels run
+// one at a time), so repeated operations do not go to the heap.
+template <class T>
+class growable_buffer {
  public:
-  digit* get(std::int32_t n) {
+  T* get(std::int32_t n) {
     if (static_cast<std::size_t>(n) > v_.size()) v_.resize(static_cast<std::size_t>(n) + 16);
     return v_.data();
   }
 
  private:
-  std::vector<digit> v_;
+  std::vector<T> v_;
 };
+
+using digit_buffer = growable_buffer<digit>;
 
 }  // namespace tavrin::detail

@@ -74,32 +74,35 @@ void special_set_2(std::int32_t n, std::int32_t m, imptr x) {
   word_product(n, m, x);
 }
 
-bool is_product_of(imptr num, std::int32_t n, std::int32_t m) {
+namespace {
+
+// test(x) for x := n * m formed as a big integer (as special_set_2 does) in
+// a scratch header whose limbs are freed afterwards.
+template <class Test>
+bool test_word_product(std::int32_t n, std::int32_t m, Test test) {
   BigModeGuard big;
   number x{};
   word_product(n, m, &x);
-  const bool same = spec_equal(num, &x);
+  const bool answer = test(x);
   special_free(&x);
-  return same;
+  return answer;
+}
+
+}  // namespace
+
+bool is_product_of(imptr num, std::int32_t n, std::int32_t m) {
+  return test_word_product(n, m, [num](number& x) { return spec_equal(num, &x); });
 }
 
 bool oversize(std::int32_t n, std::int32_t m) {
-  BigModeGuard big;
-  number x{};
-  word_product(n, m, &x);
-  const bool over = x.size >= 2 || x.head->value > 1000000;
-  special_free(&x);
-  return over;
+  return test_word_product(n, m, [](const number& x) { return x.size >= 2 || x.head->value > 1000000; });
 }
 
 bool sparse_oversize(std::int32_t n, std::int32_t m) {
-  BigModeGuard big;
-  number x{};
-  word_product(n, m, &x);
-  const std::int32_t head = x.head->value < 0 ? -x.head->value : x.head->value;
-  const bool over = x.size >= 3 || (x.size == 2 && head >= 8);
-  special_free(&x);
-  return over;
+  return test_word_product(n, m, [](const number& x) {
+    const std::int32_t head = x.head->value < 0 ? -x.head->value : x.head->value;
+    return x.size >= 3 || (x.size == 2 && head >= 8);
+  });
 }
 
 std::int32_t quotient_of(imptr n, std::int32_t m) {

@@ -7,6 +7,7 @@
 #pragma once
 
 #include <cstdint>
+#include <utility>
 
 #include "core/records.h"
 #include "numbers/freelists.h"
@@ -15,103 +16,76 @@ namespace tavrin::detail {
 
 // ---- Owning handles --------------------------------------------------------------------
 
+// The field each handle keeps its record in. It is public: holders pass
+// &h.p to routines that fill a polynomial, or write h.q directly.
+struct PolyField {
+  poly p = nullptr;
+};
+struct NumberField {
+  imptr n = nullptr;
+};
+struct ValueField {
+  quoly q = nullptr;
+};
+struct LevelField {
+  polypt pt = nullptr;
+};
+
+// The one owning handle: the record in Field::*held is given back by
+// give_back (which takes nil) on every exit unless released to the caller.
+template <class Field, class T, T Field::*held, void (*give_back)(T*)>
+class Owning : public Field {
+ public:
+  Owning() = default;
+  explicit Owning(T r) { this->*held = r; }
+  ~Owning() { give_back(&(this->*held)); }
+  Owning(const Owning&) = delete;
+  Owning& operator=(const Owning&) = delete;
+  T get() const { return this->*held; }
+  T* cell() { return &(this->*held); }
+  T release() { return std::exchange(this->*held, nullptr); }
+};
+
+// Gives back a scratch number's limbs whatever the mode, then its header.
+inline void free_scratch_number(imptr* n) {
+  if (*n == nullptr) return;
+  special_free(*n);
+  free_imag(n);
+}
+
 // A number header for intermediate values, starting as zero in every
 // field (no limbs, lint 0, flote 0): its limbs (whatever the mode) and the
 // header go back on every exit unless released to the caller.
-class ScratchNumber {
+class ScratchNumber : public Owning<NumberField, imptr, &NumberField::n, free_scratch_number> {
  public:
   ScratchNumber() {
-    newimag(&n_);
-    n_->lint = 0;
-    n_->flote = 0;
+    newimag(&n);
+    n->lint = 0;
+    n->flote = 0;
   }
-  ~ScratchNumber() {
-    if (n_ == nullptr) return;
-    special_free(n_);
-    free_imag(&n_);
-  }
-  ScratchNumber(const ScratchNumber&) = delete;
-  ScratchNumber& operator=(const ScratchNumber&) = delete;
-  imptr get() const { return n_; }
-  imptr release() {
-    imptr r = n_;
-    n_ = nullptr;
-    return r;
-  }
-
- private:
-  imptr n_ = nullptr;
 };
 
 // A polynomial under construction, freed on every exit unless released to
 // the caller.
-class OwnedPoly {
- public:
-  OwnedPoly() = default;
-  ~OwnedPoly() { free_poly(&p); }
-  OwnedPoly(const OwnedPoly&) = delete;
-  OwnedPoly& operator=(const OwnedPoly&) = delete;
-  poly get() const { return p; }
-  poly* cell() { return &p; }
-  poly release() {
-    poly r = p;
-    p = nullptr;
-    return r;
-  }
-  poly p = nullptr;
-};
+using OwnedPoly = Owning<PolyField, poly, &PolyField::p, free_poly>;
 
 // A number header, fresh or taken over, freed (free_imag: limbs and header)
 // on every exit unless released to the caller.
-class OwnedNumber {
+class OwnedNumber : public Owning<NumberField, imptr, &NumberField::n, free_imag> {
  public:
-  OwnedNumber() { newimag(&n_); }
-  explicit OwnedNumber(imptr n) : n_(n) {}
-  ~OwnedNumber() { free_imag(&n_); }
-  OwnedNumber(const OwnedNumber&) = delete;
-  OwnedNumber& operator=(const OwnedNumber&) = delete;
-  imptr get() const { return n_; }
-  imptr release() {
-    imptr r = n_;
-    n_ = nullptr;
-    return r;
-  }
-
- private:
-  imptr n_ = nullptr;
+  OwnedNumber() { newimag(&n); }
+  explicit OwnedNumber(imptr r) : Owning(r) {}
 };
 
 // A value cell (number or rational function), freed on every exit unless
 // released to the caller.
-class OwnedValue {
- public:
-  OwnedValue() = default;
-  explicit OwnedValue(quoly v) : q(v) {}
-  ~OwnedValue() { free_quoly(&q); }
-  OwnedValue(const OwnedValue&) = delete;
-  OwnedValue& operator=(const OwnedValue&) = delete;
-  quoly get() const { return q; }
-  quoly* cell() { return &q; }
-  quoly release() {
-    quoly r = q;
-    q = nullptr;
-    return r;
-  }
-  quoly q = nullptr;
-};
+using OwnedValue = Owning<ValueField, quoly, &ValueField::q, free_quoly>;
 
 // A working copy of a level without its relation (newdummy), freed on every
 // exit.
-class DummyLevel {
+class DummyLevel : public Owning<LevelField, polypt, &LevelField::pt, free_pt> {
  public:
-  explicit DummyLevel(polypt pol) { newdummy(pol, &pt_); }
-  ~DummyLevel() { free_pt(&pt_); }
-  DummyLevel(const DummyLevel&) = delete;
-  DummyLevel& operator=(const DummyLevel&) = delete;
-  polypt get() const { return pt_; }
-
- private:
-  polypt pt_ = nullptr;
+  explicit DummyLevel(polypt pol) { newdummy(pol, &pt); }
 };
 
 // ---- Node helpers ----------------------------------------------------------------------

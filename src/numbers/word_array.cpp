@@ -69,43 +69,46 @@ int wcmp_norm(const word* a, std::int32_t na, const word* b, std::int32_t nb) {
   return wcmp(a, b, na);
 }
 
-word wadd_n(word* r, const word* a, const word* b, std::int32_t n) {
+namespace {
+
+// One place of a carry chain: add_place *r := a + b + c, sub_place
+// *r := a - b - c; each returns the carry (borrow) out, 0 or 1.
+inline unsigned char add_place(unsigned char c, word a, word b, word* r) {
 #if defined(__x86_64__)
   static_assert(sizeof(unsigned long long) == sizeof(word));
-  auto* out = reinterpret_cast<unsigned long long*>(r);
-  unsigned char c = 0;
-  for (std::int32_t i = 0; i < n; ++i) c = _addcarry_u64(c, a[i], b[i], out + i);
-  return c;
+  return _addcarry_u64(c, a, b, reinterpret_cast<unsigned long long*>(r));
 #else
-  word c = 0;
-  for (std::int32_t i = 0; i < n; ++i) {
-    const word s = a[i] + c;
-    c = s < c;
-    const word t = s + b[i];
-    c += t < s;
-    r[i] = t;
-  }
-  return c;
+  const word s = a + c;
+  const word t = s + b;
+  *r = t;
+  return static_cast<unsigned char>((s < c) + (t < s));
 #endif
 }
 
-word wsub_n(word* r, const word* a, const word* b, std::int32_t n) {
+inline unsigned char sub_place(unsigned char c, word a, word b, word* r) {
 #if defined(__x86_64__)
-  auto* out = reinterpret_cast<unsigned long long*>(r);
-  unsigned char c = 0;
-  for (std::int32_t i = 0; i < n; ++i) c = _subborrow_u64(c, a[i], b[i], out + i);
-  return c;
+  return _subborrow_u64(c, a, b, reinterpret_cast<unsigned long long*>(r));
 #else
-  word c = 0;
-  for (std::int32_t i = 0; i < n; ++i) {
-    const word x = a[i];
-    const word y = b[i] + c;
-    c = (y < c) | (x < y);
-    r[i] = x - y;
-  }
-  return c;
+  const word y = b + c;
+  *r = a - y;
+  return static_cast<unsigned char>((y < c) | (a < y));
 #endif
 }
+
+// r[0 .. n) := a[0 .. n) op b[0 .. n) along one carry chain, place(c, a[i],
+// b[i], r + i) at each place; returns the carry out of the top.
+template <unsigned char (*place)(unsigned char, word, word, word*)>
+word carry_chain(word* r, const word* a, const word* b, std::int32_t n) {
+  unsigned char c = 0;
+  for (std::int32_t i = 0; i < n; ++i) c = place(c, a[i], b[i], r + i);
+  return c;
+}
+
+}  // namespace
+
+word wadd_n(word* r, const word* a, const word* b, std::int32_t n) { return carry_chain<add_place>(r, a, b, n); }
+
+word wsub_n(word* r, const word* a, const word* b, std::int32_t n) { return carry_chain<sub_place>(r, a, b, n); }
 
 word wadd_1(word* r, const word* a, std::int32_t n, word b) {
   for (std::int32_t i = 0; i < n; ++i) {

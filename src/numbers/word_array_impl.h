@@ -106,15 +106,6 @@ void wdecimal(const word* x, std::int32_t n, std::vector<std::uint32_t>& groups)
 
 // ---- Scratch --------------------------------------------------------------------------
 // A growable word buffer kept between calls.
-class word_buffer {
- public:
-  word* get(std::int32_t n) {
-    if (static_cast<std::size_t>(n) > v_.size()) v_.resize(static_cast<std::size_t>(n) + 16);
-    return v_.data();
-  }
-
- private:
-  std::vector<word> v_;
-};
+using word_buffer = growable_buffer<word>;
 
 }  // namespace tavrin::detail

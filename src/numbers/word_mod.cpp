@@ -19,6 +19,15 @@ std::int32_t product_mod(std::uint32_t x, std::uint32_t y, std::uint32_t m, bool
   return static_cast<std::int32_t>(p % m);
 }
 
+// One step of Euclid's algorithm on a sequence x0, x1, ... that follows the
+// quotients q of the remainders (the remainders themselves or a cofactor):
+// (x0, x1) := (x1, x0 - q x1).
+inline void euclid_step(std::int64_t q, std::int64_t& x0, std::int64_t& x1) {
+  const std::int64_t x2 = x0 - q * x1;
+  x0 = x1;
+  x1 = x2;
+}
+
 // The inverse of a modulo m by extended Euclid on (m, a): the cofactor of a
 // once the remainder divides the one before, made non-negative.
 std::int32_t euclid_inverse(std::int32_t a, std::int32_t m) {
@@ -27,12 +36,8 @@ std::int32_t euclid_inverse(std::int32_t a, std::int32_t m) {
   std::int64_t c0 = 0, c1 = 1;
   while (r0 % r1 != 0) {
     const std::int64_t q = r0 / r1;
-    const std::int64_t r2 = r0 - q * r1;
-    const std::int64_t c2 = c0 - q * c1;
-    r0 = r1;
-    r1 = r2;
-    c0 = c1;
-    c1 = c2;
+    euclid_step(q, r0, r1);
+    euclid_step(q, c0, c1);
   }
   if (c1 < 0) c1 += m;
   return static_cast<std::int32_t>(c1);
@@ -110,15 +115,9 @@ void egcd_ints(std::int32_t* n, std::int32_t m, std::int32_t* x, std::int32_t* y
   std::int64_t s0 = 1, t0 = 0, s1 = 0, t1 = 1;
   while (r1 != 0) {
     const std::int64_t q = r0 / r1;
-    const std::int64_t r2 = r0 - q * r1;
-    const std::int64_t s2 = s0 - q * s1;
-    const std::int64_t t2 = t0 - q * t1;
-    r0 = r1;
-    r1 = r2;
-    s0 = s1;
-    s1 = s2;
-    t0 = t1;
-    t1 = t2;
+    euclid_step(q, r0, r1);
+    euclid_step(q, s0, s1);
+    euclid_step(q, t0, t1);
   }
   *n = static_cast<std::int32_t>(r0);
   *x = static_cast<std::int32_t>(swapped ? t0 : s0);

@@ -4,6 +4,7 @@
 #include "poly/poly_add.h"
 
 #include "core/globals.h"
+#include "core/mode_guard.h"
 #include "numbers/freelists.h"
 #include "poly/poly_arith_impl.h"
 #include "poly/poly_impl.h"
@@ -12,7 +13,6 @@
 namespace tavrin {
 
 using detail::is_bare_leaf;
-using detail::LeafAlone;
 using detail::NumMode;
 using detail::num_combine;
 using detail::num_combine_new;
@@ -187,7 +187,7 @@ struct Merge {
         m->next = nullptr;
         c = run(n->pcoef, m, rel);
       } else {
-        LeafAlone cut(m);
+        ScopedValue<poly> alone(m->next, nullptr);  // cut from its successors (Laurent lists)
         c = run(n->pcoef, m, rel);
       }
       if constexpr (N == Use::kept) return detail::new_term(n->exp, c);
@@ -199,7 +199,7 @@ struct Merge {
         n->next = nullptr;
         c = run(n, m->pcoef, rel);
       } else {
-        LeafAlone cut(n);
+        ScopedValue<poly> alone(n->next, nullptr);  // cut from its successors (Laurent lists)
         c = run(n, m->pcoef, rel);
       }
       if constexpr (Mu == Use::kept) return detail::new_term(0, c);

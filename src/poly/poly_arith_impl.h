@@ -241,18 +241,4 @@ class Released {
   poly tail_ = nullptr;
 };
 
-// Cuts a kept leaf from its successors (Laurent lists) for a recursive call
-// and links it back on every exit.
-class LeafAlone {
- public:
-  explicit LeafAlone(poly leaf) : leaf_(leaf), next_(leaf->next) { leaf->next = nullptr; }
-  ~LeafAlone() { leaf_->next = next_; }
-  LeafAlone(const LeafAlone&) = delete;
-  LeafAlone& operator=(const LeafAlone&) = delete;
-
- private:
-  poly leaf_;
-  poly next_;
-};
-
 }  // namespace tavrin::detail

@@ -308,9 +308,12 @@ TEST_F(Control, RandomLoopsLeaveTheVariableAndCountPredicted) {
 }
 
 TEST_F(Control, LoopValuesInModularArithmetic) {
+  // Variables are freed in the ring that made them, before each change.
+  clear_variables_and_polynomial_names();
   ModulusScope mod(7);
   EXPECT_EQ(run("for i = 3 to -3 by -2 do 1 od:\ni;"), num("2"));
   EXPECT_EQ(run("t := 0:\nfor i = 1 to 10 do t := t + 1 od:\nt;"), num("3"));
+  clear_variables_and_polynomial_names();
 }
 
 // Sums and products over stored text built from a string of tokens.

@@ -105,6 +105,8 @@ TEST_F(Statements, KnownAnswersOverTheIntegers) {
 // Modular arithmetic: literals and increments reduced, exponents read as
 // ordinary integers.
 TEST_F(Statements, KnownAnswersModuloPrimes) {
+  // Variables are freed in the ring that made them, before each change.
+  clear_variables_and_polynomial_names();
   {
     ModulusScope mod(7);
     const std::vector<Case> cases = {
@@ -113,6 +115,7 @@ TEST_F(Statements, KnownAnswersModuloPrimes) {
         {".5;", "4"},         {"'A';", "2"},            {"3/5;", "2"},
     };
     check_cases(cases);
+    clear_variables_and_polynomial_names();
   }
   ModulusScope mod(2147483629);
   const std::vector<Case> cases = {
@@ -122,6 +125,7 @@ TEST_F(Statements, KnownAnswersModuloPrimes) {
       {"4294967258;", "0"},
   };
   check_cases(cases);
+  clear_variables_and_polynomial_names();
 }
 
 // With adjoined variables: the constant term of a polynomial is found under
