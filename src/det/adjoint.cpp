@@ -26,7 +26,9 @@ namespace tavrin {
 
 namespace {
 
-// Frees a value cell when the scope ends.
+using detail::OwnedValue;
+
+// Frees a caller's value cell that a routine consumes, when the scope ends.
 struct CellFree {
   quoly* q;
   ~CellFree() { free_quoly(q); }
@@ -38,18 +40,17 @@ void classic_method(workptr alpha, workptr arr, std::int32_t m, sparseptr* spar)
   WorkArrayGuard work(&token);
   if (!work.taken()) return;
   workptr W = work.get();
-  quoly zero = nullptr, unit = nullptr;
-  quoly_set(0, &zero);
-  quoly_set(1, &unit);
-  CellFree free_zero{&zero}, free_unit{&unit};
+  OwnedValue zero, unit;
+  quoly_set(0, zero.cell());
+  quoly_set(1, unit.cell());
   const std::int64_t cells = std::int64_t{m} * m;
   for (std::int32_t r = 0; r < m; ++r)
     for (std::int32_t c = 0; c < m; ++c) {
       for (std::int64_t k = 0; k < cells; ++k) {
         const auto b = static_cast<std::int32_t>(k / m), pos = static_cast<std::int32_t>(k % m);
         quoly v = alpha->stash[k];
-        if (b == r || pos == c) v = b == r && pos == c ? unit : zero;
-        W->stash[k] = v == nullptr ? zero : v;
+        if (b == r || pos == c) v = b == r && pos == c ? unit.q : zero.q;
+        W->stash[k] = v == nullptr ? zero.q : v;
       }
       quoly det = nullptr;
       quoly_set(1, &det);
@@ -68,21 +69,19 @@ void det_times_inverse(workptr alpha, workptr arr, std::int32_t m, sparseptr* sp
     else
       quoly_assign(alpha->stash[k], &arr->stash[k]);
   }
-  quoly t = nullptr;
-  quoly_set(1, &t);
-  CellFree free_t{&t};
-  mat_invert(arr, arr, m, &t, spar, nullptr, -1, -1, -1, 0, {.equal = true});
-  if (quoly_iszero(t)) {
+  OwnedValue t;
+  quoly_set(1, t.cell());
+  mat_invert(arr, arr, m, t.cell(), spar, nullptr, -1, -1, -1, 0, {.equal = true});
+  if (quoly_iszero(t.q)) {
     for (std::int64_t k = 0; k < cells; ++k) free_quoly(&arr->stash[k]);
     classic_method(alpha, arr, m, spar);
     return;
   }
-  quoly u = nullptr;
-  quoly_set(1, &u);
-  CellFree free_u{&u};
-  mat_invert(arr, arr, m, &u, spar, nullptr, -1, -1, -1, 0,
+  OwnedValue u;
+  quoly_set(1, u.cell());
+  mat_invert(arr, arr, m, u.cell(), spar, nullptr, -1, -1, -1, 0,
              {.ar_free = true, .oar_free = true, .invert = true, .equal = true});
-  for (std::int64_t k = 0; k < cells; ++k) fast_quoly_mult(&arr->stash[k], &t);
+  for (std::int64_t k = 0; k < cells; ++k) fast_quoly_mult(&arr->stash[k], t.cell());
 }
 
 }  // namespace
@@ -155,17 +154,16 @@ void adjoint(workptr alpha, workptr arr, bool, std::int32_t m, sparseptr* spar) 
     error(word_arithmetic_error, &token);
     return;
   }
-  quoly det = nullptr, bound = nullptr;
-  quoly_set(0, &det);
-  quoly_set(-1, &bound);
-  CellFree free_det{&det}, free_bound{&bound};
+  OwnedValue det, bound;
+  quoly_set(0, det.cell());
+  quoly_set(-1, bound.cell());
   set_min_cut(m);
-  int_determ(&det, nullptr, alpha, m, &bound);
-  if (quoly_iszero(det)) {
+  int_determ(det.cell(), nullptr, alpha, m, bound.cell());
+  if (quoly_iszero(det.q)) {
     classic_method(alpha, arr, m, spar);
     return;
   }
-  if (!mod_matrix_inv(alpha, arr, false, m, &det, &bound, spar, false))
+  if (!mod_matrix_inv(alpha, arr, false, m, det.cell(), bound.cell(), spar, false))
     det_times_inverse(alpha, arr, m, spar);
 }
 

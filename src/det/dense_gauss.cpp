@@ -235,14 +235,8 @@ void divide_thru(quolyptr n, workptr dup, bool invert, std::int32_t i, std::int3
   const std::int32_t p = i - 1;
   // The pivot's copy and its reciprocal are freed on every exit: a pivot
   // without an inverse (a composite modulus) ends the statement here.
-  struct Scratch {
-    quoly val = nullptr, one = nullptr;
-    ~Scratch() {
-      free_quoly(&val);
-      free_quoly(&one);
-    }
-  } s;
-  quoly& val = s.val;
+  detail::OwnedValue pivot_copy, reciprocal;
+  quoly& val = pivot_copy.q;
   quoly_assign(at(dup, p, p, m), &val);
   if (invert) {
     quoly rec = nullptr;
@@ -255,7 +249,7 @@ void divide_thru(quolyptr n, workptr dup, bool invert, std::int32_t i, std::int3
       val->numb || (laurent && (val->denom == nullptr || (val->denom->numb && val->denom->next == nullptr)) &&
                     monomial(val->numer));
   if (by_reciprocal) {
-    quoly& one = s.one;
+    quoly& one = reciprocal.q;
     set_number(1, &one);
     fast_quoly_quot(&one, &val, false);
     for (std::int32_t c = i; c < m; ++c)

@@ -142,18 +142,30 @@ double top(const words& a) {
   return v;
 }
 
-// a mod b, by chunks of the quotient as in the reconstruction below.
+// A chunk q 2^(32 shift) of the quotient of a by b (a >= b): q < 2^32 is at
+// least 1 and under the true quotient, by the estimate from the leading
+// words.
+struct QuotientChunk {
+  std::uint32_t q;
+  std::size_t shift;
+};
+QuotientChunk quotient_chunk(const words& a, const words& b) {
+  std::size_t s = a.size() - b.size();
+  double q = top(a) / top(b) * (1.0 - 0x1p-40);
+  if (q < 1.0 && s > 0) {
+    --s;
+    q *= 4294967296.0;
+  }
+  std::uint32_t qw = q >= 4294967295.0 ? 0xffffffffu : static_cast<std::uint32_t>(q);
+  if (qw == 0) qw = 1;  // s = 0 and a >= b: the quotient is at least 1
+  return {qw, s};
+}
+
+// a mod b, by chunks of the quotient.
 words remainder(words a, const words& b) {
   while (compare(a, b) >= 0) {
-    std::size_t s = a.size() - b.size();
-    double q = top(a) / top(b) * (1.0 - 0x1p-40);
-    if (q < 1.0 && s > 0) {
-      --s;
-      q *= 4294967296.0;
-    }
-    std::uint32_t qw = q >= 4294967295.0 ? 0xffffffffu : static_cast<std::uint32_t>(q);
-    if (qw == 0) qw = 1;
-    sub_mul_shifted(a, b, qw, s);
+    const QuotientChunk c = quotient_chunk(a, b);
+    sub_mul_shifted(a, b, c.q, c.shift);
   }
   return a;
 }
@@ -175,16 +187,9 @@ words reconstruct_denominator(words r0, words r1, std::int64_t nbits) {
   words t0, t1{1};
   while (bit_length(r1) > nbits) {
     while (compare(r0, r1) >= 0) {
-      std::size_t s = r0.size() - r1.size();
-      double q = top(r0) / top(r1) * (1.0 - 0x1p-40);
-      if (q < 1.0 && s > 0) {
-        --s;
-        q *= 4294967296.0;
-      }
-      std::uint32_t qw = q >= 4294967295.0 ? 0xffffffffu : static_cast<std::uint32_t>(q);
-      if (qw == 0) qw = 1;  // s = 0 and r0 >= r1: the quotient is at least 1
-      sub_mul_shifted(r0, r1, qw, s);
-      add_mul_shifted(t0, t1, qw, s);
+      const QuotientChunk c = quotient_chunk(r0, r1);
+      sub_mul_shifted(r0, r1, c.q, c.shift);
+      add_mul_shifted(t0, t1, c.q, c.shift);
     }
     std::swap(r0, r1);
     std::swap(t0, t1);

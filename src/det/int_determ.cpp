@@ -147,19 +147,8 @@ void int_determ(quolyptr n, arrptr q, workptr beta, std::int32_t rows, quolyptr 
   bool small_one = false;
   std::int32_t size = 0;
   // The bound, given back on every exit unless handed to the caller.
-  struct Bound {
-    imptr p = nullptr;
-    ~Bound() {
-      if (p != nullptr) free_imag(&p);
-    }
-    imptr release() {
-      imptr r = p;
-      p = nullptr;
-      return r;
-    }
-  } bound;
-  newimag(&bound.p);
-  imptr pd = bound.p;
+  detail::OwnedNumber bound;
+  imptr pd = bound.get();
   pd->size = 0;
   images::find_pseudo_cells(cells, pd, &small_one, rows, rows, &size, false, false);
   // A bound of the caller's (positive) replaces the computed one.

@@ -8,7 +8,6 @@
 // only; det is that residue D in [0, pd) or D - pd, and the two differ
 // modulo the odd prime p6 = prime[6], whose image decides.
 #include <cstdint>
-#include <cstring>
 #include <vector>
 
 #include "arrays/array_store.h"
@@ -21,6 +20,7 @@
 #include "det/int_images.h"
 #include "det/int_routes.h"
 #include "gcd/gcd_upcalls.h"
+#include "matrix/det_services.h"
 #include "matrix/normal_forms.h"
 #include "numbers/bigint.h"
 #include "numbers/bigint_divide.h"
@@ -34,13 +34,6 @@
 namespace tavrin::images {
 
 namespace {
-
-tokentipe fast_det_token() {
-  tokentipe t{};
-  std::strcpy(t.name, "Fast_Det");
-  t.address = -1;
-  return t;
-}
 
 // The temporary named array, made as a declaration makes one (errors 27,
 // 43, 26 with its name, nothing made then) and removed on every exit: cells
@@ -65,7 +58,7 @@ class FastDet {
   FastDet& operator=(const FastDet&) = delete;
 
   arrptr make(const std::vector<quoly>& cells, std::int32_t rows) {
-    const tokentipe tok = fast_det_token();
+    const tokentipe tok = unstored_token("Fast_Det");
     const std::int64_t count = std::int64_t{rows} * rows;
     if (rows < 1) abandon(subscript_dimension_out_range_error, &tok);
     if (count > max_dense_entries) abandon(array_too_large_more_than_1000000_error, &tok);
@@ -157,7 +150,7 @@ imptr triangular_determ(arrptr q, const std::vector<quoly>& cells, std::int32_t 
     // The trailing block, copied into a work array of our own, through the
     // router.
     const std::int32_t k = rows - cut - 1;
-    const tokentipe tok = fast_det_token();
+    const tokentipe tok = unstored_token("Fast_Det");
     WorkArrayGuard work(&tok);
     if (!work.taken()) return nullptr;
     workptr w = work.get();
@@ -169,14 +162,10 @@ imptr triangular_determ(arrptr q, const std::vector<quoly>& cells, std::int32_t 
         ++block.n;
         quoly_assign(*arp_cell(a->start + (cut + 1 + i) + (cut + 1 + j) * rows), c);
       }
-    quoly t = nullptr;
-    quoly_set(1, &t);
-    struct CellFree {
-      quoly* q;
-      ~CellFree() { free_quoly(q); }
-    } free_t{&t};
-    mat_invert(w, w, k, &t, nullptr, nullptr, -1, -1, -1, 0, {.equal = true});
-    fast_mult(D, t->ncoef, D);
+    detail::OwnedValue t;
+    quoly_set(1, t.cell());
+    mat_invert(w, w, k, t.cell(), nullptr, nullptr, -1, -1, -1, 0, {.equal = true});
+    fast_mult(D, t.q->ncoef, D);
   }
   return prod.release();
 }

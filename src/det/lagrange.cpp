@@ -136,6 +136,18 @@ void set_answer(quolyptr q, poly p) {
   }
 }
 
+void set_residue_answer(quolyptr q, Flat<std::uint32_t>& f, std::int32_t nv) {
+  std::vector<imptr> coefs;
+  for (std::uint32_t c : f.c) {
+    imptr x = nullptr;
+    newimag(&x);
+    x->lint = static_cast<std::int32_t>(c);
+    x->flote = 0;
+    coefs.push_back(x);
+  }
+  set_answer(q, write_poly(f.e, coefs, nv));
+}
+
 // ---- The degree bound ------------------------------------------------------------------
 
 }  // namespace lagrange
@@ -146,26 +158,25 @@ std::int64_t compute_degree(std::int64_t* D, std::int32_t m) {
     return D[static_cast<std::size_t>(r) * static_cast<std::size_t>(m) + static_cast<std::size_t>(c)];
   };
   std::int64_t bound = 0;
+  // Line k (a column when by_col, else a row) from position b on, less its
+  // least entry in 0..top-1, which the bound gains; false when it has none.
+  auto take_least = [&](std::int32_t b, bool by_col, std::int32_t k) {
+    auto cell = [&](std::int32_t x) -> std::int64_t& { return by_col ? at(x, k) : at(k, x); };
+    std::int64_t least = -1;
+    for (std::int32_t x = b; x < m; ++x)
+      if (cell(x) >= 0 && cell(x) < top && (least < 0 || cell(x) < least)) least = cell(x);
+    if (least < 0) return false;
+    for (std::int32_t x = b; x < m; ++x)
+      if (cell(x) >= 0) cell(x) -= least;
+    bound += least;
+    return true;
+  };
   for (std::int32_t b = 0; b < m; ++b) {
     check_interrupt();
-    for (std::int32_t c = b; c < m; ++c) {
-      std::int64_t least = -1;
-      for (std::int32_t r = b; r < m; ++r)
-        if (at(r, c) >= 0 && at(r, c) < top && (least < 0 || at(r, c) < least)) least = at(r, c);
-      if (least < 0) return 2;
-      for (std::int32_t r = b; r < m; ++r)
-        if (at(r, c) >= 0) at(r, c) -= least;
-      bound += least;
-    }
-    for (std::int32_t r = b; r < m; ++r) {
-      std::int64_t least = -1;
-      for (std::int32_t c = b; c < m; ++c)
-        if (at(r, c) >= 0 && at(r, c) < top && (least < 0 || at(r, c) < least)) least = at(r, c);
-      if (least < 0) return 2;
-      for (std::int32_t c = b; c < m; ++c)
-        if (at(r, c) >= 0) at(r, c) -= least;
-      bound += least;
-    }
+    for (std::int32_t c = b; c < m; ++c)
+      if (!take_least(b, true, c)) return 2;
+    for (std::int32_t r = b; r < m; ++r)
+      if (!take_least(b, false, r)) return 2;
     // Pivot: the row with a 0 whose positive entries weigh least; in it the
     // 0 whose column weighs least.
     std::int32_t prow = -1;
@@ -361,25 +372,7 @@ det_status mod_det_in(const std::vector<Flat<std::uint32_t>>& a, std::int32_t m,
       cells.assign(a.size(), 0);
       for (std::size_t e = 0; e < a.size(); ++e) {
         const std::size_t t0 = pl.term_start[e], t1 = pl.term_start[e + 1];
-        if constexpr (char2) {
-          std::uint32_t sum = 0;
-          for (std::size_t t = t0; t < t1; ++t)
-            sum ^= ring.mul(coefs[t], powers[static_cast<std::size_t>(pl.power[t])]);
-          cells[e] = sum;
-        } else {
-          // Up to three products (each below 2^62) are summed before a reduction.
-          std::uint64_t sum = 0;
-          int pending = 0;
-          for (std::size_t t = t0; t < t1; ++t) {
-            if (pending == 3) {
-              sum = ring.f.reduce(sum);
-              pending = 0;
-            }
-            sum += std::uint64_t{coefs[t]} * powers[static_cast<std::size_t>(pl.power[t])];
-            ++pending;
-          }
-          cells[e] = ring.f.reduce(sum);
-        }
+        cells[e] = entry_at_point(ring, coefs.data() + t0, pl.power.data() + t0, t1 - t0, powers);
       }
       if (top && verbose) dumpitt(" ", static_cast<std::int32_t>(i), false, false, true);
       ++lagrange_last.points;
@@ -466,14 +459,14 @@ struct DepthLevel {
   DepthLevel& operator=(const DepthLevel&) = delete;
 };
 
-void divide_out(quolyptr q, poly fct) {
+}  // namespace
+
+void lagrange::divide_out(quolyptr q, poly fct) {
   if (fct == nullptr) return;
   mat_invert_EnvRec env;
   env.allpolys = true;
   divide_fct(env, q, fct);
 }
-
-}  // namespace
 
 namespace {
 
@@ -513,15 +506,7 @@ bool mod_interpolate(workptr ar, std::int32_t m, quolyptr q, bool check_laurent,
   if (s == det_status::too_small) {
     if (!rational_fallback || !use_rat_poly_det(a, m, nv, q)) return false;
   } else {
-    std::vector<imptr> coefs;
-    for (std::uint32_t c : out.c) {
-      imptr x = nullptr;
-      newimag(&x);
-      x->lint = static_cast<std::int32_t>(c);
-      x->flote = 0;
-      coefs.push_back(x);
-    }
-    set_answer(q, write_poly(out.e, coefs, nv));
+    set_residue_answer(q, out, nv);
   }
   divide_out(q, fct);
   return true;

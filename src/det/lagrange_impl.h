@@ -83,6 +83,12 @@ bool read_entry(quoly q, std::int32_t nv, const std::function<void(const std::in
 poly write_poly(std::vector<std::int32_t>& exps, std::vector<imptr>& coefs, std::int32_t nv);
 // *q := p (consumed): a number value for a constant.
 void set_answer(quolyptr q, poly p);
+// *q := the residue polynomial f (nv variables; consumed), its coefficients
+// numbers holding the residues.
+void set_residue_answer(quolyptr q, Flat<std::uint32_t>& f, std::int32_t nv);
+// *q := *q / fct, the known factor of a polynomial determinant (exact
+// division; error 305 when it does not divide). fct nil: nothing.
+void divide_out(quolyptr q, poly fct);
 
 void refuse_negative_exponents();
 
@@ -113,6 +119,10 @@ struct Signed {
 };
 // An integer polynomial: monomial (nv exponents) -> non-zero coefficient.
 using ZResult = std::map<std::vector<std::int32_t>, Signed>;
+// The end of an integer driver: found: *q := the polynomial det (nv
+// variables, rational-arithmetic coefficients) divided by fct (nil: none),
+// true; otherwise *q := 1 and false (declined). det: kept
+bool z_answer(quolyptr q, bool found, const ZResult& det, std::int32_t nv, poly fct);
 
 // A sequence of word primes for the integer drivers.
 struct ZPrimes {

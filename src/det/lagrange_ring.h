@@ -231,4 +231,32 @@ struct ModRing {
   std::uint32_t inv(std::uint32_t a) const { return f.inv(a); }
 };
 
+// The value at one point of an entry in the variable alone: the sum of its
+// n coefficients c[t] times powers[power[t]] (the point's powers). In
+// characteristic 2 the products are summed by exclusive or; otherwise up to
+// three products (each below 2^62) are summed before a reduction.
+template <bool char2>
+inline std::uint32_t entry_at_point(const ModRing<char2>& ring, const std::uint32_t* c,
+                                    const std::int32_t* power, std::size_t n,
+                                    const std::vector<std::uint32_t>& powers) {
+  if constexpr (char2) {
+    std::uint32_t sum = 0;
+    for (std::size_t t = 0; t < n; ++t)
+      sum ^= ring.mul(c[t], powers[static_cast<std::size_t>(power[t])]);
+    return sum;
+  } else {
+    std::uint64_t sum = 0;
+    int pending = 0;
+    for (std::size_t t = 0; t < n; ++t) {
+      if (pending == 3) {
+        sum = ring.f.reduce(sum);
+        pending = 0;
+      }
+      sum += std::uint64_t{c[t]} * powers[static_cast<std::size_t>(power[t])];
+      ++pending;
+    }
+    return ring.f.reduce(sum);
+  }
+}
+
 }  // namespace tavrin::lagrange

@@ -118,6 +118,23 @@ imptr make_number(bool neg, const Mag& x) {
   return n;
 }
 
+bool z_answer(quolyptr q, bool found, const ZResult& det, std::int32_t nv, poly fct) {
+  if (!found) {
+    free_quoly(q);
+    quoly_set(1, q);
+    return false;
+  }
+  std::vector<std::int32_t> exps;
+  std::vector<imptr> out;
+  for (const auto& [k, s] : det) {
+    exps.insert(exps.end(), k.begin(), k.end());
+    out.push_back(make_number(s.neg, s.mag));
+  }
+  set_answer(q, write_poly(exps, out, nv));
+  divide_out(q, fct);
+  return true;
+}
+
 std::uint32_t ZCoef::mod(std::uint32_t p) const {
   std::uint64_t r = 0;
   for (std::uint32_t l : limbs) r = ((r << 28) + l) % p;
@@ -351,24 +368,8 @@ bool rat_poly_determ(workptr ar, std::int16_t polydepth, std::int32_t m, quolypt
     return false;
   }
   ZResult det;
-  if (!z_det(z, coefs, m, nv, this_deg, det)) {
-    free_quoly(q);
-    quoly_set(1, q);
-    return false;
-  }
-  std::vector<std::int32_t> exps;
-  std::vector<imptr> out;
-  for (auto& [k, s] : det) {
-    exps.insert(exps.end(), k.begin(), k.end());
-    out.push_back(make_number(s.neg, s.mag));
-  }
-  set_answer(q, write_poly(exps, out, nv));
-  if (fct != nullptr) {
-    mat_invert_EnvRec env;
-    env.allpolys = true;
-    divide_fct(env, q, fct);
-  }
-  return true;
+  const bool found = z_det(z, coefs, m, nv, this_deg, det);
+  return z_answer(q, found, det, nv, fct);
 }
 
 }  // namespace tavrin

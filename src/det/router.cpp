@@ -192,22 +192,19 @@ bool adjoint_crt(mat_invert_EnvRec& env, workptr ar, workptr outar, bool oar_fre
   if (verbose)
     std::printf("\n%*sAll integers; adjoint-CRT Method; first compute det: \n", 3 * dumpitt_level,
                 "");
-  quoly det = nullptr;
-  quoly_set(1, &det);
-  struct DetFree {
-    quoly* d;
-    ~DetFree() { free_quoly(d); }
-  } det_free{&det};
+  detail::OwnedValue det;
+  quoly_set(1, det.cell());
   note(det_method::int_determ);
-  det_methods.int_determ(&det, nullptr, arr, m, &env.temp);
-  if (quoly_iszero(det)) {
+  det_methods.int_determ(det.cell(), nullptr, arr, m, &env.temp);
+  if (quoly_iszero(det.q)) {
     if (copy) copy->release();
     copy.reset();
     error(matrix_singular_no_inverse_error, &token);
     return true;
   }
   note(det_method::mod_matrix_inv);
-  const bool done = det_methods.mod_matrix_inv(arr, outar, oar_free, m, &det, &env.temp, spar, true);
+  const bool done =
+      det_methods.mod_matrix_inv(arr, outar, oar_free, m, det.cell(), &env.temp, spar, true);
   if (copy) copy->release();
   if (done) return true;
   if (verbose)
@@ -215,11 +212,11 @@ bool adjoint_crt(mat_invert_EnvRec& env, workptr ar, workptr outar, bool oar_fre
   return false;
 }
 
-void dense_route(mat_invert_EnvRec& env, workptr ar, workptr outar, bool ar_free, bool oar_free,
-                 std::int32_t m, quolyptr n, bool invert, bool equal, sparseptr* spar, poly fct,
-                 std::int32_t the_degree, std::int32_t the_degree2, std::int32_t the_power) {
+void dense_route(mat_invert_EnvRec& env, workptr ar, workptr outar, std::int32_t m, quolyptr n,
+                 const InvertFlags& how, sparseptr* spar, poly fct, std::int32_t the_degree,
+                 std::int32_t the_degree2, std::int32_t the_power) {
   set_search_params(env, ar, m);
-  if (!invert) {
+  if (!how.invert) {
     if (detcutoff >= 0) {
       env.mycut = std::min(detcutoff, dense_cut_cap);
     } else if (!env.allnumbs) {
@@ -252,16 +249,16 @@ void dense_route(mat_invert_EnvRec& env, workptr ar, workptr outar, bool ar_free
       }
     }
   } else if (env.allnumbs && !lintmode && m > 3 && mod_matrix_ok) {
-    if (adjoint_crt(env, ar, outar, oar_free, m, equal, spar)) return;
+    if (adjoint_crt(env, ar, outar, how.oar_free, m, how.equal, spar)) return;
   }
 
-  bool bareiss = gauss_cutoff == 1 && env.allpolys && !invert;
+  bool bareiss = gauss_cutoff == 1 && env.allpolys && !how.invert;
   const bool lagrange_wanted =
-      env.allpolys && !invert && detcutoff < 0 && m > 3 && rat_det_method_cut == 1;
+      env.allpolys && !how.invert && detcutoff < 0 && m > 3 && rat_det_method_cut == 1;
   const bool lagrange = lagrange_wanted && massive_enough(ar, m);
   if (lagrange_wanted && !lagrange) bareiss = true;
   // The dense methods ignore the cut-off for inverses: m keeps the relations.
-  const std::int32_t cut = invert ? m : env.mycut;
+  const std::int32_t cut = how.invert ? m : env.mycut;
   if (need_to_turn_off_mod_out(env.allpolys, lagrange, bareiss, cut, m)) {
     adjust_polyname_ptrs();
     env.set_new_polynames = true;
@@ -292,7 +289,7 @@ void dense_route(mat_invert_EnvRec& env, workptr ar, workptr outar, bool ar_free
   // the polynomial the elimination would give, many times sooner. It is
   // tried only where it prints nothing; when it declines, the elimination
   // answers as before.
-  if (!lagrange_wanted && env.allpolys && !env.allnumbs && !invert && detcutoff < 0 &&
+  if (!lagrange_wanted && env.allpolys && !env.allnumbs && !how.invert && detcutoff < 0 &&
       modularmode && !flotemode && fct == nullptr && the_degree < 0 && m >= quiet_lagrange_side &&
       !need_to_turn_off_mod_out(env.allpolys, true, bareiss, cut, m)) {
     note(det_method::mod_poly_determ);
@@ -301,11 +298,10 @@ void dense_route(mat_invert_EnvRec& env, workptr ar, workptr outar, bool ar_free
   env.mydupptr = ar;
   if (bareiss) {
     note(det_method::gauss_Bareiss);
-    det_methods.gauss_Bareiss(n, m, ar, ar_free, invert, fct, env, equal);
+    det_methods.gauss_Bareiss(n, m, ar, how.ar_free, how.invert, fct, env, how.equal);
     exitt(env, n, fct, true);
   }
   note(det_method::standard_matrix_invert);
-  const InvertFlags how{.ar_free = ar_free, .oar_free = oar_free, .invert = invert, .equal = equal};
   det_methods.standard_matrix_invert(n, m, fct, ar, outar, how, env);
 }
 
@@ -316,11 +312,6 @@ void (*det_route_hook)(det_method m) = nullptr;
 void mat_invert(workptr ar, workptr outar, std::int32_t m, quolyptr n, sparseptr* spar, poly fct,
                 std::int32_t the_degree, std::int32_t the_degree2, std::int32_t the_power,
                 std::int32_t numprimes, const InvertFlags& how) {
-  const bool ar_free = how.ar_free;
-  const bool oar_free = how.oar_free;
-  const bool invert = how.invert;
-  const bool equal = how.equal;
-  const bool really = how.really;
   mat_invert_EnvRec env;
   env.laurent = laurent;
   RouterCleanup cleanup{env};
@@ -331,25 +322,25 @@ void mat_invert(workptr ar, workptr outar, std::int32_t m, quolyptr n, sparseptr
         det_methods.hamilton_path_driver(spar, -m, n, fct);
         return;
       }
-      if (invert) {
+      if (how.invert) {
         if (!leverrier_refused(m)) {
           note(det_method::invert_sparse);
-          det_methods.invert_sparse(spar, outar, ar_free, true, m, n);
+          det_methods.invert_sparse(spar, outar, how.ar_free, true, m, n);
           return;
         }
         // The recurrence divides by 2 .. m, not all invertible modulo the
         // modulus: the inverse of the dense copy, which comes back in outar
         // as when the recurrence itself goes dense.
-        spread_sparse(spar, outar, ar_free, m);
-        dense_route(env, outar, outar, true, true, m, n, true, true, spar, fct, the_degree,
-                    the_degree2, the_power);
+        spread_sparse(spar, outar, how.ar_free, m);
+        dense_route(env, outar, outar, m, n,
+                    {.ar_free = true, .oar_free = true, .invert = true, .equal = true}, spar, fct,
+                    the_degree, the_degree2, the_power);
         return;
       }
-      sparse_route(env, m, n, spar, fct, ar_free, the_degree, the_degree2, the_power, really,
-                   numprimes);
+      sparse_route(env, m, n, spar, fct, how.ar_free, the_degree, the_degree2, the_power,
+                   how.really, numprimes);
     } else {
-      dense_route(env, ar, outar, ar_free, oar_free, m, n, invert, equal, spar, fct, the_degree,
-                  the_degree2, the_power);
+      dense_route(env, ar, outar, m, n, how, spar, fct, the_degree, the_degree2, the_power);
     }
   } catch (const mat_invert_exit&) {
   }

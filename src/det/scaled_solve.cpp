@@ -20,6 +20,7 @@
 #include "det/int_routes.h"
 #include "numbers/bigint.h"
 #include "matrix/det_services.h"
+#include "matrix/owned_cells.h"
 #include "numbers/node_handles.h"
 
 namespace tavrin {
@@ -305,16 +306,10 @@ ZInt abs_int_determinant(const ZMatrix& s) {
   if (n == 1) return s.at(0, 0).abs();
   if (n == 2) return (s.at(0, 0) * s.at(1, 1) - s.at(0, 1) * s.at(1, 0)).abs();
   // The cells column by column as values of their own.
-  struct Cells {
-    std::vector<quoly> v;
-    ~Cells() {
-      for (quoly& q : v) free_quoly(&q);
-    }
-  } cells;
-  cells.v.assign(static_cast<std::size_t>(n) * n, nullptr);
+  OwnedCells cells(static_cast<std::size_t>(n) * n);
   for (std::int32_t c = 0; c < n; ++c)
     for (std::int32_t r = 0; r < n; ++r) {
-      quoly& q = cells.v[static_cast<std::size_t>(c) * n + r];
+      quoly& q = cells.cell[static_cast<std::size_t>(c) * n + r];
       const ZInt& x = s.at(r, c);
       if (x.bit_length() <= 27) {
         quoly_set(static_cast<std::int32_t>(x.to_int64()), &q);
@@ -327,14 +322,14 @@ ZInt abs_int_determinant(const ZMatrix& s) {
       }
       q->next = nullptr;
     }
-  imptr det = images::divisor_determ(cells.v, n, nullptr);
+  imptr det = images::divisor_determ(cells.cell, n, nullptr);
   if (det == nullptr) {
     detail::ScratchNumber pd;
     pd.get()->size = 0;
     bool small_one = false;
     std::int32_t size = 0;
-    images::find_pseudo_cells(cells.v, pd.get(), &small_one, n, n, &size, false, false);
-    det = images::crt_determ(cells.v, n, pd.get());
+    images::find_pseudo_cells(cells.cell, pd.get(), &small_one, n, n, &size, false, false);
+    det = images::crt_determ(cells.cell, n, pd.get());
   }
   ZInt r = ZInt::from_number(det).abs();
   special_free(det);

@@ -13,7 +13,7 @@
 #include "det/sparse_pivot.h"
 #include "matrix/pivot_search.h"
 #include "matrix/sparse_copy.h"
-#include "matrix/sparse_merge.h"
+#include "matrix/row_ops.h"
 #include "numbers/bigint_divide.h"
 #include "numbers/freelists.h"
 #include "numbers/node_handles.h"
@@ -116,26 +116,7 @@ void sparse_gauss_Bareiss(sparseptr* spar, quolyptr n, std::int32_t m, std::int3
       colm_ptrptr rest = &f->next;
       if (!unit)
         for (colm_ptr e = *rest; e != nullptr; e = e->next) fast_quoly_mult(&e->val, &p);
-      const quoly fv = f->val;
-      sparse_merge::merge_into_row(
-          rest, pivot->next,
-          [fv](colm_ptr e, colm_ptr s) {
-            quoly t = nullptr;
-            quoly_mult(fv, s->val, &t);
-            best_quoly_sub(&e->val, t);
-            return !quoly_iszero(e->val);
-          },
-          [fv](colm_ptr s) -> quoly {
-            quoly t = nullptr;
-            quoly_mult(fv, s->val, &t);
-            if (quoly_iszero(t)) {
-              free_quoly(&t);
-              return nullptr;
-            }
-            quoly_inplace(t);
-            t->next = nullptr;
-            return t;
-          });
+      sparse_sub_multiple(rest, pivot->next, f->val);
       if (divisor != nullptr) scale_row(rest, p, true, divisor);
       free_colm(head);
     }

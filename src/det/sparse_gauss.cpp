@@ -15,7 +15,7 @@
 #include "gcd/gcd_stash.h"
 #include "matrix/pivot_search.h"
 #include "matrix/sparse_copy.h"
-#include "matrix/sparse_merge.h"
+#include "matrix/row_ops.h"
 #include "numbers/freelists.h"
 #include "numbers/node_handles.h"
 #include "poly/poly_repr.h"
@@ -27,35 +27,7 @@
 
 namespace tavrin {
 
-namespace {
-
 using detail::OwnedValue;
-
-// Row r := row r - factor * src, where src runs over the entries of the
-// pivot row after the pivot (link: the head of row r past its column-i
-// entry).
-void eliminate_row(colm_ptrptr link, colm_ptr src, quoly factor) {
-  sparse_merge::merge_into_row(
-      link, src,
-      [factor](colm_ptr e, colm_ptr s) {
-        quoly p = nullptr;
-        quoly_mult(factor, s->val, &p);
-        best_quoly_sub(&e->val, p);  // uses p up
-        return !quoly_iszero(e->val);
-      },
-      [factor](colm_ptr s) -> quoly {
-        quoly p = nullptr;
-        quoly_mult(factor, s->val, &p);
-        if (quoly_iszero(p)) {
-          free_quoly(&p);
-          return nullptr;
-        }
-        quoly_inplace(p);
-        return p;
-      });
-}
-
-}  // namespace
 
 void sparse_gauss_elim(sparseptr* spar, quolyptr n, std::int32_t m, std::int32_t mycut,
                        bool ar_free) {
@@ -114,7 +86,8 @@ void sparse_gauss_elim(sparseptr* spar, quolyptr n, std::int32_t m, std::int32_t
         quoly_assign(f->val, &factor.q);
       else
         quoly_quot(f->val, p, &factor.q, false);
-      eliminate_row(&f->next, pivot->next, factor.q);
+      // row r -= factor * the pivot row, past column i
+      sparse_sub_multiple(&f->next, pivot->next, factor.q);
       free_colm(head);
     }
     free_sparse_row(*pivot_row);

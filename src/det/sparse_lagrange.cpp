@@ -35,6 +35,7 @@
 #include "det/lagrange_impl.h"
 #include "det/lagrange_ring.h"
 #include "det/router.h"
+#include "matrix/zint.h"
 #include "numbers/freelists.h"
 #include "toplevel/display.h"
 #include "toplevel/output_file.h"
@@ -306,32 +307,17 @@ PowerHint power_modulo(std::int32_t p, std::uint32_t q) {
     e /= 2;
   }
   // c1 := 1 / a modulo e by Euclid.
-  std::int64_t r0 = e, r1 = a % e, s0 = 0, s1 = 1;
-  while (r1 != 0) {
-    const std::int64_t k = r0 / r1;
-    std::swap(r0, r1);
-    r1 -= k * r0;
-    std::swap(s0, s1);
-    s1 -= k * s0;
-  }
-  if (r0 != 1) return h;
+  std::int64_t s = 0, t = 0;
+  if (word_xgcd(e, a % e, &s, &t) != 1) return h;
   h.p = p;
-  h.c1 = static_cast<std::uint32_t>(((s0 % e) + e) % e);
+  h.c1 = static_cast<std::uint32_t>(((t % e) + e) % e);
   return h;
 }
 
 // A flat residue polynomial as a value (consumed).
 quoly residue_value(Flat<std::uint32_t>& f, std::int32_t nv) {
-  std::vector<imptr> coefs;
-  for (std::uint32_t c : f.c) {
-    imptr x = nullptr;
-    newimag(&x);
-    x->lint = static_cast<std::int32_t>(c);
-    x->flote = 0;
-    coefs.push_back(x);
-  }
   quoly q = nullptr;
-  set_answer(&q, write_poly(f.e, coefs, nv));
+  set_residue_answer(&q, f, nv);
   return q;
 }
 
@@ -482,24 +468,8 @@ class SparseModDet {
           kernel_.clear();
         for (std::size_t e = 0; e < a.e.size(); ++e) {
           const std::size_t t0 = pl.term_start[e], t1 = pl.term_start[e + 1];
-          std::uint32_t s = 0;
-          if constexpr (char2) {
-            for (std::size_t t = t0; t < t1; ++t)
-              s ^= ring_.mul(a.e[e].c[t - t0], powers[static_cast<std::size_t>(pl.power[t])]);
-          } else {
-            // Up to three products (each below 2^62) are summed before a reduction.
-            std::uint64_t sum = 0;
-            int pending = 0;
-            for (std::size_t t = t0; t < t1; ++t) {
-              if (pending == 3) {
-                sum = ring_.f.reduce(sum);
-                pending = 0;
-              }
-              sum += std::uint64_t{a.e[e].c[t - t0]} * powers[static_cast<std::size_t>(pl.power[t])];
-              ++pending;
-            }
-            s = ring_.f.reduce(sum);
-          }
+          const std::uint32_t s =
+              entry_at_point(ring_, a.e[e].c.data(), pl.power.data() + t0, t1 - t0, powers);
           if (dense)
             cells_[static_cast<std::size_t>(a.col[e]) * static_cast<std::size_t>(m_) + static_cast<std::size_t>(a.row[e])] = s;
           else if (s != 0)
@@ -704,16 +674,6 @@ struct SparsePrimes final : ZPrimes {
   }
 };
 
-void write_z_answer(quolyptr q, ZResult& det, std::int32_t nv) {
-  std::vector<std::int32_t> exps;
-  std::vector<imptr> out;
-  for (auto& [k, s] : det) {
-    exps.insert(exps.end(), k.begin(), k.end());
-    out.push_back(make_number(s.neg, s.mag));
-  }
-  set_answer(q, write_poly(exps, out, nv));
-}
-
 // The integer determinant of the entries (coefficients indexes into coefs).
 bool sparse_z_det(const SparseFlat<std::size_t>& a, const std::vector<ZCoef>& coefs,
                   std::int32_t this_deg, std::int32_t this_deg2, std::int32_t the_power,
@@ -801,13 +761,6 @@ relation relation_of(std::int16_t d) {
   return relation::none;
 }
 
-void divide_out(quolyptr q, poly fct) {
-  if (fct == nullptr) return;
-  mat_invert_EnvRec env;
-  env.allpolys = true;
-  divide_fct(env, q, fct);
-}
-
 }  // namespace
 
 }  // namespace lagrange
@@ -835,14 +788,8 @@ bool sparse_rat_poly_determ(sparseptr spar, std::int32_t m, quolyptr q, poly fct
   ZResult det;
   // The bound given is that of the determinant, not of its root.
   if (this_deg > 0 && std::abs(the_power) > 1) this_deg /= std::abs(the_power);
-  if (!sparse_z_det(a, coefs, this_deg, this_deg2, the_power, numprimes, det)) {
-    free_quoly(q);
-    quoly_set(1, q);
-    return false;
-  }
-  write_z_answer(q, det, nv);
-  divide_out(q, fct);
-  return true;
+  const bool found = sparse_z_det(a, coefs, this_deg, this_deg2, the_power, numprimes, det);
+  return z_answer(q, found, det, nv, fct);
 }
 
 bool sparse_mod_poly_determ(sparseptr spar, std::int32_t m, quolyptr q, poly fct,

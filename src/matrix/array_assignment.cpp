@@ -103,11 +103,7 @@ void expression_form(textptr inf, quolyptr n, MatValue& v, nameptr* flag, Target
     WorkArrayGuard work(&token);
     MatValue w(work.get());
     load_target(w, t);
-    std::int32_t rows = w.facts.rows;
-    extract_diagonal(v.arr, w.arr, &w.facts, w.arr_free, &rows, &w.spar);
-    v.set_shape(1, w.cols());
-    v.arr_free = w.arr_free;
-    w.forget();
+    diagonal_into(v, w);
   } else {
     load_target(v, t);
   }

@@ -4,7 +4,6 @@
 // expression that begins with an entry, and an array expression that begins
 // with a slot's whole array (its value to the system array).
 #include <cstdio>
-#include <cstring>
 
 #include "arrays/array_store.h"
 #include "arrays/declarations.h"
@@ -14,6 +13,7 @@
 #include "core/globals.h"
 #include "lang/expressions.h"
 #include "lang/variables.h"
+#include "matrix/det_services.h"
 #include "matrix/matrix_expr_impl.h"
 #include "matrix/matrix_expressions.h"
 #include "numbers/freelists.h"
@@ -28,13 +28,6 @@ namespace tavrin {
 using namespace matexpr;
 
 namespace {
-
-tokentipe percent_token() {
-  tokentipe t{};
-  std::strcpy(t.name, "%");
-  t.address = -1;
-  return t;
-}
 
 // "[" index "]" after "%" (modular arithmetic off for the index): the slot
 // from 0; the token after "]" current. Errors 217-221.
@@ -52,7 +45,7 @@ std::int32_t read_slot(textptr inf, nameptr* flag) {
 arrptr filled_slot(std::int32_t k) {
   arrptr q = arrstash[k];
   if (q == nullptr) {
-    const tokentipe pct = percent_token();
+    const tokentipe pct = unstored_token("%");
     abandon(empty_slot_store_arrays_error, &pct);
   }
   return q;
@@ -167,7 +160,7 @@ void bind_slot(textptr inf, nameptr* flag, std::int32_t k) {
 // An array expression whose first operand is slot k's array.
 void slot_expression(textptr inf, quolyptr n, nameptr* flag, std::int32_t k) {
   arrptr q = filled_slot(k);
-  const tokentipe pct = percent_token();
+  const tokentipe pct = unstored_token("%");
   need_work_array(&pct);
   WorkArrayGuard work(&pct);
   MatValue v(work.get());

@@ -23,6 +23,7 @@
 #include "matrix/sparse_copy.h"
 #include "numbers/bigint.h"
 #include "numbers/freelists.h"
+#include "numbers/node_handles.h"
 #include "poly/poly_measures.h"
 #include "numbers/mod_journal.h"
 #include "poly/poly_repr.h"
@@ -167,12 +168,12 @@ void count_against(textptr inf, MatValue& v, quolyptr n, nameptr* flag) {
   set_small_value(n, count);
 }
 
+// The determinant's options as read, -1 where absent (fct: nil).
 struct DetOptions {
-  poly fct = nullptr;
+  detail::OwnedPoly fct;
   std::int32_t the_degree = -1;
   std::int32_t the_degree2 = -1;
   std::int32_t the_power = -1;
-  ~DetOptions() { free_poly(&fct); }
 };
 
 // The options after the operand: "," [factor] "," [degree] "," [degree2]
@@ -191,16 +192,16 @@ void read_det_options(textptr inf, nameptr* flag, char x, DetOptions* o) {
       if (!q->numb) abandon(not_number_error, &token);
     }
     if (x == 'H' || (k == 1 && q->numb)) {
-      free_poly(&o->fct);
-      poly_set(0, &o->fct);
-      num_assign(q->ncoef, o->fct->ncoef);
+      free_poly(o->fct.cell());
+      poly_set(0, o->fct.cell());
+      num_assign(q->ncoef, o->fct.p->ncoef);
     } else if (k == 1) {
       if (q->denom != nullptr) {
         warning(unusable_det_factor_warning, &token);
       } else {
         if (laurent && anynegs(q->numer)) abandon(negative_exponent_argument_error, &token);
-        free_poly(&o->fct);
-        o->fct = q->numer;
+        free_poly(o->fct.cell());
+        o->fct.p = q->numer;
         q->numer = nullptr;
       }
     } else {
@@ -316,12 +317,12 @@ void determinant_family(char x, textptr inf, MatValue& v, quolyptr n, nameptr* f
     warning(unreasonable_degree_warning, &token);
   const std::int32_t r = v.rows();
   if (v.count() != static_cast<std::int64_t>(r) * r) abandon(matrix_not_square_241_error, &token);
-  if (x == '7' && o.fct == nullptr && floating_engines() && float_ready(v, true)) {
+  if (x == '7' && o.fct.p == nullptr && floating_engines() && float_ready(v, true)) {
     floating_determinant(v, n, r, o);
   } else if (v.spar == nullptr) {
     // A determinant without its work array is an error, not the value 1.
     need_work_array(&token);
-    mat_invert(v.arr, v.arr, r, n, &v.spar, o.fct, o.the_degree, o.the_degree2, o.the_power, 0,
+    mat_invert(v.arr, v.arr, r, n, &v.spar, o.fct.p, o.the_degree, o.the_degree2, o.the_power, 0,
                {.ar_free = v.arr_free, .oar_free = v.arr_free, .equal = true});
     v.release();  // the router leaves the cells, changed or not, to their owner
   } else if (x == 'H') {
@@ -336,10 +337,10 @@ void determinant_family(char x, textptr inf, MatValue& v, quolyptr n, nameptr* f
         v.forget();
       }
     } labelled{v, r};
-    mat_invert(v.arr, v.arr, -r, n, &v.spar, o.fct, o.the_degree, o.the_degree2, o.the_power,
+    mat_invert(v.arr, v.arr, -r, n, &v.spar, o.fct.p, o.the_degree, o.the_degree2, o.the_power,
                numprimes, {.equal = true});
   } else {
-    mat_invert(v.arr, v.arr, r, n, &v.spar, o.fct, o.the_degree, o.the_degree2, o.the_power,
+    mat_invert(v.arr, v.arr, r, n, &v.spar, o.fct.p, o.the_degree, o.the_degree2, o.the_power,
                numprimes, {.ar_free = v.arr_free, .oar_free = v.arr_free, .equal = true});
     if (v.spar == nullptr) v.forget();
   }

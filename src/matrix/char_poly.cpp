@@ -23,6 +23,7 @@
 #include "matrix/matrix_builtins.h"
 #include "matrix/matrix_expr_impl.h"
 #include "matrix/matrix_products.h"
+#include "matrix/owned_cells.h"
 #include "matrix/sparse_copy.h"
 #include "numbers/freelists.h"
 #include "numbers/node_handles.h"
@@ -37,18 +38,13 @@ namespace {
 using matexpr::entry_op;
 
 // A value owned for a scope.
-struct Owned {
-  quoly q = nullptr;
-  Owned() = default;
-  explicit Owned(quoly v) : q(v) {}
-  ~Owned() { free_quoly(&q); }
-  Owned(const Owned&) = delete;
-  Owned& operator=(const Owned&) = delete;
-  void reset(quoly v) {
-    free_quoly(&q);
-    q = v;
-  }
-};
+using Owned = detail::OwnedValue;
+
+// o := v, the old value freed.
+void reset(Owned& o, quoly v) {
+  free_quoly(o.cell());
+  o.q = v;
+}
 
 quoly small(std::int32_t v) {
   quoly q = nullptr;
@@ -59,7 +55,7 @@ quoly small(std::int32_t v) {
 // v^e for e >= 0, fresh.
 quoly power_of(quoly v, std::int32_t e) {
   Owned r(small(1));
-  for (std::int32_t k = 0; k < e; ++k) r.reset(entry_op('*', r.q, v));
+  for (std::int32_t k = 0; k < e; ++k) reset(r, entry_op('*', r.q, v));
   quoly out = r.q;
   r.q = nullptr;
   return out;
@@ -212,7 +208,7 @@ void combine_char_poly(quolyptr n, std::int32_t r, quoly t, quoly c0, const quol
     Owned w;
     basis(r - 2, i, &w.q);
     Owned term(entry_op('*', v.q, w.q));
-    sum.reset(entry_op('+', sum.q, term.q));
+    reset(sum, entry_op('+', sum.q, term.q));
   }
   Owned xs(entry_op('*', x.q, sum.q));
   Owned lead(leading_part(r, x.q, t));
@@ -312,7 +308,7 @@ void chpoly_builtin(builtin_func1_EnvRec* env) {
   if (verbose) dumpitt("Lagrange interpolation, degree ", r, true, true, true);
   Owned t(small(0));
   for (std::int32_t i = 0; i < r; ++i)
-    t.reset(entry_op('+', t.q, w->stash[static_cast<std::int64_t>(i) * r + i]));
+    reset(t, entry_op('+', t.q, w->stash[static_cast<std::int64_t>(i) * r + i]));
   set_min_cut(r);
   std::optional<InterruptHold> hold;
   if (!(env->oldm1 && danger_ok)) hold.emplace();
@@ -338,18 +334,12 @@ void chpoly_builtin(builtin_func1_EnvRec* env) {
   };
   Owned c0;
   det_at(0, &c0.q);
-  std::vector<quoly> d(static_cast<std::size_t>(r - 2), nullptr);
-  struct values_release {
-    std::vector<quoly>& d;
-    ~values_release() {
-      for (quoly& v : d) free_quoly(&v);
-    }
-  } dvals{d};
+  OwnedCells d(static_cast<std::size_t>(r - 2));
   for (std::int32_t i = 1; i <= r - 2; ++i) {
     check_interrupt();
-    det_at(i, &d[static_cast<std::size_t>(i - 1)]);
+    det_at(i, &d.cell[static_cast<std::size_t>(i - 1)]);
   }
-  combine_char_poly(env->n, r, t.q, c0.q, d.data(), modularmode ? modular_basis : table_basis);
+  combine_char_poly(env->n, r, t.q, c0.q, d.cell.data(), modularmode ? modular_basis : table_basis);
 }
 
 }  // namespace tavrin

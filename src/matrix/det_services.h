@@ -9,6 +9,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstring>
 #include <vector>
 
 #include "core/records.h"
@@ -66,5 +67,14 @@ ZInt abs_int_determinant(const ZMatrix& s);
 // p-adic lifting from one LU modulo a word prime when the entries are small,
 // else from images modulo word primes.
 ZMatrix scaled_solve(const ZMatrix& s, const ZMatrix& v, const ZInt& d);
+
+// A token for what is no stored name (address -1), as work arrays and error
+// reports take one; name: at most 10 characters.
+inline tokentipe unstored_token(const char* name) {
+  tokentipe t{};
+  std::strncpy(t.name, name, sizeof t.name - 1);
+  t.address = -1;
+  return t;
+}
 
 }  // namespace tavrin

@@ -20,6 +20,7 @@
 #include "core/records.h"
 #include "matrix/mat_value.h"
 #include "numbers/freelists.h"
+#include "numbers/node_handles.h"
 #include "quoly/quoly_float_image.h"
 
 namespace tavrin {
@@ -66,11 +67,8 @@ bool run_floating_scaled(MatValue& v, quoly t, Op&& op) {
   if (!floating_engines() || !float_ready(v, false) || t == nullptr || !(t->numb || t->rat))
     return false;
   to_float_images(v);
-  struct Image {
-    quoly q = nullptr;
-    ~Image() { free_quoly(&q); }
-  } image;
-  quoly_float_image(t, &image.q);
+  detail::OwnedValue image;
+  quoly_float_image(t, image.cell());
   {
     FloatingModeGuard floating;
     op(image.q);

@@ -51,12 +51,7 @@ class ColumnMoves {
       at(r, cols_ - count) = nullptr;
       quoly_set(0, &at(r, cols_ - count));
     }
-    colptr m = nullptr;
-    newcol(&m);
-    m->i = s;
-    m->j = count;
-    m->next = list_;
-    list_ = m;
+    newcolnode(&list_, s, count);
   }
 
  private:

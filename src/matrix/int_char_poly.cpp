@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "arrays/sparse_store.h"
+#include "matrix/zint.h"
 #include "core/globals.h"
 #include "core/interrupts.h"
 #include "numbers/bigint.h"
@@ -35,41 +36,6 @@ namespace {
 
 using u32 = std::uint32_t;
 using u64 = std::uint64_t;
-
-u64 power_mod(u64 b, u64 e, u64 m) {
-  u64 r = 1;
-  b %= m;
-  while (e != 0) {
-    if (e & 1) r = r * b % m;
-    b = b * b % m;
-    e >>= 1;
-  }
-  return r;
-}
-
-// Deterministic for n < 2^32 (bases 2, 7, 61).
-bool is_word_prime(u32 n) {
-  if (n < 2) return false;
-  for (u32 q : {2u, 3u, 5u, 7u, 61u})
-    if (n % q == 0) return n == q;
-  u64 d = n - 1;
-  int s = 0;
-  while ((d & 1) == 0) {
-    d >>= 1;
-    ++s;
-  }
-  for (u64 a : {2u, 7u, 61u}) {
-    u64 x = power_mod(a, d, n);
-    if (x == 1 || x == n - 1) continue;
-    bool composite = true;
-    for (int r = 1; r < s && composite; ++r) {
-      x = x * x % n;
-      if (x == n - 1) composite = false;
-    }
-    if (composite) return false;
-  }
-  return true;
-}
 
 inline u32 mul_mod(u32 a, u32 b, u32 p) { return static_cast<u32>(u64{a} * b % p); }
 

@@ -4,6 +4,7 @@
 #include "arrays/sparse_store.h"
 #include "core/errors.h"
 #include "matrix/pivot_search.h"
+#include "matrix/sparse_rows.h"
 #include "numbers/bigint.h"
 #include "numbers/bigint_divide.h"
 #include "numbers/node_handles.h"
@@ -19,23 +20,6 @@ inline bool int_unit(imptr x) {
   bool minus = false;
   return equal_to_pm1(x, &minus);
 }
-
-// Rows r, r+1, ... of a sparse matrix from the frame holding row r.
-class Rows {
- public:
-  Rows(sparseptr frame, std::int32_t row) : frame_(frame), slot_((row - 1) % sparse_frame_rows) {}
-  colm_ptr first() const { return frame_->indx[slot_]; }
-  void next() {
-    if (++slot_ == sparse_frame_rows) {
-      frame_ = frame_->next;
-      slot_ = 0;
-    }
-  }
-
- private:
-  sparseptr frame_;
-  std::int32_t slot_;
-};
 
 // The least non-zero remainder of the later candidates modulo p; the
 // candidates are offered in order and the search may stop at a unit.
@@ -113,7 +97,7 @@ void sparse_least_entry(sparseptr sp, std::int32_t rows, std::int32_t i, std::in
   if (i > rows) return;
   imptr best = nullptr;
   std::int32_t bc = 0;
-  Rows walk(sp, i);
+  RowWalk walk(sp, i);
   for (std::int32_t r = i; r <= rows; ++r, walk.next()) {
     for (colm_ptr e = walk.first(); e != nullptr; e = e->next) {
       if (e->coord < i) continue;
@@ -161,7 +145,7 @@ void best_on_diag(std::int32_t start, std::int32_t stop, std::int32_t rows, std:
 
 void sparse_best_diag(sparseptr sp, std::int32_t rows, std::int32_t i, std::int32_t* j,
                       std::int32_t* val) {
-  Rows walk(sp, i);
+  RowWalk walk(sp, i);
   *val = 1;
   *j = i;
   imptr best = walk.first()->val->ncoef;
@@ -190,7 +174,7 @@ void best_other(std::int32_t start, std::int32_t stop, std::int32_t i, std::int3
 }
 
 void sparse_best_other(sparseptr sp, std::int32_t i, std::int32_t rows, std::int32_t* j) {
-  Rows walk(sp, i);
+  RowWalk walk(sp, i);
   RemainderSearch search(walk.first()->val->ncoef);
   walk.next();
   for (std::int32_t r = i + 1; r <= rows; ++r, walk.next())

@@ -12,6 +12,7 @@
 #include "matrix/matrix_products.h"
 #include "matrix/sparse_copy.h"
 #include "numbers/freelists.h"
+#include "numbers/node_handles.h"
 #include "poly/poly_repr.h"
 #include "quoly/quoly_add.h"
 #include "quoly/quoly_mult.h"
@@ -163,6 +164,53 @@ struct Descr {
   ~Descr() { release(); }
 };
 
+// The sparse stage of the recurrence from step 2 (a: the sparse matrix): at
+// each step k, prod := a * (st.b + st.c I) and step(k, prod) takes it over.
+// The stage ends after step rows, or once st.b fills more than half of the
+// matrix when the switch is allowed. Answers the next step (rows + 1 after
+// the last).
+template <class Step>
+std::int32_t sparse_stage(Recurrence& st, sparseptr a, Step&& step) {
+  const std::int32_t rows = st.rows;
+  const std::int64_t half = static_cast<std::int64_t>(rows) * rows / 2;
+  for (std::int32_t k = 2; k <= rows; ++k) {
+    check_interrupt();
+    add_to_diagonal(st.b, rows, st.c);
+    sparseptr prod = a;
+    mult_sparses(&prod, &st.b, rows, rows, rows, false);
+    step(k, prod);
+    if (k < rows && switch_allowed(rows) && count_entries(st.b, rows) > half) return k + 1;
+  }
+  return rows + 1;
+}
+
+// The dense stage of the recurrence, steps k..rows (a: the sparse matrix;
+// w1, w2: work arrays whose cells st then owns): st.b moves into w1; at each
+// step w2 := a * (w1 + st.c I), step(k, w2) reads it and w2 becomes w1 for
+// the next step (after the last, w1 keeps the one before).
+template <class Step>
+void dense_stage(Recurrence& st, sparseptr a, workptr w1, workptr w2, std::int32_t k,
+                 Step&& step) {
+  const std::int32_t rows = st.rows, cells = rows * rows;
+  for (std::int32_t j = 0; j < cells; ++j) w2->stash[j] = nullptr;
+  sparse_into_dense(&st.b, w1, rows);
+  st.dense[0] = w1;
+  st.dense[1] = w2;
+  Descr facts;
+  for (; k <= rows; ++k) {
+    check_interrupt();
+    add_to_dense_diagonal(w1, rows, st.c);
+    sparseptr prod = a;
+    mult_sparse_norm(&prod, w1, w2, false, rows, rows, rows, &facts.d);
+    facts.release();
+    step(k, w2);
+    if (k < rows) {
+      free_cells(w1, cells);
+      move_cells(w2, w1, cells);
+    }
+  }
+}
+
 }  // namespace
 
 bool leverrier_refused(std::int32_t rows) {
@@ -187,76 +235,42 @@ void leverrier_chpoly(quolyptr n, sparseptr spar, std::int32_t rows) {
   base_quoly(&st.x, 1);
   quoly_set(0, &st.p);
   auto add_term = [&](quoly coef, std::int32_t power) {
-    struct Cells {  // the powers poll for interrupts
-      quoly term = nullptr, cc = nullptr;
-      ~Cells() {
-        free_quoly(&term);
-        free_quoly(&cc);
-      }
-    } v;
+    detail::OwnedValue term, cc;  // the powers poll for interrupts
     if (power == 0) {
-      quoly_set(1, &v.term);
+      quoly_set(1, term.cell());
     } else {
-      quoly_assign(st.x, &v.term);
-      quoly_compute_power(&v.term, power);
+      quoly_assign(st.x, term.cell());
+      quoly_compute_power(term.cell(), power);
     }
     if (coef != nullptr) {
-      quoly_assign(coef, &v.cc);
-      fast_quoly_mult(&v.term, &v.cc);
+      quoly_assign(coef, cc.cell());
+      fast_quoly_mult(term.cell(), cc.cell());
     }
-    quoly_add(st.p, v.term, &st.p);
+    quoly_add(st.p, term.q, &st.p);
   };
   add_term(st.c, rows - 1);
   copy_sparse(&spar, &st.b, rows, false);
   ProgressLevel level(rows);
   if (verbose) dumpitt("Counting to ", rows, true, true, true);
-  std::int32_t k = 2;
-  const std::int64_t half = static_cast<std::int64_t>(rows) * rows / 2;
-  bool switched = false;
-  for (; k <= rows; ++k) {
-    check_interrupt();
-    add_to_diagonal(st.b, rows, st.c);
-    sparseptr prod = spar;
-    mult_sparses(&prod, &st.b, rows, rows, rows, false);
+  // Step k: c := -trace / k, the coefficient of x^(rows-k).
+  auto next_coefficient = [&](std::int32_t step, quoly trace) {
+    free_quoly(&st.c);
+    st.c = trace;
+    if (verbose) dumpitt(" ", step, false, false, true);
+    divide_by_step(&st.c, step);
+    quoly_inplace(st.c);
+    add_term(st.c, rows - step);
+  };
+  const std::int32_t k = sparse_stage(st, spar, [&](std::int32_t step, sparseptr prod) {
     free_sparse(&st.b, rows, true);
     st.b = prod;
-    if (verbose) dumpitt(" ", k, false, false, true);
-    free_quoly(&st.c);
-    st.c = sparse_trace(st.b, rows);
-    divide_by_step(&st.c, k);
-    quoly_inplace(st.c);
-    add_term(st.c, rows - k);
-    if (k < rows && switch_allowed(rows) && count_entries(st.b, rows) > half) {
-      switched = true;
-      ++k;
-      break;
-    }
-  }
-  if (switched) {
+    next_coefficient(step, sparse_trace(st.b, rows));
+  });
+  if (k <= rows) {
     WorkArrayGuard g1(&token), g2(&token);
-    workptr w1 = g1.get(), w2 = g2.get();
-    const std::int32_t cells = rows * rows;
-    for (std::int32_t j = 0; j < cells; ++j) w2->stash[j] = nullptr;
-    sparse_into_dense(&st.b, w1, rows);
-    st.b = nullptr;
-    st.dense[0] = w1;
-    st.dense[1] = w2;
-    Descr facts;
-    for (; k <= rows; ++k) {
-      check_interrupt();
-      add_to_dense_diagonal(w1, rows, st.c);
-      sparseptr a = spar;
-      mult_sparse_norm(&a, w1, w2, false, rows, rows, rows, &facts.d);
-      facts.release();
-      if (verbose) dumpitt(" ", k, false, false, true);
-      free_cells(w1, cells);
-      move_cells(w2, w1, cells);
-      free_quoly(&st.c);
-      st.c = dense_trace(w1, rows);
-      divide_by_step(&st.c, k);
-      quoly_inplace(st.c);
-      add_term(st.c, rows - k);
-    }
+    dense_stage(st, spar, g1.get(), g2.get(), k, [&](std::int32_t step, workptr w) {
+      next_coefficient(step, dense_trace(w, rows));
+    });
   }
   add_term(nullptr, rows);
   if (rows % 2 == 1) quoly_inplace(st.p);
@@ -303,61 +317,36 @@ void invert_sparse(sparseptr* spar, workptr arr, bool ar_free, bool invert, std:
   quoly_assign(st.t, &st.c);
   quoly_inplace(st.c);
   copy_sparse(&a0, &st.b, rows, false);
-  const std::int64_t half = static_cast<std::int64_t>(rows) * rows / 2;
-  std::int32_t k = 2;
-  bool switched = false;
-  for (; k <= rows; ++k) {
-    check_interrupt();
-    add_to_diagonal(st.b, rows, st.c);
-    sparseptr prod = a0;
-    mult_sparses(&prod, &st.b, rows, rows, rows, false);
-    if (k == rows) {
-      st.last = prod;
-    }
+  // Step k: t := trace / k, and c := -t for the next step.
+  auto next_trace = [&](std::int32_t step, quoly trace) {
     free_quoly(&st.t);
-    st.t = sparse_trace(prod, rows);
-    divide_by_step(&st.t, k);
-    if (k == rows) break;
-    free_sparse(&st.b, rows, true);
-    st.b = prod;
+    st.t = trace;
+    divide_by_step(&st.t, step);
+    if (step == rows) return;
     free_quoly(&st.c);
     quoly_assign(st.t, &st.c);
     quoly_inplace(st.c);
-    if (switch_allowed(rows) && count_entries(st.b, rows) > half) {
-      switched = true;
-      ++k;
-      break;
+  };
+  const std::int32_t k = sparse_stage(st, a0, [&](std::int32_t step, sparseptr prod) {
+    if (step == rows) {
+      st.last = prod;
+    } else {
+      free_sparse(&st.b, rows, true);
+      st.b = prod;
     }
-  }
+    next_trace(step, sparse_trace(prod, rows));
+  });
+  const bool switched = k <= rows;
   const std::int32_t cells = rows * rows;
   // Without a work array of the caller's, the pool lends one.
   std::optional<WorkArrayGuard> g1;
   if (switched) {
     if (arr == nullptr) g1.emplace(&token);
     WorkArrayGuard g2(&token);
-    workptr w1 = arr != nullptr ? arr : g1->get(), w2 = g2.get();
-    for (std::int32_t j = 0; j < cells; ++j) w2->stash[j] = nullptr;
-    sparse_into_dense(&st.b, w1, rows);
-    st.dense[0] = w1;
-    st.dense[1] = w2;
-    Descr facts;
-    for (; k <= rows; ++k) {
-      check_interrupt();
-      add_to_dense_diagonal(w1, rows, st.c);
-      sparseptr a = a0;
-      mult_sparse_norm(&a, w1, w2, false, rows, rows, rows, &facts.d);
-      facts.release();
-      free_quoly(&st.t);
-      st.t = dense_trace(w2, rows);
-      divide_by_step(&st.t, k);
-      if (k < rows) {
-        free_quoly(&st.c);
-        quoly_assign(st.t, &st.c);
-        quoly_inplace(st.c);
-        free_cells(w1, cells);
-        move_cells(w2, w1, cells);
-      }
-    }
+    workptr w2 = g2.get();
+    dense_stage(st, a0, arr != nullptr ? arr : g1->get(), w2, k, [&](std::int32_t step, workptr w) {
+      next_trace(step, dense_trace(w, rows));
+    });
     free_cells(w2, cells);
     st.dense[1] = nullptr;
   }

@@ -21,6 +21,9 @@ void put(quolyptr cell, quoly r, bool owned);
 // v gives up what it holds and takes w's matrix (cells or frames) with its
 // shape and ownership; w is left a scalar holding nothing.
 void take_over(MatValue& v, MatValue& w);
+// v (its dense array) := the diagonal of w as one row, sharing w's entries
+// unless w owned them (they then move to v); w is left holding nothing.
+void diagonal_into(MatValue& v, MatValue& w);
 // A copy of s appended to (or put in front of) the dense matrix v, which is
 // made owned first: a matrix of several rows becomes a column, a row stays
 // a row. Error 111 past 1,000,000 entries.

@@ -18,6 +18,7 @@
 #include "matrix/matrix_products.h"
 #include "matrix/sparse_copy.h"
 #include "numbers/freelists.h"
+#include "numbers/node_handles.h"
 #include "poly/poly_divide.h"
 #include "poly/poly_repr.h"
 #include "quoly/quoly_add.h"
@@ -244,15 +245,11 @@ void invert_into(MatValue& v, MatValue& w, const tokentipe& optok) {
   if (first_available > work_pool_size) abandon(no_work_array_free_matrix_inversion_error, &optok);
   const std::int32_t m = w.facts.rows;
   w.make_owned();
-  quoly cell = nullptr;
-  struct CellHold {
-    quoly* c;
-    ~CellHold() { free_quoly(c); }
-  } hold{&cell};
+  detail::OwnedValue cell;
   auto inverse = [&] {
-    quoly_set(1, &cell);  // in the mode of the inversion
-    cell->next = nullptr;
-    mat_invert(w.arr, w.arr, m, &cell, &w.spar, nullptr, -1, -1, -1, 0,
+    quoly_set(1, cell.cell());  // in the mode of the inversion
+    cell.q->next = nullptr;
+    mat_invert(w.arr, w.arr, m, cell.cell(), &w.spar, nullptr, -1, -1, -1, 0,
                {.ar_free = true, .oar_free = true, .invert = true, .equal = true});
   };
   if (!run_floating(w, nullptr, inverse)) inverse();
@@ -330,34 +327,24 @@ void combine_product(MatValue& v, MatValue& w, char op, const tokentipe& optok) 
   const std::int32_t k1 = v.cols();
   const std::int32_t r2 = w.facts.rows;
   const std::int32_t k2 = w.cols();
-  switch (op) {
-    case '*':
-      if (k1 == r2) {
-        product(v, w);
-        v.set_shape(r1, k2);
-        v.arr_free = true;
-      } else {
-        entrywise(v, w, op);
-      }
-      break;
-    case '/':
-      if (k1 == r2 && static_cast<std::int64_t>(r2) * r2 == w.count()) {
-        free_quoly(&v.n);
-        invert_into(v, w, optok);
-        product(v, w);
-        v.set_shape(r1, k2);
-        v.arr_free = true;
-      } else {
-        entrywise(v, w, op);
-      }
-      break;
-    case '_': {
-      if (v.spar != nullptr || w.spar != nullptr) abandon(sparse_array_not_allowed_242_error, &optok);
-      bool oktofree = true;
-      concatenate(v, w, &oktofree);
-      break;
+  // "*" of conformable matrices is their product, "/" by a conformable
+  // square matrix the product with its inverse; "_" joins the two; the rest
+  // (and "*", "/" otherwise) works entry by entry.
+  const bool square_w = static_cast<std::int64_t>(r2) * r2 == w.count();
+  if (k1 == r2 && (op == '*' || (op == '/' && square_w))) {
+    if (op == '/') {
+      free_quoly(&v.n);
+      invert_into(v, w, optok);
     }
-    default: entrywise(v, w, op);
+    product(v, w);
+    v.set_shape(r1, k2);
+    v.arr_free = true;
+  } else if (op == '_') {
+    if (v.spar != nullptr || w.spar != nullptr) abandon(sparse_array_not_allowed_242_error, &optok);
+    bool oktofree = true;
+    concatenate(v, w, &oktofree);
+  } else {
+    entrywise(v, w, op);
   }
 }
 

@@ -1,7 +1,6 @@
 // One factor of a matrix expression: the operator and function forms, the
 // bracketed forms (named arrays and blocks, "%" slots, the system array,
 // row lists), quoted text, the scalar fallback, and the postfix "^" / "#".
-#include <cstring>
 
 #include "arrays/array_operands.h"
 #include "arrays/array_store.h"
@@ -22,6 +21,7 @@
 #include "matrix/sparse_copy.h"
 #include "numbers/freelists.h"
 #include "numbers/mod_journal.h"
+#include "numbers/node_handles.h"
 #include "poly/poly_repr.h"
 #include "quoly/quoly_great_abs.h"
 #include "quoly/quoly_power.h"
@@ -189,9 +189,7 @@ bool bracketed(textptr inf, MatValue& v, nameptr* flag) {
       get_arr_arr(inf, &index.q, flag, &m);
     }
     if (arrstash == nullptr || m < 0 || m >= arrstash_slots || arrstash[m] == nullptr) {
-      tokentipe pct{};
-      std::strcpy(pct.name, "%");
-      pct.address = -1;
+      const tokentipe pct = unstored_token("%");
       abandon(empty_slot_store_arrays_error, &pct);
     }
     scan(inf, flag);  // past the index's "]"
@@ -284,10 +282,7 @@ void alt_power(textptr inf, MatValue& v, nameptr* flag, bool modular) {
   if (!is_tok(",")) abandon(comma_expected_error, &token);
   imptr e = nullptr;
   get_exponent(inf, flag, &e, false);
-  struct NumberHold {
-    imptr* p;
-    ~NumberHold() { free_imag(p); }
-  } hold{&e};
+  detail::OwnedNumber hold{e};
   if (!modular) {
     if (!is_tok(")")) abandon(close_paren_expected_error, &token);
     alt_mat_power(v.arr, &v.facts, &v.arr_free, check_and_convert(e));
@@ -333,15 +328,20 @@ void scalar_factor(textptr inf, MatValue& v, nameptr* flag) {
 
 namespace matexpr {
 
+void diagonal_into(MatValue& v, MatValue& w) {
+  std::int32_t rows = w.facts.rows;
+  extract_diagonal(v.arr, w.arr, &w.facts, w.arr_free, &rows, &w.spar);
+  v.set_shape(1, w.cols());
+  v.arr_free = w.arr_free;
+  w.forget();
+}
+
 void apply_power(textptr inf, MatValue& v, nameptr* flag) {
   const tokentipe hat = token;
   if (v.count() != static_cast<std::int64_t>(v.rows()) * v.rows()) abandon(matrix_not_square_172_error, &hat);
   imptr e = nullptr;
   get_exponent(inf, flag, &e, true);
-  struct NumberHold {
-    imptr* p;
-    ~NumberHold() { free_imag(p); }
-  } hold{&e};
+  detail::OwnedNumber hold{e};
   if (v.is_scalar()) {
     raise_to_power(&v.n, e);
   } else {
@@ -374,14 +374,15 @@ void apply_evaluation(textptr inf, MatValue& v, nameptr* flag) {
     v.make_owned();
     std::int16_t target = 0;
     const std::int64_t m = v.count();
-    try {
+    {
+      // The chain goes on every exit, an unwinding error included.
+      struct ChainPurge {
+        quoly* chain;
+        ~ChainPurge() { purge_list(chain); }
+      } purge{&v.n};
       for (std::int64_t k = 0; k < m; ++k)
         get_evalquoly(inf, &v.arr->stash[k], &v.n, &target, flag, false, false);
-    } catch (...) {
-      purge_list(&v.n);
-      throw;
     }
-    purge_list(&v.n);
     quoly_set(0, &v.n);
     return;
   }
@@ -415,11 +416,7 @@ void arr_fact(textptr inf, MatValue& v, nameptr* flag) {
     if (trans) {
       transpose_into(v, w);
     } else if (diag) {
-      std::int32_t rows = w.facts.rows;
-      extract_diagonal(v.arr, w.arr, &w.facts, w.arr_free, &rows, &w.spar);
-      v.set_shape(1, w.cols());
-      v.arr_free = w.arr_free;
-      w.forget();
+      diagonal_into(v, w);
     } else {
       if (w.count() != static_cast<std::int64_t>(w.facts.rows) * w.facts.rows)
         abandon(matrix_not_square_241_error, &token);

@@ -8,6 +8,7 @@
 #include "matrix/sparse_copy.h"
 #include "arrays/sparse_store.h"
 #include "numbers/freelists.h"
+#include "numbers/node_handles.h"
 
 namespace tavrin {
 
@@ -27,13 +28,9 @@ std::int32_t power_prelude(workptr arr, arr_descr* arr_facts, bool* arr_free,
                            std::int32_t expont, sparseptr* spar) {
   const std::int32_t rows = arr_facts->rows;
   if (expont < 0) {
-    quoly det = nullptr;
-    quoly_set(1, &det);
-    struct FreeDet {
-      quoly* d;
-      ~FreeDet() { free_quoly(d); }
-    } free_det{&det};
-    mat_invert(arr, arr, rows, &det, spar, nullptr, -1, -1, -1, 0,
+    detail::OwnedValue det;
+    quoly_set(1, det.cell());
+    mat_invert(arr, arr, rows, det.cell(), spar, nullptr, -1, -1, -1, 0,
                {.ar_free = *arr_free, .oar_free = *arr_free, .invert = true, .equal = true});
     *arr_free = true;
     expont = -expont;

@@ -8,6 +8,7 @@
 #include "core/globals.h"
 #include "core/interrupts.h"
 #include "matrix/matrix_products_impl.h"
+#include "matrix/owned_cells.h"
 #include "matrix/sparse_copy.h"
 #include "arrays/sparse_store.h"
 #include "numbers/bigint.h"
@@ -16,6 +17,7 @@
 #include "numbers/freelists.h"
 #include "numbers/node_handles.h"
 #include "numbers/mixed_mode.h"
+#include "numbers/node_handles.h"
 #include "numbers/word_mod.h"
 #include "poly/poly_repr.h"
 #include "quoly/quoly_add.h"
@@ -473,37 +475,31 @@ void mult_norm_sparse(workptr arr, workptr arr2, sparseptr* spar, std::int32_t r
 void fast_mat_mult(workptr arr, workptr arr2, workptr z, std::int32_t rows1, std::int32_t rows2,
                    std::int32_t cols2) {
   // Nil cells read as this 0.
-  struct Zero {
-    quoly v = nullptr;
-    Zero() { quoly_set(0, &v); v->next = nullptr; }
-    ~Zero() { free_quoly(&v); }
-  } zero;
+  detail::OwnedValue zero;
+  quoly_set(0, zero.cell());
+  zero.q->next = nullptr;
   auto A = [&](std::int32_t i, std::int32_t k) {  // from 1
     quoly v = arr->stash[(i - 1) + (k - 1) * rows1];
-    return v != nullptr ? v : zero.v;
+    return v != nullptr ? v : zero.q;
   };
   auto B = [&](std::int32_t k, std::int32_t j) {
     quoly v = arr2->stash[(k - 1) + (j - 1) * rows2];
-    return v != nullptr ? v : zero.v;
+    return v != nullptr ? v : zero.q;
   };
   // Values held during the product, freed on every exit.
-  struct Held {
-    std::vector<quoly> v;
-    ~Held() { for (quoly& q : v) free_quoly(&q); }
-  } col_factor, temps;
+  OwnedCells col_factor(static_cast<std::size_t>(cols2) + 1);
+  OwnedCells temps(3);  // row factor, left sum, right sum
   const std::int32_t h = rows2 / 2;
-  col_factor.v.assign(static_cast<std::size_t>(cols2) + 1, nullptr);
-  temps.v.assign(3, nullptr);  // row factor, left sum, right sum
-  quoly& row_factor = temps.v[0];
-  quoly& left = temps.v[1];
-  quoly& right = temps.v[2];
+  quoly& row_factor = temps.cell[0];
+  quoly& left = temps.cell[1];
+  quoly& right = temps.cell[2];
   auto product_sum = [&](quoly* s, quoly x, quoly y) {  // *s += x*y
     quoly t = nullptr;
     quoly_mult(x, y, &t);
     best_quoly_add(s, t);
   };
   for (std::int32_t j = 1; j <= cols2; ++j) {
-    quoly& c = col_factor.v[static_cast<std::size_t>(j)];
+    quoly& c = col_factor.cell[static_cast<std::size_t>(j)];
     quoly_set(0, &c);
     for (std::int32_t k = 1; k <= h; ++k) product_sum(&c, B(2 * k - 1, j), B(2 * k, j));
   }
@@ -522,7 +518,7 @@ void fast_mat_mult(workptr arr, workptr arr2, workptr z, std::int32_t rows1, std
         left = nullptr;
       }
       better_quoly_sub(s, row_factor, &s);
-      better_quoly_sub(s, col_factor.v[static_cast<std::size_t>(j)], &s);
+      better_quoly_sub(s, col_factor.cell[static_cast<std::size_t>(j)], &s);
       if (rows2 % 2 != 0) product_sum(&s, A(i, rows2), B(rows2, j));
       s->next = nullptr;
       z->stash[(i - 1) + (j - 1) * rows1] = s;

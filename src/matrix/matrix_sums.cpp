@@ -4,10 +4,14 @@
 #include "core/errors.h"
 #include "core/globals.h"
 #include "matrix/matrix_products.h"
+#include "matrix/matrix_expr_impl.h"
 #include "matrix/sparse_copy.h"
+#include "matrix/sparse_merge.h"
+#include "matrix/sparse_rows.h"
 #include "arrays/sparse_store.h"
 #include "numbers/bigint.h"
 #include "numbers/freelists.h"
+#include "numbers/node_handles.h"
 #include "poly/poly_add.h"
 #include "poly/poly_repr.h"
 #include "quoly/quoly_add.h"
@@ -18,22 +22,38 @@ namespace tavrin {
 
 namespace {
 
-colm_ptr new_entry(std::int32_t c, quoly v) {
-  colm_ptr e = nullptr;
-  newcolm(&e);
-  e->coord = c;
-  e->val = v;
-  e->next = nullptr;
-  return e;
+using sparse_merge::insert_at;
+
+// Row building: the entry (c, v) goes in at *t, and t moves past it, unless
+// v is a zero number, which is freed instead. v: moved in
+void insert_unless_zero(colm_ptrptr* t, std::int32_t c, quoly v) {
+  if (sparse_val_iszero(v)) {
+    free_quoly(&v);
+    return;
+  }
+  v->next = nullptr;
+  *t = insert_at(*t, c, v);
 }
 
-quoly copy_value(quoly v, bool neg) {
-  quoly r = nullptr;
-  if (neg) {
-    quoly_makeneg(v, &r);
+// The entry at *t := its value + v (plus), - v, or v - its value
+// (reversed); removed when that is zero. Answers the link past it. v: kept
+colm_ptrptr combine_entry(colm_ptrptr t, quoly v, bool plus, bool reversed) {
+  quoly& x = (*t)->val;
+  if (plus) {
+    better_quoly_add(x, v, &x);
+  } else if (!reversed) {
+    better_quoly_sub(x, v, &x);
   } else {
-    quoly_assign(v, &r);
+    quoly_sub(v, x, &x);
   }
+  if (!sparse_val_iszero(x)) return &(*t)->next;
+  free_colm(t);
+  return t;
+}
+
+// A copy of v (neg: of -v) for an entry of its own.
+quoly copy_value(quoly v, bool neg) {
+  quoly r = matexpr::copy_of(v, neg);
   r->next = nullptr;
   return r;
 }
@@ -63,24 +83,10 @@ void add_onto(sparseptr target, sparseptr source, bool switch_1, bool plus, std:
           if (switch_1 && !plus) quoly_inplace(e->val);
           t = &e->next;
         } else if (e == nullptr || s->coord < e->coord) {
-          colm_ptr n = new_entry(s->coord, copy_value(s->val, !plus && !switch_1));
-          n->next = e;
-          *t = n;
-          t = &n->next;
+          t = insert_at(t, s->coord, copy_value(s->val, !plus && !switch_1));
           s = s->next;
         } else {
-          if (plus) {
-            better_quoly_add(e->val, s->val, &e->val);
-          } else if (!switch_1) {
-            better_quoly_sub(e->val, s->val, &e->val);
-          } else {
-            quoly_sub(s->val, e->val, &e->val);
-          }
-          if (sparse_val_iszero(e->val)) {
-            free_colm(t);
-          } else {
-            t = &e->next;
-          }
+          t = combine_entry(t, s->val, plus, switch_1);
           s = s->next;
         }
       }
@@ -94,22 +100,13 @@ void mult_cons_sparse(sparseptr* spar, quoly n2, bool free, std::int32_t row) {
   if (!free) {
     sparseptr result = nullptr;
     sparse_init(&result, row);
-    sparseptr sf = *spar;
-    std::int32_t r = 1;
-    for (sparseptr tf = result; tf != nullptr; tf = tf->next, sf = sf->next) {
-      for (int slot = 0; slot < sparse_frame_rows && r <= row; ++slot, ++r) {
-        colm_ptrptr t = &tf->indx[slot];
-        for (colm_ptr e = sf->indx[slot]; e != nullptr; e = e->next) {
-          quoly v = nullptr;
-          quoly_mult(e->val, n2, &v);
-          if (sparse_val_iszero(v)) {
-            free_quoly(&v);
-            continue;
-          }
-          v->next = nullptr;
-          *t = new_entry(e->coord, v);
-          t = &(*t)->next;
-        }
+    RowWalk out(result, 1), in(*spar, 1);
+    for (std::int32_t r = 1; r <= row; ++r, out.next(), in.next()) {
+      colm_ptrptr t = out.head();
+      for (colm_ptr e = in.first(); e != nullptr; e = e->next) {
+        quoly v = nullptr;
+        quoly_mult(e->val, n2, &v);
+        insert_unless_zero(&t, e->coord, v);
       }
     }
     *spar = result;
@@ -144,40 +141,27 @@ void add_sparses(sparseptr* spar, sparseptr* spar2, bool arr_free, bool arr2_fre
   if (!arr_free && !arr2_free) {
     sparseptr result = nullptr;
     sparse_init(&result, row);
-    sparseptr af = *spar, bf = *spar2;
-    std::int32_t r = 1;
-    for (sparseptr tf = result; tf != nullptr; tf = tf->next, af = af->next, bf = bf->next) {
-      for (int slot = 0; slot < sparse_frame_rows && r <= row; ++slot, ++r) {
-        colm_ptrptr t = &tf->indx[slot];
-        colm_ptr a = af->indx[slot], b = bf->indx[slot];
-        while (a != nullptr || b != nullptr) {
+    RowWalk out(result, 1), in_a(*spar, 1), in_b(*spar2, 1);
+    for (std::int32_t r = 1; r <= row; ++r, out.next(), in_a.next(), in_b.next()) {
+      colm_ptrptr t = out.head();
+      colm_ptr a = in_a.first(), b = in_b.first();
+      while (a != nullptr || b != nullptr) {
+        if (b == nullptr || (a != nullptr && a->coord < b->coord)) {
+          t = insert_at(t, a->coord, copy_value(a->val, false));
+          a = a->next;
+        } else if (a == nullptr || b->coord < a->coord) {
+          t = insert_at(t, b->coord, copy_value(b->val, !plus));
+          b = b->next;
+        } else {
           quoly v = nullptr;
-          std::int32_t c = 0;
-          if (b == nullptr || (a != nullptr && a->coord < b->coord)) {
-            c = a->coord;
-            v = copy_value(a->val, false);
-            a = a->next;
-          } else if (a == nullptr || b->coord < a->coord) {
-            c = b->coord;
-            v = copy_value(b->val, !plus);
-            b = b->next;
+          if (plus) {
+            quoly_add(a->val, b->val, &v);
           } else {
-            c = a->coord;
-            if (plus) {
-              quoly_add(a->val, b->val, &v);
-            } else {
-              quoly_sub(a->val, b->val, &v);
-            }
-            a = a->next;
-            b = b->next;
-            if (sparse_val_iszero(v)) {
-              free_quoly(&v);
-              continue;
-            }
-            v->next = nullptr;
+            quoly_sub(a->val, b->val, &v);
           }
-          *t = new_entry(c, v);
-          t = &(*t)->next;
+          insert_unless_zero(&t, a->coord, v);
+          a = a->next;
+          b = b->next;
         }
       }
     }
@@ -225,16 +209,7 @@ void add_sparses(sparseptr* spar, sparseptr* spar2, bool arr_free, bool arr2_fre
           *t = b;
           t = &b->next;
         } else {
-          if (plus) {
-            better_quoly_add(e->val, b->val, &e->val);
-          } else {
-            better_quoly_sub(e->val, b->val, &e->val);
-          }
-          if (sparse_val_iszero(e->val)) {
-            free_colm(t);
-          } else {
-            t = &e->next;
-          }
+          t = combine_entry(t, b->val, plus, false);
           b->next = nullptr;
           free_sparse_row(b);
         }
@@ -274,9 +249,7 @@ void add_to_diag(quoly m, sparseptr spar, std::int32_t rows) {
       better_quoly_add((*t)->val, m, &(*t)->val);
       if (sparse_val_iszero((*t)->val)) free_colm(t);
     } else {
-      colm_ptr n = new_entry(r, copy_value(m, false));
-      n->next = *t;
-      *t = n;
+      insert_at(t, r, copy_value(m, false));
     }
   });
 }
@@ -361,12 +334,8 @@ bool positive_number(quoly v) {
 void sparse_max_min(sparseptr spar, std::int32_t rows, std::int32_t cols, bool max, bool pos_only,
                     quolyptr n) {
   const bool only_positive = pos_only && !max;
-  quoly zero = nullptr;
-  quoly_set(0, &zero);
-  struct FreeZero {
-    quoly* z;
-    ~FreeZero() { free_quoly(z); }
-  } free_zero{&zero};
+  detail::OwnedValue zero;
+  quoly_set(0, zero.cell());
   bool zero_seen = only_positive;  // the absent 0 is then never a candidate
   quoly best = nullptr;
   std::int32_t best_pos = addresser - 1;
@@ -386,14 +355,14 @@ void sparse_max_min(sparseptr spar, std::int32_t rows, std::int32_t cols, bool m
     for (colm_ptr e = *h; e != nullptr; e = e->next) {
       if (!zero_seen && e->coord > expected) {
         zero_seen = true;
-        visit(zero, r, expected);
+        visit(zero.q, r, expected);
       }
       visit(e->val, r, e->coord);
       expected = e->coord + 1;
     }
     if (!zero_seen && expected <= cols) {
       zero_seen = true;
-      visit(zero, r, expected);
+      visit(zero.q, r, expected);
     }
   });
   quoly_set_integer(best_pos, n);

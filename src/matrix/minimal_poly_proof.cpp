@@ -37,6 +37,7 @@
 #include "core/globals.h"
 #include "core/interrupts.h"
 #include "matrix/minimal_poly_impl.h"
+#include "matrix/zint.h"
 #include "numbers/primes.h"
 
 namespace tavrin::minpoly {
@@ -63,34 +64,9 @@ constexpr std::uint32_t lazy_prime_limit = 1u << 26;
 
 // ---- Word primes ---------------------------------------------------------------------
 
-// n is prime: Miller and Rabin's test to the bases 2, 7 and 61, which
-// decide every n below 2^32.
-bool word_prime(std::uint32_t n) {
-  if (n < 2) return false;
-  for (std::uint32_t p : {2u, 3u, 5u, 7u, 11u, 13u, 61u})
-    if (n % p == 0) return n == p;
-  std::uint32_t d = n - 1;
-  int s = 0;
-  for (; d % 2 == 0; d /= 2) ++s;
-  auto mulmod = [n](std::uint64_t a, std::uint64_t b) { return a * b % n; };
-  for (std::uint64_t a : {2u, 7u, 61u}) {
-    std::uint64_t x = 1, b = a;
-    for (std::uint32_t e = d; e != 0; e >>= 1, b = mulmod(b, b))
-      if (e & 1u) x = mulmod(x, b);
-    if (x == 1 || x == n - 1) continue;
-    bool witness = true;
-    for (int r = 1; r < s && witness; ++r) {
-      x = mulmod(x, x);
-      witness = x != n - 1;
-    }
-    if (witness) return false;
-  }
-  return true;
-}
-
 std::uint32_t prime_below(std::uint32_t x) {
   do --x;
-  while (!word_prime(x));
+  while (!is_word_prime(x));
   return x;
 }
 

@@ -10,6 +10,7 @@
 #include "arrays/sparse_store.h"
 #include "core/errors.h"
 #include "core/globals.h"
+#include "matrix/sparse_rows.h"
 #include "numbers/freelists.h"
 #include "numbers/garbage.h"
 #include "numbers/stash/stash.h"
@@ -67,32 +68,14 @@ void free_col_records(col_record* first) {
 // ---- Row heads ---------------------------------------------------------------------------
 namespace {
 
-// Walks the row heads of a frame chain from row r on.
-class HeadCursor {
- public:
-  HeadCursor(sparseptr sp, std::int32_t r)
-      : frame_(sparse_frame_of(sp, r)), slot_((r - 1) % sparse_frame_rows) {}
-  colm_ptr& head() { return frame_->indx[slot_]; }
-  void advance() {
-    if (++slot_ == sparse_frame_rows) {
-      slot_ = 0;
-      frame_ = frame_->next;
-    }
-  }
-
- private:
-  sparseptr frame_;
-  std::int32_t slot_;
-};
-
 // Heads of rows k+1..row move to k..row-1.
 void shift_up(sparseptr spar, std::int32_t row, std::int32_t k) {
   if (k >= row) return;
-  HeadCursor to(spar, k), from(spar, k + 1);
+  RowWalk to(sparse_frame_of(spar, k), k), from(sparse_frame_of(spar, k + 1), k + 1);
   for (std::int32_t r = k; r < row; ++r) {
-    to.head() = from.head();
-    to.advance();
-    from.advance();
+    *to.head() = *from.head();
+    to.next();
+    from.next();
   }
 }
 
@@ -145,9 +128,9 @@ void remove_col(sparseptr spar, std::int32_t k, std::int32_t dim, col_record** w
   *w = nullptr;
   *nu = nullptr;
   if (dim > 0) {
-    HeadCursor cur(spar, 1);
-    for (std::int32_t r = 1; r <= dim; ++r, cur.advance()) {
-      colm_ptrptr link = &cur.head();
+    RowWalk cur(spar, 1);
+    for (std::int32_t r = 1; r <= dim; ++r, cur.next()) {
+      colm_ptrptr link = cur.head();
       while (*link != nullptr && initial_col((*link)->coord) < k) link = &(*link)->next;
       if (*link != nullptr && initial_col((*link)->coord) == k) {
         col_record* rec = new_col_record();
@@ -463,9 +446,9 @@ void ham_restore_row(sparseptr spar, std::int32_t row, std::int32_t k, colm_ptr 
 void ham_remove_col(sparseptr spar, std::int32_t k, std::int32_t dim, col_record** w) {
   *w = nullptr;
   if (dim > 0) {
-    HeadCursor cur(spar, 1);
-    for (std::int32_t r = 1; r <= dim; ++r, cur.advance()) {
-      colm_ptrptr link = &cur.head();
+    RowWalk cur(spar, 1);
+    for (std::int32_t r = 1; r <= dim; ++r, cur.next()) {
+      colm_ptrptr link = cur.head();
       while (*link != nullptr && (*link)->coord < k) link = &(*link)->next;
       if (*link == nullptr || (*link)->coord != k) continue;
       col_record* rec = new_col_record();

@@ -64,6 +64,30 @@ struct Smallest {
   }
 };
 
+// The reduction of entries modulo the pseudo-determinant, when wanted.
+struct Modulo {
+  bool wanted;
+  bool half;
+  imptr pseudodet, halfpseudo;
+};
+
+// Line t (a row when by_rows, else a column) -= f * line s at positions
+// from..to-1, each entry reduced by mod when wanted and checked against the
+// entry budget; least (when not nil) is offered every result.
+void sub_line(std::int32_t start, std::int32_t rows, bool by_rows, std::int32_t t,
+              std::int32_t s, std::int32_t from, std::int32_t to, imptr f, const Modulo& mod,
+              Smallest* least) {
+  detail::ScratchNumber scratch;
+  for (std::int32_t x = from; x < to; ++x) {
+    const std::int32_t r = by_rows ? t : x, c = by_rows ? x : t;
+    imptr e = at(start, rows, r, c);
+    sub_mul(e, f, by_rows ? at(start, rows, s, x) : at(start, rows, x, s), scratch.get());
+    if (mod.wanted) reduce_it(e, mod.pseudodet, mod.halfpseudo, mod.half);
+    EntryBudget::check(e);
+    if (least != nullptr) least->offer(e, r, c);
+  }
+}
+
 // Columns c of the dense matrix whose first cell is at most stop: 0..n-1.
 inline std::int32_t columns_to(std::int32_t start, std::int32_t stop, std::int32_t rows) {
   return rows <= 0 ? 0 : (stop - start) / rows + 1;
@@ -84,32 +108,34 @@ void check_line(workptr arr, std::int32_t m, std::int32_t k, bool by_rows) {
     EntryBudget::check(arr->stash[by_rows ? k + x * m : x + k * m]->ncoef);
 }
 
-}  // namespace
-
-void DenseTransforms::row_sub(std::int32_t t, std::int32_t p, imptr f) const {
-  if (want[0]) {
-    row_red_arr(alpha, f, rows, t, p);
-    check_line(alpha, rows, t, true);
-  }
-  if (want[2]) {
+// Line t -= f * line p of the order-m transform tr (rows when by_rows, else
+// columns), and its mirror on the inverse inv: line p -= (-f) * line t the
+// other way; each when wanted, and checked against the budget.
+void sub_mirrored(workptr tr, bool want_tr, workptr inv, bool want_inv, std::int32_t m,
+                  bool by_rows, std::int32_t t, std::int32_t p, imptr f) {
+  auto line_sub = [m](workptr arr, imptr g, bool rows, std::int32_t a, std::int32_t b) {
+    if (rows)
+      row_red_arr(arr, g, m, a, b);
+    else
+      col_red_arr(arr, g, m, a, b);
+    check_line(arr, m, a, rows);
+  };
+  if (want_tr) line_sub(tr, f, by_rows, t, p);
+  if (want_inv) {
     detail::ScratchNumber g;
     makeneg(f, g.get());
-    col_red_arr(alphinv, g.get(), rows, p, t);
-    check_line(alphinv, rows, p, false);
+    line_sub(inv, g.get(), !by_rows, p, t);
   }
 }
 
+}  // namespace
+
+void DenseTransforms::row_sub(std::int32_t t, std::int32_t p, imptr f) const {
+  sub_mirrored(alpha, want[0], alphinv, want[2], rows, true, t, p, f);
+}
+
 void DenseTransforms::col_sub(std::int32_t t, std::int32_t p, imptr f) const {
-  if (want[1]) {
-    col_red_arr(beta, f, cols, t, p);
-    check_line(beta, cols, t, false);
-  }
-  if (want[3]) {
-    detail::ScratchNumber g;
-    makeneg(f, g.get());
-    row_red_arr(betinv, g.get(), cols, p, t);
-    check_line(betinv, cols, p, true);
-  }
+  sub_mirrored(beta, want[1], betinv, want[3], cols, false, t, p, f);
 }
 
 void DenseTransforms::swap_rows(std::int32_t i, std::int32_t p) const {
@@ -136,12 +162,7 @@ void DenseTransforms::start_identities() const {
 
 void apply_col_sub(const DenseTransforms& tx, std::int32_t start, std::int32_t rows,
                    std::int32_t r0, std::int32_t j, std::int32_t k, imptr f) {
-  detail::ScratchNumber s;
-  for (std::int32_t r = r0; r < rows; ++r) {
-    imptr e = at(start, rows, r, j);
-    sub_mul(e, f, at(start, rows, r, k), s.get());
-    EntryBudget::check(e);
-  }
+  sub_line(start, rows, false, j, k, r0, rows, f, Modulo{false, false, nullptr, nullptr}, nullptr);
   tx.col_sub(j, k, f);
 }
 
@@ -164,15 +185,8 @@ void int_rowreduce(std::int32_t start, std::int32_t i, std::int32_t j, std::int3
     divide(x, p, factor, rem.get());
   }
   Smallest least{p};
-  detail::ScratchNumber s;
-  const std::int32_t ncols = columns_to(start, stop, rows);
-  for (std::int32_t c = i; c < ncols; ++c) {
-    imptr e = at(start, rows, t, c);
-    sub_mul(e, factor, at(start, rows, j, c), s.get());
-    if (wantmod) reduce_it(e, pseudodet, halfpseudo, wanthalf);
-    EntryBudget::check(e);
-    if (wantsmallest) least.offer(e, t, c);
-  }
+  sub_line(start, rows, true, t, j, i, columns_to(start, stop, rows), factor,
+           Modulo{wantmod, wanthalf, pseudodet, halfpseudo}, wantsmallest ? &least : nullptr);
   least.report(j2, k2, val2);
 }
 
@@ -193,14 +207,8 @@ void int_colreduce(std::int32_t start, std::int32_t i, std::int32_t j, std::int3
     return;
   }
   Smallest least{p};
-  detail::ScratchNumber s;
-  for (std::int32_t r = i; r < rows; ++r) {
-    imptr e = at(start, rows, r, t);
-    sub_mul(e, factor, at(start, rows, r, k), s.get());
-    if (wantmod) reduce_it(e, pseudodet, halfpseudo, wanthalf);
-    EntryBudget::check(e);
-    if (wantsmallest) least.offer(e, r, t);
-  }
+  sub_line(start, rows, false, t, k, i, rows, factor,
+           Modulo{wantmod, wanthalf, pseudodet, halfpseudo}, wantsmallest ? &least : nullptr);
   least.report(j2, k2, val2);
 }
 
@@ -252,12 +260,7 @@ void phaseone(const bool* want, workptr alpha, workptr beta, workptr alphinv, wo
           int_rowreduce(start, i, pr, pc, t, rows, stop, &j2, &k2, &val2, true, f, wantmod,
                         wanthalf, pseudodet, halfpseudo);
           if (!int_zero(f)) tx.row_sub(t, pr, f);
-          if (val2 != 0) {
-            pr = j2;
-            pc = k2;
-            if (val2 == -1) code = -1;
-            restart = true;
-          }
+          restart = take_smaller_pivot(j2, k2, val2, true, &pr, &pc, &code);
         }
         if (restart) continue;
       }
@@ -269,12 +272,7 @@ void phaseone(const bool* want, workptr alpha, workptr beta, workptr alphinv, wo
           int_colreduce(start, i, pr, pc, t, rows, &j2, &k2, &val2, true, f, wantmod, wanthalf,
                         pseudodet, halfpseudo);
         if (!int_zero(f)) tx.col_sub(t, pc, f);
-        if (val2 != 0) {
-          pr = j2;
-          pc = k2;
-          if (wantrows && val2 == -1) code = -1;
-          restart = true;
-        }
+        restart = take_smaller_pivot(j2, k2, val2, wantrows, &pr, &pc, &code);
       }
       if (!restart) code = -2;
     }
@@ -372,16 +370,28 @@ Shape shape_of(arrptr q) {
   return {q->rows, cols, std::min(q->rows, cols)};
 }
 
-// *h := the quotient of d by 2, the half of the pseudo-determinant that the
-// reductions modulo it take. d: kept; *h: overwritten
-void halve(imptr d, imptr h) {
+// Phase one over the whole of q with the transforms started as identities
+// (diagonal: Smith's, clearing below the pivots too); h := pseudodet div 2
+// when wantmod. Returns the index of the last pivot (the rank - 1).
+std::int32_t first_phase(const DenseTransforms& tx, arrptr q, const Shape& s, bool diagonal,
+                         bool wantmod, imptr pseudodet, imptr h) {
+  std::int32_t m = s.m - 1;
+  tx.start_identities();
+  if (wantmod) halve_pseudodet(pseudodet, h);
+  bool flipped = false;
+  phaseone(tx.want, tx.alpha, tx.beta, tx.alphinv, tx.betinv, &m, s.rows, s.cols, 0, q->start,
+           q->stop, &flipped, diagonal, wantmod, wanthalf != 0, pseudodet, h);
+  return m;
+}
+
+}  // namespace
+
+void halve_pseudodet(imptr d, imptr h) {
   detail::ScratchNumber r;
   detail::ScratchNumber two;
   setvalue(2, two.get());
   divide(d, two.get(), h, r.get());
 }
-
-}  // namespace
 
 void intcolred(quolyptr n, arrptr q, const bool* want, workptr alpha, workptr beta,
                workptr alphinv, workptr betinv, sparseptr* auxspar, bool wantmod,
@@ -395,13 +405,8 @@ void intcolred(quolyptr n, arrptr q, const bool* want, workptr alpha, workptr be
   if (verbose) dumpitt("Hermite Normal Form, side ", s.m, true, true, true);
   const DenseTransforms tx{want, alpha, beta, alphinv, betinv, s.rows, s.cols};
   auto euclid = [&] {
-    std::int32_t m = s.m - 1;
-    tx.start_identities();
     detail::ScratchNumber h;
-    if (wantmod) halve(pseudodet, h.get());
-    bool flipped = false;
-    phaseone(want, alpha, beta, alphinv, betinv, &m, s.rows, s.cols, 0, q->start, q->stop,
-             &flipped, false, wantmod, wanthalf != 0, pseudodet, h.get());
+    const std::int32_t m = first_phase(tx, q, s, false, wantmod, pseudodet, h.get());
     hermite_two(want, beta, betinv, m + 1, s.rows, s.cols, q->start, wantmod);
     quoly_set_integer(m + 1, n);
   };
@@ -431,13 +436,8 @@ void intnormal(quolyptr n, arrptr q, const bool* want, workptr alpha, workptr be
   }
   const DenseTransforms tx{want, alpha, beta, alphinv, betinv, s.rows, s.cols};
   auto euclid = [&] {
-    std::int32_t m = s.m - 1;
-    tx.start_identities();
     detail::ScratchNumber h;
-    if (wantmod) halve(pseudodet, h.get());
-    bool flipped = false;
-    phaseone(want, alpha, beta, alphinv, betinv, &m, s.rows, s.cols, 0, q->start, q->stop,
-             &flipped, true, wantmod, wanthalf != 0, pseudodet, h.get());
+    std::int32_t m = first_phase(tx, q, s, true, wantmod, pseudodet, h.get());
     quoly_set_integer(m + 1, n);
     if (verbose) dumpitt("Smith Normal Form, phase 2's, rank ", m + 1, false, true, true);
     if (m < 0) return;

@@ -97,6 +97,24 @@ void fast_colreduce(std::int32_t start, std::int32_t j, std::int32_t k, std::int
                     std::int32_t rows, std::int32_t* j2, std::int32_t* k2, std::int32_t* val2,
                     imptr factor);
 
+// *h := the quotient of d by 2, the half of the pseudo-determinant that the
+// reductions modulo it take. d: kept; *h: overwritten
+void halve_pseudodet(imptr d, imptr h);
+
+// After a reduction of an elimination step (dense or sparse): when it left a
+// smaller entry at (j2, k2) (val2 1, or -1 for a unit; 0: none), the pivot
+// (*pr, *pc) moves there and the step restarts (true); a unit asks for the
+// clearing pass (*code := -1) when unit_clears.
+inline bool take_smaller_pivot(std::int32_t j2, std::int32_t k2, std::int32_t val2,
+                               bool unit_clears, std::int32_t* pr, std::int32_t* pc,
+                               std::int32_t* code) {
+  if (val2 == 0) return false;
+  *pr = j2;
+  *pc = k2;
+  if (unit_clears && val2 == -1) *code = -1;
+  return true;
+}
+
 // Integer elimination of the dense matrix in cells start..stop, steps init
 // to *min: each moves a pivot to (i, i), makes it positive and clears row i
 // right of it by column operations; with wantrows also column i below it by

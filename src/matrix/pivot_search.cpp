@@ -10,6 +10,7 @@
 #include "core/errors.h"
 #include "core/globals.h"
 #include "core/thresholds.h"
+#include "matrix/sparse_rows.h"
 #include "numbers/bigint.h"
 #include "numbers/mixed_mode.h"
 #include "poly/poly_measures.h"
@@ -20,26 +21,6 @@ namespace tavrin {
 namespace {
 
 constexpr std::int32_t no_mass = 2147483647;
-
-// Walks the rows of a frame chain from a given row: the head of the current
-// row, then on to the next (crossing to the next frame after slot 2047).
-class RowWalk {
- public:
-  RowWalk(sparseptr frame, std::int32_t row)
-      : frame_(frame), slot_((row - 1) % sparse_frame_rows) {}
-  colm_ptr first() const { return frame_->indx[slot_]; }
-  colm_ptrptr head() const { return &frame_->indx[slot_]; }
-  void next() {
-    if (++slot_ == sparse_frame_rows) {
-      frame_ = frame_->next;
-      slot_ = 0;
-    }
-  }
-
- private:
-  sparseptr frame_;
-  std::int32_t slot_;
-};
 
 colm_ptr first_active(colm_ptr e, std::int32_t i) {
   while (e != nullptr && e->coord < i) e = e->next;
@@ -212,40 +193,53 @@ bool counting_step(sparseptr* sp, std::int32_t rows, std::int32_t i, std::int32_
   return true;
 }
 
+// Step 3 of both searches: offers each active entry of rows i..rows (sp:
+// the frame holding row i) to visit(row, entry, counts of its row), which
+// returns true when the search has its answer. A row without active entries
+// ends the scan when leave_early. True when the scan ended early either way.
+template <class Visit>
+bool scan_rows(sparseptr sp, std::int32_t rows, std::int32_t i, bool leave_early, Visit&& visit) {
+  const bool want_terms = pseudet_heur >= 1;
+  RowWalk walk(sp, i);
+  for (std::int32_t r = i; r <= rows; ++r, walk.next()) {
+    colm_ptr first = first_active(walk.first(), i);
+    if (first == nullptr) {
+      if (leave_early) return true;
+      continue;
+    }
+    const RowCounts rc = count_row(first, want_terms);
+    for (colm_ptr e = first; e != nullptr; e = e->next)
+      if (visit(r, e, rc)) return true;
+  }
+  return false;
+}
+
 }  // namespace
 
 void sparse_findbest(bool leave_early, sparseptr sp, std::int32_t rows, std::int32_t i,
                      std::int32_t* j, std::int32_t* k) {
   CountResult cr;
   if (counting_step(&sp, rows, i, j, k, cr)) return;
-  const bool want_terms = pseudet_heur >= 1;
   Candidate best_number, best_other;
-  RowWalk walk(sp, i);
-  for (std::int32_t r = i; r <= rows; ++r, walk.next()) {
-    colm_ptr first = first_active(walk.first(), i);
-    if (first == nullptr) {
-      if (leave_early) return;
-      continue;
+  auto visit = [&](std::int32_t r, colm_ptr e, const RowCounts& rc) {
+    quoly v = e->val;
+    if (!v->numb) {
+      best_other.offer(r, e->coord, value_measure(v, rc.terms), rc.entries);
+      return false;
     }
-    const RowCounts rc = count_row(first, want_terms);
-    for (colm_ptr e = first; e != nullptr; e = e->next) {
-      quoly v = e->val;
-      if (v->numb) {
-        if (stored_zero(v)) {
-          tavrin_error("p = 0 in sparse_findbest", false);
-          continue;
-        }
-        if (rc.entries <= 2 && is_unit(v)) {
-          *j = r;
-          *k = e->coord;
-          return;
-        }
-        best_number.offer(r, e->coord, number_measure(v, rc.terms), rc.entries);
-      } else {
-        best_other.offer(r, e->coord, value_measure(v, rc.terms), rc.entries);
-      }
+    if (stored_zero(v)) {
+      tavrin_error("p = 0 in sparse_findbest", false);
+      return false;
     }
-  }
+    if (rc.entries <= 2 && is_unit(v)) {
+      *j = r;
+      *k = e->coord;
+      return true;
+    }
+    best_number.offer(r, e->coord, number_measure(v, rc.terms), rc.entries);
+    return false;
+  };
+  if (scan_rows(sp, rows, i, leave_early, visit)) return;
   const Candidate& choice = best_number.found ? best_number : best_other;
   if (!choice.found) return;
   *j = choice.row;
@@ -264,32 +258,24 @@ void mod_sparse_findbest(bool leave_early, sparseptr sp, std::int32_t rows, std:
                          std::int32_t* j, std::int32_t* k) {
   CountResult cr;
   if (counting_step(&sp, rows, i, j, k, cr)) return;
-  const bool want_terms = pseudet_heur >= 1;
   Candidate best;
-  RowWalk walk(sp, i);
-  for (std::int32_t r = i; r <= rows; ++r, walk.next()) {
-    colm_ptr first = first_active(walk.first(), i);
-    if (first == nullptr) {
-      if (leave_early) return;
-      continue;
-    }
-    const RowCounts rc = count_row(first, want_terms);
-    for (colm_ptr e = first; e != nullptr; e = e->next) {
-      quoly v = e->val;
-      if (v->numb) {
-        if (v->ncoef->lint == 0) {
-          tavrin_error("0 found in mod_sparse_findbest", false);
-          continue;
-        }
-        if (rc.entries <= 2) {
-          *j = r;
-          *k = e->coord;
-          return;
-        }
+  auto visit = [&](std::int32_t r, colm_ptr e, const RowCounts& rc) {
+    quoly v = e->val;
+    if (v->numb) {
+      if (v->ncoef->lint == 0) {
+        tavrin_error("0 found in mod_sparse_findbest", false);
+        return false;
       }
-      best.offer(r, e->coord, value_measure(v, rc.terms), rc.entries, v->numb);
+      if (rc.entries <= 2) {
+        *j = r;
+        *k = e->coord;
+        return true;
+      }
     }
-  }
+    best.offer(r, e->coord, value_measure(v, rc.terms), rc.entries, v->numb);
+    return false;
+  };
+  if (scan_rows(sp, rows, i, leave_early, visit)) return;
   if (!best.found) return;
   *j = best.row;
   *k = best.col;

@@ -12,6 +12,7 @@
 #include "core/errors.h"
 #include "core/globals.h"
 #include "core/trace_level.h"
+#include "matrix/owned_cells.h"
 #include "matrix/pivot_search.h"
 #include "matrix/row_ops.h"
 #include "matrix/sparse_copy.h"
@@ -32,17 +33,6 @@ namespace tavrin {
 namespace {
 
 using detail::OwnedValue;
-
-// The cells of a matrix copy, freed when the scope ends.
-struct CellCopy {
-  std::vector<quoly> cell;
-  CellCopy() = default;
-  CellCopy(const CellCopy&) = delete;
-  CellCopy& operator=(const CellCopy&) = delete;
-  ~CellCopy() {
-    for (quoly& v : cell) free_quoly(&v);
-  }
-};
 
 // A polynomial with integer coefficients (an integer number counts).
 bool integer_polynomial(quoly v) {
@@ -75,8 +65,7 @@ bool fraction_free_rref(quolyptr n, std::int32_t start, std::int32_t rows, std::
     return false;
   for (std::int32_t k = 0; k < rows * cols; ++k)
     if (!integer_polynomial(*arp_cell(start + k))) return false;
-  CellCopy m;
-  m.cell.assign(static_cast<std::size_t>(rows) * cols, nullptr);
+  OwnedCells m(static_cast<std::size_t>(rows) * cols);
   for (std::int32_t k = 0; k < rows * cols; ++k) quoly_assign(*arp_cell(start + k), &m.cell[k]);
   auto at = [&](std::int32_t r, std::int32_t c) -> quoly& { return m.cell[r + c * rows]; };
   std::vector<std::int32_t> pivot_col;

@@ -99,6 +99,10 @@ void sparse_mod_row_add(sparseptr sp, std::int32_t factor, std::int32_t k, std::
 void sparse_row_add(sparseptr sp, quoly factor, std::int32_t k, std::int32_t q);
 void sparse_col_add(sparseptr sp, quoly factor, std::int32_t rows, std::int32_t k,
                     std::int32_t q);
+// The row from the link `link` on -= factor * the entries from src on (both
+// in column order; src's row kept): the elimination step of the sparse
+// Gauss and Bareiss methods.
+void sparse_sub_multiple(colm_ptrptr link, colm_ptr src, quoly factor);
 // Negates row j; column j in rows start..rows.
 void sp_row_neg(std::int32_t j, sparseptr sp);
 void sp_col_neg(std::int32_t j, std::int32_t start, std::int32_t rows, sparseptr sp);

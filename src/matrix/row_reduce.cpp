@@ -34,6 +34,13 @@ namespace {
 
 using detail::OwnedValue;
 
+// -f, owned until the end of the statement that asks for it.
+OwnedValue negated(quoly f) {
+  quoly neg = nullptr;
+  quoly_makeneg(f, &neg);
+  return OwnedValue(neg);
+}
+
 // The recorded row and column exchanges of pseudo mode; given back to the
 // free list when the reduction ends, however it ends.
 struct ExchangeLists {
@@ -70,37 +77,46 @@ struct ExchangeLists {
 struct Tx {
   workptr alpha, beta, alphinv, betinv;
   std::int32_t rows, cols;
-  void swap_row_pair(std::int32_t s, std::int32_t p) const {
-    if (alpha != nullptr) swap_rows(nullptr, alpha, false, true, s, p, rows);
-    if (alphinv != nullptr) swap_cols(alphinv, s, p, rows);
+  // The pivot of step s from (pr, pc) to (s, s) in the dense matrix from
+  // cell `start`: columns s and pc exchanged over rows s.., rows s and pr
+  // over columns first_col..; mirrored on the transforms.
+  void exchange(std::int32_t start, std::int32_t s, std::int32_t pr, std::int32_t pc,
+                std::int32_t first_col) const {
+    if (pc != s) {
+      switchrow_col(92, s, pc, start + s, rows, rows - s, cols - s);
+      if (beta != nullptr) swap_cols(beta, s, pc, cols);
+      if (betinv != nullptr) swap_rows(nullptr, betinv, false, true, s, pc, cols);
+    }
+    if (pr != s) {
+      switchrow_col(93, s, pr, start + first_col * rows, rows, rows - s, cols - first_col);
+      if (alpha != nullptr) swap_rows(nullptr, alpha, false, true, s, pr, rows);
+      if (alphinv != nullptr) swap_cols(alphinv, s, pr, rows);
+    }
   }
-  void swap_col_pair(std::int32_t s, std::int32_t p) const {
-    if (beta != nullptr) swap_cols(beta, s, p, cols);
-    if (betinv != nullptr) swap_rows(nullptr, betinv, false, true, s, p, cols);
-  }
-  // row i -= f * row s
+  // row i -= f * row s (the inverse: column s += f * column i)
   void row_sub(std::int32_t i, std::int32_t s, quoly f) const {
     if (alpha != nullptr) row_reduce(alpha, f, rows, i, s);
-    if (alphinv != nullptr) {
-      OwnedValue neg;
-      quoly_makeneg(f, &neg.q);
-      col_reduce(alphinv, neg.q, rows, s, i);
-    }
+    if (alphinv != nullptr) col_reduce(alphinv, negated(f).q, rows, s, i);
   }
-  // column c -= f * column s
+  // column c -= f * column s (the inverse: row s += f * row c)
   void col_sub(std::int32_t c, std::int32_t s, quoly f) const {
     if (beta != nullptr) col_reduce(beta, f, cols, c, s);
-    if (betinv != nullptr) {
-      OwnedValue neg;
-      quoly_makeneg(f, &neg.q);
-      row_reduce(betinv, neg.q, cols, s, c);
-    }
+    if (betinv != nullptr) row_reduce(betinv, negated(f).q, cols, s, c);
   }
   void start(std::int32_t which_rows_alpha) const {
     if (alpha != nullptr) identi(alpha, which_rows_alpha, false);
     if (alphinv != nullptr) identi(alphinv, rows, false);
     if (beta != nullptr) identi(beta, cols, false);
     if (betinv != nullptr) identi(betinv, cols, false);
+  }
+};
+
+// Entry (r, c), from 0, of the named dense array of `rows` rows from cell
+// `start`.
+struct NamedCells {
+  std::int32_t start, rows;
+  quoly& operator()(std::int32_t r, std::int32_t c) const {
+    return *arp_cell(start + r + c * rows);
   }
 };
 
@@ -146,9 +162,7 @@ void colreduce(quolyptr n, arrptr q, const bool* want, workptr alpha, workptr be
               wanted(want, 2, alphinv), wanted(want, 3, betinv), rows, cols};
   tx.start(rows);
   ExchangeLists lists;
-  auto at = [&](std::int32_t r, std::int32_t c) -> quoly& {
-    return *arp_cell(start + r + c * rows);
-  };
+  const NamedCells at{start, rows};
   std::int32_t s = 0;
   for (; s < steps; ++s) {
     check_interrupt();
@@ -157,16 +171,9 @@ void colreduce(quolyptr n, arrptr q, const bool* want, workptr alpha, workptr be
     findbest(start, q->stop, rows, s, &pr, &pc, false);
     if (verbose && s % disper(steps - 1) == 0) dumpitt("", s + 1, false, false, false);
     if (pr == -1) break;
-    if (pc != s) {
-      switchrow_col(92, s, pc, start + s, rows, rows - s, cols - s);
-      tx.swap_col_pair(s, pc);
-      if (positions) newcolnode(&lists.cols, s, pc);
-    }
-    if (pr != s) {
-      switchrow_col(93, s, pr, start, rows, rows - s, cols);
-      tx.swap_row_pair(s, pr);
-      if (positions) newcolnode(&lists.rows, s, pr);
-    }
+    tx.exchange(start, s, pr, pc, 0);
+    if (positions && pc != s) newcolnode(&lists.cols, s, pc);
+    if (positions && pr != s) newcolnode(&lists.rows, s, pr);
     quoly p = at(s, s);
     for (std::int32_t c = s + 1; c < cols; ++c) {
       if (quoly_iszero(at(s, c))) continue;
@@ -193,9 +200,7 @@ void normalize(quolyptr n, arrptr q, const bool* want, workptr alpha, workptr be
   const Tx tx{wanted(want, 0, alpha), wanted(want, 1, beta), wanted(want, 2, alphinv),
               wanted(want, 3, betinv), rows, cols};
   tx.start(rows);
-  auto at = [&](std::int32_t r, std::int32_t c) -> quoly& {
-    return *arp_cell(start + r + c * rows);
-  };
+  const NamedCells at{start, rows};
   const std::int32_t m = std::min(rows, cols);
   std::int32_t s = 0;
   for (; s < m; ++s) {
@@ -204,14 +209,7 @@ void normalize(quolyptr n, arrptr q, const bool* want, workptr alpha, workptr be
     std::int32_t pc = -1;
     findbest(start, q->stop, rows, s, &pr, &pc, false);
     if (pr == -1) break;
-    if (pc != s) {
-      switchrow_col(92, s, pc, start + s, rows, rows - s, cols - s);
-      tx.swap_col_pair(s, pc);
-    }
-    if (pr != s) {
-      switchrow_col(93, s, pr, start + s * rows, rows, rows - s, cols - s);
-      tx.swap_row_pair(s, pr);
-    }
+    tx.exchange(start, s, pr, pc, s);
     quoly p = at(s, s);
     for (std::int32_t i = s + 1; i < rows; ++i) {
       if (quoly_iszero(at(i, s))) continue;
@@ -397,12 +395,11 @@ void sparse_rowreduce_values(quolyptr n, arrptr q, bool pseudo, const bool* want
       get_sparse_colm(sparse_frame_of(sp, i), i, s, &ei);
       if (*ei == nullptr || (*ei)->coord != s) continue;
       OwnedValue f;
-      OwnedValue neg;
       if (quoly_eq_1(p))
         quoly_assign((*ei)->val, &f.q);
       else
         quoly_quot((*ei)->val, p, &f.q, false);
-      quoly_makeneg(f.q, &neg.q);
+      const OwnedValue neg = negated(f.q);
       // row i -= f * row s (row s is zero left of column s): entry (i, s)
       // cancels and is removed
       sparse_row_add(sp, neg.q, i, s);

@@ -16,6 +16,7 @@
 #include "matrix/row_ops.h"
 #include "matrix/sparse_copy.h"
 #include "matrix/sparse_merge.h"
+#include "matrix/sparse_rows.h"
 #include "numbers/bigint.h"
 #include "numbers/bigint_divide.h"
 #include "numbers/bigint_multiply.h"
@@ -154,35 +155,42 @@ colm_ptrptr row_link(sparseptr frame, std::int32_t from, std::int32_t r) {
   return &frame->indx[(r - 1) % sparse_frame_rows];
 }
 
-enum class PivotRow { ok, leave, last };
-
-PivotRow find_pair(colm_ptrptr row, std::int32_t init, std::int32_t k, std::int32_t tg,
-                   colm_ptrptr* key, colm_ptrptr* tgp, const char* nil1, const char* nil2) {
+// The pivot entry (column k) and the target entry (column tg) of a row from
+// column init on: *key and *tgp := their links, true when both are there.
+// A pivot that is the row's last entry sets *val2 := -2; a row without
+// entries from init on is internal error nil1, a target without a pivot
+// after it nil2 (non-fatal: the reduction is skipped).
+bool find_pair(colm_ptrptr row, std::int32_t init, std::int32_t k, std::int32_t tg,
+               colm_ptrptr* key, colm_ptrptr* tgp, const char* nil1, const char* nil2,
+               std::int32_t* val2) {
   colm_ptrptr u = seek(row, init);
   if (*u == nullptr) {
     tavrin_error(nil1, false);
-    return PivotRow::leave;
+    return false;
   }
   if ((*u)->coord == k) {
-    if (tg < k) return PivotRow::leave;
+    if (tg < k) return false;
     *key = u;
     colm_ptrptr nx = &(*u)->next;
-    if (*nx == nullptr) return PivotRow::last;
-    if ((*nx)->coord != tg) return PivotRow::leave;
+    if (*nx == nullptr) {
+      *val2 = -2;
+      return false;
+    }
+    if ((*nx)->coord != tg) return false;
     *tgp = nx;
-    return PivotRow::ok;
+    return true;
   }
   if ((*u)->coord == tg) {
     *tgp = u;
     colm_ptrptr kk = seek(&(*u)->next, k);
     if (*kk == nullptr || (*kk)->coord != k) {
       tavrin_error(nil2, false);
-      return PivotRow::leave;
+      return false;
     }
     *key = kk;
-    return PivotRow::ok;
+    return true;
   }
-  return PivotRow::leave;
+  return false;
 }
 
 // (*tgp) := its remainder by key (sign of the entry), factor := -quotient;
@@ -209,30 +217,18 @@ void sparse_int_colred(sparseptr sp, std::int32_t init, std::int32_t j, std::int
   *k2 = -1;
   setvalue(0, factor);
   colm_ptrptr key = nullptr, tgp = nullptr;
-  switch (find_pair(row_link(sp, init, j), init, k, tg, &key, &tgp,
-                    "t is nil in sparse_int_colred, 1.", "t is nil in sparse_int_colred, 2.")) {
-    case PivotRow::leave:
-      return;
-    case PivotRow::last:
-      *val2 = -2;
-      return;
-    case PivotRow::ok:
-      break;
-  }
+  if (!find_pair(row_link(sp, init, j), init, k, tg, &key, &tgp,
+                 "t is nil in sparse_int_colred, 1.", "t is nil in sparse_int_colred, 2.", val2))
+    return;
   imptr p = (*key)->val->ncoef;
   ColredEnv env{wantmod, wanthalf, wantsmallest, pseudodet, halfpseudo};
   env.mkey = p;
   if (imptr x = reduce_pivot_row(tgp, p, factor); x != nullptr) env.check_smallest(x, j);
   detail::ScratchNumber v;
   // Rows init..rows but j: column tg += factor * column k.
-  sparseptr frame = sp;
-  std::int32_t slot = (init - 1) % sparse_frame_rows;
-  for (std::int32_t r = init; r <= rows; ++r) {
-    colm_ptrptr head = &frame->indx[slot];
-    if (++slot == sparse_frame_rows) {
-      frame = frame->next;
-      slot = 0;
-    }
+  RowWalk walk(sp, init);
+  for (std::int32_t r = init; r <= rows; ++r, walk.next()) {
+    colm_ptrptr head = walk.head();
     if (r == j) continue;
     colm_ptrptr u = seek(head, std::min(k, tg));
     colm_ptrptr kl = seek(u, k), tl = seek(u, tg);
@@ -277,16 +273,9 @@ void fast_sparse_colred(sparseptr sp, std::int32_t init, std::int32_t j, std::in
     return;
   }
   colm_ptrptr key = nullptr, tgp = nullptr;
-  switch (find_pair(row, init, k, tg, &key, &tgp, "t is nil in fast_sparse_colred, 1.",
-                    "t is nil in fast_sparse_colred, 2.")) {
-    case PivotRow::leave:
-      return;
-    case PivotRow::last:
-      *val2 = -2;
-      return;
-    case PivotRow::ok:
-      break;
-  }
+  if (!find_pair(row, init, k, tg, &key, &tgp, "t is nil in fast_sparse_colred, 1.",
+                 "t is nil in fast_sparse_colred, 2.", val2))
+    return;
   imptr x = reduce_pivot_row(tgp, (*key)->val->ncoef, factor);
   if (x == nullptr) return;
   *j2 = j;
@@ -338,15 +327,11 @@ void phaseone_block(const SparseTransforms& tx, std::int32_t* min, std::int32_t 
                             &j2, &k2, &val2, true, f, wantmod, wanthalf, pseudodet, halfpseudo);
           check_row(spar, t);
           if (!int_zero(f)) tx.row_add(t, pr, fv);
-          if (val2 != 0) {
-            if (val2 == -2) {
-              code = -2;
-            } else {
-              pr = j2;
-              pc = k2;
-              if (val2 == -1) code = -1;
-            }
+          if (val2 == -2) {
+            code = -2;
             restart = true;
+          } else {
+            restart = take_smaller_pivot(j2, k2, val2, true, &pr, &pc, &code);
           }
         }
         if (restart) continue;
@@ -368,12 +353,7 @@ void phaseone_block(const SparseTransforms& tx, std::int32_t* min, std::int32_t 
           break;
         }
         if (!int_zero(f)) tx.col_add(t, pc, fv);
-        if (val2 != 0) {
-          pr = j2;
-          pc = k2;
-          if (wantrows && val2 == -1) code = -1;
-          restart = true;
-        }
+        restart = take_smaller_pivot(j2, k2, val2, wantrows, &pr, &pc, &code);
       }
       if (!restart) code = -2;
     }
@@ -525,10 +505,19 @@ void start_identities(const bool* want, sparseptr* aux, std::int32_t rows, std::
   if (want[3]) spar_identi(&aux[3], cols, true);
 }
 
-void half_of(imptr pd, imptr h) {
-  detail::ScratchNumber two, r;
-  setvalue(2, two.get());
-  divide(pd, two.get(), h, r.get());
+// Phase one over the whole of spar with the transforms started as
+// identities (diagonal: Smith's, clearing below the pivots too); h :=
+// pseudodet div 2 when wantmod. Returns the rank.
+std::int32_t first_phase(const bool* want, sparseptr* auxspar, std::int32_t rows,
+                         std::int32_t cols, sparseptr spar, bool diagonal, bool wantmod,
+                         imptr pseudodet, imptr h) {
+  std::int32_t m = std::min(rows, cols);
+  start_identities(want, auxspar, rows, cols);
+  if (wantmod) halve_pseudodet(pseudodet, h);
+  bool flipped = false;
+  sparse_phaseone(want, auxspar, &m, rows, cols, 1, spar, &flipped, diagonal, wantmod,
+                  wanthalf != 0, pseudodet, h);
+  return m;
 }
 
 }  // namespace
@@ -539,13 +528,9 @@ void sparse_intcolred(quolyptr n, arrptr q, const bool* want, sparseptr* auxspar
   TraceLevel trace(std::min(rows, cols));
   if (verbose) dumpitt("Hermite Normal Form, side ", std::min(rows, cols), true, true, true);
   auto euclid = [&] {
-    std::int32_t m = std::min(rows, cols);
-    start_identities(want, auxspar, rows, cols);
     detail::ScratchNumber h;
-    if (wantmod) half_of(pseudodet, h.get());
-    bool flipped = false;
-    sparse_phaseone(want, auxspar, &m, rows, cols, 1, q->spar, &flipped, false, wantmod,
-                    wanthalf != 0, pseudodet, h.get());
+    const std::int32_t m =
+        first_phase(want, auxspar, rows, cols, q->spar, false, wantmod, pseudodet, h.get());
     sp_hermite_two(want, auxspar, m, rows, cols, q->spar, wantmod);
     quoly_set_integer(m, n);
   };
@@ -562,13 +547,9 @@ void sparse_intnormal(quolyptr n, arrptr q, const bool* want, sparseptr* auxspar
     if (index == bi::MSmith) std::printf(" pseudo-determinant size: %3d\n", pseudodet->size);
   }
   auto euclid = [&] {
-    std::int32_t m = std::min(rows, cols);
-    start_identities(want, auxspar, rows, cols);
     detail::ScratchNumber h;
-    if (wantmod) half_of(pseudodet, h.get());
-    bool flipped = false;
-    sparse_phaseone(want, auxspar, &m, rows, cols, 1, q->spar, &flipped, true, wantmod,
-                    wanthalf != 0, pseudodet, h.get());
+    const std::int32_t m =
+        first_phase(want, auxspar, rows, cols, q->spar, true, wantmod, pseudodet, h.get());
     quoly_set_integer(m, n);
     if (verbose) dumpitt("Smith Normal Form, phase 2's, rank ", m, false, true, true);
     sparseptr sp = q->spar;

@@ -174,6 +174,24 @@ void sparse_col_add(sparseptr sp, quoly factor, std::int32_t rows, std::int32_t 
     merge_one(sparse_row(sp, r), k, q, exact_match(factor), exact_make(factor));
 }
 
+void sparse_sub_multiple(colm_ptrptr link, colm_ptr src, quoly factor) {
+  merge_into_row(
+      link, src,
+      [factor](colm_ptr e, colm_ptr s) {
+        quoly p = nullptr;
+        quoly_mult(factor, s->val, &p);
+        best_quoly_sub(&e->val, p);  // uses p up
+        return !quoly_iszero(e->val);
+      },
+      [factor](colm_ptr s) -> quoly {
+        quoly p = exact_make(factor)(s);
+        if (p == nullptr) return nullptr;
+        quoly_inplace(p);
+        p->next = nullptr;
+        return p;
+      });
+}
+
 void sp_row_neg(std::int32_t j, sparseptr sp) {
   for (colm_ptr e = *sparse_row(sp, j); e != nullptr; e = e->next) quoly_inplace(e->val);
 }

@@ -44,6 +44,29 @@ std::int64_t word_xgcd(std::int64_t a, std::int64_t b, std::int64_t* s, std::int
   return r0;
 }
 
+bool is_word_prime(std::uint32_t n) {
+  if (n < 2) return false;
+  for (std::uint32_t p : {2u, 3u, 5u, 7u, 11u, 13u, 61u})
+    if (n % p == 0) return n == p;
+  std::uint32_t d = n - 1;
+  int s = 0;
+  for (; d % 2 == 0; d /= 2) ++s;
+  auto mulmod = [n](std::uint64_t a, std::uint64_t b) { return a * b % n; };
+  for (std::uint64_t a : {2u, 7u, 61u}) {
+    std::uint64_t x = 1, b = a;
+    for (std::uint32_t e = d; e != 0; e >>= 1, b = mulmod(b, b))
+      if (e & 1u) x = mulmod(x, b);
+    if (x == 1 || x == n - 1) continue;
+    bool witness = true;
+    for (int r = 1; r < s && witness; ++r) {
+      x = mulmod(x, x);
+      witness = x != n - 1;
+    }
+    if (witness) return false;
+  }
+  return true;
+}
+
 ZInt::ZInt(std::int64_t v) {
   if (v == 0) return;
   sign_ = v < 0 ? -1 : 1;

@@ -116,4 +116,8 @@ bool operator==(const ZMatrix& a, const ZMatrix& b);
 // *t with s a + t b = g, for |a|, |b| < 2^62.
 std::int64_t word_xgcd(std::int64_t a, std::int64_t b, std::int64_t* s, std::int64_t* t);
 
+// n is prime: Miller and Rabin's test to the bases 2, 7 and 61, which
+// decide every n below 2^32.
+bool is_word_prime(std::uint32_t n);
+
 }  // namespace tavrin

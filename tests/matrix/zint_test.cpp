@@ -1,15 +1,18 @@
 // Plain-value integers of the bounded normal forms against the test's own
 // big integers: sums, products, floor division, gcd with cofactors,
 // inverses and the round trip through Tavrin's numbers, on values biased to
-// zero, units, the 2^28 digit boundary and long magnitudes.
+// zero, units, the 2^28 digit boundary and long magnitudes; the word prime
+// test against trial division.
 #include "matrix/zint.h"
 
 #include <gtest/gtest.h>
 
 #include <random>
+#include <utility>
 
 #include "matrix/matrix_support.h"
 #include "numbers/freelists.h"
+#include "numbers/primes.h"
 #include "support/bigref.h"
 
 namespace tavrin::test {
@@ -94,6 +97,26 @@ TEST_F(ZIntTest, ProductCheckAgreesWithProducts) {
     EXPECT_TRUE(product_equals(a, b, p)) << "round " << round;
     p.at(std::int32_t(rng() % std::uint64_t(r)), std::int32_t(rng() % std::uint64_t(c))) += ZInt(1);
     EXPECT_FALSE(product_equals(a, b, p)) << "round " << round;
+  }
+}
+
+TEST_F(ZIntTest, WordPrimeAgreesWithTrialDivision) {
+  // Known answers: the ends of the range, the primes that are also bases
+  // or small divisors, the largest word primes, and composites that fool
+  // weaker sets of bases (strong pseudoprimes to 2, 3, 5 and to 2, 3, 5, 7).
+  const std::pair<std::uint32_t, bool> known[] = {
+      {0, false},          {1, false},          {2, true},           {3, true},
+      {4, false},          {13, true},          {61, true},          {121, false},
+      {3721, false},       {25326001, false},   {2147483647, true},  {3215031751u, false},
+      {4294967291u, true}, {4294967295u, false}, {4294967279u, true}, {4294967293u, false}};
+  for (const auto& [n, prime] : known) EXPECT_EQ(is_word_prime(n), prime) << n;
+  // Random words below 2^31 (odd ones near the top, where the images take
+  // their primes) against trial division.
+  std::mt19937_64 rng(2830);
+  for (int round = 0; round < 3000; ++round) {
+    const auto n = static_cast<std::uint32_t>(round % 2 ? (1u << 31) - 1 - 2 * (rng() % 50000)
+                                                         : rng() % (1u << 31));
+    EXPECT_EQ(is_word_prime(n), is_prime(static_cast<std::int32_t>(n))) << n;
   }
 }
 
