@@ -214,14 +214,7 @@ void settle(quolyptr n) {
 
 // A fresh polynomial value with numerator p (taken over).
 void poly_value(poly p, quolyptr n) {
-  quoly q = nullptr;
-  newquoly(&q);
-  q->next = nullptr;
-  q->numb = false;
-  q->numer = p;
-  q->denom = nullptr;
-  q->rat = false;
-  *n = q;
+  *n = detail::new_ratfun_value(p, nullptr);
   settle(n);
 }
 
@@ -429,12 +422,7 @@ void quoly_leading_coef(quolyptr x, quolyptr n) {
     poly a = c.release();
     poly_consume(&a, &out);
   } else {
-    newquoly(&out);
-    out->next = nullptr;
-    out->numb = false;
-    out->numer = c.release();
-    out->denom = den.release();
-    out->rat = false;
+    out = detail::new_ratfun_value(c.release(), den.release());
   }
   *n = out;
 }
@@ -455,12 +443,7 @@ poly leading_copy(poly p, std::int32_t levels) {
   }
   poly c = leading_copy(p->pcoef, levels - 1);
   if (p->exp == 0 && single_leaf(c)) return c;
-  newpoly(&r);
-  r->exp = p->exp;
-  r->next = nullptr;
-  r->numb = false;
-  r->pcoef = c;
-  return r;
+  return detail::new_term(p->exp, c);
 }
 
 }  // namespace

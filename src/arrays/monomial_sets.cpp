@@ -10,6 +10,7 @@
 #include "core/globals.h"
 #include "numbers/bigint.h"
 #include "numbers/freelists.h"
+#include "numbers/node_handles.h"
 #include "poly/poly_measures.h"
 #include "poly/poly_repr.h"
 #include "toplevel/state.h"
@@ -202,15 +203,7 @@ struct MonomialWriter {
     std::size_t depth = path.size();
     if (c->numb && c->next == nullptr)
       while (depth > 0 && path[depth - 1] == 0) --depth;
-    while (depth > 0) {
-      poly t;
-      newpoly(&t);
-      t->numb = false;
-      t->exp = path[--depth];
-      t->next = nullptr;
-      t->pcoef = c;
-      c = t;
-    }
+    while (depth > 0) c = detail::new_term(path[--depth], c);
     quoly v = nullptr;
     use_up_poly(&c, &v);
     v->next = nullptr;

@@ -9,6 +9,7 @@
 #include "numbers/bigint.h"
 #include "numbers/freelists.h"
 #include "numbers/mixed_mode.h"
+#include "numbers/node_handles.h"
 #include "poly/poly_add.h"
 #include "poly/poly_measures.h"
 #include "poly/poly_repr.h"
@@ -512,10 +513,7 @@ void get_stream(nameptr* p, textptr inf, nameptr flag) {
   const bool from_text = flag != nullptr;
   bool appended = false;
   auto append = [&](const tokentipe& tok) {
-    nameptr n = nullptr;
-    newname(&n);
-    n->let = tok;
-    n->next = nullptr;
+    nameptr n = detail::new_name(tok);
     *tail = n;
     tail = &n->next;
     appended = true;

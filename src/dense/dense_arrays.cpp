@@ -9,6 +9,7 @@
 
 namespace tavrin {
 
+using detail::new_leaf;
 using detail::new_term;
 
 gcd_ptr xx = nullptr;
@@ -138,14 +139,10 @@ class Recycler {
 
   // A fresh leaf holding c.
   static poly leaf(std::int32_t c) {
-    poly r = nullptr;
-    newpoly(&r);
-    r->next = nullptr;
-    r->exp = 0;
-    r->numb = true;
-    newimag(&r->ncoef);
-    r->ncoef->lint = c;
-    return r;
+    imptr n;
+    newimag(&n);
+    n->lint = c;
+    return new_leaf(n);
   }
 
  private:

@@ -248,15 +248,7 @@ std::int32_t candidate(std::int32_t i, std::int32_t previous) {
 poly padded(poly p, std::int32_t pads) {
   poly c = nullptr;
   poly_assign(p, &c);
-  for (std::int32_t k = 0; k < pads; ++k) {
-    poly t = nullptr;
-    newpoly(&t);
-    t->numb = false;
-    t->exp = 0;
-    t->pcoef = c;
-    t->next = nullptr;
-    c = t;
-  }
+  for (std::int32_t k = 0; k < pads; ++k) c = detail::new_term(0, c);
   return c;
 }
 
@@ -297,12 +289,8 @@ void compute_aux_primes(poly p, std::int32_t level, set_mod_out_EnvRec& env) {
         ModularImage image;
         image.take(work.cell());
         image.take_modout_data();
-        detail::OwnedValue test;  // freed before the image ends
-        newquoly(test.cell());
-        test.q->numb = false;
-        test.q->numer = nullptr;
-        test.q->denom = nullptr;
-        test.q->next = nullptr;
+        // Freed before the image ends.
+        detail::OwnedValue test(detail::new_ratfun_value(nullptr, nullptr));
         poly_assign(work.get(), &test.q->numer);
         // Over the field of the levels below the new one.
         irreducible_poly(test.cell(), number_polys - level);
@@ -511,24 +499,17 @@ void describe(set_mod_out_EnvRec& env) {
   polypt q = env.q;
   std::printf(" Now modding out polynomial variable %s, using \n", q->let.name);
   std::printf("     ");
-  quoly v = nullptr;
-  newquoly(&v);
-  v->next = nullptr;
-  v->denom = nullptr;
+  quoly v = detail::new_ratfun_value(nullptr, nullptr);
   poly rest = env.relation->next;
   if (env.binomial) {
     std::printf("%s^%1d", q->let.name, static_cast<int>(env.expon));
     if (rest != nullptr) {
       if (positive_constant(rest)) std::printf(" + ");
-      v->numb = false;
-      v->numer = nullptr;
       poly_assign(rest, &v->numer);
       polynum_to_quoly(&v);
       show_inline(v, q);
     }
   } else {
-    v->numb = false;
-    v->numer = nullptr;
     poly_assign(env.relation, &v->numer);
     if (fieldterms(v) >= many_terms) {
       std::printf(" a poly of %0d terms.\n", static_cast<int>(fieldterms(v)));
@@ -664,20 +645,10 @@ void make_muldata(poly* muldata, poly* r, std::int32_t expon, polypt q) {
   poly* link = muldata;
   *link = nullptr;
   for (std::int32_t k = 2 * expon - 2; k >= expon; --k) {
-    poly tk = nullptr;
-    newpoly(&tk);
-    tk->numb = false;
-    tk->exp = k;
-    tk->next = nullptr;
-    tk->pcoef = nullptr;
+    poly tk = detail::new_term(k, nullptr);
     poly_set(1, &tk->pcoef);
     fold_poly(&tk, r, expon, q);
-    poly node = nullptr;
-    newpoly(&node);
-    node->numb = false;
-    node->exp = k;
-    node->pcoef = tk;
-    node->next = nullptr;
+    poly node = detail::new_term(k, tk);
     *link = node;
     link = &node->next;
   }
@@ -812,12 +783,8 @@ void set_mod_out(textptr inf, nameptr* flag, bool imperative, bool highest) {
       node_assign(rest, &env.r);
       poly_inplace(env.r);
     }
-    newpoly(&env.alter);
-    env.alter->numb = false;
-    env.alter->exp = env.expon;
-    env.alter->pcoef = nullptr;
+    env.alter = detail::new_term(env.expon, nullptr);
     poly_set(1, &env.alter->pcoef);
-    env.alter->next = nullptr;
     if (rest != nullptr) node_assign(rest, &env.alter->next);
   }
   q->field = env.field;

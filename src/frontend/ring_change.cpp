@@ -944,19 +944,13 @@ bool line_ended(textptr inf, nameptr* flag) {
 // The tokens after ":" up to and including ")", as stored text (a head
 // node first). The current token is ")" afterwards.
 nameptr capture_list(textptr inf, nameptr* flag) {
-  nameptr head = nullptr;
-  newname(&head);
-  head->next = nullptr;
+  nameptr head = detail::new_name(empty);
   nameptr last = head;
   try {
     do {
       scanner(inf, &token, flag);
-      nameptr node = nullptr;
-      newname(&node);
-      node->let = token;
-      node->next = nullptr;
-      last->next = node;
-      last = node;
+      last->next = detail::new_name(token);
+      last = last->next;
     } while (!is_tok(")") && !is_tok(end_marker_name) && !line_ended(inf, flag));
   } catch (...) {
     freename(head);

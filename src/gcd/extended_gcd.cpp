@@ -239,14 +239,8 @@ void egcd_polys(poly n, poly m, poly* gd, void* inf, nameptr* flag, bool flip) {
 void egcd_num_poly(quolyptr n, quolyptr m, void* inf, nameptr* flag, bool flip) {
   // The number of *n, borrowed by a leaf node of our own.
   struct BorrowingLeaf {
-    poly p = nullptr;
-    explicit BorrowingLeaf(imptr c) {
-      newpoly(&p);
-      p->exp = 0;
-      p->numb = true;
-      p->ncoef = c;
-      p->next = nullptr;
-    }
+    poly p;
+    explicit BorrowingLeaf(imptr c) : p(detail::new_leaf(c)) {}
     ~BorrowingLeaf() { free_polynode_list(p, p); }
     BorrowingLeaf(const BorrowingLeaf&) = delete;
     BorrowingLeaf& operator=(const BorrowingLeaf&) = delete;

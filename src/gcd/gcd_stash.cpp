@@ -12,6 +12,7 @@
 #include "gcd/gcd_globals.h"
 #include "numbers/bigint.h"
 #include "numbers/freelists.h"
+#include "numbers/node_handles.h"
 #include "poly/poly_measures.h"
 #include "poly/poly_repr.h"
 
@@ -97,7 +98,7 @@ std::int32_t node_sum(poly p, std::int16_t level) {
 
 std::int32_t argument_hash(poly p) { return node_sum(p, 1); }
 
-std::int32_t degree(poly p) { return p->numb ? 0 : p->exp; }
+using detail::degree;
 
 // a and b agree node for node along their top lists.
 bool same_top_list(poly a, poly b) {
@@ -173,20 +174,10 @@ void gcdhash(poly u, poly v, poly* pr) {
   }
 
   const std::int64_t mass = std::int64_t{simple_poly_mass(a)} + simple_poly_mass(b);
-  poly holder;
-  newpoly(&holder);
-  holder->numb = false;
-  holder->next = nullptr;
-  holder->pcoef = nullptr;
-  holder->exp = static_cast<std::int32_t>(std::min<std::int64_t>(mass, INT32_MAX));
+  poly holder = detail::new_term(static_cast<std::int32_t>(std::min<std::int64_t>(mass, INT32_MAX)), nullptr);
   poly_assign(b, &holder->pcoef);
-  quoly entry;
-  newquoly(&entry);
-  entry->numb = false;
-  entry->rat = false;
-  entry->numer = nullptr;
+  quoly entry = detail::new_ratfun_value(nullptr, holder);
   poly_assign(a, &entry->numer);
-  entry->denom = holder;
 
   if (stash_is_empty()) entries_ring = ring;
   prev_modulus = modularmode ? modulus : -1;

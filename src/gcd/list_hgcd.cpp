@@ -78,12 +78,7 @@ void shift_back(poly* u, std::int32_t k) {
       continue;
     }
     if (prev == nullptr && poly_iszero(t)) return;
-    poly term;
-    newpoly(&term);
-    term->exp = k;
-    term->numb = false;
-    term->pcoef = t;
-    term->next = nullptr;
+    poly term = detail::new_term(k, t);
     if (prev != nullptr) {
       prev->next = term;
     } else {

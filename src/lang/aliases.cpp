@@ -19,6 +19,7 @@
 #include "numbers/factorial.h"
 #include "numbers/freelists.h"
 #include "numbers/mod_journal.h"
+#include "numbers/node_handles.h"
 #include "poly/poly_repr.h"
 #include "poly/poly_upcalls.h"
 #include "quoly/quoly_coef.h"
@@ -373,21 +374,7 @@ void obtain_sum(textptr inf, nameptr* flag, nameptr* p) {
     ~Chain() {
       if (head != nullptr) freename(head);
     }
-    void add(const tokentipe& t) {
-      nameptr node = nullptr;
-      newname(&node);
-      node->let = t;
-      node->next = nullptr;
-      node->nother = nullptr;
-      node->qp = nullptr;
-      node->tipe = one;
-      if (tail == nullptr) {
-        head = node;
-      } else {
-        tail->next = node;
-      }
-      tail = node;
-    }
+    void add(const tokentipe& t) { detail::append_node(head, tail, detail::new_name(t, one)); }
   } chain;
   auto statement_end = [] { return is_tok(";") || is_tok(end_marker_name); };
   // The header: range groups "<" ... ">", then the body's opening bracket.

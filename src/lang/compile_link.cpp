@@ -17,6 +17,7 @@
 #include "lang/tokens.h"
 #include "lang/variables.h"
 #include "numbers/freelists.h"
+#include "numbers/node_handles.h"
 #include "toplevel/charsets.h"
 #include "toplevel/state.h"
 
@@ -79,10 +80,7 @@ struct LinkTable {
 
   // A holder for an extra name's chain (given back after linking).
   nameptr* external_link() {
-    nameptr head = nullptr;
-    newname(&head);
-    head->let = tokentipe{"", -1};
-    head->nother = nullptr;
+    nameptr head = detail::new_name(tokentipe{"", -1});
     externals.push_back(head);
     return &head->nother;
   }

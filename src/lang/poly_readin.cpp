@@ -40,22 +40,15 @@ bool minus_warning = false;
 
 namespace {
 
+using detail::new_leaf;
+using detail::new_ratfun_value;
+using detail::new_term;
 using detail::OwnedPoly;
 
 constexpr std::int32_t constant_level = 16384;
 
 using namespace tokens;
 bool is_digit_tok() { return std::isdigit(static_cast<unsigned char>(token.name[0])) != 0; }
-
-poly new_node(std::int32_t exp, poly coef) {
-  poly t = nullptr;
-  newpoly(&t);
-  t->exp = exp;
-  t->next = nullptr;
-  t->numb = false;
-  t->pcoef = coef;
-  return t;
-}
 
 bool is_leaf(poly p) { return p->numb && p->next == nullptr; }
 
@@ -144,12 +137,7 @@ class PolyReader {
       newimag(&n);
       std::int32_t count = 0;
       new_readin(inf_, n, flag_, &count);
-      poly leaf = nullptr;
-      newpoly(&leaf);
-      leaf->exp = 0;
-      leaf->next = nullptr;
-      leaf->numb = true;
-      leaf->ncoef = n;
+      poly leaf = new_leaf(n);
       *need = false;
       if (node_iszero(leaf)) {
         free_poly(&leaf);
@@ -237,11 +225,11 @@ class PolyReader {
   // (exponent exp, coefficient coef) at level to; tails_ updated.
   poly open_levels(std::int32_t from, std::int32_t to, std::int32_t exp, poly coef) {
     if (static_cast<std::int32_t>(tails_.size()) <= to) tails_.resize(static_cast<std::size_t>(to) + 1);
-    poly node = new_node(exp, coef);
+    poly node = new_term(exp, coef);
     tails_[static_cast<std::size_t>(to)] = node;
     poly head = node;
     for (std::int32_t k = to - 1; k >= from; --k) {
-      head = new_node(0, head);
+      head = new_term(0, head);
       tails_[static_cast<std::size_t>(k)] = head;
     }
     return head;
@@ -293,7 +281,7 @@ class PolyReader {
       if (exp >= before) fail(terms_out_order_coefficient_wrong_variables_error);
       if (level < cur_ && exp >= 0) fail(terms_out_order_coefficient_wrong_variables_error);
       poly stripped = below_level(c.release(), level);
-      at->next = new_node(exp, stripped);
+      at->next = new_term(exp, stripped);
       tails_[static_cast<std::size_t>(level)] = at->next;
       cur_ = level;
       leaf_last_ = false;
@@ -306,16 +294,16 @@ class PolyReader {
       if (exp >= 0) fail(terms_out_order_coefficient_wrong_variables_error);
       poly stripped = below_level(c.release(), level);
       poly leaf = tail;
-      leaf->next = new_node(exp, stripped);
+      leaf->next = new_term(exp, stripped);
       if (static_cast<std::int32_t>(tails_.size()) <= level)
         tails_.resize(static_cast<std::size_t>(level) + 1);
       tails_[static_cast<std::size_t>(level)] = leaf->next;
       poly head = leaf;
       for (std::int32_t k = level - 1; k > cur_; --k) {
-        head = new_node(0, head);
+        head = new_term(0, head);
         tails_[static_cast<std::size_t>(k)] = head;
       }
-      poly pad = new_node(0, head);
+      poly pad = new_term(0, head);
       if (leaf_prev_ != nullptr) {
         leaf_prev_->next = pad;
       } else {
@@ -330,7 +318,7 @@ class PolyReader {
     if (tail->exp < 0) fail(terms_out_order_coefficient_wrong_variables_error);
     poly stripped = below_level(c.release(), level);
     poly chain = open_levels(cur_ + 1, level, exp, stripped);
-    tail->next = new_node(0, chain);
+    tail->next = new_term(0, chain);
     tails_[static_cast<std::size_t>(cur_)] = tail->next;
     cur_ = level;
     leaf_last_ = false;
@@ -399,13 +387,7 @@ void quoly_readin(textptr inf, quolyptr n, nameptr* flag, std::int32_t* depth) {
   numer.p = read_part(inf, flag, depth);
   if (!is_tok("/")) {
     total_poly_modout(numer.cell(), polynames);
-    quoly q = nullptr;
-    newquoly(&q);
-    q->next = nullptr;
-    q->numb = false;
-    q->numer = numer.release();
-    q->denom = nullptr;
-    q->rat = false;
+    quoly q = new_ratfun_value(numer.release(), nullptr);
     *n = q;
     if (q->numer->numb && q->numer->next == nullptr) polynum_to_quoly(n);
     return;
@@ -418,13 +400,7 @@ void quoly_readin(textptr inf, quolyptr n, nameptr* flag, std::int32_t* depth) {
   total_poly_modout(numer.cell(), polynames);
   total_poly_modout(denom.cell(), polynames);
   if (is_leaf(denom.p) && node_iszero(denom.p)) abandon(division_by_zero_error, &quotsign);
-  quoly q = nullptr;
-  newquoly(&q);
-  q->next = nullptr;
-  q->numb = false;
-  q->numer = numer.release();
-  q->denom = denom.release();
-  q->rat = false;
+  quoly q = new_ratfun_value(numer.release(), denom.release());
   *n = q;
   check_quoly(n, laurent);
 }

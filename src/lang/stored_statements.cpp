@@ -11,6 +11,7 @@
 #include "lang/later_services.h"
 #include "lang/statements.h"
 #include "numbers/freelists.h"
+#include "numbers/node_handles.h"
 #include "toplevel/charsets.h"
 #include "toplevel/state.h"
 
@@ -57,16 +58,7 @@ bool opens_pair(const char* endflag) {
   return w != nullptr && tok_is(w);
 }
 
-nameptr new_node(const tokentipe& t) {
-  nameptr p = nullptr;
-  newname(&p);
-  p->let = t;
-  p->next = nullptr;
-  p->nother = nullptr;
-  p->qp = nullptr;
-  p->tipe = zzero;
-  return p;
-}
+using detail::new_name;
 
 // A token chain under construction, given back unless released.
 class ChainOwner {
@@ -113,7 +105,7 @@ struct FormReader {
     for (;;) {
       read_single(inf, flag, "comment");
       if (tok_is("}")) break;
-      *chars = new_node(token);
+      *chars = new_name(token);
       (*chars)->let.address = -1;
       chars = &(*chars)->next;
     }
@@ -124,10 +116,10 @@ struct FormReader {
   // ended by endflag (the ending word not stored).
   nameptr attach(const char* endflag) {
     ChainOwner chain;
-    chain.head = new_node(token);
+    chain.head = new_name(token);
     nameptr last = chain.head;
     auto append = [&last](const tokentipe& t) {
-      last->next = new_node(t);
+      last->next = new_name(t);
       last = last->next;
     };
     const bool header = forloop;
@@ -247,8 +239,8 @@ void basic_form(condexptr* q, comptr* comm, const char* endflag, textptr inf, na
   if (in_sys_func && tok_is(";")) {
     // An empty statement of a system function is the statement 0; the ";"
     // stays current and separates it from the next.
-    c->expr = new_node(tokentipe{"0", -1});
-    c->expr->next = new_node(tokentipe{"", -1});
+    c->expr = new_name(tokentipe{"0", -1});
+    c->expr->next = new_name(tokentipe{"", -1});
     std::memcpy(c->expr->next->let.name, end_marker_name, sizeof end_marker_name);
     return;
   }

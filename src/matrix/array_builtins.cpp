@@ -13,6 +13,7 @@
 #include "lang/expressions.h"
 #include "matrix/matrix_builtins.h"
 #include "numbers/freelists.h"
+#include "numbers/node_handles.h"
 #include "poly/poly_repr.h"
 #include "quoly/quoly_add.h"
 #include "quoly/quoly_mult.h"
@@ -85,12 +86,7 @@ void poly_to_array(std::int32_t rows, std::int32_t start, poly* p) {
     if (t->numb) {
       poly_to_quoly(t, coef);  // a constant coefficient stored as a leaf
     } else {
-      newquoly(coef);
-      (*coef)->numb = false;
-      (*coef)->next = nullptr;
-      (*coef)->numer = t->pcoef;
-      (*coef)->denom = nullptr;
-      (*coef)->rat = false;
+      *coef = detail::new_ratfun_value(t->pcoef, nullptr);
       t->pcoef = nullptr;
       poly c = (*coef)->numer;
       if (c != nullptr && c->numb && c->next == nullptr) polynum_to_quoly(coef);

@@ -116,12 +116,7 @@ void residue_value(const std::vector<std::int64_t>& c, quolyptr w) {
       *link = leaf;
       break;
     }
-    poly t;
-    newpoly(&t);
-    t->numb = false;
-    t->exp = static_cast<std::int32_t>(e);
-    t->pcoef = leaf;
-    t->next = nullptr;
+    poly t = detail::new_term(static_cast<std::int32_t>(e), leaf);
     *link = t;
     link = &t->next;
   }

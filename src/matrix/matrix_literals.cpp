@@ -14,6 +14,7 @@
 #include "matrix/det_services.h"
 #include "matrix/matrix_expr_impl.h"
 #include "numbers/freelists.h"
+#include "numbers/node_handles.h"
 #include "numbers/mod_journal.h"
 #include "poly/poly_repr.h"
 #include "quoly/quoly_add.h"
@@ -168,27 +169,15 @@ bool sparse_read(textptr inf, MatValue& v, nameptr* flag, bool* eol) {
 
 // The current token appended to the chain after last.
 nameptr append_token(nameptr last) {
-  nameptr node = nullptr;
-  newname(&node);
-  node->let = token;
-  node->nother = nullptr;
-  node->qp = nullptr;
-  node->tipe = zzero;
-  node->next = nullptr;
-  last->next = node;
-  return node;
+  last->next = detail::new_name(token);
+  return last->next;
 }
 
 // The tokens from the current one up to the bracket that closes `brace`,
 // stored as a chain (the closing bracket its last token, and current).
 void obtain_expression(textptr inf, nameptr* flag, char brace, TextHold& text) {
   const char close = brace == '(' ? ')' : ']';
-  newname(&text.head);
-  text.head->let = token;
-  text.head->nother = nullptr;
-  text.head->qp = nullptr;
-  text.head->tipe = zzero;
-  text.head->next = nullptr;
+  text.head = detail::new_name(token);
   nameptr last = text.head;
   std::int32_t depth = 1;
   for (;;) {

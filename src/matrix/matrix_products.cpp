@@ -15,6 +15,7 @@
 #include "numbers/bigint_multiply.h"
 #include "numbers/bigint_wide.h"
 #include "numbers/freelists.h"
+#include "numbers/node_handles.h"
 #include "numbers/mixed_mode.h"
 #include "numbers/node_handles.h"
 #include "numbers/word_mod.h"
@@ -128,12 +129,7 @@ quoly EntrySum::take() {
       break;
     case sum_way::bigint:
       if (acc_ == nullptr) {  // short products only
-        if (small_ != 0) {
-          newquoly(&r);
-          r->numb = true;
-          r->arr_arg = false;
-          r->ncoef = new_wide_number(small_);
-        }
+        if (small_ != 0) r = new_number_value(new_wide_number(small_));
         small_ = 0;
         small_terms_ = 0;
       } else {
@@ -256,10 +252,7 @@ bool word_dense_product(workptr a, workptr b, workptr w, std::int32_t rows1, std
         if (s == 0) {
           quoly_set(0, &r);
         } else {
-          newquoly(&r);
-          r->numb = true;
-          r->arr_arg = false;
-          r->ncoef = new_wide_number(s);
+          r = detail::new_number_value(new_wide_number(s));
         }
         r->next = nullptr;
         w->stash[static_cast<std::size_t>(i) + static_cast<std::size_t>(j) * n1] = r;

@@ -5,6 +5,7 @@
 #include "core/globals.h"
 #include "numbers/bigint.h"
 #include "numbers/freelists.h"
+#include "numbers/node_handles.h"
 #include "numbers/word_mod.h"
 #include "poly/poly_repr.h"
 #include "arrays/sparse_store.h"
@@ -57,10 +58,7 @@ poly copy_list(poly p, bool shallow) {
     if (p->numb) {
       n = copy_leaf(p);
     } else {
-      newpoly(&n);
-      n->numb = false;
-      n->exp = p->exp;
-      n->pcoef = nullptr;
+      n = detail::new_term(p->exp, nullptr);
       if (shallow) {
         n->pcoef = copy_list(p->pcoef, false);
       } else {

@@ -344,11 +344,7 @@ std::int32_t binom_index(std::int32_t n, std::int32_t r) {
 
 void from_table(std::int32_t n, std::int32_t r, quolyptr m) {
   free_quoly(m);
-  quoly c;
-  newquoly(&c);
-  c->next = nullptr;
-  c->numb = true;
-  c->arr_arg = false;
+  quoly c = new_number_value(nullptr);
   init_quoly_node(c);
   num_assign(binom[binom_index(n, r)], c->ncoef);
   *m = c;

@@ -27,10 +27,23 @@
 #pragma once
 
 #include "core/records.h"
+#include "numbers/freelists.h"
 
 namespace tavrin {
 
 extern fixptr masterfix;  // undo journal of temporary residues, newest first
+
+// Pushes the record (cell, old, special), owned by no value yet, on
+// masterfix and returns it: cell is what changed (see the journal kinds
+// above), old what it held.
+// writes: masterfix
+inline fixptr push_fix(void* cell, poly old, classtype special) {
+  fixptr f;
+  newfix(&f);
+  *f = fixdata{cell, old, special, nullptr, masterfix};
+  masterfix = f;
+  return f;
+}
 
 // *modular_stuff := modularmode; when it was on it is switched off and
 // mod_is_changed goes up by 1.

@@ -129,16 +129,48 @@ inline quoly new_number_value(imptr n) {
   return q;
 }
 
-// A fresh rational-function cell numer / denom (both moved in).
-inline quoly new_ratfun_value(poly numer, poly denom) {
-  quoly q;
-  newquoly(&q);
-  q->next = nullptr;
+// The value cell q (its former parts already freed or handed on) becomes
+// the rational-function cell numer / denom (both moved in), rat false.
+inline void set_ratfun(quoly q, poly numer, poly denom) {
   q->numb = false;
   q->numer = numer;
   q->denom = denom;
   q->rat = false;
+}
+
+// A fresh rational-function cell numer / denom (both moved in); a nil
+// denominator is 1.
+inline quoly new_ratfun_value(poly numer, poly denom) {
+  quoly q;
+  newquoly(&q);
+  q->next = nullptr;
+  set_ratfun(q, numer, denom);
   return q;
+}
+
+// A fresh node of a token chain holding t, of kind tipe (zzero: a plain
+// token), bound to nothing (nother and qp nil), next nil.
+inline nameptr new_name(const tokentipe& t, classtype tipe = zzero) {
+  nameptr n;
+  newname(&n);
+  n->let = t;
+  n->nother = nullptr;
+  n->qp = nullptr;
+  n->tipe = tipe;
+  n->next = nullptr;
+  return n;
+}
+
+// Appends node (its next already nil) to the list head .. tail linked
+// through next; both are nil for an empty list.
+template <class Node>
+inline void append_node(Node*& head, Node*& tail, Node* node) {
+  if (tail == nullptr) {
+    head = node;
+  } else {
+    tail->next = node;
+  }
+  tail = node;
 }
 
 }  // namespace tavrin::detail

@@ -35,6 +35,8 @@ using detail::WordTerms;
 using detail::flat_max_levels;
 using detail::high_part;
 using detail::mask_below;
+using detail::new_leaf;
+using detail::new_term;
 
 enum class Coefs { residues, small_integers, big_integers };
 
@@ -482,12 +484,7 @@ class ListBuilder {
     detail::OwnedPoly list;
     poly* link = &list.p;
     for (std::size_t r = 0; r < count; ++r) {
-      poly node;
-      newpoly(&node);
-      node->exp = static_cast<std::int32_t>((key_[runs_[first + r]] >> sh) & fmask);
-      node->numb = false;
-      node->pcoef = nullptr;
-      node->next = nullptr;
+      poly node = new_term(static_cast<std::int32_t>((key_[runs_[first + r]] >> sh) & fmask), nullptr);
       *link = node;
       link = &node->next;
       nodes_.push_back(node);
@@ -502,14 +499,7 @@ class ListBuilder {
           node->numb = true;
           node->ncoef = x;
         } else {
-          poly leaf;
-          newpoly(&leaf);
-          leaf->exp = 0;
-          leaf->numb = true;
-          leaf->ncoef = nullptr;
-          leaf->next = nullptr;
-          node->pcoef = leaf;
-          leaf->ncoef = make_(i);
+          node->pcoef = new_leaf(make_(i));
         }
       } else {
         node->pcoef = build(i, j, level + 1);
@@ -528,12 +518,7 @@ class ListBuilder {
     detail::OwnedPoly list;
     poly* link = &list.p;
     for (std::size_t i = lo; i < hi; ++i) {
-      poly node;
-      newpoly(&node);
-      node->exp = static_cast<std::int32_t>(key_[i] & fmask);
-      node->numb = false;
-      node->pcoef = nullptr;
-      node->next = nullptr;
+      poly node = new_term(static_cast<std::int32_t>(key_[i] & fmask), nullptr);
       *link = node;
       link = &node->next;
       nodes_.push_back(node);
@@ -545,14 +530,7 @@ class ListBuilder {
         node->numb = true;
         node->ncoef = x;
       } else {
-        poly leaf;
-        newpoly(&leaf);
-        leaf->exp = 0;
-        leaf->numb = true;
-        leaf->ncoef = nullptr;
-        leaf->next = nullptr;
-        node->pcoef = leaf;
-        leaf->ncoef = make_(i);
+        node->pcoef = new_leaf(make_(i));
       }
     }
     nodes_.resize(first);

@@ -57,24 +57,13 @@ std::int32_t residue_of(imptr n, bool shouldwarn) {
   return r;
 }
 
-// Pushes (cell, old) on the journal.
-void log_cell(poly* cell, poly old) {
-  fixptr f;
-  newfix(&f);
-  f->prev = cell;
-  f->node = old;
-  f->special = zzero;
-  f->next = masterfix;
-  masterfix = f;
-}
-
 // The image walk of one list, through its link cell p.
 void image_list(poly* p, bool shouldwarn) {
   poly* c = p;
   bool logged = false;  // c's original value is already in the journal
   auto relink = [&c, &logged](poly v) {
     if (!logged) {
-      log_cell(c, *c);
+      push_fix(c, *c, zzero);
       logged = true;
     }
     *c = v;
@@ -99,7 +88,7 @@ void image_list(poly* p, bool shouldwarn) {
         // A constant at exponent 0 is the constant term itself.
         relink(cf);
         if (node->next != nullptr) {
-          log_cell(&cf->next, nullptr);
+          push_fix(&cf->next, nullptr, zzero);
           cf->next = node->next;
           next_logged = true;
         }

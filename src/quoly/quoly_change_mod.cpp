@@ -28,18 +28,6 @@ using detail::OwnedPoly;
 
 namespace {
 
-// Pushes the entry (cell, old, special) on masterfix.
-fixptr push_fix(void* cell, poly old, classtype special) {
-  fixptr f = nullptr;
-  newfix(&f);
-  f->prev = cell;
-  f->node = old;
-  f->special = special;
-  f->next = masterfix;
-  masterfix = f;
-  return f;
-}
-
 // The value q takes the number of its numerator, the single leaf *q->numer,
 // which stays the leaf's too (entry one); the numerator link is journalled.
 void borrow_numerator_number(quoly q, quoly_change_to_mod_EnvRec& env) {

@@ -69,10 +69,7 @@ inline void set_rat_rule(quoly q) {
 // no numerator or denominator; its number is handed to the caller.
 inline imptr take_number(quoly q) {
   imptr n = q->ncoef;
-  q->numb = false;
-  q->numer = nullptr;
-  q->denom = nullptr;
-  q->rat = false;
+  set_ratfun(q, nullptr, nullptr);
   return n;
 }
 

@@ -9,6 +9,7 @@
 
 #include "core/records.h"
 #include "numbers/freelists.h"
+#include "numbers/node_handles.h"
 
 namespace tavrin {
 
@@ -152,12 +153,7 @@ inline void read_limbs(DataReader& in, std::int64_t count, std::int32_t base, nu
     numptr l = new_limb();
     l->value = static_cast<std::int32_t>(v);
     l->next = nullptr;
-    if (tail == nullptr) {
-      head = l;
-    } else {
-      tail->next = l;
-    }
-    tail = l;
+    detail::append_node(head, tail, l);
     value = value * base + static_cast<long double>(v);
   }
   special_free(&x);

@@ -7,6 +7,7 @@
 #include "core/globals.h"
 #include "core/mode_guard.h"
 #include "numbers/freelists.h"
+#include "numbers/node_handles.h"
 #include "toplevel/charsets.h"
 
 namespace tavrin {
@@ -69,22 +70,7 @@ void record(const char* name) {
 void make_token_ring() {
   if (start == nullptr) {
     nameptr first = nullptr, last = nullptr;
-    for (int k = 0; k < token_ring_size; ++k) {
-      nameptr node;
-      newname(&node);
-      node->let.name[0] = '\0';
-      node->let.address = -1;
-      node->nother = nullptr;
-      node->qp = nullptr;
-      node->tipe = zzero;
-      node->next = nullptr;
-      if (last == nullptr) {
-        first = node;
-      } else {
-        last->next = node;
-      }
-      last = node;
-    }
+    for (int k = 0; k < token_ring_size; ++k) detail::append_node(first, last, detail::new_name(empty));
     last->next = first;
     start = first;
   }
@@ -183,25 +169,14 @@ void save_input_stream(nameptr* p) {
   ScopedValue<bool> hold(command_int, false);
   *p = nullptr;
   if (Input->peek() == '\n') return;
-  nameptr head;
-  newname(&head);
-  head->let = empty;
-  head->nother = nullptr;
-  head->qp = nullptr;
-  head->tipe = zzero;
+  nameptr head = detail::new_name(empty);
   nameptr last = head;
   int count = 0;
   for (;;) {
     tokentipe t;
     scanner(&Input, &t, &zilch);
-    nameptr node;
-    newname(&node);
-    node->let = t;
-    node->nother = nullptr;
-    node->qp = nullptr;
-    node->tipe = zzero;
-    last->next = node;
-    last = node;
+    last->next = detail::new_name(t);
+    last = last->next;
     ++count;
     if (std::strcmp(t.name, ";") == 0 && (func_def_count == 0 || Input->at_eof())) break;
   }

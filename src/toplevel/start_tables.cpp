@@ -11,6 +11,7 @@
 #include "numbers/bigint.h"
 #include "numbers/bigint_multiply.h"
 #include "numbers/freelists.h"
+#include "numbers/node_handles.h"
 #include "toplevel/charsets.h"
 #include "toplevel/scanner.h"
 #include "toplevel/state.h"
@@ -204,11 +205,7 @@ void set_second_defaults() {
 void prefill_poly_nodes() {
   poly first = nullptr, last = nullptr;
   for (int k = 0; k < prefilled_nodes; ++k) {
-    poly p;
-    newpoly(&p);
-    p->numb = false;
-    p->pcoef = nullptr;
-    p->next = first;
+    poly p = detail::new_term(0, nullptr, first);
     first = p;
     if (last == nullptr) last = p;
   }

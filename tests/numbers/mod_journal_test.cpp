@@ -86,17 +86,6 @@ TEST(ModularBracket, RestoresOnExceptionsAndAfterAnError) {
   EXPECT_EQ(mod_is_changed, 0);
 }
 
-// Pushes one journal record on masterfix.
-void journal(void* prev, poly node, classtype special) {
-  fixptr f = nullptr;
-  newfix(&f);
-  f->prev = prev;
-  f->node = node;
-  f->special = special;
-  f->next = masterfix;
-  masterfix = f;
-}
-
 TEST(RestoreFromMod, RelinksPolynomialCellsNewestFirst) {
   NodeBalance balance;
   // 3x^2 + 5x + 7 as a term list.
@@ -108,13 +97,13 @@ TEST(RestoreFromMod, RelinksPolynomialCellsNewestFirst) {
   // of the first term is replaced twice (only its first old value counts).
   poly three = a->pcoef;
   poly other = leaf(1);
-  journal(&a->next, b, zzero);
+  push_fix(&a->next, b, zzero);
   a->next = c;
-  journal(&head, a, zzero);
+  push_fix(&head, a, zzero);
   head = c;
-  journal(&a->pcoef, three, zzero);
+  push_fix(&a->pcoef, three, zzero);
   a->pcoef = other;
-  journal(&a->pcoef, other, zzero);
+  push_fix(&a->pcoef, other, zzero);
   a->pcoef = nullptr;
   const fixptr newest = masterfix;
 
@@ -151,12 +140,12 @@ TEST(RestoreFromMod, ValueCellsComeBackFromEachTemporaryForm) {
   {
     quoly q = fraction();
     const poly n = q->numer, d = q->denom;
-    journal(&q->numer, n, zzero);
-    journal(&q->denom, d, zzero);
+    push_fix(&q->numer, n, zzero);
+    push_fix(&q->denom, d, zzero);
     q->numb = true;
     newimag(&q->ncoef);
     special_set(2, q->ncoef);
-    journal(q, nullptr, two);
+    push_fix(q, nullptr, two);
     restore_from_mod(&masterfix);
     EXPECT_FALSE(q->numb);
     EXPECT_EQ(q->numer, n);
@@ -167,11 +156,11 @@ TEST(RestoreFromMod, ValueCellsComeBackFromEachTemporaryForm) {
   {
     quoly q = fraction();
     const poly n = q->numer, d = q->denom;
-    journal(&q->numer, n, zzero);
-    journal(&q->denom, d, zzero);
+    push_fix(&q->numer, n, zzero);
+    push_fix(&q->denom, d, zzero);
     q->numer = leaf(4);
     q->denom = term(1, leaf(1), leaf(1));
-    journal(q, nullptr, three);
+    push_fix(q, nullptr, three);
     restore_from_mod(&masterfix);
     EXPECT_FALSE(q->numb);
     EXPECT_EQ(q->numer, n);
@@ -183,11 +172,11 @@ TEST(RestoreFromMod, ValueCellsComeBackFromEachTemporaryForm) {
     quoly q = fraction();
     const poly n = q->numer, d = q->denom;
     const imptr borrowed = n->ncoef;
-    journal(&q->numer, n, zzero);
-    journal(&q->denom, d, zzero);
+    push_fix(&q->numer, n, zzero);
+    push_fix(&q->denom, d, zzero);
     q->numb = true;
     q->ncoef = borrowed;
-    journal(q, nullptr, one);
+    push_fix(q, nullptr, one);
     restore_from_mod(&masterfix);
     EXPECT_FALSE(q->numb);
     EXPECT_EQ(q->numer, n);
@@ -212,12 +201,12 @@ TEST(ReleaseJournalled, FreeingAValueReplaysOnlyItsOwnRecords) {
     // middle term.
     quoly x = fraction();
     fixptr before = masterfix;
-    journal(&x->numer, x->numer, zzero);
-    journal(&x->denom, x->denom, zzero);
+    push_fix(&x->numer, x->numer, zzero);
+    push_fix(&x->denom, x->denom, zzero);
     x->numb = true;
     newimag(&x->ncoef);
     x->ncoef->lint = 4;
-    journal(x, nullptr, two);
+    push_fix(x, nullptr, two);
     own_journal_records(x, before);
     quoly y = fraction();
     lintmode = false;
@@ -227,7 +216,7 @@ TEST(ReleaseJournalled, FreeingAValueReplaysOnlyItsOwnRecords) {
     poly c = leaf(7), b = term(1, leaf(5), c), a = term(2, leaf(3), b);
     y->numer = a;
     before = masterfix;
-    journal(&a->next, b, zzero);
+    push_fix(&a->next, b, zzero);
     a->next = c;
     own_journal_records(y, before);
     EXPECT_TRUE(x->journalled && y->journalled);
