@@ -15,12 +15,10 @@
 #include "core/mode_guard.h"
 #include "lang/expressions.h"
 #include "numbers/freelists.h"
-#include "support/data_tables.h"
 #include "support/node_accounting.h"
 #include "support/output_capture.h"
 #include "support/statements.h"
 #include "support/value_form.h"
-#include "toplevel/charsets.h"
 #include "toplevel/dispatch.h"
 #include "toplevel/output_file.h"
 #include "toplevel/scanner.h"
@@ -32,11 +30,7 @@ namespace {
 class ArrayOutput : public testing::Test {
  protected:
   ArrayOutput() {
-    load_data_tables();
-    init_character_sets();
-    make_token_ring();
-    install_language();
-    install_arrays();
+    install_interpreter();
     addresser = 1;
     run("@[**];");
   }

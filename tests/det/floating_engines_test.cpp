@@ -19,11 +19,10 @@
 #include "lang/variables.h"
 #include "matrix/matrix_support.h"
 #include "numbers/freelists.h"
-#include "support/data_tables.h"
 #include "support/node_accounting.h"
 #include "support/output_capture.h"
+#include "support/statements.h"
 #include "support/value_form.h"
-#include "toplevel/charsets.h"
 #include "toplevel/dispatch.h"
 #include "toplevel/state.h"
 
@@ -45,11 +44,7 @@ class FloatEngines : public MatrixTest {
  protected:
   void SetUp() override {
     MatrixTest::SetUp();
-    load_data_tables();
-    init_character_sets();
-    make_token_ring();
-    install_language();
-    install_arrays();
+    install_interpreter();
     install_command_loop();
     tt_flag = true;
   }

@@ -17,10 +17,9 @@
 #include "matrix/matrix_support.h"
 #include "numbers/freelists.h"
 #include "poly/poly_repr.h"
-#include "support/data_tables.h"
 #include "support/node_accounting.h"
 #include "support/output_capture.h"
-#include "toplevel/charsets.h"
+#include "support/statements.h"
 #include "toplevel/dispatch.h"
 #include "toplevel/state.h"
 
@@ -38,11 +37,7 @@ class ArrayAssignment : public MatrixTest {
  protected:
   void SetUp() override {
     MatrixTest::SetUp();
-    load_data_tables();
-    init_character_sets();
-    make_token_ring();
-    install_language();
-    install_arrays();
+    install_interpreter();
     addresser = 1;
     first_available = 1;
     clear();
@@ -56,19 +51,7 @@ class ArrayAssignment : public MatrixTest {
     fill_syst_array(nullptr, nullptr, true, nullptr, 0);
     syst->stop = -1;
     syst_dump = false;
-    for (arrptr& head : arr_store) {
-      while (head != nullptr) {
-        arrptr a = head;
-        head = a->next;
-        if (a->spar != nullptr) free_sparse(&a->spar, a->rows, true);
-        if (a->sizearr.size > 0) free_num(&a->sizearr);
-        a->sizearr = number{};
-        a->next = arr_garb;
-        arr_garb = a;
-      }
-    }
-    for (std::int32_t i = 0; i <= endarr; ++i) free_quoly(arp_cell(i));
-    endarr = -1;
+    clear_arrays();
   }
   // Runs the statements; "" or the error report.
   static std::string run(const std::string& text) {

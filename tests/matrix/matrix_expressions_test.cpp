@@ -23,14 +23,12 @@
 #include "poly/poly_repr.h"
 #include "quoly/quoly_add.h"
 #include "quoly/quoly_mult.h"
-#include "support/data_tables.h"
 #include "support/modulus_scope.h"
 #include "support/node_accounting.h"
 #include "support/output_capture.h"
 #include "support/poly_support.h"
 #include "support/statements.h"
 #include "support/value_form.h"
-#include "toplevel/charsets.h"
 #include "toplevel/dispatch.h"
 #include "toplevel/scanner.h"
 #include "toplevel/state.h"
@@ -38,31 +36,11 @@
 namespace tavrin::test {
 namespace {
 
-void clear_arrays() {
-  for (arrptr& head : arr_store) {
-    while (head != nullptr) {
-      arrptr a = head;
-      head = a->next;
-      if (a->spar != nullptr) free_sparse(&a->spar, a->rows, true);
-      if (a->sizearr.size > 0) free_num(&a->sizearr);
-      a->sizearr = number{};
-      a->next = arr_garb;
-      arr_garb = a;
-    }
-  }
-  for (std::int32_t i = 0; i <= endarr; ++i) free_quoly(arp_cell(i));
-  endarr = -1;
-}
-
 class MatrixExpressions : public MatrixTest {
  protected:
   void SetUp() override {
     MatrixTest::SetUp();
-    load_data_tables();
-    init_character_sets();
-    make_token_ring();
-    install_language();
-    install_arrays();
+    install_interpreter();
     clear_arrays();
     addresser = 1;
     first_available = 1;

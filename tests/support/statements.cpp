@@ -3,13 +3,19 @@
 #include <algorithm>
 #include <iterator>
 
+#include "arrays/array_store.h"
+#include "arrays/sparse_store.h"
+#include "arrays/targets.h"
 #include "core/globals.h"
 #include "core/mode_guard.h"
+#include "lang/expressions.h"
 #include "lang/variables.h"
 #include "numbers/freelists.h"
 #include "poly/poly_repr.h"
+#include "support/data_tables.h"
 #include "support/output_capture.h"
 #include "support/value_form.h"
+#include "toplevel/charsets.h"
 #include "toplevel/dispatch.h"
 #include "toplevel/platform.h"
 #include "toplevel/scanner.h"
@@ -59,6 +65,30 @@ std::int32_t reported_error(const std::string& out) {
   for (std::int32_t code = 1; code < 378; ++code)
     if (reports(out, code)) return code;
   return 0;
+}
+
+void install_interpreter() {
+  load_data_tables();
+  init_character_sets();
+  make_token_ring();
+  install_language();
+  install_arrays();
+}
+
+void clear_arrays() {
+  for (arrptr& head : arr_store) {
+    while (head != nullptr) {
+      arrptr a = head;
+      head = a->next;
+      if (a->spar != nullptr) free_sparse(&a->spar, a->rows, true);
+      if (a->sizearr.size > 0) free_num(&a->sizearr);
+      a->sizearr = number{};
+      a->next = arr_garb;
+      arr_garb = a;
+    }
+  }
+  for (std::int32_t i = 0; i <= endarr; ++i) free_quoly(arp_cell(i));
+  endarr = -1;
 }
 
 void clear_variables_and_polynomial_names() {

@@ -35,6 +35,14 @@ StatementRun run_statements(const std::string& text, const StatementOptions& opt
 // whose message line it holds; 0 when it reports none.
 std::int32_t reported_error(const std::string& out);
 
+// Makes the interpreter ready to run statements in-process: the data
+// tables read, the character sets and the token ring built, the language's
+// and the arrays' routines installed.
+void install_interpreter();
+
+// Removes every array and empties the dense store (its pages stay).
+void clear_arrays();
+
 // Frees every scalar variable and cancels every polynomial variable, so
 // that the next test starts with none.
 void clear_variables_and_polynomial_names();
