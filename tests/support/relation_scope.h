@@ -17,6 +17,7 @@
 #include "core/mode_guard.h"
 #include "gcd/aux_primes.h"
 #include "numbers/freelists.h"
+#include "numbers/node_handles.h"
 #include "poly/poly_modout.h"
 #include "poly/poly_repr.h"
 #include "support/bigref.h"
@@ -122,14 +123,8 @@ class ModOutScope {
       for (std::int32_t k = 2 * E - 2; k >= E; --k) {
         poly tk = make_poly(level_->let.name + std::string("^") + std::to_string(k), below);
         fold_poly(&tk, &rel, E, level_);
-        poly node = nullptr;
-        newpoly(&node);
-        node->numb = false;
-        node->exp = k;
-        node->pcoef = tk;
-        node->next = nullptr;
-        *link = node;
-        link = &node->next;
+        *link = detail::new_term(k, tk);
+        link = &(*link)->next;
       }
       level_->p = rel;
     }
