@@ -33,26 +33,8 @@ struct Model {
   long& at(int i, int j) { return e[static_cast<std::size_t>(i + j * rows)]; }
 };
 
-class ArrayAssignment : public MatrixTest {
+class ArrayAssignment : public ArrayStatementTest {
  protected:
-  void SetUp() override {
-    MatrixTest::SetUp();
-    install_interpreter();
-    addresser = 1;
-    first_available = 1;
-    clear();
-  }
-  void TearDown() override {
-    clear();
-    addresser = 1;
-    MatrixTest::TearDown();
-  }
-  static void clear() {
-    fill_syst_array(nullptr, nullptr, true, nullptr, 0);
-    syst->stop = -1;
-    syst_dump = false;
-    clear_arrays();
-  }
   // Runs the statements; "" or the error report.
   static std::string run(const std::string& text) {
     TextInput in(text);

@@ -36,24 +36,15 @@
 namespace tavrin::test {
 namespace {
 
-class MatrixExpressions : public MatrixTest {
+class MatrixExpressions : public ArrayStatementTest {
  protected:
   void SetUp() override {
-    MatrixTest::SetUp();
-    install_interpreter();
-    clear_arrays();
-    addresser = 1;
-    first_available = 1;
+    ArrayStatementTest::SetUp();
     uninit = 0;
   }
   void TearDown() override {
-    fill_syst_array(nullptr, nullptr, true, nullptr, 0);  // empties the system array
-    syst->stop = -1;
-    syst_dump = false;
-    clear_arrays();
-    addresser = 1;
     EXPECT_EQ(cancelflag, 0);
-    MatrixTest::TearDown();
+    ArrayStatementTest::TearDown();
   }
 
   // Runs the statements of text; "" or "error N" of the first error.

@@ -4,10 +4,12 @@
 
 #include "core/globals.h"
 #include "arrays/sparse_store.h"
+#include "matrix/matrix_expressions.h"
 #include "numbers/freelists.h"
 #include "poly/poly_repr.h"
 #include "quoly/quoly_add.h"
 #include "quoly/quoly_mult.h"
+#include "support/statements.h"
 #include "support/value_form.h"
 #include "toplevel/state.h"
 
@@ -207,5 +209,26 @@ void MatrixTest::SetUp() {
 }
 
 void MatrixTest::TearDown() { EXPECT_EQ(first_available, pool_at_start_) << "a work array was kept"; }
+
+void ArrayStatementTest::SetUp() {
+  MatrixTest::SetUp();
+  install_interpreter();
+  addresser = 1;
+  first_available = 1;
+  clear();
+}
+
+void ArrayStatementTest::TearDown() {
+  clear();
+  addresser = 1;
+  MatrixTest::TearDown();
+}
+
+void ArrayStatementTest::clear() {
+  fill_syst_array(nullptr, nullptr, true, nullptr, 0);  // empties the system array
+  syst->stop = -1;
+  syst_dump = false;
+  clear_arrays();
+}
 
 }  // namespace tavrin::test

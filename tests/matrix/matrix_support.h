@@ -90,4 +90,14 @@ class MatrixTest : public ::testing::Test {
   std::int32_t pool_at_start_ = 0;
 };
 
+// A matrix test of statements run in-process: the interpreter installed,
+// and before and after each test no arrays, an empty system array and the
+// dense store and work-array pool used from their starts.
+class ArrayStatementTest : public MatrixTest {
+ protected:
+  void SetUp() override;
+  void TearDown() override;
+  static void clear();
+};
+
 }  // namespace tavrin::test
