@@ -19,6 +19,7 @@
 #include "dense/dense_divide.h"
 #include "support/dense_ref.h"
 #include "support/poly_support.h"
+#include "support/word_field_test.h"
 
 namespace tavrin::test {
 namespace {
@@ -97,12 +98,9 @@ void check_matrix(const RefField& f, const MatrixRun& r, bool with_pair) {
 
 // ---- euclid_onevar and parthg ------------------------------------------------------
 
-class HalfGcd : public ::testing::TestWithParam<std::int32_t> {};
+class HalfGcd : public WordFieldTest {};
 
 TEST_P(HalfGcd, MatricesMapTheInputPairToTheReducedPair) {
-  const std::int32_t p = GetParam();
-  ModulusScope scope(p);
-  const RefField f(p);
   std::mt19937_64 rng(test_seed());
   for (std::int32_t base : {4, 10, 100}) {
     ScopedValue<std::int32_t> euclid_below(hgcd_euclid_degree, base);
@@ -266,12 +264,9 @@ Coeffs run_hgcd(const RefField& f, const Coeffs& a, const Coeffs& b, int* reduct
   return ref_monic(f, array_slice(xx, 0, e.xexp));
 }
 
-class Hgcd : public ::testing::TestWithParam<std::int32_t> {};
+class Hgcd : public WordFieldTest {};
 
 TEST_P(Hgcd, GcdEqualsEuclidsOnPlantedFactors) {
-  const std::int32_t p = GetParam();
-  ModulusScope scope(p);
-  const RefField f(p);
   std::mt19937_64 rng(test_seed());
   ScopedValue<std::int32_t> euclid_below(hgcd_euclid_degree, 8);
   ScopedValue<std::int32_t> recurse_above(hgcd_recursion_sum, 60);
