@@ -43,12 +43,9 @@ class ArrayOutput : public testing::Test {
     return r.unwound ? r.printed + "error" : r.printed;
   }
   std::string value_of(const std::string& expr) {
-    TextInput in(expr + ";");
-    FILEPtr stream = &in;
-    leftover[0] = '\0';
-    scanner(&stream, &token, &zilch);
     quoly v = nullptr;
-    output_of([&] { parse(&stream, &v, &zilch); });
+    bool unwound = false;
+    parse_statement(expr + ";", &v, &unwound);
     const std::string s = v == nullptr ? "nil" : value_text(v);
     free_quoly(&v);
     return s;

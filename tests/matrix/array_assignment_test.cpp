@@ -37,14 +37,10 @@ class ArrayAssignment : public ArrayStatementTest {
  protected:
   // Runs the statements; "" or the error report.
   static std::string run(const std::string& text) {
-    TextInput in(text);
-    FILEPtr stream = &in;
-    leftover[0] = '\0';
     uninit = 0;
-    scanner(&stream, &token, &zilch);
     quoly value = nullptr;
     bool unwound = false;
-    const std::string out = output_of([&] { parse(&stream, &value, &zilch); }, &unwound);
+    const std::string out = parse_statement(text, &value, &unwound);
     free_quoly(&value);
     return unwound ? out : "";
   }

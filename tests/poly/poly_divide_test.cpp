@@ -23,6 +23,7 @@
 #include "poly/poly_measures.h"
 #include "poly/poly_mult.h"
 #include "poly/poly_repr.h"
+#include "support/divide_routes.h"
 #include "support/node_accounting.h"
 #include "support/output_capture.h"
 #include "support/poly_support.h"
@@ -55,15 +56,6 @@ RefPoly ring_power(Ring ring, const RefPoly& c, std::int32_t k) {
   RefPoly r = RefPoly::constant(c.nvars(), 1);
   for (std::int32_t i = 0; i < k; ++i) r = ring_product(ring, r, c);
   return r;
-}
-
-divide_route_counts routes_since(const divide_route_counts& b) {
-  const divide_route_counts& a = divide_routes;
-  return {a.long_division - b.long_division, a.monic_fast - b.monic_fast,
-          a.dense_no_q - b.dense_no_q,       a.split - b.split,
-          a.step_s - b.step_s,               a.step_k - b.step_k,
-          a.base_case - b.base_case,         a.pseudo_loop - b.pseudo_loop,
-          a.field_divide - b.field_divide, a.newton - b.newton};
 }
 
 class DivideTest : public ::testing::Test {

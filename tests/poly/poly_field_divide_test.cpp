@@ -22,6 +22,7 @@
 #include "poly/poly_mult.h"
 #include "poly/poly_repr.h"
 #include "support/dense_ref.h"
+#include "support/divide_routes.h"
 #include "support/node_accounting.h"
 #include "support/output_capture.h"
 #include "support/poly_support.h"
@@ -33,15 +34,6 @@ namespace {
 std::string field_name(std::int64_t p) { return "modulus " + std::to_string(p); }
 
 std::int32_t deg_of(poly p) { return p->numb ? 0 : p->exp; }
-
-divide_route_counts routes_since(const divide_route_counts& b) {
-  const divide_route_counts& a = divide_routes;
-  return {a.long_division - b.long_division, a.monic_fast - b.monic_fast,
-          a.dense_no_q - b.dense_no_q,       a.split - b.split,
-          a.step_s - b.step_s,               a.step_k - b.step_k,
-          a.base_case - b.base_case,         a.pseudo_loop - b.pseudo_loop,
-          a.field_divide - b.field_divide, a.newton - b.newton};
-}
 
 // A random one-variable polynomial of degree exactly deg, monic when asked.
 Coeffs random_poly(std::mt19937_64& rng, const RefField& f, std::int64_t deg, bool monic) {

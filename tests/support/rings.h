@@ -3,7 +3,10 @@
 // reference polynomial's value, sum and product there.
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <optional>
+#include <string>
 
 #include "support/modulus_scope.h"
 #include "support/poly_support.h"
@@ -25,6 +28,14 @@ inline const char* ring_name(Ring r) {
     case Ring::word: return "word";
   }
   return "?";
+}
+
+// The ring's name as a parameterised test's name: letters, digits and "_".
+inline std::string ring_test_name(const testing::TestParamInfo<Ring>& info) {
+  std::string s = ring_name(info.param);
+  for (char& ch : s)
+    if (ch == ' ' || ch == '(' || ch == ')') ch = '_';
+  return s;
 }
 
 // Switches to a ring for its lifetime.

@@ -60,6 +60,14 @@ StatementRun run_statements(const std::string& text, const StatementOptions& opt
   return run;
 }
 
+std::string parse_statement(const std::string& text, quoly* value, bool* unwound) {
+  TextInput in(text);
+  FILEPtr stream = &in;
+  leftover[0] = '\0';
+  scanner(&stream, &token, &zilch);
+  return output_of([&] { parse(&stream, value, &zilch); }, unwound);
+}
+
 std::int32_t reported_error(const std::string& out) {
   if (out.find("Inappropriate") == std::string::npos) return 0;
   for (std::int32_t code = 1; code < 378; ++code)

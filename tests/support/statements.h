@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <string>
 
+#include "core/records.h"
+
 namespace tavrin::test {
 
 struct StatementOptions {
@@ -30,6 +32,11 @@ struct StatementRun {
 // unwinds to the top level. Every value formed is freed; the scanner's
 // push-back is cleared first.
 StatementRun run_statements(const std::string& text, const StatementOptions& options = {});
+
+// Parses the first statement of text as the command loop does, the
+// scanner's push-back cleared first: what it printed. *value: its value
+// (the caller frees it); *unwound: whether it unwound to the top level.
+std::string parse_statement(const std::string& text, quoly* value, bool* unwound);
 
 // The user error that out reports after "Inappropriate", by the lowest code
 // whose message line it holds; 0 when it reports none.
