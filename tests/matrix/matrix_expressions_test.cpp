@@ -163,14 +163,6 @@ Mat scalar_times(const Mat& a, std::int32_t s) {
   return r;
 }
 
-Mat transposed(const Mat& a) {
-  Mat r(a.cols, a.rows);
-  for (std::int32_t i = 0; i < a.rows; ++i)
-    for (std::int32_t j = 0; j < a.cols; ++j)
-      if (a.get(i, j) != nullptr) r.at(j, i) = copy_of(a.get(i, j));
-  return r;
-}
-
 Mat identity(std::int32_t n) {
   Mat r(n, n);
   for (std::int32_t i = 0; i < n; ++i) r.at(i, i) = make_value("1");

@@ -45,6 +45,14 @@ Mat copy_mat(const Mat& m) {
   return r;
 }
 
+Mat transposed(const Mat& m) {
+  Mat t(m.cols, m.rows);
+  for (std::int32_t i = 0; i < m.rows; ++i)
+    for (std::int32_t j = 0; j < m.cols; ++j)
+      if (m.get(i, j) != nullptr) t.at(j, i) = copy_of(m.get(i, j));
+  return t;
+}
+
 sparseptr to_sparse(const Mat& m) {
   sparseptr sp = nullptr;
   sparse_init(&sp, m.rows);
@@ -195,6 +203,28 @@ std::unique_ptr<workarray> fresh_work() { return std::make_unique<workarray>(); 
 
 void free_cells(workptr w, std::int32_t cells) {
   for (std::int32_t k = 0; k < cells; ++k) free_quoly(&w->stash[k]);
+}
+
+BigRef bareiss_det(std::vector<std::vector<BigRef>> a) {
+  const std::size_t n = a.size();
+  BigRef prev = 1, sign = 1;
+  for (std::size_t k = 0; k + 1 < n; ++k) {
+    std::size_t p = k;
+    while (p < n && a[p][k].is_zero()) ++p;
+    if (p == n) return 0;
+    if (p != k) std::swap(a[p], a[k]), sign = -sign;
+    for (std::size_t i = k + 1; i < n; ++i)
+      for (std::size_t j = k + 1; j < n; ++j) a[i][j] = (a[i][j] * a[k][k] - a[i][k] * a[k][j]) / prev;
+    prev = a[k][k];
+  }
+  return sign * a[n - 1][n - 1];
+}
+
+BigRef ref_of(const ZInt& x) {
+  imptr n = x.to_number();
+  const BigRef r = to_ref(n);
+  free_imag(&n);
+  return r;
 }
 
 void MatrixTest::SetUp() {
