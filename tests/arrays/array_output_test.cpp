@@ -51,10 +51,7 @@ class ArrayOutput : public testing::Test {
     return s;
   }
   static arrptr array(const char* name) {
-    tokentipe t{};
-    std::snprintf(t.name, sizeof t.name, "%s", name);
-    t.address = -1;
-    return find_array(&t);
+    return array_named(name);
   }
 };
 

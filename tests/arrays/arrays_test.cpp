@@ -292,12 +292,7 @@ TEST_F(Arrays, UninitialisedCellsWarnTwentyTimes) {
     }
   });
   EXPECT_EQ(cells, 25);
-  std::size_t warnings = 0;
-  for (std::size_t at = 0; (at = out.find("Warning. Uninitialized array element in [u]", at)) !=
-                           std::string::npos;
-       ++at)
-    ++warnings;
-  EXPECT_EQ(warnings, 20u);
+  EXPECT_EQ(occurrences(out, "Warning. Uninitialized array element in [u]"), 20u);
   EXPECT_NE(out.find(" ....etc...\n"), std::string::npos);
   EXPECT_EQ(out.find(" ....etc...\n"), out.rfind(" ....etc...\n"));
   // Reading an element in an expression sets it to 0 without a warning.

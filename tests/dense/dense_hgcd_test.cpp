@@ -18,6 +18,7 @@
 #include "dense/dense_arrays.h"
 #include "dense/dense_divide.h"
 #include "support/dense_ref.h"
+#include "support/output_capture.h"
 #include "support/poly_support.h"
 #include "support/word_field_test.h"
 
@@ -255,10 +256,7 @@ Coeffs run_hgcd(const RefField& f, const Coeffs& a, const Coeffs& b, int* reduct
   testing::internal::CaptureStdout();
   hgcd(&e);
   const std::string out = testing::internal::GetCapturedStdout();
-  *reductions = 0;
-  for (std::size_t at = out.find(" 1m: in fullhg"); at != std::string::npos;
-       at = out.find(" 1m: in fullhg", at + 1))
-    ++*reductions;
+  *reductions = static_cast<int>(occurrences(out, " 1m: in fullhg"));
   if (!e.all_zeros) return {1};
   if (e.xexp == -1) return ref_monic(f, array_slice(yy, 0, e.yexp));
   return ref_monic(f, array_slice(xx, 0, e.xexp));

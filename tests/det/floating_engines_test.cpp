@@ -72,10 +72,7 @@ class FloatEngines : public MatrixTest {
     return any;
   }
   static RatRef value(const char* name) {
-    tokentipe t{};
-    std::snprintf(t.name, sizeof t.name, "%s", name);
-    t.address = -1;
-    varptr v = find_var(&t);
+    varptr v = variable_named(name);
     return v == nullptr ? RatRef(-999) : *value_at(v->val, std::vector<RatRef>(number_polys, 0));
   }
   ScopedValue<void (*)(det_method)> hook_{det_route_hook, record};

@@ -46,10 +46,7 @@ class ArrayAssignment : public ArrayStatementTest {
   }
   // The array named name as integers (nil and absent entries 0).
   static Model read(const char* name) {
-    tokentipe t{};
-    std::strcpy(t.name, name);
-    t.address = -1;
-    arrptr q = find_array(&t);
+    arrptr q = array_named(name);
     Model m;
     if (q == nullptr) return m;
     m.rows = q->rows;

@@ -102,10 +102,7 @@ class MatrixExpressions : public ArrayStatementTest {
 
   // Every node, link and limb of the stored entries of the array named name.
   static std::string stored_shape(const std::string& name) {
-    tokentipe t{};
-    std::snprintf(t.name, sizeof t.name, "%s", name.c_str());
-    t.address = -1;
-    arrptr q = find_array(&t);
+    arrptr q = array_named(name);
     std::string s;
     if (q->spar != nullptr) {
       for (std::int32_t r = 1; r <= q->rows; ++r)
@@ -119,10 +116,7 @@ class MatrixExpressions : public ArrayStatementTest {
   }
   // The stored entries of the array named name.
   static Mat stored(const std::string& name) {
-    tokentipe t{};
-    std::snprintf(t.name, sizeof t.name, "%s", name.c_str());
-    t.address = -1;
-    arrptr q = find_array(&t);
+    arrptr q = array_named(name);
     if (q->spar != nullptr) return from_sparse(q->spar, q->rows, array_cols(q));
     Mat m(q->rows, array_cols(q));
     for (std::int32_t k = 0; k < q->rows * array_cols(q); ++k)

@@ -48,6 +48,13 @@ std::string stream_text(F write) {
   return out;
 }
 
+// How often part stands in text (overlapping places counted).
+inline std::size_t occurrences(const std::string& text, const std::string& part) {
+  std::size_t n = 0;
+  for (std::size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++n;
+  return n;
+}
+
 // Whether out holds the message line of the user error code.
 inline bool reports(const std::string& out, std::int32_t code) {
   return out.find(output_of([code] { out_err_mess(code); })) != std::string::npos;

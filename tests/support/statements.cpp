@@ -1,6 +1,7 @@
 #include "support/statements.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <iterator>
 
 #include "arrays/array_store.h"
@@ -97,6 +98,28 @@ void clear_arrays() {
   }
   for (std::int32_t i = 0; i <= endarr; ++i) free_quoly(arp_cell(i));
   endarr = -1;
+}
+
+namespace {
+
+// A token for name, looked up by its hash (address -1).
+tokentipe name_token(const std::string& name) {
+  tokentipe t{};
+  std::snprintf(t.name, sizeof t.name, "%s", name.c_str());
+  t.address = -1;
+  return t;
+}
+
+}  // namespace
+
+varptr variable_named(const std::string& name) {
+  tokentipe t = name_token(name);
+  return find_var(&t);
+}
+
+arrptr array_named(const std::string& name) {
+  tokentipe t = name_token(name);
+  return find_array(&t);
 }
 
 void clear_variables_and_polynomial_names() {

@@ -50,6 +50,10 @@ void install_interpreter();
 // Removes every array and empties the dense store (its pages stay).
 void clear_arrays();
 
+// The variable and the array named name; nil when there is none.
+varptr variable_named(const std::string& name);
+arrptr array_named(const std::string& name);
+
 // Frees every scalar variable and cancels every polynomial variable, so
 // that the next test starts with none.
 void clear_variables_and_polynomial_names();
