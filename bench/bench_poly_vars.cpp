@@ -79,8 +79,7 @@ void BM_poly_display(benchmark::State& state) {
   std::FILE* sink = std::fopen("/dev/null", "w");
   for (auto _ : state) {
     std::int32_t length = 0;
-    quoly_display(sink, false, true, false, value, &length, &semicolon, polynames, false, false,
-                  false);
+    quoly_display(sink, value, &length, &semicolon, polynames, {.complete = true});
   }
   std::fclose(sink);
   monomial_list = false;

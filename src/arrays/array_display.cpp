@@ -52,7 +52,7 @@ void write_char(std::FILE* outf, quoly v) {
     return;
   }
   std::int32_t length = 0;
-  quoly_display(outf, false, false, false, v, &length, &no_end, polynames, false, false, true);
+  quoly_display(outf, v, &length, &no_end, polynames, {.char_flag = true});
 }
 
 // In a file a value the number reader cannot take is announced with "&_n",
@@ -110,8 +110,8 @@ void pretty_form(std::FILE* outf, const tokentipe* x, const block_source& src,
           write_char(outf, v);
         } else {
           if (!b.tty) read_back_prefix(outf, v);
-          quoly_display(outf, b.tty, false, !src.sparse(), v, &length, endtok, polynames, false,
-                        false, false);
+          quoly_display(outf, v, &length, endtok, polynames,
+                        {.to_terminal = b.tty, .linend = !src.sparse()});
         }
         if (b.tty || src.sparse()) std::fputc('\n', outf);
       }
@@ -169,8 +169,7 @@ void matrix_form(std::FILE* outf, const tokentipe* x, const block_source& src,
           length = 1;
         }
         if (!b.tty && b.extras) read_back_prefix(outf, v);
-        quoly_display(outf, b.tty, false, false, v, &length, &comma_end, polynames, false, false,
-                      false);
+        quoly_display(outf, v, &length, &comma_end, polynames, {.to_terminal = b.tty});
       }
       if (!b.tty) {
         std::fputs("; \n", outf);
@@ -243,8 +242,7 @@ void sparse_display(std::FILE* outf, arrptr p, bool istty) {
     for_row_entries(p, r, [&](colm_ptr c) {
       std::fprintf(outf, ", [%" PRId32 ", ", c->coord + shift);
       length += 7;
-      quoly_display(outf, istty, false, false, c->val, &length, &no_end, polynames, false, false,
-                    false);
+      quoly_display(outf, c->val, &length, &no_end, polynames, {.to_terminal = istty});
       std::fputc(']', outf);
       ++length;
       if (length > 150 && c != lastc) {
@@ -268,8 +266,7 @@ void better_sparse_display(std::FILE* outf, arrptr p) {
       std::fprintf(outf, "%s[%" PRId32 ", %" PRId32 "] := ", p->name.name, r + shift,
                    c->coord + shift);
       std::int32_t length = 7;
-      quoly_display(outf, false, false, false, c->val, &length, &no_end, polynames, false, false,
-                    false);
+      quoly_display(outf, c->val, &length, &no_end, polynames, {});
       std::fputs(";\n", outf);
     });
   std::fputs(" \n", outf);
@@ -286,8 +283,7 @@ void arrdis(std::FILE* outf, const tokentipe* x, std::int32_t location, std::int
       if (v != nullptr) {
         std::int32_t length = 0;
         std::fputc(' ', outf);
-        quoly_display(outf, false, false, false, v, &length, &no_end, polynames, false, false,
-                      false);
+        quoly_display(outf, v, &length, &no_end, polynames, {});
         if (!last) std::fputs(", ", outf);
       } else {
         std::fputs(last ? "0  " : "0, ", outf);
@@ -314,10 +310,15 @@ void arrdescribe(std::FILE* outf, arrptr p) {
   std::fputs(p->spar != nullptr ? " Sparse;\n" : ";\n", outf);
 }
 
-void arrdisplay(std::FILE* outf, bool outf_is_tty, bool pretty, tokentipe* x, arrptr q,
-                std::int32_t location, std::int32_t rows, std::int32_t cols, std::int32_t firstrow,
-                std::int32_t firstcol, std::int32_t total_rows, std::int32_t desired,
-                bool charprint, bool from_store, bool extras, workptr stash) {
+void arrdisplay(std::FILE* outf, tokentipe* x, arrptr q, std::int32_t location, std::int32_t rows,
+                std::int32_t cols, std::int32_t firstrow, std::int32_t firstcol,
+                std::int32_t total_rows, std::int32_t desired, const ArrayDisplayFlags& how,
+                workptr stash) {
+  const bool outf_is_tty = how.outf_is_tty;
+  const bool pretty = how.pretty;
+  const bool charprint = how.charprint;
+  const bool from_store = how.from_store;
+  const bool extras = how.extras;
   if (q != nullptr) {
     *x = q->name;
   } else {

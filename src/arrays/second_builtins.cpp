@@ -357,7 +357,7 @@ void raw_display(Env* env, bool with_names) {
   const quoly v = *env->x;
   if (v->numb) {
     std::int32_t length = 0;
-    quoly_display(Output, true, true, true, v, &length, &semicolon, polynames, false, true, false);
+    quoly_display(Output, v, &length, &semicolon, polynames, result_display);
   } else {
     if (!with_names) noisy = false;
     polypt names = with_names ? polynames : nullptr;
@@ -381,8 +381,7 @@ void generic_display(Env* env) {
     do_line_sup = false;
     dummy = 0;
     std::int32_t length = 0;
-    quoly_display(Output, true, true, true, *env->x, &length, &semicolon, dodo, false, true,
-                  false);
+    quoly_display(Output, *env->x, &length, &semicolon, dodo, result_display);
   }
   set_result(env, 0);
 }

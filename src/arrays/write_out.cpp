@@ -173,9 +173,12 @@ void array_item(textptr inf, nameptr* flag, bool ok, bool do_extras, const targe
   if (ok) f = read_format(inf, flag);
   if (!is_tok("]") && !statement_end() && !is_tok(",") && !is_tok(")")) abandon(close_bracket_expected_24_error, &token);
   const std::int32_t location = q->spar != nullptr ? r0 + c0 * rows : q->start + r0 + c0 * rows;
-  arrdisplay(t.f, t.outflag, false, &x, q, system ? r0 + c0 * rows : location, r1 - r0 + 1,
-             c1 - c0 + 1, r0 + addresser, c0 + addresser, rows, f.width > 0 ? f.width : 4,
-             f.charprint, !system, do_extras && t.outflag && !ok, syst_stash);
+  const ArrayDisplayFlags how{.outf_is_tty = t.outflag,
+                              .charprint = f.charprint,
+                              .from_store = !system,
+                              .extras = do_extras && t.outflag && !ok};
+  arrdisplay(t.f, &x, q, system ? r0 + c0 * rows : location, r1 - r0 + 1, c1 - c0 + 1,
+             r0 + addresser, c0 + addresser, rows, f.width > 0 ? f.width : 4, how, syst_stash);
 }
 
 // A value item: the single item of "!x" or "!!x", or an item of a list.
@@ -190,11 +193,9 @@ void value_item(textptr inf, quolyptr n, nameptr* flag, bool ok, const target& t
     if (v == nullptr) {
       ValueCell zero;
       quoly_set(0, &zero.q);
-      quoly_display(t.f, t.outflag, false, false, zero.q, &length, &semicolon, polynames,
-                    false, false, false);
+      quoly_display(t.f, zero.q, &length, &semicolon, polynames, {.to_terminal = t.outflag});
     } else {
-      quoly_display(t.f, t.outflag, false, false, v, &length, &semicolon, polynames, false,
-                    false, false);
+      quoly_display(t.f, v, &length, &semicolon, polynames, {.to_terminal = t.outflag});
     }
     return;
   }
@@ -220,8 +221,8 @@ void value_item(textptr inf, quolyptr n, nameptr* flag, bool ok, const target& t
     std::fputc(' ', t.f);
     ++length;
   }
-  quoly_display(t.f, t.outflag, false, false, v, &length, &no_end, polynames, false, false,
-                f.charprint);
+  quoly_display(t.f, v, &length, &no_end, polynames,
+                {.to_terminal = t.outflag, .char_flag = f.charprint});
   if (f.charprint) length = 1;
   if (f.width > length) doblanks(t.f, f.width - length - 1);
 }

@@ -369,11 +369,11 @@ void stash_mod_lagrange(const R& ring, Flat<std::uint32_t> image, const std::vec
   std::int32_t length = 0;
   if (k == 0) std::fprintf(outpuf, "Array co[%d]; \n \n", static_cast<int>(n));
   std::fprintf(outpuf, "co[%d] := ", static_cast<int>(addresser + static_cast<std::int32_t>(k)));
-  quoly_display(outpuf, false, false, false, value, &length, &no_end, polynames, false, false, false);
+  quoly_display(outpuf, value, &length, &no_end, polynames, {});
   std::fprintf(outpuf, "; \n \n");
   if (k == 0) std::fprintf(outpuf, "Array poly[%d]; \n \n", static_cast<int>(n));
   std::fprintf(outpuf, "poly[%d] := ", static_cast<int>(addresser + static_cast<std::int32_t>(k)));
-  quoly_display(outpuf, false, false, false, p, &length, &no_end, polynames, false, false, false);
+  quoly_display(outpuf, p, &length, &no_end, polynames, {});
   std::fprintf(outpuf, "; \n \n");
   check_output_file();
   free_quoly(&value);

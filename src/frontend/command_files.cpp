@@ -10,10 +10,12 @@
 #include "core/globals.h"
 #include "core/interrupts.h"
 #include "core/mode_guard.h"
+#include "frontend/command_loop.h"
 #include "frontend/commands.h"
 #include "numbers/freelists.h"
 #include "lang/poly_readin.h"
 #include "toplevel/dispatch.h"
+#include "toplevel/file_names.h"
 #include "toplevel/language_services.h"
 #include "toplevel/scanner.h"
 #include "toplevel/state.h"
@@ -21,8 +23,6 @@
 namespace tavrin {
 
 namespace {
-
-constexpr std::size_t longest_name = 255;
 
 int depth = 0;
 // Files closed while a statement of theirs was still running (a "&R" inside
@@ -41,27 +41,6 @@ void close_input_file() {
   inpuf = nullptr;
 }
 
-// A quoted name typed at the terminal, up to the closing quote: a line end
-// gives the character 13, the continuation character a blank.
-std::string quoted_name() {
-  std::string name;
-  for (;;) {
-    bool endline = false;
-    dumbscanner(&Input, &token, &zilch, &endline);
-    if (is_tok("'")) {
-      if (!quote_follows(&Input, &zilch)) break;  // two quotes stand for one
-      dumbscanner(&Input, &token, &zilch, &endline);
-    }
-    if (name.size() + std::strlen(token.name) > longest_name) {
-      std::printf("*** Warning. Name is too long.\n");
-      break;
-    }
-    name += token.name;
-    if (Input->at_eof()) break;
-  }
-  return name;
-}
-
 // Asks for the file name at the terminal; false when the answer cancels.
 bool ask_name(std::string* name) {
   std::printf("Enter name of input file: \n");
@@ -74,15 +53,7 @@ bool ask_name(std::string* name) {
     leftover[0] = '\0';
     return false;
   }
-  if (is_tok("'")) {
-    *name = quoted_name();
-  } else if (is_tok("[")) {
-    get_from_array(&Input, &zilch, name);
-  } else {
-    *name = token.name;
-    std::printf("\n");
-  }
-  leftover[0] = '\0';
+  *name = typed_file_name(true);
   return true;
 }
 
@@ -101,23 +72,7 @@ void cannot_open(const std::string& name) {
   std::strcpy(token.name, ";");
   token.address = -1;
   leftover[0] = '\0';
-  tokentipe bad{};
-  std::strncpy(bad.name, name.c_str(), sizeof bad.name - 1);
-  bad.address = -1;
-  error(file_cannot_opened_error, &bad);
-}
-
-// The per-statement counters start afresh, as at the terminal.
-void reset_statement_counters() {
-  g_cutoff = 10;
-  original_depth = 1;
-  c_cntcount = 0;
-  c_cntdepth = 0;
-  a_cntcount = 0;
-  d_cntcount = 0;
-  g_cntcount = 0;
-  alg_c_count = 0;
-  uninit = 0;
+  report_cannot_open(name);
 }
 
 }  // namespace
@@ -133,11 +88,10 @@ void run_file_statements(TextInput* in, quolyptr n, bool command_file) {
       break;
     }
     free_quoly(n);
-    reset_statement_counters();
+    reset_operation_counters();
     parse(&file, n, &zilch);
     zilch = nullptr;
-    if (!is_tok(";") && !is_tok(end_marker_name) && !is_tok("@") && !is_tok(":"))
-      error(statement_must_end_semicolon_colon_error, &token);
+    check_statement_end();
     finish = nullptr;
     leftover[0] = '\0';
     in->drop_line();

@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <tuple>
 
 #include "arrays/array_display.h"
 #include "core/error_codes.h"
@@ -43,19 +44,6 @@ void quit_at_end_of_input() {
   if ((leftover[0] == '\0' || leftover[0] == ' ') && Input->at_eof()) throw QuitJump{};
 }
 
-// The operation counters of the GCD and content code start afresh with each
-// statement.
-void reset_operation_counters() {
-  g_cutoff = 10;
-  c_cntcount = 0;
-  a_cntcount = 0;
-  d_cntcount = 0;
-  g_cntcount = 0;
-  alg_c_count = 0;
-  original_depth = 1;
-  uninit = 0;
-}
-
 int timing_row() {
   const int row = time_level - 1;
   return row < 0 ? 0 : (row >= timing_rows ? timing_rows - 1 : row);
@@ -68,21 +56,13 @@ void start_timing(int row) {
 
 bool is_token(const char* name) { return std::strcmp(token.name, name) == 0; }
 
-// A statement ends with ";", the end marker of stored text, "@" or ":";
-// anything else is error 129 (when the error returns, the statement counts
-// as ended).
-void check_statement_end() {
-  if (is_token(";") || is_token(end_marker_name) || is_token("@") || is_token(":")) return;
-  error(statement_must_end_semicolon_colon_error, &token);
-}
-
 // The system array as the matrix statement left it, bracketed, at the
 // terminal.
 void show_system_array() {
   if (syst == nullptr || syst->rows < 1) return;
   const std::int32_t cols = static_cast<std::int32_t>((std::int64_t{syst->stop} + 1) / syst->rows);
-  arrdisplay(stdout, true, false, &syst->name, syst, 0, syst->rows, cols, addresser, addresser,
-             syst->rows, 4, false, false, true, syst_stash);
+  arrdisplay(stdout, &syst->name, syst, 0, syst->rows, cols, addresser, addresser, syst->rows, 4,
+             {.outf_is_tty = true, .from_store = false}, syst_stash);
 }
 
 // What the loops show after a statement: nothing after ":" (a line end with
@@ -99,8 +79,7 @@ void show_result(quoly value, int row) {
     if (noisy) std::fflush(stdout);
     if (!at_sign && noisy) {
       std::int32_t length = 0;
-      quoly_display(Output, true, true, true, value, &length, &semicolon, polynames, false, true,
-                    false);
+      quoly_display(Output, value, &length, &semicolon, polynames, result_display);
     }
     if (polynames == nullptr && noisy && extra_line) std::printf("\n");
   }
@@ -126,12 +105,23 @@ struct level_state {
   std::int32_t func_def_count;
   tokentipe token;
   nameptr startexpr, prev_expr, currentchar;
+
+  // The fields, in order, to assign from or to level_globals().
+  auto fields() {
+    return std::tie(tt_flag, flotemode, lintmode, modularmode, integerflag, doing_sys_func,
+                    done_load, func_def_count, token, startexpr, prev_expr, currentchar);
+  }
 };
 
+// The globals of level_state's names, in its order.
+auto level_globals() {
+  return std::tie(tt_flag, flotemode, lintmode, modularmode, integerflag, doing_sys_func,
+                  done_load, func_def_count, token, startexpr, prev_expr, currentchar);
+}
+
 level_state save_level_state() {
-  level_state s{tt_flag,        flotemode, lintmode,  modularmode,     integerflag,
-                doing_sys_func, done_load, func_def_count, token,
-                startexpr,      prev_expr, currentchar};
+  level_state s;
+  s.fields() = level_globals();
   if (mod_is_changed >= 1) {  // switched to modular arithmetic internally
     s.flotemode = false;
     s.lintmode = true;
@@ -140,20 +130,7 @@ level_state save_level_state() {
   return s;
 }
 
-void restore_level_state(const level_state& s) {
-  tt_flag = s.tt_flag;
-  flotemode = s.flotemode;
-  lintmode = s.lintmode;
-  modularmode = s.modularmode;
-  integerflag = s.integerflag;
-  doing_sys_func = s.doing_sys_func;
-  done_load = s.done_load;
-  func_def_count = s.func_def_count;
-  token = s.token;
-  startexpr = s.startexpr;
-  prev_expr = s.prev_expr;
-  currentchar = s.currentchar;
-}
+void restore_level_state(level_state s) { level_globals() = s.fields(); }
 
 // command_int is off until the level's first token has been read, and
 // comes back on every exit.
@@ -181,6 +158,23 @@ void take_white_character(TextInput& in) {
 void poll_from_reader() { check_interrupt(); }
 
 }  // namespace
+
+void reset_operation_counters() {
+  g_cutoff = 10;
+  original_depth = 1;
+  c_cntcount = 0;
+  c_cntdepth = 0;
+  a_cntcount = 0;
+  d_cntcount = 0;
+  g_cntcount = 0;
+  alg_c_count = 0;
+  uninit = 0;
+}
+
+void check_statement_end() {
+  if (is_token(";") || is_token(end_marker_name) || is_token("@") || is_token(":")) return;
+  error(statement_must_end_semicolon_colon_error, &token);
+}
 
 void remember_user_ring() {
   user_ring = {flotemode, lintmode, modularmode, modulus, mod_is_prime};

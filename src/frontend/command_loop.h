@@ -13,6 +13,16 @@
 
 namespace tavrin {
 
+// The operation counters of the GCD and content code start afresh with each
+// statement, at the terminal and in command files: g_cutoff 10,
+// original_depth 1, uninit and the work counters 0.
+void reset_operation_counters();
+
+// A statement ends with ";", the end marker of stored text, "@" or ":";
+// anything else is error 129 (when the error returns, the statement counts
+// as ended). reads: token
+void check_statement_end();
+
 // Installs the loops into the hooks of the start-up and of error(): the
 // top-level loop (run_command_loop), the start-up file's statements
 // (run_startup_statements), the nested level (run_command_level), the

@@ -156,8 +156,7 @@ std::int32_t answer(command_run& run, const char* line, std::int32_t code, bool 
 void show_answer(const char* line, quoly value) {
   std::printf("%s", line);
   std::int32_t length = 0;
-  quoly_display(stdout, true, true, true, value, &length, &semicolon, polynames, false, true,
-                false);
+  quoly_display(stdout, value, &length, &semicolon, polynames, result_display);
 }
 
 /* command -> "#"  (the product cut-off) */
@@ -487,8 +486,8 @@ void duplicate_array(command_run&) {
   if (dupptr == nullptr || duparr == nullptr || duparr->rows < 1) return;
   const std::int32_t cols =
       static_cast<std::int32_t>((std::int64_t{duparr->stop} + 1) / duparr->rows);
-  arrdisplay(stdout, true, false, &duparr->name, duparr, 0, duparr->rows, cols, addresser,
-             addresser, duparr->rows, 4, false, false, true, dupptr);
+  arrdisplay(stdout, &duparr->name, duparr, 0, duparr->rows, cols, addresser, addresser,
+             duparr->rows, 4, {.outf_is_tty = true, .from_store = false}, dupptr);
 }
 
 struct command_entry {

@@ -92,10 +92,10 @@ void write_variable(std::FILE* outf, bool outf_is_tty, bool do_data, varptr p) {
   if (!outf_is_tty && !monomial_list && !uglyprint && !plain) std::fprintf(outf, "&_n ");
   std::int32_t length = 0;
   if (outf_is_tty)
-    quoly_display(outf, true, true, true, v, &length, &semicolon, polynames, false, false, false);
+    quoly_display(outf, v, &length, &semicolon, polynames,
+                  {.to_terminal = true, .complete = true, .linend = true});
   else
-    quoly_display(outf, false, false, true, v, &length, &semicolon, polynames, false, false,
-                  false);
+    quoly_display(outf, v, &length, &semicolon, polynames, {.linend = true});
   if (!is_number_value(v)) std::fprintf(outf, "\n");
 }
 
@@ -201,7 +201,7 @@ void list_levels(std::FILE* outt) {
     std::fprintf(outt, "    %s;", q->let.name);
     std::fprintf(outt, "  subject to ");
     std::int32_t length = 0, lines = 0;
-    poly_display(outt, true, false, relation_of(q), &length, &semicolon, q, false, true, &lines);
+    poly_display(outt, relation_of(q), &length, &semicolon, q, {.to_terminal = true}, &lines);
     std::fprintf(outt, " = 0.");
     if (q->field) std::fprintf(outt, " This creates a field.");
     std::fprintf(outt, "\n");
@@ -246,7 +246,7 @@ void save_levels(std::FILE* outt) {
       }
       BigModeGuard rational;
       std::int32_t length = 0, lines = 0;
-      poly_display(outt, false, false, written, &length, &semicolon, q, false, true, &lines);
+      poly_display(outt, written, &length, &semicolon, q, {}, &lines);
     }
     if (q->field) {
       std::fprintf(outt, ", 1");

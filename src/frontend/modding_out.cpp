@@ -13,6 +13,7 @@
 #include "frontend/commands.h"
 #include "gcd/aux_primes.h"
 #include "gcd/factor.h"
+#include "lang/expressions.h"
 #include "numbers/bigint.h"
 #include "numbers/freelists.h"
 #include "numbers/node_handles.h"
@@ -279,49 +280,45 @@ void compute_aux_primes(poly p, std::int32_t level, set_mod_out_EnvRec& env) {
   std::vector<std::int32_t> found;
   std::vector<bool> keep(static_cast<std::size_t>(candidates + 1), false);
   {
-    poly work = padded(p, level - 1);
+    // Declared before the guard: freed after the user's ring is back.
+    detail::OwnedPoly work;
+    work.p = padded(p, level - 1);
     InterruptHold hold;
     ModulusGuard ring;  // the user's modulus and modes come back at the end
     std::int32_t prev = 0;
-    try {
-      for (std::int32_t i = 1; i <= candidates; ++i) {
-        const std::int32_t pr = filtering ? auxptr[i]->lint : candidate(i, prev);
-        prev = pr;
-        set_word_modulus(pr, true);
-        lintmode = true;
-        modularmode = true;
-        std::int32_t verdict = 0;
-        {
-          ModularImage image;
-          image.take(&work);
-          image.take_modout_data();
-          detail::OwnedValue test;  // freed before the image ends
-          newquoly(test.cell());
-          test.q->numb = false;
-          test.q->numer = nullptr;
-          test.q->denom = nullptr;
-          test.q->next = nullptr;
-          poly_assign(work, &test.q->numer);
-          // Over the field of the levels below the new one.
-          irreducible_poly(test.cell(), number_polys - level);
-          verdict = test.q != nullptr && test.q->numb ? test.q->ncoef->lint : 0;
-        }
-        lintmode = false;
-        modularmode = false;
-        if (verdict != 1) continue;
-        found.push_back(pr);
-        keep[static_cast<std::size_t>(i)] = true;
-        if (*env.flag == nullptr) {
-          if (found.size() % 10 == 0) std::printf("%5d", static_cast<int>(found.size()));
-          if (found.size() % 100 == 0) std::printf("\n");
-          std::fflush(stdout);
-        }
+    for (std::int32_t i = 1; i <= candidates; ++i) {
+      const std::int32_t pr = filtering ? auxptr[i]->lint : candidate(i, prev);
+      prev = pr;
+      set_word_modulus(pr, true);
+      lintmode = true;
+      modularmode = true;
+      std::int32_t verdict = 0;
+      {
+        ModularImage image;
+        image.take(work.cell());
+        image.take_modout_data();
+        detail::OwnedValue test;  // freed before the image ends
+        newquoly(test.cell());
+        test.q->numb = false;
+        test.q->numer = nullptr;
+        test.q->denom = nullptr;
+        test.q->next = nullptr;
+        poly_assign(work.get(), &test.q->numer);
+        // Over the field of the levels below the new one.
+        irreducible_poly(test.cell(), number_polys - level);
+        verdict = test.q != nullptr && test.q->numb ? test.q->ncoef->lint : 0;
       }
-    } catch (...) {
-      free_poly(&work);
-      throw;
+      lintmode = false;
+      modularmode = false;
+      if (verdict != 1) continue;
+      found.push_back(pr);
+      keep[static_cast<std::size_t>(i)] = true;
+      if (*env.flag == nullptr) {
+        if (found.size() % 10 == 0) std::printf("%5d", static_cast<int>(found.size()));
+        if (found.size() % 100 == 0) std::printf("\n");
+        std::fflush(stdout);
+      }
     }
-    free_poly(&work);
   }
   const auto count = static_cast<std::int32_t>(found.size());
   if (!lintmode && *env.flag == nullptr) {
@@ -500,7 +497,7 @@ void get_data(set_mod_out_EnvRec& env) {
 void show_inline(quoly v, polypt names) {
   std::int32_t length = 0;
   const tokentipe semicolon{";", -1};
-  quoly_display(stdout, true, false, false, v, &length, &semicolon, names, false, false, false);
+  quoly_display(stdout, v, &length, &semicolon, names, {.to_terminal = true});
 }
 
 bool positive_constant(poly c) {
@@ -883,6 +880,7 @@ void set_mod_out(textptr inf, nameptr* flag, bool imperative, bool highest) {
 }
 
 void mod_out_command(textptr inf, quolyptr n, nameptr* flag) {
+  if (statement_as_operand()) error(ground_ring_can_change_only_top_error, &token);
   if (lintmode) changed_in_modmode = true;
   set_mod_out(inf, flag, false, false);
   free_quoly(n);
@@ -891,6 +889,7 @@ void mod_out_command(textptr inf, quolyptr n, nameptr* flag) {
 }
 
 void mod_out_setting(textptr inf, quolyptr n, nameptr* flag) {
+  if (statement_as_operand()) error(ground_ring_can_change_only_top_error, &token);
   if (lintmode) changed_in_modmode = true;
   set_mod_out(inf, flag, true, false);
   if (!is_tok(")")) error(close_paren_expected_after_setting_error, &token);

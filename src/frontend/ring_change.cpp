@@ -16,6 +16,7 @@
 #include "frontend/commands.h"
 #include "frontend/settings.h"
 #include "frontend/stored_values.h"
+#include "lang/expressions.h"
 #include "gcd/gcd_stash.h"
 #include "numbers/bigint.h"
 #include "numbers/bigint_multiply.h"
@@ -107,10 +108,11 @@ void rational_copy(quoly v, quoly* copy) {
   quoly_assign(v, copy);
 }
 
-// The copy of *cell converted for good, queued for the commit.
-void queue_converted(quoly* cell) {
+// A copy of v converted for good; a failed conversion frees it, limbs and
+// all.
+quoly converted_copy(quoly v) {
   quoly copy = nullptr;
-  rational_copy(*cell, &copy);
+  rational_copy(v, &copy);
   try {
     quoly_change_num(&copy);
     probe();
@@ -118,8 +120,11 @@ void queue_converted(quoly* cell) {
     free_all_limbs(&copy);
     throw;
   }
-  current->cells.push_back({cell, copy});
+  return copy;
 }
+
+// The copy of *cell converted for good, queued for the commit.
+void queue_converted(quoly* cell) { current->cells.push_back({cell, converted_copy(*cell)}); }
 
 // *cell converted with journal entries (into masterfix).
 void journal_converted(quoly* cell) {
@@ -268,18 +273,7 @@ bool sparse_settled(sparseptr first) {
 // The entries of a sparse array converted for good (queued).
 void queue_sparse(arrptr ap) {
   if (ap->spar == nullptr || sparse_settled(ap->spar)) return;
-  for_each_entry(ap, [](colm_ptr e) {
-    quoly copy = nullptr;
-    rational_copy(e->val, &copy);
-    try {
-      quoly_change_num(&copy);
-      probe();
-    } catch (...) {
-      free_all_limbs(&copy);
-      throw;
-    }
-    current->entries.push_back({e, copy});
-  });
+  for_each_entry(ap, [](colm_ptr e) { current->entries.push_back({e, converted_copy(e->val)}); });
   current->sparse_done.push_back(ap->spar);
 }
 
@@ -383,6 +377,13 @@ class ConversionScope {
   conversion* outer_;
 };
 
+// Links the list `tail` behind the last record of the list *head.
+template <class Record>
+void append_chain(Record** head, Record* tail) {
+  while (*head != nullptr) head = &(*head)->next;
+  *head = tail;
+}
+
 // The journal of one change: masterfix starts empty; on an error the new
 // records are replayed; kept() puts the older journal behind the new one.
 class JournalScope {
@@ -402,16 +403,8 @@ class JournalScope {
   JournalScope& operator=(const JournalScope&) = delete;
   void keep() {
     kept_ = true;
-    fixptr* link = &masterfix;
-    while (*link != nullptr) link = &(*link)->next;
-    *link = outer_;
-    if (sparse_fix == nullptr) {
-      sparse_fix = sparse_outer_;
-    } else {
-      sparse_fixer t = sparse_fix;
-      while (t->next != nullptr) t = t->next;
-      t->next = sparse_outer_;
-    }
+    append_chain(&masterfix, outer_);
+    append_chain(&sparse_fix, sparse_outer_);
   }
 
  private:
@@ -919,7 +912,7 @@ namespace {
 // the valued setting does.
 void finish_prec(textptr inf, quolyptr n, nameptr* flag, std::int32_t m, bool infinite, nameptr np) {
   if (lintmode && !modularmode) error(word_arithmetic_error, &token);
-  if (levelcount > 1) error(ground_ring_can_change_only_top_error, &token);
+  if (levelcount > 1 || statement_as_operand()) error(ground_ring_can_change_only_top_error, &token);
   const bool printstuff = *flag == nullptr || np == nullptr;
   if (infinite) {
     if (modularmode) {
@@ -1012,7 +1005,7 @@ void modulus_setting(textptr inf, quolyptr n, nameptr* flag) {
 }
 
 void modulus_command(textptr inf, quolyptr n, nameptr* flag) {
-  if (levelcount > 1) error(ground_ring_can_change_only_top_error, &token);
+  if (levelcount > 1 || statement_as_operand()) error(ground_ring_can_change_only_top_error, &token);
   tokentipe local{};
   scanner(inf, &local, flag);
   nameptr captured = nullptr;

@@ -92,8 +92,7 @@ void do_array_p(std::FILE* f, arrptr p) {
     arrdis(f, &p->name, p->start, rows, cols, rows);
   } else {
     tokentipe blank_name{" ", -1};
-    arrdisplay(f, false, true, &blank_name, p, p->start, rows, cols, 1, 1, rows, 4, false, true,
-               true, nullptr);
+    arrdisplay(f, &blank_name, p, p->start, rows, cols, 1, 1, rows, 4, {.pretty = true}, nullptr);
   }
 }
 

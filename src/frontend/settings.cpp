@@ -176,8 +176,7 @@ void sayf(print_rule r, nameptr* flag, const char* format, std::int32_t v) {
 // Writes the value of the settings that show a number.
 void show_value(quoly value) {
   std::int32_t length = 0;
-  quoly_display(stdout, true, true, true, value, &length, &semicolon, polynames, false, true,
-                false);
+  quoly_display(stdout, value, &length, &semicolon, polynames, result_display);
 }
 
 void set_poly_cutoff(std::int32_t v, nameptr* flag) {

@@ -10,6 +10,7 @@
 #include "core/records.h"
 #include "frontend/command_loop.h"
 #include "frontend/data_files.h"
+#include "frontend/error_context.h"
 #include "frontend/exec_path.h"
 #include "gcd/gcd_stash.h"
 #include "numbers/bigint.h"
@@ -101,16 +102,12 @@ void set_language_defaults() {
   continuation = '`';
   noisy = true;
   time_to_quit = false;
-  startexpr = nullptr;
-  prev_expr = nullptr;
-  currentchar = nullptr;
   zilch = nullptr;
   matrix_eval = 0;
   errorpush = false;
   laurent = false;
   uglyprint = false;
   sys_func = nullptr;
-  doing_sys_func = false;
   want_sparse = false;
   modout_above_field = false;
   timerflag = false;
@@ -140,7 +137,7 @@ void set_language_defaults() {
   sizeval = 2600;
   Set_prods_for_char();
   command_int = true;
-  integerflag = false;
+  leave_replayed_text();  // statements come from the terminal
   leftover[0] = '\0';
   finish = nullptr;
   initial_memory = static_cast<std::int64_t>(memavail() / 4);

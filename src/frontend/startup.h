@@ -24,8 +24,8 @@ void raise_stack_limit();
 // The language defaults of the start-up: mincutoff, levelcount, the
 // continuation character, noisy, the display and array settings, the
 // statement values (quol_num_0), the prompt ">", denom (Set_prods_for_char),
-// command_int, integerflag, leftover, finish, initial_memory := memavail()/4,
-// and rational arithmetic.
+// command_int, statements from the terminal (leave_replayed_text), leftover,
+// finish, initial_memory := memavail()/4, and rational arithmetic.
 void set_language_defaults();
 
 // The start-up file "tvrstart.txt", from the current directory or else from

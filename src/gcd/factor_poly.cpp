@@ -174,7 +174,8 @@ struct factor_poly_EnvRec {
   void link_factor(poly* f, std::int32_t m) {
     if (showit) {
       std::int32_t lines = 0;
-      poly_display(Output, false, false, *f, &dummy, &semicolon, polynames, false, false, &lines);
+      poly_display(Output, *f, &dummy, &semicolon, polynames, {.maybe_just_number = false},
+                   &lines);
       std::fprintf(Output, "\n\n");
       std::fflush(Output);
     }

@@ -70,6 +70,11 @@ void sum_tail(textptr inf, quolyptr n, nameptr* flag);
 void fact(textptr inf, quolyptr* qp, quolyptr n, colm_ptrptr* aux, std::int32_t* colpos,
           nameptr* flag, bool leave_it);
 
+// True while a statement ("&(...)", "!...", "?...", "@...") runs as an operand
+// of an expression. The ground ring must not change then: the operands
+// already read, and the value being built, belong to the ring in force.
+bool statement_as_operand();
+
 // The variable that the last factor created for an assignment or increment
 // (a name not yet a variable, followed by ":"), nil when it found one; the
 // statement removes it again when its right side fails.

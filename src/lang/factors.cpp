@@ -29,6 +29,16 @@ varptr fresh_variable = nullptr;
 
 namespace {
 
+// How many statements run as operands of expressions, innermost last.
+std::int32_t statement_operands = 0;
+
+struct StatementOperand {
+  StatementOperand() { ++statement_operands; }
+  ~StatementOperand() { --statement_operands; }
+  StatementOperand(const StatementOperand&) = delete;
+  StatementOperand& operator=(const StatementOperand&) = delete;
+};
+
 bool is_tok(const char* w) { return std::strcmp(token.name, w) == 0; }
 bool is_digit(char c) { return c >= '0' && c <= '9'; }
 bool is_lower(char c) { return c >= 'a' && c <= 'z'; }
@@ -349,10 +359,12 @@ void fact(textptr inf, quolyptr* qp, quolyptr n, colm_ptrptr* aux, std::int32_t*
       case '!':
       case '&':
       case '?':
-      case '@':
+      case '@': {
+        StatementOperand running;
         parse(inf, n, flag);
         if (*n == nullptr) quoly_set(0, n);
         break;
+      }
       case '$': {
         scan(inf, flag);
         quolyptr inner = nullptr;
@@ -440,5 +452,7 @@ void fact(textptr inf, quolyptr* qp, quolyptr n, colm_ptrptr* aux, std::int32_t*
   if (*n != nullptr) *qp = n;
   postfix(inf, qp, n, flag, take);
 }
+
+bool statement_as_operand() { return statement_operands > 0; }
 
 }  // namespace tavrin

@@ -133,7 +133,6 @@ long double float_literal(nameptr* flag) {
   long double x = value_to_real(v.q, &token);
   if (is_tok(".")) {
     ValueCell frac;
-    ScopedValue<bool> exact(integerflag, false);  // a true quotient m / 10^d
     get_decimal_part(&frac.q, &Input, flag);
     x += value_to_real(frac.q, &token);
   }

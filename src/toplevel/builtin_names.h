@@ -1,150 +1,182 @@
 // The built-ins by name. bi::Isprime is the index of "Isprime" in the
-// table of built-in names (builtins.h), which start-up reads from the
-// data file of messages; builtin_names lists the same names in the same
-// order, and a test checks the two agree. Beside each name: the
-// routines whose switches on the index hold its body, the dispatching
-// one first.
+// table of built-in names (builtins.h), which start-up reads from the data
+// file of messages. builtin_table holds one row a built-in, in index order:
+// its index, its name and the routine whose switch on the index holds its
+// body. A test checks the names against the data file; the compiler checks
+// that each row stands at its index.
 #pragma once
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
 
 namespace tavrin {
 
 namespace bi {
 
+// The index of each built-in, ten a line; count is their number.
 enum : std::int32_t {
-  Array = 0,        // builtin_func1 (arrays/builtin_dispatch.cpp)
-  Binomial = 1,     // evaluated as the operator it names
-  Bint = 2,         // scalar_builtin (arrays/scalar_builtins.cpp)
-  Chpoly = 3,       // dispatch (matrix/matrix_builtins.cpp)
-  Codeg = 4,        // evaluated as the operator it names
-  Coef = 5,         // evaluated as the operator it names
-  Colreduce = 6,    // changes_operand, normal_form, dispatch (matrix/matrix_builtins.cpp)
-  Cols = 7,         // evaluated as the operator it names
-  Content = 8,      // scalar_builtin (arrays/scalar_builtins.cpp)
-  Deg = 9,          // evaluated as the operator it names
-  Denom = 10,       // scalar_builtin (arrays/scalar_builtins.cpp)
-  Deriv = 11,       // scalar_builtin (arrays/scalar_builtins.cpp)
-  Det = 12,         // evaluated as the operator it names
-  Dexmin = 13,      // builtin_func1 (arrays/builtin_dispatch.cpp)
-  Diag = 14,        // evaluated as the operator it names
-  Div = 15,         // scalar_builtin (arrays/scalar_builtins.cpp)
-  EGCD = 16,        // scalar_builtin (arrays/scalar_builtins.cpp)
-  Equal = 17,       // scalar_builtin (arrays/scalar_builtins.cpp)
-  Equalneg = 18,    // scalar_builtin (arrays/scalar_builtins.cpp)
-  FFLU = 19,        // changes_operand, dispatch (matrix/matrix_builtins.cpp)
-  FFLUC = 20,       // changes_operand, dispatch (matrix/matrix_builtins.cpp)
-  Factor = 21,      // scalar_builtin (arrays/scalar_builtins.cpp)
-  Fetch = 22,       // scalar_builtin (arrays/scalar_builtins.cpp)
-  Fieldlc = 23,     // scalar_builtin, numeric_coef (arrays/scalar_builtins.cpp)
-  Func = 24,        // builtin_func1 (arrays/builtin_dispatch.cpp)
-  Function = 25,    // builtin_func1 (arrays/builtin_dispatch.cpp)
-  GCD = 26,         // scalar_builtin (arrays/scalar_builtins.cpp)
-  Hamilton = 27,    // builtin_func1 (arrays/builtin_dispatch.cpp)
-  Height = 28,      // scalar_builtin (arrays/scalar_builtins.cpp)
-  Hermite = 29,     // changes_operand, normal_form, dispatch (matrix/matrix_builtins.cpp)
-  Irred = 30,       // scalar_builtin (arrays/scalar_builtins.cpp)
-  Isprime = 31,     // scalar_builtin (arrays/scalar_builtins.cpp)
-  Iszero = 32,      // dispatch (matrix/matrix_builtins.cpp)
-  Killden = 33,     // scalar_builtin (arrays/scalar_builtins.cpp)
-  LCM = 34,         // dispatch (matrix/matrix_builtins.cpp)
-  Lcoef = 35,       // scalar_builtin (arrays/scalar_builtins.cpp)
-  Level = 36,       // scalar_builtin (arrays/scalar_builtins.cpp)
-  Lmon = 37,        // scalar_builtin (arrays/scalar_builtins.cpp)
-  Longest = 38,     // scalar_builtin (arrays/scalar_builtins.cpp)
-  Lower = 39,       // scalar_builtin (arrays/scalar_builtins.cpp)
-  Lterm = 40,       // evaluated as the operator it names
-  MPowermod = 41,   // no body yet: not_implemented()
-  MSmith = 42,      // changes_operand, normal_form, dispatch (matrix/matrix_builtins.cpp)
-  Mcoef = 43,       // builtin_func2 (arrays/second_builtins.cpp)
-  Mdiv = 44,        // builtin_func2 (arrays/second_builtins.cpp)
-  Minors = 45,      // dispatch (matrix/matrix_builtins.cpp)
-  Minpoly = 46,     // builtin_func2 (arrays/second_builtins.cpp)
-  Modmode = 47,     // builtin_func2 (arrays/second_builtins.cpp)
-  Modulus = 48,     // builtin_func2 (arrays/second_builtins.cpp)
-  Monless = 49,     // scalar_builtin (arrays/scalar_builtins.cpp)
-  Monomials = 50,   // builtin_func2 (arrays/second_builtins.cpp)
-  Move = 51,        // builtin_func2 (arrays/second_builtins.cpp)
-  Nlcoef = 52,      // scalar_builtin, numeric_coef (arrays/scalar_builtins.cpp)
-  Nmcoef = 53,      // scalar_builtin (arrays/scalar_builtins.cpp)
-  Normalize = 54,   // changes_operand, normal_form, dispatch (matrix/matrix_builtins.cpp)
-  Ntcoef = 55,      // scalar_builtin, numeric_coef (arrays/scalar_builtins.cpp)
-  Number = 56,      // builtin_func2 (arrays/second_builtins.cpp)
-  Numcont = 57,     // builtin_func2 (arrays/second_builtins.cpp)
-  Numer = 58,       // scalar_builtin (arrays/scalar_builtins.cpp)
-  Numvars = 59,     // builtin_func2 (arrays/second_builtins.cpp)
-  Pdiv = 60,        // scalar_builtin (arrays/scalar_builtins.cpp)
-  Pfrob = 61,       // builtin_func2 (arrays/second_builtins.cpp)
-  Pint = 62,        // scalar_builtin (arrays/scalar_builtins.cpp)
-  Poly = 63,        // dispatch (matrix/matrix_builtins.cpp)
-  Powermod = 64,    // builtin_func2 (arrays/second_builtins.cpp)
-  Prime = 65,       // builtin_func2 (arrays/second_builtins.cpp)
-  Product = 66,     // evaluated as the operator it names
-  Pseudet = 67,     // changes_operand, normal_form, dispatch (matrix/matrix_builtins.cpp)
-  RRand = 68,       // evaluated as the operator it names
-  Raise = 69,       // scalar_builtin (arrays/scalar_builtins.cpp)
-  Rand = 70,        // evaluated as the operator it names
-  Rational = 71,    // scalar_builtin (arrays/scalar_builtins.cpp)
-  Recoef = 72,      // builtin_func2 (arrays/second_builtins.cpp)
-  Redrowech = 73,   // changes_operand, normal_form, dispatch (matrix/matrix_builtins.cpp)
-  Rem = 74,         // builtin_func2 (arrays/second_builtins.cpp)
-  Return = 75,      // builtin_func2 (arrays/second_builtins.cpp)
-  Reverse = 76,     // changes_operand, dispatch (matrix/matrix_builtins.cpp)
-  Rlabel = 77,      // builtin_func2 (arrays/second_builtins.cpp)
-  Rowreduce = 78,   // changes_operand, dispatch (matrix/matrix_builtins.cpp)
-  SDet = 79,        // evaluated as the operator it names
-  SDivide = 80,     // scalar_builtin (arrays/scalar_builtins.cpp)
-  STrans = 81,      // changes_operand, dispatch (matrix/matrix_builtins.cpp)
-  Sigma = 82,       // evaluated as the operator it names
-  Smith = 83,       // changes_operand, normal_form, dispatch (matrix/matrix_builtins.cpp)
-  Sort = 84,        // changes_operand, dispatch (matrix/matrix_builtins.cpp)
-  Sparse = 85,      // builtin_func2 (arrays/second_builtins.cpp)
-  Splice = 86,      // scalar_builtin (arrays/scalar_builtins.cpp)
-  Split = 87,       // scalar_builtin (arrays/scalar_builtins.cpp)
-  Sqfree = 88,      // scalar_builtin (arrays/scalar_builtins.cpp)
-  Sqrt = 89,        // evaluated as the operator it names
-  Sum = 90,         // builtin_func2 (arrays/second_builtins.cpp)
-  Swap = 91,        // builtin_func2 (arrays/second_builtins.cpp)
-  Swapcol = 92,     // builtin_func2 (arrays/second_builtins.cpp)
-  Swaprow = 93,     // builtin_func2 (arrays/second_builtins.cpp)
-  Synth = 94,       // changes_operand, dispatch (matrix/matrix_builtins.cpp)
-  Terms = 95,       // builtin_func2 (arrays/second_builtins.cpp)
-  Termsall = 96,    // builtin_func2 (arrays/second_builtins.cpp)
-  Time = 97,        // builtin_func2 (arrays/second_builtins.cpp)
-  Tone = 98,        // builtin_func2 (arrays/second_builtins.cpp)
-  Totdeg = 99,      // builtin_func2 (arrays/second_builtins.cpp)
-  Trace = 100,      // builtin_func2 (arrays/second_builtins.cpp)
-  Trans = 101,      // evaluated as the operator it names
-  True = 102,       // builtin_func2 (arrays/second_builtins.cpp)
-  Var = 103,        // evaluated as the operator it names
-  Vars = 104,       // builtin_func2 (arrays/second_builtins.cpp)
-  Wipe = 105,       // builtin_func2 (arrays/second_builtins.cpp)
-  ZZ1 = 106,        // builtin_func2 (arrays/second_builtins.cpp)
-  ZZ2 = 107,        // builtin_func2 (arrays/second_builtins.cpp)
-  ZZ3 = 108,        // builtin_func2 (arrays/second_builtins.cpp)
-  Zcoef = 109,      // scalar_builtin (arrays/scalar_builtins.cpp)
+  Array, Binomial, Bint, Chpoly, Codeg, Coef, Colreduce, Cols, Content, Deg,            // 0-9
+  Denom, Deriv, Det, Dexmin, Diag, Div, EGCD, Equal, Equalneg, FFLU,                    // 10-19
+  FFLUC, Factor, Fetch, Fieldlc, Func, Function, GCD, Hamilton, Height, Hermite,        // 20-29
+  Irred, Isprime, Iszero, Killden, LCM, Lcoef, Level, Lmon, Longest, Lower,             // 30-39
+  Lterm, MPowermod, MSmith, Mcoef, Mdiv, Minors, Minpoly, Modmode, Modulus, Monless,    // 40-49
+  Monomials, Move, Nlcoef, Nmcoef, Normalize, Ntcoef, Number, Numcont, Numer, Numvars,  // 50-59
+  Pdiv, Pfrob, Pint, Poly, Powermod, Prime, Product, Pseudet, RRand, Raise,             // 60-69
+  Rand, Rational, Recoef, Redrowech, Rem, Return, Reverse, Rlabel, Rowreduce, SDet,     // 70-79
+  SDivide, STrans, Sigma, Smith, Sort, Sparse, Splice, Split, Sqfree, Sqrt,             // 80-89
+  Sum, Swap, Swapcol, Swaprow, Synth, Terms, Termsall, Time, Tone, Totdeg,              // 90-99
+  Trace, Trans, True, Var, Vars, Wipe, ZZ1, ZZ2, ZZ3, Zcoef,                            // 100-109
+  count
 };
-
-// The number of built-ins.
-constexpr std::int32_t count = 110;
 
 }  // namespace bi
 
-// The name of each built-in, by index.
-constexpr std::array<const char*, bi::count> builtin_names = {
-    "Array", "Binomial", "Bint", "Chpoly", "Codeg", "Coef", "Colreduce", "Cols", "Content", "Deg",
-    "Denom", "Deriv", "Det", "Dexmin", "Diag", "Div", "EGCD", "Equal", "Equalneg", "FFLU",
-    "FFLUC", "Factor", "Fetch", "Fieldlc", "Func", "Function", "GCD", "Hamilton", "Height",
-    "Hermite", "Irred", "Isprime", "Iszero", "Killden", "LCM", "Lcoef", "Level", "Lmon",
-    "Longest", "Lower", "Lterm", "MPowermod", "MSmith", "Mcoef", "Mdiv", "Minors", "Minpoly",
-    "Modmode", "Modulus", "Monless", "Monomials", "Move", "Nlcoef", "Nmcoef", "Normalize",
-    "Ntcoef", "Number", "Numcont", "Numer", "Numvars", "Pdiv", "Pfrob", "Pint", "Poly",
-    "Powermod", "Prime", "Product", "Pseudet", "RRand", "Raise", "Rand", "Rational", "Recoef",
-    "Redrowech", "Rem", "Return", "Reverse", "Rlabel", "Rowreduce", "SDet", "SDivide", "STrans",
-    "Sigma", "Smith", "Sort", "Sparse", "Splice", "Split", "Sqfree", "Sqrt", "Sum", "Swap",
-    "Swapcol", "Swaprow", "Synth", "Terms", "Termsall", "Time", "Tone", "Totdeg", "Trace",
-    "Trans", "True", "Var", "Vars", "Wipe", "ZZ1", "ZZ2", "ZZ3", "Zcoef",
+// Where a built-in's body is: the routine whose switch on the index holds it.
+enum class BuiltinBody : std::uint8_t {
+  operator_form,  // none of its own: evaluated as the operator it names
+                  // (lang/factors.cpp)
+  first,          // builtin_func1 (arrays/builtin_dispatch.cpp)
+  scalar,         // scalar_builtin (arrays/scalar_builtins.cpp); the numeric
+                  // coefficients go on to numeric_coef there
+  second,         // builtin_func2 (arrays/second_builtins.cpp)
+  matrix,         // dispatch (matrix/matrix_builtins.cpp); changes_operand and
+                  // normal_form there say which change their operand in place
+                  // and which are normal forms
+  none,           // no body yet: not_implemented()
 };
+
+struct BuiltinEntry {
+  std::int32_t index;
+  const char* name;
+  BuiltinBody body;
+};
+
+// Every built-in, by index.
+constexpr std::array<BuiltinEntry, bi::count> builtin_table = {{
+    {bi::Array,     "Array",     BuiltinBody::first},
+    {bi::Binomial,  "Binomial",  BuiltinBody::operator_form},
+    {bi::Bint,      "Bint",      BuiltinBody::scalar},
+    {bi::Chpoly,    "Chpoly",    BuiltinBody::matrix},
+    {bi::Codeg,     "Codeg",     BuiltinBody::operator_form},
+    {bi::Coef,      "Coef",      BuiltinBody::operator_form},
+    {bi::Colreduce, "Colreduce", BuiltinBody::matrix},
+    {bi::Cols,      "Cols",      BuiltinBody::operator_form},
+    {bi::Content,   "Content",   BuiltinBody::scalar},
+    {bi::Deg,       "Deg",       BuiltinBody::operator_form},
+    {bi::Denom,     "Denom",     BuiltinBody::scalar},
+    {bi::Deriv,     "Deriv",     BuiltinBody::scalar},
+    {bi::Det,       "Det",       BuiltinBody::operator_form},
+    {bi::Dexmin,    "Dexmin",    BuiltinBody::first},
+    {bi::Diag,      "Diag",      BuiltinBody::operator_form},
+    {bi::Div,       "Div",       BuiltinBody::scalar},
+    {bi::EGCD,      "EGCD",      BuiltinBody::scalar},
+    {bi::Equal,     "Equal",     BuiltinBody::scalar},
+    {bi::Equalneg,  "Equalneg",  BuiltinBody::scalar},
+    {bi::FFLU,      "FFLU",      BuiltinBody::matrix},
+    {bi::FFLUC,     "FFLUC",     BuiltinBody::matrix},
+    {bi::Factor,    "Factor",    BuiltinBody::scalar},
+    {bi::Fetch,     "Fetch",     BuiltinBody::scalar},
+    {bi::Fieldlc,   "Fieldlc",   BuiltinBody::scalar},
+    {bi::Func,      "Func",      BuiltinBody::first},
+    {bi::Function,  "Function",  BuiltinBody::first},
+    {bi::GCD,       "GCD",       BuiltinBody::scalar},
+    {bi::Hamilton,  "Hamilton",  BuiltinBody::first},
+    {bi::Height,    "Height",    BuiltinBody::scalar},
+    {bi::Hermite,   "Hermite",   BuiltinBody::matrix},
+    {bi::Irred,     "Irred",     BuiltinBody::scalar},
+    {bi::Isprime,   "Isprime",   BuiltinBody::scalar},
+    {bi::Iszero,    "Iszero",    BuiltinBody::matrix},
+    {bi::Killden,   "Killden",   BuiltinBody::scalar},
+    {bi::LCM,       "LCM",       BuiltinBody::matrix},
+    {bi::Lcoef,     "Lcoef",     BuiltinBody::scalar},
+    {bi::Level,     "Level",     BuiltinBody::scalar},
+    {bi::Lmon,      "Lmon",      BuiltinBody::scalar},
+    {bi::Longest,   "Longest",   BuiltinBody::scalar},
+    {bi::Lower,     "Lower",     BuiltinBody::scalar},
+    {bi::Lterm,     "Lterm",     BuiltinBody::operator_form},
+    {bi::MPowermod, "MPowermod", BuiltinBody::none},
+    {bi::MSmith,    "MSmith",    BuiltinBody::matrix},
+    {bi::Mcoef,     "Mcoef",     BuiltinBody::second},
+    {bi::Mdiv,      "Mdiv",      BuiltinBody::second},
+    {bi::Minors,    "Minors",    BuiltinBody::matrix},
+    {bi::Minpoly,   "Minpoly",   BuiltinBody::second},
+    {bi::Modmode,   "Modmode",   BuiltinBody::second},
+    {bi::Modulus,   "Modulus",   BuiltinBody::second},
+    {bi::Monless,   "Monless",   BuiltinBody::scalar},
+    {bi::Monomials, "Monomials", BuiltinBody::second},
+    {bi::Move,      "Move",      BuiltinBody::second},
+    {bi::Nlcoef,    "Nlcoef",    BuiltinBody::scalar},
+    {bi::Nmcoef,    "Nmcoef",    BuiltinBody::scalar},
+    {bi::Normalize, "Normalize", BuiltinBody::matrix},
+    {bi::Ntcoef,    "Ntcoef",    BuiltinBody::scalar},
+    {bi::Number,    "Number",    BuiltinBody::second},
+    {bi::Numcont,   "Numcont",   BuiltinBody::second},
+    {bi::Numer,     "Numer",     BuiltinBody::scalar},
+    {bi::Numvars,   "Numvars",   BuiltinBody::second},
+    {bi::Pdiv,      "Pdiv",      BuiltinBody::scalar},
+    {bi::Pfrob,     "Pfrob",     BuiltinBody::second},
+    {bi::Pint,      "Pint",      BuiltinBody::scalar},
+    {bi::Poly,      "Poly",      BuiltinBody::matrix},
+    {bi::Powermod,  "Powermod",  BuiltinBody::second},
+    {bi::Prime,     "Prime",     BuiltinBody::second},
+    {bi::Product,   "Product",   BuiltinBody::operator_form},
+    {bi::Pseudet,   "Pseudet",   BuiltinBody::matrix},
+    {bi::RRand,     "RRand",     BuiltinBody::operator_form},
+    {bi::Raise,     "Raise",     BuiltinBody::scalar},
+    {bi::Rand,      "Rand",      BuiltinBody::operator_form},
+    {bi::Rational,  "Rational",  BuiltinBody::scalar},
+    {bi::Recoef,    "Recoef",    BuiltinBody::second},
+    {bi::Redrowech, "Redrowech", BuiltinBody::matrix},
+    {bi::Rem,       "Rem",       BuiltinBody::second},
+    {bi::Return,    "Return",    BuiltinBody::second},
+    {bi::Reverse,   "Reverse",   BuiltinBody::matrix},
+    {bi::Rlabel,    "Rlabel",    BuiltinBody::second},
+    {bi::Rowreduce, "Rowreduce", BuiltinBody::matrix},
+    {bi::SDet,      "SDet",      BuiltinBody::operator_form},
+    {bi::SDivide,   "SDivide",   BuiltinBody::scalar},
+    {bi::STrans,    "STrans",    BuiltinBody::matrix},
+    {bi::Sigma,     "Sigma",     BuiltinBody::operator_form},
+    {bi::Smith,     "Smith",     BuiltinBody::matrix},
+    {bi::Sort,      "Sort",      BuiltinBody::matrix},
+    {bi::Sparse,    "Sparse",    BuiltinBody::second},
+    {bi::Splice,    "Splice",    BuiltinBody::scalar},
+    {bi::Split,     "Split",     BuiltinBody::scalar},
+    {bi::Sqfree,    "Sqfree",    BuiltinBody::scalar},
+    {bi::Sqrt,      "Sqrt",      BuiltinBody::operator_form},
+    {bi::Sum,       "Sum",       BuiltinBody::second},
+    {bi::Swap,      "Swap",      BuiltinBody::second},
+    {bi::Swapcol,   "Swapcol",   BuiltinBody::second},
+    {bi::Swaprow,   "Swaprow",   BuiltinBody::second},
+    {bi::Synth,     "Synth",     BuiltinBody::matrix},
+    {bi::Terms,     "Terms",     BuiltinBody::second},
+    {bi::Termsall,  "Termsall",  BuiltinBody::second},
+    {bi::Time,      "Time",      BuiltinBody::second},
+    {bi::Tone,      "Tone",      BuiltinBody::second},
+    {bi::Totdeg,    "Totdeg",    BuiltinBody::second},
+    {bi::Trace,     "Trace",     BuiltinBody::second},
+    {bi::Trans,     "Trans",     BuiltinBody::operator_form},
+    {bi::True,      "True",      BuiltinBody::second},
+    {bi::Var,       "Var",       BuiltinBody::operator_form},
+    {bi::Vars,      "Vars",      BuiltinBody::second},
+    {bi::Wipe,      "Wipe",      BuiltinBody::second},
+    {bi::ZZ1,       "ZZ1",       BuiltinBody::second},
+    {bi::ZZ2,       "ZZ2",       BuiltinBody::second},
+    {bi::ZZ3,       "ZZ3",       BuiltinBody::second},
+    {bi::Zcoef,     "Zcoef",     BuiltinBody::scalar},
+}};
+
+static_assert([] {
+  for (std::size_t i = 0; i < builtin_table.size(); ++i)
+    if (builtin_table[i].index != static_cast<std::int32_t>(i)) return false;
+  return true;
+}(), "builtin_table: a row stands away from its index");
+
+// The name of each built-in, by index.
+constexpr std::array<const char*, bi::count> builtin_names = [] {
+  std::array<const char*, bi::count> names{};
+  for (std::size_t i = 0; i < names.size(); ++i) names[i] = builtin_table[i].name;
+  return names;
+}();
 
 }  // namespace tavrin

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <limits>
 #include <string>
 
 #include "core/records.h"
@@ -41,14 +42,7 @@ class DataReader {
   std::int64_t li() { return scan("%li"); }
   std::int64_t ld() { return scan("%ld"); }
   // A value of a 32-bit table, read with "%ld".
-  std::int32_t word() {
-    const std::int64_t v = ld();
-    if (v < INT32_MIN || v > INT32_MAX) {
-      fail();
-      return 0;
-    }
-    return static_cast<std::int32_t>(v);
-  }
+  std::int32_t word() { return narrow<std::int32_t>(); }
   // The next line, its line end included when it has one (any length);
   // false at the end of the file.
   bool line(std::string& text) {
@@ -66,33 +60,40 @@ class DataReader {
     text.clear();
     if (!ok_) return false;
     int c = std::getc(file_);
-    while (c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f') c = std::getc(file_);
-    for (; c != EOF && !(c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f');
-         c = std::getc(file_))
-      text.push_back(static_cast<char>(c));
+    while (white(c)) c = std::getc(file_);
+    for (; c != EOF && !white(c); c = std::getc(file_)) text.push_back(static_cast<char>(c));
     if (c != EOF) std::ungetc(c, file_);
     if (text.empty()) fail();
     return !text.empty();
   }
   // "%hd".
-  std::int16_t hd() {
+  std::int16_t hd() { return narrow<std::int16_t>(); }
+
+ private:
+  // White space as "%s" and "%ld" skip it.
+  static bool white(int c) {
+    return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f';
+  }
+
+  // The next "%ld" value as an Int; one outside Int's range fails the reader
+  // and gives 0.
+  template <class Int>
+  Int narrow() {
     const std::int64_t v = ld();
-    if (v < INT16_MIN || v > INT16_MAX) {
+    if (v < std::numeric_limits<Int>::min() || v > std::numeric_limits<Int>::max()) {
       fail();
       return 0;
     }
-    return static_cast<std::int16_t>(v);
+    return static_cast<Int>(v);
   }
 
- private:
   // A decimal integer as "%ld" reads it: white space, an optional sign,
   // digits (the data files hold no other forms). Read by hand with
   // getc_unlocked: fscanf was most of the start-up time.
   std::int64_t scan(const char*) {
     if (!ok_) return 0;
     int c = getc_unlocked(file_);
-    while (c == ' ' || c == '\n' || c == '\t' || c == '\r' || c == '\v' || c == '\f')
-      c = getc_unlocked(file_);
+    while (white(c)) c = getc_unlocked(file_);
     bool negative = false;
     if (c == '-' || c == '+') {
       negative = c == '-';

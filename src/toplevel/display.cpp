@@ -34,18 +34,6 @@ std::int32_t digit_count(std::int32_t v) {
   return d;
 }
 
-// The break of the line check: blank and continuation at the terminal, the
-// continuation alone with uglyprint, nothing in a file; then the newline.
-void write_break(std::FILE* outf, bool outf_is_tty) {
-  if (uglyprint) {
-    std::fputc(continuation, outf);
-  } else if (outf_is_tty) {
-    std::fputc(' ', outf);
-    std::fputc(continuation, outf);
-  }
-  std::fputc('\n', outf);
-}
-
 // The sign of a big integer as its limbs carry it (the first non-zero limb).
 bool negative_limbs(imptr y) {
   for (numptr l = y->head; l != nullptr; l = l->next)
@@ -88,6 +76,16 @@ void write_approximation(std::FILE* outf, imptr num, imptr den, std::int32_t* my
 }
 
 }  // namespace
+
+void write_break(std::FILE* outf, bool outf_is_tty) {
+  if (uglyprint) {
+    std::fputc(continuation, outf);
+  } else if (outf_is_tty) {
+    std::fputc(' ', outf);
+    std::fputc(continuation, outf);
+  }
+  std::fputc('\n', outf);
+}
 
 void checklength(std::FILE* outf, bool outf_is_tty, std::int32_t* mylength,
                  std::int32_t* lines) {
@@ -228,12 +226,13 @@ void display(std::FILE* outf, bool outf_is_tty, bool flag, imptr a, std::int32_t
           mylength);
 }
 
-void quoly_display(std::FILE* outf, bool outf_is_tty, bool flag, bool linend, quoly p,
-                   std::int32_t* mylength, const tokentipe* endchar, polypt q, bool extra_space,
-                   bool leadoff, bool char_flag) {
+void quoly_display(std::FILE* outf, quoly p, std::int32_t* mylength, const tokentipe* endchar,
+                   polypt q, const DisplayOptions& how) {
+  const bool outf_is_tty = how.to_terminal;
+  const bool flag = how.complete;
   linesuppression = do_line_sup;
   if (p->numb) {
-    if (char_flag) {
+    if (how.char_flag) {
       std::fputc(static_cast<unsigned char>(convert_to_int(p->ncoef)), outf);
     } else {
       display(outf, outf_is_tty, flag, p->ncoef, mylength, false);
@@ -242,15 +241,18 @@ void quoly_display(std::FILE* outf, bool outf_is_tty, bool flag, bool linend, qu
     const bool has_denom = p->denom != nullptr;
     const bool parenthesised = (has_denom && !poly_small(p->numer)) ||
                                (!outf_is_tty && !p->rat && !monomial_list);
-    if (outf_is_tty && leadoff && promptsize > 0) std::fputc(' ', stdout);
+    if (outf_is_tty && how.leadoff && promptsize > 0) std::fputc(' ', stdout);
     std::int32_t lines = 0;
     if (parenthesised) {
       std::fputc('(', outf);
       *mylength += 1;
       blank_space(outf, mylength);
     }
-    poly_display(outf, outf_is_tty, has_denom ? false : flag, p->numer, mylength, endchar, q,
-                 extra_space, true, &lines);
+    poly_display(outf, p->numer, mylength, endchar, q,
+                 {.to_terminal = outf_is_tty,
+                  .complete = has_denom ? false : flag,
+                  .extra_space = how.extra_space},
+                 &lines);
     if (parenthesised) {
       blank_space(outf, mylength);
       std::fputc(')', outf);
@@ -269,7 +271,7 @@ void quoly_display(std::FILE* outf, bool outf_is_tty, bool flag, bool linend, qu
       }
       linesuppression = do_line_sup;
       lines = 0;
-      poly_display(outf, outf_is_tty, false, p->denom, mylength, endchar, q, false, true, &lines);
+      poly_display(outf, p->denom, mylength, endchar, q, {.to_terminal = outf_is_tty}, &lines);
       if (denom_parenthesised) {
         blank_space(outf, mylength);
         std::fputc(')', outf);
@@ -281,7 +283,7 @@ void quoly_display(std::FILE* outf, bool outf_is_tty, bool flag, bool linend, qu
     if (!lintmode && p->rat && disp_size >= 1 && outf_is_tty && constant_parts) {
       if (!flag) return;
       write_approximation(outf, p->numer->ncoef, has_denom ? p->denom->ncoef : &number_1,
-                          mylength, &lines, extra_space);
+                          mylength, &lines, how.extra_space);
       if (polynames != nullptr && extra_line) std::fputc('\n', stdout);
       return;
     }
@@ -293,7 +295,7 @@ void quoly_display(std::FILE* outf, bool outf_is_tty, bool flag, bool linend, qu
       std::fprintf(outf, "%s\n", endchar->name);
     }
     if (polynames != nullptr && extra_line) std::fputc('\n', stdout);
-  } else if (!outf_is_tty && linend) {
+  } else if (!outf_is_tty && how.linend) {
     std::fprintf(outf, "%s\n", endchar->name);
     *mylength = 4;
   }

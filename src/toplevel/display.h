@@ -38,6 +38,10 @@ extern bool linesuppression;
 // cut-off of long output counts every line shown.
 extern std::int32_t number_line_breaks;
 
+// The break of the line check, unconditionally: the break of the output's
+// form and a newline. reads: uglyprint, continuation
+void write_break(std::FILE* outf, bool outf_is_tty);
+
 // The line check: when *mylength >= dispcutoff, writes the break of the
 // output's form, a newline, flushes outf, *mylength := 0 and *lines += 1.
 // reads: dispcutoff, uglyprint, continuation
@@ -75,33 +79,43 @@ struct ShowintOptions {
 // reads: dispcutoff, uglyprint, continuation, disp_size
 void showint(std::FILE* outf, imptr y, const ShowintOptions& how, std::int32_t* mylength);
 
-// Writes the number a in the current mode: the long double with "%.20Lg";
-// the word with "%d" (residues above half_modulus as negatives with
+// display and poly_display are declared in gcd/gcd_upcalls.h (the GCD and
+// factorisation code shows numbers and polynomials in progress), as is
+// DisplayOptions, the flags of quoly_display and poly_display.
+
+// display: writes the number a in the current mode: the long double with
+// "%.20Lg"; the word with "%d" (residues above half_modulus as negatives with
 // alt_form_display); the big integer by showint, right-aligned when flag.
 // extra_space writes a negative value as "- " and its magnitude.
 // a: kept. reads: mode flags, modulus, half_modulus, alt_form_display
-void display(std::FILE* outf, bool outf_is_tty, bool flag, imptr a, std::int32_t* mylength,
-             bool extra_space);
 
-// Writes the value p. flag: a complete display (numbers right-aligned, the
-// line ended, at the terminal a rational number followed by ";  or  " and its
-// decimal approximation of 8 * disp_size digits). linend (flag clear, in a
-// file): the item ends with endchar and a newline, and the length becomes 4.
-// endchar: the end token written after the value in files. q: the variables
-// to name (normally polynames). extra_space: a negative leading coefficient
-// as "- " and its magnitude. leadoff: one blank to standard output before a
-// non-numeric value at the terminal when promptsize > 0. char_flag: a number
-// is written as the one character of its code.
+// Writes the value p as `how` says:
+//   to_terminal   outf is the terminal (the decimal approximation, the
+//                 cut-off of long output, breaks with the continuation)
+//   complete      a complete display: numbers right-aligned, the line ended,
+//                 at the terminal a rational number followed by ";  or  "
+//                 and its decimal approximation of 8 * disp_size digits
+//   linend        (complete clear, in a file) the item ends with endchar and
+//                 a newline, and the length becomes 4
+//   extra_space   a negative leading coefficient as "- " and its magnitude
+//   leadoff       one blank to standard output before a non-numeric value
+//                 at the terminal when promptsize > 0
+//   char_flag     a number is written as the one character of its code
+// (maybe_just_number is poly_display's alone.) endchar: the end token written
+// after the value in files. q: the variables to name (normally polynames).
 // p: kept. reads: the display settings, mode flags, polynames, promptsize
-void quoly_display(std::FILE* outf, bool outf_is_tty, bool flag, bool linend, quoly p,
-                   std::int32_t* mylength, const tokentipe* endchar, polypt q, bool extra_space,
-                   bool leadoff, bool char_flag);
+void quoly_display(std::FILE* outf, quoly p, std::int32_t* mylength, const tokentipe* endchar,
+                   polypt q, const DisplayOptions& how);
 
-// Writes the polynomial p over the variables from q down; a constant is
-// written by display (with flag when maybe_just_number). *lines counts the
+// The display of a statement's value at the terminal: complete, the line
+// ended, a blank before a polynomial after a prompt.
+inline constexpr DisplayOptions result_display{
+    .to_terminal = true, .complete = true, .linend = true, .leadoff = true};
+
+// poly_display: writes the polynomial p over the variables from q down with
+// how.to_terminal, how.complete and how.extra_space as quoly_display takes
+// them; a constant is written by display (with how.complete) when
+// how.maybe_just_number, else as the leaf of a term list. *lines counts the
 // lines written for the value.
-void poly_display(std::FILE* outf, bool outf_is_tty, bool flag, poly p, std::int32_t* mylength,
-                  const tokentipe* endchar, polypt q, bool extra_space, bool maybe_just_number,
-                  std::int32_t* lines);
 
 }  // namespace tavrin

@@ -165,12 +165,9 @@ void readin(textptr inf, imptr n, nameptr* flag, std::int32_t* outcount) {
 }
 
 void new_readin(textptr inf, imptr n, nameptr* flag, std::int32_t* outcount) {
-  struct digit_chain {
-    number n{};
-    ~digit_chain() { special_free(&n); }
-  } chain;
-  readin(inf, &chain.n, flag, outcount);
-  chain_to_mode(&chain.n, n);
+  detail::ScratchNumber chain;  // the digit groups read, freed on every exit
+  readin(inf, chain.get(), flag, outcount);
+  chain_to_mode(chain.get(), n);
 }
 
 void get_decimal_part(quolyptr n, textptr inf, nameptr* flag) {
@@ -187,6 +184,8 @@ void get_decimal_part(quolyptr n, textptr inf, nameptr* flag) {
     detail::OwnedValue den;
     quoly_set(0, den.cell());
     power_of_ten(d, den.get()->ncoef);
+    // A true quotient m / 10^d, also where integer evaluation truncates.
+    ScopedValue<bool> exact(integerflag, false);
     quoly_quot(*n, den.get(), &q, false);
   }
   free_quoly(n);

@@ -6,6 +6,7 @@
 #include "core/error_codes.h"
 #include "core/errors.h"
 #include "core/globals.h"
+#include "toplevel/file_names.h"
 #include "toplevel/language_services.h"
 #include "toplevel/state.h"
 
@@ -15,33 +16,9 @@ std::FILE* outpuf = nullptr;
 
 namespace {
 
-constexpr std::size_t longest_name = 255;
 int write_errno = 0;  // the failure of the last write, flush or close
 
 bool is_tok(const char* s) { return std::strcmp(token.name, s) == 0; }
-
-// A quoted name typed at the terminal, up to the closing quote.
-std::string quoted_name() {
-  std::string name;
-  for (;;) {
-    bool endline = false;
-    dumbscanner(&Input, &token, &zilch, &endline);
-    if (is_tok("'")) {
-      if (!quote_follows(&Input, &zilch)) break;  // two quotes stand for one
-      dumbscanner(&Input, &token, &zilch, &endline);
-    }
-    if (std::strcmp(token.name, end_marker_name) == 0) {
-      error(bad_quoted_name_empty_text_ended_error, &token);
-      break;
-    }
-    if (name.size() + std::strlen(token.name) > longest_name) {
-      std::printf("*** Warning. Name is too long.\n");
-      break;
-    }
-    name += token.name;
-  }
-  return name;
-}
 
 // Asks for the name; false when the answer cancels.
 bool ask_name(textptr inf, nameptr* flag, std::string* name) {
@@ -54,16 +31,11 @@ bool ask_name(textptr inf, nameptr* flag, std::string* name) {
   bool go_on = true;
   if (is_tok("@")) {
     std::printf("*** Save cancelled\n");
+    leftover[0] = '\0';
     go_on = false;
-  } else if (is_tok("'")) {
-    *name = quoted_name();
-  } else if (is_tok("[")) {
-    get_from_array(&Input, &zilch, name);
   } else {
-    *name = token.name;
-    std::printf("\n");
+    *name = typed_file_name(false);
   }
-  leftover[0] = '\0';
   token = ending;
   return go_on;
 }
@@ -137,10 +109,7 @@ void save_output_file(textptr inf, nameptr* flag, const std::string& newname) {
   }
   outpuf = std::fopen(name.c_str(), "w");
   if (outpuf == nullptr) {
-    tokentipe bad{};
-    std::strncpy(bad.name, name.c_str(), sizeof bad.name - 1);
-    bad.address = -1;
-    error(file_cannot_opened_error, &bad);
+    report_cannot_open(name);
     token = ending;
     return;
   }

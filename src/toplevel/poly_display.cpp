@@ -90,18 +90,11 @@ void write_power(std::FILE* outf, const char* name, std::int32_t e, std::int32_t
   }
 }
 
-// The line break of the monomial writer: blank and continuation at the
-// terminal, the continuation alone with uglyprint, nothing in a file; then
-// the newline.
+// The line break of the monomial writer: the line check's break, without
+// its flush.
 void monomial_break(std::FILE* outf, bool outf_is_tty, std::int32_t* mylength,
                     std::int32_t* lines) {
-  if (uglyprint) {
-    std::fputc(continuation, outf);
-  } else if (outf_is_tty) {
-    std::fputc(' ', outf);
-    std::fputc(continuation, outf);
-  }
-  std::fputc('\n', outf);
+  write_break(outf, outf_is_tty);
   *lines += 1;
   *mylength = 0;
 }
@@ -196,15 +189,16 @@ void monomial_disp(std::FILE* outf, bool outf_is_tty, poly p, polypt q, monomial
   }
 }
 
-void poly_display(std::FILE* outf, bool outf_is_tty, bool flag, poly p, std::int32_t* mylength,
-                  const tokentipe* endchar, polypt q, bool extra_space, bool maybe_just_number,
-                  std::int32_t* lines) {
+void poly_display(std::FILE* outf, poly p, std::int32_t* mylength, const tokentipe* endchar,
+                  polypt q, const DisplayOptions& how, std::int32_t* lines) {
+  const bool outf_is_tty = how.to_terminal;
+  bool extra_space = how.extra_space;  // set again where no "+" goes before the next term
   if (q == nullptr && !p->numb) {
     tavrin_error(" q = NULL at start of poly_display.", true);
     return;  // no names to write the variables with
   }
-  if (plain_number(p) && maybe_just_number) {
-    display(outf, outf_is_tty, flag, p->ncoef, mylength, false);
+  if (plain_number(p) && how.maybe_just_number) {
+    display(outf, outf_is_tty, how.complete, p->ncoef, mylength, false);
     return;
   }
   if (monomial_list && q != nullptr && q->next != nullptr) {
@@ -231,7 +225,10 @@ void poly_display(std::FILE* outf, bool outf_is_tty, bool flag, poly p, std::int
         extra_space = false;
       }
       if (!plain) {
-        poly_display(outf, outf_is_tty, false, c, mylength, endchar, q->next, extra_space, false,
+        poly_display(outf, c, mylength, endchar, q->next,
+                     {.to_terminal = outf_is_tty,
+                      .extra_space = extra_space,
+                      .maybe_just_number = false},
                      lines);
         item = true;
       } else if (const int unit = unit_sign(c->ncoef); unit == -1) {

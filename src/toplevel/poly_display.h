@@ -1,6 +1,7 @@
-// The textual form of polynomials (poly_display itself is declared in
-// display.h, beside the value display that calls it) and the raw dumps of
-// the node structure and of the variable list.
+// The textual form of polynomials (poly_display itself has its contract in
+// display.h, beside the value display that calls it, and its declaration in
+// gcd/gcd_upcalls.h) and the raw dumps of the node structure and of the
+// variable list.
 //
 // A polynomial is a recursive term list over the variable records from q
 // down: a term (exp, pcoef one level lower), exponents decreasing along

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <initializer_list>
 #include <new>
 
 #include "core/globals.h"
@@ -72,35 +73,20 @@ void set_first_defaults() {
   disp_size = 5;
   cmd_modder = 32;
   pseudet_heur = 0;
-  pos_mod = true;
   m_interrupt = 1;
-  mod_matrix_ok = true;
-  try_rat = true;
-  rat_yes = true;
-  do_line_sup = true;
-  chinhensel = true;
-  hen_check = true;
-  alt_form_display = true;
-  no_aux_primes2 = true;
-  extra_line = true;
-  was_in_rat = true;
   array_time = 1;
-  tt_flag = true;
-  verbose = false;
-  danger_ok = false;
-  nomodpolyreadin = false;
-  diskstore = false;
-  monomial_list = false;
-  windy = false;
-  command_int = false;
-  close_inpuf = false;
   was_modulus = -1;
   prev_modulus = -1;
   sqrt_mod = -1;
   numblocks = -1;
-  lintmode = false;
-  flotemode = false;
-  modularmode = false;
+  // The switches the start turns on, and those it turns off.
+  for (bool* on : {&pos_mod, &mod_matrix_ok, &try_rat, &rat_yes, &do_line_sup, &chinhensel,
+                   &hen_check, &alt_form_display, &no_aux_primes2, &extra_line, &was_in_rat,
+                   &tt_flag})
+    *on = true;
+  for (bool* off : {&verbose, &danger_ok, &nomodpolyreadin, &diskstore, &monomial_list, &windy,
+                    &command_int, &close_inpuf, &lintmode, &flotemode, &modularmode})
+    *off = false;
   init_character_sets();
 }
 

@@ -94,8 +94,8 @@ TEST_F(ArrayOutput, KnownForms) {
     arrptr q = array(f.array);
     ASSERT_NE(q, nullptr) << f.array;
     auto write = [&](std::FILE* out) {
-      arrdisplay(out, f.tty, f.pretty, &q->name, q, q->spar ? 0 : q->start, q->rows,
-                 array_cols(q), 1, 1, q->rows, 4, false, true, true, nullptr);
+      arrdisplay(out, &q->name, q, q->spar ? 0 : q->start, q->rows, array_cols(q), 1, 1, q->rows,
+                 4, {.outf_is_tty = f.tty, .pretty = f.pretty}, nullptr);
     };
     std::string text = f.tty ? output_of([&] { write(stdout); }) : file_text(write);
     if (f.pretty && f.tty) text = text.substr(0, std::string(f.text).size());
@@ -109,8 +109,7 @@ TEST_F(ArrayOutput, KnownForms) {
     const arrptr q = array("a");
     ScopedValue<bool> plain(uglyprint, true);
     const std::string text = output_of([&] {
-      arrdisplay(stdout, true, false, &q->name, q, q->start, 2, 3, 1, 1, 2, 4, false, true, true,
-                 nullptr);
+      arrdisplay(stdout, &q->name, q, q->start, 2, 3, 1, 1, 2, 4, {.outf_is_tty = true}, nullptr);
     });
     EXPECT_EQ(text.substr(text.find("[[")), "[[  1,  2,  3], [\n            4,  5,  6   ]]\n");
   }
@@ -214,8 +213,7 @@ TEST_F(ArrayOutput, WrittenArraysReadBack) {
       }
     arrptr q = array("w");
     const std::string text = file_text([&](std::FILE* out) {
-      arrdisplay(out, false, false, &q->name, q, q->start, rows, cols, 1, 1, rows, 4, false, true,
-                 false, nullptr);
+      arrdisplay(out, &q->name, q, q->start, rows, cols, 1, 1, rows, 4, {.extras = false}, nullptr);
     });
     run("@[w]:\nArray w" + shape);
     // Every written entry is a statement "w[i, j] := value;" on a line.

@@ -59,7 +59,7 @@ std::string random_text(std::mt19937_64& g, int nvars, int low, bool residues) {
 std::string written(quoly v) {
   std::int32_t length = 0;
   return stream_text([&](std::FILE* f) {
-    quoly_display(f, false, true, true, v, &length, &semicolon, polynames, false, false, false);
+    quoly_display(f, v, &length, &semicolon, polynames, {.complete = true, .linend = true});
   });
 }
 

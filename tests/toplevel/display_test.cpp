@@ -29,7 +29,8 @@ namespace {
 std::string shown(quoly v, bool tty) {
   std::int32_t length = 0;
   return stream_text([&](std::FILE* f) {
-    quoly_display(f, tty, true, true, v, &length, &semicolon, nullptr, false, false, false);
+    quoly_display(f, v, &length, &semicolon, nullptr,
+                  {.to_terminal = tty, .complete = true, .linend = true});
   });
 }
 
@@ -188,7 +189,7 @@ TEST(Display, KnownForms) {
   auto top = [](quoly v) {
     testing::internal::CaptureStdout();
     std::int32_t length = 0;
-    quoly_display(stdout, true, true, true, v, &length, &semicolon, nullptr, false, true, false);
+    quoly_display(stdout, v, &length, &semicolon, nullptr, result_display);
     return testing::internal::GetCapturedStdout();
   };
   {
@@ -220,12 +221,16 @@ TEST(Display, KnownForms) {
     Value a = Value::number(65);
     testing::internal::CaptureStdout();
     std::int32_t length = 0;
-    quoly_display(stdout, true, true, true, a, &length, &semicolon, nullptr, false, true, true);
+    quoly_display(stdout, a, &length, &semicolon, nullptr,
+                  {.to_terminal = true,
+                   .complete = true,
+                   .linend = true,
+                   .leadoff = true,
+                   .char_flag = true});
     EXPECT_EQ(testing::internal::GetCapturedStdout(), "A\n") << "the character of its code";
     length = 30;
     testing::internal::CaptureStdout();
-    quoly_display(stdout, false, false, true, rational(2, 3), &length, &semicolon, nullptr, false,
-                  false, false);
+    quoly_display(stdout, rational(2, 3), &length, &semicolon, nullptr, {.linend = true});
     EXPECT_EQ(testing::internal::GetCapturedStdout(), "2 / 3;\n") << "an item of a file";
     EXPECT_EQ(length, 4);
   }

@@ -41,7 +41,7 @@ std::string shown(quoly v, bool tty) {
   std::int32_t length = 0;
   return stream_text([&](std::FILE* f) {
     output_of([&] {
-      quoly_display(f, tty, true, false, v, &length, &semicolon, polynames, false, false, false);
+      quoly_display(f, v, &length, &semicolon, polynames, {.to_terminal = tty, .complete = true});
     });
   });
 }
@@ -134,7 +134,7 @@ TEST(PolyDisplay, LongOutputIsCutOffAtTheTerminalOnly) {
   std::string message;
   const std::string terminal = stream_text([&](std::FILE* f) {
     message = output_of([&] {
-      quoly_display(f, true, true, false, v, &length, &semicolon, polynames, false, false, false);
+      quoly_display(f, v, &length, &semicolon, polynames, {.to_terminal = true, .complete = true});
     });
   });
   EXPECT_EQ(message.find("   ... more output suppressed ... \n"), 0u) << message;
