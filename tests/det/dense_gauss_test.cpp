@@ -89,14 +89,6 @@ Value sparse_bareiss(const Mat& a) {
   return d;
 }
 
-Value minors(const Mat& a) {
-  Value d;
-  std::vector<quoly> cells(a.cell.size());
-  for (std::size_t k = 0; k < cells.size(); ++k) cells[k] = a.cell[k].get();
-  small_determ(d.cell(), cells.data(), a.rows, false);
-  return d;
-}
-
 TEST_F(DenseGauss, KnownAnswers) {
   NodeBalance balance;
   EXPECT_EQ(number_value(standard(numbers({{-6}}), 2)->ncoef), BigRef(-6));

@@ -1,5 +1,7 @@
 #include "det/det_support.h"
 
+#include <vector>
+
 #include "det/dense_gauss.h"
 #include "det/router.h"
 
@@ -14,6 +16,14 @@ Value bareiss(const Mat& a) {
     } catch (const mat_invert_exit&) {
     }
   });
+}
+
+Value minors(const Mat& a) {
+  Value d;
+  std::vector<quoly> cells(a.cell.size());
+  for (std::size_t k = 0; k < cells.size(); ++k) cells[k] = a.cell[k].get();
+  small_determ(d.cell(), cells.data(), a.rows, false);
+  return d;
 }
 
 }  // namespace tavrin::test

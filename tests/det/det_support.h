@@ -26,4 +26,7 @@ Value on_dense_copy(const Mat& a, Kernel&& kernel) {
 // Dense Gauss-Bareiss on a copy of a (checked unchanged).
 Value bareiss(const Mat& a);
 
+// Expansion by minors of a (small_determ on its cells in place).
+Value minors(const Mat& a);
+
 }  // namespace tavrin::test

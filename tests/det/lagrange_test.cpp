@@ -81,14 +81,6 @@ void terms(const Value& v, F&& put) {
   lagrange::read_entry(v.get(), 3, [&](const std::int32_t* e, imptr n) { put(e, n); });
 }
 
-Value minors(const Mat& a) {
-  Value d;
-  std::vector<quoly> cells(a.cell.size());
-  for (std::size_t k = 0; k < cells.size(); ++k) cells[k] = a.cell[k].get();
-  small_determ(d.cell(), cells.data(), a.rows, false);
-  return d;
-}
-
 // A random polynomial in the first nv of x, y, z, total degree <= 2.
 Value random_entry(std::mt19937_64& g, std::int32_t nv, std::int64_t modulus) {
   static const char* monos[] = {"1", "x", "x^2", "y", "x*y", "y^2", "z", "x*z", "y*z", "z^2"};

@@ -179,10 +179,7 @@ RefPoly random_divisor(std::mt19937_64& rng, Ring ring, int kind) {
 TEST_F(DivideTest, RandomPairsSatisfyTheDivisionIdentities) {
   std::mt19937_64 rng(test_seed());
   const divide_route_counts before = divide_routes;
-  for (Ring ring : {Ring::integers, Ring::mod7, Ring::mod65521, Ring::gf256}) {
-    SCOPED_TRACE(ring_name(ring));
-    RingScope scope(ring);
-    NodeBalance balance;
+  for_each_ring({Ring::integers, Ring::mod7, Ring::mod65521, Ring::gf256}, [&](Ring ring) {
     for (int i = 0; i < test_iterations(90); ++i) {
       const int kind = i % 3;
       RefPoly a = in_ring(ring, random_refpoly(rng, 3, 12, 6, 2));
@@ -213,7 +210,7 @@ TEST_F(DivideTest, RandomPairsSatisfyTheDivisionIdentities) {
       ASSERT_TRUE(poly_equal(q2, q)) << show_poly(q2) << " / " << show_poly(q);
       ASSERT_EQ(node_shape(m), shape_m);
     }
-  }
+  });
   const divide_route_counts d = routes_since(before);
   EXPECT_GT(d.pseudo_loop, 0);
   EXPECT_GT(d.field_divide, 0);
@@ -222,10 +219,7 @@ TEST_F(DivideTest, RandomPairsSatisfyTheDivisionIdentities) {
 
 TEST_F(DivideTest, PseudoDivisionIdentityAndItsRemainderOnly) {
   std::mt19937_64 rng(test_seed() + 1);
-  for (Ring ring : {Ring::integers, Ring::mod7}) {
-    SCOPED_TRACE(ring_name(ring));
-    RingScope scope(ring);
-    NodeBalance balance;
+  for_each_ring({Ring::integers, Ring::mod7}, [&](Ring ring) {
     for (int i = 0; i < test_iterations(60); ++i) {
       const RefPoly a = in_ring(ring, random_refpoly(rng, 3, 12, 7, 2) + RefPoly::variable(3, 0, 7));
       const RefPoly b = random_divisor(rng, ring, 2);
@@ -257,7 +251,7 @@ TEST_F(DivideTest, PseudoDivisionIdentityAndItsRemainderOnly) {
       ASSERT_TRUE(found) << show_poly(steps) << " vs " << show_poly(knuth);
       ASSERT_EQ(node_shape(m), shape_m);
     }
-  }
+  });
 }
 
 TEST_F(DivideTest, PseudoRemainderMultipliers) {

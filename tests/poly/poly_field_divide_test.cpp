@@ -396,10 +396,7 @@ TEST(DivideAndConquerGeneral, MonicDivisorsOverTheIntegersAndOverPolynomials) {
   std::mt19937_64 rng(test_seed() + 8);
   ScopedValue<std::int32_t> cut(div_poly_cutoff, 3);
   const divide_route_counts before = divide_routes;
-  for (Ring ring : {Ring::integers, Ring::mod7}) {
-    SCOPED_TRACE(ring_name(ring));
-    RingScope scope(ring);
-    NodeBalance balance;
+  for_each_ring({Ring::integers, Ring::mod7}, [&](Ring ring) {
     for (int i = 0; i < test_iterations(12); ++i) {
       // Dense in x; coefficients numbers or small polynomials in y.
       const std::int32_t dm = 6 + static_cast<std::int32_t>(rng() % 10);
@@ -430,7 +427,7 @@ TEST(DivideAndConquerGeneral, MonicDivisorsOverTheIntegersAndOverPolynomials) {
       EXPECT_EQ(node_shape(n), shape_n);
       EXPECT_EQ(node_shape(m), shape_m);
     }
-  }
+  });
   const divide_route_counts d = routes_since(before);
   EXPECT_GT(d.step_k, 0);
   EXPECT_GT(d.split + d.step_s, 0);

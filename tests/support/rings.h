@@ -5,10 +5,12 @@
 
 #include <gtest/gtest.h>
 
+#include <initializer_list>
 #include <optional>
 #include <string>
 
 #include "support/modulus_scope.h"
+#include "support/node_accounting.h"
 #include "support/poly_support.h"
 #include "support/refpoly.h"
 
@@ -59,6 +61,18 @@ class RingScope {
   std::optional<FloatingMode> fl_;
   std::optional<WordMode> word_;
 };
+
+// Runs body(ring) for each ring of rings, switched to the ring and under a
+// node balance, the ring named in the report of a failure.
+template <class Body>
+void for_each_ring(std::initializer_list<Ring> rings, Body&& body) {
+  for (Ring ring : rings) {
+    SCOPED_TRACE(ring_name(ring));
+    RingScope scope(ring);
+    NodeBalance balance;
+    body(ring);
+  }
+}
 
 // The value a reference polynomial stands for in the ring.
 inline RefPoly in_ring(Ring r, const RefPoly& a) {
