@@ -9,7 +9,7 @@
 namespace tavrin::test {
 
 // Runs kernel(w, m, d) on a dense work copy w of the m x m matrix a with d
-// starting as 1; checks that the kernel left w equal to a; d.
+// starting as 1, checks that the kernel left w equal to a, and returns d.
 template <class Kernel>
 Value on_dense_copy(const Mat& a, Kernel&& kernel) {
   const std::int32_t m = a.rows;
