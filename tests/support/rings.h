@@ -63,7 +63,8 @@ class RingScope {
 };
 
 // Runs body(ring) for each ring of rings, switched to the ring and under a
-// node balance, the ring named in the report of a failure.
+// node balance, the ring named in the report of a failure. A fatal failure
+// (an ASSERT_...) ends the whole run, as it ends a test.
 template <class Body>
 void for_each_ring(std::initializer_list<Ring> rings, Body&& body) {
   for (Ring ring : rings) {
@@ -71,6 +72,7 @@ void for_each_ring(std::initializer_list<Ring> rings, Body&& body) {
     RingScope scope(ring);
     NodeBalance balance;
     body(ring);
+    if (::testing::Test::HasFatalFailure()) return;
   }
 }
 
