@@ -208,7 +208,7 @@ void BM_polygcd_divides_stage_d(benchmark::State& state) {
   const long before = polygcd_stages.divides;
   for (auto _ : state) {
     new_command();
-    polygcd(u, v, &g, false, true, true, polynames, true, true, true);
+    polygcd(u, v, &g, polynames);
     benchmark::DoNotOptimize(g);
   }
   if (polygcd_stages.divides == before) state.SkipWithError("not settled by Stage D");
@@ -232,7 +232,7 @@ void BM_polygcd_common_power(benchmark::State& state) {
   const long before = polygcd_stages.common_power;
   for (auto _ : state) {
     new_command();
-    polygcd(u, v, &g, true, true, true, polynames, true, true, true);
+    polygcd(u, v, &g, polynames, {.leave_early = true});
     benchmark::DoNotOptimize(g);
   }
   if (polygcd_stages.common_power == before) state.SkipWithError("not settled by Stage C");
@@ -380,7 +380,7 @@ void polygcd_planted(benchmark::State& state, std::int32_t terms) {
   const auto t0 = std::chrono::steady_clock::now();
   for (auto _ : state) {
     new_command();
-    polygcd(u, v, &r, false, true, true, polynames, true, true, true);
+    polygcd(u, v, &r, polynames);
     benchmark::DoNotOptimize(r);
   }
   const double elapsed =

@@ -478,7 +478,7 @@ void gcd_row(const char* row, const char* size, int n, std::int64_t p, const Ter
   poly_mult(g, b, &v, polynames);
   auto ours = [&] {
     bench::new_command();
-    polygcd(u, v, &r, false, true, true, polynames, true, true, true);
+    polygcd(u, v, &r, polynames);
   };
   std::function<void()> peer;
   bool same = false;

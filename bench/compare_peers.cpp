@@ -1022,7 +1022,7 @@ void gcd_rows() {
     auto tavrin = [&] {
       original_depth = 1;
       alg_c_count = 0;
-      polygcd(u, v, &r, false, true, true, polynames, true, true, true);
+      polygcd(u, v, &r, polynames);
     };
     std::function<void()> peer;
     bool same = false;

@@ -31,35 +31,36 @@ void schoolbook_from_lowest(std::int32_t dn, std::int32_t dm) {
 // The main degree of a two-variable polynomial (0 for a constant).
 std::int32_t main_degree(poly p) { return p->numb ? 0 : p->exp; }
 
+// *p := n * m through the shared arrays: n into xx and m into yy, then
+// multiply(dn, dm) leaves the product in zz.
+template <class Multiply>
+void array_product(poly n, poly m, poly* p, Multiply multiply) {
+  std::int32_t dn = 0, dm = 0;
+  fill_poly1_array(n, xx, &dn);
+  fill_poly1_array(m, yy, &dm);
+  multiply(dn, dm);
+  array_to_poly(zz, dn + dm, p);
+}
+
 }  // namespace
 
 void k_fastest_poly_mult(poly n, poly m, poly* p) {
-  std::int32_t dn = 0, dm = 0;
-  fill_poly1_array(n, xx, &dn);
-  fill_poly1_array(m, yy, &dm);
-  if (xx[dn] == 0 || yy[dm] == 0) diagnostic("BAD 4: %li, %li, %li, %li\n", dn, dm, xx[dn], yy[dm]);
-  if (dn > poly_cutoff && dm > poly_cutoff) {
-    fast_array_onevar_mult(xx, yy, zz, 0, dn, 0, dm);
-  } else {
-    schoolbook_from_lowest(dn, dm);
-  }
-  array_to_poly(zz, dn + dm, p);
+  array_product(n, m, p, [](std::int32_t dn, std::int32_t dm) {
+    if (xx[dn] == 0 || yy[dm] == 0)
+      diagnostic("BAD 4: %li, %li, %li, %li\n", dn, dm, xx[dn], yy[dm]);
+    if (dn > poly_cutoff && dm > poly_cutoff) {
+      fast_array_onevar_mult(xx, yy, zz, 0, dn, 0, dm);
+    } else {
+      schoolbook_from_lowest(dn, dm);
+    }
+  });
 }
 
-void fastest_poly_mult(poly n, poly m, poly* p) {
-  std::int32_t dn = 0, dm = 0;
-  fill_poly1_array(n, xx, &dn);
-  fill_poly1_array(m, yy, &dm);
-  schoolbook_from_lowest(dn, dm);
-  array_to_poly(zz, dn + dm, p);
-}
+void fastest_poly_mult(poly n, poly m, poly* p) { array_product(n, m, p, schoolbook_from_lowest); }
 
 void faster_poly_mult(poly n, poly m, poly* p) {
-  std::int32_t dn = 0, dm = 0;
-  fill_poly1_array(n, xx, &dn);
-  fill_poly1_array(m, yy, &dm);
-  simple_onevar_mult(xx, yy, zz, dn, dm);
-  array_to_poly(zz, dn + dm, p);
+  array_product(n, m, p,
+                [](std::int32_t dn, std::int32_t dm) { simple_onevar_mult(xx, yy, zz, dn, dm); });
 }
 
 void fastest_poly2_mult(poly n, poly m, poly* p) {

@@ -160,6 +160,29 @@ void store(const Matrix& r, std::int32_t* m1deg, std::int32_t* m2deg, std::int32
   *m4deg = r.d[3];
 }
 
+// Splits a = a1 t^s + a0 and b = b1 t^s + b0 (a0, b0 left in a and b; a1,
+// b1 written to u and v) and runs parthg on (a1, b1): they are reduced in
+// place, their degrees returned in *du and *dv, and the matrix goes into r.
+void upper_hgcd(std::int32_t* a, std::int32_t* da, std::int32_t* b, std::int32_t* db,
+                std::int32_t s, std::int32_t* u, std::int32_t* v, bool dob, Matrix& r,
+                std::int32_t* du, std::int32_t* dv) {
+  onevar_split_poly(a, u, s, da, du);
+  onevar_split_poly(b, v, s, db, dv);
+  parthg(u, v, dob, r.e[0], r.e[1], r.e[2], r.e[3], du, dv, &r.d[0], &r.d[1], &r.d[2], &r.d[3]);
+}
+
+// (x, y) := S (a, b); t0 and t1 are scratch (neither a nor b).
+void apply_matrix(const Matrix& s, const std::int32_t* a, std::int32_t da, const std::int32_t* b,
+                  std::int32_t db, std::int32_t* x, std::int32_t* dx, std::int32_t* y,
+                  std::int32_t* dy, std::int32_t* t0, std::int32_t* t1) {
+  std::int32_t dt = product(s.e[1], s.d[1], b, db, t0);
+  *dx = product(s.e[0], s.d[0], a, da, x);
+  *dx = sum(x, *dx, t0, dt, x);
+  dt = product(s.e[3], s.d[3], b, db, t1);
+  *dy = product(s.e[2], s.d[2], a, da, y);
+  *dy = sum(y, *dy, t1, dt, y);
+}
+
 }  // namespace
 
 void euclid_onevar(std::int32_t* x, std::int32_t* y, std::int32_t* m1, std::int32_t* m2,
@@ -230,10 +253,8 @@ void parthg(std::int32_t* x, std::int32_t* y, bool dob, std::int32_t* m1, std::i
   WorkArrays w(8);
   // R: the half-GCD of the upper halves, reduced in place in w[0], w[1].
   std::int32_t du = 0, dv = 0;
-  onevar_split_poly(x, w[0], m, xdeg, &du);
-  onevar_split_poly(y, w[1], m, ydeg, &dv);
   Matrix r{{m1, m2, m3, m4}, {0, 0, 0, 0}};
-  parthg(w[0], w[1], true, m1, m2, m3, m4, &du, &dv, &r.d[0], &r.d[1], &r.d[2], &r.d[3]);
+  upper_hgcd(x, xdeg, y, ydeg, m, w[0], w[1], true, r, &du, &dv);
   {
     std::int32_t* const t[4] = {w[2], w[3], w[4], w[5]};
     lift(x, xdeg, y, ydeg, r, w[0], du, w[1], dv, m, t);
@@ -260,20 +281,11 @@ void parthg(std::int32_t* x, std::int32_t* y, bool dob, std::int32_t* m1, std::i
     copy_poly(x, drc, w[3]);
   }
   std::int32_t dy1 = 0, dr1 = 0;
-  onevar_split_poly(y, w[4], k, ydeg, &dy1);
-  onevar_split_poly(x, w[5], k, xdeg, &dr1);
   Matrix s{{w[0], w[1], w[6], w[7]}, {0, 0, 0, 0}};
-  parthg(w[4], w[5], false, s.e[0], s.e[1], s.e[2], s.e[3], &dy1, &dr1, &s.d[0], &s.d[1],
-         &s.d[2], &s.d[3]);
+  upper_hgcd(y, ydeg, x, xdeg, k, w[4], w[5], false, s, &dy1, &dr1);
 
-  if (dob) {  // (x, y) := S (y, r) from the full copies
-    std::int32_t dt = product(s.e[1], s.d[1], w[3], drc, w[4]);
-    *xdeg = product(s.e[0], s.d[0], w[2], dyc, x);
-    *xdeg = sum(x, *xdeg, w[4], dt, x);
-    dt = product(s.e[3], s.d[3], w[3], drc, w[5]);
-    *ydeg = product(s.e[2], s.d[2], w[2], dyc, y);
-    *ydeg = sum(y, *ydeg, w[5], dt, y);
-  }
+  // (x, y) := S (y, r) from the full copies
+  if (dob) apply_matrix(s, w[2], dyc, w[3], drc, x, xdeg, y, ydeg, w[4], w[5]);
 
   // M := S times the step matrix r, whose entries sit in m1 .. m4 in
   // exchanged roles; each column is formed aside before it is written back.
@@ -310,11 +322,8 @@ void fullhg(std::int32_t* x, std::int32_t* y, std::int32_t* xdeg, std::int32_t* 
 
   WorkArrays w(8);
   std::int32_t du = 0, dv = 0;
-  onevar_split_poly(x, w[0], m, xdeg, &du);
-  onevar_split_poly(y, w[1], m, ydeg, &dv);
   Matrix r{{w[2], w[3], w[4], w[5]}, {0, 0, 0, 0}};
-  parthg(w[0], w[1], true, r.e[0], r.e[1], r.e[2], r.e[3], &du, &dv, &r.d[0], &r.d[1], &r.d[2],
-         &r.d[3]);
+  upper_hgcd(x, xdeg, y, ydeg, m, w[0], w[1], true, r, &du, &dv);
   {
     std::int32_t* const t[4] = {w[6], w[7], w[2], w[3]};
     lift(x, xdeg, y, ydeg, r, w[0], du, w[1], dv, m, t);
@@ -340,17 +349,10 @@ void fullhg(std::int32_t* x, std::int32_t* y, std::int32_t* xdeg, std::int32_t* 
   copy_poly(y, dyc, w[0]);
   copy_poly(x, drc, w[1]);
   std::int32_t dy1 = 0, dr1 = 0;
-  onevar_split_poly(y, w[2], k, ydeg, &dy1);
-  onevar_split_poly(x, w[3], k, xdeg, &dr1);
   Matrix s{{w[4], w[5], w[6], w[7]}, {0, 0, 0, 0}};
-  parthg(w[2], w[3], false, s.e[0], s.e[1], s.e[2], s.e[3], &dy1, &dr1, &s.d[0], &s.d[1],
-         &s.d[2], &s.d[3]);
-  std::int32_t dt = product(s.e[1], s.d[1], w[1], drc, w[2]);
-  *xdeg = product(s.e[0], s.d[0], w[0], dyc, x);
-  *xdeg = sum(x, *xdeg, w[2], dt, x);
-  dt = product(s.e[3], s.d[3], w[1], drc, w[3]);
-  *ydeg = product(s.e[2], s.d[2], w[0], dyc, y);
-  *ydeg = sum(y, *ydeg, w[3], dt, y);
+  upper_hgcd(y, ydeg, x, xdeg, k, w[2], w[3], false, s, &dy1, &dr1);
+  // (x, y) := S (y, r) from the full copies
+  apply_matrix(s, w[0], dyc, w[1], drc, x, xdeg, y, ydeg, w[2], w[3]);
 }
 
 void hgcd(fastest_poly_gcd_EnvRec* e) {

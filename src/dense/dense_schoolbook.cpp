@@ -17,20 +17,38 @@ using dense_detail::SmallReducer;
 
 namespace {
 
+// z[k] := the sum of the terms x[i]*y[k - i] for k = xa + ya .. xb + yb:
+// each coefficient's terms folded into a Sum from zero by add(sum, x[i],
+// y[k - i]) and the total stored as finish(sum).
+template <class Sum, class Add, class Finish>
+inline void convolve(const std::int32_t* x, const std::int32_t* y, std::int32_t* z, std::int32_t xa,
+                     std::int32_t xb, std::int32_t ya, std::int32_t yb, Add add, Finish finish) {
+  for (std::int32_t k = xa + ya; k <= xb + yb; ++k) {
+    const std::int32_t lo = std::max(xa, k - yb);
+    const std::int32_t hi = std::min(xb, k - ya);
+    Sum sum = 0;
+    for (std::int32_t i = lo; i <= hi; ++i) sum = add(sum, x[i], y[k - i]);
+    z[k] = finish(sum);
+  }
+}
+
+// The exact product of two residues.
+inline std::uint64_t exact_product(std::int32_t a, std::int32_t b) {
+  return static_cast<std::uint64_t>(a) * static_cast<std::uint64_t>(b);
+}
+
 // Moduli up to 65535: every term is the 32-bit product reduced, and the at
 // most 25,001 reduced terms of one coefficient (each below 65535) are summed
 // in 32 bits without overflow and reduced once.
 void small_product(const std::int32_t* x, const std::int32_t* y, std::int32_t* z,
                    std::int32_t xa, std::int32_t xb, std::int32_t ya, std::int32_t yb,
                    SmallReducer red) {
-  for (std::int32_t k = xa + ya; k <= xb + yb; ++k) {
-    const std::int32_t lo = std::max(xa, k - yb);
-    const std::int32_t hi = std::min(xb, k - ya);
-    std::uint32_t sum = 0;
-    for (std::int32_t i = lo; i <= hi; ++i)
-      sum += red.reduce(static_cast<std::uint32_t>(x[i]) * static_cast<std::uint32_t>(y[k - i]));
-    z[k] = static_cast<std::int32_t>(red.reduce(sum));
-  }
+  convolve<std::uint32_t>(
+      x, y, z, xa, xb, ya, yb,
+      [red](std::uint32_t sum, std::int32_t a, std::int32_t b) {
+        return sum + red.reduce(static_cast<std::uint32_t>(a) * static_cast<std::uint32_t>(b));
+      },
+      [red](std::uint32_t sum) { return static_cast<std::int32_t>(red.reduce(sum)); });
 }
 
 // Larger word moduli: the exact products (each below p^2 < 2^62) of one
@@ -53,37 +71,34 @@ void word_product(const std::int32_t* x, const std::int32_t* y, std::int32_t* z,
     if (r >= p) r -= p;
     return r;
   };
-  const bool narrow = modul < (1 << 24);
-  for (std::int32_t k = xa + ya; k <= xb + yb; ++k) {
-    const std::int32_t lo = std::max(xa, k - yb);
-    const std::int32_t hi = std::min(xb, k - ya);
-    if (narrow) {
-      std::uint64_t sum = 0;
-      for (std::int32_t i = lo; i <= hi; ++i)
-        sum += static_cast<std::uint64_t>(x[i]) * static_cast<std::uint64_t>(y[k - i]);
-      z[k] = static_cast<std::int32_t>(reduce(sum));
-    } else {
-      unsigned __int128 sum = 0;
-      for (std::int32_t i = lo; i <= hi; ++i)
-        sum += static_cast<std::uint64_t>(x[i]) * static_cast<std::uint64_t>(y[k - i]);
-      const auto low = static_cast<std::uint64_t>(sum);
-      const auto high = static_cast<std::uint64_t>(sum >> 64);
-      z[k] = static_cast<std::int32_t>(reduce(reduce(low) + high * two64));
-    }
+  if (modul < (1 << 24)) {
+    convolve<std::uint64_t>(
+        x, y, z, xa, xb, ya, yb,
+        [](std::uint64_t sum, std::int32_t a, std::int32_t b) { return sum + exact_product(a, b); },
+        [reduce](std::uint64_t sum) { return static_cast<std::int32_t>(reduce(sum)); });
+  } else {
+    convolve<unsigned __int128>(
+        x, y, z, xa, xb, ya, yb,
+        [](unsigned __int128 sum, std::int32_t a, std::int32_t b) {
+          return sum + exact_product(a, b);
+        },
+        [reduce, two64](unsigned __int128 sum) {
+          const auto low = static_cast<std::uint64_t>(sum);
+          const auto high = static_cast<std::uint64_t>(sum >> 64);
+          return static_cast<std::int32_t>(reduce(reduce(low) + high * two64));
+        });
   }
 }
 
 // Characteristic 2: field products, summed by exclusive or.
 void field_product(const std::int32_t* x, const std::int32_t* y, std::int32_t* z,
                    std::int32_t xa, std::int32_t xb, std::int32_t ya, std::int32_t yb) {
-  for (std::int32_t k = xa + ya; k <= xb + yb; ++k) {
-    const std::int32_t lo = std::max(xa, k - yb);
-    const std::int32_t hi = std::min(xb, k - ya);
-    std::int32_t sum = 0;
-    for (std::int32_t i = lo; i <= hi; ++i)
-      sum ^= modmult(static_cast<std::uint32_t>(x[i]), static_cast<std::uint32_t>(y[k - i]));
-    z[k] = sum;
-  }
+  convolve<std::int32_t>(
+      x, y, z, xa, xb, ya, yb,
+      [](std::int32_t sum, std::int32_t a, std::int32_t b) {
+        return sum ^ modmult(static_cast<std::uint32_t>(a), static_cast<std::uint32_t>(b));
+      },
+      [](std::int32_t sum) { return sum; });
 }
 
 }  // namespace
@@ -110,17 +125,14 @@ void onevar_mult(const std::int32_t* x, const std::int32_t* y, std::int32_t* z,
 
 void slower_onevar_mult(const std::int32_t* x, const std::int32_t* y, std::int32_t* z,
                         std::int32_t xa, std::int32_t xb, std::int32_t ya, std::int32_t yb) {
-  for (std::int32_t k = xa + ya; k <= xb + yb; ++k) {
-    const std::int32_t lo = std::max(xa, k - yb);
-    const std::int32_t hi = std::min(xb, k - ya);
-    std::int32_t sum = 0;
-    for (std::int32_t i = lo; i <= hi; ++i) {
-      const std::int32_t t =
-          modmult(static_cast<std::uint32_t>(x[i]), static_cast<std::uint32_t>(y[k - i]));
-      sum = mod_add(static_cast<std::uint32_t>(sum), static_cast<std::uint32_t>(t), modulus);
-    }
-    z[k] = sum;
-  }
+  convolve<std::int32_t>(
+      x, y, z, xa, xb, ya, yb,
+      [](std::int32_t sum, std::int32_t a, std::int32_t b) {
+        const std::int32_t t =
+            modmult(static_cast<std::uint32_t>(a), static_cast<std::uint32_t>(b));
+        return mod_add(static_cast<std::uint32_t>(sum), static_cast<std::uint32_t>(t), modulus);
+      },
+      [](std::int32_t sum) { return sum; });
 }
 
 void simple_onevar_mult(const std::int32_t* xa, const std::int32_t* ya, std::int32_t* za,

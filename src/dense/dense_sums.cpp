@@ -93,25 +93,31 @@ std::int32_t sub_any(const std::int32_t* x, const std::int32_t* y, std::int32_t*
               : sub_ranges<false>(x, y, z, xa, xb, yb, n, modulus);
 }
 
+// The refusal of slice bounds that are reversed: the diagnostic line with
+// the four bounds, then the internal error.
+void refuse_bounds(const char* format, const char* message, std::int32_t a, std::int32_t b,
+                   std::int32_t c, std::int32_t d) {
+  diagnostic(format, a, b, c, d);
+  tavrin_error(message, true);
+}
+
 }  // namespace
 
 void onevar_add(const std::int32_t* x, const std::int32_t* y, std::int32_t* z,
                 std::int32_t xa, std::int32_t xb, std::int32_t ya, std::int32_t yb,
                 std::int32_t* deg) {
-  if (xb < xa || yb < ya) {
-    diagnostic("** onevar_add %li, %li, %li, %li\n", xa, xb, ya, yb);
-    tavrin_error(" onevar_add reversed degrees. ", true);
-  }
+  if (xb < xa || yb < ya)
+    refuse_bounds("** onevar_add %li, %li, %li, %li\n", " onevar_add reversed degrees. ", xa, xb,
+                  ya, yb);
   *deg = trim_degree(z, add_any(x, y, z, xa, xb, ya, yb, 0), xa);
 }
 
 void onevar_add_shift(const std::int32_t* x, const std::int32_t* y, std::int32_t* z,
                       std::int32_t xa, std::int32_t xb, std::int32_t yb, std::int32_t n,
                       std::int32_t* deg) {
-  if (xb < xa || yb < xa) {
-    diagnostic("** onevar_add_shift %li, %li, %li, %li\n", xa, xb, yb, n);
-    tavrin_error(" onevar_add_shift reversed degrees.", true);
-  }
+  if (xb < xa || yb < xa)
+    refuse_bounds("** onevar_add_shift %li, %li, %li, %li\n", " onevar_add_shift reversed degrees.",
+                  xa, xb, yb, n);
   *deg = trim_degree(z, add_any(x, y, z, xa, xb, xa + n, yb + n, n), xa);
 }
 
@@ -124,11 +130,11 @@ void onevar_sub_shift(const std::int32_t* x, const std::int32_t* y, std::int32_t
                       std::int32_t xa, std::int32_t xb, std::int32_t yb, std::int32_t n,
                       std::int32_t* deg) {
   if (yb < xa + n || xb < xa - 1) {
-    diagnostic("** onevar_sub_shift %li, %li, %li, %li\n", xa, xb, yb, n);
-    tavrin_error(" onevar_sub_shift reversed degrees.", true);
+    refuse_bounds("** onevar_sub_shift %li, %li, %li, %li\n", " onevar_sub_shift reversed degrees.",
+                  xa, xb, yb, n);
   } else if (xb == xa - 1) {
-    diagnostic("** new xb=xa-1 %li, %li, %li, %li\n", xa, xb, yb, n);
-    tavrin_error(" onevar_sub_shift xb=xa-1.", true);
+    refuse_bounds("** new xb=xa-1 %li, %li, %li, %li\n", " onevar_sub_shift xb=xa-1.", xa, xb, yb,
+                  n);
   }
   *deg = trim_degree(z, sub_any(x, y, z, xa, xb, yb - n, n), xa);
 }

@@ -47,12 +47,6 @@ using detail::OwnedPoly;
 
 namespace {
 
-// Caller tags of the sequence's exact divisions (printed with their
-// internal errors).
-constexpr std::int32_t step_division_tag = -190;
-constexpr std::int32_t h_division_tag = -191;
-constexpr std::int32_t content_division_tag = -192;
-
 // The temporary level "D" above pt for the guard's lifetime. Above a level
 // of depth d > 1 it has depth d - 1 and only the guard links to it. Above
 // the top level it has depth 1 and every level below is renumbered one
@@ -110,6 +104,18 @@ class TemporaryLevel {
   polypt pseudo_;
   ScopedValue<bool> interrupts_;
 };
+
+// *q := the quotient of a by b over the coefficient field, by pseudo-division
+// (its remainder and factor dropped); nil when none came back.
+// a, b: kept; *q: set (nil on entry)
+void field_quotient(poly a, poly b, polypt pt, poly* q) {
+  OwnedPoly r, c;
+  if (is_bare_leaf(b)) {
+    pseudo_field_coef_poly_div(a, b, pt, q, r.cell(), c.cell());
+  } else {
+    num_pseudo_div(a, b, q, r.cell(), c.cell(), pt);
+  }
+}
 
 // The cost estimate of a step, in 32-bit signed arithmetic with truncating
 // division as on the original platform: the products wrap and a negative
@@ -219,7 +225,8 @@ void SubresultantSequence::move_variable_up() {
   content(v_.p, cv.cell(), ptt_, false, env_.allcons, true);
   divide_content_out(u_.cell(), cu.p, ptt_);
   divide_content_out(v_.cell(), cv.p, ptt_);
-  polygcd(cu.p, cv.p, common_.cell(), false, true, env_.allcons, ptt_->next, false, false, false);
+  polygcd(cu.p, cv.p, common_.cell(), ptt_->next,
+          {.allcons = env_.allcons, .usave = false, .vsave = false, .canreset = false});
 }
 
 void SubresultantSequence::divide_content_out(poly* r, poly c, polypt lev) {
@@ -231,7 +238,7 @@ void SubresultantSequence::divide_content_out(poly* r, poly c, polypt lev) {
     poly_assign(c, cc.cell());
     special_div(r, cc.cell(), lev);
   } else {
-    fast_divide(r, c, lev, content_division_tag);
+    fast_divide(r, c, lev, sequence_content_division_tag);
   }
 }
 
@@ -297,12 +304,8 @@ void SubresultantSequence::step(std::int32_t delta) {
         fast_poly_divide(v_.cell(), g_.p, ptt_, step_division_tag);
       }
     } else {
-      OwnedPoly q, r, c;
-      if (is_bare_leaf(g_.p)) {
-        pseudo_field_coef_poly_div(v_.p, g_.p, ptt_, q.cell(), r.cell(), c.cell());
-      } else {
-        num_pseudo_div(v_.p, g_.p, q.cell(), r.cell(), c.cell(), ptt_);
-      }
+      OwnedPoly q;
+      field_quotient(v_.p, g_.p, ptt_, q.cell());
       if (q.p != nullptr) {
         free_poly(v_.cell());
         v_.p = q.release();
@@ -332,12 +335,7 @@ void SubresultantSequence::step(std::int32_t delta) {
         if (failed) tavrin_error("poly_divide failed in Alg C.", true);
       }
     } else {
-      OwnedPoly r, c;
-      if (is_bare_leaf(newh_.p)) {
-        pseudo_field_coef_poly_div(t_.p, newh_.p, ptt_, quotient.cell(), r.cell(), c.cell());
-      } else {
-        num_pseudo_div(t_.p, newh_.p, quotient.cell(), r.cell(), c.cell(), ptt_);
-      }
+      field_quotient(t_.p, newh_.p, ptt_, quotient.cell());
     }
     if (quotient.p != nullptr) {
       free_poly(h_.cell());
@@ -406,8 +404,13 @@ bool SubresultantSequence::run() {
     const std::int32_t delta = du - dv;
     if (((du > 2 && dv > 1) || q_poly_numterms(v_.p) > 200000) && too_expensive(du, dv)) {
       OwnedPoly g;
-      polygcd(u_.p, v_.p, g.cell(), env_.leave_early, env_.do_fast, env_.allcons, ptt_, false,
-              false, false);
+      polygcd(u_.p, v_.p, g.cell(), ptt_,
+              {.leave_early = env_.leave_early,
+               .do_fast = env_.do_fast,
+               .allcons = env_.allcons,
+               .usave = false,
+               .vsave = false,
+               .canreset = false});
       free_poly(v_.cell());
       v_.p = g.release();
       break;

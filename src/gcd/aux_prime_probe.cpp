@@ -97,7 +97,7 @@ void velmor_modular(poly g, poly h, polypt pt, bool* success) {
         if (height_is_1(gg.p) && height_is_1(hh.p)) {
           basic_poly_gcd(gg.p, hh.p, r.cell(), false, pt);
         } else {
-          polygcd(gg.p, hh.p, r.cell(), false, true, false, pt, true, true, false);
+          polygcd(gg.p, hh.p, r.cell(), pt, {.allcons = false, .canreset = false});
         }
         *success = is_bare_leaf(r.p);
         taken = true;

@@ -20,6 +20,7 @@
 namespace tavrin {
 
 using detail::bump;
+using detail::first_pair_gcd;
 using detail::is_bare_leaf;
 using detail::leading_pads;
 using detail::new_leaf;
@@ -104,11 +105,9 @@ poly content_of(poly q, polypt pt, bool verbon, bool allcons, bool qsave) {
 
   OwnedPoly r;
   std::int32_t k = 0;
-  if (pair.sec == nullptr) {
-    poly_assign(pair.sml->pcoef, &r.p);
-  } else {
-    polygcd(pair.sml->pcoef, pair.sec->pcoef, &r.p, false, true, allcons, pt->next, qsave, qsave,
-            false);
+  if (first_pair_gcd(pair.sml, pair.sec, pt->next,
+                     {.allcons = allcons, .usave = qsave, .vsave = qsave, .canreset = false},
+                     &r.p)) {
     k = 1;
     if (progress) dumpitt(" ", 1, false, false, true);
   }
@@ -121,7 +120,8 @@ poly content_of(poly q, polypt pt, bool verbon, bool allcons, bool qsave) {
     ++k;
     if (t == pair.sml || t == pair.sec) continue;
     OwnedPoly g;
-    polygcd(r.p, t->pcoef, &g.p, false, true, allcons, pt->next, false, qsave, false);
+    polygcd(r.p, t->pcoef, &g.p, pt->next,
+            {.allcons = allcons, .usave = false, .vsave = qsave, .canreset = false});
     free_poly(&r.p);
     r.p = g.release();
     if (progress) dumpitt(" ", k, false, false, true);
@@ -204,6 +204,19 @@ poly merge_rotated(poly t, poly u) {
 }
 
 }  // namespace
+
+namespace detail {
+
+bool first_pair_gcd(poly sml, poly sec, polypt lev, const GcdFlags& how, poly* g) {
+  if (sec == nullptr) {
+    poly_assign(sml->pcoef, g);
+    return false;
+  }
+  polygcd(sml->pcoef, sec->pcoef, g, lev, how);
+  return true;
+}
+
+}  // namespace detail
 
 void gcd_coefs(poly q, poly* r) {
   poly c = numeric_content(q);

@@ -39,8 +39,8 @@ namespace tavrin {
 //      equal to 1. c_cntcount grows by 1 a call and 1 a term searched;
 //      c_cntdepth is set by the first content of the command (pt's depth
 //      plus the pads below q's first coefficient).
-// Every GCD is polygcd(.., false, true, allcons, pt->next, .., false), the
-// coefficients passed with the keep flag qsave. With verbose and verbon on,
+// Every GCD is polygcd(.., pt->next, {.allcons = allcons, .canreset =
+// false}), the coefficients passed with the keep flag qsave. With verbose and verbon on,
 // the progress line "Content, counting to " n ": " " 1" " 2" ... (dumpitt).
 // q: kept (a polynomial in pt's variable, not a constant); *r: overwritten
 // (may be &q). reads: mode flags, field_depth, number_polys, verbose;

@@ -5,6 +5,7 @@
 #include <cstdint>
 
 #include "core/records.h"
+#include "poly/poly_upcalls.h"
 
 namespace tavrin::detail {
 
@@ -19,5 +20,11 @@ inline std::int32_t leading_pads(poly p) {
   for (; !p->numb && p->exp == 0 && p->next == nullptr; p = p->pcoef) ++n;
   return n;
 }
+
+// *g := the GCD a content search starts from, at the level lev: a copy of
+// the coefficient of sml when sec is nil, else the GCD of the coefficients
+// of sml and sec, taken with the flags how (usave for sml's, vsave for
+// sec's). True when that GCD was taken. *g: set (nil on entry)
+bool first_pair_gcd(poly sml, poly sec, polypt lev, const GcdFlags& how, poly* g);
 
 }  // namespace tavrin::detail

@@ -27,6 +27,7 @@
 namespace tavrin {
 
 using detail::bump;
+using detail::first_pair_gcd;
 using detail::is_bare_leaf;
 using detail::leading_pads;
 using detail::OwnedPoly;
@@ -113,11 +114,12 @@ void numeric_pair(poly a, poly b, poly* r, polypt pt, bool bsave, bool b_is_whol
   } else {
     gcd_coefs(a, &out.p);
     if (b_is_whole) {
-      polygcd(out.p, b, &out.p, false, do_fast, false, pt, true, bsave, false);
+      polygcd(out.p, b, &out.p, pt,
+              {.do_fast = do_fast, .allcons = false, .vsave = bsave, .canreset = false});
     } else {
       OwnedPoly t;
       gcd_coefs(b, &t.p);
-      polygcd(out.p, t.p, &out.p, false, do_fast, false, pt, true, true, false);
+      polygcd(out.p, t.p, &out.p, pt, {.do_fast = do_fast, .allcons = false, .canreset = false});
     }
   }
   free_poly(r);
@@ -152,11 +154,10 @@ void dual_content(poly p, poly q, poly* r, polypt pt, const PairContentFlags& fl
 
   OwnedPoly g;
   std::int32_t k = 0;
-  if (c.sec == nullptr) {
-    poly_assign(c.sml->pcoef, &g.p);
-  } else {
-    polygcd(c.sml->pcoef, c.sec->pcoef, &g.p, false, true, flags.allcons, pt->next, c.smlsave,
-            c.secsave, false);
+  if (first_pair_gcd(
+          c.sml, c.sec, pt->next,
+          {.allcons = flags.allcons, .usave = c.smlsave, .vsave = c.secsave, .canreset = false},
+          &g.p)) {
     k = 1;
     progress.step(1);
   }
@@ -165,7 +166,8 @@ void dual_content(poly p, poly q, poly* r, polypt pt, const PairContentFlags& fl
     if (t == q) save = flags.qsave;
     ++k;
     if (t == c.sml || t == c.sec) continue;
-    polygcd(g.p, t->pcoef, &g.p, false, true, flags.allcons, pt->next, false, save, false);
+    polygcd(g.p, t->pcoef, &g.p, pt->next,
+            {.allcons = flags.allcons, .usave = false, .vsave = save, .canreset = false});
     progress.step(k);
     if (is_bare_leaf(g.p) && (lintmode || poly_eq_pm1(g.p))) break;
   }
@@ -183,7 +185,7 @@ void aux_content(poly p, poly q, poly* r, polypt pt, const PairContentFlags& fla
   if (lastnode(q)->numb || height_is_1(q) || all_coefs_invrtble(q, depth)) {
     OwnedPoly out;
     gcd_coefs(q, &out.p);
-    polygcd(out.p, p, &out.p, false, true, false, pt, true, flags.psave, false);
+    polygcd(out.p, p, &out.p, pt, {.allcons = false, .vsave = flags.psave, .canreset = false});
     free_poly(r);
     *r = out.release();
     return;
@@ -200,17 +202,16 @@ void aux_content(poly p, poly q, poly* r, polypt pt, const PairContentFlags& fla
     }
   }
 
+  // With no second candidate the first is p itself.
   OwnedPoly g;
   std::int32_t k = 0;
-  if (c.sec == nullptr) {
-    poly_assign(p->pcoef, &g.p);
-  } else {
-    polygcd(c.sml->pcoef, c.sec->pcoef, &g.p, false, true, flags.allcons, pt->next, c.smlsave,
-            c.secsave, true);
+  if (first_pair_gcd(c.sml, c.sec, pt->next,
+                     {.allcons = flags.allcons, .usave = c.smlsave, .vsave = c.secsave}, &g.p)) {
     k = 1;
     progress.step(1);
     if (c.sml != p && c.sec != p) {
-      polygcd(g.p, p->pcoef, &g.p, false, true, flags.allcons, pt->next, false, flags.psave, true);
+      polygcd(g.p, p->pcoef, &g.p, pt->next,
+              {.allcons = flags.allcons, .usave = false, .vsave = flags.psave});
       k = 2;
       progress.step(2);
     }
@@ -218,7 +219,8 @@ void aux_content(poly p, poly q, poly* r, polypt pt, const PairContentFlags& fla
   for (poly t = q; t != nullptr; t = t->next) {
     ++k;
     if (t == c.sml || t == c.sec) continue;
-    polygcd(g.p, t->pcoef, &g.p, false, true, flags.allcons, pt->next, false, flags.qsave, true);
+    polygcd(g.p, t->pcoef, &g.p, pt->next,
+            {.allcons = flags.allcons, .usave = false, .vsave = flags.qsave});
     progress.step(k);
     if (poly_eq_1(g.p)) break;
   }

@@ -82,7 +82,7 @@ poly residue_leaf(std::int32_t v) {
 void gcd_of(poly u, poly v, poly* r) {
   alg_c_count = 0;
   original_depth = 1;
-  polygcd(u, v, r, false, true, true, polynames, true, true, true);
+  polygcd(u, v, r, polynames);
 }
 
 // A value cell holding a polynomial (borrowed, not owned) for powermod.

@@ -269,7 +269,6 @@ std::int32_t bits_of(std::uint64_t x) {
   return b;
 }
 
-// |x| mod p for a big integer x, and its sign.
 // x modulo the field's prime (the limbs carry the sign).
 std::uint32_t signed_residue(imptr x, const PrimeField& f) {
   std::uint64_t r = 0;
@@ -343,7 +342,7 @@ class Crt {
     for (std::size_t i = 1; i < p.size(); ++i) {
       std::uint64_t prod = 1;
       for (std::size_t j = 0; j < i; ++j) prod = prod * p[j] % p[i];
-      inv_[i] = inverse_of(prod, p[i]);
+      inv_[i] = power_mod(prod, p[i] - 2, p[i]);  // the inverse, by Fermat
     }
     m_.assign(1, 1);
     for (std::uint32_t q : p) mul_add(m_, q, 0);
@@ -375,16 +374,6 @@ class Crt {
   }
 
  private:
-  static std::uint64_t inverse_of(std::uint64_t a, std::uint32_t p) {
-    std::uint64_t r = 1, e = p - 2;
-    a %= p;
-    while (e > 0) {
-      if ((e & 1u) != 0) r = r * a % p;
-      a = a * a % p;
-      e >>= 1;
-    }
-    return r;
-  }
   std::vector<std::uint32_t> p_;
   std::vector<PrimeField> f_;
   std::vector<std::uint64_t> inv_;

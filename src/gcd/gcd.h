@@ -26,11 +26,12 @@ namespace tavrin {
 // probe; E contents; F general contents; G shape measures; H exact division,
 // the modular method, the cache, the second probe, the field GCD, the
 // evaluation method, the subresultant sequence (polygcd_impl.h).
-// leave_early: only the degree in x is wanted: the answer may be x^delta,
-// neither normalised nor multiplied by contents. do_fast: the random
-// probes may run. allcons: general contents may be taken (the driver turns
-// it off and on by its rules). canreset: a fresh problem, whose counters
-// g_cntcount and g_cutoff may be reset.
+// The flags come in a GcdFlags (defaults: false for leave_early, true for
+// the others). leave_early: only the degree in x is wanted: the answer may
+// be x^delta, neither normalised nor multiplied by contents. do_fast: the
+// random probes may run. allcons: general contents may be taken (the
+// driver turns it off and on by its rules). canreset: a fresh problem,
+// whose counters g_cntcount and g_cutoff may be reset.
 // usave / vsave true: u / v kept, node for node, on every exit, an
 // unwinding error included. False: given up: its nodes may become the
 // driver's, leaving the caller an empty head to release (unless *r is that
@@ -40,7 +41,8 @@ namespace tavrin {
 // (tripval, trial_cutoff, gcd_stash_cutoff, chinhensel, rat_yes,
 // no_aux_primes2, the prime tables); reads and writes: original_depth, the
 // content counters, g_cntcount, g_cutoff, the GCD cache.
-// polygcd: declared in poly/poly_upcalls.h (the polynomial arithmetic calls it).
+// polygcd and GcdFlags: declared in poly/poly_upcalls.h (the polynomial
+// arithmetic calls it).
 
 // Which stage ended each call of polygcd, counted since start (a test and
 // benchmark hook; recursive calls count too).

@@ -13,9 +13,6 @@ namespace tavrin::flat {
 
 elem PrimeField::inv(elem a) const { return inverse_modulo(a, p_); }
 
-namespace {
-
-// a^e mod m for a 32-bit modulus.
 std::uint64_t power_mod(std::uint64_t a, std::uint64_t e, std::uint64_t m) {
   std::uint64_t r = 1 % m;
   a %= m;
@@ -26,6 +23,8 @@ std::uint64_t power_mod(std::uint64_t a, std::uint64_t e, std::uint64_t m) {
   }
   return r;
 }
+
+namespace {
 
 // Deterministic Miller-Rabin for n < 2^32 (bases 2, 7, 61).
 bool is_prime_32(std::uint32_t n) {

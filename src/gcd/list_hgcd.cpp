@@ -235,6 +235,17 @@ void emgcd_poly(poly a0, poly a1, poly* p, polypt pt, bool savea01) {
     second.p = a1;
   }
 
+  // The sequence has ended when the remainder after `last` is a number:
+  // the GCD is last when that number is 0, else 1.
+  auto ended = [&](poly remainder, OwnedPoly& last) {
+    if (!is_bare_leaf(remainder)) return false;
+    if (poly_iszero(remainder)) {
+      result.p = last.release();
+    } else {
+      poly_set(1, &result.p);
+    }
+    return true;
+  };
   for (;;) {
     {
       OwnedPoly w0, v0, w1, v1;  // the matrix: not wanted
@@ -244,24 +255,10 @@ void emgcd_poly(poly a0, poly a1, poly* p, polypt pt, bool savea01) {
       poly_set(1, &result.p);
       break;
     }
-    if (is_bare_leaf(second.p)) {
-      if (poly_iszero(second.p)) {
-        result.p = first.release();
-      } else {
-        poly_set(1, &result.p);
-      }
-      break;
-    }
+    if (ended(second.p, first)) break;
     OwnedPoly r;
     poly_div_no_q(first.p, second.p, &r.p);
-    if (is_bare_leaf(r.p)) {
-      if (poly_iszero(r.p)) {
-        result.p = second.release();
-      } else {
-        poly_set(1, &result.p);
-      }
-      break;
-    }
+    if (ended(r.p, second)) break;
     free_poly(&first.p);
     if (degree(second.p) + degree(r.p) < poly_cutoff) {
       basic_poly_gcd(second.p, r.p, &result.p, false, pt);

@@ -100,49 +100,53 @@ class WordNumber : public ScratchNumber {
   explicit WordNumber(std::int32_t v) { special_set(v, get()); }
 };
 
-// The limb list of accepted primes, most recent first, given back on every
-// exit.
-class PrimeList {
+// A list, most recent first, given back whole on every exit. Links says
+// what it is made of: node (the record pointer), value (what push takes),
+// push(v, head) (a fresh record for v in front of head) and free_all(&head).
+template <class Links>
+class RecentFirst {
  public:
-  PrimeList() = default;
-  ~PrimeList() { clear(); }
-  PrimeList(const PrimeList&) = delete;
-  PrimeList& operator=(const PrimeList&) = delete;
-  void push(std::int32_t p) {
+  RecentFirst() = default;
+  ~RecentFirst() { clear(); }
+  RecentFirst(const RecentFirst&) = delete;
+  RecentFirst& operator=(const RecentFirst&) = delete;
+  void push(typename Links::value v) { head_ = Links::push(v, head_); }
+  void clear() { Links::free_all(&head_); }
+  typename Links::node head() const { return head_; }
+
+ private:
+  typename Links::node head_ = nullptr;
+};
+
+// The accepted primes: a limb list.
+struct PrimeLinks {
+  using node = numptr;
+  using value = std::int32_t;
+  static numptr push(std::int32_t p, numptr head) {
     numptr l = new_limb();
     l->value = p;
-    l->next = head_;
-    head_ = l;
+    l->next = head;
+    return l;
   }
-  void pop() {
-    numptr l = head_;
-    head_ = l->next;
-    free_limb_list(l, l);
+  static void free_all(numptr* head) {
+    while (*head != nullptr) {
+      numptr l = *head;
+      *head = l->next;
+      free_limb_list(l, l);
+    }
   }
-  void clear() {
-    while (head_ != nullptr) pop();
-  }
-  numptr head() const { return head_; }
-
- private:
-  numptr head_ = nullptr;
 };
 
-// The mixed-radix digits, most recent first: a list of term nodes whose
-// coefficients are the digits, freed on every exit.
-class DigitList {
- public:
-  DigitList() = default;
-  ~DigitList() { clear(); }
-  DigitList(const DigitList&) = delete;
-  DigitList& operator=(const DigitList&) = delete;
-  void push(poly d) { head_ = detail::new_term(0, d, head_); }
-  void clear() { free_poly(&head_); }
-  poly head() const { return head_; }
-
- private:
-  poly head_ = nullptr;
+// The mixed-radix digits: term nodes whose coefficients are the digits.
+struct DigitLinks {
+  using node = poly;
+  using value = poly;
+  static poly push(poly d, poly head) { return detail::new_term(0, d, head); }
+  static void free_all(poly* head) { free_poly(head); }
 };
+
+using PrimeList = RecentFirst<PrimeLinks>;
+using DigitList = RecentFirst<DigitLinks>;
 
 // The state of one run of basic_mod_method that the stability walk shares:
 // the current and previous products of primes with their halves.
@@ -251,7 +255,7 @@ bool use_modular(poly n, poly m, bool* success, bool* isnumb, polypt pt,
       basic_poly_gcd(ni, mi, g.cell(), false, pt);
     } else {
       alg_c_count = 0;
-      polygcd(ni, mi, g.cell(), true, true, true, pt, true, true, true);
+      polygcd(ni, mi, g.cell(), pt, {.leave_early = true});
     }
   }
   *expon = degree(g.p);
@@ -345,7 +349,7 @@ void basic_mod_method(poly x, poly y, poly* r, bool* success, polypt pt) {
         const PrimeImageMode mode(-16383);
         const auto t0 = std::chrono::steady_clock::now();
         if (modular_image_hook != nullptr) modular_image_hook();
-        polygcd(xi, yi, g.cell(), false, true, true, pt, true, true, true);
+        polygcd(xi, yi, g.cell(), pt);
         modular_gcd_stats.image_nanoseconds +=
             std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now() - t0)
                 .count();

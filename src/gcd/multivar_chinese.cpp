@@ -213,7 +213,8 @@ bool Interpolation::image_at(std::int32_t a, OwnedPoly* img) {
   mod_poly_at_numb(ty.cell(), y_, point.p, pt_, false);
   if (degree(ty.p) < ydeg_) return false;
   if (modular_image_hook != nullptr) modular_image_hook();
-  polygcd(tx.p, ty.p, img->cell(), false, true, false, pt_->next, false, false, false);
+  polygcd(tx.p, ty.p, img->cell(), pt_->next,
+          {.allcons = false, .usave = false, .vsave = false, .canreset = false});
   ++modular_gcd_stats.multivar_points;
   const std::int32_t dg = degree(img->p);
   if (cand_ < 0) cand_ = dg;
@@ -256,7 +257,7 @@ bool Interpolation::run(poly* r) {
     lx.p = leading_coef_level_two(x_);
     ly.p = leading_coef_level_two(y_);
     const SkippedLevels skip(pt_, 1, false);
-    polygcd(lx.p, ly.p, glc_.cell(), false, true, true, pt_, false, false, true);
+    polygcd(lx.p, ly.p, glc_.cell(), pt_, {.usave = false, .vsave = false});
   }
   scaled_ = !is_bare_leaf(glc_.p);
   needed_ = expo_ + degree(glc_.p);
@@ -558,7 +559,8 @@ bool mod_multivar_Chinese(poly x, poly y, poly* r, std::int32_t expo, polypt pt)
   for (std::int32_t failures = 0;; ++failures) {
     poly cx = content_2(x, pt);
     poly cy = content_2(y, pt);
-    polygcd(cx, cy, c.cell(), false, true, false, pt, false, false, failures == 0);
+    polygcd(cx, cy, c.cell(), pt,
+            {.allcons = false, .usave = false, .vsave = false, .canreset = failures == 0});
     free_poly(&cx);
     free_poly(&cy);
     if (is_bare_leaf(c.p)) break;

@@ -60,7 +60,7 @@ void rule_constant(poly other, poly mono, poly* g) {
     poly_set(0, &b.p);
     num_assign(c.get(), b.p->ncoef);
   }
-  polygcd(a.p, b.p, g, false, true, false, polynames, true, true, false);
+  polygcd(a.p, b.p, g, polynames, {.allcons = false, .canreset = false});
   if (*g == nullptr) poly_set(1, g);  // no answer came back
 }
 
@@ -113,6 +113,13 @@ class MonicPair {
   std::int32_t cu_ = 1, cv_ = 1;
 };
 
+// *q made monic (the factor dropped), unless it is a number.
+void make_monic(poly* q, polypt pt) {
+  if (is_bare_leaf(*q)) return;
+  OwnedPoly factor;
+  monic_poly(q, &factor.p, pt);
+}
+
 // The answer after a constant argument was reported: the other argument
 // when one is zero (made monic when asked), else 1.
 void constant_answer(poly n, poly m, poly* out, bool need_monic, polypt pt) {
@@ -127,10 +134,7 @@ void constant_answer(poly n, poly m, poly* out, bool need_monic, polypt pt) {
     return;
   }
   poly_assign(other, out);
-  if (need_monic && !is_bare_leaf(*out)) {
-    OwnedPoly factor;
-    monic_poly(out, &factor.p, pt);
-  }
+  if (need_monic) make_monic(out, pt);
 }
 
 // Moduli below this go to the array engine, whose products are unsigned 32
@@ -142,47 +146,101 @@ std::int64_t half_initial_memory() {
   return static_cast<std::int64_t>(static_cast<std::uint64_t>(initial_memory) / 2);
 }
 
+// How a one-variable GCD was answered before any engine ran.
+enum class early_answer { none, constant, monomial };
+
+// The answers both one-variable GCDs give first, n of the larger degree:
+// after a constant argument (reported with `message`), and by the monomial
+// rule. *out: set (nil on entry) unless none
+early_answer answer_early(poly n, poly m, poly* out, bool need_monic, polypt pt,
+                          const char* message) {
+  if (is_bare_leaf(n) || is_bare_leaf(m)) {
+    tavrin_error(message, true);
+    constant_answer(n, m, out, need_monic, pt);
+    return early_answer::constant;
+  }
+  return monomial_rule(n, m, out) ? early_answer::monomial : early_answer::none;
+}
+
+// The GCD the cache holds for the pair (n of the larger degree), looked up
+// with the pair made monic by a Monic guard; nil when it holds none or the
+// pair is too small or the cache too full to look. After a lookup that
+// found nothing, *pending waits for the answer. n, m: kept (restored)
+template <class Monic>
+poly cached_gcd(poly n, poly m, std::optional<PendingGcdStore>* pending) {
+  if (lookupgcd <= 0 || degree(n) + degree(m) <= small_gcd_stash_cut || degree(m) < 2 ||
+      gcdmass >= half_initial_memory())
+    return nullptr;
+  poly holder = nullptr;
+  {
+    Monic monic(m, n);
+    gcdhash(m, n, &holder);
+  }
+  if (holder->next != nullptr) return holder->next;
+  pending->emplace(holder);
+  return nullptr;
+}
+
+// The pair (a, b) of a remainder sequence: each either an argument (kept)
+// or a remainder owned here.
+class RemainderPair {
+ public:
+  RemainderPair(poly n, poly m) : a(n), b(m) {}
+
+  // (a, b) := (b, r), r moved in.
+  void advance(OwnedPoly& r) {
+    free_poly(&a_own_.p);
+    a_own_.p = b_own_.release();
+    a = b;
+    b_own_.p = r.release();
+    b = b_own_.p;
+  }
+
+  // *out := a when the sequence reached its GCD, else 1. *out: set (nil on entry)
+  void answer(bool reached, poly* out) {
+    if (!reached) {
+      poly_set(1, out);
+    } else if (a_own_.p == a) {
+      *out = a_own_.release();
+    } else {
+      poly_assign(a, out);
+    }
+  }
+
+  poly a, b;
+
+ private:
+  OwnedPoly a_own_, b_own_;
+};
+
+// *p := the answer held in result.
+void hand_over(OwnedPoly& result, poly* p) {
+  free_poly(p);
+  *p = result.release();
+}
+
 }  // namespace
 
 void basic_poly_gcd(poly n, poly m, poly* p, bool need_monic, polypt pt) {
   if (degree(n) < degree(m)) std::swap(n, m);
   OwnedPoly result;
-  if (is_bare_leaf(n) || is_bare_leaf(m)) {
-    tavrin_error(" number in basic_poly_gcd ", true);
-    constant_answer(n, m, &result.p, need_monic, pt);
-    free_poly(p);
-    *p = result.release();
-    return;
-  }
-  if (monomial_rule(n, m, &result.p)) {
-    ++onevar_gcd_routes.monomial;
-    free_poly(p);
-    *p = result.release();
+  const early_answer early =
+      answer_early(n, m, &result.p, need_monic, pt, " number in basic_poly_gcd ");
+  if (early != early_answer::none) {
+    if (early == early_answer::monomial) ++onevar_gcd_routes.monomial;
+    hand_over(result, p);
     return;
   }
 
   const std::int32_t dn = degree(n);
   const std::int32_t dm = degree(m);
   std::optional<PendingGcdStore> pending;
-  if (lookupgcd > 0 && dn + dm > small_gcd_stash_cut && dm >= 2 &&
-      gcdmass < half_initial_memory()) {
-    poly holder = nullptr;
-    {
-      MonicPair monic(m, n);
-      gcdhash(m, n, &holder);
-    }
-    if (holder->next != nullptr) {
-      ++onevar_gcd_routes.cache_hits;
-      poly_assign(holder->next, &result.p);
-      if (need_monic && !is_bare_leaf(result.p)) {  // stored by a request that did not ask
-        OwnedPoly factor;
-        monic_poly(&result.p, &factor.p, pt);
-      }
-      free_poly(p);
-      *p = result.release();
-      return;
-    }
-    pending.emplace(holder);
+  if (poly cached = cached_gcd<MonicPair>(n, m, &pending)) {
+    ++onevar_gcd_routes.cache_hits;
+    poly_assign(cached, &result.p);
+    if (need_monic) make_monic(&result.p, pt);  // stored by a request that did not ask
+    hand_over(result, p);
+    return;
   }
 
   DensePoly rn, rm;
@@ -204,13 +262,9 @@ void basic_poly_gcd(poly n, poly m, poly* p, bool need_monic, polypt pt) {
     ++onevar_gcd_routes.list_hgcd;
     emgcd_poly(n, m, &result.p, pt, true);
   }
-  if (need_monic && !is_bare_leaf(result.p)) {
-    OwnedPoly factor;
-    monic_poly(&result.p, &factor.p, pt);
-  }
+  if (need_monic) make_monic(&result.p, pt);
   if (pending) pending->store(result.p, 2);
-  free_poly(p);
-  *p = result.release();
+  hand_over(result, p);
 }
 
 namespace {
@@ -244,45 +298,25 @@ void fl_make_monic(poly q) {
 void fl_basic_poly_gcd(poly n, poly m, poly* p, bool need_monic, polypt pt) {
   if (degree(n) < degree(m)) std::swap(n, m);
   OwnedPoly result;
-  if (is_bare_leaf(n) || is_bare_leaf(m)) {
-    tavrin_error(" number in float basic_poly_gcd ", true);
-    constant_answer(n, m, &result.p, need_monic, pt);
-    free_poly(p);
-    *p = result.release();
-    return;
-  }
-  if (monomial_rule(n, m, &result.p)) {
-    free_poly(p);
-    *p = result.release();
+  if (answer_early(n, m, &result.p, need_monic, pt, " number in float basic_poly_gcd ") !=
+      early_answer::none) {
+    hand_over(result, p);
     return;
   }
 
   std::optional<PendingGcdStore> pending;
-  if (lookupgcd > 0 && degree(n) + degree(m) > small_gcd_stash_cut && degree(m) >= 2 &&
-      gcdmass < half_initial_memory()) {
-    poly holder = nullptr;
-    {
-      FloatMonicPair monic(m, n);
-      gcdhash(m, n, &holder);
-    }
-    if (holder->next != nullptr) {
-      poly_assign(holder->next, &result.p);
-      free_poly(p);
-      *p = result.release();
-      return;
-    }
-    pending.emplace(holder);
+  if (poly cached = cached_gcd<FloatMonicPair>(n, m, &pending)) {
+    poly_assign(cached, &result.p);
+    hand_over(result, p);
+    return;
   }
 
-  // The remainder sequence; a and b are the pair, each either an argument
-  // or held in a_own / b_own.
-  OwnedPoly a_own, b_own;
-  poly a = n;
-  poly b = m;
-  while (!b->numb) {
+  // The remainder sequence.
+  RemainderPair pair(n, m);
+  while (!pair.b->numb) {
     check_interrupt();
     OwnedPoly r;
-    poly_div_no_q(a, b, &r.p);
+    poly_div_no_q(pair.a, pair.b, &r.p);
     if (r.p != nullptr && !poly_iszero(r.p)) {
       bool vanished = false;
       purge_fl(&r.p, &vanished);
@@ -294,47 +328,30 @@ void fl_basic_poly_gcd(poly n, poly m, poly* p, bool need_monic, polypt pt) {
     } else if (r.p == nullptr) {
       poly_set(0, &r.p);
     }
-    free_poly(&a_own.p);
-    a_own.p = b_own.release();
-    a = b;
-    b_own.p = r.release();
-    b = b_own.p;
+    pair.advance(r);
   }
-  if (poly_iszero(b)) {
-    if (a_own.p == a) {
-      result.p = a_own.release();
-    } else {
-      poly_assign(a, &result.p);
-    }
-  } else {
-    poly_set(1, &result.p);
-  }
+  pair.answer(poly_iszero(pair.b), &result.p);
   if (need_monic && !is_bare_leaf(result.p)) fl_make_monic(result.p);
   if (pending) pending->store(result.p, 2);
-  free_poly(p);
-  *p = result.release();
+  hand_over(result, p);
 }
 
 void field_coef_gcd(poly n, poly m, poly* p, polypt pt) {
   if (degree(n) < degree(m)) std::swap(n, m);
   OwnedPoly result;
   if (monomial_rule(n, m, &result.p)) {
-    free_poly(p);
-    *p = result.release();
+    hand_over(result, p);
     return;
   }
-  // (a, b) is the pair; a_own and b_own hold whichever of them is ours.
-  OwnedPoly a_own, b_own;
-  poly a = n;
-  poly b = m;
+  RemainderPair pair(n, m);
   bool stalled = false;
-  while (degree(b) > 0) {
+  while (degree(pair.b) > 0) {
     check_interrupt();
     OwnedPoly q, r, s;
     if (word_arithmetic()) {
-      field_coef_poly_divide(a, b, pt, &q.p, &r.p);
+      field_coef_poly_divide(pair.a, pair.b, pt, &q.p, &r.p);
     } else {
-      pseudo_field_coef_poly_div(a, b, pt, &q.p, &r.p, &s.p);
+      pseudo_field_coef_poly_div(pair.a, pair.b, pt, &q.p, &r.p, &s.p);
       if (r.p != nullptr && s.p != nullptr && !poly_eq_1(s.p) && !poly_iszero(r.p))
         clear_up(&r.p);
     }
@@ -342,23 +359,10 @@ void field_coef_gcd(poly n, poly m, poly* p, polypt pt) {
       stalled = true;
       break;
     }
-    free_poly(&a_own.p);
-    a_own.p = b_own.release();
-    a = b;
-    b_own.p = r.release();
-    b = b_own.p;
+    pair.advance(r);
   }
-  if (!stalled && poly_iszero(b)) {
-    if (a_own.p == a) {
-      result.p = a_own.release();
-    } else {
-      poly_assign(a, &result.p);
-    }
-  } else {
-    poly_set(1, &result.p);
-  }
-  free_poly(p);
-  *p = result.release();
+  pair.answer(!stalled && poly_iszero(pair.b), &result.p);
+  hand_over(result, p);
 }
 
 void clear_up(poly* p) {

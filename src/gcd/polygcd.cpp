@@ -54,6 +54,19 @@ std::int64_t half_initial_memory() {
   return static_cast<std::int64_t>(static_cast<std::uint64_t>(initial_memory) / 2);
 }
 
+// *r := the GCD of the coefficient GCDs (gcd_coefs) of u and v, taken with
+// the flags `how`; 1 in word arithmetic. u, v: kept; *r: overwritten
+void coefficient_gcd(poly u, poly v, poly* r, polypt pt, const GcdFlags& how) {
+  if (word_modular()) {
+    poly_set(1, r);
+    return;
+  }
+  OwnedPoly cu, cv;
+  gcd_coefs(u, &cu.p);
+  gcd_coefs(v, &cv.p);
+  polygcd(cu.p, cv.p, r, pt, how);
+}
+
 // *r := x^k over pt's level (replaced).
 void power_of_x(poly* r, std::int32_t k) {
   base_poly(r, 1);
@@ -122,11 +135,10 @@ class CacheForm {
 
 polygcd_stage_counts polygcd_stages = {};
 
-void polygcd(poly u, poly v, poly* r, bool leave_early, bool do_fast, bool allcons, polypt pt,
-             bool usave, bool vsave, bool canreset) {
+void polygcd(poly u, poly v, poly* r, polypt pt, const GcdFlags& how) {
   poly answer = nullptr;
   {
-    polygcd_EnvRec env(u, v, leave_early, do_fast, allcons, pt, usave, vsave, canreset);
+    polygcd_EnvRec env(u, v, pt, how);
     env.run();
     answer = std::exchange(env.result, nullptr);
   }
@@ -189,7 +201,8 @@ bool polygcd_EnvRec::numbers_and_trivial_cases() {
     } else if (!flotemode && !poly_eq_1(number)) {
       OwnedPoly c;
       gcd_coefs(other, &c.p);
-      polygcd(number, c.p, &result, leave_early, true, false, pt, true, true, false);
+      polygcd(number, c.p, &result, pt,
+              {.leave_early = leave_early, .allcons = false, .canreset = false});
     } else {
       initial(&result);
     }
@@ -202,14 +215,12 @@ bool polygcd_EnvRec::numbers_and_trivial_cases() {
   }
   if (c_cntcount > 200000) allcons = false;
   if (field_depth > 0 && (in_field(v.p, pt->depth) || in_field(u.p, pt->depth))) {
-    if (word_modular()) {
-      initial(&result);
-    } else {
-      OwnedPoly cu, cv;
-      gcd_coefs(u.p, &cu.p);
-      gcd_coefs(v.p, &cv.p);
-      polygcd(cu.p, cv.p, &result, leave_early, true, false, pt, false, false, false);
-    }
+    coefficient_gcd(u.p, v.p, &result, pt,
+                    {.leave_early = leave_early,
+                     .allcons = false,
+                     .usave = false,
+                     .vsave = false,
+                     .canreset = false});
     return true;
   }
   if (u.p == v.p) {
@@ -237,27 +248,26 @@ bool polygcd_EnvRec::main_variable_absent() {
   const bool v_pad = degree(v.p) == 0;
   if (u_pad || v_pad) ++polygcd_stages.pads;
   if (u_pad && v_pad) {
-    poly su = u.p;
-    poly sv = v.p;
-    polypt lev = pt;
-    std::int32_t levels = 0;
-    while (!su->numb && !sv->numb && su->exp == 0 && sv->exp == 0 && lev->next != nullptr) {
-      if (lev->depth == original_depth) {
+    PadWalk w{u.p, v.p, pt};
+    while (w.both_pads() && w.lev->next != nullptr) {
+      if (w.lev->depth == original_depth) {
         reset_content_counters();
         if (allcons && canreset) {
           g_cntcount = 0;
           g_cutoff = 10;
-          original_depth = lev->depth + 1;
+          original_depth = w.lev->depth + 1;
         }
       }
-      su = su->pcoef;
-      sv = sv->pcoef;
-      lev = lev->next;
-      ++levels;
+      w.down();
     }
     OwnedPoly gg;
-    polygcd(su, sv, &gg.p, leave_early, do_fast, allcons, lev, u.save, v.save, true);
-    if (!is_bare_leaf(gg.p)) add_pad(&gg.p, levels);
+    polygcd(w.su, w.sv, &gg.p, w.lev,
+            {.leave_early = leave_early,
+             .do_fast = do_fast,
+             .allcons = allcons,
+             .usave = u.save,
+             .vsave = v.save});
+    if (!is_bare_leaf(gg.p)) add_pad(&gg.p, w.levels);
     result = gg.release();
     return true;
   }
@@ -424,14 +434,7 @@ bool polygcd_EnvRec::cheap_tests_and_probes() {
   if (field_depth > 0 && (word_modular() || no_aux_primes2) &&
       all_coefs_invrtble_both(u.p, v.p, static_cast<std::int16_t>(pt->depth))) {
     ++polygcd_stages.field;
-    if (word_modular()) {
-      initial(&d);
-    } else {
-      OwnedPoly cu, cv;
-      gcd_coefs(u.p, &cu.p);
-      gcd_coefs(v.p, &cv.p);
-      polygcd(cu.p, cv.p, &d, leave_early, true, false, pt, true, true, true);
-    }
+    coefficient_gcd(u.p, v.p, &d, pt, {.leave_early = leave_early, .allcons = false});
     field_coef_gcd(u.p, v.p, &s, pt);
     if (!word_modular()) clear_up(&s);
     single_term_power(&result);
@@ -508,7 +511,7 @@ bool polygcd_EnvRec::contents() {
   }
   if (!is_bare_leaf(s)) ulevel = -1;
   if (!is_bare_leaf(t)) vlevel = -1;
-  polygcd(s, t, &d, false, true, allcons, pt->next, false, false, true);
+  polygcd(s, t, &d, pt->next, {.allcons = allcons, .usave = false, .vsave = false});
   free_poly(&s);
   free_poly(&t);
   if (u.p->next == nullptr) return monomial_1(u, v);
@@ -586,17 +589,18 @@ bool polygcd_EnvRec::general_contents() {
       }
       tsize = f_poly_numterms(t) - 1;
       if (!u_flag && !v_flag) {
-        polygcd(s, t, &g, false, true, false, pt, false, false, false);
+        polygcd(s, t, &g, pt,
+                {.allcons = false, .usave = false, .vsave = false, .canreset = false});
       } else if (v_flag && !u_flag) {
-        polygcd(s, v.p, &g, false, true, false, pt, false, true, false);
+        polygcd(s, v.p, &g, pt, {.allcons = false, .usave = false, .canreset = false});
       } else if (u_flag && !v_flag) {
-        polygcd(u.p, t, &g, false, true, false, pt, true, false, false);
+        polygcd(u.p, t, &g, pt, {.allcons = false, .vsave = false, .canreset = false});
       } else {
         initial(&g);
       }
       pair_size = (u_flag ? f_poly_numterms(u.p) : ssize) + (v_flag ? f_poly_numterms(v.p) : tsize);
     } else {
-      polygcd(s, v.p, &g, false, true, false, pt, false, true, false);
+      polygcd(s, v.p, &g, pt, {.allcons = false, .usave = false, .canreset = false});
       tsize = f_poly_numterms(g) - 1;
       pair_size = ssize + tsize;
     }

@@ -24,18 +24,16 @@ using detail::degree;
 using detail::is_bare_leaf;
 using detail::OwnedPoly;
 
-polygcd_EnvRec::polygcd_EnvRec(poly u_in, poly v_in, bool leave_early_in, bool do_fast_in,
-                               bool allcons_in, polypt pt_in, bool usave, bool vsave,
-                               bool canreset_in)
-    : leave_early(leave_early_in),
-      do_fast(do_fast_in),
-      allcons(allcons_in),
-      canreset(canreset_in),
+polygcd_EnvRec::polygcd_EnvRec(poly u_in, poly v_in, polypt pt_in, const GcdFlags& how)
+    : leave_early(how.leave_early),
+      do_fast(how.do_fast),
+      allcons(how.allcons),
+      canreset(how.canreset),
       pt(pt_in) {
   u.p = u.orig = u_in;
-  u.save = usave;
+  u.save = how.usave;
   v.p = v.orig = v_in;
-  v.save = vsave;
+  v.save = how.vsave;
 }
 
 polygcd_EnvRec::~polygcd_EnvRec() {
@@ -188,20 +186,13 @@ bool polygcd_EnvRec::both_exps_0() {
   ++polygcd_stages.general;
   for (poly* q : {&s, &t, &g}) free_poly(q);
   fold_d_into_d2();
-  poly su = u.p;
-  poly sv = v.p;
-  polypt lev = pt;
-  std::int32_t levels = 0;
-  while (!su->numb && !sv->numb && su->exp == 0 && sv->exp == 0) {
-    su = su->pcoef;
-    sv = sv->pcoef;
-    lev = lev->next;
-    ++levels;
-  }
+  PadWalk w{u.p, v.p, pt};
+  while (w.both_pads()) w.down();
   OwnedPoly gg;
-  polygcd(su, sv, &gg.p, leave_early, do_fast, false, lev, true, true, false);
+  polygcd(w.su, w.sv, &gg.p, w.lev,
+          {.leave_early = leave_early, .do_fast = do_fast, .allcons = false, .canreset = false});
   check_uv();
-  assemble_content_result(*this, gg, levels);
+  assemble_content_result(*this, gg, w.levels);
   return true;
 }
 

@@ -38,8 +38,18 @@
 #include "core/interrupts.h"
 #include "core/records.h"
 #include "gcd/gcd_stash.h"
+#include "poly/poly_upcalls.h"
 
 namespace tavrin {
+
+// Caller tags of the exact divisions of the driver (polygcd_steps.cpp) and
+// of the subresultant sequence (algorithm_c.cpp), printed with their
+// internal errors; kept in one list so that each names one site.
+constexpr std::int32_t content_division_tag = -180;
+constexpr std::int32_t general_content_division_tag = -181;
+constexpr std::int32_t step_division_tag = -190;
+constexpr std::int32_t h_division_tag = -191;
+constexpr std::int32_t sequence_content_division_tag = -192;
 
 // An interrupt hold that may be taken and given back, and moves with its
 // owner (the driver exchanges its arguments).
@@ -71,6 +81,23 @@ class ArgHold {
   bool on_ = false;
 };
 
+// A walk down the pads that two polynomials share at their tops: su and sv
+// are their coefficients `levels` levels below, at the level lev.
+struct PadWalk {
+  poly su, sv;
+  polypt lev;
+  std::int32_t levels = 0;
+
+  // Both are pads here: neither a number nor of positive exponent.
+  bool both_pads() const { return !su->numb && !sv->numb && su->exp == 0 && sv->exp == 0; }
+  void down() {
+    su = su->pcoef;
+    sv = sv->pcoef;
+    lev = lev->next;
+    ++levels;
+  }
+};
+
 // One argument of the driver and what has been done to it.
 struct gcd_arg {
   poly p = nullptr;        // the polynomial in use: orig, or copy
@@ -98,8 +125,7 @@ enum class probe_verdict {
 };
 
 struct polygcd_EnvRec {
-  polygcd_EnvRec(poly u_in, poly v_in, bool leave_early_in, bool do_fast_in, bool allcons_in,
-                 polypt pt_in, bool usave, bool vsave, bool canreset_in);
+  polygcd_EnvRec(poly u_in, poly v_in, polypt pt_in, const GcdFlags& how);
   ~polygcd_EnvRec();
   polygcd_EnvRec(const polygcd_EnvRec&) = delete;
   polygcd_EnvRec& operator=(const polygcd_EnvRec&) = delete;

@@ -30,11 +30,6 @@ using detail::OwnedPoly;
 
 namespace {
 
-// Caller tags of the driver's exact divisions (printed with their internal
-// errors).
-constexpr std::int32_t content_division_tag = -180;
-constexpr std::int32_t general_content_division_tag = -181;
-
 // Pushes a value node (a leaf holding value, exp 1 when it is a marker that
 // keeps its variable) on the front of the list *list.
 void push_value(poly* list, std::int32_t value, bool marker) {
@@ -239,23 +234,21 @@ probe_verdict polygcd_EnvRec::fast_test_2(std::int16_t i, std::int32_t* image_de
     }
     return list.release();
   };
+  // The image of *p with its levels 2 .. top evaluated, held in img (*p
+  // itself when top < 2); nil when it lost p's degree in x.
+  auto image_of = [&](poly* p, std::int32_t top, OwnedPoly& img) -> poly {
+    if (top < 2) return *p;
+    OwnedPoly vals;
+    vals.p = values(top);
+    all_poly_eval(p, vals.p, img.cell(), 1);
+    if (img.p == nullptr || degree(img.p) < degree(*p)) return nullptr;
+    return img.p;
+  };
   OwnedPoly gimg, himg;
-  poly gi = u.p;
-  poly hi = v.p;
-  if (field_ulevel >= 2) {
-    OwnedPoly vals;
-    vals.p = values(field_ulevel);
-    all_poly_eval(&u.p, vals.p, gimg.cell(), 1);
-    if (gimg.p == nullptr || degree(gimg.p) < degree(u.p)) return probe_verdict::lost_degree;
-    gi = gimg.p;
-  }
-  if (field_vlevel >= 2) {
-    OwnedPoly vals;
-    vals.p = values(field_vlevel);
-    all_poly_eval(&v.p, vals.p, himg.cell(), 1);
-    if (himg.p == nullptr || degree(himg.p) < degree(v.p)) return probe_verdict::lost_degree;
-    hi = himg.p;
-  }
+  poly gi = image_of(&u.p, field_ulevel, gimg);
+  if (gi == nullptr) return probe_verdict::lost_degree;
+  poly hi = image_of(&v.p, field_vlevel, himg);
+  if (hi == nullptr) return probe_verdict::lost_degree;
   OwnedPoly image;
   if (modularmode && field_depth == 0 && mod_is_prime) {
     basic_poly_gcd(gi, hi, image.cell(), false, pt);
@@ -269,7 +262,7 @@ probe_verdict polygcd_EnvRec::fast_test_2(std::int16_t i, std::int32_t* image_de
     }
   } else {
     const ScopedValue<std::int16_t> loose(tripval, 16384);
-    polygcd(gi, hi, image.cell(), true, true, false, pt, true, true, false);
+    polygcd(gi, hi, image.cell(), pt, {.leave_early = true, .allcons = false, .canreset = false});
   }
   *image_degree = degree(image.p);
   const bool free_of_x =

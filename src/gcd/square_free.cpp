@@ -44,7 +44,7 @@ void push_record(poly* sq, std::int32_t e, poly f, std::int32_t* count) {
 void gcd_of(poly u, poly v, poly* r, bool allcons, polypt pt) {
   alg_c_count = 0;
   original_depth = 1;
-  polygcd(u, v, r, false, true, allcons, pt, true, true, true);
+  polygcd(u, v, r, pt, {.allcons = allcons});
 }
 
 }  // namespace
@@ -235,7 +235,7 @@ void square_free_factor(poly x, poly* sq, std::int32_t* count, polypt pt) {
     OwnedPoly c, w;
     alg_c_count = 0;
     original_depth = 1;
-    polygcd(t0prime.get(), cur, c.cell(), false, true, true, pt, false, true, true);
+    polygcd(t0prime.get(), cur, c.cell(), pt, {.usave = false});
     if (is_bare_leaf(c.get())) {
       poly_assign(cur, w.cell());
     } else {

@@ -90,36 +90,61 @@ void prepare(poly c, poly* den) {
   if (poly_eq_1(*den)) free_poly(den);
 }
 
+// A sum of fractions over one common denominator D (nil: 1) at the level
+// `lev`; TermSum and PolySum hold what is summed.
+class FractionSum {
+ public:
+  poly take_denominator() { return den_.release(); }
+
+ protected:
+  explicit FractionSum(polypt lev) : lev_(lev) {}
+
+  // c/den (both moved in) brought over D: the numerator c D, nil when c is
+  // 0. When den is not 1 after the contents are cancelled, scale_held(den)
+  // multiplies what the sum holds by it and D := D den.
+  template <class ScaleHeld>
+  poly join(poly c, poly den, ScaleHeld scale_held) {
+    OwnedPoly cc, dd;
+    cc.p = c;
+    dd.p = den;
+    if (poly_iszero(cc.p)) return nullptr;
+    prepare(cc.p, dd.cell());
+    times(cc.cell(), den_.p, lev_);
+    if (dd.p != nullptr) {
+      scale_held(dd.p);
+      if (den_.p == nullptr) {
+        den_.p = dd.release();
+      } else {
+        times(den_.cell(), dd.p, lev_);
+      }
+    }
+    return cc.release();
+  }
+
+  polypt lev_;
+
+ private:
+  OwnedPoly den_;
+};
+
 // Coefficient lists with a common denominator: the terms c x^e of one
 // list, in order of falling exponents, their coefficients and D at the
 // level `lev` below the list.
-class TermSum {
+class TermSum : public FractionSum {
  public:
-  explicit TermSum(polypt lev) : lev_(lev) {}
+  explicit TermSum(polypt lev) : FractionSum(lev) {}
   ~TermSum() {
     for (auto& t : terms_) free_poly(&t.second);
-    free_poly(&den_);
   }
   TermSum(const TermSum&) = delete;
   TermSum& operator=(const TermSum&) = delete;
 
   // c/den (both moved in) at exponent e.
   void add(std::int32_t e, poly c, poly den) {
-    OwnedPoly cc, dd;
-    cc.p = c;
-    dd.p = den;
-    if (poly_iszero(cc.p)) return;
-    prepare(cc.p, dd.cell());
-    times(cc.cell(), den_, lev_);
-    if (dd.p != nullptr) {
-      for (auto& t : terms_) times(&t.second, dd.p, lev_);
-      if (den_ == nullptr) {
-        den_ = dd.release();
-      } else {
-        times(&den_, dd.p, lev_);
-      }
-    }
-    terms_.emplace_back(e, cc.release());
+    c = join(c, den, [this](poly d) {
+      for (auto& t : terms_) times(&t.second, d, lev_);
+    });
+    if (c != nullptr) terms_.emplace_back(e, c);
   }
 
   // The list of the terms (0 when none); the denominator (nil: 1) stays.
@@ -136,82 +161,57 @@ class TermSum {
     if (out.p == nullptr) poly_set(0, out.cell());
     return out.release();
   }
-  poly take_denominator() { return std::exchange(den_, nullptr); }
 
  private:
-  polypt lev_;
   std::vector<std::pair<std::int32_t, poly>> terms_;
-  poly den_ = nullptr;
 };
 
 // Whole polynomials at one level with a common denominator.
-class PolySum {
+class PolySum : public FractionSum {
  public:
-  explicit PolySum(polypt lev) : lev_(lev) {}
-  ~PolySum() {
-    free_poly(&sum_);
-    free_poly(&den_);
-  }
-  PolySum(const PolySum&) = delete;
-  PolySum& operator=(const PolySum&) = delete;
+  explicit PolySum(polypt lev) : FractionSum(lev) {}
 
   void add(poly c, poly den) {
-    OwnedPoly cc, dd;
-    cc.p = c;
-    dd.p = den;
-    if (poly_iszero(cc.p)) return;
-    prepare(cc.p, dd.cell());
-    times(cc.cell(), den_, lev_);
-    if (dd.p != nullptr) {
-      if (sum_ != nullptr) times(&sum_, dd.p, lev_);
-      if (den_ == nullptr) {
-        den_ = dd.release();
-      } else {
-        times(&den_, dd.p, lev_);
-      }
-    }
-    if (sum_ == nullptr) {
-      sum_ = cc.release();
+    c = join(c, den, [this](poly d) {
+      if (sum_.p != nullptr) times(sum_.cell(), d, lev_);
+    });
+    if (c == nullptr) return;
+    if (sum_.p == nullptr) {
+      sum_.p = c;
     } else {
-      best_poly_add(sum_, cc.release(), &sum_);
+      best_poly_add(sum_.p, c, sum_.cell());
     }
   }
   poly take_sum() {
-    if (sum_ == nullptr) poly_set(0, &sum_);
-    return std::exchange(sum_, nullptr);
+    if (sum_.p == nullptr) poly_set(0, sum_.cell());
+    return sum_.release();
   }
-  poly take_denominator() { return std::exchange(den_, nullptr); }
 
  private:
-  polypt lev_;
-  poly sum_ = nullptr;
-  poly den_ = nullptr;
+  OwnedPoly sum_;
 };
 
 // Powers of one polynomial, the last exponent asked for kept.
 class Powers {
  public:
   Powers(poly base, polypt lev) : base_(base), lev_(lev) {}
-  ~Powers() { free_poly(&power_); }
-  Powers(const Powers&) = delete;
-  Powers& operator=(const Powers&) = delete;
 
   // base^e, e >= 1 (owned by this object; valid until the next call).
   poly get(std::int32_t e) {
     if (e == 1) return base_;
-    if (power_ == nullptr || e != exponent_) {
-      free_poly(&power_);
-      poly_assign(base_, &power_);
-      compute_power(&power_, e, lev_);
+    if (power_.p == nullptr || e != exponent_) {
+      free_poly(power_.cell());
+      poly_assign(base_, power_.cell());
+      compute_power(power_.cell(), e, lev_);
       exponent_ = e;
     }
-    return power_;
+    return power_.p;
   }
 
  private:
   poly base_;
   polypt lev_;
-  poly power_ = nullptr;
+  OwnedPoly power_;
   std::int32_t exponent_ = 0;
 };
 
@@ -258,6 +258,16 @@ void highest_level(poly* q, poly* qden, poly n2, poly d2, std::int16_t level, po
   std::optional<Powers> d2_powers;
   if (d2 != nullptr) d2_powers.emplace(d2, pol);
   OwnedPoly t, den;
+  // t := t n2^e, and den := den d2^e when d2 is not 1.
+  auto raise_by = [&](std::int32_t e) {
+    poly_mult(t.p, n2_powers.get(e), t.cell(), pol);
+    if (!d2_powers) return;
+    if (den.p == nullptr) {
+      poly_assign(d2_powers->get(e), den.cell());
+    } else {
+      poly_mult(den.p, d2_powers->get(e), den.cell(), pol);
+    }
+  };
   std::int32_t previous = 0;
   bool first = true;
   for (poly node = *q; node != nullptr; node = node->next) {
@@ -273,27 +283,11 @@ void highest_level(poly* q, poly* qden, poly n2, poly d2, std::int16_t level, po
     }
     const std::int32_t gap = previous - e;
     previous = e;
-    poly_mult(t.p, n2_powers.get(gap), t.cell(), pol);
-    if (d2_powers) {
-      if (den.p == nullptr) {
-        poly_assign(d2_powers->get(gap), den.cell());
-      } else {
-        poly_mult(den.p, d2_powers->get(gap), den.cell(), pol);
-      }
-      times(c.cell(), den.p, pol);
-    }
+    raise_by(gap);
+    if (d2_powers) times(c.cell(), den.p, pol);
     best_poly_add(t.release(), c.release(), t.cell());
   }
-  if (previous >= 1) {
-    poly_mult(t.p, n2_powers.get(previous), t.cell(), pol);
-    if (d2_powers) {
-      if (den.p == nullptr) {
-        poly_assign(d2_powers->get(previous), den.cell());
-      } else {
-        poly_mult(den.p, d2_powers->get(previous), den.cell(), pol);
-      }
-    }
-  }
+  if (previous >= 1) raise_by(previous);
   replace_list(q, t.release());
   replace_denominator(qden, den.release());
 }

@@ -62,7 +62,7 @@ void pseudo_side(poly* x, poly com, bool el, const char* msg, OwnedPoly& q, Owne
   }
   if (!is_zero(r.p)) tavrin_error(msg, true);
   OwnedPoly g;
-  polygcd(q.p, c.p, &g.p, false, true, false, polynames, true, true, true);
+  polygcd(q.p, c.p, &g.p, polynames, {.allcons = false});
   if (g.p != nullptr && is_bare_leaf(g.p) && !poly_eq_1(g.p)) {
     num_poly_quot(q.p, g.p->ncoef, 0);
     num_poly_quot(c.p, g.p->ncoef, 0);
@@ -93,7 +93,7 @@ void pseudo_reduce(poly* n, poly* m, poly* com, poly* num, poly* den, poly* mu, 
     return;
   }
   OwnedPoly g;
-  polygcd(c1.p, c2.p, &g.p, false, true, false, polynames, true, true, true);
+  polygcd(c1.p, c2.p, &g.p, polynames, {.allcons = false});
   if (g.p != nullptr && is_bare_leaf(g.p) && !poly_eq_1(g.p)) {
     num_poly_quot(c1.p, g.p->ncoef, 0);
     num_poly_quot(c2.p, g.p->ncoef, 0);

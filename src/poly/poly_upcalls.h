@@ -17,8 +17,17 @@ namespace tavrin {
 
 // ---- Polynomial GCDs --------------------------------------------------------------------
 // Contract: gcd/gcd.h.
-void polygcd(poly u, poly v, poly* r, bool leave_early, bool do_fast, bool allcons, polypt pt,
-             bool usave, bool vsave, bool canreset);
+// The choices of one polygcd call (their meaning: gcd/gcd.h); the defaults
+// ask for the normalised GCD of two kept arguments as a fresh problem.
+struct GcdFlags {
+  bool leave_early = false;  // only the degree in x is wanted
+  bool do_fast = true;       // the random probes may run
+  bool allcons = true;       // general contents may be taken
+  bool usave = true;         // u kept node for node; false: given up
+  bool vsave = true;         // v kept node for node; false: given up
+  bool canreset = true;      // a fresh problem: the GCD counters may be reset
+};
+void polygcd(poly u, poly v, poly* r, polypt pt, const GcdFlags& how = {});
 // Contract: gcd/gcd.h.
 void case_one(poly* p, poly* pden, std::int16_t target, poly n2, poly d2, polypt pol);
 // Contract: gcd/gcd.h.

@@ -126,12 +126,12 @@ inline void become_rational(quoly q, imptr num, imptr den) {
   q->rat = true;
 }
 
-// Every GCD the value code asks for: polygcd(u, v, r, leave_early false,
-// do_fast, allcons true, pt, usave, vsave and canreset true), counted in
-// value_gcd_requests. u, v: kept; *r: overwritten.
+// Every GCD the value code asks for: polygcd(u, v, r, pt) with the default
+// flags (leave_early false, do_fast, allcons, usave, vsave and canreset
+// true), counted in value_gcd_requests. u, v: kept; *r: overwritten.
 inline void value_polygcd(poly u, poly v, poly* r, polypt pt) {
   ++value_gcd_requests;
-  polygcd(u, v, r, false, true, true, pt, true, true, true);
+  polygcd(u, v, r, pt);
 }
 
 // The GCD of two polynomials as the value code asks for it: alg_c_count := 0

@@ -255,8 +255,7 @@ RefPoly gcd_of(const RefPoly& a, const RefPoly& b, polypt pt, std::string* out =
   NodeBalance balance;
   Poly u(a), v(b), g;
   const std::string su = node_shape(u), sv = node_shape(v);
-  const std::string printed =
-      output_of([&] { polygcd(u, v, g.cell(), false, true, true, pt, true, true, true); });
+  const std::string printed = output_of([&] { polygcd(u, v, g.cell(), pt); });
   if (out != nullptr) *out = printed;
   EXPECT_EQ(node_shape(u), su);
   EXPECT_EQ(node_shape(v), sv);
@@ -355,10 +354,12 @@ TEST_F(AlgorithmC, AnotherVariableMovesToTheTopOnATemporaryLevel) {
         Injected::globalpoly_inside = 0;
       }
       bool unwound = false;
-      output_of([&] {
-        polygcd(top == 1 ? pu.get() : pu->pcoef, top == 1 ? pv.get() : pv->pcoef, r.cell(), false, true,
-                true, vars.level(top), true, true, true);
-      }, &unwound);
+      output_of(
+          [&] {
+            polygcd(top == 1 ? pu.get() : pu->pcoef, top == 1 ? pv.get() : pv->pcoef, r.cell(),
+                    vars.level(top));
+          },
+          &unwound);
       interrupt_requested = 0;
       EXPECT_EQ(unwound, inject);
       if (inject) {

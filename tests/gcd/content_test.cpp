@@ -170,7 +170,7 @@ TEST_F(Contents, FloatingGcd) {
     SCOPED_TRACE(c);
     Poly n("x^2 - x + 1"), m("x - 1"), g;
     n->next->next->ncoef->flote = c;
-    polygcd(n, m, g.cell(), false, true, true, vars.level(1), true, true, true);
+    polygcd(n, m, g.cell(), vars.level(1));
     const std::vector<long double> want =
         std::fabs(c) < 1e-8 ? std::vector<long double>{1, -1} : std::vector<long double>{1};
     EXPECT_EQ(floats(g), want);
@@ -199,10 +199,7 @@ TEST_F(Contents, FloatingGcdOfThreeVariablesWhereVDividesU) {
                     parse_ref("x + y + z + 2", vars.names());
   Poly pu(u), pv(v), g;
   const long divides = polygcd_stages.divides;
-  EXPECT_EQ(output_of([&] {
-              polygcd(pu, pv, g.cell(), false, true, true, vars.level(1), true, true, true);
-            }),
-            "");
+  EXPECT_EQ(output_of([&] { polygcd(pu, pv, g.cell(), vars.level(1)); }), "");
   EXPECT_EQ(polygcd_stages.divides, divides + 1);
   EXPECT_EQ(g.ref(), v);
 }

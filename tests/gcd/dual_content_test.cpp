@@ -128,8 +128,8 @@ TEST_F(DualContent, RandomPairsAgreeWithTheContentsTakenOneAtATime) {
       searches += d_cntcount > 0 && a_cntcount > 0 ? 1 : 0;
       content(p, cp.cell(), pt, false, true, true);
       content(q, cq.cell(), pt, false, true, true);
-      polygcd(cp, cq, want.cell(), false, true, true, pt->next, true, true, false);
-      polygcd(pad->pcoef, cq, wa.cell(), false, true, true, pt->next, true, true, false);
+      polygcd(cp, cq, want.cell(), pt->next, {.canreset = false});
+      polygcd(pad->pcoef, cq, wa.cell(), pt->next, {.canreset = false});
       EXPECT_EQ(dump_poly(r), dump_poly(want));
       EXPECT_EQ(dump_poly(ra), dump_poly(wa));
       EXPECT_EQ(node_shape(p), sp);

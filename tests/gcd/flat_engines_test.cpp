@@ -193,7 +193,7 @@ Poly gcd_by(poly u, poly v, bool flat) {
   c_cntcount = a_cntcount = d_cntcount = g_cntcount = 0;
   const ScopedValue<std::int32_t> terms(flat_gcd_terms, flat ? 0 : INT32_MAX);
   Poly r;
-  polygcd(u, v, r.cell(), false, true, true, polynames, true, true, true);
+  polygcd(u, v, r.cell(), polynames);
   return r;
 }
 

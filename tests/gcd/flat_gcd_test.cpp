@@ -86,7 +86,7 @@ Poly gcd_by(poly u, poly v, bool flat, flat_gcd_method how) {
   const ScopedValue<std::int32_t> terms(flat_gcd_terms, flat ? 0 : INT32_MAX);
   const ScopedValue<flat_gcd_method> method(flat_gcd_choice, how);
   Poly r;
-  polygcd(u, v, r.cell(), false, true, true, polynames, true, true, true);
+  polygcd(u, v, r.cell(), polynames);
   return r;
 }
 
@@ -208,12 +208,12 @@ TEST_F(FlatGcd, CofactorsComeWithTheLastGcdOnly) {
     const Poly u = Poly::adopt(times(Poly::adopt(times(g, a)), k)), v = Poly::adopt(times(Poly::adopt(times(g, b)), l));
     new_command();
     Poly r;
-    polygcd(u, v, r.cell(), false, true, true, polynames, true, true, true);
+    polygcd(u, v, r.cell(), polynames);
     Poly qu, qv;
     // another argument: refused, and the record is spent
     EXPECT_FALSE(flat_gcd_cofactors(v, u, r, qu.cell(), qv.cell()));
     EXPECT_FALSE(flat_gcd_cofactors(u, v, r, qu.cell(), qv.cell()));
-    polygcd(u, v, r.cell(), false, true, true, polynames, true, true, true);
+    polygcd(u, v, r.cell(), polynames);
     ASSERT_TRUE(flat_gcd_cofactors(u, v, r, qu.cell(), qv.cell()));
     EXPECT_TRUE(valid_poly(qu));
     EXPECT_TRUE(valid_poly(qv));

@@ -67,7 +67,7 @@ RefPoly driver_gcd(const RefPoly& a, const RefPoly& b, polypt pt, bool modular,
   Poly u(a), v(b), g;
   const std::string su = node_shape(u), sv = node_shape(v);
   bool left = false;
-  output_of([&] { polygcd(u, v, g.cell(), false, true, true, pt, true, true, true); }, &left);
+  output_of([&] { polygcd(u, v, g.cell(), pt); }, &left);
   if (unwound != nullptr) *unwound = left;
   EXPECT_TRUE(ring_state() == before);
   EXPECT_EQ(node_shape(u), su);

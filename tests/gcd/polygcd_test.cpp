@@ -116,7 +116,9 @@ Outcome run_gcd(const RefPoly& a, const RefPoly& b, polypt pt, bool usave = true
     usave = usave && !result_in_u;
     const std::string su = node_shape(u), sv = node_shape(v);
     o.out = output_of(
-        [&] { polygcd(u, v, g.cell(), leave_early, true, true, pt, usave, vsave, true); },
+        [&] {
+          polygcd(u, v, g.cell(), pt, {.leave_early = leave_early, .usave = usave, .vsave = vsave});
+        },
         &o.unwound);
     if (usave) {
       EXPECT_EQ(node_shape(u), su) << "u changed";
@@ -166,7 +168,7 @@ TEST_F(PolyGcd, TrivialCasesTable) {
     const long numbers = polygcd_stages.numbers;
     Poly u(c.u), v(c.v ? c.v : "0"), g;
     const std::string shape = node_shape(u);
-    polygcd(u, c.v ? v.get() : u.get(), g.cell(), false, true, true, vars.level(1), true, true, true);
+    polygcd(u, c.v ? v.get() : u.get(), g.cell(), vars.level(1));
     EXPECT_EQ(node_shape(u), shape);
     ASSERT_TRUE(valid_poly(g));
     EXPECT_EQ(g.ref(), in_ring(c.ring, parse_ref(c.want, vars.names())));
@@ -310,7 +312,7 @@ TEST_F(PolyGcd, OneVariableModuloPrimesAgreesWithTheEngineAndTheReference) {
         NodeBalance balance;
         Poly u = Poly::adopt(coeffs_to_poly(a)), v = Poly::adopt(coeffs_to_poly(b)), g, h;
         const long one_var = polygcd_stages.one_variable;
-        polygcd(u, v, g.cell(), false, true, true, vars.level(1), true, true, true);
+        polygcd(u, v, g.cell(), vars.level(1));
         EXPECT_EQ(polygcd_stages.one_variable, one_var + 1);
         basic_poly_gcd(u, v, h.cell(), true, vars.level(1));
         EXPECT_EQ(poly_to_coeffs(g), poly_to_coeffs(h));

@@ -253,7 +253,7 @@ TEST(QuotientRings, RandomElementsOfFieldsGivenByRelations) {
       const RefPoly b = a * RefPoly::variable(3, 0) + parse_ref("1", names);  // coprime to a
       SCOPED_TRACE(g.to_string(names));
       Poly u(fold(g * a)), w(fold(g * b)), gg(g), found;
-      polygcd(u, w, found.cell(), false, true, true, polynames, true, true, true);
+      polygcd(u, w, found.cell(), polynames);
       ASSERT_TRUE(valid_poly(found));
       // found = c g with c a non-zero element of the field.
       bool failed = true;

@@ -92,7 +92,7 @@ bool number_is(imptr n, int v) {
     poly g = nullptr;
     alg_c_count = 0;
     original_depth = 1;
-    polygcd(q->numer, d, &g, false, true, true, polynames, true, true, true);
+    polygcd(q->numer, d, &g, polynames);
     const bool constant = g != nullptr && is_bare(g);
     free_poly(&g);
     if (!constant) return fail("numerator and denominator not coprime", q);
