@@ -15,12 +15,10 @@
 #include "core/mode_guard.h"
 #include "lang/expressions.h"
 #include "numbers/freelists.h"
-#include "support/data_tables.h"
 #include "support/node_accounting.h"
 #include "support/output_capture.h"
 #include "support/statements.h"
 #include "support/value_form.h"
-#include "toplevel/charsets.h"
 #include "toplevel/dispatch.h"
 #include "toplevel/output_file.h"
 #include "toplevel/scanner.h"
@@ -32,11 +30,7 @@ namespace {
 class ArrayOutput : public testing::Test {
  protected:
   ArrayOutput() {
-    load_data_tables();
-    init_character_sets();
-    make_token_ring();
-    install_language();
-    install_arrays();
+    install_interpreter();
     addresser = 1;
     run("@[**];");
   }
@@ -49,21 +43,15 @@ class ArrayOutput : public testing::Test {
     return r.unwound ? r.printed + "error" : r.printed;
   }
   std::string value_of(const std::string& expr) {
-    TextInput in(expr + ";");
-    FILEPtr stream = &in;
-    leftover[0] = '\0';
-    scanner(&stream, &token, &zilch);
     quoly v = nullptr;
-    output_of([&] { parse(&stream, &v, &zilch); });
+    bool unwound = false;
+    parse_statement(expr + ";", &v, &unwound);
     const std::string s = v == nullptr ? "nil" : value_text(v);
     free_quoly(&v);
     return s;
   }
   static arrptr array(const char* name) {
-    tokentipe t{};
-    std::snprintf(t.name, sizeof t.name, "%s", name);
-    t.address = -1;
-    return find_array(&t);
+    return array_named(name);
   }
 };
 

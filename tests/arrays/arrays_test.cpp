@@ -23,36 +23,17 @@
 #include "numbers/freelists.h"
 #include "numbers/work_arrays.h"
 #include "poly/poly_repr.h"
-#include "support/data_tables.h"
 #include "support/modulus_scope.h"
 #include "support/output_capture.h"
 #include "support/poly_support.h"
 #include "support/statements.h"
 #include "support/value_form.h"
-#include "toplevel/charsets.h"
 #include "toplevel/dispatch.h"
 #include "toplevel/scanner.h"
 #include "toplevel/state.h"
 
 namespace tavrin::test {
 namespace {
-
-// Removes every array and empties the dense store (pages stay).
-void clear_arrays() {
-  for (arrptr& head : arr_store) {
-    while (head != nullptr) {
-      arrptr a = head;
-      head = a->next;
-      if (a->spar != nullptr) free_sparse(&a->spar, a->rows, true);
-      if (a->sizearr.size > 0) free_num(&a->sizearr);
-      a->sizearr = number{};
-      a->next = arr_garb;
-      arr_garb = a;
-    }
-  }
-  for (std::int32_t i = 0; i <= endarr; ++i) free_quoly(arp_cell(i));
-  endarr = -1;
-}
 
 // "error N" for the report in out: the code whose message line follows the
 // report's first line (several codes may share a text; the first wins).
@@ -84,11 +65,7 @@ void expect_rows_sound(arrptr q) {
 class Arrays : public testing::Test {
  protected:
   Arrays() {
-    load_data_tables();
-    init_character_sets();
-    make_token_ring();
-    install_language();
-    install_arrays();
+    install_interpreter();
     clear_arrays();
     addresser = 1;
     if (numblocks < -1) numblocks = -1;
@@ -315,12 +292,7 @@ TEST_F(Arrays, UninitialisedCellsWarnTwentyTimes) {
     }
   });
   EXPECT_EQ(cells, 25);
-  std::size_t warnings = 0;
-  for (std::size_t at = 0; (at = out.find("Warning. Uninitialized array element in [u]", at)) !=
-                           std::string::npos;
-       ++at)
-    ++warnings;
-  EXPECT_EQ(warnings, 20u);
+  EXPECT_EQ(occurrences(out, "Warning. Uninitialized array element in [u]"), 20u);
   EXPECT_NE(out.find(" ....etc...\n"), std::string::npos);
   EXPECT_EQ(out.find(" ....etc...\n"), out.rfind(" ....etc...\n"));
   // Reading an element in an expression sets it to 0 without a warning.

@@ -5,8 +5,6 @@
 // and the date line.
 #include <gtest/gtest.h>
 
-#include <cstdio>
-#include <fstream>
 #include <map>
 #include <random>
 #include <regex>
@@ -22,6 +20,7 @@
 #include "support/data_tables.h"
 #include "support/node_accounting.h"
 #include "support/poly_support.h"
+#include "support/program_run.h"
 #include "support/refpoly.h"
 #include "toplevel/charsets.h"
 #include "toplevel/platform.h"
@@ -122,27 +121,6 @@ TEST_F(ChangeCoef, ClearingEveryCoefficientLeavesZero) {
 }
 
 // ---- Moves and swaps through the program ---------------------------------------------------
-
-std::string run_program(const std::string& statements) {
-  char dir_template[] = "/tmp/tavrin_storage_XXXXXX";
-  const char* dir = mkdtemp(dir_template);
-  if (dir == nullptr) return "";
-  const std::string d = dir;
-  std::ofstream(d + "/tvrstart.txt") << "100\n";
-  std::ofstream(d + "/in.txt") << statements;
-  const std::string cmd = "cd " + d + " && " + TAVRIN_TEST_EXECUTABLE + " < in.txt";
-  std::string out;
-  if (FILE* p = popen(cmd.c_str(), "r")) {
-    char buf[65536];
-    std::size_t n;
-    while ((n = std::fread(buf, 1, sizeof buf, p)) > 0) out.append(buf, n);
-    pclose(p);
-  }
-  std::remove((d + "/tvrstart.txt").c_str());
-  std::remove((d + "/in.txt").c_str());
-  std::remove(d.c_str());
-  return out;
-}
 
 TEST(StorageBuiltins, RandomMovesAndSwapsKeepEveryValue) {
   std::mt19937_64 rng(test_seed() + 2);

@@ -20,6 +20,7 @@
 #include "support/node_accounting.h"
 #include "support/poly_build.h"
 #include "support/poly_support.h"
+#include "support/word_field_test.h"
 
 namespace tavrin::test {
 namespace {
@@ -211,12 +212,9 @@ void check_slice_op(std::mt19937_64& rng, const RefField& f, const SliceCase& c,
   EXPECT_EQ(z[static_cast<std::size_t>(top + 1)], -7);
 }
 
-class Sums : public ::testing::TestWithParam<std::int32_t> {};
+class Sums : public WordFieldTest {};
 
 TEST_P(Sums, AddCopiesFillsGapsAndTrims) {
-  const std::int32_t p = GetParam();
-  ModulusScope scope(p);
-  const RefField f(p);
   std::mt19937_64 rng(test_seed());
   for (int it = 0; it < test_iterations(300); ++it) {
     SliceCase c{};
@@ -243,9 +241,6 @@ TEST_P(Sums, AddCopiesFillsGapsAndTrims) {
 }
 
 TEST_P(Sums, ShiftedAddAndDifferencesMatchTheirDefinitions) {
-  const std::int32_t p = GetParam();
-  ModulusScope scope(p);
-  const RefField f(p);
   std::mt19937_64 rng(test_seed() + 1);
   for (int it = 0; it < test_iterations(300); ++it) {
     SliceCase c{};
@@ -305,9 +300,6 @@ TEST_P(Sums, ShiftedAddAndDifferencesMatchTheirDefinitions) {
 }
 
 TEST_P(Sums, SelfAddFoldsTheUpperHalfDown) {
-  const std::int32_t p = GetParam();
-  ModulusScope scope(p);
-  const RefField f(p);
   std::mt19937_64 rng(test_seed() + 2);
   for (int it = 0; it < test_iterations(300); ++it) {
     SliceCase c{};
@@ -397,12 +389,9 @@ Coeffs reference_slice_product(const RefField& f, const std::int32_t* x, std::in
   return prod;
 }
 
-class Schoolbook : public ::testing::TestWithParam<std::int32_t> {};
+class Schoolbook : public WordFieldTest {};
 
 TEST_P(Schoolbook, EveryFormAgreesWithTheReference) {
-  const std::int32_t p = GetParam();
-  ModulusScope scope(p);
-  const RefField f(p);
   std::mt19937_64 rng(test_seed());
   std::vector<std::int32_t> x(3000), y(3000), z(6000);
   for (int it = 0; it < test_iterations(60); ++it) {

@@ -19,6 +19,7 @@
 #include "support/dense_ref.h"
 #include "support/node_accounting.h"
 #include "support/poly_support.h"
+#include "support/word_field_test.h"
 
 namespace tavrin::test {
 namespace {
@@ -47,12 +48,9 @@ struct ArrayPair {
 
 // ---- The array division loop ---------------------------------------------------------
 
-class ArrayDivision : public ::testing::TestWithParam<std::int32_t> {};
+class ArrayDivision : public WordFieldTest {};
 
 TEST_P(ArrayDivision, QuotientAndRemainderAgreeWithLongDivision) {
-  const std::int32_t p = GetParam();
-  ModulusScope scope(p);
-  const RefField f(p);
   std::mt19937_64 rng(test_seed());
   for (int it = 0; it < test_iterations(200); ++it) {
     const auto dm = static_cast<std::int64_t>(rng() % (it % 10 == 0 ? 400 : 25));
@@ -90,10 +88,7 @@ TEST_P(ArrayDivision, QuotientAndRemainderAgreeWithLongDivision) {
 }
 
 TEST_P(ArrayDivision, TwoTermStepAgreesWithTheGeneralElimination) {
-  const std::int32_t p = GetParam();
   if (p >= 46340) GTEST_SKIP() << "the two-term step serves moduli below 46,340";
-  ModulusScope scope(p);
-  const RefField f(p);
   std::mt19937_64 rng(test_seed() + 3);
   for (int it = 0; it < test_iterations(300); ++it) {
     const auto dm = static_cast<std::int64_t>(1 + rng() % (it % 10 == 0 ? 500 : 30));
@@ -258,15 +253,12 @@ TEST(ArrayDivisionCases, FailuresAreReportedExactly) {
 
 // ---- Polynomial-level division --------------------------------------------------------
 
-class PolyDivision : public ::testing::TestWithParam<std::int32_t> {
+class PolyDivision : public WordFieldTest {
  protected:
   PolyVars vars{"t"};
 };
 
 TEST_P(PolyDivision, ExactDivisionsAreFoundAndOthersRefused) {
-  const std::int32_t p = GetParam();
-  ModulusScope scope(p);
-  const RefField f(p);
   NodeBalance balance;
   std::mt19937_64 rng(test_seed());
   for (int it = 0; it < test_iterations(80); ++it) {

@@ -23,6 +23,7 @@
 #include "support/modulus_scope.h"
 #include "support/node_accounting.h"
 #include "support/poly_support.h"
+#include "support/word_field_test.h"
 
 namespace tavrin::test {
 namespace {
@@ -96,13 +97,10 @@ void check_planted(const RefField& f, const Coeffs& x, const Coeffs& y, const Co
   ASSERT_EQ(monic.value, ref_monic_gcd(f, x, y));
 }
 
-class DenseGcd : public ::testing::TestWithParam<std::int32_t> {};
+class DenseGcd : public WordFieldTest {};
 
 TEST_P(DenseGcd, PlantedFactorsAgreeWithEuclid) {
-  const std::int32_t p = GetParam();
-  ModulusScope scope(p);
   PolyVars vars{"t"};
-  const RefField f(p);
   std::mt19937_64 rng(test_seed());
   for (int it = 0; it < test_iterations(150); ++it) {
     const std::uint64_t top = it % 15 == 0 ? 1500 : 60;
@@ -121,10 +119,7 @@ TEST_P(DenseGcd, PlantedFactorsAgreeWithEuclid) {
 }
 
 TEST_P(DenseGcd, CoprimePairsGiveExactlyTheConstantOne) {
-  const std::int32_t p = GetParam();
-  ModulusScope scope(p);
   PolyVars vars{"t"};
-  const RefField f(p);
   std::mt19937_64 rng(test_seed() + 1);
   int seen = 0;
   for (int it = 0; it < test_iterations(60); ++it) {
@@ -144,10 +139,7 @@ TEST_P(DenseGcd, CoprimePairsGiveExactlyTheConstantOne) {
 }
 
 TEST_P(DenseGcd, EqualDegreesAndDivisorsKeepTheirLeadingCoefficient) {
-  const std::int32_t p = GetParam();
-  ModulusScope scope(p);
   PolyVars vars{"t"};
-  const RefField f(p);
   std::mt19937_64 rng(test_seed() + 2);
   for (int it = 0; it < test_iterations(40); ++it) {
     const auto dm = static_cast<std::int64_t>(1 + rng() % 50);
@@ -325,13 +317,10 @@ TEST(DenseGcdRoutes, TheTwoTermAndTableCutOffsChangeRoutesNotAnswers) {
 
 // ---- The largest arrays ----------------------------------------------------------------
 
-class DenseGcdLarge : public ::testing::TestWithParam<std::int32_t> {};
+class DenseGcdLarge : public WordFieldTest {};
 
 TEST_P(DenseGcdLarge, DegreesUpTo24999TakeTheArrays) {
-  const std::int32_t p = GetParam();
-  ModulusScope scope(p);
   PolyVars vars{"t"};
-  const RefField f(p);
   std::mt19937_64 rng(test_seed() + 7);
   Coeffs x, y, c;
   planted_pair(rng, f, 24999, 24999, 18000, &x, &y, &c);

@@ -18,7 +18,9 @@
 #include "dense/dense_arrays.h"
 #include "dense/dense_divide.h"
 #include "support/dense_ref.h"
+#include "support/output_capture.h"
 #include "support/poly_support.h"
+#include "support/word_field_test.h"
 
 namespace tavrin::test {
 namespace {
@@ -97,12 +99,9 @@ void check_matrix(const RefField& f, const MatrixRun& r, bool with_pair) {
 
 // ---- euclid_onevar and parthg ------------------------------------------------------
 
-class HalfGcd : public ::testing::TestWithParam<std::int32_t> {};
+class HalfGcd : public WordFieldTest {};
 
 TEST_P(HalfGcd, MatricesMapTheInputPairToTheReducedPair) {
-  const std::int32_t p = GetParam();
-  ModulusScope scope(p);
-  const RefField f(p);
   std::mt19937_64 rng(test_seed());
   for (std::int32_t base : {4, 10, 100}) {
     ScopedValue<std::int32_t> euclid_below(hgcd_euclid_degree, base);
@@ -257,21 +256,15 @@ Coeffs run_hgcd(const RefField& f, const Coeffs& a, const Coeffs& b, int* reduct
   testing::internal::CaptureStdout();
   hgcd(&e);
   const std::string out = testing::internal::GetCapturedStdout();
-  *reductions = 0;
-  for (std::size_t at = out.find(" 1m: in fullhg"); at != std::string::npos;
-       at = out.find(" 1m: in fullhg", at + 1))
-    ++*reductions;
+  *reductions = static_cast<int>(occurrences(out, " 1m: in fullhg"));
   if (!e.all_zeros) return {1};
   if (e.xexp == -1) return ref_monic(f, array_slice(yy, 0, e.yexp));
   return ref_monic(f, array_slice(xx, 0, e.xexp));
 }
 
-class Hgcd : public ::testing::TestWithParam<std::int32_t> {};
+class Hgcd : public WordFieldTest {};
 
 TEST_P(Hgcd, GcdEqualsEuclidsOnPlantedFactors) {
-  const std::int32_t p = GetParam();
-  ModulusScope scope(p);
-  const RefField f(p);
   std::mt19937_64 rng(test_seed());
   ScopedValue<std::int32_t> euclid_below(hgcd_euclid_degree, 8);
   ScopedValue<std::int32_t> recurse_above(hgcd_recursion_sum, 60);

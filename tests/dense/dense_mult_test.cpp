@@ -23,6 +23,7 @@
 #include "support/node_accounting.h"
 #include "support/poly_build.h"
 #include "support/poly_support.h"
+#include "support/word_field_test.h"
 
 namespace tavrin::test {
 namespace {
@@ -159,12 +160,9 @@ TEST(KaratsubaChoice, DriverTakesKaratsubaOnlyAboveTheCutoffOnBothDegrees) {
 
 // ---- Karatsuba against the reference ----------------------------------------------------
 
-class Karatsuba : public ::testing::TestWithParam<std::int32_t> {};
+class Karatsuba : public WordFieldTest {};
 
 TEST_P(Karatsuba, AgreesWithTheReferenceAcrossEverySplit) {
-  const std::int32_t p = GetParam();
-  ModulusScope scope(p);
-  const RefField f(p);
   std::mt19937_64 rng(test_seed());
   SliceProduct sp;
   for (std::int32_t cut : {6, 20, 40}) {
@@ -193,9 +191,6 @@ TEST_P(Karatsuba, AgreesWithTheReferenceAcrossEverySplit) {
 }
 
 TEST_P(Karatsuba, LargeProductsMatchTheSchoolbookAndEvaluation) {
-  const std::int32_t p = GetParam();
-  ModulusScope scope(p);
-  const RefField f(p);
   std::mt19937_64 rng(test_seed() + 7);
   SliceProduct sp;
   struct Case {
@@ -278,15 +273,12 @@ TEST(KaratsubaEdges, ZeroTopsGiveZeroAndAnEmptySliceIsReported) {
 
 // ---- The drivers ------------------------------------------------------------------------
 
-class Drivers : public ::testing::TestWithParam<std::int32_t> {
+class Drivers : public WordFieldTest {
  protected:
   PolyVars vars{"t"};
 };
 
 TEST_P(Drivers, EveryDriverAgreesWithTheReference) {
-  const std::int32_t p = GetParam();
-  ModulusScope scope(p);
-  const RefField f(p);
   NodeBalance balance;
   std::mt19937_64 rng(test_seed());
   for (std::int32_t cut : {6, 20, 40}) {
@@ -372,15 +364,12 @@ Rows rows_product(const RefField& f, const Rows& a, const Rows& b) {
   return c;
 }
 
-class TwoVariable : public ::testing::TestWithParam<std::int32_t> {
+class TwoVariable : public WordFieldTest {
  protected:
   PolyVars vars{"u", "t"};
 };
 
 TEST_P(TwoVariable, RowProductsAgreeWithTheReference) {
-  const std::int32_t p = GetParam();
-  ModulusScope scope(p);
-  const RefField f(p);
   NodeBalance balance;
   std::mt19937_64 rng(test_seed());
   for (std::int32_t cut : {6, 40}) {

@@ -5,6 +5,7 @@
 // the residue and floating kernels against a plain elimination.
 #include "core/error_codes.h"
 #include "det/dense_gauss.h"
+#include "det/det_support.h"
 
 #include <gtest/gtest.h>
 
@@ -80,37 +81,11 @@ Value standard(const Mat& a, std::int32_t cut, Mat* inv = nullptr, std::string* 
   return d;
 }
 
-// Dense Gauss-Bareiss on a copy (checked unchanged).
-Value bareiss(const Mat& a) {
-  const std::int32_t m = a.rows;
-  auto w = fresh_work();
-  Descr f;
-  to_dense(a, w.get(), f.get());
-  mat_invert_EnvRec env;
-  set_search_params(env, w.get(), m);
-  Value d = Value::number(BigRef(1));
-  try {
-    gauss_Bareiss(d.cell(), m, w.get(), false, false, nullptr, env, false);
-  } catch (const mat_invert_exit&) {
-  }
-  EXPECT_TRUE(same_mat(from_dense(w.get(), m, m), a));
-  free_cells(w.get(), m * m);
-  return d;
-}
-
 Value sparse_bareiss(const Mat& a) {
   Value d = Value::number(BigRef(1));
   sparseptr sp = to_sparse(a);
   sparse_gauss_Bareiss(&sp, d.cell(), a.rows, 3, true);
   EXPECT_EQ(sp, nullptr);
-  return d;
-}
-
-Value minors(const Mat& a) {
-  Value d;
-  std::vector<quoly> cells(a.cell.size());
-  for (std::size_t k = 0; k < cells.size(); ++k) cells[k] = a.cell[k].get();
-  small_determ(d.cell(), cells.data(), a.rows, false);
   return d;
 }
 
@@ -128,27 +103,23 @@ TEST_F(DenseGauss, KnownAnswers) {
   standard(numbers({{0, 1}, {0, 2}}), 0, &inv, &out);
   EXPECT_TRUE(reports(out, 44)) << out;
   // The kernels on an exchange: modulo 7 -1 is 6; floating -1.0.
-  {
-    ModulusScope mod(7);
+  auto on_exchange = [](void (*kernel)(workptr, std::int32_t, quolyptr)) {
     Mat a = numbers({{0, 1}, {1, 0}});
     auto w = fresh_work();
     Descr f;
     to_dense(a, w.get(), f.get());
     Value d = Value::number(BigRef(1));
-    mod_determ(w.get(), 2, d.cell());
-    EXPECT_EQ(d->ncoef->lint, 6);
+    kernel(w.get(), 2, d.cell());
     free_cells(w.get(), 4);
+    return d;
+  };
+  {
+    ModulusScope mod(7);
+    EXPECT_EQ(on_exchange(mod_determ)->ncoef->lint, 6);
   }
   {
     FloatingMode fl;
-    Mat a = numbers({{0, 1}, {1, 0}});
-    auto w = fresh_work();
-    Descr f;
-    to_dense(a, w.get(), f.get());
-    Value d = Value::number(BigRef(1));
-    fl_determ(w.get(), 2, d.cell());
-    EXPECT_EQ(d->ncoef->flote, -1.0L);
-    free_cells(w.get(), 4);
+    EXPECT_EQ(on_exchange(fl_determ)->ncoef->flote, -1.0L);
   }
   // Pivot choice: a number beats any polynomial; among polynomials the
   // lightest, here in a later column (row 2, column 3).

@@ -19,11 +19,10 @@
 #include "lang/variables.h"
 #include "matrix/matrix_support.h"
 #include "numbers/freelists.h"
-#include "support/data_tables.h"
 #include "support/node_accounting.h"
 #include "support/output_capture.h"
+#include "support/statements.h"
 #include "support/value_form.h"
-#include "toplevel/charsets.h"
 #include "toplevel/dispatch.h"
 #include "toplevel/state.h"
 
@@ -45,11 +44,7 @@ class FloatEngines : public MatrixTest {
  protected:
   void SetUp() override {
     MatrixTest::SetUp();
-    load_data_tables();
-    init_character_sets();
-    make_token_ring();
-    install_language();
-    install_arrays();
+    install_interpreter();
     install_command_loop();
     tt_flag = true;
   }
@@ -77,10 +72,7 @@ class FloatEngines : public MatrixTest {
     return any;
   }
   static RatRef value(const char* name) {
-    tokentipe t{};
-    std::snprintf(t.name, sizeof t.name, "%s", name);
-    t.address = -1;
-    varptr v = find_var(&t);
+    varptr v = variable_named(name);
     return v == nullptr ? RatRef(-999) : *value_at(v->val, std::vector<RatRef>(number_polys, 0));
   }
   ScopedValue<void (*)(det_method)> hook_{det_route_hook, record};

@@ -14,6 +14,7 @@
 #include "core/globals.h"
 #include "core/thresholds.h"
 #include "det/dense_gauss.h"
+#include "det/det_support.h"
 #include "det/router.h"
 #include "matrix/matrix_support.h"
 #include "poly/poly_repr.h"
@@ -61,20 +62,15 @@ enum class how { rat, mod, fl };
 // when it declined. *out: what it printed.
 std::optional<Value> lagrange(const Mat& a, how h, std::int32_t deg = -1, poly fct = nullptr,
                               std::string* out = nullptr) {
-  const std::int32_t m = a.rows;
-  auto w = fresh_work();
-  Descr f;
-  to_dense(a, w.get(), f.get());
-  Value d = Value::number(BigRef(1));
   bool done = false;
-  const std::string text = output_of([&] {
-    if (h == how::rat) done = rat_poly_determ(w.get(), 1, m, d.cell(), false, fct, deg);
-    if (h == how::mod) done = mod_poly_determ(w.get(), 1, m, d.cell(), false, fct, deg);
-    if (h == how::fl) done = fl_poly_determ(w.get(), 1, m, d.cell(), false, fct, deg, false);
+  Value d = on_dense_copy(a, [&](workptr w, std::int32_t m, Value& det) {
+    const std::string text = output_of([&] {
+      if (h == how::rat) done = rat_poly_determ(w, 1, m, det.cell(), false, fct, deg);
+      if (h == how::mod) done = mod_poly_determ(w, 1, m, det.cell(), false, fct, deg);
+      if (h == how::fl) done = fl_poly_determ(w, 1, m, det.cell(), false, fct, deg, false);
+    });
+    if (out != nullptr) *out = text;
   });
-  if (out != nullptr) *out = text;
-  EXPECT_TRUE(same_mat(from_dense(w.get(), m, m), a));
-  free_cells(w.get(), m * m);
   if (!done) return std::nullopt;
   EXPECT_TRUE(normal_value(d.get(), false)) << value_text(d.get());
   return d;
@@ -83,14 +79,6 @@ std::optional<Value> lagrange(const Mat& a, how h, std::int32_t deg = -1, poly f
 template <class F>
 void terms(const Value& v, F&& put) {
   lagrange::read_entry(v.get(), 3, [&](const std::int32_t* e, imptr n) { put(e, n); });
-}
-
-Value minors(const Mat& a) {
-  Value d;
-  std::vector<quoly> cells(a.cell.size());
-  for (std::size_t k = 0; k < cells.size(); ++k) cells[k] = a.cell[k].get();
-  small_determ(d.cell(), cells.data(), a.rows, false);
-  return d;
 }
 
 // A random polynomial in the first nv of x, y, z, total degree <= 2.
@@ -112,24 +100,6 @@ Value random_entry(std::mt19937_64& g, std::int32_t nv, std::int64_t modulus) {
   // without variables (elimination takes such a zero for a non-zero pivot).
   if (!variables) return Value::number(BigRef(constant));
   return Value::ratfun(s);
-}
-
-// Dense Gauss-Bareiss on a copy (checked unchanged).
-Value bareiss(const Mat& a) {
-  const std::int32_t m = a.rows;
-  auto w = fresh_work();
-  Descr f;
-  to_dense(a, w.get(), f.get());
-  mat_invert_EnvRec env;
-  set_search_params(env, w.get(), m);
-  Value d = Value::number(BigRef(1));
-  try {
-    gauss_Bareiss(d.cell(), m, w.get(), false, false, nullptr, env, false);
-  } catch (const mat_invert_exit&) {
-  }
-  EXPECT_TRUE(same_mat(from_dense(w.get(), m, m), a));
-  free_cells(w.get(), m * m);
-  return d;
 }
 
 TEST_F(Lagrange, AgreesWithExpansionByMinors) {
@@ -196,16 +166,10 @@ TEST_F(Lagrange, AgreesWithExpansionByMinors) {
 // from side `from`.
 Value routed_det(const Mat& a, std::int32_t from) {
   ScopedValue<std::int32_t> side(quiet_lagrange_side, from);
-  const std::int32_t m = a.rows;
-  auto w = fresh_work();
-  Descr f;
-  to_dense(a, w.get(), f.get());
-  Value d = Value::number(BigRef(1));
-  sparseptr sp = nullptr;
-  mat_invert(w.get(), w.get(), m, d.cell(), &sp, nullptr, -1, -1, -1, 0, {});
-  EXPECT_TRUE(same_mat(from_dense(w.get(), m, m), a));
-  free_cells(w.get(), m * m);
-  return d;
+  return on_dense_copy(a, [](workptr w, std::int32_t m, Value& d) {
+    sparseptr sp = nullptr;
+    mat_invert(w, w, m, d.cell(), &sp, nullptr, -1, -1, -1, 0, {});
+  });
 }
 
 TEST_F(Lagrange, RouterInterpolatesTheEliminationsPolynomial) {

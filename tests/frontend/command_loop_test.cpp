@@ -23,6 +23,7 @@
 #include "support/data_tables.h"
 #include "support/modulus_scope.h"
 #include "support/node_accounting.h"
+#include "support/output_capture.h"
 #include "support/poly_support.h"
 #include "toplevel/dispatch.h"
 #include "toplevel/scanner.h"
@@ -243,11 +244,7 @@ TEST_F(Loop, PowersAndFactorialsPollBetweenProducts) {
   BigModeGuard big;
   PolyVars vars{"x", "y"};
   auto levels_opened = [](const std::string& out) {
-    int n = 0;
-    for (std::size_t at = out.find("*** New command level."); at != std::string::npos;
-         at = out.find("*** New command level.", at + 1))
-      ++n;
-    return n;
+    return static_cast<int>(occurrences(out, "*** New command level."));
   };
 
   read_from("&_p\n");

@@ -84,10 +84,7 @@ class Session : public testing::Test {
     return names;
   }
   static std::string shown_value(const std::string& variable) {
-    tokentipe t{};
-    std::snprintf(t.name, sizeof t.name, "%s", variable.c_str());
-    t.address = -1;
-    varptr v = find_var(&t);
+    varptr v = variable_named(variable);
     return v == nullptr ? "none" : value_text(v->val);
   }
   static std::string number(std::int64_t v) { return value_text(Value::number(BigRef(v))); }
@@ -160,11 +157,7 @@ TEST_F(Session, CancellingPutsOneForTheVariable) {
   for (int k = 0; k < 45; ++k) statements += "u" + std::to_string(k) + " := 1/(x - 1):\n";
   run(statements);
   const std::string out = run("&(J = -x)\n");
-  std::size_t warnings = 0;
-  for (std::size_t at = out.find("Warning. A quoly"); at != std::string::npos;
-       at = out.find("Warning. A quoly", at + 1))
-    ++warnings;
-  EXPECT_EQ(warnings, 40u);
+  EXPECT_EQ(occurrences(out, "Warning. A quoly"), 40u);
   EXPECT_NE(out.find("... There were 5 more such cases.\n"), std::string::npos) << out;
 }
 

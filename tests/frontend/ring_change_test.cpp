@@ -182,10 +182,7 @@ TEST_F(RingChange, ConvertedValuesAreTheirImagesModuloP) {
   run("&(p = 1000003)\n");
   run("&(p = _i)\n");
   for (auto& [name, q] : originals) {
-    tokentipe t{};
-    std::snprintf(t.name, sizeof t.name, "%s", name.c_str());
-    t.address = -1;
-    varptr v = find_var(&t);
+    varptr v = variable_named(name);
     ASSERT_NE(v, nullptr);
     for (int trial = 0; trial < 5; ++trial) {
       const std::vector<RatRef> point = {RatRef(BigRef(static_cast<std::int64_t>(rng() % 50))),
@@ -212,11 +209,7 @@ TEST_F(RingChange, ZeroDenominatorsAreCountedPerCommand) {
   for (int k = 0; k < 43; ++k) statements += "u" + std::to_string(k) + " := 1/3:\n";
   run(statements);
   const std::string out = run("&(p = 3)\n");
-  std::size_t warnings = 0;
-  for (std::size_t at = out.find("Warning. A zero quoly"); at != std::string::npos;
-       at = out.find("Warning. A zero quoly", at + 1))
-    ++warnings;
-  EXPECT_EQ(warnings, 40u);
+  EXPECT_EQ(occurrences(out, "Warning. A zero quoly"), 40u);
   EXPECT_NE(out.find("... There were 3 more such cases.\n"), std::string::npos) << out;
   run("&(p = _i)\n");
   for (const auto& [name, text] : stored_values()) EXPECT_EQ(text, value_text(Value::number(BigRef(0)))) << name;

@@ -3,54 +3,15 @@
 // report and save again exactly as the original did.
 #include <gtest/gtest.h>
 
-#include <cstdio>
-#include <cstdlib>
-#include <fstream>
 #include <random>
-#include <sstream>
 #include <string>
 #include <vector>
 
 #include "support/bigref.h"
+#include "support/program_run.h"
 
 namespace tavrin::test {
 namespace {
-
-// A directory of its own for one state's two sessions.
-class Workdir {
- public:
-  Workdir() {
-    char dir_template[] = "/tmp/tavrin_state_XXXXXX";
-    if (const char* d = mkdtemp(dir_template)) dir_ = d;
-    std::ofstream(dir_ + "/tvrstart.txt") << "100\n";
-  }
-  ~Workdir() { std::system(("rm -rf " + dir_).c_str()); }
-  Workdir(const Workdir&) = delete;
-  Workdir& operator=(const Workdir&) = delete;
-
-  // The program's standard output for `statements` typed in this directory.
-  std::string run(const std::string& statements) const {
-    std::ofstream(dir_ + "/in.txt") << statements;
-    const std::string cmd = "cd " + dir_ + " && " + TAVRIN_TEST_EXECUTABLE + " < in.txt";
-    std::string out;
-    if (FILE* p = popen(cmd.c_str(), "r")) {
-      char buf[65536];
-      std::size_t k;
-      while ((k = std::fread(buf, 1, sizeof buf, p)) > 0) out.append(buf, k);
-      pclose(p);
-    }
-    return out;
-  }
-  std::string file(const std::string& name) const {
-    std::ifstream in(dir_ + "/" + name);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-  }
-
- private:
-  std::string dir_;
-};
 
 // The output between the lines "BEGIN" and "END" the statements write.
 std::string between_marks(const std::string& out) {
@@ -61,7 +22,7 @@ std::string between_marks(const std::string& out) {
 }
 
 TEST(SavedState, TheFileOfASmallStateIsKnown) {
-  Workdir w;
+  ProgramDir w;
   w.run(
       "x := 5:\n&(J = t)\ny := t^2 + 1:\nArray m[2,2]:\n"
       "m[1,1] := 1: m[1,2] := 2: m[2,1] := 3: m[2,2] := 4:\n&(S = 'st')\n&s\n");
@@ -180,7 +141,7 @@ struct Generator {
 // Whether the program defines user functions yet (the states then hold
 // some).
 bool functions_defined() {
-  Workdir w;
+  ProgramDir w;
   return w.run("Function Probe = 41 .\nProbe + 1;\n").find("       42\n") != std::string::npos;
 }
 
@@ -191,7 +152,7 @@ TEST(SavedState, RandomStatesReadBackIdentically) {
   const int states = test_iterations(12);
   for (int k = 0; k < states; ++k) {
     const std::string state = g.state(with_functions);
-    Workdir w;
+    ProgramDir w;
     const std::string original =
         w.run(state + "&(S = 'st')\n&s\n&(S = '@')\n" + listings);
     const std::string reloaded =

@@ -23,6 +23,7 @@
 #include "support/data_tables.h"
 #include "support/output_capture.h"
 #include "support/poly_support.h"
+#include "support/statements.h"
 #include "toplevel/charsets.h"
 #include "toplevel/dispatch.h"
 #include "toplevel/language_services.h"
@@ -234,12 +235,9 @@ TEST_F(Settings, MemoryReportCountsVariablesAndTheCache) {
   ASSERT_EQ(code, 0);
   const std::int32_t freed_before = count_free_vars(false);
   for (const char* name : {"a1", "a2"}) {
-    tokentipe t{};
-    std::strcpy(t.name, name);
-    t.address = -1;
-    varptr v = find_var(&t);
+    varptr v = variable_named(name);
     ASSERT_NE(v, nullptr);
-    const std::int32_t b = hash(t.name, sca_buckets);
+    const std::int32_t b = hash(name, sca_buckets);
     for (varptr* p = &sca_store[b]; *p != nullptr; p = &(*p)->next) {
       if (*p != v) continue;
       *p = v->next;

@@ -3,7 +3,6 @@
 // a message, and stops at a missing or damaged data file, naming it.
 #include <gtest/gtest.h>
 
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cctype>
@@ -15,41 +14,16 @@
 #include <sstream>
 #include <string>
 
+#include "support/program_run.h"
+
 namespace tavrin::test {
 namespace {
 
 namespace fs = std::filesystem;
 
-struct RunResult {
-  std::string out;  // standard output and error together
-  int status = -1;
-};
-
-// Runs a shell command with standard input empty.
-RunResult run(const std::string& command) {
-  RunResult r;
-  std::FILE* pipe = popen((command + " </dev/null 2>&1").c_str(), "r");
-  if (pipe == nullptr) return r;
-  char buf[4096];
-  std::size_t n = 0;
-  while ((n = std::fread(buf, 1, sizeof buf, pipe)) > 0) r.out.append(buf, n);
-  const int status = pclose(pipe);
-  r.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  return r;
-}
-
-// Runs a shell command that redirects its own input; standard output only.
-RunResult run_plain(const std::string& command) {
-  RunResult r;
-  std::FILE* pipe = popen(command.c_str(), "r");
-  if (pipe == nullptr) return r;
-  char buf[4096];
-  std::size_t n = 0;
-  while ((n = std::fread(buf, 1, sizeof buf, pipe)) > 0) r.out.append(buf, n);
-  const int status = pclose(pipe);
-  r.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  return r;
-}
+// Runs a shell command with standard input empty; its standard output and
+// error together.
+ShellRun run(const std::string& command) { return run_shell(command + " </dev/null 2>&1"); }
 
 std::string quoted(const fs::path& p) { return "'" + p.string() + "'"; }
 
@@ -85,17 +59,17 @@ std::string reading_line(const fs::path& dir) {
 TEST(Startup, FindsTheDataDirectoryFromAnyCurrentDirectory) {
   const fs::path build = executable.parent_path();
   const std::string expect = reading_line(build / "BACKWARD/");
-  const RunResult from_root = run("cd / && " + quoted(executable));
+  const ShellRun from_root = run("cd / && " + quoted(executable));
   EXPECT_EQ(from_root.status, 0);
   EXPECT_NE(from_root.out.find(expect), std::string::npos) << from_root.out;
   EXPECT_EQ(from_root.out.find("Tavrin error"), std::string::npos) << from_root.out;
 
-  const RunResult relative =
+  const ShellRun relative =
       run("cd " + quoted(build / "tests") + " && ../" + executable.filename().string());
   EXPECT_NE(relative.out.find(expect), std::string::npos) << relative.out;
   EXPECT_EQ(relative.out.find("Tavrin error"), std::string::npos) << relative.out;
 
-  const RunResult by_path =
+  const ShellRun by_path =
       run("cd /tmp && PATH=" + quoted(build) + ":\"$PATH\" " + executable.filename().string());
   EXPECT_NE(by_path.out.find(expect), std::string::npos) << by_path.out;
   EXPECT_EQ(by_path.out.find("Tavrin error"), std::string::npos) << by_path.out;
@@ -117,7 +91,7 @@ TEST(Startup, FindsTheDataDirectoryBeyondAThousandCharacters) {
   ASSERT_GT((deep / "BACKWARD/").string().size(), 1200u);
   const std::string expect = reading_line(deep / "BACKWARD/") + "\n";
   for (const fs::path& started : {deep / "tavrin", root / "link"}) {
-    const RunResult r = run("cd / && " + quoted(started));
+    const ShellRun r = run("cd / && " + quoted(started));
     EXPECT_EQ(r.status, 0) << started;
     EXPECT_NE(r.out.find(expect), std::string::npos) << started << "\n" << r.out.substr(0, 400);
     EXPECT_EQ(r.out.find("Tavrin error"), std::string::npos) << r.out.substr(0, 400);
@@ -152,10 +126,10 @@ class DamagedData : public ::testing::Test {
   void TearDown() override { fs::remove_all(root_); }
 
   fs::path file(const char* name) const { return root_ / "BACKWARD" / name; }
-  RunResult start(const std::string& input = "") const {
+  ShellRun start(const std::string& input = "") const {
     const fs::path in = root_ / "input.txt";
     write_file(in, input);
-    return run_plain("cd / && " + quoted(root_ / "tavrin") + " <" + quoted(in) + " 2>&1");
+    return run_shell("cd / && " + quoted(root_ / "tavrin") + " <" + quoted(in) + " 2>&1");
   }
   // The listed size and checksum of `name` made to agree with its content
   // (and the list's own last line with the list), so that the damage
@@ -179,7 +153,7 @@ class DamagedData : public ::testing::Test {
     write_file(file("checksums"), out + "end " + hex(fnv1a(out)) + "\n");
   }
   // Start-up stopped, naming the file and how to rebuild the data.
-  void expect_stopped(const RunResult& r, const char* name, const std::string& context) const {
+  void expect_stopped(const ShellRun& r, const char* name, const std::string& context) const {
     EXPECT_EQ(r.status, 1) << context << "\n" << r.out;
     EXPECT_NE(r.out.find("*** Tavrin error. The data file " + file(name).string() + " "),
               std::string::npos)
@@ -196,7 +170,7 @@ class DamagedData : public ::testing::Test {
 TEST_F(DamagedData, EveryDamageStopsStartUpNamingTheFile) {
   const char* names[] = {"pow228", "primelist", "pprods", "bprimes", "lrgpmes",
                          "f256d",  "f2t16d",    "Qerrs",  "chdat",   "checksums"};
-  const RunResult intact = start("&q\n");
+  const ShellRun intact = start("&q\n");
   EXPECT_EQ(intact.status, 0) << intact.out;
   EXPECT_NE(intact.out.find(" bye\n"), std::string::npos) << intact.out;
   for (const char* name : names) {
@@ -226,7 +200,7 @@ TEST_F(DamagedData, EveryDamageStopsStartUpNamingTheFile) {
     fs::remove(file(name));
     write_file(file(name), kept);
   }
-  const RunResult again = start("&q\n");
+  const ShellRun again = start("&q\n");
   EXPECT_EQ(again.status, 0) << "restored: " << again.out;
 }
 
@@ -280,14 +254,14 @@ TEST_F(DamagedData, ChpolyComputesTheRowsATableLacks) {
       input += "m[" + std::to_string(i) + "," + std::to_string(j) + "] := " +
                std::to_string((i * 7 + j * 3) % 5 - 2) + ":\n";
   input += "Chpoly([m]);\n";
-  const RunResult whole = start(input);
+  const ShellRun whole = start(input);
   ASSERT_EQ(whole.status, 0) << whole.out;
   const std::string chdat = read_file(file("chdat"));
   std::size_t twelfth = 0;  // rows 1 .. 11 are 77 lines
   for (int k = 0; k < 77; ++k) twelfth = chdat.find('\n', twelfth) + 1;
   write_file(file("chdat"), chdat.substr(0, twelfth + 200));
   reseal("chdat");
-  const RunResult cut = start(input);
+  const ShellRun cut = start(input);
   EXPECT_EQ(cut.status, 0) << cut.out;
   const std::size_t from = whole.out.find(" initializing"), cut_from = cut.out.find(" initializing");
   EXPECT_EQ(cut.out.substr(cut.out.find('>', cut_from)), whole.out.substr(whole.out.find('>', from)));
@@ -301,7 +275,7 @@ TEST_F(DamagedData, NoStartupFileAnywhere) {
   fs::create_directories(cwd);
   const std::string command = "cd " + quoted(cwd) + " && " + quoted(root_ / "tavrin") +
                               " </dev/null 2>" + quoted(root_ / "stderr.txt");
-  const RunResult r = run_plain(command);
+  const ShellRun r = run_shell(command);
   EXPECT_EQ(r.status, 0);
   EXPECT_EQ(read_file(root_ / "stderr.txt"), "No tvrstart.txt file.\n");
   EXPECT_EQ(r.out.find("Amount of RAM"), std::string::npos) << r.out;
@@ -311,12 +285,12 @@ TEST_F(DamagedData, NoStartupFileAnywhere) {
   // A first item that is no memory size prints no line either.
   for (const char* text : {"x := 3;\n", "-5\n", "99999999999999999999\n", ""}) {
     write_file(file("tvrstart.txt"), text);
-    const RunResult other = run_plain(command);
+    const ShellRun other = run_shell(command);
     EXPECT_EQ(other.out.find("Amount of RAM"), std::string::npos) << text << other.out;
     EXPECT_EQ(read_file(root_ / "stderr.txt"), "") << text;
   }
   write_file(file("tvrstart.txt"), "  +7 x := 1;\n");
-  EXPECT_NE(run_plain(command).out.find(" Amount of RAM you specified (mbytes): 7.\n"), std::string::npos);
+  EXPECT_NE(run_shell(command).out.find(" Amount of RAM you specified (mbytes): 7.\n"), std::string::npos);
 }
 
 }  // namespace

@@ -24,6 +24,7 @@
 #include "support/modulus_scope.h"
 #include "support/node_accounting.h"
 #include "support/poly_support.h"
+#include "support/word_field_test.h"
 
 namespace tavrin::test {
 namespace {
@@ -61,13 +62,10 @@ Coeffs biased(std::mt19937_64& rng, const RefField& f, std::int64_t d) {
   return v.empty() ? Coeffs{1} : v;
 }
 
-class OneVariableGcd : public ::testing::TestWithParam<std::int32_t> {};
+class OneVariableGcd : public WordFieldTest {};
 
 TEST_P(OneVariableGcd, PlantedPairsAgreeWithTheReference) {
-  const std::int32_t p = GetParam();
-  ModulusScope scope(p);
   PolyVars vars{"t"};
-  const RefField f(p);
   std::mt19937_64 rng(test_seed() + static_cast<std::uint64_t>(p));
   for (int it = 0; it < test_iterations(120); ++it) {
     const std::int64_t top = it % 10 == 0 ? 400 : 40;
@@ -87,10 +85,7 @@ TEST_P(OneVariableGcd, PlantedPairsAgreeWithTheReference) {
 }
 
 TEST_P(OneVariableGcd, WordArraysGiveTheLastRemainder) {
-  const std::int32_t p = GetParam();
-  ModulusScope scope(p);
   PolyVars vars{"t"};
-  const RefField f(p);
   std::mt19937_64 rng(test_seed() + 1);
   for (int it = 0; it < test_iterations(40); ++it) {
     const Coeffs c = random_coeffs(rng, f, static_cast<std::int64_t>(rng() % 30));

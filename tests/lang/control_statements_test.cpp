@@ -107,10 +107,8 @@ class Control : public testing::Test {
   }
 
   static std::string error_of(const std::string& out) {
-    for (int code = 1; code < 378; ++code)
-      if (out.find("Inappropriate") != std::string::npos && reports(out, code))
-        return "error " + std::to_string(code);
-    return "error";
+    const std::int32_t code = reported_error(out);
+    return code == 0 ? "error" : "error " + std::to_string(code);
   }
 
   // Runs statements one a line; the value of the last, or "error N".

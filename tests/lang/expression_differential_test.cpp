@@ -2,8 +2,6 @@
 // must be the one the test-only exact rationals predict.
 #include <gtest/gtest.h>
 
-#include <cstdio>
-#include <fstream>
 #include <map>
 #include <random>
 #include <sstream>
@@ -11,32 +9,11 @@
 #include <vector>
 
 #include "support/bigref.h"
+#include "support/program_run.h"
 #include "support/ratref.h"
 
 namespace tavrin::test {
 namespace {
-
-// Runs the program on `statements` in a fresh directory; its standard output.
-std::string run_program(const std::string& statements) {
-  char dir_template[] = "/tmp/tavrin_expr_XXXXXX";
-  const char* dir = mkdtemp(dir_template);
-  if (dir == nullptr) return "";
-  const std::string d = dir;
-  std::ofstream(d + "/tvrstart.txt") << "100\n";
-  std::ofstream(d + "/in.txt") << statements;
-  const std::string cmd = "cd " + d + " && " + TAVRIN_TEST_EXECUTABLE + " < in.txt";
-  std::string out;
-  if (FILE* p = popen(cmd.c_str(), "r")) {
-    char buf[65536];
-    std::size_t k;
-    while ((k = std::fread(buf, 1, sizeof buf, p)) > 0) out.append(buf, k);
-    pclose(p);
-  }
-  std::remove((d + "/tvrstart.txt").c_str());
-  std::remove((d + "/in.txt").c_str());
-  std::remove(d.c_str());
-  return out;
-}
 
 // The values displayed after each prompt, as exact rationals: long lines
 // joined at their " `" breaks, a rational "a / b;  or  q.ddd" read from its

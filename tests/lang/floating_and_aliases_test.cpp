@@ -20,6 +20,7 @@
 #include "support/data_tables.h"
 #include "support/output_capture.h"
 #include "support/poly_support.h"
+#include "support/statements.h"
 #include "support/value_form.h"
 #include "toplevel/charsets.h"
 #include "toplevel/dispatch.h"
@@ -61,20 +62,15 @@ class Floating : public testing::Test {
     bool has_value = false;
   };
   Result run(const std::string& text) {
-    TextInput in(text);
-    FILEPtr stream = &in;
-    leftover[0] = '\0';
-    scanner(&stream, &token, &zilch);
     quoly value = nullptr;
     bool unwound = false;
-    const std::string out = output_of([&] { parse(&stream, &value, &zilch); }, &unwound);
+    const std::string out = parse_statement(text, &value, &unwound);
     Result r;
     if (unwound) {
       // What the top level clears after an error.
       integerflag = false;
       exit_flag = leave_flag = cycle_flag = false;
-      for (std::int32_t code = 1; code < 378 && r.error == 0; ++code)
-        if (out.find("Inappropriate") != std::string::npos && reports(out, code)) r.error = code;
+      r.error = reported_error(out);
       if (r.error == 0) r.error = -1;
     } else if (value != nullptr) {
       r.value = *value_at(value, {});

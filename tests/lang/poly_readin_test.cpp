@@ -57,15 +57,10 @@ std::string random_text(std::mt19937_64& g, int nvars, int low, bool residues) {
 
 // The file form of v, ending in ";".
 std::string written(quoly v) {
-  char* buf = nullptr;
-  std::size_t size = 0;
-  std::FILE* f = open_memstream(&buf, &size);
   std::int32_t length = 0;
-  quoly_display(f, v, &length, &semicolon, polynames, {.complete = true, .linend = true});
-  std::fclose(f);
-  std::string out(buf, size);
-  std::free(buf);
-  return out;
+  return stream_text([&](std::FILE* f) {
+    quoly_display(f, v, &length, &semicolon, polynames, {.complete = true, .linend = true});
+  });
 }
 
 // text read by quoly_readin; unwound when an error was reported.

@@ -14,7 +14,6 @@
 #include "lang/functions.h"
 #include "lang/variables.h"
 #include "numbers/freelists.h"
-#include "support/data_tables.h"
 #include "support/node_accounting.h"
 #include "support/output_capture.h"
 #include "support/statements.h"
@@ -32,11 +31,7 @@ namespace {
 class UserFunctions : public testing::Test {
  protected:
   void SetUp() override {
-    load_data_tables();
-    init_character_sets();
-    make_token_ring();
-    install_language();
-    install_arrays();
+    install_interpreter();
     tt_flag = true;
     addresser = 1;
     // Calls left running by an error in an earlier test of the program

@@ -11,10 +11,8 @@ set(routines
   obtain_int:2 bracketed_array:2 bracketed_array:3 binom_real:3 set_quotient:3
   ask_factor:4 read_range:6 read_range:7)
 
-if(NOT ROOT OR NOT IS_DIRECTORY "${ROOT}")
-  message(FATAL_ERROR "error_codes: ROOT must name the source directory (got '${ROOT}')")
-endif()
-get_filename_component(ROOT "${ROOT}" ABSOLUTE)
+include(${CMAKE_CURRENT_LIST_DIR}/layout_check.cmake)
+layout_check_root(error_codes)
 
 # One argument: anything but a comma or a bracket, with bracketed groups
 # allowed (CMake's expressions hold few groups, so no nesting inside them).
@@ -53,11 +51,6 @@ foreach(source ${sources})
   endforeach()
 endforeach()
 
-if(checked EQUAL 0)
-  message(FATAL_ERROR "error_codes: no source files under ${ROOT}")
-endif()
-if(faults)
-  message(FATAL_ERROR "Literal error codes at calls of reporting routines "
-                      "(name them from core/error_codes.h):${faults}")
-endif()
-message(STATUS "error codes are named in ${checked} files")
+layout_check_report(error_codes "${checked}" "${faults}"
+  "Literal error codes at calls of reporting routines (name them from core/error_codes.h):"
+  "error codes are named in ${checked} files")

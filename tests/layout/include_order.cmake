@@ -5,10 +5,8 @@
 # from the order (a new folder must be given its place here and in the README).
 set(order core numbers dense poly gcd quoly toplevel lang arrays matrix det frontend)
 
-if(NOT ROOT OR NOT IS_DIRECTORY "${ROOT}")
-  message(FATAL_ERROR "include_order: ROOT must name the source directory (got '${ROOT}')")
-endif()
-get_filename_component(ROOT "${ROOT}" ABSOLUTE)
+include(${CMAKE_CURRENT_LIST_DIR}/layout_check.cmake)
+layout_check_root(include_order)
 
 set(faults "")
 set(checked 0)
@@ -44,11 +42,6 @@ foreach(folder ${entries})
   endforeach()
 endforeach()
 
-if(checked EQUAL 0)
-  message(FATAL_ERROR "include_order: no source files under ${ROOT}")
-endif()
-if(faults)
-  message(FATAL_ERROR "Headers of a folder above the including one "
-                      "(order: ${order}):${faults}")
-endif()
-message(STATUS "include order holds in ${checked} files (${order})")
+layout_check_report(include_order "${checked}" "${faults}"
+  "Headers of a folder above the including one (order: ${order}):"
+  "include order holds in ${checked} files (${order})")

@@ -17,10 +17,9 @@
 #include "matrix/matrix_support.h"
 #include "numbers/freelists.h"
 #include "poly/poly_repr.h"
-#include "support/data_tables.h"
 #include "support/node_accounting.h"
 #include "support/output_capture.h"
-#include "toplevel/charsets.h"
+#include "support/statements.h"
 #include "toplevel/dispatch.h"
 #include "toplevel/state.h"
 
@@ -34,61 +33,20 @@ struct Model {
   long& at(int i, int j) { return e[static_cast<std::size_t>(i + j * rows)]; }
 };
 
-class ArrayAssignment : public MatrixTest {
+class ArrayAssignment : public ArrayStatementTest {
  protected:
-  void SetUp() override {
-    MatrixTest::SetUp();
-    load_data_tables();
-    init_character_sets();
-    make_token_ring();
-    install_language();
-    install_arrays();
-    addresser = 1;
-    first_available = 1;
-    clear();
-  }
-  void TearDown() override {
-    clear();
-    addresser = 1;
-    MatrixTest::TearDown();
-  }
-  static void clear() {
-    fill_syst_array(nullptr, nullptr, true, nullptr, 0);
-    syst->stop = -1;
-    syst_dump = false;
-    for (arrptr& head : arr_store) {
-      while (head != nullptr) {
-        arrptr a = head;
-        head = a->next;
-        if (a->spar != nullptr) free_sparse(&a->spar, a->rows, true);
-        if (a->sizearr.size > 0) free_num(&a->sizearr);
-        a->sizearr = number{};
-        a->next = arr_garb;
-        arr_garb = a;
-      }
-    }
-    for (std::int32_t i = 0; i <= endarr; ++i) free_quoly(arp_cell(i));
-    endarr = -1;
-  }
   // Runs the statements; "" or the error report.
   static std::string run(const std::string& text) {
-    TextInput in(text);
-    FILEPtr stream = &in;
-    leftover[0] = '\0';
     uninit = 0;
-    scanner(&stream, &token, &zilch);
     quoly value = nullptr;
     bool unwound = false;
-    const std::string out = output_of([&] { parse(&stream, &value, &zilch); }, &unwound);
+    const std::string out = parse_statement(text, &value, &unwound);
     free_quoly(&value);
     return unwound ? out : "";
   }
   // The array named name as integers (nil and absent entries 0).
   static Model read(const char* name) {
-    tokentipe t{};
-    std::strcpy(t.name, name);
-    t.address = -1;
-    arrptr q = find_array(&t);
+    arrptr q = array_named(name);
     Model m;
     if (q == nullptr) return m;
     m.rows = q->rows;

@@ -73,10 +73,7 @@ void note(const char* e, const bool* want, workptr w1, workptr w2, workptr w3, w
 }
 
 std::string shape(const char* name) {
-  tokentipe t{};
-  std::snprintf(t.name, sizeof t.name, "%s", name);
-  t.address = -1;  // looked up by its hash
-  const arrptr a = find_array(&t);
+  const arrptr a = array_named(name);
   if (a == nullptr) return "none";
   return std::to_string(a->rows) + "x" + std::to_string(array_cols(a)) +
          (a->spar != nullptr ? "s" : "");

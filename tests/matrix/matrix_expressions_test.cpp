@@ -23,14 +23,12 @@
 #include "poly/poly_repr.h"
 #include "quoly/quoly_add.h"
 #include "quoly/quoly_mult.h"
-#include "support/data_tables.h"
 #include "support/modulus_scope.h"
 #include "support/node_accounting.h"
 #include "support/output_capture.h"
 #include "support/poly_support.h"
 #include "support/statements.h"
 #include "support/value_form.h"
-#include "toplevel/charsets.h"
 #include "toplevel/dispatch.h"
 #include "toplevel/scanner.h"
 #include "toplevel/state.h"
@@ -38,44 +36,15 @@
 namespace tavrin::test {
 namespace {
 
-void clear_arrays() {
-  for (arrptr& head : arr_store) {
-    while (head != nullptr) {
-      arrptr a = head;
-      head = a->next;
-      if (a->spar != nullptr) free_sparse(&a->spar, a->rows, true);
-      if (a->sizearr.size > 0) free_num(&a->sizearr);
-      a->sizearr = number{};
-      a->next = arr_garb;
-      arr_garb = a;
-    }
-  }
-  for (std::int32_t i = 0; i <= endarr; ++i) free_quoly(arp_cell(i));
-  endarr = -1;
-}
-
-class MatrixExpressions : public MatrixTest {
+class MatrixExpressions : public ArrayStatementTest {
  protected:
   void SetUp() override {
-    MatrixTest::SetUp();
-    load_data_tables();
-    init_character_sets();
-    make_token_ring();
-    install_language();
-    install_arrays();
-    clear_arrays();
-    addresser = 1;
-    first_available = 1;
+    ArrayStatementTest::SetUp();
     uninit = 0;
   }
   void TearDown() override {
-    fill_syst_array(nullptr, nullptr, true, nullptr, 0);  // empties the system array
-    syst->stop = -1;
-    syst_dump = false;
-    clear_arrays();
-    addresser = 1;
     EXPECT_EQ(cancelflag, 0);
-    MatrixTest::TearDown();
+    ArrayStatementTest::TearDown();
   }
 
   // Runs the statements of text; "" or "error N" of the first error.
@@ -133,10 +102,7 @@ class MatrixExpressions : public MatrixTest {
 
   // Every node, link and limb of the stored entries of the array named name.
   static std::string stored_shape(const std::string& name) {
-    tokentipe t{};
-    std::snprintf(t.name, sizeof t.name, "%s", name.c_str());
-    t.address = -1;
-    arrptr q = find_array(&t);
+    arrptr q = array_named(name);
     std::string s;
     if (q->spar != nullptr) {
       for (std::int32_t r = 1; r <= q->rows; ++r)
@@ -150,10 +116,7 @@ class MatrixExpressions : public MatrixTest {
   }
   // The stored entries of the array named name.
   static Mat stored(const std::string& name) {
-    tokentipe t{};
-    std::snprintf(t.name, sizeof t.name, "%s", name.c_str());
-    t.address = -1;
-    arrptr q = find_array(&t);
+    arrptr q = array_named(name);
     if (q->spar != nullptr) return from_sparse(q->spar, q->rows, array_cols(q));
     Mat m(q->rows, array_cols(q));
     for (std::int32_t k = 0; k < q->rows * array_cols(q); ++k)
@@ -191,14 +154,6 @@ Mat scalar_times(const Mat& a, std::int32_t s) {
   Mat r(a.rows, a.cols);
   for (std::size_t k = 0; k < a.cell.size(); ++k) r.cell[k] = op_value('*', a.cell[k].get(), q);
   free_quoly(&q);
-  return r;
-}
-
-Mat transposed(const Mat& a) {
-  Mat r(a.cols, a.rows);
-  for (std::int32_t i = 0; i < a.rows; ++i)
-    for (std::int32_t j = 0; j < a.cols; ++j)
-      if (a.get(i, j) != nullptr) r.at(j, i) = copy_of(a.get(i, j));
   return r;
 }
 

@@ -4,10 +4,12 @@
 
 #include "core/globals.h"
 #include "arrays/sparse_store.h"
+#include "matrix/matrix_expressions.h"
 #include "numbers/freelists.h"
 #include "poly/poly_repr.h"
 #include "quoly/quoly_add.h"
 #include "quoly/quoly_mult.h"
+#include "support/statements.h"
 #include "support/value_form.h"
 #include "toplevel/state.h"
 
@@ -41,6 +43,14 @@ Mat copy_mat(const Mat& m) {
   Mat r(m.rows, m.cols);
   for (std::size_t k = 0; k < m.cell.size(); ++k) r.cell[k] = copy_or_nil(m.cell[k].get());
   return r;
+}
+
+Mat transposed(const Mat& m) {
+  Mat t(m.cols, m.rows);
+  for (std::int32_t i = 0; i < m.rows; ++i)
+    for (std::int32_t j = 0; j < m.cols; ++j)
+      if (m.get(i, j) != nullptr) t.at(j, i) = copy_of(m.get(i, j));
+  return t;
 }
 
 sparseptr to_sparse(const Mat& m) {
@@ -195,6 +205,28 @@ void free_cells(workptr w, std::int32_t cells) {
   for (std::int32_t k = 0; k < cells; ++k) free_quoly(&w->stash[k]);
 }
 
+BigRef bareiss_det(std::vector<std::vector<BigRef>> a) {
+  const std::size_t n = a.size();
+  BigRef prev = 1, sign = 1;
+  for (std::size_t k = 0; k + 1 < n; ++k) {
+    std::size_t p = k;
+    while (p < n && a[p][k].is_zero()) ++p;
+    if (p == n) return 0;
+    if (p != k) std::swap(a[p], a[k]), sign = -sign;
+    for (std::size_t i = k + 1; i < n; ++i)
+      for (std::size_t j = k + 1; j < n; ++j) a[i][j] = (a[i][j] * a[k][k] - a[i][k] * a[k][j]) / prev;
+    prev = a[k][k];
+  }
+  return sign * a[n - 1][n - 1];
+}
+
+BigRef ref_of(const ZInt& x) {
+  imptr n = x.to_number();
+  const BigRef r = to_ref(n);
+  free_imag(&n);
+  return r;
+}
+
 void MatrixTest::SetUp() {
   if (first_available < 1) first_available = 1;
   if (quol_num_0 == nullptr) {
@@ -207,5 +239,26 @@ void MatrixTest::SetUp() {
 }
 
 void MatrixTest::TearDown() { EXPECT_EQ(first_available, pool_at_start_) << "a work array was kept"; }
+
+void ArrayStatementTest::SetUp() {
+  MatrixTest::SetUp();
+  install_interpreter();
+  addresser = 1;
+  first_available = 1;
+  clear();
+}
+
+void ArrayStatementTest::TearDown() {
+  clear();
+  addresser = 1;
+  MatrixTest::TearDown();
+}
+
+void ArrayStatementTest::clear() {
+  fill_syst_array(nullptr, nullptr, true, nullptr, 0);  // empties the system array
+  syst->stop = -1;
+  syst_dump = false;
+  clear_arrays();
+}
 
 }  // namespace tavrin::test

@@ -14,7 +14,9 @@
 #include <gtest/gtest.h>
 
 #include "core/records.h"
+#include "matrix/zint.h"
 #include "numbers/work_arrays.h"
+#include "support/bigref.h"
 #include "support/poly_support.h"
 
 namespace tavrin::test {
@@ -38,6 +40,8 @@ Mat random_mat(std::mt19937_64& rng, std::int32_t rows, std::int32_t cols, doubl
                const ValueMaker& make);
 // A copy of the matrix.
 Mat copy_mat(const Mat& m);
+// The transpose of the matrix (copies).
+Mat transposed(const Mat& m);
 // The matrix as a fresh sparse chain (copies; zeros not stored).
 sparseptr to_sparse(const Mat& m);
 // The matrix copied into the first rows*cols cells of w (zeros as the
@@ -79,6 +83,13 @@ std::unique_ptr<workarray> fresh_work();
 // Frees the first `cells` cells of w.
 void free_cells(workptr w, std::int32_t cells);
 
+// The fraction-free (Bareiss) determinant of a square matrix of test-side
+// integers, rows swapped to a non-zero pivot; 0 when a column has none.
+BigRef bareiss_det(std::vector<std::vector<BigRef>> a);
+
+// The value of x as a test-side integer.
+BigRef ref_of(const ZInt& x);
+
 // Sets up what the start-up sets for the matrix code: the pool index and
 // the shared value 0; checks that each test gives every work array back.
 class MatrixTest : public ::testing::Test {
@@ -88,6 +99,16 @@ class MatrixTest : public ::testing::Test {
 
  private:
   std::int32_t pool_at_start_ = 0;
+};
+
+// A matrix test of statements run in-process: the interpreter installed,
+// and before and after each test no arrays, an empty system array and the
+// dense store and work-array pool used from their starts.
+class ArrayStatementTest : public MatrixTest {
+ protected:
+  void SetUp() override;
+  void TearDown() override;
+  static void clear();
 };
 
 }  // namespace tavrin::test

@@ -49,21 +49,6 @@ M mul(const M& a, const M& b) {
         for (std::size_t j = 0; j < b[0].size(); ++j) p[i][j] = p[i][j] + a[i][k] * b[k][j];
   return p;
 }
-// Fraction-free (Bareiss) determinant.
-BigRef det(M a) {
-  const std::size_t n = a.size();
-  BigRef prev = 1, sign = 1;
-  for (std::size_t k = 0; k + 1 < n; ++k) {
-    std::size_t p = k;
-    while (p < n && a[p][k].is_zero()) ++p;
-    if (p == n) return 0;
-    if (p != k) std::swap(a[p], a[k]), sign = -sign;
-    for (std::size_t i = k + 1; i < n; ++i)
-      for (std::size_t j = k + 1; j < n; ++j) a[i][j] = (a[i][j] * a[k][k] - a[i][k] * a[k][j]) / prev;
-    prev = a[k][k];
-  }
-  return sign * a[n - 1][n - 1];
-}
 BigRef mod(const BigRef& x, const BigRef& m) {
   BigRef r = x % m;
   return r.negative() ? r + m : r;
@@ -184,7 +169,7 @@ Form normal_form(const M& a, bool sparse, bool smith, const BigRef* pd = nullptr
   std::size_t bits = 0;
   for (const auto& row : f.beta)
     for (const auto& x : row) bits = std::max(bits, x.bit_length());
-  if (bits < 100 && !(det(f.beta).abs() == BigRef(1)))
+  if (bits < 100 && !(bareiss_det(f.beta).abs() == BigRef(1)))
     return ::testing::AssertionFailure() << "det beta";
   return ::testing::AssertionSuccess();
 }
@@ -331,7 +316,7 @@ TEST_F(NormalForms, RandomHermiteByInvariants) {
       EXPECT_EQ(f[0].rank, f[1].rank);
       EXPECT_EQ(pivot_product(f[0]), pivot_product(f[1]));
       if (r != c) continue;
-      const BigRef d = det(a).abs();
+      const BigRef d = bareiss_det(a).abs();
       if (d.is_zero()) continue;
       const BigRef pd = d * BigRef(std::int64_t(1 + round));
       for (bool sparse : {false, true}) {
@@ -402,7 +387,7 @@ TEST_F(NormalForms, SmithModuloDeterminant) {
       for (std::size_t k = 0; k < n; ++k) a[k][n - 1] = a[k][n - 1] * BigRef(9);
     }
     const M h = smith_modular(a, &taken);
-    if (det(a).is_zero()) {
+    if (bareiss_det(a).is_zero()) {
       EXPECT_FALSE(taken);
       EXPECT_EQ(h, a);
       continue;
@@ -439,7 +424,7 @@ TEST_F(NormalForms, PhaseOneGivesTheDeterminant) {
     const M h = arr.read();
     BigRef p = flipped ? -1 : 1;
     for (std::int32_t i = 0; i < n; ++i) p = p * h[i][i];
-    EXPECT_EQ(min == n - 1 ? p : BigRef(0), det(a)) << "round " << round;
+    EXPECT_EQ(min == n - 1 ? p : BigRef(0), bareiss_det(a)) << "round " << round;
   }
 }
 
@@ -654,7 +639,7 @@ TEST_F(NormalForms, SmithDiagonalFromMinors) {
           M m = zeros(k, k);
           for (std::size_t u = 0; u < k; ++u)
             for (std::size_t v = 0; v < k; ++v) m[u][v] = a[rs[u]][cs[v]];
-          g = BigRef::gcd(g, det(m));
+          g = BigRef::gcd(g, bareiss_det(m));
         };
     pick(0, 0, 0, 0);
     return g;

@@ -20,15 +20,6 @@ namespace {
 
 class SparseCopies : public MatrixTest {};
 
-// The transpose of a test-side matrix.
-Mat transposed(const Mat& m) {
-  Mat t(m.cols, m.rows);
-  for (std::int32_t i = 0; i < m.rows; ++i)
-    for (std::int32_t j = 0; j < m.cols; ++j)
-      if (m.get(i, j) != nullptr) t.at(j, i) = copy_of(m.get(i, j));
-  return t;
-}
-
 TEST_F(SparseCopies, RoundTripsOnRandomMatrices) {
   std::mt19937_64 rng(test_seed() + 2);
   PolyVars vars{"x", "y"};

@@ -18,13 +18,6 @@
 namespace tavrin::test {
 namespace {
 
-BigRef ref_of(const ZInt& x) {
-  imptr n = x.to_number();
-  const BigRef r = to_ref(n);
-  free_imag(&n);
-  return r;
-}
-
 ZInt zint_of(const BigRef& v) {
   imptr n = from_ref(v);
   const ZInt z = ZInt::from_number(n);

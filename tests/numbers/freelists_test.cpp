@@ -11,6 +11,7 @@
 #include "core/mode_guard.h"
 #include "numbers/bigint.h"
 #include "numbers/garbage.h"
+#include "numbers/node_handles.h"
 #include "support/bigref.h"
 #include "support/node_accounting.h"
 
@@ -25,15 +26,7 @@ poly leaf(std::int32_t v) {
 }
 
 // The term c * t^e with a number coefficient, followed by `next`.
-poly term(std::int32_t e, poly coef, poly next = nullptr) {
-  poly t;
-  newpoly(&t);
-  t->exp = e;
-  t->numb = false;
-  t->pcoef = coef;
-  t->next = next;
-  return t;
-}
+poly term(std::int32_t e, poly coef, poly next = nullptr) { return detail::new_term(e, coef, next); }
 
 TEST(Numbers, FreeImagInWordModeKeepsTheLimbs) {
   NodeBalance balance;

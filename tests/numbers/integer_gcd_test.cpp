@@ -12,6 +12,7 @@
 #include "core/mode_guard.h"
 #include "numbers/bigint.h"
 #include "numbers/freelists.h"
+#include "numbers/node_handles.h"
 #include "numbers/integer_gcd.h"
 #include "support/bigref.h"
 #include "support/node_accounting.h"
@@ -331,15 +332,7 @@ TEST(ExtGcd, VeryDifferentLengths) {
 
 TEST(GcdNum, ValuesInEveryMode) {
   NodeBalance balance;
-  auto cell = [](const BigRef& v) {
-    quoly q;
-    newquoly(&q);
-    q->next = nullptr;
-    q->numb = true;
-    q->arr_arg = false;
-    q->ncoef = from_ref(v);
-    return q;
-  };
+  auto cell = [](const BigRef& v) { return detail::new_number_value(from_ref(v)); };
   {
     quoly n = cell(BigRef(0));
     quoly m = cell(BigRef(-5));

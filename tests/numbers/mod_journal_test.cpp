@@ -134,56 +134,56 @@ quoly fraction() {
   return q;
 }
 
+// The fraction 5 / 3 with its numerator and denominator journalled, put
+// into a temporary form by change and journalled as `form`: restoring the
+// journal gives the cell back as the fraction with its own numerator and
+// denominator; check(q) then looks at the restored cell before it is freed.
+template <class Change, class Check>
+void expect_fraction_restored(classtype form, Change change, Check check) {
+  quoly q = fraction();
+  const poly n = q->numer, d = q->denom;
+  push_fix(&q->numer, n, zzero);
+  push_fix(&q->denom, d, zzero);
+  change(q);
+  push_fix(q, nullptr, form);
+  restore_from_mod(&masterfix);
+  EXPECT_FALSE(q->numb);
+  EXPECT_EQ(q->numer, n);
+  EXPECT_EQ(q->denom, d);
+  check(q);
+  free_quoly(&q);
+}
+
 TEST(RestoreFromMod, ValueCellsComeBackFromEachTemporaryForm) {
   NodeBalance balance;
+  auto nothing_more = [](quoly) {};
   // two: the value became a fresh number.
-  {
-    quoly q = fraction();
-    const poly n = q->numer, d = q->denom;
-    push_fix(&q->numer, n, zzero);
-    push_fix(&q->denom, d, zzero);
-    q->numb = true;
-    newimag(&q->ncoef);
-    special_set(2, q->ncoef);
-    push_fix(q, nullptr, two);
-    restore_from_mod(&masterfix);
-    EXPECT_FALSE(q->numb);
-    EXPECT_EQ(q->numer, n);
-    EXPECT_EQ(q->denom, d);
-    free_quoly(&q);
-  }
+  expect_fraction_restored(
+      two,
+      [](quoly q) {
+        q->numb = true;
+        newimag(&q->ncoef);
+        special_set(2, q->ncoef);
+      },
+      nothing_more);
   // three: fresh numerator and denominator.
-  {
-    quoly q = fraction();
-    const poly n = q->numer, d = q->denom;
-    push_fix(&q->numer, n, zzero);
-    push_fix(&q->denom, d, zzero);
-    q->numer = leaf(4);
-    q->denom = term(1, leaf(1), leaf(1));
-    push_fix(q, nullptr, three);
-    restore_from_mod(&masterfix);
-    EXPECT_FALSE(q->numb);
-    EXPECT_EQ(q->numer, n);
-    EXPECT_EQ(q->denom, d);
-    free_quoly(&q);
-  }
+  expect_fraction_restored(
+      three,
+      [](quoly q) {
+        q->numer = leaf(4);
+        q->denom = term(1, leaf(1), leaf(1));
+      },
+      nothing_more);
   // one: a number borrowed from the numerator's leaf (not freed).
-  {
-    quoly q = fraction();
-    const poly n = q->numer, d = q->denom;
-    const imptr borrowed = n->ncoef;
-    push_fix(&q->numer, n, zzero);
-    push_fix(&q->denom, d, zzero);
-    q->numb = true;
-    q->ncoef = borrowed;
-    push_fix(q, nullptr, one);
-    restore_from_mod(&masterfix);
-    EXPECT_FALSE(q->numb);
-    EXPECT_EQ(q->numer, n);
-    EXPECT_EQ(q->numer->ncoef, borrowed);
-    EXPECT_EQ(q->denom, d);
-    free_quoly(&q);
-  }
+  imptr borrowed = nullptr;
+  expect_fraction_restored(
+      one,
+      [&](quoly q) {
+        borrowed = q->numer->ncoef;
+        q->numb = true;
+        q->ncoef = borrowed;
+      },
+      [&](quoly q) { EXPECT_EQ(q->numer->ncoef, borrowed); });
 }
 
 // A journalled value freed while the journal still holds its records (a

@@ -124,10 +124,7 @@ TEST_F(PolyAddTest, RandomSumsAndDifferencesAgreeWithTheReferenceInEveryRing) {
 
 TEST_F(PolyAddTest, OneVariableSumsOfTheSimplestContract) {
   std::mt19937_64 rng(test_seed() + 1);
-  for (Ring ring : {Ring::mod7, Ring::mod_big, Ring::gf256, Ring::floating}) {
-    SCOPED_TRACE(ring_name(ring));
-    RingScope scope(ring);
-    NodeBalance balance;
+  for_each_ring({Ring::mod7, Ring::mod_big, Ring::gf256, Ring::floating}, [&](Ring ring) {
     for (int i = 0; i < test_iterations(200); ++i) {
       const RefPoly a = random_refpoly(rng, 1, 15, 20, 1);
       RefPoly b = random_refpoly(rng, 1, 15, 20, 1);
@@ -141,7 +138,7 @@ TEST_F(PolyAddTest, OneVariableSumsOfTheSimplestContract) {
         ASSERT_EQ(read_poly(r), ring_sum(ring, a, b, sub));
       }
     }
-  }
+  });
 }
 
 // ---- Ownership and aliasing -----------------------------------------------------------------
@@ -353,10 +350,7 @@ TEST_F(PolyAddTest, LaurentLeavesInMidList) {
 
 TEST_F(PolyAddTest, ScalarByPolyAgreesWithScaling) {
   std::mt19937_64 rng(test_seed() + 5);
-  for (Ring ring : {Ring::integers, Ring::mod65521, Ring::gf256, Ring::floating}) {
-    SCOPED_TRACE(ring_name(ring));
-    RingScope scope(ring);
-    NodeBalance balance;
+  for_each_ring({Ring::integers, Ring::mod65521, Ring::gf256, Ring::floating}, [&](Ring ring) {
     for (int i = 0; i < test_iterations(60); ++i) {
       const RefPoly y = random_refpoly(rng, 4, 10, 3, limbs_for(ring));
       const BigRef x = i == 0 ? BigRef(1) : random_big(rng, limbs_for(ring));
@@ -377,7 +371,7 @@ TEST_F(PolyAddTest, ScalarByPolyAgreesWithScaling) {
       ASSERT_EQ(read_poly(q), want);
       ASSERT_TRUE(Snapshot(py) == sy);
     }
-  }
+  });
   {  // modulo 6, 2 * (3x + 1) is the bare leaf 2
     ModulusScope m(6, false);
     Poly y("3*x + 1");

@@ -20,6 +20,7 @@
 #include "poly/poly_images.h"
 #include "poly/poly_repr.h"
 #include "support/data_tables.h"
+#include "support/modulus_scope.h"
 #include "support/node_accounting.h"
 #include "support/num.h"
 #include "support/poly_build.h"
@@ -238,21 +239,6 @@ TEST(InverseProd, NoInverseIsErrorEightyFive) {
 }
 
 // ---- Chinese remaindering -----------------------------------------------------------------------
-
-// The modulus p set up for an image, arithmetic still in big-integer mode.
-struct ImageRing {
-  ModulusScope mod;
-  BigModeGuard big;
-  explicit ImageRing(std::int32_t p) : mod(p) {}
-};
-
-struct ModularOn : ArithModeGuard {
-  ModularOn() {
-    flotemode = false;
-    modularmode = true;
-    lintmode = true;
-  }
-};
 
 // Every coefficient as its representative in (-m/2, m/2].
 RefPoly symmetric(const RefPoly& a, const BigRef& m) {

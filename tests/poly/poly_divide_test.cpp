@@ -23,6 +23,7 @@
 #include "poly/poly_measures.h"
 #include "poly/poly_mult.h"
 #include "poly/poly_repr.h"
+#include "support/divide_routes.h"
 #include "support/node_accounting.h"
 #include "support/output_capture.h"
 #include "support/poly_support.h"
@@ -55,15 +56,6 @@ RefPoly ring_power(Ring ring, const RefPoly& c, std::int32_t k) {
   RefPoly r = RefPoly::constant(c.nvars(), 1);
   for (std::int32_t i = 0; i < k; ++i) r = ring_product(ring, r, c);
   return r;
-}
-
-divide_route_counts routes_since(const divide_route_counts& b) {
-  const divide_route_counts& a = divide_routes;
-  return {a.long_division - b.long_division, a.monic_fast - b.monic_fast,
-          a.dense_no_q - b.dense_no_q,       a.split - b.split,
-          a.step_s - b.step_s,               a.step_k - b.step_k,
-          a.base_case - b.base_case,         a.pseudo_loop - b.pseudo_loop,
-          a.field_divide - b.field_divide, a.newton - b.newton};
 }
 
 class DivideTest : public ::testing::Test {
@@ -187,10 +179,7 @@ RefPoly random_divisor(std::mt19937_64& rng, Ring ring, int kind) {
 TEST_F(DivideTest, RandomPairsSatisfyTheDivisionIdentities) {
   std::mt19937_64 rng(test_seed());
   const divide_route_counts before = divide_routes;
-  for (Ring ring : {Ring::integers, Ring::mod7, Ring::mod65521, Ring::gf256}) {
-    SCOPED_TRACE(ring_name(ring));
-    RingScope scope(ring);
-    NodeBalance balance;
+  for_each_ring({Ring::integers, Ring::mod7, Ring::mod65521, Ring::gf256}, [&](Ring ring) {
     for (int i = 0; i < test_iterations(90); ++i) {
       const int kind = i % 3;
       RefPoly a = in_ring(ring, random_refpoly(rng, 3, 12, 6, 2));
@@ -221,7 +210,7 @@ TEST_F(DivideTest, RandomPairsSatisfyTheDivisionIdentities) {
       ASSERT_TRUE(poly_equal(q2, q)) << show_poly(q2) << " / " << show_poly(q);
       ASSERT_EQ(node_shape(m), shape_m);
     }
-  }
+  });
   const divide_route_counts d = routes_since(before);
   EXPECT_GT(d.pseudo_loop, 0);
   EXPECT_GT(d.field_divide, 0);
@@ -230,10 +219,7 @@ TEST_F(DivideTest, RandomPairsSatisfyTheDivisionIdentities) {
 
 TEST_F(DivideTest, PseudoDivisionIdentityAndItsRemainderOnly) {
   std::mt19937_64 rng(test_seed() + 1);
-  for (Ring ring : {Ring::integers, Ring::mod7}) {
-    SCOPED_TRACE(ring_name(ring));
-    RingScope scope(ring);
-    NodeBalance balance;
+  for_each_ring({Ring::integers, Ring::mod7}, [&](Ring ring) {
     for (int i = 0; i < test_iterations(60); ++i) {
       const RefPoly a = in_ring(ring, random_refpoly(rng, 3, 12, 7, 2) + RefPoly::variable(3, 0, 7));
       const RefPoly b = random_divisor(rng, ring, 2);
@@ -265,7 +251,7 @@ TEST_F(DivideTest, PseudoDivisionIdentityAndItsRemainderOnly) {
       ASSERT_TRUE(found) << show_poly(steps) << " vs " << show_poly(knuth);
       ASSERT_EQ(node_shape(m), shape_m);
     }
-  }
+  });
 }
 
 TEST_F(DivideTest, PseudoRemainderMultipliers) {

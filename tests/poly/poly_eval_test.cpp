@@ -228,12 +228,7 @@ TEST_P(AllPolyEvalTest, KeepsTheTopLevelsAndSubstitutesTheRest) {
 
 INSTANTIATE_TEST_SUITE_P(Rings, AllPolyEvalTest,
                          testing::Values(Ring::integers, Ring::mod7, Ring::mod_big, Ring::floating),
-                         [](const testing::TestParamInfo<Ring>& i) {
-                           std::string s = ring_name(i.param);
-                           for (char& ch : s)
-                             if (ch == ' ' || ch == '(' || ch == ')') ch = '_';
-                           return s;
-                         });
+                         ring_test_name);
 
 // A marked value keeps its variable where the evaluation goes level by
 // level: the modular and big-integer evaluators take every value.

@@ -22,6 +22,7 @@
 #include "poly/poly_mult.h"
 #include "poly/poly_repr.h"
 #include "support/dense_ref.h"
+#include "support/divide_routes.h"
 #include "support/node_accounting.h"
 #include "support/output_capture.h"
 #include "support/poly_support.h"
@@ -33,15 +34,6 @@ namespace {
 std::string field_name(std::int64_t p) { return "modulus " + std::to_string(p); }
 
 std::int32_t deg_of(poly p) { return p->numb ? 0 : p->exp; }
-
-divide_route_counts routes_since(const divide_route_counts& b) {
-  const divide_route_counts& a = divide_routes;
-  return {a.long_division - b.long_division, a.monic_fast - b.monic_fast,
-          a.dense_no_q - b.dense_no_q,       a.split - b.split,
-          a.step_s - b.step_s,               a.step_k - b.step_k,
-          a.base_case - b.base_case,         a.pseudo_loop - b.pseudo_loop,
-          a.field_divide - b.field_divide, a.newton - b.newton};
-}
 
 // A random one-variable polynomial of degree exactly deg, monic when asked.
 Coeffs random_poly(std::mt19937_64& rng, const RefField& f, std::int64_t deg, bool monic) {
@@ -404,10 +396,7 @@ TEST(DivideAndConquerGeneral, MonicDivisorsOverTheIntegersAndOverPolynomials) {
   std::mt19937_64 rng(test_seed() + 8);
   ScopedValue<std::int32_t> cut(div_poly_cutoff, 3);
   const divide_route_counts before = divide_routes;
-  for (Ring ring : {Ring::integers, Ring::mod7}) {
-    SCOPED_TRACE(ring_name(ring));
-    RingScope scope(ring);
-    NodeBalance balance;
+  for_each_ring({Ring::integers, Ring::mod7}, [&](Ring ring) {
     for (int i = 0; i < test_iterations(12); ++i) {
       // Dense in x; coefficients numbers or small polynomials in y.
       const std::int32_t dm = 6 + static_cast<std::int32_t>(rng() % 10);
@@ -438,7 +427,7 @@ TEST(DivideAndConquerGeneral, MonicDivisorsOverTheIntegersAndOverPolynomials) {
       EXPECT_EQ(node_shape(n), shape_n);
       EXPECT_EQ(node_shape(m), shape_m);
     }
-  }
+  });
   const divide_route_counts d = routes_since(before);
   EXPECT_GT(d.step_k, 0);
   EXPECT_GT(d.split + d.step_s, 0);

@@ -17,6 +17,7 @@
 #include "numbers/freelists.h"
 #include "numbers/mod_journal.h"
 #include "poly/poly_chinese.h"
+#include "support/modulus_scope.h"
 #include "support/node_accounting.h"
 #include "support/num.h"
 #include "support/poly_build.h"
@@ -24,23 +25,6 @@
 
 namespace tavrin::test {
 namespace {
-
-// The modulus m set up as an image needs it while the arithmetic is still
-// in big-integer mode: images are taken before modular mode is switched on.
-struct ImageRing {
-  ModulusScope mod;
-  BigModeGuard big;
-  explicit ImageRing(std::int32_t m) : mod(m) {}
-};
-
-// Modular arithmetic switched on, to read or compute with an image.
-struct ModularOn : ArithModeGuard {
-  ModularOn() {
-    flotemode = false;
-    modularmode = true;
-    lintmode = true;
-  }
-};
 
 BigRef residue(const BigRef& v, std::int32_t m) {
   BigRef r = v % BigRef(m);

@@ -60,10 +60,7 @@ class FoldPolyTest : public ::testing::Test {
 
 TEST_F(FoldPolyTest, MonicRelationsAgreeWithTheReferenceInEveryRing) {
   std::mt19937_64 rng(test_seed() + 31);
-  for (Ring ring : {Ring::integers, Ring::mod7, Ring::mod65521, Ring::gf256}) {
-    SCOPED_TRACE(ring_name(ring));
-    RingScope scope(ring);
-    NodeBalance balance;
+  for_each_ring({Ring::integers, Ring::mod7, Ring::mod65521, Ring::gf256}, [&](Ring ring) {
     for (const std::string text : {"t^3 - t - 1", "t^4 - x*t - 2", "t^2 + 3*x^2*t + x", "t - 5"}) {
       SCOPED_TRACE(text);
       const RefPoly relref = in_ring(ring, ref(text));
@@ -82,7 +79,7 @@ TEST_F(FoldPolyTest, MonicRelationsAgreeWithTheReferenceInEveryRing) {
       EXPECT_EQ(node_shape(rel), before);  // the relation comes back node for node
       EXPECT_EQ(vars.level(1)->p, nullptr);
     }
-  }
+  });
 }
 
 // Without an inverse of the leading coefficient c0 each step multiplies by
@@ -199,10 +196,7 @@ TEST_F(InstalledRelationTest, ReducedPowersAndTheStateOfTheLevels) {
 }
 
 TEST_F(InstalledRelationTest, ReducedPowersAgreeWithTheReference) {
-  for (Ring ring : {Ring::integers, Ring::mod7, Ring::gf256}) {
-    SCOPED_TRACE(ring_name(ring));
-    RingScope scope(ring);
-    NodeBalance balance;
+  for_each_ring({Ring::integers, Ring::mod7, Ring::gf256}, [&](Ring ring) {
     for (const std::string text : {"t^5 - x*t^3 + 2*t - 1", "t^4 + t^3 + x^2", "t^2 - x*t - 7"}) {
       SCOPED_TRACE(text);
       const RefPoly relref = in_ring(ring, ref(text));
@@ -217,17 +211,14 @@ TEST_F(InstalledRelationTest, ReducedPowersAgreeWithTheReference) {
       }
       EXPECT_EQ(k, E - 1);
     }
-  }
+  });
 }
 
 // Products of reduced operands, by schoolbook rows, Karatsuba (polycut 2)
 // and the one-variable route, and of unreduced ones, all reduced.
 TEST_F(InstalledRelationTest, ProductsAndPowersAgreeWithTheReducedReferenceProduct) {
   std::mt19937_64 rng(test_seed() + 33);
-  for (Ring ring : {Ring::integers, Ring::mod7, Ring::mod65521, Ring::gf256}) {
-    SCOPED_TRACE(ring_name(ring));
-    RingScope scope(ring);
-    NodeBalance balance;
+  for_each_ring({Ring::integers, Ring::mod7, Ring::mod65521, Ring::gf256}, [&](Ring ring) {
     for (const std::string text : {"t^4 - x*t - 2", "t^3 - t - 1"}) {
       SCOPED_TRACE(text);
       const RefPoly relref = in_ring(ring, ref(text));
@@ -269,7 +260,7 @@ TEST_F(InstalledRelationTest, ProductsAndPowersAgreeWithTheReducedReferenceProdu
         EXPECT_GT(mult_routes.one_variable, before.one_variable);
       }
     }
-  }
+  });
 }
 
 // GF(121) = F_11[t] / (t^2 + t + 1): t is a cube root of 1, and every
@@ -302,21 +293,11 @@ TEST_F(InstalledRelationTest, PowersInAFiniteField) {
 // reduce the coefficients by the lower relation too.
 TEST(TwoModdedOutLevels, ProductsReduceByBothRelations) {
   PolyVars vars{"s", "t"};
-  auto ref = [&vars](const std::string& s) { return parse_ref(s, vars.names()); };
   std::mt19937_64 rng(test_seed() + 35);
-  for (Ring ring : {Ring::integers, Ring::mod7}) {
-    SCOPED_TRACE(ring_name(ring));
-    RingScope scope(ring);
-    NodeBalance balance;
-    ModOutScope lower(vars, 2, "t^3 - t - 1");
-    ModOutScope upper(vars, 1, "s^2 - t*s - 1");
-    const RefPoly rest_t = in_ring(ring, ref("t + 1"));
-    const RefPoly rest_s = in_ring(ring, ref("t*s + 1"));
-    auto reduce = [&](const RefPoly& a) {
-      return fold_ref(ring, fold_ref(ring, a, 0, 2, rest_s), 1, 3, rest_t);
-    };
+  for_each_ring({Ring::integers, Ring::mod7}, [&](Ring ring) {
+    const TwoLevelTower tower(vars, ring);
     // s^2 = t s + 1 already has reduced coefficients.
-    EXPECT_EQ(read_poly(vars.level(1)->multdata->pcoef), rest_s);
+    EXPECT_EQ(read_poly(vars.level(1)->multdata->pcoef), tower.rest_s());
     for (int i = 0; i < test_iterations(25); ++i) {
       const RefPoly a = in_ring(ring, bounded(random_refpoly(rng, 2, 6, 3, 2), {2, 3}));
       const RefPoly b = in_ring(ring, bounded(random_refpoly(rng, 2, 6, 3, 2), {2, 3}));
@@ -324,18 +305,18 @@ TEST(TwoModdedOutLevels, ProductsReduceByBothRelations) {
       Poly n(a), m(b), r;
       poly_mult(n, m, r.cell(), vars.level(1));
       ASSERT_TRUE(valid_poly(r));
-      ASSERT_EQ(r.ref(), reduce(ring_product(ring, a, b)));
+      ASSERT_EQ(r.ref(), tower.reduce(ring_product(ring, a, b)));
       Poly pw(a);
       compute_power(pw.cell(), 4, vars.level(1));
-      const RefPoly a2 = reduce(ring_product(ring, a, a));
-      ASSERT_EQ(pw.ref(), reduce(ring_product(ring, a2, a2)));
+      const RefPoly a2 = tower.reduce(ring_product(ring, a, a));
+      ASSERT_EQ(pw.ref(), tower.reduce(ring_product(ring, a2, a2)));
       // A fold of an unreduced polynomial in s over the reduced lower level.
       const RefPoly c = in_ring(ring, bounded(random_refpoly(rng, 2, 5, 6, 1), {9, 3}));
       Poly f(c);
       fold_poly(f.cell(), &vars.level(1)->p, 2, vars.level(1));
-      ASSERT_EQ(f.ref(), reduce(c));
+      ASSERT_EQ(f.ref(), tower.reduce(c));
     }
-  }
+  });
 }
 
 // With polymodding suspended the level above the field is a relation-free

@@ -107,11 +107,8 @@ TEST_F(PolyMultTest, ProductsAgreeWithTheReferenceInEveryRingAndRoute) {
   std::mt19937_64 rng(test_seed());
   const mult_route_counts before = mult_routes;
   set_cutoffs(6);
-  for (Ring ring : {Ring::integers, Ring::mod7, Ring::mod65521, Ring::mod_big, Ring::gf256,
-                    Ring::floating}) {
-    SCOPED_TRACE(ring_name(ring));
-    RingScope scope(ring);
-    NodeBalance balance;
+  for_each_ring({Ring::integers, Ring::mod7, Ring::mod65521, Ring::mod_big, Ring::gf256,
+                    Ring::floating}, [&](Ring ring) {
     const int limbs = limbs_for(ring);
     for (int i = 0; i < test_iterations(60); ++i) {
       RefPoly a, b;
@@ -161,7 +158,7 @@ TEST_F(PolyMultTest, ProductsAgreeWithTheReferenceInEveryRingAndRoute) {
       ASSERT_EQ(read_poly(sq), ring_product(ring, a, a));
       ASSERT_TRUE(Snapshot(n) == sn);
     }
-  }
+  });
   const mult_route_counts d = route_delta(before);
   EXPECT_GT(d.constants, 0);
   EXPECT_GT(d.one_variable, 0);
@@ -175,10 +172,7 @@ TEST_F(PolyMultTest, ProductsAgreeWithTheReferenceInEveryRingAndRoute) {
 TEST_F(PolyMultTest, OneVariableProductsModuloAPrimeAndInFloatingMode) {
   PolyVars one{"x"};
   std::mt19937_64 rng(test_seed() + 1);
-  for (Ring ring : {Ring::mod7, Ring::mod65521, Ring::mod_big, Ring::gf256, Ring::floating}) {
-    SCOPED_TRACE(ring_name(ring));
-    RingScope scope(ring);
-    NodeBalance balance;
+  for_each_ring({Ring::mod7, Ring::mod65521, Ring::mod_big, Ring::gf256, Ring::floating}, [&](Ring ring) {
     const mult_route_counts before = mult_routes;
     for (int i = 0; i < test_iterations(40); ++i) {
       const RefPoly a = for_ring(ring, dense_in(rng, 1, 0, 1 + i * 3 % 60, 0.85, 0, 1));
@@ -201,7 +195,7 @@ TEST_F(PolyMultTest, OneVariableProductsModuloAPrimeAndInFloatingMode) {
     } else {
       EXPECT_GT(d.simplest_arrays, 0);
     }
-  }
+  });
 }
 
 // ---- Thresholds ---------------------------------------------------------------------------
@@ -268,10 +262,7 @@ TEST_F(PolyMultTest, OneVariableRoutesOnBothSidesOfTheirCutOffs) {
 
 TEST_F(PolyMultTest, TwoVariableProductsGoToTheArraysModuloAPrime) {
   std::mt19937_64 rng(test_seed() + 7);
-  for (Ring ring : {Ring::mod7, Ring::mod65521, Ring::mod_big}) {
-    SCOPED_TRACE(ring_name(ring));
-    RingScope scope(ring);
-    NodeBalance balance;
+  for_each_ring({Ring::mod7, Ring::mod65521, Ring::mod_big}, [&](Ring ring) {
     const mult_route_counts before = mult_routes;
     for (int i = 0; i < test_iterations(6); ++i) {
       // Every power of x up to 31 .. 60 over a polynomial in y of degree up to 12.
@@ -286,7 +277,7 @@ TEST_F(PolyMultTest, TwoVariableProductsGoToTheArraysModuloAPrime) {
       ASSERT_EQ(read_poly(r), ring_product(ring, a, b));
     }
     EXPECT_GT(route_delta(before).two_variable, 0);
-  }
+  });
   {  // not in Laurent mode, nor with a degree of 30
     ModulusScope mod(65521);
     const RefPoly a = in_ring(Ring::mod65521, dense_in(rng, 4, 0, 30, 1.0, 1, 1));
@@ -429,10 +420,7 @@ TEST_F(RelationTest, NumericRelationExample) {
 
 TEST_F(RelationTest, NumericRelationsInEveryRingAndRoute) {
   std::mt19937_64 rng(test_seed() + 4);
-  for (Ring ring : {Ring::integers, Ring::mod7, Ring::mod65521, Ring::gf256, Ring::floating}) {
-    SCOPED_TRACE(ring_name(ring));
-    RingScope scope(ring);
-    NodeBalance balance;
+  for_each_ring({Ring::integers, Ring::mod7, Ring::mod65521, Ring::gf256, Ring::floating}, [&](Ring ring) {
     const mult_route_counts before = mult_routes;
     for (int E : {3, 7, 25}) {
       const BigRef c = ring == Ring::floating ? BigRef(3) : BigRef(5);
@@ -462,16 +450,13 @@ TEST_F(RelationTest, NumericRelationsInEveryRingAndRoute) {
     const mult_route_counts d = route_delta(before);
     EXPECT_GT(d.schoolbook, 0);
     EXPECT_GT(d.karatsuba + d.one_variable, 0);
-  }
+  });
 }
 
 // t^3 = t + 1 with the reduced powers t^4 = t^2 + t and t^3 = t + 1.
 TEST_F(RelationTest, PolynomialRelationFoldsProductsThroughTheReducedPowers) {
   std::mt19937_64 rng(test_seed() + 5);
-  for (Ring ring : {Ring::integers, Ring::mod7, Ring::gf256}) {
-    SCOPED_TRACE(ring_name(ring));
-    RingScope scope(ring);
-    NodeBalance balance;
+  for_each_ring({Ring::integers, Ring::mod7, Ring::gf256}, [&](Ring ring) {
     // In characteristic 2, -t - 1 is t + 1.
     const RefPoly relpoly = ring == Ring::gf256 ? ref("t^3 + t + 1") : in_ring(ring, ref("t^3 - t - 1"));
     const RefPoly rhs = in_ring(ring, ref("t + 1"));
@@ -488,7 +473,7 @@ TEST_F(RelationTest, PolynomialRelationFoldsProductsThroughTheReducedPowers) {
       ASSERT_TRUE(valid_poly(r));
       ASSERT_EQ(read_poly(r), fold_ref(ring, ring_product(ring, a, b), 0, 3, rhs));
     }
-  }
+  });
 }
 
 }  // namespace

@@ -163,10 +163,7 @@ class FieldReduceTest : public ::testing::Test {
 
 TEST_F(FieldReduceTest, ExactQuotientsInEveryExactRing) {
   std::mt19937_64 rng(test_seed() + 42);
-  for (Ring ring : {Ring::integers, Ring::mod7, Ring::mod65521}) {
-    SCOPED_TRACE(ring_name(ring));
-    RingScope scope(ring);
-    NodeBalance balance;
+  for_each_ring({Ring::integers, Ring::mod7, Ring::mod65521}, [&](Ring ring) {
     for (int i = 0; i < test_iterations(20); ++i) {
       RefPoly g = in_ring(ring, random_refpoly(rng, 2, 3, 2, 1));
       if (is_constant(g)) g = in_ring(ring, ref("x + 2*y"));
@@ -197,7 +194,7 @@ TEST_F(FieldReduceTest, ExactQuotientsInEveryExactRing) {
       EXPECT_EQ(n2.ref(), a);
       EXPECT_EQ(m2.ref(), b);
     }
-  }
+  });
 }
 
 TEST_F(FieldReduceTest, LaurentQuotientsAndFailures) {

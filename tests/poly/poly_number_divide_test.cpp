@@ -245,10 +245,7 @@ TEST_F(PolyQuotTest, DividesEveryCoefficient) {
 
 TEST_F(PolyQuotTest, ModularAndFloatingQuotientsMultiplyBack) {
   std::mt19937_64 rng(test_seed() + 2);
-  for (Ring ring : {Ring::mod7, Ring::mod_big, Ring::gf256, Ring::floating}) {
-    SCOPED_TRACE(ring_name(ring));
-    RingScope scope(ring);
-    NodeBalance balance;
+  for_each_ring({Ring::mod7, Ring::mod_big, Ring::gf256, Ring::floating}, [&](Ring ring) {
     for (int i = 0; i < test_iterations(40); ++i) {
       RefPoly a = in_ring(ring, random_refpoly(rng, 3, 10, 4, 1));
       BigRef cv = ring == Ring::floating ? BigRef(1 << (rng() % 6)) : BigRef(1 + static_cast<std::int64_t>(rng() % 6));
@@ -259,7 +256,7 @@ TEST_F(PolyQuotTest, ModularAndFloatingQuotientsMultiplyBack) {
       poly_mult(q, c, back.cell(), vars.level(1));
       ASSERT_EQ(back.ref(), n.ref()) << show_poly(n) << " / " << show_poly(c);
     }
-  }
+  });
 }
 
 TEST_F(PolyQuotTest, ReportsANonConstantDivisorAndAZeroNode) {

@@ -39,11 +39,8 @@ class PowerTest : public ::testing::Test {
 
 TEST_F(PowerTest, PowersAgreeWithRepeatedReferenceProducts) {
   std::mt19937_64 rng(test_seed());
-  for (Ring ring : {Ring::integers, Ring::mod7, Ring::mod65521, Ring::mod_big, Ring::gf256,
-                    Ring::floating}) {
-    SCOPED_TRACE(ring_name(ring));
-    RingScope scope(ring);
-    NodeBalance balance;
+  for_each_ring({Ring::integers, Ring::mod7, Ring::mod65521, Ring::mod_big, Ring::gf256,
+                    Ring::floating}, [&](Ring ring) {
     for (int i = 0; i < test_iterations(25); ++i) {
       RefPoly a = random_refpoly(rng, 3, 4, 2, 1);
       if (ring == Ring::floating) a = a.reduced_mod(BigRef(5));
@@ -57,7 +54,7 @@ TEST_F(PowerTest, PowersAgreeWithRepeatedReferenceProducts) {
                                 a.is_zero();
       ASSERT_EQ(p.ref(), modular_zero ? RefPoly(3) : ring_power(ring, a, k));
     }
-  }
+  });
 }
 
 TEST_F(PowerTest, SpecialExponentsAndConstants) {
@@ -226,10 +223,7 @@ TEST_F(FoldTest, NegativeExponentsFoldOnlyByAUnit) {
 
 TEST_F(FoldTest, PowersUnderANumericRelation) {
   std::mt19937_64 rng(test_seed() + 2);
-  for (Ring ring : {Ring::integers, Ring::mod7, Ring::gf256}) {
-    SCOPED_TRACE(ring_name(ring));
-    RingScope scope(ring);
-    NodeBalance balance;
+  for_each_ring({Ring::integers, Ring::mod7, Ring::gf256}, [&](Ring ring) {
     RelationScope rel(vars.level(1), make_leaf(3), 4);
     for (int i = 0; i < test_iterations(15); ++i) {
       RefPoly a = in_ring(ring, random_refpoly(rng, 2, 4, 3, 1));
@@ -263,7 +257,7 @@ TEST_F(FoldTest, PowersUnderANumericRelation) {
       }
       ASSERT_EQ(p.ref(), want);
     }
-  }
+  });
 }
 
 // ---- Polynomial relations ---------------------------------------------------------------------

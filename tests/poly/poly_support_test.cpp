@@ -7,6 +7,7 @@
 #include "core/globals.h"
 #include "numbers/freelists.h"
 #include "support/node_accounting.h"
+#include "support/poly_build.h"
 #include "support/poly_support.h"
 
 namespace tavrin::test {
@@ -95,15 +96,6 @@ class Malformed : public ::testing::Test {
  protected:
   PolyVars vars{"x", "y"};
   static poly leaf(std::int64_t v) { return make_leaf(BigRef(v)); }
-  static poly term(std::int32_t e, poly coef, poly next = nullptr) {
-    poly t;
-    newpoly(&t);
-    t->exp = e;
-    t->numb = false;
-    t->pcoef = coef;
-    t->next = next;
-    return t;
-  }
   void expect_invalid(poly p, const std::string& why) {
     Poly owner = Poly::adopt(p);
     auto r = valid_poly(owner);

@@ -212,12 +212,7 @@ TEST_P(TrialDivideTest, AgreesWithExactDivisionOnRandomPairs) {
 INSTANTIATE_TEST_SUITE_P(Rings, TrialDivideTest,
                          testing::Values(Ring::integers, Ring::mod7, Ring::mod65521, Ring::mod_big,
                                          Ring::floating),
-                         [](const testing::TestParamInfo<Ring>& i) {
-                           std::string s = ring_name(i.param);
-                           for (char& ch : s)
-                             if (ch == ' ' || ch == '(' || ch == ')') ch = '_';
-                           return s;
-                         });
+                         ring_test_name);
 
 TEST_F(TrialTest, SmallModulusLimitsThePasses) {
   NodeBalance balance;

@@ -234,10 +234,7 @@ TEST_F(ValueNormalForm, ReduceStartsOverAfterAWrongVerdict) {
   // The term-list route, whose exact divisions reduce makes (the residue
   // vectors divide without verdicts).
   ScopedValue<std::int32_t> lists(residue_value_degree, INT32_MAX);
-  for (Ring ring : {Ring::integers, Ring::mod65521}) {
-    SCOPED_TRACE(ring_name(ring));
-    RingScope scope(ring);
-    NodeBalance balance;
+  for_each_ring({Ring::integers, Ring::mod65521}, [&](Ring ring) {
     rat_yes = true;  // the stuck case of the previous ring turned it off
     {
       ScopedValue<reduce_verdict_hook> hook(reduce_verdict, one_wrong_verdict);
@@ -272,7 +269,7 @@ TEST_F(ValueNormalForm, ReduceStartsOverAfterAWrongVerdict) {
     // Resumed from the nested level: the value is kept, not in lowest terms.
     EXPECT_EQ(ring_product(ring, read_poly(q->numer), ref("x + 1")),
               ring_product(ring, ref("x - 1"), read_poly(q->denom)));
-  }
+  });
 }
 
 // Over a coefficient field (t^2 = 2 below x) the divisions are

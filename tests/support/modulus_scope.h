@@ -22,4 +22,22 @@ class ModulusScope {
   ModulusGuard ring_;
 };
 
+// The modulus m set up as an image needs it while the arithmetic is still
+// in big-integer mode: images are taken before modular mode is switched on.
+struct ImageRing {
+  ModulusScope mod;
+  BigModeGuard big;
+  explicit ImageRing(std::int32_t m) : mod(m) {}
+};
+
+// Modular arithmetic switched on over the modulus as it is, to read or
+// compute with an image.
+struct ModularOn : ArithModeGuard {
+  ModularOn() {
+    flotemode = false;
+    modularmode = true;
+    lintmode = true;
+  }
+};
+
 }  // namespace tavrin::test

@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 
@@ -31,6 +33,26 @@ template <class F>
 std::string output_of(F f) {
   bool unwound = false;
   return output_of(f, &unwound);
+}
+
+// What write(f) writes to a stream f of its own.
+template <class F>
+std::string stream_text(F write) {
+  char* buf = nullptr;
+  std::size_t size = 0;
+  std::FILE* f = open_memstream(&buf, &size);
+  write(f);
+  std::fclose(f);
+  std::string out(buf, size);
+  std::free(buf);
+  return out;
+}
+
+// How often part stands in text (overlapping places counted).
+inline std::size_t occurrences(const std::string& text, const std::string& part) {
+  std::size_t n = 0;
+  for (std::size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++n;
+  return n;
 }
 
 // Whether out holds the message line of the user error code.

@@ -9,6 +9,7 @@
 #include "core/mode_guard.h"
 #include "numbers/bigint.h"
 #include "numbers/freelists.h"
+#include "numbers/node_handles.h"
 
 namespace tavrin::test {
 
@@ -28,13 +29,7 @@ inline poly leaf(std::int32_t v, poly next = nullptr) {
 
 // A term coef * t^exp followed by `next`.
 inline poly term(std::int32_t exp, poly coef, poly next = nullptr) {
-  poly p = nullptr;
-  newpoly(&p);
-  p->numb = false;
-  p->exp = exp;
-  p->pcoef = coef;
-  p->next = next;
-  return p;
+  return detail::new_term(exp, coef, next);
 }
 
 // A pad term: coef does not involve this level's variable.

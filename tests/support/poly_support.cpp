@@ -13,6 +13,7 @@
 
 #include "core/globals.h"
 #include "numbers/freelists.h"
+#include "numbers/node_handles.h"
 
 namespace tavrin {
 
@@ -136,28 +137,7 @@ namespace {
 
 using Term = std::pair<RefPoly::Exps, BigRef>;
 
-poly fresh_node() {
-  poly t;
-  newpoly(&t);
-  t->next = nullptr;
-  t->exp = 0;
-  return t;
-}
-
-poly leaf_node(const BigRef& v) {
-  poly t = fresh_node();
-  t->numb = true;
-  t->ncoef = make_number(v);
-  return t;
-}
-
-poly term_node(std::int32_t e, poly coef) {
-  poly t = fresh_node();
-  t->numb = false;
-  t->pcoef = coef;
-  t->exp = e;
-  return t;
-}
+poly leaf_node(const BigRef& v) { return detail::new_leaf(make_number(v)); }
 
 // The terms (all with the same exponents above `level`) as the list of
 // level `level` (0-based): one node per distinct exponent at this level, in
@@ -175,7 +155,7 @@ poly build_level(const std::vector<Term>& terms, std::size_t level, std::size_t 
   for (const auto& [e, group] : groups) {
     poly coef = build_level(group, level + 1, nvars);
     // Only a bare constant stands for itself; a Laurent list needs its term.
-    poly node = (e == 0 && coef->numb && coef->next == nullptr) ? coef : term_node(e, coef);
+    poly node = (e == 0 && coef->numb && coef->next == nullptr) ? coef : detail::new_term(e, coef);
     *link = node;
     link = &node->next;
   }
@@ -393,25 +373,11 @@ Poly& Poly::operator=(Poly&& o) noexcept {
   return *this;
 }
 
-Value Value::number(const BigRef& v) {
-  quoly q;
-  newquoly(&q);
-  q->next = nullptr;
-  q->numb = true;
-  q->arr_arg = false;
-  q->ncoef = make_number(v);
-  return adopt(q);
-}
+Value Value::number(const BigRef& v) { return adopt(detail::new_number_value(make_number(v))); }
 
 Value Value::ratfun(const std::string& numer, const std::string& denom) {
-  quoly q;
-  newquoly(&q);
-  q->next = nullptr;
-  q->numb = false;
-  q->rat = false;
-  q->numer = make_poly(numer);
-  q->denom = denom.empty() ? nullptr : make_poly(denom);
-  return adopt(q);
+  poly n = make_poly(numer);
+  return adopt(detail::new_ratfun_value(n, denom.empty() ? nullptr : make_poly(denom)));
 }
 
 Value::~Value() { free_quoly(&q_); }

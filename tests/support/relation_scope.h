@@ -17,11 +17,13 @@
 #include "core/mode_guard.h"
 #include "gcd/aux_primes.h"
 #include "numbers/freelists.h"
+#include "numbers/node_handles.h"
 #include "poly/poly_modout.h"
 #include "poly/poly_repr.h"
 #include "support/bigref.h"
 #include "support/poly_support.h"
 #include "support/refpoly.h"
+#include "support/rings.h"
 
 namespace tavrin::test {
 
@@ -122,14 +124,8 @@ class ModOutScope {
       for (std::int32_t k = 2 * E - 2; k >= E; --k) {
         poly tk = make_poly(level_->let.name + std::string("^") + std::to_string(k), below);
         fold_poly(&tk, &rel, E, level_);
-        poly node = nullptr;
-        newpoly(&node);
-        node->numb = false;
-        node->exp = k;
-        node->pcoef = tk;
-        node->next = nullptr;
-        *link = node;
-        link = &node->next;
+        *link = detail::new_term(k, tk);
+        link = &(*link)->next;
       }
       level_->p = rel;
     }
@@ -208,6 +204,30 @@ class ModOutScope {
   ScopedValue<polypt> pseudo_{pseudo_polynames};
   ScopedValue<std::int16_t> field_depth_{field_depth};
   ScopedValue<bool> above_{modout_above_field};
+};
+
+// The tower s^2 = t s + 1 over t^3 = t + 1 on the variables s (level 1)
+// and t (level 2) of vars, installed in the ring in force for the scope's
+// lifetime, and its reduction on the reference side.
+class TwoLevelTower {
+ public:
+  TwoLevelTower(const PolyVars& vars, Ring ring)
+      : ring_(ring),
+        lower_(vars, 2, "t^3 - t - 1"),
+        upper_(vars, 1, "s^2 - t*s - 1"),
+        rest_t_(in_ring(ring, parse_ref("t + 1", vars.names()))),
+        rest_s_(in_ring(ring, parse_ref("t*s + 1", vars.names()))) {}
+  // What the upper relation puts for s^2.
+  const RefPoly& rest_s() const { return rest_s_; }
+  // a with t^3 replaced by t + 1 until its degree in t is below 3.
+  RefPoly reduce_t(const RefPoly& a) const { return fold_ref(ring_, a, 1, 3, rest_t_); }
+  // a with s^2 replaced by t s + 1, then reduced in t.
+  RefPoly reduce(const RefPoly& a) const { return reduce_t(fold_ref(ring_, a, 0, 2, rest_s_)); }
+
+ private:
+  Ring ring_;
+  ModOutScope lower_, upper_;
+  RefPoly rest_t_, rest_s_;
 };
 
 // Polymodding suspended for the scope's lifetime: polynames is replaced by

@@ -3,9 +3,14 @@
 // reference polynomial's value, sum and product there.
 #pragma once
 
+#include <gtest/gtest.h>
+
+#include <initializer_list>
 #include <optional>
+#include <string>
 
 #include "support/modulus_scope.h"
+#include "support/node_accounting.h"
 #include "support/poly_support.h"
 #include "support/refpoly.h"
 
@@ -25,6 +30,14 @@ inline const char* ring_name(Ring r) {
     case Ring::word: return "word";
   }
   return "?";
+}
+
+// The ring's name as a parameterised test's name: letters, digits and "_".
+inline std::string ring_test_name(const testing::TestParamInfo<Ring>& info) {
+  std::string s = ring_name(info.param);
+  for (char& ch : s)
+    if (ch == ' ' || ch == '(' || ch == ')') ch = '_';
+  return s;
 }
 
 // Switches to a ring for its lifetime.
@@ -48,6 +61,20 @@ class RingScope {
   std::optional<FloatingMode> fl_;
   std::optional<WordMode> word_;
 };
+
+// Runs body(ring) for each ring of rings, switched to the ring and under a
+// node balance, the ring named in the report of a failure. A fatal failure
+// (an ASSERT_...) ends the whole run, as it ends a test.
+template <class Body>
+void for_each_ring(std::initializer_list<Ring> rings, Body&& body) {
+  for (Ring ring : rings) {
+    SCOPED_TRACE(ring_name(ring));
+    RingScope scope(ring);
+    NodeBalance balance;
+    body(ring);
+    if (::testing::Test::HasFatalFailure()) return;
+  }
+}
 
 // The value a reference polynomial stands for in the ring.
 inline RefPoly in_ring(Ring r, const RefPoly& a) {

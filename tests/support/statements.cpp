@@ -1,15 +1,22 @@
 #include "support/statements.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <iterator>
 
+#include "arrays/array_store.h"
+#include "arrays/sparse_store.h"
+#include "arrays/targets.h"
 #include "core/globals.h"
 #include "core/mode_guard.h"
+#include "lang/expressions.h"
 #include "lang/variables.h"
 #include "numbers/freelists.h"
 #include "poly/poly_repr.h"
+#include "support/data_tables.h"
 #include "support/output_capture.h"
 #include "support/value_form.h"
+#include "toplevel/charsets.h"
 #include "toplevel/dispatch.h"
 #include "toplevel/platform.h"
 #include "toplevel/scanner.h"
@@ -54,11 +61,65 @@ StatementRun run_statements(const std::string& text, const StatementOptions& opt
   return run;
 }
 
+std::string parse_statement(const std::string& text, quoly* value, bool* unwound) {
+  TextInput in(text);
+  FILEPtr stream = &in;
+  leftover[0] = '\0';
+  scanner(&stream, &token, &zilch);
+  return output_of([&] { parse(&stream, value, &zilch); }, unwound);
+}
+
 std::int32_t reported_error(const std::string& out) {
   if (out.find("Inappropriate") == std::string::npos) return 0;
   for (std::int32_t code = 1; code < 378; ++code)
     if (reports(out, code)) return code;
   return 0;
+}
+
+void install_interpreter() {
+  load_data_tables();
+  init_character_sets();
+  make_token_ring();
+  install_language();
+  install_arrays();
+}
+
+void clear_arrays() {
+  for (arrptr& head : arr_store) {
+    while (head != nullptr) {
+      arrptr a = head;
+      head = a->next;
+      if (a->spar != nullptr) free_sparse(&a->spar, a->rows, true);
+      if (a->sizearr.size > 0) free_num(&a->sizearr);
+      a->sizearr = number{};
+      a->next = arr_garb;
+      arr_garb = a;
+    }
+  }
+  for (std::int32_t i = 0; i <= endarr; ++i) free_quoly(arp_cell(i));
+  endarr = -1;
+}
+
+namespace {
+
+// A token for name, looked up by its hash (address -1).
+tokentipe name_token(const std::string& name) {
+  tokentipe t{};
+  std::snprintf(t.name, sizeof t.name, "%s", name.c_str());
+  t.address = -1;
+  return t;
+}
+
+}  // namespace
+
+varptr variable_named(const std::string& name) {
+  tokentipe t = name_token(name);
+  return find_var(&t);
+}
+
+arrptr array_named(const std::string& name) {
+  tokentipe t = name_token(name);
+  return find_array(&t);
 }
 
 void clear_variables_and_polynomial_names() {

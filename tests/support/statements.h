@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <string>
 
+#include "core/records.h"
+
 namespace tavrin::test {
 
 struct StatementOptions {
@@ -31,9 +33,26 @@ struct StatementRun {
 // push-back is cleared first.
 StatementRun run_statements(const std::string& text, const StatementOptions& options = {});
 
+// Parses the first statement of text as the command loop does, the
+// scanner's push-back cleared first: what it printed. *value: its value
+// (the caller frees it); *unwound: whether it unwound to the top level.
+std::string parse_statement(const std::string& text, quoly* value, bool* unwound);
+
 // The user error that out reports after "Inappropriate", by the lowest code
 // whose message line it holds; 0 when it reports none.
 std::int32_t reported_error(const std::string& out);
+
+// Makes the interpreter ready to run statements in-process: the data
+// tables read, the character sets and the token ring built, the language's
+// and the arrays' routines installed.
+void install_interpreter();
+
+// Removes every array and empties the dense store (its pages stay).
+void clear_arrays();
+
+// The variable and the array named name; nil when there is none.
+varptr variable_named(const std::string& name);
+arrptr array_named(const std::string& name);
 
 // Frees every scalar variable and cancels every polynomial variable, so
 // that the next test starts with none.

@@ -16,6 +16,7 @@
 #include "support/data_tables.h"
 #include "support/modulus_scope.h"
 #include "support/node_accounting.h"
+#include "support/output_capture.h"
 #include "support/poly_support.h"
 #include "toplevel/display.h"
 #include "toplevel/state.h"
@@ -26,16 +27,11 @@ namespace {
 // What quoly_display writes to a stream of its own (terminal form or file
 // form as `tty` says), complete display, ";" as the end token.
 std::string shown(quoly v, bool tty) {
-  char* buf = nullptr;
-  std::size_t size = 0;
-  std::FILE* f = open_memstream(&buf, &size);
   std::int32_t length = 0;
-  quoly_display(f, v, &length, &semicolon, nullptr,
-                {.to_terminal = tty, .complete = true, .linend = true});
-  std::fclose(f);
-  std::string out(buf, size);
-  std::free(buf);
-  return out;
+  return stream_text([&](std::FILE* f) {
+    quoly_display(f, v, &length, &semicolon, nullptr,
+                  {.to_terminal = tty, .complete = true, .linend = true});
+  });
 }
 
 // The rational number a / b as a value (b > 1, coprime to a).
@@ -260,16 +256,7 @@ TEST(Display, KnownForms) {
 // cut-back of adjlength near the width, and the limited indentation.
 TEST(Display, LineChecks) {
   load_data_tables();
-  auto run = [](auto&& body) {
-    char* buf = nullptr;
-    std::size_t size = 0;
-    std::FILE* f = open_memstream(&buf, &size);
-    body(f);
-    std::fclose(f);
-    std::string out(buf, size);
-    std::free(buf);
-    return out;
-  };
+  auto run = [](auto&& body) { return stream_text(body); };
   std::int32_t length = 76, lines = 0;
   EXPECT_EQ(run([&](std::FILE* f) { checklength(f, true, &length, &lines); }), " `\n");
   EXPECT_EQ(length, 0);

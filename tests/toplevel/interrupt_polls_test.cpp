@@ -27,7 +27,7 @@
 #include "poly/poly_repr.h"
 #include "support/data_tables.h"
 #include "support/node_accounting.h"
-#include "support/output_capture.h"
+#include "support/statements.h"
 #include "support/value_form.h"
 #include "toplevel/charsets.h"
 #include "toplevel/dispatch.h"
@@ -82,18 +82,7 @@ class InterruptPolls : public testing::Test {
     interrupt_requested = 0;
     if (modularmode) run("&(p = _i)\n");
     run("@[**]\n");
-    for (varptr& bucket : sca_store) {
-      while (bucket != nullptr) {
-        varptr v = bucket;
-        bucket = v->next;
-        free_quoly(&v->val);
-        v->next = var_garb;
-        var_garb = v;
-      }
-    }
-    while (polynames != nullptr) delete_poly_name(1);
-    number_polys = 0;
-    for (auto& row : polyvar) std::fill(std::begin(row), std::end(row), '\0');
+    clear_variables_and_polynomial_names();
     reset_pseudo_poly();
     free_quoly(&prevnum);
     quoly_set(0, &prevnum);
@@ -101,27 +90,11 @@ class InterruptPolls : public testing::Test {
 
   // Runs statements one a line; the value text of the last, or "unwound".
   static std::string run(const std::string& text) {
-    TextInput in(text);
-    FILEPtr stream = &in;
-    ScopedValue<FILEPtr> input(Input, &in);
-    leftover[0] = '\0';
-    std::string result;
-    for (;;) {
-      scanner(&stream, &token, &zilch);
-      if (in.at_eof() && token.name[0] == ';') break;
-      quoly value = nullptr;
-      bool unwound = false;
-      output_of([&] { parse(&stream, &value, &zilch); }, &unwound);
-      result = unwound ? "unwound" : value == nullptr ? "nil" : value_text(value);
-      {
-        BigModeGuard limbs_too;  // the command's 0 carries a limb in any ring
-        free_quoly(&value);
-      }
-      if (unwound) return result;
-      if (in.at_eof()) break;
-      in.drop_line();
-    }
-    return result;
+    // A command that asks for a value reads the next line; the command's 0
+    // carries a limb in any ring.
+    const StatementRun r = run_statements(
+        text, {.as_input = true, .drop_line = true, .free_with_limbs = true});
+    return r.unwound ? "unwound" : r.last;
   }
 
   // The stored values: the ring, every variable, and the sums and

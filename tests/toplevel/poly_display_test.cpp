@@ -22,6 +22,7 @@
 #include "support/output_capture.h"
 #include "support/poly_support.h"
 #include "support/relation_scope.h"
+#include "support/statements.h"
 #include "support/value_form.h"
 #include "toplevel/charsets.h"
 #include "toplevel/display.h"
@@ -37,17 +38,12 @@ namespace {
 // display at the terminal or in a file; the extra line to standard output
 // is dropped.
 std::string shown(quoly v, bool tty) {
-  char* buf = nullptr;
-  std::size_t size = 0;
-  std::FILE* f = open_memstream(&buf, &size);
   std::int32_t length = 0;
-  output_of([&] {
-    quoly_display(f, v, &length, &semicolon, polynames, {.to_terminal = tty, .complete = true});
+  return stream_text([&](std::FILE* f) {
+    output_of([&] {
+      quoly_display(f, v, &length, &semicolon, polynames, {.to_terminal = tty, .complete = true});
+    });
   });
-  std::fclose(f);
-  std::string out(buf, size);
-  std::free(buf);
-  return out;
 }
 
 // A value numer / denom over the adjoined variables, normalised with the
@@ -135,18 +131,12 @@ TEST(PolyDisplay, LongOutputIsCutOffAtTheTerminalOnly) {
   PolyVars vars({"x"});
   Value v = value_of("(x + 1)^1000");
   std::int32_t length = 0;
-  char* buf = nullptr;
-  std::size_t size = 0;
   std::string message;
-  {
-    std::FILE* f = open_memstream(&buf, &size);
+  const std::string terminal = stream_text([&](std::FILE* f) {
     message = output_of([&] {
       quoly_display(f, v, &length, &semicolon, polynames, {.to_terminal = true, .complete = true});
     });
-    std::fclose(f);
-  }
-  const std::string terminal(buf, size);
-  std::free(buf);
+  });
   EXPECT_EQ(message.find("   ... more output suppressed ... \n"), 0u) << message;
   EXPECT_EQ(message.find("suppressed", 20), std::string::npos) << "one message a value";
   std::size_t lines = 0;
@@ -168,13 +158,8 @@ TEST(PolyDisplay, RawDumpsAndTheVariableList) {
   BigModeGuard big;
   PolyVars vars({"x", "y"});
   Value v = value_of("3*x^2*y + 5");
-  char* buf = nullptr;
-  std::size_t size = 0;
-  std::FILE* f = open_memstream(&buf, &size);
-  crude_poly_disp(f, true, v->numer, 1, polynames);
-  std::fclose(f);
-  EXPECT_EQ(std::string(buf, size), "x: 2 *5 \n    y: 1 \n         : *3 \n     **\n");
-  std::free(buf);
+  EXPECT_EQ(stream_text([&](std::FILE* f) { crude_poly_disp(f, true, v->numer, 1, polynames); }),
+            "x: 2 *5 \n    y: 1 \n         : *3 \n     **\n");
   EXPECT_FALSE(uglyprint) << "the dump restores the display style";
   EXPECT_EQ(output_of([] { epolylist(); }), " y; x;\n");
   ModOutScope relation(vars, 2, "y^3 - 2", true);
@@ -237,13 +222,9 @@ std::string unwrapped(std::string s) {
 // space); its value.
 Value statement_value(const std::string& text) {
   ScopedValue<bool> file_input(tt_flag, false);
-  TextInput in(text);
-  FILEPtr stream = &in;
-  leftover[0] = '\0';
-  scanner(&stream, &token, &zilch);
   quoly value = nullptr;
   bool unwound = false;
-  const std::string out = output_of([&] { parse(&stream, &value, &zilch); }, &unwound);
+  const std::string out = parse_statement(text, &value, &unwound);
   EXPECT_FALSE(unwound) << text << "\n" << out;
   return Value::adopt(value);
 }
