@@ -287,12 +287,24 @@ void fast_sparse_colred(sparseptr sp, std::int32_t init, std::int32_t j, std::in
 
 namespace {
 
+// What phase one is asked for: the row transform, reduction modulo the
+// pseudo-determinant (or its half), or only the least pivot.
+struct PhaseOneWants {
+  bool rows = false;
+  bool mod = false;
+  bool half = false;
+  bool least_only = false;
+};
+
 // The elimination of sparse_phaseone with the transforms' sizes apart from
 // the block eliminated.
 void phaseone_block(const SparseTransforms& tx, std::int32_t* min, std::int32_t rows,
                     std::int32_t cols, std::int32_t init, sparseptr spar, bool* flipped,
-                    bool wantrows, bool wantmod, bool wanthalf, imptr pseudodet,
-                    imptr halfpseudo, bool least_only = false) {
+                    const PhaseOneWants& wants, imptr pseudodet, imptr halfpseudo) {
+  const bool wantrows = wants.rows;
+  const bool wantmod = wants.mod;
+  const bool wanthalf = wants.half;
+  const bool least_only = wants.least_only;
   FactorValue fv;
   imptr f = fv.num();
   const std::int32_t steps = *min - init + 1;
@@ -407,8 +419,8 @@ void sparse_phaseone(const bool* want, sparseptr* auxspar, std::int32_t* min, st
                      bool wantrows, bool wantmod, bool wanthalf, imptr pseudodet,
                      imptr halfpseudo) {
   const SparseTransforms tx{want, auxspar, rows, cols};
-  phaseone_block(tx, min, rows, cols, init, spar, flipped, wantrows, wantmod, wanthalf, pseudodet,
-                 halfpseudo);
+  phaseone_block(tx, min, rows, cols, init, spar, flipped,
+                 {.rows = wantrows, .mod = wantmod, .half = wanthalf}, pseudodet, halfpseudo);
 }
 
 // ---- Phase two ------------------------------------------------------------------------------
@@ -444,8 +456,8 @@ void phasetwo_block(const SparseTransforms& tx, std::int32_t rows, std::int32_t 
     tx.col_add(i, b, one);
     std::int32_t rank = rows;
     bool flip = false;
-    phaseone_block(tx, &rank, rows, rows, i, *spar, &flip, true, false, false, nullptr, nullptr,
-                   true);
+    phaseone_block(tx, &rank, rows, rows, i, *spar, &flip, {.rows = true, .least_only = true},
+                   nullptr, nullptr);
   }
   if (i % sparse_frame_rows == 0 && (*sp)->next != nullptr) *sp = (*sp)->next;
 }
