@@ -944,19 +944,14 @@ bool line_ended(textptr inf, nameptr* flag) {
 // The tokens after ":" up to and including ")", as stored text (a head
 // node first). The current token is ")" afterwards.
 nameptr capture_list(textptr inf, nameptr* flag) {
-  nameptr head = detail::new_name(empty);
-  nameptr last = head;
-  try {
-    do {
-      scanner(inf, &token, flag);
-      last->next = detail::new_name(token);
-      last = last->next;
-    } while (!is_tok(")") && !is_tok(end_marker_name) && !line_ended(inf, flag));
-  } catch (...) {
-    freename(head);
-    throw;
-  }
-  return head;
+  detail::OwnedNames head(detail::new_name(empty));
+  nameptr last = head.get();
+  do {
+    scanner(inf, &token, flag);
+    last->next = detail::new_name(token);
+    last = last->next;
+  } while (!is_tok(")") && !is_tok(end_marker_name) && !line_ended(inf, flag));
+  return head.release();
 }
 
 }  // namespace
@@ -980,18 +975,12 @@ void modulus_setting(textptr inf, quolyptr n, nameptr* flag) {
     m = big_quoly_convert_to_int(*n);
     if (m < 0) error(setting_value_must_not_negative_error, &setting);
   }
-  nameptr np = nullptr;
-  if (is_tok(":")) np = capture_list(inf, flag);
-  try {
-    if (!is_tok(")")) error(close_paren_expected_after_setting_error, &token);
-    const tokentipe closing = token;
-    finish_prec(inf, n, flag, m, infinite, np);
-    token = closing;
-  } catch (...) {
-    if (np != nullptr) freename(np);
-    throw;
-  }
-  if (np != nullptr) freename(np);
+  detail::OwnedNames np;
+  if (is_tok(":")) np.names = capture_list(inf, flag);
+  if (!is_tok(")")) error(close_paren_expected_after_setting_error, &token);
+  const tokentipe closing = token;
+  finish_prec(inf, n, flag, m, infinite, np.get());
+  token = closing;
   // The value 0 made in the ring now in force, freed in it by the caller.
   free_quoly(n);
   quoly_set(0, n);

@@ -132,19 +132,14 @@ void wrap_value(quoly v) {
 template <class Convert>
 void rewrite_all(const std::vector<stored_cell>& cells, Convert convert) {
   InterruptHold hold;
-  std::vector<quoly> fresh(cells.size(), nullptr);
-  try {
-    for (std::size_t k = 0; k < cells.size(); ++k) {
-      quoly_assign(*cells[k].cell, &fresh[k]);
-      convert(&fresh[k], cells[k].kind);
-    }
-  } catch (...) {
-    for (quoly& q : fresh) free_quoly(&q);
-    throw;
+  std::vector<detail::OwnedValue> fresh(cells.size());
+  for (std::size_t k = 0; k < cells.size(); ++k) {
+    quoly_assign(*cells[k].cell, fresh[k].cell());
+    convert(fresh[k].cell(), cells[k].kind);
   }
   for (std::size_t k = 0; k < cells.size(); ++k) {
     free_quoly(cells[k].cell);
-    *cells[k].cell = fresh[k];
+    *cells[k].cell = fresh[k].release();
   }
 }
 

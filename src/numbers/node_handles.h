@@ -30,6 +30,9 @@ struct ValueField {
 struct LevelField {
   polypt pt = nullptr;
 };
+struct NamesField {
+  nameptr names = nullptr;
+};
 
 // The one owning handle: the record in Field::*held is given back by
 // give_back (which takes nil) on every exit unless released to the caller.
@@ -80,6 +83,16 @@ class OwnedNumber : public Owning<NumberField, imptr, &NumberField::n, free_imag
 // A value cell (number or rational function), freed on every exit unless
 // released to the caller.
 using OwnedValue = Owning<ValueField, quoly, &ValueField::q, free_quoly>;
+
+// Gives back a whole token list (nil allowed).
+inline void free_names(nameptr* p) {
+  if (*p != nullptr) freename(*p);
+  *p = nullptr;
+}
+
+// A token list (captured or stored text), freed on every exit unless
+// released to the caller.
+using OwnedNames = Owning<NamesField, nameptr, &NamesField::names, free_names>;
 
 // A working copy of a level without its relation (newdummy), freed on every
 // exit.
