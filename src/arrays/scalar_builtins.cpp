@@ -390,11 +390,7 @@ void isprime_builtin(builtin_func1_EnvRec* env) {
                             static_cast<std::int32_t>((value >> 28) & 0xFFFFFFF),
                             static_cast<std::int32_t>(value & 0xFFFFFFF));
   }
-  free_quoly(env->n);
-  quoly_set(0, env->n);
-  set_entry_count((*env->n)->ncoef, answer);
-  if (lintmode) (*env->n)->ncoef->lint = static_cast<std::int32_t>(answer);
-  if (flotemode) (*env->n)->ncoef->flote = static_cast<long double>(answer);
+  set_result(env, answer);
 }
 
 // "Killden".

@@ -247,16 +247,8 @@ void modular_power(Env* env) {
   scanner_expre(env);
   expect(",", comma_expected_error);
   if (has_denominator(*env->n)) abandon(base_has_denominator_error, &token);
-  // The exponent is a big integer whatever the mode: its limbs go back even
-  // under word arithmetic.
-  struct owned_number {
-    imptr e = nullptr;
-    ~owned_number() {
-      if (e != nullptr) special_free(e);
-      free_imag(&e);
-    }
-  } e;
-  get_exponent(env->inf, env->flag, &e.e, false);
+  detail::OwnedInteger e;  // a big integer whatever the mode
+  get_exponent(env->inf, env->flag, e.cell(), false);
   ValueCell m;
   if (is_tok(",")) {
     scan(env);
@@ -271,7 +263,7 @@ void modular_power(Env* env) {
   }
   expect(")", close_paren_expected_error);
   if (m.q == nullptr && (*env->n)->numb && !lintmode) abandon(numeric_base_needs_modulus_error, &token);
-  powermod(env->n, &m.q, e.e, false);
+  powermod(env->n, &m.q, e.n, false);
   scan(env);
 }
 

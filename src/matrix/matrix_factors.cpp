@@ -6,6 +6,7 @@
 #include "arrays/array_store.h"
 #include "arrays/sparse_store.h"
 #include "core/error_codes.h"
+#include "core/mode_guard.h"
 #include "core/errors.h"
 #include "core/globals.h"
 #include "lang/expressions.h"
@@ -282,10 +283,15 @@ void alt_power(textptr inf, MatValue& v, nameptr* flag, bool modular) {
   if (!is_tok(",")) abandon(comma_expected_error, &token);
   imptr e = nullptr;
   get_exponent(inf, flag, &e, false);
-  detail::OwnedNumber hold{e};
+  detail::OwnedInteger hold{e};
   if (!modular) {
     if (!is_tok(")")) abandon(close_paren_expected_error, &token);
-    alt_mat_power(v.arr, &v.facts, &v.arr_free, check_and_convert(e));
+    std::int32_t k = 1;
+    {
+      BigModeGuard big;  // the exponent is a big integer whatever the ring
+      k = check_and_convert(e);
+    }
+    alt_mat_power(v.arr, &v.facts, &v.arr_free, k);
   } else {
     ValueCell modder;
     bool given = false;
@@ -341,7 +347,7 @@ void apply_power(textptr inf, MatValue& v, nameptr* flag) {
   if (v.count() != static_cast<std::int64_t>(v.rows()) * v.rows()) abandon(matrix_not_square_172_error, &hat);
   imptr e = nullptr;
   get_exponent(inf, flag, &e, true);
-  detail::OwnedNumber hold{e};
+  detail::OwnedInteger hold{e};
   if (v.is_scalar()) {
     raise_to_power(&v.n, e);
   } else {

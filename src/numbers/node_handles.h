@@ -68,6 +68,10 @@ class ScratchNumber : public Owning<NumberField, imptr, &NumberField::n, free_sc
   }
 };
 
+// A number read as an integer whatever the ring in force (an exponent): its
+// limbs (whatever the mode) and the header go back on every exit.
+using OwnedInteger = Owning<NumberField, imptr, &NumberField::n, free_scratch_number>;
+
 // A polynomial under construction, freed on every exit unless released to
 // the caller.
 using OwnedPoly = Owning<PolyField, poly, &PolyField::p, free_poly>;
