@@ -192,17 +192,17 @@ void install_language() {
 void get_exponent(textptr inf, nameptr* flag, imptr* m2, bool factor) {
   ModularBracket integers;
   scan(inf, flag);
+  // Declared before the cell: an error leaves the cell to be freed in the
+  // arithmetic that made it.
+  ScopedValue<bool> keep_lint(lintmode), keep_flote(flotemode);
   ValueCell cell;
-  {
-    ScopedValue<bool> keep_lint(lintmode), keep_flote(flotemode);
-    if (!factor) {
-      lintmode = false;
-      flotemode = false;
-      old_term(inf, &cell.q, flag);
-      sum_tail(inf, &cell.q, flag);
-    } else {
-      take_factor(inf, &cell.q, flag);
-    }
+  if (!factor) {
+    lintmode = false;
+    flotemode = false;
+    old_term(inf, &cell.q, flag);
+    sum_tail(inf, &cell.q, flag);
+  } else {
+    take_factor(inf, &cell.q, flag);
   }
   if (!cell.q->numb) {
     error(exponent_not_number_116_error, &expsign);
