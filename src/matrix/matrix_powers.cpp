@@ -9,6 +9,7 @@
 #include "arrays/sparse_store.h"
 #include "numbers/freelists.h"
 #include "numbers/node_handles.h"
+#include "poly/poly_repr.h"
 
 namespace tavrin {
 
@@ -28,6 +29,20 @@ std::int32_t power_prelude(workptr arr, arr_descr* arr_facts, bool* arr_free,
                            std::int32_t expont, sparseptr* spar) {
   const std::int32_t rows = arr_facts->rows;
   if (expont < 0) {
+    if (*spar == nullptr && !*arr_free) {
+      // The inverse replaces the cells in place: borrowed ones become owned
+      // copies first, so that an error (a singular matrix) frees them.
+      for (std::int32_t k = 0; k < rows * rows; ++k) {
+        quoly copy = nullptr;
+        if (arr->stash[k] == nullptr) {
+          quoly_set(0, &copy);
+        } else {
+          quoly_assign(arr->stash[k], &copy);
+        }
+        arr->stash[k] = copy;
+      }
+      *arr_free = true;
+    }
     detail::OwnedValue det;
     quoly_set(1, det.cell());
     mat_invert(arr, arr, rows, det.cell(), spar, nullptr, -1, -1, -1, 0,
