@@ -48,6 +48,7 @@
 
 #include "arrays/det_upcalls.h"
 #include "bench_ring.h"
+#include "peer_timing.h"
 #include "core/globals.h"
 #include "core/mode_guard.h"
 #include "core/thresholds.h"
@@ -86,52 +87,19 @@ double seconds_since(Clock::time_point t0) {
   return std::chrono::duration<double>(Clock::now() - t0).count();
 }
 
-// Processor time of this process in seconds (the rows are timed by it: the
-// machine may be shared).
-double cpu_seconds() {
-  timespec ts{};
-  clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &ts);
-  return static_cast<double>(ts.tv_sec) + 1e-9 * static_cast<double>(ts.tv_nsec);
-}
-
-double median(std::vector<double> v) {
-  std::sort(v.begin(), v.end());
-  return v[v.size() / 2];
-}
-
-// Times ours() and peer() alternately (peer may be empty): one run each, then
-// up to four more while ours stays under two seconds (TAVRIN_BENCH_REPS runs
-// when set); the medians in seconds. A first pair under a second is not
-// counted (it fills the pools and tables).
+// Times ours() and peer() alternately: five runs each, or TAVRIN_BENCH_REPS
+// runs (then without stopping early); TAVRIN_BENCH_NO_PEER leaves the peer
+// out. The first peer time goes to the parent through peer_pipe.
 std::pair<double, double> time_pair(const std::function<void()>& ours,
                                     const std::function<void()>& peer) {
-  std::vector<double> a, b;
   const char* reps_env = std::getenv("TAVRIN_BENCH_REPS");
-  const int reps = reps_env != nullptr ? std::atoi(reps_env) : 5;
-  bool warm = false;  // a first run under a second only warms the pools and tables
+  bench::PairTiming how;
+  how.reps = reps_env != nullptr ? std::atoi(reps_env) : 5;
+  how.stop_when_slow = reps_env == nullptr;
+  if (peer_pipe >= 0)
+    how.first_peer = [](double t) { [[maybe_unused]] const auto n = write(peer_pipe, &t, sizeof t); };
   const bool peer_on = peer && std::getenv("TAVRIN_BENCH_NO_PEER") == nullptr;
-  for (int i = 0; i < reps; ++i) {
-    if (peer_on) {  // the peer first, so that a row stopped in ours still reports it
-      const double t0 = cpu_seconds();
-      peer();
-      b.push_back(cpu_seconds() - t0);
-      if (i == 0 && peer_pipe >= 0) {
-        [[maybe_unused]] const auto n = write(peer_pipe, &b.back(), sizeof(double));
-      }
-    }
-    const double t0 = cpu_seconds();
-    ours();
-    a.push_back(cpu_seconds() - t0);
-    if (!warm && a.front() < 1.0) {
-      warm = true;
-      a.clear();
-      b.clear();
-      --i;
-      continue;
-    }
-    if (a.front() > 2.0 && reps_env == nullptr) break;
-  }
-  return {median(a), b.empty() ? 0.0 : median(b)};
+  return bench::time_pair(ours, peer_on ? peer : std::function<void()>{}, how);
 }
 
 // With TAVRIN_BENCH_STATS set, what the flat engines did in this row's process.

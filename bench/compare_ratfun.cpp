@@ -40,6 +40,7 @@
 
 #include "arrays/det_upcalls.h"
 #include "bench_ring.h"
+#include "peer_timing.h"
 #include "core/globals.h"
 #include "core/mode_guard.h"
 #include "core/thresholds.h"
@@ -77,41 +78,11 @@ const char* row_filter = "";
 
 bool wanted(const char* row) { return std::strncmp(row, row_filter, std::strlen(row_filter)) == 0; }
 
-double cpu_seconds() {
-  timespec ts{};
-  clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &ts);
-  return static_cast<double>(ts.tv_sec) + 1e-9 * static_cast<double>(ts.tv_nsec);
-}
-
-double median(std::vector<double> v) {
-  std::sort(v.begin(), v.end());
-  return v.empty() ? 0.0 : v[v.size() / 2];
-}
-
-// Times ours() and peer() alternately, the peer first: 7 runs each (after
-// one warm-up pair) while ours stays under two seconds, else one; medians.
+// Seven runs each, as the figures of this program were taken.
 std::pair<double, double> time_pair(const std::function<void()>& ours, const std::function<void()>& peer) {
-  std::vector<double> a, b;
-  bool warm = false;
-  for (int i = 0; i < 7; ++i) {
-    if (peer) {
-      const double t0 = cpu_seconds();
-      peer();
-      b.push_back(cpu_seconds() - t0);
-    }
-    const double t0 = cpu_seconds();
-    ours();
-    a.push_back(cpu_seconds() - t0);
-    if (!warm && a.front() < 1.0) {
-      warm = true;
-      a.clear();
-      b.clear();
-      --i;
-      continue;
-    }
-    if (a.front() > 2.0) break;
-  }
-  return {median(a), median(b)};
+  bench::PairTiming how;
+  how.reps = 7;
+  return bench::time_pair(ours, peer, how);
 }
 
 void report(const char* row, const char* size, double t, double p, bool same) {
