@@ -847,7 +847,7 @@ void set_mod_out(textptr inf, nameptr* flag, bool imperative, bool highest) {
 }
 
 void mod_out_command(textptr inf, quolyptr n, nameptr* flag) {
-  if (statement_as_operand()) error(ground_ring_can_change_only_top_error, &token);
+  refuse_as_operand();
   if (lintmode) changed_in_modmode = true;
   set_mod_out(inf, flag, false, false);
   free_quoly(n);
@@ -856,7 +856,7 @@ void mod_out_command(textptr inf, quolyptr n, nameptr* flag) {
 }
 
 void mod_out_setting(textptr inf, quolyptr n, nameptr* flag) {
-  if (statement_as_operand()) error(ground_ring_can_change_only_top_error, &token);
+  refuse_as_operand();
   if (lintmode) changed_in_modmode = true;
   set_mod_out(inf, flag, true, false);
   if (!is_tok(")")) error(close_paren_expected_after_setting_error, &token);

@@ -7,6 +7,7 @@
 #include "core/errors.h"
 #include "core/globals.h"
 #include "core/interrupts.h"
+#include "lang/expressions.h"
 #include "lang/later_services.h"
 #include "numbers/freelists.h"
 #include "numbers/node_handles.h"
@@ -247,6 +248,7 @@ void downdate_stored_values(attach_poly_EnvRec* env) {
 }
 
 void change_laurent(bool newval) {
+  refuse_as_operand();
   if (lintmode) error(not_in_this_arithmetic_error, &token);
   std::vector<stored_cell> cells;
   if (prevnum != nullptr) cells.push_back({&prevnum, storage::statement});

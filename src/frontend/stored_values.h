@@ -59,8 +59,9 @@ void update_arrays();
 void downdate_stored_values(attach_poly_EnvRec* env);
 
 // Switches Laurent mode to newval and brings every stored value (prevnum and
-// sysnum first) into the form the mode expects. Error 377 in word mode
-// (resumed from a nested level, the switch goes on).
+// sysnum first) into the form the mode expects. Error 73 while a statement
+// runs as an operand; error 377 in word mode (resumed from a nested level,
+// the switch goes on).
 void change_laurent(bool newval);
 
 // Error 271, with the variable's name, for the first variable from the top

@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <optional>
 
 #include "core/error_codes.h"
 #include "core/errors.h"
@@ -33,13 +34,6 @@ namespace {
 
 // How many statements run as operands of expressions, innermost last.
 std::int32_t statement_operands = 0;
-
-struct StatementOperand {
-  StatementOperand() { ++statement_operands; }
-  ~StatementOperand() { --statement_operands; }
-  StatementOperand(const StatementOperand&) = delete;
-  StatementOperand& operator=(const StatementOperand&) = delete;
-};
 
 using namespace tokens;
 bool is_digit(char c) { return c >= '0' && c <= '9'; }
@@ -299,6 +293,11 @@ void postfix(textptr inf, quolyptr* qp, quolyptr n, nameptr* flag, bool take) {
 void fact(textptr inf, quolyptr* qp, quolyptr n, colm_ptrptr* aux, std::int32_t* colpos,
           nameptr* flag, bool leave_it) {
   NestingLevel level;
+  // What runs inside a factor read after another operand of its statement
+  // runs as an operand: the operands read before it are held.
+  std::optional<StatementOperand> held;
+  if (operand_begun) held.emplace();
+  operand_begun = true;
   free_quoly(n);
   *aux = nullptr;
   *qp = nullptr;
@@ -420,6 +419,13 @@ void fact(textptr inf, quolyptr* qp, quolyptr n, colm_ptrptr* aux, std::int32_t*
   postfix(inf, qp, n, flag, take);
 }
 
+StatementOperand::StatementOperand() { ++statement_operands; }
+StatementOperand::~StatementOperand() { --statement_operands; }
+
 bool statement_as_operand() { return statement_operands > 0; }
+
+void refuse_as_operand() {
+  if (statement_as_operand()) error(ground_ring_can_change_only_top_error, &token);
+}
 
 }  // namespace tavrin

@@ -443,6 +443,7 @@ void ifact(long double** lp, long double* n, nameptr* flag) {
     *n = float_previous(flag);
   } else if (c == '!' || c == '&' || c == '?' || c == '@') {
     ValueCell v;
+    StatementOperand running;
     parse(&Input, &v.q, flag);
     *n = exact_result(v.q, &token);
   } else if (c == '$') {

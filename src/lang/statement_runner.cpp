@@ -81,6 +81,7 @@ void run_for(textptr inf, condexptr p, quolyptr n) {
 }
 
 void run_plain(textptr inf, condexptr p, quolyptr n) {
+  StatementStart fresh;
   startexpr = p->expr;
   nameptr cursor = start_reading(p->expr);
   g_cutoff = 10;

@@ -29,6 +29,7 @@
 #include "poly/poly_repr.h"
 #include "quoly/quoly_add.h"
 #include "quoly/quoly_float_image.h"
+#include "toplevel/dispatch.h"
 #include "toplevel/language_services.h"
 #include "toplevel/state.h"
 
@@ -384,6 +385,8 @@ void fill_syst_array(workptr arr, arr_descr* arr_facts, bool arr_free, sparseptr
 }
 
 void arr_parse(char x, textptr inf, quolyptr n, nameptr* flag) {
+  // The operands of an array statement are held while the rest is read.
+  operand_begun = true;
   char code[2] = {x, '\0'};
   const tokentipe xt = word_token(code);
   assert(first_available >= 1);
