@@ -195,6 +195,8 @@ void get_exponent(textptr inf, nameptr* flag, imptr* m2, bool factor) {
   // Declared before the cell: an error leaves the cell to be freed in the
   // arithmetic that made it.
   ScopedValue<bool> keep_lint(lintmode), keep_flote(flotemode);
+  ScopedValue<bool> guarded(ring_values_lack_limbs,
+                            ring_values_lack_limbs || (!factor && (lintmode || flotemode)));
   ValueCell cell;
   if (!factor) {
     lintmode = false;

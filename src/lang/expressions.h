@@ -92,6 +92,12 @@ class StatementOperand {
   StatementOperand& operator=(const StatementOperand&) = delete;
 };
 
+// True while big integers are read over a ring whose values have no limbs
+// (a word or floating ring: the sum of get_exponent). A factor whose value
+// lacks limbs (a stored value of the ring, or one made from it) is then
+// error 377 before any arithmetic reads it.
+extern bool ring_values_lack_limbs;
+
 // The variable that the last factor created for an assignment or increment
 // (a name not yet a variable, followed by ":"), nil when it found one; the
 // statement removes it again when its right side fails.

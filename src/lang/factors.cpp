@@ -16,6 +16,7 @@
 #include "lang/variables.h"
 #include "numbers/factorial.h"
 #include "numbers/freelists.h"
+#include "poly/poly_in_place.h"
 #include "poly/poly_repr.h"
 #include "quoly/quoly_add.h"
 #include "quoly/quoly_eval_diff.h"
@@ -29,11 +30,23 @@
 namespace tavrin {
 
 varptr fresh_variable = nullptr;
+bool ring_values_lack_limbs = false;
 
 namespace {
 
 // How many statements run as operands of expressions, innermost last.
 std::int32_t statement_operands = 0;
+
+// Every number of v carries its limbs (a value of a word or floating ring
+// has none).
+bool has_all_limbs(quoly v) {
+  if (v->numb) return v->ncoef != nullptr && v->ncoef->head != nullptr;
+  bool all = true;
+  auto check = [&all](imptr x) { all = all && x->head != nullptr; };
+  detail::for_each_number(v->numer, check);
+  if (v->denom != nullptr) detail::for_each_number(v->denom, check);
+  return all;
+}
 
 using namespace tokens;
 bool is_digit(char c) { return c >= '0' && c <= '9'; }
@@ -416,6 +429,10 @@ void fact(textptr inf, quolyptr* qp, quolyptr n, colm_ptrptr* aux, std::int32_t*
     }
   }
   if (*n != nullptr) *qp = n;
+  if (ring_values_lack_limbs && *qp != nullptr && **qp != nullptr && !has_all_limbs(**qp)) {
+    error(not_in_this_arithmetic_error, &token);
+    return;
+  }
   postfix(inf, qp, n, flag, take);
 }
 

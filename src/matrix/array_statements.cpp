@@ -387,6 +387,9 @@ void fill_syst_array(workptr arr, arr_descr* arr_facts, bool arr_free, sparseptr
 void arr_parse(char x, textptr inf, quolyptr n, nameptr* flag) {
   // The operands of an array statement are held while the rest is read.
   operand_begun = true;
+  // The cells of a word or floating ring have no limbs to read as big integers
+  // (an operator's own token, as "*12" for "Det", is not shown).
+  if (ring_values_lack_limbs) error(not_in_this_arithmetic_error, token.name[0] == '*' ? &blank : &token);
   char code[2] = {x, '\0'};
   const tokentipe xt = word_token(code);
   assert(first_available >= 1);
