@@ -833,7 +833,12 @@ void change_polydata(change_prec_EnvRec* env) {
       const fixptr before = masterfix;  // the records become the variable's
       poly_change_to_mod(&r->p, false);
       poly_change_to_mod(&r->alt, false);
-      if (r->alt != nullptr && r->p == nullptr) poly_set(0, &r->p);
+      if (r->alt != nullptr && r->p == nullptr) {
+        // The relation's image vanished: a fresh 0 stands for it, freed
+        // when the journal gives the relation back.
+        push_fix(&r->p, nullptr, five);
+        poly_set(0, &r->p);
+      }
       for (poly t = r->multdata; t != nullptr; t = t->next) poly_change_to_mod(&t->pcoef, false);
       claim_journal_records(r, before);
     }
@@ -867,10 +872,11 @@ void change_local(nameptr np, change_prec_EnvRec* outer) {
       }
     }
   } catch (const list_ended&) {
-    return;
+    // The rest of the list is skipped, but not the system array.
   }
-  // The system array goes with the list, sparse frames included (a sparse
-  // one left behind would hold values of the old ring).
+  // The system array goes with the list, sparse frames included, also after
+  // a bad entry: left behind it would hold values of the old ring, later
+  // read and freed as values of the new.
   const bool sparse_syst = syst != nullptr && syst->spar != nullptr;
   if (outer->wasmodular) {
     for_each_system_cell(lift);
