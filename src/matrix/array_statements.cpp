@@ -7,6 +7,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <optional>
 
 #include "arrays/array_store.h"
 #include "arrays/sparse_store.h"
@@ -252,6 +253,20 @@ void floating_determinant(MatValue& v, quolyptr n, std::int32_t r, const DetOpti
   quoly_from_float_image(n);
 }
 
+// The labelled matrix of a path search holds labels, not values: its
+// entries and frames are given back without their fields, on every exit.
+struct LabelledMatrix {
+  explicit LabelledMatrix(MatValue& m) : v(m) {}
+  MatValue& v;
+  ~LabelledMatrix() {
+    free_stuff(v.spar, v.rows());
+    v.spar = nullptr;
+    v.forget();
+  }
+  LabelledMatrix(const LabelledMatrix&) = delete;
+  LabelledMatrix& operator=(const LabelledMatrix&) = delete;
+};
+
 void determinant_family(char x, textptr inf, MatValue& v, quolyptr n, nameptr* flag) {
   bool pos_only = false;
   bool paren = false;
@@ -266,6 +281,9 @@ void determinant_family(char x, textptr inf, MatValue& v, quolyptr n, nameptr* f
       if (lintmode) abandon(not_in_this_arithmetic_error, &token);
     }
   }
+  // A path search's matrix holds labels: no positions or counts of it.
+  if (x == 'H' && (is_tok("^") || is_tok("_") || is_tok("#")))
+    abandon(symbol_not_allowed_34_error, &token);
   if (is_tok("^") || is_tok("_")) {
     modifier = token.name[0];
     scan(inf, flag);
@@ -292,11 +310,13 @@ void determinant_family(char x, textptr inf, MatValue& v, quolyptr n, nameptr* f
     scan(inf, flag);
   }
   arr_fact(inf, v, flag);
+  std::optional<LabelledMatrix> labelled;
   if (x == 'H') {
     const std::int32_t r = v.rows();
     if (v.count() != static_cast<std::int64_t>(r) * r || r > 100 || v.spar != nullptr)
       abandon(path_search_needs_dense_square_matrix_error, &token);
     set_up_hamilton(v.arr, &v.facts, &v.arr_free, &v.spar);
+    labelled.emplace(v);
   }
   if (x == '8' && v.spar == nullptr) abandon(dense_array_not_allowed_error, &token);
   if (v.count() == 0) {
@@ -327,17 +347,6 @@ void determinant_family(char x, textptr inf, MatValue& v, quolyptr n, nameptr* f
                {.ar_free = v.arr_free, .oar_free = v.arr_free, .equal = true});
     v.release();  // the router leaves the cells, changed or not, to their owner
   } else if (x == 'H') {
-    // The labelled matrix holds labels, not values: its entries and frames
-    // are given back without their fields, on every exit.
-    struct LabelledMatrix {
-      MatValue& v;
-      std::int32_t r;
-      ~LabelledMatrix() {
-        free_stuff(v.spar, r);
-        v.spar = nullptr;
-        v.forget();
-      }
-    } labelled{v, r};
     mat_invert(v.arr, v.arr, -r, n, &v.spar, o.fct.p, o.the_degree, o.the_degree2, o.the_power,
                numprimes, {.equal = true});
   } else {
