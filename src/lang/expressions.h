@@ -80,7 +80,8 @@ void fact(textptr inf, quolyptr* qp, quolyptr n, colm_ptrptr* aux, std::int32_t*
 // the expression borrows.
 bool statement_as_operand();
 
-// Error 73 with the current token while statement_as_operand().
+// Error 73 with the current token while statement_as_operand(); the
+// computation is abandoned even where a nested level would resume it.
 void refuse_as_operand();
 
 // Counts, while it lives, one statement run as an operand.
@@ -95,7 +96,7 @@ class StatementOperand {
 // True while big integers are read over a ring whose values have no limbs
 // (a word or floating ring: the sum of get_exponent). A factor whose value
 // lacks limbs (a stored value of the ring, or one made from it) is then
-// error 377 before any arithmetic reads it.
+// error 377 before any arithmetic reads it, and the computation abandoned.
 extern bool ring_values_lack_limbs;
 
 // The variable that the last factor created for an assignment or increment

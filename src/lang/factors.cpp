@@ -429,10 +429,8 @@ void fact(textptr inf, quolyptr* qp, quolyptr n, colm_ptrptr* aux, std::int32_t*
     }
   }
   if (*n != nullptr) *qp = n;
-  if (ring_values_lack_limbs && *qp != nullptr && **qp != nullptr && !has_all_limbs(**qp)) {
-    error(not_in_this_arithmetic_error, &token);
-    return;
-  }
+  if (ring_values_lack_limbs && *qp != nullptr && **qp != nullptr && !has_all_limbs(**qp))
+    abandon(not_in_this_arithmetic_error, &token);
   postfix(inf, qp, n, flag, take);
 }
 
@@ -442,7 +440,7 @@ StatementOperand::~StatementOperand() { --statement_operands; }
 bool statement_as_operand() { return statement_operands > 0; }
 
 void refuse_as_operand() {
-  if (statement_as_operand()) error(ground_ring_can_change_only_top_error, &token);
+  if (statement_as_operand()) abandon(ground_ring_can_change_only_top_error, &token);
 }
 
 }  // namespace tavrin

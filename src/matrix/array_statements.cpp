@@ -398,7 +398,7 @@ void arr_parse(char x, textptr inf, quolyptr n, nameptr* flag) {
   operand_begun = true;
   // The cells of a word or floating ring have no limbs to read as big integers
   // (an operator's own token, as "*12" for "Det", is not shown).
-  if (ring_values_lack_limbs) error(not_in_this_arithmetic_error, token.name[0] == '*' ? &blank : &token);
+  if (ring_values_lack_limbs) abandon(not_in_this_arithmetic_error, token.name[0] == '*' ? &blank : &token);
   char code[2] = {x, '\0'};
   const tokentipe xt = word_token(code);
   assert(first_available >= 1);
