@@ -283,7 +283,7 @@ void determinant_family(char x, textptr inf, MatValue& v, quolyptr n, nameptr* f
   }
   // A path search's matrix holds labels: no positions or counts of it.
   if (x == 'H' && (is_tok("^") || is_tok("_") || is_tok("#")))
-    abandon(symbol_not_allowed_34_error, &token);
+    abandon(open_bracket_expected_96_error, &token);
   if (is_tok("^") || is_tok("_")) {
     modifier = token.name[0];
     scan(inf, flag);
