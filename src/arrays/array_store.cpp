@@ -11,6 +11,8 @@
 #include "numbers/bigint.h"
 #include "numbers/bigint_wide.h"
 #include "numbers/freelists.h"
+#include "numbers/node_handles.h"
+#include "numbers/word_mod.h"
 #include "toplevel/charsets.h"
 #include "toplevel/state.h"
 
@@ -194,6 +196,23 @@ void check_and_assign(std::int32_t k, quolyptr q) {
     count_uninitialised(nullptr);
   }
   *q = *cell;
+}
+
+bool array_has_unreduced(arrptr q) {
+  if (!modularmode || flotemode) return false;
+  if (q->spar != nullptr) return sparse_has_unreduced(q->spar, q->rows);
+  for (std::int32_t k = q->start; k <= q->stop; ++k)
+    if (detail::unreduced_integer(*arp_cell(k))) return true;
+  return false;
+}
+
+void settle_array_integers(arrptr q) {
+  if (!array_has_unreduced(q)) return;
+  if (q->spar != nullptr) {
+    sparse_settle_integers(q->spar, q->rows);
+    return;
+  }
+  for (std::int32_t k = q->start; k <= q->stop; ++k) detail::settle_integer_inplace(*arp_cell(k));
 }
 
 }  // namespace tavrin

@@ -86,6 +86,19 @@ void lookup(const tokentipe* x, std::int32_t r, std::int32_t c, arrptr* q, quoly
 // writes: uninit
 void count_uninitialised(const char* name);
 
+// ---- Stored integers as matrix operands ------------------------------------------------
+// In modular arithmetic an integer result stored in an array (a count, a
+// degree, a position) may lie outside the residues; a matrix computation
+// reads it as its image (numbers/node_handles.h).
+
+// Some cell or entry of q is such an integer.
+// reads: modularmode, flotemode, modulus
+bool array_has_unreduced(arrptr q);
+// Every such cell takes its image in place, for good (a computation about
+// to overwrite q); a sparse entry whose image is 0 is removed.
+// reads: modularmode, flotemode, modulus, finf
+void settle_array_integers(arrptr q);
+
 // With "[" current after the name x: reads the subscripts and "]" and sets
 // *qp to the element's cell; an uninitialised dense cell becomes 0 with the
 // counted warning; an absent sparse entry gives nil.

@@ -35,7 +35,7 @@ colm_ptr link_entry(colm_ptrptr t, std::int32_t c, quoly v) {
 // modular mode).
 quoly word_value(std::int32_t n) {
   quoly v = nullptr;
-  quoly_set_integer(n, &v);
+  quoly_set_image(n, &v);
   return v;
 }
 
@@ -446,6 +446,28 @@ void put_back_sparse(sparseptr dup, sparseptr spar, std::int32_t rows) {
 void sparse_iszero(sparseptr spar, std::int32_t rows, bool* ans) {
   for_rows(spar, rows, [&](colm_ptrptr h, std::int32_t) {
     if (*h != nullptr) *ans = false;
+  });
+}
+
+bool sparse_has_unreduced(sparseptr sp, std::int32_t rows) {
+  return !all_entries(sp, rows, [](colm_ptr e) { return !detail::unreduced_integer(e->val); });
+}
+
+void sparse_settle_integers(sparseptr sp, std::int32_t rows) {
+  for_rows(sp, rows, [](colm_ptrptr h, std::int32_t) {
+    for (colm_ptrptr t = h; *t != nullptr;) {
+      quoly v = (*t)->val;
+      if (!detail::unreduced_integer(v)) {
+        t = &(*t)->next;
+        continue;
+      }
+      detail::settle_integer_inplace(v);
+      if (v->ncoef->lint == 0) {
+        free_colm(t);
+      } else {
+        t = &(*t)->next;
+      }
+    }
   });
 }
 

@@ -69,6 +69,17 @@ inline std::uint32_t inverse_modulo(std::uint64_t a, std::uint32_t p) {
   return static_cast<std::uint32_t>(t < 0 ? t + p : t);
 }
 
+// ---- Stored integers ------------------------------------------------------
+// Counts, degrees, ranks, positions and other integer results keep the
+// integer itself in modular arithmetic (quoly_set_integer), so a number may
+// hold a word outside the residues. Ring arithmetic reads such a word as its
+// image, the residue a literal of that value reads as: v mod modulus in
+// 0 .. modulus - 1; in the fields of 2^8 and 2^16, |v| mod 2^8 or 2^16.
+// reads: modulus, finf
+std::int32_t integer_image(std::int64_t v);
+// v is not a residue (0 .. modulus - 1). reads: modulus
+bool outside_residues(std::int32_t v);
+
 // *ans := 1 / *ans mod modulus, as mod_inverse without the zero test.
 // *ans: non-zero residue, overwritten; reads: modulus, finf
 void verse(std::int32_t* ans);

@@ -363,8 +363,10 @@ void number_mult_inplace(imptr a, imptr b) {
 // ---- In place ----------------------------------------------------------------------------------
 
 void fast_quoly_mult(quolyptr n, quolyptr m) {
+  detail::settle_integer_inplace(*n);
+  const detail::RingOperand factor(*m);
   OwnedValue copy;  // the factor, when it is the same node as *n
-  quoly M = *m;
+  quoly M = factor.get();
   if (M == *n) {
     quoly_assign(M, &copy.q);
     M = copy.q;
@@ -416,6 +418,9 @@ void fast_quoly_mult(quolyptr n, quolyptr m) {
 // ---- Three arguments ---------------------------------------------------------------------
 
 void quoly_mult(quoly n, quoly m, quolyptr p) {
+  const detail::RingOperand a(n), b(m);
+  n = a.get();
+  m = b.get();
   if (n->numb && m->numb) {
     if (*p != nullptr && (*p)->numb) {
       // Written in place: *p may be n or m, and the product commutes.

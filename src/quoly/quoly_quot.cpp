@@ -408,6 +408,10 @@ void lint_quot(quoly_quot_EnvRec& env) {
 
 void lint_quot(quolyptr n, quolyptr m, quoly q, bool nogcd) {
   ResultCell result(q);
+  detail::settle_integer_inplace(*n);
+  const detail::RingOperand divisor(*m);
+  quoly M = divisor.get();
+  m = &M;
   if ((*n)->numb) {
     if (!word_quotient_of_values(n, *m, result.cell(), false, nogcd, in_place_codes))
       finish_lint_quotient(result.get());
@@ -419,7 +423,10 @@ void lint_quot(quolyptr n, quolyptr m, quoly q, bool nogcd) {
 }
 
 void fast_quoly_quot(quolyptr n, quolyptr m, bool nogcd) {
-  quoly N = *n, M = *m;
+  detail::settle_integer_inplace(*n);
+  const detail::RingOperand divisor(*m);
+  quoly N = *n, M = divisor.get();
+  m = &M;
   if (N == M) {
     same_value_quotient(N, N);
     return;
@@ -443,6 +450,9 @@ void fast_quoly_quot(quolyptr n, quolyptr m, bool nogcd) {
 }
 
 void quoly_quot(quoly n, quoly m, quolyptr p, bool nogcd) {
+  const detail::RingOperand a(n), b(m);
+  n = a.get();
+  m = b.get();
   if (n->numb && m->numb && n != m && *p != nullptr && (*p)->numb) {
     // Written into the number *p holds (it may be n's or m's).
     numbers_quotient(n->ncoef, m->ncoef, *p);
@@ -463,6 +473,8 @@ void quoly_quot(quoly n, quoly m, quolyptr p, bool nogcd) {
 }
 
 void quoly_mod_and_quot(quolyptr n, quolyptr m) {
+  detail::settle_integer_inplace(*n);
+  detail::settle_integer_inplace(*m);
   OwnedValue r, s;
   quoly N = *n, M = *m;
   if (N->numb && M->numb) {
