@@ -130,8 +130,4 @@ std::int32_t integer_image(std::int64_t v) {
   return static_cast<std::int32_t>(((v % m) + m) % m);
 }
 
-bool outside_residues(std::int32_t v) {
-  return static_cast<std::uint32_t>(v) >= static_cast<std::uint32_t>(modulus);
-}
-
 }  // namespace tavrin

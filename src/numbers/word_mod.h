@@ -10,6 +10,8 @@
 
 #include <cstdint>
 
+#include "core/globals.h"
+
 namespace tavrin {
 
 // x * y mod modulus. finf: the field product. smallmodulus: 32-bit product;
@@ -78,7 +80,9 @@ inline std::uint32_t inverse_modulo(std::uint64_t a, std::uint32_t p) {
 // reads: modulus, finf
 std::int32_t integer_image(std::int64_t v);
 // v is not a residue (0 .. modulus - 1). reads: modulus
-bool outside_residues(std::int32_t v);
+inline bool outside_residues(std::int32_t v) {
+  return static_cast<std::uint32_t>(v) >= static_cast<std::uint32_t>(modulus);
+}
 
 // *ans := 1 / *ans mod modulus, as mod_inverse without the zero test.
 // *ans: non-zero residue, overwritten; reads: modulus, finf
