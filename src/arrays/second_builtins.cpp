@@ -381,6 +381,15 @@ void generic_display(Env* env) {
 
 }  // namespace
 
+std::int32_t nth_prime(quolyptr n) {
+  const std::int32_t k = quoly_convert_to_int(*n);
+  if (k < 1 || k > 1229) {
+    error(prime_index_must_lie_between_1_error, &token);
+    return 0;
+  }
+  return small_prime[k];
+}
+
 void builtin_func2(textptr inf, quolyptr n, nameptr* flag, std::int32_t index) {
   Env env{};
   env.inf = inf;

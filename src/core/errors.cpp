@@ -205,6 +205,8 @@ void tavrin_error(const char* mess, bool push) {
   if (push) error(open_level_code, &blank);
 }
 
+void tavrintt_error(const char* mess, bool push) { tavrin_error(mess, push); }
+
 void tavrinerror(const char* mess) {
   std::printf("*** Tavrin error. %s", mess);
   std::fflush(stdout);

@@ -41,6 +41,8 @@ void warning(std::int32_t x, const tokentipe* bad);
 // push, a nested command level is opened (error(-1)) and the call returns
 // when the user leaves it.
 void tavrin_error(const char* mess, bool push);
+// The same report under its second name (the two are interchangeable).
+void tavrintt_error(const char* mess, bool push);
 
 // "*** Tavrin error. " followed by mess, flushed; always returns.
 void tavrinerror(const char* mess);

@@ -180,21 +180,8 @@ void reference_argument(textptr inf, nameptr* flag, quolyptr value, quolyptr* ce
     *cell = qp;
     return;
   }
-  varptr v = find_var(&name);
-  if (v == nullptr) {
-    quoly_set(0, value);
-    error(undefined_variable_error, &name);
-    return;
-  }
-  if (v->val->numb && v->val->arr_arg) {
-    quoly_set(0, value);
-    std::printf("Warning. %s is an array parameter.\n", name.name);
-    std::printf("  Value 0 used for %s.\n", name.name);
-  } else {
-    quoly_assign(v->val, value);
-    if ((*value)->numb) (*value)->arr_arg = false;
-  }
-  *cell = &v->val;
+  spec_retrieve(&name, value, cell);
+  if ((*value)->numb) (*value)->arr_arg = false;
 }
 
 // Reads the arguments of a call of f and binds its parameters; *after the
@@ -416,7 +403,7 @@ void evaluate(textptr inf, const tokentipe* name, quolyptr n, nameptr* flag) {
   uninit = 0;
   free_quoly(n);
   startexpr = prev_expr = nullptr;
-  run_list(inf, f->rht, n);
+  eval_form(inf, f->rht, n);
   if (*n == nullptr) quoly_set(0, n);
   exit_flag = false;
   end_call(false);
