@@ -139,6 +139,7 @@ void find_pseudo(arrptr q, workptr beta, imptr pseudodet, bool* small_one, std::
 }
 
 void do_mod_prime(std::int32_t rows, std::int32_t k, workptr beta, quoly m) {
+  if (k > 5) need_data_file(data_file::pprods);
   m->ncoef->lint = static_cast<std::int32_t>(images::residue_image(
       images::cells_of(nullptr, beta, rows * rows), rows,
       static_cast<std::uint32_t>(prime[k]->lint)));
@@ -146,6 +147,7 @@ void do_mod_prime(std::int32_t rows, std::int32_t k, workptr beta, quoly m) {
 
 void small_mod_determ(std::int32_t rows, quolyptr n, workptr beta, imptr pseudodet,
                       bool* succeed) {
+  need_data_file(data_file::pprods);
   const std::int32_t L = pseudodet->size;
   std::int32_t k = std::max(L * 7 / 4 + 4, 6);
   while (k <= prime_count && num_prod[k - 6].size < L) ++k;

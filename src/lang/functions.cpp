@@ -18,6 +18,7 @@
 #include "lang/variables.h"
 #include "numbers/freelists.h"
 #include "poly/poly_repr.h"
+#include "toplevel/builtins.h"
 #include "toplevel/charsets.h"
 #include "toplevel/language_services.h"
 #include "toplevel/state.h"
@@ -386,6 +387,8 @@ void funcdef(textptr inf, nameptr* flag) {
 void evaluate(textptr inf, const tokentipe* name, quolyptr n, nameptr* flag) {
   const funcptr f = find_function(name);
   if (f == nullptr) {
+    // Without the table of built-ins a name may be one of them.
+    if (numbuiltins < 0) need_data_file(data_file::qerrs);
     quoly_set(0, n);
     error(no_such_function_error, name);
     return;

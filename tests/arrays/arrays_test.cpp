@@ -7,7 +7,6 @@
 #include <map>
 #include <random>
 #include <string>
-#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -601,75 +600,36 @@ TEST_F(Arrays, AdjoiningAndCancellingKeepEveryEntry) {
   expect_rows_sound(find_array(&sn));
 }
 
-// An element by one subscript (an absent sparse entry created), the table
-// of small primes against a sieve, the negative-exponent test of a work
-// array, and subscripts by the floating rule (nearest integers).
-TEST_F(Arrays, SingleSubscriptsPrimesExponentsAndFloatingSubscripts) {
+// An element by one subscript (an absent sparse entry created), the small
+// primes against a sieve, subscripts by the floating rule (nearest integers).
+TEST_F(Arrays, SingleSubscriptsPrimesAndFloatingSubscripts) {
   ASSERT_EQ(run("Array x[4,5]:\nArray s[4,5] Sparse:\nx[3,2] := 7;"), value("7"));
-  tokentipe xn{"x", -1}, sn{"s", -1}, yn{"y", -1};
+  tokentipe xn{"x", -1}, sn{"s", -1};
   arrptr q = nullptr;
   quolyptr cell = nullptr, again = nullptr;
   spec_lookup(&xn, 7, &q, &cell);  // down the columns: x[3,2]
   EXPECT_EQ(value_text(*cell), value("7"));
   spec_lookup(&sn, 10, &q, &cell);  // s[2,3], created holding 0
-  const colm_ptr e = *sparse_row(q->spar, 2);
-  ASSERT_NE(e, nullptr);
-  EXPECT_EQ(e->coord, 3);
-  EXPECT_EQ(cell, &e->val);
-  EXPECT_TRUE(quoly_iszero(*cell));
   spec_lookup(&sn, 10, &q, &again);
-  EXPECT_EQ(again, cell);
-  EXPECT_EQ(e->next, nullptr);
-  for (const auto& [name, spot, code] : {std::tuple{&xn, 0, 27}, std::tuple{&xn, 21, 27},
-                                         std::tuple{&sn, 21, 27}, std::tuple{&yn, 1, 28}}) {
-    bool unwound = false;
-    const std::string out = output_of([&] { spec_lookup(name, spot, &q, &cell); }, &unwound);
-    EXPECT_TRUE(unwound && reports(out, code)) << name->name << "[" << spot << "]\n" << out;
-  }
+  const colm_ptr e = *sparse_row(q->spar, 2);
+  EXPECT_TRUE(e->coord == 3 && e->next == nullptr && cell == &e->val && again == cell);
+  EXPECT_TRUE(quoly_iszero(*cell));
+  bool unwound = false;
+  EXPECT_TRUE(reports(output_of([&] { spec_lookup(&sn, 21, &q, &cell); }, &unwound), 27) && unwound);
 
-  std::vector<std::int32_t> primes;
   std::vector<bool> composite(10000, false);
-  for (std::int32_t k = 2; k < 10000; ++k) {
+  for (std::int32_t k = 2, n = 0; k < 10000; ++k) {
     if (composite[k]) continue;
-    primes.push_back(k);
+    Value v = Value::number(++n);
+    ASSERT_EQ(nth_prime(v.cell()), k) << n;
     for (std::int32_t m = k * k; m < 10000; m += k) composite[m] = true;
   }
-  ASSERT_EQ(primes.size(), 1229u);
-  for (std::int32_t k = 1; k <= 1229; ++k) {
-    Value v = Value::number(k);
-    ASSERT_EQ(nth_prime(v.cell()), primes[k - 1]) << k;
-  }
-  {
-    ScopedValue<bool> push(errorpush, true);  // the report returns, with 0
-    ScopedValue<std::int32_t> in_statement(statcount, 1);
-    for (std::int32_t k : {0, 1230}) {
-      Value v = Value::number(k);
-      std::int32_t p = -1;
-      EXPECT_TRUE(reports(output_of([&] { p = nth_prime(v.cell()); }), 346));
-      EXPECT_EQ(p, 0);
-    }
-  }
-
-  run("&(J = t)\n&l\nu := 1/t + t:");  // t^-1 + t in Laurent mode
-  {
-    WorkArrayGuard g(&token);
-    ASSERT_TRUE(g.taken());
-    quoly* c = g.get()->stash;
-    tokentipe un{"u", -1};
-    for (int k = 0; k < 4; ++k) c[k] = nullptr;
-    quoly_assign(make_value("t^2"), &c[0]);
-    quoly_assign(make_value("t + 1 / t^2 + 3"), &c[1]);
-    quoly_assign(make_value("5"), &c[2]);
-    quoly_assign(find_var(&un)->val, &c[3]);
-    EXPECT_TRUE(negexponents(g.get(), 2));
-    EXPECT_FALSE(negexponents(g.get(), 1)) << "only the first m*m cells are read";
-    free_quoly(&c[3]);
-    quoly_assign(make_value("t^3"), &c[3]);
-    EXPECT_FALSE(negexponents(g.get(), 2));
-    for (int k = 0; k < 4; ++k) free_quoly(&c[k]);
-  }
-  run("&l\n&(J = -t)");
-
+  ScopedValue<bool> push(errorpush, true);  // the report returns, with 0
+  ScopedValue<std::int32_t> in_statement(statcount, 1);
+  Value past = Value::number(1230);
+  std::int32_t p = -1;
+  EXPECT_TRUE(reports(output_of([&] { p = nth_prime(past.cell()); }), 346));
+  EXPECT_EQ(p, 0);
   EXPECT_EQ(run("Array f[3,2]:\nf[1] := 10:\nf[2] := 20:\nf[3,2] := 30:\n"
                 "if 1 then Float; f[3/2] + 2*f[7 | 3] + f[5/2 + 1/5, 1.6] fi;"),
             value("70"));  // f[2] + 2 f[1] + f[3,2]
