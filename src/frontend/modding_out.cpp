@@ -245,7 +245,7 @@ std::int32_t candidate(std::int32_t i, std::int32_t previous) {
     return med_prime[i];
   }
   if (i <= 3065 && prime[i - 2466 + 5] != nullptr) {
-    if (i > 2467) need_data_file(data_file::pprods);  // prime[1 .. 5] are built in
+    need_data_file(data_file::pprods);  // prime[6 ..]
     return prime[i - 2466 + 5]->lint;
   }
   return nextprime(previous);
