@@ -151,6 +151,16 @@ void lookup(const tokentipe* x, std::int32_t r, std::int32_t c, arrptr* q, quoly
   new_array_quoly_ptr(*q, &r, &c, colflag, qp, x, &aux);
 }
 
+void spec_lookup(const tokentipe* x, std::int32_t spot, arrptr* q, quolyptr* qp) {
+  array_seek(x, q);
+  if (spot < addresser) abandon(subscript_dimension_out_range_error, x);
+  std::int32_t r = spot;
+  std::int32_t c = addresser;
+  colm_ptrptr aux = nullptr;
+  new_array_quoly_ptr(*q, &r, &c, false, qp, x, &aux);
+  if (*qp == nullptr && (*q)->spar != nullptr) sparse_set(spot, addresser, *q, qp, false);
+}
+
 void count_uninitialised(const char* name) {
   ++uninit;
   if (uninit < 21) {

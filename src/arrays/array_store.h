@@ -80,6 +80,12 @@ void new_array_quoly_ptr(arrptr q, std::int32_t* r, std::int32_t* c, bool colfla
 void lookup(const tokentipe* x, std::int32_t r, std::int32_t c, arrptr* q, quolyptr* qp,
             bool colflag);
 
+// The array named x (*q) and the cell of its element with the single
+// subscript spot (*qp), counted down the columns; an absent sparse entry
+// is created holding 0 (sparse_set). spot below addresser or beyond the
+// array: error 27; no such array: error 28.
+void spec_lookup(const tokentipe* x, std::int32_t spot, arrptr* q, quolyptr* qp);
+
 // Counts an uninitialised cell met in this command and prints the warning
 // (with the array's name, or the plain text when name is nil) while fewer
 // than 21 were met, " ....etc...\n" at the 21st.

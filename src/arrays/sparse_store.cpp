@@ -527,6 +527,14 @@ bool sparse_negexponents(sparseptr sp, std::int32_t m) {
   return !all_entries(sp, m, [](colm_ptr e) { return e->val->numb || !anynegs(e->val->numer); });
 }
 
+bool negexponents(workptr ar, std::int32_t m) {
+  for (std::int64_t k = 0; k < std::int64_t{m} * m; ++k) {
+    quoly v = ar->stash[k];
+    if (!v->numb && anynegs(v->numer)) return true;
+  }
+  return false;
+}
+
 // ---- The settings reader ------------------------------------------------------------------
 
 void get_stream(nameptr* p, textptr inf, nameptr flag) {

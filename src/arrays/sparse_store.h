@@ -195,6 +195,9 @@ bool sparse_one_var_polys(sparseptr sp, std::int32_t rows);
 // anynegs (a negative exponent at some level of a polynomial): poly/poly_measures.h.
 // Some non-number entry's numerator has a negative exponent.
 bool sparse_negexponents(sparseptr sp, std::int32_t m);
+// The same over the m*m cells of a dense work array (every cell must hold a
+// value).
+bool negexponents(workptr ar, std::int32_t m);
 
 // ---- The settings reader ------------------------------------------------------------------
 // *p := the rest of an "&" setting as a chain of name nodes, read from inf

@@ -236,6 +236,7 @@ class InterruptSetting {
 // The number of the last table position whose primes' product covers the
 // bound, or 0 when the table is too short.
 std::int32_t last_position_for(quoly bound) {
+  need_data_file(data_file::pprods);
   const std::int32_t L = bound->ncoef->size;
   const std::int32_t lead = bound->ncoef->head->value;
   std::int32_t count = std::max(6, L * 7 / 4 + 4);

@@ -324,6 +324,8 @@ void remove_dummy(poly u) {
   free_polynode_list(inner, inner);
 }
 
+void init_poly_node(poly p) { newimag(&p->ncoef); }
+
 void init_quoly_node(quoly p) { newimag(&p->ncoef); }
 
 // ---- Constant shortcuts -----------------------------------------------------
@@ -335,7 +337,7 @@ void poly_set(std::int32_t num, poly* p) {
   r->next = nullptr;
   r->exp = 0;
   r->numb = true;
-  newimag(&r->ncoef);
+  init_poly_node(r);
   setvalue(num, r->ncoef);
   *p = r;
 }

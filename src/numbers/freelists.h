@@ -89,6 +89,7 @@ void special_free_poly(poly* p);
 // node (exp and next unchanged) and the inner node is freed.
 void remove_dummy(poly u);
 // Gives the node a fresh header with size 0 as its ncoef (numb untouched).
+void init_poly_node(poly p);
 void init_quoly_node(quoly p);
 
 // ---- Constant shortcuts -----------------------------------------------------

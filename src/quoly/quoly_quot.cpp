@@ -62,10 +62,11 @@ struct quot_codes {
   std::int32_t a_cd, c_cd;        // a / (c/d)
   std::int32_t a_bc, c_bc;        // (a/b) / c
   std::int32_t word_number;       // word-size numerator by a number
-  detail::cross_codes fractions;  // (a/b) / (c/d) through the product
 };
-constexpr quot_codes in_place_codes{-89, -91, -97, -101, -103, -107, -83, detail::fast_gen_codes};
-constexpr quot_codes kept_codes{-163, -167, -169, -173, -179, -181, -161, detail::gen_codes};
+// (a/b) / (c/d) is the product with c and d exchanged (fast_gen_quoly_mult,
+// gen_quoly_mult), with the product's codes.
+constexpr quot_codes in_place_codes{-89, -91, -97, -101, -103, -107, -83};
+constexpr quot_codes kept_codes{-163, -167, -169, -173, -179, -181, -161};
 
 // g := gcd(a, c) with both numerators shifted in Laurent mode, or nil (1)
 // with nogcd.
@@ -247,7 +248,11 @@ bool big_quotient(quoly n, quoly m, quoly r, bool in_place, bool nogcd, const qu
   }
   if (n->denom != nullptr && m->denom != nullptr) {
     ExchangedParts reciprocal(m);
-    detail::fractions_product(n, m, r, in_place, laurent, codes.fractions);
+    if (in_place) {
+      fast_gen_quoly_mult(&n, &m, laurent);
+    } else {
+      gen_quoly_mult(n, m, &r, laurent);
+    }
     return r->numb;
   }
   // The parts are read afresh after the GCD and every division: a Laurent
@@ -343,7 +348,11 @@ bool word_quotient_of_values(quolyptr nc, quoly m, quolyptr rc, bool in_place, b
       return true;
     }
     ExchangedParts reciprocal(m);
-    detail::fractions_product(n, m, r, in_place, false, codes.fractions);
+    if (in_place) {
+      fast_gen_quoly_mult(&n, &m, false);
+    } else {
+      gen_quoly_mult(n, m, &r, false);
+    }
     return r->numb;
   }
   // The parts are read afresh after the GCD and every division (Laurent

@@ -333,6 +333,19 @@ TEST(SparseGreatAbs, EntrywiseScalarOperations) {
   }
 }
 
+// quoly_put_flote gives every number of a value the long double of its
+// limbs: multi-limb and negative ones exactly, the denominator's too.
+TEST(ValuePutFlote, EveryNumberGetsItsLongDouble) {
+  PolyVars vars{"x"};
+  Value v = make_value("1099511627779*x - 1152921504606846976 / 3");  // (2^40 + 3) x - 2^60
+  poly term = v->numer, leaf = term->next;
+  for (imptr n : {term->pcoef->ncoef, leaf->ncoef, v->denom->ncoef}) n->flote = 0.5L;
+  quoly_put_flote(v);
+  EXPECT_EQ(term->pcoef->ncoef->flote, 1099511627779.0L);
+  EXPECT_EQ(leaf->ncoef->flote, -1152921504606846976.0L);
+  EXPECT_EQ(v->denom->ncoef->flote, 3.0L);
+}
+
 TEST(ValuePthRoot, FieldElements) {
   PolyVars vars{"t"};
   ScopedValue<std::int32_t> pool(first_available, 1);  // the root table takes a work array
