@@ -44,6 +44,7 @@ inline void append_limb(limb_list& r, std::int32_t v) {
 // A fresh copy of `count` limbs starting at p, each multiplied by `sign`
 // (+1 or -1).
 inline limb_list copy_limbs(numptr p, std::int32_t count, std::int32_t sign) {
+  count_built_limbs(count);
   limb_list r;
   for (std::int32_t k = 0; k < count && p != nullptr; ++k, p = p->next)
     append_limb(r, sign * p->value);

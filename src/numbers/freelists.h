@@ -47,6 +47,25 @@ numptr new_limb();
 // Gives back the limb list head..tail (linked through next) in one splice.
 void free_limb_list(numptr head, numptr tail);
 
+// Long numbers are walked limb by limb, which is fast when their limbs lie
+// in address order and slow when they are strewn over the pool (every limb
+// a cache miss). The builders of long limb lists count the limbs they take
+// (count_built_limbs, before they take them); once they have taken more
+// than four times the free limbs found at the last ordering (a million at
+// least), the free list is put in address order again, so that the lists
+// built next are runs of neighbouring limbs. The order changes nothing
+// else: the same limbs stay free. Nothing happens without pools.
+namespace detail {
+extern std::int64_t limbs_built;     // limbs counted since the last ordering
+extern std::int64_t order_limbs_at;  // the count that triggers the next one
+// Puts numhead in ascending address order; sets the next trigger.
+void order_free_limbs();
+}  // namespace detail
+inline void count_built_limbs(std::int32_t n) {
+  detail::limbs_built += n;
+  if (detail::limbs_built >= detail::order_limbs_at) detail::order_free_limbs();
+}
+
 // ---- Number headers --------------------------------------------------------
 // *p := a header with size 0 and nil links (lint and flote are stale).
 void newimag(imptr* p);
