@@ -164,7 +164,7 @@ void order_free_limbs() {
   a.clear();
   for (numptr p = numhead; p != nullptr; p = p->next) a.push_back(reinterpret_cast<std::uintptr_t>(p));
   const std::size_t n = a.size();
-  order_limbs_at = std::max<std::int64_t>(least_order_interval, 4 * static_cast<std::int64_t>(n));
+  order_limbs_at = std::max<std::int64_t>(least_order_interval, 8 * static_cast<std::int64_t>(n));
   if (n < 2) return;
   // Radix sort of the addresses, 16 bits a pass above the 16-byte grain.
   b.resize(n);

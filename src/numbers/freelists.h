@@ -51,7 +51,7 @@ void free_limb_list(numptr head, numptr tail);
 // in address order and slow when they are strewn over the pool (every limb
 // a cache miss). The builders of long limb lists count the limbs they take
 // (count_built_limbs, before they take them); once they have taken more
-// than four times the free limbs found at the last ordering (a million at
+// than eight times the free limbs found at the last ordering (a million at
 // least), the free list is put in address order again, so that the lists
 // built next are runs of neighbouring limbs. The order changes nothing
 // else: the same limbs stay free. Nothing happens without pools.
