@@ -90,6 +90,12 @@ extern std::int32_t residue_value_degree;
 // routines of quoly/ (quoly_integers_impl.h).
 extern std::int32_t integer_value_degree;
 
+// Characters left on the line from which an expression that is a sum of
+// monomials is read in one pass (lang/monomial_sums.h) instead of term by
+// term through the evaluator. Default 2048. Range >= 0 (INT32_MAX: never).
+// Reader: read_monomial_sum.
+extern std::int32_t monomial_sum_chars;
+
 // Degree of the shorter factor below which intpoly_mul multiplies by
 // coefficient rows instead of Kronecker's substitution. Default 4. Range
 // >= 0. Reader: intpoly_mul.
