@@ -12,6 +12,7 @@
 #include "core/globals.h"
 #include "core/thresholds.h"
 #include "numbers/bigint.h"
+#include "numbers/bigint_multiply.h"
 #include "numbers/bigint_wide.h"
 #include "numbers/freelists.h"
 #include "numbers/node_handles.h"
@@ -29,11 +30,10 @@ bool is_letter(char c) { return is_lower(c) || (c >= 'A' && c <= 'Z'); }
 bool is_digit(char c) { return c >= '0' && c <= '9'; }
 bool is_name_char(char c) { return is_letter(c) || is_digit(c) || c == '_'; }
 
-// One term as read: its sign, its digits (empty: 1) and its exponents, one
-// per adjoined variable, top first, in `exps` from `first`.
-struct Term {
-  bool negative;
-  std::string_view digits;
+// A monomial as read: its coefficient (owned) and its exponents, one per
+// adjoined variable, top first, at `first` in the parser's pool.
+struct Mono {
+  imptr coef;
   std::size_t first;
 };
 
@@ -53,43 +53,57 @@ class RecentTokens {
   std::deque<std::string> last_;
 };
 
-// The parser over the text: the current token's characters, then the rest
-// of the line.
+// A fresh number holding the value of the decimal digits d.
+imptr number_of_digits(std::string_view d) {
+  if (d.size() <= 38) {
+    unsigned __int128 v = 0;
+    for (const char c : d) v = v * 10 + static_cast<unsigned>(c - '0');
+    return new_wide_number(static_cast<wide_int>(v));
+  }
+  detail::ScratchNumber x;
+  decimal_to_big(std::string(d), x.get());
+  return x.release();
+}
+
+// The parser over the text (the current token's characters, then the rest
+// of the line): sums of terms, a term a product of factors, a factor a run
+// of digits, a variable with an optional exponent, or a parenthesised sum.
+// Blanks and tabs between tokens are skipped as the scanner skips them.
 class Parser {
  public:
-  Parser(std::string text, std::int32_t vars) : s_(std::move(text)), vars_(vars) {}
+  Parser(std::string text, std::int32_t vars) : s_(std::move(text)), vars_(static_cast<std::size_t>(vars)) {}
+  ~Parser() {
+    for (Mono& m : monos_)
+      if (m.coef != nullptr) free_imag(&m.coef);
+  }
+  Parser(const Parser&) = delete;
+  Parser& operator=(const Parser&) = delete;
 
   // The whole sum up to its terminator; false on anything else.
   bool run() {
-    bool negative = false;
-    if (at('-')) {
-      negative = true;
+    if (!sum(0)) return false;
+    if (at(':') || at(';')) {
+      terminator_ = s_[pos_];
       step(1);
+      return true;
     }
-    for (;;) {
-      if (!term(negative)) return false;
-      if (at('+') || at('-')) {
-        negative = at('-');
-        step(1);
-        continue;
-      }
-      if (at(':') || at(';')) {
-        terminator_ = s_[pos_];
-        step(1);
-        return true;
-      }
-      return false;
-    }
+    return false;
   }
 
   std::size_t consumed() const { return pos_; }
   char terminator() const { return terminator_; }
-  const std::vector<Term>& terms() const { return terms_; }
+  std::vector<Mono>& monos() { return monos_; }
   const std::vector<std::int32_t>& exps() const { return exps_; }
   const RecentTokens& tokens() const { return tokens_; }
 
  private:
-  bool at(char c) const { return pos_ < s_.size() && s_[pos_] == c; }
+  void blanks() {
+    while (pos_ < s_.size() && (s_[pos_] == ' ' || s_[pos_] == '\t')) ++pos_;
+  }
+  bool at(char c) {
+    blanks();
+    return pos_ < s_.size() && s_[pos_] == c;
+  }
   // Takes k one-character tokens.
   void step(std::size_t k) {
     for (std::size_t i = 0; i < k; ++i) note(std::string_view(s_).substr(pos_ + i, 1));
@@ -103,26 +117,51 @@ class Parser {
     tokens_.add(t);
   }
 
-  // A run of digits; its length (0: none).
-  std::size_t digits() {
+  // A run of digits (at the current position); its text.
+  std::string_view digits() {
     std::size_t k = pos_;
     while (k < s_.size() && is_digit(s_[k])) ++k;
-    const std::size_t len = k - pos_;
-    step(len);
-    return len;
+    const std::string_view d = std::string_view(s_).substr(pos_, k - pos_);
+    step(k - pos_);
+    return d;
   }
 
-  bool term(bool negative) {
-    Term t{negative, {}, exps_.size()};
-    exps_.resize(exps_.size() + static_cast<std::size_t>(vars_), 0);
-    bool have_digits = false;
+  // The monomials of the terms from the current position up to a ")" or
+  // the terminator, appended to monos_ from index `from` on.
+  bool sum(int depth) {
+    if (depth > 64) return false;
+    bool negative = false;
+    if (at('-')) {
+      negative = true;
+      step(1);
+    }
     for (;;) {
+      if (!term(negative, depth)) return false;
+      if (at('+') || at('-')) {
+        negative = at('-');
+        step(1);
+        continue;
+      }
+      return true;
+    }
+  }
+
+  bool term(bool negative, int depth) {
+    const std::size_t from = monos_.size();
+    imptr scalar = nullptr;  // a digit factor, owned until used
+    struct Scalar {
+      imptr* x;
+      ~Scalar() {
+        if (*x != nullptr) free_imag(x);
+      }
+    } scalar_owner{&scalar};
+    std::vector<std::int32_t> e(vars_, 0);
+    bool nested = false;
+    for (;;) {
+      blanks();
       if (pos_ < s_.size() && is_digit(s_[pos_])) {
-        if (have_digits) return false;
-        have_digits = true;
-        const std::size_t from = pos_;
-        const std::size_t len = digits();
-        t.digits = std::string_view(s_).substr(from, len);
+        if (scalar != nullptr) return false;
+        scalar = number_of_digits(digits());
       } else if (pos_ < s_.size() && is_lower(s_[pos_])) {
         std::size_t k = pos_;
         while (k < s_.size() && is_name_char(s_[k])) ++k;
@@ -133,25 +172,51 @@ class Parser {
         if (d == 0) return false;
         note(std::string_view(s_).substr(pos_, len));
         pos_ = k;
-        std::int64_t e = 1;
+        std::int64_t x = 1;
         if (at('^')) {
           step(1);
-          const std::size_t from = pos_;
-          const std::size_t n = digits();
-          if (n == 0 || n > 7) return false;
-          e = std::stoll(std::string(s_.substr(from, n)));
-          if (e == 0) return false;
+          blanks();
+          const std::string_view ds = digits();
+          if (ds.empty() || ds.size() > 7) return false;
+          x = std::stoll(std::string(ds));
+          if (x == 0) return false;
         }
-        std::int32_t& slot = exps_[t.first + static_cast<std::size_t>(d - 1)];
-        if (slot + e > 100000000) return false;
-        slot += static_cast<std::int32_t>(e);
+        std::int32_t& slot = e[static_cast<std::size_t>(d - 1)];
+        if (slot + x > 100000000) return false;
+        slot += static_cast<std::int32_t>(x);
+      } else if (pos_ < s_.size() && s_[pos_] == '(') {
+        if (nested) return false;  // a product of two sums: left to the evaluator
+        nested = true;
+        step(1);
+        if (!sum(depth + 1) || !at(')')) return false;
+        step(1);
       } else {
         return false;
       }
-      if (!at('*')) break;
-      step(1);
+      if (at('*')) {
+        step(1);
+        continue;
+      }
+      blanks();
+      if (pos_ < s_.size() && is_lower(s_[pos_])) continue;  // x y is x * y
+      break;
     }
-    terms_.push_back(t);
+    if (!nested) {
+      monos_.push_back({scalar != nullptr ? scalar : new_word_number(1), exps_.size()});
+      scalar = nullptr;
+      exps_.resize(exps_.size() + vars_, 0);
+    }
+    // The factors outside the parentheses times every monomial of the term.
+    for (std::size_t i = from; i < monos_.size(); ++i) {
+      Mono& m = monos_[i];
+      for (std::size_t v = 0; v < vars_; ++v) {
+        std::int32_t& slot = exps_[m.first + v];
+        if (static_cast<std::int64_t>(slot) + e[v] > 100000000) return false;
+        slot += e[v];
+      }
+      if (nested && scalar != nullptr) fast_mult(m.coef, scalar, m.coef);
+      if (negative) in_place_neg(m.coef);
+    }
     return true;
   }
 
@@ -164,30 +229,14 @@ class Parser {
   }
 
   std::string s_;
-  std::int32_t vars_;
+  std::size_t vars_;
   std::size_t pos_ = 0;
   char terminator_ = ':';
   bool first_taken_ = false;
-  std::vector<Term> terms_;
+  std::vector<Mono> monos_;
   std::vector<std::int32_t> exps_;
   RecentTokens tokens_;
 };
-
-// A fresh number holding the signed decimal value of a term's digits.
-imptr coefficient(const Term& t) {
-  const std::string_view d = t.digits;
-  if (d.empty()) return new_word_number(t.negative ? -1 : 1);
-  if (d.size() <= 38) {
-    unsigned __int128 v = 0;
-    for (const char c : d) v = v * 10 + static_cast<unsigned>(c - '0');
-    const auto w = static_cast<wide_int>(v);
-    return new_wide_number(t.negative ? -w : w);
-  }
-  detail::ScratchNumber x;
-  decimal_to_big(std::string(d), x.get());
-  if (t.negative) in_place_neg(x.get());
-  return x.release();
-}
 
 bool is_zero(imptr x) { return x->size == 1 && x->head->value == 0; }
 
@@ -195,13 +244,13 @@ bool is_zero(imptr x) { return x->size == 1 && x->head->value == 0; }
 // order[lo, hi) index the terms, their exponents descending from `level`.
 class Builder {
  public:
-  Builder(const std::vector<std::int32_t>& exps, std::int32_t vars, std::vector<imptr>& coefs)
-      : exps_(exps), vars_(vars), coefs_(coefs) {}
+  Builder(const std::vector<std::int32_t>& exps, std::int32_t vars, std::vector<Mono>& monos)
+      : exps_(exps), vars_(vars), monos_(monos) {}
 
   poly build(const std::vector<std::size_t>& order, std::size_t lo, std::size_t hi, std::int32_t level) {
     if (level > vars_) {
-      imptr c = coefs_[order[lo]];
-      coefs_[order[lo]] = nullptr;
+      imptr c = monos_[order[lo]].coef;
+      monos_[order[lo]].coef = nullptr;
       return detail::new_leaf(c);
     }
     detail::OwnedPoly head;
@@ -225,12 +274,12 @@ class Builder {
   }
 
  private:
-  std::int32_t exp(std::size_t term, std::int32_t level) const {
-    return exps_[term * static_cast<std::size_t>(vars_) + static_cast<std::size_t>(level - 1)];
+  std::int32_t exp(std::size_t m, std::int32_t level) const {
+    return exps_[monos_[m].first + static_cast<std::size_t>(level - 1)];
   }
   const std::vector<std::int32_t>& exps_;
   std::int32_t vars_;
-  std::vector<imptr>& coefs_;
+  std::vector<Mono>& monos_;
 };
 
 bool route_applies(nameptr* flag) {
@@ -254,7 +303,7 @@ bool read_monomial_sum(textptr inf, nameptr* flag, quolyptr n) {
   std::string prefix = token.name;
   if (prefix.empty()) return false;
   if (is_letter(prefix[0])) {
-    if (leftover[0] == '\0' || leftover[0] == ' ') return false;
+    if (leftover[0] == '\0') return false;
     prefix.push_back(leftover[0]);
   } else if (leftover[0] != '\0') {
     return false;
@@ -264,44 +313,26 @@ bool read_monomial_sum(textptr inf, nameptr* flag, quolyptr n) {
   if (!parser.run()) return false;
   if (parser.consumed() < prefix.size()) return false;
 
-  // The terms sorted by their exponents, top variable first, descending;
-  // equal monomials combined, zero sums dropped.
-  const std::vector<Term>& terms = parser.terms();
+  // The monomials sorted by their exponents, top variable first,
+  // descending; equal ones combined, zero sums dropped.
+  std::vector<Mono>& monos = parser.monos();
   const std::vector<std::int32_t>& exps = parser.exps();
   const auto v = static_cast<std::size_t>(vars);
-  std::vector<std::size_t> order(terms.size());
+  std::vector<std::size_t> order(monos.size());
   for (std::size_t i = 0; i < order.size(); ++i) order[i] = i;
-  auto key = [&](std::size_t t) { return exps.begin() + static_cast<std::ptrdiff_t>(t * v); };
+  auto key = [&](std::size_t t) { return exps.begin() + static_cast<std::ptrdiff_t>(monos[t].first); };
+  const auto width = static_cast<std::ptrdiff_t>(v);
   std::stable_sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) {
-    return std::lexicographical_compare(key(b), key(b) + static_cast<std::ptrdiff_t>(v), key(a),
-                                        key(a) + static_cast<std::ptrdiff_t>(v));
+    return std::lexicographical_compare(key(b), key(b) + width, key(a), key(a) + width);
   });
-  std::vector<imptr> coefs(terms.size(), nullptr);
-  struct Owner {
-    std::vector<imptr>& c;
-    ~Owner() {
-      for (imptr& x : c)
-        if (x != nullptr) free_imag(&x);
-    }
-  } owner{coefs};
   std::vector<std::size_t> kept;
   kept.reserve(order.size());
   for (std::size_t i = 0; i < order.size();) {
     std::size_t j = i + 1;
-    while (j < order.size() && std::equal(key(order[i]), key(order[i]) + static_cast<std::ptrdiff_t>(v), key(order[j])))
-      ++j;
-    imptr c = coefficient(terms[order[i]]);
-    coefs[order[i]] = c;
-    for (std::size_t k = i + 1; k < j; ++k) {
-      imptr d = coefficient(terms[order[k]]);
-      fastsum(c, d);
-      free_imag(&d);
-    }
-    if (is_zero(c)) {
-      free_imag(&coefs[order[i]]);
-    } else {
-      kept.push_back(order[i]);
-    }
+    while (j < order.size() && std::equal(key(order[i]), key(order[i]) + width, key(order[j]))) ++j;
+    imptr c = monos[order[i]].coef;
+    for (std::size_t k = i + 1; k < j; ++k) fastsum(c, monos[order[k]].coef);
+    if (!is_zero(c)) kept.push_back(order[i]);
     i = j;
   }
 
@@ -310,7 +341,7 @@ bool read_monomial_sum(textptr inf, nameptr* flag, quolyptr n) {
   if (kept.empty()) {
     value = detail::new_number_value(new_word_number(0));
   } else {
-    Builder builder(exps, vars, coefs);
+    Builder builder(exps, vars, monos);
     detail::OwnedPoly p;
     p.p = builder.build(kept, 0, kept.size(), 1);
     if (p.p->numb && p.p->next == nullptr) {

@@ -20,11 +20,13 @@ namespace tavrin {
 // monomial_sum_chars long, the ground ring is the rationals (no word,
 // modular or floating arithmetic, no Laurent mode), no adjoined variable is
 // modded out, and the tokens come from a stream (*flag nil).
-// Accepted: an optional leading "-"; terms joined by "+" or "-"; a term is
-// factors joined by "*", at most one of them a run of digits, the others
-// the name of an adjoined variable (lower case, at most `namelength`
-// letters), each optionally with "^" and 1 to 7 digits, not 0. Anything
-// else (white space included) declines.
+// Accepted: sums of terms joined by "+" or "-" (the first may carry a
+// "-"); a term is factors joined by "*" (or by nothing before a name), at
+// most one of them a run of digits and at most one a parenthesised sum, the
+// others the name of an adjoined variable (lower case, at most `namelength`
+// letters), each optionally with "^" and 1 to 7 digits, not 0; blanks and
+// tabs between tokens. This covers the nested form the display writes on
+// one line. Anything else declines.
 // *n: replaced on success. reads: polynames, mode flags, namelength,
 // monomial_sum_chars; changes: token, leftover, the recent-token ring
 bool read_monomial_sum(textptr inf, nameptr* flag, quolyptr n);
