@@ -90,6 +90,12 @@ extern std::int32_t residue_value_degree;
 // routines of quoly/ (quoly_integers_impl.h).
 extern std::int32_t integer_value_degree;
 
+// Limbs of the two arguments together from which polygcd hands two
+// one-variable polynomials over the integers to the modular GCD on
+// contiguous words (gcd/intpoly_gcd.h) instead of its own stages. Default
+// 200. Range >= 0 (INT32_MAX: never). Reader: polygcd.
+extern std::int32_t integer_gcd_limbs;
+
 // Characters left on the line from which an expression that is a sum of
 // monomials is read in one pass (lang/monomial_sums.h) instead of term by
 // term through the evaluator. Default 2048. Range >= 0 (INT32_MAX: never).

@@ -4,7 +4,10 @@
 #include <algorithm>
 #include <vector>
 
+#include "core/globals.h"
 #include "core/interrupts.h"
+#include "core/thresholds.h"
+#include "gcd/gcd_globals.h"
 #include "dense/dense_modular.h"
 #include "numbers/primes.h"
 #include "numbers/word_array_impl.h"
@@ -197,6 +200,37 @@ IntPoly intpoly_gcd(const IntPoly& a, const IntPoly& b) {
   const IntPoly pb = is_one(cb) ? b : intpoly_div_integer(b, cb);
   const IntPoly g = intpoly_primitive_gcd(pa, pb);
   return is_one(c) ? g : intpoly_mul_integer(g, c);
+}
+
+namespace {
+
+// Limbs of the numbers of a one-variable list, stopping at `enough`.
+std::int64_t limbs_in(poly p, std::int64_t enough) {
+  std::int64_t n = 0;
+  for (; p != nullptr && n < enough; p = p->next) {
+    const poly leaf = p->numb ? p : p->pcoef;
+    if (!leaf->numb) return 0;
+    n += leaf->ncoef->size;
+  }
+  return n;
+}
+
+}  // namespace
+
+bool integer_onevar_gcd(poly u, poly v, poly* r) {
+  if (lintmode || flotemode || modularmode || field_depth > 0 || pseudo_polynames != nullptr ||
+      lookupgcd > 0)
+    return false;
+  if (u->numb || v->numb) return false;
+  const std::int64_t want = integer_gcd_limbs;
+  const std::int64_t have = limbs_in(u, want);
+  if (have + limbs_in(v, want - have) < want) return false;
+  IntPoly a, b;
+  if (!intpoly_of(u, &a) || !intpoly_of(v, &b) || a.is_zero() || b.is_zero()) return false;
+  poly g = intpoly_to_poly(intpoly_gcd(a, b));
+  free_poly(r);
+  *r = g;
+  return true;
 }
 
 }  // namespace tavrin

@@ -20,6 +20,14 @@ IntPoly intpoly_gcd(const IntPoly& a, const IntPoly& b);
 // deg b >= 1): the modular method above.
 IntPoly intpoly_primitive_gcd(const IntPoly& a, const IntPoly& b);
 
+// polygcd's answer for u and v by intpoly_gcd when both are one-variable
+// lists over big integers (poly/intpoly.h) of at least integer_gcd_limbs
+// limbs together, in rational arithmetic without relations, field levels
+// or the GCD cache: true with *r := the GCD (replaced). Otherwise false,
+// nothing changed. u, v: kept. reads: mode flags, lookupgcd,
+// integer_gcd_limbs
+bool integer_onevar_gcd(poly u, poly v, poly* r);
+
 // What the modular method did, counted since start (a test and benchmark
 // hook).
 struct intpoly_gcd_counts {

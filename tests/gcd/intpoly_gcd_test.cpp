@@ -11,6 +11,8 @@
 
 #include "core/globals.h"
 #include "core/mode_guard.h"
+#include "core/thresholds.h"
+#include "gcd/gcd.h"
 #include "numbers/node_handles.h"
 #include "poly/poly_upcalls.h"
 #include "support/bigref.h"
@@ -39,8 +41,10 @@ IntPoly int_of(const RefPoly& r) {
   return a;
 }
 
-// The driver's GCD of a and b on term lists, as the value code asks for it.
-RefPoly driver_gcd(const RefPoly& a, const RefPoly& b) {
+// The driver's GCD of a and b on term lists, as the value code asks for it
+// (its own stages when `stages`, else by whatever route it takes).
+RefPoly driver_gcd(const RefPoly& a, const RefPoly& b, bool stages = true) {
+  ScopedValue<std::int32_t> cut(integer_gcd_limbs, stages ? INT32_MAX : integer_gcd_limbs);
   detail::OwnedPoly u, v, g;
   u.p = build_poly(a);
   v.p = build_poly(b);
@@ -72,6 +76,13 @@ TEST(IntPolyGcd, SameAsTheDriverOnPlantedFactors) {
     const RefPoly want = driver_gcd(a, b);
     EXPECT_EQ(ref_of(intpoly_gcd(int_of(a), int_of(b))), want) << what;
     EXPECT_EQ(ref_of(intpoly_gcd(int_of(b), int_of(a))), want) << what << " (swapped)";
+    // The driver hands the pair over from integer_gcd_limbs on.
+    ScopedValue<std::int32_t> always(integer_gcd_limbs, 0);
+    const long taken = polygcd_stages.integer_vectors;
+    EXPECT_EQ(driver_gcd(a, b, false), want) << what << " through the driver";
+    if (!int_of(a).is_constant() && !int_of(b).is_constant()) {
+      EXPECT_EQ(polygcd_stages.integer_vectors, taken + 1) << what;
+    }
   }
 }
 
