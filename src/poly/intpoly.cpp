@@ -311,6 +311,33 @@ std::vector<word> pack(const IntPoly& a, std::int32_t s, bool* negative) {
   return neg;
 }
 
+// The polynomial of degree at most d packed in x[0 .. n) (slot k of s words
+// at word k s, in balanced form: a slot at or above half its range is
+// negative and borrows one from the next), negated when flip.
+IntPoly unpack(const word* x, std::int32_t n, std::int32_t d, std::int32_t s, bool flip) {
+  IntPoly r;
+  r.reserve(d + 1, static_cast<std::int64_t>(d + 1) * s);
+  std::vector<word> v(static_cast<std::size_t>(s));
+  word carry = 0;
+  for (std::int32_t k = 0; k <= d; ++k) {
+    const std::int64_t at = static_cast<std::int64_t>(k) * s;
+    for (std::int32_t i = 0; i < s; ++i) v[static_cast<std::size_t>(i)] = at + i < n ? x[at + i] : 0;
+    const word over = carry != 0 ? detail::wadd_1(v.data(), v.data(), s, carry) : 0;
+    if (over == 0 && (v[static_cast<std::size_t>(s) - 1] >> 63) != 0) {
+      // value v - 2^(64 s): magnitude 2^(64 s) - v
+      for (auto& w : v) w = ~w;
+      detail::wadd_1(v.data(), v.data(), s, 1);
+      r.push(v.data(), s, !flip);
+      carry = 1;
+    } else {
+      r.push(v.data(), over != 0 ? 0 : s, flip);
+      carry = over;
+    }
+  }
+  r.trim();
+  return r;
+}
+
 }  // namespace
 
 IntPoly intpoly_mul(const IntPoly& a, const IntPoly& b) {
@@ -331,35 +358,12 @@ IntPoly intpoly_mul(const IntPoly& a, const IntPoly& b) {
   } else {
     detail::wmul(prod.data(), pb.data(), lb, pa.data(), la);
   }
-  const bool flip = na != nb;
-  // Unpack in balanced form: a slot at or above half its range is negative
-  // and borrows one from the next.
-  IntPoly r;
-  r.reserve(dr + 1, static_cast<std::int64_t>(dr + 1) * s);
-  std::vector<word> v(static_cast<std::size_t>(s));
-  word carry = 0;
-  for (std::int32_t k = 0; k <= dr; ++k) {
-    const word* slot = prod.data() + static_cast<std::size_t>(k) * static_cast<std::size_t>(s);
-    std::copy(slot, slot + s, v.begin());
-    const word over = carry != 0 ? detail::wadd_1(v.data(), v.data(), s, carry) : 0;
-    if (over == 0 && (v[static_cast<std::size_t>(s) - 1] >> 63) != 0) {
-      // value v - 2^(64 s): magnitude 2^(64 s) - v
-      for (auto& w : v) w = ~w;
-      detail::wadd_1(v.data(), v.data(), s, 1);
-      r.push(v.data(), s, !flip);
-      carry = 1;
-    } else {
-      r.push(v.data(), over != 0 ? 0 : s, flip);
-      carry = over;
-    }
-  }
-  r.trim();
-  return r;
+  return unpack(prod.data(), static_cast<std::int32_t>(prod.size()), dr, s, na != nb);
 }
 
 // ---- Exact quotients ------------------------------------------------------------------------
 
-bool intpoly_divexact(const IntPoly& a, const IntPoly& b, IntPoly* q) {
+bool intpoly_divexact_rows(const IntPoly& a, const IntPoly& b, IntPoly* q) {
   q->clear();
   if (a.is_zero()) return true;
   const std::int32_t da = a.degree(), db = b.degree();
@@ -415,6 +419,33 @@ bool intpoly_divexact(const IntPoly& a, const IntPoly& b, IntPoly* q) {
   for (const Signed& c : quot) q->push(c.m.data(), static_cast<std::int32_t>(c.m.size()), c.neg);
   q->trim();
   return true;
+}
+
+bool intpoly_divexact(const IntPoly& a, const IntPoly& b, IntPoly* q) {
+  if (a.is_zero() || b.degree() < 1 || a.degree() < b.degree() ||
+      std::min(b.degree(), a.degree() - b.degree()) < intpoly_rows_degree)
+    return intpoly_divexact_rows(a, b, q);
+  // Kronecker's substitution. The quotient's coefficients are as a rule
+  // not much longer than a's (a narrow slot first); a wrong quotient from a
+  // slot too narrow fails the product check, and the slot for the bound
+  // 2^deg a times a's coefficients is tried.
+  const std::int64_t top = std::max(a.max_bits(), b.max_bits());
+  const std::int64_t spread = 64 - __builtin_clzll(static_cast<unsigned long long>(a.degree()) + 1);
+  for (const std::int64_t bits : {top + 2 * spread + 64, top + a.degree() + 2}) {
+    const auto s = static_cast<std::int32_t>((bits + 63) / 64);
+    bool na = false, nb = false;
+    const std::vector<word> pa = pack(a, s, &na);
+    const std::vector<word> pb = pack(b, s, &nb);
+    const std::int32_t la = detail::wnormalised(pa.data(), static_cast<std::int32_t>(pa.size()));
+    const std::int32_t lb = detail::wnormalised(pb.data(), static_cast<std::int32_t>(pb.size()));
+    if (la < lb) return false;
+    std::vector<word> qw(static_cast<std::size_t>(la - lb) + 1, 0), rw(static_cast<std::size_t>(lb), 0);
+    detail::wdivrem(qw.data(), rw.data(), pa.data(), la, pb.data(), lb);
+    if (detail::wnormalised(rw.data(), lb) != 1 || rw[0] != 0) return false;  // b does not divide a
+    *q = unpack(qw.data(), static_cast<std::int32_t>(qw.size()), a.degree() - b.degree(), s, na != nb);
+    if (!q->is_zero() && q->degree() == a.degree() - b.degree() && intpoly_mul(*q, b) == a) return true;
+  }
+  return intpoly_divexact_rows(a, b, q);  // not reached when b divides a
 }
 
 // ---- Contents and integer factors -------------------------------------------------------------

@@ -81,10 +81,16 @@ IntPoly intpoly_mul(const IntPoly& a, const IntPoly& b);
 // a * b by coefficient rows alone (the base case and test oracle of intpoly_mul).
 IntPoly intpoly_mul_rows(const IntPoly& a, const IntPoly& b);
 
-// *q := a / b when b (not zero) divides a exactly over the integers; false
-// as soon as a quotient coefficient is not an integer or a remainder is
-// left (*q then unspecified).
+// *q := a / b when b (not zero) divides a exactly over the integers, else
+// false (*q then unspecified): by Kronecker's substitution (one integer
+// division, the quotient checked by a product) when both the divisor's and
+// the quotient's degrees reach intpoly_rows_degree, else by rows.
+// reads: intpoly_rows_degree
 bool intpoly_divexact(const IntPoly& a, const IntPoly& b, IntPoly* q);
+// The division by coefficient rows alone, stopping as soon as a quotient
+// coefficient is not an integer or a remainder is left (the base case and
+// test oracle of intpoly_divexact).
+bool intpoly_divexact_rows(const IntPoly& a, const IntPoly& b, IntPoly* q);
 
 // The GCD of the magnitudes of a's coefficients (0 for zero), in words.
 std::vector<IntPoly::word> intpoly_content(const IntPoly& a);

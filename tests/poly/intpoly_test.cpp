@@ -83,6 +83,19 @@ TEST(IntPoly, RoundTripsProductsAndQuotientsAgreeWithTheReference) {
       IntPoly q;
       ASSERT_TRUE(intpoly_divexact(intpoly_mul(ia, ib), ib, &q)) << what;
       EXPECT_EQ(q, ia) << what << ": a b / b = a";
+      // both sides of the rows / substitution cutoff
+      for (const std::int32_t cut : {0, 1000}) {
+        ScopedValue<std::int32_t> rows(intpoly_rows_degree, cut);
+        IntPoly q2;
+        ASSERT_TRUE(intpoly_divexact(intpoly_mul(ia, ib), ib, &q2)) << what << " cut " << cut;
+        EXPECT_EQ(q2, ia) << what << " cut " << cut;
+        const RefPoly off2 = a * b + RefPoly::variable(1, 0, 1).scaled(BigRef(3));
+        if (!a.is_zero() && b.terms().size() > 1) {
+          EXPECT_FALSE(intpoly_divexact(int_of(off2), ib, &q2)) << what << " cut " << cut << ": a b + 3x";
+        }
+      }
+      IntPoly q3;
+      EXPECT_TRUE(intpoly_divexact_rows(intpoly_mul(ia, ib), ib, &q3)) << what;
       const RefPoly off = a * b + RefPoly::constant(1, BigRef(1));
       const bool unit = b.terms().size() == 1 && b.terms().begin()->first[0] == 0 &&
                         b.terms().begin()->second.abs() == BigRef(1);
