@@ -192,6 +192,42 @@ inline numptr new_limb() {
   return r;
 }
 
+// A fresh list of n >= 1 limbs, limb k (from the head) holding
+// value_at(k), linked through next and ended by nil; *tail := its last
+// limb. The limbs are taken off the free list in one walk that writes the
+// values as it goes.
+template <class F>
+numptr take_limbs(std::int32_t n, F&& value_at, numptr* tail) {
+  numptr head = numhead;
+  numptr last = nullptr;
+  numptr p = numhead;
+  std::int32_t k = 0;
+  for (; k < n && p != nullptr; ++k) {
+    p->value = value_at(k);
+    last = p;
+    p = p->next;
+  }
+  if (k > 0) {
+    numhead = p;
+    last->next = nullptr;
+  } else {
+    head = nullptr;
+  }
+  for (; k < n; ++k) {  // the free list ran out
+    numptr l = detail::carve_limb();
+    l->value = value_at(k);
+    l->next = nullptr;
+    if (last == nullptr) {
+      head = l;
+    } else {
+      last->next = l;
+    }
+    last = l;
+  }
+  *tail = last;
+  return head;
+}
+
 inline void newpoly(poly* p) {
   poly r = polygarb;
   if (r == nullptr) {
@@ -214,6 +250,24 @@ inline void newimag(imptr* p) {
   r->imag = nullptr;
   r->size = 0;
   *p = r;
+}
+#else
+template <class F>
+numptr take_limbs(std::int32_t n, F&& value_at, numptr* tail) {
+  numptr head = nullptr, last = nullptr;
+  for (std::int32_t k = 0; k < n; ++k) {
+    numptr l = new_limb();
+    l->value = value_at(k);
+    l->next = nullptr;
+    if (last == nullptr) {
+      head = l;
+    } else {
+      last->next = l;
+    }
+    last = l;
+  }
+  *tail = last;
+  return head;
 }
 #endif
 

@@ -78,13 +78,19 @@ limb_list limbs_of_words(const word* w, std::int32_t n, std::int32_t sign) {
   const auto nd = limb_count(static_cast<std::int32_t>((bits + 27) / 28));
   count_built_limbs(nd);
   limb_list r;
-  for (std::int64_t bit = 28 * std::int64_t{nd - 1}; bit >= 0; bit -= 28) {
-    const auto k = static_cast<std::size_t>(bit >> 6);
-    const int off = static_cast<int>(bit & 63);
-    word d = w[k] >> off;
-    if (off > 36 && static_cast<std::int32_t>(k) + 1 < n) d |= w[k + 1] << (64 - off);
-    append_limb(r, sign * static_cast<std::int32_t>(d & digit_mask));
-  }
+  r.size = nd;
+  std::int64_t bit = 28 * std::int64_t{nd - 1};
+  r.head = take_limbs(
+      nd,
+      [&](std::int32_t) {
+        const auto k = static_cast<std::size_t>(bit >> 6);
+        const int off = static_cast<int>(bit & 63);
+        word d = w[k] >> off;
+        if (off > 36 && static_cast<std::int32_t>(k) + 1 < n) d |= w[k + 1] << (64 - off);
+        bit -= 28;
+        return sign * static_cast<std::int32_t>(d & digit_mask);
+      },
+      &r.tail);
   return r;
 }
 
