@@ -9,6 +9,7 @@
 #include "core/mode_guard.h"
 #include "lang/expressions.h"
 #include "lang/later_services.h"
+#include "lang/monomial_sums.h"
 #include "lang/nesting.h"
 #include "lang/tokens.h"
 #include "numbers/bigint.h"
@@ -123,6 +124,7 @@ void sum_tail(textptr inf, quolyptr n, nameptr* flag) {
 bool loop_bound_words = false;
 
 void old_expre(textptr inf, quolyptr n, nameptr* flag) {
+  if (read_monomial_sum(inf, flag, n)) return;
   old_term(inf, n, flag);
   sum_tail(inf, n, flag);
 }

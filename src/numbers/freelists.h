@@ -47,6 +47,25 @@ numptr new_limb();
 // Gives back the limb list head..tail (linked through next) in one splice.
 void free_limb_list(numptr head, numptr tail);
 
+// Long numbers are walked limb by limb, which is fast when their limbs lie
+// in address order and slow when they are strewn over the pool (every limb
+// a cache miss). The builders of long limb lists count the limbs they take
+// (count_built_limbs, before they take them); once they have taken more
+// than eight times the free limbs found at the last ordering (a million at
+// least), the free list is put in address order again, so that the lists
+// built next are runs of neighbouring limbs. The order changes nothing
+// else: the same limbs stay free. Nothing happens without pools.
+namespace detail {
+extern std::int64_t limbs_built;     // limbs counted since the last ordering
+extern std::int64_t order_limbs_at;  // the count that triggers the next one
+// Puts numhead in ascending address order; sets the next trigger.
+void order_free_limbs();
+}  // namespace detail
+inline void count_built_limbs(std::int32_t n) {
+  detail::limbs_built += n;
+  if (detail::limbs_built >= detail::order_limbs_at) detail::order_free_limbs();
+}
+
 // ---- Number headers --------------------------------------------------------
 // *p := a header with size 0 and nil links (lint and flote are stale).
 void newimag(imptr* p);
@@ -177,6 +196,42 @@ inline numptr new_limb() {
   return r;
 }
 
+// A fresh list of n >= 1 limbs, limb k (from the head) holding
+// value_at(k), linked through next and ended by nil; *tail := its last
+// limb. The limbs are taken off the free list in one walk that writes the
+// values as it goes.
+template <class F>
+numptr take_limbs(std::int32_t n, F&& value_at, numptr* tail) {
+  numptr head = numhead;
+  numptr last = nullptr;
+  numptr p = numhead;
+  std::int32_t k = 0;
+  for (; k < n && p != nullptr; ++k) {
+    p->value = value_at(k);
+    last = p;
+    p = p->next;
+  }
+  if (k > 0) {
+    numhead = p;
+    last->next = nullptr;
+  } else {
+    head = nullptr;
+  }
+  for (; k < n; ++k) {  // the free list ran out
+    numptr l = detail::carve_limb();
+    l->value = value_at(k);
+    l->next = nullptr;
+    if (last == nullptr) {
+      head = l;
+    } else {
+      last->next = l;
+    }
+    last = l;
+  }
+  *tail = last;
+  return head;
+}
+
 inline void newpoly(poly* p) {
   poly r = polygarb;
   if (r == nullptr) {
@@ -199,6 +254,24 @@ inline void newimag(imptr* p) {
   r->imag = nullptr;
   r->size = 0;
   *p = r;
+}
+#else
+template <class F>
+numptr take_limbs(std::int32_t n, F&& value_at, numptr* tail) {
+  numptr head = nullptr, last = nullptr;
+  for (std::int32_t k = 0; k < n; ++k) {
+    numptr l = new_limb();
+    l->value = value_at(k);
+    l->next = nullptr;
+    if (last == nullptr) {
+      head = l;
+    } else {
+      last->next = l;
+    }
+    last = l;
+  }
+  *tail = last;
+  return head;
 }
 #endif
 

@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <deque>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "core/interrupts.h"
@@ -49,6 +50,13 @@ class TextInput {
   // Puts c (not EOF) back, to be taken next. One character of push-back is
   // what the readers use; more is kept too.
   void unget(int c);
+  // The characters of the current line not yet taken (line end included),
+  // without reading a further line; empty when none are left.
+  std::string_view rest_of_line() const {
+    return pos_ < buf_.size() ? std::string_view(buf_).substr(pos_) : std::string_view();
+  }
+  // Takes k characters of rest_of_line() at once (k at most its length).
+  void take(std::size_t k) { pos_ += k; }
   // No character is left (blocks for the next line at a terminal).
   bool at_eof() { return peek() == EOF; }
   // Drops what is left of the current line, line end included, when part of

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <random>
 #include <set>
 #include <vector>
@@ -450,6 +451,34 @@ TEST(FreeLists, MixedTrafficNeverHandsOutARecordTwice) {
   for (quoly q : quolys) free_quoly(&q);
   for (imptr x : nums) free_imag(&x);
 }
+
+#ifndef TAVRIN_POOL_BYPASS
+TEST(FreeLists, OrderingTheFreeLimbsKeepsTheSameLimbsFree) {
+  NodeBalance balance;
+  // Strew the free list: numbers freed in a shuffled order.
+  std::mt19937_64 rng(test_seed());
+  std::vector<imptr> xs;
+  for (int i = 0; i < 200; ++i) xs.push_back(from_ref(BigRef::pow2(28 * (1 + i % 9)) - BigRef(i)));
+  std::shuffle(xs.begin(), xs.end(), rng);
+  for (imptr& x : xs) free_imag(&x);
+  std::multiset<numptr> before;
+  for (numptr p = numhead; p != nullptr; p = p->next) before.insert(p);
+  detail::order_free_limbs();
+  std::multiset<numptr> after;
+  numptr prev = nullptr;
+  for (numptr p = numhead; p != nullptr; p = p->next) {
+    EXPECT_TRUE(prev == nullptr || prev < p) << "not in ascending address order";
+    prev = p;
+    after.insert(p);
+  }
+  EXPECT_EQ(after, before);
+  // Numbers built from the ordered list are sound.
+  const BigRef v = BigRef::pow2(28 * 40) - BigRef(12345);
+  imptr y = from_ref(v);
+  EXPECT_EQ(to_ref(y), v);
+  free_imag(&y);
+}
+#endif
 
 TEST(PurgeFl, DropsNegligibleParts) {
   NodeBalance balance;
