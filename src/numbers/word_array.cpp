@@ -185,29 +185,6 @@ word wsub(word* r, const word* a, std::int32_t na, const word* b, std::int32_t n
   return wsub_1(r + nb, a + nb, na - nb, c);
 }
 
-word wmul_1(word* r, const word* a, std::int32_t n, word b) {
-  word c = 0;
-  for (std::int32_t i = 0; i < n; ++i) {
-    const dword t = static_cast<dword>(a[i]) * b + c;
-    r[i] = static_cast<word>(t);
-    c = static_cast<word>(t >> 64);
-  }
-  return c;
-}
-
-word wsubmul_1(word* r, const word* a, std::int32_t n, word b) {
-  word c = 0;
-  for (std::int32_t i = 0; i < n; ++i) {
-    const dword p = static_cast<dword>(a[i]) * b + c;
-    const word lo = static_cast<word>(p);
-    c = static_cast<word>(p >> 64);
-    const word x = r[i];
-    r[i] = x - lo;
-    c += x < lo;
-  }
-  return c;
-}
-
 word wshl(word* r, const word* a, std::int32_t n, int s) {
   if (s == 0) {
     if (r != a) std::copy(a, a + n, r);
@@ -231,27 +208,6 @@ word wshr(word* r, const word* a, std::int32_t n, int s) {
 }
 
 // ---- Products ---------------------------------------------------------------------
-
-void wmul_rows(word* r, const word* a, std::int32_t na, const word* b, std::int32_t nb) {
-  // Column by column: the products of a column summed in 128 bits with a
-  // count of the carries out of them, the column's word written, the rest
-  // carried into the next (fewer instructions a product than adding rows).
-  dword acc = 0;
-  word top = 0;
-  for (std::int32_t k = 0; k < na + nb - 1; ++k) {
-    const std::int32_t lo = k < nb ? 0 : k - nb + 1;
-    const std::int32_t hi = k < na ? k : na - 1;
-    for (std::int32_t i = lo; i <= hi; ++i) {
-      const dword p = static_cast<dword>(a[i]) * b[k - i];
-      acc += p;
-      top += acc < p ? 1 : 0;
-    }
-    r[k] = static_cast<word>(acc);
-    acc = (acc >> 64) | (static_cast<dword>(top) << 64);
-    top = 0;
-  }
-  r[na + nb - 1] = static_cast<word>(acc);
-}
 
 namespace {
 
@@ -501,36 +457,6 @@ void sqr_rec(word* r, const word* a, std::int32_t n, word* s) {
 word_buffer product_scratch;
 
 }  // namespace
-
-void wsqr_rows(word* r, const word* a, std::int32_t n) {
-  // Column by column as wmul_rows, each product a_i a_j below the diagonal
-  // once and the column's sum doubled, then the diagonal square added.
-  dword acc = 0;
-  word top = 0;
-  for (std::int32_t k = 0; k < 2 * n - 1; ++k) {
-    const std::int32_t lo = k < n ? 0 : k - n + 1;
-    dword x = 0;
-    word xt = 0;
-    for (std::int32_t i = lo; i < k - i; ++i) {
-      const dword p = static_cast<dword>(a[i]) * a[k - i];
-      x += p;
-      xt += x < p ? 1 : 0;
-    }
-    xt = (xt << 1) | static_cast<word>(x >> 127);
-    x <<= 1;
-    if (k % 2 == 0) {
-      const dword d = static_cast<dword>(a[k / 2]) * a[k / 2];
-      x += d;
-      xt += x < d ? 1 : 0;
-    }
-    acc += x;
-    top += xt + (acc < x ? 1 : 0);
-    r[k] = static_cast<word>(acc);
-    acc = (acc >> 64) | (static_cast<dword>(top) << 64);
-    top = 0;
-  }
-  r[2 * n - 1] = static_cast<word>(acc);
-}
 
 void wsqr(word* r, const word* a, std::int32_t n) {
   if (n < std::max<std::int32_t>(wide_karatsuba_words, 2)) {

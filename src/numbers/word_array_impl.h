@@ -69,23 +69,31 @@ word wadd_1(word* r, const word* a, std::int32_t n, word b);
 word wsub_1(word* r, const word* a, std::int32_t n, word b);
 // r[0 .. n) := a * b; returns the high word.
 word wmul_1(word* r, const word* a, std::int32_t n, word b);
+// r[0 .. n) += a * b; returns the carry word.
+word waddmul_1(word* r, const word* a, std::int32_t n, word b);
 // r[0 .. n) -= a * b; returns the borrow word.
 word wsubmul_1(word* r, const word* a, std::int32_t n, word b);
+// The three above (and the rows below) run on two carry chains (mulx,
+// adcx, adox) where the processor has them, asked once; the portable
+// 128-bit loops give the same words. force_portable_rows(true) keeps to
+// the portable loops (a test hook).
+bool rows_by_carry_chains();
+void force_portable_rows(bool portable);
 // r := a << s or a >> s (0 <= s < 64), n words; returns the bits shifted out
 // (at the bottom of the word for <<, at the top for >>). r may be a.
 word wshl(word* r, const word* a, std::int32_t n, int s);
 word wshr(word* r, const word* a, std::int32_t n, int s);
 
 // ---- Products ---------------------------------------------------------------------
-// r[0 .. na+nb) := a * b by the schoolbook method (column by column); r
-// must not overlap a or b.
+// r[0 .. na+nb) := a * b by the schoolbook method (a row per word of the
+// shorter operand); r must not overlap a or b.
 void wmul_rows(word* r, const word* a, std::int32_t na, const word* b, std::int32_t nb);
 // r[0 .. na+nb) := a * b, rows or Karatsuba by wide_karatsuba_words; r must
 // not overlap a or b. reads: wide_karatsuba_words
 void wmul(word* r, const word* a, std::int32_t na, const word* b, std::int32_t nb);
 
-// r[0 .. 2n) := a^2 for n >= 1 words: the products below the diagonal once,
-// doubled, below wide_karatsuba_words; Karatsuba's three half-length
+// r[0 .. 2n) := a^2 for n >= 1 words: the products above the diagonal once
+// by rows, doubled, and the diagonal squares, below wide_karatsuba_words; Karatsuba's three half-length
 // squares above. r must not overlap a. reads: wide_karatsuba_words
 void wsqr(word* r, const word* a, std::int32_t n);
 // The square by rows alone (the base case of wsqr), same contract.

@@ -143,6 +143,53 @@ TEST(WideProducts, SquaresAgreeWithProducts) {
   }
 }
 
+// Restores the row kernels' own choice at the end of a test.
+struct PortableRows {
+  explicit PortableRows(bool on) { detail::force_portable_rows(on); }
+  ~PortableRows() { detail::force_portable_rows(false); }
+};
+
+TEST(WideRows, CarryChainsAgreeWithThePortableLoops) {
+  // Every length up to a few blocks of four and past them, words biased to
+  // all ones (the longest carries): each row kernel on both routes, a row
+  // added and taken back leaves the words as they were, and the squares
+  // equal the products of an operand by itself.
+  std::mt19937_64 rng(test_seed() + 65);
+  auto words = [&](int n) {
+    std::vector<detail::word> v(static_cast<std::size_t>(n));
+    for (auto& w : v) w = rng() % 3 == 0 ? ~detail::word{0} : rng();
+    return v;
+  };
+  for (int n = 1; n <= 41; n += n < 12 ? 1 : 7) {
+    SCOPED_TRACE("n = " + std::to_string(n));
+    const auto a = words(n), b = words(n / 2 + 1), r0 = words(n);
+    const detail::word m = rng() % 2 ? ~detail::word{0} : rng();
+    std::vector<detail::word> out[2][4];
+    detail::word carry[2][3];
+    for (int portable = 0; portable < 2; ++portable) {
+      PortableRows mode(portable == 1);
+      auto& o = out[portable];
+      o[0] = r0;
+      carry[portable][0] = detail::waddmul_1(o[0].data(), a.data(), n, m);
+      o[1] = o[0];
+      carry[portable][1] = detail::wsubmul_1(o[1].data(), a.data(), n, m);
+      ASSERT_EQ(o[1], r0) << "a row added and taken back";
+      ASSERT_EQ(carry[portable][1], carry[portable][0]);
+      o[1].assign(static_cast<std::size_t>(n), 0);
+      carry[portable][2] = detail::wmul_1(o[1].data(), a.data(), n, m);
+      o[2].assign(a.size() + b.size(), 0);
+      detail::wmul_rows(o[2].data(), a.data(), n, b.data(), static_cast<std::int32_t>(b.size()));
+      o[3].assign(2 * a.size(), 0);
+      detail::wsqr_rows(o[3].data(), a.data(), n);
+      std::vector<detail::word> aa(2 * a.size());
+      detail::wmul_rows(aa.data(), a.data(), n, a.data(), n);
+      ASSERT_EQ(o[3], aa);
+    }
+    for (int k = 0; k < 4; ++k) ASSERT_EQ(out[0][k], out[1][k]) << "kernel " << k;
+    for (int k = 0; k < 3; ++k) ASSERT_EQ(carry[0][k], carry[1][k]) << "carry " << k;
+  }
+}
+
 TEST(WideDivision, AgreesWithTheLimbRouteOnBothSidesOfEveryCutOff) {
   NodeBalance balance;
   std::mt19937_64 rng(test_seed() + 1);
