@@ -155,6 +155,7 @@ TEST(WideRows, CarryChainsAgreeWithThePortableLoops) {
   // added and taken back leaves the words as they were, and the squares
   // equal the products of an operand by itself.
   std::mt19937_64 rng(test_seed() + 65);
+  SCOPED_TRACE(detail::rows_by_carry_chains() ? "carry chains against portable loops" : "portable loops only");
   auto words = [&](int n) {
     std::vector<detail::word> v(static_cast<std::size_t>(n));
     for (auto& w : v) w = rng() % 3 == 0 ? ~detail::word{0} : rng();
