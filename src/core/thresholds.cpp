@@ -28,6 +28,7 @@ std::int32_t short_mult_limbs = 16;
 std::int32_t wide_mult_limbs = 20;
 std::int32_t wide_karatsuba_words = 32;
 std::int32_t wide_toom3_words = 120;
+std::int32_t wide_ntt_words = 280;
 std::int32_t wide_divide_limbs = 8;
 std::int32_t wide_divide_words = 40;
 std::int32_t wide_gcd_limbs = 4;

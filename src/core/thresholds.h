@@ -178,6 +178,12 @@ extern std::int32_t wide_karatsuba_words;
 // Readers: wmul, wsqr.
 extern std::int32_t wide_toom3_words;
 
+// Words of the shorter factor (or of a square) from which the word
+// products multiply by number-theoretic transforms modulo three word
+// primes (wmul_ntt) instead of Toom-3 and Karatsuba. Default 280. Range
+// >= 1 (INT32_MAX: never). Readers: wmul, wsqr.
+extern std::int32_t wide_ntt_words;
+
 // Divisor limbs from which divide, pos_divide and pos_divide_noq divide on
 // 64-bit words (long division there, recursive from wide_divide_words);
 // below it, long division on 28-bit limbs. Default 8. Range >= 1

@@ -9,8 +9,10 @@
 // digits below a threshold of core/thresholds.h and takes these kernels
 // above it.
 //
-// Products: rows below wide_karatsuba_words, Karatsuba's recursion above
-// (operands of very different lengths are cut into balanced pieces).
+// Products: rows below wide_karatsuba_words, Karatsuba's recursion above,
+// Toom-3 from wide_toom3_words, number-theoretic transforms modulo three
+// word primes from wide_ntt_words (operands of very different lengths are
+// cut into balanced pieces below that).
 // Division: Knuth's long division on a normalised divisor below
 // wide_divide_words, the recursive division of Burnikel and Ziegler (in
 // the two-halves form of GMP's divide-and-conquer division) above.
@@ -88,16 +90,29 @@ word wshr(word* r, const word* a, std::int32_t n, int s);
 // r[0 .. na+nb) := a * b by the schoolbook method (a row per word of the
 // shorter operand); r must not overlap a or b.
 void wmul_rows(word* r, const word* a, std::int32_t na, const word* b, std::int32_t nb);
-// r[0 .. na+nb) := a * b, rows or Karatsuba by wide_karatsuba_words; r must
-// not overlap a or b. reads: wide_karatsuba_words
+// r[0 .. na+nb) := a * b: rows, Karatsuba's recursion from
+// wide_karatsuba_words, Toom-3 from wide_toom3_words, transforms
+// (wmul_ntt) from wide_ntt_words words of the shorter factor; r must not
+// overlap a or b. reads: wide_karatsuba_words, wide_toom3_words,
+// wide_ntt_words
 void wmul(word* r, const word* a, std::int32_t na, const word* b, std::int32_t nb);
 
 // r[0 .. 2n) := a^2 for n >= 1 words: the products above the diagonal once
 // by rows, doubled, and the diagonal squares, below wide_karatsuba_words; Karatsuba's three half-length
-// squares above. r must not overlap a. reads: wide_karatsuba_words
+// squares above, Toom-3 and transforms as wmul. r must not overlap a.
+// reads: wide_karatsuba_words, wide_toom3_words, wide_ntt_words
 void wsqr(word* r, const word* a, std::int32_t n);
 // The square by rows alone (the base case of wsqr), same contract.
 void wsqr_rows(word* r, const word* a, std::int32_t n);
+
+// r[0 .. na+nb) := a * b by number-theoretic transforms modulo three word
+// primes (numbers/ntt_impl.h); b null gives a^2 (nb is then ignored). The
+// operands need not be normalised; r must not overlap them. Only for
+// wmul_ntt_fits(na, nb).
+void wmul_ntt(word* r, const word* a, std::int32_t na, const word* b, std::int32_t nb);
+// Whether the transforms hold a product of na by nb words (up to some
+// 2^21 chunks of at least 16 bits).
+bool wmul_ntt_fits(std::int32_t na, std::int32_t nb);
 
 // ---- Division ------------------------------------------------------------------------
 // q[0 .. nn-dn+1) := n div d and r[0 .. dn) := n mod d, for nn >= dn and a

@@ -40,14 +40,16 @@ BigRef shaped(std::mt19937_64& rng, int limbs) {
   }
 }
 
-// The product by both routes: the word route with the given Karatsuba and
-// Toom-3 cut-offs, and the limb route.
-void check_product(const BigRef& a, const BigRef& b, std::int32_t kara, std::int32_t toom) {
+// The product by both routes: the word route with the given Karatsuba,
+// Toom-3 and transform cut-offs, and the limb route.
+void check_product(const BigRef& a, const BigRef& b, std::int32_t kara, std::int32_t toom, std::int32_t ntt) {
   SCOPED_TRACE("sizes " + std::to_string(a.bit_length()) + " x " + std::to_string(b.bit_length()) +
-               " bits, word Karatsuba from " + std::to_string(kara) + ", Toom-3 from " + std::to_string(toom));
+               " bits, word Karatsuba from " + std::to_string(kara) + ", Toom-3 from " + std::to_string(toom) +
+               ", transforms from " + std::to_string(ntt));
   Num x(a), y(b), wide, base;
   {
-    ScopedValue<std::int32_t> on(wide_mult_limbs, 1), k(wide_karatsuba_words, kara), t(wide_toom3_words, toom);
+    ScopedValue<std::int32_t> on(wide_mult_limbs, 1), k(wide_karatsuba_words, kara), t(wide_toom3_words, toom),
+        f(wide_ntt_words, ntt);
     fast_mult(x, y, wide);
   }
   {
@@ -63,8 +65,9 @@ void check_product(const BigRef& a, const BigRef& b, std::int32_t kara, std::int
 TEST(WideProducts, AgreeWithTheLimbRoutesOnBothSidesOfEveryCutOff) {
   NodeBalance balance;
   std::mt19937_64 rng(test_seed());
-  const std::int32_t cutoffs[][2] = {{2, 3}, {3, never}, {5, 6}, {5, never}, {24, 40}, {32, 160}, {never, never}};
-  for (const auto& [kara, toom] : cutoffs) {
+  const std::int32_t cutoffs[][3] = {{2, 3, never},   {3, never, never}, {5, 6, 9},         {5, never, 1},
+                                     {24, 40, never}, {32, 160, 30},     {never, never, 20}, {never, never, never}};
+  for (const auto& [kara, toom, ntt] : cutoffs) {
     for (int i = 0; i < test_iterations(30); ++i) {
       const int na = 1 + static_cast<int>(rng() % 160);
       int nb = 1 + static_cast<int>(rng() % 160);
@@ -72,7 +75,7 @@ TEST(WideProducts, AgreeWithTheLimbRoutesOnBothSidesOfEveryCutOff) {
       if (i % 7 == 0) nb = na;                    // equal
       const BigRef a = i % 2 ? -shaped(rng, na) : shaped(rng, na);
       const BigRef b = shaped(rng, nb);
-      check_product(a, b, kara, toom);
+      check_product(a, b, kara, toom, ntt);
       if (HasFatalFailure()) return;
     }
   }
@@ -87,6 +90,28 @@ TEST(WideProducts, AgreeWithTheLimbRoutesOnBothSidesOfEveryCutOff) {
   ScopedValue<std::int32_t> on(wide_mult_limbs, 1);
   fast_mult(zero, big, out);
   EXPECT_EQ(out.value(), BigRef(0));
+}
+
+TEST(WideProducts, LongestOperandsByTransformsAgreeWithTheLimbRoute) {
+  // A product whose result has the greatest length, 16,384 by 16,383 limbs
+  // (the widest transforms), and an unbalanced one, by the default word
+  // route against the limb route; all-ones factors have the largest
+  // coefficients the chunk width allows for.
+  NodeBalance balance;
+  std::mt19937_64 rng(test_seed() + 66);
+  const BigRef ones = BigRef::pow2(28 * 16384) - BigRef(1);
+  for (const auto& [a, b] : {std::pair{ones, BigRef::pow2(28 * 16383) - BigRef(1)},
+                             std::pair{-random_big_exact(rng, 16384), random_big_exact(rng, 16383)},
+                             std::pair{random_big_exact(rng, 30000), random_big_exact(rng, 2767)}}) {
+    Num x(a), y(b), wide, base;
+    fast_mult(x, y, wide);
+    {
+      ScopedValue<std::int32_t> off(wide_mult_limbs, never);
+      fast_mult(x, y, base);
+    }
+    ASSERT_TRUE(valid_bigint(wide));
+    ASSERT_EQ(limbs_of(wide), limbs_of(base));
+  }
 }
 
 // The division by both routes; the word route with the given recursion cut-off.
@@ -124,15 +149,16 @@ void check_division(const BigRef& n, const BigRef& d, std::int32_t rec) {
 
 TEST(WideProducts, SquaresAgreeWithProducts) {
   // wsqr against the schoolbook product of the operand by itself, by rows,
-  // Karatsuba's recursion and Toom-3 from every cut-off, across lengths
-  // around them; all-ones words are the carries' worst case.
+  // Karatsuba's recursion, Toom-3 and transforms from every cut-off, across
+  // lengths around them; all-ones words are the carries' worst case.
   std::mt19937_64 rng(test_seed() + 64);
-  const std::int32_t cutoffs[][2] = {{2, 3}, {3, never}, {32, 40}, {32, 160}, {never, never}};
-  for (const auto& [kara, toom] : cutoffs) {
-    ScopedValue<std::int32_t> k(wide_karatsuba_words, kara), t(wide_toom3_words, toom);
+  const std::int32_t cutoffs[][3] = {{2, 3, never}, {3, never, never}, {32, 40, never}, {32, 160, never},
+                                     {never, never, 1}, {never, never, never}};
+  for (const auto& [kara, toom, ntt] : cutoffs) {
+    ScopedValue<std::int32_t> k(wide_karatsuba_words, kara), t(wide_toom3_words, toom), f(wide_ntt_words, ntt);
     for (int n : {1, 2, 3, 4, 5, 7, 9, 10, 31, 32, 33, 63, 64, 65, 100, 161, 257, 500}) {
       SCOPED_TRACE("n = " + std::to_string(n) + ", Karatsuba from " + std::to_string(kara) +
-                   ", Toom-3 from " + std::to_string(toom));
+                   ", Toom-3 from " + std::to_string(toom) + ", transforms from " + std::to_string(ntt));
       std::vector<detail::word> a(static_cast<std::size_t>(n));
       for (auto& w : a) w = rng() % 4 == 0 ? ~detail::word{0} : rng();
       std::vector<detail::word> sq(2 * a.size()), pr(2 * a.size());
