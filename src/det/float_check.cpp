@@ -144,7 +144,7 @@ bool FloatPolyMatrix::agrees(quoly d) const {
 
 void FloatPolyMatrix::exact_determinant(quolyptr n) const {
   BigModeGuard big;
-  ScopedValue<bool> exact(integerflag, false);
+  ScopedValue<bool> exact(integerflag, false), quiet(verbose, false);
   const tokentipe name = unstored_token("Det");
   WorkArrayGuard work(&name);
   if (!work.taken()) return;  // error 88 reported

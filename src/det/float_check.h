@@ -66,8 +66,8 @@ class FloatPolyMatrix {
   // Whether the floating image d agrees with the determinant at two points
   // (a quotient is evaluated as such). d kept.
   bool agrees(quoly d) const;
-  // *n := the exact determinant of the matrix, as a floating image.
-  // reads: verbose (the exact route's trace)
+  // *n := the exact determinant of the matrix, as a floating image (the
+  // exact route prints no trace).
   void exact_determinant(quolyptr n) const;
   // The determinant of the matrix at x (fl_pivoted_det).
   long double det_at(long double x) const;
