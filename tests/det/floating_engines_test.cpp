@@ -14,7 +14,6 @@
 #include "core/interrupts.h"
 #include "core/globals.h"
 #include "core/mode_guard.h"
-#include "det/float_check.h"
 #include "det/router.h"
 #include "frontend/command_loop.h"
 #include "frontend/error_context.h"
@@ -24,12 +23,10 @@
 #include "lang/variables.h"
 #include "matrix/matrix_support.h"
 #include "numbers/freelists.h"
-#include "poly/poly_repr.h"
 #include "numbers/work_arrays.h"
 #include "support/bigref.h"
 #include "support/node_accounting.h"
 #include "support/output_capture.h"
-#include "support/poly_support.h"
 #include "support/statements.h"
 #include "support/value_form.h"
 #include "toplevel/dispatch.h"
@@ -183,33 +180,6 @@ TEST_F(FloatEngines, PolynomialDeterminantsKeepTheirCoefficients) {
     }
     run("@[a]:\n@[d]:");
   }
-}
-
-// The check itself on det [[x + 1, 2], [3, x - 1]] = x^2 - 7: the right
-// polynomial passes, one whose constant is off by a relative 1e-9 fails,
-// and the exact route gives x^2 - 7 again.
-TEST_F(FloatEngines, CheckOfAFloatingDeterminant) {
-  PolyVars vars{"x"};
-  FloatingMode floating;
-  WorkArrayGuard work(&blank);
-  workptr w = work.get();
-  const char* entries[] = {"x + 1", "3", "2", "x - 1"};  // column by column
-  for (int k = 0; k < 4; ++k) {
-    w->stash[k] = nullptr;
-    p_q_assign(Poly(entries[k]).get(), &w->stash[k]);
-  }
-  const FloatPolyMatrix a(w, nullptr, 2);
-  EXPECT_TRUE(a.polynomial());
-  EXPECT_EQ(a.det_at(2), -3);
-  Value d;
-  p_q_assign(Poly("x^2 - 7").get(), d.cell());
-  EXPECT_TRUE(a.agrees(d.get()));
-  d.get()->numer->next->ncoef->flote = -7 * (1 + 1e-9L);
-  EXPECT_FALSE(a.agrees(d.get()));
-  a.exact_determinant(d.cell());
-  EXPECT_TRUE(a.agrees(d.get()));
-  EXPECT_EQ(d.get()->numer->next->ncoef->flote, -7);
-  for (int k = 0; k < 4; ++k) free_quoly(&w->stash[k]);
 }
 
 }  // namespace
