@@ -5,10 +5,10 @@
 // cancels a wrong factor or none), and interpolation at integer points
 // rebuilds the low coefficients from values that are ~2^64 times larger. A
 // floating polynomial determinant is therefore checked before it is
-// returned: its value at two random points near +1 and -1 against the
-// long-double determinant of the matrix evaluated there, by elimination
-// with partial pivoting. When they differ by more than fl_check_tolerance
-// of that determinant (or the floating method gave up, below), the
+// returned: it must be a polynomial whose values at two random points
+// near +1 and -1 match the long-double determinants of the matrix there
+// (elimination with partial pivoting) to fl_check_tolerance of theirs.
+// Otherwise (or when the floating method gave up, below) the
 // determinant is taken exactly from the exact values of the long doubles
 // and rounded back to long doubles: each coefficient then within half an
 // ulp of the true one.
@@ -46,6 +46,9 @@ void fl_check_lost();
 // in the top variable (numerators and denominators alike).
 std::int64_t fl_minor_degree_bound(workptr ar, std::int32_t m);
 
+// The same for the sparse matrix sp of m rows.
+std::int64_t fl_sparse_minor_degree_bound(sparseptr sp, std::int32_t m);
+
 // Gives up (fl_check_lost) when q's numerator or denominator has a degree
 // above bound. q kept.
 void fl_check_degree(quoly q, std::int64_t bound);
@@ -63,8 +66,8 @@ class FloatPolyMatrix {
   FloatPolyMatrix(workptr ar, sparseptr* spar, std::int32_t m);
   // Some entry is a polynomial (and every entry could be read).
   bool polynomial() const { return polynomial_ && readable_; }
-  // Whether the floating image d agrees with the determinant at two points
-  // (a quotient is evaluated as such). d kept.
+  // Whether the floating image d is a polynomial that agrees with the
+  // determinant at two points. d kept.
   bool agrees(quoly d) const;
   // *n := the exact determinant of the matrix, as a floating image (the
   // exact route prints no trace).

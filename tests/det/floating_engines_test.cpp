@@ -140,7 +140,8 @@ TEST_F(FloatEngines, EnginesSeeFloatingModeAndEveryFlagComesBack) {
 }
 
 // Random matrices of polynomials in x (sides 2 to 12, entry degrees 0 to
-// 3, coefficients -9 .. 9, a third of them zero), their Float-body
+// 3, coefficients -9 .. 9, a third of them zero; every other one stored
+// sparse), their Float-body
 // determinants by elimination and by interpolation: each coefficient within
 // 1e-9 of the largest coefficient of the exact determinant (a singular
 // matrix: exactly 0). Long doubles alone lose that from side 7 on; the
@@ -152,7 +153,8 @@ TEST_F(FloatEngines, PolynomialDeterminantsKeepTheirCoefficients) {
   const int rounds = test_iterations(100);
   for (int t = 0; t < rounds; ++t) {
     const int m = 2 + static_cast<int>(rng() % 11);
-    std::string text = "Array a[" + std::to_string(m) + "," + std::to_string(m) + "]:\n";
+    std::string text = "Array a[" + std::to_string(m) + "," + std::to_string(m) + "]" +
+                       (t % 2 == 1 ? " Sparse" : "") + ":\n";
     for (int r = 1; r <= m; ++r)
       for (int c = 1; c <= m; ++c) {
         std::string entry = "0";
