@@ -240,8 +240,14 @@ void get_aux_primes(set_mod_out_EnvRec& env) {
 
 // The k-th candidate of a new list.
 std::int32_t candidate(std::int32_t i, std::int32_t previous) {
-  if (i <= 2466) return med_prime[i];
-  if (i <= 3065 && prime[i - 2466 + 5] != nullptr) return prime[i - 2466 + 5]->lint;
+  if (i <= 2466) {
+    need_data_file(data_file::primelist);
+    return med_prime[i];
+  }
+  if (i <= 3065 && prime[i - 2466 + 5] != nullptr) {
+    need_data_file(data_file::pprods);  // prime[6 ..]
+    return prime[i - 2466 + 5]->lint;
+  }
   return nextprime(previous);
 }
 

@@ -104,6 +104,9 @@ bool evaluate_after_hash(textptr inf, quolyptr n, nameptr* flag);
 // half_fact (when a postfix operator follows), half_term, then the "+"/"-"
 // tail, in place on *n.
 void half_expre(textptr inf, quolyptr n, nameptr* flag);
+// *p := a fresh number value 0 (its arr_arg and next cleared); the old *p
+// is not freed.
+void special_set_quol(quolyptr p);
 
 // Installs what the folders below call back into the language (the
 // exponent reader of the coefficient built-in). Called once at start.

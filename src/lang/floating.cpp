@@ -582,6 +582,7 @@ long double binom_real(std::int32_t n, std::int32_t r, std::int32_t limit, std::
   if (r > n / 2) r = n - r;
   if (r < 1 || n < 3) return (n == 2 && r == 1) ? 2 : 1;
   if (n > limit) abandon(code, &token);
+  need_data_file(data_file::pow228);
   auto entry = [](std::int32_t a, std::int32_t b) {
     if (b > a / 2) b = a - b;
     return big_to_real(binom[binom_index(a, b)]);

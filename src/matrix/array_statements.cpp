@@ -84,6 +84,7 @@ quoly read_sum(textptr inf, nameptr* flag, bool no_modular) {
 void trace_or_sum(textptr inf, MatValue& v, quolyptr n, nameptr* flag, bool trace) {
   scan(inf, flag);
   arr_fact(inf, v, flag);
+  v.settle_integers();
   const std::int64_t m = v.count();
   const std::int32_t r = v.rows();
   if (trace && (m == 0 || m != static_cast<std::int64_t>(r) * r)) abandon(trace_needs_non_empty_square_matrix_error, &token);
@@ -290,6 +291,7 @@ void determinant_family(char x, textptr inf, MatValue& v, quolyptr n, nameptr* f
     scan(inf, flag);
   }
   arr_fact(inf, v, flag);
+  v.settle_integers();
   if (x == 'H') {
     const std::int32_t r = v.rows();
     if (v.count() != static_cast<std::int64_t>(r) * r || r > 100 || v.spar != nullptr)

@@ -413,6 +413,7 @@ Verdict TrialDivision::fast_test(std::int32_t i) {
 
 // Pass i of trial_poly_divide_noq.
 Verdict TrialDivision::fast_test_1(std::int32_t i) {
+  need_data_file(data_file::primelist);  // global_list
   if (!flotemode && !lintmode && height_ > 2 && field_depth == 0 && !relations_from(pt_)) {
     const Verdict small = fast_test_rat(i, true);
     if (small.worked && !small.divides) return small;
