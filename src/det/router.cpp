@@ -315,8 +315,11 @@ void mat_invert(workptr ar, workptr outar, std::int32_t m, quolyptr n, sparseptr
   mat_invert_EnvRec env;
   env.laurent = laurent;
   RouterCleanup cleanup{env};
+  // The power argument serves sparse determinants; a dense matrix ignores it
+  // (with the verbose warning).
+  const bool sparse = spar != nullptr && *spar != nullptr;
   try {
-    if (spar != nullptr && *spar != nullptr) {
+    if (sparse) {
       if (m < 0) {
         note(det_method::hamilton_path_driver);
         det_methods.hamilton_path_driver(spar, -m, n, fct);
@@ -344,7 +347,7 @@ void mat_invert(workptr ar, workptr outar, std::int32_t m, quolyptr n, sparseptr
     }
   } catch (const mat_invert_exit&) {
   }
-  if (!how.invert && m > 0 && std::abs(the_power) > 1) take_determinant_power(n, the_power);
+  if (sparse && !how.invert && m > 0 && std::abs(the_power) > 1) take_determinant_power(n, the_power);
 }
 
 void exitt(mat_invert_EnvRec& env, quolyptr n, poly fct, bool divit) {
