@@ -16,6 +16,7 @@
 #include "det/bareiss.h"
 #include "det/elimination_guards.h"
 #include "gcd/gcd_stash.h"
+#include "matrix/float_images.h"
 #include "matrix/row_ops.h"
 #include "numbers/freelists.h"
 #include "numbers/node_handles.h"
@@ -396,6 +397,12 @@ void standard_matrix_invert(quolyptr n, std::int32_t m, poly fct, workptr ar, wo
   if (verbose) dumpitt("Standard G.E. method, rank ", m, true, true, true);
   OpLists ops;
   bool singular = false, finished = false;
+  // A floating inverse weighs the product of its pivots (the determinant up
+  // to sign) against the matrix's scale: rounding leaves a singular
+  // matrix's last pivots small but seldom exactly 0.
+  const bool weighed = floats && invert;
+  const long double bound = weighed ? hadamard_bound(dup, m) : 0;
+  long double pivots = 1;
   for (std::int32_t i = 1; i <= m && !finished; ++i) {
     check_interrupt();
     const std::int32_t p = i - 1;
@@ -449,6 +456,7 @@ void standard_matrix_invert(quolyptr n, std::int32_t m, poly fct, workptr ar, wo
       }
       break;
     }
+    if (weighed) pivots *= at(dup, p, p, m)->ncoef->flote;
     if (floats)
       numb_divide_thru(n, dup, invert, i, m, &ops.rows);
     else
@@ -458,6 +466,7 @@ void standard_matrix_invert(quolyptr n, std::int32_t m, poly fct, workptr ar, wo
     else
       simple_zero_out(dup, i, m, floats);
   }
+  if (weighed && !singular && negligible_determinant(pivots, bound, m)) singular = true;
   if (singular) {
     work.release();
     resume_suspended(env);

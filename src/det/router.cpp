@@ -423,10 +423,9 @@ void divide_fct(const mat_invert_EnvRec& env, quolyptr n, poly fct) {
     if (q->denom == nullptr && bare_leaf(q->numer)) polynum_to_quoly(n);
     return;
   }
-  quoly f = nullptr;
-  p_q_assign(fct, &f);
-  fast_quoly_quot(n, &f, false);
-  free_quoly(&f);
+  detail::OwnedValue f;  // a divisor 0 is an error
+  p_q_assign(fct, f.cell());
+  fast_quoly_quot(n, f.cell(), false);
 }
 
 void set_search_params(mat_invert_EnvRec& env, workptr ar, std::int32_t m) {

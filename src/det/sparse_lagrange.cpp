@@ -655,10 +655,12 @@ struct SparsePrimes final : ZPrimes {
   }
   std::uint32_t current() const override {
     switch (t) {
-      case small: return static_cast<std::uint32_t>(prime[i]->head->value);
-      case med: return static_cast<std::uint32_t>(med_prime[i]);
-      case big: return static_cast<std::uint32_t>(big_prime[i]);
-      default: return static_cast<std::uint32_t>(lrgpme[i]);
+      case small:
+        if (i > 5) need_data_file(data_file::pprods);
+        return static_cast<std::uint32_t>(prime[i]->head->value);
+      case med: need_data_file(data_file::primelist); return static_cast<std::uint32_t>(med_prime[i]);
+      case big: need_data_file(data_file::bprimes); return static_cast<std::uint32_t>(big_prime[i]);
+      default: need_data_file(data_file::lrgpmes); return static_cast<std::uint32_t>(lrgpme[i]);
     }
   }
   bool step() {

@@ -7,6 +7,7 @@
 #include "numbers/bigint_wide.h"
 #include "numbers/mod_journal.h"
 #include "numbers/node_handles.h"
+#include "numbers/word_mod.h"
 
 namespace tavrin {
 
@@ -323,6 +324,8 @@ void remove_dummy(poly u) {
   free_polynode_list(inner, inner);
 }
 
+void init_poly_node(poly p) { newimag(&p->ncoef); }
+
 void init_quoly_node(quoly p) { newimag(&p->ncoef); }
 
 // ---- Constant shortcuts -----------------------------------------------------
@@ -334,7 +337,7 @@ void poly_set(std::int32_t num, poly* p) {
   r->next = nullptr;
   r->exp = 0;
   r->numb = true;
-  newimag(&r->ncoef);
+  init_poly_node(r);
   setvalue(num, r->ncoef);
   *p = r;
 }
@@ -365,10 +368,6 @@ void fl_quoly_set(long double num, quoly* q) {
 void quoly_set_integer(std::int64_t v, quoly* q) {
   if (flotemode) {
     fl_quoly_set(static_cast<long double>(v), q);
-  } else if (modularmode) {
-    const std::int64_t m = modulus;
-    const std::int64_t r = finf ? (v < 0 ? -v : v) % m : ((v % m) + m) % m;
-    quoly_set(static_cast<std::int32_t>(r), q);
   } else if (lintmode) {
     quoly_set(static_cast<std::int32_t>(static_cast<std::uint32_t>(v)), q);
   } else if (v >= -2147483647 && v <= 2147483647) {
@@ -378,6 +377,15 @@ void quoly_set_integer(std::int64_t v, quoly* q) {
     *q = detail::new_number_value(new_word_number_slow(v));
   }
   (*q)->next = nullptr;
+}
+
+void quoly_set_image(std::int64_t v, quoly* q) {
+  if (modularmode && !flotemode) {
+    quoly_set(integer_image(v), q);
+    (*q)->next = nullptr;
+    return;
+  }
+  quoly_set_integer(v, q);
 }
 
 // ---- Other records ----------------------------------------------------------

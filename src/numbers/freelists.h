@@ -89,6 +89,7 @@ void special_free_poly(poly* p);
 // node (exp and next unchanged) and the inner node is freed.
 void remove_dummy(poly u);
 // Gives the node a fresh header with size 0 as its ncoef (numb untouched).
+void init_poly_node(poly p);
 void init_quoly_node(quoly p);
 
 // ---- Constant shortcuts -----------------------------------------------------
@@ -98,14 +99,17 @@ void poly_set(std::int32_t num, poly* p);
 // Frees *q, then *q := a fresh number cell holding num (setvalue), next nil.
 void quoly_set(std::int32_t num, quoly* q);
 void fl_quoly_set(long double num, quoly* q);
-// Frees *q, then *q := the integer v as a value of the ring in force (next
-// nil): modular arithmetic: its image, v mod modulus in 0 .. modulus - 1 (in
-// the fields of 2^8 and 2^16 |v| mod 2^8 or 2^16, as integers convert
-// there); floating: flote; word arithmetic: lint (32-bit wrap-around);
-// otherwise the big integer v. Counts, degrees, ranks and positions that a
-// computation returns as values are made by it, so that the same quantity
-// is the same value whichever route computed it.
+// Frees *q, then *q := the integer v itself as a number value (next nil):
+// counts, degrees, multiplicities, ranks, positions, character codes and
+// other integer results. Modular and word arithmetic: lint := v as it is
+// (a residue only when v is one; ring arithmetic reads the word as its
+// image, see integer_image); floating: flote; otherwise the big integer v.
+// Modular arithmetic: v must fit a word.
 void quoly_set_integer(std::int64_t v, quoly* q);
+// Frees *q, then *q := the image of the integer v in the ring in force (next
+// nil): modular arithmetic: integer_image(v); otherwise as
+// quoly_set_integer. For integers that enter ring arithmetic at once.
+void quoly_set_image(std::int64_t v, quoly* q);
 
 // ---- Other records ----------------------------------------------------------
 void newname(nameptr* p);  // compiled and space := false

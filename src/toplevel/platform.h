@@ -68,7 +68,9 @@ class TextInput {
   bool only_white_space_left();
 
   // Called when a read at the start of a line was interrupted by a signal,
-  // before the read is retried; nil by default. The command loop installs
+  // before the read is retried, and on standard input before each read of
+  // a new line (an interrupt may be pending already); nil by default. The
+  // command loop installs
   // its interrupt poll, which may open a nested command level that reads
   // this same stream: a line that level leaves begun is read on from where
   // it left off. A read interrupted in the middle of a line just goes on.

@@ -71,6 +71,29 @@ TEST(Numbers, NewImagIsEmptyEvenWhenRecycled) {
   free_imag(&y);
 }
 
+// init_poly_node gives a node a fresh empty header; the limb copies
+// fast_assign and fast_num_assign take the leading limbs.
+TEST(Numbers, FreshLeafHeadersAndLimbCopies) {
+  NodeBalance balance;
+  poly p = leaf(7);
+  imptr kept = p->ncoef;
+  init_poly_node(p);
+  EXPECT_TRUE(p->ncoef != kept && p->ncoef->size == 0 && p->ncoef->head == nullptr);
+  setvalue(-9, p->ncoef);
+  EXPECT_EQ(to_ref(p->ncoef), BigRef(-9));
+  EXPECT_EQ(to_ref(kept), BigRef(7));
+  free_imag(&kept);
+  free_poly(&p);
+  const BigRef big = BigRef::from_decimal("123456789012345678901234567890");  // 4 limbs
+  imptr x = from_ref(big), y = from_ref(0), z = from_ref(0);
+  fast_assign(x->head, 2, y);  // the top two limbs: big div 2^56
+  EXPECT_EQ(to_ref(y), BigRef::from_decimal("1713307121347"));
+  fast_assign(x->head, 4, y);
+  fast_num_assign(x->head, 4, z);
+  EXPECT_TRUE(to_ref(y) == big && to_ref(z) == big);
+  for (imptr* n : {&x, &y, &z}) free_imag(n);
+}
+
 TEST(Numbers, SpecialFreeWhateverTheMode) {
   NodeBalance balance;
   imptr x = from_ref(BigRef::from_decimal("555555555555555555555"));
