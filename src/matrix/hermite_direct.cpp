@@ -41,6 +41,8 @@ constexpr double swell_factor = 4.0;
 // matrices).
 constexpr std::int64_t work_per_cell = 4;
 constexpr std::int64_t work_floor = 15000;
+// A matrix more than half filled is left to the modular route above this
+// side, where its entries swell past the work allowed before they show.
 constexpr std::int32_t dense_side = 20;
 constexpr std::int64_t big_mark = INT64_MIN;  // the entry is held in limbs
 
@@ -427,8 +429,8 @@ class Elimination {
 }  // namespace
 
 bool hermite_direct(const ZMatrix& a, bool transforms, FormResult* out) {
-  // A dense matrix swells past the work the modular route needs from side
-  // dense_side on, and a wide one's transform (its kernel columns) at once.
+  // A dense matrix swells past the work the modular route needs above
+  // dense_side, and a wide one's transform (its kernel columns) at once.
   std::int64_t filled = 0;
   for (const ZInt& x : a.cell) filled += x.is_zero() ? 0 : 1;
   if (2 * filled > static_cast<std::int64_t>(a.cell.size()) &&
