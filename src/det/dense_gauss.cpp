@@ -15,6 +15,7 @@
 #include "core/globals.h"
 #include "det/bareiss.h"
 #include "det/elimination_guards.h"
+#include "det/float_check.h"
 #include "gcd/gcd_stash.h"
 #include "matrix/float_images.h"
 #include "matrix/row_ops.h"
@@ -396,6 +397,10 @@ void standard_matrix_invert(quolyptr n, std::int32_t m, poly fct, workptr ar, wo
   TraceLevel trace(m, invert ? false : verbose);
   if (verbose) dumpitt("Standard G.E. method, rank ", m, true, true, true);
   OpLists ops;
+  // Watched floating polynomial entries: an entry whose degree passes every
+  // minor's has lost its GCDs, and the determinant would be garbage.
+  const bool watched = fl_check_watching && flotemode && !floats && !invert;
+  const std::int64_t degree_bound = watched ? fl_minor_degree_bound(dup, m) : 0;
   bool singular = false, finished = false;
   // A floating inverse weighs the product of its pivots (the determinant up
   // to sign) against the matrix's scale: rounding leaves a singular
@@ -465,6 +470,9 @@ void standard_matrix_invert(quolyptr n, std::int32_t m, poly fct, workptr ar, wo
       zero_out(dup, i, m, floats, &ops.rows);
     else
       simple_zero_out(dup, i, m, floats);
+    if (watched)
+      for (std::int32_t c = i; c < m; ++c)
+        for (std::int32_t r = i; r < m; ++r) fl_check_degree(at(dup, r, c, m), degree_bound);
   }
   if (weighed && !singular && negligible_determinant(pivots, bound, m)) singular = true;
   if (singular) {
@@ -539,7 +547,10 @@ void gauss_Bareiss(quolyptr n, std::int32_t m, workptr ar, bool ar_free, bool in
         if (prev.q != nullptr && !is_zero(t)) {
           bool fails = false;
           trial_divide(&prev.q, &t, true, false, true, &fails);
-          if (fails) tavrin_error(" Gauss-Bareiss", true);
+          if (fails) {
+            fl_check_lost();  // long doubles seldom divide exactly
+            tavrin_error(" Gauss-Bareiss", true);
+          }
           if (!t->numb && t->denom == nullptr && t->numer->numb && t->numer->next == nullptr)
             polynum_to_quoly(&t);
         }

@@ -244,8 +244,7 @@ void floating_determinant(MatValue& v, quolyptr n, std::int32_t r, const DetOpti
   const bool sparse = v.spar != nullptr;
   {
     FloatingModeGuard floating;
-    mat_invert(v.arr, v.arr, r, n, &v.spar, nullptr, o.the_degree, o.the_degree2, o.the_power, 0,
-               {.ar_free = true, .oar_free = true, .equal = true});
+    fl_checked_determinant(v.arr, &v.spar, r, n, o.the_degree, o.the_degree2, o.the_power);
   }
   // The dense methods leave the cells to the caller; a sparse method that
   // used the matrix up set its frames nil.
