@@ -34,6 +34,7 @@ std::int32_t wide_divide_words = 40;
 std::int32_t wide_gcd_limbs = 4;
 std::int32_t wide_decimal_limbs = 16;
 std::int32_t wide_decimal_words = 12;
+std::int32_t decimal_read_groups = 3;
 std::int32_t word_factorial_factors = 16;
 std::int32_t prime_factorial_limit = 800;
 std::int32_t sqcut = 16;

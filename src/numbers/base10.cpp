@@ -272,6 +272,12 @@ void verybig_base_10(numptr p, numptr t, std::int16_t size, imptr n2) {
   special_free(&power);
 }
 
+void number_of_groups(const std::uint32_t* groups, std::int64_t count, imptr x) {
+  static std::vector<detail::word> w;
+  const std::int32_t n = detail::wfrom_decimal(groups, count, w);
+  install_limbs(x, detail::limbs_of_words(w.data(), n, 1));
+}
+
 void summ(imptr n, imptr m, imptr ans, std::int32_t vblock) {
   signed_sum(n->head, n->size, m->head, m->size, 1, ans, vblock);
 }

@@ -135,6 +135,14 @@ std::int32_t wgcd(word* g, word* a, std::int32_t na, word* b, std::int32_t nb);
 // wide_karatsuba_words
 void wdecimal(const word* x, std::int32_t n, std::vector<std::uint32_t>& groups);
 
+// w[0 .. n) := the value of count >= 1 groups (base 10^8, each below 10^8,
+// most significant first); returns n, the normalised length (w is resized
+// to hold it and may keep zero words above). Divide and conquer from twice
+// wide_decimal_words words: the low 2^k groups apart, the high ones times
+// P_k = 10^(8 2^k) (the powers wdecimal keeps); Horner's rule by 10^16
+// below. reads: wide_decimal_words and the product thresholds
+std::int32_t wfrom_decimal(const std::uint32_t* groups, std::int64_t count, std::vector<word>& w);
+
 // ---- Scratch --------------------------------------------------------------------------
 // A growable word buffer kept between calls.
 using word_buffer = growable_buffer<word>;
