@@ -320,6 +320,54 @@ TEST(WideGcd, AgreesWithTheLimbRoutesAndPlantedFactors) {
   check_gcd_routes(f1 * v, f0 * v, v);
 }
 
+TEST(WideGcd, QuotientsBeyondEveryWordBoundAndTheLongestOperands) {
+  // Single Euclidean quotients near 2^48, 2^62, 2^64 and 2^120 (the
+  // leading bits then decide one step, or none within the matrix bound),
+  // against the limb route; then the longest operands with a planted
+  // factor g and coprime cofactors x and x k + 1, whose GCD is g.
+  NodeBalance balance;
+  std::mt19937_64 rng(test_seed() + 67);
+  for (int bits : {47, 48, 61, 62, 63, 64, 65, 120, 200}) {
+    const BigRef b = random_big_exact(rng, 1 + static_cast<int>(rng() % 12)).abs() + BigRef(1);
+    const BigRef q = BigRef::pow2(bits) + random_big_exact(rng, 1).abs();
+    const BigRef r = random_big_exact(rng, 1 + static_cast<int>(rng() % 3)).abs() % b;
+    const BigRef a = b * q + r;
+    check_gcd_routes(a, b, BigRef::gcd(b, r));
+    if (HasFatalFailure()) return;
+  }
+  const BigRef g = random_big_exact(rng, 8000).abs() + BigRef(1);
+  const BigRef x = random_big_exact(rng, 24760).abs() + BigRef(1);
+  const BigRef y = x * BigRef(12345) + BigRef(1);
+  Num gn(g), xn(x), yn(y), n, m, ans;
+  fast_mult(xn, gn, n);
+  fast_mult(yn, gn, m);
+  ASSERT_LE(m->size, 32767);
+  binary_gcd(n, m, ans);
+  ASSERT_EQ(ans.value(), g);
+}
+
+TEST(WideDivision, LongestOperandsAndAZeroDivisor) {
+  // 32,767 by 16,383 limbs by the word route against the limb route; a zero
+  // divisor on the word route builds nothing.
+  NodeBalance balance;
+  std::mt19937_64 rng(test_seed() + 68);
+  Num x(-random_big_exact(rng, 32767)), y(random_big_exact(rng, 16383)), q1(3), r1(4), q2, r2;
+  divide(x, y, q1, r1);
+  {
+    ScopedValue<std::int32_t> off(wide_divide_limbs, never);
+    divide(x, y, q2, r2);
+  }
+  ASSERT_TRUE(valid_bigint(q1));
+  ASSERT_TRUE(valid_bigint(r1));
+  ASSERT_EQ(limbs_of(q1), limbs_of(q2));
+  ASSERT_EQ(limbs_of(r1), limbs_of(r2));
+  ScopedValue<std::int32_t> on(wide_divide_limbs, 1);
+  Num zero(0), q(3), r(4);
+  divide(x, zero, q, r);
+  EXPECT_EQ(q.value(), BigRef(3));
+  EXPECT_EQ(r.value(), BigRef(4));
+}
+
 TEST(WideDecimal, AgreesWithTheTableRouteAndRepeatedDivision) {
   load_data_tables();
   NodeBalance balance;
