@@ -225,10 +225,9 @@ void verybig_base_10(numptr p, numptr t, std::int16_t size, imptr n2) {
         break;
       }
     }
-    std::vector<detail::digit> d(static_cast<std::size_t>(size));
-    detail::gather(p, size, d.data());
-    std::vector<detail::word> w(static_cast<std::size_t>(detail::words_for_digits(size)));
-    const std::int32_t nw = detail::words_of_digits(w.data(), d.data(), size);
+    static std::vector<detail::word> w;
+    w.resize(static_cast<std::size_t>(detail::words_for_digits(size) + 1));
+    const std::int32_t nw = detail::words_of_limbs(w.data(), p, size);
     groups g;
     detail::wdecimal(w.data(), nw, g);
     install_limbs(n2, build(g, is_zero(g) ? 1 : sign));
