@@ -546,11 +546,7 @@ word sb_div_qr(word* q, word* np, std::int32_t nn, const word* dp, std::int32_t 
   if (dn == 1) {
     const word d = dp[0];
     word rem = np[nn - 1];
-    for (std::int32_t i = nn - 2; i >= 0; --i) {
-      const dword t = (static_cast<dword>(rem) << 64) | np[i];
-      q[i] = static_cast<word>(t / d);
-      rem = static_cast<word>(t % d);
-    }
+    for (std::int32_t i = nn - 2; i >= 0; --i) q[i] = wdiv_2by1(rem, np[i], d, &rem);
     np[0] = rem;
     return qh;
   }
@@ -565,9 +561,8 @@ word sb_div_qr(word* q, word* np, std::int32_t nn, const word* dp, std::int32_t 
     if (n2 >= d1) {
       qhat = ~word{0};
     } else {
-      const dword num = (static_cast<dword>(n2) << 64) | n1;
-      qhat = static_cast<word>(num / d1);
-      word rhat = static_cast<word>(num - static_cast<dword>(qhat) * d1);
+      word rhat = 0;
+      qhat = wdiv_2by1(n2, n1, d1, &rhat);
       // At most two corrections from the second divisor word.
       while (static_cast<dword>(qhat) * d0 > ((static_cast<dword>(rhat) << 64) | n0)) {
         --qhat;

@@ -52,6 +52,22 @@ inline std::int32_t wnormalised(const word* a, std::int32_t n) {
   return n;
 }
 
+// (hi, lo) div d, and *rem := (hi, lo) mod d, for hi < d (so the quotient
+// is one word): one hardware division on x86-64 (the 128-bit operator
+// calls a library routine).
+inline word wdiv_2by1(word hi, word lo, word d, word* rem) {
+#if defined(__x86_64__) && defined(__GNUC__)
+  word q = 0, r = 0;
+  __asm__("divq %4" : "=a"(q), "=d"(r) : "a"(lo), "d"(hi), "rm"(d) : "cc");
+  *rem = r;
+  return q;
+#else
+  const dword t = (static_cast<dword>(hi) << 64) | lo;
+  *rem = static_cast<word>(t % d);
+  return static_cast<word>(t / d);
+#endif
+}
+
 // ---- Sums, differences, one-word products ---------------------------------------
 // Sign of a - b for equal lengths n.
 int wcmp(const word* a, const word* b, std::int32_t n);

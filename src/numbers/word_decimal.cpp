@@ -46,11 +46,7 @@ void groups_by_division(word* x, std::int32_t n, std::vector<std::uint32_t>& out
   n = wnormalised(x, n);
   while (n > 1 || x[0] != 0) {
     word r = 0;
-    for (std::int32_t i = n - 1; i >= 0; --i) {
-      const dword t = (static_cast<dword>(r) << 64) | x[i];
-      x[i] = static_cast<word>(t / two_groups);
-      r = static_cast<word>(t % two_groups);
-    }
+    for (std::int32_t i = n - 1; i >= 0; --i) x[i] = wdiv_2by1(r, x[i], two_groups, &r);
     out.push_back(static_cast<std::uint32_t>(r % group_base));
     out.push_back(static_cast<std::uint32_t>(r / group_base));
     n = wnormalised(x, n);

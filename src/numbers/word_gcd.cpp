@@ -117,7 +117,7 @@ void apply(word* a, word* b, std::int32_t n, const Matrix& m) {
 // a mod d for one word d > 0.
 word mod_1(const word* a, std::int32_t n, word d) {
   word r = 0;
-  for (std::int32_t i = n - 1; i >= 0; --i) r = static_cast<word>(((static_cast<dword>(r) << 64) | a[i]) % d);
+  for (std::int32_t i = n - 1; i >= 0; --i) wdiv_2by1(r, a[i], d, &r);
   return r;
 }
 
