@@ -1,0 +1,290 @@
+// The half-GCD on 64-bit words (Schönhage's recursion in Möller's form,
+// as in GMP's mpn_hgcd): the Euclidean steps that halve a pair, found on
+// its leading words by two recursive calls on quarter-sized pieces and
+// gathered into one 2x2 matrix, then applied to the whole pair by fast
+// products. Lehmer's step of word_gcd.cpp is the base case.
+//
+// A reduction matrix M here has non-negative entries and determinant +-1,
+// with (a, b) = M (x, y) for the reduced pair (x, y): x = |m11 a - m01 b|,
+// y = |m00 b - m10 a|. Whatever M, these absolute values are the image of
+// (a, b) under a unimodular matrix, so gcd(x, y) = gcd(a, b): the GCD
+// never depends on the size bounds below, which only make it fast. The
+// bounds: hgcd of a pair of n words keeps both reduced values at or above
+// B^s (B = 2^64, s = n/2 + 1), so every entry of M is below B^(n-s); a
+// matrix so found on the leading words then maps the whole pair to
+// positive values about as short (Möller, Math. Comp. 77 (2008)).
+#include <algorithm>
+#include <bit>
+#include <cstdint>
+#include <utility>
+#include <vector>
+
+#include "core/thresholds.h"
+#include "numbers/word_array_impl.h"
+#include "numbers/word_hgcd_impl.h"
+
+namespace tavrin::detail {
+
+namespace {
+
+// A natural number: words, least significant first, no leading zero word;
+// zero is empty.
+using nat = std::vector<word>;
+
+std::int32_t len(const nat& x) { return static_cast<std::int32_t>(x.size()); }
+
+void trim(nat& x) {
+  while (!x.empty() && x.back() == 0) x.pop_back();
+}
+
+int compare(const nat& a, const nat& b) {
+  if (a.size() != b.size()) return a.size() < b.size() ? -1 : 1;
+  return a.empty() ? 0 : wcmp(a.data(), b.data(), len(a));
+}
+
+nat product(const nat& a, const nat& b) {
+  if (a.empty() || b.empty()) return {};
+  nat r(a.size() + b.size());
+  if (a.size() >= b.size()) {
+    wmul(r.data(), a.data(), len(a), b.data(), len(b));
+  } else {
+    wmul(r.data(), b.data(), len(b), a.data(), len(a));
+  }
+  trim(r);
+  return r;
+}
+
+nat sum(const nat& a, const nat& b) {
+  const nat& l = a.size() >= b.size() ? a : b;
+  const nat& s = a.size() >= b.size() ? b : a;
+  if (s.empty()) return l;
+  nat r(l.size() + 1);
+  r.back() = wadd(r.data(), l.data(), len(l), s.data(), len(s));
+  trim(r);
+  return r;
+}
+
+// |a - b|.
+nat distance(const nat& a, const nat& b) {
+  const bool ab = compare(a, b) >= 0;
+  const nat& l = ab ? a : b;
+  const nat& s = ab ? b : a;
+  nat r = l;
+  if (!s.empty()) wsub(r.data(), r.data(), len(r), s.data(), len(s));
+  trim(r);
+  return r;
+}
+
+// x div B^p.
+nat high(const nat& x, std::int32_t p) {
+  return len(x) <= p ? nat{} : nat(x.begin() + p, x.end());
+}
+
+struct matrix {
+  nat m[2][2];
+};
+
+matrix identity() {
+  matrix r;
+  r.m[0][0] = {1};
+  r.m[1][1] = {1};
+  return r;
+}
+
+bool is_identity(const matrix& r) {
+  return r.m[0][1].empty() && r.m[1][0].empty() && r.m[0][0] == nat{1} && r.m[1][1] == nat{1};
+}
+
+matrix times(const matrix& x, const matrix& y) {
+  matrix r;
+  for (int i = 0; i < 2; ++i)
+    for (int j = 0; j < 2; ++j) r.m[i][j] = sum(product(x.m[i][0], y.m[0][j]), product(x.m[i][1], y.m[1][j]));
+  return r;
+}
+
+// (a, b) := the pair that (a, b) reduces to under r.
+void reduce_by(const matrix& r, nat& a, nat& b) {
+  nat x = distance(product(r.m[1][1], a), product(r.m[0][1], b));
+  nat y = distance(product(r.m[0][0], b), product(r.m[1][0], a));
+  a = std::move(x);
+  b = std::move(y);
+}
+
+// a >= b, the columns of r swapped with the pair when it was not.
+void order(nat& a, nat& b, matrix& r) {
+  if (compare(a, b) >= 0) return;
+  std::swap(a, b);
+  std::swap(r.m[0][0], r.m[0][1]);
+  std::swap(r.m[1][0], r.m[1][1]);
+}
+
+// One Euclidean step on a >= b unless its remainder would fall below B^s:
+// (a, b) := (b, a mod b), r := r (q 1; 1 0). False (nothing changed) then.
+bool division_step(nat& a, nat& b, matrix& r, std::int32_t s) {
+  if (len(b) <= s) return false;
+  nat q(a.size() - b.size() + 1), rem(b.size());
+  wdivrem(q.data(), rem.data(), a.data(), len(a), b.data(), len(b));
+  trim(q);
+  trim(rem);
+  if (len(rem) <= s) return false;
+  a = std::move(b);
+  b = std::move(rem);
+  for (auto& row : r.m) {
+    nat first = sum(product(row[0], q), row[1]);
+    row[1] = std::move(row[0]);
+    row[0] = std::move(first);
+  }
+  return true;
+}
+
+// p x - q y for words p, q, known non-negative.
+nat combination(word p, const nat& x, word q, const nat& y) {
+  const std::int32_t n = std::max(len(x), len(y));
+  nat r(static_cast<std::size_t>(n) + 1, 0);
+  if (!x.empty()) r[x.size()] = wmul_1(r.data(), x.data(), len(x), p);
+  if (!y.empty()) {
+    const word borrow = wsubmul_1(r.data(), y.data(), len(y), q);
+    if (len(y) < n + 1) wsub_1(r.data() + len(y), r.data() + len(y), n + 1 - len(y), borrow);
+  }
+  trim(r);
+  return r;
+}
+
+// p x + q y for words p, q.
+nat plus_combination(word p, const nat& x, word q, const nat& y) {
+  const std::int32_t n = std::max(len(x), len(y));
+  nat r(static_cast<std::size_t>(n) + 1, 0);
+  if (!x.empty()) r[x.size()] = wmul_1(r.data(), x.data(), len(x), p);
+  if (!y.empty()) {
+    const word carry = waddmul_1(r.data(), y.data(), len(y), q);
+    if (len(y) < n + 1) wadd_1(r.data() + len(y), r.data() + len(y), n + 1 - len(y), carry);
+  }
+  trim(r);
+  return r;
+}
+
+word magnitude(sword v) { return v < 0 ? word{0} - static_cast<word>(v) : static_cast<word>(v); }
+
+// The base case: Lehmer's matrices of the leading 124 bits while their
+// result stays at or above B^s, single division steps otherwise. a >= b.
+void hgcd_lehmer(nat& a, nat& b, matrix& r, std::int32_t s) {
+  for (;;) {
+    if (len(b) <= s) return;
+    Matrix l{};
+    bool lehmer = false;
+    if (len(a) - len(b) < 2) {
+      const int z = std::countl_zero(a.back());
+      const std::int64_t pos = std::max<std::int64_t>(std::int64_t{64} * len(a) - z - 124, 0);
+      lehmer = lehmer_matrix(bits124(a.data(), len(a), pos), bits124(b.data(), len(b), pos), l);
+    }
+    if (lehmer) {
+      // Each row of l is p u - q v (or its mirror) with p, q >= 0.
+      nat x = l.B <= 0 ? combination(magnitude(l.A), a, magnitude(l.B), b)
+                       : combination(magnitude(l.B), b, magnitude(l.A), a);
+      nat y = l.D <= 0 ? combination(magnitude(l.C), a, magnitude(l.D), b)
+                       : combination(magnitude(l.D), b, magnitude(l.C), a);
+      if (len(y) > s && len(x) > s) {
+        // r := r (|D| |B|; |C| |A|), the inverse of l.
+        for (auto& row : r.m) {
+          nat first = plus_combination(magnitude(l.D), row[0], magnitude(l.C), row[1]);
+          row[1] = plus_combination(magnitude(l.B), row[0], magnitude(l.A), row[1]);
+          row[0] = std::move(first);
+        }
+        a = std::move(x);
+        b = std::move(y);
+        order(a, b, r);
+        continue;
+      }
+    }
+    if (!division_step(a, b, r, s)) return;
+  }
+}
+
+// The half-GCD of (a, b) (n words for the longer): r and the reduced pair,
+// a >= b, both at or above B^(n/2 + 1) when r is not the identity.
+void hgcd(nat& a, nat& b, matrix& r) {
+  r = identity();
+  const std::int32_t n = std::max(len(a), len(b));
+  const std::int32_t s = n / 2 + 1;
+  if (len(a) <= s || len(b) <= s) return;
+  order(a, b, r);
+  if (n < std::max(hgcd_base_words, 4)) {
+    hgcd_lehmer(a, b, r, s);
+    return;
+  }
+  // The leading half reduced first: its matrix applies to the whole pair.
+  {
+    nat ah = high(a, n / 2), bh = high(b, n / 2);
+    matrix r1;
+    hgcd(ah, bh, r1);
+    if (!is_identity(r1)) {
+      reduce_by(r1, a, b);
+      r = std::move(r1);
+      order(a, b, r);
+    }
+  }
+  const std::int32_t n2 = 3 * n / 4 + 1;
+  while (len(a) > n2)
+    if (!division_step(a, b, r, s)) return;
+  // The leading words of what is left, reduced down to B^s.
+  const std::int32_t m = len(a);
+  if (m > s + 2) {
+    const std::int32_t p = 2 * s - m + 1;
+    nat ah = high(a, p), bh = high(b, p);
+    matrix r2;
+    hgcd(ah, bh, r2);
+    if (!is_identity(r2)) {
+      reduce_by(r2, a, b);
+      r = times(r, r2);
+      order(a, b, r);
+    }
+  }
+  while (division_step(a, b, r, s)) {
+  }
+}
+
+}  // namespace
+
+std::int32_t wgcd_halves(word* g, word* a, std::int32_t na, word* b, std::int32_t nb) {
+  nat x(a, a + na), y(b, b + nb);
+  trim(x);
+  trim(y);
+  const std::int32_t cut = std::max(wide_hgcd_words, 8);
+  for (;;) {
+    if (compare(x, y) < 0) std::swap(x, y);
+    if (y.empty() || len(x) < cut) break;
+    const std::int32_t n = len(x);
+    bool reduced = false;
+    if (4 * (n - len(y)) < n) {
+      // The leading two thirds' worth of steps, found on the top third.
+      const std::int32_t p = 2 * n / 3;
+      nat xh = high(x, p), yh = high(y, p);
+      matrix r;
+      hgcd(xh, yh, r);
+      if (!is_identity(r)) {
+        reduce_by(r, x, y);
+        reduced = true;
+      }
+    }
+    if (!reduced) {  // far apart in length: one division
+      nat rem(y.size());
+      wdivrem(nullptr, rem.data(), x.data(), len(x), y.data(), len(y));
+      trim(rem);
+      x = std::move(rem);
+    }
+  }
+  if (y.empty()) {
+    std::copy(x.begin(), x.end(), g);
+    return len(x);
+  }
+  std::copy(x.begin(), x.end(), a);
+  std::copy(y.begin(), y.end(), b);
+  return wgcd_lehmer(g, a, len(x), b, len(y));
+}
+
+std::int32_t wgcd(word* g, word* a, std::int32_t na, word* b, std::int32_t nb) {
+  if (std::max(na, nb) >= wide_hgcd_words) return wgcd_halves(g, a, na, b, nb);
+  return wgcd_lehmer(g, a, na, b, nb);
+}
+
+}  // namespace tavrin::detail
