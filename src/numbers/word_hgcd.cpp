@@ -137,66 +137,116 @@ bool division_step(nat& a, nat& b, matrix& r, std::int32_t s) {
   return true;
 }
 
-// p x - q y for words p, q, known non-negative.
-nat combination(word p, const nat& x, word q, const nat& y) {
-  const std::int32_t n = std::max(len(x), len(y));
-  nat r(static_cast<std::size_t>(n) + 1, 0);
-  if (!x.empty()) r[x.size()] = wmul_1(r.data(), x.data(), len(x), p);
-  if (!y.empty()) {
-    const word borrow = wsubmul_1(r.data(), y.data(), len(y), q);
-    if (len(y) < n + 1) wsub_1(r.data() + len(y), r.data() + len(y), n + 1 - len(y), borrow);
-  }
-  trim(r);
-  return r;
-}
-
-// p x + q y for words p, q.
-nat plus_combination(word p, const nat& x, word q, const nat& y) {
-  const std::int32_t n = std::max(len(x), len(y));
-  nat r(static_cast<std::size_t>(n) + 1, 0);
-  if (!x.empty()) r[x.size()] = wmul_1(r.data(), x.data(), len(x), p);
-  if (!y.empty()) {
-    const word carry = waddmul_1(r.data(), y.data(), len(y), q);
-    if (len(y) < n + 1) wadd_1(r.data() + len(y), r.data() + len(y), n + 1 - len(y), carry);
-  }
-  trim(r);
-  return r;
-}
-
 word magnitude(sword v) { return v < 0 ? word{0} - static_cast<word>(v) : static_cast<word>(v); }
 
+// r[0 .. n] := p u - q v over n words (u, v zero above their lengths),
+// known non-negative; returns its normalised length.
+std::int32_t combine_minus(word* r, word p, const word* u, word q, const word* v, std::int32_t n) {
+  __int128 carry = 0;
+  for (std::int32_t i = 0; i < n; ++i) {
+    const __int128 t = static_cast<__int128>(static_cast<dword>(p) * u[i]) -
+                       static_cast<__int128>(static_cast<dword>(q) * v[i]) + carry;
+    r[i] = static_cast<word>(t);
+    carry = t >> 64;
+  }
+  r[n] = static_cast<word>(carry);
+  return wnormalised(r, n + 1);
+}
+
+// r[0 .. n] := p u + q v over n words (p, q below 2^62); returns its
+// normalised length.
+std::int32_t combine_plus(word* r, word p, const word* u, word q, const word* v, std::int32_t n) {
+  dword carry = 0;
+  for (std::int32_t i = 0; i < n; ++i) {
+    const dword t = static_cast<dword>(p) * u[i] + static_cast<dword>(q) * v[i] + carry;
+    r[i] = static_cast<word>(t);
+    carry = t >> 64;
+  }
+  r[n] = static_cast<word>(carry);
+  return wnormalised(r, n + 1);
+}
+
+word_buffer base_store;
+
 // The base case: Lehmer's matrices of the leading 124 bits while their
-// result stays at or above B^s, single division steps otherwise. a >= b.
+// result stays above B^s, single division steps otherwise; a >= b. The
+// pair and the matrix live in fixed buffers, each step writing the next
+// pair and matrix beside the current ones.
 void hgcd_lehmer(nat& a, nat& b, matrix& r, std::int32_t s) {
-  for (;;) {
-    if (len(b) <= s) return;
-    Matrix l{};
-    bool lehmer = false;
-    if (len(a) - len(b) < 2) {
-      const int z = std::countl_zero(a.back());
-      const std::int64_t pos = std::max<std::int64_t>(std::int64_t{64} * len(a) - z - 124, 0);
-      lehmer = lehmer_matrix(bits124(a.data(), len(a), pos), bits124(b.data(), len(b), pos), l);
+  const std::int32_t cap = len(a) + 2;
+  word* store = base_store.get(12 * cap);
+  std::fill(store, store + 12 * cap, word{0});
+  word* v[2] = {store, store + cap};            // the pair (a, b)
+  word* nv[2] = {store + 2 * cap, store + 3 * cap};
+  word* e[2][2] = {{store + 4 * cap, store + 5 * cap}, {store + 6 * cap, store + 7 * cap}};
+  word* ne[2][2] = {{store + 8 * cap, store + 9 * cap}, {store + 10 * cap, store + 11 * cap}};
+  std::int32_t lv[2] = {len(a), len(b)};
+  std::int32_t le[2][2];
+  std::copy(a.begin(), a.end(), v[0]);
+  std::copy(b.begin(), b.end(), v[1]);
+  for (int i = 0; i < 2; ++i)
+    for (int j = 0; j < 2; ++j) {
+      std::copy(r.m[i][j].begin(), r.m[i][j].end(), e[i][j]);
+      le[i][j] = len(r.m[i][j]);
     }
-    if (lehmer) {
-      // Each row of l is p u - q v (or its mirror) with p, q >= 0.
-      nat x = l.B <= 0 ? combination(magnitude(l.A), a, magnitude(l.B), b)
-                       : combination(magnitude(l.B), b, magnitude(l.A), a);
-      nat y = l.D <= 0 ? combination(magnitude(l.C), a, magnitude(l.D), b)
-                       : combination(magnitude(l.D), b, magnitude(l.C), a);
-      if (len(y) > s && len(x) > s) {
-        // r := r (|D| |B|; |C| |A|), the inverse of l.
-        for (auto& row : r.m) {
-          nat first = plus_combination(magnitude(l.D), row[0], magnitude(l.C), row[1]);
-          row[1] = plus_combination(magnitude(l.B), row[0], magnitude(l.A), row[1]);
-          row[0] = std::move(first);
-        }
-        a = std::move(x);
-        b = std::move(y);
-        order(a, b, r);
-        continue;
+  bool stepped = false;
+  for (;;) {
+    if (lv[1] <= s || lv[0] - lv[1] >= 2) break;
+    const int z = std::countl_zero(v[0][lv[0] - 1]);
+    const std::int64_t pos = std::max<std::int64_t>(std::int64_t{64} * lv[0] - z - 124, 0);
+    Matrix l{};
+    if (!lehmer_matrix(bits124(v[0], lv[0], pos), bits124(v[1], lv[1], pos), l)) break;
+    // Each row of l is p u - q v (or its mirror) with p, q >= 0.
+    const std::int32_t n = lv[0];
+    const std::int32_t nx = l.B <= 0 ? combine_minus(nv[0], magnitude(l.A), v[0], magnitude(l.B), v[1], n)
+                                     : combine_minus(nv[0], magnitude(l.B), v[1], magnitude(l.A), v[0], n);
+    const std::int32_t ny = l.D <= 0 ? combine_minus(nv[1], magnitude(l.C), v[0], magnitude(l.D), v[1], n)
+                                     : combine_minus(nv[1], magnitude(l.D), v[1], magnitude(l.C), v[0], n);
+    if (nx <= s || ny <= s) break;
+    // The matrix times (|D| |B|; |C| |A|), the inverse of l.
+    for (int i = 0; i < 2; ++i) {
+      const std::int32_t m = std::max(le[i][0], le[i][1]);
+      std::fill(ne[i][0] + m, ne[i][0] + m + 2, word{0});
+      std::fill(ne[i][1] + m, ne[i][1] + m + 2, word{0});
+      le[i][0] = combine_plus(ne[i][0], magnitude(l.D), e[i][0], magnitude(l.C), e[i][1], m);
+      le[i][1] = combine_plus(ne[i][1], magnitude(l.B), e[i][0], magnitude(l.A), e[i][1], m);
+      std::swap(e[i][0], ne[i][0]);
+      std::swap(e[i][1], ne[i][1]);
+      // Entries shorter than m: the words above their lengths stay zero.
+      std::fill(ne[i][0], ne[i][0] + m + 1, word{0});
+      std::fill(ne[i][1], ne[i][1] + m + 1, word{0});
+    }
+    std::fill(v[0], v[0] + n + 1, word{0});
+    std::fill(v[1], v[1] + n + 1, word{0});
+    std::swap(v[0], nv[0]);
+    std::swap(v[1], nv[1]);
+    lv[0] = nx;
+    lv[1] = ny;
+    if (wcmp_norm(v[0], lv[0], v[1], lv[1]) < 0) {
+      std::swap(v[0], v[1]);
+      std::swap(lv[0], lv[1]);
+      for (int i = 0; i < 2; ++i) {
+        std::swap(e[i][0], e[i][1]);
+        std::swap(le[i][0], le[i][1]);
       }
     }
-    if (!division_step(a, b, r, s)) return;
+    stepped = true;
+  }
+  if (stepped) {
+    a.assign(v[0], v[0] + lv[0]);
+    b.assign(v[1], v[1] + lv[1]);
+    for (int i = 0; i < 2; ++i)
+      for (int j = 0; j < 2; ++j) {
+        r.m[i][j].assign(e[i][j], e[i][j] + le[i][j]);
+        trim(r.m[i][j]);
+      }
+  }
+  // The last steps one division at a time.
+  while (division_step(a, b, r, s)) {
+    if (len(a) - len(b) < 2 && len(b) > s + 2) {
+      hgcd_lehmer(a, b, r, s);
+      return;
+    }
   }
 }
 
