@@ -82,6 +82,7 @@ nat high(const nat& x, std::int32_t p) {
 
 struct matrix {
   nat m[2][2];
+  int det = 1;
 };
 
 matrix identity() {
@@ -99,15 +100,8 @@ matrix times(const matrix& x, const matrix& y) {
   matrix r;
   for (int i = 0; i < 2; ++i)
     for (int j = 0; j < 2; ++j) r.m[i][j] = sum(product(x.m[i][0], y.m[0][j]), product(x.m[i][1], y.m[1][j]));
+  r.det = x.det * y.det;
   return r;
-}
-
-// (a, b) := the pair that (a, b) reduces to under r.
-void reduce_by(const matrix& r, nat& a, nat& b) {
-  nat x = distance(product(r.m[1][1], a), product(r.m[0][1], b));
-  nat y = distance(product(r.m[0][0], b), product(r.m[1][0], a));
-  a = std::move(x);
-  b = std::move(y);
 }
 
 // a >= b, the columns of r swapped with the pair when it was not.
@@ -116,6 +110,40 @@ void order(nat& a, nat& b, matrix& r) {
   std::swap(a, b);
   std::swap(r.m[0][0], r.m[0][1]);
   std::swap(r.m[1][0], r.m[1][1]);
+  r.det = -r.det;
+}
+
+// x B^p + sign (t - u) when it is non-negative (else false).
+bool shifted_plus(nat& out, const nat& x, std::int32_t p, int sign, const nat& t, const nat& u) {
+  const int c = compare(t, u);
+  const nat d = distance(t, u);
+  nat r(static_cast<std::size_t>(std::max(len(x) + p, len(d)) + 1), 0);
+  std::copy(x.begin(), x.end(), r.begin() + p);
+  if (d.empty()) {
+  } else if (c * sign > 0) {
+    wadd(r.data(), r.data(), len(r), d.data(), len(d));
+  } else if (wsub(r.data(), r.data(), len(r), d.data(), len(d)) != 0) {
+    return false;
+  }
+  trim(r);
+  out = std::move(r);
+  return true;
+}
+
+// (a, b) := the pair that (a, b) reduces to under r, given (x, y), what
+// the leading words a div B^p, b div B^p reduce to: only the low p words
+// are multiplied. False (nothing changed) when a value would come out
+// negative, which the bounds above rule out.
+bool reduce_low(const matrix& r, const nat& x, const nat& y, std::int32_t p, nat& a, nat& b) {
+  const nat al(a.begin(), a.begin() + std::min(len(a), p)), bl(b.begin(), b.begin() + std::min(len(b), p));
+  nat na, nb;
+  if (shifted_plus(na, x, p, r.det, product(r.m[1][1], al), product(r.m[0][1], bl)) &&
+      shifted_plus(nb, y, p, r.det, product(r.m[0][0], bl), product(r.m[1][0], al))) {
+    a = std::move(na);
+    b = std::move(nb);
+    return true;
+  }
+  return false;
 }
 
 // One Euclidean step on a >= b unless its remainder would fall below B^s:
@@ -129,6 +157,7 @@ bool division_step(nat& a, nat& b, matrix& r, std::int32_t s) {
   if (len(rem) <= s) return false;
   a = std::move(b);
   b = std::move(rem);
+  r.det = -r.det;
   for (auto& row : r.m) {
     nat first = sum(product(row[0], q), row[1]);
     row[1] = std::move(row[0]);
@@ -203,6 +232,7 @@ void hgcd_lehmer(nat& a, nat& b, matrix& r, std::int32_t s) {
     const std::int32_t ny = l.D <= 0 ? combine_minus(nv[1], magnitude(l.C), v[0], magnitude(l.D), v[1], n)
                                      : combine_minus(nv[1], magnitude(l.D), v[1], magnitude(l.C), v[0], n);
     if (nx <= s || ny <= s) break;
+    if (static_cast<__int128>(l.A) * l.D - static_cast<__int128>(l.B) * l.C < 0) r.det = -r.det;
     // The matrix times (|D| |B|; |C| |A|), the inverse of l.
     for (int i = 0; i < 2; ++i) {
       const std::int32_t m = std::max(le[i][0], le[i][1]);
@@ -225,6 +255,7 @@ void hgcd_lehmer(nat& a, nat& b, matrix& r, std::int32_t s) {
     if (wcmp_norm(v[0], lv[0], v[1], lv[1]) < 0) {
       std::swap(v[0], v[1]);
       std::swap(lv[0], lv[1]);
+      r.det = -r.det;
       for (int i = 0; i < 2; ++i) {
         std::swap(e[i][0], e[i][1]);
         std::swap(le[i][0], le[i][1]);
@@ -258,6 +289,7 @@ void hgcd(nat& a, nat& b, matrix& r) {
   const std::int32_t s = n / 2 + 1;
   if (len(a) <= s || len(b) <= s) return;
   order(a, b, r);
+  const bool swapped = r.det < 0;
   if (n < std::max(hgcd_base_words, 4)) {
     hgcd_lehmer(a, b, r, s);
     return;
@@ -267,8 +299,11 @@ void hgcd(nat& a, nat& b, matrix& r) {
     nat ah = high(a, n / 2), bh = high(b, n / 2);
     matrix r1;
     hgcd(ah, bh, r1);
-    if (!is_identity(r1)) {
-      reduce_by(r1, a, b);
+    if (!is_identity(r1) && reduce_low(r1, ah, bh, n / 2, a, b)) {
+      if (swapped) {
+        std::swap(r1.m[0], r1.m[1]);
+        r1.det = -r1.det;
+      }
       r = std::move(r1);
       order(a, b, r);
     }
@@ -283,8 +318,7 @@ void hgcd(nat& a, nat& b, matrix& r) {
     nat ah = high(a, p), bh = high(b, p);
     matrix r2;
     hgcd(ah, bh, r2);
-    if (!is_identity(r2)) {
-      reduce_by(r2, a, b);
+    if (!is_identity(r2) && reduce_low(r2, ah, bh, p, a, b)) {
       r = times(r, r2);
       order(a, b, r);
     }
@@ -311,10 +345,7 @@ std::int32_t wgcd_halves(word* g, word* a, std::int32_t na, word* b, std::int32_
       nat xh = high(x, p), yh = high(y, p);
       matrix r;
       hgcd(xh, yh, r);
-      if (!is_identity(r)) {
-        reduce_by(r, x, y);
-        reduced = true;
-      }
+      reduced = !is_identity(r) && reduce_low(r, xh, yh, p, x, y);
     }
     if (!reduced) {  // far apart in length: one division
       nat rem(y.size());
