@@ -203,12 +203,12 @@ extern std::int32_t wide_gcd_limbs;
 
 // Words of the longer operand from which wgcd reduces the pair by
 // half-GCD matrices of its leading words (numbers/word_hgcd.cpp) instead
-// of Lehmer's method alone, which finishes below it. Default 600. Range
+// of Lehmer's method alone, which finishes below it. Default 500. Range
 // >= 8 (INT32_MAX: never). Reader: wgcd.
 extern std::int32_t wide_hgcd_words;
 
 // Words below which the half-GCD recursion finds its matrix by Lehmer's
-// steps. Default 40. Range >= 4. Reader: wgcd_halves.
+// steps. Default 200. Range >= 4. Reader: wgcd_halves.
 extern std::int32_t hgcd_base_words;
 
 // Limbs from which verybig_base_10 converts on 64-bit words, dividing by

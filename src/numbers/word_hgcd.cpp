@@ -4,15 +4,16 @@
 // gathered into one 2x2 matrix, then applied to the whole pair by fast
 // products. Lehmer's step of word_gcd.cpp is the base case.
 //
-// A reduction matrix M here has non-negative entries and determinant +-1,
-// with (a, b) = M (x, y) for the reduced pair (x, y): x = |m11 a - m01 b|,
-// y = |m00 b - m10 a|. Whatever M, these absolute values are the image of
-// (a, b) under a unimodular matrix, so gcd(x, y) = gcd(a, b): the GCD
-// never depends on the size bounds below, which only make it fast. The
-// bounds: hgcd of a pair of n words keeps both reduced values at or above
-// B^s (B = 2^64, s = n/2 + 1), so every entry of M is below B^(n-s); a
-// matrix so found on the leading words then maps the whole pair to
-// positive values about as short (Möller, Math. Comp. 77 (2008)).
+// A reduction matrix M here has non-negative entries and determinant
+// det = +-1 (tracked), with (a, b) = M (x, y) exactly for the reduced pair
+// (x, y) = det (m11 a - m01 b, m00 b - m10 a), so gcd(x, y) = gcd(a, b).
+// hgcd of a pair of n words keeps both reduced values at or above B^s
+// (B = 2^64, s = n/2 + 1), so every entry of M is below B^(n-s); a matrix
+// so found on the leading words a div B^p, b div B^p then maps the whole
+// pair to x B^p + det (m11 a_low - m01 b_low), ..., positive and about as
+// short (Möller, Math. Comp. 77 (2008)): only the low words are multiplied.
+// A reduction that would still come out negative is skipped, never
+// applied, so every pair stays an exact image of the one before.
 #include <algorithm>
 #include <bit>
 #include <cstdint>
