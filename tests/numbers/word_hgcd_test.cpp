@@ -103,8 +103,10 @@ TEST(WordHalfGcd, AgreesWithLehmerOnBothSidesOfTheCutOffs) {
 }
 
 TEST(WordHalfGcd, LongestOperandsThroughBinaryGcdAndExtgcd) {
-  // 32,767-limb operands with a planted factor g of a third of the length
-  // and coprime cofactors x, x k + 1; and a pair with GCD 1 and a zero.
+  // 32,767-limb operands (the half-GCD route at its default cut-offs) with
+  // a planted factor g of a third of the length and coprime cofactors x,
+  // 7 x + 1 (one negated for extgcd); the cofactors alone (GCD 1), and a
+  // zero operand.
   NodeBalance balance;
   std::mt19937_64 rng(test_seed() + 75);
   const BigRef g = random_big_exact(rng, 10922).abs() + BigRef(1);
@@ -115,24 +117,23 @@ TEST(WordHalfGcd, LongestOperandsThroughBinaryGcdAndExtgcd) {
   fast_mult(yn, gn, m);
   ASSERT_LE(m->size, 32767);
   ASSERT_GE(m->size, 32760);
-  for (std::int32_t cut : {600, never}) {
-    ScopedValue<std::int32_t> at(wide_hgcd_words, cut);
-    Num ans;
-    binary_gcd(n, m, ans);
-    ASSERT_EQ(ans.value(), g);
-    Num gcd, qn, qm;
-    bool gcd1 = false;
-    extgcd(n, m, gcd, qn, qm, &gcd1);
-    ASSERT_FALSE(gcd1);
-    ASSERT_EQ(gcd.value(), g);
-    ASSERT_EQ(qn.value(), x);
-    ASSERT_EQ(qm.value(), y);
-    Num coprime, zero(0);
-    binary_gcd(xn, yn, coprime);
-    ASSERT_EQ(coprime.value(), BigRef(1));
-    binary_gcd(n, zero, coprime);
-    ASSERT_EQ(coprime.value(), n.value());
-  }
+  Num ans;
+  binary_gcd(n, m, ans);
+  ASSERT_EQ(ans.value(), g);
+  // extgcd with n negated: the cofactor n / g carries the sign.
+  for (numptr p = n->head; p != nullptr; p = p->next) p->value = -p->value;
+  Num gcd, qn, qm;
+  bool gcd1 = false;
+  extgcd(n, m, gcd, qn, qm, &gcd1);
+  ASSERT_FALSE(gcd1);
+  ASSERT_EQ(gcd.value(), g);
+  ASSERT_EQ(qn.value(), -x);
+  ASSERT_EQ(qm.value(), y);
+  Num coprime, zero(0);
+  binary_gcd(xn, yn, coprime);
+  ASSERT_EQ(coprime.value(), BigRef(1));
+  binary_gcd(n, zero, coprime);
+  ASSERT_EQ(coprime.value(), -n.value());  // n is negated: the GCD is |n|
 }
 
 }  // namespace
