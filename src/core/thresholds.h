@@ -334,6 +334,14 @@ extern std::int32_t lagrangecut;
 // Default 8. Range >= 2. Reader: the determinant router.
 extern std::int32_t quiet_lagrange_side;
 
+// Sides from which the router's default route, over the rationals,
+// interpolates the determinant of a dense (sparse) matrix of polynomials or
+// of entries with integer denominators, with a proven bound on the
+// coefficients, instead of eliminating. Defaults 6 (dense) and 8 (sparse).
+// Range >= 1. Reader: the determinant router.
+extern std::int32_t quiet_rat_lagrange_side;
+extern std::int32_t quiet_sparse_lagrange_side;
+
 // Rows up to which sparse determinants use elimination before expansion
 // by minors ("&D"). Default -1: chosen from the matrix. Reader: the
 // determinant router.

@@ -448,19 +448,6 @@ bool enter() {
 
 using namespace lagrange;
 
-namespace {
-
-struct DepthLevel {
-  DepthLevel() { ++lagrangedepth; }
-  ~DepthLevel() {
-    if (lagrangedepth > 0) --lagrangedepth;
-  }
-  DepthLevel(const DepthLevel&) = delete;
-  DepthLevel& operator=(const DepthLevel&) = delete;
-};
-
-}  // namespace
-
 void lagrange::divide_out(quolyptr q, poly fct) {
   if (fct == nullptr) return;
   mat_invert_EnvRec env;

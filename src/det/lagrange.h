@@ -49,6 +49,18 @@ bool fl_poly_determ(workptr ar, std::int16_t polydepth, std::int32_t m, quolyptr
                     bool check_laurent, poly fct, std::int32_t the_degree, bool allnumbs);
 bool rat_poly_determ(workptr ar, std::int16_t polydepth, std::int32_t m, quolyptr q,
                      bool check_laurent, poly fct, std::int32_t this_deg);
+// The determinant of a matrix over the rationals whose entries are
+// polynomials or have integer denominators, by interpolation alone, for
+// the router's default route: each row is cleared of its denominators, the
+// images are taken modulo the largest word primes until their product
+// passes Hadamard's bound on the coefficients, every degree bound is
+// estimated for its own image, and the result is divided by the row
+// multipliers. So the value is the one elimination gives, in the same
+// normal form; it is multiplied into *q (as elimination does). Prints
+// nothing; declines (false, *q unchanged) when verbose, under field levels,
+// on negative exponents or denominators that are not integers, at the
+// nesting limit, or when the images decline.
+bool rat_poly_interpolated(workptr ar, std::int32_t m, quolyptr q);
 
 // The same for a sparse matrix of m rows (the router's sparse route): false
 // when it declines (more than 65,535 columns, a power argument, a table too
@@ -56,6 +68,9 @@ bool rat_poly_determ(workptr ar, std::int16_t polydepth, std::int32_t m, quolypt
 bool sparse_lagrange(sparseptr* spar, quolyptr q, std::int32_t m, poly fct,
                      std::int32_t the_degree, std::int32_t the_degree2, std::int32_t the_power,
                      bool really, std::int32_t numprimes);
+// rat_poly_interpolated for a sparse matrix of m rows (spar kept): the
+// determinant is assigned to *q, as sparse elimination does.
+bool sparse_rat_poly_interpolated(sparseptr spar, std::int32_t m, quolyptr q);
 
 // The sparse drivers behind sparse_lagrange, over Z (numprimes > 0: exactly
 // that many primes, the answer the symmetric residue modulo their product)

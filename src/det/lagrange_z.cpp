@@ -4,7 +4,9 @@
 // range, until one more prime (the third or a later one) leaves every
 // coefficient unchanged.
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
+#include <limits>
 #include <map>
 #include <vector>
 
@@ -12,11 +14,20 @@
 #include "core/errors.h"
 #include "core/globals.h"
 #include "core/mode_guard.h"
+#include "core/thresholds.h"
 #include "det/lagrange.h"
 #include "det/lagrange_impl.h"
 #include "det/router.h"
+#include "numbers/bigint_divide.h"
+#include "numbers/bigint_multiply.h"
 #include "numbers/freelists.h"
+#include "numbers/integer_gcd.h"
+#include "numbers/node_handles.h"
 #include "numbers/word_mod.h"
+#include "poly/poly_repr.h"
+#include "quoly/quoly_mult.h"
+#include "quoly/quoly_quot.h"
+#include "toplevel/start_tables.h"
 
 namespace tavrin {
 
@@ -178,7 +189,9 @@ struct Primes final : ZPrimes {
 
 bool z_crt(ZPrimes& primes, const ZImage& image, const ZBanners& banners, std::int32_t m,
            std::int32_t nv, std::int32_t top_var, std::int32_t this_deg, std::int32_t numprimes,
-           ZResult& result) {
+           ZResult& result, double proven_bits) {
+  const bool proven = proven_bits >= 0;
+  double prod_bits = 0;  // log2 of prod (proven route)
   std::map<std::vector<std::int32_t>, Mag> X;
   Mag prod{1};
   std::int32_t count = 0;
@@ -222,7 +235,8 @@ bool z_crt(ZPrimes& primes, const ZImage& image, const ZBanners& banners, std::i
       if (top_var >= 0)
         for (std::size_t t = 0; t < img.c.size(); ++t) d = std::max<std::int64_t>(d, img.exp(t)[top_var]);
       if (count == 1) first_degree = d;
-      if (count == 2 && this_deg == -1 && d == first_degree && d > 2) this_deg = static_cast<std::int32_t>(d + 1);
+      if (count == 2 && this_deg == -1 && d == first_degree && d > 2 && !proven)
+        this_deg = static_cast<std::int32_t>(d + 1);
     }
     // Garner: x += ((r - x) / prod mod p) * prod.
     const std::uint32_t pm = mag_mod(prod, p);
@@ -256,8 +270,11 @@ bool z_crt(ZPrimes& primes, const ZImage& image, const ZBanners& banners, std::i
     Mag next;
     mag_muladd(next, prod, p);
     prod.swap(next);
-    // A fixed count stops there; otherwise one more prime must change nothing.
-    if (numprimes > 0 ? count >= numprimes : count >= 3 && unchanged) break;
+    prod_bits += std::log2(static_cast<double>(p));
+    // A fixed count stops there; the proven route at its bound; otherwise one
+    // more prime must change nothing.
+    if (proven ? prod_bits > proven_bits : numprimes > 0 ? count >= numprimes : count >= 3 && unchanged)
+      break;
     if (!primes.advance()) return false;
   }
   total.primes = count;
@@ -277,9 +294,10 @@ bool z_crt(ZPrimes& primes, const ZImage& image, const ZBanners& banners, std::i
 namespace {
 
 // The determinant over Z of the matrix a (coefficients indices into coefs)
-// as monomial -> signed value; false: declined.
+// as monomial -> signed value; false: declined. proven_bits >= 0: the
+// proven route (its primes, a bound on the coefficients).
 bool z_det(const std::vector<Flat<std::size_t>>& a, const std::vector<ZCoef>& coefs, std::int32_t m,
-           std::int32_t nv, std::int32_t this_deg, ZResult& result) {
+           std::int32_t nv, std::int32_t this_deg, ZResult& result, double proven_bits = -1) {
   std::int32_t top_var = -1;
   for (const auto& e : a)
     for (std::size_t t = 0; t < e.c.size(); ++t)
@@ -288,7 +306,9 @@ bool z_det(const std::vector<Flat<std::size_t>>& a, const std::vector<ZCoef>& co
           top_var = k;
           break;
         }
-  Primes primes;
+  Primes table_primes;
+  ProvenPrimes largest;
+  ZPrimes& primes = proven_bits >= 0 ? static_cast<ZPrimes&>(largest) : table_primes;
   const ZImage image = [&](std::int32_t deg, Flat<std::uint32_t>& img) {
     const auto p = static_cast<std::uint32_t>(modulus);
     std::vector<Flat<std::uint32_t>> r(a.size());
@@ -303,10 +323,101 @@ bool z_det(const std::vector<Flat<std::size_t>>& a, const std::vector<ZCoef>& co
   };
   const ZBanners banners{"LaGrange interpolation over Z, rows ",
                          "Modular Determinant method. Now in modular mode, modulus "};
-  return z_crt(primes, image, banners, m, nv, top_var, this_deg, 0, result);
+  return z_crt(primes, image, banners, m, nv, top_var, this_deg, 0, result, proven_bits);
+}
+
+// log2(2^a + 2^b), -inf standing for 0.
+long double log2_add(long double a, long double b) {
+  if (a < b) std::swap(a, b);
+  if (b == -std::numeric_limits<long double>::infinity()) return a;
+  return a + std::log2(1.0L + std::exp2(b - a));
+}
+
+// An upper bound on log2 |c| (c not 0).
+long double log2_above(const ZCoef& c) {
+  return 28.0L * static_cast<long double>(c.limbs.size() - 1) +
+         std::log2(static_cast<long double>(c.limbs.front()) + 1.0L);
 }
 
 }  // namespace
+
+std::uint32_t ProvenPrimes::current() const { return static_cast<std::uint32_t>(lrgpme[i]); }
+
+bool ProvenPrimes::advance() { return --i >= 1; }
+
+bool ProvenPrimes::ready() { return lrgpme[1] > (1 << 30); }
+
+ZRows::ZRows(std::int32_t m, std::int32_t nv)
+    : nv_(nv),
+      row_(static_cast<std::size_t>(m), -std::numeric_limits<long double>::infinity()),
+      col_(static_cast<std::size_t>(m), -std::numeric_limits<long double>::infinity()) {}
+
+ZRows::~ZRows() { free_quoly(&multipliers_); }
+
+bool ZRows::read_row(std::int32_t r, const std::vector<std::pair<std::int32_t, quoly>>& cells,
+                     const std::function<void(std::int32_t, Flat<std::size_t>&&)>& put) {
+  // The least common multiple of the row's integer denominators.
+  detail::OwnedValue mult;
+  for (const auto& [c, q] : cells) {
+    if (q == nullptr || q->numb || q->denom == nullptr) continue;
+    poly d = q->denom;
+    while (!d->numb && d->exp == 0 && d->next == nullptr) d = d->pcoef;
+    if (!d->numb || d->next != nullptr) return false;
+    if (mult.q == nullptr) quoly_set(1, mult.cell());
+    detail::ScratchNumber g, quot, rem;
+    binary_gcd(mult.q->ncoef, d->ncoef, g.get());
+    divide(d->ncoef, g.get(), quot.get(), rem.get());
+    fast_mult(mult.q->ncoef, quot.get(), mult.q->ncoef);
+  }
+  for (const auto& [c, q] : cells) {
+    if (q == nullptr) continue;
+    detail::OwnedValue scaled;
+    quoly v = q;
+    if (mult.q != nullptr) {
+      quoly_assign(q, scaled.cell());
+      scaled.q->next = nullptr;
+      fast_quoly_mult(scaled.cell(), mult.cell());
+      v = scaled.q;
+    }
+    if (!v->numb && v->denom != nullptr) return false;
+    Flat<std::size_t> f;
+    long double norm = -std::numeric_limits<long double>::infinity();
+    const bool ok = read_entry(v, nv_, [&](const std::int32_t* x, imptr n) {
+      ZCoef k;
+      if (!read_zcoef(n, k)) return;
+      norm = log2_add(norm, log2_above(k));
+      f.push(x, nv_, coefs.size());
+      coefs.push_back(std::move(k));
+    });
+    if (!ok) return false;
+    if (f.c.empty()) continue;
+    row_[static_cast<std::size_t>(r)] = log2_add(row_[static_cast<std::size_t>(r)], 2 * norm);
+    col_[static_cast<std::size_t>(c)] = log2_add(col_[static_cast<std::size_t>(c)], 2 * norm);
+    put(c, std::move(f));
+  }
+  if (mult.q != nullptr) {
+    if (multipliers_ == nullptr) quoly_set(1, &multipliers_);
+    fast_quoly_mult(&multipliers_, mult.cell());
+  }
+  return true;
+}
+
+double ZRows::bound_bits() const {
+  // Hadamard: by rows and by columns; a row or column without entries
+  // makes the determinant 0.
+  long double by_rows = 0, by_cols = 0;
+  for (std::size_t k = 0; k < row_.size(); ++k) {
+    if (std::isinf(row_[k]) || std::isinf(col_[k])) return 0;
+    by_rows += row_[k] / 2;
+    by_cols += col_[k] / 2;
+  }
+  // Rounding in the logarithms is far below the bit added.
+  return static_cast<double>(std::max<long double>(0, std::min(by_rows, by_cols)) + 1);
+}
+
+void ZRows::divide_by_multipliers(quolyptr q) {
+  if (multipliers_ != nullptr) fast_quoly_quot(q, &multipliers_, false);
+}
 
 bool use_rat_poly_det(const std::vector<Flat<std::uint32_t>>& a, std::int32_t m, std::int32_t nv,
                       quolyptr q) {
@@ -370,6 +481,33 @@ bool rat_poly_determ(workptr ar, std::int16_t polydepth, std::int32_t m, quolypt
   ZResult det;
   const bool found = z_det(z, coefs, m, nv, this_deg, det);
   return z_answer(q, found, det, nv, fct);
+}
+
+bool rat_poly_interpolated(workptr ar, std::int32_t m, quolyptr q) {
+  if (verbose || lintmode || field_depth > 0 || m < 1 || lagrangedepth + 1 > lagrangecut ||
+      !ProvenPrimes::ready())
+    return false;
+  const DepthLevel level;
+  const std::int32_t nv = number_polys;
+  ZRows rows(m, nv);
+  std::vector<Flat<std::size_t>> z(static_cast<std::size_t>(m) * static_cast<std::size_t>(m));
+  std::vector<std::pair<std::int32_t, quoly>> cells;
+  for (std::int32_t r = 0; r < m; ++r) {
+    cells.clear();
+    for (std::int32_t c = 0; c < m; ++c)
+      cells.emplace_back(c, ar->stash[static_cast<std::size_t>(c) * static_cast<std::size_t>(m) + static_cast<std::size_t>(r)]);
+    const bool ok = rows.read_row(r, cells, [&](std::int32_t c, Flat<std::size_t>&& e) {
+      z[static_cast<std::size_t>(c) * static_cast<std::size_t>(m) + static_cast<std::size_t>(r)] = std::move(e);
+    });
+    if (!ok) return false;
+  }
+  ZResult det;
+  if (!z_det(z, rows.coefs, m, nv, -1, det, rows.bound_bits())) return false;
+  detail::OwnedValue value;
+  if (!z_answer(value.cell(), true, det, nv, nullptr)) return false;
+  rows.divide_by_multipliers(value.cell());
+  fast_quoly_mult(q, value.cell());
+  return true;
 }
 
 }  // namespace tavrin

@@ -138,6 +138,18 @@ void sparse_route(mat_invert_EnvRec& env, std::int32_t m, quolyptr n, sparseptr*
   if (m > env.mycut || m < 2) {
     bool allnumbs = false;
     const bool allpolys = sparse_allpolys(*spar, m, &allnumbs);
+    // Over the rationals, where elimination would answer and print nothing,
+    // the determinant is interpolated (the same value, in the same form).
+    if ((!allpolys || (!allnumbs && gauss_cutoff != 1 && rat_det_method_cut != 1)) && !lintmode &&
+        !verbose && fct == nullptr && the_degree < 0 && the_degree2 < 0 && std::abs(the_power) <= 1 &&
+        numprimes == 0 && m >= quiet_sparse_lagrange_side &&
+        !need_to_turn_off_mod_out(true, true, false, env.mycut, m)) {
+      note(det_method::sparse_rat_poly_interpolated);
+      if (det_methods.sparse_rat_poly_interpolated(*spar, m, n)) {
+        if (ar_free) free_sparse(spar, m, true);
+        exitt(env, n, fct, false);
+      }
+    }
     if (!allpolys) {
       note(det_method::sparse_gauss_elim);
       det_methods.sparse_gauss_elim(spar, n, m, env.mycut, ar_free);
@@ -294,6 +306,15 @@ void dense_route(mat_invert_EnvRec& env, workptr ar, workptr outar, std::int32_t
       !need_to_turn_off_mod_out(env.allpolys, true, bareiss, cut, m)) {
     note(det_method::mod_poly_determ);
     if (det_methods.mod_poly_interpolated(ar, m, n)) exitt(env, n, fct, false);
+  }
+  // Over the rationals the same for matrices of polynomials or of entries
+  // with integer denominators, images modulo word primes taken until a
+  // bound on the coefficients is passed: the value the elimination gives.
+  if (!lagrange_wanted && !env.allnumbs && !how.invert && detcutoff < 0 && !lintmode && !verbose &&
+      fct == nullptr && the_degree < 0 && m >= quiet_rat_lagrange_side &&
+      !need_to_turn_off_mod_out(env.allpolys, true, bareiss, cut, m)) {
+    note(det_method::rat_poly_interpolated);
+    if (det_methods.rat_poly_interpolated(ar, m, n)) exitt(env, n, fct, false);
   }
   env.mydupptr = ar;
   if (bareiss) {

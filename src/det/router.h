@@ -55,6 +55,8 @@ enum class det_method : std::int32_t {
   int_determ,
   mod_matrix_inv,
   rat_poly_determ,
+  rat_poly_interpolated,
+  sparse_rat_poly_interpolated,
   mod_poly_determ,
   fl_poly_determ,
   gauss_Bareiss,
@@ -88,6 +90,8 @@ struct det_method_table {
   bool (*mod_poly_determ)(workptr ar, std::int16_t polydepth, std::int32_t m, quolyptr n,
                           bool laurent, poly fct, std::int32_t the_degree);
   bool (*mod_poly_interpolated)(workptr ar, std::int32_t m, quolyptr n);
+  bool (*rat_poly_interpolated)(workptr ar, std::int32_t m, quolyptr n);
+  bool (*sparse_rat_poly_interpolated)(sparseptr spar, std::int32_t m, quolyptr n);
   bool (*fl_poly_determ)(workptr ar, std::int16_t polydepth, std::int32_t m, quolyptr n,
                          bool laurent, poly fct, std::int32_t the_degree, bool allnumbs);
   void (*gauss_Bareiss)(quolyptr n, std::int32_t m, workptr ar, bool ar_free, bool invert,

@@ -31,12 +31,14 @@
 #include "core/errors.h"
 #include "core/globals.h"
 #include "core/mode_guard.h"
+#include "core/thresholds.h"
 #include "det/lagrange.h"
 #include "det/lagrange_impl.h"
 #include "det/lagrange_ring.h"
 #include "det/router.h"
 #include "matrix/zint.h"
 #include "numbers/freelists.h"
+#include "numbers/node_handles.h"
 #include "toplevel/display.h"
 #include "toplevel/output_file.h"
 #include "toplevel/state.h"
@@ -369,9 +371,11 @@ void stash_mod_lagrange(const R& ring, Flat<std::uint32_t> image, const std::vec
 template <bool char2>
 class SparseModDet {
  public:
-  SparseModDet(std::int32_t m, std::int32_t nv, PowerHint power, bool two_points)
+  // proven: no degree is taken from images; each evaluated matrix has its
+  // own bound.
+  SparseModDet(std::int32_t m, std::int32_t nv, PowerHint power, bool two_points, bool proven = false)
       : ring_{{static_cast<std::uint32_t>(modulus)}}, m_(m), nv_(nv), power_(power),
-        two_points_(two_points), kernel_(m) {}
+        two_points_(two_points), proven_(proven), kernel_(m) {}
 
   // out := det(a) modulo the prime; the_degree >= 0 replaces the bound of
   // the variable degree_var (-1: of the top variable), the_degree2 > 0 that
@@ -446,7 +450,7 @@ class SparseModDet {
     std::vector<Flat<std::uint32_t>> evaluated;
     // The degree of the images in the next variable, once two agree.
     std::int32_t next = -1;
-    if (!pl.numbers_after) next = shallowest_after(a, v);
+    if (!pl.numbers_after && !proven_) next = shallowest_after(a, v);
     const std::int32_t next_var = next;
     std::int64_t first = -1, inner = top && the_degree2 > 0 ? the_degree2 : -1;
     // The points of the top level's inner variable go to the output file
@@ -568,20 +572,22 @@ class SparseModDet {
   std::int32_t m_, nv_;
   PowerHint power_;
   bool two_points_;
+  bool proven_;
   SparseResidueDet<char2> kernel_;
   std::optional<NumberMatrix> dense_;
   std::vector<std::uint32_t> cells_;
 };
 
-// the_degree bounds the variable degree_var (-1: the top one).
+// the_degree bounds the variable degree_var (-1: the top one); proven: as
+// for SparseModDet.
 det_status sparse_mod_det(const SparseFlat<std::uint32_t>& a, std::int32_t nv, std::int64_t the_degree,
                           std::int64_t the_degree2, PowerHint power, Flat<std::uint32_t>& out,
-                          bool two_points = false, std::int32_t degree_var = -1) {
+                          bool two_points = false, std::int32_t degree_var = -1, bool proven = false) {
   if (finf) {
-    SparseModDet<true> d(a.m, nv, PowerHint{}, two_points);
+    SparseModDet<true> d(a.m, nv, PowerHint{}, two_points, proven);
     return d.det(a, the_degree, degree_var, true, out, the_degree2);
   }
-  SparseModDet<false> d(a.m, nv, power, two_points);
+  SparseModDet<false> d(a.m, nv, power, two_points, proven);
   // The bounds given are those of the determinant, not of its root.
   if (power.on() && the_degree2 > 0) the_degree2 = std::max<std::int64_t>(the_degree2 / power.abs(), 1);
   return d.det(a, the_degree, degree_var, true, out, the_degree2);
@@ -675,12 +681,17 @@ struct SparsePrimes final : ZPrimes {
 };
 
 // The integer determinant of the entries (coefficients indexes into coefs).
+// proven_bits >= 0: the proven route (its primes, a bound on the
+// coefficients; no power, no degrees given).
 bool sparse_z_det(const SparseFlat<std::size_t>& a, const std::vector<ZCoef>& coefs,
                   std::int32_t this_deg, std::int32_t this_deg2, std::int32_t the_power,
-                  std::int32_t numprimes, ZResult& det) {
+                  std::int32_t numprimes, ZResult& det, double proven_bits = -1) {
   const std::int32_t nv = number_polys;
-  SparsePrimes primes(a.m, the_power);
-  if (primes.exhausted) return false;
+  const bool proven = proven_bits >= 0;
+  SparsePrimes table_primes(a.m, the_power);
+  ProvenPrimes largest;
+  ZPrimes& primes = proven ? static_cast<ZPrimes&>(largest) : table_primes;
+  if (!proven && table_primes.exhausted) return false;
   // A bound is that of the integer matrix's top variable, even where an
   // image loses it.
   const std::int32_t top = top_variable(a.e, nv);
@@ -699,12 +710,12 @@ bool sparse_z_det(const SparseFlat<std::size_t>& a, const std::vector<ZCoef>& co
       r.col.push_back(a.col[k]);
       r.e.push_back(std::move(f));
     }
-    return sparse_mod_det(r, nv, deg, this_deg2, power_modulo(the_power, p), img, false, top);
+    return sparse_mod_det(r, nv, deg, this_deg2, power_modulo(the_power, p), img, false, top, proven);
   };
   const ZBanners banners{numprimes > 0 ? "sparse S LaGrange interpolation over Z, rows "
                                        : "sparse LaGrange interpolation over Z, rows ",
                          "Modular Determinant method, sparse. Now in modular mode, modulus "};
-  return z_crt(primes, image, banners, a.m, nv, top, this_deg, numprimes, det);
+  return z_crt(primes, image, banners, a.m, nv, top, this_deg, numprimes, det, proven_bits);
 }
 
 // The modulus is too small for the degree: the residues taken as integers,
@@ -790,6 +801,41 @@ bool sparse_rat_poly_determ(sparseptr spar, std::int32_t m, quolyptr q, poly fct
   if (this_deg > 0 && std::abs(the_power) > 1) this_deg /= std::abs(the_power);
   const bool found = sparse_z_det(a, coefs, this_deg, this_deg2, the_power, numprimes, det);
   return z_answer(q, found, det, nv, fct);
+}
+
+bool sparse_rat_poly_interpolated(sparseptr spar, std::int32_t m, quolyptr q) {
+  if (verbose || lintmode || field_depth > 0 || m < 1 || m > 65535 || lagrangedepth + 1 > lagrangecut ||
+      !ProvenPrimes::ready())
+    return false;
+  const DepthLevel level;
+  const std::int32_t nv = number_polys;
+  ZRows rows(m, nv);
+  SparseFlat<std::size_t> a;
+  a.m = m;
+  std::int32_t r = 0;
+  std::vector<std::pair<std::int32_t, quoly>> cells;
+  for (sparseptr fr = spar; fr != nullptr && r < m; fr = fr->next) {
+    for (int s = 0; s < sparse_frame_rows && r < m; ++s, ++r) {
+      cells.clear();
+      for (colm_ptr e = fr->indx[s]; e != nullptr; e = e->next)
+        if (e->coord >= 1 && e->coord <= m) cells.emplace_back(e->coord - 1, e->val);
+      std::sort(cells.begin(), cells.end(), [](const auto& x, const auto& y) { return x.first < y.first; });
+      const bool ok = rows.read_row(r, cells, [&](std::int32_t c, Flat<std::size_t>&& f) {
+        a.row.push_back(r);
+        a.col.push_back(c);
+        a.e.push_back(std::move(f));
+      });
+      if (!ok) return false;
+    }
+  }
+  ZResult det;
+  if (!sparse_z_det(a, rows.coefs, -1, -1, -1, 0, det, rows.bound_bits())) return false;
+  detail::OwnedValue value;
+  if (!z_answer(value.cell(), true, det, nv, nullptr)) return false;
+  rows.divide_by_multipliers(value.cell());
+  free_quoly(q);
+  *q = value.release();
+  return true;
 }
 
 bool sparse_mod_poly_determ(sparseptr spar, std::int32_t m, quolyptr q, poly fct,

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "arrays/sparse_store.h"
 #include "core/globals.h"
 #include "core/thresholds.h"
 #include "det/dense_gauss.h"
@@ -201,6 +202,129 @@ TEST_F(Lagrange, RouterInterpolatesTheEliminationsPolynomial) {
       }
     }
   }
+}
+
+// The router's determinant over the rationals of a, stored dense or
+// sparse, with the quiet interpolation from side `from` (INT32_MAX: never).
+Value routed_rat_det(const Mat& a, bool sparse, std::int32_t from) {
+  ScopedValue<std::int32_t> dense_side(quiet_rat_lagrange_side, from), sparse_side(quiet_sparse_lagrange_side, from);
+  if (!sparse) return routed_det(a, INT32_MAX);
+  sparseptr own = to_sparse(a), sp = own;
+  Value d = Value::number(BigRef(1));
+  mat_invert(nullptr, nullptr, a.rows, d.cell(), &sp, nullptr, -1, -1, -1, 0, {});
+  EXPECT_TRUE(same_mat(from_sparse(own, a.rows, a.rows), a));
+  free_sparse(&own, a.rows, true);
+  return d;
+}
+
+// A random entry over Q in the first nv of x, y, z: 0, a rational number,
+// or a polynomial of total degree <= 2, sometimes over an integer.
+Value rational_entry(std::mt19937_64& g, std::int32_t nv) {
+  const auto kind = g() % 8;
+  if (kind == 0) return Value::number(BigRef(0));
+  if (kind == 1) return make_value(std::to_string(long(g() % 19) - 9) + " / " + std::to_string(1 + g() % 6));
+  Value v = random_entry(g, nv, 0);
+  if (kind == 2 && !v->numb) return make_value("(" + show_poly(v->numer) + ") / " + std::to_string(2 + g() % 5));
+  return v;
+}
+
+TEST_F(Lagrange, RationalRouterInterpolatesTheEliminationsValue) {
+  // Dense and sparse, one to three variables, sides 1 to 30 (the large
+  // ones sparser and in fewer variables, for the elimination's sake), rows
+  // with denominators, rational numbers, a content, repeated rows; the
+  // interpolated default gives the elimination's value node for node.
+  std::mt19937_64 rng(test_seed());
+  check_mod_matrix_size(32);  // the residue matrix grows once and stays
+  NodeBalance balance;
+  for (int trial = 0; trial < test_iterations(24); ++trial) {
+    const bool sparse = trial % 2 == 1;
+    const auto n = std::int32_t(trial < 8 ? 1 + trial : 1 + rng() % 30);
+    const auto nv = std::int32_t(n > 14 ? 1 : 1 + rng() % 3);
+    const double zeros = n > 14 ? 0.85 : n > 8 ? 0.5 : 0.2;
+    Mat a = random_mat(rng, n, n, zeros, [nv](std::mt19937_64& g) { return rational_entry(g, nv); });
+    for (std::int32_t i = 0; i < n; ++i)
+      if (a.at(i, i).get() == nullptr || quoly_iszero(a.at(i, i))) a.at(i, i) = Value::ratfun("x + " + std::to_string(i));
+    if (trial % 5 == 3 && n > 1)  // singular: a row repeated
+      for (std::int32_t j = 0; j < n; ++j) a.at(n - 1, j) = a.get(0, j) == nullptr ? Value() : copy_of(a.get(0, j));
+    if (trial % 5 == 4) {  // a content in a row
+      Value six = Value::number(BigRef(-6));
+      for (std::int32_t j = 0; j < n; ++j)
+        if (a.get(0, j) != nullptr) fast_quoly_mult(a.at(0, j).cell(), six.cell());
+    }
+    lagrange_last = {};
+    const Value quiet = routed_rat_det(a, sparse, 1);
+    const bool interpolated = lagrange_last.primes > 0;
+    const Value eliminated = routed_rat_det(a, sparse, INT32_MAX);
+    EXPECT_EQ(value_text(quiet), value_text(eliminated))
+        << (sparse ? "sparse" : "dense") << " n " << n << " vars " << nv << ": " << value_text(quiet) << " vs "
+        << value_text(eliminated);
+    EXPECT_TRUE(normal_value(quiet.get(), false)) << value_text(quiet);
+    // (Sparse matrices of up to three rows go by minors.)
+    if (!sparse || n > 3) {
+      EXPECT_TRUE(interpolated) << n;
+    }
+  }
+}
+
+TEST_F(Lagrange, RationalRouterDeclinesWhereTheAnswerCouldDiffer) {
+  check_mod_matrix_size(32);  // the residue matrix grows once and stays
+  NodeBalance balance;
+  std::mt19937_64 rng(7);
+  Mat a = random_mat(rng, 7, 7, 0.2, [](std::mt19937_64& g) { return random_entry(g, 2, 0); });
+  auto check = [&](const char* why, bool expect_interpolated) {
+    for (bool sparse : {false, true}) {
+      lagrange_last = {};
+      std::string out;
+      Value quiet, eliminated;
+      out = output_of([&] { quiet = routed_rat_det(a, sparse, 1); });
+      const bool interpolated = lagrange_last.primes > 0;
+      out += output_of([&] { eliminated = routed_rat_det(a, sparse, INT32_MAX); });
+      EXPECT_EQ(value_text(quiet), value_text(eliminated)) << why;
+      EXPECT_EQ(interpolated, expect_interpolated) << why << (sparse ? " sparse" : " dense");
+    }
+  };
+  check("plain", true);
+  {
+    ScopedValue<bool> l(laurent, true);
+    check("Laurent mode, no negative exponent", true);
+    a.at(1, 2) = Value::ratfun("x^-2*y + 3");
+    check("a negative exponent", false);
+  }
+  a.at(1, 2) = make_value("(x + y) / (x - 1)");
+  check("a denominator that is not a number", false);
+  a.at(1, 2) = make_value("(x + y) / 5");
+  {
+    ScopedValue<bool> talk(verbose, true);
+    check("verbose", false);
+  }
+  {
+    ScopedValue<std::int32_t> nested(lagrangedepth, lagrangecut);
+    check("nesting limit", false);
+  }
+}
+
+TEST_F(Lagrange, RationalRouterMeetsItsCoefficientBound) {
+  // A Sylvester-Hadamard matrix of side 32 times x reaches Hadamard's bound:
+  // its determinant is +-2^80 x^32. And entries of 30 digits.
+  check_mod_matrix_size(32);  // the residue matrix grows once and stays
+  NodeBalance balance;
+  Mat h(32, 32);
+  for (std::int32_t i = 0; i < 32; ++i)
+    for (std::int32_t j = 0; j < 32; ++j) h.at(i, j) = Value::ratfun(__builtin_popcount(i & j) % 2 == 0 ? "x" : "-x");
+  lagrange_last = {};
+  const Value d = routed_rat_det(h, false, 1);
+  EXPECT_GT(lagrange_last.primes, 0);
+  const std::string two80 = "1208925819614629174706176";
+  const std::string text = value_text(d);
+  EXPECT_TRUE(text == value_text(Value::ratfun(two80 + "*x^32")) || text == value_text(Value::ratfun("-" + two80 + "*x^32")))
+      << text;
+  EXPECT_EQ(value_text(d), value_text(routed_rat_det(h, true, 1)));
+  std::mt19937_64 rng(8);
+  Mat big = random_mat(rng, 6, 6, 0.1, [](std::mt19937_64& g) {
+    return make_value("(" + std::to_string(g() % 1000000000) + "123456789012345678901*y - " + std::to_string(g() % 97) +
+                      "*x) / " + (g() % 3 == 0 ? "7" : "1"));
+  });
+  EXPECT_EQ(value_text(routed_rat_det(big, false, 1)), value_text(routed_rat_det(big, false, INT32_MAX)));
 }
 
 TEST_F(Lagrange, KnownAnswers) {
