@@ -24,6 +24,7 @@
 #include <vector>
 
 #include "core/records.h"
+#include "gcd/gcd_upcalls.h"
 
 namespace tavrin {
 
@@ -61,6 +62,22 @@ bool rat_poly_determ(workptr ar, std::int16_t polydepth, std::int32_t m, quolypt
 // on negative exponents or denominators that are not integers, at the
 // nesting limit, or when the images decline.
 bool rat_poly_interpolated(workptr ar, std::int32_t m, quolyptr q);
+// The inverse of the m x m matrix of integer polynomials in ar, by
+// evaluation and interpolation: the determinant and the adjugate modulo
+// the largest word primes at the points of a grid (the degrees bounded for
+// every minor), joined until their product passes Hadamard's bound, each
+// entry adj / det then brought to normal form: the values Gauss-Jordan
+// gives. They go into outar as standard elimination leaves them (outar's
+// old cells freed when how.oar_free; ar's cells kept unless outar is ar).
+// Declines (false, nothing changed) when verbose, under field levels, on
+// rational coefficients or negative exponents, when the grid would need
+// more than inverse_grid_words words, or when the matrix is singular (the
+// elimination reports it). reads: number_polys, the prime tables
+bool rat_poly_inverse(workptr ar, workptr outar, std::int32_t m, const InvertFlags& how);
+// Whether the m x m matrix over the rationals in ar (polynomials, or
+// integer denominators) is surely invertible: its determinant is not 0
+// modulo a word prime at a point. false says nothing. ar: kept.
+bool rat_poly_surely_regular(workptr ar, std::int32_t m);
 
 // The same for a sparse matrix of m rows (the router's sparse route): false
 // when it declines (more than 65,535 columns, a power argument, a table too

@@ -122,6 +122,14 @@ bool read_zcoef(imptr n, ZCoef& c);
 // Unsigned magnitudes in base 2^32, least significant word first.
 using Mag = std::vector<std::uint32_t>;
 std::uint32_t mag_mod(const Mag& x, std::uint32_t p);
+// x += y * d.
+void mag_muladd(Mag& x, const Mag& y, std::uint32_t d);
+// x > y.
+bool mag_greater(const Mag& x, const Mag& y);
+// x / 2, rounded down.
+Mag mag_half(const Mag& x);
+// y - x (y > x).
+Mag mag_sub(const Mag& y, const Mag& x);
 // A big integer of the rational arithmetic.
 imptr make_number(bool neg, const Mag& x);
 struct Signed {
@@ -198,6 +206,8 @@ class ZRows {
   double bound_bits() const;
   // *q := *q / the product of the row multipliers, in normal form.
   void divide_by_multipliers(quolyptr q);
+  // Whether some row read had denominators.
+  bool scaled() const { return multipliers_ != nullptr; }
   std::vector<ZCoef> coefs;
 
  private:

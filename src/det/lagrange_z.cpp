@@ -17,6 +17,7 @@
 #include "core/thresholds.h"
 #include "det/lagrange.h"
 #include "det/lagrange_impl.h"
+#include "det/lagrange_ring.h"
 #include "det/router.h"
 #include "numbers/bigint_divide.h"
 #include "numbers/bigint_multiply.h"
@@ -40,7 +41,6 @@ std::uint32_t mag_mod(const Mag& x, std::uint32_t p) {
   return static_cast<std::uint32_t>(r);
 }
 
-namespace {
 
 // x += y * d.
 void mag_muladd(Mag& x, const Mag& y, std::uint32_t d) {
@@ -91,7 +91,6 @@ Mag mag_sub(const Mag& y, const Mag& x) {
   return r;
 }
 
-}  // namespace
 
 imptr make_number(bool neg, const Mag& x) {
   std::vector<std::int32_t> limbs;  // base 2^28, least significant first
@@ -481,6 +480,58 @@ bool rat_poly_determ(workptr ar, std::int16_t polydepth, std::int32_t m, quolypt
   ZResult det;
   const bool found = z_det(z, coefs, m, nv, this_deg, det);
   return z_answer(q, found, det, nv, fct);
+}
+
+bool rat_poly_surely_regular(workptr ar, std::int32_t m) {
+  if (lintmode || field_depth > 0 || m < 1 || !ProvenPrimes::ready()) return false;
+  const std::int32_t nv = number_polys;
+  ZRows rows(m, nv);
+  const ModField<false> f{static_cast<std::uint32_t>(lrgpme[2000])};
+  // The point (x_1, x_2, ...) = (1000037, 2000074, ...).
+  std::vector<std::uint32_t> point(static_cast<std::size_t>(std::max(nv, 1)));
+  for (std::size_t v = 0; v < point.size(); ++v) point[v] = f.reduce(1000037 * (v + 1));
+  std::vector<std::uint32_t> a(static_cast<std::size_t>(m) * static_cast<std::size_t>(m), 0);
+  std::vector<std::pair<std::int32_t, quoly>> cells;
+  for (std::int32_t r = 0; r < m; ++r) {
+    cells.clear();
+    for (std::int32_t c = 0; c < m; ++c)
+      cells.emplace_back(c, ar->stash[static_cast<std::size_t>(c) * static_cast<std::size_t>(m) + static_cast<std::size_t>(r)]);
+    const bool ok = rows.read_row(r, cells, [&](std::int32_t c, Flat<std::size_t>&& e) {
+      std::uint32_t sum = 0;
+      for (std::size_t t = 0; t < e.c.size(); ++t) {
+        std::uint32_t term = rows.coefs[e.c[t]].mod(f.p);
+        for (std::int32_t v = 0; v < nv; ++v)
+          for (std::int32_t k = 0; k < e.exp(t)[v]; ++k) term = f.mul(term, point[static_cast<std::size_t>(v)]);
+        sum = f.add(sum, term);
+      }
+      a[static_cast<std::size_t>(r) * static_cast<std::size_t>(m) + static_cast<std::size_t>(c)] = sum;
+    });
+    if (!ok) return false;
+  }
+  // Gaussian elimination modulo the prime: is a row of zeros ever met?
+  const auto n = static_cast<std::size_t>(m);
+  for (std::size_t i = 0; i < n; ++i) {
+    std::size_t r = i;
+    while (r < n && a[r * n + i] == 0) ++r;
+    if (r == n) return false;
+    for (std::size_t c = 0; c < n; ++c) std::swap(a[i * n + c], a[r * n + c]);
+    // The inverse by Euclid on words (f.inv reads the modulus in force).
+    std::int64_t r0 = f.p, r1 = a[i * n + i], s0 = 0, s1 = 1;
+    while (r1 != 0) {
+      const std::int64_t quot = r0 / r1;
+      r0 -= quot * r1;
+      std::swap(r0, r1);
+      s0 -= quot * s1;
+      std::swap(s0, s1);
+    }
+    const auto inv = static_cast<std::uint32_t>(s0 < 0 ? s0 + f.p : s0);
+    for (std::size_t k = i + 1; k < n; ++k) {
+      const std::uint32_t factor = f.mul(a[k * n + i], inv);
+      if (factor == 0) continue;
+      for (std::size_t c = i; c < n; ++c) a[k * n + c] = f.sub(a[k * n + c], f.mul(factor, a[i * n + c]));
+    }
+  }
+  return true;
 }
 
 bool rat_poly_interpolated(workptr ar, std::int32_t m, quolyptr q) {

@@ -39,6 +39,8 @@ det_method_table default_det_methods() {
   t.fl_poly_determ = fl_poly_determ;
   t.gauss_Bareiss = gauss_Bareiss;
   t.standard_matrix_invert = standard_matrix_invert;
+  t.dense_recurrence_inverse = dense_recurrence_inverse;
+  t.rat_poly_inverse = rat_poly_inverse;
   return t;
 }
 

@@ -327,6 +327,74 @@ TEST_F(Lagrange, RationalRouterMeetsItsCoefficientBound) {
   EXPECT_EQ(value_text(routed_rat_det(big, false, 1)), value_text(routed_rat_det(big, false, INT32_MAX)));
 }
 
+// The router's inverse of a, in place as a negative power asks for it, or
+// into another array (a checked unchanged), by the route `how` (0 the
+// default, 1 without interpolation, 2 Gauss-Jordan alone); *out: what it
+// printed.
+Mat routed_inverse(const Mat& a, int how, bool in_place, std::string* out) {
+  ScopedValue<det_method_table> methods(det_methods);
+  if (how >= 1) det_methods.rat_poly_inverse = [](workptr, workptr, std::int32_t, const InvertFlags&) { return false; };
+  if (how >= 2) det_methods.dense_recurrence_inverse = [](workptr, workptr, std::int32_t, const InvertFlags&) { return false; };
+  const std::int32_t m = a.rows;
+  auto w = fresh_work(), o = fresh_work();
+  Descr f;
+  to_dense(a, w.get(), f.get());
+  Value n = Value::number(BigRef(1));
+  bool unwound = false;
+  *out = output_of([&] {
+    if (in_place)
+      mat_invert(w.get(), w.get(), m, n.cell(), nullptr, nullptr, -1, -1, -1, 0,
+                 {.ar_free = true, .oar_free = true, .invert = true, .equal = true});
+    else
+      mat_invert(w.get(), o.get(), m, n.cell(), nullptr, nullptr, -1, -1, -1, 0, {.invert = true});
+  }, &unwound);
+  EXPECT_TRUE(quoly_equal(n, Value::number(BigRef(1))));  // the inverse leaves it
+  Mat inv;
+  if (in_place) {
+    inv = from_dense(w.get(), m, m);
+  } else {
+    EXPECT_TRUE(same_mat(from_dense(w.get(), m, m), a));
+    if (!unwound && out->empty()) inv = from_dense(o.get(), m, m);
+    free_cells(o.get(), m * m);
+  }
+  free_cells(w.get(), m * m);
+  return inv;
+}
+
+TEST_F(Lagrange, InterpolatedInversesAreGaussJordans) {
+  // One to three variables, sides 2 to 12, negative coefficients, a
+  // content, singular matrices (the same report): the interpolated inverse
+  // and the recurrence give Gauss-Jordan's values.
+  check_mod_matrix_size(32);
+  NodeBalance balance;
+  NumberedErrors numbered;
+  ScopedValue<bool> push(errorpush, false);
+  std::mt19937_64 rng(test_seed());
+  for (int trial = 0; trial < test_iterations(12); ++trial) {
+    const auto n = std::int32_t(2 + rng() % (trial % 3 == 0 ? 11 : 7));
+    const auto nv = std::int32_t(n > 8 ? 1 : 1 + rng() % 3);
+    Mat a = random_mat(rng, n, n, 0.15, [nv](std::mt19937_64& g) { return random_entry(g, nv, 0); });
+    if (trial % 4 == 1)  // singular: a column repeated
+      for (std::int32_t i = 0; i < n; ++i) a.at(i, n - 1) = a.get(i, 0) == nullptr ? Value() : copy_of(a.get(i, 0));
+    if (trial % 4 == 2) {  // a content in a column
+      Value c = Value::number(BigRef(-10));
+      for (std::int32_t i = 0; i < n; ++i)
+        if (a.get(i, 1) != nullptr) fast_quoly_mult(a.at(i, 1).cell(), c.cell());
+    }
+    const bool in_place = trial % 2 == 0;
+    std::string want_out, out;
+    const Mat want = routed_inverse(a, 2, in_place, &want_out);
+    for (int how : {0, 1}) {
+      const Mat got = routed_inverse(a, how, in_place, &out);
+      EXPECT_EQ(out, want_out) << how << " n " << n;
+      ASSERT_EQ(got.cell.size(), want.cell.size()) << how << " n " << n;
+      auto text = [](const Value& v) { return v.get() == nullptr ? std::string("nil") : value_text(v); };
+      for (std::size_t k = 0; k < got.cell.size(); ++k)
+        EXPECT_EQ(text(got.cell[k]), text(want.cell[k])) << how << " n " << n << " vars " << nv << " cell " << k;
+    }
+  }
+}
+
 TEST_F(Lagrange, KnownAnswers) {
   NodeBalance balance;
   // The max-plus bound: the best assignment of degrees; an empty column 2.
