@@ -13,6 +13,7 @@
 //   gcd dense 5     the same, 5 variables, total degree <= 12
 //   gcd sparse 8    g, a, b 300 random terms of total degree <= 12 in 8 variables
 //   gcd sparse 8 500  the same, 500 terms of total degree <= 15
+//   gcd sparse 8 mod p, gcd sparse 8 500 mod p   both modulo 2147483629
 //   gcd sparse 6    g, a, b 20 random terms of total degree <= 6 in 6 variables
 //   det Q(x,y,z)    12 x 12, every entry the 10 monomials of total degree <= 2
 //                   in x, y, z, coefficients in [-9, 9] not 0 (FLINT: Bareiss;
@@ -521,6 +522,22 @@ void gcd_sparse(int n, int count, int d) {
   const std::string size =
       std::to_string(n) + " vars, " + std::to_string(count) + " terms, deg <= " + std::to_string(d);
   gcd_row(n == 6 ? "gcd sparse 6" : count == 300 ? "gcd sparse 8" : "gcd sparse 8 500", size.c_str(), n, 0, g, a, b);
+}
+
+// The sparse rows modulo the word prime 2147483629 (coefficients in
+// [-99, 99] taken as residues).
+void gcd_sparse_mod(int n, int count, int d) {
+  const std::int64_t p = 2147483629;
+  std::mt19937_64 rng(static_cast<std::uint64_t>(61000 + n));
+  auto residues = [p](Terms t) {
+    for (Mono& m : t) m.c = ((m.c % p) + p) % p;
+    return t;
+  };
+  const Terms g = residues(sparse_terms(rng, n, count, d, 99)), a = residues(sparse_terms(rng, n, count, d, 99)),
+              b = residues(sparse_terms(rng, n, count, d, 99));
+  const std::string size =
+      std::to_string(n) + " vars, " + std::to_string(count) + " terms, deg <= " + std::to_string(d);
+  gcd_row(count == 300 ? "gcd sparse 8 mod p" : "gcd sparse 8 500 mod p", size.c_str(), n, p, g, a, b);
 }
 
 void gcd_mod7() {
@@ -1034,6 +1051,8 @@ int main(int argc, char** argv) {
       {"gcd dense 5", [] { gcd_dense(5, 12); }},
       {"gcd sparse 8", [] { gcd_sparse(8, 300, 12); }},
       {"gcd sparse 8 500", [] { gcd_sparse(8, 500, 15); }},
+      {"gcd sparse 8 mod p", [] { gcd_sparse_mod(8, 300, 12); }},
+      {"gcd sparse 8 500 mod p", [] { gcd_sparse_mod(8, 500, 15); }},
       {"gcd sparse 6", [] { gcd_sparse(6, 20, 6); }},
       {"det Q(x,y,z)", [] { det_qxyz(12); }},
       {"det Q(x,y,z) 16", [] { det_qxyz(16); }},
