@@ -457,10 +457,14 @@ void lagrange::divide_out(quolyptr q, poly fct) {
 
 namespace {
 
-// The modular interpolation; rational_fallback: a degree too large for the
-// modulus goes to the rational algorithm (else the call declines).
+// What the modular interpolation does with a degree too large for the
+// modulus: decline, go to the rational algorithm, or take the determinant
+// of the residues as integers by the proven route.
+enum class too_small_modulus { decline, rational, proven };
+
+// The modular interpolation.
 bool mod_interpolate(workptr ar, std::int32_t m, quolyptr q, bool check_laurent, poly fct,
-                     std::int32_t the_degree, bool rational_fallback) {
+                     std::int32_t the_degree, too_small_modulus small) {
   // Interpolation needs inverses of the point differences.
   if (!enter() || !mod_is_prime) return false;
   DepthLevel level;
@@ -491,7 +495,9 @@ bool mod_interpolate(workptr ar, std::int32_t m, quolyptr q, bool check_laurent,
   }
   if (s == det_status::declined) return false;
   if (s == det_status::too_small) {
-    if (!rational_fallback || !use_rat_poly_det(a, m, nv, q)) return false;
+    if (small == too_small_modulus::decline ||
+        !use_rat_poly_det(a, m, nv, q, small == too_small_modulus::proven))
+      return false;
   } else {
     set_residue_answer(q, out, nv);
   }
@@ -503,12 +509,12 @@ bool mod_interpolate(workptr ar, std::int32_t m, quolyptr q, bool check_laurent,
 
 bool mod_poly_determ(workptr ar, std::int16_t /*polydepth*/, std::int32_t m, quolyptr q,
                      bool check_laurent, poly fct, std::int32_t the_degree) {
-  return mod_interpolate(ar, m, q, check_laurent, fct, the_degree, true);
+  return mod_interpolate(ar, m, q, check_laurent, fct, the_degree, too_small_modulus::rational);
 }
 
 bool mod_poly_interpolated(workptr ar, std::int32_t m, quolyptr q) {
   if (verbose || finf) return false;
-  return mod_interpolate(ar, m, q, false, nullptr, -1, false);
+  return mod_interpolate(ar, m, q, false, nullptr, -1, too_small_modulus::proven);
 }
 
 bool fl_poly_determ(workptr ar, std::int16_t polydepth, std::int32_t m, quolyptr q,

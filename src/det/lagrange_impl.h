@@ -218,7 +218,8 @@ class ZRows {
 
 // The modulus is too small for the degree: the determinant of the residues
 // taken as integers, computed by the integer driver and reduced again.
+// proven: by the proven route (the largest primes, Hadamard's bound).
 bool use_rat_poly_det(const std::vector<Flat<std::uint32_t>>& a, std::int32_t m, std::int32_t nv,
-                      quolyptr q);
+                      quolyptr q, bool proven = false);
 
 }  // namespace tavrin::lagrange

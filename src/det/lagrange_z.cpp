@@ -338,6 +338,29 @@ long double log2_above(const ZCoef& c) {
          std::log2(static_cast<long double>(c.limbs.front()) + 1.0L);
 }
 
+// Hadamard's bound (as ZRows::bound_bits) for the m x m matrix z of integer
+// polynomials held column by column.
+double hadamard_bits(const std::vector<Flat<std::size_t>>& z, const std::vector<ZCoef>& coefs, std::int32_t m) {
+  const auto n = static_cast<std::size_t>(m);
+  std::vector<long double> row(n, -std::numeric_limits<long double>::infinity()), col(row);
+  for (std::size_t c = 0; c < n; ++c)
+    for (std::size_t r = 0; r < n; ++r) {
+      const Flat<std::size_t>& e = z[c * n + r];
+      if (e.c.empty()) continue;
+      long double norm = -std::numeric_limits<long double>::infinity();
+      for (std::size_t k : e.c) norm = log2_add(norm, log2_above(coefs[k]));
+      row[r] = log2_add(row[r], 2 * norm);
+      col[c] = log2_add(col[c], 2 * norm);
+    }
+  long double by_rows = 0, by_cols = 0;
+  for (std::size_t k = 0; k < n; ++k) {
+    if (std::isinf(row[k]) || std::isinf(col[k])) return 1;
+    by_rows += row[k] / 2;
+    by_cols += col[k] / 2;
+  }
+  return static_cast<double>(std::max<long double>(0, std::min(by_rows, by_cols)) + 1);
+}
+
 }  // namespace
 
 std::uint32_t ProvenPrimes::current() const { return static_cast<std::uint32_t>(lrgpme[i]); }
@@ -419,8 +442,8 @@ void ZRows::divide_by_multipliers(quolyptr q) {
 }
 
 bool use_rat_poly_det(const std::vector<Flat<std::uint32_t>>& a, std::int32_t m, std::int32_t nv,
-                      quolyptr q) {
-  if (finf) return false;
+                      quolyptr q, bool proven) {
+  if (finf || (proven && !ProvenPrimes::ready())) return false;
   std::vector<ZCoef> coefs;
   std::vector<Flat<std::size_t>> z(a.size());
   for (std::size_t k = 0; k < a.size(); ++k)
@@ -433,7 +456,7 @@ bool use_rat_poly_det(const std::vector<Flat<std::uint32_t>>& a, std::int32_t m,
       coefs.push_back(c);
     }
   ZResult det;
-  if (!z_det(z, coefs, m, nv, -1, det)) return false;
+  if (!z_det(z, coefs, m, nv, -1, det, proven ? hadamard_bits(z, coefs, m) : -1)) return false;
   const auto p = static_cast<std::uint32_t>(modulus);
   std::vector<std::int32_t> exps;
   std::vector<imptr> out;

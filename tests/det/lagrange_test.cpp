@@ -327,6 +327,25 @@ TEST_F(Lagrange, RationalRouterMeetsItsCoefficientBound) {
   EXPECT_EQ(value_text(routed_rat_det(big, false, 1)), value_text(routed_rat_det(big, false, INT32_MAX)));
 }
 
+TEST_F(Lagrange, SmallFieldsInterpolateOverTheIntegers) {
+  // Modulo 3 and 7 the degrees pass the modulus: the default route takes
+  // the determinant of the residues as integers and reduces it.
+  check_mod_matrix_size(32);
+  std::mt19937_64 rng(test_seed());
+  for (std::int32_t p : {3, 7}) {
+    ModulusScope mod(p);
+    NodeBalance balance;
+    for (int trial = 0; trial < test_iterations(2); ++trial) {
+      Mat a(9, 9);
+      for (auto& c : a.cell) c = random_entry(rng, 2, p);
+      lagrange_last = {};
+      const Value quiet = routed_det(a, 8);
+      EXPECT_GT(lagrange_last.primes, 0) << p;
+      EXPECT_EQ(value_text(quiet), value_text(bareiss(a))) << p;
+    }
+  }
+}
+
 // The router's inverse of a, in place as a negative power asks for it, or
 // into another array (a checked unchanged), by the route `how` (0 the
 // default, 1 without interpolation, 2 Gauss-Jordan alone); *out: what it
