@@ -337,7 +337,7 @@ extern std::int32_t quiet_lagrange_side;
 
 // Sides from which the router's default route, over the rationals,
 // interpolates the determinant of a dense (sparse) matrix of polynomials or
-// of entries with integer denominators, with a proven bound on the
+// of fractions with a common denominator in each row, with a proven bound on the
 // coefficients, instead of eliminating. Defaults 6 (dense) and 11 (sparse:
 // below it elimination is cheap while the fill stays small).
 // Range >= 1. Reader: the determinant router.

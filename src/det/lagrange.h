@@ -52,15 +52,16 @@ bool fl_poly_determ(workptr ar, std::int16_t polydepth, std::int32_t m, quolyptr
 bool rat_poly_determ(workptr ar, std::int16_t polydepth, std::int32_t m, quolyptr q,
                      bool check_laurent, poly fct, std::int32_t this_deg);
 // The determinant of a matrix over the rationals whose entries are
-// polynomials or have integer denominators, by interpolation alone, for
-// the router's default route: each row is cleared of its denominators, the
+// polynomials, or fractions with a common denominator in each row (up to
+// integer factors), by interpolation alone, for the router's default
+// route: each row is cleared of its denominators, the
 // images are taken modulo the largest word primes until their product
 // passes Hadamard's bound on the coefficients, every degree bound is
 // estimated for its own image, and the result is divided by the row
 // multipliers. So the value is the one elimination gives, in the same
 // normal form; it is multiplied into *q (as elimination does). Prints
 // nothing; declines (false, *q unchanged) when verbose, under field levels,
-// on negative exponents or denominators that are not integers, at the
+// on negative exponents or two polynomial denominators in a row, at the
 // nesting limit, or when the images decline.
 bool rat_poly_interpolated(workptr ar, std::int32_t m, quolyptr q);
 // The inverse of the m x m matrix of integer polynomials in ar, by

@@ -184,7 +184,8 @@ struct ProvenPrimes final : ZPrimes {
 
 // The entries of a matrix over the rationals as integer polynomials, read
 // row by row: each row multiplied by the least common multiple of its
-// entries' integer denominators. The 1-norms of the entries read give
+// entries' denominators, integers and one polynomial at most (a common
+// denominator of the row up to integer factors). The 1-norms of the entries read give
 // Hadamard's bound on the coefficients of the determinant: on the unit
 // torus every entry is at most its 1-norm, so every coefficient is at most
 // the product of the rows' (or columns') Euclidean norms of 1-norms.
@@ -196,8 +197,8 @@ class ZRows {
   ZRows& operator=(const ZRows&) = delete;
   // Reads row r from its cells (column from 0, value; nil and zero values
   // allowed) and calls put(column, entry) for every entry that is not 0,
-  // its coefficients indexes into coefs. false: a negative exponent, or a
-  // denominator that is not an integer (the caller declines).
+  // its coefficients indexes into coefs. false: a negative exponent, or two
+  // polynomial denominators in the row (the caller declines).
   // cells: kept. reads: number_polys' layout (nv variables)
   bool read_row(std::int32_t r, const std::vector<std::pair<std::int32_t, quoly>>& cells,
                 const std::function<void(std::int32_t, Flat<std::size_t>&&)>& put);

@@ -19,10 +19,8 @@
 #include "det/lagrange_impl.h"
 #include "det/lagrange_ring.h"
 #include "det/router.h"
-#include "numbers/bigint_divide.h"
-#include "numbers/bigint_multiply.h"
+#include "numbers/bigint.h"
 #include "numbers/freelists.h"
-#include "numbers/integer_gcd.h"
 #include "numbers/node_handles.h"
 #include "numbers/word_mod.h"
 #include "poly/poly_repr.h"
@@ -378,18 +376,35 @@ ZRows::~ZRows() { free_quoly(&multipliers_); }
 
 bool ZRows::read_row(std::int32_t r, const std::vector<std::pair<std::int32_t, quoly>>& cells,
                      const std::function<void(std::int32_t, Flat<std::size_t>&&)>& put) {
-  // The least common multiple of the row's integer denominators.
+  // The row's multiplier: the least common multiple of its denominators,
+  // integers and at most one polynomial (the row's common denominator, up
+  // to integer factors).
+  auto constant = [](poly p) {
+    while (!p->numb && p->exp == 0 && p->next == nullptr) p = p->pcoef;
+    return p->numb && p->next == nullptr ? p : nullptr;
+  };
+  // A copy of the polynomial p as a value.
+  auto value_of = [&constant](poly p) {
+    if (poly k = constant(p)) {
+      imptr n = nullptr;
+      newimag(&n);
+      num_assign(k->ncoef, n);
+      return detail::new_number_value(n);
+    }
+    poly copy = nullptr;
+    poly_assign(p, &copy);
+    return detail::new_ratfun_value(copy, nullptr);
+  };
   detail::OwnedValue mult;
   for (const auto& [c, q] : cells) {
     if (q == nullptr || q->numb || q->denom == nullptr) continue;
-    poly d = q->denom;
-    while (!d->numb && d->exp == 0 && d->next == nullptr) d = d->pcoef;
-    if (!d->numb || d->next != nullptr) return false;
     if (mult.q == nullptr) quoly_set(1, mult.cell());
-    detail::ScratchNumber g, quot, rem;
-    binary_gcd(mult.q->ncoef, d->ncoef, g.get());
-    divide(d->ncoef, g.get(), quot.get(), rem.get());
-    fast_mult(mult.q->ncoef, quot.get(), mult.q->ncoef);
+    detail::OwnedValue d(value_of(q->denom)), ratio;
+    quoly_quot(mult.q, d.q, ratio.cell(), false);  // in lowest terms: the part of d not in mult below
+    if (ratio.q->numb || ratio.q->denom == nullptr) continue;
+    if (constant(ratio.q->denom) == nullptr && !mult.q->numb) return false;  // a second polynomial
+    detail::OwnedValue extra(value_of(ratio.q->denom));
+    fast_quoly_mult(mult.cell(), extra.cell());
   }
   for (const auto& [c, q] : cells) {
     if (q == nullptr) continue;

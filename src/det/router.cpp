@@ -321,9 +321,10 @@ void dense_route(mat_invert_EnvRec& env, workptr ar, workptr outar, std::int32_t
     note(det_method::mod_poly_determ);
     if (det_methods.mod_poly_interpolated(ar, m, n)) exitt(env, n, fct, false);
   }
-  // Over the rationals the same for matrices of polynomials or of entries
-  // with integer denominators, images modulo word primes taken until a
-  // bound on the coefficients is passed: the value the elimination gives.
+  // Over the rationals the same for matrices of polynomials or of fractions
+  // with a common denominator in each row, images modulo word primes taken
+  // until a bound on the coefficients is passed: the value the elimination
+  // gives.
   if (!lagrange_wanted && !env.allnumbs && !how.invert && detcutoff < 0 && !lintmode && !verbose &&
       fct == nullptr && the_degree < 0 && m >= quiet_rat_lagrange_side &&
       !need_to_turn_off_mod_out(env.allpolys, true, bareiss, cut, m)) {

@@ -20,6 +20,7 @@
 #include "matrix/matrix_support.h"
 #include "poly/poly_repr.h"
 #include "quoly/quoly_mult.h"
+#include "quoly/quoly_quot.h"
 #include "support/bigref.h"
 #include "support/data_tables.h"
 #include "support/modulus_scope.h"
@@ -230,9 +231,10 @@ Value rational_entry(std::mt19937_64& g, std::int32_t nv) {
 
 TEST_F(Lagrange, RationalRouterInterpolatesTheEliminationsValue) {
   // Dense and sparse, one to three variables, sides 1 to 30 (the large
-  // ones sparser and in fewer variables, for the elimination's sake), rows
-  // with denominators, rational numbers, a content, repeated rows; the
-  // interpolated default gives the elimination's value node for node.
+  // ones sparser and in fewer variables, for the elimination's sake),
+  // entries over integers, a row over a polynomial, rational numbers, a
+  // content, repeated rows: the interpolated default displays the
+  // elimination's value.
   std::mt19937_64 rng(test_seed());
   check_mod_matrix_size(32);  // the residue matrix grows once and stays
   NodeBalance balance;
@@ -246,6 +248,11 @@ TEST_F(Lagrange, RationalRouterInterpolatesTheEliminationsValue) {
       if (a.at(i, i).get() == nullptr || quoly_iszero(a.at(i, i))) a.at(i, i) = Value::ratfun("x + " + std::to_string(i));
     if (trial % 5 == 3 && n > 1)  // singular: a row repeated
       for (std::int32_t j = 0; j < n; ++j) a.at(n - 1, j) = a.get(0, j) == nullptr ? Value() : copy_of(a.get(0, j));
+    if (trial % 5 == 2 && n > 1) {  // a row over a polynomial
+      Value d = Value::ratfun(std::to_string(long(rng() % 7) + 1) + "*x - " + std::to_string(rng() % 5));
+      for (std::int32_t j = 0; j < n; ++j)
+        if (a.get(1, j) != nullptr) fast_quoly_quot(a.at(1, j).cell(), d.cell(), false);
+    }
     if (trial % 5 == 4) {  // a content in a row
       Value six = Value::number(BigRef(-6));
       for (std::int32_t j = 0; j < n; ++j)
@@ -291,8 +298,13 @@ TEST_F(Lagrange, RationalRouterDeclinesWhereTheAnswerCouldDiffer) {
     check("a negative exponent", false);
   }
   a.at(1, 2) = make_value("(x + y) / (x - 1)");
-  check("a denominator that is not a number", false);
+  a.at(1, 4) = make_value("(3*x*y - 2) / (2*x - 2)");
+  check("a row's common denominator", true);
+  a.at(1, 5) = make_value("y / (y + 1)");
+  check("two denominators in a row", false);
   a.at(1, 2) = make_value("(x + y) / 5");
+  a.at(1, 4) = make_value("x");
+  a.at(1, 5) = make_value("y");
   {
     ScopedValue<bool> talk(verbose, true);
     check("verbose", false);
