@@ -331,6 +331,15 @@ TEST_F(Lagrange, RationalRouterMeetsItsCoefficientBound) {
   EXPECT_TRUE(text == value_text(Value::ratfun(two80 + "*x^32")) || text == value_text(Value::ratfun("-" + two80 + "*x^32")))
       << text;
   EXPECT_EQ(value_text(d), value_text(routed_rat_det(h, true, 1)));
+  // Two rows whose only entries lie in one column: 0 by the recorded
+  // elimination of the sparse route.
+  Mat two(12, 12);
+  for (std::int32_t i = 0; i < 12; ++i) two.at(i, (i + 1) % 12) = Value::ratfun("x + " + std::to_string(i));
+  two.at(3, 4) = Value();
+  two.at(3, 0) = Value::ratfun("y");
+  lagrange_last = {};
+  EXPECT_TRUE(quoly_iszero(routed_rat_det(two, true, 1)));
+  EXPECT_GT(lagrange_last.primes, 0);
   std::mt19937_64 rng(8);
   Mat big = random_mat(rng, 6, 6, 0.1, [](std::mt19937_64& g) {
     return make_value("(" + std::to_string(g() % 1000000000) + "123456789012345678901*y - " + std::to_string(g() % 97) +
