@@ -116,6 +116,10 @@ std::int64_t compute_degree_1(std::vector<degree_row> rows, std::int32_t m);
 // bound of 0 is not raised here. D is destroyed.
 constexpr std::int64_t lagrange_zero_entry = -268435456;
 std::int64_t compute_degree(std::int64_t* D, std::int32_t m);
+// The exact bound of the same kind: the largest sum of D[r*m + c] along a
+// permutation that avoids the zero entries (Kuhn-Munkres, O(m^3)); 0 when
+// there is none. D: kept.
+std::int64_t max_assignment(const std::vector<std::int64_t>& D, std::int32_t m);
 
 // How many primes and points the last rat_poly_determ / mod_poly_determ used
 // (reported by the benchmarks).

@@ -104,9 +104,12 @@ void divide_out(quolyptr q, poly fct);
 void refuse_negative_exponents();
 
 // The modular recursion on the flat matrix a (m x m, column by column);
-// the_degree (top level only) replaces the estimated bound when >= 0.
+// the_degree (top level only) replaces the estimated bound when >= 0;
+// bounds (nil: estimated for each matrix) bound the degree in each
+// variable at every level.
 det_status mod_det(const std::vector<Flat<std::uint32_t>>& a, std::int32_t m, std::int32_t nv,
-                   std::int64_t the_degree, NumberMatrix& nm, bool top, Flat<std::uint32_t>& out);
+                   std::int64_t the_degree, NumberMatrix& nm, bool top, Flat<std::uint32_t>& out,
+                   const std::vector<std::int64_t>* bounds = nullptr);
 
 // ---- Integers ----------------------------------------------------------------------
 
@@ -172,15 +175,30 @@ bool z_crt(ZPrimes& primes, const ZImage& image, const ZBanners& banners, std::i
 
 // ---- The proven route over the rationals -------------------------------------------
 
+// For each of the nv variables, the largest degree of the determinant of
+// the m x m matrix a (column by column) along a permutation: a bound on the
+// degree of its determinant and of every image's.
+std::vector<std::int64_t> degree_bounds(const std::vector<Flat<std::size_t>>& a, std::int32_t m, std::int32_t nv);
+
 // The primes of the proven route: the largest word primes (lrgpme), from
-// the top down.
+// the top down; or, for the dense determinants of numbers that the images
+// end in, the primes below 2^24 from the top down (the elimination on
+// doubles takes them, twice as fast as on words).
 struct ProvenPrimes final : ZPrimes {
-  std::int32_t i = 2000;
+  explicit ProvenPrimes(bool below_2_24 = false);
   std::uint32_t current() const override;
   bool advance() override;
   // Whether the table is there (it is read at start-up).
   static bool ready();
+
+ private:
+  bool small_;
+  std::int32_t i_ = 2000;
+  std::uint32_t p_ = 0;
 };
+
+// Side from which the dense proven route takes the primes below 2^24.
+constexpr std::int32_t proven_small_primes_side = 24;
 
 // The entries of a matrix over the rationals as integer polynomials, read
 // row by row: each row multiplied by the least common multiple of its

@@ -165,8 +165,8 @@ bool rat_poly_inverse(workptr ar, workptr outar, std::int32_t m, const InvertFla
     if (!ok || rows.scaled()) return false;
   }
   // The variables that occur and, for each, a bound on the degrees of the
-  // determinant and of every minor: the max-plus bound of the matrix with a
-  // row and a column of constants added.
+  // determinant and of every minor: the largest degree along a permutation
+  // of the matrix with a row and a column of constants added.
   std::vector<std::int32_t> used;
   std::vector<std::size_t> count;
   std::vector<std::int32_t> top_power;
@@ -184,7 +184,7 @@ bool rat_poly_inverse(workptr ar, workptr outar, std::int32_t m, const InvertFla
       }
     if (most == 0) continue;
     used.push_back(v);
-    count.push_back(static_cast<std::size_t>(compute_degree(D.data(), m + 1)) + 1);
+    count.push_back(static_cast<std::size_t>(max_assignment(D, m + 1)) + 1);
     top_power.push_back(most);
   }
   const std::size_t comps = n * n + 1;  // the adjugate row by row, then the determinant

@@ -22,6 +22,7 @@
 #include "numbers/bigint.h"
 #include "numbers/freelists.h"
 #include "numbers/node_handles.h"
+#include "numbers/primes.h"
 #include "numbers/word_mod.h"
 #include "poly/poly_repr.h"
 #include "quoly/quoly_mult.h"
@@ -288,6 +289,22 @@ bool z_crt(ZPrimes& primes, const ZImage& image, const ZBanners& banners, std::i
   return true;
 }
 
+std::vector<std::int64_t> degree_bounds(const std::vector<Flat<std::size_t>>& a, std::int32_t m, std::int32_t nv) {
+  const auto n = static_cast<std::size_t>(m);
+  std::vector<std::int64_t> bounds, D(n * n);
+  for (std::int32_t v = 0; v < nv; ++v) {
+    for (std::size_t c = 0; c < n; ++c)
+      for (std::size_t r = 0; r < n; ++r) {
+        const Flat<std::size_t>& e = a[c * n + r];
+        std::int64_t d = e.c.empty() ? lagrange_zero_entry : 0;
+        for (std::size_t t = 0; t < e.c.size(); ++t) d = std::max<std::int64_t>(d, e.exp(t)[v]);
+        D[r * n + c] = d;
+      }
+    bounds.push_back(max_assignment(D, m));
+  }
+  return bounds;
+}
+
 namespace {
 
 // The determinant over Z of the matrix a (coefficients indices into coefs)
@@ -304,8 +321,12 @@ bool z_det(const std::vector<Flat<std::size_t>>& a, const std::vector<ZCoef>& co
           break;
         }
   Primes table_primes;
-  ProvenPrimes largest;
+  ProvenPrimes largest(m >= proven_small_primes_side);
   ZPrimes& primes = proven_bits >= 0 ? static_cast<ZPrimes&>(largest) : table_primes;
+  // The proven route bounds each variable once, on the integer matrix
+  // (evaluation and reduction raise no degree).
+  std::vector<std::int64_t> bounds;
+  if (proven_bits >= 0) bounds = degree_bounds(a, m, nv);
   const ZImage image = [&](std::int32_t deg, Flat<std::uint32_t>& img) {
     const auto p = static_cast<std::uint32_t>(modulus);
     std::vector<Flat<std::uint32_t>> r(a.size());
@@ -316,7 +337,7 @@ bool z_det(const std::vector<Flat<std::size_t>>& a, const std::vector<ZCoef>& co
       }
     NumberMatrix nm(m);
     if (!nm.ok()) return det_status::declined;
-    return mod_det(r, m, nv, deg, nm, true, img);
+    return mod_det(r, m, nv, deg, nm, true, img, bounds.empty() ? nullptr : &bounds);
   };
   const ZBanners banners{"LaGrange interpolation over Z, rows ",
                          "Modular Determinant method. Now in modular mode, modulus "};
@@ -361,9 +382,21 @@ double hadamard_bits(const std::vector<Flat<std::size_t>>& z, const std::vector<
 
 }  // namespace
 
-std::uint32_t ProvenPrimes::current() const { return static_cast<std::uint32_t>(lrgpme[i]); }
+ProvenPrimes::ProvenPrimes(bool below_2_24) : small_(below_2_24) {
+  if (!small_) return;
+  p_ = (1u << 24) + 1;
+  advance();
+}
 
-bool ProvenPrimes::advance() { return --i >= 1; }
+std::uint32_t ProvenPrimes::current() const { return small_ ? p_ : static_cast<std::uint32_t>(lrgpme[i_]); }
+
+bool ProvenPrimes::advance() {
+  if (!small_) return --i_ >= 1;
+  do {
+    p_ -= 2;
+  } while (!is_word_prime(p_));
+  return p_ > (1u << 23);
+}
 
 bool ProvenPrimes::ready() { return lrgpme[1] > (1 << 30); }
 

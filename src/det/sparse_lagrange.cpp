@@ -911,7 +911,9 @@ bool sparse_z_det(const SparseFlat<std::size_t>& a, const std::vector<ZCoef>& co
   // A bound is that of the integer matrix's top variable, even where an
   // image loses it.
   const std::int32_t top = top_variable(a.e, nv);
-  // The proven route bounds every variable once, on the integer matrix.
+  // The proven route bounds every variable once, on the integer matrix: the
+  // largest degree along a permutation (up to side 300; the max-plus
+  // estimate above it).
   std::vector<std::int64_t> bounds;
   if (proven)
     for (std::int32_t v = 0; v < nv; ++v) {
@@ -921,7 +923,15 @@ bool sparse_z_det(const SparseFlat<std::size_t>& a, const std::vector<ZCoef>& co
         for (std::size_t t = 0; t < a.e[k].c.size(); ++t) d = std::max<std::int64_t>(d, a.e[k].exp(t)[v]);
         rows[static_cast<std::size_t>(a.row[k])].emplace_back(a.col[k], d);
       }
-      bounds.push_back(compute_degree_1(std::move(rows), a.m));
+      if (a.m > 300) {
+        bounds.push_back(compute_degree_1(std::move(rows), a.m));
+        continue;
+      }
+      const auto n = static_cast<std::size_t>(a.m);
+      std::vector<std::int64_t> D(n * n, lagrange_zero_entry);
+      for (std::size_t r = 0; r < n; ++r)
+        for (const auto& [c, d] : rows[r]) D[r * n + static_cast<std::size_t>(c)] = d;
+      bounds.push_back(max_assignment(D, a.m));
     }
   const ZImage image = [&](std::int32_t deg, Flat<std::uint32_t>& img) {
     const auto p = static_cast<std::uint32_t>(modulus);
