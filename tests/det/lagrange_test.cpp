@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <optional>
 #include <random>
 #include <string>
@@ -447,6 +448,32 @@ TEST_F(Lagrange, KnownAnswers) {
     EXPECT_EQ(compute_degree(d3, 2), 2);
     std::int64_t d4[] = {3, 0, 0, 0, 5, 0, 0, 0, 7};
     EXPECT_EQ(compute_degree(d4, 3), 15);
+    // The exact bound: the best permutation by brute force, never above
+    // the max-plus estimate; none without a permutation of non-zero entries.
+    EXPECT_EQ(max_assignment({3, 0, 0, 0, 5, 0, 0, 0, 7}, 3), 15);
+    EXPECT_EQ(max_assignment({lagrange_zero_entry, 4, lagrange_zero_entry, 9}, 2), 0);
+    std::mt19937_64 g(11);
+    for (int trial = 0; trial < 40; ++trial) {
+      const auto n = std::int32_t(1 + g() % 6);
+      std::vector<std::int64_t> d(static_cast<std::size_t>(n * n));
+      for (auto& x : d) x = g() % 4 == 0 ? lagrange_zero_entry : std::int64_t(g() % 5);
+      std::vector<std::int32_t> perm(static_cast<std::size_t>(n));
+      for (std::int32_t k = 0; k < n; ++k) perm[static_cast<std::size_t>(k)] = k;
+      std::int64_t best = 0;
+      do {
+        std::int64_t sum = 0;
+        for (std::int32_t r = 0; r < n && sum >= 0; ++r) {
+          const std::int64_t x = d[static_cast<std::size_t>(r * n + perm[static_cast<std::size_t>(r)])];
+          sum = x == lagrange_zero_entry ? -1 : sum + x;
+        }
+        best = std::max(best, sum);
+      } while (std::next_permutation(perm.begin(), perm.end()));
+      EXPECT_EQ(max_assignment(d, n), best) << trial;
+      std::vector<std::int64_t> copy = d;
+      if (best > 0) {
+        EXPECT_LE(best, compute_degree(copy.data(), n)) << trial;
+      }
+    }
   }
   auto vandermonde = [] {  // in x + i y: determinant 12 y^6
     Mat v(4, 4);
