@@ -15,6 +15,8 @@
 //   product GF(p)(x)     (g1 a / g2 b) (g2 c / g1 d), all of degree d/2
 //                        (FLINT: the two cross GCDs, four exact divisions,
 //                        two products)
+//   gcd Z[x]             polygcd beside fmpz_poly_gcd, random and planted
+//                        pairs of degrees 10 to 2000, 10 to 5000 digits
 //   det GF(32003)[x]     200 x 200, entries dense of degree 4, the leading
 //                        coefficient not 0 (FLINT: nmod_poly_mat_det); the
 //                        instance of compare_gcd
@@ -54,6 +56,7 @@
 #include "numbers/freelists.h"
 #include "numbers/node_handles.h"
 #include "numbers/work_arrays.h"
+#include "poly/intpoly.h"
 #include "poly/poly_mult.h"
 #include "poly/poly_repr.h"
 #include "quoly/quoly.h"
@@ -268,6 +271,117 @@ void normal_form_rows(bool modular) {
   }
 }
 
+// ---- GCDs over Z ----------------------------------------------------------------------------------
+
+// A random polynomial of degree d whose coefficients have `bits` bits (the
+// top one not zero), random signs.
+IntPoly random_intpoly(std::mt19937_64& rng, int d, int bits) {
+  IntPoly r;
+  const int words = (bits + 63) / 64;
+  std::vector<IntPoly::word> w(static_cast<std::size_t>(words));
+  for (int i = 0; i <= d; ++i) {
+    for (auto& x : w) x = rng();
+    if (bits % 64 != 0) w.back() &= (IntPoly::word{1} << (bits % 64)) - 1;
+    if (i == d) w.back() |= IntPoly::word{1} << ((bits - 1) % 64);
+    r.push(w.data(), words, rng() % 2 != 0);
+  }
+  r.trim();
+  return r;
+}
+
+#ifdef TAVRIN_PEER_FLINT
+void fmpz_poly_of(fmpz_poly_t f, const IntPoly& a) {
+  fmpz_poly_zero(f);
+  fmpz_t c;
+  fmpz_init(c);
+  for (int i = 0; i <= a.degree(); ++i) {
+    if (a.len(i) == 0) continue;
+    fmpz_set_ui_array(c, reinterpret_cast<const ulong*>(a.mag(i)), a.len(i));
+    if (a.neg(i)) fmpz_neg(c, c);
+    fmpz_poly_set_coeff_fmpz(f, i, c);
+  }
+  fmpz_clear(c);
+}
+
+IntPoly intpoly_of_fmpz(const fmpz_poly_t f) {
+  IntPoly r;
+  fmpz_t c;
+  fmpz_init(c);
+  std::vector<ulong> w;
+  for (slong i = 0; i < fmpz_poly_length(f); ++i) {
+    fmpz_poly_get_coeff_fmpz(c, f, i);
+    const bool neg = fmpz_sgn(c) < 0;
+    fmpz_abs(c, c);
+    w.assign(fmpz_size(c) + 1, 0);
+    if (!fmpz_is_zero(c)) fmpz_get_ui_array(w.data(), static_cast<slong>(fmpz_size(c)), c);
+    r.push(reinterpret_cast<const IntPoly::word*>(w.data()), static_cast<std::int32_t>(fmpz_size(c)), neg);
+  }
+  fmpz_clear(c);
+  r.trim();
+  return r;
+}
+#endif
+
+// polygcd (the driver's default route) against fmpz_poly_gcd: random pairs
+// (coprime as a rule) and planted pairs g a, g b (g, a, b of half the degree
+// and half the bits).
+void gcd_rows() {
+  const char* row = "gcd Z[x]";
+  if (!wanted(row)) return;
+  struct Size {
+    int degree, digits;
+  };
+  for (const bool planted : {false, true}) {
+    for (const Size z : {Size{10, 10}, Size{100, 100}, Size{500, 500}, Size{2000, 100}, Size{100, 5000},
+                         Size{1000, 2000}, Size{2000, 5000}}) {
+      std::mt19937_64 rng(static_cast<std::uint64_t>(z.degree) * 131 + static_cast<std::uint64_t>(z.digits));
+      const int bits = z.digits * 3322 / 1000;
+      IntPoly ia, ib;
+#ifdef TAVRIN_PEER_FLINT
+      fmpz_poly_t fa, fb, fg;
+      fmpz_poly_init(fa);
+      fmpz_poly_init(fb);
+      fmpz_poly_init(fg);
+#endif
+      if (planted) {
+        const IntPoly g = random_intpoly(rng, z.degree / 2, bits / 2), a = random_intpoly(rng, z.degree / 2, bits / 2),
+                      b = random_intpoly(rng, z.degree / 2, bits / 2);
+        ia = intpoly_mul(g, a);
+        ib = intpoly_mul(g, b);
+      } else {
+        ia = random_intpoly(rng, z.degree, bits);
+        ib = random_intpoly(rng, z.degree, bits);
+      }
+      poly u = intpoly_to_poly(ia), v = intpoly_to_poly(ib), g = nullptr;
+      auto ours = [&] {
+        bench::new_command();
+        alg_c_count = 0;
+        original_depth = 1;
+        polygcd(u, v, &g, polynames);
+      };
+      std::function<void()> peer;
+#ifdef TAVRIN_PEER_FLINT
+      fmpz_poly_of(fa, ia);
+      fmpz_poly_of(fb, ib);
+      peer = [&] { fmpz_poly_gcd(fg, fa, fb); };
+#endif
+      const auto [t, pt] = time_pair(ours, peer);
+      bool same = false;
+#ifdef TAVRIN_PEER_FLINT
+      IntPoly mine;
+      same = intpoly_of(g, &mine) && mine == intpoly_of_fmpz(fg);
+      fmpz_poly_clear(fa);
+      fmpz_poly_clear(fb);
+      fmpz_poly_clear(fg);
+#endif
+      char size[48];
+      std::snprintf(size, sizeof size, "%s deg %d, %d digits", planted ? "planted" : "random", z.degree, z.digits);
+      report(row, size, t, pt, same);
+      for (poly* x : {&u, &v, &g}) free_poly(x);
+    }
+  }
+}
+
 // ---- Products ----------------------------------------------------------------------------------
 
 void product_rows() {
@@ -417,6 +531,7 @@ int main(int argc, char** argv) {
     onevar_hgcd_degree = INT32_MAX;
   }
   std::printf("\n%-22s %-26s %13s   %-5s %13s  %8s\n", "row", "size", "Tavrin", "peer", "", "ratio");
+  gcd_rows();
   normal_form_rows(true);
   normal_form_rows(false);
   product_rows();

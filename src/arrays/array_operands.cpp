@@ -96,6 +96,8 @@ void left_side(textptr inf, arrptr* q, std::int32_t* rows, std::int32_t* cols,
                std::int32_t* start, std::int32_t* total_rows, std::int32_t* firstrow,
                std::int32_t* firstcol, std::int32_t* target_rows, tokentipe* oldtok,
                nameptr* flag, bool systok) {
+  // The cells of a word or floating ring have no limbs to read as big integers.
+  if (ring_values_lack_limbs) abandon(not_in_this_arithmetic_error, &token);
   *start = -1;
   *target_rows = 0;
   *firstrow = addresser;

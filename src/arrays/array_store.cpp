@@ -11,6 +11,8 @@
 #include "numbers/bigint.h"
 #include "numbers/bigint_wide.h"
 #include "numbers/freelists.h"
+#include "numbers/node_handles.h"
+#include "numbers/word_mod.h"
 #include "toplevel/charsets.h"
 #include "toplevel/state.h"
 
@@ -149,6 +151,16 @@ void lookup(const tokentipe* x, std::int32_t r, std::int32_t c, arrptr* q, quoly
   new_array_quoly_ptr(*q, &r, &c, colflag, qp, x, &aux);
 }
 
+void spec_lookup(const tokentipe* x, std::int32_t spot, arrptr* q, quolyptr* qp) {
+  array_seek(x, q);
+  if (spot < addresser) abandon(subscript_dimension_out_range_error, x);
+  std::int32_t r = spot;
+  std::int32_t c = addresser;
+  colm_ptrptr aux = nullptr;
+  new_array_quoly_ptr(*q, &r, &c, false, qp, x, &aux);
+  if (*qp == nullptr && (*q)->spar != nullptr) sparse_set(spot, addresser, *q, qp, false);
+}
+
 void count_uninitialised(const char* name) {
   ++uninit;
   if (uninit < 21) {
@@ -194,6 +206,23 @@ void check_and_assign(std::int32_t k, quolyptr q) {
     count_uninitialised(nullptr);
   }
   *q = *cell;
+}
+
+bool array_has_unreduced(arrptr q) {
+  if (!modularmode || flotemode) return false;
+  if (q->spar != nullptr) return sparse_has_unreduced(q->spar, q->rows);
+  for (std::int32_t k = q->start; k <= q->stop; ++k)
+    if (detail::unreduced_integer(*arp_cell(k))) return true;
+  return false;
+}
+
+void settle_array_integers(arrptr q) {
+  if (!array_has_unreduced(q)) return;
+  if (q->spar != nullptr) {
+    sparse_settle_integers(q->spar, q->rows);
+    return;
+  }
+  for (std::int32_t k = q->start; k <= q->stop; ++k) detail::settle_integer_inplace(*arp_cell(k));
 }
 
 }  // namespace tavrin

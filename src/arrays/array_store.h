@@ -80,11 +80,30 @@ void new_array_quoly_ptr(arrptr q, std::int32_t* r, std::int32_t* c, bool colfla
 void lookup(const tokentipe* x, std::int32_t r, std::int32_t c, arrptr* q, quolyptr* qp,
             bool colflag);
 
+// The array named x (*q) and the cell of its element with the single
+// subscript spot (*qp), counted down the columns; an absent sparse entry
+// is created holding 0 (sparse_set). spot below addresser or beyond the
+// array: error 27; no such array: error 28.
+void spec_lookup(const tokentipe* x, std::int32_t spot, arrptr* q, quolyptr* qp);
+
 // Counts an uninitialised cell met in this command and prints the warning
 // (with the array's name, or the plain text when name is nil) while fewer
 // than 21 were met, " ....etc...\n" at the 21st.
 // writes: uninit
 void count_uninitialised(const char* name);
+
+// ---- Stored integers as matrix operands ------------------------------------------------
+// In modular arithmetic an integer result stored in an array (a count, a
+// degree, a position) may lie outside the residues; a matrix computation
+// reads it as its image (numbers/node_handles.h).
+
+// Some cell or entry of q is such an integer.
+// reads: modularmode, flotemode, modulus
+bool array_has_unreduced(arrptr q);
+// Every such cell takes its image in place, for good (a computation about
+// to overwrite q); a sparse entry whose image is 0 is removed.
+// reads: modularmode, flotemode, modulus, finf
+void settle_array_integers(arrptr q);
 
 // With "[" current after the name x: reads the subscripts and "]" and sets
 // *qp to the element's cell; an uninitialised dense cell becomes 0 with the

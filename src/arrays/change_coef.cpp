@@ -51,7 +51,10 @@ struct coefficient_change {
   detail::OwnedPoly value;  // the new coefficient, below the given levels
 };
 
-void read_change(textptr inf, nameptr* flag, bool target_empty, coefficient_change* ch) {
+// level: the exponents read before (their levels count towards the pads the
+// new coefficient must have).
+void read_change(textptr inf, nameptr* flag, bool target_empty, std::int16_t level,
+                 coefficient_change* ch) {
   while (is_tok(",")) {
     ModularBracket integers;
     ValueCell e;
@@ -63,7 +66,7 @@ void read_change(textptr inf, nameptr* flag, bool target_empty, coefficient_chan
     if (v < 0 && !laurent) abandon(negative_exponent_outside_laurent_mode_166_error, &token);
     // An exponent for a level that has no variable would make a term no
     // display or arithmetic can place.
-    if (static_cast<std::int32_t>(ch->exps.size()) >= number_polys) abandon(more_listed_values_than_variables_error, &token);
+    if (level + static_cast<std::int32_t>(ch->exps.size()) >= number_polys) abandon(more_listed_values_than_variables_error, &token);
     ch->exps.push_back(v);
   }
   expect(")", close_paren_expected_error);
@@ -75,7 +78,8 @@ void read_change(textptr inf, nameptr* flag, bool target_empty, coefficient_chan
   ValueCell v;
   old_expre(inf, &v.q, flag);
   if (!v.q->numb && v.q->denom != nullptr) abandon(value_has_denominator_variable_above_level_error, &token);
-  const std::size_t levels = ch->exps.empty() ? (target_empty ? 0 : 1) : ch->exps.size();
+  const std::size_t given = static_cast<std::size_t>(level) + ch->exps.size();
+  const std::size_t levels = given == 0 ? (target_empty ? 0 : 1) : given;
   if (v.q->numb) {
     quoly_consume(&v.q, ch->value.cell());
     return;
@@ -184,9 +188,23 @@ void zero_denominator_warning(bool array, const char* name) {
 
 }  // namespace
 
-void quoly_set_coef(quolyptr n, textptr inf, nameptr* flag) {
+void set_coef(poly* n, textptr inf, nameptr* flag, std::int16_t level) {
   coefficient_change ch;
-  read_change(inf, flag, *n == nullptr, &ch);
+  read_change(inf, flag, *n == nullptr, level, &ch);
+  poly own = *n;
+  *n = nullptr;
+  if (ch.exps.empty() && level > 0) {  // *n is the coefficient at the levels given before
+    free_poly(&own);
+    *n = ch.value.release();
+    return;
+  }
+  *n = apply(own, &ch);
+}
+
+void quoly_set_coef(quolyptr n, textptr inf, nameptr* flag) {
+  // Read first, then *n looked at: the statement read may replace it.
+  coefficient_change ch;
+  read_change(inf, flag, *n == nullptr, 0, &ch);
   edit_value(n, &ch);
 }
 
@@ -236,34 +254,18 @@ void change_coef(textptr inf, quolyptr n, nameptr* flag) {
     abandon(value_has_denominator_choose_numer_denom_error, &name);
   }
 
-  // Everything is read before the stored value is touched.
-  const quoly cur = cell == nullptr ? nullptr : *cell;
-  coefficient_change ch;
-  read_change(inf, flag, cur == nullptr, &ch);
-
+  // The exponents and the new coefficient are read before the stored value
+  // is touched (the statement read may replace it).
   ValueCell fresh;
   if (!part) {
-    if (cell != nullptr) {
-      edit_value(cell, &ch);
-    } else {
-      edit_value(&fresh.q, &ch);
-    }
+    quoly_set_coef(cell != nullptr ? cell : &fresh.q, inf, flag);
   } else {
     // A numerator or denominator is edited on a copy of the value, which
     // then gets its normal form.
-    poly src = numer_part ? cur->numer : cur->denom;
-    OwnedPoly work;
-    if (src == nullptr) {
-      work.p = constant_leaf(1);
-    } else {
-      poly_assign(src, &work.p);
-    }
-    poly edited = apply(work.p, &ch);
-    work.p = nullptr;
-    quoly_assign(cur, &fresh.q);
+    quoly_assign(*cell, &fresh.q);
     poly* slot = numer_part ? &fresh.q->numer : &fresh.q->denom;
-    free_poly(slot);
-    *slot = edited;
+    if (*slot == nullptr) *slot = constant_leaf(1);
+    set_coef(slot, inf, flag, 0);
     if (denom_part && poly_iszero(fresh.q->denom)) {
       zero_denominator_warning(is_array, name.name);
       free_quoly(&fresh.q);

@@ -89,12 +89,16 @@ void new_arretrieve(textptr inf, const tokentipe* x, nameptr* flag, quolyptr* qp
   element_cell(x, r, c, two, qp, t, colpos, &sparse);
 }
 
+void ievalcoords(std::int32_t* r, std::int32_t* c, nameptr* flag, bool* c_is_there) {
+  float_coords(&Input, r, c, flag, c_is_there);
+}
+
 void iarretrieve(const tokentipe* x, quolyptr* qp, nameptr* flag, bool* sparse) {
   scanner(&Input, &token, flag);
   std::int32_t r = 0;
   std::int32_t c = 0;
   bool two = false;
-  float_coords(&Input, &r, &c, flag, &two);
+  ievalcoords(&r, &c, flag, &two);
   scanner(&Input, &token, flag);
   colm_ptrptr t = nullptr;
   std::int32_t colpos = 0;

@@ -381,6 +381,16 @@ void generic_display(Env* env) {
 
 }  // namespace
 
+std::int32_t nth_prime(quolyptr n) {
+  const std::int32_t k = quoly_convert_to_int(*n);
+  if (k < 1 || k > 1229) {
+    error(prime_index_must_lie_between_1_error, &token);
+    return 0;
+  }
+  need_data_file(data_file::primelist);
+  return small_prime[k];
+}
+
 void builtin_func2(textptr inf, quolyptr n, nameptr* flag, std::int32_t index) {
   Env env{};
   env.inf = inf;
@@ -436,6 +446,7 @@ void builtin_func2(textptr inf, quolyptr n, nameptr* flag, std::int32_t index) {
       if (!(*env.x)->numb) abandon(not_number_error, &token);
       const std::int32_t k = quoly_convert_to_int(*env.x);
       if (k < 1 || k > 1229) abandon(prime_index_must_lie_between_1_error, &token);
+      need_data_file(data_file::primelist);
       set_result(&env, small_prime[k]);
       return;
     }

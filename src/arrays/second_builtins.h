@@ -27,8 +27,26 @@ void builtin_func2(textptr inf, quolyptr n, nameptr* flag, std::int32_t index);
 // becomes value. *n := the changed value at the prompt, 0 in a stored
 // statement.
 void change_coef(textptr inf, quolyptr n, nameptr* flag);
-// The middle step of change_coef on a value: its numerator edited from the
-// current token, a leaf result made a number.
+// Entry k (1 .. 1229) of the table of small primes for k the integer value
+// of *n; another k is error 346, then 0. (The built-in Prime applies the
+// same rule with its own reading.) *n: kept.
+std::int32_t nth_prime(quolyptr n);
+// Edits the polynomial *n (nil: empty) from the current token: "," e for
+// each further level (e an integer read with modular arithmetic off;
+// errors 155, 156, 166, 193 beyond the variables), then ")" ":" "=" and
+// the new coefficient (errors 1, 152, 4), which must have no denominator
+// and pads for the level + (exponents read) levels above it (1 when none
+// are given and *n is not empty), else error 158. The coefficient of those
+// powers is replaced, inserted in exponent order, or removed when the new
+// one is 0 (an emptied list is 0); no exponent at all replaces the leading
+// coefficient, or *n itself when it is empty or level > 0. level: the
+// exponents read before the call (0 from change_coef).
+// *n: changed (its nodes reused; looked at only after the reading).
+void set_coef(poly* n, textptr inf, nameptr* flag, std::int16_t level);
+// The middle step of change_coef on a value: the change read, then its
+// numerator (a number or nil as a constant polynomial) edited as set_coef
+// does, a leaf result made a number. *n is looked at only after the
+// reading.
 void quoly_set_coef(quolyptr n, textptr inf, nameptr* flag);
 
 // "[" old "]" ":=" "'" "[" new "]" "'": the array gets the new name; the

@@ -35,7 +35,7 @@ colm_ptr link_entry(colm_ptrptr t, std::int32_t c, quoly v) {
 // modular mode).
 quoly word_value(std::int32_t n) {
   quoly v = nullptr;
-  quoly_set_integer(n, &v);
+  quoly_set_image(n, &v);
   return v;
 }
 
@@ -449,6 +449,28 @@ void sparse_iszero(sparseptr spar, std::int32_t rows, bool* ans) {
   });
 }
 
+bool sparse_has_unreduced(sparseptr sp, std::int32_t rows) {
+  return !all_entries(sp, rows, [](colm_ptr e) { return !detail::unreduced_integer(e->val); });
+}
+
+void sparse_settle_integers(sparseptr sp, std::int32_t rows) {
+  for_rows(sp, rows, [](colm_ptrptr h, std::int32_t) {
+    for (colm_ptrptr t = h; *t != nullptr;) {
+      quoly v = (*t)->val;
+      if (!detail::unreduced_integer(v)) {
+        t = &(*t)->next;
+        continue;
+      }
+      detail::settle_integer_inplace(v);
+      if (v->ncoef->lint == 0) {
+        free_colm(t);
+      } else {
+        t = &(*t)->next;
+      }
+    }
+  });
+}
+
 bool sparse_allnumbs(sparseptr sp, std::int32_t rows) {
   return all_entries(sp, rows, [](colm_ptr e) { return e->val->numb; });
 }
@@ -503,6 +525,14 @@ bool sparse_one_var_polys(sparseptr sp, std::int32_t rows) {
 
 bool sparse_negexponents(sparseptr sp, std::int32_t m) {
   return !all_entries(sp, m, [](colm_ptr e) { return e->val->numb || !anynegs(e->val->numer); });
+}
+
+bool negexponents(workptr ar, std::int32_t m) {
+  for (std::int64_t k = 0; k < std::int64_t{m} * m; ++k) {
+    quoly v = ar->stash[k];
+    if (!v->numb && anynegs(v->numer)) return true;
+  }
+  return false;
 }
 
 // ---- The settings reader ------------------------------------------------------------------

@@ -178,6 +178,11 @@ void put_back_sparse(sparseptr dup, sparseptr spar, std::int32_t rows);
 void sparse_iszero(sparseptr spar, std::int32_t rows, bool* ans);
 // Every entry is a number.
 bool sparse_allnumbs(sparseptr sp, std::int32_t rows);
+// Some entry is a stored integer outside the residues of the modular ring
+// (numbers/node_handles.h: unreduced_integer).
+bool sparse_has_unreduced(sparseptr sp, std::int32_t rows);
+// Every such entry takes its image in place; an image 0 removes the entry.
+void sparse_settle_integers(sparseptr sp, std::int32_t rows);
 // *allnumbs := every entry is a number (the scan stops early below); the
 // result is false as soon as an entry has a denominator.
 bool sparse_allpolys(sparseptr sp, std::int32_t rows, bool* allnumbs);
@@ -190,6 +195,9 @@ bool sparse_one_var_polys(sparseptr sp, std::int32_t rows);
 // anynegs (a negative exponent at some level of a polynomial): poly/poly_measures.h.
 // Some non-number entry's numerator has a negative exponent.
 bool sparse_negexponents(sparseptr sp, std::int32_t m);
+// The same over the m*m cells of a dense work array (every cell must hold a
+// value).
+bool negexponents(workptr ar, std::int32_t m);
 
 // ---- The settings reader ------------------------------------------------------------------
 // *p := the rest of an "&" setting as a chain of name nodes, read from inf

@@ -104,6 +104,9 @@ void out_err_mess(std::int32_t x) {
     std::printf("%s", erp[x]);
     const std::size_t len = std::strlen(erp[x]);
     if (erp[x][len - 1] != '\n') std::printf("\n");
+  } else if (!usable(data_file::qerrs)) {
+    std::printf("Error number %d (the messages are in the data file Qerrs, which is %s).\n", x,
+                data_fault_text(fault_of(data_file::qerrs)));
   } else {
     std::printf("Error number %d.\n", x);
   }
@@ -205,9 +208,34 @@ void tavrin_error(const char* mess, bool push) {
   if (push) error(open_level_code, &blank);
 }
 
+void tavrintt_error(const char* mess, bool push) { tavrin_error(mess, push); }
+
 void tavrinerror(const char* mess) {
   std::printf("*** Tavrin error. %s", mess);
   std::fflush(stdout);
+}
+
+void rebuild_data_files_hint() {
+  std::printf("    Rebuild the data files: run \"make\" in Tavrin's source directory; the build\n"
+              "    writes them into BACKWARD/ beside the executable.\n");
+}
+
+const char* data_fault_text(data_fault why) {
+  switch (why) {
+    case data_fault::missing: return "missing";
+    case data_fault::damaged: return "damaged";
+    case data_fault::unchecked:
+    case data_fault::none: break;
+  }
+  return "not checked (no checksum lists it)";
+}
+
+void lacking_data_file(data_file f) {
+  if (extra_line) std::printf("\n");
+  std::printf("*** Tavrin error. This needs the data file %s, which is %s.\n", data_file_name(f),
+              data_fault_text(fault_of(f)));
+  rebuild_data_files_hint();
+  unwind_to_top_level(0);
 }
 
 void not_implemented() {

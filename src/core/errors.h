@@ -10,6 +10,7 @@
 
 #include <cstdint>
 
+#include "core/globals.h"
 #include "core/records.h"
 
 namespace tavrin {
@@ -41,9 +42,25 @@ void warning(std::int32_t x, const tokentipe* bad);
 // push, a nested command level is opened (error(-1)) and the call returns
 // when the user leaves it.
 void tavrin_error(const char* mess, bool push);
+// The same report under its second name (the two are interchangeable).
+void tavrintt_error(const char* mess, bool push);
 
 // "*** Tavrin error. " followed by mess, flushed; always returns.
 void tavrinerror(const char* mess);
+
+// The computation needs the tables of data file f, which start-up left
+// unused: "*** Tavrin error. This needs the data file f, which is " and
+// the reason (data_fault_text), the lines of rebuild_data_files_hint, and
+// an unwinding to the top level. need_data_file does nothing for a file in
+// use.
+[[noreturn]] void lacking_data_file(data_file f);
+inline void need_data_file(data_file f) {
+  if (!usable(f)) lacking_data_file(f);
+}
+// "    Rebuild the data files: ..." with how, and its line end.
+void rebuild_data_files_hint();
+// "missing", "damaged" or "not checked (no checksum lists it)".
+const char* data_fault_text(data_fault why);
 
 // Ends the computation after the pools have reported an exhausted heap:
 // prints the out-of-heap warning and unwinds to the top level.

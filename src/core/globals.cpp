@@ -105,6 +105,13 @@ imptr prime[prime_count + 1] = {};
 number num_prod[599] = {};
 std::int32_t invs_prod[598] = {};
 std::int16_t small_prime[1230] = {};
+data_fault data_file_faults[data_file_count] = {};
+
+const char* data_file_name(data_file f) {
+  static constexpr const char* names[data_file_count] = {
+      "pow228", "primelist", "pprods", "bprimes", "lrgpmes", "f256d", "f2t16d", "Qerrs", "chdat"};
+  return names[static_cast<int>(f)];
+}
 std::int32_t med_prime[2467] = {};
 std::int32_t big_prime[1517] = {};
 std::int32_t lrgpme[2001] = {};

@@ -159,6 +159,21 @@ extern std::int32_t big_prime[1517];    // the primes 48871 .. 65521, big_prime[
 extern std::int32_t lrgpme[2001];       // the 2000 largest primes up to 2147483629, from 1
 extern std::int16_t global_list[151];   // global_list[i] = small_prime[8 + i]
 
+// The data files, and why start-up left one unused: missing (or not
+// readable), damaged (its size or checksum not what the build wrote, or its
+// contents failing the readers' checks), or unchecked (the list of
+// checksums missing, damaged or without it). The tables of an unused file
+// stay empty; whatever would read one calls need_data_file (errors.h)
+// first, or takes a route without it. Set by initialize; none at start.
+enum class data_file : std::uint8_t { pow228, primelist, pprods, bprimes, lrgpmes, f256d, f2t16d,
+                                      qerrs, chdat };
+constexpr int data_file_count = 9;
+enum class data_fault : std::uint8_t { none, missing, damaged, unchecked };
+extern data_fault data_file_faults[data_file_count];
+inline data_fault fault_of(data_file f) { return data_file_faults[static_cast<int>(f)]; }
+inline bool usable(data_file f) { return fault_of(f) == data_fault::none; }
+const char* data_file_name(data_file f);  // "pow228", ..., "Qerrs", "chdat"
+
 // The auxiliary primes of the set-up of relations, one-limb numbers in
 // auxptr[1 .. aux_prime1_number]; nil and 0 until the set-up builds them.
 // Read by the modular images when the coefficient field is a quotient ring.

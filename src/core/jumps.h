@@ -12,8 +12,4 @@ struct TopLevelJump {};
 // The "&q" command: the program ends after " bye".
 struct QuitJump {};
 
-// A data file is missing or damaged: start-up stops and the program ends
-// with a failure status (thrown by the data-file readers, caught by main).
-struct StartupStopped {};
-
 }  // namespace tavrin

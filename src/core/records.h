@@ -34,7 +34,7 @@ struct tokentipe {
   std::int16_t address;
 };
 
-enum classtype : std::int32_t { zzero = 0, one = 1, two = 2, three = 3, four = 4 };
+enum classtype : std::int32_t { zzero = 0, one = 1, two = 2, three = 3, four = 4, five = 5 };
 
 struct numnode {
   std::int32_t value;  // one limb, |value| < 2^28, sign of its number
@@ -251,7 +251,7 @@ struct sortrec {
 };
 
 // One entry of the undo journal of temporary modular images.  `prev` is the
-// changed cell: a poly cell (special zzero) or a value cell (one .. three).
+// changed cell: a poly cell (special zzero, five) or a value cell (one .. four).
 struct fixdata {
   void* prev;
   poly node;          // the value to put back

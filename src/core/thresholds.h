@@ -84,6 +84,30 @@ extern std::int32_t onevar_hgcd_degree;
 // the value routines of quoly/ (quoly_residues_impl.h).
 extern std::int32_t residue_value_degree;
 
+// Degree sum of the two operands from which sums of rational functions in
+// one variable over the rationals work on contiguous integer coefficients
+// (poly/intpoly.h: each part read once, the result built once) instead of
+// term lists. Default 8. Range >= 0 (INT32_MAX: never). Reader: the value
+// routines of quoly/ (quoly_integers_impl.h).
+extern std::int32_t integer_value_degree;
+
+// Limbs of the two arguments together from which polygcd hands two
+// one-variable polynomials over the integers to the modular GCD on
+// contiguous words (gcd/intpoly_gcd.h) instead of its own stages. Default
+// 200. Range >= 0 (INT32_MAX: never). Reader: polygcd.
+extern std::int32_t integer_gcd_limbs;
+
+// Characters left on the line from which an expression that is a sum of
+// monomials is read in one pass (lang/monomial_sums.h) instead of term by
+// term through the evaluator. Default 2048. Range >= 0 (INT32_MAX: never).
+// Reader: read_monomial_sum.
+extern std::int32_t monomial_sum_chars;
+
+// Degree of the shorter factor below which intpoly_mul multiplies by
+// coefficient rows instead of Kronecker's substitution. Default 4. Range
+// >= 0. Reader: intpoly_mul.
+extern std::int32_t intpoly_rows_degree;
+
 // Degree in the top variable above which products of two-variable
 // polynomials modulo a prime try the two-variable arrays. Default 30.
 // Range >= 0. Reader: poly_mult.

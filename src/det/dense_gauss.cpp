@@ -15,7 +15,9 @@
 #include "core/globals.h"
 #include "det/bareiss.h"
 #include "det/elimination_guards.h"
+#include "det/float_check.h"
 #include "gcd/gcd_stash.h"
+#include "matrix/float_images.h"
 #include "matrix/row_ops.h"
 #include "numbers/freelists.h"
 #include "numbers/node_handles.h"
@@ -395,7 +397,17 @@ void standard_matrix_invert(quolyptr n, std::int32_t m, poly fct, workptr ar, wo
   TraceLevel trace(m, invert ? false : verbose);
   if (verbose) dumpitt("Standard G.E. method, rank ", m, true, true, true);
   OpLists ops;
+  // Watched floating polynomial entries: an entry whose degree passes every
+  // minor's has lost its GCDs, and the determinant would be garbage.
+  const bool watched = fl_check_watching && flotemode && !floats && !invert;
+  const std::int64_t degree_bound = watched ? fl_minor_degree_bound(dup, m) : 0;
   bool singular = false, finished = false;
+  // A floating inverse weighs the product of its pivots (the determinant up
+  // to sign) against the matrix's scale: rounding leaves a singular
+  // matrix's last pivots small but seldom exactly 0.
+  const bool weighed = floats && invert;
+  const long double bound = weighed ? hadamard_bound(dup, m) : 0;
+  long double pivots = 1;
   for (std::int32_t i = 1; i <= m && !finished; ++i) {
     check_interrupt();
     const std::int32_t p = i - 1;
@@ -449,6 +461,7 @@ void standard_matrix_invert(quolyptr n, std::int32_t m, poly fct, workptr ar, wo
       }
       break;
     }
+    if (weighed) pivots *= at(dup, p, p, m)->ncoef->flote;
     if (floats)
       numb_divide_thru(n, dup, invert, i, m, &ops.rows);
     else
@@ -457,7 +470,11 @@ void standard_matrix_invert(quolyptr n, std::int32_t m, poly fct, workptr ar, wo
       zero_out(dup, i, m, floats, &ops.rows);
     else
       simple_zero_out(dup, i, m, floats);
+    if (watched)
+      for (std::int32_t c = i; c < m; ++c)
+        for (std::int32_t r = i; r < m; ++r) fl_check_degree(at(dup, r, c, m), degree_bound);
   }
+  if (weighed && !singular && negligible_determinant(pivots, bound, m)) singular = true;
   if (singular) {
     work.release();
     resume_suspended(env);
@@ -530,7 +547,10 @@ void gauss_Bareiss(quolyptr n, std::int32_t m, workptr ar, bool ar_free, bool in
         if (prev.q != nullptr && !is_zero(t)) {
           bool fails = false;
           trial_divide(&prev.q, &t, true, false, true, &fails);
-          if (fails) tavrin_error(" Gauss-Bareiss", true);
+          if (fails) {
+            fl_check_lost();  // long doubles seldom divide exactly
+            tavrin_error(" Gauss-Bareiss", true);
+          }
           if (!t->numb && t->denom == nullptr && t->numer->numb && t->numer->next == nullptr)
             polynum_to_quoly(&t);
         }

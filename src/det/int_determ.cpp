@@ -11,10 +11,13 @@
 #include "core/globals.h"
 #include "core/mode_guard.h"
 #include "core/thresholds.h"
+#include "core/trace_level.h"
 #include "det/dense_gauss.h"
 #include "det/int_images.h"
 #include "det/int_routes.h"
 #include "arrays/sparse_store.h"
+#include "numbers/bigint.h"
+#include "numbers/bigint_multiply.h"
 #include "numbers/freelists.h"
 #include "numbers/limb_array_impl.h"
 #include "numbers/node_handles.h"
@@ -136,9 +139,60 @@ void find_pseudo(arrptr q, workptr beta, imptr pseudodet, bool* small_one, std::
 }
 
 void do_mod_prime(std::int32_t rows, std::int32_t k, workptr beta, quoly m) {
+  if (k > 5) need_data_file(data_file::pprods);
   m->ncoef->lint = static_cast<std::int32_t>(images::residue_image(
       images::cells_of(nullptr, beta, rows * rows), rows,
       static_cast<std::uint32_t>(prime[k]->lint)));
+}
+
+void small_mod_determ(std::int32_t rows, quolyptr n, workptr beta, imptr pseudodet,
+                      bool* succeed) {
+  need_data_file(data_file::pprods);
+  const std::int32_t L = pseudodet->size;
+  std::int32_t k = std::max(L * 7 / 4 + 4, 6);
+  while (k <= prime_count && num_prod[k - 6].size < L) ++k;
+  while (k <= prime_count && num_prod[k - 6].size == L &&
+         num_prod[k - 6].head->value < pseudodet->head->value)
+    ++k;
+  if (k > prime_count) {
+    *succeed = false;
+    return;
+  }
+  *succeed = true;
+  BigModeGuard big;
+  const std::int32_t np = k - 5;
+  TraceLevel trace(np);
+  if (verbose) dumpitt("CRT. number of primes needed is ", np, true, true, true);
+  // Garner's digits: d[t] < prime[6 + t], det = sum d[t] prime[6] .. prime[5 + t] mod M.
+  std::vector<std::int64_t> d(static_cast<std::size_t>(np));
+  detail::OwnedValue image(detail::new_number_value(nullptr));
+  newimag(&image.q->ncoef);
+  for (std::int32_t t = 0; t < np; ++t) {
+    const std::int64_t p = prime[6 + t]->lint;
+    if (verbose) dumpitt(" ", t + 1, false, false, true);
+    do_mod_prime(rows, 6 + t, beta, image.q);
+    const std::int64_t r = image.q->ncoef->lint;
+    if (t == 0) {
+      d[0] = r;
+      continue;
+    }
+    std::int64_t x = d[static_cast<std::size_t>(t) - 1];
+    for (std::int32_t j = t - 2; j >= 0; --j) x = (x * prime[6 + j]->lint + d[static_cast<std::size_t>(j)]) % p;
+    d[static_cast<std::size_t>(t)] = (r - x + p) % p * invs_prod[t - 1] % p;
+  }
+  detail::OwnedNumber A, place;
+  setvalue(static_cast<std::int32_t>(d[static_cast<std::size_t>(np) - 1]), A.get());
+  for (std::int32_t j = np - 2; j >= 0; --j) {
+    setvalue(prime[6 + j]->lint, place.get());
+    multiply(A.get(), place.get(), A.get());
+    setvalue(static_cast<std::int32_t>(d[static_cast<std::size_t>(j)]), place.get());
+    fastsum(A.get(), place.get());
+  }
+  const std::uint32_t parity =
+      images::residue_image(images::cells_of(nullptr, beta, rows * rows), rows, 2);
+  if (static_cast<std::uint32_t>(A.get()->tail->value & 1) != parity) fastdiff(A.get(), &num_prod[k - 6]);
+  free_quoly(n);
+  *n = detail::new_number_value(A.release());
 }
 
 void int_determ(quolyptr n, arrptr q, workptr beta, std::int32_t rows, quolyptr pseudodet) {

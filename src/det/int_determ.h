@@ -46,6 +46,17 @@ void do_mod_prime(std::int32_t rows, std::int32_t k, workptr beta, quoly m);
 // images, whatever the bound.
 extern bool force_integer_route;
 
+// *n := det of the rows x rows integer matrix in beta, by its images
+// modulo the table's primes prime[6..k] (do_mod_prime), k the first whose
+// product num_prod[k - 6] reaches the bound *pseudodet, joined by Garner's
+// mixed radix with invs_prod, the sign chosen by the determinant modulo 2.
+// When the table's 599 primes cannot reach the bound, *succeed := false and
+// nothing is changed; else *succeed := true and the old *n is freed. (The
+// base case of int_determ's images, which reach every bound.)
+// reads: verbose; the word modulus is the caller's again on return
+void small_mod_determ(std::int32_t rows, quolyptr n, workptr beta, imptr pseudodet,
+                      bool* succeed);
+
 // The determinant of the sparse matrix of word residues *spar modulo the
 // current modulus into *n (a number). arrfree: *spar is consumed and set to
 // nil; otherwise a copy is worked on. myverb: progress lines.

@@ -122,6 +122,7 @@ void assign_number(imptr n, imptr x) {
 }
 
 std::uint32_t prime_at(std::int32_t k) {
+  need_data_file(data_file::pprods);
   if (k < table_primes) return static_cast<std::uint32_t>(prime[6 + k]->lint);
   auto& g = generated();
   while (static_cast<std::int32_t>(g.size()) <= k - table_primes) {
@@ -146,6 +147,7 @@ std::uint32_t garner_inverse(std::int32_t k) {
 }
 
 std::int32_t primes_for(imptr pd) {
+  need_data_file(data_file::pprods);
   const std::int32_t L = pd->size;
   std::int32_t k = L * 7 / 4 + 4;
   if (k < 6) k = 6;

@@ -111,6 +111,7 @@ std::uint32_t residue_image(const std::vector<quoly>& cells, std::int32_t rows, 
 imptr triangular_determ(arrptr q, const std::vector<quoly>& cells, std::int32_t rows, imptr pd,
                         std::int32_t cut, bool check) {
   if (rows < 1) return fresh_number(1);
+  need_data_file(data_file::pprods);  // prime[6]
   BigModeGuard big;
   FastDet fast;
   const arrptr a = q != nullptr ? q : fast.make(cells, rows);

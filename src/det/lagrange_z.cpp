@@ -170,6 +170,7 @@ struct Primes final : ZPrimes {
   bool from_prime = true;
   Primes() : i(6 + (lagrange_random() & 3)) {}
   std::uint32_t current() const override {
+    need_data_file(from_prime ? data_file::pprods : data_file::primelist);
     return static_cast<std::uint32_t>(from_prime ? prime[i]->head->value : med_prime[i]);
   }
   bool advance() override {

@@ -171,7 +171,7 @@ void sparse_route(mat_invert_EnvRec& env, std::int32_t m, quolyptr n, sparseptr*
         note(det_method::sparse_gauss_elim);
         det_methods.sparse_gauss_elim(spar, n, m, env.mycut, ar_free);
       }
-      exitt(env, n, fct, !done, determinant_root(the_power, done));
+      exitt(env, n, fct, !done);
     } else {
       note(det_method::sparse_gauss_elim);
       det_methods.sparse_gauss_elim(spar, n, m, env.mycut, ar_free);
@@ -351,8 +351,11 @@ void mat_invert(workptr ar, workptr outar, std::int32_t m, quolyptr n, sparseptr
   mat_invert_EnvRec env;
   env.laurent = laurent;
   RouterCleanup cleanup{env};
+  // The power argument serves sparse determinants; a dense matrix ignores it
+  // (with the verbose warning).
+  const bool sparse = spar != nullptr && *spar != nullptr;
   try {
-    if (spar != nullptr && *spar != nullptr) {
+    if (sparse) {
       if (m < 0) {
         note(det_method::hamilton_path_driver);
         det_methods.hamilton_path_driver(spar, -m, n, fct);
@@ -380,22 +383,21 @@ void mat_invert(workptr ar, workptr outar, std::int32_t m, quolyptr n, sparseptr
     }
   } catch (const mat_invert_exit&) {
   }
+  if (sparse && !how.invert && m > 0 && std::abs(the_power) > 1) take_determinant_power(n, the_power);
 }
 
-void exitt(mat_invert_EnvRec& env, quolyptr n, poly fct, bool divit, std::int32_t root) {
+void exitt(mat_invert_EnvRec& env, quolyptr n, poly fct, bool divit) {
   if (env.set_new_polynames) {
     env.set_new_polynames = false;
     resume_old_polynames();
   }
   modout_result(n, env.laurent);
   if (divit) divide_fct(env, n, fct);
-  if (root > 1) take_determinant_root(n, root);
   throw mat_invert_exit{};
 }
 
-std::int32_t determinant_root(std::int32_t the_power, bool interpolated) {
+std::int32_t determinant_root(std::int32_t the_power) {
   if (the_power < 2 || flotemode) return 1;
-  if (interpolated && the_power % 2 == 1) return 1;
   if (!lintmode) return the_power;
   if (!modularmode || !mod_is_prime || finf || modulus % 2 == 0) return 1;
   if (the_power % 2 == 0)
@@ -424,6 +426,40 @@ void take_determinant_root(quolyptr n, std::int32_t root) {
     }
   }
   if (!exact) error(not_a_power_error, &token);
+}
+
+namespace {
+
+// Whether every exponent of p is a multiple of k; with shrink each is then
+// divided by k.
+bool exponents_divisible(poly p, std::int32_t k, bool shrink) {
+  for (poly t = p; t != nullptr; t = t->next) {
+    if (t->numb) continue;
+    if (t->exp % k != 0 || !exponents_divisible(t->pcoef, k, shrink)) return false;
+    if (shrink) t->exp /= k;
+  }
+  return true;
+}
+
+}  // namespace
+
+void take_determinant_power(quolyptr n, std::int32_t the_power) {
+  if (flotemode) return;
+  if (the_power > 1) {
+    const std::int32_t root = determinant_root(the_power);
+    if (root > 1) take_determinant_root(n, root);
+    return;
+  }
+  quoly q = *n;
+  if (the_power >= -1 || q == nullptr || q->numb) return;
+  const std::int32_t k = -the_power;
+  if (!exponents_divisible(q->numer, k, false) ||
+      (q->denom != nullptr && !exponents_divisible(q->denom, k, false))) {
+    error(not_a_power_error, &token);
+    return;
+  }
+  exponents_divisible(q->numer, k, true);
+  if (q->denom != nullptr) exponents_divisible(q->denom, k, true);
 }
 
 void modout_result(quolyptr n, bool laurent_at_entry) {
@@ -459,10 +495,9 @@ void divide_fct(const mat_invert_EnvRec& env, quolyptr n, poly fct) {
     if (q->denom == nullptr && bare_leaf(q->numer)) polynum_to_quoly(n);
     return;
   }
-  quoly f = nullptr;
-  p_q_assign(fct, &f);
-  fast_quoly_quot(n, &f, false);
-  free_quoly(&f);
+  detail::OwnedValue f;  // a divisor 0 is an error
+  p_q_assign(fct, f.cell());
+  fast_quoly_quot(n, f.cell(), false);
 }
 
 void set_search_params(mat_invert_EnvRec& env, workptr ar, std::int32_t m) {

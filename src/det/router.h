@@ -116,20 +116,22 @@ extern void (*det_route_hook)(det_method m);
 // The router's exit: step 1 (resume modding-out when the router suspended
 // it; reduce *n modulo the restored relations), step 2 when divit (divide_fct)
 // and the jump back to mat_invert.
-// With root > 1 the determinant is then replaced by its exact root of that
-// order (take_determinant_root).
-[[noreturn]] void exitt(mat_invert_EnvRec& env, quolyptr n, poly fct, bool divit,
-                        std::int32_t root = 1);
+[[noreturn]] void exitt(mat_invert_EnvRec& env, quolyptr n, poly fct, bool divit);
 
-// The order of the root that the sparse Lagrange route takes of the whole
-// determinant afterwards (1: none). A power p > 1 is undone where the
-// power check allows it: over the integers, and modulo an odd prime q for a
-// power of two when q = 3 mod 4, for an odd p when gcd(p, q - 1) = 1. An
-// interpolation has already taken an odd root at each point; an even one
-// it cannot take consistently, so it computes the whole determinant, as the
-// elimination does when the interpolation declines.
-// reads: mode flags, modulus, mod_is_prime
-std::int32_t determinant_root(std::int32_t the_power, bool interpolated);
+// The order of the root that a determinant with the power argument
+// the_power > 1 is replaced by (1: none): over the integers the_power;
+// modulo an odd prime q a power of two when q = 3 mod 4, an odd power when
+// gcd(the_power, q - 1) = 1; no root in other rings (the power check has
+// warned). reads: mode flags, modulus, mod_is_prime
+std::int32_t determinant_root(std::int32_t the_power);
+
+// The power argument applied to the determinant *n, whatever method
+// computed it (every method computes the whole determinant): the_power > 1,
+// its exact root of order determinant_root(the_power); the_power < -1, the
+// polynomial h with *n = h(X^|the_power|) in every variable (its exponents
+// divided by |the_power|). Error 343 (not_a_power_error) when *n is no such
+// power, *n then left whole. Nothing in floating mode.
+void take_determinant_power(quolyptr n, std::int32_t the_power);
 
 // *n := its exact root of order root (poly_exact_root: over the integers the
 // root with a positive leading numeric coefficient, modulo a prime the one

@@ -9,6 +9,7 @@
 #include "core/globals.h"
 #include "det/bareiss.h"
 #include "det/elimination_guards.h"
+#include "det/float_check.h"
 #include "det/router.h"
 #include "det/sparse_pivot.h"
 #include "matrix/pivot_search.h"
@@ -36,7 +37,10 @@ void divide_by_prev(quolyptr e, quoly prev) {
   if (!v->numb || !prev->numb) {
     bool fails = false;
     trial_divide(&prev, e, true, false, true, &fails);
-    if (fails) tavrin_error(" trial divide 2, Sparse Gauss-Bareiss", true);
+    if (fails) {
+      fl_check_lost();  // long doubles seldom divide exactly
+      tavrin_error(" trial divide 2, Sparse Gauss-Bareiss", true);
+    }
     v = *e;
     if (!v->numb && v->denom == nullptr && v->numer->numb && v->numer->next == nullptr)
       polynum_to_quoly(e);
@@ -46,6 +50,10 @@ void divide_by_prev(quolyptr e, quoly prev) {
     std::int32_t inv = 0;
     mod_inverse(prev->ncoef->lint, &inv);
     v->ncoef->lint = modmult(static_cast<std::uint32_t>(v->ncoef->lint), static_cast<std::uint32_t>(inv));
+    return;
+  }
+  if (flotemode) {
+    v->ncoef->flote /= prev->ncoef->flote;
     return;
   }
   if (lintmode) {

@@ -10,6 +10,7 @@
 #include "core/errors.h"
 #include "core/globals.h"
 #include "det/elimination_guards.h"
+#include "det/float_check.h"
 #include "det/router.h"
 #include "det/sparse_pivot.h"
 #include "gcd/gcd_stash.h"
@@ -49,6 +50,10 @@ void sparse_gauss_elim(sparseptr* spar, quolyptr n, std::int32_t m, std::int32_t
   const std::int32_t period = m / 100 + 1;
   bool singular = false;
   sparseptr frame_i = sp;  // the frame of row i
+  // Watched floating polynomial entries: an entry whose degree passes every
+  // minor's has lost its GCDs, and the determinant would be garbage.
+  const bool watched = fl_check_watching && flotemode;
+  const std::int64_t degree_bound = watched ? fl_sparse_minor_degree_bound(sp, m) : 0;
   for (std::int32_t i = 1; i < m && !singular; ++i) {
     if (!sparse_pivot_into_place(sp, m, i, modular_search, period, n)) {
       singular = true;
@@ -89,6 +94,8 @@ void sparse_gauss_elim(sparseptr* spar, quolyptr n, std::int32_t m, std::int32_t
       // row r -= factor * the pivot row, past column i
       sparse_sub_multiple(&f->next, pivot->next, factor.q);
       free_colm(head);
+      if (watched)
+        for (colm_ptr e = *head; e != nullptr; e = e->next) fl_check_degree(e->val, degree_bound);
     }
     free_sparse_row(*pivot_row);
     *pivot_row = nullptr;

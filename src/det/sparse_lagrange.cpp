@@ -877,10 +877,12 @@ struct SparsePrimes final : ZPrimes {
   }
   std::uint32_t current() const override {
     switch (t) {
-      case small: return static_cast<std::uint32_t>(prime[i]->head->value);
-      case med: return static_cast<std::uint32_t>(med_prime[i]);
-      case big: return static_cast<std::uint32_t>(big_prime[i]);
-      default: return static_cast<std::uint32_t>(lrgpme[i]);
+      case small:
+        if (i > 5) need_data_file(data_file::pprods);
+        return static_cast<std::uint32_t>(prime[i]->head->value);
+      case med: need_data_file(data_file::primelist); return static_cast<std::uint32_t>(med_prime[i]);
+      case big: need_data_file(data_file::bprimes); return static_cast<std::uint32_t>(big_prime[i]);
+      default: need_data_file(data_file::lrgpmes); return static_cast<std::uint32_t>(lrgpme[i]);
     }
   }
   bool step() {
@@ -1133,13 +1135,11 @@ bool sparse_lagrange(sparseptr* spar, quolyptr n, std::int32_t m, poly fct,
     if (verbose) std::printf("Specified power must be odd or power of 2. LaGrange method abandoned.\n");
     return false;
   }
-  // The square roots of an even power are known only up to a sign at each
-  // point, so the interpolation computes the whole determinant and the
-  // router takes its root afterwards.
-  if (the_power > 1 && the_power % 2 == 0) the_power = -1;
-  // An odd root is taken at each point of the determinant itself; with a
-  // known factor as well the elimination route answers.
-  if (std::abs(the_power) > 1 && fct != nullptr) return false;
+  // A root or a polynomial in powers taken at each point would be garbage
+  // for a determinant that is no such power, and a different one at every
+  // call: the interpolation computes the whole determinant, and the router
+  // takes the power afterwards, where it can tell the two apart.
+  the_power = -1;
   if (flotemode || m < 1) return false;
   if (modularmode) return sparse_mod_poly_determ(*spar, m, n, fct, the_degree, the_degree2, the_power);
   if (lintmode) {

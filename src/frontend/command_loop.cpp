@@ -132,24 +132,6 @@ level_state save_level_state() {
 
 void restore_level_state(level_state s) { level_globals() = s.fields(); }
 
-// command_int is off until the level's first token has been read, and
-// comes back on every exit.
-class CommandIntHold {
- public:
-  CommandIntHold() : kept_(command_int) { command_int = false; }
-  ~CommandIntHold() { release(); }
-  CommandIntHold(const CommandIntHold&) = delete;
-  CommandIntHold& operator=(const CommandIntHold&) = delete;
-  void release() {
-    if (active_) command_int = kept_;
-    active_ = false;
-  }
-
- private:
-  bool kept_;
-  bool active_ = true;
-};
-
 void take_white_character(TextInput& in) {
   const int c = in.peek();
   if (c != EOF && in_set(throwaways, c)) in.get();
@@ -265,7 +247,9 @@ void command_level() {
   time_off[row][0] = 0;
   time_off[row][1] = 0;
 
-  CommandIntHold hold;
+  // An interrupt is answered from here on, at this level's prompt as at
+  // the top: one that arrives while the prompt waits for input opens the
+  // next level at once.
   std::fflush(Output);
   if (prompt[0] != '\r') std::fflush(stdout);
   std::printf("%1d", level);
@@ -283,7 +267,6 @@ void command_level() {
     check_interrupt();
     quit_at_end_of_input();
     scanner(&Input, &token, &zilch);
-    hold.release();
     reset_operation_counters();
     start_timing(row);
     parse(&Input, &value.q, &zilch);

@@ -418,13 +418,9 @@ void without_modular(command_run& run) {
     if (!is_tok(";") && !is_tok("@") && !is_tok(":") && !is_tok(end_marker_name))
       error(statement_end_expected_after_m_error, &token);
   }
-  if (real) {
-    real_to_value(*real, run.n);
-  } else if (modularmode && *run.n != nullptr && (*run.n)->numb) {
-    // The statement ran in word arithmetic without the modulus: its number
-    // comes back as its image in the ring.
-    quoly_set_integer((*run.n)->ncoef->lint, run.n);
-  }
+  // A number the statement computed without the modulus stays the integer
+  // it is; ring arithmetic reads it as its image.
+  if (real) real_to_value(*real, run.n);
 }
 
 /* command -> "_" ("s" | "t")  (switches that read the ending first) */

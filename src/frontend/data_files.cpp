@@ -29,22 +29,42 @@ namespace {
 constexpr std::int32_t group_base = 100000000;  // limb base of two_28
 
 // The files the build writes beside the executable, each listed in
-// "checksums" with its size and checksum.
-constexpr const char* data_file_names[] = {"pow228", "primelist", "pprods", "bprimes", "lrgpmes",
-                                           "f256d",  "f2t16d",    "Qerrs",  "chdat"};
+// "checksums" with its size and checksum, in the order start-up opens them,
+// with the message of one that cannot be opened.
+struct file_entry {
+  data_file file;
+  const char* cant_find;
+};
+constexpr file_entry data_files[data_file_count] = {
+    {data_file::chdat, "can't find chdat."},       {data_file::qerrs, "can't find Qerrs"},
+    {data_file::pow228, "can't find pow228."},     {data_file::pprods, "can't find pprods"},
+    {data_file::primelist, "can't find primelist"}, {data_file::bprimes, "can't find bprimes"},
+    {data_file::f256d, "can't find f256d"},        {data_file::f2t16d, "can't find f2t16d"},
+    {data_file::lrgpmes, "can't find lrgpmes"}};
 
 std::string data_dir;  // the directory being read, ending in "/"
 
-// Start-up cannot go on: the file is named with what is wrong with it and
-// how to make the data files anew.
-[[noreturn]] void stop_start_up(const std::string& name, const std::string& what) {
-  std::fflush(stdout);
-  std::fprintf(stderr, "*** Tavrin error. The data file %s%s %s.\n", data_dir.c_str(), name.c_str(),
-               what.c_str());
-  std::fprintf(stderr,
-               "*** Start-up stopped. Rebuild the data files: run \"make\" in Tavrin's source\n"
-               "    directory; the build writes them into BACKWARD/ beside the executable.\n");
-  throw StartupStopped{};
+std::string path_of(data_file f) { return data_dir + data_file_name(f); }
+
+// The file is left unused for the reason given, with the message (the
+// first reason found stands).
+void leave_unused(data_file f, data_fault why, const std::string& message) {
+  if (!usable(f)) return;
+  data_file_faults[static_cast<int>(f)] = why;
+  tavrin_error(message.c_str(), false);
+}
+
+void missing(data_file f) {
+  for (const file_entry& e : data_files)
+    if (e.file == f) leave_unused(f, data_fault::missing, e.cant_find);
+}
+
+// what: the reader's own message, or what is wrong after "<name> is damaged: ".
+void damaged(data_file f, const std::string& what) {
+  leave_unused(f, data_fault::damaged, what);
+}
+void damaged_because(data_file f, const std::string& why) {
+  damaged(f, std::string(data_file_name(f)) + " is damaged: " + why + ".");
 }
 
 // The size and FNV-1a 64-bit checksum of a file, as the generator computes
@@ -101,16 +121,21 @@ struct listed_file {
 };
 
 // The list "checksums": a line "name size checksum" per file, then "end"
-// and the checksum of the lines before it. Stops start-up when it is
-// missing or does not check itself.
-std::vector<listed_file> read_checksum_list() {
+// and the checksum of the lines before it. Nothing when it is missing or
+// does not check itself (*fault then says which).
+std::vector<listed_file> read_checksum_list(const char** fault) {
+  *fault = nullptr;
   std::FILE* f = std::fopen((data_dir + "checksums").c_str(), "rb");
-  if (f == nullptr) stop_start_up("checksums", errno == ENOENT ? "is missing" : "cannot be opened");
+  if (f == nullptr) {
+    *fault = "can't find checksums";
+    return {};
+  }
   std::string text;
   for (int c = std::getc(f); c != EOF; c = std::getc(f)) text.push_back(static_cast<char>(c));
   const bool read_through = std::ferror(f) == 0;
   std::fclose(f);
-  if (!read_through) stop_start_up("checksums", "cannot be read");
+  *fault = read_through ? "checksums is damaged" : "can't find checksums";
+  if (!read_through) return {};
   std::vector<listed_file> files;
   std::size_t line_start = 0;
   while (line_start < text.size()) {
@@ -124,8 +149,10 @@ std::vector<listed_file> read_checksum_list() {
     if (e.name == "end" && size.size() == 16 && sum.empty()) {
       std::uint64_t whole = 0;
       if (parse_unsigned(size, 16, &whole) && whole == fnv1a(text.substr(0, line_start)) &&
-          line_end + 1 == text.size())
+          line_end + 1 == text.size()) {
+        *fault = nullptr;
         return files;
+      }
       break;
     }
     if (!parse_unsigned(size, 10, &e.size) || sum.size() != 16 || !parse_unsigned(sum, 16, &e.sum) ||
@@ -134,23 +161,41 @@ std::vector<listed_file> read_checksum_list() {
     files.push_back(e);
     line_start = line_end + 1;
   }
-  stop_start_up("checksums", "is damaged");
+  return {};
 }
 
 // Every data file is present and is what the build wrote: its size and
-// checksum agree with "checksums".
+// checksum agree with "checksums". One that is not is left unused: missing
+// when it cannot be read, damaged otherwise, and unchecked (every file that
+// can be read) when the list itself is missing or damaged.
 void check_data_files() {
-  const std::vector<listed_file> files = read_checksum_list();
-  for (const char* file : data_file_names) {
-    const auto it = std::find_if(files.begin(), files.end(),
-                                 [file](const listed_file& l) { return l.name == file; });
-    if (it == files.end()) stop_start_up("checksums", std::string("lists no ") + file);
+  for (data_fault& f : data_file_faults) f = data_fault::none;
+  const char* list_fault = nullptr;
+  const std::vector<listed_file> files = read_checksum_list(&list_fault);
+  for (const file_entry& e : data_files) {
+    const char* name = data_file_name(e.file);
     std::uint64_t size = 0, sum = 0;
-    if (const char* fault = file_checksum(data_dir + file, &size, &sum)) stop_start_up(file, fault);
-    if (size != it->size)
-      stop_start_up(file, "is damaged: " + std::to_string(size) + " bytes where the build wrote " +
-                              std::to_string(it->size));
-    if (sum != it->sum) stop_start_up(file, "is damaged: its checksum does not match");
+    if (file_checksum(path_of(e.file), &size, &sum) != nullptr) {
+      missing(e.file);
+      continue;
+    }
+    const auto it = std::find_if(files.begin(), files.end(),
+                                 [name](const listed_file& l) { return l.name == name; });
+    if (list_fault != nullptr) {
+      data_file_faults[static_cast<int>(e.file)] = data_fault::unchecked;
+    } else if (it == files.end()) {
+      leave_unused(e.file, data_fault::unchecked,
+                   std::string("checksums lists no ") + name + "; it is not used.");
+    } else if (size != it->size) {
+      damaged_because(e.file, std::to_string(size) + " bytes where the build wrote " +
+                                  std::to_string(it->size));
+    } else if (sum != it->sum) {
+      damaged_because(e.file, "its checksum does not match");
+    }
+  }
+  if (list_fault != nullptr) {
+    tavrin_error((std::string(list_fault) + ": no data file can be checked, so none is used.").c_str(),
+                 false);
   }
 }
 
@@ -194,7 +239,6 @@ void read_pow228_tables(DataReader& in) {
     std::int64_t width = 1;
     for (int r = 1; r <= 3 * n / 2; ++r) {
       ++k;
-      if (k > binom_entries) stop_start_up("pow228", "is damaged: more than 1900 binomials");
       std::int64_t first = in.li();
       if (first < 0) {
         ++width;
@@ -260,29 +304,62 @@ void read_message_texts(DataReader& in) {
   }
 }
 
-// "Qerrs", after the messages: numbuiltins (54 .. 109), then the name pairs
-// of entries 0 .. numbuiltins in strictly ascending order of their first
-// names (the lookup bisects); rows past the last hold "b" and the empty
-// name. Anything else stops start-up.
-void read_builtin_names(DataReader& in) {
+// The rows of the built-in table emptied: "b" and the empty name, and no
+// entry in use.
+void clear_builtin_names() {
   for (auto& row : builtin) {
     std::strcpy(row[0], "b");
     row[1][0] = '\0';
   }
+  numbuiltins = -1;
+}
+
+// "Qerrs", after the messages: numbuiltins (54 .. 109), then the name pairs
+// of entries 0 .. numbuiltins in strictly ascending order of their first
+// names (the lookup bisects); rows past the last hold "b" and the empty
+// name. Anything else: the message, and false.
+bool read_builtin_names(DataReader& in) {
+  clear_builtin_names();
   const std::int64_t count = in.ld();
-  if (!in.ok() || count > builtin_slots - 1 || count < 54)
-    stop_start_up("Qerrs", "is damaged: the number of built-ins is wrong");
-  numbuiltins = static_cast<std::int32_t>(count);
+  if (!in.ok() || count > builtin_slots - 1 || count < 54) {
+    damaged(data_file::qerrs, "number builtins is wrong.");
+    return false;
+  }
   std::string name;
-  for (std::int32_t i = 0; i <= numbuiltins; ++i) {
+  for (std::int32_t i = 0; i <= count; ++i) {
     for (int k = 0; k < 2; ++k) {
-      if (!in.word(name) || name.size() >= sizeof(nametype))
-        stop_start_up("Qerrs", "is damaged: its table of built-ins ends early");
+      if (!in.word(name) || name.size() >= sizeof(nametype)) {
+        damaged_because(data_file::qerrs, "its table of built-ins ends early");
+        return false;
+      }
       std::strcpy(builtin[i][k], name.c_str());
     }
-    if (i > 0 && std::strcmp(builtin[i - 1][0], builtin[i][0]) >= 0)
-      stop_start_up("Qerrs", "is damaged: its built-ins are out of order");
+    if (i > 0 && std::strcmp(builtin[i - 1][0], builtin[i][0]) >= 0) {
+      damaged_because(data_file::qerrs, "its built-ins are out of order");
+      return false;
+    }
   }
+  numbuiltins = static_cast<std::int32_t>(count);
+  return true;
+}
+
+// Opens f for reading when it is in use; false otherwise (a file that
+// cannot be opened now is missing).
+bool open_in_use(DataReader& in, data_file f) {
+  if (!usable(f)) return false;
+  if (in.open(path_of(f))) return true;
+  missing(f);
+  return false;
+}
+
+// A reader that failed leaves its file damaged (with the message given,
+// else "<name> is damaged."). True when the reading is good.
+bool read_well(DataReader& in, data_file f, bool sentinel_holds, const char* message = nullptr) {
+  if (in.ok() && sentinel_holds) return true;
+  damaged(f, message != nullptr ? std::string(message)
+                                : std::string(data_file_name(f)) + " is damaged.");
+  in.close();
+  return false;
 }
 
 }  // namespace
@@ -292,40 +369,68 @@ void subinitialize(const std::string& includepath) {
   check_data_files();
   set_first_defaults();
   make_char_table_and_duparr();
-  open_chdat(includepath);
-  if (!chdat_readable()) stop_start_up("chdat", "cannot be opened");
-  if (!qerrs_in.open(includepath + "Qerrs")) stop_start_up("Qerrs", "cannot be opened");
-  read_message_texts(qerrs_in);
-  if (!qerrs_in.ok()) stop_start_up("Qerrs", "is damaged: its messages end early");
+  if (usable(data_file::chdat)) {
+    open_chdat(includepath);
+    if (!chdat_readable()) missing(data_file::chdat);
+  }
+  if (open_in_use(qerrs_in, data_file::qerrs)) {
+    read_message_texts(qerrs_in);
+    read_well(qerrs_in, data_file::qerrs, true, "Qerrs is damaged: its messages end early.");
+  }
   make_rings_and_tables();
 
-  if (!pow228_in.open(includepath + "pow228")) stop_start_up("pow228", "cannot be opened");
-  read_pow228_tables(pow228_in);
-  if (!pow228_in.ok()) stop_start_up("pow228", "is damaged");
-  read_builtin_names(qerrs_in);
+  if (open_in_use(pow228_in, data_file::pow228)) {
+    read_pow228_tables(pow228_in);
+    read_well(pow228_in, data_file::pow228, true);
+  }
+  clear_builtin_names();
+  if (usable(data_file::qerrs) && !read_builtin_names(qerrs_in)) clear_builtin_names();
   qerrs_in.close();
+  if (!usable(data_file::qerrs)) {
+    // Reports print the code instead (errors.cpp).
+    for (auto& text : erp) text[0] = '\0';
+  }
   prefill_limbs_and_arrstash();
 
   DataReader primelist, bprimes, lrgpmes;
-  if (!pprods_in.open(includepath + "pprods")) stop_start_up("pprods", "cannot be opened");
-  if (!primelist.open(includepath + "primelist")) stop_start_up("primelist", "cannot be opened");
-  if (!bprimes.open(includepath + "bprimes")) stop_start_up("bprimes", "cannot be opened");
+  open_in_use(pprods_in, data_file::pprods);
+  open_in_use(primelist, data_file::primelist);
+  open_in_use(bprimes, data_file::bprimes);
   close_file(f256d_file);
   close_file(f2t16d_file);
-  f256d_file = std::fopen((includepath + "f256d").c_str(), "r");
-  if (f256d_file == nullptr) stop_start_up("f256d", "cannot be opened");
-  f2t16d_file = std::fopen((includepath + "f2t16d").c_str(), "r");
-  if (f2t16d_file == nullptr) stop_start_up("f2t16d", "cannot be opened");
-  if (!lrgpmes.open(includepath + "lrgpmes")) stop_start_up("lrgpmes", "cannot be opened");
+  if (usable(data_file::f256d)) {
+    f256d_file = std::fopen(path_of(data_file::f256d).c_str(), "r");
+    if (f256d_file == nullptr) missing(data_file::f256d);
+  }
+  if (usable(data_file::f2t16d)) {
+    f2t16d_file = std::fopen(path_of(data_file::f2t16d).c_str(), "r");
+    if (f2t16d_file == nullptr) missing(data_file::f2t16d);
+  }
+  open_in_use(lrgpmes, data_file::lrgpmes);
 
-  read_table(primelist, small_prime, &DataReader::hd);
-  read_table(primelist, med_prime, &DataReader::word);
-  if (!primelist.ok() || med_prime[2466] != 42349 || small_prime[1229] != 9973)
-    stop_start_up("primelist", "is damaged");
-  read_table(bprimes, big_prime, &DataReader::word);
-  if (!bprimes.ok() || big_prime[1516] != 65521) stop_start_up("bprimes", "is damaged");
-  read_table(lrgpmes, lrgpme, &DataReader::word);
-  if (!lrgpmes.ok() || lrgpme[2000] != 2147483629) stop_start_up("lrgpmes", "is damaged");
+  if (primelist.is_open()) {
+    read_table(primelist, small_prime, &DataReader::hd);
+    read_table(primelist, med_prime, &DataReader::word);
+    if (read_well(primelist, data_file::primelist, med_prime[2466] == 42349,
+                  "primelist file is damaged, medium."))
+      read_well(primelist, data_file::primelist, small_prime[1229] == 9973,
+                "primelist file is damaged, small.");
+  }
+  if (bprimes.is_open()) {
+    read_table(bprimes, big_prime, &DataReader::word);
+    read_well(bprimes, data_file::bprimes, big_prime[1516] == 65521, "bprimes file is damaged.");
+  }
+  if (lrgpmes.is_open()) {
+    read_table(lrgpmes, lrgpme, &DataReader::word);
+    read_well(lrgpmes, data_file::lrgpmes, lrgpme[2000] == 2147483629, "lrgpmes file is damaged.");
+  }
+  // A table of a file found damaged is left empty, as if it had not been read.
+  if (!usable(data_file::primelist)) {
+    std::fill(std::begin(small_prime), std::end(small_prime), std::int16_t{0});
+    std::fill(std::begin(med_prime), std::end(med_prime), 0);
+  }
+  if (!usable(data_file::bprimes)) std::fill(std::begin(big_prime), std::end(big_prime), 0);
+  if (!usable(data_file::lrgpmes)) std::fill(std::begin(lrgpme), std::end(lrgpme), 0);
   make_sort_tables();
 }
 
@@ -338,24 +443,35 @@ void initialize(const std::string& includepath) {
     if (prime[i] == nullptr) newimag(&prime[i]);
     set_table_word(nullptr, prime[i], i <= 5 ? builtin_primes[i - 1] : 0);
   }
-  for (int i = 6; i <= prime_count; ++i) set_table_word(&pprods_in, prime[i], pprods_in.word());
-  if (!pprods_in.ok() || prime[prime_count]->lint != 48869)
-    stop_start_up("pprods", "is damaged: its last prime is not 48869");
-  compute_invs_prod();
-  std::int64_t count = 0;
-  for (number& p : num_prod) {
-    count = pprods_in.ld();
-    read_limbs(pprods_in, count, limb_base, p, nullptr, true);
+  if (pprods_in.is_open()) {
+    for (int i = 6; i <= prime_count; ++i) set_table_word(&pprods_in, prime[i], pprods_in.word());
+    if (read_well(pprods_in, data_file::pprods, prime[prime_count]->lint == 48869,
+                  "error in pprods, last prime.")) {
+      std::int64_t count = 0;
+      for (number& p : num_prod) {
+        count = pprods_in.ld();
+        read_limbs(pprods_in, count, limb_base, p, nullptr, true);
+      }
+      read_well(pprods_in, data_file::pprods, count == 332, "error in pprods, last num_prod.");
+    }
   }
-  if (!pprods_in.ok() || count != 332) stop_start_up("pprods", "is damaged");
+  if (usable(data_file::pprods)) {
+    compute_invs_prod();
+  } else {
+    for (int i = 6; i <= prime_count; ++i) set_table_word(nullptr, prime[i], 0);
+    for (number& p : num_prod) special_free(&p);
+    std::fill(std::begin(invs_prod), std::end(invs_prod), 0);
+  }
 
-  for (int k = 1; k <= 80; ++k) {
-    const std::int32_t v = pow228_in.word();
-    if (binom[k] == nullptr) continue;
-    binom[k]->lint = v;
-    binom[k]->flote = v;
+  if (pow228_in.is_open()) {
+    for (int k = 1; k <= 80; ++k) {
+      const std::int32_t v = pow228_in.word();
+      if (binom[k] == nullptr) continue;
+      binom[k]->lint = v;
+      binom[k]->flote = v;
+    }
+    read_well(pow228_in, data_file::pow228, true);
   }
-  if (!pow228_in.ok()) stop_start_up("pow228", "is damaged");
   pow228_in.close();
   pprods_in.close();
   prefill_poly_nodes();
@@ -365,12 +481,26 @@ void initialize(const std::string& includepath) {
   pol[0][0]->arr_arg = false;
   pol[0][0]->ncoef->lint = 1;
   pol[0][0]->ncoef->flote = 1;
-  read_char_poly_rows(1, 11);
-  if (!chdat_readable()) stop_start_up("chdat", "is damaged");
+  if (usable(data_file::chdat)) {
+    read_char_poly_rows(1, 11);
+    if (!chdat_readable()) damaged(data_file::chdat, "chdat is damaged.");
+  }
+  if (!usable(data_file::chdat)) {
+    // No row is read from it again; the rows are computed when needed
+    // (char_poly.cpp).
+    for (std::int32_t m = 1; m < pol_rows; ++m)
+      for (std::int32_t i = 0; i <= m; ++i) free_quoly(&pol[m][i]);
+  }
 
   allocate_work_areas();
   for (int i = 0; i <= 150; ++i) global_list[i] = small_prime[8 + i];
   allocate_dense_arrays();
+  bool any_unused = false;
+  for (data_fault f : data_file_faults) any_unused = any_unused || f != data_fault::none;
+  if (any_unused) {
+    std::printf("    Start-up goes on without the tables of those files.\n");
+    rebuild_data_files_hint();
+  }
 }
 
 }  // namespace tavrin

@@ -27,9 +27,16 @@
 //                generator of data/.
 // Every file is checked before it is read (present, readable, of the size
 // and checksum listed), and while it is read (counts, ranges, the last
-// prime of each table, the order of the built-ins). A file that fails
-// stops start-up: standard error names it, says what is wrong and how to
-// rebuild the data files, and StartupStopped (core/jumps.h) is thrown.
+// prime of each table, the order of the built-ins). A file that fails is
+// not used, and start-up goes on: "*** Tavrin error. can't find chdat."
+// (each file its own text) for one that cannot be read, a message saying
+// it is damaged for another; after them a line that the tables are not
+// used and how to rebuild the data files. Its state (data_file_faults,
+// globals.h) makes whatever would read its tables report the file instead
+// (need_data_file) or take a route without them: without "Qerrs" there
+// are no built-ins and error reports give their codes; without "chdat" the
+// rows of the characteristic polynomial are computed; without "pow228"
+// decimal output takes the word route.
 #pragma once
 
 #include <string>

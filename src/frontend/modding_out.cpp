@@ -240,8 +240,14 @@ void get_aux_primes(set_mod_out_EnvRec& env) {
 
 // The k-th candidate of a new list.
 std::int32_t candidate(std::int32_t i, std::int32_t previous) {
-  if (i <= 2466) return med_prime[i];
-  if (i <= 3065 && prime[i - 2466 + 5] != nullptr) return prime[i - 2466 + 5]->lint;
+  if (i <= 2466) {
+    need_data_file(data_file::primelist);
+    return med_prime[i];
+  }
+  if (i <= 3065 && prime[i - 2466 + 5] != nullptr) {
+    need_data_file(data_file::pprods);  // prime[6 ..]
+    return prime[i - 2466 + 5]->lint;
+  }
   return nextprime(previous);
 }
 
@@ -847,7 +853,7 @@ void set_mod_out(textptr inf, nameptr* flag, bool imperative, bool highest) {
 }
 
 void mod_out_command(textptr inf, quolyptr n, nameptr* flag) {
-  if (statement_as_operand()) error(ground_ring_can_change_only_top_error, &token);
+  refuse_as_operand();
   if (lintmode) changed_in_modmode = true;
   set_mod_out(inf, flag, false, false);
   free_quoly(n);
@@ -856,7 +862,7 @@ void mod_out_command(textptr inf, quolyptr n, nameptr* flag) {
 }
 
 void mod_out_setting(textptr inf, quolyptr n, nameptr* flag) {
-  if (statement_as_operand()) error(ground_ring_can_change_only_top_error, &token);
+  refuse_as_operand();
   if (lintmode) changed_in_modmode = true;
   set_mod_out(inf, flag, true, false);
   if (!is_tok(")")) error(close_paren_expected_after_setting_error, &token);

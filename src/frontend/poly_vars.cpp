@@ -199,7 +199,8 @@ void adjoin(const request& r) {
   }
   if (need_to_set_char_poly) {
     need_to_set_char_poly = false;
-    read_char_poly_rows(12, pol_rows - 1);
+    // Without the file the rows stay empty and are computed when needed.
+    if (usable(data_file::chdat)) read_char_poly_rows(12, pol_rows - 1);
     for (std::int32_t i = 12; i < pol_rows; ++i)
       for (std::int32_t j = 0; j <= i; ++j) size_data_strucs += sizequoly(pol[i][j]);
   }
@@ -249,6 +250,7 @@ void remove_polyvar(const char* name) {
 }
 
 void attach_poly(textptr inf, nameptr* flag, bool not_imper, bool* doscanner) {
+  refuse_as_operand();
   request r;
   r.bottom = is_tok(">");
   if (r.bottom && field_depth > 0) error(greater_not_allowed_while_fields_exist_error, &token);

@@ -833,7 +833,12 @@ void change_polydata(change_prec_EnvRec* env) {
       const fixptr before = masterfix;  // the records become the variable's
       poly_change_to_mod(&r->p, false);
       poly_change_to_mod(&r->alt, false);
-      if (r->alt != nullptr && r->p == nullptr) poly_set(0, &r->p);
+      if (r->alt != nullptr && r->p == nullptr) {
+        // The relation's image vanished: a fresh 0 stands for it, freed
+        // when the journal gives the relation back.
+        push_fix(&r->p, nullptr, five);
+        poly_set(0, &r->p);
+      }
       for (poly t = r->multdata; t != nullptr; t = t->next) poly_change_to_mod(&t->pcoef, false);
       claim_journal_records(r, before);
     }
@@ -867,10 +872,11 @@ void change_local(nameptr np, change_prec_EnvRec* outer) {
       }
     }
   } catch (const list_ended&) {
-    return;
+    // The rest of the list is skipped, but not the system array.
   }
-  // The system array goes with the list, sparse frames included (a sparse
-  // one left behind would hold values of the old ring).
+  // The system array goes with the list, sparse frames included, also after
+  // a bad entry: left behind it would hold values of the old ring, later
+  // read and freed as values of the new.
   const bool sparse_syst = syst != nullptr && syst->spar != nullptr;
   if (outer->wasmodular) {
     for_each_system_cell(lift);
@@ -912,7 +918,8 @@ namespace {
 // the valued setting does.
 void finish_prec(textptr inf, quolyptr n, nameptr* flag, std::int32_t m, bool infinite, nameptr np) {
   if (lintmode && !modularmode) error(word_arithmetic_error, &token);
-  if (levelcount > 1 || statement_as_operand()) error(ground_ring_can_change_only_top_error, &token);
+  refuse_as_operand();
+  if (levelcount > 1) error(ground_ring_can_change_only_top_error, &token);
   const bool printstuff = *flag == nullptr || np == nullptr;
   if (infinite) {
     if (modularmode) {
@@ -988,7 +995,8 @@ void modulus_setting(textptr inf, quolyptr n, nameptr* flag) {
 }
 
 void modulus_command(textptr inf, quolyptr n, nameptr* flag) {
-  if (levelcount > 1 || statement_as_operand()) error(ground_ring_can_change_only_top_error, &token);
+  refuse_as_operand();
+  if (levelcount > 1) error(ground_ring_can_change_only_top_error, &token);
   tokentipe local{};
   scanner(inf, &local, flag);
   nameptr captured = nullptr;

@@ -260,8 +260,6 @@ int tavrin_main(const char* argv0) {
     std::printf("\n");
     std::printf(" bye\n");
     std::fflush(stdout);
-  } catch (const StartupStopped&) {
-    return 1;  // a data file is missing or damaged (reported)
   }
   return 0;
 }

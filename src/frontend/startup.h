@@ -82,8 +82,7 @@ extern command_loop_body run_command_loop;
 // The program: the interrupt handler and the command loops installed,
 // start-up, the top-level loop; an error that unwinds (TopLevelJump) frees
 // the statement's value and returns to the top of the loop; "&q" (QuitJump)
-// writes "\n", " bye\n" and ends it with status 0; a missing or damaged
-// data file (StartupStopped) ends it at start-up with status 1.
+// writes "\n", " bye\n" and ends it with status 0.
 int tavrin_main(const char* argv0);
 
 }  // namespace tavrin

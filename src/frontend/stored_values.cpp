@@ -1,12 +1,15 @@
 #include "frontend/stored_values.h"
 
 #include <cstdio>
+#include <memory>
 #include <vector>
 
 #include "core/error_codes.h"
 #include "core/errors.h"
 #include "core/globals.h"
 #include "core/interrupts.h"
+#include "core/mode_guard.h"
+#include "lang/expressions.h"
 #include "lang/later_services.h"
 #include "numbers/freelists.h"
 #include "numbers/node_handles.h"
@@ -126,22 +129,41 @@ void wrap_value(quoly v) {
   if (v->denom != nullptr) wrap(&v->denom);
 }
 
-// New values for the given cells, computed by convert from copies; stored
-// only when every one has been computed (an error frees the new ones and
-// leaves the cells as they were).
+// New values for the given cells, computed by convert from copies and
+// stored by commit; until then (an error included) the cells keep their
+// values and the new ones are freed with the rewrite.
+class Rewrite {
+ public:
+  template <class Convert>
+  Rewrite(const std::vector<stored_cell>& cells, Convert convert) : fresh_(cells.size()) {
+    InterruptHold hold;
+    cells_.reserve(cells.size());
+    for (std::size_t k = 0; k < cells.size(); ++k) {
+      cells_.push_back(cells[k].cell);
+      quoly_assign(*cells[k].cell, fresh_[k].cell());
+      convert(fresh_[k].cell(), cells[k].kind);
+    }
+  }
+  void commit() {
+    for (std::size_t k = 0; k < cells_.size(); ++k) {
+      free_quoly(cells_[k]);
+      *cells_[k] = fresh_[k].release();
+    }
+  }
+
+ private:
+  std::vector<quoly*> cells_;
+  std::vector<detail::OwnedValue> fresh_;
+};
+
 template <class Convert>
 void rewrite_all(const std::vector<stored_cell>& cells, Convert convert) {
-  InterruptHold hold;
-  std::vector<detail::OwnedValue> fresh(cells.size());
-  for (std::size_t k = 0; k < cells.size(); ++k) {
-    quoly_assign(*cells[k].cell, fresh[k].cell());
-    convert(fresh[k].cell(), cells[k].kind);
-  }
-  for (std::size_t k = 0; k < cells.size(); ++k) {
-    free_quoly(cells[k].cell);
-    *cells[k].cell = fresh[k].release();
-  }
+  Rewrite(cells, convert).commit();
 }
+
+// While downdate_stored_values runs, the rewrites of downdate_vars and
+// downdate_arrays wait here to be committed together.
+std::vector<std::unique_ptr<Rewrite>>* staged_downdates = nullptr;
 
 const char* vanished_warning(storage kind) {
   switch (kind) {
@@ -197,8 +219,14 @@ void downdate_value(quolyptr v, storage kind, attach_poly_EnvRec* env) {
   remove_poly_var(v, env->depth);
 }
 
-void downdate(std::vector<stored_cell> cells, attach_poly_EnvRec* env) {
-  rewrite_all(cells, [env](quolyptr v, storage kind) { downdate_value(v, kind, env); });
+void downdate(const std::vector<stored_cell>& cells, attach_poly_EnvRec* env) {
+  auto w = std::make_unique<Rewrite>(
+      cells, [env](quolyptr v, storage kind) { downdate_value(v, kind, env); });
+  if (staged_downdates != nullptr) {
+    staged_downdates->push_back(std::move(w));
+  } else {
+    w->commit();
+  }
 }
 
 // The Laurent form of v: monomial factors of the denominator moved into
@@ -239,14 +267,35 @@ void update_arrays() {
   for (const stored_cell& c : cells) wrap_value(*c.cell);
 }
 
-void downdate_stored_values(attach_poly_EnvRec* env) {
+void downdate_vars(attach_poly_EnvRec* env) {
   std::vector<stored_cell> cells;
-  add_all_cells(cells);
-  downdate(std::move(cells), env);
+  add_variables(cells);
+  downdate(cells, env);
+}
+
+void downdate_arrays(attach_poly_EnvRec* env) {
+  std::vector<stored_cell> cells;
+  add_array_cells(cells);
+  add_system_cells(cells);
+  downdate(cells, env);
+}
+
+void downdate_stored_values(attach_poly_EnvRec* env) {
+  std::vector<std::unique_ptr<Rewrite>> staged;
+  {
+    ScopedValue<std::vector<std::unique_ptr<Rewrite>>*> staging(staged_downdates, &staged);
+    downdate_vars(env);
+    downdate_arrays(env);
+    std::vector<stored_cell> entries;
+    add_sparse_entries(entries);
+    downdate(entries, env);
+  }
+  for (const auto& w : staged) w->commit();
   purge_zero_entries();
 }
 
 void change_laurent(bool newval) {
+  refuse_as_operand();
   if (lintmode) error(not_in_this_arithmetic_error, &token);
   std::vector<stored_cell> cells;
   if (prevnum != nullptr) cells.push_back({&prevnum, storage::statement});

@@ -51,16 +51,24 @@ extern bool downdate_shortcut;
 void update_vars();
 void update_arrays();
 
-// Every stored value (the scalar variables, then the array cells and
-// entries) with 1 put for the variable at env.depth and that level removed,
-// as one rewriting: on an error no value has changed. badcnt counts the
-// values set to 1.
+// 1 put for the variable at env.depth and that level removed: downdate_vars
+// in every scalar variable, downdate_arrays in every dense array cell and
+// dense cell of the system array. A value whose denominator vanishes at 1
+// becomes 1 with the warning of its storage while badcnt (counting them)
+// is at most the limit. Each rewrites its values together: on an error none
+// of them has changed.
 // reads: polynames, mode flags; writes: badcnt
+void downdate_vars(attach_poly_EnvRec* env);
+void downdate_arrays(attach_poly_EnvRec* env);
+// downdate_vars, downdate_arrays and the same for the entries of the sparse
+// arrays (an entry that becomes 0 is removed), stored as one rewriting: on
+// an error no value has changed.
 void downdate_stored_values(attach_poly_EnvRec* env);
 
 // Switches Laurent mode to newval and brings every stored value (prevnum and
-// sysnum first) into the form the mode expects. Error 377 in word mode
-// (resumed from a nested level, the switch goes on).
+// sysnum first) into the form the mode expects. Error 73 while a statement
+// runs as an operand; error 377 in word mode (resumed from a nested level,
+// the switch goes on).
 void change_laurent(bool newval);
 
 // Error 271, with the variable's name, for the first variable from the top

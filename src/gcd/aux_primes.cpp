@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "core/errors.h"
 #include "core/globals.h"
 #include "numbers/bigint.h"
 #include "numbers/freelists.h"
@@ -103,6 +104,7 @@ void add_all_to_list(polypt q, std::int32_t x, imptr y) {
   std::vector<std::uint32_t> rest = magnitude(y);
   if (is_zero(rest)) return;
   std::int64_t d = 0;
+  need_data_file(data_file::primelist);
   for (int i = 1; i <= last_prime_index && !is_one(rest); ++i) {
     d = i <= table_primes ? small_prime[i] : next_prime_above(d);
     const auto ud = static_cast<std::uint64_t>(d);

@@ -231,9 +231,10 @@ void egcd_polys(poly n, poly m, poly* gd, void* inf, nameptr* flag, bool flip) {
   OwnedValue qs, qt;
   poly_value(s, &qs.q);
   poly_value(t, &qt.q);
+  // The cofactors' targets first: an error there leaves g to be freed here.
+  assign_cofactors(&qs.q, &qt.q, inf, flag);
   free_poly(gd);
   *gd = g.release();
-  assign_cofactors(&qs.q, &qt.q, inf, flag);
 }
 
 void egcd_num_poly(quolyptr n, quolyptr m, void* inf, nameptr* flag, bool flip) {

@@ -50,6 +50,7 @@ struct polygcd_stage_counts {
   long numbers;             // A: two numbers, a number, zero, the same node, the field levels
   long one_variable;        // A, C: handed to basic_poly_gcd / fl_basic_poly_gcd
   long flat;                // C: solved by the flat engines (flat_gcd.h)
+  long integer_vectors;     // C: one variable over Z on contiguous words (intpoly_gcd.h)
   long pads;                // B: x absent from one argument or both
   long common_power;        // C: leave_early answered by the common power of x
   long divides;             // D: v divides u (the first trial division)

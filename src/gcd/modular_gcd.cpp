@@ -267,11 +267,12 @@ bool use_modular(poly n, poly m, bool* success, bool* isnumb, polypt pt,
 void basic_mod_method(poly x, poly y, poly* r, bool* success, polypt pt) {
   *success = false;
   *r = nullptr;
-  if (!modular_methods_enabled || prime[prime_count] == nullptr) return;  // no table read yet
+  // Without its table of primes the method declines (the others answer).
+  if (!modular_methods_enabled || prime[prime_count] == nullptr || !usable(data_file::pprods)) return;
   imptr* table = prime;
   std::int32_t limit = prime_table_limit;
   std::int32_t i;
-  bool big_primes_left = true;
+  bool big_primes_left = usable(data_file::bprimes);
   if (!involves_field(x, pt->depth) && !involves_field(y, pt->depth)) {
     i = select_prime(x, y, modular_gcd_prime_buffer, modular_gcd_prime_spread, prime_count, prime);
     if (i > limit) i = limit + 1;  // a shortened table (test hook) is used up at once

@@ -13,6 +13,7 @@
 #include "gcd/content.h"
 #include "gcd/flat_gcd.h"
 #include "gcd/gcd.h"
+#include "gcd/intpoly_gcd.h"
 #include "gcd/gcd_stash.h"
 #include "gcd/modular_gcd.h"
 #include "gcd/onevar_gcd.h"
@@ -153,6 +154,10 @@ void polygcd_EnvRec::run() {
   if (modularmode && mod_is_prime && height_is_1(u.p) && height_is_1(v.p)) {
     ++polygcd_stages.one_variable;
     basic_poly_gcd(u.p, v.p, &result, true, pt);
+    return;
+  }
+  if (!leave_early && integer_onevar_gcd(u.p, v.p, &result)) {
+    ++polygcd_stages.integer_vectors;
     return;
   }
   if (!leave_early && flat_gcd(u.p, v.p, &result, pt)) {

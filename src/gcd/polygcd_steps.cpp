@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "core/errors.h"
 #include "core/globals.h"
 #include "core/mode_guard.h"
 #include "gcd/content.h"
@@ -211,6 +212,7 @@ bool polygcd_EnvRec::v_divides_u() {
 probe_verdict polygcd_EnvRec::fast_test_2(std::int16_t i, std::int32_t* image_degree) {
   *image_degree = 1;
   if (modularmode) {
+    need_data_file(data_file::primelist);  // global_list
     for (std::int32_t k = std::min<std::int32_t>(field_level, 49); k >= 2; --k)
       local_list[k] = static_cast<std::int16_t>(global_list[3 * k + rand_integer2() % 3] % modulus);
   }
@@ -292,7 +294,7 @@ void polygcd_EnvRec::find_missing_vars() {
       deepest = l;
     }
   }
-  if (count <= 2) return;
+  if (count <= 2 || !usable(data_file::primelist)) return;  // the values are small primes
   std::int32_t index = -1;
   for (std::int32_t start = 238; start > 7; start -= 23) {
     const std::int32_t pick = start + rand_integer3() % 15;

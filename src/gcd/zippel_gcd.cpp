@@ -177,6 +177,7 @@ struct Step {
     const std::size_t runs = prefix.size();
     for (std::size_t j = 0; j < runs; ++j) v[j] = f.mul(v[j], rho[j]);
     for (std::size_t i = 0; i < t; ++i) {
+      check_interrupt();  // one poll a point: t passes over every run
       std::vector<elem>& o = (*out)[i];
       std::size_t j = 0;
       if constexpr (std::is_same_v<F, PrimeField>) {
@@ -271,10 +272,8 @@ class Zippel {
     for (std::size_t e = g0.size(); e-- > 0;)
       if (g0[e] != 0) h->push(static_cast<std::uint64_t>(e) * lay_.unit(0), g0[e]);
     if (d0_ == 0) return true;
-    for (int k = 1; k < n_; ++k) {
-      if (k > 1) check_interrupt();
+    for (int k = 1; k < n_; ++k)
       if (!add_variable(k, h)) return false;
-    }
     return true;
   }
 
@@ -330,6 +329,7 @@ class Zippel {
     int skips = 0, sames = 0;
     bool points_chosen = false;
     while (n <= bound) {
+      check_interrupt();
       const elem beta = random_nonzero();
       if (std::find(used.begin(), used.end(), beta) != used.end()) continue;
       used.push_back(beta);
@@ -449,6 +449,7 @@ class Zippel {
     img->clear();
     std::vector<elem> vals(t_), c;
     for (std::size_t e = group_.size(); e-- > 0;) {
+      check_interrupt();
       for (std::size_t i = 0; i < t_; ++i) vals[i] = e < g[i].size() ? g[i][e] : 0;
       const std::size_t s = group_[e].size();
       if (s == 0) {

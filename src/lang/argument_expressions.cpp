@@ -9,6 +9,7 @@
 #include "core/mode_guard.h"
 #include "lang/expressions.h"
 #include "lang/later_services.h"
+#include "lang/monomial_sums.h"
 #include "lang/nesting.h"
 #include "lang/tokens.h"
 #include "numbers/bigint.h"
@@ -42,7 +43,7 @@ void take_factor(textptr inf, quolyptr n, nameptr* flag) {
   std::int32_t colpos = 0;
   fact(inf, &qp, n, &aux, &colpos, flag, false);
   if (qp == nullptr) {
-    if (*n == nullptr) quoly_set(0, n);
+    if (*n == nullptr) special_set_quol(n);
     return;
   }
   if (*n == nullptr) {
@@ -123,6 +124,7 @@ void sum_tail(textptr inf, quolyptr n, nameptr* flag) {
 bool loop_bound_words = false;
 
 void old_expre(textptr inf, quolyptr n, nameptr* flag) {
+  if (read_monomial_sum(inf, flag, n)) return;
   old_term(inf, n, flag);
   sum_tail(inf, n, flag);
 }
@@ -189,12 +191,25 @@ void install_language() {
   };
 }
 
+void special_set_quol(quolyptr p) {
+  quoly r;
+  newquoly(&r);
+  r->next = nullptr;
+  r->numb = true;
+  r->arr_arg = false;
+  init_quoly_node(r);
+  setvalue(0, r->ncoef);
+  *p = r;
+}
+
 void get_exponent(textptr inf, nameptr* flag, imptr* m2, bool factor) {
   ModularBracket integers;
   scan(inf, flag);
   // Declared before the cell: an error leaves the cell to be freed in the
   // arithmetic that made it.
   ScopedValue<bool> keep_lint(lintmode), keep_flote(flotemode);
+  ScopedValue<bool> guarded(ring_values_lack_limbs,
+                            ring_values_lack_limbs || (!factor && (lintmode || flotemode)));
   ValueCell cell;
   if (!factor) {
     lintmode = false;

@@ -19,6 +19,7 @@ void lint_binom(std::int32_t n, std::int32_t r, quolyptr m) {
     return;
   }
   if (n > 30) abandon(binomial_word_arithmetic_n_must_most_error, &token);
+  need_data_file(data_file::pow228);
   if (n % 3 == 0) {
     quoly_set(binom[binom_index(n, r)]->lint, m);
     return;
@@ -36,6 +37,7 @@ void lint_binom(std::int32_t n, std::int32_t r, quolyptr m) {
 }
 
 std::int32_t ifrom_table(std::int32_t n, std::int32_t r) {
+  need_data_file(data_file::pow228);
   if (r > n / 2) r = n - r;
   const imptr x = binom[binom_index(n, r)];
   return x->head == nullptr ? 0 : x->head->value;

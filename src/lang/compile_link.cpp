@@ -354,7 +354,7 @@ void compile(textptr inf, quolyptr n, condexptr p) {
   } else if (f->do_params) {
     for (paramptr q = f->pars; q != nullptr; q = q->next) rebind(q, parameter_binding(q));
   }
-  run_list(inf, f->comp, n);
+  eval_form(inf, f->comp, n);
   if (*n == nullptr) quoly_set(0, n);
   exit_flag = true;
   std::memcpy(token.name, end_marker_name, sizeof end_marker_name);

@@ -225,11 +225,11 @@ void total_eval(textptr inf, quolyptr n, quolyptr n2, nameptr* flag, bool should
       quoly last = *n2;
       while (is_tok(",")) {
         scanner(inf, &token, flag);
-        quoly v = nullptr;
-        old_expre(inf, &v, flag);
-        v->next = nullptr;
-        last->next = v;
-        last = v;
+        detail::OwnedValue v;  // an error in the value leaves it to be freed here
+        old_expre(inf, v.cell(), flag);
+        v.q->next = nullptr;
+        last->next = v.q;
+        last = v.release();
         ++count;
       }
       if (!is_tok(")")) abandon(close_paren_expected_error, &token);

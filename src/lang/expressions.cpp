@@ -73,6 +73,7 @@ std::int32_t add_to_number(imptr x, std::int32_t a) {
     }
     std::int32_t r = a % modulus;
     if (r < 0) r += modulus;
+    if (outside_residues(x->lint)) x->lint = integer_image(x->lint);  // a stored integer
     x->lint = mod_add(static_cast<std::uint32_t>(x->lint), static_cast<std::uint32_t>(r), modulus);
     return x->lint;
   }

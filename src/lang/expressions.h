@@ -70,10 +70,34 @@ void sum_tail(textptr inf, quolyptr n, nameptr* flag);
 void fact(textptr inf, quolyptr* qp, quolyptr n, colm_ptrptr* aux, std::int32_t* colpos,
           nameptr* flag, bool leave_it);
 
-// True while a statement ("&(...)", "!...", "?...", "@...") runs as an operand
-// of an expression. The ground ring must not change then: the operands
-// already read, and the value being built, belong to the ring in force.
+// True while a statement runs as an operand of an expression: a statement
+// ("&(...)", "!...", "?...", "@...") read as a factor, or a user function or
+// control statement read after another operand of its statement (the body
+// of one read first, as in "F(1);" or "x := F(1)" with nothing before, runs
+// as statements of their own). Neither the ring, nor the variables, nor
+// Laurent mode may change then: the operands already read, and the value
+// being built, belong to the ring in force, and some are stored cells that
+// the expression borrows.
 bool statement_as_operand();
+
+// Error 73 with the current token while statement_as_operand(); the
+// computation is abandoned even where a nested level would resume it.
+void refuse_as_operand();
+
+// Counts, while it lives, one statement run as an operand.
+class StatementOperand {
+ public:
+  StatementOperand();
+  ~StatementOperand();
+  StatementOperand(const StatementOperand&) = delete;
+  StatementOperand& operator=(const StatementOperand&) = delete;
+};
+
+// True while big integers are read over a ring whose values have no limbs
+// (a word or floating ring: the sum of get_exponent). A factor whose value
+// lacks limbs (a stored value of the ring, or one made from it) is then
+// error 377 before any arithmetic reads it, and the computation abandoned.
+extern bool ring_values_lack_limbs;
 
 // The variable that the last factor created for an assignment or increment
 // (a name not yet a variable, followed by ":"), nil when it found one; the
@@ -104,6 +128,9 @@ bool evaluate_after_hash(textptr inf, quolyptr n, nameptr* flag);
 // half_fact (when a postfix operator follows), half_term, then the "+"/"-"
 // tail, in place on *n.
 void half_expre(textptr inf, quolyptr n, nameptr* flag);
+// *p := a fresh number value 0 (its arr_arg and next cleared); the old *p
+// is not freed.
+void special_set_quol(quolyptr p);
 
 // Installs what the folders below call back into the language (the
 // exponent reader of the coefficient built-in). Called once at start.

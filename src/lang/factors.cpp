@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <optional>
 
 #include "core/error_codes.h"
 #include "core/errors.h"
@@ -15,6 +16,7 @@
 #include "lang/variables.h"
 #include "numbers/factorial.h"
 #include "numbers/freelists.h"
+#include "poly/poly_in_place.h"
 #include "poly/poly_repr.h"
 #include "quoly/quoly_add.h"
 #include "quoly/quoly_eval_diff.h"
@@ -28,18 +30,23 @@
 namespace tavrin {
 
 varptr fresh_variable = nullptr;
+bool ring_values_lack_limbs = false;
 
 namespace {
 
 // How many statements run as operands of expressions, innermost last.
 std::int32_t statement_operands = 0;
 
-struct StatementOperand {
-  StatementOperand() { ++statement_operands; }
-  ~StatementOperand() { --statement_operands; }
-  StatementOperand(const StatementOperand&) = delete;
-  StatementOperand& operator=(const StatementOperand&) = delete;
-};
+// Every number of v carries its limbs (a value of a word or floating ring
+// has none).
+bool has_all_limbs(quoly v) {
+  if (v->numb) return v->ncoef != nullptr && v->ncoef->head != nullptr;
+  bool all = true;
+  auto check = [&all](imptr x) { all = all && x->head != nullptr; };
+  detail::for_each_number(v->numer, check);
+  if (v->denom != nullptr) detail::for_each_number(v->denom, check);
+  return all;
+}
 
 using namespace tokens;
 bool is_digit(char c) { return c >= '0' && c <= '9'; }
@@ -299,6 +306,11 @@ void postfix(textptr inf, quolyptr* qp, quolyptr n, nameptr* flag, bool take) {
 void fact(textptr inf, quolyptr* qp, quolyptr n, colm_ptrptr* aux, std::int32_t* colpos,
           nameptr* flag, bool leave_it) {
   NestingLevel level;
+  // What runs inside a factor read after another operand of its statement
+  // runs as an operand: the operands read before it are held.
+  std::optional<StatementOperand> held;
+  if (operand_begun) held.emplace();
+  operand_begun = true;
   free_quoly(n);
   *aux = nullptr;
   *qp = nullptr;
@@ -417,9 +429,18 @@ void fact(textptr inf, quolyptr* qp, quolyptr n, colm_ptrptr* aux, std::int32_t*
     }
   }
   if (*n != nullptr) *qp = n;
+  if (ring_values_lack_limbs && *qp != nullptr && **qp != nullptr && !has_all_limbs(**qp))
+    abandon(not_in_this_arithmetic_error, &token);
   postfix(inf, qp, n, flag, take);
 }
 
+StatementOperand::StatementOperand() { ++statement_operands; }
+StatementOperand::~StatementOperand() { --statement_operands; }
+
 bool statement_as_operand() { return statement_operands > 0; }
+
+void refuse_as_operand() {
+  if (statement_as_operand()) abandon(ground_ring_can_change_only_top_error, &token);
+}
 
 }  // namespace tavrin

@@ -443,6 +443,7 @@ void ifact(long double** lp, long double* n, nameptr* flag) {
     *n = float_previous(flag);
   } else if (c == '!' || c == '&' || c == '?' || c == '@') {
     ValueCell v;
+    StatementOperand running;
     parse(&Input, &v.q, flag);
     *n = exact_result(v.q, &token);
   } else if (c == '$') {
@@ -582,6 +583,7 @@ long double binom_real(std::int32_t n, std::int32_t r, std::int32_t limit, std::
   if (r > n / 2) r = n - r;
   if (r < 1 || n < 3) return (n == 2 && r == 1) ? 2 : 1;
   if (n > limit) abandon(code, &token);
+  need_data_file(data_file::pow228);
   auto entry = [](std::int32_t a, std::int32_t b) {
     if (b > a / 2) b = a - b;
     return big_to_real(binom[binom_index(a, b)]);

@@ -18,6 +18,7 @@
 #include "lang/variables.h"
 #include "numbers/freelists.h"
 #include "poly/poly_repr.h"
+#include "toplevel/builtins.h"
 #include "toplevel/charsets.h"
 #include "toplevel/language_services.h"
 #include "toplevel/state.h"
@@ -180,21 +181,8 @@ void reference_argument(textptr inf, nameptr* flag, quolyptr value, quolyptr* ce
     *cell = qp;
     return;
   }
-  varptr v = find_var(&name);
-  if (v == nullptr) {
-    quoly_set(0, value);
-    error(undefined_variable_error, &name);
-    return;
-  }
-  if (v->val->numb && v->val->arr_arg) {
-    quoly_set(0, value);
-    std::printf("Warning. %s is an array parameter.\n", name.name);
-    std::printf("  Value 0 used for %s.\n", name.name);
-  } else {
-    quoly_assign(v->val, value);
-    if ((*value)->numb) (*value)->arr_arg = false;
-  }
-  *cell = &v->val;
+  spec_retrieve(&name, value, cell);
+  if ((*value)->numb) (*value)->arr_arg = false;
 }
 
 // Reads the arguments of a call of f and binds its parameters; *after the
@@ -399,6 +387,8 @@ void funcdef(textptr inf, nameptr* flag) {
 void evaluate(textptr inf, const tokentipe* name, quolyptr n, nameptr* flag) {
   const funcptr f = find_function(name);
   if (f == nullptr) {
+    // Without the table of built-ins a name may be one of them.
+    if (numbuiltins < 0) need_data_file(data_file::qerrs);
     quoly_set(0, n);
     error(no_such_function_error, name);
     return;
@@ -416,7 +406,7 @@ void evaluate(textptr inf, const tokentipe* name, quolyptr n, nameptr* flag) {
   uninit = 0;
   free_quoly(n);
   startexpr = prev_expr = nullptr;
-  run_list(inf, f->rht, n);
+  eval_form(inf, f->rht, n);
   if (*n == nullptr) quoly_set(0, n);
   exit_flag = false;
   end_call(false);

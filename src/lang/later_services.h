@@ -40,6 +40,11 @@ void new_arretrieve(textptr inf, const tokentipe* x, nameptr* flag, quolyptr* qp
 // whether the array is sparse. An element that is not a number is error
 // 227. The token after "]" is current on return.
 void iarretrieve(const tokentipe* x, quolyptr* qp, nameptr* flag, bool* sparse);
+// The subscripts of an element in stored text by the floating rule, the
+// first token of the first subscript current: *r, and *c when "," and a
+// second follow (*c_is_there set), else *c := addresser. "]" stays
+// current; without it error 61 (when the report returns, reading goes on).
+void ievalcoords(std::int32_t* r, std::int32_t* c, nameptr* flag, bool* c_is_there);
 // The floating factor reader: *lp := the place of the factor's value (a
 // variable's number or n), nil when the factor has none.
 void ifact(long double** lp, long double* n, nameptr* flag);

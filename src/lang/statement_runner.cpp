@@ -39,7 +39,7 @@ nameptr start_reading(nameptr text) {
 // The body of a loop; the round ends early on a flag. Answers true when
 // the loop must end.
 bool run_round(textptr inf, formptr body, quolyptr n) {
-  run_list(inf, body, n);
+  eval_form(inf, body, n);
   if (exit_flag) return true;
   if (leave_flag) {
     leave_flag = false;
@@ -53,7 +53,7 @@ void run_conditional(textptr inf, condexptr p, quolyptr n) {
   startexpr = p->cond;
   nameptr cursor = start_reading(p->cond);
   const bool c = bool_expre(inf, &cursor);
-  run_list(inf, c ? p->form1 : p->form2, n);
+  eval_form(inf, c ? p->form1 : p->form2, n);
 }
 
 void run_while(textptr inf, condexptr p, quolyptr n) {
@@ -81,6 +81,7 @@ void run_for(textptr inf, condexptr p, quolyptr n) {
 }
 
 void run_plain(textptr inf, condexptr p, quolyptr n) {
+  StatementStart fresh;
   startexpr = p->expr;
   nameptr cursor = start_reading(p->expr);
   g_cutoff = 10;
@@ -175,7 +176,7 @@ void run_sys_func(textptr inf, formptr list, quolyptr n) {
   free_quoly(n);
   prev_expr = nullptr;
   startexpr = nullptr;
-  run_list(inf, list, n);
+  eval_form(inf, list, n);
   if (*n == nullptr) {
     quoly_set(0, n);
     (*n)->next = nullptr;
@@ -188,7 +189,7 @@ void run_sys_func(textptr inf, formptr list, quolyptr n) {
 
 }  // namespace
 
-void run_list(textptr inf, formptr q, quolyptr n) {
+void eval_form(textptr inf, formptr q, quolyptr n) {
   for (; q != nullptr; q = q->next) {
     check_interrupt();
     free_quoly(n);

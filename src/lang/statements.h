@@ -59,6 +59,12 @@ void basic_form(condexptr* q, comptr* comm, const char* endflag, textptr inf, na
 // left open: "while", "if", a function's name, ...).
 void right_side(formptr* q, const char* stop, textptr inf, nameptr* flag, bool* once_more,
                 tokentipe* realtok, const char* opener);
+// One statement beginning at the current token, ending at the word endflag,
+// into a new one-entry list *q (set before the statement is read, so the
+// caller frees it on an error too). A ";" typed at the terminal counts
+// towards the run of right_side (the first recorded in last_good_one and
+// last_comm, the 15th is error 132); any other ending resets semicount.
+void spec_right_side(formptr* q, textptr inf, nameptr* flag, const char* endflag);
 
 // ---- Conditions ----------------------------------------------------------------------
 // The condition whose first token is current; every operand is evaluated.
@@ -131,6 +137,6 @@ void getval(textptr inf, condexptr p, quolyptr n);
 // Runs the statements of the list q in turn, each value into *n (the one
 // before freed), polling for an interrupt before each and stopping after a
 // statement that leaves exit_flag, leave_flag or cycle_flag set.
-void run_list(textptr inf, formptr q, quolyptr n);
+void eval_form(textptr inf, formptr q, quolyptr n);
 
 }  // namespace tavrin

@@ -332,4 +332,24 @@ void right_side(formptr* q, const char* stop, textptr inf, nameptr* flag, bool* 
   }
 }
 
+void spec_right_side(formptr* q, textptr inf, nameptr* flag, const char* endflag) {
+  semicount = 0;
+  bool once_more = true;
+  tokentipe realtok{};
+  newform(q);
+  (*q)->cptr = nullptr;
+  (*q)->comms = nullptr;
+  (*q)->next = nullptr;
+  basic_form(&(*q)->cptr, &(*q)->comms, endflag, inf, flag, &once_more, &realtok);
+  if (tok_is(";") && tt_flag && *flag == nullptr) {
+    if (++semicount == 1) {
+      last_good_one = (*q)->cptr;
+      last_comm = (*q)->comms;
+    }
+    if (semicount >= 15) abandon(too_many_empty_statements_row_error, &token);
+  } else {
+    semicount = 0;
+  }
+}
+
 }  // namespace tavrin

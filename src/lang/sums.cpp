@@ -28,18 +28,12 @@ void pass_over(textptr inf, nameptr* p, const char* mate) {
     formptr* f;
     ~Owner() { free_form(f); }
   } owner{&body};
-  bool once_more = true;
-  tokentipe realtok{};
-  semicount = 0;
-  newform(&body);
-  body->cptr = nullptr;
-  body->comms = nullptr;
-  body->next = nullptr;
-  basic_form(&body->cptr, &body->comms, mate, inf, p, &once_more, &realtok);
-  if (tok_is(";") && tt_flag && *p == nullptr) {
-    if (++semicount >= 15) abandon(too_many_empty_statements_row_error, &token);
-  } else {
-    semicount = 0;
+  const condexptr good = last_good_one;
+  const comptr comm = last_comm;
+  spec_right_side(&body, inf, p, mate);
+  if (last_good_one == body->cptr) {  // the statement is dropped: not a last good one
+    last_good_one = good;
+    last_comm = comm;
   }
   if (*p == nullptr && inf != nullptr && *inf != nullptr && (*inf)->at_eof() && !tok_is(mate))
     abandon(input_ended_inside_unfinished_statement_definition_error, &token);

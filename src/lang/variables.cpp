@@ -102,6 +102,37 @@ void retrieve(const tokentipe* x, quolyptr* qp, quolyptr n, textptr inf, nameptr
   *qp = n;
 }
 
+void iretrieve(const tokentipe* x, quolyptr* qp) {
+  varptr v = find_var(x);
+  if (v == nullptr) {
+    *qp = nullptr;
+    return;
+  }
+  if (!v->val->numb) {
+    error(not_number_error, x);
+    return;
+  }
+  *qp = &v->val;
+}
+
+void spec_retrieve(const tokentipe* x, quolyptr n, quolyptr* qp) {
+  varptr v = find_var(x);
+  if (v == nullptr) {
+    quoly_set(0, n);
+    error(undefined_variable_error, x);
+    return;
+  }
+  *qp = &v->val;
+  if (is_array_marker(v->val)) {
+    quoly_set(0, n);
+    std::printf("Warning. %s is an array parameter.\n", x->name);
+    std::printf("  Value 0 used for %s.\n", x->name);
+    std::fflush(stdout);
+    return;
+  }
+  quoly_assign(v->val, n);
+}
+
 void get_arr_arr(textptr inf, quolyptr n, nameptr* flag, std::int32_t* m) {
   scanner(inf, &token, flag);
   if (!is_name(&token, "[")) error(open_bracket_expected_after_percent_error, &token);

@@ -41,6 +41,16 @@ varptr find_var(const tokentipe* x);
 // gives the number 0 in *n, with *qp := n. The names "for", "if" and "while"
 // run that statement (error 225 in stored text).
 void retrieve(const tokentipe* x, quolyptr* qp, quolyptr n, textptr inf, nameptr* flag);
+// The floating-mode lookup: *qp := the value cell of the variable named x,
+// nil when there is none; a value that is not a number (numb clear) is
+// error 227 with the name, *qp then unchanged.
+void iretrieve(const tokentipe* x, quolyptr* qp);
+// *n := a copy of the value of the variable named x (quoly_assign) and
+// *qp := its cell; an array-parameter marker
+// gives 0 with the two warnings "Warning. %s is an array parameter." and
+// "  Value 0 used for %s.". No such variable: *n := 0, then error 19 with
+// the name (*qp unchanged).
+void spec_retrieve(const tokentipe* x, quolyptr n, quolyptr* qp);
 
 // After "%": reads "[" index "]" (modular mode off for the index) and sets
 // *m to the index minus `addresser`; *n receives the index value (the

@@ -137,13 +137,13 @@ void compute_char_poly(std::int32_t m, std::int32_t i, quolyptr w) {
     if (k == i) continue;
     check_interrupt();
     quoly kq = nullptr;
-    quoly_set_integer(k, &kq);
+    quoly_set_image(k, &kq);
     quoly f = nullptr;
     quoly_sub(x, kq, &f);
     fast_quoly_mult(&q, &f);
     free_quoly(&f);
     quoly d = nullptr;
-    quoly_set_integer(i - k, &d);
+    quoly_set_image(i - k, &d);
     fast_quoly_mult(&s, &d);
     free_quoly(&d);
     free_quoly(&kq);

@@ -7,6 +7,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <optional>
 
 #include "arrays/array_store.h"
 #include "arrays/sparse_store.h"
@@ -29,6 +30,7 @@
 #include "poly/poly_repr.h"
 #include "quoly/quoly_add.h"
 #include "quoly/quoly_float_image.h"
+#include "toplevel/dispatch.h"
 #include "toplevel/language_services.h"
 #include "toplevel/state.h"
 
@@ -84,6 +86,7 @@ quoly read_sum(textptr inf, nameptr* flag, bool no_modular) {
 void trace_or_sum(textptr inf, MatValue& v, quolyptr n, nameptr* flag, bool trace) {
   scan(inf, flag);
   arr_fact(inf, v, flag);
+  v.settle_integers();
   const std::int64_t m = v.count();
   const std::int32_t r = v.rows();
   if (trace && (m == 0 || m != static_cast<std::int64_t>(r) * r)) abandon(trace_needs_non_empty_square_matrix_error, &token);
@@ -241,8 +244,7 @@ void floating_determinant(MatValue& v, quolyptr n, std::int32_t r, const DetOpti
   const bool sparse = v.spar != nullptr;
   {
     FloatingModeGuard floating;
-    mat_invert(v.arr, v.arr, r, n, &v.spar, nullptr, o.the_degree, o.the_degree2, o.the_power, 0,
-               {.ar_free = true, .oar_free = true, .equal = true});
+    fl_checked_determinant(v.arr, &v.spar, r, n, o.the_degree, o.the_degree2, o.the_power);
   }
   // The dense methods leave the cells to the caller; a sparse method that
   // used the matrix up set its frames nil.
@@ -250,6 +252,20 @@ void floating_determinant(MatValue& v, quolyptr n, std::int32_t r, const DetOpti
   v.release();
   quoly_from_float_image(n);
 }
+
+// The labelled matrix of a path search holds labels, not values: its
+// entries and frames are given back without their fields, on every exit.
+struct LabelledMatrix {
+  explicit LabelledMatrix(MatValue& m) : v(m) {}
+  MatValue& v;
+  ~LabelledMatrix() {
+    free_stuff(v.spar, v.rows());
+    v.spar = nullptr;
+    v.forget();
+  }
+  LabelledMatrix(const LabelledMatrix&) = delete;
+  LabelledMatrix& operator=(const LabelledMatrix&) = delete;
+};
 
 void determinant_family(char x, textptr inf, MatValue& v, quolyptr n, nameptr* flag) {
   bool pos_only = false;
@@ -265,6 +281,9 @@ void determinant_family(char x, textptr inf, MatValue& v, quolyptr n, nameptr* f
       if (lintmode) abandon(not_in_this_arithmetic_error, &token);
     }
   }
+  // A path search's matrix holds labels: no positions or counts of it.
+  if (x == 'H' && (is_tok("^") || is_tok("_") || is_tok("#")))
+    abandon(open_bracket_expected_96_error, &token);
   if (is_tok("^") || is_tok("_")) {
     modifier = token.name[0];
     scan(inf, flag);
@@ -291,11 +310,14 @@ void determinant_family(char x, textptr inf, MatValue& v, quolyptr n, nameptr* f
     scan(inf, flag);
   }
   arr_fact(inf, v, flag);
+  v.settle_integers();
+  std::optional<LabelledMatrix> labelled;
   if (x == 'H') {
     const std::int32_t r = v.rows();
     if (v.count() != static_cast<std::int64_t>(r) * r || r > 100 || v.spar != nullptr)
       abandon(path_search_needs_dense_square_matrix_error, &token);
     set_up_hamilton(v.arr, &v.facts, &v.arr_free, &v.spar);
+    labelled.emplace(v);
   }
   if (x == '8' && v.spar == nullptr) abandon(dense_array_not_allowed_error, &token);
   if (v.count() == 0) {
@@ -326,17 +348,6 @@ void determinant_family(char x, textptr inf, MatValue& v, quolyptr n, nameptr* f
                {.ar_free = v.arr_free, .oar_free = v.arr_free, .equal = true});
     v.release();  // the router leaves the cells, changed or not, to their owner
   } else if (x == 'H') {
-    // The labelled matrix holds labels, not values: its entries and frames
-    // are given back without their fields, on every exit.
-    struct LabelledMatrix {
-      MatValue& v;
-      std::int32_t r;
-      ~LabelledMatrix() {
-        free_stuff(v.spar, r);
-        v.spar = nullptr;
-        v.forget();
-      }
-    } labelled{v, r};
     mat_invert(v.arr, v.arr, -r, n, &v.spar, o.fct.p, o.the_degree, o.the_degree2, o.the_power,
                numprimes, {.equal = true});
   } else {
@@ -384,6 +395,11 @@ void fill_syst_array(workptr arr, arr_descr* arr_facts, bool arr_free, sparseptr
 }
 
 void arr_parse(char x, textptr inf, quolyptr n, nameptr* flag) {
+  // The operands of an array statement are held while the rest is read.
+  operand_begun = true;
+  // The cells of a word or floating ring have no limbs to read as big integers
+  // (an operator's own token, as "*12" for "Det", is not shown).
+  if (ring_values_lack_limbs) abandon(not_in_this_arithmetic_error, token.name[0] == '*' ? &blank : &token);
   char code[2] = {x, '\0'};
   const tokentipe xt = word_token(code);
   assert(first_available >= 1);

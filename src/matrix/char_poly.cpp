@@ -23,6 +23,7 @@
 #include "matrix/matrix_builtins.h"
 #include "matrix/matrix_expr_impl.h"
 #include "matrix/matrix_products.h"
+#include "matrix/operand_keeper.h"
 #include "matrix/owned_cells.h"
 #include "matrix/sparse_copy.h"
 #include "numbers/freelists.h"
@@ -48,7 +49,7 @@ void reset(Owned& o, quoly v) {
 
 quoly small(std::int32_t v) {
   quoly q = nullptr;
-  quoly_set_integer(v, &q);
+  quoly_set_image(v, &q);
   return q;
 }
 
@@ -224,6 +225,7 @@ void chpoly_builtin(builtin_func1_EnvRec* env) {
   const arrptr q = env->q;
   const std::int32_t r = env->rows;
   if (r != env->cols) abandon(matrix_not_square_212_error, &env->errorname);
+  if (env->keeper != nullptr) env->keeper->settle_integers(q);
   std::int32_t sparse_method = 0;
   if (std::strcmp(token.name, ",") == 0) {
     scanner(env->inf, &token, env->flag);

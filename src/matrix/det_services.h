@@ -68,6 +68,16 @@ ZInt abs_int_determinant(const ZMatrix& s);
 // else from images modulo word primes.
 ZMatrix scaled_solve(const ZMatrix& s, const ZMatrix& v, const ZInt& d);
 
+// *n (1.0 on entry; floating mode) := the determinant of the m x m matrix
+// of floating images (the sparse *spar when not nil, else ar; consumed as
+// mat_invert consumes a free matrix) by the floating methods of the router.
+// A determinant of polynomials is checked at two points before it is
+// returned and, when it fails the check, taken exactly and rounded to long
+// doubles, with a verbose line saying so (det/float_check.h).
+void fl_checked_determinant(workptr ar, sparseptr* spar, std::int32_t m, quolyptr n,
+                            std::int32_t the_degree, std::int32_t the_degree2,
+                            std::int32_t the_power);
+
 // A token for what is no stored name (address -1), as work arrays and error
 // reports take one; name: at most 10 characters.
 inline tokentipe unstored_token(const char* name) {

@@ -1,6 +1,8 @@
 // The floating engines of a "Float" body (see float_images.h).
 #include "matrix/float_images.h"
 
+#include <cmath>
+
 #include "arrays/sparse_store.h"
 #include "core/globals.h"
 #include "numbers/freelists.h"
@@ -81,6 +83,34 @@ void to_float_images(MatValue& v) {
   }
   const std::int64_t m = v.count();
   for (std::int64_t k = 0; k < m; ++k) image_in_place(&v.arr->stash[k]);
+}
+
+long double hadamard_bound(sparseptr a, std::int32_t m) {
+  long double h = 1;
+  for (std::int32_t r = 1; r <= m; ++r) {
+    long double squares = 0;
+    for (colm_ptr e = *sparse_row(a, r); e != nullptr; e = e->next)
+      squares += e->val->ncoef->flote * e->val->ncoef->flote;
+    h *= std::sqrt(squares);
+  }
+  return h;
+}
+
+long double hadamard_bound(workptr a, std::int32_t m) {
+  long double h = 1;
+  for (std::int32_t r = 0; r < m; ++r) {
+    long double squares = 0;
+    for (std::int32_t c = 0; c < m; ++c) {
+      const quoly q = a->stash[static_cast<std::int64_t>(c) * m + r];
+      if (q != nullptr) squares += q->ncoef->flote * q->ncoef->flote;
+    }
+    h *= std::sqrt(squares);
+  }
+  return h;
+}
+
+bool negligible_determinant(long double det, long double h, std::int32_t m) {
+  return std::fabs(det) <= static_cast<long double>(m) * singular_tolerance * h;
 }
 
 void from_float_images(MatValue& v) {

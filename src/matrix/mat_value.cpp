@@ -6,6 +6,7 @@
 #include "matrix/sparse_copy.h"
 #include "numbers/bigint.h"
 #include "numbers/freelists.h"
+#include "numbers/node_handles.h"
 #include "poly/poly_repr.h"
 #include "toplevel/scanner.h"
 #include "toplevel/state.h"
@@ -69,6 +70,22 @@ void MatValue::make_owned() {
     }
   }
   arr_free = true;
+}
+
+void MatValue::settle_integers() {
+  if (!modularmode || flotemode || is_scalar()) return;
+  if (spar != nullptr) {
+    if (!sparse_has_unreduced(spar, facts.rows)) return;
+    make_owned();
+    sparse_settle_integers(spar, facts.rows);
+    return;
+  }
+  const std::int64_t m = count();
+  bool any = false;
+  for (std::int64_t k = 0; k < m && !any; ++k) any = detail::unreduced_integer(arr->stash[k]);
+  if (!any) return;
+  make_owned();
+  for (std::int64_t k = 0; k < m; ++k) detail::settle_integer_inplace(arr->stash[k]);
 }
 
 }  // namespace tavrin

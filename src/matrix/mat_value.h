@@ -64,6 +64,10 @@ struct MatValue {
   void forget();
   // A borrowed matrix is replaced by an owned copy; owned stays as it is.
   void make_owned();
+  // The value enters a matrix computation: in modular arithmetic its
+  // stored integers outside the residues (counts, positions) are read as
+  // their images, in an owned copy when the value is borrowed.
+  void settle_integers();
   // The scalar cell: its value freed, the cell nil.
   void clear_scalar();
 };

@@ -212,6 +212,7 @@ void read_matrix_operand(builtin_func1_EnvRec* env, std::int32_t index, bool sta
                stdout);
   if (env->start != -1) abandon(sub_array_not_allowed_error, &env->errorname);
   keep_operand(env, env->q);
+  if (env->keeper != nullptr) env->keeper->settle_integers(env->q);
 }
 
 // The engines read every cell of a dense operand: once the operand has
@@ -395,6 +396,7 @@ void iszero(builtin_func1_EnvRec* env) {
   MatValue v(work.get());
   arr_fact(env->inf, v, env->flag);
   if (v.is_scalar()) abandon(matrix_has_no_entries_error, &env->errorname);
+  v.settle_integers();
   bool zero = true;
   if (v.is_sparse()) {
     sparse_iszero(v.spar, v.rows(), &zero);

@@ -123,6 +123,8 @@ void fill_with(MatValue& v, std::int64_t count, quoly t, bool neg) {
 
 void combine_sum(MatValue& v, MatValue& w, bool plus) {
   const char op = plus ? '+' : '-';
+  v.settle_integers();
+  w.settle_integers();
   if (v.is_scalar() && w.is_scalar()) {
     if (plus) {
       best_quoly_add(&v.n, w.n);
@@ -302,6 +304,8 @@ void entrywise(MatValue& v, MatValue& w, char op) {
 }
 
 void combine_product(MatValue& v, MatValue& w, char op, const tokentipe& optok) {
+  v.settle_integers();
+  w.settle_integers();
   if (v.is_scalar() && w.is_scalar()) {
     switch (op) {
       case '*': fast_quoly_mult(&v.n, &w.n); break;

@@ -265,6 +265,8 @@ void alt_mult(textptr inf, MatValue& v, nameptr* flag) {
   const std::int32_t k2 = w2.cols();
   if (k1 != r2) abandon(matrix_sizes_do_not_match_error, &token);
   if (static_cast<std::int64_t>(r1) * k2 > 1000000) abandon(array_too_large_more_than_1000000_error, &token);
+  w1.settle_integers();
+  w2.settle_integers();
   fast_mat_mult(w1.arr, w2.arr, v.arr, r1, r2, k2);
   v.set_shape(r1, k2);
   v.arr_free = true;
@@ -280,6 +282,7 @@ void alt_power(textptr inf, MatValue& v, nameptr* flag, bool modular) {
   if (v.is_scalar()) abandon(matrix_operation_applied_scalar_error, &token);
   if (v.spar != nullptr) abandon(sparse_array_not_allowed_242_error, &token);
   if (v.count() != static_cast<std::int64_t>(v.facts.rows) * v.facts.rows) abandon(matrix_not_square_172_error, &token);
+  v.settle_integers();
   if (!is_tok(",")) abandon(comma_expected_error, &token);
   imptr e = nullptr;
   get_exponent(inf, flag, &e, false);
@@ -351,6 +354,7 @@ void apply_power(textptr inf, MatValue& v, nameptr* flag) {
   if (v.is_scalar()) {
     raise_to_power(&v.n, e);
   } else {
+    v.settle_integers();
     const std::int32_t k = check_and_convert(e);
     auto power = [&] { matrix_power(v.arr, &v.facts, &v.arr_free, k, &v.spar); };
     if (!run_floating(v, nullptr, power)) power();
@@ -427,6 +431,7 @@ void arr_fact(textptr inf, MatValue& v, nameptr* flag) {
       if (w.count() != static_cast<std::int64_t>(w.facts.rows) * w.facts.rows)
         abandon(matrix_not_square_241_error, &token);
       if (w.spar != nullptr) abandon(sparse_array_not_allowed_242_error, &token);
+      w.settle_integers();
       adjoint(w.arr, v.arr, w.arr_free, w.facts.rows, &w.spar);
       v.set_shape(w.facts.rows, w.facts.rows);
       v.arr_free = true;

@@ -19,6 +19,7 @@
 // vector, the polynomial divisions); the user's matrix is only read.
 #include "core/error_codes.h"
 #include "matrix/minimal_poly.h"
+#include "matrix/operand_keeper.h"
 
 #include <algorithm>
 #include <cmath>
@@ -235,6 +236,7 @@ class InterruptSetting {
 // The number of the last table position whose primes' product covers the
 // bound, or 0 when the table is too short.
 std::int32_t last_position_for(quoly bound) {
+  need_data_file(data_file::pprods);
   const std::int32_t L = bound->ncoef->size;
   const std::int32_t lead = bound->ncoef->head->value;
   std::int32_t count = std::max(6, L * 7 / 4 + 4);
@@ -375,6 +377,7 @@ void Mills(arrptr q, std::int32_t rows, std::int32_t slow, quolyptr bound, quoly
   if (rows < 8) abandon(matrix_too_small_least_8_rows_error, &token);
   if (rows > start_vector_size) abandon(too_many_rows_more_than_32767_error, &token);  // the start vector's length
   if (lintmode && !modularmode) abandon(not_available_word_arithmetic_outside_modular_error, &token);
+  const SettledIntegers images(q);
   // Floating entries have no residues.
   if (flotemode) abandon(entry_not_number_254_error, &token);
   IntegerRows m;

@@ -161,8 +161,9 @@ void DenseTransforms::start_identities() const {
 }
 
 void apply_col_sub(const DenseTransforms& tx, std::int32_t start, std::int32_t rows,
-                   std::int32_t r0, std::int32_t j, std::int32_t k, imptr f) {
-  sub_line(start, rows, false, j, k, r0, rows, f, Modulo{false, false, nullptr, nullptr}, nullptr);
+                   std::int32_t j, std::int32_t k, imptr f) {
+  int_col_manip(j, k, start, rows, f);
+  for (std::int32_t r = k; r < rows; ++r) EntryBudget::check(at(start, rows, r, j));
   tx.col_sub(j, k, f);
 }
 
@@ -351,7 +352,7 @@ void hermite_two(const bool* want, workptr beta, workptr betinv, std::int32_t ra
     for (std::int32_t j = 0; j < i; ++j) {
       divide(at(start, rows, i, j), d, q.get(), rem.get());
       if (int_negative(rem.get())) fastdiff(q.get(), &number_1);
-      if (!int_zero(q.get())) apply_col_sub(tx, start, rows, i, j, i, q.get());
+      if (!int_zero(q.get())) apply_col_sub(tx, start, rows, j, i, q.get());
     }
   }
 }

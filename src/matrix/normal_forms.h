@@ -73,11 +73,12 @@ struct DenseTransforms {
   void start_identities() const;
 };
 
-// Column j -= f * column k of the named array (rows r0..rows-1), mirrored
-// on the transforms: the one place a column operation of the normal forms
-// reaches the matrix and the transforms together.
+// Column j -= f * column k of the named array in rows k..rows-1
+// (int_col_manip; the column's entries checked against the budget),
+// mirrored on the transforms: the one place a column operation of the
+// normal forms reaches the matrix and the transforms together.
 void apply_col_sub(const DenseTransforms& tx, std::int32_t start, std::int32_t rows,
-                   std::int32_t r0, std::int32_t j, std::int32_t k, imptr f);
+                   std::int32_t j, std::int32_t k, imptr f);
 
 // Row t -= factor * row j over columns i.. (cells up to stop); factor :=
 // entry (t, k) div entry (j, k) (0 when entry (t, k) is 0: nothing done).

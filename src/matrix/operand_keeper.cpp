@@ -1,10 +1,13 @@
 #include "matrix/operand_keeper.h"
 
 #include <cstring>
+#include <unordered_map>
 
+#include "arrays/array_store.h"
 #include "arrays/sparse_store.h"
 #include "matrix/sparse_copy.h"
 #include "numbers/freelists.h"
+#include "numbers/node_handles.h"
 #include "poly/poly_repr.h"
 #include "toplevel/charsets.h"
 #include "toplevel/state.h"
@@ -22,6 +25,50 @@ arrptr live_array(const tokentipe& name, std::int32_t time) {
 }
 
 }  // namespace
+
+void SettledIntegers::settle(arrptr q) {
+  if (held_ || q == nullptr || !array_has_unreduced(q)) return;
+  held_ = true;
+  name_ = q->name;
+  time_ = q->time;
+  rows_ = q->rows;
+  if (q->spar != nullptr) {
+    copy_sparse(&q->spar, &copy_, q->rows, false);
+    copy_->modmode = q->spar->modmode;
+    sparse_settle_integers(copy_, q->rows);
+    own_ = q->spar;
+    q->spar = copy_;
+    return;
+  }
+  for (std::int32_t k = q->start; k <= q->stop; ++k) {
+    const quoly v = *arp_cell(k);
+    if (!detail::unreduced_integer(v)) continue;
+    words_.emplace_back(v->ncoef, v->ncoef->lint);
+    detail::settle_integer_inplace(v);
+  }
+}
+
+SettledIntegers::~SettledIntegers() {
+  if (!held_) return;
+  const arrptr q = live_array(name_, time_);
+  if (own_ != nullptr) {
+    if (q != nullptr && q->spar == copy_) {
+      free_sparse(&q->spar, rows_, true);
+      q->spar = own_;
+    } else {
+      free_sparse(&own_, rows_, true);  // the array went its own way meanwhile
+    }
+    return;
+  }
+  if (q == nullptr) return;
+  std::unordered_map<imptr, std::int32_t> old(words_.begin(), words_.end());
+  for (std::int32_t k = q->start; k <= q->stop; ++k) {
+    const quoly v = *arp_cell(k);
+    if (v == nullptr || !v->numb) continue;
+    const auto it = old.find(v->ncoef);
+    if (it != old.end()) v->ncoef->lint = it->second;
+  }
+}
 
 void OperandKeeper::keep(arrptr q) {
   if (!active_ || held_ || q == nullptr) return;
@@ -81,6 +128,15 @@ void OperandKeeper::put_back() {
     cells_.clear();
   }
   held_ = false;
+}
+
+void OperandKeeper::settle_integers(arrptr q) {
+  if (q == nullptr) return;
+  if (active_) {
+    settle_array_integers(q);
+  } else {
+    read_only_.settle(q);
+  }
 }
 
 OperandKeeper::~OperandKeeper() {

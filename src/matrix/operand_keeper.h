@@ -16,9 +16,39 @@
 #include <cstdint>
 #include <vector>
 
+#include <utility>
+
 #include "core/records.h"
 
 namespace tavrin {
+
+// For a built-in that reads the stored array q without changing it: while
+// the guard lives, the stored integers of q that lie outside the residues
+// of the modular ring (counts, positions) read as their images. Dense cells
+// take their images in place and get their old words back at the end; a
+// sparse operand is replaced by a settled copy (entries whose image is 0
+// removed) and gets its own frames back. The array is found again by name
+// and stamp: a nested command level may have changed or cancelled it.
+class SettledIntegers {
+ public:
+  SettledIntegers() = default;
+  explicit SettledIntegers(arrptr q) { settle(q); }
+  ~SettledIntegers();
+  SettledIntegers(const SettledIntegers&) = delete;
+  SettledIntegers& operator=(const SettledIntegers&) = delete;
+  // Settles q; a guard settles one array.
+  // reads: modularmode, flotemode, modulus, finf
+  void settle(arrptr q);
+
+ private:
+  bool held_ = false;
+  tokentipe name_{};
+  std::int32_t time_ = 0;
+  std::vector<std::pair<imptr, std::int32_t>> words_;  // dense: old words
+  sparseptr own_ = nullptr;   // sparse: the array's frames, set aside
+  sparseptr copy_ = nullptr;  // sparse: the settled copy standing in
+  std::int32_t rows_ = 0;
+};
 
 class OperandKeeper {
  public:
@@ -37,6 +67,12 @@ class OperandKeeper {
   // The built-in has returned: the copy is freed.
   void commit();
 
+  // The stored integers of the operand q take their images (in modular
+  // arithmetic a count or a position may lie outside the residues, and the
+  // engines read residues): for good when the built-in changes q (the kept
+  // copy holds the integers), otherwise until the keeper ends.
+  void settle_integers(arrptr q);
+
  private:
   void drop();
   void put_back();
@@ -48,6 +84,7 @@ class OperandKeeper {
   std::vector<quoly> cells_;   // a dense operand's cells
   sparseptr spar_ = nullptr;   // a sparse operand's frames
   Boolean modmode_ = false;    // of its first frame
+  SettledIntegers read_only_;  // a read-only operand's integers
 };
 
 }  // namespace tavrin

@@ -311,6 +311,7 @@ void quoly_at_matrix(textptr inf, quoly nq, MatValue& v, nameptr* flag) {
     v.release();
     abandon(polynomial_matrix_not_square_error, &bulletsign);
   }
+  v.settle_integers();
   v.clear_scalar();
   poly_at_matrix(nq, v);
 }

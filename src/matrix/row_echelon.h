@@ -82,6 +82,9 @@ void findlcm(quolyptr n, sparseptr spar, std::int32_t start, std::int32_t total_
              std::int32_t target_rows, std::int32_t cols);
 // Pushes the pair (i, j) on the front of *c.
 void newcolnode(colptr* c, std::int32_t i, std::int32_t j);
+// Cuts a sparse row after the node *u: the nodes after it go to the free
+// list (their values are not freed: word residues, or owned elsewhere).
+void killoffu(colm_ptrptr u);
 
 // The sparse form (rows and columns from 1): auxspar[0], auxspar[1] :=
 // identities when wanted, then an all-number matrix in modular arithmetic

@@ -102,6 +102,10 @@ void fl_swap_rows(quolyptr, workptr dup, std::int32_t i, std::int32_t j, std::in
   for (std::int32_t c = i; c < m; ++c) std::swap(flote_at(dup, i, c, m), flote_at(dup, j, c, m));
 }
 
+void fl_swap_cols(quolyptr, workptr dup, std::int32_t i, std::int32_t j, std::int32_t m) {
+  for (std::int32_t r = i; r < m; ++r) std::swap(flote_at(dup, r, i, m), flote_at(dup, r, j, m));
+}
+
 void row_reduce(workptr arr, quoly factor, std::int32_t rows, std::int32_t k, std::int32_t q) {
   for (std::int32_t c = 0; c < rows; ++c)
     sub_product(&cell(arr, k, c, rows), factor, cell(arr, q, c, rows));
@@ -229,8 +233,20 @@ void switchrow_col(std::int32_t index, std::int32_t j, std::int32_t k, std::int3
   }
 }
 
+void int_col_manip(std::int32_t j, std::int32_t k, std::int32_t start, std::int32_t rows,
+                   imptr factor) {
+  for (std::int32_t r = k; r < rows; ++r)
+    int_sub_product((*arp_cell(start + j * rows + r))->ncoef, factor,
+                    (*arp_cell(start + k * rows + r))->ncoef);
+}
+
 void int_col_neg(std::int32_t j, std::int32_t k, std::int32_t start, std::int32_t rows) {
   for (std::int32_t r = k; r < rows; ++r) in_place_neg((*arp_cell(start + j * rows + r))->ncoef);
+}
+
+void int_row_neg(std::int32_t j, std::int32_t k, std::int32_t start, std::int32_t rows,
+                 std::int32_t cols) {
+  for (std::int32_t c = k; c < cols; ++c) in_place_neg((*arp_cell(start + j + c * rows))->ncoef);
 }
 
 std::int32_t disper(std::int32_t n) {

@@ -43,6 +43,7 @@ void mod_swap_rows(quolyptr n, workptr dup, std::int32_t i, std::int32_t j, std:
 void mod_swap_cols(quolyptr n, workptr dup, std::int32_t i, std::int32_t j, std::int32_t m);
 // The row exchange on long doubles; *n is left alone.
 void fl_swap_rows(quolyptr n, workptr dup, std::int32_t i, std::int32_t j, std::int32_t m);
+void fl_swap_cols(quolyptr n, workptr dup, std::int32_t i, std::int32_t j, std::int32_t m);
 
 // ---- Dense updates (square arrays of order rows) -----------------------------------------
 // row k := row k - factor * row q (all columns); column likewise (all rows).
@@ -78,8 +79,13 @@ void uppertri(workptr arr, std::int32_t rows);
 // their first target_rows cells.
 void switchrow_col(std::int32_t index, std::int32_t j, std::int32_t k, std::int32_t start,
                    std::int32_t total_rows, std::int32_t target_rows, std::int32_t cols);
-// Negates column j in rows k..rows-1.
+// column j := column j - factor * column k in rows k..rows-1 (big integers).
+void int_col_manip(std::int32_t j, std::int32_t k, std::int32_t start, std::int32_t rows,
+                   imptr factor);
+// Negates column j in rows k..rows-1; row j in columns k..cols-1.
 void int_col_neg(std::int32_t j, std::int32_t k, std::int32_t start, std::int32_t rows);
+void int_row_neg(std::int32_t j, std::int32_t k, std::int32_t start, std::int32_t rows,
+                 std::int32_t cols);
 
 // ---- Sparse matrices (rows and columns from 1; no zero entry is left) --------------------
 // In rows 1..rows the entry of column k := entry * factor.

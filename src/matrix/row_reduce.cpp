@@ -143,6 +143,18 @@ void newcolnode(colptr* c, std::int32_t i, std::int32_t j) {
   *c = p;
 }
 
+void killoffu(colm_ptrptr u) {
+  colm_ptr rest = (*u)->next;
+  if (rest == nullptr) return;
+  (*u)->next = nullptr;
+  colm_ptr last = rest;
+  for (colm_ptr e = rest; e != nullptr; e = e->next) {
+    e->val = nullptr;
+    last = e;
+  }
+  free_colm_list(rest, last);
+}
+
 void colreduce(quolyptr n, arrptr q, const bool* want, workptr alpha, workptr beta,
                workptr alphinv, workptr betinv, sparseptr* auxspar, bool pseudo,
                std::int32_t cut) {
@@ -489,12 +501,7 @@ void sparse_mod_rowreduce(quolyptr n, sparseptr spar, bool pseudo, const bool* w
       if (tx.w[0])
         sparse_mod_row_add(auxspar[0], static_cast<std::int32_t>(finf ? f : m - f), i, s);
     }
-    if (pseudo && piv->next != nullptr) {
-      colm_ptr last = piv->next;
-      while (last->next != nullptr) last = last->next;
-      free_colm_list(piv->next, last);
-      piv->next = nullptr;
-    }
+    if (pseudo) killoffu(&piv);
   }
   steps = s - 1;
   if (!pseudo) deferred_exchanges(a, exchanged_upto, cols, exchanged);

@@ -43,7 +43,7 @@ poly copy_leaf(poly src) {
   n->numb = true;
   n->exp = src->exp;
   n->next = nullptr;
-  newimag(&n->ncoef);
+  init_poly_node(n);
   num_assign(src->ncoef, n->ncoef);
   return n;
 }

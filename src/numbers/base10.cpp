@@ -215,7 +215,8 @@ void make_base_10(imptr n, imptr n2) {
 }
 
 void verybig_base_10(numptr p, numptr t, std::int16_t size, imptr n2) {
-  if (size >= wide_decimal_limbs) {
+  // Without the powers of 2^28 (data file pow228) the words do it all.
+  if (size >= wide_decimal_limbs || (size >= 10 && !usable(data_file::pow228))) {
     // On 64-bit words: the magnitude's groups, then the sign on each.
     std::int32_t sign = 1;
     for (numptr l = p; l != nullptr && l != t->next; l = l->next) {

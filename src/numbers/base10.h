@@ -33,9 +33,10 @@ void make_base_10(imptr n, imptr n2);
 // otherwise the upper size div 2 limbs and the lower rest are converted
 // separately and joined as upper * (2^28)^k + lower, k the lower length.
 // list: kept (links cut only for the time of a call); n2: overwritten (old
-// limbs freed). From wide_decimal_limbs limbs on, the same groups come from
-// the magnitude on 64-bit words divided by powers 10^(8 2^k) (wdecimal).
-// reads: two_28, wide_decimal_limbs, wide_decimal_words
+// limbs freed). From wide_decimal_limbs limbs on, and from 10 limbs on when
+// the table two_28 is not in use, the same groups come from the magnitude
+// on 64-bit words divided by powers 10^(8 2^k) (wdecimal).
+// reads: two_28 and its file's state, wide_decimal_limbs, wide_decimal_words
 void verybig_base_10(numptr p, numptr t, std::int16_t size, imptr n2);
 
 // ans := n + m for numbers in limb base vblock (2^28 for ordinary numbers,

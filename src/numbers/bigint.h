@@ -98,6 +98,8 @@ inline std::int16_t Iminn(std::int16_t a, std::int16_t b) { return a < b ? a : b
 // ---- Limb-list helpers (big only, non-negative operands where stated) -----------
 // x := a copy of `size` limbs starting at p (x's old limbs freed afterwards).
 void fast_num_assign(numptr p, std::int16_t size, imptr x);
+// The same copy under its second name (the two are interchangeable).
+void fast_assign(numptr p, std::int16_t size, imptr x);
 // Non-negative limb lists: n > p.
 bool fast_bigger(numptr n, numptr p, std::int16_t nsize, std::int16_t psize);
 // n = m; otherwise *firstone := n is the larger (by size, then by limbs).

@@ -44,9 +44,19 @@ inline void append_limb(limb_list& r, std::int32_t v) {
 // A fresh copy of `count` limbs starting at p, each multiplied by `sign`
 // (+1 or -1).
 inline limb_list copy_limbs(numptr p, std::int32_t count, std::int32_t sign) {
+  count_built_limbs(count);
   limb_list r;
-  for (std::int32_t k = 0; k < count && p != nullptr; ++k, p = p->next)
-    append_limb(r, sign * p->value);
+  const std::int32_t n = p == nullptr ? 0 : count;  // a number's list holds its size
+  if (n <= 0) return r;
+  r.size = n;
+  r.head = take_limbs(
+      n,
+      [&p, sign](std::int32_t) {
+        const std::int32_t v = sign * p->value;
+        p = p->next;
+        return v;
+      },
+      &r.tail);
   return r;
 }
 

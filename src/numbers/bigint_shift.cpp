@@ -25,6 +25,8 @@ void fast_num_assign(numptr p, std::int16_t size, imptr x) {
   detail::install_limbs(x, detail::copy_limbs(p, size, 1));
 }
 
+void fast_assign(numptr p, std::int16_t size, imptr x) { fast_num_assign(p, size, x); }
+
 bool fast_bigger(numptr n, numptr p, std::int16_t nsize, std::int16_t psize) {
   if (nsize != psize) return nsize > psize;
   for (; n != nullptr && p != nullptr; n = n->next, p = p->next)

@@ -308,6 +308,7 @@ void factorial(imptr n) {
     return;
   }
 
+  need_data_file(data_file::pow228);  // the table factnum, facts
   int i = 0;
   while (i + 1 < fact_points && factnum[i + 1] <= v) ++i;
   if (v <= factnum[i]) {
@@ -343,6 +344,7 @@ std::int32_t binom_index(std::int32_t n, std::int32_t r) {
 }
 
 void from_table(std::int32_t n, std::int32_t r, quolyptr m) {
+  need_data_file(data_file::pow228);
   free_quoly(m);
   quoly c = new_number_value(nullptr);
   init_quoly_node(c);

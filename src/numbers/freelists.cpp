@@ -1,4 +1,8 @@
 #include "numbers/freelists.h"
+#include <algorithm>
+#include <cstdint>
+#include <vector>
+
 
 #include "core/errors.h"
 #include "core/globals.h"
@@ -7,6 +11,7 @@
 #include "numbers/bigint_wide.h"
 #include "numbers/mod_journal.h"
 #include "numbers/node_handles.h"
+#include "numbers/word_mod.h"
 
 namespace tavrin {
 
@@ -146,6 +151,45 @@ numptr new_limb() {
 void free_limb_list(numptr head, numptr tail) {
   give_back_chain(head, tail, numhead, bypass_limbs);
 }
+
+namespace detail {
+
+constexpr std::int64_t least_order_interval = 1 << 20;
+std::int64_t limbs_built = 0;
+std::int64_t order_limbs_at = least_order_interval;
+
+void order_free_limbs() {
+  limbs_built = 0;
+#ifndef TAVRIN_POOL_BYPASS
+  static std::vector<std::uintptr_t> a, b;
+  a.clear();
+  for (numptr p = numhead; p != nullptr; p = p->next) a.push_back(reinterpret_cast<std::uintptr_t>(p));
+  const std::size_t n = a.size();
+  order_limbs_at = std::max<std::int64_t>(least_order_interval, 8 * static_cast<std::int64_t>(n));
+  if (n < 2) return;
+  // Radix sort of the addresses, 16 bits a pass above the 16-byte grain.
+  b.resize(n);
+  std::uintptr_t lo = a[0], hi = a[0];
+  for (const std::uintptr_t v : a) {
+    lo = std::min(lo, v);
+    hi = std::max(hi, v);
+  }
+  std::vector<std::size_t> count(65537);
+  for (int shift = 4; shift < 64 && ((hi - lo) >> shift) != 0; shift += 16) {
+    std::fill(count.begin(), count.end(), 0);
+    for (const std::uintptr_t v : a) ++count[(((v - lo) >> shift) & 0xffff) + 1];
+    for (std::size_t i = 1; i < count.size(); ++i) count[i] += count[i - 1];
+    for (const std::uintptr_t v : a) b[count[((v - lo) >> shift) & 0xffff]++] = v;
+    a.swap(b);
+  }
+  for (std::size_t i = 0; i + 1 < n; ++i)
+    reinterpret_cast<numptr>(a[i])->next = reinterpret_cast<numptr>(a[i + 1]);
+  reinterpret_cast<numptr>(a[n - 1])->next = nullptr;
+  numhead = reinterpret_cast<numptr>(a[0]);
+#endif
+}
+
+}  // namespace detail
 
 // ---- Number headers --------------------------------------------------------
 
@@ -323,6 +367,8 @@ void remove_dummy(poly u) {
   free_polynode_list(inner, inner);
 }
 
+void init_poly_node(poly p) { newimag(&p->ncoef); }
+
 void init_quoly_node(quoly p) { newimag(&p->ncoef); }
 
 // ---- Constant shortcuts -----------------------------------------------------
@@ -334,7 +380,7 @@ void poly_set(std::int32_t num, poly* p) {
   r->next = nullptr;
   r->exp = 0;
   r->numb = true;
-  newimag(&r->ncoef);
+  init_poly_node(r);
   setvalue(num, r->ncoef);
   *p = r;
 }
@@ -365,10 +411,6 @@ void fl_quoly_set(long double num, quoly* q) {
 void quoly_set_integer(std::int64_t v, quoly* q) {
   if (flotemode) {
     fl_quoly_set(static_cast<long double>(v), q);
-  } else if (modularmode) {
-    const std::int64_t m = modulus;
-    const std::int64_t r = finf ? (v < 0 ? -v : v) % m : ((v % m) + m) % m;
-    quoly_set(static_cast<std::int32_t>(r), q);
   } else if (lintmode) {
     quoly_set(static_cast<std::int32_t>(static_cast<std::uint32_t>(v)), q);
   } else if (v >= -2147483647 && v <= 2147483647) {
@@ -378,6 +420,15 @@ void quoly_set_integer(std::int64_t v, quoly* q) {
     *q = detail::new_number_value(new_word_number_slow(v));
   }
   (*q)->next = nullptr;
+}
+
+void quoly_set_image(std::int64_t v, quoly* q) {
+  if (modularmode && !flotemode) {
+    quoly_set(integer_image(v), q);
+    (*q)->next = nullptr;
+    return;
+  }
+  quoly_set_integer(v, q);
 }
 
 // ---- Other records ----------------------------------------------------------

@@ -47,6 +47,25 @@ numptr new_limb();
 // Gives back the limb list head..tail (linked through next) in one splice.
 void free_limb_list(numptr head, numptr tail);
 
+// Long numbers are walked limb by limb, which is fast when their limbs lie
+// in address order and slow when they are strewn over the pool (every limb
+// a cache miss). The builders of long limb lists count the limbs they take
+// (count_built_limbs, before they take them); once they have taken more
+// than eight times the free limbs found at the last ordering (a million at
+// least), the free list is put in address order again, so that the lists
+// built next are runs of neighbouring limbs. The order changes nothing
+// else: the same limbs stay free. Nothing happens without pools.
+namespace detail {
+extern std::int64_t limbs_built;     // limbs counted since the last ordering
+extern std::int64_t order_limbs_at;  // the count that triggers the next one
+// Puts numhead in ascending address order; sets the next trigger.
+void order_free_limbs();
+}  // namespace detail
+inline void count_built_limbs(std::int32_t n) {
+  detail::limbs_built += n;
+  if (detail::limbs_built >= detail::order_limbs_at) detail::order_free_limbs();
+}
+
 // ---- Number headers --------------------------------------------------------
 // *p := a header with size 0 and nil links (lint and flote are stale).
 void newimag(imptr* p);
@@ -89,6 +108,7 @@ void special_free_poly(poly* p);
 // node (exp and next unchanged) and the inner node is freed.
 void remove_dummy(poly u);
 // Gives the node a fresh header with size 0 as its ncoef (numb untouched).
+void init_poly_node(poly p);
 void init_quoly_node(quoly p);
 
 // ---- Constant shortcuts -----------------------------------------------------
@@ -98,14 +118,17 @@ void poly_set(std::int32_t num, poly* p);
 // Frees *q, then *q := a fresh number cell holding num (setvalue), next nil.
 void quoly_set(std::int32_t num, quoly* q);
 void fl_quoly_set(long double num, quoly* q);
-// Frees *q, then *q := the integer v as a value of the ring in force (next
-// nil): modular arithmetic: its image, v mod modulus in 0 .. modulus - 1 (in
-// the fields of 2^8 and 2^16 |v| mod 2^8 or 2^16, as integers convert
-// there); floating: flote; word arithmetic: lint (32-bit wrap-around);
-// otherwise the big integer v. Counts, degrees, ranks and positions that a
-// computation returns as values are made by it, so that the same quantity
-// is the same value whichever route computed it.
+// Frees *q, then *q := the integer v itself as a number value (next nil):
+// counts, degrees, multiplicities, ranks, positions, character codes and
+// other integer results. Modular and word arithmetic: lint := v as it is
+// (a residue only when v is one; ring arithmetic reads the word as its
+// image, see integer_image); floating: flote; otherwise the big integer v.
+// Modular arithmetic: v must fit a word.
 void quoly_set_integer(std::int64_t v, quoly* q);
+// Frees *q, then *q := the image of the integer v in the ring in force (next
+// nil): modular arithmetic: integer_image(v); otherwise as
+// quoly_set_integer. For integers that enter ring arithmetic at once.
+void quoly_set_image(std::int64_t v, quoly* q);
 
 // ---- Other records ----------------------------------------------------------
 void newname(nameptr* p);  // compiled and space := false
@@ -173,6 +196,42 @@ inline numptr new_limb() {
   return r;
 }
 
+// A fresh list of n >= 1 limbs, limb k (from the head) holding
+// value_at(k), linked through next and ended by nil; *tail := its last
+// limb. The limbs are taken off the free list in one walk that writes the
+// values as it goes.
+template <class F>
+numptr take_limbs(std::int32_t n, F&& value_at, numptr* tail) {
+  numptr head = numhead;
+  numptr last = nullptr;
+  numptr p = numhead;
+  std::int32_t k = 0;
+  for (; k < n && p != nullptr; ++k) {
+    p->value = value_at(k);
+    last = p;
+    p = p->next;
+  }
+  if (k > 0) {
+    numhead = p;
+    last->next = nullptr;
+  } else {
+    head = nullptr;
+  }
+  for (; k < n; ++k) {  // the free list ran out
+    numptr l = detail::carve_limb();
+    l->value = value_at(k);
+    l->next = nullptr;
+    if (last == nullptr) {
+      head = l;
+    } else {
+      last->next = l;
+    }
+    last = l;
+  }
+  *tail = last;
+  return head;
+}
+
 inline void newpoly(poly* p) {
   poly r = polygarb;
   if (r == nullptr) {
@@ -195,6 +254,24 @@ inline void newimag(imptr* p) {
   r->imag = nullptr;
   r->size = 0;
   *p = r;
+}
+#else
+template <class F>
+numptr take_limbs(std::int32_t n, F&& value_at, numptr* tail) {
+  numptr head = nullptr, last = nullptr;
+  for (std::int32_t k = 0; k < n; ++k) {
+    numptr l = new_limb();
+    l->value = value_at(k);
+    l->next = nullptr;
+    if (last == nullptr) {
+      head = l;
+    } else {
+      last->next = l;
+    }
+    last = l;
+  }
+  *tail = last;
+  return head;
 }
 #endif
 

@@ -123,6 +123,27 @@ void set_word(imptr x, std::uint64_t v, bool negative, bool reuse) {
   detail::set_limbs_from_magnitude(x, v, negative, reuse);
 }
 
+// Numbers of up to four limbs (112 bits): their magnitudes as 128-bit words.
+constexpr std::int32_t double_word_limbs = 4;
+bool double_word_sized(imptr x) { return x->size >= 1 && x->size <= double_word_limbs; }
+unsigned __int128 double_word_magnitude(imptr x) {
+  unsigned __int128 v = 0;
+  for (numptr l = x->head; l != nullptr; l = l->next)
+    v = (v << 28) | static_cast<unsigned>(l->value < 0 ? -l->value : l->value);
+  return v;
+}
+
+// gcd(a, b) of non-zero 128-bit words: remainders while either is wider
+// than a word, then the binary method on words.
+unsigned __int128 double_word_gcd(unsigned __int128 a, unsigned __int128 b) {
+  while ((a >> 64) != 0 || (b >> 64) != 0) {
+    if (a < b) std::swap(a, b);
+    a %= b;
+    if (a == 0) return b;
+  }
+  return word_gcd(static_cast<std::uint64_t>(a), static_cast<std::uint64_t>(b));
+}
+
 // ---- binary_gcd -----------------------------------------------------------------
 
 detail::digit_buffer gcd_first, gcd_second, gcd_third;
@@ -456,6 +477,11 @@ void binary_gcd(imptr n, imptr m, imptr ans) {
     const std::int64_t x = word_value(n), y = word_value(m);
     set_word(ans, word_gcd(static_cast<std::uint64_t>(x < 0 ? -x : x), static_cast<std::uint64_t>(y < 0 ? -y : y)),
              false, ans->size > 0);
+    return;
+  }
+  if (double_word_sized(n) && double_word_sized(m)) {  // up to 112 bits
+    const unsigned __int128 g = double_word_gcd(double_word_magnitude(n), double_word_magnitude(m));
+    detail::set_limbs_from_magnitude(ans, g, false, ans->size > 0);
     return;
   }
   if (std::max(n->size, m->size) >= wide_gcd_limbs) {

@@ -210,6 +210,7 @@ void gather(numptr head, std::int32_t count, digit* out) {
 
 limb_list build_limbs(const digit* a, std::int32_t n, std::int32_t sign, numptr* penult) {
   n = limb_count(normalised_length(a, n));
+  count_built_limbs(n);
   limb_list r;
   numptr before_tail = nullptr;
   for (std::int32_t i = n - 1; i >= 0; --i) {

@@ -28,8 +28,10 @@ void restore_from_mod(fixptr* fx) {
   fixptr last = first;
   for (fixptr f = first; f != nullptr; f = f->next) {
     last = f;
-    if (f->special == zzero) {
-      *static_cast<poly*>(f->prev) = f->node;
+    if (f->special == zzero || f->special == five) {
+      poly* cell = static_cast<poly*>(f->prev);
+      if (f->special == five) free_poly(cell);
+      *cell = f->node;
       continue;
     }
     quoly q = static_cast<quoly>(f->prev);

@@ -14,7 +14,9 @@
 //     is a value cell (quoly) that was turned into a temporary form: one a
 //     number borrowed from a numerator leaf, two a fresh number, three a
 //     fresh numerator and denominator; four: `prev` is a value cell whose
-//     rat flag was cleared.
+//     rat flag was cleared; five: `prev` is a poly cell given a fresh node
+//     while the journal stands (a relation whose image vanished): the node
+//     is freed and `node` put back.
 // A record made while a stored value was converted is owned by that value
 // (`owner`, and the value's `journalled` flag): the value may be freed while
 // the journal still holds its records (a variable cancelled or assigned
@@ -69,7 +71,8 @@ class ModularBracket {
 };
 
 // Replays the journal *fx from its first (newest) record: zzero: *prev :=
-// node; one: the value cell's numb := false, denom := nil; two: its number
+// node (five: the node it holds is freed first); one: the value cell's
+// numb := false, denom := nil; two: its number
 // is freed, then as one; three: its numerator and denominator are freed
 // (both nil); four: its rat := true. The records go back on fixgarb and
 // *fx := nil; an empty journal does nothing. (A value stays marked

@@ -9,8 +9,10 @@
 #include <cstdint>
 #include <utility>
 
+#include "core/globals.h"
 #include "core/records.h"
 #include "numbers/freelists.h"
+#include "numbers/word_mod.h"
 
 namespace tavrin::detail {
 
@@ -189,5 +191,39 @@ inline void append_node(Node*& head, Node*& tail, Node* node) {
   }
   tail = node;
 }
+
+// ---- Stored integers as operands of ring arithmetic ----------------------------------
+// In modular arithmetic an integer result (a count, a degree, a position) is
+// stored as the integer itself and may lie outside the residues; ring
+// arithmetic reads it as its image (integer_image). Every other value is
+// used as it is.
+
+// v is a number value of the modular ring whose word is not a residue.
+inline bool unreduced_integer(quoly v) {
+  return modularmode && !flotemode && v != nullptr && v->numb && v->ncoef != nullptr &&
+         outside_residues(v->ncoef->lint);
+}
+
+// v, the caller's own, takes its image in place.
+inline void settle_integer_inplace(quoly v) {
+  if (unreduced_integer(v)) v->ncoef->lint = integer_image(v->ncoef->lint);
+}
+
+// An operand that is kept: v itself, or its image in a cell held for the
+// scope.
+class RingOperand {
+ public:
+  explicit RingOperand(quoly v) : v_(v) {
+    if (!unreduced_integer(v)) return;
+    quoly_set(integer_image(v->ncoef->lint), &image_.q);
+    image_.q->next = nullptr;
+    v_ = image_.q;
+  }
+  quoly get() const { return v_; }
+
+ private:
+  OwnedValue image_;
+  quoly v_;
+};
 
 }  // namespace tavrin::detail

@@ -56,6 +56,44 @@ std::int32_t digits_of_words(digit* a, const word* w, std::int32_t n) {
   return normalised_length(a, std::max<std::int32_t>(total, 1));
 }
 
+std::int32_t words_of_limbs(word* w, numptr head, std::int32_t count) {
+  const std::int32_t total = std::max<std::int32_t>(words_for_digits(count), 1);
+  std::fill(w, w + total, word{0});
+  std::int64_t bit = 28 * static_cast<std::int64_t>(count - 1);
+  for (numptr p = head; p != nullptr && bit >= 0; p = p->next, bit -= 28) {
+    const std::int32_t v = p->value;
+    const auto d = static_cast<word>(v < 0 ? -v : v);
+    const auto k = static_cast<std::size_t>(bit >> 6);
+    const int off = static_cast<int>(bit & 63);
+    w[k] |= d << off;
+    if (off > 36) w[k + 1] |= d >> (64 - off);
+  }
+  return wnormalised(w, total);
+}
+
+limb_list limbs_of_words(const word* w, std::int32_t n, std::int32_t sign) {
+  n = wnormalised(w, n);
+  const word top = w[n - 1];
+  const std::int64_t bits = top == 0 ? 1 : 64 * std::int64_t{n - 1} + 64 - __builtin_clzll(top);
+  const auto nd = limb_count(static_cast<std::int32_t>((bits + 27) / 28));
+  count_built_limbs(nd);
+  limb_list r;
+  r.size = nd;
+  std::int64_t bit = 28 * std::int64_t{nd - 1};
+  r.head = take_limbs(
+      nd,
+      [&](std::int32_t) {
+        const auto k = static_cast<std::size_t>(bit >> 6);
+        const int off = static_cast<int>(bit & 63);
+        word d = w[k] >> off;
+        if (off > 36 && static_cast<std::int32_t>(k) + 1 < n) d |= w[k + 1] << (64 - off);
+        bit -= 28;
+        return sign * static_cast<std::int32_t>(d & digit_mask);
+      },
+      &r.tail);
+  return r;
+}
+
 // ---- Sums, differences, one-word products ---------------------------------------
 
 int wcmp(const word* a, const word* b, std::int32_t n) {

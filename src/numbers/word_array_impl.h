@@ -37,6 +37,14 @@ std::int32_t words_of_digits(word* w, const digit* a, std::int32_t n);
 // normalised length.
 std::int32_t digits_of_words(digit* a, const word* w, std::int32_t n);
 
+// w[0 .. words_for_digits(count)) := the magnitude of the `count` limbs
+// from head (most significant first), read in one pass; returns the
+// normalised length.
+std::int32_t words_of_limbs(word* w, numptr head, std::int32_t count);
+// A fresh limb list holding sign * w[0 .. n) (sign +1 or -1), zero as one
+// limb 0, built in one pass; error 302 beyond 32,767 limbs.
+limb_list limbs_of_words(const word* w, std::int32_t n, std::int32_t sign);
+
 inline std::int32_t wnormalised(const word* a, std::int32_t n) {
   while (n > 1 && a[n - 1] == 0) --n;
   return n;

@@ -124,4 +124,10 @@ void egcd_ints(std::int32_t* n, std::int32_t m, std::int32_t* x, std::int32_t* y
   *y = static_cast<std::int32_t>(swapped ? s0 : t0);
 }
 
+std::int32_t integer_image(std::int64_t v) {
+  const std::int64_t m = modulus;
+  if (finf) return static_cast<std::int32_t>((v < 0 ? -v : v) % m);
+  return static_cast<std::int32_t>(((v % m) + m) % m);
+}
+
 }  // namespace tavrin

@@ -10,6 +10,8 @@
 
 #include <cstdint>
 
+#include "core/globals.h"
+
 namespace tavrin {
 
 // x * y mod modulus. finf: the field product. smallmodulus: 32-bit product;
@@ -67,6 +69,19 @@ inline std::uint32_t inverse_modulo(std::uint64_t a, std::uint32_t p) {
     nr = x;
   }
   return static_cast<std::uint32_t>(t < 0 ? t + p : t);
+}
+
+// ---- Stored integers ------------------------------------------------------
+// Counts, degrees, ranks, positions and other integer results keep the
+// integer itself in modular arithmetic (quoly_set_integer), so a number may
+// hold a word outside the residues. Ring arithmetic reads such a word as its
+// image, the residue a literal of that value reads as: v mod modulus in
+// 0 .. modulus - 1; in the fields of 2^8 and 2^16, |v| mod 2^8 or 2^16.
+// reads: modulus, finf
+std::int32_t integer_image(std::int64_t v);
+// v is not a residue (0 .. modulus - 1). reads: modulus
+inline bool outside_residues(std::int32_t v) {
+  return static_cast<std::uint32_t>(v) >= static_cast<std::uint32_t>(modulus);
 }
 
 // *ans := 1 / *ans mod modulus, as mod_inverse without the zero test.

@@ -94,6 +94,12 @@ void mod_mult_num(poly x, std::int32_t nm);
 // "non-0 rem, num_poly_quot" (no nested level) and keeping the quotient.
 // n: changed; m: kept; reads: mode flags, modulus, finf
 void num_poly_quot(poly n, imptr m, std::int32_t x);
+// n1 := n1 / n2 for one number, the leaf step of num_poly_quot: floating
+// flote / n2's; modular n1 times x, the inverse of n2's residue that the
+// caller supplies; word a truncating lint division (nothing for a zero
+// n2); big the exact division with its internal error for a remainder.
+// n1: changed; n2: kept; reads: mode flags, modulus, finf
+void simple_quot(imptr n1, imptr n2, std::int32_t x);
 
 // *q := x * y. x is 1: *q overwritten with a copy of y (poly_assign).
 // Otherwise *q: set (its old value is not freed): every leaf multiplied

@@ -189,7 +189,9 @@ inline imptr num_product_new(imptr a, imptr b) {
   } else if (a->size == 1 && b->size == 1) {
     small_big_product(r, a->head->value, b->head->value);
   } else {
+    OwnedNumber held(r);  // a product too long is an error
     fast_mult(a, b, r);
+    held.release();
   }
   return r;
 }

@@ -64,6 +64,7 @@ void poly_inplace(poly p) {
 }
 
 void quoly_inplace(quoly q) {
+  detail::settle_integer_inplace(q);
   if (q->numb) {
     in_place_neg(q->ncoef);
   } else {

@@ -8,6 +8,7 @@
 #include <utility>
 
 #include "core/globals.h"
+#include "core/interrupts.h"
 #include "core/records.h"
 #include "numbers/freelists.h"
 #include "poly/poly_add.h"
@@ -31,7 +32,8 @@ inline std::int16_t level_depth(polypt pt) { return pt != nullptr ? pt->depth : 
 inline bool is_zero(poly p) { return is_bare_leaf(p) && num_is_zero_now(p->ncoef); }
 
 // The tail of a divisor (its nodes after the first) negated in place for
-// the guard's lifetime.
+// the guard's lifetime, interrupts held meanwhile (a nested command level
+// would see the divisor changed).
 class NegatedTail {
  public:
   explicit NegatedTail(poly m) : tail_(m->next) { poly_inplace(tail_); }
@@ -41,6 +43,7 @@ class NegatedTail {
   poly get() const { return tail_; }
 
  private:
+  InterruptHold hold_;
   poly tail_;
 };
 

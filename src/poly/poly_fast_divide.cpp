@@ -17,6 +17,7 @@
 #include <cstdint>
 
 #include "core/globals.h"
+#include "core/interrupts.h"
 #include "numbers/freelists.h"
 #include "poly/poly_add.h"
 #include "poly/poly_divide.h"
@@ -82,6 +83,7 @@ class ShiftedView {
   poly leaf_ = nullptr;
   poly prev_ = nullptr;
   poly wrapper_ = nullptr;
+  InterruptHold hold_;  // a nested command level would see p shifted
 };
 
 // *p := *p * t^s for an owned polynomial, s >= 0; zero stays zero.

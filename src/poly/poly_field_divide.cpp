@@ -8,6 +8,7 @@
 
 #include "core/errors.h"
 #include "core/globals.h"
+#include "core/interrupts.h"
 #include "dense/dense_arrays.h"
 #include "dense/dense_divide.h"
 #include "numbers/bigint.h"
@@ -62,6 +63,7 @@ class MonicInPlace {
   void drop_dividend() { n_ = nullptr; }
 
  private:
+  InterruptHold hold_;  // declared first: held until n and m are back
   poly n_;
   poly m_;
   std::int32_t c_;

@@ -112,6 +112,32 @@ struct WordSums {
 
 enum class FlatMethod { dense, heap };
 
+// Products poll for interrupts while they sum (once some 2^16 term
+// products), and a nested command level may run products of its own before
+// the interrupted one goes on. The arrays kept between products (the
+// terms, the cells, the residue sums) are therefore kept one set per
+// depth: a product takes the set of the products running when it starts.
+extern int flat_products_running;
+class FlatProductDepth {
+ public:
+  FlatProductDepth() { ++flat_products_running; }
+  ~FlatProductDepth() { --flat_products_running; }
+  FlatProductDepth(const FlatProductDepth&) = delete;
+  FlatProductDepth& operator=(const FlatProductDepth&) = delete;
+};
+
+// The set of `sets` (a std::deque, whose elements stay in place as it
+// grows) for the running product: the first for the outermost.
+template <class Sets>
+typename Sets::value_type& scratch_at_depth(Sets& sets) {
+  const std::size_t d = flat_products_running > 1 ? static_cast<std::size_t>(flat_products_running - 1) : 0;
+  while (sets.size() <= d) sets.emplace_back();
+  return sets[d];
+}
+
+// Term products between two polls of the summations.
+constexpr std::int64_t flat_poll_products = std::int64_t{1} << 16;
+
 // The term products of a and b (a the outer operand, b may be a) summed by
 // key into out, by dense chunks of cells or by a heap of row heads, the
 // cheaper by the estimate below. sa and sb are the scans of a and b.

@@ -8,10 +8,12 @@
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
+#include <deque>
 #include <optional>
 #include <vector>
 
 #include "core/globals.h"
+#include "core/interrupts.h"
 #include "core/thresholds.h"
 #include "numbers/bigint.h"
 #include "numbers/bigint_multiply.h"
@@ -23,6 +25,10 @@
 #include "poly/poly_flat_impl.h"
 
 namespace tavrin {
+
+namespace detail {
+int flat_products_running = 0;
+}  // namespace detail
 
 flat_mult_counts flat_mult_methods{};
 
@@ -164,9 +170,14 @@ void heap_walk(const Flat& a, const Flat& b, Start start, Add add, End end) {
 void heap_big(const Flat& a, const Flat& b, Terms& out) {
   std::optional<detail::OwnedNumber> acc;  // the sum of the current key's products
   std::uint64_t key = 0;
+  std::int64_t until_poll = detail::flat_poll_products / 16;  // each product a long one
   heap_walk(
       a, b, [&](std::uint64_t k) { key = k; },
       [&](std::uint32_t i, std::uint32_t j) {
+        if (--until_poll < 0) {
+          until_poll = detail::flat_poll_products / 16;
+          check_interrupt();
+        }
         detail::OwnedNumber term;
         fast_mult(a.num[i], b.num[j], term.get());
         if (!acc) {
@@ -558,10 +569,10 @@ poly build_lists(const std::uint64_t* key, std::size_t n, const Packing& pk, Mak
 
 // The terms of the last product with word-size coefficients, kept between
 // products: the arrays of a large product are not taken from the system
-// (and faulted in) afresh each time. The flat product does not reenter.
+// (and faulted in) afresh each time. One set a depth (poly_flat_impl.h).
 WordTerms& product_terms() {
-  static WordTerms terms;
-  return terms;
+  static std::deque<WordTerms> terms;
+  return scratch_at_depth(terms);
 }
 
 poly build_from(Terms& t, const Packing& pk) {
@@ -624,6 +635,7 @@ std::int64_t leaf_count_capped(poly n, std::int64_t cap) {
 
 bool flat_poly_mult(poly n, poly m, poly* p, polypt pol) {
   if (flotemode || (modularmode && finf) || (!modularmode && lintmode)) return false;
+  const detail::FlatProductDepth depth;
   for (polypt l = pol; l != nullptr; l = l->next)
     if (l->p != nullptr) return false;
   if (detail::is_bare_leaf(n) || detail::is_bare_leaf(m)) return false;

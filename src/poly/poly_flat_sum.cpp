@@ -6,10 +6,12 @@
 #include <bit>
 #include <cmath>
 #include <cstdint>
+#include <deque>
 #include <type_traits>
 #include <vector>
 
 #include "core/globals.h"
+#include "core/interrupts.h"
 #include "core/thresholds.h"
 #include "poly/poly_flat_impl.h"
 
@@ -168,8 +170,8 @@ bool make_plan(const Flat& a, const Flat& b, const Packing& pk, const FlatScan& 
 // The accumulators of the cells: all zero between uses.
 template <class Acc>
 std::vector<Acc>& cell_store() {
-  static std::vector<Acc> cells;
-  return cells;
+  static std::deque<std::vector<Acc>> cells;
+  return scratch_at_depth(cells);
 }
 
 // Visits the cells hi down to lo of one chunk row by row: row(base, zlo,
@@ -259,6 +261,7 @@ void dense_sum(const Flat& a, const Flat& b, const Packing& pk, const DensePlan&
   const std::int64_t* av = a.val.data();
   const std::int64_t* bv = b.val.data();
   const std::uint32_t* bi = ib.data();
+  std::int64_t until_poll = flat_poll_products;
   for (std::size_t s = 0; s < plan.pairs.size();) {
     const std::uint64_t high = plan.pairs[s].high;
     std::uint64_t lo = ~std::uint64_t{0}, hi = 0;
@@ -268,8 +271,23 @@ void dense_sum(const Flat& a, const Flat& b, const Packing& pk, const DensePlan&
       const Group& y = plan.gb[plan.pairs[t].b];
       lo = std::min<std::uint64_t>(lo, std::uint64_t{x.lowmin} + y.lowmin);
       hi = std::max<std::uint64_t>(hi, std::uint64_t{x.lowmax} + y.lowmax);
-      add_products(acc, plan.ia.data() + x.begin, av + x.begin, x.end - x.begin, bi + y.begin, bv + y.begin,
-                   y.end - y.begin);
+      guard.lo = lo;
+      guard.hi = hi;
+      guard.live = true;
+      // x's rows in blocks of some flat_poll_products term products, a poll
+      // between blocks (the cells are cleared if the level abandons this)
+      const std::uint32_t nb = y.end - y.begin;
+      const std::uint32_t block = static_cast<std::uint32_t>(std::max<std::int64_t>(1, flat_poll_products / nb));
+      for (std::uint32_t i = x.begin; i < x.end;) {
+        const std::uint32_t rows = std::min(block, x.end - i);
+        until_poll -= std::int64_t{rows} * nb;
+        if (until_poll < 0) {
+          until_poll = flat_poll_products;
+          check_interrupt();
+        }
+        add_products(acc, plan.ia.data() + i, av + i, rows, bi + y.begin, bv + y.begin, nb);
+        i += rows;
+      }
     }
     guard.lo = lo;
     guard.hi = hi;
@@ -334,10 +352,15 @@ void heap_sum(const Flat& a, const Flat& b, FlatBuffer<std::uint64_t>& keys, Fla
   const std::int64_t* bv = b.val.data();
   std::size_t n = 1;
   h[1] = {ak[0] + bk[0], 0, 0};
+  std::int64_t until_poll = flat_poll_products;
   while (n > 0) {
     const std::uint64_t key = h[1].key;
     Acc acc = 0;
     do {
+      if (--until_poll < 0) {
+        until_poll = flat_poll_products;
+        check_interrupt();
+      }
       const HeapEntry e = h[1];
       acc += product_of<Acc>(av[e.i], bv[e.j]);
       if (e.j + 1 < nb) {
@@ -390,8 +413,8 @@ std::uint64_t cell_cap() {
 // The sums of Acc of the residues: scratch kept between products.
 template <class Acc>
 FlatBuffer<Acc>& residue_sums() {
-  static FlatBuffer<Acc> sums;
-  return sums;
+  static std::deque<FlatBuffer<Acc>> sums;
+  return scratch_at_depth(sums);
 }
 
 template <class Acc>

@@ -102,7 +102,9 @@ void image_list(poly* p, bool shouldwarn) {
 
 void lift_number(imptr n) {
   std::int32_t v = n->lint;
-  if (alt_form_display && v > modulus / 2) v -= modulus;
+  // A word outside the residues is a stored integer (a count, a position):
+  // it stays the integer it is.
+  if (alt_form_display && v > modulus / 2 && v < modulus) v -= modulus;
   special_set(v, n);
 }
 

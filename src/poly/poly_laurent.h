@@ -5,6 +5,7 @@
 // an unwinding error included.
 #pragma once
 
+#include "core/interrupts.h"
 #include "core/records.h"
 #include "numbers/freelists.h"
 #include "poly/poly_repr.h"
@@ -36,6 +37,7 @@ class LaurentShift {
   void keep_shifted() { restore_ = false; }
 
  private:
+  InterruptHold hold_;  // declared first: held until *x is back
   poly* x_;
   bool restore_;
   poly exps_ = nullptr;

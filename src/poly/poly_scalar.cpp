@@ -110,30 +110,31 @@ void mod_num_poly_mult(poly n, std::int32_t x) {
 
 // ---- Quotients by a number --------------------------------------------------------------
 
+void simple_quot(imptr n1, imptr n2, std::int32_t x) {
+  if (flotemode) {
+    n1->flote /= n2->flote;
+  } else if (modularmode) {
+    n1->lint = modmult(static_cast<std::uint32_t>(x), static_cast<std::uint32_t>(n1->lint));
+  } else if (lintmode) {
+    if (n2->lint != 0) n1->lint = word_quo(n1->lint, n2->lint);
+  } else {
+    imptr rem;
+    newimag(&rem);
+    big_exact_quot(n1, n2, rem);
+    free_imag(&rem);
+  }
+}
+
 void num_poly_quot(poly n, imptr m, std::int32_t x) {
   if (num_is_one(m)) return;
-  if (flotemode) {
-    const long double d = m->flote;
-    auto f = [d](imptr a) { a->flote /= d; };
-    for_each_number(n, f);
-  } else if (modularmode) {
+  if (modularmode) {
     if (x == 0) {
       mod_inverse(m->lint, &x);  // reports "bad seca." for a zero residue
       if (x == 0) return;
     }
-    sub_mod_num_poly_mult(n, x);
-  } else if (lintmode) {
-    const std::int32_t d = m->lint;
-    if (d == 0) return;
-    auto f = [d](imptr a) { a->lint = word_quo(a->lint, d); };
-    for_each_number(n, f);
-  } else {
-    imptr rem;
-    newimag(&rem);
-    auto f = [m, rem](imptr a) { big_exact_quot(a, m, rem); };
-    for_each_number(n, f);
-    free_imag(&rem);
   }
+  auto f = [m, x](imptr a) { simple_quot(a, m, x); };
+  for_each_number(n, f);
 }
 
 // ---- Product of a copy ---------------------------------------------------------------------

@@ -2,10 +2,12 @@
 #include "poly/poly_trial.h"
 
 #include <algorithm>
+#include <optional>
 #include <vector>
 
 #include "core/errors.h"
 #include "core/globals.h"
+#include "core/interrupts.h"
 #include "core/mode_guard.h"
 #include "dense/dense_divide.h"
 #include "numbers/bigint.h"
@@ -18,6 +20,7 @@
 #include "poly/poly_divide.h"
 #include "poly/poly_divide_impl.h"
 #include "poly/poly_eval.h"
+#include "poly/poly_flat_mult.h"
 #include "poly/poly_images.h"
 #include "poly/poly_impl.h"
 #include "poly/poly_measures.h"
@@ -37,6 +40,10 @@ using detail::OwnedPoly;
 using detail::ScratchNumber;
 
 namespace {
+
+// Leaves of a divisor above which a long division negates a copy of its
+// tail rather than the tail itself (see long_division).
+constexpr std::int64_t large_divisor_leaves = 2000;
 
 poly constant_poly(std::int32_t v) {
   poly z = nullptr;
@@ -334,8 +341,18 @@ bool TrialDivision::long_division(poly* q, const TraceLevel& trace) {
   poly c = m_->pcoef;
   const bool c_number = is_bare_leaf(c);
   const bool c_field = !c_number && in_field_levels(c, pt_->next);
-  NegatedTail negated(m_);
+  // The tail is subtracted as a negated one: negated in place (which holds
+  // interrupts until the end), or, for a large divisor, in a copy, so that
+  // the long products of the steps may answer an interrupt.
+  std::optional<NegatedTail> negated;
+  OwnedPoly negated_copy;
   poly tail = m_->next;
+  if (leaf_count_capped(tail, large_divisor_leaves) > large_divisor_leaves) {
+    negated_copy.p = detail::copy_list_negated(tail);
+    tail = negated_copy.p;
+  } else {
+    negated.emplace(m_);
+  }
 
   OwnedPoly quotient;
   poly* link = quotient.cell();
@@ -344,6 +361,7 @@ bool TrialDivision::long_division(poly* q, const TraceLevel& trace) {
   poly R = n_;
   std::int32_t step = 0;
   while (R != nullptr && !R->numb && R->exp >= dm) {
+    check_interrupt();
     trace.step(++step);
     const bool own = held.p != nullptr;
     poly rc = R->pcoef;
@@ -413,6 +431,7 @@ Verdict TrialDivision::fast_test(std::int32_t i) {
 
 // Pass i of trial_poly_divide_noq.
 Verdict TrialDivision::fast_test_1(std::int32_t i) {
+  need_data_file(data_file::primelist);  // global_list
   if (!flotemode && !lintmode && height_ > 2 && field_depth == 0 && !relations_from(pt_)) {
     const Verdict small = fast_test_rat(i, true);
     if (small.worked && !small.divides) return small;

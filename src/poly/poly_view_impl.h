@@ -4,6 +4,7 @@
 
 #include <cstdint>
 
+#include "core/interrupts.h"
 #include "core/records.h"
 #include "poly/poly_impl.h"
 
@@ -13,7 +14,7 @@ namespace tavrin::detail {
 // terms) lowered by s and cut off after the h-th, which stands for its
 // coefficient's number when it reaches exponent 0 over a bare leaf; lower is
 // the rest. The destructor (or restore) puts every node back as it was, so
-// an unwinding error leaves n intact.
+// an unwinding error leaves n intact. Interrupts are held meanwhile.
 class SplitView {
  public:
   SplitView() = default;
@@ -78,6 +79,7 @@ class SplitView {
   poly leaf_ = nullptr;
   std::int32_t h_ = 0;
   std::int32_t s_ = 0;
+  InterruptHold hold_;  // a nested command level would see n cut up
 };
 
 }  // namespace tavrin::detail

@@ -28,6 +28,8 @@ using detail::is_rational;
 using detail::new_leaf;
 using detail::OwnedPoly;
 using detail::OwnedValue;
+using detail::RingOperand;
+using detail::settle_integer_inplace;
 using detail::ScratchNumber;
 using detail::word_size;
 
@@ -334,16 +336,21 @@ void better_sum(quoly n, quoly m, quolyptr p, bool sub) {
 }  // namespace
 
 void best_quoly_add(quolyptr n, quoly m) {
+  settle_integer_inplace(*n);
+  settle_integer_inplace(m);
   best_sum(n, m, false);
   settle_under_relations(*n);
 }
 void best_quoly_sub(quolyptr n, quoly m) {
+  settle_integer_inplace(*n);
+  settle_integer_inplace(m);
   best_sum(n, m, true);
   settle_under_relations(*n);
 }
 
 void quoly_add(quoly n, quoly m, quolyptr p) {
-  three_argument_sum(n, m, p, false);
+  const RingOperand a(n), b(m);
+  three_argument_sum(a.get(), b.get(), p, false);
   settle_under_relations(*p);
 }
 
@@ -358,16 +365,21 @@ void quoly_sub(quoly n, quoly m, quolyptr p) {
     }
     return;
   }
-  three_argument_sum(n, m, p, true);
+  const RingOperand a(n), b(m);
+  three_argument_sum(a.get(), b.get(), p, true);
   settle_under_relations(*p);
 }
 
 void better_quoly_add(quoly n, quoly m, quolyptr p) {
-  better_sum(n, m, p, false);
+  settle_integer_inplace(n);
+  const RingOperand b(m);
+  better_sum(n, b.get(), p, false);
   settle_under_relations(*p);
 }
 void better_quoly_sub(quoly n, quoly m, quolyptr p) {
-  better_sum(n, m, p, true);
+  settle_integer_inplace(n);
+  const RingOperand b(m);
+  better_sum(n, b.get(), p, true);
   settle_under_relations(*p);
 }
 

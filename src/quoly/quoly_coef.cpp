@@ -258,6 +258,15 @@ void generalized_degree(quolyptr qp, quolyptr n, std::int32_t level, bool lowest
 
 // ---- Conversions ------------------------------------------------------------------------------
 
+void quoly_put_flote(quoly q) {
+  if (q->numb) {
+    change_flote(q->ncoef);
+    return;
+  }
+  poly_change_to_flote(q->numer);
+  if (q->denom != nullptr) poly_change_to_flote(q->denom);
+}
+
 void quoly_pth_root(quolyptr n) {
   if ((*n)->numb) return;
   poly* cell = &(*n)->numer;

@@ -77,6 +77,10 @@ void generalized_degree(quolyptr qp, quolyptr n, std::int32_t level, bool lowest
 std::int32_t codegree(poly q, std::int32_t level);
 
 // ---- Conversions and splicing -------------------------------------------------------------
+// Every number of q given the long-double value of its limbs (change_flote),
+// in place: a number value's, or every leaf of the numerator and denominator.
+// q: changed (flote fields only)
+void quoly_put_flote(quoly q);
 // *n := its p-th root in characteristic p (pth_root on the first level
 // below the pads); the main variable above the field is user error 301 with
 // token. *n: changed in place. reads: polynames, field_depth

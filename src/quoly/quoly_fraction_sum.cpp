@@ -13,6 +13,7 @@
 #include "poly/poly_repr.h"
 #include "quoly/quoly_add.h"
 #include "quoly/quoly_impl.h"
+#include "quoly/quoly_integers_impl.h"
 #include "quoly/quoly_normal_form.h"
 #include "quoly/quoly_residues_impl.h"
 
@@ -123,6 +124,7 @@ void fast_gen_quoly_add(quolyptr n, quolyptr m, bool add) {
     return;
   }
   if (detail::residue_fraction_sum(*n, *m, add)) return;
+  if (detail::integer_fraction_sum(*n, *m, add)) return;
   quoly N = *n;
   quoly M = *m;
   const bool equal = poly_equal(N->denom, M->denom);

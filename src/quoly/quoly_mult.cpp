@@ -147,7 +147,11 @@ bool values_product(quoly n, quoly m, quoly r, bool in_place) {
     mult_rats(n, m, &r);
     return true;
   } else {
-    detail::fractions_product(n, m, r, in_place, false, in_place ? detail::fast_gen_codes : detail::gen_codes);
+    if (in_place) {
+      fast_gen_quoly_mult(&n, &m, false);
+    } else {
+      gen_quoly_mult(n, m, &r, false);
+    }
     if (r->numb) return true;
     if (r->denom == nullptr) r->rat = false;
   }
@@ -306,6 +310,10 @@ void fractions_product(quoly n, quoly m, quoly r, bool in_place, bool laur,
   }
   if (poly_equal(n->denom, m->denom)) {
     // a/b times c/b: a c and b^2 are coprime already.
+    if (in_place) {
+      do_mults(&r, m->numer, m->denom);
+      return;
+    }
     poly_mult(n->numer, m->numer, &r->numer, polynames);
     poly_mult(n->denom, m->denom, &r->denom, polynames);
     denominator_checks(r);
@@ -323,13 +331,19 @@ void fractions_product(quoly n, quoly m, quoly r, bool in_place, bool laur,
   Lpolygcd(&m->numer, &n->denom, &g2.p, false, polynames);
   divide_by_common(kind_of(g2.p), &m->numer, &n->denom, &g2.p, &t2.p, &r->denom,
                    {.el_n = laurent, .nflag = true, .dflag = !in_place}, codes.c, codes.b);
-  // In place r's parts are n's; otherwise a part not yet written is read
-  // from n.
-  const poly a1 = r->numer != nullptr ? r->numer : n->numer;
-  const poly b1 = r->denom != nullptr ? r->denom : n->denom;
-  poly_mult(a1, t2.p != nullptr ? t2.p : m->numer, &r->numer, polynames);
-  poly_mult(b1, t1.p != nullptr ? t1.p : m->denom, &r->denom, polynames);
-  denominator_checks(r);
+  const poly c1 = t2.p != nullptr ? t2.p : m->numer;
+  const poly d1 = t1.p != nullptr ? t1.p : m->denom;
+  if (in_place) {
+    // r is n, its parts a/g1 and b/g2 already.
+    do_mults(&r, c1, d1);
+  } else {
+    // A part not yet written is read from n.
+    const poly a1 = r->numer != nullptr ? r->numer : n->numer;
+    const poly b1 = r->denom != nullptr ? r->denom : n->denom;
+    poly_mult(a1, c1, &r->numer, polynames);
+    poly_mult(b1, d1, &r->denom, polynames);
+    denominator_checks(r);
+  }
   if (!r->numb)
     r->rat = !word_size() && r->denom != nullptr && is_bare_leaf(r->denom) &&
              is_bare_leaf(r->numer);
@@ -362,9 +376,22 @@ void number_mult_inplace(imptr a, imptr b) {
 
 // ---- In place ----------------------------------------------------------------------------------
 
+void do_mults(quolyptr n, poly n2, poly d2) {
+  quoly q = *n;
+  poly_mult(q->numer, n2, &q->numer, polynames);
+  poly_mult(q->denom, d2, &q->denom, polynames);
+  detail::denominator_checks(q);
+}
+
+void fast_gen_quoly_mult(quolyptr n, quolyptr m, bool laur) {
+  detail::fractions_product(*n, *m, *n, true, laur, detail::fast_gen_codes);
+}
+
 void fast_quoly_mult(quolyptr n, quolyptr m) {
+  detail::settle_integer_inplace(*n);
+  const detail::RingOperand factor(*m);
   OwnedValue copy;  // the factor, when it is the same node as *n
-  quoly M = *m;
+  quoly M = factor.get();
   if (M == *n) {
     quoly_assign(M, &copy.q);
     M = copy.q;
@@ -415,7 +442,14 @@ void fast_quoly_mult(quolyptr n, quolyptr m) {
 
 // ---- Three arguments ---------------------------------------------------------------------
 
+void gen_quoly_mult(quoly n, quoly m, quolyptr q, bool laur) {
+  detail::fractions_product(n, m, *q, false, laur, detail::gen_codes);
+}
+
 void quoly_mult(quoly n, quoly m, quolyptr p) {
+  const detail::RingOperand a(n), b(m);
+  n = a.get();
+  m = b.get();
   if (n->numb && m->numb) {
     if (*p != nullptr && (*p)->numb) {
       // Written in place: *p may be n or m, and the product commutes.

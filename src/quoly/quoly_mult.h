@@ -54,7 +54,7 @@ namespace tavrin {
 //   a * (c/d): a = d gives c; else g := gcd(a, d): (a/g) c over d/g;
 //   (a/b) * c: c = b gives a; else g := gcd(c, b): a (c/g) over b/g;
 //   (a/b) * (c/d): two rational numbers by mult_rats, else
-//   the product of two fractions (detail::fractions_product, in place);
+//   the product of two fractions (fast_gen_quoly_mult);
 // (constant GCDs divide by poly_quot with the codes -67 / -71 and -73 /
 // -79; in word-size arithmetic a constant GCD is a unit and ignored; with
 // field levels in big-integer arithmetic the contents are cancelled
@@ -71,17 +71,66 @@ namespace tavrin {
 // polynames, pseudo_polynames, token; writes: alg_c_count, original_depth
 void fast_quoly_mult(quolyptr n, quolyptr m);
 
+// *n := a/b * c/d for two values that both have denominators (a =
+// numer(*n), b = denom(*n), c = numer(*m), d = denom(*m)):
+//   1. a = d: c = b too gives the constant numerator 1 without denominator
+//      (the caller makes it a number); else numerator a copy of c and
+//      check_quoly(n, false);
+//   2. c = b: denominator a copy of d and check_quoly(n, laurent);
+//   3. b = d: do_mults(n, c, d), no GCD (a c and b^2 are coprime);
+//   4. g1 := gcd(a, d) (Lpolygcd with v_odd = laur: in Laurent mode d's
+//      negative exponents are shifted away for it only when laur is set),
+//      a := a/g1 in place, t1 := d/g1 (reduce, or poly_quot codes -51 /
+//      -53 for a constant g1; t1 is d itself when g1 = 1);
+//      g2 := gcd(c, b), t2 := c/g2, b := b/g2 in place (codes -59 / -61);
+//      do_mults(n, t2, t1);
+//   5. rat := not word-size, the denominator a constant and the numerator
+//      a constant.
+// In word-size arithmetic a constant GCD is a unit and ignored. Modulo a
+// prime, with relations in force, two fractions of one variable are
+// multiplied on residue arrays first (the same result).
+// *n: changed (the same node; it may become a number value); *m: kept
+// (a different node from *n).
+// reads: as fast_quoly_mult
+void fast_gen_quoly_mult(quolyptr n, quolyptr m, bool laur);
+
+// numer(*n) := numer(*n) * n2 and denom(*n) := denom(*n) * d2 (over
+// polynames), then the denominator's checks:
+//   - not a constant: a zero numerator drops it; else, outside word-size
+//     arithmetic with relations in force, the integer contents cancelled;
+//   - the constant 0: user error 210 with token, then *n is the number 0;
+//   - a zero numerator drops it;
+//   - word-size arithmetic: divided into the numerator and dropped;
+//   - otherwise, with relations in force, the integer contents cancelled;
+//     1 is dropped, -1 dropped with the numerator negated, a negative
+//     constant negated with the numerator.
+// *n: changed (a value with a denominator; the same node); n2, d2: kept.
+// reads: mode flags, polynames, pseudo_polynames, token
+void do_mults(quolyptr n, poly n2, poly d2);
+
 // ---- Three arguments: *p := n * m ----------------------------------------------------------
 // The cases of fast_quoly_mult with n and m kept and the result built in a
 // fresh cell: a number times a rational number takes mult_numb_rat either
 // way round; the one-denominator cancellations use reduce with nflag and
 // dflag set and the codes -143 / -149 (gcd of n's numerator and m's
 // denominator) and -151 / -157 (m's numerator and n's denominator); two
-// fractions go to mult_rats or detail::fractions_product (into q); the
+// fractions go to mult_rats or gen_quoly_mult (into q); the
 // finishing step as in fast_quoly_mult.
 // n, m: kept (may be the same node); *p: overwritten (may hold n or m).
 // reads: as fast_quoly_mult
 void quoly_mult(quoly n, quoly m, quolyptr p);
+
+// *q := a/b * c/d for two values with denominators, the steps of
+// fast_gen_quoly_mult building into *q: a = d and c = b give the numerator
+// 1; a = d: c over b, check_quoly(q, false); c = b: a over d,
+// check_quoly(q, laurent); b = d: a c over b d; otherwise the cross
+// cofactors (Lpolygcd(a, d) with v_odd = laur, reduce with el_n = el_m =
+// laurent, codes -121 / -131; Lpolygcd(c, b), codes -137 / -139) and
+// (a/g1)(c/g2) over (b/g2)(d/g1); then the checks of do_mults.
+// n, m: kept; *q: a fresh cell (numb false, numer and denom nil) that
+// receives the product (it may become a number value, the same node).
+// reads: as fast_quoly_mult
+void gen_quoly_mult(quoly n, quoly m, quolyptr q, bool laur);
 
 // spec_quoly_mult(pv, dummy, prod, pp2): quoly_mult(pv, dummy, prod) with
 // polynames and pseudo_polynames := pp2 and laurent and command_int :=

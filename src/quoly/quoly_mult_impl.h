@@ -40,14 +40,17 @@ gcd_kind kind_of(poly g);
 void divide_by_common(gcd_kind k, poly* x, poly* y, poly* g, poly* x1, poly* y1,
                       const ReduceFlags& flags, std::int32_t cx, std::int32_t cy);
 
-// r := n * m for two values with denominators, a = numer(n), b = denom(n),
-// c = numer(m), d = denom(m):
+// The body of fast_gen_quoly_mult (in_place, r = n) and gen_quoly_mult
+// (r a fresh cell): r := n * m for two values with denominators, a =
+// numer(n), b = denom(n), c = numer(m), d = denom(m):
 //   a = d and c = b: the constant numerator 1 and no denominator (the
 //   caller makes it a number); a = d: c over b, check_quoly(r, false);
 //   c = b: a over d, check_quoly(r, laurent); b = d: a c over b d and the
-//   denominator checks; otherwise g1 := gcd(a, d) (Lpolygcd, v_odd = laur),
-//   g2 := gcd(c, b), (a/g1)(c/g2) over (b/g2)(d/g1) and the denominator
-//   checks; rat := not word-size and both constants.
+//   denominator checks (do_mults in place); otherwise g1 := gcd(a, d)
+//   (Lpolygcd, v_odd = laur), g2 := gcd(c, b), (a/g1)(c/g2) over
+//   (b/g2)(d/g1) and the denominator checks (do_mults in place); rat := not
+//   word-size and both constants. Modulo a prime the residue route may
+//   answer first (quoly_residues_impl.h).
 // n: changed when in_place (r is n), else kept; m: kept; r: receives the
 // product (it may become a number value, the same node).
 // reads: mode flags, laurent, polynames, pseudo_polynames, token

@@ -190,6 +190,7 @@ void quoly_compute_power(quolyptr q, std::int32_t expont) {
     tavrin_error("negative exponent", true);
     return;
   }
+  detail::settle_integer_inplace(*q);
   quoly Q = *q;
   if (Q->numb) {
     binary_power(Q->ncoef, static_cast<std::uint32_t>(expont));
@@ -225,6 +226,7 @@ void quoly_compute_power(quolyptr q, std::int32_t expont) {
 }
 
 void raise_to_power(quolyptr n, imptr n2) {
+  detail::settle_integer_inplace(*n);
   quoly N = *n;
   if (modularmode && mod_is_prime && N->numb && N->ncoef->lint != 0) {
     const std::int64_t order = static_cast<std::int64_t>(modulus) - 1;

@@ -62,10 +62,11 @@ struct quot_codes {
   std::int32_t a_cd, c_cd;        // a / (c/d)
   std::int32_t a_bc, c_bc;        // (a/b) / c
   std::int32_t word_number;       // word-size numerator by a number
-  detail::cross_codes fractions;  // (a/b) / (c/d) through the product
 };
-constexpr quot_codes in_place_codes{-89, -91, -97, -101, -103, -107, -83, detail::fast_gen_codes};
-constexpr quot_codes kept_codes{-163, -167, -169, -173, -179, -181, -161, detail::gen_codes};
+// (a/b) / (c/d) is the product with c and d exchanged (fast_gen_quoly_mult,
+// gen_quoly_mult), with the product's codes.
+constexpr quot_codes in_place_codes{-89, -91, -97, -101, -103, -107, -83};
+constexpr quot_codes kept_codes{-163, -167, -169, -173, -179, -181, -161};
 
 // g := gcd(a, c) with both numerators shifted in Laurent mode, or nil (1)
 // with nogcd.
@@ -247,7 +248,11 @@ bool big_quotient(quoly n, quoly m, quoly r, bool in_place, bool nogcd, const qu
   }
   if (n->denom != nullptr && m->denom != nullptr) {
     ExchangedParts reciprocal(m);
-    detail::fractions_product(n, m, r, in_place, laurent, codes.fractions);
+    if (in_place) {
+      fast_gen_quoly_mult(&n, &m, laurent);
+    } else {
+      gen_quoly_mult(n, m, &r, laurent);
+    }
     return r->numb;
   }
   // The parts are read afresh after the GCD and every division: a Laurent
@@ -343,7 +348,11 @@ bool word_quotient_of_values(quolyptr nc, quoly m, quolyptr rc, bool in_place, b
       return true;
     }
     ExchangedParts reciprocal(m);
-    detail::fractions_product(n, m, r, in_place, false, codes.fractions);
+    if (in_place) {
+      fast_gen_quoly_mult(&n, &m, false);
+    } else {
+      gen_quoly_mult(n, m, &r, false);
+    }
     return r->numb;
   }
   // The parts are read afresh after the GCD and every division (Laurent
@@ -408,6 +417,10 @@ void lint_quot(quoly_quot_EnvRec& env) {
 
 void lint_quot(quolyptr n, quolyptr m, quoly q, bool nogcd) {
   ResultCell result(q);
+  detail::settle_integer_inplace(*n);
+  const detail::RingOperand divisor(*m);
+  quoly M = divisor.get();
+  m = &M;
   if ((*n)->numb) {
     if (!word_quotient_of_values(n, *m, result.cell(), false, nogcd, in_place_codes))
       finish_lint_quotient(result.get());
@@ -419,7 +432,10 @@ void lint_quot(quolyptr n, quolyptr m, quoly q, bool nogcd) {
 }
 
 void fast_quoly_quot(quolyptr n, quolyptr m, bool nogcd) {
-  quoly N = *n, M = *m;
+  detail::settle_integer_inplace(*n);
+  const detail::RingOperand divisor(*m);
+  quoly N = *n, M = divisor.get();
+  m = &M;
   if (N == M) {
     same_value_quotient(N, N);
     return;
@@ -443,6 +459,9 @@ void fast_quoly_quot(quolyptr n, quolyptr m, bool nogcd) {
 }
 
 void quoly_quot(quoly n, quoly m, quolyptr p, bool nogcd) {
+  const detail::RingOperand a(n), b(m);
+  n = a.get();
+  m = b.get();
   if (n->numb && m->numb && n != m && *p != nullptr && (*p)->numb) {
     // Written into the number *p holds (it may be n's or m's).
     numbers_quotient(n->ncoef, m->ncoef, *p);
@@ -463,6 +482,8 @@ void quoly_quot(quoly n, quoly m, quolyptr p, bool nogcd) {
 }
 
 void quoly_mod_and_quot(quolyptr n, quolyptr m) {
+  detail::settle_integer_inplace(*n);
+  detail::settle_integer_inplace(*m);
   OwnedValue r, s;
   quoly N = *n, M = *m;
   if (N->numb && M->numb) {

@@ -8,6 +8,7 @@
 #include "numbers/bigint.h"
 #include "numbers/freelists.h"
 #include "numbers/node_handles.h"
+#include "quoly/quoly_coef.h"
 #include "toplevel/data_reader_impl.h"
 #include "toplevel/state.h"
 
@@ -106,6 +107,7 @@ void get_char_poly(std::int32_t, std::int32_t, quoly* q) {
     free_poly(&num);
     free_imag(&den);
     *q = detail::new_number_value(n);
+    quoly_put_flote(*q);
     return;
   }
   poly d = nullptr;
@@ -116,6 +118,7 @@ void get_char_poly(std::int32_t, std::int32_t, quoly* q) {
   }
   *q = detail::new_ratfun_value(num, d);
   (*q)->rat = constant && d != nullptr;
+  quoly_put_flote(*q);
 }
 
 std::int32_t read_char_poly_rows(std::int32_t first, std::int32_t last) {

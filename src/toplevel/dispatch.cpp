@@ -181,7 +181,10 @@ char statement_character(const tokentipe& t) {
   return t.name[0];
 }
 
+bool operand_begun = false;
+
 void parse(textptr inf, quolyptr n, nameptr* flag) {
+  StatementStart fresh;
   const char c = statement_character(token);
   statement_rule rule = expression_statement;
   if (c >= first_rule_char && c <= last_rule_char)

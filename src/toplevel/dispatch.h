@@ -4,6 +4,7 @@
 // file, command files and stored statements.
 #pragma once
 
+#include "core/mode_guard.h"
 #include "core/records.h"
 #include "toplevel/scanner.h"
 
@@ -16,6 +17,22 @@ namespace tavrin {
 // was. On return `token` is the token that ended the statement (normally
 // ";", ":", "@" or the end marker of stored text).
 void parse(textptr inf, quolyptr n, nameptr* flag);
+
+// Whether the running statement has begun reading an operand: the factor
+// reader sets it at each factor, the array statement reader at its start.
+// A factor begun once it is set runs as an operand (lang's
+// statement_as_operand). Every statement starts with it clear (StatementStart).
+extern bool operand_begun;
+
+// Clears operand_begun for a statement that starts, and gives the statement
+// around it its own back when it ends.
+class StatementStart {
+ public:
+  StatementStart() : fresh_(operand_begun, false) {}
+
+ private:
+  ScopedValue<bool> fresh_;
+};
 
 // Whether the current token can end the statement being run: ";", ":",
 // "@" or the end marker of stored text, or ")" while a statement in

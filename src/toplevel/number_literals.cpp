@@ -164,6 +164,12 @@ void readin(textptr inf, imptr n, nameptr* flag, std::int32_t* outcount) {
   make_digit_chain(digits, n);
 }
 
+void decimal_to_big(const std::string& digits, imptr x) {
+  detail::ScratchNumber chain;
+  make_digit_chain(digits, chain.get());
+  chain_to_big(chain.get(), x);
+}
+
 void new_readin(textptr inf, imptr n, nameptr* flag, std::int32_t* outcount) {
   detail::ScratchNumber chain;  // the digit groups read, freed on every exit
   readin(inf, chain.get(), flag, outcount);

@@ -7,6 +7,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 #include "core/records.h"
 #include "toplevel/scanner.h"
@@ -32,6 +33,10 @@ void readin(textptr inf, imptr n, nameptr* flag, std::int32_t* outcount);
 // modulo `modulus`), else the big integer.
 // reads and changes: token, warn_cnt; reads: mode flags, modulus
 void new_readin(textptr inf, imptr n, nameptr* flag, std::int32_t* outcount);
+
+// x := the big integer written by the decimal digits `digits` (most
+// significant first, leading zeros allowed), whatever the mode.
+void decimal_to_big(const std::string& digits, imptr x);
 
 // The current token is "."; reads the digits after it and sets *n (replaced)
 // to m / 10^d in the current mode, m their value and d their count. A "."

@@ -67,6 +67,13 @@ bool TextInput::fill() {
       ahead_.pop_front();
       return true;
     }
+    if (on_interrupt != nullptr && file_ == stdin) {
+      // An interrupt that came before this wait for the terminal is answered
+      // as one that comes during it.
+      on_interrupt();
+      if (pos_ < buf_.size()) return true;
+      if (!ahead_.empty()) continue;
+    }
     std::string line;
     const line_read r = read_line(&line, on_interrupt != nullptr);
     if (r != line_read::interrupted) {

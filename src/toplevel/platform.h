@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <deque>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "core/interrupts.h"
@@ -49,6 +50,13 @@ class TextInput {
   // Puts c (not EOF) back, to be taken next. One character of push-back is
   // what the readers use; more is kept too.
   void unget(int c);
+  // The characters of the current line not yet taken (line end included),
+  // without reading a further line; empty when none are left.
+  std::string_view rest_of_line() const {
+    return pos_ < buf_.size() ? std::string_view(buf_).substr(pos_) : std::string_view();
+  }
+  // Takes k characters of rest_of_line() at once (k at most its length).
+  void take(std::size_t k) { pos_ += k; }
   // No character is left (blocks for the next line at a terminal).
   bool at_eof() { return peek() == EOF; }
   // Drops what is left of the current line, line end included, when part of
@@ -68,7 +76,9 @@ class TextInput {
   bool only_white_space_left();
 
   // Called when a read at the start of a line was interrupted by a signal,
-  // before the read is retried; nil by default. The command loop installs
+  // before the read is retried, and on standard input before each read of
+  // a new line (an interrupt may be pending already); nil by default. The
+  // command loop installs
   // its interrupt poll, which may open a nested command level that reads
   // this same stream: a line that level leaves begun is read on from where
   // it left off. A read interrupted in the middle of a line just goes on.

@@ -321,6 +321,22 @@ void crude_poly_disp(std::FILE* outf, bool outf_is_tty, poly p, std::int32_t dep
   }
 }
 
+void special_print_poly(poly* p) {
+  for (poly node = *p; node != nullptr; node = node->next) {
+    imptr number = nullptr;
+    if (node->numb) {
+      number = node->ncoef;
+    } else if (node->pcoef != nullptr && node->pcoef->numb && node->pcoef->next == nullptr) {
+      number = node->pcoef->ncoef;
+    }
+    if (number == nullptr) {
+      std::printf("val skipped, %d\n", static_cast<int>(node->exp));
+    } else {
+      std::printf("val %d, %d\n", static_cast<int>(number->lint), static_cast<int>(node->exp));
+    }
+  }
+}
+
 void epolylist() {
   std::vector<polypt> levels;
   for (polypt q = polynames; q != nullptr; q = q->next) levels.push_back(q);

@@ -50,6 +50,13 @@ void monomial_disp(std::FILE* outf, bool outf_is_tty, poly p, polypt q, monomial
 // is written; no line is broken.
 void crude_poly_disp(std::FILE* outf, bool outf_is_tty, poly p, std::int32_t depth, polypt q);
 
+// Lists the nodes of the list *p (one level) on standard output, one line
+// each: "val %d, %d\n" with the word value (lint) of the node's number and
+// its exponent, the number being a leaf's own or a term's coefficient when
+// that is a leaf; "val skipped, %d\n" with the exponent for a node without
+// such a number.
+void special_print_poly(poly* p);
+
 // Lists the adjoined variables on standard output from the lowest up, twelve
 // a line, a modded-out one on its own line with the degree of its relation
 // (and ". This creates a field." for a field level). reads: polynames

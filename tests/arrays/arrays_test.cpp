@@ -12,6 +12,7 @@
 
 #include "arrays/array_operands.h"
 #include "arrays/array_store.h"
+#include "arrays/second_builtins.h"
 #include "arrays/builtin_dispatch.h"
 #include "arrays/sparse_store.h"
 #include "arrays/targets.h"
@@ -597,6 +598,41 @@ TEST_F(Arrays, AdjoiningAndCancellingKeepEveryEntry) {
   ASSERT_NE(find_array(&sn)->spar->indx[2], nullptr);
   EXPECT_EQ(find_array(&sn)->spar->indx[2]->coord, 3) << "(3,1) became 0 and went";
   expect_rows_sound(find_array(&sn));
+}
+
+// An element by one subscript (an absent sparse entry created), the small
+// primes against a sieve, subscripts by the floating rule (nearest integers).
+TEST_F(Arrays, SingleSubscriptsPrimesAndFloatingSubscripts) {
+  ASSERT_EQ(run("Array x[4,5]:\nArray s[4,5] Sparse:\nx[3,2] := 7;"), value("7"));
+  tokentipe xn{"x", -1}, sn{"s", -1};
+  arrptr q = nullptr;
+  quolyptr cell = nullptr, again = nullptr;
+  spec_lookup(&xn, 7, &q, &cell);  // down the columns: x[3,2]
+  EXPECT_EQ(value_text(*cell), value("7"));
+  spec_lookup(&sn, 10, &q, &cell);  // s[2,3], created holding 0
+  spec_lookup(&sn, 10, &q, &again);
+  const colm_ptr e = *sparse_row(q->spar, 2);
+  EXPECT_TRUE(e->coord == 3 && e->next == nullptr && cell == &e->val && again == cell);
+  EXPECT_TRUE(quoly_iszero(*cell));
+  bool unwound = false;
+  EXPECT_TRUE(reports(output_of([&] { spec_lookup(&sn, 21, &q, &cell); }, &unwound), 27) && unwound);
+
+  std::vector<bool> composite(10000, false);
+  for (std::int32_t k = 2, n = 0; k < 10000; ++k) {
+    if (composite[k]) continue;
+    Value v = Value::number(++n);
+    ASSERT_EQ(nth_prime(v.cell()), k) << n;
+    for (std::int32_t m = k * k; m < 10000; m += k) composite[m] = true;
+  }
+  ScopedValue<bool> push(errorpush, true);  // the report returns, with 0
+  ScopedValue<std::int32_t> in_statement(statcount, 1);
+  Value past = Value::number(1230);
+  std::int32_t p = -1;
+  EXPECT_TRUE(reports(output_of([&] { p = nth_prime(past.cell()); }), 346));
+  EXPECT_EQ(p, 0);
+  EXPECT_EQ(run("Array f[3,2]:\nf[1] := 10:\nf[2] := 20:\nf[3,2] := 30:\n"
+                "if 1 then Float; f[3/2] + 2*f[7 | 3] + f[5/2 + 1/5, 1.6] fi;"),
+            value("70"));  // f[2] + 2 f[1] + f[3,2]
 }
 
 }  // namespace

@@ -41,13 +41,19 @@ class ChangeCoef : public testing::Test {
   }
   BigModeGuard big;
 
-  // quoly_set_coef on *v with the text after the target ("," e ... ":=" c).
-  static void set_by_text(quolyptr v, const std::string& text) {
+  // quoly_set_coef on *v with the text after the target ("," e ... ":=" c);
+  // or set_coef on the polynomial *p, level exponents read before.
+  static void set_by_text(quolyptr v, const std::string& text, poly* p = nullptr,
+                          std::int16_t level = 0) {
     TextInput in(text);
     FILEPtr stream = &in;
     leftover[0] = '\0';
     scanner(&stream, &token, &zilch);
-    quoly_set_coef(v, &stream, &zilch);
+    if (p != nullptr) {
+      set_coef(p, &stream, &zilch, level);
+    } else {
+      quoly_set_coef(v, &stream, &zilch);
+    }
   }
 };
 
@@ -99,8 +105,22 @@ TEST_F(ChangeCoef, RandomCoefficientsAgreeWithTheTestSidePolynomial) {
     EXPECT_EQ(read_poly(got, 3), expected) << f.to_string(vars.names()) << text;
     free_poly(&got);
     free_quoly(&v);
+    // set_coef on the polynomial itself.
+    poly q = build_poly(f);
+    set_by_text(nullptr, text, &q);
+    EXPECT_EQ(read_poly(q, 3), expected) << text;
+    free_poly(&q);
   }
   laurent = saved_laurent;
+  // Exponents read before the call: the polynomial is the coefficient at
+  // those levels, and without further exponents it is replaced whole.
+  NodeBalance balance;
+  poly g = make_poly("3*x^2*y + x^2 + 5");
+  set_by_text(nullptr, ", 0) := 7;", &g->pcoef, 1);  // the coefficient of x^2
+  EXPECT_EQ(read_poly(g, 3), parse_ref("3*x^2*y + 7*x^2 + 5", vars.names()));
+  set_by_text(nullptr, ") := 2*y;", &g->pcoef, 1);
+  EXPECT_EQ(read_poly(g, 3), parse_ref("2*x^2*y + 5", vars.names()));
+  free_poly(&g);
 }
 
 TEST_F(ChangeCoef, ClearingEveryCoefficientLeavesZero) {

@@ -102,6 +102,13 @@ TEST_F(Errors, InternalErrors) {
   EXPECT_EQ(testing::internal::GetCapturedStdout(),
             "*** Tavrin error. pushed\n*** New command level.\n");
   EXPECT_EQ(levels_opened, 1);
+  // The second name reports the same way, with and without a level.
+  testing::internal::CaptureStdout();
+  tavrintt_error("poly mod invert", false);
+  tavrintt_error("pushed", true);
+  EXPECT_EQ(testing::internal::GetCapturedStdout(),
+            "*** Tavrin error. poly mod invert\n*** Tavrin error. pushed\n*** New command level.\n");
+  EXPECT_EQ(levels_opened, 2);
 }
 
 TEST_F(Errors, ATenthLevelIsAPanicStop) {

@@ -724,5 +724,36 @@ TEST_F(IntDeterm, ErrorsUnwindCleanly) {
   free_cells(w.get(), 36);
 }
 
+// small_mod_determ, the images modulo the table's primes alone, is the base
+// case of int_determ's images: the same determinants as they and the test
+// side's elimination; a bound past the table's primes is declined.
+TEST_F(IntDeterm, TablePrimesAloneAgreeWithTheImages) {
+  std::mt19937_64 rng(49);
+  auto table_det = [](const Table& t, std::int64_t bound_bits, bool* ok) {
+    const auto n = static_cast<std::int32_t>(t.size());
+    auto w = fresh_work();
+    Descr f;
+    to_dense(to_mat(t), w.get(), f.get());
+    Value d = Value::number(7), pd = Value::number(0);
+    bool small_one = false;
+    std::int32_t size = 0;
+    find_pseudo(nullptr, w.get(), pd->ncoef, &small_one, n, n, &size, false, false);
+    if (bound_bits > 0) images::set_power_of_two(pd->ncoef, bound_bits);
+    small_mod_determ(n, d.cell(), w.get(), pd->ncoef, ok);
+    free_cells(w.get(), n * n);
+    return number_value(d->ncoef);
+  };
+  bool ok = false;
+  for (int round = 0; round < 16; ++round) {
+    const Table a = random_table(rng, 1 + round % 10, 99, round % 4 == 0 ? 60 : 0);
+    EXPECT_TRUE(table_det(a, 0, &ok) == bareiss(a) && ok && bareiss(a) == int_det(a)) << round;
+  }
+  BigRef planted_det;  // negative: five negative pivots
+  const Table lu = planted(rng, 11, 40, &planted_det);
+  EXPECT_EQ(table_det(lu, 0, &ok), planted_det);
+  EXPECT_EQ(table_det(lu, 28 * 333 - 1, &ok), BigRef(7));  // 333 limbs: past the table
+  EXPECT_FALSE(ok);
+}
+
 }  // namespace
 }  // namespace tavrin::test

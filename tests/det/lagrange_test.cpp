@@ -581,6 +581,26 @@ TEST_F(Lagrange, KnownAnswers) {
     for (auto k = out.find("Warning."); k != std::string::npos; k = out.find("Warning.", k + 1)) ++warnings;
     EXPECT_EQ(warnings, 3u);
   }
+  // The modular interpolation refuses exactly the matrices in which
+  // negexponents, the test of the work array, finds a negative exponent.
+  ModulusScope mod(65521);
+  ScopedValue<bool> l(laurent, true);
+  ScopedValue<std::int32_t> count(neg_exponent_warning, 5);  // no more warning lines
+  std::mt19937_64 rng(11);
+  const char* entries[] = {"x + y", "y^2 - 1", "3*x", "x^-1 + y", "x*y^-2", "z"};
+  for (int round = 0; round < 16; ++round) {
+    Mat a(3, 3);
+    for (auto& c : a.cell) c = Value::ratfun(entries[rng() % (round < 4 ? 3 : 6)]);
+    auto w = fresh_work();
+    Descr f;
+    to_dense(a, w.get(), f.get());
+    const bool negative = negexponents(w.get(), 3);
+    Value d = Value::number(BigRef(1));
+    bool done = false;
+    output_of([&] { done = mod_poly_determ(w.get(), 1, 3, d.cell(), true, nullptr, -1); });
+    EXPECT_EQ(done, !negative) << round;
+    free_cells(w.get(), 9);
+  }
 }
 
 }  // namespace

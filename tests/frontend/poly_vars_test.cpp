@@ -161,6 +161,33 @@ TEST_F(Session, CancellingPutsOneForTheVariable) {
   EXPECT_NE(out.find("... There were 5 more such cases.\n"), std::string::npos) << out;
 }
 
+// downdate_vars rewrites the scalar variables only and downdate_arrays the
+// dense array cells only: each value at x = 1, a denominator vanishing
+// there giving 1 with the warning of its storage.
+TEST_F(Session, DowndatingVariablesAndArraysApart) {
+  BigModeGuard big;
+  run("&(J = x)\np := x^2 + 3:\nq := 1/(x - 1):\nArray a[2]:\na[1] := 2*x + 1:\n"
+      "a[2] := 1/(x - 1):\n");
+  TextInput in("");
+  FILEPtr stream = &in;
+  attach_poly_EnvRec env{&stream, &zilch, nullptr, 1};
+  quoly_set(1, &env.one);
+  badcnt = 0;
+  EXPECT_EQ(output_of([&] { downdate_vars(&env); }),
+            "Warning. A quoly denominator has become 0.  That variable has been set to 1.\n");
+  EXPECT_EQ(shown_value("p"), number(4));
+  EXPECT_EQ(shown_value("q"), number(1));
+  EXPECT_EQ(value_of("a[1];"), value_text(make_value("2*x + 1")));
+  EXPECT_EQ(output_of([&] { downdate_arrays(&env); }),
+            "Warning. A quoly denominator has become 0.  That array entry has been set to 1.\n");
+  EXPECT_EQ(badcnt, 2);
+  EXPECT_EQ(value_of("a[1] + 10*a[2];"), number(13));
+  free_quoly(&env.one);
+  run("&(J = -x)\n");
+  EXPECT_EQ(value_of("a[1] + 10*a[2] + 100*p + 1000*q;"), number(1413));
+  run("@[a]\n");
+}
+
 // Adjoining u over s and t and cancelling it again gives every stored value
 // back, node for node in count; values in the system array follow too.
 TEST_F(Session, RandomValuesComeBackAfterAdjoiningAndCancelling) {

@@ -10,7 +10,9 @@
 #include <vector>
 
 #include "core/globals.h"
+#include "core/error_codes.h"
 #include "core/mode_guard.h"
+#include "lang/expressions.h"
 #include "lang/statements.h"
 #include "lang/variables.h"
 #include "numbers/freelists.h"
@@ -389,6 +391,55 @@ TEST_F(Sums, RandomSumsAndProductsAgainstDirectLoops) {
   EXPECT_EQ(evaluate("< k = 3, 1, -1 > [k]", "*66", &v), "]]");
   EXPECT_EQ(value_text(v), num("6"));
   free_quoly(&v);
+}
+
+// One statement read into a one-entry list (spec_right_side); lists run by
+// eval_form (the last value kept; a loop flag ends the list); a variable's
+// cell (iretrieve) and a copy of its value (spec_retrieve); a fresh 0.
+TEST_F(Control, SingleStatementListsRunnersAndLookups) {
+  BigModeGuard big;
+  TextInput in("x := 6*7 ] y := x + 1; y := y*2; y + 1 fi");
+  FILEPtr stream = &in;
+  leftover[0] = '\0';
+  scanner(&stream, &token, &zilch);
+  formptr one = nullptr, list = nullptr;
+  spec_right_side(&one, &stream, &zilch, "]");
+  EXPECT_EQ(form_of(one) + " @" + token.name, "x|:|=|6|*|7|$ @]");
+  scanner(&stream, &token, &zilch);
+  bool once_more = true;
+  tokentipe realtok{};
+  right_side(&list, "fi", &stream, &zilch, &once_more, &realtok, "if");
+  quoly n = nullptr;
+  eval_form(&stream, one, &n);
+  eval_form(&stream, list, &n);
+  EXPECT_EQ(value_text(n), num("87"));  // y = 2 (6*7 + 1)
+  leave_flag = true;  // as "&>" leaves it: only the first statement runs
+  eval_form(&stream, list, &n);
+  leave_flag = false;
+  EXPECT_EQ(run("y;"), num("43"));
+  free_form(&one);
+  free_form(&list);
+
+  run("&(J = t)\nw := t + 1:");
+  tokentipe xn{"x", -1}, wn{"w", -1}, none{"nosuch", -1};
+  quolyptr qp = nullptr;
+  iretrieve(&xn, &qp);
+  EXPECT_EQ(qp, &find_var(&xn)->val);
+  EXPECT_TRUE(reports(output_of([&] { iretrieve(&wn, &qp); }), not_number_error));
+  iretrieve(&none, &qp);
+  EXPECT_EQ(qp, nullptr);
+  spec_retrieve(&wn, &n, &qp);
+  EXPECT_TRUE(qp == &find_var(&wn)->val && n != *qp && value_text(n) == value_text(*qp));
+  find_var(&xn)->val->arr_arg = true;  // x stands for an array argument
+  EXPECT_EQ(output_of([&] { spec_retrieve(&xn, &n, &qp); }),
+            "Warning. x is an array parameter.\n  Value 0 used for x.\n");
+  find_var(&xn)->val->arr_arg = false;
+  EXPECT_EQ(value_text(n), num("0"));
+  free_quoly(&n);
+  special_set_quol(&n);
+  EXPECT_TRUE(value_text(n) == num("0") && !n->arr_arg && n->next == nullptr);
+  free_quoly(&n);
+  run("&(J = -t)");
 }
 
 }  // namespace

@@ -19,6 +19,7 @@
 #include "core/globals.h"
 #include "core/mode_guard.h"
 #include "matrix/matrix_support.h"
+#include "matrix/row_echelon.h"
 #include "numbers/bigint.h"
 #include "numbers/freelists.h"
 #include "numbers/node_handles.h"
@@ -166,7 +167,22 @@ TEST_F(RowOps, ResidueExchangesAndThePagedStore) {
   got.clear();
   for (std::int32_t k = 0; k < 12; ++k) got.push_back(num((*arp_cell(5 + k))->ncoef));
   EXPECT_EQ(got, (std::vector<std::int64_t>{2, 1, 0, 11, 10, 3, 8, 7, 6, 5, 4, 9}));
+  ScratchNumber two;
+  setvalue(2, two.get());
+  int_col_manip(3, 1, 5, 3, two.get());  // column 3 -= 2 column 1 in rows 1, 2
+  int_row_neg(0, 1, 5, 3, 4);            // row 0 negated from column 1 on
+  got.clear();
+  for (std::int32_t k = 0; k < 12; ++k) got.push_back(num((*arp_cell(5 + k))->ncoef));
+  EXPECT_EQ(got, (std::vector<std::int64_t>{2, 1, 0, -11, 10, 3, -8, 7, 6, -5, -16, 3}));
   for (std::int32_t k = 0; k < 12; ++k) free_quoly(arp_cell(5 + k));
+  // A sparse row cut after its first node: the nodes go, their values stay.
+  sparseptr sp = int_rows({{{1, 4}, {3, 7}, {5, 9}}});
+  const quoly seven = (*sparse_row(sp, 1))->next->val, nine = (*sparse_row(sp, 1))->next->next->val;
+  killoffu(sparse_row(sp, 1));
+  EXPECT_EQ(row_values(sp, 1, 6), (std::vector<std::int64_t>{4, 0, 0, 0, 0, 0}));
+  EXPECT_EQ(num(seven->ncoef) + num(nine->ncoef), 16);
+  for (quoly v : {seven, nine}) free_quoly(&v);
+  free_sparse(&sp, 1, true);
 }
 
 // A 3 x 3 work array holding 0..8 in cell order, and its cells read back.
@@ -213,6 +229,18 @@ TEST_F(RowOps, DenseExchangesKnownAnswers) {
     c.op(m.w.get(), n.cell());
     EXPECT_EQ(m.read(), c.cells) << c.what;
     EXPECT_EQ(num(n->ncoef), c.negated ? -5 : 5) << c.what;
+  }
+  {
+    // Long doubles: columns 1 and 2 exchanged from row 1 down, *n left alone.
+    FloatingMode fl;
+    Cells m;
+    for (std::int32_t k = 0; k < 9; ++k) m.w->stash[k]->ncoef->flote = k;
+    Value n = Value::number(BigRef(5));
+    fl_swap_cols(n.cell(), m.w.get(), 1, 2, 3);
+    std::vector<long double> cells;
+    for (std::int32_t k = 0; k < 9; ++k) cells.push_back(m.w->stash[k]->ncoef->flote);
+    EXPECT_EQ(cells, (std::vector<long double>{0, 1, 2, 3, 7, 8, 6, 4, 5}));
+    EXPECT_EQ(n->ncoef->flote, 5.0L);
   }
   // A zero factor for the residue row division is reported, nothing changed.
   ModulusScope mod(7);

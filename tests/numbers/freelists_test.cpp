@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <random>
 #include <set>
 #include <vector>
@@ -69,6 +70,29 @@ TEST(Numbers, NewImagIsEmptyEvenWhenRecycled) {
   setvalue(3, y);
   EXPECT_EQ(to_ref(y), BigRef(3));
   free_imag(&y);
+}
+
+// init_poly_node gives a node a fresh empty header; the limb copies
+// fast_assign and fast_num_assign take the leading limbs.
+TEST(Numbers, FreshLeafHeadersAndLimbCopies) {
+  NodeBalance balance;
+  poly p = leaf(7);
+  imptr kept = p->ncoef;
+  init_poly_node(p);
+  EXPECT_TRUE(p->ncoef != kept && p->ncoef->size == 0 && p->ncoef->head == nullptr);
+  setvalue(-9, p->ncoef);
+  EXPECT_EQ(to_ref(p->ncoef), BigRef(-9));
+  EXPECT_EQ(to_ref(kept), BigRef(7));
+  free_imag(&kept);
+  free_poly(&p);
+  const BigRef big = BigRef::from_decimal("123456789012345678901234567890");  // 4 limbs
+  imptr x = from_ref(big), y = from_ref(0), z = from_ref(0);
+  fast_assign(x->head, 2, y);  // the top two limbs: big div 2^56
+  EXPECT_EQ(to_ref(y), BigRef::from_decimal("1713307121347"));
+  fast_assign(x->head, 4, y);
+  fast_num_assign(x->head, 4, z);
+  EXPECT_TRUE(to_ref(y) == big && to_ref(z) == big);
+  for (imptr* n : {&x, &y, &z}) free_imag(n);
 }
 
 TEST(Numbers, SpecialFreeWhateverTheMode) {
@@ -427,6 +451,34 @@ TEST(FreeLists, MixedTrafficNeverHandsOutARecordTwice) {
   for (quoly q : quolys) free_quoly(&q);
   for (imptr x : nums) free_imag(&x);
 }
+
+#ifndef TAVRIN_POOL_BYPASS
+TEST(FreeLists, OrderingTheFreeLimbsKeepsTheSameLimbsFree) {
+  NodeBalance balance;
+  // Strew the free list: numbers freed in a shuffled order.
+  std::mt19937_64 rng(test_seed());
+  std::vector<imptr> xs;
+  for (int i = 0; i < 200; ++i) xs.push_back(from_ref(BigRef::pow2(28 * (1 + i % 9)) - BigRef(i)));
+  std::shuffle(xs.begin(), xs.end(), rng);
+  for (imptr& x : xs) free_imag(&x);
+  std::multiset<numptr> before;
+  for (numptr p = numhead; p != nullptr; p = p->next) before.insert(p);
+  detail::order_free_limbs();
+  std::multiset<numptr> after;
+  numptr prev = nullptr;
+  for (numptr p = numhead; p != nullptr; p = p->next) {
+    EXPECT_TRUE(prev == nullptr || prev < p) << "not in ascending address order";
+    prev = p;
+    after.insert(p);
+  }
+  EXPECT_EQ(after, before);
+  // Numbers built from the ordered list are sound.
+  const BigRef v = BigRef::pow2(28 * 40) - BigRef(12345);
+  imptr y = from_ref(v);
+  EXPECT_EQ(to_ref(y), v);
+  free_imag(&y);
+}
+#endif
 
 TEST(PurgeFl, DropsNegligibleParts) {
   NodeBalance balance;

@@ -197,6 +197,23 @@ TEST(BinaryGcd, CoprimeCofactorsTimesAKnownFactor) {
   }
 }
 
+TEST(BinaryGcd, AroundTheDoubleWordCutoff) {
+  // Up to four limbs the GCD runs on 128-bit words, from five on on digits:
+  // planted factors and limb-boundary values on both sides, any signs.
+  NodeBalance balance;
+  std::mt19937_64 rng(test_seed() + 41);
+  for (int i = 0; i < test_iterations(400); ++i) {
+    const int limbs = 1 + static_cast<int>(rng() % 6);
+    const BigRef c = random_big_exact(rng, 1 + static_cast<int>(rng() % 2));
+    BigRef a = random_big_exact(rng, limbs), b = random_big_exact(rng, 1 + static_cast<int>(rng() % 6));
+    if (i % 4 == 0) a = BigRef::pow2(28 * static_cast<unsigned>(limbs)) - BigRef(1);
+    if (i % 5 == 0) b = a;
+    check_gcds(a, b);
+    check_gcds(a * c, b * c);
+  }
+  check_gcds(BigRef::pow2(111), BigRef::pow2(111) * BigRef(3), BigRef::pow2(111));
+}
+
 TEST(BinaryGcd, RandomAndLopsided) {
   NodeBalance balance;
   std::mt19937_64 rng(test_seed() + 33);

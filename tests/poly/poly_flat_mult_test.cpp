@@ -11,16 +11,21 @@
 #include <random>
 #include <string>
 
+#include "core/errors.h"
 #include "core/globals.h"
+#include "core/interrupts.h"
 #include "core/jumps.h"
 #include "core/thresholds.h"
 #include "numbers/node_handles.h"
 #include "poly/poly_mult.h"
 #include "poly/poly_repr.h"
 #include "poly/poly_trial.h"
+#include "support/data_tables.h"
 #include "support/node_accounting.h"
 #include "support/poly_support.h"
 #include "support/rings.h"
+#include "toplevel/charsets.h"
+#include "toplevel/scanner.h"
 
 namespace tavrin::test {
 namespace {
@@ -397,6 +402,114 @@ TEST_F(FlatMultTest, PolyMultTakesItFromItsThresholdOn) {
       // One-variable products modulo a prime never get here; over the
       // integers every non-constant pair does from its threshold on.
       EXPECT_EQ(mult_routes.flat - before, cut == t ? 1 : 0) << a.to_string(vars.names());
+    }
+  }
+}
+
+}  // namespace
+}  // namespace tavrin::test
+
+namespace tavrin::test {
+namespace {
+
+// `terms` terms in x, y, z with exponents below `span`, coefficients of one
+// limb or, with `long_coefficients`, of three.
+RefPoly many_terms(std::mt19937_64& rng, int terms, int span, bool long_coefficients) {
+  RefPoly r(4);
+  for (int k = 0; k < terms; ++k) {
+    BigRef c(static_cast<std::int64_t>(1 + rng() % 999));
+    if (long_coefficients) c = c * BigRef::pow2(60) + BigRef(static_cast<std::int64_t>(rng() % 1000));
+    const auto e = [&] { return static_cast<int>(rng() % static_cast<unsigned>(span)); };
+    r.add_term({e(), e(), e(), 0}, c);
+  }
+  return r;
+}
+
+// What the nested level opened by an interrupt inside a product does: a
+// product of its own (which must not disturb the interrupted one's arrays),
+// then it resumes, or it abandons the interrupted product.
+struct NestedProduct {
+  static inline int levels = 0;
+  static inline bool abandon = false;
+  static inline const RefPoly* c = nullptr;
+  static inline const RefPoly* d = nullptr;
+  static inline bool right = false;
+  static void runner() {
+    ++levels;
+    Poly n(*c), m(*d), r;
+    flat_poly_mult(n, m, r.cell(), nilpol);
+    // the level computes in the ring it is given (the user's)
+    Poly by_terms;
+    {
+      ScopedValue<std::int64_t> never(flat_mult_terms, INT64_MAX);
+      poly_mult(n, m, by_terms.cell(), nilpol);
+    }
+    right = poly_equal(r, by_terms);
+    if (abandon) throw TopLevelJump{};
+  }
+};
+
+// Products poll as they sum: an interrupt opens a level inside the product,
+// which resumes with its right value after the level's own products, or is
+// abandoned and leaves its cells clear for the next product, with every
+// node back, by each summation in both kinds of ring.
+TEST_F(FlatMultTest, AnInterruptedProductResumesOrIsAbandonedIntact) {
+  load_data_tables();
+  init_character_sets();
+  make_token_ring();
+  ScopedValue<command_level_runner> runner(run_command_level, &NestedProduct::runner);
+  ScopedValue<bool> on(command_int, true);
+  std::mt19937_64 rng(test_seed());
+  for (Ring ring : {Ring::integers, Ring::mod65521}) {
+    RingScope scope(ring);
+    // dense cells, the heap, and (long coefficients, no packing) the heap of numbers
+    for (int way = 0; way < 3; ++way) {
+      SCOPED_TRACE(std::string(ring_name(ring)) + " way " + std::to_string(way));
+      if (way == 2 && ring != Ring::integers) continue;
+      ScopedValue<std::int32_t> scan(flat_scan_ratio, way == 0 ? 1 << 20 : 0);
+      ScopedValue<std::int32_t> packing(flat_kronecker_ratio, 0);
+      const bool long_coefficients = way == 2;
+      // past 2^16 term products, so that the sums poll; the nested product
+      // is a smaller one of the same kind
+      const RefPoly a = in_ring(ring, many_terms(rng, 320, 30, long_coefficients));
+      const RefPoly b = in_ring(ring, many_terms(rng, 260, 30, long_coefficients));
+      const RefPoly c = in_ring(ring, many_terms(rng, 100, 20, long_coefficients));
+      const RefPoly d = in_ring(ring, many_terms(rng, 100, 20, long_coefficients));
+      NestedProduct::c = &c;
+      NestedProduct::d = &d;
+      // the product by the routes below the flat one
+      Poly ab;
+      {
+        ScopedValue<std::int64_t> never(flat_mult_terms, INT64_MAX);
+        poly_mult(Poly(a), Poly(b), ab.cell(), nilpol);
+      }
+      NodeBalance balance;
+      for (bool abandon : {false, true}) {
+        NestedProduct::levels = 0;
+        NestedProduct::right = false;
+        NestedProduct::abandon = abandon;
+        Poly n(a), m(b), r;
+        interrupt_requested = 1;
+        testing::internal::CaptureStdout();
+        bool unwound = false;
+        try {
+          flat_poly_mult(n, m, r.cell(), nilpol);
+        } catch (const TopLevelJump&) {
+          unwound = true;
+        }
+        testing::internal::GetCapturedStdout();
+        interrupt_requested = 0;
+        EXPECT_EQ(NestedProduct::levels, 1);
+        EXPECT_TRUE(NestedProduct::right);
+        EXPECT_EQ(unwound, abandon);
+        if (!abandon) {
+          EXPECT_TRUE(poly_equal(r, ab));
+        }
+        // the next product finds its arrays as a product leaves them
+        Poly again;
+        flat_poly_mult(n, m, again.cell(), nilpol);
+        EXPECT_TRUE(poly_equal(again, ab));
+      }
     }
   }
 }

@@ -177,6 +177,36 @@ TEST(Quot, TruncatedAndFloatingQuotients) {
   EXPECT_EQ(z->flote, 0.25L);
 }
 
+// simple_quot, the leaf step of num_poly_quot, against the quotient of
+// numbers in every mode; modulo p the caller supplies the divisor's inverse.
+TEST(Quot, LeafStepOfTheQuotientByANumber) {
+  NodeBalance balance;
+  {
+    Num a(BigRef::from_decimal("864197523086419752307")), b(7), c(100);
+    simple_quot(a, b, 0);  // 7 * 123456789012345678901
+    EXPECT_EQ(a.value(), BigRef::from_decimal("123456789012345678901"));
+    EXPECT_NE(output_of([&] { simple_quot(c, b, 0); }).find("non-0 rem, num_poly_quot"), std::string::npos);
+    EXPECT_EQ(c.value(), BigRef(14));  // the truncated quotient stays
+  }
+  ModulusScope mod(65521);
+  for (std::int32_t k = 1; k < 65521; k += 997) {
+    Num a, b, one, inverse, expected;
+    a->lint = 40000;
+    b->lint = k;
+    one->lint = 1;
+    quot(one, b, inverse);
+    quot(a, b, expected);
+    simple_quot(a, b, inverse->lint);
+    ASSERT_EQ(a->lint, expected->lint) << k;
+  }
+  FloatingMode fl;
+  Num x, y;
+  x->flote = 1.0L;
+  y->flote = 4.0L;
+  simple_quot(x, y, 0);
+  EXPECT_EQ(x->flote, 0.25L);
+}
+
 TEST(Quot, ErrorsCarryTheSlashToken) {
   NumberedErrors numbered;
   ScopedValue<bool> push(errorpush, false);

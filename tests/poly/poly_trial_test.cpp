@@ -16,6 +16,7 @@
 
 #include "core/errors.h"
 #include "core/globals.h"
+#include "core/interrupts.h"
 #include "core/jumps.h"
 #include "core/mode_guard.h"
 #include "numbers/freelists.h"
@@ -27,6 +28,8 @@
 #include "support/node_accounting.h"
 #include "support/poly_support.h"
 #include "support/rings.h"
+#include "toplevel/charsets.h"
+#include "toplevel/scanner.h"
 
 namespace tavrin::test {
 namespace {
@@ -274,6 +277,41 @@ TEST_F(TrialTest, TheAllVariableTestMayAnswerOnItsOwn) {
     Poly n(exact.n), m(exact.m), n2(inexact.n), m2(inexact.m);
     EXPECT_TRUE(trial_poly_divide_noq(n, m, vars.level(1), true, true, false));
     EXPECT_FALSE(trial_poly_divide_noq(n2, m2, vars.level(1), true, true, false));
+  }
+}
+
+// A divisor of more than 2000 leaves is subtracted through a negated copy
+// of its tail, so that the long steps may answer an interrupt: the level
+// opens during the division, the answers (divides, with the planted
+// quotient; does not) are those of the small divisors' route, and the
+// divisor is left as it was.
+TEST_F(TrialTest, ALargeDivisorLeavesItsTailAloneAndTheStepsPoll) {
+  init_character_sets();
+  make_token_ring();
+  static int levels = 0;
+  ScopedValue<command_level_runner> runner(run_command_level, [] { ++levels; });
+  ScopedValue<bool> on(command_int, true);
+  PolyVars vars({"x", "y", "z"});
+  const auto& names = vars.names();
+  NodeBalance balance;
+  const RefPoly g = parse_ref("(x + 2*y + 3*z + 1)^24", names);  // 2925 leaves
+  const RefPoly h = parse_ref("x^3 - y*z + 5", names);
+  Poly m(g), n(g * h), not_n(g * h + RefPoly::constant(3, BigRef(1)));
+  const std::string shape = node_shape(m);
+  for (const bool divisible : {true, false}) {
+    levels = 0;
+    interrupt_requested = 1;
+    testing::internal::CaptureStdout();
+    Poly q;
+    const bool divides = trial_poly_divide(divisible ? n : not_n, m, q.cell(), vars.level(1), false, false, false);
+    testing::internal::GetCapturedStdout();
+    interrupt_requested = 0;
+    EXPECT_EQ(divides, divisible);
+    if (divisible) {
+      EXPECT_TRUE(read_poly(q) == h);
+    }
+    EXPECT_GE(levels, 1) << "the division polled";
+    EXPECT_EQ(node_shape(m), shape);
   }
 }
 

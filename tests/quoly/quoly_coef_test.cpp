@@ -152,7 +152,7 @@ TEST(ValueCoefficients, KnownAnswers) {
     EXPECT_EQ(value_text(c), "2*y + 3");
     Value deg;
     generalized_degree(Value(make_value("x^9 + 1")).cell(), deg.cell(), 1, false);
-    EXPECT_EQ(value_text(deg), "number 2");  // 9 as a residue modulo 7
+    EXPECT_EQ(value_text(deg), "number 9");  // the degree itself, not its residue
     quoly_field_leading_coef(v.cell(), v.cell());
     EXPECT_EQ(value_text(v), "2*y + 3");
     EXPECT_TRUE(valid_poly(v->numer));
@@ -331,6 +331,19 @@ TEST(SparseGreatAbs, EntrywiseScalarOperations) {
     }
     EXPECT_EQ(sparse_text(s, rows), expected) << which;
   }
+}
+
+// quoly_put_flote gives every number of a value the long double of its
+// limbs: multi-limb and negative ones exactly, the denominator's too.
+TEST(ValuePutFlote, EveryNumberGetsItsLongDouble) {
+  PolyVars vars{"x"};
+  Value v = make_value("1099511627779*x - 1152921504606846976 / 3");  // (2^40 + 3) x - 2^60
+  poly term = v->numer, leaf = term->next;
+  for (imptr n : {term->pcoef->ncoef, leaf->ncoef, v->denom->ncoef}) n->flote = 0.5L;
+  quoly_put_flote(v);
+  EXPECT_EQ(term->pcoef->ncoef->flote, 1099511627779.0L);
+  EXPECT_EQ(leaf->ncoef->flote, -1152921504606846976.0L);
+  EXPECT_EQ(v->denom->ncoef->flote, 3.0L);
 }
 
 TEST(ValuePthRoot, FieldElements) {

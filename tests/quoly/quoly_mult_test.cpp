@@ -11,6 +11,7 @@
 #include "core/errors.h"
 #include "core/globals.h"
 #include "core/mode_guard.h"
+#include "numbers/node_handles.h"
 #include "poly/poly_repr.h"
 #include "quoly/quoly.h"
 #include "quoly/quoly_normal_form.h"
@@ -239,6 +240,39 @@ TEST(ValueProducts, ProductOverAnotherVariableList) {
       EXPECT_EQ(value_text(r), "y^3 + y^2 - y - 1 / 2");
     }
   }
+}
+
+// Two fractions multiplied in place (fast_gen_quoly_mult) and into a fresh
+// cell (gen_quoly_mult): the same value, equal at a point to the product of
+// the operands' values. do_mults multiplies the parts, then checks the
+// denominator.
+TEST(ValueProducts, ProductsOfTwoFractionsAndOfTheirParts) {
+  PolyVars vars{"x", "y"};
+  const char* fractions[] = {"x / y", "y / x", "x + 1 / y - 1", "x*y / x + y", "2*x / 3*y + 3",
+                             "y^2 - 1 / x^2 + 2", "x - 1 / y - 1", "y - 1 / x + 1"};
+  const std::vector<RatRef> point = {RatRef(2, 3), RatRef(-5, 7)};
+  for (const char* a : fractions) {
+    for (const char* b : fractions) {
+      NodeBalance balance;
+      Value n = make_value(a), m = make_value(b), in_place = copy_of(n);
+      Value fresh = Value::adopt(detail::new_ratfun_value(nullptr, nullptr));
+      quoly mm = m;
+      fast_gen_quoly_mult(in_place.cell(), &mm, false);
+      gen_quoly_mult(n, m, fresh.cell(), false);
+      EXPECT_EQ(value_text(in_place), value_text(fresh)) << a << " * " << b;
+      EXPECT_EQ(value_at(fresh, point), *value_at(n, point) * *value_at(m, point)) << a << " * " << b;
+    }
+  }
+  Value v = make_value("x / y"), w = make_value("x / 2");
+  Poly c("x + 1"), d("y"), three("3"), minus_two("-2"), zero("0");
+  do_mults(v.cell(), c, d);
+  EXPECT_EQ(value_text(v), "x^2 + x / y^2");
+  do_mults(w.cell(), three, minus_two);  // the sign moves to the numerator
+  EXPECT_EQ(value_text(w), "-3*x / 4");
+  NumberedErrors numbered;
+  bool unwound = false;
+  EXPECT_TRUE(reports(output_of([&] { do_mults(v.cell(), c, zero); }, &unwound), zero_denominator_error));
+  EXPECT_TRUE(unwound);
 }
 
 }  // namespace

@@ -162,6 +162,14 @@ TEST(PolyDisplay, RawDumpsAndTheVariableList) {
             "x: 2 *5 \n    y: 1 \n         : *3 \n     **\n");
   EXPECT_FALSE(uglyprint) << "the dump restores the display style";
   EXPECT_EQ(output_of([] { epolylist(); }), " y; x;\n");
+  {
+    // The node listing: a number's residue, or "skipped" for a coefficient
+    // that is no number.
+    ModulusScope mod(97);
+    Value w = value_of("3*x^2 + (y + 1)*x - 2");
+    EXPECT_EQ(output_of([&] { special_print_poly(&w->numer); }),
+              "val 3, 2\nval skipped, 1\nval 95, 0\n");
+  }
   ModOutScope relation(vars, 2, "y^3 - 2", true);
   EXPECT_EQ(output_of([] { epolylist(); }),
             " y;  subject to a poly of degree 3. This creates a field.\n x;\n");

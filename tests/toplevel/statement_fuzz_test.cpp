@@ -1,6 +1,7 @@
 // The program against hostile input: seeded random files of statements
 // (every operator, built-in, "&" command, valued setting, control statement,
-// function definition and array form, and the transcript inputs mutated)
+// function definition and array form, "&" commands and calls read as operands
+// inside expressions, and the transcript inputs mutated)
 // piped into the real executable, which must end by itself, in time, with
 // no signal, no sanitizer report and no internal-error line. In the
 // sanitizer build the executable is the sanitized one.
@@ -174,7 +175,7 @@ class Generator {
   std::string expr(int depth) {
     if (depth > 2) return atom();
     static const char* const binary[] = {" + ", " - ", "*", "/", "//", "\\", "|", "^"};
-    switch (pick(10)) {
+    switch (pick(11)) {
       case 0: case 1: case 2: return atom();
       case 3: return "(" + expr(depth + 1) + ")";
       case 4: return "-" + expr(depth + 1);
@@ -192,7 +193,21 @@ class Generator {
         return op == "|" ? "|" + expr(depth + 1) + "|" : std::to_string(pick(9)) + op;
       }
       case 8: return builtin_call();
+      case 9: return expr(depth + 1) + " + " + (pick(4) == 0 ? call() : command_operand());
       default: return "Sigma<k = 1, " + std::to_string(pick(5)) + ">[" + expr(depth + 1) + "]";
+    }
+  }
+  // An "&" command read as an operand, after an operand already read: the
+  // changes of ring, variables and Laurent mode, and the other commands.
+  std::string command_operand() {
+    static const char* const inside[] = {
+        "&(J = s)", "&(J = -t)", "&(J > z)", "&(J = -y)", "&(l = 1)", "&(l = 0)", "&l",
+        "&(p = 7)", "&(p = _i)", "&(p = 97 : a)", "&(P = t^2 + 1)", "&(P = x^3)",
+        "&(J = w, P = w^2 - 2)", "&J\nr", "&P\nx^2 + 1", "&p\n7"};
+    switch (pick(4)) {
+      case 0: return setting();
+      case 1: return command();
+      default: return one_of(inside);
     }
   }
   std::string atom() {

@@ -1,0 +1,47 @@
+// GCDs of one-variable polynomials over the integers held as IntPoly
+// (poly/intpoly.h): images modulo word primes below 2^31 through the
+// residue kernels of dense/, combined by the Chinese remainder theorem
+// until they stop changing, and proved by exact division.
+#pragma once
+
+#include <cstdint>
+
+#include "poly/intpoly.h"
+
+namespace tavrin {
+
+// The GCD as polygcd gives it over the integers: when a or b is a
+// constant, the GCD of the magnitudes of all their coefficients (a number,
+// 1 for two zero contents); otherwise the GCD of the two contents times the
+// primitive GCD with a positive leading coefficient. a, b not zero.
+IntPoly intpoly_gcd(const IntPoly& a, const IntPoly& b);
+
+// The GCD with a positive leading coefficient of primitive a and b (deg a,
+// deg b >= 1): the modular method above.
+IntPoly intpoly_primitive_gcd(const IntPoly& a, const IntPoly& b);
+
+// polygcd's answer for u and v by intpoly_gcd when both are one-variable
+// lists over big integers (poly/intpoly.h) of at least integer_gcd_limbs
+// limbs together, in rational arithmetic without relations, field levels
+// or the GCD cache: true with *r := the GCD (replaced). Otherwise false,
+// nothing changed. u, v: kept. reads: mode flags, lookupgcd,
+// integer_gcd_limbs
+bool integer_onevar_gcd(poly u, poly v, poly* r);
+
+// What the modular method did, counted since start (a test and benchmark
+// hook).
+struct intpoly_gcd_counts {
+  long runs;        // intpoly_primitive_gcd calls past the trivial cases
+  long images;      // image GCDs modulo a prime
+  long coprime;     // settled by an image of degree 0
+  long divisions;   // candidates tried by exact division
+  long restarts;    // runs restarted after an image of lower degree
+};
+extern intpoly_gcd_counts intpoly_gcd_stats;
+
+// Test hook: when not nil, may replace the k-th prime (k from 0 in each
+// call) the modular method is about to use (an unlucky prime can be
+// planted this way).
+extern std::int32_t (*intpoly_prime_hook)(std::int32_t k, std::int32_t p);
+
+}  // namespace tavrin

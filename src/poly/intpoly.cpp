@@ -1,0 +1,564 @@
+// One-variable polynomials over the integers on contiguous words: the
+// conversions from and to term lists, sums, products, exact quotients,
+// contents and residues.
+#include "poly/intpoly.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "core/globals.h"
+#include "core/thresholds.h"
+#include "numbers/bigint_impl.h"
+#include "numbers/freelists.h"
+#include "numbers/node_handles.h"
+#include "numbers/word_array_impl.h"
+
+namespace tavrin {
+
+using detail::dword;
+using detail::word;
+
+// ---- The record ----------------------------------------------------------------------
+
+std::int64_t IntPoly::max_bits() const {
+  std::int64_t best = 0;
+  for (std::int32_t i = 0; i <= degree(); ++i) {
+    const std::int32_t n = len(i);
+    if (n == 0) continue;
+    const word top = mag(i)[n - 1];
+    best = std::max<std::int64_t>(best, 64 * std::int64_t{n - 1} + 64 - __builtin_clzll(top));
+  }
+  return best;
+}
+
+void IntPoly::push(const word* m, std::int32_t n, bool negative) {
+  while (n > 0 && m[n - 1] == 0) --n;
+  data_.insert(data_.end(), m, m + n);
+  off_.push_back(static_cast<std::int32_t>(data_.size()));
+  neg_.push_back(n > 0 && negative ? 1 : 0);
+}
+
+void IntPoly::trim() {
+  while (off_.size() > 1 && off_[off_.size() - 1] == off_[off_.size() - 2]) {
+    off_.pop_back();
+    neg_.pop_back();
+  }
+}
+
+void IntPoly::clear() {
+  data_.clear();
+  off_.assign(1, 0);
+  neg_.clear();
+}
+
+void IntPoly::reserve(std::int32_t coefs, std::int64_t words) {
+  off_.reserve(static_cast<std::size_t>(coefs) + 1);
+  neg_.reserve(static_cast<std::size_t>(coefs));
+  data_.reserve(static_cast<std::size_t>(words));
+}
+
+namespace {
+
+// A signed integer being accumulated: magnitude words (least significant
+// first, no leading zero word, zero empty) and a sign.
+struct Signed {
+  std::vector<word> m;
+  bool neg = false;
+
+  bool zero() const { return m.empty(); }
+  void trim() {
+    while (!m.empty() && m.back() == 0) m.pop_back();
+    if (m.empty()) neg = false;
+  }
+};
+
+// Compares magnitudes.
+int compare(const word* a, std::int32_t na, const word* b, std::int32_t nb) {
+  if (na != nb) return na < nb ? -1 : 1;
+  return na == 0 ? 0 : detail::wcmp(a, b, na);
+}
+
+// acc += (negative ? -1 : 1) * x[0 .. n).
+void add_signed(Signed& acc, const word* x, std::int32_t n, bool negative) {
+  if (n == 0) return;
+  const auto na = static_cast<std::int32_t>(acc.m.size());
+  if (acc.zero() || acc.neg == negative) {
+    acc.neg = negative;
+    if (na >= n) {
+      acc.m.push_back(0);
+      acc.m[static_cast<std::size_t>(na)] = detail::wadd(acc.m.data(), acc.m.data(), na, x, n);
+    } else {
+      std::vector<word> r(static_cast<std::size_t>(n) + 1, 0);
+      if (na == 0) {
+        std::copy(x, x + n, r.begin());
+      } else {
+        r[static_cast<std::size_t>(n)] = detail::wadd(r.data(), x, n, acc.m.data(), na);
+      }
+      acc.m.swap(r);
+    }
+    acc.trim();
+    return;
+  }
+  const int c = compare(acc.m.data(), na, x, n);
+  if (c == 0) {
+    acc.m.clear();
+    acc.neg = false;
+  } else if (c > 0) {
+    detail::wsub(acc.m.data(), acc.m.data(), na, x, n);
+    acc.trim();
+  } else {
+    std::vector<word> r(static_cast<std::size_t>(n));
+    detail::wsub(r.data(), x, n, acc.m.data(), na);
+    acc.m.swap(r);
+    acc.neg = negative;
+    acc.trim();
+  }
+}
+
+// acc += (negative ? -1 : 1) * a * b (magnitudes).
+void add_product(Signed& acc, const word* a, std::int32_t na, const word* b, std::int32_t nb,
+                 bool negative, std::vector<word>& scratch) {
+  if (na == 0 || nb == 0) return;
+  if (na < nb) {
+    std::swap(a, b);
+    std::swap(na, nb);
+  }
+  if (nb == 1 && b[0] == 1) {
+    add_signed(acc, a, na, negative);
+    return;
+  }
+  scratch.resize(static_cast<std::size_t>(na + nb));
+  if (nb == 1) {
+    scratch[static_cast<std::size_t>(na)] = detail::wmul_1(scratch.data(), a, na, b[0]);
+  } else if (na >= nb) {
+    detail::wmul(scratch.data(), a, na, b, nb);
+  } else {
+    detail::wmul(scratch.data(), b, nb, a, na);
+  }
+  add_signed(acc, scratch.data(), detail::wnormalised(scratch.data(), na + nb), negative);
+}
+
+}  // namespace
+
+// ---- Between term lists and IntPoly ------------------------------------------------
+
+bool intpoly_of(poly p, IntPoly* out) {
+  if (lintmode || flotemode || modularmode) return false;
+  out->clear();
+  detail::word_buffer words;
+  auto push_number = [&](imptr x) {
+    const std::int32_t n = x->size;
+    word* w = words.get(detail::words_for_digits(n) + 1);
+    const std::int32_t nw = detail::words_of_limbs(w, x->head, n);
+    out->push(w, nw, detail::sign_of_number(x) < 0);
+  };
+  if (p->numb) {
+    if (p->next != nullptr || p->ncoef->size <= 0) return false;
+    push_number(p->ncoef);
+    out->trim();
+    return true;
+  }
+  const std::int32_t deg = p->exp;
+  if (deg <= 0) return false;
+  // The leaves by exponent, then the coefficients from x^0 upwards.
+  std::vector<imptr> at(static_cast<std::size_t>(deg) + 1, nullptr);
+  std::int32_t last = deg + 1;
+  std::int64_t limbs = 0;
+  for (; p != nullptr; p = p->next) {
+    std::int32_t e = 0;
+    poly leaf = p;
+    if (!p->numb) {
+      e = p->exp;
+      leaf = p->pcoef;
+      if (e <= 0 || e >= last || !leaf->numb || leaf->next != nullptr) return false;
+    } else if (p->next != nullptr) {
+      return false;
+    }
+    if (leaf->ncoef->size <= 0) return false;
+    at[static_cast<std::size_t>(e)] = leaf->ncoef;
+    limbs += leaf->ncoef->size;
+    last = e;
+  }
+  out->reserve(deg + 1, limbs * 28 / 64 + deg + 1);
+  for (std::int32_t i = 0; i <= deg; ++i) {
+    imptr x = at[static_cast<std::size_t>(i)];
+    if (x == nullptr) {
+      out->push_zero();
+    } else {
+      push_number(x);
+    }
+  }
+  out->trim();
+  return true;
+}
+
+namespace {
+
+// A fresh number holding coefficient i of a.
+imptr coefficient_number(const IntPoly& a, std::int32_t i) {
+  const word zero = 0;
+  const std::int32_t n = a.len(i);
+  // the limbs first: error 302 leaves nothing behind
+  const detail::limb_list l = detail::limbs_of_words(n == 0 ? &zero : a.mag(i), std::max(n, 1), a.neg(i) ? -1 : 1);
+  imptr r;
+  newimag(&r);
+  r->lint = 0;
+  r->flote = 0;
+  detail::install_limbs(r, l);
+  return r;
+}
+
+}  // namespace
+
+poly intpoly_to_poly(const IntPoly& a) {
+  if (a.is_constant()) {
+    if (a.is_zero()) {
+      poly r = nullptr;
+      poly_set(0, &r);
+      return r;
+    }
+    return detail::new_leaf(coefficient_number(a, 0));
+  }
+  detail::OwnedPoly head;
+  poly* tail = head.cell();
+  for (std::int32_t i = a.degree(); i >= 0; --i) {
+    if (a.len(i) == 0) continue;
+    imptr x = coefficient_number(a, i);
+    poly leaf = detail::new_leaf(x);
+    *tail = i == 0 ? leaf : detail::new_term(i, leaf);
+    tail = &(*tail)->next;
+  }
+  return head.release();
+}
+
+// ---- Sums and products -------------------------------------------------------------------
+
+IntPoly intpoly_add(const IntPoly& a, const IntPoly& b, bool subtract) {
+  IntPoly r;
+  const std::int32_t top = std::max(a.degree(), b.degree());
+  r.reserve(top + 1, std::max(a.total_words(), b.total_words()) + top + 1);
+  Signed acc;
+  for (std::int32_t i = 0; i <= top; ++i) {
+    const bool in_a = i <= a.degree() && a.len(i) > 0;
+    const bool in_b = i <= b.degree() && b.len(i) > 0;
+    if (!in_b) {
+      if (in_a) {
+        r.push(a.mag(i), a.len(i), a.neg(i));
+      } else {
+        r.push_zero();
+      }
+      continue;
+    }
+    const bool nb = b.neg(i) != subtract;
+    if (!in_a) {
+      r.push(b.mag(i), b.len(i), nb);
+      continue;
+    }
+    acc.m.assign(a.mag(i), a.mag(i) + a.len(i));
+    acc.neg = a.neg(i);
+    add_signed(acc, b.mag(i), b.len(i), nb);
+    r.push(acc.m.data(), static_cast<std::int32_t>(acc.m.size()), acc.neg);
+  }
+  r.trim();
+  return r;
+}
+
+IntPoly intpoly_mul_rows(const IntPoly& a, const IntPoly& b) {
+  IntPoly r;
+  if (a.is_zero() || b.is_zero()) return r;
+  const std::int32_t da = a.degree(), db = b.degree();
+  r.reserve(da + db + 1, a.total_words() * (db + 1) + b.total_words());
+  Signed acc;
+  std::vector<word> scratch;
+  for (std::int32_t k = 0; k <= da + db; ++k) {
+    acc.m.clear();
+    acc.neg = false;
+    const std::int32_t lo = std::max(0, k - db), hi = std::min(k, da);
+    for (std::int32_t i = lo; i <= hi; ++i) {
+      const std::int32_t j = k - i;
+      add_product(acc, a.mag(i), a.len(i), b.mag(j), b.len(j), a.neg(i) != b.neg(j), scratch);
+    }
+    r.push(acc.m.data(), static_cast<std::int32_t>(acc.m.size()), acc.neg);
+  }
+  r.trim();
+  return r;
+}
+
+namespace {
+
+// The coefficients of a packed into one signed integer, slot i (s words) at
+// word i * s: the positive coefficients' sum minus the negative ones'.
+// *negative := the value is negative; returns its magnitude.
+std::vector<word> pack(const IntPoly& a, std::int32_t s, bool* negative) {
+  const auto n = static_cast<std::size_t>(a.degree() + 1) * static_cast<std::size_t>(s);
+  std::vector<word> pos(n, 0), neg(n, 0);
+  bool any_neg = false;
+  for (std::int32_t i = 0; i <= a.degree(); ++i) {
+    word* dst = (a.neg(i) ? neg.data() : pos.data()) + static_cast<std::size_t>(i) * static_cast<std::size_t>(s);
+    std::copy(a.mag(i), a.mag(i) + a.len(i), dst);
+    any_neg = any_neg || a.neg(i);
+  }
+  *negative = false;
+  if (!any_neg) return pos;
+  const auto len = static_cast<std::int32_t>(n);
+  if (compare(pos.data(), detail::wnormalised(pos.data(), len), neg.data(),
+              detail::wnormalised(neg.data(), len)) >= 0) {
+    detail::wsub_n(pos.data(), pos.data(), neg.data(), len);
+    return pos;
+  }
+  detail::wsub_n(neg.data(), neg.data(), pos.data(), len);
+  *negative = true;
+  return neg;
+}
+
+// The polynomial of degree at most d packed in x[0 .. n) (slot k of s words
+// at word k s, in balanced form: a slot at or above half its range is
+// negative and borrows one from the next), negated when flip.
+IntPoly unpack(const word* x, std::int32_t n, std::int32_t d, std::int32_t s, bool flip) {
+  IntPoly r;
+  r.reserve(d + 1, static_cast<std::int64_t>(d + 1) * s);
+  std::vector<word> v(static_cast<std::size_t>(s));
+  word carry = 0;
+  for (std::int32_t k = 0; k <= d; ++k) {
+    const std::int64_t at = static_cast<std::int64_t>(k) * s;
+    for (std::int32_t i = 0; i < s; ++i) v[static_cast<std::size_t>(i)] = at + i < n ? x[at + i] : 0;
+    const word over = carry != 0 ? detail::wadd_1(v.data(), v.data(), s, carry) : 0;
+    if (over == 0 && (v[static_cast<std::size_t>(s) - 1] >> 63) != 0) {
+      // value v - 2^(64 s): magnitude 2^(64 s) - v
+      for (auto& w : v) w = ~w;
+      detail::wadd_1(v.data(), v.data(), s, 1);
+      r.push(v.data(), s, !flip);
+      carry = 1;
+    } else {
+      r.push(v.data(), over != 0 ? 0 : s, flip);
+      carry = over;
+    }
+  }
+  r.trim();
+  return r;
+}
+
+}  // namespace
+
+IntPoly intpoly_mul(const IntPoly& a, const IntPoly& b) {
+  if (a.is_zero() || b.is_zero()) return IntPoly{};
+  if (std::min(a.degree(), b.degree()) < intpoly_rows_degree) return intpoly_mul_rows(a, b);
+  // Slots wide enough for twice the largest coefficient of the product.
+  const std::int64_t bits = a.max_bits() + b.max_bits() + 64 - __builtin_clzll(static_cast<unsigned long long>(
+                                                                   std::min(a.degree(), b.degree()) + 1)) + 2;
+  const auto s = static_cast<std::int32_t>((bits + 63) / 64);
+  bool na = false, nb = false;
+  const std::vector<word> pa = pack(a, s, &na), pb = pack(b, s, &nb);
+  const std::int32_t la = detail::wnormalised(pa.data(), static_cast<std::int32_t>(pa.size()));
+  const std::int32_t lb = detail::wnormalised(pb.data(), static_cast<std::int32_t>(pb.size()));
+  const std::int32_t dr = a.degree() + b.degree();
+  std::vector<word> prod(static_cast<std::size_t>(dr + 2) * static_cast<std::size_t>(s) + 2, 0);
+  if (la >= lb) {
+    detail::wmul(prod.data(), pa.data(), la, pb.data(), lb);
+  } else {
+    detail::wmul(prod.data(), pb.data(), lb, pa.data(), la);
+  }
+  return unpack(prod.data(), static_cast<std::int32_t>(prod.size()), dr, s, na != nb);
+}
+
+// ---- Exact quotients ------------------------------------------------------------------------
+
+bool intpoly_divexact_rows(const IntPoly& a, const IntPoly& b, IntPoly* q) {
+  q->clear();
+  if (a.is_zero()) return true;
+  const std::int32_t da = a.degree(), db = b.degree();
+  if (da < db) return false;
+  const word* lb = b.mag(db);
+  const std::int32_t nlb = b.len(db);
+  // A cheap test first: the lowest coefficients.
+  std::int32_t low = 0;
+  while (b.len(low) == 0) ++low;
+  for (std::int32_t i = 0; i < low; ++i)
+    if (a.len(i) != 0) return false;
+  std::vector<Signed> rem(static_cast<std::size_t>(da) + 1);
+  for (std::int32_t i = 0; i <= da; ++i) {
+    rem[static_cast<std::size_t>(i)].m.assign(a.mag(i), a.mag(i) + a.len(i));
+    rem[static_cast<std::size_t>(i)].neg = a.neg(i);
+  }
+  std::vector<Signed> quot(static_cast<std::size_t>(da - db) + 1);
+  std::vector<word> qw, rw, scratch;
+  for (std::int32_t k = da; k >= db; --k) {
+    Signed& t = rem[static_cast<std::size_t>(k)];
+    if (t.zero()) continue;
+    const auto nt = static_cast<std::int32_t>(t.m.size());
+    if (nt < nlb) return false;
+    qw.assign(static_cast<std::size_t>(nt - nlb) + 1, 0);
+    rw.assign(static_cast<std::size_t>(nlb), 0);
+    if (nlb == 1) {
+      rw[0] = 0;
+      dword r = 0;
+      for (std::int32_t i = nt - 1; i >= 0; --i) {
+        const dword cur = (r << 64) | t.m[static_cast<std::size_t>(i)];
+        qw[static_cast<std::size_t>(i)] = static_cast<word>(cur / lb[0]);
+        r = cur % lb[0];
+      }
+      if (r != 0) return false;
+    } else {
+      detail::wdivrem(qw.data(), rw.data(), t.m.data(), nt, lb, nlb);
+      if (detail::wnormalised(rw.data(), nlb) != 1 || rw[0] != 0) return false;
+    }
+    Signed& qk = quot[static_cast<std::size_t>(k - db)];
+    qk.m.assign(qw.begin(), qw.end());
+    qk.neg = t.neg != b.neg(db);
+    qk.trim();
+    t.m.clear();
+    t.neg = false;
+    for (std::int32_t j = 0; j < db; ++j) {
+      if (b.len(j) == 0) continue;
+      add_product(rem[static_cast<std::size_t>(k - db + j)], qk.m.data(), static_cast<std::int32_t>(qk.m.size()),
+                  b.mag(j), b.len(j), qk.neg == b.neg(j), scratch);
+    }
+  }
+  for (std::int32_t i = 0; i < db; ++i)
+    if (!rem[static_cast<std::size_t>(i)].zero()) return false;
+  for (const Signed& c : quot) q->push(c.m.data(), static_cast<std::int32_t>(c.m.size()), c.neg);
+  q->trim();
+  return true;
+}
+
+bool intpoly_divexact(const IntPoly& a, const IntPoly& b, IntPoly* q) {
+  if (a.is_zero() || b.degree() < 1 || a.degree() < b.degree() ||
+      std::min(b.degree(), a.degree() - b.degree()) < intpoly_rows_degree)
+    return intpoly_divexact_rows(a, b, q);
+  // Kronecker's substitution. The quotient's coefficients are as a rule
+  // not much longer than a's (a narrow slot first); a wrong quotient from a
+  // slot too narrow fails the product check, and the slot for the bound
+  // 2^deg a times a's coefficients is tried.
+  const std::int64_t top = std::max(a.max_bits(), b.max_bits());
+  const std::int64_t spread = 64 - __builtin_clzll(static_cast<unsigned long long>(a.degree()) + 1);
+  for (const std::int64_t bits : {top + 2 * spread + 64, top + a.degree() + 2}) {
+    const auto s = static_cast<std::int32_t>((bits + 63) / 64);
+    bool na = false, nb = false;
+    const std::vector<word> pa = pack(a, s, &na);
+    const std::vector<word> pb = pack(b, s, &nb);
+    const std::int32_t la = detail::wnormalised(pa.data(), static_cast<std::int32_t>(pa.size()));
+    const std::int32_t lb = detail::wnormalised(pb.data(), static_cast<std::int32_t>(pb.size()));
+    if (la < lb) return false;
+    std::vector<word> qw(static_cast<std::size_t>(la - lb) + 1, 0), rw(static_cast<std::size_t>(lb), 0);
+    detail::wdivrem(qw.data(), rw.data(), pa.data(), la, pb.data(), lb);
+    if (detail::wnormalised(rw.data(), lb) != 1 || rw[0] != 0) return false;  // b does not divide a
+    *q = unpack(qw.data(), static_cast<std::int32_t>(qw.size()), a.degree() - b.degree(), s, na != nb);
+    if (!q->is_zero() && q->degree() == a.degree() - b.degree() && intpoly_mul(*q, b) == a) return true;
+  }
+  return intpoly_divexact_rows(a, b, q);  // not reached when b divides a
+}
+
+// ---- Contents and integer factors -------------------------------------------------------------
+
+std::vector<word> intpoly_content(const IntPoly& a) {
+  std::vector<word> g;
+  std::vector<word> x, y, out;
+  for (std::int32_t i = a.degree(); i >= 0; --i) {
+    const std::int32_t n = a.len(i);
+    if (n == 0) continue;
+    if (g.empty()) {
+      g.assign(a.mag(i), a.mag(i) + n);
+    } else {
+      const auto ng = static_cast<std::int32_t>(g.size());
+      const std::int32_t room = std::max(ng, n);
+      x.assign(static_cast<std::size_t>(room), 0);
+      y.assign(static_cast<std::size_t>(room), 0);
+      std::copy(g.begin(), g.end(), x.begin());
+      std::copy(a.mag(i), a.mag(i) + n, y.begin());
+      out.assign(static_cast<std::size_t>(room), 0);
+      const std::int32_t len = detail::wgcd(out.data(), x.data(), ng, y.data(), n);
+      g.assign(out.begin(), out.begin() + len);
+    }
+    if (g.size() == 1 && g[0] == 1) break;
+  }
+  return g;
+}
+
+IntPoly intpoly_div_integer(const IntPoly& a, const std::vector<word>& c) {
+  IntPoly r;
+  r.reserve(a.degree() + 1, a.total_words());
+  const auto nc = static_cast<std::int32_t>(c.size());
+  std::vector<word> qw, rw;
+  for (std::int32_t i = 0; i <= a.degree(); ++i) {
+    const std::int32_t n = a.len(i);
+    if (n == 0) {
+      r.push_zero();
+      continue;
+    }
+    qw.assign(static_cast<std::size_t>(n - nc) + 1, 0);
+    rw.assign(static_cast<std::size_t>(nc), 0);
+    detail::wdivrem(qw.data(), rw.data(), a.mag(i), n, c.data(), nc);
+    r.push(qw.data(), static_cast<std::int32_t>(qw.size()), a.neg(i));
+  }
+  r.trim();
+  return r;
+}
+
+IntPoly intpoly_mul_integer(const IntPoly& a, const std::vector<word>& c) {
+  IntPoly r;
+  const auto nc = static_cast<std::int32_t>(c.size());
+  r.reserve(a.degree() + 1, a.total_words() + static_cast<std::int64_t>(a.degree() + 1) * nc);
+  std::vector<word> p;
+  for (std::int32_t i = 0; i <= a.degree(); ++i) {
+    const std::int32_t n = a.len(i);
+    if (n == 0) {
+      r.push_zero();
+      continue;
+    }
+    p.assign(static_cast<std::size_t>(n + nc), 0);
+    if (n >= nc) {
+      detail::wmul(p.data(), a.mag(i), n, c.data(), nc);
+    } else {
+      detail::wmul(p.data(), c.data(), nc, a.mag(i), n);
+    }
+    r.push(p.data(), n + nc, a.neg(i));
+  }
+  r.trim();
+  return r;
+}
+
+// ---- Residues ------------------------------------------------------------------------------------
+
+namespace {
+
+// x mod p for a 64-bit x and p < 2^31 by a precomputed reciprocal m =
+// floor(2^64 / p): the estimate floor(x m / 2^64) is at most one short.
+struct Reducer {
+  explicit Reducer(std::uint32_t q) : p(q), m(~std::uint64_t{0} / q), b64(static_cast<std::uint64_t>((dword{1} << 64) % q)) {}
+  std::uint64_t reduce(std::uint64_t x) const {
+    const auto est = static_cast<std::uint64_t>((static_cast<dword>(x) * m) >> 64);
+    std::uint64_t r = x - est * p;
+    if (r >= p) r -= p;
+    return r;
+  }
+  std::uint64_t p, m, b64;  // b64 = 2^64 mod p
+};
+
+std::uint32_t reduce_words(const word* x, std::int32_t n, const Reducer& red) {
+  std::uint64_t r = 0;
+  for (std::int32_t i = n - 1; i >= 0; --i) {
+    r = red.reduce(r * red.b64) + red.reduce(x[i]);  // r * b64 < 2^62
+    if (r >= red.p) r -= red.p;
+  }
+  return static_cast<std::uint32_t>(r);
+}
+
+}  // namespace
+
+std::uint32_t words_mod(const word* x, std::int32_t n, std::uint32_t p) {
+  return reduce_words(x, n, Reducer(p));
+}
+
+std::vector<std::int32_t> intpoly_residues(const IntPoly& a, std::int32_t p) {
+  std::vector<std::int32_t> r(static_cast<std::size_t>(a.degree() + 1), 0);
+  const auto up = static_cast<std::uint32_t>(p);
+  const Reducer red(up);
+  for (std::int32_t i = 0; i <= a.degree(); ++i) {
+    const std::uint32_t v = reduce_words(a.mag(i), a.len(i), red);
+    r[static_cast<std::size_t>(i)] = static_cast<std::int32_t>(a.neg(i) && v != 0 ? up - v : v);
+  }
+  while (!r.empty() && r.back() == 0) r.pop_back();
+  return r;
+}
+
+}  // namespace tavrin

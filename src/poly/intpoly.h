@@ -1,0 +1,108 @@
+// One-variable polynomials over the integers on contiguous words, for the
+// routines that read their operands once, compute and build the result once
+// (the rational functions of quoly/, the modular GCD of gcd/).
+//
+// Representation. An IntPoly holds coefficient i (that of x^i) for i = 0 ..
+// deg as a sign and a magnitude of 64-bit words, least significant first,
+// without leading zero words; a zero coefficient has no words. All
+// magnitudes lie in one word vector, coefficient i at [off[i], off[i+1]).
+// The top coefficient is not zero; the zero polynomial has no coefficients
+// (deg -1). Coefficients are appended from x^0 upwards (push), so every
+// routine builds its result in one pass.
+//
+// The term lists read and built here are the one-variable lists over big
+// integers of poly_repr.h: terms of positive, strictly decreasing exponents
+// over bare leaves, then at most one leaf, the constant term (a bare leaf
+// alone is a constant). A coefficient longer than 32,767 limbs is error 302
+// when a list is built.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "core/records.h"
+
+namespace tavrin {
+
+class IntPoly {
+ public:
+  using word = std::uint64_t;
+
+  std::int32_t degree() const { return static_cast<std::int32_t>(off_.size()) - 2; }
+  bool is_zero() const { return off_.size() == 1; }
+  bool is_constant() const { return off_.size() <= 2; }
+  // The constant 1.
+  bool is_one() const { return degree() == 0 && !neg_[0] && len(0) == 1 && data_[0] == 1; }
+
+  const word* mag(std::int32_t i) const { return data_.data() + off_[static_cast<std::size_t>(i)]; }
+  std::int32_t len(std::int32_t i) const {
+    return off_[static_cast<std::size_t>(i) + 1] - off_[static_cast<std::size_t>(i)];
+  }
+  bool neg(std::int32_t i) const { return neg_[static_cast<std::size_t>(i)] != 0; }
+  // Bits of the largest magnitude.
+  std::int64_t max_bits() const;
+  std::int64_t total_words() const { return static_cast<std::int64_t>(data_.size()); }
+
+  // Appends the next coefficient sign * m[0 .. n) (leading zero words
+  // dropped; n may be 0 for zero).
+  void push(const word* m, std::int32_t n, bool negative);
+  void push_zero() { push(nullptr, 0, false); }
+  // Drops top zero coefficients.
+  void trim();
+  void clear();
+  void reserve(std::int32_t coefs, std::int64_t words);
+
+  bool operator==(const IntPoly& b) const {
+    return off_ == b.off_ && neg_ == b.neg_ && data_ == b.data_;
+  }
+
+ private:
+  std::vector<word> data_;
+  std::vector<std::int32_t> off_{0};
+  std::vector<std::uint8_t> neg_;
+};
+
+// *out := p when p is a one-variable list over big integers (see above),
+// in rational arithmetic; false, *out unspecified, for any other shape.
+// p: kept. reads: mode flags
+bool intpoly_of(poly p, IntPoly* out);
+
+// A fresh term list holding a (the leaf 0 for zero). Error 302 for a
+// coefficient of more than 32,767 limbs.
+poly intpoly_to_poly(const IntPoly& a);
+
+// a + b, or a - b when subtract.
+IntPoly intpoly_add(const IntPoly& a, const IntPoly& b, bool subtract);
+
+// a * b: coefficient rows for a short factor, Kronecker's substitution (the
+// coefficients packed into one integer, multiplied by wmul) otherwise.
+// reads: intpoly_rows_degree
+IntPoly intpoly_mul(const IntPoly& a, const IntPoly& b);
+// a * b by coefficient rows alone (the base case and test oracle of intpoly_mul).
+IntPoly intpoly_mul_rows(const IntPoly& a, const IntPoly& b);
+
+// *q := a / b when b (not zero) divides a exactly over the integers, else
+// false (*q then unspecified): by Kronecker's substitution (one integer
+// division, the quotient checked by a product) when both the divisor's and
+// the quotient's degrees reach intpoly_rows_degree, else by rows.
+// reads: intpoly_rows_degree
+bool intpoly_divexact(const IntPoly& a, const IntPoly& b, IntPoly* q);
+// The division by coefficient rows alone, stopping as soon as a quotient
+// coefficient is not an integer or a remainder is left (the base case and
+// test oracle of intpoly_divexact).
+bool intpoly_divexact_rows(const IntPoly& a, const IntPoly& b, IntPoly* q);
+
+// The GCD of the magnitudes of a's coefficients (0 for zero), in words.
+std::vector<IntPoly::word> intpoly_content(const IntPoly& a);
+// The integer c (words, not zero) divides every coefficient of a: a / c.
+IntPoly intpoly_div_integer(const IntPoly& a, const std::vector<IntPoly::word>& c);
+// a * c for an integer c (words, not zero).
+IntPoly intpoly_mul_integer(const IntPoly& a, const std::vector<IntPoly::word>& c);
+
+// The residues of a's coefficients modulo the prime p < 2^31 (0 .. p - 1),
+// entry i that of x^i, top zero entries dropped.
+std::vector<std::int32_t> intpoly_residues(const IntPoly& a, std::int32_t p);
+// |x| mod p for a magnitude of n words.
+std::uint32_t words_mod(const IntPoly::word* x, std::int32_t n, std::uint32_t p);
+
+}  // namespace tavrin

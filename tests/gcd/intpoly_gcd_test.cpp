@@ -1,0 +1,113 @@
+// The modular GCD of one-variable integer polynomials against the driver on
+// term lists: planted common factors with contents and signs, constants,
+// coprime pairs, and an unlucky first prime.
+#include "gcd/intpoly_gcd.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <random>
+#include <string>
+
+#include "core/globals.h"
+#include "core/mode_guard.h"
+#include "core/thresholds.h"
+#include "gcd/gcd.h"
+#include "numbers/node_handles.h"
+#include "poly/poly_upcalls.h"
+#include "support/bigref.h"
+#include "support/node_accounting.h"
+#include "support/poly_support.h"
+
+namespace tavrin::test {
+namespace {
+
+RefPoly random_x(std::mt19937_64& rng, int deg, unsigned bits) {
+  RefPoly r(1);
+  for (int e = 0; e <= deg; ++e) {
+    if (rng() % 5 == 0) continue;
+    BigRef c(0);
+    for (unsigned k = 0; k < bits; k += 30) c = (c << 30) + BigRef(static_cast<std::int64_t>(rng() % (1U << 30)));
+    r.add_term({e}, rng() % 2 ? -c : c);
+  }
+  return r;
+}
+
+IntPoly int_of(const RefPoly& r) {
+  detail::OwnedPoly p;
+  p.p = build_poly(r);
+  IntPoly a;
+  EXPECT_TRUE(intpoly_of(p.p, &a));
+  return a;
+}
+
+// The driver's GCD of a and b on term lists, as the value code asks for it
+// (its own stages when `stages`, else by whatever route it takes).
+RefPoly driver_gcd(const RefPoly& a, const RefPoly& b, bool stages = true) {
+  ScopedValue<std::int32_t> cut(integer_gcd_limbs, stages ? INT32_MAX : integer_gcd_limbs);
+  detail::OwnedPoly u, v, g;
+  u.p = build_poly(a);
+  v.p = build_poly(b);
+  alg_c_count = 0;
+  original_depth = 1;
+  polygcd(u.p, v.p, g.cell(), polynames);
+  return read_poly(g.p, 1);
+}
+
+RefPoly ref_of(const IntPoly& a) {
+  detail::OwnedPoly p;
+  p.p = intpoly_to_poly(a);
+  return read_poly(p.p, 1);
+}
+
+TEST(IntPolyGcd, SameAsTheDriverOnPlantedFactors) {
+  PolyVars vars{"x"};
+  NodeBalance balance;
+  std::mt19937_64 rng(test_seed() + 7);
+  const int rounds = test_iterations(40);
+  for (int round = 0; round < rounds; ++round) {
+    const unsigned bits = round % 4 == 0 ? 400 : 40;
+    RefPoly c = random_x(rng, static_cast<int>(rng() % 6), bits);
+    if (round % 5 == 1) c = c.scaled(BigRef(-12));  // a content and a sign
+    const RefPoly a = random_x(rng, static_cast<int>(rng() % 8), bits) * c;
+    const RefPoly b = random_x(rng, static_cast<int>(rng() % 8), bits) * c;
+    if (a.is_zero() || b.is_zero()) continue;
+    const std::string what = "round " + std::to_string(round);
+    const RefPoly want = driver_gcd(a, b);
+    EXPECT_EQ(ref_of(intpoly_gcd(int_of(a), int_of(b))), want) << what;
+    EXPECT_EQ(ref_of(intpoly_gcd(int_of(b), int_of(a))), want) << what << " (swapped)";
+    // The driver hands the pair over from integer_gcd_limbs on.
+    ScopedValue<std::int32_t> always(integer_gcd_limbs, 0);
+    const long taken = polygcd_stages.integer_vectors;
+    EXPECT_EQ(driver_gcd(a, b, false), want) << what << " through the driver";
+    if (!int_of(a).is_constant() && !int_of(b).is_constant()) {
+      EXPECT_EQ(polygcd_stages.integer_vectors, taken + 1) << what;
+    }
+  }
+}
+
+TEST(IntPolyGcd, AnUnluckyFirstPrimeIsPassedOver) {
+  PolyVars vars{"x"};
+  // Modulo the first prime p = 2^31 - 1, x + p is x: the image GCD has one
+  // degree too many.
+  const RefPoly c = parse_ref("3*x^2 - 5*x + 7", {"x"});
+  const RefPoly a = c * parse_ref("x + 2147483647", {"x"});
+  const RefPoly b = c * parse_ref("x", {"x"});
+  const long restarts = intpoly_gcd_stats.restarts;
+  ScopedValue<std::int32_t (*)(std::int32_t, std::int32_t)> hook(
+      intpoly_prime_hook, [](std::int32_t k, std::int32_t q) { return k == 0 ? 2147483647 : q; });
+  EXPECT_EQ(ref_of(intpoly_gcd(int_of(a), int_of(b))), c);
+  EXPECT_EQ(intpoly_gcd_stats.restarts, restarts + 1);
+}
+
+TEST(IntPolyGcd, ConstantsGiveTheGcdOfTheContents) {
+  PolyVars vars{"x"};
+  const RefPoly a = parse_ref("12*x^3 - 18", {"x"});
+  EXPECT_EQ(ref_of(intpoly_gcd(int_of(a), int_of(parse_ref("-8", {"x"})))), parse_ref("2", {"x"}));
+  EXPECT_EQ(ref_of(intpoly_gcd(int_of(a), int_of(parse_ref("8*x + 4", {"x"})))), parse_ref("2", {"x"}));
+  EXPECT_EQ(ref_of(intpoly_gcd(int_of(parse_ref("x^2 - 1", {"x"})), int_of(parse_ref("-2*x - 2", {"x"})))),
+            parse_ref("x + 1", {"x"}));
+}
+
+}  // namespace
+}  // namespace tavrin::test

@@ -1,0 +1,149 @@
+// One-variable integer polynomials on contiguous words against the
+// reference polynomials: round trips through term lists, products by both
+// routes, exact quotients that undo products, contents, and coefficients at
+// the limb limit.
+#include "poly/intpoly.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <random>
+#include <string>
+
+#include "core/jumps.h"
+#include "core/mode_guard.h"
+#include "core/thresholds.h"
+#include "numbers/node_handles.h"
+#include "support/bigref.h"
+#include "support/node_accounting.h"
+#include "support/output_capture.h"
+#include "support/poly_support.h"
+
+namespace tavrin::test {
+namespace {
+
+// A random coefficient of up to `bits` bits, biased to 0, +-1, and the
+// 2^28 and 2^64 boundaries.
+BigRef random_coef(std::mt19937_64& rng, unsigned bits) {
+  switch (rng() % 8) {
+    case 0: return BigRef(0);
+    case 1: return BigRef(rng() % 2 ? 1 : -1);
+    case 2: return BigRef::pow2(28 * static_cast<unsigned>(1 + rng() % 4)) - BigRef(static_cast<std::int64_t>(rng() % 2));
+    case 3: return -BigRef::pow2(64 * static_cast<unsigned>(1 + rng() % 2));
+    default: break;
+  }
+  BigRef r(0);
+  const unsigned n = 1 + static_cast<unsigned>(rng() % bits);
+  for (unsigned k = 0; k < n; k += 32) r = (r << 32) + BigRef(static_cast<std::int64_t>(rng() & 0xffffffffU));
+  r = r % BigRef::pow2(n);
+  return rng() % 2 ? -r : r;
+}
+
+RefPoly random_x(std::mt19937_64& rng, int deg, unsigned bits) {
+  RefPoly r(1);
+  for (int e = 0; e <= deg; ++e) r.add_term({e}, random_coef(rng, bits));
+  return r;
+}
+
+IntPoly int_of(const RefPoly& r) {
+  detail::OwnedPoly p;
+  p.p = build_poly(r);
+  IntPoly a;
+  EXPECT_TRUE(intpoly_of(p.p, &a));
+  return a;
+}
+
+RefPoly ref_of(const IntPoly& a) {
+  detail::OwnedPoly p;
+  p.p = intpoly_to_poly(a);
+  return read_poly(p.p, 1);
+}
+
+TEST(IntPoly, RoundTripsProductsAndQuotientsAgreeWithTheReference) {
+  PolyVars vars{"x"};
+  NodeBalance balance;
+  std::mt19937_64 rng(test_seed());
+  const int rounds = test_iterations(60);
+  for (int round = 0; round < rounds; ++round) {
+    const unsigned bits = round % 3 == 0 ? 600 : 90;
+    const RefPoly a = random_x(rng, static_cast<int>(rng() % 12), bits);
+    const RefPoly b = random_x(rng, static_cast<int>(rng() % 12), bits);
+    const std::string what = "round " + std::to_string(round);
+    const IntPoly ia = int_of(a), ib = int_of(b);
+    EXPECT_EQ(ref_of(ia), a) << what << ": round trip";
+    EXPECT_EQ(ref_of(intpoly_add(ia, ib, false)), a + b) << what;
+    EXPECT_EQ(ref_of(intpoly_add(ia, ib, true)), a - b) << what;
+    // Both sides of the rows / substitution cutoff.
+    for (const std::int32_t cut : {0, 1000}) {
+      ScopedValue<std::int32_t> rows(intpoly_rows_degree, cut);
+      EXPECT_EQ(ref_of(intpoly_mul(ia, ib)), a * b) << what << " cut " << cut;
+    }
+    EXPECT_EQ(intpoly_mul_rows(ia, ib), intpoly_mul(ia, ib)) << what;
+    if (!b.is_zero()) {
+      IntPoly q;
+      ASSERT_TRUE(intpoly_divexact(intpoly_mul(ia, ib), ib, &q)) << what;
+      EXPECT_EQ(q, ia) << what << ": a b / b = a";
+      // both sides of the rows / substitution cutoff
+      for (const std::int32_t cut : {0, 1000}) {
+        ScopedValue<std::int32_t> rows(intpoly_rows_degree, cut);
+        IntPoly q2;
+        ASSERT_TRUE(intpoly_divexact(intpoly_mul(ia, ib), ib, &q2)) << what << " cut " << cut;
+        EXPECT_EQ(q2, ia) << what << " cut " << cut;
+        const RefPoly off2 = a * b + RefPoly::variable(1, 0, 1).scaled(BigRef(3));
+        if (!a.is_zero() && b.terms().size() > 1) {
+          EXPECT_FALSE(intpoly_divexact(int_of(off2), ib, &q2)) << what << " cut " << cut << ": a b + 3x";
+        }
+      }
+      IntPoly q3;
+      EXPECT_TRUE(intpoly_divexact_rows(intpoly_mul(ia, ib), ib, &q3)) << what;
+      const RefPoly off = a * b + RefPoly::constant(1, BigRef(1));
+      const bool unit = b.terms().size() == 1 && b.terms().begin()->first[0] == 0 &&
+                        b.terms().begin()->second.abs() == BigRef(1);
+      if (!unit) {
+        EXPECT_FALSE(intpoly_divexact(int_of(off), ib, &q)) << what << ": a b + 1 is no multiple of b";
+      }
+    }
+    // The content, and the division by it.
+    const RefPoly scaled = a.scaled(BigRef(6) * BigRef::pow2(70));
+    const IntPoly is = int_of(scaled);
+    const std::vector<IntPoly::word> c = intpoly_content(is);
+    BigRef g(0);
+    for (const auto& [e, v] : scaled.terms()) g = BigRef::gcd(g, v);
+    BigRef cv(0);
+    for (std::size_t k = c.size(); k-- > 0;) cv = (cv << 64) + (BigRef(static_cast<std::int64_t>(c[k] >> 32)) << 32) + BigRef(static_cast<std::int64_t>(c[k] & 0xffffffffU));
+    EXPECT_EQ(cv, g.abs()) << what << ": content";
+    if (!c.empty()) {
+      EXPECT_EQ(intpoly_mul_integer(intpoly_div_integer(is, c), c), is) << what;
+    }
+    // Residues against the reference.
+    const std::vector<std::int32_t> res = intpoly_residues(ia, 2147483629);
+    for (int e = 0; e <= ia.degree(); ++e) {
+      BigRef want = a.coefficient({e}) % BigRef(2147483629);
+      if (want.negative()) want = want + BigRef(2147483629);
+      const std::int64_t got = e < static_cast<int>(res.size()) ? res[static_cast<std::size_t>(e)] : 0;
+      EXPECT_EQ(BigRef(got), want) << what << ": residue " << e;
+    }
+  }
+}
+
+TEST(IntPoly, CoefficientsAtTheLimbLimit) {
+  PolyVars vars{"x"};
+  NodeBalance balance;
+  const BigRef top = BigRef::pow2(28 * 32767) - BigRef(1);  // 32,767 limbs
+  RefPoly a(1);
+  a.add_term({1}, -top);
+  a.add_term({0}, BigRef(7));
+  const IntPoly ia = int_of(a);
+  EXPECT_EQ(ref_of(ia), a);
+  // One bit more is error 302 when the list is built, leaving nothing behind.
+  NumberedErrors numbered;
+  ScopedValue<bool> quiet(extra_line, false);
+  const IntPoly twice = intpoly_add(ia, ia, false);
+  testing::internal::CaptureStdout();
+  EXPECT_THROW((void)intpoly_to_poly(twice), TopLevelJump);
+  const std::string out = testing::internal::GetCapturedStdout();
+  EXPECT_NE(out.find("Error number 302."), std::string::npos) << out;
+}
+
+}  // namespace
+}  // namespace tavrin::test
