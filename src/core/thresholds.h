@@ -255,24 +255,23 @@ extern std::int32_t gf256_row_degree;
 // ---- Integer normal forms ------------------------------------------------------------------
 
 // The Hermite and Smith forms of an integer matrix (normal_forms.h) take
-// the route modulo a determinant at once when the smaller side exceeds
-// normal_form_direct_side and the matrix is dense (a sparse one: more than
-// normal_form_sparse_fill entries a row on average); otherwise the
-// Euclidean elimination runs first, under an entry budget of
-// normal_form_budget_bits (sides up to the direct side; above it
-// normal_form_budget_bits_large) times the bits of the Hadamard bound of
-// the matrix's largest minors, at most 30,000 limbs, and a matrix that
-// exceeds it goes to that route. The route holds the matrix densely: only
-// for at most normal_form_cells entries (rows times columns); larger ones
-// always take the elimination. Defaults 20, 4, 4096, 8 and 4,000,000.
-// Ranges: direct side >= 0 (0: the route always; INT32_MAX: the
-// elimination first); fill >= 0; budgets >= 1; cells >= 0 (0: the
-// elimination only, no budget). Reader: the route choice of the normal
-// forms (form_routes).
+// the bounded route (an exact elimination kept in check, else the route
+// modulo a determinant) at once when the smaller side exceeds
+// normal_form_direct_side or the Hadamard bound of the matrix's largest
+// minors has more than normal_form_direct_bits bits: there the Euclidean
+// elimination's entries swell. Otherwise the Euclidean elimination runs
+// first, under an entry budget of normal_form_budget_bits times the bits of
+// that bound (at most 30,000 limbs), and a matrix that exceeds it, or the
+// longest number, goes to the bounded route. The bounded route holds the
+// matrix densely: only for at most normal_form_cells entries (rows times
+// columns); larger ones always take the elimination. Defaults 12, 40, 16 and
+// 4,000,000. Ranges: direct side >= 0 (0: the bounded route always;
+// INT32_MAX, with direct bits INT32_MAX: the elimination first); direct
+// bits >= 0; budget >= 1; cells >= 0 (0: the elimination only, no budget).
+// Reader: the route choice of the normal forms (form_routes).
 extern std::int32_t normal_form_direct_side;
-extern std::int32_t normal_form_sparse_fill;
+extern std::int32_t normal_form_direct_bits;
 extern std::int32_t normal_form_budget_bits;
-extern std::int32_t normal_form_budget_bits_large;
 extern std::int64_t normal_form_cells;
 
 // ---- Choosing primes ------------------------------------------------------------------------

@@ -118,7 +118,7 @@ bool lift_solve(const ZMatrix& s, const ZMatrix& v, const ZInt& d, const std::ve
     double need = 0.0;
     for (std::size_t j = 0; j < b; ++j) need = std::max(need, bits[static_cast<std::size_t>(j0) + j]);
     const auto steps = static_cast<std::int64_t>(std::ceil((need + 1.0) / step_bits));
-    std::vector<double> resid(m * b), y(m * b), x(m * b), acc(b);
+    std::vector<double> resid(m * b), y(m * b), x(m * b), acc(b), part(b);
     for (std::size_t i = 0; i < m; ++i)
       for (std::size_t j = 0; j < b; ++j)
         resid[i * b + j] = static_cast<double>(v.at(static_cast<std::int32_t>(i), j0 + static_cast<std::int32_t>(j)).to_int64());
@@ -132,7 +132,7 @@ bool lift_solve(const ZMatrix& s, const ZMatrix& v, const ZInt& d, const std::ve
         const double* l = lu.data() + k * m;
         for (std::size_t i0 = 0; i0 < k; i0 += chunk) {
           const std::size_t i1 = std::min(k, i0 + chunk);
-          std::vector<double> part(b, 0.0);
+          std::fill(part.begin(), part.end(), 0.0);
           for (std::size_t i = i0; i < i1; ++i)
             if (l[i] != 0.0) axpy(part.data(), y.data() + i * b, l[i], b);
           for (std::size_t j = 0; j < b; ++j) acc[j] -= reduce(part[j], dp, inv_p);
@@ -144,7 +144,7 @@ bool lift_solve(const ZMatrix& s, const ZMatrix& v, const ZInt& d, const std::ve
         for (std::size_t j = 0; j < b; ++j) acc[j] = y[i * b + j];
         for (std::size_t c0 = i + 1; c0 < m; c0 += chunk) {
           const std::size_t c1 = std::min(m, c0 + chunk);
-          std::vector<double> part(b, 0.0);
+          std::fill(part.begin(), part.end(), 0.0);
           for (std::size_t c = c0; c < c1; ++c)
             if (u[c] != 0.0) axpy(part.data(), x.data() + c * b, u[c], b);
           for (std::size_t j = 0; j < b; ++j) acc[j] -= reduce(part[j], dp, inv_p);

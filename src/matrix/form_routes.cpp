@@ -38,6 +38,14 @@ void each_entry(arrptr q, std::int32_t rows, std::int32_t cols, F f) {
     for (colm_ptr e = *sparse_row(q->spar, r); e != nullptr; e = e->next) f(r - 1, e->coord - 1, e->val->ncoef);
 }
 
+// x := v, a word without building its limbs first.
+void put(const ZInt& v, imptr x) {
+  if (v.digits() <= 1)
+    special_set(static_cast<std::int32_t>(v.to_int64()), x);
+  else
+    v.store(x);
+}
+
 ZMatrix read_matrix(arrptr q, std::int32_t rows, std::int32_t cols) {
   ZMatrix a(rows, cols);
   each_entry(q, rows, cols, [&a](std::int32_t r, std::int32_t c, imptr x) { a.at(r, c) = ZInt::from_number(x); });
@@ -58,7 +66,7 @@ sparseptr to_sparse(const ZMatrix& m) {
       e->next = nullptr;
       e->val = nullptr;
       quoly_set(0, &e->val);
-      m.at(r, c).store(e->val->ncoef);
+      put(m.at(r, c), e->val->ncoef);
       *link = e;
       link = &e->next;
     }
@@ -73,7 +81,7 @@ void to_work(const ZMatrix& m, workptr w) {
     for (std::int32_t i = 0; i < s; ++i) {
       quoly& cell = w->stash[i + j * s];
       if (cell == nullptr) quoly_set(0, &cell);
-      m.at(i, j).store(cell->ncoef);
+      put(m.at(i, j), cell->ncoef);
     }
 }
 
@@ -94,14 +102,26 @@ void clear(const Outputs& out) {
 }
 
 // The bounded route; false (nothing changed) when its result could not be
-// proven.
-bool bounded(quolyptr n, arrptr q, const Outputs& out, bool smith) {
+// proven. modulus (Smith only): each invariant factor d becomes gcd(d,
+// modulus), modulus itself 0, as the elimination modulo it ends.
+bool bounded(quolyptr n, arrptr q, const Outputs& out, bool smith, imptr modulus) {
   const ZMatrix a = read_matrix(q, out.rows, out.cols);
   FormResult f;
   const bool transforms = out.any();
   if (!(smith ? smith_bounded(a, transforms, &f) : hermite_bounded(a, transforms, &f))) {
     tavrin_error("normal form modulo the determinant not proven", false);
     return false;
+  }
+  if (modulus != nullptr) {
+    const ZInt pd = ZInt::from_number(modulus);
+    std::int32_t rank = 0;
+    for (std::int32_t i = 0; i < f.rank; ++i) {
+      ZInt& d = f.form.at(i, i);
+      d = ZInt::gcd(d, pd);
+      if (d == pd) d = 0;
+      if (!d.is_zero()) ++rank;
+    }
+    f.rank = rank;
   }
   const ZMatrix* t[4] = {&f.left, &f.right, &f.left_inv, &f.right_inv};
   bool longer = too_long(f.form);
@@ -110,7 +130,7 @@ bool bounded(quolyptr n, arrptr q, const Outputs& out, bool smith) {
   // Nothing below can fail.
   if (q->spar == nullptr) {
     for (std::int32_t c = 0; c < out.cols; ++c)
-      for (std::int32_t r = 0; r < out.rows; ++r) f.form.at(r, c).store(dense_entry(q, out.rows, r, c));
+      for (std::int32_t r = 0; r < out.rows; ++r) put(f.form.at(r, c), dense_entry(q, out.rows, r, c));
   } else {
     sparseptr fresh = to_sparse(f.form);
     free_sparse(&q->spar, out.rows, true);
@@ -176,19 +196,10 @@ class Snapshot {
   bool kept_ = false;
 };
 
-std::int64_t entry_count(arrptr q, std::int32_t rows, std::int32_t cols) {
-  std::int64_t k = 0;
-  each_entry(q, rows, cols, [&k](std::int32_t, std::int32_t, imptr x) {
-    if (!(x->size == 1 && x->head->value == 0)) ++k;
-  });
-  return k;
-}
-
 }  // namespace
 
-std::int32_t budget_limbs(arrptr q, std::int32_t rows, std::int32_t cols) {
+double hadamard_bits(arrptr q, std::int32_t rows, std::int32_t cols) {
   // log2 of each column's norm from the entries' bit lengths (from above).
-  std::vector<double> top(static_cast<std::size_t>(cols), 0.0), sum(static_cast<std::size_t>(cols), 0.0);
   std::vector<std::vector<double>> bits(static_cast<std::size_t>(cols));
   each_entry(q, rows, cols, [&](std::int32_t, std::int32_t c, imptr x) {
     if (x->size == 1 && x->head->value == 0) return;
@@ -208,32 +219,38 @@ std::int32_t budget_limbs(arrptr q, std::int32_t rows, std::int32_t cols) {
   double hbits = 0.0;
   for (std::size_t i = 0; i < norms.size() && i < static_cast<std::size_t>(std::min(rows, cols)); ++i)
     hbits += std::max(norms[i], 1.0);
-  const std::int32_t factor =
-      std::min(rows, cols) > normal_form_direct_side ? normal_form_budget_bits_large : normal_form_budget_bits;
-  const double limbs = static_cast<double>(factor) * std::max(hbits, 1.0) / limb_bits + 2.0;
+  return hbits;
+}
+
+std::int32_t budget_limbs(arrptr q, std::int32_t rows, std::int32_t cols) {
+  const double limbs =
+      static_cast<double>(normal_form_budget_bits) * std::max(hadamard_bits(q, rows, cols), 1.0) / limb_bits + 2.0;
   return static_cast<std::int32_t>(std::min(limbs, 30000.0));
 }
 
-void run(quolyptr n, arrptr q, const Outputs& out, bool smith, bool bounded_ok,
+void run(quolyptr n, arrptr q, const Outputs& out, bool smith, imptr modulus,
          const std::function<void()>& euclid) {
   const std::int32_t rows = out.rows, cols = out.cols;
-  const bool possible = bounded_ok && std::int64_t{rows} * cols <= normal_form_cells;
-  const bool sparse = q->spar != nullptr;
-  const bool first = possible && std::min(rows, cols) > normal_form_direct_side &&
-                     (!sparse || entry_count(q, rows, cols) > std::int64_t{normal_form_sparse_fill} * rows);
-  if (first && bounded(n, q, out, smith)) return;
+  const bool possible = (smith || modulus == nullptr) && std::int64_t{rows} * cols <= normal_form_cells;
+  const bool first = possible && (std::min(rows, cols) > normal_form_direct_side ||
+                                  hadamard_bits(q, rows, cols) > normal_form_direct_bits);
+  if (first && bounded(n, q, out, smith, modulus)) return;
   Snapshot snap(q, rows, cols);
   if (possible && !first) {
+    // An elimination that swells past its budget or past the longest
+    // number is given up, and the snapshot puts the matrix back.
     try {
       EntryBudget budget(budget_limbs(q, rows, cols));
+      LimbTrap trap;
       euclid();
       snap.keep();
       return;
     } catch (const EntryBudget::exceeded&) {
+    } catch (const LimbTrap::reached&) {
     }
     snap.restore();
     clear(out);
-    if (bounded(n, q, out, smith)) {
+    if (bounded(n, q, out, smith, modulus)) {
       snap.keep();
       return;
     }

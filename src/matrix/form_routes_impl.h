@@ -29,17 +29,24 @@ struct Outputs {
 };
 
 // The form of q (Hermite, or Smith when smith) with its rank into *n:
-// `euclid` (the elimination, which starts the transforms as identities) or,
-// when bounded_ok, the bounded route, as the size, the entries and the
-// thresholds normal_form_direct_side, normal_form_sparse_fill,
-// normal_form_budget_bits(_large) and normal_form_cells decide. q: its entries
-// integer numbers. reads: those thresholds
-void run(quolyptr n, arrptr q, const Outputs& out, bool smith, bool bounded_ok,
+// `euclid` (the elimination, which starts the transforms as identities) or
+// the bounded route, as the size, the entries and the thresholds
+// normal_form_direct_side, normal_form_direct_bits, normal_form_budget_bits
+// and normal_form_cells decide. modulus: the pseudo-determinant of a form
+// modulo it, or nil; the Smith form modulo it by the bounded route is the
+// exact one with every invariant factor d made gcd(d, modulus) (modulus
+// itself 0, and not counted in *n), as the elimination makes it; the
+// Hermite form modulo it is the elimination's alone. q: its entries integer
+// numbers. reads: those thresholds
+void run(quolyptr n, arrptr q, const Outputs& out, bool smith, imptr modulus,
          const std::function<void()>& euclid);
 
-// The entry budget in limbs for q: normal_form_budget_bits (above the
-// direct side normal_form_budget_bits_large) times the bits of the
-// Hadamard bound of its largest minors, at most 30,000.
+// log2 of the Hadamard bound of q's largest minors: the norms of its
+// min(rows, cols) longest columns, from the entries' lengths (from above).
+double hadamard_bits(arrptr q, std::int32_t rows, std::int32_t cols);
+
+// The entry budget in limbs for q: normal_form_budget_bits times
+// hadamard_bits, at most 30,000.
 std::int32_t budget_limbs(arrptr q, std::int32_t rows, std::int32_t cols);
 
 }  // namespace tavrin::form_routes

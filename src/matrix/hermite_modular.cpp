@@ -584,6 +584,7 @@ ZMatrix divide_content(const ZMatrix& a, const ZInt& g) {
 }
 
 bool hermite_bounded(const ZMatrix& a, bool transforms, FormResult* out) {
+  if (hermite_direct(a, transforms, out)) return true;
   // A common factor of the entries comes out of the form: H(g A) = g H(A)
   // with the same transforms (and the elimination modulo G would carry
   // g^(n-1) in G).

@@ -12,7 +12,9 @@
 // The Smith form is S = X A Y (X, Y unimodular): diagonal, positive
 // d_0 | d_1 | ... | d_(k-1), zero after.
 //
-// Every result is proven before it is returned: the lattice of the form
+// The direct elimination (hermite_direct) is tried first; it is exact
+// throughout, every step a unimodular column operation. Every result of
+// the modular route is proven before it is returned: the lattice of the form
 // equals that of A (one inclusion checked exactly, the other from equal
 // determinants). With transforms, H U^-1 = P A holds entry by entry (U^-1
 // comes from exact divisions) and U^-1 U = I is checked by an exact
@@ -44,6 +46,11 @@ struct FormResult {
 // The gcd of the entries of a (0 for a zero matrix), and a divided by it.
 ZInt matrix_content(const ZMatrix& a);
 ZMatrix divide_content(const ZMatrix& a, const ZInt& g);
+
+// The Hermite form of a by an exact elimination, false (nothing to use)
+// when its entries swell past a few Hadamard bounds; the same form as
+// hermite_bounded.
+bool hermite_direct(const ZMatrix& a, bool transforms, FormResult* out);
 
 // The Hermite form of a (see above); transforms: also P, P^-1, U, U^-1.
 // False when a step could not be proven (an internal fault; nothing to use).

@@ -1,6 +1,15 @@
 // The pseudo-determinant "MSmith" works modulo when the user gives none:
 // the product of the pivots of a pseudo-determinant column reduction of a
 // copy of the sparse matrix, made positive and doubled.
+//
+// Why it serves. That reduction is an exact elimination over the rationals
+// that stops when the rest is zero, so it finds rank-many pivots and their
+// product is, up to sign, the minor on the pivot rows and columns: a
+// non-zero minor of order the rank. The product of the invariant factors
+// is the gcd of those minors, so the last non-zero factor divides it, and
+// doubled it is a proper multiple pd. The form modulo pd has the
+// invariants gcd(d_i, pd): d_i itself up to the rank and pd (shown as 0)
+// beyond it.
 #include <cstdio>
 
 #include "arrays/array_store.h"

@@ -18,6 +18,7 @@
 #include "numbers/bigint_divide.h"
 #include "numbers/bigint_multiply.h"
 #include "numbers/freelists.h"
+#include "numbers/integer_gcd.h"
 #include "numbers/node_handles.h"
 #include "numbers/work_arrays.h"
 #include "toplevel/builtin_names.h"
@@ -387,6 +388,13 @@ std::int32_t first_phase(const DenseTransforms& tx, arrptr q, const Shape& s, bo
 
 }  // namespace
 
+bool modular_invariant(imptr d, imptr pseudodet) {
+  gcd(d, pseudodet, d);
+  if (!equal(d, pseudodet)) return !int_zero(d);
+  setvalue(0, d);
+  return false;
+}
+
 void halve_pseudodet(imptr d, imptr h) {
   detail::ScratchNumber r;
   detail::ScratchNumber two;
@@ -412,7 +420,7 @@ void intcolred(quolyptr n, arrptr q, const bool* want, workptr alpha, workptr be
     quoly_set_integer(m + 1, n);
   };
   form_routes::run(n, q, {want, {alpha, beta, alphinv, betinv}, auxspar, s.rows, s.cols}, false,
-                   !wantmod, euclid);
+                   wantmod ? pseudodet : nullptr, euclid);
 }
 
 void intnormal(quolyptr n, arrptr q, const bool* want, workptr alpha, workptr beta,
@@ -448,19 +456,15 @@ void intnormal(quolyptr n, arrptr q, const bool* want, workptr alpha, workptr be
       phasetwo(want, alpha, beta, alphinv, betinv, &m, s.rows, s.cols, i, q->start, last);
     }
     if (!wantmod) return;
-    detail::ScratchNumber quot;
+    std::int32_t rank = 0;
     for (std::int32_t i = 0; i <= m; ++i) {
       imptr d = at(q->start, s.rows, i, i);
-      if (!int_abs_bigger(pseudodet, d, false)) divide(d, pseudodet, quot.get(), d);
-      if (int_negative(d)) in_place_neg(d);
-      if (int_abs_bigger(d, h.get(), false)) {
-        fastdiff(d, pseudodet);
-        in_place_neg(d);
-      }
+      if (modular_invariant(d, pseudodet)) ++rank;
     }
+    quoly_set_integer(rank, n);
   };
   form_routes::run(n, q, {want, {alpha, beta, alphinv, betinv}, auxspar, s.rows, s.cols}, true,
-                   !wantmod, euclid);
+                   wantmod ? pseudodet : nullptr, euclid);
 }
 
 }  // namespace tavrin

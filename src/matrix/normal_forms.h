@@ -98,6 +98,15 @@ void fast_colreduce(std::int32_t start, std::int32_t j, std::int32_t k, std::int
                     std::int32_t rows, std::int32_t* j2, std::int32_t* k2, std::int32_t* val2,
                     imptr factor);
 
+// The last step of the Smith form modulo pd: the diagonal entry d := gcd(d,
+// pd), the invariant factor of the form over the integers modulo pd, with
+// pd itself (an invariant factor pd divides) made 0; false when d ends 0.
+// Whatever unit modulo pd the elimination left on an entry, the gcd takes
+// it off; for pd a proper multiple of the last non-zero invariant factor
+// (the pseudo-determinant MSmith computes) d is then that factor exactly,
+// and 0 marks the factors beyond the rank.
+bool modular_invariant(imptr d, imptr pseudodet);
+
 // *h := the quotient of d by 2, the half of the pseudo-determinant that the
 // reductions modulo it take. d: kept; *h: overwritten
 void halve_pseudodet(imptr d, imptr h);

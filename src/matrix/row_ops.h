@@ -126,7 +126,8 @@ void sparse_int_rowred(sparseptr sp, colm_ptrptr t, colm_ptrptr u, std::int32_t 
                        imptr factor, bool wantmod, bool wanthalf, imptr pseudodet,
                        imptr halfpseudo);
 // m reduced modulo pseudodet (sign kept); wanthalf: then into the symmetric
-// range, |m| >= |halfpseudo| moved by pseudodet (-halfpseudo kept).
+// range, |m| >= |halfpseudo| moved by pseudodet (-halfpseudo kept), except
+// |m| = halfpseudo for an odd pseudodet, which is in that range already.
 void reduce_it(imptr m, imptr pseudodet, imptr halfpseudo, bool wanthalf);
 // As reduce_it with a strict half-range test; *shrunkit := true when m
 // changed.

@@ -547,7 +547,7 @@ void sparse_intcolred(quolyptr n, arrptr q, const bool* want, sparseptr* auxspar
     quoly_set_integer(m, n);
   };
   form_routes::run(n, q, {want, {nullptr, nullptr, nullptr, nullptr}, auxspar, rows, cols}, false,
-                   !wantmod, euclid);
+                   wantmod ? pseudodet : nullptr, euclid);
 }
 
 void sparse_intnormal(quolyptr n, arrptr q, const bool* want, sparseptr* auxspar, bool wantmod,
@@ -570,7 +570,7 @@ void sparse_intnormal(quolyptr n, arrptr q, const bool* want, sparseptr* auxspar
       sparse_phasetwo(want, auxspar, m, rows, cols, i, &sp, &q->spar);
     }
     if (!wantmod) return;
-    detail::ScratchNumber quot;
+    std::int32_t rank = 0;
     for (std::int32_t i = 1; i <= m; ++i) {
       colm_ptrptr dl = seek(sparse_row(q->spar, i), i);
       if (*dl == nullptr) {
@@ -581,17 +581,15 @@ void sparse_intnormal(quolyptr n, arrptr q, const bool* want, sparseptr* auxspar
         tavrin_error("bad t in sparse_qq_set, 2.", true);
         continue;
       }
-      imptr d = (*dl)->val->ncoef;
-      if (!int_abs_bigger(pseudodet, d, false)) divide(d, pseudodet, quot.get(), d);
-      if (int_negative(d)) in_place_neg(d);
-      if (int_abs_bigger(d, h.get(), false)) {
-        fastdiff(d, pseudodet);
-        in_place_neg(d);
-      }
+      if (modular_invariant((*dl)->val->ncoef, pseudodet))
+        ++rank;
+      else
+        free_colm(dl);
     }
+    quoly_set_integer(rank, n);
   };
   form_routes::run(n, q, {want, {nullptr, nullptr, nullptr, nullptr}, auxspar, rows, cols}, true,
-                   !wantmod, euclid);
+                   wantmod ? pseudodet : nullptr, euclid);
 }
 
 }  // namespace tavrin

@@ -250,6 +250,10 @@ void careful_check(sparse_int_rowred_EnvRec& env, imptr m, std::int32_t column) 
 void reduce_it(imptr m, imptr pseudodet, imptr halfpseudo, bool wanthalf) {
   reduce_step1(m, pseudodet);
   if (!wanthalf || abs_larger(halfpseudo, m)) return;
+  // |m| = halfpseudo with pseudodet odd is already the least residue:
+  // moving it would lengthen it, and the eliminations take a remainder
+  // that does not shrink for one that leaves nothing behind.
+  if ((pseudodet->tail->value & 1) != 0 && !abs_larger(m, halfpseudo)) return;
   if (num_nonpositive(m)) {
     fastsum(m, pseudodet);
     if (equal(m, halfpseudo)) fastdiff(m, pseudodet);

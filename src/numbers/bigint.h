@@ -124,4 +124,22 @@ void init_number_constants();
 // first (leading zeros dropped; n = 0 is 0).
 imptr number_from_digits(const std::uint32_t* a, std::int32_t n, std::int32_t sign);
 
+// ---- The limb limit ------------------------------------------------------------
+// While a LimbTrap is open, a result longer than a number may hold (32,767
+// limbs) throws LimbTrap::reached, with the operands left valid, instead of
+// reporting error 302: a computation that has another way to its answer
+// takes that way. Traps nest; none open: the error as always.
+class LimbTrap {
+ public:
+  struct reached {};
+  LimbTrap() { ++depth_; }
+  ~LimbTrap() { --depth_; }
+  LimbTrap(const LimbTrap&) = delete;
+  LimbTrap& operator=(const LimbTrap&) = delete;
+  static bool open() { return depth_ > 0; }
+
+ private:
+  static inline std::int32_t depth_ = 0;
+};
+
 }  // namespace tavrin

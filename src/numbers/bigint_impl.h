@@ -21,9 +21,13 @@ struct limb_list {
 // The most limbs a number can have: its length is a 16-bit count.
 constexpr std::int32_t max_limbs = 32767;
 
-// n as a limb count; a longer number abandons the computation with a report.
+// n as a limb count; a longer number abandons the computation with a report
+// (while a LimbTrap is open it throws LimbTrap::reached instead).
 inline std::int16_t limb_count(std::int32_t n) {
-  if (n > max_limbs) abandon(number_too_long_error, &token);
+  if (n > max_limbs) {
+    if (LimbTrap::open()) throw LimbTrap::reached{};
+    abandon(number_too_long_error, &token);
+  }
   return static_cast<std::int16_t>(n);
 }
 

@@ -1,0 +1,468 @@
+// The Hermite form by an exact elimination (see hermite_modular.h): the
+// first try of the bounded route, which answers most sparse matrices and
+// small dense ones long before a determinant could be found.
+//
+// The rows are taken in order. Row i is reduced by column operations on the
+// columns right of the pivots found so far: the entry of least absolute
+// value becomes the pivot and every other entry of the row its remainder
+// by it (nearest quotient), until only the pivot is left; the pivot is
+// made positive and the entries left of it reduced into [0, pivot). A row
+// with nothing right of the pivots so far is a rational combination of the
+// rows before it: no later operation touches it, and it goes below the
+// rank. The rows so ordered are those of the modular route, whose form
+// given that order is unique, so both answer alike.
+//
+// Entries are words while below 2^62 and 64-bit limbs beyond. The attempt
+// ends, and the modular route answers, when an entry passes a few Hadamard
+// bounds of the minors it stands for (the entries are swelling), or when
+// the work passes what the modular route would spend: a dense matrix
+// swells slowly enough to cost more than that before it shows.
+#include <algorithm>
+#include <bit>
+#include <cmath>
+#include <cstdint>
+#include <utility>
+#include <vector>
+
+#include "core/interrupts.h"
+#include "matrix/hermite_modular.h"
+
+namespace tavrin {
+
+namespace {
+
+constexpr std::int64_t word_limit = std::int64_t{1} << 62;
+// An entry may have swell_factor times the bits of the Hadamard bound of
+// the minors of the pivot rows so far with one more row, plus 64.
+constexpr double swell_factor = 4.0;
+// The work allowed, in products of two limbs: work_per_cell times cols^2
+// max(rows, cols) times the square of the longest entry's limbs, about
+// what the modular route spends, plus work_floor (its cost for small
+// matrices).
+constexpr std::int64_t work_per_cell = 4;
+constexpr std::int64_t work_floor = 15000;
+// A matrix more than half filled is left to the modular route above this
+// side, where its entries swell past the work allowed before they show.
+constexpr std::int32_t dense_side = 20;
+constexpr std::int64_t big_mark = INT64_MIN;  // the entry is held in limbs
+
+using u128 = unsigned __int128;
+
+// An integer as a sign and 64-bit limbs, least significant first, no
+// leading zero limb (zero: none). Changed in place, so that an entry that
+// stays long keeps its storage.
+class Limbs {
+ public:
+  int sign() const { return sign_; }
+  std::int64_t bits() const {
+    return mag_.empty() ? 0 : 64 * static_cast<std::int64_t>(mag_.size() - 1) + std::bit_width(mag_.back());
+  }
+  std::size_t size() const { return mag_.size(); }
+  bool fits_word() const { return bits() < 62; }
+  std::int64_t word() const {
+    const auto m = static_cast<std::int64_t>(mag_.empty() ? 0 : mag_[0]);
+    return sign_ < 0 ? -m : m;
+  }
+  void assign(std::int64_t v) {
+    mag_.clear();
+    sign_ = (v > 0) - (v < 0);
+    if (v != 0) mag_.push_back(v < 0 ? 0 - static_cast<std::uint64_t>(v) : static_cast<std::uint64_t>(v));
+  }
+  void assign(const ZInt& z) {
+    mag_.clear();
+    sign_ = z.sign();
+    std::uint64_t acc = 0;
+    int have = 0;
+    for (std::uint32_t d : z.magnitude()) {
+      acc |= static_cast<std::uint64_t>(d) << have;
+      if (have + 28 >= 64) {
+        mag_.push_back(acc);
+        acc = have + 28 == 64 ? 0 : static_cast<std::uint64_t>(d) >> (64 - have);
+        have += 28 - 64;
+      } else {
+        have += 28;
+      }
+    }
+    if (have > 0) mag_.push_back(acc);
+    trim();
+  }
+  ZInt value() const {
+    std::vector<std::uint32_t> digits;
+    u128 acc = 0;
+    int have = 0;
+    for (std::uint64_t l : mag_) {
+      acc |= static_cast<u128>(l) << have;
+      have += 64;
+      for (; have >= 28; have -= 28, acc >>= 28) digits.push_back(static_cast<std::uint32_t>(acc & 0xFFFFFFF));
+    }
+    if (have > 0) digits.push_back(static_cast<std::uint32_t>(acc));
+    return ZInt::from_digits(std::move(digits), sign_);
+  }
+  void negate() { sign_ = -sign_; }
+  friend int compare_abs(const Limbs& a, const Limbs& b) {
+    if (a.mag_.size() != b.mag_.size()) return a.mag_.size() < b.mag_.size() ? -1 : 1;
+    for (std::size_t i = a.mag_.size(); i-- > 0;)
+      if (a.mag_[i] != b.mag_[i]) return a.mag_[i] < b.mag_[i] ? -1 : 1;
+    return 0;
+  }
+
+  // *this += a * b, or -= with subtract.
+  void add_product(const Limbs& a, const Limbs& b, bool subtract) {
+    if (a.sign_ == 0 || b.sign_ == 0) return;
+    thread_local std::vector<std::uint64_t> prod;
+    const std::size_t na = a.mag_.size(), nb = b.mag_.size();
+    prod.assign(na + nb, 0);
+    for (std::size_t i = 0; i < na; ++i) {
+      std::uint64_t carry = 0;
+      for (std::size_t j = 0; j < nb; ++j) {
+        const u128 t = static_cast<u128>(a.mag_[i]) * b.mag_[j] + prod[i + j] + carry;
+        prod[i + j] = static_cast<std::uint64_t>(t);
+        carry = static_cast<std::uint64_t>(t >> 64);
+      }
+      prod[i + nb] = carry;
+    }
+    std::size_t np = prod.size();
+    while (np > 0 && prod[np - 1] == 0) --np;
+    const int ps = a.sign_ * b.sign_ * (subtract ? -1 : 1);
+    const std::size_t nm = mag_.size();
+    if (sign_ == 0 || sign_ == ps) {
+      mag_.resize(std::max(nm, np) + 1, 0);
+      std::uint64_t carry = 0;
+      for (std::size_t i = 0; i < mag_.size(); ++i) {
+        const u128 t = static_cast<u128>(mag_[i]) + (i < np ? prod[i] : 0) + carry;
+        mag_[i] = static_cast<std::uint64_t>(t);
+        carry = static_cast<std::uint64_t>(t >> 64);
+      }
+      sign_ = ps;
+      trim();
+      return;
+    }
+    // Opposite signs: the larger magnitude less the smaller.
+    int c = nm != np ? (nm < np ? -1 : 1) : 0;
+    for (std::size_t i = nm; c == 0 && i-- > 0;)
+      if (mag_[i] != prod[i]) c = mag_[i] < prod[i] ? -1 : 1;
+    if (c == 0) {
+      assign(0);
+      return;
+    }
+    mag_.resize(std::max(nm, np), 0);
+    std::uint64_t borrow = 0;
+    for (std::size_t i = 0; i < mag_.size(); ++i) {
+      const std::uint64_t mine = i < nm ? mag_[i] : 0, theirs = i < np ? prod[i] : 0;
+      const std::uint64_t x = c > 0 ? mine : theirs, y = c > 0 ? theirs : mine;
+      const u128 t = static_cast<u128>(x) - y - borrow;
+      mag_[i] = static_cast<std::uint64_t>(t);
+      borrow = static_cast<std::uint64_t>(t >> 64) != 0 ? 1 : 0;
+    }
+    if (c < 0) sign_ = ps;
+    trim();
+  }
+
+ private:
+  void trim() {
+    while (!mag_.empty() && mag_.back() == 0) mag_.pop_back();
+    if (mag_.empty()) sign_ = 0;
+  }
+  int sign_ = 0;
+  std::vector<std::uint64_t> mag_;
+};
+
+// The limbs of a's longest entry (at least 1).
+std::int64_t longest_limbs(const ZMatrix& a) {
+  std::int64_t bits = 0;
+  for (const ZInt& x : a.cell) bits = std::max(bits, x.bit_length());
+  return std::max<std::int64_t>(1, (bits + 63) / 64);
+}
+
+// log2 of the Euclidean norm of each row of a (0 for a zero row).
+std::vector<double> row_norm_bits(const ZMatrix& a) {
+  std::vector<double> bits(static_cast<std::size_t>(a.rows), 0.0);
+  for (std::int32_t r = 0; r < a.rows; ++r) {
+    double top = 0.0;
+    for (std::int32_t c = 0; c < a.cols; ++c) top = std::max(top, static_cast<double>(a.at(r, c).bit_length()));
+    if (top == 0.0) continue;
+    double sum = 0.0;
+    for (std::int32_t c = 0; c < a.cols; ++c)
+      if (!a.at(r, c).is_zero()) sum += std::exp2(2.0 * (static_cast<double>(a.at(r, c).bit_length()) - top));
+    bits[static_cast<std::size_t>(r)] = top + 0.5 * std::log2(sum);
+  }
+  return bits;
+}
+
+// n integers: words, or big_mark with the value in limbs.
+class Store {
+ public:
+  explicit Store(std::size_t n) : w_(n, 0), big_(n) {}
+  bool is_big(std::size_t i) const { return w_[i] == big_mark; }
+  bool zero(std::size_t i) const { return w_[i] == 0; }
+  std::int64_t word(std::size_t i) const { return w_[i]; }
+  const Limbs& big(std::size_t i) const { return big_[i]; }
+  ZInt value(std::size_t i) const { return is_big(i) ? big_[i].value() : ZInt(w_[i]); }
+  int sign(std::size_t i) const { return is_big(i) ? big_[i].sign() : (w_[i] > 0) - (w_[i] < 0); }
+  void set(std::size_t i, std::int64_t v) {
+    if (is_big(i)) big_[i].assign(0);
+    w_[i] = v;
+  }
+  void set(std::size_t i, const ZInt& z) {
+    if (z.bit_length() < 62) {
+      set(i, z.to_int64());
+      return;
+    }
+    w_[i] = big_mark;
+    big_[i].assign(z);
+  }
+  // Entry i held in limbs (to be changed in place, then settled).
+  Limbs& make_big(std::size_t i) {
+    if (!is_big(i)) {
+      big_[i].assign(w_[i]);
+      w_[i] = big_mark;
+    }
+    return big_[i];
+  }
+  // Back into a word when it fits.
+  void settle(std::size_t i) {
+    if (big_[i].fits_word()) {
+      w_[i] = big_[i].word();
+      big_[i].assign(0);
+    }
+  }
+  void swap(std::size_t i, std::size_t j) {
+    std::swap(w_[i], w_[j]);
+    std::swap(big_[i], big_[j]);
+  }
+  void negate(std::size_t i) {
+    if (is_big(i))
+      big_[i].negate();
+    else
+      w_[i] = -w_[i];
+  }
+  // |entry i| < |entry j| (both non-zero).
+  bool abs_less(std::size_t i, std::size_t j) const {
+    if (is_big(i) || is_big(j)) return !is_big(i) || (is_big(j) && compare_abs(big_[i], big_[j]) < 0);
+    return std::abs(w_[i]) < std::abs(w_[j]);
+  }
+
+ private:
+  std::vector<std::int64_t> w_;
+  std::vector<Limbs> big_;
+};
+
+// A multiplier: a word, or limbs.
+struct Factor {
+  bool big = false;
+  std::int64_t w = 0;
+  Limbs z;
+  bool zero() const { return !big && w == 0; }
+  void set(const ZInt& v) {
+    big = v.bit_length() >= 62;
+    if (big)
+      z.assign(v);
+    else
+      w = v.to_int64();
+  }
+};
+
+// The matrix column by column and the right transform U column by column
+// with its inverse row by row, so that every column operation walks
+// contiguous entries.
+class Elimination {
+ public:
+  Elimination(const ZMatrix& a, bool transforms)
+      : r_(a.rows), c_(a.cols), transforms_(transforms), row_bits_(row_norm_bits(a)),
+        work_limit_(work_floor + work_per_cell * c_ * c_ * std::max(r_, c_) * longest_limbs(a) * longest_limbs(a)),
+        w_(static_cast<std::size_t>(r_) * c_), u_(transforms ? static_cast<std::size_t>(c_) * c_ : 0),
+        uinv_(transforms ? static_cast<std::size_t>(c_) * c_ : 0) {
+    for (std::int32_t i = 0; i < r_; ++i)
+      for (std::int32_t j = 0; j < c_; ++j) w_.set(idx(i, j), a.at(i, j));
+    for (std::int32_t j = 0; j < c_ && transforms_; ++j) {
+      u_.set(line(j) + static_cast<std::size_t>(j), 1);
+      uinv_.set(line(j) + static_cast<std::size_t>(j), 1);
+    }
+  }
+
+  // Runs the elimination; false when it was given up.
+  bool run(std::vector<std::int32_t>* pivot_rows, std::vector<std::int32_t>* other_rows) {
+    std::int32_t k = 0;
+    double longest = 0.0, minors = 0.0;
+    for (double b : row_bits_) longest = std::max(longest, b);
+    for (std::int32_t i = 0; i < r_; ++i) {
+      check_interrupt();
+      // The entries now are near minors of the pivot rows with one more
+      // row: a few of their Hadamard bounds.
+      budget_ = static_cast<std::int64_t>(swell_factor * (minors + longest)) + 64;
+      if (k == c_ || !pivot_row(i, k)) {
+        other_rows->push_back(i);
+        continue;
+      }
+      if (given_up_) return false;
+      pivot_rows->push_back(i);
+      minors += row_bits_[static_cast<std::size_t>(i)];
+      ++k;
+    }
+    return !given_up_;
+  }
+
+  ZInt at(std::int32_t i, std::int32_t j) const { return w_.value(idx(i, j)); }
+  // Entry (i, j) of U and of U^-1.
+  ZInt u(std::int32_t i, std::int32_t j) const { return u_.value(line(j) + static_cast<std::size_t>(i)); }
+  ZInt uinv(std::int32_t i, std::int32_t j) const { return uinv_.value(line(i) + static_cast<std::size_t>(j)); }
+
+ private:
+  std::size_t idx(std::int32_t i, std::int32_t j) const { return static_cast<std::size_t>(j) * r_ + i; }
+  std::size_t line(std::int32_t j) const { return static_cast<std::size_t>(j) * c_; }
+
+  // s[x + t] += sign * f * s[y + t] for t < n (sign +-1).
+  void axpy(Store& s, std::size_t x, std::size_t y, std::size_t n, const Factor& f, int sign) {
+    for (std::size_t t = 0; t < n; ++t) {
+      const std::size_t xi = x + t, yi = y + t;
+      if (s.zero(yi)) continue;
+      ++work_;
+      if (!f.big && !s.is_big(xi) && !s.is_big(yi)) {
+        const __int128 v = static_cast<__int128>(s.word(xi)) +
+                           sign * static_cast<__int128>(f.w) * static_cast<__int128>(s.word(yi));
+        if (v < word_limit && v > -word_limit) {
+          s.set(xi, static_cast<std::int64_t>(v));
+          continue;
+        }
+      }
+      // Beyond words: in place on the limbs.
+      const Limbs& fz = f.big ? f.z : (f_.assign(f.w), f_);
+      const Limbs& yz = s.is_big(yi) ? s.big(yi) : (y_.assign(s.word(yi)), y_);
+      work_ += static_cast<std::int64_t>(fz.size() * yz.size());
+      Limbs& v = s.make_big(xi);
+      v.add_product(fz, yz, sign < 0);
+      if (v.bits() > budget_) given_up_ = true;
+      s.settle(xi);
+    }
+  }
+
+  // Column j -= f column k (U likewise; U^-1: row k += f row j).
+  void col_sub(std::int32_t j, std::int32_t k, const Factor& f) {
+    axpy(w_, idx(0, j), idx(0, k), static_cast<std::size_t>(r_), f, -1);
+    if (transforms_) {
+      axpy(u_, line(j), line(k), static_cast<std::size_t>(c_), f, -1);
+      axpy(uinv_, line(k), line(j), static_cast<std::size_t>(c_), f, 1);
+    }
+    if (work_ > work_limit_) given_up_ = true;
+  }
+
+  void swap_cols(std::int32_t j, std::int32_t k) {
+    if (j == k) return;
+    for (std::int32_t t = 0; t < r_; ++t) w_.swap(idx(t, j), idx(t, k));
+    for (std::int32_t t = 0; t < c_ && transforms_; ++t) {
+      u_.swap(line(j) + static_cast<std::size_t>(t), line(k) + static_cast<std::size_t>(t));
+      uinv_.swap(line(j) + static_cast<std::size_t>(t), line(k) + static_cast<std::size_t>(t));
+    }
+  }
+
+  void negate_col(std::int32_t k) {
+    for (std::int32_t t = 0; t < r_; ++t) w_.negate(idx(t, k));
+    for (std::int32_t t = 0; t < c_ && transforms_; ++t) {
+      u_.negate(line(k) + static_cast<std::size_t>(t));
+      uinv_.negate(line(k) + static_cast<std::size_t>(t));
+    }
+  }
+
+  // The quotient of entry x by the pivot p: nearest (remainder in
+  // (-|p|/2, |p|/2]) or, with floor, the floor (p > 0).
+  Factor quotient(std::size_t x, std::size_t p, bool floor) const {
+    Factor f;
+    if (!w_.is_big(x) && !w_.is_big(p)) {
+      const std::int64_t a = w_.word(x), d = w_.word(p);
+      std::int64_t q = a / d;
+      const std::int64_t rem = a % d;
+      if (floor) {
+        if (rem < 0) --q;
+      } else if (2 * std::abs(rem) > std::abs(d)) {
+        q += (rem < 0) == (d < 0) ? 1 : -1;
+      }
+      f.w = q;
+      return f;
+    }
+    const ZInt d = w_.value(p);
+    ZInt q, rem;
+    ZInt::divmod(w_.value(x), d, &q, &rem);
+    if (!floor && compare_abs(rem + rem, d) > 0) q = d.sign() > 0 ? q + ZInt(1) : q - ZInt(1);
+    f.set(q);
+    return f;
+  }
+
+  // Row i's pivot into column k (true), or false when the row is zero from
+  // column k on.
+  bool pivot_row(std::int32_t i, std::int32_t k) {
+    for (;;) {
+      std::int32_t best = -1;
+      for (std::int32_t j = k; j < c_; ++j)
+        if (!w_.zero(idx(i, j)) && (best < 0 || w_.abs_less(idx(i, j), idx(i, best)))) best = j;
+      if (best < 0) return false;
+      swap_cols(k, best);
+      bool left = false;
+      for (std::int32_t j = k + 1; j < c_; ++j) {
+        if (w_.zero(idx(i, j))) continue;
+        col_sub(j, k, quotient(idx(i, j), idx(i, k), false));
+        if (given_up_) return true;
+        left = left || !w_.zero(idx(i, j));
+      }
+      if (!left) break;
+    }
+    if (w_.sign(idx(i, k)) < 0) negate_col(k);
+    for (std::int32_t j = 0; j < k; ++j) {
+      if (w_.zero(idx(i, j))) continue;
+      const Factor q = quotient(idx(i, j), idx(i, k), true);
+      if (!q.zero()) col_sub(j, k, q);
+      if (given_up_) return true;
+    }
+    return true;
+  }
+
+  std::int32_t r_, c_;
+  bool transforms_;
+  std::vector<double> row_bits_;
+  std::int64_t work_limit_;
+  std::int64_t budget_ = 0;
+  std::int64_t work_ = 0;
+  bool given_up_ = false;
+  Store w_, u_, uinv_;
+  Limbs f_, y_;  // word operands of the steps in limbs
+};
+
+}  // namespace
+
+bool hermite_direct(const ZMatrix& a, bool transforms, FormResult* out) {
+  // A dense matrix swells past the work the modular route needs above
+  // dense_side, and a wide one's transform (its kernel columns) at once.
+  std::int64_t filled = 0;
+  for (const ZInt& x : a.cell) filled += x.is_zero() ? 0 : 1;
+  if (2 * filled > static_cast<std::int64_t>(a.cell.size()) &&
+      (std::min(a.rows, a.cols) > dense_side || (transforms && a.cols > a.rows)))
+    return false;
+  Elimination e(a, transforms);
+  std::vector<std::int32_t> pivots, others;
+  if (!e.run(&pivots, &others)) return false;
+  const std::int32_t rows = a.rows, cols = a.cols;
+  out->rank = static_cast<std::int32_t>(pivots.size());
+  out->order = pivots;
+  out->order.insert(out->order.end(), others.begin(), others.end());
+  out->form = ZMatrix(rows, cols);
+  for (std::int32_t i = 0; i < rows; ++i) {
+    const std::int32_t from = out->order[static_cast<std::size_t>(i)];
+    for (std::int32_t j = 0; j < cols; ++j) out->form.at(i, j) = e.at(from, j);
+  }
+  if (!transforms) return true;
+  out->left = ZMatrix(rows, rows);
+  out->left_inv = ZMatrix(rows, rows);
+  for (std::int32_t i = 0; i < rows; ++i) {
+    out->left.at(i, out->order[static_cast<std::size_t>(i)]) = 1;
+    out->left_inv.at(out->order[static_cast<std::size_t>(i)], i) = 1;
+  }
+  out->right = ZMatrix(cols, cols);
+  out->right_inv = ZMatrix(cols, cols);
+  for (std::int32_t i = 0; i < cols; ++i)
+    for (std::int32_t j = 0; j < cols; ++j) {
+      out->right.at(i, j) = e.u(i, j);
+      out->right_inv.at(i, j) = e.uinv(i, j);
+    }
+  return true;
+}
+
+}  // namespace tavrin
