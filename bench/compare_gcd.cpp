@@ -1048,6 +1048,9 @@ int main(int argc, char** argv) {
   if (const char* m = std::getenv("TAVRIN_BENCH_METHOD"))  // flat engines: dense or sparse only
     flat_gcd_choice = m[0] == 'd' ? flat_gcd_method::dense : flat_gcd_method::sparse;
   if (const char* t = std::getenv("TAVRIN_BENCH_FLAT_TERMS")) flat_gcd_terms = std::atoi(t);
+  // The best route of the determinant rows: "&(L = 1)" (interpolation, its
+  // primes and degrees found from the images).
+  if (std::getenv("TAVRIN_BENCH_LAGRANGE") != nullptr) rat_det_method_cut = 1;
   const char* env = std::getenv("TAVRIN_ROW_SECONDS");
   const double limit = env != nullptr ? std::atof(env) : 240.0;
   const Row rows[] = {

@@ -176,8 +176,8 @@ Value routed_det(const Mat& a, std::int32_t from) {
 }
 
 TEST_F(Lagrange, RouterInterpolatesTheEliminationsPolynomial) {
-  // Modulo primes large and small (a degree too large for the modulus is
-  // declined to the elimination), in one to three variables, with planted
+  // Modulo primes large and small (a degree too large for the modulus goes
+  // to the integers), in one to three variables, with planted
   // singular matrices: the quiet interpolation answers what elimination does.
   std::mt19937_64 rng(test_seed());
   for (std::int64_t p : {3, 7, 101, 65521, 2147483629}) {
@@ -403,8 +403,8 @@ Mat routed_inverse(const Mat& a, int how, bool in_place, std::string* out) {
 }
 
 TEST_F(Lagrange, InterpolatedInversesAreGaussJordans) {
-  // One to three variables, sides 2 to 12, negative coefficients, a
-  // content, singular matrices (the same report): the interpolated inverse
+  // One to three variables, sides 2 to 12, negative and rational
+  // coefficients, a content, singular matrices (the same report): the interpolated inverse
   // and the recurrence give Gauss-Jordan's values.
   check_mod_matrix_size(32);
   NodeBalance balance;
@@ -414,7 +414,10 @@ TEST_F(Lagrange, InterpolatedInversesAreGaussJordans) {
   for (int trial = 0; trial < test_iterations(12); ++trial) {
     const auto n = std::int32_t(2 + rng() % (trial % 3 == 0 ? 11 : 7));
     const auto nv = std::int32_t(n > 8 ? 1 : 1 + rng() % 3);
-    Mat a = random_mat(rng, n, n, 0.15, [nv](std::mt19937_64& g) { return random_entry(g, nv, 0); });
+    // Every fourth matrix over Q: rational numbers and rows over integers.
+    Mat a = random_mat(rng, n, n, 0.15, [nv, trial](std::mt19937_64& g) {
+      return trial % 4 == 3 ? rational_entry(g, nv) : random_entry(g, nv, 0);
+    });
     if (trial % 4 == 1)  // singular: a column repeated
       for (std::int32_t i = 0; i < n; ++i) a.at(i, n - 1) = a.get(i, 0) == nullptr ? Value() : copy_of(a.get(i, 0));
     if (trial % 4 == 2) {  // a content in a column
