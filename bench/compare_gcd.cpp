@@ -33,6 +33,8 @@
 //   det GF(2)[x,y,z] 7 x 7, entries non-empty sums of 1, x, y, z (peer: &(K = 1))
 //
 //   compare_gcd [row-prefix]     e.g. compare_gcd "gcd sparse"
+// TAVRIN_BENCH_GIAC=1 adds Giac's det (one thread) to the determinant rows
+// over Q; TAVRIN_BENCH_LAGRANGE=1 times those rows by "&(L = 1)".
 // Peers serve this comparison only.
 #include <sys/wait.h>
 #include <time.h>
@@ -661,6 +663,54 @@ bool singular_det(const Matrix& m, int n, int nv, int limit, SingularDet* out) {
   return true;
 }
 
+// Giac's det on the same matrix (one thread), when `giac` is on PATH and
+// TAVRIN_BENCH_GIAC is set: its time, its number of terms and its value at
+// the point (2, 3, 5, 7, ...), as for Singular.
+bool giac_det(const Matrix& m, int n, int nv, int limit, SingularDet* out) {
+  if (std::getenv("TAVRIN_BENCH_GIAC") == nullptr || std::system("command -v giac >/dev/null 2>&1") != 0) return false;
+  const char* names[] = {"x", "y", "z", "w", "v", "u", "t", "s"};
+  const int points[] = {2, 3, 5, 7, 11, 13, 17, 19};
+  const std::string file = "/tmp/tavrin_compare_det_" + std::to_string(::getpid()) + ".cas";
+  FILE* f = std::fopen(file.c_str(), "w");
+  if (f == nullptr) return false;
+  std::string vars, at;
+  for (int k = 0; k < nv; ++k) {
+    vars += std::string(k ? "," : "") + names[k];
+    at += std::string(k ? "," : "") + std::to_string(points[k]);
+  }
+  std::fprintf(f, "threads:=1:;\nM:=matrix(%d,%d,[", n, n);
+  for (int r = 0; r < n; ++r) {
+    std::fprintf(f, "%s[", r ? "," : "");
+    for (int c = 0; c < n; ++c)
+      std::fprintf(f, "%s%s", c ? "," : "", singular_text(m[static_cast<std::size_t>(c * n + r)]).c_str());
+    std::fprintf(f, "]");
+  }
+  std::fprintf(f,
+               "]):;\nt:=time(d:=det(M)):;\nprint(\"seconds \"+t[0]);\nprint(\"terms \"+nops(expand(d)));\n"
+               "print(\"value \"+subs(d,[%s],[%s]));\n",
+               vars.c_str(), at.c_str());
+  std::fclose(f);
+  FILE* in = popen(("timeout " + std::to_string(limit) + " giac " + file + " 2>&1").c_str(), "r");
+  if (in == nullptr) return false;
+  char line[1 << 16];
+  bool seen[3] = {false, false, false};
+  while (std::fgets(line, sizeof line, in) != nullptr) {
+    std::string s(line);
+    while (!s.empty() && (s.back() == '\n' || s.back() == '\r')) s.pop_back();
+    for (const char* key : {"seconds ", "terms ", "value "}) {
+      const auto at_key = s.find(key);
+      if (at_key == std::string::npos) continue;
+      const std::string rest = s.substr(at_key + std::strlen(key));
+      if (key[0] == 's') out->seconds = std::atof(rest.c_str()), seen[0] = true;
+      if (key[0] == 't') out->terms = std::atol(rest.c_str()), seen[1] = true;
+      if (key[0] == 'v') out->at_point = rest, seen[2] = true;
+    }
+  }
+  pclose(in);
+  std::remove(file.c_str());
+  return seen[0] && seen[1] && seen[2];
+}
+
 // A determinant row over Q: Tavrin's default route on the matrix stored
 // dense or sparse, FLINT's Bareiss (fmpz_mpoly; not on the sparse rows,
 // where it does not finish within 300 s) and Singular's det.
@@ -751,6 +801,29 @@ void det_q_row(const char* row, const char* size, const Matrix& m, int n, int nv
     fmpz_clear(v);
 #endif
     report(row, size, t, "Singular", sd.seconds, agree);
+  }
+  SingularDet gd;
+  if (giac_det(m, n, nv, 400, &gd)) {
+    bool agree = false;
+#ifdef TAVRIN_PEER_FLINT
+    fmpz_t v;
+    fmpz_init(v);
+    std::vector<fmpz> at(static_cast<std::size_t>(nv));
+    const int points[] = {2, 3, 5, 7, 11, 13, 17, 19};
+    for (int k = 0; k < nv; ++k) {
+      fmpz_init(&at[static_cast<std::size_t>(k)]);
+      fmpz_set_si(&at[static_cast<std::size_t>(k)], points[k]);
+    }
+    std::vector<fmpz*> args;
+    for (auto& x : at) args.push_back(&x);
+    fmpz_mpoly_evaluate_all_fmpz(v, fd, args.data(), ctx);
+    char* text = fmpz_get_str(nullptr, 10, v);
+    agree = same && gd.at_point == text && gd.terms == fmpz_mpoly_length(fd, ctx);
+    flint_free(text);
+    for (auto& x : at) fmpz_clear(&x);
+    fmpz_clear(v);
+#endif
+    report(row, size, t, "Giac", gd.seconds, agree);
   }
   free_poly(&own);
 #ifdef TAVRIN_PEER_FLINT
