@@ -56,6 +56,42 @@ IntPoly constant_poly(const Words& c) {
   return r;
 }
 
+// Residues modulo one prime p < 2^31 by a dot product with the powers
+// 2^(64 j) mod p: the products summed in 128 bits without a carried
+// remainder between words, so the words are read at the multiplier's
+// throughput rather than along a chain of reductions.
+class WordResidues {
+ public:
+  explicit WordResidues(std::uint32_t p)
+      : p_(p), b64_(static_cast<std::uint64_t>((static_cast<unsigned __int128>(1) << 64) % p)), pw_{1} {}
+  // |x| mod p for a magnitude of n words.
+  std::uint32_t of(const word* x, std::int32_t n) {
+    grow(n);
+    unsigned __int128 acc = 0;
+    for (std::int32_t j = 0; j < n; ++j) acc += static_cast<unsigned __int128>(x[j]) * pw_[static_cast<std::size_t>(j)];
+    const auto hi = static_cast<std::uint64_t>(acc >> 64) % p_, lo = static_cast<std::uint64_t>(acc) % p_;
+    return static_cast<std::uint32_t>((hi * b64_ + lo) % p_);
+  }
+  // The residues of a's coefficients (0 .. p - 1), as intpoly_residues.
+  std::vector<std::int32_t> of(const IntPoly& a) {
+    std::vector<std::int32_t> r(static_cast<std::size_t>(a.degree() + 1), 0);
+    for (std::int32_t i = 0; i <= a.degree(); ++i) {
+      const std::uint32_t v = of(a.mag(i), a.len(i));
+      r[static_cast<std::size_t>(i)] = static_cast<std::int32_t>(a.neg(i) && v != 0 ? p_ - v : v);
+    }
+    while (!r.empty() && r.back() == 0) r.pop_back();
+    return r;
+  }
+
+ private:
+  void grow(std::int32_t n) {
+    if (static_cast<std::int32_t>(pw_.size()) >= n) return;
+    while (static_cast<std::int32_t>(pw_.size()) < n) pw_.push_back(pw_.back() * b64_ % p_);
+  }
+  std::uint64_t p_, b64_;  // b64_ = 2^64 mod p
+  std::vector<std::uint64_t> pw_;  // pw_[j] = 2^(64 j) mod p
+};
+
 // A coefficient of the Chinese combination: a signed magnitude.
 struct Coef {
   Words m;
@@ -63,8 +99,8 @@ struct Coef {
 };
 
 // c mod p as a residue 0 .. p - 1.
-std::uint32_t residue(const Coef& c, std::uint32_t p) {
-  const std::uint32_t v = words_mod(c.m.data(), static_cast<std::int32_t>(c.m.size()), p);
+std::uint32_t residue(const Coef& c, std::uint32_t p, WordResidues& res) {
+  const std::uint32_t v = res.of(c.m.data(), static_cast<std::int32_t>(c.m.size()));
   return c.neg && v != 0 ? p - v : v;
 }
 
@@ -137,10 +173,11 @@ IntPoly intpoly_primitive_gcd(const IntPoly& a0, const IntPoly& b0) {
     if (intpoly_prime_hook != nullptr) p = intpoly_prime_hook(used, p);
     ++used;
     const auto up = static_cast<std::uint32_t>(p);
-    if (words_mod(la.data(), static_cast<std::int32_t>(la.size()), up) == 0 ||
-        words_mod(lb.data(), static_cast<std::int32_t>(lb.size()), up) == 0)
+    WordResidues res(up);
+    if (res.of(la.data(), static_cast<std::int32_t>(la.size())) == 0 ||
+        res.of(lb.data(), static_cast<std::int32_t>(lb.size())) == 0)
       continue;
-    DensePoly g = dense_gcd(intpoly_residues(a, p), intpoly_residues(b, p), p);
+    DensePoly g = dense_gcd(res.of(a), res.of(b), p);
     ++intpoly_gcd_stats.images;
     const std::int32_t dg = dense_degree(g);
     if (dg == 0) {
@@ -166,7 +203,7 @@ IntPoly intpoly_primitive_gcd(const IntPoly& a0, const IntPoly& b0) {
     for (std::int32_t i = 0; i <= dg; ++i) {
       Coef& c = h[static_cast<std::size_t>(i)];
       const std::uint64_t gi = static_cast<std::uint32_t>(g[static_cast<std::size_t>(i)]);
-      const std::uint64_t hi = residue(c, up);
+      const std::uint64_t hi = residue(c, up, res);
       const std::uint64_t t = ((gi + up - hi) % up) * minv % up;
       if (t == 0) continue;
       changed = true;
