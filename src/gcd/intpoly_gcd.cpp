@@ -16,6 +16,30 @@
 namespace tavrin {
 
 intpoly_gcd_counts intpoly_gcd_stats{};
+
+WordResidues::WordResidues(std::uint32_t p)
+    : p_(p), b64_(static_cast<std::uint64_t>((static_cast<unsigned __int128>(1) << 64) % p)), pw_{1} {}
+
+// The products summed in 128 bits (each below 2^95, so 2^33 words fit)
+// without a remainder carried from word to word: the words are read at the
+// multiplier's throughput rather than along a chain of reductions.
+std::uint32_t WordResidues::of(const IntPoly::word* x, std::int32_t n) {
+  while (static_cast<std::int32_t>(pw_.size()) < n) pw_.push_back(pw_.back() * b64_ % p_);
+  unsigned __int128 acc = 0;
+  for (std::int32_t j = 0; j < n; ++j) acc += static_cast<unsigned __int128>(x[j]) * pw_[static_cast<std::size_t>(j)];
+  const std::uint64_t hi = static_cast<std::uint64_t>(acc >> 64) % p_, lo = static_cast<std::uint64_t>(acc) % p_;
+  return static_cast<std::uint32_t>((hi * b64_ + lo) % p_);
+}
+
+std::vector<std::int32_t> WordResidues::of(const IntPoly& a) {
+  std::vector<std::int32_t> r(static_cast<std::size_t>(a.degree() + 1), 0);
+  for (std::int32_t i = 0; i <= a.degree(); ++i) {
+    const std::uint32_t v = of(a.mag(i), a.len(i));
+    r[static_cast<std::size_t>(i)] = static_cast<std::int32_t>(a.neg(i) && v != 0 ? p_ - v : v);
+  }
+  while (!r.empty() && r.back() == 0) r.pop_back();
+  return r;
+}
 std::int32_t (*intpoly_prime_hook)(std::int32_t k, std::int32_t p) = nullptr;
 
 namespace {
@@ -55,42 +79,6 @@ IntPoly constant_poly(const Words& c) {
   r.trim();
   return r;
 }
-
-// Residues modulo one prime p < 2^31 by a dot product with the powers
-// 2^(64 j) mod p: the products summed in 128 bits without a carried
-// remainder between words, so the words are read at the multiplier's
-// throughput rather than along a chain of reductions.
-class WordResidues {
- public:
-  explicit WordResidues(std::uint32_t p)
-      : p_(p), b64_(static_cast<std::uint64_t>((static_cast<unsigned __int128>(1) << 64) % p)), pw_{1} {}
-  // |x| mod p for a magnitude of n words.
-  std::uint32_t of(const word* x, std::int32_t n) {
-    grow(n);
-    unsigned __int128 acc = 0;
-    for (std::int32_t j = 0; j < n; ++j) acc += static_cast<unsigned __int128>(x[j]) * pw_[static_cast<std::size_t>(j)];
-    const auto hi = static_cast<std::uint64_t>(acc >> 64) % p_, lo = static_cast<std::uint64_t>(acc) % p_;
-    return static_cast<std::uint32_t>((hi * b64_ + lo) % p_);
-  }
-  // The residues of a's coefficients (0 .. p - 1), as intpoly_residues.
-  std::vector<std::int32_t> of(const IntPoly& a) {
-    std::vector<std::int32_t> r(static_cast<std::size_t>(a.degree() + 1), 0);
-    for (std::int32_t i = 0; i <= a.degree(); ++i) {
-      const std::uint32_t v = of(a.mag(i), a.len(i));
-      r[static_cast<std::size_t>(i)] = static_cast<std::int32_t>(a.neg(i) && v != 0 ? p_ - v : v);
-    }
-    while (!r.empty() && r.back() == 0) r.pop_back();
-    return r;
-  }
-
- private:
-  void grow(std::int32_t n) {
-    if (static_cast<std::int32_t>(pw_.size()) >= n) return;
-    while (static_cast<std::int32_t>(pw_.size()) < n) pw_.push_back(pw_.back() * b64_ % p_);
-  }
-  std::uint64_t p_, b64_;  // b64_ = 2^64 mod p
-  std::vector<std::uint64_t> pw_;  // pw_[j] = 2^(64 j) mod p
-};
 
 // A coefficient of the Chinese combination: a signed magnitude.
 struct Coef {
@@ -229,7 +217,51 @@ IntPoly intpoly_primitive_gcd(const IntPoly& a0, const IntPoly& b0) {
   }
 }
 
+namespace {
+
+// The GCD of the magnitudes of all coefficients of a and b (a and b not
+// both zero), from the shortest coefficient on, stopping at 1: for a pair
+// with no common content one full-length GCD rather than one per operand.
+Words joint_content(const IntPoly& a, const IntPoly& b) {
+  const IntPoly* first = nullptr;
+  std::int32_t at = -1;
+  for (const IntPoly* x : {&a, &b})
+    for (std::int32_t i = 0; i <= x->degree(); ++i)
+      if (x->len(i) > 0 && (first == nullptr || x->len(i) < first->len(at))) {
+        first = x;
+        at = i;
+      }
+  Words g(first->mag(at), first->mag(at) + first->len(at));
+  for (const IntPoly* x : {&a, &b})
+    for (std::int32_t i = x->degree(); i >= 0 && !is_one(g); --i)
+      if (x->len(i) > 0 && !(x == first && i == at)) g = gcd_words(g, Words(x->mag(i), x->mag(i) + x->len(i)));
+  return g;
+}
+
+// The primitive parts of a and b (deg a, deg b >= 1) are coprime: their
+// images modulo the first prime not dividing either leading coefficient
+// have a constant GCD. False when no such prime comes among the first few
+// or the image GCD has positive degree (then nothing is settled).
+bool coprime_image(const IntPoly& a, const IntPoly& b) {
+  for (std::int32_t k = 0; k < 4; ++k) {
+    const std::int32_t p = word_prime(k);
+    WordResidues res(static_cast<std::uint32_t>(p));
+    if (res.of(a.mag(a.degree()), a.len(a.degree())) == 0 || res.of(b.mag(b.degree()), b.len(b.degree())) == 0)
+      continue;
+    ++intpoly_gcd_stats.images;
+    if (dense_degree(dense_gcd(res.of(a), res.of(b), p)) > 0) return false;
+    ++intpoly_gcd_stats.coprime;
+    return true;
+  }
+  return false;
+}
+
+}  // namespace
+
 IntPoly intpoly_gcd(const IntPoly& a, const IntPoly& b) {
+  // Coprime primitive parts (as a rule for unrelated operands): the GCD is
+  // the common content, found without the content of each operand.
+  if (!a.is_constant() && !b.is_constant() && coprime_image(a, b)) return constant_poly(joint_content(a, b));
   const Words ca = intpoly_content(a), cb = intpoly_content(b);
   const Words c = gcd_words(ca, cb);
   if (a.is_constant() || b.is_constant()) return constant_poly(c);

@@ -5,10 +5,28 @@
 #pragma once
 
 #include <cstdint>
+#include <vector>
 
 #include "poly/intpoly.h"
 
 namespace tavrin {
+
+// Residues modulo one prime p < 2^31 (0 .. p - 1) by a dot product of the
+// words with the powers 2^(64 j) mod p, kept and extended as longer
+// magnitudes come: the same values as words_mod and intpoly_residues.
+class WordResidues {
+ public:
+  explicit WordResidues(std::uint32_t p);
+  // |x| mod p for a magnitude of n words.
+  std::uint32_t of(const IntPoly::word* x, std::int32_t n);
+  // The residues of a's coefficients, entry i that of x^i, top zero
+  // entries dropped.
+  std::vector<std::int32_t> of(const IntPoly& a);
+
+ private:
+  std::uint64_t p_, b64_;          // b64_ = 2^64 mod p
+  std::vector<std::uint64_t> pw_;  // pw_[j] = 2^(64 j) mod p
+};
 
 // The GCD as polygcd gives it over the integers: when a or b is a
 // constant, the GCD of the magnitudes of all their coefficients (a number,

@@ -14,6 +14,7 @@
 #include "core/thresholds.h"
 #include "gcd/gcd.h"
 #include "numbers/node_handles.h"
+#include "poly/intpoly.h"
 #include "poly/poly_upcalls.h"
 #include "support/bigref.h"
 #include "support/node_accounting.h"
@@ -107,6 +108,58 @@ TEST(IntPolyGcd, ConstantsGiveTheGcdOfTheContents) {
   EXPECT_EQ(ref_of(intpoly_gcd(int_of(a), int_of(parse_ref("8*x + 4", {"x"})))), parse_ref("2", {"x"}));
   EXPECT_EQ(ref_of(intpoly_gcd(int_of(parse_ref("x^2 - 1", {"x"})), int_of(parse_ref("-2*x - 2", {"x"})))),
             parse_ref("x + 1", {"x"}));
+}
+
+// The dot-product residues against the chained reduction, on magnitudes of
+// all-ones words (the largest products) and random words up to the longest
+// coefficient (32,767 limbs), and on signed coefficients.
+TEST(IntPolyGcd, WordResiduesAgreeWithWordsMod) {
+  std::mt19937_64 rng(test_seed() + 11);
+  const std::int32_t longest = (32767 * 28 + 63) / 64;
+  for (const std::uint32_t p : {2147483647U, 2147483629U, 65537U, 3U}) {
+    WordResidues res(p);
+    for (const std::int32_t n : {0, 1, 2, 3, 17, 300, longest}) {
+      std::vector<IntPoly::word> ones(static_cast<std::size_t>(n), ~IntPoly::word{0}), any(ones.size());
+      for (auto& w : any) w = rng();
+      EXPECT_EQ(res.of(ones.data(), n), words_mod(ones.data(), n, p)) << p << " " << n;
+      EXPECT_EQ(res.of(any.data(), n), words_mod(any.data(), n, p)) << p << " " << n;
+    }
+    PolyVars vars{"x"};
+    for (int round = 0; round < 4; ++round) {
+      const IntPoly a = int_of(random_x(rng, 6 + round, 64U << (3 * round)));
+      EXPECT_EQ(res.of(a), intpoly_residues(a, static_cast<std::int32_t>(p))) << p << " round " << round;
+    }
+  }
+}
+
+// Pairs with coprime primitive parts settle on one image and the common
+// content of all coefficients: against the driver, with contents shared in
+// part, large, one-sided, and with signs.
+TEST(IntPolyGcd, CoprimePrimitivePartsGiveTheCommonContent) {
+  PolyVars vars{"x"};
+  NodeBalance balance;
+  std::mt19937_64 rng(test_seed() + 13);
+  const int rounds = test_iterations(30);
+  for (int round = 0; round < rounds; ++round) {
+    const unsigned bits = round % 3 == 0 ? 300 : 40;
+    const RefPoly k = random_x(rng, 0, bits);
+    if (k.is_zero()) continue;
+    RefPoly a = random_x(rng, 1 + static_cast<int>(rng() % 8), bits);
+    RefPoly b = random_x(rng, 1 + static_cast<int>(rng() % 8), bits);
+    if (round % 4 != 3) a = a * k.scaled(BigRef(6));
+    if (round % 4 != 2) b = b * k.scaled(BigRef(round % 2 ? -4 : 10));
+    if (int_of(a).is_constant() || int_of(b).is_constant()) continue;
+    const std::string what = "round " + std::to_string(round);
+    const RefPoly want = driver_gcd(a, b);
+    const long coprime = intpoly_gcd_stats.coprime, runs = intpoly_gcd_stats.runs;
+    EXPECT_EQ(ref_of(intpoly_gcd(int_of(a), int_of(b))), want) << what;
+    EXPECT_EQ(ref_of(intpoly_gcd(int_of(b), int_of(a))), want) << what << " (swapped)";
+    // Random parts are coprime as a rule; then no modular run starts.
+    if (int_of(want).is_constant()) {
+      EXPECT_EQ(intpoly_gcd_stats.coprime, coprime + 2) << what;
+      EXPECT_EQ(intpoly_gcd_stats.runs, runs) << what;
+    }
+  }
 }
 
 }  // namespace
