@@ -20,10 +20,8 @@ void set_power_of_two(imptr x, std::int64_t e);
 void assign_number(imptr n, imptr x);
 
 // The word primes of the images, in order: prime[6..604], then primes
-// below 2^28, downwards, generated on demand. prime_at(0) is prime[6].
+// below 2^28, downwards (word_prime). prime_at(0) is prime[6].
 std::uint32_t prime_at(std::int32_t k);
-// The inverse of prime_at(0) * ... * prime_at(k-1) modulo prime_at(k), k >= 1.
-std::uint32_t garner_inverse(std::int32_t k);
 
 // The number of primes for a bound pd: the table's count for a bound of
 // L limbs (L*7/4 + 4, then raised until the primes' product has as many
