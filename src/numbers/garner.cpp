@@ -3,28 +3,47 @@
 
 namespace tavrin {
 
+namespace {
+
+// acc + d w, reduced by f first when the sum could pass 2^64 (d, w < 2^31).
+inline std::uint64_t accumulate(const WordField& f, std::uint64_t acc, std::uint32_t d, std::uint32_t w) {
+  if (acc >= (std::uint64_t{1} << 63)) acc = f.reduce(acc);
+  return acc + std::uint64_t{d} * w;
+}
+
+}  // namespace
+
 void Garner::add_prime(std::uint32_t p) {
   const WordField f(p);
-  std::uint32_t prod = f.reduce(1);
+  std::uint32_t place = f.reduce(1);
   for (const WordField& e : fields_) {
-    const std::uint32_t q = f.reduce(e.modulus());
-    reduced_.push_back(q);
-    prod = f.mul(prod, q);
+    weight_.push_back(place);
+    place = f.mul(place, f.reduce(e.modulus()));
   }
   fields_.push_back(f);
-  inverse_.push_back(f.inv(prod));
+  inverse_.push_back(f.inv(place));
   modulus_.mul_add(p, 0);
   ZInt::divmod(modulus_, ZInt(2), &half_, nullptr);
 }
 
 std::uint32_t Garner::digit(std::size_t k, std::uint32_t r, const std::uint32_t* d, std::size_t stride) const {
   const WordField& f = fields_[k];
-  if (k == 0) return f.reduce(r);
-  const std::uint32_t* q = reduced_.data() + k * (k - 1) / 2;
-  // x := d_0 + d_1 p_0 + ... + d_{k-1} p_0 ... p_{k-2} modulo p_k (Horner)
-  std::uint64_t x = f.reduce(d[(k - 1) * stride]);
-  for (std::size_t j = k - 1; j-- > 0;) x = f.reduce(x * q[j] + d[j * stride]);
-  return f.mul(f.sub(f.reduce(r), static_cast<std::uint32_t>(x)), inverse_[k]);
+  const std::uint32_t* w = weight_.data() + k * (k - 1) / 2;
+  std::uint64_t x = 0;
+  for (std::size_t j = 0; j < k; ++j) x = accumulate(f, x, d[j * stride], w[j]);
+  return f.mul(f.sub(f.reduce(r), f.reduce(x)), inverse_[k]);
+}
+
+void Garner::digits_of(std::size_t k, const std::uint32_t* r, const std::uint32_t* d, std::size_t stride,
+                       std::size_t count, std::uint32_t* out) const {
+  const WordField& f = fields_[k];
+  const std::uint32_t* w = weight_.data() + k * (k - 1) / 2;
+  std::vector<std::uint64_t> x(count, 0);
+  for (std::size_t j = 0; j < k; ++j) {
+    const std::uint32_t* dj = d + j * stride;
+    for (std::size_t i = 0; i < count; ++i) x[i] = accumulate(f, x[i], dj[i], w[j]);
+  }
+  for (std::size_t i = 0; i < count; ++i) out[i] = f.mul(f.sub(f.reduce(r[i]), f.reduce(x[i])), inverse_[k]);
 }
 
 void Garner::digits(const std::uint32_t* r, std::uint32_t* d, std::size_t stride) const {

@@ -7,9 +7,11 @@
 // from x mod p_k and the digits below it:
 //   d_k = (x mod p_k - (d_0 + d_1 p_0 + ... + d_{k-1} p_0 ... p_{k-2}))
 //         / (p_0 ... p_{k-1})  modulo p_k.
-// A Garner object keeps each prime's field, the earlier primes reduced
-// modulo it and the inverse of their product, so that many values (the
-// coefficients of one polynomial, the entries of one matrix) share them.
+// A Garner object keeps each prime's field, the place values of the earlier
+// digits modulo it and the inverse of the earlier primes' product, so that
+// many values (the coefficients of one polynomial, the entries of one
+// matrix) share them. The sum of the earlier digits times their place
+// values is taken in 64 bits, reduced only when it could overflow.
 // Digits of one value may be spread with a stride (digit j at d[j * stride]).
 #pragma once
 
@@ -41,6 +43,11 @@ class Garner {
   // Digit k of the value whose residue modulo prime k is r (0 .. p_k - 1)
   // and whose digits 0 .. k - 1 are d[0], d[stride], ... .
   std::uint32_t digit(std::size_t k, std::uint32_t r, const std::uint32_t* d, std::size_t stride = 1) const;
+  // Digit k of `count` values at once: value i has the residue r[i] modulo
+  // prime k and its digit j (j < k) at d[j * stride + i]; out[i] := its
+  // digit k (out may be r; r: kept otherwise).
+  void digits_of(std::size_t k, const std::uint32_t* r, const std::uint32_t* d, std::size_t stride,
+                 std::size_t count, std::uint32_t* out) const;
   // The digits d[0], d[stride], ... of the value with residues r[0], r[1], ...
   // modulo primes 0 .. size() - 1 (d: overwritten; r: kept).
   void digits(const std::uint32_t* r, std::uint32_t* d, std::size_t stride = 1) const;
@@ -52,7 +59,9 @@ class Garner {
  private:
   std::vector<WordField> fields_;
   std::vector<std::uint32_t> inverse_;  // 1 / (p_0 ... p_{k-1}) mod p_k
-  std::vector<std::uint32_t> reduced_;  // p_j mod p_k for j < k, at k (k - 1) / 2 + j
+  // (p_0 ... p_{j-1}) mod p_k for j < k, at k (k - 1) / 2 + j: the place
+  // value of digit j modulo p_k
+  std::vector<std::uint32_t> weight_;
   ZInt modulus_ = 1, half_ = 0;         // M and floor(M / 2)
 };
 
