@@ -238,9 +238,8 @@ std::vector<imptr> integer_coefficients(const std::vector<Entry>& entries, std::
     const WordField& f = garner.field(static_cast<std::size_t>(t));
     for (std::size_t k = 0; k < m * m; ++k) store[k] = residue(entries[k], f);
     const std::vector<u32> image = char_poly_mod(store.data(), n, f.modulus());
-    for (std::size_t d = 0; d <= m; ++d)
-      digits[static_cast<std::size_t>(t) * (m + 1) + d] =
-          garner.digit(static_cast<std::size_t>(t), image[d], &digits[d], m + 1);
+    garner.digits_of(static_cast<std::size_t>(t), image.data(), digits.data(), m + 1, m + 1,
+                     &digits[static_cast<std::size_t>(t) * (m + 1)]);
   }
   std::vector<imptr> coefs(m + 1);
   for (std::size_t d = 0; d <= m; ++d) coefs[d] = garner.symmetric(&digits[d], m + 1).to_number();
