@@ -12,30 +12,10 @@
 #include "core/interrupts.h"
 #include "core/globals.h"
 #include "numbers/freelists.h"
+#include "numbers/garner.h"
 #include "numbers/limb_array_impl.h"
-
-namespace tavrin {
-
-std::uint32_t word_prime_below(std::uint32_t top, std::size_t k) {
-  static std::vector<std::uint32_t> small, large;
-  std::vector<std::uint32_t>& list = top == (1u << 21) ? small : large;
-  while (list.size() <= k) {
-    std::uint32_t c = list.empty() ? top - 1 : list.back() - 2;
-    for (;; c -= 2) {
-      bool prime = true;
-      for (std::uint32_t f = 3; f * f <= c; f += 2)
-        if (c % f == 0) {
-          prime = false;
-          break;
-        }
-      if (prime) break;
-    }
-    list.push_back(c);
-  }
-  return list[k];
-}
-
-}  // namespace tavrin
+#include "numbers/primes.h"
+#include "numbers/zint.h"
 
 namespace tavrin::images {
 
@@ -292,31 +272,20 @@ void residues_of(const std::vector<float>& src, std::vector<double>& dst, std::u
     dst[i] = static_cast<double>((static_cast<std::int64_t>(src[i]) % q + q) % q);
 }
 
+// The value of a magnitude in base 2^32, two 16-bit halves a word.
+ZInt zint_of(const words& a) {
+  ZInt z;
+  for (std::size_t i = a.size(); i-- > 0;) {
+    z.mul_add(1u << 16, a[i] >> 16);
+    z.mul_add(1u << 16, a[i] & 0xffffu);
+  }
+  return z;
+}
+
 // A big integer from a sign and a magnitude in base 2^32.
 imptr make_number(const words& a, std::int32_t sign) {
-  std::vector<detail::digit> d;
-  std::uint64_t acc = 0;
-  int have = 0;
-  for (std::uint32_t w : a) {
-    acc |= std::uint64_t{w} << have;
-    have += 32;
-    while (have >= limb_bits) {
-      d.push_back(static_cast<detail::digit>(acc & detail::digit_mask));
-      acc >>= limb_bits;
-      have -= limb_bits;
-    }
-  }
-  if (have > 0) d.push_back(static_cast<detail::digit>(acc));
-  if (d.empty()) d.push_back(0);
-  auto n = static_cast<std::int32_t>(d.size());
-  while (n > 1 && d[static_cast<std::size_t>(n) - 1] == 0) --n;
-  imptr x = nullptr;
-  newimag(&x);
-  x->lint = 0;
-  x->flote = 0.0L;
-  x->imag = nullptr;
-  detail::install_limbs(x, detail::build_limbs(d.data(), n, sign));
-  return x;
+  const ZInt z = zint_of(a);
+  return (sign < 0 ? -z : z).to_number();
 }
 
 // det A = 0 proven by an integer vector v != 0 with A v = 0. Column i, a
@@ -383,7 +352,7 @@ bool certify_singular(const std::vector<float>& rows, std::size_t n, std::int64_
   std::vector<std::int64_t> v(i + 1);
   double have = 0.0;
   for (std::size_t k = 0; have <= wbits; ++k) {
-    const std::uint32_t q = word_prime_below(1u << 21, k);
+    const std::uint32_t q = word_prime(k, lifting_prime_top);
     for (std::size_t j = 0; j < i; ++j) {
       const std::uint32_t m = mod_word(num[j], q);
       v[j] = negative[j] && m != 0 ? q - m : m;
@@ -456,7 +425,7 @@ imptr divisor_determ(const std::vector<quoly>& cells, std::int32_t m, imptr pd) 
       last_divisor_stats = {};
       return nullptr;
     }
-    lift.p = word_prime_below(1u << 21, known.size());
+    lift.p = word_prime(known.size(), lifting_prime_top);
     residues_of(rows, store, lift.p, largest);
     det_p = residue_lu(store.data(), m, lift.p, lift.perm.data(), &dependent);
     known.push_back(det_p);
@@ -503,11 +472,12 @@ imptr divisor_determ(const std::vector<quoly>& cells, std::int32_t m, imptr pd) 
   // e = det A / d from images det A * d^-1 mod q until the primes' product
   // exceeds 2 |e| (|e| <= 2^hbits / d); Garner in mixed radix.
   const std::int64_t ebits = hbits - (bit_length(d) - 1) + 1;
-  std::vector<std::uint32_t> primes, ev;
+  Garner garner;
+  std::vector<std::uint32_t> ev;
   double have = 0.0;
   std::vector<double> work(n * n);
   for (std::size_t k = 0; have <= static_cast<double>(ebits); ++k) {
-    const std::uint32_t q = word_prime_below(1u << 21, k);
+    const std::uint32_t q = word_prime(k, lifting_prime_top);
     const std::uint32_t dq = mod_word(d, q);
     if (dq == 0) continue;
     std::uint64_t det_q = k < known.size() ? known[k] : 0;
@@ -515,32 +485,14 @@ imptr divisor_determ(const std::vector<quoly>& cells, std::int32_t m, imptr pd) 
       residues_of(rows, work, q, largest);
       det_q = residue_lu(work.data(), m, q, nullptr);
     }
-    const std::uint64_t e_q = det_q * residue_power(dq, q - 2, q) % q;
-    // Garner digit: (e_q - value so far) / (product so far) mod q.
-    std::uint64_t acc = 0, prod = 1;
-    for (std::size_t j = 0; j < primes.size(); ++j) {
-      acc = (acc + ev[j] * prod) % q;
-      prod = prod * primes[j] % q;
-    }
-    ev.push_back(
-        static_cast<std::uint32_t>((e_q + q - acc) % q * residue_power(prod, q - 2, q) % q));
-    primes.push_back(q);
+    garner.add_prime(q);
+    const WordField& f = garner.field(ev.size());
+    const std::uint32_t e_q = f.mul(static_cast<std::uint32_t>(det_q), f.inv(dq));
+    ev.push_back(garner.digit(ev.size(), e_q, ev.data()));
     have += std::log2(static_cast<double>(q)) - 1e-9;
   }
-  last_divisor_stats.primes = static_cast<std::int32_t>(primes.size());
-  words E, M{1};
-  for (std::size_t j = primes.size(); j-- > 0;) mul_add(E, primes[j], ev[j]);
-  for (std::uint32_t q : primes) mul_add(M, q, 0);
-  trim(E);
-  std::int32_t sign = 1;
-  words twice = E;
-  mul_add(twice, 2, 0);
-  if (compare(twice, M) > 0) {  // E - M
-    sub_mul_shifted(M, E, 1, 0);
-    E = std::move(M);
-    sign = -1;
-  }
-  return make_number(multiply(d, E), sign);
+  last_divisor_stats.primes = static_cast<std::int32_t>(ev.size());
+  return (zint_of(d) * garner.symmetric(ev.data())).to_number();
 }
 
 }  // namespace tavrin::images
