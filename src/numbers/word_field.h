@@ -24,7 +24,8 @@ namespace tavrin {
 class WordField {
  public:
   // p: a prime (any p >= 2 for reduce, add, sub, neg and mul).
-  explicit WordField(std::uint32_t p) : p_(p), r_(~std::uint64_t{0} / p) {}
+  explicit WordField(std::uint32_t p)
+      : p_(p), r_(~std::uint64_t{0} / p), two64_((~std::uint64_t{0} % p + 1) % p) {}
   std::uint32_t modulus() const { return p_; }
   std::uint64_t size() const { return p_; }
   // x mod p for any 64-bit x.
@@ -33,6 +34,11 @@ class WordField {
     std::uint64_t t = x - q * p_;
     while (t >= p_) t -= p_;
     return static_cast<std::uint32_t>(t);
+  }
+  // x mod p for any 128-bit x: hi 2^64 + lo as (hi mod p) (2^64 mod p) + lo.
+  std::uint32_t reduce_wide(unsigned __int128 x) const {
+    const std::uint64_t hi = reduce(static_cast<std::uint64_t>(x >> 64));
+    return reduce(hi * two64_ + reduce(static_cast<std::uint64_t>(x)));
   }
   // a, b: residues below.
   std::uint32_t add(std::uint32_t a, std::uint32_t b) const {
@@ -63,7 +69,8 @@ class WordField {
 
  private:
   std::uint32_t p_;
-  std::uint64_t r_;
+  std::uint64_t r_;      // floor((2^64 - 1) / p)
+  std::uint64_t two64_;  // 2^64 mod p
 };
 
 // The residue of the big integer x (its limbs carry the sign) modulo f's

@@ -47,6 +47,8 @@ TEST(WordField, ReductionAgreesWithRemainder) {
     for (int i = 0; i < rounds; ++i) {
       const std::uint64_t x = draw(rng, p);
       ASSERT_EQ(f.reduce(x), x % p) << "p = " << p << ", x = " << x;
+      const unsigned __int128 wide = (static_cast<unsigned __int128>(draw(rng, p)) << 64) | x;
+      ASSERT_EQ(f.reduce_wide(wide), static_cast<std::uint64_t>(wide % p)) << "p = " << p << ", x = " << x;
       const auto a = static_cast<std::uint32_t>(rng() % p), b = static_cast<std::uint32_t>(rng() % p);
       ASSERT_EQ(f.mul(a, b), std::uint64_t{a} * b % p);
       ASSERT_EQ(f.add(a, b), (std::uint64_t{a} + b) % p);
