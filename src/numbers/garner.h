@@ -62,6 +62,7 @@ class Garner {
   // (p_0 ... p_{j-1}) mod p_k for j < k, at k (k - 1) / 2 + j: the place
   // value of digit j modulo p_k
   std::vector<std::uint32_t> weight_;
+  std::uint32_t largest_ = 0;           // the largest prime
   ZInt modulus_ = 1, half_ = 0;         // M and floor(M / 2)
 };
 
