@@ -15,6 +15,7 @@
 #include "gcd/gcd_upcalls.h"
 #include "matrix/det_services.h"
 #include "numbers/freelists.h"
+#include "numbers/garner.h"
 #include "numbers/node_handles.h"
 #include "numbers/work_arrays.h"
 #include "poly/poly_repr.h"
@@ -102,7 +103,9 @@ bool mod_matrix_inv(workptr ar, workptr outar, bool oar_free, std::int32_t m, qu
   const std::int64_t cells = std::int64_t{m} * m;
   const auto size = static_cast<std::size_t>(cells);
   const images::Residues res(images::cells_of(nullptr, ar, static_cast<std::int32_t>(cells)), m);
-  images::MixedRadix radix(size);
+  // Garner's digits of every cell, digit t of cell i at t * size + i.
+  Garner garner;
+  std::vector<std::uint32_t> digits;
   std::vector<std::uint32_t> a(size), adj(size), img(size);
   std::int32_t ordinal = 0;
   // Between images the user may interrupt, when interrupts are allowed
@@ -118,11 +121,14 @@ bool mod_matrix_inv(workptr ar, workptr outar, bool oar_free, std::int32_t m, qu
     for (std::int32_t r = 0; r < m; ++r)
       for (std::int32_t c = 0; c < m; ++c)
         img[static_cast<std::size_t>(c) * m + r] = adj[static_cast<std::size_t>(r) * m + c];
-    radix.add(p, img.data());
+    const std::size_t t = garner.size();
+    garner.add_prime(p);
+    digits.resize(digits.size() + size);
+    garner.digits_of(t, img.data(), digits.data(), size, size, &digits[t * size]);
   }
   if (verbose) std::printf("\n%*sFinishing up Chinese Remainder Theorem.\n", 3 * dumpitt_level, "");
   for (std::int64_t k = 0; k < cells; ++k) {
-    quoly v = detail::new_number_value(radix.value(static_cast<std::size_t>(k)));
+    quoly v = detail::new_number_value(garner.symmetric(&digits[static_cast<std::size_t>(k)], size).to_number());
     if (inverse) fast_quoly_quot(&v, det, false);
     if (oar_free) free_quoly(&outar->stash[k]);
     outar->stash[k] = v;

@@ -37,12 +37,6 @@ std::uint32_t residue_lu(double* store, std::int32_t m, std::uint32_t p, std::in
 bool residue_inverse(const std::uint32_t* a, std::int32_t m, std::uint32_t p, std::uint32_t detp,
                      std::uint32_t* out);
 
-// x[i] := x[i] * w + d[i] modulo p < 2^25 for i < n, in symmetric residues
-// (|x[i]| <= p/2 + 1 on exit), for integers with |x[i] w + d[i]| < 2^51 (the
-// Horner step of Garner's mixed radix for many entries at once).
-void residue_horner_step(double* x, const std::int32_t* d, std::size_t n, std::uint32_t w,
-                         std::uint32_t p);
-
 // The primes of the p-adic lifting and of its residues held in doubles lie
 // below this top (word_prime(k, lifting_prime_top)).
 constexpr std::uint32_t lifting_prime_top = std::uint32_t{1} << 21;

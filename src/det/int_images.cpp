@@ -18,6 +18,7 @@
 #include "numbers/garner.h"
 #include "numbers/limb_array_impl.h"
 #include "numbers/primes.h"
+#include "numbers/word_field.h"
 #include "numbers/word_mod.h"
 #include "toplevel/state.h"
 
@@ -109,12 +110,7 @@ void Residues::take(std::uint32_t p, std::uint32_t* out) const {
   for (const auto& [at, x] : long_) out[at] = residue(x, p);
 }
 
-std::uint32_t residue(imptr x, std::uint32_t p) {
-  const auto sp = static_cast<std::int64_t>(p);
-  std::int64_t r = 0;
-  for (numptr l = x->head; l != nullptr; l = l->next) r = (r * limb_base + l->value) % sp;
-  return static_cast<std::uint32_t>(r < 0 ? r + sp : r);
-}
+std::uint32_t residue(imptr x, std::uint32_t p) { return number_residue(x, WordField(p)); }
 
 imptr crt_determ(const std::vector<quoly>& cells, std::int32_t m, imptr pd) {
   if (m < 1) return make_number(mag{1}, 1);
@@ -199,92 +195,6 @@ bool residue_adjugate(std::uint32_t* a, std::int32_t m, std::uint32_t p, std::ui
   for (std::size_t r = 0; r < size; ++r)
     for (std::size_t c = 0; c < size; ++c) out[r * size + c] = row[r][size + c];
   return true;
-}
-
-void MixedRadix::add(std::uint32_t p, const std::uint32_t* images) {
-  const std::size_t t = primes_.size();
-  std::vector<std::uint32_t> x(count_, 0);
-  if (t > 0) {
-    // Horner over the earlier digits, all entries at once: x := digit t-1,
-    // then x := x * p_j + digit j for j = t-2 .. 0, modulo p.
-    const std::int32_t* top = digits_.data() + (t - 1) * count_;
-    if (p < (1u << 25)) {  // in doubles, symmetric residues
-      std::vector<double> xd(top, top + count_);
-      for (std::size_t j = t - 1; j-- > 0;)
-        residue_horner_step(xd.data(), digits_.data() + j * count_, count_, primes_[j] % p, p);
-      for (std::size_t i = 0; i < count_; ++i) {
-        const auto v = static_cast<std::int64_t>(xd[i]);
-        x[i] = static_cast<std::uint32_t>(v < 0 ? v + p : v);
-      }
-    } else {
-      for (std::size_t i = 0; i < count_; ++i)
-        x[i] = top[i] < 0 ? static_cast<std::uint32_t>(top[i] + static_cast<std::int64_t>(p))
-                          : static_cast<std::uint32_t>(top[i]);
-      for (std::size_t j = t - 1; j-- > 0;) {
-        const std::uint32_t wj = primes_[j] % p;
-        const auto ws = static_cast<std::uint32_t>((std::uint64_t{wj} << 32) / p);
-        const std::int32_t* d = digits_.data() + j * count_;
-        for (std::size_t i = 0; i < count_; ++i) {
-          const std::int64_t y = std::int64_t{shoup_mult(x[i], wj, ws, p)} + d[i];
-          x[i] = static_cast<std::uint32_t>(y < 0 ? y + p : y >= p ? y - p : y);
-        }
-      }
-    }
-  }
-  std::uint64_t inv = 1;
-  if (t > 0) {
-    std::uint64_t prod = 1;
-    for (std::uint32_t q : primes_) prod = prod * (q % p) % p;
-    inv = inverse_modulo(prod, p);
-  }
-  digits_.resize((t + 1) * count_);
-  std::int32_t* nd = digits_.data() + t * count_;
-  const std::uint32_t half = p / 2;
-  for (std::size_t i = 0; i < count_; ++i) {
-    const std::uint64_t u = (std::uint64_t{images[i]} + p - x[i]) % p * inv % p;
-    nd[i] = u > half ? static_cast<std::int32_t>(u) - static_cast<std::int32_t>(p)
-                     : static_cast<std::int32_t>(u);
-  }
-  primes_.push_back(p);
-}
-
-imptr MixedRadix::value(std::size_t i) const {
-  std::size_t top = primes_.size();
-  while (top > 0 && digits_[(top - 1) * count_ + i] == 0) --top;
-  // Horner with signed carries: limbs in [0, 2^28), the carry past the top
-  // -1 for a negative value (two's complement in base 2^28).
-  std::vector<std::int64_t> a;
-  std::int64_t sign = 0;
-  for (std::size_t j = top; j-- > 0;) {
-    std::int64_t carry = digits_[j * count_ + i];
-    const auto mul = static_cast<std::int64_t>(primes_[j]);
-    for (auto& limb : a) {
-      const std::int64_t v = limb * mul + carry;
-      limb = v & detail::digit_mask;
-      carry = v >> limb_bits;
-    }
-    carry += sign * mul;
-    while (carry != 0 && carry != -1) {
-      a.push_back(carry & detail::digit_mask);
-      carry >>= limb_bits;
-    }
-    sign = carry;
-  }
-  mag out(a.size() + 1, 0);
-  if (sign == 0) {
-    for (std::size_t k = 0; k < a.size(); ++k) out[k] = static_cast<digit>(a[k]);
-    return make_number(out, 1);
-  }
-  // |value| = B^len - sum a_k B^k.
-  std::int64_t borrow = 0;
-  for (std::size_t k = 0; k < a.size(); ++k) {
-    std::int64_t v = -a[k] - borrow;
-    borrow = v < 0 ? 1 : 0;
-    if (v < 0) v += limb_base;
-    out[k] = static_cast<digit>(v);
-  }
-  out[a.size()] = static_cast<digit>(1 - borrow);
-  return make_number(out, -1);
 }
 
 }  // namespace tavrin::images

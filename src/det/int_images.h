@@ -68,21 +68,4 @@ inline std::uint32_t shoup_mult(std::uint32_t x, std::uint32_t w, std::uint32_t 
 bool residue_adjugate(std::uint32_t* a, std::int32_t m, std::uint32_t p, std::uint32_t detp,
                       std::uint32_t* out);
 
-// Garner's mixed radix for many values at once, in symmetric digits: after
-// add(t, images) for the primes prime_at(k) of a chosen list, value(i) is the
-// residue of entry i in (-M/2, M/2), M the product of those primes.
-class MixedRadix {
- public:
-  explicit MixedRadix(std::size_t count) : count_(count) {}
-  void add(std::uint32_t p, const std::uint32_t* images);
-  // A fresh number: entry i's symmetric value.
-  imptr value(std::size_t i) const;
-  std::size_t digits() const { return primes_.size(); }
-
- private:
-  std::size_t count_;
-  std::vector<std::uint32_t> primes_;
-  std::vector<std::int32_t> digits_;  // digit j of entry i at j*count + i
-};
-
 }  // namespace tavrin::images
