@@ -79,4 +79,12 @@ ZInt Garner::symmetric(const std::uint32_t* d, std::size_t stride) const {
   return x;
 }
 
+bool Garner::above_half(const std::uint32_t* d, std::size_t k, std::size_t stride) const {
+  for (std::size_t j = k; j-- > 0;) {
+    const std::uint32_t h = (fields_[j].modulus() - 1) / 2;
+    if (d[j * stride] != h) return d[j * stride] > h;
+  }
+  return false;
+}
+
 }  // namespace tavrin

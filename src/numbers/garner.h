@@ -55,6 +55,10 @@ class Garner {
   ZInt value(const std::uint32_t* d, std::size_t stride = 1) const;
   // The value lifted to the symmetric range: x - M when x > M / 2.
   ZInt symmetric(const std::uint32_t* d, std::size_t stride = 1) const;
+  // The value x of digits 0 .. k - 1 exceeds half the product M_k of primes
+  // 0 .. k - 1 (all odd): digit by digit from the top against those of
+  // (M_k - 1) / 2, which are (p_j - 1) / 2.
+  bool above_half(const std::uint32_t* d, std::size_t k, std::size_t stride = 1) const;
 
  private:
   std::vector<WordField> fields_;

@@ -145,6 +145,7 @@ TEST(Garner, CombinesResiduesAsTheIntegers) {
       g.digits(r.data(), d.data(), 2);  // spread digits, stride 2
       for (std::size_t k = 0; k < n; ++k) ASSERT_LT(d[2 * k], primes[k]);
       ASSERT_EQ(ref_of(g.value(d.data(), 2)), x) << "x = " << x;
+      ASSERT_EQ(g.above_half(d.data(), n, 2), x > M / 2) << "x = " << x;
       const BigRef s = x > M / 2 ? x - M : x;
       ASSERT_EQ(ref_of(g.symmetric(d.data(), 2)), s) << "x = " << x;
       // The symmetric value's residues are the images again.
