@@ -24,8 +24,10 @@ namespace tavrin {
 class WordField {
  public:
   // p: a prime (any p >= 2 for reduce, add, sub, neg and mul).
-  explicit WordField(std::uint32_t p)
-      : p_(p), r_(~std::uint64_t{0} / p), two64_((~std::uint64_t{0} % p + 1) % p) {}
+  explicit WordField(std::uint32_t p) : p_(p), r_(~std::uint64_t{0} / p) {
+    const std::uint64_t t = ~std::uint64_t{0} - r_ * p + 1;  // (2^64 - 1) mod p, plus 1
+    two64_ = t == p ? 0 : t;
+  }
   std::uint32_t modulus() const { return p_; }
   std::uint64_t size() const { return p_; }
   // x mod p for any 64-bit x.
@@ -70,7 +72,7 @@ class WordField {
  private:
   std::uint32_t p_;
   std::uint64_t r_;      // floor((2^64 - 1) / p)
-  std::uint64_t two64_;  // 2^64 mod p
+  std::uint64_t two64_ = 0;  // 2^64 mod p
 };
 
 // The residue of the big integer x (its limbs carry the sign) modulo f's
