@@ -26,12 +26,7 @@ namespace tavrin::images {
 
 namespace {
 
-using detail::digit;
-using mag = std::vector<digit>;
-
 constexpr std::int32_t table_primes = 599;  // prime[6..604]
-
-imptr make_number(mag a, std::int32_t sign) { return ZInt::from_digits(std::move(a), sign).to_number(); }
 
 }  // namespace
 
@@ -53,10 +48,9 @@ std::vector<quoly> cells_of(arrptr q, workptr beta, std::int32_t n) {
 }
 
 void set_power_of_two(imptr x, std::int64_t e) {
-  mag a(static_cast<std::size_t>(e / limb_bits) + 1, 0);
-  a.back() = digit{1} << (e % limb_bits);
-  detail::limb_count(static_cast<std::int32_t>(a.size()));
-  detail::install_limbs(x, detail::build_limbs(a.data(), static_cast<std::int32_t>(a.size()), 1));
+  std::vector<std::uint32_t> a(static_cast<std::size_t>(e / limb_bits) + 1, 0);
+  a.back() = std::uint32_t{1} << (e % limb_bits);
+  ZInt::from_digits(std::move(a), 1).store(x);
 }
 
 void assign_number(imptr n, imptr x) {
@@ -113,7 +107,7 @@ void Residues::take(std::uint32_t p, std::uint32_t* out) const {
 std::uint32_t residue(imptr x, std::uint32_t p) { return number_residue(x, WordField(p)); }
 
 imptr crt_determ(const std::vector<quoly>& cells, std::int32_t m, imptr pd) {
-  if (m < 1) return make_number(mag{1}, 1);
+  if (m < 1) return ZInt(1).to_number();
   // A divisor of the determinant first, when the matrix allows it.
   if (imptr d = divisor_determ(cells, m, pd)) {
     last_prime_count = last_divisor_stats.primes;
