@@ -73,7 +73,7 @@ void cell_numbers(const Flat& f, const Packing& pk, const DensePlan& plan, std::
   for (std::size_t t = 0; t < f.key.size(); ++t) {
     std::uint64_t c = 0;
     for (int k = plan.split; k < pk.depth; ++k)
-      c += static_cast<std::uint64_t>(field_of(f.key[t], pk, k)) * plan.stride[static_cast<std::size_t>(k)];
+      c += static_cast<std::uint64_t>(pk.field(f.key[t], k)) * plan.stride[static_cast<std::size_t>(k)];
     idx[t] = static_cast<std::uint32_t>(c);
   }
 }
