@@ -32,17 +32,7 @@ namespace {
 // Arithmetic modulo p that reads no global (the modulus in force is not p).
 struct Residues {
   ModField<false> f;
-  std::uint32_t inv(std::uint32_t a) const {
-    std::int64_t r0 = f.p, r1 = a, s0 = 0, s1 = 1;
-    while (r1 != 0) {
-      const std::int64_t q = r0 / r1;
-      r0 -= q * r1;
-      std::swap(r0, r1);
-      s0 -= q * s1;
-      std::swap(s0, s1);
-    }
-    return static_cast<std::uint32_t>(s0 < 0 ? s0 + f.p : s0);
-  }
+  std::uint32_t inv(std::uint32_t a) const { return f.inv(a); }
 };
 
 // The ring interface of lagrange_basis over Residues.

@@ -458,16 +458,7 @@ bool rat_poly_surely_regular(workptr ar, std::int32_t m) {
     while (r < n && a[r * n + i] == 0) ++r;
     if (r == n) return false;
     for (std::size_t c = 0; c < n; ++c) std::swap(a[i * n + c], a[r * n + c]);
-    // The inverse by Euclid on words (f.inv reads the modulus in force).
-    std::int64_t r0 = f.p, r1 = a[i * n + i], s0 = 0, s1 = 1;
-    while (r1 != 0) {
-      const std::int64_t quot = r0 / r1;
-      r0 -= quot * r1;
-      std::swap(r0, r1);
-      s0 -= quot * s1;
-      std::swap(s0, s1);
-    }
-    const auto inv = static_cast<std::uint32_t>(s0 < 0 ? s0 + f.p : s0);
+    const std::uint32_t inv = f.inv(a[i * n + i]);
     for (std::size_t k = i + 1; k < n; ++k) {
       const std::uint32_t factor = f.mul(a[k * n + i], inv);
       if (factor == 0) continue;

@@ -160,23 +160,10 @@ using Row = degree_row;
 
 // ---- The determinant of a sparse residue matrix ---------------------------------------
 
-// 1 / a modulo the prime by the extended Euclidean algorithm on words
-// (the field's own inverse in characteristic 2).
+// 1 / a modulo the ring's prime (its own, not the modulus in force).
 template <bool char2>
 std::uint32_t residue_inverse(const ModRing<char2>& ring, std::uint32_t a) {
-  if constexpr (char2) {
-    return ring.inv(a);
-  } else {
-    std::int64_t r0 = ring.f.p, r1 = a, s0 = 0, s1 = 1;
-    while (r1 != 0) {
-      const std::int64_t q = r0 / r1;
-      r0 -= q * r1;
-      std::swap(r0, r1);
-      s0 -= q * s1;
-      std::swap(s0, s1);
-    }
-    return static_cast<std::uint32_t>(s0 < 0 ? s0 + ring.f.p : s0);
-  }
+  return ring.inv(a);
 }
 
 // Elimination on sorted sparse rows; each pivot the stored entry of least
