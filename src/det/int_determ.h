@@ -14,12 +14,12 @@
 #include <cstdint>
 
 #include "core/records.h"
-#include "matrix/matrix_builtins.h"
+#include "matrix/matrix_engines.h"
 
 namespace tavrin {
 
 // set_min_cut (mincutoff := the cut-off of the partial integer elimination
-// for a matrix of the given side): declared in matrix/matrix_builtins.h,
+// for a matrix of the given side): declared in matrix/matrix_engines.h,
 // whose characteristic polynomial calls it.
 
 // The small-matrix factor of the Smith-mode test of find_pseudo.

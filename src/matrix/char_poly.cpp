@@ -69,7 +69,7 @@ quoly leading_part(std::int32_t r, quoly y, quoly t) {
   quoly p = entry_op('*', diff.q, pw.q);
   if (r % 2 != 0) {
     Owned pos(p);
-    p = matexpr::copy_of(pos.q, true);
+    p = copy_of(pos.q, true);
   }
   return p;
 }
@@ -263,7 +263,7 @@ void chpoly_builtin(builtin_func1_EnvRec* env) {
       ~OwnedCopy() { free_sparse(&s, rows, true); }
     } copy{nullptr, r};
     copy_sparse(&q->spar, &copy.s, r, false);
-    Owned minus_x(matexpr::copy_of(x.q, true));
+    Owned minus_x(copy_of(x.q, true));
     add_to_diag(minus_x.q, copy.s, r);
     matexpr::need_work_array(&token);
     WorkArrayGuard work(&token);

@@ -26,9 +26,6 @@
 
 namespace tavrin {
 
-MatrixEngines matrix_engines{colreduce,   intcolred,   intnormal,     normalize, red_row_ech,
-                             sparse_rowreduce, fract_free_lu, minors, new_pseudo, sparse_chpoly};
-
 namespace {
 
 // The built-ins that change their array operand in place.

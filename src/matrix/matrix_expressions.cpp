@@ -51,16 +51,6 @@ quoly entry_op(char op, quoly a, quoly b) {
   return r;
 }
 
-quoly copy_of(quoly a, bool neg) {
-  quoly r = nullptr;
-  if (neg) {
-    quoly_makeneg(a, &r);
-  } else {
-    quoly_assign(a, &r);
-  }
-  return r;
-}
-
 void put(quolyptr cell, quoly r, bool owned) {
   if (owned) free_quoly(cell);
   *cell = r;
