@@ -1,4 +1,4 @@
-#include "matrix/matrix_expressions.h"
+#include "matlang/matrix_expressions.h"
 
 #include <cstdio>
 #include <cstring>
@@ -14,7 +14,7 @@
 #include "lang/nesting.h"
 #include "matrix/det_services.h"
 #include "matrix/float_images.h"
-#include "matrix/matrix_expr_impl.h"
+#include "matlang/matrix_expr_impl.h"
 #include "matrix/matrix_products.h"
 #include "matrix/sparse_copy.h"
 #include "numbers/freelists.h"

@@ -1,4 +1,4 @@
-#include "matrix/matrix_literals.h"
+#include "matlang/matrix_literals.h"
 
 #include <cstring>
 #include <vector>
@@ -12,7 +12,7 @@
 #include "lang/poly_readin.h"
 #include "lang/statements.h"
 #include "matrix/det_services.h"
-#include "matrix/matrix_expr_impl.h"
+#include "matlang/matrix_expr_impl.h"
 #include "numbers/freelists.h"
 #include "numbers/node_handles.h"
 #include "numbers/mod_journal.h"
