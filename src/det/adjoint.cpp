@@ -12,7 +12,7 @@
 #include "det/int_determ.h"
 #include "det/int_images.h"
 #include "arrays/det_upcalls.h"
-#include "gcd/gcd_upcalls.h"
+#include "det/router.h"
 #include "matrix/det_services.h"
 #include "numbers/freelists.h"
 #include "numbers/node_handles.h"

@@ -9,6 +9,7 @@
 #include "core/globals.h"
 #include "core/mode_guard.h"
 #include "det/lagrange_impl.h"
+#include "det/router.h"
 #include "numbers/freelists.h"
 #include "numbers/node_handles.h"
 #include "numbers/primes.h"

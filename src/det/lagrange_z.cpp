@@ -14,7 +14,7 @@
 #include "core/mode_guard.h"
 #include "det/lagrange.h"
 #include "det/lagrange_impl.h"
-#include "det/router.h"
+#include "det/method_services.h"
 #include "numbers/freelists.h"
 #include "numbers/word_mod.h"
 

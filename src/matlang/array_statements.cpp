@@ -15,6 +15,7 @@
 #include "core/errors.h"
 #include "core/globals.h"
 #include "core/mode_guard.h"
+#include "det/router.h"
 #include "lang/expressions.h"
 #include "matrix/det_services.h"
 #include "matrix/float_images.h"

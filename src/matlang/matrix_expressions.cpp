@@ -9,6 +9,7 @@
 #include "arrays/sparse_store.h"
 #include "core/errors.h"
 #include "core/globals.h"
+#include "det/router.h"
 #include "gcd/gcd_stash.h"
 #include "lang/expressions.h"
 #include "lang/nesting.h"

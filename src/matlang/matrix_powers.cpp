@@ -3,6 +3,7 @@
 
 #include "core/globals.h"
 #include "core/interrupts.h"
+#include "det/router.h"
 #include "matrix/det_services.h"
 #include "matrix/matrix_products.h"
 #include "matrix/sparse_copy.h"

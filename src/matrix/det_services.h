@@ -19,16 +19,6 @@
 
 namespace tavrin {
 
-// how.invert false: *n (preset to 1 by the caller) receives the determinant
-// of the m-by-m matrix (the sparse *spar when not nil, else the dense ar);
-// how.invert true: its inverse goes into outar (how.equal: the same array as
-// ar), or for a sparse matrix into *spar. how.ar_free: the input is the
-// caller's to give up; how.oar_free: outar's cells hold values to free as
-// they are overwritten. fct: nil or a known factor of the determinant;
-// the_degree, the_degree2, the_power: -1 when absent; how.really, numprimes:
-// false and 0 when absent.
-// mat_invert (det/router.h): declared in gcd/gcd_upcalls.h (the p-th root tables invert a
-// residue matrix with it).
 
 }  // namespace tavrin
 
