@@ -17,6 +17,7 @@
 #include "core/globals.h"
 #include "core/interrupts.h"
 #include "core/trace_level.h"
+#include "det/int_determ.h"
 #include "det/router.h"
 #include "gcd/gcd_upcalls.h"
 #include "lang/expressions.h"

@@ -1,5 +1,6 @@
 // p(A) by Horner's scheme on matrices (poly_at_matrix.h).
 #include "core/error_codes.h"
+#include "matlang/matrix_powers.h"
 #include "matlang/poly_at_matrix.h"
 
 #include <algorithm>

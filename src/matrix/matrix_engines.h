@@ -44,9 +44,6 @@ void sparse_chpoly(quolyptr n, sparseptr spar, std::int32_t rows);
 // (uninitialised dense cells become 0 with the warning).
 void findlcm(quolyptr n, sparseptr spar, std::int32_t start, std::int32_t total_rows,
              std::int32_t target_rows, std::int32_t cols);
-// mincutoff := the cut-off of the partial integer elimination of the
-// integer determinant for a matrix of r rows (det/int_determ.cpp).
-void set_min_cut(std::int32_t r);
 // The engine table.
 struct MatrixEngines {
   void (*colreduce)(quolyptr, arrptr, const bool*, workptr, workptr, workptr, workptr,

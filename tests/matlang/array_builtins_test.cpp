@@ -6,6 +6,7 @@
 
 #include "arrays/det_upcalls.h"
 #include "arrays/sparse_store.h"
+#include "matlang/matrix_powers.h"
 #include "matrix/det_services.h"
 #include "matlang/matrix_builtins.h"
 #include "matrix/matrix_support.h"
