@@ -1,7 +1,7 @@
-// What the determinant and inverse methods share with the router below
-// them (router.h dispatches to the methods, which call only down, into this
-// file): the flags and the environment record of one request, and the exit
-// of the determinant eliminations.
+// What the determinant and inverse methods share with the router, below
+// both: the flags and the environment record of one request, and the exit
+// of the determinant eliminations. The router (router.h) dispatches to the
+// methods; the methods include this file, not router.h.
 //
 // The determinant eliminations end in exitt, which restores modding-out when
 // the router suspended it, reduces the result modulo the restored relations,
