@@ -42,11 +42,13 @@
 #include "numbers/factorial.h"
 #include "numbers/freelists.h"
 #include "numbers/integer_gcd.h"
+#include "peer_timing.h"
 #include "poly/poly_add.h"
 #include "poly/poly_divide.h"
 #include "poly/poly_mult.h"
 #include "poly/poly_power.h"
 #include "poly/poly_repr.h"
+#include "toplevel/number_literals.h"
 #include "toplevel/start_tables.h"
 #include "toplevel/state.h"
 
@@ -163,145 +165,195 @@ bool same_number(imptr x, const mpz_t y) {
 }
 #endif
 
+std::string decimal_of_groups(imptr d);
+
+// ---- Big-integer kernels ------------------------------------------------------------
+//
+// Every kernel at 10, 100, 1,000 and 10,000 limbs and at the longest numbers
+// (32,767 limbs), Tavrin and GMP alternately in processor time (medians).
+// Each timing is a batch of operations long enough to measure (the same
+// batch for both), so the ratio compares the cost of one operation.
+
+// The limbs of x as most-significant-first magnitudes, for mpz_import.
+std::vector<std::uint32_t> magnitudes_of(imptr x) {
+  std::vector<std::uint32_t> d;
+  d.reserve(static_cast<std::size_t>(x->size));
+  for (numptr p = x->head; p != nullptr; p = p->next) d.push_back(static_cast<std::uint32_t>(std::abs(p->value)));
+  return d;
+}
+
+#ifdef TAVRIN_PEER_GMP
+// r := x exactly (28-bit limbs imported with four nail bits).
+void mpz_from(mpz_t r, imptr x) {
+  const std::vector<std::uint32_t> d = magnitudes_of(x);
+  mpz_import(r, d.size(), 1, sizeof(std::uint32_t), 0, 4, d.data());
+  if (x->head->value < 0) mpz_neg(r, r);
+}
+bool equal_to(imptr x, const mpz_t y) {
+  mpz_t t;
+  mpz_init(t);
+  mpz_from(t, x);
+  const bool s = mpz_cmp(t, y) == 0;
+  mpz_clear(t);
+  return s;
+}
+#endif
+
+// One row: ours() and peer() each do one operation; the batch is chosen from
+// one run of ours so that a timing lasts about 20 ms.
+void integer_row(const char* name, const std::string& size, const std::function<void()>& ours,
+                 const std::function<void()>& peer, const std::function<bool()>& same) {
+  double t1 = bench::cpu_seconds();
+  ours();
+  t1 = bench::cpu_seconds() - t1;
+  const int batch = static_cast<int>(std::clamp(0.02 / std::max(t1, 1e-8), 1.0, 200000.0));
+  bench::PairTiming how;
+  how.reps = 7;
+  auto [t, p] = bench::time_pair([&] { for (int i = 0; i < batch; ++i) ours(); },
+                                 peer ? std::function<void()>([&] { for (int i = 0; i < batch; ++i) peer(); })
+                                      : std::function<void()>(),
+                                 how);
+  const double us = 1e6 * t / batch, peer_us = 1e6 * p / batch;
+  if (peer) {
+    std::printf("%-34s %-22s %10.3f us   %-9s %10.3f us   %6.2fx  %s\n", name, size.c_str(), us, "GMP", peer_us,
+                us / peer_us, same() ? "same" : "DIFFERENT");
+  } else {
+    std::printf("%-34s %-22s %10.3f us\n", name, size.c_str(), us);
+  }
+  std::fflush(stdout);
+}
+
+// A positive number of exactly n random limbs.
+imptr random_number(std::mt19937_64& rng, int n) { return number_of(random_digits(rng, n)); }
+
 void integer_rows() {
   std::mt19937_64 rng(11);
-  for (int n : {1000, 10000}) {
-    if (!wanted("fast_mult")) break;
-    imptr a = number_of(random_digits(rng, n)), b = number_of(random_digits(rng, n));
-    imptr c;
-    newimag(&c);
-    std::function<void()> peer;
-    bool same = false;
+  constexpr int longest = 32767;
+  const int sizes[] = {10, 100, 1000, 10000, longest};
+  imptr c, d;
+  newimag(&c);
+  newimag(&d);
+  std::function<void()> peer;
+  std::function<bool()> same = [] { return false; };
 #ifdef TAVRIN_PEER_GMP
-    mpz_t x, y, z;
-    mpz_inits(x, y, z, nullptr);
-    mpz_of(x, a->head);
-    mpz_of(y, b->head);
+  mpz_t x, y, z, zr, u, v;
+  mpz_inits(x, y, z, zr, u, v, nullptr);
+#endif
+  // Products: n by n limbs (at the longest, halves whose product fits).
+  for (int n : sizes) {
+    if (!wanted("int product")) break;
+    const int na = n == longest ? 16384 : n, nb = n == longest ? 16383 : n;
+    imptr a = random_number(rng, na), b = random_number(rng, nb);
+#ifdef TAVRIN_PEER_GMP
+    mpz_from(x, a);
+    mpz_from(y, b);
     peer = [&] { mpz_mul(z, x, y); };
+    same = [&] { return equal_to(c, z); };
 #endif
-    auto [t, p] = time_pair([&] { fast_mult(a, b, c); }, peer);
-#ifdef TAVRIN_PEER_GMP
-    same = same_number(c, z);
-    mpz_clears(x, y, z, nullptr);
-#endif
-    report("fast_mult", (std::to_string(n) + " limbs").c_str(), t, "GMP", p, same);
+    integer_row("int product", std::to_string(na) + " x " + std::to_string(nb), [&] { fast_mult(a, b, c); }, peer,
+                same);
+    free_imag(&a);
+    free_imag(&b);
   }
-  for (int n : {1000, 10000}) {
-    if (!wanted("divide")) break;
-    imptr a = number_of(random_digits(rng, 2 * n)), b = number_of(random_digits(rng, n));
-    imptr q, r;
-    newimag(&q);
-    newimag(&r);
-    std::function<void()> peer;
-    bool same = false;
+  // Quotient and remainder: 2n by n limbs (at the longest, 32767 by 16383).
+  for (int n : sizes) {
+    if (!wanted("int quotient")) break;
+    const int nn = n == longest ? longest : 2 * n, nd = n == longest ? 16383 : n;
+    imptr a = random_number(rng, nn), b = random_number(rng, nd);
 #ifdef TAVRIN_PEER_GMP
-    mpz_t x, y, zq, zr;
-    mpz_inits(x, y, zq, zr, nullptr);
-    mpz_of(x, a->head);
-    mpz_of(y, b->head);
-    peer = [&] { mpz_tdiv_qr(zq, zr, x, y); };
+    mpz_from(x, a);
+    mpz_from(y, b);
+    peer = [&] { mpz_tdiv_qr(z, zr, x, y); };
+    same = [&] { return equal_to(c, z) && equal_to(d, zr); };
 #endif
-    auto [t, p] = time_pair([&] { divide(a, b, q, r); }, peer);
-#ifdef TAVRIN_PEER_GMP
-    same = same_number(q, zq) && same_number(r, zr);
-    mpz_clears(x, y, zq, zr, nullptr);
-#endif
-    report("divide 2n by n", (std::to_string(n) + " limbs").c_str(), t, "GMP", p, same);
+    integer_row("int quotient", std::to_string(nn) + " by " + std::to_string(nd), [&] { divide(a, b, c, d); }, peer,
+                same);
+    free_imag(&a);
+    free_imag(&b);
   }
-  for (int n : {100, 1000, 10000}) {
-    if (!wanted("binary_gcd")) break;
-    // A common factor of a third of the length.
-    imptr c = number_of(random_digits(rng, n / 3));
-    imptr a = number_of(random_digits(rng, n - n / 3)), b = number_of(random_digits(rng, n - n / 3));
-    fast_mult(a, c, a);
-    fast_mult(b, c, b);
-    imptr g;
-    newimag(&g);
-    std::function<void()> peer;
-    bool same = false;
+  // GCDs of n-limb operands with a common factor of a third of the length.
+  for (int n : sizes) {
+    if (!wanted("int gcd") && !wanted("int extgcd")) break;
+    imptr g = random_number(rng, n / 3);
+    imptr a = random_number(rng, n - n / 3), b = random_number(rng, n - n / 3);
+    fast_mult(a, g, a);
+    fast_mult(b, g, b);
+    const std::string size = std::to_string(a->size) + " limbs";
 #ifdef TAVRIN_PEER_GMP
-    mpz_t x, y, z;
-    mpz_inits(x, y, z, nullptr);
-    mpz_of(x, a->head);
-    mpz_of(y, b->head);
-    peer = [&] { mpz_gcd(z, x, y); };
+    mpz_from(x, a);
+    mpz_from(y, b);
 #endif
-    auto [t, p] = time_pair([&] { binary_gcd(a, b, g); }, peer);
+    if (wanted("int gcd")) {
 #ifdef TAVRIN_PEER_GMP
-    same = same_number(g, z);
-    mpz_clears(x, y, z, nullptr);
+      peer = [&] { mpz_gcd(z, x, y); };
+      same = [&] { return equal_to(c, z); };
 #endif
-    report("binary_gcd", (std::to_string(n) + " limbs").c_str(), t, "GMP", p, same);
-  }
-  for (int n : {1000, 10000}) {
-    if (!wanted("extgcd")) break;
-    imptr c = number_of(random_digits(rng, n / 2));
-    imptr a = number_of(random_digits(rng, n / 2 + 1)), b = number_of(random_digits(rng, n / 2 + 1));
-    fast_mult(a, c, a);
-    fast_mult(b, c, b);
-    imptr g;
-    newimag(&g);
-    number qn{}, qm{};
-    bool gcd1 = false;
-    std::function<void()> peer;
-    bool same = false;
-#ifdef TAVRIN_PEER_GMP
-    mpz_t x, y, z, u, v;
-    mpz_inits(x, y, z, u, v, nullptr);
-    mpz_of(x, a->head);
-    mpz_of(y, b->head);
-    peer = [&] {
-      mpz_gcd(z, x, y);
-      mpz_divexact(u, x, z);
-      mpz_divexact(v, y, z);
-    };
-#endif
-    auto [t, p] = time_pair(
-        [&] {
-          if (qn.size > 0 && !gcd1) {
-            special_free(&qn);
-            special_free(&qm);
-          }
-          qn = number{};
-          qm = number{};
-          extgcd(a, b, g, &qn, &qm, &gcd1);
-        },
-        peer);
-#ifdef TAVRIN_PEER_GMP
-    same = same_number(g, z) && same_number(&qn, u) && same_number(&qm, v);
-    mpz_clears(x, y, z, u, v, nullptr);
-#endif
-    report("extgcd (cofactors n/g, m/g)", (std::to_string(a->size) + " limbs").c_str(), t,
-           "GMP", p, same);
-  }
-  for (int n : {1000, 10000}) {
-    if (!wanted("verybig_base_10")) break;
-    imptr a = number_of(random_digits(rng, n));
-    imptr d;
-    newimag(&d);
-    std::function<void()> peer;
-    bool same = false;
-#ifdef TAVRIN_PEER_GMP
-    mpz_t x;
-    mpz_init(x);
-    mpz_of(x, a->head);
-    std::vector<char> buf(static_cast<std::size_t>(n) * 9 + 16);
-    peer = [&] { mpz_get_str(buf.data(), 10, x); };
-#endif
-    auto [t, p] = time_pair([&] { verybig_base_10(a->head, a->tail, static_cast<std::int16_t>(n), d); },
-                            peer);
-#ifdef TAVRIN_PEER_GMP
-    std::string s = std::to_string(d->head->value);
-    for (numptr q = d->head->next; q != nullptr; q = q->next) {
-      char g[16];
-      std::snprintf(g, sizeof g, "%08d", q->value);
-      s += g;
+      integer_row("int gcd", size, [&] { binary_gcd(a, b, c); }, peer, same);
     }
-    same = s == std::string(buf.data());
-    mpz_clear(x);
+    if (wanted("int extgcd")) {
+      number qn{}, qm{};
+      bool gcd1 = false;
+      auto ours = [&] {
+        if (qn.size > 0 && !gcd1) {
+          special_free(&qn);
+          special_free(&qm);
+        }
+        qn = number{};
+        qm = number{};
+        extgcd(a, b, c, &qn, &qm, &gcd1);
+      };
+#ifdef TAVRIN_PEER_GMP
+      peer = [&] {
+        mpz_gcd(z, x, y);
+        mpz_divexact(u, x, z);
+        mpz_divexact(v, y, z);
+      };
+      same = [&] { return equal_to(c, z) && equal_to(&qn, u) && equal_to(&qm, v); };
 #endif
-    report("verybig_base_10", (std::to_string(n) + " limbs").c_str(), t, "GMP", p, same);
+      integer_row("int extgcd (cofactors n/g, m/g)", size, ours, peer, same);
+      if (qn.size > 0 && !gcd1) {
+        special_free(&qn);
+        special_free(&qm);
+      }
+    }
+    free_imag(&a);
+    free_imag(&b);
+    free_imag(&g);
   }
+  // Decimal conversion both ways: n limbs to groups of 8 digits, and the
+  // digits of such a number back.
+  for (int n : sizes) {
+    if (!wanted("int to decimal") && !wanted("int from decimal")) break;
+    imptr a = random_number(rng, n);
+    verybig_base_10(a->head, a->tail, static_cast<std::int16_t>(n), d);
+    const std::string digits = decimal_of_groups(d);
+    const std::string size = std::to_string(n) + " limbs";
+#ifdef TAVRIN_PEER_GMP
+    mpz_from(x, a);
+    std::vector<char> buf(digits.size() + 16);
+#endif
+    if (wanted("int to decimal")) {
+#ifdef TAVRIN_PEER_GMP
+      peer = [&] { mpz_get_str(buf.data(), 10, x); };
+      same = [&] { return decimal_of_groups(d) == std::string(buf.data()); };
+#endif
+      integer_row("int to decimal", size, [&] { verybig_base_10(a->head, a->tail, static_cast<std::int16_t>(n), d); },
+                  peer, same);
+    }
+    if (wanted("int from decimal")) {
+#ifdef TAVRIN_PEER_GMP
+      peer = [&] { mpz_set_str(z, digits.c_str(), 10); };
+      same = [&] { return equal_to(c, z) && spec_equal(c, a); };
+#endif
+      integer_row("int from decimal", size, [&] { decimal_to_big(digits, c); }, peer, same);
+    }
+    free_imag(&a);
+  }
+#ifdef TAVRIN_PEER_GMP
+  mpz_clears(x, y, z, zr, u, v, nullptr);
+#endif
+  free_imag(&c);
+  free_imag(&d);
 }
 
 // ---- Small numbers and factorials -----------------------------------------------------

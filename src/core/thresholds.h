@@ -178,6 +178,12 @@ extern std::int32_t wide_karatsuba_words;
 // Readers: wmul, wsqr.
 extern std::int32_t wide_toom3_words;
 
+// Words of the shorter factor (or of a square) from which the word
+// products multiply by number-theoretic transforms modulo three word
+// primes (wmul_ntt) instead of Toom-3 and Karatsuba. Default 280. Range
+// >= 1 (INT32_MAX: never). Readers: wmul, wsqr.
+extern std::int32_t wide_ntt_words;
+
 // Divisor limbs from which divide, pos_divide and pos_divide_noq divide on
 // 64-bit words (long division there, recursive from wide_divide_words);
 // below it, long division on 28-bit limbs. Default 8. Range >= 1
@@ -202,8 +208,17 @@ extern std::int32_t wide_gcd_limbs;
 extern std::int32_t wide_decimal_limbs;
 
 // Words from which the word conversion splits by a power of 10^8 instead of
-// dividing by 10^16 word by word. Default 12. Range >= 4. Reader: wdecimal.
+// dividing by 10^16 word by word (wdecimal), and from twice as many words
+// the conversion back joins halves by a product with such a power instead
+// of Horner's rule by 10^16 (wfrom_decimal). Default 12. Range >= 4.
+// Readers: wdecimal, wfrom_decimal.
 extern std::int32_t wide_decimal_words;
+
+// Digit groups (of 8 decimal digits) from which a decimal literal becomes
+// a big integer on 64-bit words (wfrom_decimal); below it, Horner's rule
+// by 10^8 on limbs. Default 3. Range >= 1 (INT32_MAX: never). Readers:
+// decimal_to_big, the literal readers.
+extern std::int32_t decimal_read_groups;
 
 // Factors from which factorial forms a big product on 64-bit words (the
 // powers of two taken out, the odd parts packed into words and multiplied

@@ -225,10 +225,9 @@ void verybig_base_10(numptr p, numptr t, std::int16_t size, imptr n2) {
         break;
       }
     }
-    std::vector<detail::digit> d(static_cast<std::size_t>(size));
-    detail::gather(p, size, d.data());
-    std::vector<detail::word> w(static_cast<std::size_t>(detail::words_for_digits(size)));
-    const std::int32_t nw = detail::words_of_digits(w.data(), d.data(), size);
+    static std::vector<detail::word> w;
+    w.resize(static_cast<std::size_t>(detail::words_for_digits(size) + 1));
+    const std::int32_t nw = detail::words_of_limbs(w.data(), p, size);
     groups g;
     detail::wdecimal(w.data(), nw, g);
     install_limbs(n2, build(g, is_zero(g) ? 1 : sign));
@@ -270,6 +269,12 @@ void verybig_base_10(numptr p, numptr t, std::int16_t size, imptr n2) {
   special_free(&hi);
   special_free(&lo);
   special_free(&power);
+}
+
+void number_of_groups(const std::uint32_t* groups, std::int64_t count, imptr x) {
+  static std::vector<detail::word> w;
+  const std::int32_t n = detail::wfrom_decimal(groups, count, w);
+  install_limbs(x, detail::limbs_of_words(w.data(), n, 1));
 }
 
 void summ(imptr n, imptr m, imptr ans, std::int32_t vblock) {

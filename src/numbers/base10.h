@@ -39,6 +39,12 @@ void make_base_10(imptr n, imptr n2);
 // reads: two_28 and its file's state, wide_decimal_limbs, wide_decimal_words
 void verybig_base_10(numptr p, numptr t, std::int16_t size, imptr n2);
 
+// x := the big integer whose decimal digit groups (base 10^8, each below
+// 10^8, most significant first) are groups[0 .. count), count >= 1, formed
+// on 64-bit words (wfrom_decimal); error 302 beyond 32,767 limbs, x then
+// unchanged. x: overwritten (old limbs freed)
+void number_of_groups(const std::uint32_t* groups, std::int64_t count, imptr x);
+
 // ans := n + m for numbers in limb base vblock (2^28 for ordinary numbers,
 // 10^8 for base-10^8 numbers).
 // n: kept; m: kept; ans: overwritten (may be n or m; old limbs freed after

@@ -23,37 +23,34 @@ struct division_result {
   limb_list rem;
 };
 
-detail::digit_buffer dividend_digits, divisor_digits, quotient_digits, remainder_digits;
+detail::digit_buffer dividend_digits, divisor_digits, quotient_digits;
 detail::word_buffer dividend_words, divisor_words, quotient_words, remainder_words;
 
-// The division of u (s digits) by d (k digits, s >= k, both normalised) on
-// 64-bit words: out gets the quotient (when want_quot) and the remainder.
-void divide_words(const digit* u, std::int32_t s, const digit* d, std::int32_t k,
-                  std::int32_t sign, bool want_quot, division_result* out) {
+// The division of the s limbs from nhead by the k limbs from dhead on
+// 64-bit words, read straight from the limbs and written straight back:
+// out gets the quotient (when want_quot) and the remainder. False,
+// building nothing, when the divisor is zero.
+bool divide_words(numptr nhead, std::int32_t s, numptr dhead, std::int32_t k, std::int32_t sign,
+                  bool want_quot, division_result* out) {
   using detail::word;
-  word* wu = dividend_words.get(detail::words_for_digits(s));
-  const std::int32_t nu = detail::words_of_digits(wu, u, s);
-  word* wd = divisor_words.get(detail::words_for_digits(k));
-  const std::int32_t nd = detail::words_of_digits(wd, d, k);
-  if (nu < nd) {  // fewer bits than the divisor: quotient 0
-    const digit zero = 0;
-    if (want_quot) out->quot = detail::build_limbs(&zero, 1, 1);
-    out->rem = detail::build_limbs(u, s, sign);
-    return;
+  word* wd = divisor_words.get(detail::words_for_digits(k) + 1);
+  const std::int32_t nd = detail::words_of_limbs(wd, dhead, k);
+  if (nd == 1 && wd[0] == 0) return false;
+  word* wu = dividend_words.get(detail::words_for_digits(s) + 1);
+  const std::int32_t nu = detail::words_of_limbs(wu, nhead, s);
+  if (detail::wcmp_norm(wu, nu, wd, nd) < 0) {  // quotient 0, the dividend is the remainder
+    const word zero = 0;
+    if (want_quot) out->quot = detail::limbs_of_words(&zero, 1, 1);
+    out->rem = detail::limbs_of_words(wu, nu, sign);
+    return true;
   }
   word* wq = want_quot ? quotient_words.get(nu - nd + 1) : nullptr;
   word* wr = remainder_words.get(nd);
   detail::wdivrem(wq, wr, wu, nu, wd, nd);
-  if (want_quot) {
-    digit* q = quotient_digits.get(detail::digits_for_words(nu - nd + 1));
-    const std::int32_t nq = detail::digits_of_words(q, wq, nu - nd + 1);
-    out->quot = detail::build_limbs(q, nq, sign);
-  }
-  digit* r = remainder_digits.get(detail::digits_for_words(nd));
-  const std::int32_t nr = detail::digits_of_words(r, wr, nd);
-  out->rem = detail::build_limbs(r, nr, sign);
+  if (want_quot) out->quot = detail::limbs_of_words(wq, detail::wnormalised(wq, nu - nd + 1), sign);
+  out->rem = detail::limbs_of_words(wr, detail::wnormalised(wr, nd), sign);
+  return true;
 }
-
 
 // The quotient (when want_quot) and remainder of the magnitudes of the list
 // of s limbs from nhead by the list of k limbs from dhead, both multiplied by
@@ -70,6 +67,7 @@ bool divide_lists(numptr nhead, std::int32_t s, numptr dhead, std::int32_t k, st
     out->rem = detail::build_limbs(&r, 1, sign);
     return true;
   }
+  if (k >= wide_divide_limbs) return divide_words(nhead, s, dhead, k, sign, want_quot, out);
   digit* d = divisor_digits.get(k);
   detail::gather(dhead, k, d);
   k = detail::normalised_length(d, k);
@@ -81,10 +79,6 @@ bool divide_lists(numptr nhead, std::int32_t s, numptr dhead, std::int32_t k, st
     const digit zero = 0;
     if (want_quot) out->quot = detail::build_limbs(&zero, 1, 1);
     out->rem = detail::build_limbs(u, s, sign);
-    return true;
-  }
-  if (k >= wide_divide_limbs) {
-    divide_words(u, s, d, k, sign, want_quot, out);
     return true;
   }
   digit* q = want_quot ? quotient_digits.get(s - k + 1) : nullptr;

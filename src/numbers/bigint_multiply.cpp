@@ -26,26 +26,6 @@ namespace {
 detail::digit_buffer first_operand, second_operand, product_digits;
 detail::word_buffer first_words, second_words, product_words;
 
-// r[0 .. na+nb) := x * y through 64-bit words (the operands repacked);
-// returns the digits written (at least na + nb, r sized for them).
-digit* word_product(const digit* x, std::int32_t na, const digit* y, std::int32_t nb,
-                    std::int32_t* nr) {
-  using detail::word;
-  word* wx = first_words.get(detail::words_for_digits(na));
-  const std::int32_t wa = detail::words_of_digits(wx, x, na);
-  word* wy = wx;
-  std::int32_t wb = wa;
-  if (y != x || nb != na) {
-    wy = second_words.get(detail::words_for_digits(nb));
-    wb = detail::words_of_digits(wy, y, nb);
-  }
-  word* wr = product_words.get(wa + wb);
-  detail::wmul(wr, wx, wa, wy, wb);
-  digit* r = product_digits.get(std::max(detail::digits_for_words(wa + wb), na + nb));
-  *nr = detail::digits_of_words(r, wr, wa + wb);
-  return r;
-}
-
 // Gives ans the finished product r; its old limbs go back first unless word
 // mode is on (a number's limbs are not its own in word mode).
 void install_product(imptr ans, const limb_list& r) {
@@ -53,6 +33,33 @@ void install_product(imptr ans, const limb_list& r) {
   ans->head = r.head;
   ans->tail = r.tail;
   ans->size = r.size;
+}
+
+// ans := n * m on 64-bit words: both read straight from their limbs, the
+// product built straight into limbs; a square when m is n.
+void word_product(imptr n, imptr m, imptr ans) {
+  using detail::word;
+  const std::int32_t sign = detail::sign_of_number(n) * detail::sign_of_number(m);
+  word* x = first_words.get(detail::words_for_digits(n->size) + 1);
+  const std::int32_t nx = detail::words_of_limbs(x, n->head, n->size);
+  word* y = x;
+  std::int32_t ny = nx;
+  if (m != n) {
+    y = second_words.get(detail::words_for_digits(m->size) + 1);
+    ny = detail::words_of_limbs(y, m->head, m->size);
+  }
+  word* r = product_words.get(nx + ny);
+  if ((nx == 1 && x[0] == 0) || (ny == 1 && y[0] == 0)) {
+    r[0] = 0;
+    install_product(ans, detail::limbs_of_words(r, 1, 1));
+    return;
+  }
+  if (y == x) {
+    detail::wsqr(r, x, nx);
+  } else {
+    detail::wmul(r, x, nx, y, ny);
+  }
+  install_product(ans, detail::limbs_of_words(r, nx + ny, sign));
 }
 
 // The product of short numbers, both at most short_product_limbs long
@@ -179,6 +186,10 @@ void product(imptr n, imptr m, imptr ans, std::int32_t cut) {
     short_product(n, m, ans);
     return;
   }
+  if (cut != std::numeric_limits<std::int32_t>::max() && std::min(a, b) >= wide_mult_limbs) {
+    word_product(n, m, ans);
+    return;
+  }
   const std::int32_t sign = detail::sign_of_number(n) * detail::sign_of_number(m);
   digit* x = first_operand.get(a);
   detail::gather(n, x);
@@ -191,12 +202,6 @@ void product(imptr n, imptr m, imptr ans, std::int32_t cut) {
   if (detail::mag_is_zero(x, a) || detail::mag_is_zero(y, b)) {
     r[0] = 0;
     install_product(ans, detail::build_limbs(r, 1, 1));
-    return;
-  }
-  if (cut != std::numeric_limits<std::int32_t>::max() && std::min(a, b) >= wide_mult_limbs) {
-    std::int32_t nr = 0;
-    const digit* w = word_product(x, a, y, b, &nr);
-    install_product(ans, detail::build_limbs(w, nr, sign));
     return;
   }
   if (cut == std::numeric_limits<std::int32_t>::max()) {

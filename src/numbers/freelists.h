@@ -66,6 +66,33 @@ inline void count_built_limbs(std::int32_t n) {
   if (detail::limbs_built >= detail::order_limbs_at) detail::order_free_limbs();
 }
 
+// Walking a limb list. Lists built from the pool or from an ordered free
+// list are mostly runs of neighbouring records, one record apart in one
+// direction. limb_step(p) is the distance in bytes from p to its
+// successor; limb_after(p, step) is p's successor, guessed to lie `step`
+// bytes on: while the guess holds, the walk goes on without waiting for
+// each link to be read (the link is still read, to check the guess).
+// Without pools every limb is a heap record of its own: plain links.
+inline std::intptr_t limb_step(numptr p) {
+  return p != nullptr && p->next != nullptr
+             ? static_cast<std::intptr_t>(reinterpret_cast<std::uintptr_t>(p->next) - reinterpret_cast<std::uintptr_t>(p))
+             : 0;
+}
+inline numptr limb_after(numptr p, std::intptr_t step) {
+#ifndef TAVRIN_POOL_BYPASS
+  const numptr next = p->next;
+  auto guess = reinterpret_cast<numptr>(reinterpret_cast<std::uintptr_t>(p) + static_cast<std::uintptr_t>(step));
+  if (__builtin_expect(next == guess, 1)) {
+    __asm__("" : "+r"(guess));  // keeps the guess: the compiler would take the link read instead
+    return guess;
+  }
+  return next;
+#else
+  (void)step;
+  return p->next;
+#endif
+}
+
 // ---- Number headers --------------------------------------------------------
 // *p := a header with size 0 and nil links (lint and flote are stale).
 void newimag(imptr* p);
@@ -205,11 +232,12 @@ numptr take_limbs(std::int32_t n, F&& value_at, numptr* tail) {
   numptr head = numhead;
   numptr last = nullptr;
   numptr p = numhead;
+  const std::intptr_t step = limb_step(p);
   std::int32_t k = 0;
   for (; k < n && p != nullptr; ++k) {
     p->value = value_at(k);
     last = p;
-    p = p->next;
+    p = limb_after(p, step);
   }
   if (k > 0) {
     numhead = p;

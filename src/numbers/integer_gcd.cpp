@@ -150,21 +150,23 @@ detail::digit_buffer gcd_first, gcd_second, gcd_third;
 detail::word_buffer gcd_words_a, gcd_words_b, gcd_words_g;
 
 // gcd(|n|, |m|) for non-zero n and m on 64-bit words (Lehmer's method),
-// as digits in out.
-mag gcd_by_words(imptr n, imptr m, detail::digit_buffer& out) {
+// both read straight from their limbs; *ng := its length in words.
+detail::word* gcd_words(imptr n, imptr m, std::int32_t* ng) {
   using detail::word;
-  const std::int32_t cap = std::max(n->size, m->size);
-  digit* x = gcd_first.get(cap);
-  digit* y = gcd_second.get(cap);
-  detail::gather(n, x);
-  detail::gather(m, y);
-  const std::int32_t wcap = detail::words_for_digits(cap) + 1;
+  const std::int32_t wcap = detail::words_for_digits(std::max(n->size, m->size)) + 1;
   word* wa = gcd_words_a.get(wcap);
   word* wb = gcd_words_b.get(wcap);
-  const std::int32_t na = detail::words_of_digits(wa, x, n->size);
-  const std::int32_t nb = detail::words_of_digits(wb, y, m->size);
+  const std::int32_t na = detail::words_of_limbs(wa, n->head, n->size);
+  const std::int32_t nb = detail::words_of_limbs(wb, m->head, m->size);
   word* wg = gcd_words_g.get(wcap);
-  const std::int32_t ng = detail::wgcd(wg, wa, na, wb, nb);
+  *ng = detail::wgcd(wg, wa, na, wb, nb);
+  return wg;
+}
+
+// The same GCD as digits in out.
+mag gcd_by_words(imptr n, imptr m, detail::digit_buffer& out) {
+  std::int32_t ng = 0;
+  const detail::word* wg = gcd_words(n, m, &ng);
   digit* g = out.get(detail::digits_for_words(ng));
   return {g, detail::digits_of_words(g, wg, ng)};
 }
@@ -485,8 +487,9 @@ void binary_gcd(imptr n, imptr m, imptr ans) {
     return;
   }
   if (std::max(n->size, m->size) >= wide_gcd_limbs) {
-    const mag g = gcd_by_words(n, m, gcd_third);
-    detail::install_limbs(ans, detail::build_limbs(g.d, g.n, 1));
+    std::int32_t ng = 0;
+    const detail::word* g = gcd_words(n, m, &ng);
+    detail::install_limbs(ans, detail::limbs_of_words(g, ng, 1));
     return;
   }
   auto [n1, m1, t] = gather_operands(n, m, gcd_first, gcd_second, gcd_third);

@@ -58,16 +58,44 @@ std::int32_t digits_of_words(digit* a, const word* w, std::int32_t n) {
 
 std::int32_t words_of_limbs(word* w, numptr head, std::int32_t count) {
   const std::int32_t total = std::max<std::int32_t>(words_for_digits(count), 1);
-  std::fill(w, w + total, word{0});
-  std::int64_t bit = 28 * static_cast<std::int64_t>(count - 1);
-  for (numptr p = head; p != nullptr && bit >= 0; p = p->next, bit -= 28) {
-    const std::int32_t v = p->value;
-    const auto d = static_cast<word>(v < 0 ? -v : v);
-    const auto k = static_cast<std::size_t>(bit >> 6);
-    const int off = static_cast<int>(bit & 63);
-    w[k] |= d << off;
-    if (off > 36) w[k + 1] |= d >> (64 - off);
+  if (count <= 0 || head == nullptr) {
+    w[0] = 0;
+    return 1;
   }
+  // From the top down, two limbs (56 bits) at a time, into the word being
+  // built (cur, word k) and the one above it (upper), each written once
+  // finished: no word is read back while the next limbs go in.
+  auto mag = [](std::int32_t v) { return static_cast<word>(v < 0 ? -v : v); };
+  numptr p = head;
+  const std::intptr_t step = limb_step(p);
+  std::int64_t bit = 28 * std::int64_t{count - 1};
+  std::int64_t k = bit >> 6;
+  word cur = 0, upper = 0;
+  if (count % 2 == 1) {
+    const word d = mag(p->value);
+    const int off = static_cast<int>(bit & 63);
+    cur = d << off;
+    if (off > 36) upper = d >> (64 - off);
+    p = limb_after(p, step);
+  }
+  bit -= count % 2 == 1 ? 56 : 28;  // the lower limb of each pair
+  for (std::int32_t i = count % 2; i < count; i += 2, bit -= 56) {
+    const word hi = mag(p->value);
+    p = limb_after(p, step);
+    const word c = (hi << 28) | mag(p->value);
+    if (i + 2 < count) p = limb_after(p, step);
+    if ((bit >> 6) != k) {
+      if (k + 1 < total) w[k + 1] = upper;
+      upper = cur;
+      cur = 0;
+      --k;
+    }
+    const int off = static_cast<int>(bit & 63);
+    cur |= c << off;
+    if (off > 8) upper |= c >> (64 - off);
+  }
+  if (k + 1 < total) w[k + 1] = upper;
+  w[k] = cur;
   return wnormalised(w, total);
 }
 
@@ -79,15 +107,32 @@ limb_list limbs_of_words(const word* w, std::int32_t n, std::int32_t sign) {
   count_built_limbs(nd);
   limb_list r;
   r.size = nd;
-  std::int64_t bit = 28 * std::int64_t{nd - 1};
+  // Limbs from the top, two at a time from 56 bits read at once: limb k
+  // (counted from the top) lies at bit 28 (nd - 1 - k).
+  std::int64_t bit = 28 * std::int64_t{nd - 1 - (nd % 2 == 0 ? 1 : 0)};
+  word pair = 0;
+  auto bits_at = [&](std::int64_t at, int width) {
+    const auto k = static_cast<std::size_t>(at >> 6);
+    const int off = static_cast<int>(at & 63);
+    word d = w[k] >> off;
+    if (off + width > 64 && static_cast<std::int32_t>(k) + 1 < n) d |= w[k + 1] << (64 - off);
+    return d;
+  };
+  const bool odd = nd % 2 == 1;
   r.head = take_limbs(
       nd,
-      [&](std::int32_t) {
-        const auto k = static_cast<std::size_t>(bit >> 6);
-        const int off = static_cast<int>(bit & 63);
-        word d = w[k] >> off;
-        if (off > 36 && static_cast<std::int32_t>(k) + 1 < n) d |= w[k + 1] << (64 - off);
-        bit -= 28;
+      [&](std::int32_t k) {
+        word d;
+        if (odd && k == 0) {
+          d = bits_at(bit, 28);
+          bit -= 56;
+        } else if ((k - (odd ? 1 : 0)) % 2 == 0) {
+          pair = bits_at(bit, 56);
+          d = pair >> 28;
+          bit -= 56;
+        } else {
+          d = pair;
+        }
         return sign * static_cast<std::int32_t>(d & digit_mask);
       },
       &r.tail);
@@ -185,29 +230,6 @@ word wsub(word* r, const word* a, std::int32_t na, const word* b, std::int32_t n
   return wsub_1(r + nb, a + nb, na - nb, c);
 }
 
-word wmul_1(word* r, const word* a, std::int32_t n, word b) {
-  word c = 0;
-  for (std::int32_t i = 0; i < n; ++i) {
-    const dword t = static_cast<dword>(a[i]) * b + c;
-    r[i] = static_cast<word>(t);
-    c = static_cast<word>(t >> 64);
-  }
-  return c;
-}
-
-word wsubmul_1(word* r, const word* a, std::int32_t n, word b) {
-  word c = 0;
-  for (std::int32_t i = 0; i < n; ++i) {
-    const dword p = static_cast<dword>(a[i]) * b + c;
-    const word lo = static_cast<word>(p);
-    c = static_cast<word>(p >> 64);
-    const word x = r[i];
-    r[i] = x - lo;
-    c += x < lo;
-  }
-  return c;
-}
-
 word wshl(word* r, const word* a, std::int32_t n, int s) {
   if (s == 0) {
     if (r != a) std::copy(a, a + n, r);
@@ -231,27 +253,6 @@ word wshr(word* r, const word* a, std::int32_t n, int s) {
 }
 
 // ---- Products ---------------------------------------------------------------------
-
-void wmul_rows(word* r, const word* a, std::int32_t na, const word* b, std::int32_t nb) {
-  // Column by column: the products of a column summed in 128 bits with a
-  // count of the carries out of them, the column's word written, the rest
-  // carried into the next (fewer instructions a product than adding rows).
-  dword acc = 0;
-  word top = 0;
-  for (std::int32_t k = 0; k < na + nb - 1; ++k) {
-    const std::int32_t lo = k < nb ? 0 : k - nb + 1;
-    const std::int32_t hi = k < na ? k : na - 1;
-    for (std::int32_t i = lo; i <= hi; ++i) {
-      const dword p = static_cast<dword>(a[i]) * b[k - i];
-      acc += p;
-      top += acc < p ? 1 : 0;
-    }
-    r[k] = static_cast<word>(acc);
-    acc = (acc >> 64) | (static_cast<dword>(top) << 64);
-    top = 0;
-  }
-  r[na + nb - 1] = static_cast<word>(acc);
-}
 
 namespace {
 
@@ -502,39 +503,13 @@ word_buffer product_scratch;
 
 }  // namespace
 
-void wsqr_rows(word* r, const word* a, std::int32_t n) {
-  // Column by column as wmul_rows, each product a_i a_j below the diagonal
-  // once and the column's sum doubled, then the diagonal square added.
-  dword acc = 0;
-  word top = 0;
-  for (std::int32_t k = 0; k < 2 * n - 1; ++k) {
-    const std::int32_t lo = k < n ? 0 : k - n + 1;
-    dword x = 0;
-    word xt = 0;
-    for (std::int32_t i = lo; i < k - i; ++i) {
-      const dword p = static_cast<dword>(a[i]) * a[k - i];
-      x += p;
-      xt += x < p ? 1 : 0;
-    }
-    xt = (xt << 1) | static_cast<word>(x >> 127);
-    x <<= 1;
-    if (k % 2 == 0) {
-      const dword d = static_cast<dword>(a[k / 2]) * a[k / 2];
-      x += d;
-      xt += x < d ? 1 : 0;
-    }
-    acc += x;
-    top += xt + (acc < x ? 1 : 0);
-    r[k] = static_cast<word>(acc);
-    acc = (acc >> 64) | (static_cast<dword>(top) << 64);
-    top = 0;
-  }
-  r[2 * n - 1] = static_cast<word>(acc);
-}
-
 void wsqr(word* r, const word* a, std::int32_t n) {
   if (n < std::max<std::int32_t>(wide_karatsuba_words, 2)) {
     wsqr_rows(r, a, n);
+    return;
+  }
+  if (n >= wide_ntt_words && wmul_ntt_fits(n, n)) {
+    wmul_ntt(r, a, n, nullptr, n);
     return;
   }
   word* s = product_scratch.get(12 * n + 1024);
@@ -544,6 +519,10 @@ void wsqr(word* r, const word* a, std::int32_t n) {
 void wmul(word* r, const word* a, std::int32_t na, const word* b, std::int32_t nb) {
   if (std::min(na, nb) < std::max<std::int32_t>(wide_karatsuba_words, 2)) {
     wmul_rows(r, a, na, b, nb);
+    return;
+  }
+  if (std::min(na, nb) >= wide_ntt_words && wmul_ntt_fits(na, nb)) {
+    wmul_ntt(r, a, na, b, nb);
     return;
   }
   // A Karatsuba level takes at most four times its half length, a Toom-3
@@ -567,11 +546,7 @@ word sb_div_qr(word* q, word* np, std::int32_t nn, const word* dp, std::int32_t 
   if (dn == 1) {
     const word d = dp[0];
     word rem = np[nn - 1];
-    for (std::int32_t i = nn - 2; i >= 0; --i) {
-      const dword t = (static_cast<dword>(rem) << 64) | np[i];
-      q[i] = static_cast<word>(t / d);
-      rem = static_cast<word>(t % d);
-    }
+    for (std::int32_t i = nn - 2; i >= 0; --i) q[i] = wdiv_2by1(rem, np[i], d, &rem);
     np[0] = rem;
     return qh;
   }
@@ -586,9 +561,8 @@ word sb_div_qr(word* q, word* np, std::int32_t nn, const word* dp, std::int32_t 
     if (n2 >= d1) {
       qhat = ~word{0};
     } else {
-      const dword num = (static_cast<dword>(n2) << 64) | n1;
-      qhat = static_cast<word>(num / d1);
-      word rhat = static_cast<word>(num - static_cast<dword>(qhat) * d1);
+      word rhat = 0;
+      qhat = wdiv_2by1(n2, n1, d1, &rhat);
       // At most two corrections from the second divisor word.
       while (static_cast<dword>(qhat) * d0 > ((static_cast<dword>(rhat) << 64) | n0)) {
         --qhat;

@@ -9,8 +9,10 @@
 // digits below a threshold of core/thresholds.h and takes these kernels
 // above it.
 //
-// Products: rows below wide_karatsuba_words, Karatsuba's recursion above
-// (operands of very different lengths are cut into balanced pieces).
+// Products: rows below wide_karatsuba_words, Karatsuba's recursion above,
+// Toom-3 from wide_toom3_words, number-theoretic transforms modulo three
+// word primes from wide_ntt_words (operands of very different lengths are
+// cut into balanced pieces below that).
 // Division: Knuth's long division on a normalised divisor below
 // wide_divide_words, the recursive division of Burnikel and Ziegler (in
 // the two-halves form of GMP's divide-and-conquer division) above.
@@ -50,6 +52,22 @@ inline std::int32_t wnormalised(const word* a, std::int32_t n) {
   return n;
 }
 
+// (hi, lo) div d, and *rem := (hi, lo) mod d, for hi < d (so the quotient
+// is one word): one hardware division on x86-64 (the 128-bit operator
+// calls a library routine).
+inline word wdiv_2by1(word hi, word lo, word d, word* rem) {
+#if defined(__x86_64__) && defined(__GNUC__)
+  word q = 0, r = 0;
+  __asm__("divq %4" : "=a"(q), "=d"(r) : "a"(lo), "d"(hi), "rm"(d) : "cc");
+  *rem = r;
+  return q;
+#else
+  const dword t = (static_cast<dword>(hi) << 64) | lo;
+  *rem = static_cast<word>(t % d);
+  return static_cast<word>(t / d);
+#endif
+}
+
 // ---- Sums, differences, one-word products ---------------------------------------
 // Sign of a - b for equal lengths n.
 int wcmp(const word* a, const word* b, std::int32_t n);
@@ -69,27 +87,48 @@ word wadd_1(word* r, const word* a, std::int32_t n, word b);
 word wsub_1(word* r, const word* a, std::int32_t n, word b);
 // r[0 .. n) := a * b; returns the high word.
 word wmul_1(word* r, const word* a, std::int32_t n, word b);
+// r[0 .. n) += a * b; returns the carry word.
+word waddmul_1(word* r, const word* a, std::int32_t n, word b);
 // r[0 .. n) -= a * b; returns the borrow word.
 word wsubmul_1(word* r, const word* a, std::int32_t n, word b);
+// The three above (and the rows below) run on two carry chains (mulx,
+// adcx, adox) where the processor has them, asked once; the portable
+// 128-bit loops give the same words. force_portable_rows(true) keeps to
+// the portable loops (a test hook).
+bool rows_by_carry_chains();
+void force_portable_rows(bool portable);
 // r := a << s or a >> s (0 <= s < 64), n words; returns the bits shifted out
 // (at the bottom of the word for <<, at the top for >>). r may be a.
 word wshl(word* r, const word* a, std::int32_t n, int s);
 word wshr(word* r, const word* a, std::int32_t n, int s);
 
 // ---- Products ---------------------------------------------------------------------
-// r[0 .. na+nb) := a * b by the schoolbook method (column by column); r
-// must not overlap a or b.
+// r[0 .. na+nb) := a * b by the schoolbook method (a row per word of the
+// shorter operand); r must not overlap a or b.
 void wmul_rows(word* r, const word* a, std::int32_t na, const word* b, std::int32_t nb);
-// r[0 .. na+nb) := a * b, rows or Karatsuba by wide_karatsuba_words; r must
-// not overlap a or b. reads: wide_karatsuba_words
+// r[0 .. na+nb) := a * b: rows, Karatsuba's recursion from
+// wide_karatsuba_words, Toom-3 from wide_toom3_words, transforms
+// (wmul_ntt) from wide_ntt_words words of the shorter factor; r must not
+// overlap a or b. reads: wide_karatsuba_words, wide_toom3_words,
+// wide_ntt_words
 void wmul(word* r, const word* a, std::int32_t na, const word* b, std::int32_t nb);
 
-// r[0 .. 2n) := a^2 for n >= 1 words: the products below the diagonal once,
-// doubled, below wide_karatsuba_words; Karatsuba's three half-length
-// squares above. r must not overlap a. reads: wide_karatsuba_words
+// r[0 .. 2n) := a^2 for n >= 1 words: the products above the diagonal once
+// by rows, doubled, and the diagonal squares, below wide_karatsuba_words; Karatsuba's three half-length
+// squares above, Toom-3 and transforms as wmul. r must not overlap a.
+// reads: wide_karatsuba_words, wide_toom3_words, wide_ntt_words
 void wsqr(word* r, const word* a, std::int32_t n);
 // The square by rows alone (the base case of wsqr), same contract.
 void wsqr_rows(word* r, const word* a, std::int32_t n);
+
+// r[0 .. na+nb) := a * b by number-theoretic transforms modulo three word
+// primes (numbers/ntt_impl.h); b null gives a^2 (nb is then ignored). The
+// operands need not be normalised; r must not overlap them. Only for
+// wmul_ntt_fits(na, nb).
+void wmul_ntt(word* r, const word* a, std::int32_t na, const word* b, std::int32_t nb);
+// Whether the transforms hold a product of na by nb words (up to some
+// 2^21 chunks of at least 16 bits).
+bool wmul_ntt_fits(std::int32_t na, std::int32_t nb);
 
 // ---- Division ------------------------------------------------------------------------
 // q[0 .. nn-dn+1) := n div d and r[0 .. dn) := n mod d, for nn >= dn and a
@@ -111,6 +150,14 @@ std::int32_t wgcd(word* g, word* a, std::int32_t na, word* b, std::int32_t nb);
 // division by 10^16 below. reads: wide_decimal_words, wide_divide_words,
 // wide_karatsuba_words
 void wdecimal(const word* x, std::int32_t n, std::vector<std::uint32_t>& groups);
+
+// w[0 .. n) := the value of count >= 1 groups (base 10^8, each below 10^8,
+// most significant first); returns n, the normalised length (w is resized
+// to hold it and may keep zero words above). Divide and conquer from twice
+// wide_decimal_words words: the low 2^k groups apart, the high ones times
+// P_k = 10^(8 2^k) (the powers wdecimal keeps); Horner's rule by 10^16
+// below. reads: wide_decimal_words and the product thresholds
+std::int32_t wfrom_decimal(const std::uint32_t* groups, std::int64_t count, std::vector<word>& w);
 
 // ---- Scratch --------------------------------------------------------------------------
 // A growable word buffer kept between calls.

@@ -46,11 +46,7 @@ void groups_by_division(word* x, std::int32_t n, std::vector<std::uint32_t>& out
   n = wnormalised(x, n);
   while (n > 1 || x[0] != 0) {
     word r = 0;
-    for (std::int32_t i = n - 1; i >= 0; --i) {
-      const dword t = (static_cast<dword>(r) << 64) | x[i];
-      x[i] = static_cast<word>(t / two_groups);
-      r = static_cast<word>(t % two_groups);
-    }
+    for (std::int32_t i = n - 1; i >= 0; --i) x[i] = wdiv_2by1(r, x[i], two_groups, &r);
     out.push_back(static_cast<std::uint32_t>(r % group_base));
     out.push_back(static_cast<std::uint32_t>(r / group_base));
     n = wnormalised(x, n);
@@ -86,7 +82,52 @@ void groups_rec(const word* x, std::int32_t n, std::vector<std::uint32_t>& out, 
   groups_rec(q.data(), n - np + 1, out, width == 0 ? 0 : width - (out.size() - start));
 }
 
+// r[0 .. words_for_groups(count)) := the value of count groups (base 10^8,
+// most significant first) by Horner's rule in steps of two groups (10^16);
+// returns the normalised length.
+std::int32_t value_by_steps(const std::uint32_t* g, std::int64_t count, word* r) {
+  std::int32_t n = 1;
+  r[0] = count % 2 == 1 ? g[0] : 0;  // an odd count: the top group alone first
+  for (std::int64_t i = count % 2; i < count; i += 2) {
+    const word step = word{g[i]} * group_base + g[i + 1];
+    const word carry = wmul_1(r, r, n, two_groups);
+    const word low = wadd_1(r, r, n, step);
+    if (carry + low != 0) r[n++] = carry + low;  // carry < 10^16: no overflow
+  }
+  return wnormalised(r, n);
+}
+
+// Words enough for `count` groups (8 log2(10) < 26.6 bits a group) and
+// for the product of two parts' words.
+std::int32_t words_for_groups(std::int64_t count) { return static_cast<std::int32_t>(count * 133 / 320 + 4); }
+
+// r[0 .. words_for_groups(count)) := the value of the groups, the low 2^k
+// of them (2^k < count, the largest) converted apart and the high ones
+// multiplied by P_k; returns the normalised length.
+std::int32_t value_rec(const std::uint32_t* g, std::int64_t count, word* r) {
+  if (words_for_groups(count) < 2 * std::max<std::int64_t>(wide_decimal_words, 4)) return value_by_steps(g, count, r);
+  std::size_t k = 0;
+  while ((std::int64_t{2} << k) < count) ++k;
+  const std::int64_t low = std::int64_t{1} << k;
+  const words& p = power(k);
+  const auto np = static_cast<std::int32_t>(p.size());
+  words hi(static_cast<std::size_t>(words_for_groups(count - low)));
+  const std::int32_t nh = value_rec(g, count - low, hi.data());
+  std::fill(r, r + words_for_groups(count), word{0});
+  wmul(r, p.data(), np, hi.data(), nh);
+  words lo(static_cast<std::size_t>(words_for_groups(low)));
+  const std::int32_t nl = value_rec(g + (count - low), low, lo.data());
+  const std::int32_t nr = np + nh;
+  wadd(r, r, nr, lo.data(), nl);  // no carry: lo < P_k
+  return wnormalised(r, nr);
+}
+
 }  // namespace
+
+std::int32_t wfrom_decimal(const std::uint32_t* groups, std::int64_t count, std::vector<word>& w) {
+  w.assign(static_cast<std::size_t>(words_for_groups(count)), 0);
+  return value_rec(groups, count, w.data());
+}
 
 void wdecimal(const word* x, std::int32_t n, std::vector<std::uint32_t>& groups) {
   groups.clear();

@@ -1,12 +1,16 @@
 #include "toplevel/number_literals.h"
 
+#include <algorithm>
+#include <cstdint>
 #include <cstdio>
 #include <string>
+#include <vector>
 
 #include "core/error_codes.h"
 #include "core/errors.h"
 #include "core/globals.h"
 #include "core/mode_guard.h"
+#include "core/thresholds.h"
 #include "numbers/base10.h"
 #include "numbers/bigint.h"
 #include "numbers/bigint_multiply.h"
@@ -58,8 +62,16 @@ void make_digit_chain(const std::string& digits, imptr n) {
   }
 }
 
-// The big integer of the digit chain d into x (d's limbs are kept).
+// The big integer of the digit chain d into x (d's limbs are kept): on
+// words from decimal_read_groups groups, else by Horner's rule on limbs.
 void chain_to_big(imptr d, imptr x) {
+  if (d->size >= decimal_read_groups) {
+    static std::vector<std::uint32_t> groups;
+    groups.clear();
+    for (numptr l = d->head; l != nullptr; l = l->next) groups.push_back(static_cast<std::uint32_t>(l->value));
+    number_of_groups(groups.data(), static_cast<std::int64_t>(groups.size()), x);
+    return;
+  }
   special_free(x);
   append_limb(x, 0);
   number step{};
@@ -165,6 +177,22 @@ void readin(textptr inf, imptr n, nameptr* flag, std::int32_t* outcount) {
 }
 
 void decimal_to_big(const std::string& digits, imptr x) {
+  // Long literals go to groups straight from the text, without a chain.
+  std::size_t first = 0;
+  while (first < digits.size() && digits[first] == '0') ++first;
+  const std::size_t len = digits.size() - first;
+  if (len > 8 * static_cast<std::size_t>(std::max(decimal_read_groups - 1, 0))) {
+    static std::vector<std::uint32_t> groups;
+    groups.clear();
+    std::size_t group = len % 8 == 0 ? 8 : len % 8;
+    for (std::size_t pos = first; pos < digits.size(); pos += group, group = 8) {
+      std::uint32_t v = 0;
+      for (std::size_t k = 0; k < group; ++k) v = v * 10 + static_cast<std::uint32_t>(digits[pos + k] - '0');
+      groups.push_back(v);
+    }
+    number_of_groups(groups.data(), static_cast<std::int64_t>(groups.size()), x);
+    return;
+  }
   detail::ScratchNumber chain;
   make_digit_chain(digits, chain.get());
   chain_to_big(chain.get(), x);

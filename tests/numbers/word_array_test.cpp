@@ -40,14 +40,16 @@ BigRef shaped(std::mt19937_64& rng, int limbs) {
   }
 }
 
-// The product by both routes: the word route with the given Karatsuba and
-// Toom-3 cut-offs, and the limb route.
-void check_product(const BigRef& a, const BigRef& b, std::int32_t kara, std::int32_t toom) {
+// The product by both routes: the word route with the given Karatsuba,
+// Toom-3 and transform cut-offs, and the limb route.
+void check_product(const BigRef& a, const BigRef& b, std::int32_t kara, std::int32_t toom, std::int32_t ntt) {
   SCOPED_TRACE("sizes " + std::to_string(a.bit_length()) + " x " + std::to_string(b.bit_length()) +
-               " bits, word Karatsuba from " + std::to_string(kara) + ", Toom-3 from " + std::to_string(toom));
+               " bits, word Karatsuba from " + std::to_string(kara) + ", Toom-3 from " + std::to_string(toom) +
+               ", transforms from " + std::to_string(ntt));
   Num x(a), y(b), wide, base;
   {
-    ScopedValue<std::int32_t> on(wide_mult_limbs, 1), k(wide_karatsuba_words, kara), t(wide_toom3_words, toom);
+    ScopedValue<std::int32_t> on(wide_mult_limbs, 1), k(wide_karatsuba_words, kara), t(wide_toom3_words, toom),
+        f(wide_ntt_words, ntt);
     fast_mult(x, y, wide);
   }
   {
@@ -63,8 +65,9 @@ void check_product(const BigRef& a, const BigRef& b, std::int32_t kara, std::int
 TEST(WideProducts, AgreeWithTheLimbRoutesOnBothSidesOfEveryCutOff) {
   NodeBalance balance;
   std::mt19937_64 rng(test_seed());
-  const std::int32_t cutoffs[][2] = {{2, 3}, {3, never}, {5, 6}, {5, never}, {24, 40}, {32, 160}, {never, never}};
-  for (const auto& [kara, toom] : cutoffs) {
+  const std::int32_t cutoffs[][3] = {{2, 3, never},   {3, never, never}, {5, 6, 9},         {5, never, 1},
+                                     {24, 40, never}, {32, 160, 30},     {never, never, 20}, {never, never, never}};
+  for (const auto& [kara, toom, ntt] : cutoffs) {
     for (int i = 0; i < test_iterations(30); ++i) {
       const int na = 1 + static_cast<int>(rng() % 160);
       int nb = 1 + static_cast<int>(rng() % 160);
@@ -72,7 +75,7 @@ TEST(WideProducts, AgreeWithTheLimbRoutesOnBothSidesOfEveryCutOff) {
       if (i % 7 == 0) nb = na;                    // equal
       const BigRef a = i % 2 ? -shaped(rng, na) : shaped(rng, na);
       const BigRef b = shaped(rng, nb);
-      check_product(a, b, kara, toom);
+      check_product(a, b, kara, toom, ntt);
       if (HasFatalFailure()) return;
     }
   }
@@ -87,6 +90,28 @@ TEST(WideProducts, AgreeWithTheLimbRoutesOnBothSidesOfEveryCutOff) {
   ScopedValue<std::int32_t> on(wide_mult_limbs, 1);
   fast_mult(zero, big, out);
   EXPECT_EQ(out.value(), BigRef(0));
+}
+
+TEST(WideProducts, LongestOperandsByTransformsAgreeWithTheLimbRoute) {
+  // A product whose result has the greatest length, 16,384 by 16,383 limbs
+  // (the widest transforms), and an unbalanced one, by the default word
+  // route against the limb route; all-ones factors have the largest
+  // coefficients the chunk width allows for.
+  NodeBalance balance;
+  std::mt19937_64 rng(test_seed() + 66);
+  const BigRef ones = BigRef::pow2(28 * 16384) - BigRef(1);
+  for (const auto& [a, b] : {std::pair{ones, BigRef::pow2(28 * 16383) - BigRef(1)},
+                             std::pair{-random_big_exact(rng, 16384), random_big_exact(rng, 16383)},
+                             std::pair{random_big_exact(rng, 30000), random_big_exact(rng, 2767)}}) {
+    Num x(a), y(b), wide, base;
+    fast_mult(x, y, wide);
+    {
+      ScopedValue<std::int32_t> off(wide_mult_limbs, never);
+      fast_mult(x, y, base);
+    }
+    ASSERT_TRUE(valid_bigint(wide));
+    ASSERT_EQ(limbs_of(wide), limbs_of(base));
+  }
 }
 
 // The division by both routes; the word route with the given recursion cut-off.
@@ -124,15 +149,16 @@ void check_division(const BigRef& n, const BigRef& d, std::int32_t rec) {
 
 TEST(WideProducts, SquaresAgreeWithProducts) {
   // wsqr against the schoolbook product of the operand by itself, by rows,
-  // Karatsuba's recursion and Toom-3 from every cut-off, across lengths
-  // around them; all-ones words are the carries' worst case.
+  // Karatsuba's recursion, Toom-3 and transforms from every cut-off, across
+  // lengths around them; all-ones words are the carries' worst case.
   std::mt19937_64 rng(test_seed() + 64);
-  const std::int32_t cutoffs[][2] = {{2, 3}, {3, never}, {32, 40}, {32, 160}, {never, never}};
-  for (const auto& [kara, toom] : cutoffs) {
-    ScopedValue<std::int32_t> k(wide_karatsuba_words, kara), t(wide_toom3_words, toom);
+  const std::int32_t cutoffs[][3] = {{2, 3, never}, {3, never, never}, {32, 40, never}, {32, 160, never},
+                                     {never, never, 1}, {never, never, never}};
+  for (const auto& [kara, toom, ntt] : cutoffs) {
+    ScopedValue<std::int32_t> k(wide_karatsuba_words, kara), t(wide_toom3_words, toom), f(wide_ntt_words, ntt);
     for (int n : {1, 2, 3, 4, 5, 7, 9, 10, 31, 32, 33, 63, 64, 65, 100, 161, 257, 500}) {
       SCOPED_TRACE("n = " + std::to_string(n) + ", Karatsuba from " + std::to_string(kara) +
-                   ", Toom-3 from " + std::to_string(toom));
+                   ", Toom-3 from " + std::to_string(toom) + ", transforms from " + std::to_string(ntt));
       std::vector<detail::word> a(static_cast<std::size_t>(n));
       for (auto& w : a) w = rng() % 4 == 0 ? ~detail::word{0} : rng();
       std::vector<detail::word> sq(2 * a.size()), pr(2 * a.size());
@@ -140,6 +166,54 @@ TEST(WideProducts, SquaresAgreeWithProducts) {
       detail::wmul_rows(pr.data(), a.data(), n, a.data(), n);
       ASSERT_EQ(sq, pr);
     }
+  }
+}
+
+// Restores the row kernels' own choice at the end of a test.
+struct PortableRows {
+  explicit PortableRows(bool on) { detail::force_portable_rows(on); }
+  ~PortableRows() { detail::force_portable_rows(false); }
+};
+
+TEST(WideRows, CarryChainsAgreeWithThePortableLoops) {
+  // Every length up to a few blocks of four and past them, words biased to
+  // all ones (the longest carries): each row kernel on both routes, a row
+  // added and taken back leaves the words as they were, and the squares
+  // equal the products of an operand by itself.
+  std::mt19937_64 rng(test_seed() + 65);
+  SCOPED_TRACE(detail::rows_by_carry_chains() ? "carry chains against portable loops" : "portable loops only");
+  auto words = [&](int n) {
+    std::vector<detail::word> v(static_cast<std::size_t>(n));
+    for (auto& w : v) w = rng() % 3 == 0 ? ~detail::word{0} : rng();
+    return v;
+  };
+  for (int n = 1; n <= 41; n += n < 12 ? 1 : 7) {
+    SCOPED_TRACE("n = " + std::to_string(n));
+    const auto a = words(n), b = words(n / 2 + 1), r0 = words(n);
+    const detail::word m = rng() % 2 ? ~detail::word{0} : rng();
+    std::vector<detail::word> out[2][4];
+    detail::word carry[2][3];
+    for (int portable = 0; portable < 2; ++portable) {
+      PortableRows mode(portable == 1);
+      auto& o = out[portable];
+      o[0] = r0;
+      carry[portable][0] = detail::waddmul_1(o[0].data(), a.data(), n, m);
+      o[1] = o[0];
+      carry[portable][1] = detail::wsubmul_1(o[1].data(), a.data(), n, m);
+      ASSERT_EQ(o[1], r0) << "a row added and taken back";
+      ASSERT_EQ(carry[portable][1], carry[portable][0]);
+      o[1].assign(static_cast<std::size_t>(n), 0);
+      carry[portable][2] = detail::wmul_1(o[1].data(), a.data(), n, m);
+      o[2].assign(a.size() + b.size(), 0);
+      detail::wmul_rows(o[2].data(), a.data(), n, b.data(), static_cast<std::int32_t>(b.size()));
+      o[3].assign(2 * a.size(), 0);
+      detail::wsqr_rows(o[3].data(), a.data(), n);
+      std::vector<detail::word> aa(2 * a.size());
+      detail::wmul_rows(aa.data(), a.data(), n, a.data(), n);
+      ASSERT_EQ(o[3], aa);
+    }
+    for (int k = 0; k < 4; ++k) ASSERT_EQ(out[0][k], out[1][k]) << "kernel " << k;
+    for (int k = 0; k < 3; ++k) ASSERT_EQ(carry[0][k], carry[1][k]) << "carry " << k;
   }
 }
 
@@ -244,6 +318,54 @@ TEST(WideGcd, AgreesWithTheLimbRoutesAndPlantedFactors) {
   }
   check_gcd_routes(f1, f0, BigRef(1));
   check_gcd_routes(f1 * v, f0 * v, v);
+}
+
+TEST(WideGcd, QuotientsBeyondEveryWordBoundAndTheLongestOperands) {
+  // Single Euclidean quotients near 2^48, 2^62, 2^64 and 2^120 (the
+  // leading bits then decide one step, or none within the matrix bound),
+  // against the limb route; then the longest operands with a planted
+  // factor g and coprime cofactors x and x k + 1, whose GCD is g.
+  NodeBalance balance;
+  std::mt19937_64 rng(test_seed() + 67);
+  for (int bits : {47, 48, 61, 62, 63, 64, 65, 120, 200}) {
+    const BigRef b = random_big_exact(rng, 1 + static_cast<int>(rng() % 12)).abs() + BigRef(1);
+    const BigRef q = BigRef::pow2(bits) + random_big_exact(rng, 1).abs();
+    const BigRef r = random_big_exact(rng, 1 + static_cast<int>(rng() % 3)).abs() % b;
+    const BigRef a = b * q + r;
+    check_gcd_routes(a, b, BigRef::gcd(b, r));
+    if (HasFatalFailure()) return;
+  }
+  const BigRef g = random_big_exact(rng, 8000).abs() + BigRef(1);
+  const BigRef x = random_big_exact(rng, 24760).abs() + BigRef(1);
+  const BigRef y = x * BigRef(12345) + BigRef(1);
+  Num gn(g), xn(x), yn(y), n, m, ans;
+  fast_mult(xn, gn, n);
+  fast_mult(yn, gn, m);
+  ASSERT_LE(m->size, 32767);
+  binary_gcd(n, m, ans);
+  ASSERT_EQ(ans.value(), g);
+}
+
+TEST(WideDivision, LongestOperandsAndAZeroDivisor) {
+  // 32,767 by 16,383 limbs by the word route against the limb route; a zero
+  // divisor on the word route builds nothing.
+  NodeBalance balance;
+  std::mt19937_64 rng(test_seed() + 68);
+  Num x(-random_big_exact(rng, 32767)), y(random_big_exact(rng, 16383)), q1(3), r1(4), q2, r2;
+  divide(x, y, q1, r1);
+  {
+    ScopedValue<std::int32_t> off(wide_divide_limbs, never);
+    divide(x, y, q2, r2);
+  }
+  ASSERT_TRUE(valid_bigint(q1));
+  ASSERT_TRUE(valid_bigint(r1));
+  ASSERT_EQ(limbs_of(q1), limbs_of(q2));
+  ASSERT_EQ(limbs_of(r1), limbs_of(r2));
+  ScopedValue<std::int32_t> on(wide_divide_limbs, 1);
+  Num zero(0), q(3), r(4);
+  divide(x, zero, q, r);
+  EXPECT_EQ(q.value(), BigRef(3));
+  EXPECT_EQ(r.value(), BigRef(4));
 }
 
 TEST(WideDecimal, AgreesWithTheTableRouteAndRepeatedDivision) {

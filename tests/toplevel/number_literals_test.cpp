@@ -2,15 +2,21 @@
 // fraction, and the word-mode overflow warning.
 #include <gtest/gtest.h>
 
+#include <cstdint>
+#include <limits>
 #include <random>
 #include <string>
 #include <vector>
 
+#include "core/error_codes.h"
 #include "core/globals.h"
 #include "core/mode_guard.h"
+#include "core/thresholds.h"
+#include "numbers/base10.h"
 #include "numbers/freelists.h"
 #include "support/bigref.h"
 #include "support/modulus_scope.h"
+#include "support/num.h"
 #include "support/output_capture.h"
 #include "support/poly_support.h"
 #include "toplevel/charsets.h"
@@ -30,6 +36,8 @@ struct Source {
     scanner(&stream, &token, &zilch);
   }
 };
+
+constexpr std::int32_t never = std::numeric_limits<std::int32_t>::max();
 
 std::vector<std::int32_t> chain_limbs(const number& n) {
   std::vector<std::int32_t> v;
@@ -146,6 +154,51 @@ TEST(NumberLiterals, DecimalFractions) {
   EXPECT_TRUE(unwound);
   EXPECT_TRUE(reports(out, 341)) << out;
   free_quoly(&q);
+}
+
+// Long literals on words against Horner's rule on limbs (the base case),
+// with the word conversion's split pushed to its extremes, across the
+// reading threshold; the longest number comes back from its own digits,
+// and one digit more is error 302 with the target untouched.
+TEST(NumberLiterals, LongLiteralsOnWordsAgreeWithHornersRule) {
+  BigModeGuard big;
+  std::mt19937_64 rng(test_seed() + 7);
+  auto read = [](const std::string& text, std::int32_t from, Num& x) {
+    ScopedValue<std::int32_t> route(decimal_read_groups, from);
+    decimal_to_big(text, x);
+  };
+  for (std::int32_t split : {4, 5, 12}) {
+    ScopedValue<std::int32_t> words(wide_decimal_words, split);
+    for (int i = 0; i < test_iterations(60); ++i) {
+      const int len = 1 + static_cast<int>(rng() % (i % 4 == 0 ? 2500 : 60));
+      std::string text(static_cast<std::size_t>(rng() % 3 == 0 ? rng() % 20 : 0), '0');
+      const int shape = static_cast<int>(rng() % 4);
+      for (int d = 0; d < len; ++d)
+        text += shape == 0 ? '9' : shape == 1 ? (d == 0 ? '1' : '0') : static_cast<char>('0' + rng() % 10);
+      SCOPED_TRACE(text);
+      Num wide, base;
+      read(text, 1, wide);
+      read(text, never, base);
+      ASSERT_TRUE(valid_bigint(wide));
+      ASSERT_EQ(limbs_of(wide), limbs_of(base));
+      if (len < 400) {
+        ASSERT_EQ(wide.value(), BigRef::from_decimal(text));
+      }
+    }
+  }
+  Num longest(BigRef::pow2(28 * 32767) - BigRef(1)), groups, back;
+  verybig_base_10(longest->head, longest->tail, static_cast<std::int16_t>(longest->size), groups);
+  std::string text = std::to_string(groups->head->value);
+  for (numptr l = groups->head->next; l != nullptr; l = l->next) {
+    const std::string g = std::to_string(l->value);
+    text += std::string(8 - g.size(), '0') + g;
+  }
+  read(text, 1, back);
+  ASSERT_EQ(limbs_of(back), limbs_of(longest));
+  bool unwound = false;
+  const std::string out = output_of([&] { read(text + "0", 1, back); }, &unwound);
+  EXPECT_TRUE(unwound && reports(out, number_too_long_error));
+  EXPECT_EQ(limbs_of(back), limbs_of(longest));
 }
 
 // Word arithmetic: 2147483645 reads silently, 2147483646 and 2147483647

@@ -1,0 +1,245 @@
+// The number-theoretic transforms of ntt_impl.h: one lane and eight lanes.
+#include <algorithm>
+#include <cstdint>
+#include <vector>
+
+#include "numbers/ntt_impl.h"
+#include "numbers/simd_impl.h"
+
+namespace tavrin::detail {
+
+namespace {
+
+#ifdef TAVRIN_AVX2
+using simd::vload;
+using simd::vmont;
+using simd::vreduce;
+using simd::vset;
+using simd::vshoup;
+using simd::vstore;
+#endif
+
+bool scalar_only = false;
+
+// ---- One lane at a time ---------------------------------------------------------------
+
+void forward_scalar(u32* a, int lg, const TransformPrime& P) {
+  const std::size_t n = std::size_t{1} << lg;
+  const u32 p = P.p(), p2 = 2 * p;
+  const u32 *w = P.fw(), *wq = P.fwq();
+  for (std::size_t h = n >> 1; h >= 8; h >>= 1) {
+    for (std::size_t s = 0; s < n; s += 2 * h) {
+      u32* x = a + s;
+      u32* y = x + h;
+      for (std::size_t j = 0; j < h; ++j) {
+        const u32 u = x[j], v = y[j];
+        x[j] = below_2p(u + v, p2);
+        y[j] = shoup_lazy(u - v + p2, w[h + j], wq[h + j], p);
+      }
+    }
+  }
+  for (std::size_t c0 = 0; c0 < n; c0 += 64) {
+    u32 m[8][8];  // m[c][r]: column c of row r
+    for (int r = 0; r < 8; ++r)
+      for (int c = 0; c < 8; ++c) m[c][r] = a[c0 + 8 * static_cast<std::size_t>(r) + static_cast<std::size_t>(c)];
+    for (int h = 4; h >= 1; h >>= 1)
+      for (int c = 0; c < 8; ++c) {
+        if ((c & h) != 0) continue;
+        const std::size_t t = static_cast<std::size_t>(h + (c & (h - 1)));
+        for (int r = 0; r < 8; ++r) {
+          const u32 u = m[c][r], v = m[c + h][r];
+          m[c][r] = below_2p(u + v, p2);
+          m[c + h][r] = shoup_lazy(u - v + p2, w[t], wq[t], p);
+        }
+      }
+    for (int c = 0; c < 8; ++c)
+      for (int r = 0; r < 8; ++r) a[c0 + 8 * static_cast<std::size_t>(c) + static_cast<std::size_t>(r)] = m[c][r];
+  }
+}
+
+void backward_scalar(u32* a, int lg, const TransformPrime& P) {
+  const std::size_t n = std::size_t{1} << lg;
+  const u32 p = P.p(), p2 = 2 * p;
+  const u32 *w = P.bw(), *wq = P.bwq();
+  for (std::size_t c0 = 0; c0 < n; c0 += 64) {
+    u32 m[8][8];
+    for (int c = 0; c < 8; ++c)
+      for (int r = 0; r < 8; ++r) m[c][r] = a[c0 + 8 * static_cast<std::size_t>(c) + static_cast<std::size_t>(r)];
+    for (int h = 1; h <= 4; h <<= 1)
+      for (int c = 0; c < 8; ++c) {
+        if ((c & h) != 0) continue;
+        const std::size_t t = static_cast<std::size_t>(h + (c & (h - 1)));
+        for (int r = 0; r < 8; ++r) {
+          const u32 u = m[c][r];
+          const u32 v = shoup_lazy(m[c + h][r], w[t], wq[t], p);
+          m[c][r] = below_2p(u + v, p2);
+          m[c + h][r] = below_2p(u - v + p2, p2);
+        }
+      }
+    for (int r = 0; r < 8; ++r)
+      for (int c = 0; c < 8; ++c) a[c0 + 8 * static_cast<std::size_t>(r) + static_cast<std::size_t>(c)] = m[c][r];
+  }
+  for (std::size_t h = 8; h < n; h <<= 1) {
+    for (std::size_t s = 0; s < n; s += 2 * h) {
+      u32* x = a + s;
+      u32* y = x + h;
+      for (std::size_t j = 0; j < h; ++j) {
+        const u32 u = x[j];
+        const u32 v = shoup_lazy(y[j], w[h + j], wq[h + j], p);
+        x[j] = below_2p(u + v, p2);
+        y[j] = below_2p(u - v + p2, p2);
+      }
+    }
+  }
+}
+
+// ---- Eight lanes (AVX2) -----------------------------------------------------------------
+
+#ifdef TAVRIN_AVX2
+AVX2_FN inline void transpose8(__m256i* r) {
+  const __m256i t0 = _mm256_unpacklo_epi32(r[0], r[1]), t1 = _mm256_unpackhi_epi32(r[0], r[1]);
+  const __m256i t2 = _mm256_unpacklo_epi32(r[2], r[3]), t3 = _mm256_unpackhi_epi32(r[2], r[3]);
+  const __m256i t4 = _mm256_unpacklo_epi32(r[4], r[5]), t5 = _mm256_unpackhi_epi32(r[4], r[5]);
+  const __m256i t6 = _mm256_unpacklo_epi32(r[6], r[7]), t7 = _mm256_unpackhi_epi32(r[6], r[7]);
+  const __m256i u0 = _mm256_unpacklo_epi64(t0, t2), u1 = _mm256_unpackhi_epi64(t0, t2);
+  const __m256i u2 = _mm256_unpacklo_epi64(t1, t3), u3 = _mm256_unpackhi_epi64(t1, t3);
+  const __m256i u4 = _mm256_unpacklo_epi64(t4, t6), u5 = _mm256_unpackhi_epi64(t4, t6);
+  const __m256i u6 = _mm256_unpacklo_epi64(t5, t7), u7 = _mm256_unpackhi_epi64(t5, t7);
+  r[0] = _mm256_permute2x128_si256(u0, u4, 0x20);
+  r[1] = _mm256_permute2x128_si256(u1, u5, 0x20);
+  r[2] = _mm256_permute2x128_si256(u2, u6, 0x20);
+  r[3] = _mm256_permute2x128_si256(u3, u7, 0x20);
+  r[4] = _mm256_permute2x128_si256(u0, u4, 0x31);
+  r[5] = _mm256_permute2x128_si256(u1, u5, 0x31);
+  r[6] = _mm256_permute2x128_si256(u2, u6, 0x31);
+  r[7] = _mm256_permute2x128_si256(u3, u7, 0x31);
+}
+
+AVX2_FN void forward_avx2(u32* a, int lg, const TransformPrime& P) {
+  const std::size_t n = std::size_t{1} << lg;
+  const __m256i p = vset(P.p()), p2 = vset(2 * P.p());
+  const u32 *w = P.fw(), *wq = P.fwq();
+  for (std::size_t h = n >> 1; h >= 8; h >>= 1) {
+    for (std::size_t s = 0; s < n; s += 2 * h) {
+      u32* x = a + s;
+      u32* y = x + h;
+      for (std::size_t j = 0; j < h; j += 8) {
+        const __m256i u = vload(x + j), v = vload(y + j);
+        vstore(x + j, vreduce(_mm256_add_epi32(u, v), p2));
+        const __m256i d = _mm256_add_epi32(_mm256_sub_epi32(u, v), p2);
+        vstore(y + j, vshoup(d, vload(w + h + j), vload(wq + h + j), p));
+      }
+    }
+  }
+  for (std::size_t c0 = 0; c0 < n; c0 += 64) {
+    __m256i m[8];
+    for (int r = 0; r < 8; ++r) m[r] = vload(a + c0 + 8 * static_cast<std::size_t>(r));
+    transpose8(m);
+    for (int h = 4; h >= 1; h >>= 1)
+      for (int c = 0; c < 8; ++c) {
+        if ((c & h) != 0) continue;
+        const std::size_t t = static_cast<std::size_t>(h + (c & (h - 1)));
+        const __m256i u = m[c], v = m[c + h];
+        m[c] = vreduce(_mm256_add_epi32(u, v), p2);
+        m[c + h] = vshoup(_mm256_add_epi32(_mm256_sub_epi32(u, v), p2), vset(w[t]), vset(wq[t]), p);
+      }
+    for (int c = 0; c < 8; ++c) vstore(a + c0 + 8 * static_cast<std::size_t>(c), m[c]);
+  }
+}
+
+AVX2_FN void backward_avx2(u32* a, int lg, const TransformPrime& P) {
+  const std::size_t n = std::size_t{1} << lg;
+  const __m256i p = vset(P.p()), p2 = vset(2 * P.p());
+  const u32 *w = P.bw(), *wq = P.bwq();
+  for (std::size_t c0 = 0; c0 < n; c0 += 64) {
+    __m256i m[8];
+    for (int c = 0; c < 8; ++c) m[c] = vload(a + c0 + 8 * static_cast<std::size_t>(c));
+    for (int h = 1; h <= 4; h <<= 1)
+      for (int c = 0; c < 8; ++c) {
+        if ((c & h) != 0) continue;
+        const std::size_t t = static_cast<std::size_t>(h + (c & (h - 1)));
+        const __m256i u = m[c];
+        const __m256i v = vshoup(m[c + h], vset(w[t]), vset(wq[t]), p);
+        m[c] = vreduce(_mm256_add_epi32(u, v), p2);
+        m[c + h] = vreduce(_mm256_add_epi32(_mm256_sub_epi32(u, v), p2), p2);
+      }
+    transpose8(m);
+    for (int r = 0; r < 8; ++r) vstore(a + c0 + 8 * static_cast<std::size_t>(r), m[r]);
+  }
+  for (std::size_t h = 8; h < n; h <<= 1) {
+    for (std::size_t s = 0; s < n; s += 2 * h) {
+      u32* x = a + s;
+      u32* y = x + h;
+      for (std::size_t j = 0; j < h; j += 8) {
+        const __m256i u = vload(x + j);
+        const __m256i v = vshoup(vload(y + j), vload(w + h + j), vload(wq + h + j), p);
+        vstore(x + j, vreduce(_mm256_add_epi32(u, v), p2));
+        vstore(y + j, vreduce(_mm256_add_epi32(_mm256_sub_epi32(u, v), p2), p2));
+      }
+    }
+  }
+}
+
+// r := a b (+ c d) pointwise, n a multiple of 8.
+AVX2_FN void pointwise_avx2(const u32* a, const u32* b, const u32* c, const u32* d, u32* r,
+                            std::size_t n, const TransformPrime& P) {
+  const __m256i p = vset(P.p()), p2 = vset(2 * P.p()), ninv = vset(P.neg_inv());
+  for (std::size_t i = 0; i < n; i += 8) {
+    __m256i v = vmont(vload(a + i), vload(b + i), p, ninv);
+    if (c != nullptr) {
+      v = vreduce(_mm256_add_epi32(v, vmont(vload(c + i), vload(d + i), p, ninv)), p2);
+    }
+    vstore(r + i, v);
+  }
+}
+
+#endif
+
+bool vectorised() { return !scalar_only && simd::simd_available(); }
+
+void ntt_forward_impl(u32* a, int lg, const TransformPrime& P) {
+#ifdef TAVRIN_AVX2
+  if (vectorised()) return forward_avx2(a, lg, P);
+#endif
+  forward_scalar(a, lg, P);
+}
+
+void ntt_backward_impl(u32* a, int lg, const TransformPrime& P) {
+#ifdef TAVRIN_AVX2
+  if (vectorised()) return backward_avx2(a, lg, P);
+#endif
+  backward_scalar(a, lg, P);
+}
+
+void ntt_pointwise_impl(const u32* a, const u32* b, const u32* c, const u32* d, u32* r, std::size_t n,
+               const TransformPrime& P) {
+#ifdef TAVRIN_AVX2
+  if (vectorised()) return pointwise_avx2(a, b, c, d, r, n, P);
+#endif
+  const u32 p2 = 2 * P.p();
+  for (std::size_t i = 0; i < n; ++i) {
+    u32 v = P.mont(a[i], b[i]);
+    if (c != nullptr) v = below_2p(v + P.mont(c[i], d[i]), p2);
+    r[i] = v;
+  }
+}
+
+}  // namespace
+
+std::vector<TransformPrime>& transform_primes() {
+  static std::vector<TransformPrime> ps{TransformPrime(1004535809u, 21), TransformPrime(998244353u, 23),
+                                        TransformPrime(754974721u, 24)};
+  return ps;
+}
+
+
+void ntt_forward(u32* a, int lg, const TransformPrime& P) { ntt_forward_impl(a, lg, P); }
+void ntt_backward(u32* a, int lg, const TransformPrime& P) { ntt_backward_impl(a, lg, P); }
+void ntt_pointwise(const u32* a, const u32* b, const u32* c, const u32* d, u32* r, std::size_t n,
+                   const TransformPrime& P) {
+  ntt_pointwise_impl(a, b, c, d, r, n, P);
+}
+bool ntt_vectorised() { return vectorised(); }
+void force_scalar_ntt(bool scalar) { scalar_only = scalar; }
+
+}  // namespace tavrin::detail
