@@ -8,7 +8,9 @@
 // Methods are entries of `det_methods` (method_table.cpp), which a test may
 // replace one by one. The methods stand below the router: what they share
 // with it (the request's flags and environment record, the exit of the
-// determinant eliminations) is in method_services.h.
+// determinant eliminations) is in method_services.h. One method asks the
+// router again for a smaller matrix: the integer triangularisation of
+// int_determ hands its trailing block to mat_invert (int_routes.h).
 #pragma once
 
 #include <cstdint>
