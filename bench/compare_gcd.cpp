@@ -12,9 +12,17 @@
 //                   degree <= 16 in 4 variables, coefficients in [-99, 99]
 //   gcd dense 5     the same, 5 variables, total degree <= 12
 //   gcd sparse 8    g, a, b 300 random terms of total degree <= 12 in 8 variables
+//   gcd sparse 8 500  the same, 500 terms of total degree <= 15
+//   gcd sparse 8 mod p, gcd sparse 8 500 mod p   both modulo 2147483629
 //   gcd sparse 6    g, a, b 20 random terms of total degree <= 6 in 6 variables
 //   det Q(x,y,z)    12 x 12, every entry the 10 monomials of total degree <= 2
-//                   in x, y, z, coefficients in [-9, 9] not 0 (FLINT: Bareiss)
+//                   in x, y, z, coefficients in [-9, 9] not 0 (FLINT: Bareiss;
+//                   Singular: det)
+//   det Q(x,y,z) 16 the same, 16 x 16
+//   det sparse 34   34 x 34 stored sparse, 3 entries a row (the diagonal and
+//                   two random columns), each of 1 or 2 terms of total degree
+//                   <= 2 in x, y, z, w, coefficients in [-9, 9] not 0
+//   det sparse 37   the same, 37 x 37
 //   inverse Q(x,y)  12 x 12 and 16 x 16, every entry the 6 monomials of total
 //                   degree <= 2 in x, y (FLINT: fraction-free Gauss-Jordan)
 //   det GF(32003)[x] 200 x 200, entries dense of degree 4 (FLINT: nmod_poly_mat_det)
@@ -25,6 +33,8 @@
 //   det GF(2)[x,y,z] 7 x 7, entries non-empty sums of 1, x, y, z (peer: &(K = 1))
 //
 //   compare_gcd [row-prefix]     e.g. compare_gcd "gcd sparse"
+// TAVRIN_BENCH_GIAC=1 adds Giac's det (one thread) to the determinant rows
+// over Q; TAVRIN_BENCH_LAGRANGE=1 times those rows by "&(L = 1)".
 // Peers serve this comparison only.
 #include <sys/wait.h>
 #include <time.h>
@@ -52,7 +62,9 @@
 #include "core/globals.h"
 #include "core/mode_guard.h"
 #include "core/thresholds.h"
+#include "arrays/sparse_store.h"
 #include "det/router.h"
+#include "det/lagrange.h"
 #include "frontend/data_files.h"
 #include "frontend/startup.h"
 #include "gcd/flat_gcd.h"
@@ -96,6 +108,7 @@ std::pair<double, double> time_pair(const std::function<void()>& ours,
   bench::PairTiming how;
   how.reps = reps_env != nullptr ? std::atoi(reps_env) : 5;
   how.stop_when_slow = reps_env == nullptr;
+  how.peer_once_after = reps_env == nullptr ? 5.0 : 0.0;
   if (peer_pipe >= 0)
     how.first_peer = [](double t) { [[maybe_unused]] const auto n = write(peer_pipe, &t, sizeof t); };
   const bool peer_on = peer && std::getenv("TAVRIN_BENCH_NO_PEER") == nullptr;
@@ -510,7 +523,23 @@ void gcd_sparse(int n, int count, int d) {
               b = sparse_terms(rng, n, count, d, 99);
   const std::string size =
       std::to_string(n) + " vars, " + std::to_string(count) + " terms, deg <= " + std::to_string(d);
-  gcd_row(n == 8 ? "gcd sparse 8" : "gcd sparse 6", size.c_str(), n, 0, g, a, b);
+  gcd_row(n == 6 ? "gcd sparse 6" : count == 300 ? "gcd sparse 8" : "gcd sparse 8 500", size.c_str(), n, 0, g, a, b);
+}
+
+// The sparse rows modulo the word prime 2147483629 (coefficients in
+// [-99, 99] taken as residues).
+void gcd_sparse_mod(int n, int count, int d) {
+  const std::int64_t p = 2147483629;
+  std::mt19937_64 rng(static_cast<std::uint64_t>(61000 + n));
+  auto residues = [p](Terms t) {
+    for (Mono& m : t) m.c = ((m.c % p) + p) % p;
+    return t;
+  };
+  const Terms g = residues(sparse_terms(rng, n, count, d, 99)), a = residues(sparse_terms(rng, n, count, d, 99)),
+              b = residues(sparse_terms(rng, n, count, d, 99));
+  const std::string size =
+      std::to_string(n) + " vars, " + std::to_string(count) + " terms, deg <= " + std::to_string(d);
+  gcd_row(count == 300 ? "gcd sparse 8 mod p" : "gcd sparse 8 500 mod p", size.c_str(), n, p, g, a, b);
 }
 
 void gcd_mod7() {
@@ -571,51 +600,272 @@ Matrix random_matrix(std::mt19937_64& rng, int n, const std::function<Terms()>& 
   return m;
 }
 
-void det_qxyz() {
-  const int n = 12;
+// The text of a polynomial for Singular (variables x, y, z, w, ...).
+std::string singular_text(const Terms& t) {
+  const char* names[] = {"x", "y", "z", "w", "v", "u", "t", "s"};
+  std::string s;
+  for (const Mono& m : t) {
+    if (m.c == 0) continue;
+    s += (m.c < 0 ? "-" : s.empty() ? "" : "+") + std::to_string(std::abs(m.c));
+    for (std::size_t k = 0; k < m.e.size(); ++k)
+      if (m.e[k] > 0) s += std::string("*") + names[k] + "^" + std::to_string(m.e[k]);
+  }
+  return s.empty() ? "0" : s;
+}
+
+// What Singular's det made of the n x n matrix m over Q in nv variables:
+// its processor seconds (best of up to five runs by its own timer, one
+// when a run takes over two seconds), the number of terms of the
+// determinant and its value at (2, 3, 5, 7, ...) as text; false when
+// Singular is not there or gave up within `limit` seconds.
+struct SingularDet {
+  double seconds = 0;
+  long terms = 0;
+  std::string at_point;
+};
+bool singular_det(const Matrix& m, int n, int nv, int limit, SingularDet* out) {
+  if (std::system("command -v Singular >/dev/null 2>&1") != 0) return false;
+  const char* names[] = {"x", "y", "z", "w", "v", "u", "t", "s"};
+  const int points[] = {2, 3, 5, 7, 11, 13, 17, 19};
+  const std::string file = "/tmp/tavrin_compare_det_" + std::to_string(::getpid()) + ".sing";
+  FILE* f = std::fopen(file.c_str(), "w");
+  if (f == nullptr) return false;
+  std::string vars, subst;
+  for (int k = 0; k < nv; ++k) {
+    vars += std::string(k ? "," : "") + names[k];
+    subst += std::string(",") + names[k] + "," + std::to_string(points[k]);
+  }
+  std::fprintf(f, "system(\"--ticks-per-sec\",1000000);\nring R=0,(%s),dp;\nmatrix M[%d][%d]=", vars.c_str(), n, n);
+  for (int r = 0; r < n; ++r)
+    for (int c = 0; c < n; ++c)
+      std::fprintf(f, "%s%s", r + c ? "," : "", singular_text(m[static_cast<std::size_t>(c * n + r)]).c_str());
+  std::fprintf(f,
+               ";\npoly d; int best=2147483647; int t; int i;\n"
+               "for(i=1;i<=5;i++){t=rtimer; d=det(M); t=rtimer-t; if(t<best){best=t;} if(t>2000000){break;}}\n"
+               "print(best); print(size(d)); print(subst(d%s));\nquit;\n",
+               subst.c_str());
+  std::fclose(f);
+  FILE* in = popen(("timeout " + std::to_string(limit) + " Singular -q --no-warn " + file).c_str(), "r");
+  if (in == nullptr) return false;
+  char line[1 << 16];
+  std::vector<std::string> lines;
+  while (std::fgets(line, sizeof line, in) != nullptr) {
+    std::string s(line);
+    while (!s.empty() && (s.back() == '\n' || s.back() == '\r')) s.pop_back();
+    if (!s.empty()) lines.push_back(s);
+  }
+  pclose(in);
+  std::remove(file.c_str());
+  if (lines.size() < 3) return false;
+  out->seconds = std::atof(lines[0].c_str()) / 1e6;
+  out->terms = std::atol(lines[1].c_str());
+  out->at_point = lines[2];
+  return true;
+}
+
+// Giac's det on the same matrix (one thread), when `giac` is on PATH and
+// TAVRIN_BENCH_GIAC is set: its time, its number of terms and its value at
+// the point (2, 3, 5, 7, ...), as for Singular.
+bool giac_det(const Matrix& m, int n, int nv, int limit, SingularDet* out) {
+  if (std::getenv("TAVRIN_BENCH_GIAC") == nullptr || std::system("command -v giac >/dev/null 2>&1") != 0) return false;
+  const char* names[] = {"x", "y", "z", "w", "v", "u", "t", "s"};
+  const int points[] = {2, 3, 5, 7, 11, 13, 17, 19};
+  const std::string file = "/tmp/tavrin_compare_det_" + std::to_string(::getpid()) + ".cas";
+  FILE* f = std::fopen(file.c_str(), "w");
+  if (f == nullptr) return false;
+  std::string vars, at;
+  for (int k = 0; k < nv; ++k) {
+    vars += std::string(k ? "," : "") + names[k];
+    at += std::string(k ? "," : "") + std::to_string(points[k]);
+  }
+  std::fprintf(f, "threads:=1:;\nM:=matrix(%d,%d,[", n, n);
+  for (int r = 0; r < n; ++r) {
+    std::fprintf(f, "%s[", r ? "," : "");
+    for (int c = 0; c < n; ++c)
+      std::fprintf(f, "%s%s", c ? "," : "", singular_text(m[static_cast<std::size_t>(c * n + r)]).c_str());
+    std::fprintf(f, "]");
+  }
+  std::fprintf(f,
+               "]):;\nt:=time(d:=det(M)):;\nprint(\"seconds \"+t[0]);\nprint(\"terms \"+nops(expand(d)));\n"
+               "print(\"value \"+subs(d,[%s],[%s]));\n",
+               vars.c_str(), at.c_str());
+  std::fclose(f);
+  FILE* in = popen(("timeout " + std::to_string(limit) + " giac " + file + " 2>&1").c_str(), "r");
+  if (in == nullptr) return false;
+  char line[1 << 16];
+  bool seen[3] = {false, false, false};
+  while (std::fgets(line, sizeof line, in) != nullptr) {
+    std::string s(line);
+    while (!s.empty() && (s.back() == '\n' || s.back() == '\r')) s.pop_back();
+    for (const char* key : {"seconds ", "terms ", "value "}) {
+      const auto at_key = s.find(key);
+      if (at_key == std::string::npos) continue;
+      const std::string rest = s.substr(at_key + std::strlen(key));
+      if (key[0] == 's') out->seconds = std::atof(rest.c_str()), seen[0] = true;
+      if (key[0] == 't') out->terms = std::atol(rest.c_str()), seen[1] = true;
+      if (key[0] == 'v') out->at_point = rest, seen[2] = true;
+    }
+  }
+  pclose(in);
+  std::remove(file.c_str());
+  return seen[0] && seen[1] && seen[2];
+}
+
+// A determinant row over Q: Tavrin's default route on the matrix stored
+// dense or sparse, FLINT's Bareiss (fmpz_mpoly; not on the sparse rows,
+// where it does not finish within 300 s) and Singular's det.
+void det_q_row(const char* row, const char* size, const Matrix& m, int n, int nv, bool sparse) {
+  Work a;
+  if (!sparse) a.fill(m);
+  quoly d = nullptr;
+  auto ours = [&] {
+    if (!sparse) {
+      tavrin_det(a, n, &d);
+      return;
+    }
+    bench::new_command();
+    free_quoly(&d);
+    quoly_set(1, &d);
+    d->next = nullptr;
+    sparseptr spar = nullptr;
+    sparse_init(&spar, n);
+    for (int r = 0; r < n; ++r) {
+      colm_ptr* tail = sparse_row(spar, r + 1);
+      for (int c = 0; c < n; ++c) {
+        const Terms& t = m[static_cast<std::size_t>(c * n + r)];
+        if (t.empty()) continue;
+        colm_ptr e = nullptr;
+        newcolm(&e);
+        e->coord = c + 1;
+        e->val = tavrin_value(t);
+        e->next = nullptr;
+        *tail = e;
+        tail = &e->next;
+      }
+    }
+    mat_invert(nullptr, nullptr, n, &d, &spar, nullptr, -1, -1, -1, 0, {.ar_free = true});
+    if (spar != nullptr) free_sparse(&spar, n, true);
+  };
+  std::function<void()> peer;
+  bool same = false;
+#ifdef TAVRIN_PEER_FLINT
+  fmpz_mpoly_ctx_t ctx;
+  fmpz_mpoly_ctx_init(ctx, nv, ORD_LEX);
+  fmpz_mpoly_t fd, mine;
+  fmpz_mpoly_init(fd, ctx);
+  if (!sparse)
+    peer = [&] {
+      std::vector<fmpz_mpoly_struct> fm(static_cast<std::size_t>(n) * n);
+      for (int r = 0; r < n; ++r)
+        for (int c = 0; c < n; ++c)
+          flint_poly(&fm[static_cast<std::size_t>(r * n + c)], m[static_cast<std::size_t>(c * n + r)], ctx);
+      flint_bareiss(fd, fm, n, ctx);
+      for (auto& x : fm) fmpz_mpoly_clear(&x, ctx);
+    };
+#endif
+  const auto [t, pt] = time_pair(ours, peer);
+  poly own = nullptr;
+  poly dp = numerator_of(d, &own);
+#ifdef TAVRIN_PEER_FLINT
+  if (dp != nullptr) {
+    flint_of(mine, dp, nv, ctx);
+    if (sparse) fmpz_mpoly_set(fd, mine, ctx);  // Singular's answer is checked against it
+    same = fmpz_mpoly_equal(mine, fd, ctx) != 0;
+    fmpz_mpoly_clear(mine, ctx);
+  }
+#endif
+  report(row, size, t, sparse ? "-" : "FLINT", pt, same);
+  if (std::getenv("TAVRIN_BENCH_STATS") != nullptr)
+    std::printf("  interpolation: primes %d points %ld, determinant terms %zu\n", lagrange_last.primes,
+                static_cast<long>(lagrange_last.points), dp == nullptr ? std::size_t{0} : walked(dp, nv).e.size());
+  SingularDet sd;
+  if (std::getenv("TAVRIN_BENCH_NO_PEER") == nullptr && singular_det(m, n, nv, 400, &sd)) {
+    bool agree = false;
+#ifdef TAVRIN_PEER_FLINT
+    // The Singular determinant's fingerprint against FLINT's.
+    const int points[] = {2, 3, 5, 7, 11, 13, 17, 19};
+    fmpz_t v;
+    fmpz_init(v);
+    std::vector<fmpz> at(static_cast<std::size_t>(nv));
+    for (int k = 0; k < nv; ++k) {
+      fmpz_init(&at[static_cast<std::size_t>(k)]);
+      fmpz_set_si(&at[static_cast<std::size_t>(k)], points[k]);
+    }
+    std::vector<fmpz*> args;
+    for (auto& x : at) args.push_back(&x);
+    fmpz_mpoly_evaluate_all_fmpz(v, fd, args.data(), ctx);
+    char* text = fmpz_get_str(nullptr, 10, v);
+    agree = same && sd.at_point == text && sd.terms == fmpz_mpoly_length(fd, ctx);
+    flint_free(text);
+    for (auto& x : at) fmpz_clear(&x);
+    fmpz_clear(v);
+#endif
+    report(row, size, t, "Singular", sd.seconds, agree);
+  }
+  SingularDet gd;
+  if (giac_det(m, n, nv, 400, &gd)) {
+    bool agree = false;
+#ifdef TAVRIN_PEER_FLINT
+    fmpz_t v;
+    fmpz_init(v);
+    std::vector<fmpz> at(static_cast<std::size_t>(nv));
+    const int points[] = {2, 3, 5, 7, 11, 13, 17, 19};
+    for (int k = 0; k < nv; ++k) {
+      fmpz_init(&at[static_cast<std::size_t>(k)]);
+      fmpz_set_si(&at[static_cast<std::size_t>(k)], points[k]);
+    }
+    std::vector<fmpz*> args;
+    for (auto& x : at) args.push_back(&x);
+    fmpz_mpoly_evaluate_all_fmpz(v, fd, args.data(), ctx);
+    char* text = fmpz_get_str(nullptr, 10, v);
+    agree = same && gd.at_point == text && gd.terms == fmpz_mpoly_length(fd, ctx);
+    flint_free(text);
+    for (auto& x : at) fmpz_clear(&x);
+    fmpz_clear(v);
+#endif
+    report(row, size, t, "Giac", gd.seconds, agree);
+  }
+  free_poly(&own);
+#ifdef TAVRIN_PEER_FLINT
+  fmpz_mpoly_clear(fd, ctx);
+  fmpz_mpoly_ctx_clear(ctx);
+#endif
+  free_quoly(&d);
+}
+
+void det_qxyz(int n) {
   adjoin(3);
-  std::mt19937_64 rng(5);
+  std::mt19937_64 rng(n == 12 ? 5 : static_cast<std::uint64_t>(500 + n));
   const auto mons = all_monomials(3, 2);
   const Matrix m = random_matrix(rng, n, [&] {
     Terms t;
     for (auto& e : mons) t.push_back({e, nonzero(rng, 9)});
     return t;
   });
-  Work a;
-  a.fill(m);
-  quoly d = nullptr;
-  auto ours = [&] { tavrin_det(a, n, &d); };
-  std::function<void()> peer;
-  bool same = false;
-#ifdef TAVRIN_PEER_FLINT
-  fmpz_mpoly_ctx_t ctx;
-  fmpz_mpoly_ctx_init(ctx, 3, ORD_LEX);
-  fmpz_mpoly_t fd, mine;
-  fmpz_mpoly_init(fd, ctx);
-  peer = [&] {
-    std::vector<fmpz_mpoly_struct> fm(static_cast<std::size_t>(n) * n);
-    for (int r = 0; r < n; ++r)
-      for (int c = 0; c < n; ++c)
-        flint_poly(&fm[static_cast<std::size_t>(r * n + c)], m[static_cast<std::size_t>(c * n + r)], ctx);
-    flint_bareiss(fd, fm, n, ctx);
-    for (auto& x : fm) fmpz_mpoly_clear(&x, ctx);
+  const std::string size = std::to_string(n) + " x " + std::to_string(n) + ", degree 2, 10 terms";
+  det_q_row(n == 12 ? "det Q(x,y,z)" : "det Q(x,y,z) 16", size.c_str(), m, n, 3, false);
+}
+
+void det_sparse_q(int n) {
+  adjoin(4);
+  std::mt19937_64 rng(static_cast<std::uint64_t>(3400 + n));
+  const auto mons = all_monomials(4, 2);
+  Matrix m(static_cast<std::size_t>(n) * n);
+  auto entry = [&] {
+    Terms t;
+    const int count = 1 + static_cast<int>(rng() % 2);
+    std::set<std::size_t> picked;
+    while (static_cast<int>(picked.size()) < count) picked.insert(rng() % mons.size());
+    for (std::size_t k : picked) t.push_back({mons[k], nonzero(rng, 9)});
+    return t;
   };
-#endif
-  const auto [t, pt] = time_pair(ours, peer);
-#ifdef TAVRIN_PEER_FLINT
-  poly own = nullptr;
-  poly dp = numerator_of(d, &own);
-  if (dp != nullptr) {
-    flint_of(mine, dp, 3, ctx);
-    same = fmpz_mpoly_equal(mine, fd, ctx) != 0;
-    fmpz_mpoly_clear(mine, ctx);
+  for (int r = 0; r < n; ++r) {
+    std::set<int> cols{r};
+    while (cols.size() < 3) cols.insert(static_cast<int>(rng() % static_cast<std::uint64_t>(n)));
+    for (int c : cols) m[static_cast<std::size_t>(c * n + r)] = entry();
   }
-  free_poly(&own);
-  fmpz_mpoly_clear(fd, ctx);
-  fmpz_mpoly_ctx_clear(ctx);
-#endif
-  free_quoly(&d);
-  report("det Q(x,y,z)", "12 x 12, degree 2, 10 terms", t, "FLINT", pt, same);
+  const std::string size = std::to_string(n) + " x " + std::to_string(n) + " sparse, 3 a row, 4 vars";
+  det_q_row(n == 34 ? "det sparse 34" : "det sparse 37", size.c_str(), m, n, 4, true);
 }
 
 void inverse_qxy(int n) {
@@ -758,7 +1008,8 @@ void det_gf32003() {
 }
 
 // A small-field determinant by the default route against Gauss-Bareiss
-// (&(K = 1)) on the same matrix.
+// (&(K = 1), without the interpolation that the default route tries first)
+// on the same matrix.
 void det_small_field(const char* row, const char* size, int n, int nvars, std::int64_t p,
                      const std::function<Terms()>& entry) {
   adjoin(nvars);
@@ -770,7 +1021,7 @@ void det_small_field(const char* row, const char* size, int n, int nvars, std::i
   quoly d = nullptr, k1 = nullptr;
   auto ours = [&] { tavrin_det(a, n, &d); };
   auto peer = [&] {
-    const ScopedValue<std::int32_t> bareiss(gauss_cutoff, 1);
+    const ScopedValue<std::int32_t> bareiss(gauss_cutoff, 1), eliminate(quiet_lagrange_side, INT32_MAX);
     tavrin_det(a, n, &k1);
   };
   const auto [t, pt] = time_pair(ours, peer);
@@ -870,14 +1121,23 @@ int main(int argc, char** argv) {
   if (const char* m = std::getenv("TAVRIN_BENCH_METHOD"))  // flat engines: dense or sparse only
     flat_gcd_choice = m[0] == 'd' ? flat_gcd_method::dense : flat_gcd_method::sparse;
   if (const char* t = std::getenv("TAVRIN_BENCH_FLAT_TERMS")) flat_gcd_terms = std::atoi(t);
+  // The best route of the determinant rows: "&(L = 1)" (interpolation, its
+  // primes and degrees found from the images).
+  if (std::getenv("TAVRIN_BENCH_LAGRANGE") != nullptr) rat_det_method_cut = 1;
   const char* env = std::getenv("TAVRIN_ROW_SECONDS");
   const double limit = env != nullptr ? std::atof(env) : 240.0;
   const Row rows[] = {
       {"gcd dense 4", [] { gcd_dense(4, 16); }},
       {"gcd dense 5", [] { gcd_dense(5, 12); }},
       {"gcd sparse 8", [] { gcd_sparse(8, 300, 12); }},
+      {"gcd sparse 8 500", [] { gcd_sparse(8, 500, 15); }},
+      {"gcd sparse 8 mod p", [] { gcd_sparse_mod(8, 300, 12); }},
+      {"gcd sparse 8 500 mod p", [] { gcd_sparse_mod(8, 500, 15); }},
       {"gcd sparse 6", [] { gcd_sparse(6, 20, 6); }},
-      {"det Q(x,y,z)", det_qxyz},
+      {"det Q(x,y,z)", [] { det_qxyz(12); }},
+      {"det Q(x,y,z) 16", [] { det_qxyz(16); }},
+      {"det sparse 34", [] { det_sparse_q(34); }},
+      {"det sparse 37", [] { det_sparse_q(37); }},
       {"inverse Q(x,y) 12", [] { inverse_qxy(12); }},
       {"inverse Q(x,y) 16", [] { inverse_qxy(16); }},
       {"det GF(32003)[x]", det_gf32003},

@@ -28,6 +28,7 @@ struct PairTiming {
   int reps = 5;                             // runs of each
   bool stop_when_slow = true;               // one run each when ours takes over two seconds
   std::function<void(double)> first_peer;   // told the first peer time, when set
+  double peer_once_after = 0;               // > 0: a peer run slower than this is not repeated
 };
 
 // Times ours() and peer() alternately (peer may be empty), the peer first so
@@ -40,7 +41,8 @@ inline std::pair<double, double> time_pair(const std::function<void()>& ours,
   std::vector<double> a, b;
   bool warm = false;
   for (int i = 0; i < how.reps; ++i) {
-    if (peer) {
+    const bool peer_slow = how.peer_once_after > 0 && !b.empty() && b.front() > how.peer_once_after;
+    if (peer && !peer_slow) {
       const double t0 = cpu_seconds();
       peer();
       b.push_back(cpu_seconds() - t0);
@@ -52,7 +54,7 @@ inline std::pair<double, double> time_pair(const std::function<void()>& ours,
     if (!warm && a.front() < 1.0) {
       warm = true;
       a.clear();
-      b.clear();
+      if (b.empty() || how.peer_once_after <= 0 || b.front() <= how.peer_once_after) b.clear();
       --i;
       continue;
     }

@@ -8,6 +8,7 @@
 // also settings: the change of ground ring resets them.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 namespace tavrin {
@@ -371,6 +372,28 @@ extern std::int32_t lagrangecut;
 // rational functions (the same polynomial; 90 times sooner at side 80).
 // Default 8. Range >= 2. Reader: the determinant router.
 extern std::int32_t quiet_lagrange_side;
+
+// Sides from which the router's default route, over the rationals,
+// interpolates the determinant of a dense (sparse) matrix of polynomials or
+// of fractions with a common denominator in each row, with a proven bound on the
+// coefficients, instead of eliminating. Defaults 6 (dense) and 11 (sparse:
+// below it elimination is cheap while the fill stays small).
+// Range >= 1. Reader: the determinant router.
+extern std::int32_t quiet_rat_lagrange_side;
+extern std::int32_t quiet_sparse_lagrange_side;
+
+// Side up to which the router inverts a dense matrix of polynomials over
+// the rationals in one variable by the recurrence of the sparse inverses
+// instead of Gauss-Jordan (in more variables the recurrence is sooner at
+// every side measured). Default 16. Range >= 0. Reader: the determinant
+// router.
+extern std::int32_t recurrence_inverse_side;
+
+// Most residues (determinant and adjugate at every point of the grid,
+// for one prime) that the interpolated inverse of the router's default
+// route may hold; above it the inverse goes by the recurrence or by
+// elimination. Default 2^24. Reader: the interpolated inverse.
+extern std::size_t inverse_grid_words;
 
 // Rows up to which sparse determinants use elimination before expansion
 // by minors ("&D"). Default -1: chosen from the matrix. Reader: the

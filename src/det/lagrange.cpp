@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <limits>
 #include <map>
 #include <type_traits>
 #include <vector>
@@ -214,6 +215,65 @@ std::int64_t compute_degree(std::int64_t* D, std::int32_t m) {
   return bound;
 }
 
+std::int64_t max_assignment(const std::vector<std::int64_t>& D, std::int32_t m) {
+  // Kuhn-Munkres with potentials (O(m^3)) on the costs -D, 1-based.
+  constexpr std::int64_t none = std::int64_t{1} << 50;
+  const auto n = static_cast<std::size_t>(m);
+  auto cost = [&](std::size_t i, std::size_t j) {
+    const std::int64_t d = D[(i - 1) * n + (j - 1)];
+    return d <= lagrange_zero_entry ? none : -d;
+  };
+  std::vector<std::int64_t> u(n + 1, 0), v(n + 1, 0), low(n + 1);
+  std::vector<std::size_t> match(n + 1, 0), way(n + 1, 0);
+  std::vector<char> used(n + 1);
+  for (std::size_t i = 1; i <= n; ++i) {
+    check_interrupt();
+    match[0] = i;
+    std::size_t j0 = 0;
+    std::fill(low.begin(), low.end(), std::numeric_limits<std::int64_t>::max());
+    std::fill(used.begin(), used.end(), 0);
+    do {
+      used[j0] = 1;
+      const std::size_t i0 = match[j0];
+      std::int64_t delta = std::numeric_limits<std::int64_t>::max();
+      std::size_t j1 = 0;
+      for (std::size_t j = 1; j <= n; ++j) {
+        if (used[j]) continue;
+        const std::int64_t cur = cost(i0, j) - u[i0] - v[j];
+        if (cur < low[j]) {
+          low[j] = cur;
+          way[j] = j0;
+        }
+        if (low[j] < delta) {
+          delta = low[j];
+          j1 = j;
+        }
+      }
+      for (std::size_t j = 0; j <= n; ++j) {
+        if (used[j]) {
+          u[match[j]] += delta;
+          v[j] -= delta;
+        } else {
+          low[j] -= delta;
+        }
+      }
+      j0 = j1;
+    } while (match[j0] != 0);
+    do {
+      const std::size_t j1 = way[j0];
+      match[j0] = match[j1];
+      j0 = j1;
+    } while (j0 != 0);
+  }
+  std::int64_t best = 0;
+  for (std::size_t j = 1; j <= n; ++j) {
+    const std::int64_t c = cost(match[j], j);
+    if (c >= none) return 0;  // every permutation meets a zero entry
+    best -= c;
+  }
+  return std::max<std::int64_t>(best, 0);
+}
+
 namespace lagrange {
 
 // ---- Flat matrices ----------------------------------------------------------------------
@@ -319,7 +379,8 @@ namespace {
 
 template <bool char2>
 det_status mod_det_in(const std::vector<Flat<std::uint32_t>>& a, std::int32_t m, std::int32_t nv,
-                      std::int64_t the_degree, NumberMatrix& nm, bool top, Flat<std::uint32_t>& out) {
+                      std::int64_t the_degree, NumberMatrix& nm, bool top, Flat<std::uint32_t>& out,
+                      const std::vector<std::int64_t>* bounds) {
   const ModRing<char2> ring{{static_cast<std::uint32_t>(modulus)}};
   const std::int32_t v = shallowest(a, nv);
   out.clear();
@@ -332,7 +393,9 @@ det_status mod_det_in(const std::vector<Flat<std::uint32_t>>& a, std::int32_t m,
     if (d != 0) out.push(zero.data(), nv, d);
     return det_status::done;
   }
-  std::int64_t deg = top && the_degree >= 0 ? the_degree : degree_in(a, m, v);
+  std::int64_t deg = top && the_degree >= 0 ? the_degree
+                     : bounds != nullptr  ? (*bounds)[static_cast<std::size_t>(v)]
+                                          : degree_in(a, m, v);
   if (deg == 0) deg = 1;
   const std::int64_t width = std::int64_t{modulus} / (deg + 1);
   if (width < 2) {
@@ -382,7 +445,7 @@ det_status mod_det_in(const std::vector<Flat<std::uint32_t>>& a, std::int32_t m,
     }
     evaluate(ring, a, pl, nv, pts[i], powers, scratch, evaluated);
     if (top && verbose) dumpitt(" ", static_cast<std::int32_t>(i), false, false, true);
-    const det_status s = mod_det_in<char2>(evaluated, m, nv, -1, nm, false, images[i]);
+    const det_status s = mod_det_in<char2>(evaluated, m, nv, -1, nm, false, images[i], bounds);
     if (s != det_status::done) return s;
   }
   interpolate(ring, pts, images, nv, v, out);
@@ -392,9 +455,10 @@ det_status mod_det_in(const std::vector<Flat<std::uint32_t>>& a, std::int32_t m,
 }  // namespace
 
 det_status mod_det(const std::vector<Flat<std::uint32_t>>& a, std::int32_t m, std::int32_t nv,
-                   std::int64_t the_degree, NumberMatrix& nm, bool top, Flat<std::uint32_t>& out) {
-  return finf ? mod_det_in<true>(a, m, nv, the_degree, nm, top, out)
-              : mod_det_in<false>(a, m, nv, the_degree, nm, top, out);
+                   std::int64_t the_degree, NumberMatrix& nm, bool top, Flat<std::uint32_t>& out,
+                   const std::vector<std::int64_t>* bounds) {
+  return finf ? mod_det_in<true>(a, m, nv, the_degree, nm, top, out, bounds)
+              : mod_det_in<false>(a, m, nv, the_degree, nm, top, out, bounds);
 }
 
 det_status fl_det(const std::vector<Flat<long double>>& a, std::int32_t m, std::int32_t nv,
@@ -448,19 +512,6 @@ bool enter() {
 
 using namespace lagrange;
 
-namespace {
-
-struct DepthLevel {
-  DepthLevel() { ++lagrangedepth; }
-  ~DepthLevel() {
-    if (lagrangedepth > 0) --lagrangedepth;
-  }
-  DepthLevel(const DepthLevel&) = delete;
-  DepthLevel& operator=(const DepthLevel&) = delete;
-};
-
-}  // namespace
-
 void lagrange::divide_out(quolyptr q, poly fct) {
   if (fct == nullptr) return;
   mat_invert_EnvRec env;
@@ -470,10 +521,14 @@ void lagrange::divide_out(quolyptr q, poly fct) {
 
 namespace {
 
-// The modular interpolation; rational_fallback: a degree too large for the
-// modulus goes to the rational algorithm (else the call declines).
+// What the modular interpolation does with a degree too large for the
+// modulus: decline, go to the rational algorithm, or take the determinant
+// of the residues as integers by the proven route.
+enum class too_small_modulus { decline, rational, proven };
+
+// The modular interpolation.
 bool mod_interpolate(workptr ar, std::int32_t m, quolyptr q, bool check_laurent, poly fct,
-                     std::int32_t the_degree, bool rational_fallback) {
+                     std::int32_t the_degree, too_small_modulus small) {
   // Interpolation needs inverses of the point differences.
   if (!enter() || !mod_is_prime) return false;
   DepthLevel level;
@@ -504,7 +559,9 @@ bool mod_interpolate(workptr ar, std::int32_t m, quolyptr q, bool check_laurent,
   }
   if (s == det_status::declined) return false;
   if (s == det_status::too_small) {
-    if (!rational_fallback || !use_rat_poly_det(a, m, nv, q)) return false;
+    if (small == too_small_modulus::decline ||
+        !use_rat_poly_det(a, m, nv, q, small == too_small_modulus::proven))
+      return false;
   } else {
     set_residue_answer(q, out, nv);
   }
@@ -516,12 +573,12 @@ bool mod_interpolate(workptr ar, std::int32_t m, quolyptr q, bool check_laurent,
 
 bool mod_poly_determ(workptr ar, std::int16_t /*polydepth*/, std::int32_t m, quolyptr q,
                      bool check_laurent, poly fct, std::int32_t the_degree) {
-  return mod_interpolate(ar, m, q, check_laurent, fct, the_degree, true);
+  return mod_interpolate(ar, m, q, check_laurent, fct, the_degree, too_small_modulus::rational);
 }
 
 bool mod_poly_interpolated(workptr ar, std::int32_t m, quolyptr q) {
   if (verbose || finf) return false;
-  return mod_interpolate(ar, m, q, false, nullptr, -1, false);
+  return mod_interpolate(ar, m, q, false, nullptr, -1, too_small_modulus::proven);
 }
 
 bool fl_poly_determ(workptr ar, std::int16_t polydepth, std::int32_t m, quolyptr q,

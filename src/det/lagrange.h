@@ -24,6 +24,7 @@
 #include <vector>
 
 #include "core/records.h"
+#include "det/method_services.h"
 
 namespace tavrin {
 
@@ -41,14 +42,44 @@ bool mod_poly_determ(workptr ar, std::int16_t polydepth, std::int32_t m, quolypt
                      bool check_laurent, poly fct, std::int32_t the_degree);
 // The determinant of a matrix of polynomials modulo a prime by interpolation
 // alone, for the router's default route: it prints nothing, and declines
-// (false) where mod_poly_determ would print, go on to the rational
-// algorithm, or meet negative exponents, so that its answer is always the
-// polynomial the elimination gives.
+// (false) where mod_poly_determ would print or meet negative exponents, so
+// that its answer is always the polynomial the elimination gives. A degree
+// too large for the modulus takes the determinant of the residues as
+// integers by the proven route (rat_poly_interpolated) and reduces it.
 bool mod_poly_interpolated(workptr ar, std::int32_t m, quolyptr q);
 bool fl_poly_determ(workptr ar, std::int16_t polydepth, std::int32_t m, quolyptr q,
                     bool check_laurent, poly fct, std::int32_t the_degree, bool allnumbs);
 bool rat_poly_determ(workptr ar, std::int16_t polydepth, std::int32_t m, quolyptr q,
                      bool check_laurent, poly fct, std::int32_t this_deg);
+// The determinant of a matrix over the rationals whose entries are
+// polynomials, or fractions with a common denominator in each row (up to
+// integer factors), by interpolation alone, for the router's default
+// route: each row is cleared of its denominators, the
+// images are taken modulo the largest word primes until their product
+// passes Hadamard's bound on the coefficients, every degree bound is
+// estimated for its own image, and the result is divided by the row
+// multipliers. So the value is the one elimination gives, in the same
+// normal form; it is multiplied into *q (as elimination does). Prints
+// nothing; declines (false, *q unchanged) when verbose, under field levels,
+// on negative exponents or two polynomial denominators in a row, at the
+// nesting limit, or when the images decline.
+bool rat_poly_interpolated(workptr ar, std::int32_t m, quolyptr q);
+// The inverse of the m x m matrix of integer polynomials in ar, by
+// evaluation and interpolation: the determinant and the adjugate modulo
+// the largest word primes at the points of a grid (the degrees bounded for
+// every minor), joined until their product passes Hadamard's bound, each
+// entry adj / det then brought to normal form: the values Gauss-Jordan
+// gives. They go into outar as standard elimination leaves them (outar's
+// old cells freed when how.oar_free; ar's cells kept unless outar is ar).
+// Declines (false, nothing changed) when verbose, under field levels, on
+// rational coefficients or negative exponents, when the grid would need
+// more than inverse_grid_words words, or when the matrix is singular (the
+// elimination reports it). reads: number_polys, the prime tables
+bool rat_poly_inverse(workptr ar, workptr outar, std::int32_t m, const InvertFlags& how);
+// Whether the m x m matrix over the rationals in ar (polynomials, or
+// integer denominators) is surely invertible: its determinant is not 0
+// modulo a word prime at a point. false says nothing. ar: kept.
+bool rat_poly_surely_regular(workptr ar, std::int32_t m);
 
 // The same for a sparse matrix of m rows (the router's sparse route): false
 // when it declines (more than 65,535 columns, a power argument, a table too
@@ -56,6 +87,9 @@ bool rat_poly_determ(workptr ar, std::int16_t polydepth, std::int32_t m, quolypt
 bool sparse_lagrange(sparseptr* spar, quolyptr q, std::int32_t m, poly fct,
                      std::int32_t the_degree, std::int32_t the_degree2, std::int32_t the_power,
                      bool really, std::int32_t numprimes);
+// rat_poly_interpolated for a sparse matrix of m rows (spar kept): the
+// determinant is assigned to *q, as sparse elimination does.
+bool sparse_rat_poly_interpolated(sparseptr spar, std::int32_t m, quolyptr q);
 
 // The sparse drivers behind sparse_lagrange, over Z (numprimes > 0: exactly
 // that many primes, the answer the symmetric residue modulo their product)
@@ -82,6 +116,10 @@ std::int64_t compute_degree_1(std::vector<degree_row> rows, std::int32_t m);
 // bound of 0 is not raised here. D is destroyed.
 constexpr std::int64_t lagrange_zero_entry = -268435456;
 std::int64_t compute_degree(std::int64_t* D, std::int32_t m);
+// The exact bound of the same kind: the largest sum of D[r*m + c] along a
+// permutation that avoids the zero entries (Kuhn-Munkres, O(m^3)); 0 when
+// there is none. D: kept.
+std::int64_t max_assignment(const std::vector<std::int64_t>& D, std::int32_t m);
 
 // How many primes and points the last rat_poly_determ / mod_poly_determ used
 // (reported by the benchmarks).

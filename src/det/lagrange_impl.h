@@ -12,6 +12,7 @@
 #include "core/errors.h"
 #include "core/globals.h"
 #include "core/records.h"
+#include "det/lagrange.h"
 #include "numbers/work_arrays.h"
 
 namespace tavrin::lagrange {
@@ -31,6 +32,16 @@ class ProgressLevel {
  private:
   bool on_;
   std::int32_t n_;
+};
+
+// One interpolation level more (lagrangedepth) while it lives.
+struct DepthLevel {
+  DepthLevel() { ++lagrangedepth; }
+  ~DepthLevel() {
+    if (lagrangedepth > 0) --lagrangedepth;
+  }
+  DepthLevel(const DepthLevel&) = delete;
+  DepthLevel& operator=(const DepthLevel&) = delete;
 };
 
 // A polynomial as a list of terms: nv exponents (depth 1 first) and a
@@ -93,9 +104,12 @@ void divide_out(quolyptr q, poly fct);
 void refuse_negative_exponents();
 
 // The modular recursion on the flat matrix a (m x m, column by column);
-// the_degree (top level only) replaces the estimated bound when >= 0.
+// the_degree (top level only) replaces the estimated bound when >= 0;
+// bounds (nil: estimated for each matrix) bound the degree in each
+// variable at every level.
 det_status mod_det(const std::vector<Flat<std::uint32_t>>& a, std::int32_t m, std::int32_t nv,
-                   std::int64_t the_degree, NumberMatrix& nm, bool top, Flat<std::uint32_t>& out);
+                   std::int64_t the_degree, NumberMatrix& nm, bool top, Flat<std::uint32_t>& out,
+                   const std::vector<std::int64_t>* bounds = nullptr);
 
 // ---- Integers ----------------------------------------------------------------------
 
@@ -111,6 +125,14 @@ bool read_zcoef(imptr n, ZCoef& c);
 // Unsigned magnitudes in base 2^32, least significant word first.
 using Mag = std::vector<std::uint32_t>;
 std::uint32_t mag_mod(const Mag& x, std::uint32_t p);
+// x += y * d.
+void mag_muladd(Mag& x, const Mag& y, std::uint32_t d);
+// x > y.
+bool mag_greater(const Mag& x, const Mag& y);
+// x / 2, rounded down.
+Mag mag_half(const Mag& x);
+// y - x (y > x).
+Mag mag_sub(const Mag& y, const Mag& x);
 // A big integer of the rational arithmetic.
 imptr make_number(bool neg, const Mag& x);
 struct Signed {
@@ -143,14 +165,80 @@ struct ZBanners {
 // symmetric range. numprimes 0: until one more prime (the third or later)
 // changes no coefficient; otherwise exactly numprimes primes, none of them
 // 2^28 or more. The degree bound is reused once two primes agree on the
-// degree in top_var. false: declined or out of primes.
+// degree in top_var. proven_bits >= 0 instead: until the product of the
+// primes exceeds 2^proven_bits, and no degree is reused (every image
+// estimates its own bounds), so that a bound on the coefficients makes the
+// answer certain. false: declined or out of primes.
 bool z_crt(ZPrimes& primes, const ZImage& image, const ZBanners& banners, std::int32_t m,
            std::int32_t nv, std::int32_t top_var, std::int32_t this_deg, std::int32_t numprimes,
-           ZResult& result);
+           ZResult& result, double proven_bits = -1);
+
+// ---- The proven route over the rationals -------------------------------------------
+
+// For each of the nv variables, the largest degree of the determinant of
+// the m x m matrix a (column by column) along a permutation: a bound on the
+// degree of its determinant and of every image's.
+std::vector<std::int64_t> degree_bounds(const std::vector<Flat<std::size_t>>& a, std::int32_t m, std::int32_t nv);
+
+// The primes of the proven route: the largest word primes (lrgpme), from
+// the top down; or, for the dense determinants of numbers that the images
+// end in, the primes below 2^24 from the top down (the elimination on
+// doubles takes them, twice as fast as on words).
+struct ProvenPrimes final : ZPrimes {
+  explicit ProvenPrimes(bool below_2_24 = false);
+  std::uint32_t current() const override;
+  bool advance() override;
+  // Whether the table is there (it is read at start-up).
+  static bool ready();
+
+ private:
+  bool small_;
+  std::int32_t i_ = 2000;
+  std::uint32_t p_ = 0;
+};
+
+// Side from which the dense proven route takes the primes below 2^24.
+constexpr std::int32_t proven_small_primes_side = 24;
+
+// The entries of a matrix over the rationals as integer polynomials, read
+// row by row: each row multiplied by the least common multiple of its
+// entries' denominators, integers and one polynomial at most (a common
+// denominator of the row up to integer factors). The 1-norms of the entries read give
+// Hadamard's bound on the coefficients of the determinant: on the unit
+// torus every entry is at most its 1-norm, so every coefficient is at most
+// the product of the rows' (or columns') Euclidean norms of 1-norms.
+class ZRows {
+ public:
+  ZRows(std::int32_t m, std::int32_t nv);
+  ~ZRows();
+  ZRows(const ZRows&) = delete;
+  ZRows& operator=(const ZRows&) = delete;
+  // Reads row r from its cells (column from 0, value; nil and zero values
+  // allowed) and calls put(column, entry) for every entry that is not 0,
+  // its coefficients indexes into coefs. false: a negative exponent, or two
+  // polynomial denominators in the row (the caller declines).
+  // cells: kept. reads: number_polys' layout (nv variables)
+  bool read_row(std::int32_t r, const std::vector<std::pair<std::int32_t, quoly>>& cells,
+                const std::function<void(std::int32_t, Flat<std::size_t>&&)>& put);
+  // A bit length that the absolute value of every coefficient of the
+  // determinant of the integer matrix read stays below.
+  double bound_bits() const;
+  // *q := *q / the product of the row multipliers, in normal form.
+  void divide_by_multipliers(quolyptr q);
+  // Whether some row read had denominators.
+  bool scaled() const { return multipliers_ != nullptr; }
+  std::vector<ZCoef> coefs;
+
+ private:
+  std::int32_t nv_;
+  std::vector<long double> row_, col_;  // log2 of the sums of squared 1-norms
+  quoly multipliers_ = nullptr;         // their product; nil while 1
+};
 
 // The modulus is too small for the degree: the determinant of the residues
 // taken as integers, computed by the integer driver and reduced again.
+// proven: by the proven route (the largest primes, Hadamard's bound).
 bool use_rat_poly_det(const std::vector<Flat<std::uint32_t>>& a, std::int32_t m, std::int32_t nv,
-                      quolyptr q);
+                      quolyptr q, bool proven = false);
 
 }  // namespace tavrin::lagrange

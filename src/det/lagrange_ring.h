@@ -124,13 +124,12 @@ std::int32_t shallowest(const std::vector<Flat<C>>& a, std::int32_t nv) {
   return best == nv ? -1 : best;
 }
 
-// Interpolation from images at the points: the coefficient of X^k of the
-// slot s is sum_i y_i(s) w_i p_i[k] with p_i = f / (X - a_i).
+// The Lagrange basis of the points, n = pts.size(): entry d * n + i is the
+// coefficient of X^d in w_i f / (X - a_i), where f = prod (X - a_j) and
+// w_i = 1 / prod_{j != i} (a_i - a_j).
 template <class R, class C>
-void interpolate(const R& ring, const std::vector<C>& pts, const std::vector<Flat<C>>& images,
-                 std::int32_t nv, std::int32_t v, Flat<C>& out) {
+std::vector<C> lagrange_basis(const R& ring, const std::vector<C>& pts) {
   const std::size_t n = pts.size();
-  const auto w = static_cast<std::size_t>(nv);
   // f = prod (X - a), low coefficient first.
   std::vector<C> f(1, ring.one());
   for (const C& a : pts) {
@@ -141,7 +140,7 @@ void interpolate(const R& ring, const std::vector<C>& pts, const std::vector<Fla
     }
     f.swap(g);
   }
-  std::vector<C> basis(n * n);  // row i: w_i * f / (X - a_i)
+  std::vector<C> basis(n * n);
   // w_i = 1 / prod_{j != i} (a_i - a_j), all from one inverse.
   std::vector<C> w_all(n), prefix(n + 1, ring.one());
   for (std::size_t i = 0; i < n; ++i) {
@@ -167,36 +166,83 @@ void interpolate(const R& ring, const std::vector<C>& pts, const std::vector<Fla
     C carry = ring.zero();
     for (std::size_t k = n; k-- > 0;) {
       carry = ring.add(f[k + 1], ring.mul(carry, pts[i]));
-      basis[i * n + k] = ring.mul(carry, wi);
+      basis[k * n + i] = ring.mul(carry, wi);
     }
   }
-  std::map<std::vector<std::int32_t>, std::vector<C>> slots;
-  std::vector<std::int32_t> key(w);
+  return basis;
+}
+
+template <bool char2>
+struct ModRing;
+
+// Interpolation from images at n points with their basis (lagrange_basis):
+// the coefficient of X^d of each monomial of the other variables (its
+// "slot") is sum_i y_i basis[d * n + i]. out: the terms in ascending order
+// of the slots' exponents, each slot from its top power down.
+template <class R, class C>
+void interpolate_on(const R& ring, const std::vector<C>& basis, std::size_t n, const std::vector<Flat<C>>& images,
+                    std::int32_t nv, std::int32_t v, Flat<C>& out) {
+  const auto w = static_cast<std::size_t>(nv);
+  // Every term of every image, grouped by its exponents.
+  struct Term {
+    const std::int32_t* e;
+    std::uint32_t i;
+    C y;
+  };
+  std::vector<Term> terms;
   for (std::size_t i = 0; i < n; ++i) {
     const auto& img = images[i];
-    for (std::size_t t = 0; t < img.c.size(); ++t) {
-      const std::int32_t* x = img.exp(t);
-      std::copy(x, x + w, key.begin());
-      auto& ys = slots[key];
-      if (ys.empty()) ys.assign(n, ring.zero());
-      ys[i] = img.c[t];
-    }
+    for (std::size_t t = 0; t < img.c.size(); ++t) terms.push_back({img.exp(t), static_cast<std::uint32_t>(i), img.c[t]});
   }
+  std::stable_sort(terms.begin(), terms.end(), [w](const Term& a, const Term& b) {
+    return std::lexicographical_compare(a.e, a.e + w, b.e, b.e + w);
+  });
   out.clear();
-  std::vector<C> acc(n);
-  for (auto& [k, ys] : slots) {
-    std::fill(acc.begin(), acc.end(), ring.zero());
-    for (std::size_t i = 0; i < n; ++i) {
-      if (ring.is_zero(ys[i])) continue;
-      for (std::size_t d = 0; d < n; ++d) acc[d] = ring.add(acc[d], ring.mul(ys[i], basis[i * n + d]));
+  std::vector<C> ys(n), acc(n);
+  std::vector<std::int32_t> e(w);
+  for (std::size_t lo = 0; lo < terms.size();) {
+    std::size_t hi = lo + 1;
+    while (hi < terms.size() && std::equal(terms[lo].e, terms[lo].e + w, terms[hi].e)) ++hi;
+    std::fill(ys.begin(), ys.end(), ring.zero());
+    for (std::size_t k = lo; k < hi; ++k) ys[terms[k].i] = terms[k].y;
+    for (std::size_t d = 0; d < n; ++d) {
+      const C* row = basis.data() + d * n;
+      if constexpr (std::is_same_v<R, ModRing<false>>) {
+        // Up to three products (each below 2^62) summed before a reduction.
+        std::uint64_t sum = 0;
+        int pending = 0;
+        for (std::size_t i = 0; i < n; ++i) {
+          if (ys[i] == 0) continue;
+          if (pending == 3) {
+            sum = ring.f.reduce(sum);
+            pending = 0;
+          }
+          sum += std::uint64_t{ys[i]} * row[i];
+          ++pending;
+        }
+        acc[d] = ring.f.reduce(sum);
+      } else {
+        C sum = ring.zero();
+        for (std::size_t i = 0; i < n; ++i)
+          if (!ring.is_zero(ys[i])) sum = ring.add(sum, ring.mul(ys[i], row[i]));
+        acc[d] = sum;
+      }
     }
+    std::copy(terms[lo].e, terms[lo].e + w, e.begin());
     for (std::size_t d = n; d-- > 0;) {
       if (ring.is_zero(acc[d])) continue;
-      std::vector<std::int32_t> e = k;
       e[static_cast<std::size_t>(v)] = static_cast<std::int32_t>(d);
       out.push(e.data(), nv, acc[d]);
     }
+    lo = hi;
   }
+}
+
+// Interpolation from images at the points (see interpolate_on).
+template <class R, class C>
+void interpolate(const R& ring, const std::vector<C>& pts, const std::vector<Flat<C>>& images,
+                 std::int32_t nv, std::int32_t v, Flat<C>& out) {
+  interpolate_on(ring, lagrange_basis(ring, pts), pts.size(), images, nv, v, out);
 }
 
 template <class R, class C>

@@ -34,9 +34,13 @@ det_method_table default_det_methods() {
   t.rat_poly_determ = rat_poly_determ;
   t.mod_poly_determ = mod_poly_determ;
   t.mod_poly_interpolated = mod_poly_interpolated;
+  t.rat_poly_interpolated = rat_poly_interpolated;
+  t.sparse_rat_poly_interpolated = sparse_rat_poly_interpolated;
   t.fl_poly_determ = fl_poly_determ;
   t.gauss_Bareiss = gauss_Bareiss;
   t.standard_matrix_invert = standard_matrix_invert;
+  t.dense_recurrence_inverse = dense_recurrence_inverse;
+  t.rat_poly_inverse = rat_poly_inverse;
   return t;
 }
 

@@ -6,12 +6,14 @@
 #include <cstdlib>
 #include <numeric>
 #include <optional>
+#include <vector>
 
 #include "core/error_codes.h"
 #include "core/errors.h"
 #include "core/globals.h"
 #include "core/mode_guard.h"
 #include "core/thresholds.h"
+#include "det/lagrange.h"
 #include "arrays/sparse_store.h"
 #include "matrix/leverrier.h"
 #include "numbers/freelists.h"
@@ -138,6 +140,18 @@ void sparse_route(mat_invert_EnvRec& env, std::int32_t m, quolyptr n, sparseptr*
   if (m > env.mycut || m < 2) {
     bool allnumbs = false;
     const bool allpolys = sparse_allpolys(*spar, m, &allnumbs);
+    // Over the rationals, where elimination would answer and print nothing,
+    // the determinant is interpolated (the same value, in the same form).
+    if ((!allpolys || (!allnumbs && gauss_cutoff != 1 && rat_det_method_cut != 1)) && !lintmode &&
+        !verbose && fct == nullptr && the_degree < 0 && the_degree2 < 0 && std::abs(the_power) <= 1 &&
+        numprimes == 0 && m >= quiet_sparse_lagrange_side &&
+        !need_to_turn_off_mod_out(true, true, false, env.mycut, m)) {
+      note(det_method::sparse_rat_poly_interpolated);
+      if (det_methods.sparse_rat_poly_interpolated(*spar, m, n)) {
+        if (ar_free) free_sparse(spar, m, true);
+        exitt(env, n, fct, false);
+      }
+    }
     if (!allpolys) {
       note(det_method::sparse_gauss_elim);
       det_methods.sparse_gauss_elim(spar, n, m, env.mycut, ar_free);
@@ -251,6 +265,18 @@ void dense_route(mat_invert_EnvRec& env, workptr ar, workptr outar, std::int32_t
   } else if (env.allnumbs && !lintmode && m > 3 && mod_matrix_ok) {
     if (adjoint_crt(env, ar, outar, how.oar_free, m, how.equal, spar)) return;
   }
+  // Inverses of polynomial matrices over the rationals by interpolation,
+  // else by the recurrence (the same values; with one variable Gauss-Jordan
+  // wins over the recurrence on large sides).
+  if (how.invert && !env.allnumbs && env.allpolys && !lintmode && !verbose && !laurent && m >= 2 &&
+      !need_to_turn_off_mod_out(true, true, false, m, m)) {
+    note(det_method::rat_poly_inverse);
+    if (det_methods.rat_poly_inverse(ar, outar, m, how)) return;
+    if (m <= recurrence_inverse_side || variables_used(ar, m) >= 2) {
+      note(det_method::dense_recurrence_inverse);
+      if (det_methods.dense_recurrence_inverse(ar, outar, m, how)) return;
+    }
+  }
 
   bool bareiss = gauss_cutoff == 1 && env.allpolys && !how.invert;
   const bool lagrange_wanted =
@@ -294,6 +320,16 @@ void dense_route(mat_invert_EnvRec& env, workptr ar, workptr outar, std::int32_t
       !need_to_turn_off_mod_out(env.allpolys, true, bareiss, cut, m)) {
     note(det_method::mod_poly_determ);
     if (det_methods.mod_poly_interpolated(ar, m, n)) exitt(env, n, fct, false);
+  }
+  // Over the rationals the same for matrices of polynomials or of fractions
+  // with a common denominator in each row, images modulo word primes taken
+  // until a bound on the coefficients is passed: the value the elimination
+  // gives.
+  if (!lagrange_wanted && !env.allnumbs && !how.invert && detcutoff < 0 && !lintmode && !verbose &&
+      fct == nullptr && the_degree < 0 && m >= quiet_rat_lagrange_side &&
+      !need_to_turn_off_mod_out(env.allpolys, true, bareiss, cut, m)) {
+    note(det_method::rat_poly_interpolated);
+    if (det_methods.rat_poly_interpolated(ar, m, n)) exitt(env, n, fct, false);
   }
   env.mydupptr = ar;
   if (bareiss) {
@@ -452,6 +488,79 @@ void check_det_power(std::int32_t the_power) {
   } else if (std::gcd(p, std::int64_t{modulus} - 1) != 1) {
     warning(odd_power_warning, &blank);
   }
+}
+
+bool dense_recurrence_inverse(workptr ar, workptr outar, std::int32_t m, const InvertFlags& how) {
+  if (!rat_poly_surely_regular(ar, m)) return false;
+  // The sparse copy, given back on every exit unless the recurrence took it.
+  struct Copy {
+    sparseptr sp = nullptr;
+    std::int32_t m;
+    ~Copy() {
+      if (sp != nullptr) free_sparse(&sp, m, true);
+    }
+  } copy{nullptr, m};
+  sparse_init(&copy.sp, m);
+  for (std::int32_t r = 1; r <= m; ++r) {
+    colm_ptrptr tail = sparse_row(copy.sp, r);
+    for (std::int32_t c = 1; c <= m; ++c) {
+      quoly q = ar->stash[(r - 1) + std::int64_t{c - 1} * m];
+      if (q == nullptr || quoly_iszero(q)) continue;
+      colm_ptr e = nullptr;
+      newcolm(&e);
+      e->coord = c;
+      e->val = nullptr;
+      e->next = nullptr;
+      *tail = e;
+      tail = &e->next;
+      quoly_assign(q, &e->val);
+      e->val->next = nullptr;
+    }
+  }
+  WorkArrayGuard dense(&quotsign);
+  if (!dense.taken()) return false;
+  workptr w = dense.get();
+  const std::int64_t cells = std::int64_t{m} * m;
+  std::fill(w->stash, w->stash + cells, nullptr);
+  detail::OwnedValue unused;
+  quoly_set(1, unused.cell());
+  invert_sparse(&copy.sp, w, true, true, m, unused.cell());
+  // The inverse: still sparse, or in w after the recurrence went dense.
+  if (copy.sp != nullptr) {
+    for (std::int32_t r = 1; r <= m; ++r)
+      for (colm_ptr e = *sparse_row(copy.sp, r); e != nullptr; e = e->next) {
+        w->stash[(r - 1) + std::int64_t{e->coord - 1} * m] = e->val;
+        e->val = nullptr;
+      }
+    free_sparse(&copy.sp, m, true);
+  }
+  for (std::int64_t k = 0; k < cells; ++k) {
+    if (w->stash[k] == nullptr) quoly_set(0, &w->stash[k]);
+    w->stash[k]->next = nullptr;
+    if (how.oar_free) free_quoly(&outar->stash[k]);
+    outar->stash[k] = w->stash[k];
+    w->stash[k] = nullptr;
+  }
+  return true;
+}
+
+std::int32_t variables_used(workptr ar, std::int32_t m) {
+  std::vector<bool> seen(static_cast<std::size_t>(number_polys) + 1, false);
+  auto walk = [&](auto&& self, poly p, std::size_t depth) -> void {
+    for (; p != nullptr; p = p->next) {
+      if (p->numb) continue;
+      if (p->exp != 0 && depth < seen.size()) seen[depth] = true;
+      self(self, p->pcoef, depth + 1);
+    }
+  };
+  const std::int64_t cells = std::int64_t{m} * m;
+  for (std::int64_t k = 0; k < cells; ++k) {
+    quoly q = ar->stash[k];
+    if (q == nullptr || q->numb) continue;
+    walk(walk, q->numer, 1);
+    if (q->denom != nullptr) walk(walk, q->denom, 1);
+  }
+  return static_cast<std::int32_t>(std::count(seen.begin(), seen.end(), true));
 }
 
 }  // namespace tavrin

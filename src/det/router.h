@@ -46,10 +46,14 @@ enum class det_method : std::int32_t {
   int_determ,
   mod_matrix_inv,
   rat_poly_determ,
+  rat_poly_interpolated,
+  sparse_rat_poly_interpolated,
   mod_poly_determ,
   fl_poly_determ,
   gauss_Bareiss,
   standard_matrix_invert,
+  dense_recurrence_inverse,
+  rat_poly_inverse,
 };
 
 // The method entries. A Boolean result is "done" (false: declined, the router
@@ -79,12 +83,16 @@ struct det_method_table {
   bool (*mod_poly_determ)(workptr ar, std::int16_t polydepth, std::int32_t m, quolyptr n,
                           bool laurent, poly fct, std::int32_t the_degree);
   bool (*mod_poly_interpolated)(workptr ar, std::int32_t m, quolyptr n);
+  bool (*rat_poly_interpolated)(workptr ar, std::int32_t m, quolyptr n);
+  bool (*sparse_rat_poly_interpolated)(sparseptr spar, std::int32_t m, quolyptr n);
   bool (*fl_poly_determ)(workptr ar, std::int16_t polydepth, std::int32_t m, quolyptr n,
                          bool laurent, poly fct, std::int32_t the_degree, bool allnumbs);
   void (*gauss_Bareiss)(quolyptr n, std::int32_t m, workptr ar, bool ar_free, bool invert,
                         poly fct, mat_invert_EnvRec& env, bool equal);
   void (*standard_matrix_invert)(quolyptr n, std::int32_t m, poly fct, workptr ar,
                                  workptr outar, const InvertFlags& how, mat_invert_EnvRec& env);
+  bool (*dense_recurrence_inverse)(workptr ar, workptr outar, std::int32_t m, const InvertFlags& how);
+  bool (*rat_poly_inverse)(workptr ar, workptr outar, std::int32_t m, const InvertFlags& how);
 };
 
 // The live table; starts as default_det_methods() leaves it.
@@ -126,5 +134,18 @@ bool massive_enough(workptr ar, std::int32_t m);
 // The warnings 3, 4 and 5 on an unsuitable power argument (|the_power| > 1
 // and lintmode only).
 void check_det_power(std::int32_t the_power);
+
+// The inverse of the m x m matrix of polynomials over the rationals in ar
+// by the recurrence of the sparse inverses (invert_sparse) on a sparse
+// copy: the values Gauss-Jordan gives (both in normal form), several times
+// sooner for polynomial entries. It goes into outar as standard elimination
+// leaves it: outar's old cells freed when how.oar_free, ar's cells kept
+// unless outar is ar. Declines (false, nothing changed) unless the
+// determinant is surely not 0, so that Gauss-Jordan still reports a
+// singular matrix. reads: number_polys (the entries' layout)
+bool dense_recurrence_inverse(workptr ar, workptr outar, std::int32_t m, const InvertFlags& how);
+
+// The number of adjoined variables that occur in the m*m entries of ar.
+std::int32_t variables_used(workptr ar, std::int32_t m);
 
 }  // namespace tavrin

@@ -21,6 +21,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <map>
 #include <optional>
 #include <utility>
 #include <vector>
@@ -31,12 +32,14 @@
 #include "core/errors.h"
 #include "core/globals.h"
 #include "core/mode_guard.h"
+#include "core/thresholds.h"
 #include "det/lagrange.h"
 #include "det/lagrange_impl.h"
 #include "det/lagrange_ring.h"
 #include "det/method_services.h"
 #include "matrix/zint.h"
 #include "numbers/freelists.h"
+#include "numbers/node_handles.h"
 #include "toplevel/display.h"
 #include "toplevel/output_file.h"
 #include "toplevel/state.h"
@@ -157,6 +160,25 @@ using Row = degree_row;
 
 // ---- The determinant of a sparse residue matrix ---------------------------------------
 
+// 1 / a modulo the prime by the extended Euclidean algorithm on words
+// (the field's own inverse in characteristic 2).
+template <bool char2>
+std::uint32_t residue_inverse(const ModRing<char2>& ring, std::uint32_t a) {
+  if constexpr (char2) {
+    return ring.inv(a);
+  } else {
+    std::int64_t r0 = ring.f.p, r1 = a, s0 = 0, s1 = 1;
+    while (r1 != 0) {
+      const std::int64_t q = r0 / r1;
+      r0 -= q * r1;
+      std::swap(r0, r1);
+      s0 -= q * s1;
+      std::swap(s0, s1);
+    }
+    return static_cast<std::uint32_t>(s0 < 0 ? s0 + ring.f.p : s0);
+  }
+}
+
 // Elimination on sorted sparse rows; each pivot the stored entry of least
 // (row length - 1) * (column count - 1), so that the fill stays small.
 template <bool char2>
@@ -208,7 +230,7 @@ class SparseResidueDet {
       active_[pi] = active_[--live];
       for (const auto& x : prow) --count_[static_cast<std::size_t>(x.first)];
       if (live == 0) break;
-      const std::uint32_t inv = inverse(ring, pv);
+      const std::uint32_t inv = residue_inverse(ring, pv);
       for (std::size_t k = 0; k < live; ++k) {
         Entries& r = rows_[static_cast<std::size_t>(active_[k])];
         const auto at = std::lower_bound(r.begin(), r.end(), std::make_pair(pc, std::uint32_t{0}));
@@ -257,29 +279,197 @@ class SparseResidueDet {
   }
 
  private:
-  // 1 / a modulo the prime by the extended Euclidean algorithm on words
-  // (the field's own inverse in characteristic 2).
-  static std::uint32_t inverse(const ModRing<char2>& ring, std::uint32_t a) {
-    if constexpr (char2) {
-      return ring.inv(a);
-    } else {
-      std::int64_t r0 = ring.f.p, r1 = a, s0 = 0, s1 = 1;
-      while (r1 != 0) {
-        const std::int64_t q = r0 / r1;
-        r0 -= q * r1;
-        std::swap(r0, r1);
-        s0 -= q * s1;
-        std::swap(s0, s1);
-      }
-      return static_cast<std::uint32_t>(s0 < 0 ? s0 + ring.f.p : s0);
-    }
-  }
-
   std::int32_t m_;
   std::vector<Entries> rows_;
   std::vector<std::int32_t> count_, perm_, active_;
   std::vector<char> seen_;
   Entries merged_;
+};
+
+// A straight-line elimination for one sparsity pattern (the stored entries'
+// rows and columns, sorted by row, then column): the pivots chosen once by
+// the same least (row length - 1) * (column count - 1), the fill recorded.
+// A determinant then runs the recorded operations on the entries' values
+// without a division: the row eliminated is multiplied by the pivot, and
+// the product of those multipliers is divided out once at the end. Nothing
+// depends on the values but whether a pivot is 0, which run() reports.
+template <bool char2>
+class EliminationProgram {
+ public:
+  bool matches(const std::vector<std::int32_t>& row, const std::vector<std::int32_t>& col) const {
+    return built_ && row == row_ && col == col_;
+  }
+
+  void build(std::int32_t m, const std::vector<std::int32_t>& row, const std::vector<std::int32_t>& col) {
+    built_ = true;
+    row_ = row;
+    col_ = col;
+    steps_.clear();
+    ops_.clear();
+    scale_.clear();
+    axpy_.clear();
+    zero_ = false;
+    negate_ = false;
+    entries_ = static_cast<std::int32_t>(row.size());
+    std::int32_t slots = entries_;
+    using Entries = std::vector<std::pair<std::int32_t, std::int32_t>>;  // (column, slot)
+    std::vector<Entries> rows(static_cast<std::size_t>(m));
+    std::vector<std::int64_t> count(static_cast<std::size_t>(m), 0);
+    for (std::int32_t k = 0; k < entries_; ++k) {
+      rows[static_cast<std::size_t>(row[static_cast<std::size_t>(k)])].emplace_back(col[static_cast<std::size_t>(k)], k);
+      ++count[static_cast<std::size_t>(col[static_cast<std::size_t>(k)])];
+    }
+    std::vector<std::int32_t> active(static_cast<std::size_t>(m)), perm(static_cast<std::size_t>(m));
+    for (std::int32_t r = 0; r < m; ++r) active[static_cast<std::size_t>(r)] = r;
+    std::size_t live = static_cast<std::size_t>(m);
+    Entries merged;
+    while (live > 0) {
+      std::size_t pi = 0, pe = 0;
+      std::int64_t best = -1;
+      for (std::size_t k = 0; k < live && best != 0; ++k) {
+        const Entries& r = rows[static_cast<std::size_t>(active[k])];
+        if (r.empty()) {
+          zero_ = true;  // a row of structural zeros
+          slots_ = slots;
+          return;
+        }
+        const auto len = static_cast<std::int64_t>(r.size()) - 1;
+        for (std::size_t t = 0; t < r.size(); ++t) {
+          const std::int64_t cost = len * (count[static_cast<std::size_t>(r[t].first)] - 1);
+          if (best < 0 || cost < best) {
+            best = cost;
+            pi = k;
+            pe = t;
+            if (cost == 0) break;
+          }
+        }
+      }
+      const std::int32_t pr = active[pi];
+      Entries& prow = rows[static_cast<std::size_t>(pr)];
+      const std::int32_t pc = prow[pe].first;
+      perm[static_cast<std::size_t>(pr)] = pc;
+      Step step{prow[pe].second, static_cast<std::int32_t>(ops_.size()), 0};
+      active[pi] = active[--live];
+      for (const auto& x : prow) --count[static_cast<std::size_t>(x.first)];
+      for (std::size_t k = 0; k < live; ++k) {
+        Entries& r = rows[static_cast<std::size_t>(active[k])];
+        const auto at = std::lower_bound(r.begin(), r.end(), std::make_pair(pc, std::int32_t{-1}));
+        if (at == r.end() || at->first != pc) continue;
+        Op op{at->second, static_cast<std::int32_t>(scale_.size()), 0, static_cast<std::int32_t>(axpy_.size()), 0};
+        // r := piv r - r[pc] prow, without column pc.
+        merged.clear();
+        std::size_t a = 0;
+        for (const auto& [c, slot] : prow) {
+          while (a < r.size() && r[a].first < c) {
+            scale_.push_back(r[a].second);
+            merged.push_back(r[a++]);
+          }
+          if (c == pc) {
+            if (a < r.size() && r[a].first == c) ++a;
+            --count[static_cast<std::size_t>(c)];
+            continue;
+          }
+          std::int32_t target = 0;
+          if (a < r.size() && r[a].first == c) {
+            target = r[a++].second;
+          } else {
+            target = slots++;
+            ++count[static_cast<std::size_t>(c)];
+          }
+          axpy_.emplace_back(target, slot);
+          merged.emplace_back(c, target);
+        }
+        while (a < r.size()) {
+          scale_.push_back(r[a].second);
+          merged.push_back(r[a++]);
+        }
+        op.scale_end = static_cast<std::int32_t>(scale_.size());
+        op.axpy_end = static_cast<std::int32_t>(axpy_.size());
+        ops_.push_back(op);
+        r.swap(merged);
+      }
+      step.ops_end = static_cast<std::int32_t>(ops_.size());
+      steps_.push_back(step);
+      prow.clear();
+    }
+    slots_ = slots;
+    if constexpr (!char2) {
+      std::int32_t cycles = 0;
+      std::vector<char> seen(static_cast<std::size_t>(m), 0);
+      for (std::int32_t r = 0; r < m; ++r) {
+        if (seen[static_cast<std::size_t>(r)]) continue;
+        ++cycles;
+        for (std::int32_t x = r; !seen[static_cast<std::size_t>(x)]; x = perm[static_cast<std::size_t>(x)])
+          seen[static_cast<std::size_t>(x)] = 1;
+      }
+      negate_ = (m - cycles) % 2 != 0;
+    }
+  }
+
+  // *det := the determinant of the pattern with the entries' values
+  // (one a stored entry, in the pattern's order); false when a pivot is 0
+  // (nothing known). vals: the values followed by the fill, overwritten.
+  bool run(const ModRing<char2>& ring, const std::vector<std::uint32_t>& entries, std::vector<std::uint32_t>& vals,
+           std::uint32_t* det) const {
+    if (zero_) {
+      *det = 0;
+      return true;
+    }
+    vals.assign(entries.begin(), entries.end());
+    vals.resize(static_cast<std::size_t>(slots_), 0);
+    std::uint32_t num = 1, den = 1;
+    for (const Step& st : steps_) {
+      const std::uint32_t piv = vals[static_cast<std::size_t>(st.pivot)];
+      if (piv == 0) return false;
+      num = ring.mul(num, piv);
+      for (std::int32_t o = st.ops_begin; o < st.ops_end; ++o) {
+        const Op& op = ops_[static_cast<std::size_t>(o)];
+        const std::uint32_t f = vals[static_cast<std::size_t>(op.factor)];
+        if (f == 0) continue;
+        den = ring.mul(den, piv);
+        for (std::int32_t k = op.scale_begin; k < op.scale_end; ++k) {
+          std::uint32_t& v = vals[static_cast<std::size_t>(scale_[static_cast<std::size_t>(k)])];
+          v = ring.mul(v, piv);
+        }
+        if constexpr (char2) {
+          for (std::int32_t k = op.axpy_begin; k < op.axpy_end; ++k) {
+            const auto [u, t] = axpy_[static_cast<std::size_t>(k)];
+            std::uint32_t& v = vals[static_cast<std::size_t>(u)];
+            v = ring.mul(v, piv) ^ ring.mul(f, vals[static_cast<std::size_t>(t)]);
+          }
+        } else {
+          // piv v + (p - f) w in one reduction: both products are below 2^62.
+          const std::uint64_t g = ring.f.p - f;
+          for (std::int32_t k = op.axpy_begin; k < op.axpy_end; ++k) {
+            const auto [u, t] = axpy_[static_cast<std::size_t>(k)];
+            std::uint32_t& v = vals[static_cast<std::size_t>(u)];
+            v = ring.f.reduce(std::uint64_t{v} * piv + g * vals[static_cast<std::size_t>(t)]);
+          }
+        }
+      }
+    }
+    std::uint32_t d = ring.mul(num, residue_inverse(ring, den));
+    if (negate_) d = ring.sub(0, d);
+    *det = d;
+    return true;
+  }
+
+ private:
+  struct Step {
+    std::int32_t pivot, ops_begin, ops_end;
+  };
+  struct Op {
+    std::int32_t factor, scale_begin, scale_end, axpy_begin, axpy_end;
+  };
+  bool built_ = false;
+  bool zero_ = false;
+  bool negate_ = false;
+  std::int32_t entries_ = 0, slots_ = 0;
+  std::vector<std::int32_t> row_, col_;
+  std::vector<Step> steps_;
+  std::vector<Op> ops_;
+  std::vector<std::int32_t> scale_;
+  std::vector<std::pair<std::int32_t, std::int32_t>> axpy_;
 };
 
 // ---- The modular recursion on the stored entries ----------------------------------------
@@ -369,9 +559,14 @@ void stash_mod_lagrange(const R& ring, Flat<std::uint32_t> image, const std::vec
 template <bool char2>
 class SparseModDet {
  public:
-  SparseModDet(std::int32_t m, std::int32_t nv, PowerHint power, bool two_points)
+  // bounds (proven route): the degree bounds of the determinant in each
+  // variable, taken for every evaluated matrix (evaluation raises no
+  // degree); no degree is taken from images, and the points of a count
+  // are always the same, their basis computed once.
+  SparseModDet(std::int32_t m, std::int32_t nv, PowerHint power, bool two_points,
+               const std::vector<std::int64_t>* bounds = nullptr)
       : ring_{{static_cast<std::uint32_t>(modulus)}}, m_(m), nv_(nv), power_(power),
-        two_points_(two_points), kernel_(m) {}
+        two_points_(two_points), proven_(bounds != nullptr), bounds_(bounds), kernel_(m) {}
 
   // out := det(a) modulo the prime; the_degree >= 0 replaces the bound of
   // the variable degree_var (-1: of the top variable), the_degree2 > 0 that
@@ -398,7 +593,8 @@ class SparseModDet {
     std::int64_t deg = two_points_ ? 1
                        : the_degree >= 0 && (degree_var < 0 || degree_var == v)
                            ? the_degree
-                           : bound(a, v) / (power_.on() ? power_.abs() : 1);
+                       : proven_ ? (*bounds_)[static_cast<std::size_t>(v)]
+                                 : bound(a, v) / (power_.on() ? power_.abs() : 1);
     if (deg == 0) deg = 1;
     // An even power in X^|p|: the points are |p|-th powers of points below
     // modulus / 2, so their values there are all distinct.
@@ -431,6 +627,7 @@ class SparseModDet {
     std::vector<std::uint32_t> pts(n), values(n);
     for (std::size_t k = 0; k < n; ++k) {
       pts[k] = two_points_ ? static_cast<std::uint32_t>(k)
+               : proven_   ? static_cast<std::uint32_t>(std::int64_t(k) * width + width / 2)
                            : static_cast<std::uint32_t>(std::int64_t(k) * width +
                                                         static_cast<std::uint32_t>(lagrange_random()) % width);
       if (even_neg) pts[k] = pow(pts[k], static_cast<std::uint32_t>(power_.abs()));
@@ -446,7 +643,7 @@ class SparseModDet {
     std::vector<Flat<std::uint32_t>> evaluated;
     // The degree of the images in the next variable, once two agree.
     std::int32_t next = -1;
-    if (!pl.numbers_after) next = shallowest_after(a, v);
+    if (!pl.numbers_after && !proven_) next = shallowest_after(a, v);
     const std::int32_t next_var = next;
     std::int64_t first = -1, inner = top && the_degree2 > 0 ? the_degree2 : -1;
     // The points of the top level's inner variable go to the output file
@@ -462,21 +659,33 @@ class SparseModDet {
         powers.assign(static_cast<std::size_t>(pl.max_power) + 1, 1);
         for (std::size_t k = 1; k < powers.size(); ++k) powers[k] = ring_.mul(powers[k - 1], values[i]);
         const bool dense = use_dense(a.e.size());
-        if (dense)
+        if (dense) {
           cells_.assign(static_cast<std::size_t>(m_) * static_cast<std::size_t>(m_), 0);
-        else
-          kernel_.clear();
+        } else {
+          if (!program_.matches(a.row, a.col)) program_.build(m_, a.row, a.col);
+          vals_.resize(a.e.size());
+        }
         for (std::size_t e = 0; e < a.e.size(); ++e) {
           const std::size_t t0 = pl.term_start[e], t1 = pl.term_start[e + 1];
           const std::uint32_t s =
               entry_at_point(ring_, a.e[e].c.data(), pl.power.data() + t0, t1 - t0, powers);
           if (dense)
             cells_[static_cast<std::size_t>(a.col[e]) * static_cast<std::size_t>(m_) + static_cast<std::size_t>(a.row[e])] = s;
-          else if (s != 0)
-            kernel_.row(a.row[e]).emplace_back(a.col[e], s);
+          else
+            vals_[e] = s;
         }
         ++lagrange_last.points;
-        std::uint32_t d = dense ? dense_->mod_det(cells_) : kernel_.det(ring_);
+        std::uint32_t d = 0;
+        if (dense) {
+          d = dense_->mod_det(cells_);
+        } else if (!program_.run(ring_, vals_, work_, &d)) {
+          // A pivot of the recorded order is 0 here: the elimination that
+          // chooses its pivots by value.
+          kernel_.clear();
+          for (std::size_t e = 0; e < a.e.size(); ++e)
+            if (vals_[e] != 0) kernel_.row(a.row[e]).emplace_back(a.col[e], vals_[e]);
+          d = kernel_.det(ring_);
+        }
         if (power_.p > 1) d = pow(d, power_.c1);
         if (d != 0) images[i].push(origin.data(), nv_, d);
         continue;
@@ -512,7 +721,13 @@ class SparseModDet {
         images[i].clear();
       }
     }
-    interpolate(ring_, pts, images, nv_, v, out);
+    if (proven_) {
+      auto& basis = bases_[n];
+      if (basis.empty()) basis = lagrange_basis(ring_, pts);
+      interpolate_on(ring_, basis, n, images, nv_, v, out);
+    } else {
+      interpolate(ring_, pts, images, nv_, v, out);
+    }
     return det_status::done;
   }
 
@@ -568,20 +783,27 @@ class SparseModDet {
   std::int32_t m_, nv_;
   PowerHint power_;
   bool two_points_;
+  bool proven_;
+  const std::vector<std::int64_t>* bounds_;
+  std::map<std::size_t, std::vector<std::uint32_t>> bases_;  // by point count (proven route)
   SparseResidueDet<char2> kernel_;
+  EliminationProgram<char2> program_;
+  std::vector<std::uint32_t> vals_, work_;
   std::optional<NumberMatrix> dense_;
   std::vector<std::uint32_t> cells_;
 };
 
-// the_degree bounds the variable degree_var (-1: the top one).
+// the_degree bounds the variable degree_var (-1: the top one); bounds: as
+// for SparseModDet.
 det_status sparse_mod_det(const SparseFlat<std::uint32_t>& a, std::int32_t nv, std::int64_t the_degree,
                           std::int64_t the_degree2, PowerHint power, Flat<std::uint32_t>& out,
-                          bool two_points = false, std::int32_t degree_var = -1) {
+                          bool two_points = false, std::int32_t degree_var = -1,
+                          const std::vector<std::int64_t>* bounds = nullptr) {
   if (finf) {
-    SparseModDet<true> d(a.m, nv, PowerHint{}, two_points);
+    SparseModDet<true> d(a.m, nv, PowerHint{}, two_points, bounds);
     return d.det(a, the_degree, degree_var, true, out, the_degree2);
   }
-  SparseModDet<false> d(a.m, nv, power, two_points);
+  SparseModDet<false> d(a.m, nv, power, two_points, bounds);
   // The bounds given are those of the determinant, not of its root.
   if (power.on() && the_degree2 > 0) the_degree2 = std::max<std::int64_t>(the_degree2 / power.abs(), 1);
   return d.det(a, the_degree, degree_var, true, out, the_degree2);
@@ -677,15 +899,42 @@ struct SparsePrimes final : ZPrimes {
 };
 
 // The integer determinant of the entries (coefficients indexes into coefs).
+// proven_bits >= 0: the proven route (its primes, a bound on the
+// coefficients; no power, no degrees given).
 bool sparse_z_det(const SparseFlat<std::size_t>& a, const std::vector<ZCoef>& coefs,
                   std::int32_t this_deg, std::int32_t this_deg2, std::int32_t the_power,
-                  std::int32_t numprimes, ZResult& det) {
+                  std::int32_t numprimes, ZResult& det, double proven_bits = -1) {
   const std::int32_t nv = number_polys;
-  SparsePrimes primes(a.m, the_power);
-  if (primes.exhausted) return false;
+  const bool proven = proven_bits >= 0;
+  SparsePrimes table_primes(a.m, the_power);
+  ProvenPrimes largest;
+  ZPrimes& primes = proven ? static_cast<ZPrimes&>(largest) : table_primes;
+  if (!proven && table_primes.exhausted) return false;
   // A bound is that of the integer matrix's top variable, even where an
   // image loses it.
   const std::int32_t top = top_variable(a.e, nv);
+  // The proven route bounds every variable once, on the integer matrix: the
+  // largest degree along a permutation (up to side 300; the max-plus
+  // estimate above it).
+  std::vector<std::int64_t> bounds;
+  if (proven)
+    for (std::int32_t v = 0; v < nv; ++v) {
+      std::vector<Row> rows(static_cast<std::size_t>(a.m));
+      for (std::size_t k = 0; k < a.e.size(); ++k) {
+        std::int64_t d = 0;
+        for (std::size_t t = 0; t < a.e[k].c.size(); ++t) d = std::max<std::int64_t>(d, a.e[k].exp(t)[v]);
+        rows[static_cast<std::size_t>(a.row[k])].emplace_back(a.col[k], d);
+      }
+      if (a.m > 300) {
+        bounds.push_back(compute_degree_1(std::move(rows), a.m));
+        continue;
+      }
+      const auto n = static_cast<std::size_t>(a.m);
+      std::vector<std::int64_t> D(n * n, lagrange_zero_entry);
+      for (std::size_t r = 0; r < n; ++r)
+        for (const auto& [c, d] : rows[r]) D[r * n + static_cast<std::size_t>(c)] = d;
+      bounds.push_back(max_assignment(D, a.m));
+    }
   const ZImage image = [&](std::int32_t deg, Flat<std::uint32_t>& img) {
     const auto p = static_cast<std::uint32_t>(modulus);
     SparseFlat<std::uint32_t> r;
@@ -701,12 +950,13 @@ bool sparse_z_det(const SparseFlat<std::size_t>& a, const std::vector<ZCoef>& co
       r.col.push_back(a.col[k]);
       r.e.push_back(std::move(f));
     }
-    return sparse_mod_det(r, nv, deg, this_deg2, power_modulo(the_power, p), img, false, top);
+    return sparse_mod_det(r, nv, deg, this_deg2, power_modulo(the_power, p), img, false, top,
+                          proven ? &bounds : nullptr);
   };
   const ZBanners banners{numprimes > 0 ? "sparse S LaGrange interpolation over Z, rows "
                                        : "sparse LaGrange interpolation over Z, rows ",
                          "Modular Determinant method, sparse. Now in modular mode, modulus "};
-  return z_crt(primes, image, banners, a.m, nv, top, this_deg, numprimes, det);
+  return z_crt(primes, image, banners, a.m, nv, top, this_deg, numprimes, det, proven_bits);
 }
 
 // The modulus is too small for the degree: the residues taken as integers,
@@ -792,6 +1042,41 @@ bool sparse_rat_poly_determ(sparseptr spar, std::int32_t m, quolyptr q, poly fct
   if (this_deg > 0 && std::abs(the_power) > 1) this_deg /= std::abs(the_power);
   const bool found = sparse_z_det(a, coefs, this_deg, this_deg2, the_power, numprimes, det);
   return z_answer(q, found, det, nv, fct);
+}
+
+bool sparse_rat_poly_interpolated(sparseptr spar, std::int32_t m, quolyptr q) {
+  if (verbose || lintmode || field_depth > 0 || m < 1 || m > 65535 || lagrangedepth + 1 > lagrangecut ||
+      !ProvenPrimes::ready())
+    return false;
+  const DepthLevel level;
+  const std::int32_t nv = number_polys;
+  ZRows rows(m, nv);
+  SparseFlat<std::size_t> a;
+  a.m = m;
+  std::int32_t r = 0;
+  std::vector<std::pair<std::int32_t, quoly>> cells;
+  for (sparseptr fr = spar; fr != nullptr && r < m; fr = fr->next) {
+    for (int s = 0; s < sparse_frame_rows && r < m; ++s, ++r) {
+      cells.clear();
+      for (colm_ptr e = fr->indx[s]; e != nullptr; e = e->next)
+        if (e->coord >= 1 && e->coord <= m) cells.emplace_back(e->coord - 1, e->val);
+      std::sort(cells.begin(), cells.end(), [](const auto& x, const auto& y) { return x.first < y.first; });
+      const bool ok = rows.read_row(r, cells, [&](std::int32_t c, Flat<std::size_t>&& f) {
+        a.row.push_back(r);
+        a.col.push_back(c);
+        a.e.push_back(std::move(f));
+      });
+      if (!ok) return false;
+    }
+  }
+  ZResult det;
+  if (!sparse_z_det(a, rows.coefs, -1, -1, -1, 0, det, rows.bound_bits())) return false;
+  detail::OwnedValue value;
+  if (!z_answer(value.cell(), true, det, nv, nullptr)) return false;
+  rows.divide_by_multipliers(value.cell());
+  free_quoly(q);
+  *q = value.release();
+  return true;
 }
 
 bool sparse_mod_poly_determ(sparseptr spar, std::int32_t m, quolyptr q, poly fct,

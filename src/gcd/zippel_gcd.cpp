@@ -64,6 +64,27 @@ Unpacked unpack(const Layout& lay, const MPoly& p) {
   return u;
 }
 
+// v[j] := v[j] rho[j] modulo p (< 2^31) for j < n, by Shoup's quotients
+// rs[j] = floor(rho[j] 2^32 / p): x rho - q p lies in [0, 2p), so it is
+// found modulo 2^32. Written for the vectoriser.
+__attribute__((target_clones("arch=x86-64-v4", "avx2", "default"))) void shoup_scale(
+    std::uint32_t* v, const std::uint32_t* rho, const std::uint32_t* rs, std::size_t n, std::uint32_t p) {
+  for (std::size_t j = 0; j < n; ++j) {
+    const std::uint32_t x = v[j];
+    const auto q = static_cast<std::uint32_t>((static_cast<std::uint64_t>(x) * rs[j]) >> 32);
+    const std::uint32_t r = x * rho[j] - q * p;
+    v[j] = r >= p ? r - p : r;
+  }
+}
+
+// The sum of v[0 .. n) (n < 2^32).
+__attribute__((target_clones("arch=x86-64-v4", "avx2", "default"))) std::uint64_t word_sum(
+    const std::uint32_t* v, std::size_t n) {
+  std::uint64_t s = 0;
+  for (std::size_t j = 0; j < n; ++j) s += v[j];
+  return s;
+}
+
 // One polynomial prepared for the images of one step: the variables after
 // k at their fixed values (folded into w), variable k at the value of each
 // image, the variables 1 .. k - 1 at geometric points. Runs: the terms of
@@ -159,25 +180,25 @@ struct Step {
       check_interrupt();  // one poll a point: t passes over every run
       std::vector<elem>& o = (*out)[i];
       std::size_t j = 0;
+      if constexpr (std::is_same_v<F, PrimeField>) {
+        // The groups' sums (fewer than 2^32 residues below 2^31), then every
+        // value times its rho.
+        for (const std::size_t end : group_end) {
+          const std::uint32_t e = e0[j];
+          const elem s = f.reduce(word_sum(v.data() + j, end - j));
+          if (e <= static_cast<std::uint32_t>(d0)) o[e] = f.add(o[e], s);
+          j = end;
+        }
+        shoup_scale(v.data(), rho.data(), rho_shoup.data(), runs, f.modulus());
+        Dense<F>::trim(o);
+        continue;
+      }
       for (const std::size_t end : group_end) {
         const std::uint32_t e = e0[j];
         elem s = 0;
-        if constexpr (std::is_same_v<F, PrimeField>) {
-          const std::uint64_t p = f.modulus();
-          std::uint64_t sum = 0;  // fewer than 2^32 residues below 2^31
-          for (; j < end; ++j) {
-            const std::uint64_t x = v[j];
-            sum += x;
-            const std::uint64_t q = (x * rho_shoup[j]) >> 32;
-            const std::uint64_t r = x * rho[j] - q * p;  // in [0, 2p)
-            v[j] = static_cast<elem>(r >= p ? r - p : r);
-          }
-          s = f.reduce(sum);
-        } else {
-          for (; j < end; ++j) {
-            s = f.add(s, v[j]);
-            v[j] = f.mul(v[j], rho[j]);
-          }
+        for (; j < end; ++j) {
+          s = f.add(s, v[j]);
+          v[j] = f.mul(v[j], rho[j]);
         }
         if (e <= static_cast<std::uint32_t>(d0)) o[e] = f.add(o[e], s);
       }

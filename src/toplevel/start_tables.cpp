@@ -213,8 +213,10 @@ void prefill_poly_nodes() {
 }
 
 void allocate_work_areas() {
-  mod_matrix_size = 399;
+  // A second call keeps the residue matrix and the size it has grown to
+  // (check_mod_matrix_size adds cells above the size only).
   if (mod_mode_matrix == nullptr) {
+    mod_matrix_size = 399;
     mod_mode_matrix = zeroed_array<workarray>(1);
     BigModeGuard big;
     for (std::int32_t k = 0; k <= mod_matrix_size; ++k) {

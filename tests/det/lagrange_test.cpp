@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <optional>
 #include <random>
 #include <string>
@@ -20,6 +21,7 @@
 #include "matrix/matrix_support.h"
 #include "poly/poly_repr.h"
 #include "quoly/quoly_mult.h"
+#include "quoly/quoly_quot.h"
 #include "support/bigref.h"
 #include "support/data_tables.h"
 #include "support/modulus_scope.h"
@@ -174,8 +176,8 @@ Value routed_det(const Mat& a, std::int32_t from) {
 }
 
 TEST_F(Lagrange, RouterInterpolatesTheEliminationsPolynomial) {
-  // Modulo primes large and small (a degree too large for the modulus is
-  // declined to the elimination), in one to three variables, with planted
+  // Modulo primes large and small (a degree too large for the modulus goes
+  // to the integers), in one to three variables, with planted
   // singular matrices: the quiet interpolation answers what elimination does.
   std::mt19937_64 rng(test_seed());
   for (std::int64_t p : {3, 7, 101, 65521, 2147483629}) {
@@ -204,6 +206,239 @@ TEST_F(Lagrange, RouterInterpolatesTheEliminationsPolynomial) {
   }
 }
 
+// The router's determinant over the rationals of a, stored dense or
+// sparse, with the quiet interpolation from side `from` (INT32_MAX: never).
+Value routed_rat_det(const Mat& a, bool sparse, std::int32_t from) {
+  ScopedValue<std::int32_t> dense_side(quiet_rat_lagrange_side, from), sparse_side(quiet_sparse_lagrange_side, from);
+  if (!sparse) return routed_det(a, INT32_MAX);
+  sparseptr own = to_sparse(a), sp = own;
+  Value d = Value::number(BigRef(1));
+  mat_invert(nullptr, nullptr, a.rows, d.cell(), &sp, nullptr, -1, -1, -1, 0, {});
+  EXPECT_TRUE(same_mat(from_sparse(own, a.rows, a.rows), a));
+  free_sparse(&own, a.rows, true);
+  return d;
+}
+
+// A random entry over Q in the first nv of x, y, z: 0, a rational number,
+// or a polynomial of total degree <= 2, sometimes over an integer.
+Value rational_entry(std::mt19937_64& g, std::int32_t nv) {
+  const auto kind = g() % 8;
+  if (kind == 0) return Value::number(BigRef(0));
+  if (kind == 1) return make_value(std::to_string(long(g() % 19) - 9) + " / " + std::to_string(1 + g() % 6));
+  Value v = random_entry(g, nv, 0);
+  if (kind == 2 && !v->numb) return make_value("(" + show_poly(v->numer) + ") / " + std::to_string(2 + g() % 5));
+  return v;
+}
+
+TEST_F(Lagrange, RationalRouterInterpolatesTheEliminationsValue) {
+  // Dense and sparse, one to three variables, sides 1 to 30 (the large
+  // ones sparser and in fewer variables, for the elimination's sake),
+  // entries over integers, a row over a polynomial, rational numbers, a
+  // content, repeated rows: the interpolated default displays the
+  // elimination's value.
+  std::mt19937_64 rng(test_seed());
+  check_mod_matrix_size(32);  // the residue matrix grows once and stays
+  NodeBalance balance;
+  for (int trial = 0; trial < test_iterations(24); ++trial) {
+    const bool sparse = trial % 2 == 1;
+    const auto n = std::int32_t(trial < 8 ? 1 + trial : 1 + rng() % 30);
+    const auto nv = std::int32_t(n > 14 ? 1 : 1 + rng() % 3);
+    const double zeros = n > 14 ? 0.85 : n > 8 ? 0.5 : 0.2;
+    Mat a = random_mat(rng, n, n, zeros, [nv](std::mt19937_64& g) { return rational_entry(g, nv); });
+    for (std::int32_t i = 0; i < n; ++i)
+      if (a.at(i, i).get() == nullptr || quoly_iszero(a.at(i, i))) a.at(i, i) = Value::ratfun("x + " + std::to_string(i));
+    if (trial % 5 == 3 && n > 1)  // singular: a row repeated
+      for (std::int32_t j = 0; j < n; ++j) a.at(n - 1, j) = a.get(0, j) == nullptr ? Value() : copy_of(a.get(0, j));
+    if (trial % 5 == 2 && n > 1) {  // a row over a polynomial
+      Value d = Value::ratfun(std::to_string(long(rng() % 7) + 1) + "*x - " + std::to_string(rng() % 5));
+      for (std::int32_t j = 0; j < n; ++j)
+        if (a.get(1, j) != nullptr) fast_quoly_quot(a.at(1, j).cell(), d.cell(), false);
+    }
+    if (trial % 5 == 4) {  // a content in a row
+      Value six = Value::number(BigRef(-6));
+      for (std::int32_t j = 0; j < n; ++j)
+        if (a.get(0, j) != nullptr) fast_quoly_mult(a.at(0, j).cell(), six.cell());
+    }
+    lagrange_last = {};
+    const Value quiet = routed_rat_det(a, sparse, 1);
+    const bool interpolated = lagrange_last.primes > 0;
+    const Value eliminated = routed_rat_det(a, sparse, INT32_MAX);
+    EXPECT_EQ(value_text(quiet), value_text(eliminated))
+        << (sparse ? "sparse" : "dense") << " n " << n << " vars " << nv << ": " << value_text(quiet) << " vs "
+        << value_text(eliminated);
+    EXPECT_TRUE(normal_value(quiet.get(), false)) << value_text(quiet);
+    // (Sparse matrices of up to three rows go by minors.)
+    if (!sparse || n > 3) {
+      EXPECT_TRUE(interpolated) << n;
+    }
+  }
+}
+
+TEST_F(Lagrange, RationalRouterDeclinesWhereTheAnswerCouldDiffer) {
+  check_mod_matrix_size(32);  // the residue matrix grows once and stays
+  NodeBalance balance;
+  std::mt19937_64 rng(7);
+  Mat a = random_mat(rng, 7, 7, 0.2, [](std::mt19937_64& g) { return random_entry(g, 2, 0); });
+  auto check = [&](const char* why, bool expect_interpolated) {
+    for (bool sparse : {false, true}) {
+      lagrange_last = {};
+      std::string out;
+      Value quiet, eliminated;
+      out = output_of([&] { quiet = routed_rat_det(a, sparse, 1); });
+      const bool interpolated = lagrange_last.primes > 0;
+      out += output_of([&] { eliminated = routed_rat_det(a, sparse, INT32_MAX); });
+      EXPECT_EQ(value_text(quiet), value_text(eliminated)) << why;
+      EXPECT_EQ(interpolated, expect_interpolated) << why << (sparse ? " sparse" : " dense");
+    }
+  };
+  check("plain", true);
+  {
+    ScopedValue<bool> l(laurent, true);
+    check("Laurent mode, no negative exponent", true);
+    a.at(1, 2) = Value::ratfun("x^-2*y + 3");
+    check("a negative exponent", false);
+  }
+  a.at(1, 2) = make_value("(x + y) / (x - 1)");
+  a.at(1, 4) = make_value("(3*x*y - 2) / (2*x - 2)");
+  check("a row's common denominator", true);
+  a.at(1, 5) = make_value("y / (y + 1)");
+  check("two denominators in a row", false);
+  a.at(1, 2) = make_value("(x + y) / 5");
+  a.at(1, 4) = make_value("x");
+  a.at(1, 5) = make_value("y");
+  {
+    ScopedValue<bool> talk(verbose, true);
+    check("verbose", false);
+  }
+  {
+    ScopedValue<std::int32_t> nested(lagrangedepth, lagrangecut);
+    check("nesting limit", false);
+  }
+}
+
+TEST_F(Lagrange, RationalRouterMeetsItsCoefficientBound) {
+  // A Sylvester-Hadamard matrix of side 32 times x reaches Hadamard's bound:
+  // its determinant is +-2^80 x^32. And entries of 30 digits.
+  check_mod_matrix_size(32);  // the residue matrix grows once and stays
+  NodeBalance balance;
+  Mat h(32, 32);
+  for (std::int32_t i = 0; i < 32; ++i)
+    for (std::int32_t j = 0; j < 32; ++j) h.at(i, j) = Value::ratfun(__builtin_popcount(i & j) % 2 == 0 ? "x" : "-x");
+  lagrange_last = {};
+  const Value d = routed_rat_det(h, false, 1);
+  EXPECT_GT(lagrange_last.primes, 0);
+  const std::string two80 = "1208925819614629174706176";
+  const std::string text = value_text(d);
+  EXPECT_TRUE(text == value_text(Value::ratfun(two80 + "*x^32")) || text == value_text(Value::ratfun("-" + two80 + "*x^32")))
+      << text;
+  EXPECT_EQ(value_text(d), value_text(routed_rat_det(h, true, 1)));
+  // Two rows whose only entries lie in one column: 0 by the recorded
+  // elimination of the sparse route.
+  Mat two(12, 12);
+  for (std::int32_t i = 0; i < 12; ++i) two.at(i, (i + 1) % 12) = Value::ratfun("x + " + std::to_string(i));
+  two.at(3, 4) = Value();
+  two.at(3, 0) = Value::ratfun("y");
+  lagrange_last = {};
+  EXPECT_TRUE(quoly_iszero(routed_rat_det(two, true, 1)));
+  EXPECT_GT(lagrange_last.primes, 0);
+  std::mt19937_64 rng(8);
+  Mat big = random_mat(rng, 6, 6, 0.1, [](std::mt19937_64& g) {
+    return make_value("(" + std::to_string(g() % 1000000000) + "123456789012345678901*y - " + std::to_string(g() % 97) +
+                      "*x) / " + (g() % 3 == 0 ? "7" : "1"));
+  });
+  EXPECT_EQ(value_text(routed_rat_det(big, false, 1)), value_text(routed_rat_det(big, false, INT32_MAX)));
+}
+
+TEST_F(Lagrange, SmallFieldsInterpolateOverTheIntegers) {
+  // Modulo 3 and 7 the degrees pass the modulus: the default route takes
+  // the determinant of the residues as integers and reduces it.
+  check_mod_matrix_size(32);
+  std::mt19937_64 rng(test_seed());
+  for (std::int32_t p : {3, 7}) {
+    ModulusScope mod(p);
+    NodeBalance balance;
+    for (int trial = 0; trial < test_iterations(2); ++trial) {
+      Mat a(9, 9);
+      for (auto& c : a.cell) c = random_entry(rng, 2, p);
+      lagrange_last = {};
+      const Value quiet = routed_det(a, 8);
+      EXPECT_GT(lagrange_last.primes, 0) << p;
+      EXPECT_EQ(value_text(quiet), value_text(bareiss(a))) << p;
+    }
+  }
+}
+
+// The router's inverse of a, in place as a negative power asks for it, or
+// into another array (a checked unchanged), by the route `how` (0 the
+// default, 1 without interpolation, 2 Gauss-Jordan alone); *out: what it
+// printed.
+Mat routed_inverse(const Mat& a, int how, bool in_place, std::string* out) {
+  ScopedValue<det_method_table> methods(det_methods);
+  if (how >= 1) det_methods.rat_poly_inverse = [](workptr, workptr, std::int32_t, const InvertFlags&) { return false; };
+  if (how >= 2) det_methods.dense_recurrence_inverse = [](workptr, workptr, std::int32_t, const InvertFlags&) { return false; };
+  const std::int32_t m = a.rows;
+  auto w = fresh_work(), o = fresh_work();
+  Descr f;
+  to_dense(a, w.get(), f.get());
+  Value n = Value::number(BigRef(1));
+  bool unwound = false;
+  *out = output_of([&] {
+    if (in_place)
+      mat_invert(w.get(), w.get(), m, n.cell(), nullptr, nullptr, -1, -1, -1, 0,
+                 {.ar_free = true, .oar_free = true, .invert = true, .equal = true});
+    else
+      mat_invert(w.get(), o.get(), m, n.cell(), nullptr, nullptr, -1, -1, -1, 0, {.invert = true});
+  }, &unwound);
+  EXPECT_TRUE(quoly_equal(n, Value::number(BigRef(1))));  // the inverse leaves it
+  Mat inv;
+  if (in_place) {
+    inv = from_dense(w.get(), m, m);
+  } else {
+    EXPECT_TRUE(same_mat(from_dense(w.get(), m, m), a));
+    if (!unwound && out->empty()) inv = from_dense(o.get(), m, m);
+    free_cells(o.get(), m * m);
+  }
+  free_cells(w.get(), m * m);
+  return inv;
+}
+
+TEST_F(Lagrange, InterpolatedInversesAreGaussJordans) {
+  // One to three variables, sides 2 to 12, negative and rational
+  // coefficients, a content, singular matrices (the same report): the interpolated inverse
+  // and the recurrence give Gauss-Jordan's values.
+  check_mod_matrix_size(32);
+  NodeBalance balance;
+  NumberedErrors numbered;
+  ScopedValue<bool> push(errorpush, false);
+  std::mt19937_64 rng(test_seed());
+  for (int trial = 0; trial < test_iterations(12); ++trial) {
+    const auto n = std::int32_t(2 + rng() % (trial % 3 == 0 ? 11 : 7));
+    const auto nv = std::int32_t(n > 8 ? 1 : 1 + rng() % 3);
+    // Every fourth matrix over Q: rational numbers and rows over integers.
+    Mat a = random_mat(rng, n, n, 0.15, [nv, trial](std::mt19937_64& g) {
+      return trial % 4 == 3 ? rational_entry(g, nv) : random_entry(g, nv, 0);
+    });
+    if (trial % 4 == 1)  // singular: a column repeated
+      for (std::int32_t i = 0; i < n; ++i) a.at(i, n - 1) = a.get(i, 0) == nullptr ? Value() : copy_of(a.get(i, 0));
+    if (trial % 4 == 2) {  // a content in a column
+      Value c = Value::number(BigRef(-10));
+      for (std::int32_t i = 0; i < n; ++i)
+        if (a.get(i, 1) != nullptr) fast_quoly_mult(a.at(i, 1).cell(), c.cell());
+    }
+    const bool in_place = trial % 2 == 0;
+    std::string want_out, out;
+    const Mat want = routed_inverse(a, 2, in_place, &want_out);
+    for (int how : {0, 1}) {
+      const Mat got = routed_inverse(a, how, in_place, &out);
+      EXPECT_EQ(out, want_out) << how << " n " << n;
+      ASSERT_EQ(got.cell.size(), want.cell.size()) << how << " n " << n;
+      auto text = [](const Value& v) { return v.get() == nullptr ? std::string("nil") : value_text(v); };
+      for (std::size_t k = 0; k < got.cell.size(); ++k)
+        EXPECT_EQ(text(got.cell[k]), text(want.cell[k])) << how << " n " << n << " vars " << nv << " cell " << k;
+    }
+  }
+}
+
 TEST_F(Lagrange, KnownAnswers) {
   NodeBalance balance;
   // The max-plus bound: the best assignment of degrees; an empty column 2.
@@ -216,6 +451,32 @@ TEST_F(Lagrange, KnownAnswers) {
     EXPECT_EQ(compute_degree(d3, 2), 2);
     std::int64_t d4[] = {3, 0, 0, 0, 5, 0, 0, 0, 7};
     EXPECT_EQ(compute_degree(d4, 3), 15);
+    // The exact bound: the best permutation by brute force, never above
+    // the max-plus estimate; none without a permutation of non-zero entries.
+    EXPECT_EQ(max_assignment({3, 0, 0, 0, 5, 0, 0, 0, 7}, 3), 15);
+    EXPECT_EQ(max_assignment({lagrange_zero_entry, 4, lagrange_zero_entry, 9}, 2), 0);
+    std::mt19937_64 g(11);
+    for (int trial = 0; trial < 40; ++trial) {
+      const auto n = std::int32_t(1 + g() % 6);
+      std::vector<std::int64_t> d(static_cast<std::size_t>(n * n));
+      for (auto& x : d) x = g() % 4 == 0 ? lagrange_zero_entry : std::int64_t(g() % 5);
+      std::vector<std::int32_t> perm(static_cast<std::size_t>(n));
+      for (std::int32_t k = 0; k < n; ++k) perm[static_cast<std::size_t>(k)] = k;
+      std::int64_t best = 0;
+      do {
+        std::int64_t sum = 0;
+        for (std::int32_t r = 0; r < n && sum >= 0; ++r) {
+          const std::int64_t x = d[static_cast<std::size_t>(r * n + perm[static_cast<std::size_t>(r)])];
+          sum = x == lagrange_zero_entry ? -1 : sum + x;
+        }
+        best = std::max(best, sum);
+      } while (std::next_permutation(perm.begin(), perm.end()));
+      EXPECT_EQ(max_assignment(d, n), best) << trial;
+      std::vector<std::int64_t> copy = d;
+      if (best > 0) {
+        EXPECT_LE(best, compute_degree(copy.data(), n)) << trial;
+      }
+    }
   }
   auto vandermonde = [] {  // in x + i y: determinant 12 y^6
     Mat v(4, 4);

@@ -63,6 +63,10 @@ det_method_table stand_ins() {
   t.rat_poly_determ = lag;
   t.mod_poly_determ = lag;
   t.mod_poly_interpolated = [](workptr, std::int32_t, quolyptr) { return lagrange_answer; };
+  // The quiet interpolations over the rationals answer only once the table
+  // of large primes is read: declined here, whatever ran before.
+  t.rat_poly_interpolated = [](workptr, std::int32_t, quolyptr) { return false; };
+  t.sparse_rat_poly_interpolated = [](sparseptr, std::int32_t, quolyptr) { return false; };
   t.fl_poly_determ = [](workptr, std::int16_t, std::int32_t, quolyptr, bool, poly, std::int32_t,
                         bool) { return lagrange_answer; };
   t.gauss_Bareiss = [](quolyptr n, std::int32_t, workptr, bool, bool, poly fct,

@@ -22,6 +22,7 @@
 #include "gcd/gcd.h"
 #include "numbers/char2_field.h"
 #include "poly/poly_repr.h"
+#include "poly/poly_trial.h"
 #include "support/data_tables.h"
 #include "support/modulus_scope.h"
 #include "support/node_accounting.h"
@@ -144,6 +145,32 @@ TEST_F(FlatGcd, PlantedGcdsAgreeWithTheDriversOwnStages) {
           }
         }
   EXPECT_GT(flat_gcd_stats.calls, calls + 500);  // the engines did take the problems
+  EXPECT_EQ(flat_gcd_stats.declined, declined);
+}
+
+TEST_F(FlatGcd, LargePlantedGcdsInEightVariables) {
+  // Factors of 40 terms: long runs through Zippel's geometric sweep over the
+  // integers and modulo a word prime; the GCD is the planted factor times a
+  // constant (a and b are coprime but for a chance of about 1 in p).
+  const std::vector<std::string> names{"x", "y", "z", "w", "v", "u", "t", "s"};
+  const PolyVars vars(names);
+  std::mt19937_64 rng(seed());
+  const long calls = flat_gcd_stats.calls, declined = flat_gcd_stats.declined;
+  for (const std::int64_t m : {std::int64_t{0}, std::int64_t{2147483629}})
+    for (int round = 0; round < multiplier(); ++round) {
+      std::optional<ModulusScope> ring;
+      if (m > 0) ring.emplace(static_cast<std::int32_t>(m));
+      const RefPoly g = random_poly(rng, 8, 0, 40, 4, m), a = random_poly(rng, 8, 0, 40, 4, m),
+                    b = random_poly(rng, 8, 0, 40, 4, m);
+      const Poly u = product({&g, &a}), v = product({&g, &b}), planted(g);
+      for (flat_gcd_method how : {flat_gcd_method::automatic, flat_gcd_method::sparse}) {
+        const Poly r = gcd_by(u, v, true, how);
+        Poly q;
+        ASSERT_TRUE(trial_poly_divide(r, planted, q.cell(), polynames, false, false, false)) << m << " " << r.str();
+        EXPECT_TRUE(q->numb && q->next == nullptr) << m << " quotient " << q.str();
+      }
+    }
+  EXPECT_EQ(flat_gcd_stats.calls, calls + 4 * multiplier());  // the engines answered every one
   EXPECT_EQ(flat_gcd_stats.declined, declined);
 }
 

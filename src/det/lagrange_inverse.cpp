@@ -1,0 +1,357 @@
+// The inverse of a matrix of integer polynomials by evaluation and
+// interpolation (see det/lagrange.h): the determinant and the adjugate are
+// taken at the points of a grid modulo the largest word primes (one
+// elimination with the identity beside it per point), interpolated one
+// variable after another, joined by Chinese remaindering until the product
+// of the primes passes Hadamard's bound, and every entry adj / det brought
+// to normal form.
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <vector>
+
+#include "core/globals.h"
+#include "core/interrupts.h"
+#include "core/thresholds.h"
+#include "det/lagrange.h"
+#include "det/lagrange_impl.h"
+#include "det/lagrange_ring.h"
+#include "numbers/freelists.h"
+#include "numbers/node_handles.h"
+#include "poly/poly_repr.h"
+#include "poly/poly_upcalls.h"
+#include "toplevel/start_tables.h"
+
+namespace tavrin {
+
+namespace lagrange {
+
+namespace {
+
+// Arithmetic modulo p that reads no global (the modulus in force is not p).
+struct Residues {
+  ModField<false> f;
+  std::uint32_t inv(std::uint32_t a) const {
+    std::int64_t r0 = f.p, r1 = a, s0 = 0, s1 = 1;
+    while (r1 != 0) {
+      const std::int64_t q = r0 / r1;
+      r0 -= q * r1;
+      std::swap(r0, r1);
+      s0 -= q * s1;
+      std::swap(s0, s1);
+    }
+    return static_cast<std::uint32_t>(s0 < 0 ? s0 + f.p : s0);
+  }
+};
+
+// The ring interface of lagrange_basis over Residues.
+struct BasisRing {
+  const Residues& r;
+  std::uint32_t zero() const { return 0; }
+  std::uint32_t one() const { return 1; }
+  bool is_zero(std::uint32_t a) const { return a == 0; }
+  std::uint32_t add(std::uint32_t a, std::uint32_t b) const { return r.f.add(a, b); }
+  std::uint32_t sub(std::uint32_t a, std::uint32_t b) const { return r.f.sub(a, b); }
+  std::uint32_t mul(std::uint32_t a, std::uint32_t b) const { return r.f.mul(a, b); }
+  std::uint32_t inv(std::uint32_t a) const { return r.inv(a); }
+};
+
+// a (m x m, row by row) := its inverse times its determinant, the adjugate;
+// false when the determinant is 0. *det := the determinant. Gauss-Jordan
+// with the identity beside: work holds 2 m^2 residues.
+bool adjugate(const Residues& r, std::int32_t m, std::vector<std::uint32_t>& a, std::vector<std::uint32_t>& work,
+              std::uint32_t* det) {
+  const auto n = static_cast<std::size_t>(m), w = 2 * n;
+  work.assign(n * w, 0);
+  for (std::size_t i = 0; i < n; ++i) {
+    std::copy(a.begin() + static_cast<std::ptrdiff_t>(i * n), a.begin() + static_cast<std::ptrdiff_t>(i * n + n),
+              work.begin() + static_cast<std::ptrdiff_t>(i * w));
+    work[i * w + n + i] = 1;
+  }
+  std::uint32_t d = 1;
+  for (std::size_t i = 0; i < n; ++i) {
+    std::size_t p = i;
+    while (p < n && work[p * w + i] == 0) ++p;
+    if (p == n) return false;
+    if (p != i) {
+      std::swap_ranges(work.begin() + static_cast<std::ptrdiff_t>(i * w), work.begin() + static_cast<std::ptrdiff_t>(i * w + w),
+                       work.begin() + static_cast<std::ptrdiff_t>(p * w));
+      d = r.f.sub(0, d);
+    }
+    const std::uint32_t piv = work[i * w + i];
+    d = r.f.mul(d, piv);
+    const std::uint32_t inv = r.inv(piv);
+    for (std::size_t c = i; c < w; ++c) work[i * w + c] = r.f.mul(work[i * w + c], inv);
+    for (std::size_t k = 0; k < n; ++k) {
+      if (k == i) continue;
+      const std::uint32_t factor = work[k * w + i];
+      if (factor == 0) continue;
+      const std::uint64_t g = r.f.p - factor;
+      for (std::size_t c = i; c < w; ++c)
+        work[k * w + c] = r.f.reduce(work[k * w + c] + g * work[i * w + c]);
+    }
+  }
+  for (std::size_t i = 0; i < n; ++i)
+    for (std::size_t c = 0; c < n; ++c) a[i * n + c] = r.f.mul(work[i * w + n + c], d);
+  *det = d;
+  return true;
+}
+
+// The values at the grid points of every component (vals[comp * grid + g])
+// become the coefficients of the component's polynomial at the same
+// places, one variable after another: along variable k (stride[k] apart,
+// count[k] points) the basis turns values into coefficients.
+void interpolate_grid(const Residues& r, std::vector<std::uint32_t>& vals, std::size_t comps, std::size_t grid,
+                      const std::vector<std::size_t>& count, const std::vector<std::size_t>& stride,
+                      const std::vector<std::vector<std::uint32_t>>& basis) {
+  std::vector<std::uint32_t> y, c;
+  for (std::size_t k = 0; k < count.size(); ++k) {
+    const std::size_t n = count[k], s = stride[k];
+    if (n < 2) continue;
+    const std::vector<std::uint32_t>& b = basis[k];
+    y.resize(n);
+    c.resize(n);
+    for (std::size_t comp = 0; comp < comps; ++comp) {
+      check_interrupt();
+      std::uint32_t* v = vals.data() + comp * grid;
+      // Fibers: every start whose index along k is 0.
+      for (std::size_t g = 0; g < grid; ++g) {
+        if ((g / s) % n != 0) continue;
+        bool zero = true;
+        for (std::size_t i = 0; i < n; ++i) {
+          y[i] = v[g + i * s];
+          zero = zero && y[i] == 0;
+        }
+        if (zero) continue;
+        for (std::size_t d = 0; d < n; ++d) {
+          const std::uint32_t* row = b.data() + d * n;
+          std::uint64_t sum = 0;
+          int pending = 0;
+          for (std::size_t i = 0; i < n; ++i) {
+            if (pending == 3) {
+              sum = r.f.reduce(sum);
+              pending = 0;
+            }
+            sum += std::uint64_t{y[i]} * row[i];
+            ++pending;
+          }
+          c[d] = r.f.reduce(sum);
+        }
+        for (std::size_t d = 0; d < n; ++d) v[g + d * s] = c[d];
+      }
+    }
+  }
+}
+
+}  // namespace
+
+}  // namespace lagrange
+
+using namespace lagrange;
+
+bool rat_poly_inverse(workptr ar, workptr outar, std::int32_t m, const InvertFlags& how) {
+  if (verbose || lintmode || field_depth > 0 || m < 2 || !ProvenPrimes::ready()) return false;
+  const std::int32_t nv = number_polys;
+  const auto n = static_cast<std::size_t>(m);
+  ZRows rows(m, nv);
+  std::vector<Flat<std::size_t>> z(n * n);  // row by row
+  std::vector<std::pair<std::int32_t, quoly>> cells;
+  for (std::int32_t r = 0; r < m; ++r) {
+    cells.clear();
+    for (std::int32_t c = 0; c < m; ++c) cells.emplace_back(c, ar->stash[static_cast<std::size_t>(c) * n + static_cast<std::size_t>(r)]);
+    const bool ok = rows.read_row(r, cells, [&](std::int32_t c, Flat<std::size_t>&& e) {
+      z[static_cast<std::size_t>(r) * n + static_cast<std::size_t>(c)] = std::move(e);
+    });
+    if (!ok || rows.scaled()) return false;
+  }
+  // The variables that occur and, for each, a bound on the degrees of the
+  // determinant and of every minor: the largest degree along a permutation
+  // of the matrix with a row and a column of constants added.
+  std::vector<std::int32_t> used;
+  std::vector<std::size_t> count;
+  std::vector<std::int32_t> top_power;
+  for (std::int32_t v = 0; v < nv; ++v) {
+    const auto m1 = n + 1;
+    std::vector<std::int64_t> D(m1 * m1, 0);
+    std::int32_t most = 0;
+    for (std::size_t r = 0; r < n; ++r)
+      for (std::size_t c = 0; c < n; ++c) {
+        const Flat<std::size_t>& e = z[r * n + c];
+        std::int64_t d = e.c.empty() ? lagrange_zero_entry : 0;
+        for (std::size_t t = 0; t < e.c.size(); ++t) d = std::max<std::int64_t>(d, e.exp(t)[v]);
+        D[r * m1 + c] = d;
+        most = std::max<std::int32_t>(most, static_cast<std::int32_t>(d));
+      }
+    if (most == 0) continue;
+    used.push_back(v);
+    count.push_back(static_cast<std::size_t>(max_assignment(D, m + 1)) + 1);
+    top_power.push_back(most);
+  }
+  const std::size_t comps = n * n + 1;  // the adjugate row by row, then the determinant
+  std::size_t grid = 1;
+  std::vector<std::size_t> stride(used.size());
+  for (std::size_t k = used.size(); k-- > 0;) {
+    stride[k] = grid;
+    grid *= count[k];
+    if (grid * comps > inverse_grid_words) return false;
+  }
+  const double bits = rows.bound_bits() + 1;  // the symmetric range: twice the bound
+  ProvenPrimes primes;
+  std::vector<std::uint32_t> moduli;
+  std::vector<std::vector<std::uint32_t>> images;  // per prime: comps x grid coefficients
+  double prod_bits = 0;
+  int unlucky_primes = 0;
+  std::vector<std::uint32_t> a(n * n), work, point(used.size()), coefs;
+  std::vector<std::size_t> index(used.size());
+  for (bool more = true; prod_bits <= bits; more = primes.advance()) {
+    if (!more) return false;
+    check_interrupt();
+    const Residues res{ModField<false>{primes.current()}};
+    const std::uint32_t p = res.f.p;
+    // The points of each variable, their powers and their basis.
+    std::vector<std::vector<std::uint32_t>> powers(used.size()), basis(used.size());
+    for (std::size_t k = 0; k < used.size(); ++k) {
+      const std::uint32_t width = p / static_cast<std::uint32_t>(count[k]);
+      std::vector<std::uint32_t> pts(count[k]);
+      for (std::size_t i = 0; i < count[k]; ++i) pts[i] = static_cast<std::uint32_t>(i) * width + width / 2;
+      const auto e1 = static_cast<std::size_t>(top_power[k]) + 1;
+      powers[k].assign(count[k] * e1, 1);
+      for (std::size_t i = 0; i < count[k]; ++i)
+        for (std::size_t e = 1; e < e1; ++e) powers[k][i * e1 + e] = res.f.mul(powers[k][i * e1 + e - 1], pts[i]);
+      basis[k] = lagrange_basis(BasisRing{res}, pts);
+    }
+    coefs.resize(rows.coefs.size());
+    for (std::size_t t = 0; t < coefs.size(); ++t) coefs[t] = rows.coefs[t].mod(p);
+    std::vector<std::uint32_t> vals(comps * grid);
+    bool unlucky = false;
+    std::fill(index.begin(), index.end(), 0);
+    for (std::size_t g = 0; g < grid && !unlucky; ++g) {
+      if (g % 64 == 0) check_interrupt();
+      for (std::size_t e = 0; e < n * n; ++e) {
+        const Flat<std::size_t>& f = z[e];
+        std::uint32_t sum = 0;
+        for (std::size_t t = 0; t < f.c.size(); ++t) {
+          std::uint32_t term = coefs[f.c[t]];
+          for (std::size_t k = 0; k < used.size(); ++k) {
+            const auto e1 = static_cast<std::size_t>(top_power[k]) + 1;
+            term = res.f.mul(term, powers[k][index[k] * e1 + static_cast<std::size_t>(f.exp(t)[used[k]])]);
+          }
+          sum = res.f.add(sum, term);
+        }
+        a[e] = sum;
+      }
+      std::uint32_t det = 0;
+      // A point where the determinant vanishes: the next prime.
+      if (!adjugate(res, m, a, work, &det)) {
+        unlucky = true;
+        break;
+      }
+      for (std::size_t e = 0; e < n * n; ++e) vals[e * grid + g] = a[e];
+      vals[n * n * grid + g] = det;
+      for (std::size_t k = used.size(); k-- > 0;) {
+        if (++index[k] < count[k]) break;
+        index[k] = 0;
+      }
+    }
+    // A singular matrix vanishes everywhere: after three such primes the
+    // elimination reports it.
+    if (unlucky && ++unlucky_primes == 3) return false;
+    if (unlucky) continue;
+    interpolate_grid(res, vals, comps, grid, count, stride, basis);
+    moduli.push_back(p);
+    images.push_back(std::move(vals));
+    prod_bits += std::log2(static_cast<double>(p));
+  }
+  // Garner's mixed radix digits, then the value in the symmetric range.
+  const std::size_t k = moduli.size();
+  std::vector<std::uint32_t> inv_prod(k, 1);  // 1 / (p_0 ... p_{i-1}) modulo p_i
+  for (std::size_t i = 1; i < k; ++i) {
+    const Residues ri{ModField<false>{moduli[i]}};
+    std::uint32_t prod = 1;
+    for (std::size_t j = 0; j < i; ++j) prod = ri.f.mul(prod, ri.f.reduce(moduli[j]));
+    inv_prod[i] = ri.inv(prod);
+  }
+  Mag full{1};
+  for (std::uint32_t q : moduli) {
+    Mag next;
+    mag_muladd(next, full, q);
+    full.swap(next);
+  }
+  const Mag half = mag_half(full);
+  std::vector<std::vector<std::int32_t>> exps(comps);
+  std::vector<std::vector<imptr>> values(comps);
+  struct Numbers {  // the numbers not yet in a polynomial, freed on every exit
+    std::vector<std::vector<imptr>>& v;
+    ~Numbers() {
+      for (auto& list : v)
+        for (imptr& x : list) free_imag(&x);
+    }
+  } owned{values};
+  std::vector<std::uint32_t> digit(k);
+  std::vector<std::int32_t> e(static_cast<std::size_t>(std::max(nv, 1)), 0);
+  for (std::size_t comp = 0; comp < comps; ++comp) {
+    check_interrupt();
+    for (std::size_t g = 0; g < grid; ++g) {
+      bool zero = true;
+      for (std::size_t i = 0; i < k && zero; ++i) zero = images[i][comp * grid + g] == 0;
+      if (zero) continue;
+      for (std::size_t i = 0; i < k; ++i) {
+        const ModField<false> fi{moduli[i]};
+        // digit_i = (r_i - (d_0 + d_1 p_0 + ...)) / (p_0 ... p_{i-1}) modulo p_i
+        std::uint32_t t = 0;
+        for (std::size_t j = i; j-- > 0;) t = fi.reduce(std::uint64_t{t} * fi.reduce(moduli[j]) + digit[j]);
+        digit[i] = fi.mul(fi.sub(images[i][comp * grid + g], t), inv_prod[i]);
+      }
+      Mag x;
+      const Mag one{1};
+      for (std::size_t i = k; i-- > 0;) {
+        Mag y;
+        mag_muladd(y, x, moduli[i]);
+        mag_muladd(y, one, digit[i]);
+        x.swap(y);
+      }
+      if (x.empty()) continue;
+      const bool neg = mag_greater(x, half);
+      std::fill(e.begin(), e.end(), 0);
+      for (std::size_t v = 0; v < used.size(); ++v)
+        e[static_cast<std::size_t>(used[v])] = static_cast<std::int32_t>((g / stride[v]) % count[v]);
+      exps[comp].insert(exps[comp].end(), e.begin(), e.begin() + nv);
+      values[comp].push_back(make_number(neg, neg ? mag_sub(full, x) : x));
+    }
+  }
+  // The entries adj / det in normal form; then into outar as Gauss-Jordan
+  // leaves it.
+  detail::OwnedPoly det;
+  det.p = write_poly(exps[n * n], values[n * n], nv);
+  std::vector<quoly> inverse(n * n, nullptr);
+  struct Entries {  // freed on every exit unless handed over
+    std::vector<quoly>& q;
+    ~Entries() {
+      for (quoly& x : q) free_quoly(&x);
+    }
+  } held{inverse};
+  for (std::size_t r = 0; r < n; ++r)
+    for (std::size_t c = 0; c < n; ++c) {
+      check_interrupt();
+      const std::size_t comp = r * n + c;
+      quoly& cell = inverse[r + c * n];
+      if (values[comp].empty()) {
+        quoly_set(0, &cell);
+        continue;
+      }
+      poly numer = write_poly(exps[comp], values[comp], nv);
+      poly denom = nullptr;
+      poly_assign(det.get(), &denom);
+      cell = detail::new_ratfun_value(numer, denom);
+      check_quoly(&cell, false);
+    }
+  for (std::size_t t = 0; t < n * n; ++t) {
+    inverse[t]->next = nullptr;
+    if (how.oar_free) free_quoly(&outar->stash[t]);
+    outar->stash[t] = inverse[t];
+    inverse[t] = nullptr;
+  }
+  return true;
+}
+
+}  // namespace tavrin
