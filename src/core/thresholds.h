@@ -202,6 +202,16 @@ extern std::int32_t wide_divide_words;
 // Readers: binary_gcd, extgcd (and gcdnum through binary_gcd).
 extern std::int32_t wide_gcd_limbs;
 
+// Words of the longer operand from which wgcd reduces the pair by
+// half-GCD matrices of its leading words (numbers/word_hgcd.cpp) instead
+// of Lehmer's method alone, which finishes below it. Default 500. Range
+// >= 8 (INT32_MAX: never). Reader: wgcd.
+extern std::int32_t wide_hgcd_words;
+
+// Words below which the half-GCD recursion finds its matrix by Lehmer's
+// steps. Default 200. Range >= 4. Reader: wgcd_halves.
+extern std::int32_t hgcd_base_words;
+
 // Limbs from which verybig_base_10 converts on 64-bit words, dividing by
 // powers 10^(8 2^k); below it, the halves joined by products with the
 // table two_28 in base 10^8. Default 16. Range >= 1 (INT32_MAX: never).

@@ -18,7 +18,7 @@
 #include "det/lagrange.h"
 #include "det/lagrange_impl.h"
 #include "det/lagrange_ring.h"
-#include "det/router.h"
+#include "det/method_services.h"
 #include "numbers/bigint.h"
 #include "numbers/freelists.h"
 #include "numbers/garner.h"

@@ -36,7 +36,7 @@
 #include "det/lagrange.h"
 #include "det/lagrange_impl.h"
 #include "det/lagrange_ring.h"
-#include "det/router.h"
+#include "det/method_services.h"
 #include "matrix/zint.h"
 #include "numbers/freelists.h"
 #include "numbers/node_handles.h"

@@ -40,7 +40,7 @@ void shift_right(imptr n, std::int32_t m);
 // division) when they differ in length or one is at least about twice the
 // other; one-limb values finish with smallgcd; the common power of two is
 // put back at the end. From wide_gcd_limbs limbs (the longer operand) on,
-// the same GCD comes from Lehmer's method on 64-bit words.
+// the same GCD comes from Lehmer's method on 64-bit words (wgcd).
 // n: kept; m: kept; ans: overwritten (may be n or m; old limbs freed)
 // reads: wide_gcd_limbs (and the division thresholds)
 void binary_gcd(imptr n, imptr m, imptr ans);
@@ -52,7 +52,7 @@ void binary_gcd(imptr n, imptr m, imptr ans);
 // The cofactors come from the Euclidean quotients (recorded while rebuilding
 // from them is estimated to be cheaper than two divisions by the GCD,
 // otherwise by those divisions). From wide_gcd_limbs limbs on, the GCD comes
-// from Lehmer's method on 64-bit words and the cofactors from the two exact
+// from wgcd on 64-bit words and the cofactors from the two exact
 // divisions. gcd(0, 0) = 0 gives qn = qm = 0.
 // n: kept; m: kept; gcd: overwritten (old limbs freed when size > 0);
 // qn, qm: overwritten, their old limbs NOT freed (pass headers without limbs

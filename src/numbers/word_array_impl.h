@@ -137,9 +137,11 @@ bool wmul_ntt_fits(std::int32_t na, std::int32_t nb);
 void wdivrem(word* q, word* r, const word* n, std::int32_t nn, const word* d, std::int32_t dn);
 
 // ---- GCD ------------------------------------------------------------------------------
-// g := gcd(a, b) for normalised non-zero a and b, by Lehmer's method;
-// returns the length of g. a and b are overwritten (each needs room for
-// max(na, nb) words); g must not overlap them. reads: wide_divide_words,
+// g := gcd(a, b) for normalised non-zero a and b, by Lehmer's method,
+// with half-GCD reductions first from wide_hgcd_words words
+// (numbers/word_hgcd_impl.h); returns the length of g. a and b are
+// overwritten (each needs room for max(na, nb) words); g must not overlap
+// them. reads: wide_hgcd_words, hgcd_base_words, wide_divide_words,
 // wide_karatsuba_words
 std::int32_t wgcd(word* g, word* a, std::int32_t na, word* b, std::int32_t nb);
 

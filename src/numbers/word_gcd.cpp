@@ -10,13 +10,15 @@
 #include <utility>
 
 #include "numbers/word_array_impl.h"
+#include "numbers/word_hgcd_impl.h"
 
 namespace tavrin::detail {
 
 namespace {
 
-using sword = std::int64_t;
 using sdword = __int128;
+
+}  // namespace
 
 // Bits [pos, pos + 124) of a (n words; words above n read as 0), pos >= 0.
 dword bits124(const word* a, std::int32_t n, std::int64_t pos) {
@@ -30,9 +32,7 @@ dword bits124(const word* a, std::int32_t n, std::int64_t pos) {
   return w & ((static_cast<dword>(1) << 124) - 1);
 }
 
-struct Matrix {
-  sword A, B, C, D;
-};
+namespace {
 
 // n div d for 0 <= n, 0 < d: small quotients by subtraction.
 inline dword quotient(dword n, dword d) {
@@ -49,6 +49,8 @@ inline dword quotient(dword n, dword d) {
 // one quotient is certain. One division a step: the quotient q of
 // (X + A) by (Y + C) is checked against the other pair by a product; the
 // entries stay in 64 bits (a q of 2^62 or more would break the bound).
+}  // namespace
+
 bool lehmer_matrix(dword x, dword y, Matrix& m) {
   constexpr sword bound = sword{1} << 62;
   sword A = 1, B = 0, C = 0, D = 1;
@@ -77,6 +79,8 @@ bool lehmer_matrix(dword x, dword y, Matrix& m) {
   m = {A, B, C, D};
   return B != 0;
 }
+
+namespace {
 
 // (a, b) := (A a + B b, C a + D b) over n words; both results are known to
 // be non-negative and below the old a. Each row of a product of Euclidean
@@ -125,7 +129,7 @@ word_buffer remainder_buffer;
 
 }  // namespace
 
-std::int32_t wgcd(word* g, word* a, std::int32_t na, word* b, std::int32_t nb) {
+std::int32_t wgcd_lehmer(word* g, word* a, std::int32_t na, word* b, std::int32_t nb) {
   if (wcmp_norm(a, na, b, nb) < 0) {
     std::swap(a, b);
     std::swap(na, nb);

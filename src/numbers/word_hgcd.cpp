@@ -1,0 +1,372 @@
+// The half-GCD on 64-bit words (Schönhage's recursion in Möller's form,
+// as in GMP's mpn_hgcd): the Euclidean steps that halve a pair, found on
+// its leading words by two recursive calls on quarter-sized pieces and
+// gathered into one 2x2 matrix, then applied to the whole pair by fast
+// products. Lehmer's step of word_gcd.cpp is the base case.
+//
+// A reduction matrix M here has non-negative entries and determinant
+// det = +-1 (tracked), with (a, b) = M (x, y) exactly for the reduced pair
+// (x, y) = det (m11 a - m01 b, m00 b - m10 a), so gcd(x, y) = gcd(a, b).
+// hgcd of a pair of n words keeps both reduced values at or above B^s
+// (B = 2^64, s = n/2 + 1), so every entry of M is below B^(n-s); a matrix
+// so found on the leading words a div B^p, b div B^p then maps the whole
+// pair to x B^p + det (m11 a_low - m01 b_low), ..., positive and about as
+// short (Möller, Math. Comp. 77 (2008)): only the low words are multiplied.
+// A reduction that would still come out negative is skipped, never
+// applied, so every pair stays an exact image of the one before.
+#include <algorithm>
+#include <bit>
+#include <cstdint>
+#include <utility>
+#include <vector>
+
+#include "core/thresholds.h"
+#include "numbers/word_array_impl.h"
+#include "numbers/word_hgcd_impl.h"
+
+namespace tavrin::detail {
+
+namespace {
+
+// A natural number: words, least significant first, no leading zero word;
+// zero is empty.
+using nat = std::vector<word>;
+
+std::int32_t len(const nat& x) { return static_cast<std::int32_t>(x.size()); }
+
+void trim(nat& x) {
+  while (!x.empty() && x.back() == 0) x.pop_back();
+}
+
+int compare(const nat& a, const nat& b) {
+  if (a.size() != b.size()) return a.size() < b.size() ? -1 : 1;
+  return a.empty() ? 0 : wcmp(a.data(), b.data(), len(a));
+}
+
+nat product(const nat& a, const nat& b) {
+  if (a.empty() || b.empty()) return {};
+  nat r(a.size() + b.size());
+  if (a.size() >= b.size()) {
+    wmul(r.data(), a.data(), len(a), b.data(), len(b));
+  } else {
+    wmul(r.data(), b.data(), len(b), a.data(), len(a));
+  }
+  trim(r);
+  return r;
+}
+
+nat sum(const nat& a, const nat& b) {
+  const nat& l = a.size() >= b.size() ? a : b;
+  const nat& s = a.size() >= b.size() ? b : a;
+  if (s.empty()) return l;
+  nat r(l.size() + 1);
+  r.back() = wadd(r.data(), l.data(), len(l), s.data(), len(s));
+  trim(r);
+  return r;
+}
+
+// |a - b|.
+nat distance(const nat& a, const nat& b) {
+  const bool ab = compare(a, b) >= 0;
+  const nat& l = ab ? a : b;
+  const nat& s = ab ? b : a;
+  nat r = l;
+  if (!s.empty()) wsub(r.data(), r.data(), len(r), s.data(), len(s));
+  trim(r);
+  return r;
+}
+
+// x div B^p.
+nat high(const nat& x, std::int32_t p) {
+  return len(x) <= p ? nat{} : nat(x.begin() + p, x.end());
+}
+
+struct matrix {
+  nat m[2][2];
+  int det = 1;
+};
+
+matrix identity() {
+  matrix r;
+  r.m[0][0] = {1};
+  r.m[1][1] = {1};
+  return r;
+}
+
+bool is_identity(const matrix& r) {
+  return r.m[0][1].empty() && r.m[1][0].empty() && r.m[0][0] == nat{1} && r.m[1][1] == nat{1};
+}
+
+matrix times(const matrix& x, const matrix& y) {
+  matrix r;
+  for (int i = 0; i < 2; ++i)
+    for (int j = 0; j < 2; ++j) r.m[i][j] = sum(product(x.m[i][0], y.m[0][j]), product(x.m[i][1], y.m[1][j]));
+  r.det = x.det * y.det;
+  return r;
+}
+
+// a >= b, the columns of r swapped with the pair when it was not.
+void order(nat& a, nat& b, matrix& r) {
+  if (compare(a, b) >= 0) return;
+  std::swap(a, b);
+  std::swap(r.m[0][0], r.m[0][1]);
+  std::swap(r.m[1][0], r.m[1][1]);
+  r.det = -r.det;
+}
+
+// x B^p + sign (t - u) when it is non-negative (else false).
+bool shifted_plus(nat& out, const nat& x, std::int32_t p, int sign, const nat& t, const nat& u) {
+  const int c = compare(t, u);
+  const nat d = distance(t, u);
+  nat r(static_cast<std::size_t>(std::max(len(x) + p, len(d)) + 1), 0);
+  std::copy(x.begin(), x.end(), r.begin() + p);
+  if (d.empty()) {
+  } else if (c * sign > 0) {
+    wadd(r.data(), r.data(), len(r), d.data(), len(d));
+  } else if (wsub(r.data(), r.data(), len(r), d.data(), len(d)) != 0) {
+    return false;
+  }
+  trim(r);
+  out = std::move(r);
+  return true;
+}
+
+// (a, b) := the pair that (a, b) reduces to under r, given (x, y), what
+// the leading words a div B^p, b div B^p reduce to: only the low p words
+// are multiplied. False (nothing changed) when a value would come out
+// negative, which the bounds above rule out.
+bool reduce_low(const matrix& r, const nat& x, const nat& y, std::int32_t p, nat& a, nat& b) {
+  const nat al(a.begin(), a.begin() + std::min(len(a), p)), bl(b.begin(), b.begin() + std::min(len(b), p));
+  nat na, nb;
+  if (shifted_plus(na, x, p, r.det, product(r.m[1][1], al), product(r.m[0][1], bl)) &&
+      shifted_plus(nb, y, p, r.det, product(r.m[0][0], bl), product(r.m[1][0], al))) {
+    a = std::move(na);
+    b = std::move(nb);
+    return true;
+  }
+  return false;
+}
+
+// One Euclidean step on a >= b unless its remainder would fall below B^s:
+// (a, b) := (b, a mod b), r := r (q 1; 1 0). False (nothing changed) then.
+bool division_step(nat& a, nat& b, matrix& r, std::int32_t s) {
+  if (len(b) <= s) return false;
+  nat q(a.size() - b.size() + 1), rem(b.size());
+  wdivrem(q.data(), rem.data(), a.data(), len(a), b.data(), len(b));
+  trim(q);
+  trim(rem);
+  if (len(rem) <= s) return false;
+  a = std::move(b);
+  b = std::move(rem);
+  r.det = -r.det;
+  for (auto& row : r.m) {
+    nat first = sum(product(row[0], q), row[1]);
+    row[1] = std::move(row[0]);
+    row[0] = std::move(first);
+  }
+  return true;
+}
+
+word magnitude(sword v) { return v < 0 ? word{0} - static_cast<word>(v) : static_cast<word>(v); }
+
+// r[0 .. n] := p u - q v over n words (u, v zero above their lengths),
+// known non-negative; returns its normalised length.
+std::int32_t combine_minus(word* r, word p, const word* u, word q, const word* v, std::int32_t n) {
+  __int128 carry = 0;
+  for (std::int32_t i = 0; i < n; ++i) {
+    const __int128 t = static_cast<__int128>(static_cast<dword>(p) * u[i]) -
+                       static_cast<__int128>(static_cast<dword>(q) * v[i]) + carry;
+    r[i] = static_cast<word>(t);
+    carry = t >> 64;
+  }
+  r[n] = static_cast<word>(carry);
+  return wnormalised(r, n + 1);
+}
+
+// r[0 .. n] := p u + q v over n words (p, q below 2^62); returns its
+// normalised length.
+std::int32_t combine_plus(word* r, word p, const word* u, word q, const word* v, std::int32_t n) {
+  dword carry = 0;
+  for (std::int32_t i = 0; i < n; ++i) {
+    const dword t = static_cast<dword>(p) * u[i] + static_cast<dword>(q) * v[i] + carry;
+    r[i] = static_cast<word>(t);
+    carry = t >> 64;
+  }
+  r[n] = static_cast<word>(carry);
+  return wnormalised(r, n + 1);
+}
+
+word_buffer base_store;
+
+// The base case: Lehmer's matrices of the leading 124 bits while their
+// result stays above B^s, single division steps otherwise; a >= b. The
+// pair and the matrix live in fixed buffers, each step writing the next
+// pair and matrix beside the current ones.
+void hgcd_lehmer(nat& a, nat& b, matrix& r, std::int32_t s) {
+  const std::int32_t cap = len(a) + 2;
+  word* store = base_store.get(12 * cap);
+  std::fill(store, store + 12 * cap, word{0});
+  word* v[2] = {store, store + cap};            // the pair (a, b)
+  word* nv[2] = {store + 2 * cap, store + 3 * cap};
+  word* e[2][2] = {{store + 4 * cap, store + 5 * cap}, {store + 6 * cap, store + 7 * cap}};
+  word* ne[2][2] = {{store + 8 * cap, store + 9 * cap}, {store + 10 * cap, store + 11 * cap}};
+  std::int32_t lv[2] = {len(a), len(b)};
+  std::int32_t le[2][2];
+  std::copy(a.begin(), a.end(), v[0]);
+  std::copy(b.begin(), b.end(), v[1]);
+  for (int i = 0; i < 2; ++i)
+    for (int j = 0; j < 2; ++j) {
+      std::copy(r.m[i][j].begin(), r.m[i][j].end(), e[i][j]);
+      le[i][j] = len(r.m[i][j]);
+    }
+  bool stepped = false;
+  for (;;) {
+    if (lv[1] <= s || lv[0] - lv[1] >= 2) break;
+    const int z = std::countl_zero(v[0][lv[0] - 1]);
+    const std::int64_t pos = std::max<std::int64_t>(std::int64_t{64} * lv[0] - z - 124, 0);
+    Matrix l{};
+    if (!lehmer_matrix(bits124(v[0], lv[0], pos), bits124(v[1], lv[1], pos), l)) break;
+    // Each row of l is p u - q v (or its mirror) with p, q >= 0.
+    const std::int32_t n = lv[0];
+    const std::int32_t nx = l.B <= 0 ? combine_minus(nv[0], magnitude(l.A), v[0], magnitude(l.B), v[1], n)
+                                     : combine_minus(nv[0], magnitude(l.B), v[1], magnitude(l.A), v[0], n);
+    const std::int32_t ny = l.D <= 0 ? combine_minus(nv[1], magnitude(l.C), v[0], magnitude(l.D), v[1], n)
+                                     : combine_minus(nv[1], magnitude(l.D), v[1], magnitude(l.C), v[0], n);
+    if (nx <= s || ny <= s) break;
+    if (static_cast<__int128>(l.A) * l.D - static_cast<__int128>(l.B) * l.C < 0) r.det = -r.det;
+    // The matrix times (|D| |B|; |C| |A|), the inverse of l.
+    for (int i = 0; i < 2; ++i) {
+      const std::int32_t m = std::max(le[i][0], le[i][1]);
+      std::fill(ne[i][0] + m, ne[i][0] + m + 2, word{0});
+      std::fill(ne[i][1] + m, ne[i][1] + m + 2, word{0});
+      le[i][0] = combine_plus(ne[i][0], magnitude(l.D), e[i][0], magnitude(l.C), e[i][1], m);
+      le[i][1] = combine_plus(ne[i][1], magnitude(l.B), e[i][0], magnitude(l.A), e[i][1], m);
+      std::swap(e[i][0], ne[i][0]);
+      std::swap(e[i][1], ne[i][1]);
+      // Entries shorter than m: the words above their lengths stay zero.
+      std::fill(ne[i][0], ne[i][0] + m + 1, word{0});
+      std::fill(ne[i][1], ne[i][1] + m + 1, word{0});
+    }
+    std::fill(v[0], v[0] + n + 1, word{0});
+    std::fill(v[1], v[1] + n + 1, word{0});
+    std::swap(v[0], nv[0]);
+    std::swap(v[1], nv[1]);
+    lv[0] = nx;
+    lv[1] = ny;
+    if (wcmp_norm(v[0], lv[0], v[1], lv[1]) < 0) {
+      std::swap(v[0], v[1]);
+      std::swap(lv[0], lv[1]);
+      r.det = -r.det;
+      for (int i = 0; i < 2; ++i) {
+        std::swap(e[i][0], e[i][1]);
+        std::swap(le[i][0], le[i][1]);
+      }
+    }
+    stepped = true;
+  }
+  if (stepped) {
+    a.assign(v[0], v[0] + lv[0]);
+    b.assign(v[1], v[1] + lv[1]);
+    for (int i = 0; i < 2; ++i)
+      for (int j = 0; j < 2; ++j) {
+        r.m[i][j].assign(e[i][j], e[i][j] + le[i][j]);
+        trim(r.m[i][j]);
+      }
+  }
+  // The last steps one division at a time.
+  while (division_step(a, b, r, s)) {
+    if (len(a) - len(b) < 2 && len(b) > s + 2) {
+      hgcd_lehmer(a, b, r, s);
+      return;
+    }
+  }
+}
+
+// The half-GCD of (a, b) (n words for the longer): r and the reduced pair,
+// a >= b, both at or above B^(n/2 + 1) when r is not the identity.
+void hgcd(nat& a, nat& b, matrix& r) {
+  r = identity();
+  const std::int32_t n = std::max(len(a), len(b));
+  const std::int32_t s = n / 2 + 1;
+  if (len(a) <= s || len(b) <= s) return;
+  order(a, b, r);
+  const bool swapped = r.det < 0;
+  if (n < std::max(hgcd_base_words, 4)) {
+    hgcd_lehmer(a, b, r, s);
+    return;
+  }
+  // The leading half reduced first: its matrix applies to the whole pair.
+  {
+    nat ah = high(a, n / 2), bh = high(b, n / 2);
+    matrix r1;
+    hgcd(ah, bh, r1);
+    if (!is_identity(r1) && reduce_low(r1, ah, bh, n / 2, a, b)) {
+      if (swapped) {
+        std::swap(r1.m[0], r1.m[1]);
+        r1.det = -r1.det;
+      }
+      r = std::move(r1);
+      order(a, b, r);
+    }
+  }
+  const std::int32_t n2 = 3 * n / 4 + 1;
+  while (len(a) > n2)
+    if (!division_step(a, b, r, s)) return;
+  // The leading words of what is left, reduced down to B^s.
+  const std::int32_t m = len(a);
+  if (m > s + 2) {
+    const std::int32_t p = 2 * s - m + 1;
+    nat ah = high(a, p), bh = high(b, p);
+    matrix r2;
+    hgcd(ah, bh, r2);
+    if (!is_identity(r2) && reduce_low(r2, ah, bh, p, a, b)) {
+      r = times(r, r2);
+      order(a, b, r);
+    }
+  }
+  while (division_step(a, b, r, s)) {
+  }
+}
+
+}  // namespace
+
+std::int32_t wgcd_halves(word* g, word* a, std::int32_t na, word* b, std::int32_t nb) {
+  nat x(a, a + na), y(b, b + nb);
+  trim(x);
+  trim(y);
+  const std::int32_t cut = std::max(wide_hgcd_words, 8);
+  for (;;) {
+    if (compare(x, y) < 0) std::swap(x, y);
+    if (y.empty() || len(x) < cut) break;
+    const std::int32_t n = len(x);
+    bool reduced = false;
+    if (4 * (n - len(y)) < n) {
+      // The leading two thirds' worth of steps, found on the top third.
+      const std::int32_t p = 2 * n / 3;
+      nat xh = high(x, p), yh = high(y, p);
+      matrix r;
+      hgcd(xh, yh, r);
+      reduced = !is_identity(r) && reduce_low(r, xh, yh, p, x, y);
+    }
+    if (!reduced) {  // far apart in length: one division
+      nat rem(y.size());
+      wdivrem(nullptr, rem.data(), x.data(), len(x), y.data(), len(y));
+      trim(rem);
+      x = std::move(rem);
+    }
+  }
+  if (y.empty()) {
+    std::copy(x.begin(), x.end(), g);
+    return len(x);
+  }
+  std::copy(x.begin(), x.end(), a);
+  std::copy(y.begin(), y.end(), b);
+  return wgcd_lehmer(g, a, len(x), b, len(y));
+}
+
+std::int32_t wgcd(word* g, word* a, std::int32_t na, word* b, std::int32_t nb) {
+  if (std::max(na, nb) >= wide_hgcd_words) return wgcd_halves(g, a, na, b, nb);
+  return wgcd_lehmer(g, a, na, b, nb);
+}
+
+}  // namespace tavrin::detail

@@ -1,0 +1,38 @@
+// The GCD of word arrays above wide_hgcd_words: the half-GCD recursion
+// (word_hgcd.cpp) on Lehmer's step (word_gcd.cpp), which stays the base
+// case and finishes every GCD.
+#pragma once
+
+#include <cstdint>
+
+#include "numbers/word_array_impl.h"
+
+namespace tavrin::detail {
+
+using sword = std::int64_t;
+
+// A 2x2 matrix of Euclidean steps (A B; C D) mapping a pair (u, v) to
+// (A u + B v, C u + D v); entries below 2^62 in magnitude, of alternating
+// signs along each row, determinant +-1.
+struct Matrix {
+  sword A, B, C, D;
+};
+
+// Bits [pos, pos + 124) of a (n words; words above n read as 0), pos >= 0.
+dword bits124(const word* a, std::int32_t n, std::int64_t pos);
+
+// The Euclidean quotients shared by every pair of numbers whose leading
+// bits are x >= y (each below 2^124), as m; false when not even one
+// quotient is certain.
+bool lehmer_matrix(dword x, dword y, Matrix& m);
+
+// wgcd by Lehmer's method alone (the base case of wgcd), same contract.
+std::int32_t wgcd_lehmer(word* g, word* a, std::int32_t na, word* b, std::int32_t nb);
+
+// wgcd from wide_hgcd_words words of the longer operand: half-GCD
+// reductions of the leading words, each applied to the whole pair, down
+// to wide_hgcd_words; Lehmer's method from there. Same contract as wgcd.
+// reads: wide_hgcd_words, hgcd_base_words and the product thresholds
+std::int32_t wgcd_halves(word* g, word* a, std::int32_t na, word* b, std::int32_t nb);
+
+}  // namespace tavrin::detail
