@@ -19,7 +19,7 @@
 #include "frontend/startup.h"
 #include "matrix/int_char_poly.h"
 #include "matrix/leverrier.h"
-#include "matrix/matrix_builtins.h"
+#include "matlang/matrix_builtins.h"
 #include "numbers/freelists.h"
 #include "numbers/work_arrays.h"
 #include "poly/poly_repr.h"

@@ -23,6 +23,7 @@
 #include "arrays/sparse_store.h"
 #include "core/globals.h"
 #include "frontend/data_files.h"
+#include "matlang/matrix_powers.h"
 #include "matrix/matrix_products.h"
 #include "numbers/bigint.h"
 #include "numbers/freelists.h"

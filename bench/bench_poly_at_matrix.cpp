@@ -13,7 +13,7 @@
 #include "bench_ring.h"
 #include "core/globals.h"
 #include "matrix/mat_value.h"
-#include "matrix/poly_at_matrix.h"
+#include "matlang/poly_at_matrix.h"
 #include "numbers/freelists.h"
 #include "numbers/work_arrays.h"
 #include "poly/poly_add.h"

@@ -28,7 +28,7 @@
 #include "arrays/sparse_store.h"
 #include "frontend/data_files.h"
 #include "frontend/startup.h"
-#include "matrix/matrix_builtins.h"
+#include "matlang/matrix_builtins.h"
 #include "matrix/normal_forms.h"
 #include "matrix/zint.h"
 #include "core/thresholds.h"

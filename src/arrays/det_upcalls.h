@@ -1,5 +1,6 @@
-// Routines of the matrix and determinant folders that the built-ins call;
-// defined there (the integer determinant in det/int_determ.cpp).
+// Routines of the matrix, determinant and matrix-statement folders that the
+// built-ins call; defined there (the integer determinant in
+// det/int_determ.cpp, the matrix built-ins in matlang/matrix_builtins.cpp).
 #pragma once
 
 #include <cstdint>
@@ -54,7 +55,7 @@ void fill_sparse(arrptr q);
 
 // The matrix built-ins (normal forms, LU, zero test, transposition in
 // place) when index is one of theirs; false with nothing read otherwise
-// (matrix/matrix_builtins.h).
+// (matlang/matrix_builtins.h).
 bool matrix_builtin(builtin_func1_EnvRec* env, std::int32_t index);
 
 }  // namespace tavrin

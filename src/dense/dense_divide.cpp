@@ -9,6 +9,7 @@
 #include "dense/dense_divide.h"
 #include "dense/dense_impl.h"
 #include "dense/dense_upcalls.h"
+#include "numbers/word_field.h"
 #include "numbers/freelists.h"
 #include "numbers/poly_nodes.h"
 #include "numbers/word_mod.h"
@@ -82,8 +83,7 @@ class WordForm {
 // x mod y for *xdeg = ydeg + 1 >= 2 and a word modulus below 2^31, in one
 // pass: the quotient q1 t + q0, then x[i] := x[i] - q1 y[i-1] - q0 y[i],
 // formed as x[i] + (p - q1) y[i-1] + (p - q0) y[i] (below 2^64) and reduced
-// once by Barrett's method with m = floor(2^64 / p): the estimate (v m) div
-// 2^64 is at most two short of v div p, so two subtractions finish.
+// once (WordField).
 void word_two_term_step(std::int32_t* x, const std::int32_t* y, std::int32_t* xdeg,
                         std::int32_t ydeg, std::int32_t inv, bool* all_zeros) {
   const WordReducer red(static_cast<std::uint32_t>(modulus));
@@ -96,16 +96,10 @@ void word_two_term_step(std::int32_t* x, const std::int32_t* y, std::int32_t* xd
   if (t < 0) t += modulus;
   const std::int32_t q0 = mul(t, inv);
   const auto p = static_cast<std::uint64_t>(modulus);
-  const std::uint64_t m = ~std::uint64_t{0} / p;
+  const WordField field(static_cast<std::uint32_t>(modulus));
   const std::uint64_t n1 = p - static_cast<std::uint64_t>(q1);
   const std::uint64_t n0 = p - static_cast<std::uint64_t>(q0);
-  auto reduce = [&](std::uint64_t v) {
-    const auto q = static_cast<std::uint64_t>((static_cast<unsigned __int128>(v) * m) >> 64);
-    std::uint64_t r = v - q * p;
-    if (r >= p) r -= p;
-    if (r >= p) r -= p;
-    return static_cast<std::int32_t>(r);
-  };
+  auto reduce = [&field](std::uint64_t v) { return static_cast<std::int32_t>(field.reduce(v)); };
   for (std::int32_t i = ydeg - 1; i >= 1; --i)
     x[i] = reduce(static_cast<std::uint64_t>(x[i]) + n1 * static_cast<std::uint64_t>(y[i - 1]) +
                   n0 * static_cast<std::uint64_t>(y[i]));

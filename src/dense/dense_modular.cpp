@@ -12,6 +12,7 @@
 #include "dense/dense_impl.h"
 #include "dense/dense_simd_impl.h"
 #include "dense/dense_transform_impl.h"
+#include "numbers/word_field.h"
 #include "numbers/word_mod.h"
 
 namespace tavrin {
@@ -27,22 +28,6 @@ namespace {
 using u32 = std::uint32_t;
 using u64 = std::uint64_t;
 using u128 = unsigned __int128;
-
-// x mod p for any 64-bit x (Barrett: m = floor((2^64 - 1) / p)).
-class Barrett64 {
- public:
-  explicit Barrett64(u32 p) : p_(p), m_(~u64{0} / p) {}
-  u32 reduce(u64 x) const {
-    const u64 q = static_cast<u64>((static_cast<u128>(x) * m_) >> 64);
-    u64 r = x - q * p_;
-    while (r >= p_) r -= p_;
-    return static_cast<u32>(r);
-  }
-
- private:
-  u64 p_;
-  u64 m_;
-};
 
 u32 shoup_quotient(u32 w, u32 p) { return static_cast<u32>((static_cast<u64>(w) << 32) / p); }
 
@@ -94,7 +79,7 @@ u32 mul_residues(u32 a, u32 b, u32 p) { return static_cast<u32>(static_cast<u64>
 DensePoly schoolbook(const DensePoly& a, const DensePoly& b, std::int32_t p) {
   const std::size_t na = a.size(), nb = b.size();
   const u64 pm = static_cast<u64>(p) - 1;
-  const Barrett64 red(static_cast<u32>(p));
+  const WordField red(static_cast<u32>(p));
   std::vector<u64> acc(na + nb - 1, 0);
   DensePoly z(na + nb - 1);
   const std::size_t shorter = std::min(na, nb);
@@ -709,7 +694,7 @@ void plane_product(const u64* a, std::int32_t r, std::int32_t k, const u32* h, s
 void residue_matrix_product(const std::uint32_t* a, std::int32_t r, std::int32_t k, const std::uint32_t* h,
                             std::int32_t n, std::int32_t p, std::int32_t* out) {
   const auto up = static_cast<u32>(p);
-  const Barrett64 red(up);
+  const WordField red(up);
   const std::size_t cells = static_cast<std::size_t>(r) * static_cast<std::size_t>(n);
   const int planes = up > 0x10000u ? 2 : 1;
   std::vector<u64> acc(cells);

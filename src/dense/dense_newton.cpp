@@ -11,6 +11,7 @@
 #include "dense/dense_divide.h"
 #include "dense/dense_impl.h"
 #include "dense/dense_transform_impl.h"
+#include "numbers/word_field.h"
 
 namespace tavrin {
 
@@ -37,14 +38,12 @@ void product(const std::int32_t* a, std::int32_t na, const std::int32_t* b, std:
     dense_detail::ntt_product(a, na, b, nb, c, p);
     return;
   }
-  const auto up = static_cast<u64>(p);
+  const WordField field(static_cast<std::uint32_t>(p));
   for (std::int32_t k = 0; k < na + nb - 1; ++k) {
     unsigned __int128 s = 0;
     for (std::int32_t i = std::max(0, k - nb + 1); i <= std::min(na - 1, k); ++i)
       s += static_cast<u64>(a[i]) * static_cast<u64>(b[k - i]);
-    const u64 hi = static_cast<u64>(s >> 64) % up;
-    const u64 two64 = static_cast<u64>((static_cast<unsigned __int128>(1) << 64) % up);
-    c[k] = static_cast<std::int32_t>((hi * two64 % up + static_cast<u64>(s) % up) % up);
+    c[k] = static_cast<std::int32_t>(field.reduce_wide(s));
   }
 }
 

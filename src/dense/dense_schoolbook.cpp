@@ -7,6 +7,7 @@
 
 #include "dense/dense_arrays.h"
 #include "dense/dense_impl.h"
+#include "numbers/word_field.h"
 #include "numbers/word_mod.h"
 
 namespace tavrin {
@@ -55,38 +56,23 @@ void small_product(const std::int32_t* x, const std::int32_t* y, std::int32_t* z
 // coefficient are summed without reduction and the sum reduced once. Below
 // 2^24 a 64-bit sum holds the at most 25,001 terms of an array product
 // (each below 2^48); above it the sum is kept in 128 bits, whose high word
-// (below 2^15) is folded in as a multiple of 2^64 mod p. Reductions of
-// 64-bit values are Barrett's with m = floor((2^64 - 1) / p): the estimate
-// (v m) div 2^64 is at most two short of v div p.
+// (below 2^15) is folded in as a multiple of 2^64 mod p (WordField).
 void word_product(const std::int32_t* x, const std::int32_t* y, std::int32_t* z,
                   std::int32_t xa, std::int32_t xb, std::int32_t ya, std::int32_t yb,
                   std::int32_t modul) {
-  const auto p = static_cast<std::uint64_t>(modul);
-  const std::uint64_t m = ~std::uint64_t{0} / p;
-  const std::uint64_t two64 = (~std::uint64_t{0} % p + 1) % p;
-  auto reduce = [p, m](std::uint64_t v) {
-    const auto q = static_cast<std::uint64_t>((static_cast<unsigned __int128>(v) * m) >> 64);
-    std::uint64_t r = v - q * p;
-    if (r >= p) r -= p;
-    if (r >= p) r -= p;
-    return r;
-  };
+  const WordField field(static_cast<std::uint32_t>(modul));
   if (modul < (1 << 24)) {
     convolve<std::uint64_t>(
         x, y, z, xa, xb, ya, yb,
         [](std::uint64_t sum, std::int32_t a, std::int32_t b) { return sum + exact_product(a, b); },
-        [reduce](std::uint64_t sum) { return static_cast<std::int32_t>(reduce(sum)); });
+        [&field](std::uint64_t sum) { return static_cast<std::int32_t>(field.reduce(sum)); });
   } else {
     convolve<unsigned __int128>(
         x, y, z, xa, xb, ya, yb,
         [](unsigned __int128 sum, std::int32_t a, std::int32_t b) {
           return sum + exact_product(a, b);
         },
-        [reduce, two64](unsigned __int128 sum) {
-          const auto low = static_cast<std::uint64_t>(sum);
-          const auto high = static_cast<std::uint64_t>(sum >> 64);
-          return static_cast<std::int32_t>(reduce(reduce(low) + high * two64));
-        });
+        [&field](unsigned __int128 sum) { return static_cast<std::int32_t>(field.reduce_wide(sum)); });
   }
 }
 

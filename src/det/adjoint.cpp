@@ -1,5 +1,5 @@
-// The adjugate of a dense matrix, and the adjugate or inverse of an integer
-// matrix by word-prime images joined by the Chinese remainder theorem.
+// The adjugate or inverse of an integer matrix by word-prime images joined
+// by the Chinese remainder theorem (mod_matrix_inv, a method of the router).
 #include <cstdint>
 #include <cstdio>
 #include <vector>
@@ -12,9 +12,9 @@
 #include "det/int_determ.h"
 #include "det/int_images.h"
 #include "arrays/det_upcalls.h"
-#include "gcd/gcd_upcalls.h"
 #include "matrix/det_services.h"
 #include "numbers/freelists.h"
+#include "numbers/garner.h"
 #include "numbers/node_handles.h"
 #include "numbers/work_arrays.h"
 #include "poly/poly_repr.h"
@@ -26,63 +26,11 @@ namespace tavrin {
 
 namespace {
 
-using detail::OwnedValue;
-
 // Frees a caller's value cell that a routine consumes, when the scope ends.
 struct CellFree {
   quoly* q;
   ~CellFree() { free_quoly(q); }
 };
-
-// The cofactor method: m^2 determinants of alpha with one row and one
-// column replaced by a unit line, each through the router.
-void classic_method(workptr alpha, workptr arr, std::int32_t m, sparseptr* spar) {
-  WorkArrayGuard work(&token);
-  if (!work.taken()) return;
-  workptr W = work.get();
-  OwnedValue zero, unit;
-  quoly_set(0, zero.cell());
-  quoly_set(1, unit.cell());
-  const std::int64_t cells = std::int64_t{m} * m;
-  for (std::int32_t r = 0; r < m; ++r)
-    for (std::int32_t c = 0; c < m; ++c) {
-      for (std::int64_t k = 0; k < cells; ++k) {
-        const auto b = static_cast<std::int32_t>(k / m), pos = static_cast<std::int32_t>(k % m);
-        quoly v = alpha->stash[k];
-        if (b == r || pos == c) v = b == r && pos == c ? unit.q : zero.q;
-        W->stash[k] = v == nullptr ? zero.q : v;
-      }
-      quoly det = nullptr;
-      quoly_set(1, &det);
-      mat_invert(W, W, m, &det, spar, nullptr, -1, -1, -1, 0, {.equal = true});
-      arr->stash[std::int64_t{c} * m + r] = det;
-    }
-}
-
-// Determinant times inverse; a zero determinant falls to the cofactors.
-void det_times_inverse(workptr alpha, workptr arr, std::int32_t m, sparseptr* spar) {
-  const std::int64_t cells = std::int64_t{m} * m;
-  for (std::int64_t k = 0; k < cells; ++k) {
-    arr->stash[k] = nullptr;
-    if (alpha->stash[k] == nullptr)
-      quoly_set(0, &arr->stash[k]);
-    else
-      quoly_assign(alpha->stash[k], &arr->stash[k]);
-  }
-  OwnedValue t;
-  quoly_set(1, t.cell());
-  mat_invert(arr, arr, m, t.cell(), spar, nullptr, -1, -1, -1, 0, {.equal = true});
-  if (quoly_iszero(t.q)) {
-    for (std::int64_t k = 0; k < cells; ++k) free_quoly(&arr->stash[k]);
-    classic_method(alpha, arr, m, spar);
-    return;
-  }
-  OwnedValue u;
-  quoly_set(1, u.cell());
-  mat_invert(arr, arr, m, u.cell(), spar, nullptr, -1, -1, -1, 0,
-             {.ar_free = true, .oar_free = true, .invert = true, .equal = true});
-  for (std::int64_t k = 0; k < cells; ++k) fast_quoly_mult(&arr->stash[k], t.cell());
-}
 
 }  // namespace
 
@@ -102,7 +50,9 @@ bool mod_matrix_inv(workptr ar, workptr outar, bool oar_free, std::int32_t m, qu
   const std::int64_t cells = std::int64_t{m} * m;
   const auto size = static_cast<std::size_t>(cells);
   const images::Residues res(images::cells_of(nullptr, ar, static_cast<std::int32_t>(cells)), m);
-  images::MixedRadix radix(size);
+  // Garner's digits of every cell, digit t of cell i at t * size + i.
+  Garner garner;
+  std::vector<std::uint32_t> digits;
   std::vector<std::uint32_t> a(size), adj(size), img(size);
   std::int32_t ordinal = 0;
   // Between images the user may interrupt, when interrupts are allowed
@@ -118,53 +68,19 @@ bool mod_matrix_inv(workptr ar, workptr outar, bool oar_free, std::int32_t m, qu
     for (std::int32_t r = 0; r < m; ++r)
       for (std::int32_t c = 0; c < m; ++c)
         img[static_cast<std::size_t>(c) * m + r] = adj[static_cast<std::size_t>(r) * m + c];
-    radix.add(p, img.data());
+    const std::size_t t = garner.size();
+    garner.add_prime(p);
+    digits.resize(digits.size() + size);
+    garner.digits_of(t, img.data(), digits.data(), size, size, &digits[t * size]);
   }
   if (verbose) std::printf("\n%*sFinishing up Chinese Remainder Theorem.\n", 3 * dumpitt_level, "");
   for (std::int64_t k = 0; k < cells; ++k) {
-    quoly v = detail::new_number_value(radix.value(static_cast<std::size_t>(k)));
+    quoly v = detail::new_number_value(garner.symmetric(&digits[static_cast<std::size_t>(k)], size).to_number());
     if (inverse) fast_quoly_quot(&v, det, false);
     if (oar_free) free_quoly(&outar->stash[k]);
     outar->stash[k] = v;
   }
   return true;
-}
-
-void adjoint(workptr alpha, workptr arr, bool, std::int32_t m, sparseptr* spar) {
-  const std::int64_t cells = std::int64_t{m} * m;
-  bool numbers = true;
-  for (std::int64_t k = 0; k < cells; ++k) {
-    quoly v = alpha->stash[k];
-    if (v == nullptr || v->numb) continue;
-    if (v->denom != nullptr) {
-      det_times_inverse(alpha, arr, m, spar);
-      return;
-    }
-    numbers = false;
-  }
-  if (!numbers) {
-    classic_method(alpha, arr, m, spar);
-    return;
-  }
-  if (modularmode || flotemode) {
-    det_times_inverse(alpha, arr, m, spar);
-    return;
-  }
-  if (lintmode) {
-    error(word_arithmetic_error, &token);
-    return;
-  }
-  OwnedValue det, bound;
-  quoly_set(0, det.cell());
-  quoly_set(-1, bound.cell());
-  set_min_cut(m);
-  int_determ(det.cell(), nullptr, alpha, m, bound.cell());
-  if (quoly_iszero(det.q)) {
-    classic_method(alpha, arr, m, spar);
-    return;
-  }
-  if (!mod_matrix_inv(alpha, arr, false, m, det.cell(), bound.cell(), spar, false))
-    det_times_inverse(alpha, arr, m, spar);
 }
 
 }  // namespace tavrin

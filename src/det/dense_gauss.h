@@ -16,7 +16,7 @@
 #include <cstdint>
 
 #include "core/records.h"
-#include "det/router.h"
+#include "det/method_services.h"
 
 namespace tavrin {
 

@@ -12,30 +12,10 @@
 #include "core/interrupts.h"
 #include "core/globals.h"
 #include "numbers/freelists.h"
+#include "numbers/garner.h"
 #include "numbers/limb_array_impl.h"
-
-namespace tavrin {
-
-std::uint32_t word_prime_below(std::uint32_t top, std::size_t k) {
-  static std::vector<std::uint32_t> small, large;
-  std::vector<std::uint32_t>& list = top == (1u << 21) ? small : large;
-  while (list.size() <= k) {
-    std::uint32_t c = list.empty() ? top - 1 : list.back() - 2;
-    for (;; c -= 2) {
-      bool prime = true;
-      for (std::uint32_t f = 3; f * f <= c; f += 2)
-        if (c % f == 0) {
-          prime = false;
-          break;
-        }
-      if (prime) break;
-    }
-    list.push_back(c);
-  }
-  return list[k];
-}
-
-}  // namespace tavrin
+#include "numbers/primes.h"
+#include "numbers/zint.h"
 
 namespace tavrin::images {
 
@@ -44,155 +24,21 @@ bool divisor_route_enabled = true;
 
 namespace {
 
-// ---- Magnitudes in base 2^32, least significant word first, normalised ----
-using words = std::vector<std::uint32_t>;
-
-void trim(words& a) {
-  while (!a.empty() && a.back() == 0) a.pop_back();
-}
-
-// a := a * mul + add.
-void mul_add(words& a, std::uint32_t mul, std::uint32_t add) {
-  std::uint64_t carry = add;
-  for (std::uint32_t& w : a) {
-    const std::uint64_t v = std::uint64_t{w} * mul + carry;
-    w = static_cast<std::uint32_t>(v);
-    carry = v >> 32;
-  }
-  if (carry != 0) a.push_back(static_cast<std::uint32_t>(carry));
-}
-
-std::int64_t bit_length(const words& a) {
-  if (a.empty()) return 0;
-  return 32 * static_cast<std::int64_t>(a.size() - 1) + std::bit_width(a.back());
-}
-
-int compare(const words& a, const words& b) {
-  if (a.size() != b.size()) return a.size() < b.size() ? -1 : 1;
-  for (std::size_t i = a.size(); i-- > 0;)
-    if (a[i] != b[i]) return a[i] < b[i] ? -1 : 1;
-  return 0;
-}
-
-// a := a - q * b * 2^(32 s); the result is known to be non-negative.
-void sub_mul_shifted(words& a, const words& b, std::uint32_t q, std::size_t s) {
-  std::uint64_t carry = 0, borrow = 0;
-  std::size_t i = 0;
-  for (; i < b.size(); ++i) {
-    const std::uint64_t prod = std::uint64_t{q} * b[i] + carry;
-    carry = prod >> 32;
-    const std::uint64_t sub = (prod & 0xffffffffu) + borrow;
-    const std::uint64_t x = a[i + s];
-    borrow = x < sub ? 1 : 0;
-    a[i + s] = static_cast<std::uint32_t>(x - sub);
-  }
-  for (std::size_t j = i + s; (carry != 0 || borrow != 0) && j < a.size(); ++j) {
-    const std::uint64_t sub = carry + borrow;
-    const std::uint64_t x = a[j];
-    borrow = x < (sub & 0xffffffffu) ? 1 : 0;
-    a[j] = static_cast<std::uint32_t>(x - (sub & 0xffffffffu));
-    carry = sub >> 32;
-  }
-  trim(a);
-}
-
-// a := a + q * b * 2^(32 s).
-void add_mul_shifted(words& a, const words& b, std::uint32_t q, std::size_t s) {
-  if (a.size() < b.size() + s + 1) a.resize(b.size() + s + 1, 0);
-  std::uint64_t carry = 0;
-  std::size_t i = 0;
-  for (; i < b.size(); ++i) {
-    const std::uint64_t v = std::uint64_t{q} * b[i] + a[i + s] + carry;
-    a[i + s] = static_cast<std::uint32_t>(v);
-    carry = v >> 32;
-  }
-  for (std::size_t j = i + s; carry != 0; ++j) {
-    if (j == a.size()) a.push_back(0);
-    const std::uint64_t v = std::uint64_t{a[j]} + carry;
-    a[j] = static_cast<std::uint32_t>(v);
-    carry = v >> 32;
-  }
-  trim(a);
-}
-
-words multiply(const words& a, const words& b) {
-  if (a.empty() || b.empty()) return {};
-  words r(a.size() + b.size(), 0);
-  for (std::size_t i = 0; i < a.size(); ++i) {
-    std::uint64_t carry = 0;
-    for (std::size_t j = 0; j < b.size(); ++j) {
-      const std::uint64_t v = std::uint64_t{a[i]} * b[j] + r[i + j] + carry;
-      r[i + j] = static_cast<std::uint32_t>(v);
-      carry = v >> 32;
-    }
-    r[i + b.size()] = static_cast<std::uint32_t>(carry);
-  }
-  trim(r);
-  return r;
-}
-
-// The leading three words of a (zeros below a shorter a) as a double: a is
-// close to top(a) * 2^(32 (len - 3)).
-double top(const words& a) {
-  double v = 0.0;
-  for (std::size_t k = 0; k < 3; ++k) {
-    v *= 4294967296.0;
-    if (a.size() > k) v += a[a.size() - 1 - k];
-  }
-  return v;
-}
-
-// A chunk q 2^(32 shift) of the quotient of a by b (a >= b): q < 2^32 is at
-// least 1 and under the true quotient, by the estimate from the leading
-// words.
-struct QuotientChunk {
-  std::uint32_t q;
-  std::size_t shift;
-};
-QuotientChunk quotient_chunk(const words& a, const words& b) {
-  std::size_t s = a.size() - b.size();
-  double q = top(a) / top(b) * (1.0 - 0x1p-40);
-  if (q < 1.0 && s > 0) {
-    --s;
-    q *= 4294967296.0;
-  }
-  std::uint32_t qw = q >= 4294967295.0 ? 0xffffffffu : static_cast<std::uint32_t>(q);
-  if (qw == 0) qw = 1;  // s = 0 and a >= b: the quotient is at least 1
-  return {qw, s};
-}
-
-// a mod b, by chunks of the quotient.
-words remainder(words a, const words& b) {
-  while (compare(a, b) >= 0) {
-    const QuotientChunk c = quotient_chunk(a, b);
-    sub_mul_shifted(a, b, c.q, c.shift);
-  }
-  return a;
-}
-
-std::uint32_t mod_word(const words& a, std::uint32_t p) {
-  std::uint64_t r = 0;
-  for (std::size_t i = a.size(); i-- > 0;) r = ((r << 32) | a[i]) % p;
-  return static_cast<std::uint32_t>(r);
-}
-
 // Rational reconstruction: the extended Euclidean remainders of (P, X) until
 // the first one below 2^nbits; returns the magnitude of its cofactor of X.
 // With |n| < 2^nbits, 0 < d and 2^nbits * d < P for the reduced n/d = X mod
 // P, that cofactor is d. The cofactors alternate in sign, so their
-// magnitudes grow by t_{i+1} = t_{i-1} + q t_i; every quotient is taken in
-// chunks q' 2^(32 s) (q' < 2^32, under the true quotient by the estimate
-// from the leading words), so no long division is needed.
-words reconstruct_denominator(words r0, words r1, std::int64_t nbits) {
-  words t0, t1{1};
-  while (bit_length(r1) > nbits) {
-    while (compare(r0, r1) >= 0) {
-      const QuotientChunk c = quotient_chunk(r0, r1);
-      sub_mul_shifted(r0, r1, c.q, c.shift);
-      add_mul_shifted(t0, t1, c.q, c.shift);
-    }
-    std::swap(r0, r1);
-    std::swap(t0, t1);
+// magnitudes grow by t_{i+1} = t_{i-1} + q t_i.
+ZInt reconstruct_denominator(ZInt r0, ZInt r1, std::int64_t nbits) {
+  ZInt t0, t1 = 1;
+  while (r1.bit_length() > nbits) {
+    ZInt q, r;
+    ZInt::divmod(r0, r1, &q, &r);
+    r0 = std::move(r1);
+    r1 = std::move(r);
+    ZInt t = t0 + q * t1;
+    t0 = std::move(t1);
+    t1 = std::move(t);
   }
   return t1;
 }
@@ -267,12 +113,18 @@ struct Lifting {
 };
 
 // Component j of the lifted solution modulo P = p^steps.
-words component(const std::vector<std::uint32_t>& digits, std::size_t nc, std::size_t j,
-                std::int64_t steps, std::uint32_t p) {
-  words X;
-  for (std::int64_t s = steps; s-- > 0;) mul_add(X, p, digits[static_cast<std::size_t>(s) * nc + j]);
-  trim(X);
+ZInt component(const std::vector<std::uint32_t>& digits, std::size_t nc, std::size_t j, std::int64_t steps,
+               std::uint32_t p) {
+  ZInt X;
+  for (std::int64_t s = steps; s-- > 0;) X.mul_add(p, digits[static_cast<std::size_t>(s) * nc + j]);
   return X;
+}
+
+// p^steps.
+ZInt power_of(std::uint32_t p, std::int64_t steps) {
+  ZInt P = 1;
+  for (std::int64_t s = 0; s < steps; ++s) P.mul_add(p, 0);
+  return P;
 }
 
 // dst := src mod q in [0, q), entries below 2^24 (below q: no division,
@@ -290,33 +142,6 @@ void residues_of(const std::vector<float>& src, std::vector<double>& dst, std::u
   }
   for (std::size_t i = 0; i < count; ++i)
     dst[i] = static_cast<double>((static_cast<std::int64_t>(src[i]) % q + q) % q);
-}
-
-// A big integer from a sign and a magnitude in base 2^32.
-imptr make_number(const words& a, std::int32_t sign) {
-  std::vector<detail::digit> d;
-  std::uint64_t acc = 0;
-  int have = 0;
-  for (std::uint32_t w : a) {
-    acc |= std::uint64_t{w} << have;
-    have += 32;
-    while (have >= limb_bits) {
-      d.push_back(static_cast<detail::digit>(acc & detail::digit_mask));
-      acc >>= limb_bits;
-      have -= limb_bits;
-    }
-  }
-  if (have > 0) d.push_back(static_cast<detail::digit>(acc));
-  if (d.empty()) d.push_back(0);
-  auto n = static_cast<std::int32_t>(d.size());
-  while (n > 1 && d[static_cast<std::size_t>(n) - 1] == 0) --n;
-  imptr x = nullptr;
-  newimag(&x);
-  x->lint = 0;
-  x->flote = 0.0L;
-  x->imag = nullptr;
-  detail::install_limbs(x, detail::build_limbs(d.data(), n, sign));
-  return x;
 }
 
 // det A = 0 proven by an integer vector v != 0 with A v = 0. Column i, a
@@ -349,31 +174,24 @@ bool certify_singular(const std::vector<float>& rows, std::size_t n, std::int64_
   for (std::size_t j = 0; j < i; ++j) comps[j] = j;
   const std::vector<std::uint32_t> digits = block.digits(std::move(resid), steps, comps);
   last_divisor_stats.lift_steps = static_cast<std::int32_t>(steps);
-  words P{1};
-  for (std::int64_t s = 0; s < steps; ++s) mul_add(P, p, 0);
-  std::vector<words> X(i);
-  words d{1};
+  const ZInt P = power_of(p, steps);
+  std::vector<ZInt> X(i);
+  ZInt d = 1;
   for (std::size_t j = 0; j < i; ++j) {
     X[j] = component(digits, i, j, steps, p);
-    const words dj = reconstruct_denominator(P, remainder(multiply(X[j], d), P), nbits + bit_length(d));
-    d = multiply(d, dj);
-    if (bit_length(d) > hbits) return false;
+    const ZInt dj = reconstruct_denominator(P, (X[j] * d).mod(P), nbits + d.bit_length());
+    d = d * dj;
+    if (d.bit_length() > hbits) return false;
   }
   // The numerators d y_j in symmetric residues, and the bits of A v's bound.
-  std::vector<words> num(i);
-  std::vector<bool> negative(i, false);
-  std::int64_t vbits = bit_length(d);
+  ZInt half;
+  ZInt::divmod(P, ZInt(2), &half, nullptr);
+  std::vector<ZInt> num(i);
+  std::int64_t vbits = d.bit_length();
   for (std::size_t j = 0; j < i; ++j) {
-    num[j] = remainder(multiply(X[j], d), P);
-    words twice = num[j];
-    mul_add(twice, 2, 0);
-    if (compare(twice, P) > 0) {
-      words mag = P;
-      sub_mul_shifted(mag, num[j], 1, 0);
-      num[j] = std::move(mag);
-      negative[j] = true;
-    }
-    vbits = std::max(vbits, bit_length(num[j]));
+    num[j] = (X[j] * d).mod(P);
+    if (compare(num[j], half) > 0) num[j] -= P;
+    vbits = std::max(vbits, num[j].bit_length());
   }
   const double wbits =
       static_cast<double>(vbits) + 24 + std::log2(static_cast<double>(n)) + 2;
@@ -383,12 +201,9 @@ bool certify_singular(const std::vector<float>& rows, std::size_t n, std::int64_
   std::vector<std::int64_t> v(i + 1);
   double have = 0.0;
   for (std::size_t k = 0; have <= wbits; ++k) {
-    const std::uint32_t q = word_prime_below(1u << 21, k);
-    for (std::size_t j = 0; j < i; ++j) {
-      const std::uint32_t m = mod_word(num[j], q);
-      v[j] = negative[j] && m != 0 ? q - m : m;
-    }
-    const std::uint32_t dq = mod_word(d, q);
+    const std::uint32_t q = word_prime(k, lifting_prime_top);
+    for (std::size_t j = 0; j < i; ++j) v[j] = num[j].mod_word(q);
+    const std::uint32_t dq = d.mod_word(q);
     v[i] = dq == 0 ? 0 : q - dq;
     for (std::size_t r = 0; r < n; ++r) {
       const std::int32_t* a = a32.data() + r * (i + 1);
@@ -398,7 +213,7 @@ bool certify_singular(const std::vector<float>& rows, std::size_t n, std::int64_
     }
     have += std::log2(static_cast<double>(q)) - 1e-9;
   }
-  last_divisor_stats.divisor_bits = static_cast<std::int32_t>(bit_length(d));
+  last_divisor_stats.divisor_bits = static_cast<std::int32_t>(d.bit_length());
   return true;
 }
 
@@ -430,7 +245,7 @@ imptr divisor_determ(const std::vector<quoly>& cells, std::int32_t m, imptr pd) 
       lift.cols[c * n + r] = static_cast<float>(a);
       rows[r * n + c] = static_cast<float>(a);
     }
-    if (norm2 == 0) return make_number({}, 1);  // a zero column
+    if (norm2 == 0) return ZInt().to_number();  // a zero column
     log_sum += std::log2(static_cast<double>(norm2));
   }
   // Every partial sum of A x and of the residual r - A x stays below 2^52.
@@ -452,11 +267,11 @@ imptr divisor_determ(const std::vector<quoly>& cells, std::int32_t m, imptr pd) 
     check_interrupt();
     if (known.size() == 3) {  // most likely singular: prove it, or leave it to the table
       if (certify_singular(rows, n, hbits, store, lift.p, lift.perm, static_cast<std::size_t>(dependent)))
-        return make_number({}, 1);
+        return ZInt().to_number();
       last_divisor_stats = {};
       return nullptr;
     }
-    lift.p = word_prime_below(1u << 21, known.size());
+    lift.p = word_prime(known.size(), lifting_prime_top);
     residues_of(rows, store, lift.p, largest);
     det_p = residue_lu(store.data(), m, lift.p, lift.perm.data(), &dependent);
     known.push_back(det_p);
@@ -487,60 +302,42 @@ imptr divisor_determ(const std::vector<quoly>& cells, std::int32_t m, imptr pd) 
   // x_1 mod p^steps and its denominator d, a divisor of det A; then each
   // further component times d, whose denominator (a divisor of det A / d,
   // the numerator below 2^(nbits + bits of d)) joins d.
-  words P{1};
-  for (std::int64_t s = 0; s < steps; ++s) mul_add(P, p, 0);
-  words d{1};
+  const ZInt P = power_of(p, steps);
+  ZInt d = 1;
   for (std::size_t j = 0; j < nc; ++j) {
-    words X = component(digits, nc, j, steps, p);
-    if (j > 0) X = remainder(multiply(X, d), P);
-    const words dj = reconstruct_denominator(P, X, nbits + bit_length(d));
-    if (dj.empty()) return nullptr;
-    d = multiply(d, dj);
-    if (bit_length(d) > hbits) return nullptr;
+    ZInt X = component(digits, nc, j, steps, p);
+    if (j > 0) X = (X * d).mod(P);
+    const ZInt dj = reconstruct_denominator(P, X, nbits + d.bit_length());
+    if (dj.is_zero()) return nullptr;
+    d = d * dj;
+    if (d.bit_length() > hbits) return nullptr;
   }
-  last_divisor_stats.divisor_bits = static_cast<std::int32_t>(bit_length(d));
+  last_divisor_stats.divisor_bits = static_cast<std::int32_t>(d.bit_length());
 
   // e = det A / d from images det A * d^-1 mod q until the primes' product
   // exceeds 2 |e| (|e| <= 2^hbits / d); Garner in mixed radix.
-  const std::int64_t ebits = hbits - (bit_length(d) - 1) + 1;
-  std::vector<std::uint32_t> primes, ev;
+  const std::int64_t ebits = hbits - (d.bit_length() - 1) + 1;
+  Garner garner;
+  std::vector<std::uint32_t> ev;
   double have = 0.0;
   std::vector<double> work(n * n);
   for (std::size_t k = 0; have <= static_cast<double>(ebits); ++k) {
-    const std::uint32_t q = word_prime_below(1u << 21, k);
-    const std::uint32_t dq = mod_word(d, q);
+    const std::uint32_t q = word_prime(k, lifting_prime_top);
+    const std::uint32_t dq = d.mod_word(q);
     if (dq == 0) continue;
     std::uint64_t det_q = k < known.size() ? known[k] : 0;
     if (k >= known.size()) {
       residues_of(rows, work, q, largest);
       det_q = residue_lu(work.data(), m, q, nullptr);
     }
-    const std::uint64_t e_q = det_q * residue_power(dq, q - 2, q) % q;
-    // Garner digit: (e_q - value so far) / (product so far) mod q.
-    std::uint64_t acc = 0, prod = 1;
-    for (std::size_t j = 0; j < primes.size(); ++j) {
-      acc = (acc + ev[j] * prod) % q;
-      prod = prod * primes[j] % q;
-    }
-    ev.push_back(
-        static_cast<std::uint32_t>((e_q + q - acc) % q * residue_power(prod, q - 2, q) % q));
-    primes.push_back(q);
+    garner.add_prime(q);
+    const WordField& f = garner.field(ev.size());
+    const std::uint32_t e_q = f.mul(static_cast<std::uint32_t>(det_q), f.inv(dq));
+    ev.push_back(garner.digit(ev.size(), e_q, ev.data()));
     have += std::log2(static_cast<double>(q)) - 1e-9;
   }
-  last_divisor_stats.primes = static_cast<std::int32_t>(primes.size());
-  words E, M{1};
-  for (std::size_t j = primes.size(); j-- > 0;) mul_add(E, primes[j], ev[j]);
-  for (std::uint32_t q : primes) mul_add(M, q, 0);
-  trim(E);
-  std::int32_t sign = 1;
-  words twice = E;
-  mul_add(twice, 2, 0);
-  if (compare(twice, M) > 0) {  // E - M
-    sub_mul_shifted(M, E, 1, 0);
-    E = std::move(M);
-    sign = -1;
-  }
-  return make_number(multiply(d, E), sign);
+  last_divisor_stats.primes = static_cast<std::int32_t>(ev.size());
+  return (d * garner.symmetric(ev.data())).to_number();
 }
 
 }  // namespace tavrin::images

@@ -37,15 +37,9 @@ std::uint32_t residue_lu(double* store, std::int32_t m, std::uint32_t p, std::in
 bool residue_inverse(const std::uint32_t* a, std::int32_t m, std::uint32_t p, std::uint32_t detp,
                      std::uint32_t* out);
 
-// x[i] := x[i] * w + d[i] modulo p < 2^25 for i < n, in symmetric residues
-// (|x[i]| <= p/2 + 1 on exit), for integers with |x[i] w + d[i]| < 2^51 (the
-// Horner step of Garner's mixed radix for many entries at once).
-void residue_horner_step(double* x, const std::int32_t* d, std::size_t n, std::uint32_t w,
-                         std::uint32_t p);
-
-// The k-th prime (k from 0) downwards from top - 1, for top 2^21 or 2^31;
-// each list is made once, as far as it is asked for.
-std::uint32_t word_prime_below(std::uint32_t top, std::size_t k);
+// The primes of the p-adic lifting and of its residues held in doubles lie
+// below this top (word_prime(k, lifting_prime_top)).
+constexpr std::uint32_t lifting_prime_top = std::uint32_t{1} << 21;
 
 // a^e modulo p, for p < 2^32.
 inline std::uint64_t residue_power(std::uint64_t a, std::uint64_t e, std::uint64_t p) {

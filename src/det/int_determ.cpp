@@ -17,8 +17,8 @@
 #include "det/int_routes.h"
 #include "arrays/sparse_store.h"
 #include "numbers/bigint.h"
-#include "numbers/bigint_multiply.h"
 #include "numbers/freelists.h"
+#include "numbers/garner.h"
 #include "numbers/limb_array_impl.h"
 #include "numbers/node_handles.h"
 #include "poly/poly_measures.h"
@@ -164,35 +164,24 @@ void small_mod_determ(std::int32_t rows, quolyptr n, workptr beta, imptr pseudod
   TraceLevel trace(np);
   if (verbose) dumpitt("CRT. number of primes needed is ", np, true, true, true);
   // Garner's digits: d[t] < prime[6 + t], det = sum d[t] prime[6] .. prime[5 + t] mod M.
-  std::vector<std::int64_t> d(static_cast<std::size_t>(np));
+  Garner garner;
+  std::vector<std::uint32_t> d(static_cast<std::size_t>(np));
   detail::OwnedValue image(detail::new_number_value(nullptr));
   newimag(&image.q->ncoef);
   for (std::int32_t t = 0; t < np; ++t) {
-    const std::int64_t p = prime[6 + t]->lint;
+    garner.add_prime(static_cast<std::uint32_t>(prime[6 + t]->lint));
     if (verbose) dumpitt(" ", t + 1, false, false, true);
     do_mod_prime(rows, 6 + t, beta, image.q);
-    const std::int64_t r = image.q->ncoef->lint;
-    if (t == 0) {
-      d[0] = r;
-      continue;
-    }
-    std::int64_t x = d[static_cast<std::size_t>(t) - 1];
-    for (std::int32_t j = t - 2; j >= 0; --j) x = (x * prime[6 + j]->lint + d[static_cast<std::size_t>(j)]) % p;
-    d[static_cast<std::size_t>(t)] = (r - x + p) % p * invs_prod[t - 1] % p;
+    const auto at = static_cast<std::size_t>(t);
+    d[at] = garner.digit(at, garner.field(at).of(image.q->ncoef->lint), d.data());
   }
-  detail::OwnedNumber A, place;
-  setvalue(static_cast<std::int32_t>(d[static_cast<std::size_t>(np) - 1]), A.get());
-  for (std::int32_t j = np - 2; j >= 0; --j) {
-    setvalue(prime[6 + j]->lint, place.get());
-    multiply(A.get(), place.get(), A.get());
-    setvalue(static_cast<std::int32_t>(d[static_cast<std::size_t>(j)]), place.get());
-    fastsum(A.get(), place.get());
-  }
+  // The value in [0, M) or, by its parity (M is odd), the one in (-M, 0).
+  ZInt A = garner.value(d.data());
   const std::uint32_t parity =
       images::residue_image(images::cells_of(nullptr, beta, rows * rows), rows, 2);
-  if (static_cast<std::uint32_t>(A.get()->tail->value & 1) != parity) fastdiff(A.get(), &num_prod[k - 6]);
+  if (A.mod_word(2) != parity) A -= garner.modulus();
   free_quoly(n);
-  *n = detail::new_number_value(A.release());
+  *n = detail::new_number_value(A.to_number());
 }
 
 void int_determ(quolyptr n, arrptr q, workptr beta, std::int32_t rows, quolyptr pseudodet) {

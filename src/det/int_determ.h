@@ -14,13 +14,12 @@
 #include <cstdint>
 
 #include "core/records.h"
-#include "matrix/matrix_builtins.h"
 
 namespace tavrin {
 
-// set_min_cut (mincutoff := the cut-off of the partial integer elimination
-// for a matrix of the given side): declared in matrix/matrix_builtins.h,
-// whose characteristic polynomial calls it.
+// mincutoff := the cut-off of the partial integer elimination of the
+// integer determinant for a matrix of r rows.
+void set_min_cut(std::int32_t r);
 
 // The small-matrix factor of the Smith-mode test of find_pseudo.
 double fsmallsize(std::int32_t r);

@@ -15,7 +15,10 @@
 #include "det/int_determ.h"
 #include "numbers/bigint.h"
 #include "numbers/freelists.h"
+#include "numbers/garner.h"
 #include "numbers/limb_array_impl.h"
+#include "numbers/primes.h"
+#include "numbers/word_field.h"
 #include "numbers/word_mod.h"
 #include "toplevel/state.h"
 
@@ -23,73 +26,7 @@ namespace tavrin::images {
 
 namespace {
 
-using detail::digit;
-using mag = std::vector<digit>;
-
 constexpr std::int32_t table_primes = 599;  // prime[6..604]
-
-std::vector<std::uint32_t>& generated() {
-  static std::vector<std::uint32_t> g;
-  return g;
-}
-
-std::vector<std::uint32_t>& inverses() {
-  static std::vector<std::uint32_t> v;
-  return v;
-}
-
-bool is_prime_word(std::uint32_t n) {
-  if (n < 2) return false;
-  for (std::uint32_t d = 2; d * d <= n; d += d == 2 ? 1 : 2)
-    if (n % d == 0) return false;
-  return true;
-}
-
-// a := a * mul + add (mul, add < 2^28).
-void mul_add(mag& a, std::uint32_t mul, std::uint32_t add) {
-  std::uint64_t carry = add;
-  for (digit& d : a) {
-    const std::uint64_t v = std::uint64_t{d} * mul + carry;
-    d = static_cast<digit>(v & detail::digit_mask);
-    carry = v >> limb_bits;
-  }
-  while (carry != 0) {
-    a.push_back(static_cast<digit>(carry & detail::digit_mask));
-    carry >>= limb_bits;
-  }
-}
-
-// a := b - a, b > a.
-void reverse_sub(mag& a, const mag& b) {
-  a.resize(b.size(), 0);
-  std::int64_t borrow = 0;
-  for (std::size_t i = 0; i < b.size(); ++i) {
-    std::int64_t v = std::int64_t{b[i]} - a[i] - borrow;
-    borrow = v < 0 ? 1 : 0;
-    if (v < 0) v += limb_base;
-    a[i] = static_cast<digit>(v);
-  }
-}
-
-int compare(const mag& a, const mag& b) {
-  std::size_t na = a.size(), nb = b.size();
-  while (na > 1 && a[na - 1] == 0) --na;
-  while (nb > 1 && b[nb - 1] == 0) --nb;
-  if (na != nb) return na < nb ? -1 : 1;
-  for (std::size_t i = na; i-- > 0;)
-    if (a[i] != b[i]) return a[i] < b[i] ? -1 : 1;
-  return 0;
-}
-
-mag magnitude(imptr x) {
-  mag a(static_cast<std::size_t>(x->size));
-  detail::gather(x, a.data());
-  return a;
-}
-
-imptr make_number(const mag& a, std::int32_t sign) {
-  return number_from_digits(a.data(), static_cast<std::int32_t>(a.size()), sign);
-}
 
 }  // namespace
 
@@ -111,10 +48,9 @@ std::vector<quoly> cells_of(arrptr q, workptr beta, std::int32_t n) {
 }
 
 void set_power_of_two(imptr x, std::int64_t e) {
-  mag a(static_cast<std::size_t>(e / limb_bits) + 1, 0);
-  a.back() = digit{1} << (e % limb_bits);
-  detail::limb_count(static_cast<std::int32_t>(a.size()));
-  detail::install_limbs(x, detail::build_limbs(a.data(), static_cast<std::int32_t>(a.size()), 1));
+  std::vector<std::uint32_t> a(static_cast<std::size_t>(e / limb_bits) + 1, 0);
+  a.back() = std::uint32_t{1} << (e % limb_bits);
+  ZInt::from_digits(std::move(a), 1).store(x);
 }
 
 void assign_number(imptr n, imptr x) {
@@ -124,26 +60,7 @@ void assign_number(imptr n, imptr x) {
 std::uint32_t prime_at(std::int32_t k) {
   need_data_file(data_file::pprods);
   if (k < table_primes) return static_cast<std::uint32_t>(prime[6 + k]->lint);
-  auto& g = generated();
-  while (static_cast<std::int32_t>(g.size()) <= k - table_primes) {
-    std::uint32_t c = g.empty() ? (1u << limb_bits) - 1 : g.back() - 2;
-    while (!is_prime_word(c)) c -= 2;
-    g.push_back(c);
-  }
-  return g[static_cast<std::size_t>(k - table_primes)];
-}
-
-std::uint32_t garner_inverse(std::int32_t k) {
-  if (k < table_primes) return static_cast<std::uint32_t>(invs_prod[k - 1]);
-  auto& v = inverses();
-  while (static_cast<std::int32_t>(v.size()) <= k - table_primes) {
-    const std::int32_t t = table_primes + static_cast<std::int32_t>(v.size());
-    const std::uint64_t p = prime_at(t);
-    std::uint64_t prod = 1;
-    for (std::int32_t j = 0; j < t; ++j) prod = prod * prime_at(j) % p;
-    v.push_back(inverse_modulo(prod, p));
-  }
-  return v[static_cast<std::size_t>(k - table_primes)];
+  return word_prime(static_cast<std::size_t>(k - table_primes), std::uint32_t{1} << limb_bits);
 }
 
 std::int32_t primes_for(imptr pd) {
@@ -156,10 +73,10 @@ std::int32_t primes_for(imptr pd) {
     ++k;
   if (k <= 604) return k - 5;
   // Past the table: generated primes until the product reaches pd.
-  mag M = magnitude(&num_prod[table_primes - 1]);
-  const mag b = magnitude(pd);
+  ZInt M = ZInt::from_number(&num_prod[table_primes - 1]);
+  const ZInt b = ZInt::from_number(pd);
   std::int32_t np = table_primes;
-  while (compare(M, b) < 0) mul_add(M, prime_at(np++), 0);
+  while (compare_abs(M, b) < 0) M.mul_add(prime_at(np++), 0);
   return np;
 }
 
@@ -187,15 +104,10 @@ void Residues::take(std::uint32_t p, std::uint32_t* out) const {
   for (const auto& [at, x] : long_) out[at] = residue(x, p);
 }
 
-std::uint32_t residue(imptr x, std::uint32_t p) {
-  const auto sp = static_cast<std::int64_t>(p);
-  std::int64_t r = 0;
-  for (numptr l = x->head; l != nullptr; l = l->next) r = (r * limb_base + l->value) % sp;
-  return static_cast<std::uint32_t>(r < 0 ? r + sp : r);
-}
+std::uint32_t residue(imptr x, std::uint32_t p) { return number_residue(x, WordField(p)); }
 
 imptr crt_determ(const std::vector<quoly>& cells, std::int32_t m, imptr pd) {
-  if (m < 1) return make_number(mag{1}, 1);
+  if (m < 1) return ZInt(1).to_number();
   // A divisor of the determinant first, when the matrix allows it.
   if (imptr d = divisor_determ(cells, m, pd)) {
     last_prime_count = last_divisor_stats.primes;
@@ -214,38 +126,25 @@ imptr crt_determ(const std::vector<quoly>& cells, std::int32_t m, imptr pd) {
   const Residues res(cells, m);
   std::vector<std::uint32_t> store(static_cast<std::size_t>(m) * m);
   std::vector<std::uint32_t> digits(static_cast<std::size_t>(np));
+  Garner garner;
   ModulusGuard guard;
   for (std::int32_t t = 0; t < np; ++t) {
     check_interrupt();
     const std::uint32_t p = prime_at(t);
+    garner.add_prime(p);
     set_word_modulus(static_cast<std::int32_t>(p), true);
     if (verbose) dumpitt(" ", t + 1, false, false, true);
     res.take(p, store.data());
     const auto r = static_cast<std::uint32_t>(residue_determ(store.data(), m, 1));
-    if (t == 0) {
-      digits[0] = r;
-      continue;
-    }
-    std::uint64_t x = digits[static_cast<std::size_t>(t) - 1];
-    for (std::int32_t j = t - 2; j >= 0; --j)
-      x = (x * prime_at(j) + digits[static_cast<std::size_t>(j)]) % p;
-    const std::uint64_t diff = (r + p - x) % p;
-    digits[static_cast<std::size_t>(t)] =
-        static_cast<std::uint32_t>(diff * garner_inverse(t) % p);
+    digits[static_cast<std::size_t>(t)] = garner.digit(static_cast<std::size_t>(t), r, digits.data());
   }
   set_word_modulus(2, true);
   res.take(2, store.data());
   const std::int32_t parity = residue_determ(store.data(), m, 1);
-  mag A{digits[static_cast<std::size_t>(np) - 1]};
-  for (std::int32_t j = np - 2; j >= 0; --j)
-    mul_add(A, prime_at(j), digits[static_cast<std::size_t>(j)]);
-  if (static_cast<std::int32_t>(A[0] & 1u) != parity) {
-    mag M{1};
-    for (std::int32_t j = 0; j < np; ++j) mul_add(M, prime_at(j), 0);
-    reverse_sub(A, M);
-    return make_number(A, -1);
-  }
-  return make_number(A, 1);
+  // The value in [0, M) or, by its parity (M is odd), the one in (-M, 0).
+  ZInt A = garner.value(digits.data());
+  if (static_cast<std::int32_t>(A.mod_word(2)) != parity) A -= garner.modulus();
+  return A.to_number();
 }
 
 }  // namespace tavrin::images
@@ -290,92 +189,6 @@ bool residue_adjugate(std::uint32_t* a, std::int32_t m, std::uint32_t p, std::ui
   for (std::size_t r = 0; r < size; ++r)
     for (std::size_t c = 0; c < size; ++c) out[r * size + c] = row[r][size + c];
   return true;
-}
-
-void MixedRadix::add(std::uint32_t p, const std::uint32_t* images) {
-  const std::size_t t = primes_.size();
-  std::vector<std::uint32_t> x(count_, 0);
-  if (t > 0) {
-    // Horner over the earlier digits, all entries at once: x := digit t-1,
-    // then x := x * p_j + digit j for j = t-2 .. 0, modulo p.
-    const std::int32_t* top = digits_.data() + (t - 1) * count_;
-    if (p < (1u << 25)) {  // in doubles, symmetric residues
-      std::vector<double> xd(top, top + count_);
-      for (std::size_t j = t - 1; j-- > 0;)
-        residue_horner_step(xd.data(), digits_.data() + j * count_, count_, primes_[j] % p, p);
-      for (std::size_t i = 0; i < count_; ++i) {
-        const auto v = static_cast<std::int64_t>(xd[i]);
-        x[i] = static_cast<std::uint32_t>(v < 0 ? v + p : v);
-      }
-    } else {
-      for (std::size_t i = 0; i < count_; ++i)
-        x[i] = top[i] < 0 ? static_cast<std::uint32_t>(top[i] + static_cast<std::int64_t>(p))
-                          : static_cast<std::uint32_t>(top[i]);
-      for (std::size_t j = t - 1; j-- > 0;) {
-        const std::uint32_t wj = primes_[j] % p;
-        const auto ws = static_cast<std::uint32_t>((std::uint64_t{wj} << 32) / p);
-        const std::int32_t* d = digits_.data() + j * count_;
-        for (std::size_t i = 0; i < count_; ++i) {
-          const std::int64_t y = std::int64_t{shoup_mult(x[i], wj, ws, p)} + d[i];
-          x[i] = static_cast<std::uint32_t>(y < 0 ? y + p : y >= p ? y - p : y);
-        }
-      }
-    }
-  }
-  std::uint64_t inv = 1;
-  if (t > 0) {
-    std::uint64_t prod = 1;
-    for (std::uint32_t q : primes_) prod = prod * (q % p) % p;
-    inv = inverse_modulo(prod, p);
-  }
-  digits_.resize((t + 1) * count_);
-  std::int32_t* nd = digits_.data() + t * count_;
-  const std::uint32_t half = p / 2;
-  for (std::size_t i = 0; i < count_; ++i) {
-    const std::uint64_t u = (std::uint64_t{images[i]} + p - x[i]) % p * inv % p;
-    nd[i] = u > half ? static_cast<std::int32_t>(u) - static_cast<std::int32_t>(p)
-                     : static_cast<std::int32_t>(u);
-  }
-  primes_.push_back(p);
-}
-
-imptr MixedRadix::value(std::size_t i) const {
-  std::size_t top = primes_.size();
-  while (top > 0 && digits_[(top - 1) * count_ + i] == 0) --top;
-  // Horner with signed carries: limbs in [0, 2^28), the carry past the top
-  // -1 for a negative value (two's complement in base 2^28).
-  std::vector<std::int64_t> a;
-  std::int64_t sign = 0;
-  for (std::size_t j = top; j-- > 0;) {
-    std::int64_t carry = digits_[j * count_ + i];
-    const auto mul = static_cast<std::int64_t>(primes_[j]);
-    for (auto& limb : a) {
-      const std::int64_t v = limb * mul + carry;
-      limb = v & detail::digit_mask;
-      carry = v >> limb_bits;
-    }
-    carry += sign * mul;
-    while (carry != 0 && carry != -1) {
-      a.push_back(carry & detail::digit_mask);
-      carry >>= limb_bits;
-    }
-    sign = carry;
-  }
-  mag out(a.size() + 1, 0);
-  if (sign == 0) {
-    for (std::size_t k = 0; k < a.size(); ++k) out[k] = static_cast<digit>(a[k]);
-    return make_number(out, 1);
-  }
-  // |value| = B^len - sum a_k B^k.
-  std::int64_t borrow = 0;
-  for (std::size_t k = 0; k < a.size(); ++k) {
-    std::int64_t v = -a[k] - borrow;
-    borrow = v < 0 ? 1 : 0;
-    if (v < 0) v += limb_base;
-    out[k] = static_cast<digit>(v);
-  }
-  out[a.size()] = static_cast<digit>(1 - borrow);
-  return make_number(out, -1);
 }
 
 }  // namespace tavrin::images

@@ -20,10 +20,8 @@ void set_power_of_two(imptr x, std::int64_t e);
 void assign_number(imptr n, imptr x);
 
 // The word primes of the images, in order: prime[6..604], then primes
-// below 2^28, downwards, generated on demand. prime_at(0) is prime[6].
+// below 2^28, downwards (word_prime). prime_at(0) is prime[6].
 std::uint32_t prime_at(std::int32_t k);
-// The inverse of prime_at(0) * ... * prime_at(k-1) modulo prime_at(k), k >= 1.
-std::uint32_t garner_inverse(std::int32_t k);
 
 // The number of primes for a bound pd: the table's count for a bound of
 // L limbs (L*7/4 + 4, then raised until the primes' product has as many
@@ -69,22 +67,5 @@ inline std::uint32_t shoup_mult(std::uint32_t x, std::uint32_t w, std::uint32_t 
 // p), both m x m row by row; a is destroyed. False when a is singular mod p.
 bool residue_adjugate(std::uint32_t* a, std::int32_t m, std::uint32_t p, std::uint32_t detp,
                       std::uint32_t* out);
-
-// Garner's mixed radix for many values at once, in symmetric digits: after
-// add(t, images) for the primes prime_at(k) of a chosen list, value(i) is the
-// residue of entry i in (-M/2, M/2), M the product of those primes.
-class MixedRadix {
- public:
-  explicit MixedRadix(std::size_t count) : count_(count) {}
-  void add(std::uint32_t p, const std::uint32_t* images);
-  // A fresh number: entry i's symmetric value.
-  imptr value(std::size_t i) const;
-  std::size_t digits() const { return primes_.size(); }
-
- private:
-  std::size_t count_;
-  std::vector<std::uint32_t> primes_;
-  std::vector<std::int32_t> digits_;  // digit j of entry i at j*count + i
-};
 
 }  // namespace tavrin::images

@@ -16,6 +16,7 @@
 #include "core/globals.h"
 #include "core/mode_guard.h"
 #include "det/dense_gauss.h"
+#include "det/router.h"
 #include "det/int_determ.h"
 #include "det/int_images.h"
 #include "det/int_routes.h"

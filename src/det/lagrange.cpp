@@ -18,7 +18,7 @@
 #include "det/dense_gauss.h"
 #include "det/lagrange_impl.h"
 #include "det/lagrange_ring.h"
-#include "det/router.h"
+#include "det/method_services.h"
 #include "numbers/freelists.h"
 #include "numbers/node_handles.h"
 #include "numbers/primes.h"
@@ -324,7 +324,7 @@ std::uint32_t NumberMatrix::mod_det(const std::vector<std::uint32_t>& cells) {
   const std::size_t n = cells.size();
   for (std::size_t k = 0; k < n; ++k) ar_->stash[k]->ncoef->lint = static_cast<std::int32_t>(cells[k]);
   n_->ncoef->lint = 1;
-  det_methods.mod_determ(ar_, m_, &n_);
+  mod_determ(ar_, m_, &n_);
   return static_cast<std::uint32_t>(n_->ncoef->lint);
 }
 

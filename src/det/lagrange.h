@@ -24,7 +24,7 @@
 #include <vector>
 
 #include "core/records.h"
-#include "gcd/gcd_upcalls.h"
+#include "det/method_services.h"
 
 namespace tavrin {
 

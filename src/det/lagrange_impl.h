@@ -14,6 +14,7 @@
 #include "core/records.h"
 #include "det/lagrange.h"
 #include "numbers/work_arrays.h"
+#include "numbers/zint.h"
 
 namespace tavrin::lagrange {
 
@@ -113,34 +114,10 @@ det_status mod_det(const std::vector<Flat<std::uint32_t>>& a, std::int32_t m, st
 
 // ---- Integers ----------------------------------------------------------------------
 
-// An integer coefficient as its limbs in base 2^28, most significant first.
-struct ZCoef {
-  bool neg = false;
-  std::vector<std::uint32_t> limbs;
-  std::uint32_t mod(std::uint32_t p) const;
-};
 // c := the integer leaf n; false when n is zero.
-bool read_zcoef(imptr n, ZCoef& c);
-
-// Unsigned magnitudes in base 2^32, least significant word first.
-using Mag = std::vector<std::uint32_t>;
-std::uint32_t mag_mod(const Mag& x, std::uint32_t p);
-// x += y * d.
-void mag_muladd(Mag& x, const Mag& y, std::uint32_t d);
-// x > y.
-bool mag_greater(const Mag& x, const Mag& y);
-// x / 2, rounded down.
-Mag mag_half(const Mag& x);
-// y - x (y > x).
-Mag mag_sub(const Mag& y, const Mag& x);
-// A big integer of the rational arithmetic.
-imptr make_number(bool neg, const Mag& x);
-struct Signed {
-  bool neg;
-  Mag mag;
-};
+bool read_zcoef(imptr n, ZInt& c);
 // An integer polynomial: monomial (nv exponents) -> non-zero coefficient.
-using ZResult = std::map<std::vector<std::int32_t>, Signed>;
+using ZResult = std::map<std::vector<std::int32_t>, ZInt>;
 // The end of an integer driver: found: *q := the polynomial det (nv
 // variables, rational-arithmetic coefficients) divided by fct (nil: none),
 // true; otherwise *q := 1 and false (declined). det: kept
@@ -194,7 +171,7 @@ struct ProvenPrimes final : ZPrimes {
  private:
   bool small_;
   std::int32_t i_ = 2000;
-  std::uint32_t p_ = 0;
+  std::size_t k_ = 0;  // below 2^24: word_prime(k_, 2^24)
 };
 
 // Side from which the dense proven route takes the primes below 2^24.
@@ -227,7 +204,7 @@ class ZRows {
   void divide_by_multipliers(quolyptr q);
   // Whether some row read had denominators.
   bool scaled() const { return multipliers_ != nullptr; }
-  std::vector<ZCoef> coefs;
+  std::vector<ZInt> coefs;
 
  private:
   std::int32_t nv_;

@@ -17,6 +17,7 @@
 #include "det/lagrange_impl.h"
 #include "det/lagrange_ring.h"
 #include "numbers/freelists.h"
+#include "numbers/garner.h"
 #include "numbers/node_handles.h"
 #include "poly/poly_repr.h"
 #include "poly/poly_upcalls.h"
@@ -31,17 +32,7 @@ namespace {
 // Arithmetic modulo p that reads no global (the modulus in force is not p).
 struct Residues {
   ModField<false> f;
-  std::uint32_t inv(std::uint32_t a) const {
-    std::int64_t r0 = f.p, r1 = a, s0 = 0, s1 = 1;
-    while (r1 != 0) {
-      const std::int64_t q = r0 / r1;
-      r0 -= q * r1;
-      std::swap(r0, r1);
-      s0 -= q * s1;
-      std::swap(s0, s1);
-    }
-    return static_cast<std::uint32_t>(s0 < 0 ? s0 + f.p : s0);
-  }
+  std::uint32_t inv(std::uint32_t a) const { return f.inv(a); }
 };
 
 // The ring interface of lagrange_basis over Residues.
@@ -221,7 +212,7 @@ bool rat_poly_inverse(workptr ar, workptr outar, std::int32_t m, const InvertFla
       basis[k] = lagrange_basis(BasisRing{res}, pts);
     }
     coefs.resize(rows.coefs.size());
-    for (std::size_t t = 0; t < coefs.size(); ++t) coefs[t] = rows.coefs[t].mod(p);
+    for (std::size_t t = 0; t < coefs.size(); ++t) coefs[t] = rows.coefs[t].mod_word(p);
     std::vector<std::uint32_t> vals(comps * grid);
     bool unlucky = false;
     std::fill(index.begin(), index.end(), 0);
@@ -264,20 +255,7 @@ bool rat_poly_inverse(workptr ar, workptr outar, std::int32_t m, const InvertFla
   }
   // Garner's mixed radix digits, then the value in the symmetric range.
   const std::size_t k = moduli.size();
-  std::vector<std::uint32_t> inv_prod(k, 1);  // 1 / (p_0 ... p_{i-1}) modulo p_i
-  for (std::size_t i = 1; i < k; ++i) {
-    const Residues ri{ModField<false>{moduli[i]}};
-    std::uint32_t prod = 1;
-    for (std::size_t j = 0; j < i; ++j) prod = ri.f.mul(prod, ri.f.reduce(moduli[j]));
-    inv_prod[i] = ri.inv(prod);
-  }
-  Mag full{1};
-  for (std::uint32_t q : moduli) {
-    Mag next;
-    mag_muladd(next, full, q);
-    full.swap(next);
-  }
-  const Mag half = mag_half(full);
+  const Garner garner(moduli);
   std::vector<std::vector<std::int32_t>> exps(comps);
   std::vector<std::vector<imptr>> values(comps);
   struct Numbers {  // the numbers not yet in a polynomial, freed on every exit
@@ -287,7 +265,7 @@ bool rat_poly_inverse(workptr ar, workptr outar, std::int32_t m, const InvertFla
         for (imptr& x : list) free_imag(&x);
     }
   } owned{values};
-  std::vector<std::uint32_t> digit(k);
+  std::vector<std::uint32_t> digit(k), residue(k);
   std::vector<std::int32_t> e(static_cast<std::size_t>(std::max(nv, 1)), 0);
   for (std::size_t comp = 0; comp < comps; ++comp) {
     check_interrupt();
@@ -295,28 +273,15 @@ bool rat_poly_inverse(workptr ar, workptr outar, std::int32_t m, const InvertFla
       bool zero = true;
       for (std::size_t i = 0; i < k && zero; ++i) zero = images[i][comp * grid + g] == 0;
       if (zero) continue;
-      for (std::size_t i = 0; i < k; ++i) {
-        const ModField<false> fi{moduli[i]};
-        // digit_i = (r_i - (d_0 + d_1 p_0 + ...)) / (p_0 ... p_{i-1}) modulo p_i
-        std::uint32_t t = 0;
-        for (std::size_t j = i; j-- > 0;) t = fi.reduce(std::uint64_t{t} * fi.reduce(moduli[j]) + digit[j]);
-        digit[i] = fi.mul(fi.sub(images[i][comp * grid + g], t), inv_prod[i]);
-      }
-      Mag x;
-      const Mag one{1};
-      for (std::size_t i = k; i-- > 0;) {
-        Mag y;
-        mag_muladd(y, x, moduli[i]);
-        mag_muladd(y, one, digit[i]);
-        x.swap(y);
-      }
-      if (x.empty()) continue;
-      const bool neg = mag_greater(x, half);
+      for (std::size_t i = 0; i < k; ++i) residue[i] = images[i][comp * grid + g];
+      garner.digits(residue.data(), digit.data());
+      ZInt x = garner.symmetric(digit.data());
+      if (x.is_zero()) continue;
       std::fill(e.begin(), e.end(), 0);
       for (std::size_t v = 0; v < used.size(); ++v)
         e[static_cast<std::size_t>(used[v])] = static_cast<std::int32_t>((g / stride[v]) % count[v]);
       exps[comp].insert(exps[comp].end(), e.begin(), e.begin() + nv);
-      values[comp].push_back(make_number(neg, neg ? mag_sub(full, x) : x));
+      values[comp].push_back(x.to_number());
     }
   }
   // The entries adj / det in normal form; then into outar as Gauss-Jordan

@@ -10,41 +10,32 @@
 
 #include "core/records.h"
 #include "det/lagrange_impl.h"
+#include "numbers/word_field.h"
 #include "numbers/word_mod.h"
 
 namespace tavrin::lagrange {
 
-// Residue arithmetic; products by Barrett reduction with floor(2^64 / p).
-// char2: the fields of characteristic 2 (sums are exclusive ors).
+// Residue arithmetic modulo p through the kit's fields: WordField, or in
+// characteristic 2 (char2) the field of p = 256 or 65536 elements, whose
+// sums are exclusive ors.
 template <bool char2>
 struct ModField {
-  std::uint32_t p;
-  std::uint64_t barrett = char2 || p < 2 ? 0 : ~std::uint64_t{0} / p;
-  std::uint32_t add(std::uint32_t a, std::uint32_t b) const {
-    if constexpr (char2) return a ^ b;
-    const std::uint32_t s = a + b;
-    return s >= p || s < a ? s - p : s;
+  using Kit = std::conditional_t<char2, Char2Field, WordField>;
+  static Kit make(std::uint32_t q) {
+    if constexpr (char2) {
+      return Char2Field(static_cast<std::int32_t>(q));
+    } else {
+      return WordField(q < 2 ? 2 : q);
+    }
   }
-  std::uint32_t sub(std::uint32_t a, std::uint32_t b) const {
-    if constexpr (char2) return a ^ b;
-    return a >= b ? a - b : a + (p - b);
-  }
-  std::uint32_t mul(std::uint32_t a, std::uint32_t b) const {
-    if constexpr (char2) return static_cast<std::uint32_t>(modmult(a, b));
-    return reduce(std::uint64_t{a} * b);
-  }
+  std::uint32_t p = 2;
+  Kit kit = make(p);
+  std::uint32_t add(std::uint32_t a, std::uint32_t b) const { return kit.add(a, b); }
+  std::uint32_t sub(std::uint32_t a, std::uint32_t b) const { return kit.sub(a, b); }
+  std::uint32_t mul(std::uint32_t a, std::uint32_t b) const { return kit.mul(a, b); }
   // x mod p for any 64-bit x (not in characteristic 2).
-  std::uint32_t reduce(std::uint64_t x) const {
-    const auto q = static_cast<std::uint64_t>((static_cast<unsigned __int128>(x) * barrett) >> 64);
-    std::uint64_t r = x - q * p;
-    while (r >= p) r -= p;
-    return static_cast<std::uint32_t>(r);
-  }
-  std::uint32_t inv(std::uint32_t a) const {
-    auto x = static_cast<std::int32_t>(a);
-    verse(&x);
-    return static_cast<std::uint32_t>(x);
-  }
+  std::uint32_t reduce(std::uint64_t x) const { return kit.reduce(x); }
+  std::uint32_t inv(std::uint32_t a) const { return kit.inv(a); }
 };
 
 // For one variable: every entry split into the monomials of the other

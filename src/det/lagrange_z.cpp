@@ -18,9 +18,10 @@
 #include "det/lagrange.h"
 #include "det/lagrange_impl.h"
 #include "det/lagrange_ring.h"
-#include "det/router.h"
+#include "det/method_services.h"
 #include "numbers/bigint.h"
 #include "numbers/freelists.h"
+#include "numbers/garner.h"
 #include "numbers/node_handles.h"
 #include "numbers/primes.h"
 #include "numbers/word_mod.h"
@@ -33,100 +34,6 @@ namespace tavrin {
 
 namespace lagrange {
 
-// Magnitudes are in base 2^32, least significant word first.
-std::uint32_t mag_mod(const Mag& x, std::uint32_t p) {
-  std::uint64_t r = 0;
-  for (std::size_t k = x.size(); k-- > 0;) r = ((r << 32) | x[k]) % p;
-  return static_cast<std::uint32_t>(r);
-}
-
-
-// x += y * d.
-void mag_muladd(Mag& x, const Mag& y, std::uint32_t d) {
-  if (d == 0) return;
-  if (x.size() < y.size() + 1) x.resize(y.size() + 1, 0);
-  std::uint64_t carry = 0;
-  std::size_t k = 0;
-  for (; k < y.size(); ++k) {
-    const std::uint64_t t = std::uint64_t{y[k]} * d + x[k] + carry;
-    x[k] = static_cast<std::uint32_t>(t);
-    carry = t >> 32;
-  }
-  for (; carry != 0; ++k) {
-    if (k == x.size()) x.push_back(0);
-    const std::uint64_t t = std::uint64_t{x[k]} + carry;
-    x[k] = static_cast<std::uint32_t>(t);
-    carry = t >> 32;
-  }
-  while (!x.empty() && x.back() == 0) x.pop_back();
-}
-
-// x > y.
-bool mag_greater(const Mag& x, const Mag& y) {
-  if (x.size() != y.size()) return x.size() > y.size();
-  for (std::size_t k = x.size(); k-- > 0;)
-    if (x[k] != y[k]) return x[k] > y[k];
-  return false;
-}
-
-Mag mag_half(const Mag& x) {
-  Mag h(x.size());
-  for (std::size_t k = 0; k < x.size(); ++k)
-    h[k] = (x[k] >> 1) | (k + 1 < x.size() ? x[k + 1] << 31 : 0);
-  while (!h.empty() && h.back() == 0) h.pop_back();
-  return h;
-}
-
-// y - x (y > x).
-Mag mag_sub(const Mag& y, const Mag& x) {
-  Mag r(y);
-  std::int64_t borrow = 0;
-  for (std::size_t k = 0; k < r.size(); ++k) {
-    std::int64_t t = std::int64_t{r[k]} - (k < x.size() ? x[k] : 0) - borrow;
-    borrow = t < 0;
-    r[k] = static_cast<std::uint32_t>(t + (borrow << 32));
-  }
-  while (!r.empty() && r.back() == 0) r.pop_back();
-  return r;
-}
-
-
-imptr make_number(bool neg, const Mag& x) {
-  std::vector<std::int32_t> limbs;  // base 2^28, least significant first
-  std::uint64_t acc = 0;
-  int bits = 0;
-  for (std::uint32_t w : x) {
-    acc |= std::uint64_t{w} << bits;
-    bits += 32;
-    while (bits >= 28) {
-      limbs.push_back(static_cast<std::int32_t>(acc & 0xFFFFFFF));
-      acc >>= 28;
-      bits -= 28;
-    }
-  }
-  if (bits > 0) limbs.push_back(static_cast<std::int32_t>(acc));
-  while (limbs.size() > 1 && limbs.back() == 0) limbs.pop_back();
-  if (limbs.empty()) limbs.push_back(0);
-  imptr n = nullptr;
-  newimag(&n);
-  numptr prev = nullptr;
-  for (std::size_t k = limbs.size(); k-- > 0;) {
-    numptr l = new_limb();
-    l->value = neg ? -limbs[k] : limbs[k];
-    l->next = nullptr;
-    if (prev == nullptr)
-      n->head = l;
-    else
-      prev->next = l;
-    prev = l;
-  }
-  n->tail = prev;
-  n->size = static_cast<std::int32_t>(limbs.size());
-  n->lint = 0;
-  n->flote = 0;
-  return n;
-}
-
 bool z_answer(quolyptr q, bool found, const ZResult& det, std::int32_t nv, poly fct) {
   if (!found) {
     free_quoly(q);
@@ -137,29 +44,17 @@ bool z_answer(quolyptr q, bool found, const ZResult& det, std::int32_t nv, poly 
   std::vector<imptr> out;
   for (const auto& [k, s] : det) {
     exps.insert(exps.end(), k.begin(), k.end());
-    out.push_back(make_number(s.neg, s.mag));
+    out.push_back(s.to_number());
   }
   set_answer(q, write_poly(exps, out, nv));
   divide_out(q, fct);
   return true;
 }
 
-std::uint32_t ZCoef::mod(std::uint32_t p) const {
-  std::uint64_t r = 0;
-  for (std::uint32_t l : limbs) r = ((r << 28) + l) % p;
-  return neg && r != 0 ? p - static_cast<std::uint32_t>(r) : static_cast<std::uint32_t>(r);
-}
-
-bool read_zcoef(imptr n, ZCoef& c) {
+bool read_zcoef(imptr n, ZInt& c) {
   if (n->size == 0 || n->head == nullptr) return false;
-  c.neg = n->head->value < 0;
-  c.limbs.clear();
-  bool zero = true;
-  for (numptr l = n->head; l != nullptr; l = l->next) {
-    c.limbs.push_back(static_cast<std::uint32_t>(l->value < 0 ? -l->value : l->value));
-    zero = zero && l->value == 0;
-  }
-  return !zero;
+  c = ZInt::from_number(n);
+  return !c.is_zero();
 }
 
 namespace {
@@ -191,8 +86,10 @@ bool z_crt(ZPrimes& primes, const ZImage& image, const ZBanners& banners, std::i
            ZResult& result, double proven_bits) {
   const bool proven = proven_bits >= 0;
   double prod_bits = 0;  // log2 of prod (proven route)
-  std::map<std::vector<std::int32_t>, Mag> X;
-  Mag prod{1};
+  // Garner's digits of every monomial met, digit j for the j-th prime (a
+  // monomial met late has digits 0 before: its coefficient was 0 there).
+  std::map<std::vector<std::int32_t>, std::vector<std::uint32_t>> X;
+  Garner garner;
   std::int32_t count = 0;
   std::int64_t first_degree = -1;
   if (verbose) dumpitt(banners.rows, m, true, false, true);
@@ -237,38 +134,24 @@ bool z_crt(ZPrimes& primes, const ZImage& image, const ZBanners& banners, std::i
       if (count == 2 && this_deg == -1 && d == first_degree && d > 2 && !proven)
         this_deg = static_cast<std::int32_t>(d + 1);
     }
-    // Garner: x += ((r - x) / prod mod p) * prod.
-    const std::uint32_t pm = mag_mod(prod, p);
-    std::uint32_t inv = 1;
-    {
-      std::uint64_t base = pm, e = p - 2;
-      std::uint64_t acc = 1;
-      while (e != 0) {
-        if (e & 1) acc = acc * base % p;
-        base = base * base % p;
-        e >>= 1;
-      }
-      inv = static_cast<std::uint32_t>(acc);
-    }
-    const Mag half = mag_half(prod);
+    // Garner: the next digit of every monomial; a coefficient keeps its
+    // value in the symmetric range when the digit is 0 below half the
+    // product so far or p - 1 above it.
+    const std::size_t j = garner.size();
+    garner.add_prime(p);
     bool unchanged = true;
     std::map<std::vector<std::int32_t>, std::uint32_t> res;
     for (std::size_t t = 0; t < img.c.size(); ++t)
       res.emplace(std::vector<std::int32_t>(img.exp(t), img.exp(t) + nv), img.c[t]);
-    for (auto& [k, r] : res) X.try_emplace(k);
+    for (auto& [k, r] : res) X.try_emplace(k, j, 0u);
     for (auto& [k, x] : X) {
       const auto found = res.find(k);
       const std::uint32_t r = found == res.end() ? 0 : found->second;
-      const std::uint32_t xm = mag_mod(x, p);
-      const std::uint32_t diff = r >= xm ? r - xm : r + (p - xm);
-      const auto digit = static_cast<std::uint32_t>(std::uint64_t{diff} * inv % p);
-      const bool upper = mag_greater(x, half);
+      const std::uint32_t digit = garner.digit(j, r, x.data());
+      const bool upper = garner.above_half(x.data(), j);
       if (!((digit == 0 && !upper) || (digit == p - 1 && upper))) unchanged = false;
-      mag_muladd(x, prod, digit);
+      x.push_back(digit);
     }
-    Mag next;
-    mag_muladd(next, prod, p);
-    prod.swap(next);
     prod_bits += std::log2(static_cast<double>(p));
     // A fixed count stops there; the proven route at its bound; otherwise one
     // more prime must change nothing.
@@ -278,14 +161,10 @@ bool z_crt(ZPrimes& primes, const ZImage& image, const ZBanners& banners, std::i
   }
   total.primes = count;
   lagrange_last = total;
-  const Mag half = mag_half(prod);
   result.clear();
   for (auto& [k, x] : X) {
-    if (x.empty()) continue;
-    if (mag_greater(x, half))
-      result[k] = Signed{true, mag_sub(prod, x)};
-    else
-      result[k] = Signed{false, x};
+    ZInt v = garner.symmetric(x.data());
+    if (!v.is_zero()) result[k] = std::move(v);
   }
   return true;
 }
@@ -311,7 +190,7 @@ namespace {
 // The determinant over Z of the matrix a (coefficients indices into coefs)
 // as monomial -> signed value; false: declined. proven_bits >= 0: the
 // proven route (its primes, a bound on the coefficients).
-bool z_det(const std::vector<Flat<std::size_t>>& a, const std::vector<ZCoef>& coefs, std::int32_t m,
+bool z_det(const std::vector<Flat<std::size_t>>& a, const std::vector<ZInt>& coefs, std::int32_t m,
            std::int32_t nv, std::int32_t this_deg, ZResult& result, double proven_bits = -1) {
   std::int32_t top_var = -1;
   for (const auto& e : a)
@@ -333,7 +212,7 @@ bool z_det(const std::vector<Flat<std::size_t>>& a, const std::vector<ZCoef>& co
     std::vector<Flat<std::uint32_t>> r(a.size());
     for (std::size_t k = 0; k < a.size(); ++k)
       for (std::size_t t = 0; t < a[k].c.size(); ++t) {
-        const std::uint32_t v = coefs[a[k].c[t]].mod(p);
+        const std::uint32_t v = coefs[a[k].c[t]].mod_word(p);
         if (v != 0) r[k].push(a[k].exp(t), nv, v);
       }
     NumberMatrix nm(m);
@@ -353,14 +232,14 @@ long double log2_add(long double a, long double b) {
 }
 
 // An upper bound on log2 |c| (c not 0).
-long double log2_above(const ZCoef& c) {
-  return 28.0L * static_cast<long double>(c.limbs.size() - 1) +
-         std::log2(static_cast<long double>(c.limbs.front()) + 1.0L);
+long double log2_above(const ZInt& c) {
+  return 28.0L * static_cast<long double>(c.magnitude().size() - 1) +
+         std::log2(static_cast<long double>(c.magnitude().back()) + 1.0L);
 }
 
 // Hadamard's bound (as ZRows::bound_bits) for the m x m matrix z of integer
 // polynomials held column by column.
-double hadamard_bits(const std::vector<Flat<std::size_t>>& z, const std::vector<ZCoef>& coefs, std::int32_t m) {
+double hadamard_bits(const std::vector<Flat<std::size_t>>& z, const std::vector<ZInt>& coefs, std::int32_t m) {
   const auto n = static_cast<std::size_t>(m);
   std::vector<long double> row(n, -std::numeric_limits<long double>::infinity()), col(row);
   for (std::size_t c = 0; c < n; ++c)
@@ -383,20 +262,15 @@ double hadamard_bits(const std::vector<Flat<std::size_t>>& z, const std::vector<
 
 }  // namespace
 
-ProvenPrimes::ProvenPrimes(bool below_2_24) : small_(below_2_24) {
-  if (!small_) return;
-  p_ = (1u << 24) + 1;
-  advance();
-}
+ProvenPrimes::ProvenPrimes(bool below_2_24) : small_(below_2_24) {}
 
-std::uint32_t ProvenPrimes::current() const { return small_ ? p_ : static_cast<std::uint32_t>(lrgpme[i_]); }
+std::uint32_t ProvenPrimes::current() const {
+  return small_ ? word_prime(k_, std::uint32_t{1} << 24) : static_cast<std::uint32_t>(lrgpme[i_]);
+}
 
 bool ProvenPrimes::advance() {
   if (!small_) return --i_ >= 1;
-  do {
-    p_ -= 2;
-  } while (!is_word_prime(p_));
-  return p_ > (1u << 23);
+  return word_prime(++k_, std::uint32_t{1} << 24) > (1u << 23);
 }
 
 bool ProvenPrimes::ready() { return lrgpme[1] > (1 << 30); }
@@ -454,7 +328,7 @@ bool ZRows::read_row(std::int32_t r, const std::vector<std::pair<std::int32_t, q
     Flat<std::size_t> f;
     long double norm = -std::numeric_limits<long double>::infinity();
     const bool ok = read_entry(v, nv_, [&](const std::int32_t* x, imptr n) {
-      ZCoef k;
+      ZInt k;
       if (!read_zcoef(n, k)) return;
       norm = log2_add(norm, log2_above(k));
       f.push(x, nv_, coefs.size());
@@ -493,14 +367,12 @@ void ZRows::divide_by_multipliers(quolyptr q) {
 bool use_rat_poly_det(const std::vector<Flat<std::uint32_t>>& a, std::int32_t m, std::int32_t nv,
                       quolyptr q, bool proven) {
   if (finf || (proven && !ProvenPrimes::ready())) return false;
-  std::vector<ZCoef> coefs;
+  std::vector<ZInt> coefs;
   std::vector<Flat<std::size_t>> z(a.size());
   for (std::size_t k = 0; k < a.size(); ++k)
     for (std::size_t t = 0; t < a[k].c.size(); ++t) {
       const std::uint32_t v = a[k].c[t];
-      ZCoef c;
-      if (v >> 28) c.limbs.push_back(v >> 28);
-      c.limbs.push_back(v & 0xFFFFFFF);
+      ZInt c(v);
       z[k].push(a[k].exp(t), nv, coefs.size());
       coefs.push_back(c);
     }
@@ -510,8 +382,7 @@ bool use_rat_poly_det(const std::vector<Flat<std::uint32_t>>& a, std::int32_t m,
   std::vector<std::int32_t> exps;
   std::vector<imptr> out;
   for (auto& [k, s] : det) {
-    std::uint32_t r = mag_mod(s.mag, p);
-    if (s.neg && r != 0) r = p - r;
+    const std::uint32_t r = s.mod_word(p);
     if (r == 0) continue;
     imptr x = nullptr;
     newimag(&x);
@@ -533,13 +404,13 @@ bool rat_poly_determ(workptr ar, std::int16_t polydepth, std::int32_t m, quolypt
   if (field_depth > 0 && polydepth >= field_depth) return false;
   if (field_depth > 0) return false;
   const std::int32_t nv = number_polys;
-  std::vector<ZCoef> coefs;
+  std::vector<ZInt> coefs;
   std::vector<Flat<std::size_t>> z(static_cast<std::size_t>(m) * static_cast<std::size_t>(m));
   bool negative = false;
   for (std::size_t k = 0; k < z.size(); ++k) {
     auto& e = z[k];
     negative = !read_entry(ar->stash[k], nv, [&](const std::int32_t* x, imptr n) {
-      ZCoef c;
+      ZInt c;
       if (!read_zcoef(n, c)) return;
       e.push(x, nv, coefs.size());
       coefs.push_back(std::move(c));
@@ -571,7 +442,7 @@ bool rat_poly_surely_regular(workptr ar, std::int32_t m) {
     const bool ok = rows.read_row(r, cells, [&](std::int32_t c, Flat<std::size_t>&& e) {
       std::uint32_t sum = 0;
       for (std::size_t t = 0; t < e.c.size(); ++t) {
-        std::uint32_t term = rows.coefs[e.c[t]].mod(f.p);
+        std::uint32_t term = rows.coefs[e.c[t]].mod_word(f.p);
         for (std::int32_t v = 0; v < nv; ++v)
           for (std::int32_t k = 0; k < e.exp(t)[v]; ++k) term = f.mul(term, point[static_cast<std::size_t>(v)]);
         sum = f.add(sum, term);
@@ -587,16 +458,7 @@ bool rat_poly_surely_regular(workptr ar, std::int32_t m) {
     while (r < n && a[r * n + i] == 0) ++r;
     if (r == n) return false;
     for (std::size_t c = 0; c < n; ++c) std::swap(a[i * n + c], a[r * n + c]);
-    // The inverse by Euclid on words (f.inv reads the modulus in force).
-    std::int64_t r0 = f.p, r1 = a[i * n + i], s0 = 0, s1 = 1;
-    while (r1 != 0) {
-      const std::int64_t quot = r0 / r1;
-      r0 -= quot * r1;
-      std::swap(r0, r1);
-      s0 -= quot * s1;
-      std::swap(s0, s1);
-    }
-    const auto inv = static_cast<std::uint32_t>(s0 < 0 ? s0 + f.p : s0);
+    const std::uint32_t inv = f.inv(a[i * n + i]);
     for (std::size_t k = i + 1; k < n; ++k) {
       const std::uint32_t factor = f.mul(a[k * n + i], inv);
       if (factor == 0) continue;

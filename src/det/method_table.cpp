@@ -11,6 +11,7 @@
 #include "det/int_determ.h"
 #include "det/lagrange.h"
 #include "det/minors_det.h"
+#include "det/recurrence_inverse.h"
 #include "det/router.h"
 #include "det/sparse_gauss.h"
 #include "matrix/hamilton.h"

@@ -386,16 +386,6 @@ void mat_invert(workptr ar, workptr outar, std::int32_t m, quolyptr n, sparseptr
   if (sparse && !how.invert && m > 0 && std::abs(the_power) > 1) take_determinant_power(n, the_power);
 }
 
-void exitt(mat_invert_EnvRec& env, quolyptr n, poly fct, bool divit) {
-  if (env.set_new_polynames) {
-    env.set_new_polynames = false;
-    resume_old_polynames();
-  }
-  modout_result(n, env.laurent);
-  if (divit) divide_fct(env, n, fct);
-  throw mat_invert_exit{};
-}
-
 std::int32_t determinant_root(std::int32_t the_power) {
   if (the_power < 2 || flotemode) return 1;
   if (!lintmode) return the_power;
@@ -462,66 +452,6 @@ void take_determinant_power(quolyptr n, std::int32_t the_power) {
   if (q->denom != nullptr) exponents_divisible(q->denom, k, true);
 }
 
-void modout_result(quolyptr n, bool laurent_at_entry) {
-  quoly q = *n;
-  if (q == nullptr || q->numb || (q->rat && !lintmode)) return;
-  total_poly_modout(&q->numer, polynames);
-  if (q->denom != nullptr) {
-    total_poly_modout(&q->denom, polynames);
-    if (poly_iszero(q->denom)) {
-      std::printf(" On converting a quoly to poly-mod-out, a denominator became 0.\n");
-      std::printf(" The quoly was set to 1.\n");
-      quoly_set(1, n);
-    } else {
-      check_quoly(n, laurent_at_entry);
-    }
-  } else if (bare_leaf(q->numer)) {
-    polynum_to_quoly(n);
-  }
-}
-
-void divide_fct(const mat_invert_EnvRec& env, quolyptr n, poly fct) {
-  if (fct == nullptr) return;
-  quoly q = *n;
-  if (env.allpolys && !bare_leaf(fct) && !q->numb) {
-    poly quot = nullptr;
-    if (!trial_poly_divide(q->numer, fct, &quot, polynames, false, false, false)) {
-      free_poly(&quot);
-      error(factor_does_not_divide_determinant_error, &token);
-      return;
-    }
-    free_poly(&q->numer);
-    q->numer = quot;
-    if (q->denom == nullptr && bare_leaf(q->numer)) polynum_to_quoly(n);
-    return;
-  }
-  detail::OwnedValue f;  // a divisor 0 is an error
-  p_q_assign(fct, f.cell());
-  fast_quoly_quot(n, f.cell(), false);
-}
-
-void set_search_params(mat_invert_EnvRec& env, workptr ar, std::int32_t m) {
-  env.allnumbs = true;
-  env.allpolys = true;
-  env.polydepth = 16384;
-  const std::int64_t cells = std::int64_t{m} * m;
-  for (std::int64_t k = 0; k < cells; ++k) {
-    quoly q = ar->stash[k];
-    if (q == nullptr || q->numb) continue;
-    env.allnumbs = false;
-    if (q->denom != nullptr) {
-      env.allpolys = false;
-      env.cols_to_search = all;
-      return;
-    }
-    if (env.polydepth > 1) env.polydepth = std::min(env.polydepth, poly_depth(q->numer));
-  }
-  if (env.allnumbs)
-    env.cols_to_search = modularmode ? one_1 : half;
-  else
-    env.cols_to_search = all;
-}
-
 bool massive_enough(workptr ar, std::int32_t m) {
   if (m > 6) return true;
   const std::int64_t limit =
@@ -560,60 +490,6 @@ void check_det_power(std::int32_t the_power) {
   }
 }
 
-bool dense_recurrence_inverse(workptr ar, workptr outar, std::int32_t m, const InvertFlags& how) {
-  if (!rat_poly_surely_regular(ar, m)) return false;
-  // The sparse copy, given back on every exit unless the recurrence took it.
-  struct Copy {
-    sparseptr sp = nullptr;
-    std::int32_t m;
-    ~Copy() {
-      if (sp != nullptr) free_sparse(&sp, m, true);
-    }
-  } copy{nullptr, m};
-  sparse_init(&copy.sp, m);
-  for (std::int32_t r = 1; r <= m; ++r) {
-    colm_ptrptr tail = sparse_row(copy.sp, r);
-    for (std::int32_t c = 1; c <= m; ++c) {
-      quoly q = ar->stash[(r - 1) + std::int64_t{c - 1} * m];
-      if (q == nullptr || quoly_iszero(q)) continue;
-      colm_ptr e = nullptr;
-      newcolm(&e);
-      e->coord = c;
-      e->val = nullptr;
-      e->next = nullptr;
-      *tail = e;
-      tail = &e->next;
-      quoly_assign(q, &e->val);
-      e->val->next = nullptr;
-    }
-  }
-  WorkArrayGuard dense(&quotsign);
-  if (!dense.taken()) return false;
-  workptr w = dense.get();
-  const std::int64_t cells = std::int64_t{m} * m;
-  std::fill(w->stash, w->stash + cells, nullptr);
-  detail::OwnedValue unused;
-  quoly_set(1, unused.cell());
-  invert_sparse(&copy.sp, w, true, true, m, unused.cell());
-  // The inverse: still sparse, or in w after the recurrence went dense.
-  if (copy.sp != nullptr) {
-    for (std::int32_t r = 1; r <= m; ++r)
-      for (colm_ptr e = *sparse_row(copy.sp, r); e != nullptr; e = e->next) {
-        w->stash[(r - 1) + std::int64_t{e->coord - 1} * m] = e->val;
-        e->val = nullptr;
-      }
-    free_sparse(&copy.sp, m, true);
-  }
-  for (std::int64_t k = 0; k < cells; ++k) {
-    if (w->stash[k] == nullptr) quoly_set(0, &w->stash[k]);
-    w->stash[k]->next = nullptr;
-    if (how.oar_free) free_quoly(&outar->stash[k]);
-    outar->stash[k] = w->stash[k];
-    w->stash[k] = nullptr;
-  }
-  return true;
-}
-
 std::int32_t variables_used(workptr ar, std::int32_t m) {
   std::vector<bool> seen(static_cast<std::size_t>(number_polys) + 1, false);
   auto walk = [&](auto&& self, poly p, std::size_t depth) -> void {
@@ -631,22 +507,6 @@ std::int32_t variables_used(workptr ar, std::int32_t m) {
     if (q->denom != nullptr) walk(walk, q->denom, 1);
   }
   return static_cast<std::int32_t>(std::count(seen.begin(), seen.end(), true));
-}
-
-void check_mod_matrix_size(std::int32_t m) {
-  if (mod_mode_matrix == nullptr) allocate_work_areas();
-  const std::int64_t want = std::int64_t{m} * m - 1;
-  if (want <= mod_matrix_size) return;
-  BigModeGuard big;
-  for (std::int64_t k = std::int64_t{mod_matrix_size} + 1; k <= want; ++k) {
-    mod_mode_matrix->stash[k] = nullptr;
-    quoly_set(0, &mod_mode_matrix->stash[k]);
-    mod_mode_matrix->stash[k]->next = nullptr;
-    mod_mode_matrix->stash[k]->arr_arg = false;
-    mod_mode_matrix->stash[k]->ncoef->lint = 0;
-    mod_mode_matrix->stash[k]->ncoef->flote = 0;
-  }
-  mod_matrix_size = static_cast<std::int32_t>(want);
 }
 
 }  // namespace tavrin

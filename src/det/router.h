@@ -1,45 +1,36 @@
 // The determinant and inverse router: every determinant, inverse and adjoint
-// request enters through mat_invert (declared in gcd/gcd_upcalls.h), which
-// looks at the form and side of the matrix, its entries, the arithmetic mode
-// and the settings detcutoff, gauss_cutoff, rat_det_method_cut,
+// request enters through mat_invert, which looks at the form and side of the
+// matrix, its entries, the arithmetic mode and the settings detcutoff,
+// gauss_cutoff, rat_det_method_cut,
 // mod_det_method_cut and mod_matrix_ok, and hands the request to exactly one
 // method of the table below.
 //
-// Methods are entries of `det_methods`; each later method fills its entry.
-// An entry whose method is not built yet reports "<name> not available"
-// (internal error with a nested level) and abandons the statement.
-//
-// The determinant eliminations end in the router's exit (exitt), which
-// restores modding-out when the router suspended it, reduces the result
-// modulo the restored relations, divides it by the factor fct, and leaves
-// through the exception mat_invert_exit, caught by mat_invert alone.
+// Methods are entries of `det_methods` (method_table.cpp), which a test may
+// replace one by one. The methods stand below the router: what they share
+// with it (the request's flags and environment record, the exit of the
+// determinant eliminations) is in method_services.h. One method asks the
+// router again for a smaller matrix: the integer triangularisation of
+// int_determ hands its trailing block to mat_invert (int_routes.h).
 #pragma once
 
 #include <cstdint>
 
 #include "core/records.h"
-#include "gcd/gcd_upcalls.h"
+#include "det/method_services.h"
 
 namespace tavrin {
 
-// How many columns the dense pivot search scans.
-enum search_cols : std::int32_t { one_1 = 0, half = 1, all = 2 };
-
-// The router's shared state for one request.
-struct mat_invert_EnvRec {
-  bool allpolys = true;            // no entry has a denominator
-  bool set_new_polynames = false;  // the router suspended modding-out
-  bool allnumbs = true;            // every entry is a number
-  std::int16_t polydepth = 16384;  // least poly_depth over polynomial entries
-  search_cols cols_to_search = all;
-  workptr mydupptr = nullptr;      // the array the dense method eliminates in
-  std::int32_t mycut = 0;          // expansion-by-minors cut-off side
-  quoly temp = nullptr;            // scratch: the pseudo-determinant request -1
-  bool laurent = false;            // laurent at entry (for check_quoly)
-};
-
-// Thrown by exitt; mat_invert catches it and returns to its caller.
-struct mat_invert_exit {};
+// how.invert false: *n (preset to 1 by the caller) receives the determinant
+// of the m-by-m matrix (the sparse *spar when not nil, else the dense ar);
+// how.invert true: its inverse goes into outar (how.equal: the same array as
+// ar), or for a sparse matrix into *spar. how.ar_free: the input is the
+// caller's to give up; how.oar_free: outar's cells hold values to free as
+// they are overwritten. fct: nil or a known factor of the determinant;
+// the_degree, the_degree2, the_power: -1 when absent; how.really, numprimes:
+// false and 0 when absent.
+void mat_invert(workptr ar, workptr outar, std::int32_t m, quolyptr n, sparseptr* spar, poly fct,
+                std::int32_t the_degree, std::int32_t the_degree2, std::int32_t the_power,
+                std::int32_t numprimes, const InvertFlags& how);
 
 // The methods the router chooses among, in the order of its decision lists.
 enum class det_method : std::int32_t {
@@ -104,7 +95,7 @@ struct det_method_table {
   bool (*rat_poly_inverse)(workptr ar, workptr outar, std::int32_t m, const InvertFlags& how);
 };
 
-// The live table; starts with the built methods and the placeholders.
+// The live table; starts as default_det_methods() leaves it.
 extern det_method_table det_methods;
 // The table as start-up leaves it (tests restore det_methods from it).
 det_method_table default_det_methods();
@@ -112,11 +103,6 @@ det_method_table default_det_methods();
 // Test hook: called with each method the router hands a request to, just
 // before the call (nil: nothing recorded).
 extern void (*det_route_hook)(det_method m);
-
-// The router's exit: step 1 (resume modding-out when the router suspended
-// it; reduce *n modulo the restored relations), step 2 when divit (divide_fct)
-// and the jump back to mat_invert.
-[[noreturn]] void exitt(mat_invert_EnvRec& env, quolyptr n, poly fct, bool divit);
 
 // The order of the root that a determinant with the power argument
 // the_power > 1 is replaced by (1: none): over the integers the_power;
@@ -140,23 +126,6 @@ void take_determinant_power(quolyptr n, std::int32_t the_power);
 // left as it was).
 void take_determinant_root(quolyptr n, std::int32_t root);
 
-// Step 1 of the exit without the resumption: unless *n is a number, or a
-// rational number outside word mode, its numerator and denominator are
-// reduced modulo the relations now in force; a denominator that becomes 0
-// is reported in two lines and gives *n := 1; otherwise *n is normalised
-// (check_quoly with laurent_at_entry), a bare number numerator without
-// denominator made a number value. reads: polynames, lintmode
-void modout_result(quolyptr n, bool laurent_at_entry);
-
-// *n := *n / fct: an exact polynomial division when allpolys and neither is a
-// number (error 305 when fct does not divide), otherwise as rational
-// functions. fct nil: nothing.
-void divide_fct(const mat_invert_EnvRec& env, quolyptr n, poly fct);
-
-// Fills allnumbs, allpolys, polydepth and cols_to_search from the first m*m
-// cells of ar (nil cells count as the number 0).
-void set_search_params(mat_invert_EnvRec& env, workptr ar, std::int32_t m);
-
 // Whether the m*m entries of ar are massive enough for the Lagrange method:
 // always when m > 6; otherwise their summed mass against mod_det_method_cut
 // (lintmode) or min(rat_det_method_cut, 2^28).
@@ -166,21 +135,7 @@ bool massive_enough(workptr ar, std::int32_t m);
 // and lintmode only).
 void check_det_power(std::int32_t the_power);
 
-// The inverse of the m x m matrix of polynomials over the rationals in ar
-// by the recurrence of the sparse inverses (invert_sparse) on a sparse
-// copy: the values Gauss-Jordan gives (both in normal form), several times
-// sooner for polynomial entries. It goes into outar as standard elimination
-// leaves it: outar's old cells freed when how.oar_free, ar's cells kept
-// unless outar is ar. Declines (false, nothing changed) unless the
-// determinant is surely not 0, so that Gauss-Jordan still reports a
-// singular matrix. reads: number_polys (the entries' layout)
-bool dense_recurrence_inverse(workptr ar, workptr outar, std::int32_t m, const InvertFlags& how);
-
 // The number of adjoined variables that occur in the m*m entries of ar.
 std::int32_t variables_used(workptr ar, std::int32_t m);
-
-// Makes cells 0..m*m-1 of mod_mode_matrix exist (number values 0).
-// writes: mod_mode_matrix, mod_matrix_size
-void check_mod_matrix_size(std::int32_t m);
 
 }  // namespace tavrin

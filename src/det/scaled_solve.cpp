@@ -18,6 +18,8 @@
 #include "det/divisor_determ.h"
 #include "det/int_images.h"
 #include "det/int_routes.h"
+#include "numbers/garner.h"
+#include "numbers/primes.h"
 #include "numbers/bigint.h"
 #include "matrix/det_services.h"
 #include "matrix/owned_cells.h"
@@ -93,7 +95,7 @@ bool lift_solve(const ZMatrix& s, const ZMatrix& v, const ZInt& d, const std::ve
   std::uint32_t p = 0;
   for (std::size_t k = 0;; ++k) {
     if (k == 8) return false;
-    p = word_prime_below(1u << 21, k);
+    p = word_prime(k, lifting_prime_top);
     if (d.mod_word(p) == 0) continue;
     const double dp = p;
     for (std::size_t i = 0; i < m * m; ++i) store[i] = sm[i] < 0.0 ? sm[i] + dp : sm[i];
@@ -228,28 +230,24 @@ ZMatrix crt_solve(const ZMatrix& s, const ZMatrix& v, const ZInt& d, const std::
   const double need = *std::max_element(bits.begin(), bits.end()) + 1.0;
   const std::int32_t n = s.rows, k = v.cols;
   ZMatrix x(n, k);
-  ZInt M = 1;
+  const auto count = static_cast<std::size_t>(n) * static_cast<std::size_t>(k);
+  Garner garner;
+  std::vector<std::uint32_t> digits;  // digit t of entry i at t * count + i
   double have = 0.0;
   std::vector<std::uint64_t> img;
+  std::vector<std::uint32_t> residues(count);
   for (std::size_t t = 0; have <= need; ++t) {
-    const std::uint32_t p = word_prime_below(1u << 31, t);
+    const std::uint32_t p = word_prime(t);
     const std::uint32_t dp = d.mod_word(p);
     if (dp == 0 || !image_solve(s, v, dp, p, img)) continue;
-    // Garner: x := x + M ((img - x) M^-1 mod p).
-    const std::uint64_t minv = residue_power(M.mod_word(p), p - 2, p);
-    for (std::int32_t r = 0; r < n; ++r)
-      for (std::int32_t c = 0; c < k; ++c) {
-        ZInt& e = x.at(r, c);
-        const std::uint64_t diff = (img[static_cast<std::size_t>(r) * k + c] + p - e.mod_word(p)) % p * minv % p;
-        if (diff != 0) e += M * ZInt(static_cast<std::int64_t>(diff));
-      }
-    M = M * ZInt(static_cast<std::int64_t>(p));
+    const std::size_t at = garner.size();
+    garner.add_prime(p);
+    for (std::size_t i = 0; i < count; ++i) residues[i] = garner.field(at).reduce(img[i]);
+    digits.resize(digits.size() + count);
+    garner.digits_of(at, residues.data(), digits.data(), count, count, &digits[at * count]);
     have += std::log2(static_cast<double>(p)) - 1e-9;
   }
-  ZInt half;
-  ZInt::divmod(M, ZInt(2), &half, nullptr);
-  for (ZInt& e : x.cell)
-    if (compare(e, half) > 0) e -= M;
+  for (std::size_t i = 0; i < count; ++i) x.cell[i] = garner.symmetric(&digits[i], count);
   return x;
 }
 

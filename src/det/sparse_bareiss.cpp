@@ -10,7 +10,7 @@
 #include "det/bareiss.h"
 #include "det/elimination_guards.h"
 #include "det/float_check.h"
-#include "det/router.h"
+#include "det/method_services.h"
 #include "det/sparse_pivot.h"
 #include "matrix/pivot_search.h"
 #include "matrix/sparse_copy.h"

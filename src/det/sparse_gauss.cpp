@@ -11,7 +11,7 @@
 #include "core/globals.h"
 #include "det/elimination_guards.h"
 #include "det/float_check.h"
-#include "det/router.h"
+#include "det/method_services.h"
 #include "det/sparse_pivot.h"
 #include "gcd/gcd_stash.h"
 #include "matrix/pivot_search.h"

@@ -36,7 +36,7 @@
 #include "det/lagrange.h"
 #include "det/lagrange_impl.h"
 #include "det/lagrange_ring.h"
-#include "det/router.h"
+#include "det/method_services.h"
 #include "matrix/zint.h"
 #include "numbers/freelists.h"
 #include "numbers/node_handles.h"
@@ -160,23 +160,10 @@ using Row = degree_row;
 
 // ---- The determinant of a sparse residue matrix ---------------------------------------
 
-// 1 / a modulo the prime by the extended Euclidean algorithm on words
-// (the field's own inverse in characteristic 2).
+// 1 / a modulo the ring's prime (its own, not the modulus in force).
 template <bool char2>
 std::uint32_t residue_inverse(const ModRing<char2>& ring, std::uint32_t a) {
-  if constexpr (char2) {
-    return ring.inv(a);
-  } else {
-    std::int64_t r0 = ring.f.p, r1 = a, s0 = 0, s1 = 1;
-    while (r1 != 0) {
-      const std::int64_t q = r0 / r1;
-      r0 -= q * r1;
-      std::swap(r0, r1);
-      s0 -= q * s1;
-      std::swap(s0, s1);
-    }
-    return static_cast<std::uint32_t>(s0 < 0 ? s0 + ring.f.p : s0);
-  }
+  return ring.inv(a);
 }
 
 // Elimination on sorted sparse rows; each pivot the stored entry of least
@@ -901,7 +888,7 @@ struct SparsePrimes final : ZPrimes {
 // The integer determinant of the entries (coefficients indexes into coefs).
 // proven_bits >= 0: the proven route (its primes, a bound on the
 // coefficients; no power, no degrees given).
-bool sparse_z_det(const SparseFlat<std::size_t>& a, const std::vector<ZCoef>& coefs,
+bool sparse_z_det(const SparseFlat<std::size_t>& a, const std::vector<ZInt>& coefs,
                   std::int32_t this_deg, std::int32_t this_deg2, std::int32_t the_power,
                   std::int32_t numprimes, ZResult& det, double proven_bits = -1) {
   const std::int32_t nv = number_polys;
@@ -942,7 +929,7 @@ bool sparse_z_det(const SparseFlat<std::size_t>& a, const std::vector<ZCoef>& co
     for (std::size_t k = 0; k < a.e.size(); ++k) {
       Flat<std::uint32_t> f;
       for (std::size_t t = 0; t < a.e[k].c.size(); ++t) {
-        const std::uint32_t v = coefs[a.e[k].c[t]].mod(p);
+        const std::uint32_t v = coefs[a.e[k].c[t]].mod_word(p);
         if (v != 0) f.push(a.e[k].exp(t), nv, v);
       }
       if (f.c.empty()) continue;
@@ -963,7 +950,7 @@ bool sparse_z_det(const SparseFlat<std::size_t>& a, const std::vector<ZCoef>& co
 // the integer driver, the answer reduced again.
 bool use_sparse_rat_poly_det(const SparseFlat<std::uint32_t>& a, quolyptr q) {
   const std::int32_t nv = number_polys;
-  std::vector<ZCoef> coefs;
+  std::vector<ZInt> coefs;
   SparseFlat<std::size_t> z;
   z.m = a.m;
   z.row = a.row;
@@ -971,9 +958,7 @@ bool use_sparse_rat_poly_det(const SparseFlat<std::uint32_t>& a, quolyptr q) {
   for (const auto& e : a.e) {
     Flat<std::size_t> f;
     for (std::size_t t = 0; t < e.c.size(); ++t) {
-      ZCoef c;
-      if (e.c[t] >> 28) c.limbs.push_back(e.c[t] >> 28);
-      c.limbs.push_back(e.c[t] & 0xFFFFFFF);
+      const ZInt c(e.c[t]);
       f.push(e.exp(t), nv, coefs.size());
       coefs.push_back(c);
     }
@@ -984,8 +969,7 @@ bool use_sparse_rat_poly_det(const SparseFlat<std::uint32_t>& a, quolyptr q) {
   const auto p = static_cast<std::uint32_t>(modulus);
   Flat<std::uint32_t> out;
   for (auto& [k, x] : det) {
-    std::uint32_t r = mag_mod(x.mag, p);
-    if (x.neg && r != 0) r = p - r;
+    const std::uint32_t r = x.mod_word(p);
     if (r != 0) out.push(k.data(), nv, r);
   }
   free_quoly(q);
@@ -1024,10 +1008,10 @@ bool sparse_rat_poly_determ(sparseptr spar, std::int32_t m, quolyptr q, poly fct
                             std::int32_t numprimes) {
   if (field_depth > 0) return false;
   const std::int32_t nv = number_polys;
-  std::vector<ZCoef> coefs;
+  std::vector<ZInt> coefs;
   SparseFlat<std::size_t> a;
   const bool ok = read_sparse(spar, m, nv, a, [&](imptr n, std::size_t& v) {
-    ZCoef c;
+    ZInt c;
     if (!read_zcoef(n, c)) return false;
     v = coefs.size();
     coefs.push_back(std::move(c));

@@ -415,15 +415,4 @@ bool residue_inverse(const std::uint32_t* a, std::int32_t m, std::uint32_t p, st
   return true;
 }
 
-void residue_horner_step(double* __restrict x, const std::int32_t* __restrict d, std::size_t n,
-                         std::uint32_t w, std::uint32_t p) {
-  const double dw = w, dp = p, inv = 1.0 / dp;
-  constexpr double round = 6755399441055744.0;  // 1.5 * 2^52: adding it rounds to an integer
-  for (std::size_t i = 0; i < n; ++i) {
-    const double v = x[i] * dw + d[i];
-    const double q = (v * inv + round) - round;
-    x[i] = v - q * dp;
-  }
-}
-
 }  // namespace tavrin

@@ -18,8 +18,10 @@
 #include "gcd/gcd_fields_impl.h"
 #include "numbers/bigint.h"
 #include "numbers/freelists.h"
+#include "numbers/garner.h"
 #include "numbers/integer_gcd.h"
 #include "numbers/node_handles.h"
+#include "numbers/zint.h"
 #include "poly/poly_add.h"
 #include "poly/poly_measures.h"
 #include "poly/poly_repr.h"
@@ -101,9 +103,8 @@ struct Memo {
   // (to be divided by the content GCD cg, not 1 only over the integers)
   std::vector<std::uint64_t> ukey, vkey;
   std::vector<std::uint32_t> ures, vres;
-  std::vector<bool> uneg, vneg;
-  std::vector<std::vector<std::uint32_t>> umag, vmag;
-  std::vector<std::uint32_t> cg;  // base 2^28 digits, least first
+  std::vector<ZInt> uval, vval;
+  ZInt cg;
 };
 
 Memo& memo() {
@@ -215,73 +216,10 @@ bool modular_gcd(poly u, poly v, const Problem& pr, polypt pt, poly* r) {
 
 // ---- Over the integers ----------------------------------------------------------------------------------
 
-// Natural numbers in base 2^28, least significant digit first.
-using Nat = std::vector<std::uint32_t>;
-
-void mul_add(Nat& n, std::uint32_t m, std::uint32_t a) {
-  std::uint64_t carry = a;
-  for (std::uint32_t& d : n) {
-    const std::uint64_t t = static_cast<std::uint64_t>(d) * m + carry;
-    d = static_cast<std::uint32_t>(t & (limb_base - 1));
-    carry = t >> limb_bits;
-  }
-  while (carry != 0) {
-    n.push_back(static_cast<std::uint32_t>(carry & (limb_base - 1)));
-    carry >>= limb_bits;
-  }
-}
-
-void trim(Nat& n) {
-  while (!n.empty() && n.back() == 0) n.pop_back();
-}
-
-int compare(const Nat& a, const Nat& b) {
-  if (a.size() != b.size()) return a.size() < b.size() ? -1 : 1;
-  for (std::size_t i = a.size(); i-- > 0;)
-    if (a[i] != b[i]) return a[i] < b[i] ? -1 : 1;
-  return 0;
-}
-
-// a - b for a >= b
-Nat minus(const Nat& a, const Nat& b) {
-  Nat r = a;
-  std::int64_t borrow = 0;
-  for (std::size_t i = 0; i < r.size(); ++i) {
-    std::int64_t t = static_cast<std::int64_t>(r[i]) - borrow - (i < b.size() ? b[i] : 0);
-    borrow = t < 0 ? 1 : 0;
-    if (t < 0) t += limb_base;
-    r[i] = static_cast<std::uint32_t>(t);
-  }
-  trim(r);
-  return r;
-}
-
-std::int32_t bits(const Nat& n) {
-  if (n.empty()) return 0;
-  std::int32_t b = static_cast<std::int32_t>(n.size() - 1) * limb_bits;
-  for (std::uint32_t top = n.back(); top != 0; top >>= 1) ++b;
-  return b;
-}
-
 std::int32_t bits_of(std::uint64_t x) {
   std::int32_t b = 0;
   for (; x != 0; x >>= 1) ++b;
   return b;
-}
-
-// x modulo the field's prime (the limbs carry the sign).
-std::uint32_t signed_residue(imptr x, const PrimeField& f) {
-  std::uint64_t r = 0;
-  bool neg = false;
-  for (numptr l = x->head; l != nullptr; l = l->next) {
-    std::int32_t d = l->value;
-    if (d < 0) {
-      neg = true;
-      d = -d;
-    }
-    r = f.reduce((r << limb_bits) + static_cast<std::uint64_t>(d));
-  }
-  return neg ? f.neg(static_cast<elem>(r)) : static_cast<elem>(r);
 }
 
 // The residues of one polynomial over the primes of a run, aligned by key:
@@ -332,77 +270,25 @@ struct Residues {
   }
 };
 
-// Chinese remaindering over the primes p[0 .. k): mixed-radix digits, then
-// the value in the symmetric range.
-class Crt {
- public:
-  explicit Crt(const std::vector<std::uint32_t>& p) : p_(p) {
-    for (std::uint32_t q : p) f_.emplace_back(q);
-    inv_.assign(p.size(), 1);
-    for (std::size_t i = 1; i < p.size(); ++i) {
-      std::uint64_t prod = 1;
-      for (std::size_t j = 0; j < i; ++j) prod = prod * p[j] % p[i];
-      inv_[i] = power_mod(prod, p[i] - 2, p[i]);  // the inverse, by Fermat
-    }
-    m_.assign(1, 1);
-    for (std::uint32_t q : p) mul_add(m_, q, 0);
-    half_ = m_;  // m / 2
-    std::uint32_t carry = 0;
-    for (std::size_t i = half_.size(); i-- > 0;) {
-      const std::uint32_t d = half_[i];
-      half_[i] = (d >> 1) | (carry << (limb_bits - 1));
-      carry = d & 1u;
-    }
-    trim(half_);
-  }
-  std::int32_t modulus_bits() const { return bits(m_); }
-  // The symmetric value of term t's residues: *neg and |value|.
-  void value(const Residues& r, std::size_t term, bool* neg, Nat* mag) const {
-    const std::size_t k = p_.size();
-    std::vector<std::uint32_t> v(k);
-    for (std::size_t i = 0; i < k; ++i) {
-      const PrimeField& f = f_[i];
-      elem t = 0;
-      for (std::size_t j = i; j-- > 0;) t = f.reduce(static_cast<std::uint64_t>(t) * p_[j] + v[j]);
-      v[i] = f.mul(f.sub(f.reduce(r.at(term, i)), t), static_cast<elem>(inv_[i]));
-    }
-    Nat u;
-    for (std::size_t i = k; i-- > 0;) mul_add(u, p_[i], v[i]);
-    trim(u);
-    *neg = compare(u, half_) > 0;
-    *mag = *neg ? minus(m_, u) : u;
-  }
-
- private:
-  std::vector<std::uint32_t> p_;
-  std::vector<PrimeField> f_;
-  std::vector<std::uint64_t> inv_;
-  Nat m_, half_;
-};
-
-// The values of a Residues in the symmetric range, with their largest bit
-// length.
+// The values of a Residues in the symmetric range of the primes' product,
+// with their largest bit length.
 struct Values {
-  std::vector<bool> neg;
-  std::vector<Nat> mag;
+  std::vector<ZInt> value;
   std::int32_t height = 0;
 };
 
-Values values_of(const Residues& r, const Crt& crt) {
+Values values_of(const Residues& r, const Garner& crt) {
   Values out;
-  out.neg.resize(r.key.size());
-  out.mag.resize(r.key.size());
+  out.value.resize(r.key.size());
+  const std::size_t k = crt.size();
+  std::vector<std::uint32_t> res(k), digits(k);
   for (std::size_t t = 0; t < r.key.size(); ++t) {
-    bool n = false;
-    crt.value(r, t, &n, &out.mag[t]);
-    out.neg[t] = n;
-    out.height = std::max(out.height, bits(out.mag[t]));
+    for (std::size_t i = 0; i < k; ++i) res[i] = r.at(t, i);
+    crt.digits(res.data(), digits.data());
+    out.value[t] = crt.symmetric(digits.data());
+    out.height = std::max(out.height, static_cast<std::int32_t>(out.value[t].bit_length()));
   }
   return out;
-}
-
-imptr number_of(const Nat& mag, bool neg) {
-  return number_from_digits(mag.data(), static_cast<std::int32_t>(mag.size()), neg ? -1 : 1);
 }
 
 // The value of x in a word I wide enough for it.
@@ -429,9 +315,9 @@ std::int32_t height_of(const Poly<imptr>& a) {
 // A and B modulo p (false when p divides a leading coefficient).
 bool reduce_mod(const Poly<imptr>& a, const PrimeField& f, MPoly* A) {
   A->clear();
-  if (signed_residue(a.coef[0], f) == 0) return false;
+  if (number_residue(a.coef[0], f) == 0) return false;
   for (std::size_t i = 0; i < a.size(); ++i) {
-    const elem c = signed_residue(a.coef[i], f);
+    const elem c = number_residue(a.coef[i], f);
     if (c != 0) A->push(a.key[i], c);
   }
   return true;
@@ -452,17 +338,15 @@ bool divides_over_z(const Layout& lay, const Poly<imptr>& a, const Poly<imptr>& 
     for (std::size_t i = 0; i < g.size(); ++i) G.push(g.key[i], small_value<I>(g.coef[i]));
     const division_result st = int_divides(lay, A, G, hg, &Q);
     if (st != division_result::exact) return st;
-    q->neg.resize(Q.size());
-    q->mag.resize(Q.size());
+    q->value.resize(Q.size());
     q->height = 0;
     for (std::size_t i = 0; i < Q.size(); ++i) {
       const I c = Q.coef[i];
-      q->neg[i] = c < 0;
       auto m = static_cast<unsigned __int128>(c < 0 ? -c : c);
-      Nat& n = q->mag[i];
-      n.clear();
+      std::vector<std::uint32_t> n;
       for (; m != 0; m >>= limb_bits) n.push_back(static_cast<std::uint32_t>(m & (limb_base - 1)));
-      q->height = std::max(q->height, bits(n));
+      q->value[i] = ZInt::from_digits(std::move(n), c < 0 ? -1 : 1);
+      q->height = std::max(q->height, static_cast<std::int32_t>(q->value[i].bit_length()));
     }
     *qkey = std::move(Q.key);
     return st;
@@ -471,7 +355,7 @@ bool divides_over_z(const Layout& lay, const Poly<imptr>& a, const Poly<imptr>& 
     const division_result st = ha <= 60 ? in_words(std::int64_t{}) : in_words(__int128{});
     if (st != division_result::too_large) return st == division_result::exact;
   }
-  std::vector<std::uint32_t> primes;
+  Garner crt;
   Residues rq;
   MPoly A, G, Q;
   for (std::size_t k = 0; k < 256; ++k) {
@@ -481,10 +365,9 @@ bool divides_over_z(const Layout& lay, const Poly<imptr>& a, const Poly<imptr>& 
     reduce_mod(a, f, &A);
     if (!mpoly_divides(f, lay, A, G, &Q)) return false;
     ++flat_gcd_stats.division_primes;
-    primes.push_back(f.modulus());
+    crt.add_prime(f.modulus());
     rq.add(Q, f, 1);
-    const Crt crt(primes);
-    const std::int32_t mbits = crt.modulus_bits();
+    const auto mbits = static_cast<std::int32_t>(crt.modulus().bit_length());
     if (mbits < ha + 2) continue;
     Values vq = values_of(rq, crt);
     if (hg + vq.height + bits_of(std::min(g.size(), rq.key.size())) < mbits - 1) {
@@ -529,13 +412,12 @@ bool integer_gcd(poly u, poly v, const Problem& pr, polypt pt, poly* r) {
   };
   Rng rng(a.size() * 7919 + b.size());
   std::vector<std::int32_t> bounds;
-  std::vector<std::uint32_t> primes;
+  Garner crt;
   Residues rh;
   std::uint64_t lm = 0;
   ZippelPlan plan;
   MPoly A, B, G;
-  std::vector<bool> last_neg;
-  std::vector<Nat> last_mag;
+  std::vector<ZInt> last;
   int bound_tries = 0;
   for (std::size_t k = 0; k < 512; ++k) {
     check_interrupt();
@@ -556,30 +438,28 @@ bool integer_gcd(poly u, poly v, const Problem& pr, polypt pt, poly* r) {
       st = field_gcd(f, lay, A, B, rng, &G, false, &plan, nullptr, &bounds);
       if (st != engine_status::done) continue;
     }
-    if (!primes.empty() && G.key[0] > lm) {
+    if (crt.size() != 0 && G.key[0] > lm) {
       ++flat_gcd_stats.unlucky;
       continue;
     }
-    if (primes.empty() || G.key[0] < lm) {
-      if (!primes.empty()) ++flat_gcd_stats.unlucky;
-      primes.clear();
+    if (crt.size() == 0 || G.key[0] < lm) {
+      if (crt.size() != 0) ++flat_gcd_stats.unlucky;
+      crt.clear();
       rh.clear();
-      last_mag.clear();
+      last.clear();
       lm = G.key[0];
     }
-    primes.push_back(f.modulus());
-    rh.add(G, f, signed_residue(gamma.get(), f));
-    const Crt crt(primes);
-    const std::int32_t mbits = crt.modulus_bits();
+    crt.add_prime(f.modulus());
+    rh.add(G, f, number_residue(gamma.get(), f));
+    const auto mbits = static_cast<std::int32_t>(crt.modulus().bit_length());
     const Values vh = values_of(rh, crt);
     // Try the candidate when its coefficients are well inside the range, or
     // the latest prime changed none of them.
-    const bool stable = vh.mag == last_mag && vh.neg == last_neg;
-    last_mag = vh.mag;
-    last_neg = vh.neg;
+    const bool stable = vh.value == last;
+    last = vh.value;
     if (!stable && vh.height >= mbits - 16) continue;
     detail::OwnedPoly h;
-    h.p = rebuild(rh.key, pr, [&vh](std::size_t t) { return detail::new_leaf(number_of(vh.mag[t], vh.neg[t])); });
+    h.p = rebuild(rh.key, pr, [&vh](std::size_t t) { return detail::new_leaf(vh.value[t].to_number()); });
     if (h.p->numb) return constant_answer();
     detail::ScratchNumber ch;
     find_gcdcoefs(h.p, ch.get());
@@ -607,18 +487,13 @@ bool integer_gcd(poly u, poly v, const Problem& pr, polypt pt, poly* r) {
       if (!fingerprint(*r, pr, &mo.g)) return true;
       mo.ukey = std::move(a_small ? ks : kl);
       mo.vkey = std::move(a_small ? kl : ks);
-      mo.uneg = std::move(a_small ? qs.neg : ql.neg);
-      mo.umag = std::move(a_small ? qs.mag : ql.mag);
-      mo.vneg = std::move(a_small ? ql.neg : qs.neg);
-      mo.vmag = std::move(a_small ? ql.mag : qs.mag);
+      mo.uval = std::move(a_small ? qs.value : ql.value);
+      mo.vval = std::move(a_small ? ql.value : qs.value);
       if (flipped) {
-        mo.uneg.flip();
-        mo.vneg.flip();
+        for (ZInt& x : mo.uval) x = -x;
+        for (ZInt& x : mo.vval) x = -x;
       }
-      mo.cg.clear();
-      for (numptr l = cg.get()->head; l != nullptr; l = l->next)
-        mo.cg.push_back(static_cast<std::uint32_t>(std::abs(l->value)));
-      std::reverse(mo.cg.begin(), mo.cg.end());  // least significant first
+      mo.cg = ZInt::from_number(cg.get()).abs();
       mo.valid = true;
       return true;
     }
@@ -677,11 +552,11 @@ bool flat_gcd_cofactors(poly n, poly m, poly com, poly* qn, poly* qm) {
     x.p = flat::rebuild(mo.ukey, mo.pr, [&mo](std::size_t k) { return flat::word_leaf(mo.ures[k]); });
     y.p = flat::rebuild(mo.vkey, mo.pr, [&mo](std::size_t k) { return flat::word_leaf(mo.vres[k]); });
   } else {
-    x.p = flat::rebuild(mo.ukey, mo.pr, [&mo](std::size_t k) { return detail::new_leaf(flat::number_of(mo.umag[k], mo.uneg[k])); });
-    y.p = flat::rebuild(mo.vkey, mo.pr, [&mo](std::size_t k) { return detail::new_leaf(flat::number_of(mo.vmag[k], mo.vneg[k])); });
-    if (!(mo.cg.size() == 1 && mo.cg[0] == 1)) {
+    x.p = flat::rebuild(mo.ukey, mo.pr, [&mo](std::size_t k) { return detail::new_leaf(mo.uval[k].to_number()); });
+    y.p = flat::rebuild(mo.vkey, mo.pr, [&mo](std::size_t k) { return detail::new_leaf(mo.vval[k].to_number()); });
+    if (!mo.cg.is_one()) {
       detail::ScratchNumber c;
-      imptr cg = number_from_digits(mo.cg.data(), static_cast<std::int32_t>(mo.cg.size()), 1);
+      imptr cg = mo.cg.to_number();
       num_assign(cg, c.get());
       free_imag(&cg);
       num_poly_quot(x.p, c.get(), 0);

@@ -17,24 +17,32 @@
 #include <vector>
 
 #include "core/records.h"
+#include "poly/exponent_keys.h"
 
 namespace tavrin::flat {
 
+// Every variable's field `width` bits wide, the top one the guard: a
+// Packing of width - 1 value bits at (nvars - 1 - k) * width.
 struct Layout {
   int nvars = 0;
   int width = 0;             // bits of a field, the guard bit included
   std::uint64_t guards = 0;  // the guard bit of every field
+  detail::Packing packing;
 
   Layout() = default;
   Layout(int n, int w) : nvars(n), width(w) {
-    for (int k = 0; k < n; ++k) guards |= std::uint64_t{1} << (shift(k) + w - 1);
+    packing.depth = n;
+    packing.total = n * w;
+    for (int k = 0; k < n; ++k) {
+      packing.shift[static_cast<std::size_t>(k)] = (n - 1 - k) * w;
+      packing.width[static_cast<std::size_t>(k)] = w - 1;
+      guards |= std::uint64_t{1} << (shift(k) + w - 1);
+    }
   }
-  int shift(int k) const { return (nvars - 1 - k) * width; }
-  std::uint64_t unit(int k) const { return std::uint64_t{1} << shift(k); }
-  std::uint64_t field_mask(int k) const { return ((std::uint64_t{1} << (width - 1)) - 1) << shift(k); }
-  std::int32_t exponent(std::uint64_t key, int k) const {
-    return static_cast<std::int32_t>((key & field_mask(k)) >> shift(k));
-  }
+  int shift(int k) const { return packing.shift[static_cast<std::size_t>(k)]; }
+  std::uint64_t unit(int k) const { return packing.unit(k); }
+  std::uint64_t field_mask(int k) const { return packing.field_mask(k); }
+  std::int32_t exponent(std::uint64_t key, int k) const { return static_cast<std::int32_t>(packing.field(key, k)); }
   // The key with variable k's field cleared.
   std::uint64_t without(std::uint64_t key, int k) const { return key & ~field_mask(k); }
   // The largest exponent a field holds.

@@ -10,39 +10,21 @@
 
 namespace tavrin {
 
-// *r := the GCD of u and v, polynomials in the variables from pt's level
-// down (pt not nil unless both are numbers). Normalised unless leave_early:
-// over the integers and rationals the leading number is positive and the
-// integer GCD of the contents is kept; modulo a prime and in floating mode
-// it is monic; over a coefficient field it is monic over the field, free of
-// its integer content, times the integer GCD of the contents. Two numbers
-// give their integer GCD (1, 1.0 in word and floating arithmetic; 0 for two
-// zeros); gcd(0, p) is p normalised.
-// Stages, each leaving as soon as it has the answer: A trivial cases and
-// the one-variable engines (basic_poly_gcd, fl_basic_poly_gcd); B the main
-// variable absent from one or both; C the common power of x and (modulo a
-// prime) the common divisor of the exponents divided out; D exact division
-// of u by v, the modular probe, the GCD over the field, the first random
-// probe; E contents; F general contents; G shape measures; H exact division,
-// the modular method, the cache, the second probe, the field GCD, the
-// evaluation method, the subresultant sequence (polygcd_impl.h).
-// The flags come in a GcdFlags (defaults: false for leave_early, true for
-// the others). leave_early: only the degree in x is wanted: the answer may
-// be x^delta, neither normalised nor multiplied by contents. do_fast: the
-// random probes may run. allcons: general contents may be taken (the
-// driver turns it off and on by its rules). canreset: a fresh problem,
-// whose counters g_cntcount and g_cutoff may be reset.
-// usave / vsave true: u / v kept, node for node, on every exit, an
-// unwinding error included. False: given up: its nodes may become the
-// driver's, leaving the caller an empty head to release (unless *r is that
-// argument's cell, whose old value the driver releases).
-// *r: overwritten (may be the cell of u or v). reads: the ring state,
-// polynames, field_depth, the thresholds and settings of the GCD work
-// (tripval, trial_cutoff, gcd_stash_cutoff, chinhensel, rat_yes,
-// no_aux_primes2, the prime tables); reads and writes: original_depth, the
-// content counters, g_cntcount, g_cutoff, the GCD cache.
-// polygcd and GcdFlags: declared in poly/poly_upcalls.h (the polynomial
-// arithmetic calls it).
+// polygcd and GcdFlags: declared with their contract in poly/poly_upcalls.h
+// (the polynomial arithmetic calls it).
+//
+// The stages of polygcd, each leaving as soon as it has the answer: A
+// trivial cases and the one-variable engines (basic_poly_gcd,
+// fl_basic_poly_gcd); B the main variable absent from one or both; C both
+// in one variable modulo a prime (basic_poly_gcd), then, unless
+// leave_early, one variable over the integers on contiguous words
+// (intpoly_gcd.h) and the flat engines of Brown's and Zippel's methods for
+// large multivariate problems (flat_gcd.h), then the common power of x and
+// (modulo a prime) the common divisor of the exponents divided out; D exact
+// division of u by v, the modular probe, the GCD over the field, the first
+// random probe; E contents; F general contents; G shape measures; H exact
+// division, the modular method, the cache, the second probe, the field GCD,
+// the evaluation method, the subresultant sequence (polygcd_impl.h).
 
 // Which stage ended each call of polygcd, counted since start (a test and
 // benchmark hook; recursive calls count too).

@@ -1,5 +1,5 @@
-// The fields of the flat GCD engines: inverses modulo word primes, the list
-// of image primes, and the logarithm tables of GF(2^8), GF(2^16) and of the
+// The fields of the flat GCD engines: the list of image primes and the
+// logarithm tables of GF(2^8), GF(2^16) and of the
 // extensions of small prime fields.
 #include <cstdint>
 #include <memory>
@@ -11,8 +11,6 @@
 #include "numbers/word_mod.h"
 
 namespace tavrin::flat {
-
-elem PrimeField::inv(elem a) const { return inverse_modulo(a, p_); }
 
 std::uint64_t power_mod(std::uint64_t a, std::uint64_t e, std::uint64_t m) {
   std::uint64_t r = 1 % m;
@@ -203,15 +201,6 @@ std::shared_ptr<const LogTables> log_tables_for(std::uint32_t m, std::uint64_t w
   return t;
 }
 
-std::uint32_t image_prime(std::size_t k) {
-  static std::vector<std::uint32_t> primes;
-  std::uint32_t n = primes.empty() ? 2147483647u : primes.back() - 2;
-  while (primes.size() <= k) {
-    while (!is_word_prime(n)) n -= 2;
-    primes.push_back(n);
-    n -= 2;
-  }
-  return primes[k];
-}
+std::uint32_t image_prime(std::size_t k) { return word_prime(k); }
 
 }  // namespace tavrin::flat

@@ -19,31 +19,20 @@
 #include <memory>
 #include <vector>
 
+#include "numbers/word_field.h"
+
 namespace tavrin::flat {
 
 using elem = std::uint32_t;
 
-// Residues modulo a prime p < 2^31, products reduced by a precomputed
-// reciprocal (Barrett).
-class PrimeField {
+// Residues modulo a prime p < 2^31: the kit's WordField with the
+// interface of the engines' fields.
+class PrimeField : public WordField {
  public:
-  explicit PrimeField(std::uint32_t p)
-      : p_(p), r_(static_cast<std::uint64_t>(~std::uint64_t{0} / p)) {}
-  std::uint32_t modulus() const { return p_; }
-  std::uint64_t size() const { return p_; }
+  explicit PrimeField(std::uint32_t p) : WordField(p) {}
   elem zero() const { return 0; }
   elem one() const { return 1; }
   bool is_zero(elem a) const { return a == 0; }
-  elem add(elem a, elem b) const {
-    const elem s = a + b;
-    return s >= p_ ? s - p_ : s;
-  }
-  elem sub(elem a, elem b) const { return a >= b ? a - b : a + p_ - b; }
-  elem neg(elem a) const { return a == 0 ? 0 : p_ - a; }
-  elem mul(elem a, elem b) const { return reduce(static_cast<std::uint64_t>(a) * b); }
-  // a * b + c
-  elem mul_add(elem a, elem b, elem c) const { return reduce(static_cast<std::uint64_t>(a) * b + c); }
-  elem inv(elem a) const;
   elem element(std::uint64_t i) const { return static_cast<elem>(i); }
   // A residue of the ground field (the same prime).
   elem from_ground(std::uint32_t r) const { return r; }
@@ -51,17 +40,6 @@ class PrimeField {
     *r = a;
     return true;
   }
-  // Reduction of x < 2^63.
-  elem reduce(std::uint64_t x) const {
-    const std::uint64_t q = static_cast<std::uint64_t>((static_cast<unsigned __int128>(x) * r_) >> 64);
-    std::uint64_t t = x - q * p_;
-    while (t >= p_) t -= p_;
-    return static_cast<elem>(t);
-  }
-
- private:
-  std::uint32_t p_;
-  std::uint64_t r_;
 };
 
 // The tables of one field of q <= 2^22 elements.

@@ -1,6 +1,6 @@
 // Routines of the folders above that the GCD and factorisation code calls
 // (the power of a number, the display of numbers and polynomials in progress
-// and error output, the inverse of a residue matrix); defined there. This is their one declaration: each
+// and error output); defined there. This is their one declaration: each
 // owner's header includes this one and keeps the contract comment, named
 // beside each declaration below.
 #pragma once
@@ -35,19 +35,5 @@ struct DisplayOptions {
 // Contract: toplevel/display.h.
 void poly_display(std::FILE* outf, poly p, std::int32_t* mylength, const tokentipe* endchar,
                   polypt q, const DisplayOptions& how, std::int32_t* lines);
-
-// ---- The inverse of a matrix -------------------------------------------------------------
-// Contract: matrix/det_services.h.
-// What mat_invert computes and how it treats its arrays (see there).
-struct InvertFlags {
-  bool ar_free = false;   // the input is the caller's to give up
-  bool oar_free = false;  // outar's cells hold values to free as they are overwritten
-  bool invert = false;    // the inverse; false: the determinant only
-  bool equal = false;     // outar is the same array as ar
-  bool really = false;    // passed on to the sparse Lagrange method
-};
-void mat_invert(workptr ar, workptr outar, std::int32_t m, quolyptr n, sparseptr* spar, poly fct,
-                std::int32_t the_degree, std::int32_t the_degree2, std::int32_t the_power,
-                std::int32_t numprimes, const InvertFlags& how);
 
 }  // namespace tavrin

@@ -47,17 +47,6 @@ namespace {
 using word = IntPoly::word;
 using Words = std::vector<word>;
 
-// The k-th prime below 2^31, descending (found once, kept).
-std::int32_t word_prime(std::int32_t k) {
-  static std::vector<std::int32_t> primes;
-  while (static_cast<std::int32_t>(primes.size()) <= k) {
-    std::uint32_t c = primes.empty() ? 2147483647U : static_cast<std::uint32_t>(primes.back()) - 2;
-    while (!is_word_prime(c)) c -= 2;
-    primes.push_back(static_cast<std::int32_t>(c));
-  }
-  return primes[static_cast<std::size_t>(k)];
-}
-
 Words gcd_words(const Words& a, const Words& b) {
   if (a.empty()) return b;
   if (b.empty()) return a;
@@ -157,7 +146,7 @@ IntPoly intpoly_primitive_gcd(const IntPoly& a0, const IntPoly& b0) {
   bool fresh = true;
   for (std::int32_t k = 0;; ++k) {
     check_interrupt();
-    std::int32_t p = word_prime(k);
+    auto p = static_cast<std::int32_t>(word_prime(static_cast<std::size_t>(k)));
     if (intpoly_prime_hook != nullptr) p = intpoly_prime_hook(used, p);
     ++used;
     const auto up = static_cast<std::uint32_t>(p);

@@ -10,7 +10,7 @@
 #include "core/error_codes.h"
 #include "core/errors.h"
 #include "core/globals.h"
-#include "gcd/gcd_upcalls.h"
+#include "dense/dense_matrix.h"
 #include "gcd/square_free.h"
 #include "numbers/freelists.h"
 #include "numbers/mixed_mode.h"
@@ -135,56 +135,23 @@ void do_this_level(polypt qt) {
     tavrin_error("field too large for a p-th root table.", true);
     return;
   }
-  std::int32_t index = 0;
-  enew_worknode(&index, &token);
-  if (index == 0) return;
-  workptr ar = workhead[index];
-  arr_descr descr{};
-  descr.rows = n;
-  special_set_2(n, n, &descr.arrsize);
-  const std::size_t cells = static_cast<std::size_t>(n) * static_cast<std::size_t>(n);
-  for (std::size_t k = 0; k < cells; ++k) ar->stash[k] = nullptr;
-  // The cells' values and the array go back on every exit.
-  struct Release {
-    workptr ar;
-    arr_descr* descr;
-    ~Release() {
-      free_arr(ar, descr);
-      special_free(&descr->arrsize);
-      free_work();
-    }
-  } release{ar, &descr};
   free_poly(&qt->roots);
   const std::int32_t frobenius = finf ? 2 : modulus;
-  std::vector<std::int32_t> row(static_cast<std::size_t>(n));
+  // Row i - 1: the coordinates of (basis monomial i)^p. The map is a
+  // bijection of the field, so the matrix is invertible.
+  const std::size_t side = static_cast<std::size_t>(n);
+  std::vector<std::int32_t> images(side * side, 0);
   for (std::int32_t i = 1; i <= n; ++i) {
     OwnedPoly b;
     basis(b.cell(), i - 1, qt);
     compute_power(b.cell(), frobenius, qt);
-    std::fill(row.begin(), row.end(), 0);
-    dump_coeffs(b.get(), qt, row.data());
-    for (std::int32_t k = 0; k < n; ++k) {
-      quoly& cell = ar->stash[static_cast<std::size_t>(i - 1) * static_cast<std::size_t>(n) +
-                              static_cast<std::size_t>(k)];
-      quoly_set(row[static_cast<std::size_t>(k)], &cell);
-      cell->next = nullptr;
-      cell->ncoef->lint = row[static_cast<std::size_t>(k)];
-    }
+    dump_coeffs(b.get(), qt, images.data() + static_cast<std::size_t>(i - 1) * side);
   }
-  quoly det = nullptr;
-  quoly_set(1, &det);
-  det->next = nullptr;
-  det->ncoef->lint = 1;
-  mat_invert(ar, ar, n, &det, nullptr, nullptr, -1, -1, -1, 0,
-             {.ar_free = true, .oar_free = true, .invert = true, .equal = true});
-  free_quoly(&det);
+  residue_matrix_inverse(images, n);
   poly table = detail::new_term(0, residue_leaf(1));
   for (std::int32_t e = 1; e < qt->expon; ++e) {
-    const std::size_t start = static_cast<std::size_t>(e) * static_cast<std::size_t>(sub) *
-                              static_cast<std::size_t>(n);
-    for (std::int32_t k = 0; k < n; ++k)
-      row[static_cast<std::size_t>(k)] = ar->stash[start + static_cast<std::size_t>(k)]->ncoef->lint;
-    poly r = mult_out(row.data(), qt);
+    const std::size_t start = static_cast<std::size_t>(e) * static_cast<std::size_t>(sub) * side;
+    poly r = mult_out(images.data() + start, qt);
     if (r == nullptr) r = residue_leaf(0);
     table = detail::new_term(e, r, table);
   }

@@ -102,7 +102,7 @@ void get_quoly(quolyptr n, textptr inf, nameptr* flag);
 // arrays.
 void get_quoly_ptr(quolyptr* qp, textptr inf, nameptr* flag);
 // *n := a random rational number (again: mixed with the processor clock).
-// Defined with the determinant services.
+// Defined with the matrix kernels (matrix/random_values.cpp).
 void randomize(bool again, quolyptr n);
 // *n holds a value v to share (neither freed nor changed): the further
 // arguments of the coefficient form are read and *n := a new value, the

@@ -1,11 +1,7 @@
-// Services of the matrix built-ins that matrix/ and det/ define, declared
-// here so that matrix/ can call the ones det/ defines: the adjugate
-// (det/adjoint.cpp), the exact integer determinant and the scaled solves of
-// the normal forms (det/normal_form_services.cpp, det/scaled_solve.cpp);
-// beside them matrix/'s own matrix power modulo a value, Hamiltonian path
-// set-up and random values. The determinant and inverse router itself,
-// mat_invert, is in det/router.h (declared for the folders below it in
-// gcd/gcd_upcalls.h).
+// Routines of det/ that the normal forms of matrix/ call, defined there: the
+// exact integer determinant (det/normal_form_services.cpp), its absolute
+// value and the scaled solves (det/scaled_solve.cpp); beside them the token
+// of an unstored name that work arrays and error reports take.
 #pragma once
 
 #include <cstdint>
@@ -13,44 +9,10 @@
 #include <vector>
 
 #include "core/records.h"
-#include "gcd/gcd_upcalls.h"
 #include "matrix/zint.h"
 #include "numbers/work_arrays.h"
 
 namespace tavrin {
-
-// how.invert false: *n (preset to 1 by the caller) receives the determinant
-// of the m-by-m matrix (the sparse *spar when not nil, else the dense ar);
-// how.invert true: its inverse goes into outar (how.equal: the same array as
-// ar), or for a sparse matrix into *spar. how.ar_free: the input is the
-// caller's to give up; how.oar_free: outar's cells hold values to free as
-// they are overwritten. fct: nil or a known factor of the determinant;
-// the_degree, the_degree2, the_power: -1 when absent; how.really, numprimes:
-// false and 0 when absent.
-// mat_invert (det/router.h): declared in gcd/gcd_upcalls.h (the p-th root tables invert a
-// residue matrix with it).
-
-}  // namespace tavrin
-
-namespace tavrin {
-
-// The adjugate of the m-by-m dense matrix alpha into arr (alpha_free: alpha's
-// entries are the caller's temporaries).
-void adjoint(workptr alpha, workptr arr, bool alpha_free, std::int32_t m, sparseptr* spar);
-
-// The expont-th power of the dense square matrix with every entry reduced
-// modulo *modder (nil: no modulus); *arr_free := true. showit: progress.
-void matpowermod(workptr arr, arr_descr* arr_facts, bool* arr_free, imptr expont, quoly* modder,
-                 bool showit);
-
-// The sparse pattern matrix (n*n + 1 rows and columns) of the Hamiltonian
-// path computation for the dense n-by-n matrix arr (n <= 100) into *spar;
-// arr's entries freed when *arr_free; *arr_free := false; arrf := the new
-// size.
-void set_up_hamilton(workptr arr, arr_descr* arrf, bool* arr_free, sparseptr* spar);
-
-// *n := a random rational number (again: mixed with the processor clock).
-void randomize(bool again, quolyptr n);
 
 // det A of the m-by-m integer matrix (cells column by column) by the fast
 // exact route of the determinant methods, as a fresh number (free_imag), or
@@ -67,16 +29,6 @@ ZInt abs_int_determinant(const ZMatrix& s);
 // p-adic lifting from one LU modulo a word prime when the entries are small,
 // else from images modulo word primes.
 ZMatrix scaled_solve(const ZMatrix& s, const ZMatrix& v, const ZInt& d);
-
-// *n (1.0 on entry; floating mode) := the determinant of the m x m matrix
-// of floating images (the sparse *spar when not nil, else ar; consumed as
-// mat_invert consumes a free matrix) by the floating methods of the router.
-// A determinant of polynomials is checked at two points before it is
-// returned and, when it fails the check, taken exactly and rounded to long
-// doubles, with a verbose line saying so (det/float_check.h).
-void fl_checked_determinant(workptr ar, sparseptr* spar, std::int32_t m, quolyptr n,
-                            std::int32_t the_degree, std::int32_t the_degree2,
-                            std::int32_t the_power);
 
 // A token for what is no stored name (address -1), as work arrays and error
 // reports take one; name: at most 10 characters.

@@ -11,7 +11,6 @@
 #include "core/errors.h"
 #include "core/globals.h"
 #include "core/interrupts.h"
-#include "matrix/det_services.h"
 #include "matrix/minors_cache.h"
 #include "numbers/freelists.h"
 #include "numbers/primes.h"

@@ -2,16 +2,22 @@
 // whose entries carry small integer labels (in the val field) for a
 // transversal, one entry in every row, all in different columns, such that
 // no positive label occurs twice among the chosen entries. set_up_hamilton
-// (matrix/det_services.h) builds that matrix from a graph's adjacency
-// matrix; the determinant router reaches the search for a sparse matrix
+// builds that matrix from a graph's adjacency matrix; the determinant router reaches the search for a sparse matrix
 // given with a negative side.
 #pragma once
 
 #include <cstdint>
 
 #include "core/records.h"
+#include "numbers/work_arrays.h"
 
 namespace tavrin {
+
+// The sparse pattern matrix (n*n + 1 rows and columns) of the Hamiltonian
+// path computation for the dense n-by-n matrix arr (n <= 100) into *spar;
+// arr's entries freed when *arr_free; *arr_free := false; arrf := the new
+// size.
+void set_up_hamilton(workptr arr, arr_descr* arrf, bool* arr_free, sparseptr* spar);
 
 // *n := 1 when the row x row labelled matrix *spar has a transversal, else
 // 0. f: nil, or a constant whose value is the leaf-count limit of one

@@ -29,6 +29,8 @@
 #include "core/interrupts.h"
 #include "matrix/det_services.h"
 #include "matrix/zint.h"
+#include "numbers/primes.h"
+#include "numbers/word_field.h"
 
 namespace tavrin {
 
@@ -408,10 +410,7 @@ bool hermite_square(const ZMatrix& m, const ZInt& d, bool transforms, SquareForm
 }
 
 // A prime below 2^31 for the rank profile: the k-th downwards.
-std::uint32_t profile_prime(std::int32_t k) {
-  static const std::uint32_t primes[] = {2147483647u, 2147483629u, 2147483587u, 2147483579u};
-  return primes[k];
-}
+std::uint32_t profile_prime(std::int32_t k) { return word_prime(static_cast<std::size_t>(k)); }
 
 // The lexicographically first independent rows of a modulo p, and with
 // each the column of its pivot in an echelon basis of those rows.
@@ -420,12 +419,7 @@ void rank_profile(const ZMatrix& a, std::uint32_t p, std::vector<std::int32_t>* 
   const std::int32_t c = a.cols;
   std::vector<std::vector<std::uint64_t>> basis;
   std::vector<std::uint64_t> v(static_cast<std::size_t>(c));
-  auto inverse = [p](std::uint64_t x) {
-    std::uint64_t r = 1, e = p - 2;
-    for (; e != 0; e >>= 1, x = x * x % p)
-      if (e & 1) r = r * x % p;
-    return r;
-  };
+  const WordField field(p);
   for (std::int32_t r = 0; r < a.rows && static_cast<std::int32_t>(basis.size()) < c; ++r) {
     check_interrupt();
     for (std::int32_t j = 0; j < c; ++j) v[static_cast<std::size_t>(j)] = a.at(r, j).mod_word(p);
@@ -435,13 +429,13 @@ void rank_profile(const ZMatrix& a, std::uint32_t p, std::vector<std::int32_t>* 
       if (f == 0) continue;
       const std::uint64_t g = p - f;
       const std::vector<std::uint64_t>& row = basis[b];
-      for (std::size_t j = pc; j < static_cast<std::size_t>(c); ++j) v[j] = (v[j] + g * row[j]) % p;
+      for (std::size_t j = pc; j < static_cast<std::size_t>(c); ++j) v[j] = field.reduce(v[j] + g * row[j]);
     }
     std::size_t pc = 0;
     while (pc < static_cast<std::size_t>(c) && v[pc] == 0) ++pc;
     if (pc == static_cast<std::size_t>(c)) continue;
-    const std::uint64_t inv = inverse(v[pc]);
-    for (std::size_t j = pc; j < static_cast<std::size_t>(c); ++j) v[j] = v[j] * inv % p;
+    const std::uint64_t inv = field.inv(static_cast<std::uint32_t>(v[pc]));
+    for (std::size_t j = pc; j < static_cast<std::size_t>(c); ++j) v[j] = field.reduce(v[j] * inv);
     basis.push_back(v);
     rows->push_back(r);
     pivots->push_back(static_cast<std::int32_t>(pc));

@@ -21,11 +21,12 @@
 #include "numbers/bigint_divide.h"
 #include "numbers/bigint_multiply.h"
 #include "numbers/freelists.h"
+#include "numbers/garner.h"
 #include "numbers/integer_gcd.h"
 #include "numbers/node_handles.h"
 #include "numbers/limb_array_impl.h"
 #include "numbers/primes.h"
-#include "numbers/word_mod.h"
+#include "numbers/word_field.h"
 #include "poly/poly_repr.h"
 #include "quoly/quoly_quot.h"
 
@@ -37,8 +38,6 @@ namespace {
 
 using u32 = std::uint32_t;
 using u64 = std::uint64_t;
-
-inline u32 mul_mod(u32 a, u32 b, u32 p) { return static_cast<u32>(u64{a} * b % p); }
 
 // floor(w 2^32 / p), for Shoup's product.
 inline u32 shoup_pre(u32 w, u32 p) { return static_cast<u32>((u64{w} << 32) / p); }
@@ -70,20 +69,12 @@ __attribute__((target_clones("arch=x86-64-v4", "avx2", "default"))) void add_sca
 
 }  // namespace
 
-std::uint32_t prime_at(std::int32_t k) {
-  static std::vector<u32> primes;
-  u32 c = primes.empty() ? (1u << 31) - 1 : primes.back() - 2;
-  while (static_cast<std::int32_t>(primes.size()) <= k) {
-    while (!is_word_prime(c)) c -= 2;
-    primes.push_back(c);
-    c -= 2;
-  }
-  return primes[static_cast<std::size_t>(k)];
-}
+std::uint32_t prime_at(std::int32_t k) { return word_prime(static_cast<std::size_t>(k)); }
 
 std::vector<std::uint32_t> char_poly_mod(std::uint32_t* a, std::int32_t n, std::uint32_t p) {
   const auto m = static_cast<std::size_t>(n);
   auto col = [&](std::size_t c) { return a + c * m; };
+  const WordField f(p);
   std::vector<u32> u(m), us(m);
   for (std::size_t k = 0; k + 2 < m; ++k) {
     check_interrupt();
@@ -97,10 +88,10 @@ std::vector<std::uint32_t> char_poly_mod(std::uint32_t* a, std::int32_t n, std::
     }
     // Rows i > k+1 lose u_i times row k+1 (column k becomes zero); then
     // column k+1 gains u_i times column i, which keeps the similarity.
-    const u32 inv = inverse_modulo(ck[k + 1], p);
+    const u32 inv = f.inv(ck[k + 1]);
     bool any = false;
     for (std::size_t i = k + 2; i < m; ++i) {
-      u[i] = mul_mod(ck[i], inv, p);
+      u[i] = f.mul(ck[i], inv);
       us[i] = shoup_pre(u[i], p);
       any = any || u[i] != 0;
       ck[i] = 0;
@@ -130,9 +121,9 @@ std::vector<std::uint32_t> char_poly_mod(std::uint32_t* a, std::int32_t n, std::
     for (std::size_t d = 0; d < j; ++d) pj[d] = sub_mod(pj[d], shoup(prev[d], diag, dws, p), p);
     u32 s = 1;
     for (std::size_t i = j - 1; i >= 1; --i) {
-      s = mul_mod(s, col(i - 1)[i], p);
+      s = f.mul(s, col(i - 1)[i]);
       if (s == 0) break;
-      const u32 w = mul_mod(col(j - 1)[i - 1], s, p);
+      const u32 w = f.mul(col(j - 1)[i - 1], s);
       if (w == 0) continue;
       const u32 wp = p - w;
       add_scaled(pj, &polys[(i - 1) * (m + 1)], wp, shoup_pre(wp, p), i, p);
@@ -171,10 +162,7 @@ double coefficient_bits(const std::vector<long double>& log_rows,
 namespace {
 
 using namespace charpoly_images;
-using detail::digit;
-using mag = std::vector<digit>;
 using u32 = std::uint32_t;
-using u64 = std::uint64_t;
 
 // Sides above this would take hundreds of megabytes of residues and entries.
 constexpr std::int32_t largest_side = 2000;
@@ -196,25 +184,6 @@ long double log_magnitude(imptr x) {
   return std::log2(top + 1.0L) + static_cast<long double>(limb_bits) * (x->size - 1);
 }
 
-// a := a * mul + add (digits base 2^28, least significant first).
-void mul_add(mag& a, u64 mul, u64 add) {
-  u64 carry = add;
-  for (digit& d : a) {
-    const u64 v = u64{d} * mul + carry;
-    d = static_cast<digit>(v & detail::digit_mask);
-    carry = v >> limb_bits;
-  }
-  while (carry != 0) {
-    a.push_back(static_cast<digit>(carry & detail::digit_mask));
-    carry >>= limb_bits;
-  }
-}
-
-// A fresh big integer sign * a.
-imptr make_number(const mag& a, std::int32_t sign) {
-  return number_from_digits(a.data(), static_cast<std::int32_t>(a.size()), sign);
-}
-
 // The residues of one matrix entry: small entries directly, long ones by
 // their limbs.
 struct Entry {
@@ -222,15 +191,8 @@ struct Entry {
   imptr big = nullptr;
 };
 
-u32 residue(const Entry& e, u32 p) {
-  if (e.big == nullptr) {
-    const std::int64_t r = e.small % static_cast<std::int64_t>(p);
-    return static_cast<u32>(r < 0 ? r + p : r);
-  }
-  const auto sp = static_cast<std::int64_t>(p);
-  std::int64_t r = 0;
-  for (numptr l = e.big->head; l != nullptr; l = l->next) r = (r * limb_base + l->value) % sp;
-  return static_cast<u32>(r < 0 ? r + sp : r);
+u32 residue(const Entry& e, const WordField& f) {
+  return e.big == nullptr ? f.of(e.small) : number_residue(e.big, f);
 }
 
 // det(xI - A) from the entries (column by column), the coefficients as
@@ -267,56 +229,20 @@ std::vector<imptr> integer_coefficients(const std::vector<Entry>& entries, std::
   for (double have = 0.0; have <= need; ++count) have += std::log2(static_cast<double>(prime_at(count)));
 
   // Garner's digits, digit t of coefficient d at t * (m + 1) + d.
+  Garner garner;
   std::vector<u32> digits(static_cast<std::size_t>(count) * (m + 1));
-  std::vector<u32> store(m * m), reduced(static_cast<std::size_t>(count));
+  std::vector<u32> store(m * m);
   for (std::int32_t t = 0; t < count; ++t) {
     check_interrupt();
-    const u32 p = prime_at(t);
-    for (std::size_t k = 0; k < m * m; ++k) store[k] = residue(entries[k], p);
-    const std::vector<u32> image = char_poly_mod(store.data(), n, p);
-    u32* out = &digits[static_cast<std::size_t>(t) * (m + 1)];
-    if (t == 0) {
-      std::copy(image.begin(), image.end(), out);
-      continue;
-    }
-    // x := the value of the earlier digits modulo p (Horner), then
-    // digit t := (image - x) / (p_0 ... p_{t-1}) modulo p.
-    u64 prod = 1;
-    for (std::int32_t j = 0; j < t; ++j) {
-      reduced[static_cast<std::size_t>(j)] = prime_at(j) % p;
-      prod = prod * reduced[static_cast<std::size_t>(j)] % p;
-    }
-    const u64 inv = inverse_modulo(static_cast<u32>(prod), p);
-    for (std::size_t d = 0; d <= m; ++d) {
-      u64 x = digits[static_cast<std::size_t>(t - 1) * (m + 1) + d];
-      for (std::int32_t j = t - 2; j >= 0; --j)
-        x = (x * reduced[static_cast<std::size_t>(j)] + digits[static_cast<std::size_t>(j) * (m + 1) + d]) % p;
-      out[d] = static_cast<u32>((image[d] + p - x) % p * inv % p);
-    }
+    garner.add_prime(prime_at(t));
+    const WordField& f = garner.field(static_cast<std::size_t>(t));
+    for (std::size_t k = 0; k < m * m; ++k) store[k] = residue(entries[k], f);
+    const std::vector<u32> image = char_poly_mod(store.data(), n, f.modulus());
+    garner.digits_of(static_cast<std::size_t>(t), image.data(), digits.data(), m + 1, m + 1,
+                     &digits[static_cast<std::size_t>(t) * (m + 1)]);
   }
-  mag modulus{1};
-  for (std::int32_t j = 0; j < count; ++j) mul_add(modulus, prime_at(j), 0);
   std::vector<imptr> coefs(m + 1);
-  for (std::size_t d = 0; d <= m; ++d) {
-    mag a{0};
-    for (std::int32_t j = count - 1; j >= 0; --j)
-      mul_add(a, prime_at(j), digits[static_cast<std::size_t>(j) * (m + 1) + d]);
-    mag twice = a;
-    mul_add(twice, 2, 0);
-    const std::int32_t nt = detail::normalised_length(twice.data(), static_cast<std::int32_t>(twice.size()));
-    const std::int32_t nm =
-        detail::normalised_length(modulus.data(), static_cast<std::int32_t>(modulus.size()));
-    if (detail::mag_compare(twice.data(), nt, modulus.data(), nm) > 0) {
-      mag neg = modulus;
-      const std::int32_t na = detail::normalised_length(a.data(), static_cast<std::int32_t>(a.size()));
-      neg.resize(std::max(neg.size(), a.size()), 0);
-      neg.resize(static_cast<std::size_t>(
-          detail::mag_sub_inplace(neg.data(), static_cast<std::int32_t>(neg.size()), a.data(), na)));
-      coefs[d] = make_number(neg, -1);
-    } else {
-      coefs[d] = make_number(a, 1);
-    }
-  }
+  for (std::size_t d = 0; d <= m; ++d) coefs[d] = garner.symmetric(&digits[d], m + 1).to_number();
   return coefs;
 }
 

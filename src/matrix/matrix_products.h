@@ -78,17 +78,6 @@ void mult_norm_sparse(workptr arr, workptr arr2, sparseptr* spar, std::int32_t r
 void fast_mat_mult(workptr arr, workptr arr2, workptr z, std::int32_t rows1, std::int32_t rows2,
                    std::int32_t cols2);
 
-// ---- Powers -----------------------------------------------------------------------------------
-// The square matrix (sparse when *spar is not nil) := its expont-th power by
-// the left-to-right binary ladder. expont < 0 inverts first (mat_invert);
-// 0 gives the identity; 1 leaves the matrix as it is. For expont != 1,
-// *arr_free := true on return (the matrix is the caller's temporary); the
-// matrix it started from is freed only when *arr_free was true.
-void matrix_power(workptr arr, arr_descr* arr_facts, bool* arr_free, std::int32_t expont,
-                  sparseptr* spar);
-// The same for a dense matrix, the squarings by fast_mat_mult.
-void alt_mat_power(workptr arr, arr_descr* arr_facts, bool* arr_free, std::int32_t expont);
-
 // ---- Scalars and sums --------------------------------------------------------------------------
 // Every entry of the row-row matrix times n2 (kept). free false: *spar := a
 // new matrix (the old one is left to its owner); free true: in place, zero

@@ -4,7 +4,6 @@
 #include "core/errors.h"
 #include "core/globals.h"
 #include "matrix/matrix_products.h"
-#include "matrix/matrix_expr_impl.h"
 #include "matrix/sparse_copy.h"
 #include "matrix/sparse_merge.h"
 #include "matrix/sparse_rows.h"
@@ -53,7 +52,7 @@ colm_ptrptr combine_entry(colm_ptrptr t, quoly v, bool plus, bool reversed) {
 
 // A copy of v (neg: of -v) for an entry of its own.
 quoly copy_value(quoly v, bool neg) {
-  quoly r = matexpr::copy_of(v, neg);
+  quoly r = copy_of(v, neg);
   r->next = nullptr;
   return r;
 }

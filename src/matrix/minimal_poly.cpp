@@ -38,6 +38,7 @@
 #include "numbers/bigint_impl.h"
 #include "numbers/char2_field.h"
 #include "numbers/freelists.h"
+#include "numbers/garner.h"
 #include "numbers/limb_array_impl.h"
 #include "numbers/mixed_mode.h"
 #include "numbers/node_handles.h"
@@ -173,18 +174,6 @@ minpoly::add_shoup_multiple(
   }
 }
 
-imptr minpoly::number_of(const mag& a, std::int32_t sign) {
-  mag m = a.empty() ? mag{0} : a;
-  const std::int32_t n = detail::normalised_length(m.data(), static_cast<std::int32_t>(m.size()));
-  detail::limb_count(n);
-  imptr x = nullptr;
-  newimag(&x);
-  x->lint = 0;
-  x->flote = 0.0L;
-  detail::install_limbs(x, detail::build_limbs(m.data(), n, sign));
-  return x;
-}
-
 namespace {
 
 imptr word_number(std::uint32_t c) {
@@ -273,8 +262,12 @@ IntegerPoly integer_coefficients(const MillsRun& run, std::int32_t count, ImageE
   const std::int32_t np = count - 5;
   TraceLevel trace(np, verbose);
   if (verbose) dumpitt("Number of primes needed is ", np, true, true, true);
-  std::vector<residues> digit(static_cast<std::size_t>(np));
-  std::vector<std::uint64_t> ps(static_cast<std::size_t>(np));
+  // Garner's digits, digit t of coefficient c at digits[t * width + c] (an
+  // image has at most rows + 1 coefficients); len: the longest image.
+  Garner garner;
+  const auto width = static_cast<std::size_t>(run.rows) + 1;
+  std::vector<std::uint32_t> digits(static_cast<std::size_t>(np) * width);
+  std::size_t len = 0;
   std::int32_t least = run.rows, most = -1;
   auto note = [&](const residues& img) {
     least = std::min(least, deg(img));
@@ -282,82 +275,32 @@ IntegerPoly integer_coefficients(const MillsRun& run, std::int32_t count, ImageE
   };
   for (std::int32_t t = 0; t < np; ++t) {
     const std::int32_t pos = 6 + t;
-    ps[static_cast<std::size_t>(t)] = static_cast<std::uint64_t>(prime[pos]->lint);
+    garner.add_prime(static_cast<std::uint32_t>(prime[pos]->lint));
     if (verbose && (t == 0 || run.rows < 200 || pos % 5 == 1))
       dumpitt(" ", t + 1, false, false, true);
     residues img = do_mod_Mills(run, pos);
     note(img);
-    if (t == 0) {
-      digit[0] = std::move(img);
-      continue;
-    }
-    // Garner: the next digit is (image - the digits so far, evaluated
-    // modulo p) / (the product of the earlier primes).
-    const std::uint64_t p = ps[static_cast<std::size_t>(t)];
-    const PrimeField f(p);
-    std::size_t len = img.size();
-    for (std::int32_t j = 0; j < t; ++j) len = std::max(len, digit[static_cast<std::size_t>(j)].size());
-    img.resize(len, 0);
-    const auto inv = static_cast<std::uint32_t>(invs_prod[t - 1]);
-    // The mixed-radix value modulo p: sum of digit j times the product of
-    // the primes before j.
-    std::vector<std::uint32_t> weight(static_cast<std::size_t>(t));
-    weight[0] = 1;
-    for (std::int32_t j = 1; j < t; ++j)
-      weight[static_cast<std::size_t>(j)] =
-          f.mul(weight[static_cast<std::size_t>(j) - 1], f.reduce(ps[static_cast<std::size_t>(j) - 1]));
-    std::vector<std::uint64_t> x(len, 0);
-    for (std::int32_t j = 0; j < t; ++j) {
-      const auto& dj = digit[static_cast<std::size_t>(j)];
-      const std::uint64_t w = weight[static_cast<std::size_t>(j)];
-      for (std::size_t c = 0; c < dj.size(); ++c) {
-        std::uint64_t& v = x[c];
-        v += dj[c] * w;
-        if (v >= (std::uint64_t{1} << 63)) v = f.reduce(v);
-      }
-    }
-    for (std::size_t c = 0; c < len; ++c) img[c] = f.mul(f.sub(img[c], f.reduce(x[c])), inv);
-    digit[static_cast<std::size_t>(t)] = std::move(img);
+    len = std::max(len, img.size());
+    img.resize(width, 0);
+    garner.digits_of(static_cast<std::size_t>(t), img.data(), digits.data(), width, width,
+                     &digits[static_cast<std::size_t>(t) * width]);
   }
-  std::size_t len = 0;
-  for (const auto& d : digit) len = std::max(len, d.size());
   const residues check = do_mod_Mills(run, 0);
   note(check);
   evidence->lower_degree = most;
   evidence->start_spans = most == run.rows;
   evidence->x = run.x;
   *full = least == run.rows;
-  mag M(static_cast<std::size_t>(num_prod[count - 6].size));
-  detail::gather(&num_prod[count - 6], M.data());
   IntegerPoly coef;
-  coef.coef.assign(std::max(len, check.size()), mag{});
-  coef.negative.assign(coef.coef.size(), false);
+  coef.coef.resize(std::max(len, check.size()));
   for (std::size_t c = 0; c < coef.coef.size(); ++c) {
-    auto digit_at = [&](std::int32_t j) {
-      const auto& dj = digit[static_cast<std::size_t>(j)];
-      return c < dj.size() ? dj[c] : 0u;
-    };
-    mag a{digit_at(np - 1)};
-    for (std::int32_t j = np - 2; j >= 0; --j)
-      mag_mul_add(a, static_cast<std::uint32_t>(ps[static_cast<std::size_t>(j)]), digit_at(j));
+    // The value in [0, M), or the one in (-M, 0) that the check prime shows.
+    ZInt a = c < width ? garner.value(&digits[c], width) : ZInt();
     const std::uint32_t want = c < check.size() ? check[c] : 0;
-    if (mag_residue(a, mills_check_prime) != want) {
-      // The coefficient is a - M, negative: -(M - a).
-      mag b = M;
-      const std::int32_t nb = detail::mag_sub_inplace(
-          b.data(), static_cast<std::int32_t>(b.size()), a.data(),
-          detail::normalised_length(a.data(), static_cast<std::int32_t>(a.size())));
-      b.resize(static_cast<std::size_t>(nb));
-      coef.coef[c] = std::move(b);
-      coef.negative[c] = true;
-    } else if (!mag_zero(a)) {
-      coef.coef[c] = std::move(a);
-    }
+    if (a.mod_word(mills_check_prime) != want) a -= garner.modulus();
+    coef.coef[c] = std::move(a);
   }
-  while (!coef.coef.empty() && mag_zero(coef.coef.back())) {
-    coef.coef.pop_back();
-    coef.negative.pop_back();
-  }
+  while (!coef.coef.empty() && coef.coef.back().is_zero()) coef.coef.pop_back();
   return coef;
 }
 
@@ -417,7 +360,7 @@ void Mills(arrptr q, std::int32_t rows, std::int32_t slow, quolyptr bound, quoly
     residues r;
     run.x = start_vector(modulus, rows);
     if (finf) {
-      const Char2Field f{modulus};
+      const minpoly::Char2Field f{modulus};
       r = complete_in_field(f, mod_rows, rows, mod_Mills(f, run.x, mod_rows, rows, run.slow, run.y),
                             run.x);
     } else {
@@ -443,7 +386,7 @@ void Mills(arrptr q, std::int32_t rows, std::int32_t slow, quolyptr bound, quoly
     if (!full || !proven_by_degree(m, rows, count)) p = prove_over_integers(m, rows, std::move(p), evidence);
     coef.assign(p.coef.size(), nullptr);
     for (std::size_t c = 0; c < p.coef.size(); ++c)
-      if (!mag_zero(p.coef[c])) coef[c] = number_of(p.coef[c], p.negative[c] ? -1 : 1);
+      if (!p.coef[c].is_zero()) coef[c] = p.coef[c].to_number();
   }
   free_quoly(n);
   *n = finish_1(coef);

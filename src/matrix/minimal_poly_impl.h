@@ -4,8 +4,7 @@
 //
 // A polynomial over a field is `residues`: coefficients lowest degree first,
 // no zero leading coefficient (0 is the empty vector). A matrix modulo a
-// prime is ResidueRows: each row's columns (from 0) and non-zero values. An
-// integer magnitude is `mag`: base-2^28 digits, least significant first.
+// prime is ResidueRows: each row's columns (from 0) and non-zero values.
 #pragma once
 
 #include <algorithm>
@@ -15,37 +14,18 @@
 #include <vector>
 
 #include "core/interrupts.h"
-#include "numbers/char2_field.h"
-#include "numbers/limb_array_impl.h"
-#include "numbers/word_mod.h"
+#include "numbers/word_field.h"
+#include "numbers/zint.h"
 
 namespace tavrin::minpoly {
 
 using residues = std::vector<std::uint32_t>;
-using mag = std::vector<detail::digit>;
 
-// Arithmetic modulo a word prime; products are reduced by Barrett's method
-// (the quotient from the precomputed 2^64 / p is at most two short).
-struct PrimeField {
+// Arithmetic modulo a word prime: the kit's WordField, with the prime as a
+// 64-bit value and the row products of apply().
+struct PrimeField : WordField {
   std::uint64_t p;
-  std::uint64_t barrett;
-  explicit PrimeField(std::uint64_t prime) : p(prime), barrett(~std::uint64_t{0} / prime) {}
-  std::uint64_t size() const { return p; }
-  std::uint32_t reduce(std::uint64_t x) const {
-    const auto q = static_cast<std::uint64_t>((static_cast<unsigned __int128>(x) * barrett) >> 64);
-    std::uint64_t r = x - q * p;
-    while (r >= p) r -= p;
-    return static_cast<std::uint32_t>(r);
-  }
-  std::uint32_t add(std::uint32_t a, std::uint32_t b) const {
-    const std::uint64_t s = std::uint64_t{a} + b;
-    return static_cast<std::uint32_t>(s >= p ? s - p : s);
-  }
-  std::uint32_t sub(std::uint32_t a, std::uint32_t b) const {
-    return static_cast<std::uint32_t>(a >= b ? a - b : a + p - b);
-  }
-  std::uint32_t mul(std::uint32_t a, std::uint32_t b) const { return reduce(std::uint64_t{a} * b); }
-  std::uint32_t inv(std::uint32_t a) const { return inverse_modulo(a, static_cast<std::uint32_t>(p)); }
+  explicit PrimeField(std::uint64_t prime) : WordField(static_cast<std::uint32_t>(prime)), p(prime) {}
   // Row times vector with the remainder taken only when the sum could
   // overflow (products of residues below 2^31 stay below 2^62; below 2^16
   // they stay below 2^32, and no row is that long).
@@ -64,18 +44,10 @@ struct PrimeField {
   }
 };
 
-// Arithmetic in the fields of 256 and 65536 elements.
-struct Char2Field {
-  std::int32_t size_;
-  std::uint64_t size() const { return static_cast<std::uint64_t>(size_); }
-  std::uint32_t add(std::uint32_t a, std::uint32_t b) const { return a ^ b; }
-  std::uint32_t sub(std::uint32_t a, std::uint32_t b) const { return a ^ b; }
-  std::uint32_t mul(std::uint32_t a, std::uint32_t b) const {
-    return static_cast<std::uint32_t>(char2_mult(a, b, size_));
-  }
-  std::uint32_t inv(std::uint32_t a) const {
-    return static_cast<std::uint32_t>(char2_inverse(a, size_));
-  }
+// Arithmetic in the fields of 256 and 65536 elements: the kit's Char2Field
+// with the row products of apply().
+struct Char2Field : tavrin::Char2Field {
+  explicit Char2Field(std::int32_t field_size) : tavrin::Char2Field(field_size) {}
   std::uint32_t dot(const std::uint32_t* val, const std::int32_t* col, std::int32_t count,
                     const std::uint32_t* e) const {
     std::uint32_t acc = 0;
@@ -106,11 +78,9 @@ ResidueRows residues_mod(const IntegerRows& m, std::uint64_t p);
 // A uniformly drawn residue below `size`, from the standard generator.
 std::uint32_t random_residue(std::uint64_t size);
 
-// An integer polynomial, lowest degree first: the magnitudes (empty for a
-// zero coefficient) and the signs.
+// An integer polynomial, lowest degree first.
 struct IntegerPoly {
-  std::vector<mag> coef;
-  std::vector<bool> negative;
+  std::vector<ZInt> coef;
   std::int32_t degree() const { return static_cast<std::int32_t>(coef.size()) - 1; }
 };
 
@@ -280,34 +250,6 @@ void apply(const F& f, const ResidueRows& m, const std::vector<std::uint32_t>& x
                                            m.start[static_cast<std::size_t>(r) + 1] - from, x.data());
   }
 }
-
-// ---- Integer magnitudes ------------------------------------------------------------------
-
-inline void mag_mul_add(mag& a, std::uint32_t mul, std::uint32_t add) {
-  std::uint64_t carry = add;
-  for (auto& d : a) {
-    const std::uint64_t v = std::uint64_t{d} * mul + carry;
-    d = static_cast<detail::digit>(v & detail::digit_mask);
-    carry = v >> limb_bits;
-  }
-  while (carry != 0) {
-    a.push_back(static_cast<detail::digit>(carry & detail::digit_mask));
-    carry >>= limb_bits;
-  }
-}
-
-inline std::uint32_t mag_residue(const mag& a, std::uint64_t p) {
-  std::uint64_t r = 0;
-  for (std::size_t i = a.size(); i-- > 0;) r = ((r << limb_bits) + a[i]) % p;
-  return static_cast<std::uint32_t>(r);
-}
-
-inline bool mag_zero(const mag& a) {
-  return std::all_of(a.begin(), a.end(), [](detail::digit d) { return d == 0; });
-}
-
-// A number of the current (big-integer) mode from a magnitude and a sign.
-imptr number_of(const mag& a, std::int32_t sign);
 
 // ---- The proof (minimal_poly_proof.cpp) ----------------------------------------------------
 // A polynomial m is the minimal polynomial of A once m(A) v = 0 for vectors

@@ -38,6 +38,8 @@
 #include "core/interrupts.h"
 #include "matrix/minimal_poly_impl.h"
 #include "matrix/zint.h"
+#include "numbers/bigint.h"
+#include "numbers/garner.h"
 #include "numbers/primes.h"
 
 namespace tavrin::minpoly {
@@ -64,27 +66,12 @@ constexpr std::uint32_t lazy_prime_limit = 1u << 26;
 
 // ---- Word primes ---------------------------------------------------------------------
 
-std::uint32_t prime_below(std::uint32_t x) {
-  do --x;
-  while (!is_word_prime(x));
-  return x;
-}
-
-// The k-th prime below 2^31 (images) or below 2^28 (checks) from the top,
-// found once and kept.
-std::uint32_t image_prime(std::size_t k) {
-  static std::vector<std::uint32_t> list;
-  while (list.size() <= k) list.push_back(prime_below(list.empty() ? 1u << 31 : list.back()));
-  return list[k];
-}
+// The k-th prime below 2^31 (images) or below 2^28 (checks) from the top.
+std::uint32_t image_prime(std::size_t k) { return word_prime(k); }
 
 constexpr std::uint32_t check_prime_limit = 1u << 28;
 
-std::uint32_t check_prime(std::size_t k) {
-  static std::vector<std::uint32_t> list;
-  while (list.size() <= k) list.push_back(prime_below(list.empty() ? check_prime_limit : list.back()));
-  return list[k];
-}
+std::uint32_t check_prime(std::size_t k) { return word_prime(k, check_prime_limit); }
 
 // ---- Products with A ------------------------------------------------------------------------
 
@@ -358,11 +345,10 @@ Span spanning_set(const F& f, const ResidueRows& a, std::int32_t n, std::int32_t
 // ---- Over the integers ----------------------------------------------------------------------
 
 // An upper bound of log2 |a| (-infinity for 0).
-double mag_log2(const mag& a) {
-  std::size_t t = a.size();
-  while (t > 0 && a[t - 1] == 0) --t;
-  if (t == 0) return -std::numeric_limits<double>::infinity();
-  return std::log2(static_cast<double>(a[t - 1]) + 1.0) + limb_bits * static_cast<double>(t - 1);
+double log2_upper(const ZInt& a) {
+  const auto& m = a.magnitude();
+  if (m.empty()) return -std::numeric_limits<double>::infinity();
+  return std::log2(static_cast<double>(m.back()) + 1.0) + limb_bits * static_cast<double>(m.size() - 1);
 }
 
 // An upper bound of log2 of the largest absolute row sum (-infinity for the
@@ -407,7 +393,7 @@ double log2_check_bound(const IntegerRows& a, std::int32_t n, const IntegerPoly&
   for (std::size_t i = 0; i < m.coef.size(); ++i) {
     const long double top = *std::max_element(u.begin(), u.end());
     if (top > 0)
-      best = std::max(best, mag_log2(m.coef[i]) + static_cast<double>(std::log2(top)) + scale);
+      best = std::max(best, log2_upper(m.coef[i]) + static_cast<double>(std::log2(top)) + scale);
     if (i + 1 == m.coef.size()) break;
     for (std::size_t r = 0; r < un; ++r) {
       long double sum = 0;
@@ -427,7 +413,7 @@ double log2_check_bound(const IntegerRows& a, std::int32_t n, const IntegerPoly&
 // m(A) v = 0 over the integers for every v of the spanning set.
 bool annihilates_over_integers(const IntegerRows& a, std::int32_t n, const IntegerPoly& m,
                                const Span& span) {
-  if (!span.kernel.empty() && !mag_zero(m.coef[0])) return false;
+  if (!span.kernel.empty() && !m.coef[0].is_zero()) return false;
   const double bits = log2_check_bound(a, n, m, span);
   const std::int32_t count = span.count();
   double covered = 0;
@@ -436,10 +422,7 @@ bool annihilates_over_integers(const IntegerRows& a, std::int32_t n, const Integ
     const PrimeField f(q);
     const ResidueRows rows = residues_mod(a, q);
     residues mq(m.coef.size());
-    for (std::size_t i = 0; i < mq.size(); ++i) {
-      const std::uint32_t c = mag_residue(m.coef[i], q);
-      mq[i] = m.negative[i] && c != 0 ? q - c : c;
-    }
+    for (std::size_t i = 0; i < mq.size(); ++i) mq[i] = m.coef[i].mod_word(q);
     for (std::int32_t at = 0; at < count; at += block_width) {
       const std::int32_t b = std::min(block_width, count - at);
       if (failing_columns(f, rows, mq, span.block(n, at, b), b) != 0) return false;
@@ -457,61 +440,38 @@ Span spanning_over_integers(const IntegerRows& a, std::int32_t n, const IntegerP
                             const std::vector<std::uint32_t>& x) {
   double bits = 0;
   for (std::size_t i = 0; i < m.coef.size(); ++i)
-    bits = std::max(bits, mag_log2(m.coef[i]) + static_cast<double>(i) * std::max(0.0, log2_norm));
-  const PrimeField f(prime_below(lazy_prime_limit));
+    bits = std::max(bits, log2_upper(m.coef[i]) + static_cast<double>(i) * std::max(0.0, log2_norm));
+  const PrimeField f(word_prime(0, lazy_prime_limit));
   return spanning_set(f, residues_mod(a, f.p), n, m.degree(), std::ceil((bits + 32) / 27), spanning_start, x);
 }
 
 // Chinese remaindering of images prime by prime (Garner's mixed radix):
-// every coefficient in [0, P), P the product of the primes joined.
+// digit j of coefficient k at digits[j * n + k].
 struct Remainders {
-  mag P{1};
-  std::vector<mag> c;
-  explicit Remainders(std::int32_t d) : c(static_cast<std::size_t>(d) + 1, mag{0}) {}
+  Garner garner;
+  std::size_t n;
+  std::vector<std::uint32_t> digits;
+  explicit Remainders(std::int32_t d) : n(static_cast<std::size_t>(d) + 1) {}
+  // The product of the primes joined.
+  const ZInt& product() const { return garner.modulus(); }
   // Joins the image g modulo q; true when a coefficient changed its value in
   // the symmetric range (nearly: see symmetric()).
   bool join(std::uint32_t q, const residues& g) {
-    const PrimeField f(q);
-    const std::uint32_t p_inv = f.inv(mag_residue(P, q));
-    bool changed = false;
-    for (std::size_t k = 0; k < c.size(); ++k) {
-      const std::uint32_t want = k < g.size() ? g[k] : 0;
-      const std::uint32_t t = f.mul(f.sub(want, mag_residue(c[k], q)), p_inv);
-      if (t == 0) continue;
-      // t = q - 1 keeps a value c - P < 0 where it was (c + (q - 1) P = c - P
-      // modulo qP).
-      if (t != q - 1) changed = true;
-      mag step = P;
-      mag_mul_add(step, t, 0);
-      mag sum(std::max(step.size(), c[k].size()) + 1, 0);
-      const auto len = detail::mag_add(sum.data(), step.data(), static_cast<std::int32_t>(step.size()),
-                                       c[k].data(), static_cast<std::int32_t>(c[k].size()));
-      sum.resize(static_cast<std::size_t>(len));
-      c[k] = std::move(sum);
-    }
-    mag_mul_add(P, q, 0);
-    return changed;
+    const std::size_t j = garner.size();
+    garner.add_prime(q);
+    residues want(g);
+    want.resize(n, 0);
+    digits.resize(digits.size() + n);
+    std::uint32_t* t = &digits[j * n];
+    garner.digits_of(j, want.data(), digits.data(), n, n, t);
+    // t = q - 1 keeps a value c - P < 0 where it was (c + (q - 1) P = c - P
+    // modulo qP).
+    return std::any_of(t, t + n, [q](std::uint32_t x) { return x != 0 && x != q - 1; });
   }
   // The coefficients in the symmetric range (-P/2, P/2].
   IntegerPoly symmetric() const {
     IntegerPoly m;
-    for (const mag& x : c) {
-      mag twice = x;
-      mag_mul_add(twice, 2, 0);
-      const auto lt = detail::normalised_length(twice.data(), static_cast<std::int32_t>(twice.size()));
-      const auto lp = detail::normalised_length(P.data(), static_cast<std::int32_t>(P.size()));
-      if (detail::mag_compare(twice.data(), lt, P.data(), lp) > 0) {
-        mag y = P;
-        const auto ly = detail::mag_sub_inplace(y.data(), lp, x.data(),
-                                                detail::normalised_length(x.data(), static_cast<std::int32_t>(x.size())));
-        y.resize(static_cast<std::size_t>(ly));
-        m.coef.push_back(std::move(y));
-        m.negative.push_back(true);
-      } else {
-        m.coef.push_back(x);
-        m.negative.push_back(false);
-      }
-    }
+    for (std::size_t k = 0; k < n; ++k) m.coef.push_back(garner.symmetric(&digits[k], n));
     return m;
   }
 };
@@ -606,7 +566,7 @@ IntegerPoly prove_over_integers(const IntegerRows& a, std::int32_t n, IntegerPol
         IntegerPoly m = crt.symmetric();
         if (proven(m)) return m;
       }
-      const double covered = mag_log2(crt.P);
+      const double covered = log2_upper(crt.product());
       if (covered > enough && (tried || covered > 2 * enough + 64)) break;
       const std::uint32_t q = image_prime(next++);
       images.push_back({q, image(q, nullptr)});

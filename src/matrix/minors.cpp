@@ -10,7 +10,7 @@
 #include "core/error_codes.h"
 #include "core/errors.h"
 #include "core/globals.h"
-#include "matrix/matrix_builtins.h"
+#include "matrix/matrix_engines.h"
 #include "numbers/freelists.h"
 #include "poly/poly_repr.h"
 #include "toplevel/state.h"

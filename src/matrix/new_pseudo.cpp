@@ -17,7 +17,7 @@
 #include "core/error_codes.h"
 #include "core/errors.h"
 #include "core/globals.h"
-#include "matrix/matrix_builtins.h"
+#include "matrix/matrix_engines.h"
 #include "matrix/sparse_copy.h"
 #include "numbers/freelists.h"
 #include "poly/poly_repr.h"

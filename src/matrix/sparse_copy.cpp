@@ -74,14 +74,19 @@ poly copy_list(poly p, bool shallow) {
 
 }  // namespace
 
+quoly copy_of(quoly a, bool neg) {
+  quoly r = nullptr;
+  if (neg) {
+    quoly_makeneg(a, &r);
+  } else {
+    quoly_assign(a, &r);
+  }
+  return r;
+}
+
 void copy_sparse(sparseptr* s, sparseptr* t, std::int32_t dim, bool neg) {
   copy_rows(*s, t, dim, [neg](colm_ptr e, colm_ptr n) {
-    n->val = nullptr;
-    if (neg) {
-      quoly_makeneg(e->val, &n->val);
-    } else {
-      quoly_assign(e->val, &n->val);
-    }
+    n->val = copy_of(e->val, neg);
     n->val->next = nullptr;
   });
 }

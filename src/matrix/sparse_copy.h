@@ -24,8 +24,11 @@
 
 namespace tavrin {
 
-// *t := a copy of *s (dim rows), each value a copy (quoly_assign) or, with
-// neg, a negated copy (quoly_makeneg). reads: mode flags, modulus, finf
+// A fresh copy of the value a (quoly_assign), or with neg of -a
+// (quoly_makeneg). a: kept. reads: mode flags, modulus, finf
+quoly copy_of(quoly a, bool neg);
+
+// *t := a copy of *s (dim rows), each value copy_of(value, neg).
 void copy_sparse(sparseptr* s, sparseptr* t, std::int32_t dim, bool neg);
 
 // As copy_sparse, each value copied by one_var_quoly_assign.

@@ -5,6 +5,8 @@
 #include <cstdlib>
 #include <ctime>
 #include <initializer_list>
+#include <map>
+#include <vector>
 
 #include "core/errors.h"
 #include "core/globals.h"
@@ -91,6 +93,19 @@ bool is_word_prime(std::uint32_t n) {
     if (witness) return false;
   }
   return true;
+}
+
+std::uint32_t word_prime(std::size_t k, std::uint32_t top) {
+  static std::vector<std::uint32_t> images;
+  static std::map<std::uint32_t, std::vector<std::uint32_t>> lower;
+  std::vector<std::uint32_t>& list = top == word_prime_top ? images : lower[top];
+  while (list.size() <= k) {
+    std::uint32_t c = list.empty() ? top : list.back();
+    do --c;
+    while (!is_word_prime(c));
+    list.push_back(c);
+  }
+  return list[k];
 }
 
 std::int32_t nextprime(std::int32_t x) {

@@ -6,6 +6,7 @@
 // not count.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 #include "core/records.h"
@@ -35,6 +36,14 @@ std::int32_t nextprime(std::int32_t x);
 // n is prime: Miller and Rabin's test to the bases 2, 7 and 61, which
 // decide every n below 2^32.
 bool is_word_prime(std::uint32_t n);
+
+// The primes of the word-prime images below top, largest first: prime k
+// (k = 0, 1, ...) below top, found once by is_word_prime and kept for the
+// run. The images of integer polynomials and matrices take top = 2^31;
+// kernels whose sums must stay in 64 bits take a lower power of two.
+// top: 3 .. 2^31
+constexpr std::uint32_t word_prime_top = std::uint32_t{1} << 31;
+std::uint32_t word_prime(std::size_t k, std::uint32_t top = word_prime_top);
 
 // *np := a list of limbs (linked through next, each pushed at the front)
 // holding the distinct primes dividing x, by trial division: 2, 3, then d and

@@ -12,6 +12,7 @@
 #include "numbers/freelists.h"
 #include "numbers/node_handles.h"
 #include "numbers/word_array_impl.h"
+#include "numbers/word_field.h"
 
 namespace tavrin {
 
@@ -521,38 +522,23 @@ IntPoly intpoly_mul_integer(const IntPoly& a, const std::vector<word>& c) {
 
 namespace {
 
-// x mod p for a 64-bit x and p < 2^31 by a precomputed reciprocal m =
-// floor(2^64 / p): the estimate floor(x m / 2^64) is at most one short.
-struct Reducer {
-  explicit Reducer(std::uint32_t q) : p(q), m(~std::uint64_t{0} / q), b64(static_cast<std::uint64_t>((dword{1} << 64) % q)) {}
-  std::uint64_t reduce(std::uint64_t x) const {
-    const auto est = static_cast<std::uint64_t>((static_cast<dword>(x) * m) >> 64);
-    std::uint64_t r = x - est * p;
-    if (r >= p) r -= p;
-    return r;
-  }
-  std::uint64_t p, m, b64;  // b64 = 2^64 mod p
-};
-
-std::uint32_t reduce_words(const word* x, std::int32_t n, const Reducer& red) {
-  std::uint64_t r = 0;
-  for (std::int32_t i = n - 1; i >= 0; --i) {
-    r = red.reduce(r * red.b64) + red.reduce(x[i]);  // r * b64 < 2^62
-    if (r >= red.p) r -= red.p;
-  }
-  return static_cast<std::uint32_t>(r);
+// The residue of a magnitude in 64-bit words, most significant first.
+std::uint32_t reduce_words(const word* x, std::int32_t n, const WordField& red) {
+  std::uint32_t r = 0;
+  for (std::int32_t i = n - 1; i >= 0; --i) r = red.reduce_wide((static_cast<dword>(r) << 64) | x[i]);
+  return r;
 }
 
 }  // namespace
 
 std::uint32_t words_mod(const word* x, std::int32_t n, std::uint32_t p) {
-  return reduce_words(x, n, Reducer(p));
+  return reduce_words(x, n, WordField(p));
 }
 
 std::vector<std::int32_t> intpoly_residues(const IntPoly& a, std::int32_t p) {
   std::vector<std::int32_t> r(static_cast<std::size_t>(a.degree() + 1), 0);
   const auto up = static_cast<std::uint32_t>(p);
-  const Reducer red(up);
+  const WordField red(up);
   for (std::int32_t i = 0; i <= a.degree(); ++i) {
     const std::uint32_t v = reduce_words(a.mag(i), a.len(i), red);
     r[static_cast<std::size_t>(i)] = static_cast<std::int32_t>(a.neg(i) && v != 0 ? up - v : v);

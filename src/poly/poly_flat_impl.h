@@ -16,10 +16,9 @@
 
 #include "core/records.h"
 #include "numbers/bigint_wide.h"
+#include "poly/exponent_keys.h"
 
 namespace tavrin::detail {
-
-constexpr int flat_max_levels = 64;
 
 // What one walk over an operand finds: levels used, largest exponent per
 // level, leaves, and whether its coefficients suit word accumulators.
@@ -31,24 +30,6 @@ struct FlatScan {
   std::uint64_t maxabs = 0;
   std::array<std::int64_t, flat_max_levels> maxexp{};
 };
-
-// The packed layout: level k's exponent sits at bit shift[k], width[k] bits;
-// the deepest level at bit 0.
-struct Packing {
-  int depth = 0;
-  std::array<int, flat_max_levels> shift{};
-  std::array<int, flat_max_levels> width{};
-  int total = 0;
-};
-
-inline std::uint64_t mask_below(int bits) {
-  return bits >= 64 ? ~std::uint64_t{0} : (std::uint64_t{1} << bits) - 1;
-}
-inline std::uint64_t high_part(std::uint64_t key, int bits) { return bits >= 64 ? 0 : key >> bits; }
-inline std::int64_t field_of(std::uint64_t key, const Packing& pk, int level) {
-  const auto k = static_cast<std::size_t>(level);
-  return static_cast<std::int64_t>((key >> pk.shift[k]) & mask_below(pk.width[k]));
-}
 
 // The flat form of one operand: keys strictly decreasing, and either the
 // coefficient values (residues, integers of at most two limbs) or the

@@ -244,7 +244,7 @@ struct Slots {
     std::uint64_t i = 0;
     for (int k = 0; k < pk.depth; ++k) {
       const auto kk = static_cast<std::size_t>(k);
-      i += ((key >> pk.shift[kk]) & mask_below(pk.width[kk])) * stride[kk];
+      i += static_cast<std::uint64_t>(pk.field(key, k)) * stride[kk];
     }
     return i;
   }
@@ -450,7 +450,7 @@ bool quotient_in_slots(const Flat& n, const Flat& m, const Packing& pk, const Fl
     if (number_bits(q.num[t]) + m_sum > room) return false;
     for (int k = 0; k < pk.depth; ++k) {
       const auto kk = static_cast<std::size_t>(k);
-      const auto e = static_cast<std::int64_t>((q.key[t] >> pk.shift[kk]) & mask_below(pk.width[kk]));
+      const std::int64_t e = pk.field(q.key[t], k);
       if (e + sm.maxexp[kk] > sn.maxexp[kk]) return false;
     }
   }

@@ -13,6 +13,7 @@
 #include "core/globals.h"
 #include "core/interrupts.h"
 #include "core/thresholds.h"
+#include "numbers/word_field.h"
 #include "poly/poly_flat_impl.h"
 
 namespace tavrin::detail {
@@ -20,30 +21,6 @@ namespace tavrin::detail {
 namespace {
 
 using u128 = unsigned __int128;
-
-// ---- Remainders modulo a word modulus --------------------------------------------------
-
-// x mod p by a precomputed reciprocal (Barrett): the quotient estimate is
-// at most two short, so two corrections at most.
-class Reducer {
- public:
-  explicit Reducer(std::uint32_t p)
-      : p_(p), inv_(~std::uint64_t{0} / p), two64_(static_cast<std::uint64_t>((u128{1} << 64) % p)) {}
-  std::uint64_t operator()(std::uint64_t x) const {
-    const auto q = static_cast<std::uint64_t>((static_cast<u128>(x) * inv_) >> 64);
-    std::uint64_t r = x - q * p_;
-    if (r >= p_) r -= p_;
-    if (r >= p_) r -= p_;
-    return r;
-  }
-  std::uint64_t operator()(u128 x) const {
-    const std::uint64_t hi = (*this)(static_cast<std::uint64_t>(x >> 64));
-    return (*this)(hi * two64_ + (*this)(static_cast<std::uint64_t>(x)));
-  }
-
- private:
-  std::uint64_t p_, inv_, two64_;
-};
 
 // ---- The accumulators ------------------------------------------------------------------
 
@@ -96,7 +73,7 @@ void cell_numbers(const Flat& f, const Packing& pk, const DensePlan& plan, std::
   for (std::size_t t = 0; t < f.key.size(); ++t) {
     std::uint64_t c = 0;
     for (int k = plan.split; k < pk.depth; ++k)
-      c += static_cast<std::uint64_t>(field_of(f.key[t], pk, k)) * plan.stride[static_cast<std::size_t>(k)];
+      c += static_cast<std::uint64_t>(pk.field(f.key[t], k)) * plan.stride[static_cast<std::size_t>(k)];
     idx[t] = static_cast<std::uint32_t>(c);
   }
 }
@@ -436,14 +413,19 @@ FlatMethod run(const Flat& a, const Flat& b, const Packing& pk, const DensePlan*
   }
   if constexpr (std::is_unsigned_v<Acc> || std::is_same_v<Acc, u128>) {
     // Residues: each sum reduced once, the terms that vanish dropped.
-    const Reducer red(how.modulus);
+    const WordField red(how.modulus);
     const std::size_t n = out.key.size();
     std::uint64_t* k = out.key.data();
     const Acc* v = sums->data();
     std::int64_t* r = out.val.room(n);
     std::size_t kept = 0;
     for (std::size_t i = 0; i < n; ++i) {
-      const std::uint64_t x = red(v[i]);
+      std::uint64_t x = 0;
+      if constexpr (std::is_same_v<Acc, u128>) {
+        x = red.reduce_wide(v[i]);
+      } else {
+        x = red.reduce(v[i]);
+      }
       k[kept] = k[i];
       r[kept] = static_cast<std::int64_t>(x);
       kept += x != 0 ? 1 : 0;

@@ -40,10 +40,12 @@ enum class BuiltinBody : std::uint8_t {
   scalar,         // scalar_builtin (arrays/scalar_builtins.cpp); the numeric
                   // coefficients go on to numeric_coef there
   second,         // builtin_func2 (arrays/second_builtins.cpp)
-  matrix,         // dispatch (matrix/matrix_builtins.cpp); changes_operand and
+  matrix,         // dispatch (matlang/matrix_builtins.cpp); changes_operand and
                   // normal_form there say which change their operand in place
                   // and which are normal forms
-  none,           // no body yet: not_implemented()
+  array_statement,  // an array statement and a factor of array expressions
+                    // (arr_parse, arr_fact in matlang/); as a scalar
+                    // function: not_implemented()
 };
 
 struct BuiltinEntry {
@@ -95,7 +97,7 @@ constexpr std::array<BuiltinEntry, bi::count> builtin_table = {{
     {bi::Longest,   "Longest",   BuiltinBody::scalar},
     {bi::Lower,     "Lower",     BuiltinBody::scalar},
     {bi::Lterm,     "Lterm",     BuiltinBody::operator_form},
-    {bi::MPowermod, "MPowermod", BuiltinBody::none},
+    {bi::MPowermod, "MPowermod", BuiltinBody::array_statement},
     {bi::MSmith,    "MSmith",    BuiltinBody::matrix},
     {bi::Mcoef,     "Mcoef",     BuiltinBody::second},
     {bi::Mdiv,      "Mdiv",      BuiltinBody::second},

@@ -2,7 +2,7 @@
 // statement dispatcher runs expressions, array and matrix statements, the
 // "?", output and cancelling statements and the "&" commands; the output
 // file takes its name from an array and prompts like a command. Declared
-// here, defined by their owners (lang, arrays, matrix, frontend), whose
+// here, defined by their owners (lang, arrays, matlang, frontend), whose
 // headers include this one beside the contract.
 //
 // Every reader takes its input as the statement dispatcher passes it: `inf`

@@ -24,6 +24,8 @@
 #include "arrays/sparse_store.h"
 #include "numbers/word_mod.h"
 #include "support/modulus_scope.h"
+#include "det/adjugate.h"
+#include "det/router.h"
 #include "matrix/det_services.h"
 #include "matrix/matrix_support.h"
 #include "numbers/freelists.h"

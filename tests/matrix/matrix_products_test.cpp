@@ -11,6 +11,7 @@
 
 #include "core/globals.h"
 #include "core/mode_guard.h"
+#include "matlang/matrix_powers.h"
 #include "matrix/matrix_support.h"
 #include "matrix/sparse_copy.h"
 #include "arrays/sparse_store.h"

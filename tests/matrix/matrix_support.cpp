@@ -4,7 +4,7 @@
 
 #include "core/globals.h"
 #include "arrays/sparse_store.h"
-#include "matrix/matrix_expressions.h"
+#include "matlang/matrix_expressions.h"
 #include "numbers/freelists.h"
 #include "poly/poly_repr.h"
 #include "quoly/quoly_add.h"

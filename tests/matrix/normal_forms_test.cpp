@@ -18,7 +18,7 @@
 #include "arrays/array_store.h"
 #include "arrays/sparse_store.h"
 #include "matrix/int_pivot_search.h"
-#include "matrix/matrix_builtins.h"
+#include "matlang/matrix_builtins.h"
 #include "matrix/matrix_support.h"
 #include "matrix/pivot_search.h"
 #include "numbers/freelists.h"

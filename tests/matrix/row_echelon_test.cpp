@@ -28,7 +28,7 @@
 #include "support/output_capture.h"
 #include "toplevel/start_tables.h"
 #include "toplevel/state.h"
-#include "gcd/gcd_upcalls.h"
+#include "det/router.h"
 
 namespace tavrin::test {
 namespace {

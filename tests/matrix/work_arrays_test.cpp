@@ -10,6 +10,7 @@
 
 #include "core/globals.h"
 #include "core/mode_guard.h"
+#include "matlang/matrix_powers.h"
 #include "matrix/matrix_products.h"
 #include "matrix/matrix_support.h"
 #include "support/bigref.h"

@@ -17,11 +17,13 @@
 #include "core/globals.h"
 #include "core/interrupts.h"
 #include "core/trace_level.h"
+#include "det/int_determ.h"
+#include "det/router.h"
 #include "gcd/gcd_upcalls.h"
 #include "lang/expressions.h"
 #include "matrix/int_char_poly.h"
-#include "matrix/matrix_builtins.h"
-#include "matrix/matrix_expr_impl.h"
+#include "matlang/matrix_builtins.h"
+#include "matlang/matrix_expr_impl.h"
 #include "matrix/matrix_products.h"
 #include "matrix/operand_keeper.h"
 #include "matrix/owned_cells.h"
@@ -69,7 +71,7 @@ quoly leading_part(std::int32_t r, quoly y, quoly t) {
   quoly p = entry_op('*', diff.q, pw.q);
   if (r % 2 != 0) {
     Owned pos(p);
-    p = matexpr::copy_of(pos.q, true);
+    p = copy_of(pos.q, true);
   }
   return p;
 }
@@ -263,7 +265,7 @@ void chpoly_builtin(builtin_func1_EnvRec* env) {
       ~OwnedCopy() { free_sparse(&s, rows, true); }
     } copy{nullptr, r};
     copy_sparse(&q->spar, &copy.s, r, false);
-    Owned minus_x(matexpr::copy_of(x.q, true));
+    Owned minus_x(copy_of(x.q, true));
     add_to_diag(minus_x.q, copy.s, r);
     matexpr::need_work_array(&token);
     WorkArrayGuard work(&token);

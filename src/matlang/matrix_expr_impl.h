@@ -4,6 +4,7 @@
 #include <cstdint>
 
 #include "matrix/mat_value.h"
+#include "matrix/sparse_copy.h"
 #include "toplevel/scanner.h"
 
 namespace tavrin::matexpr {
@@ -14,8 +15,7 @@ void scan(textptr inf, nameptr* flag);
 void need_work_array(const tokentipe* x);
 // A fresh value a op b ("+", "-", "*", "/", "|", "\"); a, b kept.
 quoly entry_op(char op, quoly a, quoly b);
-// A fresh copy of a (negated when neg).
-quoly copy_of(quoly a, bool neg);
+// copy_of (a fresh copy of a value, negated when asked): matrix/sparse_copy.h.
 // *cell := r, the old value freed when owned.
 void put(quolyptr cell, quoly r, bool owned);
 // v gives up what it holds and takes w's matrix (cells or frames) with its

@@ -11,7 +11,7 @@
 #include "core/globals.h"
 #include "core/interrupts.h"
 #include "lang/expressions.h"
-#include "matrix/matrix_builtins.h"
+#include "matlang/matrix_builtins.h"
 #include "numbers/freelists.h"
 #include "numbers/node_handles.h"
 #include "poly/poly_repr.h"

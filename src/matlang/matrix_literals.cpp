@@ -1,4 +1,4 @@
-#include "matrix/matrix_literals.h"
+#include "matlang/matrix_literals.h"
 
 #include <cstring>
 #include <vector>
@@ -9,10 +9,11 @@
 #include "core/globals.h"
 #include "core/interrupts.h"
 #include "lang/expressions.h"
+#include "lang/later_services.h"
 #include "lang/poly_readin.h"
 #include "lang/statements.h"
 #include "matrix/det_services.h"
-#include "matrix/matrix_expr_impl.h"
+#include "matlang/matrix_expr_impl.h"
 #include "numbers/freelists.h"
 #include "numbers/node_handles.h"
 #include "numbers/mod_journal.h"

@@ -17,7 +17,7 @@
 #include "lang/expressions.h"
 #include "lang/nesting.h"
 #include "matrix/mat_value.h"
-#include "matrix/matrix_expressions.h"
+#include "matlang/matrix_expressions.h"
 #include "matrix/matrix_support.h"
 #include "numbers/freelists.h"
 #include "poly/poly_repr.h"

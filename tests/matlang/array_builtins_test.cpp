@@ -6,8 +6,9 @@
 
 #include "arrays/det_upcalls.h"
 #include "arrays/sparse_store.h"
+#include "matlang/matrix_powers.h"
 #include "matrix/det_services.h"
-#include "matrix/matrix_builtins.h"
+#include "matlang/matrix_builtins.h"
 #include "matrix/matrix_support.h"
 #include "numbers/freelists.h"
 #include "poly/poly_divide.h"

@@ -1,6 +1,7 @@
 // p(A) by Horner's scheme on matrices (poly_at_matrix.h).
 #include "core/error_codes.h"
-#include "matrix/poly_at_matrix.h"
+#include "matlang/matrix_powers.h"
+#include "matlang/poly_at_matrix.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -13,8 +14,8 @@
 #include "arrays/array_store.h"
 #include "core/interrupts.h"
 #include "lang/later_services.h"
-#include "matrix/matrix_expr_impl.h"
-#include "matrix/matrix_expressions.h"
+#include "matlang/matrix_expr_impl.h"
+#include "matlang/matrix_expressions.h"
 #include "matrix/matrix_products.h"
 #include "matrix/sparse_copy.h"
 #include "numbers/freelists.h"

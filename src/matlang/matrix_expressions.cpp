@@ -1,4 +1,4 @@
-#include "matrix/matrix_expressions.h"
+#include "matlang/matrix_expressions.h"
 
 #include <cstdio>
 #include <cstring>
@@ -9,12 +9,13 @@
 #include "arrays/sparse_store.h"
 #include "core/errors.h"
 #include "core/globals.h"
+#include "det/router.h"
 #include "gcd/gcd_stash.h"
 #include "lang/expressions.h"
 #include "lang/nesting.h"
 #include "matrix/det_services.h"
 #include "matrix/float_images.h"
-#include "matrix/matrix_expr_impl.h"
+#include "matlang/matrix_expr_impl.h"
 #include "matrix/matrix_products.h"
 #include "matrix/sparse_copy.h"
 #include "numbers/freelists.h"
@@ -47,16 +48,6 @@ quoly entry_op(char op, quoly a, quoly b) {
     case '*': quoly_mult(a, b, &r); break;
     case '/': quoly_quot(a, b, &r, false); break;
     default: quoly_mod_or_div(a, b, &r, op); break;
-  }
-  return r;
-}
-
-quoly copy_of(quoly a, bool neg) {
-  quoly r = nullptr;
-  if (neg) {
-    quoly_makeneg(a, &r);
-  } else {
-    quoly_assign(a, &r);
   }
   return r;
 }

@@ -1,4 +1,4 @@
-#include "matrix/matrix_builtins.h"
+#include "matlang/matrix_builtins.h"
 
 #include <cstdio>
 #include <cstring>
@@ -13,8 +13,8 @@
 #include "core/globals.h"
 #include "lang/expressions.h"
 #include "matrix/mat_value.h"
-#include "matrix/matrix_expr_impl.h"
-#include "matrix/matrix_expressions.h"
+#include "matlang/matrix_expr_impl.h"
+#include "matlang/matrix_expressions.h"
 #include "matrix/normal_forms.h"
 #include "matrix/operand_keeper.h"
 #include "matrix/sparse_copy.h"
@@ -25,9 +25,6 @@
 #include "toplevel/state.h"
 
 namespace tavrin {
-
-MatrixEngines matrix_engines{colreduce,   intcolred,   intnormal,     normalize, red_row_ech,
-                             sparse_rowreduce, fract_free_lu, minors, new_pseudo, sparse_chpoly};
 
 namespace {
 

@@ -1,9 +1,11 @@
+#include "matlang/matrix_powers.h"
+
 #include <algorithm>
 #include <memory>
 
 #include "core/globals.h"
 #include "core/interrupts.h"
-#include "matrix/det_services.h"
+#include "det/router.h"
 #include "matrix/matrix_products.h"
 #include "matrix/sparse_copy.h"
 #include "arrays/sparse_store.h"

@@ -13,7 +13,7 @@
 #include "arrays/targets.h"
 #include "core/globals.h"
 #include "lang/expressions.h"
-#include "matrix/matrix_expressions.h"
+#include "matlang/matrix_expressions.h"
 #include "matrix/matrix_support.h"
 #include "numbers/freelists.h"
 #include "poly/poly_repr.h"

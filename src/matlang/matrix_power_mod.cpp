@@ -1,5 +1,7 @@
 // The power of a dense square matrix with every entry reduced modulo a
 // number or a monic polynomial ("MPowermod").
+#include "matlang/matrix_powers.h"
+
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
@@ -8,7 +10,6 @@
 #include "core/errors.h"
 #include "core/globals.h"
 #include "core/interrupts.h"
-#include "matrix/det_services.h"
 #include "matrix/matrix_products.h"
 #include "numbers/freelists.h"
 #include "numbers/work_arrays.h"

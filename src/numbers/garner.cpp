@@ -1,0 +1,90 @@
+// Garner's mixed radix over word primes (see garner.h).
+#include "numbers/garner.h"
+
+#include <algorithm>
+
+namespace tavrin {
+
+namespace {
+
+// acc + d w, reduced by f first when the sum could pass 2^64 (d, w < 2^31).
+inline std::uint64_t accumulate(const WordField& f, std::uint64_t acc, std::uint32_t d, std::uint32_t w) {
+  if (acc >= (std::uint64_t{1} << 63)) acc = f.reduce(acc);
+  return acc + std::uint64_t{d} * w;
+}
+
+// x[i] += d[i] w for i < count.
+__attribute__((target_clones("arch=x86-64-v4", "avx2", "default"))) void add_scaled(
+    std::uint64_t* __restrict x, const std::uint32_t* __restrict d, std::uint32_t w, std::size_t count) {
+  for (std::size_t i = 0; i < count; ++i) x[i] += std::uint64_t{d[i]} * w;
+}
+
+}  // namespace
+
+void Garner::add_prime(std::uint32_t p) {
+  const WordField f(p);
+  std::uint32_t place = f.reduce(1);
+  for (const WordField& e : fields_) {
+    weight_.push_back(place);
+    place = f.mul(place, f.reduce(e.modulus()));
+  }
+  fields_.push_back(f);
+  inverse_.push_back(f.inv(place));
+  largest_ = std::max(largest_, p);
+  modulus_.mul_add(p, 0);
+  ZInt::divmod(modulus_, ZInt(2), &half_, nullptr);
+}
+
+std::uint32_t Garner::digit(std::size_t k, std::uint32_t r, const std::uint32_t* d, std::size_t stride) const {
+  const WordField& f = fields_[k];
+  const std::uint32_t* w = weight_.data() + k * (k - 1) / 2;
+  std::uint64_t x = 0;
+  for (std::size_t j = 0; j < k; ++j) x = accumulate(f, x, d[j * stride], w[j]);
+  return f.mul(f.sub(f.reduce(r), f.reduce(x)), inverse_[k]);
+}
+
+void Garner::digits_of(std::size_t k, const std::uint32_t* r, const std::uint32_t* d, std::size_t stride,
+                       std::size_t count, std::uint32_t* out) const {
+  const WordField& f = fields_[k];
+  const std::uint32_t* w = weight_.data() + k * (k - 1) / 2;
+  std::vector<std::uint64_t> x(count, 0);
+  // A sum of products d_j w_j (d_j below the largest prime, w_j below p_k)
+  // is reduced only when the next `room` of them could pass 2^64: after
+  // every third digit for primes near 2^31, never for primes below 2^16.
+  const std::uint64_t product = std::uint64_t{largest_} * f.modulus();
+  const std::size_t room = static_cast<std::size_t>(
+      std::clamp<std::uint64_t>((~std::uint64_t{0} - f.modulus()) / product, 1, k + 1));
+  for (std::size_t j0 = 0; j0 < k; j0 += room) {
+    const std::size_t j1 = std::min(k, j0 + room);
+    if (j0 > 0)
+      for (std::size_t i = 0; i < count; ++i) x[i] = f.reduce(x[i]);
+    for (std::size_t j = j0; j < j1; ++j) add_scaled(x.data(), d + j * stride, w[j], count);
+  }
+  for (std::size_t i = 0; i < count; ++i) out[i] = f.mul(f.sub(f.reduce(r[i]), f.reduce(x[i])), inverse_[k]);
+}
+
+void Garner::digits(const std::uint32_t* r, std::uint32_t* d, std::size_t stride) const {
+  for (std::size_t k = 0; k < fields_.size(); ++k) d[k * stride] = digit(k, r[k], d, stride);
+}
+
+ZInt Garner::value(const std::uint32_t* d, std::size_t stride) const {
+  ZInt x;
+  for (std::size_t k = fields_.size(); k-- > 0;) x.mul_add(fields_[k].modulus(), d[k * stride]);
+  return x;
+}
+
+ZInt Garner::symmetric(const std::uint32_t* d, std::size_t stride) const {
+  ZInt x = value(d, stride);
+  if (compare(x, half_) > 0) x -= modulus_;
+  return x;
+}
+
+bool Garner::above_half(const std::uint32_t* d, std::size_t k, std::size_t stride) const {
+  for (std::size_t j = k; j-- > 0;) {
+    const std::uint32_t h = (fields_[j].modulus() - 1) / 2;
+    if (d[j * stride] != h) return d[j * stride] > h;
+  }
+  return false;
+}
+
+}  // namespace tavrin

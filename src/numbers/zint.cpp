@@ -1,0 +1,300 @@
+// Integers as plain values (see zint.h).
+#include "numbers/zint.h"
+
+#include <algorithm>
+#include <bit>
+#include <utility>
+
+#include "core/thresholds.h"
+#include "numbers/bigint.h"
+#include "numbers/integer_gcd.h"
+#include "numbers/limb_array_impl.h"
+#include "numbers/node_handles.h"
+
+namespace tavrin {
+
+namespace {
+
+constexpr std::uint32_t base_bits = 28;
+constexpr std::uint32_t digit_mask = (1u << base_bits) - 1;
+
+std::int64_t to_i64(const std::vector<std::uint32_t>& m) {
+  std::uint64_t v = 0;
+  for (std::size_t i = m.size(); i-- > 0;) v = (v << base_bits) | m[i];
+  return static_cast<std::int64_t>(v);
+}
+
+}  // namespace
+
+std::int64_t word_xgcd(std::int64_t a, std::int64_t b, std::int64_t* s, std::int64_t* t) {
+  std::int64_t r0 = a < 0 ? -a : a, r1 = b < 0 ? -b : b;
+  std::int64_t s0 = 1, s1 = 0, t0 = 0, t1 = 1;
+  while (r1 != 0) {
+    const std::int64_t q = r0 / r1;
+    std::swap(r0, r1);
+    r1 -= q * r0;
+    std::swap(s0, s1);
+    s1 -= q * s0;
+    std::swap(t0, t1);
+    t1 -= q * t0;
+  }
+  *s = a < 0 ? -s0 : s0;
+  *t = b < 0 ? -t0 : t0;
+  return r0;
+}
+
+ZInt::ZInt(std::int64_t v) {
+  if (v == 0) return;
+  sign_ = v < 0 ? -1 : 1;
+  std::uint64_t m = v < 0 ? 0 - static_cast<std::uint64_t>(v) : static_cast<std::uint64_t>(v);
+  while (m != 0) {
+    mag_.push_back(static_cast<std::uint32_t>(m & digit_mask));
+    m >>= base_bits;
+  }
+}
+
+void ZInt::trim() {
+  while (!mag_.empty() && mag_.back() == 0) mag_.pop_back();
+  if (mag_.empty()) sign_ = 0;
+}
+
+ZInt ZInt::from_number(imptr x) {
+  ZInt r;
+  r.mag_.resize(static_cast<std::size_t>(x->size));
+  detail::gather(x, r.mag_.data());
+  r.sign_ = detail::sign_of_number(x);
+  r.trim();
+  return r;
+}
+
+ZInt ZInt::from_digits(std::vector<std::uint32_t> magnitude, int sign) {
+  ZInt r;
+  r.mag_ = std::move(magnitude);
+  r.sign_ = sign < 0 ? -1 : 1;
+  r.trim();
+  return r;
+}
+
+imptr ZInt::to_number() const {
+  return number_from_digits(mag_.data(), static_cast<std::int32_t>(mag_.size()), sign_ < 0 ? -1 : 1);
+}
+
+void ZInt::store(imptr x) const {
+  static const std::uint32_t zero = 0;
+  const std::uint32_t* d = mag_.empty() ? &zero : mag_.data();
+  const std::int32_t n = mag_.empty() ? 1 : digits();
+  detail::install_limbs(x, detail::build_limbs(d, n, sign_ < 0 ? -1 : 1));
+}
+
+std::int64_t ZInt::to_int64() const {
+  const std::int64_t v = to_i64(mag_);
+  return sign_ < 0 ? -v : v;
+}
+
+std::int64_t ZInt::bit_length() const {
+  if (mag_.empty()) return 0;
+  return static_cast<std::int64_t>(base_bits) * static_cast<std::int64_t>(mag_.size() - 1) +
+         std::bit_width(mag_.back());
+}
+
+std::uint32_t ZInt::mod_word(std::uint32_t p) const {
+  std::uint64_t r = 0;
+  for (std::size_t i = mag_.size(); i-- > 0;) r = ((r << base_bits) | mag_[i]) % p;
+  if (sign_ < 0 && r != 0) r = p - r;
+  return static_cast<std::uint32_t>(r);
+}
+
+int compare_abs(const ZInt& a, const ZInt& b) {
+  if (a.mag_.size() != b.mag_.size()) return a.mag_.size() < b.mag_.size() ? -1 : 1;
+  for (std::size_t i = a.mag_.size(); i-- > 0;)
+    if (a.mag_[i] != b.mag_[i]) return a.mag_[i] < b.mag_[i] ? -1 : 1;
+  return 0;
+}
+
+int compare(const ZInt& a, const ZInt& b) {
+  if (a.sign_ != b.sign_) return a.sign_ < b.sign_ ? -1 : 1;
+  const int c = compare_abs(a, b);
+  return a.sign_ < 0 ? -c : c;
+}
+
+ZInt operator+(const ZInt& a, const ZInt& b) {
+  if (a.sign_ == 0) return b;
+  if (b.sign_ == 0) return a;
+  ZInt r;
+  if (a.sign_ == b.sign_) {
+    r.mag_.resize(std::max(a.mag_.size(), b.mag_.size()) + 1);
+    const std::int32_t n = detail::mag_add(r.mag_.data(), a.mag_.data(), a.digits(), b.mag_.data(), b.digits());
+    r.mag_.resize(static_cast<std::size_t>(n));
+    r.sign_ = a.sign_;
+  } else {
+    const int c = compare_abs(a, b);
+    if (c == 0) return r;
+    const ZInt& big = c > 0 ? a : b;
+    const ZInt& small = c > 0 ? b : a;
+    r = big;
+    const std::int32_t n = detail::mag_sub_inplace(r.mag_.data(), r.digits(), small.mag_.data(), small.digits());
+    r.mag_.resize(static_cast<std::size_t>(n));
+  }
+  r.trim();
+  return r;
+}
+
+ZInt operator-(const ZInt& a, const ZInt& b) { return a + (-b); }
+
+ZInt operator*(const ZInt& a, const ZInt& b) {
+  ZInt r;
+  if (a.sign_ == 0 || b.sign_ == 0) return r;
+  r.mag_.resize(a.mag_.size() + b.mag_.size());
+  if (a.mag_.size() == 1 || b.mag_.size() == 1) {
+    const ZInt& longer = a.mag_.size() == 1 ? b : a;
+    const std::uint32_t m = a.mag_.size() == 1 ? a.mag_[0] : b.mag_[0];
+    detail::mag_mul_1(r.mag_.data(), longer.mag_.data(), longer.digits(), m);
+    r.mag_.resize(longer.mag_.size() + 1);
+  } else {
+    detail::mag_mul(r.mag_.data(), a.mag_.data(), a.digits(), b.mag_.data(), b.digits(), multcut);
+  }
+  r.sign_ = a.sign_ * b.sign_;
+  r.trim();
+  return r;
+}
+
+void ZInt::add_mul_small(const ZInt& a, std::int32_t m) {
+  if (a.sign_ == 0 || m == 0) return;
+  ZInt p;
+  p.mag_.resize(a.mag_.size() + 1);
+  detail::mag_mul_1(p.mag_.data(), a.mag_.data(), a.digits(), static_cast<std::uint32_t>(m < 0 ? -m : m));
+  p.sign_ = m < 0 ? -a.sign_ : a.sign_;
+  p.trim();
+  *this += p;
+}
+
+void ZInt::mul_add(std::uint32_t m, std::uint32_t a) {
+  std::uint64_t carry = a;
+  for (std::uint32_t& d : mag_) {
+    const std::uint64_t v = std::uint64_t{d} * m + carry;
+    d = static_cast<std::uint32_t>(v & digit_mask);
+    carry = v >> base_bits;
+  }
+  for (; carry != 0; carry >>= base_bits) mag_.push_back(static_cast<std::uint32_t>(carry & digit_mask));
+  sign_ = mag_.empty() ? 0 : 1;
+  trim();
+}
+
+void ZInt::divmod(const ZInt& a, const ZInt& d, ZInt* q, ZInt* r) {
+  ZInt quot, rem;
+  if (a.sign_ != 0) {
+    if (compare_abs(a, d) < 0) {
+      rem = a;
+    } else if (d.mag_.size() == 1) {
+      const std::uint64_t dv = d.mag_[0];
+      quot.mag_.resize(a.mag_.size());
+      std::uint64_t acc = 0;
+      for (std::size_t i = a.mag_.size(); i-- > 0;) {
+        acc = (acc << base_bits) | a.mag_[i];
+        quot.mag_[i] = static_cast<std::uint32_t>(acc / dv);
+        acc %= dv;
+      }
+      rem = ZInt(static_cast<std::int64_t>(acc));
+      quot.sign_ = 1;
+      quot.trim();
+      if (rem.sign_ != 0) rem.sign_ = a.sign_;
+    } else {
+      std::vector<std::uint32_t> u(a.mag_.size() + 1, 0);
+      std::copy(a.mag_.begin(), a.mag_.end(), u.begin());
+      quot.mag_.assign(a.mag_.size() - d.mag_.size() + 1, 0);
+      detail::mag_divmod(u.data(), a.digits(), d.mag_.data(), d.digits(), quot.mag_.data());
+      quot.sign_ = 1;
+      quot.trim();
+      u.resize(d.mag_.size());
+      rem.mag_ = std::move(u);
+      rem.sign_ = a.sign_;
+      rem.trim();
+    }
+    // Truncated so far (quotient of |a| by |d|, remainder with a's sign).
+    if (quot.sign_ != 0) quot.sign_ = a.sign_ * d.sign_;
+    if (rem.sign_ < 0) {
+      rem += d.abs();
+      quot -= ZInt(d.sign_);
+    }
+  }
+  if (q != nullptr) *q = std::move(quot);
+  if (r != nullptr) *r = std::move(rem);
+}
+
+ZInt ZInt::mod(const ZInt& m) const {
+  if (sign_ >= 0 && compare_abs(*this, m) < 0) return *this;
+  ZInt r;
+  divmod(*this, m, nullptr, &r);
+  return r;
+}
+
+bool ZInt::divides(const ZInt& a, const ZInt& d, ZInt* q) {
+  ZInt quot, rem;
+  divmod(a, d, &quot, &rem);
+  if (!rem.is_zero()) return false;
+  *q = std::move(quot);
+  return true;
+}
+
+ZInt ZInt::gcd(const ZInt& a, const ZInt& b) {
+  if (a.is_zero()) return b.abs();
+  if (b.is_zero()) return a.abs();
+  if (a.is_small() || b.is_small()) {
+    const ZInt& s = a.is_small() ? a : b;
+    const ZInt& o = a.is_small() ? b : a;
+    std::uint64_t x = static_cast<std::uint64_t>(s.abs().to_int64());
+    ZInt r;
+    divmod(o.abs(), s.abs(), nullptr, &r);
+    std::uint64_t y = static_cast<std::uint64_t>(r.to_int64());
+    while (y != 0) {
+      x %= y;
+      std::swap(x, y);
+    }
+    return ZInt(static_cast<std::int64_t>(x));
+  }
+  detail::ScratchNumber x, y;
+  imptr xa = a.to_number(), yb = b.to_number();
+  num_assign(xa, x.get());
+  num_assign(yb, y.get());
+  special_free(xa);
+  free_imag(&xa);
+  special_free(yb);
+  free_imag(&yb);
+  binary_gcd(x.get(), y.get(), x.get());
+  return from_number(x.get());
+}
+
+ZInt ZInt::xgcd(const ZInt& a, const ZInt& b, ZInt* s, ZInt* t) {
+  if (a.is_small() && b.is_small()) {
+    std::int64_t ss = 0, tt = 0;
+    const std::int64_t g = word_xgcd(a.to_int64(), b.to_int64(), &ss, &tt);
+    *s = ZInt(ss);
+    *t = ZInt(tt);
+    return ZInt(g);
+  }
+  ZInt r0 = a.abs(), r1 = b.abs(), s0 = 1, s1 = 0, t0 = 0, t1 = 1;
+  while (!r1.is_zero()) {
+    ZInt q, r;
+    divmod(r0, r1, &q, &r);
+    r0 = std::move(r1);
+    r1 = std::move(r);
+    ZInt ns = s0 - q * s1, nt = t0 - q * t1;
+    s0 = std::move(s1);
+    s1 = std::move(ns);
+    t0 = std::move(t1);
+    t1 = std::move(nt);
+  }
+  *s = a.sign() < 0 ? -s0 : s0;
+  *t = b.sign() < 0 ? -t0 : t0;
+  return r0;
+}
+
+bool ZInt::inverse_mod(const ZInt& a, const ZInt& m, ZInt* x) {
+  ZInt s, t;
+  const ZInt g = xgcd(a.mod(m), m, &s, &t);
+  if (!g.is_one()) return false;
+  *x = s.mod(m);
+  return true;
+}
+
+}  // namespace tavrin

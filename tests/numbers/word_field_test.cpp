@@ -1,0 +1,174 @@
+// The word-arithmetic kit: WordField's reduction against %, Char2Field
+// against a carry-less product written here, the cached word primes
+// against trial division, and Garner's combination against the
+// independent big integers of the test support.
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <random>
+#include <tuple>
+#include <vector>
+
+#include "numbers/garner.h"
+#include "numbers/primes.h"
+#include "numbers/word_field.h"
+#include "numbers/zint.h"
+#include "support/bigref.h"
+
+namespace tavrin::test {
+namespace {
+
+// The value of a ZInt, read digit by digit into a BigRef.
+BigRef ref_of(const ZInt& z) {
+  BigRef v;
+  const auto& m = z.magnitude();
+  for (std::size_t i = m.size(); i-- > 0;) v = (v << 28) + BigRef(static_cast<std::int64_t>(m[i]));
+  return z.sign() < 0 ? -v : v;
+}
+
+// A 64-bit value biased towards the edges of p's multiples.
+std::uint64_t draw(std::mt19937_64& rng, std::uint64_t p) {
+  switch (rng() % 6) {
+    case 0: return rng() % 4;
+    case 1: return ~std::uint64_t{0} - rng() % 4;
+    case 2: return (rng() % (~std::uint64_t{0} / p)) * p + rng() % 3 - 1;
+    case 3: return rng() % (p * 2 + 2);
+    default: return rng();
+  }
+}
+
+TEST(WordField, ReductionAgreesWithRemainder) {
+  std::mt19937_64 rng(test_seed() + 1);
+  SCOPED_TRACE(::testing::Message() << "seed " << test_seed());
+  const int rounds = test_iterations(2000);
+  std::vector<std::uint32_t> primes = {2, 3, 65521, 4294967291u, word_prime(0), word_prime(5)};
+  for (std::uint32_t p : primes) {
+    const WordField f(p);
+    for (int i = 0; i < rounds; ++i) {
+      const std::uint64_t x = draw(rng, p);
+      ASSERT_EQ(f.reduce(x), x % p) << "p = " << p << ", x = " << x;
+      const unsigned __int128 wide = (static_cast<unsigned __int128>(draw(rng, p)) << 64) | x;
+      ASSERT_EQ(f.reduce_wide(wide), static_cast<std::uint64_t>(wide % p)) << "p = " << p << ", x = " << x;
+      const auto a = static_cast<std::uint32_t>(rng() % p), b = static_cast<std::uint32_t>(rng() % p);
+      ASSERT_EQ(f.mul(a, b), std::uint64_t{a} * b % p);
+      ASSERT_EQ(f.add(a, b), (std::uint64_t{a} + b) % p);
+      ASSERT_EQ(f.add(f.sub(a, b), b), a);
+      ASSERT_EQ(f.add(a, f.neg(a)), 0u);
+      ASSERT_EQ(f.of(-static_cast<std::int64_t>(a)), f.neg(a));
+      if (a != 0) {
+        ASSERT_EQ(f.mul(a, f.inv(a)), 1u) << "p = " << p << ", a = " << a;
+      }
+    }
+    // Fermat: a^(p-1) = 1.
+    if (p > 3) {
+      EXPECT_EQ(f.pow(3, p - 1), 1u);
+    }
+  }
+}
+
+// The carry-less product of a and b reduced by the field polynomial.
+std::uint32_t clmul_mod(std::uint32_t a, std::uint32_t b, std::uint32_t poly, int bits) {
+  std::uint64_t r = 0;
+  for (int i = 0; i < bits; ++i)
+    if ((b >> i) & 1u) r ^= std::uint64_t{a} << i;
+  for (int i = 2 * bits - 2; i >= bits; --i)
+    if ((r >> i) & 1u) r ^= std::uint64_t{poly} << (i - bits);
+  return static_cast<std::uint32_t>(r);
+}
+
+TEST(WordField, Char2TwinIsTheFieldProduct) {
+  std::mt19937 rng(static_cast<std::uint32_t>(test_seed() + 2));
+  SCOPED_TRACE(::testing::Message() << "seed " << test_seed());
+  for (auto [size, poly, bits] : {std::tuple{256, gf256_poly, 8}, std::tuple{65536, gf65536_poly, 16}}) {
+    const Char2Field f(size);
+    EXPECT_EQ(f.size(), static_cast<std::uint64_t>(size));
+    for (int i = 0; i < test_iterations(500); ++i) {
+      const std::uint32_t a = rng() % size, b = rng() % size, c = rng() % size;
+      ASSERT_EQ(f.mul(a, b), clmul_mod(a, b, poly, bits));
+      ASSERT_EQ(f.mul_add(a, b, c), f.add(f.mul(a, b), c));
+      ASSERT_EQ(f.sub(f.add(a, b), b), a);
+      if (a != 0) {
+        ASSERT_EQ(f.mul(a, f.inv(a)), 1u);
+      }
+    }
+  }
+}
+
+bool trial_prime(std::uint32_t n) {
+  if (n < 2) return false;
+  for (std::uint64_t d = 2; d * d <= n; ++d)
+    if (n % d == 0) return false;
+  return true;
+}
+
+TEST(WordPrimes, ConsecutivePrimesBelowEachTop) {
+  for (std::uint32_t top : {std::uint32_t{1} << 21, std::uint32_t{1} << 28, word_prime_top}) {
+    std::uint32_t above = top;
+    for (std::size_t k = 0; k < 12; ++k) {
+      const std::uint32_t p = word_prime(k, top);
+      ASSERT_TRUE(trial_prime(p)) << p;
+      for (std::uint32_t n = p + 1; n < above; ++n) ASSERT_FALSE(trial_prime(n)) << n << " skipped";
+      above = p;
+    }
+  }
+  EXPECT_EQ(word_prime(0), 2147483647u);  // 2^31 - 1, a Mersenne prime
+  EXPECT_EQ(word_prime(0, 1u << 21), 2097143u);
+}
+
+TEST(Garner, CombinesResiduesAsTheIntegers) {
+  std::mt19937_64 rng(test_seed() + 3);
+  SCOPED_TRACE(::testing::Message() << "seed " << test_seed());
+  // Primes in the images' order, and small primes mixed with large ones.
+  const std::vector<std::vector<std::uint32_t>> lists = {
+      {word_prime(0)}, {word_prime(0), word_prime(1), word_prime(2), word_prime(3), word_prime(4)},
+      {3, 5, 7}, {65521, word_prime(3), 3, word_prime(0, 1u << 21), 17, word_prime(9)}};
+  for (const auto& primes : lists) {
+    Garner g;
+    for (std::uint32_t p : primes) g.add_prime(p);
+    BigRef M = 1;
+    for (std::uint32_t p : primes) M = M * BigRef(p);
+    ASSERT_EQ(ref_of(g.modulus()), M);
+    const std::size_t n = primes.size();
+    for (int i = 0; i < test_iterations(200); ++i) {
+      // x in [0, M): random words, folded; biased to 0, 1, M - 1 and M / 2.
+      BigRef x;
+      switch (i % 5) {
+        case 0: x = BigRef(static_cast<std::int64_t>(i / 5 % 2)); break;
+        case 1: x = M - 1; break;
+        case 2: x = M / 2 + BigRef(static_cast<std::int64_t>(i / 5 % 3)) - 1; break;
+        default:
+          for (std::size_t w = 0; w < n; ++w) x = (x << 32) + BigRef(static_cast<std::int64_t>(rng() >> 32));
+          x = x % M;
+      }
+      std::vector<std::uint32_t> r(n), d(2 * n, 7);
+      for (std::size_t k = 0; k < n; ++k) r[k] = static_cast<std::uint32_t>((x % BigRef(primes[k])).to_int64());
+      g.digits(r.data(), d.data(), 2);  // spread digits, stride 2
+      for (std::size_t k = 0; k < n; ++k) ASSERT_LT(d[2 * k], primes[k]);
+      ASSERT_EQ(ref_of(g.value(d.data(), 2)), x) << "x = " << x;
+      ASSERT_EQ(g.above_half(d.data(), n, 2), x > M / 2) << "x = " << x;
+      const BigRef s = x > M / 2 ? x - M : x;
+      ASSERT_EQ(ref_of(g.symmetric(d.data(), 2)), s) << "x = " << x;
+      // The symmetric value's residues are the images again.
+      const ZInt sz = g.symmetric(d.data(), 2);
+      for (std::size_t k = 0; k < n; ++k) ASSERT_EQ(sz.mod_word(primes[k]), r[k]);
+    }
+  }
+}
+
+TEST(ZInt, MulAddIsHornersStep) {
+  std::mt19937_64 rng(test_seed() + 4);
+  SCOPED_TRACE(::testing::Message() << "seed " << test_seed());
+  ZInt z;
+  BigRef v;
+  for (int i = 0; i < 300; ++i) {
+    const auto m = static_cast<std::uint32_t>(i % 7 == 0 ? 0 : rng() >> 32);
+    const auto a = static_cast<std::uint32_t>(i % 5 == 0 ? 0 : rng() >> 32);
+    z.mul_add(m, a);
+    v = v * BigRef(m) + BigRef(a);
+    ASSERT_EQ(ref_of(z), v) << "step " << i;
+    ASSERT_EQ(z.is_zero(), v.is_zero());
+  }
+}
+
+}  // namespace
+}  // namespace tavrin::test
