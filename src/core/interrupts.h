@@ -8,6 +8,8 @@
 
 #include <csignal>
 
+#include "core/no_copy.h"
+
 namespace tavrin {
 
 // 1 while an interrupt is pending (set by the handler, cleared when it is
@@ -25,13 +27,7 @@ void install_interrupt_handler();
 // a modular image with its undo journal, a fold that has taken a list apart.
 // While one is open (interrupt_holds > 0) a pending interrupt stays pending.
 extern int interrupt_holds;
-class InterruptHold {
- public:
-  InterruptHold() { ++interrupt_holds; }
-  ~InterruptHold() { --interrupt_holds; }
-  InterruptHold(const InterruptHold&) = delete;
-  InterruptHold& operator=(const InterruptHold&) = delete;
-};
+using InterruptHold = ScopedCount<interrupt_holds>;
 
 // Honours a pending interrupt: when command_int is true and no hold is
 // open, the flag is cleared and a nested command level opens (error(-1,

@@ -356,9 +356,7 @@ std::int64_t degree_in(const std::vector<Flat<C>>& a, std::int32_t m, std::int32
   for (std::int32_t c = 0; c < m; ++c)
     for (std::int32_t r = 0; r < m; ++r) {
       const auto& e = a[static_cast<std::size_t>(c * m + r)];
-      std::int64_t d = e.c.empty() ? lagrange_zero_entry : 0;
-      for (std::size_t t = 0; t < e.c.size(); ++t) d = std::max<std::int64_t>(d, e.exp(t)[v]);
-      D[static_cast<std::size_t>(r * m + c)] = d;
+      D[static_cast<std::size_t>(r * m + c)] = e.degree_in(v);
     }
   return compute_degree(D.data(), m);
 }

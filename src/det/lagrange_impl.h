@@ -3,6 +3,7 @@
 // from and to values.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <functional>
 #include <map>
@@ -61,6 +62,12 @@ struct Flat {
   void clear() {
     e.clear();
     c.clear();
+  }
+  // The degree in variable v; lagrange_zero_entry for the zero polynomial.
+  std::int64_t degree_in(std::int32_t v) const {
+    std::int64_t d = c.empty() ? lagrange_zero_entry : 0;
+    for (std::size_t t = 0; t < c.size(); ++t) d = std::max<std::int64_t>(d, exp(t)[v]);
+    return d;
   }
 };
 
@@ -197,6 +204,9 @@ class ZRows {
   // cells: kept. reads: number_polys' layout (nv variables)
   bool read_row(std::int32_t r, const std::vector<std::pair<std::int32_t, quoly>>& cells,
                 const std::function<void(std::int32_t, Flat<std::size_t>&&)>& put);
+  // read_row for row r of the m x m matrix stored column by column in ar.
+  bool read_stash_row(workptr ar, std::int32_t m, std::int32_t r,
+                      const std::function<void(std::int32_t, Flat<std::size_t>&&)>& put);
   // A bit length that the absolute value of every coefficient of the
   // determinant of the integer matrix read stays below.
   double bound_bits() const;

@@ -146,11 +146,8 @@ bool rat_poly_inverse(workptr ar, workptr outar, std::int32_t m, const InvertFla
   const auto n = static_cast<std::size_t>(m);
   ZRows rows(m, nv);
   std::vector<Flat<std::size_t>> z(n * n);  // row by row
-  std::vector<std::pair<std::int32_t, quoly>> cells;
   for (std::int32_t r = 0; r < m; ++r) {
-    cells.clear();
-    for (std::int32_t c = 0; c < m; ++c) cells.emplace_back(c, ar->stash[static_cast<std::size_t>(c) * n + static_cast<std::size_t>(r)]);
-    const bool ok = rows.read_row(r, cells, [&](std::int32_t c, Flat<std::size_t>&& e) {
+    const bool ok = rows.read_stash_row(ar, m, r, [&](std::int32_t c, Flat<std::size_t>&& e) {
       z[static_cast<std::size_t>(r) * n + static_cast<std::size_t>(c)] = std::move(e);
     });
     if (!ok || rows.scaled()) return false;
@@ -168,8 +165,7 @@ bool rat_poly_inverse(workptr ar, workptr outar, std::int32_t m, const InvertFla
     for (std::size_t r = 0; r < n; ++r)
       for (std::size_t c = 0; c < n; ++c) {
         const Flat<std::size_t>& e = z[r * n + c];
-        std::int64_t d = e.c.empty() ? lagrange_zero_entry : 0;
-        for (std::size_t t = 0; t < e.c.size(); ++t) d = std::max<std::int64_t>(d, e.exp(t)[v]);
+        const std::int64_t d = e.degree_in(v);
         D[r * m1 + c] = d;
         most = std::max<std::int32_t>(most, static_cast<std::int32_t>(d));
       }

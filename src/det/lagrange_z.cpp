@@ -176,9 +176,7 @@ std::vector<std::int64_t> degree_bounds(const std::vector<Flat<std::size_t>>& a,
     for (std::size_t c = 0; c < n; ++c)
       for (std::size_t r = 0; r < n; ++r) {
         const Flat<std::size_t>& e = a[c * n + r];
-        std::int64_t d = e.c.empty() ? lagrange_zero_entry : 0;
-        for (std::size_t t = 0; t < e.c.size(); ++t) d = std::max<std::int64_t>(d, e.exp(t)[v]);
-        D[r * n + c] = d;
+        D[r * n + c] = e.degree_in(v);
       }
     bounds.push_back(max_assignment(D, m));
   }
@@ -347,6 +345,14 @@ bool ZRows::read_row(std::int32_t r, const std::vector<std::pair<std::int32_t, q
   return true;
 }
 
+bool ZRows::read_stash_row(workptr ar, std::int32_t m, std::int32_t r,
+                           const std::function<void(std::int32_t, Flat<std::size_t>&&)>& put) {
+  std::vector<std::pair<std::int32_t, quoly>> cells;
+  for (std::int32_t c = 0; c < m; ++c)
+    cells.emplace_back(c, ar->stash[static_cast<std::size_t>(c) * static_cast<std::size_t>(m) + static_cast<std::size_t>(r)]);
+  return read_row(r, cells, put);
+}
+
 double ZRows::bound_bits() const {
   // Hadamard: by rows and by columns; a row or column without entries
   // makes the determinant 0.
@@ -434,12 +440,8 @@ bool rat_poly_surely_regular(workptr ar, std::int32_t m) {
   std::vector<std::uint32_t> point(static_cast<std::size_t>(std::max(nv, 1)));
   for (std::size_t v = 0; v < point.size(); ++v) point[v] = f.reduce(1000037 * (v + 1));
   std::vector<std::uint32_t> a(static_cast<std::size_t>(m) * static_cast<std::size_t>(m), 0);
-  std::vector<std::pair<std::int32_t, quoly>> cells;
   for (std::int32_t r = 0; r < m; ++r) {
-    cells.clear();
-    for (std::int32_t c = 0; c < m; ++c)
-      cells.emplace_back(c, ar->stash[static_cast<std::size_t>(c) * static_cast<std::size_t>(m) + static_cast<std::size_t>(r)]);
-    const bool ok = rows.read_row(r, cells, [&](std::int32_t c, Flat<std::size_t>&& e) {
+    const bool ok = rows.read_stash_row(ar, m, r, [&](std::int32_t c, Flat<std::size_t>&& e) {
       std::uint32_t sum = 0;
       for (std::size_t t = 0; t < e.c.size(); ++t) {
         std::uint32_t term = rows.coefs[e.c[t]].mod_word(f.p);
@@ -476,12 +478,8 @@ bool rat_poly_interpolated(workptr ar, std::int32_t m, quolyptr q) {
   const std::int32_t nv = number_polys;
   ZRows rows(m, nv);
   std::vector<Flat<std::size_t>> z(static_cast<std::size_t>(m) * static_cast<std::size_t>(m));
-  std::vector<std::pair<std::int32_t, quoly>> cells;
   for (std::int32_t r = 0; r < m; ++r) {
-    cells.clear();
-    for (std::int32_t c = 0; c < m; ++c)
-      cells.emplace_back(c, ar->stash[static_cast<std::size_t>(c) * static_cast<std::size_t>(m) + static_cast<std::size_t>(r)]);
-    const bool ok = rows.read_row(r, cells, [&](std::int32_t c, Flat<std::size_t>&& e) {
+    const bool ok = rows.read_stash_row(ar, m, r, [&](std::int32_t c, Flat<std::size_t>&& e) {
       z[static_cast<std::size_t>(c) * static_cast<std::size_t>(m) + static_cast<std::size_t>(r)] = std::move(e);
     });
     if (!ok) return false;

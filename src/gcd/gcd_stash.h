@@ -40,6 +40,7 @@
 
 #include <cstdint>
 
+#include "core/no_copy.h"
 #include "core/records.h"
 #include "numbers/garbage.h"  // mass_gcd_stash
 
@@ -101,12 +102,10 @@ void pop_gcd_stash();
 // pop_gcd_stash on every exit, except when free_gcd_stash has put the level
 // back to 0 meanwhile (an error unwind does, outside modular arithmetic or
 // after a change of modulus): a pop would then leave it negative.
-class GcdStashLevel {
+class GcdStashLevel : NoCopy {
  public:
   GcdStashLevel();
   ~GcdStashLevel();
-  GcdStashLevel(const GcdStashLevel&) = delete;
-  GcdStashLevel& operator=(const GcdStashLevel&) = delete;
 
  private:
   std::uint64_t resets_;

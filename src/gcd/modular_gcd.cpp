@@ -12,6 +12,7 @@
 #include "core/globals.h"
 #include "core/interrupts.h"
 #include "core/mode_guard.h"
+#include "core/no_copy.h"
 #include "core/thresholds.h"
 #include "gcd/gcd.h"
 #include "gcd/modular_gcd.h"
@@ -104,12 +105,10 @@ class WordNumber : public ScratchNumber {
 // what it is made of: node (the record pointer), value (what push takes),
 // push(v, head) (a fresh record for v in front of head) and free_all(&head).
 template <class Links>
-class RecentFirst {
+class RecentFirst : NoCopy {
  public:
   RecentFirst() = default;
   ~RecentFirst() { clear(); }
-  RecentFirst(const RecentFirst&) = delete;
-  RecentFirst& operator=(const RecentFirst&) = delete;
   void push(typename Links::value v) { head_ = Links::push(v, head_); }
   void clear() { Links::free_all(&head_); }
   typename Links::node head() const { return head_; }

@@ -10,6 +10,7 @@
 #include "dense/dense_modular.h"
 #include "gcd/onevar_gcd.h"
 #include "numbers/freelists.h"
+#include "poly/intpoly.h"
 
 namespace tavrin {
 
@@ -27,23 +28,12 @@ bool onevar_residues(poly p, DensePoly* out) {
   const std::int32_t deg = p->exp;
   if (deg <= 0) return false;
   out->assign(static_cast<std::size_t>(deg) + 1, 0);
-  std::int32_t last = deg + 1;
-  for (; p != nullptr; p = p->next) {
-    std::int32_t e = 0;
-    poly leaf = p;
-    if (!p->numb) {
-      e = p->exp;
-      leaf = p->pcoef;
-      if (e <= 0 || e >= last || !leaf->numb || leaf->next != nullptr) return false;
-    } else if (p->next != nullptr) {
-      return false;
-    }
+  return for_each_onevar_leaf(p, [&](std::int32_t e, poly leaf) {
     const std::int32_t c = leaf->ncoef->lint;
     if (c <= 0 || c >= modulus) return false;
     (*out)[static_cast<std::size_t>(e)] = c;
-    last = e;
-  }
-  return true;
+    return true;
+  });
 }
 
 poly onevar_poly(const DensePoly& d) {

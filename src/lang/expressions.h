@@ -36,6 +36,7 @@
 
 #include <cstdint>
 
+#include "core/no_copy.h"
 #include "core/records.h"
 #include "numbers/node_handles.h"
 #include "toplevel/language_services.h"  // expre, old_expre (called by the loop)
@@ -85,12 +86,10 @@ bool statement_as_operand();
 void refuse_as_operand();
 
 // Counts, while it lives, one statement run as an operand.
-class StatementOperand {
+class StatementOperand : NoCopy {
  public:
   StatementOperand();
   ~StatementOperand();
-  StatementOperand(const StatementOperand&) = delete;
-  StatementOperand& operator=(const StatementOperand&) = delete;
 };
 
 // True while big integers are read over a ring whose values have no limbs

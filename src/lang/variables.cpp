@@ -77,15 +77,25 @@ void insert_var(const tokentipe* x, quoly num, varptr* q) {
   *q = v;
 }
 
+namespace {
+
+// *n := 0 for an array parameter x met where a number is wanted, with the
+// warning that says so ("what" ends its first line).
+void array_parameter_as_zero(const tokentipe* x, quolyptr n, const char* what) {
+  quoly_set(0, n);
+  std::printf("Warning. %s is an array parameter%s.\n", x->name, what);
+  std::printf("  Value 0 used for %s.\n", x->name);
+  std::fflush(stdout);
+}
+
+}  // namespace
+
 void retrieve(const tokentipe* x, quolyptr* qp, quolyptr n, textptr inf, nameptr* flag) {
   if (varptr v = find_var(x); v != nullptr) {
     *qp = &v->val;
     if (is_array_marker(v->val)) {
-      quoly_set(0, n);
+      array_parameter_as_zero(x, n, " used as a scalar");
       *qp = n;
-      std::printf("Warning. %s is an array parameter used as a scalar.\n", x->name);
-      std::printf("  Value 0 used for %s.\n", x->name);
-      std::fflush(stdout);
     }
     return;
   }
@@ -124,10 +134,7 @@ void spec_retrieve(const tokentipe* x, quolyptr n, quolyptr* qp) {
   }
   *qp = &v->val;
   if (is_array_marker(v->val)) {
-    quoly_set(0, n);
-    std::printf("Warning. %s is an array parameter.\n", x->name);
-    std::printf("  Value 0 used for %s.\n", x->name);
-    std::fflush(stdout);
+    array_parameter_as_zero(x, n, "");
     return;
   }
   quoly_assign(v->val, n);

@@ -212,6 +212,31 @@ long list_length(quoly p);
 // they were taken from).
 void wipe_free_lists();
 
+namespace detail {
+
+// Appends limbs k..n-1 (limb k from take(), holding value_at(k)) after
+// last, or from the start of an empty list (last nil); *tail := the last
+// limb. Returns the list's head.
+template <class F, class Take>
+[[gnu::always_inline]] inline numptr append_limbs(std::int32_t k, std::int32_t n, F& value_at, numptr head,
+                                                  numptr last, numptr* tail, Take take) {
+  for (; k < n; ++k) {
+    numptr l = take();
+    l->value = value_at(k);
+    l->next = nullptr;
+    if (last == nullptr) {
+      head = l;
+    } else {
+      last->next = l;
+    }
+    last = l;
+  }
+  *tail = last;
+  return head;
+}
+
+}  // namespace detail
+
 // ---- The constructors' common case, inline -------------------------------------
 // Products and sums build millions of records; the pop of a free list is
 // kept in the caller's code.
@@ -245,19 +270,8 @@ numptr take_limbs(std::int32_t n, F&& value_at, numptr* tail) {
   } else {
     head = nullptr;
   }
-  for (; k < n; ++k) {  // the free list ran out
-    numptr l = detail::carve_limb();
-    l->value = value_at(k);
-    l->next = nullptr;
-    if (last == nullptr) {
-      head = l;
-    } else {
-      last->next = l;
-    }
-    last = l;
-  }
-  *tail = last;
-  return head;
+  // the free list ran out
+  return detail::append_limbs(k, n, value_at, head, last, tail, [] { return detail::carve_limb(); });
 }
 
 inline void newpoly(poly* p) {
@@ -286,20 +300,7 @@ inline void newimag(imptr* p) {
 #else
 template <class F>
 numptr take_limbs(std::int32_t n, F&& value_at, numptr* tail) {
-  numptr head = nullptr, last = nullptr;
-  for (std::int32_t k = 0; k < n; ++k) {
-    numptr l = new_limb();
-    l->value = value_at(k);
-    l->next = nullptr;
-    if (last == nullptr) {
-      head = l;
-    } else {
-      last->next = l;
-    }
-    last = l;
-  }
-  *tail = last;
-  return head;
+  return detail::append_limbs(0, n, value_at, nullptr, nullptr, tail, [] { return new_limb(); });
 }
 #endif
 

@@ -163,23 +163,14 @@ bool intpoly_of(poly p, IntPoly* out) {
   if (deg <= 0) return false;
   // The leaves by exponent, then the coefficients from x^0 upwards.
   std::vector<imptr> at(static_cast<std::size_t>(deg) + 1, nullptr);
-  std::int32_t last = deg + 1;
   std::int64_t limbs = 0;
-  for (; p != nullptr; p = p->next) {
-    std::int32_t e = 0;
-    poly leaf = p;
-    if (!p->numb) {
-      e = p->exp;
-      leaf = p->pcoef;
-      if (e <= 0 || e >= last || !leaf->numb || leaf->next != nullptr) return false;
-    } else if (p->next != nullptr) {
-      return false;
-    }
+  const bool ok = for_each_onevar_leaf(p, [&](std::int32_t e, poly leaf) {
     if (leaf->ncoef->size <= 0) return false;
     at[static_cast<std::size_t>(e)] = leaf->ncoef;
     limbs += leaf->ncoef->size;
-    last = e;
-  }
+    return true;
+  });
+  if (!ok) return false;
   out->reserve(deg + 1, limbs * 28 / 64 + deg + 1);
   for (std::int32_t i = 0; i <= deg; ++i) {
     imptr x = at[static_cast<std::size_t>(i)];

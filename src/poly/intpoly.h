@@ -67,6 +67,30 @@ class IntPoly {
 // p: kept. reads: mode flags
 bool intpoly_of(poly p, IntPoly* out);
 
+// Walks p, a term list in one variable of degree >= 1: calls
+// leaf_at(e, leaf) for the leaf of every term x^e, the highest first (a
+// trailing leaf is the term x^0). false: p is not of that shape (a term
+// over a list, exponents not falling, a second trailing leaf), or leaf_at
+// has returned false.
+template <class F>
+bool for_each_onevar_leaf(poly p, F&& leaf_at) {
+  std::int32_t last = p->exp + 1;
+  for (; p != nullptr; p = p->next) {
+    std::int32_t e = 0;
+    poly leaf = p;
+    if (!p->numb) {
+      e = p->exp;
+      leaf = p->pcoef;
+      if (e <= 0 || e >= last || !leaf->numb || leaf->next != nullptr) return false;
+    } else if (p->next != nullptr) {
+      return false;
+    }
+    if (!leaf_at(e, leaf)) return false;
+    last = e;
+  }
+  return true;
+}
+
 // A fresh term list holding a (the leaf 0 for zero). Error 302 for a
 // coefficient of more than 32,767 limbs.
 poly intpoly_to_poly(const IntPoly& a);

@@ -14,6 +14,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "core/no_copy.h"
 #include "core/records.h"
 #include "numbers/bigint_wide.h"
 #include "poly/exponent_keys.h"
@@ -99,13 +100,7 @@ enum class FlatMethod { dense, heap };
 // terms, the cells, the residue sums) are therefore kept one set per
 // depth: a product takes the set of the products running when it starts.
 extern int flat_products_running;
-class FlatProductDepth {
- public:
-  FlatProductDepth() { ++flat_products_running; }
-  ~FlatProductDepth() { --flat_products_running; }
-  FlatProductDepth(const FlatProductDepth&) = delete;
-  FlatProductDepth& operator=(const FlatProductDepth&) = delete;
-};
+using FlatProductDepth = ScopedCount<flat_products_running>;
 
 // The set of `sets` (a std::deque, whose elements stay in place as it
 // grows) for the running product: the first for the outermost.

@@ -148,13 +148,6 @@ void change_poly_modout_data() {
 
 void poly_change_from_mod(poly p) { detail::for_each_number(p, lift_number); }
 
-void quoly_change_from_mod(quoly q) {
-  if (q->numb) {
-    lift_number(q->ncoef);
-    return;
-  }
-  poly_change_from_mod(q->numer);
-  if (q->denom != nullptr) poly_change_from_mod(q->denom);
-}
+void quoly_change_from_mod(quoly q) { for_value_parts(q, lift_number, poly_change_from_mod); }
 
 }  // namespace tavrin

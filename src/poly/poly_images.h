@@ -105,6 +105,18 @@ class ModularImage {
 // p: changed (limbs); reads: modulus, alt_form_display
 void poly_change_from_mod(poly p);
 
+// on_number(q's number) for a number value q, else on_poly(numerator) and
+// on_poly(denominator) when it has one.
+template <class N, class P>
+void for_value_parts(quoly q, N&& on_number, P&& on_poly) {
+  if (q->numb) {
+    on_number(q->ncoef);
+    return;
+  }
+  on_poly(q->numer);
+  if (q->denom != nullptr) on_poly(q->denom);
+}
+
 // The same for a value: its number, or every leaf of its numerator and of
 // its denominator (when present).
 // q: changed (limbs); reads: modulus, alt_form_display

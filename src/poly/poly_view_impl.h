@@ -5,6 +5,7 @@
 #include <cstdint>
 
 #include "core/interrupts.h"
+#include "core/no_copy.h"
 #include "core/records.h"
 #include "poly/poly_impl.h"
 
@@ -15,12 +16,10 @@ namespace tavrin::detail {
 // coefficient's number when it reaches exponent 0 over a bare leaf; lower is
 // the rest. The destructor (or restore) puts every node back as it was, so
 // an unwinding error leaves n intact. Interrupts are held meanwhile.
-class SplitView {
+class SplitView : NoCopy {
  public:
   SplitView() = default;
   ~SplitView() { restore(); }
-  SplitView(const SplitView&) = delete;
-  SplitView& operator=(const SplitView&) = delete;
 
   // Precondition: 1 <= h <= the number of leading terms, each of the first h
   // exponents at least s.

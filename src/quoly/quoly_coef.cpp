@@ -258,14 +258,7 @@ void generalized_degree(quolyptr qp, quolyptr n, std::int32_t level, bool lowest
 
 // ---- Conversions ------------------------------------------------------------------------------
 
-void quoly_put_flote(quoly q) {
-  if (q->numb) {
-    change_flote(q->ncoef);
-    return;
-  }
-  poly_change_to_flote(q->numer);
-  if (q->denom != nullptr) poly_change_to_flote(q->denom);
-}
+void quoly_put_flote(quoly q) { for_value_parts(q, change_flote, poly_change_to_flote); }
 
 void quoly_pth_root(quolyptr n) {
   if ((*n)->numb) return;

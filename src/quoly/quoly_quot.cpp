@@ -56,6 +56,19 @@ class ExchangedParts {
   quoly m_;
 };
 
+// n * (1/m) for fractions n and m: into n in place, else into r (the
+// callers' variables, which the product may replace). true when the
+// result is a number.
+bool times_reciprocal(quoly& n, quoly& m, quoly& r, bool in_place, bool laurent_mode) {
+  ExchangedParts reciprocal(m);
+  if (in_place) {
+    fast_gen_quoly_mult(&n, &m, laurent_mode);
+  } else {
+    gen_quoly_mult(n, m, &r, laurent_mode);
+  }
+  return r->numb;
+}
+
 // The codes of the divisions by a constant GCD of the numerators, by case.
 struct quot_codes {
   std::int32_t a_c, c_c;          // a / c: a and c
@@ -247,13 +260,7 @@ bool big_quotient(quoly n, quoly m, quoly r, bool in_place, bool nogcd, const qu
     return true;
   }
   if (n->denom != nullptr && m->denom != nullptr) {
-    ExchangedParts reciprocal(m);
-    if (in_place) {
-      fast_gen_quoly_mult(&n, &m, laurent);
-    } else {
-      gen_quoly_mult(n, m, &r, laurent);
-    }
-    return r->numb;
+    return times_reciprocal(n, m, r, in_place, laurent);
   }
   // The parts are read afresh after the GCD and every division: a Laurent
   // shift may rebuild an operand's polynomial (equal, in other nodes).
@@ -347,13 +354,7 @@ bool word_quotient_of_values(quolyptr nc, quoly m, quolyptr rc, bool in_place, b
       }
       return true;
     }
-    ExchangedParts reciprocal(m);
-    if (in_place) {
-      fast_gen_quoly_mult(&n, &m, false);
-    } else {
-      gen_quoly_mult(n, m, &r, false);
-    }
-    return r->numb;
+    return times_reciprocal(n, m, r, in_place, false);
   }
   // The parts are read afresh after the GCD and every division (Laurent
   // shifts rebuild them).

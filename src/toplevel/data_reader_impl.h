@@ -7,6 +7,7 @@
 #include <limits>
 #include <string>
 
+#include "core/no_copy.h"
 #include "core/records.h"
 #include "numbers/freelists.h"
 #include "numbers/node_handles.h"
@@ -17,12 +18,10 @@ constexpr std::int64_t max_table_limbs = 4096;  // far above any table entry
 
 // Formatted reading of one data file. After the first value that cannot be
 // read (end of file, not a number, out of range) every further read gives 0.
-class DataReader {
+class DataReader : NoCopy {
  public:
   DataReader() = default;
   ~DataReader() { close(); }
-  DataReader(const DataReader&) = delete;
-  DataReader& operator=(const DataReader&) = delete;
 
   bool open(const std::string& path) {
     close();

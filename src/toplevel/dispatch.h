@@ -5,6 +5,7 @@
 #pragma once
 
 #include "core/mode_guard.h"
+#include "core/no_copy.h"
 #include "core/records.h"
 #include "toplevel/scanner.h"
 
@@ -41,12 +42,10 @@ class StatementStart {
 bool at_statement_end();
 
 // Marks, for its lifetime, a statement in "&_m(...)" (ended by ")").
-class BracketedStatement {
+class BracketedStatement : NoCopy {
  public:
   BracketedStatement();
   ~BracketedStatement();
-  BracketedStatement(const BracketedStatement&) = delete;
-  BracketedStatement& operator=(const BracketedStatement&) = delete;
 };
 
 // The first character by which a statement is dispatched: the token's
