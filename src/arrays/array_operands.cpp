@@ -249,6 +249,9 @@ void load_char_string(textptr inf, const tokentipe* x, nameptr* flag, quolyptr n
 
 void whole_arrinsert(textptr inf, const tokentipe* x, nameptr* flag, quolyptr n, tokentipe* stash,
                      char* saveleft) {
+  // Input into an array rewrites its cells, which an expression reading this
+  // statement as an operand may hold: refused there, as a ring change is.
+  refuse_as_operand();
   tokentipe name = *x;
   if (std::strcmp(name.name, "<") == 0) abandon(system_array_not_allowed_error, &name);
   arrptr q = nullptr;
@@ -291,6 +294,7 @@ void whole_arrinsert(textptr inf, const tokentipe* x, nameptr* flag, quolyptr n,
 }
 
 void element_input(textptr inf, const tokentipe* x, nameptr* flag) {
+  refuse_as_operand();
   const tokentipe name = *x;
   scan(inf, flag);
   std::int32_t r = 0;
