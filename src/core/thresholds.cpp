@@ -36,6 +36,7 @@ std::int32_t wide_hgcd_words = 500;
 std::int32_t hgcd_base_words = 200;
 std::int32_t wide_decimal_limbs = 16;
 std::int32_t wide_decimal_words = 12;
+std::int32_t decimal_inverse_words = 300;
 std::int32_t decimal_read_groups = 3;
 std::int32_t word_factorial_factors = 16;
 std::int32_t prime_factorial_limit = 800;

@@ -225,6 +225,12 @@ extern std::int32_t wide_decimal_limbs;
 // Readers: wdecimal, wfrom_decimal.
 extern std::int32_t wide_decimal_words;
 
+// Words of a power's odd top part P' (10^(8 2^k) = P' 2^(64 z)) from which
+// the word conversion divides by P' through its kept reciprocal (Barrett:
+// two products) instead of the long division wdivrem. Default 300. Range
+// >= 1 (INT32_MAX: never). Reader: wdecimal.
+extern std::int32_t decimal_inverse_words;
+
 // Digit groups (of 8 decimal digits) from which a decimal literal becomes
 // a big integer on 64-bit words (wfrom_decimal); below it, Horner's rule
 // by 10^8 on limbs. Default 3. Range >= 1 (INT32_MAX: never). Readers:
