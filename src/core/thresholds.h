@@ -214,7 +214,7 @@ extern std::int32_t hgcd_base_words;
 
 // Limbs from which verybig_base_10 converts on 64-bit words, dividing by
 // powers 10^(8 2^k); below it, the halves joined by products with the
-// table two_28 in base 10^8. Default 16. Range >= 1 (INT32_MAX: never).
+// table two_28 in base 10^8. Default 9. Range >= 1 (INT32_MAX: never).
 // Reader: verybig_base_10.
 extern std::int32_t wide_decimal_limbs;
 
