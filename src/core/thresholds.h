@@ -219,9 +219,10 @@ extern std::int32_t hgcd_base_words;
 extern std::int32_t wide_decimal_limbs;
 
 // Words from which the word conversion splits by a power of 10^8 instead of
-// dividing by 10^16 word by word (wdecimal), and from twice as many words
-// the conversion back joins halves by a product with such a power instead
-// of Horner's rule by 10^16 (wfrom_decimal). Default 12. Range >= 4.
+// forming the digits base 10^16 from the place values of the half-words
+// (wdecimal), and from twice as many words the conversion back joins halves
+// by a product with such a power instead of Horner's rule by 10^16
+// (wfrom_decimal). Default 16. Range 4 .. 32 (wdecimal clamps to it).
 // Readers: wdecimal, wfrom_decimal.
 extern std::int32_t wide_decimal_words;
 

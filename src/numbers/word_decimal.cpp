@@ -5,6 +5,8 @@
 // count z of its zero low words (P_k = P' 2^(64 z), z about a third of its
 // length, since 10^e = 5^e 2^e), so that every division and product runs on
 // P' alone; long divisions use a reciprocal of P' kept with it (Barrett).
+// Short pieces get their digits base 10^16 from a table of the place
+// values of half-words: products and sums, one division per digit.
 #include <algorithm>
 #include <array>
 #include <cstdint>
@@ -106,36 +108,78 @@ void divide_by_reciprocal(const word* xs, std::int32_t ns, power_entry& e, word*
   std::copy(rem.begin(), rem.begin() + m, r);
 }
 
-// Appends the groups of x (n <= 2 * wide_decimal_words words) to out, least
-// significant first, by repeated division by 10^16; then pads with zero
+// The place values 2^(32 h) of the half-words of an array of up to 32
+// words, in base 10^16 (least significant digit first), and for each digit
+// place j the first h whose value reaches it.
+struct place_values {
+  static constexpr std::size_t halves = 64, places = 40;
+  std::array<std::array<word, places>, halves> digit{};
+  std::array<std::int32_t, halves> count{};
+  std::array<std::int32_t, places> first{};
+  place_values() {
+    digit[0][0] = 1;
+    count[0] = 1;
+    for (std::size_t h = 1; h < halves; ++h) {
+      word carry = 0;
+      auto c = static_cast<std::size_t>(count[h - 1]);
+      for (std::size_t j = 0; j < c; ++j) {
+        const word d = digit[h - 1][j];
+        // d 2^32 + carry, carry < 2^32: its high word is below 10^16.
+        carry = wdiv_2by1(d >> 32, (d << 32) + carry, two_groups, &digit[h][j]);
+      }
+      for (; carry != 0; carry /= two_groups) digit[h][c++] = carry % two_groups;
+      count[h] = static_cast<std::int32_t>(c);
+    }
+    for (std::size_t j = 0, h = 0; j < places; ++j) {
+      while (h < halves && static_cast<std::size_t>(count[h]) <= j) ++h;
+      first[j] = static_cast<std::int32_t>(h);
+    }
+  }
+};
+
+// Appends the groups of x (n < 32 words) to out, least significant first:
+// each digit base 10^16 summed as a column of the half-words times their
+// place values (products below 2^86, at most 64 of them: below 2^92) plus
+// the carry from below, and carried with one division; then pads with zero
 // groups to `width` groups, or (width 0) drops leading zero groups
 // (keeping one).
-void groups_by_division(const word* from, std::int32_t n, std::vector<std::uint32_t>& out,
-                        std::size_t width) {
-  std::array<word, 64> copy{};
-  word* x = copy.data();
-  std::copy(from, from + n, x);
+void groups_by_places(const word* x, std::int32_t n, std::vector<std::uint32_t>& out, std::size_t width) {
+  static const place_values places;
+  std::array<word, place_values::halves> u;
+  const auto halves = static_cast<std::size_t>(2 * n);
+  for (std::size_t h = 0; h < halves; ++h) u[h] = (x[h / 2] >> (32 * (h % 2))) & 0xFFFFFFFF;
+  const auto top = static_cast<std::size_t>(places.count[halves - 1]);
   const std::size_t start = out.size();
-  n = wnormalised(x, n);
-  while (n > 1 || x[0] != 0) {
-    word r = 0;
-    for (std::int32_t i = n - 1; i >= 0; --i) x[i] = wdiv_2by1(r, x[i], two_groups, &r);
-    out.push_back(static_cast<std::uint32_t>(r % group_base));
-    out.push_back(static_cast<std::uint32_t>(r / group_base));
-    n = wnormalised(x, n);
+  out.resize(start + 2 * top + 4);
+  std::uint32_t* g = out.data() + start;
+  word carry = 0;
+  std::size_t j = 0;
+  for (; j < top; ++j) {
+    dword sum = carry;
+    for (auto h = static_cast<std::size_t>(places.first[j]); h < halves; ++h)
+      sum += static_cast<dword>(u[h]) * places.digit[h][j];
+    word digit = 0;
+    carry = wdiv_2by1(static_cast<word>(sum >> 64), static_cast<word>(sum), two_groups, &digit);
+    g[2 * j] = static_cast<std::uint32_t>(digit % group_base);
+    g[2 * j + 1] = static_cast<std::uint32_t>(digit / group_base);
+  }
+  for (; carry != 0; ++j, carry /= two_groups) {  // at most two more digits
+    g[2 * j] = static_cast<std::uint32_t>(carry % two_groups % group_base);
+    g[2 * j + 1] = static_cast<std::uint32_t>(carry % two_groups / group_base);
   }
   if (width > 0) {
     out.resize(start + width, 0);  // the value is below 10^(8 width)
   } else {
-    while (out.size() > start + 1 && out.back() == 0) out.pop_back();
-    if (out.size() == start) out.push_back(0);
+    std::size_t size = 2 * j;
+    while (size > 1 && g[size - 1] == 0) --size;
+    out.resize(start + size);
   }
 }
 
 void groups_rec(const word* x, std::int32_t n, std::vector<std::uint32_t>& out, std::size_t width) {
   n = wnormalised(x, n);
   if (n < std::clamp<std::int32_t>(wide_decimal_words, 4, 32)) {
-    groups_by_division(x, n, out, width);
+    groups_by_places(x, n, out, width);
     return;
   }
   // The largest power shorter than x: then x < P_{k+1} = P_k^2.

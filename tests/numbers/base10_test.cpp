@@ -227,9 +227,10 @@ TEST(WordDecimal, ReciprocalAndLongDivisionAgreeAtEveryPowersEdge) {
     const BigRef one(1);
     const BigRef values[] = {p, p - one, p * p - one, p * (p - one), -(p * (p - one) + p - one),
                              random_big_exact(rng, 1 + static_cast<int>(rng() % 40)) * p + p - one,
-                             -random_big_exact(rng, 1 + static_cast<int>(rng() % (30 << k)))};
+                             -random_big_exact(rng, 1 + static_cast<int>(rng() % (30 << k))),
+                             BigRef::pow2(64 * 31) - one, random_big_exact(rng, 69)};  // 31 words
     for (const BigRef& v : values) {
-      for (std::int32_t base : {4, 12}) {
+      for (std::int32_t base : {4, 32}) {
         ScopedValue<std::int32_t> split(wide_decimal_words, base);
         Num n(v);
         L back1, back2;
