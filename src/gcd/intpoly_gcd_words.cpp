@@ -223,6 +223,7 @@ bool word_onevar_gcd(poly u, poly v, poly* r) {
   Coefs a, b;
   std::int32_t da = 0, db = 0;
   if (!read_words(u, cap, &a, &da) || !read_words(v, cap, &b, &db)) return false;
+  if (a[static_cast<std::size_t>(da)] == 0 || b[static_cast<std::size_t>(db)] == 0) return false;
   const std::int64_t one = 1;
   Residues ra, rb;
   const u64* g = nullptr;
