@@ -49,7 +49,8 @@ bool integer_onevar_gcd(poly u, poly v, poly* r);
 
 // polygcd's answer for u and v, as intpoly_gcd gives it, for one-variable
 // lists of degree 1 .. integer_gcd_word_degree (at most 128) whose
-// coefficients have at most two limbs (below 2^56), in single words: the
+// coefficients have at most two limbs (below 2^56), neither a single term
+// nor both two terms, in single words: the
 // GCD of one image modulo a prime near 2^62, proved by division modulo that
 // prime under a bound (intpoly_gcd_words.cpp). True with *r := the GCD
 // (replaced); false, nothing changed, for other operands or when the proof

@@ -137,13 +137,17 @@ u64 content_with(u64 g, const std::int64_t* c, std::int32_t d) {
 }
 
 // c[0 .. deg p] := the coefficients of the one-variable list p (degree >=
-// 1, at most cap) when each has at most two limbs; *d := deg p.
-bool read_words(poly p, std::int32_t cap, Coefs* c, std::int32_t* d) {
+// 1, at most cap) when each has at most two limbs; *d := deg p, *terms :=
+// the number of terms.
+bool read_words(poly p, std::int32_t cap, Coefs* c, std::int32_t* d, std::int32_t* terms) {
   if (p->numb || p->exp > cap) return false;
   *d = p->exp;
+  *terms = 0;
   std::fill(c->begin(), c->begin() + p->exp + 1, 0);
-  return for_each_onevar_leaf(
-      p, [c](std::int32_t e, poly leaf) { return small_number_value(leaf->ncoef, c->data() + e); });
+  return for_each_onevar_leaf(p, [c, terms](std::int32_t e, poly leaf) {
+    ++*terms;
+    return small_number_value(leaf->ncoef, c->data() + e);
+  });
 }
 
 // The GCD modulo F::p of a[0 .. da] and b[0 .. db] (their residues taken
@@ -222,7 +226,10 @@ bool word_onevar_gcd(poly u, poly v, poly* r) {
   const std::int32_t cap = std::min(integer_gcd_word_degree, kMaxDegree);
   Coefs a, b;
   std::int32_t da = 0, db = 0;
-  if (!read_words(u, cap, &a, &da) || !read_words(v, cap, &b, &db)) return false;
+  std::int32_t ta = 0, tb = 0;
+  if (!read_words(u, cap, &a, &da, &ta) || !read_words(v, cap, &b, &db, &tb)) return false;
+  // a monomial, or two binomials, the driver's shortcuts settle faster
+  if (ta == 1 || tb == 1 || (ta == 2 && tb == 2)) return false;
   if (a[static_cast<std::size_t>(da)] == 0 || b[static_cast<std::size_t>(db)] == 0) return false;
   const std::int64_t one = 1;
   Residues ra, rb;
