@@ -236,7 +236,7 @@ bool word_onevar_gcd(poly u, poly v, poly* r) {
   const u64* g = nullptr;
   // an image of degree 0: coprime primitive parts, the common content
   std::int32_t bound = kMaxDegree;  // the degree of the image modulo 2^31 - 1
-  if (a[static_cast<std::size_t>(da)] % Mod31::p != 0 && b[static_cast<std::size_t>(db)] % Mod31::p != 0) {
+  if (Mod31::residue(a[static_cast<std::size_t>(da)]) != 0 && Mod31::residue(b[static_cast<std::size_t>(db)]) != 0) {
     bound = image_gcd<Mod31>(a.data(), da, b.data(), db, ra.data(), rb.data(), &g);
     if (bound == 0) {
       settle(r, build_list(&one, 0, content_with(content_with(0, a.data(), da), b.data(), db)));

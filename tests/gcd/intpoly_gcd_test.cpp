@@ -248,6 +248,12 @@ TEST(IntPolyGcd, WordPathGivesBackWhatItCannotProve) {
   const long declined = intpoly_gcd_stats.word_declined;
   EXPECT_EQ(driver_gcd(a, b, false), x1);
   EXPECT_EQ(intpoly_gcd_stats.word_declined, declined + 1);
+  // Leading coefficients -(2^31 - 1) vanish modulo the first prime, where
+  // the images of the planted factor are constants.
+  const RefPoly g = parse_ref("2147483647*x + 1", {"x"});
+  const long runs = intpoly_gcd_stats.word_runs;
+  EXPECT_EQ(driver_gcd(-g * parse_ref("x + 2", {"x"}), -g * parse_ref("x^2 + 3", {"x"}), false), g);
+  EXPECT_EQ(intpoly_gcd_stats.word_runs, runs + 1);
 }
 
 }  // namespace
