@@ -198,7 +198,7 @@ std::int32_t combine_plus(word* r, word p, const word* u, word q, const word* v,
 
 word_buffer base_store;
 
-// The base case: Lehmer's matrices of the leading 124 bits while their
+// The base case: Lehmer's matrices of the leading 128 bits while their
 // result stays above B^s, single division steps otherwise; a >= b. The
 // pair and the matrix live in fixed buffers, each step writing the next
 // pair and matrix beside the current ones.
@@ -223,9 +223,9 @@ void hgcd_lehmer(nat& a, nat& b, matrix& r, std::int32_t s) {
   for (;;) {
     if (lv[1] <= s || lv[0] - lv[1] >= 2) break;
     const int z = std::countl_zero(v[0][lv[0] - 1]);
-    const std::int64_t pos = std::max<std::int64_t>(std::int64_t{64} * lv[0] - z - 124, 0);
+    const std::int64_t pos = std::max<std::int64_t>(std::int64_t{64} * lv[0] - z - 128, 0);
     Matrix l{};
-    if (!lehmer_matrix(bits124(v[0], lv[0], pos), bits124(v[1], lv[1], pos), l)) break;
+    if (!double_word_matrix(bits128(v[0], lv[0], pos), bits128(v[1], lv[1], pos), l)) break;
     // Each row of l is p u - q v (or its mirror) with p, q >= 0.
     const std::int32_t n = lv[0];
     const std::int32_t nx = l.B <= 0 ? combine_minus(nv[0], magnitude(l.A), v[0], magnitude(l.B), v[1], n)
@@ -361,12 +361,12 @@ std::int32_t wgcd_halves(word* g, word* a, std::int32_t na, word* b, std::int32_
   }
   std::copy(x.begin(), x.end(), a);
   std::copy(y.begin(), y.end(), b);
-  return wgcd_lehmer(g, a, len(x), b, len(y));
+  return wgcd_double(g, a, len(x), b, len(y));
 }
 
 std::int32_t wgcd(word* g, word* a, std::int32_t na, word* b, std::int32_t nb) {
   if (std::max(na, nb) >= wide_hgcd_words) return wgcd_halves(g, a, na, b, nb);
-  return wgcd_lehmer(g, a, na, b, nb);
+  return wgcd_double(g, a, na, b, nb);
 }
 
 }  // namespace tavrin::detail
