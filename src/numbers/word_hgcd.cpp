@@ -199,10 +199,11 @@ std::int32_t combine_plus(word* r, word p, const word* u, word q, const word* v,
 word_buffer base_store;
 
 // The base case: Lehmer's matrices of the leading 128 bits while their
-// result stays above B^s, single division steps otherwise; a >= b. The
-// pair and the matrix live in fixed buffers, each step writing the next
-// pair and matrix beside the current ones.
-void hgcd_lehmer(nat& a, nat& b, matrix& r, std::int32_t s) {
+// result stays above B^s, single division steps otherwise; a >= b. Stops
+// early once a has at most `stop` words. The pair and the matrix live in
+// fixed buffers, each step writing the next pair and matrix beside the
+// current ones.
+void hgcd_lehmer(nat& a, nat& b, matrix& r, std::int32_t s, std::int32_t stop = 0) {
   const std::int32_t cap = len(a) + 2;
   word* store = base_store.get(12 * cap);
   std::fill(store, store + 12 * cap, word{0});
@@ -221,7 +222,7 @@ void hgcd_lehmer(nat& a, nat& b, matrix& r, std::int32_t s) {
     }
   bool stepped = false;
   for (;;) {
-    if (lv[1] <= s || lv[0] - lv[1] >= 2) break;
+    if (lv[1] <= s || lv[0] - lv[1] >= 2 || lv[0] <= stop) break;
     const int z = std::countl_zero(v[0][lv[0] - 1]);
     const std::int64_t pos = std::max<std::int64_t>(std::int64_t{64} * lv[0] - z - 128, 0);
     Matrix l{};
@@ -274,9 +275,9 @@ void hgcd_lehmer(nat& a, nat& b, matrix& r, std::int32_t s) {
       }
   }
   // The last steps one division at a time.
-  while (division_step(a, b, r, s)) {
+  while (len(a) > stop && division_step(a, b, r, s)) {
     if (len(a) - len(b) < 2 && len(b) > s + 2) {
-      hgcd_lehmer(a, b, r, s);
+      hgcd_lehmer(a, b, r, s, stop);
       return;
     }
   }
@@ -309,9 +310,13 @@ void hgcd(nat& a, nat& b, matrix& r) {
       order(a, b, r);
     }
   }
+  // Lehmer's steps down to 3n/4 words (when they stop short, no step
+  // keeps the pair above B^s: r is complete).
   const std::int32_t n2 = 3 * n / 4 + 1;
-  while (len(a) > n2)
-    if (!division_step(a, b, r, s)) return;
+  if (len(a) > n2) {
+    hgcd_lehmer(a, b, r, s, n2);
+    if (len(a) > n2) return;
+  }
   // The leading words of what is left, reduced down to B^s.
   const std::int32_t m = len(a);
   if (m > s + 2) {
@@ -324,8 +329,7 @@ void hgcd(nat& a, nat& b, matrix& r) {
       order(a, b, r);
     }
   }
-  while (division_step(a, b, r, s)) {
-  }
+  hgcd_lehmer(a, b, r, s);
 }
 
 }  // namespace
