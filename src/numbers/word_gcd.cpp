@@ -16,6 +16,7 @@
 #include <numeric>
 #include <utility>
 
+#include "core/thresholds.h"
 #include "numbers/word_array_impl.h"
 #include "numbers/word_hgcd_impl.h"
 
@@ -292,12 +293,21 @@ word_buffer remainder_buffer;
 
 namespace {
 
-// gcd of 128-bit values, a >= b > 0.
+// gcd of 128-bit values, a >= b > 0: the matrices of double_word_matrix
+// (exact here) while b has two words, a remainder when none applies.
 dword gcd128(dword a, dword b) {
   while ((b >> 64) != 0) {
-    a %= b;
-    std::swap(a, b);
-    if (b == 0) return a;
+    Matrix m{};
+    if (double_word_matrix(a, b, m)) {
+      // Both images lie in [0, 2^128): arithmetic modulo 2^128 is exact.
+      const dword x = static_cast<dword>(m.A) * a - static_cast<dword>(-m.B) * b;
+      b = static_cast<dword>(m.D) * b - static_cast<dword>(-m.C) * a;
+      a = x;
+    } else {
+      a %= b;
+      if (a == 0) return b;
+    }
+    if (a < b) std::swap(a, b);
   }
   const auto y = static_cast<word>(b);
   word r = 0;
@@ -370,6 +380,54 @@ std::int32_t wgcd_lehmer(word* g, word* a, std::int32_t na, word* b, std::int32_
 
 std::int32_t wgcd_double(word* g, word* a, std::int32_t na, word* b, std::int32_t nb) {
   return lehmer_loop<true>(g, a, na, b, nb);
+}
+
+namespace {
+
+word_buffer exact_divisor, exact_remainder;
+
+// The inverse of an odd word modulo 2^64 by Newton's iteration (each step
+// doubles the correct low bits; 3d xor 2 starts with five).
+word inverse_mod_word(word d) {
+  word v = (3 * d) ^ 2;
+  for (int i = 0; i < 4; ++i) v *= 2 - d * v;
+  return v;
+}
+
+}  // namespace
+
+std::int32_t wdivexact(word* q, word* a, std::int32_t na, const word* d, std::int32_t nd) {
+  while (d[0] == 0) {  // d divides a: a ends in as many zero words
+    ++d;
+    ++a;
+    --nd;
+    --na;
+  }
+  std::int32_t nq = na - nd + 1;
+  if (std::min(nq, nd) >= wide_divide_words) {
+    wdivrem(q, exact_remainder.get(nd), a, na, d, nd);
+    return wnormalised(q, nq);
+  }
+  if (const int t = std::countr_zero(d[0]); t > 0) {
+    word* dd = exact_divisor.get(nd);
+    wshr(dd, d, nd, t);
+    d = dd;
+    nd = wnormalised(dd, nd);
+    wshr(a, a, na, t);
+    na = wnormalised(a, na);
+    nq = na - nd + 1;
+  }
+  // Hensel's division from the low end: each quotient word clears the
+  // lowest word left, and only the words below nq are ever needed.
+  const word inv = inverse_mod_word(d[0]);
+  for (std::int32_t i = 0; i < nq; ++i) {
+    const word qi = a[i] * inv;
+    q[i] = qi;
+    const std::int32_t l = std::min(nd, nq - i);
+    const word borrow = wsubmul_1(a + i, d, l, qi);
+    if (i + l < nq) wsub_1(a + i + l, a + i + l, nq - i - l, borrow);
+  }
+  return wnormalised(q, nq);
 }
 
 }  // namespace tavrin::detail
