@@ -170,29 +170,19 @@ bool division_step(nat& a, nat& b, matrix& r, std::int32_t s) {
 word magnitude(sword v) { return v < 0 ? word{0} - static_cast<word>(v) : static_cast<word>(v); }
 
 // r[0 .. n] := p u - q v over n words (u, v zero above their lengths),
-// known non-negative; returns its normalised length.
+// known non-negative; returns its normalised length. Two passes of the
+// one-word rows (carry chains where the processor has them).
 std::int32_t combine_minus(word* r, word p, const word* u, word q, const word* v, std::int32_t n) {
-  __int128 carry = 0;
-  for (std::int32_t i = 0; i < n; ++i) {
-    const __int128 t = static_cast<__int128>(static_cast<dword>(p) * u[i]) -
-                       static_cast<__int128>(static_cast<dword>(q) * v[i]) + carry;
-    r[i] = static_cast<word>(t);
-    carry = t >> 64;
-  }
-  r[n] = static_cast<word>(carry);
+  const word high = wmul_1(r, u, n, p);
+  r[n] = high - wsubmul_1(r, v, n, q);
   return wnormalised(r, n + 1);
 }
 
 // r[0 .. n] := p u + q v over n words (p, q below 2^62); returns its
 // normalised length.
 std::int32_t combine_plus(word* r, word p, const word* u, word q, const word* v, std::int32_t n) {
-  dword carry = 0;
-  for (std::int32_t i = 0; i < n; ++i) {
-    const dword t = static_cast<dword>(p) * u[i] + static_cast<dword>(q) * v[i] + carry;
-    r[i] = static_cast<word>(t);
-    carry = t >> 64;
-  }
-  r[n] = static_cast<word>(carry);
+  const word high = wmul_1(r, u, n, p);
+  r[n] = high + waddmul_1(r, v, n, q);
   return wnormalised(r, n + 1);
 }
 
@@ -242,14 +232,12 @@ void hgcd_lehmer(nat& a, nat& b, matrix& r, std::int32_t s, std::int32_t stop = 
       std::fill(ne[i][1] + m, ne[i][1] + m + 2, word{0});
       le[i][0] = combine_plus(ne[i][0], magnitude(l.D), e[i][0], magnitude(l.C), e[i][1], m);
       le[i][1] = combine_plus(ne[i][1], magnitude(l.B), e[i][0], magnitude(l.A), e[i][1], m);
+      // Both new entries are written through word m + 1 (zero above
+      // their lengths), all that the next step reads.
       std::swap(e[i][0], ne[i][0]);
       std::swap(e[i][1], ne[i][1]);
-      // Entries shorter than m: the words above their lengths stay zero.
-      std::fill(ne[i][0], ne[i][0] + m + 1, word{0});
-      std::fill(ne[i][1], ne[i][1] + m + 1, word{0});
     }
-    std::fill(v[0], v[0] + n + 1, word{0});
-    std::fill(v[1], v[1] + n + 1, word{0});
+    // The new pair is written through word n, zero above its lengths.
     std::swap(v[0], nv[0]);
     std::swap(v[1], nv[1]);
     lv[0] = nx;
