@@ -198,7 +198,9 @@ extern std::int32_t wide_ntt_words;
 extern std::int32_t wide_divide_limbs;
 
 // Divisor words from which the word division recurses (Burnikel-Ziegler)
-// instead of dividing word by word. Default 40. Range >= 2. Reader: wdivrem.
+// instead of dividing word by word; the exact division (quotient and
+// divisor both this long) then divides by it instead of Hensel's method.
+// Default 40. Range >= 2. Readers: wdivrem, wdivexact.
 extern std::int32_t wide_divide_words;
 
 // Limbs of the longer operand from which binary_gcd and extgcd find the

@@ -163,14 +163,6 @@ detail::word* gcd_words(imptr n, imptr m, std::int32_t* ng) {
   return wg;
 }
 
-// The same GCD as digits in out.
-mag gcd_by_words(imptr n, imptr m, detail::digit_buffer& out) {
-  std::int32_t ng = 0;
-  const detail::word* wg = gcd_words(n, m, &ng);
-  digit* g = out.get(detail::digits_for_words(ng));
-  return {g, detail::digits_of_words(g, wg, ng)};
-}
-
 // The odd part of gcd(n1, m1) for odd non-zero n1, m1 (the working values,
 // used up); the result is one of the three buffers.
 mag odd_gcd(mag n1, mag m1, mag t) {
@@ -330,6 +322,18 @@ cofactor exact_quotient(imptr x, const mag& g) {
   detail::mag_divmod(u.data(), nu, g.d, g.n, q.data());
   normalise(q);
   return q;
+}
+
+detail::word_buffer cofactor_words, cofactor_quotient;
+
+// x / g exactly (g: ng words, normalised, dividing the non-zero x) with
+// the sign of x, as fresh limbs.
+limb_list exact_cofactor(imptr x, const detail::word* g, std::int32_t ng) {
+  detail::word* a = cofactor_words.get(detail::words_for_digits(x->size) + 1);
+  const std::int32_t na = detail::words_of_limbs(a, x->head, x->size);
+  detail::word* q = cofactor_quotient.get(na - ng + 1);
+  const std::int32_t nq = detail::wdivexact(q, a, na, g, ng);
+  return detail::limbs_of_words(q, nq, detail::sign_of_number(x));
 }
 
 // The state extgcd hands to its finish.
@@ -527,12 +531,18 @@ void extgcd(imptr n, imptr m, imptr gcd, imptr qn, imptr qm, bool* gcd1) {
   }
 
   if (std::max(n->size, m->size) >= wide_gcd_limbs) {
-    // The GCD on words, the cofactors by two exact divisions.
-    const mag g = gcd_by_words(n, m, ext_third);
-    detail::install_limbs(gcd, detail::build_limbs(g.d, g.n, 1));
-    *gcd1 = is_one(g);
-    const ext_state st{n, m, gcd, qn, qm, gcd1, false, false};
-    wrapup(st, g, false, cofactor{}, cofactor{});
+    // The GCD on words, the cofactors by two exact divisions on words.
+    std::int32_t ng = 0;
+    const detail::word* g = gcd_words(n, m, &ng);
+    detail::install_limbs(gcd, detail::limbs_of_words(g, ng, 1));
+    *gcd1 = ng == 1 && g[0] == 1;
+    if (*gcd1) {
+      *qn = *n;
+      *qm = *m;
+    } else {
+      put_fresh(qn, exact_cofactor(n, g, ng));
+      put_fresh(qm, exact_cofactor(m, g, ng));
+    }
     return;
   }
   auto [x, y, r] = gather_operands(n, m, ext_first, ext_second, ext_third);

@@ -145,6 +145,14 @@ void wdivrem(word* q, word* r, const word* n, std::int32_t nn, const word* d, st
 // wide_karatsuba_words
 std::int32_t wgcd(word* g, word* a, std::int32_t na, word* b, std::int32_t nb);
 
+// q[0 .. na-nd+1) := a / d for a normalised non-zero d (nd words) that
+// divides a (na >= nd words) exactly; returns the normalised length of q.
+// a is overwritten; q must not overlap a or d. Hensel's division from the
+// low words (Jebelean's exact division) with the factors 2 of d taken out
+// of both; the long division (wdivrem) once both q and d reach
+// wide_divide_words words. reads: wide_divide_words, wide_karatsuba_words
+std::int32_t wdivexact(word* q, word* a, std::int32_t na, const word* d, std::int32_t nd);
+
 // ---- Decimal groups ----------------------------------------------------------------
 // groups := x (n words) in base 10^8, least significant group first, no
 // leading zero group (zero is one group 0): divide and conquer by powers

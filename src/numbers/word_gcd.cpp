@@ -3,12 +3,20 @@
 // gathered into one 2x2 matrix applied to the whole numbers in one pass
 // (Knuth, TAOCP vol. 2, 4.5.2, Algorithm L); a division step when the
 // lengths differ or the leading bits decide nothing.
+//
+// The faster form (wgcd_double) takes the leading 128 bits and keeps
+// both reduced values above a bound instead of checking every quotient
+// (Jebelean's condition, as in the double-digit Lehmer step of Möller's
+// half-GCD): exact 128-bit steps down to 2^96, then single-word steps on
+// the values cut to their top 64 bits. The bound makes the matrix valid
+// for any low bits below the leading ones (see double_word_matrix).
 #include <algorithm>
 #include <bit>
 #include <cstdint>
 #include <numeric>
 #include <utility>
 
+#include "core/thresholds.h"
 #include "numbers/word_array_impl.h"
 #include "numbers/word_hgcd_impl.h"
 
@@ -30,6 +38,17 @@ dword bits124(const word* a, std::int32_t n, std::int64_t pos) {
   dword w = (lo >> s) | (s == 0 ? mid << 64 : (mid << (64 - s)));
   if (s > 0) w |= hi << (128 - s);
   return w & ((static_cast<dword>(1) << 124) - 1);
+}
+
+// Bits [pos, pos + 128) of a (n words; words above n read as 0), pos >= 0.
+dword bits128(const word* a, std::int32_t n, std::int64_t pos) {
+  const auto i = static_cast<std::int32_t>(pos / 64);
+  const int s = static_cast<int>(pos % 64);
+  const word lo = i < n ? a[i] : 0, mid = i + 1 < n ? a[i + 1] : 0;
+  if (s == 0) return (static_cast<dword>(mid) << 64) | lo;
+  const word hi = i + 2 < n ? a[i + 2] : 0;
+  const word w0 = (lo >> s) | (mid << (64 - s)), w1 = (mid >> s) | (hi << (64 - s));
+  return (static_cast<dword>(w1) << 64) | w0;
 }
 
 namespace {
@@ -82,6 +101,149 @@ bool lehmer_matrix(dword x, dword y, Matrix& m) {
 
 namespace {
 
+// x div y for x >= 3y, y >= 2^67 (so the quotient is below 2^61); *r :=
+// the remainder. From y >= 2^96 the high words give the quotient to
+// within a few units (it is below 2^32 then); the library division below.
+inline word quotient128(dword x, dword y, dword* r) {
+  const auto yh = static_cast<word>(y >> 64);
+  if (yh < (word{1} << 32)) {
+    const auto q = static_cast<word>(x / y);
+    *r = x - static_cast<dword>(q) * y;
+    return q;
+  }
+  auto q = static_cast<word>(x >> 64) / (yh + 1);  // yh < 2^62: x >= 3y
+  dword t = x - static_cast<dword>(q) * y;
+  while (t >= y) {
+    t -= y;
+    ++q;
+  }
+  *r = t;
+  return q;
+}
+
+// x div y and *r := x mod y for 64-bit x >= y > 0: quotients 1 and 2 by
+// subtraction.
+inline word quotient64(word x, word y, word* r) {
+  word t = x - y;
+  if (t < y) {
+    *r = t;
+    return 1;
+  }
+  t -= y;
+  if (t < y) {
+    *r = t;
+    return 2;
+  }
+  *r = x % y;
+  return x / y;
+}
+
+}  // namespace
+
+// The reduction (x, y) = U (x', y') with U = (u00 u01; u10 u11) >= 0 of
+// determinant 1, built from steps x := x - q y (U := U (1 q; 0 1)) and
+// y := y - q x (U := U (1 0; q 1)), the last quotient one short when the
+// full one would take the value below the bound. Exact steps on 128 bits
+// keep x', y' >= 2^67 while the larger is at or above 2^96; then steps on
+// x' div 2^32, y' div 2^32 keep those at or above 2^35, so the exact
+// images stay above 2^67 - 2^61 (the second matrix has entries below
+// 2^29). Hence every entry of U is below 2^128 / 2^66.9 < 2^62, and for
+// whole numbers a = x 2^k + a0, b = y 2^k + b0 (a0, b0 < 2^k) the images
+// U^-1 (a, b) differ from (x', y') 2^k by less than 2^62 2^k: both stay
+// positive. m := U^-1 = (u11 -u01; -u10 u00); false when no step is
+// possible.
+bool double_word_matrix(dword x, dword y, Matrix& m) {
+  constexpr dword exact_bound = dword{1} << 67, split = dword{1} << 96;
+  constexpr word cut_bound = word{1} << 35;
+  word u00 = 1, u01 = 0, u10 = 0, u11 = 1;
+  if (x < exact_bound || y < exact_bound) return false;
+  bool stepped = false, done = false;
+  while (!done) {
+    if (x >= y) {
+      if (x < split) break;
+      dword r = x - y;
+      word q = 1;
+      if (r >= y) {
+        if (r - y < y) {
+          r -= y;
+          q = 2;
+        } else {
+          q = quotient128(x, y, &r);
+        }
+      }
+      if (r < exact_bound) {
+        done = true;
+        if (q == 1) break;
+        --q;
+        r += y;
+      }
+      x = r;
+      u01 += q * u00;
+      u11 += q * u10;
+    } else {
+      if (y < split) break;
+      dword r = y - x;
+      word q = 1;
+      if (r >= x) {
+        if (r - x < x) {
+          r -= x;
+          q = 2;
+        } else {
+          q = quotient128(y, x, &r);
+        }
+      }
+      if (r < exact_bound) {
+        done = true;
+        if (q == 1) break;
+        --q;
+        r += x;
+      }
+      y = r;
+      u00 += q * u01;
+      u10 += q * u11;
+    }
+    stepped = true;
+  }
+  if (!done) {
+    auto a = static_cast<word>(x >> 32), b = static_cast<word>(y >> 32);
+    for (;;) {
+      word r = 0;
+      if (a >= b) {
+        word q = quotient64(a, b, &r);
+        if (r < cut_bound) {
+          if (q == 1) break;
+          --q;
+          u01 += q * u00;
+          u11 += q * u10;
+          stepped = true;
+          break;
+        }
+        a = r;
+        u01 += q * u00;
+        u11 += q * u10;
+      } else {
+        word q = quotient64(b, a, &r);
+        if (r < cut_bound) {
+          if (q == 1) break;
+          --q;
+          u00 += q * u01;
+          u10 += q * u11;
+          stepped = true;
+          break;
+        }
+        b = r;
+        u00 += q * u01;
+        u10 += q * u11;
+      }
+      stepped = true;
+    }
+  }
+  m = {static_cast<sword>(u11), -static_cast<sword>(u01), -static_cast<sword>(u10), static_cast<sword>(u00)};
+  return stepped;
+}
+
+namespace {
+
 // (a, b) := (A a + B b, C a + D b) over n words; both results are known to
 // be non-negative and below the old a. Each row of a product of Euclidean
 // steps (0 1; 1 -q) holds entries of opposite signs (or a zero), so a row
@@ -129,7 +291,34 @@ word_buffer remainder_buffer;
 
 }  // namespace
 
-std::int32_t wgcd_lehmer(word* g, word* a, std::int32_t na, word* b, std::int32_t nb) {
+namespace {
+
+// gcd of 128-bit values, a >= b > 0: the matrices of double_word_matrix
+// (exact here) while b has two words, a remainder when none applies.
+dword gcd128(dword a, dword b) {
+  while ((b >> 64) != 0) {
+    Matrix m{};
+    if (double_word_matrix(a, b, m)) {
+      // Both images lie in [0, 2^128): arithmetic modulo 2^128 is exact.
+      const dword x = static_cast<dword>(m.A) * a - static_cast<dword>(-m.B) * b;
+      b = static_cast<dword>(m.D) * b - static_cast<dword>(-m.C) * a;
+      a = x;
+    } else {
+      a %= b;
+      if (a == 0) return b;
+    }
+    if (a < b) std::swap(a, b);
+  }
+  const auto y = static_cast<word>(b);
+  word r = 0;
+  wdiv_2by1(static_cast<word>(a >> 64) % y, static_cast<word>(a), y, &r);
+  return std::gcd(r, y);
+}
+
+// Lehmer's loop; Double: the 128-bit matrices of double_word_matrix (the
+// pair reordered after each), else the certain quotients of lehmer_matrix.
+template <bool Double>
+std::int32_t lehmer_loop(word* g, word* a, std::int32_t na, word* b, std::int32_t nb) {
   if (wcmp_norm(a, na, b, nb) < 0) {
     std::swap(a, b);
     std::swap(na, nb);
@@ -144,18 +333,33 @@ std::int32_t wgcd_lehmer(word* g, word* a, std::int32_t na, word* b, std::int32_
       g[0] = std::gcd(mod_1(a, na, y), y);
       return 1;
     }
+    if (Double && na == 2) {
+      const dword v = gcd128((static_cast<dword>(a[1]) << 64) | a[0], (static_cast<dword>(b[1]) << 64) | b[0]);
+      g[0] = static_cast<word>(v);
+      g[1] = static_cast<word>(v >> 64);
+      return g[1] == 0 ? 1 : 2;
+    }
     Matrix m{};
     bool lehmer = false;
     if (na - nb < 2) {
       const int s = std::countl_zero(a[na - 1]);
-      const std::int64_t pos = std::max<std::int64_t>(std::int64_t{64} * na - s - 124, 0);
-      lehmer = lehmer_matrix(bits124(a, na, pos), bits124(b, nb, pos), m);
+      if constexpr (Double) {
+        const std::int64_t pos = std::int64_t{64} * na - s - 128;
+        lehmer = double_word_matrix(bits128(a, na, pos), bits128(b, nb, pos), m);
+      } else {
+        const std::int64_t pos = std::max<std::int64_t>(std::int64_t{64} * na - s - 124, 0);
+        lehmer = lehmer_matrix(bits124(a, na, pos), bits124(b, nb, pos), m);
+      }
     }
     if (lehmer) {
       std::fill(b + nb, b + na, word{0});
       apply(a, b, na, m);
+      nb = wnormalised(b, na);  // b may come out the longer (Double)
       na = wnormalised(a, na);
-      nb = wnormalised(b, na);
+      if (Double && wcmp_norm(a, na, b, nb) < 0) {
+        std::swap(a, b);
+        std::swap(na, nb);
+      }
       continue;
     }
     // A division step: (a, b) := (b, a mod b).
@@ -166,6 +370,64 @@ std::int32_t wgcd_lehmer(word* g, word* a, std::int32_t na, word* b, std::int32_
     std::swap(a, b);
     std::swap(na, nb);
   }
+}
+
+}  // namespace
+
+std::int32_t wgcd_lehmer(word* g, word* a, std::int32_t na, word* b, std::int32_t nb) {
+  return lehmer_loop<false>(g, a, na, b, nb);
+}
+
+std::int32_t wgcd_double(word* g, word* a, std::int32_t na, word* b, std::int32_t nb) {
+  return lehmer_loop<true>(g, a, na, b, nb);
+}
+
+namespace {
+
+word_buffer exact_divisor, exact_remainder;
+
+// The inverse of an odd word modulo 2^64 by Newton's iteration (each step
+// doubles the correct low bits; 3d xor 2 starts with five).
+word inverse_mod_word(word d) {
+  word v = (3 * d) ^ 2;
+  for (int i = 0; i < 4; ++i) v *= 2 - d * v;
+  return v;
+}
+
+}  // namespace
+
+std::int32_t wdivexact(word* q, word* a, std::int32_t na, const word* d, std::int32_t nd) {
+  while (d[0] == 0) {  // d divides a: a ends in as many zero words
+    ++d;
+    ++a;
+    --nd;
+    --na;
+  }
+  std::int32_t nq = na - nd + 1;
+  if (std::min(nq, nd) >= wide_divide_words) {
+    wdivrem(q, exact_remainder.get(nd), a, na, d, nd);
+    return wnormalised(q, nq);
+  }
+  if (const int t = std::countr_zero(d[0]); t > 0) {
+    word* dd = exact_divisor.get(nd);
+    wshr(dd, d, nd, t);
+    d = dd;
+    nd = wnormalised(dd, nd);
+    wshr(a, a, na, t);
+    na = wnormalised(a, na);
+    nq = na - nd + 1;
+  }
+  // Hensel's division from the low end: each quotient word clears the
+  // lowest word left, and only the words below nq are ever needed.
+  const word inv = inverse_mod_word(d[0]);
+  for (std::int32_t i = 0; i < nq; ++i) {
+    const word qi = a[i] * inv;
+    q[i] = qi;
+    const std::int32_t l = std::min(nd, nq - i);
+    const word borrow = wsubmul_1(a + i, d, l, qi);
+    if (i + l < nq) wsub_1(a + i + l, a + i + l, nq - i - l, borrow);
+  }
+  return wnormalised(q, nq);
 }
 
 }  // namespace tavrin::detail

@@ -170,39 +170,30 @@ bool division_step(nat& a, nat& b, matrix& r, std::int32_t s) {
 word magnitude(sword v) { return v < 0 ? word{0} - static_cast<word>(v) : static_cast<word>(v); }
 
 // r[0 .. n] := p u - q v over n words (u, v zero above their lengths),
-// known non-negative; returns its normalised length.
+// known non-negative; returns its normalised length. Two passes of the
+// one-word rows (carry chains where the processor has them).
 std::int32_t combine_minus(word* r, word p, const word* u, word q, const word* v, std::int32_t n) {
-  __int128 carry = 0;
-  for (std::int32_t i = 0; i < n; ++i) {
-    const __int128 t = static_cast<__int128>(static_cast<dword>(p) * u[i]) -
-                       static_cast<__int128>(static_cast<dword>(q) * v[i]) + carry;
-    r[i] = static_cast<word>(t);
-    carry = t >> 64;
-  }
-  r[n] = static_cast<word>(carry);
+  const word high = wmul_1(r, u, n, p);
+  r[n] = high - wsubmul_1(r, v, n, q);
   return wnormalised(r, n + 1);
 }
 
 // r[0 .. n] := p u + q v over n words (p, q below 2^62); returns its
 // normalised length.
 std::int32_t combine_plus(word* r, word p, const word* u, word q, const word* v, std::int32_t n) {
-  dword carry = 0;
-  for (std::int32_t i = 0; i < n; ++i) {
-    const dword t = static_cast<dword>(p) * u[i] + static_cast<dword>(q) * v[i] + carry;
-    r[i] = static_cast<word>(t);
-    carry = t >> 64;
-  }
-  r[n] = static_cast<word>(carry);
+  const word high = wmul_1(r, u, n, p);
+  r[n] = high + waddmul_1(r, v, n, q);
   return wnormalised(r, n + 1);
 }
 
 word_buffer base_store;
 
-// The base case: Lehmer's matrices of the leading 124 bits while their
-// result stays above B^s, single division steps otherwise; a >= b. The
-// pair and the matrix live in fixed buffers, each step writing the next
-// pair and matrix beside the current ones.
-void hgcd_lehmer(nat& a, nat& b, matrix& r, std::int32_t s) {
+// The base case: Lehmer's matrices of the leading 128 bits while their
+// result stays above B^s, single division steps otherwise; a >= b. Stops
+// early once a has at most `stop` words. The pair and the matrix live in
+// fixed buffers, each step writing the next pair and matrix beside the
+// current ones.
+void hgcd_lehmer(nat& a, nat& b, matrix& r, std::int32_t s, std::int32_t stop = 0) {
   const std::int32_t cap = len(a) + 2;
   word* store = base_store.get(12 * cap);
   std::fill(store, store + 12 * cap, word{0});
@@ -221,11 +212,11 @@ void hgcd_lehmer(nat& a, nat& b, matrix& r, std::int32_t s) {
     }
   bool stepped = false;
   for (;;) {
-    if (lv[1] <= s || lv[0] - lv[1] >= 2) break;
+    if (lv[1] <= s || lv[0] - lv[1] >= 2 || lv[0] <= stop) break;
     const int z = std::countl_zero(v[0][lv[0] - 1]);
-    const std::int64_t pos = std::max<std::int64_t>(std::int64_t{64} * lv[0] - z - 124, 0);
+    const std::int64_t pos = std::max<std::int64_t>(std::int64_t{64} * lv[0] - z - 128, 0);
     Matrix l{};
-    if (!lehmer_matrix(bits124(v[0], lv[0], pos), bits124(v[1], lv[1], pos), l)) break;
+    if (!double_word_matrix(bits128(v[0], lv[0], pos), bits128(v[1], lv[1], pos), l)) break;
     // Each row of l is p u - q v (or its mirror) with p, q >= 0.
     const std::int32_t n = lv[0];
     const std::int32_t nx = l.B <= 0 ? combine_minus(nv[0], magnitude(l.A), v[0], magnitude(l.B), v[1], n)
@@ -241,14 +232,12 @@ void hgcd_lehmer(nat& a, nat& b, matrix& r, std::int32_t s) {
       std::fill(ne[i][1] + m, ne[i][1] + m + 2, word{0});
       le[i][0] = combine_plus(ne[i][0], magnitude(l.D), e[i][0], magnitude(l.C), e[i][1], m);
       le[i][1] = combine_plus(ne[i][1], magnitude(l.B), e[i][0], magnitude(l.A), e[i][1], m);
+      // Both new entries are written through word m + 1 (zero above
+      // their lengths), all that the next step reads.
       std::swap(e[i][0], ne[i][0]);
       std::swap(e[i][1], ne[i][1]);
-      // Entries shorter than m: the words above their lengths stay zero.
-      std::fill(ne[i][0], ne[i][0] + m + 1, word{0});
-      std::fill(ne[i][1], ne[i][1] + m + 1, word{0});
     }
-    std::fill(v[0], v[0] + n + 1, word{0});
-    std::fill(v[1], v[1] + n + 1, word{0});
+    // The new pair is written through word n, zero above its lengths.
     std::swap(v[0], nv[0]);
     std::swap(v[1], nv[1]);
     lv[0] = nx;
@@ -274,9 +263,9 @@ void hgcd_lehmer(nat& a, nat& b, matrix& r, std::int32_t s) {
       }
   }
   // The last steps one division at a time.
-  while (division_step(a, b, r, s)) {
+  while (len(a) > stop && division_step(a, b, r, s)) {
     if (len(a) - len(b) < 2 && len(b) > s + 2) {
-      hgcd_lehmer(a, b, r, s);
+      hgcd_lehmer(a, b, r, s, stop);
       return;
     }
   }
@@ -309,9 +298,13 @@ void hgcd(nat& a, nat& b, matrix& r) {
       order(a, b, r);
     }
   }
+  // Lehmer's steps down to 3n/4 words (when they stop short, no step
+  // keeps the pair above B^s: r is complete).
   const std::int32_t n2 = 3 * n / 4 + 1;
-  while (len(a) > n2)
-    if (!division_step(a, b, r, s)) return;
+  if (len(a) > n2) {
+    hgcd_lehmer(a, b, r, s, n2);
+    if (len(a) > n2) return;
+  }
   // The leading words of what is left, reduced down to B^s.
   const std::int32_t m = len(a);
   if (m > s + 2) {
@@ -324,8 +317,7 @@ void hgcd(nat& a, nat& b, matrix& r) {
       order(a, b, r);
     }
   }
-  while (division_step(a, b, r, s)) {
-  }
+  hgcd_lehmer(a, b, r, s);
 }
 
 }  // namespace
@@ -361,12 +353,12 @@ std::int32_t wgcd_halves(word* g, word* a, std::int32_t na, word* b, std::int32_
   }
   std::copy(x.begin(), x.end(), a);
   std::copy(y.begin(), y.end(), b);
-  return wgcd_lehmer(g, a, len(x), b, len(y));
+  return wgcd_double(g, a, len(x), b, len(y));
 }
 
 std::int32_t wgcd(word* g, word* a, std::int32_t na, word* b, std::int32_t nb) {
   if (std::max(na, nb) >= wide_hgcd_words) return wgcd_halves(g, a, na, b, nb);
-  return wgcd_lehmer(g, a, na, b, nb);
+  return wgcd_double(g, a, na, b, nb);
 }
 
 }  // namespace tavrin::detail

@@ -26,8 +26,22 @@ dword bits124(const word* a, std::int32_t n, std::int64_t pos);
 // quotient is certain.
 bool lehmer_matrix(dword x, dword y, Matrix& m);
 
-// wgcd by Lehmer's method alone (the base case of wgcd), same contract.
+// Bits [pos, pos + 128) of a, the same way.
+dword bits128(const word* a, std::int32_t n, std::int64_t pos);
+
+// The steps that keep both values of every pair with leading bits x, y
+// (below 2^128) positive, as m (see word_gcd.cpp); false when there is
+// none. The entries of m are below 2^62 and m has determinant 1; unlike
+// lehmer_matrix the reduced pair may come out in either order.
+bool double_word_matrix(dword x, dword y, Matrix& m);
+
+// wgcd by Lehmer's method alone on the certain quotients of the leading
+// 124 bits (lehmer_matrix), same contract: the oracle for the routes below.
 std::int32_t wgcd_lehmer(word* g, word* a, std::int32_t na, word* b, std::int32_t nb);
+
+// wgcd by Lehmer's method on the matrices of double_word_matrix (the base
+// case of wgcd), same contract.
+std::int32_t wgcd_double(word* g, word* a, std::int32_t na, word* b, std::int32_t nb);
 
 // wgcd from wide_hgcd_words words of the longer operand: half-GCD
 // reductions of the leading words, each applied to the whole pair, down

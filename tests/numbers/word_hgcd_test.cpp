@@ -1,6 +1,8 @@
-// The half-GCD route of the word GCD against Lehmer's method alone (its
-// base case, the oracle) with the cut-offs pushed low so that every
-// recursion level runs on small operands, and against planted factors.
+// The half-GCD route of the word GCD against Lehmer's method alone on
+// certain quotients (the oracle) with the cut-offs pushed low so that every
+// recursion level runs on small operands, and against planted factors; the
+// 128-bit Lehmer matrices against their bound, and exact division against
+// planted quotients.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -99,6 +101,113 @@ TEST(WordHalfGcd, AgreesWithLehmerOnBothSidesOfTheCutOffs) {
     check_routes(f1, f0, 8, base);
     check_routes(times(f1, v), times(f0, v), 8, base);
     if (HasFatalFailure()) return;
+  }
+}
+
+// A 128-bit value from two words.
+detail::dword pair_value(word hi, word lo) { return (static_cast<detail::dword>(hi) << 64) | lo; }
+
+TEST(WordLehmer, DoubleWordMatrixKeepsEveryExtensionPositive) {
+  // For leading bits x, y (random, close, equal, far apart, with zero
+  // middle bits) the matrix m
+  // has determinant 1 and entries below 2^62, and maps (x a0, y b0) to
+  // non-negative values below max(x, y) 2^64 for any low words a0, b0.
+  std::mt19937_64 rng(test_seed() + 76);
+  int stepped = 0;
+  for (int i = 0; i < test_iterations(20000); ++i) {
+    detail::dword x = pair_value(rng() | (word{1} << 63), rng());
+    if (i % 11 == 3) x = pair_value(word{1} << 63, rng() >> (rng() % 64));  // the middle bits zero
+    detail::dword y = pair_value(rng(), rng()) >> (i % 3 == 0 ? rng() % 128 : 0);
+    if (i % 5 == 1 || i % 11 == 3) y = x - (pair_value(rng(), rng()) >> (rng() % 128));
+    if (i % 7 == 2) y = x;
+    detail::Matrix m{};
+    if (!detail::double_word_matrix(x, y, m)) continue;
+    ++stepped;
+    ASSERT_GE(m.A, 0);
+    ASSERT_LE(m.B, 0);
+    ASSERT_LE(m.C, 0);
+    ASSERT_GT(m.D, 0);
+    constexpr detail::sword bound = detail::sword{1} << 62;
+    ASSERT_TRUE(m.A < bound && -m.B < bound && -m.C < bound && m.D < bound);
+    ASSERT_EQ(static_cast<__int128>(m.A) * m.D - static_cast<__int128>(m.B) * m.C, 1);
+    for (word low : {word{0}, ~word{0}, rng()}) {
+      const words a{low, static_cast<word>(x), static_cast<word>(x >> 64)};
+      const words b{~low, static_cast<word>(y), static_cast<word>(y >> 64)};
+      const word rows[2][2] = {{static_cast<word>(m.A), static_cast<word>(-m.B)},
+                               {static_cast<word>(m.D), static_cast<word>(-m.C)}};
+      const words* plus[2] = {&a, &b};
+      const words* minus[2] = {&b, &a};
+      for (int r = 0; r < 2; ++r) {
+        words v(3);
+        const word high = detail::wmul_1(v.data(), plus[r]->data(), 3, rows[r][0]);
+        ASSERT_EQ(high, detail::wsubmul_1(v.data(), minus[r]->data(), 3, rows[r][1]))
+            << "a negative or oversized image, x = " << static_cast<word>(x >> 64) << ":" << static_cast<word>(x);
+        const detail::dword top = std::max(x, y);
+        ASSERT_LE(pair_value(v[2], v[1]), top);
+      }
+    }
+  }
+  ASSERT_GT(stepped, test_iterations(20000) / 2);
+}
+
+TEST(WordLehmer, DoubleWordRouteAgreesWithCertainQuotients) {
+  // Short operands (the two-word finish included), tops equal but for a
+  // few low bits, powers of two and planted factors.
+  std::mt19937_64 rng(test_seed() + 77);
+  for (int i = 0; i < test_iterations(3000); ++i) {
+    const int n = 1 + static_cast<int>(rng() % 10), m = 1 + static_cast<int>(rng() % 10);
+    words a = random_words(rng, n), b = random_words(rng, m);
+    if (i % 3 == 0) {
+      b = a;
+      b[rng() % b.size()] += 1 + rng() % 4;
+      if (b.back() == 0) b.back() = 1;
+    }
+    if (i % 7 == 0) {  // a power of two, and b a little above it
+      std::fill(a.begin(), a.end(), word{0});
+      a.back() = word{1} << (rng() % 64);
+      if (i % 2 == 0) {
+        b = a;
+        b[0] += 1 + rng() % 1000;
+      }
+    }
+    if (i % 4 == 0) {
+      const words g = random_words(rng, 1 + static_cast<int>(rng() % 3));
+      a = times(a, g);
+      b = times(b, g);
+    }
+    const std::size_t room = std::max(a.size(), b.size());
+    words x(room), y(room), g(room), h(room);
+    std::copy(a.begin(), a.end(), x.begin());
+    std::copy(b.begin(), b.end(), y.begin());
+    const std::int32_t nl = detail::wgcd_lehmer(g.data(), x.data(), static_cast<std::int32_t>(a.size()), y.data(),
+                                                static_cast<std::int32_t>(b.size()));
+    std::copy(a.begin(), a.end(), x.begin());
+    std::copy(b.begin(), b.end(), y.begin());
+    const std::int32_t nd = detail::wgcd_double(h.data(), x.data(), static_cast<std::int32_t>(a.size()), y.data(),
+                                                static_cast<std::int32_t>(b.size()));
+    ASSERT_EQ(nd, nl) << i;
+    ASSERT_TRUE(std::equal(g.begin(), g.begin() + nl, h.begin())) << i;
+  }
+}
+
+TEST(WordLehmer, ExactDivisionOnBothSidesOfTheLongDivisionCut) {
+  // a = q d with factors 2 and zero words in d; a / d must give q back,
+  // by Hensel's division and (cut at 4 words) by the long division.
+  std::mt19937_64 rng(test_seed() + 78);
+  for (std::int32_t cut : {never, 4}) {
+    ScopedValue<std::int32_t> at(wide_divide_words, cut);
+    for (int i = 0; i < test_iterations(300); ++i) {
+      const words q = random_words(rng, 1 + static_cast<int>(rng() % 60));
+      words d = random_words(rng, 1 + static_cast<int>(rng() % 60));
+      if (i % 3 == 0) d.insert(d.begin(), rng() % 3, word{0});
+      if (i % 2 == 0) d[static_cast<std::size_t>(std::find_if(d.begin(), d.end(), [](word w) { return w != 0; }) - d.begin())] <<= rng() % 64;
+      if (d.back() == 0) d.back() = 1;
+      words a = times(q, d), r(a.size() + 1);
+      const std::int32_t nq = detail::wdivexact(r.data(), a.data(), static_cast<std::int32_t>(a.size()), d.data(),
+                                                static_cast<std::int32_t>(d.size()));
+      ASSERT_EQ(nq, static_cast<std::int32_t>(q.size())) << i;
+      ASSERT_TRUE(std::equal(q.begin(), q.end(), r.begin())) << i;
+    }
   }
 }
 
