@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <bit>
 #include <cstdint>
+#include <cstring>
 #include <utility>
 
 #include "core/thresholds.h"
@@ -56,47 +57,89 @@ std::int32_t digits_of_words(digit* a, const word* w, std::int32_t n) {
   return normalised_length(a, std::max<std::int32_t>(total, 1));
 }
 
+// A pair of limbs is a 56-bit digit, seven bytes of the word array: digit
+// k lies at byte 7k, limb j at bit 28j, that is at bit 4 (j mod 2) of byte
+// floor(7j / 2). On little-endian hosts both conversions move these pieces
+// with unaligned loads and stores; elsewhere bit by bit.
+
+namespace {
+
+constexpr bool bytes_in_order = std::endian::native == std::endian::little;
+
+inline void store_bytes(word* w, std::int64_t at, word v, std::size_t bytes) {
+  std::memcpy(reinterpret_cast<unsigned char*>(w) + at, &v, bytes);
+}
+
+// Limb j of w[0 .. n), for any j whose lowest bit lies in w.
+inline std::int32_t limb_from_words(const word* w, std::int32_t n, std::int64_t j) {
+  const std::int64_t bit = 28 * j;
+  const auto k = static_cast<std::int32_t>(bit >> 6);
+  const int off = static_cast<int>(bit & 63);
+  word v = w[k] >> off;
+  if (off > 36 && k + 1 < n) v |= w[k + 1] << (64 - off);
+  return static_cast<std::int32_t>(v & digit_mask);
+}
+
+}  // namespace
+
 std::int32_t words_of_limbs(word* w, numptr head, std::int32_t count) {
   const std::int32_t total = std::max<std::int32_t>(words_for_digits(count), 1);
   if (count <= 0 || head == nullptr) {
     w[0] = 0;
     return 1;
   }
-  // From the top down, two limbs (56 bits) at a time, into the word being
-  // built (cur, word k) and the one above it (upper), each written once
-  // finished: no word is read back while the next limbs go in.
-  auto mag = [](std::int32_t v) { return static_cast<word>(v < 0 ? -v : v); };
   numptr p = head;
   const std::intptr_t step = limb_step(p);
-  std::int64_t bit = 28 * std::int64_t{count - 1};
-  std::int64_t k = bit >> 6;
-  word cur = 0, upper = 0;
-  if (count % 2 == 1) {
-    const word d = mag(p->value);
-    const int off = static_cast<int>(bit & 63);
-    cur = d << off;
-    if (off > 36) upper = d >> (64 - off);
-    p = limb_after(p, step);
-  }
-  bit -= count % 2 == 1 ? 56 : 28;  // the lower limb of each pair
-  for (std::int32_t i = count % 2; i < count; i += 2, bit -= 56) {
-    const word hi = mag(p->value);
-    p = limb_after(p, step);
-    const word c = (hi << 28) | mag(p->value);
-    if (i + 2 < count) p = limb_after(p, step);
-    if ((bit >> 6) != k) {
-      if (k + 1 < total) w[k + 1] = upper;
-      upper = cur;
-      cur = 0;
-      --k;
+  if constexpr (!bytes_in_order) {
+    std::fill(w, w + total, word{0});
+    for (std::int64_t j = count - 1; j >= 0; --j, p = p->next) {
+      const auto v = static_cast<word>(p->value < 0 ? -p->value : p->value);
+      const std::int64_t bit = 28 * j;
+      const int off = static_cast<int>(bit & 63);
+      w[bit >> 6] |= v << off;
+      if (off > 36) w[(bit >> 6) + 1] |= v >> (64 - off);
     }
-    const int off = static_cast<int>(bit & 63);
-    cur |= c << off;
-    if (off > 8) upper |= c >> (64 - off);
+    return wnormalised(w, total);
   }
-  if (k + 1 < total) w[k + 1] = upper;
-  w[k] = cur;
-  return wnormalised(w, total);
+  // Pairs of limbs from the top, each the magnitude of the pair's signed
+  // sum (both limbs carry the number's sign or are 0). Digit k >= 1 is
+  // stored as its value times 2^8 at byte 7k - 1, whose byte belongs to
+  // digit k - 1 and is written with it afterwards; digit 0 and the lowest
+  // byte of digit 1 make word 0. An odd count's top limb takes four bytes:
+  // no store goes past the array.
+  auto mag = [](std::int64_t v) { return static_cast<word>(v < 0 ? -v : v); };
+  auto next_pair = [&] {
+    const std::int64_t hi = p->value;
+    p = limb_after(p, step);
+    const word d = mag(hi * limb_base + p->value);
+    p = limb_after(p, step);  // may step past the last limb, never reads it
+    return d;
+  };
+  const std::int32_t nd = (count + 1) / 2;
+  w[total - 1] = 0;
+  std::int32_t k = nd - 1;
+  word top;
+  if (count % 2 == 1) {
+    top = mag(p->value);
+    p = limb_after(p, step);
+    if (k > 0) store_bytes(w, 7 * std::int64_t{k}, top, 4);
+  } else {
+    top = next_pair();
+    if (k > 0) store_bytes(w, 7 * std::int64_t{k} - 1, top << 8, 8);
+  }
+  if (k == 0) {
+    w[0] = top;
+    return 1;
+  }
+  word above = top;  // digit k + 1
+  for (--k; k > 0; --k) {
+    above = next_pair();
+    store_bytes(w, 7 * std::int64_t{k} - 1, above << 8, 8);
+  }
+  w[0] = next_pair() | above << 56;
+  if (top == 0) return wnormalised(w, total);  // leading zero limbs
+  const std::int64_t bits = 56 * std::int64_t{nd - 1} + 64 - __builtin_clzll(top);
+  return static_cast<std::int32_t>((bits + 63) / 64);
 }
 
 limb_list limbs_of_words(const word* w, std::int32_t n, std::int32_t sign) {
@@ -105,37 +148,37 @@ limb_list limbs_of_words(const word* w, std::int32_t n, std::int32_t sign) {
   const std::int64_t bits = top == 0 ? 1 : 64 * std::int64_t{n - 1} + 64 - __builtin_clzll(top);
   const auto nd = limb_count(static_cast<std::int32_t>((bits + 27) / 28));
   count_built_limbs(nd);
+  // Limbs from the top (limb j next), written into the free list's records
+  // in one walk. Pairs of limbs whose digit's eight bytes lie inside the
+  // array (digits up to `loaded`) come from one load; a lone top limb and
+  // the top pair or so from the words.
+  const std::int32_t negate = sign < 0 ? -1 : 0;
+  auto signed_value = [negate](word v) { return (static_cast<std::int32_t>(v) ^ negate) - negate; };
+  const std::int64_t loaded = bytes_in_order ? (8 * std::int64_t{n} - 8) / 7 : -1;
+  const auto* bytes = reinterpret_cast<const unsigned char*>(w);
+  std::int64_t j = nd - 1;
+  limb_writer out;
+  while (out.more() && j >= 0 && (j % 2 == 0 || (j >> 1) > loaded)) {
+    out.put(signed_value(static_cast<word>(limb_from_words(w, n, j))));
+    --j;
+  }
+  while (out.more() && j >= 1) {
+    word d;
+    std::memcpy(&d, bytes + 7 * (j >> 1), 8);
+    out.put(signed_value((d >> 28) & digit_mask));
+    --j;
+    if (!out.more()) break;
+    out.put(signed_value(d & digit_mask));
+    --j;
+  }
   limb_list r;
   r.size = nd;
-  // Limbs from the top, two at a time from 56 bits read at once: limb k
-  // (counted from the top) lies at bit 28 (nd - 1 - k).
-  std::int64_t bit = 28 * std::int64_t{nd - 1 - (nd % 2 == 0 ? 1 : 0)};
-  word pair = 0;
-  auto bits_at = [&](std::int64_t at, int width) {
-    const auto k = static_cast<std::size_t>(at >> 6);
-    const int off = static_cast<int>(at & 63);
-    word d = w[k] >> off;
-    if (off + width > 64 && static_cast<std::int32_t>(k) + 1 < n) d |= w[k + 1] << (64 - off);
-    return d;
-  };
-  const bool odd = nd % 2 == 1;
-  r.head = take_limbs(
-      nd,
-      [&](std::int32_t k) {
-        word d;
-        if (odd && k == 0) {
-          d = bits_at(bit, 28);
-          bit -= 56;
-        } else if ((k - (odd ? 1 : 0)) % 2 == 0) {
-          pair = bits_at(bit, 56);
-          d = pair >> 28;
-          bit -= 56;
-        } else {
-          d = pair;
-        }
-        return sign * static_cast<std::int32_t>(d & digit_mask);
-      },
-      &r.tail);
+  numptr last = nullptr;
+  numptr head = out.finish(&last);
+  // The free list ran out: the rest from the pool.
+  auto rest = [&](std::int32_t k) { return signed_value(static_cast<word>(limb_from_words(w, n, nd - 1 - k))); };
+  r.head = append_limbs(static_cast<std::int32_t>(nd - 1 - j), nd, rest, head, last, &r.tail,
+                        [] { return new_limb(); });
   return r;
 }
 
