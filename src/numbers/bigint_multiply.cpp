@@ -79,7 +79,7 @@ constexpr std::uint64_t low56 = (std::uint64_t{1} << 56) - 1;
 
 // d[0 .. (count + 1) / 2) := the magnitude of the `count` limbs from p in
 // 56-bit digits, least significant first; returns their number.
-std::int32_t digits56_of_limbs(numptr p, std::int32_t count, std::uint64_t* d) {
+[[gnu::always_inline]] inline std::int32_t digits56_of_limbs(numptr p, std::int32_t count, std::uint64_t* d) {
   auto mag = [](std::int64_t v) { return static_cast<std::uint64_t>(v < 0 ? -v : v); };
   const std::int32_t nd = (count + 1) / 2;
   const std::intptr_t step = limb_step(p);
