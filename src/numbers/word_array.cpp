@@ -579,10 +579,61 @@ void wmul(word* r, const word* a, std::int32_t na, const word* b, std::int32_t n
 
 namespace {
 
+// The reciprocal of the normalised two-word divisor (d1, d0):
+// floor((B^3 - 1) / (d1 B + d0)) - B (Moller and Granlund, "Improved
+// division by invariant integers", 2011, algorithm 6).
+word reciprocal_3by2(word d1, word d0) {
+  word unused = 0;
+  word v = wdiv_2by1(~d1, ~word{0}, d1, &unused);  // floor((B^2 - 1) / d1) - B
+  word p = d1 * v + d0;
+  if (p < d0) {
+    --v;
+    if (p >= d1) {
+      --v;
+      p -= d1;
+    }
+    p -= d1;
+  }
+  const dword t = static_cast<dword>(v) * d0;
+  const auto t1 = static_cast<word>(t >> 64), t0 = static_cast<word>(t);
+  p += t1;
+  if (p < t1) {
+    --v;
+    if (p > d1 || (p == d1 && t0 >= d0)) --v;
+  }
+  return v;
+}
+
+// (u2, u1, u0) div (d1, d0) for (u2, u1) < (d1, d0), with v the
+// reciprocal above; *r1, *r0 := the remainder (algorithm 5 of the paper).
+inline word div_3by2(word u2, word u1, word u0, word d1, word d0, word v, word* r1, word* r0) {
+  dword q = static_cast<dword>(v) * u2 + ((static_cast<dword>(u2) << 64) | u1);
+  word q1 = static_cast<word>(q >> 64);
+  const auto q0 = static_cast<word>(q);
+  const word s1 = u1 - q1 * d1;
+  const dword t = static_cast<dword>(d0) * q1;
+  dword r = ((static_cast<dword>(s1) << 64) | u0) - t - ((static_cast<dword>(d1) << 64) | d0);
+  ++q1;
+  if (static_cast<word>(r >> 64) >= q0) {
+    --q1;
+    r += (static_cast<dword>(d1) << 64) | d0;
+  }
+  const dword d = (static_cast<dword>(d1) << 64) | d0;
+  if (__builtin_expect(r >= d, 0)) {
+    ++q1;
+    r -= d;
+  }
+  *r1 = static_cast<word>(r >> 64);
+  *r0 = static_cast<word>(r);
+  return q1;
+}
+
 // Long division on a normalised divisor d (top bit set), dn >= 1: the
 // dividend np[0 .. nn), nn >= dn, is replaced by the remainder in
 // np[0 .. dn); q[0 .. nn-dn) := the quotient below its top word, which is
-// returned (0 or 1).
+// returned (0 or 1). Each quotient word from the window's top three words
+// and the divisor's top two by a precomputed reciprocal, off by at most one
+// (too large), found by the sign of the rest of the subtraction.
 word sb_div_qr(word* q, word* np, std::int32_t nn, const word* dp, std::int32_t dn) {
   word qh = wcmp(np + nn - dn, dp, dn) >= 0 ? 1 : 0;
   if (qh != 0) wsub_n(np + nn - dn, np + nn - dn, dp, dn);
@@ -595,28 +646,28 @@ word sb_div_qr(word* q, word* np, std::int32_t nn, const word* dp, std::int32_t 
   }
   const word d1 = dp[dn - 1];
   const word d0 = dp[dn - 2];
+  const word v = reciprocal_3by2(d1, d0);
   for (std::int32_t i = nn - dn - 1; i >= 0; --i) {
     word* w = np + i;  // the window w[0 .. dn], below B d
     const word n2 = w[dn];
     const word n1 = w[dn - 1];
-    const word n0 = w[dn - 2];
     word qhat;
-    if (n2 >= d1) {
+    if (__builtin_expect(n2 == d1 && n1 == d0, 0)) {  // the quotient word is B - 1
       qhat = ~word{0};
+      w[dn] = n2 - wsubmul_1(w, dp, dn, qhat);
     } else {
-      word rhat = 0;
-      qhat = wdiv_2by1(n2, n1, d1, &rhat);
-      // At most two corrections from the second divisor word.
-      while (static_cast<dword>(qhat) * d0 > ((static_cast<dword>(rhat) << 64) | n0)) {
-        --qhat;
-        const word old = rhat;
-        rhat += d1;
-        if (rhat < old) break;  // rhat reached B: the test holds from here on
-      }
+      word r1 = 0, r0 = 0;
+      qhat = div_3by2(n2, n1, w[dn - 2], d1, d0, v, &r1, &r0);
+      const word borrow = dn > 2 ? wsubmul_1(w, dp, dn - 2, qhat) : 0;
+      const word below = r0 < borrow ? 1 : 0;
+      r0 -= borrow;
+      const bool negative = r1 < below;
+      r1 -= below;
+      w[dn - 2] = r0;
+      w[dn - 1] = r1;
+      w[dn] = negative ? ~word{0} : 0;
     }
-    const word borrow = wsubmul_1(w, dp, dn, qhat);
-    w[dn] = n2 - borrow;
-    // Negative (the top word all ones): add d back, at most twice.
+    // Negative (the top word all ones): add d back.
     while (w[dn] != 0) {
       --qhat;
       w[dn] += wadd_n(w, w, dp, dn);
@@ -697,13 +748,12 @@ void divrem_normalised(word* q, word* r, const word* n, std::int32_t nn, const w
   word* np = div_dividend.get(nn + 1);
   np[nn] = wshl(np, n, nn, s);
   const std::int32_t qn = nn + 1 - dn;
-  word* qp = div_quotient.get(qn);
+  word* qp = q != nullptr ? q : div_quotient.get(qn);
   if (rows) {
     sb_div_qr(qp, np, nn + 1, dp, dn);
   } else {
     dc_div_qr(qp, np, nn + 1, dp, dn, div_scratch.get(dn));
   }
-  if (q != nullptr) std::copy(qp, qp + qn, q);
   wshr(r, np, dn, s);
 }
 
