@@ -125,6 +125,29 @@ void digit_columns(const std::uint64_t* x, std::int32_t nx, const std::uint64_t*
   for (int j = 0; j < NY; ++j) col[nx + j] = acc[j];
 }
 
+// The same for two factors of N digits each, column by column, unrolled.
+template <int N>
+void square_digit_columns(const std::uint64_t* x, const std::uint64_t* y, std::uint64_t* col) {
+  using u128 = unsigned __int128;
+  std::uint64_t y8[N];
+#pragma GCC unroll 8
+  for (int j = 0; j < N; ++j) y8[j] = y[j] << 8;
+  std::uint64_t cur = 0, next = 0;
+#pragma GCC unroll 15
+  for (int k = 0; k < 2 * N - 1; ++k) {
+#pragma GCC unroll 8
+    for (int i = k < N ? 0 : k - N + 1; i <= (k < N ? k : N - 1); ++i) {
+      const u128 t = static_cast<u128>(x[i]) * y8[k - i];
+      cur += static_cast<std::uint64_t>(t) >> 8;
+      next += static_cast<std::uint64_t>(t >> 64);
+    }
+    col[k] = cur;
+    cur = next;
+    next = 0;
+  }
+  col[2 * N - 1] = cur;
+}
+
 void short_product(imptr n, imptr m, imptr ans) {
   std::uint64_t x[short_product_digits], y[short_product_digits];
   std::int32_t nx = digits56_of_limbs(n->head, n->size, x);
@@ -137,15 +160,28 @@ void short_product(imptr n, imptr m, imptr ans) {
     std::swap(nx, ny);
   }
   std::uint64_t z[2 * short_product_digits];
-  switch (ny) {
-    case 1: digit_columns<1>(a, nx, b, z); break;
-    case 2: digit_columns<2>(a, nx, b, z); break;
-    case 3: digit_columns<3>(a, nx, b, z); break;
-    case 4: digit_columns<4>(a, nx, b, z); break;
-    case 5: digit_columns<5>(a, nx, b, z); break;
-    case 6: digit_columns<6>(a, nx, b, z); break;
-    case 7: digit_columns<7>(a, nx, b, z); break;
-    default: digit_columns<8>(a, nx, b, z); break;
+  if (nx == ny) {
+    switch (ny) {
+      case 1: square_digit_columns<1>(a, b, z); break;
+      case 2: square_digit_columns<2>(a, b, z); break;
+      case 3: square_digit_columns<3>(a, b, z); break;
+      case 4: square_digit_columns<4>(a, b, z); break;
+      case 5: square_digit_columns<5>(a, b, z); break;
+      case 6: square_digit_columns<6>(a, b, z); break;
+      case 7: square_digit_columns<7>(a, b, z); break;
+      default: square_digit_columns<8>(a, b, z); break;
+    }
+  } else {
+    switch (ny) {
+      case 1: digit_columns<1>(a, nx, b, z); break;
+      case 2: digit_columns<2>(a, nx, b, z); break;
+      case 3: digit_columns<3>(a, nx, b, z); break;
+      case 4: digit_columns<4>(a, nx, b, z); break;
+      case 5: digit_columns<5>(a, nx, b, z); break;
+      case 6: digit_columns<6>(a, nx, b, z); break;
+      case 7: digit_columns<7>(a, nx, b, z); break;
+      default: digit_columns<8>(a, nx, b, z); break;
+    }
   }
   // Carried, and cut into signed limbs: v[2k], v[2k + 1] from digit k.
   const std::int32_t negate = negative && !detail::is_zero_number(n) && !detail::is_zero_number(m) ? -1 : 0;
