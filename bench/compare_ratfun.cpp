@@ -24,7 +24,9 @@
 //   compare_ratfun [row-prefix]     e.g. compare_ratfun det
 // TAVRIN_DET_N sets the side of the determinant (200), for profiles;
 // TAVRIN_TERM_LISTS=1 keeps rational functions on term lists and the
-// one-variable GCD off the residue half-GCD (the figures before them).
+// one-variable GCD off the residue half-GCD (the figures before them);
+// TAVRIN_NO_WORD_GCD=1 keeps small one-variable GCDs over Z off the word
+// path (the figures before it).
 // Peers serve this comparison only.
 #include <time.h>
 
@@ -530,6 +532,7 @@ int main(int argc, char** argv) {
     residue_value_degree = INT32_MAX;
     onevar_hgcd_degree = INT32_MAX;
   }
+  if (std::getenv("TAVRIN_NO_WORD_GCD") != nullptr) integer_gcd_word_degree = 0;
   std::printf("\n%-22s %-26s %13s   %-5s %13s  %8s\n", "row", "size", "Tavrin", "peer", "", "ratio");
   gcd_rows();
   normal_form_rows(true);

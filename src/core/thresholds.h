@@ -97,6 +97,12 @@ extern std::int32_t integer_value_degree;
 // 200. Range >= 0 (INT32_MAX: never). Reader: polygcd.
 extern std::int32_t integer_gcd_limbs;
 
+// Degree up to which polygcd settles two one-variable polynomials over the
+// integers whose coefficients have at most two limbs in single words
+// (gcd/intpoly_gcd.h, word_onevar_gcd) before any other route. Default 64.
+// Range >= 0 (0: never; above 128 counts as 128). Reader: polygcd.
+extern std::int32_t integer_gcd_word_degree;
+
 // Characters left on the line from which an expression that is a sum of
 // monomials is read in one pass (lang/monomial_sums.h) instead of term by
 // term through the evaluator. Default 2048. Range >= 0 (INT32_MAX: never).

@@ -280,6 +280,7 @@ bool integer_onevar_gcd(poly u, poly v, poly* r) {
       lookupgcd > 0)
     return false;
   if (u->numb || v->numb) return false;
+  if (word_onevar_gcd(u, v, r)) return true;
   const std::int64_t want = integer_gcd_limbs;
   const std::int64_t have = limbs_in(u, want);
   if (have + limbs_in(v, want - have) < want) return false;

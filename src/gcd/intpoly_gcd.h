@@ -38,13 +38,24 @@ IntPoly intpoly_gcd(const IntPoly& a, const IntPoly& b);
 // deg b >= 1): the modular method above.
 IntPoly intpoly_primitive_gcd(const IntPoly& a, const IntPoly& b);
 
-// polygcd's answer for u and v by intpoly_gcd when both are one-variable
-// lists over big integers (poly/intpoly.h) of at least integer_gcd_limbs
-// limbs together, in rational arithmetic without relations, field levels
-// or the GCD cache: true with *r := the GCD (replaced). Otherwise false,
-// nothing changed. u, v: kept. reads: mode flags, lookupgcd,
-// integer_gcd_limbs
+// polygcd's answer for u and v when both are one-variable lists over big
+// integers (poly/intpoly.h), in rational arithmetic without relations,
+// field levels or the GCD cache: by word_onevar_gcd (below) when it
+// settles them, else by intpoly_gcd from integer_gcd_limbs limbs together
+// on. True with *r := the GCD (replaced). Otherwise false, nothing changed.
+// u, v: kept. reads: mode flags, lookupgcd, integer_gcd_limbs,
+// integer_gcd_word_degree
 bool integer_onevar_gcd(poly u, poly v, poly* r);
+
+// polygcd's answer for u and v, as intpoly_gcd gives it, for one-variable
+// lists of degree 1 .. integer_gcd_word_degree (at most 128) whose
+// coefficients have at most two limbs (below 2^56), neither a single term
+// nor both two terms, in single words: the
+// GCD of one image modulo a prime near 2^62, proved by division modulo that
+// prime under a bound (intpoly_gcd_words.cpp). True with *r := the GCD
+// (replaced); false, nothing changed, for other operands or when the proof
+// fails. u, v: kept. reads: integer_gcd_word_degree
+bool word_onevar_gcd(poly u, poly v, poly* r);
 
 // What the modular method did, counted since start (a test and benchmark
 // hook).
@@ -54,6 +65,8 @@ struct intpoly_gcd_counts {
   long coprime;     // settled by an image of degree 0
   long divisions;   // candidates tried by exact division
   long restarts;    // runs restarted after an image of lower degree
+  long word_runs;      // pairs settled by word_onevar_gcd
+  long word_declined;  // pairs word_onevar_gcd read but could not prove
 };
 extern intpoly_gcd_counts intpoly_gcd_stats;
 

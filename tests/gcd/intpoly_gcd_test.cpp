@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <random>
 #include <string>
@@ -46,6 +47,7 @@ IntPoly int_of(const RefPoly& r) {
 // (its own stages when `stages`, else by whatever route it takes).
 RefPoly driver_gcd(const RefPoly& a, const RefPoly& b, bool stages = true) {
   ScopedValue<std::int32_t> cut(integer_gcd_limbs, stages ? INT32_MAX : integer_gcd_limbs);
+  ScopedValue<std::int32_t> no_words(integer_gcd_word_degree, stages ? 0 : integer_gcd_word_degree);
   detail::OwnedPoly u, v, g;
   u.p = build_poly(a);
   v.p = build_poly(b);
@@ -160,6 +162,98 @@ TEST(IntPolyGcd, CoprimePrimitivePartsGiveTheCommonContent) {
       EXPECT_EQ(intpoly_gcd_stats.runs, runs) << what;
     }
   }
+}
+
+// A polynomial in x of degree deg, coefficients below 2^bits (bits <= 63)
+// with random signs, some zero.
+RefPoly small_x(std::mt19937_64& rng, int deg, unsigned bits) {
+  RefPoly r(1);
+  for (int e = 0; e <= deg; ++e) {
+    if (e < deg && rng() % 4 == 0) continue;
+    const auto c = static_cast<std::int64_t>((rng() >> (64 - bits)) | (e == deg ? 1 : 0));
+    if (c != 0) r.add_term({e}, rng() % 2 ? -c : c);
+  }
+  return r;
+}
+
+// The word path settles exactly the pairs within its limits (degree,
+// coefficients below 2^56, not a monomial nor two binomials), with the
+// driver's answer, on both sides of each limit: planted factors with
+// contents and signs, coprime pairs, equal arguments, a divisor, a number,
+// a monomial, two binomials.
+TEST(IntPolyGcd, WordPathSameAsTheDriverOnBothSidesOfItsLimits) {
+  PolyVars vars{"x"};
+  NodeBalance balance;
+  std::mt19937_64 rng(test_seed() + 17);
+  const RefPoly a0 = parse_ref("6*x^2 - 6", {"x"}), b0 = parse_ref("-4*x^2 - 8*x - 4", {"x"});
+  ScopedValue<std::int32_t> words(integer_gcd_word_degree, 64);
+  EXPECT_EQ(driver_gcd(a0, b0, false), parse_ref("2*x + 2", {"x"}));
+  const BigRef limit = BigRef(1) << 56;
+  const int rounds = test_iterations(120);
+  const long runs = intpoly_gcd_stats.word_runs, declined = intpoly_gcd_stats.word_declined;
+  int fitting = 0;
+  for (int round = 0; round < rounds; ++round) {
+    const int cap = 2 + round % 12;
+    integer_gcd_word_degree = cap;
+    const int dg = 1 + static_cast<int>(rng() % 4), da = cap + 1 - dg - static_cast<int>(rng() % 3);
+    const int db = std::max(0, cap - dg - static_cast<int>(rng() % 3));
+    const unsigned bits = 20 + static_cast<unsigned>(rng() % 10);
+    const RefPoly g = small_x(rng, dg, bits).scaled(BigRef(round % 3 == 0 ? -35 : 1));
+    RefPoly a = small_x(rng, std::max(da, 0), bits) * g, b = small_x(rng, db, bits) * g;
+    switch (round % 6) {
+      case 1: a = small_x(rng, cap + 1 - static_cast<int>(rng() % 2), 55 + round % 3); break;  // coprime
+      case 2: b = a.scaled(BigRef(round % 4 ? 1 : -3)); break;                                      // equal
+      case 3: a = g; break;                                                                          // a divisor
+      case 4: b = small_x(rng, 0, 40); break;                                                        // a number
+      case 5:  // a monomial, or two binomials
+        b = parse_ref("x^" + std::to_string(1 + round % 3), {"x"}).scaled(BigRef(-6));
+        if (round % 12 == 11) a = parse_ref("x^" + std::to_string(cap) + " - 8", {"x"}), b = parse_ref("2*x^3 - 4", {"x"});
+        break;
+      default: break;
+    }
+    if (a.is_zero() || b.is_zero()) continue;
+    bool fits = true;
+    int degree = 0;
+    for (const RefPoly* x : {&a, &b})
+      for (const auto& [e, c] : x->terms()) {
+        fits = fits && (c < limit && -c < limit);
+        degree = std::max(degree, e[0]);
+      }
+    const std::size_t ta = a.terms().size(), tb = b.terms().size();
+    fits = fits && degree <= cap && !int_of(a).is_constant() && !int_of(b).is_constant() && ta > 1 && tb > 1 &&
+           ta + tb > 4;
+    fitting += fits ? 1 : 0;
+    const std::string what = "round " + std::to_string(round) + ": " + a.to_string({"x"}) + ", " + b.to_string({"x"});
+    const long taken = intpoly_gcd_stats.word_runs + intpoly_gcd_stats.word_declined;
+    EXPECT_EQ(driver_gcd(a, b, false), driver_gcd(a, b)) << what;
+    EXPECT_EQ(intpoly_gcd_stats.word_runs + intpoly_gcd_stats.word_declined, taken + (fits ? 1 : 0)) << what;
+  }
+  // both sides seen, and nearly every pair within the limits settled
+  EXPECT_GE(fitting, rounds / 6);
+  EXPECT_LE(fitting, rounds * 3 / 4);
+  EXPECT_GE(10 * (intpoly_gcd_stats.word_runs - runs), 9L * fitting);
+  EXPECT_EQ(intpoly_gcd_stats.word_runs - runs + intpoly_gcd_stats.word_declined - declined, fitting);
+}
+
+// A pair whose proof would need more than the prime: the bound on a = M
+// (x^2 - 1)^10 = (x + 1)^10 Q is |(x + 1)^10|_1 |Q|_inf = 2^10 252 M, past
+// 2^61 for M = 2^44 + 1 (a's coefficients stay below 2^52). The path gives the pair back and the driver finds (x + 1)^10.
+TEST(IntPolyGcd, WordPathGivesBackWhatItCannotProve) {
+  PolyVars vars{"x"};
+  NodeBalance balance;
+  ScopedValue<std::int32_t> words(integer_gcd_word_degree, 64);
+  const RefPoly x1 = parse_ref("x + 1", {"x"}).pow(10);
+  const RefPoly a = parse_ref("x^2 - 1", {"x"}).pow(10).scaled(BigRef((std::int64_t{1} << 44) + 1));
+  const RefPoly b = x1 * parse_ref("x + 2", {"x"});
+  const long declined = intpoly_gcd_stats.word_declined;
+  EXPECT_EQ(driver_gcd(a, b, false), x1);
+  EXPECT_EQ(intpoly_gcd_stats.word_declined, declined + 1);
+  // Leading coefficients -(2^31 - 1) vanish modulo the first prime, where
+  // the images of the planted factor are constants.
+  const RefPoly g = parse_ref("2147483647*x + 1", {"x"});
+  const long runs = intpoly_gcd_stats.word_runs;
+  EXPECT_EQ(driver_gcd(-g * parse_ref("x + 2", {"x"}), -g * parse_ref("x^2 + 3", {"x"}), false), g);
+  EXPECT_EQ(intpoly_gcd_stats.word_runs, runs + 1);
 }
 
 }  // namespace
