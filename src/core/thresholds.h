@@ -221,16 +221,23 @@ extern std::int32_t hgcd_base_words;
 
 // Limbs from which verybig_base_10 converts on 64-bit words, dividing by
 // powers 10^(8 2^k); below it, the halves joined by products with the
-// table two_28 in base 10^8. Default 16. Range >= 1 (INT32_MAX: never).
+// table two_28 in base 10^8. Default 9. Range >= 1 (INT32_MAX: never).
 // Reader: verybig_base_10.
 extern std::int32_t wide_decimal_limbs;
 
 // Words from which the word conversion splits by a power of 10^8 instead of
-// dividing by 10^16 word by word (wdecimal), and from twice as many words
-// the conversion back joins halves by a product with such a power instead
-// of Horner's rule by 10^16 (wfrom_decimal). Default 12. Range >= 4.
+// forming the digits base 10^16 from the place values of the half-words
+// (wdecimal), and from twice as many words the conversion back joins halves
+// by a product with such a power instead of Horner's rule by 10^16
+// (wfrom_decimal). Default 16. Range 4 .. 32 (wdecimal clamps to it).
 // Readers: wdecimal, wfrom_decimal.
 extern std::int32_t wide_decimal_words;
+
+// Words of a power's odd top part P' (10^(8 2^k) = P' 2^(64 z)) from which
+// the word conversion divides by P' through its kept reciprocal (Barrett:
+// two products) instead of the long division wdivrem. Default 300. Range
+// >= 1 (INT32_MAX: never). Reader: wdecimal.
+extern std::int32_t decimal_inverse_words;
 
 // Digit groups (of 8 decimal digits) from which a decimal literal becomes
 // a big integer on 64-bit words (wfrom_decimal); below it, Horner's rule

@@ -149,9 +149,11 @@ std::int32_t wgcd(word* g, word* a, std::int32_t na, word* b, std::int32_t nb);
 // ---- Decimal groups ----------------------------------------------------------------
 // groups := x (n words) in base 10^8, least significant group first, no
 // leading zero group (zero is one group 0): divide and conquer by powers
-// 10^(8 2^k) (formed once and kept) from wide_decimal_words words, repeated
-// division by 10^16 below. reads: wide_decimal_words, wide_divide_words,
-// wide_karatsuba_words
+// 10^(8 2^k) (formed once and kept, with their reciprocals from
+// decimal_inverse_words words) from wide_decimal_words words; below it the
+// digits base 10^16 as sums of the half-words times their place values.
+// reads: wide_decimal_words, decimal_inverse_words and the product and
+// division thresholds
 void wdecimal(const word* x, std::int32_t n, std::vector<std::uint32_t>& groups);
 
 // w[0 .. n) := the value of count >= 1 groups (base 10^8, each below 10^8,

@@ -1,8 +1,10 @@
 #include "toplevel/number_literals.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -25,6 +27,25 @@ namespace tavrin {
 namespace {
 
 bool is_digit(char c) { return c >= '0' && c <= '9'; }
+
+// The value of the decimal digits s[0 .. count) (count <= 8, s[0] the most
+// significant); eight at once on a little-endian word: the digit pairs,
+// then the fours, then the eight are joined by one product each.
+std::uint32_t group_value(const char* s, std::size_t count) {
+  if constexpr (std::endian::native == std::endian::little) {
+    if (count == 8) {
+      std::uint64_t v = 0;
+      std::memcpy(&v, s, 8);
+      v -= 0x3030303030303030;
+      v = (v * 10 + (v >> 8)) & 0x00FF00FF00FF00FF;
+      v = (v * 100 + (v >> 16)) & 0x0000FFFF0000FFFF;
+      return static_cast<std::uint32_t>((v * 10000 + (v >> 32)) & 0xFFFFFFFF);
+    }
+  }
+  std::uint32_t v = 0;
+  for (std::size_t k = 0; k < count; ++k) v = v * 10 + static_cast<std::uint32_t>(s[k] - '0');
+  return v;
+}
 
 // Appends a limb of value v at the tail of n.
 void append_limb(imptr n, std::int32_t v) {
@@ -185,11 +206,8 @@ void decimal_to_big(const std::string& digits, imptr x) {
     static std::vector<std::uint32_t> groups;
     groups.clear();
     std::size_t group = len % 8 == 0 ? 8 : len % 8;
-    for (std::size_t pos = first; pos < digits.size(); pos += group, group = 8) {
-      std::uint32_t v = 0;
-      for (std::size_t k = 0; k < group; ++k) v = v * 10 + static_cast<std::uint32_t>(digits[pos + k] - '0');
-      groups.push_back(v);
-    }
+    for (std::size_t pos = first; pos < digits.size(); pos += group, group = 8)
+      groups.push_back(group_value(digits.data() + pos, group));
     number_of_groups(groups.data(), static_cast<std::int64_t>(groups.size()), x);
     return;
   }

@@ -5,18 +5,24 @@
 
 #include <cstdint>
 #include <cstdlib>
+#include <limits>
 #include <random>
 #include <string>
 #include <vector>
 
 #include "numbers/base10.h"
+#include "core/error_codes.h"
 #include "core/globals.h"
+#include "core/mode_guard.h"
+#include "core/thresholds.h"
 #include "numbers/bigint.h"
 #include "numbers/freelists.h"
 #include "support/bigref.h"
 #include "support/data_tables.h"
+#include "support/modulus_scope.h"
 #include "support/node_accounting.h"
 #include "support/num.h"
+#include "support/output_capture.h"
 
 namespace tavrin::test {
 namespace {
@@ -191,6 +197,87 @@ TEST_F(VeryBig, TheLongestNumbersConvertToEveryDigit) {
     EXPECT_TRUE(got == digits) << "the digits differ";
     EXPECT_EQ(n.value(), v);
   }
+}
+
+constexpr std::int32_t never = std::numeric_limits<std::int32_t>::max();
+
+// The groups of n on words, dividing by the kept powers through their
+// reciprocals from `inverse` words on; *back := the limbs of |n| read back
+// from them.
+L word_groups(imptr n, std::int32_t inverse, L* back) {
+  ScopedValue<std::int32_t> words(wide_decimal_limbs, 1), recip(decimal_inverse_words, inverse);
+  Num out, x;
+  verybig_base_10(n->head, n->tail, static_cast<std::int16_t>(n->size), out);
+  EXPECT_TRUE(valid_base10(out));
+  std::vector<std::uint32_t> g;
+  for (numptr p = out->head; p != nullptr; p = p->next) g.push_back(static_cast<std::uint32_t>(std::abs(p->value)));
+  number_of_groups(g.data(), static_cast<std::int64_t>(g.size()), x);
+  *back = limbs_of(x);
+  return limbs_of(out);
+}
+
+// Splits by P_k = 10^(8 2^k) at their edges (P_k, P_k - 1, P_k^2 - 1, the
+// largest quotient with a zero or a largest remainder) and at random, the
+// reciprocal taken at every level and never, the base case at both ends.
+TEST(WordDecimal, ReciprocalAndLongDivisionAgreeAtEveryPowersEdge) {
+  NodeBalance balance;
+  std::mt19937_64 rng(test_seed() + 11);
+  BigRef p(ten_8);
+  for (int k = 0; k < 8; ++k, p = p * p) {
+    const BigRef one(1);
+    const BigRef values[] = {p, p - one, p * p - one, p * (p - one), -(p * (p - one) + p - one),
+                             random_big_exact(rng, 1 + static_cast<int>(rng() % 40)) * p + p - one,
+                             -random_big_exact(rng, 1 + static_cast<int>(rng() % (30 << k))),
+                             BigRef::pow2(64 * 31) - one, random_big_exact(rng, 69)};  // 31 words
+    for (const BigRef& v : values) {
+      for (std::int32_t base : {4, 32}) {
+        ScopedValue<std::int32_t> split(wide_decimal_words, base);
+        Num n(v);
+        L back1, back2;
+        const L quick = word_groups(n, 1, &back1);
+        const L slow = word_groups(n, never, &back2);
+        ASSERT_EQ(quick, slow) << "k " << k << " " << v.bit_length() << " bits";
+        Num groups;
+        set_base10(groups, v);
+        ASSERT_EQ(quick, limbs_of(groups));
+        ASSERT_EQ(back1, limbs_of(Num(v.abs())));
+      }
+    }
+  }
+}
+
+// The longest numbers, made from random groups and from the groups of the
+// largest 10^(8 g) - 1, give their groups back (the random one negated) and
+// read back; the powers and reciprocals kept by then serve a conversion
+// after an error unwound through the reading, and under a modulus.
+TEST(WordDecimal, LongestNumbersAndTheKeptPowersAfterAnErrorAndAChangeOfRing) {
+  NodeBalance balance;
+  std::mt19937_64 rng(test_seed() + 13);
+  std::vector<std::uint32_t> random_groups(34523);
+  for (std::uint32_t& g : random_groups) g = static_cast<std::uint32_t>(rng() % ten_8);
+  random_groups[0] = ten_8 / 2 + random_groups[0] / 2;
+  Num n;
+  number_of_groups(random_groups.data(), 34523, n);
+  ASSERT_EQ(n->size, 32767);
+  L back, magnitude = limbs_of(n), negated;
+  for (numptr p = n->head; p != nullptr; p = p->next) p->value = -p->value;
+  for (std::uint32_t g : random_groups) negated.push_back(-static_cast<std::int32_t>(g));
+  const L quick = word_groups(n, decimal_inverse_words, &back);
+  EXPECT_EQ(quick, negated);
+  EXPECT_EQ(word_groups(n, never, &back), negated);
+  EXPECT_EQ(back, magnitude);
+  const std::vector<std::uint32_t> nines(34523, ten_8 - 1);  // 917,453 bits
+  Num x;
+  number_of_groups(nines.data(), 34523, x);
+  EXPECT_EQ(x->size, 32767);
+  EXPECT_EQ(word_groups(x, decimal_inverse_words, &back), L(34523, ten_8 - 1));
+  bool unwound = false;
+  const std::vector<std::uint32_t> more(34524, ten_8 - 1);
+  const std::string out = output_of([&] { number_of_groups(more.data(), 34524, x); }, &unwound);
+  EXPECT_TRUE(unwound && reports(out, number_too_long_error));
+  EXPECT_EQ(x->size, 32767);
+  ImageRing ring(1000003);
+  EXPECT_EQ(word_groups(n, decimal_inverse_words, &back), quick);
 }
 
 TEST(Summ, KnownValues) {
