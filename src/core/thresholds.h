@@ -164,7 +164,8 @@ extern std::int32_t word_number_limbs;
 
 // Limbs up to which both factors of fast_mult and multiply (when the
 // shorter is below wide_mult_limbs) are multiplied on the stack, pairs of
-// limbs summed in 128-bit columns. Default 16. Range 0 .. 16 (0: never).
+// limbs as 56-bit digits, the halves of their products summed in 64-bit
+// columns. Default 16. Range 0 .. 16 (0: never, the rows).
 // Reader: fast_mult, multiply.
 extern std::int32_t short_mult_limbs;
 

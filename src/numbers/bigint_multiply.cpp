@@ -64,101 +64,174 @@ void word_product(imptr n, imptr m, imptr ans) {
 
 // The product of short numbers, both at most short_product_limbs long
 // (below the Karatsuba cut-off, so the rows' product), on the stack: pairs
-// of digits make base-2^56 digits, whose products are summed column by
-// column in 128 bits (at most 8 products below 2^112 each, and the carry)
-// and split back into limbs. No allocation but the result's limbs.
+// of limbs make base-2^56 digits. Each digit product is cut at bit 56 and
+// its two halves summed into their columns in 64 bits (at most 16 halves
+// below 2^56 each), one column sum per digit of the shorter factor held in
+// registers along the rows; one carry pass at the end.
 //
-// The result takes over the upper half of ans's old limbs in place and
-// pops the rest; the lower half of ans's limbs goes back. That leaves the
-// records and the free list as many as freeing ans's limbs and popping
-// fresh ones would, but the links are followed in four independent chains
-// side by side (both operands, ans's limbs, the free list) instead of one
-// after another.
+// The result is written over ans's old limbs from the top (no link is
+// rewritten when the length stays, as it does in a loop); limbs beyond
+// the result's go back, missing ones come off the free list. In word mode
+// the old limbs are not ans's own: a fresh list.
 constexpr std::int32_t short_product_limbs = 16;
+constexpr std::int32_t short_product_digits = short_product_limbs / 2;
+constexpr std::uint64_t low56 = (std::uint64_t{1} << 56) - 1;
+
+// d[0 .. (count + 1) / 2) := the magnitude of the `count` limbs from p in
+// 56-bit digits, least significant first; returns their number.
+[[gnu::always_inline]] inline std::int32_t digits56_of_limbs(numptr p, std::int32_t count, std::uint64_t* d) {
+  auto mag = [](std::int64_t v) { return static_cast<std::uint64_t>(v < 0 ? -v : v); };
+  const std::int32_t nd = (count + 1) / 2;
+  const std::intptr_t step = limb_step(p);
+  std::int32_t k = nd - 1;
+  if (count % 2 == 1) {
+    d[k--] = mag(p->value);
+    p = limb_after(p, step);
+  }
+  for (; k >= 0; --k) {  // both limbs of a pair carry the number's sign or are 0
+    const std::int64_t hi = p->value;
+    p = limb_after(p, step);
+    d[k] = mag(hi * limb_base + p->value);
+    p = limb_after(p, step);  // may step past the last limb, never reads it
+  }
+  return nd;
+}
+
+// col[0 .. nx + NY) := the column sums of x (nx digits) times y (NY
+// digits), each below 2^61, not yet carried.
+template <int NY>
+void digit_columns(const std::uint64_t* x, std::int32_t nx, const std::uint64_t* y, std::uint64_t* col) {
+  using u128 = unsigned __int128;
+  std::uint64_t y8[NY];  // y times 2^8: a product's high word is its part above bit 56
+  std::uint64_t acc[NY + 1];
+#pragma GCC unroll 8
+  for (int j = 0; j < NY; ++j) y8[j] = y[j] << 8;
+#pragma GCC unroll 9
+  for (int j = 0; j <= NY; ++j) acc[j] = 0;
+  for (std::int32_t i = 0; i < nx; ++i) {
+    const std::uint64_t xi = x[i];
+#pragma GCC unroll 8
+    for (int j = 0; j < NY; ++j) {
+      const u128 t = static_cast<u128>(xi) * y8[j];
+      acc[j] += static_cast<std::uint64_t>(t) >> 8;
+      acc[j + 1] += static_cast<std::uint64_t>(t >> 64);
+    }
+    col[i] = acc[0];
+#pragma GCC unroll 8
+    for (int j = 0; j < NY; ++j) acc[j] = acc[j + 1];
+    acc[NY] = 0;
+  }
+#pragma GCC unroll 8
+  for (int j = 0; j < NY; ++j) col[nx + j] = acc[j];
+}
+
+// The same for two factors of N digits each, column by column, unrolled.
+template <int N>
+void square_digit_columns(const std::uint64_t* x, const std::uint64_t* y, std::uint64_t* col) {
+  using u128 = unsigned __int128;
+  std::uint64_t y8[N];
+#pragma GCC unroll 8
+  for (int j = 0; j < N; ++j) y8[j] = y[j] << 8;
+  std::uint64_t cur = 0, next = 0;
+#pragma GCC unroll 15
+  for (int k = 0; k < 2 * N - 1; ++k) {
+#pragma GCC unroll 8
+    for (int i = k < N ? 0 : k - N + 1; i <= (k < N ? k : N - 1); ++i) {
+      const u128 t = static_cast<u128>(x[i]) * y8[k - i];
+      cur += static_cast<std::uint64_t>(t) >> 8;
+      next += static_cast<std::uint64_t>(t >> 64);
+    }
+    col[k] = cur;
+    cur = next;
+    next = 0;
+  }
+  col[2 * N - 1] = cur;
+}
 
 void short_product(imptr n, imptr m, imptr ans) {
-  using u128 = unsigned __int128;
-  constexpr std::uint64_t low56 = (std::uint64_t{1} << 56) - 1;
-  const std::int32_t a = n->size;
-  const std::int32_t b = m->size;
+  std::uint64_t x[short_product_digits], y[short_product_digits];
+  std::int32_t nx = digits56_of_limbs(n->head, n->size, x);
+  std::int32_t ny = digits56_of_limbs(m->head, m->size, y);
   const bool negative = (n->head->value < 0) != (m->head->value < 0);
-  const std::int32_t nr = a + b;
-  const bool reuse = ans->size >= 1 && !lintmode;
-  const std::int32_t own = reuse ? std::min<std::int32_t>(ans->size, (nr + 1) / 2) : 0;
-  std::uint64_t x[short_product_limbs + 1], y[short_product_limbs + 1];
-  numptr node[2 * short_product_limbs];
-  numptr after_own = nullptr;     // ans's first limb not taken over
-  std::int32_t listed = 0;         // the free list's limbs found, in node[own ..]
-  numptr after_listed = nullptr;   // the free list after them
-  {
-    numptr p = n->head;
-    numptr q = m->head;
-    numptr o = reuse ? ans->head : nullptr;
-    numptr f = numhead;
-    const std::int32_t steps = std::max(std::max(a, b), nr - own);
-    for (std::int32_t k = 0; k < steps; ++k) {
-      if (k < a) {
-        x[a - 1 - k] = static_cast<std::uint64_t>(p->value < 0 ? -p->value : p->value);
-        p = p->next;
-      }
-      if (k < b) {
-        y[b - 1 - k] = static_cast<std::uint64_t>(q->value < 0 ? -q->value : q->value);
-        q = q->next;
-      }
-      if (k < own) {
-        node[k] = o;
-        o = o->next;
-      }
-      if (k < nr - own && f != nullptr) {  // the free list's first limbs, not yet taken
-        node[own + k] = f;
-        f = f->next;
-        ++listed;
-      }
+  const std::uint64_t* a = x;
+  const std::uint64_t* b = y;
+  if (nx < ny) {
+    std::swap(a, b);
+    std::swap(nx, ny);
+  }
+  std::uint64_t z[2 * short_product_digits];
+  if (nx == ny) {
+    switch (ny) {
+      case 1: square_digit_columns<1>(a, b, z); break;
+      case 2: square_digit_columns<2>(a, b, z); break;
+      case 3: square_digit_columns<3>(a, b, z); break;
+      case 4: square_digit_columns<4>(a, b, z); break;
+      case 5: square_digit_columns<5>(a, b, z); break;
+      case 6: square_digit_columns<6>(a, b, z); break;
+      case 7: square_digit_columns<7>(a, b, z); break;
+      default: square_digit_columns<8>(a, b, z); break;
     }
-    after_listed = f;
-    after_own = o;
+  } else {
+    switch (ny) {
+      case 1: digit_columns<1>(a, nx, b, z); break;
+      case 2: digit_columns<2>(a, nx, b, z); break;
+      case 3: digit_columns<3>(a, nx, b, z); break;
+      case 4: digit_columns<4>(a, nx, b, z); break;
+      case 5: digit_columns<5>(a, nx, b, z); break;
+      case 6: digit_columns<6>(a, nx, b, z); break;
+      case 7: digit_columns<7>(a, nx, b, z); break;
+      default: digit_columns<8>(a, nx, b, z); break;
+    }
   }
-  x[a] = 0;
-  y[b] = 0;
-  const std::int32_t na = (a + 1) / 2, nb = (b + 1) / 2;
-  std::uint64_t X[short_product_limbs / 2], Y[short_product_limbs / 2];
-  for (std::int32_t k = 0; k < na; ++k) X[k] = x[2 * k] | (x[2 * k + 1] << limb_bits);
-  for (std::int32_t k = 0; k < nb; ++k) Y[k] = y[2 * k] | (y[2 * k + 1] << limb_bits);
-  std::uint64_t col[2 * short_product_limbs + 2];
-  u128 acc = 0;
-  for (std::int32_t k = 0; k < na + nb - 1; ++k) {
-    const std::int32_t lo = k < nb ? 0 : k - nb + 1;
-    const std::int32_t hi = k < na ? k : na - 1;
-    for (std::int32_t i = lo; i <= hi; ++i) acc += static_cast<u128>(X[i]) * Y[k - i];
-    const std::uint64_t w = static_cast<std::uint64_t>(acc) & low56;
-    acc >>= 56;
-    col[2 * k] = w & detail::digit_mask;
-    col[2 * k + 1] = w >> limb_bits;
+  // Carried, and cut into signed limbs: v[2k], v[2k + 1] from digit k.
+  const std::int32_t negate = negative && !detail::is_zero_number(n) && !detail::is_zero_number(m) ? -1 : 0;
+  std::int32_t v[4 * short_product_digits];
+  std::uint64_t carry = 0;
+  for (std::int32_t k = 0; k < nx + ny; ++k) {
+    const std::uint64_t t = z[k] + carry;
+    carry = t >> 56;
+    v[2 * k] = (static_cast<std::int32_t>(t & detail::digit_mask) ^ negate) - negate;
+    v[2 * k + 1] = (static_cast<std::int32_t>((t >> 28) & detail::digit_mask) ^ negate) - negate;
   }
-  const auto top = static_cast<std::uint64_t>(acc);  // below 2^56
-  col[2 * (na + nb - 1)] = top & detail::digit_mask;
-  col[2 * (na + nb - 1) + 1] = top >> limb_bits;
-  std::int32_t len = nr;
-  while (len > 1 && col[len - 1] == 0) --len;
-  const bool minus = negative && (len > 1 || col[0] != 0);
-  // Take the free-list limbs found (numhead is as the walk found it), then
-  // any more there were not.
-  const std::int32_t take = std::min(len - own, listed);
-  if (take > 0) numhead = take < listed ? node[own + take] : after_listed;
-  for (std::int32_t k = own + take; k < len; ++k) node[k] = new_limb();
-  if (reuse) {  // ans's limbs beyond those kept go back
-    numptr back = len < own ? node[len] : after_own;
-    if (back != nullptr) free_limb_list(back, ans->tail);
-  } else if (ans->size >= 1 && !lintmode) {
-    free_limb_list(ans->head, ans->tail);
+  std::int32_t len = n->size + m->size;
+  while (len > 1 && v[len - 1] == 0) --len;
+  const std::int32_t* top = v + len - 1;
+  auto value = [top](std::int32_t k) { return top[-k]; };
+  std::int32_t k = 0;  // limbs written, from the top
+  numptr last = nullptr;
+  numptr head = nullptr;
+  if (ans->size >= 1 && !lintmode) {  // over the old limbs
+    head = ans->head;
+    numptr q = head;
+    const std::intptr_t step = limb_step(q);
+    const std::int32_t over = std::min(len, ans->size);
+    for (; k < over; ++k) {
+      q->value = value(k);
+      last = q;
+      q = limb_after(q, step);
+    }
+    if (q != nullptr) {  // more old limbs than the result has
+      free_limb_list(q, ans->tail);
+      last->next = nullptr;
+    }
   }
-  for (std::int32_t k = 0; k < len; ++k) {
-    const auto v = static_cast<std::int32_t>(col[len - 1 - k]);
-    node[k]->value = minus ? -v : v;
-    node[k]->next = k + 1 < len ? node[k + 1] : nullptr;
+  if (k < len) {
+    limb_writer out;
+    for (; k < len && out.more(); ++k) out.put(value(k));
+    numptr tail = nullptr;
+    numptr more = out.finish(&tail);
+    if (more != nullptr) {
+      if (last == nullptr) {
+        head = more;
+      } else {
+        last->next = more;
+      }
+      last = tail;
+    }
+    head = detail::append_limbs(k, len, value, head, last, &last, [] { return new_limb(); });
   }
-  ans->head = node[0];
-  ans->tail = node[len - 1];
+  ans->head = head;
+  ans->tail = last;
   ans->size = len;
 }
 

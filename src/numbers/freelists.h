@@ -81,17 +81,59 @@ inline std::intptr_t limb_step(numptr p) {
 inline numptr limb_after(numptr p, std::intptr_t step) {
 #ifndef TAVRIN_POOL_BYPASS
   const numptr next = p->next;
-  auto guess = reinterpret_cast<numptr>(reinterpret_cast<std::uintptr_t>(p) + static_cast<std::uintptr_t>(step));
-  if (__builtin_expect(next == guess, 1)) {
-    __asm__("" : "+r"(guess));  // keeps the guess: the compiler would take the link read instead
-    return guess;
+  const auto guess = reinterpret_cast<numptr>(reinterpret_cast<std::uintptr_t>(p) + static_cast<std::uintptr_t>(step));
+  // An opaque copy of the guess, made before the comparison: once the two
+  // are known equal the compiler would otherwise return the link read. The
+  // other path stays a branch (a conditional move would wait for the link).
+  numptr ahead = guess;
+  __asm__("" : "+r"(ahead));
+  if (__builtin_expect(next != guess, 0)) {
+    numptr link = next;
+    __asm__ volatile("" : "+r"(link));
+    return link;
   }
-  return next;
+  return ahead;
 #else
   (void)step;
   return p->next;
 #endif
 }
+
+// Writes limbs into the free list's first records in one walk, for
+// builders that compute the values in their own loop: while more(),
+// put(v) gives the next record the value v. finish() takes the records
+// written off the free list, ends the list they form, sets *tail to its
+// last record and returns its first (nil when none was written); the
+// builder goes on with new_limb when the free list ran out first.
+class limb_writer {
+ public:
+  limb_writer() : head_(numhead), p_(numhead), step_(limb_step(numhead)) {}
+  bool more() const {
+#ifdef TAVRIN_POOL_BYPASS
+    return false;
+#else
+    return p_ != nullptr;
+#endif
+  }
+  void put(std::int32_t v) {
+    p_->value = v;
+    last_ = p_;
+    p_ = limb_after(p_, step_);
+  }
+  numptr finish(numptr* tail) {
+    *tail = last_;
+    if (last_ == nullptr) return nullptr;
+    numhead = p_;
+    last_->next = nullptr;
+    return head_;
+  }
+
+ private:
+  numptr head_;
+  numptr p_;
+  numptr last_ = nullptr;
+  std::intptr_t step_;
+};
 
 // ---- Number headers --------------------------------------------------------
 // *p := a header with size 0 and nil links (lint and flote are stale).

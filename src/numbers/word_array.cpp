@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <bit>
 #include <cstdint>
+#include <cstring>
 #include <utility>
 
 #include "core/thresholds.h"
@@ -56,47 +57,89 @@ std::int32_t digits_of_words(digit* a, const word* w, std::int32_t n) {
   return normalised_length(a, std::max<std::int32_t>(total, 1));
 }
 
+// A pair of limbs is a 56-bit digit, seven bytes of the word array: digit
+// k lies at byte 7k, limb j at bit 28j, that is at bit 4 (j mod 2) of byte
+// floor(7j / 2). On little-endian hosts both conversions move these pieces
+// with unaligned loads and stores; elsewhere bit by bit.
+
+namespace {
+
+constexpr bool bytes_in_order = std::endian::native == std::endian::little;
+
+inline void store_bytes(word* w, std::int64_t at, word v, std::size_t bytes) {
+  std::memcpy(reinterpret_cast<unsigned char*>(w) + at, &v, bytes);
+}
+
+// Limb j of w[0 .. n), for any j whose lowest bit lies in w.
+inline std::int32_t limb_from_words(const word* w, std::int32_t n, std::int64_t j) {
+  const std::int64_t bit = 28 * j;
+  const auto k = static_cast<std::int32_t>(bit >> 6);
+  const int off = static_cast<int>(bit & 63);
+  word v = w[k] >> off;
+  if (off > 36 && k + 1 < n) v |= w[k + 1] << (64 - off);
+  return static_cast<std::int32_t>(v & digit_mask);
+}
+
+}  // namespace
+
 std::int32_t words_of_limbs(word* w, numptr head, std::int32_t count) {
   const std::int32_t total = std::max<std::int32_t>(words_for_digits(count), 1);
   if (count <= 0 || head == nullptr) {
     w[0] = 0;
     return 1;
   }
-  // From the top down, two limbs (56 bits) at a time, into the word being
-  // built (cur, word k) and the one above it (upper), each written once
-  // finished: no word is read back while the next limbs go in.
-  auto mag = [](std::int32_t v) { return static_cast<word>(v < 0 ? -v : v); };
   numptr p = head;
   const std::intptr_t step = limb_step(p);
-  std::int64_t bit = 28 * std::int64_t{count - 1};
-  std::int64_t k = bit >> 6;
-  word cur = 0, upper = 0;
-  if (count % 2 == 1) {
-    const word d = mag(p->value);
-    const int off = static_cast<int>(bit & 63);
-    cur = d << off;
-    if (off > 36) upper = d >> (64 - off);
-    p = limb_after(p, step);
-  }
-  bit -= count % 2 == 1 ? 56 : 28;  // the lower limb of each pair
-  for (std::int32_t i = count % 2; i < count; i += 2, bit -= 56) {
-    const word hi = mag(p->value);
-    p = limb_after(p, step);
-    const word c = (hi << 28) | mag(p->value);
-    if (i + 2 < count) p = limb_after(p, step);
-    if ((bit >> 6) != k) {
-      if (k + 1 < total) w[k + 1] = upper;
-      upper = cur;
-      cur = 0;
-      --k;
+  if constexpr (!bytes_in_order) {
+    std::fill(w, w + total, word{0});
+    for (std::int64_t j = count - 1; j >= 0; --j, p = p->next) {
+      const auto v = static_cast<word>(p->value < 0 ? -p->value : p->value);
+      const std::int64_t bit = 28 * j;
+      const int off = static_cast<int>(bit & 63);
+      w[bit >> 6] |= v << off;
+      if (off > 36) w[(bit >> 6) + 1] |= v >> (64 - off);
     }
-    const int off = static_cast<int>(bit & 63);
-    cur |= c << off;
-    if (off > 8) upper |= c >> (64 - off);
+    return wnormalised(w, total);
   }
-  if (k + 1 < total) w[k + 1] = upper;
-  w[k] = cur;
-  return wnormalised(w, total);
+  // Pairs of limbs from the top, each the magnitude of the pair's signed
+  // sum (both limbs carry the number's sign or are 0). Digit k >= 1 is
+  // stored as its value times 2^8 at byte 7k - 1, whose byte belongs to
+  // digit k - 1 and is written with it afterwards; digit 0 and the lowest
+  // byte of digit 1 make word 0. An odd count's top limb takes four bytes:
+  // no store goes past the array.
+  auto mag = [](std::int64_t v) { return static_cast<word>(v < 0 ? -v : v); };
+  auto next_pair = [&] {
+    const std::int64_t hi = p->value;
+    p = limb_after(p, step);
+    const word d = mag(hi * limb_base + p->value);
+    p = limb_after(p, step);  // may step past the last limb, never reads it
+    return d;
+  };
+  const std::int32_t nd = (count + 1) / 2;
+  w[total - 1] = 0;
+  std::int32_t k = nd - 1;
+  word top;
+  if (count % 2 == 1) {
+    top = mag(p->value);
+    p = limb_after(p, step);
+    if (k > 0) store_bytes(w, 7 * std::int64_t{k}, top, 4);
+  } else {
+    top = next_pair();
+    if (k > 0) store_bytes(w, 7 * std::int64_t{k} - 1, top << 8, 8);
+  }
+  if (k == 0) {
+    w[0] = top;
+    return 1;
+  }
+  word above = top;  // digit k + 1
+  for (--k; k > 0; --k) {
+    above = next_pair();
+    store_bytes(w, 7 * std::int64_t{k} - 1, above << 8, 8);
+  }
+  w[0] = next_pair() | above << 56;
+  if (top == 0) return wnormalised(w, total);  // leading zero limbs
+  const std::int64_t bits = 56 * std::int64_t{nd - 1} + 64 - __builtin_clzll(top);
+  return static_cast<std::int32_t>((bits + 63) / 64);
 }
 
 limb_list limbs_of_words(const word* w, std::int32_t n, std::int32_t sign) {
@@ -105,37 +148,37 @@ limb_list limbs_of_words(const word* w, std::int32_t n, std::int32_t sign) {
   const std::int64_t bits = top == 0 ? 1 : 64 * std::int64_t{n - 1} + 64 - __builtin_clzll(top);
   const auto nd = limb_count(static_cast<std::int32_t>((bits + 27) / 28));
   count_built_limbs(nd);
+  // Limbs from the top (limb j next), written into the free list's records
+  // in one walk. Pairs of limbs whose digit's eight bytes lie inside the
+  // array (digits up to `loaded`) come from one load; a lone top limb and
+  // the top pair or so from the words.
+  const std::int32_t negate = sign < 0 ? -1 : 0;
+  auto signed_value = [negate](word v) { return (static_cast<std::int32_t>(v) ^ negate) - negate; };
+  const std::int64_t loaded = bytes_in_order ? (8 * std::int64_t{n} - 8) / 7 : -1;
+  const auto* bytes = reinterpret_cast<const unsigned char*>(w);
+  std::int64_t j = nd - 1;
+  limb_writer out;
+  while (out.more() && j >= 0 && (j % 2 == 0 || (j >> 1) > loaded)) {
+    out.put(signed_value(static_cast<word>(limb_from_words(w, n, j))));
+    --j;
+  }
+  while (out.more() && j >= 1) {
+    word d;
+    std::memcpy(&d, bytes + 7 * (j >> 1), 8);
+    out.put(signed_value((d >> 28) & digit_mask));
+    --j;
+    if (!out.more()) break;
+    out.put(signed_value(d & digit_mask));
+    --j;
+  }
   limb_list r;
   r.size = nd;
-  // Limbs from the top, two at a time from 56 bits read at once: limb k
-  // (counted from the top) lies at bit 28 (nd - 1 - k).
-  std::int64_t bit = 28 * std::int64_t{nd - 1 - (nd % 2 == 0 ? 1 : 0)};
-  word pair = 0;
-  auto bits_at = [&](std::int64_t at, int width) {
-    const auto k = static_cast<std::size_t>(at >> 6);
-    const int off = static_cast<int>(at & 63);
-    word d = w[k] >> off;
-    if (off + width > 64 && static_cast<std::int32_t>(k) + 1 < n) d |= w[k + 1] << (64 - off);
-    return d;
-  };
-  const bool odd = nd % 2 == 1;
-  r.head = take_limbs(
-      nd,
-      [&](std::int32_t k) {
-        word d;
-        if (odd && k == 0) {
-          d = bits_at(bit, 28);
-          bit -= 56;
-        } else if ((k - (odd ? 1 : 0)) % 2 == 0) {
-          pair = bits_at(bit, 56);
-          d = pair >> 28;
-          bit -= 56;
-        } else {
-          d = pair;
-        }
-        return sign * static_cast<std::int32_t>(d & digit_mask);
-      },
-      &r.tail);
+  numptr last = nullptr;
+  numptr head = out.finish(&last);
+  // The free list ran out: the rest from the pool.
+  auto rest = [&](std::int32_t k) { return signed_value(static_cast<word>(limb_from_words(w, n, nd - 1 - k))); };
+  r.head = append_limbs(static_cast<std::int32_t>(nd - 1 - j), nd, rest, head, last, &r.tail,
+                        [] { return new_limb(); });
   return r;
 }
 
@@ -536,10 +579,61 @@ void wmul(word* r, const word* a, std::int32_t na, const word* b, std::int32_t n
 
 namespace {
 
+// The reciprocal of the normalised two-word divisor (d1, d0):
+// floor((B^3 - 1) / (d1 B + d0)) - B (Moller and Granlund, "Improved
+// division by invariant integers", 2011, algorithm 6).
+word reciprocal_3by2(word d1, word d0) {
+  word unused = 0;
+  word v = wdiv_2by1(~d1, ~word{0}, d1, &unused);  // floor((B^2 - 1) / d1) - B
+  word p = d1 * v + d0;
+  if (p < d0) {
+    --v;
+    if (p >= d1) {
+      --v;
+      p -= d1;
+    }
+    p -= d1;
+  }
+  const dword t = static_cast<dword>(v) * d0;
+  const auto t1 = static_cast<word>(t >> 64), t0 = static_cast<word>(t);
+  p += t1;
+  if (p < t1) {
+    --v;
+    if (p > d1 || (p == d1 && t0 >= d0)) --v;
+  }
+  return v;
+}
+
+// (u2, u1, u0) div (d1, d0) for (u2, u1) < (d1, d0), with v the
+// reciprocal above; *r1, *r0 := the remainder (algorithm 5 of the paper).
+inline word div_3by2(word u2, word u1, word u0, word d1, word d0, word v, word* r1, word* r0) {
+  dword q = static_cast<dword>(v) * u2 + ((static_cast<dword>(u2) << 64) | u1);
+  word q1 = static_cast<word>(q >> 64);
+  const auto q0 = static_cast<word>(q);
+  const word s1 = u1 - q1 * d1;
+  const dword t = static_cast<dword>(d0) * q1;
+  dword r = ((static_cast<dword>(s1) << 64) | u0) - t - ((static_cast<dword>(d1) << 64) | d0);
+  ++q1;
+  if (static_cast<word>(r >> 64) >= q0) {
+    --q1;
+    r += (static_cast<dword>(d1) << 64) | d0;
+  }
+  const dword d = (static_cast<dword>(d1) << 64) | d0;
+  if (__builtin_expect(r >= d, 0)) {
+    ++q1;
+    r -= d;
+  }
+  *r1 = static_cast<word>(r >> 64);
+  *r0 = static_cast<word>(r);
+  return q1;
+}
+
 // Long division on a normalised divisor d (top bit set), dn >= 1: the
 // dividend np[0 .. nn), nn >= dn, is replaced by the remainder in
 // np[0 .. dn); q[0 .. nn-dn) := the quotient below its top word, which is
-// returned (0 or 1).
+// returned (0 or 1). Each quotient word from the window's top three words
+// and the divisor's top two by a precomputed reciprocal, off by at most one
+// (too large), found by the sign of the rest of the subtraction.
 word sb_div_qr(word* q, word* np, std::int32_t nn, const word* dp, std::int32_t dn) {
   word qh = wcmp(np + nn - dn, dp, dn) >= 0 ? 1 : 0;
   if (qh != 0) wsub_n(np + nn - dn, np + nn - dn, dp, dn);
@@ -552,28 +646,28 @@ word sb_div_qr(word* q, word* np, std::int32_t nn, const word* dp, std::int32_t 
   }
   const word d1 = dp[dn - 1];
   const word d0 = dp[dn - 2];
+  const word v = reciprocal_3by2(d1, d0);
   for (std::int32_t i = nn - dn - 1; i >= 0; --i) {
     word* w = np + i;  // the window w[0 .. dn], below B d
     const word n2 = w[dn];
     const word n1 = w[dn - 1];
-    const word n0 = w[dn - 2];
     word qhat;
-    if (n2 >= d1) {
+    if (__builtin_expect(n2 == d1 && n1 == d0, 0)) {  // the quotient word is B - 1
       qhat = ~word{0};
+      w[dn] = n2 - wsubmul_1(w, dp, dn, qhat);
     } else {
-      word rhat = 0;
-      qhat = wdiv_2by1(n2, n1, d1, &rhat);
-      // At most two corrections from the second divisor word.
-      while (static_cast<dword>(qhat) * d0 > ((static_cast<dword>(rhat) << 64) | n0)) {
-        --qhat;
-        const word old = rhat;
-        rhat += d1;
-        if (rhat < old) break;  // rhat reached B: the test holds from here on
-      }
+      word r1 = 0, r0 = 0;
+      qhat = div_3by2(n2, n1, w[dn - 2], d1, d0, v, &r1, &r0);
+      const word borrow = dn > 2 ? wsubmul_1(w, dp, dn - 2, qhat) : 0;
+      const word below = r0 < borrow ? 1 : 0;
+      r0 -= borrow;
+      const bool negative = r1 < below;
+      r1 -= below;
+      w[dn - 2] = r0;
+      w[dn - 1] = r1;
+      w[dn] = negative ? ~word{0} : 0;
     }
-    const word borrow = wsubmul_1(w, dp, dn, qhat);
-    w[dn] = n2 - borrow;
-    // Negative (the top word all ones): add d back, at most twice.
+    // Negative (the top word all ones): add d back.
     while (w[dn] != 0) {
       --qhat;
       w[dn] += wadd_n(w, w, dp, dn);
@@ -654,13 +748,12 @@ void divrem_normalised(word* q, word* r, const word* n, std::int32_t nn, const w
   word* np = div_dividend.get(nn + 1);
   np[nn] = wshl(np, n, nn, s);
   const std::int32_t qn = nn + 1 - dn;
-  word* qp = div_quotient.get(qn);
+  word* qp = q != nullptr ? q : div_quotient.get(qn);
   if (rows) {
     sb_div_qr(qp, np, nn + 1, dp, dn);
   } else {
     dc_div_qr(qp, np, nn + 1, dp, dn, div_scratch.get(dn));
   }
-  if (q != nullptr) std::copy(qp, qp + qn, q);
   wshr(r, np, dn, s);
 }
 

@@ -14,7 +14,8 @@
 // word primes from wide_ntt_words (operands of very different lengths are
 // cut into balanced pieces below that).
 // Division: Knuth's long division on a normalised divisor below
-// wide_divide_words, the recursive division of Burnikel and Ziegler (in
+// wide_divide_words (each quotient word by the divisor's precomputed
+// two-word reciprocal), the recursive division of Burnikel and Ziegler (in
 // the two-halves form of GMP's divide-and-conquer division) above.
 #pragma once
 

@@ -3,9 +3,12 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <limits>
 #include <random>
 #include <vector>
 
+#include "core/mode_guard.h"
+#include "core/thresholds.h"
 #include "numbers/bigint.h"
 #include "numbers/bigint_divide.h"
 #include "numbers/bigint_multiply.h"
@@ -256,6 +259,55 @@ TEST(Divide, LongOperands) {
       ASSERT_FALSE(r.value().negative());
     }
   }
+}
+
+// The word route (operands repacked into words, results cut back into
+// limbs) against the limb route at every dividend length up to 40 around
+// the divisor lengths where the word route starts, with quotient and
+// remainder receivers that are the operands or whose free list runs out;
+// and the longest numbers: a 32,767-limb product divided by a factor.
+TEST(Divide, WordRouteAgreesWithTheLimbRoute) {
+  NodeBalance balance;
+  std::mt19937_64 rng(test_seed() + 28);
+  for (int k = 1; k <= 10; ++k) {
+    for (int s = 1; s <= 40; ++s) {
+      const BigRef n = s == 1 && rng() % 4 == 0 ? BigRef(0) : random_big_exact(rng, s);
+      const BigRef d = random_big_exact(rng, k);
+      SCOPED_TRACE("n = " + n.to_decimal() + ", d = " + d.to_decimal());
+      Num x(n), y(d), q1, r1;
+      {
+        ScopedValue<std::int32_t> limbs(wide_divide_limbs, std::numeric_limits<std::int32_t>::max());
+        divide(x, y, q1, r1);
+      }
+      check_divide(n, d);
+      ScopedValue<std::int32_t> words(wide_divide_limbs, 1);
+      with_short_free_list(static_cast<int>(rng() % 30), [&] {
+        Num q, r;
+        divide(x, y, q, r);
+        ASSERT_TRUE(valid_bigint(q));
+        ASSERT_TRUE(valid_bigint(r));
+        ASSERT_TRUE(spec_equal(q, q1));
+        ASSERT_TRUE(spec_equal(r, r1));
+      });
+      Num a(n), b(d);
+      divide(a, b, a, b);
+      ASSERT_TRUE(spec_equal(a, q1));
+      ASSERT_TRUE(spec_equal(b, r1));
+    }
+  }
+  std::vector<std::uint32_t> f(16384), g(16383);
+  for (auto& v : f) v = static_cast<std::uint32_t>(rng() % limb_base);
+  for (auto& v : g) v = static_cast<std::uint32_t>(rng() % limb_base);
+  f.back() = g.back() = limb_base - 1;
+  imptr x = number_from_digits(f.data(), 16384, -1), y = number_from_digits(g.data(), 16383, 1);
+  Num p, q, r;
+  fast_mult(x, y, p);
+  ASSERT_EQ(p->size, 32767);
+  divide(p, y, q, r);
+  ASSERT_TRUE(spec_equal(q, x));
+  free_imag(&x);
+  free_imag(&y);
+  ASSERT_EQ(limbs_of(r), (L{0}));
 }
 
 TEST(PosDivideNoq, PiecesOfLists) {

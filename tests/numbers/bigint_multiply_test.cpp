@@ -9,6 +9,7 @@
 
 #include "core/globals.h"
 #include "core/mode_guard.h"
+#include "core/thresholds.h"
 #include "numbers/bigint.h"
 #include "numbers/bigint_multiply.h"
 #include "numbers/freelists.h"
@@ -218,6 +219,47 @@ TEST(FastMult, LargeOperandsAgreeWithRows) {
   }
 }
 
+// The short products (both factors up to 16 limbs) against the rows (short
+// products off) and the reference: every pair of lengths on both sides of
+// the cut, signs, zero and one-limb factors, receivers without limbs,
+// shorter than, as long as and longer than the product, a free list that
+// runs out part-way, squares in place and products into an operand.
+TEST(FastMult, ShortProductsAgreeWithRows) {
+  NodeBalance balance;
+  std::mt19937_64 rng(test_seed() + 17);
+  for (int a = 1; a <= 17; ++a) {
+    for (int b = 1; b <= 17; ++b) {
+      const BigRef x = a == 1 && rng() % 3 == 0 ? BigRef(0) : random_big_exact(rng, a);
+      const BigRef y = b == 1 && rng() % 3 == 0 ? BigRef(0) : random_big_exact(rng, b);
+      SCOPED_TRACE("x = " + x.to_decimal() + ", y = " + y.to_decimal());
+      Num nx(x), ny(y), rows;
+      {
+        ScopedValue<std::int32_t> off(short_mult_limbs, 0);
+        multiply(nx, ny, rows);
+      }
+      ASSERT_EQ(rows.value(), x * y);
+      for (int old : {0, 1, a + b - 1, a + b, a + b + 5}) {
+        Num p;
+        if (old > 0) assign_ref(p, random_big_exact(rng, old));
+        fast_mult(nx, ny, p);
+        ASSERT_TRUE(valid_bigint(p));
+        ASSERT_TRUE(spec_equal(p, rows));
+      }
+      with_short_free_list(static_cast<int>(rng() % 24), [&] {
+        Num p(3);
+        fast_mult(nx, ny, p);
+        ASSERT_TRUE(valid_bigint(p));
+        ASSERT_TRUE(spec_equal(p, rows));
+      });
+      Num s(x), t(y);
+      fast_mult(s, s, s);
+      ASSERT_EQ(s.value(), x * x);
+      fast_mult(nx, t, t);
+      ASSERT_TRUE(spec_equal(t, rows));
+    }
+  }
+}
+
 TEST(FastMult, WordModeLeavesTheOldLimbs) {
   // In word mode a number's limbs are not its own: the result's old list is
   // not given back.
@@ -231,6 +273,21 @@ TEST(FastMult, WordModeLeavesTheOldLimbs) {
   }
   EXPECT_EQ(ans.value(), BigRef(12345) * BigRef::pow2(40));
   EXPECT_EQ(old_head->value, 1 << 24);  // 2^80 = 2^24 B^2: still intact
+  free_limb_list(old_head, old_tail);
+  // The same for a short product (five limbs by four).
+  Num u(BigRef::pow2(130) + BigRef(7)), v(BigRef::pow2(100) - BigRef(1));
+  old_head = ans->head;
+  old_tail = ans->tail;
+  const std::vector<std::int32_t> old_limbs = limbs_of(ans);
+  {
+    ArithModeGuard g;
+    lintmode = true;
+    fast_mult(u, v, ans);
+  }
+  EXPECT_EQ(ans.value(), (BigRef::pow2(130) + BigRef(7)) * (BigRef::pow2(100) - BigRef(1)));
+  std::vector<std::int32_t> kept;
+  for (numptr p = old_head; p != nullptr; p = p->next) kept.push_back(p->value);
+  EXPECT_EQ(kept, old_limbs);
   free_limb_list(old_head, old_tail);
 }
 

@@ -415,5 +415,49 @@ TEST(WideArrays, RepackingRoundTrips) {
   }
 }
 
+// Limb lists to words and back at every length up to 70 (across the
+// seven-word blocks of limb pairs) and at the longest, against the digit
+// route: signs, leading zero limbs, word arrays of exactly the promised
+// size, and a free list that runs out part-way.
+TEST(WideArrays, LimbListsToWordsAndBack) {
+  NodeBalance balance;
+  std::mt19937_64 rng(test_seed() + 4);
+  std::vector<int> lengths;
+  for (int n = 1; n <= 70; ++n) lengths.push_back(n);
+  lengths.push_back(detail::max_limbs);
+  for (int n : lengths) {
+    SCOPED_TRACE("limbs " + std::to_string(n));
+    std::vector<detail::digit> d(static_cast<std::size_t>(n));
+    const bool ones = rng() % 4 == 0;
+    for (auto& x : d) x = ones ? detail::digit_mask : static_cast<detail::digit>(rng() & detail::digit_mask);
+    if (n > 1 || rng() % 3 != 0) d.back() |= 1;  // else possibly zero
+    const std::int32_t sign = rng() % 2 == 0 ? 1 : -1;
+    imptr x = number_from_digits(d.data(), n, sign);
+    std::vector<detail::word> want(static_cast<std::size_t>(detail::words_for_digits(n)));
+    const std::int32_t nw = detail::words_of_digits(want.data(), d.data(), n);
+    // The number itself, then behind one and two zero limbs.
+    numptr zeros[2] = {new_limb(), new_limb()};
+    zeros[1]->value = 0;
+    zeros[1]->next = x->head;
+    zeros[0]->value = 0;
+    zeros[0]->next = zeros[1];
+    for (int lead = 0; lead <= 2; ++lead) {
+      const std::int32_t count = n + lead;
+      std::vector<detail::word> w(static_cast<std::size_t>(detail::words_for_digits(count)));
+      ASSERT_EQ(detail::words_of_limbs(w.data(), lead == 0 ? x->head : zeros[2 - lead], count), nw);
+      for (std::int32_t i = 0; i < nw; ++i) ASSERT_EQ(w[static_cast<std::size_t>(i)], want[static_cast<std::size_t>(i)]);
+    }
+    zeros[1]->next = nullptr;
+    free_limb_list(zeros[0], zeros[1]);
+    with_short_free_list(static_cast<int>(rng() % 40), [&] {
+      Num back;
+      detail::install_limbs(back, detail::limbs_of_words(want.data(), nw, detail::sign_of_number(x)));
+      ASSERT_TRUE(valid_bigint(back));
+      ASSERT_TRUE(spec_equal(back, x));
+    });
+    free_imag(&x);
+  }
+}
+
 }  // namespace
 }  // namespace tavrin::test

@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <vector>
+
 #include "numbers/freelists.h"
 
 namespace tavrin {
@@ -49,5 +51,25 @@ class NodeBalance {
   node_census before_;
   bool checked_ = false;
 };
+
+// Runs f with only `spare` limbs on the free list (the others held aside
+// and given back afterwards), so that builders run out of it part-way and
+// go on with fresh records. Without pools the free list is always empty.
+template <class F>
+void with_short_free_list(int spare, F f) {
+  std::vector<numptr> held;
+  while (numhead != nullptr) held.push_back(new_limb());
+  for (int i = 0; i < spare && !held.empty(); ++i) {
+    numptr l = held.back();
+    held.pop_back();
+    l->next = nullptr;
+    free_limb_list(l, l);
+  }
+  f();
+  for (numptr l : held) {
+    l->next = nullptr;
+    free_limb_list(l, l);
+  }
+}
 
 }  // namespace tavrin::test
