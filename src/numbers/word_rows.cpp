@@ -34,7 +34,7 @@ bool adx_available() {
   return yes;
 }
 
-// Blocks of K = 1, 2 or 4 places of a row, c the word carried in and out:
+// Blocks of K = 1 or 2 places of a row, c the word carried in and out:
 //   set:  r[0 .. K) := a b + c
 //   add:  r[0 .. K) := r + a b + c
 //   sub:  r[0 .. K) := r - a b - c, formed as the sum on the complemented
@@ -78,39 +78,63 @@ ADX_FN inline void row_block(word* r, const word* a, word b, word& c) {
   if constexpr (kind == row_kind::set) {
     if constexpr (K == 1) {
       TAVRIN_ROW_ASM(TAVRIN_SET_PLACE("add", "0", "l0", "h0", "c") "adc $0, %[h0]\n\tmov %[h0], %[c]\n\t");
-    } else if constexpr (K == 2) {
-      TAVRIN_ROW_ASM(TAVRIN_SET_PLACE("add", "0", "l0", "h0", "c") TAVRIN_SET_PLACE("adc", "8", "l1", "h1", "h0")
-                     "adc $0, %[h1]\n\tmov %[h1], %[c]\n\t");
     } else {
       TAVRIN_ROW_ASM(TAVRIN_SET_PLACE("add", "0", "l0", "h0", "c") TAVRIN_SET_PLACE("adc", "8", "l1", "h1", "h0")
-                         TAVRIN_SET_PLACE("adc", "16", "l0", "h0", "h1") TAVRIN_SET_PLACE("adc", "24", "l1", "h1", "h0")
-                             "adc $0, %[h1]\n\tmov %[h1], %[c]\n\t");
+                     "adc $0, %[h1]\n\tmov %[h1], %[c]\n\t");
     }
   } else if constexpr (kind == row_kind::add) {
     if constexpr (K == 1) {
       TAVRIN_ROW_ASM("xor %k[z], %k[z]\n\t" TAVRIN_ADD_PLACE("0", "l0", "h0", "c") TAVRIN_CHAIN_END("h0"));
-    } else if constexpr (K == 2) {
-      TAVRIN_ROW_ASM("xor %k[z], %k[z]\n\t" TAVRIN_ADD_PLACE("0", "l0", "h0", "c")
-                         TAVRIN_ADD_PLACE("8", "l1", "h1", "h0") TAVRIN_CHAIN_END("h1"));
     } else {
       TAVRIN_ROW_ASM("xor %k[z], %k[z]\n\t" TAVRIN_ADD_PLACE("0", "l0", "h0", "c")
-                         TAVRIN_ADD_PLACE("8", "l1", "h1", "h0") TAVRIN_ADD_PLACE("16", "l0", "h0", "h1")
-                             TAVRIN_ADD_PLACE("24", "l1", "h1", "h0") TAVRIN_CHAIN_END("h1"));
+                         TAVRIN_ADD_PLACE("8", "l1", "h1", "h0") TAVRIN_CHAIN_END("h1"));
     }
   } else {
     if constexpr (K == 1) {
       TAVRIN_ROW_ASM("xor %k[z], %k[z]\n\t" TAVRIN_SUB_PLACE("0", "l0", "h0", "c") TAVRIN_CHAIN_END("h0"));
-    } else if constexpr (K == 2) {
-      TAVRIN_ROW_ASM("xor %k[z], %k[z]\n\t" TAVRIN_SUB_PLACE("0", "l0", "h0", "c")
-                         TAVRIN_SUB_PLACE("8", "l1", "h1", "h0") TAVRIN_CHAIN_END("h1"));
     } else {
       TAVRIN_ROW_ASM("xor %k[z], %k[z]\n\t" TAVRIN_SUB_PLACE("0", "l0", "h0", "c")
-                         TAVRIN_SUB_PLACE("8", "l1", "h1", "h0") TAVRIN_SUB_PLACE("16", "l0", "h0", "h1")
-                             TAVRIN_SUB_PLACE("24", "l1", "h1", "h0") TAVRIN_CHAIN_END("h1"));
+                         TAVRIN_SUB_PLACE("8", "l1", "h1", "h0") TAVRIN_CHAIN_END("h1"));
     }
   }
 }
 
+// Blocks of four places, `blocks` >= 1 of them, along unbroken carry
+// chains: lea and jrcxz leave the flags alone, so the chains run from the
+// first place to the last and are closed once. c is the high word of the
+// place below.
+#define TAVRIN_FOUR_PLACES(PLACE) \
+  PLACE("0", "l0", "h0", "c") PLACE("8", "l1", "c", "h0") PLACE("16", "l0", "h0", "c") PLACE("24", "l1", "c", "h0")
+#define TAVRIN_ADC_PLACE(OFF, L, H, PREV) TAVRIN_SET_PLACE("adc", OFF, L, H, PREV)
+#define TAVRIN_ROW_LOOP(PLACE, END)                                                                      \
+  __asm__("xor %k[z], %k[z]\n\t"                                                                         \
+          "1:\n\t" TAVRIN_FOUR_PLACES(PLACE)                                                            \
+          "lea 32(%[a]), %[a]\n\t"                                                                       \
+          "lea 32(%[r]), %[r]\n\t"                                                                       \
+          "lea -1(%[n]), %[n]\n\t"                                                                       \
+          "jrcxz 2f\n\t"                                                                                 \
+          "jmp 1b\n\t"                                                                                   \
+          "2:\n\t" END                                                                                   \
+          : [l0] "=&r"(l0), [h0] "=&r"(h0), [l1] "=&r"(l1), [c] "+&r"(c), [z] "=&r"(z), [t] "=&r"(t),      \
+            [a] "+&r"(a), [r] "+&r"(r), [n] "+&c"(blocks)                                                \
+          : "d"(b)                                                                                       \
+          : "cc", "memory")
+
+template <row_kind kind>
+ADX_FN inline void row_loop(word* r, const word* a, std::intptr_t blocks, word b, word& c) {
+  word l0, h0, l1, z, t;
+  if constexpr (kind == row_kind::set) {
+    TAVRIN_ROW_LOOP(TAVRIN_ADC_PLACE, "adc %[z], %[c]\n\t");
+  } else if constexpr (kind == row_kind::add) {
+    TAVRIN_ROW_LOOP(TAVRIN_ADD_PLACE, "adcx %[z], %[c]\n\tadox %[z], %[c]\n\t");
+  } else {
+    TAVRIN_ROW_LOOP(TAVRIN_SUB_PLACE, "adcx %[z], %[c]\n\tadox %[z], %[c]\n\t");
+  }
+}
+
+#undef TAVRIN_ROW_LOOP
+#undef TAVRIN_ADC_PLACE
+#undef TAVRIN_FOUR_PLACES
 #undef TAVRIN_ROW_ASM
 #undef TAVRIN_CHAIN_END
 #undef TAVRIN_SUB_PLACE
@@ -120,14 +144,18 @@ ADX_FN inline void row_block(word* r, const word* a, word b, word& c) {
 // A whole row of n >= 1 places; returns the word carried out.
 template <row_kind kind>
 ADX_FN inline word row_adx(word* r, const word* a, std::int32_t n, word b) {
+  // The places below a multiple of four first, then the loop.
   word c = 0;
   std::int32_t i = 0;
-  for (; i + 4 <= n; i += 4) row_block<kind, 4>(r + i, a + i, b, c);
-  if (n - i >= 2) {
+  if (n % 2 == 1) {
+    row_block<kind, 1>(r, a, b, c);
+    i = 1;
+  }
+  if (n % 4 >= 2) {
     row_block<kind, 2>(r + i, a + i, b, c);
     i += 2;
   }
-  if (i < n) row_block<kind, 1>(r + i, a + i, b, c);
+  if (i < n) row_loop<kind>(r + i, a + i, (n - i) / 4, b, c);
   return c;
 }
 
