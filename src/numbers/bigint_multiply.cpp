@@ -67,7 +67,7 @@ void word_product(imptr n, imptr m, imptr ans) {
 // of limbs make base-2^56 digits. Each digit product is cut at bit 56 and
 // its two halves summed into their columns in 64 bits (at most 16 halves
 // below 2^56 each), one column sum per digit of the shorter factor held in
-// registers along the rows; one carry pass at the end.
+// registers along the rows; each carried as it is complete.
 //
 // The result is written over ans's old limbs from the top (no link is
 // rewritten when the length stays, as it does in a loop); limbs beyond
@@ -97,10 +97,24 @@ constexpr std::uint64_t low56 = (std::uint64_t{1} << 56) - 1;
   return nd;
 }
 
-// col[0 .. nx + NY) := the column sums of x (nx digits) times y (NY
-// digits), each below 2^61, not yet carried.
+// The signed limbs of a product from its column sums in order, carried as
+// they come: v[2k], v[2k + 1] from column k.
+struct carried_limbs {
+  std::int32_t* v;
+  std::int32_t negate;  // -1 for a negative product, else 0
+  std::uint64_t carry = 0;
+  void operator()(std::int32_t k, std::uint64_t column) {
+    const std::uint64_t t = column + carry;
+    carry = t >> 56;
+    v[2 * k] = (static_cast<std::int32_t>(t & detail::digit_mask) ^ negate) - negate;
+    v[2 * k + 1] = (static_cast<std::int32_t>((t >> 28) & detail::digit_mask) ^ negate) - negate;
+  }
+};
+
+// out(k, column k) for k = 0 .. nx + NY: the column sums of x (nx digits)
+// times y (NY digits), each below 2^61, in order.
 template <int NY>
-void digit_columns(const std::uint64_t* x, std::int32_t nx, const std::uint64_t* y, std::uint64_t* col) {
+void digit_columns(const std::uint64_t* x, std::int32_t nx, const std::uint64_t* y, carried_limbs& col) {
   using u128 = unsigned __int128;
   std::uint64_t y8[NY];  // y times 2^8: a product's high word is its part above bit 56
   std::uint64_t acc[NY + 1];
@@ -116,18 +130,18 @@ void digit_columns(const std::uint64_t* x, std::int32_t nx, const std::uint64_t*
       acc[j] += static_cast<std::uint64_t>(t) >> 8;
       acc[j + 1] += static_cast<std::uint64_t>(t >> 64);
     }
-    col[i] = acc[0];
+    col(i, acc[0]);
 #pragma GCC unroll 8
     for (int j = 0; j < NY; ++j) acc[j] = acc[j + 1];
     acc[NY] = 0;
   }
 #pragma GCC unroll 8
-  for (int j = 0; j < NY; ++j) col[nx + j] = acc[j];
+  for (int j = 0; j < NY; ++j) col(nx + j, acc[j]);
 }
 
 // The same for two factors of N digits each, column by column, unrolled.
 template <int N>
-void square_digit_columns(const std::uint64_t* x, const std::uint64_t* y, std::uint64_t* col) {
+void square_digit_columns(const std::uint64_t* x, const std::uint64_t* y, carried_limbs& col) {
   using u128 = unsigned __int128;
   std::uint64_t y8[N];
 #pragma GCC unroll 8
@@ -141,11 +155,11 @@ void square_digit_columns(const std::uint64_t* x, const std::uint64_t* y, std::u
       cur += static_cast<std::uint64_t>(t) >> 8;
       next += static_cast<std::uint64_t>(t >> 64);
     }
-    col[k] = cur;
+    col(k, cur);
     cur = next;
     next = 0;
   }
-  col[2 * N - 1] = cur;
+  col(2 * N - 1, cur);
 }
 
 void short_product(imptr n, imptr m, imptr ans) {
@@ -159,7 +173,10 @@ void short_product(imptr n, imptr m, imptr ans) {
     std::swap(a, b);
     std::swap(nx, ny);
   }
-  std::uint64_t z[2 * short_product_digits];
+  // Carried, and cut into signed limbs, as the columns come.
+  const std::int32_t negate = negative && !detail::is_zero_number(n) && !detail::is_zero_number(m) ? -1 : 0;
+  std::int32_t v[4 * short_product_digits];
+  carried_limbs z{v, negate};
   if (nx == ny) {
     switch (ny) {
       case 1: square_digit_columns<1>(a, b, z); break;
@@ -182,16 +199,6 @@ void short_product(imptr n, imptr m, imptr ans) {
       case 7: digit_columns<7>(a, nx, b, z); break;
       default: digit_columns<8>(a, nx, b, z); break;
     }
-  }
-  // Carried, and cut into signed limbs: v[2k], v[2k + 1] from digit k.
-  const std::int32_t negate = negative && !detail::is_zero_number(n) && !detail::is_zero_number(m) ? -1 : 0;
-  std::int32_t v[4 * short_product_digits];
-  std::uint64_t carry = 0;
-  for (std::int32_t k = 0; k < nx + ny; ++k) {
-    const std::uint64_t t = z[k] + carry;
-    carry = t >> 56;
-    v[2 * k] = (static_cast<std::int32_t>(t & detail::digit_mask) ^ negate) - negate;
-    v[2 * k + 1] = (static_cast<std::int32_t>((t >> 28) & detail::digit_mask) ^ negate) - negate;
   }
   std::int32_t len = n->size + m->size;
   while (len > 1 && v[len - 1] == 0) --len;
