@@ -1374,7 +1374,7 @@ struct Transforms {
   ~Transforms() { clear(); }
 };
 
-void normal_form_row(const char* name, std::int32_t n, bool smith, bool transforms, bool with_peer, int runs) {
+void normal_form_row(const char* name, std::int32_t n, bool smith, bool transforms, [[maybe_unused]] bool with_peer, int runs) {
   std::mt19937_64 rng(static_cast<std::uint64_t>(n) + 47);
   std::vector<long> vals(static_cast<std::size_t>(n) * n);  // column by column
   for (auto& v : vals) v = static_cast<long>(rng() % 199) - 99;

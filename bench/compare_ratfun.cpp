@@ -137,7 +137,7 @@ poly tavrin_poly(const Coefs& c) {
 
 // The coefficients of a one-variable polynomial (as residues or machine
 // integers; the benchmark's values fit).
-Coefs coefs_of(poly p) {
+[[maybe_unused]] Coefs coefs_of(poly p) {
   Coefs c;
   for (; p != nullptr; p = p->next) {
     const poly leaf = p->numb ? p : p->pcoef;
