@@ -211,6 +211,38 @@ TEST(WordLehmer, ExactDivisionOnBothSidesOfTheLongDivisionCut) {
   }
 }
 
+TEST(WordLehmer, ExactDivisionWritesOnlyTheQuotientsRoom) {
+  // Divisors with factors 2 whose top word empties as they are shifted out
+  // (2^64 + 2, odd values times 2^t), dividends whose top word stays: the
+  // quotient fills at most its na - nd + 1 words, the word after them
+  // stays as it was.
+  constexpr word guard = 0x5a5a5a5a5a5a5a5aull;
+  std::mt19937_64 rng(test_seed() + 79);
+  for (std::int32_t cut : {never, 4}) {
+    ScopedValue<std::int32_t> at(wide_divide_words, cut);
+    for (int i = 0; i < test_iterations(300); ++i) {
+      words d{2, 1};
+      if (i % 4 != 0) {
+        d = random_words(rng, 1 + static_cast<int>(rng() % 40));
+        d[0] |= 1;
+        const auto t = static_cast<int>(1 + rng() % 190);
+        d.push_back(detail::wshl(d.data(), d.data(), static_cast<std::int32_t>(d.size()), t % 64));
+        d.insert(d.begin(), static_cast<std::size_t>(t / 64), word{0});
+        if (d.back() == 0) d.pop_back();
+      }
+      const words q = random_words(rng, 1 + static_cast<int>(rng() % 40));
+      words a = times(q, d);
+      const std::size_t room = a.size() - d.size() + 1;
+      words r(room + 1, guard);
+      const std::int32_t nq = detail::wdivexact(r.data(), a.data(), static_cast<std::int32_t>(a.size()), d.data(),
+                                                static_cast<std::int32_t>(d.size()));
+      ASSERT_EQ(r[room], guard) << i;
+      ASSERT_EQ(nq, static_cast<std::int32_t>(q.size())) << i;
+      ASSERT_TRUE(std::equal(q.begin(), q.end(), r.begin())) << i;
+    }
+  }
+}
+
 TEST(WordHalfGcd, LongestOperandsThroughBinaryGcdAndExtgcd) {
   // 32,767-limb operands (the half-GCD route at its default cut-offs) with
   // a planted factor g of a third of the length and coprime cofactors x,
