@@ -1,6 +1,8 @@
 # Thin wrapper around CMake.  `make` builds everything into build/, `make run`
 # builds only Tavrin and its data directory and starts it, `make test` builds
-# and runs every test, `make test-asan` runs them under ASan+UBSan.
+# and runs every test, `make test-asan` runs them under ASan+UBSan (every node
+# and every scratch array of the number kernels taken from the heap at
+# exactly the size asked for).
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 BUILD ?= build
 ASAN_BUILD ?= build-asan
@@ -24,7 +26,7 @@ test: build
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
 
 test-asan:
-	@cmake -S . -B $(ASAN_BUILD) -DCMAKE_BUILD_TYPE=Debug -DTAVRIN_SANITIZE=ON -DTAVRIN_POOL_BYPASS=ON -DTAVRIN_BENCH=OFF >/dev/null
+	@cmake -S . -B $(ASAN_BUILD) -DCMAKE_BUILD_TYPE=Debug -DTAVRIN_SANITIZE=ON -DTAVRIN_POOL_BYPASS=ON -DTAVRIN_EXACT_BUFFERS=ON -DTAVRIN_BENCH=OFF >/dev/null
 	@cmake --build $(ASAN_BUILD) -j $(JOBS)
 	cd $(ASAN_BUILD) && ctest --output-on-failure -j $(JOBS)
 

@@ -125,12 +125,15 @@ void binomial_alias(textptr inf, quolyptr n, nameptr* flag) {
   integer_sum(inf, flag, &b.q);
   expect(")", close_paren_expected_error);
   scan(inf, flag);
-  const std::int64_t ia = small_integer(a.q, increment_not_number_error);
-  const std::int64_t ib = small_integer(b.q, increment_not_number_error);
+  std::int64_t ia = small_integer(a.q, increment_not_number_error);
+  std::int64_t ib = small_integer(b.q, increment_not_number_error);
   if (ib < 0 || ib > ia) {
     set_integer(n, 0);
     return;
   }
+  // B(n, 0) = B(n, n) = 1 for every n, below the limit or not: each mode's
+  // routine answers it as B(0, 0), in its own form.
+  if (ib == 0 || ib == ia) ia = ib = 0;
   if (ia > binomial_limit) abandon(binomial_too_large_error, &token);
   const auto an = static_cast<std::int32_t>(ia);
   const auto bn = static_cast<std::int32_t>(ib);

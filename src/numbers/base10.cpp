@@ -225,11 +225,11 @@ void verybig_base_10(numptr p, numptr t, std::int16_t size, imptr n2) {
         break;
       }
     }
-    static std::vector<detail::word> w;
+    static detail::word_buffer words;
     static groups g;
-    w.resize(static_cast<std::size_t>(detail::words_for_digits(size) + 1));
-    const std::int32_t nw = detail::words_of_limbs(w.data(), p, size);
-    detail::wdecimal(w.data(), nw, g);
+    detail::word* w = words.get(detail::words_for_digits(size) + 1);
+    const std::int32_t nw = detail::words_of_limbs(w, p, size);
+    detail::wdecimal(w, nw, g);
     install_limbs(n2, build(g, is_zero(g) ? 1 : sign));
     return;
   }

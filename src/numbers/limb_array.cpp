@@ -37,9 +37,7 @@ std::vector<std::uint64_t>& row_accumulators() {
 // shallower level's data.
 digit* split_scratch(int depth, std::int32_t n) {
   static std::vector<std::vector<digit>> levels(max_split_depth);
-  std::vector<digit>& v = levels[static_cast<std::size_t>(depth)];
-  if (v.size() < static_cast<std::size_t>(n)) v.resize(static_cast<std::size_t>(n));
-  return v.data();
+  return scratch_of(levels[static_cast<std::size_t>(depth)], n, 0);
 }
 
 // r[0 .. n) := a[0 .. n) + b[0 .. n) digit by digit (r may be a); returns
@@ -329,9 +327,7 @@ void mag_mul_rows(digit* r, const digit* a, std::int32_t na, const digit* b, std
   // go in together, so that a column takes four products with one load and
   // one store (na <= nb, so a group of four has nb >= 4).
   const std::int32_t nr = na + nb;
-  std::vector<std::uint64_t>& store = row_accumulators();
-  if (store.size() < static_cast<std::size_t>(nr)) store.resize(static_cast<std::size_t>(nr));
-  std::uint64_t* acc = store.data();
+  std::uint64_t* acc = scratch_of(row_accumulators(), nr, 0);
   std::fill(acc, acc + nr, std::uint64_t{0});
   std::int32_t pending = 0;
   std::int32_t i = 0;

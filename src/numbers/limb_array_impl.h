@@ -95,15 +95,49 @@ void mag_divmod(digit* u, std::int32_t nu, const digit* d, std::int32_t nd, digi
 void one_digit_step(digit p0, digit p1, digit d0, digit* q, digit* r);
 
 // ---- Scratch ------------------------------------------------------------------------------
-// A growable buffer of digits or words kept between calls (the kernels run
-// one at a time), so repeated operations do not go to the heap.
+// Scratch arrays are kept between calls (the kernels run one at a time), so
+// that repeated operations do not go to the heap; a request no longer than
+// the array reuses it with whatever room it has. Built with
+// TAVRIN_EXACT_BUFFERS (the sanitizer build), every scratch array is
+// allocated at exactly the length last asked for, as nodes are taken one by
+// one from the heap there: a kernel that writes one word past what its
+// caller reserved is caught at once, not hidden by the room left from an
+// earlier, longer request.
+#ifdef TAVRIN_EXACT_BUFFERS
+inline constexpr bool exact_buffers = true;
+#else
+inline constexpr bool exact_buffers = false;
+#endif
+
+// With exact_buffers: v's allocation made exactly v.size() long (its
+// elements kept). Otherwise nothing.
+template <class T>
+void fit_exactly(std::vector<T>& v) {
+  if constexpr (exact_buffers) {
+    if (v.capacity() != v.size()) std::vector<T>(v.begin(), v.end()).swap(v);
+  }
+}
+
+// v[0 .. n) for scratch use, what fits of its elements kept: grown (by
+// `spare` more) when shorter, else as it is; exactly n long with
+// exact_buffers.
+template <class T>
+T* scratch_of(std::vector<T>& v, std::int32_t n, std::int32_t spare) {
+  const auto want = static_cast<std::size_t>(n);
+  if constexpr (exact_buffers) {
+    v.resize(want);
+    fit_exactly(v);
+  } else if (want > v.size()) {
+    v.resize(want + static_cast<std::size_t>(spare));
+  }
+  return v.data();
+}
+
+// A growable buffer of digits or words kept between calls.
 template <class T>
 class growable_buffer {
  public:
-  T* get(std::int32_t n) {
-    if (static_cast<std::size_t>(n) > v_.size()) v_.resize(static_cast<std::size_t>(n) + 16);
-    return v_.data();
-  }
+  T* get(std::int32_t n) { return scratch_of(v_, n, 16); }
 
  private:
   std::vector<T> v_;

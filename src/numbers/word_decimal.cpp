@@ -243,6 +243,7 @@ std::int32_t value_rec(const std::uint32_t* g, std::int64_t count, word* r) {
 
 std::int32_t wfrom_decimal(const std::uint32_t* groups, std::int64_t count, std::vector<word>& w) {
   w.assign(static_cast<std::size_t>(words_for_groups(count)), 0);
+  fit_exactly(w);
   return value_rec(groups, count, w.data());
 }
 

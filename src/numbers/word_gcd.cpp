@@ -403,7 +403,10 @@ std::int32_t wdivexact(word* q, word* a, std::int32_t na, const word* d, std::in
     --nd;
     --na;
   }
-  std::int32_t nq = na - nd + 1;
+  // The quotient is below B^(na - nd + 1): it takes at most that many words
+  // whatever the shift below does to the lengths.
+  const std::int32_t room = na - nd + 1;
+  std::int32_t nq = room;
   if (std::min(nq, nd) >= wide_divide_words) {
     wdivrem(q, exact_remainder.get(nd), a, na, d, nd);
     return wnormalised(q, nq);
@@ -415,7 +418,10 @@ std::int32_t wdivexact(word* q, word* a, std::int32_t na, const word* d, std::in
     nd = wnormalised(dd, nd);
     wshr(a, a, na, t);
     na = wnormalised(a, na);
-    nq = na - nd + 1;
+    // The shift may empty d's top word and leave a's: na - nd + 1 is then
+    // one more than room, and the quotient's word there is 0. Hensel's
+    // division finds the low words first, so it stops at room.
+    nq = std::min(na - nd + 1, room);
   }
   // Hensel's division from the low end: each quotient word clears the
   // lowest word left, and only the words below nq are ever needed.

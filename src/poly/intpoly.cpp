@@ -129,6 +129,7 @@ void add_product(Signed& acc, const word* a, std::int32_t na, const word* b, std
     return;
   }
   scratch.resize(static_cast<std::size_t>(na + nb));
+  detail::fit_exactly(scratch);
   if (nb == 1) {
     scratch[static_cast<std::size_t>(na)] = detail::wmul_1(scratch.data(), a, na, b[0]);
   } else if (na >= nb) {
@@ -381,6 +382,8 @@ bool intpoly_divexact_rows(const IntPoly& a, const IntPoly& b, IntPoly* q) {
     if (nt < nlb) return false;
     qw.assign(static_cast<std::size_t>(nt - nlb) + 1, 0);
     rw.assign(static_cast<std::size_t>(nlb), 0);
+    detail::fit_exactly(qw);
+    detail::fit_exactly(rw);
     if (nlb == 1) {
       rw[0] = 0;
       dword r = 0;
@@ -458,6 +461,9 @@ std::vector<word> intpoly_content(const IntPoly& a) {
       std::copy(g.begin(), g.end(), x.begin());
       std::copy(a.mag(i), a.mag(i) + n, y.begin());
       out.assign(static_cast<std::size_t>(room), 0);
+      detail::fit_exactly(x);
+      detail::fit_exactly(y);
+      detail::fit_exactly(out);
       const std::int32_t len = detail::wgcd(out.data(), x.data(), ng, y.data(), n);
       g.assign(out.begin(), out.begin() + len);
     }
@@ -479,6 +485,8 @@ IntPoly intpoly_div_integer(const IntPoly& a, const std::vector<word>& c) {
     }
     qw.assign(static_cast<std::size_t>(n - nc) + 1, 0);
     rw.assign(static_cast<std::size_t>(nc), 0);
+    detail::fit_exactly(qw);
+    detail::fit_exactly(rw);
     detail::wdivrem(qw.data(), rw.data(), a.mag(i), n, c.data(), nc);
     r.push(qw.data(), static_cast<std::int32_t>(qw.size()), a.neg(i));
   }
@@ -498,6 +506,7 @@ IntPoly intpoly_mul_integer(const IntPoly& a, const std::vector<word>& c) {
       continue;
     }
     p.assign(static_cast<std::size_t>(n + nc), 0);
+    detail::fit_exactly(p);
     if (n >= nc) {
       detail::wmul(p.data(), a.mag(i), n, c.data(), nc);
     } else {

@@ -317,6 +317,14 @@ TEST_F(Floating, BinomialsFromTheTableAgreeWithExactBinomials) {
   EXPECT_TRUE(reports(out, 279));
 }
 
+TEST_F(Floating, ExactBinomialsOfNoneOrAllPastTheLimit) {
+  // B(n, 0) = B(n, n) = 1 for n past 1,754; B(n, 1) there stays error 87.
+  for (const char* one : {"Binomial(1755, 0);", "Binomial(1755, 1755);", "Binomial(100000, 100000);"})
+    EXPECT_EQ(run(one).value, RatRef(1)) << one;
+  EXPECT_EQ(run("Binomial(1755, 1);").error, 87);
+  EXPECT_EQ(run("Binomial(100000, 1);").error, 87);
+}
+
 TEST_F(Floating, ValuesToLongDoublesAndBack) {
   std::mt19937_64 rng(34);
   for (int i = 0; i < 300; ++i) {

@@ -347,6 +347,21 @@ TEST(ExtGcd, VeryDifferentLengths) {
   }
 }
 
+TEST(ExtGcd, EvenGcdsOfWordOperands) {
+  // The cofactors are divided out on words, the GCD's factors 2 first,
+  // which may empty its top word: coprime cofactors of 1 .. 40 words (and
+  // a pair of 1,000) times even GCDs.
+  NodeBalance balance;
+  std::mt19937_64 rng(test_seed() + 38);
+  for (int i = 0; i < test_iterations(150); ++i) {
+    const BigRef g = random_even_factor(rng, i);
+    const int limbs = i == 0 ? 2286 : 1 + static_cast<int>(rng() % 92);
+    BigRef a, b;
+    coprime_pair(rng, limbs, 1 + static_cast<int>(rng() % static_cast<unsigned>(limbs)), a, b);
+    check_extgcd(a * g, b * g, g);
+  }
+}
+
 TEST(GcdNum, ValuesInEveryMode) {
   NodeBalance balance;
   auto cell = [](const BigRef& v) { return detail::new_number_value(from_ref(v)); };

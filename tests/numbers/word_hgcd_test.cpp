@@ -192,7 +192,11 @@ TEST(WordLehmer, DoubleWordRouteAgreesWithCertainQuotients) {
 
 TEST(WordLehmer, ExactDivisionOnBothSidesOfTheLongDivisionCut) {
   // a = q d with factors 2 and zero words in d; a / d must give q back,
-  // by Hensel's division and (cut at 4 words) by the long division.
+  // by Hensel's division and (cut at 4 words) by the long division, within
+  // the quotient's room na - nd + 1 (the word after it is left alone) also
+  // when taking d's factors 2 out empties its top word (2^64 + 2, a short
+  // top word).
+  constexpr word guard = 0x5a5a5a5a5a5a5a5aull;
   std::mt19937_64 rng(test_seed() + 78);
   for (std::int32_t cut : {never, 4}) {
     ScopedValue<std::int32_t> at(wide_divide_words, cut);
@@ -201,10 +205,13 @@ TEST(WordLehmer, ExactDivisionOnBothSidesOfTheLongDivisionCut) {
       words d = random_words(rng, 1 + static_cast<int>(rng() % 60));
       if (i % 3 == 0) d.insert(d.begin(), rng() % 3, word{0});
       if (i % 2 == 0) d[static_cast<std::size_t>(std::find_if(d.begin(), d.end(), [](word w) { return w != 0; }) - d.begin())] <<= rng() % 64;
+      if (i % 4 == 2) d.back() >>= 56;
+      if (i % 7 == 0) d = {2, 1};
       if (d.back() == 0) d.back() = 1;
-      words a = times(q, d), r(a.size() + 1);
+      words a = times(q, d), r(a.size() - d.size() + 2, guard);
       const std::int32_t nq = detail::wdivexact(r.data(), a.data(), static_cast<std::int32_t>(a.size()), d.data(),
                                                 static_cast<std::int32_t>(d.size()));
+      ASSERT_EQ(r.back(), guard) << i;
       ASSERT_EQ(nq, static_cast<std::int32_t>(q.size())) << i;
       ASSERT_TRUE(std::equal(q.begin(), q.end(), r.begin())) << i;
     }

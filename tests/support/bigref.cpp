@@ -358,6 +358,13 @@ BigRef random_big(std::mt19937_64& rng, int max_limbs) {
   return random_big_exact(rng, limbs);
 }
 
+BigRef random_even_factor(std::mt19937_64& rng, int kind) {
+  const unsigned t = 1 + static_cast<unsigned>(rng() % 200);
+  if (kind % 3 == 0) return BigRef::pow2(64) + BigRef(2);
+  if (kind % 3 == 1) return BigRef::pow2(t);
+  return (random_big_exact(rng, 1 + static_cast<int>(rng() % 92)).abs() * BigRef(2) + BigRef(1)) << t;
+}
+
 std::uint64_t test_seed() {
   if (const char* s = std::getenv("TAVRIN_TEST_SEED")) return std::strtoull(s, nullptr, 10);
   return 20261207;

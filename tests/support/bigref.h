@@ -91,6 +91,10 @@ BigRef random_big(std::mt19937_64& rng, int max_limbs);
 // Exactly `limbs` limbs (a non-zero top limb), random sign, edge-biased.
 BigRef random_big_exact(std::mt19937_64& rng, int limbs);
 
+// An even value to plant as a common factor, by kind mod 3: 2^64 + 2, 2^t,
+// or an odd value of up to 92 limbs times 2^t (1 <= t <= 200).
+BigRef random_even_factor(std::mt19937_64& rng, int kind);
+
 // The seed of randomised tests: TAVRIN_TEST_SEED or a fixed default; and the
 // iteration multiplier TAVRIN_TEST_MULTIPLIER (default 1).
 std::uint64_t test_seed();
