@@ -52,8 +52,7 @@ bool floating_engines() {
 }
 
 bool float_ready(const MatValue& v, bool polys_ok) {
-  const bool polys =
-      polys_ok && number_polys == 1 && pseudo_polynames == nullptr && !laurent;
+  const bool polys = polys_ok && pseudo_polynames == nullptr && !laurent;
   if (v.is_scalar()) return entry_ready(v.n, polys);
   bool ready = true;
   if (v.spar != nullptr) {

@@ -12,8 +12,8 @@
 //
 // Floating mode has a polynomial GCD in one variable only, and no rational
 // arithmetic modulo relations: polynomial entries go floating only for
-// determinants, with one adjoined variable, no relation and Laurent mode
-// off; everything else keeps its exact route.
+// determinants (which are checked, det/float_determinant.h), with no
+// relation and Laurent mode off; everything else keeps its exact route.
 #pragma once
 
 #include "core/mode_guard.h"
@@ -31,8 +31,8 @@ namespace tavrin {
 bool floating_engines();
 
 // Every entry of v (its scalar, when v is one) has a floating image and is
-// a number; with polys_ok a polynomial is allowed too while one variable is
-// adjoined, without relation, Laurent mode off. v kept.
+// a number; with polys_ok a polynomial is allowed too (without relation,
+// Laurent mode off). v kept.
 bool float_ready(const MatValue& v, bool polys_ok);
 
 // v's entries (or its scalar) := their floating images (an empty dense

@@ -139,49 +139,66 @@ TEST_F(FloatEngines, EnginesSeeFloatingModeAndEveryFlagComesBack) {
   EXPECT_EQ(flags(), exact);
 }
 
-// Random matrices of polynomials in x (sides 2 to 12, entry degrees 0 to
-// 3, coefficients -9 .. 9, a third of them zero; every other one stored
-// sparse), their Float-body
-// determinants by elimination and by interpolation: each coefficient within
-// 1e-9 of the largest coefficient of the exact determinant (a singular
-// matrix: exactly 0). Long doubles alone lose that from side 7 on; the
-// checked determinant takes the exact route there.
+// Random matrices of polynomials in one, two and three variables (sides 2
+// to 12, 8 and 6; terms of degree up to 3 in each variable, coefficients
+// -9 .. 9, a third of the entries zero; every other one stored sparse;
+// one in five made singular by a last row that is a combination of the
+// first two), their Float-body determinants by elimination and by
+// interpolation: each coefficient within 1e-9 of the largest coefficient of
+// the exact determinant (a singular matrix: exactly 0). Long doubles alone
+// lose that from side 7 on, and with two variables or more the floating
+// GCD has nothing to cancel with; the checked determinant takes the exact
+// route there.
 TEST_F(FloatEngines, PolynomialDeterminantsKeepTheirCoefficients) {
   std::mt19937_64 rng(test_seed());
   ScopedValue<std::int32_t> lagrange_cut(rat_det_method_cut, 5000);
-  run("&(J = x)");
-  const int rounds = test_iterations(100);
-  for (int t = 0; t < rounds; ++t) {
-    const int m = 2 + static_cast<int>(rng() % 11);
-    std::string text = "Array a[" + std::to_string(m) + "," + std::to_string(m) + "]" +
-                       (t % 2 == 1 ? " Sparse" : "") + ":\n";
-    for (int r = 1; r <= m; ++r)
-      for (int c = 1; c <= m; ++c) {
-        std::string entry = "0";
-        for (int k = static_cast<int>(rng() % 4); k >= 0; --k)
+  const char* names[] = {"x", "y", "z"};
+  const int rounds = test_iterations(66);
+  for (int nv = 1; nv <= 3; ++nv) {
+    run(std::string("&(J = ") + names[nv - 1] + ")");
+    const int widest = nv == 1 ? 11 : nv == 2 ? 7 : 5;
+    for (int t = 0; t < rounds; ++t) {
+      const int m = 2 + static_cast<int>(rng() % static_cast<unsigned>(widest));
+      std::string text = "Array a[" + std::to_string(m) + "," + std::to_string(m) + "]" +
+                         (t % 2 == 1 ? " Sparse" : "") + ":\n";
+      for (int r = 1; r <= m; ++r)
+        for (int c = 1; c <= m; ++c) {
+          std::string entry = "0";
           if (rng() % 3 != 0)
-            entry += " + (" + std::to_string(static_cast<int>(rng() % 19) - 9) + ")*x^" + std::to_string(k);
-        text += "a[" + std::to_string(r) + "," + std::to_string(c) + "] := " + entry + ":\n";
+            for (int k = static_cast<int>(rng() % 4); k >= 0; --k) {
+              entry += " + (" + std::to_string(static_cast<int>(rng() % 19) - 9) + ")";
+              for (int v = 0; v < nv; ++v) entry += std::string("*") + names[v] + "^" + std::to_string(rng() % 4);
+            }
+          text += "a[" + std::to_string(r) + "," + std::to_string(c) + "] := " + entry + ":\n";
+        }
+      const std::string k = std::to_string(static_cast<int>(rng() % 7) - 3);
+      if (rng() % 5 == 0)
+        for (int c = 1; c <= m; ++c) {
+          text += "a[" + std::to_string(m) + "," + std::to_string(c) + "] := a[1," + std::to_string(c) +
+                  "] + (" + k + ")*a[2," + std::to_string(c) + "]:\n";
+        }
+      run(text + "e := Det[a]:");
+      const RefPoly exact = value_parts(variable_named("e")->val).first;
+      BigRef largest(0);
+      for (const auto& [e, c] : exact.terms()) largest = std::max(largest, c.abs());
+      for (const std::int32_t cut : {5000, 1}) {
+        SCOPED_TRACE("seed " + std::to_string(test_seed()) + ", variables " + std::to_string(nv) +
+                     ", case " + std::to_string(t) + ", side " + std::to_string(m) +
+                     ", L = " + std::to_string(cut));
+        rat_det_method_cut = cut;
+        run("if 1 then Float; [d] := Det[a] fi:\nf := d[1]:");
+        const auto [top, bottom] = value_parts(variable_named("f")->val);
+        ASSERT_EQ(bottom.terms().size(), 1u);
+        const BigRef den = bottom.terms().begin()->second;
+        ASSERT_EQ(bottom.terms().begin()->first, RefPoly::Exps(static_cast<std::size_t>(nv), 0));
+        const RefPoly off = top - exact.scaled(den);
+        for (const auto& [e, c] : off.terms())
+          EXPECT_LE(c.abs() * BigRef(1000000000), largest * den.abs()) << "term of degree " << e[0];
       }
-    run(text + "e := Det[a]:");
-    const RefPoly exact = value_parts(variable_named("e")->val).first;
-    BigRef largest(0);
-    for (const auto& [e, c] : exact.terms()) largest = std::max(largest, c.abs());
-    for (const std::int32_t cut : {5000, 1}) {
-      SCOPED_TRACE("seed " + std::to_string(test_seed()) + ", case " + std::to_string(t) +
-                   ", side " + std::to_string(m) + ", L = " + std::to_string(cut));
-      rat_det_method_cut = cut;
-      run("if 1 then Float; [d] := Det[a] fi:\nf := d[1]:");
-      const auto [top, bottom] = value_parts(variable_named("f")->val);
-      ASSERT_EQ(bottom.terms().size(), 1u);
-      const BigRef den = bottom.terms().begin()->second;
-      ASSERT_EQ(bottom.terms().begin()->first, RefPoly::Exps{0});
-      const RefPoly off = top - exact.scaled(den);
-      for (const auto& [e, c] : off.terms())
-        EXPECT_LE(c.abs() * BigRef(1000000000), largest * den.abs()) << "x^" << e[0];
+      run("@[a]:\n@[d]:");
     }
-    run("@[a]:\n@[d]:");
   }
+  run("&(J = -z)\n&(J = -y)");
 }
 
 }  // namespace
