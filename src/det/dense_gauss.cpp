@@ -402,12 +402,10 @@ void standard_matrix_invert(quolyptr n, std::int32_t m, poly fct, workptr ar, wo
   const bool watched = fl_check_watching && flotemode && !floats && !invert;
   const std::int64_t degree_bound = watched ? fl_minor_degree_bound(dup, m) : 0;
   bool singular = false, finished = false;
-  // A floating inverse weighs the product of its pivots (the determinant up
-  // to sign) against the matrix's scale: rounding leaves a singular
-  // matrix's last pivots small but seldom exactly 0.
-  const bool weighed = floats && invert;
-  const long double bound = weighed ? hadamard_bound(dup, m) : 0;
-  long double pivots = 1;
+  // A floating inverse refuses a matrix singular to working precision:
+  // rounding leaves a singular matrix's last pivots small but seldom
+  // exactly 0.
+  const bool refused = floats && invert && fl_singular(dup, m);
   for (std::int32_t i = 1; i <= m && !finished; ++i) {
     check_interrupt();
     const std::int32_t p = i - 1;
@@ -417,7 +415,7 @@ void standard_matrix_invert(quolyptr n, std::int32_t m, poly fct, workptr ar, wo
     std::int32_t newi = 0, j = 0;
     find_good_spot(dup, i, m, num_cols, &newi, &j);
     if (verbose) dumpitt(" ", i, false, false, true);
-    if (newi == 0) {
+    if (newi == 0 || refused) {
       singular = true;
       break;
     }
@@ -461,7 +459,6 @@ void standard_matrix_invert(quolyptr n, std::int32_t m, poly fct, workptr ar, wo
       }
       break;
     }
-    if (weighed) pivots *= at(dup, p, p, m)->ncoef->flote;
     if (floats)
       numb_divide_thru(n, dup, invert, i, m, &ops.rows);
     else
@@ -474,7 +471,6 @@ void standard_matrix_invert(quolyptr n, std::int32_t m, poly fct, workptr ar, wo
       for (std::int32_t c = i; c < m; ++c)
         for (std::int32_t r = i; r < m; ++r) fl_check_degree(at(dup, r, c, m), degree_bound);
   }
-  if (weighed && !singular && negligible_determinant(pivots, bound, m)) singular = true;
   if (singular) {
     work.release();
     resume_suspended(env);

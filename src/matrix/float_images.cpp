@@ -1,7 +1,9 @@
 // The floating engines of a "Float" body (see float_images.h).
 #include "matrix/float_images.h"
 
+#include <algorithm>
 #include <cmath>
+#include <vector>
 
 #include "arrays/sparse_store.h"
 #include "core/globals.h"
@@ -84,32 +86,61 @@ void to_float_images(MatValue& v) {
   for (std::int64_t k = 0; k < m; ++k) image_in_place(&v.arr->stash[k]);
 }
 
-long double hadamard_bound(sparseptr a, std::int32_t m) {
-  long double h = 1;
-  for (std::int32_t r = 1; r <= m; ++r) {
-    long double squares = 0;
-    for (colm_ptr e = *sparse_row(a, r); e != nullptr; e = e->next)
-      squares += e->val->ncoef->flote * e->val->ncoef->flote;
-    h *= std::sqrt(squares);
-  }
-  return h;
-}
+namespace {
 
-long double hadamard_bound(workptr a, std::int32_t m) {
-  long double h = 1;
-  for (std::int32_t r = 0; r < m; ++r) {
-    long double squares = 0;
-    for (std::int32_t c = 0; c < m; ++c) {
-      const quoly q = a->stash[static_cast<std::int64_t>(c) * m + r];
-      if (q != nullptr) squares += q->ncoef->flote * q->ncoef->flote;
+// The singularity test above on the m x m long doubles a (row by row;
+// destroyed).
+bool singular_rows(std::vector<long double>& a, std::int32_t m) {
+  const auto n = static_cast<std::size_t>(m);
+  const auto at = [&](std::size_t r, std::size_t c) -> long double& { return a[r * n + c]; };
+  for (std::size_t r = 0; r < n; ++r) {
+    long double most = 0;
+    for (std::size_t c = 0; c < n; ++c) most = std::max(most, std::fabs(at(r, c)));
+    if (most == 0) return true;
+    int e = 0;
+    std::frexp(most, &e);  // most in [2^(e-1), 2^e)
+    for (std::size_t c = 0; c < n; ++c) at(r, c) = std::ldexp(at(r, c), 1 - e);
+  }
+  std::vector<long double> scale(n, 0);
+  for (std::size_t r = 0; r < n; ++r)
+    for (std::size_t c = 0; c < n; ++c) scale[c] = std::max(scale[c], std::fabs(at(r, c)));
+  const long double tolerance = static_cast<long double>(m) * singular_tolerance;
+  for (std::size_t i = 0; i < n; ++i) {
+    std::size_t best = i;
+    for (std::size_t r = i + 1; r < n; ++r)
+      if (std::fabs(at(r, i)) > std::fabs(at(best, i))) best = r;
+    if (std::fabs(at(best, i)) <= tolerance * scale[i]) return true;
+    if (best != i)
+      for (std::size_t c = i; c < n; ++c) std::swap(at(i, c), at(best, c));
+    for (std::size_t r = i + 1; r < n; ++r) {
+      const long double f = at(r, i) / at(i, i);
+      if (f == 0) continue;
+      for (std::size_t c = i + 1; c < n; ++c) at(r, c) -= f * at(i, c);
     }
-    h *= std::sqrt(squares);
   }
-  return h;
+  return false;
 }
 
-bool negligible_determinant(long double det, long double h, std::int32_t m) {
-  return std::fabs(det) <= static_cast<long double>(m) * singular_tolerance * h;
+}  // namespace
+
+bool fl_singular(sparseptr a, std::int32_t m) {
+  const auto n = static_cast<std::size_t>(m);
+  std::vector<long double> rows(n * n, 0);
+  for (std::int32_t r = 1; r <= m; ++r)
+    for (colm_ptr e = *sparse_row(a, r); e != nullptr; e = e->next)
+      rows[static_cast<std::size_t>(r - 1) * n + static_cast<std::size_t>(e->coord - 1)] = e->val->ncoef->flote;
+  return singular_rows(rows, m);
+}
+
+bool fl_singular(workptr a, std::int32_t m) {
+  const auto n = static_cast<std::size_t>(m);
+  std::vector<long double> rows(n * n, 0);
+  for (std::size_t c = 0; c < n; ++c)
+    for (std::size_t r = 0; r < n; ++r) {
+      const quoly q = a->stash[c * n + r];
+      if (q != nullptr) rows[r * n + c] = q->ncoef->flote;
+    }
+  return singular_rows(rows, m);
 }
 
 void from_float_images(MatValue& v) {

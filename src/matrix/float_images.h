@@ -44,22 +44,21 @@ void to_float_images(MatValue& v);
 // finite.
 void from_float_images(MatValue& v);
 
-// Singular in floating mode. A floating inverse refuses an m-by-m matrix
-// whose determinant is negligible beside Hadamard's bound h (the product of
-// the Euclidean norms of its rows, the largest |det| rows of those lengths
-// can have): |det| <= m * singular_tolerance * h. The rounding of a long
-// double (2^-64) leaves a singular matrix's determinant far below that, and
-// a matrix this close to singular has no inverse worth its digits.
-constexpr long double singular_tolerance = 0x1p-40L;
+// Singular in floating mode: a floating inverse refuses an m-by-m matrix
+// that is singular to working precision. Each row is scaled by a power of
+// 2 to a largest entry in [1, 2); elimination with partial pivoting then
+// calls the matrix singular when a pivot vanishes beside its column, |pivot|
+// <= m * singular_tolerance * (the largest |entry| of that column of the
+// scaled matrix). Rounding leaves a singular matrix's pivot a few ulps
+// (2^-64) of its column, seldom exactly 0; an ill-conditioned matrix, as a
+// Hilbert matrix of side 10 (condition 1.6e13), keeps pivots far above it.
+constexpr long double singular_tolerance = 0x1p-56L;
 
-// Hadamard's bound of the m-by-m matrix of long-double images held sparse
-// (rows 1..m) or in a work array (cell (r, c) at stash[c*m + r], nil = 0).
-// reads: the images' flote
-long double hadamard_bound(sparseptr a, std::int32_t m);
-long double hadamard_bound(workptr a, std::int32_t m);
-
-// |det| <= m * singular_tolerance * h (see above).
-bool negligible_determinant(long double det, long double h, std::int32_t m);
+// Whether the m-by-m matrix of long-double images is singular to working
+// precision (above), held sparse (rows 1..m) or in a work array (cell
+// (r, c) at stash[c*m + r], nil = 0). Both kept. reads: the images' flote
+bool fl_singular(sparseptr a, std::int32_t m);
+bool fl_singular(workptr a, std::int32_t m);
 
 // When the engines compute in floating mode and v and w (nil: none) hold
 // numbers only: both imaged, op() run in floating mode, the result in v
