@@ -12,7 +12,9 @@
 // fl_check_tolerance of theirs. Otherwise (or when the floating method gave
 // up, below) the determinant is taken exactly from the exact values of the
 // long doubles and rounded back to long doubles: each coefficient then
-// within half an ulp of the true one.
+// within half an ulp of the true one. With two variables or more adjoined
+// the floating determinant comes from the interpolation alone: the
+// elimination's floating quotients and GCDs have no multivariate form.
 //
 // The checked determinant is a client of the router: it asks mat_invert
 // for the floating determinant (with the watch of float_check.h on) and, when
