@@ -405,7 +405,9 @@ void standard_matrix_invert(quolyptr n, std::int32_t m, poly fct, workptr ar, wo
   // A floating inverse refuses a matrix singular to working precision:
   // rounding leaves a singular matrix's last pivots small but seldom
   // exactly 0.
-  const bool refused = floats && invert && fl_singular(dup, m);
+  const bool weighed = floats && invert;
+  PivotScales scales;
+  if (weighed) scales = pivot_scales(dup, m);
   for (std::int32_t i = 1; i <= m && !finished; ++i) {
     check_interrupt();
     const std::int32_t p = i - 1;
@@ -415,7 +417,7 @@ void standard_matrix_invert(quolyptr n, std::int32_t m, poly fct, workptr ar, wo
     std::int32_t newi = 0, j = 0;
     find_good_spot(dup, i, m, num_cols, &newi, &j);
     if (verbose) dumpitt(" ", i, false, false, true);
-    if (newi == 0 || refused) {
+    if (newi == 0) {
       singular = true;
       break;
     }
@@ -426,6 +428,15 @@ void standard_matrix_invert(quolyptr n, std::int32_t m, poly fct, workptr ar, wo
     if (j != i) {
       dual_swap_cols(n, dup, invert, p, j - 1, m);
       if (invert) push_op(&ops.cols, p, j - 1, nullptr);
+    }
+    if (weighed) {
+      std::swap(scales.row[static_cast<std::size_t>(p)], scales.row[static_cast<std::size_t>(newi - 1)]);
+      std::swap(scales.col[static_cast<std::size_t>(p)], scales.col[static_cast<std::size_t>(j - 1)]);
+      if (vanishing_pivot(at(dup, p, p, m)->ncoef->flote, scales.row[static_cast<std::size_t>(p)],
+                          scales.col[static_cast<std::size_t>(p)], m)) {
+        singular = true;
+        break;
+      }
     }
     if (!invert && m - i < env.mycut) {
       const std::int32_t s = m - i + 1;

@@ -86,53 +86,26 @@ void to_float_images(MatValue& v) {
   for (std::int64_t k = 0; k < m; ++k) image_in_place(&v.arr->stash[k]);
 }
 
+bool vanishing_pivot(long double pivot, long double row, long double col, std::int32_t m) {
+  return std::fabs(pivot) <= static_cast<long double>(m) * singular_tolerance * row * col;
+}
+
 namespace {
 
-// The singularity test above on the m x m long doubles a (row by row;
-// destroyed).
-bool singular_rows(std::vector<long double>& a, std::int32_t m) {
-  const auto n = static_cast<std::size_t>(m);
-  const auto at = [&](std::size_t r, std::size_t c) -> long double& { return a[r * n + c]; };
-  for (std::size_t r = 0; r < n; ++r) {
-    long double most = 0;
-    for (std::size_t c = 0; c < n; ++c) most = std::max(most, std::fabs(at(r, c)));
-    if (most == 0) return true;
-    int e = 0;
-    std::frexp(most, &e);  // most in [2^(e-1), 2^e)
-    for (std::size_t c = 0; c < n; ++c) at(r, c) = std::ldexp(at(r, c), 1 - e);
-  }
-  std::vector<long double> scale(n, 0);
+// The scales of the matrix a (row by row, m x m).
+PivotScales scales_of(const std::vector<long double>& a, std::size_t n) {
+  PivotScales s{std::vector<long double>(n, 0), std::vector<long double>(n, 0)};
   for (std::size_t r = 0; r < n; ++r)
-    for (std::size_t c = 0; c < n; ++c) scale[c] = std::max(scale[c], std::fabs(at(r, c)));
-  const long double tolerance = static_cast<long double>(m) * singular_tolerance;
-  for (std::size_t i = 0; i < n; ++i) {
-    std::size_t best = i;
-    for (std::size_t r = i + 1; r < n; ++r)
-      if (std::fabs(at(r, i)) > std::fabs(at(best, i))) best = r;
-    if (std::fabs(at(best, i)) <= tolerance * scale[i]) return true;
-    if (best != i)
-      for (std::size_t c = i; c < n; ++c) std::swap(at(i, c), at(best, c));
-    for (std::size_t r = i + 1; r < n; ++r) {
-      const long double f = at(r, i) / at(i, i);
-      if (f == 0) continue;
-      for (std::size_t c = i + 1; c < n; ++c) at(r, c) -= f * at(i, c);
-    }
-  }
-  return false;
+    for (std::size_t c = 0; c < n; ++c) s.row[r] = std::max(s.row[r], std::fabs(a[r * n + c]));
+  for (std::size_t r = 0; r < n; ++r)
+    if (s.row[r] != 0)
+      for (std::size_t c = 0; c < n; ++c) s.col[c] = std::max(s.col[c], std::fabs(a[r * n + c]) / s.row[r]);
+  return s;
 }
 
 }  // namespace
 
-bool fl_singular(sparseptr a, std::int32_t m) {
-  const auto n = static_cast<std::size_t>(m);
-  std::vector<long double> rows(n * n, 0);
-  for (std::int32_t r = 1; r <= m; ++r)
-    for (colm_ptr e = *sparse_row(a, r); e != nullptr; e = e->next)
-      rows[static_cast<std::size_t>(r - 1) * n + static_cast<std::size_t>(e->coord - 1)] = e->val->ncoef->flote;
-  return singular_rows(rows, m);
-}
-
-bool fl_singular(workptr a, std::int32_t m) {
+PivotScales pivot_scales(workptr a, std::int32_t m) {
   const auto n = static_cast<std::size_t>(m);
   std::vector<long double> rows(n * n, 0);
   for (std::size_t c = 0; c < n; ++c)
@@ -140,7 +113,33 @@ bool fl_singular(workptr a, std::int32_t m) {
       const quoly q = a->stash[c * n + r];
       if (q != nullptr) rows[r * n + c] = q->ncoef->flote;
     }
-  return singular_rows(rows, m);
+  return scales_of(rows, n);
+}
+
+bool fl_singular(sparseptr a, std::int32_t m) {
+  const auto n = static_cast<std::size_t>(m);
+  std::vector<long double> rows(n * n, 0);
+  for (std::int32_t r = 1; r <= m; ++r)
+    for (colm_ptr e = *sparse_row(a, r); e != nullptr; e = e->next)
+      rows[static_cast<std::size_t>(r - 1) * n + static_cast<std::size_t>(e->coord - 1)] = e->val->ncoef->flote;
+  PivotScales s = scales_of(rows, n);
+  const auto at = [&](std::size_t r, std::size_t c) -> long double& { return rows[r * n + c]; };
+  for (std::size_t i = 0; i < n; ++i) {
+    std::size_t best = i;
+    for (std::size_t r = i + 1; r < n; ++r)
+      if (std::fabs(at(r, i)) > std::fabs(at(best, i))) best = r;
+    if (vanishing_pivot(at(best, i), s.row[best], s.col[i], m)) return true;
+    if (best != i) {
+      for (std::size_t c = i; c < n; ++c) std::swap(at(i, c), at(best, c));
+      std::swap(s.row[i], s.row[best]);
+    }
+    for (std::size_t r = i + 1; r < n; ++r) {
+      const long double f = at(r, i) / at(i, i);
+      if (f == 0) continue;
+      for (std::size_t c = i + 1; c < n; ++c) at(r, c) -= f * at(i, c);
+    }
+  }
+  return false;
 }
 
 void from_float_images(MatValue& v) {

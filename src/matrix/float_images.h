@@ -16,6 +16,9 @@
 // relation and Laurent mode off; everything else keeps its exact route.
 #pragma once
 
+#include <cstdint>
+#include <vector>
+
 #include "core/mode_guard.h"
 #include "core/records.h"
 #include "matrix/mat_value.h"
@@ -45,20 +48,30 @@ void to_float_images(MatValue& v);
 void from_float_images(MatValue& v);
 
 // Singular in floating mode: a floating inverse refuses an m-by-m matrix
-// that is singular to working precision. Each row is scaled by a power of
-// 2 to a largest entry in [1, 2); elimination with partial pivoting then
-// calls the matrix singular when a pivot vanishes beside its column, |pivot|
-// <= m * singular_tolerance * (the largest |entry| of that column of the
-// scaled matrix). Rounding leaves a singular matrix's pivot a few ulps
-// (2^-64) of its column, seldom exactly 0; an ill-conditioned matrix, as a
-// Hilbert matrix of side 10 (condition 1.6e13), keeps pivots far above it.
+// that is singular to working precision. Elimination with partial
+// pivoting calls it singular when a pivot vanishes beside its row and
+// column: |pivot| <= m * singular_tolerance * r * c, r the largest |entry|
+// of the pivot's row in the matrix and c the largest |entry| of its column
+// once every row is divided by its own largest (row operations scale
+// with their rows, so this is the test on the row-scaled matrix). Rounding
+// leaves a singular matrix's pivot a few ulps (2^-64) of that, seldom
+// exactly 0; an ill-conditioned matrix, as a Hilbert matrix of side 10
+// (condition 1.6e13), keeps pivots far above it.
 constexpr long double singular_tolerance = 0x1p-56L;
 
-// Whether the m-by-m matrix of long-double images is singular to working
-// precision (above), held sparse (rows 1..m) or in a work array (cell
-// (r, c) at stash[c*m + r], nil = 0). Both kept. reads: the images' flote
+// The scales of that test for the m-by-m matrix of long-double images held
+// in a work array (cell (r, c) at stash[c*m + r], nil = 0; kept): row[r]
+// and col[c] as r and c above (a row of zeros: row[r] = 0).
+struct PivotScales {
+  std::vector<long double> row, col;
+};
+PivotScales pivot_scales(workptr a, std::int32_t m);
+
+// The test on one pivot with the scales of its row and column.
+bool vanishing_pivot(long double pivot, long double row, long double col, std::int32_t m);
+
+// The whole test on the sparse matrix a of m rows of long-double images (kept).
 bool fl_singular(sparseptr a, std::int32_t m);
-bool fl_singular(workptr a, std::int32_t m);
 
 // When the engines compute in floating mode and v and w (nil: none) hold
 // numbers only: both imaged, op() run in floating mode, the result in v
