@@ -402,12 +402,12 @@ void standard_matrix_invert(quolyptr n, std::int32_t m, poly fct, workptr ar, wo
   const bool watched = fl_check_watching && flotemode && !floats && !invert;
   const std::int64_t degree_bound = watched ? fl_minor_degree_bound(dup, m) : 0;
   bool singular = false, finished = false;
-  // A floating inverse weighs the product of its pivots (the determinant up
-  // to sign) against the matrix's scale: rounding leaves a singular
-  // matrix's last pivots small but seldom exactly 0.
+  // A floating inverse refuses a matrix singular to working precision:
+  // rounding leaves a singular matrix's last pivots small but seldom
+  // exactly 0.
   const bool weighed = floats && invert;
-  const long double bound = weighed ? hadamard_bound(dup, m) : 0;
-  long double pivots = 1;
+  PivotScales scales;
+  if (weighed) scales = pivot_scales(dup, m);
   for (std::int32_t i = 1; i <= m && !finished; ++i) {
     check_interrupt();
     const std::int32_t p = i - 1;
@@ -428,6 +428,15 @@ void standard_matrix_invert(quolyptr n, std::int32_t m, poly fct, workptr ar, wo
     if (j != i) {
       dual_swap_cols(n, dup, invert, p, j - 1, m);
       if (invert) push_op(&ops.cols, p, j - 1, nullptr);
+    }
+    if (weighed) {
+      std::swap(scales.row[static_cast<std::size_t>(p)], scales.row[static_cast<std::size_t>(newi - 1)]);
+      std::swap(scales.col[static_cast<std::size_t>(p)], scales.col[static_cast<std::size_t>(j - 1)]);
+      if (vanishing_pivot(at(dup, p, p, m)->ncoef->flote, scales.row[static_cast<std::size_t>(p)],
+                          scales.col[static_cast<std::size_t>(p)], m)) {
+        singular = true;
+        break;
+      }
     }
     if (!invert && m - i < env.mycut) {
       const std::int32_t s = m - i + 1;
@@ -461,7 +470,6 @@ void standard_matrix_invert(quolyptr n, std::int32_t m, poly fct, workptr ar, wo
       }
       break;
     }
-    if (weighed) pivots *= at(dup, p, p, m)->ncoef->flote;
     if (floats)
       numb_divide_thru(n, dup, invert, i, m, &ops.rows);
     else
@@ -474,7 +482,6 @@ void standard_matrix_invert(quolyptr n, std::int32_t m, poly fct, workptr ar, wo
       for (std::int32_t c = i; c < m; ++c)
         for (std::int32_t r = i; r < m; ++r) fl_check_degree(at(dup, r, c, m), degree_bound);
   }
-  if (weighed && !singular && negligible_determinant(pivots, bound, m)) singular = true;
   if (singular) {
     work.release();
     resume_suspended(env);

@@ -1,6 +1,7 @@
 // The checked floating determinant (see float_determinant.h).
 #include "det/float_determinant.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 
@@ -8,6 +9,7 @@
 #include "core/globals.h"
 #include "core/mode_guard.h"
 #include "det/float_check.h"
+#include "det/lagrange.h"
 #include "det/lagrange_impl.h"
 #include "det/router.h"
 #include "matrix/det_services.h"
@@ -15,6 +17,7 @@
 #include "numbers/node_handles.h"
 #include "numbers/primes.h"
 #include "numbers/work_arrays.h"
+#include "poly/poly_measures.h"
 #include "quoly/quoly_float_image.h"
 #include "toplevel/state.h"
 
@@ -22,45 +25,71 @@ namespace tavrin {
 
 namespace {
 
-// coefs[k] += the coefficient of x^k of the one-variable polynomial p;
-// false when p is not one (a term whose coefficient is not a leaf, or a
-// negative exponent).
-bool add_terms(poly p, std::vector<long double>& coefs) {
-  for (poly t = p; t != nullptr; t = t->next) {
-    const std::int32_t e = t->numb ? 0 : t->exp;
-    poly leaf = t->numb ? t : t->pcoef;
-    if (e < 0 || !leaf->numb || leaf->next != nullptr) return false;
-    if (coefs.size() <= static_cast<std::size_t>(e)) coefs.resize(static_cast<std::size_t>(e) + 1, 0);
-    coefs[static_cast<std::size_t>(e)] += leaf->ncoef->flote;
-  }
-  return true;
+using Terms = FloatPolyMatrix::Terms;
+
+// t := the terms of the floating image q in nv variables; false when q has
+// a denominator or a negative exponent.
+bool read_terms(quoly q, std::int32_t nv, Terms& t) {
+  if (q != nullptr && !q->numb && q->denom != nullptr) return false;
+  return lagrange::read_entry(q, nv, [&](const std::int32_t* x, imptr n) {
+    if (n->flote == 0) return;
+    t.e.insert(t.e.end(), x, x + nv);
+    t.c.push_back(n->flote);
+  });
 }
 
-long double horner(const std::vector<long double>& c, long double x) {
+long double power(long double x, std::int32_t e) {
+  long double r = 1;
+  for (; e > 0; e >>= 1, x *= x)
+    if ((e & 1) != 0) r *= x;
+  return r;
+}
+
+long double value_at(const Terms& t, const std::vector<long double>& x) {
+  const std::size_t nv = x.size();
   long double s = 0;
-  for (std::size_t k = c.size(); k-- > 0;) s = s * x + c[k];
+  for (std::size_t k = 0; k < t.c.size(); ++k) {
+    long double v = t.c[k];
+    for (std::size_t d = 0; d < nv; ++d) v *= power(x[d], t.e[k * nv + d]);
+    s += v;
+  }
   return s;
 }
 
-// A random point of magnitude 0.9 .. 1.1.
-long double check_point() {
-  return 0.9L + 0.2L * static_cast<long double>(rand_integer3() % 65536) / 65536.0L;
+// A random point: every variable of magnitude 0.9 .. 1.1, its sign drawn.
+std::vector<long double> check_point(std::int32_t nv) {
+  std::vector<long double> x(static_cast<std::size_t>(nv));
+  for (long double& v : x) {
+    v = 0.9L + 0.2L * static_cast<long double>(rand_integer3() % 65536) / 65536.0L;
+    if (rand_integer3() % 2 == 1) v = -v;
+  }
+  return x;
 }
+
+// A sparse matrix of the router's, freed on every exit unless a method
+// used it up (and set it nil).
+struct OwnedSparse {
+  sparseptr s = nullptr;
+  std::int32_t rows;
+  explicit OwnedSparse(std::int32_t m) : rows(m) {}
+  ~OwnedSparse() { free_sparse(&s, rows, true); }
+  OwnedSparse(const OwnedSparse&) = delete;
+  OwnedSparse& operator=(const OwnedSparse&) = delete;
+};
 
 }  // namespace
 
 FloatPolyMatrix::FloatPolyMatrix(workptr ar, sparseptr* spar, std::int32_t m)
-    : m_(m), e_(static_cast<std::size_t>(m) * static_cast<std::size_t>(m)) {
-  const auto read = [&](quoly q, std::vector<long double>& coefs) {
+    : m_(m),
+      nv_(std::max<std::int32_t>(number_polys, 1)),
+      sparse_(spar != nullptr && *spar != nullptr),
+      e_(static_cast<std::size_t>(m) * static_cast<std::size_t>(m)) {
+  const auto read = [&](quoly q, Terms& t) {
     if (q == nullptr) return;
-    if (q->numb) {
-      coefs.assign(1, q->ncoef->flote);
-      return;
-    }
-    polynomial_ = true;
-    readable_ = readable_ && q->denom == nullptr && add_terms(q->numer, coefs);
+    polynomial_ = polynomial_ || !q->numb;
+    readable_ = readable_ && read_terms(q, nv_, t);
   };
-  if (spar != nullptr && *spar != nullptr) {
+  if (sparse_) {
     for (std::int32_t r = 1; r <= m; ++r)
       for (colm_ptr e = *sparse_row(*spar, r); e != nullptr; e = e->next)
         read(e->val, e_[static_cast<std::size_t>(r - 1) * m + static_cast<std::size_t>(e->coord - 1)]);
@@ -71,73 +100,129 @@ FloatPolyMatrix::FloatPolyMatrix(workptr ar, sparseptr* spar, std::int32_t m)
       read(ar->stash[std::int64_t{c} * m + r], e_[static_cast<std::size_t>(r) * m + c]);
 }
 
-long double FloatPolyMatrix::det_at(long double x) const {
+std::int16_t FloatPolyMatrix::depth() const {
+  std::int32_t best = constant_depth;
+  for (const Terms& t : e_)
+    for (std::size_t k = 0; k < t.e.size(); ++k)
+      if (t.e[k] != 0) best = std::min(best, static_cast<std::int32_t>(k % static_cast<std::size_t>(nv_)) + 1);
+  return static_cast<std::int16_t>(best);
+}
+
+long double FloatPolyMatrix::det_at(const std::vector<long double>& x) const {
   std::vector<long double> a(e_.size());
-  for (std::size_t k = 0; k < e_.size(); ++k) a[k] = horner(e_[k], x);
+  for (std::size_t k = 0; k < e_.size(); ++k) a[k] = value_at(e_[k], x);
   return fl_pivoted_det(a, m_);
 }
 
 bool FloatPolyMatrix::agrees(quoly d) const {
   // A quotient left over is a GCD the floating arithmetic did not find.
-  std::vector<long double> top;
-  if (d->numb)
-    top.assign(1, d->ncoef->flote);
-  else if (d->denom != nullptr || !add_terms(d->numer, top))
-    return false;
-  for (const long double sign : {1.0L, -1.0L}) {
-    const long double x = sign * check_point();
+  Terms top;
+  if (!read_terms(d, nv_, top)) return false;
+  for (int round = 0; round < 2; ++round) {
+    const std::vector<long double> x = check_point(nv_);
     const long double want = det_at(x);
-    const long double got = horner(top, x);
+    const long double got = value_at(top, x);
     if (!(std::fabs(got - want) <= fl_check_tolerance * std::fabs(want))) return false;
   }
   return true;
 }
 
+void FloatPolyMatrix::exact_entry(std::size_t k, quolyptr cell) const {
+  const Terms& t = e_[k];
+  *cell = nullptr;
+  if (t.c.empty()) {
+    quoly_set(0, cell);
+  } else {
+    std::vector<std::int32_t> exps = t.e;
+    std::vector<imptr> leaves;
+    for (const long double c : t.c) {
+      imptr x = nullptr;
+      newimag(&x);
+      x->flote = c;
+      x->lint = 0;
+      leaves.push_back(x);
+    }
+    lagrange::set_answer(cell, lagrange::write_poly(exps, leaves, nv_));
+    quoly_from_float_image(cell);
+  }
+  (*cell)->next = nullptr;
+}
+
 void FloatPolyMatrix::exact_determinant(quolyptr n) const {
   BigModeGuard big;
   ScopedValue<bool> exact(integerflag, false), quiet(verbose, false);
-  const tokentipe name = unstored_token("Det");
-  WorkArrayGuard work(&name);
-  if (!work.taken()) return;  // error 88 reported
-  workptr w = work.get();
-  struct Cells {  // the exact entries, freed on every exit
-    workptr w;
-    std::int64_t count;
-    ~Cells() {
-      for (std::int64_t k = 0; k < count; ++k) free_quoly(&w->stash[k]);
-    }
-  } owned{w, 0};
-  for (std::int32_t c = 0; c < m_; ++c)
-    for (std::int32_t r = 0; r < m_; ++r) {
-      const std::vector<long double>& coefs = e_[static_cast<std::size_t>(r) * m_ + c];
-      quoly& cell = w->stash[std::int64_t{c} * m_ + r];
-      cell = nullptr;
-      ++owned.count;
-      std::vector<std::int32_t> exps;
-      std::vector<imptr> leaves;
-      for (std::size_t k = 0; k < coefs.size(); ++k) {
-        if (coefs[k] == 0) continue;
-        imptr x = nullptr;
-        newimag(&x);
-        x->flote = coefs[k];
-        x->lint = 0;
-        exps.push_back(static_cast<std::int32_t>(k));
-        leaves.push_back(x);
-      }
-      if (leaves.empty()) {
-        quoly_set(0, &cell);
-      } else {
-        lagrange::set_answer(&cell, lagrange::write_poly(exps, leaves, 1));
-        quoly_from_float_image(&cell);
-      }
-      cell->next = nullptr;
-    }
   detail::OwnedValue det;
   quoly_set(1, det.cell());
-  mat_invert(w, w, m_, det.cell(), nullptr, nullptr, -1, -1, -1, 0,
-             {.ar_free = true, .oar_free = true, .equal = true});
+  const auto m = static_cast<std::size_t>(m_);
+  if (sparse_) {
+    OwnedSparse a(m_);
+    sparse_init(&a.s, m_);
+    for (std::size_t r = 0; r < m; ++r) {
+      colm_ptrptr link = sparse_row(a.s, static_cast<std::int32_t>(r) + 1);
+      for (std::size_t c = 0; c < m; ++c) {
+        if (e_[r * m + c].c.empty()) continue;
+        colm_ptr e = nullptr;
+        newcolm(&e);
+        e->coord = static_cast<std::int32_t>(c) + 1;
+        e->next = nullptr;
+        e->val = nullptr;
+        *link = e;
+        link = &e->next;
+        exact_entry(r * m + c, &e->val);
+      }
+    }
+    mat_invert(nullptr, nullptr, m_, det.cell(), &a.s, nullptr, -1, -1, -1, 0,
+               {.ar_free = true, .oar_free = true, .equal = true});
+  } else {
+    const tokentipe name = unstored_token("Det");
+    WorkArrayGuard work(&name);
+    if (!work.taken()) return;  // error 88 reported
+    workptr w = work.get();
+    struct Cells {  // the exact entries, freed on every exit
+      workptr w;
+      std::int64_t count;
+      ~Cells() {
+        for (std::int64_t k = 0; k < count; ++k) free_quoly(&w->stash[k]);
+      }
+    } owned{w, 0};
+    for (std::size_t c = 0; c < m; ++c)
+      for (std::size_t r = 0; r < m; ++r) {
+        ++owned.count;
+        exact_entry(r * m + c, &w->stash[owned.count - 1]);
+      }
+    mat_invert(w, w, m_, det.cell(), nullptr, nullptr, -1, -1, -1, 0,
+               {.ar_free = true, .oar_free = true, .equal = true});
+  }
   quoly_float_image(det.q, n);
 }
+
+namespace {
+
+// *n := the floating interpolated determinant of the m x m matrix (the
+// sparse *spar when not nil, else ar; kept) whose top variable is at depth;
+// false when the method declined.
+bool fl_interpolated(workptr ar, sparseptr* spar, std::int32_t m, quolyptr n, std::int16_t depth,
+                     std::int32_t the_degree) {
+  if (spar == nullptr || *spar == nullptr)
+    return fl_poly_determ(ar, depth, m, n, laurent, nullptr, the_degree, false);
+  const std::int64_t cells = std::int64_t{m} * m;
+  if (cells > workarray_cells) return false;
+  const tokentipe name = unstored_token("Det");
+  WorkArrayGuard work(&name);
+  if (!work.taken()) return false;
+  struct Borrowed {  // the sparse entries lent to the work array, taken back on every exit
+    workptr w;
+    std::int64_t cells;
+    ~Borrowed() { std::fill(w->stash, w->stash + cells, nullptr); }
+  } lent{work.get(), cells};
+  std::fill(lent.w->stash, lent.w->stash + cells, nullptr);
+  for (std::int32_t r = 1; r <= m; ++r)
+    for (colm_ptr e = *sparse_row(*spar, r); e != nullptr; e = e->next)
+      lent.w->stash[std::int64_t{e->coord - 1} * m + (r - 1)] = e->val;
+  return fl_poly_determ(lent.w, depth, m, n, laurent, nullptr, the_degree, false);
+}
+
+}  // namespace
 
 void fl_checked_determinant(workptr ar, sparseptr* spar, std::int32_t m, quolyptr n,
                             std::int32_t the_degree, std::int32_t the_degree2,
@@ -151,19 +236,26 @@ void fl_checked_determinant(workptr ar, sparseptr* spar, std::int32_t m, quolypt
     route();
     return;
   }
-  bool lost = false;
+  // With two variables or more the elimination's floating quotients and
+  // GCDs have no sound multivariate form (leading terms that do not cancel
+  // exactly): those matrices go by values, the interpolation alone.
+  const bool by_values = number_polys >= 2;
+  const char* failure = nullptr;
   {
     ScopedValue<bool> watch(fl_check_watching, true);
     try {
-      route();
+      if (!by_values)
+        route();
+      else if (!fl_interpolated(ar, spar, m, n, snapshot.depth(), the_degree))
+        failure = "has no floating route";
     } catch (const floating_precision_lost&) {
-      lost = true;
+      failure = "lost its precision";
     }
   }
-  if (!lost && snapshot.agrees(*n)) return;
+  if (failure == nullptr && snapshot.agrees(*n)) return;
   if (verbose)
     std::printf("\n%*sFloating determinant %s; taken exactly.\n", 3 * dumpitt_level, "",
-                lost ? "lost its precision" : "fails its check at two points");
+                failure != nullptr ? failure : "fails its check at two points");
   snapshot.exact_determinant(n);
 }
 

@@ -362,14 +362,15 @@ void mat_invert(workptr ar, workptr outar, std::int32_t m, quolyptr n, sparseptr
         return;
       }
       if (how.invert) {
-        if (!leverrier_refused(m)) {
+        if (!leverrier_refused(m) && !(flotemode && m <= dense_side_cap)) {
           note(det_method::invert_sparse);
           det_methods.invert_sparse(spar, outar, how.ar_free, true, m, n);
           return;
         }
         // The recurrence divides by 2 .. m, not all invertible modulo the
-        // modulus: the inverse of the dense copy, which comes back in outar
-        // as when the recurrence itself goes dense.
+        // modulus, and on long doubles loses every digit of an
+        // ill-conditioned matrix: the inverse of the dense copy, which comes
+        // back in outar as when the recurrence itself goes dense.
         spread_sparse(spar, outar, how.ar_free, m);
         dense_route(env, outar, outar, m, n,
                     {.ar_free = true, .oar_free = true, .invert = true, .equal = true}, spar, fct,

@@ -342,9 +342,16 @@ void determinant_family(char x, textptr inf, MatValue& v, quolyptr n, nameptr* f
     warning(unreasonable_degree_warning, &token);
   const std::int32_t r = v.rows();
   if (v.count() != static_cast<std::int64_t>(r) * r) abandon(matrix_not_square_241_error, &token);
-  if (x == '7' && o.fct.p == nullptr && floating_engines() && float_ready(v, true)) {
+  const bool floating = floating_engines();
+  if (x == '7' && o.fct.p == nullptr && floating && float_ready(v, true)) {
     floating_determinant(v, n, r, o);
-  } else if (v.spar == nullptr) {
+    return;
+  }
+  // A floating statement's determinant that has no floating route is taken
+  // exactly, not in the integer evaluation of its numbers (whose quotients
+  // truncate), and its coefficients rounded to long doubles after.
+  ScopedValue<bool> exact(integerflag, integerflag && !floating);
+  if (v.spar == nullptr) {
     // A determinant without its work array is an error, not the value 1.
     need_work_array(&token);
     mat_invert(v.arr, v.arr, r, n, &v.spar, o.fct.p, o.the_degree, o.the_degree2, o.the_power, 0,
@@ -357,6 +364,14 @@ void determinant_family(char x, textptr inf, MatValue& v, quolyptr n, nameptr* f
     mat_invert(v.arr, v.arr, r, n, &v.spar, o.fct.p, o.the_degree, o.the_degree2, o.the_power,
                numprimes, {.ar_free = v.arr_free, .oar_free = v.arr_free, .equal = true});
     if (v.spar == nullptr) v.forget();
+  }
+  if (floating && x != 'H' && has_float_image(*n)) {
+    detail::OwnedValue image;
+    quoly_float_image(*n, image.cell());
+    quoly_from_float_image(image.cell());
+    free_quoly(n);
+    *n = image.q;
+    image.q = nullptr;
   }
 }
 

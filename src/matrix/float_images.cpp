@@ -1,7 +1,9 @@
 // The floating engines of a "Float" body (see float_images.h).
 #include "matrix/float_images.h"
 
+#include <algorithm>
 #include <cmath>
+#include <vector>
 
 #include "arrays/sparse_store.h"
 #include "core/globals.h"
@@ -52,8 +54,7 @@ bool floating_engines() {
 }
 
 bool float_ready(const MatValue& v, bool polys_ok) {
-  const bool polys =
-      polys_ok && number_polys == 1 && pseudo_polynames == nullptr && !laurent;
+  const bool polys = polys_ok && pseudo_polynames == nullptr && !laurent;
   if (v.is_scalar()) return entry_ready(v.n, polys);
   bool ready = true;
   if (v.spar != nullptr) {
@@ -85,32 +86,60 @@ void to_float_images(MatValue& v) {
   for (std::int64_t k = 0; k < m; ++k) image_in_place(&v.arr->stash[k]);
 }
 
-long double hadamard_bound(sparseptr a, std::int32_t m) {
-  long double h = 1;
-  for (std::int32_t r = 1; r <= m; ++r) {
-    long double squares = 0;
-    for (colm_ptr e = *sparse_row(a, r); e != nullptr; e = e->next)
-      squares += e->val->ncoef->flote * e->val->ncoef->flote;
-    h *= std::sqrt(squares);
-  }
-  return h;
+bool vanishing_pivot(long double pivot, long double row, long double col, std::int32_t m) {
+  return std::fabs(pivot) <= static_cast<long double>(m) * singular_tolerance * row * col;
 }
 
-long double hadamard_bound(workptr a, std::int32_t m) {
-  long double h = 1;
-  for (std::int32_t r = 0; r < m; ++r) {
-    long double squares = 0;
-    for (std::int32_t c = 0; c < m; ++c) {
-      const quoly q = a->stash[static_cast<std::int64_t>(c) * m + r];
-      if (q != nullptr) squares += q->ncoef->flote * q->ncoef->flote;
+namespace {
+
+// The scales of the matrix a (row by row, m x m).
+PivotScales scales_of(const std::vector<long double>& a, std::size_t n) {
+  PivotScales s{std::vector<long double>(n, 0), std::vector<long double>(n, 0)};
+  for (std::size_t r = 0; r < n; ++r)
+    for (std::size_t c = 0; c < n; ++c) s.row[r] = std::max(s.row[r], std::fabs(a[r * n + c]));
+  for (std::size_t r = 0; r < n; ++r)
+    if (s.row[r] != 0)
+      for (std::size_t c = 0; c < n; ++c) s.col[c] = std::max(s.col[c], std::fabs(a[r * n + c]) / s.row[r]);
+  return s;
+}
+
+}  // namespace
+
+PivotScales pivot_scales(workptr a, std::int32_t m) {
+  const auto n = static_cast<std::size_t>(m);
+  std::vector<long double> rows(n * n, 0);
+  for (std::size_t c = 0; c < n; ++c)
+    for (std::size_t r = 0; r < n; ++r) {
+      const quoly q = a->stash[c * n + r];
+      if (q != nullptr) rows[r * n + c] = q->ncoef->flote;
     }
-    h *= std::sqrt(squares);
-  }
-  return h;
+  return scales_of(rows, n);
 }
 
-bool negligible_determinant(long double det, long double h, std::int32_t m) {
-  return std::fabs(det) <= static_cast<long double>(m) * singular_tolerance * h;
+bool fl_singular(sparseptr a, std::int32_t m) {
+  const auto n = static_cast<std::size_t>(m);
+  std::vector<long double> rows(n * n, 0);
+  for (std::int32_t r = 1; r <= m; ++r)
+    for (colm_ptr e = *sparse_row(a, r); e != nullptr; e = e->next)
+      rows[static_cast<std::size_t>(r - 1) * n + static_cast<std::size_t>(e->coord - 1)] = e->val->ncoef->flote;
+  PivotScales s = scales_of(rows, n);
+  const auto at = [&](std::size_t r, std::size_t c) -> long double& { return rows[r * n + c]; };
+  for (std::size_t i = 0; i < n; ++i) {
+    std::size_t best = i;
+    for (std::size_t r = i + 1; r < n; ++r)
+      if (std::fabs(at(r, i)) > std::fabs(at(best, i))) best = r;
+    if (vanishing_pivot(at(best, i), s.row[best], s.col[i], m)) return true;
+    if (best != i) {
+      for (std::size_t c = i; c < n; ++c) std::swap(at(i, c), at(best, c));
+      std::swap(s.row[i], s.row[best]);
+    }
+    for (std::size_t r = i + 1; r < n; ++r) {
+      const long double f = at(r, i) / at(i, i);
+      if (f == 0) continue;
+      for (std::size_t c = i + 1; c < n; ++c) at(r, c) -= f * at(i, c);
+    }
+  }
+  return false;
 }
 
 void from_float_images(MatValue& v) {

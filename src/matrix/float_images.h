@@ -12,9 +12,12 @@
 //
 // Floating mode has a polynomial GCD in one variable only, and no rational
 // arithmetic modulo relations: polynomial entries go floating only for
-// determinants, with one adjoined variable, no relation and Laurent mode
-// off; everything else keeps its exact route.
+// determinants (which are checked, det/float_determinant.h), with no
+// relation and Laurent mode off; everything else keeps its exact route.
 #pragma once
+
+#include <cstdint>
+#include <vector>
 
 #include "core/mode_guard.h"
 #include "core/records.h"
@@ -31,8 +34,8 @@ namespace tavrin {
 bool floating_engines();
 
 // Every entry of v (its scalar, when v is one) has a floating image and is
-// a number; with polys_ok a polynomial is allowed too while one variable is
-// adjoined, without relation, Laurent mode off. v kept.
+// a number; with polys_ok a polynomial is allowed too (without relation,
+// Laurent mode off). v kept.
 bool float_ready(const MatValue& v, bool polys_ok);
 
 // v's entries (or its scalar) := their floating images (an empty dense
@@ -44,22 +47,31 @@ void to_float_images(MatValue& v);
 // finite.
 void from_float_images(MatValue& v);
 
-// Singular in floating mode. A floating inverse refuses an m-by-m matrix
-// whose determinant is negligible beside Hadamard's bound h (the product of
-// the Euclidean norms of its rows, the largest |det| rows of those lengths
-// can have): |det| <= m * singular_tolerance * h. The rounding of a long
-// double (2^-64) leaves a singular matrix's determinant far below that, and
-// a matrix this close to singular has no inverse worth its digits.
-constexpr long double singular_tolerance = 0x1p-40L;
+// Singular in floating mode: a floating inverse refuses an m-by-m matrix
+// that is singular to working precision. Elimination with partial
+// pivoting calls it singular when a pivot vanishes beside its row and
+// column: |pivot| <= m * singular_tolerance * r * c, r the largest |entry|
+// of the pivot's row in the matrix and c the largest |entry| of its column
+// once every row is divided by its own largest (row operations scale
+// with their rows, so this is the test on the row-scaled matrix). Rounding
+// leaves a singular matrix's pivot a few ulps (2^-64) of that, seldom
+// exactly 0; an ill-conditioned matrix, as a Hilbert matrix of side 10
+// (condition 1.6e13), keeps pivots far above it.
+constexpr long double singular_tolerance = 0x1p-56L;
 
-// Hadamard's bound of the m-by-m matrix of long-double images held sparse
-// (rows 1..m) or in a work array (cell (r, c) at stash[c*m + r], nil = 0).
-// reads: the images' flote
-long double hadamard_bound(sparseptr a, std::int32_t m);
-long double hadamard_bound(workptr a, std::int32_t m);
+// The scales of that test for the m-by-m matrix of long-double images held
+// in a work array (cell (r, c) at stash[c*m + r], nil = 0; kept): row[r]
+// and col[c] as r and c above (a row of zeros: row[r] = 0).
+struct PivotScales {
+  std::vector<long double> row, col;
+};
+PivotScales pivot_scales(workptr a, std::int32_t m);
 
-// |det| <= m * singular_tolerance * h (see above).
-bool negligible_determinant(long double det, long double h, std::int32_t m);
+// The test on one pivot with the scales of its row and column.
+bool vanishing_pivot(long double pivot, long double row, long double col, std::int32_t m);
+
+// The whole test on the sparse matrix a of m rows of long-double images (kept).
+bool fl_singular(sparseptr a, std::int32_t m);
 
 // When the engines compute in floating mode and v and w (nil: none) hold
 // numbers only: both imaged, op() run in floating mode, the result in v

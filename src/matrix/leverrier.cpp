@@ -284,10 +284,9 @@ void invert_sparse(sparseptr* spar, workptr arr, bool ar_free, bool invert, std:
                    quolyptr n) {
   if (leverrier_refused(rows)) abandon(sparse_chpoly_word_mode_needs_fewer_error, &token);
   sparseptr a0 = *spar;
-  // Floating: the rounded determinant is weighed against the matrix's scale.
-  const bool weighed = invert && flotemode;
-  const long double bound = weighed ? hadamard_bound(a0, rows) : 0;
-  if (weighed && bound == 0) abandon(matrix_singular_no_inverse_error, &token);  // a row of zeros
+  // Floating: a matrix singular to working precision has no inverse (the
+  // recurrence's rounded determinant is seldom exactly 0).
+  if (invert && flotemode && fl_singular(a0, rows)) abandon(matrix_singular_no_inverse_error, &token);
   quoly t = sparse_trace(a0, rows);
   if (rows == 1) {
     if (!invert) {
@@ -364,9 +363,7 @@ void invert_sparse(sparseptr* spar, workptr arr, bool ar_free, bool invert, std:
     *spar = nullptr;
     return;
   }
-  if (quoly_iszero(st.t) ||
-      (weighed && st.t->numb && negligible_determinant(st.t->ncoef->flote, bound, rows)))
-    abandon(matrix_singular_no_inverse_error, &token);
+  if (quoly_iszero(st.t)) abandon(matrix_singular_no_inverse_error, &token);
   quoly_reciprocal(&st.t);
   if (switched) {
     for (std::int32_t j = 0; j < cells; ++j) {

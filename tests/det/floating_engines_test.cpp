@@ -139,48 +139,123 @@ TEST_F(FloatEngines, EnginesSeeFloatingModeAndEveryFlagComesBack) {
   EXPECT_EQ(flags(), exact);
 }
 
-// Random matrices of polynomials in x (sides 2 to 12, entry degrees 0 to
-// 3, coefficients -9 .. 9, a third of them zero; every other one stored
-// sparse), their Float-body
-// determinants by elimination and by interpolation: each coefficient within
-// 1e-9 of the largest coefficient of the exact determinant (a singular
-// matrix: exactly 0). Long doubles alone lose that from side 7 on; the
-// checked determinant takes the exact route there.
+// Random matrices of polynomials in one, two and three variables (sides 2
+// to 12, 8 and 6; terms of degree up to 3 in each variable, coefficients
+// -9 .. 9, a third of the entries zero; every other one stored sparse;
+// one in five made singular by a last row that is a combination of the
+// first two), their Float-body determinants by elimination and by
+// interpolation: each coefficient within 1e-9 of the largest coefficient of
+// the exact determinant (a singular matrix: exactly 0). Long doubles alone
+// lose that from side 7 on, and with two variables or more the floating
+// GCD has nothing to cancel with; the checked determinant takes the exact
+// route there.
 TEST_F(FloatEngines, PolynomialDeterminantsKeepTheirCoefficients) {
   std::mt19937_64 rng(test_seed());
   ScopedValue<std::int32_t> lagrange_cut(rat_det_method_cut, 5000);
-  run("&(J = x)");
-  const int rounds = test_iterations(100);
-  for (int t = 0; t < rounds; ++t) {
-    const int m = 2 + static_cast<int>(rng() % 11);
-    std::string text = "Array a[" + std::to_string(m) + "," + std::to_string(m) + "]" +
-                       (t % 2 == 1 ? " Sparse" : "") + ":\n";
-    for (int r = 1; r <= m; ++r)
-      for (int c = 1; c <= m; ++c) {
-        std::string entry = "0";
-        for (int k = static_cast<int>(rng() % 4); k >= 0; --k)
+  const char* names[] = {"x", "y", "z"};
+  const int rounds = test_iterations(66);
+  for (int nv = 1; nv <= 3; ++nv) {
+    run(std::string("&(J = ") + names[nv - 1] + ")");
+    const int widest = nv == 1 ? 11 : nv == 2 ? 7 : 5;
+    for (int t = 0; t < rounds; ++t) {
+      const int m = 2 + static_cast<int>(rng() % static_cast<unsigned>(widest));
+      std::string text = "Array a[" + std::to_string(m) + "," + std::to_string(m) + "]" +
+                         (t % 2 == 1 ? " Sparse" : "") + ":\n";
+      for (int r = 1; r <= m; ++r)
+        for (int c = 1; c <= m; ++c) {
+          std::string entry = "0";
           if (rng() % 3 != 0)
-            entry += " + (" + std::to_string(static_cast<int>(rng() % 19) - 9) + ")*x^" + std::to_string(k);
-        text += "a[" + std::to_string(r) + "," + std::to_string(c) + "] := " + entry + ":\n";
+            for (int k = static_cast<int>(rng() % 4); k >= 0; --k) {
+              entry += " + (" + std::to_string(static_cast<int>(rng() % 19) - 9) + ")";
+              for (int v = 0; v < nv; ++v) entry += std::string("*") + names[v] + "^" + std::to_string(rng() % 4);
+            }
+          text += "a[" + std::to_string(r) + "," + std::to_string(c) + "] := " + entry + ":\n";
+        }
+      const std::string k = std::to_string(static_cast<int>(rng() % 7) - 3);
+      if (rng() % 5 == 0)
+        for (int c = 1; c <= m; ++c) {
+          text += "a[" + std::to_string(m) + "," + std::to_string(c) + "] := a[1," + std::to_string(c) +
+                  "] + (" + k + ")*a[2," + std::to_string(c) + "]:\n";
+        }
+      run(text + "e := Det[a]:");
+      const RefPoly exact = value_parts(variable_named("e")->val).first;
+      BigRef largest(0);
+      for (const auto& [e, c] : exact.terms()) largest = std::max(largest, c.abs());
+      for (const std::int32_t cut : {5000, 1}) {
+        SCOPED_TRACE("seed " + std::to_string(test_seed()) + ", variables " + std::to_string(nv) +
+                     ", case " + std::to_string(t) + ", side " + std::to_string(m) +
+                     ", L = " + std::to_string(cut));
+        rat_det_method_cut = cut;
+        run("if 1 then Float; [d] := Det[a] fi:\nf := d[1]:");
+        const auto [top, bottom] = value_parts(variable_named("f")->val);
+        ASSERT_EQ(bottom.terms().size(), 1u);
+        const BigRef den = bottom.terms().begin()->second;
+        ASSERT_EQ(bottom.terms().begin()->first, RefPoly::Exps(static_cast<std::size_t>(nv), 0));
+        const RefPoly off = top - exact.scaled(den);
+        for (const auto& [e, c] : off.terms())
+          EXPECT_LE(c.abs() * BigRef(1000000000), largest * den.abs()) << "term of degree " << e[0];
       }
-    run(text + "e := Det[a]:");
-    const RefPoly exact = value_parts(variable_named("e")->val).first;
-    BigRef largest(0);
-    for (const auto& [e, c] : exact.terms()) largest = std::max(largest, c.abs());
-    for (const std::int32_t cut : {5000, 1}) {
-      SCOPED_TRACE("seed " + std::to_string(test_seed()) + ", case " + std::to_string(t) +
-                   ", side " + std::to_string(m) + ", L = " + std::to_string(cut));
-      rat_det_method_cut = cut;
-      run("if 1 then Float; [d] := Det[a] fi:\nf := d[1]:");
-      const auto [top, bottom] = value_parts(variable_named("f")->val);
-      ASSERT_EQ(bottom.terms().size(), 1u);
-      const BigRef den = bottom.terms().begin()->second;
-      ASSERT_EQ(bottom.terms().begin()->first, RefPoly::Exps{0});
-      const RefPoly off = top - exact.scaled(den);
-      for (const auto& [e, c] : off.terms())
-        EXPECT_LE(c.abs() * BigRef(1000000000), largest * den.abs()) << "x^" << e[0];
+      run("@[a]:\n@[d]:");
     }
-    run("@[a]:\n@[d]:");
+  }
+  run("&(J = -z)\n&(J = -y)");
+}
+
+// Floating inverses refuse only matrices singular to working precision.
+// Hilbert matrices of sides 2 to 10 (condition up to 1.6e13), dense and
+// sparse, invert with every entry within 1e-6 of the largest entry of the
+// exact inverse; random matrices whose last row is a combination of the
+// first two with fractional coefficients (singular, but not exactly so in
+// long doubles) are error 44, and the same matrices with that row moved
+// off by a small amount invert.
+TEST_F(FloatEngines, FloatingInversesRefuseOnlySingularMatrices) {
+  const auto abs_less = [](const RatRef& a, const RatRef& b) {  // |a| < |b|
+    return a.num().abs() * b.den() < b.num().abs() * a.den();
+  };
+  for (int n = 2; n <= 10; ++n)
+    for (const char* kind : {"", " Sparse"}) {
+      const std::string side = std::to_string(n);
+      SCOPED_TRACE("Hilbert side " + side + kind);
+      run("Array h[" + side + "," + side + "]" + kind + ": [h] := [<i = 1, " + side + "><j = 1, " +
+          side + "> 1/(i + j - 1)]:\n[e] := [h]^-1:");
+      ASSERT_FALSE(run("if 1 then Float; [w] := [h]^-1 fi:"));
+      RatRef largest(0), worst(0);
+      for (int i = 1; i <= n; ++i)
+        for (int j = 1; j <= n; ++j) {
+          const std::string at = "[" + std::to_string(i) + "," + std::to_string(j) + "]";
+          run("t := w" + at + " - e" + at + ":\nu := e" + at + ":");
+          if (abs_less(largest, value("u"))) largest = value("u");
+          if (abs_less(worst, value("t"))) worst = value("t");
+        }
+      EXPECT_TRUE(abs_less(worst * RatRef(1000000), largest)) << worst << " beside " << largest;
+      run("@[h]:\n@[e]:\n@[w]:");
+    }
+  std::mt19937_64 rng(test_seed());
+  const int rounds = test_iterations(20);
+  for (int t = 0; t < rounds; ++t) {
+    const int m = 3 + static_cast<int>(rng() % 6);
+    const std::string side = std::to_string(m);
+    std::string text = "Array a[" + side + "," + side + "]" + (t % 2 == 1 ? " Sparse" : "") + ":\n";
+    for (int r = 1; r < m; ++r)
+      for (int c = 1; c <= m; ++c)
+        text += "a[" + std::to_string(r) + "," + std::to_string(c) + "] := " +
+                std::to_string(static_cast<int>(rng() % 19) - 9) + "/" + std::to_string(1 + rng() % 9) + ":\n";
+    const std::string p = std::to_string(1 + rng() % 9) + "/" + std::to_string(3 + rng() % 5);
+    const std::string q = std::to_string(1 + rng() % 9) + "/" + std::to_string(3 + rng() % 5);
+    for (int c = 1; c <= m; ++c) {
+      const std::string col = std::to_string(c);
+      text += "a[" + side + "," + col + "] := " + p + "*a[1," + col + "] - " + q + "*a[2," + col + "]:\n";
+    }
+    SCOPED_TRACE("seed " + std::to_string(test_seed()) + ", case " + std::to_string(t) + "\n" + text);
+    run(text + "g := Det[a]:");
+    ASSERT_EQ(value("g"), RatRef(0));
+    EXPECT_TRUE(run("if 1 then Float; [w] := [a]^-1 fi:"));
+    run("a[" + side + "," + side + "] := a[" + side + "," + side + "] + 1/1000:\ng := Det[a]:");
+    if (value("g") == RatRef(0)) continue;  // the other rows are dependent too
+    EXPECT_FALSE(run("if 1 then Float; [w] := [a]^-1 fi:"));
+    run("[p] := [w] * [a]:\nk := Trace[p] - " + side + ":");
+    EXPECT_TRUE(abs_less(value("k"), RatRef(BigRef(1), BigRef(1000000000))));
+    run("@[a]:\n@[w]:\n@[p]:");
   }
 }
 
