@@ -1,7 +1,8 @@
 // "#" at lists of values: random values in three variables evaluated at
 // random rational points by the list, by single substitutions one variable
 // at a time, and by the test-side evaluator; the characteristic-2 word
-// path against the general one; errors that leave no node behind.
+// path against the general one and, through the program, against
+// term-by-term evaluation; errors that leave no node behind.
 #include <gtest/gtest.h>
 
 #include <random>
@@ -18,6 +19,7 @@
 #include "support/node_accounting.h"
 #include "support/output_capture.h"
 #include "support/poly_support.h"
+#include "support/program_run.h"
 #include "support/value_form.h"
 #include "toplevel/language_services.h"
 #include "toplevel/scanner.h"
@@ -134,6 +136,100 @@ TEST(EvaluationAtValues, TheCharacteristicTwoWordPathAgreesWithTheGeneralOne) {
   }
   char2_degs1 = saved;
   balance.expect_balanced();
+}
+
+// ---- 0/1 lists in characteristic 2, through the program -------------------------
+
+// c * x^e[0] * y^e[1] * z^e[2], c a field element written as its bit pattern.
+struct BitTerm {
+  long c;
+  int e[3];
+};
+
+std::string bit_poly_text(const std::vector<BitTerm>& p) {
+  std::string s;
+  for (const BitTerm& t : p) {
+    s += (s.empty() ? "" : " + ") + std::to_string(t.c);
+    for (int k = 0; k < 3; ++k)
+      if (t.e[k] > 0) s += std::string("*") + "xyz"[k] + "^" + std::to_string(t.e[k]);
+  }
+  return s;
+}
+
+// Term by term at x, y, z in {0, 1}: a term is its coefficient when every
+// variable in it is 1, else 0, and terms add by exclusive or (the sum of the
+// fields of 2, 2^8 and 2^16 elements on bit patterns). x^2 = x holds at 0
+// and 1, so the value is the same with or without Boolean relations.
+long bits_value(const std::vector<BitTerm>& p, const int at[3]) {
+  long sum = 0;
+  for (const BitTerm& t : p) {
+    bool on = true;
+    for (int k = 0; k < 3; ++k) on = on && (t.e[k] == 0 || at[k] == 1);
+    if (on) sum ^= t.c;
+  }
+  return sum;
+}
+
+// The numbers the program wrote on lines "v N" (after any prompts).
+std::vector<long> written_values(const std::string& out) {
+  std::vector<long> values;
+  std::size_t pos = 0;
+  while (pos < out.size()) {
+    std::size_t end = out.find('\n', pos);
+    if (end == std::string::npos) end = out.size();
+    std::string line = out.substr(pos, end - pos);
+    line.erase(0, line.find_first_not_of('>'));
+    if (line.rfind("v ", 0) == 0) values.push_back(std::stol(line.substr(2)));
+    pos = end + 1;
+  }
+  return values;
+}
+
+TEST(EvaluationAtValues, ZeroOneListsInCharacteristicTwoAgreeWithTermByTermEvaluation) {
+  // x, y, z adjoined in this order (z on top): no relations, x^2 + x on
+  // every variable, or on x and z only.
+  const char* setups[] = {
+      "&(J = x)\n&(J = y)\n&(J = z)\n",
+      "&(J = x)\n&(P = x^2 + x)\n&(J = y)\n&(P = y^2 + y)\n&(J = z)\n&(P = z^2 + z)\n",
+      "&(J = x)\n&(P = x^2 + x)\n&(J = y)\n&(J = z)\n&(P = z^2 + z)\n"};
+  const long fields[] = {2, 256, 65536};
+  std::mt19937_64 rng(test_seed() + 3853);
+  for (const long q : fields) {
+    for (const char* setup : setups) {
+      std::string statements = "&(p = " + std::to_string(q) + ")\n" + setup;
+      std::vector<std::string> cases;
+      std::vector<long> want;
+      for (int round = 0; round < test_iterations(15); ++round) {
+        std::vector<BitTerm> p;
+        const int terms = 1 + static_cast<int>(rng() % 6);
+        for (int t = 0; t < terms; ++t) {
+          BitTerm term{rng() % 3 == 0 ? 1 : 1 + static_cast<long>(rng() % static_cast<std::uint64_t>(q - 1)),
+                       {}};
+          for (int& e : term.e) e = rng() % 3 == 0 ? static_cast<int>(rng() % 4) : static_cast<int>(rng() % 2);
+          p.push_back(term);
+        }
+        const int at[3] = {static_cast<int>(rng() % 2), static_cast<int>(rng() % 2),
+                           static_cast<int>(rng() % 2)};
+        const std::string x = std::to_string(at[0]), y = std::to_string(at[1]),
+                          z = std::to_string(at[2]);
+        const std::string text = "(" + bit_poly_text(p) + ")";
+        // The whole list; the list from y down, then z; the top two, then x.
+        for (const std::string& form : {text + "#(" + z + ", " + y + ", " + x + ")",
+                                        "(" + text + "#(y = " + y + ", " + x + "))#" + z,
+                                        "(" + text + "#(" + z + ", " + y + "))#(x = " + x + ")"}) {
+          statements += "!!('v', " + form + "):\n";
+          cases.push_back(form);
+          want.push_back(bits_value(p, at));
+        }
+      }
+      const std::string out = run_program(statements);
+      const std::vector<long> got = written_values(out);
+      ASSERT_EQ(got.size(), want.size()) << out;
+      for (std::size_t i = 0; i < want.size(); ++i)
+        EXPECT_EQ(got[i], want[i]) << "q = " << q << ", " << setup << cases[i] << "\nseed "
+                                   << test_seed();
+    }
+  }
 }
 
 }  // namespace
