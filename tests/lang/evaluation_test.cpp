@@ -7,6 +7,7 @@
 
 #include <random>
 #include <set>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -140,86 +141,59 @@ TEST(EvaluationAtValues, TheCharacteristicTwoWordPathAgreesWithTheGeneralOne) {
 
 // ---- 0/1 lists in characteristic 2, through the program -------------------------
 
-// c * x^e[0] * y^e[1] * z^e[2], c a field element written as its bit pattern.
-struct BitTerm {
-  long c;
-  int e[3];
-};
-
-std::string bit_poly_text(const std::vector<BitTerm>& p) {
-  std::string s;
-  for (const BitTerm& t : p) {
-    s += (s.empty() ? "" : " + ") + std::to_string(t.c);
-    for (int k = 0; k < 3; ++k)
-      if (t.e[k] > 0) s += std::string("*") + "xyz"[k] + "^" + std::to_string(t.e[k]);
-  }
-  return s;
-}
-
-// Term by term at x, y, z in {0, 1}: a term is its coefficient when every
-// variable in it is 1, else 0, and terms add by exclusive or (the sum of the
-// fields of 2, 2^8 and 2^16 elements on bit patterns). x^2 = x holds at 0
-// and 1, so the value is the same with or without Boolean relations.
-long bits_value(const std::vector<BitTerm>& p, const int at[3]) {
-  long sum = 0;
-  for (const BitTerm& t : p) {
-    bool on = true;
-    for (int k = 0; k < 3; ++k) on = on && (t.e[k] == 0 || at[k] == 1);
-    if (on) sum ^= t.c;
-  }
-  return sum;
-}
-
 // The numbers the program wrote on lines "v N" (after any prompts).
 std::vector<long> written_values(const std::string& out) {
   std::vector<long> values;
-  std::size_t pos = 0;
-  while (pos < out.size()) {
-    std::size_t end = out.find('\n', pos);
-    if (end == std::string::npos) end = out.size();
-    std::string line = out.substr(pos, end - pos);
+  std::istringstream lines(out);
+  for (std::string line; std::getline(lines, line);) {
     line.erase(0, line.find_first_not_of('>'));
     if (line.rfind("v ", 0) == 0) values.push_back(std::stol(line.substr(2)));
-    pos = end + 1;
   }
   return values;
 }
 
+// Random c*x^a*y^b*z^c sums over the fields of 2, 2^8 and 2^16 elements at
+// random 0/1 points, by "#" in the program against term-by-term evaluation:
+// a term is its coefficient when each of its variables is 1, else 0, and
+// terms add by exclusive or (the field sum on bit patterns). v^k = v at 0
+// and 1, so Boolean relations do not change the value.
 TEST(EvaluationAtValues, ZeroOneListsInCharacteristicTwoAgreeWithTermByTermEvaluation) {
-  // x, y, z adjoined in this order (z on top): no relations, x^2 + x on
-  // every variable, or on x and z only.
-  const char* setups[] = {
+  const char* setups[] = {  // x, y, z adjoined in this order: z is on top
       "&(J = x)\n&(J = y)\n&(J = z)\n",
       "&(J = x)\n&(P = x^2 + x)\n&(J = y)\n&(P = y^2 + y)\n&(J = z)\n&(P = z^2 + z)\n",
       "&(J = x)\n&(P = x^2 + x)\n&(J = y)\n&(J = z)\n&(P = z^2 + z)\n"};
-  const long fields[] = {2, 256, 65536};
   std::mt19937_64 rng(test_seed() + 3853);
-  for (const long q : fields) {
+  for (const std::uint64_t q : {2, 256, 65536}) {
     for (const char* setup : setups) {
       std::string statements = "&(p = " + std::to_string(q) + ")\n" + setup;
       std::vector<std::string> cases;
       std::vector<long> want;
       for (int round = 0; round < test_iterations(15); ++round) {
-        std::vector<BitTerm> p;
-        const int terms = 1 + static_cast<int>(rng() % 6);
-        for (int t = 0; t < terms; ++t) {
-          BitTerm term{rng() % 3 == 0 ? 1 : 1 + static_cast<long>(rng() % static_cast<std::uint64_t>(q - 1)),
-                       {}};
-          for (int& e : term.e) e = rng() % 3 == 0 ? static_cast<int>(rng() % 4) : static_cast<int>(rng() % 2);
-          p.push_back(term);
+        std::string v[3];  // the values of x, y, z
+        for (std::string& s : v) s = std::to_string(rng() % 2);
+        std::string text;
+        long value = 0;
+        for (int t = 1 + static_cast<int>(rng() % 6); t > 0; --t) {
+          const long c = rng() % 3 == 0 ? 1 : 1 + static_cast<long>(rng() % (q - 1));
+          text += (text.empty() ? "(" : " + ") + std::to_string(c);
+          bool on = true;
+          for (int k = 0; k < 3; ++k) {
+            const std::uint64_t e = rng() % 3 == 0 ? rng() % 4 : rng() % 2;
+            if (e > 0) text += std::string("*") + "xyz"[k] + "^" + std::to_string(e);
+            on = on && (e == 0 || v[k] == "1");
+          }
+          if (on) value ^= c;
         }
-        const int at[3] = {static_cast<int>(rng() % 2), static_cast<int>(rng() % 2),
-                           static_cast<int>(rng() % 2)};
-        const std::string x = std::to_string(at[0]), y = std::to_string(at[1]),
-                          z = std::to_string(at[2]);
-        const std::string text = "(" + bit_poly_text(p) + ")";
+        text += ")";
         // The whole list; the list from y down, then z; the top two, then x.
-        for (const std::string& form : {text + "#(" + z + ", " + y + ", " + x + ")",
-                                        "(" + text + "#(y = " + y + ", " + x + "))#" + z,
-                                        "(" + text + "#(" + z + ", " + y + "))#(x = " + x + ")"}) {
+        const std::string forms[] = {
+            text + "#(" + v[2] + ", " + v[1] + ", " + v[0] + ")",
+            "(" + text + "#(y = " + v[1] + ", " + v[0] + "))#" + v[2],
+            "(" + text + "#(" + v[2] + ", " + v[1] + "))#(x = " + v[0] + ")"};
+        for (const std::string& form : forms) {
           statements += "!!('v', " + form + "):\n";
           cases.push_back(form);
-          want.push_back(bits_value(p, at));
+          want.push_back(value);
         }
       }
       const std::string out = run_program(statements);
