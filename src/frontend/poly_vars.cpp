@@ -193,6 +193,9 @@ void adjoin(const request& r) {
   renumber();
   insert_polyvar(r.name.name);
   if (field_depth > 0) ++field_depth;
+  // A level without a relation ends the characteristic-2 shortcuts
+  // (char2_degs1) as a cancelled one may restore them.
+  reset_pseudo_poly();
   if (over_others) {
     update_vars();
     update_arrays();

@@ -35,10 +35,13 @@ bool is_relation_char(char c) {
          c == greater_equal;
 }
 
-// A sum of old_term operands into the owned cell v.
+// A sum of old_term operands into the owned cell v, as a ring value: a
+// stored integer of one term (a count, a degree) takes its image modulo p
+// as a sum of several terms does.
 void condition_sum(textptr inf, nameptr* p, ValueCell& v) {
   old_term(inf, &v.q, p);
   sum_tail(inf, &v.q, p);
+  detail::settle_integer_inplace(v.q);
 }
 
 // The value is the number 1.

@@ -94,19 +94,30 @@ bool poly_equal(poly p, poly q) { return same_walk(p, q, equal); }
 
 bool poly_neg(poly p, poly q) { return same_walk(p, q, negtive); }
 
+// Numbers compare as ring elements: a stored integer outside the residues
+// as its image.
 bool quoly_equal(quoly p, quoly q) {
   if (p->numb != q->numb) return false;
-  if (p->numb) return equal(p->ncoef, q->ncoef);
+  if (p->numb) {
+    const detail::RingOperand a(p), b(q);
+    return equal(a.get()->ncoef, b.get()->ncoef);
+  }
   return poly_equal(p->numer, q->numer) && poly_equal(p->denom, q->denom);
 }
 
 bool quoly_negtive(quoly p, quoly q) {
   if (p->numb != q->numb) return false;
-  if (p->numb) return negtive(p->ncoef, q->ncoef);
+  if (p->numb) {
+    const detail::RingOperand a(p), b(q);
+    return negtive(a.get()->ncoef, b.get()->ncoef);
+  }
   return poly_neg(p->numer, q->numer) && poly_equal(p->denom, q->denom);
 }
 
-bool quoly_larger(quoly p, quoly q) { return bigger(p->ncoef, q->ncoef); }
+bool quoly_larger(quoly p, quoly q) {
+  const detail::RingOperand a(p), b(q);
+  return bigger(a.get()->ncoef, b.get()->ncoef);
+}
 
 bool essentially_equal(poly p, poly q) {
   const imptr a = leading_coef(p)->ncoef;

@@ -194,6 +194,8 @@ bool poly_equal(poly p, poly q);
 bool poly_neg(poly p, poly q);
 // Both number values with equal numbers, or both rational functions with
 // structurally equal numerators and denominators (both nil or both equal).
+// In modular arithmetic a stored integer outside the residues compares as
+// its image (integer_image), here and in the next two.
 bool quoly_equal(quoly p, quoly q);
 // q = -p: numbers by negtive; rational functions: numerators by poly_neg,
 // denominators structurally equal.

@@ -98,7 +98,7 @@ std::int32_t fast_char2(poly q, quoly arg) {
   if (q->next != nullptr) {
     poly second = q->next;
     const std::int32_t c = second->numb ? second->ncoef->lint : fast_char2(second->pcoef, arg->next);
-    if (c == 1) r ^= 1;
+    r ^= c;  // the sum in characteristic 2, also over GF(2^8) and GF(2^16)
   }
   progress.close();
   return r;
@@ -213,7 +213,7 @@ void tot_eval_poly2(poly q, quoly arg, quolyptr n, std::int16_t level, std::int1
       if (!c->numb || !acc.q->numb) {
         best_quoly_add(&acc.q, c);
       } else {
-        if (c->ncoef->lint == 1) acc.q->ncoef->lint ^= 1;
+        acc.q->ncoef->lint ^= c->ncoef->lint;  // the field's sum
         free_quoly(&c);
       }
     }

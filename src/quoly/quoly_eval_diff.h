@@ -32,7 +32,9 @@ void tot_eval_poly(poly q, quoly arg, quolyptr n, std::int16_t level, std::int16
 // result is computed in words (tot_eval_poly2_fast).
 void tot_eval_poly2(poly q, quoly arg, quolyptr n, std::int16_t level, std::int16_t skip,
                     std::int32_t count);
-// *n := the value 0 or 1 of multilinear q when every level takes a value.
+// *n := the value (a field word) of multilinear q when every level takes a
+// value; terms are summed by exclusive or, the sum of every field of
+// characteristic 2.
 void tot_eval_poly2_fast(poly q, quoly arg, std::int32_t* n);
 
 // *q := its derivative in the variable at depth height, in place (quotient

@@ -1,11 +1,13 @@
 // "#" at lists of values: random values in three variables evaluated at
 // random rational points by the list, by single substitutions one variable
 // at a time, and by the test-side evaluator; the characteristic-2 word
-// path against the general one; errors that leave no node behind.
+// path against the general one and, through the program, against
+// term-by-term evaluation; errors that leave no node behind.
 #include <gtest/gtest.h>
 
 #include <random>
 #include <set>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -18,6 +20,7 @@
 #include "support/node_accounting.h"
 #include "support/output_capture.h"
 #include "support/poly_support.h"
+#include "support/program_run.h"
 #include "support/value_form.h"
 #include "toplevel/language_services.h"
 #include "toplevel/scanner.h"
@@ -134,6 +137,73 @@ TEST(EvaluationAtValues, TheCharacteristicTwoWordPathAgreesWithTheGeneralOne) {
   }
   char2_degs1 = saved;
   balance.expect_balanced();
+}
+
+// ---- 0/1 lists in characteristic 2, through the program -------------------------
+
+// The numbers the program wrote on lines "v N" (after any prompts).
+std::vector<long> written_values(const std::string& out) {
+  std::vector<long> values;
+  std::istringstream lines(out);
+  for (std::string line; std::getline(lines, line);) {
+    line.erase(0, line.find_first_not_of('>'));
+    if (line.rfind("v ", 0) == 0) values.push_back(std::stol(line.substr(2)));
+  }
+  return values;
+}
+
+// Random c*x^a*y^b*z^c sums over the fields of 2, 2^8 and 2^16 elements at
+// random 0/1 points, by "#" in the program against term-by-term evaluation:
+// a term is its coefficient when each of its variables is 1, else 0, and
+// terms add by exclusive or (the field sum on bit patterns). v^k = v at 0
+// and 1, so Boolean relations do not change the value.
+TEST(EvaluationAtValues, ZeroOneListsInCharacteristicTwoAgreeWithTermByTermEvaluation) {
+  const char* setups[] = {  // x, y, z adjoined in this order: z is on top
+      "&(J = x)\n&(J = y)\n&(J = z)\n",
+      "&(J = x)\n&(P = x^2 + x)\n&(J = y)\n&(P = y^2 + y)\n&(J = z)\n&(P = z^2 + z)\n",
+      "&(J = x)\n&(P = x^2 + x)\n&(J = y)\n&(J = z)\n&(P = z^2 + z)\n"};
+  std::mt19937_64 rng(test_seed() + 3853);
+  for (const std::uint64_t q : {2, 256, 65536}) {
+    for (const char* setup : setups) {
+      std::string statements = "&(p = " + std::to_string(q) + ")\n" + setup;
+      std::vector<std::string> cases;
+      std::vector<long> want;
+      for (int round = 0; round < test_iterations(15); ++round) {
+        std::string v[3];  // the values of x, y, z
+        for (std::string& s : v) s = std::to_string(rng() % 2);
+        std::string text;
+        long value = 0;
+        for (int t = 1 + static_cast<int>(rng() % 6); t > 0; --t) {
+          const long c = rng() % 3 == 0 ? 1 : 1 + static_cast<long>(rng() % (q - 1));
+          text += (text.empty() ? "(" : " + ") + std::to_string(c);
+          bool on = true;
+          for (int k = 0; k < 3; ++k) {
+            const std::uint64_t e = rng() % 3 == 0 ? rng() % 4 : rng() % 2;
+            if (e > 0) text += std::string("*") + "xyz"[k] + "^" + std::to_string(e);
+            on = on && (e == 0 || v[k] == "1");
+          }
+          if (on) value ^= c;
+        }
+        text += ")";
+        // The whole list; the list from y down, then z; the top two, then x.
+        const std::string forms[] = {
+            text + "#(" + v[2] + ", " + v[1] + ", " + v[0] + ")",
+            "(" + text + "#(y = " + v[1] + ", " + v[0] + "))#" + v[2],
+            "(" + text + "#(" + v[2] + ", " + v[1] + "))#(x = " + v[0] + ")"};
+        for (const std::string& form : forms) {
+          statements += "!!('v', " + form + "):\n";
+          cases.push_back(form);
+          want.push_back(value);
+        }
+      }
+      const std::string out = run_program(statements);
+      const std::vector<long> got = written_values(out);
+      ASSERT_EQ(got.size(), want.size()) << out;
+      for (std::size_t i = 0; i < want.size(); ++i)
+        EXPECT_EQ(got[i], want[i]) << "q = " << q << ", " << setup << cases[i] << "\nseed "
+                                   << test_seed();
+    }
+  }
 }
 
 }  // namespace
