@@ -65,7 +65,8 @@ void global_table_lines(const char* last) {
   std::printf("\n");
 }
 
-[[noreturn]] void unwind_to_top_level(std::int32_t code) {
+// The resets of an abandoned computation, before the jump to the top level.
+void reset_for_top_level(std::int32_t code) {
   statcount = 0;
   run_hooks(error_stage::unwind, code);
   if (globalpoly > 0) {
@@ -77,7 +78,15 @@ void global_table_lines(const char* last) {
   mod_is_changed = 0;
   token.name[0] = '\0';
   token.address = -1;
+}
+
+[[noreturn]] void unwind_to_top_level(std::int32_t code) {
+  reset_for_top_level(code);
   throw TopLevelJump{};
+}
+
+void out_of_heap_warning() {
+  std::printf("\n*** Warning.  You are out of heap space.  Abort this computation.\n");
 }
 
 }  // namespace
@@ -244,8 +253,13 @@ void not_implemented() {
 }
 
 void memory_exhausted() {
-  std::printf("\n*** Warning.  You are out of heap space.  Abort this computation.\n");
+  out_of_heap_warning();
   unwind_to_top_level(0);
+}
+
+void heap_refused() {
+  out_of_heap_warning();
+  reset_for_top_level(0);
 }
 
 void dumpitt(const char* messge, std::int32_t n, bool newline, bool multin, bool colon) {

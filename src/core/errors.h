@@ -65,6 +65,10 @@ const char* data_fault_text(data_fault why);
 // Ends the computation after the pools have reported an exhausted heap:
 // prints the out-of-heap warning and unwinds to the top level.
 [[noreturn]] void memory_exhausted();
+// The same for an allocation that threw std::bad_alloc, once the main loop
+// has caught it (the computation already unwound): the warning and the
+// resets of an abandoned computation, without the jump.
+void heap_refused();
 
 // Progress lines of long computations (see the trace globals in globals.h).
 void dumpitt(const char* messge, std::int32_t n, bool newline, bool multin, bool colon);

@@ -398,25 +398,45 @@ std::int32_t determinant_root(std::int32_t the_power) {
              : 1;
 }
 
-void take_determinant_root(quolyptr n, std::int32_t root) {
+namespace {
+
+// *n := its exact root of order root when it has one (true); else *n is
+// left as it was (false).
+bool replace_by_root(quolyptr n, std::int32_t root) {
   quoly q = *n;
-  bool exact = false;
   if (q->numb) {
     OwnedPoly leaf, g;
     quoly_to_poly(q, leaf.cell());
-    exact = poly_exact_root(leaf.get(), root, g.cell());
-    if (exact) p_q_assign(g.get(), n);
-  } else {
-    OwnedPoly top, bottom;
-    exact = poly_exact_root(q->numer, root, top.cell()) &&
-            (q->denom == nullptr || poly_exact_root(q->denom, root, bottom.cell()));
-    if (exact) {
-      std::swap(q->numer, top.p);
-      if (q->denom != nullptr) std::swap(q->denom, bottom.p);
-      if (q->denom == nullptr && bare_leaf(q->numer)) polynum_to_quoly(n);
+    if (!poly_exact_root(leaf.get(), root, g.cell())) return false;
+    p_q_assign(g.get(), n);
+    return true;
+  }
+  OwnedPoly top, bottom;
+  if (!poly_exact_root(q->numer, root, top.cell()) ||
+      (q->denom != nullptr && !poly_exact_root(q->denom, root, bottom.cell())))
+    return false;
+  std::swap(q->numer, top.p);
+  if (q->denom != nullptr) std::swap(q->denom, bottom.p);
+  if (q->denom == nullptr && bare_leaf(q->numer)) polynum_to_quoly(n);
+  return true;
+}
+
+}  // namespace
+
+void take_determinant_root(quolyptr n, std::int32_t root) {
+  if (replace_by_root(n, root)) return;
+  // An even power determines its root only up to sign: a determinant that
+  // is minus such a power (-1 is no square over the integers, nor modulo a
+  // prime q = 3 mod 4) has the root of its negative.
+  if (root % 2 == 0) {
+    detail::OwnedValue negated;
+    quoly_makeneg(*n, negated.cell());
+    if (replace_by_root(negated.cell(), root)) {
+      std::swap(*n, negated.q);
+      return;
     }
   }
-  if (!exact) error(not_a_power_error, &token);
+  error(not_a_power_error, &token);
 }
 
 namespace {

@@ -122,8 +122,9 @@ void take_determinant_power(quolyptr n, std::int32_t the_power);
 // *n := its exact root of order root (poly_exact_root: over the integers the
 // root with a positive leading numeric coefficient, modulo a prime the one
 // whose leading numeric coefficient is a square), numerator and denominator
-// alike; not_a_power_error when the value is no such power (*n is then
-// left as it was).
+// alike; for an even root of a value that is minus such a power, the root
+// of its negative. not_a_power_error when the value is no such power up to
+// sign (*n is then left as it was).
 void take_determinant_root(quolyptr n, std::int32_t root);
 
 // Whether the m*m entries of ar are massive enough for the Lagrange method:

@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <new>
 #include <tuple>
 
 #include "arrays/array_display.h"
@@ -217,6 +218,8 @@ void run_startup_file(TextInput& in) {
     run_file_statements(&in, &value.q, false);
   } catch (const TopLevelJump&) {
     // An error abandons the rest of the start-up file; start-up goes on.
+  } catch (const std::bad_alloc&) {
+    heap_refused();
   }
 }
 

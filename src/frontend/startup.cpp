@@ -3,7 +3,9 @@
 #include <sys/resource.h>
 
 #include <cstring>
+#include <new>
 
+#include "core/errors.h"
 #include "core/globals.h"
 #include "core/jumps.h"
 #include "core/mode_guard.h"
@@ -245,6 +247,9 @@ int tavrin_main(const char* argv0) {
     } catch (const TopLevelJump&) {
       // An error during start-up abandons the rest of it.
       free_quoly(&sysnum);
+    } catch (const std::bad_alloc&) {
+      heap_refused();
+      free_quoly(&sysnum);
     }
     for (;;) {
       try {
@@ -252,6 +257,11 @@ int tavrin_main(const char* argv0) {
         run_command_loop();
       } catch (const TopLevelJump&) {
         // The statement under way is abandoned with its value.
+        free_quoly(&sysnum);
+      } catch (const std::bad_alloc&) {
+        // An allocation the heap refused abandons it the same way, from
+        // whatever command level it was running in.
+        heap_refused();
         free_quoly(&sysnum);
       }
     }

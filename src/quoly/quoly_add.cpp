@@ -286,6 +286,9 @@ void three_argument_sum(quoly n, quoly m, quolyptr p, bool sub) {
 void better_sum(quoly n, quoly m, quolyptr p, bool sub) {
   quoly old = *p;
   OwnedValue n_owner(n);
+  // While n is worked on it is n_owner's alone: an error that unwinds frees
+  // it once and leaves *p empty, not holding the freed node.
+  if (old == n) *p = nullptr;
   const auto poly_sum = sub ? better_poly_sub : better_poly_add;  // n used up
   if (n->numb) {
     if (m->numb) {

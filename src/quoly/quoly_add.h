@@ -28,7 +28,9 @@
 //                                  place, so p may hold n or m
 //   better_quoly_add/sub(n, m, p)  *p := n ± m; n used up (its node becomes
 //                                  the result or is freed); m kept; the old
-//                                  *p freed unless it is n (p may hold n or m)
+//                                  *p freed unless it is n (p may hold n or m);
+//                                  an error that unwinds frees n, and *p
+//                                  that held n is left nil
 //   fast_gen_quoly_add(n, m, add)  *n := *n ± *m, two fractions that are not
 //                                  both rational; *m kept
 //   general_quoly_add(n, m, q, add) *q := n ± m, two fractions; n, m kept;

@@ -156,6 +156,34 @@ TEST(ValueSums, EveryKindRingAndEntryPointKeepsTheContract) {
   }
 }
 
+// A plain word sum that would wrap is refused (error 32) and unwinds: the
+// operand used up is freed once, and a cell that held it is left empty, not
+// holding the freed node (the sum of a matrix read as an exponent).
+TEST(ValueSums, ARefusedWordSumFreesItsOperandOnceAndEmptiesItsCell) {
+  ScopedValue<bool> push(errorpush, false);
+  RingScope scope(Ring::word);
+  for (Entry e : {Entry::better_add, Entry::better_sub}) {
+    SCOPED_TRACE(entry_name(e));
+    NodeBalance balance;
+    Value n = Value::number(BigRef(2147483000));
+    Value m = Value::number(BigRef(e == Entry::better_add ? 1000 : -1000));
+    bool unwound = false;
+    output_of(
+        [&] {
+          if (e == Entry::better_add) {
+            better_quoly_add(n, m, n.cell());
+          } else {
+            better_quoly_sub(n, m, n.cell());
+          }
+        },
+        &unwound);
+    EXPECT_TRUE(unwound);
+    EXPECT_EQ(value_text(m), e == Entry::better_add ? "number 1000" : "number -1000");
+    EXPECT_EQ(n.get(), nullptr) << "the cell still holds the node the error freed";
+    *n.cell() = nullptr;  // so that it is not freed a second time here
+  }
+}
+
 // ---- Random sums -----------------------------------------------------------------------------
 
 // A random product of 1 to 3 factors from a small pool, with a random
