@@ -224,6 +224,12 @@ void command_level() {
   const std::int32_t level = levelcount;
   const level_state saved = save_level_state();
   leave_replayed_text();
+  // The statements of this level are counted from 0; a level opened while
+  // a statement was under way stands above a suspended computation.
+  const bool above_statement = statements_under_way > 0;
+  ScopedValue<std::int32_t> own_statements(statements_under_way, 0);
+  ScopedValue<std::int32_t> suspended(levels_above_statements,
+                                      levels_above_statements + (above_statement ? 1 : 0));
 
   if (was_in_rat && modularmode) {
     was_modulus = modulus;

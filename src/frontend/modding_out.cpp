@@ -853,7 +853,7 @@ void set_mod_out(textptr inf, nameptr* flag, bool imperative, bool highest) {
 }
 
 void mod_out_command(textptr inf, quolyptr n, nameptr* flag) {
-  refuse_as_operand();
+  refuse_ring_change();
   if (lintmode) changed_in_modmode = true;
   set_mod_out(inf, flag, false, false);
   free_quoly(n);
@@ -862,7 +862,7 @@ void mod_out_command(textptr inf, quolyptr n, nameptr* flag) {
 }
 
 void mod_out_setting(textptr inf, quolyptr n, nameptr* flag) {
-  refuse_as_operand();
+  refuse_ring_change();
   if (lintmode) changed_in_modmode = true;
   set_mod_out(inf, flag, true, false);
   if (!is_tok(")")) error(close_paren_expected_after_setting_error, &token);

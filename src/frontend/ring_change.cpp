@@ -919,7 +919,7 @@ namespace {
 void finish_prec(textptr inf, quolyptr n, nameptr* flag, std::int32_t m, bool infinite, nameptr np) {
   if (lintmode && !modularmode) error(word_arithmetic_error, &token);
   refuse_as_operand();
-  if (levelcount > 1) error(ground_ring_can_change_only_top_error, &token);
+  if (levelcount > 1) abandon(ground_ring_can_change_only_top_error, &token);
   const bool printstuff = *flag == nullptr || np == nullptr;
   if (infinite) {
     if (modularmode) {
@@ -996,7 +996,7 @@ void modulus_setting(textptr inf, quolyptr n, nameptr* flag) {
 
 void modulus_command(textptr inf, quolyptr n, nameptr* flag) {
   refuse_as_operand();
-  if (levelcount > 1) error(ground_ring_can_change_only_top_error, &token);
+  if (levelcount > 1) abandon(ground_ring_can_change_only_top_error, &token);
   tokentipe local{};
   scanner(inf, &local, flag);
   nameptr captured = nullptr;
