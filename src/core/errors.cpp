@@ -207,8 +207,12 @@ void error(std::int32_t x, const tokentipe* bad) {
 }
 
 void abandon(std::int32_t x, const tokentipe* bad) {
+  const std::int32_t level = levelcount;
   error(x, bad);
-  unwind_to_top_level(x);
+  std::printf("*** The statement cannot go on after this error; it is abandoned.\n");
+  if (level <= 1) unwind_to_top_level(x);
+  std::fflush(stdout);
+  throw LevelJump{level};
 }
 
 void tavrin_error(const char* mess, bool push) {

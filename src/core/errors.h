@@ -24,9 +24,12 @@ namespace tavrin {
 // original_depth, alg_c_count, g_cutoff (10) and the GCD work counters.
 void error(std::int32_t x, const tokentipe* bad);
 
-// Reports user error `x` like error(), but the computation is abandoned even
+// Reports user error `x` like error(), but the statement is abandoned even
 // where a nested level would let error() return: for faults after which no
-// sound value can be formed.
+// sound value can be formed. When error() returns (the level it opened was
+// left with "&_p", or a warning in a nested level), abandon says so in one
+// line and goes back to the prompt of the level the statement was typed at
+// (levelcount on entry): the top-level loop, or LevelJump to a nested one.
 [[noreturn]] void abandon(std::int32_t x, const tokentipe* bad);
 
 // Prints message `x` of the message table with its line end (for 17 the

@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstring>
 #include <new>
+#include <string>
 #include <tuple>
 
 #include "arrays/array_display.h"
@@ -16,11 +17,13 @@
 #include "frontend/error_context.h"
 #include "frontend/poly_vars.h"
 #include "frontend/startup.h"
+#include "lang/functions.h"
 #include "numbers/freelists.h"
 #include "numbers/node_handles.h"
 #include "toplevel/charsets.h"
 #include "toplevel/dispatch.h"
 #include "toplevel/display.h"
+#include "toplevel/polymodding.h"
 #include "toplevel/language_services.h"
 #include "toplevel/scanner.h"
 #include "toplevel/state.h"
@@ -223,10 +226,58 @@ void run_startup_file(TextInput& in) {
   }
 }
 
+namespace {
+
+// What a nested level puts back when a statement typed at it is abandoned
+// (LevelJump): the function evaluations it began are ended, the replay
+// state and loop flags cleared, a suspension of the quotient ring it began
+// resumed, and the level's own ring is in force again. The computation
+// suspended below the level keeps everything it holds.
+struct level_base {
+  std::int32_t statcount;
+  statptr lastf;
+  bool using_new_polynames;
+  ground_ring ring;
+  std::int32_t time_level;
+};
+
+void abandon_level_statement(const level_base& base) {
+  while (statcount > base.statcount && lastf != nullptr) {
+    remove_args(lastf);
+    lastf = lastf->prev;
+    --statcount;
+  }
+  statcount = base.statcount;
+  lastf = base.lastf;
+  if (using_new_polynames && !base.using_new_polynames) {
+    resume_old_polynames();
+    reset_pseudo_poly();
+  }
+  leave_replayed_text();
+  finish = nullptr;
+  leave_flag = exit_flag = cycle_flag = false;
+  matrix_eval = 0;
+  syst_dump = false;
+  time_level = base.time_level;
+  flotemode = base.ring.flotemode;
+  lintmode = base.ring.lintmode;
+  modularmode = base.ring.modularmode;
+  token.name[0] = '\0';
+  token.address = -1;
+}
+
+}  // namespace
+
 void command_level() {
   const std::int32_t level = levelcount;
   const level_state saved = save_level_state();
   leave_replayed_text();
+  // The statements of this level are counted from 0; a level opened while
+  // a statement was under way stands above a suspended computation.
+  const bool above_statement = statements_under_way > 0;
+  ScopedValue<std::int32_t> own_statements(statements_under_way, 0);
+  ScopedValue<std::int32_t> suspended(levels_above_statements,
+                                      levels_above_statements + (above_statement ? 1 : 0));
 
   if (was_in_rat && modularmode) {
     was_modulus = modulus;
@@ -249,6 +300,8 @@ void command_level() {
   const int row = timing_row();
   time_off[row][0] = 0;
   time_off[row][1] = 0;
+  const level_base base{statcount, lastf, using_new_polynames,
+                        {flotemode, lintmode, modularmode, modulus, mod_is_prime}, time_level};
 
   // An interrupt is answered from here on, at this level's prompt as at
   // the top: one that arrives while the prompt waits for input opens the
@@ -259,24 +312,39 @@ void command_level() {
   if (promptsize > 0) {
     std::printf("%s", prompt);
     std::fflush(stdout);
-    Input->drop_line();
-  } else {
-    take_white_character(standard_input());
   }
+  // The rest of the line the suspended statement was read from is set aside
+  // for it: the level reads the lines that follow, and the statement reads
+  // on from where it stood when it is resumed.
+  const std::string suspended_line = Input->take_rest_of_line();
   leftover[0] = '\0';
 
   detail::OwnedValue value;  // freed on every exit, an unwinding error included
   for (;;) {
-    check_interrupt();
-    quit_at_end_of_input();
-    scanner(&Input, &token, &zilch);
-    reset_operation_counters();
-    start_timing(row);
-    parse(&Input, &value.q, &zilch);
-    zilch = nullptr;
-    close_timing(row);
-    if (value.q == nullptr) set_zero_value(&value.q);
-    check_statement_end();
+    try {
+      check_interrupt();
+      quit_at_end_of_input();
+      scanner(&Input, &token, &zilch);
+      reset_operation_counters();
+      start_timing(row);
+      parse(&Input, &value.q, &zilch);
+      zilch = nullptr;
+      close_timing(row);
+      if (value.q == nullptr) set_zero_value(&value.q);
+      check_statement_end();
+    } catch (const LevelJump& jump) {
+      if (jump.level != level) throw;
+      // The statement is abandoned; the level goes on at its prompt.
+      free_quoly(&value.q);
+      zilch = nullptr;
+      abandon_level_statement(base);
+      std::printf("\n%1d", level);
+      if (promptsize > 0) std::printf("%s", prompt);
+      std::fflush(stdout);
+      leftover[0] = '\0';
+      Input->drop_line();
+      continue;
+    }
     finish = nullptr;
 
     if (time_to_quit) {
@@ -289,6 +357,12 @@ void command_level() {
       std::printf("*** Resuming earlier command level\n");
       free_quoly(&value.q);
       restore_level_state(saved);  // the modular mode a level put aside included
+      // The line of this level's last statement ends with it; the
+      // suspended statement reads on in its own line.
+      if (!suspended_line.empty()) {
+        Input->drop_line();
+        Input->put_back(suspended_line);
+      }
       return;
     }
     show_result(value.q, row);

@@ -120,7 +120,12 @@ void panic_stop(command_run&) { error(panic_stop_code, &blank); }
 
 /* command -> "_" "P"  (open a nested command level) */
 void open_level(command_run& run) {
-  error(open_level_code, &blank);
+  {
+    // The command itself suspends nothing: a level it opens at a prompt
+    // stands above a statement only when it runs inside another one.
+    ScopedValue<std::int32_t> itself(statements_under_way, statements_under_way - 1);
+    error(open_level_code, &blank);
+  }
   // When the level is left the statement ends without a display; only in
   // stored text is its ending read.
   if (!tt_flag || *run.flag == nullptr) set_token("@");

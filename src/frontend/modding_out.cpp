@@ -199,7 +199,7 @@ void get_aux_primes(set_mod_out_EnvRec& env) {
       return;
     }
     first.push_back(p);
-    if (static_cast<std::int32_t>(first.size()) > aux_table_size) error(too_many_auxiliary_primes_error, &token);
+    if (static_cast<std::int32_t>(first.size()) > aux_table_size) abandon(too_many_auxiliary_primes_error, &token);
     if (!is_tok(",")) break;
   }
   // The first list is installed whole.
@@ -410,6 +410,8 @@ class RelationsOutOfForce {
   ScopedValue<std::int16_t> depth_;
 };
 
+// Reads and checks the relation. A relation refused here can neither be put
+// in force nor read on past: each refusal abandons the statement.
 void get_data(set_mod_out_EnvRec& env) {
   scanner(env.inf, &token, env.flag);
   if (is_tok("-")) {
@@ -421,8 +423,8 @@ void get_data(set_mod_out_EnvRec& env) {
     read_sum(env, &env.num);
   }
   quoly num = env.num;
-  if (num == nullptr || num->numb) error(relation_number_error, &token);
-  if (num->denom != nullptr) error(rational_function_not_allowed_error, &token);
+  if (num == nullptr || num->numb) abandon(relation_number_error, &token);
+  if (num->denom != nullptr) abandon(rational_function_not_allowed_error, &token);
   // Down the pads to the relation's own level.
   poly level_list = num->numer;
   env.n = 1;
@@ -430,25 +432,25 @@ void get_data(set_mod_out_EnvRec& env) {
     level_list = level_list->pcoef;
     ++env.n;
   }
-  if (level_list->numb || level_list->exp < 0) error(negative_exponent_argument_error, &token);
+  if (level_list->numb || level_list->exp < 0) abandon(negative_exponent_argument_error, &token);
   env.expon = level_list->exp;
-  if (!poly_eq_1(level_list->pcoef)) error(modulus_not_monic_error, &token);
-  if (env.expon < 2 && !env.cancelling) error(relation_must_have_degree_least_2_error, &token);
+  if (!poly_eq_1(level_list->pcoef)) abandon(modulus_not_monic_error, &token);
+  if (env.expon < 2 && !env.cancelling) abandon(relation_must_have_degree_least_2_error, &token);
   // The reduction table runs up to t^(2e - 2), an exponent that must fit.
   if (env.expon > most_relation_degree) abandon(exponent_overflow_error, &token);
   if (is_tok(",")) {
-    if (env.cancelling) error(comma_not_allowed_when_cancelling_error, &token);
+    if (env.cancelling) abandon(comma_not_allowed_when_cancelling_error, &token);
     scanner(env.inf, &token, env.flag);
     detail::OwnedValue f;
     read_sum(env, f.cell());
     env.field = f.q != nullptr && f.q->numb && quoly_eq_1(f.q);
   }
   // Checked before anything changes (a replaced relation is not lost).
-  if (env.highest && env.n != 1) error(relation_must_top_variable_error, &token);
+  if (env.highest && env.n != 1) abandon(relation_must_top_variable_error, &token);
   env.q = record_at(env.n);
-  if (env.q == nullptr) error(negative_exponent_argument_error, &token);
+  if (env.q == nullptr) abandon(negative_exponent_argument_error, &token);
   if (env.cancelling) {
-    if (env.expon != 1 || level_list->next != nullptr) error(cancel_relation_bare_variable_only_error, &token);
+    if (env.expon != 1 || level_list->next != nullptr) abandon(cancel_relation_bare_variable_only_error, &token);
     cancel_mod_out(env);
   }
   polypt q = env.q;
@@ -468,18 +470,18 @@ void get_data(set_mod_out_EnvRec& env) {
   env.binomial = rest == nullptr || is_leaf(rest);
   if (!env.binomial && laurent) {
     for (poly t = rest; t != nullptr; t = t->next)
-      if (!t->numb && t->exp < 0) error(relation_negative_exponent_laurent_mode_error, &token);
+      if (!t->numb && t->exp < 0) abandon(relation_negative_exponent_laurent_mode_error, &token);
   }
   if (env.field) {
-    if (q->next != nullptr && !q->next->field) error(level_below_field_must_field_error, &token);
-    if (field_depth > 0 && field_depth < env.n) error(field_must_top_level_run_field_error, &q->let);
+    if (q->next != nullptr && !q->next->field) abandon(level_below_field_must_field_error, &token);
+    if (field_depth > 0 && field_depth < env.n) abandon(field_must_top_level_run_field_error, &q->let);
     field_depth = env.n;
   } else if (laurent) {
-    error(relation_not_field_laurent_mode_error, &token);
+    abandon(relation_not_field_laurent_mode_error, &token);
   }
   env.got_auxes = false;
   if (is_tok(":")) {
-    if (!env.field) error(auxiliary_primes_given_without_field_error, &token);
+    if (!env.field) abandon(auxiliary_primes_given_without_field_error, &token);
     get_aux_primes(env);
   } else if (env.field) {
     compute_aux_primes(env.relation, env.n, env);
@@ -853,7 +855,7 @@ void set_mod_out(textptr inf, nameptr* flag, bool imperative, bool highest) {
 }
 
 void mod_out_command(textptr inf, quolyptr n, nameptr* flag) {
-  refuse_as_operand();
+  refuse_ring_change();
   if (lintmode) changed_in_modmode = true;
   set_mod_out(inf, flag, false, false);
   free_quoly(n);
@@ -862,7 +864,7 @@ void mod_out_command(textptr inf, quolyptr n, nameptr* flag) {
 }
 
 void mod_out_setting(textptr inf, quolyptr n, nameptr* flag) {
-  refuse_as_operand();
+  refuse_ring_change();
   if (lintmode) changed_in_modmode = true;
   set_mod_out(inf, flag, true, false);
   if (!is_tok(")")) error(close_paren_expected_after_setting_error, &token);

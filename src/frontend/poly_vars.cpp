@@ -253,7 +253,7 @@ void remove_polyvar(const char* name) {
 }
 
 void attach_poly(textptr inf, nameptr* flag, bool not_imper, bool* doscanner) {
-  refuse_as_operand();
+  refuse_ring_change();
   request r;
   r.bottom = is_tok(">");
   if (r.bottom && field_depth > 0) error(greater_not_allowed_while_fields_exist_error, &token);

@@ -23,8 +23,9 @@ namespace tavrin {
 // then an optional "-", the name, and ")" or ", P = relation )" (the new
 // top variable modded out, set_mod_out). *doscanner comes back false when the closing ")" has
 // been read here. Messages when windy, when not_imper, or when *flag is nil.
-// Errors: 4, 28, 124, 126, 135, 169, 228, 355, 356, 360, 361, 362; 73 while a
-// statement runs as an operand (statement_as_operand), before anything is read.
+// Errors: 4, 28, 124, 126, 135, 169, 228, 355, 356, 360, 361, 362; 73 where
+// refuse_ring_change refuses (a statement run as an operand, a nested level
+// above a suspended statement), before anything is read.
 // writes: polynames, pseudo_polynames, number_polys, polyvar, field_depth,
 // prevnum, every stored value, changed_in_modmode, badcnt
 void attach_poly(textptr inf, nameptr* flag, bool not_imper, bool* doscanner);

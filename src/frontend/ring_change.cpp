@@ -917,9 +917,9 @@ namespace {
 // Switches to the modulus m (or, with m = -1, to rational arithmetic) as
 // the valued setting does.
 void finish_prec(textptr inf, quolyptr n, nameptr* flag, std::int32_t m, bool infinite, nameptr np) {
-  if (lintmode && !modularmode) error(word_arithmetic_error, &token);
+  if (lintmode && !modularmode) abandon(word_arithmetic_error, &token);
   refuse_as_operand();
-  if (levelcount > 1) error(ground_ring_can_change_only_top_error, &token);
+  if (levelcount > 1) abandon(ground_ring_can_change_only_top_error, &token);
   const bool printstuff = *flag == nullptr || np == nullptr;
   if (infinite) {
     if (modularmode) {
@@ -930,7 +930,7 @@ void finish_prec(textptr inf, quolyptr n, nameptr* flag, std::int32_t m, bool in
     return;
   }
   const bool pr = printstuff && (verbose || *flag == nullptr);
-  if (m < 2 || m > max_modulus) error(modulus_must_lie_between_2_2147483644_error, &token);
+  if (m < 2 || m > max_modulus) abandon(modulus_must_lie_between_2_2147483644_error, &token);
   if (lintmode) {
     if (modularmode && m == modulus && pr) {
       std::printf(" Already in that arithmetic mode\n");
@@ -978,13 +978,13 @@ void modulus_setting(textptr inf, quolyptr n, nameptr* flag) {
     ModularBracket suspended;
     const tokentipe setting{"p", -1};
     old_expre(inf, n, flag);
-    if (*n == nullptr || !(*n)->numb) error(setting_value_not_number_error, &setting);
+    if (*n == nullptr || !(*n)->numb) abandon(setting_value_not_number_error, &setting);
     m = big_quoly_convert_to_int(*n);
-    if (m < 0) error(setting_value_must_not_negative_error, &setting);
+    if (m < 0) abandon(setting_value_must_not_negative_error, &setting);
   }
   detail::OwnedNames np;
   if (is_tok(":")) np.names = capture_list(inf, flag);
-  if (!is_tok(")")) error(close_paren_expected_after_setting_error, &token);
+  if (!is_tok(")")) abandon(close_paren_expected_after_setting_error, &token);
   const tokentipe closing = token;
   finish_prec(inf, n, flag, m, infinite, np.get());
   token = closing;
@@ -996,7 +996,7 @@ void modulus_setting(textptr inf, quolyptr n, nameptr* flag) {
 
 void modulus_command(textptr inf, quolyptr n, nameptr* flag) {
   refuse_as_operand();
-  if (levelcount > 1) error(ground_ring_can_change_only_top_error, &token);
+  if (levelcount > 1) abandon(ground_ring_can_change_only_top_error, &token);
   tokentipe local{};
   scanner(inf, &local, flag);
   nameptr captured = nullptr;

@@ -78,7 +78,8 @@ void modulus_command(textptr inf, quolyptr n, nameptr* flag);
 
 // "&(p = v)" after the "=": the value (a sum read as an exact integer, or
 // "_i" for rational arithmetic), an optional ":" and name list, and ")".
-// Errors 62, 73, 84, 135, 137, 147.
+// Errors 62, 73, 84, 135, 137, 147; each abandons the statement (the ring
+// cannot change to a value refused).
 void modulus_setting(textptr inf, quolyptr n, nameptr* flag);
 
 // Called after every value converted into a modular ring; tests use it to

@@ -295,7 +295,7 @@ void downdate_stored_values(attach_poly_EnvRec* env) {
 }
 
 void change_laurent(bool newval) {
-  refuse_as_operand();
+  refuse_ring_change();
   if (lintmode) error(not_in_this_arithmetic_error, &token);
   std::vector<stored_cell> cells;
   if (prevnum != nullptr) cells.push_back({&prevnum, storage::statement});
@@ -312,8 +312,9 @@ void change_laurent(bool newval) {
 }
 
 void check_for_mod_out() {
+  refuse_ring_change();
   for (polypt q = polynames; q != nullptr; q = q->next)
-    if (q->p != nullptr && !q->field) error(relation_not_field_laurent_mode_error, &q->let);
+    if (q->p != nullptr && !q->field) abandon(relation_not_field_laurent_mode_error, &q->let);
 }
 
 }  // namespace tavrin

@@ -66,13 +66,16 @@ void downdate_arrays(attach_poly_EnvRec* env);
 void downdate_stored_values(attach_poly_EnvRec* env);
 
 // Switches Laurent mode to newval and brings every stored value (prevnum and
-// sysnum first) into the form the mode expects. Error 73 while a statement
-// runs as an operand; error 377 in word mode (resumed from a nested level,
+// sysnum first) into the form the mode expects. Error 73 where
+// refuse_ring_change refuses (an operand, a level above a suspended
+// statement); error 377 in word mode (resumed from a nested level,
 // the switch goes on).
 void change_laurent(bool newval);
 
 // Error 271, with the variable's name, for the first variable from the top
-// modded out by a relation that is not a field. reads: polynames
+// modded out by a relation that is not a field (error 73 first where
+// refuse_ring_change refuses); either abandons the statement.
+// reads: polynames
 void check_for_mod_out();
 
 }  // namespace tavrin

@@ -85,6 +85,13 @@ bool statement_as_operand();
 // computation is abandoned even where a nested level would resume it.
 void refuse_as_operand();
 
+// The same refusal for a change of the variable list, of the relations
+// modded out or of Laurent mode, and also at a nested command level opened
+// while a statement was under way (levels_above_statements): the change
+// would rewrite values that the suspended statement holds and reads again
+// when it is resumed.
+void refuse_ring_change();
+
 // Counts, while it lives, one statement run as an operand.
 class StatementOperand : NoCopy {
  public:

@@ -443,4 +443,9 @@ void refuse_as_operand() {
   if (statement_as_operand()) abandon(ground_ring_can_change_only_top_error, &token);
 }
 
+void refuse_ring_change() {
+  if (statement_as_operand() || levels_above_statements > 0)
+    abandon(ground_ring_can_change_only_top_error, &token);
+}
+
 }  // namespace tavrin

@@ -175,7 +175,9 @@ nameptr append_token(nameptr last) {
 }
 
 // The tokens from the current one up to the bracket that closes `brace`,
-// stored as a chain (the closing bracket its last token, and current).
+// stored as a chain (the closing bracket, current on return, then the end
+// marker, so that a replay that reads past the bracket, as a bare "&" at the
+// end does, stops there instead of running off the chain).
 void obtain_expression(textptr inf, nameptr* flag, char brace, TextHold& text) {
   const char close = brace == '(' ? ')' : ']';
   text.head = detail::new_name(token);
@@ -188,6 +190,10 @@ void obtain_expression(textptr inf, nameptr* flag, char brace, TextHold& text) {
     if (token.name[0] == close && token.name[1] == '\0' && --depth == 0) break;
     scan(inf, flag);
   }
+  tokentipe end{};
+  std::memcpy(end.name, end_marker_name, sizeof end_marker_name);
+  end.address = -1;
+  last->next = detail::new_name(end);
 }
 
 struct Header {
@@ -222,6 +228,7 @@ quoly replay(textptr inf, const TextHold& text) {
   scanner(inf, &token, &cursor);
   ValueCell value;
   old_expre(inf, &value.q, &cursor);
+  if (is_tok(end_marker_name)) abandon(statement_ended_inside_sum_product_error, &token);
   if (!is_tok("]")) abandon(close_bracket_expected_24_error, &token);
   return value.release();
 }

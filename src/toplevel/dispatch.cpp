@@ -182,6 +182,8 @@ char statement_character(const tokentipe& t) {
 }
 
 bool operand_begun = false;
+std::int32_t statements_under_way = 0;
+std::int32_t levels_above_statements = 0;
 
 void parse(textptr inf, quolyptr n, nameptr* flag) {
   StatementStart fresh;

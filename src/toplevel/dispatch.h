@@ -25,14 +25,28 @@ void parse(textptr inf, quolyptr n, nameptr* flag);
 // statement_as_operand). Every statement starts with it clear (StatementStart).
 extern bool operand_begun;
 
-// Clears operand_begun for a statement that starts, and gives the statement
-// around it its own back when it ends.
+// The statements under way, counted by StatementStart: 0 while the command
+// loop of the current level waits for or reads the first token of its next
+// statement. A nested command level counts its own statements from 0 and
+// gives the count back when it is left.
+extern std::int32_t statements_under_way;
+
+// The nested command levels now open that were opened while a statement was
+// under way (by an error or an interrupt inside a computation, as against an
+// interrupt at an idle prompt): a statement is suspended below each of them.
+// Kept by the nested command level; read by refuse_ring_change (lang).
+extern std::int32_t levels_above_statements;
+
+// Clears operand_begun for a statement that starts, counts it among the
+// statements under way, and gives the statement around it its own
+// operand_begun back when it ends.
 class StatementStart {
  public:
-  StatementStart() : fresh_(operand_begun, false) {}
+  StatementStart() : fresh_(operand_begun, false), running_(statements_under_way, statements_under_way + 1) {}
 
  private:
   ScopedValue<bool> fresh_;
+  ScopedValue<std::int32_t> running_;
 };
 
 // Whether the current token can end the statement being run: ";", ":",

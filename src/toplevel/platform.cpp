@@ -62,6 +62,7 @@ bool TextInput::fill() {
   for (;;) {
     buf_.clear();
     pos_ = 0;
+    put_back_ = false;
     if (!ahead_.empty()) {
       buf_ = std::move(ahead_.front());
       ahead_.pop_front();
@@ -145,7 +146,20 @@ void TextInput::unget(int c) {
 }
 
 void TextInput::drop_line() {
-  if (pos_ > 0 && pos_ < buf_.size()) pos_ = buf_.size();
+  if ((pos_ > 0 || put_back_) && pos_ < buf_.size()) pos_ = buf_.size();
+}
+
+std::string TextInput::take_rest_of_line() {
+  if ((pos_ == 0 && !put_back_) || pos_ >= buf_.size()) return {};
+  std::string rest = buf_.substr(pos_);
+  pos_ = buf_.size();
+  return rest;
+}
+
+void TextInput::put_back(std::string_view text) {
+  buf_.replace(0, pos_, text);
+  pos_ = 0;
+  put_back_ = true;
 }
 
 void TextInput::skip_line() {

@@ -64,6 +64,11 @@ class TextInput {
   void drop_line();
   // Takes characters up to and including the next line end (or to the end).
   void skip_line();
+  // Takes what drop_line drops and returns it ("" when it drops nothing).
+  std::string take_rest_of_line();
+  // Puts text back in front of what is left, to be read next (the rest of a
+  // line that take_rest_of_line set aside); it counts as a line begun.
+  void put_back(std::string_view text);
   // The text that follows, without taking any of it: the rest of the
   // current line when it holds more than white space, then the following
   // lines, `count` lines in all (fewer at the end), without their line ends.
@@ -97,6 +102,7 @@ class TextInput {
   std::size_t text_pos_ = 0;
   std::string buf_;
   std::size_t pos_ = 0;
+  bool put_back_ = false;  // the current line is the rest of a begun line
   std::deque<std::string> ahead_;  // lines read by lines_ahead, not yet current
 };
 
