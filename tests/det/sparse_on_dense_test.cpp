@@ -118,12 +118,12 @@ void check_both_routes(const Mat& a, const char* ring, bool consume) {
 
 TEST_F(SparseOnDense, DenseEnginesGiveTheSparseRoutesValue) {
   // Over Z, modulo small and word primes with numbers and with polynomials
-  // in two variables; sides 8 to 30, 1 entry a row to full; planted
+  // in two variables; sides 8 to 22, 1 entry a row to full; planted
   // singular matrices; the entries kept or given up.
   std::mt19937_64 rng(test_seed());
   NodeBalance balance;
   for (int trial = 0; trial < test_iterations(8); ++trial) {
-    const auto m = std::int32_t(8 + rng() % 23);
+    const auto m = std::int32_t(8 + rng() % 15);
     const auto k = std::int32_t(1 + rng() % m);
     const bool consume = trial % 3 == 2;
     auto singular = [&](Mat a) {
@@ -136,7 +136,8 @@ TEST_F(SparseOnDense, DenseEnginesGiveTheSparseRoutesValue) {
     for (std::int64_t p : {3, 101, 2147483629}) {
       ModulusScope mod{static_cast<std::int32_t>(p)};
       check_both_routes(singular(filled(rng, m, k, residue(p))), "Z/p", consume);
-      if (p > 3) check_both_routes(singular(filled(rng, m, std::min(k, 6), polynomial(p))), "Z/p[x,y]", consume);
+      // (The sparse elimination of polynomials fills in slowly: small ones.)
+      if (p > 3 && m <= 14) check_both_routes(singular(filled(rng, m, std::min(k, 4), polynomial(p))), "Z/p[x,y]", consume);
     }
   }
 }
