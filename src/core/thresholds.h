@@ -408,6 +408,21 @@ extern std::int32_t quiet_lagrange_side;
 extern std::int32_t quiet_rat_lagrange_side;
 extern std::int32_t quiet_sparse_lagrange_side;
 
+// Fill from which the router hands the determinant of a sparse matrix to
+// the dense engines (the integer images over the rationals, the residue
+// elimination and the interpolation modulo a prime): the matrix is spread
+// over a work array once its entries reach
+// - over the rationals with integer entries, and modulo a prime with
+//   polynomial entries: sparse_dense_fill a row on average (default 3; the
+//   sparse elimination fills in and grows its entries, 30 times slower at 4
+//   a row on side 400);
+// - modulo a prime with number entries: sparse_dense_mod_fill * sqrt(m) in
+//   all (default 120: about 6 a row at side 400, 4 at side 1000, where the
+//   two eliminations take the same time; below side 15 never).
+// Range >= 0 (0: always dense). Reader: the determinant router.
+extern std::int32_t sparse_dense_fill;
+extern std::int32_t sparse_dense_mod_fill;
+
 // Side up to which the router inverts a dense matrix of polynomials over
 // the rationals in one variable by the recurrence of the sparse inverses
 // instead of Gauss-Jordan (in more variables the recurrence is sooner at

@@ -2,6 +2,7 @@
 #include "det/router.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <numeric>
@@ -132,6 +133,89 @@ void spread_sparse(sparseptr* spar, workptr outar, bool ar_free, std::int32_t m)
     *spar = nullptr;
 }
 
+void dense_route(mat_invert_EnvRec& env, workptr ar, workptr outar, std::int32_t m, quolyptr n,
+                 const InvertFlags& how, sparseptr* spar, poly fct, std::int32_t the_degree,
+                 std::int32_t the_degree2, std::int32_t the_power);
+
+// A sparse matrix laid over a work array for the dense engines, the array
+// given back on every exit; *spar is left as it was. borrow: the cells hold
+// the sparse entries themselves and one shared zero, for engines that only
+// read their matrix; else fresh copies, freed at the end.
+class SpreadCopy {
+ public:
+  SpreadCopy(sparseptr* spar, std::int32_t m, bool borrow) : guard_(&quotsign), borrow_(borrow) {
+    if (!guard_.taken()) return;
+    workptr w = guard_.get();
+    cells_ = std::int64_t{m} * m;
+    if (!borrow) {
+      sparseptr view = *spar;
+      spread_sparse(&view, w, false, m);
+      return;
+    }
+    quoly_set(0, &zero_);
+    zero_->next = nullptr;
+    std::fill(w->stash, w->stash + cells_, zero_);
+    for (std::int32_t r = 1; r <= m; ++r)
+      for (colm_ptr e = *sparse_row(*spar, r); e != nullptr; e = e->next)
+        w->stash[(r - 1) + std::int64_t{e->coord - 1} * m] = e->val;
+  }
+  ~SpreadCopy() {
+    if (!guard_.taken()) return;
+    workptr w = guard_.get();
+    if (borrow_) {
+      std::fill(w->stash, w->stash + cells_, nullptr);
+      free_quoly(&zero_);
+      return;
+    }
+    for (std::int64_t k = 0; k < cells_; ++k) free_quoly(&w->stash[k]);
+  }
+  SpreadCopy(const SpreadCopy&) = delete;
+  SpreadCopy& operator=(const SpreadCopy&) = delete;
+  bool taken() const { return guard_.taken(); }
+  workptr get() const { return guard_.get(); }
+
+ private:
+  WorkArrayGuard guard_;
+  bool borrow_;
+  std::int64_t cells_ = 0;
+  quoly zero_ = nullptr;
+};
+
+// Whether the m x m sparse matrix sp is full enough for the dense engines:
+// sparse_dense_fill entries a row, or for residues sparse_dense_mod_fill *
+// sqrt(m) entries. The count stops at the need.
+bool dense_sooner(sparseptr sp, std::int32_t m, bool residues) {
+  const double side = m;
+  const double need = residues ? sparse_dense_mod_fill * std::sqrt(side) : sparse_dense_fill * side;
+  const auto limit = static_cast<std::int64_t>(std::ceil(need));
+  std::int64_t k = 0;
+  for (std::int32_t r = 1; r <= m && k < limit; ++r)
+    for (colm_ptr e = *sparse_row(sp, r); e != nullptr && k < limit; e = e->next) ++k;
+  return k >= limit;
+}
+
+// The determinant of a sparse matrix by a dense engine: numbers go through
+// the dense route (integer images, or the residue elimination modulo a
+// prime, which always answer and only read the matrix), polynomials modulo
+// a prime through the interpolation. True: *n holds the determinant (the
+// entries given back when ar_free); false: the interpolation declined,
+// *spar is untouched.
+bool sparse_by_dense(mat_invert_EnvRec& env, sparseptr* spar, std::int32_t m, quolyptr n,
+                     bool ar_free, bool polys) {
+  {
+    SpreadCopy w(spar, m, !polys);
+    if (!w.taken()) return false;
+    if (polys) {
+      note(det_method::mod_poly_determ);
+      if (!det_methods.mod_poly_interpolated(w.get(), m, n)) return false;
+    } else {
+      dense_route(env, w.get(), w.get(), m, n, {.equal = true}, nullptr, nullptr, -1, -1, -1);
+    }
+  }
+  if (ar_free) free_sparse(spar, m, true);
+  return true;
+}
+
 void sparse_route(mat_invert_EnvRec& env, std::int32_t m, quolyptr n, sparseptr* spar, poly fct,
                   bool ar_free, std::int32_t the_degree, std::int32_t the_degree2,
                   std::int32_t the_power, bool really, std::int32_t numprimes) {
@@ -140,6 +224,22 @@ void sparse_route(mat_invert_EnvRec& env, std::int32_t m, quolyptr n, sparseptr*
   if (m > env.mycut || m < 2) {
     bool allnumbs = false;
     const bool allpolys = sparse_allpolys(*spar, m, &allnumbs);
+    // A well-filled matrix of integers, of residues or of polynomials modulo
+    // a prime goes to the dense engines, which give the same value sooner
+    // (a request that names a method, a cut-off, a divisor or a bound, or
+    // prints, stays).
+    if (allpolys && !verbose && fct == nullptr && the_degree < 0 && the_degree2 < 0 &&
+        numprimes == 0 && detcutoff < 0 && gauss_cutoff != 1 && rat_det_method_cut != 1 && !flotemode &&
+        field_depth == 0 && m > 3 && m <= dense_side_cap &&
+        !need_to_turn_off_mod_out(true, true, false, env.mycut, m)) {
+      const bool prime = modularmode && mod_is_prime && !finf;
+      const bool integers = allnumbs && !lintmode && !modularmode;
+      const bool residues = allnumbs && prime && !mod_mode_matrix_in_use;
+      const bool polys = !allnumbs && prime && !laurent && m >= quiet_lagrange_side;
+      if ((integers || residues || polys) && dense_sooner(*spar, m, residues) &&
+          sparse_by_dense(env, spar, m, n, ar_free, polys))
+        exitt(env, n, fct, false);
+    }
     // Over the rationals, where elimination would answer and print nothing,
     // the determinant is interpolated (the same value, in the same form).
     if ((!allpolys || (!allnumbs && gauss_cutoff != 1 && rat_det_method_cut != 1)) && !lintmode &&

@@ -1,0 +1,168 @@
+// The determinant of one matrix stored sparse and stored dense, side by side,
+// through the router with its defaults, over a sweep of the fill (k entries
+// a row, the diagonal among them; 0: full), on fixed-seed instances:
+// - ring 0, over Z: entries in [-99, 99], side 200 (and 600 full);
+// - ring 1, modulo 32003: residues, side 400;
+// - ring 2, modulo 32003 in x: entries of degree 4, side 60 (and 200 full);
+// - ring 3, over Q in x, y, z, t: a constant plus, half the time, a term of
+//   degree 1 or 2, side 12;
+// - ring 4, over Q: fractions with denominators up to 9, side 60.
+// Counters: sparse_s and dense_s (processor seconds of one determinant
+// each) and their ratio.
+#include <benchmark/benchmark.h>
+
+#include <cstdint>
+#include <ctime>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <random>
+#include <set>
+#include <vector>
+
+#include "bench_sparse_instances.h"
+#include "core/mode_guard.h"
+#include "det/router.h"
+#include "numbers/work_arrays.h"
+#include "quoly/quoly_quot.h"
+
+namespace {
+
+using namespace tavrin;
+using namespace tavrin::bench_sparse;
+
+constexpr std::int32_t p = 32003;
+
+// The arithmetic modulo p for the lifetime of a scope (ring > 0 and < 3).
+class Ring {
+ public:
+  explicit Ring(bool modular) {
+    if (!modular) return;
+    ring_.emplace(p, true);
+    modularmode = lintmode = true;
+    flotemode = false;
+  }
+
+ private:
+  std::optional<ModulusGuard> ring_;
+  ArithModeGuard modes_;
+};
+
+quoly residue_poly(std::mt19937_64& rng) {
+  poly s = nullptr;
+  poly_set(1 + static_cast<std::int32_t>(rng() % (p - 1)), &s);
+  for (std::int32_t e = 1; e <= 4; ++e) {
+    poly t = nullptr, v = nullptr;
+    poly_set(1 + static_cast<std::int32_t>(rng() % (p - 1)), &t);
+    for (std::int32_t k = 0; k < e; ++k) {
+      base_poly(&v, 1);
+      poly_mult(t, v, &t, nilpol);
+      free_poly(&v);
+    }
+    best_poly_add(s, t, &s);  // both consumed
+  }
+  quoly q = nullptr;
+  newquoly(&q);
+  q->next = nullptr;
+  q->numb = false;
+  q->rat = false;
+  q->numer = s;
+  q->denom = nullptr;
+  return q;
+}
+
+quoly fraction(std::mt19937_64& rng) {
+  quoly a = number_value(nonzero(rng) * 11), b = number_value(1 + static_cast<std::int32_t>(rng() % 9));
+  quoly q = nullptr;
+  quoly_quot(a, b, &q, false);
+  q->next = nullptr;
+  free_quoly(&a);
+  free_quoly(&b);
+  return q;
+}
+
+quoly entry(int ring, std::mt19937_64& rng) {
+  switch (ring) {
+    case 0: return number_value(nonzero(rng) * 11);
+    case 1: return number_value(1 + static_cast<std::int32_t>(rng() % (p - 1)));
+    case 2: return residue_poly(rng);
+    case 3: return p06_entry(rng);
+    default: return fraction(rng);
+  }
+}
+
+struct Dense {
+  workarray w{};
+  std::int64_t cells = 0;
+  ~Dense() {
+    for (std::int64_t k = 0; k < cells; ++k) free_quoly(&w.stash[k]);
+  }
+};
+
+double seconds_of(const std::function<void()>& f) {
+  const std::clock_t t0 = std::clock();
+  f();
+  return static_cast<double>(std::clock() - t0) / CLOCKS_PER_SEC;
+}
+
+void BM_SparseAgainstDense(benchmark::State& state) {
+  adjoin_xyzt_once();
+  if (first_available < 1) first_available = 1;  // the work-array pool, as start-up leaves it
+  const auto ring = static_cast<int>(state.range(0));
+  const auto m = static_cast<std::int32_t>(state.range(1));
+  const auto k = static_cast<std::int32_t>(state.range(2));
+  Ring arithmetic(ring == 1 || ring == 2);
+  std::mt19937_64 rng(static_cast<std::uint64_t>(m * 100 + k));
+  auto dense = std::make_unique<Dense>();
+  dense->cells = std::int64_t{m} * m;
+  sparseptr sp = build(
+      m,
+      [&](std::int32_t r) {
+        std::set<std::int32_t> s{r};
+        if (k == 0)
+          for (std::int32_t c = 1; c <= m; ++c) s.insert(c);
+        while (static_cast<std::int32_t>(s.size()) < k) s.insert(1 + static_cast<std::int32_t>(rng() % m));
+        return s;
+      },
+      [&] { return entry(ring, rng); });
+  for (std::int32_t r = 1; r <= m; ++r)
+    for (colm_ptr e = *sparse_row(sp, r); e != nullptr; e = e->next) {
+      quoly_assign(e->val, &dense->w.stash[(r - 1) + std::int64_t{e->coord - 1} * m]);
+      dense->w.stash[(r - 1) + std::int64_t{e->coord - 1} * m]->next = nullptr;
+    }
+  for (std::int64_t c = 0; c < dense->cells; ++c)
+    if (dense->w.stash[c] == nullptr) {
+      quoly_set(0, &dense->w.stash[c]);
+      dense->w.stash[c]->next = nullptr;
+    }
+  double sparse_s = 0, dense_s = 0;
+  for (auto _ : state) {
+    quoly a = nullptr, b = nullptr;
+    quoly_set(1, &a);
+    quoly_set(1, &b);
+    sparseptr none = nullptr;
+    dense_s = seconds_of([&] {
+      mat_invert(&dense->w, &dense->w, m, &a, &none, nullptr, -1, -1, -1, 0, {.equal = true});
+    });
+    sparse_s = seconds_of([&] { mat_invert(nullptr, nullptr, m, &b, &sp, nullptr, -1, -1, -1, 0, {}); });
+    benchmark::DoNotOptimize(a);
+    free_quoly(&a);
+    free_quoly(&b);
+  }
+  state.counters["dense_s"] = dense_s;
+  state.counters["sparse_s"] = sparse_s;
+  state.counters["ratio"] = dense_s > 0 ? sparse_s / dense_s : 0;
+  free_sparse(&sp, m, true);
+}
+
+void sweep(benchmark::internal::Benchmark* b) {
+  const std::int32_t side[] = {200, 400, 60, 12, 60};
+  for (std::int64_t ring = 0; ring < 5; ++ring)
+    for (std::int64_t k : {3, 6, 12, 50, 0})
+      if (k < side[ring]) b->Args({ring, side[ring], k});
+  b->Args({0, 600, 0});
+  b->Args({2, 200, 0});
+}
+BENCHMARK(BM_SparseAgainstDense)->Apply(sweep)->Iterations(1)->Unit(benchmark::kMillisecond);
+
+}  // namespace
