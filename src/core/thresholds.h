@@ -445,6 +445,14 @@ extern std::int32_t detcutoff;
 // Reader: the sparse pivot search.
 extern std::int32_t pseudet_heur;
 
+// Half the length of the first prefix of the projected sequence whose
+// generator the minimal polynomial tries before the whole sequence of 2n + 1
+// terms (then twice as long, and so on): a matrix with a short recurrence
+// stops after a few times its degree. Only where the answer is proven or
+// completed afterwards. Default 16. Range >= 1 (n or more: the whole
+// sequence). Reader: the minimal polynomial's projections.
+extern std::int32_t minpoly_first_terms;
+
 // Size limits of the integer determinant. Defaults 2,600 and 15. Reader:
 // the integer determinant.
 extern std::int32_t sizeval;

@@ -33,6 +33,7 @@
 #include "core/errors.h"
 #include "core/globals.h"
 #include "core/interrupts.h"
+#include "core/thresholds.h"
 #include "core/trace_level.h"
 #include "matrix/minimal_poly_impl.h"
 #include "numbers/bigint_impl.h"
@@ -111,27 +112,54 @@ std::vector<std::uint32_t> start_vector(std::int64_t size, std::int32_t n) {
   return {xmills.begin(), xmills.begin() + n};
 }
 
+// Terms past its degree that a generator of a prefix must have matched
+// before the sequence stops early: enough that a chance match has
+// probability about 2^-40 over a field of `size` elements (at least 8).
+std::int32_t confirming_terms(std::int64_t size) {
+  const double bits = std::log2(static_cast<double>(std::max<std::int64_t>(size, 2)));
+  return std::max(8, static_cast<std::int32_t>(std::ceil(40.0 / bits)));
+}
+
 // The minimal polynomial, monic, of the projected sequence of the matrix m
 // (n rows) modulo the field f, from the start vector x; y the projection
-// coordinates, `slow` of them used.
+// coordinates, `slow` of them used. With `early` (the caller proves or
+// completes the answer) the prefixes of 2k + 1 terms are tried for k =
+// minpoly_first_terms, 2k, 4k, ... below n, and the sequence stops at the
+// first whose generator has degree d with d + confirming_terms <= k: it then
+// matches at least k + 1 + confirming_terms terms past its degree. The
+// degree of a prefix's generator never exceeds that of the whole
+// sequence's, which divides the minimal polynomial, so the proof's lower
+// bound on the degree holds either way.
 template <class F>
 residues mod_Mills(const F& f, const std::vector<std::uint32_t>& x, const ResidueRows& m,
-                   std::int32_t n, std::int32_t slow, const std::int32_t* y) {
+                   std::int32_t n, std::int32_t slow, const std::int32_t* y, bool early) {
   const bool loud = verbose && n > 1000;
   const std::int32_t N = 2 * n + 1;
   TraceLevel trace(n, loud);
   if (loud) dumpitt("Modular Minpoly. counting to ", N, true, true, true);
+  // Progress lines count every step, so the loud run keeps the whole sequence.
+  early = early && !loud;
+  const std::int32_t confirm = confirming_terms(f.size());
+  std::int32_t k = std::max(1, minpoly_first_terms);
   // The current and next iterate.
   std::vector<std::uint32_t> emills = x;
   std::vector<std::uint32_t> fmills(static_cast<std::size_t>(n), 0);
-  // s[k] = a_(N-k): the coefficient of x^k in S.
-  residues s(static_cast<std::size_t>(N), 0);
+  // a[i - 1] = a_i.
+  std::vector<std::uint32_t> a;
+  a.reserve(static_cast<std::size_t>(N));
   // a_i projects A^(i-1)·x: the sequence starts at the start vector itself,
   // or a zero eigenvalue would lose one factor x.
   for (std::int32_t i = 1; i <= N; ++i) {
-    std::uint32_t a = 0;
-    for (std::int32_t j = 0; j < slow; ++j) a = f.add(a, emills[static_cast<std::size_t>(y[j])]);
-    s[static_cast<std::size_t>(N - i)] = a;
+    std::uint32_t t = 0;
+    for (std::int32_t j = 0; j < slow; ++j) t = f.add(t, emills[static_cast<std::size_t>(y[j])]);
+    a.push_back(t);
+    if (early && k < n && i == 2 * k + 1) {
+      // s[j] = a_(i-j): the coefficient of x^j in the prefix's S.
+      residues s(a.rbegin(), a.rend());
+      residues g = sequence_generator(f, std::move(s), k, false, nullptr);
+      if (deg(g) + confirm <= k) return g;
+      k *= 2;
+    }
     if (i == N) break;
     apply(f, m, emills, fmills);
     if (loud && i % 100 == 0) dumpitt(" ", i, false, false, true);
@@ -142,6 +170,8 @@ residues mod_Mills(const F& f, const std::vector<std::uint32_t>& x, const Residu
     std::printf("\n");
     dumpitt("second phase. counting to degree of Minpoly", -1, true, true, true);
   }
+  // s[j] = a_(N-j): the coefficient of x^j in S.
+  residues s(a.rbegin(), a.rend());
   return sequence_generator(f, std::move(s), n, loud,
                             [](std::int32_t i) { dumpitt(" ", i, false, false, true); });
 }
@@ -250,7 +280,7 @@ residues do_mod_Mills(const MillsRun& run, std::int32_t k) {
   const std::uint64_t p =
       k == 0 ? mills_check_prime : static_cast<std::uint64_t>(prime[k]->lint);
   const ResidueRows r = residues_mod(*run.m, p);
-  return mod_Mills(PrimeField(p), run.x, r, run.rows, run.slow, run.y);
+  return mod_Mills(PrimeField(p), run.x, r, run.rows, run.slow, run.y, true);
 }
 
 // The integer minimal polynomial from the images modulo the primes at
@@ -361,12 +391,13 @@ void Mills(arrptr q, std::int32_t rows, std::int32_t slow, quolyptr bound, quoly
     run.x = start_vector(modulus, rows);
     if (finf) {
       const minpoly::Char2Field f{modulus};
-      r = complete_in_field(f, mod_rows, rows, mod_Mills(f, run.x, mod_rows, rows, run.slow, run.y),
+      r = complete_in_field(f, mod_rows, rows, mod_Mills(f, run.x, mod_rows, rows, run.slow, run.y, true),
                             run.x);
     } else {
       const PrimeField f(static_cast<std::uint64_t>(modulus));
-      r = mod_Mills(f, run.x, mod_rows, rows, run.slow, run.y);
-      // Only a field has a minimal polynomial to complete the answer to.
+      // Only a field has a minimal polynomial to complete the answer to; modulo
+      // a composite number the answer is the whole sequence's generator.
+      r = mod_Mills(f, run.x, mod_rows, rows, run.slow, run.y, mod_is_prime);
       if (mod_is_prime) r = complete_in_field(f, mod_rows, rows, std::move(r), run.x);
     }
     coef.assign(r.size(), nullptr);
