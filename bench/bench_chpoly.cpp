@@ -28,27 +28,14 @@
 #include "toplevel/dispatch.h"
 #include "toplevel/scanner.h"
 #include "toplevel/start_tables.h"
+#include "bench_statements.h"
 #include "toplevel/state.h"
 
 namespace {
 
 using namespace tavrin;
 
-void run(const std::string& text) {
-  TextInput in(text);
-  FILEPtr stream = &in;
-  tt_flag = false;
-  leftover[0] = '\0';
-  for (;;) {
-    scanner(&stream, &token, &zilch);
-    if (in.at_eof() && token.name[0] == ';') break;
-    quoly value = nullptr;
-    parse(&stream, &value, &zilch);
-    free_quoly(&value);
-    if (in.at_eof()) break;
-    in.get();
-  }
-}
+void run(const std::string& text) { bench::run_statements(text); }
 
 void set_up_once() {
   static bool done = false;

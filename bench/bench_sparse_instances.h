@@ -46,6 +46,18 @@ inline std::int32_t nonzero(std::mt19937_64& rng) {
   return v;
 }
 
+// The value of polynomial s (consumed), with denominator 1.
+inline quoly polynomial_value(poly s) {
+  quoly q = nullptr;
+  newquoly(&q);
+  q->next = nullptr;
+  q->numb = false;
+  q->rat = false;
+  q->numer = s;
+  q->denom = nullptr;
+  return q;
+}
+
 inline quoly number_value(std::int32_t v) {
   quoly q = nullptr;
   quoly_set(v, &q);
@@ -70,14 +82,7 @@ inline quoly p06_entry(std::mt19937_64& rng, std::int32_t nv = 4) {
   poly_set(c0, &c);
   poly s = nullptr;
   best_poly_add(mono, c, &s);
-  quoly q = nullptr;
-  newquoly(&q);
-  q->next = nullptr;
-  q->numb = false;
-  q->rat = false;
-  q->numer = s;
-  q->denom = nullptr;
-  return q;
+  return polynomial_value(s);
 }
 
 // An n-row matrix whose row r holds the columns `cols(r)` with make() values.

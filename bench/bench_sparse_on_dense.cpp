@@ -61,14 +61,7 @@ quoly residue_poly(std::mt19937_64& rng) {
     }
     best_poly_add(s, t, &s);  // both consumed
   }
-  quoly q = nullptr;
-  newquoly(&q);
-  q->next = nullptr;
-  q->numb = false;
-  q->rat = false;
-  q->numer = s;
-  q->denom = nullptr;
-  return q;
+  return polynomial_value(s);
 }
 
 quoly fraction(std::mt19937_64& rng) {

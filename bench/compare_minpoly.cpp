@@ -49,6 +49,7 @@
 #include "toplevel/dispatch.h"
 #include "toplevel/scanner.h"
 #include "toplevel/start_tables.h"
+#include "bench_statements.h"
 #include "toplevel/state.h"
 
 namespace {
@@ -57,21 +58,7 @@ using namespace tavrin;
 
 constexpr std::uint64_t check_modulus = 1000003;
 
-void run(const std::string& text) {
-  TextInput in(text);
-  FILEPtr stream = &in;
-  tt_flag = false;
-  leftover[0] = '\0';
-  for (;;) {
-    scanner(&stream, &token, &zilch);
-    if (in.at_eof() && token.name[0] == ';') break;
-    quoly value = nullptr;
-    parse(&stream, &value, &zilch);
-    free_quoly(&value);
-    if (in.at_eof()) break;
-    in.get();
-  }
-}
+void run(const std::string& text) { bench::run_statements(text); }
 
 // The value of one statement modulo m (a number value; 0 otherwise, and -1
 // when the statement gives no number).
@@ -102,13 +89,7 @@ long long value_mod(const std::string& text, std::uint64_t m) {
 void set_up() {
   open_pools();
   allocate_dense_arrays();
-  initialize(TAVRIN_BENCH_DATA_DIR);
-  allocate_work_areas();
-  init_character_sets();
-  make_token_ring();
-  addresser = 1;
-  first_available = 1;
-  run("&(J = x)\n");
+  bench::start_with_x();
 }
 
 using Entries = std::map<std::pair<int, int>, long>;
