@@ -231,7 +231,7 @@ namespace {
 // What a nested level puts back when a statement typed at it is abandoned
 // (LevelJump): the function evaluations it began are ended, the replay
 // state and loop flags cleared, a suspension of the quotient ring it began
-// resumed, and the level's own ring is in force again. The computation
+// resumed, and a floating mode it began ended. The computation
 // suspended below the level keeps everything it holds.
 struct level_base {
   std::int32_t statcount;
@@ -259,9 +259,13 @@ void abandon_level_statement(const level_base& base) {
   matrix_eval = 0;
   syst_dump = false;
   time_level = base.time_level;
-  flotemode = base.ring.flotemode;
-  lintmode = base.ring.lintmode;
-  modularmode = base.ring.modularmode;
+  // A "Float" body's floating mode ends with the statement; a ring the user
+  // chose at this level stays, as at the top.
+  if (flotemode && !base.ring.flotemode) {
+    flotemode = false;
+    lintmode = base.ring.lintmode;
+    modularmode = base.ring.modularmode;
+  }
   token.name[0] = '\0';
   token.address = -1;
 }
