@@ -139,6 +139,12 @@ extern std::int32_t flat_cell_bits;
 // Reader: flat_poly_mult.
 extern std::int32_t flat_scan_ratio;
 
+// Residue sums of the flat product that may pass a word are kept in one
+// word, brought back below 2^63 by a multiple of the modulus whenever they
+// reach it, and reduced once at the end, when this is 1; in 128-bit
+// accumulators when 0. Default 1. Range 0 or 1. Reader: flat_poly_mult.
+extern std::int32_t flat_fold_sums;
+
 // The flat product of two polynomials with long integer coefficients packs
 // each into one big integer (one slot per exponent vector in a mixed radix)
 // and multiplies those once, when the slots of the two operands multiplied

@@ -85,11 +85,15 @@ struct WordTerms {
 };
 
 // How the word-size sums run: over the residues modulo `modulus` or the
-// integers, in one-word accumulators (narrow) or 128-bit ones.
+// integers, in one-word accumulators (narrow) or 128-bit ones. Residue sums
+// in one word whose bound passes it are folded: kept below 2^63 by
+// subtracting `fold` (a multiple of the modulus of at least 2^62, each
+// product being below 2^62) whenever they reach 2^63; 0: no folding.
 struct WordSums {
   bool modular = false;
   bool narrow = false;
   std::uint32_t modulus = 0;
+  std::uint64_t fold = 0;
 };
 
 enum class FlatMethod { dense, heap };

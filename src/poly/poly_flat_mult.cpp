@@ -700,6 +700,10 @@ bool flat_poly_mult(poly n, poly m, poly* p, polypt pol) {
     if (modular) {
       how.modulus = static_cast<std::uint32_t>(modulus);
       how.narrow = 2 * std::bit_width(how.modulus - 1) + count_bits <= 64;
+      if (!how.narrow && flat_fold_sums != 0 && how.modulus <= (std::uint32_t{1} << 31)) {
+        how.narrow = true;
+        how.fold = (std::uint64_t{1} << 63) / how.modulus * how.modulus;
+      }
     } else {
       how.narrow = std::bit_width(sn.maxabs) + std::bit_width(sm.maxabs) + count_bits <= 63;
     }

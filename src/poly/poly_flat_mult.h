@@ -50,7 +50,8 @@ namespace tavrin {
 // term-by-term product gives. Returns false, having changed nothing, when it
 // does not apply.
 // n: kept; m: kept (may be n); *p: overwritten (may be &n or &m)
-// reads: mode flags, modulus, flat_cell_bits, flat_scan_ratio, flat_kronecker_ratio
+// reads: mode flags, modulus, flat_cell_bits, flat_scan_ratio, flat_kronecker_ratio,
+//        flat_fold_sums
 bool flat_poly_mult(poly n, poly m, poly* p, polypt pol);
 
 // *q := n / m for polynomials with integer coefficients, m dividing n,

@@ -188,15 +188,32 @@ void visit_rows(const DensePlan& plan, const Packing& pk, std::uint64_t lo, std:
   }
 }
 
+// x + y for an accumulator; with Fold (one-word residue sums, y below
+// 2^62, x below 2^63) a sum of 2^63 or more is brought back below 2^63 by
+// subtracting fold, a multiple of the modulus of at least 2^62.
+template <class Acc, bool Fold>
+inline Acc add_to(Acc x, Acc y, std::uint64_t fold) {
+  if constexpr (Fold) {
+    const Acc s = x + y;
+    return s >= (Acc{1} << 63) ? s - fold : s;
+  } else {
+    return x + y;
+  }
+}
+
 // acc[ia[i] + ib[j]] += a[i] b[j] for every i < na, j < nb. Kept out of
 // line, so its few values stay in registers.
-template <class Acc>
+template <class Acc, bool Fold>
 [[gnu::noinline]] void add_products(Acc* acc, const std::uint32_t* ia, const std::int64_t* a, std::uint32_t na,
-                                    const std::uint32_t* ib, const std::int64_t* b, std::uint32_t nb) {
+                                    const std::uint32_t* ib, const std::int64_t* b, std::uint32_t nb,
+                                    std::uint64_t fold) {
   for (std::uint32_t i = 0; i < na; ++i) {
     Acc* base = acc + ia[i];
     const std::int64_t x = a[i];
-    for (std::uint32_t j = 0; j < nb; ++j) base[ib[j]] += product_of<Acc>(x, b[j]);
+    for (std::uint32_t j = 0; j < nb; ++j) {
+      Acc& c = base[ib[j]];
+      c = add_to<Acc, Fold>(c, product_of<Acc>(x, b[j]), fold);
+    }
   }
 }
 
@@ -219,8 +236,8 @@ template <class Acc>
 
 // The sums of the product's terms into keys and sums, keys decreasing; a
 // zero sum is dropped.
-template <class Acc>
-void dense_sum(const Flat& a, const Flat& b, const Packing& pk, const DensePlan& plan,
+template <class Acc, bool Fold>
+void dense_sum(const Flat& a, const Flat& b, const Packing& pk, const DensePlan& plan, std::uint64_t fold,
                FlatBuffer<std::uint64_t>& keys, FlatBuffer<Acc>& sums) {
   std::vector<Acc>& store = cell_store<Acc>();
   if (store.size() < plan.cells) store.assign(plan.cells, Acc{0});
@@ -262,7 +279,7 @@ void dense_sum(const Flat& a, const Flat& b, const Packing& pk, const DensePlan&
           until_poll = flat_poll_products;
           check_interrupt();
         }
-        add_products(acc, plan.ia.data() + i, av + i, rows, bi + y.begin, bv + y.begin, nb);
+        add_products<Acc, Fold>(acc, plan.ia.data() + i, av + i, rows, bi + y.begin, bv + y.begin, nb, fold);
         i += rows;
       }
     }
@@ -317,8 +334,9 @@ inline void sift_up(HeapEntry* h, std::size_t n) {
 // The term products in decreasing key order, each key's sum emitted once.
 // A row (one term of a times b) enters the heap only when the row above it
 // has given its first product, so the heap holds the rows in play.
-template <class Acc>
-void heap_sum(const Flat& a, const Flat& b, FlatBuffer<std::uint64_t>& keys, FlatBuffer<Acc>& sums) {
+template <class Acc, bool Fold>
+void heap_sum(const Flat& a, const Flat& b, std::uint64_t fold, FlatBuffer<std::uint64_t>& keys,
+              FlatBuffer<Acc>& sums) {
   const auto na = static_cast<std::uint32_t>(a.key.size());
   const auto nb = static_cast<std::uint32_t>(b.key.size());
   std::vector<HeapEntry> store(static_cast<std::size_t>(na) + 1);
@@ -339,7 +357,7 @@ void heap_sum(const Flat& a, const Flat& b, FlatBuffer<std::uint64_t>& keys, Fla
         check_interrupt();
       }
       const HeapEntry e = h[1];
-      acc += product_of<Acc>(av[e.i], bv[e.j]);
+      acc = add_to<Acc, Fold>(acc, product_of<Acc>(av[e.i], bv[e.j]), fold);
       if (e.j + 1 < nb) {
         h[1] = {ak[e.i] + bk[e.j + 1], e.i, e.j + 1};
       } else {
@@ -394,7 +412,7 @@ FlatBuffer<Acc>& residue_sums() {
   return scratch_at_depth(sums);
 }
 
-template <class Acc>
+template <class Acc, bool Fold = false>
 FlatMethod run(const Flat& a, const Flat& b, const Packing& pk, const DensePlan* plan, const WordSums& how,
                WordTerms& out) {
   FlatBuffer<Acc>* sums = nullptr;
@@ -407,9 +425,9 @@ FlatMethod run(const Flat& a, const Flat& b, const Packing& pk, const DensePlan*
     sums->clear();
   }
   if (plan != nullptr) {
-    dense_sum<Acc>(a, b, pk, *plan, out.key, *sums);
+    dense_sum<Acc, Fold>(a, b, pk, *plan, how.fold, out.key, *sums);
   } else {
-    heap_sum<Acc>(a, b, out.key, *sums);
+    heap_sum<Acc, Fold>(a, b, how.fold, out.key, *sums);
   }
   if constexpr (std::is_unsigned_v<Acc> || std::is_same_v<Acc, u128>) {
     // Residues: each sum reduced once, the terms that vanish dropped.
@@ -447,7 +465,10 @@ FlatMethod sum_word_products(const Flat& a, const Flat& b, const Packing& pk, co
     dense = 4.0 * dense_cost(a, b, plan, !how.narrow) <= static_cast<double>(flat_scan_ratio) * heap_cost(a, b);
   }
   const DensePlan* p = dense ? &plan : nullptr;
-  if (how.modular) return how.narrow ? run<std::uint64_t>(a, b, pk, p, how, out) : run<u128>(a, b, pk, p, how, out);
+  if (how.modular) {
+    if (!how.narrow) return run<u128>(a, b, pk, p, how, out);
+    return how.fold != 0 ? run<std::uint64_t, true>(a, b, pk, p, how, out) : run<std::uint64_t>(a, b, pk, p, how, out);
+  }
   return how.narrow ? run<std::int64_t>(a, b, pk, p, how, out) : run<wide_int>(a, b, pk, p, how, out);
 }
 

@@ -155,12 +155,18 @@ TEST_F(FlatMultTest, AccumulatorsAtTheWordBoundAndPackingAtSixtyFourBits) {
   }
   {
     // Residues modulo 2147483629: three products of (p - 1)^2 fit a word,
-    // four do not.
+    // four do not; one word folded back by a multiple of p whenever a sum
+    // passes 2^63 (every second product here), or 128 bits.
     RingScope mod(Ring::mod_big);
-    const BigRef top(2147483628);
-    for (int K : {3, 4, 5}) {
-      planted(K, top, top, false, a, b);
-      both_ways(Ring::mod_big, a, b, "K = " + std::to_string(K) + " of p - 1");
+    const BigRef top(2147483628), mid(1073741827);
+    for (std::int32_t fold : {1, 0}) {
+      ScopedValue<std::int32_t> folding(flat_fold_sums, fold);
+      for (int K : {3, 4, 5, 61}) {
+        planted(K, top, top, false, a, b);
+        both_ways(Ring::mod_big, a, b, "K = " + std::to_string(K) + " of p - 1, fold " + std::to_string(fold));
+        planted(K, mid, top, true, a, b);
+        both_ways(Ring::mod_big, a, b, "K = " + std::to_string(K) + " of p / 2, fold " + std::to_string(fold));
+      }
     }
   }
   {
