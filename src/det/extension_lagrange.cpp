@@ -224,7 +224,7 @@ class SimplexDet {
           ++it;
           continue;
         }
-        found.emplace(it->first, interpolate_prefix(it->second));
+        found.emplace(it->first, interpolate_prefix(std::move(it->second)));
         it = values.erase(it);
       }
     }
@@ -254,20 +254,22 @@ class SimplexDet {
     return s;
   }
   // The coefficients of the polynomial of degree < n taking the n values
-  // at X^0 .. X^(n-1); the bases are kept for every n.
-  std::vector<std::uint32_t> interpolate_prefix(const std::vector<std::uint32_t>& vals) {
-    const std::size_t n = vals.size();
-    if (bases_.size() <= n) bases_.resize(n + 1);
-    if (bases_[n].empty()) {
-      std::vector<std::uint32_t> pts(n);
-      for (std::size_t i = 0; i < n; ++i) pts[i] = static_cast<std::uint32_t>(i);
-      bases_[n] = lagrange_basis(r_, pts);
-    }
-    const std::vector<std::uint32_t>& basis = bases_[n];
+  // at X^0 .. X^(n-1), by Newton's divided differences (an inverse is a
+  // negated logarithm).
+  std::vector<std::uint32_t> interpolate_prefix(std::vector<std::uint32_t> c) const {
+    const std::size_t n = c.size();
+    for (std::size_t j = 1; j < n; ++j)
+      for (std::size_t i = n - 1; i >= j; --i) {
+        const auto xi = static_cast<std::uint32_t>(i), xk = static_cast<std::uint32_t>(i - j);
+        c[i] = r_.mul(r_.sub(c[i], c[i - 1]), r_.inv(r_.sub(xi, xk)));
+      }
     std::vector<std::uint32_t> coefs(n, r_.zero());
-    for (std::size_t d = 0; d < n; ++d)
-      for (std::size_t i = 0; i < n; ++i)
-        if (!r_.is_zero(vals[i])) coefs[d] = r_.add(coefs[d], r_.mul(vals[i], basis[d * n + i]));
+    for (std::size_t i = n; i-- > 0;) {
+      // coefs := coefs * (Y - X^i) + c[i]
+      const auto xi = static_cast<std::uint32_t>(i);
+      for (std::size_t k = n - 1; k > 0; --k) coefs[k] = r_.sub(coefs[k - 1], r_.mul(xi, coefs[k]));
+      coefs[0] = r_.add(r_.neg(r_.mul(xi, coefs[0])), c[i]);
+    }
     while (!coefs.empty() && r_.is_zero(coefs.back())) coefs.pop_back();
     return coefs;
   }
@@ -276,7 +278,6 @@ class SimplexDet {
   std::int32_t m_, nv_;
   std::vector<std::int32_t> vars_;
   std::vector<std::int64_t> bounds_;
-  std::vector<std::vector<std::uint32_t>> bases_;
   std::vector<std::int32_t> origin_;
 };
 

@@ -266,18 +266,18 @@ TEST_F(Lagrange, SmallFieldsInterpolateOverAnExtension) {
 }
 
 TEST_F(Lagrange, ExtensionFieldEngineAgreesWithTheBoxAndTheIntegers) {
-  // The engine alone on residue matrices of sides 1 to 9 with zero rows,
+  // The engine alone on residue matrices of sides 1 to 8 with zero rows,
   // constant columns and high degrees: modulo a word prime (a field of p
   // elements) against the interpolation on the box of the degrees, modulo
   // small primes (fields of 2^k, 3^k, 7^k elements) against the integers.
   check_mod_matrix_size(32);
   std::mt19937_64 rng(test_seed());
-  static const char* monos[] = {"1", "x", "y", "z", "x^3*y", "z^4", "x*y*z", "y^5"};
+  static const char* monos[] = {"1", "x", "y", "z", "x^3*y", "z^4", "x*y*z", "y^3"};
   for (std::int64_t p : {2, 3, 7, 32003}) {
     ModulusScope mod{static_cast<std::int32_t>(p)};
     NodeBalance balance;
     for (int trial = 0; trial < test_iterations(6); ++trial) {
-      const auto n = std::int32_t(1 + rng() % 9);
+      const auto n = std::int32_t(1 + rng() % 8);
       Mat a(n, n);
       for (auto& c : a.cell) {
         std::string s = "0";
