@@ -31,6 +31,13 @@
 //   det GF(7)[x,y]  11 x 11, entries 6 of the 10 monomials of total degree <= 3
 //                   (peer: Tavrin's own Gauss-Bareiss, &(K = 1))
 //   det GF(2)[x,y,z] 7 x 7, entries non-empty sums of 1, x, y, z (peer: &(K = 1))
+//   det GF(2)[x,y,z] 20 .. 50, det GF(3)[x,y,z] 20 .. 50
+//                   n x n, in each row the diagonal and 4 other random columns
+//                   ("full": every column, sides 20 and 30),
+//                   each such entry 1 or 2 of the monomials 1, x, y, z with
+//                   random non-zero residues (peer: Singular's det, answers
+//                   compared term by term; TAVRIN_BENCH_OLD=1 also times the
+//                   route before the extension-field interpolation)
 //
 //   compare_gcd [row-prefix]     e.g. compare_gcd "gcd sparse"
 // TAVRIN_BENCH_GIAC=1 adds Giac's det (one thread) to the determinant rows
@@ -41,6 +48,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cctype>
 #include <chrono>
 #include <csignal>
 #include <cstdint>
@@ -48,6 +56,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <functional>
+#include <map>
 #include <memory>
 #include <random>
 #include <set>
@@ -1060,6 +1069,141 @@ void det_gf2() {
   });
 }
 
+// Singular's det of the n x n matrix m over GF(p) in nv variables (entries
+// with residues 0 .. p-1): its processor seconds (best of up to five runs,
+// one when a run takes over two seconds) and its terms as exponent vector ->
+// residue; false when Singular is not there or gave up within `limit` seconds.
+bool singular_det_mod(const Matrix& m, int n, int nv, int p, int limit, double* seconds,
+                      std::map<std::vector<std::int32_t>, std::int64_t>* terms) {
+  if (std::system("command -v Singular >/dev/null 2>&1") != 0) return false;
+  const char* names[] = {"x", "y", "z", "w", "v", "u", "t", "s"};
+  const std::string stem = "/tmp/tavrin_compare_det_mod_" + std::to_string(::getpid());
+  const std::string file = stem + ".sing", answer = stem + ".txt";
+  FILE* f = std::fopen(file.c_str(), "w");
+  if (f == nullptr) return false;
+  std::string vars;
+  for (int k = 0; k < nv; ++k) vars += std::string(k ? "," : "") + names[k];
+  std::fprintf(f, "system(\"--ticks-per-sec\",1000000);\nring R=%d,(%s),dp; short=0;\nmatrix M[%d][%d]=", p,
+               vars.c_str(), n, n);
+  for (int r = 0; r < n; ++r)
+    for (int c = 0; c < n; ++c)
+      std::fprintf(f, "%s%s", r + c ? "," : "", singular_text(m[static_cast<std::size_t>(c * n + r)]).c_str());
+  std::fprintf(f,
+               ";\npoly d; int best=2147483647; int t; int i;\n"
+               "for(i=1;i<=5;i++){t=rtimer; d=det(M); t=rtimer-t; if(t<best){best=t;} if(t>2000000){break;}}\n"
+               "write(\":w %s\", string(d)); print(best);\nquit;\n",
+               answer.c_str());
+  std::fclose(f);
+  FILE* in = popen(("timeout " + std::to_string(limit) + " Singular -q --no-warn " + file).c_str(), "r");
+  if (in == nullptr) return false;
+  char line[256];
+  std::string first;
+  while (std::fgets(line, sizeof line, in) != nullptr)
+    if (first.empty()) first = line;
+  pclose(in);
+  std::remove(file.c_str());
+  std::string text;
+  if (FILE* a = std::fopen(answer.c_str(), "r")) {
+    int ch = 0;
+    while ((ch = std::fgetc(a)) != EOF)
+      if (!std::isspace(ch)) text.push_back(static_cast<char>(ch));
+    std::fclose(a);
+  }
+  std::remove(answer.c_str());
+  if (first.empty() || text.empty()) return false;
+  *seconds = std::atof(first.c_str()) / 1e6;
+  // Terms such as -x^2*y*z, 2*x, -1 (short=0 spelling).
+  terms->clear();
+  std::size_t i = 0;
+  while (i < text.size()) {
+    std::int64_t sign = 1, c = 1;
+    if (text[i] == '+' || text[i] == '-') sign = text[i++] == '-' ? -1 : 1;
+    if (std::isdigit(static_cast<unsigned char>(text[i]))) {
+      c = 0;
+      while (i < text.size() && std::isdigit(static_cast<unsigned char>(text[i]))) c = c * 10 + (text[i++] - '0');
+      if (i < text.size() && text[i] == '*') ++i;
+    }
+    std::vector<std::int32_t> e(static_cast<std::size_t>(nv), 0);
+    while (i < text.size() && std::isalpha(static_cast<unsigned char>(text[i]))) {
+      const int var = static_cast<int>(std::find_if(names, names + nv, [&](const char* v) { return v[0] == text[i]; }) - names);
+      ++i;
+      std::int32_t x = 1;
+      if (i < text.size() && text[i] == '^') {
+        x = 0;
+        for (++i; i < text.size() && std::isdigit(static_cast<unsigned char>(text[i])); ++i) x = x * 10 + (text[i] - '0');
+      }
+      if (var < nv) e[static_cast<std::size_t>(var)] += x;
+      if (i < text.size() && text[i] == '*') ++i;
+    }
+    const std::int64_t r = ((sign * c) % p + p) % p;
+    if (r != 0) (*terms)[e] = r;
+  }
+  if (text == "0") terms->clear();
+  return true;
+}
+
+// A determinant modulo a small prime in x, y, z: Tavrin's default route and
+// its old route (small_field_lagrange_side out of reach: the determinant
+// over the integers reduced) on the same matrix, against Singular's det;
+// every answer checked term by term against Singular's. The matrix: n x n,
+// in each row the diagonal and per_row - 1 other random columns, each of
+// those entries one or two distinct monomials of {1, x, y, z} with random
+// non-zero residues; the other entries 0.
+void det_small_prime(int n, int p, int per_row) {
+  adjoin(3);
+  const bench::ModularRing ring(p);
+  std::mt19937_64 rng(static_cast<std::uint64_t>(100 * n + p + 7 * per_row));
+  const auto mons = all_monomials(3, 1);
+  Matrix m(static_cast<std::size_t>(n) * n);
+  for (int r = 0; r < n; ++r) {
+    std::set<int> cols{r};
+    while (cols.size() < static_cast<std::size_t>(per_row)) cols.insert(static_cast<int>(rng() % static_cast<std::uint64_t>(n)));
+    for (int c : cols) {
+      Terms t;
+      const std::size_t count = 1 + rng() % 2;
+      std::set<std::size_t> picked;
+      while (picked.size() < count) picked.insert(rng() % mons.size());
+      for (std::size_t k : picked) t.push_back({mons[k], 1 + static_cast<std::int64_t>(rng() % static_cast<std::uint64_t>(p - 1))});
+      m[static_cast<std::size_t>(c * n + r)] = t;
+    }
+  }
+  Work a;
+  a.fill(m);
+  quoly d = nullptr, old = nullptr;
+  auto ours = [&] { tavrin_det(a, n, &d); };
+  auto old_route = [&] {
+    const ScopedValue<std::int32_t> off(small_field_lagrange_side, INT32_MAX);
+    tavrin_det(a, n, &old);
+  };
+  const std::string row = "det GF(" + std::to_string(p) + ")[x,y,z] " + std::to_string(n) + (per_row == n ? " full" : "");
+  const std::string size = std::to_string(n) + " x " + std::to_string(n) + ", " + std::to_string(per_row) + " a row, degree 1";
+  double ps = 0;
+  std::map<std::vector<std::int32_t>, std::int64_t> want;
+  const bool peer = std::getenv("TAVRIN_BENCH_NO_PEER") == nullptr && singular_det_mod(m, n, 3, p, 400, &ps, &want);
+  auto agrees = [&](quoly v) {
+    poly own = nullptr;
+    poly x = v == nullptr ? nullptr : numerator_of(v, &own);
+    bool same = x != nullptr && peer;
+    if (same) {
+      const Walked w = walked(x, 3);
+      std::map<std::vector<std::int32_t>, std::int64_t> got;
+      for (std::size_t k = 0; k < w.e.size(); ++k)
+        if (std::stoll(w.c[k]) % p != 0) got[w.e[k]] = (std::stoll(w.c[k]) % p + p) % p;
+      same = got == want;
+    }
+    free_poly(&own);
+    return same;
+  };
+  const auto [t, unused] = time_pair(ours, {});
+  report(row.c_str(), size.c_str(), t, "Singular", peer ? ps : 0, agrees(d));
+  if (std::getenv("TAVRIN_BENCH_OLD") != nullptr) {
+    const auto [t_old, unused_old] = time_pair(old_route, {});
+    report((row + " old").c_str(), size.c_str(), t_old, "Singular", peer ? ps : 0, agrees(old));
+  }
+  free_quoly(&d);
+  free_quoly(&old);
+}
+
 // ---- Driver ------------------------------------------------------------------------------------
 
 struct Row {
@@ -1144,6 +1288,18 @@ int main(int argc, char** argv) {
       {"gcd mod 7", gcd_mod7},
       {"det GF(7)[x,y]", det_gf7},
       {"det GF(2)[x,y,z]", det_gf2},
+      {"det GF(2)[x,y,z] 20", [] { det_small_prime(20, 2, 5); }},
+      {"det GF(2)[x,y,z] 30", [] { det_small_prime(30, 2, 5); }},
+      {"det GF(2)[x,y,z] 40", [] { det_small_prime(40, 2, 5); }},
+      {"det GF(2)[x,y,z] 50", [] { det_small_prime(50, 2, 5); }},
+      {"det GF(2)[x,y,z] 20 full", [] { det_small_prime(20, 2, 20); }},
+      {"det GF(2)[x,y,z] 30 full", [] { det_small_prime(30, 2, 30); }},
+      {"det GF(3)[x,y,z] 20", [] { det_small_prime(20, 3, 5); }},
+      {"det GF(3)[x,y,z] 30", [] { det_small_prime(30, 3, 5); }},
+      {"det GF(3)[x,y,z] 40", [] { det_small_prime(40, 3, 5); }},
+      {"det GF(3)[x,y,z] 50", [] { det_small_prime(50, 3, 5); }},
+      {"det GF(3)[x,y,z] 20 full", [] { det_small_prime(20, 3, 20); }},
+      {"det GF(3)[x,y,z] 30 full", [] { det_small_prime(30, 3, 30); }},
   };
   std::printf("\n%-18s %-30s %12s   %-8s %12s  %8s\n", "row", "size", "Tavrin", "peer", "peer",
               "ratio");

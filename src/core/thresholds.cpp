@@ -69,6 +69,7 @@ std::int32_t simplest_poly_cutoff = 140;
 std::int32_t fast_factor_degree = 2;
 std::int32_t rat_det_method_cut = 5000;
 std::int32_t quiet_lagrange_side = 8;
+std::int32_t small_field_lagrange_side = 8;
 std::int32_t quiet_rat_lagrange_side = 6;
 std::int32_t quiet_sparse_lagrange_side = 11;
 std::int32_t sparse_dense_fill = 3;

@@ -405,6 +405,13 @@ extern std::int32_t lagrangecut;
 // Default 8. Range >= 2. Reader: the determinant router.
 extern std::int32_t quiet_lagrange_side;
 
+// Side from which that interpolation, modulo a prime with too few elements
+// for the degrees (2, 3, ...), runs over an extension field of the prime
+// instead of taking the determinant over the integers and reducing it (the
+// same polynomial). Default 8. Range >= 1 (INT32_MAX: never). Reader: the
+// modular interpolation.
+extern std::int32_t small_field_lagrange_side;
+
 // Sides from which the router's default route, over the rationals,
 // interpolates the determinant of a dense (sparse) matrix of polynomials or
 // of fractions with a common denominator in each row, with a proven bound on the

@@ -556,7 +556,10 @@ bool mod_interpolate(workptr ar, std::int32_t m, quolyptr q, bool check_laurent,
     s = mod_det(a, m, nv, the_degree, nm, true, out);
   }
   if (s == det_status::declined) return false;
-  if (s == det_status::too_small) {
+  if (s == det_status::too_small && small == too_small_modulus::proven && m >= small_field_lagrange_side &&
+      ext_field_det(a, m, nv, out)) {
+    set_residue_answer(q, out, nv);
+  } else if (s == det_status::too_small) {
     if (small == too_small_modulus::decline ||
         !use_rat_poly_det(a, m, nv, q, small == too_small_modulus::proven))
       return false;

@@ -44,8 +44,10 @@ bool mod_poly_determ(workptr ar, std::int16_t polydepth, std::int32_t m, quolypt
 // alone, for the router's default route: it prints nothing, and declines
 // (false) where mod_poly_determ would print or meet negative exponents, so
 // that its answer is always the polynomial the elimination gives. A degree
-// too large for the modulus takes the determinant of the residues as
-// integers by the proven route (rat_poly_interpolated) and reduces it.
+// too large for the modulus goes to an extension field of the prime (from
+// side small_field_lagrange_side; ext_field_det), else takes the
+// determinant of the residues as integers by the proven route
+// (rat_poly_interpolated) and reduces it.
 bool mod_poly_interpolated(workptr ar, std::int32_t m, quolyptr q);
 bool fl_poly_determ(workptr ar, std::int16_t polydepth, std::int32_t m, quolyptr q,
                     bool check_laurent, poly fct, std::int32_t the_degree, bool allnumbs);

@@ -228,4 +228,13 @@ class ZRows {
 bool use_rat_poly_det(const std::vector<Flat<std::uint32_t>>& a, std::int32_t m, std::int32_t nv,
                       quolyptr q, bool proven = false);
 
+// The modulus is too small for the degree: the determinant of the residues
+// by the same interpolation over the least extension field GF(p^k) with
+// more elements than every degree bound + 1, its coefficients then back in
+// GF(p) (out: residues). The same polynomial as use_rat_poly_det gives.
+// false: declined (a field of more than 2^20 elements). a: kept.
+// reads: modulus
+bool ext_field_det(const std::vector<Flat<std::uint32_t>>& a, std::int32_t m, std::int32_t nv,
+                   Flat<std::uint32_t>& out);
+
 }  // namespace tavrin::lagrange

@@ -206,6 +206,108 @@ TEST_F(Lagrange, RouterInterpolatesTheEliminationsPolynomial) {
   }
 }
 
+TEST_F(Lagrange, SmallFieldsInterpolateOverAnExtension) {
+  // Modulo primes with too few elements for the degrees: from the side
+  // small_field_lagrange_side on, the interpolation runs over GF(p^k) and
+  // answers what the route over the integers gives below it, on both sides
+  // of the cut, and elimination, and a planted L U determinant.
+  check_mod_matrix_size(32);  // the shared residue matrix grows once, not within a balance
+  std::mt19937_64 rng(test_seed());
+  ScopedValue<std::int32_t> quiet(quiet_lagrange_side, 2);
+  auto routed = [](const Mat& a, std::int32_t cut) {
+    ScopedValue<std::int32_t> side(small_field_lagrange_side, cut);
+    lagrange_last = {};
+    return routed_det(a, 2);
+  };
+  for (std::int64_t p : {2, 3, 5, 101}) {
+    ModulusScope mod{static_cast<std::int32_t>(p)};
+    NodeBalance balance;
+    for (int trial = 0; trial < test_iterations(4); ++trial) {
+      // Modulo 101 only one variable of a high degree is too much for it.
+      const std::int32_t cut = p == 101 ? 26 : 6 + trial % 3;
+      const std::int32_t n = cut - 1 + trial % 2;
+      const auto nv = std::int32_t(p == 101 ? 1 : 1 + rng() % 3);
+      Mat a(n, n);
+      Value planted = Value::number(BigRef(1));
+      if (trial % 4 == 3) {
+        Mat l(n, n), u(n, n);
+        for (std::int32_t i = 0; i < n; ++i)
+          for (std::int32_t j = 0; j < n; ++j) {
+            if (j < i) l.at(i, j) = random_entry(rng, nv, p);
+            if (j > i) u.at(i, j) = random_entry(rng, nv, p);
+          }
+        for (std::int32_t i = 0; i < n; ++i) {
+          l.at(i, i) = Value::ratfun(i % 3 == 0 ? "x^2 + 1" : "x + " + std::to_string(i % 2));
+          u.at(i, i) = i % 2 == 0 ? Value::number(BigRef(1)) : Value::ratfun(nv > 1 ? "y + x" : "x");
+          fast_quoly_mult(planted.cell(), l.at(i, i).cell());
+          fast_quoly_mult(planted.cell(), u.at(i, i).cell());
+        }
+        a = schoolbook(l, u);
+      } else {
+        for (auto& c : a.cell) c = random_entry(rng, nv, p);
+        if (trial % 4 == 2)
+          for (std::int32_t j = 0; j < n; ++j) a.at(n - 1, j) = copy_of(a.at(1, j).get());
+      }
+      const Value fast = routed(a, cut);
+      const bool extension = lagrange_last.points > 0 && lagrange_last.primes == 0;
+      EXPECT_EQ(extension, n >= cut) << p << " n " << n;
+      const Value old = routed(a, INT32_MAX);
+      EXPECT_GT(lagrange_last.primes, 0) << p;
+      EXPECT_TRUE(quoly_equal(fast, old)) << p << " n " << n << " vars " << nv << ": " << value_text(fast)
+                                          << " vs " << value_text(old);
+      if (trial % 4 == 3) {
+        EXPECT_TRUE(quoly_equal(fast, planted)) << p << " n " << n;
+      }
+      if (nv == 1 && n <= 8) {
+        EXPECT_TRUE(quoly_equal(fast, routed_det(a, INT32_MAX))) << p << " n " << n;
+      }
+    }
+  }
+}
+
+TEST_F(Lagrange, ExtensionFieldEngineAgreesWithTheBoxAndTheIntegers) {
+  // The engine alone on residue matrices of sides 1 to 8 with zero rows,
+  // constant columns and high degrees: modulo a word prime (a field of p
+  // elements) against the interpolation on the box of the degrees, modulo
+  // small primes (fields of 2^k, 3^k, 7^k elements) against the integers.
+  check_mod_matrix_size(32);
+  std::mt19937_64 rng(test_seed());
+  static const char* monos[] = {"1", "x", "y", "z", "x^3*y", "z^4", "x*y*z", "y^3"};
+  for (std::int64_t p : {2, 3, 7, 32003}) {
+    ModulusScope mod{static_cast<std::int32_t>(p)};
+    NodeBalance balance;
+    for (int trial = 0; trial < test_iterations(6); ++trial) {
+      const auto n = std::int32_t(1 + rng() % 8);
+      Mat a(n, n);
+      for (auto& c : a.cell) {
+        std::string s = "0";
+        for (const char* m : monos)
+          if (rng() % 4 == 0) s += " + " + std::to_string(1 + rng() % std::uint64_t(p - 1)) + "*" + m;
+        c = make_value(s);
+      }
+      if (trial % 3 == 1)
+        for (std::int32_t j = 0; j < n; ++j) a.at(n - 1, j) = Value::number(BigRef(0));
+      std::vector<lagrange::Flat<std::uint32_t>> f(a.cell.size());
+      for (std::size_t k = 0; k < f.size(); ++k)
+        lagrange::read_entry(a.cell[k].get(), 3, [&](const std::int32_t* x, imptr c) {
+          if (c->lint != 0) f[k].push(x, 3, static_cast<std::uint32_t>(c->lint));
+        });
+      lagrange::Flat<std::uint32_t> ext, box;
+      ASSERT_TRUE(lagrange::ext_field_det(f, n, 3, ext)) << p << " n " << n;
+      Value got = Value::number(BigRef(1)), want = Value::number(BigRef(1));
+      lagrange::set_residue_answer(got.cell(), ext, 3);
+      if (p == 32003) {
+        lagrange::NumberMatrix nm(n);
+        ASSERT_EQ(lagrange::mod_det(f, n, 3, -1, nm, true, box), lagrange::det_status::done);
+        lagrange::set_residue_answer(want.cell(), box, 3);
+      } else {
+        ASSERT_TRUE(lagrange::use_rat_poly_det(f, n, 3, want.cell(), true)) << p;
+      }
+      EXPECT_TRUE(quoly_equal(got, want)) << p << " n " << n << ": " << value_text(got) << " vs " << value_text(want);
+    }
+  }
+}
+
 // The router's determinant over the rationals of a, stored dense or
 // sparse, with the quiet interpolation from side `from` (INT32_MAX: never).
 Value routed_rat_det(const Mat& a, bool sparse, std::int32_t from) {
@@ -350,9 +452,11 @@ TEST_F(Lagrange, RationalRouterMeetsItsCoefficientBound) {
 }
 
 TEST_F(Lagrange, SmallFieldsInterpolateOverTheIntegers) {
-  // Modulo 3 and 7 the degrees pass the modulus: the default route takes
-  // the determinant of the residues as integers and reduces it.
+  // Modulo 3 and 7 the degrees pass the modulus: below the side of the
+  // extension field, the default route takes the determinant of the
+  // residues as integers and reduces it.
   check_mod_matrix_size(32);
+  ScopedValue<std::int32_t> integers(small_field_lagrange_side, INT32_MAX);
   std::mt19937_64 rng(test_seed());
   for (std::int32_t p : {3, 7}) {
     ModulusScope mod(p);
