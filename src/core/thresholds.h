@@ -411,9 +411,10 @@ extern std::int32_t quiet_sparse_lagrange_side;
 // Fill from which the router hands the determinant of a sparse matrix to
 // the dense engines (the integer images over the rationals, the residue
 // elimination and the interpolation modulo a prime) once its entries reach
-// - modulo a prime with polynomial entries: sparse_dense_fill a row on
-//   average (default 3; the sparse elimination fills in and grows its
-//   entries, 3 times slower at 3 a row on side 60);
+// - modulo a prime with polynomial entries, and over the rationals with
+//   integer entries under "&(K = 1)": sparse_dense_fill a row on average
+//   (default 3; the sparse eliminations fill in and grow their entries, 3
+//   and 7 times slower at 3 a row on sides 60 and 200);
 // - over the rationals with integer entries: sparse_dense_int_fill a row
 //   (default 4: at 3 a row the sparse elimination is 3 to 5 times sooner
 //   on sides 200 to 1100, at 4 a row 5 times slower on sides 400 to 1100);

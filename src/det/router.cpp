@@ -170,16 +170,18 @@ class SpreadCopy {
 enum class dense_kind { none, integers, residues, char2, polys };
 
 // Whether the m x m sparse matrix sp of entries of kind is full enough for
-// the dense engines: sparse_dense_fill entries a row for polynomials,
-// sparse_dense_int_fill for integers, and for residues sparse_dense_mod_fill
-// * sqrt(m) entries (sparse_dense_char2_fill in the fields of
-// characteristic 2). The count stops at the need.
+// the dense engines: sparse_dense_fill entries a row for polynomials and for
+// integers under "&K" (sparse Gauss-Bareiss fills in and grows them alike),
+// else sparse_dense_int_fill for integers, and for residues
+// sparse_dense_mod_fill * sqrt(m) entries (sparse_dense_char2_fill in the
+// fields of characteristic 2). The count stops at the need.
 bool dense_sooner(sparseptr sp, std::int32_t m, dense_kind kind) {
   const double side = m;
+  const bool plain_integers = kind == dense_kind::integers && gauss_cutoff != 1;
   const double need = kind == dense_kind::residues ? sparse_dense_mod_fill * std::sqrt(side)
                       : kind == dense_kind::char2  ? sparse_dense_char2_fill * std::sqrt(side)
-                      : kind == dense_kind::integers ? sparse_dense_int_fill * side
-                                                     : sparse_dense_fill * side;
+                      : plain_integers             ? sparse_dense_int_fill * side
+                                                   : sparse_dense_fill * side;
   const auto limit = static_cast<std::int64_t>(std::ceil(need));
   std::int64_t k = 0;
   for (std::int32_t r = 1; r <= m && k < limit; ++r)

@@ -58,12 +58,14 @@ class SparseOnDense : public MatrixTest {
   PolyVars vars_{"x", "y"};
 };
 
-// The router's determinant of a stored sparse, both fill thresholds at
-// fill. consume: the router may give the entries up; else the matrix must
-// come back unchanged.
+// The router's determinant of a stored sparse, every fill threshold at
+// fill (< 0: the defaults). consume: the router may give the entries up;
+// else the matrix must come back unchanged.
 Value sparse_det(const Mat& a, std::int32_t fill, bool consume = false) {
-  ScopedValue<std::int32_t> f(sparse_dense_fill, fill), g(sparse_dense_mod_fill, fill),
-      h(sparse_dense_char2_fill, fill), i(sparse_dense_int_fill, fill);
+  auto at = [fill](std::int32_t v) { return fill < 0 ? v : fill; };
+  ScopedValue<std::int32_t> f(sparse_dense_fill, at(sparse_dense_fill)),
+      g(sparse_dense_mod_fill, at(sparse_dense_mod_fill)), h(sparse_dense_char2_fill, at(sparse_dense_char2_fill)),
+      i(sparse_dense_int_fill, at(sparse_dense_int_fill));
   sparseptr own = to_sparse(a), sp = own;
   Value d = Value::number(BigRef(1));
   routed.clear();
@@ -173,7 +175,8 @@ TEST_F(SparseOnDense, PlantedDeterminants) {
 }
 
 TEST_F(SparseOnDense, FillThresholdsMetExactly) {
-  // Side 10 over Z: 40 entries (4 a row) go dense, 39 stay. Modulo a
+  // Side 10 over Z: 40 entries (4 a row) go dense, 39 stay, at the
+  // defaults. Modulo a
   // prime the need is sparse_dense_mod_fill * sqrt(m): at fill 10 and side
   // 16, 40 entries.
   std::mt19937_64 rng(5);
@@ -191,9 +194,19 @@ TEST_F(SparseOnDense, FillThresholdsMetExactly) {
   };
   for (std::int32_t count : {39, 40}) {
     const Mat a = with_entries(10, count, integer);
-    const Value d = sparse_det(a, sparse_dense_int_fill);
+    const Value d = sparse_det(a, -1);
     EXPECT_EQ(went_dense(), count == 40) << count;
     EXPECT_EQ(value_text(d), value_text(sparse_det(a, INT32_MAX)));
+  }
+  // Under "&K" integers go from 3 a row, past sparse Gauss-Bareiss (no
+  // entry 0, which the store would drop).
+  for (std::int32_t count : {29, 30}) {
+    ScopedValue<std::int32_t> bareiss(gauss_cutoff, 1);
+    const Mat a = with_entries(10, count, residue(100));
+    const Value d = sparse_det(a, -1);
+    EXPECT_EQ(went_dense(), count == 30) << count;
+    EXPECT_EQ(value_text(d), value_text(sparse_det(a, INT32_MAX)));
+    EXPECT_TRUE(went(det_method::sparse_gauss_Bareiss));
   }
   for (std::int32_t p : {32003, 256}) {
     ModulusScope mod{p};
