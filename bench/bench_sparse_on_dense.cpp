@@ -6,12 +6,25 @@
 // - ring 2, modulo 32003 in x: entries of degree 4, side 60 (and 200 full);
 // - ring 3, over Q in x, y, z, t: a constant plus, half the time, a term of
 //   degree 1 or 2, side 12;
-// - ring 4, over Q: fractions with denominators up to 9, side 60.
+// - ring 4, over Q: fractions with denominators up to 9, side 60 (and 200);
+// - ring 5, over Q in x, y, z: the entries of ring 3, side 30;
+// - rings 6 and 7, GF(256) and GF(65536): nonzero elements, side 400;
+// - ring 8, modulo 32003 in x and ring 9, over Q in x, y, z, under "&(K = 1)"
+//   (Gauss-Bareiss named), and ring 10, over Q in x, y, z, under "&(L = 1)"
+//   (Lagrange named): sides 60, 30 and 30;
+// - rings 11 and 12, over Z under "&(K = 1)" and "&(L = 1)", side 200, and
+//   ring 13, modulo 32003 in x under "&(L = 1)", side 60.
+// Sides above 1000 have no dense storage: sparse_s alone (dense_s 0), over
+// Z and modulo 32003.
+// With TAVRIN_SPARSE_ROUTE set, sparse_s is the sparse route alone (the
+// fill thresholds out of reach).
 // Counters: sparse_s and dense_s (processor seconds of one determinant
 // each) and their ratio.
 #include <benchmark/benchmark.h>
 
+#include <climits>
 #include <cstdint>
+#include <cstdlib>
 #include <ctime>
 #include <functional>
 #include <memory>
@@ -22,6 +35,7 @@
 
 #include "bench_sparse_instances.h"
 #include "core/mode_guard.h"
+#include "core/thresholds.h"
 #include "det/router.h"
 #include "numbers/work_arrays.h"
 #include "quoly/quoly_quot.h"
@@ -33,19 +47,49 @@ using namespace tavrin::bench_sparse;
 
 constexpr std::int32_t p = 32003;
 
-// The arithmetic modulo p for the lifetime of a scope (ring > 0 and < 3).
+// The modulus of each ring (0: the rationals).
+std::int32_t modulus_of(int ring) {
+  switch (ring) {
+    case 1: case 2: case 8: case 13: return p;
+    case 6: return 256;
+    case 7: return 65536;
+    default: return 0;
+  }
+}
+
+// The arithmetic of the ring and the method it names for the lifetime of a
+// scope.
 class Ring {
  public:
-  explicit Ring(bool modular) {
-    if (!modular) return;
-    ring_.emplace(p, true);
+  explicit Ring(int ring) : bareiss_(gauss_cutoff), lagrange_(rat_det_method_cut), mod_lagrange_(mod_det_method_cut) {
+    // The sparse route alone, the one the dense engines bypass.
+    if (std::getenv("TAVRIN_SPARSE_ROUTE") != nullptr)
+      sparse_dense_fill = sparse_dense_int_fill = sparse_dense_mod_fill = sparse_dense_char2_fill = INT32_MAX;
+    if (ring == 8 || ring == 9 || ring == 11) gauss_cutoff = 1;
+    if (ring == 10 || ring == 12 || ring == 13) rat_det_method_cut = mod_det_method_cut = 1;
+    const std::int32_t m = modulus_of(ring);
+    if (m == 0) return;
+    ring_.emplace(m, true);
     modularmode = lintmode = true;
     flotemode = false;
   }
+  ~Ring() {
+    gauss_cutoff = bareiss_;
+    sparse_dense_fill = fill_;
+    sparse_dense_int_fill = int_fill_;
+    sparse_dense_mod_fill = mod_fill_;
+    sparse_dense_char2_fill = char2_fill_;
+    rat_det_method_cut = lagrange_;
+    mod_det_method_cut = mod_lagrange_;
+  }
+  Ring(const Ring&) = delete;
+  Ring& operator=(const Ring&) = delete;
 
  private:
   std::optional<ModulusGuard> ring_;
   ArithModeGuard modes_;
+  std::int32_t bareiss_, lagrange_, mod_lagrange_;
+  std::int32_t fill_ = sparse_dense_fill, int_fill_ = sparse_dense_int_fill, mod_fill_ = sparse_dense_mod_fill, char2_fill_ = sparse_dense_char2_fill;
 };
 
 quoly residue_poly(std::mt19937_64& rng) {
@@ -76,11 +120,14 @@ quoly fraction(std::mt19937_64& rng) {
 
 quoly entry(int ring, std::mt19937_64& rng) {
   switch (ring) {
-    case 0: return number_value(nonzero(rng) * 11);
+    case 0: case 11: case 12: return number_value(nonzero(rng) * 11);
     case 1: return number_value(1 + static_cast<std::int32_t>(rng() % (p - 1)));
-    case 2: return residue_poly(rng);
+    case 2: case 8: case 13: return residue_poly(rng);
     case 3: return p06_entry(rng);
-    default: return fraction(rng);
+    case 4: return fraction(rng);
+    case 6: return number_value(1 + static_cast<std::int32_t>(rng() % 255));
+    case 7: return number_value(1 + static_cast<std::int32_t>(rng() % 65535));
+    default: return p06_entry(rng, 3);
   }
 }
 
@@ -104,10 +151,11 @@ void BM_SparseAgainstDense(benchmark::State& state) {
   const auto ring = static_cast<int>(state.range(0));
   const auto m = static_cast<std::int32_t>(state.range(1));
   const auto k = static_cast<std::int32_t>(state.range(2));
-  Ring arithmetic(ring == 1 || ring == 2);
+  Ring arithmetic(ring);
+  const bool stored_dense = m <= 1000;
   std::mt19937_64 rng(static_cast<std::uint64_t>(m * 100 + k));
   auto dense = std::make_unique<Dense>();
-  dense->cells = std::int64_t{m} * m;
+  dense->cells = m <= 1000 ? std::int64_t{m} * m : 0;
   sparseptr sp = build(
       m,
       [&](std::int32_t r) {
@@ -118,7 +166,7 @@ void BM_SparseAgainstDense(benchmark::State& state) {
         return s;
       },
       [&] { return entry(ring, rng); });
-  for (std::int32_t r = 1; r <= m; ++r)
+  for (std::int32_t r = 1; r <= m && stored_dense; ++r)
     for (colm_ptr e = *sparse_row(sp, r); e != nullptr; e = e->next) {
       quoly_assign(e->val, &dense->w.stash[(r - 1) + std::int64_t{e->coord - 1} * m]);
       dense->w.stash[(r - 1) + std::int64_t{e->coord - 1} * m]->next = nullptr;
@@ -134,9 +182,10 @@ void BM_SparseAgainstDense(benchmark::State& state) {
     quoly_set(1, &a);
     quoly_set(1, &b);
     sparseptr none = nullptr;
-    dense_s = seconds_of([&] {
-      mat_invert(&dense->w, &dense->w, m, &a, &none, nullptr, -1, -1, -1, 0, {.equal = true});
-    });
+    if (stored_dense)
+      dense_s = seconds_of([&] {
+        mat_invert(&dense->w, &dense->w, m, &a, &none, nullptr, -1, -1, -1, 0, {.equal = true});
+      });
     sparse_s = seconds_of([&] { mat_invert(nullptr, nullptr, m, &b, &sp, nullptr, -1, -1, -1, 0, {}); });
     benchmark::DoNotOptimize(a);
     free_quoly(&a);
@@ -149,12 +198,17 @@ void BM_SparseAgainstDense(benchmark::State& state) {
 }
 
 void sweep(benchmark::internal::Benchmark* b) {
-  const std::int32_t side[] = {200, 400, 60, 12, 60};
-  for (std::int64_t ring = 0; ring < 5; ++ring)
+  const std::int32_t side[] = {200, 400, 60, 12, 60, 30, 400, 400, 60, 30, 30, 200, 200, 60};
+  for (std::int64_t ring = 0; ring < 14; ++ring)
     for (std::int64_t k : {3, 6, 12, 50, 0})
       if (k < side[ring]) b->Args({ring, side[ring], k});
   b->Args({0, 600, 0});
   b->Args({2, 200, 0});
+  b->Args({4, 200, 0});
+  for (std::int64_t k : {3, 4}) b->Args({0, 600, k});
+  for (std::int64_t ring : {6, 7}) b->Args({ring, 400, 4});
+  for (std::int64_t ring : {0, 1})
+    for (std::int64_t k : {3, 4, 6, 12, 0}) b->Args({ring, 1100, k});
 }
 BENCHMARK(BM_SparseAgainstDense)->Apply(sweep)->Iterations(1)->Unit(benchmark::kMillisecond);
 

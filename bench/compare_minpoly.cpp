@@ -1,5 +1,5 @@
 // "Minpoly" beside gp's minpoly, in one run: sparse matrices of sides 50,
-// 150 and 300 of four kinds, modulo 2, 3, 101 and a word prime and over the
+// 100, 150, 200 and 300 of four kinds, modulo 2, 3, 101 and a word prime and over the
 // integers. Tavrin runs in this process (processor time, the median of
 // alternating runs); gp, a program, runs on a script that times its own
 // calls (the best of three by its processor timer, start-up left out). Each
@@ -238,7 +238,7 @@ int main(int argc, char** argv) {
   for (const char* kind : kinds) {
     if (std::strncmp(kind, filter, std::strlen(filter)) != 0) continue;
     for (const std::uint64_t p : moduli)
-      for (const int n : {50, 150, 300}) {
+      for (const int n : {50, 100, 150, 200, 300}) {
         const Entries e = make_matrix(kind, n, p, 1000 * static_cast<std::uint64_t>(n) + p);
         const Answer ours = tavrin_minpoly(e, n, p);
         // gp's minpoly of a random integer matrix above side 50 takes minutes.

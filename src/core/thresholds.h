@@ -423,18 +423,27 @@ extern std::int32_t quiet_sparse_lagrange_side;
 
 // Fill from which the router hands the determinant of a sparse matrix to
 // the dense engines (the integer images over the rationals, the residue
-// elimination and the interpolation modulo a prime): the matrix is spread
-// over a work array once its entries reach
-// - over the rationals with integer entries, and modulo a prime with
-//   polynomial entries: sparse_dense_fill a row on average (default 3; the
-//   sparse elimination fills in and grows its entries, 30 times slower at 4
-//   a row on side 400);
+// elimination and the interpolation modulo a prime) once its entries reach
+// - modulo a prime with polynomial entries, and over the rationals with
+//   integer entries under "&(K = 1)": sparse_dense_fill a row on average
+//   (default 3; the sparse eliminations fill in and grow their entries, 3
+//   and 7 times slower at 3 a row on sides 60 and 200);
+// - over the rationals with integer entries: sparse_dense_int_fill a row
+//   (default 4: at 3 a row the sparse elimination is 3 to 5 times sooner
+//   on sides 200 to 1100, at 4 a row 5 times slower on sides 400 to 1100);
 // - modulo a prime with number entries: sparse_dense_mod_fill * sqrt(m) in
 //   all (default 120: about 6 a row at side 400, 4 at side 1000, where the
-//   two eliminations take the same time; below side 15 never).
+//   two eliminations take the same time; below side 15 never);
+// - in GF(256) and GF(65536) with number entries: sparse_dense_char2_fill *
+//   sqrt(m) in all (default 80: 4 a row at side 400, where the dense
+//   elimination of the field's elements overtakes the sparse one).
+// Integers and residues are laid out flat, at any side; polynomials go
+// over a work array, up to side 1000.
 // Range >= 0 (0: always dense). Reader: the determinant router.
 extern std::int32_t sparse_dense_fill;
+extern std::int32_t sparse_dense_int_fill;
 extern std::int32_t sparse_dense_mod_fill;
+extern std::int32_t sparse_dense_char2_fill;
 
 // Side up to which the router inverts a dense matrix of polynomials over
 // the rationals in one variable by the recurrence of the sparse inverses

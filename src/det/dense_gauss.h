@@ -73,6 +73,10 @@ void small_determ(quolyptr n, quoly* matrx, std::int32_t s, bool verb);
 // multiplied into the residue of *n (a number). ar's residues are not kept.
 void mod_determ(workptr ar, std::int32_t m, quolyptr n);
 
+// The same for the m x m sparse matrix sp of number entries whose lint are
+// residues (absent entries 0), laid out flat at any side. sp: kept.
+void sparse_residue_determ(sparseptr sp, std::int32_t m, quolyptr n);
+
 // The kernel of mod_determ: d times the determinant of the m x m residues
 // held row by row in store (destroyed), modulo the current modulus.
 std::int32_t residue_determ(std::uint32_t* store, std::int32_t m, std::int32_t d);

@@ -184,9 +184,13 @@ void small_mod_determ(std::int32_t rows, quolyptr n, workptr beta, imptr pseudod
   *n = detail::new_number_value(A.to_number());
 }
 
-void int_determ(quolyptr n, arrptr q, workptr beta, std::int32_t rows, quolyptr pseudodet) {
+namespace {
+
+// int_determ on the cells (column by column, nil for 0) of q, or of a
+// matrix that has no array (q nil).
+void cells_determ(quolyptr n, arrptr q, const std::vector<quoly>& cells, std::int32_t rows,
+                  quolyptr pseudodet) {
   set_min_cut(rows);
-  const std::vector<quoly> cells = images::cells_of(q, beta, rows * rows);
   bool small_one = false;
   std::int32_t size = 0;
   // The bound, given back on every exit unless handed to the caller.
@@ -217,6 +221,21 @@ void int_determ(quolyptr n, arrptr q, workptr beta, std::int32_t rows, quolyptr 
     free_quoly(pseudodet);
     *pseudodet = detail::new_number_value(bound.release());
   }
+}
+
+}  // namespace
+
+void int_determ(quolyptr n, arrptr q, workptr beta, std::int32_t rows, quolyptr pseudodet) {
+  cells_determ(n, q, images::cells_of(q, beta, rows * rows), rows, pseudodet);
+}
+
+void sparse_int_determ(quolyptr n, sparseptr sp, std::int32_t rows) {
+  std::vector<quoly> cells(static_cast<std::size_t>(rows) * static_cast<std::size_t>(rows), nullptr);
+  for (std::int32_t r = 1; r <= rows; ++r)
+    for (colm_ptr e = *sparse_row(sp, r); e != nullptr; e = e->next)
+      cells[static_cast<std::size_t>(e->coord - 1) * static_cast<std::size_t>(rows) + static_cast<std::size_t>(r - 1)] =
+          e->val;
+  cells_determ(n, nullptr, cells, rows, nullptr);
 }
 
 }  // namespace tavrin

@@ -56,6 +56,11 @@ extern bool force_integer_route;
 void small_mod_determ(std::int32_t rows, quolyptr n, workptr beta, imptr pseudodet,
                       bool* succeed);
 
+// *n := det of the rows x rows integer matrix sp (absent entries 0) by the
+// images of int_determ; the old *n freed. sp: kept (only read). No side cap:
+// the images are flat arrays, not work arrays.
+void sparse_int_determ(quolyptr n, sparseptr sp, std::int32_t rows);
+
 // The determinant of the sparse matrix of word residues *spar modulo the
 // current modulus into *n (a number). arrfree: *spar is consumed and set to
 // nil; otherwise a copy is worked on. myverb: progress lines.

@@ -14,6 +14,8 @@
 #include "core/globals.h"
 #include "core/mode_guard.h"
 #include "core/thresholds.h"
+#include "det/dense_gauss.h"
+#include "det/int_determ.h"
 #include "det/lagrange.h"
 #include "arrays/sparse_store.h"
 #include "matrix/leverrier.h"
@@ -137,36 +139,20 @@ void dense_route(mat_invert_EnvRec& env, workptr ar, workptr outar, std::int32_t
                  const InvertFlags& how, sparseptr* spar, poly fct, std::int32_t the_degree,
                  std::int32_t the_degree2, std::int32_t the_power);
 
-// A sparse matrix laid over a work array for the dense engines, the array
-// given back on every exit; *spar is left as it was. borrow: the cells hold
-// the sparse entries themselves and one shared zero, for engines that only
-// read their matrix; else fresh copies, freed at the end.
+// A sparse matrix laid over a work array for the dense engines, as fresh
+// copies of its entries freed at the end, the array given back on every
+// exit; *spar is left as it was.
 class SpreadCopy {
  public:
-  SpreadCopy(sparseptr* spar, std::int32_t m, bool borrow) : guard_(&quotsign), borrow_(borrow) {
+  SpreadCopy(sparseptr* spar, std::int32_t m) : guard_(&quotsign) {
     if (!guard_.taken()) return;
-    workptr w = guard_.get();
     cells_ = std::int64_t{m} * m;
-    if (!borrow) {
-      sparseptr view = *spar;
-      spread_sparse(&view, w, false, m);
-      return;
-    }
-    quoly_set(0, &zero_);
-    zero_->next = nullptr;
-    std::fill(w->stash, w->stash + cells_, zero_);
-    for (std::int32_t r = 1; r <= m; ++r)
-      for (colm_ptr e = *sparse_row(*spar, r); e != nullptr; e = e->next)
-        w->stash[(r - 1) + std::int64_t{e->coord - 1} * m] = e->val;
+    sparseptr view = *spar;
+    spread_sparse(&view, guard_.get(), false, m);
   }
   ~SpreadCopy() {
     if (!guard_.taken()) return;
     workptr w = guard_.get();
-    if (borrow_) {
-      std::fill(w->stash, w->stash + cells_, nullptr);
-      free_quoly(&zero_);
-      return;
-    }
     for (std::int64_t k = 0; k < cells_; ++k) free_quoly(&w->stash[k]);
   }
   SpreadCopy(const SpreadCopy&) = delete;
@@ -176,17 +162,26 @@ class SpreadCopy {
 
  private:
   WorkArrayGuard guard_;
-  bool borrow_;
   std::int64_t cells_ = 0;
-  quoly zero_ = nullptr;
 };
 
-// Whether the m x m sparse matrix sp is full enough for the dense engines:
-// sparse_dense_fill entries a row, or for residues sparse_dense_mod_fill *
-// sqrt(m) entries. The count stops at the need.
-bool dense_sooner(sparseptr sp, std::int32_t m, bool residues) {
+// The entries of a sparse matrix, as the dense engines that may take it see
+// them.
+enum class dense_kind { none, integers, residues, char2, polys };
+
+// Whether the m x m sparse matrix sp of entries of kind is full enough for
+// the dense engines: sparse_dense_fill entries a row for polynomials and for
+// integers under "&K" (sparse Gauss-Bareiss fills in and grows them alike),
+// else sparse_dense_int_fill for integers, and for residues
+// sparse_dense_mod_fill * sqrt(m) entries (sparse_dense_char2_fill in the
+// fields of characteristic 2). The count stops at the need.
+bool dense_sooner(sparseptr sp, std::int32_t m, dense_kind kind) {
   const double side = m;
-  const double need = residues ? sparse_dense_mod_fill * std::sqrt(side) : sparse_dense_fill * side;
+  const bool plain_integers = kind == dense_kind::integers && gauss_cutoff != 1;
+  const double need = kind == dense_kind::residues ? sparse_dense_mod_fill * std::sqrt(side)
+                      : kind == dense_kind::char2  ? sparse_dense_char2_fill * std::sqrt(side)
+                      : plain_integers             ? sparse_dense_int_fill * side
+                                                   : sparse_dense_fill * side;
   const auto limit = static_cast<std::int64_t>(std::ceil(need));
   std::int64_t k = 0;
   for (std::int32_t r = 1; r <= m && k < limit; ++r)
@@ -194,23 +189,25 @@ bool dense_sooner(sparseptr sp, std::int32_t m, bool residues) {
   return k >= limit;
 }
 
-// The determinant of a sparse matrix by a dense engine: numbers go through
-// the dense route (integer images, or the residue elimination modulo a
-// prime, which always answer and only read the matrix), polynomials modulo
-// a prime through the interpolation. True: *n holds the determinant (the
-// entries given back when ar_free); false: the interpolation declined,
-// *spar is untouched.
-bool sparse_by_dense(mat_invert_EnvRec& env, sparseptr* spar, std::int32_t m, quolyptr n,
-                     bool ar_free, bool polys) {
-  {
-    SpreadCopy w(spar, m, !polys);
+// The determinant of a sparse matrix by a dense engine: integers by their
+// word-prime images and residues by the flat elimination, both laid out
+// flat at any side (they always answer and only read the matrix);
+// polynomials modulo a prime through the interpolation on a work array (up
+// to dense_side_cap). True: *n holds the determinant (the entries given
+// back when ar_free); false: declined, *spar untouched.
+bool sparse_by_dense(sparseptr* spar, std::int32_t m, quolyptr n, bool ar_free, dense_kind kind) {
+  if (kind == dense_kind::polys) {
+    if (m > dense_side_cap) return false;
+    SpreadCopy w(spar, m);
     if (!w.taken()) return false;
-    if (polys) {
-      note(det_method::mod_poly_determ);
-      if (!det_methods.mod_poly_interpolated(w.get(), m, n)) return false;
-    } else {
-      dense_route(env, w.get(), w.get(), m, n, {.equal = true}, nullptr, nullptr, -1, -1, -1);
-    }
+    note(det_method::mod_poly_determ);
+    if (!det_methods.mod_poly_interpolated(w.get(), m, n)) return false;
+  } else if (kind == dense_kind::integers) {
+    note(det_method::int_determ);
+    sparse_int_determ(n, *spar, m);
+  } else {
+    note(det_method::mod_determ);
+    sparse_residue_determ(*spar, m, n);
   }
   if (ar_free) free_sparse(spar, m, true);
   return true;
@@ -226,23 +223,32 @@ void sparse_route(mat_invert_EnvRec& env, std::int32_t m, quolyptr n, sparseptr*
     const bool allpolys = sparse_allpolys(*spar, m, &allnumbs);
     // A well-filled matrix of integers, of residues or of polynomials modulo
     // a prime goes to the dense engines, which give the same value sooner
-    // (a request that names a method, a cut-off, a divisor or a bound, or
-    // prints, stays).
+    // (a request that names a cut-off, a divisor or a bound, or prints,
+    // stays). A method named by "&K" or "&L" is the one the same matrix
+    // stored dense gets: none for numbers, whose determinant goes by images
+    // or residues whatever the switches, the interpolation modulo a prime
+    // for Gauss-Bareiss; the Lagrange method of polynomials stays sparse.
     if (allpolys && !verbose && fct == nullptr && the_degree < 0 && the_degree2 < 0 &&
-        numprimes == 0 && detcutoff < 0 && gauss_cutoff != 1 && rat_det_method_cut != 1 && !flotemode &&
-        field_depth == 0 && m > 3 && m <= dense_side_cap &&
+        numprimes == 0 && detcutoff < 0 && !flotemode && field_depth == 0 && m > 3 &&
         !need_to_turn_off_mod_out(true, true, false, env.mycut, m)) {
       const bool prime = modularmode && mod_is_prime && !finf;
-      const bool integers = allnumbs && !lintmode && !modularmode;
-      const bool residues = allnumbs && prime && !mod_mode_matrix_in_use;
-      const bool polys = !allnumbs && prime && !laurent && m >= quiet_lagrange_side;
-      if ((integers || residues || polys) && dense_sooner(*spar, m, residues) &&
-          sparse_by_dense(env, spar, m, n, ar_free, polys))
+      dense_kind kind = dense_kind::none;
+      if (allnumbs && !lintmode && !modularmode)
+        kind = dense_kind::integers;
+      else if (allnumbs && prime)
+        kind = dense_kind::residues;
+      else if (allnumbs && modularmode && finf)
+        kind = dense_kind::char2;
+      else if (!allnumbs && prime && !laurent && m >= quiet_lagrange_side && rat_det_method_cut != 1)
+        kind = dense_kind::polys;
+      if (kind != dense_kind::none && dense_sooner(*spar, m, kind) &&
+          sparse_by_dense(spar, m, n, ar_free, kind))
         exitt(env, n, fct, false);
     }
     // Over the rationals, where elimination would answer and print nothing,
     // the determinant is interpolated (the same value, in the same form).
-    if ((!allpolys || (!allnumbs && gauss_cutoff != 1 && rat_det_method_cut != 1)) && !lintmode &&
+    // As for the same matrix stored dense, "&K" names no method here.
+    if ((!allpolys || (!allnumbs && rat_det_method_cut != 1)) && !lintmode &&
         !verbose && fct == nullptr && the_degree < 0 && the_degree2 < 0 && std::abs(the_power) <= 1 &&
         numprimes == 0 && m >= quiet_sparse_lagrange_side &&
         !need_to_turn_off_mod_out(true, true, false, env.mycut, m)) {

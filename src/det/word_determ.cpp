@@ -10,6 +10,7 @@
 
 #include "core/interrupts.h"
 #include "core/globals.h"
+#include "arrays/sparse_store.h"
 #include "det/dense_gauss.h"
 #include "det/divisor_determ.h"
 #include "numbers/word_mod.h"
@@ -145,15 +146,13 @@ std::int32_t residue_determ(std::uint32_t* store, std::int32_t m, std::int32_t d
   return times_residue(d, residue_lu(wide.data(), m, static_cast<std::uint32_t>(modulus), nullptr, nullptr));
 }
 
-void mod_determ(workptr ar, std::int32_t m, quolyptr n) {
+namespace {
+
+// The residue of *n times the determinant of the m x m residues that
+// fill(store) writes row by row into a zeroed store.
+template <class Fill>
+void residue_matrix_determ(std::int32_t m, quolyptr n, const Fill& fill) {
   const auto size = static_cast<std::size_t>(m);
-  const auto fill = [&](auto& store) {
-    for (std::size_t r = 0; r < size; ++r)
-      for (std::size_t c = 0; c < size; ++c)
-        store[r * size + c] =
-            static_cast<typename std::decay_t<decltype(store)>::value_type>(
-                ar->stash[c * size + r]->ncoef->lint);
-  };
   const std::int32_t d = (*n)->ncoef->lint;
   if (double_rows()) {
     std::vector<double> store(size * size);
@@ -169,6 +168,28 @@ void mod_determ(workptr ar, std::int32_t m, quolyptr n) {
     fill(store);
     (*n)->ncoef->lint = eliminate(store.data(), m, d);
   }
+}
+
+}  // namespace
+
+void mod_determ(workptr ar, std::int32_t m, quolyptr n) {
+  const auto size = static_cast<std::size_t>(m);
+  residue_matrix_determ(m, n, [&](auto& store) {
+    for (std::size_t r = 0; r < size; ++r)
+      for (std::size_t c = 0; c < size; ++c)
+        store[r * size + c] =
+            static_cast<typename std::decay_t<decltype(store)>::value_type>(ar->stash[c * size + r]->ncoef->lint);
+  });
+}
+
+void sparse_residue_determ(sparseptr sp, std::int32_t m, quolyptr n) {
+  const auto size = static_cast<std::size_t>(m);
+  residue_matrix_determ(m, n, [&](auto& store) {
+    for (std::int32_t r = 1; r <= m; ++r)
+      for (colm_ptr e = *sparse_row(sp, r); e != nullptr; e = e->next)
+        store[static_cast<std::size_t>(r - 1) * size + static_cast<std::size_t>(e->coord - 1)] =
+            static_cast<typename std::decay_t<decltype(store)>::value_type>(e->val->ncoef->lint);
+  });
 }
 
 void fl_determ(workptr ar, std::int32_t m, quolyptr n) {

@@ -164,12 +164,16 @@ using Route = std::vector<det_method>;
 
 TEST_F(Router, SparseDecisions) {
   NodeBalance balance;
-  // detcutoff -1: 3x3 by minors, 4x4 and 1x1 eliminated; a full 4x4 of
-  // integers by the dense images unless the fill needed is out of reach.
+  // detcutoff -1: 3x3 by minors, 4x4 and 1x1 eliminated; a 4x4 of
+  // integers filled enough (2 a row) by the dense images, not when the fill
+  // needed is out of reach.
   EXPECT_EQ(route(integer_mat(3, 1), {.sparse = true}), Route{M::sparse_minors_det});
-  EXPECT_EQ(route(integer_mat(4, 2), {.sparse = true}), Route{M::int_determ});
   {
-    ScopedValue<std::int32_t> f(sparse_dense_fill, INT32_MAX);
+    ScopedValue<std::int32_t> f(sparse_dense_int_fill, 2);
+    EXPECT_EQ(route(integer_mat(4, 2), {.sparse = true}), Route{M::int_determ});
+  }
+  {
+    ScopedValue<std::int32_t> f(sparse_dense_int_fill, INT32_MAX);
     EXPECT_EQ(route(integer_mat(4, 2), {.sparse = true}), Route{M::sparse_gauss_elim});
   }
   EXPECT_EQ(route(integer_mat(1, 3), {.sparse = true}), Route{M::sparse_gauss_elim});

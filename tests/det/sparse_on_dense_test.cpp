@@ -34,6 +34,8 @@ namespace {
 std::vector<det_method> routed;
 void record(det_method m) { routed.push_back(m); }
 
+bool went(det_method m) { return std::find(routed.begin(), routed.end(), m) != routed.end(); }
+
 bool went_dense() {
   return std::any_of(routed.begin(), routed.end(), [](det_method m) {
     return m == det_method::int_determ || m == det_method::mod_determ || m == det_method::mod_poly_determ;
@@ -56,11 +58,14 @@ class SparseOnDense : public MatrixTest {
   PolyVars vars_{"x", "y"};
 };
 
-// The router's determinant of a stored sparse, both fill thresholds at
-// fill. consume: the router may give the entries up; else the matrix must
-// come back unchanged.
+// The router's determinant of a stored sparse, every fill threshold at
+// fill (< 0: the defaults). consume: the router may give the entries up;
+// else the matrix must come back unchanged.
 Value sparse_det(const Mat& a, std::int32_t fill, bool consume = false) {
-  ScopedValue<std::int32_t> f(sparse_dense_fill, fill), g(sparse_dense_mod_fill, fill);
+  auto at = [fill](std::int32_t v) { return fill < 0 ? v : fill; };
+  ScopedValue<std::int32_t> f(sparse_dense_fill, at(sparse_dense_fill)),
+      g(sparse_dense_mod_fill, at(sparse_dense_mod_fill)), h(sparse_dense_char2_fill, at(sparse_dense_char2_fill)),
+      i(sparse_dense_int_fill, at(sparse_dense_int_fill));
   sparseptr own = to_sparse(a), sp = own;
   Value d = Value::number(BigRef(1));
   routed.clear();
@@ -117,8 +122,8 @@ void check_both_routes(const Mat& a, const char* ring, bool consume) {
 }
 
 TEST_F(SparseOnDense, DenseEnginesGiveTheSparseRoutesValue) {
-  // Over Z, modulo small and word primes with numbers and with polynomials
-  // in two variables; sides 8 to 22, 1 entry a row to full; planted
+  // Over Z, modulo small and word primes and in GF(256) and GF(65536) with
+  // numbers, modulo primes with polynomials in two variables; sides 8 to 22, 1 entry a row to full; planted
   // singular matrices; the entries kept or given up.
   std::mt19937_64 rng(test_seed());
   NodeBalance balance;
@@ -133,11 +138,11 @@ TEST_F(SparseOnDense, DenseEnginesGiveTheSparseRoutesValue) {
       return a;
     };
     check_both_routes(singular(filled(rng, m, k, integer)), "Z", consume);
-    for (std::int64_t p : {3, 101, 2147483629}) {
+    for (std::int64_t p : {3, 101, 2147483629, 256, 65536}) {
       ModulusScope mod{static_cast<std::int32_t>(p)};
       check_both_routes(singular(filled(rng, m, k, residue(p))), "Z/p", consume);
       // (The sparse elimination of polynomials fills in slowly: small ones.)
-      if (p > 3 && m <= 14) check_both_routes(singular(filled(rng, m, std::min(k, 4), polynomial(p))), "Z/p[x,y]", consume);
+      if (p > 3 && p < 256 && m <= 14) check_both_routes(singular(filled(rng, m, std::min(k, 4), polynomial(p))), "Z/p[x,y]", consume);
     }
   }
 }
@@ -170,7 +175,8 @@ TEST_F(SparseOnDense, PlantedDeterminants) {
 }
 
 TEST_F(SparseOnDense, FillThresholdsMetExactly) {
-  // Side 10 over Z: 30 entries (3 a row) go dense, 29 stay. Modulo a
+  // Side 10 over Z: 40 entries (4 a row) go dense, 39 stay, at the
+  // defaults. Modulo a
   // prime the need is sparse_dense_mod_fill * sqrt(m): at fill 10 and side
   // 16, 40 entries.
   std::mt19937_64 rng(5);
@@ -186,30 +192,115 @@ TEST_F(SparseOnDense, FillThresholdsMetExactly) {
     }
     return a;
   };
-  for (std::int32_t count : {29, 30}) {
-    const Mat a = with_entries(10, count, integer);
-    const Value d = sparse_det(a, sparse_dense_fill);
-    EXPECT_EQ(went_dense(), count == 30) << count;
-    EXPECT_EQ(value_text(d), value_text(sparse_det(a, INT32_MAX)));
-  }
-  ModulusScope mod{32003};
   for (std::int32_t count : {39, 40}) {
-    const Mat a = with_entries(16, count, residue(32003));
-    const Value d = sparse_det(a, 10);
+    const Mat a = with_entries(10, count, integer);
+    const Value d = sparse_det(a, -1);
     EXPECT_EQ(went_dense(), count == 40) << count;
     EXPECT_EQ(value_text(d), value_text(sparse_det(a, INT32_MAX)));
   }
+  // Under "&K" integers go from 3 a row, past sparse Gauss-Bareiss (no
+  // entry 0, which the store would drop).
+  for (std::int32_t count : {29, 30}) {
+    ScopedValue<std::int32_t> bareiss(gauss_cutoff, 1);
+    const Mat a = with_entries(10, count, residue(100));
+    const Value d = sparse_det(a, -1);
+    EXPECT_EQ(went_dense(), count == 30) << count;
+    EXPECT_EQ(value_text(d), value_text(sparse_det(a, INT32_MAX)));
+    EXPECT_TRUE(went(det_method::sparse_gauss_Bareiss));
+  }
+  for (std::int32_t p : {32003, 256}) {
+    ModulusScope mod{p};
+    for (std::int32_t count : {39, 40}) {
+      const Mat a = with_entries(16, count, residue(p));
+      const Value d = sparse_det(a, 10);
+      EXPECT_EQ(went_dense(), count == 40) << count << " mod " << p;
+      EXPECT_EQ(value_text(d), value_text(sparse_det(a, INT32_MAX))) << p;
+    }
+  }
 }
 
-TEST_F(SparseOnDense, NamedMethodsAndSmallSidesStaySparse) {
-  // A request that names a method or a cut-off, a side the minors take, and a
-  // composite modulus keep their own routes (given the entries to give up).
+TEST_F(SparseOnDense, SidesAboveTheWorkArrays) {
+  // Side 1001 and more: no work array holds the matrix; integers and
+  // residues are laid out flat. A bidiagonal matrix with a few more entries
+  // below (a lower band cut by a row swap) against the sparse elimination.
+  // (Over Z some hundred images of side 1001 take seconds: only with a
+  // raised multiplier.)
+  std::mt19937_64 rng(test_seed() + 2);
+  NodeBalance balance;
+  for (std::int64_t p : {0, 101, 65536}) {
+    if (p == 0 && test_iterations(1) < 2) continue;
+    std::optional<ModulusScope> mod;
+    if (p > 0) mod.emplace(static_cast<std::int32_t>(p));
+    const std::int32_t m = 1001 + static_cast<std::int32_t>(rng() % 3);
+    Mat a(m, m);
+    const ValueMaker make = p > 0 ? residue(p) : ValueMaker(integer);
+    for (std::int32_t i = 0; i < m; ++i) {
+      a.at(i, i) = make(rng);
+      if (i + 1 < m) a.at(i, i + 1) = make(rng);
+      if (i >= 5 && rng() % 4 == 0) a.at(i, i - 5) = make(rng);
+    }
+    for (std::int32_t j = 0; j < m; ++j) std::swap(a.at(7, j), a.at(500, j));
+    const Value quick = sparse_det(a, 0);
+    EXPECT_TRUE(went_dense()) << p;
+    EXPECT_EQ(value_text(quick), value_text(sparse_det(a, INT32_MAX))) << p;
+  }
+}
+
+TEST_F(SparseOnDense, NamedMethodsAsForDenseStorage) {
+  // "&K" (Gauss-Bareiss) and "&L" (Lagrange) name no method for numbers,
+  // as for a dense matrix: the images and residues answer, with the value
+  // of the named sparse method. Modulo a prime "&K" takes the
+  // interpolation and over the rationals the sparse interpolation, as a
+  // dense matrix does, with the value of sparse Gauss-Bareiss (reached
+  // under the thresholds); "&L" keeps the sparse Lagrange method.
+  std::mt19937_64 rng(test_seed() + 3);
+  NodeBalance balance;
+  const Mat z = filled(rng, 12, 6, integer);
+  for (auto* setting : {&gauss_cutoff, &rat_det_method_cut}) {
+    ScopedValue<std::int32_t> named(*setting, 1);
+    const Value quick = sparse_det(z, 0);
+    EXPECT_TRUE(went(det_method::int_determ));
+    const Value plain = sparse_det(z, INT32_MAX);
+    EXPECT_TRUE(went(setting == &gauss_cutoff ? det_method::sparse_gauss_Bareiss : det_method::sparse_lagrange));
+    EXPECT_EQ(value_text(quick), value_text(plain));
+  }
+  {
+    ModulusScope mod{32003};
+    const Mat a = filled(rng, 10, 4, polynomial(32003));
+    {
+      ScopedValue<std::int32_t> bareiss(gauss_cutoff, 1);
+      const Value quick = sparse_det(a, 0);
+      EXPECT_TRUE(went(det_method::mod_poly_determ));
+      const Value plain = sparse_det(a, INT32_MAX);
+      EXPECT_TRUE(went(det_method::sparse_gauss_Bareiss));
+      EXPECT_EQ(value_text(quick), value_text(plain));
+    }
+    ScopedValue<std::int32_t> lagrange(rat_det_method_cut, 1);
+    sparse_det(a, 0);
+    EXPECT_TRUE(went(det_method::sparse_lagrange));
+    EXPECT_FALSE(went_dense());
+  }
+  const Mat q = filled(rng, 12, 3, polynomial(101));
+  ScopedValue<std::int32_t> bareiss(gauss_cutoff, 1);
+  const Value quick = sparse_det(q, 0);
+  EXPECT_TRUE(went(det_method::sparse_rat_poly_interpolated));
+  ScopedValue<std::int32_t> side(quiet_sparse_lagrange_side, INT32_MAX);
+  const Value plain = sparse_det(q, 0);
+  EXPECT_TRUE(went(det_method::sparse_gauss_Bareiss));
+  EXPECT_EQ(value_text(quick), value_text(plain));
+}
+
+TEST_F(SparseOnDense, CutOffsSmallSidesAndCompositeModuliStaySparse) {
+  // A request that names a method for polynomials or a cut-off, a side the
+  // minors take, and a composite modulus keep their own routes (given the
+  // entries to give up).
   std::mt19937_64 rng(9);
   NodeBalance balance;
   const Mat a = filled(rng, 12, 12, integer);
   {
-    ScopedValue<std::int32_t> bareiss(gauss_cutoff, 1);
-    sparse_det(a, 0, true);
+    ModulusScope mod{32003};
+    ScopedValue<std::int32_t> lagrange(rat_det_method_cut, 1);
+    sparse_det(filled(rng, 12, 4, polynomial(32003)), 0, true);
     EXPECT_FALSE(went_dense());
   }
   {
