@@ -51,6 +51,7 @@ struct flat_gcd_counts {
   long calls;        // problems taken
   long dense;        // solved by Brown's method
   long sparse;       // solved by Zippel's method
+  long plane;        // Zippel's interpolations with images in two variables
   long extension;    // modulo a small prime, in an extension field
   long primes;       // images modulo word primes over the integers
   long division_primes;  // exact divisions modulo word primes proving a result
