@@ -182,11 +182,11 @@ struct Step {
     v->resize(prefix.size());
     for (std::size_t j = 0; j + 1 < run.size(); ++j) {
       if constexpr (std::is_same_v<F, PrimeField>) {
-        // the reduced products summed in a word (fewer than 2^32 of them),
-        // so that no reduction waits for the one before
-        std::uint64_t s = 0;
-        for (std::size_t t = run[j]; t < run[j + 1]; ++t) s += f.mul(w[t], pb[ek[t]]);
-        (*v)[j] = f.reduce(s);
+        // the products summed in two words and reduced once (fewer than
+        // 2^64 of them), with no branch for each term
+        unsigned __int128 s = 0;
+        for (std::size_t t = run[j]; t < run[j + 1]; ++t) s += static_cast<std::uint64_t>(w[t]) * pb[ek[t]];
+        (*v)[j] = f.reduce_wide(s);
       } else {
         elem s = 0;
         for (std::size_t t = run[j]; t < run[j + 1]; ++t) s = f.mul_add(w[t], pb[ek[t]], s);
