@@ -364,7 +364,8 @@ extern std::int32_t flat_dense_ratio;
 // Terms of the two operands together from which Zippel's sparse method
 // takes its images in two variables (a GCD by Brown's method at each point)
 // when there are three variables or more; below it, images in one
-// variable. Default 2000. Range >= 0 (INT32_MAX: never). Reader: the
+// variable, as the evaluations then cost less than the GCDs in two
+// variables. Default 100,000. Range >= 0 (INT32_MAX: never). Reader: the
 // sparse GCD engine (zippel_gcd.cpp).
 extern std::int32_t zippel_plane_terms;
 
