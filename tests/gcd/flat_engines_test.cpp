@@ -149,60 +149,42 @@ TEST(FlatEngines, ASkeletonFromOnePrimeServesTheNext) {
 }
 
 // Zippel's method with images in two variables against its images in one
-// (the route it bypasses) and Brown's proven GCD, in three to five
-// variables over word primes and a small field: every GCD either route
-// gives, proven or not, is Brown's (the method may give up, rarely), and
-// the threshold on the operands' terms chooses the route on either side of
-// it.
+// (the route it bypasses) and Brown's GCD proven by its cofactors, in three
+// to five variables over word primes and a small field: every proven GCD is
+// Brown's, the method rarely gives up or (unproven) errs, and the threshold
+// on the operands' terms chooses the route on either side of it.
 template <class F>
 void check_plane_images(const F& f, std::mt19937_64& rng) {
   const ScopedValue<flat_gcd_method> method(flat_gcd_choice, flat_gcd_method::sparse);
-  int tries = 0, failures = 0, candidates = 0, wrong = 0;
+  int tries = 0, misses = 0;
   for (int nvars = 3; nvars <= 5; ++nvars) {
     const Layout lay(nvars, 8);
     for (int round = 0; round < 4 * multiplier(); ++round) {
       SCOPED_TRACE(std::to_string(nvars) + " variables, round " + std::to_string(round));
       const int terms = 3 + static_cast<int>(rng() % 8);
-      const MPoly g = random_flat(f, lay, rng, terms, 3), p = random_flat(f, lay, rng, terms, 3),
-                  q = random_flat(f, lay, rng, terms, 3);
-      const MPoly a = times(f, lay, g, p), b = times(f, lay, g, q);
+      const MPoly g = random_flat(f, lay, rng, terms, 3), a = times(f, lay, g, random_flat(f, lay, rng, terms, 3)),
+                  b = times(f, lay, g, random_flat(f, lay, rng, terms, 3));
       const auto total = static_cast<std::int32_t>(a.size() + b.size());
       flat::Rng r(static_cast<std::uint64_t>(round));
-      MPoly G, Abar, Bbar;  // proven by the cofactors
+      MPoly G, Abar, Bbar, H;
       ASSERT_EQ(flat::brown_gcd(f, lay, a, b, nvars, r, &G, &Abar, &Bbar), flat::engine_status::done);
       for (const std::int32_t cut : {0, total, total + 1, INT32_MAX}) {
         const ScopedValue<std::int32_t> plane(zippel_plane_terms, cut);
         const long before = flat_gcd_stats.plane;
         for (const bool verify : {false, true}) {
-          MPoly H;
           const flat::engine_status st = flat::field_gcd(f, lay, a, b, r, &H, verify);
           ++tries;
-          if (st == flat::engine_status::failed) {
-            ++failures;
-            continue;
-          }
-          ASSERT_EQ(st, flat::engine_status::done);
-          if (!verify) {
-            // an unproven candidate may be wrong, rarely (more so in a small field)
-            ++candidates;
-            if (H.key != G.key || H.coef != G.coef) ++wrong;
-            continue;
-          }
-          EXPECT_EQ(H.key, G.key) << cut;
-          EXPECT_EQ(H.coef, G.coef) << cut;
+          const bool same = st == flat::engine_status::done && H.key == G.key && H.coef == G.coef;
+          if (!same) ++misses;
+          EXPECT_TRUE(same || st == flat::engine_status::failed || !verify) << cut;
         }
         // the contents and leading coefficients are never larger than the operands
-        if (cut > total) {
-          EXPECT_EQ(flat_gcd_stats.plane, before) << cut;
-        }
-        if (cut == 0 && flat::degrees_of(lay, G)[0] > 0) {
-          EXPECT_GT(flat_gcd_stats.plane, before);
-        }
+        EXPECT_TRUE(cut <= total || flat_gcd_stats.plane == before) << cut;
+        EXPECT_TRUE(cut > 0 || flat::degrees_of(lay, G)[0] == 0 || flat_gcd_stats.plane > before);
       }
     }
   }
-  EXPECT_LE(failures * 10, tries);
-  EXPECT_LE(wrong * 10, candidates);
+  EXPECT_LE(misses * 10, tries);
 }
 
 TEST(FlatEngines, ImagesInTwoVariablesAgreeWithImagesInOne) {
