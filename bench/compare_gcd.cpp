@@ -1,7 +1,7 @@
 // Polynomial GCDs, and the eliminations that cancel fractions with them,
-// beside FLINT in one run. Every row builds its instance from a fixed seed,
-// times Tavrin's default route (no setting changed) and the peer on the same
-// operands, alternating (medians; one run each when Tavrin needs more than
+// beside FLINT (and Singular where a row says so) in one run. Every row
+// builds its instance from a fixed seed, times Tavrin's default route (no
+// setting changed) and the peer on the same operands, alternating (medians; one run each when Tavrin needs more than
 // two seconds), checks that both give the same answer and prints the ratio.
 // Times are processor seconds. Each row runs in a child process with a time
 // limit (TAVRIN_ROW_SECONDS of wall time, default 240), so a row that does
@@ -14,6 +14,7 @@
 //   gcd sparse 8    g, a, b 300 random terms of total degree <= 12 in 8 variables
 //   gcd sparse 8 500  the same, 500 terms of total degree <= 15
 //   gcd sparse 8 mod p, gcd sparse 8 500 mod p   both modulo 2147483629
+//                   (the four sparse 8 rows beside Singular's gcd too)
 //   gcd sparse 6    g, a, b 20 random terms of total degree <= 6 in 6 variables
 //   det Q(x,y,z)    12 x 12, every entry the 10 monomials of total degree <= 2
 //                   in x, y, z, coefficients in [-9, 9] not 0 (FLINT: Bareiss;
@@ -41,7 +42,9 @@
 //
 //   compare_gcd [row-prefix]     e.g. compare_gcd "gcd sparse"
 // TAVRIN_BENCH_GIAC=1 adds Giac's det (one thread) to the determinant rows
-// over Q; TAVRIN_BENCH_LAGRANGE=1 times those rows by "&(L = 1)".
+// over Q; TAVRIN_BENCH_LAGRANGE=1 times those rows by "&(L = 1)";
+// TAVRIN_BENCH_PLANE_TERMS sets zippel_plane_terms (2147483647: the sparse
+// GCD engine with images in one variable only).
 // Peers serve this comparison only.
 #include <sys/wait.h>
 #include <time.h>
@@ -62,6 +65,7 @@
 #include <set>
 #include <string>
 #include <thread>
+#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -127,8 +131,8 @@ std::pair<double, double> time_pair(const std::function<void()>& ours,
 // With TAVRIN_BENCH_STATS set, what the flat engines did in this row's process.
 void flat_stats() {
   if (std::getenv("TAVRIN_BENCH_STATS") == nullptr) return;
-  std::printf("  flat: calls %ld dense %ld sparse %ld extension %ld primes %ld division primes %ld declined %ld\n",
-              flat_gcd_stats.calls, flat_gcd_stats.dense, flat_gcd_stats.sparse, flat_gcd_stats.extension,
+  std::printf("  flat: calls %ld dense %ld sparse %ld (plane %ld) extension %ld primes %ld division primes %ld declined %ld\n",
+              flat_gcd_stats.calls, flat_gcd_stats.dense, flat_gcd_stats.sparse, flat_gcd_stats.plane, flat_gcd_stats.extension,
               flat_gcd_stats.primes, flat_gcd_stats.division_primes, flat_gcd_stats.declined);
   std::printf("  divisions: dense %ld heap %ld (dividend terms %ld) integer %ld\n", flat::flat_divisions.dense,
               flat::flat_divisions.heap, flat::flat_divisions.heap_terms, flat::flat_divisions.integer);
@@ -456,10 +460,88 @@ void flint_gauss_jordan(fmpz_mpoly_t d, std::vector<fmpz_mpoly_struct>& m, int n
 }
 #endif
 
+// ---- Singular ----------------------------------------------------------------------------------
+
+// The text of a polynomial for Singular (variables x, y, z, w, ...).
+std::string singular_text(const Terms& t) {
+  const char* names[] = {"x", "y", "z", "w", "v", "u", "t", "s"};
+  std::string s;
+  for (const Mono& m : t) {
+    if (m.c == 0) continue;
+    s += (m.c < 0 ? "-" : s.empty() ? "" : "+") + std::to_string(std::abs(m.c));
+    for (std::size_t k = 0; k < m.e.size(); ++k)
+      if (m.e[k] > 0) s += std::string("*") + names[k] + "^" + std::to_string(m.e[k]);
+  }
+  return s.empty() ? "0" : s;
+}
+
+// The same for a Tavrin polynomial's terms.
+std::string singular_text(const Walked& w) {
+  const char* names[] = {"x", "y", "z", "w", "v", "u", "t", "s"};
+  std::string s;
+  for (std::size_t i = 0; i < w.e.size(); ++i) {
+    const std::string& c = w.c[i];
+    s += (c[0] == '-' || s.empty() ? "" : "+") + c;
+    for (std::size_t k = 0; k < w.e[i].size(); ++k)
+      if (w.e[i][k] > 0) s += std::string("*") + names[k] + "^" + std::to_string(w.e[i][k]);
+  }
+  return s.empty() ? "0" : s;
+}
+
+// Runs Singular on the script text (quiet, within `limit` seconds): its
+// non-empty output lines; empty when Singular is not there or gave up.
+std::vector<std::string> run_singular(const std::string& script, int limit) {
+  if (std::system("command -v Singular >/dev/null 2>&1") != 0) return {};
+  const std::string file = "/tmp/tavrin_compare_sing_" + std::to_string(::getpid()) + ".sing";
+  FILE* f = std::fopen(file.c_str(), "w");
+  if (f == nullptr) return {};
+  std::fputs(script.c_str(), f);
+  std::fclose(f);
+  std::vector<std::string> lines;
+  FILE* in = popen(("timeout " + std::to_string(limit) + " Singular -q --no-warn " + file).c_str(), "r");
+  if (in != nullptr) {
+    char line[1 << 16];
+    while (std::fgets(line, sizeof line, in) != nullptr) {
+      std::string s(line);
+      while (!s.empty() && (s.back() == '\n' || s.back() == '\r')) s.pop_back();
+      if (!s.empty()) lines.push_back(s);
+    }
+    pclose(in);
+  }
+  std::remove(file.c_str());
+  return lines;
+}
+
+// Singular's gcd of g a and g b (modulo p when p > 0) in n variables: its
+// processor seconds (best of up to five runs by its own timer, one when a
+// run takes over two seconds) into *seconds, and whether its GCD is a
+// constant multiple of Tavrin's `mine`; false when Singular did not run.
+bool singular_gcd(int n, std::int64_t p, const Terms& g, const Terms& a, const Terms& b, const Walked& mine,
+                  double* seconds, bool* same) {
+  if (std::getenv("TAVRIN_BENCH_NO_PEER") != nullptr) return false;
+  const char* names[] = {"x", "y", "z", "w", "v", "u", "t", "s"};
+  std::string vars;
+  for (int k = 0; k < n; ++k) vars += std::string(k ? "," : "") + names[k];
+  const std::string script =
+      "system(\"--ticks-per-sec\",1000000);\nring R=" + std::to_string(p) + ",(" + vars + "),dp;\n" +
+      "poly g=" + singular_text(g) + ";\npoly a=" + singular_text(a) + ";\npoly b=" + singular_text(b) +
+      ";\npoly T=" + singular_text(mine) +
+      ";\npoly U=g*a; poly V=g*b; poly r; int best=2147483647; int t; int i;\n"
+      "for(i=1;i<=5;i++){t=timer; r=gcd(U,V); t=timer-t; if(t<best){best=t;} if(t>2000000){break;}}\n"
+      "print(best); print(r*leadcoef(T)==T*leadcoef(r));\nquit;\n";
+  const std::vector<std::string> lines = run_singular(script, 400);
+  if (lines.size() < 2) return false;
+  *seconds = std::atof(lines[0].c_str()) / 1e6;
+  *same = lines[1] == "1";
+  return true;
+}
+
 // ---- GCD rows ----------------------------------------------------------------------------------
 
+// One GCD row: Tavrin's polygcd of g a and g b beside FLINT and, with
+// `singular`, beside Singular (a second line).
 void gcd_row(const char* row, const char* size, int n, std::int64_t p, const Terms& tg,
-             const Terms& ta, const Terms& tb) {
+             const Terms& ta, const Terms& tb, bool singular = false) {
   adjoin(n);
   const bench::ModularRing ring(static_cast<std::int32_t>(p));
   poly g = tavrin_poly(tg), a = tavrin_poly(ta), b = tavrin_poly(tb), u = nullptr, v = nullptr,
@@ -472,6 +554,7 @@ void gcd_row(const char* row, const char* size, int n, std::int64_t p, const Ter
   };
   std::function<void()> peer;
   bool same = false;
+  double t = 0, pt = 0;
 #ifdef TAVRIN_PEER_FLINT
   if (p == 0) {
     fmpz_mpoly_ctx_t ctx;
@@ -486,7 +569,7 @@ void gcd_row(const char* row, const char* size, int n, std::int64_t p, const Ter
     fmpz_mpoly_mul(fu, fg, fa, ctx);
     fmpz_mpoly_mul(fv, fg, fb, ctx);
     peer = [&] { fmpz_mpoly_gcd(fr, fu, fv, ctx); };
-    const auto [t, pt] = time_pair(ours, peer);
+    std::tie(t, pt) = time_pair(ours, peer);
     flint_of(mine, r, n, ctx);
     same = fmpz_mpoly_equal(mine, fr, ctx) != 0;
     for (fmpz_mpoly_struct* x : {fg, fa, fb, fu, fv, fr, mine}) fmpz_mpoly_clear(x, ctx);
@@ -505,7 +588,7 @@ void gcd_row(const char* row, const char* size, int n, std::int64_t p, const Ter
     nmod_mpoly_mul(fu, fg, fa, ctx);
     nmod_mpoly_mul(fv, fg, fb, ctx);
     peer = [&] { nmod_mpoly_gcd(fr, fu, fv, ctx); };
-    const auto [t, pt] = time_pair(ours, peer);
+    std::tie(t, pt) = time_pair(ours, peer);
     flint_of(mine, r, n, ctx);
     same = nmod_mpoly_equal(mine, fr, ctx) != 0;
     for (nmod_mpoly_struct* x : {fg, fa, fb, fu, fv, fr, mine}) nmod_mpoly_clear(x, ctx);
@@ -513,9 +596,11 @@ void gcd_row(const char* row, const char* size, int n, std::int64_t p, const Ter
     report(row, size, t, "FLINT", pt, same);
   }
 #else
-  const auto [t, pt] = time_pair(ours, peer);
+  std::tie(t, pt) = time_pair(ours, peer);
   report(row, size, t, "FLINT", pt, same);
 #endif
+  double st = 0;
+  if (singular && singular_gcd(n, p, tg, ta, tb, walked(r, n), &st, &same)) report(row, size, t, "Singular", st, same);
 }
 
 void gcd_dense(int n, int d) {
@@ -532,7 +617,8 @@ void gcd_sparse(int n, int count, int d) {
               b = sparse_terms(rng, n, count, d, 99);
   const std::string size =
       std::to_string(n) + " vars, " + std::to_string(count) + " terms, deg <= " + std::to_string(d);
-  gcd_row(n == 6 ? "gcd sparse 6" : count == 300 ? "gcd sparse 8" : "gcd sparse 8 500", size.c_str(), n, 0, g, a, b);
+  gcd_row(n == 6 ? "gcd sparse 6" : count == 300 ? "gcd sparse 8" : "gcd sparse 8 500", size.c_str(), n, 0, g, a, b,
+          n == 8);
 }
 
 // The sparse rows modulo the word prime 2147483629 (coefficients in
@@ -548,7 +634,7 @@ void gcd_sparse_mod(int n, int count, int d) {
               b = residues(sparse_terms(rng, n, count, d, 99));
   const std::string size =
       std::to_string(n) + " vars, " + std::to_string(count) + " terms, deg <= " + std::to_string(d);
-  gcd_row(count == 300 ? "gcd sparse 8 mod p" : "gcd sparse 8 500 mod p", size.c_str(), n, p, g, a, b);
+  gcd_row(count == 300 ? "gcd sparse 8 mod p" : "gcd sparse 8 500 mod p", size.c_str(), n, p, g, a, b, true);
 }
 
 void gcd_mod7() {
@@ -607,19 +693,6 @@ Matrix random_matrix(std::mt19937_64& rng, int n, const std::function<Terms()>& 
   for (auto& c : m) c = entry();
   (void)rng;
   return m;
-}
-
-// The text of a polynomial for Singular (variables x, y, z, w, ...).
-std::string singular_text(const Terms& t) {
-  const char* names[] = {"x", "y", "z", "w", "v", "u", "t", "s"};
-  std::string s;
-  for (const Mono& m : t) {
-    if (m.c == 0) continue;
-    s += (m.c < 0 ? "-" : s.empty() ? "" : "+") + std::to_string(std::abs(m.c));
-    for (std::size_t k = 0; k < m.e.size(); ++k)
-      if (m.e[k] > 0) s += std::string("*") + names[k] + "^" + std::to_string(m.e[k]);
-  }
-  return s.empty() ? "0" : s;
 }
 
 // What Singular's det made of the n x n matrix m over Q in nv variables:
@@ -1265,6 +1338,7 @@ int main(int argc, char** argv) {
   if (const char* m = std::getenv("TAVRIN_BENCH_METHOD"))  // flat engines: dense or sparse only
     flat_gcd_choice = m[0] == 'd' ? flat_gcd_method::dense : flat_gcd_method::sparse;
   if (const char* t = std::getenv("TAVRIN_BENCH_FLAT_TERMS")) flat_gcd_terms = std::atoi(t);
+  if (const char* t = std::getenv("TAVRIN_BENCH_PLANE_TERMS")) zippel_plane_terms = std::atoi(t);
   // The best route of the determinant rows: "&(L = 1)" (interpolation, its
   // primes and degrees found from the images).
   if (std::getenv("TAVRIN_BENCH_LAGRANGE") != nullptr) rat_det_method_cut = 1;

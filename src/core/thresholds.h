@@ -367,6 +367,14 @@ extern std::int32_t flat_gcd_terms;
 // Default 1. Range >= 0. Reader: flat_gcd.
 extern std::int32_t flat_dense_ratio;
 
+// Terms of the two operands together from which Zippel's sparse method
+// takes its images in two variables (a GCD by Brown's method at each point)
+// when there are three variables or more; below it, images in one
+// variable, as the evaluations then cost less than the GCDs in two
+// variables. Default 100,000. Range >= 0 (INT32_MAX: never). Reader: the
+// sparse GCD engine (zippel_gcd.cpp).
+extern std::int32_t zippel_plane_terms;
+
 // Start values of the term-list Euclid / half-GCD switch and of the list
 // half-GCD. Defaults 10 and 11,000. No reader in the tree yet.
 extern std::int32_t emgcd_basic_cut;

@@ -3,9 +3,10 @@
 // images modulo word primes near 2^31 combined by the Chinese remainder
 // theorem, and modulo the user's prime (GF(2^8) and GF(2^16) included). The
 // images come from Brown's dense method with cofactors or from Zippel's
-// sparse interpolation, chosen by an estimate of their costs; small fields
-// take their evaluation points from an extension field GF(p^d) (logarithm
-// tables), so that no problem runs out of points.
+// sparse interpolation (of images in one variable, or for large operands in
+// two), chosen by an estimate of their costs; small fields take their
+// evaluation points from an extension field GF(p^d) (logarithm tables), so
+// that no problem runs out of points.
 //
 // The result is the one the driver's normalisation makes unique: over the
 // integers the GCD with a positive leading coefficient, times the GCD of
@@ -34,7 +35,8 @@ extern flat_gcd_method flat_gcd_choice;
 // the driver then goes on by its own stages.
 // u, v: kept; *r: replaced on success (must not be u's or v's cell).
 // reads: mode flags, modulus, finf, pseudo_polynames, field_depth,
-// number_polys, flat_gcd_terms, flat_gcd_choice, flat_dense_ratio
+// number_polys, flat_gcd_terms, flat_gcd_choice, flat_dense_ratio,
+// zippel_plane_terms
 bool flat_gcd(poly u, poly v, poly* r, polypt pt);
 
 // The cofactors of the last GCD the flat engines found, without a
@@ -51,6 +53,7 @@ struct flat_gcd_counts {
   long calls;        // problems taken
   long dense;        // solved by Brown's method
   long sparse;       // solved by Zippel's method
+  long plane;        // Zippel's interpolations with images in two variables
   long extension;    // modulo a small prime, in an extension field
   long primes;       // images modulo word primes over the integers
   long division_primes;  // exact divisions modulo word primes proving a result

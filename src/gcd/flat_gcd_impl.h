@@ -86,7 +86,9 @@ engine_status brown_gcd(const F& f, const Layout& lay, const MPoly& A, const MPo
 // Zippel's sparse interpolation of H = gamma G / lc(G) (zippel_gcd.cpp),
 // A and B primitive in variable 0 and gamma the GCD of their leading
 // coefficients in it; with a skeleton (the support of H found modulo
-// another prime) in one step. Not proven.
+// another prime) in one step. Images in the variables 0 and 1 when there
+// are three variables or more and A and B have at least zippel_plane_terms
+// terms together, otherwise in variable 0. Not proven.
 template <class F>
 engine_status zippel_core(const F& f, const Layout& lay, const MPoly& A, const MPoly& B, const MPoly& gamma,
                           Rng& rng, const std::vector<std::uint64_t>* skeleton, MPoly* H);

@@ -16,6 +16,15 @@
 // Vandermonde system for each power of variable 0. A skeleton that an
 // unlucky alpha made too small shows as an inconsistent system and starts
 // over at a new alpha; nothing here is proven (flat_gcd proves the result).
+//
+// Plane images: for large operands in three variables or more (the
+// threshold zippel_plane_terms) the images are bivariate, in the variables
+// 0 and 1 (Brown's method at each point), and variable 1 is never
+// interpolated: the Vandermonde systems are then one for each monomial in
+// the two variables, far smaller than one for each power of variable 0, so
+// far fewer points are needed. The image of H is gamma times the GCD over
+// its leading coefficient in variable 0 (a polynomial in variable 1 that
+// divides gamma at a lucky point).
 #include <algorithm>
 #include <cstdint>
 #include <type_traits>
@@ -23,6 +32,8 @@
 #include <vector>
 
 #include "core/interrupts.h"
+#include "core/thresholds.h"
+#include "gcd/flat_gcd.h"
 #include "gcd/flat_gcd_impl.h"
 #include "gcd/flat_rec_impl.h"
 
@@ -87,24 +98,31 @@ __attribute__((target_clones("arch=x86-64-v4", "avx2", "default"))) std::uint64_
 
 // One polynomial prepared for the images of one step: the variables after
 // k at their fixed values (folded into w), variable k at the value of each
-// image, the variables 1 .. k - 1 at geometric points. Runs: the terms of
-// equal exponents in the variables 0 .. k - 1 (consecutive).
+// image, the variables plane .. k - 1 at geometric points, the variables
+// below plane kept (the image's own variables). Runs: the terms of equal
+// exponents in the variables 0 .. k - 1 (consecutive). A run's cell: its
+// monomial in the image's variables, e0 (plane 1) or e0 width + e1.
 template <class F>
 struct Step {
   int k = 0;
+  int plane = 1;                      // variables of the images (1 or 2)
+  std::uint32_t width = 1;            // cells for each power of variable 0
   std::vector<std::size_t> run;       // start of each run, then the end
-  std::vector<std::uint32_t> e0;      // each run's power of variable 0
-  std::vector<std::size_t> group_end;  // the ends of the runs of equal e0
+  std::vector<std::uint32_t> e0;      // each run's cell
+  std::vector<std::size_t> group_end;  // the ends of the runs of equal cells
   std::vector<std::uint64_t> prefix;  // each run's key in the variables 0 .. k - 1
-  std::vector<elem> rho;              // each run's monomial at r (variables 1 .. k - 1)
+  std::vector<elem> rho;              // each run's monomial at r (variables plane .. k - 1)
   std::vector<std::uint32_t> rho_shoup;  // floor(rho 2^32 / p) (word primes)
   std::vector<elem> w;                // each term: coefficient times the fixed values
   std::vector<std::uint32_t> ek;      // each term's power of variable k (0 when k = n)
   std::int32_t dk = 0;
 
-  void prepare(const F& f, const Layout& lay, const Unpacked& u, int step, const std::vector<elem>& fixed) {
+  void prepare(const F& f, const Layout& lay, const Unpacked& u, int step, const std::vector<elem>& fixed,
+               int image_vars) {
     k = step;
+    plane = image_vars;
     const int n = lay.nvars;
+    width = plane == 2 ? static_cast<std::uint32_t>(u.deg[1]) + 1 : 1;
     const MPoly& p = *u.p;
     std::vector<std::vector<elem>> pw(static_cast<std::size_t>(n));
     for (int l = k + 1; l < n; ++l)
@@ -122,7 +140,8 @@ struct Step {
       if (t == 0 || pre != prefix.back()) {
         run.push_back(t);
         prefix.push_back(pre);
-        e0.push_back(static_cast<std::uint32_t>(u.e(t, 0, n)));
+        e0.push_back(static_cast<std::uint32_t>(u.e(t, 0, n)) * width +
+                     (plane == 2 ? static_cast<std::uint32_t>(u.e(t, 1, n)) : 0));
       }
       elem c = p.coef[t];
       for (int l = k + 1; l < n && c != 0; ++l)
@@ -136,17 +155,17 @@ struct Step {
       if (j == e0.size() || e0[j] != e0[j - 1]) group_end.push_back(j);
   }
 
-  // rho of every run for the point r (variables 1 .. k - 1).
+  // rho of every run for the point r (variables plane .. k - 1).
   void points(const F& f, const Layout& lay, const Unpacked& u, const std::vector<elem>& r) {
     const int n = lay.nvars;
     std::vector<std::vector<elem>> pw(static_cast<std::size_t>(n));
-    for (int l = 1; l < k; ++l)
+    for (int l = plane; l < k; ++l)
       pw[static_cast<std::size_t>(l)] = powers(f, r[static_cast<std::size_t>(l)], u.deg[static_cast<std::size_t>(l)]);
     rho.resize(prefix.size());
     for (std::size_t j = 0; j < prefix.size(); ++j) {
       elem x = 1;
       const std::size_t t = run[j];
-      for (int l = 1; l < k; ++l) x = f.mul(x, pw[static_cast<std::size_t>(l)][static_cast<std::size_t>(u.e(t, l, n))]);
+      for (int l = plane; l < k; ++l) x = f.mul(x, pw[static_cast<std::size_t>(l)][static_cast<std::size_t>(u.e(t, l, n))]);
       rho[j] = x;
     }
     if constexpr (std::is_same_v<F, PrimeField>) {
@@ -162,18 +181,27 @@ struct Step {
     const std::vector<elem> pb = powers(f, beta, dk);
     v->resize(prefix.size());
     for (std::size_t j = 0; j + 1 < run.size(); ++j) {
-      elem s = 0;
-      for (std::size_t t = run[j]; t < run[j + 1]; ++t) s = f.mul_add(w[t], pb[ek[t]], s);
-      (*v)[j] = s;
+      if constexpr (std::is_same_v<F, PrimeField>) {
+        // the products summed in two words and reduced once (fewer than
+        // 2^64 of them), with no branch for each term
+        unsigned __int128 s = 0;
+        for (std::size_t t = run[j]; t < run[j + 1]; ++t) s += static_cast<std::uint64_t>(w[t]) * pb[ek[t]];
+        (*v)[j] = f.reduce_wide(s);
+      } else {
+        elem s = 0;
+        for (std::size_t t = run[j]; t < run[j + 1]; ++t) s = f.mul_add(w[t], pb[ek[t]], s);
+        (*v)[j] = s;
+      }
     }
   }
 
-  // The dense polynomials in variable 0 at the points r^(i + 1), i = 0 ..
-  // t - 1 (the values of the runs v, multiplied by rho at each step; the
-  // point 1 is left out, as it may well be a root), degree <= d0.
-  void geometric(const F& f, std::vector<elem> v, std::size_t t, std::int32_t d0,
+  // The dense images (cells 0 .. cells - 1, trailing zeros trimmed) at the
+  // points r^(i + 1), i = 0 .. t - 1 (the values of the runs v, multiplied
+  // by rho at each step; the point 1 is left out, as it may well be a
+  // root).
+  void geometric(const F& f, std::vector<elem> v, std::size_t t, std::size_t cells,
                  std::vector<std::vector<elem>>* out) const {
-    out->assign(t, std::vector<elem>(static_cast<std::size_t>(d0) + 1, 0));
+    out->assign(t, std::vector<elem>(cells, 0));
     const std::size_t runs = prefix.size();
     for (std::size_t j = 0; j < runs; ++j) v[j] = f.mul(v[j], rho[j]);
     for (std::size_t i = 0; i < t; ++i) {
@@ -186,7 +214,7 @@ struct Step {
         for (const std::size_t end : group_end) {
           const std::uint32_t e = e0[j];
           const elem s = f.reduce(word_sum(v.data() + j, end - j));
-          if (e <= static_cast<std::uint32_t>(d0)) o[e] = f.add(o[e], s);
+          if (e < cells) o[e] = f.add(o[e], s);
           j = end;
         }
         shoup_scale(v.data(), rho.data(), rho_shoup.data(), runs, f.modulus());
@@ -200,7 +228,7 @@ struct Step {
           s = f.add(s, v[j]);
           v[j] = f.mul(v[j], rho[j]);
         }
-        if (e <= static_cast<std::uint32_t>(d0)) o[e] = f.add(o[e], s);
+        if (e < cells) o[e] = f.add(o[e], s);
       }
       Dense<F>::trim(o);
     }
@@ -243,17 +271,22 @@ class Zippel {
     ua_ = unpack(lay, a);
     ub_ = unpack(lay, b);
     ug_ = unpack(lay, gamma);
+    if (n_ >= 3 && a.size() + b.size() >= static_cast<std::size_t>(zippel_plane_terms)) plane_ = 2;
   }
+
+  // Whether the images are in two variables.
+  bool plane() const { return plane_ == 2; }
 
   // One attempt from a random alpha: H into *h, or false.
   bool run(const std::vector<std::uint64_t>* skeleton, MPoly* h) {
     alpha_.assign(static_cast<std::size_t>(n_), 0);
     std::vector<elem> a0, b0;
+    MPoly pa, pb;
     for (int tries = 0;; ++tries) {
       if (tries > 20) return false;
       for (int l = 1; l < n_; ++l) alpha_[static_cast<std::size_t>(l)] = random_nonzero();
-      prepare(1);
-      if (dense_at(alpha_[1], &a0, &b0)) break;
+      prepare(plane_);
+      if (plane_ == 1 ? dense_at(alpha_[1], &a0, &b0) : plane_at(alpha_[2], &pa, &pb)) break;
     }
     if (skeleton != nullptr) {
       d0_ = lay_.exponent(skeleton->front(), 0);
@@ -264,6 +297,16 @@ class Zippel {
         if (r == image_result::fail) return false;
       }
       return false;
+    }
+    if (plane_ == 2) {
+      d0_ = -1;
+      if (plane_image(pa, pb, cells_at(sg_, alpha_[2], sg_.width), h) != image_result::ok || h->empty())
+        return false;
+      d0_ = lay_.exponent(h->key[0], 0);
+      if (d0_ == 0) return true;
+      for (int k = 2; k < n_; ++k)
+        if (!add_variable(k, h)) return false;
+      return true;
     }
     std::vector<elem> g0 = Dense<F>::gcd(f_, a0, b0);
     d0_ = static_cast<std::int32_t>(g0.size()) - 1;
@@ -286,9 +329,79 @@ class Zippel {
   }
 
   void prepare(int k) {
-    sa_.prepare(f_, lay_, ua_, k, alpha_);
-    sb_.prepare(f_, lay_, ub_, k, alpha_);
-    sg_.prepare(f_, lay_, ug_, k, alpha_);
+    sa_.prepare(f_, lay_, ua_, k, alpha_, plane_);
+    sb_.prepare(f_, lay_, ub_, k, alpha_, plane_);
+    sg_.prepare(f_, lay_, ug_, k, alpha_, plane_);
+  }
+
+  // The cells of s with variable k = beta, when no variable lies between
+  // the image's and k (trailing zeros trimmed).
+  std::vector<elem> cells_at(const Step<F>& s, elem beta, std::size_t cells) const {
+    std::vector<elem> v;
+    s.values(f_, beta, &v);
+    std::vector<elem> out(cells, 0);
+    for (std::size_t j = 0; j < v.size(); ++j)
+      if (s.e0[j] < cells) out[s.e0[j]] = f_.add(out[s.e0[j]], v[j]);
+    Dense<F>::trim(out);
+    return out;
+  }
+
+  // The polynomial in the variables 0 and 1 of cells of width w.
+  MPoly cells_poly(const std::vector<elem>& c, std::uint32_t w) const {
+    MPoly p;
+    for (std::size_t i = c.size(); i-- > 0;)
+      if (c[i] != 0) p.push((i / w) * lay_.unit(0) + (i % w) * lay_.unit(1), c[i]);
+    return p;
+  }
+
+  // The images of A and B in the variables 0 and 1 with variable 2 at beta
+  // (plane images, step 2), false when a degree in variable 0 drops.
+  bool plane_at(elem beta, MPoly* a, MPoly* b) const {
+    auto image = [&](const Step<F>& s, const Unpacked& u, MPoly* out) {
+      const std::vector<elem> c = cells_at(s, beta, (static_cast<std::size_t>(u.deg[0]) + 1) * s.width);
+      if (c.empty() || static_cast<std::int32_t>((c.size() - 1) / s.width) != u.deg[0]) return false;
+      *out = cells_poly(c, s.width);
+      return true;
+    };
+    return image(sa_, ua_, a) && image(sb_, ub_, b);
+  }
+
+  // H's image in the variables 0 and 1 from those of A and B and gamma's gc
+  // (dense in variable 1): gc g / lc(g), g their GCD and lc(g) its leading
+  // coefficient in variable 0, which divides gc at a lucky point. Skipped
+  // when g has more than d0_ powers of variable 0 or lc(g) does not divide
+  // (an unlucky point), failed when fewer (d0_ < 0: not yet known).
+  image_result plane_image(const MPoly& a, const MPoly& b, const std::vector<elem>& gc, MPoly* h) {
+    MPoly g;
+    if (brown_gcd(f_, lay_, a, b, 2, rng_, &g, nullptr, nullptr) != engine_status::done) return image_result::fail;
+    const std::int32_t dg = lay_.exponent(g.key[0], 0);
+    if (d0_ >= 0 && dg > d0_) return image_result::skip;
+    if (d0_ >= 0 && dg < d0_) return image_result::fail;
+    std::vector<elem> lc, q;
+    std::size_t w = 0;
+    for (std::size_t i = 0; i < g.size(); ++i) {
+      const auto e1 = static_cast<std::size_t>(lay_.exponent(g.key[i], 1));
+      w = std::max(w, e1 + 1);
+      if (lay_.exponent(g.key[i], 0) != dg) continue;
+      if (lc.size() <= e1) lc.resize(e1 + 1, 0);
+      lc[e1] = g.coef[i];
+    }
+    if (!Dense<F>::div_exact(f_, gc, lc, &q)) return image_result::skip;
+    w += q.size();
+    std::vector<elem> c((static_cast<std::size_t>(dg) + 1) * w, 0);
+    for (std::size_t i = 0; i < g.size(); ++i) {
+      const std::size_t at = static_cast<std::size_t>(lay_.exponent(g.key[i], 0)) * w +
+                             static_cast<std::size_t>(lay_.exponent(g.key[i], 1));
+      for (std::size_t j = 0; j < q.size(); ++j) c[at + j] = f_.mul_add(g.coef[i], q[j], c[at + j]);
+    }
+    *h = cells_poly(c, static_cast<std::uint32_t>(w));
+    return image_result::ok;
+  }
+
+  // The key of a cell of the skeleton's groups.
+  std::uint64_t cell_key(std::size_t e) const {
+    if (plane_ == 1) return static_cast<std::uint64_t>(e) * lay_.unit(0);
+    return (e / width_) * lay_.unit(0) + (e % width_) * lay_.unit(1);
   }
 
   // The images of A and B in variable 0 at variable 1 = beta (step 1),
@@ -374,14 +487,21 @@ class Zippel {
     return image_result::ok;
   }
 
-  // Random r (variables 1 .. k - 1) whose monomials of the skeleton are
-  // distinct within each power of variable 0; the groups and nodes saved.
+  // Random r (variables plane_ .. k - 1) whose monomials of the skeleton
+  // are distinct within each cell; the groups and nodes saved.
   bool choose_points(const std::vector<std::uint64_t>& skeleton, int k) {
-    const std::uint64_t rest = ~lay_.field_mask(0);
-    group_.assign(static_cast<std::size_t>(d0_) + 1, {});
+    std::uint64_t rest = ~lay_.field_mask(0);
+    width_ = 1;
+    if (plane_ == 2) {
+      rest &= ~lay_.field_mask(1);
+      for (std::uint64_t key : skeleton)
+        width_ = std::max(width_, static_cast<std::size_t>(lay_.exponent(key, 1)) + 1);
+    }
+    group_.assign((static_cast<std::size_t>(d0_) + 1) * width_, {});
     for (std::uint64_t key : skeleton) {
-      const auto e = static_cast<std::size_t>(lay_.exponent(key, 0));
-      if (e >= group_.size()) return false;
+      const auto e0 = static_cast<std::size_t>(lay_.exponent(key, 0));
+      if (e0 > static_cast<std::size_t>(d0_)) return false;
+      const std::size_t e = e0 * width_ + (plane_ == 2 ? static_cast<std::size_t>(lay_.exponent(key, 1)) : 0);
       group_[e].push_back(key & rest);
     }
     t_ = 0;
@@ -390,7 +510,7 @@ class Zippel {
     std::vector<std::vector<elem>> pw(static_cast<std::size_t>(n_));
     nodes_.assign(group_.size(), {});
     for (int tries = 0; tries < 8; ++tries) {
-      for (int l = 1; l < k; ++l) {
+      for (int l = plane_; l < k; ++l) {
         r[static_cast<std::size_t>(l)] = random_nonzero();
         pw[static_cast<std::size_t>(l)] =
             powers(f_, r[static_cast<std::size_t>(l)], std::max(ua_.deg[static_cast<std::size_t>(l)], ub_.deg[static_cast<std::size_t>(l)]));
@@ -400,7 +520,7 @@ class Zippel {
         nodes_[e].clear();
         for (std::uint64_t key : group_[e]) {
           elem v = 1;
-          for (int l = 1; l < k; ++l)
+          for (int l = plane_; l < k; ++l)
             v = f_.mul(v, pw[static_cast<std::size_t>(l)][static_cast<std::size_t>(lay_.exponent(key, l))]);
           nodes_[e].push_back(v);
         }
@@ -426,11 +546,34 @@ class Zippel {
     sb_.values(f_, beta, &vb);
     sg_.values(f_, beta, &vg);
     std::vector<std::vector<elem>> ai, bi, gi;
-    sa_.geometric(f_, va, t_, ua_.deg[0], &ai);
-    sb_.geometric(f_, vb, t_, ub_.deg[0], &bi);
-    sg_.geometric(f_, vg, t_, 0, &gi);
+    const std::size_t da = static_cast<std::size_t>(ua_.deg[0]), db = static_cast<std::size_t>(ub_.deg[0]);
+    sa_.geometric(f_, va, t_, (da + 1) * sa_.width, &ai);
+    sb_.geometric(f_, vb, t_, (db + 1) * sb_.width, &bi);
+    sg_.geometric(f_, vg, t_, sg_.width, &gi);
     std::vector<std::vector<elem>> g(t_);
-    for (std::size_t i = 0; i < t_; ++i) {
+    for (std::size_t i = 0; i < t_ && plane_ == 2; ++i) {
+      check_interrupt();  // one poll a point: a GCD in two variables each
+      if (ai[i].empty() || bi[i].empty() || (ai[i].size() - 1) / sa_.width != da ||
+          (bi[i].size() - 1) / sb_.width != db) {
+        nodes_.clear();
+        return image_result::skip;  // a leading coefficient vanishes at this point
+      }
+      MPoly hi;
+      const image_result r = plane_image(cells_poly(ai[i], sa_.width), cells_poly(bi[i], sb_.width), gi[i], &hi);
+      if (r == image_result::fail) return r;
+      bool fits = r == image_result::ok;
+      g[i].assign((static_cast<std::size_t>(d0_) + 1) * width_, 0);
+      for (std::size_t j = 0; j < hi.size() && fits; ++j) {
+        const auto e1 = static_cast<std::size_t>(lay_.exponent(hi.key[j], 1));
+        fits = e1 < width_;
+        if (fits) g[i][static_cast<std::size_t>(lay_.exponent(hi.key[j], 0)) * width_ + e1] = hi.coef[j];
+      }
+      if (!fits) {
+        nodes_.clear();
+        return image_result::skip;  // an unlucky point: the image does not fit the skeleton
+      }
+    }
+    for (std::size_t i = 0; i < t_ && plane_ == 1; ++i) {
       if (static_cast<std::int32_t>(ai[i].size()) != ua_.deg[0] + 1 ||
           static_cast<std::int32_t>(bi[i].size()) != ub_.deg[0] + 1) {
         nodes_.clear();
@@ -473,7 +616,7 @@ class Zippel {
       // the values were at r^(i + 1): c_m carries one factor of its node
       for (std::size_t m = 0; m < s; ++m)
         if (c[m] != 0)
-          img->push(static_cast<std::uint64_t>(e) * lay_.unit(0) + group_[e][m], f_.mul(c[m], f_.inv(nodes_[e][m])));
+          img->push(cell_key(e) + group_[e][m], f_.mul(c[m], f_.inv(nodes_[e][m])));
     }
     return img->empty() ? image_result::fail : image_result::ok;
   }
@@ -485,6 +628,8 @@ class Zippel {
   Unpacked ua_, ub_, ug_;
   Step<F> sa_, sb_, sg_;
   std::vector<elem> alpha_;
+  int plane_ = 1;           // variables of the images: 2 for plane images
+  std::size_t width_ = 1;   // cells of the groups for each power of variable 0
   std::int32_t d0_ = 0;
   std::vector<std::vector<std::uint64_t>> group_;
   std::vector<std::vector<elem>> nodes_;
@@ -498,7 +643,10 @@ engine_status zippel_core(const F& f, const Layout& lay, const MPoly& A, const M
                           Rng& rng, const std::vector<std::uint64_t>* skeleton, MPoly* H) {
   Zippel<F> z(f, lay, rng, A, B, gamma);
   for (int attempt = 0; attempt < 6; ++attempt)
-    if (z.run(skeleton, H)) return engine_status::done;
+    if (z.run(skeleton, H)) {
+      if (z.plane()) ++flat_gcd_stats.plane;
+      return engine_status::done;
+    }
   return engine_status::failed;
 }
 

@@ -119,14 +119,16 @@ TEST(FlatEngines, BrownsCofactorsBoundsAndBothMethodsAgree) {
 }
 
 // The images modulo a second prime from the first one's skeleton (the
-// support of H and the variable order) are the GCDs found afresh.
+// support of H and the variable order) are the GCDs found afresh, with
+// images in one variable and in two.
 TEST(FlatEngines, ASkeletonFromOnePrimeServesTheNext) {
   std::mt19937_64 rng(seed());
   const Layout lay(5, 8);
   const flat::PrimeField f1(flat::image_prime(0)), f2(flat::image_prime(1));
   const ScopedValue<flat_gcd_method> method(flat_gcd_choice, flat_gcd_method::sparse);
   int reused = 0;
-  for (int round = 0; round < 10 * multiplier(); ++round) {
+  for (int round = 0; round < 20 * multiplier(); ++round) {
+    const ScopedValue<std::int32_t> plane(zippel_plane_terms, round % 2 == 0 ? INT32_MAX : 0);
     // small integer coefficients, read modulo both primes
     const MPoly g1 = random_flat(flat::PrimeField(97), lay, rng, 6, 3), p1 = random_flat(flat::PrimeField(97), lay, rng, 6, 3),
                 q1 = random_flat(flat::PrimeField(97), lay, rng, 6, 3);
@@ -144,6 +146,52 @@ TEST(FlatEngines, ASkeletonFromOnePrimeServesTheNext) {
     ++reused;
   }
   EXPECT_GT(reused, 0);
+}
+
+// Zippel's method with images in two variables against its images in one
+// (the route it bypasses) and Brown's GCD proven by its cofactors, in three
+// to five variables over word primes and a small field: every proven GCD is
+// Brown's, the method rarely gives up or (unproven) errs, and the threshold
+// on the operands' terms chooses the route on either side of it.
+template <class F>
+void check_plane_images(const F& f, std::mt19937_64& rng) {
+  const ScopedValue<flat_gcd_method> method(flat_gcd_choice, flat_gcd_method::sparse);
+  int tries = 0, misses = 0;
+  for (int nvars = 3; nvars <= 5; ++nvars) {
+    const Layout lay(nvars, 8);
+    for (int round = 0; round < 4 * multiplier(); ++round) {
+      SCOPED_TRACE(std::to_string(nvars) + " variables, round " + std::to_string(round));
+      const int terms = 3 + static_cast<int>(rng() % 8);
+      const MPoly g = random_flat(f, lay, rng, terms, 3), a = times(f, lay, g, random_flat(f, lay, rng, terms, 3)),
+                  b = times(f, lay, g, random_flat(f, lay, rng, terms, 3));
+      const auto total = static_cast<std::int32_t>(a.size() + b.size());
+      flat::Rng r(static_cast<std::uint64_t>(round));
+      MPoly G, Abar, Bbar, H;
+      ASSERT_EQ(flat::brown_gcd(f, lay, a, b, nvars, r, &G, &Abar, &Bbar), flat::engine_status::done);
+      for (const std::int32_t cut : {0, total, total + 1, INT32_MAX}) {
+        const ScopedValue<std::int32_t> plane(zippel_plane_terms, cut);
+        const long before = flat_gcd_stats.plane;
+        for (const bool verify : {false, true}) {
+          const flat::engine_status st = flat::field_gcd(f, lay, a, b, r, &H, verify);
+          ++tries;
+          const bool same = st == flat::engine_status::done && H.key == G.key && H.coef == G.coef;
+          if (!same) ++misses;
+          EXPECT_TRUE(same || st == flat::engine_status::failed || !verify) << cut;
+        }
+        // the contents and leading coefficients are never larger than the operands
+        EXPECT_TRUE(cut <= total || flat_gcd_stats.plane == before) << cut;
+        EXPECT_TRUE(cut > 0 || flat::degrees_of(lay, G)[0] == 0 || flat_gcd_stats.plane > before);
+      }
+    }
+  }
+  EXPECT_LE(misses * 10, tries);
+}
+
+TEST(FlatEngines, ImagesInTwoVariablesAgreeWithImagesInOne) {
+  std::mt19937_64 rng(seed());
+  check_plane_images(flat::PrimeField(2147483629u), rng);
+  check_plane_images(flat::PrimeField(101u), rng);
+  check_plane_images(flat::LogField(flat::log_tables_for(3, 65536)), rng);
 }
 
 // ---- Term arrays and recursive lists --------------------------------------------------------------

@@ -5,6 +5,7 @@
 // arithmetic; the exact division (both ways) against products.
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cstdint>
 #include <optional>
 #include <random>
@@ -132,7 +133,11 @@ TEST_F(FlatGcd, PlantedGcdsAgreeWithTheDriversOwnStages) {
                        std::to_string(kind) + ": u = " + u.str() + ", v = " + v.str());
           const Poly expected = gcd_by(u, v, false, flat_gcd_method::automatic);
           const std::string su = node_shape(u), sv = node_shape(v);
-          for (flat_gcd_method how : {flat_gcd_method::automatic, flat_gcd_method::dense, flat_gcd_method::sparse}) {
+          // the last pass: Zippel's method with images in two variables
+          for (int pass = 0; pass < 4; ++pass) {
+            const flat_gcd_method how = std::array{flat_gcd_method::automatic, flat_gcd_method::dense,
+                                                   flat_gcd_method::sparse, flat_gcd_method::sparse}[pass];
+            const ScopedValue<std::int32_t> plane(zippel_plane_terms, pass == 3 ? 0 : zippel_plane_terms);
             NodeBalance balance;
             {
               const Poly r = gcd_by(u, v, true, how);
@@ -150,8 +155,9 @@ TEST_F(FlatGcd, PlantedGcdsAgreeWithTheDriversOwnStages) {
 
 TEST_F(FlatGcd, LargePlantedGcdsInEightVariables) {
   // Factors of 40 terms: long runs through Zippel's geometric sweep over the
-  // integers and modulo a word prime; the GCD is the planted factor times a
-  // constant (a and b are coprime but for a chance of about 1 in p).
+  // integers and modulo a word prime, with images in two variables and in
+  // one; the GCD is the planted factor times a constant (a and b are
+  // coprime but for a chance of about 1 in p).
   const std::vector<std::string> names{"x", "y", "z", "w", "v", "u", "t", "s"};
   const PolyVars vars(names);
   std::mt19937_64 rng(seed());
@@ -164,13 +170,21 @@ TEST_F(FlatGcd, LargePlantedGcdsInEightVariables) {
                     b = random_poly(rng, 8, 0, 40, 4, m);
       const Poly u = product({&g, &a}), v = product({&g, &b}), planted(g);
       for (flat_gcd_method how : {flat_gcd_method::automatic, flat_gcd_method::sparse}) {
-        const Poly r = gcd_by(u, v, true, how);
+        const long plane = flat_gcd_stats.plane;
+        const Poly r = [&] {
+          const ScopedValue<std::int32_t> two(zippel_plane_terms, 0);
+          return gcd_by(u, v, true, how);
+        }();
         Poly q;
         ASSERT_TRUE(trial_poly_divide(r, planted, q.cell(), polynames, false, false, false)) << m << " " << r.str();
         EXPECT_TRUE(q->numb && q->next == nullptr) << m << " quotient " << q.str();
+        // the images were in two variables; in one, the same GCD
+        EXPECT_GT(flat_gcd_stats.plane, plane);
+        const ScopedValue<std::int32_t> one(zippel_plane_terms, INT32_MAX);
+        EXPECT_TRUE(poly_equal(gcd_by(u, v, true, how), r)) << m;
       }
     }
-  EXPECT_EQ(flat_gcd_stats.calls, calls + 4 * multiplier());  // the engines answered every one
+  EXPECT_EQ(flat_gcd_stats.calls, calls + 8 * multiplier());  // the engines answered every one
   EXPECT_EQ(flat_gcd_stats.declined, declined);
 }
 
