@@ -27,6 +27,7 @@
 #include <vector>
 
 #include "core/interrupts.h"
+#include "core/thresholds.h"
 #include "matrix/det_services.h"
 #include "matrix/zint.h"
 #include "numbers/primes.h"
@@ -591,8 +592,29 @@ ZMatrix divide_content(const ZMatrix& a, const ZInt& g) {
   return b;
 }
 
+namespace {
+
+// Whether the exact elimination may be passed over for a with transforms:
+// a matrix more than half filled whose smaller side exceeds
+// normal_form_exact_side, where the transforms swell and the elimination
+// is mostly given up after the work the other route needs, when the answer
+// is the same by either route: the form is unique given the row order both
+// take, and so is U = (P a)^-1 H when a has full column rank, which its
+// rank modulo a word prime shows.
+bool skip_exact(const ZMatrix& a, bool transforms) {
+  if (!transforms || a.rows < a.cols || std::min(a.rows, a.cols) <= normal_form_exact_side) return false;
+  std::int64_t filled = 0;
+  for (const ZInt& x : a.cell) filled += x.is_zero() ? 0 : 1;
+  if (2 * filled <= static_cast<std::int64_t>(a.cell.size())) return false;
+  std::vector<std::int32_t> rows, pivots;
+  rank_profile(a, profile_prime(0), &rows, &pivots);
+  return static_cast<std::int32_t>(rows.size()) == a.cols;
+}
+
+}  // namespace
+
 bool hermite_bounded(const ZMatrix& a, bool transforms, FormResult* out) {
-  if (hermite_direct(a, transforms, out)) return true;
+  if (!skip_exact(a, transforms) && hermite_direct(a, transforms, out)) return true;
   // A common factor of the entries comes out of the form: H(g A) = g H(A)
   // with the same transforms (and the elimination modulo G would carry
   // g^(n-1) in G).
