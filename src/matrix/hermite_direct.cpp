@@ -120,6 +120,28 @@ class Limbs {
   // *this += a * b, or -= with subtract.
   void add_product(const Limbs& a, const Limbs& b, bool subtract) {
     if (a.sign_ == 0 || b.sign_ == 0) return;
+    if ((a.mag_.size() == 1 || b.mag_.size() == 1) && sign_ != -a.sign_ * b.sign_ * (subtract ? -1 : 1)) {
+      // The same sign (or zero) and a one-limb factor: one pass, no product.
+      const Limbs& longer = a.mag_.size() == 1 ? b : a;
+      const std::uint64_t f = a.mag_.size() == 1 ? a.mag_[0] : b.mag_[0];
+      const std::size_t nl = longer.mag_.size();
+      mag_.resize(std::max(mag_.size(), nl) + 1, 0);
+      std::uint64_t carry = 0;
+      std::size_t i = 0;
+      for (; i < nl; ++i) {
+        const u128 t = static_cast<u128>(longer.mag_[i]) * f + mag_[i] + carry;
+        mag_[i] = static_cast<std::uint64_t>(t);
+        carry = static_cast<std::uint64_t>(t >> 64);
+      }
+      for (; carry != 0 && i < mag_.size(); ++i) {
+        const u128 t = static_cast<u128>(mag_[i]) + carry;
+        mag_[i] = static_cast<std::uint64_t>(t);
+        carry = static_cast<std::uint64_t>(t >> 64);
+      }
+      sign_ = a.sign_ * b.sign_ * (subtract ? -1 : 1);
+      trim();
+      return;
+    }
     thread_local std::vector<std::uint64_t> prod;
     const std::size_t na = a.mag_.size(), nb = b.mag_.size();
     prod.assign(na + nb, 0);
