@@ -321,6 +321,21 @@ extern std::int32_t normal_form_direct_bits;
 extern std::int32_t normal_form_budget_bits;
 extern std::int64_t normal_form_cells;
 
+// The exact elimination of the Hermite form divides an entry held in limbs
+// by a long double estimate and one exact remainder while the quotient is
+// below 2^normal_form_quotient_bits, by the division of big integers
+// beyond. Default 40. Range 0..40 (0: the division always; past 40 the
+// estimate may be off by more than one). Reader: hermite_direct.
+extern std::int32_t normal_form_quotient_bits;
+
+// The bounded Hermite route with transforms passes over its exact
+// elimination, for the elimination modulo a determinant, for a matrix more
+// than half filled whose smaller side exceeds normal_form_exact_side, when
+// the answer does not depend on the route (full column rank). Default 10.
+// Range >= 0 (INT32_MAX: the exact elimination is always tried first).
+// Reader: hermite_bounded.
+extern std::int32_t normal_form_exact_side;
+
 // ---- Choosing primes ------------------------------------------------------------------------
 
 // The trial division on images starts its search for a prime at index

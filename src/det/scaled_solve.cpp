@@ -30,27 +30,48 @@ namespace tavrin {
 namespace {
 
 // log2 of the bound of every |X_ij| of column j (Cramer and Hadamard), plus
-// one bit.
+// one bit: the lesser of the bounds by S's columns (S's column norms times
+// V_j's) and by the rows of S with V_j beside them (each X_ij replaces a
+// column of S by V_j, so its rows are shorter than those of [S | V_j]). The
+// row bound is much the smaller for a square completion, whose unit rows
+// count one each.
 std::vector<double> cramer_bits(const ZMatrix& s, const ZMatrix& v) {
   const std::int32_t n = s.rows;
-  double hbits = 0.0;
-  auto log2_norm = [](const ZMatrix& m, std::int32_t c) {
-    // log2 of the Euclidean norm of column c, from each entry's top 53 bits.
-    double top = 0.0;
-    for (std::int32_t r = 0; r < m.rows; ++r) top = std::max(top, static_cast<double>(m.at(r, c).bit_length()));
-    if (top == 0.0) return -1.0;
+  // log2 of the sum of 2^(2 b) over the bit lengths b of the entries
+  // (from above); -inf for none.
+  auto log2_sum_sq = [](const std::vector<double>& b) {
+    double top = -1.0;
+    for (double x : b) top = std::max(top, x);
+    if (top < 0.0) return -HUGE_VAL;
     double sum = 0.0;
-    for (std::int32_t r = 0; r < m.rows; ++r) {
-      const ZInt& x = m.at(r, c);
-      if (x.is_zero()) continue;
-      const double e = static_cast<double>(x.bit_length()) - top;
-      sum += std::exp2(2.0 * e);  // (|x| / 2^top)^2 <= 1, from above
-    }
-    return top + 0.5 * std::log2(sum);
+    for (double x : b)
+      if (x > 0.0) sum += std::exp2(2.0 * (x - top));  // (|x| / 2^top)^2 <= 1, from above
+    return 2.0 * top + std::log2(sum);
   };
-  for (std::int32_t c = 0; c < n; ++c) hbits += std::max(0.0, log2_norm(s, c));
+  std::vector<double> line(static_cast<std::size_t>(n));
+  auto column_sq = [&](const ZMatrix& m, std::int32_t c) {
+    for (std::int32_t r = 0; r < n; ++r) line[static_cast<std::size_t>(r)] = static_cast<double>(m.at(r, c).bit_length());
+    return log2_sum_sq(line);
+  };
+  double hbits = 0.0;
+  for (std::int32_t c = 0; c < n; ++c) hbits += std::max(0.0, 0.5 * column_sq(s, c));
+  std::vector<double> row_sq(static_cast<std::size_t>(n));
+  for (std::int32_t r = 0; r < n; ++r) {
+    for (std::int32_t c = 0; c < n; ++c) line[static_cast<std::size_t>(c)] = static_cast<double>(s.at(r, c).bit_length());
+    row_sq[static_cast<std::size_t>(r)] = log2_sum_sq(line);
+  }
   std::vector<double> bits(static_cast<std::size_t>(v.cols));
-  for (std::int32_t j = 0; j < v.cols; ++j) bits[static_cast<std::size_t>(j)] = hbits + std::max(0.0, log2_norm(v, j)) + 2.0;
+  for (std::int32_t j = 0; j < v.cols; ++j) {
+    const double by_columns = hbits + std::max(0.0, 0.5 * column_sq(v, j));
+    double by_rows = 0.0;
+    for (std::int32_t r = 0; r < n; ++r) {
+      const double a = row_sq[static_cast<std::size_t>(r)];
+      const double b = 2.0 * static_cast<double>(v.at(r, j).bit_length());
+      const double both = v.at(r, j).is_zero() ? a : std::max(a, b) + std::log2(1.0 + std::exp2(-std::abs(a - b)));
+      by_rows += std::max(0.0, 0.5 * both);
+    }
+    bits[static_cast<std::size_t>(j)] = std::min(by_columns, by_rows) + 2.0;
+  }
   return bits;
 }
 
@@ -60,6 +81,14 @@ std::vector<double> cramer_bits(const ZMatrix& s, const ZMatrix& v) {
 __attribute__((target_clones("arch=x86-64-v4", "avx2", "default"))) void axpy(
     double* __restrict dst, const double* __restrict src, double f, std::size_t b) {
   for (std::size_t j = 0; j < b; ++j) dst[j] += f * src[j];
+}
+
+// axpy, a single right-hand side in line (no dispatch per entry).
+inline void add_scaled(double* __restrict dst, const double* __restrict src, double f, std::size_t b) {
+  if (b == 1)
+    dst[0] += f * src[0];
+  else
+    axpy(dst, src, f, b);
 }
 
 // x mod p for integers x held exactly in doubles (|x| < 2^52), in [0, p).
@@ -73,7 +102,11 @@ inline double reduce(double x, double p, double inv_p) {
 // X by lifting, or false when the entries are too large for the doubles.
 // The right-hand sides go in blocks: each step solves a block with the LU
 // (substitutions in doubles, a block row at a time) and takes the
-// residual (r - S x) / p, exact in doubles.
+// residual (r - S x) / p, exact in doubles. The right-hand side d V enters
+// digit by digit: d's base-p digit t times V joins the residual at step t,
+// so that S X = d V is lifted at once and X is the lifted value itself in
+// the symmetric range (every |residual| stays below (n + p) times the
+// largest entry).
 bool lift_solve(const ZMatrix& s, const ZMatrix& v, const ZInt& d, const std::vector<double>& bits,
                 ZMatrix* out) {
   const std::int32_t n = s.rows;
@@ -85,7 +118,7 @@ bool lift_solve(const ZMatrix& s, const ZMatrix& v, const ZInt& d, const std::ve
       largest = std::max(largest, x.abs().to_int64());
     }
   // Every partial sum of the residual update stays below 2^52.
-  if (static_cast<double>(n + 1) * static_cast<double>(largest) * 0x1p21 >= 0x1p51) return false;
+  if (static_cast<double>(n + 3) * static_cast<double>(largest) * 0x1p21 >= 0x1p51) return false;
   std::vector<double> sm(m * m);  // S row by row
   for (std::size_t r = 0; r < m; ++r)
     for (std::size_t c = 0; c < m; ++c)
@@ -110,6 +143,18 @@ bool lift_solve(const ZMatrix& s, const ZMatrix& v, const ZInt& d, const std::ve
   }
   store = {};
   const double dp = p, inv_p = 1.0 / dp;
+  // d's digits base p, least significant first.
+  std::vector<double> d_digits;
+  for (std::vector<std::uint32_t> q = d.abs().magnitude(); !q.empty();) {
+    std::uint64_t rem = 0;
+    for (std::size_t i = q.size(); i-- > 0;) {
+      const std::uint64_t cur = (rem << 28) | q[i];
+      q[i] = static_cast<std::uint32_t>(cur / p);
+      rem = cur % p;
+    }
+    while (!q.empty() && q.back() == 0) q.pop_back();
+    d_digits.push_back(static_cast<double>(rem));
+  }
   // Sums of products below p^2 stay exact in doubles for this many terms.
   const std::size_t chunk = static_cast<std::size_t>(0x1p52 / (dp * dp));
   const double step_bits = std::log2(dp) - 1e-9;
@@ -119,11 +164,13 @@ bool lift_solve(const ZMatrix& s, const ZMatrix& v, const ZInt& d, const std::ve
     const auto b = static_cast<std::size_t>(std::min(block, v.cols - j0));
     double need = 0.0;
     for (std::size_t j = 0; j < b; ++j) need = std::max(need, bits[static_cast<std::size_t>(j0) + j]);
-    const auto steps = static_cast<std::int64_t>(std::ceil((need + 1.0) / step_bits));
-    std::vector<double> resid(m * b), y(m * b), x(m * b), acc(b), part(b);
+    const auto steps = std::max(static_cast<std::int64_t>(std::ceil((need + 1.0) / step_bits)),
+                                static_cast<std::int64_t>(d_digits.size()));
+    std::vector<double> resid(m * b), vb(m * b), y(m * b), x(m * b), acc(b), part(b);
     for (std::size_t i = 0; i < m; ++i)
       for (std::size_t j = 0; j < b; ++j)
-        resid[i * b + j] = static_cast<double>(v.at(static_cast<std::int32_t>(i), j0 + static_cast<std::int32_t>(j)).to_int64());
+        vb[i * b + j] = static_cast<double>(v.at(static_cast<std::int32_t>(i), j0 + static_cast<std::int32_t>(j)).to_int64());
+    for (std::size_t i = 0; i < m * b; ++i) resid[i] = d_digits[0] * vb[i];
     std::vector<std::uint32_t> digits(static_cast<std::size_t>(steps) * m * b);
     for (std::int64_t t = 0; t < steps; ++t) {
       check_interrupt();
@@ -136,7 +183,7 @@ bool lift_solve(const ZMatrix& s, const ZMatrix& v, const ZInt& d, const std::ve
           const std::size_t i1 = std::min(k, i0 + chunk);
           std::fill(part.begin(), part.end(), 0.0);
           for (std::size_t i = i0; i < i1; ++i)
-            if (l[i] != 0.0) axpy(part.data(), y.data() + i * b, l[i], b);
+            if (l[i] != 0.0) add_scaled(part.data(), y.data() + i * b, l[i], b);
           for (std::size_t j = 0; j < b; ++j) acc[j] -= reduce(part[j], dp, inv_p);
         }
         for (std::size_t j = 0; j < b; ++j) y[k * b + j] = reduce(acc[j], dp, inv_p);
@@ -148,23 +195,25 @@ bool lift_solve(const ZMatrix& s, const ZMatrix& v, const ZInt& d, const std::ve
           const std::size_t c1 = std::min(m, c0 + chunk);
           std::fill(part.begin(), part.end(), 0.0);
           for (std::size_t c = c0; c < c1; ++c)
-            if (u[c] != 0.0) axpy(part.data(), x.data() + c * b, u[c], b);
+            if (u[c] != 0.0) add_scaled(part.data(), x.data() + c * b, u[c], b);
           for (std::size_t j = 0; j < b; ++j) acc[j] -= reduce(part[j], dp, inv_p);
         }
         for (std::size_t j = 0; j < b; ++j) x[i * b + j] = reduce(reduce(acc[j], dp, inv_p) * diag_inv[i], dp, inv_p);
       }
       std::uint32_t* dst = digits.data() + static_cast<std::size_t>(t) * m * b;
       for (std::size_t i = 0; i < m * b; ++i) dst[i] = static_cast<std::uint32_t>(x[i]);
-      // r := (r - S x) / p.
+      // r := (r - S x) / p + d_(t+1) V.
+      const auto next = static_cast<std::size_t>(t + 1);
+      const double dt = next < d_digits.size() ? d_digits[next] : 0.0;
       for (std::size_t r = 0; r < m; ++r) {
         double* rr = resid.data() + r * b;
         const double* srow = sm.data() + r * m;
         for (std::size_t c = 0; c < m; ++c)
-          if (srow[c] != 0.0) axpy(rr, x.data() + c * b, -srow[c], b);
-        for (std::size_t j = 0; j < b; ++j) rr[j] = std::nearbyint(rr[j] * inv_p);
+          if (srow[c] != 0.0) add_scaled(rr, x.data() + c * b, -srow[c], b);
+        for (std::size_t j = 0; j < b; ++j) rr[j] = std::nearbyint(rr[j] * inv_p) + dt * vb[r * b + j];
       }
     }
-    // X = d x mod p^K in the symmetric range, x from its digits by Horner.
+    // X = x mod p^K in the symmetric range, x from its digits by Horner.
     ZInt P = 1;
     for (std::int64_t t = 0; t < steps; ++t) P = P * ZInt(static_cast<std::int64_t>(p));
     ZInt half;
@@ -182,7 +231,7 @@ bool lift_solve(const ZMatrix& s, const ZMatrix& v, const ZInt& d, const std::ve
           }
           for (; carry != 0; carry >>= 28) mag.push_back(static_cast<std::uint32_t>(carry & ((1u << 28) - 1)));
         }
-        ZInt e = (d * ZInt::from_digits(mag, 1)).mod(P);
+        ZInt e = ZInt::from_digits(mag, 1);
         if (compare(e, half) > 0) e -= P;
         out->at(static_cast<std::int32_t>(i), j0 + static_cast<std::int32_t>(j)) = std::move(e);
       }

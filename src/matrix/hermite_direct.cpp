@@ -25,6 +25,7 @@
 #include <vector>
 
 #include "core/interrupts.h"
+#include "core/thresholds.h"
 #include "matrix/hermite_modular.h"
 
 namespace tavrin {
@@ -99,6 +100,16 @@ class Limbs {
     return ZInt::from_digits(std::move(digits), sign_);
   }
   void negate() { sign_ = -sign_; }
+  // The value from its top 128 bits (relative error below 2^-62), divided
+  // by 2^64 for each of the *dropped limbs below them.
+  long double approx(std::int64_t* dropped) const {
+    const std::size_t n = mag_.size();
+    *dropped = n >= 2 ? static_cast<std::int64_t>(n - 2) : 0;
+    if (n == 0) return 0.0L;
+    long double v = static_cast<long double>(mag_[n - 1]);
+    if (n >= 2) v = v * 0x1p64L + static_cast<long double>(mag_[n - 2]);
+    return sign_ < 0 ? -v : v;
+  }
   friend int compare_abs(const Limbs& a, const Limbs& b) {
     if (a.mag_.size() != b.mag_.size()) return a.mag_.size() < b.mag_.size() ? -1 : 1;
     for (std::size_t i = a.mag_.size(); i-- > 0;)
@@ -109,6 +120,28 @@ class Limbs {
   // *this += a * b, or -= with subtract.
   void add_product(const Limbs& a, const Limbs& b, bool subtract) {
     if (a.sign_ == 0 || b.sign_ == 0) return;
+    if ((a.mag_.size() == 1 || b.mag_.size() == 1) && sign_ != -a.sign_ * b.sign_ * (subtract ? -1 : 1)) {
+      // The same sign (or zero) and a one-limb factor: one pass, no product.
+      const Limbs& longer = a.mag_.size() == 1 ? b : a;
+      const std::uint64_t f = a.mag_.size() == 1 ? a.mag_[0] : b.mag_[0];
+      const std::size_t nl = longer.mag_.size();
+      mag_.resize(std::max(mag_.size(), nl) + 1, 0);
+      std::uint64_t carry = 0;
+      std::size_t i = 0;
+      for (; i < nl; ++i) {
+        const u128 t = static_cast<u128>(longer.mag_[i]) * f + mag_[i] + carry;
+        mag_[i] = static_cast<std::uint64_t>(t);
+        carry = static_cast<std::uint64_t>(t >> 64);
+      }
+      for (; carry != 0 && i < mag_.size(); ++i) {
+        const u128 t = static_cast<u128>(mag_[i]) + carry;
+        mag_[i] = static_cast<std::uint64_t>(t);
+        carry = static_cast<std::uint64_t>(t >> 64);
+      }
+      sign_ = a.sign_ * b.sign_ * (subtract ? -1 : 1);
+      trim();
+      return;
+    }
     thread_local std::vector<std::uint64_t> prod;
     const std::size_t na = a.mag_.size(), nb = b.mag_.size();
     prod.assign(na + nb, 0);
@@ -379,12 +412,47 @@ class Elimination {
       f.w = q;
       return f;
     }
+    if (estimated_quotient(x, p, floor, &f)) return f;
     const ZInt d = w_.value(p);
     ZInt q, rem;
     ZInt::divmod(w_.value(x), d, &q, &rem);
     if (!floor && compare_abs(rem + rem, d) > 0) q = d.sign() > 0 ? q + ZInt(1) : q - ZInt(1);
     f.set(q);
     return f;
+  }
+
+  // The quotient of quotient() for an entry or pivot in limbs, from a long
+  // double estimate corrected by the exact remainder: x = q p + r with 0 <=
+  // r < |p| (one more step by p's sign when 2 r > |p|), as the division of
+  // the ZInts gives it. False when the estimate reaches 2^normal_form_
+  // quotient_bits (at most 40: the estimate is then off by at most one).
+  bool estimated_quotient(std::size_t x, std::size_t p, bool floor, Factor* f) const {
+    const Limbs& xz = w_.is_big(x) ? w_.big(x) : (qx_.assign(w_.word(x)), qx_);
+    const Limbs& pz = w_.is_big(p) ? w_.big(p) : (qp_.assign(w_.word(p)), qp_);
+    std::int64_t dx = 0, dp = 0;
+    long double e = xz.approx(&dx) / pz.approx(&dp);
+    if (dx - dp > 1) return false;  // a quotient of 2^64 and more
+    if (dx != dp) e = dx > dp ? e * 0x1p64L : e * 0x1p-64L;
+    if (dx + 1 < dp) e = 0.0L;  // below 2^-64
+    if (!(std::fabs(e) < static_cast<long double>(std::int64_t{1} << std::min(normal_form_quotient_bits, 40)))) return false;
+    auto q = static_cast<std::int64_t>(std::floor(e));
+    const int sp = pz.sign();
+    Limbs& r = qr_;
+    r = xz;
+    qf_.assign(q);
+    r.add_product(qf_, pz, true);
+    qf_.assign(1);
+    for (; r.sign() < 0; q -= sp) r.add_product(pz, qf_, sp < 0);                 // r += |p|
+    for (; compare_abs(r, pz) >= 0; q += sp) r.add_product(pz, qf_, sp > 0);     // r -= |p|
+    if (!floor && r.sign() != 0) {
+      qf_.assign(2);
+      qx_.assign(0);
+      qx_.add_product(r, qf_, false);
+      if (compare_abs(qx_, pz) > 0) q += sp;
+    }
+    f->big = false;
+    f->w = q;
+    return true;
   }
 
   // Row i's pivot into column k (true), or false when the row is zero from
@@ -424,6 +492,7 @@ class Elimination {
   bool given_up_ = false;
   Store w_, u_, uinv_;
   Limbs f_, y_;  // word operands of the steps in limbs
+  mutable Limbs qx_, qp_, qr_, qf_;  // the work of estimated_quotient
 };
 
 }  // namespace

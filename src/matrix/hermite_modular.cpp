@@ -27,6 +27,7 @@
 #include <vector>
 
 #include "core/interrupts.h"
+#include "core/thresholds.h"
 #include "matrix/det_services.h"
 #include "matrix/zint.h"
 #include "numbers/primes.h"
@@ -297,9 +298,18 @@ struct SquareForm {
 // H^-1 m (always: the proof computes it) and, with transforms, m^-1 H.
 bool hermite_square(const ZMatrix& m, const ZInt& d, bool transforms, SquareForm* out) {
   const std::int32_t n = m.rows;
-  ZMatrix en(n, 1);
-  en.at(n - 1, 0) = 1;
-  const ZMatrix u = scaled_solve(m, en, d);  // B's maximal minors, up to sign
+  // With transforms the whole of D m^-1 is needed; its last column and its
+  // rows are then the two solves below.
+  ZMatrix w;
+  if (transforms) w = scaled_solve(m, ZMatrix::identity(n), d);
+  ZMatrix u(n, 1);  // B's maximal minors, up to sign
+  if (transforms) {
+    for (std::int32_t i = 0; i < n; ++i) u.at(i, 0) = w.at(i, n - 1);
+  } else {
+    ZMatrix en(n, 1);
+    en.at(n - 1, 0) = 1;
+    u = scaled_solve(m, en, d);
+  }
   ZInt g = 0;
   for (std::int32_t i = 0; i < n; ++i) g = ZInt::gcd(g, u.at(i, 0));
   if (g.is_zero()) return false;
@@ -336,7 +346,13 @@ bool hermite_square(const ZMatrix& m, const ZInt& d, bool transforms, SquareForm
     const auto k = static_cast<std::int32_t>(pick.size());
     ZMatrix e(n, k);
     for (std::int32_t t = 0; t < k; ++t) e.at(pick[static_cast<std::size_t>(t)], t) = 1;
-    const ZMatrix f = scaled_solve(m.transposed(), e, d);  // columns: rows of D m^-1
+    ZMatrix f(n, k);  // columns: rows of D m^-1
+    if (transforms) {
+      for (std::int32_t t = 0; t < k; ++t)
+        for (std::int32_t r = 0; r < n; ++r) f.at(r, t) = w.at(pick[static_cast<std::size_t>(t)], r);
+    } else {
+      f = scaled_solve(m.transposed(), e, d);
+    }
     // Bezout over the picked last entries: sum lambda_t u_t = gi.
     std::vector<ZInt> lambda(static_cast<std::size_t>(k));
     lambda[0] = 1;
@@ -393,7 +409,6 @@ bool hermite_square(const ZMatrix& m, const ZInt& d, bool transforms, SquareForm
   }
   if (!transforms) return true;
   // U = m^-1 H = (D m^-1) H / D, column by column over H's few entries.
-  const ZMatrix w = scaled_solve(m, ZMatrix::identity(n), d);
   out->u = ZMatrix(n, n);
   for (std::int32_t j = 0; j < n; ++j) {
     check_interrupt();
@@ -577,8 +592,29 @@ ZMatrix divide_content(const ZMatrix& a, const ZInt& g) {
   return b;
 }
 
+namespace {
+
+// Whether the exact elimination may be passed over for a with transforms:
+// a matrix more than half filled whose smaller side exceeds
+// normal_form_exact_side, where the transforms swell and the elimination
+// is mostly given up after the work the other route needs, when the answer
+// is the same by either route: the form is unique given the row order both
+// take, and so is U = (P a)^-1 H when a has full column rank, which its
+// rank modulo a word prime shows.
+bool skip_exact(const ZMatrix& a, bool transforms) {
+  if (!transforms || a.rows < a.cols || std::min(a.rows, a.cols) <= normal_form_exact_side) return false;
+  std::int64_t filled = 0;
+  for (const ZInt& x : a.cell) filled += x.is_zero() ? 0 : 1;
+  if (2 * filled <= static_cast<std::int64_t>(a.cell.size())) return false;
+  std::vector<std::int32_t> rows, pivots;
+  rank_profile(a, profile_prime(0), &rows, &pivots);
+  return static_cast<std::int32_t>(rows.size()) == a.cols;
+}
+
+}  // namespace
+
 bool hermite_bounded(const ZMatrix& a, bool transforms, FormResult* out) {
-  if (hermite_direct(a, transforms, out)) return true;
+  if (!skip_exact(a, transforms) && hermite_direct(a, transforms, out)) return true;
   // A common factor of the entries comes out of the form: H(g A) = g H(A)
   // with the same transforms (and the elimination modulo G would carry
   // g^(n-1) in G).

@@ -158,14 +158,59 @@ ZInt operator*(const ZInt& a, const ZInt& b) {
   return r;
 }
 
+void ZInt::add_digits_inplace(const std::uint32_t* m, std::int32_t n, int s) {
+  const auto had = static_cast<std::int32_t>(mag_.size());
+  if (s == sign_) {
+    mag_.resize(static_cast<std::size_t>(std::max(had, n)) + 1);
+    mag_.resize(static_cast<std::size_t>(detail::mag_add(mag_.data(), mag_.data(), had, m, n)));
+    return;
+  }
+  const int c = detail::mag_compare(mag_.data(), had, m, n);
+  if (c == 0) {
+    mag_.clear();
+    sign_ = 0;
+    return;
+  }
+  if (c > 0) {
+    mag_.resize(static_cast<std::size_t>(detail::mag_sub_inplace(mag_.data(), had, m, n)));
+    return;
+  }
+  // |m| exceeds: m - |this|, with m's sign.
+  thread_local std::vector<std::uint32_t> big;
+  big.assign(m, m + n);
+  big.resize(static_cast<std::size_t>(detail::mag_sub_inplace(big.data(), n, mag_.data(), had)));
+  mag_.assign(big.begin(), big.end());
+  sign_ = s;
+}
+
+ZInt& ZInt::operator+=(const ZInt& b) {
+  if (b.sign_ == 0) return *this;
+  if (sign_ == 0 || this == &b) return *this = *this + b;
+  add_digits_inplace(b.mag_.data(), b.digits(), b.sign_);
+  return *this;
+}
+
+ZInt& ZInt::operator-=(const ZInt& b) {
+  if (b.sign_ == 0) return *this;
+  if (sign_ == 0 || this == &b) return *this = *this - b;
+  add_digits_inplace(b.mag_.data(), b.digits(), -b.sign_);
+  return *this;
+}
+
 void ZInt::add_mul_small(const ZInt& a, std::int32_t m) {
   if (a.sign_ == 0 || m == 0) return;
-  ZInt p;
-  p.mag_.resize(a.mag_.size() + 1);
-  detail::mag_mul_1(p.mag_.data(), a.mag_.data(), a.digits(), static_cast<std::uint32_t>(m < 0 ? -m : m));
-  p.sign_ = m < 0 ? -a.sign_ : a.sign_;
-  p.trim();
-  *this += p;
+  thread_local std::vector<std::uint32_t> p;
+  p.resize(a.mag_.size() + 1);
+  detail::mag_mul_1(p.data(), a.mag_.data(), a.digits(), static_cast<std::uint32_t>(m < 0 ? -m : m));
+  auto n = static_cast<std::int32_t>(p.size());
+  while (n > 0 && p[static_cast<std::size_t>(n) - 1] == 0) --n;
+  const int s = m < 0 ? -a.sign_ : a.sign_;
+  if (sign_ == 0) {
+    mag_.assign(p.begin(), p.begin() + n);
+    sign_ = s;
+    return;
+  }
+  add_digits_inplace(p.data(), n, s);
 }
 
 void ZInt::mul_add(std::uint32_t m, std::uint32_t a) {

@@ -56,8 +56,9 @@ class ZInt {
   friend ZInt operator+(const ZInt& a, const ZInt& b);
   friend ZInt operator-(const ZInt& a, const ZInt& b);
   friend ZInt operator*(const ZInt& a, const ZInt& b);
-  ZInt& operator+=(const ZInt& b) { return *this = *this + b; }
-  ZInt& operator-=(const ZInt& b) { return *this = *this - b; }
+  // In place: the digits keep their storage.
+  ZInt& operator+=(const ZInt& b);
+  ZInt& operator-=(const ZInt& b);
   ZInt& operator*=(const ZInt& b) { return *this = *this * b; }
   // *this += a * m for a word multiplier |m| < 2^28 (the inner products of
   // the verifications).
@@ -87,6 +88,9 @@ class ZInt {
 
  private:
   void trim();
+  // *this += s * m for the n digits m (normalised, not this one's own) and
+  // s = +-1, in place; *this non-zero.
+  void add_digits_inplace(const std::uint32_t* m, std::int32_t n, int s);
   std::int32_t sign_ = 0;
   std::vector<std::uint32_t> mag_;
 };

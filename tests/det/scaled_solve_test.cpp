@@ -70,6 +70,32 @@ TEST_F(ScaledSolve, SolvesAgainstReference) {
           EXPECT_EQ(sum, d * v[i][j]) << k.n << " " << k.bits << " at " << i << "," << j;
         }
     }
+  // Square completions of wide matrices (unit rows below k rows of
+  // entries, as the normal forms build them) and their transposes: the
+  // bound by rows, then by columns, is the lesser, and the lifting stops
+  // by it.
+  for (int round = 0; round < 6; ++round) {
+    const std::size_t n = 8 + rng() % 20, k = 2 + rng() % (n - 4);
+    M s = random_m(rng, n, n, 14);
+    for (std::size_t i = k; i < n; ++i)
+      for (std::size_t j = 0; j < n; ++j) s[i][j] = BigRef(i == j ? 1 : 0);
+    if (round % 2 == 1) {
+      M t = s;
+      for (std::size_t i = 0; i < n; ++i)
+        for (std::size_t j = 0; j < n; ++j) t[i][j] = s[j][i];
+      s = t;
+    }
+    const BigRef d = bareiss_det(s).abs();
+    if (d.is_zero()) continue;
+    const M v = random_m(rng, n, 1 + rng() % 4, 14);
+    const ZMatrix x = scaled_solve(zmat(s), zmat(v), abs_int_determinant(zmat(s)));
+    for (std::size_t i = 0; i < n; ++i)
+      for (std::size_t j = 0; j < v[0].size(); ++j) {
+        BigRef sum = 0;
+        for (std::size_t t = 0; t < n; ++t) sum = sum + s[i][t] * ref_of(x.at(std::int32_t(t), std::int32_t(j)));
+        EXPECT_EQ(sum, d * v[i][j]) << "completion " << round << " at " << i << "," << j;
+      }
+  }
   // Singular: a repeated row.
   M s = random_m(rng, 6, 6, 6);
   s[4] = s[1];

@@ -561,6 +561,79 @@ TEST_F(NormalForms, BoundedRouteAgreesWithTheElimination) {
   }
 }
 
+TEST_F(NormalForms, EstimatedQuotientsMatchTheDivision) {
+  // The exact elimination's quotients of long entries, by estimate below
+  // 2^normal_form_quotient_bits and by division above: every cut gives the
+  // same form and transforms as the division alone (cut 0). Entries of up
+  // to 120 bits beside short ones, so that quotients fall on both sides.
+  std::mt19937_64 rng(4756);
+  for (int round = 0; round < 16; ++round) {
+    // Wide and at most half filled, so that the exact elimination answers
+    // and the kernel columns of the transform show every quotient.
+    const std::size_t r = 2 + rng() % 4, c = r + 2 + rng() % 4;
+    M a = zeros(r, c);
+    for (auto& row : a)
+      for (auto& x : row) {
+        if (rng() % 5 < 3) continue;
+        x = BigRef(std::int64_t(rng() % 2000) - 1000);
+        if (rng() % 2 == 0) x = x * BigRef::pow2(unsigned(rng() % 100)) + BigRef(std::int64_t(rng() >> 2));
+      }
+    if (round % 3 == 0) {  // long quotients ending on exact halves, of both signs
+      const BigRef p = BigRef::pow2(70) * BigRef(std::int64_t(2 * (rng() % 1000) + 2));
+      for (std::size_t j = 0; j < c; ++j)
+        a[0][j] = j == 0 ? p : j >= c / 2 ? BigRef(0) : p * BigRef(std::int64_t(2 + rng() % 4) * (j % 2 ? 1 : -1)) + p / BigRef(2);
+    }
+    Route route(true);
+    Form want;
+    {
+      ScopedValue<std::int32_t> cut{normal_form_quotient_bits, 0};
+      want = normal_form(a, false, false);
+    }
+    EXPECT_TRUE(transforms_hold(a, want)) << "round " << round;
+    for (std::int32_t bits : {20, 40}) {
+      ScopedValue<std::int32_t> cut{normal_form_quotient_bits, bits};
+      const Form f = normal_form(a, false, false);
+      EXPECT_EQ(f.h, want.h) << "round " << round << " cut " << bits;
+      EXPECT_EQ(f.beta, want.beta) << "round " << round << " cut " << bits;
+      EXPECT_EQ(f.betinv, want.betinv) << "round " << round << " cut " << bits;
+      EXPECT_EQ(f.alpha, want.alpha) << "round " << round << " cut " << bits;
+    }
+  }
+}
+
+TEST_F(NormalForms, TransformsAlikeWithOrWithoutTheExactElimination) {
+  // Dense matrices with transforms: passing over the exact elimination
+  // (cut 0) gives what trying it first gives (no cut), for full column
+  // rank (the transform is unique) and for a lower rank (then it is not
+  // passed over: the kernel columns are the elimination's).
+  std::mt19937_64 rng(4757);
+  for (int round = 0; round < 12; ++round) {
+    const std::size_t c = 4 + rng() % 5, r = c + rng() % 3;
+    M a = random_int(rng, r, c, 3);
+    for (auto& row : a)
+      for (auto& x : row)
+        if (x.is_zero()) x = 1;
+    if (round % 3 == 2)  // rank two below the column count
+      for (std::size_t i = 0; i < r; ++i) {
+        a[i][c - 1] = a[i][0] * BigRef(2) - a[i][1];
+        a[i][c - 2] = a[i][1] * BigRef(3) + a[i][2];
+      }
+    Route route(true);
+    Form want;
+    {
+      ScopedValue<std::int32_t> cut{normal_form_exact_side, INT32_MAX};
+      want = normal_form(a, false, false);
+    }
+    ScopedValue<std::int32_t> cut{normal_form_exact_side, 0};
+    const Form f = normal_form(a, false, false);
+    EXPECT_EQ(f.h, want.h) << "round " << round;
+    EXPECT_EQ(f.alpha, want.alpha) << "round " << round;
+    EXPECT_EQ(f.beta, want.beta) << "round " << round;
+    EXPECT_EQ(f.betinv, want.betinv) << "round " << round;
+    EXPECT_TRUE(transforms_hold(a, f)) << "round " << round;
+  }
+}
+
 TEST_F(NormalForms, BoundedRouteKnownForms) {
   Route route(true);
   const struct {

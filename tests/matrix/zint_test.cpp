@@ -73,6 +73,26 @@ TEST_F(ZIntTest, AgreesWithReference) {
     ZInt small = 0;
     small.add_mul_small(x, 1 << 27);
     EXPECT_EQ(ref_of(small), a * BigRef(1 << 27));
+    // In place, against the values: sums that cross zero or cancel, a
+    // multiplier of either sign, and the operand itself.
+    ZInt acc = x;
+    acc += y;
+    EXPECT_EQ(ref_of(acc), a + b);
+    acc -= x;
+    EXPECT_EQ(ref_of(acc), b);
+    acc -= y;
+    EXPECT_TRUE(acc.is_zero());
+    const std::int32_t m = std::int32_t(rng() % (1 << 27)) - (1 << 26);
+    acc = y;
+    acc.add_mul_small(x, m);
+    EXPECT_EQ(ref_of(acc), b + a * BigRef(m)) << a << " " << b << " " << m;
+    acc.add_mul_small(acc, -1);
+    EXPECT_TRUE(acc.is_zero());
+    acc = x;
+    acc += acc;
+    EXPECT_EQ(ref_of(acc), a + a);
+    acc -= acc;
+    EXPECT_TRUE(acc.is_zero());
   }
 }
 
