@@ -695,6 +695,23 @@ Matrix random_matrix(std::mt19937_64& rng, int n, const std::function<Terms()>& 
   return m;
 }
 
+const char* const singular_names[] = {"x", "y", "z", "w", "v", "u", "t", "s"};
+
+// A Singular script that builds the n x n matrix m (column-major) in nv
+// variables over the ring of characteristic `ch`, times det on it (best of
+// up to five runs, one when a run takes over two seconds, in microseconds)
+// and ends with `tail`, which prints what the caller reads back.
+std::string singular_det_script(const Matrix& m, int n, int nv, const std::string& ch, const std::string& tail) {
+  std::string s = "system(\"--ticks-per-sec\",1000000);\nring R=" + ch + ",(";
+  for (int k = 0; k < nv; ++k) s += std::string(k ? "," : "") + singular_names[k];
+  s += "),dp; short=0;\nmatrix M[" + std::to_string(n) + "][" + std::to_string(n) + "]=";
+  for (int r = 0; r < n; ++r)
+    for (int c = 0; c < n; ++c) s += (r + c ? "," : "") + singular_text(m[static_cast<std::size_t>(c * n + r)]);
+  return s + ";\npoly d; int best=2147483647; int t; int i;\n"
+             "for(i=1;i<=5;i++){t=rtimer; d=det(M); t=rtimer-t; if(t<best){best=t;} if(t>2000000){break;}}\n" +
+         tail + "\nquit;\n";
+}
+
 // What Singular's det made of the n x n matrix m over Q in nv variables:
 // its processor seconds (best of up to five runs by its own timer, one
 // when a run takes over two seconds), the number of terms of the
@@ -706,38 +723,11 @@ struct SingularDet {
   std::string at_point;
 };
 bool singular_det(const Matrix& m, int n, int nv, int limit, SingularDet* out) {
-  if (std::system("command -v Singular >/dev/null 2>&1") != 0) return false;
-  const char* names[] = {"x", "y", "z", "w", "v", "u", "t", "s"};
   const int points[] = {2, 3, 5, 7, 11, 13, 17, 19};
-  const std::string file = "/tmp/tavrin_compare_det_" + std::to_string(::getpid()) + ".sing";
-  FILE* f = std::fopen(file.c_str(), "w");
-  if (f == nullptr) return false;
-  std::string vars, subst;
-  for (int k = 0; k < nv; ++k) {
-    vars += std::string(k ? "," : "") + names[k];
-    subst += std::string(",") + names[k] + "," + std::to_string(points[k]);
-  }
-  std::fprintf(f, "system(\"--ticks-per-sec\",1000000);\nring R=0,(%s),dp;\nmatrix M[%d][%d]=", vars.c_str(), n, n);
-  for (int r = 0; r < n; ++r)
-    for (int c = 0; c < n; ++c)
-      std::fprintf(f, "%s%s", r + c ? "," : "", singular_text(m[static_cast<std::size_t>(c * n + r)]).c_str());
-  std::fprintf(f,
-               ";\npoly d; int best=2147483647; int t; int i;\n"
-               "for(i=1;i<=5;i++){t=rtimer; d=det(M); t=rtimer-t; if(t<best){best=t;} if(t>2000000){break;}}\n"
-               "print(best); print(size(d)); print(subst(d%s));\nquit;\n",
-               subst.c_str());
-  std::fclose(f);
-  FILE* in = popen(("timeout " + std::to_string(limit) + " Singular -q --no-warn " + file).c_str(), "r");
-  if (in == nullptr) return false;
-  char line[1 << 16];
-  std::vector<std::string> lines;
-  while (std::fgets(line, sizeof line, in) != nullptr) {
-    std::string s(line);
-    while (!s.empty() && (s.back() == '\n' || s.back() == '\r')) s.pop_back();
-    if (!s.empty()) lines.push_back(s);
-  }
-  pclose(in);
-  std::remove(file.c_str());
+  std::string subst;
+  for (int k = 0; k < nv; ++k) subst += std::string(",") + singular_names[k] + "," + std::to_string(points[k]);
+  const std::vector<std::string> lines =
+      run_singular(singular_det_script(m, n, nv, "0", "print(best); print(size(d)); print(subst(d" + subst + "));"), limit);
   if (lines.size() < 3) return false;
   out->seconds = std::atof(lines[0].c_str()) / 1e6;
   out->terms = std::atol(lines[1].c_str());
@@ -1148,33 +1138,11 @@ void det_gf2() {
 // residue; false when Singular is not there or gave up within `limit` seconds.
 bool singular_det_mod(const Matrix& m, int n, int nv, int p, int limit, double* seconds,
                       std::map<std::vector<std::int32_t>, std::int64_t>* terms) {
-  if (std::system("command -v Singular >/dev/null 2>&1") != 0) return false;
-  const char* names[] = {"x", "y", "z", "w", "v", "u", "t", "s"};
-  const std::string stem = "/tmp/tavrin_compare_det_mod_" + std::to_string(::getpid());
-  const std::string file = stem + ".sing", answer = stem + ".txt";
-  FILE* f = std::fopen(file.c_str(), "w");
-  if (f == nullptr) return false;
-  std::string vars;
-  for (int k = 0; k < nv; ++k) vars += std::string(k ? "," : "") + names[k];
-  std::fprintf(f, "system(\"--ticks-per-sec\",1000000);\nring R=%d,(%s),dp; short=0;\nmatrix M[%d][%d]=", p,
-               vars.c_str(), n, n);
-  for (int r = 0; r < n; ++r)
-    for (int c = 0; c < n; ++c)
-      std::fprintf(f, "%s%s", r + c ? "," : "", singular_text(m[static_cast<std::size_t>(c * n + r)]).c_str());
-  std::fprintf(f,
-               ";\npoly d; int best=2147483647; int t; int i;\n"
-               "for(i=1;i<=5;i++){t=rtimer; d=det(M); t=rtimer-t; if(t<best){best=t;} if(t>2000000){break;}}\n"
-               "write(\":w %s\", string(d)); print(best);\nquit;\n",
-               answer.c_str());
-  std::fclose(f);
-  FILE* in = popen(("timeout " + std::to_string(limit) + " Singular -q --no-warn " + file).c_str(), "r");
-  if (in == nullptr) return false;
-  char line[256];
-  std::string first;
-  while (std::fgets(line, sizeof line, in) != nullptr)
-    if (first.empty()) first = line;
-  pclose(in);
-  std::remove(file.c_str());
+  const char* const* names = singular_names;
+  const std::string answer = "/tmp/tavrin_compare_det_mod_" + std::to_string(::getpid()) + ".txt";
+  const std::vector<std::string> lines = run_singular(
+      singular_det_script(m, n, nv, std::to_string(p), "write(\":w " + answer + "\", string(d)); print(best);"), limit);
+  const std::string first = lines.empty() ? "" : lines[0];
   std::string text;
   if (FILE* a = std::fopen(answer.c_str(), "r")) {
     int ch = 0;
