@@ -71,6 +71,7 @@
 
 #include "arrays/det_upcalls.h"
 #include "bench_ring.h"
+#include "singular_runner.h"
 #include "peer_timing.h"
 #include "core/globals.h"
 #include "core/mode_guard.h"
@@ -103,6 +104,7 @@
 namespace {
 
 using namespace tavrin;
+using bench::run_singular;
 using Clock = std::chrono::steady_clock;
 
 const char* row_filter = "";
@@ -486,30 +488,6 @@ std::string singular_text(const Walked& w) {
       if (w.e[i][k] > 0) s += std::string("*") + names[k] + "^" + std::to_string(w.e[i][k]);
   }
   return s.empty() ? "0" : s;
-}
-
-// Runs Singular on the script text (quiet, within `limit` seconds): its
-// non-empty output lines; empty when Singular is not there or gave up.
-std::vector<std::string> run_singular(const std::string& script, int limit) {
-  if (std::system("command -v Singular >/dev/null 2>&1") != 0) return {};
-  const std::string file = "/tmp/tavrin_compare_sing_" + std::to_string(::getpid()) + ".sing";
-  FILE* f = std::fopen(file.c_str(), "w");
-  if (f == nullptr) return {};
-  std::fputs(script.c_str(), f);
-  std::fclose(f);
-  std::vector<std::string> lines;
-  FILE* in = popen(("timeout " + std::to_string(limit) + " Singular -q --no-warn " + file).c_str(), "r");
-  if (in != nullptr) {
-    char line[1 << 16];
-    while (std::fgets(line, sizeof line, in) != nullptr) {
-      std::string s(line);
-      while (!s.empty() && (s.back() == '\n' || s.back() == '\r')) s.pop_back();
-      if (!s.empty()) lines.push_back(s);
-    }
-    pclose(in);
-  }
-  std::remove(file.c_str());
-  return lines;
 }
 
 // Singular's gcd of g a and g b (modulo p when p > 0) in n variables: its

@@ -43,6 +43,7 @@
 #include "numbers/freelists.h"
 #include "numbers/integer_gcd.h"
 #include "peer_timing.h"
+#include "singular_runner.h"
 #include "poly/poly_add.h"
 #include "poly/poly_divide.h"
 #include "poly/poly_mult.h"
@@ -68,6 +69,7 @@
 namespace {
 
 using namespace tavrin;
+using bench::run_singular;
 using Clock = std::chrono::steady_clock;
 
 const char* row_filter = "";
@@ -745,30 +747,13 @@ std::string str128(__int128 v) {
 // its term count and coefficient sum; false when Singular is not there.
 bool singular_product(const std::string& p, const std::string& q, std::int64_t ch, double* ms,
                       long* terms, std::string* sum) {
-  if (std::system("command -v Singular >/dev/null 2>&1") != 0) return false;
-  const std::string file = "/tmp/tavrin_compare_" + std::to_string(::getpid()) + ".sing";
-  FILE* f = std::fopen(file.c_str(), "w");
-  if (f == nullptr) return false;
-  std::fprintf(f,
-               "system(\"--ticks-per-sec\",1000000);\n"
-               "ring R=%lld,(x,y,z),lp;\npoly p=%s;\npoly q=%s;\npoly r;\n"
-               "int best=2147483647; int t; int i;\n"
-               "r=p*q;\n"
-               "for(i=1;i<=7;i++){t=rtimer; r=p*q; t=rtimer-t; if(t<best){best=t;}}\n"
-               "print(best); print(size(r)); print(subst(r,x,1,y,1,z,1));\nquit;\n",
-               static_cast<long long>(ch), p.c_str(), q.c_str());
-  std::fclose(f);
-  FILE* in = popen(("Singular -q --no-warn " + file).c_str(), "r");
-  if (in == nullptr) return false;
-  char line[4096];
-  std::vector<std::string> lines;
-  while (std::fgets(line, sizeof line, in) != nullptr) {
-    std::string s(line);
-    while (!s.empty() && (s.back() == '\n' || s.back() == '\r')) s.pop_back();
-    if (!s.empty()) lines.push_back(s);
-  }
-  pclose(in);
-  std::remove(file.c_str());
+  const std::vector<std::string> lines = run_singular(
+      "system(\"--ticks-per-sec\",1000000);\n"
+      "ring R=" + std::to_string(ch) + ",(x,y,z),lp;\npoly p=" + p + ";\npoly q=" + q + ";\npoly r;\n"
+      "int best=2147483647; int t; int i;\n"
+      "r=p*q;\n"
+      "for(i=1;i<=7;i++){t=rtimer; r=p*q; t=rtimer-t; if(t<best){best=t;}}\n"
+      "print(best); print(size(r)); print(subst(r,x,1,y,1,z,1));\nquit;\n");
   if (lines.size() < 3) return false;
   *ms = std::atof(lines[0].c_str()) / 1000.0;
   *terms = std::atol(lines[1].c_str());
@@ -1152,33 +1137,20 @@ Fingerprint fingerprint(const std::vector<std::int32_t>& c, long mult, long p) {
 // fingerprints of its factors; false when Singular is not there.
 bool singular_factor(const std::vector<std::int32_t>& f, std::int32_t p, int reps, double* ms,
                      std::vector<Fingerprint>* prints) {
-  if (std::system("command -v Singular >/dev/null 2>&1") != 0) return false;
-  const std::string file = "/tmp/tavrin_compare_" + std::to_string(::getpid()) + ".sing";
-  FILE* out = std::fopen(file.c_str(), "w");
-  if (out == nullptr) return false;
-  std::fprintf(out, "system(\"--ticks-per-sec\",1000000);\nring R=%d,x,dp;\npoly f=", p);
+  std::string script = "system(\"--ticks-per-sec\",1000000);\nring R=" + std::to_string(p) + ",x,dp;\npoly f=";
   bool first = true;
   for (std::size_t i = f.size(); i-- > 0;) {
     if (f[i] == 0) continue;
-    std::fprintf(out, "%s%d*x^%zu", first ? "" : "+", f[i], i);
+    script += (first ? "" : "+") + std::to_string(f[i]) + "*x^" + std::to_string(i);
     first = false;
   }
-  std::fprintf(out,
-               ";\nlist L; poly g; int best=2147483647; int t; int i;\n"
-               "for(i=1;i<=%d;i++){t=rtimer; L=factorize(f); t=rtimer-t; if(t<best){best=t;}}\n"
-               "print(best);\n"
-               "for(i=1;i<=size(L[1]);i++){g=L[1][i]; if(deg(g)>0){g=g/leadcoef(g); "
-               "print(string(deg(g))+\" \"+string(L[2][i])+\" \"+string(subst(g,x,2))+\" \"+"
-               "string(subst(g,x,12345)));}}\nquit;\n",
-               reps);
-  std::fclose(out);
-  FILE* in = popen(("Singular -q --no-warn " + file).c_str(), "r");
-  if (in == nullptr) return false;
-  char line[4096];
-  std::vector<std::string> lines;
-  while (std::fgets(line, sizeof line, in) != nullptr) lines.emplace_back(line);
-  pclose(in);
-  std::remove(file.c_str());
+  script += ";\nlist L; poly g; int best=2147483647; int t; int i;\n"
+            "for(i=1;i<=" + std::to_string(reps) + ";i++){t=rtimer; L=factorize(f); t=rtimer-t; if(t<best){best=t;}}\n"
+            "print(best);\n"
+            "for(i=1;i<=size(L[1]);i++){g=L[1][i]; if(deg(g)>0){g=g/leadcoef(g); "
+            "print(string(deg(g))+\" \"+string(L[2][i])+\" \"+string(subst(g,x,2))+\" \"+"
+            "string(subst(g,x,12345)));}}\nquit;\n";
+  const std::vector<std::string> lines = run_singular(script);
   if (lines.empty()) return false;
   *ms = std::atof(lines[0].c_str()) / 1000.0;
   for (std::size_t k = 1; k < lines.size(); ++k) {
