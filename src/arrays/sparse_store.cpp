@@ -1,5 +1,6 @@
 #include "arrays/sparse_store.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "arrays/array_store.h"
@@ -106,8 +107,10 @@ void sparse_init(sparseptr* spar, std::int32_t r) {
     sparseptr f = nullptr;
     newsparse(&f);
     f->notdone = false;
-    // Every head is cleared, so a recycled frame holds nothing stale.
-    for (colm_ptr& h : f->indx) h = nullptr;
+    // The heads of the rows the frame holds are cleared (a recycled frame
+    // then holds nothing stale in them); slots past the last row are never
+    // read, and clearing all 2048 dominated small matrices.
+    std::fill_n(f->indx, std::min(left, sparse_frame_rows), nullptr);
     f->next = nullptr;
     *link = f;
     link = &f->next;

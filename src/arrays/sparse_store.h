@@ -41,10 +41,9 @@ inline std::int32_t sparse_frame_count(std::int32_t rows) {
   return rows <= 0 ? 0 : (rows + sparse_frame_rows - 1) / sparse_frame_rows;
 }
 
-// *spar := a chain of ceil(r / 2048) fresh frames (newsparse), every head
-// cleared (the used heads would do; a recycled frame then holds nothing
-// stale), the last `next` nil; nil for r < 1. The old *spar is not looked
-// at.
+// *spar := a chain of ceil(r / 2048) fresh frames (newsparse), the heads of
+// rows 1..r cleared (slots past row r keep whatever a recycled frame held),
+// the last `next` nil; nil for r < 1. The old *spar is not looked at.
 void sparse_init(sparseptr* spar, std::int32_t r);
 
 // The frame that holds row r (walks (r-1) div 2048 links from sp).

@@ -275,6 +275,39 @@ TEST_F(Arrays, StoreLimitsPagesAndFrames) {
   }
 }
 
+// Frames come back from the free list with the heads they held: a fresh
+// matrix still reads every one of its rows empty, on both sides of a frame's
+// last row.
+TEST_F(Arrays, RecycledFramesStartWithEmptyRows) {
+  colm_ptr stale = nullptr;
+  newcolm(&stale);
+  stale->coord = 1;
+  stale->next = nullptr;
+  stale->val = nullptr;
+  for (const std::int32_t rows : {1, 7, 2047, 2048, 2049, 4097}) {
+    sparseptr old = nullptr;
+    sparse_init(&old, 4100);
+    sparseptr last = old;
+    for (std::int32_t r = 1; r <= 4100; ++r) *sparse_row(old, r) = stale;
+    while (last->next != nullptr) last = last->next;
+    free_frame_list(old, last);
+    sparseptr sp = nullptr;
+    sparse_init(&sp, rows);
+    std::int32_t frames = 0;
+    for (sparseptr f = sp; f != nullptr; f = f->next) ++frames;
+    EXPECT_EQ(frames, (rows + 2047) / 2048) << rows;
+    std::int32_t filled = 0;
+    for (std::int32_t r = 1; r <= rows; ++r) {
+      colm_ptrptr head = sparse_row(sp, r);
+      filled += *head != nullptr ? 1 : 0;
+      *head = nullptr;  // a stale head is not freed twice
+    }
+    EXPECT_EQ(filled, 0) << rows;
+    free_sparse(&sp, rows, true);
+  }
+  free_colm_list(stale, stale);
+}
+
 TEST_F(Arrays, UninitialisedCellsWarnTwentyTimes) {
   ASSERT_EQ(run("Array u[30];"), value("0"));
   std::string text;
