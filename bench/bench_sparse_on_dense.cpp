@@ -61,7 +61,7 @@ std::int32_t modulus_of(int ring) {
 // scope.
 class Ring {
  public:
-  explicit Ring(int ring) : bareiss_(gauss_cutoff), lagrange_(rat_det_method_cut), mod_lagrange_(mod_det_method_cut) {
+  explicit Ring(int ring) {
     // The sparse route alone, the one the dense engines bypass.
     if (std::getenv("TAVRIN_SPARSE_ROUTE") != nullptr)
       sparse_dense_fill = sparse_dense_int_fill = sparse_dense_mod_fill = sparse_dense_char2_fill = INT32_MAX;
@@ -73,23 +73,17 @@ class Ring {
     modularmode = lintmode = true;
     flotemode = false;
   }
-  ~Ring() {
-    gauss_cutoff = bareiss_;
-    sparse_dense_fill = fill_;
-    sparse_dense_int_fill = int_fill_;
-    sparse_dense_mod_fill = mod_fill_;
-    sparse_dense_char2_fill = char2_fill_;
-    rat_det_method_cut = lagrange_;
-    mod_det_method_cut = mod_lagrange_;
-  }
-  Ring(const Ring&) = delete;
-  Ring& operator=(const Ring&) = delete;
 
  private:
   std::optional<ModulusGuard> ring_;
   ArithModeGuard modes_;
-  std::int32_t bareiss_, lagrange_, mod_lagrange_;
-  std::int32_t fill_ = sparse_dense_fill, int_fill_ = sparse_dense_int_fill, mod_fill_ = sparse_dense_mod_fill, char2_fill_ = sparse_dense_char2_fill;
+  ScopedValue<decltype(gauss_cutoff)> bareiss_{gauss_cutoff};
+  ScopedValue<decltype(rat_det_method_cut)> lagrange_{rat_det_method_cut};
+  ScopedValue<decltype(mod_det_method_cut)> mod_lagrange_{mod_det_method_cut};
+  ScopedValue<decltype(sparse_dense_fill)> fill_{sparse_dense_fill};
+  ScopedValue<decltype(sparse_dense_int_fill)> int_fill_{sparse_dense_int_fill};
+  ScopedValue<decltype(sparse_dense_mod_fill)> mod_fill_{sparse_dense_mod_fill};
+  ScopedValue<decltype(sparse_dense_char2_fill)> char2_fill_{sparse_dense_char2_fill};
 };
 
 quoly residue_poly(std::mt19937_64& rng) {
