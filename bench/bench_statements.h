@@ -18,6 +18,19 @@
 
 namespace tavrin::bench {
 
+// The value of the one statement text (nil when it gives none); the caller
+// frees it.
+inline quoly statement_value(const std::string& text) {
+  TextInput in(text);
+  FILEPtr stream = &in;
+  tt_flag = false;
+  leftover[0] = '\0';
+  scanner(&stream, &token, &zilch);
+  quoly value = nullptr;
+  parse(&stream, &value, &zilch);
+  return value;
+}
+
 inline void run_statements(const std::string& text) {
   TextInput in(text);
   FILEPtr stream = &in;

@@ -63,13 +63,7 @@ void run(const std::string& text) { bench::run_statements(text); }
 // The value of one statement modulo m (a number value; 0 otherwise, and -1
 // when the statement gives no number).
 long long value_mod(const std::string& text, std::uint64_t m) {
-  TextInput in(text);
-  FILEPtr stream = &in;
-  tt_flag = false;
-  leftover[0] = '\0';
-  scanner(&stream, &token, &zilch);
-  quoly value = nullptr;
-  parse(&stream, &value, &zilch);
+  quoly value = bench::statement_value(text);
   long long r = -1;
   if (value != nullptr && value->numb) {
     imptr x = value->ncoef;
