@@ -1,9 +1,11 @@
 #include "arrays/targets.h"
 #include "frontend/startup.h"
 #include "lang/expressions.h"
+#include "matlang/matrix_expressions.h"
 
 int main(int argc, char** argv) {
   tavrin::install_language();
   tavrin::install_arrays();
+  tavrin::install_matrix_statements();
   return tavrin::tavrin_main(argc > 0 ? argv[0] : "tavrin");
 }

@@ -24,6 +24,7 @@
 #include "numbers/mod_journal.h"
 #include "poly/poly_repr.h"
 #include "toplevel/builtin_names.h"
+#include "toplevel/dispatch.h"
 #include "toplevel/language_services.h"
 #include "toplevel/state.h"
 
@@ -281,10 +282,10 @@ void builtin_func1(textptr inf, quolyptr n, nameptr* flag, std::int32_t index) {
       funcdef(inf, flag);
       return;
     case bi::Dexmin:  // the position of the smallest (or smallest positive) entry
-      arr_parse('L', inf, n, flag);
+      run_array_statement('L', inf, n, flag);
       return;
     case bi::Hamilton:  // the path search on the operand's labelled matrix
-      arr_parse('H', inf, n, flag);
+      run_array_statement('H', inf, n, flag);
       return;
     default:
       if (!scalar_builtin(&env, index) && !matrix_builtin(&env, index)) not_implemented();

@@ -30,6 +30,7 @@
 #include "quoly/quoly_quot.h"
 #include "toplevel/builtin_names.h"
 #include "toplevel/display.h"
+#include "toplevel/dispatch.h"
 #include "toplevel/language_services.h"
 #include "toplevel/poly_display.h"
 #include "toplevel/state.h"
@@ -472,7 +473,7 @@ void builtin_func2(textptr inf, quolyptr n, nameptr* flag, std::int32_t index) {
       make_sparse(inf, n, flag);
       return;
     case bi::Sum:
-      arr_parse('S', inf, n, flag);
+      run_array_statement('S', inf, n, flag);
       return;
     case bi::Swap:
       swap_storage(inf, n, flag);
@@ -504,7 +505,7 @@ void builtin_func2(textptr inf, quolyptr n, nameptr* flag, std::int32_t index) {
       total_degree_part(&env);
       return;
     case bi::Trace:
-      arr_parse('T', inf, n, flag);
+      run_array_statement('T', inf, n, flag);
       return;
     case bi::True:
       scan(&env);

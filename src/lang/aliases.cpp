@@ -12,6 +12,7 @@
 #include "lang/expressions.h"
 #include "lang/floating.h"
 #include "lang/later_services.h"
+#include "lang/operator_aliases.h"
 #include "lang/statements.h"
 #include "lang/tokens.h"
 #include "lang/variables.h"
@@ -25,6 +26,7 @@
 #include "quoly/quoly_coef.h"
 #include "quoly/quoly_great_abs.h"
 #include "toplevel/charsets.h"
+#include "toplevel/dispatch.h"
 #include "toplevel/language_services.h"
 #include "toplevel/state.h"
 
@@ -412,39 +414,63 @@ void obtain_sum(textptr inf, nameptr* flag, nameptr* p) {
   chain.head = nullptr;
 }
 
-void operator_alias(textptr inf, quolyptr* qp, quolyptr n, nameptr* flag) {
-  if (is_tok("*103")) {
-    adjoined_variable(inf, n, flag);
-  } else if (is_tok("*89")) {
-    square_root_alias(inf, n, flag);
-  } else if (is_tok("*70") || is_tok("*68")) {
-    const bool again = is_tok("*68");
-    scan(inf, flag);
-    free_quoly(n);
-    randomize(again, n);
-  } else if (is_tok("*1")) {
-    binomial_alias(inf, n, flag);
-  } else if (is_tok("*66") || is_tok("*82")) {
-    sum_alias(inf, n, flag);
-  } else if (is_tok("*12")) {
-    arr_parse('7', inf, n, flag);
-  } else if (is_tok("*79")) {
-    arr_parse('8', inf, n, flag);
-  } else if (is_tok("*101")) {
-    arr_parse('"', inf, n, flag);
-  } else if (is_tok("*14")) {
-    arr_parse('~', inf, n, flag);
-  } else if (is_tok("*7")) {
-    column_alias(inf, n, flag);
-  } else if (is_tok("*9")) {
-    degree_alias(inf, n, flag, false);
-  } else if (is_tok("*4")) {
-    degree_alias(inf, n, flag, true);
-  } else if (is_tok("*5")) {
-    coefficient_alias(inf, n, flag);
-  } else if (is_tok("*40")) {
-    leading_term_alias(inf, n, flag);
-  }
+namespace {
+
+void random_alias(textptr inf, quolyptr n, nameptr* flag, bool again) {
+  scan(inf, flag);
+  free_quoly(n);
+  randomize(again, n);
+}
+
+// The rows in the order the factor reader tests the tokens.
+constexpr OperatorAlias alias_rows[] = {
+    {"*103", '\0', floating_alias::refused,
+     [](char, textptr inf, quolyptr n, nameptr* flag) { adjoined_variable(inf, n, flag); }},
+    {"*89", '\0', floating_alias::refused,
+     [](char, textptr inf, quolyptr n, nameptr* flag) { square_root_alias(inf, n, flag); }},
+    {"*70", '\0', floating_alias::random,
+     [](char, textptr inf, quolyptr n, nameptr* flag) { random_alias(inf, n, flag, false); }},
+    {"*68", '\0', floating_alias::random_again,
+     [](char, textptr inf, quolyptr n, nameptr* flag) { random_alias(inf, n, flag, true); }},
+    {"*1", '\0', floating_alias::binomial,
+     [](char, textptr inf, quolyptr n, nameptr* flag) { binomial_alias(inf, n, flag); }},
+    {"*66", '\0', floating_alias::sum,
+     [](char, textptr inf, quolyptr n, nameptr* flag) { sum_alias(inf, n, flag); }},
+    {"*82", '\0', floating_alias::sum,
+     [](char, textptr inf, quolyptr n, nameptr* flag) { sum_alias(inf, n, flag); }},
+    {"*12", '7', floating_alias::array, run_array_statement},
+    {"*79", '8', floating_alias::refused, run_array_statement},
+    {"*101", '"', floating_alias::refused, run_array_statement},
+    {"*14", '~', floating_alias::refused, run_array_statement},
+    {"*7", '\0', floating_alias::exact,
+     [](char, textptr inf, quolyptr n, nameptr* flag) { column_alias(inf, n, flag); }},
+    {"*4", '\0', floating_alias::exact,
+     [](char, textptr inf, quolyptr n, nameptr* flag) { degree_alias(inf, n, flag, true); }},
+    {"*9", '\0', floating_alias::exact,
+     [](char, textptr inf, quolyptr n, nameptr* flag) { degree_alias(inf, n, flag, false); }},
+    {"*5", '\0', floating_alias::refused,
+     [](char, textptr inf, quolyptr n, nameptr* flag) { coefficient_alias(inf, n, flag); }},
+    {"*40", '\0', floating_alias::refused,
+     [](char, textptr inf, quolyptr n, nameptr* flag) { leading_term_alias(inf, n, flag); }},
+};
+
+}  // namespace
+
+std::span<const OperatorAlias> operator_aliases() { return alias_rows; }
+
+const OperatorAlias* find_operator_alias(const char* name) {
+  for (const OperatorAlias& a : alias_rows)
+    if (std::strcmp(name, a.token) == 0) return &a;
+  return nullptr;
+}
+
+bool is_array_alias(const char* name, char code) {
+  const OperatorAlias* a = code == '\0' ? nullptr : find_operator_alias(name);
+  return a != nullptr && a->code == code;
+}
+
+void operator_alias(const OperatorAlias& a, textptr inf, quolyptr* qp, quolyptr n, nameptr* flag) {
+  a.handler(a.code, inf, n, flag);
   if (*n == nullptr) quoly_set(0, n);
   *qp = n;
 }

@@ -12,6 +12,7 @@
 #include "lang/floating.h"
 #include "lang/later_services.h"
 #include "lang/nesting.h"
+#include "lang/operator_aliases.h"
 #include "lang/tokens.h"
 #include "lang/variables.h"
 #include "numbers/factorial.h"
@@ -52,15 +53,6 @@ using namespace tokens;
 bool is_digit(char c) { return c >= '0' && c <= '9'; }
 bool is_lower(char c) { return c >= 'a' && c <= 'z'; }
 bool is_upper(char c) { return c >= 'A' && c <= 'Z'; }
-
-// The operator tokens that the aliases of the built-in table stand for.
-bool is_operator_alias(const tokentipe& t) {
-  static const char* const aliases[] = {"*103", "*89", "*70", "*68", "*1",  "*66", "*82", "*12",
-                                        "*79",  "*101", "*14", "*7", "*4", "*9", "*5", "*40"};
-  for (const char* a : aliases)
-    if (std::strcmp(t.name, a) == 0) return true;
-  return false;
-}
 
 // *n := the small integer v (0 .. 255) as a value of the current ring.
 void set_small(quolyptr n, std::int32_t v) { quoly_set_integer(v, n); }
@@ -343,8 +335,8 @@ void fact(textptr inf, quolyptr* qp, quolyptr n, colm_ptrptr* aux, std::int32_t*
     }
   } else if (is_lower(c)) {
     named_factor(inf, qp, n, aux, colpos, flag, leave_it, take);
-  } else if (is_operator_alias(token)) {
-    operator_alias(inf, qp, n, flag);
+  } else if (const OperatorAlias* alias = find_operator_alias(token.name)) {
+    operator_alias(*alias, inf, qp, n, flag);
   } else {
     switch (c) {
       case '!':

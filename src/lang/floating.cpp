@@ -14,6 +14,7 @@
 #include "lang/binomials.h"
 #include "lang/expressions.h"
 #include "lang/later_services.h"
+#include "lang/operator_aliases.h"
 #include "lang/statements.h"
 #include "lang/tokens.h"
 #include "lang/variables.h"
@@ -276,6 +277,31 @@ long double float_random(bool again, nameptr* flag) {
   return ((r * t) / 1000U) % 268435456U;
 }
 
+// An operator alias token that is current: the floating form of its row,
+// or the exact reader's value taken as a number.
+long double float_alias(const OperatorAlias& a, nameptr* flag) {
+  switch (a.floating) {
+    case floating_alias::exact:
+      return exact_factor(flag);
+    case floating_alias::sum:
+      return float_sum(flag);
+    case floating_alias::random:
+      return float_random(false, flag);
+    case floating_alias::random_again:
+      return float_random(true, flag);
+    case floating_alias::binomial:
+      return float_binomial(flag);
+    case floating_alias::array: {
+      ValueCell v;
+      a.handler(a.code, &Input, &v.q, flag);
+      return exact_result(v.q, &token);
+    }
+    case floating_alias::refused:
+      break;
+  }
+  abandon(factor_cannot_begin_symbol_error, &token);
+}
+
 // The postfix "^" or "!" after the value at *lp.
 void float_postfix(long double** lp, long double* n, nameptr* flag) {
   if (*lp == nullptr) return;
@@ -381,8 +407,8 @@ void ifact(long double** lp, long double* n, nameptr* flag) {
     advance(flag);
     *n = -operand(flag, operand_without_value_error);
     return;  // the operand's postfix operators came with it
-  } else if (is_tok("*66") || is_tok("*82")) {
-    *n = float_sum(flag);
+  } else if (const OperatorAlias* alias = find_operator_alias(token.name)) {
+    *n = float_alias(*alias, flag);
   } else if (c == '|') {
     advance(flag);
     const long double v = operand(flag, operand_without_value_error);
@@ -405,14 +431,6 @@ void ifact(long double** lp, long double* n, nameptr* flag) {
       }
       *n = exact_result(v.q, &name);
     }
-  } else if (is_tok("*4") || is_tok("*9") || is_tok("*7")) {
-    *n = exact_factor(flag);
-  } else if (is_tok("*70")) {
-    *n = float_random(false, flag);
-  } else if (is_tok("*68")) {
-    *n = float_random(true, flag);
-  } else if (is_tok("*1")) {
-    *n = float_binomial(flag);
   } else if (c == '%') {
     const nameptr at = *flag;
     ValueCell index;
@@ -435,10 +453,6 @@ void ifact(long double** lp, long double* n, nameptr* flag) {
       return;
     }
     *n = cell == nullptr ? 0 : value_to_real(*cell, &token);
-  } else if (is_tok("*12")) {
-    ValueCell v;
-    arr_parse('7', &Input, &v.q, flag);
-    *n = exact_result(v.q, &token);
   } else if (c == '<') {
     *n = float_previous(flag);
   } else if (c == '!' || c == '&' || c == '?' || c == '@') {

@@ -1,6 +1,6 @@
 // What the expression evaluator calls that is built later: user-function
 // calls, system functions ("for", "if", "while" as factors), array
-// elements, evaluation at values ("#"), operator aliases, and the built-in
+// elements, evaluation at values ("#"), and the built-in
 // functions (whose bodies live with the arrays above this folder). Declared
 // here, defined by their owners.
 #pragma once
@@ -87,8 +87,6 @@ void poly_at_matrix_into_syst(textptr inf, quolyptr n, nameptr* flag);
 // columns; the token after "]" is current on return. No array: error 28;
 // a dense one: 335. Defined with the arrays.
 arrptr sparse_loop_array(textptr inf, nameptr* flag);
-// An operator alias token ("*103", "*89", ...) met as a factor.
-void operator_alias(textptr inf, quolyptr* qp, quolyptr n, nameptr* flag);
 // The operand that names a stored value (a variable, "<" the previous
 // result, an element of a named array, of the system array or of "%[k]"):
 // *n := that value itself, not a copy, or nil for an empty cell or an

@@ -91,11 +91,11 @@ void run_plain(textptr inf, condexptr p, quolyptr n) {
   if (tok_is("Diag")) c = '~';
   if (tok_is("Trans")) c = '"';
   if (c == '"' || c == '[' || c == '~') {
-    arr_parse(c, inf, n, &cursor);
+    run_array_statement(c, inf, n, &cursor);
   } else if (tok_is("MPowermod")) {
-    arr_parse('M', inf, n, &cursor);
+    run_array_statement('M', inf, n, &cursor);
   } else if (tok_is("Adjoint") || tok_is("Altmult") || tok_is("Altpower")) {
-    arr_parse('A', inf, n, &cursor);
+    run_array_statement('A', inf, n, &cursor);
   } else if (tok_is("Compile")) {
     if (statcount == 0) abandon(compile_outside_function_error, &token);
     compile(inf, n, p);

@@ -16,6 +16,7 @@
 #include "core/error_codes.h"
 #include "core/errors.h"
 #include "core/mode_guard.h"
+#include "lang/operator_aliases.h"
 #include "matlang/matrix_expr_impl.h"
 #include "matlang/matrix_expressions.h"
 #include "matrix/matrix_products.h"
@@ -328,7 +329,7 @@ void assignment_form(textptr inf, quolyptr n, MatValue& v, nameptr* flag, Target
 
 void arr_asstat(textptr inf, quolyptr n, MatValue& v, nameptr* flag) {
   bool diag = false;
-  if (is_tok("Diag") || is_tok("*14")) {
+  if (is_tok("Diag") || is_array_alias(token.name, '~')) {
     scan(inf, flag);
     if (!is_tok("[")) abandon(open_bracket_expected_after_diag_error, &token);
     diag = true;

@@ -456,4 +456,6 @@ void arr_parse(char x, textptr inf, quolyptr n, nameptr* flag) {
   }
 }
 
+void install_matrix_statements() { register_array_statements(arr_parse); }
+
 }  // namespace tavrin

@@ -46,6 +46,13 @@ void arr_fact(textptr inf, MatValue& v, nameptr* flag);
 void fill_syst_array(workptr arr, arr_descr* arr_facts, bool arr_free, sparseptr spar,
                      std::int32_t r);
 
+// The array statement or operation of code character x (the codes of
+// run_array_statement, toplevel/dispatch.h); a scalar result in *n.
+void arr_parse(char x, textptr inf, quolyptr n, nameptr* flag);
+// Registers arr_parse as the dispatcher's reader of array statements. Called
+// once at start-up (and by the test programs).
+void install_matrix_statements();
+
 // The array assignment and "Diag" statements (codes "[" and "~" of
 // arr_parse), the current token "[", "Diag" or "*14"; v is the statement's
 // value group (its work array taken by arr_parse). On return *n is 0.

@@ -12,6 +12,7 @@
 #include "lang/expressions.h"
 #include "lang/later_services.h"
 #include "lang/nesting.h"
+#include "lang/operator_aliases.h"
 #include "lang/variables.h"
 #include "det/adjugate.h"
 #include "matlang/matrix_powers.h"
@@ -417,8 +418,8 @@ void arr_fact(textptr inf, MatValue& v, nameptr* flag) {
     scan(inf, flag);
     arr_fact(inf, v, flag);
     negate(v);
-  } else if (is_tok("Trans") || is_tok("*101") || is_tok("Diag") || is_tok("Adjoint")) {
-    const bool trans = is_tok("Trans") || is_tok("*101");
+  } else if (is_tok("Trans") || is_array_alias(token.name, '"') || is_tok("Diag") || is_tok("Adjoint")) {
+    const bool trans = is_tok("Trans") || is_array_alias(token.name, '"');
     const bool diag = is_tok("Diag");
     scan(inf, flag);
     need_work_array(&token);

@@ -24,12 +24,12 @@ using statement_rule = void (*)(char c, textptr inf, quolyptr n, nameptr* flag);
 bool is_word(const tokentipe& t, const char* w) { return std::strcmp(t.name, w) == 0; }
 
 /* stat -> arraystat  (first character '"', '[' or '~') */
-void array_statement(char c, textptr inf, quolyptr n, nameptr* flag) { arr_parse(c, inf, n, flag); }
+void array_statement(char c, textptr inf, quolyptr n, nameptr* flag) { run_array_statement(c, inf, n, flag); }
 
 /* stat -> "MPowermod" arraystat | sum */
 void m_word(char, textptr inf, quolyptr n, nameptr* flag) {
   if (is_word(token, "MPowermod")) {
-    arr_parse('M', inf, n, flag);
+    run_array_statement('M', inf, n, flag);
   } else {
     old_expre(inf, n, flag);
   }
@@ -38,7 +38,7 @@ void m_word(char, textptr inf, quolyptr n, nameptr* flag) {
 /* stat -> ("Adjoint" | "Altmult" | "Altpower") arraystat | sum */
 void a_word(char, textptr inf, quolyptr n, nameptr* flag) {
   if (is_word(token, "Adjoint") || is_word(token, "Altmult") || is_word(token, "Altpower")) {
-    arr_parse('A', inf, n, flag);
+    run_array_statement('A', inf, n, flag);
   } else {
     old_expre(inf, n, flag);
   }
@@ -179,6 +179,19 @@ char statement_character(const tokentipe& t) {
   if (is_word(t, "Diag")) return '~';
   if (is_word(t, "Trans")) return '"';
   return t.name[0];
+}
+
+namespace {
+array_statement_reader array_reader = nullptr;
+}  // namespace
+
+void register_array_statements(array_statement_reader reader) { array_reader = reader; }
+
+bool array_statements_registered() { return array_reader != nullptr; }
+
+void run_array_statement(char code, textptr inf, quolyptr n, nameptr* flag) {
+  if (array_reader == nullptr) not_implemented();
+  array_reader(code, inf, n, flag);
 }
 
 bool operand_begun = false;

@@ -66,6 +66,19 @@ class BracketedStatement : NoCopy {
 // first character, except that "Diag" counts as "~" and "Trans" as '"'.
 char statement_character(const tokentipe& t);
 
+// The reader of array statements and operations, chosen by a code
+// character: '[', '~', '"' the array statements, 'A' and 'M' the matrix
+// words, '7' and '8' the determinants, 'H', 'L', 'S', 'T' built-ins. It is
+// matlang's arr_parse, above every folder that calls it (this dispatcher,
+// the statement runner, the operator aliases and the built-in bodies), so
+// its owner registers it once at start-up.
+using array_statement_reader = void (*)(char code, textptr inf, quolyptr n, nameptr* flag);
+void register_array_statements(array_statement_reader reader);
+bool array_statements_registered();
+// Runs the registered reader; before start-up registered one, nothing is
+// read and the statement is abandoned as not implemented.
+void run_array_statement(char code, textptr inf, quolyptr n, nameptr* flag);
+
 // *n := the value 0 (word and long double zero, and one zero limb outside
 // word mode; no successor); the old value of *n is freed.
 void set_zero_value(quolyptr n);

@@ -1,5 +1,5 @@
 // What the floor of the top level calls in the folders above it: the
-// statement dispatcher runs expressions, array and matrix statements, the
+// statement dispatcher runs expressions, arrays of arrays, the
 // "?", output and cancelling statements and the "&" commands; the output
 // file takes its name from an array and prompts like a command. Declared
 // here, defined by their owners (lang, arrays, matlang, frontend), whose
@@ -35,9 +35,8 @@ void old_expre(textptr inf, quolyptr n, nameptr* flag);
 void insert_var(const tokentipe* x, quoly num, varptr* q);
 
 // ---- Arrays and matrix statements -----------------------------------------------------
-// The array statement or operation selected by x ('[', '~', '"' array
-// statements; 'A', 'M' the matrix words); a scalar result in *n.
-void arr_parse(char x, textptr inf, quolyptr n, nameptr* flag);
+// (The array statements and operations themselves are registered at start-up:
+// run_array_statement, toplevel/dispatch.h.)
 // A statement on arrays of arrays (first character "%").
 void arr_arr_state(textptr inf, quolyptr n, nameptr* flag);
 // The "?" statement on the array named *x (after "?" "["): every element

@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstdint>
 #include <random>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -13,8 +14,10 @@
 #include "core/mode_guard.h"
 #include "lang/floating.h"
 #include "lang/later_services.h"
+#include "lang/operator_aliases.h"
 #include "lang/statements.h"
 #include "lang/variables.h"
+#include "matlang/matrix_expressions.h"
 #include "numbers/factorial.h"
 #include "numbers/freelists.h"
 #include "support/data_tables.h"
@@ -22,6 +25,7 @@
 #include "support/poly_support.h"
 #include "support/statements.h"
 #include "support/value_form.h"
+#include "toplevel/builtins.h"
 #include "toplevel/charsets.h"
 #include "toplevel/dispatch.h"
 #include "toplevel/language_services.h"
@@ -401,6 +405,41 @@ TEST_F(Floating, SumTextsTypedAtTheTerminal) {
   }
   EXPECT_EQ(run("Sigma<k = 1, 20>[1/k^2];").value, s);
   EXPECT_EQ(run("Product<k = 1, 20>[k];").value, p);
+}
+
+// The alias rows are the fixed operator tokens in the order the factor
+// reader tests them, the array operations with their code characters; every
+// alias name of the built-in table reaches a row, and start-up has made
+// every row runnable. Without its reader an array operation is an error.
+TEST(OperatorAliases, RowsAreTheFixedTokensAndEveryNameReachesARunnableOne) {
+  install_interpreter();
+  const char* const order[] = {"*103", "*89", "*70", "*68", "*1", "*66", "*82", "*12",
+                               "*79",  "*101", "*14", "*7", "*4", "*9", "*5", "*40"};
+  const std::string codes = "*12 7 *79 8 *101 \" *14 ~";
+  const auto rows = operator_aliases();
+  ASSERT_EQ(rows.size(), std::size(order));
+  for (std::size_t k = 0; k < rows.size(); ++k) {
+    const OperatorAlias& a = rows[k];
+    EXPECT_STREQ(a.token, order[k]);
+    EXPECT_EQ(find_operator_alias(order[k]), &a);
+    const std::size_t at = codes.find(std::string(a.token) + " ");
+    EXPECT_EQ(a.code, at == std::string::npos ? '\0' : codes[at + std::strlen(a.token) + 1]) << a.token;
+    EXPECT_EQ(is_array_alias(a.token, a.code), a.code != '\0') << a.token;
+    EXPECT_NE(a.handler, nullptr) << a.token;
+  }
+  EXPECT_EQ(find_operator_alias("*2"), nullptr);
+  std::set<std::string> named;
+  for (std::int32_t i = 0; i <= numbuiltins; ++i)
+    if (builtin[i][1][0] == '*') {
+      EXPECT_NE(find_operator_alias(builtin[i][1]), nullptr) << builtin[i][0];
+      named.insert(builtin[i][1]);
+    }
+  EXPECT_EQ(named.size(), rows.size());
+  ASSERT_TRUE(array_statements_registered());
+  register_array_statements(nullptr);
+  const StatementRun r = run_statements("Det[a];");
+  install_matrix_statements();
+  EXPECT_TRUE(r.unwound);
 }
 
 }  // namespace
