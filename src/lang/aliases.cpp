@@ -84,7 +84,7 @@ arrptr bracketed_array(textptr inf, nameptr* flag, std::int32_t open, std::int32
 }
 
 // "*103": the adjoined variable of level k.
-void adjoined_variable(textptr inf, quolyptr n, nameptr* flag) {
+void adjoined_variable(char, textptr inf, quolyptr n, nameptr* flag) {
   scan(inf, flag);
   ValueCell k;
   {
@@ -100,7 +100,7 @@ void adjoined_variable(textptr inf, quolyptr n, nameptr* flag) {
 }
 
 // "*89": the integer square root of a number.
-void square_root_alias(textptr inf, quolyptr n, nameptr* flag) {
+void square_root_alias(char, textptr inf, quolyptr n, nameptr* flag) {
   scan(inf, flag);
   old_fact(inf, n, flag);
   quoly q = *n;
@@ -115,7 +115,7 @@ void square_root_alias(textptr inf, quolyptr n, nameptr* flag) {
 }
 
 // "*1": "(" a "," b ")", the binomial coefficient.
-void binomial_alias(textptr inf, quolyptr n, nameptr* flag) {
+void binomial_alias(char, textptr inf, quolyptr n, nameptr* flag) {
   scan(inf, flag);
   expect("(", open_paren_expected_177_error);
   scan(inf, flag);
@@ -151,7 +151,7 @@ void binomial_alias(textptr inf, quolyptr n, nameptr* flag) {
 }
 
 // "*66" / "*82": a product or sum over the ranges of its header.
-void sum_alias(textptr inf, quolyptr n, nameptr* flag) {
+void sum_alias(char, textptr inf, quolyptr n, nameptr* flag) {
   const tokentipe alias = token;
   nameptr list = nullptr;
   obtain_sum(inf, flag, &list);
@@ -250,13 +250,13 @@ void degree_alias(textptr inf, quolyptr n, nameptr* flag, bool lowest) {
 }
 
 // "*7": the column count of an array.
-void column_alias(textptr inf, quolyptr n, nameptr* flag) {
+void column_alias(char, textptr inf, quolyptr n, nameptr* flag) {
   arrptr q = bracketed_array(inf, flag, open_bracket_expected_96_error, close_bracket_expected_97_error, false);
   set_integer(n, q->rows == 0 ? 0 : entry_count(q) / q->rows);
 }
 
 // "*5": a coefficient of a stored value.
-void coefficient_alias(textptr inf, quolyptr n, nameptr* flag) {
+void coefficient_alias(char, textptr inf, quolyptr n, nameptr* flag) {
   scan(inf, flag);
   expect("(", open_paren_expected_154_error);
   scan(inf, flag);
@@ -289,7 +289,7 @@ void coefficient_alias(textptr inf, quolyptr n, nameptr* flag) {
 }
 
 // "*40": the leading term.
-void leading_term_alias(textptr inf, quolyptr n, nameptr* flag) {
+void leading_term_alias(char, textptr inf, quolyptr n, nameptr* flag) {
   scan(inf, flag);
   expect("(", open_paren_expected_177_error);
   scan(inf, flag);
@@ -421,37 +421,29 @@ void random_alias(textptr inf, quolyptr n, nameptr* flag, bool again) {
   free_quoly(n);
   randomize(again, n);
 }
+void random_word(char, textptr inf, quolyptr n, nameptr* flag) { random_alias(inf, n, flag, false); }
+void random_mixed(char, textptr inf, quolyptr n, nameptr* flag) { random_alias(inf, n, flag, true); }
+void degree(char, textptr inf, quolyptr n, nameptr* flag) { degree_alias(inf, n, flag, false); }
+void lowest_degree(char, textptr inf, quolyptr n, nameptr* flag) { degree_alias(inf, n, flag, true); }
 
 // The rows in the order the factor reader tests the tokens.
 constexpr OperatorAlias alias_rows[] = {
-    {"*103", '\0', floating_alias::refused,
-     [](char, textptr inf, quolyptr n, nameptr* flag) { adjoined_variable(inf, n, flag); }},
-    {"*89", '\0', floating_alias::refused,
-     [](char, textptr inf, quolyptr n, nameptr* flag) { square_root_alias(inf, n, flag); }},
-    {"*70", '\0', floating_alias::random,
-     [](char, textptr inf, quolyptr n, nameptr* flag) { random_alias(inf, n, flag, false); }},
-    {"*68", '\0', floating_alias::random_again,
-     [](char, textptr inf, quolyptr n, nameptr* flag) { random_alias(inf, n, flag, true); }},
-    {"*1", '\0', floating_alias::binomial,
-     [](char, textptr inf, quolyptr n, nameptr* flag) { binomial_alias(inf, n, flag); }},
-    {"*66", '\0', floating_alias::sum,
-     [](char, textptr inf, quolyptr n, nameptr* flag) { sum_alias(inf, n, flag); }},
-    {"*82", '\0', floating_alias::sum,
-     [](char, textptr inf, quolyptr n, nameptr* flag) { sum_alias(inf, n, flag); }},
+    {"*103", '\0', floating_alias::refused, adjoined_variable},
+    {"*89", '\0', floating_alias::refused, square_root_alias},
+    {"*70", '\0', floating_alias::random, random_word},
+    {"*68", '\0', floating_alias::random_again, random_mixed},
+    {"*1", '\0', floating_alias::binomial, binomial_alias},
+    {"*66", '\0', floating_alias::sum, sum_alias},
+    {"*82", '\0', floating_alias::sum, sum_alias},
     {"*12", '7', floating_alias::array, run_array_statement},
     {"*79", '8', floating_alias::refused, run_array_statement},
     {"*101", '"', floating_alias::refused, run_array_statement},
     {"*14", '~', floating_alias::refused, run_array_statement},
-    {"*7", '\0', floating_alias::exact,
-     [](char, textptr inf, quolyptr n, nameptr* flag) { column_alias(inf, n, flag); }},
-    {"*4", '\0', floating_alias::exact,
-     [](char, textptr inf, quolyptr n, nameptr* flag) { degree_alias(inf, n, flag, true); }},
-    {"*9", '\0', floating_alias::exact,
-     [](char, textptr inf, quolyptr n, nameptr* flag) { degree_alias(inf, n, flag, false); }},
-    {"*5", '\0', floating_alias::refused,
-     [](char, textptr inf, quolyptr n, nameptr* flag) { coefficient_alias(inf, n, flag); }},
-    {"*40", '\0', floating_alias::refused,
-     [](char, textptr inf, quolyptr n, nameptr* flag) { leading_term_alias(inf, n, flag); }},
+    {"*7", '\0', floating_alias::exact, column_alias},
+    {"*4", '\0', floating_alias::exact, lowest_degree},
+    {"*9", '\0', floating_alias::exact, degree},
+    {"*5", '\0', floating_alias::refused, coefficient_alias},
+    {"*40", '\0', floating_alias::refused, leading_term_alias},
 };
 
 }  // namespace
