@@ -11,7 +11,6 @@
 #include "core/mode_guard.h"
 #include "lang/expressions.h"
 #include "lang/functions.h"
-#include "matlang/matrix_expressions.h"
 #include "numbers/freelists.h"
 #include "toplevel/charsets.h"
 #include "toplevel/dispatch.h"
@@ -31,7 +30,6 @@ void set_up() {
   make_rings_and_tables();
   install_language();
   install_arrays();
-  install_matrix_statements();
 }
 
 // Reads text (beginning with the function's name) as a definition.

@@ -1,13 +1,16 @@
-// The main program of every benchmark: opens the pools and allocates the
-// shared dense arrays as start-up does, then runs the benchmarks asked for.
+// The main program of every benchmark: opens the pools, allocates the shared
+// dense arrays and registers the array statements as start-up does, then
+// runs the benchmarks asked for.
 #include <benchmark/benchmark.h>
 
 #include "dense/dense_arrays.h"
 #include "frontend/startup.h"
+#include "matlang/matrix_expressions.h"
 
 int main(int argc, char** argv) {
   tavrin::open_pools();
   tavrin::allocate_dense_arrays();
+  tavrin::install_matrix_statements();
   benchmark::Initialize(&argc, argv);
   if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
   benchmark::RunSpecifiedBenchmarks();

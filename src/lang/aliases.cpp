@@ -26,7 +26,6 @@
 #include "quoly/quoly_coef.h"
 #include "quoly/quoly_great_abs.h"
 #include "toplevel/charsets.h"
-#include "toplevel/dispatch.h"
 #include "toplevel/language_services.h"
 #include "toplevel/state.h"
 
@@ -427,7 +426,8 @@ void degree(char, textptr inf, quolyptr n, nameptr* flag) { degree_alias(inf, n,
 void lowest_degree(char, textptr inf, quolyptr n, nameptr* flag) { degree_alias(inf, n, flag, true); }
 
 // The rows in the order the factor reader tests the tokens.
-constexpr OperatorAlias alias_rows[] = {
+// The array operations' handler is registered at start-up.
+OperatorAlias alias_rows[] = {
     {"*103", '\0', floating_alias::refused, adjoined_variable},
     {"*89", '\0', floating_alias::refused, square_root_alias},
     {"*70", '\0', floating_alias::random, random_word},
@@ -435,10 +435,10 @@ constexpr OperatorAlias alias_rows[] = {
     {"*1", '\0', floating_alias::binomial, binomial_alias},
     {"*66", '\0', floating_alias::sum, sum_alias},
     {"*82", '\0', floating_alias::sum, sum_alias},
-    {"*12", '7', floating_alias::array, run_array_statement},
-    {"*79", '8', floating_alias::refused, run_array_statement},
-    {"*101", '"', floating_alias::refused, run_array_statement},
-    {"*14", '~', floating_alias::refused, run_array_statement},
+    {"*12", '7', floating_alias::array, nullptr},
+    {"*79", '8', floating_alias::refused, nullptr},
+    {"*101", '"', floating_alias::refused, nullptr},
+    {"*14", '~', floating_alias::refused, nullptr},
     {"*7", '\0', floating_alias::exact, column_alias},
     {"*4", '\0', floating_alias::exact, lowest_degree},
     {"*9", '\0', floating_alias::exact, degree},
@@ -451,6 +451,7 @@ constexpr OperatorAlias alias_rows[] = {
 std::span<const OperatorAlias> operator_aliases() { return alias_rows; }
 
 const OperatorAlias* find_operator_alias(const char* name) {
+  if (name[0] != '*') return nullptr;
   for (const OperatorAlias& a : alias_rows)
     if (std::strcmp(name, a.token) == 0) return &a;
   return nullptr;
@@ -461,7 +462,13 @@ bool is_array_alias(const char* name, char code) {
   return a != nullptr && a->code == code;
 }
 
+void register_array_aliases(alias_handler reader) {
+  for (OperatorAlias& a : alias_rows)
+    if (a.code != '\0') a.handler = reader;
+}
+
 void operator_alias(const OperatorAlias& a, textptr inf, quolyptr* qp, quolyptr n, nameptr* flag) {
+  if (a.handler == nullptr) not_implemented();
   a.handler(a.code, inf, n, flag);
   if (*n == nullptr) quoly_set(0, n);
   *qp = n;

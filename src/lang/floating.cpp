@@ -293,7 +293,8 @@ long double float_alias(const OperatorAlias& a, nameptr* flag) {
       return float_binomial(flag);
     case floating_alias::array: {
       ValueCell v;
-      a.handler(a.code, &Input, &v.q, flag);
+      quolyptr qp = nullptr;
+      operator_alias(a, &Input, &qp, &v.q, flag);
       return exact_result(v.q, &token);
     }
     case floating_alias::refused:

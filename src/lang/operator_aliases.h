@@ -6,9 +6,9 @@
 //
 // Each row holds the token, the code character of an array operation ('\0'
 // for the rest), what the floating factor reader does with the token, and
-// the handler the exact factor reader runs. Every row has its handler: the
-// array operations go to the reader of array statements that start-up
-// registers with the dispatcher (run_array_statement, toplevel/dispatch.h).
+// the handler the exact factor reader runs. The handlers of the array
+// operations live above this folder (matlang's arr_parse): their owner
+// registers them at start-up, after which every row has its handler.
 #pragma once
 
 #include <cstdint>
@@ -47,12 +47,17 @@ std::span<const OperatorAlias> operator_aliases();
 // The row whose token is `name`, or nil.
 const OperatorAlias* find_operator_alias(const char* name);
 
+// Makes reader the handler of every row with a code character. Called once
+// at start-up by the owner of the array statements.
+void register_array_aliases(alias_handler reader);
+
 // Whether `name` is the token of the array operation of code character
 // `code` (the statement readers take "*101" as "Trans", "*14" as "Diag").
 bool is_array_alias(const char* name, char code);
 
 // The alias of row a, whose token is current, met as a factor: its value
-// into *n (0 when it makes none) and *qp := n.
+// into *n (0 when it makes none) and *qp := n. A row left without its
+// handler by start-up is abandoned as not implemented.
 void operator_alias(const OperatorAlias& a, textptr inf, quolyptr* qp, quolyptr n, nameptr* flag);
 
 }  // namespace tavrin

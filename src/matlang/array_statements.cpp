@@ -18,6 +18,7 @@
 #include "det/float_determinant.h"
 #include "det/router.h"
 #include "lang/expressions.h"
+#include "lang/operator_aliases.h"
 #include "matrix/det_services.h"
 #include "matrix/float_images.h"
 #include "matlang/matrix_expr_impl.h"
@@ -456,6 +457,9 @@ void arr_parse(char x, textptr inf, quolyptr n, nameptr* flag) {
   }
 }
 
-void install_matrix_statements() { register_array_statements(arr_parse); }
+void install_matrix_statements() {
+  register_array_statements(arr_parse);
+  register_array_aliases(arr_parse);
+}
 
 }  // namespace tavrin

@@ -49,8 +49,9 @@ void fill_syst_array(workptr arr, arr_descr* arr_facts, bool arr_free, sparseptr
 // The array statement or operation of code character x (the codes of
 // run_array_statement, toplevel/dispatch.h); a scalar result in *n.
 void arr_parse(char x, textptr inf, quolyptr n, nameptr* flag);
-// Registers arr_parse as the dispatcher's reader of array statements. Called
-// once at start-up (and by the test programs).
+// Registers arr_parse as the dispatcher's reader of array statements and as
+// the handler of the operator aliases of array operations ("*12" ...).
+// Called once at start-up (and by the test programs).
 void install_matrix_statements();
 
 // The array assignment and "Diag" statements (codes "[" and "~" of

@@ -437,6 +437,7 @@ TEST(OperatorAliases, RowsAreTheFixedTokensAndEveryNameReachesARunnableOne) {
   EXPECT_EQ(named.size(), rows.size());
   ASSERT_TRUE(array_statements_registered());
   register_array_statements(nullptr);
+  register_array_aliases(nullptr);
   const StatementRun r = run_statements("Det[a];");
   install_matrix_statements();
   EXPECT_TRUE(r.unwound);

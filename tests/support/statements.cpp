@@ -11,7 +11,6 @@
 #include "core/mode_guard.h"
 #include "lang/expressions.h"
 #include "lang/variables.h"
-#include "matlang/matrix_expressions.h"
 #include "numbers/freelists.h"
 #include "poly/poly_repr.h"
 #include "support/data_tables.h"
@@ -83,7 +82,6 @@ void install_interpreter() {
   make_token_ring();
   install_language();
   install_arrays();
-  install_matrix_statements();
 }
 
 void clear_arrays() {

@@ -1,13 +1,16 @@
-// The main program of every test binary: opens the pools and allocates the
-// shared dense arrays as start-up does, then runs the tests.
+// The main program of every test binary: opens the pools, allocates the
+// shared dense arrays and registers the array statements as start-up does,
+// then runs the tests.
 #include <gtest/gtest.h>
 
 #include "dense/dense_arrays.h"
 #include "frontend/startup.h"
+#include "matlang/matrix_expressions.h"
 
 int main(int argc, char** argv) {
   testing::InitGoogleTest(&argc, argv);
   tavrin::open_pools();
   tavrin::allocate_dense_arrays();
+  tavrin::install_matrix_statements();
   return RUN_ALL_TESTS();
 }
