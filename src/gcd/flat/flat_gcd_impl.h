@@ -11,8 +11,8 @@
 #include <cstdint>
 #include <vector>
 
-#include "gcd/flat_poly_impl.h"
-#include "gcd/gcd_fields_impl.h"
+#include "gcd/flat/flat_poly_impl.h"
+#include "gcd/flat/gcd_fields_impl.h"
 
 namespace tavrin::flat {
 

@@ -12,7 +12,7 @@
 #include <utility>
 #include <vector>
 
-#include "gcd/flat_gcd_impl.h"
+#include "gcd/flat/flat_gcd_impl.h"
 
 namespace tavrin::flat {
 
