@@ -165,6 +165,19 @@ struct polygcd_EnvRec {
   bool general_contents();            // F
   void shape_measures();              // G
   bool exact_methods();               // H
+  // The steps of D and H: true when the step finished the GCD.
+  bool v_divides_u_cheaply();          // D1
+  void choose_general_contents();      // D2
+  bool modular_probe();                // D3
+  bool field_coefficients_first();     // D4
+  bool first_random_probe();           // D5
+  bool v_is_the_gcd();                 // H: s := v, then the exit
+  void monic_over_field();             // H1
+  bool modular_method_with_cache();    // H3
+  bool second_random_probe();          // H4
+  bool cache_lookup();                 // H6
+  bool division_and_modular_method();  // H7
+  bool modulo_prime_methods();         // H9
 
   // ---- Bookkeeping of the arguments (polygcd_steps.cpp) ----
   void restore_caller(gcd_arg& a);  // undo the in-place changes of a's orig
