@@ -82,7 +82,7 @@
 #include "frontend/data_files.h"
 #include "frontend/startup.h"
 #include "gcd/flat_gcd.h"
-#include "gcd/flat_gcd_impl.h"
+#include "gcd/flat/flat_gcd_impl.h"
 #include "gcd/gcd.h"
 #include "numbers/bigint.h"
 #include "numbers/freelists.h"

@@ -134,6 +134,149 @@ void interpolate_grid(const Residues& r, std::vector<std::uint32_t>& vals, std::
   }
 }
 
+
+// The grid of the evaluation points: the variables that occur and, for each,
+// the number of points, the top power of the variable in any entry and the
+// distance of neighbouring points in the grid's order (the last variable
+// varies fastest).
+struct PointGrid {
+  std::vector<std::int32_t> used;
+  std::vector<std::size_t> count;
+  std::vector<std::int32_t> top_power;
+  std::vector<std::size_t> stride;
+  std::size_t size = 1;
+};
+
+// The variables that occur in the n x n entries z and, for each, a bound on
+// the degrees of the determinant and of every minor: the largest degree
+// along a permutation of the matrix with a row and a column of constants
+// added.
+PointGrid grid_of(const std::vector<Flat<std::size_t>>& z, std::size_t n, std::int32_t nv) {
+  PointGrid grid;
+  for (std::int32_t v = 0; v < nv; ++v) {
+    const auto m1 = n + 1;
+    std::vector<std::int64_t> D(m1 * m1, 0);
+    std::int32_t most = 0;
+    for (std::size_t r = 0; r < n; ++r)
+      for (std::size_t c = 0; c < n; ++c) {
+        const Flat<std::size_t>& e = z[r * n + c];
+        const std::int64_t d = e.degree_in(v);
+        D[r * m1 + c] = d;
+        most = std::max<std::int32_t>(most, static_cast<std::int32_t>(d));
+      }
+    if (most == 0) continue;
+    grid.used.push_back(v);
+    grid.count.push_back(static_cast<std::size_t>(max_assignment(D, static_cast<std::int32_t>(n) + 1)) + 1);
+    grid.top_power.push_back(most);
+  }
+  return grid;
+}
+
+// The strides and size of the grid; false when comps values at every point
+// would pass inverse_grid_words.
+bool fit_grid(PointGrid& grid, std::size_t comps) {
+  grid.stride.resize(grid.used.size());
+  for (std::size_t k = grid.used.size(); k-- > 0;) {
+    grid.stride[k] = grid.size;
+    grid.size *= grid.count[k];
+    if (grid.size * comps > inverse_grid_words) return false;
+  }
+  return true;
+}
+
+// The points of each variable modulo res's prime, spread evenly: powers[k]
+// holds the powers 0 .. top_power[k] of each point of variable k, basis[k]
+// their Lagrange basis.
+void grid_points(const Residues& res, const PointGrid& grid, std::vector<std::vector<std::uint32_t>>& powers,
+                 std::vector<std::vector<std::uint32_t>>& basis) {
+  const std::uint32_t p = res.f.p;
+  for (std::size_t k = 0; k < grid.used.size(); ++k) {
+    const std::uint32_t width = p / static_cast<std::uint32_t>(grid.count[k]);
+    std::vector<std::uint32_t> pts(grid.count[k]);
+    for (std::size_t i = 0; i < grid.count[k]; ++i) pts[i] = static_cast<std::uint32_t>(i) * width + width / 2;
+    const auto e1 = static_cast<std::size_t>(grid.top_power[k]) + 1;
+    powers[k].assign(grid.count[k] * e1, 1);
+    for (std::size_t i = 0; i < grid.count[k]; ++i)
+      for (std::size_t e = 1; e < e1; ++e) powers[k][i * e1 + e] = res.f.mul(powers[k][i * e1 + e - 1], pts[i]);
+    basis[k] = lagrange_basis(BasisRing{res}, pts);
+  }
+}
+
+// The scratch of the evaluations at the grid's points, kept from prime to
+// prime.
+struct PointScratch {
+  std::vector<std::uint32_t> a, work, coefs;
+  std::vector<std::size_t> index;
+};
+
+// vals (comps x grid.size, component by component) := the adjugate of the
+// m x m matrix z, entry by entry, then its determinant, at every point of
+// the grid modulo res's prime (sc.coefs: the coefficients modulo the
+// prime); false at a point where the determinant vanishes.
+bool grid_values(const Residues& res, const PointGrid& grid, const std::vector<Flat<std::size_t>>& z, std::int32_t m,
+                 const std::vector<std::vector<std::uint32_t>>& powers, PointScratch& sc,
+                 std::vector<std::uint32_t>& vals) {
+  const auto n = static_cast<std::size_t>(m);
+  std::fill(sc.index.begin(), sc.index.end(), 0);
+  for (std::size_t g = 0; g < grid.size; ++g) {
+    if (g % 64 == 0) check_interrupt();
+    for (std::size_t e = 0; e < n * n; ++e) {
+      const Flat<std::size_t>& f = z[e];
+      std::uint32_t sum = 0;
+      for (std::size_t t = 0; t < f.c.size(); ++t) {
+        std::uint32_t term = sc.coefs[f.c[t]];
+        for (std::size_t k = 0; k < grid.used.size(); ++k) {
+          const auto e1 = static_cast<std::size_t>(grid.top_power[k]) + 1;
+          term = res.f.mul(term, powers[k][sc.index[k] * e1 + static_cast<std::size_t>(f.exp(t)[grid.used[k]])]);
+        }
+        sum = res.f.add(sum, term);
+      }
+      sc.a[e] = sum;
+    }
+    std::uint32_t det = 0;
+    // A point where the determinant vanishes: the next prime.
+    if (!adjugate(res, m, sc.a, sc.work, &det)) return false;
+    for (std::size_t e = 0; e < n * n; ++e) vals[e * grid.size + g] = sc.a[e];
+    vals[n * n * grid.size + g] = det;
+    for (std::size_t k = grid.used.size(); k-- > 0;) {
+      if (++sc.index[k] < grid.count[k]) break;
+      sc.index[k] = 0;
+    }
+  }
+  return true;
+}
+
+// The coefficients of each component as integers from their images modulo
+// the moduli: Garner's mixed radix digits, then the value in the symmetric
+// range; exps[comp] and values[comp] receive the exponent vectors (nv each)
+// and the numbers of the terms that are not 0.
+void combine_images(const PointGrid& grid, const std::vector<std::uint32_t>& moduli,
+                    const std::vector<std::vector<std::uint32_t>>& images, std::size_t comps, std::int32_t nv,
+                    std::vector<std::vector<std::int32_t>>& exps, std::vector<std::vector<imptr>>& values) {
+  const std::size_t k = moduli.size();
+  const Garner garner(moduli);
+  std::vector<std::uint32_t> digit(k), residue(k);
+  std::vector<std::int32_t> e(static_cast<std::size_t>(std::max(nv, 1)), 0);
+  for (std::size_t comp = 0; comp < comps; ++comp) {
+    check_interrupt();
+    for (std::size_t g = 0; g < grid.size; ++g) {
+      bool zero = true;
+      for (std::size_t i = 0; i < k && zero; ++i) zero = images[i][comp * grid.size + g] == 0;
+      if (zero) continue;
+      for (std::size_t i = 0; i < k; ++i) residue[i] = images[i][comp * grid.size + g];
+      garner.digits(residue.data(), digit.data());
+      ZInt x = garner.symmetric(digit.data());
+      if (x.is_zero()) continue;
+      std::fill(e.begin(), e.end(), 0);
+      for (std::size_t v = 0; v < grid.used.size(); ++v)
+        e[static_cast<std::size_t>(grid.used[v])] =
+            static_cast<std::int32_t>((g / grid.stride[v]) % grid.count[v]);
+      exps[comp].insert(exps[comp].end(), e.begin(), e.begin() + nv);
+      values[comp].push_back(x.to_number());
+    }
+  }
+}
+
 }  // namespace
 
 }  // namespace lagrange
@@ -152,106 +295,39 @@ bool rat_poly_inverse(workptr ar, workptr outar, std::int32_t m, const InvertFla
     });
     if (!ok || rows.scaled()) return false;
   }
-  // The variables that occur and, for each, a bound on the degrees of the
-  // determinant and of every minor: the largest degree along a permutation
-  // of the matrix with a row and a column of constants added.
-  std::vector<std::int32_t> used;
-  std::vector<std::size_t> count;
-  std::vector<std::int32_t> top_power;
-  for (std::int32_t v = 0; v < nv; ++v) {
-    const auto m1 = n + 1;
-    std::vector<std::int64_t> D(m1 * m1, 0);
-    std::int32_t most = 0;
-    for (std::size_t r = 0; r < n; ++r)
-      for (std::size_t c = 0; c < n; ++c) {
-        const Flat<std::size_t>& e = z[r * n + c];
-        const std::int64_t d = e.degree_in(v);
-        D[r * m1 + c] = d;
-        most = std::max<std::int32_t>(most, static_cast<std::int32_t>(d));
-      }
-    if (most == 0) continue;
-    used.push_back(v);
-    count.push_back(static_cast<std::size_t>(max_assignment(D, m + 1)) + 1);
-    top_power.push_back(most);
-  }
+  PointGrid grid = grid_of(z, n, nv);
   const std::size_t comps = n * n + 1;  // the adjugate row by row, then the determinant
-  std::size_t grid = 1;
-  std::vector<std::size_t> stride(used.size());
-  for (std::size_t k = used.size(); k-- > 0;) {
-    stride[k] = grid;
-    grid *= count[k];
-    if (grid * comps > inverse_grid_words) return false;
-  }
+  if (!fit_grid(grid, comps)) return false;
   const double bits = rows.bound_bits() + 1;  // the symmetric range: twice the bound
   ProvenPrimes primes;
   std::vector<std::uint32_t> moduli;
   std::vector<std::vector<std::uint32_t>> images;  // per prime: comps x grid coefficients
   double prod_bits = 0;
   int unlucky_primes = 0;
-  std::vector<std::uint32_t> a(n * n), work, point(used.size()), coefs;
-  std::vector<std::size_t> index(used.size());
+  PointScratch scratch;
+  scratch.a.resize(n * n);
+  scratch.index.resize(grid.used.size());
   for (bool more = true; prod_bits <= bits; more = primes.advance()) {
     if (!more) return false;
     check_interrupt();
     const Residues res{ModField<false>{primes.current()}};
     const std::uint32_t p = res.f.p;
-    // The points of each variable, their powers and their basis.
-    std::vector<std::vector<std::uint32_t>> powers(used.size()), basis(used.size());
-    for (std::size_t k = 0; k < used.size(); ++k) {
-      const std::uint32_t width = p / static_cast<std::uint32_t>(count[k]);
-      std::vector<std::uint32_t> pts(count[k]);
-      for (std::size_t i = 0; i < count[k]; ++i) pts[i] = static_cast<std::uint32_t>(i) * width + width / 2;
-      const auto e1 = static_cast<std::size_t>(top_power[k]) + 1;
-      powers[k].assign(count[k] * e1, 1);
-      for (std::size_t i = 0; i < count[k]; ++i)
-        for (std::size_t e = 1; e < e1; ++e) powers[k][i * e1 + e] = res.f.mul(powers[k][i * e1 + e - 1], pts[i]);
-      basis[k] = lagrange_basis(BasisRing{res}, pts);
-    }
-    coefs.resize(rows.coefs.size());
-    for (std::size_t t = 0; t < coefs.size(); ++t) coefs[t] = rows.coefs[t].mod_word(p);
-    std::vector<std::uint32_t> vals(comps * grid);
-    bool unlucky = false;
-    std::fill(index.begin(), index.end(), 0);
-    for (std::size_t g = 0; g < grid && !unlucky; ++g) {
-      if (g % 64 == 0) check_interrupt();
-      for (std::size_t e = 0; e < n * n; ++e) {
-        const Flat<std::size_t>& f = z[e];
-        std::uint32_t sum = 0;
-        for (std::size_t t = 0; t < f.c.size(); ++t) {
-          std::uint32_t term = coefs[f.c[t]];
-          for (std::size_t k = 0; k < used.size(); ++k) {
-            const auto e1 = static_cast<std::size_t>(top_power[k]) + 1;
-            term = res.f.mul(term, powers[k][index[k] * e1 + static_cast<std::size_t>(f.exp(t)[used[k]])]);
-          }
-          sum = res.f.add(sum, term);
-        }
-        a[e] = sum;
-      }
-      std::uint32_t det = 0;
-      // A point where the determinant vanishes: the next prime.
-      if (!adjugate(res, m, a, work, &det)) {
-        unlucky = true;
-        break;
-      }
-      for (std::size_t e = 0; e < n * n; ++e) vals[e * grid + g] = a[e];
-      vals[n * n * grid + g] = det;
-      for (std::size_t k = used.size(); k-- > 0;) {
-        if (++index[k] < count[k]) break;
-        index[k] = 0;
-      }
-    }
+    std::vector<std::vector<std::uint32_t>> powers(grid.used.size()), basis(grid.used.size());
+    grid_points(res, grid, powers, basis);
+    scratch.coefs.resize(rows.coefs.size());
+    for (std::size_t t = 0; t < scratch.coefs.size(); ++t) scratch.coefs[t] = rows.coefs[t].mod_word(p);
+    std::vector<std::uint32_t> vals(comps * grid.size);
     // A singular matrix vanishes everywhere: after three such primes the
     // elimination reports it.
-    if (unlucky && ++unlucky_primes == 3) return false;
-    if (unlucky) continue;
-    interpolate_grid(res, vals, comps, grid, count, stride, basis);
+    if (!grid_values(res, grid, z, m, powers, scratch, vals)) {
+      if (++unlucky_primes == 3) return false;
+      continue;
+    }
+    interpolate_grid(res, vals, comps, grid.size, grid.count, grid.stride, basis);
     moduli.push_back(p);
     images.push_back(std::move(vals));
     prod_bits += std::log2(static_cast<double>(p));
   }
-  // Garner's mixed radix digits, then the value in the symmetric range.
-  const std::size_t k = moduli.size();
-  const Garner garner(moduli);
   std::vector<std::vector<std::int32_t>> exps(comps);
   std::vector<std::vector<imptr>> values(comps);
   struct Numbers {  // the numbers not yet in a polynomial, freed on every exit
@@ -261,25 +337,7 @@ bool rat_poly_inverse(workptr ar, workptr outar, std::int32_t m, const InvertFla
         for (imptr& x : list) free_imag(&x);
     }
   } owned{values};
-  std::vector<std::uint32_t> digit(k), residue(k);
-  std::vector<std::int32_t> e(static_cast<std::size_t>(std::max(nv, 1)), 0);
-  for (std::size_t comp = 0; comp < comps; ++comp) {
-    check_interrupt();
-    for (std::size_t g = 0; g < grid; ++g) {
-      bool zero = true;
-      for (std::size_t i = 0; i < k && zero; ++i) zero = images[i][comp * grid + g] == 0;
-      if (zero) continue;
-      for (std::size_t i = 0; i < k; ++i) residue[i] = images[i][comp * grid + g];
-      garner.digits(residue.data(), digit.data());
-      ZInt x = garner.symmetric(digit.data());
-      if (x.is_zero()) continue;
-      std::fill(e.begin(), e.end(), 0);
-      for (std::size_t v = 0; v < used.size(); ++v)
-        e[static_cast<std::size_t>(used[v])] = static_cast<std::int32_t>((g / stride[v]) % count[v]);
-      exps[comp].insert(exps[comp].end(), e.begin(), e.begin() + nv);
-      values[comp].push_back(x.to_number());
-    }
-  }
+  combine_images(grid, moduli, images, comps, nv, exps, values);
   // The entries adj / det in normal form; then into outar as Gauss-Jordan
   // leaves it.
   detail::OwnedPoly det;

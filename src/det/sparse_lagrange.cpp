@@ -566,41 +566,15 @@ class SparseModDet {
     const std::int32_t v = shallowest(a.e, nv_);
     const std::vector<std::int32_t> origin(static_cast<std::size_t>(std::max(nv_, 1)), 0);
     if (v < 0) {
-      kernel_.clear();
-      for (std::size_t k = 0; k < a.e.size(); ++k) kernel_.row(a.row[k]).emplace_back(a.col[k], a.e[k].c[0]);
-      ++lagrange_last.points;
-      std::uint32_t d = residue_det(a.e.size());
-      // Below the top the power is that of every image.
-      if (!top && power_.p > 1) d = pow(d, power_.c1);
-      if (d != 0) out.push(origin.data(), nv_, d);
+      number_det(a, top, origin, out);
       return det_status::done;
     }
-    // Characteristic 2 with every relation X^2 + X: the determinant modulo
-    // the relations from the points 0 and 1 of each variable.
-    std::int64_t deg = two_points_ ? 1
-                       : the_degree >= 0 && (degree_var < 0 || degree_var == v)
-                           ? the_degree
-                       : proven_ ? (*bounds_)[static_cast<std::size_t>(v)]
-                                 : bound(a, v) / (power_.on() ? power_.abs() : 1);
-    if (deg == 0) deg = 1;
+    const std::int64_t deg = degree_bound(a, v, the_degree, degree_var);
     // An even power in X^|p|: the points are |p|-th powers of points below
     // modulus / 2, so their values there are all distinct.
     const bool even_neg = power_.p < -1 && power_.abs() % 2 == 0;
     const std::int64_t width = two_points_ ? 1 : (even_neg ? (std::int64_t{modulus} - 1) / 2 : std::int64_t{modulus}) / (deg + 1);
-    if (width < 2 && !two_points_) {
-      if (deg >= 35023) {
-        if (verbose) std::printf(" estimated degree %d is too large for this method.\n", static_cast<int>(deg));
-        return det_status::declined;
-      }
-      if (finf) {
-        if (verbose) std::printf(" degree %d is too large for this field. \n", static_cast<int>(deg));
-        return det_status::declined;
-      }
-      if (verbose)
-        std::printf(" degree %d is too large for this modulus. will try rational algorithm.\n",
-                    static_cast<int>(deg));
-      return det_status::too_small;
-    }
+    if (width < 2 && !two_points_) return too_few_points(deg);
     if (top) {
       ++dumpitt_level;
       if (verbose) {
@@ -612,17 +586,7 @@ class SparseModDet {
     const ProgressLevel close{top, m_};
     const auto n = static_cast<std::size_t>(deg) + 1;
     std::vector<std::uint32_t> pts(n), values(n);
-    for (std::size_t k = 0; k < n; ++k) {
-      pts[k] = two_points_ ? static_cast<std::uint32_t>(k)
-               : proven_   ? static_cast<std::uint32_t>(std::int64_t(k) * width + width / 2)
-                           : static_cast<std::uint32_t>(std::int64_t(k) * width +
-                                                        static_cast<std::uint32_t>(lagrange_random()) % width);
-      if (even_neg) pts[k] = pow(pts[k], static_cast<std::uint32_t>(power_.abs()));
-      // In X^|p|: the determinant at a^c1 is h at a.
-      values[k] = power_.p < -1 ? pow(pts[k], power_.c1) : pts[k];
-      if (even_neg && values[k] > (static_cast<std::uint32_t>(modulus) - 1) / 2)
-        values[k] = static_cast<std::uint32_t>(modulus) - values[k];
-    }
+    choose_points(width, even_neg, pts, values);
     const Plan pl = make_plan(a.e, nv_, v);
     std::vector<Flat<std::uint32_t>> images(n);
     std::vector<std::uint32_t> powers, scratch;
@@ -642,54 +606,11 @@ class SparseModDet {
       if (top && verbose && (!pl.numbers_after || i % 10 == 0))
         dumpitt(" ", static_cast<std::int32_t>(i), false, false, true);
       if (pl.numbers_after) {
-        // The last variable: the values go straight into the residue rows.
-        powers.assign(static_cast<std::size_t>(pl.max_power) + 1, 1);
-        for (std::size_t k = 1; k < powers.size(); ++k) powers[k] = ring_.mul(powers[k - 1], values[i]);
-        const bool dense = use_dense(a.e.size());
-        if (dense) {
-          cells_.assign(static_cast<std::size_t>(m_) * static_cast<std::size_t>(m_), 0);
-        } else {
-          if (!program_.matches(a.row, a.col)) program_.build(m_, a.row, a.col);
-          vals_.resize(a.e.size());
-        }
-        for (std::size_t e = 0; e < a.e.size(); ++e) {
-          const std::size_t t0 = pl.term_start[e], t1 = pl.term_start[e + 1];
-          const std::uint32_t s =
-              entry_at_point(ring_, a.e[e].c.data(), pl.power.data() + t0, t1 - t0, powers);
-          if (dense)
-            cells_[static_cast<std::size_t>(a.col[e]) * static_cast<std::size_t>(m_) + static_cast<std::size_t>(a.row[e])] = s;
-          else
-            vals_[e] = s;
-        }
-        ++lagrange_last.points;
-        std::uint32_t d = 0;
-        if (dense) {
-          d = dense_->mod_det(cells_);
-        } else if (!program_.run(ring_, vals_, work_, &d)) {
-          // A pivot of the recorded order is 0 here: the elimination that
-          // chooses its pivots by value.
-          kernel_.clear();
-          for (std::size_t e = 0; e < a.e.size(); ++e)
-            if (vals_[e] != 0) kernel_.row(a.row[e]).emplace_back(a.col[e], vals_[e]);
-          d = kernel_.det(ring_);
-        }
-        if (power_.p > 1) d = pow(d, power_.c1);
-        if (d != 0) images[i].push(origin.data(), nv_, d);
+        last_variable_image(a, pl, values[i], origin, powers, images[i]);
         continue;
       }
       evaluate(ring_, a.e, pl, nv_, values[i], powers, scratch, evaluated);
-      at.m = a.m;
-      at.row.clear();
-      at.col.clear();
-      at.e.resize(evaluated.size());
-      std::size_t kept = 0;
-      for (std::size_t e = 0; e < evaluated.size(); ++e) {
-        if (evaluated[e].c.empty()) continue;
-        at.row.push_back(a.row[e]);
-        at.col.push_back(a.col[e]);
-        std::swap(at.e[kept++], evaluated[e]);
-      }
-      at.e.resize(kept);
+      keep_evaluated(a, evaluated, at);
       const det_status s = det(at, inner, next_var, false, images[i]);
       if (s != det_status::done) return s;
       if (next >= 0 && inner == -1) {
@@ -719,6 +640,119 @@ class SparseModDet {
   }
 
  private:
+  // out := the determinant of a, whose entries are numbers.
+  void number_det(const SparseFlat<std::uint32_t>& a, bool top, const std::vector<std::int32_t>& origin,
+                  Flat<std::uint32_t>& out) {
+    kernel_.clear();
+    for (std::size_t k = 0; k < a.e.size(); ++k) kernel_.row(a.row[k]).emplace_back(a.col[k], a.e[k].c[0]);
+    ++lagrange_last.points;
+    std::uint32_t d = residue_det(a.e.size());
+    // Below the top the power is that of every image.
+    if (!top && power_.p > 1) d = pow(d, power_.c1);
+    if (d != 0) out.push(origin.data(), nv_, d);
+  }
+  // The bound (at least 1) on the determinant's degree in v: the_degree
+  // when it is given for v.
+  std::int64_t degree_bound(const SparseFlat<std::uint32_t>& a, std::int32_t v, std::int64_t the_degree,
+                            std::int32_t degree_var) const {
+    // Characteristic 2 with every relation X^2 + X: the determinant modulo
+    // the relations from the points 0 and 1 of each variable.
+    std::int64_t deg = two_points_ ? 1
+                       : the_degree >= 0 && (degree_var < 0 || degree_var == v)
+                           ? the_degree
+                       : proven_ ? (*bounds_)[static_cast<std::size_t>(v)]
+                                 : bound(a, v) / (power_.on() ? power_.abs() : 1);
+    if (deg == 0) deg = 1;
+    return deg;
+  }
+  // The modulus has fewer points than degree deg needs: declined, or too
+  // small for this modulus (the rational algorithm may answer).
+  static det_status too_few_points(std::int64_t deg) {
+    if (deg >= 35023) {
+      if (verbose) std::printf(" estimated degree %d is too large for this method.\n", static_cast<int>(deg));
+      return det_status::declined;
+    }
+    if (finf) {
+      if (verbose) std::printf(" degree %d is too large for this field. \n", static_cast<int>(deg));
+      return det_status::declined;
+    }
+    if (verbose)
+      std::printf(" degree %d is too large for this modulus. will try rational algorithm.\n",
+                  static_cast<int>(deg));
+    return det_status::too_small;
+  }
+  // pts := the points, width apart (0 and 1 for two points; at random in
+  // each stretch unless proven), and values := where the variable is taken
+  // at each.
+  void choose_points(std::int64_t width, bool even_neg, std::vector<std::uint32_t>& pts,
+                     std::vector<std::uint32_t>& values) const {
+    for (std::size_t k = 0; k < pts.size(); ++k) {
+      pts[k] = two_points_ ? static_cast<std::uint32_t>(k)
+               : proven_   ? static_cast<std::uint32_t>(std::int64_t(k) * width + width / 2)
+                           : static_cast<std::uint32_t>(std::int64_t(k) * width +
+                                                        static_cast<std::uint32_t>(lagrange_random()) % width);
+      if (even_neg) pts[k] = pow(pts[k], static_cast<std::uint32_t>(power_.abs()));
+      // In X^|p|: the determinant at a^c1 is h at a.
+      values[k] = power_.p < -1 ? pow(pts[k], power_.c1) : pts[k];
+      if (even_neg && values[k] > (static_cast<std::uint32_t>(modulus) - 1) / 2)
+        values[k] = static_cast<std::uint32_t>(modulus) - values[k];
+    }
+  }
+  // image := the determinant of a with its last variable at value: the
+  // values go straight into the residue rows.
+  void last_variable_image(const SparseFlat<std::uint32_t>& a, const Plan& pl, std::uint32_t value,
+                           const std::vector<std::int32_t>& origin, std::vector<std::uint32_t>& powers,
+                           Flat<std::uint32_t>& image) {
+    powers.assign(static_cast<std::size_t>(pl.max_power) + 1, 1);
+    for (std::size_t k = 1; k < powers.size(); ++k) powers[k] = ring_.mul(powers[k - 1], value);
+    const bool dense = use_dense(a.e.size());
+    if (dense) {
+      cells_.assign(static_cast<std::size_t>(m_) * static_cast<std::size_t>(m_), 0);
+    } else {
+      if (!program_.matches(a.row, a.col)) program_.build(m_, a.row, a.col);
+      vals_.resize(a.e.size());
+    }
+    for (std::size_t e = 0; e < a.e.size(); ++e) {
+      const std::size_t t0 = pl.term_start[e], t1 = pl.term_start[e + 1];
+      const std::uint32_t s =
+          entry_at_point(ring_, a.e[e].c.data(), pl.power.data() + t0, t1 - t0, powers);
+      if (dense)
+        cells_[static_cast<std::size_t>(a.col[e]) * static_cast<std::size_t>(m_) + static_cast<std::size_t>(a.row[e])] = s;
+      else
+        vals_[e] = s;
+    }
+    ++lagrange_last.points;
+    std::uint32_t d = 0;
+    if (dense) {
+      d = dense_->mod_det(cells_);
+    } else if (!program_.run(ring_, vals_, work_, &d)) {
+      // A pivot of the recorded order is 0 here: the elimination that
+      // chooses its pivots by value.
+      kernel_.clear();
+      for (std::size_t e = 0; e < a.e.size(); ++e)
+        if (vals_[e] != 0) kernel_.row(a.row[e]).emplace_back(a.col[e], vals_[e]);
+      d = kernel_.det(ring_);
+    }
+    if (power_.p > 1) d = pow(d, power_.c1);
+    if (d != 0) image.push(origin.data(), nv_, d);
+  }
+  // at := the entries of a evaluated at a point (evaluated, taken), those
+  // that vanished left out.
+  static void keep_evaluated(const SparseFlat<std::uint32_t>& a, std::vector<Flat<std::uint32_t>>& evaluated,
+                             SparseFlat<std::uint32_t>& at) {
+    at.m = a.m;
+    at.row.clear();
+    at.col.clear();
+    at.e.resize(evaluated.size());
+    std::size_t kept = 0;
+    for (std::size_t e = 0; e < evaluated.size(); ++e) {
+      if (evaluated[e].c.empty()) continue;
+      at.row.push_back(a.row[e]);
+      at.col.push_back(a.col[e]);
+      std::swap(at.e[kept++], evaluated[e]);
+    }
+    at.e.resize(kept);
+  }
   std::uint32_t pow(std::uint32_t b, std::uint32_t e) const {
     std::uint32_t r = 1;
     for (; e != 0; e >>= 1, b = ring_.mul(b, b))

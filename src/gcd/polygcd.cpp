@@ -336,7 +336,23 @@ void polygcd_EnvRec::set_up() {
 // ---- Stage D: cheap tests and probes -------------------------------------------------------------
 
 bool polygcd_EnvRec::cheap_tests_and_probes() {
-  // 1. Does v divide u?
+  if (v_divides_u_cheaply()) return true;
+  choose_general_contents();
+  if (modular_probe()) return true;
+  if (field_coefficients_first()) return true;
+  if (first_random_probe()) return true;
+
+  // The arguments the caller gives up become the driver's own.
+  take_over(u);
+  take_over(v);
+
+  // Variables that only one argument has.
+  if (modularmode && level >= 2 && totalsize > 40) find_missing_vars();
+  return false;
+}
+
+// D1. Does v divide u? (small v, larger u)
+bool polygcd_EnvRec::v_divides_u_cheaply() {
   if (field_depth == 0 && node_tot_v < 50 && node_tot_u > 20) {
     bool skip = false;
     bool scale = false;
@@ -376,15 +392,20 @@ bool polygcd_EnvRec::cheap_tests_and_probes() {
       }
     }
   }
+  return false;
+}
 
-  // 2. Whether general contents are to be taken.
+// D2. Whether general contents are to be taken.
+void polygcd_EnvRec::choose_general_contents() {
   if (modularmode && totalsize > 2000 && c_cntcount < 200000) allcons = true;
   if (allcons) {
     if ((c_cntcount == 0 || level == c_cntdepth) && depth_only_2(u.p)) allcons = false;
     if (g_cntcount > g_cutoff) allcons = false;
   }
+}
 
-  // 3. The modular probe.
+// D3. The modular probe.
+bool polygcd_EnvRec::modular_probe() {
   tried_use_modular = false;
   delta = 1;
   if (good && totalsize > tripval) {
@@ -434,8 +455,11 @@ bool polygcd_EnvRec::cheap_tests_and_probes() {
       if (delta == degree(v.p)) allcons = false;
     }
   }
+  return false;
+}
 
-  // 4. Every coefficient in the coefficient field.
+// D4. Every coefficient in the coefficient field.
+bool polygcd_EnvRec::field_coefficients_first() {
   if (field_depth > 0 && (word_modular() || no_aux_primes2) &&
       all_coefs_invrtble_both(u.p, v.p, static_cast<std::int16_t>(pt->depth))) {
     ++polygcd_stages.field;
@@ -448,8 +472,11 @@ bool polygcd_EnvRec::cheap_tests_and_probes() {
     free_poly(&s);
     return finish_4();
   }
+  return false;
+}
 
-  // 5. The first random probe (modular arithmetic).
+// D5. The first random probe (modular arithmetic).
+bool polygcd_EnvRec::first_random_probe() {
   expo = 1;
   ulevel = vlevel = -1;
   if (do_fast && modularmode) assign_levels();
@@ -494,13 +521,6 @@ bool polygcd_EnvRec::cheap_tests_and_probes() {
       }
     }
   }
-
-  // 6. The arguments the caller gives up become the driver's own.
-  take_over(u);
-  take_over(v);
-
-  // 7. Variables that only one argument has.
-  if (modularmode && level >= 2 && totalsize > 40) find_missing_vars();
   return false;
 }
 
@@ -703,19 +723,58 @@ void polygcd_EnvRec::shape_measures() {
 // ---- Stage H: the exact methods --------------------------------------------------------------------
 
 bool polygcd_EnvRec::exact_methods() {
-  // s := v, taking over v's private copy when there is one.
-  auto v_is_the_gcd = [this]() {
-    ++polygcd_stages.exact_division;
-    if (v.copy != nullptr) {
-      s = std::exchange(v.copy, nullptr);
-      v.p = v.orig;
-    } else {
-      poly_assign(v.p, &s);
-    }
-    return wrap_it_up();
-  };
+  monic_over_field();
 
-  // 1. Over a coefficient field: both monic over the field, content-free.
+  // Exact division, coefficients not too large.
+  if (!word_modular() && (degree(v.p) == 1 || totalsize > trial_cutoff) && max_digits(u.p) < 35 &&
+      v_divides_u())
+    return v_is_the_gcd();
+
+  if (modular_method_with_cache()) return true;
+  if (second_random_probe()) return true;
+
+  // Only the degree was asked for.
+  for (poly* q : {&t, &g, &h}) free_poly(q);
+  if (leave_early && modularmode) {
+    ++polygcd_stages.probes;
+    check_uv();
+    power_of_x(&result, expo);
+    return finish_4();
+  }
+
+  if (cache_lookup()) return true;
+  if (division_and_modular_method()) return true;
+
+  // Every coefficient in the coefficient field.
+  if (!word_modular() && field_depth > 0 &&
+      all_coefs_invrtble_both(u.p, v.p, static_cast<std::int16_t>(pt->depth))) {
+    ++polygcd_stages.field;
+    field_coef_gcd(u.p, v.p, &s, pt);
+    clear_up(&s);
+    return wrap_it_up();
+  }
+
+  if (modulo_prime_methods()) return true;
+
+  // The subresultant remainder sequence.
+  ++polygcd_stages.algorithm_c;
+  return algorithm_c(*this);
+}
+
+// s := v, taking over v's private copy when there is one; the result.
+bool polygcd_EnvRec::v_is_the_gcd() {
+  ++polygcd_stages.exact_division;
+  if (v.copy != nullptr) {
+    s = std::exchange(v.copy, nullptr);
+    v.p = v.orig;
+  } else {
+    poly_assign(v.p, &s);
+  }
+  return wrap_it_up();
+}
+
+// H1. Over a coefficient field: both monic over the field, content-free.
+void polygcd_EnvRec::monic_over_field() {
   if (field_depth >= 1 && !word_modular() && number_polys - field_depth < 4) {
     for (gcd_arg* a : {&u, &v}) {
       make_copy(*a);
@@ -725,13 +784,10 @@ bool polygcd_EnvRec::exact_methods() {
       a->p = a->copy;
     }
   }
+}
 
-  // 2. Exact division, coefficients not too large.
-  if (!word_modular() && (degree(v.p) == 1 || totalsize > trial_cutoff) && max_digits(u.p) < 35 &&
-      v_divides_u())
-    return v_is_the_gcd();
-
-  // 3. The modular method, with the cache.
+// H3. The modular method, with the cache.
+bool polygcd_EnvRec::modular_method_with_cache() {
   if (totalsize > tripval && balanced && !word_modular() &&
       do_mod_method_now(u.p, v.p, delta, tried_use_modular)) {
     bool normale = false;
@@ -756,8 +812,11 @@ bool polygcd_EnvRec::exact_methods() {
     free_poly(&s);
     pending.reset();
   }
+  return false;
+}
 
-  // 4. The second random probe.
+// H4. The second random probe.
+bool polygcd_EnvRec::second_random_probe() {
   if (do_fast) {
     const std::int32_t lengths = fast_poly_length(u.p, 5) + fast_poly_length(v.p, 5);
     std::int32_t tests;
@@ -799,17 +858,11 @@ bool polygcd_EnvRec::exact_methods() {
       }
     }
   }
+  return false;
+}
 
-  // 5. Only the degree was asked for.
-  for (poly* q : {&t, &g, &h}) free_poly(q);
-  if (leave_early && modularmode) {
-    ++polygcd_stages.probes;
-    check_uv();
-    power_of_x(&result, expo);
-    return finish_4();
-  }
-
-  // 6. The cache.
+// H6. The cache.
+bool polygcd_EnvRec::cache_lookup() {
   if (lookupgcd > 0 && totalsize > gcd_stash_cutoff && degree(v.p) > 1 &&
       gcdmass < half_initial_memory()) {
     {
@@ -823,8 +876,11 @@ bool polygcd_EnvRec::exact_methods() {
     }
     if (!pending) pending.emplace(gcdp);
   }
+  return false;
+}
 
-  // 7. Exact division and the modular method once more.
+// H7. Exact division and the modular method once more.
+bool polygcd_EnvRec::division_and_modular_method() {
   if (!word_modular()) {
     if ((degree(v.p) == 1 || totalsize > trial_cutoff) && v_divides_u()) return v_is_the_gcd();
     if (totalsize > trial_cutoff && do_mod_method_now(u.p, v.p, delta, true)) {
@@ -837,17 +893,11 @@ bool polygcd_EnvRec::exact_methods() {
       free_poly(&s);
     }
   }
+  return false;
+}
 
-  // 8. Every coefficient in the coefficient field.
-  if (!word_modular() && field_depth > 0 &&
-      all_coefs_invrtble_both(u.p, v.p, static_cast<std::int16_t>(pt->depth))) {
-    ++polygcd_stages.field;
-    field_coef_gcd(u.p, v.p, &s, pt);
-    clear_up(&s);
-    return wrap_it_up();
-  }
-
-  // 9. Modulo a prime: exact division, then evaluation images.
+// H9. Modulo a prime: exact division, then evaluation images.
+bool polygcd_EnvRec::modulo_prime_methods() {
   if (modularmode) {
     if ((degree(v.p) == 1 || (totalsize > trial_cutoff && massive_enough(v.p->pcoef))) &&
         trial_poly_divide_noq(u.p, v.p, pt, true, false, false))
@@ -859,10 +909,7 @@ bool polygcd_EnvRec::exact_methods() {
     }
     free_poly(&s);
   }
-
-  // 10. The subresultant remainder sequence.
-  ++polygcd_stages.algorithm_c;
-  return algorithm_c(*this);
+  return false;
 }
 
 }  // namespace tavrin

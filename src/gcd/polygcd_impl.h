@@ -165,6 +165,17 @@ struct polygcd_EnvRec {
   bool general_contents();            // F
   void shape_measures();              // G
   bool exact_methods();               // H
+  // The steps of D and H: true when the step finished the call.
+  // D1 (does a small v divide u?), D3 (the modular probe), D4 (every
+  // coefficient in the coefficient field), D5 (the first random probe).
+  bool v_divides_u_cheaply(), modular_probe(), field_coefficients_first(), first_random_probe();
+  // D2 (whether general contents are taken), H1 (both monic over the field).
+  void choose_general_contents(), monic_over_field();
+  // H3 (the modular method with the cache), H4 (the second random probe),
+  // H6 (the cache), H7 (exact division and the modular method once more),
+  // H9 (modulo a prime); and the exit when v is the GCD (s := v).
+  bool modular_method_with_cache(), second_random_probe(), cache_lookup();
+  bool division_and_modular_method(), modulo_prime_methods(), v_is_the_gcd();
 
   // ---- Bookkeeping of the arguments (polygcd_steps.cpp) ----
   void restore_caller(gcd_arg& a);  // undo the in-place changes of a's orig

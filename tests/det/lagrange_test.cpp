@@ -543,6 +543,30 @@ TEST_F(Lagrange, InterpolatedInversesAreGaussJordans) {
   }
 }
 
+// [[x, 1], [1, x]]: three points in x (degree bound 2) times the four
+// adjugate entries and the determinant need 15 words of grid. At that limit
+// the interpolated inverse is Gauss-Jordan's; one word less, it declines.
+TEST_F(Lagrange, InverseGridLimitOnBothSides) {
+  NodeBalance balance;
+  Mat a(2, 2);
+  for (std::int32_t k = 0; k < 4; ++k) a.at(k / 2, k % 2) = Value::ratfun(k % 3 == 0 ? "x" : "1");
+  std::string out;
+  const Mat want = routed_inverse(a, 2, false, &out);
+  for (const std::size_t limit : {14, 15}) {
+    const ScopedValue<std::size_t> words(inverse_grid_words, limit);
+    auto w = fresh_work(), o = fresh_work();
+    Descr f;
+    to_dense(a, w.get(), f.get());
+    const bool done = rat_poly_inverse(w.get(), o.get(), 2, {});
+    EXPECT_EQ(done, limit == 15);
+    if (done) {
+      EXPECT_TRUE(same_mat(from_dense(o.get(), 2, 2), want));
+      free_cells(o.get(), 4);
+    }
+    free_cells(w.get(), 4);
+  }
+}
+
 TEST_F(Lagrange, KnownAnswers) {
   NodeBalance balance;
   // The max-plus bound: the best assignment of degrees; an empty column 2.

@@ -3,7 +3,13 @@
 #   cmake -DROOT=<dir holding the folders> -P include_order.cmake
 # Fails listing every offending line; also fails for a folder of ROOT missing
 # from the order (a new folder must be given its place here and in the README).
+# A room, a subfolder of a folder, is part of that folder: it includes from
+# itself, its sibling rooms, its folder's top and the folders below; what may
+# include the folder may include its rooms. A subfolder not listed among the
+# rooms, or an include naming no listed room, fails as a folder missing from
+# the order does.
 set(order core numbers dense poly gcd quoly toplevel lang arrays matrix det matlang frontend)
+set(rooms numbers/stash gcd/factor gcd/flat gcd/modular gcd/onevar)
 
 include(${CMAKE_CURRENT_LIST_DIR}/layout_check.cmake)
 layout_check_root(include_order)
@@ -20,6 +26,13 @@ foreach(folder ${entries})
     string(APPEND faults "\n  src/${folder}/ is not in the folder order")
     continue()
   endif()
+  file(GLOB_RECURSE subfolders LIST_DIRECTORIES true RELATIVE "${ROOT}" "${ROOT}/${folder}/*")
+  foreach(sub ${subfolders})
+    list(FIND rooms "${sub}" known)
+    if(IS_DIRECTORY "${ROOT}/${sub}" AND known EQUAL -1)
+      string(APPEND faults "\n  src/${sub}/ is not a room of ${folder}/")
+    endif()
+  endforeach()
   file(GLOB_RECURSE sources RELATIVE "${ROOT}" "${ROOT}/${folder}/*.h" "${ROOT}/${folder}/*.cpp")
   foreach(source ${sources})
     math(EXPR checked "${checked} + 1")
@@ -32,6 +45,14 @@ foreach(folder ${entries})
       endif()
       if(NOT header MATCHES "/")
         continue()  # beside the including file: its own folder
+      endif()
+      if(header MATCHES "^[^/]+/[^/]+/")
+        string(REGEX REPLACE "^([^/]+/[^/]+)/.*" "\\1" room "${header}")
+        list(FIND rooms "${room}" known)
+        if(known EQUAL -1)
+          string(APPEND faults "\n  src/${source}: includes ${header} (${room}/ is no room)")
+          continue()
+        endif()
       endif()
       string(REGEX REPLACE "/.*" "" target "${header}")
       list(FIND order "${target}" target_rank)

@@ -6,7 +6,7 @@
 #include "dense/dense_arrays.h"
 #include "dense/dense_divide.h"
 #include "dense/dense_mult.h"
-#include "gcd/powermod_impl.h"
+#include "gcd/factor/powermod_impl.h"
 #include "numbers/freelists.h"
 #include "numbers/word_mod.h"
 #include "poly/poly_repr.h"

@@ -10,7 +10,7 @@
 #include "core/mode_guard.h"
 #include "core/thresholds.h"
 #include "gcd/factor.h"
-#include "gcd/factor_impl.h"
+#include "gcd/factor/factor_impl.h"
 #include "gcd/gcd.h"
 #include "gcd/gcd_upcalls.h"
 #include "gcd/powermod.h"

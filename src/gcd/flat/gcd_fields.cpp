@@ -5,7 +5,7 @@
 #include <memory>
 #include <vector>
 
-#include "gcd/gcd_fields_impl.h"
+#include "gcd/flat/gcd_fields_impl.h"
 #include "numbers/char2_field.h"
 #include "numbers/primes.h"
 #include "numbers/word_mod.h"

@@ -147,12 +147,6 @@ struct DigitLinks {
 using PrimeList = RecentFirst<PrimeLinks>;
 using DigitList = RecentFirst<DigitLinks>;
 
-// The state of one run of basic_mod_method that the stability walk shares:
-// the current and previous products of primes with their halves.
-struct basic_mod_method_EnvRec {
-  ScratchNumber ucoef, halfnewprod, newprod, prevcoef, halfprod, prod;
-};
-
 // c taken into the symmetric range of m (c - m when c > half): into out.
 void symmetric(imptr c, imptr half, imptr m, imptr out) {
   num_assign(c, out);
@@ -163,6 +157,208 @@ void append(poly** tail, poly node) {
   **tail = node;
   *tail = &node->next;
 }
+
+// The content of g divided out in place (find_gcdcoefs); its value in c.
+void divide_by_content(poly* g, imptr c) {
+  find_gcdcoefs(*g, c);
+  if (is_longint(c, 1)) return;
+  OwnedPoly divisor;
+  divisor.p = detail::new_leaf(nullptr);
+  newimag(&divisor.p->ncoef);
+  num_assign(c, divisor.p->ncoef);
+  poly_quot(*g, divisor.p, g, content_division_tag);
+}
+
+struct basic_mod_method_EnvRec;
+bool check_equivalent(poly u, poly prev, poly* ans, basic_mod_method_EnvRec& env);
+
+// The first index into the prime table for x and y, into *i; false when the
+// method declines.
+bool first_prime_index(poly x, poly y, polypt pt, std::int32_t* i) {
+  // Without its table of primes the method declines (the others answer).
+  if (!modular_methods_enabled || prime[prime_count] == nullptr || !usable(data_file::pprods)) return false;
+  if (involves_field(x, pt->depth) || involves_field(y, pt->depth)) {
+    // The arguments involve the coefficient field. Modulo an auxiliary
+    // prime P its relations split, the image ring is no field, and image
+    // GCDs there are wrong or stop on elements without inverse: the method
+    // declines (the driver's field GCD and the subresultant sequence answer).
+    return false;
+  }
+  *i = select_prime(x, y, modular_gcd_prime_buffer, modular_gcd_prime_spread, prime_count, prime);
+  if (*i > prime_table_limit) *i = prime_table_limit + 1;  // a shortened table (test hook) is used up at once
+  return true;
+}
+
+// The state of one run of basic_mod_method: the walk through the prime
+// tables, the mixed-radix digits and primes of the images taken so far, the
+// current and previous combinations U, Uprev and the products of their
+// primes with their halves (which the stability walk shares).
+struct basic_mod_method_EnvRec : NoCopy {
+  basic_mod_method_EnvRec(poly x_in, poly y_in, polypt pt_in, imptr G_in, std::int32_t i_in, bool big_primes)
+      : x(x_in), y(y_in), pt(pt_in), G(G_in), dx(degree(x_in)), dy(degree(y_in)),
+        bound(4 * std::max(max_digits(x_in), max_digits(y_in))), i(i_in), start(i_in), big_primes_left(big_primes) {
+    special_set(1, newprod.get());
+    special_set(0, halfnewprod.get());
+    poly_set(0, U.cell());
+  }
+
+  // Uprev := U, prod := newprod for the pass about to start.
+  void next_pass() {
+    free_poly(Uprev.cell());
+    Uprev.p = U.release();
+    num_assign(newprod.get(), prod.get());
+    num_assign(halfnewprod.get(), halfprod.get());
+  }
+
+  // The pass leaves the combination unchanged.
+  void same_as_before() {
+    poly_assign(Uprev.p, U.cell());
+    num_assign(prod.get(), newprod.get());
+    num_assign(halfprod.get(), halfnewprod.get());
+  }
+
+  // *p := the prime of index i, made the modulus; false when the tables are
+  // used up or the product of the primes has long passed the bound.
+  bool next_prime(std::int32_t* p) {
+    if (i > limit) {
+      if (!big_primes_left) return false;
+      big_primes_left = false;
+      limit += big_prime_count;
+      ++modular_gcd_stats.big_prime_switches;
+    }
+    if (i - start > 10 && logg2(prod.get()) > bound) return false;
+    *p = i > prime_table_limit ? big_prime[i - prime_table_limit] : prime[i]->head->value;
+    if (modular_prime_hook != nullptr) *p = modular_prime_hook(tried, *p);
+    ++tried;
+    set_word_modulus(*p);
+    return true;
+  }
+
+  // g := the GCD of the images of x and y modulo the prime in force, times
+  // Gp (G modulo p), lifted to the symmetric range; false when p divides G
+  // (the image would be 0) or either image loses degree.
+  bool gcd_image(std::int32_t Gp, OwnedPoly& g) {
+    if (Gp == 0) return false;
+    {
+      ModularImage image;
+      poly xi = x;
+      poly yi = y;
+      image.take(&xi);
+      image.take(&yi);
+      if (xi == nullptr || yi == nullptr || degree(xi) < dx || degree(yi) < dy) return false;
+      image.take_modout_data();
+      const PrimeImageMode mode(-16383);
+      const auto t0 = std::chrono::steady_clock::now();
+      if (modular_image_hook != nullptr) modular_image_hook();
+      polygcd(xi, yi, g.cell(), pt);
+      modular_gcd_stats.image_nanoseconds +=
+          std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now() - t0).count();
+      mod_mult_num(g.p, Gp);
+      ++modular_gcd_stats.images;
+    }
+    const ScopedValue<bool> symmetric_lift(alt_form_display, true);
+    poly_change_from_mod(g.p);
+    return true;
+  }
+
+  // The first image of a run: true when it is the GCD itself (its content
+  // divided out, it divides x and y); else its degree becomes the candidate.
+  bool first_image_divides(OwnedPoly& g, std::int32_t Gp, std::int32_t p) {
+    if (2 * static_cast<std::int64_t>(Gp) < p) {
+      ScratchNumber c;
+      if (Gp == 1) {
+        special_set(1, c.get());
+      } else {
+        divide_by_content(g.cell(), c.get());
+      }
+      if (is_bare_leaf(g.p) || (trial_poly_divide_noq(x, g.p, pt, true, true, false) &&
+                                trial_poly_divide_noq(y, g.p, pt, true, true, false)))
+        return true;
+      if (!is_longint(c.get(), 1)) num_poly_mult(g.p, c.get());
+    }
+    cand = degree(g.p);
+    first = false;
+    return false;
+  }
+
+  // Every earlier prime of the run was unlucky: the run starts again at i.
+  void restart() {
+    ++modular_gcd_stats.restarts;
+    start = i;
+    digits.clear();
+    primes.clear();
+    special_set(1, newprod.get());
+    special_set(0, halfnewprod.get());
+    free_poly(U.cell());
+    poly_set(0, U.cell());
+    first = true;
+  }
+
+  // The Garner step: the new digit d = (g - Uprev) / Mprev modulo p, and
+  // U := Uprev + d Mprev.
+  void garner_step(poly g, std::int32_t p) {
+    OwnedPoly t;
+    OwnedPoly pconst;
+    pconst.p = detail::new_leaf(WordNumber(p).release());
+    if (digits.head() == nullptr) {
+      poly_set(0, t.cell());
+    } else {
+      t.p = Chinese(digits.head(), pconst.p, primes.head(), pt);
+    }
+    OwnedPoly w;
+    poly_sub(g, t.p, w.cell());
+    const std::int32_t inverse = inverse_prod(primes.head());
+    if (inverse != 1) {
+      const WordNumber inv(inverse);
+      num_poly_mult(w.p, inv.get());
+    }
+    poly_remainder_inplace(w.cell(), pconst.p->ncoef);
+    if (w.p == nullptr) poly_set(0, w.cell());
+    OwnedPoly scaled;
+    poly_assign(w.p, scaled.cell());
+    num_poly_mult(scaled.p, prod.get());
+    poly_add(Uprev.p, scaled.p, U.cell());
+    digits.push(w.release());
+    primes.push(p);
+    const WordNumber pn(p);
+    fast_mult(prod.get(), pn.get(), newprod.get());
+    num_assign(newprod.get(), halfnewprod.get());
+    shift_right_1(halfnewprod.get());
+    ++modular_gcd_stats.garner_steps;
+  }
+
+  // The stability test: true when the last two combinations agree, the
+  // common value (its content divided out) in *r and *success set.
+  bool stable(poly* r, bool* success) {
+    if (degree(Uprev.p) != degree(U.p) || !bigger(prod.get(), G)) return false;
+    OwnedPoly ans;
+    if (!check_equivalent(U.p, Uprev.p, ans.cell(), *this)) return false;
+    if (ans.p == nullptr) {
+      tavrin_error(" Basic mod method. r is nil.", true);
+      return true;
+    }
+    ScratchNumber c;
+    divide_by_content(ans.cell(), c.get());
+    *r = ans.release();
+    *success = true;
+    return true;
+  }
+
+  ScratchNumber ucoef, halfnewprod, newprod, prevcoef, halfprod, prod;
+  PrimeList primes;
+  DigitList digits;
+  OwnedPoly U, Uprev;
+  poly x, y;
+  polypt pt;
+  imptr G;  // the GCD of the leading numbers
+  std::int32_t dx, dy, bound;
+  std::int32_t limit = prime_table_limit;
+  std::int32_t i, start;
+  std::int32_t tried = 0;  // primes tried in this run (for the test hook)
+  std::int32_t cand = 0;
+  bool big_primes_left;
+  bool first = true;
+};
 
 // The walk of two combinations together (see basic_mod_method): *ans := the
 // common value in the symmetric ranges when u (modulo newprod) and prev
@@ -202,17 +398,6 @@ bool check_equivalent(poly u, poly prev, poly* ans, basic_mod_method_EnvRec& env
   }
   *ans = out.release();
   return true;
-}
-
-// The content of g divided out in place (find_gcdcoefs); its value in c.
-void divide_by_content(poly* g, imptr c) {
-  find_gcdcoefs(*g, c);
-  if (is_longint(c, 1)) return;
-  OwnedPoly divisor;
-  divisor.p = detail::new_leaf(nullptr);
-  newimag(&divisor.p->ncoef);
-  num_assign(c, divisor.p->ncoef);
-  poly_quot(*g, divisor.p, g, content_division_tag);
 }
 
 }  // namespace
@@ -266,202 +451,57 @@ bool use_modular(poly n, poly m, bool* success, bool* isnumb, polypt pt,
 void basic_mod_method(poly x, poly y, poly* r, bool* success, polypt pt) {
   *success = false;
   *r = nullptr;
-  // Without its table of primes the method declines (the others answer).
-  if (!modular_methods_enabled || prime[prime_count] == nullptr || !usable(data_file::pprods)) return;
-  imptr* table = prime;
-  std::int32_t limit = prime_table_limit;
-  std::int32_t i;
-  bool big_primes_left = usable(data_file::bprimes);
-  if (!involves_field(x, pt->depth) && !involves_field(y, pt->depth)) {
-    i = select_prime(x, y, modular_gcd_prime_buffer, modular_gcd_prime_spread, prime_count, prime);
-    if (i > limit) i = limit + 1;  // a shortened table (test hook) is used up at once
-  } else {
-    // The arguments involve the coefficient field. Modulo an auxiliary
-    // prime P its relations split, the image ring is no field, and image
-    // GCDs there are wrong or stop on elements without inverse: the method
-    // declines (the driver's field GCD and the subresultant sequence answer).
-    return;
-  }
+  std::int32_t i = 0;
+  if (!first_prime_index(x, y, pt, &i)) return;
+  const bool big_primes_left = usable(data_file::bprimes);
   ++modular_gcd_stats.runs;
 
   ScratchNumber G;
   binary_gcd(leading_coef(x)->ncoef, leading_coef(y)->ncoef, G.get());
-  const std::int32_t dx = degree(x);
-  const std::int32_t dy = degree(y);
-  const std::int32_t bound = 4 * std::max(max_digits(x), max_digits(y));
-
   const ModulusGuard ring;
   const ScopedValue<bool> nonnegative(pos_mod, true);  // Garner digits in 0 .. p - 1
   modularmode = false;
   lintmode = false;
-  basic_mod_method_EnvRec env;
-  special_set(1, env.newprod.get());
-  special_set(0, env.halfnewprod.get());
-  PrimeList primes;
-  DigitList digits;
-  OwnedPoly U, Uprev;
-  poly_set(0, U.cell());
-  std::int32_t start = i;
-  std::int32_t tried = 0;  // primes tried in this call (for the test hook)
-  bool first = true;
-  std::int32_t cand = 0;
+  basic_mod_method_EnvRec run(x, y, pt, G.get(), i, big_primes_left);
 
   for (;;) {
     check_interrupt();
-    free_poly(Uprev.cell());
-    Uprev.p = U.release();
-    num_assign(env.newprod.get(), env.prod.get());
-    num_assign(env.halfnewprod.get(), env.halfprod.get());
-    auto same_as_before = [&] {  // the pass leaves the combination unchanged
-      poly_assign(Uprev.p, U.cell());
-      num_assign(env.prod.get(), env.newprod.get());
-      num_assign(env.halfprod.get(), env.halfnewprod.get());
-    };
-
-    if (i > limit) {
-      if (big_primes_left) {
-        big_primes_left = false;
-        limit += big_prime_count;
-        ++modular_gcd_stats.big_prime_switches;
-      } else {
-        return;
-      }
-    }
-    if (i - start > 10 && logg2(env.prod.get()) > bound) return;
-
-    std::int32_t p = i > prime_table_limit ? big_prime[i - prime_table_limit] : table[i]->head->value;
-    if (modular_prime_hook != nullptr) p = modular_prime_hook(tried, p);
-    ++tried;
-    set_word_modulus(p);
+    run.next_pass();
+    std::int32_t p = 0;
+    if (!run.next_prime(&p)) return;
     const std::int32_t Gp = limbs_mod(G.get(), p);
-
     OwnedPoly g;
-    bool usable = Gp != 0;  // a prime dividing G would scale the image to 0
-    if (usable) {
-      ModularImage image;
-      poly xi = x;
-      poly yi = y;
-      image.take(&xi);
-      image.take(&yi);
-      usable = xi != nullptr && yi != nullptr && degree(xi) >= dx && degree(yi) >= dy;
-      if (usable) {
-        image.take_modout_data();
-        const PrimeImageMode mode(-16383);
-        const auto t0 = std::chrono::steady_clock::now();
-        if (modular_image_hook != nullptr) modular_image_hook();
-        polygcd(xi, yi, g.cell(), pt);
-        modular_gcd_stats.image_nanoseconds +=
-            std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now() - t0)
-                .count();
-        mod_mult_num(g.p, Gp);
-        ++modular_gcd_stats.images;
-      }
-    }
-    if (!usable) {
-      same_as_before();
-      ++i;
+    if (!run.gcd_image(Gp, g)) {
+      run.same_as_before();
+      ++run.i;
       continue;
     }
-    {
-      const ScopedValue<bool> symmetric_lift(alt_form_display, true);
-      poly_change_from_mod(g.p);
+    if (run.first && run.first_image_divides(g, Gp, p)) {
+      ++modular_gcd_stats.first_image;
+      *r = g.release();
+      *success = true;
+      return;
     }
-
-    if (first) {
-      if (2 * static_cast<std::int64_t>(Gp) < p) {
-        ScratchNumber c;
-        if (Gp == 1) {
-          special_set(1, c.get());
-        } else {
-          divide_by_content(g.cell(), c.get());
-        }
-        if (is_bare_leaf(g.p) || (trial_poly_divide_noq(x, g.p, pt, true, true, false) &&
-                                  trial_poly_divide_noq(y, g.p, pt, true, true, false))) {
-          ++modular_gcd_stats.first_image;
-          *r = g.release();
-          *success = true;
-          return;
-        }
-        if (!is_longint(c.get(), 1)) num_poly_mult(g.p, c.get());
-      }
-      cand = degree(g.p);
-      first = false;
-    }
-
     const std::int32_t dg = degree(g.p);
-    if (dg > cand) {  // an unlucky prime
+    if (dg > run.cand) {  // an unlucky prime
       if (verbose && windy)
         std::printf(" *** Alert. spurious factor in gcd. %" PRId32 ", %" PRId32 ", %" PRId32 "\n",
-                    p, dg, cand);
-      same_as_before();
-      ++i;
+                    p, dg, run.cand);
+      run.same_as_before();
+      ++run.i;
       continue;
     }
-    if (dg < cand) {  // every earlier prime of the run was unlucky
+    if (dg < run.cand) {  // every earlier prime of the run was unlucky
       if (verbose && windy)
         std::printf(" *** ALERT. spurious first factor in gcd. %" PRId32 ", %" PRId32 ", %" PRId32
                     "\n",
-                    p, dg, cand);
-      ++modular_gcd_stats.restarts;
-      start = i;
-      digits.clear();
-      primes.clear();
-      special_set(1, env.newprod.get());
-      special_set(0, env.halfnewprod.get());
-      free_poly(U.cell());
-      poly_set(0, U.cell());
-      first = true;
+                    p, dg, run.cand);
+      run.restart();
       continue;
     }
-
-    // The Garner step: the new digit d = (g - Uprev) / Mprev modulo p.
-    {
-      OwnedPoly t;
-      OwnedPoly pconst;
-      pconst.p = detail::new_leaf(WordNumber(p).release());
-      if (digits.head() == nullptr) {
-        poly_set(0, t.cell());
-      } else {
-        t.p = Chinese(digits.head(), pconst.p, primes.head(), pt);
-      }
-      OwnedPoly w;
-      poly_sub(g.p, t.p, w.cell());
-      const std::int32_t inverse = inverse_prod(primes.head());
-      if (inverse != 1) {
-        const WordNumber inv(inverse);
-        num_poly_mult(w.p, inv.get());
-      }
-      poly_remainder_inplace(w.cell(), pconst.p->ncoef);
-      if (w.p == nullptr) poly_set(0, w.cell());
-      OwnedPoly scaled;
-      poly_assign(w.p, scaled.cell());
-      num_poly_mult(scaled.p, env.prod.get());
-      poly_add(Uprev.p, scaled.p, U.cell());
-      digits.push(w.release());
-      primes.push(p);
-      const WordNumber pn(p);
-      fast_mult(env.prod.get(), pn.get(), env.newprod.get());
-      num_assign(env.newprod.get(), env.halfnewprod.get());
-      shift_right_1(env.halfnewprod.get());
-      ++modular_gcd_stats.garner_steps;
-    }
-    ++i;
-
-    // The stability test: the last two combinations agree.
-    if (degree(Uprev.p) == degree(U.p) && bigger(env.prod.get(), G.get())) {
-      OwnedPoly ans;
-      if (check_equivalent(U.p, Uprev.p, ans.cell(), env)) {
-        if (ans.p == nullptr) {
-          tavrin_error(" Basic mod method. r is nil.", true);
-          return;
-        }
-        ScratchNumber c;
-        divide_by_content(ans.cell(), c.get());
-        *r = ans.release();
-        *success = true;
-        return;
-      }
-    }
+    run.garner_step(g.p, p);
+    ++run.i;
+    if (run.stable(r, success)) return;
   }
 }
 

@@ -2,7 +2,7 @@
 // field, and a finite field given by logarithm tables, used for GF(2^8),
 // GF(2^16) and for extensions GF(p^d) of small prime fields, whose many
 // elements give evaluation points where the ground field has too few.
-// Private to src/gcd.
+// Private to src/gcd/flat.
 //
 // Representation. An element is a std::uint32_t. PrimeField: the residue
 // 0 .. p - 1. LogField (q elements, generator g): 0 is zero and k + 1 stands

@@ -19,7 +19,7 @@
 #include "core/mode_guard.h"
 #include "core/thresholds.h"
 #include "gcd/flat_gcd.h"
-#include "gcd/flat_gcd_impl.h"
+#include "gcd/flat/flat_gcd_impl.h"
 #include "gcd/gcd.h"
 #include "numbers/char2_field.h"
 #include "poly/poly_repr.h"

@@ -5,7 +5,7 @@
 #include "core/globals.h"
 #include "core/interrupts.h"
 #include "dense/dense_arrays.h"
-#include "gcd/factor_impl.h"
+#include "gcd/factor/factor_impl.h"
 #include "numbers/freelists.h"
 #include "numbers/node_handles.h"
 #include "numbers/poly_nodes.h"

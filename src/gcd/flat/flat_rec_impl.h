@@ -1,6 +1,6 @@
 // Flat polynomials seen as polynomials in the variables 0 .. v - 1 with
 // coefficients in F[v] (v one variable of the layout): the form in which
-// the engines evaluate and interpolate v. Private to src/gcd.
+// the engines evaluate and interpolate v. Private to src/gcd/flat.
 //
 // Representation (Rec): the prefixes (keys with v's field 0) strictly
 // decreasing, each with a dense coefficient vector in v (lowest power
@@ -12,7 +12,7 @@
 #include <utility>
 #include <vector>
 
-#include "gcd/flat_gcd_impl.h"
+#include "gcd/flat/flat_gcd_impl.h"
 
 namespace tavrin::flat {
 

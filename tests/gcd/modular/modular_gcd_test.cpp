@@ -109,6 +109,11 @@ std::int32_t first_prime_forced(std::int32_t k, std::int32_t p) {
   return k == 0 ? forced_prime : p;
 }
 
+std::int32_t second_prime_forced(std::int32_t k, std::int32_t p) {
+  ++hook_calls;
+  return k == 1 ? forced_prime : p;
+}
+
 TEST_F(ModularGcd, PrimesAndGarnerKnownAnswers) {
   PolyVars vars{"x", "y"};
   const auto ref = [&](const char* s) { return parse_ref(s, vars.names()); };
@@ -138,6 +143,15 @@ TEST_F(ModularGcd, PrimesAndGarnerKnownAnswers) {
   before = modular_gcd_stats;
   EXPECT_EQ(mod_method(ref("(x + 1)*(x + 16088)"), ref("(x + 1)^2"), x), ref("x + 1"));
   EXPECT_EQ(modular_gcd_stats.restarts - before.restarts, 1);
+
+  // An unlucky later prime P: its image has degree 3, above the run's 2; the
+  // pass leaves the combination as it was (no Garner step for it).
+  modular_prime_hook = second_prime_forced;
+  before = modular_gcd_stats;
+  EXPECT_EQ(mod_method(big * ref("x + 16088"), big * ref("x + 1"), x), big);
+  EXPECT_EQ(modular_gcd_stats.garner_steps - before.garner_steps,
+            modular_gcd_stats.images - before.images - 1);
+  modular_prime_hook = first_prime_forced;
 
   // A prime dividing a leading coefficient is passed over without an image.
   hook_calls = 0;

@@ -19,7 +19,7 @@
 #include "core/mode_guard.h"
 #include "core/thresholds.h"
 #include "gcd/factor.h"
-#include "gcd/factor_impl.h"
+#include "gcd/factor/factor_impl.h"
 #include "gcd/powermod.h"
 #include "gcd/square_free.h"
 #include "numbers/freelists.h"

@@ -15,7 +15,7 @@
 
 #include "gcd/flat_gcd.h"
 #include "core/thresholds.h"
-#include "gcd/flat_gcd_impl.h"
+#include "gcd/flat/flat_gcd_impl.h"
 
 namespace tavrin::flat {
 

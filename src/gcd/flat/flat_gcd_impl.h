@@ -1,6 +1,6 @@
 // The engines behind flat_gcd (flat_gcd.h), on flat polynomials over a
 // finite field F (PrimeField or LogField, gcd_fields_impl.h). Private to
-// src/gcd.
+// src/gcd/flat.
 //
 // Every engine takes two non-zero polynomials A and B in the variables
 // 0 .. k - 1 of a layout and gives G = gcd(A, B), monic (the coefficient of
@@ -11,8 +11,8 @@
 #include <cstdint>
 #include <vector>
 
-#include "gcd/flat_poly_impl.h"
-#include "gcd/gcd_fields_impl.h"
+#include "gcd/flat/flat_poly_impl.h"
+#include "gcd/flat/gcd_fields_impl.h"
 
 namespace tavrin::flat {
 

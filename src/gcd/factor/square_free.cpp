@@ -8,7 +8,7 @@
 #include "core/globals.h"
 #include "core/thresholds.h"
 #include "gcd/content.h"
-#include "gcd/factor_impl.h"
+#include "gcd/factor/factor_impl.h"
 #include "gcd/gcd.h"
 #include "numbers/freelists.h"
 #include "numbers/node_handles.h"

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "core/globals.h"
-#include "gcd/flat_poly_impl.h"
+#include "gcd/flat/flat_poly_impl.h"
 #include "numbers/freelists.h"
 #include "numbers/node_handles.h"
 

@@ -19,7 +19,7 @@
 #include <vector>
 
 #include "core/interrupts.h"
-#include "gcd/flat_gcd_impl.h"
+#include "gcd/flat/flat_gcd_impl.h"
 
 namespace tavrin::flat {
 

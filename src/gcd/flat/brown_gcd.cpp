@@ -9,8 +9,8 @@
 #include <vector>
 
 #include "core/interrupts.h"
-#include "gcd/flat_gcd_impl.h"
-#include "gcd/flat_rec_impl.h"
+#include "gcd/flat/flat_gcd_impl.h"
+#include "gcd/flat/flat_rec_impl.h"
 
 namespace tavrin::flat {
 

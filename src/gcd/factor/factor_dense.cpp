@@ -25,7 +25,7 @@
 #include <vector>
 
 #include "core/interrupts.h"
-#include "gcd/factor_impl.h"
+#include "gcd/factor/factor_impl.h"
 
 namespace tavrin::detail {
 

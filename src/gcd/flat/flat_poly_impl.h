@@ -1,6 +1,6 @@
 // Flat polynomials of the GCD engines (flat_gcd.h): arrays of terms with
 // packed exponent vectors, and their conversion from and to the recursive
-// lists of poly_repr.h. Private to src/gcd.
+// lists of poly_repr.h. Private to src/gcd/flat.
 //
 // Representation. The variables of a problem are numbered 0 .. n - 1, 0
 // being the highest level that occurs (the levels that occur in neither
