@@ -1,3 +1,4 @@
+#include "lang/statements.h"
 #include "lang/variables.h"
 
 #include <cstdio>
@@ -7,7 +8,6 @@
 #include "core/errors.h"
 #include "core/globals.h"
 #include "lang/expressions.h"
-#include "lang/later_services.h"
 #include "numbers/freelists.h"
 #include "numbers/mod_journal.h"
 #include "poly/poly_repr.h"

@@ -1,3 +1,4 @@
+#include "lang/lang_upcalls.h"
 #include "matlang/matrix_literals.h"
 
 #include <cstring>
@@ -9,7 +10,6 @@
 #include "core/globals.h"
 #include "core/interrupts.h"
 #include "lang/expressions.h"
-#include "lang/later_services.h"
 #include "lang/poly_readin.h"
 #include "lang/statements.h"
 #include "matrix/det_services.h"
