@@ -2,8 +2,8 @@
 // array elements and their sparse entries, the built-in functions (whose
 // bodies live with the arrays), assignment targets, the matrix operands of
 // evaluation at values ("#") and random values. This is their one
-// declaration; each owner's header includes this one where it declares
-// more of its family.
+// declaration: an owner's header that declares more of the family
+// (arrays/targets.h, arrays/sparse_store.h) includes this one.
 #pragma once
 
 #include <cstdint>

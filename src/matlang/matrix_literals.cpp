@@ -1,4 +1,3 @@
-#include "lang/lang_upcalls.h"
 #include "matlang/matrix_literals.h"
 
 #include <cstring>
@@ -10,6 +9,7 @@
 #include "core/globals.h"
 #include "core/interrupts.h"
 #include "lang/expressions.h"
+#include "lang/lang_upcalls.h"
 #include "lang/poly_readin.h"
 #include "lang/statements.h"
 #include "matrix/det_services.h"

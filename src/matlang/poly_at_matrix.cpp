@@ -1,6 +1,5 @@
 // p(A) by Horner's scheme on matrices (poly_at_matrix.h).
 #include "core/error_codes.h"
-#include "lang/lang_upcalls.h"
 #include "matlang/matrix_powers.h"
 #include "matlang/poly_at_matrix.h"
 
@@ -14,6 +13,7 @@
 #include "core/globals.h"
 #include "arrays/array_store.h"
 #include "core/interrupts.h"
+#include "lang/lang_upcalls.h"
 #include "matlang/matrix_expr_impl.h"
 #include "matlang/matrix_expressions.h"
 #include "matrix/matrix_products.h"
