@@ -27,7 +27,8 @@ BUILT_IN = QUALIFIERS | {'void', 'bool', 'char', 'short', 'int', 'long', 'float'
 
 
 def headers(root):
-    for dirpath, _, files in os.walk(os.path.join(root, 'src')):
+    for dirpath, dirs, files in os.walk(os.path.join(root, 'src')):
+        dirs.sort()
         for f in sorted(files):
             if f.endswith('.h'):
                 yield os.path.join(dirpath, f)
