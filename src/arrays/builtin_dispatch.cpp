@@ -17,7 +17,7 @@
 #include "core/globals.h"
 #include "lang/expressions.h"
 #include "lang/functions.h"
-#include "lang/later_services.h"
+#include "lang/lang_upcalls.h"
 #include "lang/tokens.h"
 #include "numbers/bigint.h"
 #include "numbers/freelists.h"

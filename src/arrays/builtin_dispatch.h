@@ -1,5 +1,5 @@
 // The built-in functions: routing of an index to one of the two bodies
-// (builtin_func, declared in lang/later_services.h), the environment the
+// (builtin_func, declared in lang/lang_upcalls.h), the environment the
 // first body shares with its readers, the readers of arguments, and the
 // routines several built-ins of the first body share.
 //

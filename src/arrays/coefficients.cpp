@@ -7,7 +7,7 @@
 #include "core/globals.h"
 #include "gcd/content.h"
 #include "lang/expressions.h"
-#include "lang/later_services.h"
+#include "lang/lang_upcalls.h"
 #include "lang/tokens.h"
 #include "numbers/freelists.h"
 #include "numbers/mod_journal.h"

@@ -8,7 +8,7 @@
 #include "core/errors.h"
 #include "core/globals.h"
 #include "lang/expressions.h"
-#include "lang/later_services.h"
+#include "lang/floating.h"
 #include "lang/tokens.h"
 #include "numbers/freelists.h"
 #include "numbers/mod_journal.h"

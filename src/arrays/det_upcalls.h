@@ -1,6 +1,9 @@
 // Routines of the matrix, determinant and matrix-statement folders that the
 // built-ins call; defined there (the integer determinant in
 // det/int_determ.cpp, the matrix built-ins in matlang/matrix_builtins.cpp).
+// This is their one declaration: an owner's header that declares more of
+// the family includes this one and keeps the contract, named beside the
+// declaration below.
 #pragma once
 
 #include <cstdint>
@@ -29,13 +32,13 @@ void trial_divide(quolyptr n, quolyptr m, bool wantquot, bool fast_yes, bool SDi
 // (coefficients, then exponents); rows 0 writes 1 and 0. *p consumed.
 void poly_to_array(std::int32_t rows, std::int32_t start, poly* p);
 // *n := 1 when the chosen parts of x and y are equal (Equal) or each
-// other's negative (otherwise), else 0 (matrix/finish_equal.h).
+// other's negative (otherwise), else 0. Contract: matrix/finish_equal.h.
 void finish_equal(std::int32_t index, quolyptr n, quoly x, quoly y, const bool want[6]);
 
 // Second-body services. Exchanges of rows (heads of rows i and j, from 1)
 // and columns (i < k, rows start..rows) of sparse frames, and of rows
-// (Swaprow) or columns j, k (from 0) of a dense block (matrix/pivot_search.h,
-// matrix/row_ops.h).
+// (Swaprow) or columns j, k (from 0) of a dense block. Contracts:
+// matrix/pivot_search.h, matrix/row_ops.h.
 void sp_switchrow(sparseptr sp, std::int32_t i, std::int32_t j);
 void sp_switchcol(sparseptr sp, std::int32_t i, std::int32_t k, std::int32_t rows,
                   std::int32_t start);
@@ -54,8 +57,8 @@ void Mills(arrptr q, std::int32_t rows, std::int32_t slow, quolyptr bound, quoly
 void fill_sparse(arrptr q);
 
 // The matrix built-ins (normal forms, LU, zero test, transposition in
-// place) when index is one of theirs; false with nothing read otherwise
-// (matlang/matrix_builtins.h).
+// place) when index is one of theirs; false with nothing read otherwise.
+// Contract: matlang/matrix_builtins.h.
 bool matrix_builtin(builtin_func1_EnvRec* env, std::int32_t index);
 
 }  // namespace tavrin

@@ -1,5 +1,5 @@
 // Array elements read inside expressions: the exact reader new_arretrieve
-// and the floating reader iarretrieve (declared in lang/later_services.h,
+// and the floating reader iarretrieve (declared in lang/lang_upcalls.h,
 // which the factor readers include).
 #include <cstring>
 
@@ -9,7 +9,8 @@
 #include "core/error_codes.h"
 #include "core/errors.h"
 #include "core/globals.h"
-#include "lang/later_services.h"
+#include "lang/lang_upcalls.h"
+#include "lang/statements.h"
 #include "numbers/freelists.h"
 #include "toplevel/state.h"
 

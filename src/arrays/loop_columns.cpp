@@ -5,7 +5,7 @@
 #include "core/error_codes.h"
 #include "core/errors.h"
 #include "core/globals.h"
-#include "lang/later_services.h"
+#include "lang/lang_upcalls.h"
 #include "toplevel/scanner.h"
 
 namespace tavrin {

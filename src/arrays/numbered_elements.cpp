@@ -1,11 +1,11 @@
 // The cell of an element of a numbered array ("%[k][r, c]"), for the factor
-// reader (spec_arretrieve: lang/later_services.h).
+// reader (spec_arretrieve: lang/lang_upcalls.h).
 #include <cstdio>
 
 #include "arrays/array_store.h"
 #include "arrays/declarations.h"
 #include "core/globals.h"
-#include "lang/later_services.h"
+#include "lang/lang_upcalls.h"
 #include "numbers/freelists.h"
 #include "toplevel/state.h"
 

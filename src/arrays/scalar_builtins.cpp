@@ -17,7 +17,7 @@
 #include "gcd/square_free.h"
 #include "lang/expressions.h"
 #include "lang/floating.h"
-#include "lang/later_services.h"
+#include "lang/lang_upcalls.h"
 #include "lang/tokens.h"
 #include "numbers/freelists.h"
 #include "numbers/integer_gcd.h"

@@ -19,7 +19,7 @@
 #include "gcd/content.h"
 #include "gcd/powermod.h"
 #include "lang/expressions.h"
-#include "lang/later_services.h"
+#include "lang/lang_upcalls.h"
 #include "lang/tokens.h"
 #include "numbers/bigint.h"
 #include "numbers/freelists.h"

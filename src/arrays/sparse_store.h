@@ -30,7 +30,8 @@
 #include <cstdint>
 
 #include "core/records.h"
-#include "lang/later_services.h"
+#include "lang/lang_upcalls.h"
+#include "quoly/quoly_upcalls.h"
 #include "toplevel/scanner.h"
 
 namespace tavrin {
@@ -109,12 +110,12 @@ void isparse_insert(std::int32_t r, std::int32_t c, std::int32_t n, arrptr q, bo
 void sparse_delete(std::int32_t r, std::int32_t c, arrptr q, bool colflag);
 // t: the head link of a row. Inserts an entry for column c holding a fresh
 // number 0 at its sorted place; *qp := its value cell.
-// (declared in lang/later_services.h, which the expression evaluator reads)
+// (declared in lang/lang_upcalls.h, which the expression evaluator reads)
 // t: the head link of a row. When column c holds a zero number, the entry is
-// deleted; otherwise nothing. (Declared in lang/later_services.h.)
-// t: a link to an entry. The entry is unlinked (*t := its successor), its
-// value (if any) freed and the entry given back.
-void free_colm(colm_ptrptr t);
+// deleted; otherwise nothing. (Declared in lang/lang_upcalls.h.)
+// free_colm(t), declared in quoly/quoly_upcalls.h: t a link to an entry.
+// The entry is unlinked (*t := its successor), its value (if any) freed and
+// the entry given back.
 
 // ---- Whole matrices -------------------------------------------------------------------
 // Replaces the entries of q's rows by the dense matrix arr (q->rows rows,

@@ -12,7 +12,7 @@
 #include "core/errors.h"
 #include "core/globals.h"
 #include "lang/expressions.h"
-#include "lang/later_services.h"
+#include "lang/lang_upcalls.h"
 #include "lang/tokens.h"
 #include "numbers/freelists.h"
 #include "poly/poly_repr.h"

@@ -14,6 +14,7 @@
 #include <cstdint>
 
 #include "core/records.h"
+#include "lang/lang_upcalls.h"
 #include "toplevel/scanner.h"
 
 namespace tavrin {
@@ -22,7 +23,7 @@ namespace tavrin {
 // dense cell, possibly holding nil, or a present sparse entry's val; nil
 // for an absent sparse entry). The token after the target is current on
 // return. Errors 243, 19, 217-221, 28, 27 and those of the subscripts.
-void get_quoly_ptr(quolyptr* qp, textptr inf, nameptr* flag);
+// get_quoly_ptr(qp, inf, flag): declared in lang/lang_upcalls.h.
 // As get_quoly_ptr; *spars := the target is an element of a sparse array
 // found by name (false for scalars and linked tokens).
 void new_get_quoly_ptr(quolyptr* qp, textptr inf, nameptr* flag, bool* spars);

@@ -14,7 +14,7 @@
 #include "core/globals.h"
 #include "core/mode_guard.h"
 #include "lang/expressions.h"
-#include "lang/later_services.h"
+#include "lang/lang_upcalls.h"
 #include "lang/tokens.h"
 #include "lang/variables.h"
 #include "numbers/freelists.h"

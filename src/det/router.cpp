@@ -200,7 +200,7 @@ bool sparse_by_dense(sparseptr* spar, std::int32_t m, quolyptr n, bool ar_free, 
     if (m > dense_side_cap) return false;
     SpreadCopy w(spar, m);
     if (!w.taken()) return false;
-    note(det_method::mod_poly_determ);
+    note(det_method::mod_poly_interpolated);
     if (!det_methods.mod_poly_interpolated(w.get(), m, n)) return false;
   } else if (kind == dense_kind::integers) {
     note(det_method::int_determ);
@@ -424,7 +424,7 @@ void dense_route(mat_invert_EnvRec& env, workptr ar, workptr outar, std::int32_t
   if (!lagrange_wanted && env.allpolys && !env.allnumbs && !how.invert && detcutoff < 0 &&
       modularmode && !flotemode && fct == nullptr && the_degree < 0 && m >= quiet_lagrange_side &&
       !need_to_turn_off_mod_out(env.allpolys, true, bareiss, cut, m)) {
-    note(det_method::mod_poly_determ);
+    note(det_method::mod_poly_interpolated);
     if (det_methods.mod_poly_interpolated(ar, m, n)) exitt(env, n, fct, false);
   }
   // Over the rationals the same for matrices of polynomials or of fractions

@@ -49,6 +49,7 @@ enum class det_method : std::int32_t {
   rat_poly_interpolated,
   sparse_rat_poly_interpolated,
   mod_poly_determ,
+  mod_poly_interpolated,
   fl_poly_determ,
   gauss_Bareiss,
   standard_matrix_invert,

@@ -166,6 +166,32 @@ std::uint32_t residue_inverse(const ModRing<char2>& ring, std::uint32_t a) {
   return ring.inv(a);
 }
 
+// The pivot of least (row length - 1) * (column count - 1) among the stored
+// entries of the first live rows listed in active, the first met on a tie
+// (a cost of 0 ends the search): *pi its place in active, *pe its place in
+// its row. False when one of those rows is empty (the determinant is 0).
+template <class Entries, class Count>
+bool markowitz_pivot(const std::vector<Entries>& rows, const std::vector<std::int32_t>& active,
+                     std::size_t live, const std::vector<Count>& count, std::size_t* pi,
+                     std::size_t* pe) {
+  std::int64_t best = -1;
+  for (std::size_t k = 0; k < live && best != 0; ++k) {
+    const Entries& r = rows[static_cast<std::size_t>(active[k])];
+    if (r.empty()) return false;
+    const auto len = static_cast<std::int64_t>(r.size()) - 1;
+    for (std::size_t t = 0; t < r.size(); ++t) {
+      const std::int64_t cost = len * (count[static_cast<std::size_t>(r[t].first)] - 1);
+      if (best < 0 || cost < best) {
+        best = cost;
+        *pi = k;
+        *pe = t;
+        if (cost == 0) break;
+      }
+    }
+  }
+  return true;
+}
+
 // Elimination on sorted sparse rows; each pivot the stored entry of least
 // (row length - 1) * (column count - 1), so that the fill stays small.
 template <bool char2>
@@ -193,21 +219,7 @@ class SparseResidueDet {
     while (live > 0) {
       check_interrupt();
       std::size_t pi = 0, pe = 0;
-      std::int64_t best = -1;
-      for (std::size_t k = 0; k < live && best != 0; ++k) {
-        const Entries& r = rows_[static_cast<std::size_t>(active_[k])];
-        if (r.empty()) return 0;
-        const auto len = static_cast<std::int64_t>(r.size()) - 1;
-        for (std::size_t t = 0; t < r.size(); ++t) {
-          const std::int64_t cost = len * (count_[static_cast<std::size_t>(r[t].first)] - 1);
-          if (best < 0 || cost < best) {
-            best = cost;
-            pi = k;
-            pe = t;
-            if (cost == 0) break;
-          }
-        }
-      }
+      if (!markowitz_pivot(rows_, active_, live, count_, &pi, &pe)) return 0;
       const std::int32_t pr = active_[pi];
       Entries& prow = rows_[static_cast<std::size_t>(pr)];
       const std::int32_t pc = prow[pe].first;
@@ -312,24 +324,10 @@ class EliminationProgram {
     Entries merged;
     while (live > 0) {
       std::size_t pi = 0, pe = 0;
-      std::int64_t best = -1;
-      for (std::size_t k = 0; k < live && best != 0; ++k) {
-        const Entries& r = rows[static_cast<std::size_t>(active[k])];
-        if (r.empty()) {
-          zero_ = true;  // a row of structural zeros
-          slots_ = slots;
-          return;
-        }
-        const auto len = static_cast<std::int64_t>(r.size()) - 1;
-        for (std::size_t t = 0; t < r.size(); ++t) {
-          const std::int64_t cost = len * (count[static_cast<std::size_t>(r[t].first)] - 1);
-          if (best < 0 || cost < best) {
-            best = cost;
-            pi = k;
-            pe = t;
-            if (cost == 0) break;
-          }
-        }
+      if (!markowitz_pivot(rows, active, live, count, &pi, &pe)) {
+        zero_ = true;  // a row of structural zeros
+        slots_ = slots;
+        return;
       }
       const std::int32_t pr = active[pi];
       Entries& prow = rows[static_cast<std::size_t>(pr)];
@@ -832,33 +830,48 @@ det_status sparse_mod_det(const SparseFlat<std::uint32_t>& a, std::int32_t nv, s
 
 // ---- Reading the matrix ----------------------------------------------------------------
 
+// The entries of one row: (column from 0, value) in column order.
+using SortedRow = std::vector<std::pair<std::int32_t, quoly>>;
+
+// Calls visit(r, cells) for each of the first m rows of the sparse matrix
+// sp (r from 0), cells its entries of columns 1..m; stops with false at the
+// first call that returns false.
+template <class Visit>
+bool for_each_sorted_row(sparseptr sp, std::int32_t m, Visit&& visit) {
+  std::int32_t r = 0;
+  SortedRow cells;
+  for (sparseptr fr = sp; fr != nullptr && r < m; fr = fr->next) {
+    for (int s = 0; s < sparse_frame_rows && r < m; ++s, ++r) {
+      cells.clear();
+      for (colm_ptr e = fr->indx[s]; e != nullptr; e = e->next)
+        if (e->coord >= 1 && e->coord <= m) cells.emplace_back(e->coord - 1, e->val);
+      std::sort(cells.begin(), cells.end(), [](const auto& x, const auto& y) { return x.first < y.first; });
+      if (!visit(r, cells)) return false;
+    }
+  }
+  return true;
+}
+
 // Reads the stored entries; put(exponents, leaf) returns false for a zero
 // leaf. false: a negative exponent.
 template <class C, class Put>
 bool read_sparse(sparseptr sp, std::int32_t m, std::int32_t nv, SparseFlat<C>& out, Put&& put) {
   out.m = m;
   bool negative = false;
-  std::int32_t r = 0;
-  std::vector<std::pair<std::int32_t, quoly>> row;
-  for (sparseptr fr = sp; fr != nullptr && r < m; fr = fr->next) {
-    for (int s = 0; s < sparse_frame_rows && r < m; ++s, ++r) {
-      row.clear();
-      for (colm_ptr e = fr->indx[s]; e != nullptr; e = e->next)
-        if (e->coord >= 1 && e->coord <= m) row.emplace_back(e->coord - 1, e->val);
-      std::sort(row.begin(), row.end(), [](const auto& x, const auto& y) { return x.first < y.first; });
-      for (const auto& [c, q] : row) {
-        Flat<C> f;
-        negative = !read_entry(q, nv, [&](const std::int32_t* x, imptr n) {
-          C v{};
-          if (put(n, v)) f.push(x, nv, v);
-        }) || negative;
-        if (f.c.empty()) continue;
-        out.row.push_back(r);
-        out.col.push_back(c);
-        out.e.push_back(std::move(f));
-      }
+  for_each_sorted_row(sp, m, [&](std::int32_t r, const SortedRow& row) {
+    for (const auto& [c, q] : row) {
+      Flat<C> f;
+      negative = !read_entry(q, nv, [&](const std::int32_t* x, imptr n) {
+        C v{};
+        if (put(n, v)) f.push(x, nv, v);
+      }) || negative;
+      if (f.c.empty()) continue;
+      out.row.push_back(r);
+      out.col.push_back(c);
+      out.e.push_back(std::move(f));
     }
-  }
+    return true;
+  });
   return !negative;
 }
 
@@ -1071,22 +1084,14 @@ bool sparse_rat_poly_interpolated(sparseptr spar, std::int32_t m, quolyptr q) {
   ZRows rows(m, nv);
   SparseFlat<std::size_t> a;
   a.m = m;
-  std::int32_t r = 0;
-  std::vector<std::pair<std::int32_t, quoly>> cells;
-  for (sparseptr fr = spar; fr != nullptr && r < m; fr = fr->next) {
-    for (int s = 0; s < sparse_frame_rows && r < m; ++s, ++r) {
-      cells.clear();
-      for (colm_ptr e = fr->indx[s]; e != nullptr; e = e->next)
-        if (e->coord >= 1 && e->coord <= m) cells.emplace_back(e->coord - 1, e->val);
-      std::sort(cells.begin(), cells.end(), [](const auto& x, const auto& y) { return x.first < y.first; });
-      const bool ok = rows.read_row(r, cells, [&](std::int32_t c, Flat<std::size_t>&& f) {
-        a.row.push_back(r);
-        a.col.push_back(c);
-        a.e.push_back(std::move(f));
-      });
-      if (!ok) return false;
-    }
-  }
+  const bool ok = for_each_sorted_row(spar, m, [&](std::int32_t r, const SortedRow& cells) {
+    return rows.read_row(r, cells, [&](std::int32_t c, Flat<std::size_t>&& f) {
+      a.row.push_back(r);
+      a.col.push_back(c);
+      a.e.push_back(std::move(f));
+    });
+  });
+  if (!ok) return false;
   ZResult det;
   if (!sparse_z_det(a, rows.coefs, -1, -1, -1, 0, det, rows.bound_bits())) return false;
   detail::OwnedValue value;

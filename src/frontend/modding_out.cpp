@@ -25,6 +25,7 @@
 #include "poly/poly_modout.h"
 #include "poly/poly_repr.h"
 #include "quoly/quoly_great_abs.h"
+#include "quoly/quoly_upcalls.h"
 #include "toplevel/dispatch.h"
 #include "toplevel/display.h"
 #include "toplevel/language_services.h"

@@ -30,6 +30,7 @@
 #include "poly/poly_upcalls.h"
 #include "quoly/quoly_change_mod.h"
 #include "quoly/quoly_great_abs.h"
+#include "quoly/quoly_upcalls.h"
 #include "toplevel/charsets.h"
 #include "toplevel/dispatch.h"
 #include "toplevel/language_services.h"

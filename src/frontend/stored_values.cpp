@@ -10,7 +10,6 @@
 #include "core/interrupts.h"
 #include "core/mode_guard.h"
 #include "lang/expressions.h"
-#include "lang/later_services.h"
 #include "numbers/freelists.h"
 #include "numbers/node_handles.h"
 #include "poly/poly_diff.h"

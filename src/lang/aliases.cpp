@@ -11,7 +11,7 @@
 #include "lang/binomials.h"
 #include "lang/expressions.h"
 #include "lang/floating.h"
-#include "lang/later_services.h"
+#include "lang/lang_upcalls.h"
 #include "lang/operator_aliases.h"
 #include "lang/statements.h"
 #include "lang/tokens.h"

@@ -8,7 +8,7 @@
 #include "core/globals.h"
 #include "core/mode_guard.h"
 #include "lang/expressions.h"
-#include "lang/later_services.h"
+#include "lang/lang_upcalls.h"
 #include "lang/monomial_sums.h"
 #include "lang/nesting.h"
 #include "lang/tokens.h"

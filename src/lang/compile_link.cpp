@@ -12,7 +12,7 @@
 #include "core/errors.h"
 #include "core/globals.h"
 #include "lang/functions.h"
-#include "lang/later_services.h"
+#include "lang/lang_upcalls.h"
 #include "lang/statements.h"
 #include "lang/tokens.h"
 #include "lang/variables.h"

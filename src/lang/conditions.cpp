@@ -7,7 +7,7 @@
 #include "core/globals.h"
 #include "lang/expressions.h"
 #include "lang/floating.h"
-#include "lang/later_services.h"
+#include "lang/lang_upcalls.h"
 #include "lang/nesting.h"
 #include "lang/statements.h"
 #include "numbers/bigint.h"

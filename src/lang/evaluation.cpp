@@ -18,7 +18,7 @@
 #include "core/errors.h"
 #include "core/globals.h"
 #include "lang/expressions.h"
-#include "lang/later_services.h"
+#include "lang/lang_upcalls.h"
 #include "lang/tokens.h"
 #include "toplevel/language_services.h"
 #include "numbers/freelists.h"

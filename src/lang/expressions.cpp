@@ -8,7 +8,7 @@
 #include "core/errors.h"
 #include "core/globals.h"
 #include "lang/expressions.h"
-#include "lang/later_services.h"
+#include "lang/lang_upcalls.h"
 #include "lang/nesting.h"
 #include "lang/tokens.h"
 #include "lang/variables.h"

@@ -157,4 +157,30 @@ void check_get_height(quoly q, std::int16_t* height, std::int32_t err);
 // user error err.
 void height_next_var(poly* p, std::int16_t* height, std::int32_t err);
 
+// ---- Evaluation at values ("#") and stored operands --------------------------------------
+// After "#": *n evaluated at the values that follow. With *n2 given (one
+// value, next nil) no input is read: that value is put for the variable at
+// depth *target (1 = top). leave_n: *n is replaced by a copy first (a value
+// shared with a variable is not consumed); should_free: the values after the
+// first are freed. Error 22 when a denominator becomes 0 (resumed: the value
+// becomes 1).
+void get_evalquoly(textptr inf, quolyptr n, quolyptr n2, std::int16_t* target, nameptr* flag,
+                   bool should_free, bool leave_n);
+// *n evaluated at a list of values for the variables from depth target on:
+// the chain *n2 (two or more values given), or one value *n2 followed in
+// the input by "," value ... up to ")" (left current; error 1), or, *n2
+// nil, the entries of the array operand that is current. More values than
+// variables from target on: error 193. leave_n: *n is not freed (a copy is
+// made); should_free: the values after the first are freed.
+void total_eval(textptr inf, quolyptr n, quolyptr n2, nameptr* flag, bool should_free,
+                std::int16_t target, bool leave_n);
+// The operand that names a stored value (a variable, "<" the previous
+// result, an element of a named array, of the system array or of "%[k]"):
+// *n := that value itself, not a copy, or nil for an empty cell or an
+// absent sparse entry. It still belongs to its owner: never freed or
+// changed by the caller, and valid only until the next assignment. The
+// token after the operand is current on return. Errors 125 (an adjoined
+// variable), 19, 28, 27, 217-221.
+void get_quoly(quolyptr n, textptr inf, nameptr* flag);
+
 }  // namespace tavrin

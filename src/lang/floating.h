@@ -51,6 +51,8 @@ void apply_float_function(const char* name, long double* x);
 // n assumed). n above 150 (after the trivial cases) is error 279.
 void iflote_binom(std::int32_t n, std::int32_t r, long double* m);
 
-// ifact (the floating factor): declared in lang/later_services.h.
+// The floating factor reader: *lp := the place of the factor's value (a
+// variable's number or n), nil when the factor has none.
+void ifact(long double** lp, long double* n, nameptr* flag);
 
 }  // namespace tavrin

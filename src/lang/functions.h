@@ -50,4 +50,9 @@ void end_all_calls();
 // call of it is active any more.
 void retire_function(funcptr f);
 
+
+// Calls the user function named *name with the arguments that follow;
+// result in *n. No such function: user error 16 with the name.
+void evaluate(textptr inf, const tokentipe* name, quolyptr n, nameptr* flag);
+
 }  // namespace tavrin

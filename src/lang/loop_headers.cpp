@@ -9,7 +9,7 @@
 #include "core/mode_guard.h"
 #include "lang/expressions.h"
 #include "lang/floating.h"
-#include "lang/later_services.h"
+#include "lang/lang_upcalls.h"
 #include "lang/statements.h"
 #include "lang/variables.h"
 #include "numbers/freelists.h"

@@ -13,7 +13,7 @@
 #include "lang/expressions.h"
 #include "lang/floating.h"
 #include "lang/functions.h"
-#include "lang/later_services.h"
+#include "lang/lang_upcalls.h"
 #include "lang/nesting.h"
 #include "lang/statements.h"
 #include "lang/variables.h"

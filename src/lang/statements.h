@@ -139,4 +139,15 @@ void getval(textptr inf, condexptr p, quolyptr n);
 // statement that leaves exit_flag, leave_flag or cycle_flag set.
 void eval_form(textptr inf, formptr q, quolyptr n);
 
+// ---- System functions ----------------------------------------------------------------
+// The look-ahead token after a "for", "if" or "while" met as a factor, and
+// the flag that tells the statement reader to take it.
+extern tokentipe sys_func_token;
+// Runs the "for", "if" or "while" statement whose keyword is the current
+// token (doing_sys_func set); its value in *n.
+// The statement becomes the system function sys_func, replacing the last.
+void call_sys_func(textptr inf, quolyptr n, nameptr* flag);
+// "<F": runs the system function sys_func (not nil) again; its value in *n.
+void call_last_sys_func(textptr inf, quolyptr n);
+
 }  // namespace tavrin

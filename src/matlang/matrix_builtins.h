@@ -10,6 +10,7 @@
 #include <cstdint>
 
 #include "arrays/builtin_dispatch.h"
+#include "arrays/det_upcalls.h"
 #include "core/records.h"
 #include "matrix/matrix_engines.h"
 #include "numbers/work_arrays.h"
@@ -41,8 +42,8 @@ void chpoly_builtin(builtin_func1_EnvRec* env);
 void combine_char_poly(quolyptr n, std::int32_t r, quoly t, quoly c0, const quoly* d,
                        void (*basis)(std::int32_t, std::int32_t, quolyptr));
 
-// The built-in of the given index when it is one of this file's; false
-// (nothing read) otherwise.
-bool matrix_builtin(builtin_func1_EnvRec* env, std::int32_t index);
+// matrix_builtin(env, index), declared in arrays/det_upcalls.h: the built-in
+// of the given index when it is one of this file's; false (nothing read)
+// otherwise.
 
 }  // namespace tavrin

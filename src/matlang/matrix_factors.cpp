@@ -10,7 +10,7 @@
 #include "core/errors.h"
 #include "core/globals.h"
 #include "lang/expressions.h"
-#include "lang/later_services.h"
+#include "lang/lang_upcalls.h"
 #include "lang/nesting.h"
 #include "lang/operator_aliases.h"
 #include "lang/variables.h"

@@ -9,7 +9,7 @@
 #include "core/globals.h"
 #include "core/interrupts.h"
 #include "lang/expressions.h"
-#include "lang/later_services.h"
+#include "lang/lang_upcalls.h"
 #include "lang/poly_readin.h"
 #include "lang/statements.h"
 #include "matrix/det_services.h"

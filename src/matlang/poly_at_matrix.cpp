@@ -13,7 +13,7 @@
 #include "core/globals.h"
 #include "arrays/array_store.h"
 #include "core/interrupts.h"
-#include "lang/later_services.h"
+#include "lang/lang_upcalls.h"
 #include "matlang/matrix_expr_impl.h"
 #include "matlang/matrix_expressions.h"
 #include "matrix/matrix_products.h"

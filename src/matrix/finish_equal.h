@@ -2,9 +2,7 @@
 // or denominators) for equality or for being each other's negative.
 #pragma once
 
-#include <cstdint>
-
-#include "core/records.h"
+#include "arrays/det_upcalls.h"
 
 namespace tavrin {
 
@@ -14,6 +12,6 @@ namespace tavrin {
 // want[2] and want[3]. A number's numerator is itself and its denominator
 // 1; a missing denominator is 1.
 // x, y: kept; *n: overwritten
-void finish_equal(std::int32_t index, quolyptr n, quoly x, quoly y, const bool want[6]);
+// finish_equal(index, n, x, y, want): declared in arrays/det_upcalls.h.
 
 }  // namespace tavrin

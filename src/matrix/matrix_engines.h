@@ -11,22 +11,15 @@
 #include <cstdint>
 
 #include "core/records.h"
+#include "matrix/leverrier.h"
+#include "matrix/row_echelon.h"
 #include "numbers/work_arrays.h"
 
 namespace tavrin {
 
-// Column reduction over the rationals (pseudet: the pseudo-determinant form,
-// k the cut).
-void colreduce(quolyptr n, arrptr q, const bool* want, workptr w1, workptr w2, workptr w3,
-               workptr w4, sparseptr* auxspar, bool pseudet, std::int32_t k);
-void normalize(quolyptr n, arrptr q, const bool* want, workptr w1, workptr w2, workptr w3,
-               workptr w4);
-void red_row_ech(quolyptr n, arrptr q, const bool* want, workptr w1, workptr w2,
-                 sparseptr* auxspar);
-void sparse_rowreduce(quolyptr n, arrptr q, bool flag, const bool* want, workptr w1,
-                      sparseptr* auxspar, std::int32_t k);
-void fract_free_lu(bool colsok, quolyptr n, arrptr q, const bool* want, workptr w1, workptr w2,
-                   workptr w3, workptr w4, workptr w5, workptr w6);
+// The engines of row_echelon.h and leverrier.h are declared there; minors
+// and new_pseudo here.
+
 // The sparse array named *name made of the rows listed in r and the columns
 // listed in c (dense arrays of indices in the user's origin) of the sparse
 // array a, in a's order; star: the values move and the selected entries of
@@ -37,13 +30,6 @@ void minors(arrptr a, arrptr r, arrptr c, const tokentipe* name, bool star, quol
 // reduction of a copy. Error 122 for a dense q.
 void new_pseudo(quolyptr n, arrptr q);
 
-// The characteristic polynomial of the sparse rows x rows matrix spar by
-// the sparse method (n the result).
-void sparse_chpoly(quolyptr n, sparseptr spar, std::int32_t rows);
-// The least common multiple of the denominators of the selected entries
-// (uninitialised dense cells become 0 with the warning).
-void findlcm(quolyptr n, sparseptr spar, std::int32_t start, std::int32_t total_rows,
-             std::int32_t target_rows, std::int32_t cols);
 // The engine table.
 struct MatrixEngines {
   void (*colreduce)(quolyptr, arrptr, const bool*, workptr, workptr, workptr, workptr,

@@ -44,6 +44,7 @@
 
 #include <cstdint>
 
+#include "arrays/det_upcalls.h"
 #include "core/records.h"
 
 namespace tavrin {
@@ -126,14 +127,12 @@ void findbest(std::int32_t start, std::int32_t stop, std::int32_t rows, std::int
 void colfindbest(std::int32_t start, std::int32_t rows, std::int32_t i, std::int32_t col,
                  std::int32_t* j);
 
-// Exchanges the heads of rows i and j.
-void sp_switchrow(sparseptr sp, std::int32_t i, std::int32_t j);
-
-// Exchanges columns i < k in rows start..rows: both present: the values
-// are exchanged; one present: that node moves to the other column, its
-// value node kept; every row stays sorted.
-void sp_switchcol(sparseptr sp, std::int32_t i, std::int32_t k, std::int32_t rows,
-                  std::int32_t start);
+// sp_switchrow(sp, i, j) exchanges the heads of rows i and j.
+// sp_switchcol(sp, i, k, rows, start) exchanges columns i < k in rows
+// start..rows: both present: the values are exchanged; one present: that
+// node moves to the other column, its value node kept; every row stays
+// sorted. Both declared in arrays/det_upcalls.h (the built-ins exchange
+// rows and columns too).
 
 // Heuristic 5's second look, decided from the counting pass (the sparsest
 // column's lightest entry: x = terms*cnt + wht, in column kk) and the

@@ -4,7 +4,7 @@
 #include <ctime>
 
 #include "core/globals.h"
-#include "lang/later_services.h"
+#include "lang/lang_upcalls.h"
 #include "numbers/bigint.h"
 #include "numbers/freelists.h"
 #include "numbers/node_handles.h"

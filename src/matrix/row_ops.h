@@ -18,6 +18,7 @@
 
 #include <cstdint>
 
+#include "arrays/det_upcalls.h"
 #include "core/records.h"
 
 namespace tavrin {
@@ -75,10 +76,9 @@ void numb_divide_thru(quolyptr n, workptr dup, bool invert, std::int32_t i, std:
 void uppertri(workptr arr, std::int32_t rows);
 
 // ---- Named arrays of the paged store -------------------------------------------------------
-// index 93: rows j and k over cols columns; otherwise columns j and k over
-// their first target_rows cells.
-void switchrow_col(std::int32_t index, std::int32_t j, std::int32_t k, std::int32_t start,
-                   std::int32_t total_rows, std::int32_t target_rows, std::int32_t cols);
+// switchrow_col(index, j, k, start, total_rows, target_rows, cols), declared
+// in arrays/det_upcalls.h: index 93: rows j and k over cols columns;
+// otherwise columns j and k over their first target_rows cells.
 // column j := column j - factor * column k in rows k..rows-1 (big integers).
 void int_col_manip(std::int32_t j, std::int32_t k, std::int32_t start, std::int32_t rows,
                    imptr factor);

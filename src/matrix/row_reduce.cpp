@@ -124,6 +124,19 @@ workptr wanted(const bool* want, int k, workptr w) {
   return want != nullptr && want[k] ? w : nullptr;
 }
 
+// The pivot of step s of a dense block by findbest's rules, taken after a
+// check for an interrupt: row -1 when none is left.
+struct Pivot {
+  std::int32_t row = -1;
+  std::int32_t col = -1;
+};
+Pivot next_pivot(std::int32_t start, std::int32_t stop, std::int32_t rows, std::int32_t s) {
+  check_interrupt();
+  Pivot p;
+  findbest(start, stop, rows, s, &p.row, &p.col, false);
+  return p;
+}
+
 // target := target - f * source
 void sub_product(quoly* target, quoly f, quoly source) {
   if (quoly_iszero(source)) return;
@@ -177,10 +190,7 @@ void colreduce(quolyptr n, arrptr q, const bool* want, workptr alpha, workptr be
   const NamedCells at{start, rows};
   std::int32_t s = 0;
   for (; s < steps; ++s) {
-    check_interrupt();
-    std::int32_t pr = -1;
-    std::int32_t pc = -1;
-    findbest(start, q->stop, rows, s, &pr, &pc, false);
+    const auto [pr, pc] = next_pivot(start, q->stop, rows, s);
     if (verbose && s % disper(steps - 1) == 0) dumpitt("", s + 1, false, false, false);
     if (pr == -1) break;
     tx.exchange(start, s, pr, pc, 0);
@@ -216,10 +226,7 @@ void normalize(quolyptr n, arrptr q, const bool* want, workptr alpha, workptr be
   const std::int32_t m = std::min(rows, cols);
   std::int32_t s = 0;
   for (; s < m; ++s) {
-    check_interrupt();
-    std::int32_t pr = -1;
-    std::int32_t pc = -1;
-    findbest(start, q->stop, rows, s, &pr, &pc, false);
+    const auto [pr, pc] = next_pivot(start, q->stop, rows, s);
     if (pr == -1) break;
     tx.exchange(start, s, pr, pc, s);
     quoly p = at(s, s);

@@ -21,6 +21,7 @@
 #include <cstdint>
 
 #include "core/records.h"
+#include "quoly/quoly_upcalls.h"
 
 namespace tavrin {
 
@@ -28,8 +29,8 @@ namespace tavrin {
 // (quoly_makeneg). a: kept. reads: mode flags, modulus, finf
 quoly copy_of(quoly a, bool neg);
 
-// *t := a copy of *s (dim rows), each value copy_of(value, neg).
-void copy_sparse(sparseptr* s, sparseptr* t, std::int32_t dim, bool neg);
+// copy_sparse(s, t, dim, neg), declared in quoly/quoly_upcalls.h: *t := a
+// copy of *s (dim rows), each value copy_of(value, neg).
 
 // As copy_sparse, each value copied by one_var_quoly_assign.
 void one_var_copy_sparse(sparseptr* s, sparseptr* t, std::int32_t dim);

@@ -14,6 +14,7 @@
 #include "poly/poly_in_place.h"
 #include "poly/poly_upcalls.h"
 #include "quoly/quoly_impl.h"
+#include "quoly/quoly_upcalls.h"
 
 namespace tavrin {
 

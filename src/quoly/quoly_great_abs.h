@@ -46,11 +46,4 @@ void sparse_great_abs(sparseptr* spar, std::int32_t rows, bool free, bool abs);
 // (the old one is left to its owner). n2: kept.
 void sparse_mod_or_div(sparseptr* spar, quoly n2, std::int32_t row, bool free, char which);
 
-// ---- Services of the sparse store used here ------------------------------------------------
-// *t := a copy of the first dim rows of *s (negated copies when neg).
-void copy_sparse(sparseptr* s, sparseptr* t, std::int32_t dim, bool neg);
-// Unlinks the entry at the link *t, frees its value and the entry; *t then
-// holds the entry that followed.
-void free_colm(colm_ptrptr t);
-
 }  // namespace tavrin

@@ -63,7 +63,7 @@ void quoly_compute_power(quolyptr q, std::int32_t expont);
 // negative expont is the internal error "negative exponent" (nested level),
 // n unchanged. n: changed in place.
 // reads: mode flags, modulus, smallmodulus, finf
-void number_power(imptr n, std::int32_t expont);
+// number_power(n, expont): declared in gcd/gcd_upcalls.h.
 
 // n2 as a 32-bit integer (convert_to_int); outside word-size arithmetic an
 // exponent of more than one limb is user error 32 with token, after which

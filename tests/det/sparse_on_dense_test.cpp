@@ -38,7 +38,8 @@ bool went(det_method m) { return std::find(routed.begin(), routed.end(), m) != r
 
 bool went_dense() {
   return std::any_of(routed.begin(), routed.end(), [](det_method m) {
-    return m == det_method::int_determ || m == det_method::mod_determ || m == det_method::mod_poly_determ;
+    return m == det_method::int_determ || m == det_method::mod_determ ||
+           m == det_method::mod_poly_interpolated;
   });
 }
 
@@ -270,7 +271,7 @@ TEST_F(SparseOnDense, NamedMethodsAsForDenseStorage) {
     {
       ScopedValue<std::int32_t> bareiss(gauss_cutoff, 1);
       const Value quick = sparse_det(a, 0);
-      EXPECT_TRUE(went(det_method::mod_poly_determ));
+      EXPECT_TRUE(went(det_method::mod_poly_interpolated));
       const Value plain = sparse_det(a, INT32_MAX);
       EXPECT_TRUE(went(det_method::sparse_gauss_Bareiss));
       EXPECT_EQ(value_text(quick), value_text(plain));

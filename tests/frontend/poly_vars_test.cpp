@@ -15,7 +15,7 @@
 #include "core/mode_guard.h"
 #include "frontend/poly_vars.h"
 #include "frontend/stored_values.h"
-#include "lang/later_services.h"
+#include "lang/expressions.h"
 #include "lang/variables.h"
 #include "numbers/freelists.h"
 #include "poly/poly_repr.h"

@@ -13,7 +13,6 @@
 
 #include "core/globals.h"
 #include "lang/expressions.h"
-#include "lang/later_services.h"
 #include "numbers/freelists.h"
 #include "poly/poly_repr.h"
 #include "support/modulus_scope.h"

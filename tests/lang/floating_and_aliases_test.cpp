@@ -12,8 +12,8 @@
 
 #include "core/globals.h"
 #include "core/mode_guard.h"
+#include "lang/expressions.h"
 #include "lang/floating.h"
-#include "lang/later_services.h"
 #include "lang/operator_aliases.h"
 #include "lang/statements.h"
 #include "lang/variables.h"

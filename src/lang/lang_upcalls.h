@@ -1,8 +1,9 @@
-// What the expression evaluator calls that is built later: user-function
-// calls, system functions ("for", "if", "while" as factors), array
-// elements, evaluation at values ("#"), and the built-in
-// functions (whose bodies live with the arrays above this folder). Declared
-// here, defined by their owners.
+// What the expression evaluator calls that is built above this folder:
+// array elements and their sparse entries, the built-in functions (whose
+// bodies live with the arrays), assignment targets, the matrix operands of
+// evaluation at values ("#") and random values. This is their one
+// declaration: an owner's header that declares more of the family
+// (arrays/targets.h, arrays/sparse_store.h) includes this one.
 #pragma once
 
 #include <cstdint>
@@ -13,19 +14,6 @@
 
 namespace tavrin {
 
-// The look-ahead token after a "for", "if" or "while" met as a factor, and
-// the flag that tells the statement reader to take it.
-extern tokentipe sys_func_token;
-
-// Calls the user function named *name with the arguments that follow;
-// result in *n. No such function: user error 16 with the name.
-void evaluate(textptr inf, const tokentipe* name, quolyptr n, nameptr* flag);
-// Runs the "for", "if" or "while" statement whose keyword is the current
-// token (doing_sys_func set); its value in *n.
-// The statement becomes the system function sys_func, replacing the last.
-void call_sys_func(textptr inf, quolyptr n, nameptr* flag);
-// "<F": runs the system function sys_func (not nil) again; its value in *n.
-void call_last_sys_func(textptr inf, quolyptr n);
 // The built-in function of the given index; the current token is its name.
 void builtin_func(textptr inf, quolyptr n, nameptr* flag, std::int32_t index);
 // With "[" current: the element of the array named *x; *qp its cell (nil
@@ -45,9 +33,6 @@ void iarretrieve(const tokentipe* x, quolyptr* qp, nameptr* flag, bool* sparse);
 // second follow (*c_is_there set), else *c := addresser. "]" stays
 // current; without it error 61 (when the report returns, reading goes on).
 void ievalcoords(std::int32_t* r, std::int32_t* c, nameptr* flag, bool* c_is_there);
-// The floating factor reader: *lp := the place of the factor's value (a
-// variable's number or n), nil when the factor has none.
-void ifact(long double** lp, long double* n, nameptr* flag);
 // An assignment or increment to an absent sparse entry: t the row's head
 // link, c the column. Contracts: arrays/sparse_store.h.
 void sparse_zero_set(colm_ptrptr t, std::int32_t c, quolyptr* qp);
@@ -55,22 +40,6 @@ void purge_sparse(colm_ptrptr t, std::int32_t c);
 // With "[" current: the element of the array q of the array-of-arrays store.
 void spec_arretrieve(textptr inf, nameptr* flag, arrptr q, quolyptr* qp, colm_ptrptr* t,
                      std::int32_t* colpos);
-// After "#": *n evaluated at the values that follow. With *n2 given (one
-// value, next nil) no input is read: that value is put for the variable at
-// depth *target (1 = top). leave_n: *n is replaced by a copy first (a value
-// shared with a variable is not consumed); should_free: the values after the
-// first are freed. Error 22 when a denominator becomes 0 (resumed: the value
-// becomes 1).
-void get_evalquoly(textptr inf, quolyptr n, quolyptr n2, std::int16_t* target, nameptr* flag,
-                   bool should_free, bool leave_n);
-// *n evaluated at a list of values for the variables from depth target on:
-// the chain *n2 (two or more values given), or one value *n2 followed in
-// the input by "," value ... up to ")" (left current; error 1), or, *n2
-// nil, the entries of the array operand that is current. More values than
-// variables from target on: error 193. leave_n: *n is not freed (a copy is
-// made); should_free: the values after the first are freed.
-void total_eval(textptr inf, quolyptr n, quolyptr n2, nameptr* flag, bool should_free,
-                std::int16_t target, bool leave_n);
 // The array operand "[" name "]" that is current, read into the chain *n2
 // (copies of its entries in order; the old *n2 freed) up to ")" (left
 // current). *allnumbs := every entry is the number 0 or 1. Errors: 338 an
@@ -87,17 +56,9 @@ void poly_at_matrix_into_syst(textptr inf, quolyptr n, nameptr* flag);
 // columns; the token after "]" is current on return. No array: error 28;
 // a dense one: 335. Defined with the arrays.
 arrptr sparse_loop_array(textptr inf, nameptr* flag);
-// The operand that names a stored value (a variable, "<" the previous
-// result, an element of a named array, of the system array or of "%[k]"):
-// *n := that value itself, not a copy, or nil for an empty cell or an
-// absent sparse entry. It still belongs to its owner: never freed or
-// changed by the caller, and valid only until the next assignment. The
-// token after the operand is current on return. Errors 125 (an adjoined
-// variable), 19, 28, 27, 217-221.
-void get_quoly(quolyptr n, textptr inf, nameptr* flag);
 // The target's first token current: *qp := its cell (nil for an absent
-// sparse entry); the token after it is current on return. Defined with the
-// arrays.
+// sparse entry); the token after it is current on return. Contract:
+// arrays/targets.h.
 void get_quoly_ptr(quolyptr* qp, textptr inf, nameptr* flag);
 // *n := a random rational number (again: mixed with the processor clock).
 // Defined with the matrix kernels (matrix/random_values.cpp).
