@@ -336,6 +336,14 @@ extern std::int32_t normal_form_quotient_bits;
 // Reader: hermite_bounded.
 extern std::int32_t normal_form_exact_side;
 
+// The bounded Hermite route without a modulus runs its exact elimination
+// straight on the matrix's cells (words in, words out, no integer-matrix
+// copies) when the smaller side is at most normal_form_cell_side; above
+// it, and for the Smith form, the cells go through integer-matrix copies.
+// The results are the same. Default INT32_MAX. Range >= 0 (0: the copies
+// always). Reader: the route choice of the normal forms (form_routes).
+extern std::int32_t normal_form_cell_side;
+
 // ---- Choosing primes ------------------------------------------------------------------------
 
 // The trial division on images starts its search for a prime at index

@@ -12,6 +12,7 @@
 #include "core/errors.h"
 #include "core/globals.h"
 #include "core/thresholds.h"
+#include "matrix/hermite_direct.h"
 #include "matrix/hermite_modular.h"
 #include "matrix/normal_forms.h"
 #include "matrix/sparse_copy.h"
@@ -101,14 +102,163 @@ void clear(const Outputs& out) {
   }
 }
 
+// x := v, a word.
+void put_word(std::int64_t v, imptr x) {
+  if (v > -limb_base && v < limb_base)
+    special_set(static_cast<std::int32_t>(v), x);
+  else
+    ZInt(v).store(x);
+}
+
+// The cell := v (a fresh cell when it has none).
+void put_cell(std::int64_t v, quoly& cell) {
+  if (cell == nullptr) quoly_set(0, &cell);
+  put_word(v, cell->ncoef);
+}
+
+// x := entry (i, j) of part p of d.
+void put_entry(const DirectHermite& d, DirectHermite::Part p, std::int32_t i, std::int32_t j, imptr x) {
+  const std::int64_t v = d.word(p, i, j);
+  if (v != DirectHermite::big_entry)
+    put_word(v, x);
+  else
+    d.value(p, i, j).store(x);
+}
+
+// A fresh sparse matrix of the non-zero entries of part p of d (s x cols).
+sparseptr part_to_sparse(const DirectHermite& d, DirectHermite::Part p, std::int32_t s, std::int32_t cols) {
+  sparseptr sp = nullptr;
+  sparse_init(&sp, s);
+  for (std::int32_t r = 0; r < s; ++r) {
+    colm_ptrptr link = sparse_row(sp, r + 1);
+    for (std::int32_t c = 0; c < cols; ++c) {
+      if (d.word(p, r, c) == 0) continue;
+      colm_ptr e = nullptr;
+      newcolm(&e);
+      e->coord = c + 1;
+      e->next = nullptr;
+      e->val = nullptr;
+      quoly_set(0, &e->val);
+      put_entry(d, p, r, c, e->val->ncoef);
+      *link = e;
+      link = &e->next;
+    }
+  }
+  return sp;
+}
+
+// The permutation of the form's rows (P, or P^-1 when inverse): entry
+// (i, order[i]) is 1 (its transpose for P^-1).
+sparseptr permutation_to_sparse(const std::vector<std::int32_t>& order, bool inverse) {
+  const auto s = static_cast<std::int32_t>(order.size());
+  std::vector<std::int32_t> at(order.size());
+  for (std::int32_t i = 0; i < s; ++i)
+    if (inverse)
+      at[static_cast<std::size_t>(order[static_cast<std::size_t>(i)])] = i;
+    else
+      at[static_cast<std::size_t>(i)] = order[static_cast<std::size_t>(i)];
+  sparseptr sp = nullptr;
+  sparse_init(&sp, s);
+  for (std::int32_t r = 0; r < s; ++r) {
+    colm_ptr e = nullptr;
+    newcolm(&e);
+    e->coord = at[static_cast<std::size_t>(r)] + 1;
+    e->next = nullptr;
+    e->val = nullptr;
+    quoly_set(0, &e->val);
+    special_set(1, e->val->ncoef);
+    *sparse_row(sp, r + 1) = e;
+  }
+  return sp;
+}
+
+// The Hermite form by the exact elimination read straight from q's cells
+// and written straight back (see hermite_direct.h): true when it answered.
+// False, nothing changed, when it was given up (*tried) or not tried: for
+// a matrix it would not finish, or whose transforms hermite_bounded takes
+// from the modular route for full column rank (skip_exact there).
+bool direct_on_cells(quolyptr n, arrptr q, const Outputs& out, bool* tried) {
+  const std::int32_t rows = out.rows, cols = out.cols;
+  const bool transforms = out.any();
+  DirectHermite d(rows, cols, transforms);
+  std::int64_t filled = 0;
+  each_entry(q, rows, cols, [&](std::int32_t r, std::int32_t c, imptr x) {
+    if (x->size == 1 || x->size == 2) {
+      const std::int64_t v = x->size == 1 ? x->head->value
+                                          : std::int64_t{x->head->value} * limb_base + x->head->next->value;
+      filled += v != 0 ? 1 : 0;
+      if (v != 0) d.set(r, c, v);
+      return;
+    }
+    const ZInt v = ZInt::from_number(x);
+    filled += v.is_zero() ? 0 : 1;
+    if (!v.is_zero()) d.set(r, c, v);
+  });
+  const bool dense = 2 * filled > std::int64_t{rows} * cols;
+  if (!DirectHermite::worth_trying(rows, cols, filled, transforms) ||
+      (dense && transforms && rows >= cols && std::min(rows, cols) > normal_form_exact_side))
+    return false;
+  *tried = true;
+  if (!d.run()) return false;
+  const std::int64_t too_long = std::int64_t{32767} * limb_bits;
+  bool longer = d.long_bits(DirectHermite::form) > too_long;
+  if (transforms)
+    longer = longer || (out.want[1] && d.long_bits(DirectHermite::right) > too_long) ||
+             (out.want[3] && d.long_bits(DirectHermite::right_inv) > too_long);
+  if (longer) abandon(number_too_long_error, &token);
+  // Nothing below can fail.
+  if (q->spar == nullptr) {
+    for (std::int32_t c = 0; c < cols; ++c)
+      for (std::int32_t r = 0; r < rows; ++r) put_entry(d, DirectHermite::form, r, c, dense_entry(q, rows, r, c));
+  } else {
+    sparseptr fresh = part_to_sparse(d, DirectHermite::form, rows, cols);
+    free_sparse(&q->spar, rows, true);
+    q->spar = fresh;
+  }
+  const std::vector<std::int32_t>& order = d.order();
+  for (int i = 0; i < 4 && transforms; ++i) {
+    if (!out.want[i]) continue;
+    const std::int32_t s = i % 2 == 0 ? rows : cols;
+    if (q->spar != nullptr) {
+      free_sparse(&out.aux[i], s, true);
+      out.aux[i] = i % 2 == 0 ? permutation_to_sparse(order, i == 2)
+                              : part_to_sparse(d, i == 1 ? DirectHermite::right : DirectHermite::right_inv, s, s);
+      continue;
+    }
+    quoly* cells = out.w[i]->stash;
+    if (i % 2 == 0) {
+      // P: (k, order[k]) is 1; P^-1: (order[k], k).
+      for (std::int32_t k = 0; k < s * s; ++k) put_cell(0, cells[k]);
+      for (std::int32_t k = 0; k < s; ++k) {
+        const std::int32_t o = order[static_cast<std::size_t>(k)];
+        put_cell(1, cells[i == 0 ? k + o * s : o + k * s]);
+      }
+      continue;
+    }
+    const DirectHermite::Part p = i == 1 ? DirectHermite::right : DirectHermite::right_inv;
+    for (std::int32_t c = 0; c < s; ++c)
+      for (std::int32_t r = 0; r < s; ++r) {
+        quoly& cell = cells[r + c * s];
+        if (cell == nullptr) quoly_set(0, &cell);
+        put_entry(d, p, r, c, cell->ncoef);
+      }
+  }
+  quoly_set_integer(d.rank(), n);
+  return true;
+}
+
 // The bounded route; false (nothing changed) when its result could not be
 // proven. modulus (Smith only): each invariant factor d becomes gcd(d,
 // modulus), modulus itself 0, as the elimination modulo it ends.
 bool bounded(quolyptr n, arrptr q, const Outputs& out, bool smith, imptr modulus) {
+  bool tried = false;
+  if (!smith && modulus == nullptr && std::min(out.rows, out.cols) <= normal_form_cell_side &&
+      direct_on_cells(n, q, out, &tried))
+    return true;
   const ZMatrix a = read_matrix(q, out.rows, out.cols);
   FormResult f;
   const bool transforms = out.any();
-  if (!(smith ? smith_bounded(a, transforms, &f) : hermite_bounded(a, transforms, &f))) {
+  if (!(smith ? smith_bounded(a, transforms, &f) : hermite_bounded(a, transforms, &f, tried))) {
     tavrin_error("normal form modulo the determinant not proven", false);
     return false;
   }
