@@ -102,27 +102,41 @@ void clear(const Outputs& out) {
   }
 }
 
-// x := v, a word.
+// x := v, a word (a one-limb number keeps its limb).
 void put_word(std::int64_t v, imptr x) {
-  if (v > -limb_base && v < limb_base)
-    special_set(static_cast<std::int32_t>(v), x);
-  else
+  if (v <= -limb_base || v >= limb_base) {
     ZInt(v).store(x);
+  } else if (x->size == 1) {
+    x->head->value = static_cast<std::int32_t>(v);
+  } else {
+    special_set(static_cast<std::int32_t>(v), x);
+  }
 }
 
-// The cell := v (a fresh cell when it has none).
-void put_cell(std::int64_t v, quoly& cell) {
-  if (cell == nullptr) quoly_set(0, &cell);
-  put_word(v, cell->ncoef);
-}
-
-// x := entry (i, j) of part p of d.
-void put_entry(const DirectHermite& d, DirectHermite::Part p, std::int32_t i, std::int32_t j, imptr x) {
+// The cell := entry (i, j) of part p of d (a fresh cell when it has none:
+// made with its value at once where that is the big integer).
+void put_entry(const DirectHermite& d, DirectHermite::Part p, std::int32_t i, std::int32_t j, quoly& cell) {
   const std::int64_t v = d.word(p, i, j);
+  if (cell == nullptr) {
+    if (!flotemode && !lintmode && v > -limb_base && v < limb_base) {
+      quoly_set(static_cast<std::int32_t>(v), &cell);
+      return;
+    }
+    quoly_set(0, &cell);
+  }
   if (v != DirectHermite::big_entry)
-    put_word(v, x);
+    put_word(v, cell->ncoef);
   else
-    d.value(p, i, j).store(x);
+    d.value(p, i, j).store(cell->ncoef);
+}
+
+// The cell := v, a small word, as put_entry.
+void put_cell(std::int32_t v, quoly& cell) {
+  if (cell == nullptr && !flotemode && !lintmode)
+    quoly_set(v, &cell);
+  else if (cell == nullptr)
+    quoly_set(0, &cell);
+  put_word(v, cell->ncoef);
 }
 
 // A fresh sparse matrix of the non-zero entries of part p of d (s x cols).
@@ -138,8 +152,7 @@ sparseptr part_to_sparse(const DirectHermite& d, DirectHermite::Part p, std::int
       e->coord = c + 1;
       e->next = nullptr;
       e->val = nullptr;
-      quoly_set(0, &e->val);
-      put_entry(d, p, r, c, e->val->ncoef);
+      put_entry(d, p, r, c, e->val);
       *link = e;
       link = &e->next;
     }
@@ -165,8 +178,7 @@ sparseptr permutation_to_sparse(const std::vector<std::int32_t>& order, bool inv
     e->coord = at[static_cast<std::size_t>(r)] + 1;
     e->next = nullptr;
     e->val = nullptr;
-    quoly_set(0, &e->val);
-    special_set(1, e->val->ncoef);
+    put_cell(1, e->val);
     *sparse_row(sp, r + 1) = e;
   }
   return sp;
@@ -209,7 +221,7 @@ bool direct_on_cells(quolyptr n, arrptr q, const Outputs& out, bool* tried) {
   // Nothing below can fail.
   if (q->spar == nullptr) {
     for (std::int32_t c = 0; c < cols; ++c)
-      for (std::int32_t r = 0; r < rows; ++r) put_entry(d, DirectHermite::form, r, c, dense_entry(q, rows, r, c));
+      for (std::int32_t r = 0; r < rows; ++r) put_entry(d, DirectHermite::form, r, c, *arp_cell(q->start + r + c * rows));
   } else {
     sparseptr fresh = part_to_sparse(d, DirectHermite::form, rows, cols);
     free_sparse(&q->spar, rows, true);
@@ -237,11 +249,7 @@ bool direct_on_cells(quolyptr n, arrptr q, const Outputs& out, bool* tried) {
     }
     const DirectHermite::Part p = i == 1 ? DirectHermite::right : DirectHermite::right_inv;
     for (std::int32_t c = 0; c < s; ++c)
-      for (std::int32_t r = 0; r < s; ++r) {
-        quoly& cell = cells[r + c * s];
-        if (cell == nullptr) quoly_set(0, &cell);
-        put_entry(d, p, r, c, cell->ncoef);
-      }
+      for (std::int32_t r = 0; r < s; ++r) put_entry(d, p, r, c, cells[r + c * s]);
   }
   quoly_set_integer(d.rank(), n);
   return true;
