@@ -113,10 +113,11 @@ void put_word(std::int64_t v, imptr x) {
   }
 }
 
-// The cell := entry (i, j) of part p of d (a fresh cell when it has none:
-// made with its value at once where that is the big integer).
-void put_entry(const DirectHermite& d, DirectHermite::Part p, std::int32_t i, std::int32_t j, quoly& cell) {
-  const std::int64_t v = d.word(p, i, j);
+// The cell := entry (i, j) of part p of d, whose word (or big_entry) is v
+// (a fresh cell when it has none: made with its value at once where that
+// is the big integer).
+void put_entry(const DirectHermite& d, DirectHermite::Part p, std::int32_t i, std::int32_t j, std::int64_t v,
+               quoly& cell) {
   if (cell == nullptr) {
     if (!flotemode && !lintmode && v > -limb_base && v < limb_base) {
       quoly_set(static_cast<std::int32_t>(v), &cell);
@@ -143,16 +144,18 @@ void put_cell(std::int32_t v, quoly& cell) {
 sparseptr part_to_sparse(const DirectHermite& d, DirectHermite::Part p, std::int32_t s, std::int32_t cols) {
   sparseptr sp = nullptr;
   sparse_init(&sp, s);
+  std::vector<std::int64_t> row(static_cast<std::size_t>(cols));
   for (std::int32_t r = 0; r < s; ++r) {
     colm_ptrptr link = sparse_row(sp, r + 1);
+    d.words(p, r, true, row.data());
     for (std::int32_t c = 0; c < cols; ++c) {
-      if (d.word(p, r, c) == 0) continue;
+      if (row[static_cast<std::size_t>(c)] == 0) continue;
       colm_ptr e = nullptr;
       newcolm(&e);
       e->coord = c + 1;
       e->next = nullptr;
       e->val = nullptr;
-      put_entry(d, p, r, c, e->val);
+      put_entry(d, p, r, c, row[static_cast<std::size_t>(c)], e->val);
       *link = e;
       link = &e->next;
     }
@@ -219,9 +222,13 @@ bool direct_on_cells(quolyptr n, arrptr q, const Outputs& out, bool* tried) {
              (out.want[3] && d.long_bits(DirectHermite::right_inv) > too_long);
   if (longer) abandon(number_too_long_error, &token);
   // Nothing below can fail.
+  std::vector<std::int64_t> col(static_cast<std::size_t>(std::max(rows, cols)));
   if (q->spar == nullptr) {
-    for (std::int32_t c = 0; c < cols; ++c)
-      for (std::int32_t r = 0; r < rows; ++r) put_entry(d, DirectHermite::form, r, c, *arp_cell(q->start + r + c * rows));
+    for (std::int32_t c = 0; c < cols; ++c) {
+      d.words(DirectHermite::form, c, false, col.data());
+      for (std::int32_t r = 0; r < rows; ++r)
+        put_entry(d, DirectHermite::form, r, c, col[static_cast<std::size_t>(r)], *arp_cell(q->start + r + c * rows));
+    }
   } else {
     sparseptr fresh = part_to_sparse(d, DirectHermite::form, rows, cols);
     free_sparse(&q->spar, rows, true);
@@ -248,8 +255,10 @@ bool direct_on_cells(quolyptr n, arrptr q, const Outputs& out, bool* tried) {
       continue;
     }
     const DirectHermite::Part p = i == 1 ? DirectHermite::right : DirectHermite::right_inv;
-    for (std::int32_t c = 0; c < s; ++c)
-      for (std::int32_t r = 0; r < s; ++r) put_entry(d, p, r, c, cells[r + c * s]);
+    for (std::int32_t c = 0; c < s; ++c) {
+      d.words(p, c, false, col.data());
+      for (std::int32_t r = 0; r < s; ++r) put_entry(d, p, r, c, col[static_cast<std::size_t>(r)], cells[r + c * s]);
+    }
   }
   quoly_set_integer(d.rank(), n);
   return true;

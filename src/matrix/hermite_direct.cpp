@@ -343,6 +343,8 @@ class Elimination {
   const Store& store(DirectHermite::Part p) const {
     return p == DirectHermite::form ? w_ : p == DirectHermite::right ? u_ : uinv_;
   }
+  std::int32_t rows() const { return r_; }
+  std::int32_t cols() const { return c_; }
   std::size_t place(DirectHermite::Part p, std::int32_t i, std::int32_t j) const {
     if (p == DirectHermite::form) return idx(i, j);
     return p == DirectHermite::right ? line(j) + static_cast<std::size_t>(i) : line(i) + static_cast<std::size_t>(j);
@@ -557,11 +559,15 @@ std::int32_t DirectHermite::rank() const { return impl_->rank; }
 
 const std::vector<std::int32_t>& DirectHermite::order() const { return impl_->order; }
 
-std::int64_t DirectHermite::word(Part p, std::int32_t i, std::int32_t j) const {
-  if (p == form) i = impl_->order[static_cast<std::size_t>(i)];
+void DirectHermite::words(Part p, std::int32_t k, bool by_row, std::int64_t* out) const {
   const Store& s = impl_->e.store(p);
-  const std::size_t k = impl_->e.place(p, i, j);
-  return s.is_big(k) ? big_entry : s.word(k);
+  const std::int32_t n = by_row ? impl_->e.cols() : p == form ? impl_->e.rows() : impl_->e.cols();
+  for (std::int32_t t = 0; t < n; ++t) {
+    std::int32_t i = by_row ? k : t, j = by_row ? t : k;
+    if (p == form) i = impl_->order[static_cast<std::size_t>(i)];
+    const std::size_t x = impl_->e.place(p, i, j);
+    out[t] = s.is_big(x) ? big_entry : s.word(x);
+  }
 }
 
 ZInt DirectHermite::value(Part p, std::int32_t i, std::int32_t j) const {

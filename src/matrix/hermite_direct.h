@@ -44,8 +44,9 @@ class DirectHermite {
   // Row i of the form is row order()[i] of the matrix.
   const std::vector<std::int32_t>& order() const;
 
-  // Entry (i, j) of a part (after run): its word, or big_entry past one.
-  std::int64_t word(Part p, std::int32_t i, std::int32_t j) const;
+  // Row (by_row) or column k of a part (after run) into out: each entry's
+  // word, or big_entry past one.
+  void words(Part p, std::int32_t k, bool by_row, std::int64_t* out) const;
   ZInt value(Part p, std::int32_t i, std::int32_t j) const;
   // The bits of the part's longest entry past a word (0: none).
   std::int64_t long_bits(Part p) const;
