@@ -211,6 +211,8 @@ class Store {
   bool is_big(std::size_t i) const { return w_[i] < -word_limit; }
   bool zero(std::size_t i) const { return w_[i] == 0; }
   std::int64_t word(std::size_t i) const { return w_[i]; }
+  // The words, long entries' marks among them (below -2^62).
+  std::int64_t* words() { return w_.data(); }
   const Limbs& big(std::size_t i) const { return *big_[slot(i)]; }
   ZInt value(std::size_t i) const { return is_big(i) ? big(i).value() : ZInt(w_[i]); }
   int sign(std::size_t i) const { return is_big(i) ? big(i).sign() : (w_[i] > 0) - (w_[i] < 0); }
@@ -373,29 +375,37 @@ class Elimination {
   std::size_t idx(std::int32_t i, std::int32_t j) const { return static_cast<std::size_t>(j) * r_ + i; }
   std::size_t line(std::int32_t j) const { return static_cast<std::size_t>(j) * c_; }
 
-  // s[x + t] += sign * f * s[y + t] for t < n (sign +-1).
+  // s[x + t] += sign * f * s[y + t] for t < n (sign +-1): words in place
+  // while the sum stays one, limbs beyond.
   void axpy(Store& s, std::size_t x, std::size_t y, std::size_t n, const Factor& f, int sign) {
+    std::int64_t* wx = s.words() + x;
+    const std::int64_t* wy = s.words() + y;
+    const std::int64_t fw = f.big ? 0 : sign * f.w;  // |f.w| <= 2^62
     for (std::size_t t = 0; t < n; ++t) {
-      const std::size_t xi = x + t, yi = y + t;
-      if (s.zero(yi)) continue;
+      const std::int64_t yv = wy[t];
+      if (yv == 0) continue;
       ++work_;
-      if (!f.big && !s.is_big(xi) && !s.is_big(yi)) {
-        const __int128 v = static_cast<__int128>(s.word(xi)) +
-                           sign * static_cast<__int128>(f.w) * static_cast<__int128>(s.word(yi));
+      const std::int64_t xv = wx[t];
+      if (!f.big && xv >= -word_limit && yv >= -word_limit) {  // neither marks a long entry
+        const __int128 v = static_cast<__int128>(xv) + static_cast<__int128>(fw) * yv;
         if (v < word_limit && v > -word_limit) {
-          s.set(xi, static_cast<std::int64_t>(v));
+          wx[t] = static_cast<std::int64_t>(v);
           continue;
         }
       }
-      // Beyond words: in place on the limbs.
-      const Limbs& fz = f.big ? f.z : (f_.assign(f.w), f_);
-      const Limbs& yz = s.is_big(yi) ? s.big(yi) : (y_.assign(s.word(yi)), y_);
-      work_ += static_cast<std::int64_t>(fz.size() * yz.size());
-      Limbs& v = s.make_big(xi);
-      v.add_product(fz, yz, sign < 0);
-      if (v.bits() > budget_) given_up_ = true;
-      s.settle(xi);
+      add_long(s, x + t, y + t, f, sign);
     }
+  }
+
+  // s[xi] += sign * f * s[yi] in place on the limbs.
+  void add_long(Store& s, std::size_t xi, std::size_t yi, const Factor& f, int sign) {
+    const Limbs& fz = f.big ? f.z : (f_.assign(f.w), f_);
+    const Limbs& yz = s.is_big(yi) ? s.big(yi) : (y_.assign(s.word(yi)), y_);
+    work_ += static_cast<std::int64_t>(fz.size() * yz.size());
+    Limbs& v = s.make_big(xi);
+    v.add_product(fz, yz, sign < 0);
+    if (v.bits() > budget_) given_up_ = true;
+    s.settle(xi);
   }
 
   // Column j -= f column k (U likewise; U^-1: row k += f row j).
