@@ -366,22 +366,24 @@ class Snapshot {
 }  // namespace
 
 double hadamard_bits(arrptr q, std::int32_t rows, std::int32_t cols) {
-  // log2 of each column's norm from the entries' bit lengths (from above).
-  std::vector<std::vector<double>> bits(static_cast<std::size_t>(cols));
+  // log2 of each column's norm from the entries' bit lengths (from above):
+  // the longest entry's bits t, then t + log2 of the root of the sum of
+  // 2^(2 (b - t)), in two passes over the entries.
+  auto bits_of = [](imptr x) {
+    return static_cast<double>(limb_bits) * (x->size - 1) +
+           std::log2(std::abs(static_cast<double>(x->head->value)) + 1.0);
+  };
+  auto zero = [](imptr x) { return x->size == 1 && x->head->value == 0; };
+  std::vector<double> top(static_cast<std::size_t>(cols), -1.0), sum(static_cast<std::size_t>(cols), 0.0);
   each_entry(q, rows, cols, [&](std::int32_t, std::int32_t c, imptr x) {
-    if (x->size == 1 && x->head->value == 0) return;
-    const double b = static_cast<double>(limb_bits) * (x->size - 1) +
-                     std::log2(std::abs(static_cast<double>(x->head->value)) + 1.0);
-    bits[static_cast<std::size_t>(c)].push_back(b);
+    if (!zero(x)) top[static_cast<std::size_t>(c)] = std::max(top[static_cast<std::size_t>(c)], bits_of(x));
+  });
+  each_entry(q, rows, cols, [&](std::int32_t, std::int32_t c, imptr x) {
+    if (!zero(x)) sum[static_cast<std::size_t>(c)] += std::exp2(2.0 * (bits_of(x) - top[static_cast<std::size_t>(c)]));
   });
   std::vector<double> norms;
-  for (const std::vector<double>& col : bits) {
-    if (col.empty()) continue;
-    const double t = *std::max_element(col.begin(), col.end());
-    double s = 0.0;
-    for (double b : col) s += std::exp2(2.0 * (b - t));
-    norms.push_back(t + 0.5 * std::log2(s));
-  }
+  for (std::size_t c = 0; c < top.size(); ++c)
+    if (top[c] >= 0.0) norms.push_back(top[c] + 0.5 * std::log2(sum[c]));
   std::sort(norms.rbegin(), norms.rend());
   double hbits = 0.0;
   for (std::size_t i = 0; i < norms.size() && i < static_cast<std::size_t>(std::min(rows, cols)); ++i)
@@ -389,9 +391,8 @@ double hadamard_bits(arrptr q, std::int32_t rows, std::int32_t cols) {
   return hbits;
 }
 
-std::int32_t budget_limbs(arrptr q, std::int32_t rows, std::int32_t cols) {
-  const double limbs =
-      static_cast<double>(normal_form_budget_bits) * std::max(hadamard_bits(q, rows, cols), 1.0) / limb_bits + 2.0;
+std::int32_t budget_limbs(double hbits) {
+  const double limbs = static_cast<double>(normal_form_budget_bits) * std::max(hbits, 1.0) / limb_bits + 2.0;
   return static_cast<std::int32_t>(std::min(limbs, 30000.0));
 }
 
@@ -399,15 +400,16 @@ void run(quolyptr n, arrptr q, const Outputs& out, bool smith, imptr modulus,
          const std::function<void()>& euclid) {
   const std::int32_t rows = out.rows, cols = out.cols;
   const bool possible = (smith || modulus == nullptr) && std::int64_t{rows} * cols <= normal_form_cells;
-  const bool first = possible && (std::min(rows, cols) > normal_form_direct_side ||
-                                  hadamard_bits(q, rows, cols) > normal_form_direct_bits);
+  // The Hadamard bits, needed (and found) only for the smaller sides.
+  const double hbits = possible && std::min(rows, cols) <= normal_form_direct_side ? hadamard_bits(q, rows, cols) : 0.0;
+  const bool first = possible && (std::min(rows, cols) > normal_form_direct_side || hbits > normal_form_direct_bits);
   if (first && bounded(n, q, out, smith, modulus)) return;
   Snapshot snap(q, rows, cols);
   if (possible && !first) {
     // An elimination that swells past its budget or past the longest
     // number is given up, and the snapshot puts the matrix back.
     try {
-      EntryBudget budget(budget_limbs(q, rows, cols));
+      EntryBudget budget(budget_limbs(hbits));
       LimbTrap trap;
       euclid();
       snap.keep();
