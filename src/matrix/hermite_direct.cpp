@@ -70,6 +70,20 @@ class Limbs {
     sign_ = (v > 0) - (v < 0);
     if (v != 0) mag_.push_back(v < 0 ? 0 - static_cast<std::uint64_t>(v) : static_cast<std::uint64_t>(v));
   }
+  // The value when it has at most two limbs and below 2^126 (else false).
+  bool small(__int128* v) const {
+    if (bits() > 125) return false;
+    u128 m = 0;
+    for (std::size_t i = mag_.size(); i-- > 0;) m = (m << 64) | mag_[i];
+    *v = sign_ < 0 ? -static_cast<__int128>(m) : static_cast<__int128>(m);
+    return true;
+  }
+  void assign_wide(__int128 v) {
+    mag_.clear();
+    sign_ = (v > 0) - (v < 0);
+    u128 m = v < 0 ? -static_cast<u128>(v) : static_cast<u128>(v);
+    for (; m != 0; m >>= 64) mag_.push_back(static_cast<std::uint64_t>(m));
+  }
   void assign(const ZInt& z) {
     mag_.clear();
     sign_ = z.sign();
@@ -397,8 +411,22 @@ class Elimination {
     }
   }
 
-  // s[xi] += sign * f * s[yi] in place on the limbs.
+  // s[xi] += sign * f * s[yi] in place on the limbs: in 128 bits for a word
+  // factor and entry and a sum below 2^127.
   void add_long(Store& s, std::size_t xi, std::size_t yi, const Factor& f, int sign) {
+    __int128 xv = 0;
+    if (!f.big && !s.is_big(yi) && (s.is_big(xi) ? s.big(xi).small(&xv) : (xv = s.word(xi), true))) {
+      const __int128 v = xv + static_cast<__int128>(sign * f.w) * s.word(yi);
+      work_ += f.w != 0 ? 1 : 0;  // one limb by one
+      if (v < word_limit && v > -word_limit) {
+        s.set(xi, static_cast<std::int64_t>(v));
+        return;
+      }
+      Limbs& l = s.make_big(xi);
+      l.assign_wide(v);
+      if (l.bits() > budget_) given_up_ = true;
+      return;
+    }
     const Limbs& fz = f.big ? f.z : (f_.assign(f.w), f_);
     const Limbs& yz = s.is_big(yi) ? s.big(yi) : (y_.assign(s.word(yi)), y_);
     work_ += static_cast<std::int64_t>(fz.size() * yz.size());
