@@ -49,6 +49,8 @@ constexpr std::int64_t work_floor = 15000;
 constexpr std::int32_t dense_side = 20;
 
 using u128 = unsigned __int128;
+// The limbs a slot of long entries starts with room for.
+constexpr std::size_t slot_limbs = 8;
 
 // An integer as a sign and 64-bit limbs, least significant first, no
 // leading zero limb (zero: none). Changed in place, so that an entry that
@@ -115,6 +117,7 @@ class Limbs {
     return ZInt::from_digits(std::move(digits), sign_);
   }
   void negate() { sign_ = -sign_; }
+  void reserve(std::size_t n) { mag_.reserve(n); }
   // The value from its top 128 bits (relative error below 2^-62), divided
   // by 2^64 for each of the *dropped limbs below them.
   long double approx(std::int64_t* dropped) const {
@@ -253,6 +256,7 @@ class Store {
       if (free_.empty()) {
         s = big_.size();
         big_.push_back(std::make_unique<Limbs>());
+        big_.back()->reserve(slot_limbs);
       } else {
         s = free_.back();
         free_.pop_back();
