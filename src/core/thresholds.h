@@ -344,6 +344,13 @@ extern std::int32_t normal_form_exact_side;
 // always). Reader: the route choice of the normal forms (form_routes).
 extern std::int32_t normal_form_cell_side;
 
+// The exact elimination of the Hermite form does a step past a word (an
+// entry plus a word times a word) in 128-bit arithmetic when the entry has
+// at most normal_form_wide_bits bits, so that the sum stays below 2^127,
+// and in limbs beyond. Default 125. Range 0..125 (0: limbs for every step
+// past a word). Reader: hermite_direct.
+extern std::int32_t normal_form_wide_bits;
+
 // ---- Choosing primes ------------------------------------------------------------------------
 
 // The trial division on images starts its search for a prime at index

@@ -72,9 +72,9 @@ class Limbs {
     sign_ = (v > 0) - (v < 0);
     if (v != 0) mag_.push_back(v < 0 ? 0 - static_cast<std::uint64_t>(v) : static_cast<std::uint64_t>(v));
   }
-  // The value when it has at most two limbs and below 2^126 (else false).
-  bool small(__int128* v) const {
-    if (bits() > 125) return false;
+  // The value when it has at most `most` bits (<= 125; else false).
+  bool small(std::int64_t most, __int128* v) const {
+    if (bits() > most) return false;
     u128 m = 0;
     for (std::size_t i = mag_.size(); i-- > 0;) m = (m << 64) | mag_[i];
     *v = sign_ < 0 ? -static_cast<__int128>(m) : static_cast<__int128>(m);
@@ -416,10 +416,12 @@ class Elimination {
   }
 
   // s[xi] += sign * f * s[yi] in place on the limbs: in 128 bits for a word
-  // factor and entry and a sum below 2^127.
+  // factor and entry and s[xi] of at most normal_form_wide_bits bits.
   void add_long(Store& s, std::size_t xi, std::size_t yi, const Factor& f, int sign) {
     __int128 xv = 0;
-    if (!f.big && !s.is_big(yi) && (s.is_big(xi) ? s.big(xi).small(&xv) : (xv = s.word(xi), true))) {
+    const std::int64_t most = std::min(normal_form_wide_bits, 125);
+    if (most > 0 && !f.big && !s.is_big(yi) &&
+        (s.is_big(xi) ? s.big(xi).small(most, &xv) : (xv = s.word(xi), true))) {
       const __int128 v = xv + static_cast<__int128>(sign * f.w) * s.word(yi);
       work_ += f.w != 0 ? 1 : 0;  // one limb by one
       if (v < word_limit && v > -word_limit) {

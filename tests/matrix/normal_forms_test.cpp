@@ -933,7 +933,8 @@ TEST_F(NormalForms, CellsStraightToTheEliminationAsThroughCopies) {
   // copies give (cell side 0), entry for entry: on both sides of a cut of
   // 8, dense and sparse stores, full and thin fill, every shape, with and
   // without transforms, entries past 2^62, and dense matrices of side 15 to
-  // 18 whose elimination is given up.
+  // 18 whose elimination is given up; and the result is a Hermite form
+  // with P A U = H and the inverses.
   std::mt19937_64 rng(test_seed() + 4758);
   Route route(true);
   for (int round = 0; round < test_iterations(30); ++round) {
@@ -971,7 +972,42 @@ TEST_F(NormalForms, CellsStraightToTheEliminationAsThroughCopies) {
         EXPECT_EQ(f.alphinv, want.alphinv) << at;
         EXPECT_EQ(f.beta, want.beta) << at;
         EXPECT_EQ(f.betinv, want.betinv) << at;
+        EXPECT_TRUE(hermite_shape(f, false)) << at;
+        if (transforms) {
+          EXPECT_TRUE(transforms_hold(a, f)) << at;
+        }
       }
+  }
+}
+
+TEST_F(NormalForms, WideStepsAsInLimbs) {
+  // Steps past a word in 128-bit arithmetic give the forms and transforms
+  // that limbs give (wide bits 0): entries of 30 to 110 bits beside short
+  // ones, so that steps fall on both sides of cuts of 80 and 125.
+  std::mt19937_64 rng(test_seed() + 4759);
+  Route route(true);
+  for (int round = 0; round < test_iterations(16); ++round) {
+    const std::size_t r = 2 + rng() % 6, c = 2 + rng() % 6;
+    M a = zeros(r, c);
+    for (auto& row : a)
+      for (auto& x : row) {
+        if (rng() % 5 < 2) continue;
+        x = BigRef(std::int64_t(rng() % 2000) - 1000);
+        if (rng() % 2 == 0) x = x * BigRef::pow2(unsigned(30 + rng() % 80)) + BigRef(std::int64_t(rng() >> 2));
+      }
+    Form want;
+    {
+      ScopedValue<std::int32_t> cut{normal_form_wide_bits, 0};
+      want = normal_form(a, false, false);
+    }
+    for (std::int32_t bits : {80, 125}) {
+      ScopedValue<std::int32_t> cut{normal_form_wide_bits, bits};
+      const Form f = normal_form(a, false, false);
+      EXPECT_EQ(f.h, want.h) << "round " << round << " cut " << bits;
+      EXPECT_EQ(f.alpha, want.alpha) << "round " << round << " cut " << bits;
+      EXPECT_EQ(f.beta, want.beta) << "round " << round << " cut " << bits;
+      EXPECT_EQ(f.betinv, want.betinv) << "round " << round << " cut " << bits;
+    }
   }
 }
 
