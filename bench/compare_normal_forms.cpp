@@ -14,6 +14,11 @@
 // or "bounded" forces one route of the drivers ("" or "auto": their own
 // choice); op: only that operation ("" all); seconds: Tavrin alone, run for
 // that much processor time (for a profiler).
+//
+// Tavrin's Hermite+T gives P, P^-1, U and U^-1, the peers' U alone (PARI's
+// mathnf(x, 1), FLINT's fmpz_mat_hnf_transform): a second ratio, after the
+// first on the Hermite+T lines and in its own summary line, is against the
+// fastest peer's U followed by its inverse (ZM_inv, fmpz_mat_inv).
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
@@ -305,6 +310,25 @@ std::function<void()> flint_op(FlintMatrix& f, Op op) {
       return {};
   }
 }
+
+// FLINT's transform of the Hermite form and its inverse.
+std::function<void()> flint_u_and_inverse(FlintMatrix& f) {
+  return [&f] {
+    const slong n = fmpz_mat_nrows(f.at);
+    fmpz_mat_t h, u, v;
+    fmpz_t den;
+    fmpz_mat_init(h, n, fmpz_mat_ncols(f.at));
+    fmpz_mat_init(u, n, n);
+    fmpz_mat_init(v, n, n);
+    fmpz_init(den);
+    fmpz_mat_hnf_transform(h, u, f.at);
+    fmpz_mat_inv(v, den, u);
+    fmpz_clear(den);
+    fmpz_mat_clear(h);
+    fmpz_mat_clear(u);
+    fmpz_mat_clear(v);
+  };
+}
 #endif
 
 #ifdef TAVRIN_PEER_PARI
@@ -334,6 +358,17 @@ std::function<void()> pari_op(GEN x, Op op) {
         set_avma(av);
       };
   }
+}
+
+// PARI's transform of the Hermite form and its inverse.
+std::function<void()> pari_u_and_inverse(GEN x) {
+  return [x] {
+    const pari_sp av = avma;
+    GEN hu = mathnf0(x, 1);
+    GEN den = nullptr;
+    ZM_inv(gel(hu, 2), &den);
+    set_avma(av);
+  };
 }
 
 // PARI's invariants of x, non-zero ones ascending, and its rank.
@@ -397,7 +432,7 @@ int main(int argc, char** argv) {
   paristack_setsize(std::size_t{1} << 28, std::size_t{1} << 33);
 #endif
   std::mt19937_64 rng(seed);
-  std::vector<double> ratios[ops], all;
+  std::vector<double> ratios[ops], all, same_outputs;
   int wrong = 0;
   std::printf("%4s %-10s %3s %7s %-10s %11s %11s %11s %7s\n", "case", "kind", "sp", "size", "op", "Tavrin ms",
               "FLINT ms", "PARI ms", "ratio");
@@ -446,6 +481,20 @@ int main(int argc, char** argv) {
       for (double p : {fl, pa})
         if (p > 0 && (best == 0 || p < best)) best = p;
       const double ratio = best > 0 ? ours / best : 0;
+      // The peers' U and U^-1, for Hermite+T.
+      double same = 0;
+      if (op == hermite_t) {
+        double fl_same = 0, pa_same = 0;
+#ifdef TAVRIN_PEER_FLINT
+        fl_same = seconds_of(flint_u_and_inverse(fm));
+#endif
+#ifdef TAVRIN_PEER_PARI
+        pa_same = seconds_of(pari_u_and_inverse(px));
+#endif
+        for (double p : {fl_same, pa_same})
+          if (p > 0 && (same == 0 || p < same)) same = p;
+        if (same > 0) same_outputs.push_back(ours / same);
+      }
       // Checks against PARI: the rank, and the Smith diagonals.
       bool ok = pari_rank < 0 || res.rank == pari_rank;
       if (ok && pari_rank >= 0 && op != hermite && op != hermite_t) {
@@ -463,8 +512,10 @@ int main(int argc, char** argv) {
         ratios[o].push_back(ratio);
         all.push_back(ratio);
       }
-      std::printf("%4d %-10s %3s %3dx%-3d %-10s %11.3f %11.3f %11.3f %7.2f%s\n", k, m.kind, m.sparse ? "sp" : "",
-                  m.rows, m.cols, op_name[o], 1e3 * ours, 1e3 * fl, 1e3 * pa, ratio, ok ? "" : "  WRONG");
+      std::printf("%4d %-10s %3s %3dx%-3d %-10s %11.3f %11.3f %11.3f %7.2f", k, m.kind, m.sparse ? "sp" : "",
+                  m.rows, m.cols, op_name[o], 1e3 * ours, 1e3 * fl, 1e3 * pa, ratio);
+      if (same > 0) std::printf("  (U, U^-1: %.3f ms, %.2f)", 1e3 * same, ours / same);
+      std::printf("%s\n", ok ? "" : "  WRONG");
       std::fflush(stdout);
     }
     if (dense_pd != nullptr) {
@@ -484,6 +535,8 @@ int main(int argc, char** argv) {
   std::printf("\nTavrin / fastest peer:\n");
   for (int o = 0; o < ops; ++o) summary(op_name[o], ratios[o]);
   summary("all", all);
+  if (!same_outputs.empty()) std::printf("\nTavrin / fastest peer's U and U^-1 (the outputs Tavrin gives):\n");
+  summary("Hermite+T", same_outputs);
   std::printf("wrong answers: %d\n", wrong);
 #ifdef TAVRIN_PEER_PARI
   pari_close();

@@ -336,6 +336,21 @@ extern std::int32_t normal_form_quotient_bits;
 // Reader: hermite_bounded.
 extern std::int32_t normal_form_exact_side;
 
+// The bounded Hermite route without a modulus runs its exact elimination
+// straight on the matrix's cells (words in, words out, no integer-matrix
+// copies) when the smaller side is at most normal_form_cell_side; above
+// it, and for the Smith form, the cells go through integer-matrix copies.
+// The results are the same. Default INT32_MAX. Range >= 0 (0: the copies
+// always). Reader: the route choice of the normal forms (form_routes).
+extern std::int32_t normal_form_cell_side;
+
+// The exact elimination of the Hermite form does a step past a word (an
+// entry plus a word times a word) in 128-bit arithmetic when the entry has
+// at most normal_form_wide_bits bits, so that the sum stays below 2^127,
+// and in limbs beyond. Default 125. Range 0..125 (0: limbs for every step
+// past a word). Reader: hermite_direct.
+extern std::int32_t normal_form_wide_bits;
+
 // ---- Choosing primes ------------------------------------------------------------------------
 
 // The trial division on images starts its search for a prime at index

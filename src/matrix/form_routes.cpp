@@ -12,6 +12,7 @@
 #include "core/errors.h"
 #include "core/globals.h"
 #include "core/thresholds.h"
+#include "matrix/hermite_direct.h"
 #include "matrix/hermite_modular.h"
 #include "matrix/normal_forms.h"
 #include "matrix/sparse_copy.h"
@@ -101,14 +102,180 @@ void clear(const Outputs& out) {
   }
 }
 
+// x := v, a word (a one-limb number keeps its limb).
+void put_word(std::int64_t v, imptr x) {
+  if (v <= -limb_base || v >= limb_base) {
+    ZInt(v).store(x);
+  } else if (x->size == 1) {
+    x->head->value = static_cast<std::int32_t>(v);
+  } else {
+    special_set(static_cast<std::int32_t>(v), x);
+  }
+}
+
+// The cell := entry (i, j) of part p of d, whose word (or big_entry) is v
+// (a fresh cell when it has none: made with its value at once where that
+// is the big integer).
+void put_entry(const DirectHermite& d, DirectHermite::Part p, std::int32_t i, std::int32_t j, std::int64_t v,
+               quoly& cell) {
+  if (cell == nullptr) {
+    if (!flotemode && !lintmode && v > -limb_base && v < limb_base) {
+      quoly_set(static_cast<std::int32_t>(v), &cell);
+      return;
+    }
+    quoly_set(0, &cell);
+  }
+  if (v != DirectHermite::big_entry)
+    put_word(v, cell->ncoef);
+  else
+    d.value(p, i, j).store(cell->ncoef);
+}
+
+// The cell := v, a small word, as put_entry.
+void put_cell(std::int32_t v, quoly& cell) {
+  if (cell == nullptr && !flotemode && !lintmode)
+    quoly_set(v, &cell);
+  else if (cell == nullptr)
+    quoly_set(0, &cell);
+  put_word(v, cell->ncoef);
+}
+
+// A fresh sparse matrix of the non-zero entries of part p of d (s x cols).
+sparseptr part_to_sparse(const DirectHermite& d, DirectHermite::Part p, std::int32_t s, std::int32_t cols) {
+  sparseptr sp = nullptr;
+  sparse_init(&sp, s);
+  std::vector<std::int64_t> row(static_cast<std::size_t>(cols));
+  for (std::int32_t r = 0; r < s; ++r) {
+    colm_ptrptr link = sparse_row(sp, r + 1);
+    d.words(p, r, true, row.data());
+    for (std::int32_t c = 0; c < cols; ++c) {
+      if (row[static_cast<std::size_t>(c)] == 0) continue;
+      colm_ptr e = nullptr;
+      newcolm(&e);
+      e->coord = c + 1;
+      e->next = nullptr;
+      e->val = nullptr;
+      put_entry(d, p, r, c, row[static_cast<std::size_t>(c)], e->val);
+      *link = e;
+      link = &e->next;
+    }
+  }
+  return sp;
+}
+
+// The permutation of the form's rows (P, or P^-1 when inverse): entry
+// (i, order[i]) is 1 (its transpose for P^-1).
+sparseptr permutation_to_sparse(const std::vector<std::int32_t>& order, bool inverse) {
+  const auto s = static_cast<std::int32_t>(order.size());
+  std::vector<std::int32_t> at(order.size());
+  for (std::int32_t i = 0; i < s; ++i)
+    if (inverse)
+      at[static_cast<std::size_t>(order[static_cast<std::size_t>(i)])] = i;
+    else
+      at[static_cast<std::size_t>(i)] = order[static_cast<std::size_t>(i)];
+  sparseptr sp = nullptr;
+  sparse_init(&sp, s);
+  for (std::int32_t r = 0; r < s; ++r) {
+    colm_ptr e = nullptr;
+    newcolm(&e);
+    e->coord = at[static_cast<std::size_t>(r)] + 1;
+    e->next = nullptr;
+    e->val = nullptr;
+    put_cell(1, e->val);
+    *sparse_row(sp, r + 1) = e;
+  }
+  return sp;
+}
+
+// The Hermite form by the exact elimination read straight from q's cells
+// and written straight back (see hermite_direct.h): true when it answered.
+// False, nothing changed, when it was given up (*tried) or not tried: for
+// a matrix it would not finish, or whose transforms hermite_bounded takes
+// from the modular route for full column rank (skip_exact there).
+bool direct_on_cells(quolyptr n, arrptr q, const Outputs& out, bool* tried) {
+  const std::int32_t rows = out.rows, cols = out.cols;
+  const bool transforms = out.any();
+  DirectHermite d(rows, cols, transforms);
+  std::int64_t filled = 0;
+  each_entry(q, rows, cols, [&](std::int32_t r, std::int32_t c, imptr x) {
+    if (x->size == 1 || x->size == 2) {
+      const std::int64_t v = x->size == 1 ? x->head->value
+                                          : std::int64_t{x->head->value} * limb_base + x->head->next->value;
+      filled += v != 0 ? 1 : 0;
+      if (v != 0) d.set(r, c, v);
+      return;
+    }
+    const ZInt v = ZInt::from_number(x);
+    filled += v.is_zero() ? 0 : 1;
+    if (!v.is_zero()) d.set(r, c, v);
+  });
+  const bool dense = 2 * filled > std::int64_t{rows} * cols;
+  if (!DirectHermite::worth_trying(rows, cols, filled, transforms) ||
+      (dense && transforms && rows >= cols && std::min(rows, cols) > normal_form_exact_side))
+    return false;
+  *tried = true;
+  if (!d.run()) return false;
+  const std::int64_t too_long = std::int64_t{32767} * limb_bits;
+  bool longer = d.long_bits(DirectHermite::form) > too_long;
+  if (transforms)
+    longer = longer || (out.want[1] && d.long_bits(DirectHermite::right) > too_long) ||
+             (out.want[3] && d.long_bits(DirectHermite::right_inv) > too_long);
+  if (longer) abandon(number_too_long_error, &token);
+  // Nothing below can fail.
+  std::vector<std::int64_t> col(static_cast<std::size_t>(std::max(rows, cols)));
+  if (q->spar == nullptr) {
+    for (std::int32_t c = 0; c < cols; ++c) {
+      d.words(DirectHermite::form, c, false, col.data());
+      for (std::int32_t r = 0; r < rows; ++r)
+        put_entry(d, DirectHermite::form, r, c, col[static_cast<std::size_t>(r)], *arp_cell(q->start + r + c * rows));
+    }
+  } else {
+    sparseptr fresh = part_to_sparse(d, DirectHermite::form, rows, cols);
+    free_sparse(&q->spar, rows, true);
+    q->spar = fresh;
+  }
+  const std::vector<std::int32_t>& order = d.order();
+  for (int i = 0; i < 4 && transforms; ++i) {
+    if (!out.want[i]) continue;
+    const std::int32_t s = i % 2 == 0 ? rows : cols;
+    if (q->spar != nullptr) {
+      free_sparse(&out.aux[i], s, true);
+      out.aux[i] = i % 2 == 0 ? permutation_to_sparse(order, i == 2)
+                              : part_to_sparse(d, i == 1 ? DirectHermite::right : DirectHermite::right_inv, s, s);
+      continue;
+    }
+    quoly* cells = out.w[i]->stash;
+    if (i % 2 == 0) {
+      // P: (k, order[k]) is 1; P^-1: (order[k], k).
+      for (std::int32_t k = 0; k < s * s; ++k) put_cell(0, cells[k]);
+      for (std::int32_t k = 0; k < s; ++k) {
+        const std::int32_t o = order[static_cast<std::size_t>(k)];
+        put_cell(1, cells[i == 0 ? k + o * s : o + k * s]);
+      }
+      continue;
+    }
+    const DirectHermite::Part p = i == 1 ? DirectHermite::right : DirectHermite::right_inv;
+    for (std::int32_t c = 0; c < s; ++c) {
+      d.words(p, c, false, col.data());
+      for (std::int32_t r = 0; r < s; ++r) put_entry(d, p, r, c, col[static_cast<std::size_t>(r)], cells[r + c * s]);
+    }
+  }
+  quoly_set_integer(d.rank(), n);
+  return true;
+}
+
 // The bounded route; false (nothing changed) when its result could not be
 // proven. modulus (Smith only): each invariant factor d becomes gcd(d,
 // modulus), modulus itself 0, as the elimination modulo it ends.
 bool bounded(quolyptr n, arrptr q, const Outputs& out, bool smith, imptr modulus) {
+  bool tried = false;
+  if (!smith && modulus == nullptr && std::min(out.rows, out.cols) <= normal_form_cell_side &&
+      direct_on_cells(n, q, out, &tried))
+    return true;
   const ZMatrix a = read_matrix(q, out.rows, out.cols);
   FormResult f;
   const bool transforms = out.any();
-  if (!(smith ? smith_bounded(a, transforms, &f) : hermite_bounded(a, transforms, &f))) {
+  if (!(smith ? smith_bounded(a, transforms, &f) : hermite_bounded(a, transforms, &f, tried))) {
     tavrin_error("normal form modulo the determinant not proven", false);
     return false;
   }
@@ -199,22 +366,24 @@ class Snapshot {
 }  // namespace
 
 double hadamard_bits(arrptr q, std::int32_t rows, std::int32_t cols) {
-  // log2 of each column's norm from the entries' bit lengths (from above).
-  std::vector<std::vector<double>> bits(static_cast<std::size_t>(cols));
+  // log2 of each column's norm from the entries' bit lengths (from above):
+  // the longest entry's bits t, then t + log2 of the root of the sum of
+  // 2^(2 (b - t)), in two passes over the entries.
+  auto bits_of = [](imptr x) {
+    return static_cast<double>(limb_bits) * (x->size - 1) +
+           std::log2(std::abs(static_cast<double>(x->head->value)) + 1.0);
+  };
+  auto zero = [](imptr x) { return x->size == 1 && x->head->value == 0; };
+  std::vector<double> top(static_cast<std::size_t>(cols), -1.0), sum(static_cast<std::size_t>(cols), 0.0);
   each_entry(q, rows, cols, [&](std::int32_t, std::int32_t c, imptr x) {
-    if (x->size == 1 && x->head->value == 0) return;
-    const double b = static_cast<double>(limb_bits) * (x->size - 1) +
-                     std::log2(std::abs(static_cast<double>(x->head->value)) + 1.0);
-    bits[static_cast<std::size_t>(c)].push_back(b);
+    if (!zero(x)) top[static_cast<std::size_t>(c)] = std::max(top[static_cast<std::size_t>(c)], bits_of(x));
+  });
+  each_entry(q, rows, cols, [&](std::int32_t, std::int32_t c, imptr x) {
+    if (!zero(x)) sum[static_cast<std::size_t>(c)] += std::exp2(2.0 * (bits_of(x) - top[static_cast<std::size_t>(c)]));
   });
   std::vector<double> norms;
-  for (const std::vector<double>& col : bits) {
-    if (col.empty()) continue;
-    const double t = *std::max_element(col.begin(), col.end());
-    double s = 0.0;
-    for (double b : col) s += std::exp2(2.0 * (b - t));
-    norms.push_back(t + 0.5 * std::log2(s));
-  }
+  for (std::size_t c = 0; c < top.size(); ++c)
+    if (top[c] >= 0.0) norms.push_back(top[c] + 0.5 * std::log2(sum[c]));
   std::sort(norms.rbegin(), norms.rend());
   double hbits = 0.0;
   for (std::size_t i = 0; i < norms.size() && i < static_cast<std::size_t>(std::min(rows, cols)); ++i)
@@ -222,9 +391,8 @@ double hadamard_bits(arrptr q, std::int32_t rows, std::int32_t cols) {
   return hbits;
 }
 
-std::int32_t budget_limbs(arrptr q, std::int32_t rows, std::int32_t cols) {
-  const double limbs =
-      static_cast<double>(normal_form_budget_bits) * std::max(hadamard_bits(q, rows, cols), 1.0) / limb_bits + 2.0;
+std::int32_t budget_limbs(double hbits) {
+  const double limbs = static_cast<double>(normal_form_budget_bits) * std::max(hbits, 1.0) / limb_bits + 2.0;
   return static_cast<std::int32_t>(std::min(limbs, 30000.0));
 }
 
@@ -232,15 +400,16 @@ void run(quolyptr n, arrptr q, const Outputs& out, bool smith, imptr modulus,
          const std::function<void()>& euclid) {
   const std::int32_t rows = out.rows, cols = out.cols;
   const bool possible = (smith || modulus == nullptr) && std::int64_t{rows} * cols <= normal_form_cells;
-  const bool first = possible && (std::min(rows, cols) > normal_form_direct_side ||
-                                  hadamard_bits(q, rows, cols) > normal_form_direct_bits);
+  // The Hadamard bits, needed (and found) only for the smaller sides.
+  const double hbits = possible && std::min(rows, cols) <= normal_form_direct_side ? hadamard_bits(q, rows, cols) : 0.0;
+  const bool first = possible && (std::min(rows, cols) > normal_form_direct_side || hbits > normal_form_direct_bits);
   if (first && bounded(n, q, out, smith, modulus)) return;
   Snapshot snap(q, rows, cols);
   if (possible && !first) {
     // An elimination that swells past its budget or past the longest
     // number is given up, and the snapshot puts the matrix back.
     try {
-      EntryBudget budget(budget_limbs(q, rows, cols));
+      EntryBudget budget(budget_limbs(hbits));
       LimbTrap trap;
       euclid();
       snap.keep();

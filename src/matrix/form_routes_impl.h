@@ -45,8 +45,8 @@ void run(quolyptr n, arrptr q, const Outputs& out, bool smith, imptr modulus,
 // min(rows, cols) longest columns, from the entries' lengths (from above).
 double hadamard_bits(arrptr q, std::int32_t rows, std::int32_t cols);
 
-// The entry budget in limbs for q: normal_form_budget_bits times
-// hadamard_bits, at most 30,000.
-std::int32_t budget_limbs(arrptr q, std::int32_t rows, std::int32_t cols);
+// The entry budget in limbs for a matrix of hadamard_bits hbits:
+// normal_form_budget_bits times hbits, at most 30,000.
+std::int32_t budget_limbs(double hbits);
 
 }  // namespace tavrin::form_routes

@@ -21,11 +21,13 @@
 #include <bit>
 #include <cmath>
 #include <cstdint>
+#include <memory>
 #include <utility>
 #include <vector>
 
 #include "core/interrupts.h"
 #include "core/thresholds.h"
+#include "matrix/hermite_direct.h"
 #include "matrix/hermite_modular.h"
 
 namespace tavrin {
@@ -45,9 +47,10 @@ constexpr std::int64_t work_floor = 15000;
 // A matrix more than half filled is left to the modular route above this
 // side, where its entries swell past the work allowed before they show.
 constexpr std::int32_t dense_side = 20;
-constexpr std::int64_t big_mark = INT64_MIN;  // the entry is held in limbs
 
 using u128 = unsigned __int128;
+// The limbs a slot of long entries starts with room for.
+constexpr std::size_t slot_limbs = 8;
 
 // An integer as a sign and 64-bit limbs, least significant first, no
 // leading zero limb (zero: none). Changed in place, so that an entry that
@@ -68,6 +71,20 @@ class Limbs {
     mag_.clear();
     sign_ = (v > 0) - (v < 0);
     if (v != 0) mag_.push_back(v < 0 ? 0 - static_cast<std::uint64_t>(v) : static_cast<std::uint64_t>(v));
+  }
+  // The value when it has at most `most` bits (<= 125; else false).
+  bool small(std::int64_t most, __int128* v) const {
+    if (bits() > most) return false;
+    u128 m = 0;
+    for (std::size_t i = mag_.size(); i-- > 0;) m = (m << 64) | mag_[i];
+    *v = sign_ < 0 ? -static_cast<__int128>(m) : static_cast<__int128>(m);
+    return true;
+  }
+  void assign_wide(__int128 v) {
+    mag_.clear();
+    sign_ = (v > 0) - (v < 0);
+    u128 m = v < 0 ? -static_cast<u128>(v) : static_cast<u128>(v);
+    for (; m != 0; m >>= 64) mag_.push_back(static_cast<std::uint64_t>(m));
   }
   void assign(const ZInt& z) {
     mag_.clear();
@@ -100,6 +117,7 @@ class Limbs {
     return ZInt::from_digits(std::move(digits), sign_);
   }
   void negate() { sign_ = -sign_; }
+  void reserve(std::size_t n) { mag_.reserve(n); }
   // The value from its top 128 bits (relative error below 2^-62), divided
   // by 2^64 for each of the *dropped limbs below them.
   long double approx(std::int64_t* dropped) const {
@@ -200,40 +218,27 @@ class Limbs {
   std::vector<std::uint64_t> mag_;
 };
 
-// The limbs of a's longest entry (at least 1).
-std::int64_t longest_limbs(const ZMatrix& a) {
-  std::int64_t bits = 0;
-  for (const ZInt& x : a.cell) bits = std::max(bits, x.bit_length());
-  return std::max<std::int64_t>(1, (bits + 63) / 64);
-}
-
-// log2 of the Euclidean norm of each row of a (0 for a zero row).
-std::vector<double> row_norm_bits(const ZMatrix& a) {
-  std::vector<double> bits(static_cast<std::size_t>(a.rows), 0.0);
-  for (std::int32_t r = 0; r < a.rows; ++r) {
-    double top = 0.0;
-    for (std::int32_t c = 0; c < a.cols; ++c) top = std::max(top, static_cast<double>(a.at(r, c).bit_length()));
-    if (top == 0.0) continue;
-    double sum = 0.0;
-    for (std::int32_t c = 0; c < a.cols; ++c)
-      if (!a.at(r, c).is_zero()) sum += std::exp2(2.0 * (static_cast<double>(a.at(r, c).bit_length()) - top));
-    bits[static_cast<std::size_t>(r)] = top + 0.5 * std::log2(sum);
-  }
-  return bits;
-}
-
-// n integers: words, or big_mark with the value in limbs.
+// n integers: words while below 2^62 in absolute value; an entry past
+// them holds a mark below -2^62 naming its slot in a side table of limbs,
+// so that a matrix of words carries no limbs at all. A slot given back
+// keeps its storage for the next long entry.
 class Store {
  public:
-  explicit Store(std::size_t n) : w_(n, 0), big_(n) {}
-  bool is_big(std::size_t i) const { return w_[i] == big_mark; }
+  explicit Store(std::size_t n) : w_(n, 0) {}
+  bool is_big(std::size_t i) const { return w_[i] < -word_limit; }
   bool zero(std::size_t i) const { return w_[i] == 0; }
   std::int64_t word(std::size_t i) const { return w_[i]; }
-  const Limbs& big(std::size_t i) const { return big_[i]; }
-  ZInt value(std::size_t i) const { return is_big(i) ? big_[i].value() : ZInt(w_[i]); }
-  int sign(std::size_t i) const { return is_big(i) ? big_[i].sign() : (w_[i] > 0) - (w_[i] < 0); }
+  // The words, long entries' marks among them (below -2^62).
+  std::int64_t* words() { return w_.data(); }
+  const Limbs& big(std::size_t i) const { return *big_[slot(i)]; }
+  ZInt value(std::size_t i) const { return is_big(i) ? big(i).value() : ZInt(w_[i]); }
+  int sign(std::size_t i) const { return is_big(i) ? big(i).sign() : (w_[i] > 0) - (w_[i] < 0); }
+  // The bits of the entry (of its absolute value).
+  std::int64_t bits(std::size_t i) const {
+    return is_big(i) ? big(i).bits() : std::bit_width(static_cast<std::uint64_t>(std::abs(w_[i])));
+  }
   void set(std::size_t i, std::int64_t v) {
-    if (is_big(i)) big_[i].assign(0);
+    release(i);
     w_[i] = v;
   }
   void set(std::size_t i, const ZInt& z) {
@@ -241,43 +246,59 @@ class Store {
       set(i, z.to_int64());
       return;
     }
-    w_[i] = big_mark;
-    big_[i].assign(z);
+    make_big(i).assign(z);
   }
   // Entry i held in limbs (to be changed in place, then settled).
   Limbs& make_big(std::size_t i) {
     if (!is_big(i)) {
-      big_[i].assign(w_[i]);
-      w_[i] = big_mark;
+      const std::int64_t v = w_[i];
+      std::size_t s = 0;
+      if (free_.empty()) {
+        s = big_.size();
+        big_.push_back(std::make_unique<Limbs>());
+        big_.back()->reserve(slot_limbs);
+      } else {
+        s = free_.back();
+        free_.pop_back();
+      }
+      big_[s]->assign(v);
+      w_[i] = INT64_MIN + static_cast<std::int64_t>(s);
     }
-    return big_[i];
+    return *big_[slot(i)];
   }
   // Back into a word when it fits.
   void settle(std::size_t i) {
-    if (big_[i].fits_word()) {
-      w_[i] = big_[i].word();
-      big_[i].assign(0);
-    }
+    if (big(i).fits_word()) set(i, big(i).word());
   }
-  void swap(std::size_t i, std::size_t j) {
-    std::swap(w_[i], w_[j]);
-    std::swap(big_[i], big_[j]);
-  }
+  void swap(std::size_t i, std::size_t j) { std::swap(w_[i], w_[j]); }
   void negate(std::size_t i) {
     if (is_big(i))
-      big_[i].negate();
+      big_[slot(i)]->negate();
     else
       w_[i] = -w_[i];
   }
   // |entry i| < |entry j| (both non-zero).
   bool abs_less(std::size_t i, std::size_t j) const {
-    if (is_big(i) || is_big(j)) return !is_big(i) || (is_big(j) && compare_abs(big_[i], big_[j]) < 0);
+    if (is_big(i) || is_big(j)) return !is_big(i) || (is_big(j) && compare_abs(big(i), big(j)) < 0);
     return std::abs(w_[i]) < std::abs(w_[j]);
+  }
+  // The bits of the longest entry in limbs (0: none).
+  std::int64_t long_bits() const {
+    std::int64_t b = 0;
+    for (const auto& l : big_) b = std::max(b, l->bits());
+    return b;
   }
 
  private:
+  std::size_t slot(std::size_t i) const { return static_cast<std::size_t>(w_[i] - INT64_MIN); }
+  void release(std::size_t i) {
+    if (!is_big(i)) return;
+    big_[slot(i)]->assign(0);
+    free_.push_back(slot(i));
+  }
   std::vector<std::int64_t> w_;
-  std::vector<Limbs> big_;
+  std::vector<std::unique_ptr<Limbs>> big_;  // stable while the table grows
+  std::vector<std::size_t> free_;
 };
 
 // A multiplier: a word, or limbs.
@@ -300,21 +321,23 @@ struct Factor {
 // contiguous entries.
 class Elimination {
  public:
-  Elimination(const ZMatrix& a, bool transforms)
-      : r_(a.rows), c_(a.cols), transforms_(transforms), row_bits_(row_norm_bits(a)),
-        work_limit_(work_floor + work_per_cell * c_ * c_ * std::max(r_, c_) * longest_limbs(a) * longest_limbs(a)),
-        w_(static_cast<std::size_t>(r_) * c_), u_(transforms ? static_cast<std::size_t>(c_) * c_ : 0),
+  Elimination(std::int32_t rows, std::int32_t cols, bool transforms)
+      : r_(rows), c_(cols), transforms_(transforms), w_(static_cast<std::size_t>(r_) * c_),
+        u_(transforms ? static_cast<std::size_t>(c_) * c_ : 0),
         uinv_(transforms ? static_cast<std::size_t>(c_) * c_ : 0) {
-    for (std::int32_t i = 0; i < r_; ++i)
-      for (std::int32_t j = 0; j < c_; ++j) w_.set(idx(i, j), a.at(i, j));
     for (std::int32_t j = 0; j < c_ && transforms_; ++j) {
       u_.set(line(j) + static_cast<std::size_t>(j), 1);
       uinv_.set(line(j) + static_cast<std::size_t>(j), 1);
     }
   }
 
+  // Entry (i, j) of the matrix := v (|v| < 2^62 for a word).
+  void set(std::int32_t i, std::int32_t j, std::int64_t v) { w_.set(idx(i, j), v); }
+  void set(std::int32_t i, std::int32_t j, const ZInt& v) { w_.set(idx(i, j), v); }
+
   // Runs the elimination; false when it was given up.
   bool run(std::vector<std::int32_t>* pivot_rows, std::vector<std::int32_t>* other_rows) {
+    measure();
     std::int32_t k = 0;
     double longest = 0.0, minors = 0.0;
     for (double b : row_bits_) longest = std::max(longest, b);
@@ -335,38 +358,88 @@ class Elimination {
     return !given_up_;
   }
 
-  ZInt at(std::int32_t i, std::int32_t j) const { return w_.value(idx(i, j)); }
-  // Entry (i, j) of U and of U^-1.
-  ZInt u(std::int32_t i, std::int32_t j) const { return u_.value(line(j) + static_cast<std::size_t>(i)); }
-  ZInt uinv(std::int32_t i, std::int32_t j) const { return uinv_.value(line(i) + static_cast<std::size_t>(j)); }
+  // The store of a part and the place of its entry (i, j) (the matrix by
+  // its own rows).
+  const Store& store(DirectHermite::Part p) const {
+    return p == DirectHermite::form ? w_ : p == DirectHermite::right ? u_ : uinv_;
+  }
+  std::int32_t rows() const { return r_; }
+  std::int32_t cols() const { return c_; }
+  std::size_t place(DirectHermite::Part p, std::int32_t i, std::int32_t j) const {
+    if (p == DirectHermite::form) return idx(i, j);
+    return p == DirectHermite::right ? line(j) + static_cast<std::size_t>(i) : line(i) + static_cast<std::size_t>(j);
+  }
 
  private:
+  // The log2 of each row's Euclidean norm (0 for a zero row) and the work
+  // allowed, from the entries' bit lengths.
+  void measure() {
+    std::int64_t longest = 0;
+    row_bits_.assign(static_cast<std::size_t>(r_), 0.0);
+    for (std::int32_t i = 0; i < r_; ++i) {
+      double top = 0.0;
+      for (std::int32_t j = 0; j < c_; ++j) top = std::max(top, static_cast<double>(w_.bits(idx(i, j))));
+      longest = std::max(longest, static_cast<std::int64_t>(top));
+      if (top == 0.0) continue;
+      double sum = 0.0;
+      for (std::int32_t j = 0; j < c_; ++j)
+        if (!w_.zero(idx(i, j))) sum += std::exp2(2.0 * (static_cast<double>(w_.bits(idx(i, j))) - top));
+      row_bits_[static_cast<std::size_t>(i)] = top + 0.5 * std::log2(sum);
+    }
+    const std::int64_t limbs = std::max<std::int64_t>(1, (longest + 63) / 64);
+    work_limit_ = work_floor + work_per_cell * c_ * c_ * std::max(r_, c_) * limbs * limbs;
+  }
+
   std::size_t idx(std::int32_t i, std::int32_t j) const { return static_cast<std::size_t>(j) * r_ + i; }
   std::size_t line(std::int32_t j) const { return static_cast<std::size_t>(j) * c_; }
 
-  // s[x + t] += sign * f * s[y + t] for t < n (sign +-1).
+  // s[x + t] += sign * f * s[y + t] for t < n (sign +-1): words in place
+  // while the sum stays one, limbs beyond.
   void axpy(Store& s, std::size_t x, std::size_t y, std::size_t n, const Factor& f, int sign) {
+    std::int64_t* wx = s.words() + x;
+    const std::int64_t* wy = s.words() + y;
+    const std::int64_t fw = f.big ? 0 : sign * f.w;  // |f.w| <= 2^62
     for (std::size_t t = 0; t < n; ++t) {
-      const std::size_t xi = x + t, yi = y + t;
-      if (s.zero(yi)) continue;
+      const std::int64_t yv = wy[t];
+      if (yv == 0) continue;
       ++work_;
-      if (!f.big && !s.is_big(xi) && !s.is_big(yi)) {
-        const __int128 v = static_cast<__int128>(s.word(xi)) +
-                           sign * static_cast<__int128>(f.w) * static_cast<__int128>(s.word(yi));
+      const std::int64_t xv = wx[t];
+      if (!f.big && xv >= -word_limit && yv >= -word_limit) {  // neither marks a long entry
+        const __int128 v = static_cast<__int128>(xv) + static_cast<__int128>(fw) * yv;
         if (v < word_limit && v > -word_limit) {
-          s.set(xi, static_cast<std::int64_t>(v));
+          wx[t] = static_cast<std::int64_t>(v);
           continue;
         }
       }
-      // Beyond words: in place on the limbs.
-      const Limbs& fz = f.big ? f.z : (f_.assign(f.w), f_);
-      const Limbs& yz = s.is_big(yi) ? s.big(yi) : (y_.assign(s.word(yi)), y_);
-      work_ += static_cast<std::int64_t>(fz.size() * yz.size());
-      Limbs& v = s.make_big(xi);
-      v.add_product(fz, yz, sign < 0);
-      if (v.bits() > budget_) given_up_ = true;
-      s.settle(xi);
+      add_long(s, x + t, y + t, f, sign);
     }
+  }
+
+  // s[xi] += sign * f * s[yi] in place on the limbs: in 128 bits for a word
+  // factor and entry and s[xi] of at most normal_form_wide_bits bits.
+  void add_long(Store& s, std::size_t xi, std::size_t yi, const Factor& f, int sign) {
+    __int128 xv = 0;
+    const std::int64_t most = std::min(normal_form_wide_bits, 125);
+    if (most > 0 && !f.big && !s.is_big(yi) &&
+        (s.is_big(xi) ? s.big(xi).small(most, &xv) : (xv = s.word(xi), true))) {
+      const __int128 v = xv + static_cast<__int128>(sign * f.w) * s.word(yi);
+      work_ += f.w != 0 ? 1 : 0;  // one limb by one
+      if (v < word_limit && v > -word_limit) {
+        s.set(xi, static_cast<std::int64_t>(v));
+        return;
+      }
+      Limbs& l = s.make_big(xi);
+      l.assign_wide(v);
+      if (l.bits() > budget_) given_up_ = true;
+      return;
+    }
+    const Limbs& fz = f.big ? f.z : (f_.assign(f.w), f_);
+    const Limbs& yz = s.is_big(yi) ? s.big(yi) : (y_.assign(s.word(yi)), y_);
+    work_ += static_cast<std::int64_t>(fz.size() * yz.size());
+    Limbs& v = s.make_big(xi);
+    v.add_product(fz, yz, sign < 0);
+    if (v.bits() > budget_) given_up_ = true;
+    s.settle(xi);
   }
 
   // Column j -= f column k (U likewise; U^-1: row k += f row j).
@@ -486,7 +559,7 @@ class Elimination {
   std::int32_t r_, c_;
   bool transforms_;
   std::vector<double> row_bits_;
-  std::int64_t work_limit_;
+  std::int64_t work_limit_ = 0;
   std::int64_t budget_ = 0;
   std::int64_t work_ = 0;
   bool given_up_ = false;
@@ -497,26 +570,72 @@ class Elimination {
 
 }  // namespace
 
-bool hermite_direct(const ZMatrix& a, bool transforms, FormResult* out) {
+struct DirectHermite::Impl {
+  Elimination e;
+  std::vector<std::int32_t> order;
+  std::int32_t rank = 0;
+};
+
+DirectHermite::DirectHermite(std::int32_t rows, std::int32_t cols, bool transforms)
+    : impl_(std::make_unique<Impl>(Impl{Elimination(rows, cols, transforms), {}, 0})) {}
+
+DirectHermite::~DirectHermite() = default;
+
+void DirectHermite::set(std::int32_t i, std::int32_t j, std::int64_t v) { impl_->e.set(i, j, v); }
+
+void DirectHermite::set(std::int32_t i, std::int32_t j, const ZInt& v) { impl_->e.set(i, j, v); }
+
+bool DirectHermite::worth_trying(std::int32_t rows, std::int32_t cols, std::int64_t filled, bool transforms) {
   // A dense matrix swells past the work the modular route needs above
   // dense_side, and a wide one's transform (its kernel columns) at once.
+  return 2 * filled <= std::int64_t{rows} * cols || (std::min(rows, cols) <= dense_side && !(transforms && cols > rows));
+}
+
+bool DirectHermite::run() {
+  std::vector<std::int32_t> others;
+  if (!impl_->e.run(&impl_->order, &others)) return false;
+  impl_->rank = static_cast<std::int32_t>(impl_->order.size());
+  impl_->order.insert(impl_->order.end(), others.begin(), others.end());
+  return true;
+}
+
+std::int32_t DirectHermite::rank() const { return impl_->rank; }
+
+const std::vector<std::int32_t>& DirectHermite::order() const { return impl_->order; }
+
+void DirectHermite::words(Part p, std::int32_t k, bool by_row, std::int64_t* out) const {
+  const Store& s = impl_->e.store(p);
+  const std::int32_t n = by_row ? impl_->e.cols() : p == form ? impl_->e.rows() : impl_->e.cols();
+  for (std::int32_t t = 0; t < n; ++t) {
+    std::int32_t i = by_row ? k : t, j = by_row ? t : k;
+    if (p == form) i = impl_->order[static_cast<std::size_t>(i)];
+    const std::size_t x = impl_->e.place(p, i, j);
+    out[t] = s.is_big(x) ? big_entry : s.word(x);
+  }
+}
+
+ZInt DirectHermite::value(Part p, std::int32_t i, std::int32_t j) const {
+  if (p == form) i = impl_->order[static_cast<std::size_t>(i)];
+  return impl_->e.store(p).value(impl_->e.place(p, i, j));
+}
+
+std::int64_t DirectHermite::long_bits(Part p) const { return impl_->e.store(p).long_bits(); }
+
+bool hermite_direct(const ZMatrix& a, bool transforms, FormResult* out) {
   std::int64_t filled = 0;
   for (const ZInt& x : a.cell) filled += x.is_zero() ? 0 : 1;
-  if (2 * filled > static_cast<std::int64_t>(a.cell.size()) &&
-      (std::min(a.rows, a.cols) > dense_side || (transforms && a.cols > a.rows)))
-    return false;
-  Elimination e(a, transforms);
-  std::vector<std::int32_t> pivots, others;
-  if (!e.run(&pivots, &others)) return false;
+  if (!DirectHermite::worth_trying(a.rows, a.cols, filled, transforms)) return false;
+  DirectHermite d(a.rows, a.cols, transforms);
+  for (std::int32_t i = 0; i < a.rows; ++i)
+    for (std::int32_t j = 0; j < a.cols; ++j)
+      if (!a.at(i, j).is_zero()) d.set(i, j, a.at(i, j));
+  if (!d.run()) return false;
   const std::int32_t rows = a.rows, cols = a.cols;
-  out->rank = static_cast<std::int32_t>(pivots.size());
-  out->order = pivots;
-  out->order.insert(out->order.end(), others.begin(), others.end());
+  out->rank = d.rank();
+  out->order = d.order();
   out->form = ZMatrix(rows, cols);
-  for (std::int32_t i = 0; i < rows; ++i) {
-    const std::int32_t from = out->order[static_cast<std::size_t>(i)];
-    for (std::int32_t j = 0; j < cols; ++j) out->form.at(i, j) = e.at(from, j);
-  }
+  for (std::int32_t i = 0; i < rows; ++i)
+    for (std::int32_t j = 0; j < cols; ++j) out->form.at(i, j) = d.value(DirectHermite::form, i, j);
   if (!transforms) return true;
   out->left = ZMatrix(rows, rows);
   out->left_inv = ZMatrix(rows, rows);
@@ -528,8 +647,8 @@ bool hermite_direct(const ZMatrix& a, bool transforms, FormResult* out) {
   out->right_inv = ZMatrix(cols, cols);
   for (std::int32_t i = 0; i < cols; ++i)
     for (std::int32_t j = 0; j < cols; ++j) {
-      out->right.at(i, j) = e.u(i, j);
-      out->right_inv.at(i, j) = e.uinv(i, j);
+      out->right.at(i, j) = d.value(DirectHermite::right, i, j);
+      out->right_inv.at(i, j) = d.value(DirectHermite::right_inv, i, j);
     }
   return true;
 }

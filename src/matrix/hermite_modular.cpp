@@ -613,8 +613,8 @@ bool skip_exact(const ZMatrix& a, bool transforms) {
 
 }  // namespace
 
-bool hermite_bounded(const ZMatrix& a, bool transforms, FormResult* out) {
-  if (!skip_exact(a, transforms) && hermite_direct(a, transforms, out)) return true;
+bool hermite_bounded(const ZMatrix& a, bool transforms, FormResult* out, bool exact_tried) {
+  if (!exact_tried && !skip_exact(a, transforms) && hermite_direct(a, transforms, out)) return true;
   // A common factor of the entries comes out of the form: H(g A) = g H(A)
   // with the same transforms (and the elimination modulo G would carry
   // g^(n-1) in G).

@@ -54,7 +54,8 @@ bool hermite_direct(const ZMatrix& a, bool transforms, FormResult* out);
 
 // The Hermite form of a (see above); transforms: also P, P^-1, U, U^-1.
 // False when a step could not be proven (an internal fault; nothing to use).
-bool hermite_bounded(const ZMatrix& a, bool transforms, FormResult* out);
+// exact_tried: the direct elimination was already tried and given up.
+bool hermite_bounded(const ZMatrix& a, bool transforms, FormResult* out, bool exact_tried = false);
 
 // The Smith form of a; transforms: also X, X^-1, Y, Y^-1. False as above.
 bool smith_bounded(const ZMatrix& a, bool transforms, FormResult* out);

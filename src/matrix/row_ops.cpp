@@ -46,8 +46,40 @@ void sub_product(quoly* target, quoly factor, quoly source) {
   best_quoly_sub(target, t);  // uses t up
 }
 
-// x := x - factor * y (big integers).
+// The value of a number of one or two limbs (false for longer ones).
+inline bool short_value(imptr x, std::int64_t* v) {
+  if (x->size == 1) {
+    *v = x->head->value;
+    return true;
+  }
+  if (x->size != 2) return false;
+  *v = std::int64_t{x->head->value} * limb_base + x->tail->value;
+  return true;
+}
+
+// x := v in x's own limbs when v needs as many (false: nothing done).
+inline bool put_in_place(imptr x, std::int64_t v) {
+  const bool one = v > -limb_base && v < limb_base;
+  if (x->size != (one ? 1 : 2)) return false;
+  if (one) {
+    x->head->value = static_cast<std::int32_t>(v);
+  } else {
+    x->head->value = static_cast<std::int32_t>(v / limb_base);  // both limbs with v's sign
+    x->tail->value = static_cast<std::int32_t>(v % limb_base);
+  }
+  return true;
+}
+
+// x := x - factor * y (big integers): short operands whose result keeps
+// x's length in place, a zero y not at all.
 void int_sub_product(imptr x, imptr factor, imptr y) {
+  std::int64_t a = 0, f = 0, b = 0;
+  if (short_value(y, &b) && short_value(x, &a) && short_value(factor, &f)) {
+    if (b == 0) return;
+    const __int128 v = static_cast<__int128>(a) - static_cast<__int128>(f) * b;
+    constexpr std::int64_t two_limbs = std::int64_t{1} << (2 * limb_bits);
+    if (v > -two_limbs && v < two_limbs && put_in_place(x, static_cast<std::int64_t>(v))) return;
+  }
   detail::ScratchNumber p;
   fast_mult(factor, y, p.get());
   fastdiff(x, p.get());

@@ -13,6 +13,7 @@
 #include <functional>
 #include <memory>
 #include <random>
+#include <string>
 #include <vector>
 
 #include "arrays/array_store.h"
@@ -923,6 +924,90 @@ TEST_F(NormalForms, ModularSmithIsTheGcdWithThePseudoDeterminant) {
           EXPECT_EQ(f.rank, smith.rank) << "round " << round;
         }
       }
+  }
+}
+
+TEST_F(NormalForms, CellsStraightToTheEliminationAsThroughCopies) {
+  // The bounded Hermite route read from the cells straight into the exact
+  // elimination and written straight back gives what the integer-matrix
+  // copies give (cell side 0), entry for entry: on both sides of a cut of
+  // 8, dense and sparse stores, full and thin fill, every shape, with and
+  // without transforms, entries past 2^62, and dense matrices of side 15 to
+  // 18 whose elimination is given up; and the result is a Hermite form
+  // with P A U = H and the inverses.
+  std::mt19937_64 rng(test_seed() + 4758);
+  Route route(true);
+  for (int round = 0; round < test_iterations(30); ++round) {
+    const int kind = round % 5;  // square, singular, tall, wide, given up
+    std::size_t r = 2 + rng() % 13, c = 2 + rng() % 13;
+    if (kind <= 1) c = r;
+    if ((kind == 2 && r < c) || (kind == 3 && r > c)) std::swap(r, c);
+    if (kind == 4) r = c = 15 + rng() % 4;
+    M a = random_int(rng, r, c, kind == 4 ? 30 : rng() % 2 == 0 ? 6 : 20);
+    if (round % 3 == 0 && kind != 4)  // thin: about two entries a row
+      for (auto& row : a)
+        for (auto& x : row)
+          if (rng() % c >= 2) x = 0;
+    if (round % 4 == 1)  // a few entries past 2^62
+      for (int t = 0; t < 3; ++t) {
+        BigRef& x = a[rng() % r][rng() % c];
+        x = x * BigRef::pow2(unsigned(60 + rng() % 30)) + BigRef(std::int64_t(rng() >> 1));
+      }
+    if (kind == 1 && r >= 3)
+      for (std::size_t j = 0; j < c; ++j) a[r / 2][j] = a[0][j] * BigRef(2) - a[r - 1][j];
+    for (bool sparse : {false, true})
+      for (bool transforms : {false, true}) {
+        Form want;
+        {
+          ScopedValue<std::int32_t> cut{normal_form_cell_side, 0};
+          want = normal_form(a, sparse, false, nullptr, transforms);
+        }
+        ScopedValue<std::int32_t> cut{normal_form_cell_side, kind == 4 ? INT32_MAX : 8};
+        const Form f = normal_form(a, sparse, false, nullptr, transforms);
+        const std::string at = "round " + std::to_string(round) + " sparse " + std::to_string(sparse) +
+                               " transforms " + std::to_string(transforms);
+        EXPECT_EQ(f.rank, want.rank) << at;
+        EXPECT_EQ(f.h, want.h) << at;
+        EXPECT_EQ(f.alpha, want.alpha) << at;
+        EXPECT_EQ(f.alphinv, want.alphinv) << at;
+        EXPECT_EQ(f.beta, want.beta) << at;
+        EXPECT_EQ(f.betinv, want.betinv) << at;
+        EXPECT_TRUE(hermite_shape(f, false)) << at;
+        if (transforms) {
+          EXPECT_TRUE(transforms_hold(a, f)) << at;
+        }
+      }
+  }
+}
+
+TEST_F(NormalForms, WideStepsAsInLimbs) {
+  // Steps past a word in 128-bit arithmetic give the forms and transforms
+  // that limbs give (wide bits 0): entries of 30 to 110 bits beside short
+  // ones, so that steps fall on both sides of cuts of 80 and 125.
+  std::mt19937_64 rng(test_seed() + 4759);
+  Route route(true);
+  for (int round = 0; round < test_iterations(16); ++round) {
+    const std::size_t r = 2 + rng() % 6, c = 2 + rng() % 6;
+    M a = zeros(r, c);
+    for (auto& row : a)
+      for (auto& x : row) {
+        if (rng() % 5 < 2) continue;
+        x = BigRef(std::int64_t(rng() % 2000) - 1000);
+        if (rng() % 2 == 0) x = x * BigRef::pow2(unsigned(30 + rng() % 80)) + BigRef(std::int64_t(rng() >> 2));
+      }
+    Form want;
+    {
+      ScopedValue<std::int32_t> cut{normal_form_wide_bits, 0};
+      want = normal_form(a, false, false);
+    }
+    for (std::int32_t bits : {80, 125}) {
+      ScopedValue<std::int32_t> cut{normal_form_wide_bits, bits};
+      const Form f = normal_form(a, false, false);
+      EXPECT_EQ(f.h, want.h) << "round " << round << " cut " << bits;
+      EXPECT_EQ(f.alpha, want.alpha) << "round " << round << " cut " << bits;
+      EXPECT_EQ(f.beta, want.beta) << "round " << round << " cut " << bits;
+      EXPECT_EQ(f.betinv, want.betinv) << "round " << round << " cut " << bits;
+    }
   }
 }
 

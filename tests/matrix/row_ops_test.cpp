@@ -32,6 +32,7 @@
 #include "support/bigref.h"
 #include "support/modulus_scope.h"
 #include "support/node_accounting.h"
+#include "support/num.h"
 #include "support/output_capture.h"
 #include "support/rings.h"
 #include "support/value_form.h"
@@ -425,6 +426,50 @@ std::int64_t leibniz(const std::vector<std::int64_t>& e, std::int32_t m, std::in
     else total = p == 0 ? total + t : (total + t) % p;
   } while (std::next_permutation(perm.begin(), perm.end()));
   return total;
+}
+
+TEST_F(RowOps, IntegerStepsAcrossTheLimbLengths) {
+  // Row k -= f row q (row_red_arr) and column k -= f column q (col_red_arr)
+  // on entries of one, two and more limbs near 2^28 and 2^56, so that
+  // results keep, gain or lose a limb, and on zero entries, against
+  // test-side integers.
+  NodeBalance balance;
+  std::mt19937_64 g(test_seed() + 41);
+  auto pick = [&g] {
+    const BigRef s(g() % 2 == 0 ? 1 : -1), d(std::int64_t(g() % 5));
+    switch (g() % 6) {
+      case 0: return BigRef(0);
+      case 1: return s * BigRef(std::int64_t(1 + g() % 9));
+      case 2: return s * (BigRef::pow2(28) - BigRef(2) + d);
+      case 3: return s * (BigRef::pow2(56) - BigRef(2) + d);
+      case 4: return s * BigRef(std::int64_t(g() >> 14));
+      default: return s * BigRef::pow2(unsigned(60 + g() % 40)) + BigRef(std::int64_t(g() >> 1));
+    }
+  };
+  const std::int32_t m = 5;
+  for (int round = 0; round < test_iterations(300); ++round) {
+    Mat a(m, m);
+    for (Value& v : a.cell) v = Value::number(pick());
+    const BigRef f = pick();
+    const Num fn(f);
+    const std::int32_t k = round % m, q = (k + 1 + std::int32_t(g() % (m - 1))) % m;
+    const bool by_rows = round % 2 == 0;
+    Dense d(a);
+    if (by_rows)
+      row_red_arr(d.w.get(), fn, m, k, q);
+    else
+      col_red_arr(d.w.get(), fn, m, k, q);
+    const Mat out = d.mat();
+    auto at = [](const Mat& x, std::int32_t i, std::int32_t j) {
+      return x.get(i, j) == nullptr ? BigRef(0) : number_value(x.get(i, j)->ncoef);
+    };
+    for (std::int32_t i = 0; i < m; ++i)
+      for (std::int32_t j = 0; j < m; ++j) {
+        BigRef want = at(a, i, j);
+        if ((by_rows ? i : j) == k) want = want - f * at(a, by_rows ? q : i, by_rows ? j : q);
+        EXPECT_EQ(at(out, i, j), want) << "round " << round << " at " << i << "," << j;
+      }
+  }
 }
 
 TEST_F(RowOps, EliminationStepsGiveTheLeibnizDeterminant) {
