@@ -126,7 +126,6 @@ class ShoupMultiplier {
   ShoupMultiplier(std::uint64_t w, std::uint32_t p)
       : w_(static_cast<std::uint32_t>(w % p)), wq_(shoup_quotient(w_, p)), p_(p) {}
   std::uint32_t times(std::uint32_t a) const { return shoup_mul(a, w_, wq_, p_); }
-  std::uint32_t times_lazy(std::uint32_t a) const { return shoup_mul_lazy(a, w_, wq_, p_); }
   std::uint32_t w() const { return w_; }
   std::uint32_t wq() const { return wq_; }
   std::uint32_t modulus() const { return p_; }
