@@ -163,9 +163,10 @@ inline int dot_limbs(std::uint64_t len, const WordField& f) {
 
 // The sum of term(0), ..., term(n - 1) modulo f's prime, each term a 64-bit
 // product; limbs: at least dot_limbs of n and the terms' bound. One word
-// sums plainly; two carry the overflow in a second word.
+// sums plainly; two carry the overflow in a second word. Inlined: the
+// callers' vectors are often a few entries long.
 template <class Term>
-std::uint32_t word_dot(const WordField& f, std::size_t n, int limbs, Term term) {
+[[gnu::always_inline]] inline std::uint32_t word_dot(const WordField& f, std::size_t n, int limbs, Term term) {
   if (limbs <= 1) {
     std::uint64_t s = 0;
     for (std::size_t i = 0; i < n; ++i) s += term(i);
@@ -177,7 +178,7 @@ std::uint32_t word_dot(const WordField& f, std::size_t n, int limbs, Term term) 
     lo += t;
     hi += lo < t ? 1 : 0;
   }
-  return f.reduce_wide((static_cast<unsigned __int128>(hi) << 64) | lo);
+  return hi == 0 ? f.reduce(lo) : f.reduce_wide((static_cast<unsigned __int128>(hi) << 64) | lo);
 }
 
 // a[0 .. n) . b[0 .. n) modulo f's prime (residues or any words whose
