@@ -18,8 +18,6 @@ namespace tavrin {
 
 using dense_detail::eliminate;
 using dense_detail::FieldForm;
-using dense_detail::SmallReducer;
-using dense_detail::WordReducer;
 
 namespace {
 
@@ -47,34 +45,26 @@ class Unsigned32Form {
 };
 
 // x - modmult(c, y), plus p when negative, for any word modulus below
-// 2^31: with c fixed for a pass, c' = floor(c 2^32 / p) is taken once and
-// the product's quotient by p estimated as (c' y) div 2^32, which is exact
-// or one short (Shoup's multiplication), so the remainder c y - q p lies in
-// [0, 2p) and one subtraction finishes.
+// 2^31: with c fixed for a pass, its Shoup quotient is taken once, so each
+// update is one Shoup product (word_field.h) and one subtraction.
 class WordForm {
  public:
-  explicit WordForm(std::int32_t p) : red_(static_cast<std::uint32_t>(p)), p_(static_cast<std::uint32_t>(p)) {}
+  explicit WordForm(std::int32_t p) : field_(static_cast<std::uint32_t>(p)), p_(static_cast<std::uint32_t>(p)) {}
   std::int32_t quotient(std::int32_t lead, std::int32_t inv) const {
-    return static_cast<std::int32_t>(
-        red_.mult(static_cast<std::uint32_t>(lead), static_cast<std::uint32_t>(inv)));
+    return static_cast<std::int32_t>(field_.mul(static_cast<std::uint32_t>(lead), static_cast<std::uint32_t>(inv)));
   }
   void set(std::int32_t c) {
     c_ = static_cast<std::uint32_t>(c);
-    scaled_ = static_cast<std::uint32_t>((std::uint64_t{c_} << 32) / p_);
+    scaled_ = shoup_quotient(c_, p_);
   }
-  // The remainder's true value lies in [0, 2p), below 2^32, so it is formed
-  // exactly in wrapping 32-bit arithmetic.
   std::int32_t update(std::int32_t x, std::int32_t y) const {
-    const auto b = static_cast<std::uint32_t>(y);
-    const auto q = static_cast<std::uint32_t>((std::uint64_t{scaled_} * b) >> 32);
-    std::uint32_t r = c_ * b - q * p_;
-    if (r >= p_) r -= p_;
+    const std::uint32_t r = shoup_mul(static_cast<std::uint32_t>(y), c_, scaled_, p_);
     const std::uint32_t d = static_cast<std::uint32_t>(x) - r;
     return static_cast<std::int32_t>(static_cast<std::uint32_t>(x) < r ? d + p_ : d);
   }
 
  private:
-  WordReducer red_;
+  WordField field_;
   std::uint32_t p_;
   std::uint32_t c_ = 0;
   std::uint32_t scaled_ = 0;
@@ -86,17 +76,15 @@ class WordForm {
 // once (WordField).
 void word_two_term_step(std::int32_t* x, const std::int32_t* y, std::int32_t* xdeg,
                         std::int32_t ydeg, std::int32_t inv, bool* all_zeros) {
-  const WordReducer red(static_cast<std::uint32_t>(modulus));
+  const WordField field(static_cast<std::uint32_t>(modulus));
   auto mul = [&](std::int32_t a, std::int32_t b) {
-    return static_cast<std::int32_t>(
-        red.mult(static_cast<std::uint32_t>(a), static_cast<std::uint32_t>(b)));
+    return static_cast<std::int32_t>(field.mul(static_cast<std::uint32_t>(a), static_cast<std::uint32_t>(b)));
   };
   const std::int32_t q1 = mul(x[*xdeg], inv);
   std::int32_t t = x[ydeg] - mul(y[ydeg - 1], q1);
   if (t < 0) t += modulus;
   const std::int32_t q0 = mul(t, inv);
   const auto p = static_cast<std::uint64_t>(modulus);
-  const WordField field(static_cast<std::uint32_t>(modulus));
   const std::uint64_t n1 = p - static_cast<std::uint64_t>(q1);
   const std::uint64_t n0 = p - static_cast<std::uint64_t>(q0);
   auto reduce = [&field](std::uint64_t v) { return static_cast<std::int32_t>(field.reduce(v)); };

@@ -12,52 +12,6 @@
 
 namespace tavrin::dense_detail {
 
-// Exact reduction of an unsigned 32-bit value by a modulus of at most 65536,
-// by a precomputed reciprocal instead of a division: q = floor(u * m / 2^32)
-// with m = floor(2^32 / p) is floor(u / p) or one less, so one conditional
-// subtraction finishes.
-class SmallReducer {
- public:
-  explicit SmallReducer(std::uint32_t p)
-      : p_(p), m_(static_cast<std::uint32_t>((std::uint64_t{1} << 32) / p)) {}
-  std::uint32_t reduce(std::uint32_t u) const {
-    const auto q = static_cast<std::uint32_t>((std::uint64_t{u} * m_) >> 32);
-    const std::uint32_t r = u - q * p_;
-    return r >= p_ ? r - p_ : r;
-  }
-  std::uint32_t modulus() const { return p_; }
-
- private:
-  std::uint32_t p_;
-  std::uint32_t m_;
-};
-
-// Exact products of residues modulo a word modulus below 2^31: the quotient
-// is estimated in double precision (off by at most one, since it is below
-// 2^31 and the relative error is about 2^-51), the remainder formed exactly
-// in 64 bits and corrected once.
-class WordReducer {
- public:
-  explicit WordReducer(std::uint32_t p)
-      : p_(static_cast<std::int64_t>(p)), pinv_(1.0 / static_cast<double>(p)) {}
-  // x * y mod p for residues x, y (signed conversions are single
-  // instructions; every value involved fits them).
-  std::uint32_t mult(std::uint32_t x, std::uint32_t y) const {
-    const auto sx = static_cast<std::int64_t>(x), sy = static_cast<std::int64_t>(y);
-    const auto q = static_cast<std::int64_t>(static_cast<double>(sx) * static_cast<double>(sy) *
-                                             pinv_);
-    std::int64_t r = sx * sy - q * p_;
-    if (r < 0) r += p_;
-    if (r >= p_) r -= p_;
-    return static_cast<std::uint32_t>(r);
-  }
-  std::uint32_t modulus() const { return static_cast<std::uint32_t>(p_); }
-
- private:
-  std::int64_t p_;
-  double pinv_;
-};
-
 // z[0 .. nx + ny - 1) := x[0 .. nx) * y[0 .. ny) modulo modul (a modulus
 // below 2^31, residues in 0 .. modul - 1), by number-theoretic transforms
 // modulo two or three primes and the Chinese remainder theorem

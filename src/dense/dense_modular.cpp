@@ -29,15 +29,12 @@ using u32 = std::uint32_t;
 using u64 = std::uint64_t;
 using u128 = unsigned __int128;
 
-u32 shoup_quotient(u32 w, u32 p) { return static_cast<u32>((static_cast<u64>(w) << 32) / p); }
-
 // x[0 .. n) := x - c y mod p (residues; c a residue).
 void sub_multiple_scalar(std::int32_t* x, const std::int32_t* y, std::size_t n, u32 c, u32 p) {
   const u32 w = p - c, wq = shoup_quotient(w, p);
   for (std::size_t i = 0; i < n; ++i) {
     const auto yi = static_cast<u32>(y[i]);
-    u32 t = yi * w - static_cast<u32>((static_cast<u64>(yi) * wq) >> 32) * p;  // [0, 2p)
-    if (t >= p) t -= p;
+    const u32 t = shoup_mul(yi, w, wq, p);
     u32 s = static_cast<u32>(x[i]) + t;
     if (s >= p) s -= p;
     x[i] = static_cast<std::int32_t>(s);
@@ -78,12 +75,11 @@ u32 mul_residues(u32 a, u32 b, u32 p) { return static_cast<u32>(static_cast<u64>
 // products of the shorter operand fit, else with a carry count per entry.
 DensePoly schoolbook(const DensePoly& a, const DensePoly& b, std::int32_t p) {
   const std::size_t na = a.size(), nb = b.size();
-  const u64 pm = static_cast<u64>(p) - 1;
   const WordField red(static_cast<u32>(p));
   std::vector<u64> acc(na + nb - 1, 0);
   DensePoly z(na + nb - 1);
   const std::size_t shorter = std::min(na, nb);
-  if (static_cast<u128>(pm) * pm * shorter <= ~u64{0}) {
+  if (dot_limbs(shorter, red) <= 1) {
     const DensePoly& s = na <= nb ? a : b;
     const DensePoly& l = na <= nb ? b : a;
     for (std::size_t i = 0; i < s.size(); ++i) {

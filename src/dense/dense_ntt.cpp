@@ -10,6 +10,7 @@
 #include "dense/dense_simd_impl.h"
 #include "dense/dense_transform_impl.h"
 #include "numbers/ntt_impl.h"
+#include "numbers/word_field.h"
 
 
 namespace tavrin::dense_detail {
@@ -21,9 +22,6 @@ using u64 = std::uint64_t;
 using u128 = unsigned __int128;
 using detail::below_2p;
 using detail::below_p;
-using detail::pow_mod;
-using detail::shoup_lazy;
-using detail::shoup_quotient;
 using detail::TransformPrime;
 
 std::vector<TransformPrime>& primes() { return detail::transform_primes(); }
@@ -54,41 +52,22 @@ void sum(const u32* a, const u32* b, u32* r, std::size_t n, u32 p) {
   for (std::size_t i = 0; i < n; ++i) r[i] = below_2p(a[i] + b[i], p2);
 }
 
-// Multiplication by a constant w modulo m < 2^31, by Shoup's quotient: exact
-// (in [0, m)) for any factor a below 2^32.
-class ShoupConstant {
- public:
-  ShoupConstant(u64 w, u64 m)
-      : w_(static_cast<u32>(w % m)), wq_(shoup_quotient(w_, static_cast<u32>(m))), m_(static_cast<u32>(m)) {}
-  u32 times(u32 a) const { return below_p(shoup_lazy(a, w_, wq_, m_), m_); }
-#ifdef TAVRIN_DENSE_AVX2
-  AVX2_FN __m256i times(__m256i a) const { return vreduce(vshoup(a, vset(w_), vset(wq_), vset(m_)), vset(m_)); }
-#endif
-
- private:
-  u32 w_, wq_, m_;
-};
-
-// The constants of the Chinese remainder step (spectrum_values): v1 = r1
-// s1; v2 = (r2 s2 - v1) / p1 mod p2; v3 = ((r3 s3 - v1) / p1 - v2) / p2 mod
-// p3; the value v1 + p1 v2 + p1 p2 v3 modulo m.
+// The Chinese remainder step (spectrum_values): the digits v1, v2 (v3) of
+// TransformCrt and the value v1 + p1 v2 (+ p1 p2 v3) modulo m, each term
+// by a Shoup constant modulo m.
 struct Crt {
-  ShoupConstant c1, c2, d2, c3, d3, e3, onem, p1m, p12m;
-  u32 m, q2, q3;
+  detail::TransformCrt digits;
+  ShoupMultiplier onem, p1m, p12m;
+  u32 m;
 };
 
 void crt_scalar(const Crt& c, const u32* r1, const u32* r2, const u32* r3, std::int64_t n, std::int32_t* out) {
   for (std::int64_t i = 0; i < n; ++i) {
-    const u32 v1 = c.c1.times(r1[i]);
-    const u32 a2 = c.c2.times(r2[i]), b2 = c.d2.times(v1);
-    const u32 v2 = a2 >= b2 ? a2 - b2 : a2 + c.q2 - b2;
+    const u32 v1 = c.digits.digit1(r1[i]), v2 = c.digits.digit2(r2[i], v1);
     u32 v = c.onem.times(v1) + c.p1m.times(v2);
     if (v >= c.m) v -= c.m;
     if (r3 != nullptr) {
-      const u32 a3 = c.c3.times(r3[i]), b3 = c.d3.times(v1), f3 = c.e3.times(v2);
-      u32 v3 = a3 >= b3 ? a3 - b3 : a3 + c.q3 - b3;
-      v3 = v3 >= f3 ? v3 - f3 : v3 + c.q3 - f3;
-      v += c.p12m.times(v3);
+      v += c.p12m.times(c.digits.digit3(r3[i], v1, v2));
       if (v >= c.m) v -= c.m;
     }
     out[i] = static_cast<std::int32_t>(v);
@@ -96,30 +75,23 @@ void crt_scalar(const Crt& c, const u32* r1, const u32* r2, const u32* r3, std::
 }
 
 #ifdef TAVRIN_DENSE_AVX2
-// a - b mod q for residues a, b of q.
-AVX2_FN inline __m256i vsub_mod(__m256i a, __m256i b, __m256i q) {
-  return vreduce(_mm256_add_epi32(_mm256_sub_epi32(a, b), q), q);
-}
-
 AVX2_FN void crt_avx2(const Crt& c, const u32* r1, const u32* r2, const u32* r3, std::int64_t n, std::int32_t* out) {
-  const __m256i m = vset(c.m), q2 = vset(c.q2), q3 = vset(c.q3);
+  using detail::TransformCrt;
+  const __m256i m = vset(c.m);
   std::int64_t i = 0;
   for (; i + 8 <= n; i += 8) {
-    const __m256i v1 = c.c1.times(vload(r1 + i));
-    const __m256i v2 = vsub_mod(c.c2.times(vload(r2 + i)), c.d2.times(v1), q2);
-    __m256i v = vreduce(_mm256_add_epi32(c.onem.times(v1), c.p1m.times(v2)), m);
+    const __m256i v1 = c.digits.digit1(vload(r1 + i));
+    const __m256i v2 = c.digits.digit2(vload(r2 + i), v1);
+    __m256i v = vreduce(_mm256_add_epi32(TransformCrt::times(c.onem, v1), TransformCrt::times(c.p1m, v2)), m);
     if (r3 != nullptr) {
-      const __m256i t = vsub_mod(c.c3.times(vload(r3 + i)), c.d3.times(v1), q3);
-      const __m256i v3 = vsub_mod(t, c.e3.times(v2), q3);
-      v = vreduce(_mm256_add_epi32(v, c.p12m.times(v3)), m);
+      const __m256i v3 = c.digits.digit3(vload(r3 + i), v1, v2);
+      v = vreduce(_mm256_add_epi32(v, TransformCrt::times(c.p12m, v3)), m);
     }
     vstore(reinterpret_cast<u32*>(out + i), v);
   }
   crt_scalar(c, r1 + i, r2 + i, r3 == nullptr ? nullptr : r3 + i, n - i, out + i);
 }
 #endif
-
-u64 inverse_mod(u64 a, u64 m) { return pow_mod(a % m, m - 2, m); }
 
 }  // namespace
 
@@ -185,23 +157,10 @@ void spectrum_values(SpectrumView s, std::int32_t modul, std::int64_t from, std:
   std::vector<TransformPrime>& ps = primes();
   const std::size_t len = s.size();
   for (int k = 0; k < s.count; ++k) backward(s.of(k), s.lg, ps[static_cast<std::size_t>(k)]);
-  // Each value is len 2^-32 times the coefficient: the scale 2^32 / len.
-  const u64 p1 = ps[0].p(), p2 = ps[1].p(), p3 = ps[2].p(), m = static_cast<u64>(modul);
-  auto scale = [&](u64 p) { return (u64{1} << 32) % p * inverse_mod(len % p, p) % p; };
-  const u64 s1 = scale(p1), s2 = scale(p2), s3 = scale(p3);
-  const u64 i12 = inverse_mod(p1, p2), i13 = inverse_mod(p1, p3), i23 = inverse_mod(p2, p3);
-  const Crt c{ShoupConstant(s1, p1),
-              ShoupConstant(s2 * i12 % p2, p2),
-              ShoupConstant(i12, p2),
-              ShoupConstant(s3 * i13 % p3 * i23 % p3, p3),
-              ShoupConstant(i13 * i23 % p3, p3),
-              ShoupConstant(i23, p3),
-              ShoupConstant(1, m),
-              ShoupConstant(p1 % m, m),
-              ShoupConstant(p1 % m * (p2 % m) % m, m),
-              static_cast<u32>(m),
-              static_cast<u32>(p2),
-              static_cast<u32>(p3)};
+  const u64 p1 = ps[0].p(), p2 = ps[1].p(), m = static_cast<u64>(modul);
+  const auto um = static_cast<u32>(m);
+  const Crt c{detail::TransformCrt(static_cast<std::int64_t>(len)), ShoupMultiplier(1, um),
+              ShoupMultiplier(p1 % m, um), ShoupMultiplier(p1 % m * (p2 % m) % m, um), um};
   const u32* r1 = s.of(0) + from;
   const u32* r2 = s.of(1) + from;
   const u32* r3 = s.count == 3 ? s.of(2) + from : nullptr;

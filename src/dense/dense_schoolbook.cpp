@@ -14,7 +14,6 @@ namespace tavrin {
 
 using dense_detail::diagnostic;
 using dense_detail::Residues;
-using dense_detail::SmallReducer;
 
 namespace {
 

@@ -3,8 +3,8 @@
 // products modulo a polynomial of dense_modular.h).
 //
 // Representation.
-// - Three transform primes p = c 2^k + 1 below 2^30: 1004535809 (k = 21),
-//   998244353 (k = 23), 754974721 (k = 24). A product over the integers is
+// - The three transform primes of numbers/ntt_impl.h (transform_prime_table,
+//   each below 2^30). A product over the integers is
 //   formed modulo the first two or all three, enough that their product
 //   exceeds every coefficient (at most (shorter length) (modul - 1)^2), and
 //   joined by the Chinese remainder theorem.

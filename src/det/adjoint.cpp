@@ -42,7 +42,7 @@ bool mod_matrix_inv(workptr ar, workptr outar, bool oar_free, std::int32_t m, qu
   // The primes that do not divide the determinant, as many as the bound asks.
   std::vector<std::int32_t> used;
   for (std::int32_t k = 0; static_cast<std::int32_t>(used.size()) < want; ++k)
-    if (images::residue(dn, images::prime_at(k)) != 0) used.push_back(k);
+    if (images::residue(dn, images::table_then_limb_prime(k)) != 0) used.push_back(k);
   last_prime_count = static_cast<std::int32_t>(used.size());
   if (verbose)
     std::printf("\n%*sModular algorithm, counting to %d\n", 3 * dumpitt_level, "",
@@ -60,7 +60,7 @@ bool mod_matrix_inv(workptr ar, workptr outar, bool oar_free, std::int32_t m, qu
   const ScopedValue<bool> interrupts(command_int, command_int && danger_ok);
   for (std::int32_t k : used) {
     check_interrupt();
-    const std::uint32_t p = images::prime_at(k);
+    const std::uint32_t p = images::table_then_limb_prime(k);
     if (verbose) dumpitt(" ", ++ordinal, false, false, true);
     res.take(p, a.data());
     if (!images::residue_adjugate(a.data(), m, p, images::residue(dn, p), adj.data()))

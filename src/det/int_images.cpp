@@ -57,7 +57,7 @@ void assign_number(imptr n, imptr x) {
   detail::install_limbs(x, detail::copy_limbs(n->head, n->size, 1));
 }
 
-std::uint32_t prime_at(std::int32_t k) {
+std::uint32_t table_then_limb_prime(std::int32_t k) {
   need_data_file(data_file::pprods);
   if (k < table_primes) return static_cast<std::uint32_t>(prime[6 + k]->lint);
   return word_prime(static_cast<std::size_t>(k - table_primes), std::uint32_t{1} << limb_bits);
@@ -76,7 +76,7 @@ std::int32_t primes_for(imptr pd) {
   ZInt M = ZInt::from_number(&num_prod[table_primes - 1]);
   const ZInt b = ZInt::from_number(pd);
   std::int32_t np = table_primes;
-  while (compare_abs(M, b) < 0) M.mul_add(prime_at(np++), 0);
+  while (compare_abs(M, b) < 0) M.mul_add(table_then_limb_prime(np++), 0);
   return np;
 }
 
@@ -130,7 +130,7 @@ imptr crt_determ(const std::vector<quoly>& cells, std::int32_t m, imptr pd) {
   ModulusGuard guard;
   for (std::int32_t t = 0; t < np; ++t) {
     check_interrupt();
-    const std::uint32_t p = prime_at(t);
+    const std::uint32_t p = table_then_limb_prime(t);
     garner.add_prime(p);
     set_word_modulus(static_cast<std::int32_t>(p), true);
     if (verbose) dumpitt(" ", t + 1, false, false, true);
@@ -170,17 +170,17 @@ bool residue_adjugate(std::uint32_t* a, std::int32_t m, std::uint32_t p, std::ui
     if (r == size) return false;
     std::swap(row[i], row[r]);
     const std::uint32_t inv = inverse_modulo(row[i][i], p);
-    const std::uint32_t invs = static_cast<std::uint32_t>((std::uint64_t{inv} << 32) / p);
-    for (std::size_t c = i; c < w; ++c) row[i][c] = shoup_mult(row[i][c], inv, invs, p);
+    const std::uint32_t invs = shoup_quotient(inv, p);
+    for (std::size_t c = i; c < w; ++c) row[i][c] = shoup_mul(row[i][c], inv, invs, p);
     for (std::size_t k = 0; k < size; ++k) {
       if (k == i) continue;
       const std::uint32_t g = row[k][i];
       if (g == 0) continue;
-      const std::uint32_t gs = static_cast<std::uint32_t>((std::uint64_t{g} << 32) / p);
+      const std::uint32_t gs = shoup_quotient(g, p);
       std::uint32_t* __restrict target = row[k];
       const std::uint32_t* __restrict pivot = row[i];
       for (std::size_t c = i; c < w; ++c) {
-        const std::uint32_t t = shoup_mult(pivot[c], g, gs, p);
+        const std::uint32_t t = shoup_mul(pivot[c], g, gs, p);
         const std::uint32_t x = target[c];
         target[c] = x >= t ? x - t : x + p - t;
       }

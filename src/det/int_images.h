@@ -19,9 +19,10 @@ void set_power_of_two(imptr x, std::int64_t e);
 // x := a copy of the big integer n.
 void assign_number(imptr n, imptr x);
 
-// The word primes of the images, in order: prime[6..604], then primes
-// below 2^28, downwards (word_prime). prime_at(0) is prime[6].
-std::uint32_t prime_at(std::int32_t k);
+// The word primes of the images, in order: the table's prime[6..604], then
+// the one-limb primes (below 2^28), downwards (word_prime).
+// table_then_limb_prime(0) is prime[6].
+std::uint32_t table_then_limb_prime(std::int32_t k);
 
 // The number of primes for a bound pd: the table's count for a bound of
 // L limbs (L*7/4 + 4, then raised until the primes' product has as many
@@ -53,15 +54,6 @@ imptr crt_determ(const std::vector<quoly>& cells, std::int32_t m, imptr pd);
 }  // namespace tavrin::images
 
 namespace tavrin::images {
-
-// Shoup's product: x * w mod p for x < 2^32, w < p < 2^31, ws =
-// floor(w 2^32 / p).
-inline std::uint32_t shoup_mult(std::uint32_t x, std::uint32_t w, std::uint32_t ws,
-                                std::uint32_t p) {
-  const auto q = static_cast<std::uint32_t>((std::uint64_t{x} * ws) >> 32);
-  const std::uint32_t t = x * w - q * p;
-  return t >= p ? t - p : t;
-}
 
 // out := detp * a^-1 modulo p (the adjugate modulo p when detp = det a mod
 // p), both m x m row by row; a is destroyed. False when a is singular mod p.

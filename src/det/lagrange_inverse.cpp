@@ -102,6 +102,7 @@ void interpolate_grid(const Residues& r, std::vector<std::uint32_t>& vals, std::
     const std::vector<std::uint32_t>& b = basis[k];
     y.resize(n);
     c.resize(n);
+    const int limbs = dot_limbs(n, r.f.kit);
     for (std::size_t comp = 0; comp < comps; ++comp) {
       check_interrupt();
       std::uint32_t* v = vals.data() + comp * grid;
@@ -114,20 +115,7 @@ void interpolate_grid(const Residues& r, std::vector<std::uint32_t>& vals, std::
           zero = zero && y[i] == 0;
         }
         if (zero) continue;
-        for (std::size_t d = 0; d < n; ++d) {
-          const std::uint32_t* row = b.data() + d * n;
-          std::uint64_t sum = 0;
-          int pending = 0;
-          for (std::size_t i = 0; i < n; ++i) {
-            if (pending == 3) {
-              sum = r.f.reduce(sum);
-              pending = 0;
-            }
-            sum += std::uint64_t{y[i]} * row[i];
-            ++pending;
-          }
-          c[d] = r.f.reduce(sum);
-        }
+        for (std::size_t d = 0; d < n; ++d) c[d] = word_dot(r.f.kit, y.data(), b.data() + d * n, n, limbs);
         for (std::size_t d = 0; d < n; ++d) v[g + d * s] = c[d];
       }
     }

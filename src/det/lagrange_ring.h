@@ -191,6 +191,8 @@ void interpolate_on(const R& ring, const std::vector<C>& basis, std::size_t n, c
   out.clear();
   std::vector<C> ys(n), acc(n);
   std::vector<std::int32_t> e(w);
+  [[maybe_unused]] int limbs = 0;  // of the word dot products below
+  if constexpr (std::is_same_v<R, ModRing<false>>) limbs = dot_limbs(n, ring.f.kit);
   for (std::size_t lo = 0; lo < terms.size();) {
     std::size_t hi = lo + 1;
     while (hi < terms.size() && std::equal(terms[lo].e, terms[lo].e + w, terms[hi].e)) ++hi;
@@ -199,19 +201,7 @@ void interpolate_on(const R& ring, const std::vector<C>& basis, std::size_t n, c
     for (std::size_t d = 0; d < n; ++d) {
       const C* row = basis.data() + d * n;
       if constexpr (std::is_same_v<R, ModRing<false>>) {
-        // Up to three products (each below 2^62) summed before a reduction.
-        std::uint64_t sum = 0;
-        int pending = 0;
-        for (std::size_t i = 0; i < n; ++i) {
-          if (ys[i] == 0) continue;
-          if (pending == 3) {
-            sum = ring.f.reduce(sum);
-            pending = 0;
-          }
-          sum += std::uint64_t{ys[i]} * row[i];
-          ++pending;
-        }
-        acc[d] = ring.f.reduce(sum);
+        acc[d] = word_dot(ring.f.kit, ys.data(), row, n, limbs);
       } else {
         C sum = ring.zero();
         for (std::size_t i = 0; i < n; ++i)
@@ -270,8 +260,8 @@ struct ModRing {
 
 // The value at one point of an entry in the variable alone: the sum of its
 // n coefficients c[t] times powers[power[t]] (the point's powers). In
-// characteristic 2 the products are summed by exclusive or; otherwise up to
-// three products (each below 2^62) are summed before a reduction.
+// characteristic 2 the products are summed by exclusive or; otherwise by
+// word_dot, reduced once.
 template <bool char2>
 inline std::uint32_t entry_at_point(const ModRing<char2>& ring, const std::uint32_t* c,
                                     const std::int32_t* power, std::size_t n,
@@ -282,17 +272,9 @@ inline std::uint32_t entry_at_point(const ModRing<char2>& ring, const std::uint3
       sum ^= ring.mul(c[t], powers[static_cast<std::size_t>(power[t])]);
     return sum;
   } else {
-    std::uint64_t sum = 0;
-    int pending = 0;
-    for (std::size_t t = 0; t < n; ++t) {
-      if (pending == 3) {
-        sum = ring.f.reduce(sum);
-        pending = 0;
-      }
-      sum += std::uint64_t{c[t]} * powers[static_cast<std::size_t>(power[t])];
-      ++pending;
-    }
-    return ring.f.reduce(sum);
+    return word_dot(ring.f.kit, n, dot_limbs(n, ring.f.kit), [c, power, &powers](std::size_t t) {
+      return std::uint64_t{c[t]} * powers[static_cast<std::size_t>(power[t])];
+    });
   }
 }
 

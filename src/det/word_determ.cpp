@@ -13,6 +13,7 @@
 #include "arrays/sparse_store.h"
 #include "det/dense_gauss.h"
 #include "det/divisor_determ.h"
+#include "numbers/word_field.h"
 #include "numbers/word_mod.h"
 
 namespace tavrin {
@@ -20,18 +21,14 @@ namespace tavrin {
 namespace {
 
 // row := row - g * pivot over n entries, all residues modulo p < 2^31. The
-// products are formed with the precomputed quotient gs = floor(g 2^32 / p)
-// (Shoup): b*g - floor(b*gs / 2^32)*p lies in [0, 2p), so one correction
-// gives b*g mod p with two 32x32->64 products and no division; the loop has
-// no branches the compiler cannot turn into selects.
+// products are Shoup's (word_field.h), with g's quotient taken once: two
+// 32x32->64 products and no division; the loop has no branches the
+// compiler cannot turn into selects.
 void mod_row_update(std::uint32_t* __restrict row, const std::uint32_t* __restrict pivot,
                     std::int32_t n, std::uint32_t g, std::uint32_t p) {
-  const std::uint64_t gs = (std::uint64_t{g} << 32) / p;
+  const std::uint32_t gs = shoup_quotient(g, p);
   for (std::int32_t c = 0; c < n; ++c) {
-    const std::uint32_t b = pivot[c];
-    const auto q = static_cast<std::uint32_t>((std::uint64_t{b} * gs) >> 32);
-    std::uint32_t t = b * g - q * p;  // wraps modulo 2^32; the true value is below 2p
-    t = t >= p ? t - p : t;
+    const std::uint32_t t = shoup_mul(pivot[c], g, gs, p);
     const std::uint32_t x = row[c];
     row[c] = x >= t ? x - t : x + p - t;
   }
@@ -246,15 +243,10 @@ namespace {
 constexpr std::size_t panel = 8;
 constexpr std::size_t column_block = 256;
 
-// x mod p for an integer |x| < 2^52: the truncated quotient is off by at
-// most one, and q p and x - q p are exact.
+// x mod p for an integer |x| < 2^52 (reduce_double).
 std::uint32_t reduce_exact(double x, std::uint32_t p) {
   const double dp = p;
-  const auto q = static_cast<double>(static_cast<std::int64_t>(x * (1.0 / dp)));
-  double r = x - q * dp;
-  if (r < 0.0) r += dp;
-  if (r >= dp) r -= dp;
-  return static_cast<std::uint32_t>(r);
+  return static_cast<std::uint32_t>(reduce_double(x, dp, 1.0 / dp));
 }
 
 void double_row_update(double* __restrict t, const double* __restrict u, std::size_t n,

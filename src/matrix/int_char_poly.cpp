@@ -69,7 +69,7 @@ __attribute__((target_clones("arch=x86-64-v4", "avx2", "default"))) void add_sca
 
 }  // namespace
 
-std::uint32_t prime_at(std::int32_t k) { return word_prime(static_cast<std::size_t>(k)); }
+std::uint32_t largest_word_prime(std::int32_t k) { return word_prime(static_cast<std::size_t>(k)); }
 
 std::vector<std::uint32_t> char_poly_mod(std::uint32_t* a, std::int32_t n, std::uint32_t p) {
   const auto m = static_cast<std::size_t>(n);
@@ -226,7 +226,7 @@ std::vector<imptr> integer_coefficients(const std::vector<Entry>& entries, std::
   // Primes until their product exceeds twice the bound.
   const double need = coefficient_bits(rows, cols) + 1.0;
   std::int32_t count = 0;
-  for (double have = 0.0; have <= need; ++count) have += std::log2(static_cast<double>(prime_at(count)));
+  for (double have = 0.0; have <= need; ++count) have += std::log2(static_cast<double>(largest_word_prime(count)));
 
   // Garner's digits, digit t of coefficient d at t * (m + 1) + d.
   Garner garner;
@@ -234,7 +234,7 @@ std::vector<imptr> integer_coefficients(const std::vector<Entry>& entries, std::
   std::vector<u32> store(m * m);
   for (std::int32_t t = 0; t < count; ++t) {
     check_interrupt();
-    garner.add_prime(prime_at(t));
+    garner.add_prime(largest_word_prime(t));
     const WordField& f = garner.field(static_cast<std::size_t>(t));
     for (std::size_t k = 0; k < m * m; ++k) store[k] = residue(entries[k], f);
     const std::vector<u32> image = char_poly_mod(store.data(), n, f.modulus());

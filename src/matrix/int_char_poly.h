@@ -23,9 +23,9 @@ bool int_char_poly_sparse(sparseptr spar, std::int32_t rows, quolyptr out);
 
 namespace charpoly_images {
 
-// The primes of the images, below 2^31 (Shoup products stay in 32 bits),
-// downwards; prime_at(0) is the largest.
-std::uint32_t prime_at(std::int32_t k);
+// The primes of the images: the word primes below 2^31 (Shoup products stay
+// in 32 bits), largest first; largest_word_prime(0) is the largest.
+std::uint32_t largest_word_prime(std::int32_t k);
 
 // c[0 .. n] of det(xI - A) modulo p (c[n] = 1), A the n x n matrix of
 // residues in [0, p) stored column by column; a is overwritten.

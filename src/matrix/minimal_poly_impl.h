@@ -26,21 +26,12 @@ using residues = std::vector<std::uint32_t>;
 struct PrimeField : WordField {
   std::uint64_t p;
   explicit PrimeField(std::uint64_t prime) : WordField(static_cast<std::uint32_t>(prime)), p(prime) {}
-  // Row times vector with the remainder taken only when the sum could
-  // overflow (products of residues below 2^31 stay below 2^62; below 2^16
-  // they stay below 2^32, and no row is that long).
+  // Row times vector, reduced once (word_dot).
   std::uint32_t dot(const std::uint32_t* val, const std::int32_t* col, std::int32_t count,
                     const std::uint32_t* e) const {
-    std::uint64_t acc = 0;
-    if (p < (1u << 16)) {
-      for (std::int32_t k = 0; k < count; ++k) acc += std::uint64_t{val[k]} * e[col[k]];
-      return reduce(acc);
-    }
-    for (std::int32_t k = 0; k < count; ++k) {
-      acc += std::uint64_t{val[k]} * e[col[k]];
-      if (acc >= (std::uint64_t{1} << 63)) acc = reduce(acc);
-    }
-    return reduce(acc);
+    const auto n = static_cast<std::size_t>(count);
+    return word_dot(*this, n, dot_limbs(n, *this),
+                    [val, col, e](std::size_t k) { return std::uint64_t{val[k]} * e[col[k]]; });
   }
 };
 

@@ -7,12 +7,6 @@ namespace tavrin {
 
 namespace {
 
-// acc + d w, reduced by f first when the sum could pass 2^64 (d, w < 2^31).
-inline std::uint64_t accumulate(const WordField& f, std::uint64_t acc, std::uint32_t d, std::uint32_t w) {
-  if (acc >= (std::uint64_t{1} << 63)) acc = f.reduce(acc);
-  return acc + std::uint64_t{d} * w;
-}
-
 // x[i] += d[i] w for i < count.
 __attribute__((target_clones("arch=x86-64-v4", "avx2", "default"))) void add_scaled(
     std::uint64_t* __restrict x, const std::uint32_t* __restrict d, std::uint32_t w, std::size_t count) {
@@ -38,9 +32,11 @@ void Garner::add_prime(std::uint32_t p) {
 std::uint32_t Garner::digit(std::size_t k, std::uint32_t r, const std::uint32_t* d, std::size_t stride) const {
   const WordField& f = fields_[k];
   const std::uint32_t* w = weight_.data() + k * (k - 1) / 2;
-  std::uint64_t x = 0;
-  for (std::size_t j = 0; j < k; ++j) x = accumulate(f, x, d[j * stride], w[j]);
-  return f.mul(f.sub(f.reduce(r), f.reduce(x)), inverse_[k]);
+  // Digit j is below the largest prime, its place value below p_k.
+  const int limbs = dot_limbs(k, std::uint64_t{largest_ - 1} * (f.modulus() - 1));
+  const std::uint32_t x =
+      word_dot(f, k, limbs, [d, w, stride](std::size_t j) { return std::uint64_t{d[j * stride]} * w[j]; });
+  return f.mul(f.sub(f.reduce(r), x), inverse_[k]);
 }
 
 void Garner::digits_of(std::size_t k, const std::uint32_t* r, const std::uint32_t* d, std::size_t stride,

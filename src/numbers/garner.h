@@ -11,7 +11,7 @@
 // digits modulo it and the inverse of the earlier primes' product, so that
 // many values (the coefficients of one polynomial, the entries of one
 // matrix) share them. The sum of the earlier digits times their place
-// values is taken in 64 bits, reduced only when it could overflow.
+// values is a word dot product (word_field.h), reduced once.
 // Digits of one value may be spread with a stride (digit j at d[j * stride]).
 #pragma once
 

@@ -34,7 +34,7 @@ void forward_scalar(u32* a, int lg, const TransformPrime& P) {
       for (std::size_t j = 0; j < h; ++j) {
         const u32 u = x[j], v = y[j];
         x[j] = below_2p(u + v, p2);
-        y[j] = shoup_lazy(u - v + p2, w[h + j], wq[h + j], p);
+        y[j] = shoup_mul_lazy(u - v + p2, w[h + j], wq[h + j], p);
       }
     }
   }
@@ -49,7 +49,7 @@ void forward_scalar(u32* a, int lg, const TransformPrime& P) {
         for (int r = 0; r < 8; ++r) {
           const u32 u = m[c][r], v = m[c + h][r];
           m[c][r] = below_2p(u + v, p2);
-          m[c + h][r] = shoup_lazy(u - v + p2, w[t], wq[t], p);
+          m[c + h][r] = shoup_mul_lazy(u - v + p2, w[t], wq[t], p);
         }
       }
     for (int c = 0; c < 8; ++c)
@@ -71,7 +71,7 @@ void backward_scalar(u32* a, int lg, const TransformPrime& P) {
         const std::size_t t = static_cast<std::size_t>(h + (c & (h - 1)));
         for (int r = 0; r < 8; ++r) {
           const u32 u = m[c][r];
-          const u32 v = shoup_lazy(m[c + h][r], w[t], wq[t], p);
+          const u32 v = shoup_mul_lazy(m[c + h][r], w[t], wq[t], p);
           m[c][r] = below_2p(u + v, p2);
           m[c + h][r] = below_2p(u - v + p2, p2);
         }
@@ -85,7 +85,7 @@ void backward_scalar(u32* a, int lg, const TransformPrime& P) {
       u32* y = x + h;
       for (std::size_t j = 0; j < h; ++j) {
         const u32 u = x[j];
-        const u32 v = shoup_lazy(y[j], w[h + j], wq[h + j], p);
+        const u32 v = shoup_mul_lazy(y[j], w[h + j], wq[h + j], p);
         x[j] = below_2p(u + v, p2);
         y[j] = below_2p(u - v + p2, p2);
       }
@@ -227,10 +227,37 @@ void ntt_pointwise_impl(const u32* a, const u32* b, const u32* c, const u32* d, 
 }  // namespace
 
 std::vector<TransformPrime>& transform_primes() {
-  static std::vector<TransformPrime> ps{TransformPrime(1004535809u, 21), TransformPrime(998244353u, 23),
-                                        TransformPrime(754974721u, 24)};
+  static std::vector<TransformPrime> ps = [] {
+    std::vector<TransformPrime> v;
+    for (const TransformPrimeName& t : transform_prime_table) v.emplace_back(t.p, t.two_adicity);
+    return v;
+  }();
   return ps;
 }
+
+namespace {
+
+u32 inverse(u64 a, u32 p) { return pow_mod(a % p, p - 2, p); }
+
+// 2^32 / len mod p: the factor that takes back len 2^-32.
+u32 scale(u32 p, std::int64_t len) {
+  return static_cast<u32>((u64{1} << 32) % p * inverse(static_cast<u64>(len) % p, p) % p);
+}
+
+constexpr u32 prime1 = transform_prime_table[0].p, prime2 = transform_prime_table[1].p,
+              prime3 = transform_prime_table[2].p;
+
+}  // namespace
+
+TransformCrt::TransformCrt(std::int64_t len)
+    : p2_(prime2),
+      p3_(prime3),
+      c1_(scale(prime1, len), prime1),
+      c2_(u64{scale(prime2, len)} * inverse(prime1, prime2) % prime2, prime2),
+      d2_(inverse(prime1, prime2), prime2),
+      c3_(u64{scale(prime3, len)} * inverse(prime1, prime3) % prime3 * inverse(prime2, prime3) % prime3, prime3),
+      d3_(u64{inverse(prime1, prime3)} * inverse(prime2, prime3) % prime3, prime3),
+      e3_(inverse(prime2, prime3), prime3) {}
 
 
 void ntt_forward(u32* a, int lg, const TransformPrime& P) { ntt_forward_impl(a, lg, P); }

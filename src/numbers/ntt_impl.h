@@ -2,8 +2,9 @@
 // long products of dense/ (dense_transform_impl.h) and of the long integer
 // products on words (word_array_impl.h).
 //
-// - The primes p = c 2^k + 1 below 2^30: 1004535809 (k = 21), 998244353
-//   (k = 23), 754974721 (k = 24); their product exceeds 2^89.
+// - The primes p = c 2^k + 1 below 2^30 (transform_prime_table): 1004535809
+//   (k = 21), 998244353 (k = 23), 754974721 (k = 24); their product exceeds
+//   2^89.
 // - A transform of length N = 2^lg (ntt_min_lg <= lg <= 21) works in place
 //   on N values in [0, 2p). Forward: decimation in frequency, butterflies
 //   (x, y) -> (x + y, (x - y) w) with lazy reduction (Harvey's bounds),
@@ -24,6 +25,9 @@
 #include <cstdint>
 #include <vector>
 
+#include "numbers/simd_impl.h"
+#include "numbers/word_field.h"
+
 namespace tavrin::detail {
 
 constexpr int ntt_min_lg = 6;
@@ -43,17 +47,16 @@ inline u32 pow_mod(u64 b, u64 e, u64 p) {
   return static_cast<u32>(r);
 }
 
-// Shoup's quotient of the constant w < p: floor(w 2^32 / p).
-inline u32 shoup_quotient(u32 w, u32 p) { return static_cast<u32>((static_cast<u64>(w) << 32) / p); }
-
-// a w mod p in [0, 2p) for any a < 2^32 (w < p, wq its quotient).
-inline u32 shoup_lazy(u32 a, u32 w, u32 wq, u32 p) {
-  const u32 q = static_cast<u32>((static_cast<u64>(a) * wq) >> 32);
-  return a * w - q * p;
-}
-
 inline u32 below_2p(u32 v, u32 p2) { return v >= p2 ? v - p2 : v; }
 inline u32 below_p(u32 v, u32 p) { return v >= p ? v - p : v; }
+
+// The three transform primes, named once: p and its two-adicity k.
+struct TransformPrimeName {
+  u32 p;
+  int two_adicity;
+};
+inline constexpr TransformPrimeName transform_prime_table[3] = {
+    {1004535809u, 21}, {998244353u, 23}, {754974721u, 24}};
 
 // One transform prime: its generator, -p^-1 mod 2^32, and the twiddles
 // (with their Shoup quotients) of every length up to the largest prepared.
@@ -128,6 +131,47 @@ class TransformPrime {
 
 // The three primes, in the order above (twiddles prepared on demand).
 std::vector<TransformPrime>& transform_primes();
+
+// The Chinese remainder step over the transform primes p1, p2, p3 in
+// Garner's form, for the values of a backward transform of length len:
+// with v1 = r1 s1 mod p1, v2 = (r2 s2 - v1) / p1 mod p2 and
+// v3 = ((r3 s3 - v1) / p1 - v2) / p2 mod p3, the value is
+// v1 + p1 v2 + p1 p2 v3, where the s_k take back the transform's factor
+// len 2^-32. Over the first two primes alone, v1 + p1 v2. The eight-lane
+// forms give the same digits.
+class TransformCrt {
+ public:
+  explicit TransformCrt(std::int64_t len);
+  // r: a residue below the prime's double.
+  u32 digit1(u32 r1) const { return c1_.times(r1); }
+  u32 digit2(u32 r2, u32 v1) const { return sub(c2_.times(r2), d2_.times(v1), p2_); }
+  u32 digit3(u32 r3, u32 v1, u32 v2) const {
+    return sub(sub(c3_.times(r3), d3_.times(v1), p3_), e3_.times(v2), p3_);
+  }
+#ifdef TAVRIN_AVX2
+  AVX2_FN __m256i digit1(__m256i r1) const { return times(c1_, r1); }
+  AVX2_FN __m256i digit2(__m256i r2, __m256i v1) const { return sub(times(c2_, r2), times(d2_, v1), p2_); }
+  AVX2_FN __m256i digit3(__m256i r3, __m256i v1, __m256i v2) const {
+    return sub(sub(times(c3_, r3), times(d3_, v1), p3_), times(e3_, v2), p3_);
+  }
+  // a w mod m lane by lane, for the constant w of c.
+  AVX2_FN static __m256i times(const ShoupMultiplier& c, __m256i a) {
+    const __m256i m = simd::vset(c.modulus());
+    return simd::vreduce(simd::vshoup(a, simd::vset(c.w()), simd::vset(c.wq()), m), m);
+  }
+#endif
+
+ private:
+  static u32 sub(u32 a, u32 b, u32 m) { return a >= b ? a - b : a + m - b; }
+#ifdef TAVRIN_AVX2
+  AVX2_FN static __m256i sub(__m256i a, __m256i b, u32 m) {
+    const __m256i q = simd::vset(m);
+    return simd::vreduce(_mm256_add_epi32(_mm256_sub_epi32(a, b), q), q);
+  }
+#endif
+  u32 p2_, p3_;
+  ShoupMultiplier c1_, c2_, d2_, c3_, d3_, e3_;
+};
 
 // a[0 .. 2^lg) := its forward (resp. backward) transform modulo P; P's
 // twiddles must be prepared for lg.

@@ -19,7 +19,8 @@ namespace tavrin::detail {
 
 namespace {
 
-constexpr u32 prime1 = 1004535809u, prime2 = 998244353u, prime3 = 754974721u;
+constexpr u32 prime1 = transform_prime_table[0].p, prime2 = transform_prime_table[1].p,
+              prime3 = transform_prime_table[2].p;
 
 // The chunk width and transform size of a product.
 struct ntt_shape {
@@ -67,66 +68,34 @@ void chunks_of(const word* a, std::int32_t n, const ntt_shape& s, std::int64_t c
   std::fill(out3 + count, out3 + len, 0u);
 }
 
-// Multiplication by a constant w modulo m, exact, by Shoup's quotient.
-struct shoup_constant {
-  u32 w, wq, m;
-  shoup_constant(u64 v, u32 mod) : w(static_cast<u32>(v % mod)), wq(shoup_quotient(w, mod)), m(mod) {}
-  u32 times(u32 a) const { return below_p(shoup_lazy(a, w, wq, m), m); }
-};
-
-u32 sub_mod(u32 a, u32 b, u32 m) { return a >= b ? a - b : a + m - b; }
-
-// Garner's form of the Chinese remainder step: with v1 = r1 s1 mod p1,
-// v2 = (r2 s2 - v1) / p1 mod p2 and v3 = ((r3 s3 - v1) / p1 - v2) / p2 mod
-// p3, the coefficient is v1 + p1 v2 + p1 p2 v3. The s_k take back the
-// transform's factor N 2^-32.
-struct garner {
-  shoup_constant c1, c2, d2, c3, d3, e3;
-  explicit garner(std::int64_t len)
-      : c1(scale(prime1, len), prime1),
-        c2(u64{scale(prime2, len)} * inverse(prime1, prime2) % prime2, prime2),
-        d2(inverse(prime1, prime2), prime2),
-        c3(u64{scale(prime3, len)} * inverse(prime1, prime3) % prime3 * inverse(prime2, prime3) % prime3, prime3),
-        d3(u64{inverse(prime1, prime3)} * inverse(prime2, prime3) % prime3, prime3),
-        e3(inverse(prime2, prime3), prime3) {}
-  static u32 inverse(u64 a, u32 p) { return pow_mod(a % p, p - 2, p); }
-  static u32 scale(u32 p, std::int64_t len) {
-    return static_cast<u32>((u64{1} << 32) % p * inverse(static_cast<u64>(len) % p, p) % p);
-  }
-  // r_k := v_k in place.
-  void digits(u32& r1, u32& r2, u32& r3) const {
-    const u32 v1 = c1.times(r1);
-    const u32 v2 = sub_mod(c2.times(r2), d2.times(v1), prime2);
-    r3 = sub_mod(sub_mod(c3.times(r3), d3.times(v1), prime3), e3.times(v2), prime3);
-    r1 = v1;
-    r2 = v2;
-  }
-};
-
 #ifdef TAVRIN_AVX2
-AVX2_FN __m256i times8(const shoup_constant& c, __m256i a) {
-  const __m256i m = simd::vset(c.m);
-  return simd::vreduce(simd::vshoup(a, simd::vset(c.w), simd::vset(c.wq), m), m);
-}
-
-AVX2_FN __m256i sub_mod8(__m256i a, __m256i b, u32 m) {
-  const __m256i q = simd::vset(m);
-  return simd::vreduce(_mm256_add_epi32(_mm256_sub_epi32(a, b), q), q);
-}
-
-AVX2_FN void garner_avx2(const garner& g, u32* r1, u32* r2, u32* r3, std::int64_t n) {
+// The same eight values at a time; the count done.
+AVX2_FN std::int64_t crt_digits_avx2(const TransformCrt& g, u32* r1, u32* r2, u32* r3, std::int64_t n) {
   std::int64_t i = 0;
   for (; i + 8 <= n; i += 8) {
-    const __m256i v1 = times8(g.c1, simd::vload(r1 + i));
-    const __m256i v2 = sub_mod8(times8(g.c2, simd::vload(r2 + i)), times8(g.d2, v1), prime2);
-    const __m256i t = sub_mod8(times8(g.c3, simd::vload(r3 + i)), times8(g.d3, v1), prime3);
-    simd::vstore(r3 + i, sub_mod8(t, times8(g.e3, v2), prime3));
+    const __m256i v1 = g.digit1(simd::vload(r1 + i));
+    const __m256i v2 = g.digit2(simd::vload(r2 + i), v1);
+    simd::vstore(r3 + i, g.digit3(simd::vload(r3 + i), v1, v2));
     simd::vstore(r1 + i, v1);
     simd::vstore(r2 + i, v2);
   }
-  for (; i < n; ++i) g.digits(r1[i], r2[i], r3[i]);
+  return i;
 }
 #endif
+
+// r_k := v_k in place, the digits of the Chinese remainder step (TransformCrt).
+void crt_digits(const TransformCrt& g, u32* r1, u32* r2, u32* r3, std::int64_t n) {
+  std::int64_t i = 0;
+#ifdef TAVRIN_AVX2
+  if (ntt_vectorised()) i = crt_digits_avx2(g, r1, r2, r3, n);
+#endif
+  for (; i < n; ++i) {
+    const u32 v1 = g.digit1(r1[i]), v2 = g.digit2(r2[i], v1);
+    r3[i] = g.digit3(r3[i], v1, v2);
+    r1[i] = v1;
+    r2[i] = v2;
+  }
+}
 
 // r[0 .. nr) := the sum of the coefficients v1 + p1 v2 + p1 p2 v3, the i-th
 // at bit i bits, and zero words above.
@@ -186,15 +155,7 @@ void wmul_ntt(word* r, const word* a, std::int32_t na, const word* b, std::int32
     ntt_backward(xk, s.lg, ps[k]);
   }
   const std::int64_t count = s.chunks_a + s.chunks_b - 1;
-  const garner g(len);
-#ifdef TAVRIN_AVX2
-  if (ntt_vectorised()) {
-    garner_avx2(g, x, x + len, x + 2 * len, count);
-  } else
-#endif
-  {
-    for (std::int64_t i = 0; i < count; ++i) g.digits(x[i], x[len + i], x[2 * len + i]);
-  }
+  crt_digits(TransformCrt(len), x, x + len, x + 2 * len, count);
   add_in(r, na + nb, x, x + len, x + 2 * len, count, s.bits);
 }
 

@@ -177,9 +177,9 @@ TEST_F(IntDeterm, KnownAnswers) {
     const std::int32_t np = images::primes_for(pd);
     EXPECT_GT(np, 599) << limbs;
     BigRef prod = 1;
-    for (std::int32_t k = 0; k < np; ++k) prod = prod * BigRef(images::prime_at(k));
+    for (std::int32_t k = 0; k < np; ++k) prod = prod * BigRef(images::table_then_limb_prime(k));
     EXPECT_FALSE(prod < number_value(pd)) << limbs;
-    EXPECT_LT(prod / BigRef(images::prime_at(np - 1)), number_value(pd)) << limbs;
+    EXPECT_LT(prod / BigRef(images::table_then_limb_prime(np - 1)), number_value(pd)) << limbs;
     free_imag(&pd);
   }
 }
@@ -242,7 +242,7 @@ TEST_F(IntDeterm, DivisorRouteAgreesWithTheImagesOfTheTable) {
       {1, 1, 1, 1, 1, 1, 1, 1, 2, 6, 30, -2310},
       {1, 1, 1, 1, -4096, 3 * 3 * 3 * 3 * 3 * 7},
       {1, 1, 1, 1, top[1], -top[2]},
-      {1, 1, 1, 1, images::prime_at(0), -std::int64_t{images::prime_at(1)}},
+      {1, 1, 1, 1, images::table_then_limb_prime(0), -std::int64_t{images::table_then_limb_prime(1)}},
       {1, 1, 1, 1, 2, top[0]},
       {1, 1, 1, top[0], top[1], -top[2]},
       {1, 1, 1, 3, 5, 1 << 20},
@@ -499,7 +499,7 @@ TEST_F(IntDeterm, AdjugatesAndInverses) {
     Table t = random_table(rng, n, 99, 0);
     check_adjugate(to_mat(t), true);
     // A determinant divisible by the first table primes, and a singular one.
-    for (auto& x : t[0]) x = x * BigRef(images::prime_at(0)) * BigRef(images::prime_at(1));
+    for (auto& x : t[0]) x = x * BigRef(images::table_then_limb_prime(0)) * BigRef(images::table_then_limb_prime(1));
     check_adjugate(to_mat(t), true);
     t[1] = t[2];
     check_adjugate(to_mat(t), false);

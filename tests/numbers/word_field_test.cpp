@@ -1,7 +1,9 @@
 // The word-arithmetic kit: WordField's reduction against %, Char2Field
 // against a carry-less product written here, the cached word primes
-// against trial division, and Garner's combination against the
-// independent big integers of the test support.
+// against trial division, Garner's combination against the independent
+// big integers of the test support, and the kit's Shoup products, double
+// reductions, dot products and transform recombination against 128-bit
+// arithmetic.
 #include <gtest/gtest.h>
 
 #include <cstdint>
@@ -10,6 +12,7 @@
 #include <vector>
 
 #include "numbers/garner.h"
+#include "numbers/ntt_impl.h"
 #include "numbers/primes.h"
 #include "numbers/word_field.h"
 #include "numbers/zint.h"
@@ -167,6 +170,110 @@ TEST(ZInt, MulAddIsHornersStep) {
     v = v * BigRef(m) + BigRef(a);
     ASSERT_EQ(ref_of(z), v) << "step " << i;
     ASSERT_EQ(z.is_zero(), v.is_zero());
+  }
+}
+
+TEST(WordKit, ShoupAndDoubleReductionsAgreeWithRemainder) {
+  std::mt19937_64 rng(test_seed() + 5);
+  SCOPED_TRACE(::testing::Message() << "seed " << test_seed());
+  for (std::uint32_t p : {3u, 65521u, 65537u, 998244353u, word_prime(0), word_prime(0, 1u << 28)}) {
+    const double dp = p;
+    for (int i = 0; i < test_iterations(2000); ++i) {
+      const auto a = static_cast<std::uint32_t>(i < 4 ? ~std::uint32_t{0} - i : rng());
+      const std::uint64_t w = i % 7 == 0 ? p - 1 : rng();
+      const ShoupMultiplier c(w, p);
+      const std::uint64_t want = a % p * (w % p) % p;
+      ASSERT_EQ(c.times(a), want) << "p = " << p << ", a = " << a << ", w = " << w;
+      const std::uint32_t lazy = shoup_mul_lazy(a, c.w(), c.wq(), p);
+      ASSERT_TRUE(lazy < 2 * std::uint64_t{p} && lazy % p == want) << lazy;
+      if (p <= 65536) {
+        ASSERT_EQ(SmallReducer(p).reduce(a), a % p);
+      }
+      const auto x = static_cast<std::int64_t>(rng() >> 12) - (std::int64_t{1} << 51);  // |x| < 2^52
+      ASSERT_EQ(reduce_double(static_cast<double>(x), dp, 1.0 / dp), static_cast<double>((x % p + p) % p)) << x;
+    }
+  }
+}
+
+// The unreduced sum of L products of residues fits one word exactly when
+// L (p - 1)^2 < 2^64: vectors of the largest products just short of and
+// just past that length, and random ones, against a 128-bit sum.
+TEST(WordKit, DotProductWidthAtItsEdge) {
+  std::mt19937_64 rng(test_seed() + 6);
+  SCOPED_TRACE(::testing::Message() << "seed " << test_seed());
+  EXPECT_EQ(dot_limbs(0, ~std::uint64_t{0}), 0);
+  EXPECT_EQ(dot_limbs((std::uint64_t{1} << 32) + 1, 0xffffffffu), 1);  // 2^64 - 1
+  EXPECT_EQ(dot_limbs((std::uint64_t{1} << 32) + 2, 0xffffffffu), 2);
+  for (std::uint32_t p : {word_prime(0), word_prime(0, 1u << 28), word_prime(0, 1u << 24)}) {
+    const WordField f(p);
+    const std::uint64_t top = p - 1;
+    const std::uint64_t edge = ~std::uint64_t{0} / (top * top);
+    for (std::uint64_t len : {edge, edge + 1}) {
+      ASSERT_EQ(dot_limbs(len, f), len == edge ? 1 : 2) << "p = " << p << ", length " << len;
+      for (bool largest : {true, false}) {
+        std::vector<std::uint32_t> a(len), b(len);
+        unsigned __int128 sum = 0;
+        for (std::uint64_t i = 0; i < len; ++i) {
+          a[i] = largest ? p - 1 : static_cast<std::uint32_t>(rng() % p);
+          b[i] = largest ? p - 1 : static_cast<std::uint32_t>(rng() % p);
+          sum += std::uint64_t{a[i]} * b[i];
+        }
+        if (largest) {
+          ASSERT_EQ((sum >> 64) != 0, len > edge) << "the edge is not tight";
+        }
+        ASSERT_EQ(word_dot(f, a.data(), b.data(), len, dot_limbs(len, f)), static_cast<std::uint32_t>(sum % p))
+            << "p = " << p << ", length " << len;
+      }
+    }
+  }
+}
+
+#ifdef TAVRIN_AVX2
+// The digits of r by the eight-lane forms, read from one lane.
+AVX2_FN void lane_digits(const detail::TransformCrt& crt, const std::uint32_t* r, std::uint32_t* out) {
+  const __m256i v1 = crt.digit1(simd::vset(r[0])), v2 = crt.digit2(simd::vset(r[1]), v1);
+  std::uint32_t lanes[8];
+  for (const __m256i& v : {v1, v2, crt.digit3(simd::vset(r[2]), v1, v2)}) {
+    simd::vstore(lanes, v);
+    *out++ = lanes[5];
+  }
+}
+#endif
+
+// The transform primes' recombination of x len 2^-32 mod p_k gives x back,
+// from residues below p and below 2p, one lane and eight lanes alike.
+TEST(WordKit, TransformRecombinationRebuildsTheValue) {
+  using detail::transform_prime_table;
+  std::mt19937_64 rng(test_seed() + 7);
+  SCOPED_TRACE(::testing::Message() << "seed " << test_seed());
+  const std::uint64_t p1 = transform_prime_table[0].p, p2 = transform_prime_table[1].p,
+                      p3 = transform_prime_table[2].p;
+  for (const auto& t : transform_prime_table) EXPECT_TRUE(trial_prime(t.p) && ((t.p - 1) >> t.two_adicity & 1u)) << t.p;
+  const unsigned __int128 m12 = static_cast<unsigned __int128>(p1) * p2, m = m12 * p3;
+  for (std::int64_t len : {std::int64_t{64}, std::int64_t{1} << 21}) {
+    const detail::TransformCrt crt(len);
+    for (int i = 0; i < test_iterations(1000); ++i) {
+      const unsigned __int128 x =
+          i < 2 ? (i == 0 ? 0 : m - 1) : ((static_cast<unsigned __int128>(rng()) << 64) | rng()) % m;
+      std::uint32_t r[3];
+      for (int k = 0; k < 3; ++k) {
+        const std::uint64_t p = transform_prime_table[k].p;
+        const WordField f(static_cast<std::uint32_t>(p));
+        const std::uint32_t v = f.mul(f.mul(f.reduce_wide(x), f.reduce(static_cast<std::uint64_t>(len))),
+                                      f.inv(f.reduce(std::uint64_t{1} << 32)));
+        r[k] = static_cast<std::uint32_t>(v + (rng() % 2 == 0 ? p : 0));  // lazy: below 2p
+      }
+      const std::uint32_t v1 = crt.digit1(r[0]), v2 = crt.digit2(r[1], v1), v3 = crt.digit3(r[2], v1, v2);
+      ASSERT_TRUE(v1 + p1 * v2 + m12 * v3 == x) << "case " << i;
+      ASSERT_TRUE(x >= m12 || v1 + p1 * v2 == x) << "case " << i;
+#ifdef TAVRIN_AVX2
+      if (simd::simd_available()) {
+        std::uint32_t lanes[3];
+        lane_digits(crt, r, lanes);
+        ASSERT_TRUE(lanes[0] == v1 && lanes[1] == v2 && lanes[2] == v3) << "case " << i;
+      }
+#endif
+    }
   }
 }
 

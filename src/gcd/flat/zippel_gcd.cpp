@@ -75,17 +75,12 @@ Unpacked unpack(const Layout& lay, const MPoly& p) {
   return u;
 }
 
-// v[j] := v[j] rho[j] modulo p (< 2^31) for j < n, by Shoup's quotients
-// rs[j] = floor(rho[j] 2^32 / p): x rho - q p lies in [0, 2p), so it is
-// found modulo 2^32. Written for the vectoriser.
+// v[j] := v[j] rho[j] modulo p (< 2^31) for j < n, by Shoup's products
+// with the quotients rs[j] = shoup_quotient(rho[j], p). Written for the
+// vectoriser.
 __attribute__((target_clones("arch=x86-64-v4", "avx2", "default"))) void shoup_scale(
     std::uint32_t* v, const std::uint32_t* rho, const std::uint32_t* rs, std::size_t n, std::uint32_t p) {
-  for (std::size_t j = 0; j < n; ++j) {
-    const std::uint32_t x = v[j];
-    const auto q = static_cast<std::uint32_t>((static_cast<std::uint64_t>(x) * rs[j]) >> 32);
-    const std::uint32_t r = x * rho[j] - q * p;
-    v[j] = r >= p ? r - p : r;
-  }
+  for (std::size_t j = 0; j < n; ++j) v[j] = shoup_mul(v[j], rho[j], rs[j], p);
 }
 
 // The sum of v[0 .. n) (n < 2^32).
@@ -172,7 +167,7 @@ struct Step {
       // Shoup's precomputed quotients: v rho mod p by two word products
       rho_shoup.resize(rho.size());
       for (std::size_t j = 0; j < rho.size(); ++j)
-        rho_shoup[j] = static_cast<std::uint32_t>((static_cast<std::uint64_t>(rho[j]) << 32) / f.modulus());
+        rho_shoup[j] = shoup_quotient(rho[j], f.modulus());
     }
   }
 
