@@ -336,6 +336,13 @@ extern std::int32_t normal_form_quotient_bits;
 // Reader: hermite_bounded.
 extern std::int32_t normal_form_exact_side;
 
+// The route modulo a determinant solves in a square completion whose last
+// rows are unit vectors (a wide or rank-deficient matrix) by its leading
+// block alone when those rows number at least normal_form_split_rows.
+// Default 1. Range >= 1 (INT32_MAX: always in the whole completion).
+// Reader: hermite_square.
+extern std::int32_t normal_form_split_rows;
+
 // ---- Choosing primes ------------------------------------------------------------------------
 
 // The trial division on images starts its search for a prime at index

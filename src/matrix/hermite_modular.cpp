@@ -294,21 +294,114 @@ struct SquareForm {
   ZMatrix h, u, uinv;
 };
 
+// A square completion m = [T; E]: rows lead.. are unit vectors e_c over
+// distinct free columns c, rows 0..lead-1 (T) are general. With C the
+// other columns (increasing), |det m| = |det T[., C]|: a system in m is
+// one in the lead x lead block T_C and products by the free part T_N.
+struct Completion {
+  std::int32_t lead = 0;
+  std::vector<std::int32_t> pivots, free;  // C and N
+  ZMatrix core, rest;                      // T_C and T_N
+};
+
+// The completion of m when its trailing unit rows number at least
+// normal_form_split_rows (false: solve in m whole).
+bool split_completion(const ZMatrix& m, Completion* out) {
+  const std::int32_t n = m.rows;
+  std::vector<bool> used(static_cast<std::size_t>(n), false);
+  std::int32_t lead = n;
+  for (; lead > 0; --lead) {
+    std::int32_t at = -1;
+    bool unit = true;
+    for (std::int32_t c = 0; c < n && unit; ++c) {
+      const ZInt& x = m.at(lead - 1, c);
+      if (x.is_zero()) continue;
+      unit = at < 0 && x.is_one() && !used[static_cast<std::size_t>(c)];
+      at = c;
+    }
+    if (!unit || at < 0) break;
+    used[static_cast<std::size_t>(at)] = true;
+  }
+  if (n - lead < normal_form_split_rows || lead == 0) return false;
+  out->lead = lead;
+  for (std::int32_t c = 0; c < n; ++c) (used[static_cast<std::size_t>(c)] ? out->free : out->pivots).push_back(c);
+  // Unit row lead + t holds free column free[t]: put the rows in that order.
+  std::vector<std::int32_t> by_row;
+  for (std::int32_t r = lead; r < n; ++r)
+    for (std::int32_t c = 0; c < n; ++c)
+      if (!m.at(r, c).is_zero()) by_row.push_back(c);
+  if (by_row != out->free) return false;
+  const std::int32_t k = n - lead;
+  out->core = ZMatrix(lead, lead);
+  out->rest = ZMatrix(lead, k);
+  for (std::int32_t i = 0; i < lead; ++i) {
+    for (std::int32_t j = 0; j < lead; ++j) out->core.at(i, j) = m.at(i, out->pivots[static_cast<std::size_t>(j)]);
+    for (std::int32_t t = 0; t < k; ++t) out->rest.at(i, t) = m.at(i, out->free[static_cast<std::size_t>(t)]);
+  }
+  return true;
+}
+
+// X := d m^-1 v (transposed: d m^-T v) for the completion sp of m, d =
+// |det m|. m X = d v: the unit rows give X[N] = d v_E, then T_C X[C] = d
+// (v_T - T_N v_E). m^T Y = d v: T_C^T Y_T = d v[C], then Y_E = d v[N] -
+// T_N^T Y_T.
+ZMatrix completion_solve(const Completion& sp, const ZMatrix& v, const ZInt& d, bool transposed) {
+  const std::int32_t n = v.rows, lead = sp.lead, k = n - lead, w = v.cols;
+  ZMatrix x(n, w);
+  if (!transposed) {
+    ZMatrix top(lead, w);
+    for (std::int32_t i = 0; i < lead; ++i)
+      for (std::int32_t j = 0; j < w; ++j) {
+        ZInt sum = v.at(i, j);
+        for (std::int32_t t = 0; t < k; ++t)
+          if (!v.at(lead + t, j).is_zero()) sum -= sp.rest.at(i, t) * v.at(lead + t, j);
+        top.at(i, j) = std::move(sum);
+      }
+    const ZMatrix xc = scaled_solve(sp.core, top, d);
+    for (std::int32_t i = 0; i < lead; ++i)
+      for (std::int32_t j = 0; j < w; ++j) x.at(sp.pivots[static_cast<std::size_t>(i)], j) = xc.at(i, j);
+    for (std::int32_t t = 0; t < k; ++t)
+      for (std::int32_t j = 0; j < w; ++j) x.at(sp.free[static_cast<std::size_t>(t)], j) = d * v.at(lead + t, j);
+    return x;
+  }
+  ZMatrix vc(lead, w);
+  for (std::int32_t i = 0; i < lead; ++i)
+    for (std::int32_t j = 0; j < w; ++j) vc.at(i, j) = v.at(sp.pivots[static_cast<std::size_t>(i)], j);
+  const ZMatrix yt = scaled_solve(sp.core.transposed(), vc, d);
+  for (std::int32_t i = 0; i < lead; ++i)
+    for (std::int32_t j = 0; j < w; ++j) x.at(i, j) = yt.at(i, j);
+  for (std::int32_t t = 0; t < k; ++t)
+    for (std::int32_t j = 0; j < w; ++j) {
+      ZInt sum = d * v.at(sp.free[static_cast<std::size_t>(t)], j);
+      for (std::int32_t i = 0; i < lead; ++i) add_product(sum, -sp.rest.at(i, t), yt.at(i, j));
+      x.at(lead + t, j) = std::move(sum);
+    }
+  return x;
+}
+
+// d m^-1 v (or d m^-T v), in the lead block of the completion when there is one.
+ZMatrix square_solve(const ZMatrix& m, const Completion* sp, const ZMatrix& v, const ZInt& d, bool transposed) {
+  if (sp != nullptr) return completion_solve(*sp, v, d, transposed);
+  return scaled_solve(transposed ? m.transposed() : m, v, d);
+}
+
 // The Hermite form of the nonsingular square m with d = |det m|, with
 // H^-1 m (always: the proof computes it) and, with transforms, m^-1 H.
 bool hermite_square(const ZMatrix& m, const ZInt& d, bool transforms, SquareForm* out) {
   const std::int32_t n = m.rows;
+  Completion split;
+  const Completion* sp = split_completion(m, &split) ? &split : nullptr;
   // With transforms the whole of D m^-1 is needed; its last column and its
   // rows are then the two solves below.
   ZMatrix w;
-  if (transforms) w = scaled_solve(m, ZMatrix::identity(n), d);
+  if (transforms) w = square_solve(m, sp, ZMatrix::identity(n), d, false);
   ZMatrix u(n, 1);  // B's maximal minors, up to sign
   if (transforms) {
     for (std::int32_t i = 0; i < n; ++i) u.at(i, 0) = w.at(i, n - 1);
   } else {
     ZMatrix en(n, 1);
     en.at(n - 1, 0) = 1;
-    u = scaled_solve(m, en, d);
+    u = square_solve(m, sp, en, d, false);
   }
   ZInt g = 0;
   for (std::int32_t i = 0; i < n; ++i) g = ZInt::gcd(g, u.at(i, 0));
@@ -351,7 +444,7 @@ bool hermite_square(const ZMatrix& m, const ZInt& d, bool transforms, SquareForm
       for (std::int32_t t = 0; t < k; ++t)
         for (std::int32_t r = 0; r < n; ++r) f.at(r, t) = w.at(pick[static_cast<std::size_t>(t)], r);
     } else {
-      f = scaled_solve(m.transposed(), e, d);
+      f = square_solve(m, sp, e, d, true);
     }
     // Bezout over the picked last entries: sum lambda_t u_t = gi.
     std::vector<ZInt> lambda(static_cast<std::size_t>(k));

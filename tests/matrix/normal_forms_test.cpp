@@ -634,6 +634,44 @@ TEST_F(NormalForms, TransformsAlikeWithOrWithoutTheExactElimination) {
   }
 }
 
+TEST_F(NormalForms, SolvesInTheLeadingBlockAgreeWithTheWholeCompletion) {
+  // Dense wide matrices with transforms and dense rank-deficient ones past
+  // the exact elimination's side complete to squares with u trailing unit
+  // rows; solving in the leading block (cut 1 and u) gives the forms and
+  // transforms of solving in the whole square (cut u + 1 and INT32_MAX).
+  std::mt19937_64 rng(test_seed() ^ 4758);
+  Route route(true);
+  for (int round = 0; round < test_iterations(6); ++round) {
+    const bool wide = round % 2 == 0;
+    const std::size_t r = wide ? 2 + rng() % 8 : 21 + rng() % 3;
+    const std::size_t c = wide ? r + 1 + rng() % 6 : r;
+    M a = random_int(rng, r, c, 1 + static_cast<int>(rng() % 12));
+    const std::size_t lost = wide ? rng() % 2 : 1 + rng() % 2;  // dependent rows
+    for (std::size_t t = 0; t < lost && r > 2; ++t)
+      for (std::size_t j = 0; j < c; ++j) a[r - 1 - t][j] = a[0][j] * BigRef(std::int64_t(t) + 2) - a[1][j];
+    Form want, want_smith;
+    {
+      ScopedValue<std::int32_t> cut{normal_form_split_rows, INT32_MAX};
+      want = normal_form(a, false, false);
+      want_smith = normal_form(a, false, true);
+    }
+    EXPECT_TRUE(transforms_hold(a, want)) << "round " << round;
+    const std::int32_t unit = std::int32_t(c) - want.rank;
+    for (std::int32_t cut_at : {1, unit, unit + 1}) {
+      ScopedValue<std::int32_t> cut{normal_form_split_rows, std::max(cut_at, 1)};
+      const Form f = normal_form(a, false, false);
+      EXPECT_EQ(f.h, want.h) << "round " << round << " cut " << cut_at;
+      EXPECT_EQ(f.alpha, want.alpha) << "round " << round << " cut " << cut_at;
+      EXPECT_EQ(f.beta, want.beta) << "round " << round << " cut " << cut_at;
+      EXPECT_EQ(f.betinv, want.betinv) << "round " << round << " cut " << cut_at;
+      EXPECT_EQ(normal_form(a, false, false, nullptr, false).h, want.h) << "round " << round;
+      const Form smith = normal_form(a, false, true);
+      EXPECT_EQ(smith.h, want_smith.h) << "round " << round << " cut " << cut_at;
+      EXPECT_EQ(smith.beta, want_smith.beta) << "round " << round << " cut " << cut_at;
+    }
+  }
+}
+
 TEST_F(NormalForms, BoundedRouteKnownForms) {
   Route route(true);
   const struct {
