@@ -55,6 +55,7 @@ std::int64_t normal_form_cells = 4000000;
 std::int32_t normal_form_quotient_bits = 40;
 std::int32_t normal_form_exact_side = 10;
 std::int32_t normal_form_split_rows = 1;
+std::int32_t normal_form_fixed_words = 16;
 std::int16_t trial_prime_buffer = 530;
 std::int16_t trial_prime_spread = 64;
 std::int16_t modular_gcd_prime_buffer = 530;

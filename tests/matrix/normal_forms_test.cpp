@@ -17,6 +17,8 @@
 
 #include "arrays/array_store.h"
 #include "arrays/sparse_store.h"
+#include "matrix/det_services.h"
+#include "matrix/hermite_modular.h"
 #include "matrix/int_pivot_search.h"
 #include "matlang/matrix_builtins.h"
 #include "matrix/matrix_support.h"
@@ -668,6 +670,42 @@ TEST_F(NormalForms, SolvesInTheLeadingBlockAgreeWithTheWholeCompletion) {
       const Form smith = normal_form(a, false, true);
       EXPECT_EQ(smith.h, want_smith.h) << "round " << round << " cut " << cut_at;
       EXPECT_EQ(smith.beta, want_smith.beta) << "round " << round << " cut " << cut_at;
+    }
+  }
+}
+
+TEST_F(NormalForms, FixedWidthResiduesAgreeWithBigIntegers) {
+  // The elimination modulo a multiple n of the lattice's determinant, with
+  // residues in fixed-width words (cut 16, and the cut at n's own word
+  // count) and in big integers (cut 0, and one word short): the same form.
+  // Square blocks make the pivots non-units (n shrinks by them); n's
+  // factor r spans 31 bits to past 16 words.
+  std::mt19937_64 rng(test_seed() ^ 4759);
+  for (int round = 0; round < test_iterations(40); ++round) {
+    const std::int32_t k = 1 + static_cast<std::int32_t>(rng() % 7);
+    const std::int32_t c = k + static_cast<std::int32_t>(rng() % 3);
+    const int bits = 1 + static_cast<int>(rng() % 24);
+    ZMatrix t(k, c);
+    for (ZInt& x : t.cell) x = static_cast<std::int64_t>(rng() % (2ull << bits)) - (std::int64_t{1} << bits);
+    ZMatrix lead(k, k);
+    for (std::int32_t i = 0; i < k; ++i)
+      for (std::int32_t j = 0; j < k; ++j) lead.at(i, j) = t.at(i, j);
+    ZInt n = abs_int_determinant(lead);
+    if (n.is_zero()) continue;
+    for (int w = static_cast<int>(rng() % 36); w > 0; --w) n *= ZInt(static_cast<std::int64_t>(rng() >> 34) | 1);
+    const std::int32_t words = static_cast<std::int32_t>((n.bit_length() + 63) / 64);
+    ZMatrix want;
+    {
+      ScopedValue<std::int32_t> cut{normal_form_fixed_words, 0};
+      want = hermite_modulo(t, n);
+    }
+    ZInt det = 1;
+    for (std::int32_t i = 0; i < k; ++i) det *= want.at(i, i);
+    ZInt q;
+    EXPECT_TRUE(ZInt::divides(n, det, &q)) << "round " << round;  // det L divides n
+    for (std::int32_t cut_at : {16, words, words - 1}) {
+      ScopedValue<std::int32_t> cut{normal_form_fixed_words, std::clamp(cut_at, 0, 16)};
+      EXPECT_EQ(hermite_modulo(t, n), want) << "round " << round << " words " << words << " cut " << cut_at;
     }
   }
 }
