@@ -769,10 +769,20 @@ bool hermite_square(const ZMatrix& m, const ZInt& d, bool transforms, SquareForm
   }
   if (!transforms) return true;
   // U = m^-1 H = (D m^-1) H / D, column by column over H's few entries.
+  // Row N_t of D m^-1 is D e_(lead+t) in a completion: that row of U is
+  // row lead + t of H.
+  std::vector<std::int32_t> unit_row(static_cast<std::size_t>(n), -1);
+  if (sp != nullptr)
+    for (std::size_t t = 0; t < sp->free.size(); ++t)
+      unit_row[static_cast<std::size_t>(sp->free[t])] = sp->lead + static_cast<std::int32_t>(t);
   out->u = ZMatrix(n, n);
   for (std::int32_t j = 0; j < n; ++j) {
     check_interrupt();
     for (std::int32_t r = 0; r < n; ++r) {
+      if (const std::int32_t e = unit_row[static_cast<std::size_t>(r)]; e >= 0) {
+        out->u.at(r, j) = out->h.at(e, j);
+        continue;
+      }
       ZInt sum;
       add_product(sum, w.at(r, j), out->h.at(j, j));
       for (std::int32_t k : nt)
