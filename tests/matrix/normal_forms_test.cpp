@@ -653,7 +653,9 @@ TEST_F(NormalForms, SolvesInTheLeadingBlockAgreeWithTheWholeCompletion) {
       for (std::size_t j = 0; j < c; ++j) a[r - 1 - t][j] = a[0][j] * BigRef(std::int64_t(t) + 2) - a[1][j];
     Form want, want_smith;
     {
+      // The oracle: the whole completion, residues in big integers.
       ScopedValue<std::int32_t> cut{normal_form_split_rows, INT32_MAX};
+      ScopedValue<std::int32_t> words{normal_form_fixed_words, 0};
       want = normal_form(a, false, false);
       want_smith = normal_form(a, false, true);
     }
