@@ -351,6 +351,19 @@ extern std::int32_t normal_form_cell_side;
 // past a word). Reader: hermite_direct.
 extern std::int32_t normal_form_wide_bits;
 
+// The route modulo a determinant solves in a square completion whose last
+// rows are unit vectors (a wide or rank-deficient matrix) by its leading
+// block alone when those rows number at least normal_form_split_rows.
+// Default 1. Range >= 1 (INT32_MAX: always in the whole completion).
+// Reader: hermite_square.
+extern std::int32_t normal_form_split_rows;
+
+// The elimination modulo a determinant keeps residues of a modulus of at
+// most normal_form_fixed_words 64-bit words in fixed-width words (Barrett
+// reduction), longer ones in big integers. Default 16. Range 0..16 (0:
+// big integers past 31 bits). Reader: hermite_modulo.
+extern std::int32_t normal_form_fixed_words;
+
 // ---- Choosing primes ------------------------------------------------------------------------
 
 // The trial division on images starts its search for a prime at index

@@ -219,15 +219,20 @@ bool lift_solve(const ZMatrix& s, const ZMatrix& v, const ZInt& d, const std::ve
     ZInt half;
     ZInt::divmod(P, ZInt(2), &half, nullptr);
     std::vector<std::uint32_t> mag;
+    const std::uint64_t p2 = std::uint64_t{p} * p;
     for (std::size_t i = 0; i < m; ++i)
       for (std::size_t j = 0; j < b; ++j) {
         mag.clear();
-        for (std::int64_t t = steps; t-- > 0;) {
-          std::uint64_t carry = digits[(static_cast<std::size_t>(t) * m + i) * b + j];
+        // Two digits a step: mag := mag p^2 + (d_t p + d_(t-1)), p^2 < 2^42.
+        auto digit = [&](std::int64_t t) -> std::uint64_t { return digits[(static_cast<std::size_t>(t) * m + i) * b + j]; };
+        for (std::int64_t t = steps; t > 0; t -= 2) {
+          const bool pair = t >= 2;
+          const std::uint64_t mult = pair ? p2 : p;
+          std::uint64_t carry = pair ? digit(t - 1) * p + digit(t - 2) : digit(t - 1);
           for (std::uint32_t& w : mag) {
-            const std::uint64_t z = std::uint64_t{w} * p + carry;
-            w = static_cast<std::uint32_t>(z & ((1u << 28) - 1));
-            carry = z >> 28;
+            const unsigned __int128 z = static_cast<unsigned __int128>(w) * mult + carry;
+            w = static_cast<std::uint32_t>(static_cast<std::uint64_t>(z) & ((1u << 28) - 1));
+            carry = static_cast<std::uint64_t>(z >> 28);
           }
           for (; carry != 0; carry >>= 28) mag.push_back(static_cast<std::uint32_t>(carry & ((1u << 28) - 1)));
         }

@@ -21,6 +21,7 @@
 #include "matrix/hermite_modular.h"
 
 #include <algorithm>
+#include <array>
 #include <cstdint>
 #include <numeric>
 #include <utility>
@@ -106,6 +107,7 @@ struct WordRing {
   E reduce(E x) const { return x % R; }
   // The floor quotient of x (in [0, G)) by d, and x - q d.
   static E quotient(E x, E d) { return x / d; }
+  static E remainder(E x, E d) { return x % d; }
 };
 
 struct BigRing {
@@ -161,6 +163,264 @@ struct BigRing {
     ZInt q;
     ZInt::divmod(x, d, &q, nullptr);
     return q;
+  }
+  static E remainder(const E& x, const E& d) {
+    ZInt r;
+    ZInt::divmod(x, d, nullptr, &r);
+    return r;
+  }
+};
+
+// Residues of a modulus R of at most W 64-bit words, held in W words
+// (little-endian) without allocation: products by schoolbook, reduced by
+// Barrett's method (mu = floor(2^(128 k) / R) for R of k words, the
+// quotient estimate at most two short). Values may lag behind a shrunken
+// R (they are below an earlier multiple of it) and are brought into [0, R)
+// before use. The rare gcd steps go through ZInt. (Barrett: Handbook of
+// Applied Cryptography, Algorithm 14.42.)
+template <int W>
+struct FixedRing {
+  struct E {
+    std::array<std::uint64_t, W> w{};
+    E() = default;
+    explicit E(std::uint64_t v) { w[0] = v; }
+    bool operator==(const E&) const = default;
+  };
+  ZInt Rz;
+  E R;
+  std::int32_t k = 1;                      // words of R
+  std::array<std::uint64_t, W + 2> mu{};  // k + 1 words
+
+  explicit FixedRing(const ZInt& n) { set(n); }
+
+  static E words(const ZInt& x) {  // x in [0, 2^(64 W))
+    E e;
+    std::size_t bit = 0;
+    for (std::uint32_t d : x.magnitude()) {
+      const std::size_t at = bit / 64, off = bit % 64;
+      e.w[at] |= static_cast<std::uint64_t>(d) << off;
+      if (off > 36 && at + 1 < W) e.w[at + 1] |= static_cast<std::uint64_t>(d) >> (64 - off);
+      bit += 28;
+    }
+    return e;
+  }
+  static ZInt integer(const std::uint64_t* w, std::int32_t n) {
+    std::vector<std::uint32_t> d;
+    for (std::size_t bit = 0; bit < static_cast<std::size_t>(n) * 64; bit += 28) {
+      const std::size_t at = bit / 64, off = bit % 64;
+      std::uint64_t v = w[at] >> off;
+      if (off > 36 && at + 1 < static_cast<std::size_t>(n)) v |= w[at + 1] << (64 - off);
+      d.push_back(static_cast<std::uint32_t>(v & ((1u << 28) - 1)));
+    }
+    return ZInt::from_digits(std::move(d), 1);
+  }
+  void set(const ZInt& n) {
+    Rz = n;
+    R = words(n);
+    k = W;
+    while (k > 1 && R.w[static_cast<std::size_t>(k) - 1] == 0) --k;
+    const std::int64_t bits = 128 * static_cast<std::int64_t>(k);
+    std::vector<std::uint32_t> d(static_cast<std::size_t>(bits / 28) + 1, 0);
+    d.back() = 1u << (bits % 28);
+    ZInt q;
+    ZInt::divmod(ZInt::from_digits(std::move(d), 1), n, &q, nullptr);
+    mu.fill(0);
+    std::size_t bit = 0;
+    for (std::uint32_t x : q.magnitude()) {
+      const std::size_t at = bit / 64, off = bit % 64;
+      mu[at] |= static_cast<std::uint64_t>(x) << off;
+      if (off > 36 && at + 1 < mu.size()) mu[at + 1] |= static_cast<std::uint64_t>(x) >> (64 - off);
+      bit += 28;
+    }
+  }
+  bool below_r(const E& x) const {
+    for (std::size_t i = W; i-- > 0;)
+      if (x.w[i] != R.w[i]) return x.w[i] < R.w[i];
+    return false;
+  }
+  // x := x - R while x >= R (x of k + 1 words).
+  void settle(std::uint64_t* x) const {
+    for (;;) {
+      bool ge = x[k] != 0;
+      if (!ge) {
+        ge = true;
+        for (std::size_t i = static_cast<std::size_t>(k); i-- > 0;)
+          if (x[i] != R.w[i]) {
+            ge = x[i] > R.w[i];
+            break;
+          }
+      }
+      if (!ge) return;
+      unsigned char borrow = 0;
+      for (std::int32_t i = 0; i <= k; ++i) {
+        const std::uint64_t r = i < k ? R.w[static_cast<std::size_t>(i)] : 0;
+        const unsigned __int128 t = static_cast<unsigned __int128>(x[i]) - r - borrow;
+        x[i] = static_cast<std::uint64_t>(t);
+        borrow = static_cast<unsigned char>((t >> 64) != 0);
+      }
+    }
+  }
+  // The residue of x (2k words, x < 2^(128 k)).
+  E barrett(const std::uint64_t* x) const {
+    const auto kk = static_cast<std::size_t>(k);
+    // q3 = floor(floor(x / 2^(64(k-1))) mu / 2^(64(k+1))), less the
+    // products below word k - 1 (together under 2^(64(k+1)) by far: q3
+    // one short at most, which settle makes good).
+    std::array<std::uint64_t, 2 * W + 4> q2{};
+    for (std::size_t i = 0; i <= kk; ++i) {
+      const std::uint64_t a = x[kk - 1 + i];
+      if (a == 0) continue;
+      std::uint64_t carry = 0;
+      for (std::size_t j = i + 1 < kk ? kk - 1 - i : 0; j <= kk; ++j) {
+        const unsigned __int128 t = static_cast<unsigned __int128>(a) * mu[j] + q2[i + j] + carry;
+        q2[i + j] = static_cast<std::uint64_t>(t);
+        carry = static_cast<std::uint64_t>(t >> 64);
+      }
+      q2[i + kk + 1] += carry;
+    }
+    const std::uint64_t* q3 = q2.data() + kk + 1;
+    // r = x - q3 R modulo 2^(64(k+1)).
+    std::array<std::uint64_t, W + 1> r{};
+    for (std::size_t i = 0; i <= kk; ++i) r[i] = x[i];
+    std::array<std::uint64_t, W + 1> qr{};
+    for (std::size_t i = 0; i <= kk; ++i) {
+      if (q3[i] == 0) continue;
+      std::uint64_t carry = 0;
+      for (std::size_t j = 0; i + j <= kk; ++j) {
+        const std::uint64_t rj = j < kk ? R.w[j] : 0;
+        const unsigned __int128 t = static_cast<unsigned __int128>(q3[i]) * rj + qr[i + j] + carry;
+        qr[i + j] = static_cast<std::uint64_t>(t);
+        carry = static_cast<std::uint64_t>(t >> 64);
+      }
+    }
+    unsigned char borrow = 0;
+    for (std::size_t i = 0; i <= kk; ++i) {
+      const unsigned __int128 t = static_cast<unsigned __int128>(r[i]) - qr[i] - borrow;
+      r[i] = static_cast<std::uint64_t>(t);
+      borrow = static_cast<unsigned char>((t >> 64) != 0);
+    }
+    settle(r.data());
+    E e;
+    for (std::size_t i = 0; i < kk; ++i) e.w[i] = r[i];
+    return e;
+  }
+  E from(const ZInt& x) const { return words(x.mod(Rz)); }
+  ZInt value(const E& x) const { return integer(x.w.data(), W); }
+  bool one() const { return Rz.is_one(); }
+  E reduce(const E& x) const {
+    if (below_r(x)) return x;
+    for (std::size_t i = 2 * static_cast<std::size_t>(k); i < W; ++i)
+      if (x.w[i] != 0) return words(value(x).mod(Rz));
+    std::array<std::uint64_t, 2 * W> t{};
+    for (std::size_t i = 0; i < W; ++i) t[i] = x.w[i];
+    return barrett(t.data());
+  }
+  E mul(const E& a0, const E& b0) const {
+    const E a = reduce(a0), b = reduce(b0);
+    const auto kk = static_cast<std::size_t>(k);
+    std::array<std::uint64_t, 2 * W> t{};
+    for (std::size_t i = 0; i < kk; ++i) {
+      if (a.w[i] == 0) continue;
+      std::uint64_t carry = 0;
+      for (std::size_t j = 0; j < kk; ++j) {
+        const unsigned __int128 p = static_cast<unsigned __int128>(a.w[i]) * b.w[j] + t[i + j] + carry;
+        t[i + j] = static_cast<std::uint64_t>(p);
+        carry = static_cast<std::uint64_t>(p >> 64);
+      }
+      t[i + kk] = carry;
+    }
+    return barrett(t.data());
+  }
+  // a + b and a - b for a, b in [0, R).
+  E add(const E& a, const E& b) const {
+    std::array<std::uint64_t, W + 1> t{};
+    unsigned char carry = 0;
+    for (std::size_t i = 0; i < static_cast<std::size_t>(k); ++i) {
+      const unsigned __int128 s = static_cast<unsigned __int128>(a.w[i]) + b.w[i] + carry;
+      t[i] = static_cast<std::uint64_t>(s);
+      carry = static_cast<unsigned char>(s >> 64);
+    }
+    t[static_cast<std::size_t>(k)] = carry;
+    settle(t.data());
+    E e;
+    for (std::size_t i = 0; i < static_cast<std::size_t>(k); ++i) e.w[i] = t[i];
+    return e;
+  }
+  E sub(const E& a, const E& b) const {
+    E e;
+    unsigned char borrow = 0;
+    for (std::size_t i = 0; i < static_cast<std::size_t>(k); ++i) {
+      const unsigned __int128 t = static_cast<unsigned __int128>(a.w[i]) - b.w[i] - borrow;
+      e.w[i] = static_cast<std::uint64_t>(t);
+      borrow = static_cast<unsigned char>((t >> 64) != 0);
+    }
+    if (borrow == 0) return e;
+    // a - b + 2^(64 k) + R: the carry out of k words drops the 2^(64 k).
+    unsigned char carry = 0;
+    for (std::size_t i = 0; i < static_cast<std::size_t>(k); ++i) {
+      const unsigned __int128 t = static_cast<unsigned __int128>(e.w[i]) + R.w[i] + carry;
+      e.w[i] = static_cast<std::uint64_t>(t);
+      carry = static_cast<unsigned char>(t >> 64);
+    }
+    return e;
+  }
+  void axpy(E* y, const E* x, std::size_t n, const E& f) const {
+    for (std::size_t i = 0; i < n; ++i)
+      if (!(x[i] == E(0))) y[i] = sub(reduce(y[i]), mul(f, x[i]));
+  }
+  void combine(E* x, E* y, std::size_t n, const E& s, const E& t, const E& u, const E& v) const {
+    for (std::size_t i = 0; i < n; ++i) {
+      const E a = x[i], b = y[i];
+      x[i] = add(mul(s, a), mul(t, b));
+      y[i] = add(mul(u, a), mul(v, b));
+    }
+  }
+  E bezout(const E& a, const E& b, E* s, E* t, E* u, E* v) const {
+    ZInt ss, tt, q;
+    const ZInt az = value(a), bz = value(b);
+    const ZInt g = ZInt::xgcd(az, bz, &ss, &tt);
+    *s = from(ss);
+    *t = from(tt);
+    ZInt::divides(bz, g, &q);
+    *u = from(-q);
+    ZInt::divides(az, g, &q);
+    *v = from(q);
+    return words(g);
+  }
+  E gcd_with_modulus(const E& a, E* w) const {
+    if (a == E(0)) {
+      *w = E(0);
+      return R;
+    }
+    ZInt s, t;
+    const ZInt g = ZInt::xgcd(value(a), Rz, &s, &t);
+    *w = from(s);
+    return words(g);
+  }
+  bool unit(const E& a) const { return ZInt::gcd(value(a), Rz).is_one(); }
+  E inverse(const E& a) const {
+    E w;
+    gcd_with_modulus(a, &w);
+    return w;
+  }
+  void shrink(const E& d) {
+    if (d == E(1)) return;
+    ZInt q;
+    ZInt::divides(Rz, value(d), &q);
+    set(q);
+  }
+  // The floor quotient of x (in [0, G)) by the pivot d, and the remainder.
+  static E quotient(const E& x, const E& d) {
+    if (d == E(1)) return x;
+    ZInt q;
+    ZInt::divmod(integer(x.w.data(), W), integer(d.w.data(), W), &q, nullptr);
+    return words(q);
+  }
+  static E remainder(const E& x, const E& d) {
+    if (d == E(1)) return E(0);
+    ZInt r;
+    ZInt::divmod(integer(x.w.data(), W), integer(d.w.data(), W), nullptr, &r);
+    return words(r);
   }
 };
 
@@ -223,7 +483,7 @@ ZMatrix hermite_modulo_in(const ZMatrix& t, const ZInt& n) {
       const E q = Ring::quotient(hj[si], d);
       if (q == E(0)) continue;
       whole.axpy(hj.data() + si + 1, hi.data() + si + 1, len - 1, q);
-      hj[si] = hj[si] - q * d;
+      hj[si] = Ring::remainder(hj[si], d);
     }
     ring.shrink(d);
   }
@@ -251,6 +511,13 @@ ZMatrix hermite_modulo_in(const ZMatrix& t, const ZInt& n) {
 
 ZMatrix hermite_modulo(const ZMatrix& t, const ZInt& n) {
   if (n.bit_length() <= 31) return hermite_modulo_in<WordRing>(t, n);
+  const std::int64_t words = (n.bit_length() + 63) / 64;
+  if (words <= normal_form_fixed_words) {
+    if (words <= 2) return hermite_modulo_in<FixedRing<2>>(t, n);
+    if (words <= 4) return hermite_modulo_in<FixedRing<4>>(t, n);
+    if (words <= 8) return hermite_modulo_in<FixedRing<8>>(t, n);
+    if (words <= 16) return hermite_modulo_in<FixedRing<16>>(t, n);
+  }
   return hermite_modulo_in<BigRing>(t, n);
 }
 
@@ -294,21 +561,114 @@ struct SquareForm {
   ZMatrix h, u, uinv;
 };
 
+// A square completion m = [T; E]: rows lead.. are unit vectors e_c over
+// distinct free columns c, rows 0..lead-1 (T) are general. With C the
+// other columns (increasing), |det m| = |det T[., C]|: a system in m is
+// one in the lead x lead block T_C and products by the free part T_N.
+struct Completion {
+  std::int32_t lead = 0;
+  std::vector<std::int32_t> pivots, free;  // C and N
+  ZMatrix core, rest;                      // T_C and T_N
+};
+
+// The completion of m when its trailing unit rows number at least
+// normal_form_split_rows (false: solve in m whole).
+bool split_completion(const ZMatrix& m, Completion* out) {
+  const std::int32_t n = m.rows;
+  std::vector<bool> used(static_cast<std::size_t>(n), false);
+  std::int32_t lead = n;
+  for (; lead > 0; --lead) {
+    std::int32_t at = -1;
+    bool unit = true;
+    for (std::int32_t c = 0; c < n && unit; ++c) {
+      const ZInt& x = m.at(lead - 1, c);
+      if (x.is_zero()) continue;
+      unit = at < 0 && x.is_one() && !used[static_cast<std::size_t>(c)];
+      at = c;
+    }
+    if (!unit || at < 0) break;
+    used[static_cast<std::size_t>(at)] = true;
+  }
+  if (n - lead < normal_form_split_rows || lead == 0) return false;
+  out->lead = lead;
+  for (std::int32_t c = 0; c < n; ++c) (used[static_cast<std::size_t>(c)] ? out->free : out->pivots).push_back(c);
+  // Unit row lead + t holds free column free[t]: put the rows in that order.
+  std::vector<std::int32_t> by_row;
+  for (std::int32_t r = lead; r < n; ++r)
+    for (std::int32_t c = 0; c < n; ++c)
+      if (!m.at(r, c).is_zero()) by_row.push_back(c);
+  if (by_row != out->free) return false;
+  const std::int32_t k = n - lead;
+  out->core = ZMatrix(lead, lead);
+  out->rest = ZMatrix(lead, k);
+  for (std::int32_t i = 0; i < lead; ++i) {
+    for (std::int32_t j = 0; j < lead; ++j) out->core.at(i, j) = m.at(i, out->pivots[static_cast<std::size_t>(j)]);
+    for (std::int32_t t = 0; t < k; ++t) out->rest.at(i, t) = m.at(i, out->free[static_cast<std::size_t>(t)]);
+  }
+  return true;
+}
+
+// X := d m^-1 v (transposed: d m^-T v) for the completion sp of m, d =
+// |det m|. m X = d v: the unit rows give X[N] = d v_E, then T_C X[C] = d
+// (v_T - T_N v_E). m^T Y = d v: T_C^T Y_T = d v[C], then Y_E = d v[N] -
+// T_N^T Y_T.
+ZMatrix completion_solve(const Completion& sp, const ZMatrix& v, const ZInt& d, bool transposed) {
+  const std::int32_t n = v.rows, lead = sp.lead, k = n - lead, w = v.cols;
+  ZMatrix x(n, w);
+  if (!transposed) {
+    ZMatrix top(lead, w);
+    for (std::int32_t i = 0; i < lead; ++i)
+      for (std::int32_t j = 0; j < w; ++j) {
+        ZInt sum = v.at(i, j);
+        for (std::int32_t t = 0; t < k; ++t)
+          if (!v.at(lead + t, j).is_zero()) sum -= sp.rest.at(i, t) * v.at(lead + t, j);
+        top.at(i, j) = std::move(sum);
+      }
+    const ZMatrix xc = scaled_solve(sp.core, top, d);
+    for (std::int32_t i = 0; i < lead; ++i)
+      for (std::int32_t j = 0; j < w; ++j) x.at(sp.pivots[static_cast<std::size_t>(i)], j) = xc.at(i, j);
+    for (std::int32_t t = 0; t < k; ++t)
+      for (std::int32_t j = 0; j < w; ++j) x.at(sp.free[static_cast<std::size_t>(t)], j) = d * v.at(lead + t, j);
+    return x;
+  }
+  ZMatrix vc(lead, w);
+  for (std::int32_t i = 0; i < lead; ++i)
+    for (std::int32_t j = 0; j < w; ++j) vc.at(i, j) = v.at(sp.pivots[static_cast<std::size_t>(i)], j);
+  const ZMatrix yt = scaled_solve(sp.core.transposed(), vc, d);
+  for (std::int32_t i = 0; i < lead; ++i)
+    for (std::int32_t j = 0; j < w; ++j) x.at(i, j) = yt.at(i, j);
+  for (std::int32_t t = 0; t < k; ++t)
+    for (std::int32_t j = 0; j < w; ++j) {
+      ZInt sum = d * v.at(sp.free[static_cast<std::size_t>(t)], j);
+      for (std::int32_t i = 0; i < lead; ++i) add_product(sum, -sp.rest.at(i, t), yt.at(i, j));
+      x.at(lead + t, j) = std::move(sum);
+    }
+  return x;
+}
+
+// d m^-1 v (or d m^-T v), in the lead block of the completion when there is one.
+ZMatrix square_solve(const ZMatrix& m, const Completion* sp, const ZMatrix& v, const ZInt& d, bool transposed) {
+  if (sp != nullptr) return completion_solve(*sp, v, d, transposed);
+  return scaled_solve(transposed ? m.transposed() : m, v, d);
+}
+
 // The Hermite form of the nonsingular square m with d = |det m|, with
 // H^-1 m (always: the proof computes it) and, with transforms, m^-1 H.
 bool hermite_square(const ZMatrix& m, const ZInt& d, bool transforms, SquareForm* out) {
   const std::int32_t n = m.rows;
+  Completion split;
+  const Completion* sp = split_completion(m, &split) ? &split : nullptr;
   // With transforms the whole of D m^-1 is needed; its last column and its
   // rows are then the two solves below.
   ZMatrix w;
-  if (transforms) w = scaled_solve(m, ZMatrix::identity(n), d);
+  if (transforms) w = square_solve(m, sp, ZMatrix::identity(n), d, false);
   ZMatrix u(n, 1);  // B's maximal minors, up to sign
   if (transforms) {
     for (std::int32_t i = 0; i < n; ++i) u.at(i, 0) = w.at(i, n - 1);
   } else {
     ZMatrix en(n, 1);
     en.at(n - 1, 0) = 1;
-    u = scaled_solve(m, en, d);
+    u = square_solve(m, sp, en, d, false);
   }
   ZInt g = 0;
   for (std::int32_t i = 0; i < n; ++i) g = ZInt::gcd(g, u.at(i, 0));
@@ -351,7 +711,7 @@ bool hermite_square(const ZMatrix& m, const ZInt& d, bool transforms, SquareForm
       for (std::int32_t t = 0; t < k; ++t)
         for (std::int32_t r = 0; r < n; ++r) f.at(r, t) = w.at(pick[static_cast<std::size_t>(t)], r);
     } else {
-      f = scaled_solve(m.transposed(), e, d);
+      f = square_solve(m, sp, e, d, true);
     }
     // Bezout over the picked last entries: sum lambda_t u_t = gi.
     std::vector<ZInt> lambda(static_cast<std::size_t>(k));
@@ -409,10 +769,20 @@ bool hermite_square(const ZMatrix& m, const ZInt& d, bool transforms, SquareForm
   }
   if (!transforms) return true;
   // U = m^-1 H = (D m^-1) H / D, column by column over H's few entries.
+  // Row N_t of D m^-1 is D e_(lead+t) in a completion: that row of U is
+  // row lead + t of H.
+  std::vector<std::int32_t> unit_row(static_cast<std::size_t>(n), -1);
+  if (sp != nullptr)
+    for (std::size_t t = 0; t < sp->free.size(); ++t)
+      unit_row[static_cast<std::size_t>(sp->free[t])] = sp->lead + static_cast<std::int32_t>(t);
   out->u = ZMatrix(n, n);
   for (std::int32_t j = 0; j < n; ++j) {
     check_interrupt();
     for (std::int32_t r = 0; r < n; ++r) {
+      if (const std::int32_t e = unit_row[static_cast<std::size_t>(r)]; e >= 0) {
+        out->u.at(r, j) = out->h.at(e, j);
+        continue;
+      }
       ZInt sum;
       add_product(sum, w.at(r, j), out->h.at(j, j));
       for (std::int32_t k : nt)

@@ -18,6 +18,8 @@
 
 #include "arrays/array_store.h"
 #include "arrays/sparse_store.h"
+#include "matrix/det_services.h"
+#include "matrix/hermite_modular.h"
 #include "matrix/int_pivot_search.h"
 #include "matlang/matrix_builtins.h"
 #include "matrix/matrix_support.h"
@@ -632,6 +634,82 @@ TEST_F(NormalForms, TransformsAlikeWithOrWithoutTheExactElimination) {
     EXPECT_EQ(f.beta, want.beta) << "round " << round;
     EXPECT_EQ(f.betinv, want.betinv) << "round " << round;
     EXPECT_TRUE(transforms_hold(a, f)) << "round " << round;
+  }
+}
+
+TEST_F(NormalForms, SolvesInTheLeadingBlockAgreeWithTheWholeCompletion) {
+  // Dense wide matrices with transforms and dense rank-deficient ones past
+  // the exact elimination's side complete to squares with u trailing unit
+  // rows; solving in the leading block (cut 1 and u) gives the forms and
+  // transforms of solving in the whole square (cut u + 1 and INT32_MAX).
+  std::mt19937_64 rng(test_seed() ^ 4758);
+  Route route(true);
+  for (int round = 0; round < test_iterations(6); ++round) {
+    const bool wide = round % 2 == 0;
+    const std::size_t r = wide ? 2 + rng() % 8 : 21 + rng() % 3;
+    const std::size_t c = wide ? r + 1 + rng() % 6 : r;
+    M a = random_int(rng, r, c, 1 + static_cast<int>(rng() % 12));
+    const std::size_t lost = wide ? rng() % 2 : 1 + rng() % 2;  // dependent rows
+    for (std::size_t t = 0; t < lost && r > 2; ++t)
+      for (std::size_t j = 0; j < c; ++j) a[r - 1 - t][j] = a[0][j] * BigRef(std::int64_t(t) + 2) - a[1][j];
+    Form want, want_smith;
+    {
+      // The oracle: the whole completion, residues in big integers.
+      ScopedValue<std::int32_t> cut{normal_form_split_rows, INT32_MAX};
+      ScopedValue<std::int32_t> words{normal_form_fixed_words, 0};
+      want = normal_form(a, false, false);
+      want_smith = normal_form(a, false, true);
+    }
+    EXPECT_TRUE(transforms_hold(a, want)) << "round " << round;
+    const std::int32_t unit = std::int32_t(c) - want.rank;
+    for (std::int32_t cut_at : {1, unit, unit + 1}) {
+      ScopedValue<std::int32_t> cut{normal_form_split_rows, std::max(cut_at, 1)};
+      const Form f = normal_form(a, false, false);
+      EXPECT_EQ(f.h, want.h) << "round " << round << " cut " << cut_at;
+      EXPECT_EQ(f.alpha, want.alpha) << "round " << round << " cut " << cut_at;
+      EXPECT_EQ(f.beta, want.beta) << "round " << round << " cut " << cut_at;
+      EXPECT_EQ(f.betinv, want.betinv) << "round " << round << " cut " << cut_at;
+      EXPECT_EQ(normal_form(a, false, false, nullptr, false).h, want.h) << "round " << round;
+      const Form smith = normal_form(a, false, true);
+      EXPECT_EQ(smith.h, want_smith.h) << "round " << round << " cut " << cut_at;
+      EXPECT_EQ(smith.beta, want_smith.beta) << "round " << round << " cut " << cut_at;
+    }
+  }
+}
+
+TEST_F(NormalForms, FixedWidthResiduesAgreeWithBigIntegers) {
+  // The elimination modulo a multiple n of the lattice's determinant, with
+  // residues in fixed-width words (cut 16, and the cut at n's own word
+  // count) and in big integers (cut 0, and one word short): the same form.
+  // Square blocks make the pivots non-units (n shrinks by them); n's
+  // factor r spans 31 bits to past 16 words.
+  std::mt19937_64 rng(test_seed() ^ 4759);
+  for (int round = 0; round < test_iterations(40); ++round) {
+    const std::int32_t k = 1 + static_cast<std::int32_t>(rng() % 7);
+    const std::int32_t c = k + static_cast<std::int32_t>(rng() % 3);
+    const int bits = 1 + static_cast<int>(rng() % 24);
+    ZMatrix t(k, c);
+    for (ZInt& x : t.cell) x = static_cast<std::int64_t>(rng() % (2ull << bits)) - (std::int64_t{1} << bits);
+    ZMatrix lead(k, k);
+    for (std::int32_t i = 0; i < k; ++i)
+      for (std::int32_t j = 0; j < k; ++j) lead.at(i, j) = t.at(i, j);
+    ZInt n = abs_int_determinant(lead);
+    if (n.is_zero()) continue;
+    for (int w = static_cast<int>(rng() % 36); w > 0; --w) n *= ZInt(static_cast<std::int64_t>(rng() >> 34) | 1);
+    const std::int32_t words = static_cast<std::int32_t>((n.bit_length() + 63) / 64);
+    ZMatrix want;
+    {
+      ScopedValue<std::int32_t> cut{normal_form_fixed_words, 0};
+      want = hermite_modulo(t, n);
+    }
+    ZInt det = 1;
+    for (std::int32_t i = 0; i < k; ++i) det *= want.at(i, i);
+    ZInt q;
+    EXPECT_TRUE(ZInt::divides(n, det, &q)) << "round " << round;  // det L divides n
+    for (std::int32_t cut_at : {16, words, words - 1}) {
+      ScopedValue<std::int32_t> cut{normal_form_fixed_words, std::clamp(cut_at, 0, 16)};
+      EXPECT_EQ(hermite_modulo(t, n), want) << "round " << round << " words " << words << " cut " << cut_at;
+    }
   }
 }
 
