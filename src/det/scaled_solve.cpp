@@ -24,6 +24,7 @@
 #include "matrix/det_services.h"
 #include "matrix/owned_cells.h"
 #include "numbers/node_handles.h"
+#include "numbers/word_field.h"
 
 namespace tavrin {
 
@@ -89,14 +90,6 @@ inline void add_scaled(double* __restrict dst, const double* __restrict src, dou
     dst[0] += f * src[0];
   else
     axpy(dst, src, f, b);
-}
-
-// x mod p for integers x held exactly in doubles (|x| < 2^52), in [0, p).
-inline double reduce(double x, double p, double inv_p) {
-  double r = x - std::floor(x * inv_p) * p;
-  if (r < 0.0) r += p;
-  if (r >= p) r -= p;
-  return r;
 }
 
 // X by lifting, or false when the entries are too large for the doubles.
@@ -177,16 +170,16 @@ bool lift_solve(const ZMatrix& s, const ZMatrix& v, const ZInt& d, const std::ve
       // y := L^-1 (P r), x := U^-1 y, modulo p.
       for (std::size_t k = 0; k < m; ++k) {
         const double* rk = resid.data() + static_cast<std::size_t>(perm[k]) * b;
-        for (std::size_t j = 0; j < b; ++j) acc[j] = reduce(rk[j], dp, inv_p);
+        for (std::size_t j = 0; j < b; ++j) acc[j] = reduce_double(rk[j], dp, inv_p);
         const double* l = lu.data() + k * m;
         for (std::size_t i0 = 0; i0 < k; i0 += chunk) {
           const std::size_t i1 = std::min(k, i0 + chunk);
           std::fill(part.begin(), part.end(), 0.0);
           for (std::size_t i = i0; i < i1; ++i)
             if (l[i] != 0.0) add_scaled(part.data(), y.data() + i * b, l[i], b);
-          for (std::size_t j = 0; j < b; ++j) acc[j] -= reduce(part[j], dp, inv_p);
+          for (std::size_t j = 0; j < b; ++j) acc[j] -= reduce_double(part[j], dp, inv_p);
         }
-        for (std::size_t j = 0; j < b; ++j) y[k * b + j] = reduce(acc[j], dp, inv_p);
+        for (std::size_t j = 0; j < b; ++j) y[k * b + j] = reduce_double(acc[j], dp, inv_p);
       }
       for (std::size_t i = m; i-- > 0;) {
         const double* u = lu.data() + i * m;
@@ -196,9 +189,9 @@ bool lift_solve(const ZMatrix& s, const ZMatrix& v, const ZInt& d, const std::ve
           std::fill(part.begin(), part.end(), 0.0);
           for (std::size_t c = c0; c < c1; ++c)
             if (u[c] != 0.0) add_scaled(part.data(), x.data() + c * b, u[c], b);
-          for (std::size_t j = 0; j < b; ++j) acc[j] -= reduce(part[j], dp, inv_p);
+          for (std::size_t j = 0; j < b; ++j) acc[j] -= reduce_double(part[j], dp, inv_p);
         }
-        for (std::size_t j = 0; j < b; ++j) x[i * b + j] = reduce(reduce(acc[j], dp, inv_p) * diag_inv[i], dp, inv_p);
+        for (std::size_t j = 0; j < b; ++j) x[i * b + j] = reduce_double(reduce_double(acc[j], dp, inv_p) * diag_inv[i], dp, inv_p);
       }
       std::uint32_t* dst = digits.data() + static_cast<std::size_t>(t) * m * b;
       for (std::size_t i = 0; i < m * b; ++i) dst[i] = static_cast<std::uint32_t>(x[i]);

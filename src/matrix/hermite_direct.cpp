@@ -55,7 +55,7 @@ constexpr std::size_t slot_limbs = 8;
 // An integer as a sign and 64-bit limbs, least significant first, no
 // leading zero limb (zero: none). Changed in place, so that an entry that
 // stays long keeps its storage.
-class Limbs {
+class WideInt {
  public:
   int sign() const { return sign_; }
   std::int64_t bits() const {
@@ -128,7 +128,7 @@ class Limbs {
     if (n >= 2) v = v * 0x1p64L + static_cast<long double>(mag_[n - 2]);
     return sign_ < 0 ? -v : v;
   }
-  friend int compare_abs(const Limbs& a, const Limbs& b) {
+  friend int compare_abs(const WideInt& a, const WideInt& b) {
     if (a.mag_.size() != b.mag_.size()) return a.mag_.size() < b.mag_.size() ? -1 : 1;
     for (std::size_t i = a.mag_.size(); i-- > 0;)
       if (a.mag_[i] != b.mag_[i]) return a.mag_[i] < b.mag_[i] ? -1 : 1;
@@ -136,11 +136,11 @@ class Limbs {
   }
 
   // *this += a * b, or -= with subtract.
-  void add_product(const Limbs& a, const Limbs& b, bool subtract) {
+  void add_product(const WideInt& a, const WideInt& b, bool subtract) {
     if (a.sign_ == 0 || b.sign_ == 0) return;
     if ((a.mag_.size() == 1 || b.mag_.size() == 1) && sign_ != -a.sign_ * b.sign_ * (subtract ? -1 : 1)) {
       // The same sign (or zero) and a one-limb factor: one pass, no product.
-      const Limbs& longer = a.mag_.size() == 1 ? b : a;
+      const WideInt& longer = a.mag_.size() == 1 ? b : a;
       const std::uint64_t f = a.mag_.size() == 1 ? a.mag_[0] : b.mag_[0];
       const std::size_t nl = longer.mag_.size();
       mag_.resize(std::max(mag_.size(), nl) + 1, 0);
@@ -230,7 +230,7 @@ class Store {
   std::int64_t word(std::size_t i) const { return w_[i]; }
   // The words, long entries' marks among them (below -2^62).
   std::int64_t* words() { return w_.data(); }
-  const Limbs& big(std::size_t i) const { return *big_[slot(i)]; }
+  const WideInt& big(std::size_t i) const { return *big_[slot(i)]; }
   ZInt value(std::size_t i) const { return is_big(i) ? big(i).value() : ZInt(w_[i]); }
   int sign(std::size_t i) const { return is_big(i) ? big(i).sign() : (w_[i] > 0) - (w_[i] < 0); }
   // The bits of the entry (of its absolute value).
@@ -249,13 +249,13 @@ class Store {
     make_big(i).assign(z);
   }
   // Entry i held in limbs (to be changed in place, then settled).
-  Limbs& make_big(std::size_t i) {
+  WideInt& make_big(std::size_t i) {
     if (!is_big(i)) {
       const std::int64_t v = w_[i];
       std::size_t s = 0;
       if (free_.empty()) {
         s = big_.size();
-        big_.push_back(std::make_unique<Limbs>());
+        big_.push_back(std::make_unique<WideInt>());
         big_.back()->reserve(slot_limbs);
       } else {
         s = free_.back();
@@ -297,7 +297,7 @@ class Store {
     free_.push_back(slot(i));
   }
   std::vector<std::int64_t> w_;
-  std::vector<std::unique_ptr<Limbs>> big_;  // stable while the table grows
+  std::vector<std::unique_ptr<WideInt>> big_;  // stable while the table grows
   std::vector<std::size_t> free_;
 };
 
@@ -305,7 +305,7 @@ class Store {
 struct Factor {
   bool big = false;
   std::int64_t w = 0;
-  Limbs z;
+  WideInt z;
   bool zero() const { return !big && w == 0; }
   void set(const ZInt& v) {
     big = v.bit_length() >= 62;
@@ -428,15 +428,15 @@ class Elimination {
         s.set(xi, static_cast<std::int64_t>(v));
         return;
       }
-      Limbs& l = s.make_big(xi);
+      WideInt& l = s.make_big(xi);
       l.assign_wide(v);
       if (l.bits() > budget_) given_up_ = true;
       return;
     }
-    const Limbs& fz = f.big ? f.z : (f_.assign(f.w), f_);
-    const Limbs& yz = s.is_big(yi) ? s.big(yi) : (y_.assign(s.word(yi)), y_);
+    const WideInt& fz = f.big ? f.z : (f_.assign(f.w), f_);
+    const WideInt& yz = s.is_big(yi) ? s.big(yi) : (y_.assign(s.word(yi)), y_);
     work_ += static_cast<std::int64_t>(fz.size() * yz.size());
-    Limbs& v = s.make_big(xi);
+    WideInt& v = s.make_big(xi);
     v.add_product(fz, yz, sign < 0);
     if (v.bits() > budget_) given_up_ = true;
     s.settle(xi);
@@ -500,8 +500,8 @@ class Elimination {
   // the ZInts gives it. False when the estimate reaches 2^normal_form_
   // quotient_bits (at most 40: the estimate is then off by at most one).
   bool estimated_quotient(std::size_t x, std::size_t p, bool floor, Factor* f) const {
-    const Limbs& xz = w_.is_big(x) ? w_.big(x) : (qx_.assign(w_.word(x)), qx_);
-    const Limbs& pz = w_.is_big(p) ? w_.big(p) : (qp_.assign(w_.word(p)), qp_);
+    const WideInt& xz = w_.is_big(x) ? w_.big(x) : (qx_.assign(w_.word(x)), qx_);
+    const WideInt& pz = w_.is_big(p) ? w_.big(p) : (qp_.assign(w_.word(p)), qp_);
     std::int64_t dx = 0, dp = 0;
     long double e = xz.approx(&dx) / pz.approx(&dp);
     if (dx - dp > 1) return false;  // a quotient of 2^64 and more
@@ -510,7 +510,7 @@ class Elimination {
     if (!(std::fabs(e) < static_cast<long double>(std::int64_t{1} << std::min(normal_form_quotient_bits, 40)))) return false;
     auto q = static_cast<std::int64_t>(std::floor(e));
     const int sp = pz.sign();
-    Limbs& r = qr_;
+    WideInt& r = qr_;
     r = xz;
     qf_.assign(q);
     r.add_product(qf_, pz, true);
@@ -564,8 +564,8 @@ class Elimination {
   std::int64_t work_ = 0;
   bool given_up_ = false;
   Store w_, u_, uinv_;
-  Limbs f_, y_;  // word operands of the steps in limbs
-  mutable Limbs qx_, qp_, qr_, qf_;  // the work of estimated_quotient
+  WideInt f_, y_;  // word operands of the steps in limbs
+  mutable WideInt qx_, qp_, qr_, qf_;  // the work of estimated_quotient
 };
 
 }  // namespace
