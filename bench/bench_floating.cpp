@@ -14,6 +14,7 @@
 #include "toplevel/charsets.h"
 #include "toplevel/dispatch.h"
 #include "toplevel/scanner.h"
+#include "bench_statements.h"
 
 namespace {
 
@@ -29,13 +30,7 @@ void run_statement(benchmark::State& state, const std::string& text) {
   numbuiltins = 0;
   BigModeGuard big;
   for (auto _ : state) {
-    TextInput in(text);
-    FILEPtr stream = &in;
-    tt_flag = false;
-    leftover[0] = '\0';
-    scanner(&stream, &token, &zilch);
-    quoly value = nullptr;
-    parse(&stream, &value, &zilch);
+    quoly value = bench::statement_value(text);
     benchmark::DoNotOptimize(value);
     free_quoly(&value);
     integerflag = false;

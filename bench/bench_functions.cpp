@@ -16,6 +16,7 @@
 #include "toplevel/dispatch.h"
 #include "toplevel/scanner.h"
 #include "toplevel/start_tables.h"
+#include "bench_statements.h"
 
 namespace {
 
@@ -45,13 +46,7 @@ void define(const std::string& text) {
 void run(benchmark::State& state, const std::string& text, std::int64_t calls) {
   BigModeGuard big;
   for (auto _ : state) {
-    TextInput in(text);
-    FILEPtr stream = &in;
-    tt_flag = false;
-    leftover[0] = '\0';
-    scanner(&stream, &token, &zilch);
-    quoly value = nullptr;
-    parse(&stream, &value, &zilch);
+    quoly value = bench::statement_value(text);
     benchmark::DoNotOptimize(value);
     free_quoly(&value);
     finish = nullptr;

@@ -17,6 +17,7 @@
 #include "matrix/normal_forms.h"
 #include "matrix/sparse_copy.h"
 #include "numbers/bigint.h"
+#include "numbers/bigint_wide.h"
 #include "numbers/freelists.h"
 
 namespace tavrin::form_routes {
@@ -198,9 +199,7 @@ bool direct_on_cells(quolyptr n, arrptr q, const Outputs& out, bool* tried) {
   DirectHermite d(rows, cols, transforms);
   std::int64_t filled = 0;
   each_entry(q, rows, cols, [&](std::int32_t r, std::int32_t c, imptr x) {
-    if (x->size == 1 || x->size == 2) {
-      const std::int64_t v = x->size == 1 ? x->head->value
-                                          : std::int64_t{x->head->value} * limb_base + x->head->next->value;
+    if (std::int64_t v = 0; small_number_value(x, &v)) {
       filled += v != 0 ? 1 : 0;
       if (v != 0) d.set(r, c, v);
       return;
