@@ -21,7 +21,6 @@
 #include "det/minors_det.h"
 #include "det/sparse_gauss.h"
 #include "frontend/data_files.h"
-#include "matrix/det_services.h"
 #include "matrix/hamilton.h"
 #include "numbers/freelists.h"
 #include "numbers/stash/stash.h"

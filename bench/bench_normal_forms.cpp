@@ -18,7 +18,7 @@
 #include "arrays/array_store.h"
 #include "core/globals.h"
 #include "frontend/data_files.h"
-#include "matrix/det_services.h"
+#include "matrix/divisor_determ.h"
 #include "matrix/int_pivot_search.h"
 #include "matrix/normal_forms.h"
 #include "numbers/bigint.h"
@@ -101,7 +101,7 @@ imptr det_of(std::int32_t n, std::uint64_t seed) {
   BenchArray a(n, seed);
   std::vector<quoly> cells(static_cast<std::size_t>(n) * n);
   for (std::int32_t c = 0; c < n * n; ++c) cells[c] = *arp_cell(c);
-  imptr d = exact_int_determinant(cells, n);
+  imptr d = images::divisor_determ(cells, n, nullptr);
   if (d->head->value < 0) in_place_neg(d);
   return d;  // kept for the program's life
 }

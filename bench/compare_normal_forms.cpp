@@ -35,7 +35,7 @@
 #include "frontend/startup.h"
 #include "matlang/matrix_builtins.h"
 #include "matrix/normal_forms.h"
-#include "matrix/zint.h"
+#include "matrix/zmatrix.h"
 #include "core/thresholds.h"
 #include "numbers/bigint.h"
 #include "numbers/freelists.h"

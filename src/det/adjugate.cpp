@@ -9,7 +9,6 @@
 #include "core/globals.h"
 #include "det/int_determ.h"
 #include "det/router.h"
-#include "matrix/det_services.h"
 #include "numbers/freelists.h"
 #include "numbers/node_handles.h"
 #include "numbers/work_arrays.h"

@@ -77,13 +77,6 @@ void mod_determ(workptr ar, std::int32_t m, quolyptr n);
 // residues (absent entries 0), laid out flat at any side. sp: kept.
 void sparse_residue_determ(sparseptr sp, std::int32_t m, quolyptr n);
 
-// The kernel of mod_determ: d times the determinant of the m x m residues
-// held row by row in store (destroyed), modulo the current modulus.
-std::int32_t residue_determ(std::uint32_t* store, std::int32_t m, std::int32_t d);
-// The same by the row-by-row elimination whatever the modulus (the oracle
-// of the blocked one).
-std::int32_t plain_residue_determ(std::uint32_t* store, std::int32_t m, std::int32_t d);
-
 // The same on the long doubles (flote) of number cells, into *n's flote.
 void fl_determ(workptr ar, std::int32_t m, quolyptr n);
 

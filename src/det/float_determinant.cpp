@@ -12,7 +12,6 @@
 #include "det/lagrange.h"
 #include "det/lagrange_impl.h"
 #include "det/router.h"
-#include "matrix/det_services.h"
 #include "numbers/freelists.h"
 #include "numbers/node_handles.h"
 #include "numbers/primes.h"

@@ -13,7 +13,7 @@
 #include "core/thresholds.h"
 #include "core/trace_level.h"
 #include "det/dense_gauss.h"
-#include "det/int_images.h"
+#include "matrix/int_images.h"
 #include "det/int_routes.h"
 #include "arrays/sparse_store.h"
 #include "numbers/bigint.h"
@@ -26,19 +26,7 @@
 
 namespace tavrin {
 
-std::int32_t last_prime_count = 0;
 bool force_integer_route = false;
-
-namespace {
-
-// The small-matrix factors of sides 1..13.
-constexpr double small_arr[14] = {0, 100000, 100, 80, 60, 44, 28, 20, 15, 15, 15, 11, 5, 1};
-
-bool is_zero_entry(quoly c) {
-  return c == nullptr || (c->ncoef->size == 1 && c->ncoef->head->value == 0);
-}
-
-}  // namespace
 
 void set_min_cut(std::int32_t rows) {
   if (rows < 6)
@@ -51,91 +39,6 @@ void set_min_cut(std::int32_t rows) {
     mincutoff = 5;
   else
     mincutoff = 6;
-}
-
-double fsmallsize(std::int32_t r) {
-  if (r <= 13) return r >= 1 ? small_arr[r] : small_arr[1];
-  if (r <= 18) return (26.0 - 2.0 * r) / 15.0 + 1.0;
-  if (r <= 23) return (126.0 - 7.0 * r) / 150.0 + 0.333333;
-  return 0.0;
-}
-
-namespace images {
-
-namespace {
-
-// The sums of find_pseudo, one line (a column, or a sparse row) at a time.
-class PseudoSums {
- public:
-  explicit PseudoSums(std::int32_t* size) : size_(size) { *size_ = 0; }
-  void entry(quoly c) {
-    if (is_zero_entry(c)) return;
-    const std::int32_t s = size_of(c->ncoef->head->value, c->ncoef->size);
-    *size_ += s;
-    if (s > top_) top_ = s;
-    ++k_;
-  }
-  void end_line() {
-    bits_ += 1 + top_;
-    logsum_ += 1 + (k_ == 0 ? -1 : size_of(k_, 1));
-    top_ = -1;
-    k_ = 0;
-  }
-  void finish(imptr pseudodet, bool* small_one, std::int32_t rows, std::int32_t cols,
-              bool smith, bool boost) const {
-    const std::int32_t m = rows > cols ? rows : cols;
-    if (!smith)
-      *small_one = *size_ < static_cast<std::int64_t>(smallsize) * m * m;
-    else
-      *small_one = static_cast<double>(*size_) < static_cast<double>(m) * m * fsmallsize(m);
-    std::int64_t e = bits_ + (logsum_ + 1) / 2;
-    if (boost && e % limb_bits != 0) e += limb_bits - e % limb_bits;
-    set_power_of_two(pseudodet, e);
-  }
-
- private:
-  std::int32_t* size_;
-  std::int64_t bits_ = 0, logsum_ = 0;
-  std::int32_t top_ = -1, k_ = 0;
-};
-
-}  // namespace
-
-void find_pseudo_cells(const std::vector<quoly>& cells, imptr pseudodet, bool* small_one,
-                       std::int32_t rows, std::int32_t cols, std::int32_t* size, bool smith,
-                       bool boost) {
-  PseudoSums sums(size);
-  for (std::int32_t i = 0; i < cols; ++i) {
-    for (std::int32_t r = 0; r < rows; ++r) sums.entry(cells[static_cast<std::size_t>(i) * rows + r]);
-    sums.end_line();
-  }
-  sums.finish(pseudodet, small_one, rows, cols, smith, boost);
-}
-
-}  // namespace images
-
-void sp_find_pseudo(sparseptr sp, imptr pseudodet, bool* small_one, std::int32_t rows,
-                    std::int32_t cols, std::int32_t* size, bool smith, bool boost) {
-  images::PseudoSums sums(size);
-  sparseptr frame = sp;
-  for (std::int32_t r = 1; r <= rows && frame != nullptr; ++r) {
-    const std::int32_t slot = (r - 1) % sparse_frame_rows;
-    for (colm_ptr c = frame->indx[slot]; c != nullptr; c = c->next)
-      if (!sparse_val_iszero(c->val)) sums.entry(c->val);
-    sums.end_line();
-    if (slot == sparse_frame_rows - 1) frame = frame->next;
-  }
-  sums.finish(pseudodet, small_one, rows, cols, smith, boost);
-}
-
-void find_pseudo(arrptr q, workptr beta, imptr pseudodet, bool* small_one, std::int32_t rows,
-                 std::int32_t cols, std::int32_t* size, bool smith, bool boost) {
-  if (q != nullptr && q->spar != nullptr) {
-    sp_find_pseudo(q->spar, pseudodet, small_one, rows, cols, size, smith, boost);
-    return;
-  }
-  images::find_pseudo_cells(images::cells_of(q, beta, rows * cols), pseudodet, small_one, rows,
-                            cols, size, smith, boost);
 }
 
 void do_mod_prime(std::int32_t rows, std::int32_t k, workptr beta, quoly m) {

@@ -21,20 +21,6 @@ namespace tavrin {
 // integer determinant for a matrix of r rows.
 void set_min_cut(std::int32_t r);
 
-// The small-matrix factor of the Smith-mode test of find_pseudo.
-double fsmallsize(std::int32_t r);
-
-// *pseudodet := the bound 2^e (raised to a multiple of 28 bits with boost),
-// *size := the sum of the bit sizes of the nonzero entries, *small_one :=
-// whether the matrix counts as small. Reads q's sparse rows when q has them,
-// else beta when given, else q's cells (an absent cell becomes 0 with the
-// uninitialised-element warning).
-void find_pseudo(arrptr q, workptr beta, imptr pseudodet, bool* small_one, std::int32_t rows,
-                 std::int32_t cols, std::int32_t* size, bool smith, bool boost);
-// The same for the sparse matrix sp (rows 1..rows, each row one line).
-void sp_find_pseudo(sparseptr sp, imptr pseudodet, bool* small_one, std::int32_t rows,
-                    std::int32_t cols, std::int32_t* size, bool smith, bool boost);
-
 // One image of the determinant: m's residue := det(beta) modulo the prime
 // at position k of the prime table (rows x rows integers). The word modulus
 // and the entries are the caller's again on return.
@@ -73,8 +59,5 @@ void sparse_mod_int_determ(quolyptr n, sparseptr* spar, std::int32_t rows, bool 
 bool mod_matrix_inv(workptr ar, workptr outar, bool oar_free, std::int32_t m, quolyptr det,
                     quolyptr pseudodet, sparseptr* spar, bool inverse);
 
-// The number of word primes the last integer determinant or adjugate by
-// images used (tests and benchmarks read it).
-extern std::int32_t last_prime_count;
 
 }  // namespace tavrin

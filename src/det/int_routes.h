@@ -1,6 +1,6 @@
-// The routes of the integer determinant besides the word-prime images: the
-// integer triangularisation, and the bound and the single images they share
-// with it. Internal to det/.
+// The routes of the integer determinant besides the word-prime images
+// (matrix/int_images.h): the integer triangularisation and the single
+// images it shares with them. Internal to det/.
 #pragma once
 
 #include <cstdint>
@@ -9,12 +9,6 @@
 #include "core/records.h"
 
 namespace tavrin::images {
-
-// find_pseudo on the dense cells of a rows x cols matrix held column by
-// column (nil or zero cells count as zero).
-void find_pseudo_cells(const std::vector<quoly>& cells, imptr pseudodet, bool* small_one,
-                       std::int32_t rows, std::int32_t cols, std::int32_t* size, bool smith,
-                       bool boost);
 
 // det of the rows x rows integer matrix (cells column by column) modulo the
 // word prime p, the word modulus being the caller's again on return.

@@ -37,7 +37,7 @@
 #include "det/lagrange_impl.h"
 #include "det/lagrange_ring.h"
 #include "det/method_services.h"
-#include "matrix/zint.h"
+#include "matrix/zmatrix.h"
 #include "numbers/freelists.h"
 #include "numbers/node_handles.h"
 #include "toplevel/display.h"

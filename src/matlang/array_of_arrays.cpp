@@ -13,7 +13,7 @@
 #include "core/globals.h"
 #include "lang/expressions.h"
 #include "lang/variables.h"
-#include "matrix/det_services.h"
+#include "numbers/work_arrays.h"
 #include "matlang/matrix_expr_impl.h"
 #include "matlang/matrix_expressions.h"
 #include "numbers/freelists.h"

@@ -19,7 +19,6 @@
 #include "det/router.h"
 #include "lang/expressions.h"
 #include "lang/operator_aliases.h"
-#include "matrix/det_services.h"
 #include "matrix/float_images.h"
 #include "matlang/matrix_expr_impl.h"
 #include "matlang/matrix_expressions.h"

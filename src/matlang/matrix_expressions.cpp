@@ -13,7 +13,6 @@
 #include "gcd/gcd_stash.h"
 #include "lang/expressions.h"
 #include "lang/nesting.h"
-#include "matrix/det_services.h"
 #include "matrix/float_images.h"
 #include "matlang/matrix_expr_impl.h"
 #include "matrix/matrix_products.h"

@@ -16,7 +16,7 @@
 #include "lang/variables.h"
 #include "det/adjugate.h"
 #include "matlang/matrix_powers.h"
-#include "matrix/det_services.h"
+#include "numbers/work_arrays.h"
 #include "matrix/float_images.h"
 #include "matlang/matrix_expr_impl.h"
 #include "matlang/matrix_expressions.h"

@@ -12,7 +12,6 @@
 #include "lang/lang_upcalls.h"
 #include "lang/poly_readin.h"
 #include "lang/statements.h"
-#include "matrix/det_services.h"
 #include "matlang/matrix_expr_impl.h"
 #include "numbers/freelists.h"
 #include "numbers/node_handles.h"

@@ -29,8 +29,8 @@
 
 #include "core/interrupts.h"
 #include "core/thresholds.h"
-#include "matrix/det_services.h"
-#include "matrix/zint.h"
+#include "matrix/scaled_solve.h"
+#include "matrix/zmatrix.h"
 #include "numbers/primes.h"
 #include "numbers/word_field.h"
 

@@ -25,7 +25,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "matrix/zint.h"
+#include "matrix/zmatrix.h"
 
 namespace tavrin {
 

@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "arrays/sparse_store.h"
-#include "matrix/zint.h"
+#include "matrix/zmatrix.h"
 #include "core/globals.h"
 #include "core/interrupts.h"
 #include "numbers/bigint.h"

@@ -37,7 +37,7 @@
 #include "core/globals.h"
 #include "core/interrupts.h"
 #include "matrix/minimal_poly_impl.h"
-#include "matrix/zint.h"
+#include "matrix/zmatrix.h"
 #include "numbers/bigint.h"
 #include "numbers/garner.h"
 #include "numbers/primes.h"

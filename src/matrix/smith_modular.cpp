@@ -20,7 +20,7 @@
 #include "arrays/array_store.h"
 #include "core/interrupts.h"
 #include "core/globals.h"
-#include "matrix/det_services.h"
+#include "matrix/divisor_determ.h"
 #include "matrix/normal_forms.h"
 #include "numbers/bigint.h"
 #include "numbers/bigint_divide.h"
@@ -161,7 +161,7 @@ bool smith_by_determinant(quolyptr n, arrptr q) {
   }
   ScratchNumber det;
   {
-    imptr d = exact_int_determinant(cells, m);
+    imptr d = images::divisor_determ(cells, m, nullptr);
     if (d == nullptr) return false;
     num_assign(d, det.get());
     free_imag(&d);
@@ -185,7 +185,7 @@ bool smith_by_determinant(quolyptr n, arrptr q) {
     for (std::int32_t c = 0; c < m; ++c)
       for (std::int32_t r = 0; r < m && c != dc; ++r)
         if (r != dr) minor.push_back(cells[c * m + r]);
-    imptr e = exact_int_determinant(minor, m - 1);
+    imptr e = images::divisor_determ(minor, m - 1, nullptr);
     if (e == nullptr) continue;
     gcd(e, modulus.get(), modulus.get());
     free_imag(&e);

@@ -19,6 +19,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstring>
 
 #include "core/records.h"
 
@@ -33,6 +34,15 @@ struct arr_descr {
   number arrsize;      // rows * cols as a big integer (limbs owned here)
   std::int32_t rows;
 };
+
+// A token for what is no stored name (address -1), as work arrays and error
+// reports take one; name: at most 10 characters.
+inline tokentipe unstored_token(const char* name) {
+  tokentipe t{};
+  std::strncpy(t.name, name, sizeof t.name - 1);
+  t.address = -1;
+  return t;
+}
 
 // *p := the pool index of a work array taken from the pool. All 20 taken:
 // user error 88 with token x; when the report returns, *p := 0 and nothing

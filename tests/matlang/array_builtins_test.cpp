@@ -7,7 +7,6 @@
 #include "arrays/det_upcalls.h"
 #include "arrays/sparse_store.h"
 #include "matlang/matrix_powers.h"
-#include "matrix/det_services.h"
 #include "matlang/matrix_builtins.h"
 #include "matrix/matrix_support.h"
 #include "numbers/freelists.h"

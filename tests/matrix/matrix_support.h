@@ -14,7 +14,7 @@
 #include <gtest/gtest.h>
 
 #include "core/records.h"
-#include "matrix/zint.h"
+#include "matrix/zmatrix.h"
 #include "numbers/work_arrays.h"
 #include "support/bigref.h"
 #include "support/poly_support.h"

@@ -14,7 +14,6 @@
 #include "arrays/sparse_store.h"
 #include "core/error_codes.h"
 #include "core/globals.h"
-#include "matrix/det_services.h"
 #include "matrix/hamilton.h"
 #include "matrix/matrix_support.h"
 #include "numbers/freelists.h"

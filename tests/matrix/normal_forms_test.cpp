@@ -18,7 +18,7 @@
 
 #include "arrays/array_store.h"
 #include "arrays/sparse_store.h"
-#include "matrix/det_services.h"
+#include "matrix/scaled_solve.h"
 #include "matrix/hermite_modular.h"
 #include "matrix/int_pivot_search.h"
 #include "matlang/matrix_builtins.h"

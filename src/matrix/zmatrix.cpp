@@ -1,5 +1,5 @@
-// Integer matrices as plain values (see zint.h).
-#include "matrix/zint.h"
+// Integer matrices as plain values (see zmatrix.h).
+#include "matrix/zmatrix.h"
 
 #include <algorithm>
 #include <utility>

@@ -1,5 +1,5 @@
 // The integer determinant by a divisor found first (see divisor_determ.h).
-#include "det/divisor_determ.h"
+#include "matrix/divisor_determ.h"
 
 #include <algorithm>
 #include <bit>
@@ -11,6 +11,7 @@
 
 #include "core/interrupts.h"
 #include "core/globals.h"
+#include "matrix/residue_elimination.h"
 #include "numbers/freelists.h"
 #include "numbers/garner.h"
 #include "numbers/limb_array_impl.h"

@@ -1,5 +1,5 @@
 // Exact solutions scaled by the determinant, for the normal forms modulo a
-// determinant (see matrix/det_services.h).
+// determinant (see scaled_solve.h).
 //
 // X = d S^-1 V is an integer matrix when d = |det S|, each entry a
 // determinant of S with one column replaced (Cramer), so |X_ij| is below
@@ -9,19 +9,20 @@
 // determinant) until p^K exceeds twice that bound, and X = d x mod p^K in
 // the symmetric range. Larger entries: X modulo word primes by elimination
 // there, joined by Chinese remaindering.
+#include "matrix/scaled_solve.h"
+
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <vector>
 
 #include "core/interrupts.h"
-#include "det/divisor_determ.h"
-#include "det/int_images.h"
-#include "det/int_routes.h"
+#include "matrix/divisor_determ.h"
+#include "matrix/int_images.h"
+#include "matrix/residue_elimination.h"
 #include "numbers/garner.h"
 #include "numbers/primes.h"
 #include "numbers/bigint.h"
-#include "matrix/det_services.h"
 #include "matrix/owned_cells.h"
 #include "numbers/node_handles.h"
 #include "numbers/word_field.h"

@@ -3,7 +3,7 @@
 // inverses and the round trip through Tavrin's numbers, on values biased to
 // zero, units, the 2^28 digit boundary and long magnitudes; the word prime
 // test against trial division.
-#include "matrix/zint.h"
+#include "matrix/zmatrix.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,7 @@
-// The machinery shared by the integer determinant and the adjugate by
-// images: the entries' residues, the list of word primes, Garner's mixed
-// radix and the modular elimination kernels. Internal to det/.
+// The integer determinant by word-prime images, and the machinery it shares
+// with the adjugate by images of det/ and the normal forms: the entries'
+// residues, the bound of the determinant (find_pseudo), the list of word
+// primes, Garner's mixed radix.
 #pragma once
 
 #include <cstdint>
@@ -51,6 +52,12 @@ std::uint32_t residue(imptr x, std::uint32_t p);
 // parity. A fresh number.
 imptr crt_determ(const std::vector<quoly>& cells, std::int32_t m, imptr pd);
 
+// find_pseudo on the dense cells of a rows x cols matrix held column by
+// column (nil or zero cells count as zero).
+void find_pseudo_cells(const std::vector<quoly>& cells, imptr pseudodet, bool* small_one,
+                       std::int32_t rows, std::int32_t cols, std::int32_t* size, bool smith,
+                       bool boost);
+
 }  // namespace tavrin::images
 
 namespace tavrin::images {
@@ -61,3 +68,25 @@ bool residue_adjugate(std::uint32_t* a, std::int32_t m, std::uint32_t p, std::ui
                       std::uint32_t* out);
 
 }  // namespace tavrin::images
+
+namespace tavrin {
+
+// The small-matrix factor of the Smith-mode test of find_pseudo.
+double fsmallsize(std::int32_t r);
+
+// *pseudodet := the bound 2^e (raised to a multiple of 28 bits with boost),
+// *size := the sum of the bit sizes of the nonzero entries, *small_one :=
+// whether the matrix counts as small. Reads q's sparse rows when q has them,
+// else beta when given, else q's cells (an absent cell becomes 0 with the
+// uninitialised-element warning).
+void find_pseudo(arrptr q, workptr beta, imptr pseudodet, bool* small_one, std::int32_t rows,
+                 std::int32_t cols, std::int32_t* size, bool smith, bool boost);
+// The same for the sparse matrix sp (rows 1..rows, each row one line).
+void sp_find_pseudo(sparseptr sp, imptr pseudodet, bool* small_one, std::int32_t rows,
+                    std::int32_t cols, std::int32_t* size, bool smith, bool boost);
+
+// The number of word primes the last integer determinant or adjugate by
+// images used (tests and benchmarks read it).
+extern std::int32_t last_prime_count;
+
+}  // namespace tavrin

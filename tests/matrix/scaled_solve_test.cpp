@@ -7,7 +7,7 @@
 #include <random>
 #include <vector>
 
-#include "matrix/det_services.h"
+#include "matrix/scaled_solve.h"
 #include "matrix/matrix_support.h"
 #include "numbers/freelists.h"
 #include "support/bigref.h"
