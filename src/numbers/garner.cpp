@@ -47,9 +47,8 @@ void Garner::digits_of(std::size_t k, const std::uint32_t* r, const std::uint32_
   // A sum of products d_j w_j (d_j below the largest prime, w_j below p_k)
   // is reduced only when the next `room` of them could pass 2^64: after
   // every third digit for primes near 2^31, never for primes below 2^16.
-  const std::uint64_t product = std::uint64_t{largest_} * f.modulus();
   const std::size_t room = static_cast<std::size_t>(
-      std::clamp<std::uint64_t>((~std::uint64_t{0} - f.modulus()) / product, 1, k + 1));
+      std::min<std::uint64_t>(dot_room(std::uint64_t{largest_} * f.modulus(), f), k + 1));
   for (std::size_t j0 = 0; j0 < k; j0 += room) {
     const std::size_t j1 = std::min(k, j0 + room);
     if (j0 > 0)

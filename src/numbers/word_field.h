@@ -161,6 +161,15 @@ inline int dot_limbs(std::uint64_t len, const WordField& f) {
   return dot_limbs(len, top * top);
 }
 
+// The batched form, many dot products side by side, keeps one word a sum
+// and reduces it every dot_room(product, f) terms: the number of products
+// below `product` (at least 1) that a residue of f can take before the sum
+// could pass 2^64.
+inline std::uint64_t dot_room(std::uint64_t product, const WordField& f) {
+  const std::uint64_t room = (~std::uint64_t{0} - f.modulus()) / product;
+  return room == 0 ? 1 : room;
+}
+
 // The sum of term(0), ..., term(n - 1) modulo f's prime, each term a 64-bit
 // product; limbs: at least dot_limbs of n and the terms' bound. One word
 // sums plainly; two carry the overflow in a second word. Inlined: the

@@ -228,6 +228,21 @@ TEST(WordKit, DotProductWidthAtItsEdge) {
   }
 }
 
+// The batched sums start from a residue and take dot_room products up to
+// the bound before a reduction: that many fit one word, one more would not
+// (the room is tight), and a bound near the word leaves a room of one.
+TEST(WordKit, BatchedDotRoomIsTight) {
+  for (std::uint32_t p : {word_prime(0), word_prime(0, 1u << 16), 3u}) {
+    const WordField f(p);
+    for (std::uint64_t product : {std::uint64_t{p - 1} * (p - 1) + 1, std::uint64_t{p} * 2147483647u}) {
+      const unsigned __int128 room = dot_room(product, f);
+      EXPECT_EQ((p + room * product) >> 64, 0u) << p << " " << product;
+      EXPECT_NE((p + (room + 1) * product) >> 64, 0u) << p << " " << product;
+    }
+  }
+  EXPECT_EQ(dot_room(~std::uint64_t{0}, WordField(word_prime(0))), 1u);
+}
+
 #ifdef TAVRIN_AVX2
 // The digits of r by the eight-lane forms, read from one lane.
 AVX2_FN void lane_digits(const detail::TransformCrt& crt, const std::uint32_t* r, std::uint32_t* out) {
