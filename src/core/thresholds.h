@@ -323,9 +323,10 @@ extern std::int64_t normal_form_cells;
 
 // The exact elimination of the Hermite form divides an entry held in limbs
 // by a long double estimate and one exact remainder while the quotient is
-// below 2^normal_form_quotient_bits, by the division of big integers
-// beyond. Default 40. Range 0..40 (0: the division always; past 40 the
-// estimate may be off by more than one). Reader: hermite_direct.
+// below 2^normal_form_quotient_bits, beyond by long division when the
+// pivot fits 64 bits and by the division of big integers otherwise.
+// Default 40. Range 0..40 (0: the division of big integers always; past 40
+// the estimate may be off by more than one). Reader: hermite_direct.
 extern std::int32_t normal_form_quotient_bits;
 
 // The bounded Hermite route with transforms passes over its exact
