@@ -419,6 +419,16 @@ class Elimination {
     std::int64_t* wx = s.words() + x;
     const std::int64_t* wy = s.words() + y;
     const std::int64_t fw = f.big ? 0 : sign * f.w;  // |f.w| <= 2^62
+    if (!f.big && words_only(wx, wy, n, fw)) {
+      // Every sum stays a word: no test per entry.
+      std::int64_t nonzero = 0;
+      for (std::size_t t = 0; t < n; ++t) {
+        wx[t] += fw * wy[t];
+        nonzero += wy[t] != 0 ? 1 : 0;
+      }
+      work_ += nonzero;
+      return;
+    }
     for (std::size_t t = 0; t < n; ++t) {
       const std::int64_t yv = wy[t];
       if (yv == 0) continue;
@@ -433,6 +443,19 @@ class Elimination {
       }
       add_long(s, x + t, y + t, f, sign);
     }
+  }
+
+  // Whether |x[t]| + |fw| |y[t]| < 2^62 for every t < n, from the largest
+  // of each (a long entry's mark is below -2^62, so it fails the test).
+  static bool words_only(const std::int64_t* x, const std::int64_t* y, std::size_t n, std::int64_t fw) {
+    auto magnitude = [](std::int64_t v) { return v < 0 ? 0 - static_cast<std::uint64_t>(v) : static_cast<std::uint64_t>(v); };
+    std::uint64_t mx = 0, my = 0;
+    for (std::size_t t = 0; t < n; ++t) {
+      mx = std::max(mx, magnitude(x[t]));
+      my = std::max(my, magnitude(y[t]));
+    }
+    constexpr auto limit = static_cast<std::uint64_t>(word_limit) - 1;
+    return mx <= limit && my <= limit && (my == 0 || magnitude(fw) <= (limit - mx) / my);
   }
 
   // s[xi] += sign * f * s[yi] in place on the limbs: in 128 bits for a word

@@ -566,8 +566,9 @@ TEST_F(NormalForms, BoundedRouteAgreesWithTheElimination) {
 
 TEST_F(NormalForms, EstimatedQuotientsMatchTheDivision) {
   // The exact elimination's quotients of long entries, by estimate below
-  // 2^normal_form_quotient_bits and by division above: every cut gives the
-  // same form and transforms as the division alone (cut 0). Entries of up
+  // 2^normal_form_quotient_bits and by long division by a pivot of one
+  // 64-bit word or the division of big integers above: every cut gives the
+  // same form and transforms as the division of big integers alone (cut 0). Entries of up
   // to 120 bits beside short ones, so that quotients fall on both sides.
   std::mt19937_64 rng(4756);
   for (int round = 0; round < 16; ++round) {
@@ -585,6 +586,11 @@ TEST_F(NormalForms, EstimatedQuotientsMatchTheDivision) {
       const BigRef p = BigRef::pow2(70) * BigRef(std::int64_t(2 * (rng() % 1000) + 2));
       for (std::size_t j = 0; j < c; ++j)
         a[0][j] = j == 0 ? p : j >= c / 2 ? BigRef(0) : p * BigRef(std::int64_t(2 + rng() % 4) * (j % 2 ? 1 : -1)) + p / BigRef(2);
+    }
+    if (round % 3 == 1) {  // even pivots of 62 to 65 bits (long division up to 2^64), quotients past 2^40
+      const BigRef p = BigRef::pow2(unsigned(61 + round % 4)) + BigRef(std::int64_t(rng() >> 5) * 2);
+      for (std::size_t j = 0; j < c; ++j)
+        a[0][j] = j == 0 ? p : j > 2 ? BigRef(0) : p * BigRef(std::int64_t(rng() >> 2) * (j % 2 ? 1 : -1)) + (round % 2 ? p / BigRef(2) : BigRef(std::int64_t(rng() >> 3)));
     }
     Route route(true);
     Form want;
