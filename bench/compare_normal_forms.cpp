@@ -263,44 +263,30 @@ TavrinResult run_tavrin(const Case& m, Op op, imptr dense_pd) {
   return r;
 }
 
-// Seconds one engine call takes, as the peers are timed: the inputs of a
-// batch are made before the clock starts and the results freed after it
-// stops; each call's transforms are moved out of the work arrays as the
-// built-ins hand them to the output arrays. Batches of about 20 ms (at most
-// 100 calls), the fastest of three (one when slow).
+// Seconds one engine call takes, as the peers are timed: the input
+// matrices of a batch are made before the clock starts and the results
+// freed after it stops. Each call's transforms are freed inside the clock,
+// as the old ones are when the built-in is called again, so that the pools
+// are reused as in a session. Batches of about 20 ms (at most 100 calls and
+// 40,000 input entries), the fastest of three (one when slow).
 double engine_seconds(const Case& m, Op op, imptr dense_pd, double one_run) {
   const bool t = op == hermite_t || op == smith_t;
-  const int calls = std::clamp(static_cast<int>(0.02 / std::max(one_run, 1e-7)), 1, 100);
+  const int most = std::clamp(40000 / (m.rows * m.cols), 1, 100);
+  const int calls = std::clamp(static_cast<int>(0.02 / std::max(one_run, 1e-7)), 1, most);
   double best = 1e30;
   for (int batch = 0; batch < 3; ++batch) {
     std::vector<std::unique_ptr<NamedArray>> in;
     const std::int32_t pages = (m.rows * m.cols + page_cells - 1) / page_cells;
     for (int c = 0; c < calls; ++c) in.push_back(std::make_unique<NamedArray>(m, c * pages));
-    std::vector<quoly> held;
-    std::vector<std::pair<sparseptr, std::int32_t>> held_sparse;
-    Outputs out(m.rows, m.cols, m.sparse, t);
     quoly n = nullptr;
     quoly_set(0, &n);
     const double t0 = bench::cpu_seconds();
     for (int c = 0; c < calls; ++c) {
+      Outputs out(m.rows, m.cols, m.sparse, t);
       call_engine(m, op, dense_pd, *in[static_cast<std::size_t>(c)], out, &n);
-      for (int i = 0; i < 4 && t; ++i) {
-        const std::int32_t s = i % 2 == 0 ? m.rows : m.cols;
-        if (out.w[i] != nullptr)
-          for (std::int32_t k = 0; k < s * s; ++k) {
-            held.push_back(out.w[i]->stash[k]);
-            out.w[i]->stash[k] = nullptr;
-          }
-        if (out.aux[i] != nullptr) {
-          held_sparse.emplace_back(out.aux[i], s);
-          out.aux[i] = nullptr;
-        }
-      }
     }
     const double seconds = bench::cpu_seconds() - t0;
     free_quoly(&n);
-    for (quoly& x : held) free_quoly(&x);
-    for (auto& [sp, s] : held_sparse) free_sparse(&sp, s, true);
     best = std::min(best, seconds / calls);
     if (seconds > 1.0) break;
   }
