@@ -352,6 +352,13 @@ extern std::int32_t normal_form_cell_side;
 // past a word). Reader: hermite_direct.
 extern std::int32_t normal_form_wide_bits;
 
+// The exact elimination of the Hermite form does a column step of at least
+// normal_form_word_column entries in words without a test per entry when
+// the largest entries show that every sum stays below 2^62; shorter steps,
+// and the others, test entry by entry. Default 1. Range >= 1 (INT32_MAX:
+// entry by entry always). Reader: hermite_direct.
+extern std::int32_t normal_form_word_column;
+
 // The route modulo a determinant solves in a square completion whose last
 // rows are unit vectors (a wide or rank-deficient matrix) by its leading
 // block alone when those rows number at least normal_form_split_rows.

@@ -419,7 +419,7 @@ class Elimination {
     std::int64_t* wx = s.words() + x;
     const std::int64_t* wy = s.words() + y;
     const std::int64_t fw = f.big ? 0 : sign * f.w;  // |f.w| <= 2^62
-    if (!f.big && words_only(wx, wy, n, fw)) {
+    if (!f.big && n >= static_cast<std::size_t>(normal_form_word_column) && words_only(wx, wy, n, fw)) {
       // Every sum stays a word: no test per entry.
       std::int64_t nonzero = 0;
       for (std::size_t t = 0; t < n; ++t) {
