@@ -56,6 +56,7 @@ std::int32_t normal_form_quotient_bits = 40;
 std::int32_t normal_form_exact_side = 10;
 std::int32_t normal_form_cell_side = INT32_MAX;
 std::int32_t normal_form_wide_bits = 125;
+std::int32_t normal_form_word_column = 1;
 std::int32_t normal_form_split_rows = 1;
 std::int32_t normal_form_fixed_words = 16;
 std::int16_t trial_prime_buffer = 530;

@@ -323,9 +323,10 @@ extern std::int64_t normal_form_cells;
 
 // The exact elimination of the Hermite form divides an entry held in limbs
 // by a long double estimate and one exact remainder while the quotient is
-// below 2^normal_form_quotient_bits, by the division of big integers
-// beyond. Default 40. Range 0..40 (0: the division always; past 40 the
-// estimate may be off by more than one). Reader: hermite_direct.
+// below 2^normal_form_quotient_bits, beyond by long division when the
+// pivot fits 64 bits and by the division of big integers otherwise.
+// Default 40. Range 0..40 (0: the division of big integers always; past 40
+// the estimate may be off by more than one). Reader: hermite_direct.
 extern std::int32_t normal_form_quotient_bits;
 
 // The bounded Hermite route with transforms passes over its exact
@@ -350,6 +351,13 @@ extern std::int32_t normal_form_cell_side;
 // and in limbs beyond. Default 125. Range 0..125 (0: limbs for every step
 // past a word). Reader: hermite_direct.
 extern std::int32_t normal_form_wide_bits;
+
+// The exact elimination of the Hermite form does a column step of at least
+// normal_form_word_column entries in words without a test per entry when
+// the largest entries show that every sum stays below 2^62; shorter steps,
+// and the others, test entry by entry. Default 1. Range >= 1 (INT32_MAX:
+// entry by entry always). Reader: hermite_direct.
+extern std::int32_t normal_form_word_column;
 
 // The route modulo a determinant solves in a square completion whose last
 // rows are unit vectors (a wide or rank-deficient matrix) by its leading

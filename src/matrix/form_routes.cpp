@@ -19,6 +19,8 @@
 #include "numbers/bigint.h"
 #include "numbers/bigint_wide.h"
 #include "numbers/freelists.h"
+#include "numbers/node_handles.h"
+#include "numbers/zint.h"
 
 namespace tavrin::form_routes {
 
@@ -40,12 +42,36 @@ void each_entry(arrptr q, std::int32_t rows, std::int32_t cols, F f) {
     for (colm_ptr e = *sparse_row(q->spar, r); e != nullptr; e = e->next) f(r - 1, e->coord - 1, e->val->ncoef);
 }
 
+// A fresh cell holding the integer v (|v| < 2^62), its limbs built at
+// once; lint and flote 0. The cells of the results are made this way, each
+// written once.
+quoly fresh_cell(std::int64_t v) { return detail::new_number_value(new_word_number(v)); }
+
+// A fresh cell holding v.
+quoly fresh_cell(const ZInt& v) {
+  if (v.is_small()) return fresh_cell(v.to_int64());
+  imptr x = nullptr;
+  newimag(&x);
+  x->lint = 0;
+  x->flote = 0;
+  v.store(x);
+  return detail::new_number_value(x);
+}
+
 // x := v, a word without building its limbs first.
 void put(const ZInt& v, imptr x) {
   if (v.digits() <= 1)
     special_set(static_cast<std::int32_t>(v.to_int64()), x);
   else
     v.store(x);
+}
+
+// The cell := v (a fresh cell when it has none).
+void put_value(const ZInt& v, quoly& cell) {
+  if (cell == nullptr)
+    cell = fresh_cell(v);
+  else
+    put(v, cell->ncoef);
 }
 
 ZMatrix read_matrix(arrptr q, std::int32_t rows, std::int32_t cols) {
@@ -66,9 +92,7 @@ sparseptr to_sparse(const ZMatrix& m) {
       newcolm(&e);
       e->coord = c + 1;
       e->next = nullptr;
-      e->val = nullptr;
-      quoly_set(0, &e->val);
-      put(m.at(r, c), e->val->ncoef);
+      e->val = fresh_cell(m.at(r, c));
       *link = e;
       link = &e->next;
     }
@@ -80,11 +104,7 @@ sparseptr to_sparse(const ZMatrix& m) {
 void to_work(const ZMatrix& m, workptr w) {
   const std::int32_t s = m.rows;
   for (std::int32_t j = 0; j < s; ++j)
-    for (std::int32_t i = 0; i < s; ++i) {
-      quoly& cell = w->stash[i + j * s];
-      if (cell == nullptr) quoly_set(0, &cell);
-      put(m.at(i, j), cell->ncoef);
-    }
+    for (std::int32_t i = 0; i < s; ++i) put_value(m.at(i, j), w->stash[i + j * s]);
 }
 
 bool too_long(const ZMatrix& m) {
@@ -106,7 +126,7 @@ void clear(const Outputs& out) {
 // x := v, a word (a one-limb number keeps its limb).
 void put_word(std::int64_t v, imptr x) {
   if (v <= -limb_base || v >= limb_base) {
-    ZInt(v).store(x);
+    ZInt::store_word(v, x);
   } else if (x->size == 1) {
     x->head->value = static_cast<std::int32_t>(v);
   } else {
@@ -115,30 +135,34 @@ void put_word(std::int64_t v, imptr x) {
 }
 
 // The cell := entry (i, j) of part p of d, whose word (or big_entry) is v
-// (a fresh cell when it has none: made with its value at once where that
-// is the big integer).
+// (a fresh cell when it has none).
 void put_entry(const DirectHermite& d, DirectHermite::Part p, std::int32_t i, std::int32_t j, std::int64_t v,
                quoly& cell) {
-  if (cell == nullptr) {
-    if (!flotemode && !lintmode && v > -limb_base && v < limb_base) {
-      quoly_set(static_cast<std::int32_t>(v), &cell);
-      return;
-    }
-    quoly_set(0, &cell);
+  if (v != DirectHermite::big_entry) {
+    if (cell == nullptr)
+      cell = fresh_cell(v);
+    else
+      put_word(v, cell->ncoef);
+    return;
   }
-  if (v != DirectHermite::big_entry)
-    put_word(v, cell->ncoef);
-  else
-    d.value(p, i, j).store(cell->ncoef);
+  if (cell == nullptr) {
+    imptr x = nullptr;
+    newimag(&x);
+    x->lint = 0;
+    x->flote = 0;
+    d.store(p, i, j, x);
+    cell = detail::new_number_value(x);
+    return;
+  }
+  d.store(p, i, j, cell->ncoef);
 }
 
 // The cell := v, a small word, as put_entry.
 void put_cell(std::int32_t v, quoly& cell) {
-  if (cell == nullptr && !flotemode && !lintmode)
-    quoly_set(v, &cell);
-  else if (cell == nullptr)
-    quoly_set(0, &cell);
-  put_word(v, cell->ncoef);
+  if (cell == nullptr)
+    cell = fresh_cell(v);
+  else
+    put_word(v, cell->ncoef);
 }
 
 // A fresh sparse matrix of the non-zero entries of part p of d (s x cols).
@@ -245,12 +269,15 @@ bool direct_on_cells(quolyptr n, arrptr q, const Outputs& out, bool* tried) {
     }
     quoly* cells = out.w[i]->stash;
     if (i % 2 == 0) {
-      // P: (k, order[k]) is 1; P^-1: (order[k], k).
-      for (std::int32_t k = 0; k < s * s; ++k) put_cell(0, cells[k]);
+      // P: (k, order[k]) is 1; P^-1: (order[k], k). Column by column, each
+      // cell written once.
+      std::vector<std::int32_t> one_in(static_cast<std::size_t>(s));
       for (std::int32_t k = 0; k < s; ++k) {
         const std::int32_t o = order[static_cast<std::size_t>(k)];
-        put_cell(1, cells[i == 0 ? k + o * s : o + k * s]);
+        one_in[static_cast<std::size_t>(i == 0 ? o : k)] = i == 0 ? k : o;
       }
+      for (std::int32_t c = 0; c < s; ++c)
+        for (std::int32_t r = 0; r < s; ++r) put_cell(r == one_in[static_cast<std::size_t>(c)] ? 1 : 0, cells[r + c * s]);
       continue;
     }
     const DirectHermite::Part p = i == 1 ? DirectHermite::right : DirectHermite::right_inv;

@@ -62,6 +62,7 @@ class WideInt {
     return mag_.empty() ? 0 : 64 * static_cast<std::int64_t>(mag_.size() - 1) + std::bit_width(mag_.back());
   }
   std::size_t size() const { return mag_.size(); }
+  std::uint64_t low() const { return mag_.empty() ? 0 : mag_[0]; }  // |value| mod 2^64
   bool fits_word() const { return bits() < 62; }
   std::int64_t word() const {
     const auto m = static_cast<std::int64_t>(mag_.empty() ? 0 : mag_[0]);
@@ -106,17 +107,36 @@ class WideInt {
   }
   ZInt value() const {
     std::vector<std::uint32_t> digits;
+    to_digits(&digits);
+    return ZInt::from_digits(std::move(digits), sign_);
+  }
+  // *digits := the magnitude in base 2^28, least significant first (a
+  // leading zero digit possible).
+  void to_digits(std::vector<std::uint32_t>* digits) const {
+    digits->clear();
     u128 acc = 0;
     int have = 0;
     for (std::uint64_t l : mag_) {
       acc |= static_cast<u128>(l) << have;
       have += 64;
-      for (; have >= 28; have -= 28, acc >>= 28) digits.push_back(static_cast<std::uint32_t>(acc & 0xFFFFFFF));
+      for (; have >= 28; have -= 28, acc >>= 28) digits->push_back(static_cast<std::uint32_t>(acc & 0xFFFFFFF));
     }
-    if (have > 0) digits.push_back(static_cast<std::uint32_t>(acc));
-    return ZInt::from_digits(std::move(digits), sign_);
+    if (have > 0) digits->push_back(static_cast<std::uint32_t>(acc));
   }
   void negate() { sign_ = -sign_; }
+  // *q := |this| div d, returning |this| mod d (d > 0); q may not be this.
+  std::uint64_t divide_word(std::uint64_t d, WideInt* q) const {
+    q->mag_.assign(mag_.size(), 0);
+    u128 rem = 0;
+    for (std::size_t i = mag_.size(); i-- > 0;) {
+      const u128 t = (rem << 64) | mag_[i];
+      q->mag_[i] = static_cast<std::uint64_t>(t / d);
+      rem = t % d;
+    }
+    q->sign_ = 1;
+    q->trim();
+    return static_cast<std::uint64_t>(rem);
+  }
   void reserve(std::size_t n) { mag_.reserve(n); }
   // The value from its top 128 bits (relative error below 2^-62), divided
   // by 2^64 for each of the *dropped limbs below them.
@@ -399,6 +419,16 @@ class Elimination {
     std::int64_t* wx = s.words() + x;
     const std::int64_t* wy = s.words() + y;
     const std::int64_t fw = f.big ? 0 : sign * f.w;  // |f.w| <= 2^62
+    if (!f.big && n >= static_cast<std::size_t>(normal_form_word_column) && words_only(wx, wy, n, fw)) {
+      // Every sum stays a word: no test per entry.
+      std::int64_t nonzero = 0;
+      for (std::size_t t = 0; t < n; ++t) {
+        wx[t] += fw * wy[t];
+        nonzero += wy[t] != 0 ? 1 : 0;
+      }
+      work_ += nonzero;
+      return;
+    }
     for (std::size_t t = 0; t < n; ++t) {
       const std::int64_t yv = wy[t];
       if (yv == 0) continue;
@@ -413,6 +443,19 @@ class Elimination {
       }
       add_long(s, x + t, y + t, f, sign);
     }
+  }
+
+  // Whether |x[t]| + |fw| |y[t]| < 2^62 for every t < n, from the largest
+  // of each (a long entry's mark is below -2^62, so it fails the test).
+  static bool words_only(const std::int64_t* x, const std::int64_t* y, std::size_t n, std::int64_t fw) {
+    auto magnitude = [](std::int64_t v) { return v < 0 ? 0 - static_cast<std::uint64_t>(v) : static_cast<std::uint64_t>(v); };
+    std::uint64_t mx = 0, my = 0;
+    for (std::size_t t = 0; t < n; ++t) {
+      mx = std::max(mx, magnitude(x[t]));
+      my = std::max(my, magnitude(y[t]));
+    }
+    constexpr auto limit = static_cast<std::uint64_t>(word_limit) - 1;
+    return mx <= limit && my <= limit && (my == 0 || magnitude(fw) <= (limit - mx) / my);
   }
 
   // s[xi] += sign * f * s[yi] in place on the limbs: in 128 bits for a word
@@ -442,9 +485,10 @@ class Elimination {
     s.settle(xi);
   }
 
-  // Column j -= f column k (U likewise; U^-1: row k += f row j).
-  void col_sub(std::int32_t j, std::int32_t k, const Factor& f) {
-    axpy(w_, idx(0, j), idx(0, k), static_cast<std::size_t>(r_), f, -1);
+  // Column j -= f column k (U likewise; U^-1: row k += f row j). Column k
+  // is zero above row `from` (the rows before the pivot row are done).
+  void col_sub(std::int32_t j, std::int32_t k, std::int32_t from, const Factor& f) {
+    axpy(w_, idx(from, j), idx(from, k), static_cast<std::size_t>(r_ - from), f, -1);
     if (transforms_) {
       axpy(u_, line(j), line(k), static_cast<std::size_t>(c_), f, -1);
       axpy(uinv_, line(k), line(j), static_cast<std::size_t>(c_), f, 1);
@@ -452,17 +496,18 @@ class Elimination {
     if (work_ > work_limit_) given_up_ = true;
   }
 
-  void swap_cols(std::int32_t j, std::int32_t k) {
+  // Columns j and k (both zero above row `from`) exchanged.
+  void swap_cols(std::int32_t j, std::int32_t k, std::int32_t from) {
     if (j == k) return;
-    for (std::int32_t t = 0; t < r_; ++t) w_.swap(idx(t, j), idx(t, k));
+    for (std::int32_t t = from; t < r_; ++t) w_.swap(idx(t, j), idx(t, k));
     for (std::int32_t t = 0; t < c_ && transforms_; ++t) {
       u_.swap(line(j) + static_cast<std::size_t>(t), line(k) + static_cast<std::size_t>(t));
       uinv_.swap(line(j) + static_cast<std::size_t>(t), line(k) + static_cast<std::size_t>(t));
     }
   }
 
-  void negate_col(std::int32_t k) {
-    for (std::int32_t t = 0; t < r_; ++t) w_.negate(idx(t, k));
+  void negate_col(std::int32_t k, std::int32_t from) {
+    for (std::int32_t t = from; t < r_; ++t) w_.negate(idx(t, k));
     for (std::int32_t t = 0; t < c_ && transforms_; ++t) {
       u_.negate(line(k) + static_cast<std::size_t>(t));
       uinv_.negate(line(k) + static_cast<std::size_t>(t));
@@ -486,6 +531,7 @@ class Elimination {
       return f;
     }
     if (estimated_quotient(x, p, floor, &f)) return f;
+    if (normal_form_quotient_bits > 0 && word_divisor_quotient(x, p, floor, &f)) return f;
     const ZInt d = w_.value(p);
     ZInt q, rem;
     ZInt::divmod(w_.value(x), d, &q, &rem);
@@ -528,6 +574,33 @@ class Elimination {
     return true;
   }
 
+  // The quotient of quotient() by long division when the pivot p fits a
+  // 64-bit limb: x = q p + r with 0 <= r < |p|, then one more step by p's
+  // sign when 2 r > |p|, as the division of the ZInts gives it. False for a
+  // longer pivot.
+  bool word_divisor_quotient(std::size_t x, std::size_t p, bool floor, Factor* f) const {
+    const WideInt& pz = w_.is_big(p) ? w_.big(p) : (qp_.assign(w_.word(p)), qp_);
+    if (pz.size() != 1) return false;
+    const WideInt& xz = w_.is_big(x) ? w_.big(x) : (qx_.assign(w_.word(x)), qx_);
+    const std::uint64_t d = pz.low();
+    const int sp = pz.sign();
+    WideInt& q = qr_;
+    std::uint64_t r = xz.divide_word(d, &q);
+    qf_.assign(1);
+    if (xz.sign() < 0 && r != 0) {
+      q.add_product(qf_, qf_, false);  // |q| + 1
+      r = d - r;
+    }
+    if (xz.sign() * sp < 0) q.negate();
+    if (!floor && r > d - r) q.add_product(qf_, qf_, sp < 0);  // q + sign(p)
+    f->big = !q.fits_word();
+    if (f->big)
+      f->z = q;
+    else
+      f->w = q.word();
+    return true;
+  }
+
   // Row i's pivot into column k (true), or false when the row is zero from
   // column k on.
   bool pivot_row(std::int32_t i, std::int32_t k) {
@@ -536,21 +609,21 @@ class Elimination {
       for (std::int32_t j = k; j < c_; ++j)
         if (!w_.zero(idx(i, j)) && (best < 0 || w_.abs_less(idx(i, j), idx(i, best)))) best = j;
       if (best < 0) return false;
-      swap_cols(k, best);
+      swap_cols(k, best, i);
       bool left = false;
       for (std::int32_t j = k + 1; j < c_; ++j) {
         if (w_.zero(idx(i, j))) continue;
-        col_sub(j, k, quotient(idx(i, j), idx(i, k), false));
+        col_sub(j, k, i, quotient(idx(i, j), idx(i, k), false));
         if (given_up_) return true;
         left = left || !w_.zero(idx(i, j));
       }
       if (!left) break;
     }
-    if (w_.sign(idx(i, k)) < 0) negate_col(k);
+    if (w_.sign(idx(i, k)) < 0) negate_col(k, i);
     for (std::int32_t j = 0; j < k; ++j) {
       if (w_.zero(idx(i, j))) continue;
       const Factor q = quotient(idx(i, j), idx(i, k), true);
-      if (!q.zero()) col_sub(j, k, q);
+      if (!q.zero()) col_sub(j, k, i, q);
       if (given_up_) return true;
     }
     return true;
@@ -617,6 +690,19 @@ void DirectHermite::words(Part p, std::int32_t k, bool by_row, std::int64_t* out
 ZInt DirectHermite::value(Part p, std::int32_t i, std::int32_t j) const {
   if (p == form) i = impl_->order[static_cast<std::size_t>(i)];
   return impl_->e.store(p).value(impl_->e.place(p, i, j));
+}
+
+void DirectHermite::store(Part p, std::int32_t i, std::int32_t j, imptr x) const {
+  if (p == form) i = impl_->order[static_cast<std::size_t>(i)];
+  const Store& s = impl_->e.store(p);
+  const std::size_t at = impl_->e.place(p, i, j);
+  if (!s.is_big(at)) {
+    ZInt::store_word(s.word(at), x);
+    return;
+  }
+  thread_local std::vector<std::uint32_t> digits;
+  s.big(at).to_digits(&digits);
+  ZInt::store_digits(digits.data(), static_cast<std::int32_t>(digits.size()), s.big(at).sign(), x);
 }
 
 std::int64_t DirectHermite::long_bits(Part p) const { return impl_->e.store(p).long_bits(); }

@@ -48,6 +48,8 @@ class DirectHermite {
   // word, or big_entry past one.
   void words(Part p, std::int32_t k, bool by_row, std::int64_t* out) const;
   ZInt value(Part p, std::int32_t i, std::int32_t j) const;
+  // x := entry (i, j) of a part (after run), x's old limbs freed.
+  void store(Part p, std::int32_t i, std::int32_t j, imptr x) const;
   // The bits of the part's longest entry past a word (0: none).
   std::int64_t long_bits(Part p) const;
 

@@ -79,11 +79,21 @@ imptr ZInt::to_number() const {
   return number_from_digits(mag_.data(), static_cast<std::int32_t>(mag_.size()), sign_ < 0 ? -1 : 1);
 }
 
-void ZInt::store(imptr x) const {
+void ZInt::store(imptr x) const { store_digits(mag_.data(), digits(), sign_, x); }
+
+void ZInt::store_digits(const std::uint32_t* d, std::int32_t n, int sign, imptr x) {
   static const std::uint32_t zero = 0;
-  const std::uint32_t* d = mag_.empty() ? &zero : mag_.data();
-  const std::int32_t n = mag_.empty() ? 1 : digits();
-  detail::install_limbs(x, detail::build_limbs(d, n, sign_ < 0 ? -1 : 1));
+  while (n > 0 && d[n - 1] == 0) --n;
+  if (n == 0) d = &zero;
+  detail::install_limbs(x, detail::build_limbs(d, n == 0 ? 1 : n, sign < 0 ? -1 : 1));
+}
+
+void ZInt::store_word(std::int64_t v, imptr x) {
+  std::uint64_t m = v < 0 ? 0 - static_cast<std::uint64_t>(v) : static_cast<std::uint64_t>(v);
+  std::uint32_t d[3];
+  std::int32_t n = 0;
+  for (; m != 0; m >>= base_bits) d[n++] = static_cast<std::uint32_t>(m & ((1u << base_bits) - 1));
+  store_digits(d, n, v < 0 ? -1 : 1, x);
 }
 
 std::int64_t ZInt::to_int64() const {

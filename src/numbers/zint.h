@@ -31,6 +31,12 @@ class ZInt {
   imptr to_number() const;
   // x := the value, x's old limbs freed.
   void store(imptr x) const;
+  // x := sign * d[0 .. n) (base 2^28, least significant first, leading
+  // zeros dropped; n = 0 is 0), x's old limbs freed: a value held in
+  // another form stored without a ZInt. d: kept
+  static void store_digits(const std::uint32_t* d, std::int32_t n, int sign, imptr x);
+  // x := v, x's old limbs freed.
+  static void store_word(std::int64_t v, imptr x);
 
   int sign() const { return sign_; }
   bool is_zero() const { return sign_ == 0; }

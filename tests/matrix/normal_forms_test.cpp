@@ -566,8 +566,9 @@ TEST_F(NormalForms, BoundedRouteAgreesWithTheElimination) {
 
 TEST_F(NormalForms, EstimatedQuotientsMatchTheDivision) {
   // The exact elimination's quotients of long entries, by estimate below
-  // 2^normal_form_quotient_bits and by division above: every cut gives the
-  // same form and transforms as the division alone (cut 0). Entries of up
+  // 2^normal_form_quotient_bits and by long division by a pivot of one
+  // 64-bit word or the division of big integers above: every cut gives the
+  // same form and transforms as the division of big integers alone (cut 0). Entries of up
   // to 120 bits beside short ones, so that quotients fall on both sides.
   std::mt19937_64 rng(4756);
   for (int round = 0; round < 16; ++round) {
@@ -585,6 +586,11 @@ TEST_F(NormalForms, EstimatedQuotientsMatchTheDivision) {
       const BigRef p = BigRef::pow2(70) * BigRef(std::int64_t(2 * (rng() % 1000) + 2));
       for (std::size_t j = 0; j < c; ++j)
         a[0][j] = j == 0 ? p : j >= c / 2 ? BigRef(0) : p * BigRef(std::int64_t(2 + rng() % 4) * (j % 2 ? 1 : -1)) + p / BigRef(2);
+    }
+    if (round % 3 == 1) {  // even pivots of 62 to 65 bits (long division up to 2^64), quotients past 2^40
+      const BigRef p = BigRef::pow2(unsigned(61 + round % 4)) + BigRef(std::int64_t(rng() >> 5) * 2);
+      for (std::size_t j = 0; j < c; ++j)
+        a[0][j] = j == 0 ? p : j > 2 ? BigRef(0) : p * BigRef(std::int64_t(rng() >> 2) * (j % 2 ? 1 : -1)) + (round % 2 ? p / BigRef(2) : BigRef(std::int64_t(rng() >> 3)));
     }
     Route route(true);
     Form want;
@@ -1055,6 +1061,39 @@ TEST_F(NormalForms, CellsStraightToTheEliminationAsThroughCopies) {
           EXPECT_TRUE(transforms_hold(a, f)) << at;
         }
       }
+  }
+}
+
+TEST_F(NormalForms, WordColumnsAsEntryByEntry) {
+  // Column steps of the exact elimination in words without a test per
+  // entry give what steps tested entry by entry give (cut INT32_MAX): short
+  // entries beside ones of 40 to 61 bits, so that some sums stay words and
+  // others pass them; steps on both sides of a cut of 4; both stores.
+  std::mt19937_64 rng(test_seed() + 4760);
+  Route route(true);
+  for (int round = 0; round < test_iterations(16); ++round) {
+    const std::size_t c = 2 + rng() % 7, r = c + rng() % 4;  // not wide: tried with transforms
+    M a = random_int(rng, r, c, 8);
+    for (auto& row : a)
+      for (auto& x : row)
+        if (rng() % 4 == 0) x = x * BigRef::pow2(unsigned(32 + rng() % 22));
+    for (bool sparse : {false, true}) {
+      Form want;
+      {
+        ScopedValue<std::int32_t> cut{normal_form_word_column, INT32_MAX};
+        want = normal_form(a, sparse, false);
+      }
+      EXPECT_TRUE(transforms_hold(a, want)) << "round " << round;
+      for (std::int32_t cut : {1, 4}) {
+        ScopedValue<std::int32_t> at{normal_form_word_column, cut};
+        const Form f = normal_form(a, sparse, false);
+        const std::string where = "round " + std::to_string(round) + " cut " + std::to_string(cut);
+        EXPECT_EQ(f.h, want.h) << where;
+        EXPECT_EQ(f.alpha, want.alpha) << where;
+        EXPECT_EQ(f.beta, want.beta) << where;
+        EXPECT_EQ(f.betinv, want.betinv) << where;
+      }
+    }
   }
 }
 
