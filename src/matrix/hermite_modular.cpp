@@ -652,6 +652,26 @@ ZMatrix square_solve(const ZMatrix& m, const Completion* sp, const ZMatrix& v, c
   return scaled_solve(transposed ? m.transposed() : m, v, d);
 }
 
+// Whether m w = d I, the proof of w = d m^-1. In a completion the unit
+// rows of m pick rows of w that the solve set to d e_(lead+t) itself: only
+// the general rows T w = d [I 0] are multiplied out, T's short entries by
+// w's digits.
+bool solve_holds(const ZMatrix& m, const Completion* sp, const ZMatrix& w, const ZInt& d) {
+  const std::int32_t n = m.rows, lead = sp != nullptr ? sp->lead : n;
+  ZMatrix top(lead, n), want(lead, n);
+  for (std::int32_t i = 0; i < lead; ++i) {
+    for (std::int32_t c = 0; c < n; ++c) top.at(i, c) = m.at(i, c);
+    want.at(i, i) = d;
+  }
+  if (sp != nullptr)
+    for (std::size_t t = 0; t < sp->free.size(); ++t) {
+      const std::int32_t row = sp->free[t], unit = lead + static_cast<std::int32_t>(t);
+      for (std::int32_t c = 0; c < n; ++c)
+        if (w.at(row, c) != (c == unit ? d : ZInt(0))) return false;
+    }
+  return product_equals(top, w, want);
+}
+
 // The Hermite form of the nonsingular square m with d = |det m|, with
 // H^-1 m (always: the proof computes it) and, with transforms, m^-1 H.
 bool hermite_square(const ZMatrix& m, const ZInt& d, bool transforms, SquareForm* out) {
@@ -661,7 +681,10 @@ bool hermite_square(const ZMatrix& m, const ZInt& d, bool transforms, SquareForm
   // With transforms the whole of D m^-1 is needed; its last column and its
   // rows are then the two solves below.
   ZMatrix w;
-  if (transforms) w = square_solve(m, sp, ZMatrix::identity(n), d, false);
+  if (transforms) {
+    w = square_solve(m, sp, ZMatrix::identity(n), d, false);
+    if (!solve_holds(m, sp, w, d)) return false;
+  }
   ZMatrix u(n, 1);  // B's maximal minors, up to sign
   if (transforms) {
     for (std::int32_t i = 0; i < n; ++i) u.at(i, 0) = w.at(i, n - 1);
@@ -727,10 +750,15 @@ bool hermite_square(const ZMatrix& m, const ZInt& d, bool transforms, SquareForm
       acc = -acc;
       for (ZInt& l : lambda) l = -l;
     }
+    for (ZInt& l : lambda) l = l.mod(d);
     std::vector<ZInt> fc(static_cast<std::size_t>(n));
     for (std::int32_t r = 0; r < n; ++r) {
+      if (k == 1 && lambda[0].is_one()) {
+        fc[static_cast<std::size_t>(r)] = f.at(r, 0).mod(d);
+        continue;
+      }
       ZInt sum;
-      for (std::int32_t t = 0; t < k; ++t) sum += lambda[static_cast<std::size_t>(t)].mod(d) * f.at(r, t);
+      for (std::int32_t t = 0; t < k; ++t) add_product(sum, lambda[static_cast<std::size_t>(t)], f.at(r, t));
       fc[static_cast<std::size_t>(r)] = sum.mod(d);
     }
     if ((fc[static_cast<std::size_t>(n - 1)] - acc).mod(d).sign() != 0) return false;
@@ -937,12 +965,17 @@ bool hermite_with_profile(const ZMatrix& a, bool transforms, std::uint32_t p, co
     }
   }
   if (!transforms) return true;
+  // The identities. H U^-1 = P A holds entry by entry (U^-1 = H_M^-1 M came
+  // from exact divisions, the rows below the rank were checked), and U =
+  // W H_M / D exactly with W = D M^-1 proven in hermite_square, so U^-1 U =
+  // I and P A U = H. P is a permutation when order is one.
+  std::vector<bool> seen(static_cast<std::size_t>(rows), false);
+  for (std::int32_t r : out->order) {
+    if (r < 0 || r >= rows || seen[static_cast<std::size_t>(r)]) return false;
+    seen[static_cast<std::size_t>(r)] = true;
+  }
   permutation(out->order, &out->left, &out->left_inv);
-  // The identities. H U^-1 = P A holds entry by entry (U^-1 came from
-  // exact divisions, the rows below the rank were checked), so P A U = H
-  // follows from U^-1 U = I, the one product left to check.
-  return product_equals(out->right_inv, out->right, ZMatrix::identity(cols)) &&
-         out->left * out->left_inv == ZMatrix::identity(rows);
+  return static_cast<std::int32_t>(out->order.size()) == rows;
 }
 
 }  // namespace
