@@ -23,6 +23,7 @@
 #include "numbers/bigint.h"
 #include "matrix/det_services.h"
 #include "matrix/owned_cells.h"
+#include "matrix/residue_rows.h"
 #include "numbers/node_handles.h"
 #include "numbers/word_field.h"
 
@@ -159,7 +160,7 @@ bool lift_solve(const ZMatrix& s, const ZMatrix& v, const ZInt& d, const std::ve
     for (std::size_t j = 0; j < b; ++j) need = std::max(need, bits[static_cast<std::size_t>(j0) + j]);
     const auto steps = std::max(static_cast<std::int64_t>(std::ceil((need + 1.0) / step_bits)),
                                 static_cast<std::int64_t>(d_digits.size()));
-    std::vector<double> resid(m * b), vb(m * b), y(m * b), x(m * b), acc(b), part(b);
+    std::vector<double> resid(m * b), vb(m * b), y(m * b), x(m * b), part(b);
     for (std::size_t i = 0; i < m; ++i)
       for (std::size_t j = 0; j < b; ++j)
         vb[i * b + j] = static_cast<double>(v.at(static_cast<std::int32_t>(i), j0 + static_cast<std::int32_t>(j)).to_int64());
@@ -168,30 +169,32 @@ bool lift_solve(const ZMatrix& s, const ZMatrix& v, const ZInt& d, const std::ve
     for (std::int64_t t = 0; t < steps; ++t) {
       check_interrupt();
       // y := L^-1 (P r), x := U^-1 y, modulo p.
+      // Each row's residues stay in [0, p); the sums of a chunk are reduced
+      // row by row (residue_rows.h).
       for (std::size_t k = 0; k < m; ++k) {
-        const double* rk = resid.data() + static_cast<std::size_t>(perm[k]) * b;
-        for (std::size_t j = 0; j < b; ++j) acc[j] = reduce_double(rk[j], dp, inv_p);
+        double* yk = y.data() + k * b;
+        residue_row(yk, resid.data() + static_cast<std::size_t>(perm[k]) * b, b, dp, inv_p);
         const double* l = lu.data() + k * m;
         for (std::size_t i0 = 0; i0 < k; i0 += chunk) {
           const std::size_t i1 = std::min(k, i0 + chunk);
           std::fill(part.begin(), part.end(), 0.0);
           for (std::size_t i = i0; i < i1; ++i)
             if (l[i] != 0.0) add_scaled(part.data(), y.data() + i * b, l[i], b);
-          for (std::size_t j = 0; j < b; ++j) acc[j] -= reduce_double(part[j], dp, inv_p);
+          sub_residue_row(yk, part.data(), b, dp, inv_p);
         }
-        for (std::size_t j = 0; j < b; ++j) y[k * b + j] = reduce_double(acc[j], dp, inv_p);
       }
       for (std::size_t i = m; i-- > 0;) {
         const double* u = lu.data() + i * m;
-        for (std::size_t j = 0; j < b; ++j) acc[j] = y[i * b + j];
+        double* xi = x.data() + i * b;
+        std::copy(y.begin() + static_cast<std::ptrdiff_t>(i * b), y.begin() + static_cast<std::ptrdiff_t>((i + 1) * b), xi);
         for (std::size_t c0 = i + 1; c0 < m; c0 += chunk) {
           const std::size_t c1 = std::min(m, c0 + chunk);
           std::fill(part.begin(), part.end(), 0.0);
           for (std::size_t c = c0; c < c1; ++c)
             if (u[c] != 0.0) add_scaled(part.data(), x.data() + c * b, u[c], b);
-          for (std::size_t j = 0; j < b; ++j) acc[j] -= reduce_double(part[j], dp, inv_p);
+          sub_residue_row(xi, part.data(), b, dp, inv_p);
         }
-        for (std::size_t j = 0; j < b; ++j) x[i * b + j] = reduce_double(reduce_double(acc[j], dp, inv_p) * diag_inv[i], dp, inv_p);
+        scale_residue_row(xi, xi, diag_inv[i], b, dp, inv_p);
       }
       std::uint32_t* dst = digits.data() + static_cast<std::size_t>(t) * m * b;
       for (std::size_t i = 0; i < m * b; ++i) dst[i] = static_cast<std::uint32_t>(x[i]);
@@ -203,7 +206,7 @@ bool lift_solve(const ZMatrix& s, const ZMatrix& v, const ZInt& d, const std::ve
         const double* srow = sm.data() + r * m;
         for (std::size_t c = 0; c < m; ++c)
           if (srow[c] != 0.0) add_scaled(rr, x.data() + c * b, -srow[c], b);
-        for (std::size_t j = 0; j < b; ++j) rr[j] = std::nearbyint(rr[j] * inv_p) + dt * vb[r * b + j];
+        shift_residual_row(rr, vb.data() + r * b, dt, b, inv_p);
       }
     }
     // X = x mod p^K in the symmetric range, x from its digits by Horner.
