@@ -364,6 +364,14 @@ extern std::int32_t normal_form_split_rows;
 // big integers past 31 bits). Reader: hermite_modulo.
 extern std::int32_t normal_form_fixed_words;
 
+// The route modulo a determinant D takes the transform U = (D M^-1) H / D
+// of the Hermite form by exact (right-to-left) division when D has at least
+// normal_form_exact_digits digits base 2^28, by the long division with its
+// remainder below. U is integral once D M^-1 and H are proven, so either
+// gives the same U. Default 2. Range >= 1 (INT32_MAX: the long division
+// always). Reader: hermite_square.
+extern std::int32_t normal_form_exact_digits;
+
 // ---- Choosing primes ------------------------------------------------------------------------
 
 // The trial division on images starts its search for a prime at index

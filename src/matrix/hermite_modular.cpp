@@ -30,6 +30,7 @@
 #include "core/interrupts.h"
 #include "core/thresholds.h"
 #include "matrix/det_services.h"
+#include "matrix/exact_quotient.h"
 #include "matrix/zint.h"
 #include "numbers/primes.h"
 #include "numbers/word_field.h"
@@ -803,6 +804,10 @@ bool hermite_square(const ZMatrix& m, const ZInt& d, bool transforms, SquareForm
   if (sp != nullptr)
     for (std::size_t t = 0; t < sp->free.size(); ++t)
       unit_row[static_cast<std::size_t>(sp->free[t])] = sp->lead + static_cast<std::int32_t>(t);
+  // D divides every sum: U = m^-1 H is integral, m W = D I and the lattice
+  // of H being proven. Long divisors go by exact division.
+  const bool exact = d.digits() >= normal_form_exact_digits;
+  const ExactDivisor by_d(d);
   out->u = ZMatrix(n, n);
   for (std::int32_t j = 0; j < n; ++j) {
     check_interrupt();
@@ -816,7 +821,10 @@ bool hermite_square(const ZMatrix& m, const ZInt& d, bool transforms, SquareForm
       for (std::int32_t k : nt)
         if (k > j) add_product(sum, w.at(r, k), out->h.at(k, j));
       if (j + 1 < n) add_product(sum, w.at(r, n - 1), out->h.at(n - 1, j));
-      if (!ZInt::divides(sum, d, &out->u.at(r, j))) return false;
+      if (exact)
+        out->u.at(r, j) = by_d.quotient(sum);
+      else if (!ZInt::divides(sum, d, &out->u.at(r, j)))
+        return false;
     }
   }
   return true;

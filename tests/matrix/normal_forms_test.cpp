@@ -1089,5 +1089,32 @@ TEST_F(NormalForms, WideStepsAsInLimbs) {
   }
 }
 
+TEST_F(NormalForms, ModularTransformsAlikeByEitherKernel) {
+  // Dense matrices of every shape past the exact elimination, with
+  // transforms: the forms and transforms of the route modulo a determinant
+  // are the same with its faster kernels (cut 1) as with the plain ones
+  // (cut INT32_MAX), for determinants of one digit and of several.
+  std::mt19937_64 rng(test_seed() ^ 5103);
+  Route route(true);
+  ScopedValue<std::int32_t> past{normal_form_exact_side, 0};
+  for (int round = 0; round < test_iterations(8); ++round) {
+    const std::size_t r = 2 + rng() % 9, c = round % 4 == 1 ? r + 1 + rng() % 4 : round % 4 == 2 ? r - 1 : r;
+    M a = random_int(rng, r, c, round % 2 == 0 ? 2 : 1 + static_cast<int>(rng() % 20));
+    if (round % 4 == 3)  // rank one short
+      for (std::size_t j = 0; j < c; ++j) a[r - 1][j] = a[0][j] * BigRef(2) - a[1][j];
+    Form want;
+    {
+      ScopedValue<std::int32_t> plain{normal_form_exact_digits, INT32_MAX};
+      want = normal_form(a, false, false);
+    }
+    EXPECT_TRUE(transforms_hold(a, want)) << "round " << round;
+    ScopedValue<std::int32_t> fast{normal_form_exact_digits, 1};
+    const Form f = normal_form(a, false, false);
+    EXPECT_EQ(f.h, want.h) << "round " << round;
+    EXPECT_EQ(f.beta, want.beta) << "round " << round;
+    EXPECT_EQ(f.betinv, want.betinv) << "round " << round;
+  }
+}
+
 }  // namespace
 }  // namespace tavrin::test
