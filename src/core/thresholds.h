@@ -372,6 +372,13 @@ extern std::int32_t normal_form_fixed_words;
 // always). Reader: hermite_square.
 extern std::int32_t normal_form_exact_digits;
 
+// The route modulo a determinant finds the determinant of a square block
+// of side at most normal_form_crt_det_side from its images modulo word
+// primes (crt_determinant.h), of a larger one by the determinant methods
+// (abs_int_determinant). The same value either way. Default 16. Range >= 0
+// (0: the determinant methods always). Reader: hermite_bounded.
+extern std::int32_t normal_form_crt_det_side;
+
 // ---- Choosing primes ------------------------------------------------------------------------
 
 // The trial division on images starts its search for a prime at index

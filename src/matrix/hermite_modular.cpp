@@ -29,6 +29,7 @@
 
 #include "core/interrupts.h"
 #include "core/thresholds.h"
+#include "matrix/crt_determinant.h"
 #include "matrix/det_services.h"
 #include "matrix/exact_quotient.h"
 #include "matrix/zint.h"
@@ -830,6 +831,12 @@ bool hermite_square(const ZMatrix& m, const ZInt& d, bool transforms, SquareForm
   return true;
 }
 
+// |det s|: by images modulo word primes for small sides, where the
+// determinant methods' fixed costs dominate.
+ZInt block_determinant(const ZMatrix& s) {
+  return s.rows <= normal_form_crt_det_side ? crt_abs_determinant(s) : abs_int_determinant(s);
+}
+
 // A prime below 2^31 for the rank profile: the k-th downwards.
 std::uint32_t profile_prime(std::int32_t k) { return word_prime(static_cast<std::size_t>(k)); }
 
@@ -922,7 +929,7 @@ bool hermite_with_profile(const ZMatrix& a, bool transforms, std::uint32_t p, co
     std::vector<std::int32_t> sorted_c = csel;
     std::sort(sorted_c.begin(), sorted_c.end());
     const ZMatrix core = submatrix(a, rsel, sorted_c);
-    if (det == nullptr) d = abs_int_determinant(core);
+    if (det == nullptr) d = block_determinant(core);
     if (d.is_zero()) return false;
     // The square completion: A_R, then e_c for the columns not in C.
     ZMatrix m(cols, cols);
@@ -1035,7 +1042,7 @@ bool hermite_bounded(const ZMatrix& a, bool transforms, FormResult* out, bool ex
     return true;
   }
   if (a.rows == a.cols && a.rows > 0) {
-    const ZInt d = abs_int_determinant(a);
+    const ZInt d = block_determinant(a);
     if (!d.is_zero()) return hermite_with_profile(a, transforms, 0, &d, out);
   }
   for (std::int32_t k = 0; k < 4; ++k)

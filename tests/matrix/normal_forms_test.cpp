@@ -1092,8 +1092,10 @@ TEST_F(NormalForms, WideStepsAsInLimbs) {
 TEST_F(NormalForms, ModularTransformsAlikeByEitherKernel) {
   // Dense matrices of every shape past the exact elimination, with
   // transforms: the forms and transforms of the route modulo a determinant
-  // are the same with its faster kernels (cut 1) as with the plain ones
-  // (cut INT32_MAX), for determinants of one digit and of several.
+  // are the same with its faster kernels (exact division from one digit,
+  // determinants by word images up to side 10) as with the plain ones (the
+  // long division always, the determinant methods always), for
+  // determinants of one digit and of several.
   std::mt19937_64 rng(test_seed() ^ 5103);
   Route route(true);
   ScopedValue<std::int32_t> past{normal_form_exact_side, 0};
@@ -1105,10 +1107,12 @@ TEST_F(NormalForms, ModularTransformsAlikeByEitherKernel) {
     Form want;
     {
       ScopedValue<std::int32_t> plain{normal_form_exact_digits, INT32_MAX};
+      ScopedValue<std::int32_t> methods{normal_form_crt_det_side, 0};
       want = normal_form(a, false, false);
     }
     EXPECT_TRUE(transforms_hold(a, want)) << "round " << round;
     ScopedValue<std::int32_t> fast{normal_form_exact_digits, 1};
+    ScopedValue<std::int32_t> images{normal_form_crt_det_side, 10};
     const Form f = normal_form(a, false, false);
     EXPECT_EQ(f.h, want.h) << "round " << round;
     EXPECT_EQ(f.beta, want.beta) << "round " << round;
