@@ -379,6 +379,15 @@ extern std::int32_t normal_form_exact_digits;
 // (0: the determinant methods always). Reader: hermite_bounded.
 extern std::int32_t normal_form_crt_det_side;
 
+// The route modulo a determinant proves the rows of the Hermite form below
+// the rank, when there are at least normal_form_proof_rows of them, by the
+// solve that gives them (A_R^T Y = D A_rest^T, the matrix's short entries
+// times Y), and by their product with the leading block's cofactor H^-1 A_R
+// (long entries times short) when fewer. Either proves the same form.
+// Default 1. Range >= 1 (INT32_MAX: the product always). Reader:
+// hermite_bounded.
+extern std::int32_t normal_form_proof_rows;
+
 // ---- Choosing primes ------------------------------------------------------------------------
 
 // The trial division on images starts its search for a prime at index

@@ -953,6 +953,22 @@ bool hermite_with_profile(const ZMatrix& a, bool transforms, std::uint32_t p, co
       const ZMatrix y = scaled_solve(core.transposed(), submatrix(a, rest, sorted_c).transposed(), d);
       const ZMatrix lead = submatrix(sq.h, all_of(k), all_of(k));
       const std::vector<std::int32_t> nt = nontrivial_rows(lead);
+      // Many rows: proven first by A_R^T (D C)^T = D A_rest^T over every
+      // column, A_R's short entries by y's digits: C A_R = A_rest, so those
+      // rows lie in A_R's span (a wrong rank fails here) and C L = A_rest U
+      // is integral (U = M^-1 H_M, unimodular as H_M is proven), which makes
+      // the divisions by D exact.
+      const bool by_solve = rows - k >= normal_form_proof_rows;
+      if (by_solve) {
+        ZMatrix art(cols, k), want(cols, rows - k);
+        for (std::int32_t c = 0; c < cols; ++c) {
+          for (std::int32_t j = 0; j < k; ++j) art.at(c, j) = a.at(rsel[static_cast<std::size_t>(j)], c);
+          for (std::int32_t i = 0; i < rows - k; ++i) want.at(c, i) = d * a.at(rest[static_cast<std::size_t>(i)], c);
+        }
+        if (!product_equals(art, y, want)) return false;
+      }
+      const bool exact = by_solve && d.digits() >= normal_form_exact_digits;
+      const ExactDivisor by_d(d);
       for (std::int32_t i = 0; i < rows - k; ++i) {
         check_interrupt();
         for (std::int32_t j = 0; j < k; ++j) {
@@ -960,12 +976,15 @@ bool hermite_with_profile(const ZMatrix& a, bool transforms, std::uint32_t p, co
           add_product(sum, y.at(j, i), lead.at(j, j));
           for (std::int32_t t : nt)
             if (t > j) add_product(sum, y.at(t, i), lead.at(t, j));
-          if (!ZInt::divides(sum, d, &out->form.at(k + i, j))) return false;
+          if (exact)
+            out->form.at(k + i, j) = by_d.quotient(sum);
+          else if (!ZInt::divides(sum, d, &out->form.at(k + i, j)))
+            return false;
         }
       }
-      // Proof of those rows: each column of A is (L z; C L z) with z the
-      // leading part of H_M^-1 M's column; a wrong rank fails here.
-      for (std::int32_t c = 0; c < cols; ++c) {
+      // Few rows: proven after, each column of A being (L z; C L z) with z
+      // the leading part of H_M^-1 M's column; a wrong rank fails here.
+      for (std::int32_t c = 0; c < cols && !by_solve; ++c) {
         check_interrupt();
         for (std::int32_t i = 0; i < rows - k; ++i) {
           ZInt sum;
