@@ -61,6 +61,7 @@ std::int32_t normal_form_fixed_words = 16;
 std::int32_t normal_form_exact_digits = 2;
 std::int32_t normal_form_crt_det_side = 16;
 std::int32_t normal_form_proof_rows = 1;
+std::int32_t normal_form_cofactor_bits = 124;
 std::int16_t trial_prime_buffer = 530;
 std::int16_t trial_prime_spread = 64;
 std::int16_t modular_gcd_prime_buffer = 530;

@@ -1094,9 +1094,10 @@ TEST_F(NormalForms, ModularTransformsAlikeByEitherKernel) {
   // transforms: the forms and transforms of the route modulo a determinant
   // are the same with its faster kernels (exact division from one digit,
   // determinants by word images up to side 10, rows below the rank proven
-  // by their solve from two) as with the plain ones (the long division,
-  // the determinant methods, the proof by the product), for determinants of
-  // one digit and of several.
+  // by their solve from two, cofactors in words to 124 bits) as with the
+  // plain ones (the long division, the determinant methods, the proof by
+  // the product, cofactors in big integers), for determinants of one digit
+  // and of several.
   std::mt19937_64 rng(test_seed() ^ 5103);
   Route route(true);
   ScopedValue<std::int32_t> past{normal_form_exact_side, 0};
@@ -1111,12 +1112,14 @@ TEST_F(NormalForms, ModularTransformsAlikeByEitherKernel) {
       ScopedValue<std::int32_t> plain{normal_form_exact_digits, INT32_MAX};
       ScopedValue<std::int32_t> methods{normal_form_crt_det_side, 0};
       ScopedValue<std::int32_t> product{normal_form_proof_rows, INT32_MAX};
+      ScopedValue<std::int32_t> big{normal_form_cofactor_bits, 0};
       want = normal_form(a, false, false);
     }
     EXPECT_TRUE(transforms_hold(a, want)) << "round " << round;
     ScopedValue<std::int32_t> fast{normal_form_exact_digits, 1};
     ScopedValue<std::int32_t> images{normal_form_crt_det_side, 10};
     ScopedValue<std::int32_t> solve{normal_form_proof_rows, 2};
+    ScopedValue<std::int32_t> words{normal_form_cofactor_bits, 124};
     const Form f = normal_form(a, false, false);
     EXPECT_EQ(f.h, want.h) << "round " << round;
     EXPECT_EQ(f.beta, want.beta) << "round " << round;
