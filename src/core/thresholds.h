@@ -372,6 +372,38 @@ extern std::int32_t normal_form_split_rows;
 // big integers past 31 bits). Reader: hermite_modulo.
 extern std::int32_t normal_form_fixed_words;
 
+// The route modulo a determinant D takes the transform U = (D M^-1) H / D
+// of the Hermite form by exact (right-to-left) division when D has at least
+// normal_form_exact_digits digits base 2^28, by the long division with its
+// remainder below. U is integral once D M^-1 and H are proven, so either
+// gives the same U. Default 2. Range >= 1 (INT32_MAX: the long division
+// always). Reader: hermite_square.
+extern std::int32_t normal_form_exact_digits;
+
+// The route modulo a determinant finds the determinant of a square block
+// of side at most normal_form_crt_det_side from its images modulo word
+// primes (crt_determinant.h), of a larger one by the determinant methods
+// (abs_int_determinant). The same value either way. Default 16. Range >= 0
+// (0: the determinant methods always). Reader: hermite_bounded.
+extern std::int32_t normal_form_crt_det_side;
+
+// The route modulo a determinant proves the rows of the Hermite form below
+// the rank, when there are at least normal_form_proof_rows of them, by the
+// solve that gives them (A_R^T Y = D A_rest^T, the matrix's short entries
+// times Y), and by their product with the leading block's cofactor H^-1 A_R
+// (long entries times short) when fewer. Either proves the same form.
+// Default 1. Range >= 1 (INT32_MAX: the product always). Reader:
+// hermite_bounded.
+extern std::int32_t normal_form_proof_rows;
+
+// The route modulo a determinant runs the extended Euclidean algorithm of
+// its last row (the Bezout multipliers and an inverse modulo D / G) in
+// 128-bit words when both numbers have at most normal_form_cofactor_bits
+// bits, on big integers beyond: the same quotients, the same cofactors.
+// Default 124. Range 0..124 (0: big integers always). Reader:
+// hermite_square.
+extern std::int32_t normal_form_cofactor_bits;
+
 // ---- Choosing primes ------------------------------------------------------------------------
 
 // The trial division on images starts its search for a prime at index

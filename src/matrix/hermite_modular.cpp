@@ -29,6 +29,8 @@
 
 #include "core/interrupts.h"
 #include "core/thresholds.h"
+#include "matrix/crt_determinant.h"
+#include "matrix/exact_quotient.h"
 #include "matrix/scaled_solve.h"
 #include "matrix/zmatrix.h"
 #include "numbers/primes.h"
@@ -532,6 +534,49 @@ std::vector<std::int32_t> nontrivial_rows(const ZMatrix& h) {
   return nt;
 }
 
+// ---- Cofactors in 128-bit words --------------------------------------------------------
+
+using u128 = unsigned __int128;
+using i128 = __int128;
+
+u128 magnitude_words(const ZInt& x) {  // |x| < 2^125
+  u128 v = 0;
+  const std::vector<std::uint32_t>& m = x.magnitude();
+  for (std::size_t i = m.size(); i-- > 0;) v = (v << 28) | m[i];
+  return v;
+}
+
+ZInt from_wide(i128 v) {
+  const int sign = v < 0 ? -1 : 1;
+  u128 m = v < 0 ? -static_cast<u128>(v) : static_cast<u128>(v);
+  std::vector<std::uint32_t> d;
+  for (; m != 0; m >>= 28) d.push_back(static_cast<std::uint32_t>(m & ((1u << 28) - 1)));
+  return ZInt::from_digits(std::move(d), sign);
+}
+
+// ZInt::xgcd (the same Euclidean quotients, so the same g, s and t), in
+// 128-bit words when |a| and |b| have at most normal_form_cofactor_bits
+// (<= 124) bits, where the cofactors and each q s stay below 2^126.
+ZInt cofactors(const ZInt& a, const ZInt& b, ZInt* s, ZInt* t) {
+  const std::int64_t most = std::min(normal_form_cofactor_bits, 124);
+  if (a.bit_length() > most || b.bit_length() > most || (a.is_small() && b.is_small())) return ZInt::xgcd(a, b, s, t);
+  u128 r0 = magnitude_words(a), r1 = magnitude_words(b);
+  i128 s0 = 1, s1 = 0, t0 = 0, t1 = 1;
+  while (r1 != 0) {
+    const u128 q = r0 / r1, r = r0 % r1;
+    r0 = r1;
+    r1 = r;
+    const i128 ns = s0 - static_cast<i128>(q) * s1, nt = t0 - static_cast<i128>(q) * t1;
+    s0 = s1;
+    s1 = ns;
+    t0 = t1;
+    t1 = nt;
+  }
+  *s = from_wide(a.sign() < 0 ? -s0 : s0);
+  *t = from_wide(b.sign() < 0 ? -t0 : t0);
+  return from_wide(static_cast<i128>(r0));
+}
+
 // acc += x * y, by one digit when y is short.
 void add_product(ZInt& acc, const ZInt& x, const ZInt& y) {
   if (x.is_zero() || y.is_zero()) return;
@@ -652,6 +697,26 @@ ZMatrix square_solve(const ZMatrix& m, const Completion* sp, const ZMatrix& v, c
   return scaled_solve(transposed ? m.transposed() : m, v, d);
 }
 
+// Whether m w = d I, the proof of w = d m^-1. In a completion the unit
+// rows of m pick rows of w that the solve set to d e_(lead+t) itself: only
+// the general rows T w = d [I 0] are multiplied out, T's short entries by
+// w's digits.
+bool solve_holds(const ZMatrix& m, const Completion* sp, const ZMatrix& w, const ZInt& d) {
+  const std::int32_t n = m.rows, lead = sp != nullptr ? sp->lead : n;
+  ZMatrix top(lead, n), want(lead, n);
+  for (std::int32_t i = 0; i < lead; ++i) {
+    for (std::int32_t c = 0; c < n; ++c) top.at(i, c) = m.at(i, c);
+    want.at(i, i) = d;
+  }
+  if (sp != nullptr)
+    for (std::size_t t = 0; t < sp->free.size(); ++t) {
+      const std::int32_t row = sp->free[t], unit = lead + static_cast<std::int32_t>(t);
+      for (std::int32_t c = 0; c < n; ++c)
+        if (w.at(row, c) != (c == unit ? d : ZInt(0))) return false;
+    }
+  return product_equals(top, w, want);
+}
+
 // The Hermite form of the nonsingular square m with d = |det m|, with
 // H^-1 m (always: the proof computes it) and, with transforms, m^-1 H.
 bool hermite_square(const ZMatrix& m, const ZInt& d, bool transforms, SquareForm* out) {
@@ -661,7 +726,10 @@ bool hermite_square(const ZMatrix& m, const ZInt& d, bool transforms, SquareForm
   // With transforms the whole of D m^-1 is needed; its last column and its
   // rows are then the two solves below.
   ZMatrix w;
-  if (transforms) w = square_solve(m, sp, ZMatrix::identity(n), d, false);
+  if (transforms) {
+    w = square_solve(m, sp, ZMatrix::identity(n), d, false);
+    if (!solve_holds(m, sp, w, d)) return false;
+  }
   ZMatrix u(n, 1);  // B's maximal minors, up to sign
   if (transforms) {
     for (std::int32_t i = 0; i < n; ++i) u.at(i, 0) = w.at(i, n - 1);
@@ -719,7 +787,7 @@ bool hermite_square(const ZMatrix& m, const ZInt& d, bool transforms, SquareForm
     ZInt acc = u.at(pick[0], 0);
     for (std::int32_t t = 1; t < k; ++t) {
       ZInt s, tt;
-      acc = ZInt::xgcd(acc, u.at(pick[static_cast<std::size_t>(t)], 0), &s, &tt);
+      acc = cofactors(acc, u.at(pick[static_cast<std::size_t>(t)], 0), &s, &tt);
       for (std::int32_t l = 0; l < t; ++l) lambda[static_cast<std::size_t>(l)] *= s;
       lambda[static_cast<std::size_t>(t)] = tt;
     }
@@ -727,16 +795,22 @@ bool hermite_square(const ZMatrix& m, const ZInt& d, bool transforms, SquareForm
       acc = -acc;
       for (ZInt& l : lambda) l = -l;
     }
+    for (ZInt& l : lambda) l = l.mod(d);
     std::vector<ZInt> fc(static_cast<std::size_t>(n));
     for (std::int32_t r = 0; r < n; ++r) {
+      if (k == 1 && lambda[0].is_one()) {
+        fc[static_cast<std::size_t>(r)] = f.at(r, 0).mod(d);
+        continue;
+      }
       ZInt sum;
-      for (std::int32_t t = 0; t < k; ++t) sum += lambda[static_cast<std::size_t>(t)].mod(d) * f.at(r, t);
+      for (std::int32_t t = 0; t < k; ++t) add_product(sum, lambda[static_cast<std::size_t>(t)], f.at(r, t));
       fc[static_cast<std::size_t>(r)] = sum.mod(d);
     }
     if ((fc[static_cast<std::size_t>(n - 1)] - acc).mod(d).sign() != 0) return false;
-    ZInt gq, inv;
+    ZInt gq, inv, unused;
     ZInt::divides(acc, g, &gq);
-    if (!ZInt::inverse_mod(gq, last, &inv)) return false;
+    if (!cofactors(gq.mod(last), last, &inv, &unused).is_one()) return false;
+    inv = inv.mod(last);
     for (std::int32_t j = 0; j + 1 < n; ++j) {
       ZInt c = fc[static_cast<std::size_t>(j)] * hb.at(j, j);
       for (std::int32_t r : nt)
@@ -775,6 +849,10 @@ bool hermite_square(const ZMatrix& m, const ZInt& d, bool transforms, SquareForm
   if (sp != nullptr)
     for (std::size_t t = 0; t < sp->free.size(); ++t)
       unit_row[static_cast<std::size_t>(sp->free[t])] = sp->lead + static_cast<std::int32_t>(t);
+  // D divides every sum: U = m^-1 H is integral, m W = D I and the lattice
+  // of H being proven. Long divisors go by exact division.
+  const bool exact = d.digits() >= normal_form_exact_digits;
+  const ExactDivisor by_d(d);
   out->u = ZMatrix(n, n);
   for (std::int32_t j = 0; j < n; ++j) {
     check_interrupt();
@@ -788,10 +866,19 @@ bool hermite_square(const ZMatrix& m, const ZInt& d, bool transforms, SquareForm
       for (std::int32_t k : nt)
         if (k > j) add_product(sum, w.at(r, k), out->h.at(k, j));
       if (j + 1 < n) add_product(sum, w.at(r, n - 1), out->h.at(n - 1, j));
-      if (!ZInt::divides(sum, d, &out->u.at(r, j))) return false;
+      if (exact)
+        out->u.at(r, j) = by_d.quotient(sum);
+      else if (!ZInt::divides(sum, d, &out->u.at(r, j)))
+        return false;
     }
   }
   return true;
+}
+
+// |det s|: by images modulo word primes for small sides, where the
+// determinant methods' fixed costs dominate.
+ZInt block_determinant(const ZMatrix& s) {
+  return s.rows <= normal_form_crt_det_side ? crt_abs_determinant(s) : abs_int_determinant(s);
 }
 
 // A prime below 2^31 for the rank profile: the k-th downwards.
@@ -886,7 +973,7 @@ bool hermite_with_profile(const ZMatrix& a, bool transforms, std::uint32_t p, co
     std::vector<std::int32_t> sorted_c = csel;
     std::sort(sorted_c.begin(), sorted_c.end());
     const ZMatrix core = submatrix(a, rsel, sorted_c);
-    if (det == nullptr) d = abs_int_determinant(core);
+    if (det == nullptr) d = block_determinant(core);
     if (d.is_zero()) return false;
     // The square completion: A_R, then e_c for the columns not in C.
     ZMatrix m(cols, cols);
@@ -910,6 +997,22 @@ bool hermite_with_profile(const ZMatrix& a, bool transforms, std::uint32_t p, co
       const ZMatrix y = scaled_solve(core.transposed(), submatrix(a, rest, sorted_c).transposed(), d);
       const ZMatrix lead = submatrix(sq.h, all_of(k), all_of(k));
       const std::vector<std::int32_t> nt = nontrivial_rows(lead);
+      // Many rows: proven first by A_R^T (D C)^T = D A_rest^T over every
+      // column, A_R's short entries by y's digits: C A_R = A_rest, so those
+      // rows lie in A_R's span (a wrong rank fails here) and C L = A_rest U
+      // is integral (U = M^-1 H_M, unimodular as H_M is proven), which makes
+      // the divisions by D exact.
+      const bool by_solve = rows - k >= normal_form_proof_rows;
+      if (by_solve) {
+        ZMatrix art(cols, k), want(cols, rows - k);
+        for (std::int32_t c = 0; c < cols; ++c) {
+          for (std::int32_t j = 0; j < k; ++j) art.at(c, j) = a.at(rsel[static_cast<std::size_t>(j)], c);
+          for (std::int32_t i = 0; i < rows - k; ++i) want.at(c, i) = d * a.at(rest[static_cast<std::size_t>(i)], c);
+        }
+        if (!product_equals(art, y, want)) return false;
+      }
+      const bool exact = by_solve && d.digits() >= normal_form_exact_digits;
+      const ExactDivisor by_d(d);
       for (std::int32_t i = 0; i < rows - k; ++i) {
         check_interrupt();
         for (std::int32_t j = 0; j < k; ++j) {
@@ -917,12 +1020,15 @@ bool hermite_with_profile(const ZMatrix& a, bool transforms, std::uint32_t p, co
           add_product(sum, y.at(j, i), lead.at(j, j));
           for (std::int32_t t : nt)
             if (t > j) add_product(sum, y.at(t, i), lead.at(t, j));
-          if (!ZInt::divides(sum, d, &out->form.at(k + i, j))) return false;
+          if (exact)
+            out->form.at(k + i, j) = by_d.quotient(sum);
+          else if (!ZInt::divides(sum, d, &out->form.at(k + i, j)))
+            return false;
         }
       }
-      // Proof of those rows: each column of A is (L z; C L z) with z the
-      // leading part of H_M^-1 M's column; a wrong rank fails here.
-      for (std::int32_t c = 0; c < cols; ++c) {
+      // Few rows: proven after, each column of A being (L z; C L z) with z
+      // the leading part of H_M^-1 M's column; a wrong rank fails here.
+      for (std::int32_t c = 0; c < cols && !by_solve; ++c) {
         check_interrupt();
         for (std::int32_t i = 0; i < rows - k; ++i) {
           ZInt sum;
@@ -937,12 +1043,17 @@ bool hermite_with_profile(const ZMatrix& a, bool transforms, std::uint32_t p, co
     }
   }
   if (!transforms) return true;
+  // The identities. H U^-1 = P A holds entry by entry (U^-1 = H_M^-1 M came
+  // from exact divisions, the rows below the rank were checked), and U =
+  // W H_M / D exactly with W = D M^-1 proven in hermite_square, so U^-1 U =
+  // I and P A U = H. P is a permutation when order is one.
+  std::vector<bool> seen(static_cast<std::size_t>(rows), false);
+  for (std::int32_t r : out->order) {
+    if (r < 0 || r >= rows || seen[static_cast<std::size_t>(r)]) return false;
+    seen[static_cast<std::size_t>(r)] = true;
+  }
   permutation(out->order, &out->left, &out->left_inv);
-  // The identities. H U^-1 = P A holds entry by entry (U^-1 came from
-  // exact divisions, the rows below the rank were checked), so P A U = H
-  // follows from U^-1 U = I, the one product left to check.
-  return product_equals(out->right_inv, out->right, ZMatrix::identity(cols)) &&
-         out->left * out->left_inv == ZMatrix::identity(rows);
+  return static_cast<std::int32_t>(out->order.size()) == rows;
 }
 
 }  // namespace
@@ -994,7 +1105,7 @@ bool hermite_bounded(const ZMatrix& a, bool transforms, FormResult* out, bool ex
     return true;
   }
   if (a.rows == a.cols && a.rows > 0) {
-    const ZInt d = abs_int_determinant(a);
+    const ZInt d = block_determinant(a);
     if (!d.is_zero()) return hermite_with_profile(a, transforms, 0, &d, out);
   }
   for (std::int32_t k = 0; k < 4; ++k)

@@ -17,9 +17,10 @@
 // the modular route is proven before it is returned: the lattice of the form
 // equals that of A (one inclusion checked exactly, the other from equal
 // determinants). With transforms, H U^-1 = P A holds entry by entry (U^-1
-// comes from exact divisions) and U^-1 U = I is checked by an exact
-// product, which gives P A U = H; for the Smith form X X^-1 = I, Y^-1 Y =
-// I and X A Y = S are checked by exact products.
+// comes from exact divisions) and U = W H / D by exact divisions, from W
+// = D M^-1 for the square completion M of A, checked by the exact product
+// M W = D I: so U^-1 U = I and P A U = H; for the Smith form X X^-1 = I,
+// Y^-1 Y = I and X A Y = S are checked by exact products.
 #pragma once
 
 #include <cstdint>

@@ -24,6 +24,7 @@
 #include "numbers/primes.h"
 #include "numbers/bigint.h"
 #include "matrix/owned_cells.h"
+#include "matrix/residue_rows.h"
 #include "numbers/node_handles.h"
 #include "numbers/word_field.h"
 
@@ -93,6 +94,58 @@ inline void add_scaled(double* __restrict dst, const double* __restrict src, dou
     axpy(dst, src, f, b);
 }
 
+// ---- Words of the lifted values: little-endian 64-bit, no leading zero word.
+
+// x := x m + a (m, a < 2^64).
+void mul_add_words(std::vector<std::uint64_t>* x, std::uint64_t m, std::uint64_t a) {
+  std::uint64_t carry = a;
+  for (std::uint64_t& w : *x) {
+    const unsigned __int128 z = static_cast<unsigned __int128>(w) * m + carry;
+    w = static_cast<std::uint64_t>(z);
+    carry = static_cast<std::uint64_t>(z >> 64);
+  }
+  if (carry != 0) x->push_back(carry);
+}
+
+// Whether x > P / 2 for odd P, i.e. 2 x > P.
+bool above_half(const std::vector<std::uint64_t>& x, const std::vector<std::uint64_t>& P) {
+  // 2 x word by word from the top against P.
+  const std::size_t n = std::max(x.size() + 1, P.size());
+  for (std::size_t i = n; i-- > 0;) {
+    const std::uint64_t hi = i < x.size() ? x[i] << 1 : 0;
+    const std::uint64_t lo = i > 0 && i - 1 < x.size() ? x[i - 1] >> 63 : 0;
+    const std::uint64_t twice = hi | lo, q = i < P.size() ? P[i] : 0;
+    if (twice != q) return twice > q;
+  }
+  return false;
+}
+
+// x := P - x (x <= P).
+void sub_from_words(const std::vector<std::uint64_t>& P, std::vector<std::uint64_t>* x) {
+  x->resize(P.size(), 0);
+  unsigned char borrow = 0;
+  for (std::size_t i = 0; i < P.size(); ++i) {
+    const unsigned __int128 t = static_cast<unsigned __int128>(P[i]) - (*x)[i] - borrow;
+    (*x)[i] = static_cast<std::uint64_t>(t);
+    borrow = static_cast<unsigned char>((t >> 64) != 0);
+  }
+  while (!x->empty() && x->back() == 0) x->pop_back();
+}
+
+// The digits base 2^28 of x, least significant first.
+void words_to_digits(const std::vector<std::uint64_t>& x, std::vector<std::uint32_t>* d) {
+  d->clear();
+  unsigned __int128 acc = 0;
+  int have = 0;
+  for (std::uint64_t w : x) {
+    acc |= static_cast<unsigned __int128>(w) << have;
+    have += 64;
+    for (; have >= 28; have -= 28, acc >>= 28) d->push_back(static_cast<std::uint32_t>(acc & ((1u << 28) - 1)));
+  }
+  if (have > 0) d->push_back(static_cast<std::uint32_t>(acc));
+  while (!d->empty() && d->back() == 0) d->pop_back();
+}
+
 // X by lifting, or false when the entries are too large for the doubles.
 // The right-hand sides go in blocks: each step solves a block with the LU
 // (substitutions in doubles, a block row at a time) and takes the
@@ -160,7 +213,7 @@ bool lift_solve(const ZMatrix& s, const ZMatrix& v, const ZInt& d, const std::ve
     for (std::size_t j = 0; j < b; ++j) need = std::max(need, bits[static_cast<std::size_t>(j0) + j]);
     const auto steps = std::max(static_cast<std::int64_t>(std::ceil((need + 1.0) / step_bits)),
                                 static_cast<std::int64_t>(d_digits.size()));
-    std::vector<double> resid(m * b), vb(m * b), y(m * b), x(m * b), acc(b), part(b);
+    std::vector<double> resid(m * b), vb(m * b), y(m * b), x(m * b), part(b);
     for (std::size_t i = 0; i < m; ++i)
       for (std::size_t j = 0; j < b; ++j)
         vb[i * b + j] = static_cast<double>(v.at(static_cast<std::int32_t>(i), j0 + static_cast<std::int32_t>(j)).to_int64());
@@ -169,30 +222,32 @@ bool lift_solve(const ZMatrix& s, const ZMatrix& v, const ZInt& d, const std::ve
     for (std::int64_t t = 0; t < steps; ++t) {
       check_interrupt();
       // y := L^-1 (P r), x := U^-1 y, modulo p.
+      // Each row's residues stay in [0, p); the sums of a chunk are reduced
+      // row by row (residue_rows.h).
       for (std::size_t k = 0; k < m; ++k) {
-        const double* rk = resid.data() + static_cast<std::size_t>(perm[k]) * b;
-        for (std::size_t j = 0; j < b; ++j) acc[j] = reduce_double(rk[j], dp, inv_p);
+        double* yk = y.data() + k * b;
+        residue_row(yk, resid.data() + static_cast<std::size_t>(perm[k]) * b, b, dp, inv_p);
         const double* l = lu.data() + k * m;
         for (std::size_t i0 = 0; i0 < k; i0 += chunk) {
           const std::size_t i1 = std::min(k, i0 + chunk);
           std::fill(part.begin(), part.end(), 0.0);
           for (std::size_t i = i0; i < i1; ++i)
             if (l[i] != 0.0) add_scaled(part.data(), y.data() + i * b, l[i], b);
-          for (std::size_t j = 0; j < b; ++j) acc[j] -= reduce_double(part[j], dp, inv_p);
+          sub_residue_row(yk, part.data(), b, dp, inv_p);
         }
-        for (std::size_t j = 0; j < b; ++j) y[k * b + j] = reduce_double(acc[j], dp, inv_p);
       }
       for (std::size_t i = m; i-- > 0;) {
         const double* u = lu.data() + i * m;
-        for (std::size_t j = 0; j < b; ++j) acc[j] = y[i * b + j];
+        double* xi = x.data() + i * b;
+        std::copy(y.begin() + static_cast<std::ptrdiff_t>(i * b), y.begin() + static_cast<std::ptrdiff_t>((i + 1) * b), xi);
         for (std::size_t c0 = i + 1; c0 < m; c0 += chunk) {
           const std::size_t c1 = std::min(m, c0 + chunk);
           std::fill(part.begin(), part.end(), 0.0);
           for (std::size_t c = c0; c < c1; ++c)
             if (u[c] != 0.0) add_scaled(part.data(), x.data() + c * b, u[c], b);
-          for (std::size_t j = 0; j < b; ++j) acc[j] -= reduce_double(part[j], dp, inv_p);
+          sub_residue_row(xi, part.data(), b, dp, inv_p);
         }
-        for (std::size_t j = 0; j < b; ++j) x[i * b + j] = reduce_double(reduce_double(acc[j], dp, inv_p) * diag_inv[i], dp, inv_p);
+        scale_residue_row(xi, xi, diag_inv[i], b, dp, inv_p);
       }
       std::uint32_t* dst = digits.data() + static_cast<std::size_t>(t) * m * b;
       for (std::size_t i = 0; i < m * b; ++i) dst[i] = static_cast<std::uint32_t>(x[i]);
@@ -204,35 +259,35 @@ bool lift_solve(const ZMatrix& s, const ZMatrix& v, const ZInt& d, const std::ve
         const double* srow = sm.data() + r * m;
         for (std::size_t c = 0; c < m; ++c)
           if (srow[c] != 0.0) add_scaled(rr, x.data() + c * b, -srow[c], b);
-        for (std::size_t j = 0; j < b; ++j) rr[j] = std::nearbyint(rr[j] * inv_p) + dt * vb[r * b + j];
+        shift_residual_row(rr, vb.data() + r * b, dt, b, inv_p);
       }
     }
-    // X = x mod p^K in the symmetric range, x from its digits by Horner.
-    ZInt P = 1;
-    for (std::int64_t t = 0; t < steps; ++t) P = P * ZInt(static_cast<std::int64_t>(p));
-    ZInt half;
-    ZInt::divmod(P, ZInt(2), &half, nullptr);
+    // X = x mod p^K in the symmetric range, x from its digits by Horner in
+    // 64-bit words, three digits a step (p^3 < 2^63): P = p^K, and x > P /
+    // 2 (P odd) stands for x - P.
+    std::vector<std::uint64_t> P{1}, x64;
+    for (std::int64_t t = 0; t < steps; ++t) mul_add_words(&P, p, 0);
     std::vector<std::uint32_t> mag;
-    const std::uint64_t p2 = std::uint64_t{p} * p;
     for (std::size_t i = 0; i < m; ++i)
       for (std::size_t j = 0; j < b; ++j) {
-        mag.clear();
-        // Two digits a step: mag := mag p^2 + (d_t p + d_(t-1)), p^2 < 2^42.
+        x64.clear();
         auto digit = [&](std::int64_t t) -> std::uint64_t { return digits[(static_cast<std::size_t>(t) * m + i) * b + j]; };
-        for (std::int64_t t = steps; t > 0; t -= 2) {
-          const bool pair = t >= 2;
-          const std::uint64_t mult = pair ? p2 : p;
-          std::uint64_t carry = pair ? digit(t - 1) * p + digit(t - 2) : digit(t - 1);
-          for (std::uint32_t& w : mag) {
-            const unsigned __int128 z = static_cast<unsigned __int128>(w) * mult + carry;
-            w = static_cast<std::uint32_t>(static_cast<std::uint64_t>(z) & ((1u << 28) - 1));
-            carry = static_cast<std::uint64_t>(z >> 28);
+        for (std::int64_t t = steps; t > 0;) {
+          const std::int64_t g = std::min<std::int64_t>(3, t);
+          std::uint64_t mult = 1, add = 0;
+          for (std::int64_t e = 0; e < g; ++e, --t) {
+            mult *= p;
+            add = add * p + digit(t - 1);
           }
-          for (; carry != 0; carry >>= 28) mag.push_back(static_cast<std::uint32_t>(carry & ((1u << 28) - 1)));
+          mul_add_words(&x64, mult, add);
         }
-        ZInt e = ZInt::from_digits(mag, 1);
-        if (compare(e, half) > 0) e -= P;
-        out->at(static_cast<std::int32_t>(i), j0 + static_cast<std::int32_t>(j)) = std::move(e);
+        int sign = 1;
+        if (above_half(x64, P)) {
+          sub_from_words(P, &x64);
+          sign = -1;
+        }
+        words_to_digits(x64, &mag);
+        out->at(static_cast<std::int32_t>(i), j0 + static_cast<std::int32_t>(j)) = ZInt::from_digits(mag, sign);
       }
   }
   return true;

@@ -1128,5 +1128,43 @@ TEST_F(NormalForms, WideStepsAsInLimbs) {
   }
 }
 
+TEST_F(NormalForms, ModularTransformsAlikeByEitherKernel) {
+  // Dense matrices of every shape past the exact elimination, with
+  // transforms: the forms and transforms of the route modulo a determinant
+  // are the same with its faster kernels (exact division from one digit,
+  // determinants by word images up to side 10, rows below the rank proven
+  // by their solve from two, cofactors in words to 124 bits) as with the
+  // plain ones (the long division, the determinant methods, the proof by
+  // the product, cofactors in big integers), for determinants of one digit
+  // and of several.
+  std::mt19937_64 rng(test_seed() ^ 5103);
+  Route route(true);
+  ScopedValue<std::int32_t> past{normal_form_exact_side, 0};
+  for (int round = 0; round < test_iterations(8); ++round) {
+    const std::size_t r = 2 + rng() % 9;
+    const std::size_t c = round % 4 == 1 ? r + 1 + rng() % 4 : round % 4 == 2 ? std::max<std::size_t>(1, r - 1 - rng() % 3) : r;
+    M a = random_int(rng, r, c, round % 2 == 0 ? 2 : 1 + static_cast<int>(rng() % 20));
+    if (round % 4 == 3)  // rank one short
+      for (std::size_t j = 0; j < c; ++j) a[r - 1][j] = a[0][j] * BigRef(2) - a[1][j];
+    Form want;
+    {
+      ScopedValue<std::int32_t> plain{normal_form_exact_digits, INT32_MAX};
+      ScopedValue<std::int32_t> methods{normal_form_crt_det_side, 0};
+      ScopedValue<std::int32_t> product{normal_form_proof_rows, INT32_MAX};
+      ScopedValue<std::int32_t> big{normal_form_cofactor_bits, 0};
+      want = normal_form(a, false, false);
+    }
+    EXPECT_TRUE(transforms_hold(a, want)) << "round " << round;
+    ScopedValue<std::int32_t> fast{normal_form_exact_digits, 1};
+    ScopedValue<std::int32_t> images{normal_form_crt_det_side, 10};
+    ScopedValue<std::int32_t> solve{normal_form_proof_rows, 2};
+    ScopedValue<std::int32_t> words{normal_form_cofactor_bits, 124};
+    const Form f = normal_form(a, false, false);
+    EXPECT_EQ(f.h, want.h) << "round " << round;
+    EXPECT_EQ(f.beta, want.beta) << "round " << round;
+    EXPECT_EQ(f.betinv, want.betinv) << "round " << round;
+  }
+}
+
 }  // namespace
 }  // namespace tavrin::test

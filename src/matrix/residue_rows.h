@@ -1,0 +1,28 @@
+// Rows of residues modulo a prime p < 2^26 held in doubles, each an integer
+// exact in its double: the row operations of the p-adic lifting in the
+// scaled solves (scaled_solve.h), as loops the compiler vectorises (one
+// clone per instruction set). Each is reduce_double (numbers/word_field.h)
+// entry by entry, branch-free: the quotient floor(x / p) from the
+// reciprocal is off by at most one, and one correction either way ends it.
+#pragma once
+
+#include <cstddef>
+
+namespace tavrin {
+
+// dst[j] := src[j] mod p in [0, p), |src[j]| < 2^52; dst: overwritten (may
+// be src); inv_p = 1 / p.
+void residue_row(double* dst, const double* src, std::size_t n, double p, double inv_p);
+
+// dst[j] := (dst[j] - src[j]) mod p for dst[j] in [0, p) and |src[j]| <
+// 2^52; src: kept.
+void sub_residue_row(double* dst, const double* src, std::size_t n, double p, double inv_p);
+
+// dst[j] := (src[j] f) mod p for src[j], f in [0, p); dst may be src.
+void scale_residue_row(double* dst, const double* src, double f, std::size_t n, double p, double inv_p);
+
+// r[j] := round(r[j] / p) + t v[j]: the residual's step down by p (r[j]
+// exactly divisible by p), the next digit's right-hand side joined; v: kept.
+void shift_residual_row(double* r, const double* v, double t, std::size_t n, double inv_p);
+
+}  // namespace tavrin
