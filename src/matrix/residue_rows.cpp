@@ -3,34 +3,26 @@
 
 #include <cmath>
 
+#include "numbers/word_field.h"
+
 namespace tavrin {
-
-namespace {
-
-inline double residue(double x, double p, double inv_p) {
-  const double r = x - std::floor(x * inv_p) * p;
-  const double up = r < 0.0 ? r + p : r;
-  return up >= p ? up - p : up;
-}
-
-}  // namespace
 
 __attribute__((target_clones("arch=x86-64-v4", "avx2", "default"))) void residue_row(
     double* dst, const double* src, std::size_t n, double p, double inv_p) {
-  for (std::size_t j = 0; j < n; ++j) dst[j] = residue(src[j], p, inv_p);
+  for (std::size_t j = 0; j < n; ++j) dst[j] = reduce_double_floor(src[j], p, inv_p);
 }
 
 __attribute__((target_clones("arch=x86-64-v4", "avx2", "default"))) void sub_residue_row(
     double* __restrict dst, const double* __restrict src, std::size_t n, double p, double inv_p) {
   for (std::size_t j = 0; j < n; ++j) {
-    const double d = dst[j] - residue(src[j], p, inv_p);  // in (-p, p)
+    const double d = dst[j] - reduce_double_floor(src[j], p, inv_p);  // in (-p, p)
     dst[j] = d < 0.0 ? d + p : d;
   }
 }
 
 __attribute__((target_clones("arch=x86-64-v4", "avx2", "default"))) void scale_residue_row(
     double* dst, const double* src, double f, std::size_t n, double p, double inv_p) {
-  for (std::size_t j = 0; j < n; ++j) dst[j] = residue(src[j] * f, p, inv_p);
+  for (std::size_t j = 0; j < n; ++j) dst[j] = reduce_double_floor(src[j] * f, p, inv_p);
 }
 
 __attribute__((target_clones("arch=x86-64-v4", "avx2", "default"))) void shift_residual_row(

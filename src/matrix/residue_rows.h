@@ -1,9 +1,8 @@
 // Rows of residues modulo a prime p < 2^26 held in doubles, each an integer
 // exact in its double: the row operations of the p-adic lifting in the
 // scaled solves (scaled_solve.h), as loops the compiler vectorises (one
-// clone per instruction set). Each is reduce_double (numbers/word_field.h)
-// entry by entry, branch-free: the quotient floor(x / p) from the
-// reciprocal is off by at most one, and one correction either way ends it.
+// clone per instruction set), each entry reduced by the kit's branch-free
+// reduce_double_floor (numbers/word_field.h).
 #pragma once
 
 #include <cstddef>
