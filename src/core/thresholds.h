@@ -396,13 +396,12 @@ extern std::int32_t normal_form_crt_det_side;
 // hermite_bounded.
 extern std::int32_t normal_form_proof_rows;
 
-// The route modulo a determinant runs the extended Euclidean algorithm of
-// its last row (the Bezout multipliers and an inverse modulo D / G) in
-// 128-bit words when both numbers have at most normal_form_cofactor_bits
-// bits, on big integers beyond: the same quotients, the same cofactors.
-// Default 124. Range 0..124 (0: big integers always). Reader:
-// hermite_square.
-extern std::int32_t normal_form_cofactor_bits;
+// The extended Euclidean algorithm of flat integers runs in 128-bit words
+// when both numbers have at most xgcd_wide_bits bits (and not both fit a
+// word, which has its own loop), on big integers beyond: the same
+// quotients, the same cofactors. Default 124. Range 0..124 (0: big
+// integers always). Reader: ZInt::xgcd.
+extern std::int32_t xgcd_wide_bits;
 
 // ---- Choosing primes ------------------------------------------------------------------------
 

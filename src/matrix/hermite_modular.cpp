@@ -534,49 +534,6 @@ std::vector<std::int32_t> nontrivial_rows(const ZMatrix& h) {
   return nt;
 }
 
-// ---- Cofactors in 128-bit words --------------------------------------------------------
-
-using u128 = unsigned __int128;
-using i128 = __int128;
-
-u128 magnitude_words(const ZInt& x) {  // |x| < 2^125
-  u128 v = 0;
-  const std::vector<std::uint32_t>& m = x.magnitude();
-  for (std::size_t i = m.size(); i-- > 0;) v = (v << 28) | m[i];
-  return v;
-}
-
-ZInt from_wide(i128 v) {
-  const int sign = v < 0 ? -1 : 1;
-  u128 m = v < 0 ? -static_cast<u128>(v) : static_cast<u128>(v);
-  std::vector<std::uint32_t> d;
-  for (; m != 0; m >>= 28) d.push_back(static_cast<std::uint32_t>(m & ((1u << 28) - 1)));
-  return ZInt::from_digits(std::move(d), sign);
-}
-
-// ZInt::xgcd (the same Euclidean quotients, so the same g, s and t), in
-// 128-bit words when |a| and |b| have at most normal_form_cofactor_bits
-// (<= 124) bits, where the cofactors and each q s stay below 2^126.
-ZInt cofactors(const ZInt& a, const ZInt& b, ZInt* s, ZInt* t) {
-  const std::int64_t most = std::min(normal_form_cofactor_bits, 124);
-  if (a.bit_length() > most || b.bit_length() > most || (a.is_small() && b.is_small())) return ZInt::xgcd(a, b, s, t);
-  u128 r0 = magnitude_words(a), r1 = magnitude_words(b);
-  i128 s0 = 1, s1 = 0, t0 = 0, t1 = 1;
-  while (r1 != 0) {
-    const u128 q = r0 / r1, r = r0 % r1;
-    r0 = r1;
-    r1 = r;
-    const i128 ns = s0 - static_cast<i128>(q) * s1, nt = t0 - static_cast<i128>(q) * t1;
-    s0 = s1;
-    s1 = ns;
-    t0 = t1;
-    t1 = nt;
-  }
-  *s = from_wide(a.sign() < 0 ? -s0 : s0);
-  *t = from_wide(b.sign() < 0 ? -t0 : t0);
-  return from_wide(static_cast<i128>(r0));
-}
-
 // acc += x * y, by one digit when y is short.
 void add_product(ZInt& acc, const ZInt& x, const ZInt& y) {
   if (x.is_zero() || y.is_zero()) return;
@@ -787,7 +744,7 @@ bool hermite_square(const ZMatrix& m, const ZInt& d, bool transforms, SquareForm
     ZInt acc = u.at(pick[0], 0);
     for (std::int32_t t = 1; t < k; ++t) {
       ZInt s, tt;
-      acc = cofactors(acc, u.at(pick[static_cast<std::size_t>(t)], 0), &s, &tt);
+      acc = ZInt::xgcd(acc, u.at(pick[static_cast<std::size_t>(t)], 0), &s, &tt);
       for (std::int32_t l = 0; l < t; ++l) lambda[static_cast<std::size_t>(l)] *= s;
       lambda[static_cast<std::size_t>(t)] = tt;
     }
@@ -807,10 +764,9 @@ bool hermite_square(const ZMatrix& m, const ZInt& d, bool transforms, SquareForm
       fc[static_cast<std::size_t>(r)] = sum.mod(d);
     }
     if ((fc[static_cast<std::size_t>(n - 1)] - acc).mod(d).sign() != 0) return false;
-    ZInt gq, inv, unused;
+    ZInt gq, inv;
     ZInt::divides(acc, g, &gq);
-    if (!cofactors(gq.mod(last), last, &inv, &unused).is_one()) return false;
-    inv = inv.mod(last);
+    if (!ZInt::inverse_mod(gq, last, &inv)) return false;
     for (std::int32_t j = 0; j + 1 < n; ++j) {
       ZInt c = fc[static_cast<std::size_t>(j)] * hb.at(j, j);
       for (std::int32_t r : nt)

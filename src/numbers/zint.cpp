@@ -24,6 +24,21 @@ std::int64_t to_i64(const std::vector<std::uint32_t>& m) {
   return static_cast<std::int64_t>(v);
 }
 
+// The magnitude m as one 128-bit word (at most 128 bits).
+unsigned __int128 to_u128(const std::vector<std::uint32_t>& m) {
+  unsigned __int128 v = 0;
+  for (std::size_t i = m.size(); i-- > 0;) v = (v << base_bits) | m[i];
+  return v;
+}
+
+// v as a ZInt.
+ZInt from_wide(__int128 v) {
+  auto m = v < 0 ? -static_cast<unsigned __int128>(v) : static_cast<unsigned __int128>(v);
+  std::vector<std::uint32_t> d;
+  for (; m != 0; m >>= base_bits) d.push_back(static_cast<std::uint32_t>(m & digit_mask));
+  return ZInt::from_digits(std::move(d), v < 0 ? -1 : 1);
+}
+
 }  // namespace
 
 std::int64_t word_xgcd(std::int64_t a, std::int64_t b, std::int64_t* s, std::int64_t* t) {
@@ -326,6 +341,26 @@ ZInt ZInt::xgcd(const ZInt& a, const ZInt& b, ZInt* s, ZInt* t) {
     *s = ZInt(ss);
     *t = ZInt(tt);
     return ZInt(g);
+  }
+  const std::int64_t wide = std::min(xgcd_wide_bits, 124);  // cofactors and q s stay below 2^126
+  if (a.bit_length() <= wide && b.bit_length() <= wide) {
+    using u128 = unsigned __int128;
+    using i128 = __int128;
+    u128 r0 = to_u128(a.mag_), r1 = to_u128(b.mag_);
+    i128 s0 = 1, s1 = 0, t0 = 0, t1 = 1;
+    while (r1 != 0) {
+      const u128 q = r0 / r1, r = r0 % r1;
+      r0 = r1;
+      r1 = r;
+      const i128 ns = s0 - static_cast<i128>(q) * s1, nt = t0 - static_cast<i128>(q) * t1;
+      s0 = s1;
+      s1 = ns;
+      t0 = t1;
+      t1 = nt;
+    }
+    *s = from_wide(a.sign() < 0 ? -s0 : s0);
+    *t = from_wide(b.sign() < 0 ? -t0 : t0);
+    return from_wide(static_cast<i128>(r0));
   }
   ZInt r0 = a.abs(), r1 = b.abs(), s0 = 1, s1 = 0, t0 = 0, t1 = 1;
   while (!r1.is_zero()) {

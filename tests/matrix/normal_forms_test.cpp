@@ -225,6 +225,14 @@ class NormalForms : public MatrixTest {
   ScopedValue<std::int32_t> half_{wanthalf, 1};
 };
 
+// The form and the transforms P, U and U^-1 of f equal want's; at: where.
+void expect_same_form(const Form& f, const Form& want, const std::string& at) {
+  EXPECT_EQ(f.h, want.h) << at;
+  EXPECT_EQ(f.alpha, want.alpha) << at;
+  EXPECT_EQ(f.beta, want.beta) << at;
+  EXPECT_EQ(f.betinv, want.betinv) << at;
+}
+
 TEST_F(NormalForms, PivotSearchTable) {
   struct Case {
     M diag;  // a column block (intfindbest) or a diagonal (the others)
@@ -602,10 +610,7 @@ TEST_F(NormalForms, EstimatedQuotientsMatchTheDivision) {
     for (std::int32_t bits : {20, 40}) {
       ScopedValue<std::int32_t> cut{normal_form_quotient_bits, bits};
       const Form f = normal_form(a, false, false);
-      EXPECT_EQ(f.h, want.h) << "round " << round << " cut " << bits;
-      EXPECT_EQ(f.beta, want.beta) << "round " << round << " cut " << bits;
-      EXPECT_EQ(f.betinv, want.betinv) << "round " << round << " cut " << bits;
-      EXPECT_EQ(f.alpha, want.alpha) << "round " << round << " cut " << bits;
+      expect_same_form(f, want, "round " + std::to_string(round) + " cut " + std::to_string(bits));
     }
   }
 }
@@ -635,10 +640,7 @@ TEST_F(NormalForms, TransformsAlikeWithOrWithoutTheExactElimination) {
     }
     ScopedValue<std::int32_t> cut{normal_form_exact_side, 0};
     const Form f = normal_form(a, false, false);
-    EXPECT_EQ(f.h, want.h) << "round " << round;
-    EXPECT_EQ(f.alpha, want.alpha) << "round " << round;
-    EXPECT_EQ(f.beta, want.beta) << "round " << round;
-    EXPECT_EQ(f.betinv, want.betinv) << "round " << round;
+    expect_same_form(f, want, "round " + std::to_string(round));
     EXPECT_TRUE(transforms_hold(a, f)) << "round " << round;
   }
 }
@@ -671,10 +673,7 @@ TEST_F(NormalForms, SolvesInTheLeadingBlockAgreeWithTheWholeCompletion) {
     for (std::int32_t cut_at : {1, unit, unit + 1}) {
       ScopedValue<std::int32_t> cut{normal_form_split_rows, std::max(cut_at, 1)};
       const Form f = normal_form(a, false, false);
-      EXPECT_EQ(f.h, want.h) << "round " << round << " cut " << cut_at;
-      EXPECT_EQ(f.alpha, want.alpha) << "round " << round << " cut " << cut_at;
-      EXPECT_EQ(f.beta, want.beta) << "round " << round << " cut " << cut_at;
-      EXPECT_EQ(f.betinv, want.betinv) << "round " << round << " cut " << cut_at;
+      expect_same_form(f, want, "round " + std::to_string(round) + " cut " + std::to_string(cut_at));
       EXPECT_EQ(normal_form(a, false, false, nullptr, false).h, want.h) << "round " << round;
       const Form smith = normal_form(a, false, true);
       EXPECT_EQ(smith.h, want_smith.h) << "round " << round << " cut " << cut_at;
@@ -1051,11 +1050,8 @@ TEST_F(NormalForms, CellsStraightToTheEliminationAsThroughCopies) {
         const std::string at = "round " + std::to_string(round) + " sparse " + std::to_string(sparse) +
                                " transforms " + std::to_string(transforms);
         EXPECT_EQ(f.rank, want.rank) << at;
-        EXPECT_EQ(f.h, want.h) << at;
-        EXPECT_EQ(f.alpha, want.alpha) << at;
+        expect_same_form(f, want, at);
         EXPECT_EQ(f.alphinv, want.alphinv) << at;
-        EXPECT_EQ(f.beta, want.beta) << at;
-        EXPECT_EQ(f.betinv, want.betinv) << at;
         EXPECT_TRUE(hermite_shape(f, false)) << at;
         if (transforms) {
           EXPECT_TRUE(transforms_hold(a, f)) << at;
@@ -1088,10 +1084,7 @@ TEST_F(NormalForms, WordColumnsAsEntryByEntry) {
         ScopedValue<std::int32_t> at{normal_form_word_column, cut};
         const Form f = normal_form(a, sparse, false);
         const std::string where = "round " + std::to_string(round) + " cut " + std::to_string(cut);
-        EXPECT_EQ(f.h, want.h) << where;
-        EXPECT_EQ(f.alpha, want.alpha) << where;
-        EXPECT_EQ(f.beta, want.beta) << where;
-        EXPECT_EQ(f.betinv, want.betinv) << where;
+        expect_same_form(f, want, where);
       }
     }
   }
@@ -1120,10 +1113,7 @@ TEST_F(NormalForms, WideStepsAsInLimbs) {
     for (std::int32_t bits : {80, 125}) {
       ScopedValue<std::int32_t> cut{normal_form_wide_bits, bits};
       const Form f = normal_form(a, false, false);
-      EXPECT_EQ(f.h, want.h) << "round " << round << " cut " << bits;
-      EXPECT_EQ(f.alpha, want.alpha) << "round " << round << " cut " << bits;
-      EXPECT_EQ(f.beta, want.beta) << "round " << round << " cut " << bits;
-      EXPECT_EQ(f.betinv, want.betinv) << "round " << round << " cut " << bits;
+      expect_same_form(f, want, "round " + std::to_string(round) + " cut " + std::to_string(bits));
     }
   }
 }
@@ -1151,18 +1141,16 @@ TEST_F(NormalForms, ModularTransformsAlikeByEitherKernel) {
       ScopedValue<std::int32_t> plain{normal_form_exact_digits, INT32_MAX};
       ScopedValue<std::int32_t> methods{normal_form_crt_det_side, 0};
       ScopedValue<std::int32_t> product{normal_form_proof_rows, INT32_MAX};
-      ScopedValue<std::int32_t> big{normal_form_cofactor_bits, 0};
+      ScopedValue<std::int32_t> big{xgcd_wide_bits, 0};
       want = normal_form(a, false, false);
     }
     EXPECT_TRUE(transforms_hold(a, want)) << "round " << round;
     ScopedValue<std::int32_t> fast{normal_form_exact_digits, 1};
     ScopedValue<std::int32_t> images{normal_form_crt_det_side, 10};
     ScopedValue<std::int32_t> solve{normal_form_proof_rows, 2};
-    ScopedValue<std::int32_t> words{normal_form_cofactor_bits, 124};
+    ScopedValue<std::int32_t> words{xgcd_wide_bits, 124};
     const Form f = normal_form(a, false, false);
-    EXPECT_EQ(f.h, want.h) << "round " << round;
-    EXPECT_EQ(f.beta, want.beta) << "round " << round;
-    EXPECT_EQ(f.betinv, want.betinv) << "round " << round;
+    expect_same_form(f, want, "round " + std::to_string(round));
   }
 }
 

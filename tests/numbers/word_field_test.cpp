@@ -11,6 +11,8 @@
 #include <tuple>
 #include <vector>
 
+#include "core/mode_guard.h"
+#include "core/thresholds.h"
 #include "numbers/garner.h"
 #include "numbers/ntt_impl.h"
 #include "numbers/primes.h"
@@ -170,6 +172,37 @@ TEST(ZInt, MulAddIsHornersStep) {
     v = v * BigRef(m) + BigRef(a);
     ASSERT_EQ(ref_of(z), v) << "step " << i;
     ASSERT_EQ(z.is_zero(), v.is_zero());
+  }
+}
+
+// The extended Euclidean algorithm in 128-bit words gives the big-integer
+// steps' g, s and t (the same quotients), on both sides of the width cut
+// and of the word, signs mixed, and s a + t b = g.
+TEST(ZInt, XgcdInWideWordsAsOnBigIntegers) {
+  std::mt19937_64 rng(test_seed() + 9);
+  SCOPED_TRACE(::testing::Message() << "seed " << test_seed());
+  auto random_of = [&](int bits) {
+    ZInt x;
+    for (int b = 0; b < bits; b += 16) x.mul_add(1u << 16, static_cast<std::uint32_t>(rng() & 0xffff));
+    return (rng() & 1) != 0 ? -x : x;
+  };
+  for (int i = 0; i < 400; ++i) {
+    const int bits_a = 40 + static_cast<int>(rng() % 100), bits_b = 8 + static_cast<int>(rng() % 130);
+    ZInt a = random_of(bits_a), b = random_of(bits_b);
+    if (i % 10 == 0) b = a * random_of(20);  // one divides the other
+    ZInt s1, t1, s2, t2, g1, g2;
+    {
+      ScopedValue<std::int32_t> big{xgcd_wide_bits, 0};
+      g1 = ZInt::xgcd(a, b, &s1, &t1);
+    }
+    {
+      ScopedValue<std::int32_t> wide{xgcd_wide_bits, 124};
+      g2 = ZInt::xgcd(a, b, &s2, &t2);
+    }
+    ASSERT_EQ(ref_of(g2), ref_of(g1)) << i;
+    ASSERT_EQ(ref_of(s2), ref_of(s1)) << i;
+    ASSERT_EQ(ref_of(t2), ref_of(t1)) << i;
+    ASSERT_EQ(ref_of(s2 * a + t2 * b), ref_of(g2)) << i;
   }
 }
 
