@@ -117,6 +117,7 @@ BENCHMARK(BM_sparse_product)
     ->Args({300, 0})
     ->Args({300, 2147483629})
     ->Args({1000, 0})
+    ->Args({1000, 2147483629})
     ->Unit(benchmark::kMillisecond);
 
 // The copying sum of (1 + x + y + z)^k and (1 + x + y + z)^(k-1).
