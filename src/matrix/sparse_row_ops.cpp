@@ -38,10 +38,12 @@ constexpr __int128 word_limit62 = __int128{1} << 62;
 // make() forms when column q is present there.
 template <class OnMatch, class Make>
 void merge_one(colm_ptrptr head, std::int32_t k, std::int32_t q, OnMatch on_match, Make make) {
-  colm_ptrptr qs = seek(head, q);
+  // One walk along the row: the first of the two columns, then on to the other.
+  colm_ptrptr link = k < q ? seek(head, k) : nullptr;
+  colm_ptrptr qs = seek(link != nullptr ? link : head, q);
   if (*qs == nullptr || (*qs)->coord != q) return;
   colm_ptr src = *qs;
-  colm_ptrptr link = seek(head, k);
+  if (link == nullptr) link = seek(k > q ? &src->next : head, k);
   if (*link != nullptr && (*link)->coord == k) {
     if (!on_match(*link, src)) free_colm(link);
   } else if (quoly v = make(src); v != nullptr) {
