@@ -205,8 +205,9 @@ void sparse_row_add(sparseptr sp, quoly factor, std::int32_t k, std::int32_t q) 
 
 void sparse_col_add(sparseptr sp, quoly factor, std::int32_t rows, std::int32_t k,
                     std::int32_t q) {
-  for (std::int32_t r = 1; r <= rows; ++r)
-    merge_one(sparse_row(sp, r), k, q, exact_match(factor), exact_make(factor));
+  const auto match = exact_match(factor);
+  const auto make = exact_make(factor);
+  for (std::int32_t r = 1; r <= rows; ++r) merge_one(sparse_row(sp, r), k, q, match, make);
 }
 
 void sparse_sub_multiple(colm_ptrptr link, colm_ptr src, quoly factor) {
