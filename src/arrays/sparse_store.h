@@ -52,6 +52,7 @@ sparseptr sparse_frame_of(sparseptr sp, std::int32_t r);
 
 // The head link of row r of the matrix sp.
 inline colm_ptrptr sparse_row(sparseptr sp, std::int32_t r) {
+  if (r <= sparse_frame_rows) return &sp->indx[r - 1];  // the first frame: no walk
   return &sparse_frame_of(sp, r)->indx[(r - 1) % sparse_frame_rows];
 }
 

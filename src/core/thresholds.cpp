@@ -88,6 +88,7 @@ std::int32_t sparse_dense_fill = 3;
 std::int32_t sparse_dense_int_fill = 4;
 std::int32_t sparse_dense_mod_fill = 120;
 std::int32_t sparse_dense_char2_fill = 80;
+std::int32_t sparse_word_steps = 1;
 std::int32_t recurrence_inverse_side = 16;
 std::size_t inverse_grid_words = std::size_t{1} << 24;
 std::int32_t mod_det_method_cut = 150;

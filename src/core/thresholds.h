@@ -535,6 +535,13 @@ extern std::int32_t sparse_dense_int_fill;
 extern std::int32_t sparse_dense_mod_fill;
 extern std::int32_t sparse_dense_char2_fill;
 
+// The sparse row and column additions (row_ops.h) sum an entry and a
+// product of integers of at most two limbs each in words, in rational
+// arithmetic, when sparse_word_steps is non-zero and the sum is below
+// 2^62; otherwise through the value arithmetic. The same entries either
+// way. Default 1. Range 0 or 1. Reader: sparse_row_add, sparse_col_add.
+extern std::int32_t sparse_word_steps;
+
 // Side up to which the router inverts a dense matrix of polynomials over
 // the rationals in one variable by the recurrence of the sparse inverses
 // instead of Gauss-Jordan (in more variables the recurrence is sooner at

@@ -123,17 +123,6 @@ void clear(const Outputs& out) {
   }
 }
 
-// x := v, a word (a one-limb number keeps its limb).
-void put_word(std::int64_t v, imptr x) {
-  if (v <= -limb_base || v >= limb_base) {
-    ZInt::store_word(v, x);
-  } else if (x->size == 1) {
-    x->head->value = static_cast<std::int32_t>(v);
-  } else {
-    special_set(static_cast<std::int32_t>(v), x);
-  }
-}
-
 // The cell := entry (i, j) of part p of d, whose word (or big_entry) is v
 // (a fresh cell when it has none).
 void put_entry(const DirectHermite& d, DirectHermite::Part p, std::int32_t i, std::int32_t j, std::int64_t v,
@@ -142,7 +131,7 @@ void put_entry(const DirectHermite& d, DirectHermite::Part p, std::int32_t i, st
     if (cell == nullptr)
       cell = fresh_cell(v);
     else
-      put_word(v, cell->ncoef);
+      set_word_number(v, cell->ncoef);
     return;
   }
   if (cell == nullptr) {
@@ -162,7 +151,7 @@ void put_cell(std::int32_t v, quoly& cell) {
   if (cell == nullptr)
     cell = fresh_cell(v);
   else
-    put_word(v, cell->ncoef);
+    set_word_number(v, cell->ncoef);
 }
 
 // A fresh sparse matrix of the non-zero entries of part p of d (s x cols).

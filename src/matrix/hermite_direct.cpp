@@ -49,6 +49,8 @@ constexpr std::int64_t work_floor = 15000;
 constexpr std::int32_t dense_side = 20;
 
 using u128 = unsigned __int128;
+
+std::uint64_t magnitude(std::int64_t v) { return v < 0 ? 0 - static_cast<std::uint64_t>(v) : static_cast<std::uint64_t>(v); }
 // The limbs a slot of long entries starts with room for.
 constexpr std::size_t slot_limbs = 8;
 
@@ -158,7 +160,11 @@ class WideInt {
   // *this += a * b, or -= with subtract.
   void add_product(const WideInt& a, const WideInt& b, bool subtract) {
     if (a.sign_ == 0 || b.sign_ == 0) return;
-    if ((a.mag_.size() == 1 || b.mag_.size() == 1) && sign_ != -a.sign_ * b.sign_ * (subtract ? -1 : 1)) {
+    if ((a.mag_.size() == 1 || b.mag_.size() == 1) && sign_ == a.sign_ * b.sign_ * (subtract ? 1 : -1)) {
+      sub_word_product(a.mag_.size() == 1 ? b : a, a.mag_.size() == 1 ? a.mag_[0] : b.mag_[0]);
+      return;
+    }
+    if (a.mag_.size() == 1 || b.mag_.size() == 1) {
       // The same sign (or zero) and a one-limb factor: one pass, no product.
       const WideInt& longer = a.mag_.size() == 1 ? b : a;
       const std::uint64_t f = a.mag_.size() == 1 ? a.mag_[0] : b.mag_[0];
@@ -229,7 +235,79 @@ class WideInt {
     trim();
   }
 
+  // *this += sign * m (sign +-1).
+  void add_magnitude(u128 m, int sign) {
+    if (m == 0) return;
+    const auto lo = static_cast<std::uint64_t>(m), hi = static_cast<std::uint64_t>(m >> 64);
+    if (sign_ == 0 || sign_ == sign) {
+      if (mag_.size() < 2) mag_.resize(2, 0);
+      u128 t = static_cast<u128>(mag_[0]) + lo;
+      mag_[0] = static_cast<std::uint64_t>(t);
+      t = static_cast<u128>(mag_[1]) + hi + static_cast<std::uint64_t>(t >> 64);
+      mag_[1] = static_cast<std::uint64_t>(t);
+      std::uint64_t carry = static_cast<std::uint64_t>(t >> 64);
+      for (std::size_t i = 2; carry != 0; ++i) {
+        if (i == mag_.size()) {
+          mag_.push_back(carry);
+          break;
+        }
+        carry = ++mag_[i] == 0 ? 1 : 0;
+      }
+      sign_ = sign;
+      trim();
+      return;
+    }
+    if (mag_.size() <= 2) {  // both fit 128 bits: the difference directly
+      const u128 mine = (mag_.size() == 2 ? static_cast<u128>(mag_[1]) << 64 : 0) | mag_[0];
+      if (mine < m) sign_ = sign;
+      const u128 d = mine < m ? m - mine : mine - m;
+      mag_.assign({static_cast<std::uint64_t>(d), static_cast<std::uint64_t>(d >> 64)});
+      trim();
+      return;
+    }
+    // |this| >= 2^128 > m.
+    std::uint64_t borrow = mag_[0] < lo ? 1 : 0;
+    mag_[0] -= lo;
+    const u128 t = static_cast<u128>(mag_[1]) - hi - borrow;
+    mag_[1] = static_cast<std::uint64_t>(t);
+    borrow = static_cast<std::uint64_t>(t >> 64) != 0 ? 1 : 0;
+    for (std::size_t i = 2; borrow != 0; ++i) borrow = mag_[i]-- == 0 ? 1 : 0;
+    trim();
+  }
+
  private:
+  // |this| -= |longer| f (a product of the opposite sign to this non-zero
+  // value), in one pass: the difference is taken in two's complement over
+  // one limb more than either magnitude, and a borrow out of the top means
+  // the product was the larger, so the limbs are negated and the sign flips.
+  void sub_word_product(const WideInt& longer, std::uint64_t f) {
+    const std::size_t nl = longer.mag_.size();
+    const std::size_t n = std::max(mag_.size(), nl + 1);
+    mag_.resize(n, 0);
+    std::uint64_t carry = 0;  // the product's high limb and the borrow, at most 2^64 - 1
+    std::size_t i = 0;
+    for (; i < nl; ++i) {
+      const u128 t = static_cast<u128>(longer.mag_[i]) * f + carry;
+      const auto lo = static_cast<std::uint64_t>(t);
+      const std::uint64_t m = mag_[i];
+      mag_[i] = m - lo;
+      carry = static_cast<std::uint64_t>(t >> 64) + (m < lo ? 1 : 0);
+    }
+    for (; carry != 0 && i < n; ++i) {
+      const std::uint64_t m = mag_[i];
+      mag_[i] = m - carry;
+      carry = m < carry ? 1 : 0;
+    }
+    if (carry != 0) {
+      std::uint64_t c = 1;
+      for (std::uint64_t& l : mag_) {
+        l = ~l + c;
+        c = (l == 0 && c == 1) ? 1 : 0;
+      }
+      sign_ = -sign_;
+    }
+    trim();
+  }
   void trim() {
     while (!mag_.empty() && mag_.back() == 0) mag_.pop_back();
     if (mag_.empty()) sign_ = 0;
@@ -474,6 +552,17 @@ class Elimination {
       WideInt& l = s.make_big(xi);
       l.assign_wide(v);
       if (l.bits() > budget_) given_up_ = true;
+      return;
+    }
+    if (!f.big && !s.is_big(yi) && s.is_big(xi)) {
+      // A long entry and a product of two words: added in place.
+      const std::int64_t yv = s.word(yi), fw = sign * f.w;
+      const u128 m = static_cast<u128>(magnitude(fw)) * magnitude(yv);
+      work_ += m != 0 ? 1 : 0;
+      WideInt& v = s.make_big(xi);
+      v.add_magnitude(m, (fw < 0) != (yv < 0) ? -1 : 1);
+      if (v.bits() > budget_) given_up_ = true;
+      s.settle(xi);
       return;
     }
     const WideInt& fz = f.big ? f.z : (f_.assign(f.w), f_);

@@ -6,6 +6,7 @@
 #include "core/globals.h"
 #include "matrix/row_ops.h"
 #include "numbers/bigint.h"
+#include "numbers/bigint_wide.h"
 #include "numbers/bigint_multiply.h"
 #include "numbers/freelists.h"
 #include "numbers/node_handles.h"
@@ -79,6 +80,11 @@ void int_sub_product(imptr x, imptr factor, imptr y) {
     const __int128 v = static_cast<__int128>(a) - static_cast<__int128>(f) * b;
     constexpr std::int64_t two_limbs = std::int64_t{1} << (2 * limb_bits);
     if (v > -two_limbs && v < two_limbs && put_in_place(x, static_cast<std::int64_t>(v))) return;
+    constexpr __int128 word = __int128{1} << 62;
+    if (v > -word && v < word) {  // another length: x's limbs given back or added
+      set_word_number(static_cast<std::int64_t>(v), x);
+      return;
+    }
   }
   detail::ScratchNumber p;
   fast_mult(factor, y, p.get());

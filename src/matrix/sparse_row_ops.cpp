@@ -9,11 +9,13 @@
 #include "arrays/sparse_store.h"
 #include "core/errors.h"
 #include "core/globals.h"
+#include "core/thresholds.h"
 #include "matrix/row_ops.h"
 #include "matrix/sparse_merge.h"
 #include "numbers/bigint.h"
 #include "numbers/bigint_divide.h"
 #include "numbers/bigint_multiply.h"
+#include "numbers/bigint_wide.h"
 #include "numbers/freelists.h"
 #include "numbers/node_handles.h"
 #include "numbers/word_mod.h"
@@ -30,14 +32,18 @@ using sparse_merge::insert_at;
 using sparse_merge::merge_into_row;
 using sparse_merge::seek;
 
+constexpr __int128 word_limit62 = __int128{1} << 62;
+
 // One entry of a column addition: column k of the row at head += the value
 // make() forms when column q is present there.
 template <class OnMatch, class Make>
 void merge_one(colm_ptrptr head, std::int32_t k, std::int32_t q, OnMatch on_match, Make make) {
-  colm_ptrptr qs = seek(head, q);
+  // One walk along the row: the first of the two columns, then on to the other.
+  colm_ptrptr link = k < q ? seek(head, k) : nullptr;
+  colm_ptrptr qs = seek(link != nullptr ? link : head, q);
   if (*qs == nullptr || (*qs)->coord != q) return;
   colm_ptr src = *qs;
-  colm_ptrptr link = seek(head, k);
+  if (link == nullptr) link = seek(k > q ? &src->next : head, k);
   if (*link != nullptr && (*link)->coord == k) {
     if (!on_match(*link, src)) free_colm(link);
   } else if (quoly v = make(src); v != nullptr) {
@@ -75,9 +81,31 @@ auto mod_make(std::int32_t factor) {
   };
 }
 
+// Integers of at most two limbs in rational arithmetic: *f, *x := their
+// values, for the exact step's word path. The sum of a product of two
+// such and a third stays within 2^113.
+bool small_integer(quoly v, std::int64_t* x) {
+  if (!v->numb || v->journalled) return false;
+  if (v->ncoef->size == 1) {  // the common case, inline
+    *x = v->ncoef->head->value;
+    return true;
+  }
+  return small_number_value(v->ncoef, x);
+}
+bool word_arithmetic_off() { return !modularmode && !lintmode && !flotemode; }
+
 // The exact step: entry += factor * src.
 auto exact_match(quoly factor) {
-  return [factor](colm_ptr e, colm_ptr s) {
+  std::int64_t f = 0;
+  const bool small = sparse_word_steps != 0 && word_arithmetic_off() && small_integer(factor, &f);
+  return [factor, f, small](colm_ptr e, colm_ptr s) {
+    if (std::int64_t x = 0, y = 0; small && small_integer(e->val, &x) && small_integer(s->val, &y)) {
+      const __int128 v = x + static_cast<__int128>(f) * y;
+      if (v < word_limit62 && v > -word_limit62) {
+        set_word_number(static_cast<std::int64_t>(v), e->val->ncoef);
+        return v != 0;
+      }
+    }
     quoly p = nullptr;
     quoly_mult(factor, s->val, &p);
     best_quoly_add(&e->val, p);  // uses p up
@@ -85,7 +113,14 @@ auto exact_match(quoly factor) {
   };
 }
 auto exact_make(quoly factor) {
-  return [factor](colm_ptr s) -> quoly {
+  std::int64_t f = 0;
+  const bool small = sparse_word_steps != 0 && word_arithmetic_off() && small_integer(factor, &f);
+  return [factor, f, small](colm_ptr s) -> quoly {
+    if (std::int64_t y = 0; small && small_integer(s->val, &y)) {
+      const __int128 v = static_cast<__int128>(f) * y;
+      if (v == 0) return nullptr;
+      if (v < word_limit62 && v > -word_limit62) return detail::new_number_value(new_word_number(static_cast<std::int64_t>(v)));
+    }
     quoly p = nullptr;
     quoly_mult(factor, s->val, &p);
     if (quoly_iszero(p)) free_quoly(&p);
@@ -170,8 +205,9 @@ void sparse_row_add(sparseptr sp, quoly factor, std::int32_t k, std::int32_t q) 
 
 void sparse_col_add(sparseptr sp, quoly factor, std::int32_t rows, std::int32_t k,
                     std::int32_t q) {
-  for (std::int32_t r = 1; r <= rows; ++r)
-    merge_one(sparse_row(sp, r), k, q, exact_match(factor), exact_make(factor));
+  const auto match = exact_match(factor);
+  const auto make = exact_make(factor);
+  for (std::int32_t r = 1; r <= rows; ++r) merge_one(sparse_row(sp, r), k, q, match, make);
 }
 
 void sparse_sub_multiple(colm_ptrptr link, colm_ptr src, quoly factor) {

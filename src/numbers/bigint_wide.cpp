@@ -4,6 +4,7 @@
 #include "numbers/bigint.h"
 #include "numbers/bigint_impl.h"
 #include "numbers/freelists.h"
+#include "numbers/zint.h"
 
 namespace tavrin {
 
@@ -17,6 +18,16 @@ bool small_number_value(imptr x, std::int64_t* v) {
     return true;
   }
   return false;
+}
+
+void set_word_number(std::int64_t v, imptr x) {
+  if (v <= -limb_base || v >= limb_base) {
+    ZInt::store_word(v, x);
+  } else if (x->size == 1) {
+    x->head->value = static_cast<std::int32_t>(v);
+  } else {
+    special_set(static_cast<std::int32_t>(v), x);
+  }
 }
 
 namespace {

@@ -39,4 +39,8 @@ inline imptr new_word_number(std::int64_t v) {
   return r;
 }
 
+// x := v for |v| < 2^62 (x's old limbs freed, or reused: a one-limb x
+// takes a one-limb v in place); lint and flote are left.
+void set_word_number(std::int64_t v, imptr x);
+
 }  // namespace tavrin

@@ -93,6 +93,7 @@ TEST_F(MinorsMachinery, DescriptorsTableAndRemovals) {
       if (j == 1 || (i + j) % 2 == 0) m.at(i, j) = Value::number(BigRef(1 + i + j));
   sparseptr sp = to_sparse(m);
   allocate_minor_statistics();
+  for (std::int32_t c = 1; c <= 4; ++c) sparse_number_col[c] = 0;  // what earlier tests left
   std::vector<std::int32_t> coords;
   for (std::int32_t r = 1; r <= 4; ++r)
     for (colm_ptr e = *sparse_row(sp, r); e != nullptr; e = e->next) {

@@ -17,6 +17,7 @@
 
 #include "arrays/sparse_store.h"
 #include "core/globals.h"
+#include "core/thresholds.h"
 #include "core/mode_guard.h"
 #include "matrix/matrix_support.h"
 #include "matrix/row_echelon.h"
@@ -392,6 +393,69 @@ TEST_F(RowOps, TransformsKeepTheProductAndTheInverses) {
       EXPECT_EQ(value_text(det), value_text(sign));
       free_sparse(&sp, m, true);
     }
+  }
+}
+
+// Integer row and column additions in words and through the value
+// arithmetic give the same entries, limb for limb: factors and entries of
+// one to three limbs, sums on both sides of 2^62, cancellations.
+TEST_F(RowOps, SparseWordStepsAsByValues) {
+  NodeBalance balance;
+  std::mt19937_64 g(test_seed() + 41);
+  auto entry = [&g]() {
+    switch (g() % 5) {
+      case 0:
+      case 4: return BigRef(static_cast<std::int64_t>(g() % 7) - 3);
+      case 1: return random_big_exact(g, 1);
+      case 2: return random_big_exact(g, 2);
+      default: return random_big_exact(g, 3);
+    }
+  };
+  for (int round = 0; round < 6; ++round) {
+    const std::int32_t m = 3 + round;
+    const Mat a0 = random_mat(g, m, m, 0.4, [&entry](std::mt19937_64&) { return Value::number(entry()); });
+    sparseptr sp[2] = {to_sparse(a0), to_sparse(a0)};
+    for (int step = 0; step < 60; ++step) {
+      const auto i = static_cast<std::int32_t>(g() % static_cast<std::uint64_t>(m)) + 1;
+      auto j = static_cast<std::int32_t>(g() % static_cast<std::uint64_t>(m)) + 1;
+      if (j == i) j = i % m + 1;
+      const bool rows = g() % 2 == 0;
+      // Every other step the factor cancels an entry where one divides the other.
+      Value f = Value::number(entry());
+      for (std::int32_t c = 1; c <= m && step % 2 == 0; ++c) {
+        colm_ptr x = rows ? *sparse_row(sp[0], i) : nullptr, y = rows ? *sparse_row(sp[0], j) : nullptr;
+        if (rows) {
+          while (x != nullptr && x->coord < c) x = x->next;
+          while (y != nullptr && y->coord < c) y = y->next;
+        } else {
+          for (x = *sparse_row(sp[0], c); x != nullptr && x->coord < i; x = x->next) {}
+          for (y = *sparse_row(sp[0], c); y != nullptr && y->coord < j; y = y->next) {}
+        }
+        if (x == nullptr || y == nullptr || x->coord != (rows ? c : i) || y->coord != (rows ? c : j)) continue;
+        const BigRef xv = to_ref(x->val->ncoef), yv = to_ref(y->val->ncoef);
+        if (xv % yv != BigRef(0)) continue;
+        f = Value::number(-(xv / yv));
+        break;
+      }
+      for (int k = 0; k < 2; ++k) {
+        ScopedValue<std::int32_t> words(sparse_word_steps, k == 0 ? 1 : 0);
+        if (rows)
+          sparse_row_add(sp[k], f.get(), i, j);
+        else
+          sparse_col_add(sp[k], f.get(), m, i, j);
+      }
+      ASSERT_TRUE(sparse_ok(sp[0], m, m));
+      for (std::int32_t r = 1; r <= m; ++r) {
+        colm_ptr x = *sparse_row(sp[0], r), y = *sparse_row(sp[1], r);
+        for (; x != nullptr && y != nullptr; x = x->next, y = y->next) {
+          ASSERT_EQ(x->coord, y->coord);
+          ASSERT_EQ(limbs_of(x->val->ncoef), limbs_of(y->val->ncoef)) << "round " << round << " step " << step;
+        }
+        ASSERT_TRUE(x == nullptr && y == nullptr) << "row " << r << " step " << step;
+      }
+    }
+    free_sparse(&sp[0], m, true);
+    free_sparse(&sp[1], m, true);
   }
 }
 
