@@ -9,6 +9,7 @@
 #include "numbers/bigint_wide.h"
 #include "numbers/bigint_multiply.h"
 #include "numbers/freelists.h"
+#include "numbers/zint.h"
 #include "numbers/node_handles.h"
 #include "numbers/word_mod.h"
 #include "poly/poly_repr.h"
@@ -58,6 +59,27 @@ inline bool short_value(imptr x, std::int64_t* v) {
   return true;
 }
 
+// The value of a number of one to four limbs.
+inline __int128 wide_value(imptr x) {
+  __int128 v = 0;
+  for (numptr l = x->head; l != nullptr; l = l->next) v = v * limb_base + l->value;
+  return v;
+}
+
+// x := v for |v| < 2^127, in the fewest limbs.
+void put_wide(imptr x, __int128 v) {
+  constexpr __int128 word = __int128{1} << 62;
+  if (v > -word && v < word) {
+    set_word_number(static_cast<std::int64_t>(v), x);
+    return;
+  }
+  unsigned __int128 m = v < 0 ? -static_cast<unsigned __int128>(v) : static_cast<unsigned __int128>(v);
+  std::uint32_t d[5];
+  std::int32_t n = 0;
+  for (; m != 0; m >>= limb_bits) d[n++] = static_cast<std::uint32_t>(m & (limb_base - 1));
+  ZInt::store_digits(d, n, v < 0 ? -1 : 1, x);
+}
+
 // x := v in x's own limbs when v needs as many (false: nothing done).
 inline bool put_in_place(imptr x, std::int64_t v) {
   const bool one = v > -limb_base && v < limb_base;
@@ -80,11 +102,13 @@ void int_sub_product(imptr x, imptr factor, imptr y) {
     const __int128 v = static_cast<__int128>(a) - static_cast<__int128>(f) * b;
     constexpr std::int64_t two_limbs = std::int64_t{1} << (2 * limb_bits);
     if (v > -two_limbs && v < two_limbs && put_in_place(x, static_cast<std::int64_t>(v))) return;
-    constexpr __int128 word = __int128{1} << 62;
-    if (v > -word && v < word) {  // another length: x's limbs given back or added
-      set_word_number(static_cast<std::int64_t>(v), x);
-      return;
-    }
+    put_wide(x, v);  // another length: x's limbs given back or added
+    return;
+  }
+  if (x->size <= 4 && factor->size >= 1 && y->size >= 1 && factor->size + y->size <= 4) {
+    // |x| < 2^112 and |factor y| < 2^112: the difference in 128 bits.
+    put_wide(x, wide_value(x) - wide_value(factor) * wide_value(y));
+    return;
   }
   detail::ScratchNumber p;
   fast_mult(factor, y, p.get());
