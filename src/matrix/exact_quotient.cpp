@@ -28,7 +28,7 @@ void shift_down(std::vector<std::uint32_t>* m, std::int32_t s) {
 
 }  // namespace
 
-ExactDivisor::ExactDivisor(const ZInt& d) : odd_(d.magnitude()), sign_(d.sign()) {
+ExactDivisor::ExactDivisor(const ZInt& d) : odd_(d.magnitude().begin(), d.magnitude().end()), sign_(d.sign()) {
   std::size_t low = 0;
   while (odd_[low] == 0) ++low;
   shift_ = static_cast<std::int32_t>(low * digit_bits) + __builtin_ctz(odd_[low]);
@@ -43,7 +43,7 @@ ExactDivisor::ExactDivisor(const ZInt& d) : odd_(d.magnitude()), sign_(d.sign())
 
 ZInt ExactDivisor::quotient(const ZInt& n) const {
   if (n.is_zero()) return ZInt(0);
-  std::vector<std::uint32_t> a = n.magnitude();
+  std::vector<std::uint32_t> a(n.magnitude().begin(), n.magnitude().end());
   shift_down(&a, shift_);
   const std::size_t ld = odd_.size();
   if (a.size() < ld) return ZInt(0);  // not a multiple: no meaningful answer

@@ -5,14 +5,18 @@
 //
 // A ZInt is sign * magnitude: sign -1, 0 or +1, the magnitude in base
 // 2^28 as std::uint32_t digits, least significant first, normalised (no
-// leading zero digit; zero has no digits and sign 0). Conversions to and
-// from the big integers of numbers/ go through their digit arrays.
+// leading zero digit; zero has no digits and sign 0), held in a ZDigits
+// (short magnitudes inside the object). A moved-from ZInt is 0.
+// Conversions to and from the big integers of numbers/ go through their
+// digit arrays.
 #pragma once
 
 #include <cstdint>
-#include <vector>
+#include <span>
+#include <utility>
 
 #include "core/records.h"
+#include "numbers/zdigits.h"
 
 namespace tavrin {
 
@@ -20,13 +24,26 @@ class ZInt {
  public:
   ZInt() = default;
   ZInt(std::int64_t v);  // NOLINT: integers convert implicitly
+  ZInt(const ZInt&) = default;
+  ZInt(ZInt&& o) noexcept : sign_(o.sign_), mag_(std::move(o.mag_)) { o.sign_ = 0; }
+  ZInt& operator=(const ZInt&) = default;
+  ZInt& operator=(ZInt&& o) noexcept {
+    if (this != &o) {
+      sign_ = o.sign_;
+      mag_ = std::move(o.mag_);
+      o.sign_ = 0;
+    }
+    return *this;
+  }
 
   // A copy of the big integer x (x: kept).
   static ZInt from_number(imptr x);
   // sign * magnitude for digits base 2^28, least significant first (any
-  // leading zeros are dropped).
-  static ZInt from_digits(std::vector<std::uint32_t> magnitude, int sign);
-  const std::vector<std::uint32_t>& magnitude() const { return mag_; }
+  // leading zeros are dropped): the store taken over, or the digits copied.
+  static ZInt from_digits(ZDigits magnitude, int sign);
+  static ZInt from_digits(std::span<const std::uint32_t> magnitude, int sign);
+  // The digits, valid while this ZInt is alive and unchanged.
+  std::span<const std::uint32_t> magnitude() const { return {mag_.data(), mag_.size()}; }
   // A fresh big integer of numbers/ holding the value.
   imptr to_number() const;
   // x := the value, x's old limbs freed.
@@ -94,11 +111,14 @@ class ZInt {
 
  private:
   void trim();
+  // a + bs |b| for bs = +-1 (the sign b is taken with): a - b without a
+  // negated copy of b.
+  static ZInt add_signed(const ZInt& a, const ZInt& b, int bs);
   // *this += s * m for the n digits m (normalised, not this one's own) and
   // s = +-1, in place; *this non-zero.
   void add_digits_inplace(const std::uint32_t* m, std::int32_t n, int s);
   std::int32_t sign_ = 0;
-  std::vector<std::uint32_t> mag_;
+  ZDigits mag_;
 };
 
 // Word Euclid with cofactors: returns g = gcd(|a|, |b|) >= 0 and sets *s,
