@@ -50,7 +50,8 @@ ZInt ExactDivisor::quotient(const ZInt& n) const {
   // |n| / d < 2^(28 L): the top digit of d' is at least 1.
   const std::size_t len = a.size() - ld + 1;
   a.resize(len);
-  std::vector<std::uint32_t> q(len);
+  ZDigits q;
+  q.resize_for_overwrite(len);
   for (std::size_t i = 0; i < len; ++i) {
     const auto qi = static_cast<std::uint32_t>((std::uint64_t{a[i]} * inverse_) & digit_mask);
     q[i] = qi;

@@ -67,7 +67,7 @@ ZInt from_signed_digits(std::vector<std::int64_t> acc) {
     v &= digit_mask;
   }
   // value = low + carry * B^len with low = the digits.
-  std::vector<std::uint32_t> m;
+  ZDigits m;
   std::int64_t borrow = 0;
   const int sign = carry < 0 ? -1 : 1;
   for (std::int64_t v : acc) {
