@@ -17,16 +17,7 @@ void ZDigits::grow(std::size_t n) {
   annotate();
 }
 
-void ZDigits::take(ZDigits& o) noexcept {
-  if (!o.on_heap()) {
-    // At most zdigits_inline digits: they fit any store without growing.
-    unannotate();
-    size_ = o.size_;
-    std::memcpy(data(), o.inline_, std::size_t{size_} * sizeof(std::uint32_t));
-    annotate();
-    o.set_size(0);
-    return;
-  }
+void ZDigits::take_block(ZDigits& o) noexcept {
   unannotate();
   o.unannotate();
   if (on_heap()) delete[] heap_;

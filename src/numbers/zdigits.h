@@ -34,10 +34,10 @@ static_assert(zdigits_inline % 2 == 0 && zdigits_inline >= 2);
 class ZDigits {
  public:
   ZDigits() noexcept { annotate(); }
-  ZDigits(const ZDigits& o) : ZDigits() { assign(o.data(), o.size()); }
+  ZDigits(const ZDigits& o) : ZDigits() { copy(o); }
   ZDigits(ZDigits&& o) noexcept : ZDigits() { take(o); }
   ZDigits& operator=(const ZDigits& o) {
-    if (this != &o) assign(o.data(), o.size());
+    if (this != &o) copy(o);
     return *this;
   }
   ZDigits& operator=(ZDigits&& o) noexcept {
@@ -103,9 +103,43 @@ class ZDigits {
   // Room for n > capacity() digits, the digits in use kept: at least
   // double the room, on the heap.
   void grow(std::size_t n);
+  // o's digits (not this store's own) copied in.
+  void copy(const ZDigits& o) {
+    if (o.on_heap() || on_heap()) {
+      assign(o.data(), o.size_);
+      return;
+    }
+    copy_inline(o);
+  }
   // o's digits into this store, o left empty: its heap block taken over,
   // inline digits copied.
-  void take(ZDigits& o) noexcept;
+  void take(ZDigits& o) noexcept {
+    if (o.on_heap()) {
+      take_block(o);
+      return;
+    }
+    // At most zdigits_inline digits: they fit any store without growing.
+    if (on_heap()) {
+      assign(o.inline_, o.size_);
+    } else {
+      copy_inline(o);
+    }
+    o.set_size(0);
+  }
+  void take_block(ZDigits& o) noexcept;
+  // Both stores inline: the whole room copied at once, a fixed length the
+  // compiler does in a few moves (only the digits in use where the
+  // sanitizer watches the rest).
+  void copy_inline(const ZDigits& o) {
+    unannotate();
+#if defined(__SANITIZE_ADDRESS__)
+    std::memcpy(inline_, o.inline_, std::size_t{o.size_} * sizeof(std::uint32_t));
+#else
+    std::memcpy(inline_, o.inline_, sizeof(inline_));
+#endif
+    size_ = o.size_;
+    annotate();
+  }
   void set_size(std::size_t n) {
     unannotate();
     size_ = static_cast<std::uint32_t>(n);

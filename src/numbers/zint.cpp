@@ -119,17 +119,6 @@ void ZInt::store_word(std::int64_t v, imptr x) {
   store_digits(d, n, v < 0 ? -1 : 1, x);
 }
 
-std::int64_t ZInt::to_int64() const {
-  const std::int64_t v = to_i64(mag_);
-  return sign_ < 0 ? -v : v;
-}
-
-std::int64_t ZInt::bit_length() const {
-  if (mag_.empty()) return 0;
-  return static_cast<std::int64_t>(base_bits) * static_cast<std::int64_t>(mag_.size() - 1) +
-         std::bit_width(mag_.back());
-}
-
 std::uint32_t ZInt::mod_word(std::uint32_t p) const {
   std::uint64_t r = 0;
   for (std::size_t i = mag_.size(); i-- > 0;) r = ((r << base_bits) | mag_[i]) % p;

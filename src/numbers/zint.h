@@ -11,6 +11,7 @@
 // digit arrays.
 #pragma once
 
+#include <bit>
 #include <cstdint>
 #include <span>
 #include <utility>
@@ -60,8 +61,15 @@ class ZInt {
   bool is_one() const { return sign_ == 1 && mag_.size() == 1 && mag_[0] == 1; }
   // |value| < 2^62: fits the word arithmetic of the small paths.
   bool is_small() const { return mag_.size() <= 2 || (mag_.size() == 3 && mag_[2] < (1u << 6)); }
-  std::int64_t to_int64() const;  // precondition: is_small()
-  std::int64_t bit_length() const;
+  std::int64_t to_int64() const {  // precondition: is_small()
+    std::uint64_t v = 0;
+    for (std::size_t i = mag_.size(); i-- > 0;) v = (v << 28) | mag_[i];
+    return sign_ < 0 ? -static_cast<std::int64_t>(v) : static_cast<std::int64_t>(v);
+  }
+  std::int64_t bit_length() const {
+    if (mag_.empty()) return 0;
+    return 28 * static_cast<std::int64_t>(mag_.size() - 1) + std::bit_width(mag_.back());
+  }
   std::int32_t digits() const { return static_cast<std::int32_t>(mag_.size()); }
   // The value modulo a word p > 0, in [0, p).
   std::uint32_t mod_word(std::uint32_t p) const;
