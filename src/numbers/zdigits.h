@@ -3,11 +3,11 @@
 // the values of the integer-matrix kernels (most of them a few digits) and
 // their temporaries cost no allocation.
 //
-// size() digits in use at data(), capacity() >= size(). A store holds its
-// digits inline (capacity() == zdigits_inline) until it grows past that; it
-// then keeps its heap block, shrinking or not, until it is destroyed or
-// moved from. A moved-from store is empty. Copies copy the digits in use
-// only. In the sanitizer build the room past size() is poisoned, the
+// size() digits in use at data(), in room for cap_ >= size() digits. A
+// store holds its digits inline (cap_ == zdigits_inline) until it grows
+// past that; it then keeps its heap block, shrinking or not, until it is
+// destroyed or moved from. A moved-from store is empty. Copies copy the
+// digits in use only. In the sanitizer build the room past size() is poisoned, the
 // inline room included, so that a kernel writing past what its caller
 // reserved is caught here as on a heap block.
 #pragma once
@@ -50,7 +50,6 @@ class ZDigits {
   }
 
   std::size_t size() const { return size_; }
-  std::size_t capacity() const { return cap_; }
   bool empty() const { return size_ == 0; }
   std::uint32_t* data() { return on_heap() ? heap_ : inline_; }
   const std::uint32_t* data() const { return on_heap() ? heap_ : inline_; }

@@ -214,14 +214,24 @@ void ZInt::add_digits_inplace(const std::uint32_t* m, std::int32_t n, int s) {
 
 ZInt& ZInt::operator+=(const ZInt& b) {
   if (b.sign_ == 0) return *this;
-  if (sign_ == 0 || this == &b) return *this = *this + b;
+  if (this == &b) return *this = *this + b;
+  if (sign_ == 0) {  // b's digits into this store's room
+    mag_ = b.mag_;
+    sign_ = b.sign_;
+    return *this;
+  }
   add_digits_inplace(b.mag_.data(), b.digits(), b.sign_);
   return *this;
 }
 
 ZInt& ZInt::operator-=(const ZInt& b) {
   if (b.sign_ == 0) return *this;
-  if (sign_ == 0 || this == &b) return *this = *this - b;
+  if (this == &b) return *this = *this - b;
+  if (sign_ == 0) {  // b's digits into this store's room
+    mag_ = b.mag_;
+    sign_ = -b.sign_;
+    return *this;
+  }
   add_digits_inplace(b.mag_.data(), b.digits(), -b.sign_);
   return *this;
 }
