@@ -28,7 +28,7 @@ void shift_down(std::vector<std::uint32_t>* m, std::int32_t s) {
 
 }  // namespace
 
-ExactDivisor::ExactDivisor(const ZInt& d) : odd_(d.magnitude()), sign_(d.sign()) {
+ExactDivisor::ExactDivisor(const ZInt& d) : odd_(d.magnitude().begin(), d.magnitude().end()), sign_(d.sign()) {
   std::size_t low = 0;
   while (odd_[low] == 0) ++low;
   shift_ = static_cast<std::int32_t>(low * digit_bits) + __builtin_ctz(odd_[low]);
@@ -43,14 +43,15 @@ ExactDivisor::ExactDivisor(const ZInt& d) : odd_(d.magnitude()), sign_(d.sign())
 
 ZInt ExactDivisor::quotient(const ZInt& n) const {
   if (n.is_zero()) return ZInt(0);
-  std::vector<std::uint32_t> a = n.magnitude();
+  std::vector<std::uint32_t> a(n.magnitude().begin(), n.magnitude().end());
   shift_down(&a, shift_);
   const std::size_t ld = odd_.size();
   if (a.size() < ld) return ZInt(0);  // not a multiple: no meaningful answer
   // |n| / d < 2^(28 L): the top digit of d' is at least 1.
   const std::size_t len = a.size() - ld + 1;
   a.resize(len);
-  std::vector<std::uint32_t> q(len);
+  ZDigits q;
+  q.resize_for_overwrite(len);
   for (std::size_t i = 0; i < len; ++i) {
     const auto qi = static_cast<std::uint32_t>((std::uint64_t{a[i]} * inverse_) & digit_mask);
     q[i] = qi;

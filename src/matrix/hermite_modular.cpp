@@ -207,7 +207,7 @@ struct FixedRing {
     return e;
   }
   static ZInt integer(const std::uint64_t* w, std::int32_t n) {
-    std::vector<std::uint32_t> d;
+    ZDigits d;
     for (std::size_t bit = 0; bit < static_cast<std::size_t>(n) * 64; bit += 28) {
       const std::size_t at = bit / 64, off = bit % 64;
       std::uint64_t v = w[at] >> off;

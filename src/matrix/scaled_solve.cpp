@@ -192,7 +192,7 @@ bool lift_solve(const ZMatrix& s, const ZMatrix& v, const ZInt& d, const std::ve
   const double dp = p, inv_p = 1.0 / dp;
   // d's digits base p, least significant first.
   std::vector<double> d_digits;
-  for (std::vector<std::uint32_t> q = d.abs().magnitude(); !q.empty();) {
+  for (std::vector<std::uint32_t> q(d.magnitude().begin(), d.magnitude().end()); !q.empty();) {
     std::uint64_t rem = 0;
     for (std::size_t i = q.size(); i-- > 0;) {
       const std::uint64_t cur = (rem << 28) | q[i];

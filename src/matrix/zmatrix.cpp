@@ -67,7 +67,7 @@ ZInt from_signed_digits(std::vector<std::int64_t> acc) {
     v &= digit_mask;
   }
   // value = low + carry * B^len with low = the digits.
-  std::vector<std::uint32_t> m;
+  ZDigits m;
   std::int64_t borrow = 0;
   const int sign = carry < 0 ? -1 : 1;
   for (std::int64_t v : acc) {
@@ -128,7 +128,7 @@ bool product_equals(const ZMatrix& a, const ZMatrix& b, const ZMatrix& c) {
       for (std::int32_t j = 0; j < n; ++j) {
         const ZInt& y = b.at(k, j);
         if (y.is_zero()) continue;
-        const std::vector<std::uint32_t>& d = y.magnitude();
+        const auto d = y.magnitude();
         add_scaled_digits(acc.data() + at[static_cast<std::size_t>(j)], d.data(),
                           static_cast<std::int32_t>(y.sign() < 0 ? -m : m), d.size());
       }

@@ -18,14 +18,14 @@ namespace {
 constexpr std::uint32_t base_bits = 28;
 constexpr std::uint32_t digit_mask = (1u << base_bits) - 1;
 
-std::int64_t to_i64(const std::vector<std::uint32_t>& m) {
+std::int64_t to_i64(const ZDigits& m) {
   std::uint64_t v = 0;
   for (std::size_t i = m.size(); i-- > 0;) v = (v << base_bits) | m[i];
   return static_cast<std::int64_t>(v);
 }
 
 // The magnitude m as one 128-bit word (at most 128 bits).
-unsigned __int128 to_u128(const std::vector<std::uint32_t>& m) {
+unsigned __int128 to_u128(const ZDigits& m) {
   unsigned __int128 v = 0;
   for (std::size_t i = m.size(); i-- > 0;) v = (v << base_bits) | m[i];
   return v;
@@ -34,7 +34,7 @@ unsigned __int128 to_u128(const std::vector<std::uint32_t>& m) {
 // v as a ZInt.
 ZInt from_wide(__int128 v) {
   auto m = v < 0 ? -static_cast<unsigned __int128>(v) : static_cast<unsigned __int128>(v);
-  std::vector<std::uint32_t> d;
+  ZDigits d;
   for (; m != 0; m >>= base_bits) d.push_back(static_cast<std::uint32_t>(m & digit_mask));
   return ZInt::from_digits(std::move(d), v < 0 ? -1 : 1);
 }
@@ -75,16 +75,24 @@ void ZInt::trim() {
 
 ZInt ZInt::from_number(imptr x) {
   ZInt r;
-  r.mag_.resize(static_cast<std::size_t>(x->size));
+  r.mag_.resize_for_overwrite(static_cast<std::size_t>(x->size));
   detail::gather(x, r.mag_.data());
   r.sign_ = detail::sign_of_number(x);
   r.trim();
   return r;
 }
 
-ZInt ZInt::from_digits(std::vector<std::uint32_t> magnitude, int sign) {
+ZInt ZInt::from_digits(ZDigits magnitude, int sign) {
   ZInt r;
   r.mag_ = std::move(magnitude);
+  r.sign_ = sign < 0 ? -1 : 1;
+  r.trim();
+  return r;
+}
+
+ZInt ZInt::from_digits(std::span<const std::uint32_t> magnitude, int sign) {
+  ZInt r;
+  r.mag_.assign(magnitude.data(), magnitude.size());
   r.sign_ = sign < 0 ? -1 : 1;
   r.trim();
   return r;
@@ -111,17 +119,6 @@ void ZInt::store_word(std::int64_t v, imptr x) {
   store_digits(d, n, v < 0 ? -1 : 1, x);
 }
 
-std::int64_t ZInt::to_int64() const {
-  const std::int64_t v = to_i64(mag_);
-  return sign_ < 0 ? -v : v;
-}
-
-std::int64_t ZInt::bit_length() const {
-  if (mag_.empty()) return 0;
-  return static_cast<std::int64_t>(base_bits) * static_cast<std::int64_t>(mag_.size() - 1) +
-         std::bit_width(mag_.back());
-}
-
 std::uint32_t ZInt::mod_word(std::uint32_t p) const {
   std::uint64_t r = 0;
   for (std::size_t i = mag_.size(); i-- > 0;) r = ((r << base_bits) | mag_[i]) % p;
@@ -142,12 +139,16 @@ int compare(const ZInt& a, const ZInt& b) {
   return a.sign_ < 0 ? -c : c;
 }
 
-ZInt operator+(const ZInt& a, const ZInt& b) {
-  if (a.sign_ == 0) return b;
+ZInt ZInt::add_signed(const ZInt& a, const ZInt& b, int bs) {
   if (b.sign_ == 0) return a;
+  if (a.sign_ == 0) {
+    ZInt r = b;
+    r.sign_ = bs;
+    return r;
+  }
   ZInt r;
-  if (a.sign_ == b.sign_) {
-    r.mag_.resize(std::max(a.mag_.size(), b.mag_.size()) + 1);
+  if (a.sign_ == bs) {
+    r.mag_.resize_for_overwrite(std::max(a.mag_.size(), b.mag_.size()) + 1);
     const std::int32_t n = detail::mag_add(r.mag_.data(), a.mag_.data(), a.digits(), b.mag_.data(), b.digits());
     r.mag_.resize(static_cast<std::size_t>(n));
     r.sign_ = a.sign_;
@@ -156,7 +157,8 @@ ZInt operator+(const ZInt& a, const ZInt& b) {
     if (c == 0) return r;
     const ZInt& big = c > 0 ? a : b;
     const ZInt& small = c > 0 ? b : a;
-    r = big;
+    r.mag_ = big.mag_;
+    r.sign_ = c > 0 ? a.sign_ : bs;
     const std::int32_t n = detail::mag_sub_inplace(r.mag_.data(), r.digits(), small.mag_.data(), small.digits());
     r.mag_.resize(static_cast<std::size_t>(n));
   }
@@ -164,12 +166,14 @@ ZInt operator+(const ZInt& a, const ZInt& b) {
   return r;
 }
 
-ZInt operator-(const ZInt& a, const ZInt& b) { return a + (-b); }
+ZInt operator+(const ZInt& a, const ZInt& b) { return ZInt::add_signed(a, b, b.sign_); }
+
+ZInt operator-(const ZInt& a, const ZInt& b) { return ZInt::add_signed(a, b, -b.sign_); }
 
 ZInt operator*(const ZInt& a, const ZInt& b) {
   ZInt r;
   if (a.sign_ == 0 || b.sign_ == 0) return r;
-  r.mag_.resize(a.mag_.size() + b.mag_.size());
+  r.mag_.resize_for_overwrite(a.mag_.size() + b.mag_.size());
   if (a.mag_.size() == 1 || b.mag_.size() == 1) {
     const ZInt& longer = a.mag_.size() == 1 ? b : a;
     const std::uint32_t m = a.mag_.size() == 1 ? a.mag_[0] : b.mag_[0];
@@ -186,7 +190,7 @@ ZInt operator*(const ZInt& a, const ZInt& b) {
 void ZInt::add_digits_inplace(const std::uint32_t* m, std::int32_t n, int s) {
   const auto had = static_cast<std::int32_t>(mag_.size());
   if (s == sign_) {
-    mag_.resize(static_cast<std::size_t>(std::max(had, n)) + 1);
+    mag_.resize_for_overwrite(static_cast<std::size_t>(std::max(had, n)) + 1);
     mag_.resize(static_cast<std::size_t>(detail::mag_add(mag_.data(), mag_.data(), had, m, n)));
     return;
   }
@@ -204,37 +208,66 @@ void ZInt::add_digits_inplace(const std::uint32_t* m, std::int32_t n, int s) {
   thread_local std::vector<std::uint32_t> big;
   big.assign(m, m + n);
   big.resize(static_cast<std::size_t>(detail::mag_sub_inplace(big.data(), n, mag_.data(), had)));
-  mag_.assign(big.begin(), big.end());
+  mag_.assign(big.data(), big.size());
   sign_ = s;
 }
 
 ZInt& ZInt::operator+=(const ZInt& b) {
   if (b.sign_ == 0) return *this;
-  if (sign_ == 0 || this == &b) return *this = *this + b;
+  if (this == &b) return *this = *this + b;
+  if (sign_ == 0) {  // b's digits into this store's room
+    mag_ = b.mag_;
+    sign_ = b.sign_;
+    return *this;
+  }
   add_digits_inplace(b.mag_.data(), b.digits(), b.sign_);
   return *this;
 }
 
 ZInt& ZInt::operator-=(const ZInt& b) {
   if (b.sign_ == 0) return *this;
-  if (sign_ == 0 || this == &b) return *this = *this - b;
+  if (this == &b) return *this = *this - b;
+  if (sign_ == 0) {  // b's digits into this store's room
+    mag_ = b.mag_;
+    sign_ = -b.sign_;
+    return *this;
+  }
   add_digits_inplace(b.mag_.data(), b.digits(), -b.sign_);
   return *this;
 }
 
 void ZInt::add_mul_small(const ZInt& a, std::int32_t m) {
   if (a.sign_ == 0 || m == 0) return;
-  thread_local std::vector<std::uint32_t> p;
-  p.resize(a.mag_.size() + 1);
-  detail::mag_mul_1(p.data(), a.mag_.data(), a.digits(), static_cast<std::uint32_t>(m < 0 ? -m : m));
-  auto n = static_cast<std::int32_t>(p.size());
-  while (n > 0 && p[static_cast<std::size_t>(n) - 1] == 0) --n;
+  const auto um = static_cast<std::uint32_t>(m < 0 ? -m : m);
   const int s = m < 0 ? -a.sign_ : a.sign_;
-  if (sign_ == 0) {
-    mag_.assign(p.begin(), p.begin() + n);
+  const std::size_t na = a.mag_.size();
+  if (sign_ == 0 || sign_ == s) {
+    // One pass adding a * |m| into the digits (a may be this ZInt: each
+    // digit is read before it is written).
+    mag_.resize(std::max(na + 1, mag_.size()) + 1);
+    std::uint32_t* r = mag_.data();
+    const std::uint32_t* ad = a.mag_.data();
+    std::uint64_t carry = 0;
+    std::size_t i = 0;
+    for (; i < na; ++i) {
+      const std::uint64_t v = r[i] + std::uint64_t{ad[i]} * um + carry;
+      r[i] = static_cast<std::uint32_t>(v & digit_mask);
+      carry = v >> base_bits;
+    }
+    for (; carry != 0; ++i) {
+      const std::uint64_t v = r[i] + carry;
+      r[i] = static_cast<std::uint32_t>(v & digit_mask);
+      carry = v >> base_bits;
+    }
     sign_ = s;
+    trim();
     return;
   }
+  thread_local std::vector<std::uint32_t> p;
+  p.resize(na + 1);
+  detail::mag_mul_1(p.data(), a.mag_.data(), a.digits(), um);
+  auto n = static_cast<std::int32_t>(p.size());
+  while (n > 0 && p[static_cast<std::size_t>(n) - 1] == 0) --n;
   add_digits_inplace(p.data(), n, s);
 }
 
@@ -257,7 +290,7 @@ void ZInt::divmod(const ZInt& a, const ZInt& d, ZInt* q, ZInt* r) {
       rem = a;
     } else if (d.mag_.size() == 1) {
       const std::uint64_t dv = d.mag_[0];
-      quot.mag_.resize(a.mag_.size());
+      quot.mag_.resize_for_overwrite(a.mag_.size());
       std::uint64_t acc = 0;
       for (std::size_t i = a.mag_.size(); i-- > 0;) {
         acc = (acc << base_bits) | a.mag_[i];
@@ -269,9 +302,9 @@ void ZInt::divmod(const ZInt& a, const ZInt& d, ZInt* q, ZInt* r) {
       quot.trim();
       if (rem.sign_ != 0) rem.sign_ = a.sign_;
     } else {
-      std::vector<std::uint32_t> u(a.mag_.size() + 1, 0);
-      std::copy(a.mag_.begin(), a.mag_.end(), u.begin());
-      quot.mag_.assign(a.mag_.size() - d.mag_.size() + 1, 0);
+      ZDigits u = a.mag_;
+      u.resize_for_overwrite(a.mag_.size() + 1);  // u[na] is the kernel's to write
+      quot.mag_.resize_for_overwrite(a.mag_.size() - d.mag_.size() + 1);
       detail::mag_divmod(u.data(), a.digits(), d.mag_.data(), d.digits(), quot.mag_.data());
       quot.sign_ = 1;
       quot.trim();
@@ -283,7 +316,7 @@ void ZInt::divmod(const ZInt& a, const ZInt& d, ZInt* q, ZInt* r) {
     // Truncated so far (quotient of |a| by |d|, remainder with a's sign).
     if (quot.sign_ != 0) quot.sign_ = a.sign_ * d.sign_;
     if (rem.sign_ < 0) {
-      rem += d.abs();
+      rem.add_digits_inplace(d.mag_.data(), d.digits(), 1);
       quot -= ZInt(d.sign_);
     }
   }
@@ -312,9 +345,9 @@ ZInt ZInt::gcd(const ZInt& a, const ZInt& b) {
   if (a.is_small() || b.is_small()) {
     const ZInt& s = a.is_small() ? a : b;
     const ZInt& o = a.is_small() ? b : a;
-    std::uint64_t x = static_cast<std::uint64_t>(s.abs().to_int64());
-    ZInt r;
-    divmod(o.abs(), s.abs(), nullptr, &r);
+    std::uint64_t x = static_cast<std::uint64_t>(to_i64(s.mag_));
+    ZInt r;  // o mod |s|, which has gcd(o, s) with |s|
+    divmod(o, s, nullptr, &r);
     std::uint64_t y = static_cast<std::uint64_t>(r.to_int64());
     while (y != 0) {
       x %= y;
@@ -362,20 +395,20 @@ ZInt ZInt::xgcd(const ZInt& a, const ZInt& b, ZInt* s, ZInt* t) {
     *t = from_wide(b.sign() < 0 ? -t0 : t0);
     return from_wide(static_cast<i128>(r0));
   }
-  ZInt r0 = a.abs(), r1 = b.abs(), s0 = 1, s1 = 0, t0 = 0, t1 = 1;
+  ZInt r0 = a.abs(), r1 = b.abs(), s0 = 1, s1 = 0, t0 = 0, t1 = 1, q, r;
   while (!r1.is_zero()) {
-    ZInt q, r;
     divmod(r0, r1, &q, &r);
-    r0 = std::move(r1);
-    r1 = std::move(r);
-    ZInt ns = s0 - q * s1, nt = t0 - q * t1;
-    s0 = std::move(s1);
-    s1 = std::move(ns);
-    t0 = std::move(t1);
-    t1 = std::move(nt);
+    std::swap(r0, r1);
+    std::swap(r1, r);
+    s0 -= q * s1;
+    std::swap(s0, s1);
+    t0 -= q * t1;
+    std::swap(t0, t1);
   }
-  *s = a.sign() < 0 ? -s0 : s0;
-  *t = b.sign() < 0 ? -t0 : t0;
+  if (a.sign() < 0) s0.sign_ = -s0.sign_;
+  if (b.sign() < 0) t0.sign_ = -t0.sign_;
+  *s = std::move(s0);
+  *t = std::move(t0);
   return r0;
 }
 

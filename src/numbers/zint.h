@@ -5,14 +5,19 @@
 //
 // A ZInt is sign * magnitude: sign -1, 0 or +1, the magnitude in base
 // 2^28 as std::uint32_t digits, least significant first, normalised (no
-// leading zero digit; zero has no digits and sign 0). Conversions to and
-// from the big integers of numbers/ go through their digit arrays.
+// leading zero digit; zero has no digits and sign 0), held in a ZDigits
+// (short magnitudes inside the object). A moved-from ZInt is 0.
+// Conversions to and from the big integers of numbers/ go through their
+// digit arrays.
 #pragma once
 
+#include <bit>
 #include <cstdint>
-#include <vector>
+#include <span>
+#include <utility>
 
 #include "core/records.h"
+#include "numbers/zdigits.h"
 
 namespace tavrin {
 
@@ -20,13 +25,26 @@ class ZInt {
  public:
   ZInt() = default;
   ZInt(std::int64_t v);  // NOLINT: integers convert implicitly
+  ZInt(const ZInt&) = default;
+  ZInt(ZInt&& o) noexcept : sign_(o.sign_), mag_(std::move(o.mag_)) { o.sign_ = 0; }
+  ZInt& operator=(const ZInt&) = default;
+  ZInt& operator=(ZInt&& o) noexcept {
+    if (this != &o) {
+      sign_ = o.sign_;
+      mag_ = std::move(o.mag_);
+      o.sign_ = 0;
+    }
+    return *this;
+  }
 
   // A copy of the big integer x (x: kept).
   static ZInt from_number(imptr x);
   // sign * magnitude for digits base 2^28, least significant first (any
-  // leading zeros are dropped).
-  static ZInt from_digits(std::vector<std::uint32_t> magnitude, int sign);
-  const std::vector<std::uint32_t>& magnitude() const { return mag_; }
+  // leading zeros are dropped): the store taken over, or the digits copied.
+  static ZInt from_digits(ZDigits magnitude, int sign);
+  static ZInt from_digits(std::span<const std::uint32_t> magnitude, int sign);
+  // The digits, valid while this ZInt is alive and unchanged.
+  std::span<const std::uint32_t> magnitude() const { return {mag_.data(), mag_.size()}; }
   // A fresh big integer of numbers/ holding the value.
   imptr to_number() const;
   // x := the value, x's old limbs freed.
@@ -43,8 +61,15 @@ class ZInt {
   bool is_one() const { return sign_ == 1 && mag_.size() == 1 && mag_[0] == 1; }
   // |value| < 2^62: fits the word arithmetic of the small paths.
   bool is_small() const { return mag_.size() <= 2 || (mag_.size() == 3 && mag_[2] < (1u << 6)); }
-  std::int64_t to_int64() const;  // precondition: is_small()
-  std::int64_t bit_length() const;
+  std::int64_t to_int64() const {  // precondition: is_small()
+    std::uint64_t v = 0;
+    for (std::size_t i = mag_.size(); i-- > 0;) v = (v << 28) | mag_[i];
+    return sign_ < 0 ? -static_cast<std::int64_t>(v) : static_cast<std::int64_t>(v);
+  }
+  std::int64_t bit_length() const {
+    if (mag_.empty()) return 0;
+    return 28 * static_cast<std::int64_t>(mag_.size() - 1) + std::bit_width(mag_.back());
+  }
   std::int32_t digits() const { return static_cast<std::int32_t>(mag_.size()); }
   // The value modulo a word p > 0, in [0, p).
   std::uint32_t mod_word(std::uint32_t p) const;
@@ -94,11 +119,14 @@ class ZInt {
 
  private:
   void trim();
+  // a + bs |b| for bs = +-1 (the sign b is taken with): a - b without a
+  // negated copy of b.
+  static ZInt add_signed(const ZInt& a, const ZInt& b, int bs);
   // *this += s * m for the n digits m (normalised, not this one's own) and
   // s = +-1, in place; *this non-zero.
   void add_digits_inplace(const std::uint32_t* m, std::int32_t n, int s);
   std::int32_t sign_ = 0;
-  std::vector<std::uint32_t> mag_;
+  ZDigits mag_;
 };
 
 // Word Euclid with cofactors: returns g = gcd(|a|, |b|) >= 0 and sets *s,

@@ -25,7 +25,7 @@ TEST(ExactQuotient, MultiplesComeBackToTheirFactor) {
   for (int round = 0; round < test_iterations(400); ++round) {
     ZInt d = random_zint(rng, 1 + static_cast<int>(rng() % 6));
     if (d.is_zero()) d = 1;
-    if (rng() % 3 == 0) d = d * ZInt::from_digits({0, 0, 1u << (rng() % 28)}, 1);  // trailing zero bits
+    if (rng() % 3 == 0) d = d * ZInt::from_digits(std::vector<std::uint32_t>{0, 0, 1u << (rng() % 28)}, 1);  // trailing zero bits
     const ZInt q = random_zint(rng, static_cast<int>(rng() % 8));
     const ZInt n = q * d;
     const ExactDivisor by_d(d);

@@ -206,6 +206,86 @@ TEST(ZInt, XgcdInWideWordsAsOnBigIntegers) {
   }
 }
 
+// Values of 0 .. zdigits_inline + 2 digits (edge digits 0 and 2^28 - 1
+// among random ones), both signs, so that operands and results cross
+// between the inline room and the heap: sums, products, quotients, xgcd
+// and add_mul_small against the independent big integers, and copies,
+// moves and self-assignments of stores growing and shrinking.
+TEST(ZInt, ArithmeticAcrossTheInlineRoom) {
+  std::mt19937_64 rng(test_seed() + 12);
+  SCOPED_TRACE(::testing::Message() << "seed " << test_seed());
+  auto draw_zint = [&] {
+    std::vector<std::uint32_t> d(rng() % (zdigits_inline + 3));
+    for (std::uint32_t& x : d) x = rng() % 4 == 0 ? (rng() % 2 == 0 ? 0 : (1u << 28) - 1) : rng() % (1u << 28);
+    return ZInt::from_digits(std::move(d), rng() % 2 == 0 ? 1 : -1);
+  };
+  for (int i = 0; i < test_iterations(1000); ++i) {
+    const ZInt a = draw_zint(), b = draw_zint();
+    const BigRef ra = ref_of(a), rb = ref_of(b);
+    ASSERT_EQ(ref_of(a + b), ra + rb) << ra << " " << rb;
+    ASSERT_EQ(ref_of(a - b), ra - rb) << ra << " " << rb;
+    ASSERT_EQ((a + b) - b, a);
+    const ZInt p = a * b;
+    ASSERT_EQ(ref_of(p), ra * rb) << ra << " " << rb;
+    ZInt acc = a;
+    acc += b;
+    acc -= a;
+    ASSERT_EQ(acc, b);
+    acc += acc;  // aliased
+    ASSERT_EQ(ref_of(acc), rb + rb);
+    const auto m = static_cast<std::int32_t>(rng() % (1u << 28)) * (rng() % 2 == 0 ? 1 : -1);
+    acc = b;
+    acc.add_mul_small(a, m);
+    ASSERT_EQ(ref_of(acc), rb + ra * BigRef(m)) << ra << " " << rb << " " << m;
+    acc = a;
+    acc.add_mul_small(acc, m);  // aliased
+    ASSERT_EQ(ref_of(acc), ra + ra * BigRef(m));
+    if (b.is_zero()) continue;
+    ZInt q, r;
+    ZInt::divmod(p, b, &q, &r);
+    ASSERT_EQ(q, a);
+    ASSERT_TRUE(r.is_zero());
+    ZInt::divmod(a, b, &q, &r);
+    BigRef tq, tr;
+    divmod(ra, rb, tq, tr);
+    if (tr.sign() < 0) {
+      tr = tr + rb.abs();
+      tq = tq - BigRef(rb.sign());
+    }
+    ASSERT_EQ(ref_of(q), tq) << ra << " " << rb;
+    ASSERT_EQ(ref_of(r), tr) << ra << " " << rb;
+    ZInt s, t;
+    const ZInt g = ZInt::xgcd(a, b, &s, &t);
+    ASSERT_EQ(ref_of(g), BigRef::gcd(ra, rb)) << ra << " " << rb;
+    ASSERT_EQ(s * a + t * b, g);
+    ASSERT_EQ(ZInt::gcd(a, b), g);
+  }
+  // A store that grew keeps its values through copies, moves and
+  // self-assignment as it shrinks back below the inline room; a moved-from
+  // value is 0.
+  std::vector<ZInt> v(8);
+  std::vector<BigRef> want(8);
+  for (int i = 0; i < test_iterations(1000); ++i) {
+    const auto j = rng() % v.size(), k = rng() % v.size();
+    switch (rng() % 6) {
+      case 0: v[j] = draw_zint(); want[j] = ref_of(v[j]); break;
+      case 1: v[j] = v[k]; want[j] = want[k]; break;
+      case 2: v[j] = std::move(v[k]); want[j] = want[k]; if (j != k) want[k] = 0; break;
+      case 3: { ZInt c(v[k]); v[j] = c; want[j] = want[k]; break; }
+      case 4: {
+        ZInt c(std::move(v[k]));
+        const BigRef w = want[k];
+        want[k] = 0;
+        v[j] = std::move(c);
+        want[j] = w;
+        break;
+      }
+      default: v[j] *= v[k]; want[j] = want[j] * want[k]; if (v[j].digits() > 12) v[j] = 1, want[j] = 1; break;
+    }
+    for (std::size_t t = 0; t < v.size(); ++t) ASSERT_EQ(ref_of(v[t]), want[t]) << "step " << i << " slot " << t;
+  }
+}
+
 TEST(WordKit, ShoupAndDoubleReductionsAgreeWithRemainder) {
   std::mt19937_64 rng(test_seed() + 5);
   SCOPED_TRACE(::testing::Message() << "seed " << test_seed());
