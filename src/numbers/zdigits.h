@@ -18,7 +18,10 @@
 #include <cstring>
 
 #if defined(__SANITIZE_ADDRESS__)
-#include <sanitizer/asan_interface.h>
+// The address sanitizer's run-time calls that mark room unusable and usable
+// again (its library is linked into the sanitizer build only).
+extern "C" void __asan_poison_memory_region(void const volatile* addr, std::size_t size);
+extern "C" void __asan_unpoison_memory_region(void const volatile* addr, std::size_t size);
 #endif
 
 namespace tavrin {
@@ -150,12 +153,12 @@ class ZDigits {
 #if defined(__SANITIZE_ADDRESS__)
     const std::uint32_t* d = data();
     const std::size_t room = on_heap() ? cap_ * sizeof(std::uint32_t) : sizeof(inline_);
-    ASAN_POISON_MEMORY_REGION(d + size_, room - size_ * sizeof(std::uint32_t));
+    __asan_poison_memory_region(d + size_, room - size_ * sizeof(std::uint32_t));
 #endif
   }
   void unannotate() const {
 #if defined(__SANITIZE_ADDRESS__)
-    ASAN_UNPOISON_MEMORY_REGION(data(), on_heap() ? cap_ * sizeof(std::uint32_t) : sizeof(inline_));
+    __asan_unpoison_memory_region(data(), on_heap() ? cap_ * sizeof(std::uint32_t) : sizeof(inline_));
 #endif
   }
 
