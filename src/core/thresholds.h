@@ -396,6 +396,14 @@ extern std::int32_t normal_form_crt_det_side;
 // hermite_bounded.
 extern std::int32_t normal_form_proof_rows;
 
+// The route modulo a determinant checks its exact products (M W = D I,
+// A_R^T Y = D A_rest^T) modulo word primes whose product exceeds a bound
+// of every entry of the difference (residue_product_equals, a proof) when
+// the inner side is at most normal_form_residue_check, by products of big
+// integers beyond. Either proves the same. Default 64. Range >= 0 (0: the
+// products of big integers always). Reader: hermite_square.
+extern std::int32_t normal_form_residue_check;
+
 // The extended Euclidean algorithm of flat integers runs in 128-bit words
 // when both numbers have at most xgcd_wide_bits bits (and not both fit a
 // word, which has its own loop), on big integers beyond: the same

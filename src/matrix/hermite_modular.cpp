@@ -22,6 +22,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cmath>
 #include <cstdint>
 #include <numeric>
 #include <utility>
@@ -525,6 +526,64 @@ ZMatrix hermite_modulo(const ZMatrix& t, const ZInt& n) {
 
 namespace {
 
+// log2 of an upper bound of every |(a b - c)_ij|: the largest row sum of
+// |a| times b's largest entry, plus c's largest entry (each |x| below
+// 2^bits(x)).
+double product_gap_log2(const ZMatrix& a, const ZMatrix& b, const ZMatrix& c) {
+  double rows = 0.0;
+  for (std::int32_t i = 0; i < a.rows; ++i) {
+    double sum = 0.0;
+    for (std::int32_t k = 0; k < a.cols; ++k)
+      if (!a.at(i, k).is_zero()) sum += std::exp2(static_cast<double>(a.at(i, k).bit_length()));
+    rows = std::max(rows, sum);
+  }
+  std::int64_t bb = 0, cb = 0;
+  for (const ZInt& x : b.cell) bb = std::max(bb, x.bit_length());
+  for (const ZInt& x : c.cell) cb = std::max(cb, x.bit_length());
+  const double ab = rows == 0.0 ? 0.0 : std::log2(rows) + static_cast<double>(bb);
+  return std::max(ab, static_cast<double>(cb)) + 1.0 + 1e-6;
+}
+
+}  // namespace
+
+bool residue_product_equals(const ZMatrix& a, const ZMatrix& b, const ZMatrix& c) {
+  if (a.cols != b.rows || c.rows != a.rows || c.cols != b.cols) return false;
+  const double need = product_gap_log2(a, b, c);
+  if (!std::isfinite(need)) return product_equals(a, b, c);
+  const std::int32_t n = a.rows, m = a.cols, w = b.cols;
+  std::vector<std::uint32_t> ar(a.cell.size()), br(b.cell.size());
+  double have = 0.0;
+  for (std::size_t t = 0; have <= need; ++t) {
+    check_interrupt();
+    const std::uint32_t p = word_prime(t);
+    const WordField f(p);
+    for (std::size_t i = 0; i < a.cell.size(); ++i) ar[i] = a.cell[i].mod_word(p);
+    for (std::size_t i = 0; i < b.cell.size(); ++i) br[i] = b.cell[i].mod_word(p);
+    for (std::int32_t i = 0; i < n; ++i)
+      for (std::int32_t j = 0; j < w; ++j) {
+        // Three products below 2^62 and a residue stay below 2^64.
+        std::uint64_t acc = 0;
+        for (std::int32_t k = 0; k < m; k += 3) {
+          std::uint64_t part = acc;
+          for (std::int32_t e = k; e < std::min(m, k + 3); ++e)
+            part += std::uint64_t{ar[static_cast<std::size_t>(i) * m + e]} * br[static_cast<std::size_t>(e) * w + j];
+          acc = f.reduce(part);
+        }
+        if (acc != c.at(i, j).mod_word(p)) return false;
+      }
+    have += std::log2(static_cast<double>(p)) - 1e-9;
+  }
+  return true;
+}
+
+namespace {
+
+// a b = c, modulo word primes for short inner sides (residue_product_equals),
+// by exact products beyond.
+bool products_equal(const ZMatrix& a, const ZMatrix& b, const ZMatrix& c) {
+  return a.cols <= normal_form_residue_check ? residue_product_equals(a, b, c) : product_equals(a, b, c);
+}
+
 // The rows of a Hermite block whose pivot is not 1; the others are rows
 // of the identity (entries left of a pivot 1 are reduced to 0).
 std::vector<std::int32_t> nontrivial_rows(const ZMatrix& h) {
@@ -671,7 +730,7 @@ bool solve_holds(const ZMatrix& m, const Completion* sp, const ZMatrix& w, const
       for (std::int32_t c = 0; c < n; ++c)
         if (w.at(row, c) != (c == unit ? d : ZInt(0))) return false;
     }
-  return product_equals(top, w, want);
+  return products_equal(top, w, want);
 }
 
 // The Hermite form of the nonsingular square m with d = |det m|, with
@@ -965,7 +1024,7 @@ bool hermite_with_profile(const ZMatrix& a, bool transforms, std::uint32_t p, co
           for (std::int32_t j = 0; j < k; ++j) art.at(c, j) = a.at(rsel[static_cast<std::size_t>(j)], c);
           for (std::int32_t i = 0; i < rows - k; ++i) want.at(c, i) = d * a.at(rest[static_cast<std::size_t>(i)], c);
         }
-        if (!product_equals(art, y, want)) return false;
+        if (!products_equal(art, y, want)) return false;
       }
       const bool exact = by_solve && d.digits() >= normal_form_exact_digits;
       const ExactDivisor by_d(d);
