@@ -526,6 +526,14 @@ ZMatrix hermite_modulo(const ZMatrix& t, const ZInt& n) {
 
 namespace {
 
+// x mod p, by Barrett's reduction digit by digit (no division).
+std::uint32_t residue_of(const ZInt& x, const WordField& f) {
+  const auto& mag = x.magnitude();
+  std::uint64_t r = 0;
+  for (std::size_t i = mag.size(); i-- > 0;) r = f.reduce((r << 28) | mag[i]);
+  return x.sign() < 0 ? f.neg(static_cast<std::uint32_t>(r)) : static_cast<std::uint32_t>(r);
+}
+
 // log2 of an upper bound of every |(a b - c)_ij|: the largest row sum of
 // |a| times b's largest entry, plus c's largest entry (each |x| below
 // 2^bits(x)).
@@ -557,8 +565,8 @@ bool residue_product_equals(const ZMatrix& a, const ZMatrix& b, const ZMatrix& c
     check_interrupt();
     const std::uint32_t p = word_prime(t);
     const WordField f(p);
-    for (std::size_t i = 0; i < a.cell.size(); ++i) ar[i] = a.cell[i].mod_word(p);
-    for (std::size_t i = 0; i < b.cell.size(); ++i) br[i] = b.cell[i].mod_word(p);
+    for (std::size_t i = 0; i < a.cell.size(); ++i) ar[i] = residue_of(a.cell[i], f);
+    for (std::size_t i = 0; i < b.cell.size(); ++i) br[i] = residue_of(b.cell[i], f);
     for (std::int32_t i = 0; i < n; ++i)
       for (std::int32_t j = 0; j < w; ++j) {
         // Three products below 2^62 and a residue stay below 2^64.
@@ -569,7 +577,7 @@ bool residue_product_equals(const ZMatrix& a, const ZMatrix& b, const ZMatrix& c
             part += std::uint64_t{ar[static_cast<std::size_t>(i) * m + e]} * br[static_cast<std::size_t>(e) * w + j];
           acc = f.reduce(part);
         }
-        if (acc != c.at(i, j).mod_word(p)) return false;
+        if (acc != residue_of(c.at(i, j), f)) return false;
       }
     have += std::log2(static_cast<double>(p)) - 1e-9;
   }
