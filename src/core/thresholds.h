@@ -400,7 +400,7 @@ extern std::int32_t normal_form_proof_rows;
 // A_R^T Y = D A_rest^T) modulo word primes whose product exceeds a bound
 // of every entry of the difference (residue_product_equals, a proof) when
 // the inner side is at most normal_form_residue_check, by products of big
-// integers beyond. Either proves the same. Default 64. Range >= 0 (0: the
+// integers beyond. Either proves the same. Default 32. Range >= 0 (0: the
 // products of big integers always). Reader: hermite_square.
 extern std::int32_t normal_form_residue_check;
 

@@ -526,11 +526,17 @@ ZMatrix hermite_modulo(const ZMatrix& t, const ZInt& n) {
 
 namespace {
 
-// x mod p, by Barrett's reduction digit by digit (no division).
-std::uint32_t residue_of(const ZInt& x, const WordField& f) {
+// x mod p from x's digits base 2^28 and pw[i] = 2^(28 i) mod p (p below
+// 2^28, pw as long as x): the sum of digit times power, each below 2^56,
+// reduced once every 255 terms.
+std::uint32_t residue_of(const ZInt& x, const WordField& f, const std::vector<std::uint64_t>& pw) {
   const auto& mag = x.magnitude();
   std::uint64_t r = 0;
-  for (std::size_t i = mag.size(); i-- > 0;) r = f.reduce((r << 28) | mag[i]);
+  for (std::size_t i0 = 0; i0 < mag.size(); i0 += 255) {
+    std::uint64_t sum = r;
+    for (std::size_t i = i0; i < std::min(mag.size(), i0 + 255); ++i) sum += mag[i] * pw[i];
+    r = f.reduce(sum);
+  }
   return x.sign() < 0 ? f.neg(static_cast<std::uint32_t>(r)) : static_cast<std::uint32_t>(r);
 }
 
@@ -560,25 +566,37 @@ bool residue_product_equals(const ZMatrix& a, const ZMatrix& b, const ZMatrix& c
   if (!std::isfinite(need)) return product_equals(a, b, c);
   const std::int32_t n = a.rows, m = a.cols, w = b.cols;
   std::vector<std::uint32_t> ar(a.cell.size()), br(b.cell.size());
+  std::vector<std::uint64_t> acc(static_cast<std::size_t>(w));
+  std::int32_t digits = 1;
+  for (const ZMatrix* x : {&a, &b, &c})
+    for (const ZInt& y : x->cell) digits = std::max(digits, y.digits());
+  std::vector<std::uint64_t> pw(static_cast<std::size_t>(digits));
   double have = 0.0;
   for (std::size_t t = 0; have <= need; ++t) {
     check_interrupt();
-    const std::uint32_t p = word_prime(t);
+    // Primes below 2^28: 255 products below 2^56 and a residue stay below
+    // 2^64, so a row of sums is reduced once every 255 terms.
+    const std::uint32_t p = word_prime(t, std::uint32_t{1} << 28);
     const WordField f(p);
-    for (std::size_t i = 0; i < a.cell.size(); ++i) ar[i] = residue_of(a.cell[i], f);
-    for (std::size_t i = 0; i < b.cell.size(); ++i) br[i] = residue_of(b.cell[i], f);
-    for (std::int32_t i = 0; i < n; ++i)
-      for (std::int32_t j = 0; j < w; ++j) {
-        // Three products below 2^62 and a residue stay below 2^64.
-        std::uint64_t acc = 0;
-        for (std::int32_t k = 0; k < m; k += 3) {
-          std::uint64_t part = acc;
-          for (std::int32_t e = k; e < std::min(m, k + 3); ++e)
-            part += std::uint64_t{ar[static_cast<std::size_t>(i) * m + e]} * br[static_cast<std::size_t>(e) * w + j];
-          acc = f.reduce(part);
+    for (std::size_t i = 0; i < pw.size(); ++i) pw[i] = i == 0 ? 1 : f.mul(static_cast<std::uint32_t>(pw[i - 1]), 1u << 28);
+    for (std::size_t i = 0; i < a.cell.size(); ++i) ar[i] = residue_of(a.cell[i], f, pw);
+    for (std::size_t i = 0; i < b.cell.size(); ++i) br[i] = residue_of(b.cell[i], f, pw);
+    for (std::int32_t i = 0; i < n; ++i) {
+      std::fill(acc.begin(), acc.end(), 0);
+      std::int32_t pending = 0;
+      for (std::int32_t k = 0; k < m; ++k) {
+        const std::uint64_t x = ar[static_cast<std::size_t>(i) * m + k];
+        if (x == 0) continue;
+        const std::uint32_t* row = br.data() + static_cast<std::size_t>(k) * w;
+        for (std::size_t j = 0; j < acc.size(); ++j) acc[j] += x * row[j];
+        if (++pending == 255) {
+          for (std::uint64_t& v : acc) v = f.reduce(v);
+          pending = 0;
         }
-        if (acc != residue_of(c.at(i, j), f)) return false;
       }
+      for (std::int32_t j = 0; j < w; ++j)
+        if (f.reduce(acc[static_cast<std::size_t>(j)]) != residue_of(c.at(i, j), f, pw)) return false;
+    }
     have += std::log2(static_cast<double>(p)) - 1e-9;
   }
   return true;
