@@ -548,7 +548,7 @@ double product_gap_log2(const ZMatrix& a, const ZMatrix& b, const ZMatrix& c) {
   for (std::int32_t i = 0; i < a.rows; ++i) {
     double sum = 0.0;
     for (std::int32_t k = 0; k < a.cols; ++k)
-      if (!a.at(i, k).is_zero()) sum += std::exp2(static_cast<double>(a.at(i, k).bit_length()));
+      if (!a.at(i, k).is_zero()) sum += std::ldexp(1.0, static_cast<int>(std::min<std::int64_t>(a.at(i, k).bit_length(), 4096)));
     rows = std::max(rows, sum);
   }
   std::int64_t bb = 0, cb = 0;
@@ -900,6 +900,10 @@ bool hermite_square(const ZMatrix& m, const ZInt& d, bool transforms, SquareForm
     for (std::int32_t r = 0; r < n; ++r) {
       if (const std::int32_t e = unit_row[static_cast<std::size_t>(r)]; e >= 0) {
         out->u.at(r, j) = out->h.at(e, j);
+        continue;
+      }
+      if (j == n - 1) {  // W's last column times D / G, over D: divided by G (its gcd)
+        if (!ZInt::divides(w.at(r, j), g, &out->u.at(r, j))) return false;
         continue;
       }
       ZInt sum;
