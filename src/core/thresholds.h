@@ -404,6 +404,15 @@ extern std::int32_t normal_form_proof_rows;
 // products of big integers always). Reader: hermite_square.
 extern std::int32_t normal_form_residue_check;
 
+// The route modulo a determinant with transforms takes D C for the rows
+// below the rank (A_rest = C A_R) from the product A_rest W with the
+// proven W = D M^-1 of its square completion M, whose trailing columns
+// must vanish, when M's side (the matrix's columns) is at most
+// normal_form_rest_side; beyond, and without transforms, from a solve on
+// A_R^T checked by its product. The same D C either way. Default
+// INT32_MAX. Range >= 0 (0: the solve always). Reader: hermite_bounded.
+extern std::int32_t normal_form_rest_side;
+
 // The extended Euclidean algorithm of flat integers runs in 128-bit words
 // when both numbers have at most xgcd_wide_bits bits (and not both fit a
 // word, which has its own loop), on big integers beyond: the same

@@ -646,6 +646,7 @@ bool solve_block(const ZMatrix& hb, const std::vector<std::int32_t>& nt, const s
 
 struct SquareForm {
   ZMatrix h, u, uinv;
+  ZMatrix w;  // D m^-1, proven (with transforms)
 };
 
 // A square completion m = [T; E]: rows lead.. are unit vectors e_c over
@@ -917,6 +918,29 @@ bool hermite_square(const ZMatrix& m, const ZInt& d, bool transforms, SquareForm
         return false;
     }
   }
+  out->w = std::move(w);
+  return true;
+}
+
+// D C for the rows A_rest below the rank from W = D M^-1 (M = [A_R; E],
+// M W = D I proven), transposed (k x rows below): A_rest W = [D C, 0]
+// exactly when A_rest = C A_R, since then A_rest = [C 0] M. So the zero
+// columns prove those rows lie in A_R's span; false when they don't.
+bool rest_by_inverse(const ZMatrix& a, const std::vector<std::int32_t>& rest, const ZMatrix& w, std::int32_t k,
+                     ZMatrix* y) {
+  const std::int32_t n = w.rows;
+  *y = ZMatrix(k, static_cast<std::int32_t>(rest.size()));
+  for (std::size_t i = 0; i < rest.size(); ++i) {
+    check_interrupt();
+    for (std::int32_t j = 0; j < n; ++j) {
+      ZInt sum;
+      for (std::int32_t c = 0; c < n; ++c) add_product(sum, w.at(c, j), a.at(rest[i], c));
+      if (j < k)
+        y->at(j, static_cast<std::int32_t>(i)) = std::move(sum);
+      else if (!sum.is_zero())
+        return false;
+    }
+  }
   return true;
 }
 
@@ -1039,7 +1063,15 @@ bool hermite_with_profile(const ZMatrix& a, bool transforms, std::uint32_t p, co
     if (rows > k) {
       // The other rows: (D C) L / D with D C from a solve on A[R, C]^T.
       std::vector<std::int32_t> rest(out->order.begin() + k, out->order.end());
-      const ZMatrix y = scaled_solve(core.transposed(), submatrix(a, rest, sorted_c).transposed(), d);
+      // With transforms, from W = D M^-1 when M is short enough; else by a
+      // solve, proven below.
+      const bool by_inverse = transforms && cols <= normal_form_rest_side;
+      ZMatrix y;
+      if (by_inverse) {
+        if (!rest_by_inverse(a, rest, sq.w, k, &y)) return false;
+      } else {
+        y = scaled_solve(core.transposed(), submatrix(a, rest, sorted_c).transposed(), d);
+      }
       const ZMatrix lead = submatrix(sq.h, all_of(k), all_of(k));
       const std::vector<std::int32_t> nt = nontrivial_rows(lead);
       // Many rows: proven first by A_R^T (D C)^T = D A_rest^T over every
@@ -1047,7 +1079,7 @@ bool hermite_with_profile(const ZMatrix& a, bool transforms, std::uint32_t p, co
       // rows lie in A_R's span (a wrong rank fails here) and C L = A_rest U
       // is integral (U = M^-1 H_M, unimodular as H_M is proven), which makes
       // the divisions by D exact.
-      const bool by_solve = rows - k >= normal_form_proof_rows;
+      const bool by_solve = !by_inverse && rows - k >= normal_form_proof_rows;
       if (by_solve) {
         ZMatrix art(cols, k), want(cols, rows - k);
         for (std::int32_t c = 0; c < cols; ++c) {
@@ -1056,7 +1088,7 @@ bool hermite_with_profile(const ZMatrix& a, bool transforms, std::uint32_t p, co
         }
         if (!products_equal(art, y, want)) return false;
       }
-      const bool exact = by_solve && d.digits() >= normal_form_exact_digits;
+      const bool exact = (by_inverse || by_solve) && d.digits() >= normal_form_exact_digits;
       const ExactDivisor by_d(d);
       for (std::int32_t i = 0; i < rows - k; ++i) {
         check_interrupt();
@@ -1073,7 +1105,7 @@ bool hermite_with_profile(const ZMatrix& a, bool transforms, std::uint32_t p, co
       }
       // Few rows: proven after, each column of A being (L z; C L z) with z
       // the leading part of H_M^-1 M's column; a wrong rank fails here.
-      for (std::int32_t c = 0; c < cols && !by_solve; ++c) {
+      for (std::int32_t c = 0; c < cols && !by_solve && !by_inverse; ++c) {
         check_interrupt();
         for (std::int32_t i = 0; i < rows - k; ++i) {
           ZInt sum;

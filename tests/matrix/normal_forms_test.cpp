@@ -1152,16 +1152,17 @@ TEST_F(NormalForms, ModularTransformsAlikeByEitherKernel) {
   // are the same with its faster kernels (exact division from one digit,
   // determinants by word images up to side 10, rows below the rank proven
   // by their solve from two, cofactors in words to 124 bits, products
-  // checked modulo primes to inner side 6) as with the plain ones (the long
-  // division, the determinant methods, the proof by the product, cofactors
-  // and products in big integers), for determinants of one digit
+  // checked modulo primes to inner side 6, rows below the rank from D M^-1
+  // to 6 columns) as with the plain ones (the long division, the
+  // determinant methods, the proof by the product, cofactors and products
+  // in big integers, those rows by a solve), for determinants of one digit
   // and of several.
   std::mt19937_64 rng(test_seed() ^ 5103);
   Route route(true);
   ScopedValue<std::int32_t> past{normal_form_exact_side, 0};
   for (int round = 0; round < test_iterations(8); ++round) {
     const std::size_t r = 2 + rng() % 9;
-    const std::size_t c = round % 4 == 1 ? r + 1 + rng() % 4 : round % 4 == 2 ? std::max<std::size_t>(1, r - 1 - rng() % 3) : r;
+    const std::size_t c = round % 4 == 1 ? r + 1 + rng() % 4 : round % 4 == 2 ? std::size_t(std::max<std::int64_t>(1, std::int64_t(r) - 1 - std::int64_t(rng() % 3))) : r;
     M a = random_int(rng, r, c, round % 2 == 0 ? 2 : 1 + static_cast<int>(rng() % 20));
     if (round % 4 == 3)  // rank one short
       for (std::size_t j = 0; j < c; ++j) a[r - 1][j] = a[0][j] * BigRef(2) - a[1][j];
@@ -1172,6 +1173,7 @@ TEST_F(NormalForms, ModularTransformsAlikeByEitherKernel) {
       ScopedValue<std::int32_t> product{normal_form_proof_rows, INT32_MAX};
       ScopedValue<std::int32_t> big{xgcd_wide_bits, 0};
       ScopedValue<std::int32_t> exact{normal_form_residue_check, 0};
+      ScopedValue<std::int32_t> solved{normal_form_rest_side, 0};
       want = normal_form(a, false, false);
     }
     EXPECT_TRUE(transforms_hold(a, want)) << "round " << round;
@@ -1180,6 +1182,7 @@ TEST_F(NormalForms, ModularTransformsAlikeByEitherKernel) {
     ScopedValue<std::int32_t> solve{normal_form_proof_rows, 2};
     ScopedValue<std::int32_t> words{xgcd_wide_bits, 124};
     ScopedValue<std::int32_t> residues{normal_form_residue_check, 6};
+    ScopedValue<std::int32_t> inverse{normal_form_rest_side, 6};
     const Form f = normal_form(a, false, false);
     expect_same_form(f, want, "round " + std::to_string(round));
   }
