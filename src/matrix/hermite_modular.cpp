@@ -805,15 +805,16 @@ bool hermite_square(const ZMatrix& m, const ZInt& d, bool transforms, SquareForm
   std::vector<ZInt> x(static_cast<std::size_t>(n > 0 ? n - 1 : 0));
   if (!last.is_one()) {
     std::vector<std::int32_t> pick;
-    ZInt gi = 0;
-    for (std::int32_t i = n - 1; i >= 0 && ZInt::gcd(gi, d) != g; --i) {
+    ZInt gi = 0, gid = d;  // gid = gcd(gi, d)
+    for (std::int32_t i = n - 1; i >= 0 && gid != g; --i) {
       if (u.at(i, 0).is_zero()) continue;
       const ZInt g2 = ZInt::gcd(gi, u.at(i, 0));
       if (!pick.empty() && g2 == gi) continue;
       pick.push_back(i);
       gi = g2;
+      gid = ZInt::gcd(gi, d);
     }
-    if (ZInt::gcd(gi, d) != g) return false;
+    if (gid != g) return false;
     const auto k = static_cast<std::int32_t>(pick.size());
     ZMatrix e(n, k);
     for (std::int32_t t = 0; t < k; ++t) e.at(pick[static_cast<std::size_t>(t)], t) = 1;
@@ -854,11 +855,16 @@ bool hermite_square(const ZMatrix& m, const ZInt& d, bool transforms, SquareForm
     ZInt::divides(acc, g, &gq);
     if (!ZInt::inverse_mod(gq, last, &inv)) return false;
     for (std::int32_t j = 0; j + 1 < n; ++j) {
-      ZInt c = fc[static_cast<std::size_t>(j)] * hb.at(j, j);
+      ZInt c;
+      add_product(c, fc[static_cast<std::size_t>(j)], hb.at(j, j));
       for (std::int32_t r : nt)
         if (r > j) add_product(c, fc[static_cast<std::size_t>(r)], hb.at(r, j));
+      const ZInt cd = (-c).mod(d);
       ZInt cq;
-      if (!ZInt::divides((-c).mod(d), g, &cq)) return false;
+      if (g.is_one())
+        cq = cd;
+      else if (!ZInt::divides(cd, g, &cq))
+        return false;
       x[static_cast<std::size_t>(j)] = (cq * inv).mod(last);
     }
   }
