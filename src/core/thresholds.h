@@ -413,6 +413,14 @@ extern std::int32_t normal_form_residue_check;
 // INT32_MAX. Range >= 0 (0: the solve always). Reader: hermite_bounded.
 extern std::int32_t normal_form_rest_side;
 
+// The bounded Hermite route finds the determinant of a square matrix of
+// side above normal_form_singular_side that its rank modulo a word prime
+// shows singular only after the rank profiles fail (the prime divides a
+// nonzero determinant); up to it, first. The same form either way. Default
+// 0. Range >= 0 (INT32_MAX: the determinant first always). Reader:
+// hermite_bounded.
+extern std::int32_t normal_form_singular_side;
+
 // The extended Euclidean algorithm of flat integers runs in 128-bit words
 // when both numbers have at most xgcd_wide_bits bits (and not both fit a
 // word, which has its own loop), on big integers beyond: the same

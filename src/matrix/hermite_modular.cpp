@@ -1164,21 +1164,25 @@ namespace {
 // is mostly given up after the work the other route needs, when the answer
 // is the same by either route: the form is unique given the row order both
 // take, and so is U = (P a)^-1 H when a has full column rank, which its
-// rank modulo a word prime shows.
-bool skip_exact(const ZMatrix& a, bool transforms) {
+// rank modulo a word prime shows. *rank: that rank when it was found, else
+// -1.
+bool skip_exact(const ZMatrix& a, bool transforms, std::int32_t* rank) {
+  *rank = -1;
   if (!transforms || a.rows < a.cols || std::min(a.rows, a.cols) <= normal_form_exact_side) return false;
   std::int64_t filled = 0;
   for (const ZInt& x : a.cell) filled += x.is_zero() ? 0 : 1;
   if (2 * filled <= static_cast<std::int64_t>(a.cell.size())) return false;
   std::vector<std::int32_t> rows, pivots;
   rank_profile(a, profile_prime(0), &rows, &pivots);
-  return static_cast<std::int32_t>(rows.size()) == a.cols;
+  *rank = static_cast<std::int32_t>(rows.size());
+  return *rank == a.cols;
 }
 
 }  // namespace
 
 bool hermite_bounded(const ZMatrix& a, bool transforms, FormResult* out, bool exact_tried) {
-  if (!exact_tried && !skip_exact(a, transforms) && hermite_direct(a, transforms, out)) return true;
+  std::int32_t rank = -1;
+  if (!exact_tried && !skip_exact(a, transforms, &rank) && hermite_direct(a, transforms, out)) return true;
   // A common factor of the entries comes out of the form: H(g A) = g H(A)
   // with the same transforms (and the elimination modulo G would carry
   // g^(n-1) in G).
@@ -1187,12 +1191,22 @@ bool hermite_bounded(const ZMatrix& a, bool transforms, FormResult* out, bool ex
     for (ZInt& x : out->form.cell) x *= g;
     return true;
   }
-  if (a.rows == a.cols && a.rows > 0) {
+  // A square matrix singular modulo the first profile prime is singular
+  // unless that prime divides its determinant: past
+  // normal_form_singular_side its determinant is then found only when the
+  // profiles fail (a short rank fails their proofs).
+  const bool square = a.rows == a.cols && a.rows > 0;
+  const bool det_last = square && rank >= 0 && rank < a.cols && a.cols > normal_form_singular_side;
+  if (square && !det_last) {
     const ZInt d = block_determinant(a);
     if (!d.is_zero()) return hermite_with_profile(a, transforms, 0, &d, out);
   }
   for (std::int32_t k = 0; k < 4; ++k)
     if (hermite_with_profile(a, transforms, profile_prime(k), nullptr, out)) return true;
+  if (det_last) {
+    const ZInt d = block_determinant(a);
+    if (!d.is_zero()) return hermite_with_profile(a, transforms, 0, &d, out);
+  }
   return false;
 }
 
