@@ -396,6 +396,31 @@ extern std::int32_t normal_form_crt_det_side;
 // hermite_bounded.
 extern std::int32_t normal_form_proof_rows;
 
+// The route modulo a determinant checks its exact products (M W = D I,
+// A_R^T Y = D A_rest^T) modulo word primes whose product exceeds a bound
+// of every entry of the difference (residue_product_equals, a proof) when
+// the inner side is at most normal_form_residue_check, by products of big
+// integers beyond. Either proves the same. Default 32. Range >= 0 (0: the
+// products of big integers always). Reader: hermite_square.
+extern std::int32_t normal_form_residue_check;
+
+// The route modulo a determinant with transforms takes D C for the rows
+// below the rank (A_rest = C A_R) from the product A_rest W with the
+// proven W = D M^-1 of its square completion M, whose trailing columns
+// must vanish, when M's side (the matrix's columns) is at most
+// normal_form_rest_side; beyond, and without transforms, from a solve on
+// A_R^T checked by its product. The same D C either way. Default
+// INT32_MAX. Range >= 0 (0: the solve always). Reader: hermite_bounded.
+extern std::int32_t normal_form_rest_side;
+
+// The bounded Hermite route finds the determinant of a square matrix of
+// side above normal_form_singular_side that its rank modulo a word prime
+// shows singular only after the rank profiles fail (the prime divides a
+// nonzero determinant); up to it, first. The same form either way. Default
+// 0. Range >= 0 (INT32_MAX: the determinant first always). Reader:
+// hermite_bounded.
+extern std::int32_t normal_form_singular_side;
+
 // The extended Euclidean algorithm of flat integers runs in 128-bit words
 // when both numbers have at most xgcd_wide_bits bits (and not both fit a
 // word, which has its own loop), on big integers beyond: the same

@@ -26,7 +26,7 @@ double hadamard_log2(const ZMatrix& s) {
     if (top <= 0) return -HUGE_VAL;  // a zero row
     double sum = 0.0;
     for (std::int32_t c = 0; c < s.cols; ++c)
-      if (!s.at(r, c).is_zero()) sum += std::exp2(2.0 * static_cast<double>(s.at(r, c).bit_length() - top));
+      if (!s.at(r, c).is_zero()) sum += std::ldexp(1.0, static_cast<int>(2 * (s.at(r, c).bit_length() - top)));
     total += static_cast<double>(top) + 0.5 * std::log2(sum) + 1e-9;
   }
   return total;

@@ -22,6 +22,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cmath>
 #include <cstdint>
 #include <numeric>
 #include <utility>
@@ -525,6 +526,90 @@ ZMatrix hermite_modulo(const ZMatrix& t, const ZInt& n) {
 
 namespace {
 
+// x mod p from x's digits base 2^28 and pw[i] = 2^(28 i) mod p (p below
+// 2^28, pw as long as x): the sum of digit times power, each below 2^56,
+// reduced once every 255 terms.
+std::uint32_t residue_of(const ZInt& x, const WordField& f, const std::vector<std::uint64_t>& pw) {
+  const auto& mag = x.magnitude();
+  std::uint64_t r = 0;
+  for (std::size_t i0 = 0; i0 < mag.size(); i0 += 255) {
+    std::uint64_t sum = r;
+    for (std::size_t i = i0; i < std::min(mag.size(), i0 + 255); ++i) sum += mag[i] * pw[i];
+    r = f.reduce(sum);
+  }
+  return x.sign() < 0 ? f.neg(static_cast<std::uint32_t>(r)) : static_cast<std::uint32_t>(r);
+}
+
+// log2 of an upper bound of every |(a b - c)_ij|: the largest row sum of
+// |a| times b's largest entry, plus c's largest entry (each |x| below
+// 2^bits(x)).
+double product_gap_log2(const ZMatrix& a, const ZMatrix& b, const ZMatrix& c) {
+  double rows = 0.0;
+  for (std::int32_t i = 0; i < a.rows; ++i) {
+    double sum = 0.0;
+    for (std::int32_t k = 0; k < a.cols; ++k)
+      if (!a.at(i, k).is_zero()) sum += std::ldexp(1.0, static_cast<int>(std::min<std::int64_t>(a.at(i, k).bit_length(), 4096)));
+    rows = std::max(rows, sum);
+  }
+  std::int64_t bb = 0, cb = 0;
+  for (const ZInt& x : b.cell) bb = std::max(bb, x.bit_length());
+  for (const ZInt& x : c.cell) cb = std::max(cb, x.bit_length());
+  const double ab = rows == 0.0 ? 0.0 : std::log2(rows) + static_cast<double>(bb);
+  return std::max(ab, static_cast<double>(cb)) + 1.0 + 1e-6;
+}
+
+}  // namespace
+
+bool residue_product_equals(const ZMatrix& a, const ZMatrix& b, const ZMatrix& c) {
+  if (a.cols != b.rows || c.rows != a.rows || c.cols != b.cols) return false;
+  const double need = product_gap_log2(a, b, c);
+  if (!std::isfinite(need)) return product_equals(a, b, c);
+  const std::int32_t n = a.rows, m = a.cols, w = b.cols;
+  std::vector<std::uint32_t> ar(a.cell.size()), br(b.cell.size());
+  std::vector<std::uint64_t> acc(static_cast<std::size_t>(w));
+  std::int32_t digits = 1;
+  for (const ZMatrix* x : {&a, &b, &c})
+    for (const ZInt& y : x->cell) digits = std::max(digits, y.digits());
+  std::vector<std::uint64_t> pw(static_cast<std::size_t>(digits));
+  double have = 0.0;
+  for (std::size_t t = 0; have <= need; ++t) {
+    check_interrupt();
+    // Primes below 2^28: 255 products below 2^56 and a residue stay below
+    // 2^64, so a row of sums is reduced once every 255 terms.
+    const std::uint32_t p = word_prime(t, std::uint32_t{1} << 28);
+    const WordField f(p);
+    for (std::size_t i = 0; i < pw.size(); ++i) pw[i] = i == 0 ? 1 : f.mul(static_cast<std::uint32_t>(pw[i - 1]), 1u << 28);
+    for (std::size_t i = 0; i < a.cell.size(); ++i) ar[i] = residue_of(a.cell[i], f, pw);
+    for (std::size_t i = 0; i < b.cell.size(); ++i) br[i] = residue_of(b.cell[i], f, pw);
+    for (std::int32_t i = 0; i < n; ++i) {
+      std::fill(acc.begin(), acc.end(), 0);
+      std::int32_t pending = 0;
+      for (std::int32_t k = 0; k < m; ++k) {
+        const std::uint64_t x = ar[static_cast<std::size_t>(i) * m + k];
+        if (x == 0) continue;
+        const std::uint32_t* row = br.data() + static_cast<std::size_t>(k) * w;
+        for (std::size_t j = 0; j < acc.size(); ++j) acc[j] += x * row[j];
+        if (++pending == 255) {
+          for (std::uint64_t& v : acc) v = f.reduce(v);
+          pending = 0;
+        }
+      }
+      for (std::int32_t j = 0; j < w; ++j)
+        if (f.reduce(acc[static_cast<std::size_t>(j)]) != residue_of(c.at(i, j), f, pw)) return false;
+    }
+    have += std::log2(static_cast<double>(p)) - 1e-9;
+  }
+  return true;
+}
+
+namespace {
+
+// a b = c, modulo word primes for short inner sides (residue_product_equals),
+// by exact products beyond.
+bool products_equal(const ZMatrix& a, const ZMatrix& b, const ZMatrix& c) {
+  return a.cols <= normal_form_residue_check ? residue_product_equals(a, b, c) : product_equals(a, b, c);
+}
+
 // The rows of a Hermite block whose pivot is not 1; the others are rows
 // of the identity (entries left of a pivot 1 are reduced to 0).
 std::vector<std::int32_t> nontrivial_rows(const ZMatrix& h) {
@@ -561,6 +646,7 @@ bool solve_block(const ZMatrix& hb, const std::vector<std::int32_t>& nt, const s
 
 struct SquareForm {
   ZMatrix h, u, uinv;
+  ZMatrix w;  // D m^-1, proven (with transforms)
 };
 
 // A square completion m = [T; E]: rows lead.. are unit vectors e_c over
@@ -671,7 +757,7 @@ bool solve_holds(const ZMatrix& m, const Completion* sp, const ZMatrix& w, const
       for (std::int32_t c = 0; c < n; ++c)
         if (w.at(row, c) != (c == unit ? d : ZInt(0))) return false;
     }
-  return product_equals(top, w, want);
+  return products_equal(top, w, want);
 }
 
 // The Hermite form of the nonsingular square m with d = |det m|, with
@@ -719,15 +805,16 @@ bool hermite_square(const ZMatrix& m, const ZInt& d, bool transforms, SquareForm
   std::vector<ZInt> x(static_cast<std::size_t>(n > 0 ? n - 1 : 0));
   if (!last.is_one()) {
     std::vector<std::int32_t> pick;
-    ZInt gi = 0;
-    for (std::int32_t i = n - 1; i >= 0 && ZInt::gcd(gi, d) != g; --i) {
+    ZInt gi = 0, gid = d;  // gid = gcd(gi, d)
+    for (std::int32_t i = n - 1; i >= 0 && gid != g; --i) {
       if (u.at(i, 0).is_zero()) continue;
       const ZInt g2 = ZInt::gcd(gi, u.at(i, 0));
       if (!pick.empty() && g2 == gi) continue;
       pick.push_back(i);
       gi = g2;
+      gid = ZInt::gcd(gi, d);
     }
-    if (ZInt::gcd(gi, d) != g) return false;
+    if (gid != g) return false;
     const auto k = static_cast<std::int32_t>(pick.size());
     ZMatrix e(n, k);
     for (std::int32_t t = 0; t < k; ++t) e.at(pick[static_cast<std::size_t>(t)], t) = 1;
@@ -768,11 +855,16 @@ bool hermite_square(const ZMatrix& m, const ZInt& d, bool transforms, SquareForm
     ZInt::divides(acc, g, &gq);
     if (!ZInt::inverse_mod(gq, last, &inv)) return false;
     for (std::int32_t j = 0; j + 1 < n; ++j) {
-      ZInt c = fc[static_cast<std::size_t>(j)] * hb.at(j, j);
+      ZInt c;
+      add_product(c, fc[static_cast<std::size_t>(j)], hb.at(j, j));
       for (std::int32_t r : nt)
         if (r > j) add_product(c, fc[static_cast<std::size_t>(r)], hb.at(r, j));
+      const ZInt cd = (-c).mod(d);
       ZInt cq;
-      if (!ZInt::divides((-c).mod(d), g, &cq)) return false;
+      if (g.is_one())
+        cq = cd;
+      else if (!ZInt::divides(cd, g, &cq))
+        return false;
       x[static_cast<std::size_t>(j)] = (cq * inv).mod(last);
     }
   }
@@ -817,6 +909,10 @@ bool hermite_square(const ZMatrix& m, const ZInt& d, bool transforms, SquareForm
         out->u.at(r, j) = out->h.at(e, j);
         continue;
       }
+      if (j == n - 1) {  // W's last column times D / G, over D: divided by G (its gcd)
+        if (!ZInt::divides(w.at(r, j), g, &out->u.at(r, j))) return false;
+        continue;
+      }
       ZInt sum;
       add_product(sum, w.at(r, j), out->h.at(j, j));
       for (std::int32_t k : nt)
@@ -825,6 +921,29 @@ bool hermite_square(const ZMatrix& m, const ZInt& d, bool transforms, SquareForm
       if (exact)
         out->u.at(r, j) = by_d.quotient(sum);
       else if (!ZInt::divides(sum, d, &out->u.at(r, j)))
+        return false;
+    }
+  }
+  out->w = std::move(w);
+  return true;
+}
+
+// D C for the rows A_rest below the rank from W = D M^-1 (M = [A_R; E],
+// M W = D I proven), transposed (k x rows below): A_rest W = [D C, 0]
+// exactly when A_rest = C A_R, since then A_rest = [C 0] M. So the zero
+// columns prove those rows lie in A_R's span; false when they don't.
+bool rest_by_inverse(const ZMatrix& a, const std::vector<std::int32_t>& rest, const ZMatrix& w, std::int32_t k,
+                     ZMatrix* y) {
+  const std::int32_t n = w.rows;
+  *y = ZMatrix(k, static_cast<std::int32_t>(rest.size()));
+  for (std::size_t i = 0; i < rest.size(); ++i) {
+    check_interrupt();
+    for (std::int32_t j = 0; j < n; ++j) {
+      ZInt sum;
+      for (std::int32_t c = 0; c < n; ++c) add_product(sum, w.at(c, j), a.at(rest[i], c));
+      if (j < k)
+        y->at(j, static_cast<std::int32_t>(i)) = std::move(sum);
+      else if (!sum.is_zero())
         return false;
     }
   }
@@ -950,7 +1069,15 @@ bool hermite_with_profile(const ZMatrix& a, bool transforms, std::uint32_t p, co
     if (rows > k) {
       // The other rows: (D C) L / D with D C from a solve on A[R, C]^T.
       std::vector<std::int32_t> rest(out->order.begin() + k, out->order.end());
-      const ZMatrix y = scaled_solve(core.transposed(), submatrix(a, rest, sorted_c).transposed(), d);
+      // With transforms, from W = D M^-1 when M is short enough; else by a
+      // solve, proven below.
+      const bool by_inverse = transforms && cols <= normal_form_rest_side;
+      ZMatrix y;
+      if (by_inverse) {
+        if (!rest_by_inverse(a, rest, sq.w, k, &y)) return false;
+      } else {
+        y = scaled_solve(core.transposed(), submatrix(a, rest, sorted_c).transposed(), d);
+      }
       const ZMatrix lead = submatrix(sq.h, all_of(k), all_of(k));
       const std::vector<std::int32_t> nt = nontrivial_rows(lead);
       // Many rows: proven first by A_R^T (D C)^T = D A_rest^T over every
@@ -958,16 +1085,16 @@ bool hermite_with_profile(const ZMatrix& a, bool transforms, std::uint32_t p, co
       // rows lie in A_R's span (a wrong rank fails here) and C L = A_rest U
       // is integral (U = M^-1 H_M, unimodular as H_M is proven), which makes
       // the divisions by D exact.
-      const bool by_solve = rows - k >= normal_form_proof_rows;
+      const bool by_solve = !by_inverse && rows - k >= normal_form_proof_rows;
       if (by_solve) {
         ZMatrix art(cols, k), want(cols, rows - k);
         for (std::int32_t c = 0; c < cols; ++c) {
           for (std::int32_t j = 0; j < k; ++j) art.at(c, j) = a.at(rsel[static_cast<std::size_t>(j)], c);
           for (std::int32_t i = 0; i < rows - k; ++i) want.at(c, i) = d * a.at(rest[static_cast<std::size_t>(i)], c);
         }
-        if (!product_equals(art, y, want)) return false;
+        if (!products_equal(art, y, want)) return false;
       }
-      const bool exact = by_solve && d.digits() >= normal_form_exact_digits;
+      const bool exact = (by_inverse || by_solve) && d.digits() >= normal_form_exact_digits;
       const ExactDivisor by_d(d);
       for (std::int32_t i = 0; i < rows - k; ++i) {
         check_interrupt();
@@ -984,7 +1111,7 @@ bool hermite_with_profile(const ZMatrix& a, bool transforms, std::uint32_t p, co
       }
       // Few rows: proven after, each column of A being (L z; C L z) with z
       // the leading part of H_M^-1 M's column; a wrong rank fails here.
-      for (std::int32_t c = 0; c < cols && !by_solve; ++c) {
+      for (std::int32_t c = 0; c < cols && !by_solve && !by_inverse; ++c) {
         check_interrupt();
         for (std::int32_t i = 0; i < rows - k; ++i) {
           ZInt sum;
@@ -1037,21 +1164,25 @@ namespace {
 // is mostly given up after the work the other route needs, when the answer
 // is the same by either route: the form is unique given the row order both
 // take, and so is U = (P a)^-1 H when a has full column rank, which its
-// rank modulo a word prime shows.
-bool skip_exact(const ZMatrix& a, bool transforms) {
+// rank modulo a word prime shows. *rank: that rank when it was found, else
+// -1.
+bool skip_exact(const ZMatrix& a, bool transforms, std::int32_t* rank) {
+  *rank = -1;
   if (!transforms || a.rows < a.cols || std::min(a.rows, a.cols) <= normal_form_exact_side) return false;
   std::int64_t filled = 0;
   for (const ZInt& x : a.cell) filled += x.is_zero() ? 0 : 1;
   if (2 * filled <= static_cast<std::int64_t>(a.cell.size())) return false;
   std::vector<std::int32_t> rows, pivots;
   rank_profile(a, profile_prime(0), &rows, &pivots);
-  return static_cast<std::int32_t>(rows.size()) == a.cols;
+  *rank = static_cast<std::int32_t>(rows.size());
+  return *rank == a.cols;
 }
 
 }  // namespace
 
 bool hermite_bounded(const ZMatrix& a, bool transforms, FormResult* out, bool exact_tried) {
-  if (!exact_tried && !skip_exact(a, transforms) && hermite_direct(a, transforms, out)) return true;
+  std::int32_t rank = -1;
+  if (!exact_tried && !skip_exact(a, transforms, &rank) && hermite_direct(a, transforms, out)) return true;
   // A common factor of the entries comes out of the form: H(g A) = g H(A)
   // with the same transforms (and the elimination modulo G would carry
   // g^(n-1) in G).
@@ -1060,12 +1191,22 @@ bool hermite_bounded(const ZMatrix& a, bool transforms, FormResult* out, bool ex
     for (ZInt& x : out->form.cell) x *= g;
     return true;
   }
-  if (a.rows == a.cols && a.rows > 0) {
+  // A square matrix singular modulo the first profile prime is singular
+  // unless that prime divides its determinant: past
+  // normal_form_singular_side its determinant is then found only when the
+  // profiles fail (a short rank fails their proofs).
+  const bool square = a.rows == a.cols && a.rows > 0;
+  const bool det_last = square && rank >= 0 && rank < a.cols && a.cols > normal_form_singular_side;
+  if (square && !det_last) {
     const ZInt d = block_determinant(a);
     if (!d.is_zero()) return hermite_with_profile(a, transforms, 0, &d, out);
   }
   for (std::int32_t k = 0; k < 4; ++k)
     if (hermite_with_profile(a, transforms, profile_prime(k), nullptr, out)) return true;
+  if (det_last) {
+    const ZInt d = block_determinant(a);
+    if (!d.is_zero()) return hermite_with_profile(a, transforms, 0, &d, out);
+  }
   return false;
 }
 

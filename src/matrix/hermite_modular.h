@@ -21,6 +21,12 @@
 // = D M^-1 for the square completion M of A, checked by the exact product
 // M W = D I: so U^-1 U = I and P A U = H; for the Smith form X X^-1 = I,
 // Y^-1 Y = I and X A Y = S are checked by exact products.
+//
+// An exact product a b = c may be checked modulo word primes p_1 .. p_t
+// instead: each entry x of a b - c is an integer with |x| below B (the
+// largest row sum of |a| times b's largest entry, plus c's largest entry),
+// and when every p_i divides x, so does P = p_1 ... p_t (distinct primes);
+// with P > B that leaves x = 0. So the check is as exact as the product.
 #pragma once
 
 #include <cstdint>
@@ -52,6 +58,9 @@ ZMatrix divide_content(const ZMatrix& a, const ZInt& g);
 // when its entries swell past a few Hadamard bounds; the same form as
 // hermite_bounded.
 bool hermite_direct(const ZMatrix& a, bool transforms, FormResult* out);
+
+// Whether a b = c, by residues modulo enough word primes (see above).
+bool residue_product_equals(const ZMatrix& a, const ZMatrix& b, const ZMatrix& c);
 
 // The Hermite form of a (see above); transforms: also P, P^-1, U, U^-1.
 // False when a step could not be proven (an internal fault; nothing to use).

@@ -48,7 +48,7 @@ std::vector<double> cramer_bits(const ZMatrix& s, const ZMatrix& v) {
     if (top < 0.0) return -HUGE_VAL;
     double sum = 0.0;
     for (double x : b)
-      if (x > 0.0) sum += std::exp2(2.0 * (x - top));  // (|x| / 2^top)^2 <= 1, from above
+      if (x > 0.0) sum += std::ldexp(1.0, static_cast<int>(2.0 * (x - top)));  // (|x| / 2^top)^2 <= 1, from above
     return 2.0 * top + std::log2(sum);
   };
   std::vector<double> line(static_cast<std::size_t>(n));
@@ -299,6 +299,7 @@ bool lift_solve(const ZMatrix& s, const ZMatrix& v, const ZInt& d, const std::ve
 bool image_solve(const ZMatrix& s, const ZMatrix& v, std::uint32_t dp, std::uint32_t p,
                  std::vector<std::uint64_t>& out) {
   const std::int32_t n = s.rows, k = v.cols, w = n + k;
+  const WordField f(p);
   std::vector<std::uint64_t> a(static_cast<std::size_t>(n) * w);
   for (std::int32_t r = 0; r < n; ++r) {
     for (std::int32_t c = 0; c < n; ++c) a[static_cast<std::size_t>(r) * w + c] = s.at(r, c).mod_word(p);
@@ -313,19 +314,19 @@ bool image_solve(const ZMatrix& s, const ZMatrix& v, std::uint32_t dp, std::uint
       for (std::int32_t c = 0; c < w; ++c) std::swap(a[static_cast<std::size_t>(i) * w + c], a[static_cast<std::size_t>(piv) * w + c]);
     std::uint64_t* pr = a.data() + static_cast<std::size_t>(i) * w;
     const std::uint64_t inv = residue_power(pr[i], p - 2, p);
-    for (std::int32_t c = i; c < w; ++c) pr[c] = pr[c] * inv % p;
+    for (std::int32_t c = i; c < w; ++c) pr[c] = f.reduce(pr[c] * inv);
     for (std::int32_t r = 0; r < n; ++r) {
       if (r == i) continue;
       std::uint64_t* row = a.data() + static_cast<std::size_t>(r) * w;
-      const std::uint64_t f = row[i];
-      if (f == 0) continue;
-      for (std::int32_t c = i; c < w; ++c) row[c] = (row[c] + (p - f) * pr[c]) % p;
+      const std::uint64_t g = row[i];
+      if (g == 0) continue;
+      for (std::int32_t c = i; c < w; ++c) row[c] = f.reduce(row[c] + (p - g) * pr[c]);
     }
   }
   out.resize(static_cast<std::size_t>(n) * k);
   for (std::int32_t r = 0; r < n; ++r)
     for (std::int32_t c = 0; c < k; ++c)
-      out[static_cast<std::size_t>(r) * k + c] = a[static_cast<std::size_t>(r) * w + n + c] * dp % p;
+      out[static_cast<std::size_t>(r) * k + c] = f.reduce(a[static_cast<std::size_t>(r) * w + n + c] * dp);
   return true;
 }
 

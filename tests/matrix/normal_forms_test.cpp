@@ -25,6 +25,7 @@
 #include "matrix/matrix_support.h"
 #include "matrix/pivot_search.h"
 #include "numbers/freelists.h"
+#include "numbers/primes.h"
 #include "support/bigref.h"
 #include "support/output_capture.h"
 #include "core/error_codes.h"
@@ -1118,21 +1119,51 @@ TEST_F(NormalForms, WideStepsAsInLimbs) {
   }
 }
 
+TEST_F(NormalForms, ResidueProductCheckIsExact) {
+  // The check of a b = c modulo word primes against the exact one: true
+  // products, and false ones off by 1 or by the product of the first few
+  // primes the check uses (caught only when the primes cover the bound),
+  // entries short and past 2^62.
+  std::mt19937_64 rng(test_seed() ^ 7727);
+  auto big = [&](int digits) {
+    std::vector<std::uint32_t> d(static_cast<std::size_t>(digits));
+    for (auto& x : d) x = static_cast<std::uint32_t>(rng() % (1u << 28));
+    return rng() % 4 == 0 ? ZInt(0) : ZInt::from_digits(std::move(d), rng() % 2 == 0 ? 1 : -1);
+  };
+  for (int round = 0; round < test_iterations(30); ++round) {
+    const std::int32_t r = 1 + std::int32_t(rng() % 8), k = 1 + std::int32_t(rng() % 80), c = 1 + std::int32_t(rng() % 8);
+    ZMatrix a(r, k), b(k, c);
+    for (ZInt& x : a.cell) x = big(round % 3 == 0 ? 4 : 1);
+    for (ZInt& x : b.cell) x = big(1 + round % 9);
+    ZMatrix p = a * b;
+    EXPECT_EQ(residue_product_equals(a, b, p), product_equals(a, b, p)) << "round " << round;
+    EXPECT_TRUE(residue_product_equals(a, b, p)) << "round " << round;
+    ZInt off = 1;
+    const std::size_t primes = rng() % 5;
+    for (std::size_t t = 0; t < primes; ++t) off *= ZInt(std::int64_t{word_prime(t)});
+    p.at(std::int32_t(rng() % std::uint64_t(r)), std::int32_t(rng() % std::uint64_t(c))) += rng() % 2 == 0 ? off : -off;
+    EXPECT_FALSE(residue_product_equals(a, b, p)) << "round " << round;
+  }
+}
+
 TEST_F(NormalForms, ModularTransformsAlikeByEitherKernel) {
   // Dense matrices of every shape past the exact elimination, with
   // transforms: the forms and transforms of the route modulo a determinant
   // are the same with its faster kernels (exact division from one digit,
   // determinants by word images up to side 10, rows below the rank proven
-  // by their solve from two, cofactors in words to 124 bits) as with the
-  // plain ones (the long division, the determinant methods, the proof by
-  // the product, cofactors in big integers), for determinants of one digit
+  // by their solve from two, cofactors in words to 124 bits, products
+  // checked modulo primes to inner side 6, rows below the rank from D M^-1
+  // to 6 columns, a singular square's determinant skipped past side 5) as
+  // with the plain ones (the long division, the determinant methods, the
+  // proof by the product, cofactors and products in big integers, those
+  // rows by a solve, the determinant first), for determinants of one digit
   // and of several.
   std::mt19937_64 rng(test_seed() ^ 5103);
   Route route(true);
   ScopedValue<std::int32_t> past{normal_form_exact_side, 0};
   for (int round = 0; round < test_iterations(8); ++round) {
     const std::size_t r = 2 + rng() % 9;
-    const std::size_t c = round % 4 == 1 ? r + 1 + rng() % 4 : round % 4 == 2 ? std::max<std::size_t>(1, r - 1 - rng() % 3) : r;
+    const std::size_t c = round % 4 == 1 ? r + 1 + rng() % 4 : round % 4 == 2 ? std::size_t(std::max<std::int64_t>(1, std::int64_t(r) - 1 - std::int64_t(rng() % 3))) : r;
     M a = random_int(rng, r, c, round % 2 == 0 ? 2 : 1 + static_cast<int>(rng() % 20));
     if (round % 4 == 3)  // rank one short
       for (std::size_t j = 0; j < c; ++j) a[r - 1][j] = a[0][j] * BigRef(2) - a[1][j];
@@ -1142,6 +1173,9 @@ TEST_F(NormalForms, ModularTransformsAlikeByEitherKernel) {
       ScopedValue<std::int32_t> methods{normal_form_crt_det_side, 0};
       ScopedValue<std::int32_t> product{normal_form_proof_rows, INT32_MAX};
       ScopedValue<std::int32_t> big{xgcd_wide_bits, 0};
+      ScopedValue<std::int32_t> exact{normal_form_residue_check, 0};
+      ScopedValue<std::int32_t> solved{normal_form_rest_side, 0};
+      ScopedValue<std::int32_t> det_first{normal_form_singular_side, INT32_MAX};
       want = normal_form(a, false, false);
     }
     EXPECT_TRUE(transforms_hold(a, want)) << "round " << round;
@@ -1149,6 +1183,9 @@ TEST_F(NormalForms, ModularTransformsAlikeByEitherKernel) {
     ScopedValue<std::int32_t> images{normal_form_crt_det_side, 10};
     ScopedValue<std::int32_t> solve{normal_form_proof_rows, 2};
     ScopedValue<std::int32_t> words{xgcd_wide_bits, 124};
+    ScopedValue<std::int32_t> residues{normal_form_residue_check, 6};
+    ScopedValue<std::int32_t> inverse{normal_form_rest_side, 6};
+    ScopedValue<std::int32_t> det_last{normal_form_singular_side, 5};
     const Form f = normal_form(a, false, false);
     expect_same_form(f, want, "round " + std::to_string(round));
   }
