@@ -54,6 +54,73 @@ std::uint64_t magnitude(std::int64_t v) { return v < 0 ? 0 - static_cast<std::ui
 // The limbs a slot of long entries starts with room for.
 constexpr std::size_t slot_limbs = 8;
 
+// The limbs an entry holds inside its own object before it takes storage
+// from the heap.
+constexpr std::size_t inline_limbs = 8;
+
+// A growable array of limbs with room for inline_limbs of them inline: the
+// entries of the elimination rarely pass that, so most steps touch no heap
+// and no out-of-line resize. Shrinking keeps the capacity.
+class Limbs {
+ public:
+  Limbs() = default;
+  Limbs(const Limbs& o) { *this = o; }
+  Limbs& operator=(const Limbs& o) {
+    if (this != &o) {
+      reserve(o.n_);
+      std::copy_n(o.p_, o.n_, p_);
+      n_ = o.n_;
+    }
+    return *this;
+  }
+  ~Limbs() {
+    if (p_ != in_) delete[] p_;
+  }
+  std::size_t size() const { return n_; }
+  bool empty() const { return n_ == 0; }
+  std::uint64_t& operator[](std::size_t i) { return p_[i]; }
+  std::uint64_t operator[](std::size_t i) const { return p_[i]; }
+  std::uint64_t& back() { return p_[n_ - 1]; }
+  std::uint64_t back() const { return p_[n_ - 1]; }
+  std::uint64_t* begin() { return p_; }
+  std::uint64_t* end() { return p_ + n_; }
+  const std::uint64_t* begin() const { return p_; }
+  const std::uint64_t* end() const { return p_ + n_; }
+  void clear() { n_ = 0; }
+  void pop_back() { --n_; }
+  void push_back(std::uint64_t v) {
+    reserve(n_ + 1);
+    p_[n_++] = v;
+  }
+  // n limbs, those added zero.
+  void resize(std::size_t n) {
+    reserve(n);
+    if (n > n_) std::fill(p_ + n_, p_ + n, std::uint64_t{0});
+    n_ = n;
+  }
+  void assign(std::size_t n, std::uint64_t v) {
+    reserve(n);
+    std::fill_n(p_, n, v);
+    n_ = n;
+  }
+  void reserve(std::size_t n) {
+    if (n > cap_) grow(n);
+  }
+
+ private:
+  void grow(std::size_t n) {
+    const std::size_t cap = std::max(n, 2 * cap_);
+    auto* p = new std::uint64_t[cap];
+    std::copy_n(p_, n_, p);
+    if (p_ != in_) delete[] p_;
+    p_ = p;
+    cap_ = cap;
+  }
+  std::uint64_t* p_ = in_;
+  std::size_t n_ = 0, cap_ = inline_limbs;
+  std::uint64_t in_[inline_limbs];
+};
+
 // An integer as a sign and 64-bit limbs, least significant first, no
 // leading zero limb (zero: none). Changed in place, so that an entry that
 // stays long keeps its storage.
@@ -169,7 +236,7 @@ class WideInt {
       const WideInt& longer = a.mag_.size() == 1 ? b : a;
       const std::uint64_t f = a.mag_.size() == 1 ? a.mag_[0] : b.mag_[0];
       const std::size_t nl = longer.mag_.size();
-      mag_.resize(std::max(mag_.size(), nl) + 1, 0);
+      mag_.resize(std::max(mag_.size(), nl) + 1);
       std::uint64_t carry = 0;
       std::size_t i = 0;
       for (; i < nl; ++i) {
@@ -203,7 +270,7 @@ class WideInt {
     const int ps = a.sign_ * b.sign_ * (subtract ? -1 : 1);
     const std::size_t nm = mag_.size();
     if (sign_ == 0 || sign_ == ps) {
-      mag_.resize(std::max(nm, np) + 1, 0);
+      mag_.resize(std::max(nm, np) + 1);
       std::uint64_t carry = 0;
       for (std::size_t i = 0; i < mag_.size(); ++i) {
         const u128 t = static_cast<u128>(mag_[i]) + (i < np ? prod[i] : 0) + carry;
@@ -222,7 +289,7 @@ class WideInt {
       assign(0);
       return;
     }
-    mag_.resize(std::max(nm, np), 0);
+    mag_.resize(std::max(nm, np));
     std::uint64_t borrow = 0;
     for (std::size_t i = 0; i < mag_.size(); ++i) {
       const std::uint64_t mine = i < nm ? mag_[i] : 0, theirs = i < np ? prod[i] : 0;
@@ -240,7 +307,7 @@ class WideInt {
     if (m == 0) return;
     const auto lo = static_cast<std::uint64_t>(m), hi = static_cast<std::uint64_t>(m >> 64);
     if (sign_ == 0 || sign_ == sign) {
-      if (mag_.size() < 2) mag_.resize(2, 0);
+      if (mag_.size() < 2) mag_.resize(2);
       u128 t = static_cast<u128>(mag_[0]) + lo;
       mag_[0] = static_cast<std::uint64_t>(t);
       t = static_cast<u128>(mag_[1]) + hi + static_cast<std::uint64_t>(t >> 64);
@@ -261,7 +328,9 @@ class WideInt {
       const u128 mine = (mag_.size() == 2 ? static_cast<u128>(mag_[1]) << 64 : 0) | mag_[0];
       if (mine < m) sign_ = sign;
       const u128 d = mine < m ? m - mine : mine - m;
-      mag_.assign({static_cast<std::uint64_t>(d), static_cast<std::uint64_t>(d >> 64)});
+      mag_.resize(2);
+      mag_[0] = static_cast<std::uint64_t>(d);
+      mag_[1] = static_cast<std::uint64_t>(d >> 64);
       trim();
       return;
     }
@@ -283,7 +352,7 @@ class WideInt {
   void sub_word_product(const WideInt& longer, std::uint64_t f) {
     const std::size_t nl = longer.mag_.size();
     const std::size_t n = std::max(mag_.size(), nl + 1);
-    mag_.resize(n, 0);
+    mag_.resize(n);
     std::uint64_t carry = 0;  // the product's high limb and the borrow, at most 2^64 - 1
     std::size_t i = 0;
     for (; i < nl; ++i) {
@@ -313,7 +382,7 @@ class WideInt {
     if (mag_.empty()) sign_ = 0;
   }
   int sign_ = 0;
-  std::vector<std::uint64_t> mag_;
+  Limbs mag_;
 };
 
 // n integers: words while below 2^62 in absolute value; an entry past
