@@ -227,30 +227,8 @@ class WideInt {
   // *this += a * b, or -= with subtract.
   void add_product(const WideInt& a, const WideInt& b, bool subtract) {
     if (a.sign_ == 0 || b.sign_ == 0) return;
-    if ((a.mag_.size() == 1 || b.mag_.size() == 1) && sign_ == a.sign_ * b.sign_ * (subtract ? 1 : -1)) {
-      sub_word_product(a.mag_.size() == 1 ? b : a, a.mag_.size() == 1 ? a.mag_[0] : b.mag_[0]);
-      return;
-    }
     if (a.mag_.size() == 1 || b.mag_.size() == 1) {
-      // The same sign (or zero) and a one-limb factor: one pass, no product.
-      const WideInt& longer = a.mag_.size() == 1 ? b : a;
-      const std::uint64_t f = a.mag_.size() == 1 ? a.mag_[0] : b.mag_[0];
-      const std::size_t nl = longer.mag_.size();
-      mag_.resize(std::max(mag_.size(), nl) + 1);
-      std::uint64_t carry = 0;
-      std::size_t i = 0;
-      for (; i < nl; ++i) {
-        const u128 t = static_cast<u128>(longer.mag_[i]) * f + mag_[i] + carry;
-        mag_[i] = static_cast<std::uint64_t>(t);
-        carry = static_cast<std::uint64_t>(t >> 64);
-      }
-      for (; carry != 0 && i < mag_.size(); ++i) {
-        const u128 t = static_cast<u128>(mag_[i]) + carry;
-        mag_[i] = static_cast<std::uint64_t>(t);
-        carry = static_cast<std::uint64_t>(t >> 64);
-      }
-      sign_ = a.sign_ * b.sign_ * (subtract ? -1 : 1);
-      trim();
+      add_word_product(a.mag_.size() == 1 ? b : a, a.mag_.size() == 1 ? a.mag_[0] : b.mag_[0], a.sign_ * b.sign_ * (subtract ? -1 : 1));
       return;
     }
     thread_local std::vector<std::uint64_t> prod;
@@ -300,6 +278,12 @@ class WideInt {
     }
     if (c < 0) sign_ = ps;
     trim();
+  }
+
+  // *this += fw * y for a word fw (|fw| <= 2^62).
+  void add_word_times(const WideInt& y, std::int64_t fw) {
+    if (fw == 0 || y.sign_ == 0) return;
+    add_word_product(y, magnitude(fw), fw < 0 ? -y.sign_ : y.sign_);
   }
 
   // *this += sign * m (sign +-1).
@@ -377,6 +361,30 @@ class WideInt {
     }
     trim();
   }
+  // *this += ps |longer| f (ps +-1, f > 0) in one pass.
+  void add_word_product(const WideInt& longer, std::uint64_t f, int ps) {
+    if (sign_ == -ps) {
+      sub_word_product(longer, f);
+      return;
+    }
+    // The same sign (or zero).
+    const std::size_t nl = longer.mag_.size();
+    mag_.resize(std::max(mag_.size(), nl) + 1);
+    std::uint64_t carry = 0;
+    std::size_t i = 0;
+    for (; i < nl; ++i) {
+      const u128 t = static_cast<u128>(longer.mag_[i]) * f + mag_[i] + carry;
+      mag_[i] = static_cast<std::uint64_t>(t);
+      carry = static_cast<std::uint64_t>(t >> 64);
+    }
+    for (; carry != 0 && i < mag_.size(); ++i) {
+      const u128 t = static_cast<u128>(mag_[i]) + carry;
+      mag_[i] = static_cast<std::uint64_t>(t);
+      carry = static_cast<std::uint64_t>(t >> 64);
+    }
+    sign_ = ps;
+    trim();
+  }
   void trim() {
     while (!mag_.empty() && mag_.back() == 0) mag_.pop_back();
     if (mag_.empty()) sign_ = 0;
@@ -417,20 +425,7 @@ class Store {
   }
   // Entry i held in limbs (to be changed in place, then settled).
   WideInt& make_big(std::size_t i) {
-    if (!is_big(i)) {
-      const std::int64_t v = w_[i];
-      std::size_t s = 0;
-      if (free_.empty()) {
-        s = big_.size();
-        big_.push_back(std::make_unique<WideInt>());
-        big_.back()->reserve(slot_limbs);
-      } else {
-        s = free_.back();
-        free_.pop_back();
-      }
-      big_[s]->assign(v);
-      w_[i] = INT64_MIN + static_cast<std::int64_t>(s);
-    }
+    if (!is_big(i)) to_slot(i);
     return *big_[slot(i)];
   }
   // Back into a word when it fits.
@@ -457,6 +452,22 @@ class Store {
   }
 
  private:
+  // Word entry i moved into a slot.
+  void to_slot(std::size_t i) {
+    const std::int64_t v = w_[i];
+    std::size_t s = 0;
+    if (free_.empty()) {
+      s = big_.size();
+      big_.push_back(std::make_unique<WideInt>());
+      big_.back()->reserve(slot_limbs);
+    } else {
+      s = free_.back();
+      free_.pop_back();
+    }
+    big_[s]->assign(v);
+    w_[i] = INT64_MIN + static_cast<std::int64_t>(s);
+  }
+
   std::size_t slot(std::size_t i) const { return static_cast<std::size_t>(w_[i] - INT64_MIN); }
   void release(std::size_t i) {
     if (!is_big(i)) return;
@@ -630,6 +641,16 @@ class Elimination {
       work_ += m != 0 ? 1 : 0;
       WideInt& v = s.make_big(xi);
       v.add_magnitude(m, (fw < 0) != (yv < 0) ? -1 : 1);
+      if (v.bits() > budget_) given_up_ = true;
+      s.settle(xi);
+      return;
+    }
+    if (!f.big && s.is_big(yi)) {
+      // A word factor and a long entry: one pass, no product.
+      const WideInt& yz = s.big(yi);
+      work_ += f.w != 0 ? static_cast<std::int64_t>(yz.size()) : 0;
+      WideInt& v = s.make_big(xi);
+      v.add_word_times(yz, sign * f.w);
       if (v.bits() > budget_) given_up_ = true;
       s.settle(xi);
       return;
