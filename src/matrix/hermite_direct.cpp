@@ -54,6 +54,94 @@ std::uint64_t magnitude(std::int64_t v) { return v < 0 ? 0 - static_cast<std::ui
 // The limbs a slot of long entries starts with room for.
 constexpr std::size_t slot_limbs = 8;
 
+// The limbs an entry holds inside its own object before it takes storage
+// from the heap.
+constexpr std::size_t inline_limbs = 8;
+
+// A growable array of limbs with room for inline_limbs of them inline: the
+// entries of the elimination rarely pass that, so most steps touch no heap
+// and no out-of-line resize. Shrinking keeps the capacity. In the sanitizer
+// build (TAVRIN_EXACT_BUFFERS) the limbs always lie in a heap block of
+// exactly size() limbs, so that a step past them is caught.
+class Limbs {
+ public:
+  Limbs() = default;
+  Limbs(const Limbs& o) { *this = o; }
+  Limbs& operator=(const Limbs& o) {
+    if (this != &o) {
+      set_size(o.n_);
+      std::copy_n(o.p_, o.n_, p_);
+    }
+    return *this;
+  }
+  ~Limbs() {
+    if (p_ != in_) delete[] p_;
+  }
+  std::size_t size() const { return n_; }
+  bool empty() const { return n_ == 0; }
+  std::uint64_t& operator[](std::size_t i) { return p_[i]; }
+  std::uint64_t operator[](std::size_t i) const { return p_[i]; }
+  std::uint64_t& back() { return p_[n_ - 1]; }
+  std::uint64_t back() const { return p_[n_ - 1]; }
+  std::uint64_t* begin() { return p_; }
+  std::uint64_t* end() { return p_ + n_; }
+  const std::uint64_t* begin() const { return p_; }
+  const std::uint64_t* end() const { return p_ + n_; }
+  void clear() { set_size(0); }
+  void pop_back() { set_size(n_ - 1); }
+  void push_back(std::uint64_t v) {
+    set_size(n_ + 1);
+    p_[n_ - 1] = v;
+  }
+  // n limbs, those added zero.
+  void resize(std::size_t n) {
+    const std::size_t had = n_;
+    set_size(n);
+    if (n > had) std::fill(p_ + had, p_ + n, std::uint64_t{0});
+  }
+  void assign(std::size_t n, std::uint64_t v) {
+    set_size(n);
+    std::fill_n(p_, n, v);
+  }
+  void reserve([[maybe_unused]] std::size_t n) {
+#ifndef TAVRIN_EXACT_BUFFERS
+    if (n > cap_) grow(n);
+#endif
+  }
+
+ private:
+  void set_size(std::size_t n) {
+#ifdef TAVRIN_EXACT_BUFFERS
+    if (n != cap_) grow(n);
+#else
+    if (n > cap_) grow(n);
+#endif
+    n_ = n;
+  }
+  // Room for n limbs (exactly n in the sanitizer build), the first of
+  // those in use kept.
+  void grow(std::size_t n) {
+#ifdef TAVRIN_EXACT_BUFFERS
+    const std::size_t cap = n;
+#else
+    const std::size_t cap = std::max(n, 2 * cap_);
+#endif
+    auto* p = cap == 0 ? nullptr : new std::uint64_t[cap];
+    std::copy_n(p_, std::min(n_, cap), p);
+    if (p_ != in_) delete[] p_;
+    p_ = p;
+    cap_ = cap;
+  }
+#ifdef TAVRIN_EXACT_BUFFERS
+  std::uint64_t* p_ = nullptr;
+  std::size_t n_ = 0, cap_ = 0;
+#else
+  std::uint64_t* p_ = in_;
+  std::size_t n_ = 0, cap_ = inline_limbs;
+#endif
+  std::uint64_t in_[inline_limbs];
+};
+
 // An integer as a sign and 64-bit limbs, least significant first, no
 // leading zero limb (zero: none). Changed in place, so that an entry that
 // stays long keeps its storage.
@@ -160,30 +248,8 @@ class WideInt {
   // *this += a * b, or -= with subtract.
   void add_product(const WideInt& a, const WideInt& b, bool subtract) {
     if (a.sign_ == 0 || b.sign_ == 0) return;
-    if ((a.mag_.size() == 1 || b.mag_.size() == 1) && sign_ == a.sign_ * b.sign_ * (subtract ? 1 : -1)) {
-      sub_word_product(a.mag_.size() == 1 ? b : a, a.mag_.size() == 1 ? a.mag_[0] : b.mag_[0]);
-      return;
-    }
     if (a.mag_.size() == 1 || b.mag_.size() == 1) {
-      // The same sign (or zero) and a one-limb factor: one pass, no product.
-      const WideInt& longer = a.mag_.size() == 1 ? b : a;
-      const std::uint64_t f = a.mag_.size() == 1 ? a.mag_[0] : b.mag_[0];
-      const std::size_t nl = longer.mag_.size();
-      mag_.resize(std::max(mag_.size(), nl) + 1, 0);
-      std::uint64_t carry = 0;
-      std::size_t i = 0;
-      for (; i < nl; ++i) {
-        const u128 t = static_cast<u128>(longer.mag_[i]) * f + mag_[i] + carry;
-        mag_[i] = static_cast<std::uint64_t>(t);
-        carry = static_cast<std::uint64_t>(t >> 64);
-      }
-      for (; carry != 0 && i < mag_.size(); ++i) {
-        const u128 t = static_cast<u128>(mag_[i]) + carry;
-        mag_[i] = static_cast<std::uint64_t>(t);
-        carry = static_cast<std::uint64_t>(t >> 64);
-      }
-      sign_ = a.sign_ * b.sign_ * (subtract ? -1 : 1);
-      trim();
+      add_word_product(a.mag_.size() == 1 ? b : a, a.mag_.size() == 1 ? a.mag_[0] : b.mag_[0], a.sign_ * b.sign_ * (subtract ? -1 : 1));
       return;
     }
     thread_local std::vector<std::uint64_t> prod;
@@ -203,7 +269,7 @@ class WideInt {
     const int ps = a.sign_ * b.sign_ * (subtract ? -1 : 1);
     const std::size_t nm = mag_.size();
     if (sign_ == 0 || sign_ == ps) {
-      mag_.resize(std::max(nm, np) + 1, 0);
+      mag_.resize(std::max(nm, np) + 1);
       std::uint64_t carry = 0;
       for (std::size_t i = 0; i < mag_.size(); ++i) {
         const u128 t = static_cast<u128>(mag_[i]) + (i < np ? prod[i] : 0) + carry;
@@ -222,7 +288,7 @@ class WideInt {
       assign(0);
       return;
     }
-    mag_.resize(std::max(nm, np), 0);
+    mag_.resize(std::max(nm, np));
     std::uint64_t borrow = 0;
     for (std::size_t i = 0; i < mag_.size(); ++i) {
       const std::uint64_t mine = i < nm ? mag_[i] : 0, theirs = i < np ? prod[i] : 0;
@@ -235,12 +301,18 @@ class WideInt {
     trim();
   }
 
+  // *this += fw * y for a word fw (|fw| <= 2^62).
+  void add_word_times(const WideInt& y, std::int64_t fw) {
+    if (fw == 0 || y.sign_ == 0) return;
+    add_word_product(y, magnitude(fw), fw < 0 ? -y.sign_ : y.sign_);
+  }
+
   // *this += sign * m (sign +-1).
   void add_magnitude(u128 m, int sign) {
     if (m == 0) return;
     const auto lo = static_cast<std::uint64_t>(m), hi = static_cast<std::uint64_t>(m >> 64);
     if (sign_ == 0 || sign_ == sign) {
-      if (mag_.size() < 2) mag_.resize(2, 0);
+      if (mag_.size() < 2) mag_.resize(2);
       u128 t = static_cast<u128>(mag_[0]) + lo;
       mag_[0] = static_cast<std::uint64_t>(t);
       t = static_cast<u128>(mag_[1]) + hi + static_cast<std::uint64_t>(t >> 64);
@@ -261,7 +333,9 @@ class WideInt {
       const u128 mine = (mag_.size() == 2 ? static_cast<u128>(mag_[1]) << 64 : 0) | mag_[0];
       if (mine < m) sign_ = sign;
       const u128 d = mine < m ? m - mine : mine - m;
-      mag_.assign({static_cast<std::uint64_t>(d), static_cast<std::uint64_t>(d >> 64)});
+      mag_.resize(2);
+      mag_[0] = static_cast<std::uint64_t>(d);
+      mag_[1] = static_cast<std::uint64_t>(d >> 64);
       trim();
       return;
     }
@@ -283,7 +357,7 @@ class WideInt {
   void sub_word_product(const WideInt& longer, std::uint64_t f) {
     const std::size_t nl = longer.mag_.size();
     const std::size_t n = std::max(mag_.size(), nl + 1);
-    mag_.resize(n, 0);
+    mag_.resize(n);
     std::uint64_t carry = 0;  // the product's high limb and the borrow, at most 2^64 - 1
     std::size_t i = 0;
     for (; i < nl; ++i) {
@@ -308,12 +382,36 @@ class WideInt {
     }
     trim();
   }
+  // *this += ps |longer| f (ps +-1, f > 0) in one pass.
+  void add_word_product(const WideInt& longer, std::uint64_t f, int ps) {
+    if (sign_ == -ps) {
+      sub_word_product(longer, f);
+      return;
+    }
+    // The same sign (or zero).
+    const std::size_t nl = longer.mag_.size();
+    mag_.resize(std::max(mag_.size(), nl) + 1);
+    std::uint64_t carry = 0;
+    std::size_t i = 0;
+    for (; i < nl; ++i) {
+      const u128 t = static_cast<u128>(longer.mag_[i]) * f + mag_[i] + carry;
+      mag_[i] = static_cast<std::uint64_t>(t);
+      carry = static_cast<std::uint64_t>(t >> 64);
+    }
+    for (; carry != 0 && i < mag_.size(); ++i) {
+      const u128 t = static_cast<u128>(mag_[i]) + carry;
+      mag_[i] = static_cast<std::uint64_t>(t);
+      carry = static_cast<std::uint64_t>(t >> 64);
+    }
+    sign_ = ps;
+    trim();
+  }
   void trim() {
     while (!mag_.empty() && mag_.back() == 0) mag_.pop_back();
     if (mag_.empty()) sign_ = 0;
   }
   int sign_ = 0;
-  std::vector<std::uint64_t> mag_;
+  Limbs mag_;
 };
 
 // n integers: words while below 2^62 in absolute value; an entry past
@@ -348,20 +446,7 @@ class Store {
   }
   // Entry i held in limbs (to be changed in place, then settled).
   WideInt& make_big(std::size_t i) {
-    if (!is_big(i)) {
-      const std::int64_t v = w_[i];
-      std::size_t s = 0;
-      if (free_.empty()) {
-        s = big_.size();
-        big_.push_back(std::make_unique<WideInt>());
-        big_.back()->reserve(slot_limbs);
-      } else {
-        s = free_.back();
-        free_.pop_back();
-      }
-      big_[s]->assign(v);
-      w_[i] = INT64_MIN + static_cast<std::int64_t>(s);
-    }
+    if (!is_big(i)) to_slot(i);
     return *big_[slot(i)];
   }
   // Back into a word when it fits.
@@ -388,6 +473,22 @@ class Store {
   }
 
  private:
+  // Word entry i moved into a slot.
+  void to_slot(std::size_t i) {
+    const std::int64_t v = w_[i];
+    std::size_t s = 0;
+    if (free_.empty()) {
+      s = big_.size();
+      big_.push_back(std::make_unique<WideInt>());
+      big_.back()->reserve(slot_limbs);
+    } else {
+      s = free_.back();
+      free_.pop_back();
+    }
+    big_[s]->assign(v);
+    w_[i] = INT64_MIN + static_cast<std::int64_t>(s);
+  }
+
   std::size_t slot(std::size_t i) const { return static_cast<std::size_t>(w_[i] - INT64_MIN); }
   void release(std::size_t i) {
     if (!is_big(i)) return;
@@ -561,6 +662,16 @@ class Elimination {
       work_ += m != 0 ? 1 : 0;
       WideInt& v = s.make_big(xi);
       v.add_magnitude(m, (fw < 0) != (yv < 0) ? -1 : 1);
+      if (v.bits() > budget_) given_up_ = true;
+      s.settle(xi);
+      return;
+    }
+    if (!f.big && s.is_big(yi)) {
+      // A word factor and a long entry: one pass, no product.
+      const WideInt& yz = s.big(yi);
+      work_ += f.w != 0 ? static_cast<std::int64_t>(yz.size()) : 0;
+      WideInt& v = s.make_big(xi);
+      v.add_word_times(yz, sign * f.w);
       if (v.bits() > budget_) given_up_ = true;
       s.settle(xi);
       return;
