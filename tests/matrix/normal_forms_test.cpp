@@ -234,6 +234,21 @@ void expect_same_form(const Form& f, const Form& want, const std::string& at) {
   EXPECT_EQ(f.betinv, want.betinv) << at;
 }
 
+// The Hermite form and transforms of a with the exact elimination tried at
+// every side against those with it skipped past side 0 (the route modulo a
+// determinant for full column rank), and their identities; at: where.
+void expect_alike_by_either_route(const M& a, const std::string& at) {
+  Form want;
+  {
+    ScopedValue<std::int32_t> cut{normal_form_exact_side, INT32_MAX};
+    want = normal_form(a, false, false);
+  }
+  ScopedValue<std::int32_t> cut{normal_form_exact_side, 0};
+  const Form f = normal_form(a, false, false);
+  expect_same_form(f, want, at);
+  EXPECT_TRUE(transforms_hold(a, f)) << at;
+}
+
 TEST_F(NormalForms, PivotSearchTable) {
   struct Case {
     M diag;  // a column block (intfindbest) or a diagonal (the others)
@@ -634,15 +649,7 @@ TEST_F(NormalForms, TransformsAlikeWithOrWithoutTheExactElimination) {
         a[i][c - 2] = a[i][1] * BigRef(3) + a[i][2];
       }
     Route route(true);
-    Form want;
-    {
-      ScopedValue<std::int32_t> cut{normal_form_exact_side, INT32_MAX};
-      want = normal_form(a, false, false);
-    }
-    ScopedValue<std::int32_t> cut{normal_form_exact_side, 0};
-    const Form f = normal_form(a, false, false);
-    expect_same_form(f, want, "round " + std::to_string(round));
-    EXPECT_TRUE(transforms_hold(a, f)) << "round " << round;
+    expect_alike_by_either_route(a, "round " + std::to_string(round));
   }
 }
 
@@ -1166,15 +1173,7 @@ TEST_F(NormalForms, LongEntriesAsTheModularRoute) {
       const BigRef k(std::int64_t(rng() % 7) - 3);
       for (std::size_t j = 0; j < c; ++j) a[i][j] = a[i - 1][j] * k + BigRef(std::int64_t(rng() % 9) - 4);
     }
-    Form want;
-    {
-      ScopedValue<std::int32_t> cut{normal_form_exact_side, INT32_MAX};
-      want = normal_form(a, false, false);
-    }
-    ScopedValue<std::int32_t> cut{normal_form_exact_side, 0};
-    const Form f = normal_form(a, false, false);
-    expect_same_form(f, want, "round " + std::to_string(round));
-    EXPECT_TRUE(transforms_hold(a, f)) << "round " << round;
+    expect_alike_by_either_route(a, "round " + std::to_string(round));
   }
 }
 
