@@ -9,7 +9,6 @@
 #include "numbers/bigint_wide.h"
 #include "numbers/bigint_multiply.h"
 #include "numbers/freelists.h"
-#include "numbers/zint.h"
 #include "numbers/node_handles.h"
 #include "numbers/word_mod.h"
 #include "poly/poly_repr.h"
@@ -48,66 +47,18 @@ void sub_product(quoly* target, quoly factor, quoly source) {
   best_quoly_sub(target, t);  // uses t up
 }
 
-// The value of a number of one or two limbs (false for longer ones).
-inline bool short_value(imptr x, std::int64_t* v) {
-  if (x->size == 1) {
-    *v = x->head->value;
-    return true;
-  }
-  if (x->size != 2) return false;
-  *v = std::int64_t{x->head->value} * limb_base + x->tail->value;
-  return true;
-}
-
-// The value of a number of one to four limbs.
-inline __int128 wide_value(imptr x) {
-  __int128 v = 0;
-  for (numptr l = x->head; l != nullptr; l = l->next) v = v * limb_base + l->value;
-  return v;
-}
-
-// x := v for |v| < 2^127, in the fewest limbs.
-void put_wide(imptr x, __int128 v) {
-  constexpr __int128 word = __int128{1} << 62;
-  if (v > -word && v < word) {
-    set_word_number(static_cast<std::int64_t>(v), x);
-    return;
-  }
-  unsigned __int128 m = v < 0 ? -static_cast<unsigned __int128>(v) : static_cast<unsigned __int128>(v);
-  std::uint32_t d[5];
-  std::int32_t n = 0;
-  for (; m != 0; m >>= limb_bits) d[n++] = static_cast<std::uint32_t>(m & (limb_base - 1));
-  ZInt::store_digits(d, n, v < 0 ? -1 : 1, x);
-}
-
-// x := v in x's own limbs when v needs as many (false: nothing done).
-inline bool put_in_place(imptr x, std::int64_t v) {
-  const bool one = v > -limb_base && v < limb_base;
-  if (x->size != (one ? 1 : 2)) return false;
-  if (one) {
-    x->head->value = static_cast<std::int32_t>(v);
-  } else {
-    x->head->value = static_cast<std::int32_t>(v / limb_base);  // both limbs with v's sign
-    x->tail->value = static_cast<std::int32_t>(v % limb_base);
-  }
-  return true;
-}
-
-// x := x - factor * y (big integers): short operands whose result keeps
-// x's length in place, a zero y not at all.
+// x := x - factor * y (big integers): operands of up to four limbs in
+// 128-bit words, a zero y not at all.
 void int_sub_product(imptr x, imptr factor, imptr y) {
   std::int64_t a = 0, f = 0, b = 0;
-  if (short_value(y, &b) && short_value(x, &a) && short_value(factor, &f)) {
+  if (small_number_value(y, &b) && small_number_value(x, &a) && small_number_value(factor, &f)) {
     if (b == 0) return;
-    const __int128 v = static_cast<__int128>(a) - static_cast<__int128>(f) * b;
-    constexpr std::int64_t two_limbs = std::int64_t{1} << (2 * limb_bits);
-    if (v > -two_limbs && v < two_limbs && put_in_place(x, static_cast<std::int64_t>(v))) return;
-    put_wide(x, v);  // another length: x's limbs given back or added
+    set_wide_number(static_cast<__int128>(a) - static_cast<__int128>(f) * b, x);  // in x's limbs where they fit
     return;
   }
   if (x->size <= 4 && factor->size >= 1 && y->size >= 1 && factor->size + y->size <= 4) {
     // |x| < 2^112 and |factor y| < 2^112: the difference in 128 bits.
-    put_wide(x, wide_value(x) - wide_value(factor) * wide_value(y));
+    set_wide_number(wide_number_value(x) - wide_number_value(factor) * wide_number_value(y), x);
     return;
   }
   detail::ScratchNumber p;

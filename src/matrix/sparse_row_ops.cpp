@@ -85,12 +85,7 @@ auto mod_make(std::int32_t factor) {
 // values, for the exact step's word path. The sum of a product of two
 // such and a third stays within 2^113.
 bool small_integer(quoly v, std::int64_t* x) {
-  if (!v->numb || v->journalled) return false;
-  if (v->ncoef->size == 1) {  // the common case, inline
-    *x = v->ncoef->head->value;
-    return true;
-  }
-  return small_number_value(v->ncoef, x);
+  return v->numb && !v->journalled && small_number_value(v->ncoef, x);
 }
 bool word_arithmetic_off() { return !modularmode && !lintmode && !flotemode; }
 

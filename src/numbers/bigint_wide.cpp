@@ -8,26 +8,32 @@
 
 namespace tavrin {
 
-bool small_number_value(imptr x, std::int64_t* v) {
-  if (x->size == 1) {
-    *v = x->head->value;
-    return true;
+void set_word_number(std::int64_t v, imptr x) {
+  constexpr std::int64_t two_limbs = std::int64_t{1} << (2 * limb_bits);
+  if (v > -limb_base && v < limb_base) {
+    if (x->size == 1)
+      x->head->value = static_cast<std::int32_t>(v);
+    else
+      special_set(static_cast<std::int32_t>(v), x);
+  } else if (x->size == 2 && v > -two_limbs && v < two_limbs) {  // both limbs in place, each with v's sign
+    x->head->value = static_cast<std::int32_t>(v / limb_base);
+    x->tail->value = static_cast<std::int32_t>(v % limb_base);
+  } else {
+    ZInt::store_word(v, x);
   }
-  if (x->size == 2) {
-    *v = std::int64_t{x->head->value} * limb_base + x->tail->value;
-    return true;
-  }
-  return false;
 }
 
-void set_word_number(std::int64_t v, imptr x) {
-  if (v <= -limb_base || v >= limb_base) {
-    ZInt::store_word(v, x);
-  } else if (x->size == 1) {
-    x->head->value = static_cast<std::int32_t>(v);
-  } else {
-    special_set(static_cast<std::int32_t>(v), x);
+void set_wide_number(wide_int v, imptr x) {
+  constexpr wide_int word = wide_int{1} << 62;
+  if (v > -word && v < word) {
+    set_word_number(static_cast<std::int64_t>(v), x);
+    return;
   }
+  auto m = v < 0 ? -static_cast<unsigned __int128>(v) : static_cast<unsigned __int128>(v);
+  std::uint32_t d[5];
+  std::int32_t n = 0;
+  for (; m != 0; m >>= limb_bits) d[n++] = static_cast<std::uint32_t>(m & (limb_base - 1));
+  ZInt::store_digits(d, n, v < 0 ? -1 : 1, x);
 }
 
 namespace {

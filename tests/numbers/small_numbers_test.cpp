@@ -19,6 +19,7 @@
 #include "numbers/bigint.h"
 #include "numbers/bigint_divide.h"
 #include "numbers/bigint_multiply.h"
+#include "numbers/bigint_wide.h"
 #include "numbers/freelists.h"
 #include "numbers/integer_gcd.h"
 #include "support/bigref.h"
@@ -248,6 +249,45 @@ TEST(SmallNumbers, WordModeLeavesTheOldLimbsOfAProduct) {
   EXPECT_EQ(old_head->value, 1 << 14);  // 2^70 = 2^14 B^2: still intact
   EXPECT_EQ(old_head->next->next, old_tail);
   free_limb_list(old_head, old_tail);
+}
+
+// Numbers set from native words in place, over every length of the
+// number before and after: the value read back through the reference
+// integers and the limb readers, and the limbs in the fewest needed.
+TEST(WideNumbers, SetInPlaceAcrossLimbLengths) {
+  NodeBalance balance;
+  std::vector<__int128> values = {0, 1, -1};
+  for (int k : {27, 28, 55, 56, 61, 83, 84, 111, 112, 126})
+    for (__int128 d : {-1, 0, 1}) {
+      const __int128 v = (__int128{1} << k) + d;
+      values.push_back(v);
+      values.push_back(-v);
+    }
+  for (const __int128 v : values)
+    for (int before : {0, 1, 2, 3, 5}) {
+      imptr x = from_ref(before == 0 ? BigRef(0) : BigRef::pow2(unsigned(28 * before - 1)));
+      const __int128 m = v < 0 ? -v : v;
+      if (m < (__int128{1} << 62))
+        set_word_number(static_cast<std::int64_t>(v), x);
+      else
+        set_wide_number(v, x);
+      const auto chunk = [m](int at) { return BigRef(static_cast<std::int64_t>((m >> at) & ((__int128{1} << 43) - 1))); };
+      BigRef want = (chunk(86) * BigRef::pow2(43) + chunk(43)) * BigRef::pow2(43) + chunk(0);
+      if (v < 0) want = -want;
+      EXPECT_EQ(to_ref(x), want) << before;
+      std::int32_t limbs = 1;
+      for (__int128 t = m >> 28; t != 0; t >>= 28) ++limbs;
+      EXPECT_EQ(x->size, limbs) << before;
+      if (x->size <= 4) {
+        EXPECT_TRUE(wide_number_value(x) == v) << before;
+      }
+      std::int64_t w = 0;
+      EXPECT_EQ(small_number_value(x, &w), limbs <= 2) << before;
+      if (limbs <= 2) {
+        EXPECT_TRUE(w == v) << before;
+      }
+      free_imag(&x);
+    }
 }
 
 }  // namespace
