@@ -19,9 +19,12 @@
 
 #if defined(__SANITIZE_ADDRESS__)
 // The address sanitizer's run-time calls that mark room unusable and usable
-// again (its library is linked into the sanitizer build only).
-extern "C" void __asan_poison_memory_region(void const volatile* addr, std::size_t size);
-extern "C" void __asan_unpoison_memory_region(void const volatile* addr, std::size_t size);
+// again (its library is linked into the sanitizer build only). Declared on
+// a pointer to changeable room, which is what they change: a pointer to
+// const would tell the compiler they read the room, unwritten inline digits
+// included.
+extern "C" void __asan_poison_memory_region(void volatile* addr, std::size_t size);
+extern "C" void __asan_unpoison_memory_region(void volatile* addr, std::size_t size);
 #endif
 
 namespace tavrin {
@@ -151,14 +154,15 @@ class ZDigits {
   // again before the store changes its room or goes.
   void annotate() const {
 #if defined(__SANITIZE_ADDRESS__)
-    const std::uint32_t* d = data();
+    auto* d = const_cast<std::uint32_t*>(data());
     const std::size_t room = on_heap() ? cap_ * sizeof(std::uint32_t) : sizeof(inline_);
     __asan_poison_memory_region(d + size_, room - size_ * sizeof(std::uint32_t));
 #endif
   }
   void unannotate() const {
 #if defined(__SANITIZE_ADDRESS__)
-    __asan_unpoison_memory_region(data(), on_heap() ? cap_ * sizeof(std::uint32_t) : sizeof(inline_));
+    __asan_unpoison_memory_region(const_cast<std::uint32_t*>(data()),
+                                  on_heap() ? cap_ * sizeof(std::uint32_t) : sizeof(inline_));
 #endif
   }
 
