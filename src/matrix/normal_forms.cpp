@@ -11,6 +11,7 @@
 #include "core/globals.h"
 #include "core/thresholds.h"
 #include "core/trace_level.h"
+#include "matrix/flat_hermite.h"
 #include "matrix/form_routes_impl.h"
 #include "matrix/int_pivot_search.h"
 #include "matrix/row_ops.h"
@@ -414,6 +415,12 @@ void intcolred(quolyptr n, arrptr q, const bool* want, workptr alpha, workptr be
   if (verbose) dumpitt("Hermite Normal Form, side ", s.m, true, true, true);
   const DenseTransforms tx{want, alpha, beta, alphinv, betinv, s.rows, s.cols};
   auto euclid = [&] {
+    // The same steps on flat integers while a budget keeps them short.
+    if (normal_form_flat_euclid != 0 && !wantmod && !verbose && EntryBudget::open() &&
+        q->stop == q->start + s.rows * s.cols - 1) {
+      if (flat_intcolred(n, q, tx) == FlatOutcome::exceeded) throw EntryBudget::exceeded{};
+      return;
+    }
     detail::ScratchNumber h;
     const std::int32_t m = first_phase(tx, q, s, false, wantmod, pseudodet, h.get());
     hermite_two(want, beta, betinv, m + 1, s.rows, s.cols, q->start, wantmod);

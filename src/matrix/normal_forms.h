@@ -51,6 +51,7 @@ class EntryBudget {
     if (x->size > limit_) throw exceeded{};
   }
   static bool open() { return limit_ != unlimited; }
+  static std::int32_t limit() { return limit_; }
 
  private:
   static constexpr std::int32_t unlimited = INT32_MAX;

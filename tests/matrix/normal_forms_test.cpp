@@ -1098,6 +1098,40 @@ TEST_F(NormalForms, WordColumnsAsEntryByEntry) {
   }
 }
 
+TEST_F(NormalForms, FlatEliminationAsOnTheCells) {
+  // The Euclidean elimination on flat integers against the same steps on
+  // the cells (flat 0): form, all four transforms and rank alike, with or
+  // without transforms, under budgets from one bit (given up part-way, so
+  // the bounded route answers) to none to speak of; entries short, of 40 to
+  // 61 bits and past two words, units among them for the pivot search.
+  std::mt19937_64 rng(test_seed() + 4761);
+  ScopedValue<std::int32_t> side{normal_form_direct_side, INT32_MAX}, bits{normal_form_direct_bits, INT32_MAX};
+  for (int round = 0; round < test_iterations(40); ++round) {
+    const std::size_t r = 1 + rng() % 9, c = 1 + rng() % 9;
+    M a = random_int(rng, r, c, 1 + int(rng() % 6));
+    for (auto& row : a)
+      for (auto& x : row)
+        if (rng() % 6 == 0) x = x * BigRef::pow2(unsigned(rng() % 2 == 0 ? 35 + rng() % 26 : 100 + rng() % 40));
+    if (r >= 3 && rng() % 3 == 0) a[r / 2] = a[0];  // rank short of the rows
+    const bool transforms = rng() % 4 != 0;
+    const std::int32_t budget = std::array{1, 2, 16, 1 << 20}[rng() % 4];
+    ScopedValue<std::int32_t> per_bit{normal_form_budget_bits, budget};
+    Form want;
+    {
+      ScopedValue<std::int32_t> cells{normal_form_flat_euclid, 0};
+      want = normal_form(a, false, false, nullptr, transforms);
+    }
+    const Form f = normal_form(a, false, false, nullptr, transforms);
+    const std::string where = "round " + std::to_string(round) + " budget " + std::to_string(budget);
+    expect_same_form(f, want, where);
+    EXPECT_EQ(f.alphinv, want.alphinv) << where;
+    EXPECT_EQ(f.rank, want.rank) << where;
+    if (transforms) {
+      EXPECT_TRUE(transforms_hold(a, f)) << where;
+    }
+  }
+}
+
 TEST_F(NormalForms, WideStepsAsInLimbs) {
   // Steps past a word in 128-bit arithmetic give the forms and transforms
   // that limbs give (wide bits 0): entries of 30 to 110 bits beside short

@@ -1,0 +1,264 @@
+// The Euclidean Hermite elimination on flat integers (see flat_hermite.h).
+// Each step mirrors its counterpart in normal_forms.cpp: the pivot search of
+// intfindbest, the column reductions of int_colreduce with their search for
+// a smaller entry, the placement, and the reductions of hermite_two.
+#include "matrix/flat_hermite.h"
+
+#include <algorithm>
+#include <utility>
+#include <vector>
+
+#include "arrays/array_store.h"
+#include "core/interrupts.h"
+#include "matrix/wide_store.h"
+#include "numbers/bigint_wide.h"
+#include "numbers/freelists.h"
+#include "numbers/zint.h"
+
+namespace tavrin {
+
+namespace {
+
+using wide::Factor;
+using wide::Store;
+using wide::WideInt;
+using wide::word_limit;
+
+constexpr std::int64_t limb_bits = 28;  // the limbs of the numbers the budget counts
+
+class Elimination {
+ public:
+  Elimination(arrptr q, const DenseTransforms& tx)
+      : tx_(tx), rows_(tx.rows), cols_(tx.cols),
+        most_bits_(limb_bits * std::max(EntryBudget::limit(), 1)),
+        a_(static_cast<std::size_t>(rows_) * cols_),
+        beta_(tx.want[1] ? static_cast<std::size_t>(cols_) * cols_ : 0),
+        betinv_(tx.want[3] ? static_cast<std::size_t>(cols_) * cols_ : 0) {
+    for (std::int32_t k = 0; k < rows_ * cols_; ++k) {
+      imptr x = (*arp_cell(q->start + k))->ncoef;
+      if (std::int64_t v = 0; small_number_value(x, &v))
+        a_.set(static_cast<std::size_t>(k), v);
+      else
+        a_.set(static_cast<std::size_t>(k), ZInt::from_number(x));
+    }
+    if (tx.want[0] || tx.want[2]) {
+      order_.resize(static_cast<std::size_t>(rows_));
+      for (std::int32_t r = 0; r < rows_; ++r) order_[static_cast<std::size_t>(r)] = r;
+    }
+    for (std::int32_t j = 0; j < cols_; ++j) {
+      if (tx.want[1]) beta_.set(line(j) + static_cast<std::size_t>(j), 1);
+      if (tx.want[3]) betinv_.set(line(j) + static_cast<std::size_t>(j), 1);
+    }
+  }
+
+  // The rank, or -1 when an entry passed the budget.
+  std::int32_t run() {
+    std::int32_t last = std::min(rows_, cols_) - 1;
+    for (std::int32_t i = 0; i <= last; ++i) {
+      check_interrupt();
+      std::int32_t pr = 0, pc = 0;
+      if (!find_best(i, &pr, &pc)) {
+        last = i - 1;
+        break;
+      }
+      for (bool restart = true; restart;) {
+        restart = false;
+        for (std::int32_t t = i; t < cols_ && !restart; ++t) {
+          if (t == pc || a_.zero(idx(pr, t))) continue;  // a zero entry: nothing to reduce
+          const Factor f = quotient(idx(pr, t), idx(pr, pc), false);
+          // The pivot is the least entry, so only a zero entry has quotient 0.
+          if (f.zero()) continue;
+          if (!col_sub(t, pc, i, f)) return -1;
+          // The least non-zero entry of the column if smaller than the pivot.
+          std::size_t least = idx(pr, pc);
+          std::int32_t at = -1;
+          for (std::int32_t r = i; r < rows_; ++r)
+            if (!a_.zero(idx(r, t)) && abs_less(idx(r, t), least)) {
+              least = idx(r, t);
+              at = r;
+            }
+          if (at >= 0) {
+            pr = at;
+            pc = t;
+            restart = true;
+          }
+        }
+      }
+      if (pc != i) {
+        for (std::int32_t r = i; r < rows_; ++r) a_.swap(idx(r, i), idx(r, pc));
+        swap_lines(i, pc);
+      }
+      if (pr != i) {
+        for (std::int32_t c = 0; c < cols_; ++c) a_.swap(idx(i, c), idx(pr, c));
+        if (!order_.empty()) std::swap(order_[static_cast<std::size_t>(i)], order_[static_cast<std::size_t>(pr)]);
+      }
+      if (a_.sign(idx(i, i)) < 0) {
+        for (std::int32_t r = i; r < rows_; ++r) a_.negate(idx(r, i));
+        for (std::int32_t x = 0; x < cols_; ++x) {
+          if (tx_.want[1]) beta_.negate(line(i) + static_cast<std::size_t>(x));
+          if (tx_.want[3]) betinv_.negate(line(i) + static_cast<std::size_t>(x));
+        }
+      }
+    }
+    const std::int32_t rank = last + 1;
+    for (std::int32_t i = 0; i < rank; ++i) {
+      for (std::int32_t j = 0; j < i; ++j) {
+        if (a_.zero(idx(i, j))) continue;
+        const Factor f = quotient(idx(i, j), idx(i, i), true);
+        if (!f.zero() && !col_sub(j, i, i, f)) return -1;
+      }
+    }
+    return rank;
+  }
+
+  // The results into q's cells and the transforms' (identities until now).
+  void write(arrptr q) const {
+    for (std::int32_t k = 0; k < rows_ * cols_; ++k) put(a_, static_cast<std::size_t>(k), (*arp_cell(q->start + k))->ncoef);
+    // P's row r holds its 1 in column order[r]; P^-1 = P^T.
+    for (int w : {0, 2}) {
+      if (!tx_.want[w]) continue;
+      workptr arr = w == 0 ? tx_.alpha : tx_.alphinv;
+      for (std::int32_t r = 0; r < rows_; ++r) {
+        const std::int32_t c = order_[static_cast<std::size_t>(r)];
+        if (c == r) continue;
+        set_word_number(1, arr->stash[w == 0 ? r + c * rows_ : c + r * rows_]->ncoef);
+        set_word_number(0, arr->stash[r + r * rows_]->ncoef);
+      }
+    }
+    // beta is held by columns, betinv by rows.
+    for (std::int32_t j = 0; j < cols_; ++j)
+      for (std::int32_t x = 0; x < cols_; ++x) {
+        const std::size_t k = line(j) + static_cast<std::size_t>(x);
+        if (tx_.want[1]) put(beta_, k, tx_.beta->stash[x + j * cols_]->ncoef);
+        if (tx_.want[3]) put(betinv_, k, tx_.betinv->stash[j + x * cols_]->ncoef);
+      }
+  }
+
+ private:
+  std::size_t idx(std::int32_t r, std::int32_t c) const { return static_cast<std::size_t>(c) * rows_ + r; }
+  std::size_t line(std::int32_t j) const { return static_cast<std::size_t>(j) * cols_; }
+
+  static void put(const Store& s, std::size_t i, imptr x) {
+    if (s.is_big(i))
+      s.big(i).value().store(x);
+    else
+      set_word_number(s.word(i), x);
+  }
+
+  // s[x + t] += sign f s[y + t] for t < n; false when an entry passes the
+  // budget.
+  bool axpy(Store& s, std::size_t x, std::size_t y, std::size_t n, const Factor& f, int sign) const {
+    const std::int64_t fw = f.big ? 0 : sign * f.w;
+    for (std::size_t t = 0; t < n; ++t) {
+      const std::size_t xi = x + t, yi = y + t;
+      if (s.zero(yi)) continue;
+      if (!f.big && !s.is_big(xi) && !s.is_big(yi)) {
+        const __int128 v = static_cast<__int128>(s.word(xi)) + static_cast<__int128>(fw) * s.word(yi);
+        if (v < word_limit && v > -word_limit) {
+          s.set(xi, static_cast<std::int64_t>(v));
+          if (most_bits_ < 62 && s.bits(xi) > most_bits_) return false;
+          continue;
+        }
+        s.make_big(xi).assign_wide(v);
+      } else {
+        const WideInt& yz = s.is_big(yi) ? s.big(yi) : (wide_y_.assign(s.word(yi)), wide_y_);
+        if (f.big)
+          s.make_big(xi).add_product(f.z, yz, sign < 0);
+        else
+          s.make_big(xi).add_word_times(yz, fw);
+      }
+      if (s.bits(xi) > most_bits_) return false;
+      s.settle(xi);
+    }
+    return true;
+  }
+
+  // Column t -= f column p from row `from` on (the rows above are zero in
+  // both), mirrored: beta the same, betinv row p += f row t.
+  bool col_sub(std::int32_t t, std::int32_t p, std::int32_t from, const Factor& f) {
+    if (!axpy(a_, idx(from, t), idx(from, p), static_cast<std::size_t>(rows_ - from), f, -1)) return false;
+    if (tx_.want[1] && !axpy(beta_, line(t), line(p), static_cast<std::size_t>(cols_), f, -1)) return false;
+    return !tx_.want[3] || axpy(betinv_, line(p), line(t), static_cast<std::size_t>(cols_), f, 1);
+  }
+
+  void swap_lines(std::int32_t i, std::int32_t p) {
+    for (std::int32_t x = 0; x < cols_; ++x) {
+      if (tx_.want[1]) beta_.swap(line(i) + static_cast<std::size_t>(x), line(p) + static_cast<std::size_t>(x));
+      if (tx_.want[3]) betinv_.swap(line(i) + static_cast<std::size_t>(x), line(p) + static_cast<std::size_t>(x));
+    }
+  }
+
+  // Entry x by entry p: truncated toward zero, as the division of the big
+  // integers, or with floor the floor (p > 0).
+  Factor quotient(std::size_t x, std::size_t p, bool floor) const {
+    Factor f;
+    if (!a_.is_big(x) && !a_.is_big(p)) {
+      const std::int64_t n = a_.word(x), d = a_.word(p);
+      f.w = n / d - (floor && n % d < 0 ? 1 : 0);
+      return f;
+    }
+    const ZInt n = a_.value(x), d = a_.value(p);
+    ZInt q, r;
+    ZInt::divmod(n, d, &q, &r);  // the floor for d > 0
+    if (!floor && n.sign() < 0 && !r.is_zero()) q += d.sign();
+    f.set(q);
+    return f;
+  }
+
+  // |entry i| < |entry j| (both non-zero). A sum kept as a word may have 62
+  // bits, as may an entry in limbs brought back down, so the lengths come
+  // first and the magnitudes decide between equal ones.
+  bool abs_less(std::size_t i, std::size_t j) const {
+    if (!a_.is_big(i) && !a_.is_big(j)) return wide::magnitude(a_.word(i)) < wide::magnitude(a_.word(j));
+    const std::int64_t bi = a_.bits(i), bj = a_.bits(j);
+    if (bi != bj) return bi < bj;
+    if (a_.is_big(i) && a_.is_big(j)) return compare_abs(a_.big(i), a_.big(j)) < 0;
+    const auto low = [this](std::size_t k) { return a_.is_big(k) ? a_.big(k).low() : wide::magnitude(a_.word(k)); };
+    return low(i) < low(j);  // one limb each
+  }
+
+  // intfindbest over columns i.., rows i..: the first unit, else the first
+  // entry of least absolute value; false when all are zero.
+  bool find_best(std::int32_t i, std::int32_t* pr, std::int32_t* pc) const {
+    bool found = false;
+    for (std::int32_t c = i; c < cols_; ++c)
+      for (std::int32_t r = i; r < rows_; ++r) {
+        const std::size_t x = idx(r, c);
+        if (a_.zero(x)) continue;
+        if (!a_.is_big(x) && (a_.word(x) == 1 || a_.word(x) == -1)) {
+          *pr = r;
+          *pc = c;
+          return true;
+        }
+        if (!found || abs_less(x, idx(*pr, *pc))) {
+          found = true;
+          *pr = r;
+          *pc = c;
+        }
+      }
+    return found;
+  }
+
+  const DenseTransforms& tx_;
+  const std::int32_t rows_, cols_;
+  const std::int64_t most_bits_;  // the longest entry the budget allows
+  Store a_;       // by columns
+  Store beta_;    // by columns
+  Store betinv_;  // by rows
+  std::vector<std::int32_t> order_;
+  mutable WideInt wide_y_;  // a word operand in limbs
+};
+
+}  // namespace
+
+FlatOutcome flat_intcolred(quolyptr n, arrptr q, const DenseTransforms& tx) {
+  tx.start_identities();
+  Elimination e(q, tx);
+  const std::int32_t rank = e.run();
+  if (rank < 0) return FlatOutcome::exceeded;
+  e.write(q);
+  quoly_set_integer(rank, n);
+  return FlatOutcome::done;
+}
+
+}  // namespace tavrin
