@@ -197,6 +197,21 @@ class Elimination {
       f.w = n / d - (floor && n % d < 0 ? 1 : 0);
       return f;
     }
+    if (!a_.is_big(p)) {
+      // A long entry by a word: long division of the magnitudes, |x| = q |p| + r.
+      const WideInt& xz = a_.big(x);
+      const std::int64_t d = a_.word(p);
+      WideInt& q = quotient_;
+      const std::uint64_t r = xz.divide_word(wide::magnitude(d), &q);
+      if (floor && xz.sign() < 0 && r != 0) q.add_magnitude(1, 1);
+      if ((xz.sign() < 0) != (d < 0)) q.negate();
+      f.big = !q.fits_word();
+      if (f.big)
+        f.z = q;
+      else
+        f.w = q.word();
+      return f;
+    }
     const ZInt n = a_.value(x), d = a_.value(p);
     ZInt q, r;
     ZInt::divmod(n, d, &q, &r);  // the floor for d > 0
@@ -246,7 +261,8 @@ class Elimination {
   Store beta_;    // by columns
   Store betinv_;  // by rows
   std::vector<std::int32_t> order_;
-  mutable WideInt wide_y_;  // a word operand in limbs
+  mutable WideInt wide_y_;    // a word operand in limbs
+  mutable WideInt quotient_;  // the work of quotient()
 };
 
 }  // namespace

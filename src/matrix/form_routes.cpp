@@ -58,6 +58,14 @@ quoly fresh_cell(const ZInt& v) {
   return detail::new_number_value(x);
 }
 
+// x := v, a word without building its limbs first.
+void put(const ZInt& v, imptr x) {
+  if (v.digits() <= 1)
+    special_set(static_cast<std::int32_t>(v.to_int64()), x);
+  else
+    v.store(x);
+}
+
 // The cell := v (a fresh cell when it has none).
 void put_value(const ZInt& v, quoly& cell) {
   if (cell == nullptr)
@@ -371,13 +379,6 @@ class Snapshot {
 };
 
 }  // namespace
-
-void put(const ZInt& v, imptr x) {
-  if (v.digits() <= 1)
-    special_set(static_cast<std::int32_t>(v.to_int64()), x);
-  else
-    v.store(x);
-}
 
 double hadamard_bits(arrptr q, std::int32_t rows, std::int32_t cols) {
   // log2 of each column's norm from the entries' bit lengths (from above):

@@ -15,7 +15,6 @@
 #include <vector>
 
 #include "core/records.h"
-#include "numbers/zint.h"
 
 namespace tavrin::form_routes {
 
@@ -41,9 +40,6 @@ struct Outputs {
 // numbers. reads: those thresholds
 void run(quolyptr n, arrptr q, const Outputs& out, bool smith, imptr modulus,
          const std::function<void()>& euclid);
-
-// x := v, a word without building its limbs first.
-void put(const ZInt& v, imptr x);
 
 // log2 of the Hadamard bound of q's largest minors: the norms of its
 // min(rows, cols) longest columns, from the entries' lengths (from above).
