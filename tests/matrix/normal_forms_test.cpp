@@ -1103,18 +1103,10 @@ TEST_F(NormalForms, FlatEliminationAsOnTheCells) {
   // the cells (flat 0): form, all four transforms and rank alike, with or
   // without transforms, under budgets from one bit (given up part-way, so
   // the bounded route answers) to none to speak of; entries short, of 40 to
-  // 61 bits and past two words, units among them for the pivot search.
-  std::mt19937_64 rng(test_seed() + 4761);
+  // 61 bits, of 62 (the longest word, which sums in limbs come back down to)
+  // and past two words, units among them for the pivot search.
   ScopedValue<std::int32_t> side{normal_form_direct_side, INT32_MAX}, bits{normal_form_direct_bits, INT32_MAX};
-  for (int round = 0; round < test_iterations(40); ++round) {
-    const std::size_t r = 1 + rng() % 9, c = 1 + rng() % 9;
-    M a = random_int(rng, r, c, 1 + int(rng() % 6));
-    for (auto& row : a)
-      for (auto& x : row)
-        if (rng() % 6 == 0) x = x * BigRef::pow2(unsigned(rng() % 2 == 0 ? 35 + rng() % 26 : 100 + rng() % 40));
-    if (r >= 3 && rng() % 3 == 0) a[r / 2] = a[0];  // rank short of the rows
-    const bool transforms = rng() % 4 != 0;
-    const std::int32_t budget = std::array{1, 2, 16, 1 << 20}[rng() % 4];
+  auto alike = [](const M& a, bool transforms, std::int32_t budget, const std::string& where) {
     ScopedValue<std::int32_t> per_bit{normal_form_budget_bits, budget};
     Form want;
     {
@@ -1122,13 +1114,37 @@ TEST_F(NormalForms, FlatEliminationAsOnTheCells) {
       want = normal_form(a, false, false, nullptr, transforms);
     }
     const Form f = normal_form(a, false, false, nullptr, transforms);
-    const std::string where = "round " + std::to_string(round) + " budget " + std::to_string(budget);
     expect_same_form(f, want, where);
     EXPECT_EQ(f.alphinv, want.alphinv) << where;
     EXPECT_EQ(f.rank, want.rank) << where;
     if (transforms) {
       EXPECT_TRUE(transforms_hold(a, f)) << where;
     }
+  };
+  // A matrix whose pivot searches weigh a 62-bit word against a 62-bit
+  // entry come back from limbs.
+  const BigRef e132 = BigRef::pow2(132);
+  const M edge = {{0, 0, -4, 0, 2, 2},
+                  {4, 0, 0, 0, e132, 4},
+                  {BigRef(3) * BigRef::pow2(109), -2, BigRef(0) - e132, BigRef(std::int64_t{3587179356665791886}), 0,
+                   BigRef(std::int64_t{3661467703035308941})},
+                  {0, BigRef(std::int64_t{3987746292788177060}), 0, -4, 0, 2},
+                  {-4, -2, BigRef::pow2(59), -4, 0, 0}};
+  alike(edge, true, 1 << 20, "62 bits");
+  std::mt19937_64 rng(test_seed() + 4761);
+  for (int round = 0; round < test_iterations(40); ++round) {
+    const std::size_t r = 1 + rng() % 9, c = 1 + rng() % 9;
+    M a = random_int(rng, r, c, 1 + int(rng() % 6));
+    for (auto& row : a)
+      for (auto& x : row) {
+        const auto pick = rng() % 12;
+        if (pick < 2) x = x * BigRef::pow2(unsigned(pick == 0 ? 35 + rng() % 26 : 100 + rng() % 40));
+        if (pick == 2) x = (BigRef::pow2(61) + BigRef(std::int64_t(rng() >> 3))) * BigRef(rng() % 2 == 0 ? 1 : -1);
+      }
+    if (r >= 3 && rng() % 3 == 0) a[r / 2] = a[0];  // rank short of the rows
+    const bool transforms = rng() % 4 != 0;
+    const std::int32_t budget = std::array{1, 2, 16, 1 << 20}[rng() % 4];
+    alike(a, transforms, budget, "round " + std::to_string(round) + " budget " + std::to_string(budget));
   }
 }
 
