@@ -81,7 +81,7 @@ class SparseElimination {
         rank = i;
         break;
       }
-      // Each entry of the pivot row right of column i in turn; a smaller
+      // Each other entry of the pivot row from column i on in turn; a smaller
       // entry met on the way becomes the pivot and the row starts again.
       for (bool restart = true; restart;) {
         restart = false;

@@ -19,6 +19,7 @@
 #include "arrays/array_store.h"
 #include "arrays/sparse_store.h"
 #include "matrix/scaled_solve.h"
+#include "matrix/wide_store.h"
 #include "matrix/hermite_modular.h"
 #include "matrix/int_pivot_search.h"
 #include "matlang/matrix_builtins.h"
@@ -1171,6 +1172,29 @@ TEST_F(NormalForms, FlatSparseEliminationAsOnTheCells) {
     EXPECT_EQ(f.alphinv, want.alphinv) << where;
     EXPECT_EQ(f.rank, want.rank) << where;
   }
+}
+
+TEST_F(NormalForms, FlatEntriesOrderedAcrossTheWordBoundary) {
+  // Both flat eliminations order entries by abs_less_by_length: a word may
+  // hold 62 bits and so may an entry in limbs that a sum left there, so
+  // each value below 2^62 is stored both ways; the order must be that of
+  // the magnitudes whatever the storage.
+  const __int128 one = 1;
+  std::vector<__int128> v;
+  for (__int128 m : {one, one << 28, (one << 61) + 1, (one << 62) - 2, (one << 62) - 1, one << 62,
+                     (one << 62) + 1, (one << 64) - 1, one << 64, (one << 100) + 3})
+    for (int sign : {1, -1}) v.push_back(sign * m);
+  wide::Store s(2 * v.size());
+  for (std::size_t k = 0; k < v.size(); ++k) {
+    if (v[k] < (one << 62) && v[k] > -(one << 62)) s.set(2 * k, static_cast<std::int64_t>(v[k]));
+    s.make_big(2 * k + 1).assign_wide(v[k]);  // unsettled: limbs even when a word would do
+  }
+  const auto mag = [](__int128 x) { return x < 0 ? -x : x; };
+  for (std::size_t i = 0; i < 2 * v.size(); ++i)
+    for (std::size_t j = 0; j < 2 * v.size(); ++j) {
+      if (s.zero(i) || s.zero(j)) continue;
+      EXPECT_EQ(wide::abs_less_by_length(s, i, j), mag(v[i / 2]) < mag(v[j / 2])) << i << " " << j;
+    }
 }
 
 TEST_F(NormalForms, WideStepsAsInLimbs) {
