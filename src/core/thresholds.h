@@ -421,11 +421,18 @@ extern std::int32_t normal_form_rest_side;
 // hermite_bounded.
 extern std::int32_t normal_form_singular_side;
 
-// The Euclidean Hermite elimination of a dense matrix under an entry budget
-// runs on flat integers when normal_form_flat_euclid is non-zero (without
-// a modulus or tracing), on the cells otherwise: the same steps, so the
-// same form, transforms and rank. Default 1. Range 0 or 1. Reader: intcolred.
+// The Euclidean Hermite elimination of a dense or sparse matrix under an
+// entry budget runs on flat integers when normal_form_flat_euclid is
+// non-zero (without a modulus or tracing), on the cells otherwise: the same
+// steps, so the same form, transforms and rank. Default 1. Range 0 or 1.
+// Readers: intcolred, sparse_intcolred.
 extern std::int32_t normal_form_flat_euclid;
+
+// The sparse elimination takes the flat route above while the matrix
+// (rows * cols) and, with column transforms, cols * cols are at most
+// normal_form_flat_sparse_cells entries: it holds them dense. Default 4096.
+// Range >= 0. Reader: sparse_intcolred.
+extern std::int32_t normal_form_flat_sparse_cells;
 
 // The extended Euclidean algorithm of flat integers runs in 128-bit words
 // when both numbers have at most xgcd_wide_bits bits (and not both fit a

@@ -220,17 +220,7 @@ class Elimination {
     return f;
   }
 
-  // |entry i| < |entry j| (both non-zero). A sum kept as a word may have 62
-  // bits, as may an entry in limbs brought back down, so the lengths come
-  // first and the magnitudes decide between equal ones.
-  bool abs_less(std::size_t i, std::size_t j) const {
-    if (!a_.is_big(i) && !a_.is_big(j)) return wide::magnitude(a_.word(i)) < wide::magnitude(a_.word(j));
-    const std::int64_t bi = a_.bits(i), bj = a_.bits(j);
-    if (bi != bj) return bi < bj;
-    if (a_.is_big(i) && a_.is_big(j)) return compare_abs(a_.big(i), a_.big(j)) < 0;
-    const auto low = [this](std::size_t k) { return a_.is_big(k) ? a_.big(k).low() : wide::magnitude(a_.word(k)); };
-    return low(i) < low(j);  // one limb each
-  }
+  bool abs_less(std::size_t i, std::size_t j) const { return wide::abs_less_by_length(a_, i, j); }
 
   // intfindbest over columns i.., rows i..: the first unit, else the first
   // entry of least absolute value; false when all are zero.

@@ -8,7 +8,9 @@
 #include "core/interrupts.h"
 #include "core/errors.h"
 #include "core/globals.h"
+#include "core/thresholds.h"
 #include "core/trace_level.h"
+#include "matrix/flat_hermite.h"
 #include "matrix/form_routes_impl.h"
 #include "matrix/int_pivot_search.h"
 #include "matrix/normal_forms.h"
@@ -540,6 +542,12 @@ void sparse_intcolred(quolyptr n, arrptr q, const bool* want, sparseptr* auxspar
   TraceLevel trace(std::min(rows, cols));
   if (verbose) dumpitt("Hermite Normal Form, side ", std::min(rows, cols), true, true, true);
   auto euclid = [&] {
+    // The same steps on flat integers while a budget keeps them short.
+    if (normal_form_flat_euclid != 0 && !wantmod && !verbose && EntryBudget::open()) {
+      const FlatOutcome o = flat_sparse_intcolred(n, q->spar, want, auxspar, rows, cols);
+      if (o == FlatOutcome::exceeded) throw EntryBudget::exceeded{};
+      if (o == FlatOutcome::done) return;
+    }
     detail::ScratchNumber h;
     const std::int32_t m =
         first_phase(want, auxspar, rows, cols, q->spar, false, wantmod, pseudodet, h.get());

@@ -469,6 +469,19 @@ class Store {
   std::vector<std::size_t> free_;
 };
 
+// |entry i| < |entry j| of s (both non-zero). A sum kept as a word may
+// have 62 bits, as may an entry in limbs brought back down, so the lengths
+// come first and the magnitudes decide between equal ones (Store::abs_less
+// puts every entry in limbs above every word).
+inline bool abs_less_by_length(const Store& s, std::size_t i, std::size_t j) {
+  if (!s.is_big(i) && !s.is_big(j)) return magnitude(s.word(i)) < magnitude(s.word(j));
+  const std::int64_t bi = s.bits(i), bj = s.bits(j);
+  if (bi != bj) return bi < bj;
+  if (s.is_big(i) && s.is_big(j)) return compare_abs(s.big(i), s.big(j)) < 0;
+  const auto low = [&s](std::size_t k) { return s.is_big(k) ? s.big(k).low() : magnitude(s.word(k)); };
+  return low(i) < low(j);  // one limb each
+}
+
 // A multiplier: a word, or limbs.
 struct Factor {
   bool big = false;

@@ -19,6 +19,7 @@
 #include "arrays/array_store.h"
 #include "arrays/sparse_store.h"
 #include "matrix/scaled_solve.h"
+#include "matrix/wide_store.h"
 #include "matrix/hermite_modular.h"
 #include "matrix/int_pivot_search.h"
 #include "matlang/matrix_builtins.h"
@@ -1146,6 +1147,70 @@ TEST_F(NormalForms, FlatEliminationAsOnTheCells) {
     const std::int32_t budget = std::array{1, 2, 16, 1 << 20}[rng() % 4];
     alike(a, transforms, budget, "round " + std::to_string(round) + " budget " + std::to_string(budget));
   }
+}
+
+TEST_F(NormalForms, FlatSparseEliminationAsOnTheCells) {
+  // The same for a sparse matrix: one entry a row up to full rows, entries
+  // short (units among them), of 35 to 61 bits and past 100 bits, repeated
+  // rows, budgets that give up part-way or never, and a cap on the flat
+  // copy that some matrices pass (the cells then); the stored results hold
+  // no zero (read() checks the store).
+  std::mt19937_64 rng(test_seed() + 4762);
+  ScopedValue<std::int32_t> side{normal_form_direct_side, INT32_MAX}, bits{normal_form_direct_bits, INT32_MAX};
+  for (int round = 0; round < test_iterations(60); ++round) {
+    const std::size_t r = 1 + rng() % 10, c = 1 + rng() % 10, fill = rng() % 4;
+    M a = zeros(r, c);
+    const int small = 1 + int(rng() % 6);
+    const auto entry = [&] {
+      BigRef x(std::int64_t(rng() % (2u << small)) - (std::int64_t{1} << small));
+      if (x.is_zero()) x = 1;
+      const unsigned shift = rng() % 5 == 0 ? unsigned(rng() % 2 == 0 ? 35 + rng() % 26 : 100 + rng() % 40) : 0;
+      return x * BigRef::pow2(shift);
+    };
+    for (auto& row : a) {
+      if (fill == 0) row[rng() % c] = entry();
+      for (auto& x : row)
+        if (fill == 3 || (fill > 0 && rng() % 4 < fill)) x = entry();
+    }
+    if (r >= 3 && rng() % 3 == 0) a[r - 1] = a[0];
+    const bool transforms = rng() % 4 != 0;
+    const std::int32_t budget = std::array{1, 2, 16, 1 << 20}[rng() % 4];
+    ScopedValue<std::int32_t> per_bit{normal_form_budget_bits, budget};
+    ScopedValue<std::int32_t> cap{normal_form_flat_sparse_cells, rng() % 5 == 0 ? 20 : 4096};
+    Form want;
+    {
+      ScopedValue<std::int32_t> cells{normal_form_flat_euclid, 0};
+      want = normal_form(a, true, false, nullptr, transforms);
+    }
+    const Form f = normal_form(a, true, false, nullptr, transforms);
+    const std::string where = "round " + std::to_string(round) + " budget " + std::to_string(budget);
+    expect_same_form(f, want, where);
+    EXPECT_EQ(f.alphinv, want.alphinv) << where;
+    EXPECT_EQ(f.rank, want.rank) << where;
+  }
+}
+
+TEST_F(NormalForms, FlatEntriesOrderedAcrossTheWordBoundary) {
+  // Both flat eliminations order entries by abs_less_by_length: a word may
+  // hold 62 bits and so may an entry in limbs that a sum left there, so
+  // each value below 2^62 is stored both ways; the order must be that of
+  // the magnitudes whatever the storage.
+  const __int128 one = 1;
+  std::vector<__int128> v;
+  for (__int128 m : {one, one << 28, (one << 61) + 1, (one << 62) - 2, (one << 62) - 1, one << 62,
+                     (one << 62) + 1, (one << 64) - 1, one << 64, (one << 100) + 3})
+    for (int sign : {1, -1}) v.push_back(sign * m);
+  wide::Store s(2 * v.size());
+  for (std::size_t k = 0; k < v.size(); ++k) {
+    if (v[k] < (one << 62) && v[k] > -(one << 62)) s.set(2 * k, static_cast<std::int64_t>(v[k]));
+    s.make_big(2 * k + 1).assign_wide(v[k]);  // unsettled: limbs even when a word would do
+  }
+  const auto mag = [](__int128 x) { return x < 0 ? -x : x; };
+  for (std::size_t i = 0; i < 2 * v.size(); ++i)
+    for (std::size_t j = 0; j < 2 * v.size(); ++j) {
+      if (s.zero(i) || s.zero(j)) continue;
+      EXPECT_EQ(wide::abs_less_by_length(s, i, j), mag(v[i / 2]) < mag(v[j / 2])) << i << " " << j;
+    }
 }
 
 TEST_F(NormalForms, WideStepsAsInLimbs) {

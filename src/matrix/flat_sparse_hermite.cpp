@@ -1,0 +1,361 @@
+// The sparse Euclidean Hermite elimination on flat integers (see
+// flat_hermite.h). The matrix is held dense by columns while it is small,
+// and each step mirrors its counterpart in sparse_normal_forms.cpp: the
+// pivot search of sparse_intfindbest (its counting pass, then the least
+// entry), the reductions of sparse_int_colred with the entries they offer
+// as a smaller pivot, the placement of phaseone_block, the reductions of
+// sp_hermite_two, and every entry those check against the budget.
+#include <algorithm>
+#include <utility>
+#include <vector>
+
+#include "arrays/sparse_store.h"
+#include "core/globals.h"
+#include "core/interrupts.h"
+#include "core/thresholds.h"
+#include "matrix/flat_hermite.h"
+#include "matrix/sparse_copy.h"
+#include "matrix/sparse_merge.h"
+#include "matrix/wide_store.h"
+#include "numbers/bigint_wide.h"
+#include "numbers/freelists.h"
+#include "numbers/node_handles.h"
+#include "numbers/zint.h"
+
+namespace tavrin {
+
+namespace {
+
+using wide::Factor;
+using wide::Store;
+using wide::WideInt;
+using wide::word_limit;
+
+constexpr std::int64_t limb_bits = 28;  // the limbs of the numbers the budget counts
+
+// An entry passed the budget: the elimination is given up.
+struct Swelled {};
+
+class SparseElimination {
+ public:
+  SparseElimination(const bool* want, std::int32_t rows, std::int32_t cols)
+      : want_(want), rows_(rows), cols_(cols),
+        most_bits_(limb_bits * std::max(EntryBudget::limit(), 1)),
+        a_(static_cast<std::size_t>(rows) * cols),
+        beta_(want[1] ? static_cast<std::size_t>(cols) * cols : 0),
+        betinv_(want[3] ? static_cast<std::size_t>(cols) * cols : 0) {}
+
+  // The entries of spar; false (nothing kept) for a stored zero, a value
+  // not an integer number or a column past cols.
+  bool load(sparseptr spar) {
+    for (std::int32_t r = 0; r < rows_; ++r)
+      for (colm_ptr e = *sparse_row(spar, r + 1); e != nullptr; e = e->next) {
+        const quoly v = e->val;
+        if (v == nullptr || !v->numb || v->journalled || e->coord < 1 || e->coord > cols_) return false;
+        const imptr x = v->ncoef;
+        if (x->size < 1 || x->head == nullptr || x->head->value == 0) return false;
+        const std::size_t k = idx(r, e->coord - 1);
+        if (std::int64_t w = 0; small_number_value(x, &w))
+          a_.set(k, w);
+        else
+          a_.set(k, ZInt::from_number(x));
+      }
+    return true;
+  }
+
+  // The rank; throws Swelled when an entry passes the budget.
+  std::int32_t run() {
+    if (want_[0] || want_[2]) {
+      order_.resize(static_cast<std::size_t>(rows_));
+      for (std::int32_t r = 0; r < rows_; ++r) order_[static_cast<std::size_t>(r)] = r;
+    }
+    for (std::int32_t j = 0; j < cols_; ++j) {
+      if (want_[1]) beta_.set(line(j) + static_cast<std::size_t>(j), 1);
+      if (want_[3]) betinv_.set(line(j) + static_cast<std::size_t>(j), 1);
+    }
+    std::int32_t rank = std::min(rows_, cols_);
+    for (std::int32_t i = 0; i < rank; ++i) {
+      check_interrupt();
+      std::int32_t pr = 0, pc = 0;
+      if (!single_entry_column(i, &pr, &pc) && !least_entry(i, &pr, &pc)) {
+        rank = i;
+        break;
+      }
+      // Each other entry of the pivot row from column i on in turn; a smaller
+      // entry met on the way becomes the pivot and the row starts again.
+      for (bool restart = true; restart;) {
+        restart = false;
+        for (std::int32_t t = i; t < cols_ && !restart; ++t) {
+          if (t == pc || a_.zero(idx(pr, t))) continue;
+          if (const std::int32_t at = reduce(i, pr, pc, t); at >= 0) {
+            pr = at;
+            pc = t;
+            restart = true;
+          }
+        }
+      }
+      place(i, pr, pc);
+    }
+    // The entries left of each pivot by truncated quotients.
+    for (std::int32_t i = 0; i < rank; ++i)
+      for (std::int32_t j = 0; j < i; ++j) {
+        if (a_.zero(idx(i, j))) continue;
+        const Factor f = negated_quotient(idx(i, j), idx(i, i));
+        if (f.zero()) continue;
+        for (std::int32_t r = 0; r < rows_; ++r) add(a_, idx(r, j), idx(r, i), f, 1);
+        for (std::int32_t r = 0; r < rows_; ++r) check(a_, idx(r, j));  // the whole column
+        col_add(j, i, f);
+      }
+    return rank;
+  }
+
+  // The results into spar's rows and the transforms (identities until now).
+  void write(sparseptr spar, sparseptr* aux) const {
+    for (std::int32_t r = 0; r < rows_; ++r)
+      write_row(sparse_row(spar, r + 1), a_, static_cast<std::size_t>(r), static_cast<std::size_t>(rows_));
+    // alpha's row r holds its 1 in column order[r], alphinv is its transpose:
+    // one entry a row each, moved.
+    for (std::int32_t r = 0; r < rows_ && !order_.empty(); ++r) {
+      const std::int32_t c = order_[static_cast<std::size_t>(r)];
+      if (want_[0]) (*sparse_row(aux[0], r + 1))->coord = c + 1;
+      if (want_[2]) (*sparse_row(aux[2], c + 1))->coord = r + 1;
+    }
+    // beta is held by columns, betinv by rows.
+    for (std::int32_t x = 0; x < cols_; ++x) {
+      if (want_[1]) write_row(sparse_row(aux[1], x + 1), beta_, static_cast<std::size_t>(x), static_cast<std::size_t>(cols_));
+      if (want_[3]) write_row(sparse_row(aux[3], x + 1), betinv_, line(x), 1);
+    }
+  }
+
+ private:
+  std::size_t idx(std::int32_t r, std::int32_t c) const { return static_cast<std::size_t>(c) * rows_ + r; }
+  std::size_t line(std::int32_t j) const { return static_cast<std::size_t>(j) * cols_; }
+
+  // The row at `link` := the non-zero entries s[first + c * step] of
+  // columns c = 0..cols-1: an entry present is set in place, a missing one
+  // made, one now zero removed.
+  void write_row(colm_ptrptr link, const Store& s, std::size_t first, std::size_t step) const {
+    for (std::int32_t c = 0; c < cols_; ++c) {
+      const std::size_t k = first + static_cast<std::size_t>(c) * step;
+      const bool here = *link != nullptr && (*link)->coord == c + 1;
+      if (s.zero(k)) {
+        if (here) free_colm(link);
+        continue;
+      }
+      if (here) {
+        put(s, k, (*link)->val->ncoef);
+        link = &(*link)->next;
+      } else {
+        imptr x = new_word_number(s.is_big(k) ? 0 : s.word(k));
+        if (s.is_big(k)) s.big(k).value().store(x);
+        link = sparse_merge::insert_at(link, c + 1, detail::new_number_value(x));
+      }
+    }
+  }
+
+  static void put(const Store& s, std::size_t i, imptr x) {
+    if (s.is_big(i))
+      s.big(i).value().store(x);
+    else
+      set_word_number(s.word(i), x);
+  }
+
+  // The budget on entry i (EntryBudget::check: at most the limit's limbs).
+  void check(const Store& s, std::size_t i) const {
+    if (!s.zero(i) && s.bits(i) > most_bits_) throw Swelled{};
+  }
+
+  // s[x] += sign f s[y].
+  void add(Store& s, std::size_t x, std::size_t y, const Factor& f, int sign) const {
+    if (s.zero(y) || f.zero()) return;
+    const std::int64_t fw = f.big ? 0 : sign * f.w;
+    if (!f.big && !s.is_big(x) && !s.is_big(y)) {
+      const __int128 v = static_cast<__int128>(s.word(x)) + static_cast<__int128>(fw) * s.word(y);
+      if (v < word_limit && v > -word_limit) {
+        s.set(x, static_cast<std::int64_t>(v));
+        return;
+      }
+      s.make_big(x).assign_wide(v);
+    } else {
+      const WideInt& yz = s.is_big(y) ? s.big(y) : (wide_y_.assign(s.word(y)), wide_y_);
+      if (f.big)
+        s.make_big(x).add_product(f.z, yz, sign < 0);
+      else
+        s.make_big(x).add_word_times(yz, fw);
+    }
+    s.settle(x);
+  }
+
+  // -(entry x / entry p), the quotient truncated toward zero (p != 0).
+  Factor negated_quotient(std::size_t x, std::size_t p) const {
+    Factor f;
+    if (!a_.is_big(x) && !a_.is_big(p)) {
+      f.w = -(a_.word(x) / a_.word(p));
+      return f;
+    }
+    const ZInt n = a_.value(x), d = a_.value(p);
+    ZInt q, r;
+    ZInt::divmod(n, d, &q, &r);  // 0 <= r < |d|
+    if (n.sign() < 0 && !r.is_zero()) q += ZInt(d.sign());
+    f.set(-q);
+    return f;
+  }
+
+  bool abs_less(std::size_t i, std::size_t j) const { return wide::abs_less_by_length(a_, i, j); }
+
+  // The limbs of 28 bits of entry i (its mass as a number).
+  std::int64_t mass(std::size_t i) const { return (a_.bits(i) + limb_bits - 1) / limb_bits; }
+
+  // The counting pass of the search over rows i.. and columns i..rows-1
+  // (not past the last column): when every row has an entry from column i
+  // on and every one of those columns an entry, the columns with a single
+  // entry give theirs, the heaviest in limbs (the first of equals).
+  bool single_entry_column(std::int32_t i, std::int32_t* pr, std::int32_t* pc) const {
+    if (rows_ > cols_) return false;  // the columns past the last are empty
+    for (std::int32_t r = i; r < rows_; ++r) {
+      bool active = false;
+      for (std::int32_t c = i; c < cols_ && !active; ++c) active = !a_.zero(idx(r, c));
+      if (!active) return false;
+    }
+    std::int32_t best = -1;
+    std::int64_t heaviest = 0;
+    for (std::int32_t c = i; c < rows_; ++c) {
+      std::int32_t count = 0, at = 0;
+      for (std::int32_t r = i; r < rows_ && count < 2; ++r)
+        if (!a_.zero(idx(r, c))) {
+          ++count;
+          at = r;
+        }
+      if (count == 0) return false;
+      if (count == 1 && (best < 0 || mass(idx(at, c)) > heaviest)) {
+        best = c;
+        heaviest = mass(idx(at, c));
+        *pr = at;
+      }
+    }
+    if (best < 0) return false;
+    *pc = best;
+    return true;
+  }
+
+  // Rows i.., columns i.. in that order: the first unit, else the first
+  // entry of least absolute value; false when all are zero.
+  bool least_entry(std::int32_t i, std::int32_t* pr, std::int32_t* pc) const {
+    bool found = false;
+    for (std::int32_t r = i; r < rows_; ++r)
+      for (std::int32_t c = i; c < cols_; ++c) {
+        const std::size_t x = idx(r, c);
+        if (a_.zero(x)) continue;
+        if (a_.word(x) == 1 || a_.word(x) == -1) {
+          *pr = r;
+          *pc = c;
+          return true;
+        }
+        if (!found || abs_less(x, idx(*pr, *pc))) {
+          found = true;
+          *pr = r;
+          *pc = c;
+        }
+      }
+    return found;
+  }
+
+  // Column t += f column pc over rows i.., f the negated quotient of the
+  // pivot row's entries; the pivot row's entry becomes the remainder. The
+  // row of the least entry changed in place that is smaller than the
+  // pivot (the remainder first; a fill-in is not offered), or -1.
+  std::int32_t reduce(std::int32_t i, std::int32_t pr, std::int32_t pc, std::int32_t t) {
+    const Factor f = negated_quotient(idx(pr, t), idx(pr, pc));
+    add(a_, idx(pr, t), idx(pr, pc), f, 1);
+    std::size_t least = idx(pr, pc);
+    std::int32_t at = -1;
+    if (!a_.zero(idx(pr, t)) && abs_less(idx(pr, t), least)) {
+      least = idx(pr, t);
+      at = pr;
+    }
+    for (std::int32_t r = i; r < rows_; ++r) {
+      const std::size_t x = idx(r, t);
+      if (r == pr || a_.zero(idx(r, pc))) continue;
+      const bool had = !a_.zero(x);
+      add(a_, x, idx(r, pc), f, 1);
+      if (had && !a_.zero(x) && abs_less(x, least)) {
+        least = x;
+        at = r;
+      }
+      check(a_, x);
+    }
+    if (!f.zero()) col_add(t, pc, f);
+    return at;
+  }
+
+  // The transforms of column t += f column p: beta the same, betinv row p
+  // -= f row t.
+  void col_add(std::int32_t t, std::int32_t p, const Factor& f) {
+    for (std::int32_t x = 0; x < cols_; ++x) {
+      if (want_[1]) {
+        add(beta_, line(t) + static_cast<std::size_t>(x), line(p) + static_cast<std::size_t>(x), f, 1);
+        check(beta_, line(t) + static_cast<std::size_t>(x));
+      }
+      if (want_[3]) {
+        add(betinv_, line(p) + static_cast<std::size_t>(x), line(t) + static_cast<std::size_t>(x), f, -1);
+        check(betinv_, line(p) + static_cast<std::size_t>(x));
+      }
+    }
+  }
+
+  // The pivot to (i, i) by a column and a row exchange, made positive.
+  void place(std::int32_t i, std::int32_t pr, std::int32_t pc) {
+    if (pc != i) {
+      for (std::int32_t r = i; r < rows_; ++r) a_.swap(idx(r, i), idx(r, pc));
+      for (std::int32_t x = 0; x < cols_; ++x) {
+        if (want_[1]) beta_.swap(line(i) + static_cast<std::size_t>(x), line(pc) + static_cast<std::size_t>(x));
+        if (want_[3]) betinv_.swap(line(i) + static_cast<std::size_t>(x), line(pc) + static_cast<std::size_t>(x));
+      }
+    }
+    if (pr != i) {
+      for (std::int32_t c = 0; c < cols_; ++c) a_.swap(idx(i, c), idx(pr, c));
+      if (!order_.empty()) std::swap(order_[static_cast<std::size_t>(i)], order_[static_cast<std::size_t>(pr)]);
+    }
+    if (a_.sign(idx(i, i)) < 0) {
+      for (std::int32_t r = i; r < rows_; ++r) a_.negate(idx(r, i));
+      for (std::int32_t x = 0; x < cols_; ++x) {
+        if (want_[1]) beta_.negate(line(i) + static_cast<std::size_t>(x));
+        if (want_[3]) betinv_.negate(line(i) + static_cast<std::size_t>(x));
+      }
+    }
+  }
+
+  const bool* want_;
+  const std::int32_t rows_, cols_;
+  const std::int64_t most_bits_;  // the longest entry the budget allows
+  Store a_;       // by columns
+  Store beta_;    // by columns
+  Store betinv_;  // by rows
+  std::vector<std::int32_t> order_;
+  mutable WideInt wide_y_;  // a word operand in limbs
+};
+
+}  // namespace
+
+FlatOutcome flat_sparse_intcolred(quolyptr n, sparseptr spar, const bool* want, sparseptr* aux,
+                                  std::int32_t rows, std::int32_t cols) {
+  const std::int64_t cap = normal_form_flat_sparse_cells;
+  if (lintmode || flotemode || std::int64_t{rows} * cols > cap ||
+      ((want[1] || want[3]) && std::int64_t{cols} * cols > cap))
+    return FlatOutcome::declined;
+  SparseElimination e(want, rows, cols);
+  if (!e.load(spar)) return FlatOutcome::declined;
+  for (int k = 0; k < 4; ++k)
+    if (want[k]) spar_identi(&aux[k], k % 2 == 0 ? rows : cols, true);
+  std::int32_t rank = 0;
+  try {
+    rank = e.run();
+  } catch (const Swelled&) {
+    return FlatOutcome::exceeded;
+  }
+  e.write(spar, aux);
+  quoly_set_integer(rank, n);
+  return FlatOutcome::done;
+}
+
+}  // namespace tavrin
