@@ -11,6 +11,7 @@
 #include "arrays/array_store.h"
 #include "core/interrupts.h"
 #include "matrix/wide_store.h"
+#include "numbers/bigint.h"
 #include "numbers/bigint_wide.h"
 #include "numbers/freelists.h"
 #include "numbers/zint.h"
@@ -22,18 +23,10 @@ namespace {
 using wide::Factor;
 using wide::Store;
 using wide::WideInt;
-using wide::word_limit;
 
-constexpr std::int64_t limb_bits = 28;  // the limbs of the numbers the budget counts
-
-class Elimination {
+class Elimination : FlatMatrix {
  public:
-  Elimination(arrptr q, const DenseTransforms& tx)
-      : tx_(tx), rows_(tx.rows), cols_(tx.cols),
-        most_bits_(limb_bits * std::max(EntryBudget::limit(), 1)),
-        a_(static_cast<std::size_t>(rows_) * cols_),
-        beta_(tx.want[1] ? static_cast<std::size_t>(cols_) * cols_ : 0),
-        betinv_(tx.want[3] ? static_cast<std::size_t>(cols_) * cols_ : 0) {
+  Elimination(arrptr q, const DenseTransforms& tx) : FlatMatrix(tx.want, tx.rows, tx.cols), tx_(tx) {
     for (std::int32_t k = 0; k < rows_ * cols_; ++k) {
       imptr x = (*arp_cell(q->start + k))->ncoef;
       if (std::int64_t v = 0; small_number_value(x, &v))
@@ -41,14 +34,7 @@ class Elimination {
       else
         a_.set(static_cast<std::size_t>(k), ZInt::from_number(x));
     }
-    if (tx.want[0] || tx.want[2]) {
-      order_.resize(static_cast<std::size_t>(rows_));
-      for (std::int32_t r = 0; r < rows_; ++r) order_[static_cast<std::size_t>(r)] = r;
-    }
-    for (std::int32_t j = 0; j < cols_; ++j) {
-      if (tx.want[1]) beta_.set(line(j) + static_cast<std::size_t>(j), 1);
-      if (tx.want[3]) betinv_.set(line(j) + static_cast<std::size_t>(j), 1);
-    }
+    start();
   }
 
   // The rank, or -1 when an entry passed the budget.
@@ -84,21 +70,7 @@ class Elimination {
           }
         }
       }
-      if (pc != i) {
-        for (std::int32_t r = i; r < rows_; ++r) a_.swap(idx(r, i), idx(r, pc));
-        swap_lines(i, pc);
-      }
-      if (pr != i) {
-        for (std::int32_t c = 0; c < cols_; ++c) a_.swap(idx(i, c), idx(pr, c));
-        if (!order_.empty()) std::swap(order_[static_cast<std::size_t>(i)], order_[static_cast<std::size_t>(pr)]);
-      }
-      if (a_.sign(idx(i, i)) < 0) {
-        for (std::int32_t r = i; r < rows_; ++r) a_.negate(idx(r, i));
-        for (std::int32_t x = 0; x < cols_; ++x) {
-          if (tx_.want[1]) beta_.negate(line(i) + static_cast<std::size_t>(x));
-          if (tx_.want[3]) betinv_.negate(line(i) + static_cast<std::size_t>(x));
-        }
-      }
+      place(i, pr, pc);
     }
     const std::int32_t rank = last + 1;
     for (std::int32_t i = 0; i < rank; ++i) {
@@ -113,7 +85,7 @@ class Elimination {
 
   // The results into q's cells and the transforms' (identities until now).
   void write(arrptr q) const {
-    for (std::int32_t k = 0; k < rows_ * cols_; ++k) put(a_, static_cast<std::size_t>(k), (*arp_cell(q->start + k))->ncoef);
+    for (std::int32_t k = 0; k < rows_ * cols_; ++k) wide::store_entry(a_, static_cast<std::size_t>(k), (*arp_cell(q->start + k))->ncoef);
     // P's row r holds its 1 in column order[r]; P^-1 = P^T.
     for (int w : {0, 2}) {
       if (!tx_.want[w]) continue;
@@ -129,46 +101,18 @@ class Elimination {
     for (std::int32_t j = 0; j < cols_; ++j)
       for (std::int32_t x = 0; x < cols_; ++x) {
         const std::size_t k = line(j) + static_cast<std::size_t>(x);
-        if (tx_.want[1]) put(beta_, k, tx_.beta->stash[x + j * cols_]->ncoef);
-        if (tx_.want[3]) put(betinv_, k, tx_.betinv->stash[j + x * cols_]->ncoef);
+        if (tx_.want[1]) wide::store_entry(beta_, k, tx_.beta->stash[x + j * cols_]->ncoef);
+        if (tx_.want[3]) wide::store_entry(betinv_, k, tx_.betinv->stash[j + x * cols_]->ncoef);
       }
   }
 
  private:
-  std::size_t idx(std::int32_t r, std::int32_t c) const { return static_cast<std::size_t>(c) * rows_ + r; }
-  std::size_t line(std::int32_t j) const { return static_cast<std::size_t>(j) * cols_; }
-
-  static void put(const Store& s, std::size_t i, imptr x) {
-    if (s.is_big(i))
-      s.big(i).value().store(x);
-    else
-      set_word_number(s.word(i), x);
-  }
-
   // s[x + t] += sign f s[y + t] for t < n; false when an entry passes the
   // budget.
   bool axpy(Store& s, std::size_t x, std::size_t y, std::size_t n, const Factor& f, int sign) const {
-    const std::int64_t fw = f.big ? 0 : sign * f.w;
     for (std::size_t t = 0; t < n; ++t) {
-      const std::size_t xi = x + t, yi = y + t;
-      if (s.zero(yi)) continue;
-      if (!f.big && !s.is_big(xi) && !s.is_big(yi)) {
-        const __int128 v = static_cast<__int128>(s.word(xi)) + static_cast<__int128>(fw) * s.word(yi);
-        if (v < word_limit && v > -word_limit) {
-          s.set(xi, static_cast<std::int64_t>(v));
-          if (most_bits_ < 62 && s.bits(xi) > most_bits_) return false;
-          continue;
-        }
-        s.make_big(xi).assign_wide(v);
-      } else {
-        const WideInt& yz = s.is_big(yi) ? s.big(yi) : (wide_y_.assign(s.word(yi)), wide_y_);
-        if (f.big)
-          s.make_big(xi).add_product(f.z, yz, sign < 0);
-        else
-          s.make_big(xi).add_word_times(yz, fw);
-      }
-      if (s.bits(xi) > most_bits_) return false;
-      s.settle(xi);
+      wide::add_scaled(s, x + t, y + t, f, sign, &wide_y_);
+      if (s.bits(x + t) > most_bits_) return false;
     }
     return true;
   }
@@ -181,16 +125,9 @@ class Elimination {
     return !tx_.want[3] || axpy(betinv_, line(p), line(t), static_cast<std::size_t>(cols_), f, 1);
   }
 
-  void swap_lines(std::int32_t i, std::int32_t p) {
-    for (std::int32_t x = 0; x < cols_; ++x) {
-      if (tx_.want[1]) beta_.swap(line(i) + static_cast<std::size_t>(x), line(p) + static_cast<std::size_t>(x));
-      if (tx_.want[3]) betinv_.swap(line(i) + static_cast<std::size_t>(x), line(p) + static_cast<std::size_t>(x));
-    }
-  }
-
   // Entry x by entry p: truncated toward zero, as the division of the big
   // integers, or with floor the floor (p > 0).
-  Factor quotient(std::size_t x, std::size_t p, bool floor) const {
+  Factor quotient(std::size_t x, std::size_t p, bool floor) {
     Factor f;
     if (!a_.is_big(x) && !a_.is_big(p)) {
       const std::int64_t n = a_.word(x), d = a_.word(p);
@@ -222,40 +159,76 @@ class Elimination {
 
   bool abs_less(std::size_t i, std::size_t j) const { return wide::abs_less_by_length(a_, i, j); }
 
-  // intfindbest over columns i.., rows i..: the first unit, else the first
-  // entry of least absolute value; false when all are zero.
+  // intfindbest over columns i.., rows i..
   bool find_best(std::int32_t i, std::int32_t* pr, std::int32_t* pc) const {
-    bool found = false;
-    for (std::int32_t c = i; c < cols_; ++c)
-      for (std::int32_t r = i; r < rows_; ++r) {
-        const std::size_t x = idx(r, c);
-        if (a_.zero(x)) continue;
-        if (!a_.is_big(x) && (a_.word(x) == 1 || a_.word(x) == -1)) {
-          *pr = r;
-          *pc = c;
-          return true;
-        }
-        if (!found || abs_less(x, idx(*pr, *pc))) {
-          found = true;
-          *pr = r;
-          *pc = c;
-        }
-      }
-    return found;
+    return least_flat_entry(a_, rows_, cols_, i, true, pr, pc);
   }
 
   const DenseTransforms& tx_;
-  const std::int32_t rows_, cols_;
-  const std::int64_t most_bits_;  // the longest entry the budget allows
-  Store a_;       // by columns
-  Store beta_;    // by columns
-  Store betinv_;  // by rows
-  std::vector<std::int32_t> order_;
-  mutable WideInt wide_y_;    // a word operand in limbs
-  mutable WideInt quotient_;  // the work of quotient()
+  WideInt quotient_;  // the work of quotient()
 };
 
 }  // namespace
+
+FlatMatrix::FlatMatrix(const bool* want, std::int32_t rows, std::int32_t cols)
+    : want_(want), rows_(rows), cols_(cols), most_bits_(limb_bits * std::max(EntryBudget::limit(), 1)),
+      a_(static_cast<std::size_t>(rows) * cols), beta_(want[1] ? static_cast<std::size_t>(cols) * cols : 0),
+      betinv_(want[3] ? static_cast<std::size_t>(cols) * cols : 0) {}
+
+void FlatMatrix::start() {
+  if (want_[0] || want_[2]) {
+    order_.resize(static_cast<std::size_t>(rows_));
+    for (std::int32_t r = 0; r < rows_; ++r) order_[static_cast<std::size_t>(r)] = r;
+  }
+  for (std::int32_t j = 0; j < cols_; ++j) {
+    if (want_[1]) beta_.set(line(j) + static_cast<std::size_t>(j), 1);
+    if (want_[3]) betinv_.set(line(j) + static_cast<std::size_t>(j), 1);
+  }
+}
+
+void FlatMatrix::place(std::int32_t i, std::int32_t pr, std::int32_t pc) {
+  if (pc != i) {
+    for (std::int32_t r = i; r < rows_; ++r) a_.swap(idx(r, i), idx(r, pc));
+    for (std::int32_t x = 0; x < cols_; ++x) {
+      if (want_[1]) beta_.swap(line(i) + static_cast<std::size_t>(x), line(pc) + static_cast<std::size_t>(x));
+      if (want_[3]) betinv_.swap(line(i) + static_cast<std::size_t>(x), line(pc) + static_cast<std::size_t>(x));
+    }
+  }
+  if (pr != i) {
+    for (std::int32_t c = 0; c < cols_; ++c) a_.swap(idx(i, c), idx(pr, c));
+    if (!order_.empty()) std::swap(order_[static_cast<std::size_t>(i)], order_[static_cast<std::size_t>(pr)]);
+  }
+  if (a_.sign(idx(i, i)) < 0) {
+    for (std::int32_t r = i; r < rows_; ++r) a_.negate(idx(r, i));
+    for (std::int32_t x = 0; x < cols_; ++x) {
+      if (want_[1]) beta_.negate(line(i) + static_cast<std::size_t>(x));
+      if (want_[3]) betinv_.negate(line(i) + static_cast<std::size_t>(x));
+    }
+  }
+}
+
+bool least_flat_entry(const wide::Store& a, std::int32_t rows, std::int32_t cols, std::int32_t i, bool by_columns,
+                      std::int32_t* pr, std::int32_t* pc) {
+  bool found = false;
+  const std::int32_t outer = by_columns ? cols : rows, inner = by_columns ? rows : cols;
+  for (std::int32_t u = i; u < outer; ++u)
+    for (std::int32_t v = i; v < inner; ++v) {
+      const std::int32_t r = by_columns ? v : u, c = by_columns ? u : v;
+      const std::size_t x = static_cast<std::size_t>(c) * rows + r;
+      if (a.zero(x)) continue;
+      if (!a.is_big(x) && (a.word(x) == 1 || a.word(x) == -1)) {
+        *pr = r;
+        *pc = c;
+        return true;
+      }
+      if (!found || wide::abs_less_by_length(a, x, static_cast<std::size_t>(*pc) * rows + *pr)) {
+        found = true;
+        *pr = r;
+        *pc = c;
+      }
+    }
+  return found;
+}
 
 FlatOutcome flat_intcolred(quolyptr n, arrptr q, const DenseTransforms& tx) {
   tx.start_identities();

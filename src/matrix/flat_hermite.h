@@ -8,9 +8,11 @@
 #pragma once
 
 #include <cstdint>
+#include <vector>
 
 #include "core/records.h"
 #include "matrix/normal_forms.h"
+#include "matrix/wide_store.h"
 
 namespace tavrin {
 
@@ -35,5 +37,34 @@ FlatOutcome flat_intcolred(quolyptr n, arrptr q, const DenseTransforms& tx);
 // reads: the open entry budget, normal_form_flat_sparse_cells
 FlatOutcome flat_sparse_intcolred(quolyptr n, sparseptr spar, const bool* want, sparseptr* aux,
                                   std::int32_t rows, std::int32_t cols);
+
+// What both eliminations hold: the matrix by columns, U by columns and
+// U^-1 by rows (when wanted), the row order (when P is), and the longest
+// entry the open budget allows (its limbs of 28 bits).
+class FlatMatrix {
+ protected:
+  FlatMatrix(const bool* want, std::int32_t rows, std::int32_t cols);
+  std::size_t idx(std::int32_t r, std::int32_t c) const { return static_cast<std::size_t>(c) * rows_ + r; }
+  std::size_t line(std::int32_t j) const { return static_cast<std::size_t>(j) * cols_; }
+  // The transforms as identities and the rows in their order.
+  void start();
+  // The pivot (pr, pc) to (i, i) by a column and a row exchange (the
+  // column below row i, the whole row), made positive.
+  void place(std::int32_t i, std::int32_t pr, std::int32_t pc);
+
+  const bool* want_;
+  const std::int32_t rows_, cols_;
+  const std::int64_t most_bits_;
+  wide::Store a_, beta_, betinv_;
+  std::vector<std::int32_t> order_;
+  mutable wide::WideInt wide_y_;  // a word operand in limbs
+};
+
+// The pivot search of both: over rows and columns from i of the matrix a
+// (held by columns of `rows` entries), columns outer when by_columns (the
+// dense search) else rows (the sparse one), the first unit, else the first
+// entry of least absolute value into (*pr, *pc); false when all are zero.
+bool least_flat_entry(const wide::Store& a, std::int32_t rows, std::int32_t cols, std::int32_t i, bool by_columns,
+                      std::int32_t* pr, std::int32_t* pc);
 
 }  // namespace tavrin

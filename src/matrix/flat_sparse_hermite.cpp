@@ -17,6 +17,7 @@
 #include "matrix/sparse_copy.h"
 #include "matrix/sparse_merge.h"
 #include "matrix/wide_store.h"
+#include "numbers/bigint.h"
 #include "numbers/bigint_wide.h"
 #include "numbers/freelists.h"
 #include "numbers/node_handles.h"
@@ -29,21 +30,13 @@ namespace {
 using wide::Factor;
 using wide::Store;
 using wide::WideInt;
-using wide::word_limit;
-
-constexpr std::int64_t limb_bits = 28;  // the limbs of the numbers the budget counts
 
 // An entry passed the budget: the elimination is given up.
 struct Swelled {};
 
-class SparseElimination {
+class SparseElimination : FlatMatrix {
  public:
-  SparseElimination(const bool* want, std::int32_t rows, std::int32_t cols)
-      : want_(want), rows_(rows), cols_(cols),
-        most_bits_(limb_bits * std::max(EntryBudget::limit(), 1)),
-        a_(static_cast<std::size_t>(rows) * cols),
-        beta_(want[1] ? static_cast<std::size_t>(cols) * cols : 0),
-        betinv_(want[3] ? static_cast<std::size_t>(cols) * cols : 0) {}
+  SparseElimination(const bool* want, std::int32_t rows, std::int32_t cols) : FlatMatrix(want, rows, cols) {}
 
   // The entries of spar; false (nothing kept) for a stored zero, a value
   // not an integer number or a column past cols.
@@ -65,14 +58,7 @@ class SparseElimination {
 
   // The rank; throws Swelled when an entry passes the budget.
   std::int32_t run() {
-    if (want_[0] || want_[2]) {
-      order_.resize(static_cast<std::size_t>(rows_));
-      for (std::int32_t r = 0; r < rows_; ++r) order_[static_cast<std::size_t>(r)] = r;
-    }
-    for (std::int32_t j = 0; j < cols_; ++j) {
-      if (want_[1]) beta_.set(line(j) + static_cast<std::size_t>(j), 1);
-      if (want_[3]) betinv_.set(line(j) + static_cast<std::size_t>(j), 1);
-    }
+    start();
     std::int32_t rank = std::min(rows_, cols_);
     for (std::int32_t i = 0; i < rank; ++i) {
       check_interrupt();
@@ -128,9 +114,6 @@ class SparseElimination {
   }
 
  private:
-  std::size_t idx(std::int32_t r, std::int32_t c) const { return static_cast<std::size_t>(c) * rows_ + r; }
-  std::size_t line(std::int32_t j) const { return static_cast<std::size_t>(j) * cols_; }
-
   // The row at `link` := the non-zero entries s[first + c * step] of
   // columns c = 0..cols-1: an entry present is set in place, a missing one
   // made, one now zero removed.
@@ -143,7 +126,7 @@ class SparseElimination {
         continue;
       }
       if (here) {
-        put(s, k, (*link)->val->ncoef);
+        wide::store_entry(s, k, (*link)->val->ncoef);
         link = &(*link)->next;
       } else {
         imptr x = new_word_number(s.is_big(k) ? 0 : s.word(k));
@@ -153,37 +136,13 @@ class SparseElimination {
     }
   }
 
-  static void put(const Store& s, std::size_t i, imptr x) {
-    if (s.is_big(i))
-      s.big(i).value().store(x);
-    else
-      set_word_number(s.word(i), x);
-  }
-
   // The budget on entry i (EntryBudget::check: at most the limit's limbs).
   void check(const Store& s, std::size_t i) const {
     if (!s.zero(i) && s.bits(i) > most_bits_) throw Swelled{};
   }
 
-  // s[x] += sign f s[y].
   void add(Store& s, std::size_t x, std::size_t y, const Factor& f, int sign) const {
-    if (s.zero(y) || f.zero()) return;
-    const std::int64_t fw = f.big ? 0 : sign * f.w;
-    if (!f.big && !s.is_big(x) && !s.is_big(y)) {
-      const __int128 v = static_cast<__int128>(s.word(x)) + static_cast<__int128>(fw) * s.word(y);
-      if (v < word_limit && v > -word_limit) {
-        s.set(x, static_cast<std::int64_t>(v));
-        return;
-      }
-      s.make_big(x).assign_wide(v);
-    } else {
-      const WideInt& yz = s.is_big(y) ? s.big(y) : (wide_y_.assign(s.word(y)), wide_y_);
-      if (f.big)
-        s.make_big(x).add_product(f.z, yz, sign < 0);
-      else
-        s.make_big(x).add_word_times(yz, fw);
-    }
-    s.settle(x);
+    wide::add_scaled(s, x, y, f, sign, &wide_y_);
   }
 
   // -(entry x / entry p), the quotient truncated toward zero (p != 0).
@@ -238,26 +197,9 @@ class SparseElimination {
     return true;
   }
 
-  // Rows i.., columns i.. in that order: the first unit, else the first
-  // entry of least absolute value; false when all are zero.
+  // Rows i.., columns i.. in that order.
   bool least_entry(std::int32_t i, std::int32_t* pr, std::int32_t* pc) const {
-    bool found = false;
-    for (std::int32_t r = i; r < rows_; ++r)
-      for (std::int32_t c = i; c < cols_; ++c) {
-        const std::size_t x = idx(r, c);
-        if (a_.zero(x)) continue;
-        if (a_.word(x) == 1 || a_.word(x) == -1) {
-          *pr = r;
-          *pc = c;
-          return true;
-        }
-        if (!found || abs_less(x, idx(*pr, *pc))) {
-          found = true;
-          *pr = r;
-          *pc = c;
-        }
-      }
-    return found;
+    return least_flat_entry(a_, rows_, cols_, i, false, pr, pc);
   }
 
   // Column t += f column pc over rows i.., f the negated quotient of the
@@ -302,37 +244,6 @@ class SparseElimination {
       }
     }
   }
-
-  // The pivot to (i, i) by a column and a row exchange, made positive.
-  void place(std::int32_t i, std::int32_t pr, std::int32_t pc) {
-    if (pc != i) {
-      for (std::int32_t r = i; r < rows_; ++r) a_.swap(idx(r, i), idx(r, pc));
-      for (std::int32_t x = 0; x < cols_; ++x) {
-        if (want_[1]) beta_.swap(line(i) + static_cast<std::size_t>(x), line(pc) + static_cast<std::size_t>(x));
-        if (want_[3]) betinv_.swap(line(i) + static_cast<std::size_t>(x), line(pc) + static_cast<std::size_t>(x));
-      }
-    }
-    if (pr != i) {
-      for (std::int32_t c = 0; c < cols_; ++c) a_.swap(idx(i, c), idx(pr, c));
-      if (!order_.empty()) std::swap(order_[static_cast<std::size_t>(i)], order_[static_cast<std::size_t>(pr)]);
-    }
-    if (a_.sign(idx(i, i)) < 0) {
-      for (std::int32_t r = i; r < rows_; ++r) a_.negate(idx(r, i));
-      for (std::int32_t x = 0; x < cols_; ++x) {
-        if (want_[1]) beta_.negate(line(i) + static_cast<std::size_t>(x));
-        if (want_[3]) betinv_.negate(line(i) + static_cast<std::size_t>(x));
-      }
-    }
-  }
-
-  const bool* want_;
-  const std::int32_t rows_, cols_;
-  const std::int64_t most_bits_;  // the longest entry the budget allows
-  Store a_;       // by columns
-  Store beta_;    // by columns
-  Store betinv_;  // by rows
-  std::vector<std::int32_t> order_;
-  mutable WideInt wide_y_;  // a word operand in limbs
 };
 
 }  // namespace

@@ -11,6 +11,7 @@
 #include <utility>
 #include <vector>
 
+#include "numbers/bigint_wide.h"
 #include "numbers/zint.h"
 
 namespace tavrin::wide {
@@ -469,19 +470,6 @@ class Store {
   std::vector<std::size_t> free_;
 };
 
-// |entry i| < |entry j| of s (both non-zero). A sum kept as a word may
-// have 62 bits, as may an entry in limbs brought back down, so the lengths
-// come first and the magnitudes decide between equal ones (Store::abs_less
-// puts every entry in limbs above every word).
-inline bool abs_less_by_length(const Store& s, std::size_t i, std::size_t j) {
-  if (!s.is_big(i) && !s.is_big(j)) return magnitude(s.word(i)) < magnitude(s.word(j));
-  const std::int64_t bi = s.bits(i), bj = s.bits(j);
-  if (bi != bj) return bi < bj;
-  if (s.is_big(i) && s.is_big(j)) return compare_abs(s.big(i), s.big(j)) < 0;
-  const auto low = [&s](std::size_t k) { return s.is_big(k) ? s.big(k).low() : magnitude(s.word(k)); };
-  return low(i) < low(j);  // one limb each
-}
-
 // A multiplier: a word, or limbs.
 struct Factor {
   bool big = false;
@@ -496,5 +484,49 @@ struct Factor {
       w = v.to_int64();
   }
 };
+
+// s[x] += sign f s[y] (sign +-1): in words while the sum stays one, in
+// limbs beyond; y_scratch holds a word operand in limbs.
+inline void add_scaled(Store& s, std::size_t x, std::size_t y, const Factor& f, int sign, WideInt* y_scratch) {
+  if (s.zero(y) || f.zero()) return;
+  const std::int64_t fw = f.big ? 0 : sign * f.w;
+  if (!f.big && !s.is_big(x) && !s.is_big(y)) {
+    const __int128 v = static_cast<__int128>(s.word(x)) + static_cast<__int128>(fw) * s.word(y);
+    if (v < word_limit && v > -word_limit) {
+      s.set(x, static_cast<std::int64_t>(v));
+      return;
+    }
+    s.make_big(x).assign_wide(v);
+  } else {
+    const WideInt& yz = s.is_big(y) ? s.big(y) : (y_scratch->assign(s.word(y)), *y_scratch);
+    if (f.big)
+      s.make_big(x).add_product(f.z, yz, sign < 0);
+    else
+      s.make_big(x).add_word_times(yz, fw);
+  }
+  s.settle(x);
+}
+
+// The number x := entry i of s.
+inline void store_entry(const Store& s, std::size_t i, imptr x) {
+  if (s.is_big(i))
+    s.big(i).value().store(x);
+  else
+    set_word_number(s.word(i), x);
+}
+
+// |entry i| < |entry j| of s (both non-zero). A sum kept as a word may
+// have 62 bits, as may an entry in limbs brought back down, so the lengths
+// come first and the magnitudes decide between equal ones (Store::abs_less
+// puts every entry in limbs above every word).
+inline bool abs_less_by_length(const Store& s, std::size_t i, std::size_t j) {
+  if (!s.is_big(i) && !s.is_big(j)) return magnitude(s.word(i)) < magnitude(s.word(j));
+  const std::int64_t bi = s.bits(i), bj = s.bits(j);
+  if (bi != bj) return bi < bj;
+  if (s.is_big(i) && s.is_big(j)) return compare_abs(s.big(i), s.big(j)) < 0;
+  const auto low = [&s](std::size_t k) { return s.is_big(k) ? s.big(k).low() : magnitude(s.word(k)); };
+  return low(i) < low(j);  // one limb each
+}
+
 
 }  // namespace tavrin::wide
