@@ -110,9 +110,20 @@ class Elimination : FlatMatrix {
   // s[x + t] += sign f s[y + t] for t < n; false when an entry passes the
   // budget.
   bool axpy(Store& s, std::size_t x, std::size_t y, std::size_t n, const Factor& f, int sign) const {
+    const std::int64_t fw = f.big ? 0 : sign * f.w;
     for (std::size_t t = 0; t < n; ++t) {
-      wide::add_scaled(s, x + t, y + t, f, sign, &wide_y_);
-      if (s.bits(x + t) > most_bits_) return false;
+      const std::size_t xi = x + t, yi = y + t;
+      if (s.zero(yi)) continue;
+      if (!f.big && !s.is_big(xi) && !s.is_big(yi)) {
+        const __int128 v = static_cast<__int128>(s.word(xi)) + static_cast<__int128>(fw) * s.word(yi);
+        if (v < wide::word_limit && v > -wide::word_limit) {
+          s.set(xi, static_cast<std::int64_t>(v));
+          if (most_bits_ < 62 && s.bits(xi) > most_bits_) return false;  // a word has at most 62 bits
+          continue;
+        }
+      }
+      wide::add_scaled(s, xi, yi, f, sign, &wide_y_);
+      if (s.bits(xi) > most_bits_) return false;
     }
     return true;
   }
