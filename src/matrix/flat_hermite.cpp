@@ -136,38 +136,6 @@ class Elimination : FlatMatrix {
     return !tx_.want[3] || axpy(betinv_, line(p), line(t), static_cast<std::size_t>(cols_), f, 1);
   }
 
-  // Entry x by entry p: truncated toward zero, as the division of the big
-  // integers, or with floor the floor (p > 0).
-  Factor quotient(std::size_t x, std::size_t p, bool floor) {
-    Factor f;
-    if (!a_.is_big(x) && !a_.is_big(p)) {
-      const std::int64_t n = a_.word(x), d = a_.word(p);
-      f.w = n / d - (floor && n % d < 0 ? 1 : 0);
-      return f;
-    }
-    if (!a_.is_big(p)) {
-      // A long entry by a word: long division of the magnitudes, |x| = q |p| + r.
-      const WideInt& xz = a_.big(x);
-      const std::int64_t d = a_.word(p);
-      WideInt& q = quotient_;
-      const std::uint64_t r = xz.divide_word(wide::magnitude(d), &q);
-      if (floor && xz.sign() < 0 && r != 0) q.add_magnitude(1, 1);
-      if ((xz.sign() < 0) != (d < 0)) q.negate();
-      f.big = !q.fits_word();
-      if (f.big)
-        f.z = q;
-      else
-        f.w = q.word();
-      return f;
-    }
-    const ZInt n = a_.value(x), d = a_.value(p);
-    ZInt q, r;
-    ZInt::divmod(n, d, &q, &r);  // the floor for d > 0
-    if (!floor && n.sign() < 0 && !r.is_zero()) q += d.sign();
-    f.set(q);
-    return f;
-  }
-
   bool abs_less(std::size_t i, std::size_t j) const { return wide::abs_less_by_length(a_, i, j); }
 
   // intfindbest over columns i.., rows i..
@@ -176,7 +144,6 @@ class Elimination : FlatMatrix {
   }
 
   const DenseTransforms& tx_;
-  WideInt quotient_;  // the work of quotient()
 };
 
 }  // namespace
@@ -185,6 +152,36 @@ FlatMatrix::FlatMatrix(const bool* want, std::int32_t rows, std::int32_t cols)
     : want_(want), rows_(rows), cols_(cols), most_bits_(limb_bits * std::max(EntryBudget::limit(), 1)),
       a_(static_cast<std::size_t>(rows) * cols), beta_(want[1] ? static_cast<std::size_t>(cols) * cols : 0),
       betinv_(want[3] ? static_cast<std::size_t>(cols) * cols : 0) {}
+
+Factor FlatMatrix::quotient(std::size_t x, std::size_t p, bool floor) {
+  Factor f;
+  if (!a_.is_big(x) && !a_.is_big(p)) {
+    const std::int64_t n = a_.word(x), d = a_.word(p);
+    f.w = n / d - (floor && n % d < 0 ? 1 : 0);
+    return f;
+  }
+  if (!a_.is_big(p)) {
+    // A long entry by a word: long division of the magnitudes, |x| = q |p| + r.
+    const WideInt& xz = a_.big(x);
+    const std::int64_t d = a_.word(p);
+    WideInt& q = quotient_;
+    const std::uint64_t r = xz.divide_word(wide::magnitude(d), &q);
+    if (floor && xz.sign() < 0 && r != 0) q.add_magnitude(1, 1);
+    if ((xz.sign() < 0) != (d < 0)) q.negate();
+    f.big = !q.fits_word();
+    if (f.big)
+      f.z = q;
+    else
+      f.w = q.word();
+    return f;
+  }
+  const ZInt n = a_.value(x), d = a_.value(p);
+  ZInt q, r;
+  ZInt::divmod(n, d, &q, &r);  // the floor for d > 0
+  if (!floor && n.sign() < 0 && !r.is_zero()) q += d.sign();
+  f.set(q);
+  return f;
+}
 
 void FlatMatrix::start() {
   if (want_[0] || want_[2]) {

@@ -48,6 +48,9 @@ class FlatMatrix {
   std::size_t line(std::int32_t j) const { return static_cast<std::size_t>(j) * cols_; }
   // The transforms as identities and the rows in their order.
   void start();
+  // Entry x by entry p (p != 0): truncated toward zero, as the division of
+  // the big integers, or with floor the floor (p > 0).
+  wide::Factor quotient(std::size_t x, std::size_t p, bool floor);
   // The pivot (pr, pc) to (i, i) by a column and a row exchange (the
   // column below row i, the whole row), made positive.
   void place(std::int32_t i, std::int32_t pr, std::int32_t pc);
@@ -58,6 +61,7 @@ class FlatMatrix {
   wide::Store a_, beta_, betinv_;
   std::vector<std::int32_t> order_;
   mutable wide::WideInt wide_y_;  // a word operand in limbs
+  wide::WideInt quotient_;        // the work of quotient()
 };
 
 // The pivot search of both: over rows and columns from i of the matrix a

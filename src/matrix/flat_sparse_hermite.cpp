@@ -146,17 +146,12 @@ class SparseElimination : FlatMatrix {
   }
 
   // -(entry x / entry p), the quotient truncated toward zero (p != 0).
-  Factor negated_quotient(std::size_t x, std::size_t p) const {
-    Factor f;
-    if (!a_.is_big(x) && !a_.is_big(p)) {
-      f.w = -(a_.word(x) / a_.word(p));
-      return f;
-    }
-    const ZInt n = a_.value(x), d = a_.value(p);
-    ZInt q, r;
-    ZInt::divmod(n, d, &q, &r);  // 0 <= r < |d|
-    if (n.sign() < 0 && !r.is_zero()) q += ZInt(d.sign());
-    f.set(-q);
+  Factor negated_quotient(std::size_t x, std::size_t p) {
+    Factor f = quotient(x, p, false);
+    if (f.big)
+      f.z.negate();
+    else
+      f.w = -f.w;
     return f;
   }
 

@@ -1213,6 +1213,51 @@ TEST_F(NormalForms, FlatEntriesOrderedAcrossTheWordBoundary) {
     }
 }
 
+TEST_F(NormalForms, ScaledAdditionOfTheStoreAsInBigIntegers) {
+  // s[x] += sign f s[y] against the same sum of ZInts: entries and factors
+  // short, near the 62-bit end of a word and in limbs, of both signs, sums
+  // that cancel to zero; the entry is then written to a number and read
+  // back.
+  std::mt19937_64 rng(test_seed() + 4762);
+  auto draw = [&rng]() {
+    const auto pick = rng() % 5;
+    ZInt v = pick == 0 ? ZInt(0)
+           : pick == 1 ? ZInt(static_cast<std::int64_t>(rng() % 2000))
+           : pick == 2 ? ZInt((std::int64_t{1} << 61) + static_cast<std::int64_t>(rng() >> 4))
+                       : ZInt(static_cast<std::int64_t>(rng() >> 2)) * ZInt(static_cast<std::int64_t>(rng() >> (pick == 3 ? 40 : 2)));
+    return rng() % 2 == 0 ? v : -v;
+  };
+  for (int round = 0; round < test_iterations(400); ++round) {
+    const ZInt x = draw(), y = draw();
+    const ZInt fv = rng() % 4 == 0 ? ZInt(rng() % 2 == 0 ? 1 : -1) : draw();
+    const int sign = rng() % 2 == 0 ? 1 : -1;
+    wide::Store s(2);
+    s.set(0, x);
+    s.set(1, y);
+    wide::Factor f;
+    f.set(fv);
+    wide::WideInt scratch;
+    wide::add_scaled(s, 0, 1, f, sign, &scratch);
+    const ZInt want = sign > 0 ? x + fv * y : x - fv * y;
+    ASSERT_EQ(s.value(0), want) << "round " << round;
+    EXPECT_EQ(s.value(1), y) << "round " << round;
+    Value cell = Value::number(0);
+    wide::store_entry(s, 0, cell->ncoef);
+    EXPECT_EQ(ZInt::from_number(cell->ncoef), want) << "round " << round;
+  }
+  // A sum that cancels: x - 1 * x is 0 by either path.
+  for (const ZInt& x : {ZInt(5), ZInt(std::int64_t{1} << 61) * ZInt(3), ZInt(std::int64_t{1} << 61) * ZInt(std::int64_t{1} << 61)}) {
+    wide::Store s(2);
+    s.set(0, x);
+    s.set(1, x);
+    wide::Factor one;
+    one.set(1);
+    wide::WideInt scratch;
+    wide::add_scaled(s, 0, 1, one, -1, &scratch);
+    EXPECT_TRUE(s.zero(0));
+  }
+}
+
 TEST_F(NormalForms, WideStepsAsInLimbs) {
   // Steps past a word in 128-bit arithmetic give the forms and transforms
   // that limbs give (wide bits 0): entries of 30 to 110 bits beside short
