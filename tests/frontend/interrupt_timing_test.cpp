@@ -132,7 +132,7 @@ TEST_F(InterruptTiming, HermiteWithTransformsOfSide60) {
   check_route({"Hermite",
                "Array a[60,60]:\nx := 7:\n"
                "for i = 1 to 60 do for j = 1 to 60 do x := x*48271 | 2147483647; "
-               "a[i,j] := (x | 19999 - 9999)*10^60 + x od od:\n[b] := [a]:\n",
+               "a[i,j] := (x | 19999 - 9999)*10^120 + x od od:\n[b] := [a]:\n",
                "Hermite([a], [al], [be]):", "r = 5 and Iszero([a] - [b]) = 1"});
 }
 
