@@ -383,19 +383,23 @@ class Snapshot {
 double hadamard_bits(arrptr q, std::int32_t rows, std::int32_t cols) {
   // log2 of each column's norm from the entries' bit lengths (from above):
   // the longest entry's bits t, then t + log2 of the root of the sum of
-  // 2^(2 (b - t)), in two passes over the entries.
+  // 2^(2 (b - t)).
   auto bits_of = [](imptr x) {
     return static_cast<double>(limb_bits) * (x->size - 1) +
            std::log2(std::abs(static_cast<double>(x->head->value)) + 1.0);
   };
   auto zero = [](imptr x) { return x->size == 1 && x->head->value == 0; };
+  // Each non-zero entry's bits, read once: (column, bits).
+  std::vector<std::pair<std::int32_t, double>> entries;
   std::vector<double> top(static_cast<std::size_t>(cols), -1.0), sum(static_cast<std::size_t>(cols), 0.0);
   each_entry(q, rows, cols, [&](std::int32_t, std::int32_t c, imptr x) {
-    if (!zero(x)) top[static_cast<std::size_t>(c)] = std::max(top[static_cast<std::size_t>(c)], bits_of(x));
+    if (zero(x)) return;
+    const double b = bits_of(x);
+    entries.emplace_back(c, b);
+    top[static_cast<std::size_t>(c)] = std::max(top[static_cast<std::size_t>(c)], b);
   });
-  each_entry(q, rows, cols, [&](std::int32_t, std::int32_t c, imptr x) {
-    if (!zero(x)) sum[static_cast<std::size_t>(c)] += std::exp2(2.0 * (bits_of(x) - top[static_cast<std::size_t>(c)]));
-  });
+  for (const auto& [c, b] : entries)
+    sum[static_cast<std::size_t>(c)] += std::exp2(2.0 * (b - top[static_cast<std::size_t>(c)]));
   std::vector<double> norms;
   for (std::size_t c = 0; c < top.size(); ++c)
     if (top[c] >= 0.0) norms.push_back(top[c] + 0.5 * std::log2(sum[c]));

@@ -113,6 +113,8 @@ numptr carve_limb() { return static_cast<numptr>(get_slug_or_unwind(numstash)); 
 
 poly carve_polynode() { return static_cast<poly>(get_slug_or_unwind(polystash)); }
 
+quoly carve_quolynode() { return static_cast<quoly>(get_slug_or_unwind(quolystash)); }
+
 // Headers are taken from the heap a block at a time and handed out in
 // address order (a large sum or product then walks its headers as one
 // stream); blocks are never given back. Headers that wipe_free_lists takes
@@ -249,16 +251,12 @@ void newpoly(poly* p) {
 }
 #endif
 
-void newquoly(quoly* q) {
 #ifdef TAVRIN_POOL_BYPASS
+void newquoly(quoly* q) {
   ++bypass_quolys;
   *q = new quolynode{};
-#else
-  *q = pop_or_slug(quolygarb, quolystash);
-  (*q)->arr_arg = false;
-  (*q)->journalled = false;
-#endif
 }
+#endif
 
 void newcolm(colm_ptr* q) {
 #ifdef TAVRIN_POOL_BYPASS
@@ -345,9 +343,14 @@ void free_poly(poly* p) {
   *p = nullptr;
 }
 
+#ifdef TAVRIN_POOL_BYPASS
 void free_quoly(quoly* q) {
+  if (*q != nullptr) detail::free_quoly_other(q);
+}
+#endif
+
+void detail::free_quoly_other(quoly* q) {
   quoly x = *q;
-  if (x == nullptr) return;
   if (x->journalled) {
     // Its exact value comes back first; its numbers then hold limbs beside
     // their residues, freed whatever the ring.

@@ -14,6 +14,7 @@
 
 #include <cstdint>
 
+#include "core/globals.h"
 #include "core/records.h"
 #include "numbers/stash/stash.h"
 
@@ -38,6 +39,7 @@ namespace detail {
 // The constructors' paths for an empty free list (pools, the heap).
 numptr carve_limb();
 poly carve_polynode();
+quoly carve_quolynode();
 imptr heap_number();
 }  // namespace detail
 
@@ -169,6 +171,10 @@ void free_poly(poly* p);
 // Frees one value cell (not the cells after it along next); *q := nil. A
 // journalled value first gets its exact value back from the journal.
 void free_quoly(quoly* q);
+namespace detail {
+// free_quoly of a cell that is not a plain number.
+void free_quoly_other(quoly* q);
+}  // namespace detail
 // Frees a whole chain of value cells along next; *p := nil.
 void purge_list(quoly* p);
 // A list of number-carrying nodes: frees every non-nil ncoef and the nodes.
@@ -324,6 +330,41 @@ inline void newpoly(poly* p) {
   }
   polygarb = r->next;
   *p = r;
+}
+
+inline void newquoly(quoly* q) {
+  quoly r = quolygarb;
+  if (r == nullptr) {
+    r = detail::carve_quolynode();
+  } else {
+    quolygarb = r->next;
+  }
+  r->arr_arg = false;
+  r->journalled = false;
+  *q = r;
+}
+
+// Value cells are made and freed a cell at a time by the million (the
+// cells of matrices and their transforms): a plain number's is given back
+// here, inline.
+inline void free_quoly(quoly* q) {
+  const quoly x = *q;
+  if (x == nullptr) return;
+  if (x->journalled || !x->numb) {
+    detail::free_quoly_other(q);
+    return;
+  }
+  if (const imptr n = x->ncoef; n != nullptr) {
+    if (n->size >= 1 && !lintmode) {
+      n->tail->next = numhead;
+      numhead = n->head;
+    }
+    n->imag = imhead;
+    imhead = n;
+  }
+  x->next = quolygarb;
+  quolygarb = x;
+  *q = nullptr;
 }
 
 inline void newimag(imptr* p) {
