@@ -222,6 +222,49 @@ TEST(Quolys, FreeQuolyFreesOneCellOnly) {
   free_quoly(&b);
 }
 
+// A number cell is given back as free_imag gives back its number: in word
+// mode its limbs stay where they are; a cell without a number and a
+// quotient cell go back whole.
+TEST(Quolys, FreeQuolyGivesBackItsNumberAsFreeImag) {
+  NodeBalance balance;
+  quoly q = nullptr;
+  quoly_set(0, &q);
+  free_imag(&q->ncoef);
+  {
+    NodeBalance one;
+    q->ncoef = from_ref(BigRef::from_decimal("-123456789012345678901234567890"));
+    const numptr head = q->ncoef->head, tail = q->ncoef->tail;
+    const std::vector<std::int32_t> limbs = limbs_of(q->ncoef);
+    {
+      ArithModeGuard g;
+      lintmode = true;
+      free_quoly(&q);
+    }
+    EXPECT_EQ(q, nullptr);
+    const node_census kept = one.change();
+    // (Limbs given back would now belong to the free list: not walked.)
+    ASSERT_EQ(kept.limbs, static_cast<long>(limbs.size()));
+    EXPECT_EQ(kept.numbers, 0);
+    EXPECT_EQ(kept.quolys, -1);
+    std::vector<std::int32_t> still;
+    for (numptr p = head; p != nullptr; p = p->next) still.push_back(p->value);
+    EXPECT_EQ(still, limbs);
+    free_limb_list(head, tail);
+    one.reset();
+  }
+  newquoly(&q);
+  q->numb = true;
+  q->ncoef = nullptr;
+  free_quoly(&q);
+  EXPECT_EQ(q, nullptr);
+  newquoly(&q);
+  q->numb = false;
+  q->numer = term(2, leaf(3), leaf(-1));
+  q->denom = leaf(7);
+  free_quoly(&q);
+  EXPECT_EQ(q, nullptr);
+}
+
 TEST(Quolys, QuolySetOnAQuotient) {
   NodeBalance balance;
   quoly q;
