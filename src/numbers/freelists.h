@@ -289,12 +289,19 @@ template <class F, class Take>
 // Products and sums build millions of records; the pop of a free list is
 // kept in the caller's code.
 #ifndef TAVRIN_POOL_BYPASS
-inline numptr new_limb() {
-  numptr r = numhead;
-  if (r == nullptr) return detail::carve_limb();
-  numhead = r->next;
+namespace detail {
+// The first record of the free list head (linked through its member Link),
+// or fresh() when the list is empty.
+template <auto Link, class T, class Fresh>
+inline T* pop_free(T*& head, Fresh fresh) {
+  T* r = head;
+  if (r == nullptr) return fresh();
+  head = r->*Link;
   return r;
 }
+}  // namespace detail
+
+inline numptr new_limb() { return detail::pop_free<&numnode::next>(numhead, [] { return detail::carve_limb(); }); }
 
 // A fresh list of n >= 1 limbs, limb k (from the head) holding
 // value_at(k), linked through next and ended by nil; *tail := its last
@@ -323,22 +330,11 @@ numptr take_limbs(std::int32_t n, F&& value_at, numptr* tail) {
 }
 
 inline void newpoly(poly* p) {
-  poly r = polygarb;
-  if (r == nullptr) {
-    *p = detail::carve_polynode();
-    return;
-  }
-  polygarb = r->next;
-  *p = r;
+  *p = detail::pop_free<&polynode::next>(polygarb, [] { return detail::carve_polynode(); });
 }
 
 inline void newquoly(quoly* q) {
-  quoly r = quolygarb;
-  if (r == nullptr) {
-    r = detail::carve_quolynode();
-  } else {
-    quolygarb = r->next;
-  }
+  const quoly r = detail::pop_free<&quolynode::next>(quolygarb, [] { return detail::carve_quolynode(); });
   r->arr_arg = false;
   r->journalled = false;
   *q = r;
@@ -368,12 +364,7 @@ inline void free_quoly(quoly* q) {
 }
 
 inline void newimag(imptr* p) {
-  imptr r = imhead;
-  if (r == nullptr) {
-    r = detail::heap_number();
-  } else {
-    imhead = r->imag;
-  }
+  const imptr r = detail::pop_free<&number::imag>(imhead, [] { return detail::heap_number(); });
   r->head = nullptr;
   r->tail = nullptr;
   r->imag = nullptr;
