@@ -172,7 +172,7 @@ void free_poly(poly* p);
 // journalled value first gets its exact value back from the journal.
 void free_quoly(quoly* q);
 namespace detail {
-// free_quoly of a cell that is not a plain number.
+// free_quoly of a journalled cell or a quotient (of every cell without pools).
 void free_quoly_other(quoly* q);
 }  // namespace detail
 // Frees a whole chain of value cells along next; *p := nil.
