@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <array>
 #include <climits>
+#include <cmath>
 #include <functional>
 #include <memory>
 #include <random>
@@ -20,6 +21,7 @@
 #include "arrays/sparse_store.h"
 #include "matrix/scaled_solve.h"
 #include "matrix/wide_store.h"
+#include "matrix/form_routes_impl.h"
 #include "matrix/hermite_modular.h"
 #include "matrix/int_pivot_search.h"
 #include "matlang/matrix_builtins.h"
@@ -872,6 +874,37 @@ std::vector<std::array<std::int64_t, 4>> fingerprint(const Array& arr) {
       for (std::int32_t r = 0; r < arr.rows; ++r) add(r, c, (*arp_cell(r + c * arr.rows))->ncoef);
   }
   return out;
+}
+
+// The router's Hadamard bits: exact for a diagonal matrix of one-limb
+// entries (each column's norm is log2(|d| + 1), at least 1), never below
+// log2 |det| of a square one, and alike whether the matrix is stored dense
+// or sparse (its entries are then read in another order).
+TEST_F(NormalForms, HadamardBitsFromTheEntriesLengths) {
+  std::mt19937_64 rng(test_seed());
+  for (int round = 0; round < 40; ++round) {
+    const std::size_t n = 1 + rng() % 8;
+    M d = zeros(n, n);
+    double want = 0.0;
+    for (std::size_t i = 0; i < n; ++i) {
+      const std::int64_t v = static_cast<std::int64_t>(rng() % (std::uint64_t{1} << (1 + rng() % 27))) - 3;
+      d[i][i] = BigRef(v);
+      if (v != 0) want += std::max(std::log2(std::abs(static_cast<double>(v)) + 1.0), 1.0);
+    }
+    for (bool sparse : {false, true}) {
+      Array a(d, sparse);
+      EXPECT_NEAR(form_routes::hadamard_bits(&a.q, a.rows, a.cols), want, 1e-9) << "diagonal " << n;
+    }
+    const int bits = std::array{3, 20, 40, 70}[rng() % 4];
+    const M m = random_int(rng, n, n, bits);
+    Array dense(m, false), sparse(m, true);
+    const double hd = form_routes::hadamard_bits(&dense.q, dense.rows, dense.cols);
+    EXPECT_NEAR(form_routes::hadamard_bits(&sparse.q, sparse.rows, sparse.cols), hd, 1e-9 * std::max(hd, 1.0));
+    const BigRef det = bareiss_det(m).abs();
+    if (!det.is_zero()) {
+      EXPECT_LE(static_cast<double>(det.bit_length()) - 1.0, hd + 1e-9) << "side " << n;
+    }
+  }
 }
 
 TEST_F(NormalForms, SmallSidesKeepTheElimination) {
