@@ -25,6 +25,7 @@
 #include <cmath>
 #include <cstdint>
 #include <numeric>
+#include <type_traits>
 #include <utility>
 #include <vector>
 
@@ -236,147 +237,203 @@ struct FixedRing {
       bit += 28;
     }
   }
-  bool below_r(const E& x) const {
-    for (std::size_t i = W; i-- > 0;)
-      if (x.w[i] != R.w[i]) return x.w[i] < R.w[i];
-    return false;
+  // Calls f.template operator()<K>() with K = k, the words of R, so that the
+  // word loops of the kernels below have a fixed length and unroll.
+  template <class F>
+  decltype(auto) by_words(F&& f) const {
+    return with_words(f, std::make_integer_sequence<int, W>{});
   }
-  // x := x - R while x >= R (x of k + 1 words).
+  template <class F, int... I>
+  decltype(auto) with_words(F& f, std::integer_sequence<int, I...>) const {
+    using Result = decltype(f.template operator()<1>());
+    if constexpr (std::is_void_v<Result>) {
+      (void)((k == I + 1 && (f.template operator()<I + 1>(), true)) || ...);
+    } else {
+      Result r{};
+      (void)((k == I + 1 && (r = f.template operator()<I + 1>(), true)) || ...);
+      return r;
+    }
+  }
+  // x >= R, for x of K + 1 words.
+  template <int K>
+  bool at_least_r(const std::uint64_t* x) const {
+    if (x[K] != 0) return true;
+#pragma GCC unroll 16
+    for (int i = K - 1; i >= 0; --i)
+      if (x[i] != R.w[static_cast<std::size_t>(i)]) return x[i] > R.w[static_cast<std::size_t>(i)];
+    return true;
+  }
+  // x := x - R while x >= R (x of K + 1 words).
+  template <int K>
   void settle(std::uint64_t* x) const {
-    for (;;) {
-      bool ge = x[k] != 0;
-      if (!ge) {
-        ge = true;
-        for (std::size_t i = static_cast<std::size_t>(k); i-- > 0;)
-          if (x[i] != R.w[i]) {
-            ge = x[i] > R.w[i];
-            break;
-          }
-      }
-      if (!ge) return;
+    while (at_least_r<K>(x)) {
       unsigned char borrow = 0;
-      for (std::int32_t i = 0; i <= k; ++i) {
-        const std::uint64_t r = i < k ? R.w[static_cast<std::size_t>(i)] : 0;
+#pragma GCC unroll 16
+      for (int i = 0; i <= K; ++i) {
+        const std::uint64_t r = i < K ? R.w[static_cast<std::size_t>(i)] : 0;
         const unsigned __int128 t = static_cast<unsigned __int128>(x[i]) - r - borrow;
         x[i] = static_cast<std::uint64_t>(t);
         borrow = static_cast<unsigned char>((t >> 64) != 0);
       }
     }
   }
-  // The residue of x (2k words, x < 2^(128 k)).
+  // The residue of x (2K words, x < 2^(128 K)).
+  template <int K>
   E barrett(const std::uint64_t* x) const {
-    const auto kk = static_cast<std::size_t>(k);
-    // q3 = floor(floor(x / 2^(64(k-1))) mu / 2^(64(k+1))), less the
-    // products below word k - 1 (together under 2^(64(k+1)) by far: q3
+    // q3 = floor(floor(x / 2^(64(K-1))) mu / 2^(64(K+1))), less the
+    // products below word K - 1 (together under 2^(64(K+1)) by far: q3
     // one short at most, which settle makes good).
-    std::array<std::uint64_t, 2 * W + 4> q2{};
-    for (std::size_t i = 0; i <= kk; ++i) {
-      const std::uint64_t a = x[kk - 1 + i];
+    std::array<std::uint64_t, 2 * K + 2> q2{};
+#pragma GCC unroll 16
+    for (int i = 0; i <= K; ++i) {
+      const std::uint64_t a = x[K - 1 + i];
       if (a == 0) continue;
       std::uint64_t carry = 0;
-      for (std::size_t j = i + 1 < kk ? kk - 1 - i : 0; j <= kk; ++j) {
-        const unsigned __int128 t = static_cast<unsigned __int128>(a) * mu[j] + q2[i + j] + carry;
-        q2[i + j] = static_cast<std::uint64_t>(t);
+#pragma GCC unroll 16
+      for (int j = i + 1 < K ? K - 1 - i : 0; j <= K; ++j) {
+        const unsigned __int128 t = static_cast<unsigned __int128>(a) * mu[static_cast<std::size_t>(j)] +
+                                    q2[static_cast<std::size_t>(i + j)] + carry;
+        q2[static_cast<std::size_t>(i + j)] = static_cast<std::uint64_t>(t);
         carry = static_cast<std::uint64_t>(t >> 64);
       }
-      q2[i + kk + 1] += carry;
+      q2[static_cast<std::size_t>(i + K + 1)] += carry;
     }
-    const std::uint64_t* q3 = q2.data() + kk + 1;
-    // r = x - q3 R modulo 2^(64(k+1)).
-    std::array<std::uint64_t, W + 1> r{};
-    for (std::size_t i = 0; i <= kk; ++i) r[i] = x[i];
-    std::array<std::uint64_t, W + 1> qr{};
-    for (std::size_t i = 0; i <= kk; ++i) {
+    const std::uint64_t* q3 = q2.data() + K + 1;
+    // r = x - q3 R modulo 2^(64(K+1)).
+    std::array<std::uint64_t, K + 1> qr{};
+#pragma GCC unroll 16
+    for (int i = 0; i <= K; ++i) {
       if (q3[i] == 0) continue;
       std::uint64_t carry = 0;
-      for (std::size_t j = 0; i + j <= kk; ++j) {
-        const std::uint64_t rj = j < kk ? R.w[j] : 0;
-        const unsigned __int128 t = static_cast<unsigned __int128>(q3[i]) * rj + qr[i + j] + carry;
-        qr[i + j] = static_cast<std::uint64_t>(t);
+#pragma GCC unroll 16
+      for (int j = 0; i + j <= K; ++j) {
+        const std::uint64_t rj = j < K ? R.w[static_cast<std::size_t>(j)] : 0;
+        const unsigned __int128 t =
+            static_cast<unsigned __int128>(q3[i]) * rj + qr[static_cast<std::size_t>(i + j)] + carry;
+        qr[static_cast<std::size_t>(i + j)] = static_cast<std::uint64_t>(t);
         carry = static_cast<std::uint64_t>(t >> 64);
       }
     }
+    std::array<std::uint64_t, K + 1> r;
     unsigned char borrow = 0;
-    for (std::size_t i = 0; i <= kk; ++i) {
-      const unsigned __int128 t = static_cast<unsigned __int128>(r[i]) - qr[i] - borrow;
-      r[i] = static_cast<std::uint64_t>(t);
+#pragma GCC unroll 16
+    for (int i = 0; i <= K; ++i) {
+      const unsigned __int128 t = static_cast<unsigned __int128>(x[i]) - qr[static_cast<std::size_t>(i)] - borrow;
+      r[static_cast<std::size_t>(i)] = static_cast<std::uint64_t>(t);
       borrow = static_cast<unsigned char>((t >> 64) != 0);
     }
-    settle(r.data());
+    settle<K>(r.data());
     E e;
-    for (std::size_t i = 0; i < kk; ++i) e.w[i] = r[i];
+#pragma GCC unroll 16
+    for (int i = 0; i < K; ++i) e.w[static_cast<std::size_t>(i)] = r[static_cast<std::size_t>(i)];
+    return e;
+  }
+  // x brought into [0, R).
+  template <int K>
+  E reduce(const E& x) const {
+    bool high = false;
+    for (int i = K; i < W; ++i) high = high || x.w[static_cast<std::size_t>(i)] != 0;
+    if (!high)
+        for (int i = K - 1; i >= 0; --i)
+        if (x.w[static_cast<std::size_t>(i)] != R.w[static_cast<std::size_t>(i)]) {
+          if (x.w[static_cast<std::size_t>(i)] < R.w[static_cast<std::size_t>(i)]) return x;
+          break;
+        }
+    for (int i = 2 * K; i < W; ++i)
+      if (x.w[static_cast<std::size_t>(i)] != 0) return words(value(x).mod(Rz));
+    std::array<std::uint64_t, 2 * K> t{};
+    for (int i = 0; i < std::min(2 * K, W); ++i) t[static_cast<std::size_t>(i)] = x.w[static_cast<std::size_t>(i)];
+    return barrett<K>(t.data());
+  }
+  // a b for a, b in [0, R).
+  template <int K>
+  E mul(const E& a, const E& b) const {
+    std::array<std::uint64_t, 2 * K> t{};
+#pragma GCC unroll 16
+    for (int i = 0; i < K; ++i) {
+      const std::uint64_t ai = a.w[static_cast<std::size_t>(i)];
+      if (ai == 0) continue;
+      std::uint64_t carry = 0;
+#pragma GCC unroll 16
+      for (int j = 0; j < K; ++j) {
+        const unsigned __int128 p = static_cast<unsigned __int128>(ai) * b.w[static_cast<std::size_t>(j)] +
+                                    t[static_cast<std::size_t>(i + j)] + carry;
+        t[static_cast<std::size_t>(i + j)] = static_cast<std::uint64_t>(p);
+        carry = static_cast<std::uint64_t>(p >> 64);
+      }
+      t[static_cast<std::size_t>(i + K)] = carry;
+    }
+    return barrett<K>(t.data());
+  }
+  // a + b and a - b for a, b in [0, R).
+  template <int K>
+  E add(const E& a, const E& b) const {
+    std::array<std::uint64_t, K + 1> t;
+    unsigned char carry = 0;
+#pragma GCC unroll 16
+    for (int i = 0; i < K; ++i) {
+      const unsigned __int128 s =
+          static_cast<unsigned __int128>(a.w[static_cast<std::size_t>(i)]) + b.w[static_cast<std::size_t>(i)] + carry;
+      t[static_cast<std::size_t>(i)] = static_cast<std::uint64_t>(s);
+      carry = static_cast<unsigned char>(s >> 64);
+    }
+    t[K] = carry;
+    settle<K>(t.data());
+    E e;
+#pragma GCC unroll 16
+    for (int i = 0; i < K; ++i) e.w[static_cast<std::size_t>(i)] = t[static_cast<std::size_t>(i)];
+    return e;
+  }
+  template <int K>
+  E sub(const E& a, const E& b) const {
+    E e;
+    unsigned char borrow = 0;
+#pragma GCC unroll 16
+    for (int i = 0; i < K; ++i) {
+      const unsigned __int128 t =
+          static_cast<unsigned __int128>(a.w[static_cast<std::size_t>(i)]) - b.w[static_cast<std::size_t>(i)] - borrow;
+      e.w[static_cast<std::size_t>(i)] = static_cast<std::uint64_t>(t);
+      borrow = static_cast<unsigned char>((t >> 64) != 0);
+    }
+    if (borrow == 0) return e;
+    // a - b + 2^(64 K) + R: the carry out of K words drops the 2^(64 K).
+    unsigned char carry = 0;
+#pragma GCC unroll 16
+    for (int i = 0; i < K; ++i) {
+      const unsigned __int128 t =
+          static_cast<unsigned __int128>(e.w[static_cast<std::size_t>(i)]) + R.w[static_cast<std::size_t>(i)] + carry;
+      e.w[static_cast<std::size_t>(i)] = static_cast<std::uint64_t>(t);
+      carry = static_cast<unsigned char>(t >> 64);
+    }
     return e;
   }
   E from(const ZInt& x) const { return words(x.mod(Rz)); }
   ZInt value(const E& x) const { return integer(x.w.data(), W); }
   bool one() const { return Rz.is_one(); }
   E reduce(const E& x) const {
-    if (below_r(x)) return x;
-    for (std::size_t i = 2 * static_cast<std::size_t>(k); i < W; ++i)
-      if (x.w[i] != 0) return words(value(x).mod(Rz));
-    std::array<std::uint64_t, 2 * W> t{};
-    for (std::size_t i = 0; i < W; ++i) t[i] = x.w[i];
-    return barrett(t.data());
+    return by_words([&]<int K>() { return reduce<K>(x); });
   }
-  E mul(const E& a0, const E& b0) const {
-    const E a = reduce(a0), b = reduce(b0);
-    const auto kk = static_cast<std::size_t>(k);
-    std::array<std::uint64_t, 2 * W> t{};
-    for (std::size_t i = 0; i < kk; ++i) {
-      if (a.w[i] == 0) continue;
-      std::uint64_t carry = 0;
-      for (std::size_t j = 0; j < kk; ++j) {
-        const unsigned __int128 p = static_cast<unsigned __int128>(a.w[i]) * b.w[j] + t[i + j] + carry;
-        t[i + j] = static_cast<std::uint64_t>(p);
-        carry = static_cast<std::uint64_t>(p >> 64);
-      }
-      t[i + kk] = carry;
-    }
-    return barrett(t.data());
+  E mul(const E& a, const E& b) const {
+    return by_words([&]<int K>() { return mul<K>(reduce<K>(a), reduce<K>(b)); });
   }
-  // a + b and a - b for a, b in [0, R).
-  E add(const E& a, const E& b) const {
-    std::array<std::uint64_t, W + 1> t{};
-    unsigned char carry = 0;
-    for (std::size_t i = 0; i < static_cast<std::size_t>(k); ++i) {
-      const unsigned __int128 s = static_cast<unsigned __int128>(a.w[i]) + b.w[i] + carry;
-      t[i] = static_cast<std::uint64_t>(s);
-      carry = static_cast<unsigned char>(s >> 64);
-    }
-    t[static_cast<std::size_t>(k)] = carry;
-    settle(t.data());
-    E e;
-    for (std::size_t i = 0; i < static_cast<std::size_t>(k); ++i) e.w[i] = t[i];
-    return e;
-  }
-  E sub(const E& a, const E& b) const {
-    E e;
-    unsigned char borrow = 0;
-    for (std::size_t i = 0; i < static_cast<std::size_t>(k); ++i) {
-      const unsigned __int128 t = static_cast<unsigned __int128>(a.w[i]) - b.w[i] - borrow;
-      e.w[i] = static_cast<std::uint64_t>(t);
-      borrow = static_cast<unsigned char>((t >> 64) != 0);
-    }
-    if (borrow == 0) return e;
-    // a - b + 2^(64 k) + R: the carry out of k words drops the 2^(64 k).
-    unsigned char carry = 0;
-    for (std::size_t i = 0; i < static_cast<std::size_t>(k); ++i) {
-      const unsigned __int128 t = static_cast<unsigned __int128>(e.w[i]) + R.w[i] + carry;
-      e.w[i] = static_cast<std::uint64_t>(t);
-      carry = static_cast<unsigned char>(t >> 64);
-    }
-    return e;
-  }
+  // y := y - f x over n entries.
   void axpy(E* y, const E* x, std::size_t n, const E& f) const {
-    for (std::size_t i = 0; i < n; ++i)
-      if (!(x[i] == E(0))) y[i] = sub(reduce(y[i]), mul(f, x[i]));
+    by_words([&]<int K>() {
+      const E g = reduce<K>(f);
+      for (std::size_t i = 0; i < n; ++i)
+        if (!(x[i] == E(0))) y[i] = sub<K>(reduce<K>(y[i]), mul<K>(g, reduce<K>(x[i])));
+    });
   }
-  void combine(E* x, E* y, std::size_t n, const E& s, const E& t, const E& u, const E& v) const {
-    for (std::size_t i = 0; i < n; ++i) {
-      const E a = x[i], b = y[i];
-      x[i] = add(mul(s, a), mul(t, b));
-      y[i] = add(mul(u, a), mul(v, b));
-    }
+  // x, y := s x + t y, u x + v y.
+  void combine(E* x, E* y, std::size_t n, const E& s0, const E& t0, const E& u0, const E& v0) const {
+    by_words([&]<int K>() {
+      const E s = reduce<K>(s0), t = reduce<K>(t0), u = reduce<K>(u0), v = reduce<K>(v0);
+      for (std::size_t i = 0; i < n; ++i) {
+        const E a = reduce<K>(x[i]), b = reduce<K>(y[i]);
+        x[i] = add<K>(mul<K>(s, a), mul<K>(t, b));
+        y[i] = add<K>(mul<K>(u, a), mul<K>(v, b));
+      }
+    });
   }
   E bezout(const E& a, const E& b, E* s, E* t, E* u, E* v) const {
     ZInt ss, tt, q;
