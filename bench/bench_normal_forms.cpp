@@ -19,8 +19,11 @@
 #include "core/globals.h"
 #include "frontend/data_files.h"
 #include "matrix/divisor_determ.h"
+#include "matrix/hermite_modular.h"
 #include "matrix/int_pivot_search.h"
 #include "matrix/normal_forms.h"
+#include "matrix/scaled_solve.h"
+#include "matrix/zmatrix.h"
 #include "numbers/bigint.h"
 #include "numbers/bigint_multiply.h"
 #include "numbers/freelists.h"
@@ -160,5 +163,25 @@ void BM_IntFindbest(benchmark::State& state) {
   }
 }
 BENCHMARK(BM_IntFindbest);
+
+// The elimination modulo n alone, on a 40 x 48 matrix of entries in
+// [-99, 99] (seed 47), n = |det| of its leading block times odd words
+// until n has range(0) 64-bit words: the residues in fixed-width words
+// (up to 16) or in big integers (17).
+void BM_HermiteModulo(benchmark::State& state) {
+  set_up_once();
+  const auto words = static_cast<std::int64_t>(state.range(0));
+  std::mt19937_64 rng(47);
+  ZMatrix t(40, 48);
+  for (ZInt& x : t.cell) x = static_cast<std::int64_t>(rng() % 199) - 99;
+  ZMatrix lead(40, 40);
+  for (std::int32_t i = 0; i < 40; ++i)
+    for (std::int32_t j = 0; j < 40; ++j) lead.at(i, j) = t.at(i, j);
+  ZInt n = abs_int_determinant(lead);
+  while ((n.bit_length() + 63) / 64 < words) n *= ZInt(static_cast<std::int64_t>(rng() >> 2) | 1);
+  for (auto _ : state) benchmark::DoNotOptimize(hermite_modulo(t, n));
+  state.counters["n_words"] = static_cast<double>((n.bit_length() + 63) / 64);
+}
+BENCHMARK(BM_HermiteModulo)->Arg(5)->Arg(8)->Arg(16)->Arg(24)->Arg(32)->Arg(33)->Unit(benchmark::kMillisecond);
 
 }  // namespace

@@ -368,7 +368,7 @@ extern std::int32_t normal_form_split_rows;
 
 // The elimination modulo a determinant keeps residues of a modulus of at
 // most normal_form_fixed_words 64-bit words in fixed-width words (Barrett
-// reduction), longer ones in big integers. Default 16. Range 0..16 (0:
+// reduction), longer ones in big integers. Default 32. Range 0..32 (0:
 // big integers past 31 bits). Reader: hermite_modulo.
 extern std::int32_t normal_form_fixed_words;
 

@@ -175,6 +175,127 @@ struct BigRing {
   }
 };
 
+// The arithmetic of residues modulo R of exactly K 64-bit words
+// (little-endian), shared by every width of FixedRing: loops of a fixed
+// length, which unroll. mu = floor(2^(128 K) / R), K + 1 words.
+template <int K>
+struct Words {
+  using u64 = std::uint64_t;
+  using u128 = unsigned __int128;
+  // x >= R, for x of K + 1 words.
+  static bool at_least(const u64* x, const u64* R) {
+    if (x[K] != 0) return true;
+    for (int i = K - 1; i >= 0; --i)
+      if (x[i] != R[i]) return x[i] > R[i];
+    return true;
+  }
+  // x := x - R while x >= R (x of K + 1 words).
+  static void settle(u64* x, const u64* R) {
+    while (at_least(x, R)) {
+      unsigned char borrow = 0;
+#pragma GCC unroll 16
+      for (int i = 0; i <= K; ++i) {
+        const u128 t = static_cast<u128>(x[i]) - (i < K ? R[i] : 0) - borrow;
+        x[i] = static_cast<u64>(t);
+        borrow = static_cast<unsigned char>((t >> 64) != 0);
+      }
+    }
+  }
+  // out := x mod R (x of 2K words, below 2^(128 K)).
+  static void barrett(const u64* x, const u64* R, const u64* mu, u64* out) {
+    // q3 = floor(floor(x / 2^(64(K-1))) mu / 2^(64(K+1))), less the
+    // products below word K - 1 (together under 2^(64(K+1)) by far: q3
+    // one short at most, which settle makes good).
+    u64 q2[2 * K + 2] = {};
+#pragma GCC unroll 8
+    for (int i = 0; i <= K; ++i) {
+      const u64 a = x[K - 1 + i];
+      if (a == 0) continue;
+      u64 carry = 0;
+#pragma GCC unroll 16
+      for (int j = i + 1 < K ? K - 1 - i : 0; j <= K; ++j) {
+        const u128 t = static_cast<u128>(a) * mu[j] + q2[i + j] + carry;
+        q2[i + j] = static_cast<u64>(t);
+        carry = static_cast<u64>(t >> 64);
+      }
+      q2[i + K + 1] += carry;
+    }
+    const u64* q3 = q2 + K + 1;
+    // r = x - q3 R modulo 2^(64(K+1)).
+    u64 qr[K + 1] = {};
+#pragma GCC unroll 8
+    for (int i = 0; i <= K; ++i) {
+      if (q3[i] == 0) continue;
+      u64 carry = 0;
+#pragma GCC unroll 16
+      for (int j = 0; i + j <= K; ++j) {
+        const u128 t = static_cast<u128>(q3[i]) * (j < K ? R[j] : 0) + qr[i + j] + carry;
+        qr[i + j] = static_cast<u64>(t);
+        carry = static_cast<u64>(t >> 64);
+      }
+    }
+    u64 r[K + 1];
+    unsigned char borrow = 0;
+#pragma GCC unroll 8
+    for (int i = 0; i <= K; ++i) {
+      const u128 t = static_cast<u128>(x[i]) - qr[i] - borrow;
+      r[i] = static_cast<u64>(t);
+      borrow = static_cast<unsigned char>((t >> 64) != 0);
+    }
+    settle(r, R);
+    for (int i = 0; i < K; ++i) out[i] = r[i];
+  }
+  // out := a b mod R (a, b in [0, R)).
+  static void mul(const u64* a, const u64* b, const u64* R, const u64* mu, u64* out) {
+    u64 t[2 * K] = {};
+#pragma GCC unroll 8
+    for (int i = 0; i < K; ++i) {
+      if (a[i] == 0) continue;
+      u64 carry = 0;
+#pragma GCC unroll 16
+      for (int j = 0; j < K; ++j) {
+        const u128 p = static_cast<u128>(a[i]) * b[j] + t[i + j] + carry;
+        t[i + j] = static_cast<u64>(p);
+        carry = static_cast<u64>(p >> 64);
+      }
+      t[i + K] = carry;
+    }
+    barrett(t, R, mu, out);
+  }
+  // out := a + b and a - b mod R (a, b in [0, R)).
+  static void add(const u64* a, const u64* b, const u64* R, u64* out) {
+    u64 t[K + 1];
+    unsigned char carry = 0;
+#pragma GCC unroll 8
+    for (int i = 0; i < K; ++i) {
+      const u128 s = static_cast<u128>(a[i]) + b[i] + carry;
+      t[i] = static_cast<u64>(s);
+      carry = static_cast<unsigned char>(s >> 64);
+    }
+    t[K] = carry;
+    settle(t, R);
+    for (int i = 0; i < K; ++i) out[i] = t[i];
+  }
+  static void sub(const u64* a, const u64* b, const u64* R, u64* out) {
+    unsigned char borrow = 0;
+#pragma GCC unroll 8
+    for (int i = 0; i < K; ++i) {
+      const u128 t = static_cast<u128>(a[i]) - b[i] - borrow;
+      out[i] = static_cast<u64>(t);
+      borrow = static_cast<unsigned char>((t >> 64) != 0);
+    }
+    if (borrow == 0) return;
+    // a - b + 2^(64 K) + R: the carry out of K words drops the 2^(64 K).
+    unsigned char carry = 0;
+#pragma GCC unroll 8
+    for (int i = 0; i < K; ++i) {
+      const u128 t = static_cast<u128>(out[i]) + R[i] + carry;
+      out[i] = static_cast<u64>(t);
+      carry = static_cast<unsigned char>(t >> 64);
+    }
+  }
+};
+
 // Residues of a modulus R of at most W 64-bit words, held in W words
 // (little-endian) without allocation: products by schoolbook, reduced by
 // Barrett's method (mu = floor(2^(128 k) / R) for R of k words, the
@@ -237,8 +358,7 @@ struct FixedRing {
       bit += 28;
     }
   }
-  // Calls f.template operator()<K>() with K = k, the words of R, so that the
-  // word loops of the kernels below have a fixed length and unroll.
+  // Calls f.template operator()<K>() with K = k, the words of R.
   template <class F>
   decltype(auto) by_words(F&& f) const {
     return with_words(f, std::make_integer_sequence<int, W>{});
@@ -254,87 +374,13 @@ struct FixedRing {
       return r;
     }
   }
-  // x >= R, for x of K + 1 words.
-  template <int K>
-  bool at_least_r(const std::uint64_t* x) const {
-    if (x[K] != 0) return true;
-#pragma GCC unroll 16
-    for (int i = K - 1; i >= 0; --i)
-      if (x[i] != R.w[static_cast<std::size_t>(i)]) return x[i] > R.w[static_cast<std::size_t>(i)];
-    return true;
-  }
-  // x := x - R while x >= R (x of K + 1 words).
-  template <int K>
-  void settle(std::uint64_t* x) const {
-    while (at_least_r<K>(x)) {
-      unsigned char borrow = 0;
-#pragma GCC unroll 16
-      for (int i = 0; i <= K; ++i) {
-        const std::uint64_t r = i < K ? R.w[static_cast<std::size_t>(i)] : 0;
-        const unsigned __int128 t = static_cast<unsigned __int128>(x[i]) - r - borrow;
-        x[i] = static_cast<std::uint64_t>(t);
-        borrow = static_cast<unsigned char>((t >> 64) != 0);
-      }
-    }
-  }
-  // The residue of x (2K words, x < 2^(128 K)).
-  template <int K>
-  E barrett(const std::uint64_t* x) const {
-    // q3 = floor(floor(x / 2^(64(K-1))) mu / 2^(64(K+1))), less the
-    // products below word K - 1 (together under 2^(64(K+1)) by far: q3
-    // one short at most, which settle makes good).
-    std::array<std::uint64_t, 2 * K + 2> q2{};
-#pragma GCC unroll 16
-    for (int i = 0; i <= K; ++i) {
-      const std::uint64_t a = x[K - 1 + i];
-      if (a == 0) continue;
-      std::uint64_t carry = 0;
-#pragma GCC unroll 16
-      for (int j = i + 1 < K ? K - 1 - i : 0; j <= K; ++j) {
-        const unsigned __int128 t = static_cast<unsigned __int128>(a) * mu[static_cast<std::size_t>(j)] +
-                                    q2[static_cast<std::size_t>(i + j)] + carry;
-        q2[static_cast<std::size_t>(i + j)] = static_cast<std::uint64_t>(t);
-        carry = static_cast<std::uint64_t>(t >> 64);
-      }
-      q2[static_cast<std::size_t>(i + K + 1)] += carry;
-    }
-    const std::uint64_t* q3 = q2.data() + K + 1;
-    // r = x - q3 R modulo 2^(64(K+1)).
-    std::array<std::uint64_t, K + 1> qr{};
-#pragma GCC unroll 16
-    for (int i = 0; i <= K; ++i) {
-      if (q3[i] == 0) continue;
-      std::uint64_t carry = 0;
-#pragma GCC unroll 16
-      for (int j = 0; i + j <= K; ++j) {
-        const std::uint64_t rj = j < K ? R.w[static_cast<std::size_t>(j)] : 0;
-        const unsigned __int128 t =
-            static_cast<unsigned __int128>(q3[i]) * rj + qr[static_cast<std::size_t>(i + j)] + carry;
-        qr[static_cast<std::size_t>(i + j)] = static_cast<std::uint64_t>(t);
-        carry = static_cast<std::uint64_t>(t >> 64);
-      }
-    }
-    std::array<std::uint64_t, K + 1> r;
-    unsigned char borrow = 0;
-#pragma GCC unroll 16
-    for (int i = 0; i <= K; ++i) {
-      const unsigned __int128 t = static_cast<unsigned __int128>(x[i]) - qr[static_cast<std::size_t>(i)] - borrow;
-      r[static_cast<std::size_t>(i)] = static_cast<std::uint64_t>(t);
-      borrow = static_cast<unsigned char>((t >> 64) != 0);
-    }
-    settle<K>(r.data());
-    E e;
-#pragma GCC unroll 16
-    for (int i = 0; i < K; ++i) e.w[static_cast<std::size_t>(i)] = r[static_cast<std::size_t>(i)];
-    return e;
-  }
   // x brought into [0, R).
   template <int K>
   E reduce(const E& x) const {
     bool high = false;
     for (int i = K; i < W; ++i) high = high || x.w[static_cast<std::size_t>(i)] != 0;
     if (!high)
-        for (int i = K - 1; i >= 0; --i)
+      for (int i = K - 1; i >= 0; --i)
         if (x.w[static_cast<std::size_t>(i)] != R.w[static_cast<std::size_t>(i)]) {
           if (x.w[static_cast<std::size_t>(i)] < R.w[static_cast<std::size_t>(i)]) return x;
           break;
@@ -343,68 +389,26 @@ struct FixedRing {
       if (x.w[static_cast<std::size_t>(i)] != 0) return words(value(x).mod(Rz));
     std::array<std::uint64_t, 2 * K> t{};
     for (int i = 0; i < std::min(2 * K, W); ++i) t[static_cast<std::size_t>(i)] = x.w[static_cast<std::size_t>(i)];
-    return barrett<K>(t.data());
+    E e;
+    Words<K>::barrett(t.data(), R.w.data(), mu.data(), e.w.data());
+    return e;
   }
-  // a b for a, b in [0, R).
   template <int K>
   E mul(const E& a, const E& b) const {
-    std::array<std::uint64_t, 2 * K> t{};
-#pragma GCC unroll 16
-    for (int i = 0; i < K; ++i) {
-      const std::uint64_t ai = a.w[static_cast<std::size_t>(i)];
-      if (ai == 0) continue;
-      std::uint64_t carry = 0;
-#pragma GCC unroll 16
-      for (int j = 0; j < K; ++j) {
-        const unsigned __int128 p = static_cast<unsigned __int128>(ai) * b.w[static_cast<std::size_t>(j)] +
-                                    t[static_cast<std::size_t>(i + j)] + carry;
-        t[static_cast<std::size_t>(i + j)] = static_cast<std::uint64_t>(p);
-        carry = static_cast<std::uint64_t>(p >> 64);
-      }
-      t[static_cast<std::size_t>(i + K)] = carry;
-    }
-    return barrett<K>(t.data());
+    E e;
+    Words<K>::mul(a.w.data(), b.w.data(), R.w.data(), mu.data(), e.w.data());
+    return e;
   }
-  // a + b and a - b for a, b in [0, R).
   template <int K>
   E add(const E& a, const E& b) const {
-    std::array<std::uint64_t, K + 1> t;
-    unsigned char carry = 0;
-#pragma GCC unroll 16
-    for (int i = 0; i < K; ++i) {
-      const unsigned __int128 s =
-          static_cast<unsigned __int128>(a.w[static_cast<std::size_t>(i)]) + b.w[static_cast<std::size_t>(i)] + carry;
-      t[static_cast<std::size_t>(i)] = static_cast<std::uint64_t>(s);
-      carry = static_cast<unsigned char>(s >> 64);
-    }
-    t[K] = carry;
-    settle<K>(t.data());
     E e;
-#pragma GCC unroll 16
-    for (int i = 0; i < K; ++i) e.w[static_cast<std::size_t>(i)] = t[static_cast<std::size_t>(i)];
+    Words<K>::add(a.w.data(), b.w.data(), R.w.data(), e.w.data());
     return e;
   }
   template <int K>
   E sub(const E& a, const E& b) const {
     E e;
-    unsigned char borrow = 0;
-#pragma GCC unroll 16
-    for (int i = 0; i < K; ++i) {
-      const unsigned __int128 t =
-          static_cast<unsigned __int128>(a.w[static_cast<std::size_t>(i)]) - b.w[static_cast<std::size_t>(i)] - borrow;
-      e.w[static_cast<std::size_t>(i)] = static_cast<std::uint64_t>(t);
-      borrow = static_cast<unsigned char>((t >> 64) != 0);
-    }
-    if (borrow == 0) return e;
-    // a - b + 2^(64 K) + R: the carry out of K words drops the 2^(64 K).
-    unsigned char carry = 0;
-#pragma GCC unroll 16
-    for (int i = 0; i < K; ++i) {
-      const unsigned __int128 t =
-          static_cast<unsigned __int128>(e.w[static_cast<std::size_t>(i)]) + R.w[static_cast<std::size_t>(i)] + carry;
-      e.w[static_cast<std::size_t>(i)] = static_cast<std::uint64_t>(t);
-      carry = static_cast<unsigned char>(t >> 64);
-    }
+    Words<K>::sub(a.w.data(), b.w.data(), R.w.data(), e.w.data());
     return e;
   }
   E from(const ZInt& x) const { return words(x.mod(Rz)); }
@@ -577,6 +581,7 @@ ZMatrix hermite_modulo(const ZMatrix& t, const ZInt& n) {
     if (words <= 4) return hermite_modulo_in<FixedRing<4>>(t, n);
     if (words <= 8) return hermite_modulo_in<FixedRing<8>>(t, n);
     if (words <= 16) return hermite_modulo_in<FixedRing<16>>(t, n);
+    if (words <= 32) return hermite_modulo_in<FixedRing<32>>(t, n);
   }
   return hermite_modulo_in<BigRing>(t, n);
 }

@@ -695,10 +695,10 @@ TEST_F(NormalForms, SolvesInTheLeadingBlockAgreeWithTheWholeCompletion) {
 
 TEST_F(NormalForms, FixedWidthResiduesAgreeWithBigIntegers) {
   // The elimination modulo a multiple n of the lattice's determinant, with
-  // residues in fixed-width words (cut 16, and the cut at n's own word
+  // residues in fixed-width words (cut 32, and the cut at n's own word
   // count) and in big integers (cut 0, and one word short): the same form.
   // Square blocks make the pivots non-units (n shrinks by them); n's
-  // factor r spans 31 bits to past 16 words.
+  // factor r spans 31 bits to past 32 words.
   std::mt19937_64 rng(test_seed() ^ 4759);
   for (int round = 0; round < test_iterations(40); ++round) {
     const std::int32_t k = 1 + static_cast<std::int32_t>(rng() % 7);
@@ -711,7 +711,7 @@ TEST_F(NormalForms, FixedWidthResiduesAgreeWithBigIntegers) {
       for (std::int32_t j = 0; j < k; ++j) lead.at(i, j) = t.at(i, j);
     ZInt n = abs_int_determinant(lead);
     if (n.is_zero()) continue;
-    for (int w = static_cast<int>(rng() % 36); w > 0; --w) n *= ZInt(static_cast<std::int64_t>(rng() >> 34) | 1);
+    for (int w = static_cast<int>(rng() % 72); w > 0; --w) n *= ZInt(static_cast<std::int64_t>(rng() >> 34) | 1);
     const std::int32_t words = static_cast<std::int32_t>((n.bit_length() + 63) / 64);
     ZMatrix want;
     {
@@ -722,8 +722,8 @@ TEST_F(NormalForms, FixedWidthResiduesAgreeWithBigIntegers) {
     for (std::int32_t i = 0; i < k; ++i) det *= want.at(i, i);
     ZInt q;
     EXPECT_TRUE(ZInt::divides(n, det, &q)) << "round " << round;  // det L divides n
-    for (std::int32_t cut_at : {16, words, words - 1}) {
-      ScopedValue<std::int32_t> cut{normal_form_fixed_words, std::clamp(cut_at, 0, 16)};
+    for (std::int32_t cut_at : {32, words, words - 1}) {
+      ScopedValue<std::int32_t> cut{normal_form_fixed_words, std::clamp(cut_at, 0, 32)};
       EXPECT_EQ(hermite_modulo(t, n), want) << "round " << round << " words " << words << " cut " << cut_at;
     }
   }
