@@ -330,12 +330,15 @@ struct FixedRing {
     return e;
   }
   static ZInt integer(const std::uint64_t* w, std::int32_t n) {
+    while (n > 0 && w[n - 1] == 0) --n;  // the digits of the words in use, sized once
+    const std::size_t bits = static_cast<std::size_t>(n) * 64;
     ZDigits d;
-    for (std::size_t bit = 0; bit < static_cast<std::size_t>(n) * 64; bit += 28) {
+    d.resize_for_overwrite((bits + 27) / 28);
+    for (std::size_t bit = 0, i = 0; bit < bits; bit += 28, ++i) {
       const std::size_t at = bit / 64, off = bit % 64;
       std::uint64_t v = w[at] >> off;
       if (off > 36 && at + 1 < static_cast<std::size_t>(n)) v |= w[at + 1] << (64 - off);
-      d.push_back(static_cast<std::uint32_t>(v & ((1u << 28) - 1)));
+      d[i] = static_cast<std::uint32_t>(v & ((1u << 28) - 1));
     }
     return ZInt::from_digits(std::move(d), 1);
   }
