@@ -21,6 +21,8 @@
 // mathnf(x, 1), FLINT's fmpz_mat_hnf_transform): a second ratio, after the
 // first on the Hermite+T lines and in its own summary line, is against the
 // fastest peer's U followed by its inverse (ZM_inv, fmpz_mat_inv).
+// Hermite+U gives P and U, as Hermite([w], [p], [u]) does: against the
+// peers' U alike.
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
@@ -193,8 +195,10 @@ struct Outputs {
   }
 };
 
-enum Op { hermite, hermite_t, smith, smith_t, msmith, ops };
-const char* const op_name[ops] = {"Hermite", "Hermite+T", "Smith", "Smith+T", "MSmith"};
+enum Op { hermite, hermite_t, hermite_u, smith, smith_t, msmith, ops };
+const char* const op_name[ops] = {"Hermite", "Hermite+T", "Hermite+U", "Smith", "Smith+T", "MSmith"};
+
+bool with_transforms(Op op) { return op == hermite_t || op == hermite_u || op == smith_t; }
 
 // The pseudo-determinant given to a dense MSmith: that of a sparse copy.
 imptr dense_pseudodet(const Case& m) {
@@ -220,12 +224,13 @@ struct TavrinResult {
 // The engine call of op on a (as the built-ins make it), its rank into *n;
 // the transforms into out.
 void call_engine(const Case& m, Op op, imptr dense_pd, NamedArray& a, Outputs& out, quoly* n) {
-  const bool t = op == hermite_t || op == smith_t;
-  const bool want[6] = {t, t, t, t, false, false};
+  const bool t = with_transforms(op), inverses = t && op != hermite_u;
+  const bool want[6] = {t, t, inverses, inverses, false, false};
   const workptr* w = out.w;
   switch (op) {
     case hermite:
     case hermite_t:
+    case hermite_u:
       intcolred(n, &a.q, want, w[0], w[1], w[2], w[3], out.aux, false, nullptr);
       break;
     case smith:
@@ -248,7 +253,7 @@ void call_engine(const Case& m, Op op, imptr dense_pd, NamedArray& a, Outputs& o
 
 TavrinResult run_tavrin(const Case& m, Op op, imptr dense_pd) {
   NamedArray a(m);
-  const bool t = op == hermite_t || op == smith_t;
+  const bool t = with_transforms(op);
   Outputs out(m.rows, m.cols, m.sparse, t);
   quoly n = nullptr;
   quoly_set(0, &n);
@@ -270,7 +275,7 @@ TavrinResult run_tavrin(const Case& m, Op op, imptr dense_pd) {
 // are reused as in a session. Batches of about 20 ms (at most 100 calls and
 // 40,000 input entries), the fastest of three (one when slow).
 double engine_seconds(const Case& m, Op op, imptr dense_pd, double one_run) {
-  const bool t = op == hermite_t || op == smith_t;
+  const bool t = with_transforms(op);
   const int most = std::clamp(40000 / (m.rows * m.cols), 1, 100);
   const int calls = std::clamp(static_cast<int>(0.02 / std::max(one_run, 1e-7)), 1, most);
   double best = 1e30;
@@ -330,6 +335,7 @@ std::function<void()> flint_op(FlintMatrix& f, Op op) {
         fmpz_mat_clear(h);
       };
     case hermite_t:
+    case hermite_u:
       return [&f] {
         fmpz_mat_t h, u;
         fmpz_mat_init(h, fmpz_mat_nrows(f.at), fmpz_mat_ncols(f.at));
@@ -386,9 +392,10 @@ std::function<void()> pari_op(GEN x, Op op) {
   switch (op) {
     case hermite:
     case hermite_t:
+    case hermite_u:
       return [x, op] {
         const pari_sp av = avma;
-        mathnf0(x, op == hermite_t ? 1 : 0);
+        mathnf0(x, op == hermite ? 0 : 1);
         set_avma(av);
       };
     default:
@@ -513,7 +520,7 @@ int main(int argc, char** argv) {
       // FLINT's Smith form of a singular or non-square matrix (Kannan-Bachem)
       // takes seconds from side 20 on: timed on nonsingular square ones only.
       const bool flint_smith_ok = m.rows == m.cols && pari_rank == m.rows;
-      if (auto f = flint_op(fm, op); f && (op == hermite || op == hermite_t || flint_smith_ok)) fl = seconds_of(f);
+      if (auto f = flint_op(fm, op); f && (op == hermite || op == hermite_t || op == hermite_u || flint_smith_ok)) fl = seconds_of(f);
 #endif
 #ifdef TAVRIN_PEER_PARI
       pa = seconds_of(pari_op(px, op));
@@ -538,7 +545,7 @@ int main(int argc, char** argv) {
       }
       // Checks against PARI: the rank, and the Smith diagonals.
       bool ok = pari_rank < 0 || res.rank == pari_rank;
-      if (ok && pari_rank >= 0 && op != hermite && op != hermite_t) {
+      if (ok && pari_rank >= 0 && op != hermite && op != hermite_t && op != hermite_u) {
         for (int q = 0; q < 2 && ok; ++q) {
           static const std::uint32_t primes[2] = {2147483647u, 1000000007u};
           for (std::int32_t i = 0; i < pari_rank && ok; ++i)
