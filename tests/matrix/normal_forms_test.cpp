@@ -729,6 +729,35 @@ TEST_F(NormalForms, FixedWidthResiduesAgreeWithBigIntegers) {
   }
 }
 
+TEST_F(NormalForms, FixedWidthResiduesAtEveryWordCount) {
+  // The kernels of the fixed-width residues are made for each word count of
+  // the modulus: n of exactly 1 to 33 words (33: big integers), each
+  // against the residues in big integers, with pivots that are units and
+  // pivots that are not (a square block of even entries).
+  std::mt19937_64 rng(test_seed() ^ 8821);
+  for (std::int32_t words = 1; words <= 33; ++words) {
+    const std::int32_t k = 2 + static_cast<std::int32_t>(rng() % 4), c = k + 1;
+    ZMatrix t(k, c);
+    for (ZInt& x : t.cell) x = static_cast<std::int64_t>(rng() % 2001) - 1000;
+    if (words % 2 == 0)
+      for (ZInt& x : t.cell) x *= ZInt(2);
+    ZMatrix lead(k, k);
+    for (std::int32_t i = 0; i < k; ++i)
+      for (std::int32_t j = 0; j < k; ++j) lead.at(i, j) = t.at(i, j);
+    ZInt n = abs_int_determinant(lead);
+    if (n.is_zero()) continue;
+    // Factors below 2^60 from below 64 (words - 1) bits land in `words` words.
+    while (n.bit_length() <= 64 * (words - 1)) n *= ZInt(static_cast<std::int64_t>(rng() >> 4) | 1);
+    ASSERT_EQ((n.bit_length() + 63) / 64, words);
+    ZMatrix want;
+    {
+      ScopedValue<std::int32_t> cut{normal_form_fixed_words, 0};
+      want = hermite_modulo(t, n);
+    }
+    EXPECT_EQ(hermite_modulo(t, n), want) << "words " << words;
+  }
+}
+
 TEST_F(NormalForms, BoundedRouteKnownForms) {
   Route route(true);
   const struct {
