@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <random>
 
+#include "core/thresholds.h"
 #include "frontend/data_files.h"
 #include "numbers/base10.h"
 #include "numbers/bigint.h"
@@ -14,6 +15,7 @@
 #include "numbers/factorial.h"
 #include "numbers/freelists.h"
 #include "numbers/integer_gcd.h"
+#include "numbers/zint.h"
 
 namespace {
 
@@ -124,6 +126,25 @@ void BM_extgcd(benchmark::State& state) {
   free_imag(&g);
 }
 BENCHMARK(BM_extgcd)->Arg(2)->Arg(10)->Arg(100);
+
+// The extended Euclidean algorithm of flat integers (ZInt::xgcd) on two
+// random numbers of range(0) bits, with Lehmer's steps (range(1) = 1) or
+// one division a quotient (0).
+void BM_zint_xgcd(benchmark::State& state) {
+  std::mt19937_64 rng(15);
+  auto random_of = [&rng](std::int64_t bits) {
+    ZInt x;
+    for (std::int64_t b = 0; b < bits; b += 16) x.mul_add(1u << 16, static_cast<std::uint32_t>(rng() & 0xffff));
+    return x;
+  };
+  const ZInt a = random_of(state.range(0)), b = random_of(state.range(0) - 3);
+  const std::int32_t saved = xgcd_lehmer_bits;
+  if (state.range(1) == 0) xgcd_lehmer_bits = INT32_MAX;
+  ZInt s, t;
+  for (auto _ : state) benchmark::DoNotOptimize(ZInt::xgcd(a, b, &s, &t));
+  xgcd_lehmer_bits = saved;
+}
+BENCHMARK(BM_zint_xgcd)->ArgsProduct({{200, 320, 1000, 4000}, {0, 1}});
 
 void BM_fastsum(benchmark::State& state) {
   std::mt19937_64 rng(6);

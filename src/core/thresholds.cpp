@@ -68,6 +68,7 @@ std::int32_t normal_form_singular_side = 0;
 std::int32_t normal_form_flat_euclid = 1;
 std::int32_t normal_form_flat_sparse_cells = 4096;
 std::int32_t xgcd_wide_bits = 124;
+std::int32_t xgcd_lehmer_bits = 0;
 std::int16_t trial_prime_buffer = 530;
 std::int16_t trial_prime_spread = 64;
 std::int16_t modular_gcd_prime_buffer = 530;

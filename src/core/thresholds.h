@@ -441,6 +441,13 @@ extern std::int32_t normal_form_flat_sparse_cells;
 // integers always). Reader: ZInt::xgcd.
 extern std::int32_t xgcd_wide_bits;
 
+// Past the 128-bit words, the extended Euclidean algorithm of flat
+// integers takes the quotients certain from the leading bits in one step
+// (Lehmer) while the larger remainder has more than xgcd_lehmer_bits
+// bits: the same quotients, the same cofactors. Default 0. Range >= 0
+// (INT32_MAX: one division a quotient always). Reader: ZInt::xgcd.
+extern std::int32_t xgcd_lehmer_bits;
+
 // ---- Choosing primes ------------------------------------------------------------------------
 
 // The trial division on images starts its search for a prime at index

@@ -10,6 +10,7 @@
 #include "numbers/integer_gcd.h"
 #include "numbers/limb_array_impl.h"
 #include "numbers/node_handles.h"
+#include "numbers/word_hgcd_impl.h"
 
 namespace tavrin {
 
@@ -37,6 +38,28 @@ ZInt from_wide(__int128 v) {
   ZDigits d;
   for (; m != 0; m >>= base_bits) d.push_back(static_cast<std::uint32_t>(m & digit_mask));
   return ZInt::from_digits(std::move(d), v < 0 ? -1 : 1);
+}
+
+// Bits [pos, pos + 124) of the magnitude m.
+unsigned __int128 leading_bits(const ZDigits& m, std::int64_t pos) {
+  using u128 = unsigned __int128;
+  auto i = static_cast<std::size_t>(pos / base_bits);
+  const auto off = static_cast<int>(pos % base_bits);
+  if (i >= m.size()) return 0;
+  u128 v = m[i] >> off;
+  for (int have = static_cast<int>(base_bits) - off; have < 124 && ++i < m.size(); have += static_cast<int>(base_bits))
+    v |= static_cast<u128>(m[i]) << have;
+  return v & ((static_cast<u128>(1) << 124) - 1);
+}
+
+// (u, v) := (A u + B v, C u + D v): a matrix of Euclidean steps.
+void apply_steps(const detail::Matrix& m, ZInt* u, ZInt* v) {
+  ZInt nu = ZInt(m.A) * *u;
+  nu += ZInt(m.B) * *v;
+  ZInt nv = ZInt(m.C) * *u;
+  nv += ZInt(m.D) * *v;
+  *u = std::move(nu);
+  *v = std::move(nv);
 }
 
 }  // namespace
@@ -397,6 +420,20 @@ ZInt ZInt::xgcd(const ZInt& a, const ZInt& b, ZInt* s, ZInt* t) {
   }
   ZInt r0 = a.abs(), r1 = b.abs(), s0 = 1, s1 = 0, t0 = 0, t1 = 1, q, r;
   while (!r1.is_zero()) {
+    // Lehmer's step: the quotients certain from the leading bits of both
+    // (Knuth, TAOCP vol. 2, 4.5.2, Algorithm L), applied as one matrix to
+    // the remainders and the cofactors: the quotients of the divisions.
+    const std::int64_t la = r0.bit_length();
+    if (la > xgcd_lehmer_bits && la - r1.bit_length() < 62 && compare_abs(r0, r1) >= 0) {
+      const std::int64_t pos = std::max<std::int64_t>(la - 124, 0);
+      detail::Matrix m{};
+      if (detail::lehmer_matrix(leading_bits(r0.mag_, pos), leading_bits(r1.mag_, pos), m)) {
+        apply_steps(m, &r0, &r1);
+        apply_steps(m, &s0, &s1);
+        apply_steps(m, &t0, &t1);
+        continue;
+      }
+    }
     divmod(r0, r1, &q, &r);
     std::swap(r0, r1);
     std::swap(r1, r);

@@ -206,6 +206,60 @@ TEST(ZInt, XgcdInWideWordsAsOnBigIntegers) {
   }
 }
 
+// Lehmer's steps in the extended Euclidean algorithm of big integers: the
+// same gcd and cofactors as one division a quotient, on random pairs of
+// 100 to 3000 bits (near and far in length, signs mixed), on Fibonacci
+// neighbours (every quotient 1, the longest runs), on a multiple and its
+// factor, on neighbours n, n + 1 and on 2^k +- 1; and s a + t b = g.
+TEST(ZInt, XgcdLehmerStepsAsOneDivisionAQuotient) {
+  std::mt19937_64 rng(test_seed() + 31);
+  SCOPED_TRACE(::testing::Message() << "seed " << test_seed());
+  auto random_of = [&](int bits) {
+    ZInt x;
+    for (int b = 0; b < bits; b += 16) x.mul_add(1u << 16, static_cast<std::uint32_t>(rng() & 0xffff));
+    return (rng() & 1) != 0 ? -x : x;
+  };
+  std::vector<std::pair<ZInt, ZInt>> pairs;
+  for (int i = 0; i < 300; ++i) {
+    const int bits_a = 100 + static_cast<int>(rng() % 2900);
+    const int bits_b = i % 3 == 0 ? 8 + static_cast<int>(rng() % 3000) : bits_a - static_cast<int>(rng() % 80);
+    pairs.emplace_back(random_of(bits_a), random_of(std::max(bits_b, 1)));
+  }
+  ZInt f0 = 0, f1 = 1;
+  for (int n = 1; n <= 1500; ++n) {
+    ZInt f2 = f0 + f1;
+    f0 = std::move(f1);
+    f1 = std::move(f2);
+    if (n % 97 == 0) pairs.emplace_back(f1, f0);
+  }
+  for (int i = 0; i < 20; ++i) {
+    const ZInt a = random_of(200 + 50 * i);
+    pairs.emplace_back(a * random_of(30 + 40 * i), a);
+    pairs.emplace_back(a, a + ZInt(1));
+  }
+  ZInt two_k = 1;
+  for (int k = 1; k <= 700; ++k) {
+    two_k += two_k;
+    if (k % 61 == 0) pairs.emplace_back(two_k + ZInt(1), two_k - ZInt(1));
+  }
+  for (std::size_t i = 0; i < pairs.size(); ++i) {
+    const auto& [a, b] = pairs[i];
+    ZInt s1, t1, s2, t2, g1, g2;
+    {
+      ScopedValue<std::int32_t> plain{xgcd_lehmer_bits, INT32_MAX};
+      g1 = ZInt::xgcd(a, b, &s1, &t1);
+    }
+    for (std::int32_t from : {0, 124}) {
+      ScopedValue<std::int32_t> lehmer{xgcd_lehmer_bits, from};
+      g2 = ZInt::xgcd(a, b, &s2, &t2);
+      ASSERT_EQ(ref_of(g2), ref_of(g1)) << i << " from " << from;
+      ASSERT_EQ(ref_of(s2), ref_of(s1)) << i << " from " << from;
+      ASSERT_EQ(ref_of(t2), ref_of(t1)) << i << " from " << from;
+    }
+    ASSERT_EQ(ref_of(s2 * a + t2 * b), ref_of(g2)) << i;
+  }
+}
+
 // Values of 0 .. zdigits_inline + 2 digits (edge digits 0 and 2^28 - 1
 // among random ones), both signs, so that operands and results cross
 // between the inline room and the heap: sums, products, quotients, xgcd
