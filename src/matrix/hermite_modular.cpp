@@ -262,17 +262,21 @@ struct Words {
     }
     barrett(t, R, mu, out);
   }
-  // out := a + b and a - b mod R (a, b in [0, R)).
-  static void add(const u64* a, const u64* b, const u64* R, u64* out) {
-    u64 t[K + 1];
+  // out := a + b over K words (out may be a or b); the carry out of them.
+  static unsigned char add_words(const u64* a, const u64* b, u64* out) {
     unsigned char carry = 0;
 #pragma GCC unroll 8
     for (int i = 0; i < K; ++i) {
       const u128 s = static_cast<u128>(a[i]) + b[i] + carry;
-      t[i] = static_cast<u64>(s);
+      out[i] = static_cast<u64>(s);
       carry = static_cast<unsigned char>(s >> 64);
     }
-    t[K] = carry;
+    return carry;
+  }
+  // out := a + b and a - b mod R (a, b in [0, R)).
+  static void add(const u64* a, const u64* b, const u64* R, u64* out) {
+    u64 t[K + 1];
+    t[K] = add_words(a, b, t);
     settle(t, R);
     for (int i = 0; i < K; ++i) out[i] = t[i];
   }
@@ -284,15 +288,8 @@ struct Words {
       out[i] = static_cast<u64>(t);
       borrow = static_cast<unsigned char>((t >> 64) != 0);
     }
-    if (borrow == 0) return;
     // a - b + 2^(64 K) + R: the carry out of K words drops the 2^(64 K).
-    unsigned char carry = 0;
-#pragma GCC unroll 8
-    for (int i = 0; i < K; ++i) {
-      const u128 t = static_cast<u128>(out[i]) + R[i] + carry;
-      out[i] = static_cast<u64>(t);
-      carry = static_cast<unsigned char>(t >> 64);
-    }
+    if (borrow != 0) add_words(out, R, out);
   }
 };
 
