@@ -235,13 +235,7 @@ struct Words {
       }
     }
     u64 r[K + 1];
-    unsigned char borrow = 0;
-#pragma GCC unroll 8
-    for (int i = 0; i <= K; ++i) {
-      const u128 t = static_cast<u128>(x[i]) - qr[i] - borrow;
-      r[i] = static_cast<u64>(t);
-      borrow = static_cast<unsigned char>((t >> 64) != 0);
-    }
+    sub_words<K + 1>(x, qr, r);
     settle(r, R);
     for (int i = 0; i < K; ++i) out[i] = r[i];
   }
@@ -262,6 +256,18 @@ struct Words {
     }
     barrett(t, R, mu, out);
   }
+  // out := a - b over N words (out may be a or b); the borrow out of them.
+  template <int N>
+  static unsigned char sub_words(const u64* a, const u64* b, u64* out) {
+    unsigned char borrow = 0;
+#pragma GCC unroll 8
+    for (int i = 0; i < N; ++i) {
+      const u128 t = static_cast<u128>(a[i]) - b[i] - borrow;
+      out[i] = static_cast<u64>(t);
+      borrow = static_cast<unsigned char>((t >> 64) != 0);
+    }
+    return borrow;
+  }
   // out := a + b over K words (out may be a or b); the carry out of them.
   static unsigned char add_words(const u64* a, const u64* b, u64* out) {
     unsigned char carry = 0;
@@ -281,15 +287,8 @@ struct Words {
     for (int i = 0; i < K; ++i) out[i] = t[i];
   }
   static void sub(const u64* a, const u64* b, const u64* R, u64* out) {
-    unsigned char borrow = 0;
-#pragma GCC unroll 8
-    for (int i = 0; i < K; ++i) {
-      const u128 t = static_cast<u128>(a[i]) - b[i] - borrow;
-      out[i] = static_cast<u64>(t);
-      borrow = static_cast<unsigned char>((t >> 64) != 0);
-    }
     // a - b + 2^(64 K) + R: the carry out of K words drops the 2^(64 K).
-    if (borrow != 0) add_words(out, R, out);
+    if (sub_words<K>(a, b, out) != 0) add_words(out, R, out);
   }
 };
 

@@ -31,6 +31,13 @@ BigRef ref_of(const ZInt& z) {
   return z.sign() < 0 ? -v : v;
 }
 
+// A random integer of about `bits` bits (whole 16-bit steps), either sign.
+ZInt random_zint(std::mt19937_64& rng, int bits) {
+  ZInt x;
+  for (int b = 0; b < bits; b += 16) x.mul_add(1u << 16, static_cast<std::uint32_t>(rng() & 0xffff));
+  return (rng() & 1) != 0 ? -x : x;
+}
+
 // A 64-bit value biased towards the edges of p's multiples.
 std::uint64_t draw(std::mt19937_64& rng, std::uint64_t p) {
   switch (rng() % 6) {
@@ -181,15 +188,10 @@ TEST(ZInt, MulAddIsHornersStep) {
 TEST(ZInt, XgcdInWideWordsAsOnBigIntegers) {
   std::mt19937_64 rng(test_seed() + 9);
   SCOPED_TRACE(::testing::Message() << "seed " << test_seed());
-  auto random_of = [&](int bits) {
-    ZInt x;
-    for (int b = 0; b < bits; b += 16) x.mul_add(1u << 16, static_cast<std::uint32_t>(rng() & 0xffff));
-    return (rng() & 1) != 0 ? -x : x;
-  };
   for (int i = 0; i < 400; ++i) {
     const int bits_a = 40 + static_cast<int>(rng() % 100), bits_b = 8 + static_cast<int>(rng() % 130);
-    ZInt a = random_of(bits_a), b = random_of(bits_b);
-    if (i % 10 == 0) b = a * random_of(20);  // one divides the other
+    ZInt a = random_zint(rng, bits_a), b = random_zint(rng, bits_b);
+    if (i % 10 == 0) b = a * random_zint(rng, 20);  // one divides the other
     ZInt s1, t1, s2, t2, g1, g2;
     {
       ScopedValue<std::int32_t> big{xgcd_wide_bits, 0};
@@ -214,16 +216,11 @@ TEST(ZInt, XgcdInWideWordsAsOnBigIntegers) {
 TEST(ZInt, XgcdLehmerStepsAsOneDivisionAQuotient) {
   std::mt19937_64 rng(test_seed() + 31);
   SCOPED_TRACE(::testing::Message() << "seed " << test_seed());
-  auto random_of = [&](int bits) {
-    ZInt x;
-    for (int b = 0; b < bits; b += 16) x.mul_add(1u << 16, static_cast<std::uint32_t>(rng() & 0xffff));
-    return (rng() & 1) != 0 ? -x : x;
-  };
   std::vector<std::pair<ZInt, ZInt>> pairs;
   for (int i = 0; i < 300; ++i) {
     const int bits_a = 100 + static_cast<int>(rng() % 2900);
     const int bits_b = i % 3 == 0 ? 8 + static_cast<int>(rng() % 3000) : bits_a - static_cast<int>(rng() % 80);
-    pairs.emplace_back(random_of(bits_a), random_of(std::max(bits_b, 1)));
+    pairs.emplace_back(random_zint(rng, bits_a), random_zint(rng, std::max(bits_b, 1)));
   }
   ZInt f0 = 0, f1 = 1;
   for (int n = 1; n <= 1500; ++n) {
@@ -233,8 +230,8 @@ TEST(ZInt, XgcdLehmerStepsAsOneDivisionAQuotient) {
     if (n % 97 == 0) pairs.emplace_back(f1, f0);
   }
   for (int i = 0; i < 20; ++i) {
-    const ZInt a = random_of(200 + 50 * i);
-    pairs.emplace_back(a * random_of(30 + 40 * i), a);
+    const ZInt a = random_zint(rng, 200 + 50 * i);
+    pairs.emplace_back(a * random_zint(rng, 30 + 40 * i), a);
     pairs.emplace_back(a, a + ZInt(1));
   }
   ZInt two_k = 1;
