@@ -78,6 +78,14 @@ class Limbs {
     if (n > cap_) grow(n);
 #endif
   }
+  // Whether no heap block is held (the limbs, if any, lie inside the object).
+  bool held_inline() const {
+#ifdef TAVRIN_EXACT_BUFFERS
+    return p_ == nullptr;
+#else
+    return p_ == in_;
+#endif
+  }
 
  private:
   void set_size(std::size_t n) {
@@ -198,6 +206,7 @@ class WideInt {
     return static_cast<std::uint64_t>(rem);
   }
   void reserve(std::size_t n) { mag_.reserve(n); }
+  bool held_inline() const { return mag_.held_inline(); }
   // The value from its top 128 bits (relative error below 2^-62), divided
   // by 2^64 for each of the *dropped limbs below them.
   long double approx(std::int64_t* dropped) const {
@@ -384,6 +393,46 @@ class WideInt {
   Limbs mag_;
 };
 
+// Slots of long entries kept from one store to the next. An elimination
+// with transforms of a small matrix puts hundreds of entries in limbs, and
+// taking each slot from the heap and giving it back cost a tenth of its
+// time. Only slots holding their limbs inline are kept, and at most
+// max_spare, so the pool never holds more than that many small objects.
+class SlotPool {
+ public:
+  // Room for every slot kept, taken once: giving back runs in destructors,
+  // during unwinding too, and must not allocate.
+  SlotPool() { spare_.reserve(max_spare); }
+  std::unique_ptr<WideInt> take() {
+    if (spare_.empty()) {
+      auto p = std::make_unique<WideInt>();
+      p->reserve(slot_limbs);
+      return p;
+    }
+    std::unique_ptr<WideInt> p = std::move(spare_.back());
+    spare_.pop_back();
+    return p;
+  }
+  // Takes the slots of a store that is done with them.
+  void give(std::vector<std::unique_ptr<WideInt>>& slots) noexcept {
+    for (std::unique_ptr<WideInt>& s : slots) {
+      if (spare_.size() == spare_.capacity()) break;
+      s->assign(0);  // in the sanitizer build this gives back its exact block
+      if (s->held_inline()) spare_.push_back(std::move(s));
+    }
+    slots.clear();
+  }
+
+ private:
+  static constexpr std::size_t max_spare = 4096;
+  std::vector<std::unique_ptr<WideInt>> spare_;
+};
+
+inline SlotPool& slot_pool() {
+  thread_local SlotPool pool;
+  return pool;
+}
+
 // n integers: words while below 2^62 in absolute value; an entry past
 // them holds a mark below -2^62 naming its slot in a side table of limbs,
 // so that a matrix of words carries no limbs at all. A slot given back
@@ -391,6 +440,13 @@ class WideInt {
 class Store {
  public:
   explicit Store(std::size_t n) : w_(n, 0) {}
+  Store(const Store&) = delete;
+  Store& operator=(const Store&) = delete;
+  Store(Store&&) = default;
+  Store& operator=(Store&&) = default;
+  ~Store() {
+    if (!big_.empty()) slot_pool().give(big_);  // the pool exists: it gave them
+  }
   bool is_big(std::size_t i) const { return w_[i] < -word_limit; }
   bool zero(std::size_t i) const { return w_[i] == 0; }
   std::int64_t word(std::size_t i) const { return w_[i]; }
@@ -449,8 +505,7 @@ class Store {
     std::size_t s = 0;
     if (free_.empty()) {
       s = big_.size();
-      big_.push_back(std::make_unique<WideInt>());
-      big_.back()->reserve(slot_limbs);
+      big_.push_back(slot_pool().take());
     } else {
       s = free_.back();
       free_.pop_back();

@@ -1307,6 +1307,34 @@ TEST_F(NormalForms, ScaledAdditionOfTheStoreAsInBigIntegers) {
     wide::store_entry(s, 0, cell->ncoef);
     EXPECT_EQ(ZInt::from_number(cell->ncoef), want) << "round " << round;
   }
+  // Slots handed on by finished stores: entries of up to 900 bits (some
+  // past the limbs a slot holds inline), then a second store whose words
+  // go into slots and grow there must hold exactly its own values.
+  for (int round = 0; round < 4; ++round) {
+    {
+      wide::Store s(40);
+      for (std::size_t i = 0; i < 40; ++i) {
+        ZInt v = ZInt(static_cast<std::int64_t>(rng() >> 1)) * ZInt(1 + static_cast<std::int64_t>(rng() % 7));
+        for (std::uint64_t k = rng() % 14; k-- > 0;) v = v * ZInt(static_cast<std::int64_t>(rng() >> 1));
+        s.set(i, rng() % 2 == 0 ? v : -v);
+      }
+    }
+    wide::Store t(40);
+    wide::WideInt scratch;
+    for (std::size_t i = 0; i < 40; ++i) {
+      const std::int64_t w = static_cast<std::int64_t>(rng() % 1000) - 500;
+      const std::int64_t top = std::int64_t{1} << 60;
+      const ZInt fv = ZInt(top | static_cast<std::int64_t>(rng() >> 4)) * ZInt(top | static_cast<std::int64_t>(rng() >> 4));
+      t.set(i, w);
+      t.make_big(i);  // the word moves into a slot
+      ASSERT_EQ(t.value(i), ZInt(w)) << "round " << round << " entry " << i;
+      wide::Store y(1);
+      y.set(0, fv);
+      t.make_big(i).add_product(y.big(0), y.big(0), true);
+      t.settle(i);
+      ASSERT_EQ(t.value(i), ZInt(w) - fv * fv) << "round " << round << " entry " << i;
+    }
+  }
   // A sum that cancels: x - 1 * x is 0 by either path.
   for (const ZInt& x : {ZInt(5), ZInt(std::int64_t{1} << 61) * ZInt(3), ZInt(std::int64_t{1} << 61) * ZInt(std::int64_t{1} << 61)}) {
     wide::Store s(2);
