@@ -5,6 +5,7 @@
 #include "numbers/bigint.h"
 #include "numbers/freelists.h"
 #include "numbers/mixed_mode.h"
+#include "numbers/node_handles.h"
 
 namespace tavrin {
 
@@ -45,14 +46,32 @@ void free_arr(workptr ar, arr_descr* arf) {
 
 void identi(workptr arr, std::int32_t rows, bool arr_free) {
   const std::int32_t cells = rows * rows;
+  // In big-integer arithmetic each cell is the one limb quoly_set would
+  // give it, built here without the general setter: the transforms of the
+  // small normal forms start from these and their cells cost as much as
+  // the elimination.
+  const bool limbs = !flotemode && !lintmode;
   for (std::int32_t k = 0; k < cells; ++k) {
     if (arr_free) {
       free_quoly(&arr->stash[k]);
     } else {
       arr->stash[k] = nullptr;
     }
-    quoly_set(k % (rows + 1) == 0 ? 1 : 0, &arr->stash[k]);
-    arr->stash[k]->next = nullptr;
+    const std::int32_t v = k % (rows + 1) == 0 ? 1 : 0;
+    if (limbs) {
+      quoly q = detail::new_number_value(nullptr);
+      newimag(&q->ncoef);
+      numptr l = new_limb();
+      l->value = v;
+      l->next = nullptr;
+      q->ncoef->head = l;
+      q->ncoef->tail = l;
+      q->ncoef->size = 1;
+      arr->stash[k] = q;
+    } else {
+      quoly_set(v, &arr->stash[k]);
+      arr->stash[k]->next = nullptr;
+    }
   }
 }
 
