@@ -13,6 +13,7 @@
 #include <cmath>
 #include <functional>
 #include <memory>
+#include <numeric>
 #include <random>
 #include <string>
 #include <vector>
@@ -932,6 +933,25 @@ TEST_F(NormalForms, HadamardBitsFromTheEntriesLengths) {
     const BigRef det = bareiss_det(m).abs();
     if (!det.is_zero()) {
       EXPECT_LE(static_cast<double>(det.bit_length()) - 1.0, hd + 1e-9) << "side " << n;
+    }
+  }
+  // Wide matrices past the small sizes kept on the stack (64 columns, 256
+  // entries), one entry a column: each column's norm is log2(|v| + 1) and
+  // only the `rows` largest count.
+  for (int round = 0; round < 6; ++round) {
+    const std::size_t rows = 2 + rng() % 9, cols = 60 + rng() % 20;
+    M a = zeros(rows, cols);
+    std::vector<double> norms;
+    for (std::size_t c = 0; c < cols; ++c) {
+      const std::int64_t v = 1 + static_cast<std::int64_t>(rng() % (std::uint64_t{1} << (1 + rng() % 27)));
+      a[rng() % rows][c] = BigRef(rng() % 2 == 0 ? v : -v);
+      norms.push_back(std::max(std::log2(static_cast<double>(v) + 1.0), 1.0));
+    }
+    std::sort(norms.rbegin(), norms.rend());
+    const double want = std::accumulate(norms.begin(), norms.begin() + static_cast<std::ptrdiff_t>(rows), 0.0);
+    for (bool sparse : {false, true}) {
+      Array x(a, sparse);
+      EXPECT_NEAR(form_routes::hadamard_bits(&x.q, x.rows, x.cols), want, 1e-9 * want) << rows << "x" << cols;
     }
   }
 }
