@@ -410,9 +410,10 @@ double hadamard_bits(arrptr q, std::int32_t rows, std::int32_t cols) {
   auto zero = [](imptr x) { return x->size == 1 && x->head->value == 0; };
   // Small matrices, which the router sees most, keep their working values
   // on the stack: the heap's traffic was a sixth of a 6x2 form's time.
+  // Entries past the stack's room spill into a vector that grows with the
+  // non-zero entries (a sparse matrix may have few of its cells).
   constexpr std::size_t stack_entries = 256, stack_cols = 64;
   const auto n_cols = static_cast<std::size_t>(cols);
-  const std::size_t n_entries = static_cast<std::size_t>(rows) * n_cols;
   struct Entry {
     std::int32_t c;
     double b;
@@ -421,9 +422,7 @@ double hadamard_bits(arrptr q, std::int32_t rows, std::int32_t cols) {
   std::array<double, 3 * stack_cols> cols_here;
   std::vector<Entry> entries_heap;
   std::vector<double> cols_heap;
-  if (n_entries > stack_entries) entries_heap.resize(n_entries);
   if (n_cols > stack_cols) cols_heap.resize(3 * n_cols);
-  auto* const entries = n_entries > stack_entries ? entries_heap.data() : entries_here.data();
   double* const top = n_cols > stack_cols ? cols_heap.data() : cols_here.data();
   double* const sum = top + n_cols;
   double* const norms = sum + n_cols;
@@ -433,10 +432,17 @@ double hadamard_bits(arrptr q, std::int32_t rows, std::int32_t cols) {
   std::size_t count = 0;
   each_entry(q, rows, cols, [&](std::int32_t, std::int32_t c, imptr x) {
     if (zero(x)) return;
-    const double b = bits_of(x);
-    entries[count++] = {c, b};
-    top[static_cast<std::size_t>(c)] = std::max(top[static_cast<std::size_t>(c)], b);
+    const Entry e{c, bits_of(x)};
+    if (count < stack_entries) {
+      entries_here[count] = e;
+    } else {
+      if (count == stack_entries) entries_heap.assign(entries_here.begin(), entries_here.end());
+      entries_heap.push_back(e);
+    }
+    ++count;
+    top[static_cast<std::size_t>(c)] = std::max(top[static_cast<std::size_t>(c)], e.b);
   });
+  const Entry* const entries = count > stack_entries ? entries_heap.data() : entries_here.data();
   for (std::size_t k = 0; k < count; ++k) {
     const auto c = static_cast<std::size_t>(entries[k].c);
     sum[c] += std::exp2(2.0 * (entries[k].b - top[c]));

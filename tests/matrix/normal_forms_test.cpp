@@ -954,6 +954,25 @@ TEST_F(NormalForms, HadamardBitsFromTheEntriesLengths) {
       EXPECT_NEAR(form_routes::hadamard_bits(&x.q, x.rows, x.cols), want, 1e-9 * want) << rows << "x" << cols;
     }
   }
+  // More non-zero entries than the stack holds (256): every entry of column
+  // c is +-v_c, so its norm is log2(v_c + 1) + log2(rows) / 2.
+  for (int round = 0; round < 4; ++round) {
+    const std::size_t rows = 17 + rng() % 8, cols = 16 + rng() % 10;
+    M a = zeros(rows, cols);
+    std::vector<double> norms;
+    for (std::size_t c = 0; c < cols; ++c) {
+      const std::int64_t v = 1 + static_cast<std::int64_t>(rng() % (std::uint64_t{1} << (1 + rng() % 27)));
+      for (std::size_t r = 0; r < rows; ++r) a[r][c] = BigRef(rng() % 2 == 0 ? v : -v);
+      norms.push_back(std::max(std::log2(static_cast<double>(v) + 1.0) + 0.5 * std::log2(static_cast<double>(rows)), 1.0));
+    }
+    std::sort(norms.rbegin(), norms.rend());
+    const auto counted = static_cast<std::ptrdiff_t>(std::min(rows, cols));
+    const double want = std::accumulate(norms.begin(), norms.begin() + counted, 0.0);
+    for (bool sparse : {false, true}) {
+      Array x(a, sparse);
+      EXPECT_NEAR(form_routes::hadamard_bits(&x.q, x.rows, x.cols), want, 1e-9 * want) << rows << "x" << cols;
+    }
+  }
 }
 
 TEST_F(NormalForms, SmallSidesKeepTheElimination) {
