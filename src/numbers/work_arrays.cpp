@@ -3,6 +3,7 @@
 #include "core/error_codes.h"
 #include "core/errors.h"
 #include "numbers/bigint.h"
+#include "numbers/bigint_wide.h"
 #include "numbers/freelists.h"
 #include "numbers/mixed_mode.h"
 #include "numbers/node_handles.h"
@@ -46,11 +47,10 @@ void free_arr(workptr ar, arr_descr* arf) {
 
 void identi(workptr arr, std::int32_t rows, bool arr_free) {
   const std::int32_t cells = rows * rows;
-  // In big-integer arithmetic each cell is the one limb quoly_set would
-  // give it, built here without the general setter: the transforms of the
-  // small normal forms start from these and their cells cost as much as
-  // the elimination.
-  const bool limbs = !flotemode && !lintmode;
+  // In big-integer arithmetic each cell is made as a fresh word number,
+  // without the general setter: the transforms of the small normal forms
+  // start from these and their cells cost as much as the elimination.
+  const bool big_integers = !flotemode && !lintmode;
   for (std::int32_t k = 0; k < cells; ++k) {
     if (arr_free) {
       free_quoly(&arr->stash[k]);
@@ -58,16 +58,8 @@ void identi(workptr arr, std::int32_t rows, bool arr_free) {
       arr->stash[k] = nullptr;
     }
     const std::int32_t v = k % (rows + 1) == 0 ? 1 : 0;
-    if (limbs) {
-      quoly q = detail::new_number_value(nullptr);
-      newimag(&q->ncoef);
-      numptr l = new_limb();
-      l->value = v;
-      l->next = nullptr;
-      q->ncoef->head = l;
-      q->ncoef->tail = l;
-      q->ncoef->size = 1;
-      arr->stash[k] = q;
+    if (big_integers) {
+      arr->stash[k] = detail::new_number_value(new_word_number(v));
     } else {
       quoly_set(v, &arr->stash[k]);
       arr->stash[k]->next = nullptr;
