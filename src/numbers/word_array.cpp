@@ -4,6 +4,7 @@
 #include <bit>
 #include <cstdint>
 #include <cstring>
+#include <memory>
 #include <utility>
 
 #include "core/thresholds.h"
@@ -523,6 +524,11 @@ void mul_rec(word* r, const word* a, std::int32_t na, const word* b, std::int32_
     wmul_rows(r, a, na, b, nb);
     return;
   }
+  // A product too long for one transform splits until its pieces fit one.
+  if (nb >= wide_ntt_words && wmul_ntt_fits(na, nb)) {
+    wmul_ntt(r, a, na, b, nb);
+    return;
+  }
   if (na >= 2 * nb) {  // balanced pieces of nb words
     mul_rec(r, a, nb, b, nb, s);
     word* t = s;
@@ -577,6 +583,10 @@ void sqr_rec(word* r, const word* a, std::int32_t n, word* s) {
     wsqr_rows(r, a, n);
     return;
   }
+  if (n >= wide_ntt_words && wmul_ntt_fits(n, n)) {
+    wmul_ntt(r, a, n, nullptr, n);
+    return;
+  }
   if (toom3_applies(n, n)) {
     toom3(r, a, n, nullptr, n, s);
     return;
@@ -599,6 +609,22 @@ void sqr_rec(word* r, const word* a, std::int32_t n, word* s) {
 
 word_buffer product_scratch;
 
+// Scratch of n words for the recursion: the buffer kept between calls, but
+// for a product past the widest transform one of the call's own, its pages
+// touched only as the pieces use them and given back at the end, since it
+// would hold a few hundred megabytes for the rest of the session.
+class RecursionScratch {
+ public:
+  RecursionScratch(std::int32_t n, bool past_transforms)
+      : own_(past_transforms ? new word[static_cast<std::size_t>(n)] : nullptr),
+        s_(past_transforms ? own_.get() : product_scratch.get(n)) {}
+  word* get() const { return s_; }
+
+ private:
+  std::unique_ptr<word[]> own_;
+  word* s_;
+};
+
 }  // namespace
 
 void wsqr(word* r, const word* a, std::int32_t n) {
@@ -610,8 +636,8 @@ void wsqr(word* r, const word* a, std::int32_t n) {
     wmul_ntt(r, a, n, nullptr, n);
     return;
   }
-  word* s = product_scratch.get(12 * n + 1024);
-  sqr_rec(r, a, n, s);
+  const RecursionScratch s(12 * n + 1024, n >= wide_ntt_words);
+  sqr_rec(r, a, n, s.get());
 }
 
 void wmul(word* r, const word* a, std::int32_t na, const word* b, std::int32_t nb) {
@@ -626,8 +652,8 @@ void wmul(word* r, const word* a, std::int32_t na, const word* b, std::int32_t n
   // A Karatsuba level takes at most four times its half length, a Toom-3
   // level 19 times its third, the pieces of an unbalanced product twice
   // the shorter length: 12 (na + nb) covers every depth.
-  word* s = product_scratch.get(12 * (na + nb) + 1024);
-  mul_rec(r, a, na, b, nb, s);
+  const RecursionScratch s(12 * (na + nb) + 1024, std::min(na, nb) >= wide_ntt_words);
+  mul_rec(r, a, na, b, nb, s.get());
 }
 
 // ---- Division ------------------------------------------------------------------------

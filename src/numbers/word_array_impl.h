@@ -12,7 +12,8 @@
 // Products: rows below wide_karatsuba_words, Karatsuba's recursion above,
 // Toom-3 from wide_toom3_words, number-theoretic transforms modulo three
 // word primes from wide_ntt_words (operands of very different lengths are
-// cut into balanced pieces below that).
+// cut into balanced pieces below that). A product longer than the widest
+// transform goes through Karatsuba or Toom-3 until its pieces fit one.
 // Division: Knuth's long division on a normalised divisor below
 // wide_divide_words (each quotient word by the divisor's precomputed
 // two-word reciprocal), the recursive division of Burnikel and Ziegler (in
@@ -109,7 +110,8 @@ word wshr(word* r, const word* a, std::int32_t n, int s);
 void wmul_rows(word* r, const word* a, std::int32_t na, const word* b, std::int32_t nb);
 // r[0 .. na+nb) := a * b: rows, Karatsuba's recursion from
 // wide_karatsuba_words, Toom-3 from wide_toom3_words, transforms
-// (wmul_ntt) from wide_ntt_words words of the shorter factor; r must not
+// (wmul_ntt) from wide_ntt_words words of the shorter factor, for the whole
+// product or, past the widest transform, for its pieces; r must not
 // overlap a or b. reads: wide_karatsuba_words, wide_toom3_words,
 // wide_ntt_words
 void wmul(word* r, const word* a, std::int32_t na, const word* b, std::int32_t nb);

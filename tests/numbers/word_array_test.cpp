@@ -114,6 +114,47 @@ TEST(WideProducts, LongestOperandsByTransformsAgreeWithTheLimbRoute) {
   }
 }
 
+TEST(WideProducts, ProductsPastTheWidestTransformSplitIntoTransforms) {
+  // Operands too long for one transform (the flat products of long
+  // polynomials reach them; single numbers do not) split by Karatsuba and
+  // Toom-3 until the pieces fit one. Against the route without transforms,
+  // and the square of all-ones words against its closed form.
+  using detail::word;
+  std::mt19937_64 rng(test_seed() + 67);
+  auto random_words = [&](std::int32_t n) {
+    std::vector<word> v(static_cast<std::size_t>(n));
+    for (word& w : v) w = rng() % 4 == 0 ? ~word{0} : rng();
+    return v;
+  };
+  auto both_routes = [&](const std::vector<word>& a, const std::vector<word>& b) {
+    const auto na = static_cast<std::int32_t>(a.size()), nb = static_cast<std::int32_t>(b.size());
+    SCOPED_TRACE(std::to_string(na) + " x " + std::to_string(nb) + " words");
+    ASSERT_FALSE(detail::wmul_ntt_fits(na, nb));
+    std::vector<word> split(a.size() + b.size()), plain(a.size() + b.size());
+    detail::wmul(split.data(), a.data(), na, b.data(), nb);
+    {
+      ScopedValue<std::int32_t> off(wide_ntt_words, never);
+      detail::wmul(plain.data(), a.data(), na, b.data(), nb);
+    }
+    ASSERT_TRUE(split == plain);
+  };
+  both_routes(random_words(600000), random_words(590001));  // balanced: Toom-3, then transforms
+  both_routes(random_words(1400000), random_words(300));    // unbalanced: pieces of the shorter length
+
+  // (W^n - 1)^2 = W^2n - 2 W^n + 1: low words 1, 0, ..., 0; high words
+  // W - 2, then all ones.
+  const std::int32_t n = 600000;
+  ASSERT_FALSE(detail::wmul_ntt_fits(n, n));
+  const std::vector<word> ones(static_cast<std::size_t>(n), ~word{0});
+  std::vector<word> sq(2 * ones.size());
+  detail::wsqr(sq.data(), ones.data(), n);
+  std::vector<word> want(2 * ones.size(), ~word{0});
+  std::fill(want.begin(), want.begin() + n, word{0});
+  want[0] = 1;
+  want[static_cast<std::size_t>(n)] = ~word{0} - 1;
+  EXPECT_TRUE(sq == want);
+}
+
 // The division by both routes; the word route with the given recursion cut-off.
 void check_division(const BigRef& n, const BigRef& d, std::int32_t rec) {
   SCOPED_TRACE("n " + std::to_string(n.bit_length()) + " bits, d " + std::to_string(d.bit_length()) +
