@@ -34,6 +34,14 @@ flat_mult_counts flat_mult_methods{};
 
 namespace {
 
+// The most limbs the slots of the packed operands of one product may
+// take: past the widest transform the product of the packed integers
+// splits into transformed pieces, and its working memory is some twenty
+// bytes a limb.
+constexpr double kronecker_product_limbs = 16e6;
+// The most limbs the slots of the dividend of one quotient may take.
+constexpr double kronecker_quotient_limbs = 4e6;
+
 using detail::Flat;
 using detail::FlatScan;
 using detail::Packing;
@@ -368,7 +376,8 @@ bool kronecker(const Flat& a, const Flat& b, const Packing& pk, const FlatScan& 
   const std::int64_t bound = largest_bits(a) + largest_bits(b) +
                              std::bit_width(static_cast<std::uint64_t>(std::min(a.key.size(), b.key.size()))) + 1;
   const std::int64_t slot = (bound + limb_bits - 1) / limb_bits;
-  if (slot > 1024 || static_cast<double>(slots_a + slots_b) * static_cast<double>(slot) > 4e6) return false;
+  if (slot > 1024 || static_cast<double>(slots_a + slots_b) * static_cast<double>(slot) > kronecker_product_limbs)
+    return false;
   if (flat_kronecker_ratio <= 1024) {
     // Measured costs: about 3.3 ns * words^1.585 for the one product of
     // words-long halves, 150 ns plus a nanosecond a limb pair for each
@@ -423,7 +432,7 @@ bool kronecker_quotient(const Flat& n, const Flat& m, const Packing& pk, const F
   for (const std::int64_t q_bits : {guess, n_bits}) {
     const std::int64_t bound = std::max(n_bits, q_bits + m_sum) + 2;
     const std::int64_t slot = (bound + limb_bits - 1) / limb_bits;
-    if (slot > 1024 || static_cast<double>(slots_n) * static_cast<double>(slot) > 4e6) return false;
+    if (slot > 1024 || static_cast<double>(slots_n) * static_cast<double>(slot) > kronecker_quotient_limbs) return false;
     if (q_bits != guess && static_cast<std::size_t>(slot) <= sl.L) return false;  // no wider
     sl.L = static_cast<std::size_t>(slot);
     if (quotient_in_slots(n, m, pk, sn, sm, sl, m_sum, out)) return true;

@@ -292,6 +292,37 @@ TEST_F(FlatMultTest, OneBigIntegerProductAgreesWithTheProductByTerms) {
   EXPECT_GT(flat_mult_methods.kronecker, before.kronecker);
 }
 
+TEST_F(FlatMultTest, PackedProductsPastTheWidestTransform) {
+  // Few terms far apart with coefficients of about 440 limbs: slots of 871
+  // limbs, some 4.5 million limbs in all, whose packed integers (about a
+  // million words each) multiply in transformed pieces. Against the
+  // coefficient products one by one and the reference; the largest
+  // magnitudes of their length fill the slots, with mixed and equal signs.
+  std::mt19937_64 rng(test_seed() + 5);
+  RingScope scope(Ring::integers);
+  NodeBalance balance;
+  ScopedValue<std::int32_t> sparse_enough(flat_kronecker_ratio, 1 << 30);
+  const BigRef top = BigRef::pow2(28 * 440) - BigRef(1);
+  for (int round = 0; round < 2; ++round) {
+    RefPoly a(4), b(4);
+    for (std::int32_t i = 0; i < 4; ++i)
+      a.add_term({215 * i, i % 2, 0, 0}, round == 0 ? random_big_exact(rng, 440) : (i == 2 ? -top : top));
+    for (std::int32_t j = 0; j < 3; ++j)
+      b.add_term({320 * j, j, 0, 0}, round == 0 ? -random_big_exact(rng, 430) : top);
+    SCOPED_TRACE(round == 0 ? "random coefficients" : "largest coefficients");
+    const flat_mult_counts before = flat_mult_methods;
+    Poly n(a), m(b), packed, by_terms;
+    ASSERT_TRUE(flat_poly_mult(n, m, packed.cell(), nilpol));
+    ASSERT_EQ(flat_mult_methods.kronecker, before.kronecker + 1);
+    {
+      ScopedValue<std::int32_t> never(flat_kronecker_ratio, 0);
+      ASSERT_TRUE(flat_poly_mult(n, m, by_terms.cell(), nilpol));
+    }
+    ASSERT_EQ(dump_poly(packed), dump_poly(by_terms));
+    ASSERT_EQ(read_poly(packed), a * b);
+  }
+}
+
 TEST_F(FlatMultTest, ExactQuotientsByOneIntegerDivision) {
   RingScope scope(Ring::integers);
   NodeBalance balance;
