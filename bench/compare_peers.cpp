@@ -743,6 +743,14 @@ std::string str128(__int128 v) {
   return neg ? "-" + s : s;
 }
 
+// A decimal integer modulo 2^128, signed, as Tavrin's side sums in 128 bits.
+std::string wrap128(const std::string& dec) {
+  const bool neg = !dec.empty() && dec[0] == '-';
+  unsigned __int128 u = 0;
+  for (std::size_t i = neg ? 1 : 0; i < dec.size(); ++i) u = u * 10 + static_cast<unsigned>(dec[i] - '0');
+  return str128(static_cast<__int128>(neg ? 0 - u : u));
+}
+
 // Runs Singular on the product p * q (ring char ch), best of 7 in ms, and
 // its term count and coefficient sum; false when Singular is not there.
 bool singular_product(const std::string& p, const std::string& q, std::int64_t ch, double* ms,
@@ -919,6 +927,8 @@ void product_row(const char* name, const char* size, const std::function<poly()>
     if (prime != 0) {  // Singular prints residues in the symmetric range
       const long long v = std::atoll(ssum.c_str()) % prime;
       ssum = std::to_string(v < 0 ? v + prime : v);
+    } else {
+      ssum = wrap128(ssum);
     }
     report(name, size, t, "Singular", sms, sterms == count && ssum == mysum);
   }
@@ -959,13 +969,17 @@ void sparse_rows() {
           2147483629);
     }
   }
-  if (wanted("(1+x+y+z)^40")) {  // coefficients past 2^64: long-coefficient products
+  // Coefficients past 2^64: long-coefficient products. At k = 50 the packed
+  // product is past the widest transform.
+  for (const auto& [k, terms] : {std::pair{40, "12341 terms"}, std::pair{50, "23426 terms"}}) {
+    const std::string power = "(1+x+y+z)^" + std::to_string(k);
+    if (!wanted(power.c_str())) continue;
     product_row(
-        "(1+x+y+z)^40 squared over Z", "12341 terms", [] { return dense_power(40); },
-        [] { return dense_power(40); }, "(1+x+y+z)^40", "(1+x+y+z)^40",
-        [](int, const std::vector<Term>*& t, std::string* power) {
+        (power + " squared over Z").c_str(), terms, [k] { return dense_power(k); }, [k] { return dense_power(k); },
+        power, power,
+        [k](int, const std::vector<Term>*& t, std::string* exponent) {
           t = nullptr;
-          *power = "40";
+          *exponent = std::to_string(k);
         },
         0);
   }
