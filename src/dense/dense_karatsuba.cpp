@@ -4,16 +4,21 @@
 // A0 + A1 t^h and B0 + B1 t^h (the upper halves keep their own exponents):
 // P0 = A0 B0 goes straight into the result, L0 = (A0 + A1)(B0 + B1) and
 // A1 B1 are formed in the level's work arrays, and the middle product
-// (A0 + A1)(B0 + B1) - A0 B0 - A1 B1 is added in at t^h.
+// (A0 + A1)(B0 + B1) - A0 B0 - A1 B1 is added in at t^h. The work arrays
+// hold gcd_array_size entries; a longer product takes arrays of its own.
 #include <algorithm>
 #include <cstdint>
+#include <optional>
 #include <utility>
+#include <vector>
 
 #include "core/globals.h"
+#include "core/interrupts.h"
 #include "core/thresholds.h"
 #include "dense/dense_arrays.h"
 #include "dense/dense_impl.h"
 #include "dense/dense_mult.h"
+#include "dense/dense_transform_impl.h"
 
 namespace tavrin {
 
@@ -22,6 +27,31 @@ using dense_detail::karatsuba_steps;
 using dense_detail::WorkArrays;
 
 dense_detail::KaratsubaSteps dense_detail::karatsuba_steps;
+
+namespace {
+
+// z on [xa + ya, xb + yb] := x on [xa, xb] times y on [ya, yb] modulo the
+// prime modulus, for a product longer than the longest transform: pieces
+// of at most half its length, each pair by one transform, summed into z.
+void transform_pieces(const std::int32_t* x, const std::int32_t* y, std::int32_t* z, std::int32_t xa,
+                      std::int32_t xb, std::int32_t ya, std::int32_t yb) {
+  constexpr std::int32_t piece = std::int32_t{1} << (dense_detail::transform_max_lg - 1);
+  std::fill(z + xa + ya, z + xb + yb + 1, 0);
+  std::vector<std::int32_t> t(2 * static_cast<std::size_t>(piece) - 1);
+  for (std::int32_t i = xa; i <= xb; i += piece) {
+    const std::int32_t ni = std::min(piece, xb - i + 1);
+    for (std::int32_t j = ya; j <= yb; j += piece) {
+      check_interrupt();
+      const std::int32_t nj = std::min(piece, yb - j + 1);
+      dense_detail::ntt_product(x + i, ni, y + j, nj, t.data(), modulus);
+      std::int32_t* out = z + i + j;
+      for (std::int32_t k = 0; k < ni + nj - 1; ++k)
+        out[k] = dense_detail::add_residues(out[k], t[static_cast<std::size_t>(k)], modulus);
+    }
+  }
+}
+
+}  // namespace
 
 void fast_array_onevar_mult(const std::int32_t* x, const std::int32_t* y, std::int32_t* z,
                             std::int32_t xa, std::int32_t xb, std::int32_t ya, std::int32_t yb) {
@@ -40,7 +70,10 @@ void fast_array_onevar_mult(const std::int32_t* x, const std::int32_t* y, std::i
   }
   if (!finf && std::min(xb - xa, yb - ya) >= dense_ntt_span) {
     ++karatsuba_steps.transforms;
-    dense_detail::ntt_product(x + xa, xb - xa + 1, y + ya, yb - ya + 1, z + xa + ya, modulus);
+    if (dense_detail::transform_lg(std::int64_t{xb - xa} + (yb - ya) + 1) <= dense_detail::transform_max_lg)
+      dense_detail::ntt_product(x + xa, xb - xa + 1, y + ya, yb - ya + 1, z + xa + ya, modulus);
+    else
+      transform_pieces(x, y, z, xa, xb, ya, yb);
     return;
   }
   if (xb - xa < poly_cutoff || yb - ya < poly_cutoff) {
@@ -60,10 +93,21 @@ void fast_array_onevar_mult(const std::int32_t* x, const std::int32_t* y, std::i
     return;
   }
 
-  WorkArrays level(3);
-  std::int32_t* const L0 = level[0];
-  std::int32_t* const L1 = level[1];
-  std::int32_t* const L2 = level[2];
+  std::optional<WorkArrays> level;
+  std::vector<std::int32_t> own;
+  std::int32_t *L0 = nullptr, *L1 = nullptr, *L2 = nullptr;
+  if (xb + yb < gcd_array_size) {
+    level.emplace(3);
+    L0 = (*level)[0];
+    L1 = (*level)[1];
+    L2 = (*level)[2];
+  } else {
+    const auto n = static_cast<std::size_t>(xb + yb) + 1;
+    own.resize(3 * n);
+    L0 = own.data();
+    L1 = L0 + n;
+    L2 = L1 + n;
+  }
   std::int32_t deg = 0;
 
   if (l >= 2 * s) {

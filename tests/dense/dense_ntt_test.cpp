@@ -114,5 +114,50 @@ TEST(TransformProducts, OnlyFromTheThresholdAndNeverInCharacteristicTwo) {
   EXPECT_EQ(got, want);
 }
 
+TEST(TransformProducts, PastTheLongestTransformByPieces) {
+  // Products longer than the longest transform (2^21 coefficients) go
+  // through Karatsuba's halves until the pieces fit one. Random operands
+  // against their values at a few points, and every coefficient p - 1
+  // against the closed form (the coefficient of t^k is min(k, 2n - 2 - k)
+  // + 1 modulo p).
+  std::mt19937_64 rng(test_seed() + 2);
+  for (std::int32_t p : {65521, 2147483629}) {
+    SCOPED_TRACE("modulus " + std::to_string(p));
+    ModulusScope ring(p);
+    const RefField f(p);
+    const std::int32_t n = 1100000;
+    std::vector<std::int32_t> x(n), y(n), z(2 * static_cast<std::size_t>(n) - 1, -7);
+    for (auto* v : {&x, &y})
+      for (auto& c : *v) c = static_cast<std::int32_t>(rng() % static_cast<std::uint64_t>(p));
+    x.back() = y.back() = 1;
+    fast_array_onevar_mult(x.data(), y.data(), z.data(), 0, n - 1, 0, n - 1);
+    auto value = [&](const std::vector<std::int32_t>& v, std::int64_t r) {
+      std::int64_t s = 0;
+      for (auto it = v.rbegin(); it != v.rend(); ++it) s = f.add(f.mul(s, r), *it);
+      return s;
+    };
+    for (int k = 0; k < 3; ++k) {
+      const auto r = static_cast<std::int64_t>(rng() % static_cast<std::uint64_t>(p));
+      ASSERT_EQ(value(z, r), f.mul(value(x, r), value(y, r))) << "at " << r;
+    }
+    std::fill(x.begin(), x.end(), p - 1);
+    fast_array_onevar_mult(x.data(), x.data(), z.data(), 0, n - 1, 0, n - 1);
+    for (std::int64_t k = 0; k < 2 * std::int64_t{n} - 1; ++k)
+      ASSERT_EQ(z[static_cast<std::size_t>(k)], (std::min(k, 2 * std::int64_t{n} - 2 - k) + 1) % p) << k;
+  }
+}
+
+TEST(TransformProducts, LongOperandsInCharacteristicTwo) {
+  std::mt19937_64 rng(test_seed() + 3);
+  ModulusScope gf(256);
+  const RefField f(256);
+  const Coeffs a = operand(rng, 256, 13000), b = operand(rng, 256, 12900);
+  std::vector<std::int32_t> x(a.begin(), a.end()), y(b.begin(), b.end()), z(a.size() + b.size() - 1, -7);
+  fast_array_onevar_mult(x.data(), y.data(), z.data(), 0, 13000, 0, 12900);
+  Coeffs want = ref_mult(f, a, b);
+  want.resize(a.size() + b.size() - 1, 0);
+  EXPECT_EQ(Coeffs(z.begin(), z.end()), want);
+}
+
 }  // namespace
 }  // namespace tavrin::test
