@@ -12,6 +12,7 @@ std::int32_t dense_newton_degree = 600;
 std::int32_t dense_transform_length = 48;
 std::int32_t dense_modulus_degree = 40;
 std::int32_t dense_hgcd_degree = 160;
+std::int32_t extended_gcd_dense_degree = 32;
 std::int32_t onevar_hgcd_degree = 3000;
 std::int32_t residue_value_degree = 0;
 std::int32_t integer_value_degree = 8;

@@ -354,6 +354,44 @@ DensePoly dense_gcd(const DensePoly& a, const DensePoly& b, std::int32_t p) {
   return x;
 }
 
+void dense_xgcd(const DensePoly& a, const DensePoly& b, std::int32_t p, DensePoly* g, DensePoly* s,
+                DensePoly* t) {
+  // M (a, b) = (x, y) throughout.
+  DensePoly x = a, y = b, q;
+  Matrix2 M = Matrix2::identity();
+  auto divide = [&] {
+    divide_step(x, y, &q, p);
+    step(M, q, p);
+  };
+  auto reduce = [&](std::int32_t d) {
+    const Matrix2 H = half_gcd(x, y, d, p);
+    apply(H, x, y, p);
+    M = product(H, M, p);
+  };
+  if (x.size() == y.size()) divide();
+  while (dense_degree(x) > dense_hgcd_degree && !y.empty()) {
+    check_interrupt();
+    // As half_gcd_in_place, with the matrices kept.
+    const std::int32_t du = dense_degree(x);
+    const std::int32_t d = (du + 1) / 2;
+    if (dense_degree(y) > du - d) {
+      reduce(std::clamp((d + 1) / 2, 1, std::max(1, d - 1)));
+      const std::int32_t d2 = dense_degree(y) - du + d;
+      if (!y.empty() && d2 > 0) {
+        divide();
+        reduce(d2);
+      }
+    }
+    if (!y.empty()) divide();
+  }
+  while (!y.empty()) divide();
+  const auto inv = static_cast<std::int32_t>(inverse_modulo(static_cast<u64>(x.back()), static_cast<u32>(p)));
+  for (DensePoly* v : {&x, &M.m[0][0], &M.m[0][1]}) dense_scale(*v, inv, p);
+  *g = std::move(x);
+  *s = std::move(M.m[0][0]);
+  *t = std::move(M.m[0][1]);
+}
+
 // ---- Modulo a fixed polynomial ----------------------------------------------------------
 
 PolyModulus::PolyModulus(DensePoly f, std::int32_t p) : f_(std::move(f)), p_(p), n_(dense_degree(f_)) {

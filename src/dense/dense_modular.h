@@ -55,6 +55,13 @@ void dense_divrem(const DensePoly& a, const DensePoly& b, std::int32_t p, DenseP
 // dense_transform_length, dense_newton_degree
 DensePoly dense_gcd(const DensePoly& a, const DensePoly& b, std::int32_t p);
 
+// The monic GCD g of a and b with the cofactors s, t of s a + t b = g that
+// the Euclid loop's remainder sequence gives: deg a >= deg b, b non-zero.
+// The remainder steps by the half-GCD from dense_hgcd_degree on, their
+// matrices multiplied together. reads: as dense_gcd
+void dense_xgcd(const DensePoly& a, const DensePoly& b, std::int32_t p, DensePoly* g, DensePoly* s,
+                DensePoly* t);
+
 // The derivative (coefficients e a_e mod p, vanishing ones dropped).
 DensePoly dense_derivative(const DensePoly& a, std::int32_t p);
 

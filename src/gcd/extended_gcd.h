@@ -8,7 +8,10 @@
 // dividend by its remainder and its row by (its row) - q*(the divisor's
 // row), then the two exchange places, rows included. The last divisor and
 // its row are the answer. The cofactors are those of this sequence (they
-// are not unique): egcd(12, -18) gives 6 = (-1)*12 + (-1)*(-18).
+// are not unique): egcd(12, -18) gives 6 = (-1)*12 + (-1)*(-18). Over a
+// prime field the polynomials' cofactors are those of least degree, and
+// long ones take the same remainder sequence on residue vectors by the
+// half-GCD (dense_xgcd, from extended_gcd_dense_degree).
 #pragma once
 
 #include <cstdint>

@@ -9,6 +9,9 @@
 #include "core/errors.h"
 #include "core/globals.h"
 #include "core/mode_guard.h"
+#include "core/thresholds.h"
+#include "dense/dense_modular.h"
+#include "gcd/factor/factor_impl.h"
 #include "numbers/bigint.h"
 #include "numbers/bigint_divide.h"
 #include "numbers/bigint_multiply.h"
@@ -27,6 +30,9 @@ using detail::degree;
 using detail::is_bare_leaf;
 using detail::OwnedPoly;
 using detail::OwnedValue;
+using detail::poly_of_residues;
+using detail::residue_route_applies;
+using detail::residues_of;
 using detail::ScratchNumber;
 
 namespace {
@@ -105,6 +111,37 @@ void extended_number_gcd(imptr a, imptr b, imptr g, imptr s, imptr t) {
   if (neg_b) in_place_neg(t);
 }
 
+namespace {
+
+// The polynomial of the residues v, zero when v is empty.
+poly residue_poly(const DensePoly& v) {
+  if (!v.empty()) return poly_of_residues(v, 1);
+  poly z = nullptr;
+  poly_set(0, &z);
+  z->ncoef->lint = 0;
+  return z;
+}
+
+// The monic GCD gg with its cofactors ss, tt of the pair as ordered (a of
+// the larger degree), wrapped back in the h pads and handed out in the
+// caller's order.
+void finish(OwnedPoly& gg, OwnedPoly& ss, OwnedPoly& tt, std::int32_t h, bool exchanged, poly* g, poly* s,
+            poly* t) {
+  if (h > 0) {
+    for (poly* c : {&gg.p, &ss.p, &tt.p})
+      if (!is_bare_leaf(*c)) add_pad(c, h);
+  }
+  if (exchanged) std::swap(ss.p, tt.p);
+  free_poly(g);
+  *g = gg.release();
+  free_poly(s);
+  *s = ss.release();
+  free_poly(t);
+  *t = tt.release();
+}
+
+}  // namespace
+
 bool extended_poly_gcd(poly n, poly m, poly* g, poly* s, poly* t) {
   if (laurent && (anynegs(n) || anynegs(m))) {
     error(negative_exponent_argument_error, &token);
@@ -117,8 +154,8 @@ bool extended_poly_gcd(poly n, poly m, poly* g, poly* s, poly* t) {
   poly a = n;
   poly b = m;
   std::int32_t h = 0;
+  polypt level = polynames;  // the variable of the one-variable pair
   if (!is_bare_leaf(a) && !is_bare_leaf(b)) {
-    polypt level = polynames;
     if (!a->numb && !b->numb && a->exp == 0 && b->exp == 0) findHeight(&a, &b, &h, &level);
     if (degree(a) == 0 || degree(b) == 0 || !height_is_1(a) || !height_is_1(b)) {
       error(not_one_variable_error, &token);
@@ -151,6 +188,20 @@ bool extended_poly_gcd(poly n, poly m, poly* g, poly* s, poly* t) {
 
   const bool exchanged = degree(a) < degree(b);
   if (exchanged) std::swap(a, b);
+  // Long polynomials over a prime field: the same remainder sequence on
+  // residue vectors, by the half-GCD.
+  DensePoly ra, rb;
+  if (!is_bare_leaf(b) && degree(a) >= extended_gcd_dense_degree && residue_route_applies(level) &&
+      residues_of(a, 1, &ra) && residues_of(b, 1, &rb)) {
+    DensePoly rg, rs, rt;
+    dense_xgcd(ra, rb, modulus, &rg, &rs, &rt);
+    OwnedPoly gg, ss, tt;
+    gg.p = residue_poly(rg);
+    ss.p = residue_poly(rs);
+    tt.p = residue_poly(rt);
+    finish(gg, ss, tt, h, exchanged, g, s, t);
+    return true;
+  }
   // The pair (a, b) with rows (as, at) and (bs, bt); a_own and b_own hold
   // whichever of a and b is a remainder of ours.
   OwnedPoly a_own, b_own, as, at, bs, bt;
@@ -196,17 +247,7 @@ bool extended_poly_gcd(poly n, poly m, poly* g, poly* s, poly* t) {
     sub_mod_num_poly_mult(ss.p, inv);
     sub_mod_num_poly_mult(tt.p, inv);
   }
-  if (h > 0) {
-    for (poly* c : {&gg.p, &ss.p, &tt.p})
-      if (!is_bare_leaf(*c)) add_pad(c, h);
-  }
-  if (exchanged) std::swap(ss.p, tt.p);
-  free_poly(g);
-  *g = gg.release();
-  free_poly(s);
-  *s = ss.release();
-  free_poly(t);
-  *t = tt.release();
+  finish(gg, ss, tt, h, exchanged, g, s, t);
   return true;
 }
 

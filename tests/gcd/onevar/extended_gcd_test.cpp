@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <limits>
 #include <random>
 #include <string>
 #include <tuple>
@@ -15,6 +16,7 @@
 #include "core/errors.h"
 #include "core/globals.h"
 #include "core/mode_guard.h"
+#include "core/thresholds.h"
 #include "gcd/extended_gcd.h"
 #include "lang/variables.h"
 #include "numbers/freelists.h"
@@ -101,6 +103,49 @@ TEST(ExtendedGcd, PolynomialsSatisfyBezout) {
     EXPECT_EQ(poly_gcd(ref_mult(f, random_coeffs(rng, f, 4), m), m),
               std::make_tuple(ref_monic(f, m), Coeffs{}, inv));
     EXPECT_EQ(poly_gcd(m, {0}), std::make_tuple(ref_monic(f, m), inv, Coeffs{}));
+  }
+}
+
+TEST(ExtendedGcd, ResidueRouteGivesTheEuclidLoopsCofactors) {
+  // Long operands over prime fields take the half-GCD on residue vectors:
+  // the same g, s and t as the loop on term lists, on both sides of the
+  // route's degree and of the half-GCD's (equal degrees, a divisor, common
+  // factors of every size), and the cofactors of least degree, which makes
+  // them unique: deg s < deg b - deg g, deg t < deg a - deg g.
+  PolyVars vars{"t"};
+  std::mt19937_64 rng(test_seed() + 3);
+  ScopedValue<std::int32_t> hgcd(dense_hgcd_degree, 40);
+  for (const std::int32_t p : {2, 3, 65521, 2147483629}) {
+    ModulusScope scope(p);
+    const RefField f(p);
+    NodeBalance balance;
+    for (int it = 0; it < test_iterations(12); ++it) {
+      const auto dc = static_cast<std::int64_t>(rng() % 90);
+      const std::int64_t da = 1 + static_cast<std::int64_t>(rng() % 200);
+      std::int64_t db = it % 4 == 0 ? da : 1 + static_cast<std::int64_t>(rng() % 200);
+      const Coeffs c = random_coeffs(rng, f, dc);
+      const Coeffs a = ref_mult(f, random_coeffs(rng, f, da), c);
+      const Coeffs b = it % 5 == 4 ? c : ref_mult(f, random_coeffs(rng, f, db), c);
+      SCOPED_TRACE("modulus " + std::to_string(p) + ", degrees " + std::to_string(ref_degree(a)) + " and " +
+                   std::to_string(ref_degree(b)));
+      std::tuple<Coeffs, Coeffs, Coeffs> by_terms, by_residues;
+      {
+        ScopedValue<std::int32_t> never(extended_gcd_dense_degree, std::numeric_limits<std::int32_t>::max());
+        by_terms = poly_gcd(a, b);
+      }
+      {
+        ScopedValue<std::int32_t> always(extended_gcd_dense_degree, 1);
+        by_residues = poly_gcd(a, b);
+      }
+      ASSERT_EQ(by_residues, by_terms);
+      const auto& [g, s, t] = by_residues;
+      ASSERT_EQ(g, ref_monic_gcd(f, a, b));
+      ASSERT_EQ(ref_trimmed(ref_add(f, ref_mult(f, s, a), ref_mult(f, t, b))), g);
+      if (ref_degree(b) > ref_degree(g)) {
+        EXPECT_LT(ref_degree(s), ref_degree(b) - ref_degree(g));
+        EXPECT_LT(ref_degree(t), ref_degree(a) - ref_degree(g));
+      }
+    }
   }
 }
 
