@@ -8,6 +8,8 @@
 #include <utility>
 
 #include "core/globals.h"
+#include "dense/dense_arrays.h"
+#include "dense/dense_modular.h"
 #include "dense/dense_mult.h"
 #include "numbers/freelists.h"
 #include "poly/poly_add.h"
@@ -300,6 +302,27 @@ void fastest_standard(poly n, poly m, std::int32_t size1, std::int32_t size2, po
   }
 }
 
+namespace {
+
+// The product of two one-variable polynomials over a prime field, their
+// exponents non-negative and at least a quarter of them present, on residue
+// vectors by the transforms: for degrees past the arrays of
+// fastest_standard (fast_gcd_size), up to the longest transform.
+constexpr std::int64_t residue_product_length = std::int64_t{1} << 21;  // the longest transform
+
+poly residue_product(poly n, poly m) {
+  DensePoly a(static_cast<std::size_t>(n->exp) + 1), b(static_cast<std::size_t>(m->exp) + 1);
+  std::int32_t d = 0;
+  fill_poly1_array(n, a.data(), &d);
+  fill_poly1_array(m, b.data(), &d);
+  const DensePoly c = dense_mul(a, b, modulus);
+  poly r = nullptr;
+  array_to_poly(c.data(), dense_degree(c), &r);
+  return r;
+}
+
+}  // namespace
+
 void simplest_poly_mult(poly n, poly m, poly* p, std::int32_t size1, std::int32_t size2,
                         std::int32_t expon, std::int32_t exp2) {
   detail::OwnedPoly owned;
@@ -321,6 +344,11 @@ void simplest_poly_mult(poly n, poly m, poly* p, std::int32_t size1, std::int32_
     const bool list_split_ok = size1 >= 2 && size2 >= 2 && expon >= 0 && exp2 >= 0;
     if (size1 < fast_mult_cut || size2 < fast_mult_cut || !list_split_ok) {
       simplest_standard(n, m, a1, a2, &r);
+    } else if (modularmode && lintmode && mod_is_prime && !finf && !flotemode &&
+               std::int64_t{n->exp} + m->exp > fast_gcd_size && std::int64_t{n->exp} + m->exp < residue_product_length &&
+               4 * std::int64_t{a1} > n->exp && 4 * std::int64_t{a2} > m->exp) {
+      ++mult_routes.simplest_residues;
+      r = residue_product(n, m);
     } else if (modulus <= 2 || finf || flotemode ||
                std::int64_t{n->exp} + m->exp > fast_gcd_size) {
       ++mult_routes.simplest_karatsuba;

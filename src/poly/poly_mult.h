@@ -55,7 +55,9 @@ namespace tavrin {
 // exponents; size1 = 0 asks the routine to find all four. Short operands
 // (a count below fast_mult_cut) go to schoolbook rows; otherwise the dense
 // arrays when at least a quarter dense and within fast_gcd_size (never in
-// floating mode or characteristic 2), else Karatsuba on term lists.
+// floating mode or characteristic 2), past it over a prime field residue
+// vectors by transforms (up to 2^21 coefficients), else Karatsuba on term
+// lists.
 // n: kept; m: kept; *p: overwritten. reads: mode flags, modulus, finf,
 // fast_mult_cut, fast_gcd_size
 void simplest_poly_mult(poly n, poly m, poly* p, std::int32_t size1, std::int32_t size2,
@@ -85,6 +87,7 @@ struct mult_route_counts {
   long simplest_rows;       // simplest_standard
   long simplest_arrays;     // the dense one-variable arrays
   long simplest_karatsuba;  // Karatsuba on term lists inside simplest_poly_mult
+  long simplest_residues;   // residue vectors by transforms, past the arrays
   long flat;                // flat monomial arrays (poly_flat_mult.h)
 };
 extern mult_route_counts mult_routes;

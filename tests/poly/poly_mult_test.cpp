@@ -88,6 +88,7 @@ mult_route_counts route_delta(const mult_route_counts& before) {
           a.simplest_rows - before.simplest_rows,
           a.simplest_arrays - before.simplest_arrays,
           a.simplest_karatsuba - before.simplest_karatsuba,
+          a.simplest_residues - before.simplest_residues,
           a.flat - before.flat};
 }
 
@@ -198,6 +199,30 @@ TEST_F(PolyMultTest, OneVariableProductsModuloAPrimeAndInFloatingMode) {
   });
 }
 
+TEST_F(PolyMultTest, LongOneVariableProductsOnResidueVectors) {
+  // Past the arrays (fast_gcd_size, lowered here) over a prime field: the
+  // transforms on residue vectors, against the reference and the list
+  // split that GF(256) and floating mode keep.
+  PolyVars one{"x"};
+  std::mt19937_64 rng(test_seed() + 4);
+  ScopedValue<std::int32_t> cap(fast_gcd_size, 50);
+  for_each_ring({Ring::mod7, Ring::mod65521, Ring::mod_big, Ring::gf256}, [&](Ring ring) {
+    const mult_route_counts before = mult_routes;
+    for (int i = 0; i < test_iterations(10); ++i) {
+      const RefPoly a = for_ring(ring, dense_in(rng, 1, 0, 20 + static_cast<int>(rng() % 160), 0.85, 0, 1));
+      const RefPoly b = for_ring(ring, dense_in(rng, 1, 0, 20 + static_cast<int>(rng() % 160), 0.6, 0, 1));
+      SCOPED_TRACE(a.to_string({"x"}) + "  times  " + b.to_string({"x"}));
+      Poly n(a), m(b), r;
+      poly_mult(n, m, r.cell(), nilpol);
+      ASSERT_TRUE(valid_poly(r));
+      ASSERT_EQ(read_poly(r), ring_product(ring, a, b));
+    }
+    const mult_route_counts d = route_delta(before);
+    EXPECT_EQ(d.simplest_residues > 0, ring != Ring::gf256);
+    EXPECT_EQ(d.simplest_karatsuba > 0, ring == Ring::gf256);
+  });
+}
+
 // ---- Thresholds ---------------------------------------------------------------------------
 
 TEST_F(PolyMultTest, SparseOperandsTakeTheSchoolbookRouteWhateverTheirLength) {
@@ -239,9 +264,17 @@ TEST_F(PolyMultTest, OneVariableRoutesOnBothSidesOfTheirCutOffs) {
   const RefPoly a = for_ring(Ring::mod65521, dense_in(rng, 1, 0, 39, 1.0, 0, 1));
   const RefPoly b = for_ring(Ring::mod65521, dense_in(rng, 1, 0, 30, 1.0, 0, 1));
   {
-    // Degree sum above fast_gcd_size: the list split.
+    // Degree sum above fast_gcd_size: residue vectors over a prime field.
     ScopedValue<std::int32_t> cap(fast_gcd_size, 68);
-    EXPECT_EQ(route_of(a, b).simplest_karatsuba, 1);
+    const mult_route_counts d = route_of(a, b);
+    EXPECT_EQ(d.simplest_residues, 1);
+    EXPECT_EQ(d.simplest_karatsuba, 0);
+    // Less than a quarter of the exponents present: the list split.
+    RefPoly thin(1);
+    for (int k = 0; k < 12; ++k) thin = thin + RefPoly::variable(1, 0, 5 * k);
+    const mult_route_counts t = route_of(thin, thin);
+    EXPECT_EQ(t.simplest_residues, 0);
+    EXPECT_EQ(t.simplest_karatsuba, 1);
   }
   {
     ScopedValue<std::int32_t> cap(fast_gcd_size, 69);  // degree sum 69: not above
