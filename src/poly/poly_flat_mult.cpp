@@ -388,13 +388,18 @@ bool kronecker(const Flat& a, const Flat& b, const Packing& pk, const FlatScan& 
     if (3.3 * std::pow(words, 1.585) > products * (150.0 + limbs_a * limbs_b)) return false;
   }
   sl.L = static_cast<std::size_t>(slot);
+  // A square packs once and squares (one transform fewer).
+  const bool square = &a == &b;
   std::vector<word> wa, wb;
   int sign_a = 1, sign_b = 1;
   const std::int32_t na = sl.pack_words(a, wa, &sign_a);
-  const std::int32_t nb = sl.pack_words(b, wb, &sign_b);
-  if ((na == 1 && wa[0] == 0) || (nb == 1 && wb[0] == 0)) return false;
+  const std::int32_t nb = square ? na : sl.pack_words(b, wb, &sign_b);
+  if (square) sign_b = sign_a;
+  if ((na == 1 && wa[0] == 0) || (!square && nb == 1 && wb[0] == 0)) return false;
   std::vector<word> wr(static_cast<std::size_t>(na + nb), 0);
-  if (na >= nb)
+  if (square)
+    detail::wsqr(wr.data(), wa.data(), na);
+  else if (na >= nb)
     detail::wmul(wr.data(), wa.data(), na, wb.data(), nb);
   else
     detail::wmul(wr.data(), wb.data(), nb, wa.data(), na);

@@ -320,6 +320,11 @@ TEST_F(FlatMultTest, PackedProductsPastTheWidestTransform) {
     }
     ASSERT_EQ(dump_poly(packed), dump_poly(by_terms));
     ASSERT_EQ(read_poly(packed), a * b);
+    // The square packs once and squares.
+    Poly sq;
+    ASSERT_TRUE(flat_poly_mult(n, n, sq.cell(), nilpol));
+    ASSERT_EQ(flat_mult_methods.kronecker, before.kronecker + 2);
+    ASSERT_EQ(read_poly(sq), a * a);
   }
 }
 
