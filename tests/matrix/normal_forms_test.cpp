@@ -935,35 +935,23 @@ TEST_F(NormalForms, HadamardBitsFromTheEntriesLengths) {
       EXPECT_LE(static_cast<double>(det.bit_length()) - 1.0, hd + 1e-9) << "side " << n;
     }
   }
-  // Wide matrices past the small sizes kept on the stack (64 columns, 256
-  // entries), one entry a column: each column's norm is log2(|v| + 1) and
-  // only the `rows` largest count.
-  for (int round = 0; round < 6; ++round) {
-    const std::size_t rows = 2 + rng() % 9, cols = 60 + rng() % 20;
+  // Past the small sizes kept on the stack (64 columns, 256 entries). Wide
+  // matrices with one entry a column: a column's norm is log2(|v| + 1).
+  // Full columns of entries +-v (more entries than the stack holds): its
+  // norm is log2(v + 1) + log2(rows) / 2. Only the min(rows, cols) largest
+  // norms count, so their order matters.
+  for (int round = 0; round < 10; ++round) {
+    const bool full = round >= 6;
+    const std::size_t rows = full ? 17 + rng() % 8 : 2 + rng() % 9;
+    const std::size_t cols = full ? 16 + rng() % 10 : 60 + rng() % 20;
     M a = zeros(rows, cols);
     std::vector<double> norms;
     for (std::size_t c = 0; c < cols; ++c) {
       const std::int64_t v = 1 + static_cast<std::int64_t>(rng() % (std::uint64_t{1} << (1 + rng() % 27)));
-      a[rng() % rows][c] = BigRef(rng() % 2 == 0 ? v : -v);
-      norms.push_back(std::max(std::log2(static_cast<double>(v) + 1.0), 1.0));
-    }
-    std::sort(norms.rbegin(), norms.rend());
-    const double want = std::accumulate(norms.begin(), norms.begin() + static_cast<std::ptrdiff_t>(rows), 0.0);
-    for (bool sparse : {false, true}) {
-      Array x(a, sparse);
-      EXPECT_NEAR(form_routes::hadamard_bits(&x.q, x.rows, x.cols), want, 1e-9 * want) << rows << "x" << cols;
-    }
-  }
-  // More non-zero entries than the stack holds (256): every entry of column
-  // c is +-v_c, so its norm is log2(v_c + 1) + log2(rows) / 2.
-  for (int round = 0; round < 4; ++round) {
-    const std::size_t rows = 17 + rng() % 8, cols = 16 + rng() % 10;
-    M a = zeros(rows, cols);
-    std::vector<double> norms;
-    for (std::size_t c = 0; c < cols; ++c) {
-      const std::int64_t v = 1 + static_cast<std::int64_t>(rng() % (std::uint64_t{1} << (1 + rng() % 27)));
-      for (std::size_t r = 0; r < rows; ++r) a[r][c] = BigRef(rng() % 2 == 0 ? v : -v);
-      norms.push_back(std::max(std::log2(static_cast<double>(v) + 1.0) + 0.5 * std::log2(static_cast<double>(rows)), 1.0));
+      for (std::size_t r = 0; r < rows; ++r)
+        if (full || r == c % rows) a[r][c] = BigRef(rng() % 2 == 0 ? v : -v);
+      const double spread = full ? 0.5 * std::log2(static_cast<double>(rows)) : 0.0;
+      norms.push_back(std::max(std::log2(static_cast<double>(v) + 1.0) + spread, 1.0));
     }
     std::sort(norms.rbegin(), norms.rend());
     const auto counted = static_cast<std::ptrdiff_t>(std::min(rows, cols));
