@@ -322,17 +322,43 @@ Matrix2 half_gcd(const DensePoly& u, const DensePoly& v, std::int32_t d, std::in
   return product(half_gcd(u1, v1, d2, p), M1, p);
 }
 
-// (u, v) := the pair of consecutive remainders about half way down.
-void half_gcd_in_place(DensePoly& u, DensePoly& v, std::int32_t p) {
+// One division step, (u, v) := (v, u mod v); M, when given, := its matrix
+// times M.
+void divide_kept(DensePoly& u, DensePoly& v, std::int32_t p, Matrix2* M) {
+  DensePoly q;
+  divide_step(u, v, M != nullptr ? &q : nullptr, p);
+  if (M != nullptr) step(*M, q, p);
+}
+
+// (u, v) := H (u, v), and M := H M when M is given.
+void apply_kept(const Matrix2& H, DensePoly& u, DensePoly& v, std::int32_t p, Matrix2* M) {
+  apply(H, u, v, p);
+  if (M != nullptr) *M = product(H, *M, p);
+}
+
+// (u, v) := the pair of consecutive remainders about half way down; M as
+// above.
+void half_gcd_in_place(DensePoly& u, DensePoly& v, std::int32_t p, Matrix2* M) {
   const std::int32_t d = (dense_degree(u) + 1) / 2;
   if (v.empty() || dense_degree(v) <= dense_degree(u) - d) return;
   const std::int32_t du = dense_degree(u);
   const std::int32_t d1 = std::clamp((d + 1) / 2, 1, std::max(1, d - 1));
-  apply(half_gcd(u, v, d1, p), u, v, p);
+  apply_kept(half_gcd(u, v, d1, p), u, v, p, M);
   const std::int32_t d2 = dense_degree(v) - du + d;
   if (v.empty() || d2 <= 0) return;
-  divide_step(u, v, nullptr, p);
-  apply(half_gcd(u, v, d2, p), u, v, p);
+  divide_kept(u, v, p, M);
+  apply_kept(half_gcd(u, v, d2, p), u, v, p, M);
+}
+
+// The remainder steps from (x, y), deg x >= deg y, down to degree
+// dense_hgcd_degree by halves; M as above.
+void reduce_by_halves(DensePoly& x, DensePoly& y, std::int32_t p, Matrix2* M) {
+  if (!y.empty() && x.size() == y.size()) divide_kept(x, y, p, M);
+  while (dense_degree(x) > dense_hgcd_degree && !y.empty()) {
+    check_interrupt();
+    half_gcd_in_place(x, y, p, M);
+    if (!y.empty()) divide_kept(x, y, p, M);
+  }
 }
 
 }  // namespace
@@ -340,12 +366,7 @@ void half_gcd_in_place(DensePoly& u, DensePoly& v, std::int32_t p) {
 DensePoly dense_gcd(const DensePoly& a, const DensePoly& b, std::int32_t p) {
   DensePoly x = a, y = b;
   if (x.size() < y.size()) std::swap(x, y);
-  if (!y.empty() && x.size() == y.size()) divide_step(x, y, nullptr, p);
-  while (dense_degree(x) > dense_hgcd_degree && !y.empty()) {
-    check_interrupt();
-    half_gcd_in_place(x, y, p);
-    if (!y.empty()) divide_step(x, y, nullptr, p);
-  }
+  reduce_by_halves(x, y, p, nullptr);
   while (!y.empty()) {
     eliminate_in_place(x, y, p, nullptr);
     std::swap(x, y);
@@ -357,34 +378,10 @@ DensePoly dense_gcd(const DensePoly& a, const DensePoly& b, std::int32_t p) {
 void dense_xgcd(const DensePoly& a, const DensePoly& b, std::int32_t p, DensePoly* g, DensePoly* s,
                 DensePoly* t) {
   // M (a, b) = (x, y) throughout.
-  DensePoly x = a, y = b, q;
+  DensePoly x = a, y = b;
   Matrix2 M = Matrix2::identity();
-  auto divide = [&] {
-    divide_step(x, y, &q, p);
-    step(M, q, p);
-  };
-  auto reduce = [&](std::int32_t d) {
-    const Matrix2 H = half_gcd(x, y, d, p);
-    apply(H, x, y, p);
-    M = product(H, M, p);
-  };
-  if (x.size() == y.size()) divide();
-  while (dense_degree(x) > dense_hgcd_degree && !y.empty()) {
-    check_interrupt();
-    // As half_gcd_in_place, with the matrices kept.
-    const std::int32_t du = dense_degree(x);
-    const std::int32_t d = (du + 1) / 2;
-    if (dense_degree(y) > du - d) {
-      reduce(std::clamp((d + 1) / 2, 1, std::max(1, d - 1)));
-      const std::int32_t d2 = dense_degree(y) - du + d;
-      if (!y.empty() && d2 > 0) {
-        divide();
-        reduce(d2);
-      }
-    }
-    if (!y.empty()) divide();
-  }
-  while (!y.empty()) divide();
+  reduce_by_halves(x, y, p, &M);
+  while (!y.empty()) divide_kept(x, y, p, &M);
   const auto inv = static_cast<std::int32_t>(inverse_modulo(static_cast<u64>(x.back()), static_cast<u32>(p)));
   for (DensePoly* v : {&x, &M.m[0][0], &M.m[0][1]}) dense_scale(*v, inv, p);
   *g = std::move(x);
