@@ -79,37 +79,57 @@ struct OwnedSparse {
 }  // namespace
 
 FloatPolyMatrix::FloatPolyMatrix(workptr ar, sparseptr* spar, std::int32_t m)
-    : m_(m),
-      nv_(std::max<std::int32_t>(number_polys, 1)),
-      sparse_(spar != nullptr && *spar != nullptr),
-      e_(static_cast<std::size_t>(m) * static_cast<std::size_t>(m)) {
-  const auto read = [&](quoly q, Terms& t) {
-    if (q == nullptr) return;
-    polynomial_ = polynomial_ || !q->numb;
-    readable_ = readable_ && read_terms(q, nv_, t);
+    : m_(m), nv_(std::max<std::int32_t>(number_polys, 1)), sparse_(spar != nullptr && *spar != nullptr) {
+  const auto each = [&](auto&& visit) {  // the entries row by row, under the key r*m + c
+    if (sparse_) {
+      for (std::int32_t r = 1; r <= m; ++r)
+        for (colm_ptr e = *sparse_row(*spar, r); e != nullptr; e = e->next)
+          visit(e->val, std::int64_t{r - 1} * m + (e->coord - 1));
+      return;
+    }
+    for (std::int32_t r = 0; r < m; ++r)
+      for (std::int32_t c = 0; c < m; ++c) visit(ar->stash[std::int64_t{c} * m + r], std::int64_t{r} * m + c);
   };
-  if (sparse_) {
-    for (std::int32_t r = 1; r <= m; ++r)
-      for (colm_ptr e = *sparse_row(*spar, r); e != nullptr; e = e->next)
-        read(e->val, e_[static_cast<std::size_t>(r - 1) * m + static_cast<std::size_t>(e->coord - 1)]);
+  each([&](quoly q, std::int64_t) { polynomial_ = polynomial_ || (q != nullptr && !q->numb); });
+  each([&](quoly q, std::int64_t at) {
+    if (q == nullptr) return;
+    if (!polynomial_) {
+      if (q->ncoef->flote != 0) numbers_.push_back({at, q->ncoef->flote});
+      return;
+    }
+    Terms t;
+    readable_ = readable_ && read_terms(q, nv_, t);
+    if (!t.c.empty()) e_.push_back({at, std::move(t)});
+  });
+}
+
+template <class Visit>
+void FloatPolyMatrix::for_each_entry(Visit&& visit) const {
+  if (polynomial_) {
+    for (const Entry& x : e_) visit(x.at, x.t);
     return;
   }
-  for (std::int32_t c = 0; c < m; ++c)
-    for (std::int32_t r = 0; r < m; ++r)
-      read(ar->stash[std::int64_t{c} * m + r], e_[static_cast<std::size_t>(r) * m + c]);
+  Terms t;
+  t.e.assign(static_cast<std::size_t>(nv_), 0);
+  t.c.assign(1, 0);
+  for (const NumberEntry& x : numbers_) {
+    t.c[0] = x.value;
+    visit(x.at, t);
+  }
 }
 
 std::int16_t FloatPolyMatrix::depth() const {
   std::int32_t best = constant_depth;
-  for (const Terms& t : e_)
-    for (std::size_t k = 0; k < t.e.size(); ++k)
-      if (t.e[k] != 0) best = std::min(best, static_cast<std::int32_t>(k % static_cast<std::size_t>(nv_)) + 1);
+  for (const Entry& x : e_)
+    for (std::size_t k = 0; k < x.t.e.size(); ++k)
+      if (x.t.e[k] != 0) best = std::min(best, static_cast<std::int32_t>(k % static_cast<std::size_t>(nv_)) + 1);
   return static_cast<std::int16_t>(best);
 }
 
 long double FloatPolyMatrix::det_at(const std::vector<long double>& x) const {
-  std::vector<long double> a(e_.size());
-  for (std::size_t k = 0; k < e_.size(); ++k) a[k] = value_at(e_[k], x);
+  std::vector<long double> a(static_cast<std::size_t>(m_) * static_cast<std::size_t>(m_), 0);
+  for (const Entry& y : e_) a[static_cast<std::size_t>(y.at)] = value_at(y.t, x);
+  for (const NumberEntry& y : numbers_) a[static_cast<std::size_t>(y.at)] = y.value;
   return fl_pivoted_det(a, m_);
 }
 
@@ -126,8 +146,41 @@ bool FloatPolyMatrix::agrees(quoly d) const {
   return true;
 }
 
-void FloatPolyMatrix::exact_entry(std::size_t k, quolyptr cell) const {
-  const Terms& t = e_[k];
+bool FloatPolyMatrix::number_det_agrees(quoly d, const char** why) const {
+  *why = "is not a number";
+  if (d == nullptr || !d->numb) return false;
+  const long double got = d->ncoef->flote;
+  // log2 of Hadamard's bound, the product of the rows' lengths (each row
+  // scaled by its largest entry, so nothing overflows).
+  long double log_bound = 0;
+  std::int64_t rows_present = 0;
+  for (std::size_t k = 0, row_end = 0; k < numbers_.size(); k = row_end) {
+    const std::int64_t r = numbers_[k].at / m_;
+    long double largest = 0, sum = 0;
+    for (row_end = k; row_end < numbers_.size() && numbers_[row_end].at / m_ == r; ++row_end)
+      largest = std::max(largest, std::fabs(numbers_[row_end].value));
+    for (std::size_t q = k; q < row_end; ++q) {
+      const long double s = numbers_[q].value / largest;
+      sum += s * s;
+    }
+    log_bound += std::log2(largest) + 0.5L * std::log2(sum);
+    ++rows_present;
+  }
+  if (rows_present < m_) {  // a zero row: the determinant is 0
+    *why = "is not zero for a zero row";
+    return got == 0;
+  }
+  *why = "exceeds Hadamard's bound";
+  if (!std::isfinite(got)) return false;
+  if (got != 0 && std::log2(std::fabs(got)) > log_bound + 1e-9L * (1 + std::fabs(log_bound))) return false;
+  if (m_ > fl_second_opinion_side) return true;
+  *why = "disagrees with a second elimination";
+  const long double second = det_at({});
+  if (!std::isfinite(second)) return true;  // out of the long doubles' range: no judge
+  return std::fabs(got - second) <= fl_check_tolerance * std::max(std::fabs(got), std::fabs(second));
+}
+
+void FloatPolyMatrix::exact_entry(const Terms& t, quolyptr cell) const {
   *cell = nullptr;
   if (t.c.empty()) {
     quoly_set(0, cell);
@@ -152,24 +205,26 @@ void FloatPolyMatrix::exact_determinant(quolyptr n) const {
   ScopedValue<bool> exact(integerflag, false), quiet(verbose, false);
   detail::OwnedValue det;
   quoly_set(1, det.cell());
-  const auto m = static_cast<std::size_t>(m_);
   if (sparse_) {
     OwnedSparse a(m_);
     sparse_init(&a.s, m_);
-    for (std::size_t r = 0; r < m; ++r) {
-      colm_ptrptr link = sparse_row(a.s, static_cast<std::int32_t>(r) + 1);
-      for (std::size_t c = 0; c < m; ++c) {
-        if (e_[r * m + c].c.empty()) continue;
-        colm_ptr e = nullptr;
-        newcolm(&e);
-        e->coord = static_cast<std::int32_t>(c) + 1;
-        e->next = nullptr;
-        e->val = nullptr;
-        *link = e;
-        link = &e->next;
-        exact_entry(r * m + c, &e->val);
+    std::int32_t row = 0;
+    colm_ptrptr link = nullptr;
+    for_each_entry([&](std::int64_t at, const Terms& t) {
+      const auto r = static_cast<std::int32_t>(at / m_);
+      if (link == nullptr || r != row) {
+        row = r;
+        link = sparse_row(a.s, r + 1);
       }
-    }
+      colm_ptr e = nullptr;
+      newcolm(&e);
+      e->coord = static_cast<std::int32_t>(at % m_) + 1;
+      e->next = nullptr;
+      e->val = nullptr;
+      *link = e;
+      link = &e->next;
+      exact_entry(t, &e->val);
+    });
     mat_invert(nullptr, nullptr, m_, det.cell(), &a.s, nullptr, -1, -1, -1, 0,
                {.ar_free = true, .oar_free = true, .equal = true});
   } else {
@@ -184,11 +239,15 @@ void FloatPolyMatrix::exact_determinant(quolyptr n) const {
         for (std::int64_t k = 0; k < count; ++k) free_quoly(&w->stash[k]);
       }
     } owned{w, 0};
-    for (std::size_t c = 0; c < m; ++c)
-      for (std::size_t r = 0; r < m; ++r) {
-        ++owned.count;
-        exact_entry(r * m + c, &w->stash[owned.count - 1]);
-      }
+    // The entries are kept row by row; the cells go column by column.
+    const std::int64_t cells = std::int64_t{m_} * m_;
+    for (std::int64_t k = 0; k < cells; ++k) w->stash[k] = nullptr;
+    owned.count = cells;
+    for_each_entry([&](std::int64_t at, const Terms& t) {
+      exact_entry(t, &w->stash[(at % m_) * m_ + at / m_]);
+    });
+    for (std::int64_t k = 0; k < cells; ++k)
+      if (w->stash[k] == nullptr) quoly_set(0, &w->stash[k]);
     mat_invert(w, w, m_, det.cell(), nullptr, nullptr, -1, -1, -1, 0,
                {.ar_free = true, .oar_free = true, .equal = true});
   }
@@ -233,6 +292,10 @@ void fl_checked_determinant(workptr ar, sparseptr* spar, std::int32_t m, quolypt
   const FloatPolyMatrix snapshot(ar, spar, m);
   if (!snapshot.polynomial()) {
     route();
+    const char* why = nullptr;
+    if (!snapshot.readable() || snapshot.number_det_agrees(*n, &why)) return;
+    if (verbose) std::printf("\n%*sFloating determinant %s; taken exactly.\n", 3 * dumpitt_level, "", why);
+    snapshot.exact_determinant(n);
     return;
   }
   // With two variables or more the elimination's floating quotients and

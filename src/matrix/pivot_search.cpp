@@ -2,9 +2,12 @@
 #include "core/error_codes.h"
 #include "matrix/pivot_search.h"
 
+#include <algorithm>
+#include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <vector>
 
 #include "arrays/sparse_store.h"
 #include "core/errors.h"
@@ -216,10 +219,81 @@ bool scan_rows(sparseptr sp, std::int32_t rows, std::int32_t i, bool leave_early
 
 }  // namespace
 
+namespace {
+
+// Floating mode: a number pivot small beside the rest of its column makes
+// multipliers as large as their ratio, and the rounding errors of the rows
+// it updates then swamp the result (a pivot 1 over a 10^20 gave a
+// determinant of the wrong sign, far past Hadamard's bound). So a number
+// pivot is taken only within fl_pivot_threshold of the largest number of its
+// column (threshold partial pivoting: no multiplier above 10); among those
+// the least fill (Markowitz count: the other entries of its row times those
+// of its column), then the larger magnitude, then the first met. Only
+// numbers take part: the choice among polynomials is the exact rule's.
+// False when the active rows hold no number (*j untouched), or when an empty
+// active row ended the search early (*j = -1 then).
+constexpr long double fl_pivot_threshold = 0.1L;
+
+bool fl_number_pivot(sparseptr sp, std::int32_t rows, std::int32_t i, bool leave_early,
+                     std::int32_t* j, std::int32_t* k) {
+  std::vector<long double> colmax;
+  std::vector<std::int32_t> colcount;
+  bool any_number = false;
+  {
+    RowWalk walk(sp, i);
+    for (std::int32_t r = i; r <= rows; ++r, walk.next()) {
+      colm_ptr e = first_active(walk.first(), i);
+      if (e == nullptr) {
+        if (!leave_early) continue;
+        *j = -1;
+        return true;
+      }
+      for (; e != nullptr; e = e->next) {
+        const auto c = static_cast<std::size_t>(e->coord);
+        if (c >= colmax.size()) {
+          colmax.resize(c + 1, 0);
+          colcount.resize(c + 1, 0);
+        }
+        ++colcount[c];
+        if (!e->val->numb || stored_zero(e->val)) continue;
+        any_number = true;
+        colmax[c] = std::max(colmax[c], std::fabs(e->val->ncoef->flote));
+      }
+    }
+  }
+  if (!any_number) return false;
+  bool found = false;
+  std::int64_t best_cost = 0;
+  long double best_size = 0;
+  RowWalk walk(sp, i);
+  for (std::int32_t r = i; r <= rows; ++r, walk.next()) {
+    colm_ptr first = first_active(walk.first(), i);
+    std::int64_t row_entries = 0;
+    for (colm_ptr e = first; e != nullptr; e = e->next) ++row_entries;
+    for (colm_ptr e = first; e != nullptr; e = e->next) {
+      if (!e->val->numb || stored_zero(e->val)) continue;
+      const auto c = static_cast<std::size_t>(e->coord);
+      const long double size = std::fabs(e->val->ncoef->flote);
+      if (size < fl_pivot_threshold * colmax[c]) continue;
+      const std::int64_t cost = (row_entries - 1) * std::int64_t{colcount[c] - 1};
+      if (found && (cost > best_cost || (cost == best_cost && size <= best_size))) continue;
+      found = true;
+      best_cost = cost;
+      best_size = size;
+      *j = r;
+      *k = e->coord;
+    }
+  }
+  return true;
+}
+
+}  // namespace
+
 void sparse_findbest(bool leave_early, sparseptr sp, std::int32_t rows, std::int32_t i,
                      std::int32_t* j, std::int32_t* k) {
   CountResult cr;
   if (counting_step(&sp, rows, i, j, k, cr)) return;
+  if (flotemode && fl_number_pivot(sp, rows, i, leave_early, j, k)) return;
   Candidate best_number, best_other;
   auto visit = [&](std::int32_t r, colm_ptr e, const RowCounts& rc) {
     quoly v = e->val;
@@ -383,12 +457,24 @@ void sparse_colfindbest(sparseptr sp, std::int32_t rows, std::int32_t i, std::in
                         std::int32_t* j) {
   Candidate best_number, best_other;
   const bool want_tail = pseudet_heur >= 1;
+  // Floating mode: the number of largest magnitude (partial pivoting; a
+  // small pivot would scale the column's rounding errors up).
+  long double largest = -1;
   auto judge = [&](std::int32_t r, colm_ptr e) {
     quoly v = e->val;
     const std::int32_t t = want_tail ? tail_count(e) : 0;
     if (v->numb) {
       if (sparse_val_iszero(v)) {
         tavrin_error("p = 0 in sparse_colfindbest", false);
+        return false;
+      }
+      if (flotemode) {
+        const long double size = std::fabs(v->ncoef->flote);
+        if (size > largest) {
+          largest = size;
+          best_number.found = true;
+          best_number.row = r;
+        }
         return false;
       }
       if (t < 3 && is_unit(v)) return true;
