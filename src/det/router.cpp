@@ -17,6 +17,7 @@
 #include "det/dense_gauss.h"
 #include "det/int_determ.h"
 #include "det/lagrange.h"
+#include "gcd/pth_root.h"
 #include "arrays/sparse_store.h"
 #include "matrix/leverrier.h"
 #include "numbers/freelists.h"
@@ -493,15 +494,39 @@ void mat_invert(workptr ar, workptr outar, std::int32_t m, quolyptr n, sparseptr
   if (sparse && !how.invert && m > 0 && std::abs(the_power) > 1) take_determinant_power(n, the_power);
 }
 
+namespace {
+
+// The characteristic of a modular ground field (2 in the fields of 256 and
+// 65536 elements); 0 in every other ring.
+std::int32_t field_characteristic() {
+  if (flotemode || !modularmode || !mod_is_prime) return 0;
+  return finf ? 2 : modulus;
+}
+
+// Whether a root of order k, prime to the characteristic, is unique enough
+// to be taken in the modular field: odd k prime to q - 1 (q = modulus, the
+// field's size), or a power of two k with q = 3 mod 4 (up to sign).
+bool root_order_usable(std::int64_t k) {
+  if (k == 1) return true;
+  if (k % 2 == 0) return (k & (k - 1)) == 0 && modulus % 4 == 3;
+  return std::gcd(k, std::int64_t{modulus} - 1) == 1;
+}
+
+}  // namespace
+
+std::int64_t power_prime_to_characteristic(std::int32_t the_power) {
+  std::int64_t k = std::abs(std::int64_t{the_power});
+  const std::int32_t c = field_characteristic();
+  if (c > 1)
+    while (k > 0 && k % c == 0) k /= c;
+  return k;
+}
+
 std::int32_t determinant_root(std::int32_t the_power) {
   if (the_power < 2 || flotemode) return 1;
   if (!lintmode) return the_power;
-  if (!modularmode || !mod_is_prime || finf || modulus % 2 == 0) return 1;
-  if (the_power % 2 == 0)
-    return (the_power & (the_power - 1)) == 0 && modulus % 4 == 3 ? the_power : 1;
-  return the_power % modulus != 0 && std::gcd(std::int64_t{the_power}, std::int64_t{modulus} - 1) == 1
-             ? the_power
-             : 1;
+  if (field_characteristic() == 0) return 1;
+  return root_order_usable(power_prime_to_characteristic(the_power)) ? the_power : 1;
 }
 
 namespace {
@@ -527,22 +552,85 @@ bool replace_by_root(quolyptr n, std::int32_t root) {
   return true;
 }
 
-}  // namespace
+// Whether the polynomial in *cell, whose top list lies at depth (level pt),
+// is a p-th power, p the characteristic: every exponent of a variable above
+// the field levels a multiple of p (numbers and field elements all are p-th
+// powers). With take, *cell := its p-th root: those exponents divided by p,
+// the numbers and the field elements replaced by their roots.
+bool pth_power(poly* cell, std::int32_t depth, polypt pt, std::int32_t p, bool take) {
+  if (field_depth > 0 && depth >= field_depth && pt != nullptr) {
+    if (take) pth_root(cell, pt);
+    return true;
+  }
+  for (poly* link = cell; *link != nullptr; link = &(*link)->next) {
+    poly t = *link;
+    if (t->numb) {
+      if (take) pth_root(link, pt);  // the constant leaf ends the list
+      continue;
+    }
+    if (t->exp % p != 0 || !pth_power(&t->pcoef, depth + 1, pt == nullptr ? nullptr : pt->next, p, take))
+      return false;
+    if (take) t->exp /= p;
+  }
+  return true;
+}
 
-void take_determinant_root(quolyptr n, std::int32_t root) {
-  if (replace_by_root(n, root)) return;
+// *n := its p-th root, p the characteristic, when it has one (true); else
+// *n is left as it was (false).
+bool replace_by_pth_root(quolyptr n, std::int32_t p) {
+  quoly q = *n;
+  if (q->numb) {
+    OwnedPoly leaf;
+    quoly_to_poly(q, leaf.cell());
+    pth_power(leaf.cell(), 1, polynames, p, true);
+    p_q_assign(leaf.get(), n);
+    return true;
+  }
+  if (!pth_power(&q->numer, 1, polynames, p, false) ||
+      (q->denom != nullptr && !pth_power(&q->denom, 1, polynames, p, false)))
+    return false;
+  pth_power(&q->numer, 1, polynames, p, true);
+  if (q->denom != nullptr) pth_power(&q->denom, 1, polynames, p, true);
+  if (q->denom == nullptr && bare_leaf(q->numer)) polynum_to_quoly(n);
+  return true;
+}
+
+// *n := its root of order k (prime to the characteristic); for an even k,
+// of minus *n when *n itself has none. false: *n left as it was.
+bool replace_by_root_up_to_sign(quolyptr n, std::int32_t k) {
+  if (replace_by_root(n, k)) return true;
   // An even power determines its root only up to sign: a determinant that
   // is minus such a power (-1 is no square over the integers, nor modulo a
   // prime q = 3 mod 4) has the root of its negative.
-  if (root % 2 == 0) {
-    detail::OwnedValue negated;
-    quoly_makeneg(*n, negated.cell());
-    if (replace_by_root(negated.cell(), root)) {
-      std::swap(*n, negated.q);
-      return;
-    }
+  if (k % 2 != 0) return false;
+  detail::OwnedValue negated;
+  quoly_makeneg(*n, negated.cell());
+  if (!replace_by_root(negated.cell(), k)) return false;
+  std::swap(*n, negated.q);
+  return true;
+}
+
+}  // namespace
+
+void take_determinant_root(quolyptr n, std::int32_t root) {
+  // In characteristic p the root of order p^e k (k prime to p) is e p-th
+  // roots, which the term-by-term root cannot take (its divisor p lc^(p-1)
+  // vanishes), and one of order k; both on a copy, so that a value that is
+  // no such power stays whole.
+  const std::int32_t p = field_characteristic();
+  std::int32_t k = root, e = 0;
+  if (p > 1)
+    for (; k % p == 0; k /= p) ++e;
+  detail::OwnedValue w;
+  quoly_assign(*n, w.cell());
+  bool found = true;
+  for (std::int32_t i = 0; i < e && found; ++i) found = replace_by_pth_root(w.cell(), p);
+  if (found && k > 1) found = replace_by_root_up_to_sign(w.cell(), k);
+  if (!found) {
+    error(not_a_power_error, &token);
+    return;
   }
-  error(not_a_power_error, &token);
+  std::swap(*n, w.q);
 }
 
 namespace {
@@ -609,12 +697,11 @@ void check_det_power(std::int32_t the_power) {
     warning(power_outside_integers_warning, &blank);
     return;
   }
-  if (p % 2 == 0) {
-    const bool power_of_two = (p & (p - 1)) == 0;
-    if (!(modulus % 4 == 3 && power_of_two)) warning(even_power_warning, &blank);
-  } else if (std::gcd(p, std::int64_t{modulus} - 1) != 1) {
-    warning(odd_power_warning, &blank);
-  }
+  // Factors of the characteristic are p-th roots, which a field always
+  // takes: the rest of the power decides.
+  const std::int64_t k = power_prime_to_characteristic(the_power);
+  if (root_order_usable(k)) return;
+  warning(k % 2 == 0 ? even_power_warning : odd_power_warning, &blank);
 }
 
 std::int32_t variables_used(workptr ar, std::int32_t m) {

@@ -105,11 +105,18 @@ det_method_table default_det_methods();
 // before the call (nil: nothing recorded).
 extern void (*det_route_hook)(det_method m);
 
+// |the_power| without its factors of the characteristic of a modular
+// ground field (q modulo a prime q, 2 in the fields of 256 and 65536
+// elements; those factors are undone by p-th roots); |the_power| in every
+// other ring. reads: mode flags, modulus, mod_is_prime
+std::int64_t power_prime_to_characteristic(std::int32_t the_power);
+
 // The order of the root that a determinant with the power argument
 // the_power > 1 is replaced by (1: none): over the integers the_power;
-// modulo an odd prime q a power of two when q = 3 mod 4, an odd power when
-// gcd(the_power, q - 1) = 1; no root in other rings (the power check has
-// warned). reads: mode flags, modulus, mod_is_prime
+// in a modular field of q elements the_power when its part k prime to the
+// characteristic is 1, a power of two with q = 3 mod 4, or odd with
+// gcd(k, q - 1) = 1; no root in other rings (the power check has warned).
+// reads: mode flags, modulus, mod_is_prime
 std::int32_t determinant_root(std::int32_t the_power);
 
 // The power argument applied to the determinant *n, whatever method
@@ -120,12 +127,14 @@ std::int32_t determinant_root(std::int32_t the_power);
 // power, *n then left whole. Nothing in floating mode.
 void take_determinant_power(quolyptr n, std::int32_t the_power);
 
-// *n := its exact root of order root (poly_exact_root: over the integers the
-// root with a positive leading numeric coefficient, modulo a prime the one
-// whose leading numeric coefficient is a square), numerator and denominator
-// alike; for an even root of a value that is minus such a power, the root
-// of its negative. not_a_power_error when the value is no such power up to
-// sign (*n is then left as it was).
+// *n := its exact root of order root, numerator and denominator alike: in
+// characteristic p each factor p of root a p-th root (the exponents of the
+// variables divided by p, numbers and field elements by pth_root), the rest
+// k of root by poly_exact_root (over the integers the root with a positive
+// leading numeric coefficient, modulo a prime the one whose leading numeric
+// coefficient is a square); for an even k, the root of the negative of a
+// value that is minus such a power. not_a_power_error when the value is no
+// such power up to sign (*n is then left as it was).
 void take_determinant_root(quolyptr n, std::int32_t root);
 
 // Whether the m*m entries of ar are massive enough for the Lagrange method:
@@ -134,7 +143,8 @@ void take_determinant_root(quolyptr n, std::int32_t root);
 bool massive_enough(workptr ar, std::int32_t m);
 
 // The warnings 3, 4 and 5 on an unsuitable power argument (|the_power| > 1
-// and lintmode only).
+// and lintmode only): 4 or 5 when the part of |the_power| prime to the
+// characteristic is an even or an odd order that determinant_root refuses.
 void check_det_power(std::int32_t the_power);
 
 // The number of adjoined variables that occur in the m*m entries of ar.

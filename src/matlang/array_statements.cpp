@@ -219,7 +219,10 @@ void read_det_options(textptr inf, nameptr* flag, char x, DetOptions* o) {
         if ((p < 0 ? -static_cast<std::int64_t>(p) : p) < 2) abandon(power_must_have_absolute_value_least_error, &token);
         if (p > 0 && p % 2 == 0) {
           if ((p & (p - 1)) != 0) {
-            warning(even_power_warning, &token);
+            // In characteristic q the factors q are p-th roots: the rest
+            // of the power must be a power of two (or odd).
+            const std::int64_t rest = power_prime_to_characteristic(p);
+            if (rest % 2 == 0 && (rest & (rest - 1)) != 0) warning(even_power_warning, &token);
           } else {
             p /= 2;
             if (p == 1) {

@@ -37,6 +37,10 @@ using Exps = std::vector<std::int32_t>;  // exponents level by level from the to
 
 bool big_ring() { return !flotemode && !lintmode && !modularmode; }
 
+// The characteristic of the modular field: the prime modulus, or 2 in the
+// fields of 256 and 65536 elements (whose residues are bit patterns).
+std::int32_t characteristic() { return finf ? 2 : modulus; }
+
 std::uint32_t residue_power(std::uint32_t b, std::uint64_t e) {
   std::uint32_t r = 1;
   for (; e != 0; e >>= 1) {
@@ -156,7 +160,7 @@ void install_divisor(imptr r, std::int32_t s, imptr d) {
     return;
   }
   const auto v = residue_power(static_cast<std::uint32_t>(r->lint), static_cast<std::uint64_t>(s) - 1);
-  d->lint = modmult(v, static_cast<std::uint32_t>(s % modulus));
+  d->lint = modmult(v, static_cast<std::uint32_t>(s % characteristic()));
 }
 
 // A constant leaf holding the number n (moved in).
@@ -324,9 +328,9 @@ std::vector<std::int32_t> prime_factors_of(std::int32_t r) {
 bool order_allowed(std::int32_t r) {
   if (r < 2 || flotemode) return false;
   if (big_ring()) return true;
-  if (!modularmode || !mod_is_prime || finf || modulus % 2 == 0) return false;
+  if (!modularmode || !mod_is_prime || r % characteristic() == 0) return false;
   if ((r & (r - 1)) == 0) return modulus % 4 == 3;
-  if (r % 2 == 0 || r % modulus == 0) return false;
+  if (r % 2 == 0) return false;
   std::int32_t g = r, x = 0, y = 0;
   egcd_ints(&g, modulus - 1, &x, &y);
   return g == 1;

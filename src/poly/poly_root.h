@@ -21,10 +21,13 @@ namespace tavrin {
 // power. Products are plain (no relation is folded in).
 // Rational arithmetic (integer leaves): any r >= 2; for an even r the root
 // whose leading numeric coefficient is positive.
-// Modulo an odd prime q (modular mode, mod_is_prime): r a power of two with
-// q = 3 mod 4, the root whose leading numeric coefficient is a square modulo
-// q (the other root is its negative); or r odd with gcd(r, q - 1) = 1 and q
-// not dividing r, the only root. Every other ring or order: false.
+// In a modular field of q elements (mod_is_prime: a prime q, or the fields
+// of 256 and 65536 elements) and for r prime to its characteristic: r a
+// power of two with q = 3 mod 4, the root whose leading numeric coefficient
+// is a square modulo q (the other root is its negative); or r odd with
+// gcd(r, q - 1) = 1, the only root. Every other ring or order: false (a
+// factor p of r, p the characteristic, is a p-th root, which the terms
+// cannot give: the divisor p lc^(p-1) vanishes).
 // h: kept; *g: set. reads: mode flags, modulus, mod_is_prime
 bool poly_exact_root(poly h, std::int32_t r, poly* g);
 

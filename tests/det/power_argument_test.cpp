@@ -2,14 +2,16 @@
 // det = f^k (or -f^k for an even k, whose root is f as well), or h(x^k)
 // for a negative k, built as L D U with unit
 // triangular L and U and a diagonal D, over Q, modulo 7 and modulo 32003,
-// dense and sparse, by the default route and the interpolation. Times
-// x + 2 the determinant is no such power: error 343, by every route of a
-// sparse matrix (a dense one ignores the power).
+// dense and sparse, by the default route and the interpolation; and powers
+// divisible by the characteristic modulo 7, 11 and 2 and in GF(256) and
+// GF(65536). Times x + 2 the determinant is no such power: error 343, by
+// every route of a sparse matrix (a dense one ignores the power).
 #include <gtest/gtest.h>
 
 #include <random>
 #include <string>
 #include <utility>
+#include <vector>
 
 #include "core/globals.h"
 #include "core/mode_guard.h"
@@ -38,6 +40,27 @@ class PowerArgument : public testing::Test {
     return "error " + std::to_string(reported_error(r.failed));
   }
 };
+
+// Statements that make the n x n matrices a = l d u (dense) and s (its
+// sparse copy), l and u unit triangular with random entries in x, d the
+// diagonal d1, d2, 1, ..., 1: det a = d1 * d2.
+std::string planted_matrices(std::mt19937_64& g, int n, const std::string& d1, const std::string& d2) {
+  const std::string side = std::to_string(n);
+  std::string text = "Array l[" + side + "," + side + "], u[" + side + "," + side + "], d[" + side +
+                     "," + side + "]:\n";
+  for (int i = 1; i <= n; ++i)
+    for (int j = 1; j <= n; ++j) {
+      const std::string at = "[" + std::to_string(i) + "," + std::to_string(j) + "] := ";
+      const std::string e = std::to_string(static_cast<int>(g() % 5) - 2) + (g() % 2 ? "*x" : "");
+      text += "l" + at + (i == j ? "1" : i > j ? e : "0") + ":\n";
+      text += "u" + at + (i == j ? "1" : i < j ? e : "0") + ":\n";
+      text += "d" + at + (i != j ? "0" : i == 1 ? d1 : i == 2 ? d2 : "1") + ":\n";
+    }
+  text += "[a] := [l] * [d] * [u]:\nArray s[" + side + "," + side + "] Sparse:\n";
+  text += "for i = 1 to " + side + " do for j = 1 to " + side +
+          " do if a[i,j] <> 0 then s[i,j] := a[i,j] fi od od:\n";
+  return text;
+}
 
 TEST_F(PowerArgument, PlantedPowersInEveryRingAndRoute) {
   std::mt19937_64 g(test_seed());
@@ -72,19 +95,7 @@ TEST_F(PowerArgument, PlantedPowersInEveryRingAndRoute) {
         }
         const int n = 4 + static_cast<int>(g() % 4);
         const std::string side = std::to_string(n);
-        std::string text = "Array l[" + side + "," + side + "], u[" + side + "," + side + "], d[" +
-                           side + "," + side + "]:\n";
-        for (int i = 1; i <= n; ++i)
-          for (int j = 1; j <= n; ++j) {
-            const std::string at = "[" + std::to_string(i) + "," + std::to_string(j) + "] := ";
-            const std::string e = std::to_string(static_cast<int>(g() % 5) - 2) + (g() % 2 ? "*x" : "");
-            text += "l" + at + (i == j ? "1" : i > j ? e : "0") + ":\n";
-            text += "u" + at + (i == j ? "1" : i < j ? e : "0") + ":\n";
-            text += "d" + at + (i != j ? "0" : i == 1 ? d1 : i == 2 ? d2 : "1") + ":\n";
-          }
-        text += "[a] := [l] * [d] * [u]:\nArray s[" + side + "," + side + "] Sparse:\n";
-        text += "for i = 1 to " + side + " do for j = 1 to " + side + " do if a[i,j] <> 0 then s[i,j] := a[i,j] fi od od:\n";
-        const std::string built = run(text);
+        const std::string built = run(planted_matrices(g, n, d1, d2));
         ASSERT_EQ(built.find("error"), std::string::npos) << ring.set << " " << built;
         for (const bool holds : {true, false}) {
           if (!holds) run("a[1,1] := a[1,1] * (x + 2):\ns[1,1] := a[1,1]:");
@@ -108,6 +119,59 @@ TEST_F(PowerArgument, PlantedPowersInEveryRingAndRoute) {
         }
         run("@[l]:\n@[u]:\n@[d]:\n@[a]:\n@[s]:\n&(L = 5000)");
       }
+  }
+}
+
+// Powers divisible by the characteristic: in characteristic p a root of
+// order p^e k is e p-th roots (exponents divided by p, constants by the
+// Frobenius) and one of order k. Planted f^r (f in x and y; minus f^r for
+// some even r) come back as f up to sign, their r-th power the determinant
+// (or its negative), by the default route and the interpolation; times
+// x + 2 the determinant is no such power (error 343). The power as typed:
+// a power of two 2r asks for the root of order r.
+TEST_F(PowerArgument, PowersOfTheCharacteristic) {
+  std::mt19937_64 g(test_seed());
+  run("&(J = x)\n&(J = y)");
+  struct Ring {
+    const char* set;
+    int q;  // the number of elements
+    std::vector<std::pair<int, int>> powers;  // (typed, order of the root)
+  };
+  const Ring rings[] = {
+      {"&(p = 7)", 7, {{7, 7}, {49, 49}, {14, 14}, {35, 35}}},
+      {"&(p = 11)", 11, {{11, 11}, {22, 22}, {33, 33}}},
+      {"&(p = 256)", 256, {{4, 2}, {8, 4}, {7, 7}, {14, 14}}},
+      {"&(p = 65536)", 65536, {{4, 2}, {14, 14}}},
+      {"&(p = 2)", 2, {{4, 2}, {3, 3}, {6, 6}}},
+  };
+  for (const Ring& ring : rings) {
+    run("&(p = _i)\n" + std::string(ring.set));
+    for (const auto& [typed, order] : ring.powers) {
+      auto coef = [&] { return std::to_string(1 + static_cast<int>(g() % static_cast<unsigned>(ring.q - 1))); };
+      const std::string f = coef() + "*x + " + coef() + "*y + " + coef();
+      const bool minus = order % 2 == 0 && ring.q % 4 == 3 && g() % 2 == 1;
+      const std::string d1 = std::string(minus ? "-" : "") + "(" + f + ")^" + std::to_string(order);
+      const int n = 4 + static_cast<int>(g() % 3);
+      const std::string built = run(planted_matrices(g, n, d1, "1"));
+      ASSERT_EQ(built.find("error"), std::string::npos) << ring.set << " " << built;
+      const std::string call = "Det([s], , , , " + std::to_string(typed) + ")";
+      for (const bool holds : {true, false}) {
+        if (!holds) run("s[1,1] := s[1,1] * (x + 2):\na[1,1] := s[1,1]:");
+        for (const char* cut : {"5000", "1"}) {
+          SCOPED_TRACE("seed " + std::to_string(test_seed()) + ", " + ring.set + ", L = " + cut + ", " +
+                       call + ", side " + std::to_string(n) + ", " + d1 + (holds ? "" : " times x + 2"));
+          const std::string got = run(std::string("&(L = ") + cut + ")\nr := " + call + ":\nr^" +
+                                      std::to_string(order) + (minus ? " + " : " - ") + "Det[s];");
+          EXPECT_EQ(got, holds ? "number 0" : "error 343");
+          if (holds) {
+            EXPECT_EQ(run("(r - (" + f + "))*(r + (" + f + "));"), "number 0");
+          }
+          // A dense matrix ignores the power: its whole determinant.
+          EXPECT_EQ(run("Det([a], , , , " + std::to_string(typed) + ") - Det[a];"), "number 0");
+        }
+      }
+      run("@[l]:\n@[u]:\n@[d]:\n@[a]:\n@[s]:\n&(L = 5000)");
+    }
   }
 }
 

@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <initializer_list>
 #include <optional>
 #include <vector>
 
@@ -323,16 +324,27 @@ TEST_F(Router, PowerWarnings) {
   struct Case {
     std::int32_t power;
     std::int32_t warning;  // 0: none
-  } cases[] = {{4, 0}, {-4, 0}, {6, 4}, {3, 5}, {-3, 5}, {5, 0}, {-1, 0}, {0, 0}, {1, 0}};
-  for (const Case& c : cases) {
-    const std::string out = output_of([&] { check_det_power(c.power); });
-    if (c.warning == 0) {
-      EXPECT_EQ(out, "") << c.power;
-    } else {
-      EXPECT_NE(out.find("*** Warning."), std::string::npos) << c.power;
-      const char* text = c.warning == 4 ? "With even power" : "With odd power";
-      EXPECT_NE(out.find(text), std::string::npos) << c.power << out;
+  };
+  auto expect_warnings = [](std::initializer_list<Case> cases) {
+    for (const Case& c : cases) {
+      const std::string out = output_of([&] { check_det_power(c.power); });
+      if (c.warning == 0) {
+        EXPECT_EQ(out, "") << c.power;
+      } else {
+        EXPECT_NE(out.find("*** Warning."), std::string::npos) << c.power;
+        const char* text = c.warning == 4 ? "With even power" : "With odd power";
+        EXPECT_NE(out.find(text), std::string::npos) << c.power << out;
+      }
     }
+  };
+  expect_warnings({{4, 0}, {-4, 0}, {6, 4}, {3, 5}, {-3, 5}, {5, 0}, {-1, 0}, {0, 0}, {1, 0}});
+  // Factors of the characteristic are p-th roots: the rest of the power
+  // decides (14 = 7 * 2, 42 = 7 * 6, 21 = 7 * 3 modulo 7; in GF(256) the
+  // odd part, 6 = 2 * 3 and 3 | 255).
+  expect_warnings({{7, 0}, {49, 0}, {14, 0}, {35, 0}, {42, 4}, {21, 5}});
+  {
+    ModulusScope gf256(256);
+    expect_warnings({{2, 0}, {4, 0}, {7, 0}, {14, 0}, {6, 5}, {3, 5}});
   }
   {
     ModulusScope mod11(11);  // 11 mod 4 = 3, but 6 is no power of two

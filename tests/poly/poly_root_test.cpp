@@ -1,6 +1,6 @@
-// Exact roots of polynomials: planted powers a^r in Z and modulo 3 and 7
-// come back as a (or -a by the sign rule), planted non-powers are refused,
-// and a table of small cases.
+// Exact roots of polynomials: planted powers a^r in Z, modulo 3 and 7 and in
+// GF(256) come back as a (or -a by the sign rule), planted non-powers are
+// refused, and a table of small cases.
 #include "poly/poly_root.h"
 
 #include <gtest/gtest.h>
@@ -47,8 +47,9 @@ TEST_F(PolyRoot, PlantedPowersAndNonPowers) {
     std::int64_t q;  // 0: the integers
     std::vector<std::int32_t> orders;
   };
+  // GF(256): orders prime to 2 and to 255, whose roots are unique.
   for (const Case& c : {Case{Ring::integers, 0, {2, 3, 4, 5, 6}}, Case{Ring::mod7, 7, {2, 4, 5}},
-                        Case{Ring::mod3, 3, {2, 4, 5}}}) {
+                        Case{Ring::mod3, 3, {2, 4, 5}}, Case{Ring::gf256, 256, {7, 11, 13}}}) {
     SCOPED_TRACE(ring_name(c.ring));
     RingScope scope(c.ring);
     NodeBalance balance;
@@ -109,7 +110,11 @@ TEST_F(PolyRoot, KnownRoots) {
       {Ring::mod3, "(x + y)^12", 4, "x^3 + y^3"},              // the Frobenius in the middle
       {Ring::mod7, "3*x^5", 5, "5*x"},                         // 5^5 = 3 modulo 7
       {Ring::mod65521, "x^2", 2, ""},                          // 65521 = 1 mod 4: not offered
-      {Ring::gf256, "x^2", 2, ""},
+      {Ring::gf256, "x^2", 2, ""},                             // the characteristic: p-th roots
+      {Ring::mod7, "x^7", 7, ""},                              // are the caller's
+      {Ring::mod7, "x^14", 14, ""},
+      {Ring::gf256, "2*x^7 + 3", 7, ""},                       // (a x + b)^7 has every power
+      {Ring::gf256, "128*x^7*y^14", 7, "2*x*y^2"},             // 2^7 = 128 in GF(256)
       {Ring::floating, "x^2", 2, ""},
   };
   for (const Row& row : rows) {
