@@ -77,6 +77,7 @@ void transpose_into(MatValue& v, MatValue& w) {
   const std::int32_t r = w.facts.rows;
   const std::int32_t k = w.cols();
   if (w.spar != nullptr) {
+    check_sparse_rows(k);  // before a borrowed matrix is copied
     w.make_owned();
     trans_sparse(&w.spar, r, k);
     w.set_shape(k, r);
