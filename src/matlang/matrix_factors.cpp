@@ -2,6 +2,9 @@
 // bracketed forms (named arrays and blocks, "%" slots, the system array,
 // row lists), quoted text, the scalar fallback, and the postfix "^" / "#".
 
+#include <algorithm>
+#include <cstdint>
+
 #include "arrays/array_operands.h"
 #include "arrays/array_store.h"
 #include "arrays/sparse_store.h"
@@ -343,6 +346,9 @@ void scalar_factor(textptr inf, MatValue& v, nameptr* flag) {
 namespace matexpr {
 
 void diagonal_into(MatValue& v, MatValue& w) {
+  // The diagonal is one row of the work array, also for a sparse matrix.
+  if (std::min<std::int64_t>(w.facts.rows, w.cols()) > workarray_cells)
+    abandon(array_too_large_more_than_1000000_error, &token);
   std::int32_t rows = w.facts.rows;
   extract_diagonal(v.arr, w.arr, &w.facts, w.arr_free, &rows, &w.spar);
   v.set_shape(1, w.cols());
