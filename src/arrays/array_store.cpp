@@ -13,7 +13,6 @@
 #include "numbers/bigint_wide.h"
 #include "numbers/freelists.h"
 #include "numbers/node_handles.h"
-#include "numbers/stash/stash.h"
 #include "numbers/word_mod.h"
 #include "toplevel/charsets.h"
 #include "toplevel/state.h"
@@ -111,21 +110,12 @@ struct EmptyFrames {
   }
 };
 
-// The row heads of r rows, 8 bytes a row before any entry, are within the
-// memory budget of the start-up file (no budget set: always).
-bool sparse_rows_fit(std::int64_t r) {
-  if (totalavailablememory == 0) return true;
-  const std::uint64_t frames = (static_cast<std::uint64_t>(r) + sparse_frame_rows - 1) / sparse_frame_rows;
-  return frames * sizeof(rowarray) <= totalavailablememory;
-}
-
 }  // namespace
 
 void sparse_create(const tokentipe* let, std::int32_t r, std::int32_t c, bool liner, bool init) {
   if (r < 1 || c < 1) abandon(subscript_dimension_out_range_error, let);
-  if (init && !sparse_rows_fit(r)) abandon(array_too_large_more_than_1000000_error, &token);
   EmptyFrames frames;
-  if (init) sparse_init(&frames.head, r);
+  if (init) sparse_init(&frames.head, r);  // past the memory budget: error 43
   arrptr a = push_record(let, r, c, liner);
   a->start = 0;
   a->stop = -1;

@@ -5,12 +5,14 @@
 
 #include "arrays/array_store.h"
 
+#include "core/error_codes.h"
 #include "core/errors.h"
 #include "core/globals.h"
 #include "numbers/bigint.h"
 #include "numbers/freelists.h"
 #include "numbers/mixed_mode.h"
 #include "numbers/node_handles.h"
+#include "numbers/stash/stash.h"
 #include "poly/poly_add.h"
 #include "poly/poly_measures.h"
 #include "poly/poly_repr.h"
@@ -100,7 +102,14 @@ bool sparse_val_iszero(quoly v) {
   return v->ncoef->head == nullptr || v->ncoef->head->value == 0;
 }
 
+void check_sparse_rows(std::int64_t r) {
+  if (totalavailablememory == 0 || r <= 0) return;
+  const std::uint64_t frames = (static_cast<std::uint64_t>(r) + sparse_frame_rows - 1) / sparse_frame_rows;
+  if (frames * sizeof(rowarray) > totalavailablememory) abandon(array_too_large_more_than_1000000_error, &token);
+}
+
 void sparse_init(sparseptr* spar, std::int32_t r) {
+  check_sparse_rows(r);
   *spar = nullptr;
   sparseptr* link = spar;
   for (std::int32_t left = r; left > 0; left -= sparse_frame_rows) {

@@ -42,9 +42,20 @@ inline std::int32_t sparse_frame_count(std::int32_t rows) {
   return rows <= 0 ? 0 : (rows + sparse_frame_rows - 1) / sparse_frame_rows;
 }
 
+// Error 43 ("Array too large", current token) when the row heads of r rows,
+// ceil(r / 2048) frames, would pass the memory budget of the start-up file
+// (no budget set: never). Every chain of frames made for a row count passes
+// here before it is allocated: sparse_init checks its own row count, and a
+// routine that allocates something else for a row or column count of the
+// user's first (a copy to transpose, the kept operand, a product's column
+// sums) checks that count at its start, so a refusal changes nothing.
+// reads: totalavailablememory, token
+void check_sparse_rows(std::int64_t r);
+
 // *spar := a chain of ceil(r / 2048) fresh frames (newsparse), the heads of
 // rows 1..r cleared (slots past row r keep whatever a recycled frame held),
-// the last `next` nil; nil for r < 1. The old *spar is not looked at.
+// the last `next` nil; nil for r < 1. The old *spar is not looked at. Past
+// the budget error 43 before anything is allocated (check_sparse_rows).
 void sparse_init(sparseptr* spar, std::int32_t r);
 
 // The frame that holds row r (walks (r-1) div 2048 links from sp).

@@ -159,6 +159,7 @@ void make_sparse(textptr inf, quolyptr n, nameptr* flag) {
     expect(")", close_paren_expected_error);
   }
   scan(inf, flag);
+  if (q->spar == nullptr) check_sparse_rows(q->rows);  // the frames its rows will take
   free_quoly(n);
   quoly_set(0, n);
   if (q->spar != nullptr) return;

@@ -42,9 +42,12 @@ void read_to_end_and_quit() {
   throw QuitJump{};
 }
 
+// The budget holds from here on, for the start-up file's own statements too
+// (a saved state read back as the start-up file declares its arrays there).
 void set_memory_budget(std::int64_t megabytes) {
   initial_memory = megabytes * bytes_per_megabyte;
   virtual_cut = initial_memory / 5;
+  totalavailablememory = static_cast<std::uint64_t>(4 * initial_memory);
 }
 
 // The first item of the start-up file as "%ld" reads it: white space, an
@@ -216,7 +219,6 @@ std::string start_up(const char* argv0) {
   showtime();
   set_language_defaults();
   load_startup(dir);
-  totalavailablememory = static_cast<std::uint64_t>(4 * initial_memory);
   close_timing();
   if (timerflag) {
     std::printf("\n");

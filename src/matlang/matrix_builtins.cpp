@@ -419,9 +419,10 @@ void strans(builtin_func1_EnvRec* env) {
   if (env->start != -1) abandon(sub_array_not_allowed_error, &name);
   set_errorname(env, 81);
   if (env->q->spar == nullptr) abandon(dense_array_not_allowed_error, &env->errorname);
-  keep_operand(env, env->q);
   const std::int32_t rows = env->q->rows;
   const std::int32_t cols = array_cols(env->q);
+  check_sparse_rows(cols);  // before the operand is kept
+  keep_operand(env, env->q);
   trans_sparse(&env->q->spar, rows, cols);
   env->q->rows = cols;
   free_quoly(env->n);

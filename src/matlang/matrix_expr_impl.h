@@ -22,7 +22,8 @@ void put(quolyptr cell, quoly r, bool owned);
 // shape and ownership; w is left a scalar holding nothing.
 void take_over(MatValue& v, MatValue& w);
 // v (its dense array) := the diagonal of w as one row, sharing w's entries
-// unless w owned them (they then move to v); w is left holding nothing.
+// unless w owned them (they then move to v); w is left holding nothing. A
+// diagonal longer than the work array is error 43 before anything changes.
 void diagonal_into(MatValue& v, MatValue& w);
 // A copy of s appended to (or put in front of) the dense matrix v, which is
 // made owned first: a matrix of several rows becomes a column, a row stays

@@ -2,6 +2,9 @@
 // bracketed forms (named arrays and blocks, "%" slots, the system array,
 // row lists), quoted text, the scalar fallback, and the postfix "^" / "#".
 
+#include <algorithm>
+#include <cstdint>
+
 #include "arrays/array_operands.h"
 #include "arrays/array_store.h"
 #include "arrays/sparse_store.h"
@@ -77,6 +80,7 @@ void transpose_into(MatValue& v, MatValue& w) {
   const std::int32_t r = w.facts.rows;
   const std::int32_t k = w.cols();
   if (w.spar != nullptr) {
+    check_sparse_rows(k);  // before a borrowed matrix is copied
     w.make_owned();
     trans_sparse(&w.spar, r, k);
     w.set_shape(k, r);
@@ -342,6 +346,9 @@ void scalar_factor(textptr inf, MatValue& v, nameptr* flag) {
 namespace matexpr {
 
 void diagonal_into(MatValue& v, MatValue& w) {
+  // The diagonal is one row of the work array, also for a sparse matrix.
+  if (std::min<std::int64_t>(w.facts.rows, w.cols()) > workarray_cells)
+    abandon(array_too_large_more_than_1000000_error, &token);
   std::int32_t rows = w.facts.rows;
   extract_diagonal(v.arr, w.arr, &w.facts, w.arr_free, &rows, &w.spar);
   v.set_shape(1, w.cols());

@@ -358,6 +358,9 @@ void matrix_mult(workptr arr, workptr arr2, arr_descr* arrf, arr_descr* arr2f, b
 
 void mult_sparses(sparseptr* spar, sparseptr* spar2, std::int32_t rows1, std::int32_t rows2,
                   std::int32_t cols2, bool arr_free) {
+  // The column sums below stand for the transposed second factor, a row a
+  // column: its count is held to the budget of frames.
+  check_sparse_rows(cols2);
   const sum_way way =
       detail::choose_sum_way(sparse_allnumbs(*spar, rows1) && sparse_allnumbs(*spar2, rows2));
   const std::vector<sparseptr> bf = frames_of(*spar2, rows2);

@@ -8,12 +8,15 @@
 #include <cstring>
 #include <map>
 #include <random>
+#include <string>
 #include <utility>
 
+#include "core/error_codes.h"
 #include "core/globals.h"
 #include "core/mode_guard.h"
 #include "matrix/matrix_support.h"
 #include "numbers/freelists.h"
+#include "numbers/stash/stash.h"
 #include "support/bigref.h"
 #include "support/modulus_scope.h"
 #include "support/node_accounting.h"
@@ -303,6 +306,41 @@ TEST_F(SparseStore, QuickCreateRegistersTheArray) {
     arr_garb = a;
   }
   EXPECT_EQ(array_time, 43);
+}
+
+// Under a budget of three frames the row heads of 3 * 2048 rows are made
+// and one row more is refused before a frame is taken: the caller's pointer
+// and the free frames stay as they were; so is every larger count.
+TEST_F(SparseStore, FramesPastTheBudgetAreRefusedBeforeAnyIsTaken) {
+  NodeBalance balance;
+  ScopedValue<std::uint64_t> budget(totalavailablememory, 3 * sizeof(rowarray));
+  sparseptr sp = nullptr;
+  sparse_init(&sp, 3 * sparse_frame_rows);
+  std::int32_t frames = 0;
+  for (sparseptr f = sp; f != nullptr; f = f->next) ++frames;
+  EXPECT_EQ(frames, 3);
+  free_sparse(&sp, 3 * sparse_frame_rows, true);
+  const sparseptr free_frames = spargarb;
+  for (const std::int32_t rows : {3 * sparse_frame_rows + 1, 4 * sparse_frame_rows, 1 << 20}) {
+    sparseptr kept = free_frames;  // any marker: it must not be overwritten
+    bool unwound = false;
+    const std::string said = output_of([&] { sparse_init(&kept, rows); }, &unwound);
+    EXPECT_TRUE(unwound) << rows;
+    EXPECT_TRUE(reports(said, array_too_large_more_than_1000000_error)) << said;
+    EXPECT_EQ(kept, free_frames) << rows;
+    EXPECT_EQ(spargarb, free_frames) << rows;
+  }
+  // Counts of rows or columns the caller checks itself, without making frames.
+  for (const std::int64_t count : {std::int64_t{0}, std::int64_t{-5}, std::int64_t{1}, std::int64_t{3} * sparse_frame_rows,
+                                   std::int64_t{3} * sparse_frame_rows + 1, std::int64_t{2147483647}, std::int64_t{1} << 40}) {
+    bool unwound = false;
+    (void)output_of([&] { check_sparse_rows(count); }, &unwound);
+    EXPECT_EQ(unwound, count > 3 * sparse_frame_rows) << count;
+  }
+  ScopedValue<std::uint64_t> none(totalavailablememory, 0);  // no budget: any count
+  bool unwound = false;
+  (void)output_of([&] { check_sparse_rows(2147483647); }, &unwound);
+  EXPECT_FALSE(unwound);
 }
 
 // The rest of an "&" setting as a token chain, from stored text and from a
