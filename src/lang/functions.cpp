@@ -49,8 +49,8 @@ void free_function(funcptr f) {
   delete f;
 }
 
-// Earlier definitions replaced while a call of them was active; freed once
-// no call of them is left.
+// Earlier definitions replaced (or cancelled) while a call of them was
+// active; freed once nothing uses them.
 std::vector<funcptr> retired;
 
 // One active call: what remove_args must take away again.
@@ -59,15 +59,25 @@ struct LiveCall {
 };
 std::vector<LiveCall> live_calls;
 
-bool is_running(funcptr f) {
+// The definition of every evaluate frame on the stack, innermost last. A
+// frame reads its definition before its call is live (the parameter list,
+// while the arguments are read) and while a nested level is open above it.
+// Calls and frames end in either order: an unwinding error ends the calls
+// before the frames go, an abandoned level statement and a refused
+// allocation after; whichever ends last frees a replaced definition.
+std::vector<funcptr> frames;
+
+bool in_use(funcptr f) {
   for (const LiveCall& c : live_calls)
     if (c.f == f) return true;
+  for (funcptr g : frames)
+    if (g == f) return true;
   return false;
 }
 
 void sweep_retired() {
   for (std::size_t k = 0; k < retired.size();) {
-    if (is_running(retired[k])) {
+    if (in_use(retired[k])) {
       ++k;
       continue;
     }
@@ -92,6 +102,19 @@ void retire_older(funcptr f) {
   }
   sweep_retired();
 }
+
+// Holds f for one evaluate frame; a replaced definition that no other frame
+// and no live call holds is freed when the frame goes, by a return or by
+// an unwinding error.
+struct FrameHold {
+  explicit FrameHold(funcptr f) { frames.push_back(f); }
+  ~FrameHold() {
+    frames.pop_back();
+    if (!retired.empty()) sweep_retired();
+  }
+  FrameHold(const FrameHold&) = delete;
+  FrameHold& operator=(const FrameHold&) = delete;
+};
 
 // The definition being read: freed unless it was entered.
 struct Definition {
@@ -394,6 +417,7 @@ void evaluate(textptr inf, const tokentipe* name, quolyptr n, nameptr* flag) {
     return;
   }
   if (statcount >= call_depth_limit) abandon(nesting_too_deep_error, name);
+  const FrameHold hold(f);
   tokentipe after{};
   setargs(inf, flag, f, &after);
   live_calls.push_back(LiveCall{f});
@@ -417,10 +441,14 @@ void evaluate(textptr inf, const tokentipe* name, quolyptr n, nameptr* flag) {
   lastf = lastf->prev;
   prev_expr = saved_prev;
   startexpr = saved_start;
-  if (statcount == 0 && !retired.empty()) sweep_retired();
 }
 
-void remove_args(statptr) { end_call(true); }
+// A call ended from outside its frame may have held a replaced definition
+// last.
+void remove_args(statptr) {
+  end_call(true);
+  sweep_retired();
+}
 
 void retire_function(funcptr f) {
   f->next = nullptr;
@@ -430,6 +458,7 @@ void retire_function(funcptr f) {
 
 void end_all_calls() {
   while (!live_calls.empty()) end_call(true);
+  sweep_retired();
 }
 
 }  // namespace tavrin

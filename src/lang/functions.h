@@ -41,13 +41,17 @@ void forget_links_to(quolyptr cell, arrptr arr);
 std::int32_t live_call_count();
 
 // Ends the user-function evaluation `call` when an error abandons it: its
-// arguments and locals are removed.
+// arguments and locals are removed, and a replaced definition that nothing
+// uses any more is freed.
 void remove_args(statptr call);
 // Ends every call still active when a computation is abandoned to the top
-// level (a nested command level may have left some behind).
+// level (a nested command level may have left some behind); likewise frees
+// the replaced definitions nothing uses any more.
 void end_all_calls();
 // A function taken out of func_store (cancelled): freed at once, or when no
-// call of it is active any more.
+// call of it is active and no evaluation (binding its arguments, or
+// suspended below a nested level) holds it any more. A definition replaced
+// by a new one of its name is retired the same way.
 void retire_function(funcptr f);
 
 

@@ -45,24 +45,26 @@ void add_to_diagonal(sparseptr b, std::int32_t n, quoly c) {
   }
 }
 
+// The traces are built in owned cells: a sum may fail (a denominator that
+// vanishes modulo the relations, error 210).
 quoly sparse_trace(sparseptr b, std::int32_t n) {
-  quoly s = nullptr;
-  quoly_set(0, &s);
+  detail::OwnedValue s;
+  quoly_set(0, s.cell());
   for (std::int32_t i = 1; i <= n; ++i) {
     quoly v = spar_retrieve(b, i, i);
-    if (!quoly_iszero(v)) quoly_add(s, v, &s);
+    if (!quoly_iszero(v)) quoly_add(s.q, v, s.cell());
   }
-  return s;
+  return s.release();
 }
 
 quoly dense_trace(workptr w, std::int32_t n) {
-  quoly s = nullptr;
-  quoly_set(0, &s);
+  detail::OwnedValue s;
+  quoly_set(0, s.cell());
   for (std::int32_t i = 0; i < n; ++i) {
     quoly v = w->stash[i + i * n];
-    if (v != nullptr && !quoly_iszero(v)) quoly_add(s, v, &s);
+    if (v != nullptr && !quoly_iszero(v)) quoly_add(s.q, v, s.cell());
   }
-  return s;
+  return s.release();
 }
 
 std::int64_t count_entries(sparseptr b, std::int32_t n) {
@@ -73,12 +75,12 @@ std::int64_t count_entries(sparseptr b, std::int32_t n) {
   return count;
 }
 
-// *t := *t / k (the step number in the ground ring).
+// *t := *t / k (the step number in the ground ring); modulo a composite k
+// may have no inverse (error 85).
 void divide_by_step(quoly* t, std::int32_t k) {
-  quoly kq = nullptr;
-  quoly_set(k, &kq);
-  fast_quoly_quot(t, &kq, false);
-  free_quoly(&kq);
+  detail::OwnedValue kq;
+  quoly_set(k, kq.cell());
+  fast_quoly_quot(t, kq.cell(), false);
 }
 
 // The values of b moved into the n x n cells of w (absent entries 0); b freed.
@@ -287,37 +289,36 @@ void invert_sparse(sparseptr* spar, workptr arr, bool ar_free, bool invert, std:
   // Floating: a matrix singular to working precision has no inverse (the
   // recurrence's rounded determinant is seldom exactly 0).
   if (invert && flotemode && fl_singular(a0, rows)) abandon(matrix_singular_no_inverse_error, &token);
-  quoly t = sparse_trace(a0, rows);
+  // The trace, owned until the answer or the recurrence takes it: modulo a
+  // composite the reciprocal may fail (error 85).
+  detail::OwnedValue t(sparse_trace(a0, rows));
   if (rows == 1) {
     if (!invert) {
       free_quoly(n);
-      *n = t;
+      *n = t.release();
       if (ar_free) free_sparse(spar, 1, true);
       *spar = nullptr;
       return;
     }
-    if (quoly_iszero(t)) {
-      free_quoly(&t);
-      abandon(matrix_singular_no_inverse_error, &token);
-    }
-    quoly_reciprocal(&t);
+    if (quoly_iszero(t.q)) abandon(matrix_singular_no_inverse_error, &token);
+    quoly_reciprocal(t.cell());
     if (ar_free) {
       colm_ptr e = *sparse_row(a0, 1);
       free_quoly(&e->val);
-      e->val = t;
+      e->val = t.release();
     } else {
       sparse_init(spar, 1);
       colm_ptr e = nullptr;
       newcolm(&e);
       e->coord = 1;
-      e->val = t;
+      e->val = t.release();
       e->next = nullptr;
       *sparse_row(*spar, 1) = e;
     }
     return;
   }
   Recurrence st(rows);
-  st.t = t;
+  st.t = t.release();
   quoly_assign(st.t, &st.c);
   quoly_inplace(st.c);
   copy_sparse(&a0, &st.b, rows, false);

@@ -17,6 +17,7 @@
 #include "quoly/quoly_add.h"
 #include "support/bigref.h"
 #include "support/modulus_scope.h"
+#include "support/node_accounting.h"
 #include "support/output_capture.h"
 #include "support/value_form.h"
 #include "toplevel/start_tables.h"
@@ -143,6 +144,33 @@ TEST_F(Leverrier, RefusalsLeaveTheMatrix) {
   EXPECT_TRUE(unwound && reports(out, 36)) << out;
   EXPECT_TRUE(same_mat(from_sparse(sa, 3, 3), a));
   free_sparse(&sa, 3, true);
+}
+
+// Modulo 35 the step 5 and the reciprocal of 5 have no inverse (error 85):
+// the failed recurrence gives back every node it made and leaves the matrix.
+TEST_F(Leverrier, NoInverseModuloACompositeGivesEveryNodeBack) {
+  ModulusScope mod(35, false);
+  Mat a = int_mat(5, {1, 2, 0, 0, 0, 0, 1, 3, 0, 0, 0, 0, 1, 4, 0, 0, 0, 0, 1, 5, 6, 0, 0, 0, 1});
+  Mat five = int_mat(1, {5});
+  for (const Mat* m : {&a, &five}) {
+    const std::int32_t n = m->rows;
+    NodeBalance balance;
+    sparseptr sp = to_sparse(*m);
+    bool unwound = false;
+    std::string out = output_of(
+        [&] {
+          Value p;
+          if (n == 1) {
+            invert_sparse(&sp, nullptr, false, true, n, nullptr);
+          } else {
+            leverrier_chpoly(p.cell(), sp, n);
+          }
+        },
+        &unwound);
+    EXPECT_TRUE(unwound && reports(out, 85)) << n << ": " << out;
+    EXPECT_TRUE(same_mat(from_sparse(sp, n, n), *m)) << n;
+    free_sparse(&sp, n, true);
+  }
 }
 
 }  // namespace
