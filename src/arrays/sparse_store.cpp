@@ -108,6 +108,43 @@ void check_sparse_rows(std::int64_t r) {
   if (frames * sizeof(rowarray) > totalavailablememory) abandon(array_too_large_more_than_1000000_error, &token);
 }
 
+namespace {
+
+std::uint64_t number_bytes(const number* n) {
+  if (n == nullptr) return 0;
+  return sizeof(number) + static_cast<std::uint64_t>(std::max(n->size, 0)) * sizeof(numnode);
+}
+
+std::uint64_t poly_bytes(poly p) {
+  std::uint64_t b = 0;
+  for (; p != nullptr; p = p->next) b += sizeof(polynode) + (p->numb ? number_bytes(p->ncoef) : poly_bytes(p->pcoef));
+  return b;
+}
+
+}  // namespace
+
+std::uint64_t sparse_entry_bytes(quoly n) {
+  const std::uint64_t cell = sizeof(colnode) + sizeof(quolynode);
+  if (n->numb) return cell + number_bytes(n->ncoef);
+  return cell + poly_bytes(n->numer) + poly_bytes(n->denom);
+}
+
+std::uint64_t sparse_word_entry_bytes() {
+  const std::uint64_t least = sizeof(colnode) + sizeof(quolynode) + sizeof(number);
+  return lintmode || flotemode ? least : least + sizeof(numnode);
+}
+
+void check_sparse_entries(std::int64_t count, std::uint64_t bytes) {
+  if (totalavailablememory == 0 || count <= 0 || bytes == 0) return;
+  // count * bytes > budget, without the product
+  if (static_cast<std::uint64_t>(count) > totalavailablememory / bytes)
+    abandon(array_too_large_more_than_1000000_error, &token);
+}
+
+void check_sparse_bytes(std::uint64_t bytes) {
+  if (totalavailablememory != 0 && bytes > totalavailablememory) abandon(array_too_large_more_than_1000000_error, &token);
+}
+
 void sparse_init(sparseptr* spar, std::int32_t r) {
   check_sparse_rows(r);
   *spar = nullptr;
@@ -252,8 +289,10 @@ void free_colm(colm_ptrptr t) {
 
 void standard_to_sparse(arrptr q, workptr arr, std::int32_t cols, bool arr_free) {
   const std::int32_t rows = q->rows;
-  free_sparse_data(q->spar, rows);
-  for_rows(q->spar, rows, [&](colm_ptrptr h, std::int32_t i) {
+  SparseHold fresh;
+  sparse_init(&fresh.sp, rows);
+  fresh.rows = rows;
+  for_rows(fresh.sp, rows, [&](colm_ptrptr h, std::int32_t i) {
     colm_ptrptr t = h;
     for (std::int32_t j = 1; j <= cols; ++j) {
       quoly& cell = arr->stash[(i - 1) + (j - 1) * rows];
@@ -269,12 +308,20 @@ void standard_to_sparse(arrptr q, workptr arr, std::int32_t cols, bool arr_free)
       t = &link_entry(t, j, v)->next;
     }
   });
+  put_back_sparse(fresh.sp, q->spar, rows);
 }
 
 void sparse_set_scalar(arrptr q, std::int32_t cols, quoly n) {
-  free_sparse_data(q->spar, q->rows);
-  if (sparse_val_iszero(n)) return;
-  for_rows(q->spar, q->rows, [&](colm_ptrptr h, std::int32_t) {
+  const std::int32_t rows = q->rows;
+  if (sparse_val_iszero(n)) {
+    free_sparse_data(q->spar, rows);
+    return;
+  }
+  check_sparse_entries(static_cast<std::int64_t>(rows) * cols, sparse_entry_bytes(n));
+  SparseHold fresh;
+  sparse_init(&fresh.sp, rows);
+  fresh.rows = rows;
+  for_rows(fresh.sp, rows, [&](colm_ptrptr h, std::int32_t) {
     colm_ptrptr t = h;
     for (std::int32_t j = 1; j <= cols; ++j) {
       quoly v = nullptr;
@@ -283,6 +330,7 @@ void sparse_set_scalar(arrptr q, std::int32_t cols, quoly n) {
       t = &link_entry(t, j, v)->next;
     }
   });
+  put_back_sparse(fresh.sp, q->spar, rows);
 }
 
 void copy_syst(workptr arr, std::int32_t rows, sparseptr* spar) {
@@ -444,13 +492,14 @@ void move_data_outof_quoly(sparseptr sp, std::int32_t rows) {
 }
 
 void put_back_sparse(sparseptr dup, sparseptr spar, std::int32_t rows) {
-  for (std::int32_t r = 1; r <= rows; ++r) {
-    colm_ptrptr to = sparse_row(spar, r);
-    colm_ptrptr from = sparse_row(dup, r);
+  sparseptr from = dup;  // the frame of dup beside spar's
+  for_rows(spar, rows, [&](colm_ptrptr to, std::int32_t r) {
+    colm_ptrptr head = &from->indx[(r - 1) % sparse_frame_rows];
     free_sparse_row(*to);
-    *to = *from;
-    *from = nullptr;
-  }
+    *to = *head;
+    *head = nullptr;
+    if (r % sparse_frame_rows == 0) from = from->next;
+  });
 }
 
 // ---- Predicates --------------------------------------------------------------------------

@@ -48,9 +48,33 @@ inline std::int32_t sparse_frame_count(std::int32_t rows) {
 // here before it is allocated: sparse_init checks its own row count, and a
 // routine that allocates something else for a row or column count of the
 // user's first (a copy to transpose, the kept operand, a product's column
-// sums) checks that count at its start, so a refusal changes nothing.
+// pointers) checks that count at its start, so a refusal changes nothing.
 // reads: totalavailablememory, token
 void check_sparse_rows(std::int64_t r);
+
+// Entries are held to the same budget at their real sizes. An entry holding
+// a number takes a colnode, a quolynode and a number header with its limbs
+// (none in word and floating mode); one holding a polynomial or rational
+// function takes its polynodes and their numbers instead of the header.
+//
+// The bytes of an entry holding a copy of n.
+std::uint64_t sparse_entry_bytes(quoly n);
+// The bytes of an entry holding a number of one limb (a random value, a 1).
+// reads: lintmode, flotemode
+std::uint64_t sparse_word_entry_bytes();
+// Error 43 ("Array too large", current token) when `count` entries of
+// `bytes` each would pass the budget (no budget set: never). A fill that
+// writes an entry into every cell or every diagonal cell (a scalar or a
+// random fill, a scalar diagonal, an identity) checks its count before it
+// frees or takes anything; a routine whose count is not known beforehand (a
+// generated matrix, a product) builds aside, checks what it has built as it
+// goes and gives it all back when refused. Either way a refusal changes
+// nothing.
+// reads: totalavailablememory, token
+void check_sparse_entries(std::int64_t count, std::uint64_t bytes);
+// Error 43 (current token) when `bytes` pass the budget.
+// reads: totalavailablememory, token
+void check_sparse_bytes(std::uint64_t bytes);
 
 // *spar := a chain of ceil(r / 2048) fresh frames (newsparse), the heads of
 // rows 1..r cleared (slots past row r keep whatever a recycled frame held),
@@ -130,13 +154,17 @@ void sparse_delete(std::int32_t r, std::int32_t c, arrptr q, bool colflag);
 // the entry given back.
 
 // ---- Whole matrices -------------------------------------------------------------------
+// standard_to_sparse and sparse_set_scalar build the new rows aside and swap
+// them in whole, so a failure on the way (out of heap) leaves q as it was.
+//
 // Replaces the entries of q's rows by the dense matrix arr (q->rows rows,
 // cols columns): zero numbers and nil cells are skipped (left in arr); every
 // other cell becomes an entry holding the cell itself (arr_free: the matrix
 // takes the value over) or a copy.
 void standard_to_sparse(arrptr q, workptr arr, std::int32_t cols, bool arr_free);
 // q's entries are freed; unless n is a zero number every row then holds
-// cols copies of n. n: kept
+// cols copies of n. Error 43 first, nothing changed, when those entries
+// would pass the budget (check_sparse_entries). n: kept
 void sparse_set_scalar(arrptr q, std::int32_t cols, quoly n);
 // A copy of the system array syst: dense: cells 0..syst->stop of
 // syst_stash copied into arr (the old cells are overwritten, not freed);
@@ -172,6 +200,22 @@ void free_stuff(sparseptr spar, std::int32_t row);
 // Frees the values of a row from its first entry and gives the entries back
 // in one splice.
 void free_sparse_row(colm_ptr first);
+
+// A matrix being built: given back with its entries and values on every exit
+// (an error included) unless released to its new owner.
+struct SparseHold {
+  sparseptr sp = nullptr;
+  std::int32_t rows = 0;
+  SparseHold() = default;
+  SparseHold(const SparseHold&) = delete;
+  SparseHold& operator=(const SparseHold&) = delete;
+  ~SparseHold() { free_sparse(&sp, rows, true); }
+  sparseptr release() {
+    sparseptr s = sp;
+    sp = nullptr;
+    return s;
+  }
+};
 
 // ---- The word-residue form ----------------------------------------------------------------
 // Every entry's val := the word (lint) of its number value, the value freed.

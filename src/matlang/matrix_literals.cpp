@@ -28,18 +28,6 @@ using namespace matexpr;
 
 namespace {
 
-// Frames made by a reader, given back (with their entries) unless kept.
-struct SparseHold {
-  sparseptr sp = nullptr;
-  std::int32_t rows = 0;
-  ~SparseHold() { free_sparse(&sp, rows, true); }
-  sparseptr release() {
-    sparseptr s = sp;
-    sp = nullptr;
-    return s;
-  }
-};
-
 // A stored token chain (head node first), given back on every exit.
 struct TextHold {
   nameptr head = nullptr;
@@ -70,6 +58,46 @@ void add_to_row(colm_ptrptr t, std::int32_t c, quoly v) {
   e->next = *t;
   *t = e;
 }
+
+// Fills the fresh matrix of a hold in the order of its positions, row by
+// row and each row by increasing column: a value goes after the last entry
+// of its row in constant time, a zero value is dropped. The bytes of the
+// entries are held to the memory budget as they come (error 43 once past
+// it; the hold then gives back what was built).
+class RowFill {
+ public:
+  explicit RowFill(const SparseHold& hold) {
+    for (sparseptr f = hold.sp; f != nullptr; f = f->next) frames_.push_back(f);
+  }
+  // (r, c) from 1, after every position put before; v: consumed.
+  void put(std::int32_t r, std::int32_t c, quoly v) {
+    if (is_zero(v)) {
+      free_quoly(&v);
+      return;
+    }
+    if (r != row_) {
+      row_ = r;
+      tail_ = &frames_[static_cast<std::size_t>((r - 1) / sparse_frame_rows)]->indx[(r - 1) % sparse_frame_rows];
+      while (*tail_ != nullptr) tail_ = &(*tail_)->next;
+    }
+    ValueCell held(v);  // until the entry holds it
+    colm_ptr e = nullptr;
+    newcolm(&e);
+    e->coord = c;
+    e->val = held.release();
+    e->next = nullptr;
+    *tail_ = e;
+    tail_ = &e->next;
+    bytes_ += sparse_entry_bytes(e->val);
+    check_sparse_bytes(bytes_);
+  }
+
+ private:
+  std::vector<sparseptr> frames_;
+  std::int32_t row_ = 0;
+  colm_ptrptr tail_ = nullptr;
+  std::uint64_t bytes_ = 0;
+};
 
 // A value read with modular arithmetic off, brought to its residue (a
 // number; a residue of 0 is error 359).
@@ -336,16 +364,18 @@ void diagonal_matrix(textptr inf, MatValue& v, nameptr* flag) {
     free_quoly(&value.q);
     value.q = neg;
   }
+  if (!is_zero(value.q)) check_sparse_entries(rows, sparse_entry_bytes(value.q));
   v.release();
   SparseHold hold;
   sparse_init(&hold.sp, rows);
   hold.rows = rows;
   if (!is_zero(value.q)) {
+    RowFill fill(hold);
     for (std::int32_t i = 1; i <= rows; ++i) {
       quoly copy = nullptr;
       quoly_assign(value.q, &copy);
       copy->next = nullptr;
-      add_to_row(sparse_row(hold.sp, i), i, copy);
+      fill.put(i, i, copy);
     }
   }
   v.spar = hold.release();
@@ -373,8 +403,9 @@ void generated_matrix(textptr inf, MatValue& v, nameptr* flag) {
     SparseHold hold;
     sparse_init(&hold.sp, rows);
     hold.rows = rows;
+    RowFill fill(hold);  // the loops run through the positions in its order
     run_loops(inf, text, h1, h2, [&](std::int32_t i0, std::int32_t j0, quoly value) {
-      add_to_row(sparse_row(hold.sp, i0 + 1), j0 + 1, value);
+      fill.put(i0 + 1, j0 + 1, value);
     });
     v.spar = hold.release();
   } else {
@@ -397,15 +428,17 @@ void generated_matrix(textptr inf, MatValue& v, nameptr* flag) {
 void sparse_random(bool again, MatValue& v) {
   const std::int32_t rows = v.expect_r;
   const std::int32_t cols = v.expect_c;
+  check_sparse_entries(static_cast<std::int64_t>(rows) * cols, sparse_word_entry_bytes());
   v.release();
   SparseHold hold;
   sparse_init(&hold.sp, rows);
   hold.rows = rows;
+  RowFill fill(hold);
   for (std::int32_t i = 1; i <= rows; ++i)
     for (std::int32_t j = 1; j <= cols; ++j) {
       ValueCell value;
       randomize(again, &value.q);
-      add_to_row(sparse_row(hold.sp, i), j, value.release());
+      fill.put(i, j, value.release());
     }
   v.spar = hold.release();
   v.arr_free = true;

@@ -183,10 +183,11 @@ quoly or_zero(quoly v) {
 
 // Appends (c, v) at the link *t and moves *t to the new entry's next.
 void append_entry(colm_ptrptr* t, std::int32_t c, quoly v) {
+  detail::OwnedValue held(v);  // until the entry holds it
   colm_ptr e = nullptr;
   newcolm(&e);
   e->coord = c;
-  e->val = v;
+  e->val = held.release();
   e->next = nullptr;
   **t = e;
   *t = &e->next;
@@ -358,42 +359,67 @@ void matrix_mult(workptr arr, workptr arr2, arr_descr* arrf, arr_descr* arr2f, b
 
 void mult_sparses(sparseptr* spar, sparseptr* spar2, std::int32_t rows1, std::int32_t rows2,
                   std::int32_t cols2, bool arr_free) {
-  // The column sums below stand for the transposed second factor, a row a
-  // column: its count is held to the budget of frames.
+  // The pointer below for every column of the second factor, 8 bytes a
+  // column, is what the frames of cols2 rows would take.
   check_sparse_rows(cols2);
   const sum_way way =
       detail::choose_sum_way(sparse_allnumbs(*spar, rows1) && sparse_allnumbs(*spar2, rows2));
   const std::vector<sparseptr> bf = frames_of(*spar2, rows2);
-  sparseptr result = nullptr;
-  sparse_init(&result, rows1);
-  const std::vector<sparseptr> rf = frames_of(result, rows1);
+  SparseHold result;
+  sparse_init(&result.sp, rows1);
+  result.rows = rows1;
+  const std::vector<sparseptr> rf = frames_of(result.sp, rows1);
   const std::vector<sparseptr> af = frames_of(*spar, rows1);
-  // One running sum per result column; the columns a row touches are
-  // gathered and sorted, so each sum adds its products in the order of the
+  // A running sum for each column the current row touches: sum_of[j] points
+  // at column j's, nil while the row has not touched it. The sums come from
+  // a pool reused from row to row, pool[k] for the k-th column touched, so
+  // there are never more than the columns of the longest row. The touched
+  // columns are sorted, and each sum adds its products in the order of the
   // inner index, as the row-by-column walk does.
-  std::vector<EntrySum> sums;
-  sums.reserve(static_cast<std::size_t>(cols2) + 1);
-  for (std::int32_t j = 0; j <= cols2; ++j) sums.emplace_back(way);
+  std::vector<EntrySum*> sum_of(static_cast<std::size_t>(cols2) + 1, nullptr);
+  std::vector<EntrySum> pool;
   std::vector<std::int32_t> touched;
+  // The result's entries are counted at the size of a number of one limb,
+  // the least an entry takes but for a residue: measuring each value would
+  // cost the product more than the count is worth.
+  const std::uint64_t entry_bytes = sparse_word_entry_bytes();
+  std::int64_t entries = 0;
   for (std::int32_t i = 1; i <= rows1; ++i) {
     check_interrupt();
+    EntrySum* next = pool.data();  // the pool's first sum the row has not taken
+    EntrySum* end = next + pool.size();
     for (colm_ptr e = row_of(af, i); e != nullptr; e = e->next) {
       for (colm_ptr f = row_of(bf, e->coord); f != nullptr; f = f->next) {
-        EntrySum& s = sums[static_cast<std::size_t>(f->coord)];
-        if (!s.touched()) touched.push_back(f->coord);
-        s.add(e->val, f->val);
+        EntrySum*& s = sum_of[static_cast<std::size_t>(f->coord)];
+        if (s == nullptr) {
+          if (next == end) {
+            pool.emplace_back(way);  // may move the sums: the row's pointers follow
+            for (std::size_t k = 0; k < touched.size(); ++k)
+              sum_of[static_cast<std::size_t>(touched[k])] = &pool[k];
+            next = &pool[touched.size()];
+            end = pool.data() + pool.size();
+          }
+          s = next++;
+          touched.push_back(f->coord);
+        }
+        s->add(e->val, f->val);
       }
     }
     std::sort(touched.begin(), touched.end());
     colm_ptrptr t = head_of(rf, i);
     for (std::int32_t j : touched) {
-      quoly v = sums[static_cast<std::size_t>(j)].take();
-      if (v != nullptr) append_entry(&t, j, v);
+      EntrySum*& s = sum_of[static_cast<std::size_t>(j)];
+      quoly v = s->take();
+      s = nullptr;
+      if (v == nullptr) continue;
+      append_entry(&t, j, v);
+      ++entries;
     }
     touched.clear();
+    check_sparse_entries(entries, entry_bytes);
   }
   free_sparse(spar, rows1, arr_free);
-  *spar = result;
+  *spar = result.release();
 }
 
 void mult_sparses_by_columns(sparseptr* spar, sparseptr* spar2, std::int32_t rows1,

@@ -139,6 +139,7 @@ void sparse_makeneg(sparseptr* spar, std::int32_t rows, bool* arr_free) {
 }
 
 void spar_identi(sparseptr* spar, std::int32_t rows, bool arr_free) {
+  check_sparse_entries(rows, sparse_word_entry_bytes());  // before *spar is freed
   free_sparse(spar, rows, arr_free);
   sparse_init(spar, rows);
   std::int32_t r = 1;

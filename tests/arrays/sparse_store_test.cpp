@@ -343,6 +343,73 @@ TEST_F(SparseStore, FramesPastTheBudgetAreRefusedBeforeAnyIsTaken) {
   EXPECT_FALSE(unwound);
 }
 
+// An entry's size follows its value: a one-limb integer has a limb, 2^30
+// two, a residue none. A count of entries is held to the budget without
+// forming count times size, so no overflow lets a count through.
+TEST_F(SparseStore, EntrySizesFollowTheirValues) {
+  const std::uint64_t least = sizeof(colnode) + sizeof(quolynode) + sizeof(number);
+  Value five = Value::number(BigRef(5)), big = Value::number(BigRef(1 << 30));
+  EXPECT_EQ(sparse_entry_bytes(five), least + sizeof(numnode));
+  EXPECT_EQ(sparse_entry_bytes(big), least + 2 * sizeof(numnode));
+  EXPECT_EQ(sparse_word_entry_bytes(), least + sizeof(numnode));
+  {
+    ModulusScope mod(65521);
+    Value residue = Value::number(BigRef(5));
+    EXPECT_EQ(sparse_entry_bytes(residue), least);
+    EXPECT_EQ(sparse_word_entry_bytes(), least);
+  }
+  ScopedValue<std::uint64_t> held(totalavailablememory, std::uint64_t{1} << 40);
+  for (const std::int64_t n : {std::int64_t{1} << 62, std::int64_t{1} << 33, std::int64_t{1} << 30}) {
+    bool unwound = false;
+    const std::string said = output_of([&] { check_sparse_entries(n, std::uint64_t{1} << 10); }, &unwound);
+    EXPECT_EQ(unwound, n > (std::int64_t{1} << 30)) << n;
+    if (unwound) {
+      EXPECT_TRUE(reports(said, array_too_large_more_than_1000000_error)) << said;
+    }
+  }
+  ScopedValue<std::uint64_t> none(totalavailablememory, 0);  // no budget: any count
+  bool unwound = false;
+  (void)output_of([&] { check_sparse_entries(std::int64_t{1} << 62, 128); }, &unwound);
+  EXPECT_FALSE(unwound);
+}
+
+// A scalar fill whose entries would pass the budget is refused before
+// anything changes: the array keeps its entries and no record is taken. One
+// just within it fills every cell, across a frame boundary. An entry of 5 is
+// a colnode, a value cell, a number and one limb; of 2^30 one limb more.
+TEST_F(SparseStore, AFillPastTheBudgetLeavesTheArrayAsItWas) {
+  ScopedValue<std::int32_t> origin(addresser, 1);
+  const std::uint64_t entry = sizeof(colnode) + sizeof(quolynode) + sizeof(number) + sizeof(numnode);
+  Value five = Value::number(BigRef(5)), big = Value::number(BigRef(1 << 30));
+  NodeBalance balance;
+  const std::int32_t rows = 2049, cols = 2;
+  const std::uint64_t count = static_cast<std::uint64_t>(rows) * cols;
+  SparseArray s(rows, cols);
+  isparse_insert(1, 1, -4, &s.a, true, true);
+  isparse_insert(2049, 2, 7, &s.a, true, true);
+  const std::map<Cell, BigRef> before = {{{1, 1}, BigRef(-4)}, {{2049, 2}, BigRef(7)}};
+  // One byte short for the fives, and short for 2^30 at what the fives take.
+  for (const auto& [value, budget] : {std::pair<quoly, std::uint64_t>{five, count * entry - 1},
+                                      std::pair<quoly, std::uint64_t>{big, count * entry}}) {
+    ScopedValue<std::uint64_t> held(totalavailablememory, budget);
+    NodeBalance nothing_taken;
+    bool unwound = false;
+    const std::string said = output_of([&] { sparse_set_scalar(&s.a, cols, value); }, &unwound);
+    EXPECT_TRUE(unwound);
+    EXPECT_TRUE(reports(said, array_too_large_more_than_1000000_error)) << said;
+    EXPECT_TRUE(agrees(s, before));
+  }
+  {
+    ScopedValue<std::uint64_t> held(totalavailablememory, count * entry);
+    sparse_set_scalar(&s.a, cols, five);
+  }
+  std::map<Cell, BigRef> fives;
+  for (std::int32_t r = 1; r <= rows; ++r)
+    for (std::int32_t c = 1; c <= cols; ++c) fives[{r, c}] = BigRef(5);
+  EXPECT_TRUE(agrees(s, fives));
+  EXPECT_TRUE(sparse_ok(s.a.spar, rows, cols));
+}
+
 // The rest of an "&" setting as a token chain, from stored text and from a
 // stream.
 TEST_F(SparseStore, TheSettingsReader) {

@@ -4,7 +4,11 @@
 #include "matrix/matrix_products.h"
 
 #include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
+#include <cstdio>
 #include <random>
 #include <string>
 #include <vector>
@@ -258,6 +262,99 @@ TEST_F(MatrixProducts, ADenseProductOfTooManyEntriesIsRefused) {
   EXPECT_TRUE(unwound);
   EXPECT_TRUE(reports(out, 43)) << out;
   EXPECT_EQ(descr_cols(fa.get()), 500);
+}
+
+// The entries of a sparse product are held to the budget as they are made:
+// past it the product is refused part-way, the operands as they were and
+// the partial result given back; at it the product is whole. 40 x 1 ones by
+// 1 x 30 ones: 1200 entries of 1, 30 a row.
+TEST_F(MatrixProducts, ASparseProductPastTheBudgetGivesBackItsPartialResult) {
+  NodeBalance balance;
+  Mat col(40, 1), row(1, 30);
+  for (std::int32_t i = 0; i < 40; ++i) col.at(i, 0) = Value::number(BigRef(1));
+  for (std::int32_t j = 0; j < 30; ++j) row.at(0, j) = Value::number(BigRef(1));
+  sparseptr a = to_sparse(col), b = to_sparse(row);
+  // An entry of 1: a colnode, a value cell, a number and one limb.
+  const std::uint64_t whole = 1200 * (sizeof(colnode) + sizeof(quolynode) + sizeof(number) + sizeof(numnode));
+  {
+    ScopedValue<std::uint64_t> budget(totalavailablememory, whole - 1);
+    NodeBalance nothing_kept;
+    sparseptr x = a;
+    bool unwound = false;
+    const std::string said = output_of([&] { mult_sparses(&x, &b, 40, 1, 30, false); }, &unwound);
+    EXPECT_TRUE(unwound);
+    EXPECT_TRUE(reports(said, 43)) << said;
+    EXPECT_EQ(x, a);
+    EXPECT_TRUE(same_mat(from_sparse(a, 40, 1), col));
+    EXPECT_TRUE(same_mat(from_sparse(b, 1, 30), row));
+  }
+  ScopedValue<std::uint64_t> budget(totalavailablememory, whole);
+  sparseptr x = a;
+  mult_sparses(&x, &b, 40, 1, 30, false);
+  EXPECT_TRUE(sparse_ok(x, 40, 30));
+  EXPECT_TRUE(same_mat(from_sparse(x, 40, 30), schoolbook(col, row)));
+  free_sparse(&x, 40, true);
+  free_sparse(&a, 40, true);
+  free_sparse(&b, 1, true);
+}
+
+// A second factor of many columns costs the columns its rows touch, not a
+// running sum for every one of its columns: a 2 x 1 by 1 x 20,000,000
+// product whose second factor has two entries runs in a child process
+// allowed 400 MB of address space beyond the test's (a sum a column would
+// take over 2 GB), and gives the four products.
+TEST_F(MatrixProducts, AWideSecondFactorTakesNoSumForEachColumn) {
+#if defined(TAVRIN_TEST_SANITIZED)
+  GTEST_SKIP() << "the sanitizers reserve address space of their own";
+#endif
+  constexpr std::int32_t cols = 20000000;
+  ScopedValue<std::uint64_t> no_budget(totalavailablememory, 0);
+  NodeBalance balance;
+  Mat a(2, 1);
+  a.at(0, 0) = Value::number(BigRef(2));
+  a.at(1, 0) = Value::number(BigRef(-3));
+  sparseptr sa = to_sparse(a);
+  sparseptr sb = nullptr;
+  sparse_init(&sb, 1);
+  colm_ptrptr t = &sb->indx[0];
+  for (const auto& [c, v] : {std::pair<std::int32_t, std::int32_t>{3, 7}, {cols, 5}}) {
+    colm_ptr e = nullptr;
+    newcolm(&e);
+    e->coord = c;
+    e->val = nullptr;
+    quoly_set(v, &e->val);
+    e->val->next = nullptr;
+    e->next = nullptr;
+    *t = e;
+    t = &e->next;
+  }
+  std::fflush(stdout);
+  const pid_t pid = fork();
+  if (pid == 0) {
+    long pages = 0;
+    if (std::FILE* f = std::fopen("/proc/self/statm", "r")) {
+      if (std::fscanf(f, "%ld", &pages) != 1) pages = 0;
+      std::fclose(f);
+    }
+    const rlim_t room = static_cast<rlim_t>(pages) * static_cast<rlim_t>(sysconf(_SC_PAGESIZE)) + (rlim_t{400} << 20);
+    const rlimit limit{room, room};
+    if (pages == 0 || setrlimit(RLIMIT_AS, &limit) != 0) _exit(3);
+    // noexcept: a failed allocation ends the child (std::terminate) instead
+    // of running on in the test program.
+    [&]() noexcept { mult_sparses(&sa, &sb, 2, 1, cols, false); }();
+    auto at = [&](std::int32_t r, std::int32_t c) { return number_value(spar_retrieve(sa, r, c)->ncoef); };
+    const bool right = sparse_entries(sa, 2) == 4 && at(1, 3) == BigRef(14) && at(1, cols) == BigRef(10) &&
+                       at(2, 3) == BigRef(-21) && at(2, cols) == BigRef(-15);
+    _exit(right ? 0 : 1);
+  }
+  ASSERT_GT(pid, 0);
+  int status = 0;
+  ASSERT_EQ(waitpid(pid, &status, 0), pid);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0)
+      << (WIFEXITED(status) ? "exit " + std::to_string(WEXITSTATUS(status))
+                            : "signal " + std::to_string(WTERMSIG(status)));
+  free_sparse(&sa, 2, true);
+  free_sparse(&sb, 1, true);
 }
 
 // m^e by repeated schoolbook products.
