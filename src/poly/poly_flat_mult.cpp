@@ -291,12 +291,14 @@ struct Slots {
     return detail::words_of_digits(w.data(), r, nr);
   }
   // The terms of sign * w (nw words), read slot by slot from the lowest: a
-  // slot of 2^(28 L - 1) or more is negative and lends one to the next.
-  // False when a carry is left past the top slot (w is no such integer).
+  // slot of 2^(28 L - 1) or more is negative and lends one to the next. The
+  // lending may reach one slot past w's words: a top coefficient 1 over a
+  // negative one packs to an empty top slot. False when a term lands past
+  // the slots of the exponent vectors (w is no such integer).
   bool unpack(const word* w, std::int32_t nw, int sign, Terms& out) const {
     const std::size_t nd = static_cast<std::size_t>(detail::digits_for_words(nw));
-    const std::size_t slots = (nd + L - 1) / L;
-    std::vector<digit> z(slots * L + 1, 0);
+    const std::size_t slots = (nd + L - 1) / L + 1;
+    std::vector<digit> z(slots * L, 0);
     detail::digits_of_words(z.data(), w, nw);
     std::vector<std::uint64_t> keys;
     std::vector<imptr> nums;
