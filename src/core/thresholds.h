@@ -148,6 +148,15 @@ extern std::int32_t flat_cell_bits;
 // Reader: flat_poly_mult.
 extern std::int32_t flat_scan_ratio;
 
+// The flat product of two polynomials over the integers whose
+// coefficients fit words and whose exponents vary at one level only packs
+// each into one big integer (slots of as many bits as the product's
+// coefficients need) and multiplies those once, when 4 times its
+// estimated cost is at most this many times that of the summation by
+// cells or heap. Default 4 (the cheaper). Range >= 0 (0: never; large:
+// whenever it applies). Reader: flat_poly_mult.
+extern std::int32_t flat_packed_ratio;
+
 // Residue sums of the flat product that may pass a word are kept in one
 // word, brought back below 2^63 by a multiple of the modulus whenever they
 // reach it, and reduced once at the end, when this is 1; in 128-bit

@@ -725,10 +725,10 @@ bool flat_poly_mult(poly n, poly m, poly* p, polypt pol) {
     }
     WordTerms& out = product_terms();
     out.clear();
-    if (detail::sum_word_products(a, b, pk, so, si, how, out) == detail::FlatMethod::dense) {
-      ++flat_mult_methods.dense_cells;
-    } else {
-      ++flat_mult_methods.heap;
+    switch (detail::sum_word_products(a, b, pk, so, si, how, out)) {
+      case detail::FlatMethod::dense: ++flat_mult_methods.dense_cells; break;
+      case detail::FlatMethod::heap: ++flat_mult_methods.heap; break;
+      case detail::FlatMethod::packed: ++flat_mult_methods.packed; break;
     }
     if (modular) {
       r = build_lists(out.key.data(), out.key.size(), pk, [&out](std::size_t i) {
