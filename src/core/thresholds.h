@@ -118,6 +118,19 @@ extern std::int32_t integer_gcd_word_degree;
 // Reader: read_monomial_sum.
 extern std::int32_t monomial_sum_chars;
 
+// The value of a one-variable polynomial over the integers at a number
+// (the substitution of highest_level) is taken on words, by
+// intpoly_scaled_value, from this degree on, for lists that are not
+// sparse; below it by Horner's rule on the term list. Default 16. Range
+// >= 1 (INT32_MAX: never). Reader: highest_level.
+extern std::int32_t value_words_degree;
+
+// intpoly_scaled_value splits segments of more than this many + 1
+// coefficients in two; shorter ones go by Horner's rule. Default 32.
+// Range >= 1 (INT32_MAX: Horner's rule alone). Reader:
+// intpoly_scaled_value.
+extern std::int32_t value_split_degree;
+
 // Degree of the shorter factor below which intpoly_mul multiplies by
 // coefficient rows instead of Kronecker's substitution. Default 4. Range
 // >= 0. Reader: intpoly_mul.

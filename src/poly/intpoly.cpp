@@ -60,18 +60,7 @@ void IntPoly::reserve(std::int32_t coefs, std::int64_t words) {
 
 namespace {
 
-// A signed integer being accumulated: magnitude words (least significant
-// first, no leading zero word, zero empty) and a sign.
-struct Signed {
-  std::vector<word> m;
-  bool neg = false;
-
-  bool zero() const { return m.empty(); }
-  void trim() {
-    while (!m.empty() && m.back() == 0) m.pop_back();
-    if (m.empty()) neg = false;
-  }
-};
+using Signed = WordInt;
 
 // Compares magnitudes.
 int compare(const word* a, std::int32_t na, const word* b, std::int32_t nb) {
@@ -515,6 +504,144 @@ IntPoly intpoly_mul_integer(const IntPoly& a, const std::vector<word>& c) {
     r.push(p.data(), n + nc, a.neg(i));
   }
   r.trim();
+  return r;
+}
+
+// ---- Values ------------------------------------------------------------------------------------
+
+namespace {
+
+// a b.
+WordInt times(const WordInt& a, const WordInt& b) {
+  WordInt r;
+  if (a.zero() || b.zero()) return r;
+  const auto na = static_cast<std::int32_t>(a.m.size()), nb = static_cast<std::int32_t>(b.m.size());
+  r.m.assign(static_cast<std::size_t>(na + nb), 0);
+  if (na >= nb) {
+    detail::wmul(r.m.data(), a.m.data(), na, b.m.data(), nb);
+  } else {
+    detail::wmul(r.m.data(), b.m.data(), nb, a.m.data(), na);
+  }
+  r.neg = a.neg != b.neg;
+  r.trim();
+  return r;
+}
+
+// The sums a_lo p^0 q^(len-1) + ... + a_(lo+len-1) p^(len-1) q^0 of the
+// segments of a, each by Horner's rule or from its halves.
+class ScaledValue {
+ public:
+  ScaledValue(const IntPoly& a, const WordInt& p, const WordInt* q) : a_(a), p_(p), q_(q) {}
+
+  WordInt of(std::int32_t lo, std::int32_t len, WordInt* qpow) {
+    if (len - 1 <= std::max(value_split_degree, 1)) return horner(lo, len, qpow);
+    // The lower part has a power of two of coefficients; with len = L1 + L2,
+    // the value is lower q^L2 + upper p^L1.
+    int k = 0;
+    while ((std::int32_t{2} << k) < len) ++k;
+    const std::int32_t l1 = std::int32_t{1} << k, l2 = len - l1;
+    WordInt upper_q;
+    const bool l2_power = (l2 & (l2 - 1)) == 0;
+    const WordInt lower = of(lo, l1, nullptr);
+    WordInt upper = of(lo + l1, l2, q_ != nullptr && !l2_power ? &upper_q : nullptr);
+    WordInt r = times(upper, power(p_, p_powers_, k));
+    if (q_ == nullptr) {
+      add_signed(r, lower.m.data(), static_cast<std::int32_t>(lower.m.size()), lower.neg);
+    } else {
+      int k2 = 0;
+      while ((std::int32_t{1} << k2) < l2) ++k2;
+      const WordInt& q2 = l2_power ? power(*q_, q_powers_, k2) : upper_q;
+      std::vector<word> scratch;
+      add_product(r, lower.m.data(), static_cast<std::int32_t>(lower.m.size()), q2.m.data(),
+                  static_cast<std::int32_t>(q2.m.size()), lower.neg != q2.neg, scratch);
+      if (qpow != nullptr) *qpow = times(power(*q_, q_powers_, k), q2);
+    }
+    return r;
+  }
+
+ private:
+  // x^(2^k), from the table of the squares of x.
+  static const WordInt& power(const WordInt& x, std::vector<WordInt>& table, int k) {
+    if (table.empty()) table.push_back(x);
+    while (static_cast<int>(table.size()) <= k) table.push_back(times(table.back(), table.back()));
+    return table[static_cast<std::size_t>(k)];
+  }
+  WordInt coefficient(std::int32_t i) const {
+    WordInt c;
+    c.m.assign(a_.mag(i), a_.mag(i) + a_.len(i));
+    c.neg = a_.neg(i);
+    return c;
+  }
+  // h := a_top, then h := h p + a_i q^(top - i) down to i = lo; *qpow := q^len.
+  WordInt horner(std::int32_t lo, std::int32_t len, WordInt* qpow) const {
+    const std::int32_t top = lo + len - 1;
+    WordInt h = coefficient(top);
+    WordInt qp;
+    if (q_ != nullptr) qp = *q_;
+    std::vector<word> scratch;
+    for (std::int32_t i = top - 1; i >= lo; --i) {
+      h = times(h, p_);
+      if (a_.len(i) == 0) {
+        if (q_ != nullptr && i > lo) qp = times(qp, *q_);
+        continue;
+      }
+      if (q_ == nullptr) {
+        add_signed(h, a_.mag(i), a_.len(i), a_.neg(i));
+      } else {
+        add_product(h, a_.mag(i), a_.len(i), qp.m.data(), static_cast<std::int32_t>(qp.m.size()), a_.neg(i) != qp.neg,
+                    scratch);
+        if (i > lo) qp = times(qp, *q_);
+      }
+    }
+    if (qpow != nullptr && q_ != nullptr) *qpow = len == 1 ? *q_ : times(qp, *q_);
+    return h;
+  }
+
+  const IntPoly& a_;
+  const WordInt& p_;
+  const WordInt* q_;
+  std::vector<WordInt> p_powers_, q_powers_;
+};
+
+}  // namespace
+
+WordInt intpoly_scaled_value(const IntPoly& a, const WordInt& p, const WordInt* q) {
+  if (a.is_zero()) return WordInt{};
+  ScaledValue v(a, p, q);
+  return v.of(0, a.degree() + 1, nullptr);
+}
+
+WordInt word_int_of(imptr x) {
+  WordInt r;
+  r.m.assign(static_cast<std::size_t>(detail::words_for_digits(x->size)) + 1, 0);
+  r.m.resize(static_cast<std::size_t>(detail::words_of_limbs(r.m.data(), x->head, x->size)));
+  r.neg = detail::sign_of_number(x) < 0;
+  r.trim();
+  return r;
+}
+
+imptr number_of_word_int(const WordInt& v) {
+  const word zero = 0;
+  // the limbs first: error 302 leaves nothing behind
+  const detail::limb_list l =
+      detail::limbs_of_words(v.zero() ? &zero : v.m.data(), std::max<std::int32_t>(static_cast<std::int32_t>(v.m.size()), 1),
+                             v.neg ? -1 : 1);
+  imptr r;
+  newimag(&r);
+  r->lint = 0;
+  r->flote = 0;
+  detail::install_limbs(r, l);
+  return r;
+}
+
+WordInt word_int_power(const WordInt& x, std::int32_t e) {
+  WordInt r;
+  r.m.push_back(1);
+  WordInt base = x;
+  for (; e > 0; e >>= 1) {
+    if ((e & 1) != 0) r = times(r, base);
+    if (e > 1) base = times(base, base);
+  }
   return r;
 }
 

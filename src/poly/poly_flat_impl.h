@@ -127,6 +127,10 @@ constexpr std::int64_t flat_poll_products = std::int64_t{1} << 16;
 FlatMethod sum_word_products(const Flat& a, const Flat& b, const Packing& pk, const FlatScan& sa,
                              const FlatScan& sb, const WordSums& how, WordTerms& out);
 
+// The one level whose exponents vary in a or b (the scans sa and sb), or
+// -1 when none or more than one do.
+int varying_level(const Packing& pk, const FlatScan& sa, const FlatScan& sb);
+
 // The product of a and b (b may be a) over the integers when the
 // exponents of one level alone vary: each packed into one integer, the
 // coefficient of exponent e at bit s e with s the bits the product's

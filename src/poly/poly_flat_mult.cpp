@@ -37,7 +37,9 @@ namespace {
 // The most limbs the slots of the packed operands of one product may
 // take: past the widest transform the product of the packed integers
 // splits into transformed pieces, and its working memory is some twenty
-// bytes a limb.
+// bytes a limb. Products in one variable have no such bound: the products
+// by terms they would fall to instead cost far more, in time and in
+// memory, than the product's own terms.
 constexpr double kronecker_product_limbs = 16e6;
 // The most limbs the slots of the dividend of one quotient may take.
 constexpr double kronecker_quotient_limbs = 4e6;
@@ -378,7 +380,8 @@ bool kronecker(const Flat& a, const Flat& b, const Packing& pk, const FlatScan& 
   const std::int64_t bound = largest_bits(a) + largest_bits(b) +
                              std::bit_width(static_cast<std::uint64_t>(std::min(a.key.size(), b.key.size()))) + 1;
   const std::int64_t slot = (bound + limb_bits - 1) / limb_bits;
-  if (slot > 1024 || static_cast<double>(slots_a + slots_b) * static_cast<double>(slot) > kronecker_product_limbs)
+  if (detail::varying_level(pk, sa, sb) < 0 &&
+      (slot > 1024 || static_cast<double>(slots_a + slots_b) * static_cast<double>(slot) > kronecker_product_limbs))
     return false;
   if (flat_kronecker_ratio <= 1024) {
     // Measured costs: about 3.3 ns * words^1.585 for the one product of

@@ -110,19 +110,6 @@ class BitReader {
   std::int64_t k_ = 0;
 };
 
-// The one level whose exponents vary in either operand, or -1 (none, or
-// more than one).
-int varying_level(const Packing& pk, const FlatScan& sa, const FlatScan& sb) {
-  int level = -1;
-  for (int k = 0; k < pk.depth; ++k) {
-    const auto kk = static_cast<std::size_t>(k);
-    if (sa.maxexp[kk] + sb.maxexp[kk] == 0) continue;
-    if (level >= 0) return -1;
-    level = k;
-  }
-  return level;
-}
-
 // Bits a slot needs: each of the product's coefficients is a sum of at
 // most min(terms) products below 2^(bits a + bits b) in magnitude, and a
 // slot holds a magnitude below half its range.
@@ -166,6 +153,17 @@ int pack(const Flat& f, const Packing& pk, int level, int s, std::vector<word>& 
 }
 
 }  // namespace
+
+int varying_level(const Packing& pk, const FlatScan& sa, const FlatScan& sb) {
+  int level = -1;
+  for (int k = 0; k < pk.depth; ++k) {
+    const auto kk = static_cast<std::size_t>(k);
+    if (sa.maxexp[kk] + sb.maxexp[kk] == 0) continue;
+    if (level >= 0) return -1;
+    level = k;
+  }
+  return level;
+}
 
 double packed_cost(const Flat& a, const Flat& b, const Packing& pk, const FlatScan& sa, const FlatScan& sb) {
   const int level = varying_level(pk, sa, sb);

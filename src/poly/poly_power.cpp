@@ -14,6 +14,7 @@
 #include "numbers/bigint.h"
 #include "numbers/freelists.h"
 #include "numbers/invertible.h"
+#include "numbers/node_handles.h"
 #include "poly/poly_add.h"
 #include "poly/poly_arith_impl.h"
 #include "poly/poly_divide.h"
@@ -44,12 +45,11 @@ void power_number(imptr num, std::int32_t e) {
   int top = 31;
   while (((ue >> top) & 1u) == 0) --top;
   if (top == 0) return;
-  imptr base = detail::copy_number(num);
+  const detail::OwnedNumber base(detail::copy_number(num));  // freed also when a product is too long
   for (int bit = top - 1; bit >= 0; --bit) {
     detail::num_product_inplace(num, num);
-    if ((ue >> bit) & 1u) detail::num_product_inplace(num, base);
+    if ((ue >> bit) & 1u) detail::num_product_inplace(num, base.get());
   }
-  free_imag(&base);
 }
 
 // *r := its remainder by the polynomial relation of pol, over a copy of the
