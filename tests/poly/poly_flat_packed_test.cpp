@@ -204,5 +204,32 @@ TEST_F(PackedProductTest, DegreesFarPastTheCells) {
   ASSERT_EQ(read_poly(r), in_ring(Ring::mod_big, square));
 }
 
+TEST_F(PackedProductTest, OneVariableLongCoefficientsPackPastTheSlotLimit) {
+  // Coefficients of some 600 limbs need slots of over 1,024 limbs: one big
+  // integer product in one variable, the products by terms in two (the
+  // limit kept there); against the products by terms.
+  std::mt19937_64 rng(test_seed() + 3);
+  RingScope scope(Ring::integers);
+  NodeBalance balance;
+  for (int vars_used : {1, 2}) {
+    RefPoly a(4), b(4);
+    for (std::int32_t i = 0; i < 12; ++i) {
+      a.add_term({i, vars_used == 2 ? i % 2 : 0, 0, 0}, random_big_exact(rng, 600) * BigRef(i % 3 == 0 ? -1 : 1));
+      b.add_term({i, 0, 0, 0}, random_big_exact(rng, 590));
+    }
+    SCOPED_TRACE(vars_used);
+    Poly n(a), m(b), by_terms, r;
+    {
+      ScopedValue<std::int32_t> never(flat_kronecker_ratio, 0);
+      ASSERT_TRUE(flat_poly_mult(n, m, by_terms.cell(), nilpol));
+    }
+    const flat_mult_counts before = flat_mult_methods;
+    ASSERT_TRUE(flat_poly_mult(n, m, r.cell(), nilpol));
+    EXPECT_EQ(flat_mult_methods.kronecker, before.kronecker + (vars_used == 1 ? 1 : 0));
+    ASSERT_EQ(dump_poly(r), dump_poly(by_terms));
+    ASSERT_EQ(read_poly(r), a * b);
+  }
+}
+
 }  // namespace
 }  // namespace tavrin::test
