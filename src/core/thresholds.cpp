@@ -19,6 +19,7 @@ std::int32_t integer_value_degree = 8;
 std::int32_t intpoly_rows_degree = 4;
 std::int32_t value_words_degree = 16;
 std::int32_t value_split_degree = 32;
+std::int32_t power_recurrence_terms = 16;
 std::int32_t monomial_sum_chars = 2048;
 std::int32_t integer_gcd_limbs = 200;
 std::int32_t integer_gcd_word_degree = 64;

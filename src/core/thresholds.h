@@ -131,6 +131,12 @@ extern std::int32_t value_words_degree;
 // intpoly_scaled_value.
 extern std::int32_t value_split_degree;
 
+// Powers of one-variable polynomials over the integers with at most this
+// many terms (and word-size coefficients) go by the recurrence of
+// intpoly_power instead of squaring. Default 16. Range >= 0 (0: never).
+// Reader: compute_power.
+extern std::int32_t power_recurrence_terms;
+
 // Degree of the shorter factor below which intpoly_mul multiplies by
 // coefficient rows instead of Kronecker's substitution. Default 4. Range
 // >= 0. Reader: intpoly_mul.

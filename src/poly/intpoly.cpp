@@ -4,9 +4,11 @@
 #include "poly/intpoly.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 
 #include "core/globals.h"
+#include "core/interrupts.h"
 #include "core/thresholds.h"
 #include "numbers/bigint_impl.h"
 #include "numbers/freelists.h"
@@ -643,6 +645,88 @@ WordInt word_int_power(const WordInt& x, std::int32_t e) {
     if (e > 1) base = times(base, base);
   }
   return r;
+}
+
+// ---- Powers ------------------------------------------------------------------------------------
+
+bool intpoly_power(const IntPoly& a, std::int32_t k, IntPoly* out) {
+  if (a.is_zero() || k < 1) return false;
+  std::int32_t v = 0;  // a = x^v h, h(0) != 0
+  while (a.len(v) == 0) ++v;
+  const std::int32_t d = a.degree() - v;
+  if (static_cast<std::int64_t>(a.degree()) * k > INT32_MAX - 1) return false;
+  // h's coefficients as words, with a bound on the multipliers
+  // h_i ((k + 1) i - n) of the recurrence (below 2^63).
+  std::vector<std::int32_t> support;  // i >= 1 with h_i != 0
+  std::vector<std::int64_t> h(static_cast<std::size_t>(d) + 1, 0);
+  for (std::int32_t i = 0; i <= d; ++i) {
+    const std::int32_t n = a.len(v + i);
+    if (n == 0) continue;
+    if (n > 1 || (a.mag(v + i)[0] >> 62) != 0) return false;
+    const auto c = static_cast<std::int64_t>(a.mag(v + i)[0]);
+    h[static_cast<std::size_t>(i)] = a.neg(v + i) ? -c : c;
+    if (i > 0) support.push_back(i);
+    const __int128 bound = static_cast<__int128>(c) * (static_cast<__int128>(k) + 1) * (d + 1);
+    if (bound >= (static_cast<__int128>(1) << 63)) return false;
+  }
+  out->clear();
+  const std::int32_t top = d * k;
+  // |g_n| <= (sum of |h_i|)^k: room for every coefficient at that bound.
+  double norm = 0;
+  for (const std::int64_t c : h) norm += static_cast<double>(c < 0 ? -c : c);
+  const double words = static_cast<double>(k) * std::log2(norm) / 64.0 + 1.0;
+  out->reserve(v * k + top + 1, static_cast<std::int64_t>(static_cast<double>(top + 1) * words));
+  for (std::int32_t i = 0; i < v * k; ++i) out->push_zero();
+  // g_0 = h_0^k.
+  WordInt h0;
+  h0.m.push_back(static_cast<word>(h[0] < 0 ? -h[0] : h[0]));
+  WordInt g0 = word_int_power(h0, k);
+  out->push(g0.m.data(), static_cast<std::int32_t>(g0.m.size()), h[0] < 0 && (k & 1) != 0);
+  const std::int32_t base = v * k;  // where g_0 sits
+  std::vector<word> acc, quot;
+  for (std::int32_t n = 1; n <= top; ++n) {
+    if ((n & 1023) == 0) check_interrupt();
+    // n h_0 g_n = sum of h_i ((k + 1) i - n) g_(n-i), in two's complement.
+    std::int32_t longest = 0;
+    for (const std::int32_t i : support) {
+      if (i > n) break;
+      longest = std::max(longest, out->len(base + n - i));
+    }
+    const std::int32_t len = longest + 2;
+    acc.assign(static_cast<std::size_t>(len), 0);
+    for (const std::int32_t i : support) {
+      if (i > n) break;
+      const std::int32_t j = base + n - i;
+      const std::int32_t m = out->len(j);
+      const std::int64_t c = h[static_cast<std::size_t>(i)] * (static_cast<std::int64_t>(k + 1) * i - n);
+      if (m == 0 || c == 0) continue;
+      const word uc = static_cast<word>(c < 0 ? -c : c);
+      if ((c < 0) == out->neg(j)) {
+        const word carry = detail::waddmul_1(acc.data(), out->mag(j), m, uc);
+        detail::wadd_1(acc.data() + m, acc.data() + m, len - m, carry);
+      } else {
+        const word borrow = detail::wsubmul_1(acc.data(), out->mag(j), m, uc);
+        detail::wsub_1(acc.data() + m, acc.data() + m, len - m, borrow);
+      }
+    }
+    const bool negative = (acc.back() >> 63) != 0;
+    if (negative) {  // the magnitude: -acc
+      for (word& w : acc) w = ~w;
+      detail::wadd_1(acc.data(), acc.data(), len, 1);
+    }
+    const std::int32_t na = detail::wnormalised(acc.data(), len);
+    if (na == 1 && acc[0] == 0) {
+      out->push_zero();
+      continue;
+    }
+    const word divisor = static_cast<word>(n) * static_cast<word>(h[0] < 0 ? -h[0] : h[0]);
+    quot.assign(static_cast<std::size_t>(na), 0);
+    detail::fit_exactly(quot);
+    const std::int32_t nq = detail::wdivexact(quot.data(), acc.data(), na, &divisor, 1);
+    out->push(quot.data(), nq, negative != (h[0] < 0));
+  }
+  out->trim();
+  return true;
 }
 
 // ---- Residues ------------------------------------------------------------------------------------

@@ -153,6 +153,17 @@ imptr number_of_word_int(const WordInt& v);
 // x^e (e >= 0) by squaring.
 WordInt word_int_power(const WordInt& x, std::int32_t e);
 
+// *out := a^k (k >= 1) by the recurrence of the coefficients of powers
+// (J. C. P. Miller's): with a = x^v h, h(0) != 0 and g = h^k,
+//   n h_0 g_n = sum over i = 1 .. deg h of h_i ((k + 1) i - n) g_(n-i),
+// the coefficients of h g' = k h' g, each a sum of word-by-words products
+// divided exactly by the word n h_0: the cost is
+// the terms of h times the words of the power, with no long product. False
+// (nothing promised of *out) when a's coefficients or the multipliers
+// h_i ((k + 1) i - n) do not fit below 2^63, or the degree of the power
+// passes 2^31 - 2. Polls for interrupts.
+bool intpoly_power(const IntPoly& a, std::int32_t k, IntPoly* out);
+
 // The residues of a's coefficients modulo the prime p < 2^31 (0 .. p - 1),
 // entry i that of x^i, top zero entries dropped.
 std::vector<std::int32_t> intpoly_residues(const IntPoly& a, std::int32_t p);

@@ -11,10 +11,12 @@
 #include "core/errors.h"
 #include "core/globals.h"
 #include "core/interrupts.h"
+#include "core/thresholds.h"
 #include "numbers/bigint.h"
 #include "numbers/freelists.h"
 #include "numbers/invertible.h"
 #include "numbers/node_handles.h"
+#include "poly/intpoly.h"
 #include "poly/poly_add.h"
 #include "poly/poly_arith_impl.h"
 #include "poly/poly_divide.h"
@@ -292,6 +294,31 @@ void fold_by_relation(poly* r, polypt pol) {
 
 // ---- Powers ------------------------------------------------------------------------------
 
+namespace {
+
+// *n := (*n)^e by intpoly_power for a one-variable list over the integers
+// of at most power_recurrence_terms terms, no relation from pol down: the
+// polynomial the products give. False, nothing changed, otherwise.
+bool power_by_recurrence(poly* n, std::int32_t e, polypt pol) {
+  if (e < 2 || lintmode || flotemode || modularmode) return false;
+  for (polypt l = pol; l != nullptr; l = l->next)
+    if (l->p != nullptr) return false;
+  std::int32_t terms = 0;
+  for (poly t = *n; t != nullptr && terms <= power_recurrence_terms; t = t->next) ++terms;
+  if (terms > power_recurrence_terms) return false;
+  IntPoly a, g;
+  if (!intpoly_of(*n, &a) || !intpoly_power(a, e, &g)) return false;
+  poly r = intpoly_to_poly(g);
+  free_poly(n);
+  *n = r;
+  ++power_recurrences;
+  return true;
+}
+
+}  // namespace
+
+long power_recurrences = 0;
+
 void compute_power(poly* n, std::int32_t expont, polypt pol) {
   const bool constant = is_bare_leaf(*n);
   if (modularmode && mod_is_prime) {
@@ -314,6 +341,7 @@ void compute_power(poly* n, std::int32_t expont, polypt pol) {
     poly_set(1, n);
     return;
   }
+  if (power_by_recurrence(n, expont, pol)) return;
   bool repeated = false;
   if (polynames != nullptr && polynames->next != nullptr && pseudo_polynames == nullptr) {
     poly top = *n;

@@ -209,5 +209,45 @@ TEST(IntPoly, ScaledValuesByHalvesAgreeWithHornersRuleAndTheReference) {
   EXPECT_EQ(ref_of(word_int_power(word_int(BigRef(5)), 0)), BigRef(1));
 }
 
+TEST(IntPoly, PowersByTheRecurrenceAgreeWithRepeatedProducts) {
+  // h of a few terms times x^v, h(0) negative or positive, gaps in h,
+  // coefficients up to the largest the multipliers allow: a^k against k
+  // products by rows; refused past the bound, and for coefficients of two
+  // words.
+  std::mt19937_64 rng(test_seed() + 5);
+  for (int i = 0; i < test_iterations(60); ++i) {
+    const int d = 1 + static_cast<int>(rng() % 9);
+    const std::int32_t k = 1 + static_cast<std::int32_t>(rng() % (i % 5 == 0 ? 300 : 25));
+    const int v = static_cast<int>(rng() % 3);
+    const std::int64_t big = i % 7 == 3 ? (std::int64_t{1} << 62) / ((k + 1) * (d + 1)) - 1 : 40;
+    RefPoly a(1);
+    for (int e = 0; e <= d; ++e) {
+      if (e > 0 && e < d && rng() % 3 == 0) continue;
+      std::int64_t c = 1 + static_cast<std::int64_t>(rng() % static_cast<std::uint64_t>(big));
+      if (rng() % 2) c = -c;
+      a.add_term({e + v}, BigRef(c));
+    }
+    SCOPED_TRACE(a.to_string({"x"}) + " ^ " + std::to_string(k));
+    const IntPoly ia = int_of(a);
+    IntPoly g;
+    ASSERT_TRUE(intpoly_power(ia, k, &g));
+    IntPoly want = ia;
+    for (std::int32_t j = 1; j < k; ++j) want = intpoly_mul_rows(want, ia);
+    ASSERT_TRUE(g == want);
+  }
+  // A multiplier h_i ((k + 1) i - n) of 2^63 or more, and a coefficient of
+  // two words: refused.
+  RefPoly wide(1);
+  wide.add_term({1}, BigRef(INT64_MAX / 20 + 1));  // times (9 + 1) (1 + 1) passes 2^63
+  wide.add_term({0}, BigRef(1));
+  IntPoly g;
+  EXPECT_TRUE(intpoly_power(int_of(wide), 8, &g));
+  EXPECT_FALSE(intpoly_power(int_of(wide), 9, &g));
+  RefPoly two_words(1);
+  two_words.add_term({1}, BigRef::pow2(64) + BigRef(1));
+  two_words.add_term({0}, BigRef(3));
+  EXPECT_FALSE(intpoly_power(int_of(two_words), 2, &g));
+}
+
 }  // namespace
 }  // namespace tavrin::test

@@ -10,8 +10,10 @@
 
 #include "core/globals.h"
 #include "core/jumps.h"
+#include "core/thresholds.h"
 #include "numbers/freelists.h"
 #include "poly/poly_add.h"
+#include "poly/poly_measures.h"
 #include "poly/poly_mult.h"
 #include "poly/poly_repr.h"
 #include "support/node_accounting.h"
@@ -55,6 +57,49 @@ TEST_F(PowerTest, PowersAgreeWithRepeatedReferenceProducts) {
       ASSERT_EQ(p.ref(), modular_zero ? RefPoly(3) : ring_power(ring, a, k));
     }
   });
+}
+
+TEST_F(PowerTest, ShortOneVariablePowersByTheRecurrenceAsBySquaring) {
+  // Over the integers, at most power_recurrence_terms terms: the
+  // recurrence; one more: squaring; the same polynomial node for node as
+  // squaring alone gives, with x^v factors. A polynomial in a lower
+  // variable (under a pad) and a relation at the level keep the squaring.
+  NodeBalance balance;
+  const struct {
+    const char* base;
+    std::int32_t k;
+    bool top_list;  // a list in the top variable
+  } cases[] = {{"x^8 - 3*x^7 + 5*x^6 + x^5 - 7*x^4 + 2*x^3 - x^2 + 4*x - 9", 300, true},
+               {"x^3 + 1", 100, true},
+               {"-2*x^5 + x^2", 41, true},
+               {"y^2 - 3*y + 7", 57, false},
+               {"x^16 + x^15 + x^14 + x^13 + x^12 + x^11 + x^10 + x^9 + x^8 + x^7 + x^6 + x^5 + x^4 + x^3 + x^2 + x + 1",
+                20, true},
+               {"x - 1", 2, true}};
+  for (const auto& c : cases) {
+    for (std::int32_t terms : {16, 17}) {
+      SCOPED_TRACE(std::string(c.base) + " ^ " + std::to_string(c.k) + ", terms " + std::to_string(terms));
+      ScopedValue<std::int32_t> cut(power_recurrence_terms, terms);
+      Poly squared(c.base, vars.names()), p(c.base, vars.names());
+      {
+        ScopedValue<std::int32_t> never(power_recurrence_terms, 0);
+        compute_power(squared.cell(), c.k, vars.level(1));
+      }
+      const long before = power_recurrences;
+      compute_power(p.cell(), c.k, vars.level(1));
+      const std::int32_t nodes = static_cast<std::int32_t>(poly_length(Poly(c.base, vars.names())));
+      EXPECT_EQ(power_recurrences, before + (c.top_list && nodes <= terms ? 1 : 0));
+      ASSERT_TRUE(valid_poly(p));
+      ASSERT_EQ(dump_poly(p), dump_poly(squared));
+    }
+  }
+  // (x + 1)^6 under x^2 = 2: squaring, folded.
+  RelationScope rel(vars.level(1), make_leaf(2), 2);
+  Poly p("x + 1", vars.names());
+  const long before = power_recurrences;
+  compute_power(p.cell(), 6, vars.level(1));
+  EXPECT_EQ(power_recurrences, before);
+  EXPECT_EQ(p.ref(), ref("99 + 70*x"));
 }
 
 TEST_F(PowerTest, SpecialExponentsAndConstants) {
