@@ -132,10 +132,23 @@ extern std::int32_t value_words_degree;
 extern std::int32_t value_split_degree;
 
 // Powers of one-variable polynomials over the integers with at most this
-// many terms (and word-size coefficients) go by the recurrence of
-// intpoly_power instead of squaring. Default 16. Range >= 0 (0: never).
-// Reader: compute_power.
+// many terms t (at least 2, word-size coefficients) go by the recurrence
+// of intpoly_power instead of squaring, when the power's degree is at
+// least power_recurrence_spread t^2 and the polynomial is dense by
+// power_recurrence_fill. Default 16. Range >= 0 (0: never). Reader:
+// compute_power.
 extern std::int32_t power_recurrence_terms;
+// The recurrence of power_recurrence_terms serves a polynomial of t terms
+// only when its power's degree is at least this many times t^2 (below it,
+// squaring is the faster, measured). Default 3. Range >= 0 (0: every
+// degree). Reader: compute_power.
+extern std::int32_t power_recurrence_spread;
+// The recurrence of power_recurrence_terms serves a polynomial of t terms
+// only when its degree + 1 is at most this many times t: it works on every
+// exponent of the power, where squaring a sparse list works on its terms
+// alone. Default 2 (half the exponents present). Range >= 1 (INT32_MAX:
+// any sparsity). Reader: compute_power.
+extern std::int32_t power_recurrence_fill;
 
 // Degree of the shorter factor below which intpoly_mul multiplies by
 // coefficient rows instead of Kronecker's substitution. Default 4. Range

@@ -297,15 +297,22 @@ void fold_by_relation(poly* r, polypt pol) {
 namespace {
 
 // *n := (*n)^e by intpoly_power for a one-variable list over the integers
-// of at most power_recurrence_terms terms, no relation from pol down: the
-// polynomial the products give. False, nothing changed, otherwise.
+// of 2 <= t <= power_recurrence_terms terms, degree + 1 at most
+// power_recurrence_fill t, whose power has a degree of at least
+// power_recurrence_spread t^2, no relation from pol down: the polynomial
+// the products give. False, nothing changed, otherwise. The recurrence
+// works on every exponent up to the power's degree: a monomial's power (one
+// node) or a sparse list's squares cost far less.
 bool power_by_recurrence(poly* n, std::int32_t e, polypt pol) {
-  if (e < 2 || lintmode || flotemode || modularmode) return false;
+  if (e < 2 || lintmode || flotemode || modularmode || (*n)->numb) return false;
   for (polypt l = pol; l != nullptr; l = l->next)
     if (l->p != nullptr) return false;
-  std::int32_t terms = 0;
+  std::int64_t terms = 0;
   for (poly t = *n; t != nullptr && terms <= power_recurrence_terms; t = t->next) ++terms;
-  if (terms > power_recurrence_terms) return false;
+  if (terms < 2 || terms > power_recurrence_terms) return false;
+  const std::int64_t degree = (*n)->exp;
+  if (degree + 1 > std::int64_t{power_recurrence_fill} * terms) return false;
+  if (degree * e < std::int64_t{power_recurrence_spread} * terms * terms) return false;
   IntPoly a, g;
   if (!intpoly_of(*n, &a) || !intpoly_power(a, e, &g)) return false;
   poly r = intpoly_to_poly(g);
