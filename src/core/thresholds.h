@@ -118,6 +118,38 @@ extern std::int32_t integer_gcd_word_degree;
 // Reader: read_monomial_sum.
 extern std::int32_t monomial_sum_chars;
 
+// The value of a one-variable polynomial over the integers at a number
+// (the substitution of highest_level) is taken on words, by
+// intpoly_scaled_value, from this degree on, for lists that are not
+// sparse; below it by Horner's rule on the term list. Default 16. Range
+// >= 1 (INT32_MAX: never). Reader: highest_level.
+extern std::int32_t value_words_degree;
+
+// intpoly_scaled_value splits segments of more than this many + 1
+// coefficients in two; shorter ones go by Horner's rule. Default 32.
+// Range >= 1 (INT32_MAX: Horner's rule alone). Reader:
+// intpoly_scaled_value.
+extern std::int32_t value_split_degree;
+
+// Powers of one-variable polynomials over the integers with at most this
+// many terms t (at least 2, word-size coefficients) go by the recurrence
+// of intpoly_power instead of squaring, when the power's degree is at
+// least power_recurrence_spread t^2 and the polynomial is dense by
+// power_recurrence_fill. Default 16. Range >= 0 (0: never). Reader:
+// compute_power.
+extern std::int32_t power_recurrence_terms;
+// The recurrence of power_recurrence_terms serves a polynomial of t terms
+// only when its power's degree is at least this many times t^2 (below it,
+// squaring is the faster, measured). Default 3. Range >= 0 (0: every
+// degree). Reader: compute_power.
+extern std::int32_t power_recurrence_spread;
+// The recurrence of power_recurrence_terms serves a polynomial of t terms
+// only when its degree + 1 is at most this many times t: it works on every
+// exponent of the power, where squaring a sparse list works on its terms
+// alone. Default 2 (half the exponents present). Range >= 1 (INT32_MAX:
+// any sparsity). Reader: compute_power.
+extern std::int32_t power_recurrence_fill;
+
 // Degree of the shorter factor below which intpoly_mul multiplies by
 // coefficient rows instead of Kronecker's substitution. Default 4. Range
 // >= 0. Reader: intpoly_mul.
@@ -147,6 +179,15 @@ extern std::int32_t flat_cell_bits;
 // >= 0 (0: always the heap; large: the chunks whenever they apply).
 // Reader: flat_poly_mult.
 extern std::int32_t flat_scan_ratio;
+
+// The flat product of two polynomials over the integers whose
+// coefficients fit words and whose exponents vary at one level only packs
+// each into one big integer (slots of as many bits as the product's
+// coefficients need) and multiplies those once, when 4 times its
+// estimated cost is at most this many times that of the summation by
+// cells or heap. Default 4 (the cheaper). Range >= 0 (0: never; large:
+// whenever it applies). Reader: flat_poly_mult.
+extern std::int32_t flat_packed_ratio;
 
 // Residue sums of the flat product that may pass a word are kept in one
 // word, brought back below 2^63 by a multiple of the modulus whenever they

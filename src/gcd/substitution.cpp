@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "core/globals.h"
+#include "core/thresholds.h"
 #include "gcd/gcd.h"
 #include "numbers/bigint.h"
 #include "numbers/freelists.h"
@@ -26,6 +27,7 @@
 #include "poly/poly_mult.h"
 #include "poly/poly_power.h"
 #include "poly/poly_repr.h"
+#include "poly/intpoly.h"
 
 namespace tavrin {
 
@@ -251,9 +253,35 @@ void substitute_coefficients(poly* p, poly* pden, polypt pol, Substitute substit
   replace_denominator(pden, den.release());
 }
 
+// highest_level on words for a one-variable list over the integers that
+// is not sparse, of degree value_words_degree or more, and a number n2
+// over a number d2 (nil: 1): the sum of c_k n2^k d2^(d - k) at once
+// (intpoly_scaled_value), and d2^d. False, nothing changed, otherwise.
+bool value_on_words(poly* q, poly* qden, poly n2, poly d2) {
+  if (lintmode || flotemode || modularmode) return false;
+  if (!is_bare_leaf(n2) || (d2 != nullptr && !is_bare_leaf(d2))) return false;
+  if ((*q)->numb || (*q)->exp < value_words_degree) return false;
+  std::int32_t low = 0;
+  bool one = false;
+  if (exp_poly_length(*q, &low, &one) < 0) return false;  // sparse: a power a gap
+  IntPoly a;
+  if (!intpoly_of(*q, &a)) return false;
+  const WordInt p = word_int_of(n2->ncoef);
+  WordInt d;
+  if (d2 != nullptr) d = word_int_of(d2->ncoef);
+  const WordInt v = intpoly_scaled_value(a, p, d2 != nullptr ? &d : nullptr);
+  OwnedPoly t, den;
+  t.p = detail::new_leaf(number_of_word_int(v));
+  if (d2 != nullptr) den.p = detail::new_leaf(number_of_word_int(word_int_power(d, a.degree())));
+  replace_list(q, t.release());
+  replace_denominator(qden, den.release());
+  return true;
+}
+
 }  // namespace
 
 void highest_level(poly* q, poly* qden, poly n2, poly d2, std::int16_t level, polypt pol) {
+  if (value_on_words(q, qden, n2, d2)) return;
   Powers n2_powers(n2, pol);
   std::optional<Powers> d2_powers;
   if (d2 != nullptr) d2_powers.emplace(d2, pol);

@@ -31,9 +31,14 @@ using word = std::uint64_t;
 using dword = unsigned __int128;
 
 // ---- Between digits and words ------------------------------------------------
-// Words needed for n digits, and digits for n words.
-inline std::int32_t words_for_digits(std::int32_t n) { return (28 * n + 63) / 64; }
-inline std::int32_t digits_for_words(std::int32_t n) { return (64 * n + 27) / 28; }
+// Words needed for n digits, and digits for n words (below 2^31 / 2.3
+// words: the products are formed in 64 bits).
+inline std::int32_t words_for_digits(std::int32_t n) {
+  return static_cast<std::int32_t>((28 * std::int64_t{n} + 63) / 64);
+}
+inline std::int32_t digits_for_words(std::int32_t n) {
+  return static_cast<std::int32_t>((64 * std::int64_t{n} + 27) / 28);
+}
 // w[0 .. words_for_digits(n)) := the digits a[0 .. n) repacked; returns the
 // normalised length.
 std::int32_t words_of_digits(word* w, const digit* a, std::int32_t n);

@@ -4,9 +4,11 @@
 #include "poly/intpoly.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 
 #include "core/globals.h"
+#include "core/interrupts.h"
 #include "core/thresholds.h"
 #include "numbers/bigint_impl.h"
 #include "numbers/freelists.h"
@@ -60,18 +62,7 @@ void IntPoly::reserve(std::int32_t coefs, std::int64_t words) {
 
 namespace {
 
-// A signed integer being accumulated: magnitude words (least significant
-// first, no leading zero word, zero empty) and a sign.
-struct Signed {
-  std::vector<word> m;
-  bool neg = false;
-
-  bool zero() const { return m.empty(); }
-  void trim() {
-    while (!m.empty() && m.back() == 0) m.pop_back();
-    if (m.empty()) neg = false;
-  }
-};
+using Signed = WordInt;
 
 // Compares magnitudes.
 int compare(const word* a, std::int32_t na, const word* b, std::int32_t nb) {
@@ -516,6 +507,226 @@ IntPoly intpoly_mul_integer(const IntPoly& a, const std::vector<word>& c) {
   }
   r.trim();
   return r;
+}
+
+// ---- Values ------------------------------------------------------------------------------------
+
+namespace {
+
+// a b.
+WordInt times(const WordInt& a, const WordInt& b) {
+  WordInt r;
+  if (a.zero() || b.zero()) return r;
+  const auto na = static_cast<std::int32_t>(a.m.size()), nb = static_cast<std::int32_t>(b.m.size());
+  r.m.assign(static_cast<std::size_t>(na + nb), 0);
+  if (na >= nb) {
+    detail::wmul(r.m.data(), a.m.data(), na, b.m.data(), nb);
+  } else {
+    detail::wmul(r.m.data(), b.m.data(), nb, a.m.data(), na);
+  }
+  r.neg = a.neg != b.neg;
+  r.trim();
+  return r;
+}
+
+// The sums a_lo p^0 q^(len-1) + ... + a_(lo+len-1) p^(len-1) q^0 of the
+// segments of a, each by Horner's rule or from its halves.
+class ScaledValue {
+ public:
+  ScaledValue(const IntPoly& a, const WordInt& p, const WordInt* q) : a_(a), p_(p), q_(q) {}
+
+  WordInt of(std::int32_t lo, std::int32_t len, WordInt* qpow) {
+    if (len - 1 <= std::max(value_split_degree, 1)) return horner(lo, len, qpow);
+    // The lower part has a power of two of coefficients; with len = L1 + L2,
+    // the value is lower q^L2 + upper p^L1.
+    int k = 0;
+    while ((std::int32_t{2} << k) < len) ++k;
+    const std::int32_t l1 = std::int32_t{1} << k, l2 = len - l1;
+    WordInt upper_q;
+    const bool l2_power = (l2 & (l2 - 1)) == 0;
+    const WordInt lower = of(lo, l1, nullptr);
+    WordInt upper = of(lo + l1, l2, q_ != nullptr && !l2_power ? &upper_q : nullptr);
+    WordInt r = times(upper, power(p_, p_powers_, k));
+    if (q_ == nullptr) {
+      add_signed(r, lower.m.data(), static_cast<std::int32_t>(lower.m.size()), lower.neg);
+    } else {
+      int k2 = 0;
+      while ((std::int32_t{1} << k2) < l2) ++k2;
+      const WordInt& q2 = l2_power ? power(*q_, q_powers_, k2) : upper_q;
+      std::vector<word> scratch;
+      add_product(r, lower.m.data(), static_cast<std::int32_t>(lower.m.size()), q2.m.data(),
+                  static_cast<std::int32_t>(q2.m.size()), lower.neg != q2.neg, scratch);
+      if (qpow != nullptr) *qpow = times(power(*q_, q_powers_, k), q2);
+    }
+    return r;
+  }
+
+ private:
+  // x^(2^k), from the table of the squares of x.
+  static const WordInt& power(const WordInt& x, std::vector<WordInt>& table, int k) {
+    if (table.empty()) table.push_back(x);
+    while (static_cast<int>(table.size()) <= k) table.push_back(times(table.back(), table.back()));
+    return table[static_cast<std::size_t>(k)];
+  }
+  WordInt coefficient(std::int32_t i) const {
+    WordInt c;
+    c.m.assign(a_.mag(i), a_.mag(i) + a_.len(i));
+    c.neg = a_.neg(i);
+    return c;
+  }
+  // h := a_top, then h := h p + a_i q^(top - i) down to i = lo; *qpow := q^len.
+  WordInt horner(std::int32_t lo, std::int32_t len, WordInt* qpow) const {
+    const std::int32_t top = lo + len - 1;
+    WordInt h = coefficient(top);
+    WordInt qp;
+    if (q_ != nullptr) qp = *q_;
+    std::vector<word> scratch;
+    for (std::int32_t i = top - 1; i >= lo; --i) {
+      h = times(h, p_);
+      if (a_.len(i) == 0) {
+        if (q_ != nullptr && i > lo) qp = times(qp, *q_);
+        continue;
+      }
+      if (q_ == nullptr) {
+        add_signed(h, a_.mag(i), a_.len(i), a_.neg(i));
+      } else {
+        add_product(h, a_.mag(i), a_.len(i), qp.m.data(), static_cast<std::int32_t>(qp.m.size()), a_.neg(i) != qp.neg,
+                    scratch);
+        if (i > lo) qp = times(qp, *q_);
+      }
+    }
+    if (qpow != nullptr && q_ != nullptr) *qpow = len == 1 ? *q_ : times(qp, *q_);
+    return h;
+  }
+
+  const IntPoly& a_;
+  const WordInt& p_;
+  const WordInt* q_;
+  std::vector<WordInt> p_powers_, q_powers_;
+};
+
+}  // namespace
+
+WordInt intpoly_scaled_value(const IntPoly& a, const WordInt& p, const WordInt* q) {
+  if (a.is_zero()) return WordInt{};
+  ScaledValue v(a, p, q);
+  return v.of(0, a.degree() + 1, nullptr);
+}
+
+WordInt word_int_of(imptr x) {
+  WordInt r;
+  r.m.assign(static_cast<std::size_t>(detail::words_for_digits(x->size)) + 1, 0);
+  r.m.resize(static_cast<std::size_t>(detail::words_of_limbs(r.m.data(), x->head, x->size)));
+  r.neg = detail::sign_of_number(x) < 0;
+  r.trim();
+  return r;
+}
+
+imptr number_of_word_int(const WordInt& v) {
+  const word zero = 0;
+  // the limbs first: error 302 leaves nothing behind
+  const detail::limb_list l =
+      detail::limbs_of_words(v.zero() ? &zero : v.m.data(), std::max<std::int32_t>(static_cast<std::int32_t>(v.m.size()), 1),
+                             v.neg ? -1 : 1);
+  imptr r;
+  newimag(&r);
+  r->lint = 0;
+  r->flote = 0;
+  detail::install_limbs(r, l);
+  return r;
+}
+
+WordInt word_int_power(const WordInt& x, std::int32_t e) {
+  WordInt r;
+  r.m.push_back(1);
+  WordInt base = x;
+  for (; e > 0; e >>= 1) {
+    if ((e & 1) != 0) r = times(r, base);
+    if (e > 1) base = times(base, base);
+  }
+  return r;
+}
+
+// ---- Powers ------------------------------------------------------------------------------------
+
+bool intpoly_power(const IntPoly& a, std::int32_t k, IntPoly* out) {
+  if (a.is_zero() || k < 1) return false;
+  std::int32_t v = 0;  // a = x^v h, h(0) != 0
+  while (a.len(v) == 0) ++v;
+  const std::int32_t d = a.degree() - v;
+  if (static_cast<std::int64_t>(a.degree()) * k > INT32_MAX - 1) return false;
+  // h's coefficients as words, with a bound on the multipliers
+  // h_i ((k + 1) i - n) of the recurrence (below 2^63).
+  std::vector<std::int32_t> support;  // i >= 1 with h_i != 0
+  std::vector<std::int64_t> h(static_cast<std::size_t>(d) + 1, 0);
+  for (std::int32_t i = 0; i <= d; ++i) {
+    const std::int32_t n = a.len(v + i);
+    if (n == 0) continue;
+    if (n > 1 || (a.mag(v + i)[0] >> 62) != 0) return false;
+    const auto c = static_cast<std::int64_t>(a.mag(v + i)[0]);
+    h[static_cast<std::size_t>(i)] = a.neg(v + i) ? -c : c;
+    if (i > 0) support.push_back(i);
+    const __int128 bound = static_cast<__int128>(c) * (static_cast<__int128>(k) + 1) * (d + 1);
+    if (bound >= (static_cast<__int128>(1) << 63)) return false;
+  }
+  out->clear();
+  const std::int32_t top = d * k;
+  // |g_n| <= (sum of |h_i|)^k: room for every coefficient at that bound.
+  double norm = 0;
+  for (const std::int64_t c : h) norm += static_cast<double>(c < 0 ? -c : c);
+  const double words = static_cast<double>(k) * std::log2(norm) / 64.0 + 1.0;
+  out->reserve(v * k + top + 1, static_cast<std::int64_t>(static_cast<double>(top + 1) * words));
+  for (std::int32_t i = 0; i < v * k; ++i) out->push_zero();
+  // g_0 = h_0^k.
+  WordInt h0;
+  h0.m.push_back(static_cast<word>(h[0] < 0 ? -h[0] : h[0]));
+  WordInt g0 = word_int_power(h0, k);
+  out->push(g0.m.data(), static_cast<std::int32_t>(g0.m.size()), h[0] < 0 && (k & 1) != 0);
+  const std::int32_t base = v * k;  // where g_0 sits
+  std::vector<word> acc, quot;
+  for (std::int32_t n = 1; n <= top; ++n) {
+    if ((n & 1023) == 0) check_interrupt();
+    // n h_0 g_n = sum of h_i ((k + 1) i - n) g_(n-i), in two's complement.
+    std::int32_t longest = 0;
+    for (const std::int32_t i : support) {
+      if (i > n) break;
+      longest = std::max(longest, out->len(base + n - i));
+    }
+    const std::int32_t len = longest + 2;
+    acc.assign(static_cast<std::size_t>(len), 0);
+    for (const std::int32_t i : support) {
+      if (i > n) break;
+      const std::int32_t j = base + n - i;
+      const std::int32_t m = out->len(j);
+      const std::int64_t c = h[static_cast<std::size_t>(i)] * (static_cast<std::int64_t>(k + 1) * i - n);
+      if (m == 0 || c == 0) continue;
+      const word uc = static_cast<word>(c < 0 ? -c : c);
+      if ((c < 0) == out->neg(j)) {
+        const word carry = detail::waddmul_1(acc.data(), out->mag(j), m, uc);
+        detail::wadd_1(acc.data() + m, acc.data() + m, len - m, carry);
+      } else {
+        const word borrow = detail::wsubmul_1(acc.data(), out->mag(j), m, uc);
+        detail::wsub_1(acc.data() + m, acc.data() + m, len - m, borrow);
+      }
+    }
+    const bool negative = (acc.back() >> 63) != 0;
+    if (negative) {  // the magnitude: -acc
+      for (word& w : acc) w = ~w;
+      detail::wadd_1(acc.data(), acc.data(), len, 1);
+    }
+    const std::int32_t na = detail::wnormalised(acc.data(), len);
+    if (na == 1 && acc[0] == 0) {
+      out->push_zero();
+      continue;
+    }
+    const word divisor = static_cast<word>(n) * static_cast<word>(h[0] < 0 ? -h[0] : h[0]);
+    quot.assign(static_cast<std::size_t>(na), 0);
+    detail::fit_exactly(quot);
+    const std::int32_t nq = detail::wdivexact(quot.data(), acc.data(), na, &divisor, 1);
+    out->push(quot.data(), nq, negative != (h[0] < 0));
+  }
+  out->trim();
+  return true;
 }
 
 // ---- Residues ------------------------------------------------------------------------------------

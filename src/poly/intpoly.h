@@ -24,6 +24,20 @@
 
 namespace tavrin {
 
+// A signed integer on words: its magnitude, least significant word first
+// without leading zero words (zero has none), and its sign (never set for
+// zero).
+struct WordInt {
+  std::vector<std::uint64_t> m;
+  bool neg = false;
+
+  bool zero() const { return m.empty(); }
+  void trim() {
+    while (!m.empty() && m.back() == 0) m.pop_back();
+    if (m.empty()) neg = false;
+  }
+};
+
 class IntPoly {
  public:
   using word = std::uint64_t;
@@ -122,6 +136,33 @@ std::vector<IntPoly::word> intpoly_content(const IntPoly& a);
 IntPoly intpoly_div_integer(const IntPoly& a, const std::vector<IntPoly::word>& c);
 // a * c for an integer c (words, not zero).
 IntPoly intpoly_mul_integer(const IntPoly& a, const std::vector<IntPoly::word>& c);
+
+// The value of a at p/q times q^d, d = deg a: the sum of a_i p^i q^(d-i)
+// (q null stands for 1; 0 for a zero a). Divide and conquer: the
+// coefficients split into a lower part of 2^k and the rest, whose values
+// are joined as lower q^(rest) + upper p^(2^k), the powers p^(2^k) and
+// q^(2^k) formed once by squaring; segments of at most
+// value_split_degree + 1 coefficients by Horner's rule. Quasi-linear in
+// the value's length, where Horner's rule alone is quadratic.
+// reads: value_split_degree
+WordInt intpoly_scaled_value(const IntPoly& a, const WordInt& p, const WordInt* q);
+// The big integer x as a WordInt; a fresh number holding v (error 302
+// past 32,767 limbs, nothing allocated then).
+WordInt word_int_of(imptr x);
+imptr number_of_word_int(const WordInt& v);
+// x^e (e >= 0) by squaring.
+WordInt word_int_power(const WordInt& x, std::int32_t e);
+
+// *out := a^k (k >= 1) by the recurrence of the coefficients of powers
+// (J. C. P. Miller's): with a = x^v h, h(0) != 0 and g = h^k,
+//   n h_0 g_n = sum over i = 1 .. deg h of h_i ((k + 1) i - n) g_(n-i),
+// the coefficients of h g' = k h' g, each a sum of word-by-words products
+// divided exactly by the word n h_0: the cost is
+// the terms of h times the words of the power, with no long product. False
+// (nothing promised of *out) when a's coefficients or the multipliers
+// h_i ((k + 1) i - n) do not fit below 2^63, or the degree of the power
+// passes 2^31 - 2. Polls for interrupts.
+bool intpoly_power(const IntPoly& a, std::int32_t k, IntPoly* out);
 
 // The residues of a's coefficients modulo the prime p < 2^31 (0 .. p - 1),
 // entry i that of x^i, top zero entries dropped.

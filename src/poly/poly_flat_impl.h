@@ -96,7 +96,7 @@ struct WordSums {
   std::uint64_t fold = 0;
 };
 
-enum class FlatMethod { dense, heap };
+enum class FlatMethod { dense, heap, packed };
 
 // Products poll for interrupts while they sum (once some 2^16 term
 // products), and a nested command level may run products of its own before
@@ -120,10 +120,29 @@ constexpr std::int64_t flat_poll_products = std::int64_t{1} << 16;
 
 // The term products of a and b (a the outer operand, b may be a) summed by
 // key into out, by dense chunks of cells or by a heap of row heads, the
-// cheaper by the estimate below. sa and sb are the scans of a and b.
-// reads: flat_cell_bits, flat_scan_ratio
+// cheaper by the estimate below; over the integers, in one variable, by
+// packed_word_product when that is cheaper still. sa and sb are the scans
+// of a and b.
+// reads: flat_cell_bits, flat_scan_ratio, flat_packed_ratio
 FlatMethod sum_word_products(const Flat& a, const Flat& b, const Packing& pk, const FlatScan& sa,
                              const FlatScan& sb, const WordSums& how, WordTerms& out);
+
+// The one level whose exponents vary in a or b (the scans sa and sb), or
+// -1 when none or more than one do.
+int varying_level(const Packing& pk, const FlatScan& sa, const FlatScan& sb);
+
+// The product of a and b (b may be a) over the integers when the
+// exponents of one level alone vary: each packed into one integer, the
+// coefficient of exponent e at bit s e with s the bits the product's
+// coefficients need (from the scans' largest magnitudes and term counts)
+// and the sign lent down the slots, multiplied once (wmul, wsqr for a
+// square) and read back slot by slot. The terms go to out's val when
+// narrow, else to its wide values.
+void packed_word_product(const Flat& a, const Flat& b, const Packing& pk, const FlatScan& sa, const FlatScan& sb,
+                         bool narrow, WordTerms& out);
+// Its estimated cost in nanoseconds, or -1 when it does not apply (more
+// than one level varies, slots past 127 bits, or past 2^30 words).
+double packed_cost(const Flat& a, const Flat& b, const Packing& pk, const FlatScan& sa, const FlatScan& sb);
 
 // The estimated costs, in nanoseconds, of the two summations (a dense cost
 // below 0 when the cells do not apply: too many per chunk or chunks too

@@ -37,7 +37,9 @@ namespace {
 // The most limbs the slots of the packed operands of one product may
 // take: past the widest transform the product of the packed integers
 // splits into transformed pieces, and its working memory is some twenty
-// bytes a limb.
+// bytes a limb. Products in one variable have no such bound: the products
+// by terms they would fall to instead cost far more, in time and in
+// memory, than the product's own terms.
 constexpr double kronecker_product_limbs = 16e6;
 // The most limbs the slots of the dividend of one quotient may take.
 constexpr double kronecker_quotient_limbs = 4e6;
@@ -291,12 +293,14 @@ struct Slots {
     return detail::words_of_digits(w.data(), r, nr);
   }
   // The terms of sign * w (nw words), read slot by slot from the lowest: a
-  // slot of 2^(28 L - 1) or more is negative and lends one to the next.
-  // False when a carry is left past the top slot (w is no such integer).
+  // slot of 2^(28 L - 1) or more is negative and lends one to the next. The
+  // lending may reach one slot past w's words: a top coefficient 1 over a
+  // negative one packs to an empty top slot. False when a term lands past
+  // the slots of the exponent vectors (w is no such integer).
   bool unpack(const word* w, std::int32_t nw, int sign, Terms& out) const {
     const std::size_t nd = static_cast<std::size_t>(detail::digits_for_words(nw));
-    const std::size_t slots = (nd + L - 1) / L;
-    std::vector<digit> z(slots * L + 1, 0);
+    const std::size_t slots = (nd + L - 1) / L + 1;
+    std::vector<digit> z(slots * L, 0);
     detail::digits_of_words(z.data(), w, nw);
     std::vector<std::uint64_t> keys;
     std::vector<imptr> nums;
@@ -376,7 +380,8 @@ bool kronecker(const Flat& a, const Flat& b, const Packing& pk, const FlatScan& 
   const std::int64_t bound = largest_bits(a) + largest_bits(b) +
                              std::bit_width(static_cast<std::uint64_t>(std::min(a.key.size(), b.key.size()))) + 1;
   const std::int64_t slot = (bound + limb_bits - 1) / limb_bits;
-  if (slot > 1024 || static_cast<double>(slots_a + slots_b) * static_cast<double>(slot) > kronecker_product_limbs)
+  if (detail::varying_level(pk, sa, sb) < 0 &&
+      (slot > 1024 || static_cast<double>(slots_a + slots_b) * static_cast<double>(slot) > kronecker_product_limbs))
     return false;
   if (flat_kronecker_ratio <= 1024) {
     // Measured costs: about 3.3 ns * words^1.585 for the one product of
@@ -723,10 +728,10 @@ bool flat_poly_mult(poly n, poly m, poly* p, polypt pol) {
     }
     WordTerms& out = product_terms();
     out.clear();
-    if (detail::sum_word_products(a, b, pk, so, si, how, out) == detail::FlatMethod::dense) {
-      ++flat_mult_methods.dense_cells;
-    } else {
-      ++flat_mult_methods.heap;
+    switch (detail::sum_word_products(a, b, pk, so, si, how, out)) {
+      case detail::FlatMethod::dense: ++flat_mult_methods.dense_cells; break;
+      case detail::FlatMethod::heap: ++flat_mult_methods.heap; break;
+      case detail::FlatMethod::packed: ++flat_mult_methods.packed; break;
     }
     if (modular) {
       r = build_lists(out.key.data(), out.key.size(), pk, [&out](std::size_t i) {

@@ -72,6 +72,7 @@ std::int64_t leaf_count_capped(poly n, std::int64_t cap);
 struct flat_mult_counts {
   long dense_cells;
   long heap;
+  long packed;            // one variable, word-size integers: one big-integer product
   long big_coefficients;  // heap with the numbers themselves
   long kronecker;         // one big-integer product
   long quotients;         // flat_exact_quotient's successes

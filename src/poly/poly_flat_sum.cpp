@@ -460,9 +460,20 @@ FlatMethod sum_word_products(const Flat& a, const Flat& b, const Packing& pk, co
                              const FlatScan& sb, const WordSums& how, WordTerms& out) {
   DensePlan plan;
   bool dense = false;
+  double summed = heap_cost(a, b);
   if (flat_scan_ratio > 0 && make_plan(a, b, pk, sa, sb, cell_cap(), plan)) {
     // flat_scan_ratio 4 takes the cheaper; more favours the cells.
-    dense = 4.0 * dense_cost(a, b, plan, !how.narrow) <= static_cast<double>(flat_scan_ratio) * heap_cost(a, b);
+    const double cells = dense_cost(a, b, plan, !how.narrow);
+    dense = 4.0 * cells <= static_cast<double>(flat_scan_ratio) * summed;
+    if (dense) summed = cells;
+  }
+  if (!how.modular && flat_packed_ratio > 0) {
+    // flat_packed_ratio 4 takes the cheaper; more favours the packed product.
+    const double packed = packed_cost(a, b, pk, sa, sb);
+    if (packed >= 0 && 4.0 * packed <= static_cast<double>(flat_packed_ratio) * summed) {
+      packed_word_product(a, b, pk, sa, sb, how.narrow, out);
+      return FlatMethod::packed;
+    }
   }
   const DensePlan* p = dense ? &plan : nullptr;
   if (how.modular) {

@@ -11,9 +11,12 @@
 #include "core/errors.h"
 #include "core/globals.h"
 #include "core/interrupts.h"
+#include "core/thresholds.h"
 #include "numbers/bigint.h"
 #include "numbers/freelists.h"
 #include "numbers/invertible.h"
+#include "numbers/node_handles.h"
+#include "poly/intpoly.h"
 #include "poly/poly_add.h"
 #include "poly/poly_arith_impl.h"
 #include "poly/poly_divide.h"
@@ -44,12 +47,11 @@ void power_number(imptr num, std::int32_t e) {
   int top = 31;
   while (((ue >> top) & 1u) == 0) --top;
   if (top == 0) return;
-  imptr base = detail::copy_number(num);
+  const detail::OwnedNumber base(detail::copy_number(num));  // freed also when a product is too long
   for (int bit = top - 1; bit >= 0; --bit) {
     detail::num_product_inplace(num, num);
-    if ((ue >> bit) & 1u) detail::num_product_inplace(num, base);
+    if ((ue >> bit) & 1u) detail::num_product_inplace(num, base.get());
   }
-  free_imag(&base);
 }
 
 // *r := its remainder by the polynomial relation of pol, over a copy of the
@@ -292,6 +294,38 @@ void fold_by_relation(poly* r, polypt pol) {
 
 // ---- Powers ------------------------------------------------------------------------------
 
+namespace {
+
+// *n := (*n)^e by intpoly_power for a one-variable list over the integers
+// of 2 <= t <= power_recurrence_terms terms, degree + 1 at most
+// power_recurrence_fill t, whose power has a degree of at least
+// power_recurrence_spread t^2, no relation from pol down: the polynomial
+// the products give. False, nothing changed, otherwise. The recurrence
+// works on every exponent up to the power's degree: a monomial's power (one
+// node) or a sparse list's squares cost far less.
+bool power_by_recurrence(poly* n, std::int32_t e, polypt pol) {
+  if (e < 2 || lintmode || flotemode || modularmode || (*n)->numb) return false;
+  for (polypt l = pol; l != nullptr; l = l->next)
+    if (l->p != nullptr) return false;
+  std::int64_t terms = 0;
+  for (poly t = *n; t != nullptr && terms <= power_recurrence_terms; t = t->next) ++terms;
+  if (terms < 2 || terms > power_recurrence_terms) return false;
+  const std::int64_t degree = (*n)->exp;
+  if (degree + 1 > std::int64_t{power_recurrence_fill} * terms) return false;
+  if (degree * e < std::int64_t{power_recurrence_spread} * terms * terms) return false;
+  IntPoly a, g;
+  if (!intpoly_of(*n, &a) || !intpoly_power(a, e, &g)) return false;
+  poly r = intpoly_to_poly(g);
+  free_poly(n);
+  *n = r;
+  ++power_recurrences;
+  return true;
+}
+
+}  // namespace
+
+long power_recurrences = 0;
+
 void compute_power(poly* n, std::int32_t expont, polypt pol) {
   const bool constant = is_bare_leaf(*n);
   if (modularmode && mod_is_prime) {
@@ -314,6 +348,7 @@ void compute_power(poly* n, std::int32_t expont, polypt pol) {
     poly_set(1, n);
     return;
   }
+  if (power_by_recurrence(n, expont, pol)) return;
   bool repeated = false;
   if (polynames != nullptr && polynames->next != nullptr && pseudo_polynames == nullptr) {
     poly top = *n;

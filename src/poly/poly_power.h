@@ -21,13 +21,24 @@ namespace tavrin {
 // arithmetic with a prime modulus a zero constant stays 0. Modulo a prime,
 // a constant's exponent is reduced modulo modulus - 1 and a polynomial
 // raised to at least the modulus goes through poly_mod_prime (when no
-// relations are in force, or modulus < 10). With two or more variables and
-// no relations, a polynomial whose top list has several nodes and a
-// non-constant coefficient (or a single term for which bysquaring says no)
-// is raised by repeated multiplication; otherwise by squaring.
+// relations are in force, or modulus < 10). Over the integers, a
+// one-variable polynomial of 2 <= t <= power_recurrence_terms terms, of
+// degree below power_recurrence_fill t, whose power has a degree of at
+// least power_recurrence_spread t^2, with no relation from pol down, goes
+// by the recurrence of its power's coefficients
+// (intpoly_power; the same polynomial). With two or more
+// variables and no relations, a polynomial whose top list has several
+// nodes and a non-constant coefficient (or a single term for which
+// bysquaring says no) is raised by repeated multiplication; otherwise by
+// squaring.
 // *n: overwritten. reads: mode flags, modulus, mod_is_prime, polynames,
-// pseudo_polynames
+// pseudo_polynames, power_recurrence_terms, power_recurrence_spread,
+// power_recurrence_fill
 void compute_power(poly* n, std::int32_t expont, polypt pol);
+
+// How often compute_power took the recurrence, counted since start (a test
+// hook).
+extern long power_recurrences;
 
 // *n := (*n)^expont by the digits of expont in base p = modulus: p-th powers
 // by poly_to_prime, reduced by the relations when they are in force and pol

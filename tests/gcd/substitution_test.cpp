@@ -17,6 +17,7 @@
 #include "core/globals.h"
 #include "core/jumps.h"
 #include "core/mode_guard.h"
+#include "core/thresholds.h"
 #include "gcd/aux_primes.h"
 #include "gcd/gcd.h"
 #include "numbers/mod_journal.h"
@@ -145,6 +146,80 @@ TEST(Substitution, VanishingCoefficientsLeaveNoTerms) {
     case_one(p.cell(), den.cell(), 2, two, nullptr, vars.level(1));
     EXPECT_EQ(dump_poly(p), want);
     EXPECT_EQ(den.get(), nullptr);
+  }
+}
+
+// A one-variable polynomial over the integers at an integer or a fraction
+// of integers, on words (intpoly_scaled_value) and by Horner's rule on the
+// term list: the same numerator and denominator, node for node, below and
+// above value_words_degree, dense and with zero runs; sparse lists keep
+// the list route. A value past 32,767 limbs is error 302 either way.
+TEST(Substitution, OneVariableValuesOnWordsAgreeWithHornersRuleOnTheList) {
+  PolyVars vars{"x"};
+  std::mt19937_64 rng(test_seed() + 77);
+  NodeBalance balance;
+  auto random_x = [&](int deg, bool runs) {
+    RefPoly r(1);
+    for (int e = 0; e <= deg; ++e) {
+      if (runs && (e / 7) % 3 == 1) continue;
+      r.add_term({e}, BigRef(static_cast<std::int64_t>(rng() % 2001) - 1000) * BigRef::pow2(static_cast<unsigned>(rng() % 70)));
+    }
+    r.add_term({deg}, BigRef(1));
+    return r;
+  };
+  const char* points[][2] = {{"3", nullptr}, {"-2", nullptr}, {"0", nullptr},
+                             {"123456789012345678901234567890", nullptr}, {"3", "7"}, {"-5", "268435456"},
+                             {"1", "1"}, {"98765432109876543210", "12345678901"}};
+  for (int i = 0; i < test_iterations(24); ++i) {
+    const int deg = 1 + static_cast<int>(rng() % (i % 3 == 0 ? 600 : 40));
+    const RefPoly a = random_x(deg, i % 4 == 3);
+    const auto& pt = points[static_cast<std::size_t>(i) % (sizeof points / sizeof points[0])];
+    SCOPED_TRACE(a.to_string(vars.names()) + " at " + pt[0] + (pt[1] != nullptr ? std::string(" / ") + pt[1] : ""));
+    Poly n2(pt[0], vars.names());
+    Poly d2;
+    if (pt[1] != nullptr) d2 = Poly(pt[1], vars.names());
+    Poly on_list(a), list_den, on_words(a), words_den;
+    {
+      ScopedValue<std::int32_t> never(value_words_degree, INT32_MAX);
+      case_one(on_list.cell(), list_den.cell(), 1, n2, d2.get(), vars.level(1));
+    }
+    {
+      ScopedValue<std::int32_t> always(value_words_degree, 1);
+      ScopedValue<std::int32_t> halves(value_split_degree, 1 + i % 8);
+      case_one(on_words.cell(), words_den.cell(), 1, n2, d2.get(), vars.level(1));
+    }
+    ASSERT_EQ(dump_poly(on_words), dump_poly(on_list));
+    ASSERT_EQ(words_den.get() == nullptr, list_den.get() == nullptr);
+    if (list_den.get() != nullptr) {
+      ASSERT_EQ(dump_poly(words_den), dump_poly(list_den));
+    }
+  }
+  // Below the default cut-off, and a sparse list, the list route; above
+  // it the words: the same values.
+  for (const char* text : {"x^10 - 3*x + 1", "x^5000 + 2*x^17 - 1", "(x - 2)^40"}) {
+    Poly three("3", vars.names()), p(text, vars.names()), den;
+    const RefPoly a = p.ref();
+    case_one(p.cell(), den.cell(), 1, three, nullptr, vars.level(1));
+    BigRef want(0);
+    for (const auto& [e, c] : a.terms()) {
+      BigRef term = c;
+      for (int k = 0; k < e[0]; ++k) term = term * BigRef(3);
+      want = want + term;
+    }
+    EXPECT_EQ(p.ref(), RefPoly::constant(1, want)) << text;
+  }
+  // 2^(28 * 20000) squared passes 32,767 limbs: error 302 on both routes.
+  NumberedErrors numbered;
+  ScopedValue<bool> quiet(extra_line, false);
+  for (std::int32_t cut : {1, INT32_MAX}) {
+    SCOPED_TRACE(cut);
+    NodeBalance one_route;
+    ScopedValue<std::int32_t> route(value_words_degree, cut);
+    Poly big(RefPoly::constant(1, BigRef::pow2(28 * 20000))), p("x^2 + 1", vars.names()), den;
+    testing::internal::CaptureStdout();
+    EXPECT_THROW(case_one(p.cell(), den.cell(), 1, big, nullptr, vars.level(1)), TopLevelJump);
+    const std::string out = testing::internal::GetCapturedStdout();
+    EXPECT_NE(out.find("Error number 302."), std::string::npos) << out;
   }
 }
 

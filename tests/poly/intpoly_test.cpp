@@ -145,5 +145,109 @@ TEST(IntPoly, CoefficientsAtTheLimbLimit) {
   EXPECT_NE(out.find("Error number 302."), std::string::npos) << out;
 }
 
+// The big integer of a fresh number (read through a constant polynomial).
+BigRef ref_of_number(imptr x) {
+  detail::OwnedPoly p;
+  p.p = detail::new_leaf(x);
+  const RefPoly r = read_poly(p.p, 1);
+  return r.is_zero() ? BigRef(0) : r.coefficient({0});
+}
+
+BigRef ref_of(const WordInt& v) { return ref_of_number(number_of_word_int(v)); }
+
+BigRef power(const BigRef& b, unsigned e) {
+  BigRef r(1);
+  for (unsigned k = 0; k < e; ++k) r = r * b;
+  return r;
+}
+
+WordInt word_int(const BigRef& b) {
+  detail::OwnedPoly p;
+  p.p = build_poly(RefPoly::constant(1, b));
+  return word_int_of(p.p->ncoef);
+}
+
+TEST(IntPoly, ScaledValuesByHalvesAgreeWithHornersRuleAndTheReference) {
+  // sum a_i p^i q^(d-i) by halves (segments of 2 to 33 coefficients by
+  // Horner's rule) against Horner's rule alone and the reference sum, for
+  // points 0, +-1, small, at the 2^28 and 2^64 boundaries and of several
+  // words, with q absent, 1, negative and long; coefficients with zeros
+  // and runs of zeros.
+  std::mt19937_64 rng(test_seed());
+  NodeBalance balance;
+  for (int i = 0; i < test_iterations(40); ++i) {
+    const int deg = static_cast<int>(rng() % (i % 4 == 0 ? 400 : 70));
+    RefPoly a = random_x(rng, deg, i % 3 == 0 ? 200 : 20);
+    if (i % 5 == 1) a = a * RefPoly::variable(1, 0, 17) + RefPoly::constant(1, BigRef(3));  // a zero run
+    if (a.is_zero()) continue;
+    const IntPoly ia = int_of(a);
+    const BigRef p = i % 7 == 0 ? BigRef(static_cast<std::int64_t>(rng() % 3) - 1) : random_coef(rng, 90);
+    const bool with_q = i % 2 == 1;
+    const BigRef q = with_q ? (i % 6 == 1 ? BigRef(1) : random_coef(rng, 70)) : BigRef(1);
+    if (q.sign() == 0) continue;
+    SCOPED_TRACE("a = " + a.to_string({"x"}) + " at " + p.to_decimal() + " / " + q.to_decimal());
+    // The reference: Horner's rule on the reference coefficients.
+    const int d = ia.degree();
+    BigRef want(0);
+    for (int e = d; e >= 0; --e) want = want * p + a.coefficient({e}) * power(q, static_cast<unsigned>(d - e));
+    const WordInt wp = word_int(p), wq = word_int(q);
+    WordInt horner;
+    {
+      ScopedValue<std::int32_t> alone(value_split_degree, INT32_MAX);
+      horner = intpoly_scaled_value(ia, wp, with_q ? &wq : nullptr);
+    }
+    ASSERT_EQ(ref_of(horner), want);
+    for (std::int32_t split : {1, 2, 5, 32}) {
+      ScopedValue<std::int32_t> halves(value_split_degree, split);
+      const WordInt v = intpoly_scaled_value(ia, wp, with_q ? &wq : nullptr);
+      ASSERT_EQ(v.m, horner.m) << "split " << split;
+      ASSERT_EQ(v.neg, horner.neg) << "split " << split;
+    }
+  }
+  // Powers.
+  EXPECT_EQ(ref_of(word_int_power(word_int(BigRef(-3)), 41)), power(BigRef(-3), 41));
+  EXPECT_EQ(ref_of(word_int_power(word_int(BigRef(5)), 0)), BigRef(1));
+}
+
+TEST(IntPoly, PowersByTheRecurrenceAgreeWithRepeatedProducts) {
+  // h of a few terms times x^v, h(0) negative or positive, gaps in h,
+  // coefficients up to the largest the multipliers allow: a^k against k
+  // products by rows; refused past the bound, and for coefficients of two
+  // words.
+  std::mt19937_64 rng(test_seed() + 5);
+  for (int i = 0; i < test_iterations(60); ++i) {
+    const int d = 1 + static_cast<int>(rng() % 9);
+    const std::int32_t k = 1 + static_cast<std::int32_t>(rng() % (i % 5 == 0 ? 300 : 25));
+    const int v = static_cast<int>(rng() % 3);
+    const std::int64_t big = i % 7 == 3 ? (std::int64_t{1} << 62) / ((k + 1) * (d + 1)) - 1 : 40;
+    RefPoly a(1);
+    for (int e = 0; e <= d; ++e) {
+      if (e > 0 && e < d && rng() % 3 == 0) continue;
+      std::int64_t c = 1 + static_cast<std::int64_t>(rng() % static_cast<std::uint64_t>(big));
+      if (rng() % 2) c = -c;
+      a.add_term({e + v}, BigRef(c));
+    }
+    SCOPED_TRACE(a.to_string({"x"}) + " ^ " + std::to_string(k));
+    const IntPoly ia = int_of(a);
+    IntPoly g;
+    ASSERT_TRUE(intpoly_power(ia, k, &g));
+    IntPoly want = ia;
+    for (std::int32_t j = 1; j < k; ++j) want = intpoly_mul_rows(want, ia);
+    ASSERT_TRUE(g == want);
+  }
+  // A multiplier h_i ((k + 1) i - n) of 2^63 or more, and a coefficient of
+  // two words: refused.
+  RefPoly wide(1);
+  wide.add_term({1}, BigRef(INT64_MAX / 20 + 1));  // times (9 + 1) (1 + 1) passes 2^63
+  wide.add_term({0}, BigRef(1));
+  IntPoly g;
+  EXPECT_TRUE(intpoly_power(int_of(wide), 8, &g));
+  EXPECT_FALSE(intpoly_power(int_of(wide), 9, &g));
+  RefPoly two_words(1);
+  two_words.add_term({1}, BigRef::pow2(64) + BigRef(1));
+  two_words.add_term({0}, BigRef(3));
+  EXPECT_FALSE(intpoly_power(int_of(two_words), 2, &g));
+}
+
 }  // namespace
 }  // namespace tavrin::test

@@ -328,6 +328,41 @@ TEST_F(FlatMultTest, PackedProductsPastTheWidestTransform) {
   }
 }
 
+TEST_F(FlatMultTest, ALeadingOneOverANegativeCoefficientPacksToAnEmptyTopSlot) {
+  // x^k - c x^(k-1) + ... packs to an integer whose top slot is empty (the
+  // 1 lent to the slot below): read back, the lending may reach one slot
+  // past the integer's words, as it does when they end at a slot's end.
+  // The packed product, square and quotient, not the products by terms,
+  // give such products (monic powers, for one). Coefficients past two
+  // limbs, in slots of 5 to 19 limbs: 16 limbs a slot end the operands'
+  // words at a slot's end.
+  RingScope scope(Ring::integers);
+  NodeBalance balance;
+  ScopedValue<std::int32_t> always(flat_kronecker_ratio, 4096);
+  for (unsigned bits = 60; bits < 260; ++bits) {
+    for (int top_sign : {1, -1}) {
+      const BigRef c = BigRef::pow2(bits) + BigRef(5);
+      RefPoly a(4), b(4);
+      a.add_term({3, 0, 0, 0}, BigRef(top_sign));
+      a.add_term({2, 0, 0, 0}, BigRef(0) - c * BigRef(top_sign));
+      a.add_term({0, 0, 0, 0}, BigRef(7));
+      b.add_term({2, 0, 0, 0}, BigRef(1));
+      b.add_term({1, 0, 0, 0}, BigRef(0) - c);
+      b.add_term({0, 0, 0, 0}, BigRef(-3));
+      SCOPED_TRACE(a.to_string(vars.names()) + "  times  " + b.to_string(vars.names()));
+      const flat_mult_counts before = flat_mult_methods;
+      Poly n(a), m(b), r, sq, q;
+      ASSERT_TRUE(flat_poly_mult(n, m, r.cell(), nilpol));
+      ASSERT_TRUE(flat_poly_mult(n, n, sq.cell(), nilpol));
+      ASSERT_EQ(flat_mult_methods.kronecker, before.kronecker + 2);
+      ASSERT_EQ(read_poly(r), a * b);
+      ASSERT_EQ(read_poly(sq), a * a);
+      ASSERT_TRUE(flat_exact_quotient(r, m, q.cell(), nilpol));
+      ASSERT_EQ(read_poly(q), a);
+    }
+  }
+}
+
 TEST_F(FlatMultTest, ExactQuotientsByOneIntegerDivision) {
   RingScope scope(Ring::integers);
   NodeBalance balance;

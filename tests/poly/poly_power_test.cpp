@@ -5,13 +5,16 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <random>
 #include <string>
 
 #include "core/globals.h"
 #include "core/jumps.h"
+#include "core/thresholds.h"
 #include "numbers/freelists.h"
 #include "poly/poly_add.h"
+#include "poly/poly_measures.h"
 #include "poly/poly_mult.h"
 #include "poly/poly_repr.h"
 #include "support/node_accounting.h"
@@ -55,6 +58,68 @@ TEST_F(PowerTest, PowersAgreeWithRepeatedReferenceProducts) {
       ASSERT_EQ(p.ref(), modular_zero ? RefPoly(3) : ring_power(ring, a, k));
     }
   });
+}
+
+TEST_F(PowerTest, ShortOneVariablePowersByTheRecurrenceAsBySquaring) {
+  // Over the integers, 2 to power_recurrence_terms terms t, degree + 1 at
+  // most power_recurrence_fill t and a power of degree at least power_recurrence_spread t^2:
+  // the recurrence; one term more, a monomial, a sparse list or a lower
+  // degree: squaring; the same polynomial node for
+  // node as squaring alone gives, with x^v factors. A polynomial in a lower
+  // variable (under a pad) and a relation at the level keep the squaring.
+  NodeBalance balance;
+  const struct {
+    const char* base;
+    std::int32_t k;
+    bool top_list;  // a list in the top variable
+  } cases[] = {{"x^8 - 3*x^7 + 5*x^6 + x^5 - 7*x^4 + 2*x^3 - x^2 + 4*x - 9", 300, true},
+               {"x^3 + 1", 100, true},
+               {"-2*x^5 + x^2", 41, true},
+               {"y^2 - 3*y + 7", 57, false},
+               {"x^16 + x^15 + x^14 + x^13 + x^12 + x^11 + x^10 + x^9 + x^8 + x^7 + x^6 + x^5 + x^4 + x^3 + x^2 + x + 1",
+                20, true},
+               {"x - 1", 2, true},
+               {"x^3 + 1", 3, true},
+               {"x^3 + 1", 4, true},
+               {"x^3 - 2*x^2", 25, true},
+               {"x", 100000, true},
+               {"-7*x^3", 5000, true},
+               {"x^9 + x^8 - 1", 1000, true}};
+  for (const auto& c : cases) {
+    const struct {
+      std::int32_t terms, spread, fill;
+    } cuts[] = {{16, 3, 2}, {17, 3, 2}, {16, 0, 2}, {16, 1 << 20, 2}, {16, 3, 1}, {16, 3, INT32_MAX}};
+    for (const auto& [terms, spread, fill] : cuts) {
+      SCOPED_TRACE(std::string(c.base) + " ^ " + std::to_string(c.k) + ", terms " + std::to_string(terms) +
+                   ", spread " + std::to_string(spread) + ", fill " + std::to_string(fill));
+      ScopedValue<std::int32_t> cut(power_recurrence_terms, terms);
+      ScopedValue<std::int32_t> spread_cut(power_recurrence_spread, spread);
+      ScopedValue<std::int32_t> fill_cut(power_recurrence_fill, fill);
+      Poly squared(c.base, vars.names()), p(c.base, vars.names());
+      {
+        ScopedValue<std::int32_t> never(power_recurrence_terms, 0);
+        compute_power(squared.cell(), c.k, vars.level(1));
+      }
+      const long before = power_recurrences;
+      compute_power(p.cell(), c.k, vars.level(1));
+      const std::int32_t nodes = static_cast<std::int32_t>(poly_length(Poly(c.base, vars.names())));
+      const std::int32_t degree = Poly(c.base, vars.names())->exp * c.k;
+      const std::int32_t base_degree = Poly(c.base, vars.names())->exp;
+      const bool recurrence = c.top_list && nodes >= 2 && nodes <= terms &&
+                              std::int64_t{base_degree} + 1 <= std::int64_t{fill} * nodes &&
+                              std::int64_t{degree} >= std::int64_t{spread} * nodes * nodes;
+      EXPECT_EQ(power_recurrences, before + (recurrence ? 1 : 0));
+      ASSERT_TRUE(valid_poly(p));
+      ASSERT_EQ(dump_poly(p), dump_poly(squared));
+    }
+  }
+  // (x + 1)^6 under x^2 = 2: squaring, folded.
+  RelationScope rel(vars.level(1), make_leaf(2), 2);
+  Poly p("x + 1", vars.names());
+  const long before = power_recurrences;
+  compute_power(p.cell(), 6, vars.level(1));
+  EXPECT_EQ(power_recurrences, before);
+  EXPECT_EQ(p.ref(), ref("99 + 70*x"));
 }
 
 TEST_F(PowerTest, SpecialExponentsAndConstants) {
