@@ -151,10 +151,15 @@ void pseudo_field_coef_poly_div(poly n, poly m, polypt pp, poly* q, poly* r, pol
 // by it with poly_quot, diagnostic code -31). With cancall, modulo a prime
 // in modular mode, for one-variable operands whose divisor's degree is
 // above poly_cutoff, or above 2 with a dividend more than 20 times its
-// degree: n and m are made monic in place and fast_mod_and_div divides.
-// Otherwise long division (schoolbook).
+// degree (the fast path): on residue vectors (residue_divrem) outside
+// characteristic 2, without negative exponents, from a divisor degree of
+// dense_newton_degree or a dividend degree of residue_division_degree on,
+// unless both operands are sparse (residue_division_span); otherwise n
+// and m are made monic in place and fast_mod_and_div divides. Otherwise
+// long division (schoolbook).
 // n, m: kept; *q, *r: overwritten.
-// reads: mode flags, modulus, mod_is_prime, poly_cutoff, div_poly_cutoff
+// reads: mode flags, modulus, mod_is_prime, poly_cutoff, div_poly_cutoff,
+// dense_newton_degree, residue_division_degree, residue_division_span
 void basic_poly_divide(poly n, poly m, poly* q, poly* r, bool cancall);
 
 // The same for one-variable polynomials over word residues modulo modulus
@@ -182,13 +187,17 @@ void simplest_poly_divide(poly n, poly m, poly* q, poly* r, bool cancall);
 
 // *r := the remainder of n by m, one variable, modular or floating mode.
 // Outside floating mode, operands of more than fast_mult_cut terms, each
-// with more terms than half its degree, and deg n <= fast_gcd_size, go to
-// the dense arrays (simplest_div_no_q); otherwise long division without a
-// quotient. m's leading coefficient must be a number: otherwise the
-// internal error "divisor not number in fastest poly quot." (nested level)
-// and *r := a copy of n.
+// with more terms than half its degree, go to the dense arrays
+// (simplest_div_no_q) up to deg n = fast_gcd_size, and modulo a prime
+// outside characteristic 2, without negative exponents, to residue vectors
+// (residue_divrem) past it, or wherever Newton's iteration pays
+// (newton_division_pays); otherwise long division without a quotient. m's
+// leading coefficient must be a number: otherwise the internal error
+// "divisor not number in fastest poly quot." (nested level) and *r := a
+// copy of n.
 // n, m: kept; *r: overwritten.
-// reads: mode flags, modulus, fast_mult_cut, fast_gcd_size
+// reads: mode flags, modulus, mod_is_prime, fast_mult_cut, fast_gcd_size,
+// dense_newton_degree
 void poly_div_no_q(poly n, poly m, poly* r);
 
 // *p := n times the inverse modulo modulus of the constant m (a copy of n
@@ -208,7 +217,7 @@ struct divide_route_counts {
   long base_case;      // base cases of the divide and conquer
   long pseudo_loop;    // the pseudo-remainder loop
   long field_divide;   // field_coef_poly_divide's long division
-  long newton;         // the monic division on arrays by Newton's iteration
+  long newton;         // the monic division on residue vectors
 };
 extern divide_route_counts divide_routes;
 

@@ -324,9 +324,10 @@ bool TrialDivision::by_lower(poly* q) {
   return answer(q, true, result.release());
 }
 
-// One variable each, dense enough, modulo a prime: the array division.
+// One variable each, dense enough, modulo a prime: the array division
+// (past the arrays on residue vectors, but in characteristic 2).
 bool TrialDivision::dense_path_applies() const {
-  if (!modularmode || !mod_is_prime || n_->exp > fast_gcd_size) return false;
+  if (!modularmode || !mod_is_prime || (finf && n_->exp > fast_gcd_size)) return false;
   for (poly p : {n_, m_}) {
     if (!height_is_1(p) || lastnode(p)->exp < 0) return false;
     const std::int32_t len = poly_length(p);

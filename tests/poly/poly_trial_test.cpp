@@ -19,6 +19,7 @@
 #include "core/interrupts.h"
 #include "core/jumps.h"
 #include "core/mode_guard.h"
+#include "core/thresholds.h"
 #include "numbers/freelists.h"
 #include "numbers/primes.h"
 #include "poly/poly_exact_divide.h"
@@ -261,6 +262,42 @@ TEST_F(TrialTest, DenseOneVariablePairsModuloAPrime) {
         EXPECT_EQ(read_poly(q), a);
       }
       EXPECT_EQ(trial_poly_divide_noq(pn, pm, vars.level(1), false, false, false), exact);
+    }
+  }
+}
+
+// Past the arrays modulo a prime (fast_gcd_size lowered): residue vectors
+// (dense_newton_degree 1) or the array loop, against the long division on
+// term lists; in characteristic 2 the long division.
+TEST_F(TrialTest, DenseOneVariablePairsPastTheArrays) {
+  NodeBalance balance;
+  PolyVars vars({"x"});
+  std::mt19937_64 rng(test_seed() + 10);
+  constexpr std::int32_t never = 2147483647;
+  ScopedValue<std::int32_t> cap(fast_gcd_size, 20);
+  for (std::int32_t p : {7, 65521, 2147483629, 256}) {
+    ModulusScope mod(p);
+    const Product times = [p](const RefPoly& u, const RefPoly& v) {
+      return p == 256 ? ring_product(Ring::gf256, u, v) : (u * v).reduced_mod(BigRef(p));
+    };
+    for (int it = 0; it < test_iterations(8); ++it) {
+      RefPoly a(1), b(1);
+      const int da = static_cast<int>(12 + rng() % 30), db = static_cast<int>(12 + rng() % 20);
+      for (int e = 0; e <= da; ++e) a.add_term({e}, BigRef(static_cast<std::int64_t>(1 + rng() % static_cast<std::uint64_t>(p - 1))));
+      for (int e = 0; e <= db; ++e) b.add_term({e}, BigRef(it % 2 == 0 ? p - 1 : static_cast<std::int64_t>(1 + rng() % static_cast<std::uint64_t>(p - 1))));
+      DivisionPair pair{times(a, b), b, a, PairKind::exact};
+      if (it % 3 == 1) {
+        pair.n = p == 256 ? ring_sum(Ring::gf256, pair.n, RefPoly::constant(1, BigRef(1)))
+                          : (pair.n + RefPoly::constant(1, BigRef(1))).reduced_mod(BigRef(p));
+        pair.kind = PairKind::inexact;
+      }
+      if (pair.n.coefficient({0}) == BigRef(0)) continue;  // keep it dense
+      for (int route = 0; route < 3; ++route) {
+        SCOPED_TRACE("modulus " + std::to_string(p) + " route " + std::to_string(route));
+        ScopedValue<std::int32_t> newton(dense_newton_degree, route == 0 ? 1 : never);
+        ScopedValue<std::int32_t> lists(fast_mult_cut, route == 2 ? never : fast_mult_cut);
+        check_pair(times, pair, vars.level(1));
+      }
     }
   }
 }
