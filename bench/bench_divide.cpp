@@ -6,8 +6,8 @@
 // divisor; the cut-offs are those in force after a change into modular
 // arithmetic (poly_cutoff 40, div_poly_cutoff 25). Then the exact quotient
 // of the trial division and the remainder alone past the arrays modulo a
-// prime at doubling degrees (the argument: the divisor's and the quotient's
-// degree).
+// prime, and exact quotients and pseudo-divisions over the integers, at
+// doubling degrees (the argument: the divisor's and the quotient's degree).
 #include <benchmark/benchmark.h>
 
 #include <cstdint>
@@ -153,10 +153,44 @@ void remainder_modular(benchmark::State& state) {
   }
 }
 
+void trial_integers(benchmark::State& state, bool words) {
+  bench::adjoin_xyz_once();
+  ScopedValue<std::int32_t> route(integer_division_degree, words ? integer_division_degree : never);
+  const Planted pl(state.range(0), 100, true);
+  for (auto _ : state) {
+    poly q = nullptr;
+    benchmark::DoNotOptimize(trial_poly_divide(pl.n, pl.m, &q, polynames, false, false, false));
+    free_poly(&q);
+  }
+}
+
+void pseudo_integers(benchmark::State& state, bool words) {
+  bench::adjoin_xyz_once();
+  ScopedValue<std::int32_t> route(integer_division_degree, words ? integer_division_degree : never);
+  const Planted pl(state.range(0), 100, true);
+  poly d = nullptr;
+  poly_add(pl.n, pl.s, &d);
+  for (auto _ : state) {
+    poly q = nullptr, r = nullptr;
+    pseudo_div(d, pl.m, &q, &r, true, polynames);
+    free_poly(&q);
+    free_poly(&r);
+  }
+  free_poly(&d);
+}
+
 void BM_trial_modular(benchmark::State& s) { trial_modular(s); }
 void BM_remainder_modular(benchmark::State& s) { remainder_modular(s); }
+void BM_trial_integers(benchmark::State& s) { trial_integers(s, true); }
+void BM_trial_integers_lists(benchmark::State& s) { trial_integers(s, false); }
+void BM_pseudo_integers(benchmark::State& s) { pseudo_integers(s, true); }
+void BM_pseudo_integers_lists(benchmark::State& s) { pseudo_integers(s, false); }
 
 BENCHMARK(BM_trial_modular)->RangeMultiplier(2)->Range(4000, 64000)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_remainder_modular)->RangeMultiplier(2)->Range(4000, 64000)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_trial_integers)->RangeMultiplier(2)->Range(2, 32000)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_trial_integers_lists)->RangeMultiplier(2)->Range(2, 1000)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_pseudo_integers)->RangeMultiplier(2)->Range(2, 32000)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_pseudo_integers_lists)->RangeMultiplier(2)->Range(2, 500)->Unit(benchmark::kMillisecond);
 
 }  // namespace

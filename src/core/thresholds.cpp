@@ -11,6 +11,7 @@ std::int32_t dense_ntt_span = 80;
 std::int32_t dense_newton_degree = 600;
 std::int32_t residue_division_degree = 0;
 std::int32_t residue_division_span = 64;
+std::int32_t integer_division_degree = 8;
 std::int32_t dense_transform_length = 48;
 std::int32_t dense_modulus_degree = 40;
 std::int32_t dense_hgcd_degree = 160;

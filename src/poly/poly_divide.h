@@ -102,16 +102,19 @@ void poly_mod_and_div(poly n, poly m, poly* r, poly* qt, polypt pt);
 // deg n < deg m: *q := 0, *r := a copy of n. When m's leading coefficient
 // is invertible at pt's depth (first_coef_invrtble) the true quotient is
 // taken instead: field_coef_poly_divide in modular mode, else
-// pseudo_field_coef_poly_div (its multiplier dropped).
+// pseudo_field_coef_poly_div (its multiplier dropped). One-variable
+// operands over the integers (integer_operands, poly_divide_impl.h) divide
+// on words (intpoly_pseudo_divrem): the same unique q and r.
 // n, m: kept; *q, *r: overwritten (*r untouched without want_rem).
-// reads: mode flags, field_depth, modulus
+// reads: mode flags, field_depth, modulus, integer_division_degree
 void pseudo_div(poly n, poly m, poly* q, poly* r, bool want_rem, polypt pt);
 
 // *r := the pseudo-remainder of n by m: with want_Knuth the multiplier is
 // c^(deg n - deg m + 1), as in pseudo_div; without it c^s, s the number of
-// reduction steps made. deg n < deg m: *r := a copy of n. A divisor of
-// degree below 1 prints "*** Tavrin error. bad m^.exp in pseudo div no q: "
-// and the degree (no nested level) and the work goes on.
+// reduction steps made; with want_Knuth one-variable operands over the
+// integers divide on words, as in pseudo_div. deg n < deg m: *r := a copy
+// of n. A divisor of degree below 1 prints "*** Tavrin error. bad m^.exp in
+// pseudo div no q: " and the degree (no nested level) and the work goes on.
 // Example: x^3 by 2x^2 + 1 gives -2x with want_Knuth, -x without.
 // n, m: kept; *r: overwritten. reads: mode flags
 void pseudo_div_no_q(poly n, poly m, poly* r, polypt pp, bool want_Knuth);
@@ -218,6 +221,8 @@ struct divide_route_counts {
   long pseudo_loop;    // the pseudo-remainder loop
   long field_divide;   // field_coef_poly_divide's long division
   long newton;         // the monic division on residue vectors
+  long integer_exact;  // exact quotients of integer lists on words (trial, gen_, fast_poly_divide)
+  long integer_pseudo; // pseudo-divisions of integer lists on words
 };
 extern divide_route_counts divide_routes;
 

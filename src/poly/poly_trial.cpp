@@ -15,6 +15,7 @@
 #include "numbers/freelists.h"
 #include "numbers/primes.h"
 #include "numbers/word_mod.h"
+#include "poly/intpoly.h"
 #include "poly/poly_add.h"
 #include "poly/poly_arith_impl.h"
 #include "poly/poly_divide.h"
@@ -260,6 +261,15 @@ bool TrialDivision::run(poly* q) {
       if (yes_check_) return answer(q, true, nullptr);
       break;
     }
+  }
+  IntPoly a, b;
+  if (detail::integer_operands(n_, m_, pt_, &a, &b)) {
+    // One variable over the integers: on words. A prime that shows m not
+    // dividing n spares the division of the packed integers.
+    ++divide_routes.integer_exact;
+    IntPoly quotient;
+    const bool ok = intpoly_may_divide(a, b) && intpoly_divexact(a, b, &quotient);
+    return answer(q, ok, ok && !noq_ ? intpoly_to_poly(quotient) : nullptr);
   }
   if (dense_path_applies()) {
     OwnedPoly qd;

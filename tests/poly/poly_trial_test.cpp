@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
 #include <optional>
 #include <random>
@@ -25,6 +26,7 @@
 #include "poly/poly_exact_divide.h"
 #include "poly/poly_repr.h"
 #include "support/data_tables.h"
+#include "support/divide_routes.h"
 #include "support/division_pairs.h"
 #include "support/node_accounting.h"
 #include "support/poly_support.h"
@@ -263,6 +265,51 @@ TEST_F(TrialTest, DenseOneVariablePairsModuloAPrime) {
       }
       EXPECT_EQ(trial_poly_divide_noq(pn, pm, vars.level(1), false, false, false), exact);
     }
+  }
+}
+
+// A dense random polynomial in x of degree deg: coefficients of up to
+// `limbs` limbs, signed, a sixth of the lower ones missing, none below x^low.
+RefPoly dense_x(std::mt19937_64& rng, int deg, int limbs, int low = 0) {
+  RefPoly r(1);
+  for (int e = std::min(low, deg); e <= deg; ++e) {
+    if (e < deg && rng() % 6 == 0) continue;
+    BigRef c(static_cast<std::int64_t>(1 + rng() % 97));
+    for (int l = 1; l < limbs; ++l) c = (c << 28) + BigRef(static_cast<std::int64_t>(rng() % (1u << 28)));
+    r.add_term({e}, rng() % 2 ? -c : c);
+  }
+  return r;
+}
+
+// One variable over the integers: on words (Kronecker's substitution) and
+// by long division, every flag, the same answers and quotients: planted
+// products, a remainder added, and a divisor whose content does not divide.
+TEST_F(TrialTest, IntegerOneVariablePairsOnWordsAndByLongDivision) {
+  NodeBalance balance;
+  PolyVars vars({"x"});
+  std::mt19937_64 rng(test_seed() + 8);
+  constexpr std::int32_t never = 2147483647;
+  const Product times = [](const RefPoly& u, const RefPoly& v) { return u * v; };
+  for (int words = 0; words < 2; ++words) {
+    ScopedValue<std::int32_t> route(integer_division_degree, words ? 0 : never);
+    const divide_route_counts before = divide_routes;
+    for (int it = 0; it < test_iterations(18); ++it) {
+      const RefPoly a = dense_x(rng, static_cast<int>(rng() % 40), 1 + it % 3);
+      RefPoly b = dense_x(rng, static_cast<int>(1 + rng() % 30), 1 + it % 2, it % 4 == 0 ? 3 : 0);
+      DivisionPair pair{a * b, b, a, PairKind::exact};
+      if (it % 3 == 1) {
+        pair.n = pair.n + RefPoly::variable(1, 0, static_cast<std::int32_t>(rng() % 5));
+        pair.kind = PairKind::inexact;
+      } else if (it % 3 == 2) {
+        // 6 b divides a b only when 6 divides a: a's x^0 coefficient is made 1.
+        RefPoly a1 = a + RefPoly::constant(1, BigRef(1) - a.coefficient({0}));
+        pair = DivisionPair{a1 * b, b.scaled(BigRef(6)), a1, PairKind::inexact};
+      }
+      SCOPED_TRACE("(" + pair.n.to_string(vars.names()) + ") / (" + pair.m.to_string(vars.names()) +
+                   ")" + (words ? " on words" : " by long division"));
+      check_pair(times, pair, vars.level(1));
+    }
+    EXPECT_EQ(routes_since(before).integer_exact > 0, words == 1);
   }
 }
 
