@@ -47,12 +47,42 @@ extern std::int32_t dense_ntt_span;
 
 // Divisor degree from which the monic division of one-variable
 // polynomials modulo a prime (the fast path of basic_poly_divide and
-// simplest_poly_divide) divides on residue arrays by Newton's iteration
-// with transform products instead of the divide-and-conquer division on
-// term lists. Default 600. Range >= 1 (INT32_MAX: never). Readers: the
-// monic division (poly_field_divide.cpp); dense_divrem (dense_modular.h),
-// for divisors and quotients both at least this long.
+// simplest_poly_divide) divides on residue arrays instead of the
+// divide-and-conquer division on term lists; divisors and quotients both
+// at least this long divide there by Newton's iteration with transform
+// products, the others by elimination. Default 600. Range >= 1 (INT32_MAX:
+// never). Readers: the monic division (poly_field_divide.cpp);
+// newton_division_pays (dense_divide.h), so dense_divrem (dense_modular.h),
+// fastest_poly_div and poly_div_no_q.
 extern std::int32_t dense_newton_degree;
+
+// Dividend degree from which that monic division runs on residue arrays
+// whatever the divisor's degree (a long quotient by a short divisor: the
+// term lists' divide and conquer adds up its quotient in O(dn^2 / dm)).
+// Default 0: always (modulo 2^31 - 19, 4 us against 41 us for degrees 128
+// by 41, 7 ms against 136 ms for 20,000 by 500). Range >= 0 (INT32_MAX:
+// only from dense_newton_degree). Reader: the monic division
+// (poly_field_divide.cpp).
+extern std::int32_t residue_division_degree;
+
+// Degree per term from which a one-variable polynomial counts as sparse:
+// the monic division keeps the term lists when both its operands are that
+// sparse (their quotient and remainder are then as a rule sparse too, and a
+// vector as long as the dividend's degree would cost more: x^(10^8) + 1 by
+// x^(10^7) + 1). Default 64. Range >= 1 (INT32_MAX: never sparse). Reader:
+// the monic division (poly_field_divide.cpp).
+extern std::int32_t residue_division_span;
+
+// Dividend degree from which exact quotients (trial_poly_divide,
+// gen_poly_divide, fast_poly_divide) and pseudo-divisions (pseudo_div,
+// pseudo_div_no_q with the full multiplier) of one-variable polynomials
+// over the integers run on contiguous words by Kronecker's substitution
+// (poly/intpoly.h) instead of long division on term lists; the same
+// values. Default 8 (from a dividend of degree 8 on the words are the
+// sooner: 3 us against 8 us at degree 16, 1.2 ms against 52 ms at 2,000).
+// Range >= 0 (INT32_MAX: never). Reader: integer_operands
+// (poly_divide_impl.h).
+extern std::int32_t integer_division_degree;
 
 // Coefficients of the shorter operand from which the products of residue
 // vectors (dense_modular.h) multiply by transforms instead of schoolbook

@@ -1,4 +1,5 @@
-// Long division on dense arrays, by the elimination loop of dense_impl.h.
+// Long division on dense arrays, by the elimination loop of dense_impl.h,
+// and on residue vectors of any length (dense_modular.h).
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
@@ -8,6 +9,7 @@
 #include "dense/dense_arrays.h"
 #include "dense/dense_divide.h"
 #include "dense/dense_impl.h"
+#include "dense/dense_modular.h"
 #include "dense/dense_upcalls.h"
 #include "numbers/word_field.h"
 #include "numbers/freelists.h"
@@ -203,13 +205,68 @@ bool divide_by_halves(poly n, poly m, poly* q) {
   return true;
 }
 
+// x[0 .. deg] as a fresh list (the zero constant for deg -1).
+poly vector_poly(const DensePoly& x) {
+  poly p = nullptr;
+  if (x.empty()) {
+    poly_set(0, &p);
+  } else {
+    array_to_poly(x.data(), dense_degree(x), &p);
+  }
+  return p;
+}
+
+DensePoly residues_of(poly p) {
+  DensePoly x(static_cast<std::size_t>(degree_of(p)) + 1);
+  std::int32_t d = 0;
+  fill_poly1_array(p, x.data(), &d);
+  dense_trim(x);
+  return x;
+}
+
+}  // namespace
+
+void residue_divrem(poly n, poly m, poly* q, poly* r) {
+  const DensePoly a = residues_of(n), b = residues_of(m);
+  DensePoly qv, rv;
+  dense_divrem(a, b, modulus, q != nullptr ? &qv : nullptr, r != nullptr ? &rv : nullptr);
+  // Both lists are formed before either cell is written, so a cell may hold n or m.
+  poly qp = q != nullptr ? vector_poly(qv) : nullptr;
+  poly rp = r != nullptr ? vector_poly(rv) : nullptr;
+  if (q != nullptr) {
+    free_poly(q);
+    *q = qp;
+  }
+  if (r != nullptr) {
+    free_poly(r);
+    *r = rp;
+  }
+}
+
+namespace {
+
+// fastest_poly_div on residue vectors.
+bool divide_on_vectors(poly n, poly m, poly* q) {
+  free_poly(q);
+  if (degree_of(n) < degree_of(m)) return false;
+  const DensePoly a = residues_of(n), b = residues_of(m);
+  DensePoly qv, rv;
+  dense_divrem(a, b, modulus, &qv, &rv);
+  if (!rv.empty()) return false;
+  *q = vector_poly(qv);
+  return true;
+}
+
 }  // namespace
 
 bool fastest_poly_div(poly n, poly m, poly* q) {
-  if (degree_of(n) > largest_array_dividend) return divide_by_halves(n, m, q);
-  std::int32_t dn = 0, dm = 0;
-  fill_poly1_array(n, xx, &dn);
-  fill_poly1_array(m, yy, &dm);
+  const std::int32_t dn = degree_of(n), dm = degree_of(m);
+  if (!finf && (dn > largest_array_dividend || newton_division_pays(dn, dm)))
+    return divide_on_vectors(n, m, q);
+  if (dn > largest_array_dividend) return divide_by_halves(n, m, q);
+  std::int32_t filled = 0;
+  fill_poly1_array(n, xx, &filled);
+  fill_poly1_array(m, yy, &filled);
   std::int32_t inv = 0;
   mod_inverse(yy[dm], &inv);
   const std::int32_t d = dn - dm;

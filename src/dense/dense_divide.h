@@ -29,18 +29,41 @@ namespace tavrin {
 // (degree dm <= dn, m[dm] non-zero) modulo the prime p < 2^31 (residues in
 // 0 .. p - 1, not characteristic 2), by Newton's iteration on the reversed
 // divisor with transform products; returns the remainder's degree (-1 for
-// zero; r untouched when dm = 0). q and r must not overlap n or m.
+// zero; r untouched when dm = 0). q and r must not overlap n or m. Products
+// longer than the longest transform (2^21 coefficients) are formed from
+// pieces that fit it, so any degree keeps the transforms.
 std::int32_t newton_array_divide(const std::int32_t* n, std::int32_t dn, const std::int32_t* m,
                                  std::int32_t dm, std::int32_t* q, std::int32_t* r,
                                  std::int32_t p);
 
 // n: kept; m: kept; *q: freed, then set to n / m when m divides n exactly
 // (the result true), left nil otherwise (false). n and m are one-variable
-// lists over word residues, m not zero, deg n at most 25,000 (the array
-// capacity). Dividends above degree 15,000 go to the divide-and-conquer
-// division (with the divisor made monic for it).
-// xx, yy, zz: overwritten (scratch); reads: modulus, smallmodulus, finf, mode flags
+// lists over word residues with non-negative exponents, m not zero. Outside
+// characteristic 2 the division runs on residue vectors (residue_divrem)
+// for dividends above degree 15,000 (any degree) and wherever Newton's
+// iteration pays (divisor and quotient both of dense_newton_degree or
+// more); the rest on the shared arrays by elimination. In characteristic 2
+// deg n is at most 25,000 (the array capacity), and dividends above degree
+// 15,000 go to the divide-and-conquer division (with the divisor made monic
+// for it).
+// xx, yy, zz: overwritten (scratch); reads: modulus, smallmodulus, finf,
+// mode flags, dense_newton_degree
 bool fastest_poly_div(poly n, poly m, poly* q);
+
+// n: kept; m: kept (not zero); *q, *r (either may be nil): overwritten
+// (either may be &n or &m) with the quotient and the remainder of n by m,
+// for one-variable lists over residues with non-negative exponents, modulo
+// a prime below 2^31 outside characteristic 2, at any degree: on residue
+// vectors by dense_divrem (dense_modular.h: elimination, or Newton's
+// iteration from dense_newton_degree on).
+// reads: modulus, mode flags, dense_newton_degree, dense_transform_length
+void residue_divrem(poly n, poly m, poly* q, poly* r);
+
+// Whether the division of a dividend of degree dn by a divisor of degree dm
+// on residue vectors goes by Newton's iteration (divisor and quotient both
+// of dense_newton_degree or more) rather than elimination.
+// reads: dense_newton_degree
+bool newton_division_pays(std::int64_t dn, std::int64_t dm);
 
 // n: kept; m: kept (not zero); *r: overwritten (may be &n or &m) with the
 // remainder of n divided by m.

@@ -19,6 +19,13 @@ namespace tavrin::dense_detail {
 void ntt_product(const std::int32_t* x, std::int32_t nx, const std::int32_t* y, std::int32_t ny,
                  std::int32_t* z, std::int32_t modul);
 
+// z[0 .. nx + ny - 1) := x * y modulo modul as ntt_product (any lengths),
+// summed from the products of pieces of at most `piece` coefficients of
+// each operand (dense_newton.cpp): how products longer than the longest
+// transform are formed. z must be neither x nor y.
+void ntt_product_by_pieces(const std::int32_t* x, std::int32_t nx, const std::int32_t* y,
+                           std::int32_t ny, std::int32_t* z, std::int32_t modul, std::int32_t piece);
+
 // x + y and x - y for residues of p (below 2^31), exact: the same values as
 // mod_add and mod_sub outside characteristic 2, computed inline.
 inline std::int32_t add_residues(std::int32_t x, std::int32_t y, std::int32_t p) {

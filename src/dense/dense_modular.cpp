@@ -182,7 +182,7 @@ void dense_divrem(const DensePoly& a, const DensePoly& b, std::int32_t p, DenseP
     return;
   }
   const std::int32_t da = dense_degree(a), db = dense_degree(b);
-  if (db >= dense_newton_degree && da - db + 1 >= dense_newton_degree) {
+  if (newton_division_pays(da, db)) {
     DensePoly qq(static_cast<std::size_t>(da - db + 1)), rr(static_cast<std::size_t>(db));
     const std::int32_t rdeg = newton_array_divide(a.data(), da, b.data(), db, qq.data(), rr.data(), p);
     rr.resize(static_cast<std::size_t>(rdeg + 1));

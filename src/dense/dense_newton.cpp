@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "core/thresholds.h"
 #include "dense/dense_divide.h"
 #include "dense/dense_impl.h"
 #include "dense/dense_transform_impl.h"
@@ -29,13 +30,17 @@ u64 power_mod(u64 b, u64 e, u64 p) {
   return r;
 }
 
-// c[0 .. na + nb - 1) := a b modulo p: transforms for long operands, rows
+// c[0 .. na + nb - 1) := a b modulo p: transforms for long operands (by
+// pieces of half the longest transform when the product is longer), rows
 // summed in 128 bits otherwise.
 void product(const std::int32_t* a, std::int32_t na, const std::int32_t* b, std::int32_t nb,
              std::int32_t* c, std::int32_t p) {
-  if (std::min(na, nb) >= 48 &&
-      dense_detail::transform_lg(std::int64_t{na} + nb - 1) <= dense_detail::transform_max_lg) {
-    dense_detail::ntt_product(a, na, b, nb, c, p);
+  if (std::min(na, nb) >= 48) {
+    if (dense_detail::transform_lg(std::int64_t{na} + nb - 1) <= dense_detail::transform_max_lg) {
+      dense_detail::ntt_product(a, na, b, nb, c, p);
+    } else {
+      dense_detail::ntt_product_by_pieces(a, na, b, nb, c, p, std::int32_t{1} << (dense_detail::transform_max_lg - 1));
+    }
     return;
   }
   const WordField field(static_cast<std::uint32_t>(p));
@@ -48,6 +53,26 @@ void product(const std::int32_t* a, std::int32_t na, const std::int32_t* b, std:
 }
 
 }  // namespace
+
+void dense_detail::ntt_product_by_pieces(const std::int32_t* x, std::int32_t nx, const std::int32_t* y,
+                                         std::int32_t ny, std::int32_t* z, std::int32_t modul,
+                                         std::int32_t piece) {
+  std::fill(z, z + (nx + ny - 1), 0);
+  vec part(2 * static_cast<std::size_t>(piece));
+  for (std::int32_t i = 0; i < nx; i += piece) {
+    for (std::int32_t j = 0; j < ny; j += piece) {
+      const std::int32_t lx = std::min(piece, nx - i), ly = std::min(piece, ny - j);
+      product(x + i, lx, y + j, ly, part.data(), modul);
+      std::int32_t* out = z + i + j;
+      for (std::int32_t k = 0; k < lx + ly - 1; ++k)
+        out[k] = add_residues(out[k], part[static_cast<std::size_t>(k)], modul);
+    }
+  }
+}
+
+bool newton_division_pays(std::int64_t dn, std::int64_t dm) {
+  return dm >= dense_newton_degree && dn - dm + 1 >= dense_newton_degree;
+}
 
 std::int32_t newton_array_divide(const std::int32_t* n, std::int32_t dn, const std::int32_t* m,
                                  std::int32_t dm, std::int32_t* q, std::int32_t* r,

@@ -2,6 +2,7 @@
 // conversions from and to term lists, sums, products, exact quotients,
 // contents and residues.
 #include "poly/intpoly.h"
+#include "poly/intpoly_impl.h"
 
 #include <algorithm>
 #include <cmath>
@@ -268,12 +269,9 @@ IntPoly intpoly_mul_rows(const IntPoly& a, const IntPoly& b) {
   return r;
 }
 
-namespace {
+// ---- Kronecker's substitution (intpoly_impl.h) --------------------------------------------
 
-// The coefficients of a packed into one signed integer, slot i (s words) at
-// word i * s: the positive coefficients' sum minus the negative ones'.
-// *negative := the value is negative; returns its magnitude.
-std::vector<word> pack(const IntPoly& a, std::int32_t s, bool* negative) {
+std::vector<word> detail::pack_slots(const IntPoly& a, std::int32_t s, bool* negative) {
   const auto n = static_cast<std::size_t>(a.degree() + 1) * static_cast<std::size_t>(s);
   std::vector<word> pos(n, 0), neg(n, 0);
   bool any_neg = false;
@@ -295,10 +293,8 @@ std::vector<word> pack(const IntPoly& a, std::int32_t s, bool* negative) {
   return neg;
 }
 
-// The polynomial of degree at most d packed in x[0 .. n) (slot k of s words
-// at word k s, in balanced form: a slot at or above half its range is
-// negative and borrows one from the next), negated when flip.
-IntPoly unpack(const word* x, std::int32_t n, std::int32_t d, std::int32_t s, bool flip) {
+IntPoly detail::unpack_slots(const word* x, std::int32_t n, std::int32_t d, std::int32_t s, bool flip,
+                             bool* fits) {
   IntPoly r;
   r.reserve(d + 1, static_cast<std::int64_t>(d + 1) * s);
   std::vector<word> v(static_cast<std::size_t>(s));
@@ -318,11 +314,13 @@ IntPoly unpack(const word* x, std::int32_t n, std::int32_t d, std::int32_t s, bo
       carry = over;
     }
   }
+  if (fits != nullptr) {
+    *fits = carry == 0;
+    for (std::int64_t i = static_cast<std::int64_t>(d + 1) * s; i < n && *fits; ++i) *fits = x[i] == 0;
+  }
   r.trim();
   return r;
 }
-
-}  // namespace
 
 IntPoly intpoly_mul(const IntPoly& a, const IntPoly& b) {
   if (a.is_zero() || b.is_zero()) return IntPoly{};
@@ -332,7 +330,7 @@ IntPoly intpoly_mul(const IntPoly& a, const IntPoly& b) {
                                                                    std::min(a.degree(), b.degree()) + 1)) + 2;
   const auto s = static_cast<std::int32_t>((bits + 63) / 64);
   bool na = false, nb = false;
-  const std::vector<word> pa = pack(a, s, &na), pb = pack(b, s, &nb);
+  const std::vector<word> pa = detail::pack_slots(a, s, &na), pb = detail::pack_slots(b, s, &nb);
   const std::int32_t la = detail::wnormalised(pa.data(), static_cast<std::int32_t>(pa.size()));
   const std::int32_t lb = detail::wnormalised(pb.data(), static_cast<std::int32_t>(pb.size()));
   const std::int32_t dr = a.degree() + b.degree();
@@ -342,7 +340,7 @@ IntPoly intpoly_mul(const IntPoly& a, const IntPoly& b) {
   } else {
     detail::wmul(prod.data(), pb.data(), lb, pa.data(), la);
   }
-  return unpack(prod.data(), static_cast<std::int32_t>(prod.size()), dr, s, na != nb);
+  return detail::unpack_slots(prod.data(), static_cast<std::int32_t>(prod.size()), dr, s, na != nb);
 }
 
 // ---- Exact quotients ------------------------------------------------------------------------
@@ -405,33 +403,6 @@ bool intpoly_divexact_rows(const IntPoly& a, const IntPoly& b, IntPoly* q) {
   for (const Signed& c : quot) q->push(c.m.data(), static_cast<std::int32_t>(c.m.size()), c.neg);
   q->trim();
   return true;
-}
-
-bool intpoly_divexact(const IntPoly& a, const IntPoly& b, IntPoly* q) {
-  if (a.is_zero() || b.degree() < 1 || a.degree() < b.degree() ||
-      std::min(b.degree(), a.degree() - b.degree()) < intpoly_rows_degree)
-    return intpoly_divexact_rows(a, b, q);
-  // Kronecker's substitution. The quotient's coefficients are as a rule
-  // not much longer than a's (a narrow slot first); a wrong quotient from a
-  // slot too narrow fails the product check, and the slot for the bound
-  // 2^deg a times a's coefficients is tried.
-  const std::int64_t top = std::max(a.max_bits(), b.max_bits());
-  const std::int64_t spread = 64 - __builtin_clzll(static_cast<unsigned long long>(a.degree()) + 1);
-  for (const std::int64_t bits : {top + 2 * spread + 64, top + a.degree() + 2}) {
-    const auto s = static_cast<std::int32_t>((bits + 63) / 64);
-    bool na = false, nb = false;
-    const std::vector<word> pa = pack(a, s, &na);
-    const std::vector<word> pb = pack(b, s, &nb);
-    const std::int32_t la = detail::wnormalised(pa.data(), static_cast<std::int32_t>(pa.size()));
-    const std::int32_t lb = detail::wnormalised(pb.data(), static_cast<std::int32_t>(pb.size()));
-    if (la < lb) return false;
-    std::vector<word> qw(static_cast<std::size_t>(la - lb) + 1, 0), rw(static_cast<std::size_t>(lb), 0);
-    detail::wdivrem(qw.data(), rw.data(), pa.data(), la, pb.data(), lb);
-    if (detail::wnormalised(rw.data(), lb) != 1 || rw[0] != 0) return false;  // b does not divide a
-    *q = unpack(qw.data(), static_cast<std::int32_t>(qw.size()), a.degree() - b.degree(), s, na != nb);
-    if (!q->is_zero() && q->degree() == a.degree() - b.degree() && intpoly_mul(*q, b) == a) return true;
-  }
-  return intpoly_divexact_rows(a, b, q);  // not reached when b divides a
 }
 
 // ---- Contents and integer factors -------------------------------------------------------------

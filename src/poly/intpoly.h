@@ -121,14 +121,32 @@ IntPoly intpoly_mul_rows(const IntPoly& a, const IntPoly& b);
 
 // *q := a / b when b (not zero) divides a exactly over the integers, else
 // false (*q then unspecified): by Kronecker's substitution (one integer
-// division, the quotient checked by a product) when both the divisor's and
-// the quotient's degrees reach intpoly_rows_degree, else by rows.
-// reads: intpoly_rows_degree
+// division; the quotient proven by a bound on the coefficients of
+// a - q b, or else checked by a product) when both the divisor's and the
+// quotient's degrees reach intpoly_rows_degree, else by rows.
+// (intpoly_divide.cpp) reads: intpoly_rows_degree and the word thresholds
 bool intpoly_divexact(const IntPoly& a, const IntPoly& b, IntPoly* q);
 // The division by coefficient rows alone, stopping as soon as a quotient
 // coefficient is not an integer or a remainder is left (the base case and
 // test oracle of intpoly_divexact).
 bool intpoly_divexact_rows(const IntPoly& a, const IntPoly& b, IntPoly* q);
+
+// The pseudo-division: c^k a = *q b + *r with c the leading coefficient
+// of b, k = deg a - deg b + 1 and deg r < deg b, for deg a >= deg b >= 1
+// (unique, so the values of the pseudo-remainder loop); q or r may be nil.
+// When a prime image lets b divide a over the rationals, the exact quotient
+// by b's primitive part first (r = 0); otherwise Kronecker's substitution:
+// one division of c^k a(X) by b(X), the quotient rounded to the nearest
+// integer, at X = 2^(64 s) with slots for coefficients about as long as
+// c^k a, and if the bound on the coefficients of c^k a - q b - r does not
+// prove the result, at slots for the bound of the pseudo-remainder loop.
+// (intpoly_divide.cpp) reads: intpoly_rows_degree and the word thresholds
+void intpoly_pseudo_divrem(const IntPoly& a, const IntPoly& b, IntPoly* q, IntPoly* r);
+
+// false when the images modulo a word prime that does not divide b's
+// leading coefficient prove that b does not divide a over the rationals
+// (nor the integers); true otherwise. (intpoly_divide.cpp)
+bool intpoly_may_divide(const IntPoly& a, const IntPoly& b);
 
 // The GCD of the magnitudes of a's coefficients (0 for zero), in words.
 std::vector<IntPoly::word> intpoly_content(const IntPoly& a);

@@ -102,16 +102,19 @@ void poly_mod_and_div(poly n, poly m, poly* r, poly* qt, polypt pt);
 // deg n < deg m: *q := 0, *r := a copy of n. When m's leading coefficient
 // is invertible at pt's depth (first_coef_invrtble) the true quotient is
 // taken instead: field_coef_poly_divide in modular mode, else
-// pseudo_field_coef_poly_div (its multiplier dropped).
+// pseudo_field_coef_poly_div (its multiplier dropped). One-variable
+// operands over the integers (integer_operands, poly_divide_impl.h) divide
+// on words (intpoly_pseudo_divrem): the same unique q and r.
 // n, m: kept; *q, *r: overwritten (*r untouched without want_rem).
-// reads: mode flags, field_depth, modulus
+// reads: mode flags, field_depth, modulus, integer_division_degree
 void pseudo_div(poly n, poly m, poly* q, poly* r, bool want_rem, polypt pt);
 
 // *r := the pseudo-remainder of n by m: with want_Knuth the multiplier is
 // c^(deg n - deg m + 1), as in pseudo_div; without it c^s, s the number of
-// reduction steps made. deg n < deg m: *r := a copy of n. A divisor of
-// degree below 1 prints "*** Tavrin error. bad m^.exp in pseudo div no q: "
-// and the degree (no nested level) and the work goes on.
+// reduction steps made; with want_Knuth one-variable operands over the
+// integers divide on words, as in pseudo_div. deg n < deg m: *r := a copy
+// of n. A divisor of degree below 1 prints "*** Tavrin error. bad m^.exp in
+// pseudo div no q: " and the degree (no nested level) and the work goes on.
 // Example: x^3 by 2x^2 + 1 gives -2x with want_Knuth, -x without.
 // n, m: kept; *r: overwritten. reads: mode flags
 void pseudo_div_no_q(poly n, poly m, poly* r, polypt pp, bool want_Knuth);
@@ -151,10 +154,15 @@ void pseudo_field_coef_poly_div(poly n, poly m, polypt pp, poly* q, poly* r, pol
 // by it with poly_quot, diagnostic code -31). With cancall, modulo a prime
 // in modular mode, for one-variable operands whose divisor's degree is
 // above poly_cutoff, or above 2 with a dividend more than 20 times its
-// degree: n and m are made monic in place and fast_mod_and_div divides.
-// Otherwise long division (schoolbook).
+// degree (the fast path): on residue vectors (residue_divrem) outside
+// characteristic 2, without negative exponents, from a divisor degree of
+// dense_newton_degree or a dividend degree of residue_division_degree on,
+// unless both operands are sparse (residue_division_span); otherwise n
+// and m are made monic in place and fast_mod_and_div divides. Otherwise
+// long division (schoolbook).
 // n, m: kept; *q, *r: overwritten.
-// reads: mode flags, modulus, mod_is_prime, poly_cutoff, div_poly_cutoff
+// reads: mode flags, modulus, mod_is_prime, poly_cutoff, div_poly_cutoff,
+// dense_newton_degree, residue_division_degree, residue_division_span
 void basic_poly_divide(poly n, poly m, poly* q, poly* r, bool cancall);
 
 // The same for one-variable polynomials over word residues modulo modulus
@@ -182,13 +190,17 @@ void simplest_poly_divide(poly n, poly m, poly* q, poly* r, bool cancall);
 
 // *r := the remainder of n by m, one variable, modular or floating mode.
 // Outside floating mode, operands of more than fast_mult_cut terms, each
-// with more terms than half its degree, and deg n <= fast_gcd_size, go to
-// the dense arrays (simplest_div_no_q); otherwise long division without a
-// quotient. m's leading coefficient must be a number: otherwise the
-// internal error "divisor not number in fastest poly quot." (nested level)
-// and *r := a copy of n.
+// with more terms than half its degree, go to the dense arrays
+// (simplest_div_no_q) up to deg n = fast_gcd_size, and modulo a prime
+// outside characteristic 2, without negative exponents, to residue vectors
+// (residue_divrem) past it, or wherever Newton's iteration pays
+// (newton_division_pays); otherwise long division without a quotient. m's
+// leading coefficient must be a number: otherwise the internal error
+// "divisor not number in fastest poly quot." (nested level) and *r := a
+// copy of n.
 // n, m: kept; *r: overwritten.
-// reads: mode flags, modulus, fast_mult_cut, fast_gcd_size
+// reads: mode flags, modulus, mod_is_prime, fast_mult_cut, fast_gcd_size,
+// dense_newton_degree
 void poly_div_no_q(poly n, poly m, poly* r);
 
 // *p := n times the inverse modulo modulus of the constant m (a copy of n
@@ -208,7 +220,9 @@ struct divide_route_counts {
   long base_case;      // base cases of the divide and conquer
   long pseudo_loop;    // the pseudo-remainder loop
   long field_divide;   // field_coef_poly_divide's long division
-  long newton;         // the monic division on arrays by Newton's iteration
+  long newton;         // the monic division on residue vectors
+  long integer_exact;  // exact quotients of integer lists on words (trial, gen_, fast_poly_divide)
+  long integer_pseudo; // pseudo-divisions of integer lists on words
 };
 extern divide_route_counts divide_routes;
 

@@ -11,6 +11,7 @@
 #include "core/interrupts.h"
 #include "core/records.h"
 #include "numbers/freelists.h"
+#include "poly/intpoly.h"
 #include "poly/poly_add.h"
 #include "poly/poly_arith_impl.h"
 #include "poly/poly_impl.h"
@@ -144,6 +145,14 @@ inline void install(poly* cell, OwnedPoly& value) {
   free_poly(cell);
   *cell = value.release();
 }
+
+// n and m (degree >= 1, deg n >= deg m) are one-variable lists over big
+// integers in rational arithmetic, without field levels and without a
+// relation at pt, and deg n reaches integer_division_degree: *a, *b := the
+// two on contiguous words (poly/intpoly.h), where exact quotients and
+// pseudo-divisions take Kronecker's substitution; false otherwise.
+// n, m: kept. reads: mode flags, field_depth, integer_division_degree
+bool integer_operands(poly n, poly m, polypt pt, IntPoly* a, IntPoly* b);
 
 // The level below pt (nilpol when there is none).
 inline polypt below(polypt pt) { return pt != nullptr ? pt->next : nilpol; }

@@ -7,8 +7,10 @@
 #include "core/error_codes.h"
 #include "core/errors.h"
 #include "core/globals.h"
+#include "core/thresholds.h"
 #include "numbers/freelists.h"
 #include "numbers/word_mod.h"
+#include "poly/intpoly.h"
 #include "poly/poly_add.h"
 #include "poly/poly_divide.h"
 #include "poly/poly_divide_impl.h"
@@ -247,7 +249,26 @@ void fast_divide_by_lower(poly* n, poly m, polypt pt, std::int32_t xx) {
   }
 }
 
+// n / m on contiguous words when the integer route applies and m divides
+// n: *quotient := a fresh list; false otherwise (the long division then
+// answers, with its partial quotient or its reports).
+bool integer_quotient(poly n, poly m, polypt pt, poly* quotient) {
+  IntPoly a, b, q;
+  if (!detail::integer_operands(n, m, pt, &a, &b)) return false;
+  ++divide_routes.integer_exact;
+  if (!intpoly_divexact(a, b, &q)) return false;
+  *quotient = intpoly_to_poly(q);
+  return true;
+}
+
 }  // namespace
+
+bool detail::integer_operands(poly n, poly m, polypt pt, IntPoly* a, IntPoly* b) {
+  if (modularmode || lintmode || flotemode || field_depth > 0 || (pt != nullptr && pt->p != nullptr)) return false;
+  if (is_bare_leaf(n) || is_bare_leaf(m) || m->exp < 1 || n->exp < m->exp || n->exp < integer_division_degree)
+    return false;
+  return intpoly_of(n, a) && intpoly_of(m, b);
+}
 
 void gen_poly_divide(poly n, poly m, poly* q, polypt pt, bool* failed) {
   *failed = false;
@@ -303,6 +324,11 @@ void gen_poly_divide(poly n, poly m, poly* q, polypt pt, bool* failed) {
     overwrite(q, constant_poly(0));
     return;
   }
+  poly quotient = nullptr;
+  if (integer_quotient(n, m, pt, &quotient)) {
+    overwrite(q, quotient);
+    return;
+  }
   if (m->exp > 0) {
     gen_long_divide(n, m, q, pt, failed);
     return;
@@ -354,6 +380,11 @@ void fast_poly_divide(poly* n, poly m, polypt pt, std::int32_t xx) {
   if ((*n)->exp < m->exp) {
     std::printf("*** bad exps %" PRId32 ", %" PRId32 ", %" PRId32 "\n", m->exp, (*n)->exp, xx);
     tavrin_error("bad exps in fast_poly divide. ", true);
+    return;
+  }
+  poly quotient = nullptr;
+  if (integer_quotient(*n, m, pt, &quotient)) {
+    overwrite(n, quotient);
     return;
   }
   if (m->exp == 0) {

@@ -61,10 +61,14 @@ void poly_quot(poly n, poly m, poly* p, std::int32_t xx);
 // arithmetic. In big-integer arithmetic every division is the long division
 // in which each coefficient must divide by a number leading coefficient with
 // remainder 0; in the other modes a quotient coefficient of 0 (its term
-// could not cancel) is a failure.
+// could not cancel) is a failure. One-variable operands over the integers
+// (integer_operands, poly_divide_impl.h) are divided on words first
+// (intpoly_divexact): a quotient found there is the long division's; when
+// there is none the long division runs, for its failure and partial
+// quotient.
 // n: kept; m: kept (its tail negated during the call); *q: overwritten (may
 // be &n); *failed: set. reads: mode flags, modulus, field_depth,
-// number_polys, polynames
+// number_polys, polynames, integer_division_degree
 void gen_poly_divide(poly n, poly m, poly* q, polypt pt, bool* failed);
 
 // *n := *n / m in place, for a division the caller knows to be exact: the
@@ -72,8 +76,11 @@ void gen_poly_divide(poly n, poly m, poly* q, polypt pt, bool* failed);
 // nil or m a number (*n left as it is), a non-zero constant *n (*n := 0), deg
 // *n < deg m (*n left as it is), a remainder that cannot be divided further
 // (*n := the quotient built so far).
+// One-variable operands over the integers divide on words first, as in
+// gen_poly_divide (*n then replaced by fresh nodes); when they do not divide
+// there, the long division runs and reports.
 // *n: changed in place; m: kept (its tail negated during the call).
-// reads: mode flags, modulus, field_depth
+// reads: mode flags, modulus, field_depth, integer_division_degree
 void fast_poly_divide(poly* n, poly m, polypt pt, std::int32_t xx);
 
 // Every coefficient of *p's top list divided in place by d, a number or a

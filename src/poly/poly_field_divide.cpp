@@ -1,14 +1,15 @@
 // One-variable division over a field: long division, the monic fast path
-// into the divide-and-conquer division, and the remainder-only division.
+// (residue vectors, or the divide-and-conquer division on term lists), and
+// the remainder-only division.
 #include <cstdint>
 #include <cstdio>
 #include <optional>
 #include <tuple>
-#include <vector>
 
 #include "core/errors.h"
 #include "core/globals.h"
 #include "core/interrupts.h"
+#include "core/thresholds.h"
 #include "dense/dense_arrays.h"
 #include "dense/dense_divide.h"
 #include "numbers/bigint.h"
@@ -79,39 +80,28 @@ bool monic_path(poly n, poly m, bool cancall) {
   return height_is_1(n) && height_is_1(m);
 }
 
-// The array division by Newton's iteration serves the monic division from a
-// divisor degree of dense_newton_degree on (not in characteristic 2, no
-// negative exponent, dividends of at most 2^22).
-bool newton_applies(poly n, poly m) {
-  if (finf || degree(m) < dense_newton_degree || degree(n) > (1 << 22)) return false;
-  return lastnode(n)->exp >= 0 && lastnode(m)->exp >= 0;
+// The monic division runs on residue vectors (residue_divrem: elimination,
+// or Newton's iteration with transform products) outside characteristic 2,
+// without negative exponents, from a divisor degree of dense_newton_degree
+// or a dividend degree of residue_division_degree on, unless both operands
+// are sparse (residue_division_span).
+bool vectors_apply(poly n, poly m) {
+  if (finf || (degree(m) < dense_newton_degree && degree(n) < residue_division_degree)) return false;
+  if (lastnode(n)->exp < 0 || lastnode(m)->exp < 0) return false;
+  auto dense = [](poly p) { return std::int64_t{poly_length(p)} * residue_division_span > degree(p); };
+  return dense(n) || dense(m);
 }
 
-// *q, *r (both nil) := quotient and remainder of n by m on residue arrays.
-void newton_division(poly n, poly m, poly* q, poly* r) {
-  ++divide_routes.newton;
-  const std::int32_t dn = degree(n), dm = degree(m);
-  std::vector<std::int32_t> x(static_cast<std::size_t>(dn) + 1), y(static_cast<std::size_t>(dm) + 1);
-  std::int32_t d = 0;
-  fill_poly1_array(n, x.data(), &d);
-  fill_poly1_array(m, y.data(), &d);
-  std::vector<std::int32_t> qv(static_cast<std::size_t>(dn - dm) + 1), rv(static_cast<std::size_t>(dm) + 1);
-  const std::int32_t rdeg = newton_array_divide(x.data(), dn, y.data(), dm, qv.data(), rv.data(), modulus);
-  OwnedPoly qq, rr;
-  array_to_poly(qv.data(), dn - dm, &qq.p);
-  if (rdeg < 0) {
-    poly_set(0, &rr.p);
-  } else {
-    array_to_poly(rv.data(), rdeg, &rr.p);
-  }
-  *q = qq.release();
-  *r = rr.release();
-}
-
-// n and m made monic in place, divided by fast_mod_and_div, and restored;
-// the remainder scaled back by m's leading coefficient.
+// On residue vectors when they apply; otherwise n and m made monic in
+// place, divided by fast_mod_and_div, and restored, the remainder scaled
+// back by m's leading coefficient.
 void monic_division(poly n, poly m, poly* q, poly* r) {
   ++divide_routes.monic_fast;
+  if (vectors_apply(n, m)) {
+    ++divide_routes.newton;
+    residue_divrem(n, m, q, r);
+    return;
+  }
   const std::int32_t c = lead_residue(m);
   OwnedPoly qq, rr;
   {
@@ -121,11 +111,7 @@ void monic_division(poly n, poly m, poly* q, poly* r) {
       mod_inverse(c, &inv);
       monic.emplace(n, m, c, inv);
     }
-    if (newton_applies(n, m)) {
-      newton_division(n, m, &qq.p, &rr.p);
-    } else {
-      fast_mod_and_div(n, m, &rr.p, &qq.p, nilpol, true);
-    }
+    fast_mod_and_div(n, m, &rr.p, &qq.p, nilpol, true);
     if (c != 1) {
       sub_mod_num_poly_mult(rr.p, c);
       if (*q == n) monic->drop_dividend();
@@ -274,12 +260,21 @@ void poly_div_no_q(poly n, poly m, poly* r) {
   OwnedPoly rr;
   if (!flotemode) {
     const std::int64_t tn = poly_length(n), tm = poly_length(m);
-    if (tn > fast_mult_cut && tm > fast_mult_cut && 2 * tn > degree(n) && 2 * tm > degree(m) &&
-        degree(n) <= fast_gcd_size) {
-      ++divide_routes.dense_no_q;
-      simplest_div_no_q(n, m, &rr.p);
-      install(r, rr);
-      return;
+    if (tn > fast_mult_cut && tm > fast_mult_cut && 2 * tn > degree(n) && 2 * tm > degree(m)) {
+      // Past the arrays, or where Newton's iteration pays: residue vectors
+      // (not in characteristic 2, whose long dividends stay lists).
+      const bool vectors = !finf && mod_is_prime && lastnode(n)->exp >= 0 && lastnode(m)->exp >= 0 &&
+                           (degree(n) > fast_gcd_size || newton_division_pays(degree(n), degree(m)));
+      if (vectors || degree(n) <= fast_gcd_size) {
+        ++divide_routes.dense_no_q;
+        if (vectors) {
+          residue_divrem(n, m, nullptr, &rr.p);
+        } else {
+          simplest_div_no_q(n, m, &rr.p);
+        }
+        install(r, rr);
+        return;
+      }
     }
   }
   ++divide_routes.long_division;

@@ -13,6 +13,7 @@
 #include "numbers/freelists.h"
 #include "numbers/integer_gcd.h"
 #include "numbers/invertible.h"
+#include "poly/intpoly.h"
 #include "poly/poly_add.h"
 #include "poly/poly_arith_impl.h"
 #include "poly/poly_divide.h"
@@ -139,6 +140,21 @@ void pseudo_loop(poly n, poly m, polypt pt, bool want_q, bool complete, poly* q,
   if (want_q) *q = Q.release_or_zero();
 }
 
+// The pseudo-division with the full multiplier on contiguous words, when
+// the integer route applies: *q (when want_q) and *r set (not freed).
+bool integer_pseudo(poly n, poly m, polypt pt, bool want_q, poly* q, poly* r) {
+  IntPoly a, b;
+  if (!detail::integer_operands(n, m, pt, &a, &b)) return false;
+  ++divide_routes.integer_pseudo;
+  IntPoly qi, ri;
+  intpoly_pseudo_divrem(a, b, want_q ? &qi : nullptr, &ri);
+  OwnedPoly rr;
+  rr.p = intpoly_to_poly(ri);
+  if (want_q) *q = intpoly_to_poly(qi);
+  *r = rr.release();
+  return true;
+}
+
 // deg n < deg m: the quotient 0 and the remainder a copy of n.
 void below_divisor(poly n, poly* q, poly* r) {
   OwnedPoly qq, rr;
@@ -171,7 +187,7 @@ void pseudo_div(poly n, poly m, poly* q, poly* r, bool want_rem, polypt pt) {
   if (qq.p == nullptr || rr.p == nullptr) {  // not invertible, or no inverse came back
     free_poly(&qq.p);
     free_poly(&rr.p);
-    pseudo_loop(n, m, pt, true, true, &qq.p, &rr.p);
+    if (!integer_pseudo(n, m, pt, true, &qq.p, &rr.p)) pseudo_loop(n, m, pt, true, true, &qq.p, &rr.p);
   }
   install(q, qq);
   if (want_rem) install(r, rr);
@@ -190,7 +206,8 @@ void pseudo_div_no_q(poly n, poly m, poly* r, polypt pp, bool want_Knuth) {
     return;
   }
   OwnedPoly rr;
-  pseudo_loop(n, m, pp, false, want_Knuth, nullptr, &rr.p);
+  if (!want_Knuth || !integer_pseudo(n, m, pp, false, nullptr, &rr.p))
+    pseudo_loop(n, m, pp, false, want_Knuth, nullptr, &rr.p);
   install(r, rr);
 }
 

@@ -15,6 +15,7 @@
 #include "numbers/freelists.h"
 #include "numbers/primes.h"
 #include "numbers/word_mod.h"
+#include "poly/intpoly.h"
 #include "poly/poly_add.h"
 #include "poly/poly_arith_impl.h"
 #include "poly/poly_divide.h"
@@ -261,6 +262,15 @@ bool TrialDivision::run(poly* q) {
       break;
     }
   }
+  IntPoly a, b;
+  if (detail::integer_operands(n_, m_, pt_, &a, &b)) {
+    // One variable over the integers: on words. A prime that shows m not
+    // dividing n spares the division of the packed integers.
+    ++divide_routes.integer_exact;
+    IntPoly quotient;
+    const bool ok = intpoly_may_divide(a, b) && intpoly_divexact(a, b, &quotient);
+    return answer(q, ok, ok && !noq_ ? intpoly_to_poly(quotient) : nullptr);
+  }
   if (dense_path_applies()) {
     OwnedPoly qd;
     const bool ok = fastest_poly_div(n_, m_, qd.cell());
@@ -324,9 +334,10 @@ bool TrialDivision::by_lower(poly* q) {
   return answer(q, true, result.release());
 }
 
-// One variable each, dense enough, modulo a prime: the array division.
+// One variable each, dense enough, modulo a prime: the array division
+// (past the arrays on residue vectors, but in characteristic 2).
 bool TrialDivision::dense_path_applies() const {
-  if (!modularmode || !mod_is_prime || n_->exp > fast_gcd_size) return false;
+  if (!modularmode || !mod_is_prime || (finf && n_->exp > fast_gcd_size)) return false;
   for (poly p : {n_, m_}) {
     if (!height_is_1(p) || lastnode(p)->exp < 0) return false;
     const std::int32_t len = poly_length(p);

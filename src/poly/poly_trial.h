@@ -42,11 +42,18 @@ namespace tavrin {
 // 0). When the answer is false *q is freed to nil, except that deg n < deg m
 // returns false at once without touching *q. m must not be a constant
 // (internal error, answer false); n == m divides (quotient 1).
+// Two one-variable polynomials divide on contiguous words: over the
+// integers by Kronecker's substitution (intpoly_divexact, after a prime
+// image that may already show m not dividing n), modulo a prime on the
+// dense arrays or, past them or where Newton's iteration pays, residue
+// vectors (fastest_poly_div; in characteristic 2 up to fast_gcd_size); the
+// rest by long division.
 // n: kept, or consumed with kill_n; m: kept; *q: replaced on every answer
 // but that one (it must not be the cell holding n).
 // reads: mode flags, modulus, mod_is_prime, field_depth, fast_gcd_size,
-// fast_mult_cut, verbose, windy, polynames, global_list; writes: random
-// generator state, the progress trace (closed again on every exit)
+// fast_mult_cut, integer_division_degree, dense_newton_degree, verbose,
+// windy, polynames, global_list; writes: random generator state, the
+// progress trace (closed again on every exit)
 bool trial_poly_divide(poly n, poly m, poly* q, polypt pt, bool shortcut, bool yes_check,
                        bool kill_n);
 

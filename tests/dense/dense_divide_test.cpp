@@ -1,7 +1,10 @@
 // Division on dense arrays: every routine against naive long division
 // (n = q*m + r with deg r < deg m), planted exact and inexact divisions,
 // the two-term step against the general elimination, and the hand-checked
-// cases of gapped dividends, constant divisors and splits.
+// cases of gapped dividends, constant divisors and splits; the division on
+// residue vectors against the array loop on both sides of its cut-offs, and
+// the products by pieces that carry Newton's iteration past the longest
+// transform against one product.
 #include "dense/dense_divide.h"
 
 #include <gtest/gtest.h>
@@ -13,7 +16,10 @@
 #include <vector>
 
 #include "core/globals.h"
+#include "core/mode_guard.h"
+#include "core/thresholds.h"
 #include "dense/dense_arrays.h"
+#include "dense/dense_impl.h"
 #include "numbers/freelists.h"
 #include "poly/poly_repr.h"
 #include "support/dense_ref.h"
@@ -340,6 +346,101 @@ TEST(PolyDivisionCases, DividendsAboveFifteenThousandLeaveTheArrays) {
     Poly pn1 = Poly::adopt(coeffs_to_poly(n1));
     EXPECT_FALSE(fastest_poly_div(pn1, pm, q.cell()));
     EXPECT_EQ(q.get(), nullptr);
+  }
+}
+
+// ---- Residue vectors ---------------------------------------------------------------------
+
+// A divisor of degree dm of one of the shapes the tests need: random, every
+// coefficient p - 1, or with its low coefficients zero; monic or not.
+Coeffs shaped_divisor(std::mt19937_64& rng, const RefField& f, std::int64_t dm, int shape) {
+  Coeffs m = random_coeffs(rng, f, dm);
+  if (shape == 1) std::fill(m.begin(), m.end(), f.p() - 1);
+  if (shape == 2) std::fill(m.begin(), m.begin() + std::min<std::int64_t>(dm, 3), 0);
+  if (shape == 3) m.back() = 1;
+  return m;
+}
+
+TEST_P(PolyDivision, VectorsAgreeWithTheArrayLoop) {
+  NodeBalance balance;
+  std::mt19937_64 rng(test_seed() + 5);
+  constexpr std::int32_t never = 2147483647;
+  for (int it = 0; it < test_iterations(40); ++it) {
+    const auto dm = static_cast<std::int64_t>(1 + rng() % (it % 4 == 0 ? 300 : 40));
+    const auto dq = static_cast<std::int64_t>(rng() % (it % 4 == 1 ? 400 : 40));
+    const Coeffs m = shaped_divisor(rng, f, dm, it % 4);
+    Coeffs n = ref_mult(f, random_coeffs(rng, f, dq), m);
+    if (it % 3 == 1) n = ref_add(f, n, Coeffs{1});  // no multiple of m
+    if (n.empty()) continue;
+    SCOPED_TRACE(ring_name(p) + " n " + show_coeffs(n) + " m " + show_coeffs(m));
+    Poly pn = Poly::adopt(coeffs_to_poly(n)), pm = Poly::adopt(coeffs_to_poly(m));
+    Poly by_loop, by_vectors("t");
+    bool loop = false, vectors = false;
+    {
+      ScopedValue<std::int32_t> off(dense_newton_degree, never);
+      loop = fastest_poly_div(pn, pm, by_loop.cell());
+    }
+    {
+      ScopedValue<std::int32_t> on(dense_newton_degree, 1);  // vectors wherever allowed
+      vectors = fastest_poly_div(pn, pm, by_vectors.cell());
+    }
+    ASSERT_EQ(vectors, loop);
+    if (loop) {
+      ASSERT_TRUE(valid_poly(by_vectors));
+      ASSERT_TRUE(poly_equal(by_vectors, by_loop));
+    } else {
+      ASSERT_EQ(by_vectors.get(), nullptr);
+    }
+    if (p == 256) continue;  // no residue vectors in characteristic 2
+    Coeffs want_q, want_r;
+    ref_divmod(f, n, m, &want_q, &want_r);
+    Poly q, r;
+    residue_divrem(pn, pm, q.cell(), r.cell());
+    ASSERT_TRUE(valid_poly(q));
+    ASSERT_TRUE(valid_poly(r));
+    EXPECT_EQ(poly_to_coeffs(q), ref_trimmed(want_q));
+    EXPECT_EQ(ref_trimmed(poly_to_coeffs(r)), want_r);
+    residue_divrem(pn, pm, nullptr, pn.cell());  // the remainder alone, into the dividend's cell
+    EXPECT_TRUE(poly_equal(pn, r));
+  }
+}
+
+TEST(PolyDivisionCases, ResidueVectorsAtTheEdges) {
+  PolyVars vars{"t"};
+  ModulusScope ring(101);
+  NodeBalance balance;
+  Poly n("t^2 + 1"), m("t^3 + t"), q("t"), r;
+  residue_divrem(n, m, q.cell(), r.cell());  // below the divisor: 0 and a copy
+  EXPECT_TRUE(poly_iszero(q));
+  EXPECT_TRUE(poly_equal(r, n));
+  Poly zero("0"), c("7");
+  residue_divrem(zero, m, q.cell(), r.cell());
+  EXPECT_TRUE(poly_iszero(q));
+  EXPECT_TRUE(poly_iszero(r));
+  residue_divrem(n, c, q.cell(), r.cell());  // by a constant: n / 7, remainder 0
+  EXPECT_EQ(dump_poly(q), dump_poly(Poly("29*t^2 + 29")));
+  EXPECT_TRUE(poly_iszero(r));
+  Poly e("6*t^3 + 4*t"), g("3*t^3 + 2*t");
+  residue_divrem(e, g, e.cell(), nullptr);  // the quotient into the dividend's cell
+  EXPECT_EQ(dump_poly(e), "2");
+}
+
+TEST(NewtonPieces, ProductsByPiecesAgreeWithOneProduct) {
+  std::mt19937_64 rng(test_seed() + 6);
+  for (std::int32_t p : {7, 65521, 2147483629}) {
+    const RefField f(p);
+    for (int it = 0; it < test_iterations(12); ++it) {
+      const auto na = static_cast<std::int32_t>(1 + rng() % 1500), nb = static_cast<std::int32_t>(1 + rng() % 700);
+      const std::int32_t piece = it % 3 == 0 ? 48 : static_cast<std::int32_t>(50 + rng() % 300);
+      const Coeffs a = random_coeffs(rng, f, na - 1), b = random_coeffs(rng, f, nb - 1);
+      std::vector<std::int32_t> x(a.begin(), a.end()), y(b.begin(), b.end());
+      x.resize(static_cast<std::size_t>(na), 0);
+      y.resize(static_cast<std::size_t>(nb), 0);
+      std::vector<std::int32_t> whole(static_cast<std::size_t>(na + nb - 1)), pieces(whole.size(), -1);
+      dense_detail::ntt_product(x.data(), na, y.data(), nb, whole.data(), p);
+      dense_detail::ntt_product_by_pieces(x.data(), na, y.data(), nb, pieces.data(), p, piece);
+      ASSERT_EQ(pieces, whole) << "p " << p << " lengths " << na << ", " << nb << " piece " << piece;
+    }
   }
 }
 

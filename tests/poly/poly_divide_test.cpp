@@ -8,6 +8,7 @@
 // multipliers; division by a number-led divisor over a field.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <random>
 #include <string>
@@ -17,6 +18,7 @@
 #include "core/globals.h"
 #include "core/jumps.h"
 #include "core/mode_guard.h"
+#include "core/thresholds.h"
 #include "numbers/freelists.h"
 #include "poly/poly_add.h"
 #include "poly/poly_divide.h"
@@ -252,6 +254,75 @@ TEST_F(DivideTest, PseudoDivisionIdentityAndItsRemainderOnly) {
       ASSERT_EQ(node_shape(m), shape_m);
     }
   });
+}
+
+// One variable over the integers: the pseudo-division on words gives the
+// pseudo-remainder loop's quotient and remainder node for node, through
+// pseudo_div, pseudo_div_no_q with Knuth's multiplier and the operators;
+// without it (c^s), under a relation, and in word arithmetic the loop
+// stays.
+TEST_F(DivideTest, IntegerPseudoDivisionOnWordsAgreesWithTheLoop) {
+  std::mt19937_64 rng(test_seed() + 7);
+  constexpr std::int32_t never = 2147483647;
+  NodeBalance balance;
+  auto random_x = [&rng](int deg, int low) {
+    RefPoly r(3);
+    for (int e = std::min(low, deg); e <= deg; ++e) {
+      if (e < deg && rng() % 5 == 0) continue;
+      BigRef c(static_cast<std::int64_t>(1 + rng() % 90));
+      if (rng() % 4 == 0) c = (c << 70) + BigRef(static_cast<std::int64_t>(rng() % 1000));
+      r.add_term({e, 0, 0}, rng() % 2 ? -c : c);
+    }
+    return r;
+  };
+  for (int i = 0; i < test_iterations(30); ++i) {
+    const RefPoly b1 = random_x(static_cast<int>(1 + rng() % 20), i % 4 == 0 ? 2 : 0);
+    // A content of 6 every fourth round: b then divides the planted a over
+    // the rationals only.
+    const RefPoly b = i % 4 == 3 ? b1.scaled(BigRef(6)) : b1;
+    RefPoly a = random_x(static_cast<int>(rng() % 25), 0) * b1;  // planted
+    if (i % 3 == 1) a = a + random_x(static_cast<int>(rng() % 30), 0);
+    if (i % 3 == 2) a = random_x(static_cast<int>(ref_degree0(b) + rng() % 20), 0);
+    if (ref_degree0(a) < ref_degree0(b)) continue;
+    SCOPED_TRACE(a.to_string(vars.names()) + "  by  " + b.to_string(vars.names()));
+    Poly n(a), m(b);
+    Poly q[2], r[2], knuth[2], steps[2], rem[2], quo[2];
+    for (int words = 0; words < 2; ++words) {
+      ScopedValue<std::int32_t> route(integer_division_degree, words ? 0 : never);
+      const divide_route_counts before = divide_routes;
+      pseudo_div(n, m, q[words].cell(), r[words].cell(), true, top());
+      pseudo_div_no_q(n, m, knuth[words].cell(), top(), true);
+      pseudo_div_no_q(n, m, steps[words].cell(), top(), false);
+      poly_mod_or_div(n, m, rem[words].cell(), '|', top());
+      poly_mod_or_div(n, m, quo[words].cell(), '\\', top());
+      const divide_route_counts d = routes_since(before);
+      EXPECT_EQ(d.integer_pseudo, words ? 4 : 0);
+      for (const Poly* p : {&q[words], &r[words], &knuth[words], &steps[words], &rem[words], &quo[words]})
+        ASSERT_TRUE(valid_poly(*p));
+    }
+    EXPECT_TRUE(poly_equal(q[1], q[0])) << show_poly(q[1]) << " / " << show_poly(q[0]);
+    EXPECT_TRUE(poly_equal(r[1], r[0])) << show_poly(r[1]) << " / " << show_poly(r[0]);
+    EXPECT_TRUE(poly_equal(knuth[1], knuth[0]));
+    EXPECT_TRUE(poly_equal(steps[1], steps[0]));
+    EXPECT_TRUE(poly_equal(rem[1], r[0]));
+    EXPECT_TRUE(poly_equal(quo[1], q[0]));
+  }
+  // Word arithmetic, and a relation at the level: the loop.
+  ScopedValue<std::int32_t> route(integer_division_degree, 0);
+  const divide_route_counts before = divide_routes;
+  Poly n("3*x^9 + x^4 - 7"), m("2*x^3 + x + 5"), q, r;
+  {
+    ModulusScope mod(101);
+    Poly n7("3*x^9 + x^4 - 7"), m7("2*x^3 + x + 5");
+    pseudo_div_no_q(n7, m7, r.cell(), top(), true);
+  }
+  EXPECT_EQ(routes_since(before).integer_pseudo, 0);
+  free_poly(r.cell());
+  Poly relation("x^5 - 2");
+  ScopedValue<poly> p(top()->p, relation.get());
+  ScopedValue<std::int32_t> e(top()->expon, 5);
+  pseudo_div(n, m, q.cell(), r.cell(), true, top());
+  EXPECT_EQ(routes_since(before).integer_pseudo, 0);
 }
 
 TEST_F(DivideTest, PseudoRemainderMultipliers) {

@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <random>
 #include <string>
 #include <vector>
@@ -13,6 +14,7 @@
 #include "core/globals.h"
 #include "core/jumps.h"
 #include "core/mode_guard.h"
+#include "core/thresholds.h"
 #include "numbers/freelists.h"
 #include "poly/poly_mult.h"
 #include "poly/poly_repr.h"
@@ -187,6 +189,69 @@ INSTANTIATE_TEST_SUITE_P(Rings, ExactDivideTest,
                          testing::Values(Ring::integers, Ring::mod7, Ring::mod65521, Ring::mod_big,
                                          Ring::floating),
                          ring_test_name);
+
+// One variable over the integers, on words and by long division: planted
+// products (signs, long coefficients, zero low terms) give the same
+// quotient; a failure (a remainder, or a divisor's content that does not
+// divide) hands the case back to the long division, whose partial quotient
+// and in-place reports stay as they were.
+TEST(GenPolyDivide, IntegerOneVariableOnWordsAndByLongDivision) {
+  NodeBalance balance;
+  PolyVars vars({"x"});
+  const auto& names = vars.names();
+  polypt pt = vars.level(1);
+  std::mt19937_64 rng(test_seed() + 5);
+  constexpr std::int32_t never = 2147483647;
+  auto random_x = [&rng](int deg, int low) {
+    RefPoly r(1);
+    for (int e = std::min(low, deg); e <= deg; ++e) {
+      BigRef c(static_cast<std::int64_t>(1 + rng() % 1000));
+      if (rng() % 3 == 0) c = (c << 60) + BigRef(static_cast<std::int64_t>(rng() % 1000));
+      r.add_term({e}, rng() % 2 ? -c : c);
+    }
+    return r;
+  };
+  for (int it = 0; it < test_iterations(30); ++it) {
+    const RefPoly a = random_x(static_cast<int>(rng() % 30), 0), b = random_x(static_cast<int>(1 + rng() % 25), it % 4 == 0 ? 2 : 0);
+    RefPoly n = a * b;
+    RefPoly m = b;
+    if (it % 3 == 1) n = n + RefPoly::constant(1, BigRef(5));
+    if (it % 3 == 2) m = b.scaled(BigRef(1000003));  // a prime no coefficient of a has as a factor, mostly
+    SCOPED_TRACE("(" + n.to_string(names) + ") / (" + m.to_string(names) + ")");
+    Poly pn(n), pm(m);
+    RefPoly quotient[2];
+    bool failed[2] = {false, false};
+    for (int words = 0; words < 2; ++words) {
+      ScopedValue<std::int32_t> route(integer_division_degree, words ? 0 : never);
+      poly q = nullptr;
+      gen_poly_divide(pn, pm, &q, pt, &failed[words]);
+      Poly owned = Poly::adopt(q);
+      ASSERT_TRUE(valid_poly(q));
+      quotient[words] = read_poly(q);
+    }
+    EXPECT_EQ(failed[1], failed[0]);
+    EXPECT_EQ(quotient[1], quotient[0]);
+    if (it % 3 == 0) {
+      EXPECT_FALSE(failed[1]);
+      EXPECT_EQ(quotient[1], a);
+      for (int words = 0; words < 2; ++words) {
+        ScopedValue<std::int32_t> route(integer_division_degree, words ? 0 : never);
+        Poly w(n);
+        fast_poly_divide(w.cell(), pm, pt, 7);
+        ASSERT_TRUE(valid_poly(w));
+        EXPECT_EQ(read_poly(w), a);
+      }
+    }
+  }
+  // A failure in place reports as the long division does.
+  ScopedValue<std::int32_t> route(integer_division_degree, 0);
+  Poly n("x^12 + 1"), m("x^3 + x + 1");
+  testing::internal::CaptureStdout();
+  fast_poly_divide(n.cell(), m, pt, 13);
+  const std::string out = testing::internal::GetCapturedStdout();
+  EXPECT_NE(out.find("bad nexp in fast_poly_divide."), std::string::npos) << out;
+  EXPECT_TRUE(valid_poly(n));
+}
 
 TEST(FastPolyDivide, ReportsWhatCannotBeDividedInPlace) {
   NodeBalance balance;

@@ -7,6 +7,7 @@
 // back node for node afterwards.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <random>
 #include <string>
@@ -190,6 +191,40 @@ TEST_F(FieldDivideTest, RemainderTakesTheArraysForDenseOperands) {
     }
     EXPECT_EQ(routes_since(before).dense_no_q, test_iterations(20));
     EXPECT_EQ(routes_since(before).long_division, 0);
+  }
+}
+
+// Past the arrays (fast_gcd_size lowered) the remainder takes residue
+// vectors, but in characteristic 2, whose long dividends stay term lists;
+// on every side the remainder of the arrays and of the long division.
+TEST_F(FieldDivideTest, RemaindersPastTheArraysOnVectors) {
+  std::mt19937_64 rng(test_seed() + 13);
+  constexpr std::int32_t never = 2147483647;
+  for (std::int64_t p : {7, 65521, 2147483629, 256}) {
+    ModulusScope mod(static_cast<std::int32_t>(p));
+    const RefField f(p);
+    NodeBalance balance;
+    for (std::int64_t dn : {59, 60, 61, 200}) {
+      for (std::int64_t dm : {11, 30}) {
+        Coeffs n(static_cast<std::size_t>(dn + 1)), m(static_cast<std::size_t>(dm + 1));
+        for (auto& c : n) c = 1 + static_cast<std::int64_t>(rng() % static_cast<std::uint64_t>(p - 1));
+        for (auto& c : m) c = dn == 61 ? p - 1 : 1 + static_cast<std::int64_t>(rng() % static_cast<std::uint64_t>(p - 1));
+        SCOPED_TRACE(field_name(p) + " degrees " + std::to_string(dn) + ", " + std::to_string(dm));
+        const divide_route_counts before = divide_routes;
+        Poly by_lists;
+        {
+          ScopedValue<std::int32_t> cap(fast_gcd_size, 60);
+          expect_division(f, n, m, [](poly a, poly b, poly*, poly* r) { poly_div_no_q(a, b, r); });
+          const divide_route_counts d = routes_since(before);
+          const bool past = dn > 60;
+          EXPECT_EQ(d.dense_no_q, past && p == 256 ? 0 : 1);
+          EXPECT_EQ(d.long_division, past && p == 256 ? 1 : 0);
+          ScopedValue<std::int32_t> lists(fast_mult_cut, never);
+          expect_division(f, n, m, [](poly a, poly b, poly*, poly* r) { poly_div_no_q(a, b, r); });
+        }
+        expect_division(f, n, m, [](poly a, poly b, poly*, poly* r) { poly_div_no_q(a, b, r); });
+      }
+    }
   }
 }
 
@@ -447,9 +482,90 @@ TEST(DivideAndConquerGeneral, LaurentOperandsGoToTheBaseCase) {
 }
 
 
+// The monic division on residue vectors against the divide-and-conquer
+// division on term lists, node for node: divisors short and long, monic or
+// not, every coefficient p - 1, low coefficients zero; quotients of every
+// length. Negative exponents and characteristic 2 keep the term lists.
+TEST_F(FieldDivideTest, MonicDivisionOnVectorsAgreesWithTheListDivision) {
+  std::mt19937_64 rng(test_seed() + 12);
+  constexpr std::int32_t never = 2147483647;
+  for (std::int32_t p : {7, 32003, 2147483629}) {
+    SCOPED_TRACE(field_name(p));
+    ModulusScope mod(p);
+    const RefField f(p);
+    NodeBalance balance;
+    for (std::int64_t dm : {3, 41, 150}) {
+      for (std::int64_t dn : {dm, dm + 1, 2 * dm + 5, 20 * dm + 7}) {
+        for (int shape = 0; shape < 4; ++shape) {
+          Coeffs m = random_poly(rng, f, dm, shape == 1);
+          if (shape == 2) std::fill(m.begin(), m.end(), p - 1);
+          if (shape == 3) std::fill(m.begin(), m.begin() + 2, 0);
+          const Coeffs n = random_poly(rng, f, dn, false);
+          Poly pn = Poly::adopt(coeffs_to_poly(n)), pm = Poly::adopt(coeffs_to_poly(m));
+          const std::string shape_n = node_shape(pn), shape_m = node_shape(pm);
+          Coeffs want_q, want_r;
+          ref_divmod(f, n, m, &want_q, &want_r);
+          Poly q[2], r[2];
+          for (int vectors = 0; vectors < 2; ++vectors) {
+            ScopedValue<std::int32_t> by_dividend(residue_division_degree, vectors ? 0 : never);
+            ScopedValue<std::int32_t> by_divisor(dense_newton_degree, vectors ? dense_newton_degree : never);
+            const divide_route_counts before = divide_routes;
+            basic_poly_divide(pn, pm, q[vectors].cell(), r[vectors].cell(), true);
+            const divide_route_counts d = routes_since(before);
+            EXPECT_EQ(d.newton, vectors ? d.monic_fast : 0);
+            ASSERT_TRUE(valid_poly(q[vectors]) && valid_poly(r[vectors]));
+            ASSERT_EQ(poly_to_coeffs(q[vectors]), ref_trimmed(want_q)) << "degrees " << dn << ", " << dm;
+            ASSERT_EQ(poly_to_coeffs(r[vectors]), ref_trimmed(want_r));
+            ASSERT_EQ(node_shape(pn), shape_n);
+            ASSERT_EQ(node_shape(pm), shape_m);
+          }
+          EXPECT_TRUE(poly_equal(q[0], q[1]));
+          EXPECT_TRUE(poly_equal(r[0], r[1]));
+          Poly sq, sr;  // the word twin takes the same route
+          simplest_poly_divide(pn, pm, sq.cell(), sr.cell(), true);
+          EXPECT_TRUE(poly_equal(sq, q[1]));
+          EXPECT_TRUE(poly_equal(sr, r[1]));
+        }
+      }
+    }
+  }
+  // Both operands sparse: the lists, unless nothing counts as sparse.
+  ScopedValue<std::int32_t> by_dividend(residue_division_degree, 0);
+  ScopedValue<std::int32_t> cut(poly_cutoff, 2);
+  {
+    ModulusScope mod(32003);
+    NodeBalance balance;
+    Poly n("t^5000 + 3*t^2007 + 1"), m("t^500 - 2*t^3 + 1"), q[2], r[2];
+    for (int vectors = 0; vectors < 2; ++vectors) {
+      ScopedValue<std::int32_t> span(residue_division_span, vectors ? never : residue_division_span);
+      const divide_route_counts before = divide_routes;
+      basic_poly_divide(n, m, q[vectors].cell(), r[vectors].cell(), true);
+      EXPECT_EQ(routes_since(before).newton, vectors);
+    }
+    EXPECT_TRUE(poly_equal(q[0], q[1]));
+    EXPECT_TRUE(poly_equal(r[0], r[1]));
+  }
+  // Negative exponents, and characteristic 2: the lists.
+  for (std::int32_t p : {101, 256}) {
+    ModulusScope mod(p);
+    ScopedValue<bool> l(laurent, p == 101);
+    NodeBalance balance;
+    Poly n(p == 101 ? "t^9 + 3*t^4 + t^-2" : "t^9 + 3*t^4 + t + 1"), m("t^3 + 2*t + 1"), q, r;
+    const divide_route_counts before = divide_routes;
+    basic_poly_divide(n, m, q.cell(), r.cell(), true);
+    EXPECT_EQ(routes_since(before).monic_fast, 1);
+    EXPECT_EQ(routes_since(before).newton, 0);
+    Poly back;
+    poly_mult(q, m, back.cell(), nilpol);
+    poly_add(back, r, back.cell());
+    EXPECT_TRUE(poly_equal(back, n)) << show_poly(back);
+  }
+}
+
 TEST_F(FieldDivideTest, NewtonDivisionOnArraysAgreesWithTheListDivision) {
   std::mt19937_64 rng(test_seed() + 11);
   constexpr std::int32_t never = 2147483647;
+  ScopedValue<std::int32_t> by_divisor_only(residue_division_degree, never);
   for (std::int32_t p : {101, 65521, 2147483629}) {
     SCOPED_TRACE("modulus " + std::to_string(p));
     ModulusScope mod(p);

@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
 #include <optional>
 #include <random>
@@ -19,11 +20,13 @@
 #include "core/interrupts.h"
 #include "core/jumps.h"
 #include "core/mode_guard.h"
+#include "core/thresholds.h"
 #include "numbers/freelists.h"
 #include "numbers/primes.h"
 #include "poly/poly_exact_divide.h"
 #include "poly/poly_repr.h"
 #include "support/data_tables.h"
+#include "support/divide_routes.h"
 #include "support/division_pairs.h"
 #include "support/node_accounting.h"
 #include "support/poly_support.h"
@@ -261,6 +264,87 @@ TEST_F(TrialTest, DenseOneVariablePairsModuloAPrime) {
         EXPECT_EQ(read_poly(q), a);
       }
       EXPECT_EQ(trial_poly_divide_noq(pn, pm, vars.level(1), false, false, false), exact);
+    }
+  }
+}
+
+// A dense random polynomial in x of degree deg: coefficients of up to
+// `limbs` limbs, signed, a sixth of the lower ones missing, none below x^low.
+RefPoly dense_x(std::mt19937_64& rng, int deg, int limbs, int low = 0) {
+  RefPoly r(1);
+  for (int e = std::min(low, deg); e <= deg; ++e) {
+    if (e < deg && rng() % 6 == 0) continue;
+    BigRef c(static_cast<std::int64_t>(1 + rng() % 97));
+    for (int l = 1; l < limbs; ++l) c = (c << 28) + BigRef(static_cast<std::int64_t>(rng() % (1u << 28)));
+    r.add_term({e}, rng() % 2 ? -c : c);
+  }
+  return r;
+}
+
+// One variable over the integers: on words (Kronecker's substitution) and
+// by long division, every flag, the same answers and quotients: planted
+// products, a remainder added, and a divisor whose content does not divide.
+TEST_F(TrialTest, IntegerOneVariablePairsOnWordsAndByLongDivision) {
+  NodeBalance balance;
+  PolyVars vars({"x"});
+  std::mt19937_64 rng(test_seed() + 8);
+  constexpr std::int32_t never = 2147483647;
+  const Product times = [](const RefPoly& u, const RefPoly& v) { return u * v; };
+  for (int words = 0; words < 2; ++words) {
+    ScopedValue<std::int32_t> route(integer_division_degree, words ? 0 : never);
+    const divide_route_counts before = divide_routes;
+    for (int it = 0; it < test_iterations(18); ++it) {
+      const RefPoly a = dense_x(rng, static_cast<int>(rng() % 40), 1 + it % 3);
+      RefPoly b = dense_x(rng, static_cast<int>(1 + rng() % 30), 1 + it % 2, it % 4 == 0 ? 3 : 0);
+      DivisionPair pair{a * b, b, a, PairKind::exact};
+      if (it % 3 == 1) {
+        pair.n = pair.n + RefPoly::variable(1, 0, static_cast<std::int32_t>(rng() % 5));
+        pair.kind = PairKind::inexact;
+      } else if (it % 3 == 2) {
+        // 6 b divides a b only when 6 divides a: a's x^0 coefficient is made 1.
+        RefPoly a1 = a + RefPoly::constant(1, BigRef(1) - a.coefficient({0}));
+        pair = DivisionPair{a1 * b, b.scaled(BigRef(6)), a1, PairKind::inexact};
+      }
+      SCOPED_TRACE("(" + pair.n.to_string(vars.names()) + ") / (" + pair.m.to_string(vars.names()) +
+                   ")" + (words ? " on words" : " by long division"));
+      check_pair(times, pair, vars.level(1));
+    }
+    EXPECT_EQ(routes_since(before).integer_exact > 0, words == 1);
+  }
+}
+
+// Past the arrays modulo a prime (fast_gcd_size lowered): residue vectors
+// (dense_newton_degree 1) or the array loop, against the long division on
+// term lists; in characteristic 2 the long division.
+TEST_F(TrialTest, DenseOneVariablePairsPastTheArrays) {
+  NodeBalance balance;
+  PolyVars vars({"x"});
+  std::mt19937_64 rng(test_seed() + 10);
+  constexpr std::int32_t never = 2147483647;
+  ScopedValue<std::int32_t> cap(fast_gcd_size, 20);
+  for (std::int32_t p : {7, 65521, 2147483629, 256}) {
+    ModulusScope mod(p);
+    const Product times = [p](const RefPoly& u, const RefPoly& v) {
+      return p == 256 ? ring_product(Ring::gf256, u, v) : (u * v).reduced_mod(BigRef(p));
+    };
+    for (int it = 0; it < test_iterations(8); ++it) {
+      RefPoly a(1), b(1);
+      const int da = static_cast<int>(12 + rng() % 30), db = static_cast<int>(12 + rng() % 20);
+      for (int e = 0; e <= da; ++e) a.add_term({e}, BigRef(static_cast<std::int64_t>(1 + rng() % static_cast<std::uint64_t>(p - 1))));
+      for (int e = 0; e <= db; ++e) b.add_term({e}, BigRef(it % 2 == 0 ? p - 1 : static_cast<std::int64_t>(1 + rng() % static_cast<std::uint64_t>(p - 1))));
+      DivisionPair pair{times(a, b), b, a, PairKind::exact};
+      if (it % 3 == 1) {
+        pair.n = p == 256 ? ring_sum(Ring::gf256, pair.n, RefPoly::constant(1, BigRef(1)))
+                          : (pair.n + RefPoly::constant(1, BigRef(1))).reduced_mod(BigRef(p));
+        pair.kind = PairKind::inexact;
+      }
+      if (pair.n.coefficient({0}) == BigRef(0)) continue;  // keep it dense
+      for (int route = 0; route < 3; ++route) {
+        SCOPED_TRACE("modulus " + std::to_string(p) + " route " + std::to_string(route));
+        ScopedValue<std::int32_t> newton(dense_newton_degree, route == 0 ? 1 : never);
+        ScopedValue<std::int32_t> lists(fast_mult_cut, route == 2 ? never : fast_mult_cut);
+        check_pair(times, pair, vars.level(1));
+      }
     }
   }
 }

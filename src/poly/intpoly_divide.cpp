@@ -1,0 +1,267 @@
+// Quotients of one-variable integer polynomials by Kronecker's substitution:
+// the exact quotient and the pseudo-division, each one division of packed
+// integers whose result is proven by a bound on the coefficients (or, for
+// the exact quotient, by a product when the bound does not settle it).
+//
+// The proof. Let E be a polynomial with integer coefficients below X/2 in
+// magnitude, X = 2^(64 s). Its balanced digits in base X are its
+// coefficients, so E(X) = 0 forces E = 0. When the packed integers satisfy
+// A = Q B + R exactly and q, r are the polynomials whose values at X are Q
+// and R (unpack_slots with *fits), E = a - q b - r has E(X) = 0, and
+// |E| <= |a| + |q| |b|_1 + |r| coefficientwise: once that is below X/2,
+// a = q b + r as polynomials.
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <vector>
+
+#include "core/thresholds.h"
+#include "dense/dense_modular.h"
+#include "numbers/word_array_impl.h"
+#include "poly/intpoly.h"
+#include "poly/intpoly_impl.h"
+
+namespace tavrin {
+
+using detail::word;
+using Words = std::vector<word>;
+
+namespace {
+
+// Bits of n (0 for 0).
+std::int64_t bit_length(std::uint64_t n) { return n == 0 ? 0 : 64 - __builtin_clzll(n); }
+
+// Bits of the magnitude w[0 .. n) (normalised or not).
+std::int64_t words_bits(const word* w, std::int32_t n) {
+  n = detail::wnormalised(w, n);
+  return 64 * std::int64_t{n - 1} + bit_length(w[n - 1]);
+}
+
+// Words for `bits` bits of a balanced slot.
+std::int32_t slot_words(std::int64_t bits) { return static_cast<std::int32_t>((bits + 63) / 64); }
+
+// The product of magnitudes a b, normalised.
+Words times(const Words& a, const Words& b) {
+  Words r(a.size() + b.size(), 0);
+  detail::fit_exactly(r);
+  if (a.size() >= b.size()) {
+    detail::wmul(r.data(), a.data(), static_cast<std::int32_t>(a.size()), b.data(), static_cast<std::int32_t>(b.size()));
+  } else {
+    detail::wmul(r.data(), b.data(), static_cast<std::int32_t>(b.size()), a.data(), static_cast<std::int32_t>(a.size()));
+  }
+  r.resize(static_cast<std::size_t>(detail::wnormalised(r.data(), static_cast<std::int32_t>(r.size()))));
+  return r;
+}
+
+// c^k for a magnitude c (not zero), k >= 0, left to right over the bits of k.
+Words power(const Words& c, std::int64_t k) {
+  Words r{1};
+  for (int bit = 62; bit >= 0; --bit) {
+    if (r.size() > 1 || r[0] != 1) {
+      Words sq(2 * r.size(), 0);
+      detail::fit_exactly(sq);
+      detail::wsqr(sq.data(), r.data(), static_cast<std::int32_t>(r.size()));
+      sq.resize(static_cast<std::size_t>(detail::wnormalised(sq.data(), static_cast<std::int32_t>(sq.size()))));
+      r.swap(sq);
+    }
+    if (((k >> bit) & 1) != 0) r = times(r, c);
+  }
+  return r;
+}
+
+// -a.
+IntPoly negated(const IntPoly& a) {
+  IntPoly r;
+  r.reserve(a.degree() + 1, a.total_words());
+  for (std::int32_t i = 0; i <= a.degree(); ++i) r.push(a.mag(i), a.len(i), !a.neg(i));
+  r.trim();
+  return r;
+}
+
+// The magnitude of coefficient i of a as words.
+Words coefficient(const IntPoly& a, std::int32_t i) { return Words(a.mag(i), a.mag(i) + a.len(i)); }
+
+// a = q b + r with deg r < deg b (r nil: zero) is proven from the values
+// at 2^(64 s) (see the file comment): the bits of the largest possible
+// coefficient of a - q b - r stay below 64 s - 1. a_bits bounds a's.
+bool proven_by_bound(std::int64_t a_bits, const IntPoly& q, const IntPoly& b, const IntPoly* r, std::int32_t s) {
+  const std::int64_t terms = std::min(q.degree(), b.degree()) + 1;
+  std::int64_t top = std::max(a_bits, q.max_bits() + b.max_bits() + bit_length(static_cast<std::uint64_t>(terms)));
+  if (r != nullptr) top = std::max(top, r->max_bits());
+  return top + 2 <= 64 * std::int64_t{s} - 1;
+}
+
+// log2 |coefficient i of a| (a's coefficient not zero), from its top words.
+double log2_magnitude(const IntPoly& a, std::int32_t i) {
+  const std::int32_t n = a.len(i);
+  const word* m = a.mag(i);
+  double top = static_cast<double>(m[n - 1]);
+  if (n >= 2) top += static_cast<double>(m[n - 2]) * 0x1p-64;
+  return std::log2(top) + 64.0 * (n - 1);
+}
+
+// log2 of Fujiwara's bound 2 max_i |b_(d-i) / b_d|^(1/i) on the moduli of
+// b's roots (deg b >= 1): the rate at which the coefficients of a quotient
+// by b may grow.
+double root_bound_bits(const IntPoly& b) {
+  const std::int32_t d = b.degree();
+  const double lead = log2_magnitude(b, d);
+  double best = -1e300;
+  for (std::int32_t i = 1; i <= d; ++i) {
+    if (b.len(d - i) == 0) continue;
+    best = std::max(best, (log2_magnitude(b, d - i) - lead) / i);
+  }
+  return 1.0 + best;
+}
+
+// The primes of the quick test: one that does not divide the divisor's
+// leading coefficient serves.
+constexpr std::int32_t test_primes[] = {2147483629, 2147483587, 2147483579};
+
+}  // namespace
+
+bool intpoly_may_divide(const IntPoly& a, const IntPoly& b) {
+  if (a.is_zero() || b.degree() < 1) return true;
+  for (const std::int32_t p : test_primes) {
+    const DensePoly bp = intpoly_residues(b, p);
+    if (dense_degree(bp) != b.degree()) continue;  // p divides the leading coefficient
+    DensePoly r;
+    dense_divrem(intpoly_residues(a, p), bp, p, nullptr, &r);
+    return r.empty();
+  }
+  return true;
+}
+
+bool intpoly_divexact(const IntPoly& a, const IntPoly& b, IntPoly* q) {
+  if (a.is_zero() || b.degree() < 1 || a.degree() < b.degree() ||
+      std::min(b.degree(), a.degree() - b.degree()) < intpoly_rows_degree)
+    return intpoly_divexact_rows(a, b, q);
+  // The quotient's coefficients are as a rule not much longer than a's (a
+  // narrow slot first); a quotient from a slot too narrow fails the proof,
+  // and the slot for the bound 2^deg a times a's coefficients is tried.
+  const std::int64_t top = std::max(a.max_bits(), b.max_bits());
+  const std::int64_t spread = bit_length(static_cast<std::uint64_t>(a.degree()) + 1);
+  for (const std::int64_t bits : {top + 2 * spread + 64, top + a.degree() + 2}) {
+    const std::int32_t s = slot_words(bits);
+    bool na = false, nb = false;
+    const Words pa = detail::pack_slots(a, s, &na);
+    const Words pb = detail::pack_slots(b, s, &nb);
+    const std::int32_t la = detail::wnormalised(pa.data(), static_cast<std::int32_t>(pa.size()));
+    const std::int32_t lb = detail::wnormalised(pb.data(), static_cast<std::int32_t>(pb.size()));
+    if (la < lb) return false;
+    Words qw(static_cast<std::size_t>(la - lb) + 1, 0), rw(static_cast<std::size_t>(lb), 0);
+    detail::fit_exactly(qw);
+    detail::fit_exactly(rw);
+    detail::wdivrem(qw.data(), rw.data(), pa.data(), la, pb.data(), lb);
+    if (detail::wnormalised(rw.data(), lb) != 1 || rw[0] != 0) return false;  // b does not divide a
+    bool fits = false;
+    *q = detail::unpack_slots(qw.data(), static_cast<std::int32_t>(qw.size()), a.degree() - b.degree(), s,
+                              na != nb, &fits);
+    if (q->is_zero() || q->degree() != a.degree() - b.degree()) continue;
+    if (fits && proven_by_bound(a.max_bits(), *q, b, nullptr, s)) return true;
+    if (intpoly_mul(*q, b) == a) return true;
+  }
+  return intpoly_divexact_rows(a, b, q);  // not reached when b divides a
+}
+
+bool detail::pseudo_divrem_on_slots(const IntPoly& a, const IntPoly& b, const Words& ck, bool ck_negative,
+                                    std::int64_t bits, IntPoly* q, IntPoly* r) {
+  const std::int32_t s = slot_words(bits);
+  const std::int32_t da = a.degree(), db = b.degree();
+  bool na = false, nb = false;
+  const Words pa = detail::pack_slots(a, s, &na);
+  Words A = times(Words(pa.begin(), pa.begin() + detail::wnormalised(pa.data(), static_cast<std::int32_t>(pa.size()))), ck);
+  const bool sa = na != ck_negative;
+  Words B = detail::pack_slots(b, s, &nb);
+  const auto lb = detail::wnormalised(B.data(), static_cast<std::int32_t>(B.size()));
+  B.resize(static_cast<std::size_t>(lb));
+  const auto la = static_cast<std::int32_t>(A.size());
+  // |A| = Q |B| + R, 0 <= R < |B|.
+  Words Q(static_cast<std::size_t>(std::max(la - lb, 0)) + 1, 0), R(static_cast<std::size_t>(lb), 0);
+  detail::fit_exactly(Q);
+  detail::fit_exactly(R);
+  if (la >= lb) {
+    detail::wdivrem(Q.data(), R.data(), A.data(), la, B.data(), lb);
+  } else {
+    std::copy(A.begin(), A.end(), R.begin());
+  }
+  // Rounded to the nearest: when 2 R > |B|, Q + 1 and the remainder R - |B|.
+  Words twice(R.size() + 1, 0);
+  detail::fit_exactly(twice);
+  twice[R.size()] = detail::wshl(twice.data(), R.data(), lb, 1);
+  bool r_flip = sa;
+  if (detail::wcmp_norm(twice.data(), detail::wnormalised(twice.data(), lb + 1), B.data(), lb) > 0) {
+    Q.push_back(0);
+    detail::wadd_1(Q.data(), Q.data(), static_cast<std::int32_t>(Q.size()), 1);
+    detail::wsub_n(R.data(), B.data(), R.data(), lb);
+    r_flip = !sa;
+  }
+  bool q_fits = false, r_fits = false;
+  IntPoly qq = detail::unpack_slots(Q.data(), static_cast<std::int32_t>(Q.size()), da - db, s, sa != nb, &q_fits);
+  IntPoly rr = detail::unpack_slots(R.data(), lb, db - 1, s, r_flip, &r_fits);
+  if (!q_fits || !r_fits || !proven_by_bound(a.max_bits() + words_bits(ck.data(), static_cast<std::int32_t>(ck.size())), qq, b, &rr, s))
+    return false;
+  if (q != nullptr) *q = std::move(qq);
+  if (r != nullptr) *r = std::move(rr);
+  return true;
+}
+
+void intpoly_pseudo_divrem(const IntPoly& a, const IntPoly& b, IntPoly* q, IntPoly* r) {
+  const std::int32_t da = a.degree(), db = b.degree(), k = da - db + 1;
+  const Words ck = power(coefficient(b, db), k);
+  const bool ck_negative = b.neg(db) && (k % 2) != 0;
+  // c^k times (q1, r1), or that times 1/g (g divides c).
+  auto scaled = [&](const IntPoly& x, const Words& g) {
+    Words f = ck;
+    if (g.size() > 1 || g[0] != 1) {
+      Words scratch(ck);
+      f.assign(ck.size(), 0);
+      detail::fit_exactly(f);
+      f.resize(static_cast<std::size_t>(detail::wdivexact(f.data(), scratch.data(), static_cast<std::int32_t>(ck.size()),
+                                                          g.data(), static_cast<std::int32_t>(g.size()))));
+    }
+    if (x.is_zero()) return IntPoly{};
+    const IntPoly y = intpoly_mul_integer(x, f);
+    return ck_negative ? negated(y) : y;
+  };
+  const Words one{1};
+  const std::int64_t spread = bit_length(static_cast<std::uint64_t>(da) + 1);
+  const std::int64_t narrow = a.max_bits() + b.max_bits() + 2 * spread + 64;
+  // The quotient over the rationals is as a rule an integer polynomial
+  // (b monic, or dividing a), of coefficients about as long as a's: then
+  // a = q1 b + r1 on narrow slots, and (q, r) = c^k (q1, r1).
+  IntPoly q1, r1;
+  if (detail::pseudo_divrem_on_slots(a, b, one, false, narrow, &q1, &r1)) {
+    if (q != nullptr) *q = scaled(q1, one);
+    if (r != nullptr) *r = scaled(r1, one);
+    return;
+  }
+  // b divides a over the rationals when its primitive part divides a over
+  // the integers (Gauss): then r = 0 and q = c^k (a / b') / content(b).
+  const Words g = intpoly_content(b);
+  if ((g.size() > 1 || g[0] != 1) && intpoly_may_divide(a, b) && intpoly_divexact(a, intpoly_div_integer(b, g), &q1)) {
+    if (q != nullptr) *q = scaled(q1, g);
+    if (r != nullptr) r->clear();
+    return;
+  }
+  // The whole multiplier, on slots for coefficients about as long as c^k a;
+  // then for a quotient that grows as fast as b's roots allow (Fujiwara's
+  // bound); at last for the bound of the pseudo-remainder loop, whose values
+  // grow at most by a factor |c| + |b|_1 <= 2 |b|_1 a step, which holds.
+  const std::int64_t ck_bits = words_bits(ck.data(), static_cast<std::int32_t>(ck.size()));
+  const std::int64_t norm_bits = b.max_bits() + bit_length(static_cast<std::uint64_t>(db) + 1) + 1;
+  const std::int64_t bound = a.max_bits() + std::int64_t{k} * norm_bits + norm_bits + 8;
+  const double rate = std::max(0.0, root_bound_bits(b));
+  const std::int64_t first = ck_bits + narrow;
+  const std::int64_t second = first + static_cast<std::int64_t>(std::ceil(rate * k)) + 2 * spread;
+  for (const std::int64_t bits : {first, second}) {
+    if (bits < bound && detail::pseudo_divrem_on_slots(a, b, ck, ck_negative, bits, q, r)) return;
+  }
+  // Wider slots until the proof holds: it does once the slots hold q and r
+  // with room to spare, so the loop ends (as a rule at once, at the bound).
+  for (std::int64_t bits = std::max(first, bound);; bits *= 2) {
+    if (detail::pseudo_divrem_on_slots(a, b, ck, ck_negative, bits, q, r)) return;
+  }
+}
+
+}  // namespace tavrin
