@@ -49,6 +49,7 @@ std::int32_t hgcd_euclid_degree = 100;
 std::int32_t hgcd_recursion_sum = 4000;
 std::int32_t two_term_modulus = 46340;
 std::int32_t gf256_row_degree = 384;
+std::int32_t bit_karatsuba_words = 12;
 std::int32_t normal_form_direct_side = 12;
 std::int32_t normal_form_direct_bits = 40;
 std::int32_t normal_form_budget_bits = 16;

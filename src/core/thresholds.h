@@ -308,6 +308,14 @@ extern std::int32_t two_term_modulus;
 // Range >= 1. Reader: simple_onevar_gcd's characteristic-2 reduction.
 extern std::int32_t gf256_row_degree;
 
+// ---- The fields of characteristic 2 --------------------------------------------------------
+
+// Words of the shorter factor from which carry-less products of word
+// arrays (numbers/bit_poly.h) use Karatsuba's recursion instead of
+// schoolbook columns. Default 12 (the best cut for both one-word
+// products). Range >= 2 (INT32_MAX: never). Reader: bit_poly_mul.
+extern std::int32_t bit_karatsuba_words;
+
 // ---- Integer normal forms ------------------------------------------------------------------
 
 // The Hermite and Smith forms of an integer matrix (normal_forms.h) take
