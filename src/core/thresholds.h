@@ -316,6 +316,26 @@ extern std::int32_t gf256_row_degree;
 // products). Range >= 2 (INT32_MAX: never). Reader: bit_poly_mul.
 extern std::int32_t bit_karatsuba_words;
 
+// Coefficients of the shorter factor from which products of element
+// vectors over GF(2^8) and GF(2^16) (dense/dense_char2.h) pack the
+// coefficients into one carry-less product (Kronecker's substitution)
+// instead of schoolbook rows by the field's tables. Default 16 (the two
+// are alike from 4 to 32). Range >= 1. Reader: dense_char2_mul.
+extern std::int32_t char2_kronecker_length;
+
+// Divisor degree and quotient length from which dense_char2_divrem divides
+// by Newton's series inverse of the reversed divisor instead of by
+// elimination. Default 128 (Newton's iteration is the faster from 128 to
+// 256). Range >= 1 (INT32_MAX: never). Readers: dense_char2_divrem,
+// Char2Modulus.
+extern std::int32_t char2_newton_degree;
+
+// Degree below which the half-GCD of element vectors over GF(2^8) and
+// GF(2^16) finds its matrix by Euclid's steps. Default 32 (16 to 400 are
+// within 30 % of each other). Range >= 8. Readers: dense_char2_gcd,
+// dense_char2_xgcd.
+extern std::int32_t char2_hgcd_degree;
+
 // ---- Integer normal forms ------------------------------------------------------------------
 
 // The Hermite and Smith forms of an integer matrix (normal_forms.h) take
