@@ -336,6 +336,17 @@ extern std::int32_t char2_newton_degree;
 // dense_char2_xgcd.
 extern std::int32_t char2_hgcd_degree;
 
+// Degree (of the product, the dividend, the larger GCD operand, the
+// modulus or the square-free argument) from which the one-variable routes
+// in GF(2^8) and GF(2^16) run on element vectors (dense/dense_char2.h):
+// products, divisions with remainder, GCD, EGCD, powers modulo a
+// polynomial and the square-free decomposition. Below it they keep their
+// arrays and term lists, which give the same values. Default 64. Range
+// >= 0 (INT32_MAX: never). Readers: simplest_poly_mult, the one-variable
+// divisions (poly_field_divide.cpp), basic_poly_gcd, extended_poly_gcd,
+// powermod, square_free_factor.
+extern std::int32_t char2_vector_degree;
+
 // ---- Integer normal forms ------------------------------------------------------------------
 
 // The Hermite and Smith forms of an integer matrix (normal_forms.h) take

@@ -148,13 +148,17 @@ void pseudo_field_coef_poly_div(poly n, poly m, polypt pp, poly* q, poly* r, pol
 // ---- One variable over a field ---------------------------------------------------------------
 // *q, *r := quotient and remainder of n by m in the main variable; m's
 // leading coefficient is a number (the quotient's coefficients are divided
-// by it with poly_quot, diagnostic code -31). With cancall, modulo a prime
+// by it with poly_quot, diagnostic code -31). With cancall, in GF(2^8) and
+// GF(2^16), a dividend of degree char2_vector_degree or more and a divisor
+// of more than fast_mult_cut terms divide on element vectors
+// (dense_char2_divrem). Otherwise with cancall, modulo a prime
 // in modular mode, for one-variable operands whose divisor's degree is
 // above poly_cutoff, or above 2 with a dividend more than 20 times its
 // degree: n and m are made monic in place and fast_mod_and_div divides.
 // Otherwise long division (schoolbook).
 // n, m: kept; *q, *r: overwritten.
-// reads: mode flags, modulus, mod_is_prime, poly_cutoff, div_poly_cutoff
+// reads: mode flags, modulus, mod_is_prime, poly_cutoff, div_poly_cutoff,
+// char2_vector_degree, fast_mult_cut
 void basic_poly_divide(poly n, poly m, poly* q, poly* r, bool cancall);
 
 // The same for one-variable polynomials over word residues modulo modulus
@@ -181,14 +185,15 @@ void simplest_poly_divide(poly n, poly m, poly* q, poly* r, bool cancall);
 // fast_mod_and_div: declared in dense/dense_upcalls.h (the array code calls it).
 
 // *r := the remainder of n by m, one variable, modular or floating mode.
-// Outside floating mode, operands of more than fast_mult_cut terms, each
+// In GF(2^8) and GF(2^16) as basic_poly_divide on element vectors. Outside
+// floating mode, operands of more than fast_mult_cut terms, each
 // with more terms than half its degree, and deg n <= fast_gcd_size, go to
 // the dense arrays (simplest_div_no_q); otherwise long division without a
 // quotient. m's leading coefficient must be a number: otherwise the
 // internal error "divisor not number in fastest poly quot." (nested level)
 // and *r := a copy of n.
 // n, m: kept; *r: overwritten.
-// reads: mode flags, modulus, fast_mult_cut, fast_gcd_size
+// reads: mode flags, modulus, fast_mult_cut, fast_gcd_size, char2_vector_degree
 void poly_div_no_q(poly n, poly m, poly* r);
 
 // *p := n times the inverse modulo modulus of the constant m (a copy of n
@@ -209,6 +214,7 @@ struct divide_route_counts {
   long pseudo_loop;    // the pseudo-remainder loop
   long field_divide;   // field_coef_poly_divide's long division
   long newton;         // the monic division on arrays by Newton's iteration
+  long char2;          // element vectors in GF(2^8) / GF(2^16) (dense_char2.h)
 };
 extern divide_route_counts divide_routes;
 

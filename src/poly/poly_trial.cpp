@@ -261,6 +261,12 @@ bool TrialDivision::run(poly* q) {
       break;
     }
   }
+  if (pt_->p == nullptr && detail::char2_division_applies(n_, m_)) {
+    OwnedPoly qd, rd;
+    detail::char2_division(n_, m_, noq_ ? nullptr : qd.cell(), rd.cell());
+    const bool ok = poly_iszero(rd.p);
+    return answer(q, ok, ok ? qd.release() : nullptr);
+  }
   if (dense_path_applies()) {
     OwnedPoly qd;
     const bool ok = fastest_poly_div(n_, m_, qd.cell());

@@ -12,7 +12,8 @@ inline divide_route_counts routes_since(const divide_route_counts& b) {
           a.dense_no_q - b.dense_no_q,       a.split - b.split,
           a.step_s - b.step_s,               a.step_k - b.step_k,
           a.base_case - b.base_case,         a.pseudo_loop - b.pseudo_loop,
-          a.field_divide - b.field_divide,   a.newton - b.newton};
+          a.field_divide - b.field_divide,   a.newton - b.newton,
+          a.char2 - b.char2};
 }
 
 }  // namespace tavrin::test
