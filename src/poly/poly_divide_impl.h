@@ -156,7 +156,8 @@ inline polypt below(polypt pt) { return pt != nullptr ? pt->next : nilpol; }
 bool char2_division_applies(poly n, poly m);
 
 // *q, *r := quotient and remainder of such n by m (either cell may be nil
-// when not wanted; the old values are freed). n, m: kept. reads: modulus
+// when not wanted), both formed before the cells' old values are freed (a
+// cell may hold n or m). n, m: kept. reads: modulus
 void char2_division(poly n, poly m, poly* q, poly* r);
 
 // One step of a division that checks exactness: R's leading node is dropped

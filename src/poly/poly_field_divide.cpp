@@ -202,10 +202,7 @@ void field_long_division(poly n, poly m, poly* q, poly* r, bool cancall, Steps s
     return;
   }
   if (cancall && detail::char2_division_applies(n, m)) {
-    OwnedPoly qq, rr;
-    detail::char2_division(n, m, &qq.p, &rr.p);
-    install(q, qq);
-    install(r, rr);
+    detail::char2_division(n, m, q, r);
     return;
   }
   if (monic_path(n, m, cancall)) {

@@ -126,6 +126,13 @@ TEST_P(Char2RoutesTest, DivisionsOnBothSidesOfTheCutOff) {
     ASSERT_EQ(by_vectors[5], Coeffs{want_r.empty() ? 1 : 0});
   }
   EXPECT_GT(routes_since(before).char2, 0);
+  // The quotient may replace the dividend in its own cell.
+  NodeBalance balance;
+  const Coeffs m = operand(rng, f, 90, 0), qt = operand(rng, f, 70, 0);
+  Poly n = Poly::adopt(coeffs_to_poly(ref_mult(f, m, qt))), d = Poly::adopt(coeffs_to_poly(m)), r;
+  basic_poly_divide(n, d, n.cell(), r.cell(), true);
+  EXPECT_EQ(read_back(n), ref_trimmed(qt));
+  EXPECT_EQ(read_back(r), Coeffs{});
 }
 
 TEST_P(Char2RoutesTest, TheCutOffFallsAtItsDegree) {
