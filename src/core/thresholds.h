@@ -341,10 +341,12 @@ extern std::int32_t char2_hgcd_degree;
 // in GF(2^8) and GF(2^16) run on element vectors (dense/dense_char2.h):
 // products, divisions with remainder, GCD, EGCD, powers modulo a
 // polynomial and the square-free decomposition. Below it they keep their
-// arrays and term lists, which give the same values. Default 64. Range
-// >= 0 (INT32_MAX: never). Readers: simplest_poly_mult, the one-variable
-// divisions (poly_field_divide.cpp), basic_poly_gcd, extended_poly_gcd,
-// powermod, square_free_factor.
+// arrays and term lists, which give the same values. Default 32 (products
+// and divisions on vectors are the faster from degree 16 on, the GCD and
+// EGCD about as fast at 32 and the faster from 64). Range >= 0
+// (INT32_MAX: never). Readers: simplest_poly_mult, the one-variable
+// divisions (poly_field_divide.cpp), trial_poly_divide, basic_poly_gcd,
+// extended_poly_gcd, powermod, square_free_factor.
 extern std::int32_t char2_vector_degree;
 
 // ---- Integer normal forms ------------------------------------------------------------------

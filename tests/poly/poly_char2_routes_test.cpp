@@ -87,7 +87,7 @@ TEST_P(Char2RoutesTest, ProductsAndSquaresOnBothSidesOfTheCutOff) {
     SCOPED_TRACE(show_coeffs(a) + " times " + show_coeffs(b));
     const std::vector<Coeffs> by_vectors = under(0, a, b, product);
     ASSERT_EQ(by_vectors, under(never, a, b, product));
-    ASSERT_EQ(by_vectors, under(64, a, b, product));
+    ASSERT_EQ(by_vectors, under(char2_vector_degree, a, b, product));
     ASSERT_EQ(by_vectors[0], ref_trimmed(ref_mult(f, a, b)));
     ASSERT_EQ(by_vectors[1], ref_trimmed(ref_mult(f, a, a)));
   }
@@ -140,18 +140,19 @@ TEST_P(Char2RoutesTest, TheCutOffFallsAtItsDegree) {
   // the element vectors; one less keeps the arrays and lists.
   std::mt19937_64 rng(test_seed() + 20 + static_cast<std::uint64_t>(q));
   NodeBalance balance;
-  for (const std::int64_t top : {63, 64}) {
+  const std::int64_t cut = char2_vector_degree;
+  for (const std::int64_t top : {cut - 1, cut}) {
     Coeffs a = operand(rng, f, top / 2, 0);
     for (auto& c : a) c = c == 0 ? 1 : c;  // every term present
     const Coeffs b = operand(rng, f, top - top / 2, 1);
     Poly n = Poly::adopt(coeffs_to_poly(a)), m = Poly::adopt(coeffs_to_poly(b)), r, qq, rr;
     const mult_route_counts mult_before = mult_routes;
     simplest_poly_mult(n, m, r.cell(), 0, 0, 0, 0);
-    EXPECT_EQ(mult_routes.simplest_char2 - mult_before.simplest_char2, top == 64 ? 1 : 0);
+    EXPECT_EQ(mult_routes.simplest_char2 - mult_before.simplest_char2, top == cut ? 1 : 0);
     EXPECT_EQ(read_back(r), ref_trimmed(ref_mult(f, a, b)));
     const divide_route_counts divide_before = divide_routes;
     basic_poly_divide(r, m, qq.cell(), rr.cell(), true);
-    EXPECT_EQ(routes_since(divide_before).char2, top == 64 ? 1 : 0);
+    EXPECT_EQ(routes_since(divide_before).char2, top == cut ? 1 : 0);
     EXPECT_EQ(read_back(qq), ref_trimmed(a));
     EXPECT_EQ(read_back(rr), Coeffs{});
   }
