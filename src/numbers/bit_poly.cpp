@@ -72,7 +72,7 @@ using Columns = void (*)(u64*, const u64*, std::size_t, const u64*, std::size_t)
 
 Columns columns_for(bit_kernel kernel) {
 #ifdef TAVRIN_CLMUL
-  if (kernel == bit_kernel::best && bit_clmul_available()) return columns_clmul;
+  if (kernel == bit_kernel::best && bit_clmul_allowed && bit_clmul_available()) return columns_clmul;
 #endif
   (void)kernel;
   return columns_portable;
@@ -145,6 +145,8 @@ void multiply(u64* c, const u64* a, std::size_t na, const u64* b, std::size_t nb
 }
 
 }  // namespace
+
+bool bit_clmul_allowed = true;
 
 bool bit_clmul_available() {
 #ifdef TAVRIN_CLMUL

@@ -30,6 +30,11 @@ enum class bit_kernel { best, portable };
 // The processor has the carry-less multiply instruction (asked once).
 bool bit_clmul_available();
 
+// Whether bit_kernel::best may take that instruction (default true). Off,
+// every product runs as on a processor without it; tests turn it off
+// through a guard. Reader: bit_poly_mul.
+extern bool bit_clmul_allowed;
+
 // (*hi, *lo) := a * b over GF(2), the portable product.
 void bit_mul1_portable(bit_word a, bit_word b, bit_word* lo, bit_word* hi);
 
