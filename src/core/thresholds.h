@@ -379,6 +379,47 @@ extern std::int32_t two_term_modulus;
 // Range >= 1. Reader: simple_onevar_gcd's characteristic-2 reduction.
 extern std::int32_t gf256_row_degree;
 
+// ---- The fields of characteristic 2 --------------------------------------------------------
+
+// Words of the shorter factor from which carry-less products of word
+// arrays (numbers/bit_poly.h) use Karatsuba's recursion instead of
+// schoolbook columns. Default 12 (the best cut for both one-word
+// products). Range >= 2 (INT32_MAX: never). Reader: bit_poly_mul.
+extern std::int32_t bit_karatsuba_words;
+
+// Coefficients of the shorter factor from which products of element
+// vectors over GF(2^8) and GF(2^16) (dense/dense_char2.h) pack the
+// coefficients into one carry-less product (Kronecker's substitution)
+// instead of schoolbook rows by the field's tables. Default 16 (the two
+// are alike from 4 to 32). Range >= 1. Reader: dense_char2_mul.
+extern std::int32_t char2_kronecker_length;
+
+// Divisor degree and quotient length from which dense_char2_divrem divides
+// by Newton's series inverse of the reversed divisor instead of by
+// elimination. Default 128 (Newton's iteration is the faster from 128 to
+// 256). Range >= 1 (INT32_MAX: never). Readers: dense_char2_divrem,
+// Char2Modulus.
+extern std::int32_t char2_newton_degree;
+
+// Degree below which the half-GCD of element vectors over GF(2^8) and
+// GF(2^16) finds its matrix by Euclid's steps. Default 32 (16 to 400 are
+// within 30 % of each other). Range >= 8. Readers: dense_char2_gcd,
+// dense_char2_xgcd.
+extern std::int32_t char2_hgcd_degree;
+
+// Degree (of the product, the dividend, the larger GCD operand, the
+// modulus or the square-free argument) from which the one-variable routes
+// in GF(2^8) and GF(2^16) run on element vectors (dense/dense_char2.h):
+// products, divisions with remainder, GCD, EGCD, powers modulo a
+// polynomial and the square-free decomposition. Below it they keep their
+// arrays and term lists, which give the same values. Default 32 (products
+// and divisions on vectors are the faster from degree 16 on, the GCD and
+// EGCD about as fast at 32 and the faster from 64). Range >= 0
+// (INT32_MAX: never). Readers: simplest_poly_mult, the one-variable
+// divisions (poly_field_divide.cpp), trial_poly_divide, basic_poly_gcd,
+// extended_poly_gcd, powermod, square_free_factor.
+extern std::int32_t char2_vector_degree;
+
 // ---- Integer normal forms ------------------------------------------------------------------
 
 // The Hermite and Smith forms of an integer matrix (normal_forms.h) take

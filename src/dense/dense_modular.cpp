@@ -12,6 +12,7 @@
 #include "dense/dense_impl.h"
 #include "dense/dense_simd_impl.h"
 #include "dense/dense_transform_impl.h"
+#include "dense/half_gcd_impl.h"
 #include "numbers/word_field.h"
 #include "numbers/word_mod.h"
 
@@ -240,133 +241,29 @@ DensePoly dense_add(const DensePoly& a, const DensePoly& b, std::int32_t p) {
 }
 
 // ---- The half-GCD ----------------------------------------------------------------------
-//
-// half_gcd(u, v, d) (deg u > deg v) gives the matrix M of the remainder
-// steps that lower deg u by d: M (u, v) = (u', v') consecutive remainders
-// with deg u' > deg u - d >= deg v'. The first d quotients depend only on
-// the top 2d - 1 coefficients, so the pair is cut to those; the reduction
-// runs in two halves of d / 2 with one division step between, Euclid's
-// steps with the matrix below dense_hgcd_degree.
 
 namespace {
 
-struct Matrix2 {
-  DensePoly m[2][2];
-  static Matrix2 identity() {
-    Matrix2 r;
-    r.m[0][0] = {1};
-    r.m[1][1] = {1};
-    return r;
+using dense_detail::Matrix2;
+
+// The prime field for the half-GCD of half_gcd_impl.h.
+struct ResidueOps {
+  std::int32_t p;
+  DensePoly mul(const DensePoly& a, const DensePoly& b) const { return dense_mul(a, b, p); }
+  DensePoly add(const DensePoly& a, const DensePoly& b) const { return dense_add(a, b, p); }
+  DensePoly sub(const DensePoly& a, const DensePoly& b) const { return dense_sub(a, b, p); }
+  void divrem(const DensePoly& a, const DensePoly& b, DensePoly* q, DensePoly* r) const {
+    dense_divrem(a, b, p, q, r);
   }
+  std::int32_t base_degree() const { return dense_hgcd_degree; }
 };
-
-DensePoly shifted_down(const DensePoly& a, std::int32_t s) {
-  if (static_cast<std::int64_t>(a.size()) <= s) return {};
-  return DensePoly(a.begin() + s, a.end());
-}
-
-// (u, v) := M (u, v).
-void apply(const Matrix2& M, DensePoly& u, DensePoly& v, std::int32_t p) {
-  DensePoly nu = dense_add(dense_mul(M.m[0][0], u, p), dense_mul(M.m[0][1], v, p), p);
-  v = dense_add(dense_mul(M.m[1][0], u, p), dense_mul(M.m[1][1], v, p), p);
-  u = std::move(nu);
-}
-
-Matrix2 product(const Matrix2& A, const Matrix2& B, std::int32_t p) {
-  Matrix2 r;
-  for (int i = 0; i < 2; ++i)
-    for (int j = 0; j < 2; ++j)
-      r.m[i][j] = dense_add(dense_mul(A.m[i][0], B.m[0][j], p), dense_mul(A.m[i][1], B.m[1][j], p), p);
-  return r;
-}
-
-// M := [[0, 1], [1, -q]] M, the step (u, v) -> (v, u - q v).
-void step(Matrix2& M, const DensePoly& q, std::int32_t p) {
-  for (int j = 0; j < 2; ++j) {
-    DensePoly t = dense_sub(M.m[0][j], dense_mul(q, M.m[1][j], p), p);
-    M.m[0][j] = std::move(M.m[1][j]);
-    M.m[1][j] = std::move(t);
-  }
-}
-
-// One division step: (u, v) := (v, u mod v), the quotient in *q.
-void divide_step(DensePoly& u, DensePoly& v, DensePoly* q, std::int32_t p) {
-  DensePoly r;
-  dense_divrem(u, v, p, q, &r);
-  u = std::move(v);
-  v = std::move(r);
-}
-
-Matrix2 half_gcd(const DensePoly& u, const DensePoly& v, std::int32_t d, std::int32_t p) {
-  if (v.empty() || dense_degree(v) <= dense_degree(u) - d) return Matrix2::identity();
-  const std::int32_t cut = std::max(0, dense_degree(u) - 2 * d + 2);
-  DensePoly u1 = shifted_down(u, cut), v1 = shifted_down(v, cut);
-  if (d <= dense_hgcd_degree) {
-    Matrix2 M = Matrix2::identity();
-    const std::int32_t goal = dense_degree(u1) - d;
-    DensePoly q;
-    while (dense_degree(v1) > goal) {
-      divide_step(u1, v1, &q, p);
-      step(M, q, p);
-    }
-    return M;
-  }
-  const std::int32_t d1 = std::clamp((d + 1) / 2, 1, d - 1);
-  Matrix2 M1 = half_gcd(u1, v1, d1, p);
-  apply(M1, u1, v1, p);
-  const std::int32_t d2 = dense_degree(v1) - dense_degree(u) + cut + d;
-  if (v1.empty() || d2 <= 0) return M1;
-  DensePoly q;
-  divide_step(u1, v1, &q, p);
-  step(M1, q, p);
-  return product(half_gcd(u1, v1, d2, p), M1, p);
-}
-
-// One division step, (u, v) := (v, u mod v); M, when given, := its matrix
-// times M.
-void divide_kept(DensePoly& u, DensePoly& v, std::int32_t p, Matrix2* M) {
-  DensePoly q;
-  divide_step(u, v, M != nullptr ? &q : nullptr, p);
-  if (M != nullptr) step(*M, q, p);
-}
-
-// (u, v) := H (u, v), and M := H M when M is given.
-void apply_kept(const Matrix2& H, DensePoly& u, DensePoly& v, std::int32_t p, Matrix2* M) {
-  apply(H, u, v, p);
-  if (M != nullptr) *M = product(H, *M, p);
-}
-
-// (u, v) := the pair of consecutive remainders about half way down; M as
-// above.
-void half_gcd_in_place(DensePoly& u, DensePoly& v, std::int32_t p, Matrix2* M) {
-  const std::int32_t d = (dense_degree(u) + 1) / 2;
-  if (v.empty() || dense_degree(v) <= dense_degree(u) - d) return;
-  const std::int32_t du = dense_degree(u);
-  const std::int32_t d1 = std::clamp((d + 1) / 2, 1, std::max(1, d - 1));
-  apply_kept(half_gcd(u, v, d1, p), u, v, p, M);
-  const std::int32_t d2 = dense_degree(v) - du + d;
-  if (v.empty() || d2 <= 0) return;
-  divide_kept(u, v, p, M);
-  apply_kept(half_gcd(u, v, d2, p), u, v, p, M);
-}
-
-// The remainder steps from (x, y), deg x >= deg y, down to degree
-// dense_hgcd_degree by halves; M as above.
-void reduce_by_halves(DensePoly& x, DensePoly& y, std::int32_t p, Matrix2* M) {
-  if (!y.empty() && x.size() == y.size()) divide_kept(x, y, p, M);
-  while (dense_degree(x) > dense_hgcd_degree && !y.empty()) {
-    check_interrupt();
-    half_gcd_in_place(x, y, p, M);
-    if (!y.empty()) divide_kept(x, y, p, M);
-  }
-}
 
 }  // namespace
 
 DensePoly dense_gcd(const DensePoly& a, const DensePoly& b, std::int32_t p) {
   DensePoly x = a, y = b;
   if (x.size() < y.size()) std::swap(x, y);
-  reduce_by_halves(x, y, p, nullptr);
+  dense_detail::reduce_by_halves(ResidueOps{p}, x, y, nullptr);
   while (!y.empty()) {
     eliminate_in_place(x, y, p, nullptr);
     std::swap(x, y);
@@ -380,8 +277,9 @@ void dense_xgcd(const DensePoly& a, const DensePoly& b, std::int32_t p, DensePol
   // M (a, b) = (x, y) throughout.
   DensePoly x = a, y = b;
   Matrix2 M = Matrix2::identity();
-  reduce_by_halves(x, y, p, &M);
-  while (!y.empty()) divide_kept(x, y, p, &M);
+  const ResidueOps f{p};
+  dense_detail::reduce_by_halves(f, x, y, &M);
+  while (!y.empty()) dense_detail::divide_kept(f, x, y, &M);
   const auto inv = static_cast<std::int32_t>(inverse_modulo(static_cast<u64>(x.back()), static_cast<u32>(p)));
   for (DensePoly* v : {&x, &M.m[0][0], &M.m[0][1]}) dense_scale(*v, inv, p);
   *g = std::move(x);

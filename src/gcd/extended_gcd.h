@@ -11,7 +11,9 @@
 // are not unique): egcd(12, -18) gives 6 = (-1)*12 + (-1)*(-18). Over a
 // prime field the polynomials' cofactors are those of least degree, and
 // long ones take the same remainder sequence on residue vectors by the
-// half-GCD (dense_xgcd, from extended_gcd_dense_degree).
+// half-GCD (dense_xgcd, from extended_gcd_dense_degree); in GF(2^8) and
+// GF(2^16) on element vectors (dense_char2_xgcd, from
+// char2_vector_degree).
 #pragma once
 
 #include <cstdint>

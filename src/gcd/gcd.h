@@ -69,7 +69,9 @@ extern polygcd_stage_counts polygcd_stages;
 //      (made monic when need_monic and it was stored without);
 //   4. with need_monic, a prime modulus outside characteristic 2 and deg m
 //      >= onevar_hgcd_degree: the monic GCD by the half-GCD on residue
-//      vectors (residue_gcd, onevar_gcd.h); otherwise
+//      vectors (residue_gcd, onevar_gcd.h); with need_monic in GF(2^8) and
+//      GF(2^16) and deg n >= char2_vector_degree: the monic GCD by the
+//      half-GCD on element vectors (dense_char2_gcd); otherwise
 //      both degrees <= fast_gcd_size: fastest_poly_gcd (dense_gcd.h) when
 //      modulus < 65,535, else faster_poly_gcd (onevar_gcd.h), unnormalised
 //      (either sends a degree of exactly fast_gcd_size on to the term
@@ -79,8 +81,8 @@ extern polygcd_stage_counts polygcd_stages;
 //   6. the result of step 3's miss is stored in the cache.
 // n, m: kept (node for node); *p: overwritten (may be &n or &m).
 // reads: modulus, finf, mode flags, fast_gcd_size, poly_cutoff, lookupgcd,
-// small_gcd_stash_cut, gcdmass, initial_memory, onevar_hgcd_degree; writes:
-// the cache, xx, yy
+// small_gcd_stash_cut, gcdmass, initial_memory, onevar_hgcd_degree,
+// char2_vector_degree; writes: the cache, xx, yy
 void basic_poly_gcd(poly n, poly m, poly* p, bool need_monic, polypt pt);
 
 // The half-GCD on term lists modulo a word prime. (*u0, *u1), deg *u0 >

@@ -93,6 +93,11 @@ void faster_array_gcd(poly n, poly m, poly* p);
 // not a field of characteristic 2. reads: mode flags, finf, mod_is_prime
 bool residue_ring();
 
+// The ring is GF(2^8) or GF(2^16), whose one-variable polynomials have
+// element vectors (dense/dense_char2.h) in the same form: modular
+// arithmetic with finf. reads: mode flags, finf
+bool char2_ring();
+
 // *out := the residues of p when p is a one-variable list over residues:
 // terms with positive, strictly decreasing exponents whose coefficients are
 // bare leaves holding 1 .. modulus - 1, then at most one bare leaf (the
@@ -126,6 +131,7 @@ struct onevar_gcd_route_counts {
   long word_arrays;    // faster_poly_gcd on xx / yy
   long word_lists;     // faster_poly_gcd handing a degree >= fast_gcd_size to emgcd_poly
   long word_top;       // the largest degree faster_poly_gcd has loaded into xx / yy
+  long char2_hgcd;     // basic_poly_gcd -> dense_char2_gcd (char2_vector_degree)
 };
 extern onevar_gcd_route_counts onevar_gcd_routes;
 

@@ -38,6 +38,12 @@ const field_tables& tables_for(std::int32_t field_size) {
 
 }  // namespace
 
+const char2_tables& char2_tables_of(std::int32_t field_size) {
+  static const char2_tables small{gf256.order, gf256.expo.data(), gf256.logs.data()};
+  static const char2_tables large{gf65536.order, gf65536.expo.data(), gf65536.logs.data()};
+  return field_size == 256 ? small : large;
+}
+
 std::int32_t char2_mult(std::uint32_t x, std::uint32_t y, std::int32_t field_size) {
   if (x == 0 || y == 0) return 0;
   const field_tables& t = tables_for(field_size);

@@ -29,4 +29,15 @@ std::int32_t char2_mult(std::uint32_t x, std::uint32_t y, std::int32_t field_siz
 // 1 / x in the field of field_size elements; x a non-zero element.
 std::int32_t char2_inverse(std::uint32_t x, std::int32_t field_size);
 
+// The tables behind both, for loops that multiply many elements: expo[k] =
+// x^k for 0 <= k < 2 order (a sum of two logarithms needs no reduction),
+// logs[v] = the k < order with x^k = v, for v non-zero (logs[0] is 0 and
+// must not be read as a logarithm).
+struct char2_tables {
+  std::int32_t order;  // field_size - 1
+  const std::uint16_t* expo;
+  const std::int32_t* logs;
+};
+const char2_tables& char2_tables_of(std::int32_t field_size);
+
 }  // namespace tavrin

@@ -151,7 +151,10 @@ void pseudo_field_coef_poly_div(poly n, poly m, polypt pp, poly* q, poly* r, pol
 // ---- One variable over a field ---------------------------------------------------------------
 // *q, *r := quotient and remainder of n by m in the main variable; m's
 // leading coefficient is a number (the quotient's coefficients are divided
-// by it with poly_quot, diagnostic code -31). With cancall, modulo a prime
+// by it with poly_quot, diagnostic code -31). With cancall, in GF(2^8) and
+// GF(2^16), a dividend of degree char2_vector_degree or more and a divisor
+// of more than fast_mult_cut terms divide on element vectors
+// (dense_char2_divrem). Otherwise with cancall, modulo a prime
 // in modular mode, for one-variable operands whose divisor's degree is
 // above poly_cutoff, or above 2 with a dividend more than 20 times its
 // degree (the fast path): on residue vectors (residue_divrem) outside
@@ -162,7 +165,8 @@ void pseudo_field_coef_poly_div(poly n, poly m, polypt pp, poly* q, poly* r, pol
 // long division (schoolbook).
 // n, m: kept; *q, *r: overwritten.
 // reads: mode flags, modulus, mod_is_prime, poly_cutoff, div_poly_cutoff,
-// dense_newton_degree, residue_division_degree, residue_division_span
+// dense_newton_degree, residue_division_degree, residue_division_span,
+// char2_vector_degree, fast_mult_cut
 void basic_poly_divide(poly n, poly m, poly* q, poly* r, bool cancall);
 
 // The same for one-variable polynomials over word residues modulo modulus
@@ -189,6 +193,7 @@ void simplest_poly_divide(poly n, poly m, poly* q, poly* r, bool cancall);
 // fast_mod_and_div: declared in dense/dense_upcalls.h (the array code calls it).
 
 // *r := the remainder of n by m, one variable, modular or floating mode.
+// In GF(2^8) and GF(2^16) as basic_poly_divide on element vectors.
 // Outside floating mode, operands of more than fast_mult_cut terms, each
 // with more terms than half its degree, go to the dense arrays
 // (simplest_div_no_q) up to deg n = fast_gcd_size, and modulo a prime
@@ -200,7 +205,7 @@ void simplest_poly_divide(poly n, poly m, poly* q, poly* r, bool cancall);
 // copy of n.
 // n, m: kept; *r: overwritten.
 // reads: mode flags, modulus, mod_is_prime, fast_mult_cut, fast_gcd_size,
-// dense_newton_degree
+// dense_newton_degree, char2_vector_degree
 void poly_div_no_q(poly n, poly m, poly* r);
 
 // *p := n times the inverse modulo modulus of the constant m (a copy of n
@@ -223,6 +228,7 @@ struct divide_route_counts {
   long newton;         // the monic division on residue vectors
   long integer_exact;  // exact quotients of integer lists on words (trial, gen_, fast_poly_divide)
   long integer_pseudo; // pseudo-divisions of integer lists on words
+  long char2;          // element vectors in GF(2^8) / GF(2^16) (dense_char2.h)
 };
 extern divide_route_counts divide_routes;
 

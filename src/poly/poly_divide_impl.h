@@ -157,6 +157,18 @@ bool integer_operands(poly n, poly m, polypt pt, IntPoly* a, IntPoly* b);
 // The level below pt (nilpol when there is none).
 inline polypt below(polypt pt) { return pt != nullptr ? pt->next : nilpol; }
 
+// The division of n by m in GF(2^8) or GF(2^16) goes by element vectors
+// (dense/dense_char2.h): one variable each without negative exponents, a
+// dividend of degree char2_vector_degree or more and a divisor of more than
+// fast_mult_cut terms. reads: mode flags, finf, char2_vector_degree,
+// fast_mult_cut
+bool char2_division_applies(poly n, poly m);
+
+// *q, *r := quotient and remainder of such n by m (either cell may be nil
+// when not wanted), both formed before the cells' old values are freed (a
+// cell may hold n or m). n, m: kept. reads: modulus
+void char2_division(poly n, poly m, poly* q, poly* r);
+
 // One step of a division that checks exactness: R's leading node is dropped
 // and R := rest of R + term * negtail, the product by poly_mult over pt
 // (term and negtail kept). While `held` is empty, R is still the dividend's

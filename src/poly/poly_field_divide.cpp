@@ -11,6 +11,7 @@
 #include "core/interrupts.h"
 #include "core/thresholds.h"
 #include "dense/dense_arrays.h"
+#include "dense/dense_char2.h"
 #include "dense/dense_divide.h"
 #include "numbers/bigint.h"
 #include "numbers/freelists.h"
@@ -140,6 +141,36 @@ poly word_leaf(std::int32_t v) {
 
 }  // namespace
 
+// ---- Element vectors of GF(2^8) and GF(2^16) -------------------------------------------
+
+bool detail::char2_division_applies(poly n, poly m) {
+  if (!modularmode || !lintmode || !finf || flotemode || degree(n) < char2_vector_degree) return false;
+  if (!height_is_1(n) || !height_is_1(m) || lastnode(n)->exp < 0 || lastnode(m)->exp < 0) return false;
+  return poly_length(m) > fast_mult_cut;
+}
+
+void detail::char2_division(poly n, poly m, poly* q, poly* r) {
+  ++divide_routes.char2;
+  const std::int32_t dn = degree(n), dm = degree(m);
+  DensePoly x(static_cast<std::size_t>(dn) + 1), y(static_cast<std::size_t>(dm) + 1), qv, rv;
+  std::int32_t d = 0;
+  fill_poly1_array(n, x.data(), &d);
+  fill_poly1_array(m, y.data(), &d);
+  dense_char2_divrem(x, y, modulus, q != nullptr ? &qv : nullptr, r != nullptr ? &rv : nullptr);
+  auto build = [](const DensePoly& v, poly* out) {
+    OwnedPoly built;
+    if (v.empty()) {
+      poly_set(0, &built.p);
+      built.p->ncoef->lint = 0;
+    } else {
+      array_to_poly(v.data(), dense_degree(v), &built.p);
+    }
+    install(out, built);
+  };
+  if (q != nullptr) build(qv, q);
+  if (r != nullptr) build(rv, r);
+}
+
 // ---- Long division ---------------------------------------------------------------------
 
 namespace {
@@ -153,6 +184,10 @@ void field_long_division(poly n, poly m, poly* q, poly* r, bool cancall, Steps s
   n = dividend.get();
   if (degree(n) < degree(m)) {
     below_divisor(n, q, r);
+    return;
+  }
+  if (cancall && detail::char2_division_applies(n, m)) {
+    detail::char2_division(n, m, q, r);
     return;
   }
   if (monic_path(n, m, cancall)) {
@@ -258,6 +293,11 @@ void poly_div_no_q(poly n, poly m, poly* r) {
   detail::DistinctDividend dividend(n, m);
   n = dividend.get();
   OwnedPoly rr;
+  if (detail::char2_division_applies(n, m)) {
+    detail::char2_division(n, m, nullptr, &rr.p);
+    install(r, rr);
+    return;
+  }
   if (!flotemode) {
     const std::int64_t tn = poly_length(n), tm = poly_length(m);
     if (tn > fast_mult_cut && tm > fast_mult_cut && 2 * tn > degree(n) && 2 * tm > degree(m)) {

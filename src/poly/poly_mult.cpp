@@ -8,7 +8,9 @@
 #include <utility>
 
 #include "core/globals.h"
+#include "core/thresholds.h"
 #include "dense/dense_arrays.h"
+#include "dense/dense_char2.h"
 #include "dense/dense_modular.h"
 #include "dense/dense_mult.h"
 #include "numbers/freelists.h"
@@ -321,6 +323,34 @@ poly residue_product(poly n, poly m) {
   return r;
 }
 
+// The product in GF(2^8) or GF(2^16) on element vectors (Kronecker's
+// substitution into one carry-less product; a square, one operand twice or
+// two equal ones, by the squares of the coefficients), for operands as residue_product takes them, from a product
+// degree of char2_vector_degree on.
+bool char2_product_applies(poly n, poly m, std::int32_t a1, std::int32_t a2) {
+  return modularmode && lintmode && finf && !flotemode &&
+         std::int64_t{n->exp} + m->exp >= char2_vector_degree && 4 * std::int64_t{a1} > n->exp &&
+         4 * std::int64_t{a2} > m->exp;
+}
+
+poly char2_product(poly n, poly m) {
+  DensePoly a(static_cast<std::size_t>(n->exp) + 1);
+  std::int32_t d = 0;
+  fill_poly1_array(n, a.data(), &d);
+  DensePoly c;
+  if (m == n) {
+    c = dense_char2_sqr(a, modulus);
+  } else {
+    DensePoly b(static_cast<std::size_t>(m->exp) + 1);
+    fill_poly1_array(m, b.data(), &d);
+    // A square often comes as two copies of one value.
+    c = a == b ? dense_char2_sqr(a, modulus) : dense_char2_mul(a, b, modulus);
+  }
+  poly r = nullptr;
+  array_to_poly(c.data(), dense_degree(c), &r);
+  return r;
+}
+
 }  // namespace
 
 void simplest_poly_mult(poly n, poly m, poly* p, std::int32_t size1, std::int32_t size2,
@@ -344,6 +374,9 @@ void simplest_poly_mult(poly n, poly m, poly* p, std::int32_t size1, std::int32_
     const bool list_split_ok = size1 >= 2 && size2 >= 2 && expon >= 0 && exp2 >= 0;
     if (size1 < fast_mult_cut || size2 < fast_mult_cut || !list_split_ok) {
       simplest_standard(n, m, a1, a2, &r);
+    } else if (char2_product_applies(n, m, a1, a2)) {
+      ++mult_routes.simplest_char2;
+      r = char2_product(n, m);
     } else if (modularmode && lintmode && mod_is_prime && !finf && !flotemode &&
                std::int64_t{n->exp} + m->exp > fast_gcd_size && std::int64_t{n->exp} + m->exp < residue_product_length &&
                4 * std::int64_t{a1} > n->exp && 4 * std::int64_t{a2} > m->exp) {

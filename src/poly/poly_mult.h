@@ -56,10 +56,11 @@ namespace tavrin {
 // (a count below fast_mult_cut) go to schoolbook rows; otherwise the dense
 // arrays when at least a quarter dense and within fast_gcd_size (never in
 // floating mode or characteristic 2), past it over a prime field residue
-// vectors by transforms (up to 2^21 coefficients), else Karatsuba on term
-// lists.
+// vectors by transforms (up to 2^21 coefficients), in GF(2^8) and GF(2^16)
+// element vectors (dense/dense_char2.h) from a product degree of
+// char2_vector_degree on, else Karatsuba on term lists.
 // n: kept; m: kept; *p: overwritten. reads: mode flags, modulus, finf,
-// fast_mult_cut, fast_gcd_size
+// fast_mult_cut, fast_gcd_size, char2_vector_degree
 void simplest_poly_mult(poly n, poly m, poly* p, std::int32_t size1, std::int32_t size2,
                         std::int32_t expon, std::int32_t exp2);
 
@@ -89,6 +90,7 @@ struct mult_route_counts {
   long simplest_karatsuba;  // Karatsuba on term lists inside simplest_poly_mult
   long simplest_residues;   // residue vectors by transforms, past the arrays
   long flat;                // flat monomial arrays (poly_flat_mult.h)
+  long simplest_char2;      // element vectors of GF(2^8) / GF(2^16) (dense_char2.h)
 };
 extern mult_route_counts mult_routes;
 

@@ -262,6 +262,12 @@ bool TrialDivision::run(poly* q) {
       break;
     }
   }
+  if (pt_->p == nullptr && detail::char2_division_applies(n_, m_)) {
+    OwnedPoly qd, rd;
+    detail::char2_division(n_, m_, noq_ ? nullptr : qd.cell(), rd.cell());
+    const bool ok = poly_iszero(rd.p);
+    return answer(q, ok, ok ? qd.release() : nullptr);
+  }
   IntPoly a, b;
   if (detail::integer_operands(n_, m_, pt_, &a, &b)) {
     // One variable over the integers: on words. A prime that shows m not

@@ -50,10 +50,13 @@ namespace tavrin {
 // rest by long division.
 // n: kept, or consumed with kill_n; m: kept; *q: replaced on every answer
 // but that one (it must not be the cell holding n).
+// One variable in GF(2^8) or GF(2^16), at a level without relation, with
+// the degrees of basic_poly_divide's route: the division on element vectors
+// (dense_char2_divrem), its remainder deciding.
 // reads: mode flags, modulus, mod_is_prime, field_depth, fast_gcd_size,
-// fast_mult_cut, integer_division_degree, dense_newton_degree, verbose,
-// windy, polynames, global_list; writes: random generator state, the
-// progress trace (closed again on every exit)
+// fast_mult_cut, integer_division_degree, dense_newton_degree,
+// char2_vector_degree, verbose, windy, polynames, global_list; writes:
+// random generator state, the progress trace (closed again on every exit)
 bool trial_poly_divide(poly n, poly m, poly* q, polypt pt, bool shortcut, bool yes_check,
                        bool kill_n);
 

@@ -11,6 +11,7 @@
 
 #include "core/globals.h"
 #include "core/jumps.h"
+#include "core/thresholds.h"
 #include "numbers/freelists.h"
 #include "poly/poly_add.h"
 #include "poly/poly_measures.h"
@@ -89,7 +90,8 @@ mult_route_counts route_delta(const mult_route_counts& before) {
           a.simplest_arrays - before.simplest_arrays,
           a.simplest_karatsuba - before.simplest_karatsuba,
           a.simplest_residues - before.simplest_residues,
-          a.flat - before.flat};
+          a.flat - before.flat,
+          a.simplest_char2 - before.simplest_char2};
 }
 
 class PolyMultTest : public ::testing::Test {
@@ -173,6 +175,9 @@ TEST_F(PolyMultTest, ProductsAgreeWithTheReferenceInEveryRingAndRoute) {
 TEST_F(PolyMultTest, OneVariableProductsModuloAPrimeAndInFloatingMode) {
   PolyVars one{"x"};
   std::mt19937_64 rng(test_seed() + 1);
+  // GF(256) on its term-list routes (poly_char2_routes_test.cpp takes its
+  // element vectors).
+  ScopedValue<std::int32_t> lists(char2_vector_degree, INT32_MAX);
   for_each_ring({Ring::mod7, Ring::mod65521, Ring::mod_big, Ring::gf256, Ring::floating}, [&](Ring ring) {
     const mult_route_counts before = mult_routes;
     for (int i = 0; i < test_iterations(40); ++i) {
@@ -206,6 +211,7 @@ TEST_F(PolyMultTest, LongOneVariableProductsOnResidueVectors) {
   PolyVars one{"x"};
   std::mt19937_64 rng(test_seed() + 4);
   ScopedValue<std::int32_t> cap(fast_gcd_size, 50);
+  ScopedValue<std::int32_t> lists(char2_vector_degree, INT32_MAX);
   for_each_ring({Ring::mod7, Ring::mod65521, Ring::mod_big, Ring::gf256}, [&](Ring ring) {
     const mult_route_counts before = mult_routes;
     for (int i = 0; i < test_iterations(10); ++i) {

@@ -13,7 +13,8 @@ inline divide_route_counts routes_since(const divide_route_counts& b) {
           a.step_s - b.step_s,               a.step_k - b.step_k,
           a.base_case - b.base_case,         a.pseudo_loop - b.pseudo_loop,
           a.field_divide - b.field_divide,   a.newton - b.newton,
-          a.integer_exact - b.integer_exact, a.integer_pseudo - b.integer_pseudo};
+          a.integer_exact - b.integer_exact, a.integer_pseudo - b.integer_pseudo,
+          a.char2 - b.char2};
 }
 
 }  // namespace tavrin::test

@@ -4,8 +4,9 @@
 //
 // They apply to a polynomial in one variable whose level has no relation,
 // with number coefficients, in modular mode with a prime modulus outside
-// the fields of characteristic 2, and give exactly what the term-list
-// methods give: the same records, factors, multiplicities, order and
+// the fields of characteristic 2 (the square-free decomposition also in
+// GF(2^8) and GF(2^16), on the element vectors of dense_char2.h), and give
+// exactly what the term-list methods give: the same records, factors, multiplicities, order and
 // normalisation (monic). Factors of the equal-degree stage come from the
 // same random trial polynomials, drawn in the same order.
 #pragma once
@@ -24,6 +25,7 @@ namespace tavrin::detail {
 struct ResidueRouteCounts {
   long factor = 0;
   long square_free = 0;
+  long square_free_char2 = 0;
 };
 extern ResidueRouteCounts residue_routes;
 
@@ -41,10 +43,21 @@ poly poly_of_residues(const DensePoly& d, std::int32_t h);
 // mode flags, finf, mod_is_prime
 bool residue_route_applies(polypt r);
 
+// The same in GF(2^8) and GF(2^16), whose element vectors
+// (dense/dense_char2.h) residues_of and poly_of_residues also read and
+// build: modular mode with finf, r without a relation. reads: mode flags,
+// finf
+bool char2_route_applies(polypt r);
+
 // square_free_factor on residues, x of positive degree: the records (e,
 // factor) in the order square_free_factor pushes them (the first pushed
 // first).
 std::vector<std::pair<std::int32_t, DensePoly>> square_free_residues(const DensePoly& x, std::int32_t p);
+
+// The same in GF(2^8) or GF(2^16) (q = 256 or 65536) on element vectors,
+// the square roots of square_free_factor's p-th roots taken of the
+// coefficients as well.
+std::vector<std::pair<std::int32_t, DensePoly>> square_free_char2(const DensePoly& x, std::int32_t q);
 
 // A product of irreducible factors of one degree, as the distinct-degree
 // stage links it.

@@ -10,6 +10,8 @@
 #include "core/globals.h"
 #include "core/interrupts.h"
 #include "core/mode_guard.h"
+#include "core/thresholds.h"
+#include "dense/dense_char2.h"
 #include "gcd/factor/factor_impl.h"
 #include "gcd/gcd_upcalls.h"
 #include "gcd/factor/powermod_impl.h"
@@ -335,6 +337,32 @@ void general_poly_case(powermod_EnvRec* env) {
         check_interrupt();
         for (int k = 0; k < 28; ++k) dr = M.sqr(dr);
       }
+    }
+    free_poly(r.cell());
+    if (dr.empty()) {
+      poly_set(0, r.cell());
+      r.p->ncoef->lint = 0;
+    } else {
+      r.p = detail::poly_of_residues(dr, 1);
+    }
+  } else if (detail::dense_applies(b.get(), m) && finf && m->exp >= char2_vector_degree &&
+             detail::residues_of(m, 1, &dm) && detail::residues_of(b.get(), 1, &dt)) {
+    // GF(2^8) and GF(2^16): element vectors modulo m, left to right over
+    // the bits of the exponent.
+    const Char2Modulus M(dm, modulus);
+    DensePoly dr;
+    bool started = false;
+    for (std::size_t i = 0; i < limbs.size(); ++i) {
+      const std::uint32_t u = static_cast<std::uint32_t>(limbs[i]);
+      for (int k = 27; k >= 0; --k) {
+        if (started) dr = M.sqr(dr);
+        if (((u >> k) & 1u) != 0) {
+          dr = started ? M.mul(dr, dt) : dt;
+          started = true;
+        }
+      }
+      progress(i + 1);
+      if (i + 1 < limbs.size()) check_interrupt();
     }
     free_poly(r.cell());
     if (dr.empty()) {

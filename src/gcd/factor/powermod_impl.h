@@ -5,10 +5,12 @@
 // Modulo a word prime (GF(2^8) and GF(2^16) included), with polynomials in
 // the top variable alone and no relation on it, the powers and remainders
 // are formed on arrays: over a prime field on the residue vectors of
-// dense_modular.h; in GF(2^8) and GF(2^16) here (low degree first, deg -1
-// for zero), the products by the array product, the remainders by a series
-// inverse of the reversed modulus from degree 64 on. Every value is the
-// same polynomial the term lists would give.
+// dense_modular.h; in GF(2^8) and GF(2^16) on the element vectors of
+// dense_char2.h (Char2Modulus) from a modulus of degree char2_vector_degree
+// on, below it here (low degree first, deg -1 for zero), the products by
+// the array product, the remainders by a series inverse of the reversed
+// modulus from degree 64 on. Every value is the same polynomial the term
+// lists would give.
 #pragma once
 
 #include <cstdint>

@@ -213,6 +213,12 @@ void square_free_factor(poly x, poly* sq, std::int32_t* count, polypt pt) {
       push_record(sq, e, detail::poly_of_residues(f, 1), count);
     return;
   }
+  if (positive_head(x) && x->exp >= char2_vector_degree && detail::char2_route_applies(pt) &&
+      detail::residues_of(x, 1, &residues)) {
+    for (auto& [e, f] : detail::square_free_char2(residues, modulus))
+      push_record(sq, e, detail::poly_of_residues(f, 1), count);
+    return;
+  }
   const std::int32_t charact = finf ? 2 : modulus;
   std::int32_t k = 1;
   OwnedPoly owned;  // the working polynomial once it is no longer the caller's

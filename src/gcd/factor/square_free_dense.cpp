@@ -5,6 +5,7 @@
 #include "core/globals.h"
 #include "core/interrupts.h"
 #include "dense/dense_arrays.h"
+#include "dense/dense_char2.h"
 #include "gcd/factor/factor_impl.h"
 #include "numbers/freelists.h"
 #include "numbers/node_handles.h"
@@ -18,21 +19,6 @@ ResidueRouteCounts residue_routes;
 namespace {
 
 bool is_pad(poly p) { return !p->numb && p->exp == 0 && p->next == nullptr; }
-
-// b / a for a dividing b exactly.
-DensePoly quotient(const DensePoly& b, const DensePoly& a, std::int32_t p) {
-  DensePoly q;
-  dense_divrem(b, a, p, &q, nullptr);
-  return q;
-}
-
-// The p-th root of a polynomial in t^p over the prime field: every exponent
-// divided by p, the coefficients (fixed by the Frobenius map) kept.
-DensePoly pth_root_residues(const DensePoly& a, std::int32_t p) {
-  DensePoly r;
-  for (std::size_t e = 0; e < a.size(); e += static_cast<std::size_t>(p)) r.push_back(a[e]);
-  return r;
-}
 
 }  // namespace
 
@@ -61,44 +47,96 @@ bool residue_route_applies(polypt r) {
   return modularmode && lintmode && !flotemode && !finf && mod_is_prime && r != nullptr && r->p == nullptr;
 }
 
-// The steps of square_free_factor, each gcd monic as polygcd gives it
-// modulo a prime, each quotient exact.
-std::vector<std::pair<std::int32_t, DensePoly>> square_free_residues(const DensePoly& x, std::int32_t p) {
-  ++residue_routes.square_free;
+bool char2_route_applies(polypt r) {
+  return modularmode && lintmode && !flotemode && finf && r != nullptr && r->p == nullptr;
+}
+
+namespace {
+
+// The steps of square_free_factor, each gcd monic as polygcd gives it, each
+// quotient exact, in a field of characteristic `charact` given by Ops:
+// derivative(a), gcd(a, b), quotient(b, a) = b / a, root(a) the p-th root
+// of a polynomial in t^p.
+template <class Ops>
+std::vector<std::pair<std::int32_t, DensePoly>> square_free_steps(const DensePoly& x, std::int32_t charact,
+                                                                  const Ops& f) {
   std::vector<std::pair<std::int32_t, DensePoly>> records;
   std::int32_t k = 1;
   DensePoly cur = x;
   while (dense_degree(cur) > 0) {
     check_interrupt();
-    const DensePoly t0prime = dense_derivative(cur, p);
+    const DensePoly t0prime = f.derivative(cur);
     if (t0prime.empty()) {
-      cur = pth_root_residues(cur, p);
-      k *= p;
+      cur = f.root(cur);
+      k *= charact;
       continue;
     }
-    DensePoly c = dense_gcd(t0prime, cur, p);
-    DensePoly w = dense_degree(c) > 0 ? quotient(cur, c, p) : cur;
+    DensePoly c = f.gcd(t0prime, cur);
+    DensePoly w = dense_degree(c) > 0 ? f.quotient(cur, c) : cur;
     std::int32_t i = 0, e = 0;
     while (dense_degree(w) > 0) {
       ++i;
       e += k;
-      if (i % p == 0) {
-        c = quotient(c, w, p);
+      if (i % charact == 0) {
+        c = f.quotient(c, w);
         ++i;
         e += k;
       }
-      DensePoly y = dense_gcd(w, c, p);
-      if (dense_degree(y) > 0) w = quotient(w, y, p);
+      DensePoly y = f.gcd(w, c);
+      if (dense_degree(y) > 0) w = f.quotient(w, y);
       if (dense_degree(w) > 0) records.emplace_back(e, std::move(w));
       w = std::move(y);
-      if (dense_degree(w) > 0) c = quotient(c, w, p);
+      if (dense_degree(w) > 0) c = f.quotient(c, w);
     }
     // c holds the factors whose multiplicity is divisible by p.
     if (dense_degree(c) <= 0) break;
-    cur = pth_root_residues(c, p);
-    k *= p;
+    cur = f.root(c);
+    k *= charact;
   }
   return records;
+}
+
+// The prime field of p: the p-th root keeps the coefficients (the
+// Frobenius map fixes them).
+struct ResidueSteps {
+  std::int32_t p;
+  DensePoly derivative(const DensePoly& a) const { return dense_derivative(a, p); }
+  DensePoly gcd(const DensePoly& a, const DensePoly& b) const { return dense_gcd(a, b, p); }
+  DensePoly quotient(const DensePoly& b, const DensePoly& a) const {
+    DensePoly q;
+    dense_divrem(b, a, p, &q, nullptr);
+    return q;
+  }
+  DensePoly root(const DensePoly& a) const {
+    DensePoly r;
+    for (std::size_t e = 0; e < a.size(); e += static_cast<std::size_t>(p)) r.push_back(a[e]);
+    return r;
+  }
+};
+
+// GF(2^8) and GF(2^16): the square root takes the coefficients' roots.
+struct Char2Steps {
+  std::int32_t q;
+  DensePoly derivative(const DensePoly& a) const { return dense_char2_derivative(a); }
+  DensePoly gcd(const DensePoly& a, const DensePoly& b) const { return dense_char2_gcd(a, b, q); }
+  DensePoly quotient(const DensePoly& b, const DensePoly& a) const {
+    DensePoly r;
+    dense_char2_divrem(b, a, q, &r, nullptr);
+    return r;
+  }
+  DensePoly root(const DensePoly& a) const { return dense_char2_sqrt(a, q); }
+};
+
+}  // namespace
+
+std::vector<std::pair<std::int32_t, DensePoly>> square_free_residues(const DensePoly& x, std::int32_t p) {
+  ++residue_routes.square_free;
+  return square_free_steps(x, p, ResidueSteps{p});
+}
+
+std::vector<std::pair<std::int32_t, DensePoly>> square_free_char2(const DensePoly& x, std::int32_t q) {
+  ++residue_routes.square_free_char2;
+  return square_free_steps(x, 2, Char2Steps{q});
 }
 
 }  // namespace tavrin::detail

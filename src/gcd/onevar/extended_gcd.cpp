@@ -10,6 +10,7 @@
 #include "core/globals.h"
 #include "core/mode_guard.h"
 #include "core/thresholds.h"
+#include "dense/dense_char2.h"
 #include "dense/dense_modular.h"
 #include "gcd/factor/factor_impl.h"
 #include "numbers/bigint.h"
@@ -195,6 +196,18 @@ bool extended_poly_gcd(poly n, poly m, poly* g, poly* s, poly* t) {
       residues_of(a, 1, &ra) && residues_of(b, 1, &rb)) {
     DensePoly rg, rs, rt;
     dense_xgcd(ra, rb, modulus, &rg, &rs, &rt);
+    OwnedPoly gg, ss, tt;
+    gg.p = residue_poly(rg);
+    ss.p = residue_poly(rs);
+    tt.p = residue_poly(rt);
+    finish(gg, ss, tt, h, exchanged, g, s, t);
+    return true;
+  }
+  // In GF(2^8) and GF(2^16) the same on element vectors.
+  if (!is_bare_leaf(b) && degree(a) >= char2_vector_degree && detail::char2_route_applies(level) &&
+      residues_of(a, 1, &ra) && residues_of(b, 1, &rb)) {
+    DensePoly rg, rs, rt;
+    dense_char2_xgcd(ra, rb, modulus, &rg, &rs, &rt);
     OwnedPoly gg, ss, tt;
     gg.p = residue_poly(rg);
     ss.p = residue_poly(rs);

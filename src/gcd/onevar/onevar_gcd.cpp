@@ -9,6 +9,7 @@
 #include "core/errors.h"
 #include "core/globals.h"
 #include "core/thresholds.h"
+#include "dense/dense_char2.h"
 #include "dense/dense_gcd.h"
 #include "dense/dense_upcalls.h"
 #include "gcd/gcd.h"
@@ -250,6 +251,12 @@ void basic_poly_gcd(poly n, poly m, poly* p, bool need_monic, polypt pt) {
     // the monic step below give.
     ++onevar_gcd_routes.residue_hgcd;
     result.p = onevar_poly(residue_gcd(rn, rm));
+  } else if (need_monic && dn >= char2_vector_degree && char2_ring() && onevar_residues(n, &rn) &&
+             onevar_residues(m, &rm)) {
+    // GF(2^8) and GF(2^16): the same monic GCD by the half-GCD on element
+    // vectors.
+    ++onevar_gcd_routes.char2_hgcd;
+    result.p = onevar_poly(dense_char2_gcd(rn, rm, modulus));
   } else if (dn <= fast_gcd_size) {
     if (modulus < dense_engine_moduli) {
       ++onevar_gcd_routes.dense_engine;

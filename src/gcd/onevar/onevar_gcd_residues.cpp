@@ -16,6 +16,8 @@ namespace tavrin {
 
 bool residue_ring() { return modularmode && lintmode && !flotemode && !finf && mod_is_prime; }
 
+bool char2_ring() { return modularmode && lintmode && !flotemode && finf; }
+
 bool onevar_residues(poly p, DensePoly* out) {
   if (p->numb) {
     if (p->next != nullptr) return false;
