@@ -37,6 +37,7 @@ std::int32_t wide_divide_words = 40;
 std::int32_t wide_gcd_limbs = 4;
 std::int32_t wide_hgcd_words = 500;
 std::int32_t hgcd_base_words = 200;
+std::int32_t xgcd_hgcd_limbs = 1;
 std::int32_t wide_decimal_limbs = 9;
 std::int32_t wide_decimal_words = 16;
 std::int32_t decimal_inverse_words = 300;
