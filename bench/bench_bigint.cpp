@@ -16,6 +16,7 @@
 #include "numbers/bigint_multiply.h"
 #include "numbers/factorial.h"
 #include "numbers/freelists.h"
+#include "numbers/int_sqrt.h"
 #include "numbers/integer_gcd.h"
 #include "numbers/zint.h"
 
@@ -170,6 +171,25 @@ void BM_zint_xgcd(benchmark::State& state) {
   xgcd_lehmer_bits = saved;
 }
 BENCHMARK(BM_zint_xgcd)->ArgsProduct({{200, 320, 1000, 4000}, {0, 1}});
+
+// The integer square root of a random number of n limbs: Newton's
+// iteration on limbs (range(1) = 0) or Zimmermann's recursion on words (1).
+void BM_int_sqrt(benchmark::State& state) {
+  std::mt19937_64 rng(17);
+  imptr a = random_number(rng, state.range(0));
+  imptr r;
+  newimag(&r);
+  const std::int32_t saved = sqrt_wide_limbs;
+  sqrt_wide_limbs = state.range(1) == 0 ? INT32_MAX : 1;
+  for (auto _ : state) {
+    int_sqrt(a, r, true);
+    benchmark::DoNotOptimize(r->head);
+  }
+  sqrt_wide_limbs = saved;
+  free_imag(&a);
+  free_imag(&r);
+}
+BENCHMARK(BM_int_sqrt)->ArgsProduct({{3, 8, 16, 24, 40, 100, 1000, 10000, 32000}, {0, 1}});
 
 void BM_fastsum(benchmark::State& state) {
   std::mt19937_64 rng(6);

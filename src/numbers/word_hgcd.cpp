@@ -23,63 +23,13 @@
 #include "core/thresholds.h"
 #include "numbers/word_array_impl.h"
 #include "numbers/word_hgcd_impl.h"
+#include "numbers/word_nat_impl.h"
 
 namespace tavrin::detail {
 
 namespace {
 
-// A natural number: words, least significant first, no leading zero word;
-// zero is empty.
-using nat = std::vector<word>;
-
-std::int32_t len(const nat& x) { return static_cast<std::int32_t>(x.size()); }
-
-void trim(nat& x) {
-  while (!x.empty() && x.back() == 0) x.pop_back();
-}
-
-int compare(const nat& a, const nat& b) {
-  if (a.size() != b.size()) return a.size() < b.size() ? -1 : 1;
-  return a.empty() ? 0 : wcmp(a.data(), b.data(), len(a));
-}
-
-nat product(const nat& a, const nat& b) {
-  if (a.empty() || b.empty()) return {};
-  nat r(a.size() + b.size());
-  if (a.size() >= b.size()) {
-    wmul(r.data(), a.data(), len(a), b.data(), len(b));
-  } else {
-    wmul(r.data(), b.data(), len(b), a.data(), len(a));
-  }
-  trim(r);
-  return r;
-}
-
-nat sum(const nat& a, const nat& b) {
-  const nat& l = a.size() >= b.size() ? a : b;
-  const nat& s = a.size() >= b.size() ? b : a;
-  if (s.empty()) return l;
-  nat r(l.size() + 1);
-  r.back() = wadd(r.data(), l.data(), len(l), s.data(), len(s));
-  trim(r);
-  return r;
-}
-
-// |a - b|.
-nat distance(const nat& a, const nat& b) {
-  const bool ab = compare(a, b) >= 0;
-  const nat& l = ab ? a : b;
-  const nat& s = ab ? b : a;
-  nat r = l;
-  if (!s.empty()) wsub(r.data(), r.data(), len(r), s.data(), len(s));
-  trim(r);
-  return r;
-}
-
-// x div B^p.
-nat high(const nat& x, std::int32_t p) {
-  return len(x) <= p ? nat{} : nat(x.begin() + p, x.end());
-}
+using namespace nats;
 
 struct matrix {
   nat m[2][2];
