@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <random>
+#include <utility>
 #include <string>
 #include <vector>
 
@@ -111,6 +112,59 @@ TEST(ValueSums, KnownAnswersAndTheGcdsTheyTake) {
 }
 
 // ---- Ownership -----------------------------------------------------------------------------
+
+// A denominator of one limb, above 1: small, a power of two, 2^28 - 1, a
+// product of small primes, or any.
+BigRef one_limb_denominator(std::mt19937_64& rng) {
+  switch (rng() % 5) {
+    case 0: return BigRef(2 + static_cast<std::int64_t>(rng() % 30));
+    case 1: return BigRef::pow2(static_cast<unsigned>(1 + rng() % 27));
+    case 2: return BigRef(268435455);
+    case 3: return BigRef(2 * 3 * 5 * 7 * 11 * 13 * (1 + static_cast<std::int64_t>(rng() % 8)));
+    default: return BigRef(2 + static_cast<std::int64_t>(rng() % 268435453));
+  }
+}
+
+TEST(ValueSums, RationalsWithAOneLimbDenominator) {
+  // Rational numbers one of whose denominators has one limb are summed in
+  // one pass over each operand: through the six entry points against exact
+  // rationals, in normal form, with the GCDs the gcd-of-denominators
+  // method counts (one of the denominators; a second when they are not
+  // coprime and the sum is not 0). Long and short numerators of both
+  // signs, denominators that divide the other, sums of 0 and integers.
+  NodeBalance balance;
+  std::mt19937_64 rng(test_seed() + 11);
+  int taken = 0;
+  for (int it = 0; it < test_iterations(150); ++it) {
+    const BigRef d = one_limb_denominator(rng);
+    BigRef b = it % 4 == 0 ? one_limb_denominator(rng) : random_big(rng, 25).abs() + BigRef(2);
+    if (it % 3 == 0) b = b * d;             // d divides b
+    if (it % 7 == 0) b = b * d * d;         // and its square
+    const RatRef x(random_big(rng, it % 2 == 0 ? 30 : 2), b);
+    RatRef y(random_big(rng, it % 5 == 0 ? 25 : 1), d);
+    if (it % 9 == 0) y = -x;                                  // a sum of 0
+    if (it % 11 == 0) y = RatRef(BigRef(1 + static_cast<std::int64_t>(rng() % 5))) - x;  // an integer
+    if (x.is_integer() || y.is_integer()) continue;
+    ++taken;
+    // Each order: the one-limb denominator second, then first.
+    for (const auto& [u, v] : {std::pair{x, y}, std::pair{y, x}}) {
+      Value n = make_value(u.num().to_decimal() + " / " + u.den().to_decimal());
+      Value m = make_value(v.num().to_decimal() + " / " + v.den().to_decimal());
+      const bool common = BigRef::gcd(u.den(), v.den()) != BigRef(1);
+      for (Entry e : entries) {
+        SCOPED_TRACE(u.to_string() + (subtracts(e) ? " - " : " + ") + v.to_string() + " by " + entry_name(e));
+        const RatRef want = subtracts(e) ? u - v : u + v;
+        const quoly_sum_counts before = quoly_sums;
+        Value r = through(e, n, m);
+        ASSERT_EQ(value_at(r, {}), want);
+        ASSERT_TRUE(normal_value(r));
+        ASSERT_EQ(quoly_sums.denominator_gcds - before.denominator_gcds, 1);
+        ASSERT_EQ(quoly_sums.numerator_gcds - before.numerator_gcds, common && !want.is_zero() ? 1 : 0);
+      }
+    }
+  }
+  EXPECT_GT(taken, 50);
+}
 
 TEST(ValueSums, EveryKindRingAndEntryPointKeepsTheContract) {
   PolyVars vars{"x", "y"};
