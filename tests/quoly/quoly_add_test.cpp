@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <random>
 #include <utility>
 #include <string>
@@ -15,6 +16,7 @@
 #include "numbers/freelists.h"
 #include "poly/poly_repr.h"
 #include "quoly/quoly.h"
+#include "support/modulus_scope.h"
 #include "support/node_accounting.h"
 #include "support/output_capture.h"
 #include "support/poly_support.h"
@@ -164,6 +166,62 @@ TEST(ValueSums, RationalsWithAOneLimbDenominator) {
     }
   }
   EXPECT_GT(taken, 50);
+}
+
+TEST(ValueSums, InPlaceSumsTakeOnlyWhatCannotFailPartWay) {
+  // quoly_add_in_place against best_quoly_add on copies: when it takes the
+  // sum the value is the same and normal; when it declines, both operands
+  // are as they were. It takes word sums of polynomials, and over the
+  // rationals polynomials or fractions over constants plus terms above
+  // them (a fraction's denominator dividing the first's); it declines
+  // terms that meet or lie below, denominators that do not divide,
+  // polynomial denominators, and relations.
+  PolyVars vars{"x", "y"};
+  struct Row {
+    const char *n, *m;
+    bool taken_rational, taken_modular;
+  };
+  const Row rows[] = {
+      {"x + 1", "x^3*y - 2*x^2", true, true},     {"x^2 + y", "x + 4", false, true},
+      {"x^2 + y", "x^2*y", false, true},          {"y / 6", "7*x / 3", true, true},
+      {"y^2 + 3 / 12", "x^4*y / 12", true, true},  {"x / 6", "x^2 / 4", false, true},
+      {"x + 1 / 2", "x^3 / 5", false, true},      {"x / 3", "x^3 - x^2*y", true, true},
+      {"x / 3", "x^2 - y", false, true},          {"1 / x + 1", "x^2 / x + 1", false, false},
+      {"x + 1", "3", false, false},               {"5", "x", false, false},
+      {"x^2 + 1 / 7", "-x^5*y^3 / 7", true, true},
+  };
+  for (const bool modular : {false, true}) {
+    std::optional<ModulusScope> ring;
+    if (modular) ring.emplace(32003);
+    for (const Row& row : rows) {
+      for (const bool sub : {false, true}) {
+        SCOPED_TRACE(std::string(row.n) + (sub ? " - " : " + ") + row.m + (modular ? " mod 32003" : ""));
+        NodeBalance balance;
+        Value n = make_value(row.n), m = make_value(row.m);
+        Value want = copy_of(n), term = copy_of(m);
+        (sub ? best_quoly_sub : best_quoly_add)(want.cell(), *term.cell());
+        *term.cell() = nullptr;
+        Value mine = copy_of(m);
+        const std::string before_n = value_shape(n), before_m = value_shape(mine);
+        const bool taken = quoly_add_in_place(n.cell(), mine.get(), sub);
+        EXPECT_EQ(taken, modular ? row.taken_modular : row.taken_rational);
+        if (taken) {
+          *mine.cell() = nullptr;  // used up
+          EXPECT_EQ(value_text(n), value_text(want));
+          EXPECT_TRUE(normal_value(n));
+          if (!modular) {  // at a point, against the operands' values there
+            const std::vector<RatRef> at{RatRef(3, 7), RatRef(-5, 2)};
+            const RatRef a = *value_at(copy_of(m), at), b = *value_at(n, at);
+            Value n0 = make_value(row.n);
+            EXPECT_EQ(b, sub ? *value_at(n0, at) - a : *value_at(n0, at) + a);
+          }
+        } else {
+          EXPECT_EQ(value_shape(n), before_n);
+          EXPECT_EQ(value_shape(mine), before_m);
+        }
+      }
+    }
+  }
 }
 
 TEST(ValueSums, EveryKindRingAndEntryPointKeepsTheContract) {
