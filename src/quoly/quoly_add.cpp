@@ -354,9 +354,9 @@ void best_quoly_sub(quolyptr n, quoly m) {
 bool quoly_add_in_place(quolyptr n, quoly m, bool sub) {
   if (flotemode || integerflag || laurent || pseudo_polynames != nullptr || field_depth > 0) return false;
   quoly N = *n;
-  if (N->numb || m->numb) return false;
-  if (lintmode) {  // word sums of polynomials cannot fail
-    if (N->denom != nullptr || m->denom != nullptr) return false;
+  if (N == nullptr || N->numb || m->numb) return false;
+  if (lintmode) {  // residue sums of polynomials cannot fail (plain word sums can overflow)
+    if (!modularmode || N->denom != nullptr || m->denom != nullptr) return false;
   } else if (m->denom == nullptr) {
     // N's numerator (times nothing, or N's denominator's multiple of m in
     // front) takes m's terms ahead of its own.

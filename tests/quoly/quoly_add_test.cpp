@@ -224,6 +224,28 @@ TEST(ValueSums, InPlaceSumsTakeOnlyWhatCannotFailPartWay) {
   }
 }
 
+TEST(ValueSums, InPlaceSumsDeclineWordSumsThatCanOverflow) {
+  // Outside a modulus a word sum of coefficients past 32 bits is an error,
+  // which would leave the cell empty part-way: the sum is declined and both
+  // operands stay as they were, with or without a meeting monomial.
+  PolyVars vars{"x", "y"};
+  ScopedValue<bool> push(errorpush, false);
+  WordMode word;
+  for (const char* m_text : {"1000*x", "x^3*y"}) {
+    SCOPED_TRACE(m_text);
+    NodeBalance balance;
+    Value n = make_value("2147483000*x + 1"), m = make_value(m_text);
+    const std::string before_n = value_shape(n), before_m = value_shape(m);
+    bool unwound = false, taken = true;
+    output_of([&] { taken = quoly_add_in_place(n.cell(), m.get(), false); }, &unwound);
+    EXPECT_FALSE(unwound);
+    EXPECT_FALSE(taken);
+    ASSERT_NE(n.get(), nullptr);
+    EXPECT_EQ(value_shape(n), before_n);
+    EXPECT_EQ(value_shape(m), before_m);
+  }
+}
+
 TEST(ValueSums, EveryKindRingAndEntryPointKeepsTheContract) {
   PolyVars vars{"x", "y"};
   ScopedValue<bool> push(errorpush, false);
