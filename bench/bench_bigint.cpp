@@ -3,17 +3,20 @@
 // compared. Sizes are in limbs of 28 bits (factorials: the argument).
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <random>
 
 #include "core/thresholds.h"
 #include "frontend/data_files.h"
+#include "gcd/extended_gcd.h"
 #include "numbers/base10.h"
 #include "numbers/bigint.h"
 #include "numbers/bigint_divide.h"
 #include "numbers/bigint_multiply.h"
 #include "numbers/factorial.h"
 #include "numbers/freelists.h"
+#include "numbers/int_sqrt.h"
 #include "numbers/integer_gcd.h"
 #include "numbers/zint.h"
 
@@ -127,6 +130,29 @@ void BM_extgcd(benchmark::State& state) {
 }
 BENCHMARK(BM_extgcd)->Arg(2)->Arg(10)->Arg(100);
 
+// The extended GCD of the built-in EGCD on two random operands of n limbs
+// (the second one limb shorter): Euclid's steps (range(1) = 0) or the
+// half-GCD route (1).
+void BM_egcd(benchmark::State& state) {
+  std::mt19937_64 rng(16);
+  imptr a = random_number(rng, state.range(0));
+  imptr b = random_number(rng, std::max<std::int64_t>(state.range(0) - 1, 1));
+  imptr g, s, t;
+  newimag(&g);
+  newimag(&s);
+  newimag(&t);
+  for (auto _ : state) {
+    if (state.range(1) == 0) {
+      euclid_number_gcd(a, b, g, s, t);
+    } else {
+      half_gcd_cofactors(a, b, g, s, t);
+    }
+    benchmark::DoNotOptimize(s->head);
+  }
+  for (imptr x : {a, b, g, s, t}) free_imag(&x);
+}
+BENCHMARK(BM_egcd)->ArgsProduct({{1, 2, 4, 8, 16, 40, 100, 1000}, {0, 1}});
+
 // The extended Euclidean algorithm of flat integers (ZInt::xgcd) on two
 // random numbers of range(0) bits, with Lehmer's steps (range(1) = 1) or
 // one division a quotient (0).
@@ -145,6 +171,25 @@ void BM_zint_xgcd(benchmark::State& state) {
   xgcd_lehmer_bits = saved;
 }
 BENCHMARK(BM_zint_xgcd)->ArgsProduct({{200, 320, 1000, 4000}, {0, 1}});
+
+// The integer square root of a random number of n limbs: Newton's
+// iteration on limbs (range(1) = 0) or Zimmermann's recursion on words (1).
+void BM_int_sqrt(benchmark::State& state) {
+  std::mt19937_64 rng(17);
+  imptr a = random_number(rng, state.range(0));
+  imptr r;
+  newimag(&r);
+  const std::int32_t saved = sqrt_wide_limbs;
+  sqrt_wide_limbs = state.range(1) == 0 ? INT32_MAX : 1;
+  for (auto _ : state) {
+    int_sqrt(a, r, true);
+    benchmark::DoNotOptimize(r->head);
+  }
+  sqrt_wide_limbs = saved;
+  free_imag(&a);
+  free_imag(&r);
+}
+BENCHMARK(BM_int_sqrt)->ArgsProduct({{3, 8, 16, 24, 40, 100, 1000, 10000, 32000}, {0, 1}});
 
 void BM_fastsum(benchmark::State& state) {
   std::mt19937_64 rng(6);

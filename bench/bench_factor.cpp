@@ -18,6 +18,8 @@
 
 #include "bench_ring.h"
 #include "core/globals.h"
+#include "core/mode_guard.h"
+#include "core/thresholds.h"
 #include "dense/dense_arrays.h"
 #include "frontend/data_files.h"
 #include "gcd/factor.h"
@@ -248,10 +250,46 @@ void BM_SquareFreeABBCCC(benchmark::State& state) {
 
 }  // namespace
 
+// b^e modulo m for three random numbers of range(0) limbs: the power on
+// limbs with a division a product (range(1) = 0) or on words with Barrett's
+// reduction (1).
+void BM_PowermodNumbers(benchmark::State& state) {
+  std::mt19937_64 rng(5);
+  auto random_value = [&rng](std::int64_t limbs) {
+    quoly q = nullptr;
+    quoly_set(0, &q);
+    q->next = nullptr;
+    BigModeGuard big;
+    special_set(static_cast<std::int32_t>(1 + rng() % (limb_base - 1)), q->ncoef);
+    fillout(q->ncoef, static_cast<std::int32_t>(limbs - 1));
+    for (numptr p = q->ncoef->head->next; p != nullptr; p = p->next)
+      p->value = static_cast<std::int32_t>(rng() % limb_base);
+    return q;
+  };
+  quoly b = random_value(state.range(0)), m = random_value(state.range(0)), e = random_value(state.range(0));
+  const std::int32_t saved = powmod_wide_limbs;
+  powmod_wide_limbs = state.range(1) == 0 ? INT32_MAX : 1;
+  for (auto _ : state) {
+    quoly r = nullptr;
+    quoly_assign(b, &r);
+    number ex{};
+    {
+      BigModeGuard big;
+      num_assign(e->ncoef, &ex);
+    }
+    powermod(&r, &m, &ex, false);
+    special_free(&ex);
+    free_quoly(&r);
+  }
+  powmod_wide_limbs = saved;
+  for (quoly* q : {&b, &m, &e}) free_quoly(q);
+}
+
 BENCHMARK(BM_FactorModPrime)->Arg(500)->Arg(1000)->Arg(4000)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_FactorGf65521Squared)->Arg(100)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_PowermodXtoP)->Arg(100)->Arg(500)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_PowermodGf65521Squared)->Arg(100)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_PowermodNumbers)->ArgsProduct({{1, 2, 3, 4, 8, 16, 40, 130, 500, 950}, {0, 1}})->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_SquareFreeABBCCC)->Arg(2)->Arg(6)->Unit(benchmark::kMillisecond);
 
 // Degree 10,000 (some seconds) and the square-free parts of degree 14 (some

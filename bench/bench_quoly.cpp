@@ -31,6 +31,7 @@
 #include "quoly/quoly_add.h"
 #include "quoly/quoly_mult.h"
 #include "quoly/quoly_power.h"
+#include "quoly/quoly_quot.h"
 
 namespace {
 
@@ -290,6 +291,32 @@ void BM_product_of_20_fractions(benchmark::State& state) {
 }
 
 // Argument: the modulus (0: the integers).
+// The harmonic number H_n = 1 + 1/2 + ... + 1/n by best_quoly_add, as
+// Sigma<k = 1, n>[1/k] forms it: every sum a rational number plus one
+// with a one-limb denominator.
+void BM_harmonic_sum(benchmark::State& state) {
+  for (auto _ : state) {
+    quoly s = nullptr;
+    quoly_set(0, &s);
+    s->next = nullptr;
+    for (std::int32_t k = 1; k <= state.range(0); ++k) {
+      quoly term = nullptr;
+      quoly_set(1, &term);
+      term->next = nullptr;
+      if (k > 1) {
+        quoly den = nullptr;
+        quoly_set(k, &den);
+        den->next = nullptr;
+        fast_quoly_quot(&term, &den, false);
+        free_quoly(&den);
+      }
+      best_quoly_add(&s, term);
+    }
+    benchmark::DoNotOptimize(s);
+    free_quoly(&s);
+  }
+}
+
 BENCHMARK(BM_sum_of_50_fractions)->Arg(0)->Arg(65521)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_check_quoly_unreduced_sum)->Arg(0)->Arg(65521)->Unit(benchmark::kMillisecond);
 
@@ -299,5 +326,6 @@ BENCHMARK(BM_power_product)
     ->Args({10, 65521})->Args({20, 65521})->Args({40, 65521})
     ->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_product_of_20_fractions)->Arg(0)->Arg(65521)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_harmonic_sum)->Arg(1000)->Arg(4000)->Arg(16000)->Unit(benchmark::kMillisecond);
 
 }  // namespace

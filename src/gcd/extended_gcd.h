@@ -26,9 +26,14 @@ namespace tavrin {
 // g := gcd(a, b) >= 0 and s, t with s*a + t*b = g, for big integers: the
 // absolute values reduced by Euclid from the smaller (the first when
 // equal); gcd(0, b) = |b| with (0, +-1), gcd(0, 0) = 0 with (1, 0).
+// From xgcd_hgcd_limbs limbs of the longer operand (both non-zero) the
+// same cofactors come from half_gcd_cofactors (numbers/integer_gcd.h).
 // a, b: kept; g, s, t: overwritten (headers; may not be a or b).
-// Big-integer arithmetic whatever the mode flags.
+// Big-integer arithmetic whatever the mode flags. reads: xgcd_hgcd_limbs
 void extended_number_gcd(imptr a, imptr b, imptr g, imptr s, imptr t);
+// The same by Euclid's steps alone, whatever the lengths (the base case
+// and the oracle of the half-GCD route).
+void euclid_number_gcd(imptr a, imptr b, imptr g, imptr s, imptr t);
 
 // *g := the monic GCD of n and m modulo a prime, *s, *t := cofactors with
 // s*n + t*m = g (one variable each, after the pads common to both; g, s, t

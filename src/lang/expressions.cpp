@@ -238,6 +238,82 @@ void increment(textptr inf, quolyptr* qp, quolyptr n, colm_ptrptr* aux, std::int
   *qp = n;
 }
 
+// A stored token that can change no variable: a digit or ".", a lower-case
+// name (a variable or an adjoined one; "for", "if" and "while" would run a
+// statement), or an operator or bracket of products, quotients, powers,
+// factorials, evaluation at values and derivatives. Never ":" (an
+// assignment or increment), a capital (a built-in or function, which may
+// assign to its arguments or globals), "?" (a value read from the terminal)
+// nor any other sign.
+bool named(const tokentipe& t, const char* w) { return std::strcmp(t.name, w) == 0; }
+
+bool harmless_token(const tokentipe& t) {
+  const char c = t.name[0];
+  if (c >= 'a' && c <= 'z') return !named(t, "for") && !named(t, "if") && !named(t, "while");
+  if (t.name[1] != '\0') return false;
+  return is_digit(c) || std::strchr(".+-*/\\|^!#()[],\"", c) != nullptr;
+}
+
+// The cell of the variable named by the stored token at node, when it is a
+// plain variable (not an adjoined one); else nil.
+quolyptr variable_cell(nameptr node) {
+  const tokentipe& t = node->let;
+  if (t.name[0] < 'a' || t.name[0] > 'z') return nullptr;
+  for (polypt p = polynames; p != nullptr; p = p->next)
+    if (std::strcmp(p->let.name, t.name) == 0) return nullptr;
+  if (node->compiled) return node->tipe == one ? node->qp : nullptr;
+  varptr v = find_var(&t);
+  return v == nullptr ? nullptr : &v->val;
+}
+
+// Whether the stored right side at node (its first token, current) is
+// "v + t" or "v - t" up to the statement's end, v the variable of cell
+// place and t one term of harmless tokens: no "+" or "-" outside brackets,
+// no take-over "*name" (a "*" where a factor begins). Evaluating such a t
+// changes no variable, so v ± t may be formed in v's cell after t.
+bool accumulates_into(nameptr node, quolyptr place) {
+  if (variable_cell(node) != place) return false;
+  node = node->next;
+  if (node == nullptr || !(named(node->let, "+") || named(node->let, "-"))) return false;
+  std::int32_t depth = 0;
+  bool factor_expected = true;
+  bool empty = true;
+  for (node = node->next; node != nullptr; node = node->next) {
+    const tokentipe& t = node->let;
+    if (std::strcmp(t.name, end_marker_name) == 0) return depth == 0 && !empty && !factor_expected;
+    if (!harmless_token(t)) return false;
+    const char c = t.name[0];
+    if ((c == '+' || c == '-') && depth == 0) return false;
+    if (c == '*' && factor_expected) return false;  // "*name" moves a variable's value out
+    if (c == '(' || c == '[') ++depth;
+    if ((c == ')' || c == ']') && --depth < 0) return false;
+    factor_expected = t.name[1] == '\0' && std::strchr("+-*/\\|^#([,", c) != nullptr;
+    empty = false;
+  }
+  return false;
+}
+
+// v := v ± t for the stored form accumulates_into accepts (the variable
+// the current token): t is evaluated first, while v holds its value, and
+// then added in v's cell (quoly_add_in_place) instead of to a copy of v;
+// where that sum could fail part-way, to a copy as before. The value is
+// the same either way; a failing t leaves v alone.
+void accumulate(textptr inf, quolyptr place, nameptr* flag) {
+  scan(inf, flag);  // the sign
+  const bool sub = is_tok("-");
+  scan(inf, flag);
+  ValueCell t;
+  old_term(inf, &t.q, flag);
+  quoly term = t.release();
+  if (quoly_add_in_place(place, term, sub)) return;
+  t.q = term;
+  ValueCell sum;
+  quoly_assign(*place, &sum.q);
+  (sub ? best_quoly_sub : best_quoly_add)(&sum.q, t.release());
+  free_quoly(place);
+  *place = sum.release();
+}
+
 // ":" "=" after a place: the assignment. The value is formed completely
 // before the place is written, so a failing right side leaves it alone.
 void assignment(textptr inf, quolyptr* qp, quolyptr n, colm_ptrptr* aux, std::int32_t* colpos,
@@ -248,7 +324,9 @@ void assignment(textptr inf, quolyptr* qp, quolyptr n, colm_ptrptr* aux, std::in
     return;
   }
   scan(inf, flag);
-  {
+  if (*flag != nullptr && *aux == nullptr && *qp != nullptr && accumulates_into(*flag, *qp)) {
+    accumulate(inf, *qp, flag);
+  } else {
     ValueCell value;
     old_expre(inf, &value.q, flag);
     if (*qp == nullptr) sparse_zero_set(*aux, *colpos, qp);  // an absent sparse entry

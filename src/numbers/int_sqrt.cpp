@@ -1,14 +1,18 @@
 #include "numbers/int_sqrt.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 
 #include "core/globals.h"
+#include "core/thresholds.h"
 #include "core/mode_guard.h"
 #include "numbers/bigint.h"
 #include "numbers/bigint_divide.h"
 #include "numbers/bigint_impl.h"
 #include "numbers/bigint_multiply.h"
+#include "numbers/word_array_impl.h"
+#include "numbers/word_nat_impl.h"
 
 namespace tavrin {
 
@@ -95,10 +99,84 @@ void root_into(imptr n, number& r) {
   newton(n, r);
 }
 
+// ---- On words: Zimmermann's recursive square root ----------------------------------
+
+using namespace detail::nats;
+using detail::dword;
+using detail::word;
+
+// floor(sqrt(v)) for v below 2^128, from a long-double estimate.
+word root128(dword v) {
+  auto r = static_cast<word>(std::sqrt(static_cast<long double>(v)));
+  auto square_of = [](word x) { return static_cast<dword>(x) * x; };
+  while (r > 0 && square_of(r) > v) --r;
+  while (r < ~word{0} && square_of(r + 1) <= v) ++r;
+  return r;
+}
+
+// s := floor(sqrt(m)), r := m - s^2 (0 <= r <= 2s). Bits of m: m = a3 2^3l
+// + a2 2^2l + a1 2^l + a0 with l = (bits - 1) div 4, so a3 >= 2^l. With
+// (s', r') the root and remainder of a3 2^l + a2, and (q, u) := (r' 2^l +
+// a1) divided by 2 s', the root is s' 2^l + q and the remainder u 2^l + a0
+// - q^2, less one and plus 2s - 1 when that is negative (Zimmermann,
+// "Karatsuba Square Root", INRIA RR-3805, 1999; Brent and Zimmermann,
+// Modern Computer Arithmetic, Algorithm 1.12).
+void root_and_remainder(const nat& m, nat& s, nat& r) {
+  const std::int64_t bits = bit_length(m);
+  if (bits <= 120) {
+    dword v = 0;
+    for (std::int32_t i = len(m) - 1; i >= 0; --i) v = (v << 64) | m[static_cast<std::size_t>(i)];
+    const word w = root128(v);
+    const dword rem = v - static_cast<dword>(w) * w;
+    s = {w};
+    r = {static_cast<word>(rem), static_cast<word>(rem >> 64)};
+    trim(s);
+    trim(r);
+    return;
+  }
+  const std::int64_t l = (bits - 1) / 4;
+  nat s1, r1;
+  root_and_remainder(shifted_right(m, 2 * l), s1, r1);
+  nat q, u;
+  quotient_remainder(sum(shifted_left(r1, l), low_bits(shifted_right(m, l), l)), shifted_left(s1, 1), q, u);
+  s = sum(shifted_left(s1, l), q);
+  nat t = sum(shifted_left(u, l), low_bits(m, l));
+  const nat q2 = square(q);
+  if (compare(t, q2) < 0) {  // t + 2s - 1 - q^2 with the root one less
+    t = sum(t, shifted_left(s, 1));
+    s = distance(s, nat{1});
+    t = distance(t, nat{1});
+  }
+  r = distance(t, q2);
+}
+
+// n2 := floor(sqrt(n)) on words.
+void root_on_words(imptr n, imptr n2) {
+  nat m(static_cast<std::size_t>(detail::words_for_digits(n->size)));
+  m.resize(static_cast<std::size_t>(detail::words_of_limbs(m.data(), n->head, n->size)));
+  trim(m);
+  nat s, r;
+  root_and_remainder(m, s, r);
+  const word zero = 0;
+  detail::install_limbs(n2, detail::limbs_of_words(s.empty() ? &zero : s.data(), std::max(len(s), 1), 1));
+}
+
 }  // namespace
 
 void int_sqrt(imptr n, imptr n2, bool flag) {
   BigModeGuard big;
+  if (n->size >= sqrt_wide_limbs) {
+    if (flag) {
+      root_on_words(n, n2);
+    } else {
+      number r{};
+      root_on_words(n, &r);
+      n2->head = r.head;
+      n2->tail = r.tail;
+      n2->size = r.size;
+    }
+    return;
+  }
   number r{};
   root_into(n, r);
   if (flag) {

@@ -15,6 +15,7 @@
 #include "numbers/freelists.h"
 #include "numbers/limb_array_impl.h"
 #include "numbers/word_array_impl.h"
+#include "numbers/word_hgcd_impl.h"
 #include "core/thresholds.h"
 
 namespace tavrin {
@@ -603,6 +604,41 @@ void extgcd(imptr n, imptr m, imptr gcd, imptr qn, imptr qm, bool* gcd1) {
   detail::install_limbs(gcd, detail::build_limbs(u.d, u.n, 1));
   *gcd1 = is_one(u);
   wrapup(st, u, true, cofactor{}, cofactor{});
+}
+
+// ---- Cofactors by the half-GCD ------------------------------------------------------------
+
+void half_gcd_cofactors(imptr a, imptr b, imptr g, imptr s, imptr t) {
+  using detail::word;
+  std::vector<word> wa(static_cast<std::size_t>(detail::words_for_digits(a->size)));
+  std::vector<word> wb(static_cast<std::size_t>(detail::words_for_digits(b->size)));
+  wa.resize(static_cast<std::size_t>(detail::words_of_limbs(wa.data(), a->head, a->size)));
+  wb.resize(static_cast<std::size_t>(detail::words_of_limbs(wb.data(), b->head, b->size)));
+  // x is the smaller of |a|, |b| (|a| when equal).
+  const bool exchanged =
+      detail::wcmp_norm(wa.data(), static_cast<std::int32_t>(wa.size()), wb.data(),
+                        static_cast<std::int32_t>(wb.size())) > 0;
+  const std::vector<word>& x = exchanged ? wb : wa;
+  const std::vector<word>& y = exchanged ? wa : wb;
+  std::vector<word> gw;
+  detail::signed_words sx, sy;
+  detail::wgcdext(x.data(), static_cast<std::int32_t>(x.size()), y.data(), static_cast<std::int32_t>(y.size()),
+                  gw, sx, sy);
+  if (exchanged) std::swap(sx, sy);
+  // The cofactors of a and b, with the signs of a and b put on them.
+  auto limbs_of = [](const detail::signed_words& v, bool flip) {
+    static const word zero = 0;
+    const bool negative = v.negative != flip && !v.mag.empty();
+    return detail::limbs_of_words(v.mag.empty() ? &zero : v.mag.data(),
+                                  std::max<std::int32_t>(static_cast<std::int32_t>(v.mag.size()), 1),
+                                  negative ? -1 : 1);
+  };
+  const limb_list gl = detail::limbs_of_words(gw.data(), static_cast<std::int32_t>(gw.size()), 1);
+  const limb_list sl = limbs_of(sx, detail::sign_of_number(a) < 0);
+  const limb_list tl = limbs_of(sy, detail::sign_of_number(b) < 0);
+  detail::install_limbs(g, gl);
+  detail::install_limbs(s, sl);
+  detail::install_limbs(t, tl);
 }
 
 // ---- Values ---------------------------------------------------------------------------------

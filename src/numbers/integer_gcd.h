@@ -59,6 +59,19 @@ void binary_gcd(imptr n, imptr m, imptr ans);
 // of their own). gcd, qn and qm are records distinct from n, m and each other.
 void extgcd(imptr n, imptr m, imptr gcd, imptr qn, imptr qm, bool* gcd1);
 
+// g := gcd(|a|, |b|) and s, t with s*a + t*b = g for non-zero a and b:
+// the cofactors that extended Euclid ends with when it divides the larger
+// of |a|, |b| by the smaller (|a| counting as the smaller when they are
+// equal) and keeps a cofactor row beside each remainder, the signs of a
+// and b put on s and t. They are (1, 0) for the smaller (when it divides
+// the larger) and otherwise the only pair with |s| < |b|/(2g) and |t| <
+// |a|/(2g). Found by half-GCD reductions on 64-bit words (wgcdext), not by
+// Euclid's steps: the extended_number_gcd of gcd/extended_gcd.h for long
+// operands.
+// a: kept; b: kept; g, s, t: overwritten (old limbs freed; records
+// distinct from a and b)
+void half_gcd_cofactors(imptr a, imptr b, imptr g, imptr s, imptr t);
+
 // For two cells holding number values: the value in *n := gcd of the two
 // values in the current mode: 1.0 in floating mode, 1 in word modes; big
 // integers by binary_gcd. When n's value is 0, n's cell is freed and m's

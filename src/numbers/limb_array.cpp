@@ -413,6 +413,53 @@ void one_digit_step(digit p0, digit p1, digit d0, digit* q, digit* r) {
   *r = static_cast<digit>(rem);
 }
 
+std::int32_t mag_divexact_1(digit* q, const digit* a, std::int32_t n, digit d) {
+  const int k = std::countr_zero(d);
+  if (k > 0) {
+    for (std::int32_t i = 0; i + 1 < n; ++i) q[i] = (a[i] >> k) | ((a[i + 1] << (limb_bits - k)) & digit_mask);
+    q[n - 1] = a[n - 1] >> k;
+    a = q;
+    d >>= k;
+  } else if (q != a) {
+    std::copy(a, a + n, q);
+  }
+  if (d > 1) {
+    // The inverse of the odd d modulo 2^64 by Newton's iteration (each
+    // step doubles the correct low bits; 3d xor 2 starts with five).
+    std::uint64_t inv = (3 * std::uint64_t{d}) ^ 2;
+    for (int i = 0; i < 4; ++i) inv *= 2 - d * inv;
+    constexpr std::uint64_t mask56 = (std::uint64_t{1} << 56) - 1;
+    // c: what the quotient's pairs so far took from the pairs above.
+    std::int64_t c = 0;
+    for (std::int32_t i = 0; i < n; i += 2) {
+      const std::uint64_t pair = i + 1 < n ? q[i] | (std::uint64_t{q[i + 1]} << limb_bits) : q[i];
+      const std::int64_t t = static_cast<std::int64_t>(pair) - c;
+      const std::uint64_t qi = (static_cast<std::uint64_t>(t) * inv) & mask56;
+      c = static_cast<std::int64_t>((static_cast<__int128>(static_cast<unsigned __int128>(qi) * d) - t) >> 56);
+      q[i] = static_cast<digit>(qi & digit_mask);
+      if (i + 1 < n) q[i + 1] = static_cast<digit>(qi >> limb_bits);
+    }
+  }
+  return normalised_length(q, n);
+}
+
+digit mag_mod_1(const digit* a, std::int32_t n, digit d) {
+  const digit_divider div(d);
+  const std::uint64_t b1 = std::uint64_t{B} % d, b2 = b1 * b1 % d, b3 = b2 * b1 % d;
+  std::uint64_t r = 0;
+  std::int32_t i = n - 1;
+  for (; (i + 1) % 3 != 0; --i) div.step(r, a[i]);
+  for (; i >= 2; i -= 3) {
+    // Below 3 * 2^56 + 2^28 < 2^64: the reciprocal's estimate is the
+    // quotient or one less.
+    const std::uint64_t x = r * b3 + std::uint64_t{a[i]} * b2 + std::uint64_t{a[i - 1]} * b1 + a[i - 2];
+    const auto q = static_cast<std::uint64_t>((static_cast<unsigned __int128>(x) * div.inv) >> 64);
+    r = x - q * d;
+    if (r >= d) r -= d;
+  }
+  return static_cast<digit>(r);
+}
+
 void mag_divmod(digit* u, std::int32_t nu, const digit* d, std::int32_t nd, digit* q) {
   u[nu] = 0;
   if (nd == 1) {

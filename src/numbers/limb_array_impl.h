@@ -90,6 +90,44 @@ void mag_mul(digit* r, const digit* a, std::int32_t na, const digit* b, std::int
 // (its top digit may be 0).
 void mag_divmod(digit* u, std::int32_t nu, const digit* d, std::int32_t nd, digit* q);
 
+// Division by a fixed digit 0 < d < B through its reciprocal floor(2^64 /
+// d) (2^64 - 1 for d = 1), formed once: each step divides r B + a (below
+// 2^56, r < d) by a product and at most one correction instead of a
+// hardware division; x inv / 2^64 lies within 2^-8 below x / d, so the
+// estimate is the quotient or one less.
+struct digit_divider {
+  std::uint64_t d;
+  std::uint64_t inv;
+  explicit digit_divider(digit divisor)
+      : d(divisor),
+        inv(divisor == 1 ? ~std::uint64_t{0}
+                         : static_cast<std::uint64_t>((static_cast<unsigned __int128>(1) << 64) / divisor)) {}
+  // Returns (r B + a) div d; r := (r B + a) mod d.
+  std::uint64_t step(std::uint64_t& r, digit a) const {
+    const std::uint64_t x = (r << 28) | a;
+    auto q = static_cast<std::uint64_t>((static_cast<unsigned __int128>(x) * inv) >> 64);
+    r = x - q * d;
+    if (r >= d) {
+      r -= d;
+      ++q;
+    }
+    return q;
+  }
+};
+
+// q := a / d for 0 < d < B dividing a exactly; returns q's normalised
+// length. The factors 2 of d by a shift, then Hensel's division from the
+// low end on pairs of digits (56 bits a step, by the inverse of the odd
+// part modulo 2^64): half the dependent steps of one digit a step. q may
+// be a.
+std::int32_t mag_divexact_1(digit* q, const digit* a, std::int32_t n, digit d);
+
+// a mod d for 0 < d < B: three digits a step, r B^3 + a_i B^2 + a_(i-1) B
+// + a_(i-2) folded to r (B^3 mod d) + ... below 2^58 and reduced once by
+// digit_divider's reciprocal (a third of the dependent steps of
+// dividing one digit a step).
+digit mag_mod_1(const digit* a, std::int32_t n, digit d);
+
 // One quotient digit of a two-digit window (p0, p1) by a one-digit divisor
 // d0 > p0: *q := (p0 B + p1) div d0, *r := (p0 B + p1) mod d0.
 void one_digit_step(digit p0, digit p1, digit d0, digit* q, digit* r);

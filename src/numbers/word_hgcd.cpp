@@ -23,63 +23,13 @@
 #include "core/thresholds.h"
 #include "numbers/word_array_impl.h"
 #include "numbers/word_hgcd_impl.h"
+#include "numbers/word_nat_impl.h"
 
 namespace tavrin::detail {
 
 namespace {
 
-// A natural number: words, least significant first, no leading zero word;
-// zero is empty.
-using nat = std::vector<word>;
-
-std::int32_t len(const nat& x) { return static_cast<std::int32_t>(x.size()); }
-
-void trim(nat& x) {
-  while (!x.empty() && x.back() == 0) x.pop_back();
-}
-
-int compare(const nat& a, const nat& b) {
-  if (a.size() != b.size()) return a.size() < b.size() ? -1 : 1;
-  return a.empty() ? 0 : wcmp(a.data(), b.data(), len(a));
-}
-
-nat product(const nat& a, const nat& b) {
-  if (a.empty() || b.empty()) return {};
-  nat r(a.size() + b.size());
-  if (a.size() >= b.size()) {
-    wmul(r.data(), a.data(), len(a), b.data(), len(b));
-  } else {
-    wmul(r.data(), b.data(), len(b), a.data(), len(a));
-  }
-  trim(r);
-  return r;
-}
-
-nat sum(const nat& a, const nat& b) {
-  const nat& l = a.size() >= b.size() ? a : b;
-  const nat& s = a.size() >= b.size() ? b : a;
-  if (s.empty()) return l;
-  nat r(l.size() + 1);
-  r.back() = wadd(r.data(), l.data(), len(l), s.data(), len(s));
-  trim(r);
-  return r;
-}
-
-// |a - b|.
-nat distance(const nat& a, const nat& b) {
-  const bool ab = compare(a, b) >= 0;
-  const nat& l = ab ? a : b;
-  const nat& s = ab ? b : a;
-  nat r = l;
-  if (!s.empty()) wsub(r.data(), r.data(), len(r), s.data(), len(s));
-  trim(r);
-  return r;
-}
-
-// x div B^p.
-nat high(const nat& x, std::int32_t p) {
-  return len(x) <= p ? nat{} : nat(x.begin() + p, x.end());
-}
+using namespace nats;
 
 struct matrix {
   nat m[2][2];
@@ -359,6 +309,215 @@ std::int32_t wgcd_halves(word* g, word* a, std::int32_t na, word* b, std::int32_
 std::int32_t wgcd(word* g, word* a, std::int32_t na, word* b, std::int32_t nb) {
   if (std::max(na, nb) >= wide_hgcd_words) return wgcd_halves(g, a, na, b, nb);
   return wgcd_double(g, a, na, b, nb);
+}
+
+// ---- The extended GCD ------------------------------------------------------------------
+
+namespace {
+
+// A signed natural number; zero is an empty magnitude, never negative.
+struct snat {
+  nat m;
+  bool neg = false;
+};
+
+snat negated(snat x) {
+  x.neg = !x.neg && !x.m.empty();
+  return x;
+}
+
+snat signed_sum(const snat& a, const snat& b) {
+  if (a.neg == b.neg) return {sum(a.m, b.m), a.neg && !(a.m.empty() && b.m.empty())};
+  const int c = compare(a.m, b.m);
+  if (c == 0) return {};
+  return {distance(a.m, b.m), c > 0 ? a.neg : b.neg};
+}
+
+snat signed_product(const snat& a, const nat& b) {
+  snat r{product(a.m, b), a.neg};
+  r.neg = r.neg && !r.m.empty();
+  return r;
+}
+
+// c r1 - d r2.
+snat cross(const snat& c, const nat& r1, const snat& d, const nat& r2) {
+  return signed_sum(signed_product(c, r1), negated(signed_product(d, r2)));
+}
+
+snat from_wide(__int128 v) {
+  snat r;
+  r.neg = v < 0;
+  const dword m = r.neg ? dword{0} - static_cast<dword>(v) : static_cast<dword>(v);
+  r.m = {static_cast<word>(m), static_cast<word>(m >> 64)};
+  trim(r.m);
+  return r;
+}
+
+dword wide_of(const nat& x) {
+  dword v = 0;
+  for (std::int32_t i = len(x) - 1; i >= 0; --i) v = (v << 64) | x[static_cast<std::size_t>(i)];
+  return v;
+}
+
+// gcd(p, q) = c p + d q for p >= q below 2^128 (q may be 0), by Euclid's
+// steps; the row with the zero remainder is never formed, so the cofactors
+// stay below 2^127 in magnitude.
+void xgcd128(dword p, dword q, dword* g, __int128* c, __int128* d) {
+  __int128 c0 = 1, d0 = 0, c1 = 0, d1 = 1;
+  while (q != 0) {
+    const dword k = p / q, r = p - k * q;
+    if (r == 0) break;
+    const auto sk = static_cast<__int128>(k);
+    const __int128 c2 = c0 - sk * c1, d2 = d0 - sk * d1;
+    c0 = c1;
+    d0 = d1;
+    c1 = c2;
+    d1 = d2;
+    p = q;
+    q = r;
+  }
+  if (q == 0) {  // only when it was 0 from the start
+    *g = p;
+    *c = 1;
+    *d = 0;
+    return;
+  }
+  *g = q;
+  *c = c1;
+  *d = d1;
+}
+
+// One reduction of the pair: (p, q) = r (p', q') for a matrix, or p = k q + q'
+// for a division step (r then unused).
+struct xstep {
+  bool division;
+  matrix r;
+  nat k;
+};
+
+// (p, q) := (q, p mod q), its quotient kept in *k.
+void divide_step(nat& p, nat& q, nat* k) {
+  nat quo(p.size() - q.size() + 1), rem(q.size());
+  wdivrem(quo.data(), rem.data(), p.data(), len(p), q.data(), len(q));
+  trim(quo);
+  trim(rem);
+  *k = std::move(quo);
+  p = std::move(q);
+  q = std::move(rem);
+}
+
+}  // namespace
+
+void wgcdext(const word* x, std::int32_t nx, const word* y, std::int32_t ny, std::vector<word>& g,
+             signed_words& s, signed_words& t) {
+  const nat xv(x, x + nx), yv(y, y + ny);
+  nat p = yv, q = xv;
+  trim(p);
+  trim(q);
+  // The pair is reduced by half-GCD matrices of the whole pair (each halves
+  // it) or by a division where the two differ much in length, down to 128
+  // bits; every reduction is kept to carry the cofactors back.
+  std::vector<xstep> steps;
+  while (!q.empty() && len(p) > 2) {
+    const std::int32_t n = len(p);
+    if (2 * len(q) > n + 2) {
+      matrix r;
+      hgcd(p, q, r);
+      if (!is_identity(r)) {
+        steps.push_back({false, std::move(r), {}});
+        if (compare(p, q) < 0) {  // the pair ordered: a swap (0 1; 1 0)
+          std::swap(p, q);
+          matrix sw;
+          sw.m[0][1] = {1};
+          sw.m[1][0] = {1};
+          sw.det = -1;
+          steps.push_back({false, std::move(sw), {}});
+        }
+        continue;
+      }
+    }
+    xstep st{true, {}, {}};
+    divide_step(p, q, &st.k);
+    steps.push_back(std::move(st));
+  }
+  // The cofactors (c, d) of the last pair, carried back through the steps:
+  // g = c p' + d q' and (p, q) = r (p', q') give g = c' p + d' q with
+  // c' = det (c r11 - d r10), d' = det (d r00 - c r01); for a division
+  // step p = k q + q', c' = d and d' = c - k d.
+  snat c{{1}, false}, d;
+  if (q.empty()) {  // the last pair (g, 0)
+    g = p;
+  } else {
+    dword gw = 0;
+    __int128 cw = 0, dw = 0;
+    xgcd128(wide_of(p), wide_of(q), &gw, &cw, &dw);
+    c = from_wide(cw);
+    d = from_wide(dw);
+    g = {static_cast<word>(gw), static_cast<word>(gw >> 64)};
+    trim(g);
+  }
+  for (auto it = steps.rbegin(); it != steps.rend(); ++it) {
+    if (it->division) {
+      snat next = signed_sum(c, negated(signed_product(d, it->k)));
+      c = std::move(d);
+      d = std::move(next);
+      continue;
+    }
+    const matrix& r = it->r;
+    snat c2 = cross(c, r.m[1][1], d, r.m[1][0]);
+    snat d2 = cross(d, r.m[0][0], c, r.m[0][1]);
+    if (r.det < 0) {
+      c2 = negated(std::move(c2));
+      d2 = negated(std::move(d2));
+    }
+    c = std::move(c2);
+    d = std::move(d2);
+  }
+  // c is the cofactor of y, d that of x.
+  if (compare(g, xv) == 0) {  // x divides y: (1, 0), as Euclid's first step ends
+    s = {{1}, false};
+    t = {{}, false};
+    return;
+  }
+  // Euclid's cofactor of x is the one below (y / g) / 2 in magnitude; any
+  // other differs from it by a multiple of y / g.
+  nat yg(yv.size());
+  {
+    nat scratch = yv;
+    yg.resize(static_cast<std::size_t>(wdivexact(yg.data(), scratch.data(), len(scratch), g.data(), len(g))));
+  }
+  trim(yg);
+  nat twice = sum(d.m, d.m);
+  if (compare(twice, yg) < 0) {
+    s.negative = d.neg;
+    s.mag = std::move(d.m);
+    t.negative = c.neg;
+    t.mag = std::move(c.m);
+    return;
+  }
+  // s := d mod y/g in the symmetric range, t := (g - s x) / y.
+  nat rem(yg.size());
+  if (len(d.m) >= len(yg)) {
+    wdivrem(nullptr, rem.data(), d.m.data(), len(d.m), yg.data(), len(yg));
+    trim(rem);
+  } else {
+    rem = d.m;
+  }
+  snat sv{rem, d.neg && !rem.empty()};
+  if (compare(sum(rem, rem), yg) > 0) sv = signed_sum(sv, {yg, !d.neg});
+  const snat num = signed_sum({g, false}, negated(signed_product(sv, xv)));
+  nat quo(num.m.size() + 1);
+  if (!num.m.empty()) {
+    nat scratch = num.m;
+    quo.resize(static_cast<std::size_t>(wdivexact(quo.data(), scratch.data(), len(scratch), yv.data(), len(yv))));
+    trim(quo);
+  } else {
+    quo.clear();
+  }
+  t.negative = num.neg && !quo.empty();
+  t.mag = std::move(quo);
+  s.negative = sv.neg;
+  s.mag = std::move(sv.m);
 }
 
 }  // namespace tavrin::detail

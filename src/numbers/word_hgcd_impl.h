@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <vector>
 
 #include "numbers/word_array_impl.h"
 
@@ -48,5 +49,25 @@ std::int32_t wgcd_double(word* g, word* a, std::int32_t na, word* b, std::int32_
 // to wide_hgcd_words; Lehmer's method from there. Same contract as wgcd.
 // reads: wide_hgcd_words, hgcd_base_words and the product thresholds
 std::int32_t wgcd_halves(word* g, word* a, std::int32_t na, word* b, std::int32_t nb);
+
+// A signed word array: a magnitude (normalised; zero is empty) and a sign
+// (zero is never negative).
+struct signed_words {
+  std::vector<word> mag;
+  bool negative = false;
+};
+
+// The extended GCD of x and y, normalised with 0 < x <= y: g := gcd(x, y)
+// and the cofactors s, t of s x + t y = g that Euclid's algorithm on (y, x)
+// ends with: (1, 0) when x divides y; otherwise the unique s with |s| <
+// (y/g)/2 (any two cofactors of x differ by a multiple of y/g, and the
+// quotient of Euclid's last step is at least 2) and t = (g - s x)/y. The
+// pair is halved by hgcd on the whole pair (a division where the lengths
+// differ much) down to 128 bits, finished by Euclid's steps there, and the
+// cofactors carried back through the reductions; those that come out
+// outside the range are brought into it. g, s, t: overwritten.
+// reads: hgcd_base_words and the product and division thresholds
+void wgcdext(const word* x, std::int32_t nx, const word* y, std::int32_t ny, std::vector<word>& g,
+             signed_words& s, signed_words& t);
 
 }  // namespace tavrin::detail

@@ -351,6 +351,29 @@ void best_quoly_sub(quolyptr n, quoly m) {
   settle_under_relations(*n);
 }
 
+bool quoly_add_in_place(quolyptr n, quoly m, bool sub) {
+  if (flotemode || integerflag || laurent || pseudo_polynames != nullptr || field_depth > 0) return false;
+  quoly N = *n;
+  if (N == nullptr || N->numb || m->numb) return false;
+  if (lintmode) {  // residue sums of polynomials cannot fail (plain word sums can overflow)
+    if (!modularmode || N->denom != nullptr || m->denom != nullptr) return false;
+  } else if (m->denom == nullptr) {
+    // N's numerator (times nothing, or N's denominator's multiple of m in
+    // front) takes m's terms ahead of its own.
+    if (!detail::terms_above(m->numer, N->numer)) return false;
+    if (N->denom != nullptr && !detail::is_bare_leaf(N->denom)) return false;
+  } else {
+    if (N->denom == nullptr) return false;
+    if (detail::prepend_fraction_sum(N, m, sub)) {
+      free_quoly(&m);
+      return true;
+    }
+    return false;
+  }
+  (sub ? best_quoly_sub : best_quoly_add)(n, m);
+  return true;
+}
+
 void quoly_add(quoly n, quoly m, quolyptr p) {
   const RingOperand a(n), b(m);
   three_argument_sum(a.get(), b.get(), p, false);

@@ -71,6 +71,19 @@ void best_quoly_sub(quolyptr n, quoly m);
 // *n: changed in place (the same node); *m: kept.
 void fast_gen_quoly_add(quolyptr n, quolyptr m, bool add);
 
+// *n := *n ± m (sub) in place when no step of the sum can fail once *n has
+// begun to change, so that an assignment v := v ± t may form the sum in v's
+// own cell instead of a copy: modulo a number (not floating) a sum of two
+// polynomials; in big-integer arithmetic a polynomial, or a fraction
+// over a constant, plus a polynomial, or plus a fraction over a constant
+// dividing *n's (prepend_fraction_sum), every monomial of m above *n's (its
+// terms go in front of *n's: no coefficient meets another). Never modulo
+// relations, with field levels or in Laurent mode. True: *n as
+// best_quoly_add leaves it, m used up; false: *n and m untouched.
+// An empty cell (*n nil) is declined.
+// reads: mode flags, laurent, pseudo_polynames, field_depth
+bool quoly_add_in_place(quolyptr n, quoly m, bool sub);
+
 // ---- Three-argument forms -----------------------------------------------------------------
 // *p := n ± m; n and m kept. quoly_sub of a value and the same node gives 0.
 // reads: as best_quoly_add, integerflag for both

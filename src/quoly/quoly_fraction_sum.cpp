@@ -4,6 +4,8 @@
 #include "core/error_codes.h"
 #include "core/errors.h"
 #include "core/globals.h"
+#include "numbers/bigint.h"
+#include "numbers/bigint_divide.h"
 #include "numbers/freelists.h"
 #include "numbers/node_handles.h"
 #include "poly/poly_add.h"
@@ -21,6 +23,7 @@ namespace tavrin {
 
 using detail::is_bare_leaf;
 using detail::OwnedPoly;
+using detail::ScratchNumber;
 
 quoly_sum_counts quoly_sums{};
 
@@ -118,11 +121,52 @@ void settle_under_relations(quoly q) {
   finish_denominator(q);
 }
 
+namespace detail {
+
+bool terms_above(poly m, poly n) {
+  if (laurent || is_bare_leaf(m)) return false;
+  poly last = m;
+  while (last->next != nullptr) last = last->next;
+  if (last->numb || last->exp <= 0) return false;
+  return is_bare_leaf(n) || (!n->numb && n->exp < last->exp);
+}
+
+bool prepend_fraction_sum(quoly n, quoly m, bool sub) {
+  if (word_size() || laurent || pseudo_polynames != nullptr || field_depth > 0) return false;
+  if (n->numb || m->numb || n->denom == nullptr || m->denom == nullptr) return false;
+  if (!is_bare_leaf(n->denom) || !is_bare_leaf(m->denom) || !terms_above(m->numer, n->numer)) return false;
+  imptr b = n->denom->ncoef, d = m->denom->ncoef;
+  ScratchNumber q;  // b / d, when they differ
+  const bool equal = spec_equal(b, d);
+  if (!equal) {
+    ScratchNumber r;
+    divide(b, d, q.get(), r.get());
+    if (!number_is_zero(r.get())) return false;
+  }
+  OwnedPoly t;
+  if (sub) {
+    poly_makeneg(m->numer, &t.p);
+  } else {
+    poly_assign(m->numer, &t.p);
+  }
+  if (!equal) num_poly_mult(t.p, q.get());
+  // Nothing fails from here on.
+  poly last = t.p;
+  while (last->next != nullptr) last = last->next;
+  last->next = n->numer;
+  n->numer = t.release();
+  n->rat = false;
+  return true;
+}
+
+}  // namespace detail
+
 void fast_gen_quoly_add(quolyptr n, quolyptr m, bool add) {
   if (!detail::word_size() && field_depth > 0) {
     general_quoly_add(*n, *m, n, add);
     return;
   }
+  if (detail::prepend_fraction_sum(*n, *m, !add)) return;
   if (detail::residue_fraction_sum(*n, *m, add)) return;
   if (detail::integer_fraction_sum(*n, *m, add)) return;
   quoly N = *n;

@@ -183,4 +183,19 @@ inline bool residue_inverse(std::int32_t c, std::int32_t* inv) {
   return true;
 }
 
+// Every monomial of the polynomial m lies above every monomial of n: m is
+// no constant, its lowest top-level node a term of positive exponent, and n
+// a constant or a list of lower degree. Then m's terms go in front of n's
+// and no coefficient meets another. Outside Laurent mode. m, n: kept.
+bool terms_above(poly m, poly n);
+
+// a/b ± c/d for two fractions over constants, d dividing b, when every
+// monomial of c lies above a's (terms_above): the numerator becomes ±c
+// (b/d) in front of a's terms and the denominator stays b, the value the
+// general method gives (g = d; the numerator's content shares nothing with
+// b, as a's does not: g2 = 1), without its two GCDs. Big-integer
+// arithmetic, no relations, field levels or Laurent mode. True: n changed
+// in place (m kept); false: nothing changed.
+bool prepend_fraction_sum(quoly n, quoly m, bool sub);
+
 }  // namespace tavrin::detail

@@ -2,6 +2,7 @@
 // integers a/b with b > 1, coprime to a, the sign on the numerator.
 #include "numbers/bigint.h"
 #include "numbers/bigint_multiply.h"
+#include "numbers/fraction_sum.h"
 #include "numbers/integer_gcd.h"
 #include "numbers/node_handles.h"
 #include "quoly/quoly_add.h"
@@ -66,12 +67,51 @@ void cancelled_product(imptr x, imptr y, imptr u, imptr v, quolyptr p) {
   install_fraction(p, num, den);
 }
 
+// add_rats when a denominator has one limb: the sum in one pass over each
+// operand (short_fraction_sum), the one-limb denominator taken as d (a
+// difference the other way round is negated). A denominator that stays
+// b's, in place (*p is n), keeps its leaf.
+void short_denominator_sum(quoly n, quoly m, quolyptr p, bool add) {
+  imptr a = num_of(n->numer), b = num_of(n->denom);
+  imptr c = num_of(m->numer), d = num_of(m->denom);
+  const bool turned = d->size != 1;  // c/d +- a/b
+  ScratchNumber num, den;
+  bool second = false;
+  const fraction_sum_result r = turned ? short_fraction_sum(c, d, a, b->head->value, add, num.get(), den.get(), &second)
+                                       : short_fraction_sum(a, b, c, d->head->value, add, num.get(), den.get(), &second);
+  if (second) ++quoly_sums.numerator_gcds;
+  if (r == fraction_sum_result::zero) {
+    detail::become_zero(*p);
+    return;
+  }
+  if (turned && !add)
+    for (numptr l = num.get()->head; l != nullptr; l = l->next) l->value = -l->value;
+  if (r == fraction_sum_result::same_denominator) {
+    if (!turned && *p == n) {
+      free_imag(&n->numer->ncoef);
+      n->numer->ncoef = num.release();
+      n->rat = true;
+      return;
+    }
+    spec_num_assign(turned ? d : b, den.get());
+  }
+  if (is_one(den.get())) {
+    detail::become_number(*p, num.release());
+    return;
+  }
+  detail::become_rational(*p, num.release(), den.release());
+}
+
 }  // namespace
 
 void add_rats(quoly n, quoly m, quolyptr p, bool add) {
   imptr a = num_of(n->numer), b = num_of(n->denom);
   imptr c = num_of(m->numer), d = num_of(m->denom);
   ++quoly_sums.denominator_gcds;
+  if (d->size == 1 || b->size == 1) {
+    short_denominator_sum(n, m, p, add);
+    return;
+  }
   ScratchNumber g1, n1, n2;
   const bool coprime = cofactors(b, d, g1.get(), n1.get(), n2.get());
   ScratchNumber com, t;

@@ -223,6 +223,22 @@ TEST_F(UserFunctions, RandomFunctionsAgreeWithTheInterpreter) {
   }
 }
 
+TEST_F(UserFunctions, AnAccumulatingAssignmentReadsItsVariableBeforeACall) {
+  // "v := v + t" in a loop reads v before t is evaluated, as any sum does:
+  // a call in t that doubles v by reference changes the sum only through
+  // the value it returns (5). So acc runs 1, 6, 11, 16, and pol collects
+  // x + 5 x^2 + 5 x^3 + 5 x^4, not the doubled values.
+  clear_variables_and_polynomial_names();
+  run("Function Bump(^y) = y := y*2; 5 .");
+  run("acc := 1:\nfor i = 1 to 3 do acc := acc + Bump(^acc) od:\n");
+  EXPECT_EQ(reduced(run("acc;")), "16");
+  run("&(J = x)");
+  run("pol := x:\nfor i = 1 to 3 do pol := pol + Bump(^pol)*x^(i + 1) od:\n");
+  EXPECT_EQ(run("pol - (x + 5*x^2 + 5*x^3 + 5*x^4);"), run("0;"));
+  run("&(J = -x)");
+  clear_variables_and_polynomial_names();
+}
+
 // ---- The link step -----------------------------------------------------------------
 // The linked tokens of a compiled body, written as name:tipe in order.
 std::string linked_tokens(formptr list) {

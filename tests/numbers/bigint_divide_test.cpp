@@ -2,6 +2,7 @@
 // against the identity n = quot * d + rem.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <limits>
 #include <random>
@@ -13,6 +14,7 @@
 #include "numbers/bigint_divide.h"
 #include "numbers/bigint_multiply.h"
 #include "numbers/freelists.h"
+#include "numbers/limb_array_impl.h"
 #include "support/bigref.h"
 #include "support/node_accounting.h"
 #include "support/num.h"
@@ -360,6 +362,44 @@ TEST(SimpDivide, OneDigitWindows) {
     ASSERT_EQ(rem.value(), r);
     simp_divide_noq(win->head, dd->head, dd->tail, win->size, dd->size, rem2);
     ASSERT_EQ(rem2.value(), r);
+  }
+}
+
+TEST(OneDigitDivisors, ReciprocalAndHenselAgreeWithLongDivision) {
+  // The residue (three digits a step through the reciprocal) and the exact
+  // quotient (Hensel's division on pairs of digits) against the long
+  // division of digits, for divisors 1, powers of two, 2^28 - 1, odd and
+  // even ones, on arrays of odd and even lengths with digits 0 and 2^28 - 1.
+  std::mt19937_64 rng(test_seed() + 31);
+  using detail::digit;
+  for (int it = 0; it < test_iterations(400); ++it) {
+    const int n = 1 + static_cast<int>(rng() % 40);
+    std::vector<digit> a(static_cast<std::size_t>(n) + 1);
+    for (auto& x : a) x = rng() % 4 == 0 ? (rng() % 2 == 0 ? 0u : detail::digit_mask) : static_cast<digit>(rng() % limb_base);
+    a[static_cast<std::size_t>(n)] = 0;
+    const digit choices[] = {1, 2, static_cast<digit>(1u << (rng() % 28)), detail::digit_mask, 3 * 5 * 7 * 11 * 13,
+                             static_cast<digit>(1 + rng() % (limb_base - 1))};
+    const digit d = choices[rng() % 6];
+    // a mod d against the long division.
+    std::vector<digit> u = a, q(static_cast<std::size_t>(n) + 1);
+    detail::mag_divmod(u.data(), n, &d, 1, q.data());
+    ASSERT_EQ(detail::mag_mod_1(a.data(), n, d), u[0]) << "divisor " << d << ", " << n << " digits";
+    // (a - a mod d) / d exactly, in place and into another array.
+    std::vector<digit> e = a;
+    e.resize(static_cast<std::size_t>(n));
+    std::int64_t borrow = u[0];
+    for (auto& x : e) {  // e := a - (a mod d)
+      const std::int64_t t = static_cast<std::int64_t>(x) - borrow;
+      borrow = t < 0 ? 1 : 0;
+      x = static_cast<digit>(t < 0 ? t + limb_base : t);
+    }
+    std::vector<digit> out(static_cast<std::size_t>(n));
+    const std::int32_t nq = detail::mag_divexact_1(out.data(), e.data(), n, d);
+    const std::int32_t nl = detail::normalised_length(q.data(), n);
+    ASSERT_EQ(nq, nl) << "divisor " << d;
+    ASSERT_TRUE(std::equal(q.begin(), q.begin() + nl, out.begin())) << "divisor " << d;
+    ASSERT_EQ(detail::mag_divexact_1(e.data(), e.data(), n, d), nl);
+    ASSERT_TRUE(std::equal(q.begin(), q.begin() + nl, e.begin())) << "divisor " << d << " in place";
   }
 }
 

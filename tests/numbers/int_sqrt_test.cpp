@@ -7,7 +7,9 @@
 
 #include "core/globals.h"
 #include "core/mode_guard.h"
+#include "core/thresholds.h"
 #include "numbers/bigint.h"
+#include "numbers/bigint_multiply.h"
 #include "numbers/freelists.h"
 #include "numbers/int_sqrt.h"
 #include "support/bigref.h"
@@ -88,9 +90,80 @@ TEST(IntSqrt, PlantedSquaresAroundTheRecursionCutoff) {
   // The starting value taken from the leading half at sqcut and above,
   // and the double-precision start below it.
   for (std::int32_t cut : {3, 16, 100}) {
-    ScopedValue<std::int32_t> s(sqcut, cut);
+    ScopedValue<std::int32_t> s(sqcut, cut), newton(sqrt_wide_limbs, INT32_MAX);
     for (int it = 0; it < test_iterations(30); ++it) expect_floor_root(random_big(rng, 40).abs());
   }
+}
+
+// The root on words (Zimmermann's recursion) against Newton's iteration
+// on limbs, the oracle; n must come back unchanged.
+void check_routes(const BigRef& v) {
+  Num n(v), newton_root, word_root;
+  {
+    ScopedValue<std::int32_t> never(sqrt_wide_limbs, INT32_MAX);
+    int_sqrt(n, newton_root, true);
+  }
+  {
+    ScopedValue<std::int32_t> always(sqrt_wide_limbs, 1);
+    int_sqrt(n, word_root, true);
+  }
+  ASSERT_TRUE(valid_bigint(word_root));
+  ASSERT_EQ(n.value(), v);
+  ASSERT_EQ(word_root.value(), newton_root.value()) << v;
+}
+
+TEST(IntSqrt, WordRouteAgreesWithNewton) {
+  NodeBalance balance;
+  std::mt19937_64 rng(test_seed() + 3);
+  for (int it = 0; it < test_iterations(300); ++it) {
+    const BigRef r = random_big(rng, it % 10 == 0 ? 150 : 12).abs();
+    switch (it % 4) {
+      case 0: check_routes(r * r); break;  // planted squares and their neighbours
+      case 1: check_routes(r * r + r + r); break;
+      case 2: check_routes(r.is_zero() ? r : r * r - BigRef(1)); break;
+      default: check_routes(random_big(rng, 300).abs()); break;
+    }
+    if (HasFatalFailure()) return;
+  }
+  // Powers of two and their neighbours about the 120-bit base case and
+  // the word and limb boundaries.
+  for (unsigned k : {55u, 56u, 63u, 64u, 118u, 119u, 120u, 121u, 127u, 128u, 129u, 240u, 241u, 1000u}) {
+    const BigRef p = BigRef::pow2(k);
+    check_routes(p - BigRef(1));
+    check_routes(p);
+    check_routes(p + BigRef(1));
+    if (HasFatalFailure()) return;
+  }
+  // Long values, and a square of 8,000 limbs.
+  check_routes(random_big_exact(rng, 5000).abs());
+  const BigRef root = random_big_exact(rng, 4000).abs();
+  check_routes(root * root);
+}
+
+TEST(IntSqrt, RootAtTheLimbLimit) {
+  // 32,767 limbs: all limbs 2^28 - 1 (whose root squared plus one, by
+  // Newton's last check, would not fit in a number), a random value, and a
+  // planted square. The floor by 0 <= n - r^2 <= 2r with the products of
+  // numbers/.
+  NodeBalance balance;
+  std::mt19937_64 rng(test_seed() + 4);
+  const BigRef root = random_big_exact(rng, 16383).abs();
+  for (const BigRef& v : {BigRef::pow2(28 * 32767) - BigRef(1), random_big_exact(rng, 32767).abs(), root * root}) {
+    Num n(v), r, gap, twice;
+    ASSERT_LE(n->size, 32767);
+    int_sqrt(n, r, true);
+    ASSERT_TRUE(valid_bigint(r));
+    fast_mult(r, r, gap);
+    num_assign(n, twice);
+    fastdiff(twice, gap);  // n - r^2
+    ASSERT_FALSE(twice->head->value < 0);
+    num_assign(r, gap);
+    fastsum(gap, r);  // 2r
+    ASSERT_FALSE(int_abs_bigger(twice, gap, false));
+  }
+  Num n(root * root), r;
+  int_sqrt(n, r, true);
+  EXPECT_EQ(r.value(), root);
 }
 
 TEST(IntSqrt, ResultFormsAndAliasing) {

@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <limits>
 #include <random>
+#include <utility>
 #include <vector>
 
 #include "core/mode_guard.h"
@@ -250,6 +251,57 @@ TEST(WordHalfGcd, LongestOperandsThroughBinaryGcdAndExtgcd) {
   ASSERT_EQ(coprime.value(), BigRef(1));
   binary_gcd(n, zero, coprime);
   ASSERT_EQ(coprime.value(), -n.value());  // n is negated: the GCD is |n|
+}
+
+// The magnitude of x as words, and x's sign.
+words words_of(imptr x, bool* negative) {
+  words w(static_cast<std::size_t>(detail::words_for_digits(x->size)));
+  w.resize(static_cast<std::size_t>(detail::words_of_limbs(w.data(), x->head, x->size)));
+  *negative = x->head->value < 0;
+  return w;
+}
+
+TEST(WordHalfGcd, CofactorsAtTheLimbLimit) {
+  // Operands of 32,767 limbs (too long for Euclid's steps as the oracle):
+  // Bezout's identity s a + t b = g on words, g against binary_gcd, and the
+  // bounds |s| < |b|/(2g), |t| < |a|/(2g) that single out Euclid's
+  // cofactors; bare, and with a planted common factor of 9,000 limbs.
+  NodeBalance balance;
+  std::mt19937_64 rng(test_seed() + 76);
+  const BigRef c = random_big_exact(rng, 9000).abs();
+  for (int round = 0; round < 2; ++round) {
+    Num a(random_big_exact(rng, round == 0 ? 32767 : 23767)), b(random_big_exact(rng, 23767));
+    if (round == 1) {
+      fast_mult(a, Num(c), a);
+      fast_mult(b, Num(c), b);
+    }
+    ASSERT_EQ(a->size, 32767);
+    Num g, s, t, gb;
+    half_gcd_cofactors(a, b, g, s, t);
+    binary_gcd(a, b, gb);
+    ASSERT_EQ(g.value(), gb.value());
+    bool na = false, nb = false, ns = false, nt = false, ng = false;
+    const words wa = words_of(a, &na), wb = words_of(b, &nb), ws = words_of(s, &ns), wt = words_of(t, &nt),
+                wg = words_of(g, &ng);
+    // s a and t b have opposite signs: |s a| - |t b| = +-g.
+    words sa = times(ws, wa), tb = times(wt, wb);
+    ASSERT_NE(ns != na, nt != nb);
+    const bool sa_larger = detail::wcmp_norm(sa.data(), static_cast<std::int32_t>(sa.size()), tb.data(),
+                                             static_cast<std::int32_t>(tb.size())) > 0;
+    ASSERT_EQ(sa_larger, ns == na);  // the positive product is the larger
+    words& big = sa_larger ? sa : tb;
+    const words& small = sa_larger ? tb : sa;
+    detail::wsub(big.data(), big.data(), static_cast<std::int32_t>(big.size()), small.data(),
+                 static_cast<std::int32_t>(small.size()));
+    big.resize(static_cast<std::size_t>(detail::wnormalised(big.data(), static_cast<std::int32_t>(big.size()))));
+    ASSERT_EQ(big, wg);
+    for (const auto& [cof, other] : {std::pair<const words*, const words*>{&ws, &wb}, {&wt, &wa}}) {
+      words twice = times(times(*cof, wg), words{2});
+      ASSERT_LT(detail::wcmp_norm(twice.data(), static_cast<std::int32_t>(twice.size()), other->data(),
+                                  static_cast<std::int32_t>(other->size())),
+                0);
+    }
+  }
 }
 
 }  // namespace

@@ -5,7 +5,9 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <random>
+#include <utility>
 #include <string>
 #include <vector>
 
@@ -14,6 +16,7 @@
 #include "numbers/freelists.h"
 #include "poly/poly_repr.h"
 #include "quoly/quoly.h"
+#include "support/modulus_scope.h"
 #include "support/node_accounting.h"
 #include "support/output_capture.h"
 #include "support/poly_support.h"
@@ -111,6 +114,137 @@ TEST(ValueSums, KnownAnswersAndTheGcdsTheyTake) {
 }
 
 // ---- Ownership -----------------------------------------------------------------------------
+
+// A denominator of one limb, above 1: small, a power of two, 2^28 - 1, a
+// product of small primes, or any.
+BigRef one_limb_denominator(std::mt19937_64& rng) {
+  switch (rng() % 5) {
+    case 0: return BigRef(2 + static_cast<std::int64_t>(rng() % 30));
+    case 1: return BigRef::pow2(static_cast<unsigned>(1 + rng() % 27));
+    case 2: return BigRef(268435455);
+    case 3: return BigRef(2 * 3 * 5 * 7 * 11 * 13 * (1 + static_cast<std::int64_t>(rng() % 8)));
+    default: return BigRef(2 + static_cast<std::int64_t>(rng() % 268435453));
+  }
+}
+
+TEST(ValueSums, RationalsWithAOneLimbDenominator) {
+  // Rational numbers one of whose denominators has one limb are summed in
+  // one pass over each operand: through the six entry points against exact
+  // rationals, in normal form, with the GCDs the gcd-of-denominators
+  // method counts (one of the denominators; a second when they are not
+  // coprime and the sum is not 0). Long and short numerators of both
+  // signs, denominators that divide the other, sums of 0 and integers.
+  NodeBalance balance;
+  std::mt19937_64 rng(test_seed() + 11);
+  int taken = 0;
+  for (int it = 0; it < test_iterations(150); ++it) {
+    const BigRef d = one_limb_denominator(rng);
+    BigRef b = it % 4 == 0 ? one_limb_denominator(rng) : random_big(rng, 25).abs() + BigRef(2);
+    if (it % 3 == 0) b = b * d;             // d divides b
+    if (it % 7 == 0) b = b * d * d;         // and its square
+    const RatRef x(random_big(rng, it % 2 == 0 ? 30 : 2), b);
+    RatRef y(random_big(rng, it % 5 == 0 ? 25 : 1), d);
+    if (it % 9 == 0) y = -x;                                  // a sum of 0
+    if (it % 11 == 0) y = RatRef(BigRef(1 + static_cast<std::int64_t>(rng() % 5))) - x;  // an integer
+    if (x.is_integer() || y.is_integer()) continue;
+    ++taken;
+    // Each order: the one-limb denominator second, then first.
+    for (const auto& [u, v] : {std::pair{x, y}, std::pair{y, x}}) {
+      Value n = make_value(u.num().to_decimal() + " / " + u.den().to_decimal());
+      Value m = make_value(v.num().to_decimal() + " / " + v.den().to_decimal());
+      const bool common = BigRef::gcd(u.den(), v.den()) != BigRef(1);
+      for (Entry e : entries) {
+        SCOPED_TRACE(u.to_string() + (subtracts(e) ? " - " : " + ") + v.to_string() + " by " + entry_name(e));
+        const RatRef want = subtracts(e) ? u - v : u + v;
+        const quoly_sum_counts before = quoly_sums;
+        Value r = through(e, n, m);
+        ASSERT_EQ(value_at(r, {}), want);
+        ASSERT_TRUE(normal_value(r));
+        ASSERT_EQ(quoly_sums.denominator_gcds - before.denominator_gcds, 1);
+        ASSERT_EQ(quoly_sums.numerator_gcds - before.numerator_gcds, common && !want.is_zero() ? 1 : 0);
+      }
+    }
+  }
+  EXPECT_GT(taken, 50);
+}
+
+TEST(ValueSums, InPlaceSumsTakeOnlyWhatCannotFailPartWay) {
+  // quoly_add_in_place against best_quoly_add on copies: when it takes the
+  // sum the value is the same and normal; when it declines, both operands
+  // are as they were. It takes word sums of polynomials, and over the
+  // rationals polynomials or fractions over constants plus terms above
+  // them (a fraction's denominator dividing the first's); it declines
+  // terms that meet or lie below, denominators that do not divide,
+  // polynomial denominators, and relations.
+  PolyVars vars{"x", "y"};
+  struct Row {
+    const char *n, *m;
+    bool taken_rational, taken_modular;
+  };
+  const Row rows[] = {
+      {"x + 1", "x^3*y - 2*x^2", true, true},     {"x^2 + y", "x + 4", false, true},
+      {"x^2 + y", "x^2*y", false, true},          {"y / 6", "7*x / 3", true, true},
+      {"y^2 + 3 / 12", "x^4*y / 12", true, true},  {"x / 6", "x^2 / 4", false, true},
+      {"x + 1 / 2", "x^3 / 5", false, true},      {"x / 3", "x^3 - x^2*y", true, true},
+      {"x / 3", "x^2 - y", false, true},          {"1 / x + 1", "x^2 / x + 1", false, false},
+      {"x + 1", "3", false, false},               {"5", "x", false, false},
+      {"x^2 + 1 / 7", "-x^5*y^3 / 7", true, true},
+  };
+  for (const bool modular : {false, true}) {
+    std::optional<ModulusScope> ring;
+    if (modular) ring.emplace(32003);
+    for (const Row& row : rows) {
+      for (const bool sub : {false, true}) {
+        SCOPED_TRACE(std::string(row.n) + (sub ? " - " : " + ") + row.m + (modular ? " mod 32003" : ""));
+        NodeBalance balance;
+        Value n = make_value(row.n), m = make_value(row.m);
+        Value want = copy_of(n), term = copy_of(m);
+        (sub ? best_quoly_sub : best_quoly_add)(want.cell(), *term.cell());
+        *term.cell() = nullptr;
+        Value mine = copy_of(m);
+        const std::string before_n = value_shape(n), before_m = value_shape(mine);
+        const bool taken = quoly_add_in_place(n.cell(), mine.get(), sub);
+        EXPECT_EQ(taken, modular ? row.taken_modular : row.taken_rational);
+        if (taken) {
+          *mine.cell() = nullptr;  // used up
+          EXPECT_EQ(value_text(n), value_text(want));
+          EXPECT_TRUE(normal_value(n));
+          if (!modular) {  // at a point, against the operands' values there
+            const std::vector<RatRef> at{RatRef(3, 7), RatRef(-5, 2)};
+            const RatRef a = *value_at(copy_of(m), at), b = *value_at(n, at);
+            Value n0 = make_value(row.n);
+            EXPECT_EQ(b, sub ? *value_at(n0, at) - a : *value_at(n0, at) + a);
+          }
+        } else {
+          EXPECT_EQ(value_shape(n), before_n);
+          EXPECT_EQ(value_shape(mine), before_m);
+        }
+      }
+    }
+  }
+}
+
+TEST(ValueSums, InPlaceSumsDeclineWordSumsThatCanOverflow) {
+  // Outside a modulus a word sum of coefficients past 32 bits is an error,
+  // which would leave the cell empty part-way: the sum is declined and both
+  // operands stay as they were, with or without a meeting monomial.
+  PolyVars vars{"x", "y"};
+  ScopedValue<bool> push(errorpush, false);
+  WordMode word;
+  for (const char* m_text : {"1000*x", "x^3*y"}) {
+    SCOPED_TRACE(m_text);
+    NodeBalance balance;
+    Value n = make_value("2147483000*x + 1"), m = make_value(m_text);
+    const std::string before_n = value_shape(n), before_m = value_shape(m);
+    bool unwound = false, taken = true;
+    output_of([&] { taken = quoly_add_in_place(n.cell(), m.get(), false); }, &unwound);
+    EXPECT_FALSE(unwound);
+    EXPECT_FALSE(taken);
+    ASSERT_NE(n.get(), nullptr);
+    EXPECT_EQ(value_shape(n), before_n);
+    EXPECT_EQ(value_shape(m), before_m);
+  }
+}
 
 TEST(ValueSums, EveryKindRingAndEntryPointKeepsTheContract) {
   PolyVars vars{"x", "y"};

@@ -17,6 +17,7 @@
 #include "gcd/factor/powermod_impl.h"
 #include "numbers/bigint.h"
 #include "numbers/bigint_divide.h"
+#include "numbers/bigint_powmod.h"
 #include "numbers/freelists.h"
 #include "numbers/node_handles.h"
 #include "numbers/primes.h"
@@ -126,6 +127,10 @@ void simple_case(powermod_EnvRec* env) {
   imptr b = (*env->n)->ncoef;
   imptr m = (*env->modder)->ncoef;
   if (iszero(b)) return;
+  if (!env->goodmodder && !lintmode && !flotemode && m->size >= powmod_wide_limbs) {
+    number_powmod(b, env->expont, m, b);
+    return;
+  }
   if (env->goodmodder) {
     ScratchNumber r;
     mod_or_div(b, m, r.get(), '|', true);

@@ -2,6 +2,7 @@
 // prime, and the built-in's bodies around it.
 #include "gcd/extended_gcd.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <utility>
 
@@ -17,6 +18,7 @@
 #include "numbers/bigint_divide.h"
 #include "numbers/bigint_multiply.h"
 #include "numbers/freelists.h"
+#include "numbers/integer_gcd.h"
 #include "numbers/node_handles.h"
 #include "numbers/word_mod.h"
 #include "poly/poly_add.h"
@@ -69,6 +71,15 @@ poly leading_number(poly p) {
 }  // namespace
 
 void extended_number_gcd(imptr a, imptr b, imptr g, imptr s, imptr t) {
+  BigModeGuard big;
+  if (std::max(a->size, b->size) >= xgcd_hgcd_limbs && !iszero(a) && !iszero(b)) {
+    half_gcd_cofactors(a, b, g, s, t);
+    return;
+  }
+  euclid_number_gcd(a, b, g, s, t);
+}
+
+void euclid_number_gcd(imptr a, imptr b, imptr g, imptr s, imptr t) {
   BigModeGuard big;
   const bool neg_a = is_negative(a);
   const bool neg_b = is_negative(b);

@@ -429,6 +429,64 @@ TEST(PowerModulo, RandomAgainstRepeatedProducts) {
   }
 }
 
+// b^e modulo m of numbers by the limb route (binary powering with a long
+// division after the products, the oracle) and by the words (Barrett's
+// reduction and a sliding window) must be the same residue, and the
+// operands must come back unchanged.
+void check_number_routes(const BigRef& b, const BigRef& e, const BigRef& m) {
+  std::string limb_route, word_route;
+  for (std::int32_t cut : {std::numeric_limits<std::int32_t>::max(), 1}) {
+    ScopedValue<std::int32_t> route(powmod_wide_limbs, cut);
+    Value bv = make_value(b.to_decimal()), mv = make_value(m.to_decimal());
+    std::unique_ptr<number, void (*)(imptr)> x(big_number(e.to_decimal()), drop_number);
+    powermod(bv.cell(), mv.cell(), x.get(), false);
+    ASSERT_TRUE(mv->numb && number_value(mv->ncoef) == m);
+    (cut == 1 ? word_route : limb_route) = value_text(bv);
+  }
+  ASSERT_EQ(word_route, limb_route) << b << " ^ " << e << " mod " << m;
+}
+
+TEST(PowerModulo, NumbersOnWordsAgreeWithTheLimbRoute) {
+  load_data_tables();
+  NodeBalance balance;
+  std::mt19937_64 rng(test_seed() + 5);
+  for (int it = 0; it < test_iterations(150); ++it) {
+    BigRef m = random_big(rng, it % 6 == 0 ? 40 : 6).abs();
+    switch (it % 5) {
+      case 0: m = BigRef::pow2(static_cast<unsigned>(1 + rng() % 300)); break;  // even moduli
+      case 1: m = BigRef::pow2(static_cast<unsigned>(28 * (1 + rng() % 8))) - BigRef(1); break;
+      case 2: m = BigRef::pow2(static_cast<unsigned>(28 * (1 + rng() % 8))) + BigRef(1); break;
+      default: break;
+    }
+    if (m.is_zero()) m = BigRef(1);
+    BigRef b = random_big(rng, 12);  // either sign
+    if (it % 7 == 0) b = m * random_big(rng, 2);  // a multiple of m
+    if (it % 11 == 0) b = m - BigRef(1);           // -1 modulo m
+    const BigRef e = it % 4 == 0 ? random_big(rng, 3).abs() + BigRef(1) : BigRef(1 + static_cast<std::int64_t>(rng() % 70));
+    check_number_routes(b, e, m);
+    if (HasFatalFailure()) return;
+  }
+  // A one-limb prime keeps the limb route (the exponent cut by Fermat).
+  check_number_routes(BigRef(12345678), BigRef::pow2(200) + BigRef(3), BigRef(268435399));
+}
+
+TEST(PowerModulo, NumbersOnWordsKnownResidues) {
+  // Fermat modulo the Mersenne primes 2^127 - 1 and 2^521 - 1: b^(p - 1) =
+  // 1, b^p = b; modulo 2^k the order of 3 is 2^(k - 2); the modulus 1
+  // leaves 0.
+  load_data_tables();
+  NodeBalance balance;
+  for (unsigned k : {127u, 521u}) {
+    const BigRef p = BigRef::pow2(k) - BigRef(1);
+    const std::string ps = p.to_decimal();
+    EXPECT_EQ(powermod_text("123456789123456789", ps, (p - BigRef(1)).to_decimal()), "number 1");
+    EXPECT_EQ(powermod_text("-5", ps, ps), "number " + (p - BigRef(5)).to_decimal());
+  }
+  EXPECT_EQ(powermod_text("3", BigRef::pow2(300).to_decimal(), BigRef::pow2(298).to_decimal()), "number 1");
+  EXPECT_NE(powermod_text("3", BigRef::pow2(300).to_decimal(), BigRef::pow2(297).to_decimal()), "number 1");
+  EXPECT_EQ(powermod_text("7", "1", "5"), "number 0");
+}
+
 TEST(Factorisation, KnownAnswers) {
   load_data_tables();
   PolyVars vars{"x", "t"};

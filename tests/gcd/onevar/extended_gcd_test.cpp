@@ -20,6 +20,7 @@
 #include "gcd/extended_gcd.h"
 #include "lang/variables.h"
 #include "numbers/freelists.h"
+#include "numbers/integer_gcd.h"
 #include "support/bigref.h"
 #include "support/data_tables.h"
 #include "support/dense_ref.h"
@@ -58,6 +59,79 @@ TEST(ExtendedGcd, NumbersSatisfyBezout) {
                              {18, 12, 6, 1, -1},   {-7, 0, 7, -1, 0}, {5, 5, 5, 1, 0}};
   for (const auto& r : table)
     EXPECT_EQ(number_gcd(r[0], r[1]), std::make_tuple(r[2], r[3], r[4])) << r[0] << ", " << r[1];
+}
+
+// The half-GCD route and Euclid's steps (the oracle) must give the same
+// g, s, t, and leave a and b as they were.
+void check_routes(const BigRef& a, const BigRef& b) {
+  Num x(a), y(b), g1, s1, t1, g2, s2, t2;
+  euclid_number_gcd(x, y, g1, s1, t1);
+  half_gcd_cofactors(x, y, g2, s2, t2);
+  ASSERT_TRUE(valid_bigint(g2) && valid_bigint(s2) && valid_bigint(t2));
+  ASSERT_TRUE(x.value() == a && y.value() == b);
+  ASSERT_EQ(g2.value(), g1.value()) << a << ", " << b;
+  ASSERT_EQ(s2.value(), s1.value()) << a << ", " << b;
+  ASSERT_EQ(t2.value(), t1.value()) << a << ", " << b;
+}
+
+// A value of the limb boundaries: 2^k, 2^k - 1, 2^k + 1 (k near multiples
+// of 28 or 64), (2^28 - 1) repeated, with a random sign.
+BigRef boundary_value(std::mt19937_64& rng) {
+  const unsigned k = static_cast<unsigned>(28 * (1 + rng() % 12) + rng() % 3) - 1;
+  BigRef v = BigRef::pow2(k);
+  switch (rng() % 3) {
+    case 0: v = v - BigRef(1); break;
+    case 1: v = v + BigRef(1); break;
+    default: break;
+  }
+  return rng() % 2 == 0 ? v : -v;
+}
+
+TEST(ExtendedGcd, HalfGcdRouteGivesEuclidsCofactors) {
+  NodeBalance balance;
+  std::mt19937_64 rng(test_seed() + 7);
+  for (int it = 0; it < test_iterations(400); ++it) {
+    // Small base cases reach the half-GCD's recursion on short operands.
+    ScopedValue<std::int32_t> base(hgcd_base_words, it % 3 == 0 ? 200 : 4 + static_cast<std::int32_t>(rng() % 12));
+    const int n = 1 + static_cast<int>(rng() % (it % 5 == 0 ? 160 : 24));
+    BigRef a = random_big_exact(rng, n);
+    BigRef b = random_big_exact(rng, 1 + static_cast<int>(rng() % static_cast<std::uint64_t>(n)));
+    switch (it % 8) {
+      case 0: {  // a planted common factor
+        const BigRef c = random_big(rng, 30);
+        a = a * c;
+        b = b * c;
+        break;
+      }
+      case 1: b = a * random_big(rng, 3); break;  // b a multiple of a
+      case 2: a = b * random_big(rng, 3); break;  // a a multiple of b
+      case 3: b = a + random_big(rng, 2); break;  // near neighbours
+      case 4: a = boundary_value(rng); b = boundary_value(rng); break;
+      case 5: b = it % 3 == 0 ? a : -a; break;  // equal magnitudes
+      case 6: a = boundary_value(rng) * b; break;
+      default: break;
+    }
+    if (a.is_zero() || b.is_zero()) continue;
+    check_routes(a, b);
+    if (HasFatalFailure()) return;
+  }
+  // Consecutive Fibonacci numbers (every quotient 1) of 2,000 bits, bare
+  // and times a common factor, each way round; and longer operands.
+  BigRef f0(0), f1(1);
+  for (int k = 0; k < 2900; ++k) {
+    BigRef t = f0 + f1;
+    f0 = f1;
+    f1 = t;
+  }
+  const BigRef c = random_big_exact(rng, 20);
+  for (std::int32_t base_words : {4, 200}) {
+    ScopedValue<std::int32_t> base(hgcd_base_words, base_words);
+    check_routes(f1, f0);
+    check_routes(-f0, f1);
+    check_routes(f1 * c, f0 * c);
+    check_routes(random_big_exact(rng, 600), random_big_exact(rng, 590) * c);
+    if (HasFatalFailure()) return;
+  }
 }
 
 std::int32_t random_word_prime(std::mt19937_64& rng) {

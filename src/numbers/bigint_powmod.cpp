@@ -1,0 +1,126 @@
+// Powers modulo a number on words (bigint_powmod.h).
+#include "numbers/bigint_powmod.h"
+
+#include <algorithm>
+#include <cstdint>
+#include <vector>
+
+#include "core/interrupts.h"
+#include "numbers/bigint_impl.h"
+#include "numbers/limb_array_impl.h"
+#include "numbers/word_array_impl.h"
+#include "numbers/word_nat_impl.h"
+
+namespace tavrin {
+
+namespace {
+
+using namespace detail::nats;
+using detail::word;
+
+// The magnitude of x as a nat.
+nat nat_of(imptr x) {
+  nat w(static_cast<std::size_t>(detail::words_for_digits(x->size)));
+  w.resize(static_cast<std::size_t>(detail::words_of_limbs(w.data(), x->head, x->size)));
+  trim(w);
+  return w;
+}
+
+// x mod B^k as exactly k words (zeros above x's length).
+nat low_words(const nat& x, std::int32_t k) {
+  nat r(static_cast<std::size_t>(k), 0);
+  const auto count = static_cast<std::size_t>(std::min(len(x), k));
+  for (std::size_t i = 0; i < count; ++i) r[i] = x[i];
+  return r;
+}
+
+// Barrett's reduction modulo m of n words: x mod m for 0 <= x < B^2n.
+class Barrett {
+ public:
+  explicit Barrett(const nat& m) : m_(m), n_(len(m)) {
+    nat power(static_cast<std::size_t>(2 * n_ + 1), 0);
+    power.back() = 1;
+    nat rem;
+    quotient_remainder(power, m_, v_, rem);
+  }
+
+  nat reduce(const nat& x) const {
+    if (compare(x, m_) < 0) return x;
+    // q := floor(floor(x / B^(n-1)) v / B^(n+1)) is the quotient or at most
+    // two below it; r := x - q m then, taken modulo B^(n+1).
+    const nat q = high(product(high(x, n_ - 1), v_), n_ + 1);
+    nat r = low_words(x, n_ + 1);
+    const nat low = low_words(product(q, m_), n_ + 1);
+    detail::wsub_n(r.data(), r.data(), low.data(), n_ + 1);  // exact modulo B^(n+1)
+    trim(r);
+    while (compare(r, m_) >= 0) r = distance(r, m_);
+    return r;
+  }
+
+ private:
+  nat m_;
+  std::int32_t n_;
+  nat v_;  // floor(B^2n / m)
+};
+
+// The window for an exponent of `bits` bits: the size that minimises the
+// products, the 2^(k-1) odd powers against about bits / (k + 1).
+int window_bits(std::int64_t bits) {
+  static constexpr std::int64_t limits[] = {7, 25, 81, 241, 673, 1793, 4609};
+  int k = 1;
+  for (const std::int64_t l : limits)
+    if (bits > l) ++k;
+  return k;
+}
+
+bool bit_of(const nat& e, std::int64_t i) {
+  return ((e[static_cast<std::size_t>(i / 64)] >> (i % 64)) & 1u) != 0;
+}
+
+}  // namespace
+
+void number_powmod(imptr b, imptr e, imptr m, imptr ans) {
+  const nat mod = nat_of(m), exponent = nat_of(e);
+  nat base, rem;
+  quotient_remainder(nat_of(b), mod, base, rem);
+  if (detail::sign_of_number(b) < 0 && !rem.empty()) rem = distance(mod, rem);
+  nat result;
+  if (!rem.empty() && compare(mod, nat{1}) != 0) {
+    const Barrett red(mod);
+    // The odd powers rem^1, rem^3, ..., rem^(2^k - 1).
+    const std::int64_t bits = bit_length(exponent);
+    const int k = window_bits(bits);
+    std::vector<nat> odd(std::size_t{1} << (k - 1));
+    odd[0] = rem;
+    const nat sq = red.reduce(square(rem));
+    for (std::size_t i = 1; i < odd.size(); ++i) odd[i] = red.reduce(product(odd[i - 1], sq));
+    // Left to right: a run of squares, then a window ending in a 1 bit.
+    std::int64_t i = bits - 1;
+    bool started = false;
+    while (i >= 0) {
+      if (!bit_of(exponent, i)) {
+        result = red.reduce(square(result));
+        --i;
+        continue;
+      }
+      std::int64_t low = std::max<std::int64_t>(i - k + 1, 0);
+      while (!bit_of(exponent, low)) ++low;
+      std::size_t value = 0;
+      for (std::int64_t j = i; j >= low; --j) value = 2 * value + (bit_of(exponent, j) ? 1 : 0);
+      if (started) {
+        for (std::int64_t j = i; j >= low; --j) result = red.reduce(square(result));
+        result = red.reduce(product(result, odd[value / 2]));
+      } else {
+        result = odd[value / 2];
+        started = true;
+      }
+      i = low - 1;
+      check_interrupt();
+    }
+  }
+  const word zero = 0;
+  detail::install_limbs(ans, detail::limbs_of_words(result.empty() ? &zero : result.data(),
+                                                   std::max(len(result), 1), 1));
+}
+
+}  // namespace tavrin

@@ -1,0 +1,109 @@
+// Sums of fractions with a one-limb denominator (fraction_sum.h).
+#include "numbers/fraction_sum.h"
+
+#include <algorithm>
+#include <cstdint>
+#include <numeric>
+
+#include "numbers/bigint_impl.h"
+#include "numbers/limb_array_impl.h"
+
+namespace tavrin {
+
+namespace {
+
+using detail::digit;
+
+detail::digit_buffer sum_a, sum_b, sum_c, sum_first, sum_second;
+
+// A magnitude in one of the buffers: digits d[0 .. n), normalised.
+struct mag {
+  digit* d;
+  std::int32_t n;
+};
+
+// |x| gathered into buf (room digits at least).
+mag gathered(imptr x, detail::digit_buffer& buf, std::int32_t room) {
+  mag r{buf.get(std::max(room, x->size + 2)), x->size};
+  detail::gather(x, r.d);
+  return r;
+}
+
+// r := x * m for m < 2^28 (r has room for x.n + 1 digits; may be x).
+void times_digit(mag& r, const mag& x, digit m) {
+  detail::mag_mul_1(r.d, x.d, x.n, m);
+  r.n = detail::normalised_length(r.d, x.n + 1);
+}
+
+}  // namespace
+
+fraction_sum_result short_fraction_sum(imptr a, imptr b, imptr c, std::int32_t d, bool add, imptr num,
+                                       imptr den, bool* numerator_gcd) {
+  const auto dd = static_cast<digit>(d);
+  const std::int32_t room = std::max({a->size, b->size, c->size}) + b->size + 4;
+  // g1 := gcd(b, d), n1 := b / g1, n2 := d / g1.
+  const mag mb = gathered(b, sum_b, room);
+  const digit g1 = std::gcd(detail::mag_mod_1(mb.d, mb.n, dd), dd);
+  mag ma = gathered(a, sum_a, room);
+  const mag mc = gathered(c, sum_c, room);
+  const digit n2 = dd / g1;
+  mag n1 = mb;
+  if (g1 > 1) {
+    n1 = {sum_first.get(room), 0};
+    n1.n = detail::mag_divexact_1(n1.d, mb.d, mb.n, g1);
+  }
+  const bool a_negative = detail::sign_of_number(a) < 0;
+  const bool c_negative = (detail::sign_of_number(c) < 0) == add;  // the sign c enters with
+  // t := a n2 (in a's buffer), u := c n1; s := +-t +- u.
+  mag t = ma;
+  if (n2 > 1) times_digit(t, ma, n2);
+  mag u = n1;
+  if (mc.n > 1 || mc.d[0] != 1) {
+    u = {sum_second.get(room), 0};
+    if (mc.n == 1) {
+      times_digit(u, n1, mc.d[0]);
+    } else {
+      const bool n1_longer = n1.n >= mc.n;
+      detail::mag_mul(u.d, n1_longer ? n1.d : mc.d, std::max(n1.n, mc.n), n1_longer ? mc.d : n1.d,
+                      std::min(n1.n, mc.n), multcut);
+      u.n = detail::normalised_length(u.d, n1.n + mc.n);
+    }
+  }
+  mag s = t;
+  bool negative = a_negative;
+  if (a_negative == c_negative) {
+    s.n = detail::mag_add(t.d, t.d, t.n, u.d, u.n);
+  } else if (detail::mag_compare(t.d, t.n, u.d, u.n) >= 0) {
+    s.n = detail::mag_sub_inplace(t.d, t.n, u.d, u.n);
+  } else {
+    if (u.d == n1.d) {  // n1 is read again below: subtract into the second buffer
+      u = {sum_second.get(room), n1.n};
+      std::copy(n1.d, n1.d + n1.n, u.d);
+    }
+    s = u;
+    s.n = detail::mag_sub_inplace(u.d, u.n, t.d, t.n);
+    negative = c_negative;
+  }
+  *numerator_gcd = false;
+  if (detail::mag_is_zero(s.d, s.n)) return fraction_sum_result::zero;
+  // g2 := gcd(s, g1) cancels; the denominator is n1 (d / g2).
+  digit g2 = 1;
+  if (g1 > 1) {
+    *numerator_gcd = true;
+    g2 = std::gcd(detail::mag_mod_1(s.d, s.n, g1), g1);
+    if (g2 > 1) {
+      s.n = detail::mag_divexact_1(s.d, s.d, s.n, g2);
+    }
+  }
+  detail::install_limbs(num, detail::build_limbs(s.d, s.n, negative ? -1 : 1));
+  const digit m = dd / g2;
+  if (m == g1) return fraction_sum_result::same_denominator;  // n1 g1 = b
+  // The denominator n1 m, in c's buffer (c is no longer needed; s and n1
+  // are never there).
+  mag r{sum_c.get(room), 0};
+  times_digit(r, n1, m);
+  detail::install_limbs(den, detail::build_limbs(r.d, r.n, 1));
+  return fraction_sum_result::fraction;
+}
+
+}  // namespace tavrin

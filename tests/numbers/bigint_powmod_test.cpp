@@ -1,0 +1,77 @@
+// Powers modulo a number on words at the limb limit, where the products of
+// the limb route no longer fit in a number: the residue against squares
+// and products reduced by the long division of words (not Barrett's
+// reduction), and the power of a sum of exponents against the product of
+// the powers.
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <random>
+#include <vector>
+
+#include "numbers/bigint.h"
+#include "numbers/bigint_powmod.h"
+#include "numbers/word_array_impl.h"
+#include "support/bigref.h"
+#include "support/node_accounting.h"
+#include "support/num.h"
+
+namespace tavrin::test {
+namespace {
+
+using detail::word;
+using words = std::vector<word>;
+
+words words_of(imptr x) {
+  words w(static_cast<std::size_t>(detail::words_for_digits(x->size)));
+  w.resize(static_cast<std::size_t>(detail::words_of_limbs(w.data(), x->head, x->size)));
+  return w;
+}
+
+// a b mod m by a product and the long division of words.
+words times_mod(const words& a, const words& b, const words& m) {
+  const auto na = static_cast<std::int32_t>(a.size()), nb = static_cast<std::int32_t>(b.size());
+  const auto nm = static_cast<std::int32_t>(m.size());
+  words p(a.size() + b.size());
+  if (na >= nb) {
+    detail::wmul(p.data(), a.data(), na, b.data(), nb);
+  } else {
+    detail::wmul(p.data(), b.data(), nb, a.data(), na);
+  }
+  const std::int32_t np = detail::wnormalised(p.data(), na + nb);
+  if (np < nm) return words(p.begin(), p.begin() + np);
+  words r(m.size());
+  detail::wdivrem(nullptr, r.data(), p.data(), np, m.data(), nm);
+  r.resize(static_cast<std::size_t>(detail::wnormalised(r.data(), nm)));
+  return r;
+}
+
+TEST(NumberPowmod, AtTheLimbLimit) {
+  NodeBalance balance;
+  std::mt19937_64 rng(test_seed() + 21);
+  Num m(random_big_exact(rng, 32767).abs()), b(random_big_exact(rng, 32767)), e3(3), e5(5), e8(8), r3, r5, r8;
+  Num e(BigRef::pow2(20) + BigRef(1)), r;
+  const words wm = words_of(m);
+  // b mod m, non-negative, and b^3 by hand.
+  words wb = times_mod(words_of(b), words{1}, wm);
+  if (b->head->value < 0) {
+    words t = wm;
+    detail::wsub(t.data(), t.data(), static_cast<std::int32_t>(t.size()), wb.data(), static_cast<std::int32_t>(wb.size()));
+    t.resize(static_cast<std::size_t>(detail::wnormalised(t.data(), static_cast<std::int32_t>(t.size()))));
+    wb = t;
+  }
+  number_powmod(b, e3, m, r3);
+  ASSERT_TRUE(valid_bigint(r3));
+  EXPECT_EQ(words_of(r3), times_mod(times_mod(wb, wb, wm), wb, wm));
+  number_powmod(b, e5, m, r5);
+  number_powmod(b, e8, m, r8);
+  EXPECT_EQ(words_of(r8), times_mod(words_of(r3), words_of(r5), wm));
+  // b^(2^20 + 1): twenty squarings, then one product.
+  number_powmod(b, e, m, r);
+  words w = wb;
+  for (int i = 0; i < 20; ++i) w = times_mod(w, w, wm);
+  EXPECT_EQ(words_of(r), times_mod(w, wb, wm));
+}
+
+}  // namespace
+}  // namespace tavrin::test
