@@ -1,0 +1,562 @@
+// The sweep: every operation a user has on integers and on polynomials in
+// one variable (over Z, Q, the primes 7, 32003 and 2147483629, GF(2^8) and
+// GF(2^16)), at doubling sizes up to the limits, Tavrin beside gp and FLINT
+// in one run. The rows are in sweep_rows.h.
+//
+// Tavrin (the real program) and gp each run a script of their own at each
+// size: the operands are built, then the operation is timed by the program
+// itself (Tavrin's timing of the statement, gp's getabstime()), as a loop
+// of several runs when one run is short, then the checked values are
+// printed. FLINT runs in a child process of this program. A side that has
+// not finished the operation within the limit is stopped. A row doubles its
+// size until Tavrin takes more than a quarter of the limit (20 s), fails or
+// is stopped; a peer that does is not run at the larger sizes.
+//
+// Each row prints its times, the growth exponent of each side over the last
+// three sizes (the slope of log time against log size), the ratios at the
+// largest size, and its flags: SLOW above 3x gp, STEEP an exponent above
+// gp's by more than 0.2, WALL stopped at a size where gp finished, MISMATCH
+// values that differ from a peer's. A summary table ends the run.
+//
+//   bench_sweep [--short] [--jobs N] [--limit SECONDS] [--scripts] [PATTERN ...]
+//
+// A PATTERN keeps the rows whose operation or ring contains it ("GCD",
+// "GF(2^16)"). --short (or TAVRIN_SWEEP=short in the environment, as for
+// make bench) runs three small sizes a row with a limit of one second,
+// three rows at a time. --scripts prints the programs' scripts at the
+// first size instead of running them.
+// Peers serve this benchmark only; gp not on PATH leaves its column empty.
+#include <algorithm>
+#include <atomic>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <functional>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "programs.h"
+#include "sweep_figures.h"
+#include "sweep_rows.h"
+#ifdef TAVRIN_PEER_FLINT
+#include "sweep_flint.h"
+#endif
+
+namespace {
+
+using namespace tavrin::bench;
+using namespace tavrin::bench::sweep;
+
+// The integer operand of builder b and about d digits, in words that gp and
+// Tavrin share.
+std::string integer_text(char b, std::int64_t d) {
+  return std::to_string(integer_base(b)) + "^" + std::to_string(integer_exponent(b, d)) + " + " +
+         std::to_string(integer_addend(b));
+}
+
+// A program that runs the rows, by its words for each part of the script:
+// the set-up of the ring, the operands, the assignments, the timed loop
+// (between the lines "@@go" and "@@end"), the printed values ("@@v ...").
+class Language {
+ public:
+  virtual ~Language() = default;
+  virtual std::string command() const = 0;
+  virtual const char* statement(const Operation& op) const = 0;  // the timed template
+  virtual const char* post(const Operation& op) const = 0;
+  virtual std::string preamble(Ring ring) const = 0;
+  virtual std::string operand(const Operand& o, Ring ring, std::int64_t n) const = 0;
+  virtual std::string assign(const std::string& target, const std::string& value) const = 0;
+  virtual std::string ring_change(Ring ring) const = 0;  // after the operands are built
+  virtual std::string timed(const std::string& statement, long reps) const = 0;
+  virtual std::string print(const std::string& value) const = 0;
+  virtual std::string check_change(Ring ring) const = 0;  // before the values are printed
+  virtual std::string degree(const std::string& v) const = 0;
+  virtual std::string lead(const std::string& v) const = 0;
+  virtual std::string value(const std::string& v) const = 0;  // at x = 3
+  virtual std::string quit() const = 0;
+  virtual const char* words(const Coefficient& c) const = 0;
+  // The milliseconds the program reports in the timed part of its output.
+  virtual double milliseconds(const std::string& timed) const = 0;
+
+  // The script of the row at size n, the operation timed as a loop of
+  // `reps` runs.
+  std::string script(const Row& row, std::int64_t n, long reps) const {
+    const Operation& op = *row.op;
+    std::string s = preamble(row.ring);
+    for (const Operand& o : op.operands) s += assign(o.name, operand(o, row.ring, n));
+    s += ring_change(row.ring);
+    for (const Derived& d : op.derived) s += assign(d.target, std::string(d.left) + d.op + d.right);
+    s += timed(expand(statement(op), n), reps);
+    if (*post(op) != '\0') s += std::string(post(op)) + "\n";
+    for (const Check& c : op.checks) {
+      if (c.kind == 'd') s += print(degree(c.var));
+      if (c.kind == 'n') s += print(c.var);
+    }
+    s += check_change(row.ring);
+    for (const Check& c : op.checks) {
+      const std::string v = c.var;
+      if (c.kind == 'v') s += print(value(v));
+      if (c.kind == 'm') s += print(value(v + "/" + lead(v)));
+      if (c.kind == 's') s += print(value(v + "/" + lead(c.by)));
+    }
+    return s + quit();
+  }
+
+ private:
+  // The template at size n: {n/8} and the like, {cA} (the coefficient in
+  // the language's words), {digits}.
+  std::string expand(const std::string& text, std::int64_t n) const {
+    std::string out;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+      const std::size_t close = text[i] == '{' ? text.find('}', i) : std::string::npos;
+      if (close == std::string::npos) {
+        out += text[i];
+        continue;
+      }
+      const std::string key = text.substr(i + 1, close - i - 1);
+      if (key == "digits")
+        out += decimal_digits(n);
+      else if (key[0] == 'c')
+        out += words(coefficient(key[1] - 'A'));
+      else
+        out += std::to_string(size_of(key, n));
+      i = close;
+    }
+    return out;
+  }
+};
+
+class Tavrin : public Language {
+ public:
+  std::string command() const override { return TAVRIN_EXECUTABLE; }
+  const char* statement(const Operation& op) const override { return op.tavrin; }
+  const char* post(const Operation& op) const override { return op.tavrin_post; }
+  std::string preamble(Ring ring) const override {
+    // over Q, lq is the common denominator of the two-digit numbers
+    return ring == Ring::q ? "&(J = x):\nlq := 1: for i = 10 to 99 do lq := lq*i \\ GCD(lq, i) od:\n" : "&(J = x):\n";
+  }
+  // The operands are built over the integers (or Q) and then reduced to the ring.
+  std::string operand(const Operand& o, Ring ring, std::int64_t n) const override {
+    const std::int64_t d = size_of(o.size, n);
+    if (o.builder == 'X') return "x^" + std::to_string(d);
+    if (o.builder >= 'I') return integer_text(o.builder, d);
+    const int which = o.builder - 'A';
+    const std::string sum = "Sigma<k = 0, " + std::to_string(d) + ">[", num = words(coefficient(which));
+    if (ring != Ring::q) return sum + num + "*x^k]";
+    return sum + "(lq \\ " + words(coefficient((which + 1) % 3)) + ")*" + num + "*x^k]/lq";
+  }
+  std::string assign(const std::string& target, const std::string& value) const override {
+    return target + " := " + value + ":\n";
+  }
+  std::string ring_change(Ring ring) const override {
+    return info(ring).size == 0 ? "" : "&(p = " + std::to_string(info(ring).size) + "):\n";
+  }
+  std::string timed(const std::string& statement, long reps) const override {
+    const std::string loop =
+        reps > 1 ? "for i = 1 to " + std::to_string(reps) + " do " + statement + " od" : statement;
+    return "!!('@@go'):\n&(t = 1):\n" + loop + ":\n&(t = 0):\n!!('@@end'):\n";
+  }
+  std::string print(const std::string& value) const override { return "!!('@@v ', " + value + "):\n"; }
+  std::string check_change(Ring ring) const override {
+    return info(ring).size == 0 ? "&(p = " + std::to_string(check_prime) + "):\n" : "";
+  }
+  std::string degree(const std::string& v) const override { return "Deg(" + v + ")"; }
+  std::string lead(const std::string& v) const override { return "Lcoef(" + v + ")"; }
+  std::string value(const std::string& v) const override { return "(" + v + ")#3"; }
+  std::string quit() const override { return "&q\n"; }
+  const char* words(const Coefficient& c) const override { return c.tavrin; }
+
+  // The sum of the statements' processor times, " CPU time: 1:12.593".
+  double milliseconds(const std::string& timed) const override {
+    double ms = 0;
+    for (std::size_t at = timed.find("CPU time:"); at != std::string::npos; at = timed.find("CPU time:", at + 1)) {
+      char* rest = nullptr;
+      double v = std::strtod(timed.c_str() + at + 9, &rest);
+      if (*rest == ':') v = 60 * v + std::strtod(rest + 1, nullptr);
+      ms += 1000 * v;
+    }
+    return ms;
+  }
+};
+
+// "@@time ms" in the timed part: gp's and FLINT's report.
+double reported_milliseconds(const std::string& timed) {
+  const std::size_t at = timed.find("@@time ");
+  return at == std::string::npos ? absent : std::atof(timed.c_str() + at + 7);
+}
+
+class Gp : public Language {
+ public:
+  std::string command() const override { return "gp -q --default parisize=2000000000"; }
+  const char* statement(const Operation& op) const override { return op.gp; }
+  const char* post(const Operation& op) const override { return op.gp_post; }
+  // E maps a number to the ring, V gives a value as the checks print it
+  // (at x = 3, E(3) in GF(2^k)), S is the square-free decomposition, A, B
+  // and C build the operands.
+  std::string preamble(Ring ring) const override {
+    const std::int64_t size = info(ring).size;
+    std::string s = "P=" + std::to_string(check_prime) + ";\n";
+    for (int i = 0; i < 3; ++i) s += std::string("c") + static_cast<char>('A' + i) + "(k)=" + coefficient(i).gp + ";\n";
+    if (size == 0) {
+      s += "E(c)=c;\nV(c)=lift(Mod(1,P)*subst(c,'x,Mod(3,P)));\n"
+           // Musser's decomposition: the factor of multiplicity i at step i
+           "S(f)=my(L=List(),g=gcd(f,f'),w=f\\g,y);while(poldegree(w)>0,y=gcd(w,g);"
+           "if(poldegree(w\\y)>0,listput(L,w\\y));g=g\\y;w=y);Mat(Col(L));\n";
+    } else if (!char2(ring)) {
+      s += "E(c)=Mod(c," + std::to_string(size) + ");\nV(c)=lift(E(1)*subst(c,'x,3));\nS(f)=factormodSQF(f);\n";
+    } else {
+      s += std::string("g=ffgen(Mod(1,2)*(") + (size == 256 ? "y^8+y^4+y^3+y^2+1" : "y^16+y^12+y^3+y+1") +
+           "),'y);\nT=vector(100,i,subst(Pol(binary(i-1),'z),'z,g));\nE(c)=T[c+1];\n"
+           "F(e)=if(type(e)==\"t_FFELT\",subst(e.pol,'y,2),lift(e));\nV(c)=F(subst(c,'x,E(3)));\n"
+           "S(f)=factormodSQF(f);\n";
+    }
+    for (int i = 0; i < 3; ++i) {
+      const std::string c = std::string("c") + static_cast<char>('A' + i) + "(i-1)";
+      const std::string below = std::string("c") + static_cast<char>('A' + (i + 1) % 3) + "(i-1)";
+      s += std::string(1, static_cast<char>('A' + i)) + "(d)=Polrev(vector(d+1,i," +
+           (ring == Ring::q ? c + "/" + below : "E(" + c + ")") + "),'x);\n";
+    }
+    return s;
+  }
+  std::string operand(const Operand& o, Ring, std::int64_t n) const override {
+    const std::string d = std::to_string(size_of(o.size, n));
+    if (o.builder == 'X') return "x^" + d;
+    if (o.builder >= 'I') return integer_text(o.builder, size_of(o.size, n));
+    return std::string(1, o.builder) + "(" + d + ")";
+  }
+  std::string assign(const std::string& target, const std::string& value) const override {
+    return target + "=" + value + ";\n";
+  }
+  std::string ring_change(Ring) const override { return ""; }
+  std::string timed(const std::string& statement, long reps) const override {
+    const std::string loop =
+        reps > 1 ? "for(i=1," + std::to_string(reps) + "," + statement + ")" : statement;
+    return "print(\"@@go\");\ntt=getabstime();" + loop +
+           ";tt=getabstime()-tt;\nprint(\"@@time \",tt);\nprint(\"@@end\");\n";
+  }
+  std::string print(const std::string& value) const override { return "print(\"@@v \"," + value + ");\n"; }
+  std::string check_change(Ring) const override { return ""; }
+  std::string degree(const std::string& v) const override { return "poldegree(" + v + ")"; }
+  std::string lead(const std::string& v) const override { return "pollead(" + v + ")"; }
+  std::string value(const std::string& v) const override { return "V(" + v + ")"; }
+  std::string quit() const override { return "\\q\n"; }
+  const char* words(const Coefficient& c) const override { return c.gp; }
+  double milliseconds(const std::string& timed) const override { return reported_milliseconds(timed); }
+};
+
+// What one side measured at one size.
+struct Measure {
+  double seconds = absent;  // one run of the operation; `overran` when stopped
+  std::vector<std::string> values;
+  std::string error;  // what the side printed on an error, or why it gave no time
+};
+
+// Reads a side's output: its time between "@@go" and "@@end" (divided by
+// the runs of the loop) and the values printed after as "@@v ...".
+Measure read_measure(const ProgramRun& r, long reps, const std::function<double(const std::string&)>& ms) {
+  Measure m;
+  const std::vector<std::string> lines = lines_of(r.out);
+  for (std::size_t i = 0; i < lines.size() && m.error.empty(); ++i)  // the error and the line after it
+    if (lines[i].find("***") != std::string::npos && lines[i].find("Warning") == std::string::npos)
+      m.error = lines[i].substr(lines[i].find_first_not_of(' ')) + (i + 1 < lines.size() ? " / " + lines[i + 1] : "");
+  if (r.timed_out()) {
+    m.seconds = overran;
+    return m;
+  }
+  const std::size_t go = r.out.find("@@go"), end = r.out.find("@@end", go == std::string::npos ? 0 : go);
+  if (r.stopped || go == std::string::npos || end == std::string::npos || !m.error.empty()) {
+    if (m.error.empty()) m.error = r.stopped ? "setup or check overran" : "no answer";
+    return m;
+  }
+  m.seconds = ms(r.out.substr(go, end - go)) / 1000 / static_cast<double>(reps);
+  for (const std::string& line : lines_of(r.out.substr(end))) {
+    const std::size_t at = line.find("@@v");
+    if (at == std::string::npos) continue;
+    const std::size_t from = line.find_first_not_of(' ', at + 3);
+    m.values.push_back(from == std::string::npos ? "" : line.substr(from));
+  }
+  return m;
+}
+
+struct Options {
+  bool short_form = false;
+  int jobs = 1;
+  double limit = 20;  // seconds a side may take for one size
+  double loop = 0.1;  // seconds a timing loop aims at
+  bool scripts = false;  // print the scripts of the first size instead
+  std::vector<std::string> patterns;
+};
+
+Options options;
+
+// One side of the comparison: a language, or FLINT (lang nil).
+struct Side {
+  const char* name;
+  const Language* lang;
+};
+
+bool takes_part(const Side& side, const Row& row) {
+  if (side.lang == nullptr) {
+#ifdef TAVRIN_PEER_FLINT
+    return row.op->flint != Flint::none;
+#else
+    return false;
+#endif
+  }
+  return *side.lang->statement(*row.op) != '\0';
+}
+
+// Measures a side at size n. A program's loop of *reps runs is lengthened
+// while it takes under a fifth of options.loop in all (the programs' timers
+// count milliseconds), and run once when it overran; *reps is then fitted
+// to the next size.
+Measure measure(const Side& side, const Row& row, std::int64_t n, long* reps) {
+  const double setup = 10 * options.limit;
+#ifdef TAVRIN_PEER_FLINT
+  if (side.lang == nullptr) {
+    const ProgramRun r = run_forked([&] { flint_row(row, n, options.loop); }, {"@@go", "@@end", options.limit, setup});
+    return read_measure(r, 1, reported_milliseconds);
+  }
+#endif
+  constexpr long most = 100000;
+  Measure m;
+  for (int attempt = 0; attempt < 4; ++attempt) {
+    const ProgramRun r = run_program(side.lang->command(), side.lang->script(row, n, *reps),
+                                     {"@@go", "@@end", options.limit, setup});
+    m = read_measure(r, *reps, [&](const std::string& t) { return side.lang->milliseconds(t); });
+    const double total = m.seconds * static_cast<double>(*reps);
+    if (std::isinf(total) && *reps > 1) {
+      *reps = 1;
+      continue;
+    }
+    if (!row.op->repeat || !std::isfinite(total) || total >= options.loop / 5 || *reps >= most) break;
+    *reps = std::min(most, *reps * (total > 0 ? std::lround(std::ceil(options.loop / total)) : 64));
+  }
+  // the next size, about 2.5 times slower, for about options.loop
+  if (row.op->repeat && finished(m.seconds))
+    *reps = std::clamp(std::lround(options.loop / (2.5 * m.seconds)), 1L, most);
+  return m;
+}
+
+// The values as compared: degrees as printed, the others reduced to
+// [0, p) in a prime field (Tavrin prints residues from -p/2 to p/2).
+std::vector<std::string> normalised(const Row& row, const std::vector<std::string>& values) {
+  std::vector<char> kinds;  // in the order printed: degrees and counts first
+  for (const bool raw : {true, false})
+    for (const Check& c : row.op->checks)
+      if ((c.kind == 'd' || c.kind == 'n') == raw) kinds.push_back(c.kind);
+  const std::int64_t p = check_field(row.ring);
+  std::vector<std::string> out;
+  for (std::size_t i = 0; i < values.size(); ++i) {
+    char* rest = nullptr;
+    const long long v = std::strtoll(values[i].c_str(), &rest, 10);
+    const bool as_printed = i >= kinds.size() || kinds[i] == 'd' || char2(row.ring) || *rest != '\0' || values[i].empty();
+    out.push_back(as_printed ? values[i] : std::to_string((v % p + p) % p));
+  }
+  return out;
+}
+
+struct RowResult {
+  std::vector<double> sizes;
+  std::vector<std::vector<double>> times;  // by side, by size
+  std::vector<std::string> notes;          // errors and mismatches, as they came
+  bool mismatch = false;
+};
+
+std::string seconds_text(double t) {
+  if (std::isnan(t)) return "-";
+  if (std::isinf(t)) return ">" + std::to_string(static_cast<int>(options.limit));
+  char b[32];
+  std::snprintf(b, sizeof b, t < 0.001 ? "%.2e" : "%.3g", t);
+  return b;
+}
+
+std::string number_text(double x, const char* format) {
+  if (!std::isfinite(x)) return "-";
+  char b[32];
+  std::snprintf(b, sizeof b, format, x);
+  return b;
+}
+
+std::string row_title(const Row& row) { return std::string(row.op->name) + " [" + info(row.ring).name + "]"; }
+
+RowResult run_row(const Row& row, const std::vector<Side>& sides) {
+  RowResult res;
+  res.times.resize(sides.size());
+  std::vector<long> reps(sides.size(), 1);
+  std::vector<bool> active(sides.size(), true);  // a peer past its limit is not run again
+  int count = 0;
+  const std::int64_t first = options.short_form ? row.first / 4 : row.first;
+  for (std::int64_t n = first; n <= row.last; n *= 2) {
+    if (options.short_form && ++count > 3) break;
+    res.sizes.push_back(static_cast<double>(n));
+    std::vector<Measure> m(sides.size());
+    for (std::size_t s = 0; s < sides.size(); ++s) {
+      if (active[s] && takes_part(sides[s], row)) m[s] = measure(sides[s], row, n, &reps[s]);
+      res.times[s].push_back(m[s].seconds);
+      if (!m[s].error.empty()) res.notes.push_back(std::string(sides[s].name) + " at " + std::to_string(n) + ": " + m[s].error);
+    }
+    for (std::size_t s = 1; s < sides.size(); ++s) {
+      if (!std::isfinite(m[0].seconds) || !std::isfinite(m[s].seconds)) continue;
+      const std::vector<std::string> a = normalised(row, m[0].values), b = normalised(row, m[s].values);
+      if (a == b) continue;
+      res.mismatch = true;
+      std::string note = std::string("*** MISMATCH at ") + std::to_string(n) + ": Tavrin";
+      for (const std::string& v : a) note += " " + v;
+      note += std::string(", ") + sides[s].name;
+      for (const std::string& v : b) note += " " + v;
+      res.notes.push_back(note);
+    }
+    // a side goes on to the next size unless it failed, was stopped or took
+    // over a quarter of the limit; the row ends with ours
+    for (std::size_t s = 0; s < sides.size(); ++s)
+      active[s] = active[s] && std::isfinite(m[s].seconds) && m[s].seconds <= options.limit / 4;
+    if (!active[0]) break;
+  }
+  return res;
+}
+
+// The flags of a row against gp (the first peer).
+std::vector<std::string> row_flags(const RowResult& r, const std::vector<Side>& sides) {
+  std::vector<std::string> flags;
+  if (sides.size() > 1) {
+    const Comparison c = compare_sides(r.sizes, r.times[0], r.times[1]);
+    if (c.slow) flags.push_back("SLOW");
+    if (c.steep) flags.push_back("STEEP");
+    if (c.wall) flags.push_back("WALL");
+  }
+  if (r.mismatch) flags.push_back("MISMATCH");
+  return flags;
+}
+
+// The block of a row: its sizes, then each side's times, exponent and
+// ratio, its notes and flags.
+std::string row_block(const Row& row, const RowResult& r, const std::vector<Side>& sides) {
+  std::string t = row_title(row) + "\n          ";
+  for (double n : r.sizes) t += number_text(n, "%10.0f");
+  t += "\n";
+  for (std::size_t s = 0; s < sides.size(); ++s) {
+    if (std::all_of(r.times[s].begin(), r.times[s].end(), [](double x) { return std::isnan(x); })) continue;
+    char name[16];
+    std::snprintf(name, sizeof name, "  %-8s", sides[s].name);
+    t += name;
+    for (double x : r.times[s]) {
+      const std::string v = seconds_text(x);
+      t += std::string(v.size() < 10 ? 10 - v.size() : 1, ' ') + v;
+    }
+    if (s > 0) {
+      const Comparison c = compare_sides(r.sizes, r.times[0], r.times[s]);
+      t += "   exponent " + number_text(c.peer_exponent, "%.2f") + " (Tavrin " + number_text(c.exponent, "%.2f") +
+           "), Tavrin/" + sides[s].name + " " + number_text(c.ratio, "%.2f");
+    }
+    t += "\n";
+  }
+  for (const std::string& note : r.notes) t += "  " + note + "\n";
+  const std::vector<std::string> flags = row_flags(r, sides);
+  if (!flags.empty()) {
+    t += "  flagged:";
+    for (const std::string& f : flags) t += " " + f;
+    t += "\n";
+  }
+  return t;
+}
+
+// The summary line of a row: at its largest size, Tavrin's time and
+// exponent, each peer's exponent and ratio, and the flags.
+std::string summary_line(const Row& row, const RowResult& r, const std::vector<Side>& sides) {
+  std::string line = "| " + row_title(row) + " | ";
+  std::size_t last = r.sizes.size();
+  while (last > 0 && std::isnan(r.times[0][last - 1])) --last;
+  line += last > 0 ? number_text(r.sizes[last - 1], "%.0f") + " | " + seconds_text(r.times[0][last - 1]) : "- | -";
+  for (std::size_t s = 1; s < sides.size(); ++s) {
+    const Comparison c = compare_sides(r.sizes, r.times[0], r.times[s]);
+    line += " | " + number_text(c.exponent, "%.2f") + " / " + number_text(c.peer_exponent, "%.2f") + " | " +
+            number_text(c.ratio, "%.2f");
+  }
+  line += " |";
+  for (const std::string& f : row_flags(r, sides)) line += " " + f;
+  return line + " |";
+}
+
+bool selected(const Row& row) {
+  if (options.patterns.empty()) return true;
+  const std::string title = row_title(row);
+  return std::any_of(options.patterns.begin(), options.patterns.end(),
+                     [&](const std::string& p) { return title.find(p) != std::string::npos; });
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (const char* e = std::getenv("TAVRIN_SWEEP")) options.short_form = std::strcmp(e, "short") == 0;
+  bool jobs_given = false;
+  for (int i = 1; i < argc; ++i) {
+    if (std::strcmp(argv[i], "--short") == 0)
+      options.short_form = true;
+    else if (std::strcmp(argv[i], "--jobs") == 0 && i + 1 < argc)
+      options.jobs = std::max(1, std::atoi(argv[++i])), jobs_given = true;
+    else if (std::strcmp(argv[i], "--limit") == 0 && i + 1 < argc)
+      options.limit = std::atof(argv[++i]);
+    else if (std::strcmp(argv[i], "--scripts") == 0)
+      options.scripts = true;
+    else
+      options.patterns.push_back(argv[i]);
+  }
+  if (options.short_form) {
+    options.limit = std::min(options.limit, 1.0);
+    options.loop = 0.01;
+    if (!jobs_given) options.jobs = 3;
+  }
+  const Tavrin tavrin;
+  const Gp gp;
+  std::vector<Side> sides{{"Tavrin", &tavrin}};
+  if (on_path("gp")) sides.push_back({"gp", &gp});
+#ifdef TAVRIN_PEER_FLINT
+  sides.push_back({"FLINT", nullptr});
+#endif
+  std::vector<Row> rows;
+  for (const Row& r : sweep_rows())
+    if (selected(r)) rows.push_back(r);
+  if (options.scripts) {
+    for (const Row& r : rows)
+      for (const Side& side : sides)
+        if (side.lang != nullptr && takes_part(side, r))
+          std::printf("%s, %s at %lld:\n%s\n", row_title(r).c_str(), side.name, static_cast<long long>(r.first),
+                      side.lang->script(r, r.first, 1).c_str());
+    return 0;
+  }
+  std::printf("The sweep: seconds for one run at each size (a loop of several runs when short), limit %g s%s.\n\n",
+              options.limit, options.short_form ? ", short form" : "");
+  std::fflush(stdout);
+  std::vector<RowResult> results(rows.size());
+  std::atomic<std::size_t> next{0};
+  std::mutex out;
+  auto work = [&] {
+    for (std::size_t i; (i = next++) < rows.size();) {
+      results[i] = run_row(rows[i], sides);
+      const std::lock_guard<std::mutex> lock(out);
+      std::printf("%s\n", row_block(rows[i], results[i], sides).c_str());
+      std::fflush(stdout);
+    }
+  };
+  std::vector<std::thread> workers;
+  for (int j = 0; j < options.jobs; ++j) workers.emplace_back(work);
+  for (std::thread& w : workers) w.join();
+  std::string head = "| row | largest n | Tavrin s";
+  std::string rule = "|---|---:|---:";
+  for (std::size_t s = 1; s < sides.size(); ++s) {
+    head += std::string(" | exponent Tavrin / ") + sides[s].name + " | Tavrin/" + sides[s].name;
+    rule += "|---:|---:";
+  }
+  std::printf("%s | flags |\n%s|---|\n", head.c_str(), rule.c_str());
+  int flagged = 0;
+  for (std::size_t i = 0; i < rows.size(); ++i) {
+    flagged += !row_flags(results[i], sides).empty();
+    std::printf("%s\n", summary_line(rows[i], results[i], sides).c_str());
+  }
+  std::printf("\n%d of %zu rows flagged.\n", flagged, rows.size());
+  return 0;
+}
