@@ -6,8 +6,8 @@
 // Tavrin (the real program) and gp each run a script of their own at each
 // size: the operands are built, then the operation is timed by the program
 // itself (Tavrin's timing of the statement, gp's getabstime()), as a loop
-// of several runs when one run is short, then the checked values are
-// printed. FLINT runs in a child process of this program. A side that has
+// of several runs when one run is short and the best of three such timings
+// when it is under a second, then the checked values are printed. FLINT runs in a child process of this program. A side that has
 // not finished the operation within the limit is stopped. A row doubles its
 // size until Tavrin takes more than a quarter of the limit (20 s), fails or
 // is stopped; a peer that does is not run at the larger sizes.
@@ -22,8 +22,8 @@
 //
 // A PATTERN keeps the rows whose operation or ring contains it ("GCD",
 // "GF(2^16)"). --short (or TAVRIN_SWEEP=short in the environment, as for
-// make bench) runs three small sizes a row with a limit of one second,
-// three rows at a time. --scripts prints the programs' scripts at the
+// make bench) runs three small sizes a row with a limit of one second and
+// one timing a size, three rows at a time. --scripts prints the programs' scripts at the
 // first size instead of running them.
 // Peers serve this benchmark only; gp not on PATH leaves its column empty.
 #include <algorithm>
@@ -58,8 +58,9 @@ std::string integer_text(char b, std::int64_t d) {
 }
 
 // A program that runs the rows, by its words for each part of the script:
-// the set-up of the ring, the operands, the assignments, the timed loop
-// (between the lines "@@go" and "@@end"), the printed values ("@@v ...").
+// the set-up of the ring, the operands, the assignments, the timings of
+// the loop (between the lines "@@go" and "@@end"), the printed values
+// ("@@v ...").
 class Language {
  public:
   virtual ~Language() = default;
@@ -70,7 +71,7 @@ class Language {
   virtual std::string operand(const Operand& o, Ring ring, std::int64_t n) const = 0;
   virtual std::string assign(const std::string& target, const std::string& value) const = 0;
   virtual std::string ring_change(Ring ring) const = 0;  // after the operands are built
-  virtual std::string timed(const std::string& statement, long reps) const = 0;
+  virtual std::string timed(const std::string& statement, long reps, int runs) const = 0;
   virtual std::string print(const std::string& value) const = 0;
   virtual std::string check_change(Ring ring) const = 0;  // before the values are printed
   virtual std::string degree(const std::string& v) const = 0;
@@ -78,18 +79,18 @@ class Language {
   virtual std::string value(const std::string& v) const = 0;  // at x = 3
   virtual std::string quit() const = 0;
   virtual const char* words(const Coefficient& c) const = 0;
-  // The milliseconds the program reports in the timed part of its output.
-  virtual double milliseconds(const std::string& timed) const = 0;
+  // The milliseconds of each timing in the timed part of the output.
+  virtual std::vector<double> milliseconds(const std::string& timed) const = 0;
 
-  // The script of the row at size n, the operation timed as a loop of
-  // `reps` runs.
-  std::string script(const Row& row, std::int64_t n, long reps) const {
+  // The script of the row at size n, the operation timed `runs` times as a
+  // loop of `reps` runs.
+  std::string script(const Row& row, std::int64_t n, long reps, int runs) const {
     const Operation& op = *row.op;
     std::string s = preamble(row.ring);
     for (const Operand& o : op.operands) s += assign(o.name, operand(o, row.ring, n));
     s += ring_change(row.ring);
     for (const Derived& d : op.derived) s += assign(d.target, std::string(d.left) + d.op + d.right);
-    s += timed(expand(statement(op), n), reps);
+    s += timed(expand(statement(op), n), reps, runs);
     if (*post(op) != '\0') s += std::string(post(op)) + "\n";
     for (const Check& c : op.checks) {
       if (c.kind == 'd') s += print(degree(c.var));
@@ -154,10 +155,12 @@ class Tavrin : public Language {
   std::string ring_change(Ring ring) const override {
     return info(ring).size == 0 ? "" : "&(p = " + std::to_string(info(ring).size) + "):\n";
   }
-  std::string timed(const std::string& statement, long reps) const override {
+  std::string timed(const std::string& statement, long reps, int runs) const override {
     const std::string loop =
         reps > 1 ? "for i = 1 to " + std::to_string(reps) + " do " + statement + " od" : statement;
-    return "!!('@@go'):\n&(t = 1):\n" + loop + ":\n&(t = 0):\n!!('@@end'):\n";
+    std::string s = "!!('@@go'):\n";
+    for (int i = 0; i < runs; ++i) s += "!!('@@run'):\n&(t = 1):\n" + loop + ":\n&(t = 0):\n";
+    return s + "!!('@@end'):\n";
   }
   std::string print(const std::string& value) const override { return "!!('@@v ', " + value + "):\n"; }
   std::string check_change(Ring ring) const override {
@@ -169,23 +172,30 @@ class Tavrin : public Language {
   std::string quit() const override { return "&q\n"; }
   const char* words(const Coefficient& c) const override { return c.tavrin; }
 
-  // The sum of the statements' processor times, " CPU time: 1:12.593".
-  double milliseconds(const std::string& timed) const override {
-    double ms = 0;
-    for (std::size_t at = timed.find("CPU time:"); at != std::string::npos; at = timed.find("CPU time:", at + 1)) {
-      char* rest = nullptr;
-      double v = std::strtod(timed.c_str() + at + 9, &rest);
-      if (*rest == ':') v = 60 * v + std::strtod(rest + 1, nullptr);
-      ms += 1000 * v;
+  // After each "@@run", the sum of the statements' processor times,
+  // " CPU time: 1:12.593".
+  std::vector<double> milliseconds(const std::string& timed) const override {
+    std::vector<double> ms;
+    for (std::size_t at = timed.find("@@run"); at != std::string::npos; at = timed.find("@@run", at + 1)) {
+      const std::string run = timed.substr(at, timed.find("@@run", at + 1) - at);
+      ms.push_back(0);
+      for (std::size_t t = run.find("CPU time:"); t != std::string::npos; t = run.find("CPU time:", t + 1)) {
+        char* rest = nullptr;
+        double v = std::strtod(run.c_str() + t + 9, &rest);
+        if (*rest == ':') v = 60 * v + std::strtod(rest + 1, nullptr);
+        ms.back() += 1000 * v;
+      }
     }
     return ms;
   }
 };
 
-// "@@time ms" in the timed part: gp's and FLINT's report.
-double reported_milliseconds(const std::string& timed) {
-  const std::size_t at = timed.find("@@time ");
-  return at == std::string::npos ? absent : std::atof(timed.c_str() + at + 7);
+// Each "@@time ms" in the timed part: gp's and FLINT's report.
+std::vector<double> reported_milliseconds(const std::string& timed) {
+  std::vector<double> ms;
+  for (std::size_t at = timed.find("@@time "); at != std::string::npos; at = timed.find("@@time ", at + 1))
+    ms.push_back(std::atof(timed.c_str() + at + 7));
+  return ms;
 }
 
 class Gp : public Language {
@@ -231,11 +241,12 @@ class Gp : public Language {
     return target + "=" + value + ";\n";
   }
   std::string ring_change(Ring) const override { return ""; }
-  std::string timed(const std::string& statement, long reps) const override {
+  std::string timed(const std::string& statement, long reps, int runs) const override {
     const std::string loop =
         reps > 1 ? "for(i=1," + std::to_string(reps) + "," + statement + ")" : statement;
-    return "print(\"@@go\");\ntt=getabstime();" + loop +
-           ";tt=getabstime()-tt;\nprint(\"@@time \",tt);\nprint(\"@@end\");\n";
+    std::string s = "print(\"@@go\");\n";
+    for (int i = 0; i < runs; ++i) s += "tt=getabstime();" + loop + ";tt=getabstime()-tt;\nprint(\"@@time \",tt);\n";
+    return s + "print(\"@@end\");\n";
   }
   std::string print(const std::string& value) const override { return "print(\"@@v \"," + value + ");\n"; }
   std::string check_change(Ring) const override { return ""; }
@@ -244,7 +255,7 @@ class Gp : public Language {
   std::string value(const std::string& v) const override { return "V(" + v + ")"; }
   std::string quit() const override { return "\\q\n"; }
   const char* words(const Coefficient& c) const override { return c.gp; }
-  double milliseconds(const std::string& timed) const override { return reported_milliseconds(timed); }
+  std::vector<double> milliseconds(const std::string& timed) const override { return reported_milliseconds(timed); }
 };
 
 // What one side measured at one size.
@@ -254,9 +265,11 @@ struct Measure {
   std::string error;  // what the side printed on an error, or why it gave no time
 };
 
-// Reads a side's output: its time between "@@go" and "@@end" (divided by
-// the runs of the loop) and the values printed after as "@@v ...".
-Measure read_measure(const ProgramRun& r, long reps, const std::function<double(const std::string&)>& ms) {
+// Reads a side's output: the best of its timings between "@@go" and "@@end"
+// (divided by the runs of the loop) and the values printed after as
+// "@@v ...".
+Measure read_measure(const ProgramRun& r, long reps,
+                     const std::function<std::vector<double>(const std::string&)>& ms) {
   Measure m;
   const std::vector<std::string> lines = lines_of(r.out);
   for (std::size_t i = 0; i < lines.size() && m.error.empty(); ++i)  // the error and the line after it
@@ -271,7 +284,12 @@ Measure read_measure(const ProgramRun& r, long reps, const std::function<double(
     if (m.error.empty()) m.error = r.stopped ? "setup or check overran" : "no answer";
     return m;
   }
-  m.seconds = ms(r.out.substr(go, end - go)) / 1000 / static_cast<double>(reps);
+  const std::vector<double> times = ms(r.out.substr(go, end - go));
+  if (times.empty()) {
+    m.error = "no time";
+    return m;
+  }
+  m.seconds = *std::min_element(times.begin(), times.end()) / 1000 / static_cast<double>(reps);
   for (const std::string& line : lines_of(r.out.substr(end))) {
     const std::size_t at = line.find("@@v");
     if (at == std::string::npos) continue;
@@ -286,6 +304,8 @@ struct Options {
   int jobs = 1;
   double limit = 20;  // seconds a side may take for one size
   double loop = 0.1;  // seconds a timing loop aims at
+  int runs = 3;       // timings of which the best counts
+  int attempts = 4;   // runs of a program at one size, its loop lengthened
   bool scripts = false;  // print the scripts of the first size instead
   std::vector<std::string> patterns;
 };
@@ -309,11 +329,22 @@ bool takes_part(const Side& side, const Row& row) {
   return *side.lang->statement(*row.op) != '\0';
 }
 
-// Measures a side at size n. A program's loop of *reps runs is lengthened
-// while it takes under a fifth of options.loop in all (the programs' timers
-// count milliseconds), and run once when it overran; *reps is then fitted
-// to the next size.
-Measure measure(const Side& side, const Row& row, std::int64_t n, long* reps) {
+// How a program side is timed at the next size: the runs of its loop, and
+// the time one run is expected to take (0: not known).
+struct Pace {
+  long reps = 1;
+  double expected = 0;
+};
+
+// Measures a side at size n: a program's best of options.runs timings of a loop
+// of runs (one timing when a run takes a second or more, or may hit a
+// cache). The best leaves out the first touch of fresh memory, which
+// Tavrin's timer counts (processor time, user and system) and gp's does
+// not (user time). The loop is lengthened while it takes under a fifth of
+// options.loop (the programs' timers count milliseconds); an overrun of
+// several runs is measured again as one. The pace is then fitted to the
+// next size, about 2.5 times slower.
+Measure measure(const Side& side, const Row& row, std::int64_t n, Pace* pace) {
   const double setup = 10 * options.limit;
 #ifdef TAVRIN_PEER_FLINT
   if (side.lang == nullptr) {
@@ -322,39 +353,38 @@ Measure measure(const Side& side, const Row& row, std::int64_t n, long* reps) {
   }
 #endif
   constexpr long most = 100000;
+  const bool repeat = row.op->repeat;
   Measure m;
-  for (int attempt = 0; attempt < 4; ++attempt) {
-    const ProgramRun r = run_program(side.lang->command(), side.lang->script(row, n, *reps),
+  for (int attempt = 0; attempt < options.attempts; ++attempt) {
+    const int runs = repeat && pace->expected < 1 ? options.runs : 1;
+    const ProgramRun r = run_program(side.lang->command(), side.lang->script(row, n, pace->reps, runs),
                                      {"@@go", "@@end", options.limit, setup});
-    m = read_measure(r, *reps, [&](const std::string& t) { return side.lang->milliseconds(t); });
-    const double total = m.seconds * static_cast<double>(*reps);
-    if (std::isinf(total) && *reps > 1) {
-      *reps = 1;
+    m = read_measure(r, pace->reps, [&](const std::string& t) { return side.lang->milliseconds(t); });
+    const double total = m.seconds * static_cast<double>(pace->reps);
+    if (std::isinf(total) && (pace->reps > 1 || runs > 1)) {
+      *pace = {1, options.limit};
       continue;
     }
-    if (!row.op->repeat || !std::isfinite(total) || total >= options.loop / 5 || *reps >= most) break;
-    *reps = std::min(most, *reps * (total > 0 ? std::lround(std::ceil(options.loop / total)) : 64));
+    if (!repeat || !std::isfinite(total) || total >= options.loop / 5 || pace->reps >= most) break;
+    pace->reps = std::min(most, pace->reps * (total > 0 ? std::lround(std::ceil(options.loop / total)) : 64));
   }
-  // the next size, about 2.5 times slower, for about options.loop
-  if (row.op->repeat && finished(m.seconds))
-    *reps = std::clamp(std::lround(options.loop / (2.5 * m.seconds)), 1L, most);
+  if (finished(m.seconds)) {
+    pace->expected = 2.5 * m.seconds;
+    if (repeat) pace->reps = std::clamp(std::lround(options.loop / pace->expected), 1L, most);
+  }
   return m;
 }
 
-// The values as compared: degrees as printed, the others reduced to
-// [0, p) in a prime field (Tavrin prints residues from -p/2 to p/2).
+// The values as compared. Tavrin shows a number of a prime field's
+// arithmetic above p/2 and below p less p (residues, and a degree or count
+// read there), gp and FLINT from 0 to p - 1: a negative value gains p.
 std::vector<std::string> normalised(const Row& row, const std::vector<std::string>& values) {
-  std::vector<char> kinds;  // in the order printed: degrees and counts first
-  for (const bool raw : {true, false})
-    for (const Check& c : row.op->checks)
-      if ((c.kind == 'd' || c.kind == 'n') == raw) kinds.push_back(c.kind);
   const std::int64_t p = check_field(row.ring);
   std::vector<std::string> out;
-  for (std::size_t i = 0; i < values.size(); ++i) {
+  for (const std::string& v : values) {
     char* rest = nullptr;
-    const long long v = std::strtoll(values[i].c_str(), &rest, 10);
-    const bool as_printed = i >= kinds.size() || kinds[i] == 'd' || char2(row.ring) || *rest != '\0' || values[i].empty();
-    out.push_back(as_printed ? values[i] : std::to_string((v % p + p) % p));
+    const long long x = std::strtoll(v.c_str(), &rest, 10);
+    out.push_back(x < 0 && *rest == '\0' && !char2(row.ring) ? std::to_string(x + p) : v);
   }
   return out;
 }
@@ -386,7 +416,7 @@ std::string row_title(const Row& row) { return std::string(row.op->name) + " [" 
 RowResult run_row(const Row& row, const std::vector<Side>& sides) {
   RowResult res;
   res.times.resize(sides.size());
-  std::vector<long> reps(sides.size(), 1);
+  std::vector<Pace> pace(sides.size());
   std::vector<bool> active(sides.size(), true);  // a peer past its limit is not run again
   int count = 0;
   const std::int64_t first = options.short_form ? row.first / 4 : row.first;
@@ -395,7 +425,7 @@ RowResult run_row(const Row& row, const std::vector<Side>& sides) {
     res.sizes.push_back(static_cast<double>(n));
     std::vector<Measure> m(sides.size());
     for (std::size_t s = 0; s < sides.size(); ++s) {
-      if (active[s] && takes_part(sides[s], row)) m[s] = measure(sides[s], row, n, &reps[s]);
+      if (active[s] && takes_part(sides[s], row)) m[s] = measure(sides[s], row, n, &pace[s]);
       res.times[s].push_back(m[s].seconds);
       if (!m[s].error.empty()) res.notes.push_back(std::string(sides[s].name) + " at " + std::to_string(n) + ": " + m[s].error);
     }
@@ -508,6 +538,8 @@ int main(int argc, char** argv) {
   if (options.short_form) {
     options.limit = std::min(options.limit, 1.0);
     options.loop = 0.01;
+    options.runs = 1;
+    options.attempts = 2;
     if (!jobs_given) options.jobs = 3;
   }
   const Tavrin tavrin;
@@ -525,10 +557,10 @@ int main(int argc, char** argv) {
       for (const Side& side : sides)
         if (side.lang != nullptr && takes_part(side, r))
           std::printf("%s, %s at %lld:\n%s\n", row_title(r).c_str(), side.name, static_cast<long long>(r.first),
-                      side.lang->script(r, r.first, 1).c_str());
+                      side.lang->script(r, r.first, 1, 1).c_str());
     return 0;
   }
-  std::printf("The sweep: seconds for one run at each size (a loop of several runs when short), limit %g s%s.\n\n",
+  std::printf("The sweep: seconds for one run at each size (the best of several timings), limit %g s%s.\n\n",
               options.limit, options.short_form ? ", short form" : "");
   std::fflush(stdout);
   std::vector<RowResult> results(rows.size());

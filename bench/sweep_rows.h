@@ -61,17 +61,19 @@ inline const Coefficient& coefficient(int which) {
   return c[which];
 }
 
-// A size written in terms of n: "n", "n/8", "n*2", "n-1", or a number.
+// A size written in terms of n, from left to right: "n", "n/8", "n*2",
+// "n/8-1", or a number.
 inline std::int64_t size_of(const std::string& text, std::int64_t n) {
   if (text.empty() || text[0] != 'n') return std::stoll(text);
-  if (text.size() == 1) return n;
-  const std::int64_t k = std::stoll(text.substr(2));
-  switch (text[1]) {
-    case '/': return n / k;
-    case '*': return n * k;
-    case '-': return n - k;
-    default: return n + k;
+  std::int64_t v = n;
+  for (std::size_t i = 1; i < text.size();) {
+    std::size_t used = 0;
+    const std::int64_t k = std::stoll(text.substr(i + 1), &used);
+    const char op = text[i];
+    v = op == '/' ? v / k : op == '*' ? v * k : op == '-' ? v - k : v + k;
+    i += 1 + used;
   }
+  return v;
 }
 
 // A decimal number of n digits, the k-th digit cA(k) mod 10 (the first not 0).
@@ -154,7 +156,10 @@ inline const C poly_c{{'d', "c"}, {'v', "c"}};
 inline const Operation mul{"a*b", {{"a", 'A', "n"}, {"b", 'B', "n"}}, {}, "c := a*b", "c=a*b", poly_c, Flint::mul};
 inline const Operation sqr{"a*a", {{"a", 'A', "n"}}, {}, "c := a*a", "c=a*a", poly_c, Flint::sqr};
 inline const Operation add{"a + b", {{"a", 'A', "n"}, {"b", 'B', "n"}}, {}, "c := a + b", "c=a+b", poly_c, Flint::add};
-inline const Operation pow{"a^(n/8), deg a = 8", {{"a", 'A', "8"}}, {}, "c := a^{n/8}", "c=a^{n/8}", poly_c, Flint::pow};
+// the exponent odd: a power of two times e is e's power squared by
+// Frobenius in characteristic 2
+inline const Operation pow{"a^(n/8 - 1), deg a = 8", {{"a", 'A', "8"}}, {}, "c := a^{n/8-1}", "c=a^{n/8-1}", poly_c,
+                           Flint::pow};
 // b of degree n divides c = a*b of degree 2n; e = c + r is not divisible.
 inline const std::vector<Operand> division_operands{{"a", 'A', "n"}, {"b", 'B', "n"}, {"r", 'C', "n-1"}};
 inline const std::vector<Derived> division_derived{{"c", "a", '*', "b"}, {"e", "c", '+', "r"}};
