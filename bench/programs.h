@@ -94,7 +94,7 @@ inline ProgramRun collect(pid_t pid, int fd, const Watch& w) {
 
 // Forks a child whose standard output goes to a pipe (its standard error
 // too, when `errors`, else nowhere), and which runs `body` with standard
-// input from the file `input` (when not empty).
+// input from the file `input` (/dev/null when empty).
 inline ProgramRun fork_child(const std::string& input, bool errors, const std::function<void()>& body,
                              const Watch& w) {
   int fds[2];
@@ -112,10 +112,10 @@ inline ProgramRun fork_child(const std::string& input, bool errors, const std::f
     const int err = errors ? fds[1] : open("/dev/null", O_WRONLY);
     if (err >= 0) dup2(err, 2);
     close(fds[1]);
-    if (!input.empty()) {
-      const int in = open(input.c_str(), O_RDONLY);
-      if (in >= 0) dup2(in, 0);
-    }
+    // without an input the child reads an empty one: a program that waits
+    // for more input after an error ends instead of waiting on ours
+    const int in = open(input.empty() ? "/dev/null" : input.c_str(), O_RDONLY);
+    if (in >= 0) dup2(in, 0);
     body();
     std::fflush(nullptr);
     _exit(0);

@@ -1,22 +1,31 @@
 // The sweep: every operation a user has on integers and on polynomials in
 // one variable (over Z, Q, the primes 7, 32003 and 2147483629, GF(2^8) and
 // GF(2^16)), at doubling sizes up to the limits, Tavrin beside gp and FLINT
-// in one run. The rows are in sweep_rows.h.
+// in one run; then polynomials in several variables beside Singular,
+// rational functions and matrices of numbers beside gp. The rows are in
+// sweep_rows.h.
 //
-// Tavrin (the real program) and gp each run a script of their own at each
-// size: the operands are built, then the operation is timed by the program
-// itself (Tavrin's timing of the statement, gp's getabstime()), as a loop
-// of several runs when one run is short and the best of three such timings
-// when it is under a second, then the checked values are printed. FLINT runs in a child process of this program. A side that has
-// not finished the operation within the limit is stopped. A row doubles its
-// size until Tavrin takes more than a quarter of the limit (20 s), fails or
-// is stopped; a peer that does is not run at the larger sizes.
+// Tavrin (the real program), gp and Singular each run a script of their own
+// at each size: the operands are built, then the operation is timed by the
+// program itself (Tavrin's timing of the statement, gp's getabstime(),
+// Singular's timer), as a loop of several runs when one run is short and
+// the best of three such timings when it is under a second, then the
+// checked values are printed. FLINT runs in a child process of this
+// program. A side that has not finished the operation within the limit, or
+// its set-up within ten times the limit, is stopped. A row doubles its size
+// (or takes its own sizes) until Tavrin takes more than a quarter of the
+// limit (20 s), fails or is stopped; a peer that does is not run at the
+// larger sizes.
 //
 // Each row prints its times, the growth exponent of each side over the last
 // three sizes (the slope of log time against log size), the ratios at the
-// largest size, and its flags: SLOW above 3x gp, STEEP an exponent above
-// gp's by more than 0.2, WALL stopped at a size where gp finished, MISMATCH
-// values that differ from a peer's. A summary table ends the run.
+// largest size, and its flags against its peer (gp when it takes part, else
+// Singular): SLOW above 3x the peer, STEEP an exponent above the peer's by
+// more than 0.2, WALL stopped (in the operation or in building its operands)
+// at a size where the peer finished, MISMATCH values that differ from a
+// peer's, FAILED an error or no answer of Tavrin's. Every stop and error is
+// noted in its row, and the sweep goes on with the next row. A summary
+// table ends the run.
 //
 //   bench_sweep [--short] [--jobs N] [--limit SECONDS] [--scripts] [PATTERN ...]
 //
@@ -25,7 +34,8 @@
 // make bench) runs three small sizes a row with a limit of one second and
 // one timing a size, three rows at a time. --scripts prints the programs' scripts at the
 // first size instead of running them.
-// Peers serve this benchmark only; gp not on PATH leaves its column empty.
+// Peers serve this benchmark only; gp or Singular not on PATH leaves its
+// column empty.
 #include <algorithm>
 #include <atomic>
 #include <cmath>
@@ -40,6 +50,7 @@
 
 #include "programs.h"
 #include "sweep_figures.h"
+#include "sweep_measure.h"
 #include "sweep_rows.h"
 #ifdef TAVRIN_PEER_FLINT
 #include "sweep_flint.h"
@@ -67,6 +78,7 @@ class Language {
   virtual std::string command() const = 0;
   virtual const char* statement(const Operation& op) const = 0;  // the timed template
   virtual const char* post(const Operation& op) const = 0;
+  virtual const char* setup(const Operation& op) const = 0;  // a row's own set-up
   virtual std::string preamble(Ring ring) const = 0;
   virtual std::string operand(const Operand& o, Ring ring, std::int64_t n) const = 0;
   virtual std::string assign(const std::string& target, const std::string& value) const = 0;
@@ -88,10 +100,11 @@ class Language {
     const Operation& op = *row.op;
     std::string s = preamble(row.ring);
     for (const Operand& o : op.operands) s += assign(o.name, operand(o, row.ring, n));
+    s += expand(setup(op), n);
     s += ring_change(row.ring);
     for (const Derived& d : op.derived) s += assign(d.target, std::string(d.left) + d.op + d.right);
     s += timed(expand(statement(op), n), reps, runs);
-    if (*post(op) != '\0') s += std::string(post(op)) + "\n";
+    if (*post(op) != '\0') s += expand(post(op), n) + "\n";
     for (const Check& c : op.checks) {
       if (c.kind == 'd') s += print(degree(c.var));
       if (c.kind == 'n') s += print(c.var);
@@ -135,6 +148,7 @@ class Tavrin : public Language {
   std::string command() const override { return TAVRIN_EXECUTABLE; }
   const char* statement(const Operation& op) const override { return op.tavrin; }
   const char* post(const Operation& op) const override { return op.tavrin_post; }
+  const char* setup(const Operation& op) const override { return op.tavrin_setup; }
   std::string preamble(Ring ring) const override {
     // over Q, lq is the common denominator of the two-digit numbers
     return ring == Ring::q ? "&(J = x):\nlq := 1: for i = 10 to 99 do lq := lq*i \\ GCD(lq, i) od:\n" : "&(J = x):\n";
@@ -190,19 +204,12 @@ class Tavrin : public Language {
   }
 };
 
-// Each "@@time ms" in the timed part: gp's and FLINT's report.
-std::vector<double> reported_milliseconds(const std::string& timed) {
-  std::vector<double> ms;
-  for (std::size_t at = timed.find("@@time "); at != std::string::npos; at = timed.find("@@time ", at + 1))
-    ms.push_back(std::atof(timed.c_str() + at + 7));
-  return ms;
-}
-
 class Gp : public Language {
  public:
   std::string command() const override { return "gp -q --default parisize=2000000000"; }
   const char* statement(const Operation& op) const override { return op.gp; }
   const char* post(const Operation& op) const override { return op.gp_post; }
+  const char* setup(const Operation& op) const override { return op.gp_setup; }
   // E maps a number to the ring, V gives a value as the checks print it
   // (at x = 3, E(3) in GF(2^k)), S is the square-free decomposition, A, B
   // and C build the operands.
@@ -258,46 +265,44 @@ class Gp : public Language {
   std::vector<double> milliseconds(const std::string& timed) const override { return reported_milliseconds(timed); }
 };
 
-// What one side measured at one size.
-struct Measure {
-  double seconds = absent;  // one run of the operation; `overran` when stopped
-  std::vector<std::string> values;
-  std::string error;  // what the side printed on an error, or why it gave no time
+// Singular, for the rows in several variables: their set-up declares the
+// ring and every variable the statement assigns (a loop may not declare
+// one), and computes the checked numbers in its post.
+class Singular : public Language {
+ public:
+  std::string command() const override { return "Singular -q --no-warn %s"; }
+  const char* statement(const Operation& op) const override { return op.singular; }
+  const char* post(const Operation& op) const override { return op.singular_post; }
+  const char* setup(const Operation& op) const override { return op.singular_setup; }
+  // timer counts milliseconds of processor time; V gives a number modulo
+  // the checking prime, from 0 to P - 1
+  std::string preamble(Ring) const override {
+    return "system(\"--ticks-per-sec\",1000);\nint tt; int ii;\nbigint P = " + std::to_string(check_prime) +
+           ";\nproc V(bigint c) { bigint r = ((c mod P) + P) mod P; return(r); }\n";
+  }
+  std::string operand(const Operand&, Ring, std::int64_t) const override { return ""; }
+  std::string assign(const std::string& target, const std::string& value) const override {
+    return target + " = " + value + ";\n";
+  }
+  std::string ring_change(Ring) const override { return ""; }
+  std::string timed(const std::string& statement, long reps, int runs) const override {
+    const std::string loop =
+        reps > 1 ? "for (ii = 1; ii <= " + std::to_string(reps) + "; ii++) { " + statement + "; }" : statement + ";";
+    std::string s = "print(\"@@go\");\n";
+    for (int i = 0; i < runs; ++i) s += "tt = timer; " + loop + " tt = timer - tt;\nprint(\"@@time \" + string(tt));\n";
+    return s + "print(\"@@end\");\n";
+  }
+  std::string print(const std::string& value) const override {
+    return "print(\"@@v \" + string(" + value + "));\n";
+  }
+  std::string check_change(Ring) const override { return ""; }
+  std::string degree(const std::string& v) const override { return "deg(" + v + ")"; }
+  std::string lead(const std::string& v) const override { return "leadcoef(" + v + ")"; }
+  std::string value(const std::string& v) const override { return "V(" + v + ")"; }
+  std::string quit() const override { return "quit;\n"; }
+  const char* words(const Coefficient& c) const override { return c.gp; }
+  std::vector<double> milliseconds(const std::string& timed) const override { return reported_milliseconds(timed); }
 };
-
-// Reads a side's output: the best of its timings between "@@go" and "@@end"
-// (divided by the runs of the loop) and the values printed after as
-// "@@v ...".
-Measure read_measure(const ProgramRun& r, long reps,
-                     const std::function<std::vector<double>(const std::string&)>& ms) {
-  Measure m;
-  const std::vector<std::string> lines = lines_of(r.out);
-  for (std::size_t i = 0; i < lines.size() && m.error.empty(); ++i)  // the error and the line after it
-    if (lines[i].find("***") != std::string::npos && lines[i].find("Warning") == std::string::npos)
-      m.error = lines[i].substr(lines[i].find_first_not_of(' ')) + (i + 1 < lines.size() ? " / " + lines[i + 1] : "");
-  if (r.timed_out()) {
-    m.seconds = overran;
-    return m;
-  }
-  const std::size_t go = r.out.find("@@go"), end = r.out.find("@@end", go == std::string::npos ? 0 : go);
-  if (r.stopped || go == std::string::npos || end == std::string::npos || !m.error.empty()) {
-    if (m.error.empty()) m.error = r.stopped ? "setup or check overran" : "no answer";
-    return m;
-  }
-  const std::vector<double> times = ms(r.out.substr(go, end - go));
-  if (times.empty()) {
-    m.error = "no time";
-    return m;
-  }
-  m.seconds = *std::min_element(times.begin(), times.end()) / 1000 / static_cast<double>(reps);
-  for (const std::string& line : lines_of(r.out.substr(end))) {
-    const std::size_t at = line.find("@@v");
-    if (at == std::string::npos) continue;
-    const std::size_t from = line.find_first_not_of(' ', at + 3);
-    m.values.push_back(from == std::string::npos ? "" : line.substr(from));
-  }
-  return m;
-}
 
 struct Options {
   bool short_form = false;
@@ -361,7 +366,7 @@ Measure measure(const Side& side, const Row& row, std::int64_t n, Pace* pace) {
                                      {"@@go", "@@end", options.limit, setup});
     m = read_measure(r, pace->reps, [&](const std::string& t) { return side.lang->milliseconds(t); });
     const double total = m.seconds * static_cast<double>(pace->reps);
-    if (std::isinf(total) && (pace->reps > 1 || runs > 1)) {
+    if (std::isinf(total) && !m.setup_overran && (pace->reps > 1 || runs > 1)) {
       *pace = {1, options.limit};
       continue;
     }
@@ -394,7 +399,22 @@ struct RowResult {
   std::vector<std::vector<double>> times;  // by side, by size
   std::vector<std::string> notes;          // errors and mismatches, as they came
   bool mismatch = false;
+  bool failed = false;  // Tavrin gave an error or no answer (not a timeout)
+  std::size_t peer = 0;  // the side the flags compare with (0: none)
 };
+
+// The sizes of a row: its own, or doubling from its first to its last. The
+// short form runs the first three, a quarter as large.
+std::vector<std::int64_t> row_sizes(const Row& row) {
+  std::vector<std::int64_t> sizes = row.sizes;
+  if (sizes.empty())
+    for (std::int64_t n = row.first; n <= row.last; n *= 2) sizes.push_back(n);
+  if (options.short_form) {
+    if (sizes.size() > 3) sizes.resize(3);
+    for (std::int64_t& n : sizes) n = std::max<std::int64_t>(1, n / 4);
+  }
+  return sizes;
+}
 
 std::string seconds_text(double t) {
   if (std::isnan(t)) return "-";
@@ -418,19 +438,20 @@ RowResult run_row(const Row& row, const std::vector<Side>& sides) {
   res.times.resize(sides.size());
   std::vector<Pace> pace(sides.size());
   std::vector<bool> active(sides.size(), true);  // a peer past its limit is not run again
-  int count = 0;
-  const std::int64_t first = options.short_form ? row.first / 4 : row.first;
-  for (std::int64_t n = first; n <= row.last; n *= 2) {
-    if (options.short_form && ++count > 3) break;
+  for (std::size_t s = 1; s < sides.size() && res.peer == 0; ++s)
+    if (takes_part(sides[s], row)) res.peer = s;
+  for (const std::int64_t n : row_sizes(row)) {
     res.sizes.push_back(static_cast<double>(n));
     std::vector<Measure> m(sides.size());
     for (std::size_t s = 0; s < sides.size(); ++s) {
       if (active[s] && takes_part(sides[s], row)) m[s] = measure(sides[s], row, n, &pace[s]);
       res.times[s].push_back(m[s].seconds);
       if (!m[s].error.empty()) res.notes.push_back(std::string(sides[s].name) + " at " + std::to_string(n) + ": " + m[s].error);
+      if (s == 0 && !m[s].error.empty() && std::isnan(m[s].seconds)) res.failed = true;
     }
     for (std::size_t s = 1; s < sides.size(); ++s) {
-      if (!std::isfinite(m[0].seconds) || !std::isfinite(m[s].seconds)) continue;
+      if (!std::isfinite(m[0].seconds) || !std::isfinite(m[s].seconds) || m[0].values.empty() || m[s].values.empty())
+        continue;
       const std::vector<std::string> a = normalised(row, m[0].values), b = normalised(row, m[s].values);
       if (a == b) continue;
       res.mismatch = true;
@@ -449,11 +470,13 @@ RowResult run_row(const Row& row, const std::vector<Side>& sides) {
   return res;
 }
 
-// The flags of a row against gp (the first peer).
-std::vector<std::string> row_flags(const RowResult& r, const std::vector<Side>& sides) {
+// The flags of a row against its peer (gp, else the first peer that takes
+// part in it).
+std::vector<std::string> row_flags(const RowResult& r) {
   std::vector<std::string> flags;
-  if (sides.size() > 1) {
-    const Comparison c = compare_sides(r.sizes, r.times[0], r.times[1]);
+  if (r.failed) flags.push_back("FAILED");
+  if (r.peer != 0) {
+    const Comparison c = compare_sides(r.sizes, r.times[0], r.times[r.peer]);
     if (c.slow) flags.push_back("SLOW");
     if (c.steep) flags.push_back("STEEP");
     if (c.wall) flags.push_back("WALL");
@@ -485,7 +508,7 @@ std::string row_block(const Row& row, const RowResult& r, const std::vector<Side
     t += "\n";
   }
   for (const std::string& note : r.notes) t += "  " + note + "\n";
-  const std::vector<std::string> flags = row_flags(r, sides);
+  const std::vector<std::string> flags = row_flags(r);
   if (!flags.empty()) {
     t += "  flagged:";
     for (const std::string& f : flags) t += " " + f;
@@ -507,7 +530,7 @@ std::string summary_line(const Row& row, const RowResult& r, const std::vector<S
             number_text(c.ratio, "%.2f");
   }
   line += " |";
-  for (const std::string& f : row_flags(r, sides)) line += " " + f;
+  for (const std::string& f : row_flags(r)) line += " " + f;
   return line + " |";
 }
 
@@ -545,10 +568,12 @@ int main(int argc, char** argv) {
   const Tavrin tavrin;
   const Gp gp;
   std::vector<Side> sides{{"Tavrin", &tavrin}};
+  const Singular singular;
   if (on_path("gp")) sides.push_back({"gp", &gp});
 #ifdef TAVRIN_PEER_FLINT
   sides.push_back({"FLINT", nullptr});
 #endif
+  if (on_path("Singular")) sides.push_back({"Singular", &singular});
   std::vector<Row> rows;
   for (const Row& r : sweep_rows())
     if (selected(r)) rows.push_back(r);
@@ -586,7 +611,7 @@ int main(int argc, char** argv) {
   std::printf("%s | flags |\n%s|---|\n", head.c_str(), rule.c_str());
   int flagged = 0;
   for (std::size_t i = 0; i < rows.size(); ++i) {
-    flagged += !row_flags(results[i], sides).empty();
+    flagged += !row_flags(results[i]).empty();
     std::printf("%s\n", summary_line(rows[i], results[i], sides).c_str());
   }
   std::printf("\n%d of %zu rows flagged.\n", flagged, rows.size());

@@ -130,8 +130,8 @@ enum class Flint {
 // decimal number of n digits).
 struct Operation {
   const char* name;
-  std::vector<Operand> operands;
-  std::vector<Derived> derived;
+  std::vector<Operand> operands = {};
+  std::vector<Derived> derived = {};
   const char* tavrin;      // the timed statement(s)
   const char* gp;          // "" when gp has no counterpart
   std::vector<Check> checks;
@@ -139,12 +139,21 @@ struct Operation {
   const char* tavrin_post = "";  // untimed statements before the checks, with their ends
   const char* gp_post = "";
   bool repeat = true;  // may be timed as a loop of several runs (no cache between them)
+  // Rows whose operands are not built by the builders above give the set-up
+  // of each language (after its preamble) as a template; Singular takes
+  // part in a row with a statement of its own.
+  const char* tavrin_setup = "";
+  const char* gp_setup = "";
+  const char* singular_setup = "";
+  const char* singular = "";
+  const char* singular_post = "";
 };
 
 struct Row {
   const Operation* op;
   Ring ring;
   std::int64_t first, last;  // sizes first, 2 first, ... up to last
+  std::vector<std::int64_t> sizes = {};  // the sizes, when not doubling
 };
 
 // Every operation of the sweep.
@@ -245,6 +254,211 @@ inline const Operation iwrite{"decimal output", {{"a", 'I', "n"}}, {}, "!!a", "p
 inline const Operation harmonic{"Sigma<k = 1, n>[1/k]", {}, {}, "h := Sigma<k = 1, {n}>[1/k]", "h=sum(k=1,{n},1/k)",
                                 {{'v', "h"}}};
 
+// Polynomials in several variables, Singular beside Tavrin. Tavrin's
+// variables run x, y, z, t from the top, so that p#(2, 3, 5, 7) is the value
+// at x = 2, y = 3, z = 5, t = 7; each side prints the number of terms of the
+// result and its value there.
+inline const C multi_c{{'n', "k"}, {'v', "v"}};
+inline constexpr const char* tavrin_multi_post = "k := Terms(g): v := g#(2, 3, 5, 7):";
+inline constexpr const char* singular_multi_post =
+    "int k = size(g); bigint v = bigint(leadcoef(subst(g, x, 2, y, 3, z, 5, t, 7)));";
+
+// A product f*(f + 1), f the n-th power of the sum of 1 and the variables
+// (Fateman's test in three and in four variables).
+inline const Operation fateman{.name = "f*(f + 1), f = (1 + x + y + z)^n",
+                               .tavrin = "g := f*(f + 1)",
+                               .gp = "",
+                               .checks = multi_c,
+                               .tavrin_post = tavrin_multi_post,
+                               .tavrin_setup = "&(J > y):\n&(J > z):\n&(J > t):\nf := (1 + x + y + z)^{n}:\n",
+                               .singular_setup = "ring R = 0,(x,y,z,t),dp;\npoly f = (1+x+y+z)^{n}; poly g;\n",
+                               .singular = "g = f*(f+1)",
+                               .singular_post = singular_multi_post};
+inline const Operation fateman4{.name = "f*(f + 1), f = (1 + x + y + z + t)^n",
+                                .tavrin = "g := f*(f + 1)",
+                                .gp = "",
+                                .checks = multi_c,
+                                .tavrin_post = tavrin_multi_post,
+                                .tavrin_setup = "&(J > y):\n&(J > z):\n&(J > t):\nf := (1 + x + y + z + t)^{n}:\n",
+                                .singular_setup = "ring R = 0,(x,y,z,t),dp;\npoly f = (1+x+y+z+t)^{n}; poly g;\n",
+                                .singular = "g = f*(f+1)",
+                                .singular_post = singular_multi_post};
+// Monagan and Pearce's sparse product, in four variables.
+inline const Operation sparse4{
+    .name = "f*h, f = (1 + x + y + 2z^2 + 3t^3)^n, h = (1 + t + z + 2y^2 + 3x^3)^n",
+    .tavrin = "g := f*h",
+    .gp = "",
+    .checks = multi_c,
+    .tavrin_post = tavrin_multi_post,
+    .tavrin_setup = "&(J > y):\n&(J > z):\n&(J > t):\nf := (1 + x + y + 2*z^2 + 3*t^3)^{n}:\n"
+                    "h := (1 + t + z + 2*y^2 + 3*x^3)^{n}:\n",
+    .singular_setup = "ring R = 0,(x,y,z,t),dp;\npoly f = (1+x+y+2*z^2+3*t^3)^{n};\n"
+                      "poly h = (1+t+z+2*y^2+3*x^3)^{n}; poly g;\n",
+    .singular = "g = f*h",
+    .singular_post = singular_multi_post};
+// A dense product in two variables.
+inline const Operation dense2{.name = "f*h, f = (1 + x + 2y)^n, h = (1 + 3x + y)^n",
+                              .tavrin = "g := f*h",
+                              .gp = "",
+                              .checks = multi_c,
+                              .tavrin_post = tavrin_multi_post,
+                              .tavrin_setup = "&(J > y):\n&(J > z):\n&(J > t):\nf := (1 + x + 2*y)^{n}:\n"
+                                              "h := (1 + 3*x + y)^{n}:\n",
+                              .singular_setup = "ring R = 0,(x,y,z,t),dp;\npoly f = (1+x+2*y)^{n};\n"
+                                                "poly h = (1+3*x+y)^{n}; poly g;\n",
+                              .singular = "g = f*h",
+                              .singular_post = singular_multi_post};
+inline const Operation power3{.name = "(1 + x + y + z)^(2n)",
+                              .tavrin = "g := (1 + x + y + z)^{n*2}",
+                              .gp = "",
+                              .checks = multi_c,
+                              .tavrin_post = tavrin_multi_post,
+                              .tavrin_setup = "&(J > y):\n&(J > z):\n&(J > t):\n",
+                              .singular_setup = "ring R = 0,(x,y,z,t),dp;\npoly g;\n",
+                              .singular = "g = (1+x+y+z)^{n*2}",
+                              .singular_post = singular_multi_post};
+// The exact quotient of Fateman's product by f.
+inline const Operation fateman_quotient{
+    .name = "c/f, c = f*(f + 1), f = (1 + x + y + z)^n",
+    .tavrin = "g := c/f",
+    .gp = "",
+    .checks = multi_c,
+    .tavrin_post = tavrin_multi_post,
+    .tavrin_setup = "&(J > y):\n&(J > z):\n&(J > t):\nf := (1 + x + y + z)^{n}:\nc := f*(f + 1):\n",
+    .singular_setup = "ring R = 0,(x,y,z,t),dp;\npoly f = (1+x+y+z)^{n}; poly c = f*(f+1); poly g;\n",
+    .singular = "g = c/f",
+    .singular_post = singular_multi_post};
+// GCD(f a, f b): f, a and b dense of total degree n, in two, three and four
+// variables; the GCD is f.
+inline const Operation gcd2{
+    .name = "GCD(f a, f b), 2 variables, factors of degree n",
+    .tavrin = "g := GCD(u, w)",
+    .gp = "",
+    .checks = multi_c,
+    .tavrin_post = tavrin_multi_post,
+    .repeat = false,
+    .tavrin_setup = "&(J > y):\n&(J > z):\n&(J > t):\nf := (1 + x + 2*y)^{n} + x^{n}:\n"
+                    "u := f*((2 + 3*x + y)^{n} + y^{n}):\nw := f*((3 + x + 5*y)^{n} + x*y^{n-1}):\n",
+    .singular_setup = "ring R = 0,(x,y,z,t),dp;\npoly f = (1+x+2*y)^{n} + x^{n};\n"
+                      "poly u = f*((2+3*x+y)^{n} + y^{n}); poly w = f*((3+x+5*y)^{n} + x*y^{n-1}); poly g;\n",
+    .singular = "g = gcd(u, w)",
+    .singular_post = singular_multi_post};
+inline const Operation gcd3{
+    .name = "GCD(f a, f b), 3 variables, factors of degree n",
+    .tavrin = "g := GCD(u, w)",
+    .gp = "",
+    .checks = multi_c,
+    .tavrin_post = tavrin_multi_post,
+    .repeat = false,
+    .tavrin_setup = "&(J > y):\n&(J > z):\n&(J > t):\nf := (1 + x + 2*y + 3*z)^{n} + x^{n}:\n"
+                    "u := f*((2 + 3*x + y + z)^{n} + y^{n}):\nw := f*((3 + x + 5*y + 2*z)^{n} + z^{n}):\n",
+    .singular_setup = "ring R = 0,(x,y,z,t),dp;\npoly f = (1+x+2*y+3*z)^{n} + x^{n};\n"
+                      "poly u = f*((2+3*x+y+z)^{n} + y^{n}); poly w = f*((3+x+5*y+2*z)^{n} + z^{n}); poly g;\n",
+    .singular = "g = gcd(u, w)",
+    .singular_post = singular_multi_post};
+inline const Operation gcd4{
+    .name = "GCD(f a, f b), 4 variables, factors of degree n",
+    .tavrin = "g := GCD(u, w)",
+    .gp = "",
+    .checks = multi_c,
+    .tavrin_post = tavrin_multi_post,
+    .repeat = false,
+    .tavrin_setup = "&(J > y):\n&(J > z):\n&(J > t):\nf := (1 + x + 2*y + 3*z + t)^{n} + x^{n}:\n"
+                    "u := f*((2 + 3*x + y + z + 2*t)^{n} + t^{n}):\nw := f*((3 + x + 5*y + 2*z + t)^{n} + z^{n}):\n",
+    .singular_setup = "ring R = 0,(x,y,z,t),dp;\npoly f = (1+x+2*y+3*z+t)^{n} + x^{n};\n"
+                      "poly u = f*((2+3*x+y+z+2*t)^{n} + t^{n}); poly w = f*((3+x+5*y+2*z+t)^{n} + z^{n}); poly g;\n",
+    .singular = "g = gcd(u, w)",
+    .singular_post = singular_multi_post};
+
+// Rational functions, gp beside Tavrin: each side prints the value of the
+// result at x = 2, y = 3, z = 5.
+inline const C ratfun_c{{'v', "v"}};
+inline constexpr const char* tavrin_ratfun_post = "v := r#(2, 3, 5):";
+inline constexpr const char* gp_ratfun_post = "v=subst(subst(subst(r,x,2),y,3),z,5);";
+inline constexpr const char* tavrin_yz = "&(J > y):\n&(J > z):\n";
+inline const Operation ratsum1{.name = "Sigma<k = 1, n>[1/(x + k)]",
+                               .tavrin = "r := Sigma<k = 1, {n}>[1/(x + k)]",
+                               .gp = "r=sum(k=1,{n},1/(x+k))",
+                               .checks = ratfun_c,
+                               .tavrin_post = tavrin_ratfun_post,
+                               .gp_post = gp_ratfun_post,
+                               .tavrin_setup = tavrin_yz};
+inline const Operation ratsum2{.name = "Sigma<k = 1, n>[1/(x + k y + k^2)]",
+                               .tavrin = "r := Sigma<k = 1, {n}>[1/(x + k*y + k^2)]",
+                               .gp = "r=sum(k=1,{n},1/(x+k*y+k^2))",
+                               .checks = ratfun_c,
+                               .tavrin_post = tavrin_ratfun_post,
+                               .gp_post = gp_ratfun_post,
+                               .tavrin_setup = tavrin_yz};
+inline const Operation ratsum3{.name = "Sigma<k = 1, n>[1/(x + k y + k^2 z + 1)]",
+                               .tavrin = "r := Sigma<k = 1, {n}>[1/(x + k*y + k^2*z + 1)]",
+                               .gp = "r=sum(k=1,{n},1/(x+k*y+k^2*z+1))",
+                               .checks = ratfun_c,
+                               .tavrin_post = tavrin_ratfun_post,
+                               .gp_post = gp_ratfun_post,
+                               .tavrin_setup = tavrin_yz};
+inline const Operation ratprod2{.name = "Product<k = 1, n>[(x + k y + 1)/(x y + k)]",
+                                .tavrin = "r := Product<k = 1, {n}>[(x + k*y + 1)/(x*y + k)]",
+                                .gp = "r=prod(k=1,{n},(x+k*y+1)/(x*y+k))",
+                                .checks = ratfun_c,
+                                .tavrin_post = tavrin_ratfun_post,
+                                .gp_post = gp_ratfun_post,
+                                .tavrin_setup = tavrin_yz};
+
+// Matrices of numbers of side n, gp beside Tavrin: entries of two digits,
+// ((7i^3 + 13j^2 + 5ij^2 + 3i + 11j) mod 1009) mod 199 - 99, for Det, the
+// inverse and Chpoly; the same mod 1009, less 504, for Hermite and Smith
+// (every one of them of full rank up to side 400). Each side prints the
+// determinant, two entries of the inverse, the characteristic polynomial's
+// degree and value at 3, the product of the Hermite form's diagonal, the
+// largest invariant factor.
+inline constexpr const char* tavrin_small_matrix =
+    "[m] := [<i = 1, {n}><j = 1, {n}> (((7*i^3 + 13*j^2 + 5*i*j^2 + 3*i + 11*j) | 1009) | 199) - 99]:\n";
+inline constexpr const char* gp_small_matrix =
+    "m=matrix({n},{n},i,j,(((7*i^3+13*j^2+5*i*j^2+3*i+11*j)%1009)%199)-99);\n";
+inline constexpr const char* tavrin_matrix =
+    "[m] := [<i = 1, {n}><j = 1, {n}> ((7*i^3 + 13*j^2 + 5*i*j^2 + 3*i + 11*j) | 1009) - 504]:\n";
+inline constexpr const char* gp_matrix = "m=matrix({n},{n},i,j,((7*i^3+13*j^2+5*i*j^2+3*i+11*j)%1009)-504);\n";
+inline const Operation det{.name = "Det[m], entries of two digits",
+                           .tavrin = "d := Det[m]",
+                           .gp = "d=matdet(m)",
+                           .checks = {{'v', "d"}},
+                           .tavrin_setup = tavrin_small_matrix,
+                           .gp_setup = gp_small_matrix};
+inline const Operation inverse{.name = "1/[m], entries of two digits",
+                               .tavrin = "[g] := 1/[m]",
+                               .gp = "g=m^-1",
+                               .checks = {{'v', "e"}, {'v', "f"}},
+                               .tavrin_post = "e := g[1,1]: f := g[{n},1]:",
+                               .gp_post = "e=g[1,1];f=g[{n},1];",
+                               .tavrin_setup = tavrin_small_matrix,
+                               .gp_setup = gp_small_matrix};
+inline const Operation chpoly{.name = "Chpoly([m]), entries of two digits",
+                              .tavrin = "c := Chpoly([m])",
+                              .gp = "c=charpoly(m)",
+                              .checks = {{'d', "c"}, {'m', "c"}},
+                              .tavrin_setup = tavrin_small_matrix,
+                              .gp_setup = gp_small_matrix};
+// Hermite and Smith work in place: one run a program
+inline const Operation hermite{.name = "Hermite([m]), entries of three digits",
+                               .tavrin = "k := Hermite([m])",
+                               .gp = "h=mathnf(m)",
+                               .checks = {{'v', "e"}},
+                               .tavrin_post = "e := Product<i = 1, {n}>[m[i,i]]:",
+                               .gp_post = "e=prod(i=1,{n},h[i,i]);",
+                               .repeat = false,
+                               .tavrin_setup = tavrin_matrix,
+                               .gp_setup = gp_matrix};
+inline const Operation smith{.name = "Smith([m]), entries of three digits",
+                             .tavrin = "k := Smith([m])",
+                             .gp = "h=matsnf(m)",
+                             .checks = {{'v', "e"}},
+                             .tavrin_post = "e := m[{n},{n}]:",
+                             .gp_post = "e=h[1];",
+                             .repeat = false,
+                             .tavrin_setup = tavrin_matrix,
+                             .gp_setup = gp_matrix};
+
 }  // namespace ops
 
 // The table: every operation in every ring it applies to, from size `first`
@@ -301,6 +515,22 @@ inline std::vector<Row> sweep_rows() {
   in(ops::factor, finite, 100, most);
   in(ops::sigma_q, {q}, 1000, most);
   in(ops::loop, {p32003}, 1000, most);
+  // several variables, rational functions and matrices
+  rows.push_back({&ops::fateman, z, 20, 64, {20, 30, 40, 50, 64}});
+  in(ops::fateman4, {z}, 5, 40);
+  in(ops::sparse4, {z}, 2, 64);
+  in(ops::dense2, {z}, 25, 1600);
+  in(ops::power3, {z}, 8, 128);
+  in(ops::fateman_quotient, {z}, 8, 128);
+  in(ops::gcd2, {z}, 12, 384);
+  in(ops::gcd3, {z}, 6, 96);
+  in(ops::gcd4, {z}, 3, 48);
+  in(ops::ratsum1, {q}, 100, 12800);
+  in(ops::ratsum2, {q}, 20, 640);
+  in(ops::ratsum3, {q}, 10, 320);
+  in(ops::ratprod2, {q}, 20, 640);
+  for (const Operation* op : {&ops::det, &ops::inverse, &ops::chpoly, &ops::hermite, &ops::smith})
+    in(*op, {z}, 25, 400);
   return rows;
 }
 

@@ -1,0 +1,65 @@
+// The runner of the benchmarks' programs (bench/programs.h): a program that
+// overruns its limit, in the timed part or before it, is stopped near the
+// limit with what it printed kept; one that fails is reported as ended; a
+// program that reads more input than its script gets none and ends.
+#include "programs.h"
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <string>
+
+namespace tavrin::bench {
+namespace {
+
+double seconds_of(const std::function<void()>& f) {
+  const auto start = std::chrono::steady_clock::now();
+  f();
+  return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
+TEST(Programs, AnOverrunIsStoppedNearItsLimit) {
+  ProgramRun r;
+  const double took = seconds_of([&] { r = run_program("sh %s", "echo @@go\nsleep 30\necho @@end\n", {"@@go", "@@end", 0.5, 5}); });
+  EXPECT_TRUE(r.stopped);
+  EXPECT_TRUE(r.timed_out());
+  EXPECT_EQ(r.phase, 1);
+  EXPECT_NE(r.out.find("@@go"), std::string::npos);
+  EXPECT_LT(took, 5.0);
+  // before the start marker, the set-up limit stops it, not as a timeout
+  const double setup = seconds_of([&] { r = run_program("sh %s", "sleep 30\necho @@go\n", {"@@go", "@@end", 5, 0.5}); });
+  EXPECT_TRUE(r.stopped);
+  EXPECT_FALSE(r.timed_out());
+  EXPECT_EQ(r.phase, 0);
+  EXPECT_LT(setup, 5.0);
+}
+
+TEST(Programs, AFailureEndsTheRunWithItsOutput) {
+  const ProgramRun r = run_program("sh %s", "echo @@go\necho '*** broken' >&2\nexit 3\n", {"@@go", "@@end", 5, 5});
+  EXPECT_FALSE(r.stopped);
+  EXPECT_EQ(r.phase, 1);
+  EXPECT_NE(r.out.find("*** broken"), std::string::npos);
+  // a crash of a forked body alike
+  const ProgramRun f = run_forked([] { std::printf("@@go\n"); std::fflush(stdout); abort(); }, {"@@go", "@@end", 5, 5});
+  EXPECT_FALSE(f.stopped);
+  EXPECT_EQ(f.phase, 1);
+}
+
+TEST(Programs, AProgramThatReadsOnGetsNoInput) {
+  // our standard input a pipe that stays open: a child reading it would wait
+  int fds[2];
+  ASSERT_EQ(pipe(fds), 0);
+  const int saved = dup(0);
+  dup2(fds[0], 0);
+  const ProgramRun r = run_program("sh %s", "echo @@go\ncat\necho @@end\n", {"@@go", "@@end", 2, 2});
+  dup2(saved, 0);
+  close(saved);
+  close(fds[0]);
+  close(fds[1]);
+  EXPECT_FALSE(r.stopped);
+  EXPECT_EQ(r.phase, 2);
+}
+
+}  // namespace
+}  // namespace tavrin::bench
