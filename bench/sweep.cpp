@@ -31,9 +31,10 @@
 //
 // A PATTERN keeps the rows whose operation or ring contains it ("GCD",
 // "GF(2^16)"). --short (or TAVRIN_SWEEP=short in the environment, as for
-// make bench) runs three small sizes a row with a limit of one second and
-// one timing a size, three rows at a time. --scripts prints the programs' scripts at the
-// first size instead of running them.
+// make bench) runs three small sizes a row (a quarter of its first three)
+// with a limit of one second and one timing and one program run a size,
+// four rows at a time. --scripts prints the programs' scripts at the first
+// size instead of running them.
 // Peers serve this benchmark only; gp or Singular not on PATH leaves its
 // column empty.
 #include <algorithm>
@@ -562,8 +563,8 @@ int main(int argc, char** argv) {
     options.limit = std::min(options.limit, 1.0);
     options.loop = 0.01;
     options.runs = 1;
-    options.attempts = 2;
-    if (!jobs_given) options.jobs = 3;
+    options.attempts = 1;
+    if (!jobs_given) options.jobs = 4;
   }
   const Tavrin tavrin;
   const Gp gp;
