@@ -10,6 +10,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -132,7 +133,7 @@ inline ProgramRun fork_child(const std::string& input, bool errors, const std::f
 // output when `errors`, else nowhere.
 inline ProgramRun run_program(const std::string& command, const std::string& script, const Watch& w = {},
                               bool errors = true) {
-  static int count = 0;
+  static std::atomic<int> count{0};  // the sweep runs programs from several threads
   const std::string file = "/tmp/tavrin_bench_" + std::to_string(::getpid()) + "_" + std::to_string(++count);
   {
     std::ofstream f(file, std::ios::binary);

@@ -9,6 +9,8 @@
 
 #include <chrono>
 #include <string>
+#include <thread>
+#include <vector>
 
 namespace tavrin::bench {
 namespace {
@@ -59,6 +61,22 @@ TEST(Programs, AProgramThatReadsOnGetsNoInput) {
   close(fds[1]);
   EXPECT_FALSE(r.stopped);
   EXPECT_EQ(r.phase, 2);
+}
+
+TEST(Programs, RunsFromSeveralThreadsKeepTheirScripts) {
+  // each run's script file is its own: every run prints its own word
+  constexpr int threads = 8, runs = 40;
+  std::vector<int> wrong(threads, 0);
+  std::vector<std::thread> pool;
+  for (int t = 0; t < threads; ++t)
+    pool.emplace_back([t, &wrong] {
+      for (int i = 0; i < runs; ++i) {
+        const std::string word = "w" + std::to_string(t) + "_" + std::to_string(i);
+        if (run_program("cat %s", word + "\n").out != word + "\n") ++wrong[t];
+      }
+    });
+  for (std::thread& t : pool) t.join();
+  for (int t = 0; t < threads; ++t) EXPECT_EQ(wrong[t], 0) << "thread " << t;
 }
 
 }  // namespace
