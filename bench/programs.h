@@ -10,11 +10,13 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <sstream>
 #include <functional>
 #include <string>
 #include <vector>
@@ -27,12 +29,16 @@ inline bool on_path(const char* program) {
 
 // How a run is watched. The clock starts when the program prints the line
 // `start` (at once when it is empty); the program is stopped when `end` has
-// not been printed `limit` seconds later (0: no limit). `setup_limit` bounds
-// the wait for `start` alike.
+// not been printed after `limit` seconds of its processor time (0: no
+// limit), or after wall_factor times that of wall time (a program that
+// waits, or one starved by a loaded machine). `setup_limit` bounds the wait
+// for `start` alike.
 struct Watch {
   std::string start, end;
   double limit = 0, setup_limit = 0;
 };
+
+constexpr double wall_factor = 5;
 
 struct ProgramRun {
   std::string out;      // standard output (and error, when asked for)
@@ -44,6 +50,22 @@ struct ProgramRun {
 
 namespace detail {
 
+// The processor seconds (user and system) the running process has used so
+// far, from /proc; -1 when it cannot be read.
+inline double processor_seconds(pid_t pid) {
+  std::ifstream f("/proc/" + std::to_string(pid) + "/stat");
+  std::string stat;
+  std::getline(f, stat);
+  const std::size_t close = stat.rfind(')');  // after the command's name
+  if (close == std::string::npos) return -1;
+  std::istringstream fields(stat.substr(close + 1));
+  std::string field;
+  double ticks = 0;
+  for (int i = 0; i < 13 && fields >> field; ++i)  // the state, ..., utime and stime
+    if (i >= 11) ticks += std::atof(field.c_str());
+  return ticks / static_cast<double>(sysconf(_SC_CLK_TCK));
+}
+
 // Reads the child's output from fd until it ends, stopping the child (by its
 // id) when it overruns the watch; then reaps it.
 inline ProgramRun collect(pid_t pid, int fd, const Watch& w) {
@@ -51,19 +73,23 @@ inline ProgramRun collect(pid_t pid, int fd, const Watch& w) {
   ProgramRun r;
   r.phase = w.start.empty() ? 1 : 0;
   clock::time_point since = clock::now();
+  double since_cpu = processor_seconds(pid);
   std::size_t from = 0;  // where the next marker is looked for
   char buf[1 << 16];
   for (;;) {
     const double bound = r.phase == 1 ? w.limit : w.setup_limit;
     int wait_ms = -1;
     if (bound > 0) {
-      const double left = bound - std::chrono::duration<double>(clock::now() - since).count();
-      if (left <= 0) {
+      const double wall = std::chrono::duration<double>(clock::now() - since).count();
+      const double cpu = processor_seconds(pid);
+      const double used = cpu >= 0 && since_cpu >= 0 ? cpu - since_cpu : wall;
+      if (used >= bound || wall >= wall_factor * bound) {
         r.stopped = true;
         kill(pid, SIGKILL);
         break;
       }
-      wait_ms = static_cast<int>(left * 1000) + 1;
+      // look again within a fifth of a second: the processor time is not waited for
+      wait_ms = static_cast<int>(std::min(0.2, bound - used) * 1000) + 1;
     }
     pollfd p{fd, POLLIN, 0};
     if (poll(&p, 1, wait_ms) <= 0) continue;
@@ -82,6 +108,7 @@ inline ProgramRun collect(pid_t pid, int fd, const Watch& w) {
       ++r.phase;
       from = at + marker.size();
       since = clock::now();
+      since_cpu = processor_seconds(pid);
     }
   }
   close(fd);

@@ -1,6 +1,7 @@
 // The runner of the benchmarks' programs (bench/programs.h): a program that
 // overruns its limit, in the timed part or before it, is stopped near the
-// limit with what it printed kept; one that fails is reported as ended; a
+// limit (of processor time, or of wall time when it waits) with what it
+// printed kept; one that fails is reported as ended; a
 // program that reads more input than its script gets none and ends.
 #include "programs.h"
 
@@ -22,12 +23,18 @@ double seconds_of(const std::function<void()>& f) {
 }
 
 TEST(Programs, AnOverrunIsStoppedNearItsLimit) {
-  ProgramRun r;
+  // a program that computes is stopped after its limit of processor time
+  ProgramRun r = run_program("sh %s", "echo @@go\nwhile :; do :; done\n", {"@@go", "@@end", 0.5, 5});
+  EXPECT_TRUE(r.timed_out());
+  EXPECT_GE(r.seconds, 0.3);  // the clock ticks of /proc, and the shell's start
+  EXPECT_LT(r.seconds, 1.5);
+  // one that waits, after wall_factor times the limit of wall time
   const double took = seconds_of([&] { r = run_program("sh %s", "echo @@go\nsleep 30\necho @@end\n", {"@@go", "@@end", 0.5, 5}); });
   EXPECT_TRUE(r.stopped);
   EXPECT_TRUE(r.timed_out());
   EXPECT_EQ(r.phase, 1);
   EXPECT_NE(r.out.find("@@go"), std::string::npos);
+  EXPECT_GE(took, 0.9 * wall_factor * 0.5);
   EXPECT_LT(took, 5.0);
   // before the start marker, the set-up limit stops it, not as a timeout
   const double setup = seconds_of([&] { r = run_program("sh %s", "sleep 30\necho @@go\n", {"@@go", "@@end", 5, 0.5}); });
