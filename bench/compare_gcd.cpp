@@ -71,7 +71,7 @@
 
 #include "arrays/det_upcalls.h"
 #include "bench_ring.h"
-#include "singular_runner.h"
+#include "programs.h"
 #include "peer_timing.h"
 #include "core/globals.h"
 #include "core/mode_guard.h"
@@ -717,36 +717,26 @@ bool singular_det(const Matrix& m, int n, int nv, int limit, SingularDet* out) {
 // TAVRIN_BENCH_GIAC is set: its time, its number of terms and its value at
 // the point (2, 3, 5, 7, ...), as for Singular.
 bool giac_det(const Matrix& m, int n, int nv, int limit, SingularDet* out) {
-  if (std::getenv("TAVRIN_BENCH_GIAC") == nullptr || std::system("command -v giac >/dev/null 2>&1") != 0) return false;
+  if (std::getenv("TAVRIN_BENCH_GIAC") == nullptr || !bench::on_path("giac")) return false;
   const char* names[] = {"x", "y", "z", "w", "v", "u", "t", "s"};
   const int points[] = {2, 3, 5, 7, 11, 13, 17, 19};
-  const std::string file = "/tmp/tavrin_compare_det_" + std::to_string(::getpid()) + ".cas";
-  FILE* f = std::fopen(file.c_str(), "w");
-  if (f == nullptr) return false;
   std::string vars, at;
   for (int k = 0; k < nv; ++k) {
     vars += std::string(k ? "," : "") + names[k];
     at += std::string(k ? "," : "") + std::to_string(points[k]);
   }
-  std::fprintf(f, "threads:=1:;\nM:=matrix(%d,%d,[", n, n);
+  std::string script = "threads:=1:;\nM:=matrix(" + std::to_string(n) + "," + std::to_string(n) + ",[";
   for (int r = 0; r < n; ++r) {
-    std::fprintf(f, "%s[", r ? "," : "");
+    script += std::string(r ? "," : "") + "[";
     for (int c = 0; c < n; ++c)
-      std::fprintf(f, "%s%s", c ? "," : "", singular_text(m[static_cast<std::size_t>(c * n + r)]).c_str());
-    std::fprintf(f, "]");
+      script += std::string(c ? "," : "") + singular_text(m[static_cast<std::size_t>(c * n + r)]);
+    script += "]";
   }
-  std::fprintf(f,
-               "]):;\nt:=time(d:=det(M)):;\nprint(\"seconds \"+t[0]);\nprint(\"terms \"+nops(expand(d)));\n"
-               "print(\"value \"+subs(d,[%s],[%s]));\n",
-               vars.c_str(), at.c_str());
-  std::fclose(f);
-  FILE* in = popen(("timeout " + std::to_string(limit) + " giac " + file + " 2>&1").c_str(), "r");
-  if (in == nullptr) return false;
-  char line[1 << 16];
+  script += "]):;\nt:=time(d:=det(M)):;\nprint(\"seconds \"+t[0]);\nprint(\"terms \"+nops(expand(d)));\n"
+            "print(\"value \"+subs(d,[" + vars + "],[" + at + "]));\n";
   bool seen[3] = {false, false, false};
-  while (std::fgets(line, sizeof line, in) != nullptr) {
-    std::string s(line);
-    while (!s.empty() && (s.back() == '\n' || s.back() == '\r')) s.pop_back();
+  const bench::Watch watch{"", "", static_cast<double>(limit), 0};
+  for (const std::string& s : bench::lines_of(bench::run_program("giac %s", script, watch).out)) {
     for (const char* key : {"seconds ", "terms ", "value "}) {
       const auto at_key = s.find(key);
       if (at_key == std::string::npos) continue;
@@ -756,8 +746,6 @@ bool giac_det(const Matrix& m, int n, int nv, int limit, SingularDet* out) {
       if (key[0] == 'v') out->at_point = rest, seen[2] = true;
     }
   }
-  pclose(in);
-  std::remove(file.c_str());
   return seen[0] && seen[1] && seen[2];
 }
 

@@ -17,7 +17,6 @@
 //
 //   compare_minpoly [kind-prefix [whole]]     e.g. compare_minpoly jordan
 // Peers serve this comparison only; gp not on PATH leaves its column empty.
-#include <unistd.h>
 
 #include <algorithm>
 #include <climits>
@@ -25,11 +24,9 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
 #include <map>
 #include <optional>
 #include <random>
-#include <sstream>
 #include <string>
 #include <utility>
 #include <vector>
@@ -44,6 +41,7 @@
 #include "numbers/primes.h"
 #include "numbers/work_arrays.h"
 #include "peer_timing.h"
+#include "programs.h"
 #include "toplevel/charsets.h"
 #include "toplevel/chdat.h"
 #include "toplevel/dispatch.h"
@@ -184,10 +182,6 @@ Answer tavrin_minpoly(const Entries& e, int n, std::uint64_t p) {
   return a;
 }
 
-bool on_path(const char* program) {
-  return std::system((std::string("command -v ") + program + " >/dev/null 2>&1").c_str()) == 0;
-}
-
 Answer gp_minpoly(const Entries& e, int n, std::uint64_t p) {
   Answer a;
   std::string m = "A=matrix(" + std::to_string(n) + "," + std::to_string(n) + ");\n";
@@ -196,20 +190,8 @@ Answer gp_minpoly(const Entries& e, int n, std::uint64_t p) {
   if (p != 0) m += "A=A*Mod(1," + std::to_string(p) + ");\n";
   m += "best=10^9;for(i=1,3,t=getabstime();mp=minpoly(A);best=min(best,getabstime()-t));\n"
        "print(poldegree(mp));print(lift(subst(mp,x,2)));print(best);\n";
-  const std::string name = "/tmp/tavrin_minpoly_" + std::to_string(::getpid()) + ".gp";
-  {
-    std::ofstream f(name);
-    f << m;
-  }
-  FILE* in = popen(("gp -q --default parisize=1000000000 < " + name + " 2>/dev/null").c_str(), "r");
-  std::string out;
-  char buf[4096];
-  while (in != nullptr && std::fgets(buf, sizeof buf, in) != nullptr) out += buf;
-  if (in != nullptr) pclose(in);
-  std::remove(name.c_str());
-  std::vector<std::string> lines;
-  std::istringstream ss(out);
-  for (std::string l; std::getline(ss, l);) lines.push_back(l);
+  const std::vector<std::string> lines =
+      bench::lines_of(bench::run_program("gp -q --default parisize=1000000000", m, {}, false).out);
   if (lines.size() < 3) return a;
   a.degree = std::atol(lines[0].c_str());
   a.at_two = decimal_mod(lines[1], p != 0 ? p : check_modulus);
@@ -224,7 +206,7 @@ int main(int argc, char** argv) {
   const char* filter = argc > 1 ? argv[1] : "";
   if (argc > 2 && std::strcmp(argv[2], "whole") == 0) minpoly_first_terms = INT32_MAX;
   set_up();
-  const bool gp = on_path("gp");
+  const bool gp = bench::on_path("gp");
   std::printf("%-7s %5s %11s %6s %10s %10s %7s  %s\n", "kind", "side", "modulus", "degree", "Tavrin ms", "gp ms",
               "ratio", "same");
   const char* kinds[] = {"random", "jordan", "blocks", "diag"};

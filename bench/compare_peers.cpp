@@ -43,7 +43,7 @@
 #include "numbers/freelists.h"
 #include "numbers/integer_gcd.h"
 #include "peer_timing.h"
-#include "singular_runner.h"
+#include "programs.h"
 #include "poly/poly_add.h"
 #include "poly/poly_divide.h"
 #include "poly/poly_mult.h"

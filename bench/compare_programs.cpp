@@ -16,15 +16,11 @@
 //
 //   compare_programs [row-prefix]     e.g. compare_programs read
 // Peers serve this comparison only; a peer not on PATH is left out.
-#include <sys/resource.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
 #include <functional>
 #include <random>
 #include <set>
@@ -33,56 +29,27 @@
 #include <vector>
 
 #include "peer_timing.h"
+#include "programs.h"
 
 namespace {
+
+using tavrin::bench::on_path;
 
 const char* row_filter = "";
 bool wanted(const char* row) { return std::strncmp(row, row_filter, std::strlen(row_filter)) == 0; }
 
-double children_seconds() {
-  rusage u{};
-  getrusage(RUSAGE_CHILDREN, &u);
-  return static_cast<double>(u.ru_utime.tv_sec + u.ru_stime.tv_sec) +
-         1e-6 * static_cast<double>(u.ru_utime.tv_usec + u.ru_stime.tv_usec);
-}
-
-bool on_path(const char* program) {
-  return std::system((std::string("command -v ") + program + " >/dev/null 2>&1").c_str()) == 0;
-}
-
-std::string temp_name(const std::string& tail) {
-  return "/tmp/tavrin_programs_" + std::to_string(::getpid()) + "_" + tail;
-}
-
-void write_file(const std::string& name, const std::string& text) {
-  std::ofstream f(name, std::ios::binary);
-  f << text;
-}
-
 // A program and how to run it on a script.
 struct Program {
   std::string name;
-  std::string command;  // with %s for the script file
+  std::string command;  // with %s for the script file, or reading it as input
   std::string empty;    // a script that does nothing
 };
 
 // Runs the program on the script; its processor seconds and what it printed.
 double run(const Program& p, const std::string& script, std::string* out) {
-  const std::string in = temp_name(p.name + ".in"), o = temp_name(p.name + ".out");
-  write_file(in, script);
-  char cmd[1024];
-  std::snprintf(cmd, sizeof cmd, p.command.c_str(), in.c_str());
-  const double t0 = children_seconds();
-  const int rc = std::system((std::string(cmd) + " > " + o + " 2>/dev/null").c_str());
-  const double t = children_seconds() - t0;
-  (void)rc;
-  std::ifstream f(o, std::ios::binary);
-  std::stringstream ss;
-  ss << f.rdbuf();
-  *out = ss.str();
-  std::remove(in.c_str());
-  std::remove(o.c_str());
-  return t;
+  const tavrin::bench::ProgramRun r = tavrin::bench::run_program(p.command, script, {}, false);
+  *out = r.out;
+  return r.seconds;
 }
 
 // The lines of out that consist of digits (with a sign) alone, trimmed.
@@ -148,8 +115,8 @@ void compare(const char* row, const char* size, const std::vector<Program>& prog
   std::fflush(stdout);
 }
 
-Program tavrin_program() { return {"Tavrin", TAVRIN_EXECUTABLE " < %s", "&q\n"}; }
-Program gp_program() { return {"gp", "gp -q --default parisize=2000000000 < %s", "\\q\n"}; }
+Program tavrin_program() { return {"Tavrin", TAVRIN_EXECUTABLE, "&q\n"}; }
+Program gp_program() { return {"gp", "gp -q --default parisize=2000000000", "\\q\n"}; }
 Program singular_program() { return {"Singular", "Singular -q --no-warn %s", "quit;\n"}; }
 
 void sum_row() {
