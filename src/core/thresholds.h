@@ -443,6 +443,20 @@ extern std::int32_t normal_form_flat_euclid;
 // Range >= 0. Reader: sparse_intcolred.
 extern std::int32_t normal_form_flat_sparse_cells;
 
+// The p-adic lifting of the scaled solves (scaled_solve.h) lifts the
+// right-hand sides one at a time, its steps dot products of rows, when
+// there are at most lift_single_columns of them; in blocks of 32 beyond.
+// The same solution either way. Default 4. Range >= 0 (0: blocks always).
+// Reader: scaled_solve.
+extern std::int32_t lift_single_columns;
+
+// The rational solve (scaled_solve.h) first tries its reconstruction when
+// the lifted residues have rational_solve_first_bits bits, then after more
+// steps each time. The same solution whenever it tries. Default 128.
+// Range >= 1 (large: only at the count that makes it certain). Reader:
+// rational_solve.
+extern std::int32_t rational_solve_first_bits;
+
 // The extended Euclidean algorithm of flat integers runs in 128-bit words
 // when both numbers have at most xgcd_wide_bits bits (and not both fit a
 // word, which has its own loop), on big integers beyond: the same
