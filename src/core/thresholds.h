@@ -450,6 +450,14 @@ extern std::int32_t normal_form_flat_sparse_cells;
 // Reader: scaled_solve.
 extern std::int32_t lift_single_columns;
 
+// The adjugate and inverse of an integer matrix by the adjoint-CRT method
+// (mod_matrix_inv) take d A^-1 from one p-adic lifting (scaled_inverse) when
+// the matrix has at least inverse_lift_side rows and entries below 2^24,
+// and nothing is printed; the images of word primes joined by Chinese
+// remaindering otherwise. The same values either way. Default 16. Range >=
+// 0 (INT32_MAX: the images always). Reader: mod_matrix_inv.
+extern std::int32_t inverse_lift_side;
+
 // The rational solve (scaled_solve.h) first tries its reconstruction when
 // the lifted residues have rational_solve_first_bits bits, then after more
 // steps each time. The same solution whenever it tries. Default 128.
