@@ -70,6 +70,7 @@ std::int32_t normal_form_flat_euclid = 1;
 std::int32_t normal_form_flat_sparse_cells = 4096;
 std::int32_t lift_single_columns = 4;
 std::int32_t rational_solve_first_bits = 128;
+std::int32_t rref_lift_rows = 6;
 std::int32_t inverse_lift_side = 16;
 std::int32_t xgcd_wide_bits = 124;
 std::int32_t xgcd_lehmer_bits = 0;

@@ -450,6 +450,13 @@ extern std::int32_t normal_form_flat_sparse_cells;
 // Reader: scaled_solve.
 extern std::int32_t lift_single_columns;
 
+// The reduced row echelon form ("Redrowech") of a dense integer matrix of
+// full row rank with no transform takes the pivot columns' rational solve
+// (row_echelon.cpp) from rref_lift_rows rows, the fraction-free
+// Gauss-Jordan elimination below. The same form either way. Default 6.
+// Range >= 0 (INT32_MAX: the elimination always). Reader: red_row_ech.
+extern std::int32_t rref_lift_rows;
+
 // The adjugate and inverse of an integer matrix by the adjoint-CRT method
 // (mod_matrix_inv) take d A^-1 from one p-adic lifting (scaled_inverse) when
 // the matrix has at least inverse_lift_side rows and entries below 2^24,
