@@ -61,6 +61,7 @@ std::int32_t normal_form_word_column = 1;
 std::int32_t normal_form_split_rows = 1;
 std::int32_t normal_form_fixed_words = 32;
 std::int32_t normal_form_exact_digits = 2;
+std::int32_t normal_form_exponent_bits = 128;
 std::int32_t normal_form_crt_det_side = 16;
 std::int32_t normal_form_proof_rows = 1;
 std::int32_t normal_form_residue_check = 32;

@@ -389,6 +389,14 @@ extern std::int32_t normal_form_fixed_words;
 // always). Reader: hermite_square.
 extern std::int32_t normal_form_exact_digits;
 
+// The route modulo a determinant eliminates the leading rows of a square
+// matrix, whose lattice has index G, modulo a multiple of their exponent
+// found from a solve (proven by the index of the form) when G has more than
+// normal_form_exponent_bits bits and that multiple is shorter; modulo G
+// otherwise. The same form either way. Default 128. Range >= 0 (INT32_MAX:
+// modulo G always). Reader: hermite_square.
+extern std::int32_t normal_form_exponent_bits;
+
 // The route modulo a determinant finds the determinant of a square block
 // of side at most normal_form_crt_det_side from its images modulo word
 // primes (crt_determinant.h), of a larger one by the determinant methods
