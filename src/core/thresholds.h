@@ -529,6 +529,14 @@ extern std::int32_t normal_form_fixed_words;
 // always). Reader: hermite_square.
 extern std::int32_t normal_form_exact_digits;
 
+// The route modulo a determinant eliminates the leading rows of a square
+// matrix, whose lattice has index G, modulo a multiple of their exponent
+// found from a solve (proven by the index of the form) when G has more than
+// normal_form_exponent_bits bits and that multiple is shorter; modulo G
+// otherwise. The same form either way. Default 128. Range >= 0 (INT32_MAX:
+// modulo G always). Reader: hermite_square.
+extern std::int32_t normal_form_exponent_bits;
+
 // The route modulo a determinant finds the determinant of a square block
 // of side at most normal_form_crt_det_side from its images modulo word
 // primes (crt_determinant.h), of a larger one by the determinant methods
@@ -582,6 +590,35 @@ extern std::int32_t normal_form_flat_euclid;
 // normal_form_flat_sparse_cells entries: it holds them dense. Default 4096.
 // Range >= 0. Reader: sparse_intcolred.
 extern std::int32_t normal_form_flat_sparse_cells;
+
+// The p-adic lifting of the scaled solves (scaled_solve.h) lifts the
+// right-hand sides one at a time, its steps dot products of rows, when
+// there are at most lift_single_columns of them; in blocks of 32 beyond.
+// The same solution either way. Default 4. Range >= 0 (0: blocks always).
+// Reader: scaled_solve.
+extern std::int32_t lift_single_columns;
+
+// The reduced row echelon form ("Redrowech") of a dense integer matrix of
+// full row rank with no transform takes the pivot columns' rational solve
+// (row_echelon.cpp) from rref_lift_rows rows, the fraction-free
+// Gauss-Jordan elimination below. The same form either way. Default 6.
+// Range >= 0 (INT32_MAX: the elimination always). Reader: red_row_ech.
+extern std::int32_t rref_lift_rows;
+
+// The adjugate and inverse of an integer matrix by the adjoint-CRT method
+// (mod_matrix_inv) take d A^-1 from one p-adic lifting (scaled_inverse) when
+// the matrix has at least inverse_lift_side rows and entries below 2^24,
+// and nothing is printed; the images of word primes joined by Chinese
+// remaindering otherwise. The same values either way. Default 16. Range >=
+// 0 (INT32_MAX: the images always). Reader: mod_matrix_inv.
+extern std::int32_t inverse_lift_side;
+
+// The rational solve (scaled_solve.h) first tries its reconstruction when
+// the lifted residues have rational_solve_first_bits bits, then after more
+// steps each time. The same solution whenever it tries. Default 128.
+// Range >= 1 (large: only at the count that makes it certain). Reader:
+// rational_solve.
+extern std::int32_t rational_solve_first_bits;
 
 // The extended Euclidean algorithm of flat integers runs in 128-bit words
 // when both numbers have at most xgcd_wide_bits bits (and not both fit a

@@ -11,6 +11,10 @@
 #include "core/error_codes.h"
 #include "det/int_determ.h"
 #include "matrix/int_images.h"
+#include "matrix/scaled_solve.h"
+#include "matrix/zmatrix.h"
+#include "core/thresholds.h"
+#include "numbers/zint.h"
 #include "arrays/det_upcalls.h"
 #include "numbers/freelists.h"
 #include "numbers/garner.h"
@@ -31,11 +35,47 @@ struct CellFree {
   ~CellFree() { free_quoly(q); }
 };
 
+// The adjugate (or inverse) of the integer matrix in ar from d A^-1 lifted
+// p-adically (scaled_inverse) when the matrix has at least
+// inverse_lift_side rows, entries below 2^24 and nothing is printed: the
+// adjugate is det A times A^-1, the same values as the images give. False,
+// nothing written, otherwise.
+bool lifted_adjugate(workptr ar, workptr outar, bool oar_free, std::int32_t m, quolyptr det, bool inverse) {
+  if (verbose || m < inverse_lift_side) return false;
+  ZMatrix a(m, m);
+  for (std::int32_t c = 0; c < m; ++c)
+    for (std::int32_t r = 0; r < m; ++r) {
+      const quoly v = ar->stash[static_cast<std::size_t>(c) * m + r];
+      if (v == nullptr || !v->numb || v->ncoef->size > 1) return false;
+      a.at(r, c) = ZInt::from_number(v->ncoef);
+    }
+  const ZInt d = ZInt::from_number((*det)->ncoef);
+  ZMatrix y;
+  if (!scaled_inverse(a, d.abs(), &y)) return false;
+  const bool negative = d.sign() < 0;
+  for (std::int32_t c = 0; c < m; ++c)
+    for (std::int32_t r = 0; r < m; ++r) {
+      ZInt& x = y.at(r, c);
+      quoly v = detail::new_number_value((negative ? -x : x).to_number());
+      x = ZInt();
+      if (inverse) fast_quoly_quot(&v, det, false);
+      const std::size_t k = static_cast<std::size_t>(c) * m + r;
+      if (oar_free) free_quoly(&outar->stash[k]);
+      outar->stash[k] = v;
+    }
+  return true;
+}
+
 }  // namespace
 
 bool mod_matrix_inv(workptr ar, workptr outar, bool oar_free, std::int32_t m, quolyptr det,
                     quolyptr pseudodet, sparseptr*, bool inverse) {
   CellFree free_det{det}, free_bound{pseudodet};
+  // Between images (or lifting steps) the user may interrupt, when
+  // interrupts are allowed inside delicate sections; nothing of the
+  // caller's has changed yet.
+  const ScopedValue<bool> interrupts(command_int, command_int && danger_ok);
+  if (lifted_adjugate(ar, outar, oar_free, m, det, inverse)) return true;
   imptr dn = (*det)->ncoef;
   const std::int32_t want = images::primes_for((*pseudodet)->ncoef);
   // The primes that do not divide the determinant, as many as the bound asks.
@@ -54,9 +94,6 @@ bool mod_matrix_inv(workptr ar, workptr outar, bool oar_free, std::int32_t m, qu
   std::vector<std::uint32_t> digits;
   std::vector<std::uint32_t> a(size), adj(size), img(size);
   std::int32_t ordinal = 0;
-  // Between images the user may interrupt, when interrupts are allowed
-  // inside delicate sections; nothing of the caller's has changed yet.
-  const ScopedValue<bool> interrupts(command_int, command_int && danger_ok);
   for (std::int32_t k : used) {
     check_interrupt();
     const std::uint32_t p = images::table_then_limb_prime(k);

@@ -25,6 +25,7 @@
 #include <cmath>
 #include <cstdint>
 #include <numeric>
+#include <random>
 #include <type_traits>
 #include <utility>
 #include <vector>
@@ -49,22 +50,23 @@ namespace {
 struct WordRing {
   using E = std::uint64_t;
   std::uint64_t R;
-  explicit WordRing(const ZInt& n) : R(static_cast<std::uint64_t>(n.to_int64())) {}
+  WordField f;  // reduction modulo R (Barrett's)
+  explicit WordRing(const ZInt& n) : R(static_cast<std::uint64_t>(n.to_int64())), f(static_cast<std::uint32_t>(R)) {}
   E from(const ZInt& x) const { return x.mod_word(static_cast<std::uint32_t>(R)); }
   ZInt value(E x) const { return ZInt(static_cast<std::int64_t>(x)); }
   bool one() const { return R == 1; }
-  E mul(E a, E b) const { return a * b % R; }
+  E mul(E a, E b) const { return f.reduce(a * b); }
   // y := y - f x over n entries.
-  void axpy(E* y, const E* x, std::size_t n, E f) const {
-    const E g = f == 0 ? 0 : R - f;
-    for (std::size_t k = 0; k < n; ++k) y[k] = (y[k] + g * x[k]) % R;
+  void axpy(E* y, const E* x, std::size_t n, E g0) const {
+    const E g = g0 == 0 ? 0 : R - g0;
+    for (std::size_t k = 0; k < n; ++k) y[k] = f.reduce(y[k] + g * x[k]);
   }
-  // x, y := s x + t y, u x + v y (s v - t u = 1).
+  // x, y := s x + t y, u x + v y (s v - t u = 1); every product below 2^62.
   void combine(E* x, E* y, std::size_t n, E s, E t, E u, E v) const {
     for (std::size_t k = 0; k < n; ++k) {
       const E a = x[k], b = y[k];
-      x[k] = (s * a % R + t * b % R) % R;
-      y[k] = (u * a % R + v * b % R) % R;
+      x[k] = f.reduce(s * a + t * b);
+      y[k] = f.reduce(u * a + v * b);
     }
   }
   E residue(std::int64_t v) const {
@@ -94,21 +96,21 @@ struct WordRing {
     *w = residue(s);
     return static_cast<E>(g);
   }
-  bool unit(E a) const {
+  void shrink(E d) {
+    R /= d;
+    f = WordField(static_cast<std::uint32_t>(R));
+  }
+  E reduce(E x) const { return f.reduce(x); }
+  // gcd(a, R) (R for a = 0).
+  E gcd_r(E a) const {
     std::uint64_t x = a, y = R;
     while (y != 0) {
       x %= y;
       std::swap(x, y);
     }
-    return x == 1;
+    return x;
   }
-  E inverse(E a) const {
-    E w = 0;
-    gcd_with_modulus(a, &w);
-    return w;
-  }
-  void shrink(E d) { R /= d; }
-  E reduce(E x) const { return x % R; }
+  static E gcd(E a, E b) { return std::gcd(a, b); }
   // The floor quotient of x (in [0, G)) by d, and x - q d.
   static E quotient(E x, E d) { return x / d; }
   static E remainder(E x, E d) { return x % d; }
@@ -155,14 +157,10 @@ struct BigRing {
     *w = s.mod(R);
     return g;
   }
-  bool unit(const E& a) const { return ZInt::gcd(a, R).is_one(); }
-  E inverse(const E& a) const {
-    E w;
-    gcd_with_modulus(a, &w);
-    return w;
-  }
   void shrink(const E& d) { ZInt::divides(R, d, &R); }
   E reduce(const E& x) const { return x.mod(R); }
+  E gcd_r(const E& a) const { return ZInt::gcd(a, R); }
+  static E gcd(const E& a, const E& b) { return ZInt::gcd(a, b); }
   static E quotient(const E& x, const E& d) {
     ZInt q;
     ZInt::divmod(x, d, &q, nullptr);
@@ -460,12 +458,8 @@ struct FixedRing {
     *w = from(s);
     return words(g);
   }
-  bool unit(const E& a) const { return ZInt::gcd(value(a), Rz).is_one(); }
-  E inverse(const E& a) const {
-    E w;
-    gcd_with_modulus(a, &w);
-    return w;
-  }
+  E gcd_r(const E& a) const { return words(ZInt::gcd(value(a), Rz)); }
+  static E gcd(const E& a, const E& b) { return words(ZInt::gcd(integer(a.w.data(), W), integer(b.w.data(), W))); }
   void shrink(const E& d) {
     if (d == E(1)) return;
     ZInt q;
@@ -491,10 +485,17 @@ struct FixedRing {
 // being built, h, is kept modulo G too (adding G e_r, a lattice vector,
 // never leaves the coset a column of the form is chosen from), its entries
 // left of each pivot reduced into [0, pivot) as the pivots appear.
+//
+// fixed: n is any modulus and stays; the form is that of the lattice L + n
+// Z^m. At each row the columns and n e_i are combined exactly: the pivot
+// column p (entry d0) with n e_i gives the form's column (w p, entry d =
+// gcd(d0, n)) and a new active column (n/d) p with a zero in row i, which
+// the shrinking modulus makes 0 otherwise. Columns that become zero drop.
 template <class Ring>
-ZMatrix hermite_modulo_in(const ZMatrix& t, const ZInt& n) {
+ZMatrix hermite_modulo_in(const ZMatrix& t, const ZInt& n, bool fixed) {
   using E = typename Ring::E;
-  const std::int32_t m = t.rows, c = t.cols;
+  const std::int32_t m = t.rows;
+  std::int32_t c = t.cols;  // past the last active column
   Ring ring(n);
   const Ring whole(n);  // modulo G throughout, for the form
   std::vector<std::vector<E>> col(static_cast<std::size_t>(c), std::vector<E>(static_cast<std::size_t>(m)));
@@ -502,30 +503,53 @@ ZMatrix hermite_modulo_in(const ZMatrix& t, const ZInt& n) {
     for (std::int32_t r = 0; r < m; ++r) col[static_cast<std::size_t>(j)][static_cast<std::size_t>(r)] = ring.from(t.at(r, j));
   // h column by column.
   std::vector<std::vector<E>> h(static_cast<std::size_t>(m), std::vector<E>(static_cast<std::size_t>(m)));
+  std::vector<E> row_gcds;
   std::int32_t i = 0;
   for (; i < m && !ring.one(); ++i) {
     check_interrupt();
     const auto si = static_cast<std::size_t>(i);
     const std::size_t len = static_cast<std::size_t>(m - i);
+    if (c <= i) {  // no active column left (fixed): a zero one, so that the pivot is n
+      if (col.size() <= si) col.resize(si + 1, std::vector<E>(static_cast<std::size_t>(m)));
+      std::fill(col[si].begin(), col[si].end(), E(0));
+      c = i + 1;
+    }
     // Entries below a pivot found earlier are reduced modulo the R of
     // then; row i's come down to the R of now here, the rest as the
     // operations reach them.
-    std::int32_t unit = -1;
-    for (std::int32_t j = i; j < c; ++j) {
-      E& a = col[static_cast<std::size_t>(j)][si];
-      a = ring.reduce(a);
-      if (unit < 0 && !(a == E(0)) && ring.unit(a)) unit = j;
+    // The pivot column: one whose entry's gcd with R divides the row (a
+    // unit, the first found, most often); every other column then loses its
+    // entry by one subtraction. Else Euclid's steps over the row.
+    std::int32_t by = -1;
+    {
+      std::vector<E>& gs = row_gcds;
+      gs.assign(static_cast<std::size_t>(c - i), E(0));
+      bool any = false;
+      E all(0);
+      for (std::int32_t j = i; j < c && by < 0; ++j) {
+        E& a = col[static_cast<std::size_t>(j)][si];
+        a = ring.reduce(a);
+        if (a == E(0)) continue;
+        E& gj = gs[static_cast<std::size_t>(j - i)];
+        gj = ring.gcd_r(a);
+        if (gj == E(1)) by = j;
+        all = any ? Ring::gcd(all, gj) : gj;
+        any = true;
+      }
+      for (std::int32_t j = i; j < c && by < 0 && any; ++j)
+        if (gs[static_cast<std::size_t>(j - i)] == all && !(col[static_cast<std::size_t>(j)][si] == E(0))) by = j;
     }
     E d, w;
-    if (unit >= 0) {
-      std::swap(col[si], col[static_cast<std::size_t>(unit)]);
-      w = ring.inverse(col[si][si]);
+    if (by >= 0) {
+      std::swap(col[si], col[static_cast<std::size_t>(by)]);
+      d = ring.gcd_with_modulus(col[si][si], &w);
+      const bool one = d == E(1);
       for (std::int32_t j = i + 1; j < c; ++j) {
         std::vector<E>& cj = col[static_cast<std::size_t>(j)];
+        cj[si] = ring.reduce(cj[si]);
         if (cj[si] == E(0)) continue;
-        ring.axpy(cj.data() + si, col[si].data() + si, len, ring.mul(cj[si], w));
+        ring.axpy(cj.data() + si, col[si].data() + si, len, ring.mul(one ? cj[si] : Ring::quotient(cj[si], d), w));
       }
-      d = E(1);
     } else {
       for (std::int32_t j = i + 1; j < c; ++j) {
         std::vector<E>& cj = col[static_cast<std::size_t>(j)];
@@ -540,6 +564,28 @@ ZMatrix hermite_modulo_in(const ZMatrix& t, const ZInt& n) {
     std::vector<E>& hi = h[si];
     hi[si] = d;
     for (std::size_t r = si + 1; r < static_cast<std::size_t>(m); ++r) hi[r] = ring.mul(w, col[si][r]);
+    if (fixed) {
+      if (!(d == E(1))) {
+        // (n/d) p over the rows below, at the end of the active columns.
+        const E f = Ring::quotient(ring.R, d);
+        if (static_cast<std::size_t>(c) == col.size()) col.emplace_back(static_cast<std::size_t>(m));
+        std::vector<E>& extra = col[static_cast<std::size_t>(c)];
+        std::fill(extra.begin(), extra.end(), E(0));
+        for (std::size_t r = si + 1; r < static_cast<std::size_t>(m); ++r) extra[r] = ring.mul(f, col[si][r]);
+        ++c;
+      }
+      for (std::int32_t j = i + 1; j < c;) {
+        const std::vector<E>& cj = col[static_cast<std::size_t>(j)];
+        bool zero = true;
+        for (std::size_t r = si + 1; r < static_cast<std::size_t>(m) && zero; ++r) zero = ring.reduce(cj[r]) == E(0);
+        if (!zero) {
+          ++j;
+          continue;
+        }
+        std::swap(col[static_cast<std::size_t>(j)], col[static_cast<std::size_t>(c - 1)]);
+        --c;
+      }
+    }
     // Row i left of the pivot into [0, d).
     for (std::size_t j = 0; j < si; ++j) {
       std::vector<E>& hj = h[j];
@@ -548,7 +594,7 @@ ZMatrix hermite_modulo_in(const ZMatrix& t, const ZInt& n) {
       whole.axpy(hj.data() + si + 1, hi.data() + si + 1, len - 1, q);
       hj[si] = Ring::remainder(hj[si], d);
     }
-    ring.shrink(d);
+    if (!fixed) ring.shrink(d);
   }
   // Modulo 1 the rest is the identity: those rows clear their entries
   // left of the pivot.
@@ -572,17 +618,17 @@ ZMatrix hermite_modulo_in(const ZMatrix& t, const ZInt& n) {
 
 }  // namespace
 
-ZMatrix hermite_modulo(const ZMatrix& t, const ZInt& n) {
-  if (n.bit_length() <= 31) return hermite_modulo_in<WordRing>(t, n);
+ZMatrix hermite_modulo(const ZMatrix& t, const ZInt& n, bool fixed) {
+  if (n.bit_length() <= 31) return hermite_modulo_in<WordRing>(t, n, fixed);
   const std::int64_t words = (n.bit_length() + 63) / 64;
   if (words <= normal_form_fixed_words) {
-    if (words <= 2) return hermite_modulo_in<FixedRing<2>>(t, n);
-    if (words <= 4) return hermite_modulo_in<FixedRing<4>>(t, n);
-    if (words <= 8) return hermite_modulo_in<FixedRing<8>>(t, n);
-    if (words <= 16) return hermite_modulo_in<FixedRing<16>>(t, n);
-    if (words <= 32) return hermite_modulo_in<FixedRing<32>>(t, n);
+    if (words <= 2) return hermite_modulo_in<FixedRing<2>>(t, n, fixed);
+    if (words <= 4) return hermite_modulo_in<FixedRing<4>>(t, n, fixed);
+    if (words <= 8) return hermite_modulo_in<FixedRing<8>>(t, n, fixed);
+    if (words <= 16) return hermite_modulo_in<FixedRing<16>>(t, n, fixed);
+    if (words <= 32) return hermite_modulo_in<FixedRing<32>>(t, n, fixed);
   }
-  return hermite_modulo_in<BigRing>(t, n);
+  return hermite_modulo_in<BigRing>(t, n, fixed);
 }
 
 namespace {
@@ -821,6 +867,49 @@ bool solve_holds(const ZMatrix& m, const Completion* sp, const ZMatrix& w, const
   return products_equal(top, w, want);
 }
 
+// The form of b, the top n - 1 rows of m (d = |det m|), whose lattice has
+// index g. When g is long, b is eliminated modulo a likely multiple s of
+// its exponent instead: s, a divisor of the largest invariant factor of m
+// (which the exponent of b divides), is the least common denominator of
+// m^-1 over e_n (d / g) and two vectors of a fixed random sequence, from
+// w = d m^-1 when given. The form modulo s is that of b's lattice plus s
+// Z^(n-1), which contains b's: the same lattice when its index is g, the
+// check. Modulo g otherwise, and when s has more than a quarter of g's
+// bits (the modulus that shrinks by the pivots is then as cheap).
+ZMatrix leading_form(const ZMatrix& m, const Completion* sp, const ZMatrix& b, const ZInt& d, const ZInt& g,
+                     const ZMatrix* w) {
+  if (g.bit_length() > normal_form_exponent_bits) {
+    const std::int32_t n = m.rows;
+    std::mt19937_64 rng(n);
+    ZMatrix v(n, 2);
+    for (ZInt& x : v.cell) x = static_cast<std::int64_t>(rng() % (std::uint64_t{1} << 21)) - (std::int64_t{1} << 20);
+    const ZMatrix x = w != nullptr ? *w * v : square_solve(m, sp, v, d, false);
+    ZInt s;
+    ZInt::divides(d, g, &s);
+    for (std::int32_t j = 0; j < x.cols; ++j) {
+      ZInt c = d;
+      for (std::int32_t r = 0; r < n && !c.is_one(); ++r) c = ZInt::gcd(c, x.at(r, j));
+      ZInt den, f;
+      ZInt::divides(d, c, &den);
+      ZInt::divides(den, ZInt::gcd(den, s), &f);
+      s *= f;
+    }
+    s = ZInt::gcd(s, g);
+    // A second try, when the vectors missed a factor of the exponent, takes
+    // s times the index the form lacks: at each prime q the lacking index
+    // has at least the q's of the exponent past s, so that one holds.
+    for (int t = 0; t < 2 && 4 * s.bit_length() <= g.bit_length(); ++t) {
+      ZMatrix hb = hermite_modulo(b, s, true);
+      ZInt prod = 1, lack;
+      for (std::int32_t i = 0; i < hb.rows; ++i) prod *= hb.at(i, i);
+      if (prod == g) return hb;
+      if (!ZInt::divides(g, prod, &lack)) break;
+      s = ZInt::gcd(s * lack, g);
+    }
+  }
+  return hermite_modulo(b, g);
+}
+
 // The Hermite form of the nonsingular square m with d = |det m|, with
 // H^-1 m (always: the proof computes it) and, with transforms, m^-1 H.
 bool hermite_square(const ZMatrix& m, const ZInt& d, bool transforms, SquareForm* out) {
@@ -854,7 +943,7 @@ bool hermite_square(const ZMatrix& m, const ZInt& d, bool transforms, SquareForm
     ZMatrix b(n - 1, n);
     for (std::int32_t r = 0; r + 1 < n; ++r)
       for (std::int32_t c = 0; c < n; ++c) b.at(r, c) = m.at(r, c);
-    hb = hermite_modulo(b, g);
+    hb = leading_form(m, sp, b, d, g, transforms ? &w : nullptr);
   }
   ZInt prod = 1;
   for (std::int32_t i = 0; i + 1 < n; ++i) prod *= hb.at(i, i);

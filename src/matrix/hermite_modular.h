@@ -39,8 +39,11 @@ namespace tavrin {
 // The lower triangular Hermite form (k x k) of the lattice spanned by the
 // columns of the k x c integer matrix t of rank k, from a positive multiple
 // n of that lattice's determinant (elimination modulo n, which shrinks as
-// the pivots are found).
-ZMatrix hermite_modulo(const ZMatrix& t, const ZInt& n);
+// the pivots are found). fixed: the form of the lattice of t's columns and
+// n Z^k for any positive n (elimination modulo n throughout), which is t's
+// own when n is a multiple of its exponent (the largest invariant factor):
+// far shorter than the determinant when the invariant factors repeat.
+ZMatrix hermite_modulo(const ZMatrix& t, const ZInt& n, bool fixed = false);
 
 struct FormResult {
   std::int32_t rank = 0;

@@ -14,13 +14,20 @@
 #include "core/trace_level.h"
 #include "matrix/owned_cells.h"
 #include "matrix/pivot_search.h"
+#include "matrix/residue_elimination.h"
 #include "matrix/row_ops.h"
+#include "matrix/scaled_solve.h"
+#include "matrix/zmatrix.h"
 #include "matrix/sparse_copy.h"
 #include "arrays/sparse_store.h"
 #include "numbers/word_mod.h"
 #include "numbers/freelists.h"
 #include "numbers/work_arrays.h"
 #include "numbers/node_handles.h"
+#include "numbers/primes.h"
+#include "numbers/word_field.h"
+#include "numbers/zint.h"
+#include "core/thresholds.h"
 #include "poly/poly_flat_mult.h"
 #include "poly/poly_repr.h"
 #include "quoly/quoly_add.h"
@@ -139,6 +146,120 @@ bool fraction_free_rref(quolyptr n, std::int32_t start, std::int32_t rows, std::
   return true;
 }
 
+// The pivot columns, from the left, of the row echelon form of m's first
+// `width` columns modulo the prime p: the first independent columns over
+// the integers modulo p. The leading square block is tried first by its LU.
+std::vector<std::int32_t> pivot_columns(const ZMatrix& m, std::int32_t width, std::uint32_t p) {
+  const std::int32_t rows = m.rows;
+  std::vector<std::int32_t> pivots;
+  if (rows <= width) {
+    std::vector<double> store(static_cast<std::size_t>(rows) * rows);
+    for (std::int32_t r = 0; r < rows; ++r)
+      for (std::int32_t c = 0; c < rows; ++c) store[static_cast<std::size_t>(r) * rows + c] = m.at(r, c).mod_word(p);
+    if (residue_lu(store.data(), rows, p, nullptr) != 0) {
+      for (std::int32_t c = 0; c < rows; ++c) pivots.push_back(c);
+      return pivots;
+    }
+  }
+  const WordField f(p);
+  std::vector<std::vector<std::uint32_t>> a(static_cast<std::size_t>(rows), std::vector<std::uint32_t>(static_cast<std::size_t>(width)));
+  for (std::int32_t r = 0; r < rows; ++r)
+    for (std::int32_t c = 0; c < width; ++c) a[static_cast<std::size_t>(r)][static_cast<std::size_t>(c)] = m.at(r, c).mod_word(p);
+  std::size_t rank = 0;
+  for (std::int32_t c = 0; c < width && rank < static_cast<std::size_t>(rows); ++c) {
+    check_interrupt();
+    const auto sc = static_cast<std::size_t>(c);
+    std::size_t r = rank;
+    while (r < a.size() && a[r][sc] == 0) ++r;
+    if (r == a.size()) continue;
+    std::swap(a[rank], a[r]);
+    const std::uint32_t inv = f.inv(a[rank][sc]);
+    for (std::size_t i = rank + 1; i < a.size(); ++i) {
+      const std::uint32_t g = f.mul(a[i][sc], inv);
+      if (g == 0) continue;
+      for (std::size_t k = sc; k < static_cast<std::size_t>(width); ++k) a[i][k] = f.sub(a[i][k], f.mul(g, a[rank][k]));
+    }
+    pivots.push_back(c);
+    ++rank;
+  }
+  return pivots;
+}
+
+// The reduced row echelon form of a dense integer matrix of full row rank
+// left of its last column, with no transform asked for, from the solve X
+// = A_P^-1 A over the rationals (rational_solve, proven by its product),
+// A_P the matrix's pivot columns: those modulo a word prime, the pivots
+// over the rationals unless the prime divides a minor, when X fails the
+// echelon shape (a column not a pivot must be zero in the rows whose
+// pivots lie right of it) and the next prime is tried. Such a form is
+// unique, so the result is the one the eliminations give. False, the
+// matrix untouched, when the route does not apply (fewer rows than
+// rref_lift_rows, an entry not an integer or too long for the solve's
+// lifting, a rank below the row count modulo each prime tried); the
+// caller then takes the fraction-free route.
+bool lifted_rref(quolyptr n, std::int32_t start, std::int32_t rows, std::int32_t cols) {
+  if (rows < rref_lift_rows || modularmode || flotemode || lintmode || laurent || pseudo_polynames != nullptr ||
+      field_depth != 0 || verbose || cols < 2 || rows > cols - 1)
+    return false;
+  ZMatrix m(rows, cols);
+  for (std::int32_t c = 0; c < cols; ++c)
+    for (std::int32_t r = 0; r < rows; ++r) {
+      const quoly v = *arp_cell(start + r + c * rows);
+      if (v == nullptr || !v->numb || v->ncoef->size > 1) return false;
+      m.at(r, c) = ZInt::from_number(v->ncoef);
+    }
+  for (std::size_t k = 0; k < 3; ++k) {
+    const std::vector<std::int32_t> pivots = pivot_columns(m, cols - 1, word_prime(k, lifting_prime_top));
+    if (static_cast<std::int32_t>(pivots.size()) < rows) continue;
+    // The pivot columns' solve against the others (the last among them).
+    std::vector<std::int32_t> place(static_cast<std::size_t>(cols), -1);  // a pivot's row, else -1
+    std::vector<std::int32_t> other;
+    for (std::int32_t i = 0; i < rows; ++i) place[static_cast<std::size_t>(pivots[static_cast<std::size_t>(i)])] = i;
+    for (std::int32_t c = 0; c < cols; ++c)
+      if (place[static_cast<std::size_t>(c)] < 0) other.push_back(c);
+    ZMatrix a(rows, rows), b(rows, static_cast<std::int32_t>(other.size()));
+    for (std::int32_t r = 0; r < rows; ++r) {
+      for (std::int32_t i = 0; i < rows; ++i) a.at(r, i) = m.at(r, pivots[static_cast<std::size_t>(i)]);
+      for (std::int32_t j = 0; j < b.cols; ++j) b.at(r, j) = m.at(r, other[static_cast<std::size_t>(j)]);
+    }
+    ZMatrix num;
+    ZInt den;
+    if (!rational_solve(a, b, &num, &den)) return false;
+    bool shaped = true;
+    for (std::int32_t j = 0; j < b.cols && shaped; ++j) {
+      const std::int32_t c = other[static_cast<std::size_t>(j)];
+      for (std::int32_t i = 0; i < rows && shaped && c < cols - 1; ++i)
+        shaped = pivots[static_cast<std::size_t>(i)] < c || num.at(i, j).is_zero();
+    }
+    if (!shaped) continue;
+    // Nothing below can fail.
+    OwnedValue d;
+    d.q = detail::new_number_value(den.to_number());
+    for (std::int32_t c = 0; c < cols; ++c) {
+      const std::int32_t at = place[static_cast<std::size_t>(c)];
+      const auto j = static_cast<std::int32_t>(std::lower_bound(other.begin(), other.end(), c) - other.begin());
+      for (std::int32_t i = 0; i < rows; ++i) {
+        quoly& cell = *arp_cell(start + i + c * rows);
+        if (at >= 0) {
+          quoly_set(at == i ? 1 : 0, &cell);
+        } else if (num.at(i, j).is_zero()) {
+          quoly_set(0, &cell);
+        } else {
+          OwnedValue x;
+          x.q = detail::new_number_value(num.at(i, j).to_number());
+          quoly v = nullptr;
+          quoly_quot(x.q, d.q, &v, false);
+          free_quoly(&cell);
+          cell = v;
+        }
+      }
+    }
+    quoly_set_integer(rows, n);
+    return true;
+  }
+  return false;
+}
+
 // The matrix and transforms of a sparse reduction to row echelon form.
 struct SparseSweep {
   sparseptr sp;
@@ -227,7 +348,7 @@ void red_row_ech(quolyptr n, arrptr q, const bool* want, workptr alpha, workptr 
   TraceLevel trace(cols);
   if (verbose) dumpitt("Reduced row echelon, cols ", cols, true, true, true);
   const std::int32_t start = q->start;
-  if (!wa && !wi && fraction_free_rref(n, start, rows, cols)) return;
+  if (!wa && !wi && (lifted_rref(n, start, rows, cols) || fraction_free_rref(n, start, rows, cols))) return;
   auto at = [&](std::int32_t r, std::int32_t c) -> quoly& {
     return *arp_cell(start + r + c * rows);
   };

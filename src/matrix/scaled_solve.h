@@ -19,4 +19,22 @@ ZInt abs_int_determinant(const ZMatrix& s);
 // else from images modulo word primes.
 ZMatrix scaled_solve(const ZMatrix& s, const ZMatrix& v, const ZInt& d);
 
+// *out := d S^-1 (the adjugate up to sign) for the nonsingular n x n integer
+// matrix S and d = |det S|, by the p-adic lifting of scaled_solve over the
+// columns of the identity. False, nothing to use, when S's entries are too
+// long for the lifting (2^24 and beyond) or S is singular modulo the
+// lifting primes tried.
+bool scaled_inverse(const ZMatrix& s, const ZInt& d, ZMatrix* out);
+
+// X := S^-1 V over the rationals as num / den (den > 0, num integral), for
+// the nonsingular n x n integer matrix S and the n x k integer matrix V:
+// by p-adic lifting from one LU modulo a word prime, tried by rational
+// reconstruction as the digits come (after rational_solve_first_bits, then
+// at twice as many, up to the count that makes it certain), and proven by
+// the exact product S num = den V (by residues modulo enough primes). No determinant
+// is needed, and the lifting stops near the size of the answer. False when
+// the entries are too long for the lifting (2^24 and beyond) or S is
+// singular modulo the lifting primes tried: nothing to use.
+bool rational_solve(const ZMatrix& s, const ZMatrix& v, ZMatrix* num, ZInt* den);
+
 }  // namespace tavrin

@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <climits>
 #include <memory>
 #include <string>
 #include <utility>
@@ -24,6 +25,9 @@
 #include "support/bigref.h"
 #include "support/data_tables.h"
 #include "matrix/pivot_search.h"
+#include "matrix/residue_elimination.h"
+#include "core/thresholds.h"
+#include "numbers/primes.h"
 #include "support/modulus_scope.h"
 #include "support/output_capture.h"
 #include "toplevel/start_tables.h"
@@ -835,6 +839,71 @@ TEST_F(RowEchelonRings, AcrossRingsByInvariants) {
       }
       free_cells(w[0].get(), rows);
       for (int t = 1; t < 6; ++t) free_cells(w[t].get(), t == 4 || t == 5 ? cols * cols : rows * rows);
+    }
+  }
+}
+
+// An integer matrix of r x c as values, entries in [-bound, bound].
+Mat integer_mat(std::mt19937_64& rng, std::int32_t r, std::int32_t c, std::int64_t bound) {
+  Mat m(r, c);
+  for (Value& v : m.cell) v = Value::number(BigRef(std::int64_t(rng() % std::uint64_t(2 * bound + 1)) - bound));
+  return m;
+}
+
+TEST_F(RowEchelonRings, LiftedFormAsTheFractionFreeOne) {
+  // The reduced row echelon form of integer matrices with no transform by
+  // the pivot columns' rational solve (cut 0) against the fraction-free
+  // elimination (INT32_MAX): the same values and rank. Full row rank, wide
+  // and square (the last column never a pivot), a leading column that is
+  // zero or repeats (pivots past the diagonal), a pivot lost modulo the
+  // first lifting prime (its 2 x 2 minor that prime: the echelon shape
+  // fails and the next prime answers), repeated invariant factors, a rank
+  // below the row count and an entry of 2^24 (both left to the
+  // elimination).
+  allocate_work_areas();
+  ArithModeGuard rational;
+  modularmode = lintmode = flotemode = finf = false;
+  std::mt19937_64 rng(test_seed() ^ 4052);
+  const std::int64_t p0 = word_prime(0, lifting_prime_top);
+  for (int round = 0; round < test_iterations(28); ++round) {
+    const auto rows = std::int32_t(1 + rng() % 16);
+    const auto cols = std::int32_t(rows + 1 + rng() % std::uint64_t(std::min(16, 1024 / rows - rows)));
+    Mat a = integer_mat(rng, rows, cols, round % 5 == 3 ? 1 << 20 : 40);
+    const int kind = round % 7;
+    if (kind == 1) for (std::int32_t i = 0; i < rows; ++i) a.at(i, 0) = Value::number(BigRef(0));
+    if (kind == 2 && cols > 2)
+      for (std::int32_t i = 0; i < rows; ++i) quoly_assign(a.get(i, 0), a.at(i, 1).cell());
+    if (kind == 3 && rows >= 2) {  // columns 0, 1 over rows 0, 1: [[1, 0], [0, p0]]
+      for (std::int32_t i = 0; i < rows; ++i)
+        for (std::int32_t j = 0; j < 2; ++j) a.at(i, j) = Value::number(BigRef(i == j ? (i == 0 ? 1 : p0) : 0));
+    }
+    if (kind == 4 && rows >= 3) {  // B + 1009 C, B of rank 2
+      const Mat b = schoolbook(integer_mat(rng, rows, 2, 9), integer_mat(rng, 2, cols, 9));
+      for (std::int32_t i = 0; i < rows; ++i)
+        for (std::int32_t j = 0; j < cols; ++j) {
+          const BigRef bij = b.get(i, j) == nullptr ? BigRef(0) : number_value(b.get(i, j)->ncoef);
+          const BigRef x = bij + BigRef(1009) * BigRef(std::int64_t(rng() % 7) - 3);
+          a.at(i, j) = Value::number(x);
+        }
+    }
+    if (kind == 5 && rows >= 2)
+      for (std::int32_t j = 0; j < cols; ++j) quoly_assign(a.get(0, j), a.at(rows - 1, j).cell());
+    if (kind == 6) a.at(0, 0) = Value::number(BigRef(std::int64_t{1} << 24));
+    SCOPED_TRACE(testing::Message() << rows << "x" << cols << " round " << round << " kind " << kind);
+    std::int32_t rank[2];
+    Mat form[2];
+    for (int k = 0; k < 2; ++k) {
+      ScopedValue<std::int32_t> cut{rref_lift_rows, k == 0 ? INT32_MAX : 0};
+      PageArray arr(a, false);
+      Value n = Value::number(BigRef(0));
+      red_row_ech(n.cell(), &arr.q, nullptr, nullptr, nullptr, nullptr);
+      rank[k] = std::int32_t(number_value(n->ncoef).to_int64());
+      form[k] = arr.read();
+    }
+    EXPECT_EQ(rank[0], rank[1]);
+    EXPECT_TRUE(same_mat(form[0], form[1]));
+    if (kind == 3 && rows >= 2) {  // the pivots over the rationals are columns 0 and 1
+      EXPECT_TRUE(quoly_eq_1(form[1].get(1, 1)));
     }
   }
 }
