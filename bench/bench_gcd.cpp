@@ -415,6 +415,9 @@ BENCHMARK(BM_polygcd_dense)
     ->Args({3, 6, 1})
     ->Args({4, 10, 1})
     ->Args({4, 16, 1})
+    ->Args({3, 24, 1})
+    ->Args({3, 32, 1})
+    ->Args({3, 48, 1})
     ->Unit(benchmark::kMillisecond);
 
 const bool long_sizes = [] {

@@ -680,6 +680,13 @@ extern std::int32_t flat_gcd_terms;
 // Default 1. Range >= 0. Reader: flat_gcd.
 extern std::int32_t flat_dense_ratio;
 
+// Cells of the box of the dense exact division of flat polynomials
+// (gcd/flat/flat_divide.cpp) per product of a row up to which the row
+// finds its remainder terms by scanning every cell, highest first, instead
+// of recording the cell of each product. Default 4. Range >= 0 (0: always
+// record). Reader: divide_dense.
+extern std::int32_t flat_division_scan;
+
 // Terms of the two operands together from which Zippel's sparse method
 // takes its images in two variables (a GCD by Brown's method at each point)
 // when there are three variables or more; below it, images in one

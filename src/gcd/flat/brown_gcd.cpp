@@ -4,7 +4,9 @@
 // polynomial greatest common divisors", JACM 18 (1971); the cofactors end
 // the interpolation as soon as their degrees prove the result.
 #include <algorithm>
+#include <cstddef>
 #include <cstdint>
+#include <type_traits>
 #include <utility>
 #include <vector>
 
@@ -18,19 +20,17 @@ namespace tavrin::flat {
 
 template <class F>
 void Dense<F>::rem(const F& f, vec& a, const vec& b) {
-  // a remainder up to a non-zero factor: a := lc(b) a - c x^s b until deg a
-  // < deg b, so that no inverse is taken (the callers want it up to units)
+  // a := a - (c / lc(b)) x^s b until deg a < deg b: one inverse, then one
+  // product a coefficient
   const std::size_t nb = b.size();
   if (a.size() < nb) return;
-  const elem lb = b.back();
+  const elem il = f.inv(b.back());
   for (std::size_t top = a.size(); top >= nb; --top) {
     const elem c = a[top - 1];
     if (c == 0) continue;
-    const elem nc = f.neg(c);
+    const elem nq = f.neg(f.mul(c, il));
     const std::size_t off = top - nb;
-    if (lb != 1)
-      for (std::size_t j = 0; j < off; ++j) a[j] = f.mul(a[j], lb);
-    for (std::size_t j = 0; j + 1 < nb; ++j) a[off + j] = f.mul_add(nc, b[j], lb == 1 ? a[off + j] : f.mul(lb, a[off + j]));
+    for (std::size_t j = 0; j + 1 < nb; ++j) a[off + j] = f.mul_add(nq, b[j], a[off + j]);
     a[top - 1] = 0;
   }
   a.resize(nb - 1);
@@ -65,6 +65,17 @@ template <class F>
 typename Dense<F>::vec Dense<F>::mul(const F& f, const vec& a, const vec& b) {
   if (a.empty() || b.empty()) return {};
   vec r(a.size() + b.size() - 1, 0);
+  if constexpr (std::is_same_v<F, PrimeField>) {
+    // each coefficient one dot product, reduced once
+    const int limbs = dot_limbs(std::min(a.size(), b.size()), f);
+    for (std::size_t k = 0; k < r.size(); ++k) {
+      const std::size_t lo = k + 1 > b.size() ? k + 1 - b.size() : 0, hi = std::min(k, a.size() - 1);
+      const elem* pa = a.data() + lo;
+      const elem* pb = b.data() + (k - lo);
+      r[k] = word_dot(f, hi - lo + 1, limbs, [pa, pb](std::size_t i) { return std::uint64_t{pa[i]} * pb[-static_cast<std::ptrdiff_t>(i)]; });
+    }
+    return r;
+  }
   for (std::size_t i = 0; i < a.size(); ++i) {
     if (a[i] == 0) continue;
     for (std::size_t j = 0; j < b.size(); ++j) r[i + j] = f.mul_add(a[i], b[j], r[i + j]);

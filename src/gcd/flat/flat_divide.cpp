@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "core/interrupts.h"
+#include "core/thresholds.h"
 #include "gcd/flat/flat_gcd_impl.h"
 
 namespace tavrin::flat {
@@ -104,22 +105,41 @@ division_result divide_dense(const Arith& ar, const Layout& lay, const Poly<C>& 
   };
   Q->clear();
   const std::size_t qmax = d0a - d0b;
+  const auto scan_ratio = static_cast<std::uint64_t>(std::max<std::int32_t>(flat_division_scan, 0));
   for (std::size_t j = d0a + 1; j-- > 0;) {
     check_interrupt();
+    const std::size_t i0 = j > qmax ? j - qmax : 0;
+    // A row of many products finds its remainder terms by scanning every
+    // cell, from the highest: cheaper than recording each product's cell.
+    std::uint64_t products = 0;
+    for (std::size_t i = i0; i < d0b && i <= j; ++i) products += bc[i].size() * qc[j - i].size();
+    const bool scan = products != 0 && scan_ratio != 0 && (cells + scan_ratio - 1) / scan_ratio <= products;
     // the products of B's lower coefficients with the quotient found so far
-    for (std::size_t i = j > qmax ? j - qmax : 0; i < d0b && i <= j; ++i) {
-      for (const Term& b : bc[i])
-        for (const Term& q : qc[j - i]) {
-          touch(b.idx + q.idx);
-          ar.add_product(acc[b.idx + q.idx], b.c, q.c);
+    for (std::size_t i = i0; i < d0b && i <= j; ++i) {
+      for (const Term& b : bc[i]) {
+        typename Arith::acc* const row = acc.data() + b.idx;
+        if (scan) {
+          for (const Term& q : qc[j - i]) ar.add_product(row[q.idx], b.c, q.c);
+        } else {
+          for (const Term& q : qc[j - i]) {
+            touch(b.idx + q.idx);
+            ar.add_product(row[q.idx], b.c, q.c);
+          }
         }
+      }
     }
     for (const Term& t : ac[j]) {
-      touch(t.idx);
+      if (!scan) touch(t.idx);
       av[t.idx] = t.c;
     }
-    // the remainder's coefficient of x0^j, from the highest cell
-    std::sort(touched.begin(), touched.end(), std::greater<>());
+    if (scan) {
+      touched.clear();
+      for (std::uint64_t cell = cells; cell-- > 0;)
+        if (acc[cell] != 0 || av[cell] != 0) touched.push_back(static_cast<std::uint32_t>(cell));
+    } else {
+      // the remainder's coefficient of x0^j, from the highest cell
+      std::sort(touched.begin(), touched.end(), std::greater<>());
+    }
     for (const std::uint32_t cell : touched) {
       mark[cell] = 0;
       const C r = ar.remainder(av[cell], acc[cell]);

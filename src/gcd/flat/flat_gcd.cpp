@@ -351,8 +351,10 @@ bool divides_over_z(const Layout& lay, const Poly<imptr>& a, const Poly<imptr>& 
     *qkey = std::move(Q.key);
     return st;
   };
+  // a quotient too large for 64-bit sums is tried again in 128 bits
   if (hg <= 62 && ha <= 124) {
-    const division_result st = ha <= 60 ? in_words(std::int64_t{}) : in_words(__int128{});
+    division_result st = ha <= 60 ? in_words(std::int64_t{}) : division_result::too_large;
+    if (st == division_result::too_large) st = in_words(__int128{});
     if (st != division_result::too_large) return st == division_result::exact;
   }
   Garner crt;

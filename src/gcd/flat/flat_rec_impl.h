@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <type_traits>
 #include <utility>
 #include <vector>
 
@@ -98,11 +99,40 @@ void scale(const F& f, Rec& r, elem s) {
   for (elem& x : r.c) x = f.mul(x, s);
 }
 
+// The values at one point x of coefficient vectors of at most n entries:
+// modulo a word prime as dot products with the powers of x (one reduction
+// each, the products independent), otherwise by Horner's rule.
+template <class F>
+class PointValues {
+ public:
+  PointValues(const F& f, elem x, std::size_t n) : f_(f), x_(x) {
+    if constexpr (std::is_same_v<F, PrimeField>) {
+      pw_.resize(n);
+      elem p = 1;
+      for (std::size_t e = 0; e < n; ++e, p = f.mul(p, x)) pw_[e] = p;
+      limbs_ = dot_limbs(n, f);
+    }
+  }
+  elem operator()(const elem* a, std::size_t n) const {
+    if constexpr (std::is_same_v<F, PrimeField>) {
+      if (n > 1) return word_dot(f_, a, pw_.data(), n, limbs_);
+    }
+    return Dense<F>::eval(f_, a, n, x_);
+  }
+
+ private:
+  const F& f_;
+  elem x_;
+  std::vector<elem> pw_;
+  int limbs_ = 2;
+};
+
 template <class F>
 MPoly eval_at(const F& f, const Rec& r, elem x) {
   MPoly a;
+  const PointValues<F> value(f, x, r.degree() + 1);
   for (std::size_t i = 0; i < r.count(); ++i) {
-    const elem val = Dense<F>::eval(f, r.at(i), r.len(i), x);
+    const elem val = value(r.at(i), r.len(i));
     if (val != 0) a.push(r.prefix[i], val);
   }
   return a;
@@ -118,6 +148,7 @@ bool newton(const F& f, Rec& h, const MPoly& img, elem s, const std::vector<elem
   out.start.reserve(out.prefix.capacity() + 1);
   out.c.reserve(out.prefix.capacity() * m.size());
   bool same = true;
+  const PointValues<F> value(f, x, std::max(h.degree() + 1, m.size()));
   std::size_t i = 0, j = 0;
   while (i < h.count() || j < img.size()) {
     std::uint64_t p;
@@ -134,7 +165,7 @@ bool newton(const F& f, Rec& h, const MPoly& img, elem s, const std::vector<elem
       ++i;
     }
     const elem val = (j < img.size() && img.key[j] == p) ? f.mul(s, img.coef[j++]) : 0;
-    const elem d = f.mul(f.sub(val, Dense<F>::eval(f, out.c.data() + base, out.c.size() - base, x)), im);
+    const elem d = f.mul(f.sub(val, value(out.c.data() + base, out.c.size() - base)), im);
     if (d != 0) {
       same = false;
       if (out.c.size() - base < m.size()) out.c.resize(base + m.size(), 0);

@@ -19,6 +19,7 @@
 #include "gcd/flat_gcd.h"
 #include "gcd/flat/flat_gcd_impl.h"
 #include "gcd/flat/flat_poly_impl.h"
+#include "gcd/flat/flat_rec_impl.h"
 #include "gcd/gcd.h"
 #include "numbers/bigint.h"
 #include "numbers/freelists.h"
@@ -276,6 +277,58 @@ TEST(FlatIntegers, LongCoefficientsUnluckyPrimesContentsAndSigns) {
     EXPECT_TRUE(poly_equal(flat, own)) << flat.str() << " against " << own.str();
   }
   EXPECT_GT(flat_gcd_stats.division_primes, division_primes);  // the long ones divided modulo primes
+}
+
+// f a and f b, each factor every monomial of total degree <= 12 with
+// coefficients near 10^8: quotients too long for the 64-bit division's
+// bound (a cell sums 455 products) but not for 128 bits, which proves the
+// candidate without dividing modulo primes.
+TEST(FlatIntegers, QuotientsPast64BitSumsDivideIn128Bits) {
+  load_data_tables();
+  const PolyVars vars{"x", "y", "z"};
+  const auto factor = [](long s) {
+    std::string p = "0";
+    for (long i = 0; i <= 12; ++i)
+      for (long j = 0; i + j <= 12; ++j)
+        for (long k = 0; i + j + k <= 12; ++k)
+          p += " + (" + std::to_string(((7 * i * i * i + s * j * j + 5 * i * j * k + 3 * k + 11) % 199 - 99) * 1000000 +
+                                       (31 * i + s * j * j + k * k * k) % 9973) +
+               ")*x^" + std::to_string(i) + "*y^" + std::to_string(j) + "*z^" + std::to_string(k);
+    return p;
+  };
+  const Poly f(factor(13)), u("(" + factor(13) + ")*(" + factor(17) + ")"), v("(" + factor(13) + ")*(" + factor(11) + ")");
+  const long division_primes = flat_gcd_stats.division_primes, declined = flat_gcd_stats.declined;
+  const Poly flat = gcd_by(u, v, true);
+  EXPECT_EQ(flat_gcd_stats.declined, declined);
+  EXPECT_EQ(flat_gcd_stats.division_primes, division_primes);
+  EXPECT_TRUE(poly_equal(flat, f)) << flat.str();
+  EXPECT_TRUE(poly_equal(flat, gcd_by(u, v, false)));
+}
+
+// Brown's kernels modulo a word prime against plain loops, coefficients
+// random or all p - 1: products of residue vectors, values at a point by
+// dot products against Horner's rule, and gcd(a c, b c) = gcd(a, b) c.
+TEST(FlatEngines, ResidueProductsValuesAndRemaindersAgreeWithPlainLoops) {
+  std::mt19937_64 rng(seed());
+  using D = flat::Dense<flat::PrimeField>;
+  for (const std::uint32_t p : {2147483629u, 32003u, 7u})
+    for (const std::size_t n : {1u, 2u, 17u, 64u, 300u}) {
+      SCOPED_TRACE(std::to_string(p) + ", length " + std::to_string(n));
+      const flat::PrimeField f(p);
+      std::vector<elem> a(n), b(n / 2 + 1), c(n / 3 + 2);
+      for (auto* v : {&a, &b, &c})
+        for (elem& x : *v) x = n % 2 == 0 ? p - 1 : static_cast<elem>(1 + rng() % (p - 1));
+      std::vector<elem> plain(a.size() + b.size() - 1, 0);
+      for (std::size_t i = 0; i < a.size(); ++i)
+        for (std::size_t j = 0; j < b.size(); ++j) plain[i + j] = f.add(plain[i + j], f.mul(a[i], b[j]));
+      EXPECT_EQ(D::mul(f, a, b), plain);
+      const elem x = static_cast<elem>(rng() % p);
+      EXPECT_EQ(flat::PointValues<flat::PrimeField>(f, x, n)(a.data(), n), D::eval(f, a, x));
+      std::vector<elem> gc = D::mul(f, D::gcd(f, a, b), c);
+      const elem il = f.inv(gc.back());
+      for (elem& y : gc) y = f.mul(y, il);
+      EXPECT_EQ(D::gcd(f, D::mul(f, a, c), D::mul(f, b, c)), gc);
+    }
 }
 
 }  // namespace

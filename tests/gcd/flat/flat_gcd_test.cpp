@@ -389,8 +389,10 @@ flat::MPoly random_flat(const F& f, const flat::Layout& lay, std::mt19937_64& rn
 template <class F>
 void check_division(const F& f, std::mt19937_64& rng) {
   const flat::Layout lay(4, 8);
-  for (int i = 0; i < 40 * multiplier(); ++i) {
-    const bool one_lead = i % 2 == 0;  // the dense way needs a one-term leading coefficient
+  for (int i = 0; i < 80 * multiplier(); ++i) {
+    // rows of the dense division that record their cells, and rows that scan them all
+    const ScopedValue<std::int32_t> scan(flat_division_scan, i % 2 == 0 ? 0 : INT32_MAX);
+    const bool one_lead = i % 4 < 2;  // the dense way needs a one-term leading coefficient
     flat::MPoly a = random_flat(f, lay, rng, 1 + static_cast<int>(rng() % 30), 4);
     flat::MPoly b = random_flat(f, lay, rng, 1 + static_cast<int>(rng() % 20), 3);
     if (one_lead) {  // b := x0^4 c + (terms of lower degree in x0)
