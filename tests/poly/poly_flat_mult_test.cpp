@@ -340,11 +340,12 @@ TEST_F(FlatMultTest, PackedProductsInPieces) {
   NodeBalance balance;
   ScopedValue<std::int32_t> always(flat_kronecker_ratio, 1 << 30);
   int rounds = 0;  // with both products packed
-  for (int i = 0; i < test_iterations(24); ++i) {
-    // Coefficients past two limbs (a dense power times a long one), which
-    // take the packed product.
-    RefPoly a = random_operand(rng, i, 3 + i % 3) * RefPoly::constant(4, BigRef::pow2(90) + BigRef(7));
-    RefPoly b = random_operand(rng, i / 2 + 1, 3 + i % 2);
+  for (int i = 0; i < test_iterations(16); ++i) {
+    // Coefficients past two limbs, low degrees (few slots), and a dense
+    // power times a long number.
+    RefPoly a = random_refpoly(rng, 4, 12 + i % 20, 3 + i % 5, 3 + i % 3);
+    RefPoly b = i % 4 == 1 ? random_operand(rng, 2, 1) * RefPoly::constant(4, BigRef::pow2(90) + BigRef(7))
+                           : random_refpoly(rng, 4, 8 + i % 30, 2 + i % 6, 3 + i % 2);
     if (i % 3 == 2) {
       const BigRef top = BigRef::pow2(28 * static_cast<unsigned>(3 + i % 2)) - BigRef(1);
       RefPoly fa(4), fb(4);
@@ -364,7 +365,7 @@ TEST_F(FlatMultTest, PackedProductsInPieces) {
     ASSERT_EQ(read_poly(by_terms), a * b);
     ASSERT_EQ(read_poly(sq_by_terms), a * a);
     std::int64_t packed = -1;  // products packed at the first limit (the widest)
-    for (const std::int64_t limit : {1 << 30, 5000, 300, 40, 7, 3, 2}) {
+    for (const std::int64_t limit : {1 << 30, 5000, 300, 40, 7, 2}) {
       SCOPED_TRACE("limit " + std::to_string(limit));
       ScopedValue<std::int64_t> pieces(flat_kronecker_limbs, limit);
       const flat_mult_counts before = flat_mult_methods;
@@ -379,7 +380,7 @@ TEST_F(FlatMultTest, PackedProductsInPieces) {
     }
     rounds += packed == 2 ? 1 : 0;
   }
-  EXPECT_GE(rounds, test_iterations(24) / 3);
+  EXPECT_GE(rounds, test_iterations(16) / 3);
 }
 
 TEST_F(FlatMultTest, ExactQuotientsByOneIntegerDivision) {
