@@ -213,6 +213,15 @@ std::int64_t largest_bits(const Flat& f) {
   return bits;
 }
 
+// The bits of a bound on the sum of |coefficient| over f, whose largest
+// coefficient has `top` bits: each |c| is below 2^bits(c), and one bit
+// more covers the rounding of the sum.
+std::int64_t sum_bits(const Flat& f, std::int64_t top) {
+  double s = 0;
+  for (const imptr x : f.num) s += std::ldexp(1.0, static_cast<int>(std::max<std::int64_t>(number_bits(x) - top, -1000)));
+  return top + static_cast<std::int64_t>(std::ceil(std::log2(s))) + 1;
+}
+
 using detail::digit;
 using detail::word;
 
@@ -459,8 +468,12 @@ bool kronecker(const Flat& a, const Flat& b, const Packing& pk, const FlatScan& 
   if (static_cast<double>(slots_a) * static_cast<double>(slots_b) >
       static_cast<double>(flat_kronecker_ratio) * products)
     return false;
-  const std::int64_t bound = largest_bits(a) + largest_bits(b) +
-                             std::bit_width(static_cast<std::uint64_t>(std::min(a.key.size(), b.key.size()))) + 1;
+  // A product coefficient is at most max|a| sum|b|, sum|a| max|b|, and
+  // max|a| max|b| times the shorter term count.
+  const std::int64_t bits_a = largest_bits(a), bits_b = largest_bits(b);
+  const std::int64_t count_bits = std::bit_width(static_cast<std::uint64_t>(std::min(a.key.size(), b.key.size())));
+  const std::int64_t bound =
+      std::min({bits_a + bits_b + count_bits, bits_a + sum_bits(b, bits_b), sum_bits(a, bits_a) + bits_b}) + 1;
   const std::int64_t slot = (bound + limb_bits - 1) / limb_bits;
   if (slot > 1024) return false;
   if (flat_kronecker_ratio <= 1024) {
