@@ -235,6 +235,14 @@ extern std::int32_t flat_fold_sums;
 // flat_poly_mult, flat_exact_quotient.
 extern std::int32_t flat_kronecker_ratio;
 
+// The most limbs the slots of the two packed operands of one such product
+// may take together (its working memory is some 33 bytes a limb); a larger
+// product is cut into pieces of consecutive slots, at most half as many
+// limbs each, whose products are added in at their places. Default
+// 24000000. Range >= 2 (small values: many pieces, for tests). Reader:
+// flat_poly_mult.
+extern std::int64_t flat_kronecker_limbs;
+
 // ---- Big integers --------------------------------------------------------------------------
 
 // Limbs above which both factors of a big-integer product go to Karatsuba.

@@ -34,13 +34,6 @@ flat_mult_counts flat_mult_methods{};
 
 namespace {
 
-// The most limbs the slots of the packed operands of one product may
-// take: past the widest transform the product of the packed integers
-// splits into transformed pieces, and its working memory is some twenty
-// bytes a limb. Products in one variable have no such bound: the products
-// by terms they would fall to instead cost far more, in time and in
-// memory, than the product's own terms.
-constexpr double kronecker_product_limbs = 16e6;
 // The most limbs the slots of the dividend of one quotient may take.
 constexpr double kronecker_quotient_limbs = 4e6;
 
@@ -220,6 +213,15 @@ std::int64_t largest_bits(const Flat& f) {
   return bits;
 }
 
+// The bits of a bound on the sum of |coefficient| over f, whose largest
+// coefficient has `top` bits: each |c| is below 2^bits(c), and one bit
+// more covers the rounding of the sum.
+std::int64_t sum_bits(const Flat& f, std::int64_t top) {
+  double s = 0;
+  for (const imptr x : f.num) s += std::ldexp(1.0, static_cast<int>(std::max<std::int64_t>(number_bits(x) - top, -1000)));
+  return top + static_cast<std::int64_t>(std::ceil(std::log2(s))) + 1;
+}
+
 using detail::digit;
 using detail::word;
 
@@ -270,11 +272,17 @@ struct Slots {
   // w := |integer of f| as normalised words (its length returned), *sign its
   // sign. f's keys decrease, so its first term has the highest slot.
   std::int32_t pack_words(const Flat& f, std::vector<word>& w, int* sign) const {
-    const std::size_t len = static_cast<std::size_t>(index_of(f.key[0]) + 1) * L;
+    return pack_words(f, 0, f.key.size(), 0, w, sign);
+  }
+  // The same for the terms [t0, t1) of f, their slots taken less `base` (at
+  // most the lowest of them).
+  std::int32_t pack_words(const Flat& f, std::size_t t0, std::size_t t1, std::uint64_t base, std::vector<word>& w,
+                          int* sign) const {
+    const std::size_t len = static_cast<std::size_t>(index_of(f.key[t0]) - base + 1) * L;
     std::vector<digit> pos(len, 0), neg(len, 0);
-    for (std::size_t t = 0; t < f.key.size(); ++t) {
+    for (std::size_t t = t0; t < t1; ++t) {
       const imptr x = f.num[t];
-      detail::gather(x, (detail::sign_of_number(x) < 0 ? neg.data() : pos.data()) + index_of(f.key[t]) * L);
+      detail::gather(x, (detail::sign_of_number(x) < 0 ? neg.data() : pos.data()) + (index_of(f.key[t]) - base) * L);
     }
     const auto dn = static_cast<std::int32_t>(len);
     const std::int32_t np = detail::normalised_length(pos.data(), dn);
@@ -302,6 +310,10 @@ struct Slots {
     const std::size_t slots = (nd + L - 1) / L + 1;
     std::vector<digit> z(slots * L, 0);
     detail::digits_of_words(z.data(), w, nw);
+    return unpack_digits(z.data(), slots, sign, out);
+  }
+  // The same from the digits z[0 .. slots L) of |integer|.
+  bool unpack_digits(const digit* z, std::size_t slots, int sign, Terms& out) const {
     std::vector<std::uint64_t> keys;
     std::vector<imptr> nums;
     struct Free {
@@ -315,7 +327,7 @@ struct Slots {
     digit carry = 0;
     constexpr digit half = digit{1} << (limb_bits - 1);
     for (std::size_t i = 0; i < slots; ++i) {
-      const digit* s = z.data() + i * L;
+      const digit* s = z + i * L;
       bool zero = true;
       for (std::size_t d = 0; d < L; ++d) {
         digit x = s[d] + carry;
@@ -358,6 +370,87 @@ struct Slots {
   }
 };
 
+// The terms of f cut into runs of at most `most` consecutive slots, as
+// many runs as that needs and of like widths: the first term of each run
+// and, after the last run, f's term count. f's keys decrease, and so do
+// their slots.
+std::vector<std::size_t> slot_runs(const Flat& f, const Slots& sl, std::uint64_t most) {
+  const std::uint64_t slots = sl.index_of(f.key[0]) + 1;
+  const std::uint64_t runs = (slots + most - 1) / most;
+  const std::uint64_t width = (slots + runs - 1) / runs;
+  std::vector<std::size_t> starts;
+  for (std::size_t t = 0; t < f.key.size();) {
+    starts.push_back(t);
+    const std::uint64_t top = sl.index_of(f.key[t]);
+    const std::uint64_t floor = top + 1 > width ? top + 1 - width : 0;
+    ++t;
+    while (t < f.key.size() && sl.index_of(f.key[t]) >= floor) ++t;
+  }
+  starts.push_back(f.key.size());
+  return starts;
+}
+
+// z[off ..) += w (nw words, as digits), carrying up; z has room for the sum.
+void add_digits_at(std::vector<digit>& z, std::size_t off, const word* w, std::int32_t nw,
+                   std::vector<digit>& scratch) {
+  const std::int32_t nd = detail::digits_for_words(nw);
+  scratch.assign(static_cast<std::size_t>(nd), 0);
+  detail::digits_of_words(scratch.data(), w, nw);
+  const auto n = static_cast<std::size_t>(detail::normalised_length(scratch.data(), nd));
+  digit carry = 0;
+  std::size_t i = 0;
+  for (; i < n; ++i) {
+    const digit x = z[off + i] + scratch[i] + carry;
+    carry = x >> limb_bits;
+    z[off + i] = x & detail::digit_mask;
+  }
+  for (; carry != 0; ++i) {
+    const digit x = z[off + i] + carry;
+    carry = x >> limb_bits;
+    z[off + i] = x & detail::digit_mask;
+  }
+}
+
+// The product of a and b in slots of sl.L digits (`slots` of them) when the
+// one product would be too long: a and b are cut into runs of consecutive
+// slots, at most half of flat_kronecker_limbs each, and the product of
+// every pair of runs, each packed from its lowest slot, is added in at the
+// sum of their lowest slots (the positive and the negative ones apart).
+bool kronecker_pieces(const Flat& a, const Flat& b, const Slots& sl, std::uint64_t slots, Terms& out) {
+  const std::uint64_t width = std::max<std::uint64_t>(
+      1, static_cast<std::uint64_t>(flat_kronecker_limbs) / 2 / static_cast<std::uint64_t>(sl.L));
+  const std::vector<std::size_t> runs_a = slot_runs(a, sl, width);
+  const std::vector<std::size_t> runs_b = &a == &b ? runs_a : slot_runs(b, sl, width);
+  std::vector<digit> pos(slots * sl.L + 1, 0), neg(slots * sl.L + 1, 0), scratch;
+  std::vector<word> wa, wb, wr;
+  for (std::size_t i = 0; i + 1 < runs_a.size(); ++i) {
+    const std::uint64_t base_a = sl.index_of(a.key[runs_a[i + 1] - 1]);
+    int sign_a = 1;
+    const std::int32_t na = sl.pack_words(a, runs_a[i], runs_a[i + 1], base_a, wa, &sign_a);
+    for (std::size_t j = 0; j + 1 < runs_b.size(); ++j) {
+      check_interrupt();
+      const std::uint64_t base_b = sl.index_of(b.key[runs_b[j + 1] - 1]);
+      int sign_b = 1;
+      const std::int32_t nb = sl.pack_words(b, runs_b[j], runs_b[j + 1], base_b, wb, &sign_b);
+      wr.assign(static_cast<std::size_t>(na + nb), 0);
+      if (na >= nb)
+        detail::wmul(wr.data(), wa.data(), na, wb.data(), nb);
+      else
+        detail::wmul(wr.data(), wb.data(), nb, wa.data(), na);
+      add_digits_at(sign_a * sign_b < 0 ? neg : pos, (base_a + base_b) * sl.L, wr.data(), na + nb, scratch);
+    }
+  }
+  const auto len = static_cast<std::int32_t>(pos.size());
+  const std::int32_t np = detail::normalised_length(pos.data(), len);
+  const std::int32_t nn = detail::normalised_length(neg.data(), len);
+  if (detail::mag_compare(pos.data(), np, neg.data(), nn) >= 0) {
+    detail::mag_sub_inplace(pos.data(), np, neg.data(), nn);
+    return sl.unpack_digits(pos.data(), slots, 1, out);
+  }
+  detail::mag_sub_inplace(neg.data(), nn, pos.data(), np);
+  return sl.unpack_digits(neg.data(), slots, -1, out);
+}
+
 // The slots of the product's exponent vectors and a slot width for its
 // coefficients; false (nothing emitted) when the slots would be too sparse
 // for the one product to pay.
@@ -377,12 +470,17 @@ bool kronecker(const Flat& a, const Flat& b, const Packing& pk, const FlatScan& 
   if (static_cast<double>(slots_a) * static_cast<double>(slots_b) >
       static_cast<double>(flat_kronecker_ratio) * products)
     return false;
-  const std::int64_t bound = largest_bits(a) + largest_bits(b) +
-                             std::bit_width(static_cast<std::uint64_t>(std::min(a.key.size(), b.key.size()))) + 1;
+  // A product coefficient is at most max|a| sum|b|, sum|a| max|b|, and
+  // max|a| max|b| times the shorter term count.
+  const std::int64_t bits_a = largest_bits(a), bits_b = largest_bits(b);
+  const std::int64_t count_bits = std::bit_width(static_cast<std::uint64_t>(std::min(a.key.size(), b.key.size())));
+  const std::int64_t bound =
+      std::min({bits_a + bits_b + count_bits, bits_a + sum_bits(b, bits_b), sum_bits(a, bits_a) + bits_b}) + 1;
   const std::int64_t slot = (bound + limb_bits - 1) / limb_bits;
-  if (detail::varying_level(pk, sa, sb) < 0 &&
-      (slot > 1024 || static_cast<double>(slots_a + slots_b) * static_cast<double>(slot) > kronecker_product_limbs))
-    return false;
+  // Products in one variable have no bound on slot width or length: the
+  // products by terms they would fall to cost far more than their terms.
+  const bool one_variable = detail::varying_level(pk, sa, sb) >= 0;
+  if (!one_variable && slot > 1024) return false;
   if (flat_kronecker_ratio <= 1024) {
     // Measured costs: about 3.3 ns * words^1.585 for the one product of
     // words-long halves, 150 ns plus a nanosecond a limb pair for each
@@ -393,6 +491,12 @@ bool kronecker(const Flat& a, const Flat& b, const Packing& pk, const FlatScan& 
     if (3.3 * std::pow(words, 1.585) > products * (150.0 + limbs_a * limbs_b)) return false;
   }
   sl.L = static_cast<std::size_t>(slot);
+  const double limbs = static_cast<double>(slots_a + slots_b) * static_cast<double>(slot);
+  if (!one_variable && limbs > static_cast<double>(flat_kronecker_limbs)) {
+    // The pieces' sums take 8 bytes a limb of the whole product.
+    if (limbs > 8.0 * static_cast<double>(std::max<std::int64_t>(flat_kronecker_limbs, 24000000))) return false;
+    return kronecker_pieces(a, b, sl, slots_a + slots_b, out);
+  }
   // A square packs once and squares (one transform fewer).
   const bool square = &a == &b;
   std::vector<word> wa, wb;

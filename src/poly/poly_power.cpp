@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <utility>
+#include <vector>
 
 #include "core/error_codes.h"
 #include "core/errors.h"
@@ -322,6 +323,70 @@ bool power_by_recurrence(poly* n, std::int32_t e, polypt pol) {
   return true;
 }
 
+// Numbers owned together, given back on every exit.
+struct NumberRow {
+  std::vector<imptr> v;
+  ~NumberRow() {
+    for (imptr& x : v)
+      if (x != nullptr) free_imag(&x);
+  }
+  imptr add(std::int32_t value) {
+    imptr x = nullptr;
+    newimag(&x);
+    v.push_back(x);
+    setvalue(value, x);
+    return x;
+  }
+};
+
+// n^k by the binomial theorem when n = c x^e + B over the integers, c a
+// number, e >= 1 and B free of the top variable x (and not a number): the
+// node of x^(e (k - j)) is C(k, j) c^(k - j) B^j, each B^j one product by
+// B from the last. Its work grows with the result, where k - 1 products by
+// n grow with k times it. Nil when n or the ring is not of that kind.
+poly binomial_power(poly n, std::int32_t k, polypt pol) {
+  if (modularmode || flotemode || lintmode || laurent || k < 2) return nullptr;
+  for (polypt l = pol; l != nullptr; l = l->next)
+    if (l->p != nullptr) return nullptr;
+  if (n->numb || n->exp < 1 || !is_bare_leaf(n->pcoef)) return nullptr;
+  const poly rest = n->next;
+  if (rest == nullptr || rest->next != nullptr || rest->numb || rest->exp != 0 || is_bare_leaf(rest->pcoef))
+    return nullptr;
+  if (static_cast<std::int64_t>(n->exp) * k > INT32_MAX) return nullptr;  // the products report it
+  const polypt below = pol != nullptr ? pol->next : nilpol;
+  const imptr c = n->pcoef->ncoef;
+  // C(k, j) by the rows of Pascal's triangle; c^i for i = 0 .. k.
+  NumberRow binom, cpow;
+  binom.add(1);
+  for (std::int32_t r = 1; r <= k; ++r) {
+    binom.add(1);
+    for (std::int32_t i = r - 1; i >= 1; --i) fastsum(binom.v[static_cast<std::size_t>(i)], binom.v[static_cast<std::size_t>(i - 1)]);
+  }
+  cpow.add(1);
+  const bool unit = c->size == 1 && c->head->value == 1;
+  for (std::int32_t i = 1; i <= k && !unit; ++i) {
+    imptr x = cpow.add(0);
+    fast_mult(cpow.v[static_cast<std::size_t>(i - 1)], c, x);
+  }
+  OwnedPoly power;  // B^j
+  poly_set(1, &power.p);
+  OwnedPoly head;
+  poly* link = &head.p;
+  for (std::int32_t j = 0; j <= k; ++j) {
+    check_interrupt();
+    if (j > 0) poly_mult(power.p, rest->pcoef, &power.p, below);
+    OwnedPoly coef;
+    poly_assign(power.p, &coef.p);
+    detail::OwnedNumber m;
+    num_assign(binom.v[static_cast<std::size_t>(j)], m.get());
+    if (!unit) fast_mult(m.get(), cpow.v[static_cast<std::size_t>(k - j)], m.get());
+    num_poly_mult(coef.p, m.get());
+    *link = detail::make_term(n->exp * (k - j), coef.release());
+    link = &(*link)->next;
+  }
+  return head.release();
+}
+
 }  // namespace
 
 long power_recurrences = 0;
@@ -357,6 +422,13 @@ void compute_power(poly* n, std::int32_t expont, polypt pol) {
         repeated = !t->numb && !is_bare_leaf(t->pcoef);
     } else if (!top->numb && !is_bare_leaf(top->pcoef)) {
       repeated = !bysquaring(top->pcoef);
+    }
+  }
+  if (repeated) {
+    if (poly b = binomial_power(*n, expont, pol); b != nullptr) {
+      free_poly(n);
+      *n = b;
+      return;
     }
   }
   OwnedPoly T;

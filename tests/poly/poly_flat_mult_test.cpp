@@ -363,6 +363,61 @@ TEST_F(FlatMultTest, ALeadingOneOverANegativeCoefficientPacksToAnEmptyTopSlot) {
   }
 }
 
+TEST_F(FlatMultTest, PackedProductsInPieces) {
+  // A packed product longer than flat_kronecker_limbs is cut into runs of
+  // slots multiplied pair by pair: with the limit from a couple of limbs (a
+  // run a slot or so) up to past the whole product (one product), it equals
+  // the coefficient products one by one and the reference, on random
+  // operands, on the largest magnitudes of their length with mixed and
+  // equal signs, and on squares.
+  std::mt19937_64 rng(test_seed() + 11);
+  RingScope scope(Ring::integers);
+  NodeBalance balance;
+  ScopedValue<std::int32_t> always(flat_kronecker_ratio, 1 << 30);
+  int rounds = 0;  // with both products packed
+  for (int i = 0; i < test_iterations(16); ++i) {
+    // Coefficients past two limbs, low degrees (few slots), and a dense
+    // power times a long number.
+    RefPoly a = random_refpoly(rng, 4, 12 + i % 20, 3 + i % 5, 3 + i % 3);
+    RefPoly b = i % 4 == 1 ? random_operand(rng, 2, 1) * RefPoly::constant(4, BigRef::pow2(90) + BigRef(7))
+                           : random_refpoly(rng, 4, 8 + i % 30, 2 + i % 6, 3 + i % 2);
+    if (i % 3 == 2) {
+      const BigRef top = BigRef::pow2(28 * static_cast<unsigned>(3 + i % 2)) - BigRef(1);
+      RefPoly fa(4), fb(4);
+      for (const auto& [e, c] : a.terms()) fa.add_term(e, (i % 2 || c.sign() > 0) ? top : BigRef(0) - top);
+      for (const auto& [e, c] : b.terms()) fb.add_term(e, c.sign() > 0 ? top : BigRef(0) - top);
+      a = fa;
+      b = fb;
+    }
+    if (a.terms().size() <= 1 || b.terms().size() <= 1) continue;
+    SCOPED_TRACE(a.to_string(vars.names()) + "  times  " + b.to_string(vars.names()));
+    Poly n(a), m(b), by_terms, sq_by_terms;
+    {
+      ScopedValue<std::int32_t> never(flat_kronecker_ratio, 0);
+      ASSERT_TRUE(flat_poly_mult(n, m, by_terms.cell(), nilpol));
+      ASSERT_TRUE(flat_poly_mult(n, n, sq_by_terms.cell(), nilpol));
+    }
+    ASSERT_EQ(read_poly(by_terms), a * b);
+    ASSERT_EQ(read_poly(sq_by_terms), a * a);
+    std::int64_t packed = -1;  // products packed at the first limit (the widest)
+    for (const std::int64_t limit : {1 << 30, 5000, 300, 40, 7, 2}) {
+      SCOPED_TRACE("limit " + std::to_string(limit));
+      ScopedValue<std::int64_t> pieces(flat_kronecker_limbs, limit);
+      const flat_mult_counts before = flat_mult_methods;
+      Poly r, sq;
+      ASSERT_TRUE(flat_poly_mult(n, m, r.cell(), nilpol));
+      ASSERT_TRUE(flat_poly_mult(n, n, sq.cell(), nilpol));
+      const std::int64_t now = flat_mult_methods.kronecker - before.kronecker;
+      if (packed < 0) packed = now;
+      ASSERT_EQ(now, packed);  // the pieces refuse nothing the one product takes
+      ASSERT_EQ(dump_poly(r), dump_poly(by_terms));
+      ASSERT_EQ(dump_poly(sq), dump_poly(sq_by_terms));
+    }
+    rounds += packed == 2 ? 1 : 0;
+  }
+  EXPECT_GE(rounds, test_iterations(16) / 3);
+}
+
 TEST_F(FlatMultTest, ExactQuotientsByOneIntegerDivision) {
   RingScope scope(Ring::integers);
   NodeBalance balance;

@@ -225,6 +225,35 @@ TEST_F(PowerTest, SquaringAndRepeatedMultiplicationAgree) {
   EXPECT_EQ(r.ref(), ref("x^5*(y^2 + y*z)^5"));
 }
 
+TEST_F(PowerTest, BinomialPowersAgreeWithRepeatedProducts) {
+  // c x^e + B, B in y and z: the nodes of x^(e i) are the binomial terms.
+  // Against the repeated products of the reference, for unit, negative and
+  // long c, and B with one limb and two.
+  std::mt19937_64 rng(test_seed() + 3);
+  RingScope scope(Ring::integers);
+  NodeBalance balance;
+  const BigRef cs[] = {BigRef(1), BigRef(-1), BigRef(3), BigRef(-7), BigRef::pow2(40) + BigRef(1)};
+  for (int i = 0; i < test_iterations(30); ++i) {
+    RefPoly b = RefPoly::variable(3, 1 + i % 2);
+    const RefPoly r = random_refpoly(rng, 3, 5, 4, 1 + i % 2);
+    for (const auto& [e, c] : r.terms()) {
+      auto f = e;
+      f[0] = 0;
+      b.add_term(f, c);
+    }
+    const std::int32_t ex = 1 + i % 3;
+    RefPoly lead(3);
+    lead.add_term({ex, 0, 0}, cs[i % 5]);
+    const RefPoly a = lead + b;
+    const auto k = static_cast<unsigned>(2 + i % 13);
+    SCOPED_TRACE(a.to_string(vars.names()) + " ^ " + std::to_string(k));
+    Poly p(a);
+    compute_power(p.cell(), static_cast<std::int32_t>(k), nilpol);
+    ASSERT_TRUE(valid_poly(p));
+    ASSERT_EQ(p.ref(), ring_power(Ring::integers, a, k));
+  }
+}
+
 // ---- Numeric relations -----------------------------------------------------------------------
 
 class FoldTest : public ::testing::Test {
