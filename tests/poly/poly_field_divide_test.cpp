@@ -195,8 +195,10 @@ TEST_F(FieldDivideTest, RemainderTakesTheArraysForDenseOperands) {
 }
 
 // Past the arrays (fast_gcd_size lowered) the remainder takes residue
-// vectors, but in characteristic 2, whose long dividends stay term lists;
-// on every side the remainder of the arrays and of the long division.
+// vectors, but in characteristic 2 without element vectors, whose long
+// dividends stay term lists; on every side the remainder of the arrays and
+// of the long division, and with the default cut-offs (element vectors in
+// GF(256)) the same remainder.
 TEST_F(FieldDivideTest, RemaindersPastTheArraysOnVectors) {
   std::mt19937_64 rng(test_seed() + 13);
   constexpr std::int32_t never = 2147483647;
@@ -214,6 +216,7 @@ TEST_F(FieldDivideTest, RemaindersPastTheArraysOnVectors) {
         Poly by_lists;
         {
           ScopedValue<std::int32_t> cap(fast_gcd_size, 60);
+          ScopedValue<std::int32_t> no_vectors(char2_vector_degree, never);  // GF(2^k) element vectors
           expect_division(f, n, m, [](poly a, poly b, poly*, poly* r) { poly_div_no_q(a, b, r); });
           const divide_route_counts d = routes_since(before);
           const bool past = dn > 60;
