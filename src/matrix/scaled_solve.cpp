@@ -713,6 +713,7 @@ bool rational_solve(const ZMatrix& s, const ZMatrix& v, ZMatrix* num, ZInt* den)
 }
 
 bool scaled_inverse(const ZMatrix& s, const ZInt& d, ZMatrix* out) {
+  if (d.is_zero() || s.rows == 0) return false;  // singular or empty: the callers' other routes
   const ZMatrix unit = ZMatrix::identity(s.rows);
   LiftLU f;
   if (!lift_factors(s, unit, d, &f)) return false;

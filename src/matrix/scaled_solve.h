@@ -22,8 +22,8 @@ ZMatrix scaled_solve(const ZMatrix& s, const ZMatrix& v, const ZInt& d);
 // *out := d S^-1 (the adjugate up to sign) for the nonsingular n x n integer
 // matrix S and d = |det S|, by the p-adic lifting of scaled_solve over the
 // columns of the identity. False, nothing to use, when S's entries are too
-// long for the lifting (2^24 and beyond) or S is singular modulo the
-// lifting primes tried.
+// long for the lifting (2^24 and beyond), S is singular modulo the lifting
+// primes tried, d is 0 or S is empty.
 bool scaled_inverse(const ZMatrix& s, const ZInt& d, ZMatrix* out);
 
 // X := S^-1 V over the rationals as num / den (den > 0, num integral), for

@@ -219,6 +219,11 @@ TEST_F(ScaledSolve, InverseByLiftingIsTheAdjugate) {
     for (std::size_t i = 0; i < n; ++i) unit[i][i] = 1;
     EXPECT_TRUE(solves(s, y, ref_of(d), unit)) << "round " << round;
   }
+  // A singular matrix (two equal rows) with its determinant 0 is refused.
+  M s = random_m(rng, 6, 6, 7);
+  s[4] = s[1];
+  ZMatrix y;
+  EXPECT_FALSE(scaled_inverse(zmat(s), abs_int_determinant(zmat(s)), &y));
 }
 
 }  // namespace
