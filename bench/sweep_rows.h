@@ -1,8 +1,10 @@
 // The rows of the sweep (bench_sweep): one operation in one ring at
-// doubling sizes n. A row names its operands (built the same way by every
-// side), the statements that derive more operands from them, the timed
-// statement in each language, the FLINT routine that does the same, and
-// the values every side prints for the comparison.
+// doubling sizes n (or sizes of its own). A row names its operands (built
+// the same way by every side), the statements that derive more operands
+// from them, the timed statement in each language, the FLINT routine that
+// does the same, and the values every side prints for the comparison. The
+// rows in several variables, of rational functions and of matrices write
+// each language's set-up themselves.
 //
 // Operands are built from coefficients of two digits: over Q the
 // coefficient of x^k in A is cA(k)/cB(k), in B cB(k)/cC(k), in C cC(k)/cA(k);

@@ -24,12 +24,14 @@ double seconds_of(const std::function<void()>& f) {
 
 TEST(Programs, AnOverrunIsStoppedNearItsLimit) {
   // a program that computes is stopped after its limit of processor time
-  ProgramRun r = run_program("sh %s", "echo @@go\nwhile :; do :; done\n", {"@@go", "@@end", 0.5, 5});
+  // (on a loaded machine, by the wall time first)
+  ProgramRun r;
+  double took = seconds_of([&] { r = run_program("sh %s", "echo @@go\nwhile :; do :; done\n", {"@@go", "@@end", 0.5, 5}); });
   EXPECT_TRUE(r.timed_out());
-  EXPECT_GE(r.seconds, 0.3);  // the clock ticks of /proc, and the shell's start
+  EXPECT_TRUE(r.seconds >= 0.3 || took >= 0.9 * wall_factor * 0.5) << r.seconds << " s, " << took << " s of wall time";
   EXPECT_LT(r.seconds, 1.5);
   // one that waits, after wall_factor times the limit of wall time
-  const double took = seconds_of([&] { r = run_program("sh %s", "echo @@go\nsleep 30\necho @@end\n", {"@@go", "@@end", 0.5, 5}); });
+  took = seconds_of([&] { r = run_program("sh %s", "echo @@go\nsleep 30\necho @@end\n", {"@@go", "@@end", 0.5, 5}); });
   EXPECT_TRUE(r.stopped);
   EXPECT_TRUE(r.timed_out());
   EXPECT_EQ(r.phase, 1);
