@@ -179,18 +179,22 @@ bool intpoly_of(poly p, IntPoly* out) {
 
 namespace {
 
-// A fresh number holding coefficient i of a.
-imptr coefficient_number(const IntPoly& a, std::int32_t i) {
+// A fresh number of the magnitude w[0 .. n) (0 when n is 0), negative with neg.
+imptr number_of_words(const word* w, std::int32_t n, bool neg) {
   const word zero = 0;
-  const std::int32_t n = a.len(i);
   // the limbs first: error 302 leaves nothing behind
-  const detail::limb_list l = detail::limbs_of_words(n == 0 ? &zero : a.mag(i), std::max(n, 1), a.neg(i) ? -1 : 1);
+  const detail::limb_list l = detail::limbs_of_words(n == 0 ? &zero : w, std::max(n, 1), neg ? -1 : 1);
   imptr r;
   newimag(&r);
   r->lint = 0;
   r->flote = 0;
   detail::install_limbs(r, l);
   return r;
+}
+
+// A fresh number holding coefficient i of a.
+imptr coefficient_number(const IntPoly& a, std::int32_t i) {
+  return number_of_words(a.len(i) == 0 ? nullptr : a.mag(i), a.len(i), a.neg(i));
 }
 
 }  // namespace
@@ -594,17 +598,8 @@ WordInt word_int_of(imptr x) {
 }
 
 imptr number_of_word_int(const WordInt& v) {
-  const word zero = 0;
-  // the limbs first: error 302 leaves nothing behind
-  const detail::limb_list l =
-      detail::limbs_of_words(v.zero() ? &zero : v.m.data(), std::max<std::int32_t>(static_cast<std::int32_t>(v.m.size()), 1),
-                             v.neg ? -1 : 1);
-  imptr r;
-  newimag(&r);
-  r->lint = 0;
-  r->flote = 0;
-  detail::install_limbs(r, l);
-  return r;
+  return v.zero() ? number_of_words(nullptr, 0, false)
+                  : number_of_words(v.m.data(), static_cast<std::int32_t>(v.m.size()), v.neg);
 }
 
 WordInt word_int_power(const WordInt& x, std::int32_t e) {

@@ -286,6 +286,17 @@ void mod_num_poly_case(powermod_EnvRec* env) {
   finish_value(n, r.release());
 }
 
+// r := the one-variable polynomial of the residue vector v (0 when empty).
+void install_residues(const DensePoly& v, OwnedPoly* r) {
+  free_poly(r->cell());
+  if (v.empty()) {
+    poly_set(0, r->cell());
+    r->p->ncoef->lint = 0;
+  } else {
+    r->p = detail::poly_of_residues(v, 1);
+  }
+}
+
 void general_poly_case(powermod_EnvRec* env) {
   quolyptr n = env->n;
   const std::int16_t d = poly_depth((*n)->numer);
@@ -343,13 +354,7 @@ void general_poly_case(powermod_EnvRec* env) {
         for (int k = 0; k < 28; ++k) dr = M.sqr(dr);
       }
     }
-    free_poly(r.cell());
-    if (dr.empty()) {
-      poly_set(0, r.cell());
-      r.p->ncoef->lint = 0;
-    } else {
-      r.p = detail::poly_of_residues(dr, 1);
-    }
+    install_residues(dr, &r);
   } else if (detail::dense_applies(b.get(), m) && finf && m->exp >= char2_vector_degree &&
              detail::residues_of(m, 1, &dm) && detail::residues_of(b.get(), 1, &dt)) {
     // GF(2^8) and GF(2^16): element vectors modulo m, left to right over
@@ -369,13 +374,7 @@ void general_poly_case(powermod_EnvRec* env) {
       progress(i + 1);
       if (i + 1 < limbs.size()) check_interrupt();
     }
-    free_poly(r.cell());
-    if (dr.empty()) {
-      poly_set(0, r.cell());
-      r.p->ncoef->lint = 0;
-    } else {
-      r.p = detail::poly_of_residues(dr, 1);
-    }
+    install_residues(dr, &r);
   } else if (detail::dense_applies(b.get(), m)) {
     const detail::DenseModulus dm(m);
     const detail::Dense dt = detail::dense_of(b.get());

@@ -202,29 +202,25 @@ bool extended_poly_gcd(poly n, poly m, poly* g, poly* s, poly* t) {
   if (exchanged) std::swap(a, b);
   // Long polynomials over a prime field: the same remainder sequence on
   // residue vectors, by the half-GCD.
-  DensePoly ra, rb;
-  if (!is_bare_leaf(b) && degree(a) >= extended_gcd_dense_degree && residue_route_applies(level) &&
-      residues_of(a, 1, &ra) && residues_of(b, 1, &rb)) {
-    DensePoly rg, rs, rt;
-    dense_xgcd(ra, rb, modulus, &rg, &rs, &rt);
+  DensePoly ra, rb, rg, rs, rt;
+  const auto finish_vectors = [&] {
     OwnedPoly gg, ss, tt;
     gg.p = residue_poly(rg);
     ss.p = residue_poly(rs);
     tt.p = residue_poly(rt);
     finish(gg, ss, tt, h, exchanged, g, s, t);
     return true;
+  };
+  if (!is_bare_leaf(b) && degree(a) >= extended_gcd_dense_degree && residue_route_applies(level) &&
+      residues_of(a, 1, &ra) && residues_of(b, 1, &rb)) {
+    dense_xgcd(ra, rb, modulus, &rg, &rs, &rt);
+    return finish_vectors();
   }
   // In GF(2^8) and GF(2^16) the same on element vectors.
   if (!is_bare_leaf(b) && degree(a) >= char2_vector_degree && detail::char2_route_applies(level) &&
       residues_of(a, 1, &ra) && residues_of(b, 1, &rb)) {
-    DensePoly rg, rs, rt;
     dense_char2_xgcd(ra, rb, modulus, &rg, &rs, &rt);
-    OwnedPoly gg, ss, tt;
-    gg.p = residue_poly(rg);
-    ss.p = residue_poly(rs);
-    tt.p = residue_poly(rt);
-    finish(gg, ss, tt, h, exchanged, g, s, t);
-    return true;
+    return finish_vectors();
   }
   // The pair (a, b) with rows (as, at) and (bs, bt); a_own and b_own hold
   // whichever of a and b is a remainder of ours.
