@@ -6,6 +6,7 @@ std::int32_t poly_cutoff = 20;
 std::int32_t div_poly_cutoff = 6;
 std::int32_t fast_gcd_size = 25000;
 std::int32_t fast_mult_cut = 10;
+std::int32_t standard_pairwise_rows = 4;
 std::int32_t fast_2_var_degree = 30;
 std::int32_t dense_ntt_span = 80;
 std::int32_t dense_newton_degree = 600;

@@ -37,6 +37,15 @@ extern std::int32_t fast_gcd_size;
 // poly_mult, trial_poly_divide, basic_poly_divide.
 extern std::int32_t fast_mult_cut;
 
+// Rows of a one-variable schoolbook product (simplest_standard) from which
+// they are summed pairwise, as a binary counter, instead of each into the
+// running sum: rows whose terms do not overlap (a power's sparse Frobenius
+// image times a dense list) cost the sum's length per row otherwise.
+// Floating mode keeps the running sum (the order of its roundings). Default
+// 4. Range >= 0 (INT32_MAX: always the running sum). Reader:
+// simplest_standard.
+extern std::int32_t standard_pairwise_rows;
+
 // Span (degree) of the shorter slice from which the dense Karatsuba
 // product (fast_array_onevar_mult) multiplies by number-theoretic
 // transforms modulo two or three primes instead (never in characteristic

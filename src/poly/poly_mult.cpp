@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <utility>
+#include <vector>
 
 #include "core/globals.h"
 #include "core/thresholds.h"
@@ -268,6 +269,15 @@ void simplest_standard(poly n, poly m, std::int32_t size1, std::int32_t size2, p
   ++mult_routes.simplest_rows;
   poly outer = size1 <= size2 ? n : m;
   poly inner = size1 <= size2 ? m : n;
+  // The rows summed pairwise: partial[i] holds the sum of 2^i rows (or nil).
+  const bool pairwise = !flotemode && std::min(size1, size2) >= standard_pairwise_rows;
+  struct Partial {
+    std::vector<poly> v;
+    ~Partial() {
+      for (poly& x : v)
+        if (x != nullptr) free_poly(&x);
+    }
+  } partial;
   for (poly a = outer; a != nullptr; a = a->next) {
     imptr c = coef_number(a);
     const std::int32_t ea = a->numb ? 0 : a->exp;
@@ -286,10 +296,29 @@ void simplest_standard(poly n, poly m, std::int32_t size1, std::int32_t size2, p
       link = &node->next;
     }
     if (row.p == nullptr) continue;
-    if (*q == nullptr) {
+    if (pairwise) {
+      std::size_t level = 0;
+      for (; row.p != nullptr && level < partial.v.size() && partial.v[level] != nullptr; ++level) {
+        poly held = std::exchange(partial.v[level], nullptr);
+        poly sum = nullptr;
+        simplest_poly_add(held, row.release(), &sum);
+        row.p = sum;
+      }
+      if (row.p == nullptr) continue;  // the rows cancelled
+      if (level == partial.v.size()) partial.v.push_back(nullptr);
+      partial.v[level] = row.release();
+    } else if (*q == nullptr) {
       *q = row.release();
     } else {
       simplest_poly_add(*q, row.release(), q);
+    }
+  }
+  for (poly& part : partial.v) {
+    if (part == nullptr) continue;
+    if (*q == nullptr) {
+      *q = std::exchange(part, nullptr);
+    } else {
+      simplest_poly_add(*q, std::exchange(part, nullptr), q);
     }
   }
   if (*q == nullptr) poly_set(0, q);
@@ -328,9 +357,13 @@ poly residue_product(poly n, poly m) {
 // two equal ones, by the squares of the coefficients), for operands as residue_product takes them, from a product
 // degree of char2_vector_degree on.
 bool char2_product_applies(poly n, poly m, std::int32_t a1, std::int32_t a2) {
-  return modularmode && lintmode && finf && !flotemode &&
-         std::int64_t{n->exp} + m->exp >= char2_vector_degree && 4 * std::int64_t{a1} > n->exp &&
-         4 * std::int64_t{a2} > m->exp;
+  // Dense operands, or sparse ones whose term products outnumber the
+  // product's degree twice over (a power's Frobenius image times a dense
+  // list): the element vectors cost the degree, the rows the products.
+  const std::int64_t degree = std::int64_t{n->exp} + m->exp;
+  return modularmode && lintmode && finf && !flotemode && degree >= char2_vector_degree &&
+         ((4 * std::int64_t{a1} > n->exp && 4 * std::int64_t{a2} > m->exp) ||
+          std::int64_t{a1} * a2 >= 2 * degree);
 }
 
 poly char2_product(poly n, poly m) {
@@ -372,9 +405,13 @@ void simplest_poly_mult(poly n, poly m, poly* p, std::int32_t size1, std::int32_
     }
     const std::int32_t a1 = std::abs(size1), a2 = std::abs(size2);
     const bool list_split_ok = size1 >= 2 && size2 >= 2 && expon >= 0 && exp2 >= 0;
-    if (size1 < fast_mult_cut || size2 < fast_mult_cut || !list_split_ok) {
+    // Element vectors first: sparse operands (negative sizes) whose term
+    // products outnumber the product's degree go there too.
+    const bool char2 = a1 >= fast_mult_cut && a2 >= fast_mult_cut && expon >= 0 && exp2 >= 0 &&
+                       char2_product_applies(n, m, a1, a2);
+    if (!char2 && (size1 < fast_mult_cut || size2 < fast_mult_cut || !list_split_ok)) {
       simplest_standard(n, m, a1, a2, &r);
-    } else if (char2_product_applies(n, m, a1, a2)) {
+    } else if (char2) {
       ++mult_routes.simplest_char2;
       r = char2_product(n, m);
     } else if (modularmode && lintmode && mod_is_prime && !finf && !flotemode &&

@@ -468,17 +468,32 @@ void poly_mod_prime(poly* n, std::int32_t expont, polypt pol) {
     poly_assign(*n, &R.p);
     if (d0 > 1) compute_power(&R.p, d0, pol);
   }
+  // Without relations the Frobenius map x -> x^p commutes with powers:
+  // (n^(p^i))^d is (n^d)^(p^i), whose power is taken on the dense n rather
+  // than on its image, spread p^i apart.
+  bool related = false;
+  for (polypt l = pol; l != nullptr; l = l->next) related = related || l->p != nullptr;
+  OwnedPoly base;
+  if (!related) poly_assign(*n, &base.p);
+  std::int32_t frobenius = 0;  // applications to *n so far
   while (rest > 0) {
     const std::int32_t di = rest % p;
     rest /= p;
     poly_to_prime(*n);
+    ++frobenius;
     if (pseudo_polynames != nullptr && pol != nullptr) reduce_after_frobenius(n, pol);
     if (di == 1) {
       poly_mult(R.p, *n, &R.p, pol);
     } else if (di > 1) {
       OwnedPoly c;
-      poly_assign(*n, &c.p);
-      compute_power(&c.p, di, pol);
+      if (related) {
+        poly_assign(*n, &c.p);
+        compute_power(&c.p, di, pol);
+      } else {
+        poly_assign(base.p, &c.p);
+        compute_power(&c.p, di, pol);
+        for (std::int32_t i = 0; i < frobenius; ++i) poly_to_prime(c.p);
+      }
       poly_mult(R.p, c.p, &R.p, pol);
     }
   }

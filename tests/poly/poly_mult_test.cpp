@@ -255,6 +255,41 @@ TEST_F(PolyMultTest, SparseOperandsTakeTheSchoolbookRouteWhateverTheirLength) {
   EXPECT_GT(route_delta(before2).karatsuba, 0);
 }
 
+// One-variable products of a sparse list (terms spread apart, as a power's
+// Frobenius image) by a dense one whose rows do not overlap or overlap four
+// times: the rows summed pairwise or each into the running sum, and in
+// GF(256) the element vectors once the term products outnumber the degree
+// twice, all give the reference product.
+TEST_F(PolyMultTest, SpreadTimesDenseByPairwiseRowsAndElementVectors) {
+  NodeBalance balance;
+  std::mt19937_64 rng(test_seed() + 71);
+  for_each_ring({Ring::mod7, Ring::mod65521, Ring::gf256}, [&](Ring ring) {
+    for (int i = 0; i < test_iterations(6); ++i) {
+      const int spread = 10 + i, count = 12 + i;
+      RefPoly a(1);
+      for (int k = 0; k < count; ++k)
+        a = a + RefPoly::constant(1, BigRef(static_cast<std::int64_t>(1 + rng() % 200))) * RefPoly::variable(1, 0, spread * k);
+      a = for_ring(ring, a);
+      const RefPoly b = for_ring(ring, dense_in(rng, 1, 0, i % 2 == 0 ? spread - 1 : 4 * spread + i, 1.0, 0, 1));
+      Poly n(a), m(b), product(ring_product(ring, a, b));
+      const RefPoly want = read_poly(product);  // in the session's variables
+      for (const std::int32_t rows : {0, 4, INT32_MAX}) {
+        ScopedValue<std::int32_t> pairwise(standard_pairwise_rows, rows);
+        Poly r;
+        simplest_standard(n, m, poly_length(n), poly_length(m), r.cell());
+        ASSERT_EQ(read_poly(r), want) << "pairwise from " << rows << " rows";
+      }
+      const mult_route_counts before = mult_routes;
+      Poly r;
+      simplest_poly_mult(n, m, r.cell(), 0, 0, 0, 0);
+      ASSERT_EQ(read_poly(r), want);
+      if (ring == Ring::gf256) {
+        EXPECT_EQ(route_delta(before).simplest_char2, i % 2 == 0 ? 0 : 1);
+      }
+    }
+  });
+}
+
 TEST_F(PolyMultTest, OneVariableRoutesOnBothSidesOfTheirCutOffs) {
   PolyVars one{"x"};
   ModulusScope mod(65521);

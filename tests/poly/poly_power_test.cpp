@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <random>
 #include <string>
+#include <vector>
 
 #include "core/globals.h"
 #include "core/jumps.h"
@@ -189,6 +190,35 @@ TEST_F(PowerTest, CharacteristicPDigits) {
     // (3x + y)^256 = 3^256 x^256 + y^256 = 3x^256 + y^256 in GF(256).
     const RefPoly frob = ref("3*x^256 + y^256");
     EXPECT_EQ(q.ref(), gf2_product(ref("3*x + y"), gf2_product(frob, frob, 256), 256));
+  }
+}
+
+// Past the modulus the power goes by the exponent's digits in the
+// characteristic; each digit's power is taken before the Frobenius images
+// (which spread the terms p^i apart). Against square-and-multiply on the
+// reference, in GF(7) and GF(256), exponents with every digit non-zero.
+TEST_F(PowerTest, CharacteristicDigitsAsBySquaring) {
+  NodeBalance balance;
+  std::mt19937_64 rng(test_seed() + 29);
+  for (const std::int32_t q : {7, 256}) {
+    ModulusScope m(q);
+    const auto mul = [q](const RefPoly& a, const RefPoly& b) {
+      return q == 256 ? gf2_product(a, b, 256) : ring_product(Ring::mod7, a, b);
+    };
+    for (const unsigned k : q == 7 ? std::vector<unsigned>{48, 342, 2400, 100} : std::vector<unsigned>{255, 767, 1000, 2047}) {
+      std::string text = "x^3";
+      for (int e = 2; e >= 0; --e) text += " + " + std::to_string(1 + rng() % static_cast<unsigned>(q == 7 ? 6 : 255)) + (e > 0 ? "*x^" + std::to_string(e) : "");
+      SCOPED_TRACE(text + " ^ " + std::to_string(k));
+      RefPoly want = RefPoly::constant(3, 1), base = ref(text);
+      for (unsigned e = k; e > 0; e >>= 1) {
+        if ((e & 1u) != 0) want = mul(want, base);
+        if (e > 1) base = mul(base, base);
+      }
+      Poly p(ref(text));
+      compute_power(p.cell(), static_cast<std::int32_t>(k), nilpol);
+      ASSERT_TRUE(valid_poly(p));
+      EXPECT_EQ(p.ref(), want);
+    }
   }
 }
 
