@@ -17,6 +17,7 @@
 #include "poly/intpoly.h"
 #include "poly/intpoly_impl.h"
 #include "support/bigref.h"
+#include "support/intpoly_support.h"
 #include "support/node_accounting.h"
 #include "support/poly_support.h"
 
@@ -49,20 +50,6 @@ int degree_of(const RefPoly& r) {
   int d = -1;
   for (const auto& [e, c] : r.terms()) d = std::max(d, e[0]);
   return d;
-}
-
-IntPoly int_of(const RefPoly& r) {
-  detail::OwnedPoly p;
-  p.p = build_poly(r);
-  IntPoly a;
-  EXPECT_TRUE(intpoly_of(p.p, &a));
-  return a;
-}
-
-RefPoly ref_of(const IntPoly& a) {
-  detail::OwnedPoly p;
-  p.p = intpoly_to_poly(a);
-  return read_poly(p.p, 1);
 }
 
 // intpoly_pseudo_divrem(a, b) against its identity; q and r asked for

@@ -15,6 +15,7 @@
 #include "core/thresholds.h"
 #include "numbers/node_handles.h"
 #include "support/bigref.h"
+#include "support/intpoly_support.h"
 #include "support/node_accounting.h"
 #include "support/output_capture.h"
 #include "support/poly_support.h"
@@ -43,20 +44,6 @@ RefPoly random_x(std::mt19937_64& rng, int deg, unsigned bits) {
   RefPoly r(1);
   for (int e = 0; e <= deg; ++e) r.add_term({e}, random_coef(rng, bits));
   return r;
-}
-
-IntPoly int_of(const RefPoly& r) {
-  detail::OwnedPoly p;
-  p.p = build_poly(r);
-  IntPoly a;
-  EXPECT_TRUE(intpoly_of(p.p, &a));
-  return a;
-}
-
-RefPoly ref_of(const IntPoly& a) {
-  detail::OwnedPoly p;
-  p.p = intpoly_to_poly(a);
-  return read_poly(p.p, 1);
 }
 
 TEST(IntPoly, RoundTripsProductsAndQuotientsAgreeWithTheReference) {

@@ -18,6 +18,7 @@
 #include "poly/intpoly.h"
 #include "poly/poly_upcalls.h"
 #include "support/bigref.h"
+#include "support/intpoly_support.h"
 #include "support/node_accounting.h"
 #include "support/poly_support.h"
 
@@ -35,14 +36,6 @@ RefPoly random_x(std::mt19937_64& rng, int deg, unsigned bits) {
   return r;
 }
 
-IntPoly int_of(const RefPoly& r) {
-  detail::OwnedPoly p;
-  p.p = build_poly(r);
-  IntPoly a;
-  EXPECT_TRUE(intpoly_of(p.p, &a));
-  return a;
-}
-
 // The driver's GCD of a and b on term lists, as the value code asks for it
 // (its own stages when `stages`, else by whatever route it takes).
 RefPoly driver_gcd(const RefPoly& a, const RefPoly& b, bool stages = true) {
@@ -55,12 +48,6 @@ RefPoly driver_gcd(const RefPoly& a, const RefPoly& b, bool stages = true) {
   original_depth = 1;
   polygcd(u.p, v.p, g.cell(), polynames);
   return read_poly(g.p, 1);
-}
-
-RefPoly ref_of(const IntPoly& a) {
-  detail::OwnedPoly p;
-  p.p = intpoly_to_poly(a);
-  return read_poly(p.p, 1);
 }
 
 TEST(IntPolyGcd, SameAsTheDriverOnPlantedFactors) {
