@@ -910,123 +910,136 @@ ZMatrix leading_form(const ZMatrix& m, const Completion* sp, const ZMatrix& b, c
   return hermite_modulo(b, g);
 }
 
-// The Hermite form of the nonsingular square m with d = |det m|, with
-// H^-1 m (always: the proof computes it) and, with transforms, m^-1 H.
-bool hermite_square(const ZMatrix& m, const ZInt& d, bool transforms, SquareForm* out) {
+// The first solves of the Hermite form of the nonsingular square m with
+// d = |det m|: with transforms *w := D m^-1 (proven); *u := B's maximal
+// minors up to sign (B the first n - 1 rows), D m^-1's last column; *g their
+// gcd and *hb the Hermite form of B's leading n - 1 columns. False when a
+// solve fails its check or hb's diagonal is not g.
+bool leading_rows(const ZMatrix& m, const Completion* sp, const ZInt& d, bool transforms, ZMatrix* w,
+                  ZMatrix* u, ZInt* g, ZMatrix* hb) {
   const std::int32_t n = m.rows;
-  Completion split;
-  const Completion* sp = split_completion(m, &split) ? &split : nullptr;
   // With transforms the whole of D m^-1 is needed; its last column and its
   // rows are then the two solves below.
-  ZMatrix w;
   if (transforms) {
-    w = square_solve(m, sp, ZMatrix::identity(n), d, false);
-    if (!solve_holds(m, sp, w, d)) return false;
+    *w = square_solve(m, sp, ZMatrix::identity(n), d, false);
+    if (!solve_holds(m, sp, *w, d)) return false;
   }
-  ZMatrix u(n, 1);  // B's maximal minors, up to sign
+  *u = ZMatrix(n, 1);
   if (transforms) {
-    for (std::int32_t i = 0; i < n; ++i) u.at(i, 0) = w.at(i, n - 1);
+    for (std::int32_t i = 0; i < n; ++i) u->at(i, 0) = w->at(i, n - 1);
   } else {
     ZMatrix en(n, 1);
     en.at(n - 1, 0) = 1;
-    u = square_solve(m, sp, en, d, false);
+    *u = square_solve(m, sp, en, d, false);
   }
-  ZInt g = 0;
-  for (std::int32_t i = 0; i < n; ++i) g = ZInt::gcd(g, u.at(i, 0));
-  if (g.is_zero()) return false;
-  ZMatrix hb;
+  *g = 0;
+  for (std::int32_t i = 0; i < n; ++i) *g = ZInt::gcd(*g, u->at(i, 0));
+  if (g->is_zero()) return false;
   if (n == 1) {
-    hb = ZMatrix(0, 0);
-  } else if (g.is_one()) {
-    hb = ZMatrix::identity(n - 1);
+    *hb = ZMatrix(0, 0);
+  } else if (g->is_one()) {
+    *hb = ZMatrix::identity(n - 1);
   } else {
     ZMatrix b(n - 1, n);
     for (std::int32_t r = 0; r + 1 < n; ++r)
       for (std::int32_t c = 0; c < n; ++c) b.at(r, c) = m.at(r, c);
-    hb = leading_form(m, sp, b, d, g, transforms ? &w : nullptr);
+    *hb = leading_form(m, sp, b, d, *g, transforms ? w : nullptr);
   }
   ZInt prod = 1;
-  for (std::int32_t i = 0; i + 1 < n; ++i) prod *= hb.at(i, i);
-  ZInt last;
-  if (prod != g || !ZInt::divides(d, g, &last)) return false;
-  const std::vector<std::int32_t> nt = nontrivial_rows(hb);
+  for (std::int32_t i = 0; i + 1 < n; ++i) prod *= hb->at(i, i);
+  return prod == *g;
+}
 
-  // The last row: x_j = -f'.w_j / G modulo D / G.
-  std::vector<ZInt> x(static_cast<std::size_t>(n > 0 ? n - 1 : 0));
-  if (!last.is_one()) {
-    std::vector<std::int32_t> pick;
-    ZInt gi = 0, gid = d;  // gid = gcd(gi, d)
-    for (std::int32_t i = n - 1; i >= 0 && gid != g; --i) {
-      if (u.at(i, 0).is_zero()) continue;
-      const ZInt g2 = ZInt::gcd(gi, u.at(i, 0));
-      if (!pick.empty() && g2 == gi) continue;
-      pick.push_back(i);
-      gi = g2;
-      gid = ZInt::gcd(gi, d);
-    }
-    if (gid != g) return false;
-    const auto k = static_cast<std::int32_t>(pick.size());
-    ZMatrix e(n, k);
-    for (std::int32_t t = 0; t < k; ++t) e.at(pick[static_cast<std::size_t>(t)], t) = 1;
-    ZMatrix f(n, k);  // columns: rows of D m^-1
-    if (transforms) {
-      for (std::int32_t t = 0; t < k; ++t)
-        for (std::int32_t r = 0; r < n; ++r) f.at(r, t) = w.at(pick[static_cast<std::size_t>(t)], r);
-    } else {
-      f = square_solve(m, sp, e, d, true);
-    }
-    // Bezout over the picked last entries: sum lambda_t u_t = gi.
-    std::vector<ZInt> lambda(static_cast<std::size_t>(k));
-    lambda[0] = 1;
-    ZInt acc = u.at(pick[0], 0);
-    for (std::int32_t t = 1; t < k; ++t) {
-      ZInt s, tt;
-      acc = ZInt::xgcd(acc, u.at(pick[static_cast<std::size_t>(t)], 0), &s, &tt);
-      for (std::int32_t l = 0; l < t; ++l) lambda[static_cast<std::size_t>(l)] *= s;
-      lambda[static_cast<std::size_t>(t)] = tt;
-    }
-    if (acc.sign() < 0) {  // the first alone may be negative
-      acc = -acc;
-      for (ZInt& l : lambda) l = -l;
-    }
-    for (ZInt& l : lambda) l = l.mod(d);
-    std::vector<ZInt> fc(static_cast<std::size_t>(n));
-    for (std::int32_t r = 0; r < n; ++r) {
-      if (k == 1 && lambda[0].is_one()) {
-        fc[static_cast<std::size_t>(r)] = f.at(r, 0).mod(d);
-        continue;
-      }
-      ZInt sum;
-      for (std::int32_t t = 0; t < k; ++t) add_product(sum, lambda[static_cast<std::size_t>(t)], f.at(r, t));
-      fc[static_cast<std::size_t>(r)] = sum.mod(d);
-    }
-    if ((fc[static_cast<std::size_t>(n - 1)] - acc).mod(d).sign() != 0) return false;
-    ZInt gq, inv;
-    ZInt::divides(acc, g, &gq);
-    if (!ZInt::inverse_mod(gq, last, &inv)) return false;
-    for (std::int32_t j = 0; j + 1 < n; ++j) {
-      ZInt c;
-      add_product(c, fc[static_cast<std::size_t>(j)], hb.at(j, j));
-      for (std::int32_t r : nt)
-        if (r > j) add_product(c, fc[static_cast<std::size_t>(r)], hb.at(r, j));
-      const ZInt cd = (-c).mod(d);
-      ZInt cq;
-      if (g.is_one())
-        cq = cd;
-      else if (!ZInt::divides(cd, g, &cq))
-        return false;
-      x[static_cast<std::size_t>(j)] = (cq * inv).mod(last);
-    }
+// Bezout over the picked last entries u_t: *lambda with sum lambda_t u_t =
+// the returned gcd (not negative), each lambda_t reduced modulo d.
+ZInt picked_bezout(const ZMatrix& u, const std::vector<std::int32_t>& pick, const ZInt& d,
+                   std::vector<ZInt>* lambda) {
+  const auto k = static_cast<std::int32_t>(pick.size());
+  lambda->assign(static_cast<std::size_t>(k), ZInt());
+  (*lambda)[0] = 1;
+  ZInt acc = u.at(pick[0], 0);
+  for (std::int32_t t = 1; t < k; ++t) {
+    ZInt s, tt;
+    acc = ZInt::xgcd(acc, u.at(pick[static_cast<std::size_t>(t)], 0), &s, &tt);
+    for (std::int32_t l = 0; l < t; ++l) (*lambda)[static_cast<std::size_t>(l)] *= s;
+    (*lambda)[static_cast<std::size_t>(t)] = tt;
   }
-  out->h = ZMatrix(n, n);
-  for (std::int32_t r = 0; r + 1 < n; ++r)
-    for (std::int32_t c = 0; c <= r; ++c) out->h.at(r, c) = hb.at(r, c);
-  for (std::int32_t c = 0; c + 1 < n; ++c) out->h.at(n - 1, c) = x[static_cast<std::size_t>(c)];
-  out->h.at(n - 1, n - 1) = last;
+  if (acc.sign() < 0) {  // the first alone may be negative
+    acc = -acc;
+    for (ZInt& l : *lambda) l = -l;
+  }
+  for (ZInt& l : *lambda) l = l.mod(d);
+  return acc;
+}
 
-  // Proof: every column of m is H z with z integral (z: the columns of
-  // H^-1 m); with det H = D the lattices are equal.
-  out->uinv = ZMatrix(n, n);
+// The last row of the Hermite form, below the leading form hb (nontrivial
+// rows nt) with last = D / G on its diagonal: x_j = -f'.w_j / G modulo
+// D / G, f' from the rows of D m^-1 (w with transforms, else solved) at the
+// picked last entries of u. False when a step fails its check.
+bool last_row(const ZMatrix& m, const Completion* sp, const ZInt& d, const ZMatrix* w, const ZMatrix& u,
+              const ZInt& g, const ZInt& last, const ZMatrix& hb, const std::vector<std::int32_t>& nt,
+              std::vector<ZInt>* x) {
+  const std::int32_t n = m.rows;
+  std::vector<std::int32_t> pick;
+  ZInt gi = 0, gid = d;  // gid = gcd(gi, d)
+  for (std::int32_t i = n - 1; i >= 0 && gid != g; --i) {
+    if (u.at(i, 0).is_zero()) continue;
+    const ZInt g2 = ZInt::gcd(gi, u.at(i, 0));
+    if (!pick.empty() && g2 == gi) continue;
+    pick.push_back(i);
+    gi = g2;
+    gid = ZInt::gcd(gi, d);
+  }
+  if (gid != g) return false;
+  const auto k = static_cast<std::int32_t>(pick.size());
+  ZMatrix e(n, k);
+  for (std::int32_t t = 0; t < k; ++t) e.at(pick[static_cast<std::size_t>(t)], t) = 1;
+  ZMatrix f(n, k);  // columns: rows of D m^-1
+  if (w != nullptr) {
+    for (std::int32_t t = 0; t < k; ++t)
+      for (std::int32_t r = 0; r < n; ++r) f.at(r, t) = w->at(pick[static_cast<std::size_t>(t)], r);
+  } else {
+    f = square_solve(m, sp, e, d, true);
+  }
+  std::vector<ZInt> lambda;
+  const ZInt acc = picked_bezout(u, pick, d, &lambda);
+  std::vector<ZInt> fc(static_cast<std::size_t>(n));
+  for (std::int32_t r = 0; r < n; ++r) {
+    if (k == 1 && lambda[0].is_one()) {
+      fc[static_cast<std::size_t>(r)] = f.at(r, 0).mod(d);
+      continue;
+    }
+    ZInt sum;
+    for (std::int32_t t = 0; t < k; ++t) add_product(sum, lambda[static_cast<std::size_t>(t)], f.at(r, t));
+    fc[static_cast<std::size_t>(r)] = sum.mod(d);
+  }
+  if ((fc[static_cast<std::size_t>(n - 1)] - acc).mod(d).sign() != 0) return false;
+  ZInt gq, inv;
+  ZInt::divides(acc, g, &gq);
+  if (!ZInt::inverse_mod(gq, last, &inv)) return false;
+  for (std::int32_t j = 0; j + 1 < n; ++j) {
+    ZInt c;
+    add_product(c, fc[static_cast<std::size_t>(j)], hb.at(j, j));
+    for (std::int32_t r : nt)
+      if (r > j) add_product(c, fc[static_cast<std::size_t>(r)], hb.at(r, j));
+    const ZInt cd = (-c).mod(d);
+    ZInt cq;
+    if (g.is_one())
+      cq = cd;
+    else if (!ZInt::divides(cd, g, &cq))
+      return false;
+    (*x)[static_cast<std::size_t>(j)] = (cq * inv).mod(last);
+  }
+  return true;
+}
+
+// Proof: every column of m is H z with z integral (z: the columns of
+// H^-1 m, into *uinv); with det H = D the lattices are equal. H is hb
+// (nontrivial rows nt) over the last row x with last on the diagonal.
+bool prove_form(const ZMatrix& m, const ZMatrix& hb, const std::vector<std::int32_t>& nt,
+                const std::vector<ZInt>& x, const ZInt& last, ZMatrix* uinv) {
+  const std::int32_t n = m.rows;
+  *uinv = ZMatrix(n, n);
   std::vector<ZInt> a(static_cast<std::size_t>(n)), z;
   for (std::int32_t c = 0; c < n; ++c) {
     check_interrupt();
@@ -1036,11 +1049,19 @@ bool hermite_square(const ZMatrix& m, const ZInt& d, bool transforms, SquareForm
     for (std::int32_t j = 0; j + 1 < n; ++j) add_product(rest, -x[static_cast<std::size_t>(j)], z[static_cast<std::size_t>(j)]);
     ZInt zl;
     if (!ZInt::divides(rest, last, &zl)) return false;
-    for (std::int32_t r = 0; r + 1 < n; ++r) out->uinv.at(r, c) = std::move(z[static_cast<std::size_t>(r)]);
-    out->uinv.at(n - 1, c) = std::move(zl);
+    for (std::int32_t r = 0; r + 1 < n; ++r) uinv->at(r, c) = std::move(z[static_cast<std::size_t>(r)]);
+    uinv->at(n - 1, c) = std::move(zl);
   }
-  if (!transforms) return true;
-  // U = m^-1 H = (D m^-1) H / D, column by column over H's few entries.
+  return true;
+}
+
+// *u := m^-1 H = (D m^-1) H / D from the proven w = D m^-1 and the proven
+// form h (nontrivial rows nt among the first n - 1, w's last column of gcd
+// g), column by column over H's few entries. False when a quotient is not
+// exact.
+bool form_transform(const Completion* sp, const ZInt& d, const ZInt& g, const ZMatrix& w, const ZMatrix& h,
+                    const std::vector<std::int32_t>& nt, ZMatrix* u) {
+  const std::int32_t n = h.rows;
   // Row N_t of D m^-1 is D e_(lead+t) in a completion: that row of U is
   // row lead + t of H.
   std::vector<std::int32_t> unit_row(static_cast<std::size_t>(n), -1);
@@ -1051,29 +1072,52 @@ bool hermite_square(const ZMatrix& m, const ZInt& d, bool transforms, SquareForm
   // of H being proven. Long divisors go by exact division.
   const bool exact = d.digits() >= normal_form_exact_digits;
   const ExactDivisor by_d(d);
-  out->u = ZMatrix(n, n);
+  *u = ZMatrix(n, n);
   for (std::int32_t j = 0; j < n; ++j) {
     check_interrupt();
     for (std::int32_t r = 0; r < n; ++r) {
       if (const std::int32_t e = unit_row[static_cast<std::size_t>(r)]; e >= 0) {
-        out->u.at(r, j) = out->h.at(e, j);
+        u->at(r, j) = h.at(e, j);
         continue;
       }
       if (j == n - 1) {  // W's last column times D / G, over D: divided by G (its gcd)
-        if (!ZInt::divides(w.at(r, j), g, &out->u.at(r, j))) return false;
+        if (!ZInt::divides(w.at(r, j), g, &u->at(r, j))) return false;
         continue;
       }
       ZInt sum;
-      add_product(sum, w.at(r, j), out->h.at(j, j));
+      add_product(sum, w.at(r, j), h.at(j, j));
       for (std::int32_t k : nt)
-        if (k > j) add_product(sum, w.at(r, k), out->h.at(k, j));
-      if (j + 1 < n) add_product(sum, w.at(r, n - 1), out->h.at(n - 1, j));
+        if (k > j) add_product(sum, w.at(r, k), h.at(k, j));
+      if (j + 1 < n) add_product(sum, w.at(r, n - 1), h.at(n - 1, j));
       if (exact)
-        out->u.at(r, j) = by_d.quotient(sum);
-      else if (!ZInt::divides(sum, d, &out->u.at(r, j)))
+        u->at(r, j) = by_d.quotient(sum);
+      else if (!ZInt::divides(sum, d, &u->at(r, j)))
         return false;
     }
   }
+  return true;
+}
+
+// The Hermite form of the nonsingular square m with d = |det m|, with
+// H^-1 m (always: the proof computes it) and, with transforms, m^-1 H.
+bool hermite_square(const ZMatrix& m, const ZInt& d, bool transforms, SquareForm* out) {
+  const std::int32_t n = m.rows;
+  Completion split;
+  const Completion* sp = split_completion(m, &split) ? &split : nullptr;
+  ZMatrix w, u, hb;  // D m^-1 (with transforms), B's maximal minors, B's form
+  ZInt g, last;
+  if (!leading_rows(m, sp, d, transforms, &w, &u, &g, &hb) || !ZInt::divides(d, g, &last)) return false;
+  const std::vector<std::int32_t> nt = nontrivial_rows(hb);
+  std::vector<ZInt> x(static_cast<std::size_t>(n > 0 ? n - 1 : 0));
+  if (!last.is_one() && !last_row(m, sp, d, transforms ? &w : nullptr, u, g, last, hb, nt, &x)) return false;
+  out->h = ZMatrix(n, n);
+  for (std::int32_t r = 0; r + 1 < n; ++r)
+    for (std::int32_t c = 0; c <= r; ++c) out->h.at(r, c) = hb.at(r, c);
+  for (std::int32_t c = 0; c + 1 < n; ++c) out->h.at(n - 1, c) = x[static_cast<std::size_t>(c)];
+  out->h.at(n - 1, n - 1) = last;
+  if (!prove_form(m, hb, nt, x, last, &out->uinv)) return false;
+  if (!transforms) return true;
+  if (!form_transform(sp, d, g, w, out->h, nt, &out->u)) return false;
   out->w = std::move(w);
   return true;
 }

@@ -37,34 +37,17 @@ namespace charpoly_images {
 namespace {
 
 using u32 = std::uint32_t;
-using u64 = std::uint64_t;
 
-// floor(w 2^32 / p), for Shoup's product.
-inline u32 shoup_pre(u32 w, u32 p) { return static_cast<u32>((u64{w} << 32) / p); }
-
-// x * w mod p (x < 2^32, w < p < 2^31), ws = shoup_pre(w, p).
-inline u32 shoup(u32 x, u32 w, u32 ws, u32 p) {
-  const auto q = static_cast<u32>((u64{x} * ws) >> 32);
-  const u32 t = x * w - q * p;
-  return t >= p ? t - p : t;
-}
-
-inline u32 sub_mod(u32 a, u32 b, u32 p) { return a >= b ? a - b : a + p - b; }
-inline u32 add_mod(u32 a, u32 b, u32 p) {
-  const u32 s = a + b;
-  return s >= p ? s - p : s;
-}
-
-// dst[i] -= x * w[i] for i in [0, len), ws[i] = shoup_pre(w[i]).
+// dst[i] -= x * w[i] for i in [0, len), ws[i] = shoup_quotient(w[i], p).
 __attribute__((target_clones("arch=x86-64-v4", "avx2", "default"))) void sub_scaled_vector(u32* __restrict dst, u32 x, const u32* __restrict w,
                        const u32* __restrict ws, std::size_t len, u32 p) {
-  for (std::size_t i = 0; i < len; ++i) dst[i] = sub_mod(dst[i], shoup(x, w[i], ws[i], p), p);
+  for (std::size_t i = 0; i < len; ++i) dst[i] = word_sub(dst[i], shoup_mul(x, w[i], ws[i], p), p);
 }
 
 // dst[i] += w * src[i] for i in [0, len).
 __attribute__((target_clones("arch=x86-64-v4", "avx2", "default"))) void add_scaled(u32* __restrict dst, const u32* __restrict src, u32 w, u32 ws, std::size_t len,
                 u32 p) {
-  for (std::size_t i = 0; i < len; ++i) dst[i] = add_mod(dst[i], shoup(src[i], w, ws, p), p);
+  for (std::size_t i = 0; i < len; ++i) dst[i] = word_add(dst[i], shoup_mul(src[i], w, ws, p), p);
 }
 
 }  // namespace
@@ -92,7 +75,7 @@ std::vector<std::uint32_t> char_poly_mod(std::uint32_t* a, std::int32_t n, std::
     bool any = false;
     for (std::size_t i = k + 2; i < m; ++i) {
       u[i] = f.mul(ck[i], inv);
-      us[i] = shoup_pre(u[i], p);
+      us[i] = shoup_quotient(u[i], p);
       any = any || u[i] != 0;
       ck[i] = 0;
     }
@@ -117,8 +100,8 @@ std::vector<std::uint32_t> char_poly_mod(std::uint32_t* a, std::int32_t n, std::
     const u32* prev = &polys[(j - 1) * (m + 1)];
     const u32 diag = col(j - 1)[j - 1];
     for (std::size_t d = 0; d < j; ++d) pj[d + 1] = prev[d];
-    const u32 dws = shoup_pre(diag, p);
-    for (std::size_t d = 0; d < j; ++d) pj[d] = sub_mod(pj[d], shoup(prev[d], diag, dws, p), p);
+    const u32 dws = shoup_quotient(diag, p);
+    for (std::size_t d = 0; d < j; ++d) pj[d] = word_sub(pj[d], shoup_mul(prev[d], diag, dws, p), p);
     u32 s = 1;
     for (std::size_t i = j - 1; i >= 1; --i) {
       s = f.mul(s, col(i - 1)[i]);
@@ -126,7 +109,7 @@ std::vector<std::uint32_t> char_poly_mod(std::uint32_t* a, std::int32_t n, std::
       const u32 w = f.mul(col(j - 1)[i - 1], s);
       if (w == 0) continue;
       const u32 wp = p - w;
-      add_scaled(pj, &polys[(i - 1) * (m + 1)], wp, shoup_pre(wp, p), i, p);
+      add_scaled(pj, &polys[(i - 1) * (m + 1)], wp, shoup_quotient(wp, p), i, p);
     }
   }
   return {polys.begin() + static_cast<std::ptrdiff_t>(m * (m + 1)), polys.end()};

@@ -193,15 +193,9 @@ void projection_coordinates(std::int32_t rows, std::int32_t* y) {
 
 __attribute__((target_clones("arch=x86-64-v4", "avx2", "default"), optimize("vect-cost-model=dynamic"))) void
 minpoly::add_shoup_multiple(
-    std::uint32_t* __restrict t, const std::uint32_t* __restrict b, std::size_t n, ShoupFactor w,
-    std::uint32_t p) {
-  for (std::size_t j = 0; j < n; ++j) {
-    const auto q = static_cast<std::uint32_t>((std::uint64_t{b[j]} * w.wp) >> 32);
-    std::uint32_t r = b[j] * w.w - q * p;
-    r = r >= p ? r - p : r;
-    const std::uint32_t sum = t[j] + r;  // below 2^32 for p < 2^31
-    t[j] = sum >= p ? sum - p : sum;
-  }
+    std::uint32_t* __restrict t, const std::uint32_t* __restrict b, std::size_t n, ShoupMultiplier w) {
+  const std::uint32_t wv = w.w(), wq = w.wq(), p = w.modulus();
+  for (std::size_t j = 0; j < n; ++j) t[j] = word_add(t[j], shoup_mul(b[j], wv, wq, p), p);
 }
 
 namespace {

@@ -147,15 +147,17 @@ std::uint32_t failing_columns(const F& f, const ResidueRows& a, const residues& 
   const auto b = static_cast<std::size_t>(width);
   const auto n = static_cast<std::int32_t>(a.start.size()) - 1;
   std::vector<std::uint32_t> W = V, next(V.size());
-  // Whether a row's products add up in 64 bits without a remainder.
+  // Whether a row's products add up in 64 bits without a remainder; if
+  // not, how many a sum takes between remainders.
   bool lazy = false;
+  std::uint64_t room = 0;
   if constexpr (std::is_same_v<F, PrimeField>) {
+    room = dot_room((f.p - 1) * (f.p - 1), f);
     std::int64_t longest = 0;
     for (std::int32_t r = 0; r < n; ++r)
       longest = std::max<std::int64_t>(longest, a.start[static_cast<std::size_t>(r) + 1] -
                                                     a.start[static_cast<std::size_t>(r)]);
-    const auto top = static_cast<unsigned __int128>(f.p - 1) * (f.p - 1);
-    lazy = top * static_cast<unsigned __int128>(longest + 1) < (static_cast<unsigned __int128>(1) << 64);
+    lazy = dot_limbs(static_cast<std::uint64_t>(longest) + 1, (f.p - 1) * (f.p - 1)) <= 1;
   }
   for (std::int32_t i = deg(m) - 1; i >= 0; --i) {
     const std::uint32_t c = m[static_cast<std::size_t>(i)];
@@ -170,17 +172,19 @@ std::uint32_t failing_columns(const F& f, const ResidueRows& a, const residues& 
     for (std::int32_t r = 0; r < n; ++r) {
       const std::size_t row = static_cast<std::size_t>(r) * B;
       std::uint64_t acc[B] = {};
+      std::uint64_t pending = 0;
       for (std::int32_t k = a.start[static_cast<std::size_t>(r)]; k < a.start[static_cast<std::size_t>(r) + 1];
            ++k) {
         const std::uint32_t v = a.val[static_cast<std::size_t>(k)];
         const std::uint32_t* w = W.data() + static_cast<std::size_t>(a.col[static_cast<std::size_t>(k)]) * B;
-        for (std::size_t j = 0; j < b; ++j) {
-          if constexpr (std::is_same_v<F, PrimeField>) {
-            acc[j] += std::uint64_t{v} * w[j];
-            if (acc[j] >= (std::uint64_t{1} << 63)) acc[j] = f.reduce(acc[j]);
-          } else {
-            acc[j] ^= f.mul(v, w[j]);
+        if constexpr (std::is_same_v<F, PrimeField>) {
+          if (pending++ == room) {
+            for (std::size_t j = 0; j < b; ++j) acc[j] = f.reduce(acc[j]);
+            pending = 1;
           }
+          for (std::size_t j = 0; j < b; ++j) acc[j] += std::uint64_t{v} * w[j];
+        } else {
+          for (std::size_t j = 0; j < b; ++j) acc[j] ^= f.mul(v, w[j]);
         }
       }
       for (std::size_t j = 0; j < b; ++j) {
@@ -230,12 +234,13 @@ std::vector<std::vector<std::uint32_t>> krylov_spanning(const F& f, const Residu
     if constexpr (std::is_same_v<F, PrimeField>) {
       if (f.p < lazy_prime_limit) {
         std::copy(w.begin(), w.end(), wide.begin());
-        std::int32_t pending = 0;
+        const std::uint64_t room = dot_room((f.p - 1) * (f.p - 1), f);
+        std::uint64_t pending = 0;
         for (std::size_t r = 0; r < basis.size(); ++r) {
           const std::uint64_t c = wide[pivot[r]] % f.p;
           if (c == 0) continue;
           add_multiple(wide.data(), static_cast<std::uint32_t>(f.p - c), basis[r].data(), un);
-          if (++pending == 4000) {
+          if (++pending == room) {
             for (auto& v : wide) v %= f.p;
             pending = 0;
           }

@@ -147,6 +147,64 @@ bool clear_line(ModMatrix& m, bool cols, std::int32_t i) {
   return changed;
 }
 
+// *modulus := gcd(*modulus, a few (m-1)-minors of the m x m cells, column
+// by column), stopping early at one.
+void minors_gcd(const std::vector<quoly>& cells, std::int32_t m, imptr one, imptr modulus) {
+  for (std::int32_t k = 0; k < std::min(3, m) && !equal(modulus, one); ++k) {
+    const std::int32_t dr = m - 1 - k, dc = (m - 1 + k) % m;  // the row and column left out
+    std::vector<quoly> minor;
+    minor.reserve(static_cast<std::size_t>(m - 1) * (m - 1));
+    for (std::int32_t c = 0; c < m; ++c)
+      for (std::int32_t r = 0; r < m && c != dc; ++r)
+        if (r != dr) minor.push_back(cells[c * m + r]);
+    imptr e = images::divisor_determ(minor, m - 1, nullptr);
+    if (e == nullptr) continue;
+    gcd(e, modulus, modulus);
+    free_imag(&e);
+  }
+}
+
+// Step i of the elimination modulo M when no unit is left in the block
+// from (i, i) (not all zero): the first non-zero entry, moved to (i, i),
+// made the gcd of its row and column and a divisor of the whole block;
+// *g := gcd(that entry, M), the invariant factor.
+void gcd_pivot(ModMatrix& a, std::int32_t i, imptr M, imptr g) {
+  const std::int32_t m = a.n_;
+  std::int32_t pr = -1, pc = -1;
+  for (std::int32_t c = i; c < m && pr < 0; ++c)
+    for (std::int32_t r = i; r < m; ++r)
+      if (!zero(a.at(r, c))) {
+        pr = r;
+        pc = c;
+        break;
+      }
+  a.swap_rows(i, pr);
+  a.swap_cols(i, pc);
+  ScratchNumber f, s;
+  for (;;) {
+    check_interrupt();
+    bool again = clear_line(a, false, i);
+    again = clear_line(a, true, i) || again;
+    if (again) continue;
+    gcd(a.at(i, i), M, g);
+    std::int32_t bad = -1;
+    for (std::int32_t r = i + 1; r < m && bad < 0; ++r)
+      for (std::int32_t c = i + 1; c < m; ++c) {
+        if (zero(a.at(r, c))) continue;
+        divide(a.at(r, c), g, f.get(), s.get());
+        if (!zero(s.get())) {
+          bad = r;
+          break;
+        }
+      }
+    if (bad < 0) return;
+    for (std::int32_t c = i + 1; c < m; ++c) {
+      fastsum(a.at(i, c), a.at(bad, c));
+      a.reduce(a.at(i, c));
+    }
+  }
+}
+
 }  // namespace
 
 bool smith_by_determinant(quolyptr n, arrptr q) {
@@ -178,18 +236,7 @@ bool smith_by_determinant(quolyptr n, arrptr q) {
   ScratchNumber g, s, t, f, one, modulus;
   setvalue(1, one.get());
   num_assign(D, modulus.get());
-  for (std::int32_t k = 0; k < std::min(3, m) && !equal(modulus.get(), one.get()); ++k) {
-    const std::int32_t dr = m - 1 - k, dc = (m - 1 + k) % m;  // the row and column left out
-    std::vector<quoly> minor;
-    minor.reserve(static_cast<std::size_t>(m - 1) * (m - 1));
-    for (std::int32_t c = 0; c < m; ++c)
-      for (std::int32_t r = 0; r < m && c != dc; ++r)
-        if (r != dr) minor.push_back(cells[c * m + r]);
-    imptr e = images::divisor_determ(minor, m - 1, nullptr);
-    if (e == nullptr) continue;
-    gcd(e, modulus.get(), modulus.get());
-    free_imag(&e);
-  }
+  minors_gcd(cells, m, one.get(), modulus.get());
   const imptr M = modulus.get();
   std::vector<std::unique_ptr<ScratchNumber>> diag;
   std::int32_t i = 0;
@@ -243,39 +290,7 @@ bool smith_by_determinant(quolyptr n, arrptr q) {
       setvalue(1, diag.back()->get());
       continue;
     }
-    // No unit left: the first non-zero entry, made the gcd of its row and
-    // column and a divisor of the whole block.
-    for (std::int32_t c = i; c < m && pr < 0; ++c)
-      for (std::int32_t r = i; r < m; ++r)
-        if (!zero(a.at(r, c))) {
-          pr = r;
-          pc = c;
-          break;
-        }
-    a.swap_rows(i, pr);
-    a.swap_cols(i, pc);
-    for (;;) {
-      check_interrupt();
-      bool again = clear_line(a, false, i);
-      again = clear_line(a, true, i) || again;
-      if (again) continue;
-      gcd(a.at(i, i), M, g.get());
-      std::int32_t bad = -1;
-      for (std::int32_t r = i + 1; r < m && bad < 0; ++r)
-        for (std::int32_t c = i + 1; c < m; ++c) {
-          if (zero(a.at(r, c))) continue;
-          divide(a.at(r, c), g.get(), f.get(), s.get());
-          if (!zero(s.get())) {
-            bad = r;
-            break;
-          }
-        }
-      if (bad < 0) break;
-      for (std::int32_t c = i + 1; c < m; ++c) {
-        fastsum(a.at(i, c), a.at(bad, c));
-        a.reduce(a.at(i, c));
-      }
-    }
+    gcd_pivot(a, i, M, g.get());
     diag.push_back(std::make_unique<ScratchNumber>());
     num_assign(g.get(), diag.back()->get());
   }

@@ -121,6 +121,15 @@ inline std::uint32_t shoup_mul(std::uint32_t a, std::uint32_t w, std::uint32_t w
   return t >= p ? t - p : t;
 }
 
+// a + b and a - b modulo p for residues a, b < p < 2^31, in 32-bit words:
+// for the loops the compiler vectorises (WordField's add and sub take any
+// p < 2^32 and carry the sum in 64 bits).
+inline std::uint32_t word_add(std::uint32_t a, std::uint32_t b, std::uint32_t p) {
+  const std::uint32_t s = a + b;
+  return s >= p ? s - p : s;
+}
+inline std::uint32_t word_sub(std::uint32_t a, std::uint32_t b, std::uint32_t p) { return a >= b ? a - b : a + p - b; }
+
 class ShoupMultiplier {
  public:
   // w: any value (taken modulo p); p < 2^31.

@@ -1,5 +1,6 @@
 // A room of the GCD folder includes from itself, its sibling rooms, its
-// folder's top and the folders below: allowed.
+// folder's top and the folders below: allowed by the include order. The
+// impl-includes check must name its include of a sibling's private header.
 #pragma once
 
 #include "engine_impl.h"

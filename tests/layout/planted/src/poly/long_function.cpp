@@ -1,0 +1,170 @@
+// Planted for the function-length check: long_by_one runs 151 lines from
+// its template line to its closing brace and must be named with that count;
+// the braces of its lambda, strings, characters and comments are its own.
+// The others are short or no functions (a constructor's braced
+// initializers, a table, a class), so none may be named.
+#include <cstdint>
+
+namespace planted {
+
+struct Counter {
+  explicit Counter(int n) : total_{n}, step_(1) {}
+  int next() { return total_ += step_; }
+  int total_, step_;
+};
+
+const char* const brace_table[][2] = {{"{", "}"}, {"{{", "}}"}};
+
+template <class T>
+T long_by_one(T x) {
+  auto twice = [](T y) { return y + y; };  // }
+  const char* text = "}}";
+  const char open = '{';
+  x += twice(x) + text[0] + open;
+  x += 1;
+  x += 1;
+  x += 1;
+  x += 1;
+  x += 1;
+  x += 1;
+  x += 1;
+  x += 1;
+  x += 1;
+  x += 1;
+  x += 1;
+  x += 1;
+  x += 1;
+  x += 1;
+  x += 1;
+  x += 1;
+  x += 1;
+  x += 1;
+  x += 1;
+  x += 1;
+  x += 1;
+  x += 1;
+  x += 1;
+  x += 1;
+  x += 1;
+  x += 1;
+  x += 1;
+  x += 1;
+  x += 1;
+  x += 1;
+  x += 1;
+  x += 1;
+  x += 1;
+  x += 1;
+  x += 1;
+  x += 1;
+  x += 1;
+  x += 1;
+  x += 1;
+  x += 1;
+  x += 1;
+  x += 1;
+  x += 1;
+  x += 1;
+  x += 1;
+  x += 1;
+  x += 1;
+  x += 1;
+  x += 1;
+  x += 1;
+  x += 1;
+  x += 1;
+  x += 1;
+  x += 1;
+  x += 1;
+  x += 1;
+  x += 1;
+  x += 1;
+  x += 1;
+  x += 1;
+  x += 1;
+  x += 1;
+  x += 1;
+  x += 1;
+  x += 1;
+  x += 1;
+  x += 1;
+  x += 1;
+  x += 1;
+  x += 1;
+  x += 1;
+  x += 1;
+  x += 1;
+  x += 1;
+  x += 1;
+  x += 1;
+  x += 1;
+  x += 1;
+  x += 1;
+  x += 1;
+  x += 1;
+  x += 1;
+  x += 1;
+  x += 1;
+  x += 1;
+  x += 1;
+  x += 1;
+  x += 1;
+  x += 1;
+  x += 1;
+  x += 1;
+  x += 1;
+  x += 1;
+  x += 1;
+  x += 1;
+  x += 1;
+  x += 1;
+  x += 1;
+  x += 1;
+  x += 1;
+  x += 1;
+  x += 1;
+  x += 1;
+  x += 1;
+  x += 1;
+  x += 1;
+  x += 1;
+  x += 1;
+  x += 1;
+  x += 1;
+  x += 1;
+  x += 1;
+  x += 1;
+  x += 1;
+  x += 1;
+  x += 1;
+  x += 1;
+  x += 1;
+  x += 1;
+  x += 1;
+  x += 1;
+  x += 1;
+  x += 1;
+  x += 1;
+  x += 1;
+  x += 1;
+  x += 1;
+  x += 1;
+  x += 1;
+  x += 1;
+  x += 1;
+  x += 1;
+  x += 1;
+  x += 1;
+  x += 1;
+  x += 1;
+  x += 1;
+  x += 1;
+  x += 1;
+  x += 1;
+  x += 1;
+  x += 1;
+  x += 1;
+  x += 1;
+}
+
+}  // namespace planted
