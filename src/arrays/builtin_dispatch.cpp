@@ -282,10 +282,10 @@ void builtin_func1(textptr inf, quolyptr n, nameptr* flag, std::int32_t index) {
       funcdef(inf, flag);
       return;
     case bi::Dexmin:  // the position of the smallest (or smallest positive) entry
-      run_array_statement('L', inf, n, flag);
+      run_array_statement(ArrayCode::least_entry, inf, n, flag);
       return;
     case bi::Hamilton:  // the path search on the operand's labelled matrix
-      run_array_statement('H', inf, n, flag);
+      run_array_statement(ArrayCode::hamilton, inf, n, flag);
       return;
     default:
       if (!scalar_builtin(&env, index) && !matrix_builtin(&env, index)) not_implemented();

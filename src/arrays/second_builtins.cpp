@@ -473,7 +473,7 @@ void builtin_func2(textptr inf, quolyptr n, nameptr* flag, std::int32_t index) {
       make_sparse(inf, n, flag);
       return;
     case bi::Sum:
-      run_array_statement('S', inf, n, flag);
+      run_array_statement(ArrayCode::matrix_sum, inf, n, flag);
       return;
     case bi::Swap:
       swap_storage(inf, n, flag);
@@ -505,7 +505,7 @@ void builtin_func2(textptr inf, quolyptr n, nameptr* flag, std::int32_t index) {
       total_degree_part(&env);
       return;
     case bi::Trace:
-      run_array_statement('T', inf, n, flag);
+      run_array_statement(ArrayCode::trace, inf, n, flag);
       return;
     case bi::True:
       scan(&env);

@@ -13,6 +13,7 @@
 #include "core/globals.h"
 #include "core/jumps.h"
 #include "dense/dense_arrays.h"
+#include "lang/operator_aliases.h"
 #include "numbers/bigint.h"
 #include "numbers/freelists.h"
 #include "numbers/word_mod.h"
@@ -308,8 +309,9 @@ void read_message_texts(DataReader& in) {
 // entry in use.
 void clear_builtin_names() {
   for (auto& row : builtin) {
-    std::strcpy(row[0], "b");
-    row[1][0] = '\0';
+    std::strcpy(row.name, "b");
+    row.second[0] = '\0';
+    row.alias = nullptr;
   }
   numbuiltins = -1;
 }
@@ -332,14 +334,15 @@ bool read_builtin_names(DataReader& in) {
         damaged_because(data_file::qerrs, "its table of built-ins ends early");
         return false;
       }
-      std::strcpy(builtin[i][k], name.c_str());
+      std::strcpy(k == 0 ? builtin[i].name : builtin[i].second, name.c_str());
     }
-    if (i > 0 && std::strcmp(builtin[i - 1][0], builtin[i][0]) >= 0) {
+    if (i > 0 && std::strcmp(builtin[i - 1].name, builtin[i].name) >= 0) {
       damaged_because(data_file::qerrs, "its built-ins are out of order");
       return false;
     }
   }
   numbuiltins = static_cast<std::int32_t>(count);
+  link_builtin_aliases();
   return true;
 }
 

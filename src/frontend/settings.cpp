@@ -330,10 +330,16 @@ std::string quoted_string(textptr inf, nameptr* flag) {
   return text;
 }
 
+// The text a string setting takes from the infinite value "_i...".
+constexpr char infinite_value_text[] = "*5";
+
 void finish_string(textptr inf, quolyptr n, nameptr* flag, const tokentipe& setting,
-                   bool single) {
+                   bool single, bool infinite) {
   std::string text;
-  if (is_tok("'")) {
+  if (infinite) {
+    text = infinite_value_text;
+    scanner(inf, &token, flag);
+  } else if (is_tok("'")) {
     text = quoted_string(inf, flag);
   } else if (is_tok("[")) {
     get_from_array(inf, flag, &text);
@@ -480,15 +486,11 @@ void set_switch(textptr inf, quolyptr n, nameptr* flag, bool* colflag, bool* cal
   bool infinite = false;
   if (is_tok("_")) {
     scanner(inf, &token, flag);
-    if (token.name[0] == 'i') {
-      std::strcpy(token.name, "*5");
-      token.address = -1;
-      infinite = true;
-    }
+    infinite = token.name[0] == 'i';
   }
   // 8: the string forms.
   if (is_tok("'") || is_single('M') || is_single('S') || is_single('R')) {
-    finish_string(inf, n, flag, setting, single);
+    finish_string(inf, n, flag, setting, single, infinite);
     // After a command file the statement's own ending is read from its input.
     *callscan = is_single('M') || is_single('S') || is_single('R');
     return;

@@ -25,6 +25,7 @@
 #include "poly/poly_upcalls.h"
 #include "quoly/quoly_coef.h"
 #include "quoly/quoly_great_abs.h"
+#include "toplevel/builtins.h"
 #include "toplevel/charsets.h"
 #include "toplevel/language_services.h"
 #include "toplevel/state.h"
@@ -83,7 +84,7 @@ arrptr bracketed_array(textptr inf, nameptr* flag, std::int32_t open, std::int32
 }
 
 // "*103": the adjoined variable of level k.
-void adjoined_variable(char, textptr inf, quolyptr n, nameptr* flag) {
+void adjoined_variable(ArrayCode, textptr inf, quolyptr n, nameptr* flag) {
   scan(inf, flag);
   ValueCell k;
   {
@@ -99,7 +100,7 @@ void adjoined_variable(char, textptr inf, quolyptr n, nameptr* flag) {
 }
 
 // "*89": the integer square root of a number.
-void square_root_alias(char, textptr inf, quolyptr n, nameptr* flag) {
+void square_root_alias(ArrayCode, textptr inf, quolyptr n, nameptr* flag) {
   scan(inf, flag);
   old_fact(inf, n, flag);
   quoly q = *n;
@@ -114,7 +115,7 @@ void square_root_alias(char, textptr inf, quolyptr n, nameptr* flag) {
 }
 
 // "*1": "(" a "," b ")", the binomial coefficient.
-void binomial_alias(char, textptr inf, quolyptr n, nameptr* flag) {
+void binomial_alias(ArrayCode, textptr inf, quolyptr n, nameptr* flag) {
   scan(inf, flag);
   expect("(", open_paren_expected_177_error);
   scan(inf, flag);
@@ -150,8 +151,7 @@ void binomial_alias(char, textptr inf, quolyptr n, nameptr* flag) {
 }
 
 // "*66" / "*82": a product or sum over the ranges of its header.
-void sum_alias(char, textptr inf, quolyptr n, nameptr* flag) {
-  const tokentipe alias = token;
+void sum_or_product(bool is_sum, textptr inf, quolyptr n, nameptr* flag) {
   nameptr list = nullptr;
   obtain_sum(inf, flag, &list);
   const bool typed = *flag == nullptr;
@@ -169,7 +169,7 @@ void sum_alias(char, textptr inf, quolyptr n, nameptr* flag) {
   long double sum = 0;
   char mate = ')';
   free_quoly(n);
-  sum_mult_up(alias.name, inf, n, &cursor, false, &sum, &mate);
+  sum_mult_up(is_sum, inf, n, &cursor, false, &sum, &mate);
   if (integerflag) real_to_value(sum, n);
   if (token.name[0] != mate) abandon(statement_ended_inside_sum_product_error, &token);
   if (!typed) *flag = cursor;
@@ -249,13 +249,13 @@ void degree_alias(textptr inf, quolyptr n, nameptr* flag, bool lowest) {
 }
 
 // "*7": the column count of an array.
-void column_alias(char, textptr inf, quolyptr n, nameptr* flag) {
+void column_alias(ArrayCode, textptr inf, quolyptr n, nameptr* flag) {
   arrptr q = bracketed_array(inf, flag, open_bracket_expected_96_error, close_bracket_expected_97_error, false);
   set_integer(n, q->rows == 0 ? 0 : entry_count(q) / q->rows);
 }
 
 // "*5": a coefficient of a stored value.
-void coefficient_alias(char, textptr inf, quolyptr n, nameptr* flag) {
+void coefficient_alias(ArrayCode, textptr inf, quolyptr n, nameptr* flag) {
   scan(inf, flag);
   expect("(", open_paren_expected_154_error);
   scan(inf, flag);
@@ -288,7 +288,7 @@ void coefficient_alias(char, textptr inf, quolyptr n, nameptr* flag) {
 }
 
 // "*40": the leading term.
-void leading_term_alias(char, textptr inf, quolyptr n, nameptr* flag) {
+void leading_term_alias(ArrayCode, textptr inf, quolyptr n, nameptr* flag) {
   scan(inf, flag);
   expect("(", open_paren_expected_177_error);
   scan(inf, flag);
@@ -420,30 +420,32 @@ void random_alias(textptr inf, quolyptr n, nameptr* flag, bool again) {
   free_quoly(n);
   randomize(again, n);
 }
-void random_word(char, textptr inf, quolyptr n, nameptr* flag) { random_alias(inf, n, flag, false); }
-void random_mixed(char, textptr inf, quolyptr n, nameptr* flag) { random_alias(inf, n, flag, true); }
-void degree(char, textptr inf, quolyptr n, nameptr* flag) { degree_alias(inf, n, flag, false); }
-void lowest_degree(char, textptr inf, quolyptr n, nameptr* flag) { degree_alias(inf, n, flag, true); }
+void random_word(ArrayCode, textptr inf, quolyptr n, nameptr* flag) { random_alias(inf, n, flag, false); }
+void random_mixed(ArrayCode, textptr inf, quolyptr n, nameptr* flag) { random_alias(inf, n, flag, true); }
+void degree(ArrayCode, textptr inf, quolyptr n, nameptr* flag) { degree_alias(inf, n, flag, false); }
+void lowest_degree(ArrayCode, textptr inf, quolyptr n, nameptr* flag) { degree_alias(inf, n, flag, true); }
+void sum_alias(ArrayCode, textptr inf, quolyptr n, nameptr* flag) { sum_or_product(true, inf, n, flag); }
+void product_alias(ArrayCode, textptr inf, quolyptr n, nameptr* flag) { sum_or_product(false, inf, n, flag); }
 
 // The rows in the order the factor reader tests the tokens.
 // The array operations' handler is registered at start-up.
 OperatorAlias alias_rows[] = {
-    {"*103", '\0', floating_alias::refused, adjoined_variable},
-    {"*89", '\0', floating_alias::refused, square_root_alias},
-    {"*70", '\0', floating_alias::random, random_word},
-    {"*68", '\0', floating_alias::random_again, random_mixed},
-    {"*1", '\0', floating_alias::binomial, binomial_alias},
-    {"*66", '\0', floating_alias::sum, sum_alias},
-    {"*82", '\0', floating_alias::sum, sum_alias},
-    {"*12", '7', floating_alias::array, nullptr},
-    {"*79", '8', floating_alias::refused, nullptr},
-    {"*101", '"', floating_alias::refused, nullptr},
-    {"*14", '~', floating_alias::refused, nullptr},
-    {"*7", '\0', floating_alias::exact, column_alias},
-    {"*4", '\0', floating_alias::exact, lowest_degree},
-    {"*9", '\0', floating_alias::exact, degree},
-    {"*5", '\0', floating_alias::refused, coefficient_alias},
-    {"*40", '\0', floating_alias::refused, leading_term_alias},
+    {"*103", ArrayCode::none, floating_alias::refused, adjoined_variable},
+    {"*89", ArrayCode::none, floating_alias::refused, square_root_alias},
+    {"*70", ArrayCode::none, floating_alias::random, random_word},
+    {"*68", ArrayCode::none, floating_alias::random_again, random_mixed},
+    {"*1", ArrayCode::none, floating_alias::binomial, binomial_alias},
+    {"*66", ArrayCode::none, floating_alias::product, product_alias},
+    {"*82", ArrayCode::none, floating_alias::sum, sum_alias},
+    {"*12", ArrayCode::determinant, floating_alias::array, nullptr},
+    {"*79", ArrayCode::sparse_determinant, floating_alias::refused, nullptr},
+    {"*101", ArrayCode::transpose, floating_alias::refused, nullptr},
+    {"*14", ArrayCode::diagonal, floating_alias::refused, nullptr},
+    {"*7", ArrayCode::none, floating_alias::exact, column_alias},
+    {"*4", ArrayCode::none, floating_alias::exact, lowest_degree},
+    {"*9", ArrayCode::none, floating_alias::exact, degree},
+    {"*5", ArrayCode::none, floating_alias::refused, coefficient_alias},
+    {"*40", ArrayCode::none, floating_alias::refused, leading_term_alias},
 };
 
 }  // namespace
@@ -457,14 +459,18 @@ const OperatorAlias* find_operator_alias(const char* name) {
   return nullptr;
 }
 
-bool is_array_alias(const char* name, char code) {
-  const OperatorAlias* a = code == '\0' ? nullptr : find_operator_alias(name);
+bool is_array_alias(const char* name, ArrayCode code) {
+  const OperatorAlias* a = code == ArrayCode::none ? nullptr : find_operator_alias(name);
   return a != nullptr && a->code == code;
+}
+
+void link_builtin_aliases() {
+  for (std::int32_t i = 0; i <= numbuiltins; ++i) builtin[i].alias = find_operator_alias(builtin[i].second);
 }
 
 void register_array_aliases(alias_handler reader) {
   for (OperatorAlias& a : alias_rows)
-    if (a.code != '\0') a.handler = reader;
+    if (a.code != ArrayCode::none) a.handler = reader;
 }
 
 void operator_alias(const OperatorAlias& a, textptr inf, quolyptr* qp, quolyptr n, nameptr* flag) {

@@ -303,6 +303,7 @@ void fact(textptr inf, quolyptr* qp, quolyptr n, colm_ptrptr* aux, std::int32_t*
   // What runs inside a factor read after another operand of its statement
   // runs as an operand: the operands read before it are held.
   std::optional<StatementOperand> held;
+  std::optional<NestingLevel> alias_level;
   if (operand_begun) held.emplace();
   operand_begun = true;
   free_quoly(n);
@@ -327,11 +328,12 @@ void fact(textptr inf, quolyptr* qp, quolyptr n, colm_ptrptr* aux, std::int32_t*
       // "Compile" runs a function's compiled body: nothing to run at the top.
       if (statcount == 0 && std::strcmp(name.name, "Compile") == 0) abandon(compile_outside_function_error, &name);
       evaluate(inf, &name, n, flag);
-    } else if (builtin[index][1][0] == '*') {
-      std::memcpy(token.name, builtin[index][1], sizeof(nametype));
-      token.address = -1;
-      fact(inf, qp, n, aux, colpos, flag, leave_it);
-      return;
+    } else if (const OperatorAlias* alias = builtin[index].alias) {
+      // The operator the name stands for, at the depth and as the operand
+      // it has as a factor of its own.
+      alias_level.emplace();
+      if (!held) held.emplace();
+      operator_alias(*alias, inf, qp, n, flag);
     } else {
       builtin_func(inf, n, flag, index);
     }

@@ -224,9 +224,9 @@ long double float_binomial(nameptr* flag) {
   return m;
 }
 
-// A sum or product alias: header and body, evaluated on long doubles.
-long double float_sum(nameptr* flag) {
-  const tokentipe alias = token;
+// A sum (is_sum) or product alias: header and body, evaluated on long
+// doubles.
+long double float_sum(bool is_sum, nameptr* flag) {
   nameptr list = nullptr;
   obtain_sum(&Input, flag, &list);
   nameptr cursor = list;
@@ -236,7 +236,7 @@ long double float_sum(nameptr* flag) {
   ValueCell result;
   long double sum = 0;
   char mate = ')';
-  sum_mult_up(alias.name, &Input, &result.q, &cursor, false, &sum, &mate);
+  sum_mult_up(is_sum, &Input, &result.q, &cursor, false, &sum, &mate);
   *flag = cursor;
   if (token.name[0] != mate) abandon(statement_ended_inside_sum_product_error, &token);
   advance(flag);
@@ -285,7 +285,9 @@ long double float_alias(const OperatorAlias& a, nameptr* flag) {
     case floating_alias::exact:
       return exact_factor(flag);
     case floating_alias::sum:
-      return float_sum(flag);
+      return float_sum(true, flag);
+    case floating_alias::product:
+      return float_sum(false, flag);
     case floating_alias::random:
       return float_random(false, flag);
     case floating_alias::random_again:
@@ -423,7 +425,7 @@ void ifact(long double** lp, long double* n, nameptr* flag) {
     const std::int32_t index = find_built_in(0, numbuiltins, token.name);
     ValueCell v;
     const tokentipe name = token;
-    if (index >= 0 && builtin[index][1][0] == '*') {
+    if (index >= 0 && builtin[index].alias != nullptr) {
       *n = exact_factor(flag);
     } else {
       if (index < 0) {

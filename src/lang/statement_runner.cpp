@@ -87,15 +87,13 @@ void run_plain(textptr inf, condexptr p, quolyptr n) {
   g_cutoff = 10;
   original_depth = 1;
   c_cntcount = c_cntdepth = a_cntcount = d_cntcount = g_cntcount = alg_c_count = 0;
-  char c = token.name[0];
-  if (tok_is("Diag")) c = '~';
-  if (tok_is("Trans")) c = '"';
+  const char c = statement_character(token);
   if (c == '"' || c == '[' || c == '~') {
-    run_array_statement(c, inf, n, &cursor);
+    run_array_statement(static_cast<ArrayCode>(c), inf, n, &cursor);
   } else if (tok_is("MPowermod")) {
-    run_array_statement('M', inf, n, &cursor);
+    run_array_statement(ArrayCode::matrix_powermod, inf, n, &cursor);
   } else if (tok_is("Adjoint") || tok_is("Altmult") || tok_is("Altpower")) {
-    run_array_statement('A', inf, n, &cursor);
+    run_array_statement(ArrayCode::adjoint, inf, n, &cursor);
   } else if (tok_is("Compile")) {
     if (statcount == 0) abandon(compile_outside_function_error, &token);
     compile(inf, n, p);

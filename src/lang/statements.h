@@ -126,9 +126,9 @@ void iinsert(tokentipe* x, std::int32_t num, varptr* q);
 // Errors 144 (no "<"), 145 (neither "[", "(" nor "<" after ">"), 81 (the
 // statement ends in the header), 274 (it ends in the body).
 void obtain_sum(textptr inf, nameptr* flag, nameptr* p);
-// "<" current: the headers and body of a sum (sign "*82") or product;
-// the closing bracket is left current and returned in *mate.
-void sum_mult_up(const char* sign, textptr inf, quolyptr n, nameptr* p, bool parse_only,
+// "<" current: the headers and body of a sum (is_sum) or product; the
+// closing bracket is left current and returned in *mate.
+void sum_mult_up(bool is_sum, textptr inf, quolyptr n, nameptr* p, bool parse_only,
                  long double* sum, char* mate);
 
 // ---- Running -----------------------------------------------------------------------

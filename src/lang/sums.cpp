@@ -1,7 +1,6 @@
 // Indexed sums and products over stored text: "<" header ">" (repeated for
 // nested ranges) and a body in "[" "]" or "(" ")", replayed once for every
 // value of the index.
-#include <cstring>
 
 #include "core/error_codes.h"
 #include "core/errors.h"
@@ -41,10 +40,9 @@ void pass_over(textptr inf, nameptr* p, const char* mate) {
 
 }  // namespace
 
-void sum_mult_up(const char* sign, textptr inf, quolyptr n, nameptr* p, bool parse_only,
+void sum_mult_up(bool is_sum, textptr inf, quolyptr n, nameptr* p, bool parse_only,
                  long double* sum, char* mate) {
   NestingLevel level;
-  const bool is_sum = std::strcmp(sign, "*82") == 0;
   scanner(inf, &token, p);
   CountingLoop loop;
   loop.read_header(inf, p);
@@ -79,7 +77,7 @@ void sum_mult_up(const char* sign, textptr inf, quolyptr n, nameptr* p, bool par
         // Real floating mode: the bodies are floating sums.
         long double v = 0;
         if (nested) {
-          sum_mult_up(sign, inf, &body.q, p, false, &v, mate);
+          sum_mult_up(is_sum, inf, &body.q, p, false, &v, mate);
         } else {
           scanner(inf, &token, p);
           old_iexpre(&v, p);
@@ -89,7 +87,7 @@ void sum_mult_up(const char* sign, textptr inf, quolyptr n, nameptr* p, bool par
         continue;
       }
       if (nested) {
-        sum_mult_up(sign, inf, &body.q, p, false, sum, mate);
+        sum_mult_up(is_sum, inf, &body.q, p, false, sum, mate);
       } else {
         scanner(inf, &token, p);
         old_expre(inf, &body.q, p);
@@ -103,7 +101,7 @@ void sum_mult_up(const char* sign, textptr inf, quolyptr n, nameptr* p, bool par
     }
   } else if (nested) {
     ValueCell ignored;
-    sum_mult_up(sign, inf, &ignored.q, p, true, sum, mate);
+    sum_mult_up(is_sum, inf, &ignored.q, p, true, sum, mate);
   } else {
     pass_over(inf, p, closing);
   }

@@ -329,7 +329,7 @@ void assignment_form(textptr inf, quolyptr n, MatValue& v, nameptr* flag, Target
 
 void arr_asstat(textptr inf, quolyptr n, MatValue& v, nameptr* flag) {
   bool diag = false;
-  if (is_tok("Diag") || is_array_alias(token.name, '~')) {
+  if (is_tok("Diag") || is_array_alias(token.name, ArrayCode::diagonal)) {
     scan(inf, flag);
     if (!is_tok("[")) abandon(open_bracket_expected_after_diag_error, &token);
     diag = true;

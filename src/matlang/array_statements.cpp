@@ -184,20 +184,20 @@ struct DetOptions {
 
 // The options after the operand: "," [factor] "," [degree] "," [degree2]
 // "," [power] ")".
-void read_det_options(textptr inf, nameptr* flag, char x, DetOptions* o) {
+void read_det_options(textptr inf, nameptr* flag, ArrayCode x, DetOptions* o) {
   std::int32_t k = 0;
   while (is_tok(",")) {
     ++k;
-    if (k >= 5 || (x == 'H' && k > 1)) abandon(too_many_arguments_options_error, &token);
+    if (k >= 5 || (x == ArrayCode::hamilton && k > 1)) abandon(too_many_arguments_options_error, &token);
     scan(inf, flag);
     if (is_tok(",")) continue;
     ValueCell val;
-    val.q = read_sum(inf, flag, x == 'H' || k > 1);
+    val.q = read_sum(inf, flag, x == ArrayCode::hamilton || k > 1);
     quoly q = val.q;
-    if (x == 'H' || k > 1) {
+    if (x == ArrayCode::hamilton || k > 1) {
       if (!q->numb) abandon(not_number_error, &token);
     }
-    if (x == 'H' || (k == 1 && q->numb)) {
+    if (x == ArrayCode::hamilton || (k == 1 && q->numb)) {
       free_poly(o->fct.cell());
       poly_set(0, o->fct.cell());
       num_assign(q->ncoef, o->fct.p->ncoef);
@@ -273,22 +273,22 @@ struct LabelledMatrix {
   LabelledMatrix& operator=(const LabelledMatrix&) = delete;
 };
 
-void determinant_family(char x, textptr inf, MatValue& v, quolyptr n, nameptr* flag) {
+void determinant_family(ArrayCode x, textptr inf, MatValue& v, quolyptr n, nameptr* flag) {
   bool pos_only = false;
   bool paren = false;
   char modifier = ' ';
   std::int32_t numprimes = 0;
-  if (x == 'L') {
+  if (x == ArrayCode::least_entry) {
     token = word_token("_");
   } else {
     scan(inf, flag);
-    if (x == '8') {
+    if (x == ArrayCode::sparse_determinant) {
       if (!is_tok("(")) abandon(open_paren_expected_177_error, &token);
       if (lintmode) abandon(not_in_this_arithmetic_error, &token);
     }
   }
   // A path search's matrix holds labels: no positions or counts of it.
-  if (x == 'H' && (is_tok("^") || is_tok("_") || is_tok("#")))
+  if (x == ArrayCode::hamilton && (is_tok("^") || is_tok("_") || is_tok("#")))
     abandon(open_bracket_expected_96_error, &token);
   if (is_tok("^") || is_tok("_")) {
     modifier = token.name[0];
@@ -306,7 +306,7 @@ void determinant_family(char x, textptr inf, MatValue& v, quolyptr n, nameptr* f
     scan(inf, flag);
     paren = true;
   }
-  if (x == '8') {
+  if (x == ArrayCode::sparse_determinant) {
     ValueCell np;
     np.q = read_sum(inf, flag, false);
     if (!np.q->numb) abandon(not_number_error, &token);
@@ -318,14 +318,14 @@ void determinant_family(char x, textptr inf, MatValue& v, quolyptr n, nameptr* f
   arr_fact(inf, v, flag);
   v.settle_integers();
   std::optional<LabelledMatrix> labelled;
-  if (x == 'H') {
+  if (x == ArrayCode::hamilton) {
     const std::int32_t r = v.rows();
     if (v.count() != static_cast<std::int64_t>(r) * r || r > 100 || v.spar != nullptr)
       abandon(path_search_needs_dense_square_matrix_error, &token);
     set_up_hamilton(v.arr, &v.facts, &v.arr_free, &v.spar);
     labelled.emplace(v);
   }
-  if (x == '8' && v.spar == nullptr) abandon(dense_array_not_allowed_error, &token);
+  if (x == ArrayCode::sparse_determinant && v.spar == nullptr) abandon(dense_array_not_allowed_error, &token);
   if (v.count() == 0) {
     const tokentipe det = word_token("Det");
     abandon(array_has_no_entries_error, &det);
@@ -346,7 +346,7 @@ void determinant_family(char x, textptr inf, MatValue& v, quolyptr n, nameptr* f
   const std::int32_t r = v.rows();
   if (v.count() != static_cast<std::int64_t>(r) * r) abandon(matrix_not_square_241_error, &token);
   const bool floating = floating_engines();
-  if (x == '7' && o.fct.p == nullptr && floating && float_ready(v, true)) {
+  if (x == ArrayCode::determinant && o.fct.p == nullptr && floating && float_ready(v, true)) {
     floating_determinant(v, n, r, o);
     return;
   }
@@ -360,7 +360,7 @@ void determinant_family(char x, textptr inf, MatValue& v, quolyptr n, nameptr* f
     mat_invert(v.arr, v.arr, r, n, &v.spar, o.fct.p, o.the_degree, o.the_degree2, o.the_power, 0,
                {.ar_free = v.arr_free, .oar_free = v.arr_free, .equal = true});
     v.release();  // the router leaves the cells, changed or not, to their owner
-  } else if (x == 'H') {
+  } else if (x == ArrayCode::hamilton) {
     mat_invert(v.arr, v.arr, -r, n, &v.spar, o.fct.p, o.the_degree, o.the_degree2, o.the_power,
                numprimes, {.equal = true});
   } else {
@@ -368,7 +368,7 @@ void determinant_family(char x, textptr inf, MatValue& v, quolyptr n, nameptr* f
                numprimes, {.ar_free = v.arr_free, .oar_free = v.arr_free, .equal = true});
     if (v.spar == nullptr) v.forget();
   }
-  if (floating && x != 'H' && has_float_image(*n)) {
+  if (floating && x != ArrayCode::hamilton && has_float_image(*n)) {
     detail::OwnedValue image;
     quoly_float_image(*n, image.cell());
     quoly_from_float_image(image.cell());
@@ -415,22 +415,26 @@ void fill_syst_array(workptr arr, arr_descr* arr_facts, bool arr_free, sparseptr
   syst_dump = true;
 }
 
-void arr_parse(char x, textptr inf, quolyptr n, nameptr* flag) {
+namespace {
+
+// The array statement or operation of code x; as_factor: met as a factor,
+// its built-in's name current.
+void array_statement_or_factor(ArrayCode x, bool as_factor, textptr inf, quolyptr n, nameptr* flag) {
   // The operands of an array statement are held while the rest is read.
   operand_begun = true;
   // The cells of a word or floating ring have no limbs to read as big integers
-  // (an operator's own token, as "*12" for "Det", is not shown).
-  if (ring_values_lack_limbs) abandon(not_in_this_arithmetic_error, token.name[0] == '*' ? &blank : &token);
-  char code[2] = {x, '\0'};
+  // (the name of an operation met as a factor is not shown).
+  if (ring_values_lack_limbs) abandon(not_in_this_arithmetic_error, as_factor ? &blank : &token);
+  char code[2] = {static_cast<char>(x), '\0'};
   const tokentipe xt = word_token(code);
   assert(first_available >= 1);
   need_work_array(&xt);
   WorkArrayGuard work(&xt);
   MatValue v(work.get());
   switch (x) {
-    case '"':
-    case 'A':
-    case 'M':
+    case ArrayCode::transpose:
+    case ArrayCode::adjoint:
+    case ArrayCode::matrix_powermod:
       arr_expre(inf, v, flag, true);
       if (!v.is_scalar()) {
         fill_syst_array(v.arr, &v.facts, v.arr_free, v.spar, v.rows());
@@ -438,20 +442,20 @@ void arr_parse(char x, textptr inf, quolyptr n, nameptr* flag) {
       }
       set_small_value(n, 0);
       break;
-    case '[':
-    case '~':
+    case ArrayCode::assignment:
+    case ArrayCode::diagonal:
       arr_asstat(inf, n, v, flag);
       break;
-    case 'T':
+    case ArrayCode::trace:
       trace_or_sum(inf, v, n, flag, true);
       break;
-    case 'S':
+    case ArrayCode::matrix_sum:
       trace_or_sum(inf, v, n, flag, false);
       break;
-    case '7':
-    case '8':
-    case 'H':
-    case 'L':
+    case ArrayCode::determinant:
+    case ArrayCode::sparse_determinant:
+    case ArrayCode::hamilton:
+    case ArrayCode::least_entry:
       determinant_family(x, inf, v, n, flag);
       break;
     default:
@@ -459,9 +463,20 @@ void arr_parse(char x, textptr inf, quolyptr n, nameptr* flag) {
   }
 }
 
+// The handler of the operator aliases of array operations.
+void array_factor(ArrayCode x, textptr inf, quolyptr n, nameptr* flag) {
+  array_statement_or_factor(x, true, inf, n, flag);
+}
+
+}  // namespace
+
+void arr_parse(ArrayCode x, textptr inf, quolyptr n, nameptr* flag) {
+  array_statement_or_factor(x, false, inf, n, flag);
+}
+
 void install_matrix_statements() {
   register_array_statements(arr_parse);
-  register_array_aliases(arr_parse);
+  register_array_aliases(array_factor);
 }
 
 }  // namespace tavrin

@@ -20,6 +20,7 @@
 
 #include "core/records.h"
 #include "matrix/mat_value.h"
+#include "toplevel/builtins.h"
 #include "toplevel/scanner.h"
 
 namespace tavrin {
@@ -46,11 +47,12 @@ void arr_fact(textptr inf, MatValue& v, nameptr* flag);
 void fill_syst_array(workptr arr, arr_descr* arr_facts, bool arr_free, sparseptr spar,
                      std::int32_t r);
 
-// The array statement or operation of code character x (the codes of
+// The array statement or operation of code x (ArrayCode, the codes of
 // run_array_statement, toplevel/dispatch.h); a scalar result in *n.
-void arr_parse(char x, textptr inf, quolyptr n, nameptr* flag);
-// Registers arr_parse as the dispatcher's reader of array statements and as
-// the handler of the operator aliases of array operations ("*12" ...).
+void arr_parse(ArrayCode x, textptr inf, quolyptr n, nameptr* flag);
+// Registers arr_parse as the dispatcher's reader of array statements, and
+// its form for factors as the handler of the operator aliases of array
+// operations ("*12" ...).
 // Called once at start-up (and by the test programs).
 void install_matrix_statements();
 

@@ -425,8 +425,9 @@ void arr_fact(textptr inf, MatValue& v, nameptr* flag) {
     scan(inf, flag);
     arr_fact(inf, v, flag);
     negate(v);
-  } else if (is_tok("Trans") || is_array_alias(token.name, '"') || is_tok("Diag") || is_tok("Adjoint")) {
-    const bool trans = is_tok("Trans") || is_array_alias(token.name, '"');
+  } else if (is_tok("Trans") || is_array_alias(token.name, ArrayCode::transpose) || is_tok("Diag") ||
+             is_tok("Adjoint")) {
+    const bool trans = is_tok("Trans") || is_array_alias(token.name, ArrayCode::transpose);
     const bool diag = is_tok("Diag");
     scan(inf, flag);
     need_work_array(&token);

@@ -4,7 +4,7 @@
 
 namespace tavrin {
 
-nametype builtin[builtin_slots][2] = {};
+BuiltinRow builtin[builtin_slots] = {};
 std::int32_t numbuiltins = -1;
 
 std::int32_t find_built_in(std::int32_t start, std::int32_t stop, const char* key) {
@@ -13,7 +13,7 @@ std::int32_t find_built_in(std::int32_t start, std::int32_t stop, const char* ke
   while (start <= stop) {
     const std::int32_t mid = start + (stop - start) / 2;
     // strcmp compares as unsigned bytes, a prefix sorting first.
-    const int order = std::strcmp(builtin[mid][0], key);
+    const int order = std::strcmp(builtin[mid].name, key);
     if (order == 0) return mid;
     if (order < 0) {
       start = mid + 1;
@@ -22,6 +22,13 @@ std::int32_t find_built_in(std::int32_t start, std::int32_t stop, const char* ke
     }
   }
   return -1;
+}
+
+ArrayCode array_code(const tokentipe& t) {
+  if (t.name[0] < 'A' || t.name[0] > 'Z') return ArrayCode::none;
+  const std::int32_t index = find_built_in(0, numbuiltins, t.name);
+  const OperatorAlias* a = index < 0 ? nullptr : builtin[index].alias;
+  return a == nullptr ? ArrayCode::none : a->code;
 }
 
 }  // namespace tavrin

@@ -24,12 +24,14 @@ using statement_rule = void (*)(char c, textptr inf, quolyptr n, nameptr* flag);
 bool is_word(const tokentipe& t, const char* w) { return std::strcmp(t.name, w) == 0; }
 
 /* stat -> arraystat  (first character '"', '[' or '~') */
-void array_statement(char c, textptr inf, quolyptr n, nameptr* flag) { run_array_statement(c, inf, n, flag); }
+void array_statement(char c, textptr inf, quolyptr n, nameptr* flag) {
+  run_array_statement(static_cast<ArrayCode>(c), inf, n, flag);
+}
 
 /* stat -> "MPowermod" arraystat | sum */
 void m_word(char, textptr inf, quolyptr n, nameptr* flag) {
   if (is_word(token, "MPowermod")) {
-    run_array_statement('M', inf, n, flag);
+    run_array_statement(ArrayCode::matrix_powermod, inf, n, flag);
   } else {
     old_expre(inf, n, flag);
   }
@@ -38,7 +40,7 @@ void m_word(char, textptr inf, quolyptr n, nameptr* flag) {
 /* stat -> ("Adjoint" | "Altmult" | "Altpower") arraystat | sum */
 void a_word(char, textptr inf, quolyptr n, nameptr* flag) {
   if (is_word(token, "Adjoint") || is_word(token, "Altmult") || is_word(token, "Altpower")) {
-    run_array_statement('A', inf, n, flag);
+    run_array_statement(ArrayCode::adjoint, inf, n, flag);
   } else {
     old_expre(inf, n, flag);
   }
@@ -176,9 +178,8 @@ bool at_statement_end() {
 }
 
 char statement_character(const tokentipe& t) {
-  if (is_word(t, "Diag")) return '~';
-  if (is_word(t, "Trans")) return '"';
-  return t.name[0];
+  const ArrayCode code = array_code(t);
+  return code == ArrayCode::none ? t.name[0] : static_cast<char>(code);
 }
 
 namespace {
@@ -189,7 +190,7 @@ void register_array_statements(array_statement_reader reader) { array_reader = r
 
 bool array_statements_registered() { return array_reader != nullptr; }
 
-void run_array_statement(char code, textptr inf, quolyptr n, nameptr* flag) {
+void run_array_statement(ArrayCode code, textptr inf, quolyptr n, nameptr* flag) {
   if (array_reader == nullptr) not_implemented();
   array_reader(code, inf, n, flag);
 }

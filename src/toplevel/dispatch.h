@@ -7,6 +7,7 @@
 #include "core/mode_guard.h"
 #include "core/no_copy.h"
 #include "core/records.h"
+#include "toplevel/builtins.h"
 #include "toplevel/scanner.h"
 
 namespace tavrin {
@@ -63,21 +64,21 @@ class BracketedStatement : NoCopy {
 };
 
 // The first character by which a statement is dispatched: the token's
-// first character, except that "Diag" counts as "~" and "Trans" as '"'.
+// first character, or the code of the array operation its built-in stands
+// for ("Diag" counts as '~' and "Trans" as '"', array_code).
 char statement_character(const tokentipe& t);
 
-// The reader of array statements and operations, chosen by a code
-// character: '[', '~', '"' the array statements, 'A' and 'M' the matrix
-// words, '7' and '8' the determinants, 'H', 'L', 'S', 'T' built-ins. It is
-// matlang's arr_parse, above every folder that calls it (this dispatcher,
-// the statement runner, the operator aliases and the built-in bodies), so
-// its owner registers it once at start-up.
-using array_statement_reader = void (*)(char code, textptr inf, quolyptr n, nameptr* flag);
+// The reader of array statements and operations, chosen by its code
+// (ArrayCode, toplevel/builtins.h): the array statements, the matrix
+// words, the determinants and a few built-ins. It is matlang's arr_parse,
+// above every folder that calls it (this dispatcher, the statement runner
+// and the built-in bodies), so its owner registers it once at start-up.
+using array_statement_reader = void (*)(ArrayCode code, textptr inf, quolyptr n, nameptr* flag);
 void register_array_statements(array_statement_reader reader);
 bool array_statements_registered();
 // Runs the registered reader; before start-up registered one, nothing is
 // read and the statement is abandoned as not implemented.
-void run_array_statement(char code, textptr inf, quolyptr n, nameptr* flag);
+void run_array_statement(ArrayCode code, textptr inf, quolyptr n, nameptr* flag);
 
 // *n := the value 0 (word and long double zero, and one zero limb outside
 // word mode; no successor); the old value of *n is freed.

@@ -366,7 +366,7 @@ class Sums : public Control {
  protected:
   // *value := the construct at the start of `text`; "error N" or the
   // closing bracket.
-  std::string evaluate(const std::string& text, const char* sign, quoly* value) {
+  std::string evaluate(const std::string& text, bool is_sum, quoly* value) {
     TextInput in(text + " ;");
     FILEPtr stream = &in;
     leftover[0] = '\0';
@@ -392,7 +392,7 @@ class Sums : public Control {
     char mate = 0;
     bool unwound = false;
     const std::string out = output_of(
-        [&] { sum_mult_up(sign, &stream, value, &cursor, false, &fsum, &mate); }, &unwound);
+        [&] { sum_mult_up(is_sum, &stream, value, &cursor, false, &fsum, &mate); }, &unwound);
     freename(head);
     if (unwound) return error_of(out);
     return std::string(1, mate) + token.name;
@@ -422,7 +422,7 @@ TEST_F(Sums, RandomSumsAndProductsAgainstDirectLoops) {
     text += std::string(i % 4 < 2 ? " [" : " (") + std::to_string(c) + "*k^" +
             std::to_string(e) + (nested ? " + j" : " + 0") + (i % 4 < 2 ? "]" : ")");
     quoly v = nullptr;
-    const std::string end = evaluate(text, is_sum ? "*82" : "*66", &v);
+    const std::string end = evaluate(text, is_sum, &v);
     EXPECT_EQ(end, std::string(i % 4 < 2 ? "]]" : "))")) << text;
     ASSERT_NE(v, nullptr) << text;
     EXPECT_EQ(value_text(v), num(std::to_string(acc))) << text;
@@ -430,10 +430,10 @@ TEST_F(Sums, RandomSumsAndProductsAgainstDirectLoops) {
     EXPECT_EQ(run("k;"), num(std::to_string(a <= b ? b + 1 : a))) << text;
   }
   quoly v = nullptr;
-  EXPECT_EQ(evaluate("< k = 1 ; 3 > [k]", "*82", &v), "error 49");
-  EXPECT_EQ(evaluate("< k = 1, 3 [k]", "*82", &v), "error 78");
-  EXPECT_EQ(evaluate("< k = 1, 3 > k", "*82", &v), "error 145");
-  EXPECT_EQ(evaluate("< k = 3, 1, -1 > [k]", "*66", &v), "]]");
+  EXPECT_EQ(evaluate("< k = 1 ; 3 > [k]", true, &v), "error 49");
+  EXPECT_EQ(evaluate("< k = 1, 3 [k]", true, &v), "error 78");
+  EXPECT_EQ(evaluate("< k = 1, 3 > k", true, &v), "error 145");
+  EXPECT_EQ(evaluate("< k = 3, 1, -1 > [k]", false, &v), "]]");
   EXPECT_EQ(value_text(v), num("6"));
   free_quoly(&v);
 }

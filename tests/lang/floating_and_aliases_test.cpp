@@ -5,6 +5,7 @@
 
 #include <cmath>
 #include <cstdint>
+#include <cstring>
 #include <random>
 #include <set>
 #include <string>
@@ -409,8 +410,9 @@ TEST_F(Floating, SumTextsTypedAtTheTerminal) {
 
 // The alias rows are the fixed operator tokens in the order the factor
 // reader tests them, the array operations with their code characters; every
-// alias name of the built-in table reaches a row, and start-up has made
-// every row runnable. Without its reader an array operation is an error.
+// alias name of the built-in table carries its row (and its code, which the
+// statement dispatcher reads), the others none, and start-up has made every
+// row runnable. Without its reader an array operation is an error.
 TEST(OperatorAliases, RowsAreTheFixedTokensAndEveryNameReachesARunnableOne) {
   install_interpreter();
   const char* const order[] = {"*103", "*89", "*70", "*68", "*1", "*66", "*82", "*12",
@@ -423,17 +425,26 @@ TEST(OperatorAliases, RowsAreTheFixedTokensAndEveryNameReachesARunnableOne) {
     EXPECT_STREQ(a.token, order[k]);
     EXPECT_EQ(find_operator_alias(order[k]), &a);
     const std::size_t at = codes.find(std::string(a.token) + " ");
-    EXPECT_EQ(a.code, at == std::string::npos ? '\0' : codes[at + std::strlen(a.token) + 1]) << a.token;
-    EXPECT_EQ(is_array_alias(a.token, a.code), a.code != '\0') << a.token;
+    EXPECT_EQ(static_cast<char>(a.code), at == std::string::npos ? '\0' : codes[at + std::strlen(a.token) + 1])
+        << a.token;
+    EXPECT_EQ(is_array_alias(a.token, a.code), a.code != ArrayCode::none) << a.token;
     EXPECT_NE(a.handler, nullptr) << a.token;
   }
   EXPECT_EQ(find_operator_alias("*2"), nullptr);
   std::set<std::string> named;
-  for (std::int32_t i = 0; i <= numbuiltins; ++i)
-    if (builtin[i][1][0] == '*') {
-      EXPECT_NE(find_operator_alias(builtin[i][1]), nullptr) << builtin[i][0];
-      named.insert(builtin[i][1]);
+  for (std::int32_t i = 0; i <= numbuiltins; ++i) {
+    tokentipe name{};
+    std::memcpy(name.name, builtin[i].name, sizeof(nametype));
+    if (builtin[i].second[0] == '*') {
+      ASSERT_NE(find_operator_alias(builtin[i].second), nullptr) << builtin[i].name;
+      EXPECT_EQ(builtin[i].alias, find_operator_alias(builtin[i].second)) << builtin[i].name;
+      EXPECT_EQ(array_code(name), builtin[i].alias->code) << builtin[i].name;
+      named.insert(builtin[i].second);
+    } else {
+      EXPECT_EQ(builtin[i].alias, nullptr) << builtin[i].name;
+      EXPECT_EQ(array_code(name), ArrayCode::none) << builtin[i].name;
     }
+  }
   EXPECT_EQ(named.size(), rows.size());
   ASSERT_TRUE(array_statements_registered());
   register_array_statements(nullptr);

@@ -334,7 +334,7 @@ TEST_F(UserFunctions, AliasTokensInFloatingBodiesAgreeWithTheirNames) {
     while (t != nullptr && name != t->let.name) t = t->next;
     ASSERT_NE(t, nullptr) << body;
     for (const bool by_token : {false, true}) {
-      if (by_token) std::memcpy(t->let.name, builtin[find_built_in(0, numbuiltins, name.c_str())][1], sizeof(nametype));
+      if (by_token) std::memcpy(t->let.name, builtin[find_built_in(0, numbuiltins, name.c_str())].second, sizeof(nametype));
       const std::string got = run("H;"), want = by_token && name == "Sqrt" ? "error 2" : value;
       if (want == "<") {
         EXPECT_LE(std::stoll(got), 268435456LL) << t->let.name;

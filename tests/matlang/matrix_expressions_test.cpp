@@ -364,7 +364,7 @@ TEST_F(MatrixExpressions, PositionSearchesAndCountsAgreeWithAScan) {
         quoly n = nullptr;
         scanner(&stream, &token, &zilch);
         bool unwound = false;
-        const std::string out = output_of([&] { arr_parse(code, &stream, &n, &zilch); }, &unwound);
+        const std::string out = output_of([&] { arr_parse(static_cast<ArrayCode>(code), &stream, &n, &zilch); }, &unwound);
         std::string s = unwound ? error_of(out) : value_text(n);
         free_quoly(&n);
         return s;
@@ -440,7 +440,7 @@ TEST_F(MatrixExpressions, StatementErrorsAndTheSystemArray) {
     quoly_set(7, &n);
     scanner(&stream, &token, &zilch);
     bool unwound = false;
-    const std::string out = output_of([&] { arr_parse(k.code, &stream, &n, &zilch); }, &unwound);
+    const std::string out = output_of([&] { arr_parse(static_cast<ArrayCode>(k.code), &stream, &n, &zilch); }, &unwound);
     EXPECT_EQ(unwound ? error_of(out) : value_text(n), k.want) << k.text;
     free_quoly(&n);
     EXPECT_EQ(first_available, 1) << k.text;

@@ -53,14 +53,14 @@ TEST_F(Messages, FileLinesAndTexts) {
 TEST_F(Messages, BuiltinTableOrderFixedNamesAndAliases) {
   ASSERT_EQ(numbuiltins, 109);
   for (int i = 0; i <= numbuiltins; ++i) {
-    const std::size_t len = std::strlen(builtin[i][0]);
+    const std::size_t len = std::strlen(builtin[i].name);
     EXPECT_GE(len, 1u);
     EXPECT_LE(len, 10u);
-    EXPECT_TRUE(builtin[i][0][0] >= 'A' && builtin[i][0][0] <= 'Z') << i;
+    EXPECT_TRUE(builtin[i].name[0] >= 'A' && builtin[i].name[0] <= 'Z') << i;
     if (i > 0) {
       // Unsigned bytes, a name before every longer name that it begins.
-      EXPECT_LT(std::memcmp(builtin[i - 1][0], builtin[i][0], std::max(len, std::strlen(builtin[i - 1][0])) + 1), 0)
-          << builtin[i - 1][0] << " before " << builtin[i][0];
+      EXPECT_LT(std::memcmp(builtin[i - 1].name, builtin[i].name, std::max(len, std::strlen(builtin[i - 1].name)) + 1), 0)
+          << builtin[i - 1].name << " before " << builtin[i].name;
     }
   }
   const std::map<int, std::string> fixed = {
@@ -71,13 +71,13 @@ TEST_F(Messages, BuiltinTableOrderFixedNamesAndAliases) {
       {70, "Rand"},     {73, "Redrowech"}, {76, "Reverse"}, {78, "Rowreduce"}, {81, "STrans"},
       {83, "Smith"},    {84, "Sort"},    {89, "Sqrt"},     {101, "Trans"},
   };
-  for (const auto& [index, name] : fixed) EXPECT_EQ(builtin[index][0], name) << index;
+  for (const auto& [index, name] : fixed) EXPECT_EQ(builtin[index].name, name) << index;
   const std::set<int> aliases = {1, 4, 5, 7, 9, 12, 14, 40, 66, 68, 70, 79, 82, 89, 101, 103};
   for (int i = 0; i <= numbuiltins; ++i) {
     if (aliases.count(i) != 0) {
-      EXPECT_EQ(builtin[i][1], "*" + std::to_string(i)) << builtin[i][0];
+      EXPECT_EQ(builtin[i].second, "*" + std::to_string(i)) << builtin[i].name;
     } else {
-      EXPECT_NE(builtin[i][1][0], '*') << builtin[i][0];
+      EXPECT_NE(builtin[i].second[0], '*') << builtin[i].name;
     }
   }
 }
@@ -87,7 +87,7 @@ TEST_F(Messages, BuiltinTableOrderFixedNamesAndAliases) {
 TEST_F(Messages, NamedBuiltinsAndCodesAgreeWithTheDataFile) {
   ASSERT_EQ(numbuiltins + 1, bi::count);
   for (int i = 0; i < bi::count; ++i) {
-    EXPECT_STREQ(builtin[i][0], builtin_names[i]) << i;
+    EXPECT_STREQ(builtin[i].name, builtin_names[i]) << i;
     EXPECT_EQ(find_built_in(0, numbuiltins, builtin_names[i]), i) << builtin_names[i];
   }
   EXPECT_EQ(find_built_in(0, numbuiltins, "Isprime"), bi::Isprime);
@@ -101,20 +101,20 @@ TEST_F(Messages, NamedBuiltinsAndCodesAgreeWithTheDataFile) {
 
 TEST_F(Messages, LookupByBisection) {
   for (int i = 0; i <= numbuiltins; ++i) {
-    ASSERT_EQ(find_built_in(0, numbuiltins, builtin[i][0]), i) << builtin[i][0];
+    ASSERT_EQ(find_built_in(0, numbuiltins, builtin[i].name), i) << builtin[i].name;
     // A longer or shorter name, or a name with the last letter changed, is absent
     // unless the table holds it.
-    std::string longer = std::string(builtin[i][0]) + "a";
+    std::string longer = std::string(builtin[i].name) + "a";
     const int found = find_built_in(0, numbuiltins, longer.c_str());
     if (found >= 0) {
-      EXPECT_EQ(builtin[found][0], longer);
+      EXPECT_EQ(builtin[found].name, longer);
     }
   }
   EXPECT_EQ(find_built_in(0, numbuiltins, "A"), -1) << "before the first name";
   EXPECT_EQ(find_built_in(0, numbuiltins, "zzz"), -1) << "after the last name";
   EXPECT_EQ(find_built_in(0, numbuiltins, "sqrt"), -1) << "the case counts";
-  EXPECT_EQ(find_built_in(5, 4, builtin[5][0]), -1) << "an empty range";
-  EXPECT_EQ(find_built_in(50, numbuiltins, builtin[3][0]), -1) << "outside the range searched";
+  EXPECT_EQ(find_built_in(5, 4, builtin[5].name), -1) << "an empty range";
+  EXPECT_EQ(find_built_in(50, numbuiltins, builtin[3].name), -1) << "outside the range searched";
 }
 
 // Every code passed to error() or abandon() in src/, as a number or as a
