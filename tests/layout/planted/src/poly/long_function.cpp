@@ -1,9 +1,10 @@
-// Planted for the function-length check: long_by_one runs 151 lines from
-// its template line to its closing brace (blank lines count) and must be
-// named with that count; the braces of its lambda, strings, characters and
-// comments are its own.
-// The others are short or no functions (a constructor's braced
-// initializers, a table, a class), so none may be named.
+// Planted for the function-length check, run here with a limit of 20 lines:
+// long_by_one runs 21 lines from its template line to its closing brace
+// (blank lines count) and must be named with that count; the braces of its
+// lambda, strings, characters and comments are its own.
+// The others are at most 20 lines (at_the_limit has 20) or no functions (a
+// constructor's braced initializers, a table, a class), so none may be
+// named.
 #include <cstdint>
 
 namespace planted {
@@ -35,119 +36,10 @@ T long_by_one(T x) {
 
 
 
+  return x;
+}
 
-
-
-
-
-
-
-
-
-
-
-
-
-
-
-
-
-
-
-
-
-
-
-
-
-
-
-
-
-
-
-
-
-
-
-
-
-
-
-
-
-
-
-
-
-
-
-
-
-
-
-
-
-
-
-
-
-
-
-
-
-
-
-
-
-
-
-
-
-
-
-
-
-
-
-
-
-
-
-
-
-
-
-
-
-
-
-
-
-
-
-
-
-
-
-
-
-
-
-
-
-
-
-
-
-
-
-
-
-
-
-
-
+int at_the_limit(int x) {
 
 
 
