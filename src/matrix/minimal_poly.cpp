@@ -193,9 +193,10 @@ void projection_coordinates(std::int32_t rows, std::int32_t* y) {
 
 __attribute__((target_clones("arch=x86-64-v4", "avx2", "default"), optimize("vect-cost-model=dynamic"))) void
 minpoly::add_shoup_multiple(
-    std::uint32_t* __restrict t, const std::uint32_t* __restrict b, std::size_t n, ShoupMultiplier w) {
-  const std::uint32_t wv = w.w(), wq = w.wq(), p = w.modulus();
-  for (std::size_t j = 0; j < n; ++j) t[j] = word_add(t[j], shoup_mul(b[j], wv, wq, p), p);
+    std::uint32_t* __restrict t, const std::uint32_t* __restrict b, std::size_t n, std::uint32_t w,
+    std::uint32_t p) {
+  const std::uint32_t wq = shoup_quotient(w, p);
+  for (std::size_t j = 0; j < n; ++j) t[j] = word_add(t[j], shoup_mul(b[j], w, wq, p), p);
 }
 
 namespace {

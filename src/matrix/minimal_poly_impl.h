@@ -141,10 +141,10 @@ residues lcm(const F& f, const residues& a, const residues& b) {
   return mul_add(f, a, q, residues{});
 }
 
-// t[j] := t[j] + b[j] w mod p for j < n (t, b residues, w by Shoup's
-// method modulo its p < 2^31).
+// t[j] := t[j] + b[j] w mod p for j < n (t, b and w residues, p < 2^31),
+// the products by Shoup's method (shoup_mul).
 void add_shoup_multiple(std::uint32_t* __restrict t, const std::uint32_t* __restrict b, std::size_t n,
-                        ShoupMultiplier w);
+                        std::uint32_t w, std::uint32_t p);
 
 // r := r mod b in place, *q := the quotient (b non-zero).
 template <class F>
@@ -163,7 +163,7 @@ void divide_inplace(const F& f, residues& r, const residues& b, residues* q) {
     std::uint32_t* t = r.data() + (i - db);
     if constexpr (std::is_same_v<F, PrimeField>) {
       const auto p = static_cast<std::uint32_t>(f.p);
-      add_shoup_multiple(t, b.data(), static_cast<std::size_t>(db), ShoupMultiplier(p - c, p));
+      add_shoup_multiple(t, b.data(), static_cast<std::size_t>(db), p - c, p);
     } else {
       for (std::int32_t j = 0; j < db; ++j) t[j] = f.sub(t[j], f.mul(c, b[static_cast<std::size_t>(j)]));
     }
@@ -184,7 +184,7 @@ residues mul_add_fast(const F& f, const residues& d, const residues& q, const re
     for (std::size_t i = 0; i < prev.size(); ++i) s[i] = prev[i];
     for (std::size_t i = 0; i < d.size(); ++i) {
       if (d[i] == 0) continue;
-      add_shoup_multiple(s.data() + i, q.data(), q.size(), ShoupMultiplier(d[i], p));
+      add_shoup_multiple(s.data() + i, q.data(), q.size(), d[i], p);
     }
     trim(s);
     return s;
