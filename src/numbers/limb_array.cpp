@@ -199,10 +199,14 @@ digit clamp_estimate(double e) {
 // ---- Between limb lists and arrays ------------------------------------------------
 
 void gather(numptr head, std::int32_t count, digit* out) {
+  // The walk guesses each successor one stride on (limb_after), so that
+  // the limbs of a list built in address order are read as a stream.
   numptr p = head;
-  for (std::int32_t i = count - 1; i >= 0 && p != nullptr; --i, p = p->next) {
+  const std::intptr_t step = limb_step(p);
+  for (std::int32_t i = count - 1; i >= 0 && p != nullptr; --i) {
     const std::int32_t v = p->value;
     out[i] = static_cast<digit>(v < 0 ? -v : v);
+    p = i > 0 ? limb_after(p, step) : nullptr;
   }
 }
 
@@ -210,12 +214,19 @@ limb_list build_limbs(const digit* a, std::int32_t n, std::int32_t sign, numptr*
   n = limb_count(normalised_length(a, n));
   count_built_limbs(n);
   limb_list r;
+  if (penult == nullptr) {
+    // the free list's records taken in one walk
+    r.size = n;
+    r.head = take_limbs(
+        n, [a, n, sign](std::int32_t k) { return sign * static_cast<std::int32_t>(a[n - 1 - k]); }, &r.tail);
+    return r;
+  }
   numptr before_tail = nullptr;
   for (std::int32_t i = n - 1; i >= 0; --i) {
     before_tail = r.tail;
     append_limb(r, sign * static_cast<std::int32_t>(a[i]));
   }
-  if (penult != nullptr) *penult = before_tail;
+  *penult = before_tail;
   return r;
 }
 
