@@ -26,6 +26,8 @@ constexpr std::int32_t rows_between_carries = 255;
 // The deepest Karatsuba level; deeper splits (only reachable with tiny
 // cut-offs) fall back to rows.
 constexpr int max_split_depth = 48;
+// Three-digit folds from which mag_mod_1 runs two chains.
+constexpr std::int32_t two_chain_folds = 8;
 
 std::vector<std::uint64_t>& row_accumulators() {
   static std::vector<std::uint64_t> acc;
@@ -457,17 +459,37 @@ std::int32_t mag_divexact_1(digit* q, const digit* a, std::int32_t n, digit d) {
 digit mag_mod_1(const digit* a, std::int32_t n, digit d) {
   const digit_divider div(d);
   const std::uint64_t b1 = std::uint64_t{B} % d, b2 = b1 * b1 % d, b3 = b2 * b1 % d;
+  // r B^3 + a_i B^2 + a_(i-1) B + a_(i-2) reduced: below 3 * 2^56 + 2^28
+  // < 2^64, so the reciprocal's estimate is the quotient or one less.
+  auto fold = [&](std::uint64_t r, std::int32_t i) {
+    const std::uint64_t x = r * b3 + std::uint64_t{a[i]} * b2 + std::uint64_t{a[i - 1]} * b1 + a[i - 2];
+    const auto q = static_cast<std::uint64_t>((static_cast<unsigned __int128>(x) * div.inv) >> 64);
+    const std::uint64_t s = x - q * d;
+    return s >= d ? s - d : s;
+  };
   std::uint64_t r = 0;
   std::int32_t i = n - 1;
   for (; (i + 1) % 3 != 0; --i) div.step(r, a[i]);
-  for (; i >= 2; i -= 3) {
-    // Below 3 * 2^56 + 2^28 < 2^64: the reciprocal's estimate is the
-    // quotient or one less.
-    const std::uint64_t x = r * b3 + std::uint64_t{a[i]} * b2 + std::uint64_t{a[i - 1]} * b1 + a[i - 2];
-    const auto q = static_cast<std::uint64_t>((static_cast<unsigned __int128>(x) * div.inv) >> 64);
-    r = x - q * d;
-    if (r >= d) r -= d;
+  // Digits 0 .. i, 3t of them. A long array is folded as two halves at
+  // once, whose dependent chains overlap: r for the upper half, low for
+  // the lower 3 (t div 2) digits, joined as r B^(3 (t div 2)) + low.
+  const std::int32_t t = (i + 1) / 3;
+  if (t >= two_chain_folds) {
+    const std::int32_t half = t / 2;
+    std::uint64_t low = 0;
+    for (std::int32_t k = 0, j = 3 * half - 1; k < half; ++k, i -= 3, j -= 3) {
+      r = fold(r, i);
+      low = fold(low, j);
+    }
+    if (t % 2 != 0) {
+      r = fold(r, i);
+    }
+    std::uint64_t shift = 1, base = b3;  // B^(3 half) mod d
+    for (std::int32_t e = half; e > 0; e >>= 1, base = base * base % d)
+      if ((e & 1) != 0) shift = shift * base % d;
+    return static_cast<digit>((r * shift % d + low) % d);
   }
+  for (; i >= 2; i -= 3) r = fold(r, i);
   return static_cast<digit>(r);
 }
 
