@@ -28,6 +28,8 @@ constexpr std::int32_t rows_between_carries = 255;
 constexpr int max_split_depth = 48;
 // Three-digit folds from which mag_mod_1 runs two chains.
 constexpr std::int32_t two_chain_folds = 8;
+// Digits from which mag_divexact_1 runs two chains.
+constexpr std::int32_t two_chain_quotient_digits = 24;
 
 std::vector<std::uint64_t>& row_accumulators() {
   static std::vector<std::uint64_t> acc;
@@ -444,14 +446,35 @@ std::int32_t mag_divexact_1(digit* q, const digit* a, std::int32_t n, digit d) {
     constexpr std::uint64_t mask56 = (std::uint64_t{1} << 56) - 1;
     // c: what the quotient's pairs so far took from the pairs above.
     std::int64_t c = 0;
-    for (std::int32_t i = 0; i < n; i += 2) {
+    auto pair_step = [&](std::int32_t i) {
       const std::uint64_t pair = i + 1 < n ? q[i] | (std::uint64_t{q[i + 1]} << limb_bits) : q[i];
       const std::int64_t t = static_cast<std::int64_t>(pair) - c;
       const std::uint64_t qi = (static_cast<std::uint64_t>(t) * inv) & mask56;
       c = static_cast<std::int64_t>((static_cast<__int128>(static_cast<unsigned __int128>(qi) * d) - t) >> 56);
       q[i] = static_cast<digit>(qi & digit_mask);
       if (i + 1 < n) q[i + 1] = static_cast<digit>(qi >> limb_bits);
+    };
+    std::int32_t i = 0;
+    if (n >= two_chain_quotient_digits) {
+      // Two chains at once: the top third by the schoolbook division from
+      // the top (one digit a step), leaving r = (top) mod d; the rest by
+      // Hensel's pairs from the low end, as a quotient below B^m of r B^m
+      // plus the low digits, which the top's r does not change modulo B^m.
+      std::int32_t top = n / 3;
+      if ((n - top) % 2 != 0) ++top;
+      const std::int32_t m = n - top, pairs = m / 2;
+      const digit_divider div(d);
+      std::uint64_t r = 0;
+      std::int32_t j = n - 1;
+      for (std::int32_t s = 0; s < std::min(top, pairs); ++s, --j, i += 2) {
+        q[j] = static_cast<digit>(div.step(r, q[j]));
+        pair_step(i);
+      }
+      for (; j >= m; --j) q[j] = static_cast<digit>(div.step(r, q[j]));
+      for (; i < m; i += 2) pair_step(i);
+      i = n;
     }
+    for (; i < n; i += 2) pair_step(i);
   }
   return normalised_length(q, n);
 }
