@@ -60,8 +60,8 @@ fraction_sum_result short_fraction_sum(imptr a, imptr b, imptr c, std::int32_t d
   const auto dd = static_cast<digit>(d);
   const std::int32_t room = std::max({a->size, b->size, c->size}) + b->size + 4;
   // g1 := gcd(b, d), n1 := b / g1, n2 := d / g1.
-  const mag mb = gathered(b, sum_b, room);
-  const digit g1 = std::gcd(detail::mag_mod_1(mb.d, mb.n, dd), dd);
+  const mag mb{sum_b.get(std::max(room, b->size + 2)), b->size};
+  const digit g1 = std::gcd(detail::gather_mod_1(b, mb.d, dd), dd);
   mag ma = gathered(a, sum_a, room);
   const mag mc = gathered(c, sum_c, room);
   const digit n2 = dd / g1;

@@ -214,6 +214,32 @@ void gather(numptr head, std::int32_t count, digit* out) {
   }
 }
 
+digit gather_mod_1(imptr x, digit* out, digit d) {
+  const digit_divider div(d);
+  const std::uint64_t b1 = std::uint64_t{B} % d, b2 = b1 * b1 % d, b3 = b2 * b1 % d;
+  numptr p = x->head;
+  const std::intptr_t step = limb_step(p);
+  std::int32_t i = x->size - 1;
+  auto take = [&] {  // the magnitude of limb i, stored; p moves on
+    const std::int32_t v = p->value;
+    const auto m = static_cast<digit>(v < 0 ? -v : v);
+    out[i] = m;
+    p = i > 0 ? limb_after(p, step) : nullptr;
+    --i;
+    return m;
+  };
+  std::uint64_t r = 0;
+  while ((i + 1) % 3 != 0) div.step(r, take());
+  while (i >= 2) {
+    const std::uint64_t x2 = take(), x1 = take(), x0 = take();
+    const std::uint64_t v = r * b3 + x2 * b2 + x1 * b1 + x0;  // below 2^64, as in mag_mod_1
+    const auto q = static_cast<std::uint64_t>((static_cast<unsigned __int128>(v) * div.inv) >> 64);
+    r = v - q * d;
+    if (r >= d) r -= d;
+  }
+  return static_cast<digit>(r);
+}
+
 limb_list build_limbs(const digit* a, std::int32_t n, std::int32_t sign, numptr* penult) {
   n = limb_count(normalised_length(a, n));
   count_built_limbs(n);

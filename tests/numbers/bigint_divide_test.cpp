@@ -385,6 +385,11 @@ TEST(OneDigitDivisors, ReciprocalAndHenselAgreeWithLongDivision) {
     std::vector<digit> u = a, q(static_cast<std::size_t>(n) + 1);
     detail::mag_divmod(u.data(), n, &d, 1, q.data());
     ASSERT_EQ(detail::mag_mod_1(a.data(), n, d), u[0]) << "divisor " << d << ", " << n << " digits";
+    Num x;  // the same digits as a limb list: gathered, the residue taken in the walk
+    detail::install_limbs(x, detail::build_limbs(a.data(), n, it % 3 == 0 ? -1 : 1));
+    std::vector<digit> g(static_cast<std::size_t>(x->size));
+    ASSERT_EQ(detail::gather_mod_1(x, g.data(), d), u[0]) << "divisor " << d << ", " << n << " digits";
+    ASSERT_TRUE(std::equal(g.begin(), g.end(), a.begin()));
     // (a - a mod d) / d exactly, in place and into another array.
     std::vector<digit> e = a;
     e.resize(static_cast<std::size_t>(n));
