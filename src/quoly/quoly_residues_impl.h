@@ -43,7 +43,9 @@ bool residue_fractions_product(quoly n, quoly m, quoly r, bool in_place);
 // leave it (quoly_quot.cpp): the same value and normal form, from one
 // division of the numerators; their GCD only when the remainder is not
 // zero. r is n in place, else a fresh cell with nil parts; the operands are
-// read before r is written. m: kept; n: kept unless in place.
+// read before r is written. Not taken with verbose and windy, where the
+// term lists' trial divisions print their trace. m: kept; n: kept unless
+// in place.
 bool residue_polynomial_quotient(quoly n, quoly m, quoly r);
 
 // How often the route was taken, counted since start (a test and
