@@ -35,6 +35,24 @@ void times_digit(mag& r, const mag& x, digit m) {
   r.n = detail::normalised_length(r.d, x.n + 1);
 }
 
+// r := x m + y k for one-digit m and k, in one pass (r has room for
+// max(x.n, y.n) + 2 digits; it may be x).
+void linear_combination(mag& r, const mag& x, digit m, const mag& y, digit k) {
+  const std::int32_t common = std::min(x.n, y.n), n = std::max(x.n, y.n);
+  std::uint64_t carry = 0;
+  auto put = [&](std::int32_t i, std::uint64_t v) {
+    v += carry;
+    r.d[i] = static_cast<digit>(v & detail::digit_mask);
+    carry = v >> limb_bits;
+  };
+  for (std::int32_t i = 0; i < common; ++i) put(i, std::uint64_t{x.d[i]} * m + std::uint64_t{y.d[i]} * k);
+  for (std::int32_t i = common; i < x.n; ++i) put(i, std::uint64_t{x.d[i]} * m);
+  for (std::int32_t i = common; i < y.n; ++i) put(i, std::uint64_t{y.d[i]} * k);
+  r.d[n] = static_cast<digit>(carry & detail::digit_mask);
+  r.d[n + 1] = static_cast<digit>(carry >> limb_bits);
+  r.n = detail::normalised_length(r.d, n + 2);
+}
+
 }  // namespace
 
 fraction_sum_result short_fraction_sum(imptr a, imptr b, imptr c, std::int32_t d, bool add, imptr num,
@@ -42,8 +60,8 @@ fraction_sum_result short_fraction_sum(imptr a, imptr b, imptr c, std::int32_t d
   const auto dd = static_cast<digit>(d);
   const std::int32_t room = std::max({a->size, b->size, c->size}) + b->size + 4;
   // g1 := gcd(b, d), n1 := b / g1, n2 := d / g1.
-  const mag mb = gathered(b, sum_b, room);
-  const digit g1 = std::gcd(detail::mag_mod_1(mb.d, mb.n, dd), dd);
+  const mag mb{sum_b.get(std::max(room, b->size + 2)), b->size};
+  const digit g1 = std::gcd(detail::gather_mod_1(b, mb.d, dd), dd);
   mag ma = gathered(a, sum_a, room);
   const mag mc = gathered(c, sum_c, room);
   const digit n2 = dd / g1;
@@ -54,35 +72,41 @@ fraction_sum_result short_fraction_sum(imptr a, imptr b, imptr c, std::int32_t d
   }
   const bool a_negative = detail::sign_of_number(a) < 0;
   const bool c_negative = (detail::sign_of_number(c) < 0) == add;  // the sign c enters with
-  // t := a n2 (in a's buffer), u := c n1; s := +-t +- u.
-  mag t = ma;
-  if (n2 > 1) times_digit(t, ma, n2);
-  mag u = n1;
-  if (mc.n > 1 || mc.d[0] != 1) {
-    u = {sum_second.get(room), 0};
-    if (mc.n == 1) {
-      times_digit(u, n1, mc.d[0]);
-    } else {
-      const bool n1_longer = n1.n >= mc.n;
-      detail::mag_mul(u.d, n1_longer ? n1.d : mc.d, std::max(n1.n, mc.n), n1_longer ? mc.d : n1.d,
-                      std::min(n1.n, mc.n), multcut);
-      u.n = detail::normalised_length(u.d, n1.n + mc.n);
-    }
-  }
-  mag s = t;
+  mag s = ma;
   bool negative = a_negative;
-  if (a_negative == c_negative) {
-    s.n = detail::mag_add(t.d, t.d, t.n, u.d, u.n);
-  } else if (detail::mag_compare(t.d, t.n, u.d, u.n) >= 0) {
-    s.n = detail::mag_sub_inplace(t.d, t.n, u.d, u.n);
+  if (a_negative == c_negative && mc.n == 1) {
+    // s := a n2 + c n1 in one pass, in a's buffer
+    linear_combination(s, ma, n2, n1, mc.d[0]);
   } else {
-    if (u.d == n1.d) {  // n1 is read again below: subtract into the second buffer
-      u = {sum_second.get(room), n1.n};
-      std::copy(n1.d, n1.d + n1.n, u.d);
+    // t := a n2 (in a's buffer), u := c n1; s := +-t +- u.
+    mag t = ma;
+    if (n2 > 1) times_digit(t, ma, n2);
+    mag u = n1;
+    if (mc.n > 1 || mc.d[0] != 1) {
+      u = {sum_second.get(room), 0};
+      if (mc.n == 1) {
+        times_digit(u, n1, mc.d[0]);
+      } else {
+        const bool n1_longer = n1.n >= mc.n;
+        detail::mag_mul(u.d, n1_longer ? n1.d : mc.d, std::max(n1.n, mc.n), n1_longer ? mc.d : n1.d,
+                        std::min(n1.n, mc.n), multcut);
+        u.n = detail::normalised_length(u.d, n1.n + mc.n);
+      }
     }
-    s = u;
-    s.n = detail::mag_sub_inplace(u.d, u.n, t.d, t.n);
-    negative = c_negative;
+    s = t;
+    if (a_negative == c_negative) {
+      s.n = detail::mag_add(t.d, t.d, t.n, u.d, u.n);
+    } else if (detail::mag_compare(t.d, t.n, u.d, u.n) >= 0) {
+      s.n = detail::mag_sub_inplace(t.d, t.n, u.d, u.n);
+    } else {
+      if (u.d == n1.d) {  // n1 is read again below: subtract into the second buffer
+        u = {sum_second.get(room), n1.n};
+        std::copy(n1.d, n1.d + n1.n, u.d);
+      }
+      s = u;
+      s.n = detail::mag_sub_inplace(u.d, u.n, t.d, t.n);
+      negative = c_negative;
+    }
   }
   *numerator_gcd = false;
   if (detail::mag_is_zero(s.d, s.n)) return fraction_sum_result::zero;

@@ -26,6 +26,10 @@ constexpr std::int32_t rows_between_carries = 255;
 // The deepest Karatsuba level; deeper splits (only reachable with tiny
 // cut-offs) fall back to rows.
 constexpr int max_split_depth = 48;
+// Three-digit folds from which mag_mod_1 runs two chains.
+constexpr std::int32_t two_chain_folds = 8;
+// Digits from which mag_divexact_1 runs two chains.
+constexpr std::int32_t two_chain_quotient_digits = 24;
 
 std::vector<std::uint64_t>& row_accumulators() {
   static std::vector<std::uint64_t> acc;
@@ -199,23 +203,60 @@ digit clamp_estimate(double e) {
 // ---- Between limb lists and arrays ------------------------------------------------
 
 void gather(numptr head, std::int32_t count, digit* out) {
+  // The walk guesses each successor one stride on (limb_after), so that
+  // the limbs of a list built in address order are read as a stream.
   numptr p = head;
-  for (std::int32_t i = count - 1; i >= 0 && p != nullptr; --i, p = p->next) {
+  const std::intptr_t step = limb_step(p);
+  for (std::int32_t i = count - 1; i >= 0 && p != nullptr; --i) {
     const std::int32_t v = p->value;
     out[i] = static_cast<digit>(v < 0 ? -v : v);
+    p = i > 0 ? limb_after(p, step) : nullptr;
   }
+}
+
+digit gather_mod_1(imptr x, digit* out, digit d) {
+  const digit_divider div(d);
+  const std::uint64_t b1 = std::uint64_t{B} % d, b2 = b1 * b1 % d, b3 = b2 * b1 % d;
+  numptr p = x->head;
+  const std::intptr_t step = limb_step(p);
+  std::int32_t i = x->size - 1;
+  auto take = [&] {  // the magnitude of limb i, stored; p moves on
+    const std::int32_t v = p->value;
+    const auto m = static_cast<digit>(v < 0 ? -v : v);
+    out[i] = m;
+    p = i > 0 ? limb_after(p, step) : nullptr;
+    --i;
+    return m;
+  };
+  std::uint64_t r = 0;
+  while ((i + 1) % 3 != 0) div.step(r, take());
+  while (i >= 2) {
+    const std::uint64_t x2 = take(), x1 = take(), x0 = take();
+    const std::uint64_t v = r * b3 + x2 * b2 + x1 * b1 + x0;  // below 2^64, as in mag_mod_1
+    const auto q = static_cast<std::uint64_t>((static_cast<unsigned __int128>(v) * div.inv) >> 64);
+    r = v - q * d;
+    if (r >= d) r -= d;
+  }
+  return static_cast<digit>(r);
 }
 
 limb_list build_limbs(const digit* a, std::int32_t n, std::int32_t sign, numptr* penult) {
   n = limb_count(normalised_length(a, n));
   count_built_limbs(n);
   limb_list r;
+  if (penult == nullptr) {
+    // the free list's records taken in one walk
+    r.size = n;
+    r.head = take_limbs(
+        n, [a, n, sign](std::int32_t k) { return sign * static_cast<std::int32_t>(a[n - 1 - k]); }, &r.tail);
+    return r;
+  }
   numptr before_tail = nullptr;
   for (std::int32_t i = n - 1; i >= 0; --i) {
     before_tail = r.tail;
     append_limb(r, sign * static_cast<std::int32_t>(a[i]));
   }
-  if (penult != nullptr) *penult = before_tail;
+  *penult = before_tail;
   return r;
 }
 
@@ -431,14 +472,35 @@ std::int32_t mag_divexact_1(digit* q, const digit* a, std::int32_t n, digit d) {
     constexpr std::uint64_t mask56 = (std::uint64_t{1} << 56) - 1;
     // c: what the quotient's pairs so far took from the pairs above.
     std::int64_t c = 0;
-    for (std::int32_t i = 0; i < n; i += 2) {
+    auto pair_step = [&](std::int32_t i) {
       const std::uint64_t pair = i + 1 < n ? q[i] | (std::uint64_t{q[i + 1]} << limb_bits) : q[i];
       const std::int64_t t = static_cast<std::int64_t>(pair) - c;
       const std::uint64_t qi = (static_cast<std::uint64_t>(t) * inv) & mask56;
       c = static_cast<std::int64_t>((static_cast<__int128>(static_cast<unsigned __int128>(qi) * d) - t) >> 56);
       q[i] = static_cast<digit>(qi & digit_mask);
       if (i + 1 < n) q[i + 1] = static_cast<digit>(qi >> limb_bits);
+    };
+    std::int32_t i = 0;
+    if (n >= two_chain_quotient_digits) {
+      // Two chains at once: the top third by the schoolbook division from
+      // the top (one digit a step), leaving r = (top) mod d; the rest by
+      // Hensel's pairs from the low end, as a quotient below B^m of r B^m
+      // plus the low digits, which the top's r does not change modulo B^m.
+      std::int32_t top = n / 3;
+      if ((n - top) % 2 != 0) ++top;
+      const std::int32_t m = n - top, pairs = m / 2;
+      const digit_divider div(d);
+      std::uint64_t r = 0;
+      std::int32_t j = n - 1;
+      for (std::int32_t s = 0; s < std::min(top, pairs); ++s, --j, i += 2) {
+        q[j] = static_cast<digit>(div.step(r, q[j]));
+        pair_step(i);
+      }
+      for (; j >= m; --j) q[j] = static_cast<digit>(div.step(r, q[j]));
+      for (; i < m; i += 2) pair_step(i);
+      i = n;
     }
+    for (; i < n; i += 2) pair_step(i);
   }
   return normalised_length(q, n);
 }
@@ -446,17 +508,37 @@ std::int32_t mag_divexact_1(digit* q, const digit* a, std::int32_t n, digit d) {
 digit mag_mod_1(const digit* a, std::int32_t n, digit d) {
   const digit_divider div(d);
   const std::uint64_t b1 = std::uint64_t{B} % d, b2 = b1 * b1 % d, b3 = b2 * b1 % d;
+  // r B^3 + a_i B^2 + a_(i-1) B + a_(i-2) reduced: below 3 * 2^56 + 2^28
+  // < 2^64, so the reciprocal's estimate is the quotient or one less.
+  auto fold = [&](std::uint64_t r, std::int32_t i) {
+    const std::uint64_t x = r * b3 + std::uint64_t{a[i]} * b2 + std::uint64_t{a[i - 1]} * b1 + a[i - 2];
+    const auto q = static_cast<std::uint64_t>((static_cast<unsigned __int128>(x) * div.inv) >> 64);
+    const std::uint64_t s = x - q * d;
+    return s >= d ? s - d : s;
+  };
   std::uint64_t r = 0;
   std::int32_t i = n - 1;
   for (; (i + 1) % 3 != 0; --i) div.step(r, a[i]);
-  for (; i >= 2; i -= 3) {
-    // Below 3 * 2^56 + 2^28 < 2^64: the reciprocal's estimate is the
-    // quotient or one less.
-    const std::uint64_t x = r * b3 + std::uint64_t{a[i]} * b2 + std::uint64_t{a[i - 1]} * b1 + a[i - 2];
-    const auto q = static_cast<std::uint64_t>((static_cast<unsigned __int128>(x) * div.inv) >> 64);
-    r = x - q * d;
-    if (r >= d) r -= d;
+  // Digits 0 .. i, 3t of them. A long array is folded as two halves at
+  // once, whose dependent chains overlap: r for the upper half, low for
+  // the lower 3 (t div 2) digits, joined as r B^(3 (t div 2)) + low.
+  const std::int32_t t = (i + 1) / 3;
+  if (t >= two_chain_folds) {
+    const std::int32_t half = t / 2;
+    std::uint64_t low = 0;
+    for (std::int32_t k = 0, j = 3 * half - 1; k < half; ++k, i -= 3, j -= 3) {
+      r = fold(r, i);
+      low = fold(low, j);
+    }
+    if (t % 2 != 0) {
+      r = fold(r, i);
+    }
+    std::uint64_t shift = 1, base = b3;  // B^(3 half) mod d
+    for (std::int32_t e = half; e > 0; e >>= 1, base = base * base % d)
+      if ((e & 1) != 0) shift = shift * base % d;
+    return static_cast<digit>((r * shift % d + low) % d);
   }
+  for (; i >= 2; i -= 3) r = fold(r, i);
   return static_cast<digit>(r);
 }
 

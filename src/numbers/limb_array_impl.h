@@ -27,6 +27,9 @@ constexpr digit digit_mask = static_cast<digit>(limb_base - 1);
 // significant first in the list, least significant first in out).
 void gather(numptr head, std::int32_t count, digit* out);
 inline void gather(imptr x, digit* out) { gather(x->head, x->size, out); }
+// gather(x, out) for x of one limb or more, returning |x| mod d (0 < d < B)
+// as mag_mod_1 would, folded in the same walk.
+digit gather_mod_1(imptr x, digit* out, digit d);
 
 // A fresh limb list holding sign * a[0 .. n) (sign +1 or -1), leading zero
 // digits dropped, zero as one limb 0. *penult (when not null) := the limb

@@ -141,17 +141,18 @@ void pseudo_loop(poly n, poly m, polypt pt, bool want_q, bool complete, poly* q,
 }
 
 // The pseudo-division with the full multiplier on contiguous words, when
-// the integer route applies: *q (when want_q) and *r set (not freed).
-bool integer_pseudo(poly n, poly m, polypt pt, bool want_q, poly* q, poly* r) {
+// the integer route applies: *q and *r set (not freed) unless nil; a part
+// not asked for is not formed (each is as long as c^k times the dividend).
+bool integer_pseudo(poly n, poly m, polypt pt, poly* q, poly* r) {
   IntPoly a, b;
   if (!detail::integer_operands(n, m, pt, &a, &b)) return false;
   ++divide_routes.integer_pseudo;
   IntPoly qi, ri;
-  intpoly_pseudo_divrem(a, b, want_q ? &qi : nullptr, &ri);
+  intpoly_pseudo_divrem(a, b, q != nullptr ? &qi : nullptr, r != nullptr ? &ri : nullptr);
   OwnedPoly rr;
-  rr.p = intpoly_to_poly(ri);
-  if (want_q) *q = intpoly_to_poly(qi);
-  *r = rr.release();
+  if (r != nullptr) rr.p = intpoly_to_poly(ri);
+  if (q != nullptr) *q = intpoly_to_poly(qi);
+  if (r != nullptr) *r = rr.release();
   return true;
 }
 
@@ -187,7 +188,8 @@ void pseudo_div(poly n, poly m, poly* q, poly* r, bool want_rem, polypt pt) {
   if (qq.p == nullptr || rr.p == nullptr) {  // not invertible, or no inverse came back
     free_poly(&qq.p);
     free_poly(&rr.p);
-    if (!integer_pseudo(n, m, pt, true, &qq.p, &rr.p)) pseudo_loop(n, m, pt, true, true, &qq.p, &rr.p);
+    if (!integer_pseudo(n, m, pt, &qq.p, want_rem ? &rr.p : nullptr))
+      pseudo_loop(n, m, pt, true, true, &qq.p, &rr.p);
   }
   install(q, qq);
   if (want_rem) install(r, rr);
@@ -206,7 +208,7 @@ void pseudo_div_no_q(poly n, poly m, poly* r, polypt pp, bool want_Knuth) {
     return;
   }
   OwnedPoly rr;
-  if (!want_Knuth || !integer_pseudo(n, m, pp, false, nullptr, &rr.p))
+  if (!want_Knuth || !integer_pseudo(n, m, pp, nullptr, &rr.p))
     pseudo_loop(n, m, pp, false, want_Knuth, nullptr, &rr.p);
   install(r, rr);
 }

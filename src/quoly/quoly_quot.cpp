@@ -26,6 +26,7 @@
 #include "quoly/quoly_mult.h"
 #include "quoly/quoly_mult_impl.h"
 #include "quoly/quoly_normal_form.h"
+#include "quoly/quoly_residues_impl.h"
 
 namespace tavrin {
 
@@ -356,6 +357,7 @@ bool word_quotient_of_values(quolyptr nc, quoly m, quolyptr rc, bool in_place, b
     }
     return times_reciprocal(n, m, r, in_place, false);
   }
+  if (!nogcd && n->denom == nullptr && detail::residue_polynomial_quotient(n, m, r)) return true;
   // The parts are read afresh after the GCD and every division (Laurent
   // shifts rebuild them).
   OwnedPoly g;

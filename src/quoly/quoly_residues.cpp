@@ -81,17 +81,10 @@ void put(quoly r, const Vec& num, const Vec* den) {
   r->rat = false;
 }
 
-// num / den (den not zero) as lint_check_quoly leaves it: divided by their
-// GCD when den is not a constant; a constant den divided into num and
-// dropped (false returned), else den made monic with num scaled alike.
-bool normalise(Vec& num, Vec& den) {
-  if (!is_constant(den)) {
-    const Vec g = value_gcd_of(num, den);
-    if (!is_constant(g)) {
-      num = quotient(num, g);
-      den = quotient(den, g);
-    }
-  }
+// num / den (den not zero) with no common factor left: a constant den
+// divided into num and dropped (false returned), else den made monic with
+// num scaled alike.
+bool make_monic_denominator(Vec& num, Vec& den) {
   if (is_constant(den)) {
     scale_by_inverse(num, den[0]);
     return false;
@@ -104,6 +97,19 @@ bool normalise(Vec& num, Vec& den) {
     dense_scale(num, inv, modulus);
   }
   return true;
+}
+
+// num / den (den not zero) as lint_check_quoly leaves it: divided by their
+// GCD when den is not a constant, then the denominator made monic.
+bool normalise(Vec& num, Vec& den) {
+  if (!is_constant(den)) {
+    const Vec g = value_gcd_of(num, den);
+    if (!is_constant(g)) {
+      num = quotient(num, g);
+      den = quotient(den, g);
+    }
+  }
+  return make_monic_denominator(num, den);
 }
 
 // r := num / den through check_quoly(&r, false): a zero num makes r the
@@ -184,6 +190,40 @@ bool residue_fraction_sum(quoly n, quoly m, bool add) {
   scale_by_inverse(num, den[0]);  // a constant denominator is divided out
   put(n, num, nullptr);
   number_if_constant(n);
+  return true;
+}
+
+bool residue_polynomial_quotient(quoly n, quoly m, quoly r) {
+  // the trace of the term lists' trial divisions is left to them
+  if (!route_applies() || (verbose && windy)) return false;
+  if (n->numb || m->numb || n->denom != nullptr || m->denom != nullptr) return false;
+  Vec a, c;
+  if (!onevar_residues(n->numer, &a) || !onevar_residues(m->numer, &c) || a.empty() || is_constant(c))
+    return false;
+  if (dense_degree(a) + dense_degree(c) < residue_value_degree) return false;
+  ++residue_values.quotients;
+  // One division decides: a zero remainder gives the quotient, the value
+  // the GCD c and the cancelled parts q c / c come to.
+  Vec q, rem;
+  dense_divrem(a, c, modulus, &q, &rem);
+  if (rem.empty()) {
+    put(r, q, nullptr);
+    number_if_constant(r);
+    return true;
+  }
+  // Otherwise gcd(a, c) = gcd(c, a mod c), both monic.
+  const Vec g = value_gcd_of(c, rem);
+  Vec num, den;
+  if (is_constant(g)) {
+    num = std::move(a);
+    den = std::move(c);
+  } else {
+    num = quotient(a, g);
+    den = quotient(c, g);
+  }
+  const bool has_den = make_monic_denominator(num, den);
+  put(r, num, has_den ? &den : nullptr);
+  number_if_constant(r);
   return true;
 }
 

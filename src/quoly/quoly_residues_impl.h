@@ -1,7 +1,7 @@
 // Rational functions in one variable modulo a prime on residue vectors: the
-// normal form, the sum of two fractions and the product of two fractions
+// normal form, the sum of two fractions, the product of two fractions
 // (quotients of fractions come here through the product with the divisor's
-// parts exchanged). Private to quoly/.
+// parts exchanged) and the quotient of two polynomials. Private to quoly/.
 //
 // Each routine reads the parts of its operands once into residue vectors
 // (onevar_residues, gcd/onevar_gcd.h), takes the GCDs, exact quotients and
@@ -38,12 +38,23 @@ bool residue_fraction_sum(quoly n, quoly m, bool add);
 // parts. m: kept; n: kept unless in place.
 bool residue_fractions_product(quoly n, quoly m, quoly r, bool in_place);
 
+// The quotient n / m of two one-variable polynomials (values without
+// denominators) into r, as word_quotient_of_values and its finishing step
+// leave it (quoly_quot.cpp): the same value and normal form, from one
+// division of the numerators; their GCD only when the remainder is not
+// zero. r is n in place, else a fresh cell with nil parts; the operands are
+// read before r is written. Not taken with verbose and windy, where the
+// term lists' trial divisions print their trace. m: kept; n: kept unless
+// in place.
+bool residue_polynomial_quotient(quoly n, quoly m, quoly r);
+
 // How often the route was taken, counted since start (a test and
 // benchmark hook).
 struct residue_value_counts {
   long normal_forms;
   long sums;
   long products;
+  long quotients;
 };
 extern residue_value_counts residue_values;
 

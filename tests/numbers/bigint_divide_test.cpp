@@ -369,11 +369,12 @@ TEST(OneDigitDivisors, ReciprocalAndHenselAgreeWithLongDivision) {
   // The residue (three digits a step through the reciprocal) and the exact
   // quotient (Hensel's division on pairs of digits) against the long
   // division of digits, for divisors 1, powers of two, 2^28 - 1, odd and
-  // even ones, on arrays of odd and even lengths with digits 0 and 2^28 - 1.
+  // even ones, on arrays of odd and even lengths with digits 0 and 2^28 - 1,
+  // short and long enough for the two-chain forms.
   std::mt19937_64 rng(test_seed() + 31);
   using detail::digit;
   for (int it = 0; it < test_iterations(400); ++it) {
-    const int n = 1 + static_cast<int>(rng() % 40);
+    const int n = 1 + static_cast<int>(rng() % (it % 2 == 0 ? 40 : 120));
     std::vector<digit> a(static_cast<std::size_t>(n) + 1);
     for (auto& x : a) x = rng() % 4 == 0 ? (rng() % 2 == 0 ? 0u : detail::digit_mask) : static_cast<digit>(rng() % limb_base);
     a[static_cast<std::size_t>(n)] = 0;
@@ -384,6 +385,11 @@ TEST(OneDigitDivisors, ReciprocalAndHenselAgreeWithLongDivision) {
     std::vector<digit> u = a, q(static_cast<std::size_t>(n) + 1);
     detail::mag_divmod(u.data(), n, &d, 1, q.data());
     ASSERT_EQ(detail::mag_mod_1(a.data(), n, d), u[0]) << "divisor " << d << ", " << n << " digits";
+    Num x;  // the same digits as a limb list: gathered, the residue taken in the walk
+    detail::install_limbs(x, detail::build_limbs(a.data(), n, it % 3 == 0 ? -1 : 1));
+    std::vector<digit> g(static_cast<std::size_t>(x->size));
+    ASSERT_EQ(detail::gather_mod_1(x, g.data(), d), u[0]) << "divisor " << d << ", " << n << " digits";
+    ASSERT_TRUE(std::equal(g.begin(), g.end(), a.begin()));
     // (a - a mod d) / d exactly, in place and into another array.
     std::vector<digit> e = a;
     e.resize(static_cast<std::size_t>(n));

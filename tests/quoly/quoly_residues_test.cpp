@@ -63,14 +63,15 @@ Value normal_value_of(const RefPoly& num, const RefPoly& den) {
 }
 
 // The three routes compared: residue vectors with the Euclid loop, residue
-// vectors with the half-GCD from degree 1 (both cutoffs pushed down), and
+// vectors with the half-GCD and Newton's division from degree 1, and
 // the term lists (route 2).
 struct Route {
   explicit Route(int route)
       : cut(residue_value_degree, route == 2 ? INT32_MAX : 0),
         hgcd(onevar_hgcd_degree, route == 1 ? 1 : INT32_MAX),
-        dense(dense_hgcd_degree, route == 1 ? 1 : dense_hgcd_degree) {}
-  ScopedValue<std::int32_t> cut, hgcd, dense;
+        dense(dense_hgcd_degree, route == 1 ? 1 : dense_hgcd_degree),
+        newton(dense_newton_degree, route == 1 ? 1 : dense_newton_degree) {}
+  ScopedValue<std::int32_t> cut, hgcd, dense, newton;
 };
 
 // Runs op on copies of its operands by each route; all results must be the
@@ -161,6 +162,44 @@ TEST_P(ResidueValueRoute, SameValuesAsTheTermListsOnPlantedFactors) {
 INSTANTIATE_TEST_SUITE_P(Moduli, ResidueValueRoute,
                          ::testing::Values(2, 3, 7, 101, 65521, 2147483629),
                          [](const auto& info) { return std::to_string(info.param); });
+
+// Polynomial quotients n / m against the term lists: planted divisors (constant
+// quotients among them), planted common factors, unrelated pairs, coefficients
+// all p - 1; one pair past the default Newton cutoff.
+TEST_P(ResidueValueRoute, PolynomialQuotientsAsTheTermLists) {
+  const std::int32_t p = GetParam();
+  PolyVars vars{"x"};
+  ModulusScope ring(p);
+  std::mt19937_64 rng(test_seed() + 31 * static_cast<std::uint64_t>(p));
+  const RefPoly one = RefPoly::constant(1, BigRef(1));
+  RefPoly top3(1);  // every coefficient p - 1
+  for (int e = 0; e <= 3; ++e) top3.add_term({e}, BigRef(p - 1));
+  const int rounds = test_iterations(60);
+  for (int round = 0; round <= rounds; ++round) {
+    const int d = round == rounds ? 700 : 10;
+    RefPoly m = random_x(rng, p, d), a = random_x(rng, p, d), g = random_x(rng, p, 4), n;
+    switch (round % 5) {
+      case 0: n = a * m; break;
+      case 1: n = g * a, m = g * m; break;
+      case 2: n = a; break;
+      case 3: n = top3 * (round % 2 == 0 ? top3 : a), m = top3; break;
+      default: n = m.scaled(BigRef(round % (p - 1) + 1)); break;
+    }
+    const Value nv = normal_value_of(n.reduced_mod(BigRef(p)), one);
+    const Value mv = normal_value_of(m.reduced_mod(BigRef(p)), one);
+    if (nv->numb || mv->numb) continue;
+    const std::string what = "round " + std::to_string(round);
+    same_both_ways([](Value& x, Value& y) { quoly yy = y; fast_quoly_quot(x.cell(), &yy, false); }, nv,
+                   mv, &residue_values.quotients, what + ": fast_quoly_quot");
+    same_both_ways([](Value& x, Value& y) { quoly_quot(x, y, x.cell(), false); }, nv, mv,
+                   &residue_values.quotients, what + ": quoly_quot");
+    if (round % 5 != 0) continue;
+    Value q = copy_of(nv);  // the planted quotient itself
+    quoly mm = mv;
+    fast_quoly_quot(q.cell(), &mm, false);
+    EXPECT_EQ(value_text(q), value_text(normal_value_of(a.reduced_mod(BigRef(p)), one))) << what;
+  }
+}
 
 TEST(ResidueValueRoute, KnownAnswersModulo7) {
   PolyVars vars{"x"};
