@@ -6,6 +6,7 @@
 #include <string>
 
 #include "arrays/second_builtins.h"
+#include "bench_ring.h"
 #include "core/globals.h"
 #include "core/mode_guard.h"
 #include "frontend/data_files.h"
@@ -27,18 +28,7 @@ void adjoin_xyzw_once() {
   initialize(TAVRIN_BENCH_DATA_DIR);
   init_character_sets();
   make_token_ring();
-  const char* names[] = {"x", "y", "z", "w"};
-  polypt* link = &polynames;
-  for (std::int16_t d = 1; d <= 4; ++d) {
-    polypt r = nullptr;
-    newpt(&r);
-    std::strncpy(r->let.name, names[d - 1], 10);
-    r->let.address = -1;
-    r->depth = d;
-    *link = r;
-    link = &r->next;
-  }
-  number_polys = 4;
+  bench::adjoin_variables({"x", "y", "z", "w"});
 }
 
 void set_by_text(quolyptr v, const std::string& text) {

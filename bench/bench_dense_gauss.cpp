@@ -11,6 +11,7 @@
 #include <random>
 
 #include "bench_ring.h"
+#include "bench_work.h"
 #include "core/globals.h"
 #include "det/dense_gauss.h"
 #include "det/router.h"
@@ -26,13 +27,7 @@ namespace {
 
 using namespace tavrin;
 
-struct Work {
-  workarray w{};
-  std::int32_t cells = 0;
-  ~Work() {
-    for (std::int32_t k = 0; k < cells; ++k) free_quoly(&w.stash[k]);
-  }
-};
+using bench::Work;
 
 void fill_numbers(Work& a, std::int32_t n, std::uint64_t seed, std::uint32_t bound, bool floats) {
   std::mt19937_64 rng(seed);
@@ -92,26 +87,9 @@ quoly p05_entry(std::mt19937_64& rng) {
   for (int a = 0; a <= 2; ++a)
     for (int b = 0; a + b <= 2; ++b)
       for (int c = 0; a + b + c <= 2; ++c) {
-        poly t = nullptr;
-        poly_set(nonzero(rng), &t);
-        const int e[3] = {a, b, c};
-        for (int v = 0; v < 3; ++v)
-          for (int k = 0; k < e[v]; ++k) {
-            poly x = nullptr;
-            base_poly(&x, v + 1);
-            poly_mult(t, x, &t, nilpol);
-            free_poly(&x);
-          }
-        best_poly_add(sum, t, &sum);  // uses both up
+        best_poly_add(sum, bench::monomial_poly(nonzero(rng), {a, b, c}), &sum);  // uses both up
       }
-  quoly q = nullptr;
-  newquoly(&q);
-  q->next = nullptr;
-  q->numb = false;
-  q->rat = false;
-  q->numer = sum;
-  q->denom = nullptr;
-  return q;
+  return bench::polynomial_value(sum);
 }
 
 void run_standard(benchmark::State& state, bool invert, bool bareiss = false) {

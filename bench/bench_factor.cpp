@@ -48,18 +48,7 @@ class Adjoin {
       started = true;
     }
     first_available = 1;
-    polypt* link = &polynames;
-    std::int16_t d = 1;
-    for (const char* n : names) {
-      polypt r = nullptr;
-      newpt(&r);
-      std::strncpy(r->let.name, n, 10);
-      r->let.address = -1;
-      r->depth = d++;
-      *link = r;
-      link = &r->next;
-    }
-    number_polys = static_cast<std::int32_t>(names.size());
+    bench::adjoin_variables(names);
   }
   ~Adjoin() {
     while (polynames != nullptr) {

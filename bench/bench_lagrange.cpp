@@ -56,26 +56,9 @@ quoly entry(std::mt19937_64& rng, std::int32_t nv, std::int32_t total) {
         std::int32_t v = 0;
         while (v == 0) v = static_cast<std::int32_t>(rng() % 19) - 9;
         if (modularmode) v = v < 0 ? v + modulus : v;
-        poly t = nullptr;
-        poly_set(v, &t);
-        const int e[3] = {a, b, c};
-        for (int k = 0; k < 3; ++k)
-          for (int r = 0; r < e[k]; ++r) {
-            poly x = nullptr;
-            base_poly(&x, k + 1);
-            poly_mult(t, x, &t, nilpol);
-            free_poly(&x);
-          }
-        best_poly_add(sum, t, &sum);
+        best_poly_add(sum, bench::monomial_poly(v, {a, b, c}), &sum);
       }
-  quoly q = nullptr;
-  newquoly(&q);
-  q->next = nullptr;
-  q->numb = false;
-  q->rat = false;
-  q->numer = sum;
-  q->denom = nullptr;
-  return q;
+  return bench::polynomial_value(sum);
 }
 
 enum class method { lagrange, bareiss };

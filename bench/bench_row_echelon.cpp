@@ -150,26 +150,9 @@ quoly dense_quadratic(std::mt19937_64& rng, int nv) {
     for (int b = 0; a + b <= 2; ++b)
       for (int c = 0; a + b + c <= 2; ++c) {
         if (nv < 3 && c > 0) continue;
-        poly t = nullptr;
-        poly_set(nonzero(rng), &t);
-        const int e[3] = {a, b, c};
-        for (int v = 0; v < 3; ++v)
-          for (int k = 0; k < e[v]; ++k) {
-            poly x = nullptr;
-            base_poly(&x, v + 1);
-            poly_mult(t, x, &t, nilpol);
-            free_poly(&x);
-          }
-        best_poly_add(sum, t, &sum);  // uses both up
+        best_poly_add(sum, bench::monomial_poly(nonzero(rng), {a, b, c}), &sum);  // uses both up
       }
-  quoly q = nullptr;
-  newquoly(&q);
-  q->next = nullptr;
-  q->numb = false;
-  q->rat = false;
-  q->numer = sum;
-  q->denom = nullptr;
-  return q;
+  return bench::polynomial_value(sum);
 }
 
 void BM_RedRowEchInverseQxy(benchmark::State& state) {

@@ -25,6 +25,7 @@
 
 #include "arrays/array_store.h"
 #include "arrays/det_upcalls.h"
+#include "bench_ring.h"
 #include "core/globals.h"
 #include "core/mode_guard.h"
 #include "dense/dense_arrays.h"
@@ -42,8 +43,7 @@
 #include "numbers/factorial.h"
 #include "numbers/freelists.h"
 #include "numbers/integer_gcd.h"
-#include "peer_timing.h"
-#include "programs.h"
+#include "peers.h"
 #include "poly/poly_add.h"
 #include "poly/poly_divide.h"
 #include "poly/poly_mult.h"
@@ -72,17 +72,15 @@ using namespace tavrin;
 using bench::run_singular;
 using Clock = std::chrono::steady_clock;
 
-const char* row_filter = "";
+using bench::wanted;
+
 constexpr int reps = 7;
 
 double ms_since(Clock::time_point t0) {
   return std::chrono::duration<double, std::milli>(Clock::now() - t0).count();
 }
 
-double median(std::vector<double> v) {
-  std::sort(v.begin(), v.end());
-  return v[v.size() / 2];
-}
+using bench::median;
 
 // Times tavrin() and peer() alternately (peer may be empty), returns the
 // medians in ms. Each callable does one complete operation.
@@ -101,10 +99,9 @@ std::pair<double, double> time_pair(const std::function<void()>& tavrin,
       b.push_back(ms_since(t0));
     }
   }
-  return {median(a), b.empty() ? 0.0 : median(b)};
+  return {median(a), median(b)};
 }
 
-bool wanted(const char* row) { return std::strncmp(row, row_filter, std::strlen(row_filter)) == 0; }
 
 void report(const char* row, const char* size, double t, const char* peer, double p, bool same) {
   if (p > 0) {
@@ -126,25 +123,7 @@ std::vector<std::int32_t> random_digits(std::mt19937_64& rng, int n) {
   return d;
 }
 
-imptr number_of(const std::vector<std::int32_t>& d) {
-  imptr x;
-  newimag(&x);
-  numptr prev = nullptr;
-  for (std::int32_t v : d) {
-    numptr l = new_limb();
-    l->value = v;
-    l->next = nullptr;
-    if (prev == nullptr) {
-      x->head = l;
-    } else {
-      prev->next = l;
-    }
-    prev = l;
-  }
-  x->tail = prev;
-  x->size = static_cast<std::int32_t>(d.size());
-  return x;
-}
+imptr number_of(const std::vector<std::int32_t>& d) { return bench::number_of_limbs(d); }
 
 #ifdef TAVRIN_PEER_GMP
 void mpz_of(mpz_t r, numptr p) {
@@ -670,18 +649,7 @@ std::vector<Term> random_terms(std::mt19937_64& rng, int count, int span) {
 
 void adjoin_xyz() {
   if (polynames != nullptr) return;
-  const char* names[] = {"x", "y", "z"};
-  polypt* link = &polynames;
-  for (std::int16_t d = 1; d <= 3; ++d) {
-    polypt r = nullptr;
-    newpt(&r);
-    std::strncpy(r->let.name, names[d - 1], 10);
-    r->let.address = -1;
-    r->depth = d;
-    *link = r;
-    link = &r->next;
-  }
-  number_polys = 3;
+  bench::adjoin_variables({"x", "y", "z"});
 }
 
 poly tavrin_poly(const std::vector<Term>& terms) {
@@ -1497,7 +1465,7 @@ void char_poly_rows() {
 }
 
 int main(int argc, char** argv) {
-  if (argc > 1) row_filter = argv[1];
+  if (argc > 1) bench::row_filter = argv[1];
   open_pools();
   initialize(TAVRIN_BENCH_DATA_DIR);
   std::printf("\n%-34s %-22s %13s   %-9s %13s   %7s\n", "kernel", "size", "Tavrin", "peer", "peer", "ratio");
