@@ -15,6 +15,7 @@
 
 #include "arrays/coefficients.h"
 #include "bench_ring.h"
+#include "bench_statements.h"
 #include "core/globals.h"
 #include "core/mode_guard.h"
 #include "frontend/data_files.h"
@@ -34,27 +35,10 @@ namespace {
 
 using namespace tavrin;
 
-// The tables read and x, y, z, w adjoined, once per program.
-void adjoin_xyzw_once() {
-  if (polynames != nullptr) return;
-  initialize(TAVRIN_BENCH_DATA_DIR);
-  init_character_sets();
-  make_token_ring();
-  bench::adjoin_variables({"x", "y", "z", "w"});
-}
+using bench::adjoin_xyzw_once;
 
 // (1 + x + y + z + w)^n.
-poly dense4(std::int32_t n) {
-  poly s = nullptr;
-  poly_set(1, &s);
-  for (std::int32_t d = 1; d <= 4; ++d) {
-    poly v = nullptr;
-    base_poly(&v, d);
-    best_poly_add(s, v, &s);
-  }
-  compute_power(&s, n, polynames);
-  return s;
-}
+poly dense4(std::int32_t n) { return bench::dense_power(4, n); }
 
 // x^e[0] y^e[1] z^e[2] w^e[3] (every exponent at least 1), node by node.
 poly monomial(const std::int32_t (&e)[4]) {

@@ -133,27 +133,14 @@ void BM_IntegerDet10(benchmark::State& state) {
   allocate_work_areas();
   if (first_available < 1) first_available = 1;
   const std::int32_t n = 10;
-  auto a = std::make_unique<Work>();
-  std::mt19937_64 rng(10);
-  a->cells = n * n;
-  for (std::int32_t k = 0; k < a->cells; ++k) {
-    quoly_set(static_cast<std::int32_t>(rng() % 199) - 99, &a->w.stash[k]);
-    a->w.stash[k]->next = nullptr;
-  }
+  auto a = bench::random_matrix(n);  // from the seed 10
   for (auto _ : state) {
-    mat_invert_EnvRec env;
-    set_search_params(env, &a->w, n);
-    env.mycut = 2;
-    quoly d = nullptr;
-    quoly_set(1, &d);
-    try {
+    bench::determinant_once(*a, n, [&](quoly* d, mat_invert_EnvRec& env) {
       if (state.range(0) == 1)
-        gauss_Bareiss(&d, n, &a->w, false, false, nullptr, env, false);
+        gauss_Bareiss(d, n, &a->w, false, false, nullptr, env, false);
       else
-        standard_matrix_invert(&d, n, nullptr, &a->w, nullptr, {}, env);
-    } catch (const mat_invert_exit&) {
-    }
-    free_quoly(&d);
+        standard_matrix_invert(d, n, nullptr, &a->w, nullptr, {}, env);
+    });
   }
 }
 BENCHMARK(BM_IntegerDet10)->Arg(0)->Arg(1)->Unit(benchmark::kMicrosecond);

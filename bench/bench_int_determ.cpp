@@ -95,16 +95,9 @@ void BM_BareissIntDeterm(benchmark::State& state) {
   const auto n = static_cast<std::int32_t>(state.range(0));
   auto a = random_matrix(n);
   for (auto _ : state) {
-    mat_invert_EnvRec env;
-    set_search_params(env, &a->w, n);
-    env.mycut = 2;
-    quoly d = nullptr;
-    quoly_set(1, &d);
-    try {
-      gauss_Bareiss(&d, n, &a->w, false, false, nullptr, env, false);
-    } catch (const mat_invert_exit&) {
-    }
-    free_quoly(&d);
+    bench::determinant_once(*a, n, [&](quoly* d, mat_invert_EnvRec& env) {
+      gauss_Bareiss(d, n, &a->w, false, false, nullptr, env, false);
+    });
   }
 }
 BENCHMARK(BM_BareissIntDeterm)->Arg(50)->Arg(100)->Arg(200)->Unit(benchmark::kMillisecond);

@@ -14,6 +14,7 @@
 #include <random>
 
 #include "bench_ring.h"
+#include "bench_work.h"
 #include "core/globals.h"
 #include "det/dense_gauss.h"
 #include "det/lagrange.h"
@@ -37,13 +38,7 @@ std::int32_t seeded() {
   return static_cast<std::int32_t>((seed_state >> 8) & 0x3FFF);
 }
 
-struct Work {
-  workarray w{};
-  std::int32_t cells = 0;
-  ~Work() {
-    for (std::int32_t k = 0; k < cells; ++k) free_quoly(&w.stash[k]);
-  }
-};
+using bench::Work;
 
 // sum of c * x^a y^b z^c over the exponent triples with a + b + c <= total
 // in the first nv variables (only x: every degree up to total).

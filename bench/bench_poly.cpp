@@ -36,16 +36,7 @@ poly constant(std::int32_t c) {
 }
 
 // (1 + x + y + z)^k.
-poly dense_power(std::int32_t k) {
-  poly s = constant(1);
-  for (std::int32_t d = 1; d <= 3; ++d) {
-    poly v = nullptr;
-    base_poly(&v, d);
-    best_poly_add(s, v, &s);
-  }
-  compute_power(&s, k, polynames);
-  return s;
-}
+poly dense_power(std::int32_t k) { return bench::dense_power(3, k); }
 
 // A sum of `terms` monomials c x^a y^b z^c with exponents below `span` and
 // coefficients below 1000: sparse in every variable.

@@ -7,16 +7,19 @@
 #include <cstring>
 #include <initializer_list>
 #include <optional>
+#include <random>
 #include <vector>
 
 #include "bench_ring.h"
 #include "core/globals.h"
 #include "core/mode_guard.h"
+#include "dense/dense_arrays.h"
 #include "frontend/data_files.h"
 #include "numbers/freelists.h"
 #include "numbers/node_handles.h"
 #include "poly/poly_add.h"
 #include "poly/poly_mult.h"
+#include "poly/poly_power.h"
 #include "poly/poly_repr.h"
 
 namespace tavrin::bench {
@@ -104,6 +107,17 @@ inline void times_variable(poly* t, std::int32_t depth, int k) {
   }
 }
 
+// A random polynomial in x of degree deg, residues modulo p (its leading one
+// not 0).
+inline poly random_residue_poly(std::mt19937_64& rng, std::int64_t deg, std::int32_t p) {
+  std::vector<std::int32_t> a(static_cast<std::size_t>(deg + 1));
+  for (auto& c : a) c = static_cast<std::int32_t>(rng() % static_cast<std::uint64_t>(p));
+  if (a.back() == 0) a.back() = 1;
+  poly r = nullptr;
+  array_to_poly(a.data(), static_cast<std::int32_t>(deg), &r);
+  return r;
+}
+
 // c x1^e1 x2^e2 ..., x_d the variable of depth d, for the exponents e1, e2,
 // ... in e.
 inline poly monomial_poly(std::int32_t c, std::initializer_list<int> e) {
@@ -112,6 +126,19 @@ inline poly monomial_poly(std::int32_t c, std::initializer_list<int> e) {
   std::int32_t d = 0;
   for (const int k : e) times_variable(&t, ++d, k);
   return t;
+}
+
+// (1 + x1 + ... + x_nv)^k, x_d the variable of depth d.
+inline poly dense_power(std::int32_t nv, std::int32_t k) {
+  poly s = nullptr;
+  poly_set(1, &s);
+  for (std::int32_t d = 1; d <= nv; ++d) {
+    poly v = nullptr;
+    base_poly(&v, d);
+    best_poly_add(s, v, &s);
+  }
+  compute_power(&s, k, polynames);
+  return s;
 }
 
 // The constant c (a residue in modular arithmetic).

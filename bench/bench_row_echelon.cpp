@@ -24,6 +24,7 @@
 #include "arrays/array_store.h"
 #include "arrays/sparse_store.h"
 #include "bench_ring.h"
+#include "bench_work.h"
 #include "core/globals.h"
 #include "core/thresholds.h"
 #include "frontend/data_files.h"
@@ -52,18 +53,11 @@ quoly small_integer(std::mt19937_64& rng) {
 // A dense rows x cols named array on private pages of the store: A, then
 // the identity when augmented.
 struct BenchArray {
-  std::vector<std::unique_ptr<storerec>> pages;
-  std::vector<storeptr> saved;
-  arrnode q{};
   std::int32_t cells;
-  BenchArray(std::int32_t n, bool augmented, std::uint64_t seed, const Entry& entry = small_integer) {
-    const std::int32_t cols = augmented ? 2 * n : n;
-    cells = n * cols;
-    for (std::int32_t p = 0; p * page_cells < cells; ++p) {
-      pages.push_back(std::make_unique<storerec>());
-      saved.push_back(arp[p]);
-      arp[p] = pages.back().get();
-    }
+  bench::OwnPages pages;
+  arrnode q{};
+  BenchArray(std::int32_t n, bool augmented, std::uint64_t seed, const Entry& entry = small_integer)
+      : cells(n * (augmented ? 2 * n : n)), pages(cells) {
     std::mt19937_64 rng(seed);
     for (std::int32_t c = 0; c < cells; ++c) {
       const std::int32_t col = c / n, row = c % n;
@@ -83,18 +77,11 @@ struct BenchArray {
   }
   ~BenchArray() {
     for (std::int32_t c = 0; c < cells; ++c) free_quoly(arp_cell(c));
-    for (std::size_t p = 0; p < pages.size(); ++p) arp[p] = saved[p];
     special_free(&q.sizearr);
   }
 };
 
-void set_up_once() {
-  static bool done = false;
-  if (done) return;
-  initialize(TAVRIN_BENCH_DATA_DIR);
-  allocate_work_areas();
-  done = true;
-}
+void set_up_once() { bench::start_work_areas_once(); }
 
 void BM_RedRowEchInverse(benchmark::State& state) {
   set_up_once();

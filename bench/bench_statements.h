@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "bench_ring.h"
 #include "core/globals.h"
 #include "frontend/data_files.h"
 #include "numbers/freelists.h"
@@ -45,6 +46,16 @@ inline void run_statements(const std::string& text) {
     if (in.at_eof()) break;
     in.get();
   }
+}
+
+// The tables read and x, y, z, w adjoined, once per program, with the
+// character sets and tokens the statement readers need.
+inline void adjoin_xyzw_once() {
+  if (polynames != nullptr) return;
+  initialize(TAVRIN_BENCH_DATA_DIR);
+  init_character_sets();
+  make_token_ring();
+  adjoin_variables({"x", "y", "z", "w"});
 }
 
 // Reads the data directory and sets up the tables and work areas the

@@ -906,17 +906,7 @@ void product_row(const char* name, const char* size, const std::function<poly()>
 }
 
 // (1 + x + y + z)^k.
-poly dense_power(std::int32_t k) {
-  poly s = nullptr;
-  poly_set(1, &s);
-  for (std::int16_t d = 1; d <= 3; ++d) {
-    poly v = nullptr;
-    base_poly(&v, d);
-    best_poly_add(s, v, &s);
-  }
-  compute_power(&s, k, polynames);
-  return s;
-}
+poly dense_power(std::int32_t k) { return bench::dense_power(3, k); }
 
 void sparse_rows() {
   adjoin_xyz();
