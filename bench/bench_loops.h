@@ -3,7 +3,12 @@
 
 #include <benchmark/benchmark.h>
 
+#include <cstdint>
+#include <string>
+
+#include "core/mode_guard.h"
 #include "numbers/freelists.h"
+#include "bench_statements.h"
 
 namespace tavrin::bench {
 
@@ -18,6 +23,21 @@ void time_binary(benchmark::State& state, poly p, poly q, Op op) {
   free_poly(&p);
   free_poly(&q);
   free_poly(&r);
+}
+
+// Times the statement text, its value freed, counting `items` a run; after()
+// clears what a run leaves behind.
+template <class After>
+void time_statement(benchmark::State& state, const std::string& text, std::int64_t items,
+                    After after) {
+  BigModeGuard big;
+  for (auto _ : state) {
+    quoly value = statement_value(text);
+    benchmark::DoNotOptimize(value);
+    free_quoly(&value);
+    after();
+  }
+  state.SetItemsProcessed(state.iterations() * items);
 }
 
 }  // namespace tavrin::bench

@@ -4,9 +4,7 @@
 
 #include <string>
 
-#include "bench_ring.h"
 #include "core/globals.h"
-#include "frontend/data_files.h"
 #include "numbers/freelists.h"
 #include "numbers/work_arrays.h"
 #include "toplevel/charsets.h"
@@ -16,19 +14,22 @@
 #include "toplevel/scanner.h"
 #include "toplevel/start_tables.h"
 #include "toplevel/state.h"
+#include "frontend/data_files.h"
+#include "bench_ring.h"
 
 namespace tavrin::bench {
 
-// The value of the one statement text (nil when it gives none); the caller
-// frees it.
-inline quoly statement_value(const std::string& text) {
+// The value of the one statement text (nil when it gives none), read by
+// `read` (a statement, or old_expre for an expression); the caller frees it.
+inline quoly statement_value(const std::string& text,
+                             void (*read)(textptr, quolyptr, nameptr*) = parse) {
   TextInput in(text);
   FILEPtr stream = &in;
   tt_flag = false;
   leftover[0] = '\0';
   scanner(&stream, &token, &zilch);
   quoly value = nullptr;
-  parse(&stream, &value, &zilch);
+  read(&stream, &value, &zilch);
   return value;
 }
 

@@ -7,12 +7,12 @@
 #include <random>
 #include <vector>
 
-#include "det/method_services.h"
-#include "frontend/data_files.h"
 #include "numbers/freelists.h"
 #include "numbers/work_arrays.h"
 #include "toplevel/start_tables.h"
 #include "toplevel/state.h"
+#include "det/method_services.h"
+#include "frontend/data_files.h"
 
 namespace tavrin::bench {
 

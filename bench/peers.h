@@ -23,13 +23,15 @@
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
-#include <sstream>
 #include <functional>
+#include <sstream>
 #include <string>
 #include <utility>
 #include <vector>
 
 namespace tavrin::bench {
+
+// ---- Peer programs ------------------------------------------------------------------------
 
 inline bool on_path(const char* program) {
   return std::system((std::string("command -v ") + program + " >/dev/null 2>&1").c_str()) == 0;
@@ -214,7 +216,7 @@ inline std::vector<std::string> run_singular(const std::string& script, int limi
   return lines_of(run_program("Singular -q --no-warn %s", script, {"", "", static_cast<double>(limit), 0}, false).out);
 }
 
-// ---- A peer library in this process ----------------------------------------------------
+// ---- A peer library in this process ------------------------------------------------------
 
 // Processor time of this process in seconds.
 inline double cpu_seconds() {

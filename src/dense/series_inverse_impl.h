@@ -15,14 +15,16 @@ namespace tavrin::dense_detail {
 // trimmed. mul(a, b) multiplies trimmed a and b, trim(a) drops a's zero top
 // entries, negate(c) is -c.
 template <class Mul, class Trim, class Negate>
-std::vector<std::int32_t> newton_series_inverse(const std::vector<std::int32_t>& s, std::int32_t n, std::int32_t g0,
-                                                Mul mul, Trim trim, Negate negate) {
+std::vector<std::int32_t> newton_series_inverse(const std::vector<std::int32_t>& s, std::int32_t n,
+                                                std::int32_t g0, Mul mul, Trim trim,
+                                                Negate negate) {
   using Poly = std::vector<std::int32_t>;
   Poly g{g0};
   g.resize(static_cast<std::size_t>(n), 0);
   for (std::int32_t l = 1; l < n;) {
     const std::int32_t l2 = std::min(2 * l, n);
-    Poly sl(s.begin(), s.begin() + std::min<std::ptrdiff_t>(l2, static_cast<std::ptrdiff_t>(s.size())));
+    Poly sl(s.begin(),
+            s.begin() + std::min<std::ptrdiff_t>(l2, static_cast<std::ptrdiff_t>(s.size())));
     Poly gl(g.begin(), g.begin() + l);
     trim(sl);
     trim(gl);
