@@ -6,6 +6,8 @@
 #include <string>
 
 #include "arrays/second_builtins.h"
+#include "bench_ring.h"
+#include "bench_statements.h"
 #include "core/globals.h"
 #include "core/mode_guard.h"
 #include "frontend/data_files.h"
@@ -22,24 +24,7 @@ namespace {
 
 using namespace tavrin;
 
-void adjoin_xyzw_once() {
-  if (polynames != nullptr) return;
-  initialize(TAVRIN_BENCH_DATA_DIR);
-  init_character_sets();
-  make_token_ring();
-  const char* names[] = {"x", "y", "z", "w"};
-  polypt* link = &polynames;
-  for (std::int16_t d = 1; d <= 4; ++d) {
-    polypt r = nullptr;
-    newpt(&r);
-    std::strncpy(r->let.name, names[d - 1], 10);
-    r->let.address = -1;
-    r->depth = d;
-    *link = r;
-    link = &r->next;
-  }
-  number_polys = 4;
-}
+using bench::adjoin_xyzw_once;
 
 void set_by_text(quolyptr v, const std::string& text) {
   TextInput in(text);
@@ -52,14 +37,7 @@ void set_by_text(quolyptr v, const std::string& text) {
 void BM_change_coef(benchmark::State& state) {
   adjoin_xyzw_once();
   BigModeGuard big;
-  poly s = nullptr;
-  poly_set(1, &s);
-  for (std::int32_t d = 1; d <= 4; ++d) {
-    poly v = nullptr;
-    base_poly(&v, d);
-    best_poly_add(s, v, &s);
-  }
-  compute_power(&s, static_cast<std::int32_t>(state.range(0)), polynames);
+  poly s = bench::dense_power(4, static_cast<std::int32_t>(state.range(0)));
   quoly q = nullptr;
   use_up_poly(&s, &q);
   const std::string e = ", " + std::to_string(state.range(0) / 2) + ", 1, 1) := ";

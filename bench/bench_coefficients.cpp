@@ -11,8 +11,11 @@
 
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "arrays/coefficients.h"
+#include "bench_ring.h"
+#include "bench_statements.h"
 #include "core/globals.h"
 #include "core/mode_guard.h"
 #include "frontend/data_files.h"
@@ -32,38 +35,10 @@ namespace {
 
 using namespace tavrin;
 
-// The tables read and x, y, z, w adjoined, once per program.
-void adjoin_xyzw_once() {
-  if (polynames != nullptr) return;
-  initialize(TAVRIN_BENCH_DATA_DIR);
-  init_character_sets();
-  make_token_ring();
-  const char* names[] = {"x", "y", "z", "w"};
-  polypt* link = &polynames;
-  for (std::int16_t d = 1; d <= 4; ++d) {
-    polypt r = nullptr;
-    newpt(&r);
-    std::strncpy(r->let.name, names[d - 1], 10);
-    r->let.address = -1;
-    r->depth = d;
-    *link = r;
-    link = &r->next;
-  }
-  number_polys = 4;
-}
+using bench::adjoin_xyzw_once;
 
 // (1 + x + y + z + w)^n.
-poly dense4(std::int32_t n) {
-  poly s = nullptr;
-  poly_set(1, &s);
-  for (std::int32_t d = 1; d <= 4; ++d) {
-    poly v = nullptr;
-    base_poly(&v, d);
-    best_poly_add(s, v, &s);
-  }
-  compute_power(&s, n, polynames);
-  return s;
-}
+poly dense4(std::int32_t n) { return bench::dense_power(4, n); }
 
 // x^e[0] y^e[1] z^e[2] w^e[3] (every exponent at least 1), node by node.
 poly monomial(const std::int32_t (&e)[4]) {
@@ -170,22 +145,10 @@ void BM_sqrt(benchmark::State& state) {
   adjoin_xyzw_once();
   BigModeGuard big;
   const auto limbs = static_cast<std::int32_t>(state.range(0));
-  imptr v = nullptr;
-  newimag(&v);
-  numptr last = nullptr;
-  for (std::int32_t k = 0; k < limbs; ++k) {
-    numptr l = new_limb();
-    l->value = static_cast<std::int32_t>((k * 2654435761u + 12345u) & 0xFFFFFFF);
-    l->next = nullptr;
-    if (last == nullptr) {
-      v->head = l;
-    } else {
-      last->next = l;
-    }
-    last = l;
-  }
-  v->tail = last;
-  v->size = limbs;
+  std::vector<std::int32_t> values(static_cast<std::size_t>(limbs));
+  for (std::int32_t k = 0; k < limbs; ++k)
+    values[static_cast<std::size_t>(k)] = static_cast<std::int32_t>((k * 2654435761u + 12345u) & 0xFFFFFFF);
+  imptr v = bench::number_of_limbs(values);
   imptr r = nullptr;
   newimag(&r);
   for (auto _ : state) {

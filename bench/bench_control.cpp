@@ -10,6 +10,7 @@
 
 #include <string>
 
+#include "bench_statements.h"
 #include "core/mode_guard.h"
 #include "lang/expressions.h"
 #include "lang/variables.h"
@@ -29,16 +30,10 @@ void run_loop(benchmark::State& state, const std::string& body) {
   const std::string text =
       "for i = 1 to " + std::to_string(state.range(0)) + " do " + body + " od;\n";
   for (auto _ : state) {
-    TextInput init("s := 0;\n");
-    FILEPtr stream = &init;
-    tt_flag = false;
-    leftover[0] = '\0';
-    scanner(&stream, &token, &zilch);
-    quoly value = nullptr;
-    parse(&stream, &value, &zilch);
+    quoly value = bench::statement_value("s := 0;\n");
     free_quoly(&value);
     TextInput in(text);
-    stream = &in;
+    FILEPtr stream = &in;
     leftover[0] = '\0';
     scanner(&stream, &token, &zilch);
     parse(&stream, &value, &zilch);

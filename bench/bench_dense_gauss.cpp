@@ -11,6 +11,7 @@
 #include <random>
 
 #include "bench_ring.h"
+#include "bench_work.h"
 #include "core/globals.h"
 #include "det/dense_gauss.h"
 #include "det/router.h"
@@ -26,13 +27,7 @@ namespace {
 
 using namespace tavrin;
 
-struct Work {
-  workarray w{};
-  std::int32_t cells = 0;
-  ~Work() {
-    for (std::int32_t k = 0; k < cells; ++k) free_quoly(&w.stash[k]);
-  }
-};
+using bench::Work;
 
 void fill_numbers(Work& a, std::int32_t n, std::uint64_t seed, std::uint32_t bound, bool floats) {
   std::mt19937_64 rng(seed);
@@ -92,26 +87,9 @@ quoly p05_entry(std::mt19937_64& rng) {
   for (int a = 0; a <= 2; ++a)
     for (int b = 0; a + b <= 2; ++b)
       for (int c = 0; a + b + c <= 2; ++c) {
-        poly t = nullptr;
-        poly_set(nonzero(rng), &t);
-        const int e[3] = {a, b, c};
-        for (int v = 0; v < 3; ++v)
-          for (int k = 0; k < e[v]; ++k) {
-            poly x = nullptr;
-            base_poly(&x, v + 1);
-            poly_mult(t, x, &t, nilpol);
-            free_poly(&x);
-          }
-        best_poly_add(sum, t, &sum);  // uses both up
+        best_poly_add(sum, bench::monomial_poly(nonzero(rng), {a, b, c}), &sum);  // uses both up
       }
-  quoly q = nullptr;
-  newquoly(&q);
-  q->next = nullptr;
-  q->numb = false;
-  q->rat = false;
-  q->numer = sum;
-  q->denom = nullptr;
-  return q;
+  return bench::polynomial_value(sum);
 }
 
 void run_standard(benchmark::State& state, bool invert, bool bareiss = false) {
@@ -155,27 +133,14 @@ void BM_IntegerDet10(benchmark::State& state) {
   allocate_work_areas();
   if (first_available < 1) first_available = 1;
   const std::int32_t n = 10;
-  auto a = std::make_unique<Work>();
-  std::mt19937_64 rng(10);
-  a->cells = n * n;
-  for (std::int32_t k = 0; k < a->cells; ++k) {
-    quoly_set(static_cast<std::int32_t>(rng() % 199) - 99, &a->w.stash[k]);
-    a->w.stash[k]->next = nullptr;
-  }
+  auto a = bench::random_matrix(n);  // from the seed 10
   for (auto _ : state) {
-    mat_invert_EnvRec env;
-    set_search_params(env, &a->w, n);
-    env.mycut = 2;
-    quoly d = nullptr;
-    quoly_set(1, &d);
-    try {
+    bench::determinant_once(*a, n, [&](quoly* d, mat_invert_EnvRec& env) {
       if (state.range(0) == 1)
-        gauss_Bareiss(&d, n, &a->w, false, false, nullptr, env, false);
+        gauss_Bareiss(d, n, &a->w, false, false, nullptr, env, false);
       else
-        standard_matrix_invert(&d, n, nullptr, &a->w, nullptr, {}, env);
-    } catch (const mat_invert_exit&) {
-    }
-    free_quoly(&d);
+        standard_matrix_invert(d, n, nullptr, &a->w, nullptr, {}, env);
+    });
   }
 }
 BENCHMARK(BM_IntegerDet10)->Arg(0)->Arg(1)->Unit(benchmark::kMicrosecond);

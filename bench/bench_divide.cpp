@@ -32,12 +32,7 @@ namespace {
 using namespace tavrin;
 
 poly random_poly(std::mt19937_64& rng, std::int64_t deg, std::int32_t p) {
-  std::vector<std::int32_t> a(static_cast<std::size_t>(deg + 1));
-  for (auto& c : a) c = static_cast<std::int32_t>(rng() % static_cast<std::uint64_t>(p));
-  if (a.back() == 0) a.back() = 1;
-  poly r = nullptr;
-  array_to_poly(a.data(), static_cast<std::int32_t>(deg), &r);
-  return r;
+  return bench::random_residue_poly(rng, deg, p);
 }
 
 enum class Method { halves, halves_lists, schoolbook, dense_remainder };

@@ -52,26 +52,9 @@ quoly fraction(std::int32_t a, std::int32_t b) {
   return n;
 }
 
-// c0 + cx x + cy y + cz z as a polynomial.
+// c0 + cx x + cy y + cz z.
 poly linear(std::int32_t c0, std::int32_t cx, std::int32_t cy, std::int32_t cz) {
-  auto constant = [](std::int32_t c) {
-    if (modularmode) c = ((c % modulus) + modulus) % modulus;
-    poly k = nullptr;
-    poly_set(c, &k);
-    return k;
-  };
-  poly s = constant(c0);
-  const std::int32_t c[] = {cx, cy, cz};
-  for (std::int32_t d = 1; d <= 3; ++d) {
-    if (c[d - 1] == 0) continue;
-    poly v = nullptr;
-    base_poly(&v, d);
-    poly k = constant(c[d - 1]);
-    poly_mult(v, k, &v, nilpol);
-    free_poly(&k);
-    best_poly_add(s, v, &s);
-  }
-  return s;
+  return bench::linear_poly(c0, {cx, cy, cz});
 }
 
 // The value p^k (p consumed).

@@ -9,6 +9,7 @@
 
 #include <string>
 
+#include "bench_statements.h"
 #include "core/mode_guard.h"
 #include "lang/expressions.h"
 #include "lang/variables.h"
@@ -67,13 +68,7 @@ void evaluate_text(benchmark::State& state, const std::string& text) {
   set_variable("beta", 67890);
   set_variable("gamma", 4242);
   for (auto _ : state) {
-    TextInput in(text);
-    FILEPtr stream = &in;
-    tt_flag = false;
-    leftover[0] = '\0';
-    scanner(&stream, &token, &zilch);
-    quoly value = nullptr;
-    old_expre(&stream, &value, &zilch);
+    quoly value = bench::statement_value(text, old_expre);
     benchmark::DoNotOptimize(value);
     free_quoly(&value);
     finish = nullptr;

@@ -48,18 +48,7 @@ class Adjoin {
       started = true;
     }
     first_available = 1;
-    polypt* link = &polynames;
-    std::int16_t d = 1;
-    for (const char* n : names) {
-      polypt r = nullptr;
-      newpt(&r);
-      std::strncpy(r->let.name, n, 10);
-      r->let.address = -1;
-      r->depth = d++;
-      *link = r;
-      link = &r->next;
-    }
-    number_polys = static_cast<std::int32_t>(names.size());
+    bench::adjoin_variables(names);
   }
   ~Adjoin() {
     while (polynames != nullptr) {
@@ -90,11 +79,8 @@ poly random_monic(std::mt19937_64& rng, int deg, std::int32_t p) {
   return n;
 }
 
-void BM_FactorModPrime(benchmark::State& state) {
-  Adjoin vars({"x"});
-  bench::ModularRing ring(32003);
-  std::mt19937_64 rng(1);
-  poly f = random_monic(rng, static_cast<int>(state.range(0)), 32003);
+// Times factor_poly on copies of f (freed after), reporting the factors.
+void time_factor(benchmark::State& state, poly f) {
   std::int32_t factors = 0;
   for (auto _ : state) {
     poly a = nullptr, sq = nullptr;
@@ -105,6 +91,14 @@ void BM_FactorModPrime(benchmark::State& state) {
   }
   state.counters["factors"] = factors;
   free_poly(&f);
+}
+
+void BM_FactorModPrime(benchmark::State& state) {
+  Adjoin vars({"x"});
+  bench::ModularRing ring(32003);
+  std::mt19937_64 rng(1);
+  poly f = random_monic(rng, static_cast<int>(state.range(0)), 32003);
+  time_factor(state, f);
 }
 
 // GF(65521^2): t (level 2) modded out by t^2 = 17, a field level.
@@ -146,16 +140,7 @@ void BM_FactorGf65521Squared(benchmark::State& state) {
   Gf65521Squared field;
   std::mt19937_64 rng(2);
   poly f = random_monic_gf(rng, static_cast<int>(state.range(0)));
-  std::int32_t factors = 0;
-  for (auto _ : state) {
-    poly a = nullptr, sq = nullptr;
-    poly_assign(f, &a);
-    factor_poly(&a, &sq, &factors, false, false, -1);
-    free_poly(&a);
-    free_poly(&sq);
-  }
-  state.counters["factors"] = factors;
-  free_poly(&f);
+  time_factor(state, f);
 }
 
 // x^e modulo f, e a big integer given in decimal pieces: p or p^2.

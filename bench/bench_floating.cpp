@@ -8,6 +8,7 @@
 #include <cstring>
 #include <string>
 
+#include "bench_loops.h"
 #include "core/mode_guard.h"
 #include "lang/operator_aliases.h"
 #include "numbers/freelists.h"
@@ -30,15 +31,10 @@ void run_statement(benchmark::State& state, const std::string& text) {
   std::strcpy(builtin[0].second, "*82");
   numbuiltins = 0;
   link_builtin_aliases();
-  BigModeGuard big;
-  for (auto _ : state) {
-    quoly value = bench::statement_value(text);
-    benchmark::DoNotOptimize(value);
-    free_quoly(&value);
+  bench::time_statement(state, text, state.range(0), [] {
     integerflag = false;
     finish = nullptr;
-  }
-  state.SetItemsProcessed(state.iterations() * state.range(0));
+  });
 }
 
 void BM_float_loop(benchmark::State& state) {

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "arrays/targets.h"
+#include "bench_loops.h"
 #include "core/mode_guard.h"
 #include "lang/expressions.h"
 #include "lang/functions.h"
@@ -44,14 +45,7 @@ void define(const std::string& text) {
 }
 
 void run(benchmark::State& state, const std::string& text, std::int64_t calls) {
-  BigModeGuard big;
-  for (auto _ : state) {
-    quoly value = bench::statement_value(text);
-    benchmark::DoNotOptimize(value);
-    free_quoly(&value);
-    finish = nullptr;
-  }
-  state.SetItemsProcessed(state.iterations() * calls);
+  bench::time_statement(state, text, calls, [] { finish = nullptr; });
 }
 
 void BM_fib(benchmark::State& state) {

@@ -18,6 +18,7 @@
 #include <random>
 #include <vector>
 
+#include "bench_loops.h"
 #include "bench_ring.h"
 #include "core/globals.h"
 #include "core/mode_guard.h"
@@ -39,12 +40,7 @@ namespace {
 using namespace tavrin;
 
 poly random_poly(std::mt19937_64& rng, std::int64_t deg, std::int32_t p) {
-  std::vector<std::int32_t> a(static_cast<std::size_t>(deg + 1));
-  for (auto& c : a) c = static_cast<std::int32_t>(rng() % static_cast<std::uint64_t>(p));
-  if (a.back() == 0) a.back() = 1;
-  poly r = nullptr;
-  array_to_poly(a.data(), static_cast<std::int32_t>(deg), &r);
-  return r;
+  return bench::random_residue_poly(rng, deg, p);
 }
 
 void gcd(benchmark::State& state, std::int32_t p, std::int32_t hgcd_sum) {
@@ -96,14 +92,7 @@ void time_pair(benchmark::State& state, std::int32_t p, F f) {
   std::mt19937_64 rng(1);
   poly n = random_poly(rng, state.range(0), p);
   poly m = random_poly(rng, state.range(0) - 1, p);
-  poly g = nullptr;
-  for (auto _ : state) {
-    f(n, m, &g);
-    benchmark::DoNotOptimize(g);
-  }
-  free_poly(&n);
-  free_poly(&m);
-  free_poly(&g);
+  bench::time_binary(state, n, m, f);
 }
 
 void basic(benchmark::State& state, std::int32_t p) {
@@ -152,19 +141,7 @@ using bench::adjoin_xyz_once;
 
 // c0 + cx x + cy y + cz z.
 poly linear(std::int32_t c0, std::int32_t cx, std::int32_t cy, std::int32_t cz) {
-  poly s = nullptr;
-  poly_set(c0, &s);
-  const std::int32_t c[] = {cx, cy, cz};
-  for (std::int32_t d = 1; d <= 3; ++d) {
-    poly v = nullptr;
-    base_poly(&v, d);
-    poly k = nullptr;
-    poly_set(c[d - 1], &k);
-    poly_mult(v, k, &v, nilpol);
-    free_poly(&k);
-    best_poly_add(s, v, &s);
-  }
-  return s;
+  return bench::linear_poly(c0, {cx, cy, cz});
 }
 
 poly power(poly p, std::int32_t k) {
@@ -172,13 +149,7 @@ poly power(poly p, std::int32_t k) {
   return p;
 }
 
-poly times(poly a, poly b) {
-  poly r = nullptr;
-  poly_mult(a, b, &r, polynames);
-  free_poly(&a);
-  free_poly(&b);
-  return r;
-}
+using bench::times;
 
 using bench::new_command;
 

@@ -12,6 +12,7 @@
 #include <random>
 
 #include "arrays/det_upcalls.h"
+#include "bench_work.h"
 #include "core/globals.h"
 #include "det/dense_gauss.h"
 #include "matrix/divisor_determ.h"
@@ -28,45 +29,27 @@ namespace {
 
 using namespace tavrin;
 
-struct Work {
-  workarray w{};
-  std::int32_t cells = 0;
-  ~Work() {
-    for (std::int32_t k = 0; k < cells; ++k) free_quoly(&w.stash[k]);
-  }
-};
+using bench::random_matrix;
+using bench::Work;
 
-void setup_once() {
-  static bool done = false;
-  if (done) return;
-  done = true;
-  initialize(TAVRIN_BENCH_DATA_DIR);
-}
+void setup_once() { bench::read_tables_once(); }
 
-std::unique_ptr<Work> random_matrix(std::int32_t n) {
-  auto a = std::make_unique<Work>();
-  std::mt19937_64 rng(static_cast<std::uint64_t>(n));
-  a->cells = n * n;
-  for (std::int32_t k = 0; k < a->cells; ++k) {
-    quoly_set(static_cast<std::int32_t>(rng() % 199) - 99, &a->w.stash[k]);
-    a->w.stash[k]->next = nullptr;
-  }
-  return a;
+// int_determ on a's n x n matrix, no bound given.
+void determ_once(Work& a, std::int32_t n) {
+  quoly d = nullptr, bound = nullptr;
+  quoly_set(1, &d);
+  quoly_set(-1, &bound);
+  int_determ(&d, nullptr, &a.w, n, &bound);
+  benchmark::DoNotOptimize(d);
+  free_quoly(&d);
+  free_quoly(&bound);
 }
 
 void BM_IntDeterm(benchmark::State& state) {
   setup_once();
   const auto n = static_cast<std::int32_t>(state.range(0));
   auto a = random_matrix(n);
-  for (auto _ : state) {
-    quoly d = nullptr, bound = nullptr;
-    quoly_set(1, &d);
-    quoly_set(-1, &bound);
-    int_determ(&d, nullptr, &a->w, n, &bound);
-    benchmark::DoNotOptimize(d);
-    free_quoly(&d);
-    free_quoly(&bound);
-  }
+  for (auto _ : state) determ_once(*a, n);
   state.counters["primes"] = last_prime_count;
   state.counters["lift_steps"] = images::last_divisor_stats.lift_steps;
   state.counters["d_bits"] = images::last_divisor_stats.divisor_bits;
@@ -86,15 +69,7 @@ void BM_IntDetermSingular(benchmark::State& state) {
     quoly_set(v, &a->w.stash[c * n + n - 1]);
     a->w.stash[c * n + n - 1]->next = nullptr;
   }
-  for (auto _ : state) {
-    quoly d = nullptr, bound = nullptr;
-    quoly_set(1, &d);
-    quoly_set(-1, &bound);
-    int_determ(&d, nullptr, &a->w, n, &bound);
-    benchmark::DoNotOptimize(d);
-    free_quoly(&d);
-    free_quoly(&bound);
-  }
+  for (auto _ : state) determ_once(*a, n);
   state.counters["lift_steps"] = images::last_divisor_stats.lift_steps;
 }
 BENCHMARK(BM_IntDetermSingular)->Arg(200)->Arg(600)->Iterations(1)->Unit(benchmark::kSecond);
@@ -106,15 +81,7 @@ void BM_IntDetermTableImages(benchmark::State& state) {
   const auto n = static_cast<std::int32_t>(state.range(0));
   auto a = random_matrix(n);
   images::divisor_route_enabled = false;
-  for (auto _ : state) {
-    quoly d = nullptr, bound = nullptr;
-    quoly_set(1, &d);
-    quoly_set(-1, &bound);
-    int_determ(&d, nullptr, &a->w, n, &bound);
-    benchmark::DoNotOptimize(d);
-    free_quoly(&d);
-    free_quoly(&bound);
-  }
+  for (auto _ : state) determ_once(*a, n);
   images::divisor_route_enabled = true;
   state.counters["primes"] = last_prime_count;
 }
@@ -128,16 +95,9 @@ void BM_BareissIntDeterm(benchmark::State& state) {
   const auto n = static_cast<std::int32_t>(state.range(0));
   auto a = random_matrix(n);
   for (auto _ : state) {
-    mat_invert_EnvRec env;
-    set_search_params(env, &a->w, n);
-    env.mycut = 2;
-    quoly d = nullptr;
-    quoly_set(1, &d);
-    try {
-      gauss_Bareiss(&d, n, &a->w, false, false, nullptr, env, false);
-    } catch (const mat_invert_exit&) {
-    }
-    free_quoly(&d);
+    bench::determinant_once(*a, n, [&](quoly* d, mat_invert_EnvRec& env) {
+      gauss_Bareiss(d, n, &a->w, false, false, nullptr, env, false);
+    });
   }
 }
 BENCHMARK(BM_BareissIntDeterm)->Arg(50)->Arg(100)->Arg(200)->Unit(benchmark::kMillisecond);

@@ -10,6 +10,7 @@
 #include <random>
 
 #include "arrays/det_upcalls.h"
+#include "bench_work.h"
 #include "det/int_determ.h"
 #include "frontend/data_files.h"
 #include "numbers/bigint_multiply.h"
@@ -21,31 +22,10 @@ namespace {
 
 using namespace tavrin;
 
-struct Work {
-  workarray w{};
-  std::int32_t cells = 0;
-  ~Work() {
-    for (std::int32_t k = 0; k < cells; ++k) free_quoly(&w.stash[k]);
-  }
-};
+using bench::random_matrix;
+using bench::Work;
 
-void setup_once() {
-  static bool done = false;
-  if (done) return;
-  done = true;
-  initialize(TAVRIN_BENCH_DATA_DIR);
-}
-
-std::unique_ptr<Work> random_matrix(std::int32_t n) {
-  auto a = std::make_unique<Work>();
-  std::mt19937_64 rng(static_cast<std::uint64_t>(n));
-  a->cells = n * n;
-  for (std::int32_t k = 0; k < a->cells; ++k) {
-    quoly_set(static_cast<std::int32_t>(rng() % 199) - 99, &a->w.stash[k]);
-    a->w.stash[k]->next = nullptr;
-  }
-  return a;
-}
+void setup_once() { bench::read_tables_once(); }
 
 // route 0: images, 1: integer elimination, 2: plain (bound 2^(28*600)).
 void run(benchmark::State& state, int route) {

@@ -14,6 +14,7 @@
 #include <random>
 
 #include "bench_ring.h"
+#include "bench_work.h"
 #include "core/globals.h"
 #include "det/dense_gauss.h"
 #include "det/lagrange.h"
@@ -37,13 +38,7 @@ std::int32_t seeded() {
   return static_cast<std::int32_t>((seed_state >> 8) & 0x3FFF);
 }
 
-struct Work {
-  workarray w{};
-  std::int32_t cells = 0;
-  ~Work() {
-    for (std::int32_t k = 0; k < cells; ++k) free_quoly(&w.stash[k]);
-  }
-};
+using bench::Work;
 
 // sum of c * x^a y^b z^c over the exponent triples with a + b + c <= total
 // in the first nv variables (only x: every degree up to total).
@@ -56,26 +51,9 @@ quoly entry(std::mt19937_64& rng, std::int32_t nv, std::int32_t total) {
         std::int32_t v = 0;
         while (v == 0) v = static_cast<std::int32_t>(rng() % 19) - 9;
         if (modularmode) v = v < 0 ? v + modulus : v;
-        poly t = nullptr;
-        poly_set(v, &t);
-        const int e[3] = {a, b, c};
-        for (int k = 0; k < 3; ++k)
-          for (int r = 0; r < e[k]; ++r) {
-            poly x = nullptr;
-            base_poly(&x, k + 1);
-            poly_mult(t, x, &t, nilpol);
-            free_poly(&x);
-          }
-        best_poly_add(sum, t, &sum);
+        best_poly_add(sum, bench::monomial_poly(v, {a, b, c}), &sum);
       }
-  quoly q = nullptr;
-  newquoly(&q);
-  q->next = nullptr;
-  q->numb = false;
-  q->rat = false;
-  q->numer = sum;
-  q->denom = nullptr;
-  return q;
+  return bench::polynomial_value(sum);
 }
 
 enum class method { lagrange, bareiss };

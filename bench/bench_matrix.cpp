@@ -21,12 +21,14 @@
 
 #include "arrays/array_store.h"
 #include "arrays/sparse_store.h"
+#include "bench_ring.h"
 #include "core/globals.h"
 #include "frontend/data_files.h"
 #include "matlang/matrix_powers.h"
 #include "matrix/matrix_products.h"
 #include "numbers/bigint.h"
 #include "numbers/freelists.h"
+#include "numbers/node_handles.h"
 #include "poly/poly_add.h"
 #include "poly/poly_mult.h"
 #include "poly/poly_repr.h"
@@ -37,23 +39,13 @@
 namespace {
 
 using namespace tavrin;
+using bench::linear_value;
 
 void setup_once() {
   if (first_available < 1) first_available = 1;
   if (polynames != nullptr) return;
   initialize(TAVRIN_BENCH_DATA_DIR);
-  const char* names[] = {"x", "y"};
-  polypt* link = &polynames;
-  for (std::int16_t d = 1; d <= 2; ++d) {
-    polypt r = nullptr;
-    newpt(&r);
-    std::strncpy(r->let.name, names[d - 1], 10);
-    r->let.address = -1;
-    r->depth = d;
-    *link = r;
-    link = &r->next;
-  }
-  number_polys = 2;
+  bench::adjoin_variables({"x", "y"});
 }
 
 // A random integer of exactly `limbs` limbs as a number value.
@@ -71,40 +63,11 @@ quoly random_integer(std::mt19937_64& rng, int limbs) {
     if (k == 0 && v == 0) v = 1;
     l->value = neg ? -v : v;
     l->next = nullptr;
-    if (tail == nullptr) {
-      head = l;
-    } else {
-      tail->next = l;
-    }
-    tail = l;
+    detail::append_node(head, tail, l);
   }
   n->head = head;
   n->tail = tail;
   n->size = limbs;
-  return q;
-}
-
-// c0 + cx x + cy y as a value.
-quoly linear_value(std::int32_t c0, std::int32_t cx, std::int32_t cy) {
-  poly s = nullptr;
-  poly_set(c0, &s);
-  const std::int32_t c[] = {cx, cy};
-  for (std::int32_t d = 1; d <= 2; ++d) {
-    if (c[d - 1] == 0) continue;
-    poly v = nullptr, k = nullptr;
-    base_poly(&v, d);
-    poly_set(c[d - 1], &k);
-    poly_mult(v, k, &v, nilpol);
-    free_poly(&k);
-    best_poly_add(s, v, &s);
-  }
-  quoly q = nullptr;
-  newquoly(&q);
-  q->next = nullptr;
-  q->numb = false;
-  q->numer = s;
-  q->denom = nullptr;
-  q->rat = false;
   return q;
 }
 

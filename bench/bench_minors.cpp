@@ -48,7 +48,7 @@ sparseptr random_matrix(std::int32_t n, bool polys) {
       colm_ptr e = nullptr;
       newcolm(&e);
       e->coord = c;
-      e->val = polys ? p06_entry(rng) : number_value(nonzero(rng));
+      e->val = polys ? p06_entry(rng) : integer_value(nonzero(rng));
       e->next = nullptr;
       *t = e;
       t = &e->next;

@@ -8,6 +8,7 @@
 #include "arrays/array_store.h"
 #include "arrays/monomial_sets.h"
 #include "arrays/sparse_store.h"
+#include "bench_work.h"
 #include "core/globals.h"
 #include "frontend/data_files.h"
 #include "numbers/freelists.h"
@@ -19,13 +20,7 @@ namespace {
 
 using namespace tavrin;
 
-void set_up_once() {
-  static bool done = false;
-  if (done) return;
-  initialize(TAVRIN_BENCH_DATA_DIR);
-  allocate_work_areas();
-  done = true;
-}
+void set_up_once() { bench::start_work_areas_once(); }
 
 // x^e as a value (the top variable of a temporary level is not needed: the
 // keys are built directly as one-term polynomials).

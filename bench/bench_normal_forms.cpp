@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "arrays/array_store.h"
+#include "bench_work.h"
 #include "core/globals.h"
 #include "frontend/data_files.h"
 #include "matrix/divisor_determ.h"
@@ -37,17 +38,11 @@ using namespace tavrin;
 
 // A dense n x n named array on private pages of the store.
 struct BenchArray {
-  std::vector<std::unique_ptr<storerec>> pages;
-  std::vector<storeptr> saved;
-  arrnode q{};
   std::int32_t n;
-  explicit BenchArray(std::int32_t n_, std::uint64_t seed) : n(n_) {
+  bench::OwnPages pages;
+  arrnode q{};
+  explicit BenchArray(std::int32_t n_, std::uint64_t seed) : n(n_), pages(n * n) {
     const std::int32_t cells = n * n;
-    for (std::int32_t p = 0; p * page_cells < cells; ++p) {
-      pages.push_back(std::make_unique<storerec>());
-      saved.push_back(arp[p]);
-      arp[p] = pages.back().get();
-    }
     std::mt19937_64 rng(seed);
     for (std::int32_t c = 0; c < cells; ++c) {
       quoly v = nullptr;
@@ -62,7 +57,6 @@ struct BenchArray {
   }
   ~BenchArray() {
     for (std::int32_t c = 0; c < n * n; ++c) free_quoly(arp_cell(c));
-    for (std::size_t p = 0; p < pages.size(); ++p) arp[p] = saved[p];
     special_free(&q.sizearr);
   }
   std::int32_t largest_limbs() const {

@@ -7,6 +7,7 @@
 #include <cstring>
 #include <random>
 
+#include "bench_loops.h"
 #include "bench_ring.h"
 #include "core/globals.h"
 #include "dense/dense_arrays.h"
@@ -24,18 +25,7 @@ using namespace tavrin;
 // Adjoins x, y, z (levels 1 to 3), once.
 void adjoin_xyz() {
   if (polynames != nullptr) return;
-  const char* names[] = {"x", "y", "z"};
-  polypt* link = &polynames;
-  for (std::int16_t d = 1; d <= 3; ++d) {
-    polypt r = nullptr;
-    newpt(&r);
-    std::strncpy(r->let.name, names[d - 1], 10);
-    r->let.address = -1;
-    r->depth = d;
-    *link = r;
-    link = &r->next;
-  }
-  number_polys = 3;
+  bench::adjoin_variables({"x", "y", "z"});
 }
 
 // The constant c as a polynomial in the current mode.
@@ -46,16 +36,7 @@ poly constant(std::int32_t c) {
 }
 
 // (1 + x + y + z)^k.
-poly dense_power(std::int32_t k) {
-  poly s = constant(1);
-  for (std::int32_t d = 1; d <= 3; ++d) {
-    poly v = nullptr;
-    base_poly(&v, d);
-    best_poly_add(s, v, &s);
-  }
-  compute_power(&s, k, polynames);
-  return s;
-}
+poly dense_power(std::int32_t k) { return bench::dense_power(3, k); }
 
 // A sum of `terms` monomials c x^a y^b z^c with exponents below `span` and
 // coefficients below 1000: sparse in every variable.
@@ -76,19 +57,17 @@ poly sparse_random(std::mt19937_64& rng, int terms, int span) {
 }
 
 // p * p for p = (1 + x + y + z)^k: 1771 terms at k = 20, 12341 in the product.
+// Times p q (p, q consumed).
+void time_product(benchmark::State& state, poly p, poly q) {
+  bench::time_binary(state, p, q, [](poly a, poly b, poly* r) { poly_mult(a, b, r, polynames); });
+}
+
 void BM_dense_product(benchmark::State& state) {
   adjoin_xyz();
   const bench::ModularRing ring(static_cast<std::int32_t>(state.range(1)));
   poly p = dense_power(static_cast<std::int32_t>(state.range(0)));
   poly q = dense_power(static_cast<std::int32_t>(state.range(0)));
-  poly r = nullptr;
-  for (auto _ : state) {
-    poly_mult(p, q, &r, polynames);
-    benchmark::DoNotOptimize(r);
-  }
-  free_poly(&p);
-  free_poly(&q);
-  free_poly(&r);
+  time_product(state, p, q);
 }
 BENCHMARK(BM_dense_product)
     ->Args({10, 0})
@@ -104,14 +83,7 @@ void BM_sparse_product(benchmark::State& state) {
   std::mt19937_64 rng(7);
   poly p = sparse_random(rng, static_cast<int>(state.range(0)), 40);
   poly q = sparse_random(rng, static_cast<int>(state.range(0)), 40);
-  poly r = nullptr;
-  for (auto _ : state) {
-    poly_mult(p, q, &r, polynames);
-    benchmark::DoNotOptimize(r);
-  }
-  free_poly(&p);
-  free_poly(&q);
-  free_poly(&r);
+  time_product(state, p, q);
 }
 BENCHMARK(BM_sparse_product)
     ->Args({300, 0})
@@ -126,14 +98,7 @@ void BM_poly_add(benchmark::State& state) {
   const bench::ModularRing ring(static_cast<std::int32_t>(state.range(1)));
   poly p = dense_power(static_cast<std::int32_t>(state.range(0)));
   poly q = dense_power(static_cast<std::int32_t>(state.range(0)) - 1);
-  poly r = nullptr;
-  for (auto _ : state) {
-    poly_add(p, q, &r);
-    benchmark::DoNotOptimize(r);
-  }
-  free_poly(&p);
-  free_poly(&q);
-  free_poly(&r);
+  bench::time_binary(state, p, q, [](poly a, poly b, poly* r) { poly_add(a, b, r); });
 }
 BENCHMARK(BM_poly_add)->Args({20, 0})->Args({20, 2147483629})->Unit(benchmark::kMicrosecond);
 

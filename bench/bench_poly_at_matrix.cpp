@@ -44,14 +44,7 @@ quoly random_poly(std::int32_t degree, std::mt19937_64& rng) {
     best_poly_add(s, c, &s);
   }
   free_poly(&x);
-  quoly q = nullptr;
-  newquoly(&q);
-  q->next = nullptr;
-  q->numb = false;
-  q->numer = s;
-  q->denom = nullptr;
-  q->rat = false;
-  return q;
+  return bench::polynomial_value(s);
 }
 
 quoly small_entry(std::mt19937_64& rng, bool rational) {

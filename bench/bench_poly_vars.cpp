@@ -109,39 +109,32 @@ void clear_stored(int count) {
   run(s);
 }
 
-void BM_adjoin_top(benchmark::State& state) {
+// Adjoins u above t and s with `count` values stored, and cancels it again,
+// timing the adjoining or the cancelling.
+void adjoin_and_cancel(benchmark::State& state, bool time_cancel) {
   prepare();
   BigModeGuard big;
   const int count = static_cast<int>(state.range(0));
   run("&(J = t)\n&(J = s)\n");
   run(stored_values(count));
   for (auto _ : state) {
+    if (time_cancel) state.PauseTiming();
     run("&(J = u)\n");
-    state.PauseTiming();
+    if (time_cancel) {
+      state.ResumeTiming();
+    } else {
+      state.PauseTiming();
+    }
     run("&(J = -u)\n");
-    state.ResumeTiming();
+    if (!time_cancel) state.ResumeTiming();
   }
   clear_stored(count);
   run("&(J = -s)\n&(J = -t)\n");
   state.SetItemsProcessed(state.iterations() * count);
 }
 
-void BM_cancel_top(benchmark::State& state) {
-  prepare();
-  BigModeGuard big;
-  const int count = static_cast<int>(state.range(0));
-  run("&(J = t)\n&(J = s)\n");
-  run(stored_values(count));
-  for (auto _ : state) {
-    state.PauseTiming();
-    run("&(J = u)\n");
-    state.ResumeTiming();
-    run("&(J = -u)\n");
-  }
-  clear_stored(count);
-  run("&(J = -s)\n&(J = -t)\n");
-  state.SetItemsProcessed(state.iterations() * count);
-}
+void BM_adjoin_top(benchmark::State& state) { adjoin_and_cancel(state, false); }
+void BM_cancel_top(benchmark::State& state) { adjoin_and_cancel(state, true); }
 
 BENCHMARK(BM_poly_display)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_adjoin_top)->Arg(1000)->Arg(10000)->Unit(benchmark::kMillisecond);

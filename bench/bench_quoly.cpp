@@ -41,42 +41,26 @@ using bench::adjoin_xyz_once;
 
 using bench::new_command;
 
-// The constant c (a residue in modular arithmetic).
-poly constant(std::int32_t c) {
-  if (modularmode) c = ((c % modulus) + modulus) % modulus;
-  poly k = nullptr;
-  poly_set(c, &k);
-  return k;
-}
+using bench::constant_poly;
+using bench::times;
 
 // c0 + cx x + cy y + cz z.
 poly linear(std::int32_t c0, std::int32_t cx, std::int32_t cy, std::int32_t cz) {
-  poly s = constant(c0);
-  const std::int32_t c[] = {cx, cy, cz};
-  for (std::int32_t d = 1; d <= 3; ++d) {
-    if (c[d - 1] == 0) continue;
-    poly v = nullptr;
-    base_poly(&v, d);
-    poly k = constant(c[d - 1]);
-    poly_mult(v, k, &v, nilpol);
-    free_poly(&k);
-    best_poly_add(s, v, &s);
-  }
-  return s;
-}
-
-poly times(poly a, poly b) {
-  poly r = nullptr;
-  poly_mult(a, b, &r, polynames);
-  free_poly(&a);
-  free_poly(&b);
-  return r;
+  return bench::linear_poly(c0, {cx, cy, cz});
 }
 
 poly copy(poly p) {
   poly r = nullptr;
   poly_assign(p, &r);
   return r;
+}
+
+// The fraction n / d brought to normal form (n, d used up).
+quoly fraction(poly n, poly d) {
+  quoly q = bench::fraction_value(n, d);
+  new_command();
+  check_quoly(&q, false);
+  return q;
 }
 
 // The pool: x + y + 1, x - z + 2, 2y + z - 3, and x y + z.
@@ -120,16 +104,7 @@ void make_fractions(Fractions& f) {
     numers.push_back(n);
     denoms.push_back(d);
     mult.push_back(m);
-    quoly q = nullptr;
-    newquoly(&q);
-    q->next = nullptr;
-    q->numb = false;
-    q->rat = false;
-    q->numer = copy(n);
-    q->denom = copy(d);
-    new_command();
-    check_quoly(&q, false);
-    f.values.push_back(q);
+    f.values.push_back(fraction(copy(n), copy(d)));
   }
   // Sum over L = prod pool[j]^highest[j]: numerator sum n_i L / d_i.
   poly L = nullptr;
@@ -207,20 +182,6 @@ void BM_check_quoly_unreduced_sum(benchmark::State& state) {
   }
 }
 
-// The fraction n / d brought to normal form (n, d used up).
-quoly fraction(poly n, poly d) {
-  quoly q = nullptr;
-  newquoly(&q);
-  q->next = nullptr;
-  q->numb = false;
-  q->rat = false;
-  q->numer = n;
-  q->denom = d;
-  new_command();
-  check_quoly(&q, false);
-  return q;
-}
-
 // An exponent number holding k in the current mode.
 imptr exponent_number(std::int32_t k) {
   imptr e = nullptr;
@@ -268,7 +229,7 @@ void BM_product_of_20_fractions(benchmark::State& state) {
   pool.push_back(linear(-2, 0, 1, 1));
   // A product of one to three pool factors, times a small number.
   auto product = [&] {
-    poly p = constant(static_cast<std::int32_t>(rng() % 5) + 1);
+    poly p = constant_poly(static_cast<std::int32_t>(rng() % 5) + 1);
     const int k = 1 + static_cast<int>(rng() % 3);
     for (int j = 0; j < k; ++j) p = times(p, copy(pool[rng() % pool.size()]));
     return p;

@@ -20,6 +20,7 @@
 #include "core/globals.h"
 #include "frontend/data_files.h"
 #include "numbers/freelists.h"
+#include "numbers/node_handles.h"
 #include "poly/poly_add.h"
 #include "poly/poly_modout.h"
 #include "poly/poly_mult.h"
@@ -34,33 +35,17 @@ using namespace tavrin;
 void adjoin_xt_once() {
   if (polynames != nullptr) return;
   initialize(TAVRIN_BENCH_DATA_DIR);
-  const char* names[] = {"x", "t"};
-  polypt* link = &polynames;
-  for (std::int16_t d = 1; d <= 2; ++d) {
-    polypt r = nullptr;
-    newpt(&r);
-    std::strncpy(r->let.name, names[d - 1], 10);
-    r->let.address = -1;
-    r->depth = d;
-    *link = r;
-    link = &r->next;
-  }
-  number_polys = 2;
+  bench::adjoin_variables({"x", "t"});
 }
+
+using detail::new_term;
 
 // c t^e at t's own level (no pad), c reduced in modular arithmetic.
 poly monomial_t(std::int32_t c, std::int32_t e) {
   if (modularmode) c = ((c % modulus) + modulus) % modulus;
-  poly k = nullptr;
-  poly_set(c, &k);
+  poly k = bench::constant_poly(c);
   if (e == 0 || c == 0) return k;
-  poly t = nullptr;
-  newpoly(&t);
-  t->numb = false;
-  t->exp = e;
-  t->pcoef = k;
-  t->next = nullptr;
-  return t;
+  return new_term(e, k);
 }
 
 // sum c_k t^k at t's level.
@@ -73,16 +58,7 @@ poly poly_t(const std::vector<std::int32_t>& c) {
 }
 
 // p at t's level wrapped in the pad of x's level (a constant stays).
-poly padded(poly p) {
-  if (p->numb) return p;
-  poly pad = nullptr;
-  newpoly(&pad);
-  pad->numb = false;
-  pad->exp = 0;
-  pad->pcoef = p;
-  pad->next = nullptr;
-  return pad;
-}
+poly padded(poly p) { return p->numb ? p : new_term(0, p); }
 
 // t's level modded out by a monic relation of degree 3 for the scope: t^3 =
 // 2 in the compact form, or t^3 + t + 1 with its reduced powers t^4, t^3.
@@ -101,12 +77,7 @@ class Field {
       for (std::int32_t k = 4; k >= 3; --k) {
         poly tk = monomial_t(1, k);
         fold_poly(&tk, &rel, 3, level_);
-        poly node = nullptr;
-        newpoly(&node);
-        node->numb = false;
-        node->exp = k;
-        node->pcoef = tk;
-        node->next = nullptr;
+        poly node = new_term(k, tk);
         *link = node;
         link = &node->next;
       }
@@ -196,14 +167,7 @@ void BM_mod_out_poly(benchmark::State& state) {
     std::vector<std::int32_t> c(5);
     for (auto& k : c) k = static_cast<std::int32_t>(rng() % 19) - 9;
     c[4] = 1;
-    poly coef = poly_t(c);
-    poly term = nullptr;
-    newpoly(&term);
-    term->numb = false;
-    term->exp = e;
-    term->pcoef = coef;
-    term->next = nullptr;
-    best_poly_add(big, term, &big);
+    best_poly_add(big, new_term(e, poly_t(c)), &big);
   }
   for (auto _ : state) {
     poly w = nullptr;

@@ -24,6 +24,7 @@
 #include "arrays/array_store.h"
 #include "arrays/sparse_store.h"
 #include "bench_ring.h"
+#include "bench_work.h"
 #include "core/globals.h"
 #include "core/thresholds.h"
 #include "frontend/data_files.h"
@@ -52,18 +53,11 @@ quoly small_integer(std::mt19937_64& rng) {
 // A dense rows x cols named array on private pages of the store: A, then
 // the identity when augmented.
 struct BenchArray {
-  std::vector<std::unique_ptr<storerec>> pages;
-  std::vector<storeptr> saved;
-  arrnode q{};
   std::int32_t cells;
-  BenchArray(std::int32_t n, bool augmented, std::uint64_t seed, const Entry& entry = small_integer) {
-    const std::int32_t cols = augmented ? 2 * n : n;
-    cells = n * cols;
-    for (std::int32_t p = 0; p * page_cells < cells; ++p) {
-      pages.push_back(std::make_unique<storerec>());
-      saved.push_back(arp[p]);
-      arp[p] = pages.back().get();
-    }
+  bench::OwnPages pages;
+  arrnode q{};
+  BenchArray(std::int32_t n, bool augmented, std::uint64_t seed, const Entry& entry = small_integer)
+      : cells(n * (augmented ? 2 * n : n)), pages(cells) {
     std::mt19937_64 rng(seed);
     for (std::int32_t c = 0; c < cells; ++c) {
       const std::int32_t col = c / n, row = c % n;
@@ -83,18 +77,11 @@ struct BenchArray {
   }
   ~BenchArray() {
     for (std::int32_t c = 0; c < cells; ++c) free_quoly(arp_cell(c));
-    for (std::size_t p = 0; p < pages.size(); ++p) arp[p] = saved[p];
     special_free(&q.sizearr);
   }
 };
 
-void set_up_once() {
-  static bool done = false;
-  if (done) return;
-  initialize(TAVRIN_BENCH_DATA_DIR);
-  allocate_work_areas();
-  done = true;
-}
+void set_up_once() { bench::start_work_areas_once(); }
 
 void BM_RedRowEchInverse(benchmark::State& state) {
   set_up_once();
@@ -150,26 +137,9 @@ quoly dense_quadratic(std::mt19937_64& rng, int nv) {
     for (int b = 0; a + b <= 2; ++b)
       for (int c = 0; a + b + c <= 2; ++c) {
         if (nv < 3 && c > 0) continue;
-        poly t = nullptr;
-        poly_set(nonzero(rng), &t);
-        const int e[3] = {a, b, c};
-        for (int v = 0; v < 3; ++v)
-          for (int k = 0; k < e[v]; ++k) {
-            poly x = nullptr;
-            base_poly(&x, v + 1);
-            poly_mult(t, x, &t, nilpol);
-            free_poly(&x);
-          }
-        best_poly_add(sum, t, &sum);  // uses both up
+        best_poly_add(sum, bench::monomial_poly(nonzero(rng), {a, b, c}), &sum);  // uses both up
       }
-  quoly q = nullptr;
-  newquoly(&q);
-  q->next = nullptr;
-  q->numb = false;
-  q->rat = false;
-  q->numer = sum;
-  q->denom = nullptr;
-  return q;
+  return bench::polynomial_value(sum);
 }
 
 void BM_RedRowEchInverseQxy(benchmark::State& state) {

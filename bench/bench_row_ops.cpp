@@ -16,6 +16,8 @@
 #include <set>
 
 #include "arrays/sparse_store.h"
+#include "bench_ring.h"
+#include "bench_sparse_instances.h"
 #include "core/globals.h"
 #include "core/mode_guard.h"
 #include "frontend/data_files.h"
@@ -29,52 +31,13 @@
 namespace {
 
 using namespace tavrin;
+using bench::integer_value;
+using bench::linear_value;
 
 void setup_once() {
   if (polynames != nullptr) return;
   initialize(TAVRIN_BENCH_DATA_DIR);
-  const char* names[] = {"x", "y"};
-  polypt* link = &polynames;
-  for (std::int16_t d = 1; d <= 2; ++d) {
-    polypt r = nullptr;
-    newpt(&r);
-    std::strncpy(r->let.name, names[d - 1], 10);
-    r->let.address = -1;
-    r->depth = d;
-    *link = r;
-    link = &r->next;
-  }
-  number_polys = 2;
-}
-
-quoly integer_value(std::int32_t v) {
-  quoly q = nullptr;
-  quoly_set(v, &q);
-  q->next = nullptr;
-  return q;
-}
-
-// c0 + cx x + cy y as a value.
-quoly linear_value(std::int32_t c0, std::int32_t cx, std::int32_t cy) {
-  poly s = nullptr;
-  poly_set(c0, &s);
-  const std::int32_t c[] = {cx, cy};
-  for (std::int32_t d = 1; d <= 2; ++d) {
-    poly v = nullptr, k = nullptr;
-    base_poly(&v, d);
-    poly_set(c[d - 1], &k);
-    poly_mult(v, k, &v, nilpol);
-    free_poly(&k);
-    best_poly_add(s, v, &s);
-  }
-  quoly q = nullptr;
-  newquoly(&q);
-  q->next = nullptr;
-  q->numb = false;
-  q->numer = s;
-  q->denom = nullptr;
-  q->rat = false;
-  return q;
+  bench::adjoin_variables({"x", "y"});
 }
 
 std::int32_t small(std::mt19937_64& rng, std::int32_t bound) {
@@ -84,38 +47,34 @@ std::int32_t small(std::mt19937_64& rng, std::int32_t bound) {
 // Two rows of 1,000 entries among 3,000 columns.
 template <class Make>
 sparseptr two_rows(std::mt19937_64& rng, Make make) {
-  sparseptr sp = nullptr;
-  sparse_init(&sp, 2);
-  for (std::int32_t i = 1; i <= 2; ++i) {
-    std::set<std::int32_t> cols;
-    while (cols.size() < 1000) cols.insert(small(rng, 3000));
-    colm_ptrptr t = sparse_row(sp, i);
-    for (std::int32_t c : cols) {
-      colm_ptr e = nullptr;
-      newcolm(&e);
-      e->coord = c;
-      e->val = make();
-      e->next = nullptr;
-      *t = e;
-      t = &e->next;
-    }
+  return bench_sparse::build(
+      2,
+      [&](std::int32_t) {
+        std::set<std::int32_t> cols;
+        while (cols.size() < 1000) cols.insert(small(rng, 3000));
+        return cols;
+      },
+      make);
+}
+
+// Times row 1 += f row 2 and back again (sp consumed).
+void merge_and_back(benchmark::State& state, sparseptr sp, std::int32_t f) {
+  quoly a = integer_value(f), b = integer_value(-f);
+  for (auto _ : state) {
+    sparse_row_add(sp, a, 1, 2);
+    sparse_row_add(sp, b, 1, 2);
   }
-  return sp;
+  state.SetItemsProcessed(2 * state.iterations());
+  free_quoly(&a);
+  free_quoly(&b);
+  free_sparse(&sp, 2, true);
 }
 
 void BM_SparseRowMergeZ(benchmark::State& state) {
   setup_once();
   std::mt19937_64 rng(1);
   sparseptr sp = two_rows(rng, [&] { return integer_value(small(rng, 1000000)); });
-  quoly f = integer_value(12345), g = integer_value(-12345);
-  for (auto _ : state) {
-    sparse_row_add(sp, f, 1, 2);
-    sparse_row_add(sp, g, 1, 2);
-  }
-  state.SetItemsProcessed(2 * state.iterations());
-  free_quoly(&f);
-  free_quoly(&g);
-  free_sparse(&sp, 2, true);
+  merge_and_back(state, sp, 12345);
 }
 BENCHMARK(BM_SparseRowMergeZ);
 
@@ -140,15 +99,7 @@ void BM_SparseRowMergePoly(benchmark::State& state) {
   setup_once();
   std::mt19937_64 rng(3);
   sparseptr sp = two_rows(rng, [&] { return linear_value(small(rng, 100), small(rng, 100), small(rng, 100)); });
-  quoly f = integer_value(7), g = integer_value(-7);
-  for (auto _ : state) {
-    sparse_row_add(sp, f, 1, 2);
-    sparse_row_add(sp, g, 1, 2);
-  }
-  state.SetItemsProcessed(2 * state.iterations());
-  free_quoly(&f);
-  free_quoly(&g);
-  free_sparse(&sp, 2, true);
+  merge_and_back(state, sp, 7);
 }
 BENCHMARK(BM_SparseRowMergePoly);
 
@@ -163,20 +114,25 @@ void free_dense(workptr w, std::int32_t n) {
   delete w;
 }
 
+// Times row 3 -= f row 7 and back again on the n x n array w (freed).
+void reduce_and_back(benchmark::State& state, workptr w, std::int32_t n, std::int32_t f) {
+  quoly a = integer_value(f), b = integer_value(-f);
+  for (auto _ : state) {
+    row_reduce(w, a, n, 3, 7);
+    row_reduce(w, b, n, 3, 7);
+  }
+  state.SetItemsProcessed(2 * state.iterations());
+  free_quoly(&a);
+  free_quoly(&b);
+  free_dense(w, n);
+}
+
 void BM_DenseRowReduceZ500(benchmark::State& state) {
   setup_once();
   std::mt19937_64 rng(4);
   const std::int32_t n = 500;
   workptr w = dense(n, [&] { return integer_value(small(rng, 1000000)); });
-  quoly f = integer_value(12345), g = integer_value(-12345);
-  for (auto _ : state) {
-    row_reduce(w, f, n, 3, 7);
-    row_reduce(w, g, n, 3, 7);
-  }
-  state.SetItemsProcessed(2 * state.iterations());
-  free_quoly(&f);
-  free_quoly(&g);
-  free_dense(w, n);
+  reduce_and_back(state, w, n, 12345);
 }
 BENCHMARK(BM_DenseRowReduceZ500);
 
@@ -185,15 +141,7 @@ void BM_DenseRowReducePoly100(benchmark::State& state) {
   std::mt19937_64 rng(5);
   const std::int32_t n = 100;
   workptr w = dense(n, [&] { return linear_value(small(rng, 100), small(rng, 100), small(rng, 100)); });
-  quoly f = integer_value(7), g = integer_value(-7);
-  for (auto _ : state) {
-    row_reduce(w, f, n, 3, 7);
-    row_reduce(w, g, n, 3, 7);
-  }
-  state.SetItemsProcessed(2 * state.iterations());
-  free_quoly(&f);
-  free_quoly(&g);
-  free_dense(w, n);
+  reduce_and_back(state, w, n, 7);
 }
 BENCHMARK(BM_DenseRowReducePoly100);
 

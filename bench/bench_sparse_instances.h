@@ -7,8 +7,10 @@
 #include <cstdint>
 #include <cstring>
 #include <random>
+#include <set>
 
 #include "arrays/sparse_store.h"
+#include "bench_ring.h"
 #include "core/globals.h"
 #include "frontend/data_files.h"
 #include "numbers/freelists.h"
@@ -26,18 +28,7 @@ inline void adjoin_xyzt_once() {
   initialize(TAVRIN_BENCH_DATA_DIR);
   allocate_work_areas();
   if (totalavailablememory == 0) totalavailablememory = std::uint64_t{1} << 30;
-  const char* names[] = {"x", "y", "z", "t"};
-  polypt* link = &polynames;
-  for (std::int16_t d = 1; d <= 4; ++d) {
-    polypt r = nullptr;
-    newpt(&r);
-    std::strncpy(r->let.name, names[d - 1], 10);
-    r->let.address = -1;
-    r->depth = d;
-    *link = r;
-    link = &r->next;
-  }
-  number_polys = 4;
+  bench::adjoin_variables({"x", "y", "z", "t"});
 }
 
 inline std::int32_t nonzero(std::mt19937_64& rng) {
@@ -46,29 +37,13 @@ inline std::int32_t nonzero(std::mt19937_64& rng) {
   return v;
 }
 
-// The value of polynomial s (consumed), with denominator 1.
-inline quoly polynomial_value(poly s) {
-  quoly q = nullptr;
-  newquoly(&q);
-  q->next = nullptr;
-  q->numb = false;
-  q->rat = false;
-  q->numer = s;
-  q->denom = nullptr;
-  return q;
-}
-
-inline quoly number_value(std::int32_t v) {
-  quoly q = nullptr;
-  quoly_set(v, &q);
-  q->next = nullptr;
-  return q;
-}
+using bench::polynomial_value;
+using bench::integer_value;
 
 // c0 + c1 * m, m a monomial of total degree 1 or 2 in the first nv variables.
 inline quoly p06_entry(std::mt19937_64& rng, std::int32_t nv = 4) {
   const std::int32_t c0 = nonzero(rng);
-  if (rng() % 2 == 0) return number_value(c0);
+  if (rng() % 2 == 0) return integer_value(c0);
   poly mono = nullptr;
   poly_set(nonzero(rng), &mono);
   const int degree = 1 + static_cast<int>(rng() % 2);
@@ -103,6 +78,20 @@ sparseptr build(std::int32_t n, Cols cols, Make make) {
     }
   }
   return sp;
+}
+
+// The seeded n x n instance: in row r the diagonal and two random columns,
+// entries p06_entry in the first nv variables.
+inline sparseptr p06_matrix(std::int32_t n, std::int32_t nv = 4) {
+  std::mt19937_64 rng(6);
+  return build(
+      n,
+      [&](std::int32_t r) {
+        std::set<std::int32_t> s{r};
+        while (s.size() < 3) s.insert(1 + static_cast<std::int32_t>(rng() % n));
+        return s;
+      },
+      [&] { return p06_entry(rng, nv); });
 }
 
 }  // namespace tavrin::bench_sparse

@@ -34,19 +34,6 @@ namespace {
 using namespace tavrin;
 using namespace tavrin::bench_sparse;
 
-
-sparseptr p06_matrix(std::int32_t n, std::int32_t nv) {
-  std::mt19937_64 rng(6);
-  return build(
-      n,
-      [&](std::int32_t r) {
-        std::set<std::int32_t> s{r};
-        while (s.size() < 3) s.insert(1 + static_cast<std::int32_t>(rng() % n));
-        return s;
-      },
-      [&] { return p06_entry(rng, nv); });
-}
-
 std::uint32_t seed_state = 7;
 std::int32_t seeded() {
   seed_state = seed_state * 1103515245u + 12345u;
@@ -137,25 +124,9 @@ void BM_SparseLagrangeP12(benchmark::State& state) {
       [&] {
         poly sum = nullptr;
         poly_set(0, &sum);
-        for (int k = 0; k <= 4; ++k) {
-          poly t = nullptr;
-          poly_set((nonzero(rng) + 32003) % 32003, &t);
-          for (int r = 0; r < k; ++r) {
-            poly x = nullptr;
-            base_poly(&x, 1);
-            poly_mult(t, x, &t, nilpol);
-            free_poly(&x);
-          }
-          best_poly_add(sum, t, &sum);
-        }
-        quoly q = nullptr;
-        newquoly(&q);
-        q->next = nullptr;
-        q->numb = false;
-        q->rat = false;
-        q->numer = sum;
-        q->denom = nullptr;
-        return q;
+        for (int k = 0; k <= 4; ++k)
+          best_poly_add(sum, bench::monomial_poly((nonzero(rng) + 32003) % 32003, {k}), &sum);
+        return bench::polynomial_value(sum);
       });
   for (auto _ : state) {
     quoly d = nullptr;

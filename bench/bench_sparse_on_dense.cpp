@@ -103,7 +103,7 @@ quoly residue_poly(std::mt19937_64& rng) {
 }
 
 quoly fraction(std::mt19937_64& rng) {
-  quoly a = number_value(nonzero(rng) * 11), b = number_value(1 + static_cast<std::int32_t>(rng() % 9));
+  quoly a = integer_value(nonzero(rng) * 11), b = integer_value(1 + static_cast<std::int32_t>(rng() % 9));
   quoly q = nullptr;
   quoly_quot(a, b, &q, false);
   q->next = nullptr;
@@ -114,13 +114,13 @@ quoly fraction(std::mt19937_64& rng) {
 
 quoly entry(int ring, std::mt19937_64& rng) {
   switch (ring) {
-    case 0: case 11: case 12: return number_value(nonzero(rng) * 11);
-    case 1: return number_value(1 + static_cast<std::int32_t>(rng() % (p - 1)));
+    case 0: case 11: case 12: return integer_value(nonzero(rng) * 11);
+    case 1: return integer_value(1 + static_cast<std::int32_t>(rng() % (p - 1)));
     case 2: case 8: case 13: return residue_poly(rng);
     case 3: return p06_entry(rng);
     case 4: return fraction(rng);
-    case 6: return number_value(1 + static_cast<std::int32_t>(rng() % 255));
-    case 7: return number_value(1 + static_cast<std::int32_t>(rng() % 65535));
+    case 6: return integer_value(1 + static_cast<std::int32_t>(rng() % 255));
+    case 7: return integer_value(1 + static_cast<std::int32_t>(rng() % 65535));
     default: return p06_entry(rng, 3);
   }
 }

@@ -5,7 +5,6 @@
 #include <string>
 
 #include "core/globals.h"
-#include "frontend/data_files.h"
 #include "numbers/freelists.h"
 #include "numbers/work_arrays.h"
 #include "toplevel/charsets.h"
@@ -15,19 +14,22 @@
 #include "toplevel/scanner.h"
 #include "toplevel/start_tables.h"
 #include "toplevel/state.h"
+#include "frontend/data_files.h"
+#include "bench_ring.h"
 
 namespace tavrin::bench {
 
-// The value of the one statement text (nil when it gives none); the caller
-// frees it.
-inline quoly statement_value(const std::string& text) {
+// The value of the one statement text (nil when it gives none), read by
+// `read` (a statement, or old_expre for an expression); the caller frees it.
+inline quoly statement_value(const std::string& text,
+                             void (*read)(textptr, quolyptr, nameptr*) = parse) {
   TextInput in(text);
   FILEPtr stream = &in;
   tt_flag = false;
   leftover[0] = '\0';
   scanner(&stream, &token, &zilch);
   quoly value = nullptr;
-  parse(&stream, &value, &zilch);
+  read(&stream, &value, &zilch);
   return value;
 }
 
@@ -45,6 +47,16 @@ inline void run_statements(const std::string& text) {
     if (in.at_eof()) break;
     in.get();
   }
+}
+
+// The tables read and x, y, z, w adjoined, once per program, with the
+// character sets and tokens the statement readers need.
+inline void adjoin_xyzw_once() {
+  if (polynames != nullptr) return;
+  initialize(TAVRIN_BENCH_DATA_DIR);
+  init_character_sets();
+  make_token_ring();
+  adjoin_variables({"x", "y", "z", "w"});
 }
 
 // Reads the data directory and sets up the tables and work areas the

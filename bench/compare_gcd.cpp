@@ -71,8 +71,7 @@
 
 #include "arrays/det_upcalls.h"
 #include "bench_ring.h"
-#include "programs.h"
-#include "peer_timing.h"
+#include "peers.h"
 #include "core/globals.h"
 #include "core/mode_guard.h"
 #include "core/thresholds.h"
@@ -107,7 +106,7 @@ using namespace tavrin;
 using bench::run_singular;
 using Clock = std::chrono::steady_clock;
 
-const char* row_filter = "";
+using bench::wanted;
 int peer_pipe = -1;  // the child writes its first peer time here
 
 double seconds_since(Clock::time_point t0) {
@@ -1261,7 +1260,7 @@ void run_limited(const Row& row, double limit) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc > 1) row_filter = argv[1];
+  if (argc > 1) bench::row_filter = argv[1];
   raise_stack_limit();
   open_pools();
   initialize(TAVRIN_BENCH_DATA_DIR);
@@ -1312,6 +1311,6 @@ int main(int argc, char** argv) {
   std::printf("\n%-18s %-30s %12s   %-8s %12s  %8s\n", "row", "size", "Tavrin", "peer", "peer",
               "ratio");
   for (const Row& row : rows)
-    if (std::strncmp(row.name, row_filter, std::strlen(row_filter)) == 0) run_limited(row, limit);
+    if (wanted(row.name)) run_limited(row, limit);
   return 0;
 }

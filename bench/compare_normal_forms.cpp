@@ -43,7 +43,7 @@
 #include "core/thresholds.h"
 #include "numbers/bigint.h"
 #include "numbers/freelists.h"
-#include "peer_timing.h"
+#include "peers.h"
 #include "toplevel/start_tables.h"
 #include "toplevel/state.h"
 

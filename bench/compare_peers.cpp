@@ -25,6 +25,7 @@
 
 #include "arrays/array_store.h"
 #include "arrays/det_upcalls.h"
+#include "bench_ring.h"
 #include "core/globals.h"
 #include "core/mode_guard.h"
 #include "dense/dense_arrays.h"
@@ -42,8 +43,7 @@
 #include "numbers/factorial.h"
 #include "numbers/freelists.h"
 #include "numbers/integer_gcd.h"
-#include "peer_timing.h"
-#include "programs.h"
+#include "peers.h"
 #include "poly/poly_add.h"
 #include "poly/poly_divide.h"
 #include "poly/poly_mult.h"
@@ -72,17 +72,15 @@ using namespace tavrin;
 using bench::run_singular;
 using Clock = std::chrono::steady_clock;
 
-const char* row_filter = "";
+using bench::wanted;
+
 constexpr int reps = 7;
 
 double ms_since(Clock::time_point t0) {
   return std::chrono::duration<double, std::milli>(Clock::now() - t0).count();
 }
 
-double median(std::vector<double> v) {
-  std::sort(v.begin(), v.end());
-  return v[v.size() / 2];
-}
+using bench::median;
 
 // Times tavrin() and peer() alternately (peer may be empty), returns the
 // medians in ms. Each callable does one complete operation.
@@ -101,10 +99,9 @@ std::pair<double, double> time_pair(const std::function<void()>& tavrin,
       b.push_back(ms_since(t0));
     }
   }
-  return {median(a), b.empty() ? 0.0 : median(b)};
+  return {median(a), median(b)};
 }
 
-bool wanted(const char* row) { return std::strncmp(row, row_filter, std::strlen(row_filter)) == 0; }
 
 void report(const char* row, const char* size, double t, const char* peer, double p, bool same) {
   if (p > 0) {
@@ -126,25 +123,7 @@ std::vector<std::int32_t> random_digits(std::mt19937_64& rng, int n) {
   return d;
 }
 
-imptr number_of(const std::vector<std::int32_t>& d) {
-  imptr x;
-  newimag(&x);
-  numptr prev = nullptr;
-  for (std::int32_t v : d) {
-    numptr l = new_limb();
-    l->value = v;
-    l->next = nullptr;
-    if (prev == nullptr) {
-      x->head = l;
-    } else {
-      prev->next = l;
-    }
-    prev = l;
-  }
-  x->tail = prev;
-  x->size = static_cast<std::int32_t>(d.size());
-  return x;
-}
+imptr number_of(const std::vector<std::int32_t>& d) { return bench::number_of_limbs(d); }
 
 #ifdef TAVRIN_PEER_GMP
 void mpz_of(mpz_t r, numptr p) {
@@ -670,18 +649,7 @@ std::vector<Term> random_terms(std::mt19937_64& rng, int count, int span) {
 
 void adjoin_xyz() {
   if (polynames != nullptr) return;
-  const char* names[] = {"x", "y", "z"};
-  polypt* link = &polynames;
-  for (std::int16_t d = 1; d <= 3; ++d) {
-    polypt r = nullptr;
-    newpt(&r);
-    std::strncpy(r->let.name, names[d - 1], 10);
-    r->let.address = -1;
-    r->depth = d;
-    *link = r;
-    link = &r->next;
-  }
-  number_polys = 3;
+  bench::adjoin_variables({"x", "y", "z"});
 }
 
 poly tavrin_poly(const std::vector<Term>& terms) {
@@ -796,6 +764,97 @@ void nmod_summary(const nmod_mpoly_t z, const nmod_mpoly_ctx_t ctx, std::uint64_
   for (long k = 0; k < *count; ++k) s += nmod_mpoly_get_term_coeff_ui(z, k, ctx);
   *sum = std::to_string(static_cast<std::uint64_t>(s % p));
 }
+
+// FLINT's polynomials in x, y, z over the integers (FlintZ) and modulo a
+// prime (FlintP), as the product rows use them.
+struct FlintZ {
+  using Poly = fmpz_mpoly_struct;
+  using Ctx = fmpz_mpoly_ctx_struct;
+  static void start(Ctx* c, std::int32_t) { fmpz_mpoly_ctx_init(c, 3, ORD_LEX); }
+  static void stop(Ctx* c) { fmpz_mpoly_ctx_clear(c); }
+  static void init(Poly* a, const Ctx* c) { fmpz_mpoly_init(a, c); }
+  static void clear(Poly* a, const Ctx* c) { fmpz_mpoly_clear(a, c); }
+  static void set_coeff(Poly* a, long v, ulong* e, const Ctx* c) { fmpz_mpoly_set_coeff_si_ui(a, v, e, c); }
+  static void gen(Poly* a, int v, const Ctx* c) { fmpz_mpoly_gen(a, v, c); }
+  static void add(Poly* a, const Poly* b, const Poly* d, const Ctx* c) { fmpz_mpoly_add(a, b, d, c); }
+  static void add_one(Poly* a, const Ctx* c) { fmpz_mpoly_add_si(a, a, 1, c); }
+  static void pow(Poly* a, const Poly* b, int k, const Ctx* c) { fmpz_mpoly_pow_ui(a, b, static_cast<ulong>(k), c); }
+  static void mul(Poly* a, const Poly* b, const Poly* d, const Ctx* c) { fmpz_mpoly_mul(a, b, d, c); }
+  static void summary(const Poly* z, const Ctx* c, std::int32_t, long* count, std::string* sum) {
+    flint_summary(z, c, count, sum);
+  }
+};
+struct FlintP {
+  using Poly = nmod_mpoly_struct;
+  using Ctx = nmod_mpoly_ctx_struct;
+  static void start(Ctx* c, std::int32_t p) { nmod_mpoly_ctx_init(c, 3, ORD_LEX, static_cast<mp_limb_t>(p)); }
+  static void stop(Ctx* c) { nmod_mpoly_ctx_clear(c); }
+  static void init(Poly* a, const Ctx* c) { nmod_mpoly_init(a, c); }
+  static void clear(Poly* a, const Ctx* c) { nmod_mpoly_clear(a, c); }
+  static void set_coeff(Poly* a, long v, ulong* e, const Ctx* c) {
+    nmod_mpoly_set_coeff_ui_ui(a, static_cast<ulong>(v), e, c);
+  }
+  static void gen(Poly* a, int v, const Ctx* c) { nmod_mpoly_gen(a, v, c); }
+  static void add(Poly* a, const Poly* b, const Poly* d, const Ctx* c) { nmod_mpoly_add(a, b, d, c); }
+  static void add_one(Poly* a, const Ctx* c) { nmod_mpoly_add_ui(a, a, 1, c); }
+  static void pow(Poly* a, const Poly* b, int k, const Ctx* c) { nmod_mpoly_pow_ui(a, b, static_cast<ulong>(k), c); }
+  static void mul(Poly* a, const Poly* b, const Poly* d, const Ctx* c) { nmod_mpoly_mul(a, b, d, c); }
+  static void summary(const Poly* z, const Ctx* c, std::int32_t p, long* count, std::string* sum) {
+    nmod_summary(z, c, static_cast<std::uint64_t>(p), count, sum);
+  }
+};
+
+// The FLINT side of a product row: the operands from flint_src (their terms,
+// or else (1 + x + y + z)^k for the exponent k it gives), their product timed
+// beside ours() and checked by its term count and coefficient sum.
+template <class R>
+void flint_product(const char* name, const char* size, std::int32_t prime,
+                   const std::function<void(int, const std::vector<Term>*&, std::string*)>& flint_src,
+                   const std::function<void()>& ours, long count, const std::string& mysum) {
+  const std::vector<Term>* terms[2] = {nullptr, nullptr};
+  std::string powers[2];
+  flint_src(0, terms[0], &powers[0]);
+  flint_src(1, terms[1], &powers[1]);
+  typename R::Ctx ctx[1];
+  R::start(ctx, prime);
+  typename R::Poly x[1], y[1], z[1];
+  for (typename R::Poly* a : {x, y, z}) R::init(a, ctx);
+  auto build = [&](typename R::Poly* a, int which) {
+    if (terms[which] != nullptr) {
+      for (const Term& u : *terms[which]) {
+        ulong e[3] = {static_cast<ulong>(u.e[0]), static_cast<ulong>(u.e[1]), static_cast<ulong>(u.e[2])};
+        typename R::Poly m[1];
+        R::init(m, ctx);
+        R::set_coeff(m, u.c, e, ctx);
+        R::add(a, a, m, ctx);
+        R::clear(m, ctx);
+      }
+      return;
+    }
+    typename R::Poly s[1];
+    R::init(s, ctx);
+    R::gen(s, 0, ctx);
+    for (int v = 1; v < 3; ++v) {
+      typename R::Poly g[1];
+      R::init(g, ctx);
+      R::gen(g, v, ctx);
+      R::add(s, s, g, ctx);
+      R::clear(g, ctx);
+    }
+    R::add_one(s, ctx);
+    R::pow(a, s, std::atoi(powers[which].c_str()), ctx);
+    R::clear(s, ctx);
+  };
+  build(x, 0);
+  build(y, 1);
+  auto [t, pf] = time_pair(ours, [&] { R::mul(z, x, y, ctx); });
+  long fc = 0;
+  std::string fs;
+  R::summary(z, ctx, prime, &fc, &fs);
+  report(name, size, t, "FLINT", pf, fc == count && fs == mysum);
+  for (typename R::Poly* a : {x, y, z}) R::clear(a, ctx);
+  R::stop(ctx);
+}
 #endif
 
 // One product row: Tavrin's poly_mult against FLINT (fmpz_mpoly over the
@@ -814,108 +873,18 @@ void product_row(const char* name, const char* size, const std::function<poly()>
     m2.emplace(lintmode, true);
   }
   poly n = make_a(), mm = make_b(), r = nullptr;
-  auto [t, p0] = time_pair([&] { poly_mult(n, mm, &r, polynames); }, nullptr);
+  const auto ours = [&] { poly_mult(n, mm, &r, polynames); };
+  auto [t, p0] = time_pair(ours, nullptr);
   (void)p0;
   long count = 0;
   __int128 sum = 0;
   walk_terms(r, count, sum);
   const std::string mysum = str128(prime != 0 ? sum % prime : sum);
 #ifdef TAVRIN_PEER_FLINT
-  {
-    const std::vector<Term>* ta = nullptr;
-    const std::vector<Term>* tb = nullptr;
-    std::string pa, pb;
-    flint_src(0, ta, &pa);
-    flint_src(1, tb, &pb);
-    long fc = 0;
-    std::string fs;
-    std::function<void()> peer;
-    auto build = [&](auto& x, const std::vector<Term>* terms, const std::string& power, auto& ctx, auto set_coeff,
-                     auto add, auto pow, auto init, auto clear) {
-      if (terms != nullptr) {
-        for (const Term& u : *terms) {
-          ulong e[3] = {static_cast<ulong>(u.e[0]), static_cast<ulong>(u.e[1]), static_cast<ulong>(u.e[2])};
-          std::remove_reference_t<decltype(x)> m;
-          init(m, ctx);
-          set_coeff(m, u.c, e, ctx);
-          add(x, x, m, ctx);
-          clear(m, ctx);
-        }
-      } else {
-        pow(x, std::atoi(power.c_str()), ctx);
-      }
-    };
-    if (prime == 0) {
-      fmpz_mpoly_ctx_t ctx;
-      fmpz_mpoly_ctx_init(ctx, 3, ORD_LEX);
-      fmpz_mpoly_t x, y, z;
-      fmpz_mpoly_init(x, ctx);
-      fmpz_mpoly_init(y, ctx);
-      fmpz_mpoly_init(z, ctx);
-      auto setc = [](fmpz_mpoly_t m, long c, ulong* e, const fmpz_mpoly_ctx_t c2) { fmpz_mpoly_set_coeff_si_ui(m, c, e, c2); };
-      auto add = [](fmpz_mpoly_t a, const fmpz_mpoly_t b, const fmpz_mpoly_t c, const fmpz_mpoly_ctx_t c2) { fmpz_mpoly_add(a, b, c, c2); };
-      auto pow = [](fmpz_mpoly_t a, int k, const fmpz_mpoly_ctx_t c2) {
-        fmpz_mpoly_t s;
-        fmpz_mpoly_init(s, c2);
-        fmpz_mpoly_gen(s, 0, c2);
-        for (int v = 1; v < 3; ++v) {
-          fmpz_mpoly_t g;
-          fmpz_mpoly_init(g, c2);
-          fmpz_mpoly_gen(g, v, c2);
-          fmpz_mpoly_add(s, s, g, c2);
-          fmpz_mpoly_clear(g, c2);
-        }
-        fmpz_mpoly_add_si(s, s, 1, c2);
-        fmpz_mpoly_pow_ui(a, s, static_cast<ulong>(k), c2);
-        fmpz_mpoly_clear(s, c2);
-      };
-      auto init = [](fmpz_mpoly_t m, const fmpz_mpoly_ctx_t c2) { fmpz_mpoly_init(m, c2); };
-      auto clear = [](fmpz_mpoly_t m, const fmpz_mpoly_ctx_t c2) { fmpz_mpoly_clear(m, c2); };
-      build(x, ta, pa, ctx, setc, add, pow, init, clear);
-      build(y, tb, pb, ctx, setc, add, pow, init, clear);
-      auto [t2, pf] = time_pair([&] { poly_mult(n, mm, &r, polynames); }, [&] { fmpz_mpoly_mul(z, x, y, ctx); });
-      flint_summary(z, ctx, &fc, &fs);
-      report(name, size, t2, "FLINT", pf, fc == count && fs == mysum);
-      fmpz_mpoly_clear(x, ctx);
-      fmpz_mpoly_clear(y, ctx);
-      fmpz_mpoly_clear(z, ctx);
-      fmpz_mpoly_ctx_clear(ctx);
-    } else {
-      nmod_mpoly_ctx_t ctx;
-      nmod_mpoly_ctx_init(ctx, 3, ORD_LEX, static_cast<mp_limb_t>(prime));
-      nmod_mpoly_t x, y, z;
-      nmod_mpoly_init(x, ctx);
-      nmod_mpoly_init(y, ctx);
-      nmod_mpoly_init(z, ctx);
-      auto setc = [](nmod_mpoly_t m, long c, ulong* e, const nmod_mpoly_ctx_t c2) { nmod_mpoly_set_coeff_ui_ui(m, static_cast<ulong>(c), e, c2); };
-      auto add = [](nmod_mpoly_t a, const nmod_mpoly_t b, const nmod_mpoly_t c, const nmod_mpoly_ctx_t c2) { nmod_mpoly_add(a, b, c, c2); };
-      auto pow = [](nmod_mpoly_t a, int k, const nmod_mpoly_ctx_t c2) {
-        nmod_mpoly_t s;
-        nmod_mpoly_init(s, c2);
-        nmod_mpoly_gen(s, 0, c2);
-        for (int v = 1; v < 3; ++v) {
-          nmod_mpoly_t g;
-          nmod_mpoly_init(g, c2);
-          nmod_mpoly_gen(g, v, c2);
-          nmod_mpoly_add(s, s, g, c2);
-          nmod_mpoly_clear(g, c2);
-        }
-        nmod_mpoly_add_ui(s, s, 1, c2);
-        nmod_mpoly_pow_ui(a, s, static_cast<ulong>(k), c2);
-        nmod_mpoly_clear(s, c2);
-      };
-      auto init = [](nmod_mpoly_t m, const nmod_mpoly_ctx_t c2) { nmod_mpoly_init(m, c2); };
-      auto clear = [](nmod_mpoly_t m, const nmod_mpoly_ctx_t c2) { nmod_mpoly_clear(m, c2); };
-      build(x, ta, pa, ctx, setc, add, pow, init, clear);
-      build(y, tb, pb, ctx, setc, add, pow, init, clear);
-      auto [t2, pf] = time_pair([&] { poly_mult(n, mm, &r, polynames); }, [&] { nmod_mpoly_mul(z, x, y, ctx); });
-      nmod_summary(z, ctx, static_cast<std::uint64_t>(prime), &fc, &fs);
-      report(name, size, t2, "FLINT", pf, fc == count && fs == mysum);
-      nmod_mpoly_clear(x, ctx);
-      nmod_mpoly_clear(y, ctx);
-      nmod_mpoly_clear(z, ctx);
-      nmod_mpoly_ctx_clear(ctx);
-    }
+  if (prime == 0) {
+    flint_product<FlintZ>(name, size, prime, flint_src, ours, count, mysum);
+  } else {
+    flint_product<FlintP>(name, size, prime, flint_src, ours, count, mysum);
   }
 #else
   (void)flint_src;
@@ -938,17 +907,7 @@ void product_row(const char* name, const char* size, const std::function<poly()>
 }
 
 // (1 + x + y + z)^k.
-poly dense_power(std::int32_t k) {
-  poly s = nullptr;
-  poly_set(1, &s);
-  for (std::int16_t d = 1; d <= 3; ++d) {
-    poly v = nullptr;
-    base_poly(&v, d);
-    best_poly_add(s, v, &s);
-  }
-  compute_power(&s, k, polynames);
-  return s;
-}
+poly dense_power(std::int32_t k) { return bench::dense_power(3, k); }
 
 void sparse_rows() {
   adjoin_xyz();
@@ -1497,7 +1456,7 @@ void char_poly_rows() {
 }
 
 int main(int argc, char** argv) {
-  if (argc > 1) row_filter = argv[1];
+  if (argc > 1) bench::row_filter = argv[1];
   open_pools();
   initialize(TAVRIN_BENCH_DATA_DIR);
   std::printf("\n%-34s %-22s %13s   %-9s %13s   %7s\n", "kernel", "size", "Tavrin", "peer", "peer", "ratio");

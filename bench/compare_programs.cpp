@@ -28,15 +28,12 @@
 #include <string>
 #include <vector>
 
-#include "peer_timing.h"
-#include "programs.h"
+#include "peers.h"
 
 namespace {
 
 using tavrin::bench::on_path;
-
-const char* row_filter = "";
-bool wanted(const char* row) { return std::strncmp(row, row_filter, std::strlen(row_filter)) == 0; }
+using tavrin::bench::wanted;
 
 // A program and how to run it on a script.
 struct Program {
@@ -253,7 +250,7 @@ void read_row(bool nested) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc > 1) row_filter = argv[1];
+  if (argc > 1) tavrin::bench::row_filter = argv[1];
   sum_row();
   read_row(false);
   read_row(true);

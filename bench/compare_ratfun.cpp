@@ -44,7 +44,7 @@
 
 #include "arrays/det_upcalls.h"
 #include "bench_ring.h"
-#include "peer_timing.h"
+#include "peers.h"
 #include "core/globals.h"
 #include "core/mode_guard.h"
 #include "core/thresholds.h"
@@ -79,9 +79,7 @@ namespace {
 
 using namespace tavrin;
 
-const char* row_filter = "";
-
-bool wanted(const char* row) { return std::strncmp(row, row_filter, std::strlen(row_filter)) == 0; }
+using bench::wanted;
 
 // Seven runs each, as the figures of this program were taken.
 std::pair<double, double> time_pair(const std::function<void()>& ours, const std::function<void()>& peer) {
@@ -519,7 +517,7 @@ void det_row() {
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc > 1) row_filter = argv[1];
+  if (argc > 1) bench::row_filter = argv[1];
   raise_stack_limit();
   open_pools();
   initialize(TAVRIN_BENCH_DATA_DIR);

@@ -49,7 +49,7 @@
 #include <thread>
 #include <vector>
 
-#include "programs.h"
+#include "peers.h"
 #include "sweep_figures.h"
 #include "sweep_measure.h"
 #include "sweep_rows.h"

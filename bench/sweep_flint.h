@@ -24,7 +24,7 @@
 #include <memory>
 #include <string>
 
-#include "peer_timing.h"
+#include "peers.h"
 #include "sweep_rows.h"
 
 namespace tavrin::bench::sweep {

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "programs.h"
+#include "peers.h"
 #include "sweep_figures.h"
 
 namespace tavrin::bench::sweep {

@@ -1,4 +1,5 @@
-// The progress trace's nesting level held for the life of a computation.
+// The progress trace's nesting level held for the life of a computation, and
+// a counted progress line.
 #pragma once
 
 #include <cstdint>
@@ -25,6 +26,28 @@ class TraceLevel {
   std::int32_t m_;
   bool multin_ = false;
   bool follow_verbose_ = false;
+};
+
+// A counted progress line, shown only when `on` (as it is at construction):
+// the text and the count n open a trace level, step(k) shows k, end()
+// closes the level.
+class CountingProgress {
+ public:
+  CountingProgress(const char* text, std::int32_t n, bool on) : n_(n), on_(on) {
+    if (!on_) return;
+    ++dumpitt_level;
+    dumpitt(text, n, true, true, true);
+  }
+  void step(std::int32_t k) const {
+    if (on_) dumpitt(" ", k, false, false, true);
+  }
+  void end() const {
+    if (on_) decr_dumpitt(n_, true, true);
+  }
+
+ private:
+  std::int32_t n_;
+  bool on_;
 };
 
 }  // namespace tavrin

@@ -8,6 +8,7 @@
 
 #include "core/thresholds.h"
 #include "dense/half_gcd_impl.h"
+#include "dense/series_inverse_impl.h"
 #include "numbers/bit_poly.h"
 #include "numbers/char2_field.h"
 
@@ -120,25 +121,9 @@ DensePoly kronecker(const DensePoly& a, const DensePoly& b, const Field& F) {
 // iteration g := g + g (s g - 1), doubling the precision (the sign is
 // immaterial in characteristic 2).
 DensePoly series_inverse(const DensePoly& s, std::int32_t n, std::int32_t q, const Field& F) {
-  DensePoly g{F.inverse(s[0])};
-  g.resize(static_cast<std::size_t>(n), 0);
-  for (std::int32_t l = 1; l < n;) {
-    const std::int32_t l2 = std::min(2 * l, n);
-    DensePoly sl(s.begin(), s.begin() + std::min<std::ptrdiff_t>(l2, static_cast<std::ptrdiff_t>(s.size())));
-    DensePoly gl(g.begin(), g.begin() + l);
-    trim(sl);
-    trim(gl);
-    DensePoly e = dense_char2_mul(sl, gl, q);  // 1 + t^l e' mod t^l2
-    e.resize(static_cast<std::size_t>(l2), 0);
-    DensePoly eh(e.begin() + l, e.begin() + l2);
-    trim(eh);
-    DensePoly gl2(g.begin(), g.begin() + (l2 - l));
-    trim(gl2);
-    DensePoly d = dense_char2_mul(gl2, eh, q);
-    d.resize(static_cast<std::size_t>(l2 - l), 0);
-    std::copy(d.begin(), d.end(), g.begin() + l);
-    l = l2;
-  }
+  DensePoly g = dense_detail::newton_series_inverse(
+      s, n, F.inverse(s[0]), [q](const DensePoly& a, const DensePoly& b) { return dense_char2_mul(a, b, q); }, trim,
+      [](std::int32_t c) { return c; });
   trim(g);
   return g;
 }

@@ -13,6 +13,7 @@
 #include "dense/dense_simd_impl.h"
 #include "dense/dense_transform_impl.h"
 #include "dense/half_gcd_impl.h"
+#include "dense/series_inverse_impl.h"
 #include "numbers/word_field.h"
 #include "numbers/word_mod.h"
 
@@ -112,29 +113,10 @@ DensePoly schoolbook(const DensePoly& a, const DensePoly& b, std::int32_t p) {
 // The inverse of the power series s (s[0] non-zero) to n terms, by Newton's
 // iteration g := g - g (s g - 1), doubling the precision.
 DensePoly series_inverse(const DensePoly& s, std::int32_t n, std::int32_t p) {
-  DensePoly g{static_cast<std::int32_t>(inverse_modulo(static_cast<u64>(s[0]), static_cast<u32>(p)))};
-  g.resize(static_cast<std::size_t>(n), 0);
-  for (std::int32_t l = 1; l < n;) {
-    const std::int32_t l2 = std::min(2 * l, n);
-    DensePoly sl(s.begin(), s.begin() + std::min<std::ptrdiff_t>(l2, static_cast<std::ptrdiff_t>(s.size())));
-    DensePoly gl(g.begin(), g.begin() + l);
-    dense_trim(sl);
-    dense_trim(gl);
-    DensePoly e = dense_mul(sl, gl, p);  // 1 + t^l e' mod t^l2
-    e.resize(static_cast<std::size_t>(l2), 0);
-    DensePoly eh(e.begin() + l, e.begin() + l2);
-    dense_trim(eh);
-    DensePoly gl2(g.begin(), g.begin() + (l2 - l));
-    dense_trim(gl2);
-    DensePoly d = dense_mul(gl2, eh, p);
-    d.resize(static_cast<std::size_t>(l2 - l), 0);
-    for (std::int32_t j = 0; j < l2 - l; ++j) {
-      const std::int32_t v = d[static_cast<std::size_t>(j)];
-      g[static_cast<std::size_t>(l + j)] = v == 0 ? 0 : p - v;
-    }
-    l = l2;
-  }
-  return g;
+  return dense_detail::newton_series_inverse(
+      s, n, static_cast<std::int32_t>(inverse_modulo(static_cast<u64>(s[0]), static_cast<u32>(p))),
+      [p](const DensePoly& a, const DensePoly& b) { return dense_mul(a, b, p); }, dense_trim,
+      [p](std::int32_t v) { return v == 0 ? 0 : p - v; });
 }
 
 // x := x mod y in place by elimination (y non-zero, its leading

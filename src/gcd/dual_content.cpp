@@ -13,6 +13,7 @@
 #include "core/error_codes.h"
 #include "core/errors.h"
 #include "core/globals.h"
+#include "core/trace_level.h"
 #include "gcd/content.h"
 #include "gcd/content_counting.h"
 #include "gcd/gcd.h"
@@ -46,28 +47,25 @@ bool count_search_step(std::int32_t& counter) {
   return counter <= 200000;
 }
 
-// The two smallest coefficients met so far and their keep flags.
-struct Candidates {
-  poly sml;
-  bool smlsave;
-  poly sec = nullptr;
-  bool secsave = false;
-  std::int32_t least;
-  std::int32_t seclst = std::numeric_limits<std::int32_t>::max();
+// A coefficient met in the search: its term, keep flag and size.
+struct Candidate {
+  poly term;
+  bool save;
+  std::int32_t size;
+};
 
-  bool goes_on() const { return least >= 20 && seclst >= 40; }
+// The two smallest coefficients met so far.
+struct Candidates {
+  Candidate sml;
+  Candidate sec{nullptr, false, std::numeric_limits<std::int32_t>::max()};
+
+  bool goes_on() const { return sml.size >= 20 && sec.size >= 40; }
   void offer(poly term, std::int32_t size, bool save) {
-    if (size < least) {
+    if (size < sml.size) {
       sec = sml;
-      secsave = smlsave;
-      seclst = least;
-      sml = term;
-      smlsave = save;
-      least = size;
-    } else if (size < seclst) {
-      sec = term;
-      secsave = save;
-      seclst = size;
+      sml = {term, save, size};
+    } else if (size < sec.size) {
+      sec = {term, save, size};
     }
   }
 };
@@ -85,24 +83,7 @@ class JoinedList {
 };
 
 // The progress line of a content search, when verbose and verbon are on.
-class Progress {
- public:
-  Progress(const char* text, std::int32_t n, bool on) : n_(n), on_(on) {
-    if (!on_) return;
-    ++dumpitt_level;
-    dumpitt(text, n, true, true, true);
-  }
-  void step(std::int32_t k) const {
-    if (on_) dumpitt(" ", k, false, false, true);
-  }
-  void end() const {
-    if (on_) decr_dumpitt(n_, true, true);
-  }
-
- private:
-  std::int32_t n_;
-  bool on_;
-};
+using Progress = CountingProgress;
 
 // *r := gcd(numeric content of a, numeric content of b) through polygcd,
 // or 1 in modular arithmetic. b may be nil (only a's content then).
@@ -141,9 +122,9 @@ void dual_content(poly p, poly q, poly* r, polypt pt, const PairContentFlags& fl
   if (d_cntcount == 0)
     d_cntdepth = depth + 1 + 2 * quick_depth_below(p, depth) / 3;
 
-  Candidates c{p, flags.psave, nullptr, false, 0};
+  Candidates c{{p, flags.psave, 0}};
   if (!(depth > d_cntdepth + 2 || d_cntcount > 200000)) {
-    c.least = bigger_node_total(p->pcoef);
+    c.sml.size = bigger_node_total(p->pcoef);
     bool save = flags.psave;
     for (poly t = p->next; t != nullptr && c.goes_on(); t = t->next) {
       if (!count_search_step(d_cntcount)) break;
@@ -155,8 +136,8 @@ void dual_content(poly p, poly q, poly* r, polypt pt, const PairContentFlags& fl
   OwnedPoly g;
   std::int32_t k = 0;
   if (first_pair_gcd(
-          c.sml, c.sec, pt->next,
-          {.allcons = flags.allcons, .usave = c.smlsave, .vsave = c.secsave, .canreset = false},
+          c.sml.term, c.sec.term, pt->next,
+          {.allcons = flags.allcons, .usave = c.sml.save, .vsave = c.sec.save, .canreset = false},
           &g.p)) {
     k = 1;
     progress.step(1);
@@ -165,7 +146,7 @@ void dual_content(poly p, poly q, poly* r, polypt pt, const PairContentFlags& fl
   for (poly t = p; t != nullptr; t = t->next) {
     if (t == q) save = flags.qsave;
     ++k;
-    if (t == c.sml || t == c.sec) continue;
+    if (t == c.sml.term || t == c.sec.term) continue;
     polygcd(g.p, t->pcoef, &g.p, pt->next,
             {.allcons = flags.allcons, .usave = false, .vsave = save, .canreset = false});
     progress.step(k);
@@ -193,9 +174,9 @@ void aux_content(poly p, poly q, poly* r, polypt pt, const PairContentFlags& fla
   const Progress progress("Aux Content, counting to ", f_poly_numterms(q), verbose && flags.verbon);
   if (a_cntcount == 0) a_cntdepth = depth + leading_pads(q->pcoef);
 
-  Candidates c{p, flags.psave, nullptr, false, 0};
+  Candidates c{{p, flags.psave, 0}};
   if (!(depth > a_cntdepth + 10 || a_cntcount > 200000)) {
-    c.least = big_node_total(p->pcoef);
+    c.sml.size = big_node_total(p->pcoef);
     for (poly t = q; t != nullptr && c.goes_on(); t = t->next) {
       if (!count_search_step(a_cntcount)) break;
       c.offer(t, big_node_total(t->pcoef), flags.qsave);
@@ -205,11 +186,11 @@ void aux_content(poly p, poly q, poly* r, polypt pt, const PairContentFlags& fla
   // With no second candidate the first is p itself.
   OwnedPoly g;
   std::int32_t k = 0;
-  if (first_pair_gcd(c.sml, c.sec, pt->next,
-                     {.allcons = flags.allcons, .usave = c.smlsave, .vsave = c.secsave}, &g.p)) {
+  if (first_pair_gcd(c.sml.term, c.sec.term, pt->next,
+                     {.allcons = flags.allcons, .usave = c.sml.save, .vsave = c.sec.save}, &g.p)) {
     k = 1;
     progress.step(1);
-    if (c.sml != p && c.sec != p) {
+    if (c.sml.term != p && c.sec.term != p) {
       polygcd(g.p, p->pcoef, &g.p, pt->next,
               {.allcons = flags.allcons, .usave = false, .vsave = flags.psave});
       k = 2;
@@ -218,7 +199,7 @@ void aux_content(poly p, poly q, poly* r, polypt pt, const PairContentFlags& fla
   }
   for (poly t = q; t != nullptr; t = t->next) {
     ++k;
-    if (t == c.sml || t == c.sec) continue;
+    if (t == c.sml.term || t == c.sec.term) continue;
     polygcd(g.p, t->pcoef, &g.p, pt->next,
             {.allcons = flags.allcons, .usave = false, .vsave = flags.qsave});
     progress.step(k);

@@ -97,12 +97,7 @@ struct Candidate {
   std::int32_t row = 0, col = 0, measure = 0, row_count = 0;
   void offer(std::int32_t r, std::int32_t c, std::int32_t m, std::int32_t n, bool is_numb = false) {
     if (found && m >= measure) return;
-    found = true;
-    numb = is_numb;
-    row = r;
-    col = c;
-    measure = m;
-    row_count = n;
+    *this = {true, is_numb, r, c, m, n};
   }
 };
 

@@ -514,21 +514,34 @@ bool toom3_applies(std::int32_t na, std::int32_t nb) {
   return nb >= std::max<std::int32_t>(wide_toom3_words, 3) && nb > 2 * ((na + 2) / 3);
 }
 
+// r[0 .. na+nb) := a * b (a^2 when b is nil, nb = na) without a recursion:
+// by rows below the Karatsuba threshold, or by one transform when it fits;
+// false, r untouched, when neither applies.
+bool mul_directly(word* r, const word* a, std::int32_t na, const word* b, std::int32_t nb) {
+  const std::int32_t shorter = std::min(na, nb);
+  if (shorter < std::max<std::int32_t>(wide_karatsuba_words, 2)) {
+    if (b == nullptr) {
+      wsqr_rows(r, a, na);
+    } else {
+      wmul_rows(r, a, na, b, nb);
+    }
+    return true;
+  }
+  if (shorter >= wide_ntt_words && wmul_ntt_fits(na, nb)) {
+    wmul_ntt(r, a, na, b, nb);
+    return true;
+  }
+  return false;
+}
+
 // r[0 .. na+nb) := a * b; s: scratch of 12 (na + nb) + 1024 words.
 void mul_rec(word* r, const word* a, std::int32_t na, const word* b, std::int32_t nb, word* s) {
   if (na < nb) {
     std::swap(a, b);
     std::swap(na, nb);
   }
-  if (nb < std::max<std::int32_t>(wide_karatsuba_words, 2)) {
-    wmul_rows(r, a, na, b, nb);
-    return;
-  }
   // A product too long for one transform splits until its pieces fit one.
-  if (nb >= wide_ntt_words && wmul_ntt_fits(na, nb)) {
-    wmul_ntt(r, a, na, b, nb);
-    return;
-  }
+  if (mul_directly(r, a, na, b, nb)) return;
   if (na >= 2 * nb) {  // balanced pieces of nb words
     mul_rec(r, a, nb, b, nb, s);
     word* t = s;
@@ -579,14 +592,7 @@ void mul_rec(word* r, const word* a, std::int32_t na, const word* b, std::int32_
 // recursion for squares: a = a1 B^h + a0 gives a0^2, a1^2 and
 // (a0 + a1)^2 - a0^2 - a1^2 = 2 a0 a1, three squares of half the length.
 void sqr_rec(word* r, const word* a, std::int32_t n, word* s) {
-  if (n < std::max<std::int32_t>(wide_karatsuba_words, 2)) {
-    wsqr_rows(r, a, n);
-    return;
-  }
-  if (n >= wide_ntt_words && wmul_ntt_fits(n, n)) {
-    wmul_ntt(r, a, n, nullptr, n);
-    return;
-  }
+  if (mul_directly(r, a, n, nullptr, n)) return;
   if (toom3_applies(n, n)) {
     toom3(r, a, n, nullptr, n, s);
     return;
@@ -628,27 +634,13 @@ class RecursionScratch {
 }  // namespace
 
 void wsqr(word* r, const word* a, std::int32_t n) {
-  if (n < std::max<std::int32_t>(wide_karatsuba_words, 2)) {
-    wsqr_rows(r, a, n);
-    return;
-  }
-  if (n >= wide_ntt_words && wmul_ntt_fits(n, n)) {
-    wmul_ntt(r, a, n, nullptr, n);
-    return;
-  }
+  if (mul_directly(r, a, n, nullptr, n)) return;
   const RecursionScratch s(12 * n + 1024, n >= wide_ntt_words);
   sqr_rec(r, a, n, s.get());
 }
 
 void wmul(word* r, const word* a, std::int32_t na, const word* b, std::int32_t nb) {
-  if (std::min(na, nb) < std::max<std::int32_t>(wide_karatsuba_words, 2)) {
-    wmul_rows(r, a, na, b, nb);
-    return;
-  }
-  if (std::min(na, nb) >= wide_ntt_words && wmul_ntt_fits(na, nb)) {
-    wmul_ntt(r, a, na, b, nb);
-    return;
-  }
+  if (mul_directly(r, a, na, b, nb)) return;
   // A Karatsuba level takes at most four times its half length, a Toom-3
   // level 19 times its third, the pieces of an unbalanced product twice
   // the shorter length: 12 (na + nb) covers every depth.

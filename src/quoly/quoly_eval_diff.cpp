@@ -5,6 +5,7 @@
 #include "core/error_codes.h"
 #include "core/errors.h"
 #include "core/globals.h"
+#include "core/trace_level.h"
 #include "poly/poly_add.h"
 #include "poly/poly_diff.h"
 #include "poly/poly_upcalls.h"
@@ -36,23 +37,9 @@ std::int32_t node_exp(poly p) { return p->numb ? 0 : p->exp; }
 
 // The progress trace of one evaluation level, shown when verbose and windy
 // are both on.
-class EvalProgress {
+class EvalProgress : public CountingProgress {
  public:
-  EvalProgress(const char* text, std::int32_t steps) : on_(verbose && windy), steps_(steps) {
-    if (!on_) return;
-    ++dumpitt_level;
-    dumpitt(text, steps, true, true, true);
-  }
-  void step(std::int32_t i) const {
-    if (on_) dumpitt(" ", i, false, false, true);
-  }
-  void close() const {
-    if (on_) decr_dumpitt(steps_, true, true);
-  }
-
- private:
-  bool on_;
-  std::int32_t steps_;
+  EvalProgress(const char* text, std::int32_t steps) : CountingProgress(text, steps, verbose && windy) {}
 };
 
 // *out := v^e (e >= 1) as a fresh value; v kept.
@@ -100,7 +87,7 @@ std::int32_t fast_char2(poly q, quoly arg) {
     const std::int32_t c = second->numb ? second->ncoef->lint : fast_char2(second->pcoef, arg->next);
     r ^= c;  // the sum in characteristic 2, also over GF(2^8) and GF(2^16)
   }
-  progress.close();
+  progress.end();
   return r;
 }
 
@@ -161,7 +148,7 @@ void tot_eval_poly(poly q, quoly arg, quolyptr n, std::int16_t level, std::int16
     const std::int32_t e = node_exp(prev);
     if (e > 0) multiply_by_power(e, false);
     if (e < 0) multiply_by_power(-e, true);
-    progress.close();
+    progress.end();
     result = acc.release();
   }
   free_quoly(n);
@@ -217,7 +204,7 @@ void tot_eval_poly2(poly q, quoly arg, quolyptr n, std::int16_t level, std::int1
         free_quoly(&c);
       }
     }
-    progress.close();
+    progress.end();
     result = acc.release();
   }
   free_quoly(n);

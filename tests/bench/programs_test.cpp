@@ -1,9 +1,9 @@
-// The runner of the benchmarks' programs (bench/programs.h): a program that
+// The runner of the benchmarks' programs (bench/peers.h): a program that
 // overruns its limit, in the timed part or before it, is stopped near the
 // limit (of processor time, or of wall time when it waits) with what it
 // printed kept; one that fails is reported as ended; a
 // program that reads more input than its script gets none and ends.
-#include "programs.h"
+#include "peers.h"
 
 #include <gtest/gtest.h>
 #include <unistd.h>

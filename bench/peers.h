@@ -1,6 +1,11 @@
-// Peer programs of the comparisons (the real tavrin, gp, Singular, Giac), each
-// run as a process of its own on a script: what it printed, its processor
-// time, and a stop when it overruns its limit. Benchmarks only.
+// The peers of the comparison programs, and how they are timed (benchmarks
+// only):
+// - peer programs (the real tavrin, gp, Singular, Giac), each run as a
+//   process of its own on a script: what it printed, its processor time,
+//   and a stop when it overruns its limit;
+// - a peer library beside Tavrin in this process: processor seconds (the
+//   machine may be shared), alternating runs, medians;
+// - the rows a comparison program runs, chosen by the prefix of their names.
 #pragma once
 
 #include <fcntl.h>
@@ -8,6 +13,7 @@
 #include <signal.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
+#include <time.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -15,13 +21,17 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
-#include <sstream>
 #include <functional>
+#include <sstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace tavrin::bench {
+
+// ---- Peer programs ------------------------------------------------------------------------
 
 inline bool on_path(const char* program) {
   return std::system((std::string("command -v ") + program + " >/dev/null 2>&1").c_str()) == 0;
@@ -205,5 +215,65 @@ inline std::vector<std::string> run_singular(const std::string& script, int limi
   if (!on_path("Singular")) return {};
   return lines_of(run_program("Singular -q --no-warn %s", script, {"", "", static_cast<double>(limit), 0}, false).out);
 }
+
+// ---- A peer library in this process ------------------------------------------------------
+
+// Processor time of this process in seconds.
+inline double cpu_seconds() {
+  timespec ts{};
+  clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &ts);
+  return static_cast<double>(ts.tv_sec) + 1e-9 * static_cast<double>(ts.tv_nsec);
+}
+
+// The median of v; 0 when v is empty.
+inline double median(std::vector<double> v) {
+  std::sort(v.begin(), v.end());
+  return v.empty() ? 0.0 : v[v.size() / 2];
+}
+
+struct PairTiming {
+  int reps = 5;                             // runs of each
+  bool stop_when_slow = true;               // one run each when ours takes over two seconds
+  std::function<void(double)> first_peer;   // told the first peer time, when set
+  double peer_once_after = 0;               // > 0: a peer run slower than this is not repeated
+};
+
+// Times ours() and peer() alternately (peer may be empty), the peer first so
+// that a row stopped in ours still has the peer's time; the medians in
+// seconds. A first pair in which ours takes under a second only fills the
+// pools and tables and is not counted.
+inline std::pair<double, double> time_pair(const std::function<void()>& ours,
+                                           const std::function<void()>& peer,
+                                           const PairTiming& how = {}) {
+  std::vector<double> a, b;
+  bool warm = false;
+  for (int i = 0; i < how.reps; ++i) {
+    const bool peer_slow = how.peer_once_after > 0 && !b.empty() && b.front() > how.peer_once_after;
+    if (peer && !peer_slow) {
+      const double t0 = cpu_seconds();
+      peer();
+      b.push_back(cpu_seconds() - t0);
+      if (i == 0 && how.first_peer) how.first_peer(b.back());
+    }
+    const double t0 = cpu_seconds();
+    ours();
+    a.push_back(cpu_seconds() - t0);
+    if (!warm && a.front() < 1.0) {
+      warm = true;
+      a.clear();
+      if (b.empty() || how.peer_once_after <= 0 || b.front() <= how.peer_once_after) b.clear();
+      --i;
+      continue;
+    }
+    if (a.front() > 2.0 && how.stop_when_slow) break;
+  }
+  return {median(a), median(b)};
+}
+
+
+// The rows asked for: those whose names start with row_filter (the first
+// argument of the program; every row without one).
+inline const char* row_filter = "";
+inline bool wanted(const char* row) { return std::strncmp(row, row_filter, std::strlen(row_filter)) == 0; }
 
 }  // namespace tavrin::bench
