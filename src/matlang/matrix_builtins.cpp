@@ -19,8 +19,8 @@
 #include "matrix/operand_keeper.h"
 #include "matrix/sparse_copy.h"
 #include "numbers/freelists.h"
+#include "numbers/number_tests.h"
 #include "numbers/mod_journal.h"
-#include "quoly/quoly_impl.h"
 #include "toplevel/builtin_names.h"
 #include "toplevel/state.h"
 

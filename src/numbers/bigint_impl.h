@@ -1,4 +1,7 @@
-// Limb-list helpers shared by the big-integer routines of numbers/.
+// Limb lists: building one limb by limb, copying, installing it in a
+// number, and the limit on a number's length. The limb side of the word
+// and limb kit, for the big-integer routines of numbers/ and the packed
+// products and images of the folders above.
 #pragma once
 
 #include <cstdint>

@@ -1,5 +1,6 @@
 // Word arrays: magnitudes in base 2^64, the form in which the large
-// products, divisions, GCDs and decimal conversions of numbers/ run.
+// products, divisions, GCDs and decimal conversions of numbers/ run, and
+// the packed products and exact quotients of poly/ and gcd/.
 //
 // A word array holds |x| as std::uint64_t words, least significant first.
 // A length n counts words; "normalised" means a[n-1] != 0, or n = 1 for

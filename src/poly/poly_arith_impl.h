@@ -15,6 +15,7 @@
 #include "numbers/freelists.h"
 #include "numbers/word_mod.h"
 #include "numbers/node_handles.h"
+#include "numbers/number_tests.h"
 
 namespace tavrin::detail {
 
@@ -208,13 +209,6 @@ inline void num_product_inplace(imptr a, imptr b) {
   } else {
     fast_mult(a, b, a);
   }
-}
-
-// The number a is 1 in the current mode (big: one limb of value 1).
-inline bool num_is_one(imptr a) {
-  if (flotemode) return a->flote == 1.0L;
-  if (lintmode) return a->lint == 1;
-  return a->size == 1 && a->head->value == 1;
 }
 
 // Nodes released by one operation, chained through next (numbers already

@@ -12,6 +12,7 @@
 #include "numbers/bigint.h"
 #include "numbers/freelists.h"
 #include "numbers/node_handles.h"
+#include "numbers/number_tests.h"
 #include "numbers/word_mod.h"
 #include "poly/poly_repr.h"
 #include "quoly/quoly_normal_form.h"
@@ -143,14 +144,6 @@ inline void value_gcd(poly u, poly v, poly* r) {
   original_depth = 1;
   value_polygcd(u, v, r, polynames);
   if (*r == nullptr) poly_set(1, r);
-}
-
-// The number n is 0 in the current mode (floating 0.0, word 0, big leading
-// limb 0).
-inline bool number_is_zero(imptr n) {
-  if (flotemode) return n->flote == 0.0L;
-  if (lintmode) return n->lint == 0;
-  return n->head->value == 0;
 }
 
 // A fresh number holding 1 in the current mode.

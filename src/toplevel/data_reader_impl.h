@@ -1,5 +1,6 @@
 // Formatted reading of the start-up data files: a reader over one file and
-// the reading of multi-limb numbers. Private to the data-file readers.
+// the reading of multi-limb numbers, for the readers of the character-set
+// table (toplevel/) and of the other data files (frontend/).
 #pragma once
 
 #include <cstdint>

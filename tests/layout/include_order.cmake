@@ -4,8 +4,8 @@
 # Fails listing every offending line; also fails for a folder of ROOT missing
 # from the order (a new folder must be given its place here and in the README).
 # A room, a subfolder of a folder, is part of that folder: it includes from
-# itself, its sibling rooms, its folder's top and the folders below; what may
-# include the folder may include its rooms. A subfolder not listed among the
+# itself, its folder's top and the folders below, never from a sibling room;
+# what may include the folder may include its rooms. A subfolder not listed among the
 # rooms, or an include naming no listed room, fails as a folder missing from
 # the order does.
 set(order core numbers dense poly gcd quoly toplevel lang arrays matrix det matlang frontend)
@@ -52,6 +52,13 @@ foreach(folder ${entries})
         if(known EQUAL -1)
           string(APPEND faults "\n  src/${source}: includes ${header} (${room}/ is no room)")
           continue()
+        endif()
+        if(source MATCHES "^[^/]+/[^/]+/" AND room MATCHES "^${folder}/")
+          string(REGEX REPLACE "^([^/]+/[^/]+)/.*" "\\1" own_room "${source}")
+          if(NOT own_room STREQUAL room)
+            string(APPEND faults "\n  src/${source}: includes ${header} (rooms include their folder's top, not each other)")
+            continue()
+          endif()
         endif()
       endif()
       string(REGEX REPLACE "/.*" "" target "${header}")

@@ -17,6 +17,7 @@
 
 #include "core/records.h"
 #include "dense/dense_modular.h"
+#include "dense/residue_vectors.h"
 
 namespace tavrin::detail {
 
@@ -28,26 +29,6 @@ struct ResidueRouteCounts {
   long square_free_char2 = 0;
 };
 extern ResidueRouteCounts residue_routes;
-
-// The residues of p, a polynomial in the variable of depth h (h - 1 pads
-// above its term list) with number coefficients; false when p is not of
-// that shape. reads: lintmode (residues in lint)
-bool residues_of(poly p, std::int32_t h, DensePoly* out);
-
-// The polynomial of the residues d (non-zero), wrapped in h - 1 pads.
-// reads: mode flags
-poly poly_of_residues(const DensePoly& d, std::int32_t h);
-
-// The route applies to a polynomial in the variable of record r: modular
-// mode, a prime modulus (not 256 or 65536), r without a relation. reads:
-// mode flags, finf, mod_is_prime
-bool residue_route_applies(polypt r);
-
-// The same in GF(2^8) and GF(2^16), whose element vectors
-// (dense/dense_char2.h) residues_of and poly_of_residues also read and
-// build: modular mode with finf, r without a relation. reads: mode flags,
-// finf
-bool char2_route_applies(polypt r);
 
 // square_free_factor on residues, x of positive degree: the records (e,
 // factor) in the order square_free_factor pushes them (the first pushed

@@ -315,7 +315,7 @@ void factor_poly_EnvRec::even_cantor_zass(poly* a, std::int32_t h, std::int32_t 
 // parts are not of that shape.
 bool residue_route(factor_poly_EnvRec& env, poly* sq, std::int32_t* count) {
   const std::int32_t h = var_depth((*sq)->pcoef);
-  if (h == 0 || !detail::residue_route_applies(record_at(h))) return false;
+  if (h == 0 || !residue_route_applies(record_at(h))) return false;
   struct Part {
     DensePoly v, xp;
     std::vector<detail::DegreeProduct> products;
@@ -324,7 +324,7 @@ bool residue_route(factor_poly_EnvRec& env, poly* sq, std::int32_t* count) {
   std::int32_t degree = 0;
   for (poly N = *sq; N != nullptr; N = N->next) {
     parts.emplace_back();
-    if (var_depth(N->pcoef) != h || !detail::residues_of(N->pcoef, h, &parts.back().v)) return false;
+    if (var_depth(N->pcoef) != h || !residues_of(N->pcoef, h, &parts.back().v)) return false;
     degree += dense_degree(parts.back().v);
   }
   if (degree < fast_factor_degree) return false;
@@ -335,7 +335,7 @@ bool residue_route(factor_poly_EnvRec& env, poly* sq, std::int32_t* count) {
     if (env.leave_early) {
       // The first finding replaces the list.
       const detail::DegreeProduct& first = part.products.front();
-      poly found = detail::new_term(first.degree, detail::poly_of_residues(first.product, h));
+      poly found = detail::new_term(first.degree, poly_of_residues(first.product, h));
       free_poly(sq);
       *sq = found;
       *count = 1;
@@ -365,7 +365,7 @@ bool residue_route(factor_poly_EnvRec& env, poly* sq, std::int32_t* count) {
         detail::equal_degree_residues(G.product, G.degree, xg, p, field_depth > 0, draw, &factors);
       }
       for (const DensePoly& f : factors) {
-        poly factor = detail::poly_of_residues(f, h);
+        poly factor = poly_of_residues(f, h);
         env.link_factor(&factor, N->exp);
       }
     }

@@ -293,7 +293,7 @@ void install_residues(const DensePoly& v, OwnedPoly* r) {
     poly_set(0, r->cell());
     r->p->ncoef->lint = 0;
   } else {
-    r->p = detail::poly_of_residues(v, 1);
+    r->p = poly_of_residues(v, 1);
   }
 }
 
@@ -339,8 +339,8 @@ void general_poly_case(powermod_EnvRec* env) {
     std::fflush(stdout);
   };
   DensePoly dm, dt;
-  if (detail::dense_applies(b.get(), m) && !finf && detail::residues_of(m, 1, &dm) &&
-      detail::residues_of(b.get(), 1, &dt)) {
+  if (detail::dense_applies(b.get(), m) && !finf && residues_of(m, 1, &dm) &&
+      residues_of(b.get(), 1, &dt)) {
     // Over a prime field: residue vectors modulo m by the transform products.
     const PolyModulus M(dm, modulus);
     DensePoly dr = M.reduce(DensePoly{1});
@@ -356,7 +356,7 @@ void general_poly_case(powermod_EnvRec* env) {
     }
     install_residues(dr, &r);
   } else if (detail::dense_applies(b.get(), m) && finf && m->exp >= char2_vector_degree &&
-             detail::residues_of(m, 1, &dm) && detail::residues_of(b.get(), 1, &dt)) {
+             residues_of(m, 1, &dm) && residues_of(b.get(), 1, &dt)) {
     // GF(2^8) and GF(2^16): element vectors modulo m, left to right over
     // the bits of the exponent.
     const Char2Modulus M(dm, modulus);

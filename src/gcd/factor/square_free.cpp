@@ -207,16 +207,16 @@ void rat_sq_free_factor(poly* x, poly* sq, std::int32_t* count, polypt pt) {
 void square_free_factor(poly x, poly* sq, std::int32_t* count, polypt pt) {
   // One variable over a prime field: the same steps on residue vectors.
   DensePoly residues;
-  if (positive_head(x) && x->exp >= fast_factor_degree && detail::residue_route_applies(pt) &&
-      detail::residues_of(x, 1, &residues)) {
+  if (positive_head(x) && x->exp >= fast_factor_degree && residue_route_applies(pt) &&
+      residues_of(x, 1, &residues)) {
     for (auto& [e, f] : detail::square_free_residues(residues, modulus))
-      push_record(sq, e, detail::poly_of_residues(f, 1), count);
+      push_record(sq, e, poly_of_residues(f, 1), count);
     return;
   }
-  if (positive_head(x) && x->exp >= char2_vector_degree && detail::char2_route_applies(pt) &&
-      detail::residues_of(x, 1, &residues)) {
+  if (positive_head(x) && x->exp >= char2_vector_degree && char2_route_applies(pt) &&
+      residues_of(x, 1, &residues)) {
     for (auto& [e, f] : detail::square_free_char2(residues, modulus))
-      push_record(sq, e, detail::poly_of_residues(f, 1), count);
+      push_record(sq, e, poly_of_residues(f, 1), count);
     return;
   }
   const std::int32_t charact = finf ? 2 : modulus;

@@ -1,5 +1,4 @@
-// The square-free decomposition modulo a prime on residue vectors, and the
-// conversions the residue routes share (factor_impl.h).
+// The square-free decomposition modulo a prime on residue vectors (factor_impl.h).
 #include <utility>
 
 #include "core/globals.h"
@@ -15,41 +14,6 @@
 namespace tavrin::detail {
 
 ResidueRouteCounts residue_routes;
-
-namespace {
-
-bool is_pad(poly p) { return !p->numb && p->exp == 0 && p->next == nullptr; }
-
-}  // namespace
-
-bool residues_of(poly p, std::int32_t h, DensePoly* out) {
-  for (std::int32_t k = 1; k < h; ++k) {
-    if (p->numb || !is_pad(p)) return false;
-    p = p->pcoef;
-  }
-  if (!height_is_1(p)) return false;
-  const std::int32_t deg = p->numb ? 0 : p->exp;
-  out->assign(static_cast<std::size_t>(deg) + 1, 0);
-  std::int32_t d = 0;
-  fill_poly1_array(p, out->data(), &d);
-  dense_trim(*out);
-  return true;
-}
-
-poly poly_of_residues(const DensePoly& d, std::int32_t h) {
-  poly r = nullptr;
-  array_to_poly(d.data(), dense_degree(d), &r);
-  if (!r->numb && h > 1) add_pad(&r, h - 1);
-  return r;
-}
-
-bool residue_route_applies(polypt r) {
-  return modularmode && lintmode && !flotemode && !finf && mod_is_prime && r != nullptr && r->p == nullptr;
-}
-
-bool char2_route_applies(polypt r) {
-  return modularmode && lintmode && !flotemode && finf && r != nullptr && r->p == nullptr;
-}
 
 namespace {
 

@@ -13,7 +13,7 @@
 #include "core/thresholds.h"
 #include "dense/dense_char2.h"
 #include "dense/dense_modular.h"
-#include "gcd/factor/factor_impl.h"
+#include "dense/residue_vectors.h"
 #include "numbers/bigint.h"
 #include "numbers/bigint_divide.h"
 #include "numbers/bigint_multiply.h"
@@ -33,9 +33,6 @@ using detail::degree;
 using detail::is_bare_leaf;
 using detail::OwnedPoly;
 using detail::OwnedValue;
-using detail::poly_of_residues;
-using detail::residue_route_applies;
-using detail::residues_of;
 using detail::ScratchNumber;
 
 namespace {
@@ -217,7 +214,7 @@ bool extended_poly_gcd(poly n, poly m, poly* g, poly* s, poly* t) {
     return finish_vectors();
   }
   // In GF(2^8) and GF(2^16) the same on element vectors.
-  if (!is_bare_leaf(b) && degree(a) >= char2_vector_degree && detail::char2_route_applies(level) &&
+  if (!is_bare_leaf(b) && degree(a) >= char2_vector_degree && char2_route_applies(level) &&
       residues_of(a, 1, &ra) && residues_of(b, 1, &rb)) {
     dense_char2_xgcd(ra, rb, modulus, &rg, &rs, &rt);
     return finish_vectors();
