@@ -239,6 +239,57 @@ TEST_F(UserFunctions, AnAccumulatingAssignmentReadsItsVariableBeforeACall) {
   clear_variables_and_polynomial_names();
 }
 
+TEST_F(UserFunctions, OperandsReadInPlaceAgreeWithCopiesAndKeepTheirValueOverACall) {
+  // A product or sum reads its variables in place; a parenthesised operand
+  // is a copy (the route every operand took before), the oracle. A call in
+  // the right operand that writes the left one must leave the value read
+  // before it: H sets a := 100 and G(^y) sets y := 7, each giving 2.
+  clear_variables_and_polynomial_names();
+  run("Function H(u) = a := 100; 2 .");
+  run("Function G(^y) = y := 7; 2 .");
+  run("&(J = x)");
+  struct Row {
+    const char* ring;  // statements that set the ring and the operands
+    const char* lent;
+    const char* oracle;
+  };
+  const char* const ints = "&(p = _i):\na := 3:\nb := -5:";
+  const char* const polys = "&(p = _i):\na := 3*x^3 - x + 2:\nb := x^2/7 - 1:\nd := (x + 1)/(x - 2):";
+  const char* const mod7 = "&(p = 7):\na := 3:\nb := 5:";
+  const char* const mod7x = "&(p = 7):\na := 3*x^3 - x + 2:\nb := x^2 - 1:";
+  const std::vector<Row> rows = {
+      {polys, "c := a*b;", "c := (a)*(b);"},
+      {polys, "c := a*a + b*b - a*b;", "c := (a)*(a) + (b)*(b) - (a)*(b);"},
+      {polys, "c := a - a;", "c := (a) - (a);"},
+      {polys, "c := b - a + d;", "c := (b) - (a) + (d);"},
+      {polys, "c := d*a - d*d;", "c := (d)*(a) - (d)*(d);"},
+      {polys, "c := a*b*d/b;", "c := (a)*(b)*(d)/(b);"},
+      {polys, "c := a + a*b - b;", "c := (a) + (a)*(b) - (b);"},
+      {mod7x, "c := a*b - a + b*b;", "c := (a)*(b) - (a) + (b)*(b);"},
+      {ints, "c := a*b - b;", "c := (a)*(b) - (b);"},
+      {mod7, "c := a*b + a;", "c := (a)*(b) + (a);"},
+      {ints, "c := a*H(1);", "6;"},
+      {ints, "c := a + H(1) + a;", "105;"},
+      {ints, "c := a*(b + H(1));", "-9;"},
+      {ints, "c := a*a + a*G(^a) + a;", "22;"},
+      {ints, "c := a * *a;\na;", "1;"},
+      {ints, "c := a * *a;", "9;"},
+      {polys, "c := a*H(1);", "(3*x^3 - x + 2)*2;"},
+      {polys, "c := a - b*H(1);", "3*x^3 - x + 2 - 2*(x^2/7 - 1);"},
+      {mod7, "c := a*b^H(1);", "5;"},
+      {mod7, "c := a + b*G(^b) - b;", "6;"},
+  };
+  for (const Row& r : rows) {
+    run(r.ring);
+    const std::string got = run(r.lent);
+    run(r.ring);
+    EXPECT_EQ(got, run(r.oracle)) << r.ring << "\n" << r.lent;
+  }
+  run("&(p = _i)");
+  run("&(J = -x)");
+  clear_variables_and_polynomial_names();
+}
+
 // ---- The link step -----------------------------------------------------------------
 // The linked tokens of a compiled body, written as name:tipe in order.
 std::string linked_tokens(formptr list) {
