@@ -243,7 +243,8 @@ TEST_F(UserFunctions, OperandsReadInPlaceAgreeWithCopiesAndKeepTheirValueOverACa
   // A product or sum reads its variables in place; a parenthesised operand
   // is a copy (the route every operand took before), the oracle. A call in
   // the right operand that writes the left one must leave the value read
-  // before it: H sets a := 100 and G(^y) sets y := 7, each giving 2.
+  // before it: H sets a := 100 and G(^y) sets y := 7, each giving 2. Deriv
+  // builds its result from its operand where it lies.
   clear_variables_and_polynomial_names();
   run("Function H(u) = a := 100; 2 .");
   run("Function G(^y) = y := 7; 2 .");
@@ -278,6 +279,11 @@ TEST_F(UserFunctions, OperandsReadInPlaceAgreeWithCopiesAndKeepTheirValueOverACa
       {polys, "c := a - b*H(1);", "3*x^3 - x + 2 - 2*(x^2/7 - 1);"},
       {mod7, "c := a*b^H(1);", "5;"},
       {mod7, "c := a + b*G(^b) - b;", "6;"},
+      {polys, "c := Deriv(a, x, 1) + Deriv(b, x, 2) - Deriv(d, x, 1);",
+       "c := Deriv((a), x, 1) + Deriv((b), x, 2) - Deriv((d), x, 1);"},
+      {polys, "c := Deriv(a, x, H(1));", "18*x;"},
+      {mod7x, "c := Deriv(a, x, 1);", "c := Deriv((a), x, 1);"},
+      {ints, "c := Deriv(a, x, 1);", "0;"},
   };
   for (const Row& r : rows) {
     run(r.ring);
