@@ -651,11 +651,16 @@ class ListBuilder {
     const std::size_t first = nodes_.size();
     detail::OwnedPoly list;
     poly* link = &list.p;
+    // Each term takes its leaf right after it (a list freed gives its
+    // records back in that order); the numbers come last, from the lowest
+    // term up.
     for (std::size_t i = lo; i < hi; ++i) {
-      poly node = new_term(static_cast<std::int32_t>(key_[i] & fmask), nullptr);
+      const auto e = static_cast<std::int32_t>(key_[i] & fmask);
+      poly node = new_term(e, nullptr);
       *link = node;
       link = &node->next;
       nodes_.push_back(node);
+      if (e != 0) node->pcoef = new_leaf(nullptr);
     }
     for (std::size_t i = hi; i-- > lo;) {
       poly node = nodes_[first + (i - lo)];
@@ -664,7 +669,7 @@ class ListBuilder {
         node->numb = true;
         node->ncoef = x;
       } else {
-        node->pcoef = new_leaf(make_(i));
+        node->pcoef->ncoef = make_(i);
       }
     }
     nodes_.resize(first);
