@@ -10,6 +10,7 @@
 #include <cstdlib>
 #include <deque>
 #include <optional>
+#include <utility>
 #include <vector>
 
 #include "core/globals.h"
@@ -806,6 +807,16 @@ bool flat_poly_mult(poly n, poly m, poly* p, polypt pol) {
   poly inner = (outer == n) ? m : n;
   const FlatScan& so = outer == n ? sn : sm;
   const FlatScan& si = outer == n ? sm : sn;
+  // The arrays take their length at once (no regrowth over long operands).
+  for (auto [f, terms] : {std::pair{&fa, so.terms}, std::pair{&fb, square ? 0 : si.terms}}) {
+    const auto n_terms = static_cast<std::size_t>(terms);
+    f->key.reserve(n_terms);
+    if (coefs == Coefs::big_integers) {
+      f->num.reserve(n_terms);
+    } else {
+      f->val.reserve(n_terms);
+    }
+  }
   pack(outer, 0, 0, pk, coefs, fa);
   if (!square) pack(inner, 0, 0, pk, coefs, fb);
   const Flat& a = fa;
