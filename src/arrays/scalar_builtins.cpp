@@ -153,7 +153,17 @@ void fraction_part(builtin_func1_EnvRec* env, bool numerator) {
 
 // "Deriv".
 void derivative(builtin_func1_EnvRec* env) {
-  read_with_comma(env);
+  // The operand is read where it lies and held while the rest is read; the
+  // derivative is then built from it, not from a copy.
+  check_for_paren(env);
+  scan(env);
+  if (is_tok("^")) abandon(caret_not_allowed_error, &token);
+  free_quoly(env->n);
+  quolyptr operand = nullptr;
+  lent_expre(env->inf, &operand, env->n, env->flag);
+  HeldOperand held(operand, env->n);
+  if (!is_tok(",")) abandon(comma_expected_error, &token);
+  scan(env);
   ValueCell var;
   read_sum(env, &var.q);
   std::int16_t depth = 0;
@@ -167,11 +177,16 @@ void derivative(builtin_func1_EnvRec* env) {
   if (env->k < 0) abandon(order_derivative_must_not_negative_error, &token);
   expect(")", close_paren_expected_error);
   scan(env);
-  if ((*env->n)->numb) {
-    if (env->k > 0) set_result(env, 0);
+  if (*env->n == nullptr && (*operand)->numb) quoly_assign(*operand, env->n);
+  if (*env->n != nullptr) {  // owned, or copied while the rest was read
+    if ((*env->n)->numb) {
+      if (env->k > 0) set_result(env, 0);
+      return;
+    }
+    differentiate(env->n, depth, env->k);
     return;
   }
-  differentiate(env->n, depth, env->k);
+  derivative_of(*operand, depth, env->k, env->n);
 }
 
 // "Div", "Pdiv" and "SDivide": divisibility by the exact trial division.

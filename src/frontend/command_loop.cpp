@@ -17,6 +17,7 @@
 #include "frontend/error_context.h"
 #include "frontend/poly_vars.h"
 #include "frontend/startup.h"
+#include "lang/expressions.h"
 #include "lang/functions.h"
 #include "numbers/freelists.h"
 #include "numbers/node_handles.h"
@@ -273,6 +274,7 @@ void abandon_level_statement(const level_base& base) {
 }  // namespace
 
 void command_level() {
+  settle_held_operands();  // the statements typed here may write the variables they lie in
   const std::int32_t level = levelcount;
   const level_state saved = save_level_state();
   leave_replayed_text();

@@ -34,45 +34,67 @@ namespace {
 using namespace tokens;
 bool is_letter(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
 
-// One factor into *n, always owned: a value at a place is copied, or, in the
-// take-over form "*name", moved out of the variable, which is left holding 1.
-void take_factor(textptr inf, quolyptr n, nameptr* flag) {
+// ---- Operands read where they lie ---------------------------------------------------
+
+// The innermost held operand; each links the one below it.
+HeldOperand* held_top = nullptr;
+
+// One factor: a value computed, or moved out of a variable by the take-over
+// form "*name" (which leaves 1 there), is owned in *n and *qp := n; a value
+// lying in a variable's cell stays there: *qp := that cell, *n nil.
+void lent_factor(textptr inf, quolyptr* qp, quolyptr n, nameptr* flag) {
   const bool take = token.name[0] == '*';
-  quolyptr qp = nullptr;
   colm_ptrptr aux = nullptr;
   std::int32_t colpos = 0;
-  fact(inf, &qp, n, &aux, &colpos, flag, false);
-  if (qp == nullptr) {
+  fact(inf, qp, n, &aux, &colpos, flag, false);
+  if (*qp == nullptr) {
     if (*n == nullptr) special_set_quol(n);
+    *qp = n;
     return;
   }
   if (*n == nullptr) {
-    if (take) {
-      *n = *qp;
-      *qp = nullptr;
-      quoly_set(1, qp);
-      (*qp)->arr_arg = false;
-    } else {
-      quoly_assign(*qp, n);
-    }
+    if (!take) return;
+    *n = **qp;
+    **qp = nullptr;
+    quoly_set(1, *qp);
+    (**qp)->arr_arg = false;
   } else if (take && !quoly_iszero(*n)) {
     std::printf("*** Tavrin error. eatstorage and n <> nil in old_fact.\n");
     std::fflush(stdout);
     error(open_level_code, &blank);
   }
+  *qp = n;
 }
 
-// The multiplicative tail of a product whose left operand is *n; with
-// `stop_at_words` the names "or" and "and" end it.
-void product_tail(textptr inf, quolyptr n, nameptr* flag, bool stop_at_words) {
+// The value at *qp made n's own: copied when it lies in a variable's cell.
+void own_at(quolyptr* qp, quolyptr n) {
+  if (*qp != n) {
+    quoly_assign(**qp, n);
+    *qp = n;
+  }
+}
+
+// One factor into *n, always owned: a value at a place is copied, or, in the
+// take-over form "*name", moved out of the variable, which is left holding 1.
+void take_factor(textptr inf, quolyptr n, nameptr* flag) {
+  quolyptr qp = nullptr;
+  lent_factor(inf, &qp, n, flag);
+  own_at(&qp, n);
+}
+
+// The multiplicative tail of a product whose left operand lies at *qp (n,
+// or a variable's cell while *n is nil); with `stop_at_words` the names
+// "or" and "and" end it. A product reads both operands where they lie; a
+// quotient or remainder takes its left operand as n's own first.
+void product_tail(textptr inf, quolyptr* qp, quolyptr n, nameptr* flag, bool stop_at_words) {
   for (;;) {
     const char c = token.name[0];
     if (!in_set(term_set, static_cast<unsigned char>(c)) && !is_letter(c)) return;
-    ValueCell t;
+    char op = '*';
+    bool nogcd = false;
     if (c == '*' || c == '\\' || c == '|' || c == '/') {
-      const char op = c;
+      op = c;
       scan(inf, flag);
-      bool nogcd = false;
       if (is_tok("/")) {
         if (op == '/') {
           nogcd = true;
@@ -81,10 +103,15 @@ void product_tail(textptr inf, quolyptr n, nameptr* flag, bool stop_at_words) {
           error(slash_not_allowed_after_star_backslash_error, &token);
         }
       }
+    } else {
+      if (stop_at_words && (is_tok("or") || is_tok("and"))) return;
+      if (stop_at_words && loop_bound_words && (is_tok("to") || is_tok("by"))) return;
+    }
+    ValueCell t;
+    if (op != '*') {
+      own_at(qp, n);
       take_factor(inf, &t.q, flag);
-      if (op == '*') {
-        fast_quoly_mult(n, &t.q);
-      } else if (op == '/') {
+      if (op == '/') {
         fast_quoly_quot(n, &t.q, nogcd);
       } else {
         ValueCell r;
@@ -92,52 +119,111 @@ void product_tail(textptr inf, quolyptr n, nameptr* flag, bool stop_at_words) {
         free_quoly(n);
         *n = r.release();
       }
+      continue;
+    }
+    quolyptr right = nullptr;
+    {
+      HeldOperand left(*qp, n);
+      lent_factor(inf, &right, &t.q, flag);
+    }
+    if (*n != nullptr) *qp = n;  // owned, or copied while the right operand was read
+    if (*qp == n) {
+      fast_quoly_mult(n, right);
     } else {
-      if (stop_at_words && (is_tok("or") || is_tok("and"))) return;
-      if (stop_at_words && loop_bound_words && (is_tok("to") || is_tok("by"))) return;
-      take_factor(inf, &t.q, flag);
-      fast_quoly_mult(n, &t.q);
+      quoly_mult(**qp, *right, n);
+      *qp = n;
+    }
+  }
+}
+
+// A product whose value is left where it lies when it is one factor in a
+// variable's cell (lent_factor's protocol).
+void lent_term(textptr inf, quolyptr* qp, quolyptr n, nameptr* flag) {
+  NestingLevel level;
+  lent_factor(inf, qp, n, flag);
+  product_tail(inf, qp, n, flag, true);
+}
+
+// The "+"/"-" terms that follow the left operand at *qp (lent_factor's
+// protocol), added as they come; each sum reads its operands where they lie.
+void lent_sum_tail(textptr inf, quolyptr* qp, quolyptr n, nameptr* flag) {
+  while (is_tok("+") || is_tok("-")) {
+    const bool add = is_tok("+");
+    scan(inf, flag);
+    ValueCell t;
+    quolyptr right = nullptr;
+    {
+      HeldOperand left(*qp, n);
+      lent_term(inf, &right, &t.q, flag);
+    }
+    if (*n != nullptr) *qp = n;
+    if (*qp != n) {
+      (add ? quoly_add : quoly_sub)(**qp, *right, n);
+      *qp = n;
+    } else if (right == &t.q) {
+      (add ? best_quoly_add : best_quoly_sub)(n, t.release());
+    } else {
+      (add ? better_quoly_add : better_quoly_sub)(*n, *right, n);
     }
   }
 }
 
 }  // namespace
 
+HeldOperand::HeldOperand(quolyptr place, quolyptr copy)
+    : place_(place), copy_(copy), below_(held_top), flotemode_(flotemode), lintmode_(lintmode),
+      modularmode_(modularmode) {
+  if (place_ != copy_) held_top = this;
+}
+
+HeldOperand::~HeldOperand() {
+  if (place_ != copy_) held_top = below_;
+}
+
+void HeldOperand::settle() {
+  if (place_ == copy_ || *copy_ != nullptr) return;
+  ScopedValue<bool> f(flotemode, flotemode_), l(lintmode, lintmode_), m(modularmode, modularmode_);
+  quoly_assign(*place_, copy_);
+}
+
+void settle_held_operands() {
+  for (HeldOperand* h = held_top; h != nullptr; h = h->below_) h->settle();
+}
+
 void sum_tail(textptr inf, quolyptr n, nameptr* flag) {
-  while (is_tok("+") || is_tok("-")) {
-    const bool add = is_tok("+");
-    scan(inf, flag);
-    quoly t = nullptr;
-    {
-      ValueCell cell;
-      old_term(inf, &cell.q, flag);
-      t = cell.release();
-    }
-    if (add) {
-      best_quoly_add(n, t);
-    } else {
-      best_quoly_sub(n, t);
-    }
-  }
+  quolyptr qp = n;
+  lent_sum_tail(inf, &qp, n, flag);
 }
 
 bool loop_bound_words = false;
 
+void lent_expre(textptr inf, quolyptr* qp, quolyptr n, nameptr* flag) {
+  if (read_monomial_sum(inf, flag, n)) {
+    *qp = n;
+    return;
+  }
+  lent_term(inf, qp, n, flag);
+  lent_sum_tail(inf, qp, n, flag);
+}
+
 void old_expre(textptr inf, quolyptr n, nameptr* flag) {
-  if (read_monomial_sum(inf, flag, n)) return;
-  old_term(inf, n, flag);
-  sum_tail(inf, n, flag);
+  quolyptr qp = nullptr;
+  lent_expre(inf, &qp, n, flag);
+  own_at(&qp, n);
 }
 
 void old_term(textptr inf, quolyptr n, nameptr* flag) {
-  NestingLevel level;
-  take_factor(inf, n, flag);
-  product_tail(inf, n, flag, true);
+  quolyptr qp = nullptr;
+  lent_term(inf, &qp, n, flag);
+  own_at(&qp, n);
 }
 
 void old_fact(textptr inf, quolyptr n, nameptr* flag) { take_factor(inf, n, flag); }
 
-void half_term(textptr inf, quolyptr n, nameptr* flag) { product_tail(inf, n, flag, false); }
+void half_term(textptr inf, quolyptr n, nameptr* flag) {
+  quolyptr qp = n;
+  product_tail(inf, &qp, n, flag, false);
+}
 
 void half_fact(textptr inf, quolyptr n, nameptr* flag) {
   if (is_tok("^")) {

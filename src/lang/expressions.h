@@ -110,6 +110,42 @@ extern bool ring_values_lack_limbs;
 // statement removes it again when its right side fails.
 extern varptr fresh_variable;
 
+// ---- Operands read where they lie ------------------------------------------------------
+// The products and sums of the command-argument readers read a variable's
+// value in its own cell instead of a copy. The right operand is used as
+// soon as it is read. The left one is held while the right one is read:
+// whatever could write a variable (a call of a function or built-in, a
+// statement, "*name", an array element, a nested command level) first
+// calls settle_held_operands, which copies every held operand into the
+// cell its holder owns, in the arithmetic in force when it was held; the
+// operation then reads that copy, the value as it was.
+
+// Every held operand copied into its holder's cell (innermost first).
+void settle_held_operands();
+
+// Holds the value at *place (a variable's cell) for an operation whose
+// result goes to *copy (nil while held) for its lifetime; nothing when
+// place is copy.
+class HeldOperand : NoCopy {
+ public:
+  HeldOperand(quolyptr place, quolyptr copy);
+  ~HeldOperand();
+  // Copies the value into *copy unless done. reads: mode flags as held
+  void settle();
+
+ private:
+  friend void settle_held_operands();
+  quolyptr place_;
+  quolyptr copy_;
+  HeldOperand* below_;
+  bool flotemode_, lintmode_, modularmode_;
+};
+
+// A sum as old_expre reads it, left where it lies when it is a single
+// variable: *qp := that variable's cell (*n stays nil), or *qp := n, which
+// then owns the value. The caller holds *qp while it reads anything else.
+void lent_expre(textptr inf, quolyptr* qp, quolyptr n, nameptr* flag);
+
 // ---- Command-argument expressions (always an owned value) ------------------------------
 // *n := the value of a product (old content freed).
 void old_term(textptr inf, quolyptr n, nameptr* flag);

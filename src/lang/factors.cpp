@@ -225,6 +225,7 @@ void named_factor(textptr inf, quolyptr* qp, quolyptr n, colm_ptrptr* aux,
   const tokentipe name = token;
   scan(inf, flag);
   if (is_tok("[")) {
+    settle_held_operands();
     new_arretrieve(inf, &name, flag, qp, n, aux, colpos);
     if (*qp == nullptr && !leave_it && !is_tok(":")) {
       quoly_set(0, n);
@@ -311,6 +312,7 @@ void fact(textptr inf, quolyptr* qp, quolyptr n, colm_ptrptr* aux, std::int32_t*
   *qp = nullptr;
   bool take = false;
   if (is_tok("*")) {
+    settle_held_operands();  // "*name" moves a variable's value out
     scan(inf, flag);
     if (!is_lower(token.name[0])) {
       error(lower_case_name_expected_after_star_error, &token);
@@ -322,6 +324,7 @@ void fact(textptr inf, quolyptr* qp, quolyptr n, colm_ptrptr* aux, std::int32_t*
   if (is_digit(c)) {
     number_literal(inf, n, flag);
   } else if (is_upper(c)) {
+    settle_held_operands();  // a function or built-in may write variables
     const std::int32_t index = find_built_in(0, numbuiltins, token.name);
     if (index < 0) {
       const tokentipe name = token;
@@ -340,6 +343,7 @@ void fact(textptr inf, quolyptr* qp, quolyptr n, colm_ptrptr* aux, std::int32_t*
   } else if (is_lower(c)) {
     named_factor(inf, qp, n, aux, colpos, flag, leave_it, take);
   } else if (const OperatorAlias* alias = find_operator_alias(token.name)) {
+    settle_held_operands();
     operator_alias(*alias, inf, qp, n, flag);
   } else {
     switch (c) {
@@ -347,6 +351,7 @@ void fact(textptr inf, quolyptr* qp, quolyptr n, colm_ptrptr* aux, std::int32_t*
       case '&':
       case '?':
       case '@': {
+        settle_held_operands();  // a statement
         StatementOperand running;
         parse(inf, n, flag);
         if (*n == nullptr) quoly_set(0, n);
@@ -359,6 +364,7 @@ void fact(textptr inf, quolyptr* qp, quolyptr n, colm_ptrptr* aux, std::int32_t*
         break;
       }
       case '%': {
+        settle_held_operands();
         std::int32_t m = 0;
         {
           ValueCell index;
@@ -403,6 +409,7 @@ void fact(textptr inf, quolyptr* qp, quolyptr n, colm_ptrptr* aux, std::int32_t*
         get_decimal_part(n, inf, flag);
         break;
       case '<':
+        settle_held_operands();  // "<F" runs the system function
         previous_result(inf, n, flag);
         break;
       case '_':

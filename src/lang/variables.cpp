@@ -105,6 +105,7 @@ void retrieve(const tokentipe* x, quolyptr* qp, quolyptr n, textptr inf, nameptr
     error(if_while_not_allowed_error, x);
     return;
   }
+  settle_held_operands();  // the system function runs statements
   sys_func_token = token;
   token = *x;
   doing_sys_func = true;

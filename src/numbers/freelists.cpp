@@ -304,9 +304,9 @@ inline void prefetch_ahead(const T* at, const T* before) {
 void free_poly(poly* p) {
   poly first = *p;
   if (first == nullptr) return;
-  // The nodes are only read (their coefficient links are not cleared): a
-  // freed node keeps nothing its next owner relies on, and a large
-  // polynomial is given back without writing to every node.
+  // The coefficient links are not cleared: a freed node keeps nothing its
+  // next owner relies on. Only the links of terms over lone leaves, and of
+  // the leaves, are written, to chain each leaf after its term.
   poly q = first;
   // Records of a large polynomial mostly lie in runs one step apart: the
   // node, leaf and number some terms on are fetched ahead at the steps
@@ -315,7 +315,10 @@ void free_poly(poly* p) {
   poly leaf_before = nullptr;
   imptr number_before = nullptr;
   numptr limb_before = nullptr;
+  poly last = q;  // the last node of the chain given back
   for (;;) {
+    const poly next = q->next;
+    last = q;
     if (q->numb) {
       if (q->ncoef != nullptr) give_back_number(q->ncoef);
     } else if (poly c = q->pcoef; c != nullptr) {
@@ -330,16 +333,21 @@ void free_poly(poly* p) {
         leaf_before = c;
         number_before = x;
         if (x != nullptr) give_back_number(x);
-        free_polynode_list(c, c);
+        // The leaf goes back right after its term: a list built next,
+        // a term and then its leaf, takes them in the same places, and
+        // lists rebuilt again and again keep their records together.
+        q->next = c;
+        c->next = next;
+        last = c;
       } else {
         free_poly(&c);
       }
     }
-    if (q->next == nullptr) break;
-    prefetch_ahead(q->next, q);
-    q = q->next;
+    if (next == nullptr) break;
+    prefetch_ahead(next, q);
+    q = next;
   }
-  free_polynode_list(first, q);
+  free_polynode_list(first, last);
   *p = nullptr;
 }
 

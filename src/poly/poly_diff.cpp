@@ -138,6 +138,45 @@ void poly_diff(poly* n, std::int32_t degree) {
   if (*n == nullptr) poly_set(0, n);
 }
 
+poly poly_derivative(poly n, std::int32_t degree) {
+  if (degree < 1) return detail::copy_list(n);
+  const std::int32_t low = lowest_exponent(n);
+  if (low < 0) exp_sub(low, degree);  // reports an overflow before anything is built
+  // The first derivative of a term over a one-limb integer is one small
+  // product, formed straight into the new leaf.
+  const bool one_limb_route = degree == 1 && !flotemode && !lintmode && !modularmode;
+  detail::OwnedPoly built;
+  poly* link = &built.p;
+  ScratchNumber f;
+  for (poly node = n; node != nullptr; node = node->next) {
+    const std::int32_t e = node->numb ? 0 : node->exp;
+    if (node->numb || (e >= 0 && e < degree)) continue;
+    const poly c = node->pcoef;
+    poly coef = nullptr;
+    if (one_limb_route && e >= -max_limb && e <= max_limb && is_bare_leaf(c) && c->ncoef->size == 1) {
+      imptr r;
+      newimag(&r);
+      detail::small_big_product(r, c->ncoef->head->value, e);
+      coef = detail::new_leaf(r);
+    } else {
+      if (!falling_factorial(e, degree, f.get())) continue;
+      if (num_is_one(f.get())) {
+        coef = detail::copy_list(c);
+      } else {
+        scalar_by_poly(f.get(), c, &coef);
+        if (poly_iszero(coef)) {
+          free_poly(&coef);
+          continue;
+        }
+      }
+    }
+    *link = detail::make_term(saturating_sub(e, degree), coef);
+    link = &(*link)->next;
+  }
+  if (built.p == nullptr) poly_set(0, &built.p);
+  return built.release();
+}
+
 void general_poly_diff(poly* p, std::int32_t degree, std::int32_t height) {
   if (height <= 1) {
     poly_diff(p, degree);

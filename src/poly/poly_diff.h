@@ -27,6 +27,12 @@ namespace tavrin {
 // *n: changed in place; reads: mode flags, modulus, smallmodulus, finf
 void poly_diff(poly* n, std::int32_t degree);
 
+// The list poly_diff(&copy, degree) leaves in a copy of n, built fresh
+// from n instead (first derivatives over one-limb integers by one small
+// product a term); the same errors, raised before anything is built.
+// n: kept; reads: as poly_diff
+poly poly_derivative(poly n, std::int32_t degree);
+
 // *p := its degree-th derivative with respect to the variable height levels
 // down (1: its main variable, exactly poly_diff), in place: for height > 1
 // every coefficient is differentiated with height - 1 and every leaf at

@@ -10,6 +10,7 @@
 #include <cstdlib>
 #include <deque>
 #include <optional>
+#include <utility>
 #include <vector>
 
 #include "core/globals.h"
@@ -651,11 +652,16 @@ class ListBuilder {
     const std::size_t first = nodes_.size();
     detail::OwnedPoly list;
     poly* link = &list.p;
+    // Each term takes its leaf right after it (a list freed gives its
+    // records back in that order); the numbers come last, from the lowest
+    // term up.
     for (std::size_t i = lo; i < hi; ++i) {
-      poly node = new_term(static_cast<std::int32_t>(key_[i] & fmask), nullptr);
+      const auto e = static_cast<std::int32_t>(key_[i] & fmask);
+      poly node = new_term(e, nullptr);
       *link = node;
       link = &node->next;
       nodes_.push_back(node);
+      if (e != 0) node->pcoef = new_leaf(nullptr);
     }
     for (std::size_t i = hi; i-- > lo;) {
       poly node = nodes_[first + (i - lo)];
@@ -664,7 +670,7 @@ class ListBuilder {
         node->numb = true;
         node->ncoef = x;
       } else {
-        node->pcoef = new_leaf(make_(i));
+        node->pcoef->ncoef = make_(i);
       }
     }
     nodes_.resize(first);
@@ -801,6 +807,16 @@ bool flat_poly_mult(poly n, poly m, poly* p, polypt pol) {
   poly inner = (outer == n) ? m : n;
   const FlatScan& so = outer == n ? sn : sm;
   const FlatScan& si = outer == n ? sm : sn;
+  // The arrays take their length at once (no regrowth over long operands).
+  for (auto [f, terms] : {std::pair{&fa, so.terms}, std::pair{&fb, square ? 0 : si.terms}}) {
+    const auto n_terms = static_cast<std::size_t>(terms);
+    f->key.reserve(n_terms);
+    if (coefs == Coefs::big_integers) {
+      f->num.reserve(n_terms);
+    } else {
+      f->val.reserve(n_terms);
+    }
+  }
   pack(outer, 0, 0, pk, coefs, fa);
   if (!square) pack(inner, 0, 0, pk, coefs, fb);
   const Flat& a = fa;

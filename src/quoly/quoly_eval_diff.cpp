@@ -301,4 +301,22 @@ void differentiate(quolyptr n, std::int16_t height, std::int32_t degree) {
   for (std::int32_t k = 0; k < degree; ++k) quoly_differen_once(n, height);
 }
 
+void derivative_of(quoly v, std::int16_t height, std::int32_t degree, quolyptr out) {
+  if (degree <= 0 || constant_value(v) || height != 1 || (v->denom != nullptr && !is_bare_leaf(v->denom))) {
+    quoly_assign(v, out);
+    differentiate(out, height, degree);
+    return;
+  }
+  OwnedValue r;
+  r.q = detail::new_ratfun_value(poly_derivative(v->numer, degree), nullptr);
+  if (v->denom != nullptr) poly_assign(v->denom, &r.q->denom);
+  free_quoly(out);
+  *out = r.release();
+  if (v->denom == nullptr) {
+    number_if_constant(*out);
+  } else {
+    check_quoly(out, false);
+  }
+}
+
 }  // namespace tavrin

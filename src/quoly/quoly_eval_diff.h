@@ -45,5 +45,10 @@ void quoly_differen_once(quolyptr q, std::int16_t height);
 // *n := its degree-th derivative in the variable at depth height, in
 // place (degree <= 0: unchanged).
 void differentiate(quolyptr n, std::int16_t height, std::int32_t degree);
+// *out := the value differentiate leaves in a copy of v: for a polynomial,
+// or one over a constant, in its main variable its derivative is built
+// from v's numerator (poly_derivative) instead of a copy.
+// v: kept; *out: overwritten (must not hold v)
+void derivative_of(quoly v, std::int16_t height, std::int32_t degree, quolyptr out);
 
 }  // namespace tavrin

@@ -2,6 +2,8 @@
 // test-side interpreter, and the tokens the "Compile" link step binds.
 #include <gtest/gtest.h>
 
+#include <array>
+
 #include <cstdint>
 #include <cstring>
 #include <random>
@@ -236,6 +238,39 @@ TEST_F(UserFunctions, AnAccumulatingAssignmentReadsItsVariableBeforeACall) {
   run("pol := x:\nfor i = 1 to 3 do pol := pol + Bump(^pol)*x^(i + 1) od:\n");
   EXPECT_EQ(run("pol - (x + 5*x^2 + 5*x^3 + 5*x^4);"), run("0;"));
   run("&(J = -x)");
+  clear_variables_and_polynomial_names();
+}
+
+TEST_F(UserFunctions, OperandsReadInPlaceAgreeWithCopiesAndKeepTheirValueOverACall) {
+  // Operands read in place against parenthesised copies; a call writing the left
+  // operand (H: a := 100, G(^y): y := 7, each giving 2) leaves the value read.
+  clear_variables_and_polynomial_names();
+  for (const char* s : {"Function H(u) = a := 100; 2 .", "Function G(^y) = y := 7; 2 .", "&(J = x)"}) run(s);
+  const char* const ints = "&(p = _i):\na := 3:\nb := -5:";
+  const char* const polys = "&(p = _i):\na := 3*x^3 - x + 2:\nb := x^2/7 - 1:\nd := (x + 1)/(x - 2):";
+  const char* const mod7 = "&(p = 7):\na := 3*x^3 - x + 2:\nb := x^2 - 1:";
+  const std::vector<std::array<const char*, 3>> rows = {  // ring, statement, oracle
+      {polys, "c := a*a + b*b - a*b;", "c := (a)*(a) + (b)*(b) - (a)*(b);"},
+      {polys, "c := a - a + d*a - d*d;", "c := (a) - (a) + (d)*(a) - (d)*(d);"},
+      {polys, "c := a*b*d/b + a + a*b - b;", "c := (a)*(b)*(d)/(b) + (a) + (a)*(b) - (b);"},
+      {mod7, "c := a*b - a + b*b;", "c := (a)*(b) - (a) + (b)*(b);"},
+      {ints, "c := a*H(1);", "6;"},
+      {ints, "c := a + H(1) + a;", "105;"},
+      {ints, "c := a*(b + H(1));", "-9;"},
+      {ints, "c := a*a + a*G(^a) + a;", "22;"},
+      {ints, "c := a * *a;\na;", "1;"},
+      {mod7, "c := a*b^H(1) + b*G(^b) - b;", "c := (3*x^3 - x + 2)*(x^2 - 1)^2 + 2*x^2 - 2 - 7;"},
+      {polys, "c := Deriv(a, x, 1) + Deriv(b, x, 2) - Deriv(d, x, 1);",
+       "c := Deriv((a), x, 1) + Deriv((b), x, 2) - Deriv((d), x, 1);"},
+      {polys, "c := Deriv(a, x, H(1));", "18*x;"},
+  };
+  for (const auto& [ring, statement, oracle] : rows) {
+    run(ring);
+    const std::string got = run(statement);
+    run(ring);
+    EXPECT_EQ(got, run(oracle)) << ring << "\n" << statement;
+  }
+  for (const char* s : {"&(p = _i)", "&(J = -x)"}) run(s);
   clear_variables_and_polynomial_names();
 }
 

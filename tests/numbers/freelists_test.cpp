@@ -191,6 +191,30 @@ TEST(Polys, FreePolyGivesBackExactlyItsRecordsInRunsOrStrewn) {
   }
 }
 
+// Each leaf comes back after its term: the next list of the shape takes the same records.
+TEST(Polys, FreedTermsAndLeavesComeBackInPairsForTheNextList) {
+#ifndef TAVRIN_POOL_BYPASS
+  NodeBalance balance;
+  auto build = [](std::vector<void*>* records) {  // 30 x^30 + ... + x + 9
+    poly head = nullptr;
+    poly* link = &head;
+    for (int i = 30; i >= 1; --i, link = &(*link)->next) {
+      *link = term(i, nullptr);
+      (*link)->pcoef = leaf(i);
+    }
+    *link = leaf(9);
+    for (poly q = head; q != nullptr; q = q->next) records->insert(records->end(), {q, q->numb ? nullptr : q->pcoef});
+    return head;
+  };
+  std::vector<void*> order, again;
+  poly p = build(&order);
+  free_poly(&p);
+  p = build(&again);
+  EXPECT_EQ(again, order);
+  free_poly(&p);
+#endif
+}
+
 TEST(Polys, RemoveDummy) {
   NodeBalance balance;
   poly t = term(0, leaf(11), nullptr);
