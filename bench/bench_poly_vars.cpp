@@ -66,6 +66,9 @@ void prepare() {
   init_character_sets();
   make_token_ring();
   quoly_set(0, &prevnum);
+  // No array pages yet, as at start-up: adjoining a variable walks the
+  // stored array cells up to endarr.
+  endarr = -1;
 }
 
 void BM_poly_display(benchmark::State& state) {
