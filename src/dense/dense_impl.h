@@ -8,6 +8,7 @@
 
 #include "core/errors.h"
 #include "core/globals.h"
+#include "numbers/word_field.h"
 #include "numbers/word_mod.h"
 
 namespace tavrin::dense_detail {
@@ -26,17 +27,9 @@ void ntt_product(const std::int32_t* x, std::int32_t nx, const std::int32_t* y, 
 void ntt_product_by_pieces(const std::int32_t* x, std::int32_t nx, const std::int32_t* y,
                            std::int32_t ny, std::int32_t* z, std::int32_t modul, std::int32_t piece);
 
-// x + y and x - y for residues of p (below 2^31), exact: the same values as
-// mod_add and mod_sub outside characteristic 2, computed inline.
-inline std::int32_t add_residues(std::int32_t x, std::int32_t y, std::int32_t p) {
-  const std::uint32_t s = static_cast<std::uint32_t>(x) + static_cast<std::uint32_t>(y);
-  const auto up = static_cast<std::uint32_t>(p);
-  return static_cast<std::int32_t>(s >= up ? s - up : s);
-}
-inline std::int32_t sub_residues(std::int32_t x, std::int32_t y, std::int32_t p) {
-  const std::int32_t d = x - y;
-  return d < 0 ? d + p : d;
-}
+// x + y and x - y for residues of p (below 2^31): the kit's, inline.
+using ::tavrin::add_residues;
+using ::tavrin::sub_residues;
 inline std::int32_t neg_residue(std::int32_t y, std::int32_t p) { return y == 0 ? 0 : p - y; }
 
 // The ring of one call: the modulus, and whether sums are exclusive or.

@@ -129,6 +129,16 @@ inline std::uint32_t word_add(std::uint32_t a, std::uint32_t b, std::uint32_t p)
   return s >= p ? s - p : s;
 }
 inline std::uint32_t word_sub(std::uint32_t a, std::uint32_t b, std::uint32_t p) { return a >= b ? a - b : a + p - b; }
+// The same on residues held in signed 32-bit words, as the dense arrays
+// hold them: 0 <= a, b < p < 2^31.
+inline std::int32_t add_residues(std::int32_t a, std::int32_t b, std::int32_t p) {
+  return static_cast<std::int32_t>(
+      word_add(static_cast<std::uint32_t>(a), static_cast<std::uint32_t>(b), static_cast<std::uint32_t>(p)));
+}
+inline std::int32_t sub_residues(std::int32_t a, std::int32_t b, std::int32_t p) {
+  return static_cast<std::int32_t>(
+      word_sub(static_cast<std::uint32_t>(a), static_cast<std::uint32_t>(b), static_cast<std::uint32_t>(p)));
+}
 
 class ShoupMultiplier {
  public:

@@ -50,7 +50,7 @@ CROSS_FOLDER_IMPL = {
     ('src/poly/poly_flat_packed.cpp', 'numbers/word_array_impl.h'),
 }
 
-KIT_NAME = re.compile(r'(?:shoup(?:_pre|_quotient|_mul\w*|_product\w*)?|Shoup\w*|(?:add|sub)_?mod|mod_?(?:add|sub))$')
+KIT_NAME = re.compile(r'(?:shoup(?:_pre|_quotient|_mul\w*|_product\w*)?|Shoup\w*|(?:add|sub)_?mod|mod_?(?:add|sub)|(?:add|sub)_residues)$')
 SHOUP_QUOTIENT = re.compile(r'<<\s*32\s*\)\s*/')
 SHOUP_PRODUCT = re.compile(r'\)\s*>>\s*32\b')
 BOUND_OF_64_BITS = re.compile(r'[<>]=?\s*\(?\s*(?:static_cast<[\w\s]+>\(1\)|\w+\{1\}|1\w*)\s*<<\s*64\b')

@@ -31,4 +31,6 @@ void add_shoup_multiple(std::uint32_t* t, const std::uint32_t* b, std::uint32_t 
 
 void sub_mod_num_poly_mult(int* n, int x) { *n -= x; }
 
+inline int add_residues(int x, int y, int p) { return x + y >= p ? x + y - p : x + y; }  // named
+
 }  // namespace planted
