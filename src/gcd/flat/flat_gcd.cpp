@@ -484,12 +484,12 @@ bool integer_gcd(poly u, poly v, const Problem& pr, polypt pt, poly* r) {
       if (std::all_of(bounds.begin(), bounds.end(), [](std::int32_t x) { return x == 0; }))
         return constant_answer();
     }
-    if (cofactors < 0) cofactors = flat_cofactor_proof && brown_chosen(lay, A, B) ? 1 : 0;
+    // a single term is field_gcd's to answer (Brown's method is not used on it)
+    if (cofactors < 0) cofactors = flat_cofactor_proof && a.size() > 1 && b.size() > 1 && brown_chosen(lay, A, B) ? 1 : 0;
     ++flat_gcd_stats.primes;
     engine_status st;
     if (cofactors == 1) {
-      // images of one term are left to the next prime: Brown's method wants more
-      if (A.size() == 1 || B.size() == 1) continue;
+      if (A.size() == 1 || B.size() == 1) continue;  // a prime that leaves one term
       st = brown_gcd(f, lay, A, B, lay.nvars, rng, &G, &Abar, &Bbar);
       if (st != engine_status::done) continue;
       ++flat_gcd_stats.dense;
