@@ -397,6 +397,25 @@ bool brown_chosen(const Layout& lay, const MPoly& A, const MPoly& B) {
   return dense_preferred(lay, A.size(), B.size(), degrees_of(lay, A), degrees_of(lay, B));
 }
 
+// Whether the exact divisions proving G (the image of gcd(A, B)) would
+// cost more than flat_cofactor_ratio times Brown's images with cofactors
+// (see its comment in thresholds.h). A cofactor's terms are estimated as
+// its degree box filled as densely as its operand's.
+bool divisions_dearer(const Layout& lay, const MPoly& A, const MPoly& B, const MPoly& G) {
+  const std::vector<std::int32_t> da = degrees_of(lay, A), db = degrees_of(lay, B), dg = degrees_of(lay, G);
+  double brown = 1, box_a = 1, box_b = 1, bar_a = 1, bar_b = 1;
+  for (std::size_t l = 0; l < da.size(); ++l) {
+    brown *= std::max(da[l], db[l]) + 1.0;
+    box_a *= da[l] + 1.0;
+    box_b *= db[l] + 1.0;
+    bar_a *= da[l] - dg[l] + 1.0;
+    bar_b *= db[l] - dg[l] + 1.0;
+  }
+  brown *= std::max(da[0], db[0]) + 1.0;
+  const double terms = static_cast<double>(A.size()) * bar_a / box_a + static_cast<double>(B.size()) * bar_b / box_b;
+  return static_cast<double>(G.size()) * terms > brown * flat_cofactor_ratio;
+}
+
 // The proof by cofactors. Modulo each prime p Brown's method gives G, Abar
 // and Bbar with G Abar = A and G Bbar = B exactly (G monic), whatever the
 // luck of p; H = gamma G, Abar and Bbar combined over the primes then
@@ -485,7 +504,8 @@ bool integer_gcd(poly u, poly v, const Problem& pr, polypt pt, poly* r) {
         return constant_answer();
     }
     // a single term is field_gcd's to answer (Brown's method is not used on it)
-    if (cofactors < 0) cofactors = flat_cofactor_proof && a.size() > 1 && b.size() > 1 && brown_chosen(lay, A, B) ? 1 : 0;
+    if (cofactors < 0 && !(flat_cofactor_proof && a.size() > 1 && b.size() > 1 && brown_chosen(lay, A, B)))
+      cofactors = 0;
     ++flat_gcd_stats.primes;
     engine_status st;
     if (cofactors == 1) {
@@ -499,6 +519,12 @@ bool integer_gcd(poly u, poly v, const Problem& pr, polypt pt, poly* r) {
         plan = ZippelPlan();
         st = field_gcd(f, lay, A, B, rng, &G, false, &plan, nullptr, &bounds);
         if (st != engine_status::done) continue;
+      }
+      // the first image tells which proof is the cheaper: the cofactors
+      // start from the next prime
+      if (cofactors < 0) {
+        cofactors = divisions_dearer(lay, A, B, G) ? 1 : 0;
+        if (cofactors == 1) continue;
       }
     }
     if (crt.size() != 0 && G.key[0] > lm) {
