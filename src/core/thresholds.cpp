@@ -105,6 +105,7 @@ std::int32_t small_gcd_stash_cut = 100;
 std::int32_t mod_method_diff = 6;
 std::int32_t flat_gcd_terms = 24;
 std::int32_t flat_dense_ratio = 1;
+std::int32_t flat_cofactor_ratio = 6;
 std::int32_t flat_division_scan = 4;
 std::int32_t zippel_plane_terms = 100000;
 std::int32_t emgcd_basic_cut = 10;

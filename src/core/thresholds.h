@@ -697,6 +697,16 @@ extern std::int32_t flat_gcd_terms;
 // Default 1. Range >= 0. Reader: flat_gcd.
 extern std::int32_t flat_dense_ratio;
 
+// Over the integers, Brown's images carry their cofactors and prove the
+// result by a bound (flat_gcd.cpp) when the exact divisions that would
+// prove it instead, |G| (|Abar| + |Bbar|) term products a prime, are
+// estimated at more than this many times Brown's work a prime with
+// cofactors: the points of every evaluated variable times the squared
+// degree in the first (measured: the two cost the same near 6, in two and
+// three variables). Default 6. Range >= 0 (0: always the cofactors).
+// Reader: flat_gcd.
+extern std::int32_t flat_cofactor_ratio;
+
 // Cells of the box of the dense exact division of flat polynomials
 // (gcd/flat/flat_divide.cpp) per product of a row up to which the row
 // finds its remainder terms by scanning every cell, highest first, instead

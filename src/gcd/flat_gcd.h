@@ -13,7 +13,10 @@
 // the arguments' integer contents; modulo a prime the monic GCD. Every
 // result is proven: by the degrees of the interpolated cofactors and a
 // bound on their coefficients (Brown), or by exact division with early
-// abort (Zippel).
+// abort (Zippel). Over the integers Brown's images carry their cofactors,
+// proven modulo each prime, and the combined GCD H and cofactor Abar prove
+// H Abar = gamma A once the primes' product passes twice the bound of both
+// sides; sparse images are proven by exact division over the integers.
 #pragma once
 
 #include <cstdint>
@@ -25,6 +28,11 @@ namespace tavrin {
 // Which engine computes the images (a test hook; automatic: the estimate).
 enum class flat_gcd_method : std::int32_t { automatic, dense, sparse };
 extern flat_gcd_method flat_gcd_choice;
+
+// Whether the integer route proves Brown's results by their combined
+// cofactors (true, the default) rather than by exact division (a test hook:
+// the division is the oracle).
+extern bool flat_cofactor_proof;
 
 // *r := the GCD of u and v (polynomials at pt's level, in two variables or
 // more, at least flat_gcd_terms terms together) when the flat engines
@@ -57,6 +65,7 @@ struct flat_gcd_counts {
   long extension;    // modulo a small prime, in an extension field
   long primes;       // images modulo word primes over the integers
   long division_primes;  // exact divisions modulo word primes proving a result
+  long cofactor_proofs;  // integer results proven by their combined cofactors
   long unlucky;      // images or points passed over for too high a degree
   long declined;     // problems given back to the driver
 };

@@ -29,6 +29,7 @@
 namespace tavrin {
 
 flat_gcd_method flat_gcd_choice = flat_gcd_method::automatic;
+bool flat_cofactor_proof = true;
 flat_gcd_counts flat_gcd_stats{};
 
 namespace flat {
@@ -389,6 +390,55 @@ void content_gcd(poly u, poly v, imptr c) {
   binary_gcd(cu.get(), cv.get(), c);
 }
 
+// Whether Brown's method makes the images of a and b (the choice the
+// first prime's images A and B lead field_gcd to).
+bool brown_chosen(const Layout& lay, const MPoly& A, const MPoly& B) {
+  if (flat_gcd_choice != flat_gcd_method::automatic) return flat_gcd_choice == flat_gcd_method::dense;
+  return dense_preferred(lay, A.size(), B.size(), degrees_of(lay, A), degrees_of(lay, B));
+}
+
+// Whether the exact divisions proving G (the image of gcd(A, B)) would
+// cost more than flat_cofactor_ratio times Brown's images with cofactors
+// (see its comment in thresholds.h). A cofactor's terms are estimated as
+// its degree box filled as densely as its operand's.
+bool divisions_dearer(const Layout& lay, const MPoly& A, const MPoly& B, const MPoly& G) {
+  const std::vector<std::int32_t> da = degrees_of(lay, A), db = degrees_of(lay, B), dg = degrees_of(lay, G);
+  double brown = 1, box_a = 1, box_b = 1, bar_a = 1, bar_b = 1;
+  for (std::size_t l = 0; l < da.size(); ++l) {
+    brown *= std::max(da[l], db[l]) + 1.0;
+    box_a *= da[l] + 1.0;
+    box_b *= db[l] + 1.0;
+    bar_a *= da[l] - dg[l] + 1.0;
+    bar_b *= db[l] - dg[l] + 1.0;
+  }
+  brown *= std::max(da[0], db[0]) + 1.0;
+  const double terms = static_cast<double>(A.size()) * bar_a / box_a + static_cast<double>(B.size()) * bar_b / box_b;
+  return static_cast<double>(G.size()) * terms > brown * flat_cofactor_ratio;
+}
+
+// The proof by cofactors. Modulo each prime p Brown's method gives G, Abar
+// and Bbar with G Abar = A and G Bbar = B exactly (G monic), whatever the
+// luck of p; H = gamma G, Abar and Bbar combined over the primes then
+// satisfy H Abar = gamma a and H Bbar = gamma b modulo their product M.
+// Once |H| |Abar| min(terms) and |gamma a| (and the same for b) are below
+// M / 2, the congruences are identities over the integers, and pp(H)
+// divides a and b (Gauss's lemma).
+bool cofactors_prove(const Values& vh, std::size_t h_terms, const Values& va, std::size_t a_terms,
+                     const Values& vb, std::size_t b_terms, std::int32_t h_gamma_a, std::int32_t h_gamma_b,
+                     std::int32_t mbits) {
+  return vh.height + va.height + bits_of(std::min(h_terms, a_terms)) < mbits - 1 &&
+         vh.height + vb.height + bits_of(std::min(h_terms, b_terms)) < mbits - 1 && h_gamma_a < mbits - 1 &&
+         h_gamma_b < mbits - 1;
+}
+
+// x c / d for each value x (exact: false when a division leaves a remainder).
+bool times_over(std::vector<ZInt>& xs, const ZInt& c, const ZInt& d) {
+  if (c.is_one() && d.is_one()) return true;
+  for (ZInt& x : xs)
+    if (!ZInt::divides(x * c, d, &x)) return false;
+  return true;
+}
+
 bool integer_gcd(poly u, poly v, const Problem& pr, polypt pt, poly* r) {
   Poly<imptr> a, b;
   flatten(u, pr, &a);
@@ -412,15 +462,35 @@ bool integer_gcd(poly u, poly v, const Problem& pr, polypt pt, poly* r) {
     *r = detail::new_leaf(c);
     return true;
   };
+  // The cofactors a / g and b / g of the result g = h / ch are recorded for
+  // the driver's reduction.
+  auto remember = [&](const std::vector<std::uint64_t>& ka, std::vector<ZInt> qa, const std::vector<std::uint64_t>& kb,
+                      std::vector<ZInt> qb, bool flipped) {
+    Memo& mo = start_memo(u, v, pr, pt);
+    if (!fingerprint(*r, pr, &mo.g)) return;
+    mo.ukey = ka;
+    mo.vkey = kb;
+    mo.uval = std::move(qa);
+    mo.vval = std::move(qb);
+    if (flipped) {
+      for (ZInt& x : mo.uval) x = -x;
+      for (ZInt& x : mo.vval) x = -x;
+    }
+    mo.cg = ZInt::from_number(cg.get()).abs();
+    mo.valid = true;
+  };
+  const std::int32_t h_gamma = number_bits(gamma.get());
+  const std::int32_t h_gamma_a = h_gamma + height_of(a), h_gamma_b = h_gamma + height_of(b);
   Rng rng(a.size() * 7919 + b.size());
   std::vector<std::int32_t> bounds;
   Garner crt;
-  Residues rh;
+  Residues rh, ra, rb;
   std::uint64_t lm = 0;
   ZippelPlan plan;
-  MPoly A, B, G;
+  MPoly A, B, G, Abar, Bbar;
   std::vector<ZInt> last;
   int bound_tries = 0;
+  int cofactors = -1;  // Brown's images with their cofactors: unknown until the first prime
   for (std::size_t k = 0; k < 512; ++k) {
     check_interrupt();
     const PrimeField f(image_prime(k));
@@ -433,12 +503,29 @@ bool integer_gcd(poly u, poly v, const Problem& pr, polypt pt, poly* r) {
       if (std::all_of(bounds.begin(), bounds.end(), [](std::int32_t x) { return x == 0; }))
         return constant_answer();
     }
+    // a single term is field_gcd's to answer (Brown's method is not used on it)
+    if (cofactors < 0 && !(flat_cofactor_proof && a.size() > 1 && b.size() > 1 && brown_chosen(lay, A, B)))
+      cofactors = 0;
     ++flat_gcd_stats.primes;
-    engine_status st = field_gcd(f, lay, A, B, rng, &G, false, &plan, nullptr, &bounds);
-    if (st != engine_status::done) {
-      plan = ZippelPlan();
-      st = field_gcd(f, lay, A, B, rng, &G, false, &plan, nullptr, &bounds);
+    engine_status st;
+    if (cofactors == 1) {
+      if (A.size() == 1 || B.size() == 1) continue;  // a prime that leaves one term
+      st = brown_gcd(f, lay, A, B, lay.nvars, rng, &G, &Abar, &Bbar);
       if (st != engine_status::done) continue;
+      ++flat_gcd_stats.dense;
+    } else {
+      st = field_gcd(f, lay, A, B, rng, &G, false, &plan, nullptr, &bounds);
+      if (st != engine_status::done) {
+        plan = ZippelPlan();
+        st = field_gcd(f, lay, A, B, rng, &G, false, &plan, nullptr, &bounds);
+        if (st != engine_status::done) continue;
+      }
+      // the first image tells which proof is the cheaper: the cofactors
+      // start from the next prime
+      if (cofactors < 0) {
+        cofactors = divisions_dearer(lay, A, B, G) ? 1 : 0;
+        if (cofactors == 1) continue;
+      }
     }
     if (crt.size() != 0 && G.key[0] > lm) {
       ++flat_gcd_stats.unlucky;
@@ -448,18 +535,34 @@ bool integer_gcd(poly u, poly v, const Problem& pr, polypt pt, poly* r) {
       if (crt.size() != 0) ++flat_gcd_stats.unlucky;
       crt.clear();
       rh.clear();
+      ra.clear();
+      rb.clear();
       last.clear();
       lm = G.key[0];
     }
     crt.add_prime(f.modulus());
     rh.add(G, f, number_residue(gamma.get(), f));
+    if (cofactors == 1) {
+      ra.add(Abar, f, 1);
+      rb.add(Bbar, f, 1);
+    }
     const auto mbits = static_cast<std::int32_t>(crt.modulus().bit_length());
+    // the cofactor proof cannot hold before M passes gamma a and gamma b
+    if (cofactors == 1 && mbits < std::max(h_gamma_a, h_gamma_b) + 2) continue;
     const Values vh = values_of(rh, crt);
-    // Try the candidate when its coefficients are well inside the range, or
-    // the latest prime changed none of them.
-    const bool stable = vh.value == last;
-    last = vh.value;
-    if (!stable && vh.height >= mbits - 16) continue;
+    Values va, vb;
+    if (cofactors == 1) {
+      va = values_of(ra, crt);
+      vb = values_of(rb, crt);
+      if (!cofactors_prove(vh, rh.key.size(), va, ra.key.size(), vb, rb.key.size(), h_gamma_a, h_gamma_b, mbits))
+        continue;
+    } else {
+      // Try the candidate when its coefficients are well inside the range, or
+      // the latest prime changed none of them.
+      const bool stable = vh.value == last;
+      last = vh.value;
+      if (!stable && vh.height >= mbits - 16) continue;
+    }
     detail::OwnedPoly h;
     h.p = rebuild(rh.key, pr, [&vh](std::size_t t) { return detail::new_leaf(vh.value[t].to_number()); });
     if (h.p->numb) return constant_answer();
@@ -479,24 +582,24 @@ bool integer_gcd(poly u, poly v, const Problem& pr, polypt pt, poly* r) {
       }
       if (degrees_of(lay, gk) != bounds) continue;
     }
+    if (cofactors == 1) {
+      // a / g = Abar ch / gamma, and the same for b
+      ++flat_gcd_stats.cofactor_proofs;
+      const bool flipped = neg_leading_term(h.p);  // not expected: H leads with gamma > 0
+      answer(h.release());
+      const ZInt zc = ZInt::from_number(ch.get()), zg = ZInt::from_number(gamma.get());
+      if (times_over(va.value, zc, zg) && times_over(vb.value, zc, zg))
+        remember(ra.key, std::move(va.value), rb.key, std::move(vb.value), flipped);
+      return true;
+    }
     const bool a_small = a.size() <= b.size();
     std::vector<std::uint64_t> ks, kl;
     Values qs, ql;
     if (divides_over_z(lay, a_small ? a : b, g, &ks, &qs) && divides_over_z(lay, a_small ? b : a, g, &kl, &ql)) {
       const bool flipped = neg_leading_term(h.p);  // not expected: H leads with gamma > 0
       answer(h.release());
-      Memo& mo = start_memo(u, v, pr, pt);
-      if (!fingerprint(*r, pr, &mo.g)) return true;
-      mo.ukey = std::move(a_small ? ks : kl);
-      mo.vkey = std::move(a_small ? kl : ks);
-      mo.uval = std::move(a_small ? qs.value : ql.value);
-      mo.vval = std::move(a_small ? ql.value : qs.value);
-      if (flipped) {
-        for (ZInt& x : mo.uval) x = -x;
-        for (ZInt& x : mo.vval) x = -x;
-      }
-      mo.cg = ZInt::from_number(cg.get()).abs();
-      mo.valid = true;
+      remember(a_small ? ks : kl, std::move(a_small ? qs.value : ql.value), a_small ? kl : ks,
+               std::move(a_small ? ql.value : qs.value), flipped);
       return true;
     }
   }

@@ -264,6 +264,41 @@ TEST_F(FlatGcd, CofactorsComeWithTheLastGcdOnly) {
   }
 }
 
+// ---- Over the integers, the proof by cofactors against the proof by division ----------------------------
+
+TEST_F(FlatGcd, CofactorProofAgreesWithDivisionAndNeedsItsBound) {
+  const PolyVars vars{"x", "y", "z"};
+  const std::string p0 = std::to_string(flat::image_prime(0)), big = "((1 + x + 2*y + 3*z)^9 + 2^40*x)";
+  std::vector<std::array<std::string, 2>> rows{
+      {big + "*(x*y - 3)", big + "*(y^2 + x + z)"},              // a GCD past one prime
+      {"-6*(x^2 + y*z)*(z - x)", "4*(x^2 + y*z)*(x + y + z)"},   // contents and signs
+      {"(x + y + 1)^3 - 7*z", "(x - y)^4 + z^2"},                // GCD 1
+      {"(3*x*y + 2^40)*(x + y + " + p0 + ")", "(3*x*y + 2^40)*(x + y)"},  // the first prime unlucky
+      {"(" + p0 + "*x^2*y + z)*(x*y + 2)^5", "(x*y + 2)^6*(y - z)"}};  // it divides a leading coefficient
+  std::mt19937_64 rng(seed());
+  for (int k = 0; k < 4 * multiplier(); ++k) {  // random planted GCDs g^4, past one prime
+    const Poly g(random_poly(rng, 3, 0, 5, 3, 0)), g2 = Poly::adopt(times(g, g)), g4 = Poly::adopt(times(g2, g2));
+    rows.push_back({Poly::adopt(times(g4, Poly(random_poly(rng, 3, 0, 5, 3, 0)))).str(),
+                    Poly::adopt(times(g4, Poly(random_poly(rng, 3, 0, 5, 3, 0)))).str()});
+  }
+  for (const auto& [su, sv] : rows) {
+    const Poly u(su), v(sv), old = [&] {
+      const ScopedValue<bool> division(flat_cofactor_proof, false);
+      return gcd_by(u, v, true, flat_gcd_method::dense);
+    }();
+    const long proofs = flat_gcd_stats.cofactor_proofs;
+    EXPECT_TRUE(poly_equal(gcd_by(u, v, true, flat_gcd_method::dense), old));  // the divisions cost less
+    const ScopedValue<std::int32_t> always(flat_cofactor_ratio, 0);
+    const Poly r = gcd_by(u, v, true, flat_gcd_method::dense);
+    EXPECT_TRUE(poly_equal(r, old)) << su << ", " << sv << ": " << r.str() << " against " << old.str();
+    Poly qu, qv;  // the combined cofactors, as the driver's reduction takes them
+    ASSERT_EQ(flat_gcd_cofactors(u, v, r, qu.cell(), qv.cell()), !r->numb);
+    EXPECT_TRUE(r->numb || (poly_equal(Poly::adopt(times(qu, r)), u) && poly_equal(Poly::adopt(times(qv, r)), v)));
+    EXPECT_TRUE(poly_equal(gcd_by(u, v, true, flat_gcd_method::sparse), old));  // no cofactors there
+    EXPECT_EQ(flat_gcd_stats.cofactor_proofs - proofs, r->numb ? 0 : 1);
+  }
+}
+
 // ---- An interrupt inside ---------------------------------------------------------------------------------
 
 // The nested level an interrupt opens: the first time it abandons the
