@@ -4,7 +4,6 @@
 #include <bit>
 #include <cstdint>
 #include <cstring>
-#include <memory>
 #include <utility>
 
 #include "core/thresholds.h"
@@ -525,8 +524,12 @@ void mul_rec(word* r, const word* a, std::int32_t na, const word* b, std::int32_
     return;
   }
   // A product too long for one transform splits until its pieces fit one.
-  if (nb >= wide_ntt_words && wmul_ntt_fits(na, nb)) {
-    wmul_ntt(r, a, na, b, nb);
+  if (nb >= wide_ntt_words) {
+    if (wmul_ntt_fits(na, nb)) {
+      wmul_ntt(r, a, na, b, nb);
+    } else {
+      wmul_ntt_pieces(r, a, na, b, nb);
+    }
     return;
   }
   if (na >= 2 * nb) {  // balanced pieces of nb words
@@ -583,8 +586,12 @@ void sqr_rec(word* r, const word* a, std::int32_t n, word* s) {
     wsqr_rows(r, a, n);
     return;
   }
-  if (n >= wide_ntt_words && wmul_ntt_fits(n, n)) {
-    wmul_ntt(r, a, n, nullptr, n);
+  if (n >= wide_ntt_words) {
+    if (wmul_ntt_fits(n, n)) {
+      wmul_ntt(r, a, n, nullptr, n);
+    } else {
+      wmul_ntt_pieces(r, a, n, nullptr, n);
+    }
     return;
   }
   if (toom3_applies(n, n)) {
@@ -609,22 +616,6 @@ void sqr_rec(word* r, const word* a, std::int32_t n, word* s) {
 
 word_buffer product_scratch;
 
-// Scratch of n words for the recursion: the buffer kept between calls, but
-// for a product past the widest transform one of the call's own, its pages
-// touched only as the pieces use them and given back at the end, since it
-// would hold a few hundred megabytes for the rest of the session.
-class RecursionScratch {
- public:
-  RecursionScratch(std::int32_t n, bool past_transforms)
-      : own_(past_transforms ? new word[static_cast<std::size_t>(n)] : nullptr),
-        s_(past_transforms ? own_.get() : product_scratch.get(n)) {}
-  word* get() const { return s_; }
-
- private:
-  std::unique_ptr<word[]> own_;
-  word* s_;
-};
-
 }  // namespace
 
 void wsqr(word* r, const word* a, std::int32_t n) {
@@ -632,12 +623,15 @@ void wsqr(word* r, const word* a, std::int32_t n) {
     wsqr_rows(r, a, n);
     return;
   }
-  if (n >= wide_ntt_words && wmul_ntt_fits(n, n)) {
-    wmul_ntt(r, a, n, nullptr, n);
+  if (n >= wide_ntt_words) {
+    if (wmul_ntt_fits(n, n)) {
+      wmul_ntt(r, a, n, nullptr, n);
+    } else {
+      wmul_ntt_pieces(r, a, n, nullptr, n);
+    }
     return;
   }
-  const RecursionScratch s(12 * n + 1024, n >= wide_ntt_words);
-  sqr_rec(r, a, n, s.get());
+  sqr_rec(r, a, n, product_scratch.get(12 * n + 1024));
 }
 
 void wmul(word* r, const word* a, std::int32_t na, const word* b, std::int32_t nb) {
@@ -645,15 +639,19 @@ void wmul(word* r, const word* a, std::int32_t na, const word* b, std::int32_t n
     wmul_rows(r, a, na, b, nb);
     return;
   }
-  if (std::min(na, nb) >= wide_ntt_words && wmul_ntt_fits(na, nb)) {
-    wmul_ntt(r, a, na, b, nb);
+  if (std::min(na, nb) >= wide_ntt_words) {
+    if (wmul_ntt_fits(na, nb)) {
+      wmul_ntt(r, a, na, b, nb);
+    } else {
+      wmul_ntt_pieces(r, a, na, b, nb);
+    }
     return;
   }
   // A Karatsuba level takes at most four times its half length, a Toom-3
   // level 19 times its third, the pieces of an unbalanced product twice
-  // the shorter length: 12 (na + nb) covers every depth.
-  const RecursionScratch s(12 * (na + nb) + 1024, std::min(na, nb) >= wide_ntt_words);
-  mul_rec(r, a, na, b, nb, s.get());
+  // the shorter length: 12 (na + nb) covers every depth. Below the
+  // transforms that stays a modest buffer.
+  mul_rec(r, a, na, b, nb, product_scratch.get(12 * (na + nb) + 1024));
 }
 
 // ---- Division ------------------------------------------------------------------------
