@@ -193,11 +193,14 @@ void wmul_ntt_pieces(word* r, const word* a, std::int32_t na, const word* b, std
   std::vector<u32> spectra_b(static_cast<std::size_t>(pieces_b) * spectrum);
   std::vector<u32> sums(static_cast<std::size_t>(pieces_b) * spectrum), piece_a(square ? 0 : spectrum);
   // 2^32 mod p: the Montgomery product by it adds a running sum in with
-  // the next product in one pass.
-  std::vector<u32> one(spectrum);
+  // the next product in one pass. The products go by blocks of `block`
+  // values, a's block staying in the cache while b's pieces pass.
+  constexpr std::int64_t block = 4096;
+  std::vector<u32> one(3 * block);
   for (std::size_t k = 0; k < 3; ++k)
-    std::fill(one.begin() + static_cast<std::ptrdiff_t>(k) * len, one.begin() + static_cast<std::ptrdiff_t>(k + 1) * len,
-              static_cast<u32>((u64{1} << 32) % ps[k].p()));
+    std::fill(one.begin() + static_cast<std::ptrdiff_t>(k) * block,
+              one.begin() + static_cast<std::ptrdiff_t>(k + 1) * block, static_cast<u32>((u64{1} << 32) % ps[k].p()));
+  std::vector<char> first(static_cast<std::size_t>(pieces_b));
   std::vector<std::int32_t> terms(static_cast<std::size_t>(pieces_b), 0);
   for (std::int32_t j = 0; j < pieces_b; ++j)
     transform(b + static_cast<std::int64_t>(j) * m, piece_words(nb, j), spectra_b.data() + j * spectrum);
@@ -224,15 +227,16 @@ void wmul_ntt_pieces(word* r, const word* a, std::int32_t na, const word* b, std
       transform(a + static_cast<std::int64_t>(i) * m, piece_words(na, i), piece_a.data());
       xa = piece_a.data();
     }
-    for (std::int32_t j = 0; j < pieces_b; ++j) {
-      const std::int32_t d = i + j;
-      u32* acc = sums.data() + static_cast<std::size_t>(d % pieces_b) * spectrum;
-      const u32* xb = spectra_b.data() + static_cast<std::size_t>(j) * spectrum;
-      const bool first = terms[static_cast<std::size_t>(d % pieces_b)]++ == 0;
-      for (std::size_t k = 0; k < 3; ++k) {
-        const std::int64_t o = static_cast<std::int64_t>(k) * len;
-        ntt_pointwise(xa + o, xb + o, first ? nullptr : acc + o, one.data() + o, acc + o, static_cast<std::size_t>(len),
-                      ps[k]);
+    for (std::int32_t j = 0; j < pieces_b; ++j)
+      first[static_cast<std::size_t>(j)] = terms[static_cast<std::size_t>((i + j) % pieces_b)]++ == 0;
+    for (std::size_t k = 0; k < 3; ++k) {
+      for (std::int64_t o = static_cast<std::int64_t>(k) * len; o < static_cast<std::int64_t>(k + 1) * len; o += block) {
+        for (std::int32_t j = 0; j < pieces_b; ++j) {
+          u32* acc = sums.data() + static_cast<std::size_t>((i + j) % pieces_b) * spectrum + o;
+          const u32* xb = spectra_b.data() + static_cast<std::size_t>(j) * spectrum + o;
+          ntt_pointwise(xa + o, xb, first[static_cast<std::size_t>(j)] != 0 ? nullptr : acc,
+                        one.data() + static_cast<std::int64_t>(k) * block, acc, block, ps[k]);
+        }
       }
     }
     finish(i);  // no later piece of a reaches diagonal i
