@@ -9,6 +9,7 @@
 // the cyclic convolution is the plain one.
 #include <algorithm>
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 #include "numbers/ntt_impl.h"
@@ -190,8 +191,10 @@ void wmul_ntt_pieces(word* r, const word* a, std::int32_t na, const word* b, std
   // time, and the product of pieces i and j is added into the running sum
   // of diagonal i + j, pieces_b of them live in a ring.
   const auto spectrum = static_cast<std::size_t>(3 * len);
-  std::vector<u32> spectra_b(static_cast<std::size_t>(pieces_b) * spectrum);
-  std::vector<u32> sums(static_cast<std::size_t>(pieces_b) * spectrum), piece_a(square ? 0 : spectrum);
+  // Every value is written before it is read: no zeroing of some hundreds
+  // of megabytes.
+  const std::unique_ptr<u32[]> spectra_b(new u32[static_cast<std::size_t>(pieces_b) * spectrum]),
+      sums(new u32[static_cast<std::size_t>(pieces_b) * spectrum]), piece_a(new u32[square ? 0 : spectrum]);
   // 2^32 mod p: the Montgomery product by it adds a running sum in with
   // the next product in one pass. The products go by blocks of `block`
   // values, a's block staying in the cache while b's pieces pass.
@@ -203,13 +206,13 @@ void wmul_ntt_pieces(word* r, const word* a, std::int32_t na, const word* b, std
   std::vector<char> first(static_cast<std::size_t>(pieces_b));
   std::vector<std::int32_t> terms(static_cast<std::size_t>(pieces_b), 0);
   for (std::int32_t j = 0; j < pieces_b; ++j)
-    transform(b + static_cast<std::int64_t>(j) * m, piece_words(nb, j), spectra_b.data() + j * spectrum);
+    transform(b + static_cast<std::int64_t>(j) * m, piece_words(nb, j), spectra_b.get() + j * spectrum);
   std::fill(r, r + na + nb, word{0});
   const std::int32_t sum_words = 2 * m + 1;
   std::vector<word> t(static_cast<std::size_t>(sum_words));
   // Diagonal d's sum: back from the transforms, rebuilt and added into r.
   auto finish = [&](std::int32_t d) {
-    u32* x = sums.data() + static_cast<std::size_t>(d % pieces_b) * spectrum;
+    u32* x = sums.get() + static_cast<std::size_t>(d % pieces_b) * spectrum;
     for (std::size_t k = 0; k < 3; ++k) ntt_backward(x + static_cast<std::int64_t>(k) * len, lg, ps[k]);
     const std::int64_t count = std::min<std::int64_t>(2 * s.chunks - 1, len);
     crt_digits(TransformCrt(len), x, x + len, x + 2 * len, count);
@@ -222,18 +225,18 @@ void wmul_ntt_pieces(word* r, const word* a, std::int32_t na, const word* b, std
   for (std::int32_t i = 0; i < pieces_a; ++i) {
     const u32* xa = nullptr;
     if (square) {
-      xa = spectra_b.data() + static_cast<std::size_t>(i) * spectrum;
+      xa = spectra_b.get() + static_cast<std::size_t>(i) * spectrum;
     } else {
-      transform(a + static_cast<std::int64_t>(i) * m, piece_words(na, i), piece_a.data());
-      xa = piece_a.data();
+      transform(a + static_cast<std::int64_t>(i) * m, piece_words(na, i), piece_a.get());
+      xa = piece_a.get();
     }
     for (std::int32_t j = 0; j < pieces_b; ++j)
       first[static_cast<std::size_t>(j)] = terms[static_cast<std::size_t>((i + j) % pieces_b)]++ == 0;
     for (std::size_t k = 0; k < 3; ++k) {
       for (std::int64_t o = static_cast<std::int64_t>(k) * len; o < static_cast<std::int64_t>(k + 1) * len; o += block) {
         for (std::int32_t j = 0; j < pieces_b; ++j) {
-          u32* acc = sums.data() + static_cast<std::size_t>((i + j) % pieces_b) * spectrum + o;
-          const u32* xb = spectra_b.data() + static_cast<std::size_t>(j) * spectrum + o;
+          u32* acc = sums.get() + static_cast<std::size_t>((i + j) % pieces_b) * spectrum + o;
+          const u32* xb = spectra_b.get() + static_cast<std::size_t>(j) * spectrum + o;
           ntt_pointwise(xa + o, xb, first[static_cast<std::size_t>(j)] != 0 ? nullptr : acc,
                         one.data() + static_cast<std::int64_t>(k) * block, acc, block, ps[k]);
         }
