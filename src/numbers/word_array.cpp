@@ -4,7 +4,6 @@
 #include <bit>
 #include <cstdint>
 #include <cstring>
-#include <memory>
 #include <utility>
 
 #include "core/thresholds.h"
@@ -515,8 +514,9 @@ bool toom3_applies(std::int32_t na, std::int32_t nb) {
 }
 
 // r[0 .. na+nb) := a * b (a^2 when b is nil, nb = na) without a recursion:
-// by rows below the Karatsuba threshold, or by one transform when it fits;
-// false, r untouched, when neither applies.
+// by rows below the Karatsuba threshold, or by transforms (one, or pieces
+// transformed once each) from the transform threshold; false, r untouched,
+// in between.
 bool mul_directly(word* r, const word* a, std::int32_t na, const word* b, std::int32_t nb) {
   const std::int32_t shorter = std::min(na, nb);
   if (shorter < std::max<std::int32_t>(wide_karatsuba_words, 2)) {
@@ -527,8 +527,12 @@ bool mul_directly(word* r, const word* a, std::int32_t na, const word* b, std::i
     }
     return true;
   }
-  if (shorter >= wide_ntt_words && wmul_ntt_fits(na, nb)) {
-    wmul_ntt(r, a, na, b, nb);
+  if (shorter >= wide_ntt_words) {
+    if (wmul_ntt_fits(na, nb)) {
+      wmul_ntt(r, a, na, b, nb);
+    } else {
+      wmul_ntt_pieces(r, a, na, b, nb);
+    }
     return true;
   }
   return false;
@@ -615,37 +619,20 @@ void sqr_rec(word* r, const word* a, std::int32_t n, word* s) {
 
 word_buffer product_scratch;
 
-// Scratch of n words for the recursion: the buffer kept between calls, but
-// for a product past the widest transform one of the call's own, its pages
-// touched only as the pieces use them and given back at the end, since it
-// would hold a few hundred megabytes for the rest of the session.
-class RecursionScratch {
- public:
-  RecursionScratch(std::int32_t n, bool past_transforms)
-      : own_(past_transforms ? new word[static_cast<std::size_t>(n)] : nullptr),
-        s_(past_transforms ? own_.get() : product_scratch.get(n)) {}
-  word* get() const { return s_; }
-
- private:
-  std::unique_ptr<word[]> own_;
-  word* s_;
-};
-
 }  // namespace
 
 void wsqr(word* r, const word* a, std::int32_t n) {
   if (mul_directly(r, a, n, nullptr, n)) return;
-  const RecursionScratch s(12 * n + 1024, n >= wide_ntt_words);
-  sqr_rec(r, a, n, s.get());
+  sqr_rec(r, a, n, product_scratch.get(12 * n + 1024));
 }
 
 void wmul(word* r, const word* a, std::int32_t na, const word* b, std::int32_t nb) {
   if (mul_directly(r, a, na, b, nb)) return;
   // A Karatsuba level takes at most four times its half length, a Toom-3
   // level 19 times its third, the pieces of an unbalanced product twice
-  // the shorter length: 12 (na + nb) covers every depth.
-  const RecursionScratch s(12 * (na + nb) + 1024, std::min(na, nb) >= wide_ntt_words);
-  mul_rec(r, a, na, b, nb, s.get());
+  // the shorter length: 12 (na + nb) covers every depth. Below the
+  // transforms that stays a modest buffer.
+  mul_rec(r, a, na, b, nb, product_scratch.get(12 * (na + nb) + 1024));
 }
 
 // ---- Division ------------------------------------------------------------------------

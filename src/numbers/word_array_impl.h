@@ -116,8 +116,9 @@ word wshr(word* r, const word* a, std::int32_t n, int s);
 void wmul_rows(word* r, const word* a, std::int32_t na, const word* b, std::int32_t nb);
 // r[0 .. na+nb) := a * b: rows, Karatsuba's recursion from
 // wide_karatsuba_words, Toom-3 from wide_toom3_words, transforms
-// (wmul_ntt) from wide_ntt_words words of the shorter factor, for the whole
-// product or, past the widest transform, for its pieces; r must not
+// from wide_ntt_words words of the shorter factor: one (wmul_ntt) for the
+// whole product or, past the widest transform, one a piece
+// (wmul_ntt_pieces); r must not
 // overlap a or b. reads: wide_karatsuba_words, wide_toom3_words,
 // wide_ntt_words
 void wmul(word* r, const word* a, std::int32_t na, const word* b, std::int32_t nb);
@@ -138,6 +139,13 @@ void wmul_ntt(word* r, const word* a, std::int32_t na, const word* b, std::int32
 // Whether the transforms hold a product of na by nb words (up to some
 // 2^21 chunks of at least 16 bits).
 bool wmul_ntt_fits(std::int32_t na, std::int32_t nb);
+// r[0 .. na+nb) := a * b for products past the widest transform (b null
+// gives a^2): both operands cut into pieces of half the widest transform,
+// each piece transformed once, and the products of the pieces summed on
+// each diagonal before one backward transform a diagonal. The spectra of
+// the shorter operand's pieces are kept (some 90 bytes a word of it). r
+// must not overlap a or b; na, nb >= 1.
+void wmul_ntt_pieces(word* r, const word* a, std::int32_t na, const word* b, std::int32_t nb);
 
 // ---- Division ------------------------------------------------------------------------
 // q[0 .. nn-dn+1) := n div d and r[0 .. dn) := n mod d, for nn >= dn and a

@@ -8,7 +8,9 @@
 // transform length the least power of two that holds the whole product, so
 // the cyclic convolution is the plain one.
 #include <algorithm>
+#include <cmath>
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 #include "numbers/ntt_impl.h"
@@ -134,6 +136,153 @@ growable_buffer<u32> spectra;
 }  // namespace
 
 bool wmul_ntt_fits(std::int32_t na, std::int32_t nb) { return shape_of(na, nb).lg != 0; }
+
+namespace {
+
+// The cut of a product past the widest transform: pieces of `words` words,
+// each piece's chunks filling at most half of a transform of length 2^lg,
+// and the chunk width the largest for which a sum of `pairs` piece
+// products keeps every coefficient below the primes' product.
+struct piece_shape {
+  int bits = 0;
+  std::int32_t words = 0;
+  std::int64_t chunks = 0;  // of a whole piece
+  int lg = 0;
+};
+
+// The pieces' spectra kept between products: at most the values of 10 at
+// the longest transforms (240 MB).
+constexpr std::size_t kept_values = 30 * (std::size_t{1} << ntt_max_lg);
+growable_buffer<u32> piece_spectra;
+
+piece_shape pieces_shape(std::int32_t na, std::int32_t nb, int lg) {
+  const u128 primes_product = static_cast<u128>(prime1) * prime2 * prime3;
+  const std::int64_t half = std::int64_t{1} << (lg - 1);
+  for (int bits = 40; bits >= 16; --bits) {
+    piece_shape s{bits, static_cast<std::int32_t>(half * bits / 64), 0, lg};
+    s.chunks = chunk_count(s.words, bits);
+    const std::int64_t pairs = (std::min(na, nb) + s.words - 1) / s.words;
+    const u128 top = (static_cast<u128>(1) << bits) - 1;
+    if (top * top * static_cast<u128>(s.chunks) * static_cast<u128>(pairs) < primes_product) return s;
+  }
+  return {};
+}
+
+// The transform length of least estimated cost: each piece transformed
+// forward once and each diagonal backward once (lg levels a value), and a
+// product of pieces a value for every pair (two Montgomery products, about
+// one and a half levels). Longer transforms mean fewer pairs.
+piece_shape cheapest_pieces(std::int32_t na, std::int32_t nb) {
+  piece_shape best;
+  double least = 0;
+  for (int lg = ntt_max_lg; lg >= ntt_min_lg + 6; --lg) {
+    const piece_shape s = pieces_shape(na, nb, lg);
+    if (s.bits == 0) continue;
+    const double pa = std::ceil(static_cast<double>(na) / s.words), pb = std::ceil(static_cast<double>(nb) / s.words);
+    const double cost = std::ldexp((2 * (pa + pb) - 1) * lg + 1.5 * pa * pb, lg);
+    if (best.bits == 0 || cost < least) {
+      best = s;
+      least = cost;
+    }
+  }
+  return best;
+}
+
+
+}  // namespace
+
+void wmul_ntt_pieces(word* r, const word* a, std::int32_t na, const word* b, std::int32_t nb) {
+  const bool square = b == nullptr;
+  if (square) {
+    b = a;
+    nb = na;
+  }
+  if (na < nb) {
+    std::swap(a, b);
+    std::swap(na, nb);
+  }
+  const piece_shape s = cheapest_pieces(na, nb);
+  const int lg = s.lg;
+  const std::int64_t len = std::int64_t{1} << lg;
+  std::vector<TransformPrime>& ps = transform_primes();
+  for (TransformPrime& P : ps) P.prepare(lg);
+  const std::int32_t m = s.words;
+  const std::int32_t pieces_a = (na + m - 1) / m, pieces_b = (nb + m - 1) / m;
+  auto piece_words = [m](std::int32_t n, std::int32_t i) { return std::min(m, n - i * m); };
+  auto transform = [&](const word* w, std::int32_t n, u32* out) {
+    const ntt_shape sh{s.bits, 0, 0, lg};
+    chunks_of(w, n, sh, chunk_count(n, s.bits), out, out + len, out + 2 * len);
+    for (std::size_t k = 0; k < 3; ++k) ntt_forward(out + static_cast<std::int64_t>(k) * len, lg, ps[k]);
+  };
+  // The spectra of b's pieces, kept; a's pieces are transformed one at a
+  // time, and the product of pieces i and j is added into the running sum
+  // of diagonal i + j, pieces_b of them live in a ring.
+  const auto spectrum = static_cast<std::size_t>(3 * len);
+  // Every value is written before it is read. Up to kept_values values
+  // are kept between products (their pages faulted in once); more are the
+  // call's own, not zeroed, and given back at the end.
+  const std::size_t spectra_count = 2 * static_cast<std::size_t>(pieces_b) + (square ? 0 : 1);
+  std::unique_ptr<u32[]> own;
+  u32* spectra_b = nullptr;
+  if (spectra_count * spectrum <= kept_values) {
+    spectra_b = piece_spectra.get(static_cast<std::int32_t>(spectra_count * spectrum));
+  } else {
+    own.reset(new u32[spectra_count * spectrum]);
+    spectra_b = own.get();
+  }
+  u32* const sums = spectra_b + static_cast<std::size_t>(pieces_b) * spectrum;
+  u32* const piece_a = sums + static_cast<std::size_t>(pieces_b) * spectrum;
+  // 2^32 mod p: the Montgomery product by it adds a running sum in with
+  // the next product in one pass. The products go by blocks of `block`
+  // values, a's block staying in the cache while b's pieces pass.
+  constexpr std::int64_t block = 4096;
+  std::vector<u32> one(3 * block);
+  for (std::size_t k = 0; k < 3; ++k)
+    std::fill(one.begin() + static_cast<std::ptrdiff_t>(k) * block,
+              one.begin() + static_cast<std::ptrdiff_t>(k + 1) * block, static_cast<u32>((u64{1} << 32) % ps[k].p()));
+  std::vector<char> first(static_cast<std::size_t>(pieces_b));
+  std::vector<std::int32_t> terms(static_cast<std::size_t>(pieces_b), 0);
+  for (std::int32_t j = 0; j < pieces_b; ++j)
+    transform(b + static_cast<std::int64_t>(j) * m, piece_words(nb, j), spectra_b + j * spectrum);
+  std::fill(r, r + na + nb, word{0});
+  const std::int32_t sum_words = 2 * m + 1;
+  std::vector<word> t(static_cast<std::size_t>(sum_words));
+  // Diagonal d's sum: back from the transforms, rebuilt and added into r.
+  auto finish = [&](std::int32_t d) {
+    u32* x = sums + static_cast<std::size_t>(d % pieces_b) * spectrum;
+    for (std::size_t k = 0; k < 3; ++k) ntt_backward(x + static_cast<std::int64_t>(k) * len, lg, ps[k]);
+    const std::int64_t count = std::min<std::int64_t>(2 * s.chunks - 1, len);
+    crt_digits(TransformCrt(len), x, x + len, x + 2 * len, count);
+    const std::int64_t off = static_cast<std::int64_t>(d) * m;
+    const auto room = static_cast<std::int32_t>(std::min<std::int64_t>(sum_words, na + nb - off));
+    add_in(t.data(), room, x, x + len, x + 2 * len, count, s.bits);
+    wadd(r + off, r + off, static_cast<std::int32_t>(na + nb - off), t.data(), room);
+    terms[static_cast<std::size_t>(d % pieces_b)] = 0;
+  };
+  for (std::int32_t i = 0; i < pieces_a; ++i) {
+    const u32* xa = nullptr;
+    if (square) {
+      xa = spectra_b + static_cast<std::size_t>(i) * spectrum;
+    } else {
+      transform(a + static_cast<std::int64_t>(i) * m, piece_words(na, i), piece_a);
+      xa = piece_a;
+    }
+    for (std::int32_t j = 0; j < pieces_b; ++j)
+      first[static_cast<std::size_t>(j)] = terms[static_cast<std::size_t>((i + j) % pieces_b)]++ == 0;
+    for (std::size_t k = 0; k < 3; ++k) {
+      for (std::int64_t o = static_cast<std::int64_t>(k) * len; o < static_cast<std::int64_t>(k + 1) * len; o += block) {
+        for (std::int32_t j = 0; j < pieces_b; ++j) {
+          u32* acc = sums + static_cast<std::size_t>((i + j) % pieces_b) * spectrum + o;
+          const u32* xb = spectra_b + static_cast<std::size_t>(j) * spectrum + o;
+          ntt_pointwise(xa + o, xb, first[static_cast<std::size_t>(j)] != 0 ? nullptr : acc,
+                        one.data() + static_cast<std::int64_t>(k) * block, acc, block, ps[k]);
+        }
+      }
+    }
+    finish(i);  // no later piece of a reaches diagonal i
+  }
+  for (std::int32_t d = pieces_a; d < pieces_a + pieces_b - 1; ++d) finish(d);
+}
 
 void wmul_ntt(word* r, const word* a, std::int32_t na, const word* b, std::int32_t nb) {
   const bool square = b == nullptr;

@@ -493,11 +493,10 @@ bool kronecker(const Flat& a, const Flat& b, const Packing& pk, const FlatScan& 
   }
   sl.L = static_cast<std::size_t>(slot);
   const double limbs = static_cast<double>(slots_a + slots_b) * static_cast<double>(slot);
-  if (!one_variable && limbs > static_cast<double>(flat_kronecker_limbs)) {
-    // The pieces' sums take 8 bytes a limb of the whole product.
-    if (limbs > 8.0 * static_cast<double>(std::max<std::int64_t>(flat_kronecker_limbs, 24000000))) return false;
+  // Past the limit the pieces' sums take 16 bytes a limb of the whole
+  // product, the products of the pieces as much as one product up to the limit.
+  if (!one_variable && limbs > static_cast<double>(flat_kronecker_limbs))
     return kronecker_pieces(a, b, sl, slots_a + slots_b, out);
-  }
   // A square packs once and squares (one transform fewer).
   const bool square = &a == &b;
   std::vector<word> wa, wb;

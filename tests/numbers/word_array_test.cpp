@@ -116,9 +116,11 @@ TEST(WideProducts, LongestOperandsByTransformsAgreeWithTheLimbRoute) {
 
 TEST(WideProducts, ProductsPastTheWidestTransformSplitIntoTransforms) {
   // Operands too long for one transform (the flat products of long
-  // polynomials reach them; single numbers do not) split by Karatsuba and
-  // Toom-3 until the pieces fit one. Against the route without transforms,
-  // and the square of all-ones words against its closed form.
+  // polynomials reach them; single numbers do not) are cut into pieces
+  // transformed once each, their products summed on each diagonal. Against
+  // the route without transforms, and products of all-ones words (every
+  // chunk at its largest, several products on a diagonal) against their
+  // closed forms.
   using detail::word;
   std::mt19937_64 rng(test_seed() + 67);
   auto random_words = [&](std::int32_t n) {
@@ -138,8 +140,28 @@ TEST(WideProducts, ProductsPastTheWidestTransformSplitIntoTransforms) {
     }
     ASSERT_TRUE(split == plain);
   };
-  both_routes(random_words(600000), random_words(590001));  // balanced: Toom-3, then transforms
-  both_routes(random_words(1400000), random_words(300));    // unbalanced: pieces of the shorter length
+  both_routes(random_words(600000), random_words(590001));  // balanced: two pieces each
+  both_routes(random_words(1400000), random_words(300));    // unbalanced: one piece of b
+  // One piece each, where one transform also holds the product.
+  const std::vector<word> a = random_words(200000), b = random_words(150001);
+  std::vector<word> one(a.size() + b.size()), pieces(a.size() + b.size());
+  detail::wmul_ntt(one.data(), a.data(), 200000, b.data(), 150001);
+  detail::wmul_ntt_pieces(pieces.data(), a.data(), 200000, b.data(), 150001);
+  EXPECT_TRUE(one == pieces);
+
+  // (W^na - 1)(W^nb - 1) = W^(na+nb) - W^na - W^nb + 1, nb <= na: low
+  // words 1, 0, ..., 0 up to nb, then all ones to na, W - 2 at na, then
+  // all ones.
+  for (const auto& [na, nb] : {std::pair{1700000, 1650000}, std::pair{1250000, 1250000}}) {
+    const std::vector<word> x(static_cast<std::size_t>(na), ~word{0}), y(static_cast<std::size_t>(nb), ~word{0});
+    std::vector<word> got(x.size() + y.size());
+    detail::wmul(got.data(), x.data(), na, y.data(), nb);
+    std::vector<word> want(got.size(), ~word{0});
+    std::fill(want.begin(), want.begin() + nb, word{0});
+    want[0] = 1;
+    want[static_cast<std::size_t>(na)] = ~word{0} - 1;
+    EXPECT_TRUE(got == want) << na << " x " << nb;
+  }
 
   // (W^n - 1)^2 = W^2n - 2 W^n + 1: low words 1, 0, ..., 0; high words
   // W - 2, then all ones.
