@@ -439,6 +439,30 @@ bool times_over(std::vector<ZInt>& xs, const ZInt& c, const ZInt& d) {
   return true;
 }
 
+// G := the GCD of the images A and B modulo f, with its cofactors Abar and
+// Bbar when *cofactors is 1 (Brown's images); false when the prime gives
+// none to use. The first image decides *cofactors (unknown: -1), by which
+// proof is the cheaper; the cofactors then start from the next prime.
+bool gcd_image(const PrimeField& f, const Layout& lay, const MPoly& A, const MPoly& B, Rng& rng,
+               ZippelPlan* plan, const std::vector<std::int32_t>* bounds, int* cofactors, MPoly* G, MPoly* Abar,
+               MPoly* Bbar) {
+  if (*cofactors == 1) {
+    if (A.size() == 1 || B.size() == 1) return false;  // a prime that leaves one term
+    if (brown_gcd(f, lay, A, B, lay.nvars, rng, G, Abar, Bbar) != engine_status::done) return false;
+    ++flat_gcd_stats.dense;
+    return true;
+  }
+  if (field_gcd(f, lay, A, B, rng, G, false, plan, nullptr, bounds) != engine_status::done) {
+    *plan = ZippelPlan();
+    if (field_gcd(f, lay, A, B, rng, G, false, plan, nullptr, bounds) != engine_status::done) return false;
+  }
+  if (*cofactors < 0) {
+    *cofactors = divisions_dearer(lay, A, B, *G) ? 1 : 0;
+    if (*cofactors == 1) return false;
+  }
+  return true;
+}
+
 bool integer_gcd(poly u, poly v, const Problem& pr, polypt pt, poly* r) {
   Poly<imptr> a, b;
   flatten(u, pr, &a);
@@ -507,26 +531,7 @@ bool integer_gcd(poly u, poly v, const Problem& pr, polypt pt, poly* r) {
     if (cofactors < 0 && !(flat_cofactor_proof && a.size() > 1 && b.size() > 1 && brown_chosen(lay, A, B)))
       cofactors = 0;
     ++flat_gcd_stats.primes;
-    engine_status st;
-    if (cofactors == 1) {
-      if (A.size() == 1 || B.size() == 1) continue;  // a prime that leaves one term
-      st = brown_gcd(f, lay, A, B, lay.nvars, rng, &G, &Abar, &Bbar);
-      if (st != engine_status::done) continue;
-      ++flat_gcd_stats.dense;
-    } else {
-      st = field_gcd(f, lay, A, B, rng, &G, false, &plan, nullptr, &bounds);
-      if (st != engine_status::done) {
-        plan = ZippelPlan();
-        st = field_gcd(f, lay, A, B, rng, &G, false, &plan, nullptr, &bounds);
-        if (st != engine_status::done) continue;
-      }
-      // the first image tells which proof is the cheaper: the cofactors
-      // start from the next prime
-      if (cofactors < 0) {
-        cofactors = divisions_dearer(lay, A, B, G) ? 1 : 0;
-        if (cofactors == 1) continue;
-      }
-    }
+    if (!gcd_image(f, lay, A, B, rng, &plan, &bounds, &cofactors, &G, &Abar, &Bbar)) continue;
     if (crt.size() != 0 && G.key[0] > lm) {
       ++flat_gcd_stats.unlucky;
       continue;
