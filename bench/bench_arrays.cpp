@@ -14,16 +14,16 @@
 #include <random>
 #include <string>
 
-#include "arrays/array_store.h"
-#include "arrays/sparse_store.h"
 #include "core/globals.h"
-#include "frontend/data_files.h"
 #include "numbers/bigint.h"
 #include "numbers/freelists.h"
 #include "toplevel/charsets.h"
 #include "toplevel/dispatch.h"
 #include "toplevel/scanner.h"
 #include "toplevel/state.h"
+#include "arrays/array_store.h"
+#include "arrays/sparse_store.h"
+#include "frontend/data_files.h"
 
 namespace {
 

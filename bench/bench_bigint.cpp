@@ -8,8 +8,6 @@
 #include <random>
 
 #include "core/thresholds.h"
-#include "frontend/data_files.h"
-#include "gcd/extended_gcd.h"
 #include "numbers/base10.h"
 #include "numbers/bigint.h"
 #include "numbers/bigint_divide.h"
@@ -19,6 +17,8 @@
 #include "numbers/int_sqrt.h"
 #include "numbers/integer_gcd.h"
 #include "numbers/zint.h"
+#include "gcd/extended_gcd.h"
+#include "frontend/data_files.h"
 
 namespace {
 

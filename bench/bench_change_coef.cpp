@@ -5,12 +5,8 @@
 #include <cstring>
 #include <string>
 
-#include "arrays/second_builtins.h"
-#include "bench_ring.h"
-#include "bench_statements.h"
 #include "core/globals.h"
 #include "core/mode_guard.h"
-#include "frontend/data_files.h"
 #include "numbers/freelists.h"
 #include "poly/poly_add.h"
 #include "poly/poly_power.h"
@@ -19,6 +15,10 @@
 #include "toplevel/platform.h"
 #include "toplevel/scanner.h"
 #include "toplevel/state.h"
+#include "arrays/second_builtins.h"
+#include "frontend/data_files.h"
+#include "bench_ring.h"
+#include "bench_statements.h"
 
 namespace {
 

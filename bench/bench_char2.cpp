@@ -10,8 +10,8 @@
 #include <random>
 #include <vector>
 
-#include "dense/dense_char2.h"
 #include "numbers/bit_poly.h"
+#include "dense/dense_char2.h"
 
 namespace {
 

@@ -13,13 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "arrays/array_store.h"
 #include "core/globals.h"
-#include "frontend/data_files.h"
-#include "frontend/startup.h"
-#include "matrix/int_char_poly.h"
-#include "matrix/leverrier.h"
-#include "matlang/matrix_builtins.h"
 #include "numbers/freelists.h"
 #include "numbers/work_arrays.h"
 #include "poly/poly_repr.h"
@@ -28,8 +22,14 @@
 #include "toplevel/dispatch.h"
 #include "toplevel/scanner.h"
 #include "toplevel/start_tables.h"
-#include "bench_statements.h"
 #include "toplevel/state.h"
+#include "arrays/array_store.h"
+#include "matrix/int_char_poly.h"
+#include "matrix/leverrier.h"
+#include "matlang/matrix_builtins.h"
+#include "frontend/data_files.h"
+#include "frontend/startup.h"
+#include "bench_statements.h"
 
 namespace {
 

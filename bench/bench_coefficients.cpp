@@ -13,13 +13,8 @@
 #include <string>
 #include <vector>
 
-#include "arrays/coefficients.h"
-#include "bench_ring.h"
-#include "bench_statements.h"
 #include "core/globals.h"
 #include "core/mode_guard.h"
-#include "frontend/data_files.h"
-#include "lang/binomials.h"
 #include "numbers/bigint.h"
 #include "numbers/factorial.h"
 #include "numbers/freelists.h"
@@ -30,6 +25,11 @@
 #include "toplevel/platform.h"
 #include "toplevel/scanner.h"
 #include "toplevel/state.h"
+#include "lang/binomials.h"
+#include "arrays/coefficients.h"
+#include "frontend/data_files.h"
+#include "bench_ring.h"
+#include "bench_statements.h"
 
 namespace {
 

@@ -15,12 +15,12 @@
 #include <random>
 #include <vector>
 
-#include "bench_ring.h"
 #include "core/globals.h"
+#include "numbers/freelists.h"
 #include "dense/dense_arrays.h"
 #include "dense/dense_modular.h"
 #include "dense/dense_mult.h"
-#include "numbers/freelists.h"
+#include "bench_ring.h"
 
 namespace {
 

@@ -10,11 +10,7 @@
 #include <memory>
 #include <random>
 
-#include "bench_ring.h"
-#include "bench_work.h"
 #include "core/globals.h"
-#include "det/dense_gauss.h"
-#include "det/router.h"
 #include "numbers/freelists.h"
 #include "numbers/work_arrays.h"
 #include "poly/poly_add.h"
@@ -22,6 +18,10 @@
 #include "poly/poly_repr.h"
 #include "toplevel/start_tables.h"
 #include "toplevel/state.h"
+#include "det/dense_gauss.h"
+#include "det/router.h"
+#include "bench_ring.h"
+#include "bench_work.h"
 
 namespace {
 

@@ -14,18 +14,18 @@
 #include <random>
 #include <vector>
 
-#include "bench_ring.h"
 #include "core/globals.h"
 #include "core/mode_guard.h"
 #include "core/thresholds.h"
+#include "numbers/freelists.h"
 #include "dense/dense_arrays.h"
 #include "dense/dense_divide.h"
-#include "numbers/freelists.h"
 #include "poly/intpoly.h"
 #include "poly/poly_add.h"
 #include "poly/poly_divide.h"
 #include "poly/poly_mult.h"
 #include "poly/poly_trial.h"
+#include "bench_ring.h"
 
 namespace {
 

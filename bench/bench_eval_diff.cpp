@@ -13,9 +13,7 @@
 #include <cstdint>
 #include <cstring>
 
-#include "bench_ring.h"
 #include "core/globals.h"
-#include "frontend/data_files.h"
 #include "numbers/freelists.h"
 #include "poly/poly_add.h"
 #include "poly/poly_mult.h"
@@ -24,6 +22,8 @@
 #include "quoly/quoly_eval_diff.h"
 #include "quoly/quoly_power.h"
 #include "quoly/quoly_quot.h"
+#include "frontend/data_files.h"
+#include "bench_ring.h"
 
 namespace {
 

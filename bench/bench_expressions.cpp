@@ -9,13 +9,13 @@
 
 #include <string>
 
-#include "bench_statements.h"
 #include "core/mode_guard.h"
-#include "lang/expressions.h"
-#include "lang/variables.h"
 #include "numbers/freelists.h"
 #include "toplevel/charsets.h"
 #include "toplevel/scanner.h"
+#include "lang/expressions.h"
+#include "lang/variables.h"
+#include "bench_statements.h"
 
 namespace {
 

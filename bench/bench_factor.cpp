@@ -16,23 +16,23 @@
 #include <string>
 #include <vector>
 
-#include "bench_ring.h"
 #include "core/globals.h"
 #include "core/mode_guard.h"
 #include "core/thresholds.h"
-#include "dense/dense_arrays.h"
-#include "frontend/data_files.h"
-#include "gcd/factor.h"
-#include "gcd/powermod.h"
-#include "gcd/square_free.h"
 #include "numbers/bigint.h"
 #include "numbers/freelists.h"
 #include "numbers/node_handles.h"
 #include "numbers/work_arrays.h"
+#include "dense/dense_arrays.h"
 #include "poly/poly_add.h"
 #include "poly/poly_mult.h"
 #include "poly/poly_repr.h"
+#include "factor/factor.h"
+#include "factor/powermod.h"
+#include "factor/square_free.h"
 #include "quoly/quoly_power.h"
+#include "frontend/data_files.h"
+#include "bench_ring.h"
 
 namespace {
 

@@ -8,14 +8,14 @@
 #include <cstring>
 #include <string>
 
-#include "bench_loops.h"
 #include "core/mode_guard.h"
-#include "lang/operator_aliases.h"
 #include "numbers/freelists.h"
 #include "toplevel/builtins.h"
 #include "toplevel/charsets.h"
 #include "toplevel/dispatch.h"
 #include "toplevel/scanner.h"
+#include "lang/operator_aliases.h"
+#include "bench_loops.h"
 #include "bench_statements.h"
 
 namespace {

@@ -7,16 +7,16 @@
 
 #include <string>
 
-#include "arrays/targets.h"
-#include "bench_loops.h"
 #include "core/mode_guard.h"
-#include "lang/expressions.h"
-#include "lang/functions.h"
 #include "numbers/freelists.h"
 #include "toplevel/charsets.h"
 #include "toplevel/dispatch.h"
 #include "toplevel/scanner.h"
 #include "toplevel/start_tables.h"
+#include "lang/expressions.h"
+#include "lang/functions.h"
+#include "arrays/targets.h"
+#include "bench_loops.h"
 #include "bench_statements.h"
 
 namespace {

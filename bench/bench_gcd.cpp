@@ -18,22 +18,22 @@
 #include <random>
 #include <vector>
 
-#include "bench_loops.h"
-#include "bench_ring.h"
 #include "core/globals.h"
 #include "core/mode_guard.h"
+#include "numbers/freelists.h"
 #include "dense/dense_arrays.h"
 #include "dense/dense_gcd.h"
-#include "frontend/data_files.h"
-#include "gcd/content.h"
-#include "gcd/gcd.h"
-#include "gcd/modular_gcd.h"
-#include "gcd/onevar_gcd.h"
-#include "numbers/freelists.h"
 #include "poly/poly_add.h"
 #include "poly/poly_mult.h"
 #include "poly/poly_power.h"
 #include "poly/poly_repr.h"
+#include "gcd/content.h"
+#include "gcd/gcd.h"
+#include "gcd/modular_gcd.h"
+#include "gcd/onevar_gcd.h"
+#include "frontend/data_files.h"
+#include "bench_loops.h"
+#include "bench_ring.h"
 
 namespace {
 

@@ -11,19 +11,19 @@
 #include <memory>
 #include <random>
 
-#include "arrays/det_upcalls.h"
-#include "bench_work.h"
 #include "core/globals.h"
-#include "det/dense_gauss.h"
-#include "matrix/divisor_determ.h"
-#include "det/int_determ.h"
-#include "matrix/int_images.h"
-#include "det/router.h"
-#include "frontend/data_files.h"
 #include "numbers/freelists.h"
 #include "numbers/work_arrays.h"
 #include "toplevel/start_tables.h"
 #include "toplevel/state.h"
+#include "arrays/det_upcalls.h"
+#include "matrix/divisor_determ.h"
+#include "matrix/int_images.h"
+#include "det/dense_gauss.h"
+#include "det/int_determ.h"
+#include "det/router.h"
+#include "frontend/data_files.h"
+#include "bench_work.h"
 
 namespace {
 

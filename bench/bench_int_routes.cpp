@@ -9,14 +9,14 @@
 #include <memory>
 #include <random>
 
-#include "arrays/det_upcalls.h"
-#include "bench_work.h"
-#include "det/int_determ.h"
-#include "frontend/data_files.h"
 #include "numbers/bigint_multiply.h"
 #include "numbers/freelists.h"
 #include "numbers/work_arrays.h"
 #include "toplevel/start_tables.h"
+#include "arrays/det_upcalls.h"
+#include "det/int_determ.h"
+#include "frontend/data_files.h"
+#include "bench_work.h"
 
 namespace {
 

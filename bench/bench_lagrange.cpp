@@ -13,12 +13,7 @@
 #include <memory>
 #include <random>
 
-#include "bench_ring.h"
-#include "bench_work.h"
 #include "core/globals.h"
-#include "det/dense_gauss.h"
-#include "det/lagrange.h"
-#include "det/router.h"
 #include "numbers/freelists.h"
 #include "numbers/primes.h"
 #include "numbers/work_arrays.h"
@@ -27,6 +22,11 @@
 #include "poly/poly_repr.h"
 #include "toplevel/start_tables.h"
 #include "toplevel/state.h"
+#include "det/dense_gauss.h"
+#include "det/lagrange.h"
+#include "det/router.h"
+#include "bench_ring.h"
+#include "bench_work.h"
 
 namespace {
 

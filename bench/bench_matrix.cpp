@@ -19,13 +19,7 @@
 #include <random>
 #include <set>
 
-#include "arrays/array_store.h"
-#include "arrays/sparse_store.h"
-#include "bench_ring.h"
 #include "core/globals.h"
-#include "frontend/data_files.h"
-#include "matlang/matrix_powers.h"
-#include "matrix/matrix_products.h"
 #include "numbers/bigint.h"
 #include "numbers/freelists.h"
 #include "numbers/node_handles.h"
@@ -35,6 +29,12 @@
 #include "toplevel/dispatch.h"
 #include "toplevel/scanner.h"
 #include "toplevel/state.h"
+#include "arrays/array_store.h"
+#include "arrays/sparse_store.h"
+#include "matrix/matrix_products.h"
+#include "matlang/matrix_powers.h"
+#include "frontend/data_files.h"
+#include "bench_ring.h"
 
 namespace {
 

@@ -15,13 +15,7 @@
 #include <random>
 #include <set>
 
-#include "arrays/sparse_store.h"
-#include "bench_sparse_instances.h"
 #include "core/globals.h"
-#include "det/minors_det.h"
-#include "det/sparse_gauss.h"
-#include "frontend/data_files.h"
-#include "matrix/hamilton.h"
 #include "numbers/freelists.h"
 #include "numbers/stash/stash.h"
 #include "numbers/work_arrays.h"
@@ -30,6 +24,12 @@
 #include "poly/poly_repr.h"
 #include "toplevel/start_tables.h"
 #include "toplevel/state.h"
+#include "arrays/sparse_store.h"
+#include "matrix/hamilton.h"
+#include "det/minors_det.h"
+#include "det/sparse_gauss.h"
+#include "frontend/data_files.h"
+#include "bench_sparse_instances.h"
 
 namespace {
 

@@ -14,11 +14,8 @@
 #include <random>
 #include <string>
 
-#include "arrays/array_store.h"
-#include "arrays/det_upcalls.h"
 #include "core/globals.h"
 #include "core/mode_guard.h"
-#include "frontend/data_files.h"
 #include "numbers/freelists.h"
 #include "numbers/primes.h"
 #include "numbers/work_arrays.h"
@@ -27,8 +24,11 @@
 #include "toplevel/dispatch.h"
 #include "toplevel/scanner.h"
 #include "toplevel/start_tables.h"
-#include "bench_statements.h"
 #include "toplevel/state.h"
+#include "arrays/array_store.h"
+#include "arrays/det_upcalls.h"
+#include "frontend/data_files.h"
+#include "bench_statements.h"
 
 namespace {
 

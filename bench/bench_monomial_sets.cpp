@@ -5,16 +5,16 @@
 
 #include <random>
 
-#include "arrays/array_store.h"
-#include "arrays/monomial_sets.h"
-#include "arrays/sparse_store.h"
-#include "bench_work.h"
 #include "core/globals.h"
-#include "frontend/data_files.h"
 #include "numbers/freelists.h"
 #include "poly/poly_repr.h"
 #include "toplevel/start_tables.h"
 #include "toplevel/state.h"
+#include "arrays/array_store.h"
+#include "arrays/monomial_sets.h"
+#include "arrays/sparse_store.h"
+#include "frontend/data_files.h"
+#include "bench_work.h"
 
 namespace {
 

@@ -15,22 +15,22 @@
 #include <random>
 #include <vector>
 
-#include "arrays/array_store.h"
-#include "bench_work.h"
 #include "core/globals.h"
-#include "frontend/data_files.h"
-#include "matrix/divisor_determ.h"
-#include "matrix/hermite_modular.h"
-#include "matrix/int_pivot_search.h"
-#include "matrix/normal_forms.h"
-#include "matrix/scaled_solve.h"
-#include "matrix/zmatrix.h"
 #include "numbers/bigint.h"
 #include "numbers/bigint_multiply.h"
 #include "numbers/freelists.h"
 #include "numbers/work_arrays.h"
 #include "toplevel/start_tables.h"
 #include "toplevel/state.h"
+#include "arrays/array_store.h"
+#include "matrix/divisor_determ.h"
+#include "matrix/normal_forms.h"
+#include "matrix/normal_forms/hermite_modular.h"
+#include "matrix/normal_forms/int_pivot_search.h"
+#include "matrix/scaled_solve.h"
+#include "matrix/zmatrix.h"
+#include "frontend/data_files.h"
+#include "bench_work.h"
 
 namespace {
 

@@ -7,16 +7,16 @@
 #include <cstring>
 #include <random>
 
-#include "bench_loops.h"
-#include "bench_ring.h"
 #include "core/globals.h"
-#include "dense/dense_arrays.h"
 #include "numbers/bigint.h"
 #include "numbers/freelists.h"
+#include "dense/dense_arrays.h"
 #include "poly/poly_add.h"
 #include "poly/poly_mult.h"
 #include "poly/poly_power.h"
 #include "poly/poly_repr.h"
+#include "bench_loops.h"
+#include "bench_ring.h"
 
 namespace {
 

@@ -9,17 +9,17 @@
 #include <cstdint>
 #include <random>
 
-#include "arrays/sparse_store.h"
-#include "bench_ring.h"
 #include "core/globals.h"
-#include "matrix/mat_value.h"
-#include "matlang/poly_at_matrix.h"
 #include "numbers/freelists.h"
 #include "numbers/work_arrays.h"
 #include "poly/poly_add.h"
 #include "poly/poly_mult.h"
 #include "poly/poly_repr.h"
 #include "quoly/quoly_quot.h"
+#include "arrays/sparse_store.h"
+#include "matrix/mat_value.h"
+#include "matlang/poly_at_matrix.h"
+#include "bench_ring.h"
 
 namespace {
 

@@ -19,9 +19,7 @@
 #include <random>
 #include <vector>
 
-#include "bench_ring.h"
 #include "core/globals.h"
-#include "frontend/data_files.h"
 #include "numbers/bigint.h"
 #include "numbers/freelists.h"
 #include "poly/poly_add.h"
@@ -32,6 +30,8 @@
 #include "quoly/quoly_mult.h"
 #include "quoly/quoly_power.h"
 #include "quoly/quoly_quot.h"
+#include "frontend/data_files.h"
+#include "bench_ring.h"
 
 namespace {
 

@@ -16,9 +16,7 @@
 #include <random>
 #include <vector>
 
-#include "bench_ring.h"
 #include "core/globals.h"
-#include "frontend/data_files.h"
 #include "numbers/freelists.h"
 #include "numbers/node_handles.h"
 #include "poly/poly_add.h"
@@ -26,6 +24,8 @@
 #include "poly/poly_mult.h"
 #include "poly/poly_repr.h"
 #include "quoly/quoly.h"
+#include "frontend/data_files.h"
+#include "bench_ring.h"
 
 namespace {
 

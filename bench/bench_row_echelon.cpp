@@ -21,14 +21,8 @@
 #include <random>
 #include <vector>
 
-#include "arrays/array_store.h"
-#include "arrays/sparse_store.h"
-#include "bench_ring.h"
-#include "bench_work.h"
 #include "core/globals.h"
 #include "core/thresholds.h"
-#include "frontend/data_files.h"
-#include "matrix/row_echelon.h"
 #include "numbers/freelists.h"
 #include "numbers/work_arrays.h"
 #include "poly/poly_add.h"
@@ -36,6 +30,12 @@
 #include "poly/poly_repr.h"
 #include "toplevel/start_tables.h"
 #include "toplevel/state.h"
+#include "arrays/array_store.h"
+#include "arrays/sparse_store.h"
+#include "matrix/row_echelon.h"
+#include "frontend/data_files.h"
+#include "bench_ring.h"
+#include "bench_work.h"
 
 namespace {
 

@@ -15,18 +15,18 @@
 #include <random>
 #include <set>
 
-#include "arrays/sparse_store.h"
-#include "bench_ring.h"
-#include "bench_sparse_instances.h"
 #include "core/globals.h"
 #include "core/mode_guard.h"
-#include "frontend/data_files.h"
-#include "matrix/row_ops.h"
 #include "numbers/freelists.h"
 #include "poly/poly_add.h"
 #include "poly/poly_mult.h"
 #include "poly/poly_repr.h"
 #include "toplevel/state.h"
+#include "arrays/sparse_store.h"
+#include "matrix/row_ops.h"
+#include "frontend/data_files.h"
+#include "bench_ring.h"
+#include "bench_sparse_instances.h"
 
 namespace {
 

@@ -14,20 +14,20 @@
 #include <random>
 #include <set>
 
-#include "arrays/sparse_store.h"
-#include "bench_sparse_instances.h"
 #include "core/globals.h"
 #include "core/mode_guard.h"
-#include "det/sparse_gauss.h"
-#include "frontend/data_files.h"
-#include "matrix/pivot_search.h"
-#include "matrix/sparse_copy.h"
 #include "numbers/freelists.h"
 #include "poly/poly_add.h"
 #include "poly/poly_mult.h"
 #include "poly/poly_repr.h"
 #include "toplevel/start_tables.h"
 #include "toplevel/state.h"
+#include "arrays/sparse_store.h"
+#include "matrix/pivot_search.h"
+#include "matrix/sparse_copy.h"
+#include "det/sparse_gauss.h"
+#include "frontend/data_files.h"
+#include "bench_sparse_instances.h"
 
 namespace {
 

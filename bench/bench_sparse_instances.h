@@ -9,16 +9,16 @@
 #include <random>
 #include <set>
 
-#include "arrays/sparse_store.h"
-#include "bench_ring.h"
 #include "core/globals.h"
-#include "frontend/data_files.h"
 #include "numbers/freelists.h"
 #include "poly/poly_add.h"
 #include "poly/poly_mult.h"
 #include "poly/poly_repr.h"
 #include "toplevel/start_tables.h"
 #include "toplevel/state.h"
+#include "arrays/sparse_store.h"
+#include "frontend/data_files.h"
+#include "bench_ring.h"
 
 namespace tavrin::bench_sparse {
 

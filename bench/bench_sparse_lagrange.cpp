@@ -12,14 +12,7 @@
 #include <set>
 #include <vector>
 
-#include "arrays/sparse_store.h"
-#include "bench_ring.h"
-#include "bench_sparse_instances.h"
 #include "core/globals.h"
-#include "det/lagrange.h"
-#include "det/minors_det.h"
-#include "det/sparse_gauss.h"
-#include "frontend/data_files.h"
 #include "numbers/freelists.h"
 #include "numbers/primes.h"
 #include "numbers/work_arrays.h"
@@ -28,6 +21,13 @@
 #include "poly/poly_repr.h"
 #include "toplevel/start_tables.h"
 #include "toplevel/state.h"
+#include "arrays/sparse_store.h"
+#include "det/lagrange.h"
+#include "det/minors_det.h"
+#include "det/sparse_gauss.h"
+#include "frontend/data_files.h"
+#include "bench_ring.h"
+#include "bench_sparse_instances.h"
 
 namespace {
 

@@ -33,12 +33,12 @@
 #include <set>
 #include <vector>
 
-#include "bench_sparse_instances.h"
 #include "core/mode_guard.h"
 #include "core/thresholds.h"
-#include "det/router.h"
 #include "numbers/work_arrays.h"
 #include "quoly/quoly_quot.h"
+#include "det/router.h"
+#include "bench_sparse_instances.h"
 
 namespace {
 

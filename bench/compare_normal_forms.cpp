@@ -33,19 +33,19 @@
 #include <string>
 #include <vector>
 
-#include "arrays/array_store.h"
-#include "arrays/sparse_store.h"
-#include "frontend/data_files.h"
-#include "frontend/startup.h"
-#include "matlang/matrix_builtins.h"
-#include "matrix/normal_forms.h"
-#include "matrix/zmatrix.h"
 #include "core/thresholds.h"
 #include "numbers/bigint.h"
 #include "numbers/freelists.h"
-#include "peers.h"
 #include "toplevel/start_tables.h"
 #include "toplevel/state.h"
+#include "arrays/array_store.h"
+#include "arrays/sparse_store.h"
+#include "matrix/normal_forms.h"
+#include "matrix/zmatrix.h"
+#include "matlang/matrix_builtins.h"
+#include "frontend/data_files.h"
+#include "frontend/startup.h"
+#include "peers.h"
 
 #ifdef TAVRIN_PEER_FLINT
 #include <flint/fmpz.h>

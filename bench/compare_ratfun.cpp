@@ -31,10 +31,10 @@
 #include <time.h>
 
 #include <algorithm>
+#include <climits>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
-#include <climits>
 #include <cstring>
 #include <functional>
 #include <memory>
@@ -42,18 +42,9 @@
 #include <utility>
 #include <vector>
 
-#include "arrays/det_upcalls.h"
-#include "bench_ring.h"
-#include "peers.h"
 #include "core/globals.h"
 #include "core/mode_guard.h"
 #include "core/thresholds.h"
-#include "det/router.h"
-#include "frontend/data_files.h"
-#include "frontend/startup.h"
-#include "gcd/gcd.h"
-#include "gcd/gcd_stash.h"
-#include "gcd/onevar_gcd.h"
 #include "numbers/bigint.h"
 #include "numbers/freelists.h"
 #include "numbers/node_handles.h"
@@ -61,11 +52,20 @@
 #include "poly/intpoly.h"
 #include "poly/poly_mult.h"
 #include "poly/poly_repr.h"
+#include "gcd/gcd.h"
+#include "gcd/gcd_stash.h"
+#include "gcd/onevar_gcd.h"
 #include "quoly/quoly.h"
 #include "quoly/quoly_mult.h"
 #include "quoly/quoly_normal_form.h"
 #include "toplevel/start_tables.h"
 #include "toplevel/state.h"
+#include "arrays/det_upcalls.h"
+#include "det/router.h"
+#include "frontend/data_files.h"
+#include "frontend/startup.h"
+#include "bench_ring.h"
+#include "peers.h"
 
 #ifdef TAVRIN_PEER_FLINT
 #include <flint/fmpz.h>

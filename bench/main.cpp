@@ -4,8 +4,8 @@
 #include <benchmark/benchmark.h>
 
 #include "dense/dense_arrays.h"
-#include "frontend/startup.h"
 #include "matlang/matrix_expressions.h"
+#include "frontend/startup.h"
 
 int main(int argc, char** argv) {
   tavrin::open_pools();

@@ -1,7 +1,7 @@
-#include "arrays/targets.h"
-#include "frontend/startup.h"
 #include "lang/expressions.h"
+#include "arrays/targets.h"
 #include "matlang/matrix_expressions.h"
+#include "frontend/startup.h"
 
 int main(int argc, char** argv) {
   tavrin::install_language();

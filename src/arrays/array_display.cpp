@@ -5,14 +5,14 @@
 #include <cinttypes>
 #include <cstring>
 
-#include "arrays/array_store.h"
-#include "arrays/sparse_store.h"
 #include "core/error_codes.h"
 #include "core/errors.h"
 #include "core/globals.h"
 #include "toplevel/charsets.h"
 #include "toplevel/display.h"
 #include "toplevel/state.h"
+#include "arrays/array_store.h"
+#include "arrays/sparse_store.h"
 
 namespace tavrin {
 

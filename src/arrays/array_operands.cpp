@@ -4,20 +4,20 @@
 #include <cstdio>
 #include <cstring>
 
-#include "arrays/array_store.h"
-#include "arrays/declarations.h"
 #include "core/error_codes.h"
 #include "core/errors.h"
 #include "core/globals.h"
 #include "core/mode_guard.h"
-#include "lang/expressions.h"
-#include "lang/tokens.h"
-#include "lang/variables.h"
 #include "numbers/freelists.h"
 #include "poly/poly_repr.h"
 #include "toplevel/charsets.h"
 #include "toplevel/language_services.h"
 #include "toplevel/state.h"
+#include "lang/expressions.h"
+#include "lang/tokens.h"
+#include "lang/variables.h"
+#include "arrays/array_store.h"
+#include "arrays/declarations.h"
 
 namespace tavrin {
 

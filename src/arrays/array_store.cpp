@@ -4,8 +4,6 @@
 #include <cstring>
 #include <utility>
 
-#include "arrays/declarations.h"
-#include "arrays/sparse_store.h"
 #include "core/error_codes.h"
 #include "core/errors.h"
 #include "core/globals.h"
@@ -16,6 +14,8 @@
 #include "numbers/word_mod.h"
 #include "toplevel/charsets.h"
 #include "toplevel/state.h"
+#include "arrays/declarations.h"
+#include "arrays/sparse_store.h"
 
 namespace tavrin {
 

@@ -4,21 +4,9 @@
 #include <cmath>
 #include <cstring>
 
-#include "arrays/array_operands.h"
-#include "arrays/array_store.h"
-#include "arrays/declarations.h"
-#include "arrays/scalar_builtins.h"
-#include "arrays/second_builtins.h"
-#include "arrays/det_upcalls.h"
-#include "arrays/sparse_store.h"
-#include "arrays/targets.h"
 #include "core/error_codes.h"
 #include "core/errors.h"
 #include "core/globals.h"
-#include "lang/expressions.h"
-#include "lang/functions.h"
-#include "lang/lang_upcalls.h"
-#include "lang/tokens.h"
 #include "numbers/bigint.h"
 #include "numbers/freelists.h"
 #include "numbers/mod_journal.h"
@@ -27,6 +15,18 @@
 #include "toplevel/dispatch.h"
 #include "toplevel/language_services.h"
 #include "toplevel/state.h"
+#include "lang/expressions.h"
+#include "lang/functions.h"
+#include "lang/lang_upcalls.h"
+#include "lang/tokens.h"
+#include "arrays/array_operands.h"
+#include "arrays/array_store.h"
+#include "arrays/declarations.h"
+#include "arrays/det_upcalls.h"
+#include "arrays/scalar_builtins.h"
+#include "arrays/second_builtins.h"
+#include "arrays/sparse_store.h"
+#include "arrays/targets.h"
 
 namespace tavrin {
 

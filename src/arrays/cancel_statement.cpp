@@ -7,19 +7,19 @@
 #include <cstdio>
 #include <cstring>
 
-#include "arrays/array_store.h"
-#include "arrays/cancel.h"
-#include "arrays/sparse_store.h"
 #include "core/error_codes.h"
 #include "core/errors.h"
 #include "core/globals.h"
-#include "lang/functions.h"
-#include "lang/tokens.h"
-#include "lang/variables.h"
 #include "numbers/freelists.h"
 #include "toplevel/charsets.h"
 #include "toplevel/language_services.h"
 #include "toplevel/state.h"
+#include "lang/functions.h"
+#include "lang/tokens.h"
+#include "lang/variables.h"
+#include "arrays/array_store.h"
+#include "arrays/cancel.h"
+#include "arrays/sparse_store.h"
 
 namespace tavrin {
 

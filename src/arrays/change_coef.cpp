@@ -7,17 +7,9 @@
 #include <cstring>
 #include <vector>
 
-#include "arrays/array_store.h"
-#include "arrays/declarations.h"
-#include "arrays/second_builtins.h"
-#include "arrays/sparse_store.h"
 #include "core/error_codes.h"
 #include "core/errors.h"
 #include "core/globals.h"
-#include "lang/expressions.h"
-#include "lang/lang_upcalls.h"
-#include "lang/tokens.h"
-#include "lang/variables.h"
 #include "numbers/freelists.h"
 #include "numbers/mod_journal.h"
 #include "numbers/node_handles.h"
@@ -25,6 +17,14 @@
 #include "poly/poly_upcalls.h"
 #include "toplevel/language_services.h"
 #include "toplevel/state.h"
+#include "lang/expressions.h"
+#include "lang/lang_upcalls.h"
+#include "lang/tokens.h"
+#include "lang/variables.h"
+#include "arrays/array_store.h"
+#include "arrays/declarations.h"
+#include "arrays/second_builtins.h"
+#include "arrays/sparse_store.h"
 
 namespace tavrin {
 

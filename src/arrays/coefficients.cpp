@@ -5,18 +5,18 @@
 #include "core/error_codes.h"
 #include "core/errors.h"
 #include "core/globals.h"
-#include "gcd/content.h"
-#include "lang/expressions.h"
-#include "lang/lang_upcalls.h"
-#include "lang/tokens.h"
 #include "numbers/freelists.h"
 #include "numbers/mod_journal.h"
 #include "numbers/node_handles.h"
 #include "numbers/poly_nodes.h"
 #include "poly/poly_measures.h"
 #include "poly/poly_repr.h"
-#include "toplevel/state.h"
+#include "gcd/content.h"
 #include "quoly/quoly_coef.h"
+#include "toplevel/state.h"
+#include "lang/expressions.h"
+#include "lang/lang_upcalls.h"
+#include "lang/tokens.h"
 
 namespace tavrin {
 

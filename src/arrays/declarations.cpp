@@ -3,17 +3,17 @@
 #include <cmath>
 #include <cstring>
 
-#include "arrays/array_store.h"
 #include "core/error_codes.h"
 #include "core/errors.h"
 #include "core/globals.h"
-#include "lang/expressions.h"
-#include "lang/floating.h"
-#include "lang/tokens.h"
 #include "numbers/freelists.h"
 #include "numbers/mod_journal.h"
 #include "poly/poly_repr.h"
 #include "toplevel/state.h"
+#include "lang/expressions.h"
+#include "lang/floating.h"
+#include "lang/tokens.h"
+#include "arrays/array_store.h"
 
 namespace tavrin {
 

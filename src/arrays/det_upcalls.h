@@ -8,8 +8,8 @@
 
 #include <cstdint>
 
-#include "arrays/builtin_dispatch.h"
 #include "core/records.h"
+#include "arrays/builtin_dispatch.h"
 
 namespace tavrin {
 

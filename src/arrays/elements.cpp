@@ -3,16 +3,16 @@
 // which the factor readers include).
 #include <cstring>
 
-#include "arrays/array_store.h"
-#include "arrays/declarations.h"
-#include "arrays/sparse_store.h"
 #include "core/error_codes.h"
 #include "core/errors.h"
 #include "core/globals.h"
-#include "lang/lang_upcalls.h"
-#include "lang/statements.h"
 #include "numbers/freelists.h"
 #include "toplevel/state.h"
+#include "lang/lang_upcalls.h"
+#include "lang/statements.h"
+#include "arrays/array_store.h"
+#include "arrays/declarations.h"
+#include "arrays/sparse_store.h"
 
 namespace tavrin {
 

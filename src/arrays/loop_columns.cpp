@@ -1,12 +1,12 @@
 // The array of a loop over the rows of sparse columns: "[" name "]".
 #include <cstring>
 
-#include "arrays/array_operands.h"
 #include "core/error_codes.h"
 #include "core/errors.h"
 #include "core/globals.h"
-#include "lang/lang_upcalls.h"
 #include "toplevel/scanner.h"
+#include "lang/lang_upcalls.h"
+#include "arrays/array_operands.h"
 
 namespace tavrin {
 

@@ -3,8 +3,6 @@
 #include <utility>
 #include <vector>
 
-#include "arrays/array_store.h"
-#include "arrays/sparse_store.h"
 #include "core/error_codes.h"
 #include "core/errors.h"
 #include "core/globals.h"
@@ -14,6 +12,8 @@
 #include "poly/poly_measures.h"
 #include "poly/poly_repr.h"
 #include "toplevel/state.h"
+#include "arrays/array_store.h"
+#include "arrays/sparse_store.h"
 
 namespace tavrin {
 

@@ -2,12 +2,12 @@
 // reader (spec_arretrieve: lang/lang_upcalls.h).
 #include <cstdio>
 
-#include "arrays/array_store.h"
-#include "arrays/declarations.h"
 #include "core/globals.h"
-#include "lang/lang_upcalls.h"
 #include "numbers/freelists.h"
 #include "toplevel/state.h"
+#include "lang/lang_upcalls.h"
+#include "arrays/array_store.h"
+#include "arrays/declarations.h"
 
 namespace tavrin {
 

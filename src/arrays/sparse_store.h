@@ -30,9 +30,9 @@
 #include <cstdint>
 
 #include "core/records.h"
-#include "lang/lang_upcalls.h"
 #include "quoly/quoly_upcalls.h"
 #include "toplevel/scanner.h"
+#include "lang/lang_upcalls.h"
 
 namespace tavrin {
 

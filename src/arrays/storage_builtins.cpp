@@ -4,21 +4,21 @@
 #include <cstring>
 #include <exception>
 
-#include "arrays/array_store.h"
-#include "arrays/det_upcalls.h"
-#include "arrays/second_builtins.h"
-#include "arrays/sparse_store.h"
 #include "core/error_codes.h"
 #include "core/errors.h"
 #include "core/globals.h"
-#include "lang/expressions.h"
-#include "lang/lang_upcalls.h"
-#include "lang/tokens.h"
 #include "numbers/freelists.h"
 #include "poly/poly_repr.h"
 #include "toplevel/charsets.h"
 #include "toplevel/language_services.h"
 #include "toplevel/state.h"
+#include "lang/expressions.h"
+#include "lang/lang_upcalls.h"
+#include "lang/tokens.h"
+#include "arrays/array_store.h"
+#include "arrays/det_upcalls.h"
+#include "arrays/second_builtins.h"
+#include "arrays/sparse_store.h"
 
 namespace tavrin {
 

@@ -2,20 +2,20 @@
 
 #include <cstring>
 
-#include "arrays/array_store.h"
-#include "arrays/declarations.h"
-#include "arrays/sparse_store.h"
 #include "core/error_codes.h"
 #include "core/errors.h"
 #include "core/globals.h"
+#include "numbers/freelists.h"
+#include "poly/poly_repr.h"
 #include "gcd/extended_gcd.h"
+#include "toplevel/charsets.h"
+#include "toplevel/state.h"
 #include "lang/expressions.h"
 #include "lang/tokens.h"
 #include "lang/variables.h"
-#include "numbers/freelists.h"
-#include "poly/poly_repr.h"
-#include "toplevel/charsets.h"
-#include "toplevel/state.h"
+#include "arrays/array_store.h"
+#include "arrays/declarations.h"
+#include "arrays/sparse_store.h"
 
 namespace tavrin {
 

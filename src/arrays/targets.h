@@ -14,8 +14,8 @@
 #include <cstdint>
 
 #include "core/records.h"
-#include "lang/lang_upcalls.h"
 #include "toplevel/scanner.h"
+#include "lang/lang_upcalls.h"
 
 namespace tavrin {
 

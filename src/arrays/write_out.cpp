@@ -6,17 +6,10 @@
 #include <cstring>
 #include <string>
 
-#include "arrays/array_display.h"
-#include "arrays/array_store.h"
-#include "arrays/declarations.h"
 #include "core/error_codes.h"
 #include "core/errors.h"
 #include "core/globals.h"
 #include "core/mode_guard.h"
-#include "lang/expressions.h"
-#include "lang/lang_upcalls.h"
-#include "lang/tokens.h"
-#include "lang/variables.h"
 #include "numbers/freelists.h"
 #include "numbers/mod_journal.h"
 #include "poly/poly_repr.h"
@@ -25,6 +18,13 @@
 #include "toplevel/language_services.h"
 #include "toplevel/output_file.h"
 #include "toplevel/state.h"
+#include "lang/expressions.h"
+#include "lang/lang_upcalls.h"
+#include "lang/tokens.h"
+#include "lang/variables.h"
+#include "arrays/array_display.h"
+#include "arrays/array_store.h"
+#include "arrays/declarations.h"
 
 namespace tavrin {
 

@@ -273,7 +273,7 @@ extern std::int32_t word_number_limbs;
 extern std::int32_t short_mult_limbs;
 
 // Limbs of both factors from which fast_mult repacks them into 64-bit
-// words (numbers/word_array_impl.h) and multiplies there; below it, rows
+// words (numbers/word_array.h) and multiplies there; below it, rows
 // and Karatsuba on 28-bit limbs (multcut). Default 20. Range >= 1
 // (INT32_MAX: never). Reader: fast_mult. (The 28-bit Karatsuba is
 // faster than rows only from about 16 limbs, so multcut keeps its 16.)

@@ -1,11 +1,11 @@
 // The shared arrays and the conversions between term lists and arrays.
 #include <cstdint>
 
-#include "dense/dense_arrays.h"
 #include "core/errors.h"
 #include "core/globals.h"
 #include "numbers/freelists.h"
 #include "numbers/node_handles.h"
+#include "dense/dense_arrays.h"
 
 namespace tavrin {
 

@@ -7,10 +7,10 @@
 #include <vector>
 
 #include "core/thresholds.h"
-#include "dense/half_gcd_impl.h"
-#include "dense/series_inverse_impl.h"
 #include "numbers/bit_poly.h"
 #include "numbers/char2_field.h"
+#include "dense/half_gcd_impl.h"
+#include "dense/series_inverse_impl.h"
 
 namespace tavrin {
 

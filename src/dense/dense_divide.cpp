@@ -6,15 +6,15 @@
 
 #include "core/errors.h"
 #include "core/globals.h"
+#include "numbers/freelists.h"
+#include "numbers/poly_nodes.h"
+#include "numbers/word_field.h"
+#include "numbers/word_mod.h"
 #include "dense/dense_arrays.h"
 #include "dense/dense_divide.h"
 #include "dense/dense_impl.h"
 #include "dense/dense_modular.h"
 #include "dense/dense_upcalls.h"
-#include "numbers/word_field.h"
-#include "numbers/freelists.h"
-#include "numbers/poly_nodes.h"
-#include "numbers/word_mod.h"
 
 namespace tavrin {
 

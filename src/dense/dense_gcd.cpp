@@ -8,15 +8,15 @@
 #include "core/error_codes.h"
 #include "core/errors.h"
 #include "core/globals.h"
+#include "numbers/freelists.h"
+#include "numbers/node_handles.h"
+#include "numbers/poly_nodes.h"
+#include "numbers/word_mod.h"
 #include "dense/dense_arrays.h"
 #include "dense/dense_divide.h"
 #include "dense/dense_hgcd.h"
 #include "dense/dense_impl.h"
 #include "dense/dense_upcalls.h"
-#include "numbers/freelists.h"
-#include "numbers/node_handles.h"
-#include "numbers/poly_nodes.h"
-#include "numbers/word_mod.h"
 
 namespace tavrin {
 

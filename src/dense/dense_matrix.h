@@ -1,5 +1,5 @@
 // Square matrices of residues modulo the word modulus: the inverse by
-// Gauss-Jordan elimination (the p-th root tables of gcd/factor/pth_root.cpp invert
+// Gauss-Jordan elimination (the p-th root tables of factor/pth_root.cpp invert
 // the matrix of the Frobenius map with it).
 //
 // Representation. An n x n matrix is a vector of n * n residues

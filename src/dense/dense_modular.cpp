@@ -8,14 +8,14 @@
 
 #include "core/interrupts.h"
 #include "core/thresholds.h"
+#include "numbers/word_field.h"
+#include "numbers/word_mod.h"
 #include "dense/dense_divide.h"
 #include "dense/dense_impl.h"
 #include "dense/dense_simd_impl.h"
 #include "dense/dense_transform_impl.h"
 #include "dense/half_gcd_impl.h"
 #include "dense/series_inverse_impl.h"
-#include "numbers/word_field.h"
-#include "numbers/word_mod.h"
 
 namespace tavrin {
 

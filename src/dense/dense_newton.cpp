@@ -9,10 +9,10 @@
 #include <vector>
 
 #include "core/thresholds.h"
+#include "numbers/word_field.h"
 #include "dense/dense_divide.h"
 #include "dense/dense_impl.h"
 #include "dense/dense_transform_impl.h"
-#include "numbers/word_field.h"
 
 namespace tavrin {
 

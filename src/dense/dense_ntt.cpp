@@ -1,16 +1,16 @@
 // Spectra of residue arrays (dense_transform_impl.h) on the transforms of
-// numbers/ntt_impl.h, and the long array product built on them
+// numbers/ntt.h, and the long array product built on them
 // (ntt_product, dense_impl.h): folding, pointwise sums, and the values
 // brought back through the Chinese remainder theorem.
 #include <algorithm>
 #include <cstdint>
 #include <vector>
 
+#include "numbers/ntt.h"
+#include "numbers/word_field.h"
 #include "dense/dense_impl.h"
 #include "dense/dense_simd_impl.h"
 #include "dense/dense_transform_impl.h"
-#include "numbers/ntt_impl.h"
-#include "numbers/word_field.h"
 
 
 namespace tavrin::dense_detail {
@@ -20,19 +20,19 @@ namespace {
 using u32 = std::uint32_t;
 using u64 = std::uint64_t;
 using u128 = unsigned __int128;
-using detail::below_2p;
-using detail::below_p;
-using detail::TransformPrime;
+using kit::below_2p;
+using kit::below_p;
+using kit::TransformPrime;
 
-std::vector<TransformPrime>& primes() { return detail::transform_primes(); }
+std::vector<TransformPrime>& primes() { return kit::transform_primes(); }
 
-bool vectorised() { return detail::ntt_vectorised(); }
+bool vectorised() { return kit::ntt_vectorised(); }
 
-void forward(u32* a, int lg, const TransformPrime& P) { detail::ntt_forward(a, lg, P); }
-void backward(u32* a, int lg, const TransformPrime& P) { detail::ntt_backward(a, lg, P); }
+void forward(u32* a, int lg, const TransformPrime& P) { kit::ntt_forward(a, lg, P); }
+void backward(u32* a, int lg, const TransformPrime& P) { kit::ntt_backward(a, lg, P); }
 void pointwise(const u32* a, const u32* b, const u32* c, const u32* d, u32* r, std::size_t n,
                const TransformPrime& P) {
-  detail::ntt_pointwise(a, b, c, d, r, n, P);
+  kit::ntt_pointwise(a, b, c, d, r, n, P);
 }
 
 #ifdef TAVRIN_DENSE_AVX2
@@ -56,7 +56,7 @@ void sum(const u32* a, const u32* b, u32* r, std::size_t n, u32 p) {
 // TransformCrt and the value v1 + p1 v2 (+ p1 p2 v3) modulo m, each term
 // by a Shoup constant modulo m.
 struct Crt {
-  detail::TransformCrt digits;
+  kit::TransformCrt digits;
   ShoupMultiplier onem, p1m, p12m;
   u32 m;
 };
@@ -76,7 +76,7 @@ void crt_scalar(const Crt& c, const u32* r1, const u32* r2, const u32* r3, std::
 
 #ifdef TAVRIN_DENSE_AVX2
 AVX2_FN void crt_avx2(const Crt& c, const u32* r1, const u32* r2, const u32* r3, std::int64_t n, std::int32_t* out) {
-  using detail::TransformCrt;
+  using kit::TransformCrt;
   const __m256i m = vset(c.m);
   std::int64_t i = 0;
   for (; i + 8 <= n; i += 8) {
@@ -159,7 +159,7 @@ void spectrum_values(SpectrumView s, std::int32_t modul, std::int64_t from, std:
   for (int k = 0; k < s.count; ++k) backward(s.of(k), s.lg, ps[static_cast<std::size_t>(k)]);
   const u64 p1 = ps[0].p(), p2 = ps[1].p(), m = static_cast<u64>(modul);
   const auto um = static_cast<u32>(m);
-  const Crt c{detail::TransformCrt(static_cast<std::int64_t>(len)), ShoupMultiplier(1, um),
+  const Crt c{kit::TransformCrt(static_cast<std::int64_t>(len)), ShoupMultiplier(1, um),
               ShoupMultiplier(p1 % m, um), ShoupMultiplier(p1 % m * (p2 % m) % m, um), um};
   const u32* r1 = s.of(0) + from;
   const u32* r2 = s.of(1) + from;
@@ -171,7 +171,7 @@ void spectrum_values(SpectrumView s, std::int32_t modul, std::int64_t from, std:
 }
 
 bool transforms_vectorised() { return vectorised(); }
-void force_scalar_transforms(bool scalar) { detail::force_scalar_ntt(scalar); }
+void force_scalar_transforms(bool scalar) { kit::force_scalar_ntt(scalar); }
 
 void ntt_product(const std::int32_t* x, std::int32_t nx, const std::int32_t* y, std::int32_t ny,
                  std::int32_t* z, std::int32_t modul) {

@@ -5,10 +5,10 @@
 #include <cstdint>
 #include <utility>
 
-#include "dense/dense_arrays.h"
-#include "dense/dense_impl.h"
 #include "numbers/word_field.h"
 #include "numbers/word_mod.h"
+#include "dense/dense_arrays.h"
+#include "dense/dense_impl.h"
 
 namespace tavrin {
 

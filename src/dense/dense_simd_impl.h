@@ -1,8 +1,8 @@
-// The eight-lane residue arithmetic of numbers/simd_impl.h under the names
+// The eight-lane residue arithmetic of numbers/simd.h under the names
 // dense/ uses (TAVRIN_DENSE_AVX2 where the lanes exist).
 #pragma once
 
-#include "numbers/simd_impl.h"
+#include "numbers/simd.h"
 
 #ifdef TAVRIN_AVX2
 #define TAVRIN_DENSE_AVX2 1

@@ -3,7 +3,7 @@
 // products modulo a polynomial of dense_modular.h).
 //
 // Representation.
-// - The three transform primes of numbers/ntt_impl.h (transform_prime_table,
+// - The three transform primes of numbers/ntt.h (transform_prime_table,
 //   each below 2^30). A product over the integers is
 //   formed modulo the first two or all three, enough that their product
 //   exceeds every coefficient (at most (shorter length) (modul - 1)^2), and

@@ -2,9 +2,9 @@
 #include "dense/residue_vectors.h"
 
 #include "core/globals.h"
-#include "dense/dense_arrays.h"
 #include "numbers/node_handles.h"
 #include "numbers/poly_nodes.h"
+#include "dense/dense_arrays.h"
 
 namespace tavrin {
 

@@ -4,26 +4,26 @@
 #include <cstdio>
 #include <vector>
 
+#include "core/error_codes.h"
 #include "core/errors.h"
 #include "core/globals.h"
 #include "core/interrupts.h"
 #include "core/mode_guard.h"
-#include "core/error_codes.h"
-#include "det/int_determ.h"
-#include "matrix/int_images.h"
-#include "matrix/scaled_solve.h"
-#include "matrix/zmatrix.h"
 #include "core/thresholds.h"
-#include "numbers/zint.h"
-#include "arrays/det_upcalls.h"
 #include "numbers/freelists.h"
 #include "numbers/garner.h"
 #include "numbers/node_handles.h"
 #include "numbers/work_arrays.h"
+#include "numbers/zint.h"
 #include "poly/poly_repr.h"
 #include "quoly/quoly_mult.h"
 #include "quoly/quoly_quot.h"
 #include "toplevel/state.h"
+#include "arrays/det_upcalls.h"
+#include "matrix/int_images.h"
+#include "matrix/scaled_solve.h"
+#include "matrix/zmatrix.h"
+#include "det/int_determ.h"
 
 namespace tavrin {
 

@@ -3,18 +3,18 @@
 
 #include <cstdint>
 
-#include "arrays/det_upcalls.h"
 #include "core/error_codes.h"
 #include "core/errors.h"
 #include "core/globals.h"
-#include "det/int_determ.h"
-#include "det/router.h"
 #include "numbers/freelists.h"
 #include "numbers/node_handles.h"
 #include "numbers/work_arrays.h"
 #include "poly/poly_repr.h"
 #include "quoly/quoly_mult.h"
 #include "toplevel/state.h"
+#include "arrays/det_upcalls.h"
+#include "det/int_determ.h"
+#include "det/router.h"
 
 namespace tavrin {
 

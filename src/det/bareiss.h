@@ -9,8 +9,8 @@
 
 #include <cstdint>
 
-#include "arrays/det_upcalls.h"
 #include "core/records.h"
+#include "arrays/det_upcalls.h"
 
 namespace tavrin {
 

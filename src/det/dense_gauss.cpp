@@ -1,6 +1,6 @@
 // Dense Gaussian elimination (see dense_gauss.h).
-#include "core/error_codes.h"
 #include "det/dense_gauss.h"
+#include "core/error_codes.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -10,25 +10,25 @@
 #include <utility>
 #include <vector>
 
-#include "core/interrupts.h"
 #include "core/errors.h"
 #include "core/globals.h"
-#include "det/bareiss.h"
-#include "det/elimination_guards.h"
-#include "det/float_check.h"
-#include "gcd/gcd_stash.h"
-#include "matrix/float_images.h"
-#include "matrix/row_ops.h"
+#include "core/interrupts.h"
 #include "numbers/freelists.h"
 #include "numbers/node_handles.h"
 #include "numbers/work_arrays.h"
 #include "poly/poly_measures.h"
 #include "poly/poly_repr.h"
+#include "gcd/gcd_stash.h"
 #include "quoly/quoly_add.h"
 #include "quoly/quoly_mult.h"
 #include "quoly/quoly_quot.h"
 #include "toplevel/polymodding.h"
 #include "toplevel/state.h"
+#include "matrix/float_images.h"
+#include "matrix/row_ops.h"
+#include "det/bareiss.h"
+#include "det/elimination_guards.h"
+#include "det/float_check.h"
 
 namespace tavrin {
 

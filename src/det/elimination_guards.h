@@ -6,14 +6,14 @@
 
 #include <cstdint>
 
-#include "arrays/sparse_store.h"
 #include "core/errors.h"
 #include "core/globals.h"
 #include "core/trace_level.h"
 #include "gcd/gcd_stash.h"
-#include "matrix/sparse_copy.h"
 #include "toplevel/polymodding.h"
 #include "toplevel/state.h"
+#include "arrays/sparse_store.h"
+#include "matrix/sparse_copy.h"
 
 namespace tavrin {
 

@@ -5,9 +5,9 @@
 #include <algorithm>
 #include <cmath>
 
-#include "arrays/sparse_store.h"
 #include "core/globals.h"
 #include "numbers/work_arrays.h"
+#include "arrays/sparse_store.h"
 
 namespace tavrin {
 

@@ -5,13 +5,8 @@
 #include <cmath>
 #include <cstdio>
 
-#include "arrays/sparse_store.h"
 #include "core/globals.h"
 #include "core/mode_guard.h"
-#include "det/float_check.h"
-#include "det/lagrange.h"
-#include "det/lagrange_impl.h"
-#include "det/router.h"
 #include "numbers/freelists.h"
 #include "numbers/node_handles.h"
 #include "numbers/primes.h"
@@ -19,6 +14,11 @@
 #include "poly/poly_measures.h"
 #include "quoly/quoly_float_image.h"
 #include "toplevel/state.h"
+#include "arrays/sparse_store.h"
+#include "det/float_check.h"
+#include "det/lagrange.h"
+#include "det/lagrange_impl.h"
+#include "det/router.h"
 
 namespace tavrin {
 

@@ -5,24 +5,24 @@
 #include <cstdint>
 #include <vector>
 
-#include "arrays/array_store.h"
-#include "arrays/det_upcalls.h"
 #include "core/errors.h"
 #include "core/globals.h"
 #include "core/mode_guard.h"
 #include "core/thresholds.h"
 #include "core/trace_level.h"
-#include "det/dense_gauss.h"
-#include "matrix/int_images.h"
-#include "det/int_routes.h"
-#include "arrays/sparse_store.h"
 #include "numbers/bigint.h"
 #include "numbers/freelists.h"
 #include "numbers/garner.h"
-#include "numbers/limb_array_impl.h"
+#include "numbers/limb_array.h"
 #include "numbers/node_handles.h"
 #include "poly/poly_measures.h"
 #include "toplevel/state.h"
+#include "arrays/array_store.h"
+#include "arrays/det_upcalls.h"
+#include "arrays/sparse_store.h"
+#include "matrix/int_images.h"
+#include "det/dense_gauss.h"
+#include "det/int_routes.h"
 
 namespace tavrin {
 

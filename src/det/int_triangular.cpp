@@ -10,19 +10,10 @@
 #include <cstdint>
 #include <vector>
 
-#include "arrays/array_store.h"
 #include "core/error_codes.h"
 #include "core/errors.h"
 #include "core/globals.h"
 #include "core/mode_guard.h"
-#include "det/dense_gauss.h"
-#include "det/router.h"
-#include "det/int_determ.h"
-#include "matrix/int_images.h"
-#include "matrix/residue_elimination.h"
-#include "det/int_routes.h"
-#include "gcd/gcd_upcalls.h"
-#include "matrix/normal_forms.h"
 #include "numbers/bigint.h"
 #include "numbers/bigint_divide.h"
 #include "numbers/bigint_multiply.h"
@@ -30,7 +21,16 @@
 #include "numbers/node_handles.h"
 #include "numbers/work_arrays.h"
 #include "poly/poly_repr.h"
+#include "gcd/gcd_upcalls.h"
 #include "toplevel/state.h"
+#include "arrays/array_store.h"
+#include "matrix/int_images.h"
+#include "matrix/normal_forms.h"
+#include "matrix/residue_elimination.h"
+#include "det/dense_gauss.h"
+#include "det/int_determ.h"
+#include "det/int_routes.h"
+#include "det/router.h"
 
 namespace tavrin::images {
 

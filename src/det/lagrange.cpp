@@ -9,16 +9,11 @@
 #include <type_traits>
 #include <vector>
 
-#include "arrays/sparse_store.h"
-#include "core/interrupts.h"
 #include "core/error_codes.h"
 #include "core/errors.h"
 #include "core/globals.h"
+#include "core/interrupts.h"
 #include "core/thresholds.h"
-#include "det/dense_gauss.h"
-#include "det/lagrange_impl.h"
-#include "det/lagrange_ring.h"
-#include "det/method_services.h"
 #include "numbers/freelists.h"
 #include "numbers/node_handles.h"
 #include "numbers/primes.h"
@@ -27,6 +22,11 @@
 #include "poly/poly_repr.h"
 #include "toplevel/start_tables.h"
 #include "toplevel/state.h"
+#include "arrays/sparse_store.h"
+#include "det/dense_gauss.h"
+#include "det/lagrange_impl.h"
+#include "det/lagrange_ring.h"
+#include "det/method_services.h"
 
 namespace tavrin {
 

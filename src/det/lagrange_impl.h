@@ -13,9 +13,9 @@
 #include "core/errors.h"
 #include "core/globals.h"
 #include "core/records.h"
-#include "det/lagrange.h"
 #include "numbers/work_arrays.h"
 #include "numbers/zint.h"
+#include "det/lagrange.h"
 
 namespace tavrin::lagrange {
 

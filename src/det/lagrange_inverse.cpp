@@ -13,15 +13,15 @@
 #include "core/globals.h"
 #include "core/interrupts.h"
 #include "core/thresholds.h"
-#include "det/lagrange.h"
-#include "det/lagrange_impl.h"
-#include "det/lagrange_ring.h"
 #include "numbers/freelists.h"
 #include "numbers/garner.h"
 #include "numbers/node_handles.h"
 #include "poly/poly_repr.h"
 #include "poly/poly_upcalls.h"
 #include "toplevel/start_tables.h"
+#include "det/lagrange.h"
+#include "det/lagrange_impl.h"
+#include "det/lagrange_ring.h"
 
 namespace tavrin {
 

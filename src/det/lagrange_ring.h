@@ -9,9 +9,9 @@
 #include <vector>
 
 #include "core/records.h"
-#include "det/lagrange_impl.h"
 #include "numbers/word_field.h"
 #include "numbers/word_mod.h"
+#include "det/lagrange_impl.h"
 
 namespace tavrin::lagrange {
 

@@ -10,15 +10,11 @@
 #include <map>
 #include <vector>
 
-#include "core/interrupts.h"
 #include "core/errors.h"
 #include "core/globals.h"
+#include "core/interrupts.h"
 #include "core/mode_guard.h"
 #include "core/thresholds.h"
-#include "det/lagrange.h"
-#include "det/lagrange_impl.h"
-#include "det/lagrange_ring.h"
-#include "det/method_services.h"
 #include "numbers/bigint.h"
 #include "numbers/freelists.h"
 #include "numbers/garner.h"
@@ -29,6 +25,10 @@
 #include "quoly/quoly_mult.h"
 #include "quoly/quoly_quot.h"
 #include "toplevel/start_tables.h"
+#include "det/lagrange.h"
+#include "det/lagrange_impl.h"
+#include "det/lagrange_ring.h"
+#include "det/method_services.h"
 
 namespace tavrin {
 

@@ -3,9 +3,11 @@
 #include <cstdint>
 #include <string>
 
-#include "arrays/det_upcalls.h"
 #include "core/errors.h"
 #include "core/globals.h"
+#include "arrays/det_upcalls.h"
+#include "matrix/hamilton.h"
+#include "matrix/leverrier.h"
 #include "det/bareiss.h"
 #include "det/dense_gauss.h"
 #include "det/int_determ.h"
@@ -14,8 +16,6 @@
 #include "det/recurrence_inverse.h"
 #include "det/router.h"
 #include "det/sparse_gauss.h"
-#include "matrix/hamilton.h"
-#include "matrix/leverrier.h"
 
 namespace tavrin {
 

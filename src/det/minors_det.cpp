@@ -4,21 +4,21 @@
 #include <cstdint>
 #include <cstdio>
 
-#include "arrays/sparse_store.h"
-#include "core/interrupts.h"
 #include "core/error_codes.h"
 #include "core/errors.h"
 #include "core/globals.h"
-#include "matrix/sparse_copy.h"
+#include "core/interrupts.h"
 #include "numbers/freelists.h"
-#include "numbers/node_handles.h"
 #include "numbers/garbage.h"
+#include "numbers/node_handles.h"
 #include "numbers/stash/stash.h"
 #include "poly/poly_measures.h"
 #include "poly/poly_repr.h"
 #include "quoly/quoly_add.h"
 #include "quoly/quoly_mult.h"
 #include "toplevel/state.h"
+#include "arrays/sparse_store.h"
+#include "matrix/sparse_copy.h"
 
 namespace tavrin {
 

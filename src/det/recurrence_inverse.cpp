@@ -4,14 +4,14 @@
 
 #include <algorithm>
 
-#include "arrays/sparse_store.h"
 #include "core/globals.h"
-#include "det/lagrange.h"
-#include "matrix/leverrier.h"
 #include "numbers/freelists.h"
 #include "numbers/node_handles.h"
 #include "numbers/work_arrays.h"
 #include "poly/poly_repr.h"
+#include "arrays/sparse_store.h"
+#include "matrix/leverrier.h"
+#include "det/lagrange.h"
 
 namespace tavrin {
 

@@ -2,19 +2,10 @@
 #include <cstdint>
 #include <cstdio>
 
-#include "arrays/sparse_store.h"
 #include "core/error_codes.h"
-#include "core/interrupts.h"
 #include "core/errors.h"
 #include "core/globals.h"
-#include "det/bareiss.h"
-#include "det/elimination_guards.h"
-#include "det/float_check.h"
-#include "det/method_services.h"
-#include "det/sparse_pivot.h"
-#include "matrix/pivot_search.h"
-#include "matrix/sparse_copy.h"
-#include "matrix/row_ops.h"
+#include "core/interrupts.h"
 #include "numbers/bigint_divide.h"
 #include "numbers/freelists.h"
 #include "numbers/node_handles.h"
@@ -24,6 +15,15 @@
 #include "quoly/quoly_mult.h"
 #include "toplevel/polymodding.h"
 #include "toplevel/state.h"
+#include "arrays/sparse_store.h"
+#include "matrix/pivot_search.h"
+#include "matrix/row_ops.h"
+#include "matrix/sparse_copy.h"
+#include "det/bareiss.h"
+#include "det/elimination_guards.h"
+#include "det/float_check.h"
+#include "det/method_services.h"
+#include "det/sparse_pivot.h"
 
 namespace tavrin {
 

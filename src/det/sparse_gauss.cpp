@@ -1,30 +1,30 @@
 // Sparse Gaussian elimination (see sparse_gauss.h).
-#include "core/error_codes.h"
 #include "det/sparse_gauss.h"
+#include "core/error_codes.h"
 
 #include <cstdint>
 #include <cstdio>
 
-#include "arrays/sparse_store.h"
-#include "core/interrupts.h"
 #include "core/errors.h"
 #include "core/globals.h"
-#include "det/elimination_guards.h"
-#include "det/float_check.h"
-#include "det/method_services.h"
-#include "det/sparse_pivot.h"
-#include "gcd/gcd_stash.h"
-#include "matrix/pivot_search.h"
-#include "matrix/sparse_copy.h"
-#include "matrix/row_ops.h"
+#include "core/interrupts.h"
 #include "numbers/freelists.h"
 #include "numbers/node_handles.h"
 #include "poly/poly_repr.h"
+#include "gcd/gcd_stash.h"
 #include "quoly/quoly_add.h"
 #include "quoly/quoly_mult.h"
 #include "quoly/quoly_quot.h"
 #include "toplevel/polymodding.h"
 #include "toplevel/state.h"
+#include "arrays/sparse_store.h"
+#include "matrix/pivot_search.h"
+#include "matrix/row_ops.h"
+#include "matrix/sparse_copy.h"
+#include "det/elimination_guards.h"
+#include "det/float_check.h"
+#include "det/method_services.h"
+#include "det/sparse_pivot.h"
 
 namespace tavrin {
 

@@ -26,23 +26,23 @@
 #include <utility>
 #include <vector>
 
-#include "arrays/sparse_store.h"
-#include "core/interrupts.h"
 #include "core/error_codes.h"
 #include "core/errors.h"
 #include "core/globals.h"
+#include "core/interrupts.h"
 #include "core/mode_guard.h"
 #include "core/thresholds.h"
-#include "det/lagrange.h"
-#include "det/lagrange_impl.h"
-#include "det/lagrange_ring.h"
-#include "det/method_services.h"
-#include "matrix/zmatrix.h"
 #include "numbers/freelists.h"
 #include "numbers/node_handles.h"
 #include "toplevel/display.h"
 #include "toplevel/output_file.h"
 #include "toplevel/state.h"
+#include "arrays/sparse_store.h"
+#include "matrix/zmatrix.h"
+#include "det/lagrange.h"
+#include "det/lagrange_impl.h"
+#include "det/lagrange_ring.h"
+#include "det/method_services.h"
 
 namespace tavrin {
 

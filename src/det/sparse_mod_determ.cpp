@@ -3,16 +3,16 @@
 // soon as it has been used.
 #include <cstdint>
 
-#include "arrays/sparse_store.h"
-#include "core/interrupts.h"
 #include "core/errors.h"
 #include "core/globals.h"
-#include "det/int_determ.h"
-#include "matrix/pivot_search.h"
-#include "matrix/sparse_copy.h"
+#include "core/interrupts.h"
 #include "numbers/freelists.h"
 #include "numbers/garbage.h"
 #include "numbers/word_mod.h"
+#include "arrays/sparse_store.h"
+#include "matrix/pivot_search.h"
+#include "matrix/sparse_copy.h"
+#include "det/int_determ.h"
 
 namespace tavrin {
 

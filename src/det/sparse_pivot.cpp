@@ -3,12 +3,12 @@
 
 #include <cstdio>
 
-#include "arrays/sparse_store.h"
 #include "core/errors.h"
 #include "core/globals.h"
 #include "core/interrupts.h"
-#include "matrix/pivot_search.h"
 #include "poly/poly_repr.h"
+#include "arrays/sparse_store.h"
+#include "matrix/pivot_search.h"
 
 namespace tavrin {
 

@@ -4,17 +4,17 @@
 #include "core/error_codes.h"
 #include "core/errors.h"
 #include "core/globals.h"
-#include "det/bareiss.h"
-#include "dense/dense_upcalls.h"
 #include "numbers/bigint_divide.h"
 #include "numbers/freelists.h"
 #include "numbers/node_handles.h"
+#include "dense/dense_upcalls.h"
 #include "poly/poly_divide.h"
 #include "poly/poly_measures.h"
 #include "poly/poly_repr.h"
 #include "poly/poly_trial.h"
 #include "quoly/quoly_mult.h"
 #include "toplevel/state.h"
+#include "det/bareiss.h"
 
 namespace tavrin {
 

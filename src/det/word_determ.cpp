@@ -8,11 +8,11 @@
 #include <utility>
 #include <vector>
 
-#include "core/interrupts.h"
 #include "core/globals.h"
+#include "core/interrupts.h"
 #include "arrays/sparse_store.h"
-#include "det/dense_gauss.h"
 #include "matrix/residue_elimination.h"
+#include "det/dense_gauss.h"
 
 namespace tavrin {
 

@@ -10,15 +10,15 @@
 #include "core/globals.h"
 #include "core/interrupts.h"
 #include "core/mode_guard.h"
-#include "frontend/command_loop.h"
-#include "frontend/commands.h"
 #include "numbers/freelists.h"
-#include "lang/poly_readin.h"
 #include "toplevel/dispatch.h"
 #include "toplevel/file_names.h"
 #include "toplevel/language_services.h"
 #include "toplevel/scanner.h"
 #include "toplevel/state.h"
+#include "lang/poly_readin.h"
+#include "frontend/command_loop.h"
+#include "frontend/commands.h"
 
 namespace tavrin {
 

@@ -6,28 +6,28 @@
 #include <string>
 #include <tuple>
 
-#include "arrays/array_display.h"
 #include "core/error_codes.h"
 #include "core/errors.h"
 #include "core/globals.h"
 #include "core/interrupts.h"
 #include "core/jumps.h"
 #include "core/mode_guard.h"
-#include "frontend/command_files.h"
-#include "frontend/error_context.h"
-#include "frontend/poly_vars.h"
-#include "frontend/startup.h"
-#include "lang/expressions.h"
-#include "lang/functions.h"
 #include "numbers/freelists.h"
 #include "numbers/node_handles.h"
 #include "toplevel/charsets.h"
 #include "toplevel/dispatch.h"
 #include "toplevel/display.h"
-#include "toplevel/polymodding.h"
 #include "toplevel/language_services.h"
+#include "toplevel/polymodding.h"
 #include "toplevel/scanner.h"
 #include "toplevel/state.h"
+#include "lang/expressions.h"
+#include "lang/functions.h"
+#include "arrays/array_display.h"
+#include "frontend/command_files.h"
+#include "frontend/error_context.h"
+#include "frontend/poly_vars.h"
+#include "frontend/startup.h"
 
 namespace tavrin {
 

@@ -12,16 +12,16 @@
 #include "core/errors.h"
 #include "core/globals.h"
 #include "core/jumps.h"
-#include "dense/dense_arrays.h"
-#include "lang/operator_aliases.h"
 #include "numbers/bigint.h"
 #include "numbers/freelists.h"
 #include "numbers/word_mod.h"
+#include "dense/dense_arrays.h"
 #include "toplevel/builtins.h"
 #include "toplevel/chdat.h"
-#include "toplevel/data_reader_impl.h"
+#include "toplevel/data_reader.h"
 #include "toplevel/start_tables.h"
 #include "toplevel/state.h"
+#include "lang/operator_aliases.h"
 
 namespace tavrin {
 

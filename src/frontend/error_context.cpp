@@ -6,13 +6,13 @@
 
 #include "core/globals.h"
 #include "core/mode_guard.h"
-#include "lang/functions.h"
 #include "numbers/freelists.h"
 #include "numbers/work_arrays.h"
 #include "toplevel/language_services.h"
 #include "toplevel/platform.h"
 #include "toplevel/scanner.h"
 #include "toplevel/state.h"
+#include "lang/functions.h"
 
 namespace tavrin {
 

@@ -6,10 +6,10 @@
 #include "core/error_codes.h"
 #include "core/errors.h"
 #include "core/globals.h"
-#include "frontend/listings.h"
 #include "toplevel/charsets.h"
 #include "toplevel/display.h"
 #include "toplevel/state.h"
+#include "frontend/listings.h"
 
 namespace tavrin {
 

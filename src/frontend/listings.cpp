@@ -6,8 +6,6 @@
 #include "core/globals.h"
 #include "core/mode_guard.h"
 #include "core/thresholds.h"
-#include "arrays/array_display.h"
-#include "frontend/modding_out.h"
 #include "numbers/freelists.h"
 #include "poly/poly_images.h"
 #include "poly/poly_repr.h"
@@ -15,6 +13,8 @@
 #include "toplevel/language_services.h"
 #include "toplevel/scanner.h"
 #include "toplevel/state.h"
+#include "arrays/array_display.h"
+#include "frontend/modding_out.h"
 
 namespace tavrin {
 

@@ -1,8 +1,8 @@
 #include "frontend/modding_out.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
-#include <algorithm>
 #include <vector>
 
 #include "core/error_codes.h"
@@ -10,20 +10,18 @@
 #include "core/globals.h"
 #include "core/interrupts.h"
 #include "core/mode_guard.h"
-#include "frontend/commands.h"
-#include "gcd/aux_primes.h"
-#include "gcd/factor.h"
-#include "lang/expressions.h"
 #include "numbers/bigint.h"
 #include "numbers/freelists.h"
-#include "numbers/node_handles.h"
 #include "numbers/mod_journal.h"
+#include "numbers/node_handles.h"
 #include "numbers/primes.h"
 #include "poly/poly_diff.h"
 #include "poly/poly_images.h"
 #include "poly/poly_measures.h"
 #include "poly/poly_modout.h"
 #include "poly/poly_repr.h"
+#include "gcd/aux_primes.h"
+#include "factor/factor.h"
 #include "quoly/quoly_great_abs.h"
 #include "quoly/quoly_upcalls.h"
 #include "toplevel/dispatch.h"
@@ -31,6 +29,8 @@
 #include "toplevel/language_services.h"
 #include "toplevel/polymodding.h"
 #include "toplevel/state.h"
+#include "lang/expressions.h"
+#include "frontend/commands.h"
 
 namespace tavrin {
 

@@ -6,18 +6,18 @@
 #include "core/error_codes.h"
 #include "core/errors.h"
 #include "core/globals.h"
-#include "frontend/commands.h"
-#include "frontend/modding_out.h"
-#include "frontend/stored_values.h"
-#include "lang/expressions.h"
 #include "numbers/freelists.h"
-#include "numbers/node_handles.h"
 #include "numbers/garbage.h"
+#include "numbers/node_handles.h"
 #include "poly/poly_repr.h"
 #include "toplevel/chdat.h"
 #include "toplevel/language_services.h"
 #include "toplevel/polymodding.h"
 #include "toplevel/state.h"
+#include "lang/expressions.h"
+#include "frontend/commands.h"
+#include "frontend/modding_out.h"
+#include "frontend/stored_values.h"
 
 namespace tavrin {
 

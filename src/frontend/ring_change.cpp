@@ -1,8 +1,8 @@
 #include "frontend/ring_change.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
-#include <algorithm>
 #include <utility>
 #include <vector>
 
@@ -12,22 +12,17 @@
 #include "core/interrupts.h"
 #include "core/mode_guard.h"
 #include "core/thresholds.h"
-#include "frontend/command_loop.h"
-#include "frontend/commands.h"
-#include "frontend/settings.h"
-#include "frontend/stored_values.h"
-#include "lang/expressions.h"
-#include "gcd/gcd_stash.h"
 #include "numbers/bigint.h"
 #include "numbers/bigint_multiply.h"
 #include "numbers/freelists.h"
-#include "numbers/node_handles.h"
 #include "numbers/mod_journal.h"
+#include "numbers/node_handles.h"
 #include "numbers/primes.h"
 #include "poly/poly_images.h"
 #include "poly/poly_measures.h"
 #include "poly/poly_repr.h"
 #include "poly/poly_upcalls.h"
+#include "gcd/gcd_stash.h"
 #include "quoly/quoly_change_mod.h"
 #include "quoly/quoly_great_abs.h"
 #include "quoly/quoly_upcalls.h"
@@ -35,6 +30,11 @@
 #include "toplevel/dispatch.h"
 #include "toplevel/language_services.h"
 #include "toplevel/state.h"
+#include "lang/expressions.h"
+#include "frontend/command_loop.h"
+#include "frontend/commands.h"
+#include "frontend/settings.h"
+#include "frontend/stored_values.h"
 
 namespace tavrin {
 

@@ -4,15 +4,15 @@
 #include <string>
 #include <vector>
 
-#include "arrays/array_display.h"
 #include "core/globals.h"
 #include "core/thresholds.h"
-#include "frontend/function_listing.h"
-#include "frontend/listings.h"
 #include "toplevel/display.h"
 #include "toplevel/language_services.h"
 #include "toplevel/output_file.h"
 #include "toplevel/state.h"
+#include "arrays/array_display.h"
+#include "frontend/function_listing.h"
+#include "frontend/listings.h"
 
 namespace tavrin {
 

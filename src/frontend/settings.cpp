@@ -5,23 +5,16 @@
 #include <cstring>
 #include <optional>
 
-#include "arrays/array_operands.h"
 #include "core/error_codes.h"
 #include "core/errors.h"
 #include "core/globals.h"
 #include "core/mode_guard.h"
 #include "core/thresholds.h"
-#include "frontend/command_files.h"
-#include "frontend/commands.h"
-#include "frontend/modding_out.h"
-#include "frontend/poly_vars.h"
-#include "frontend/ring_change.h"
-#include "frontend/stored_values.h"
 #include "numbers/bigint.h"
 #include "numbers/bigint_multiply.h"
 #include "numbers/freelists.h"
-#include "numbers/node_handles.h"
 #include "numbers/mod_journal.h"
+#include "numbers/node_handles.h"
 #include "poly/poly_measures.h"
 #include "poly/poly_repr.h"
 #include "toplevel/dispatch.h"
@@ -29,6 +22,13 @@
 #include "toplevel/language_services.h"
 #include "toplevel/output_file.h"
 #include "toplevel/state.h"
+#include "arrays/array_operands.h"
+#include "frontend/command_files.h"
+#include "frontend/commands.h"
+#include "frontend/modding_out.h"
+#include "frontend/poly_vars.h"
+#include "frontend/ring_change.h"
+#include "frontend/stored_values.h"
 
 namespace tavrin {
 

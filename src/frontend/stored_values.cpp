@@ -9,7 +9,6 @@
 #include "core/globals.h"
 #include "core/interrupts.h"
 #include "core/mode_guard.h"
-#include "lang/expressions.h"
 #include "numbers/freelists.h"
 #include "numbers/node_handles.h"
 #include "poly/poly_diff.h"
@@ -18,6 +17,7 @@
 #include "quoly/quoly_normal_form.h"
 #include "toplevel/language_services.h"
 #include "toplevel/state.h"
+#include "lang/expressions.h"
 
 namespace tavrin {
 

@@ -23,11 +23,6 @@
 #include "core/globals.h"
 #include "core/interrupts.h"
 #include "core/mode_guard.h"
-#include "gcd/content.h"
-#include "gcd/gcd.h"
-#include "gcd/modular_gcd.h"
-#include "gcd/onevar_gcd.h"
-#include "gcd/polygcd_impl.h"
 #include "numbers/freelists.h"
 #include "numbers/node_handles.h"
 #include "poly/poly_add.h"
@@ -38,6 +33,11 @@
 #include "poly/poly_mult.h"
 #include "poly/poly_power.h"
 #include "poly/poly_repr.h"
+#include "gcd/content.h"
+#include "gcd/gcd.h"
+#include "gcd/modular_gcd.h"
+#include "gcd/onevar_gcd.h"
+#include "gcd/polygcd_impl.h"
 
 namespace tavrin {
 

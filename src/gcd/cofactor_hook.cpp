@@ -6,9 +6,9 @@
 // frees the two values.
 #include "core/errors.h"
 #include "core/globals.h"
+#include "numbers/freelists.h"
 #include "gcd/extended_gcd.h"
 #include "gcd/gcd.h"
-#include "numbers/freelists.h"
 
 namespace tavrin {
 

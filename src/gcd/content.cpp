@@ -1,21 +1,21 @@
 // Contents with respect to the main variable and to inner variables, and
 // the numeric content.
-#include "core/error_codes.h"
 #include "gcd/content.h"
+#include "core/error_codes.h"
 
 #include <cstdint>
 #include <limits>
 
-#include "core/interrupts.h"
 #include "core/errors.h"
 #include "core/globals.h"
-#include "gcd/content_counting.h"
-#include "gcd/gcd.h"
+#include "core/interrupts.h"
 #include "numbers/freelists.h"
 #include "numbers/invertible.h"
 #include "numbers/node_handles.h"
 #include "poly/poly_measures.h"
 #include "poly/poly_repr.h"
+#include "gcd/content_counting.h"
+#include "gcd/gcd.h"
 
 namespace tavrin {
 

@@ -14,9 +14,6 @@
 #include "core/errors.h"
 #include "core/globals.h"
 #include "core/trace_level.h"
-#include "gcd/content.h"
-#include "gcd/content_counting.h"
-#include "gcd/gcd.h"
 #include "numbers/freelists.h"
 #include "numbers/invertible.h"
 #include "numbers/node_handles.h"
@@ -24,6 +21,9 @@
 #include "poly/poly_divide.h"
 #include "poly/poly_measures.h"
 #include "poly/poly_repr.h"
+#include "gcd/content.h"
+#include "gcd/content_counting.h"
+#include "gcd/gcd.h"
 
 namespace tavrin {
 

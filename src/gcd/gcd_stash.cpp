@@ -7,14 +7,14 @@
 
 #include "core/errors.h"
 #include "core/globals.h"
-#include "core/thresholds.h"
 #include "core/mode_guard.h"
-#include "gcd/gcd_globals.h"
+#include "core/thresholds.h"
 #include "numbers/bigint.h"
 #include "numbers/freelists.h"
 #include "numbers/node_handles.h"
 #include "poly/poly_measures.h"
 #include "poly/poly_repr.h"
+#include "gcd/gcd_globals.h"
 
 namespace tavrin {
 

@@ -5,19 +5,11 @@
 #include <cstdint>
 #include <utility>
 
-#include "core/interrupts.h"
 #include "core/errors.h"
 #include "core/globals.h"
+#include "core/interrupts.h"
 #include "core/mode_guard.h"
 #include "core/thresholds.h"
-#include "gcd/content.h"
-#include "gcd/flat_gcd.h"
-#include "gcd/gcd.h"
-#include "gcd/intpoly_gcd.h"
-#include "gcd/gcd_stash.h"
-#include "gcd/modular_gcd.h"
-#include "gcd/onevar_gcd.h"
-#include "gcd/polygcd_impl.h"
 #include "numbers/bigint.h"
 #include "numbers/bigint_divide.h"
 #include "numbers/freelists.h"
@@ -29,6 +21,14 @@
 #include "poly/poly_measures.h"
 #include "poly/poly_repr.h"
 #include "poly/poly_trial.h"
+#include "gcd/content.h"
+#include "gcd/flat_gcd.h"
+#include "gcd/gcd.h"
+#include "gcd/gcd_stash.h"
+#include "gcd/intpoly_gcd.h"
+#include "gcd/modular_gcd.h"
+#include "gcd/onevar_gcd.h"
+#include "gcd/polygcd_impl.h"
 
 namespace tavrin {
 

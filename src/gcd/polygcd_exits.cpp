@@ -7,16 +7,16 @@
 #include "core/error_codes.h"
 #include "core/errors.h"
 #include "core/globals.h"
-#include "gcd/content.h"
-#include "gcd/gcd.h"
-#include "gcd/onevar_gcd.h"
-#include "gcd/polygcd_impl.h"
 #include "numbers/freelists.h"
 #include "numbers/node_handles.h"
 #include "poly/poly_add.h"
 #include "poly/poly_exact_divide.h"
 #include "poly/poly_mult.h"
 #include "poly/poly_repr.h"
+#include "gcd/content.h"
+#include "gcd/gcd.h"
+#include "gcd/onevar_gcd.h"
+#include "gcd/polygcd_impl.h"
 
 namespace tavrin {
 

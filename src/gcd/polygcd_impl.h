@@ -37,8 +37,8 @@
 
 #include "core/interrupts.h"
 #include "core/records.h"
-#include "gcd/gcd_stash.h"
 #include "poly/poly_upcalls.h"
+#include "gcd/gcd_stash.h"
 
 namespace tavrin {
 

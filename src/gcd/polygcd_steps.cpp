@@ -9,9 +9,6 @@
 #include "core/errors.h"
 #include "core/globals.h"
 #include "core/mode_guard.h"
-#include "gcd/content.h"
-#include "gcd/gcd.h"
-#include "gcd/polygcd_impl.h"
 #include "numbers/freelists.h"
 #include "numbers/integer_gcd.h"
 #include "numbers/node_handles.h"
@@ -22,6 +19,9 @@
 #include "poly/poly_measures.h"
 #include "poly/poly_repr.h"
 #include "poly/poly_trial.h"
+#include "gcd/content.h"
+#include "gcd/gcd.h"
+#include "gcd/polygcd_impl.h"
 
 namespace tavrin {
 

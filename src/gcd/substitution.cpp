@@ -17,17 +17,17 @@
 
 #include "core/globals.h"
 #include "core/thresholds.h"
-#include "gcd/gcd.h"
 #include "numbers/bigint.h"
 #include "numbers/freelists.h"
 #include "numbers/integer_gcd.h"
 #include "numbers/node_handles.h"
+#include "poly/intpoly.h"
 #include "poly/poly_add.h"
 #include "poly/poly_measures.h"
 #include "poly/poly_mult.h"
 #include "poly/poly_power.h"
 #include "poly/poly_repr.h"
-#include "poly/intpoly.h"
+#include "gcd/gcd.h"
 
 namespace tavrin {
 

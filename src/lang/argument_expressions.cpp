@@ -7,11 +7,6 @@
 #include "core/errors.h"
 #include "core/globals.h"
 #include "core/mode_guard.h"
-#include "lang/expressions.h"
-#include "lang/lang_upcalls.h"
-#include "lang/monomial_sums.h"
-#include "lang/nesting.h"
-#include "lang/tokens.h"
 #include "numbers/bigint.h"
 #include "numbers/factorial.h"
 #include "numbers/freelists.h"
@@ -24,8 +19,13 @@
 #include "quoly/quoly_mult.h"
 #include "quoly/quoly_power.h"
 #include "quoly/quoly_quot.h"
-#include "toplevel/state.h"
 #include "toplevel/charsets.h"
+#include "toplevel/state.h"
+#include "lang/expressions.h"
+#include "lang/lang_upcalls.h"
+#include "lang/monomial_sums.h"
+#include "lang/nesting.h"
+#include "lang/tokens.h"
 
 namespace tavrin {
 

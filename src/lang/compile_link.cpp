@@ -11,15 +11,15 @@
 #include "core/error_codes.h"
 #include "core/errors.h"
 #include "core/globals.h"
+#include "numbers/freelists.h"
+#include "numbers/node_handles.h"
+#include "toplevel/charsets.h"
+#include "toplevel/state.h"
 #include "lang/functions.h"
 #include "lang/lang_upcalls.h"
 #include "lang/statements.h"
 #include "lang/tokens.h"
 #include "lang/variables.h"
-#include "numbers/freelists.h"
-#include "numbers/node_handles.h"
-#include "toplevel/charsets.h"
-#include "toplevel/state.h"
 
 namespace tavrin {
 

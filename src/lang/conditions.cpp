@@ -5,11 +5,6 @@
 #include "core/error_codes.h"
 #include "core/errors.h"
 #include "core/globals.h"
-#include "lang/expressions.h"
-#include "lang/floating.h"
-#include "lang/lang_upcalls.h"
-#include "lang/nesting.h"
-#include "lang/statements.h"
 #include "numbers/bigint.h"
 #include "numbers/bigint_multiply.h"
 #include "numbers/freelists.h"
@@ -17,6 +12,11 @@
 #include "poly/poly_repr.h"
 #include "quoly/quoly_add.h"
 #include "toplevel/charsets.h"
+#include "lang/expressions.h"
+#include "lang/floating.h"
+#include "lang/lang_upcalls.h"
+#include "lang/nesting.h"
+#include "lang/statements.h"
 
 namespace tavrin {
 

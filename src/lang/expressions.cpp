@@ -7,11 +7,6 @@
 #include "core/error_codes.h"
 #include "core/errors.h"
 #include "core/globals.h"
-#include "lang/expressions.h"
-#include "lang/lang_upcalls.h"
-#include "lang/nesting.h"
-#include "lang/tokens.h"
-#include "lang/variables.h"
 #include "numbers/bigint.h"
 #include "numbers/freelists.h"
 #include "numbers/word_mod.h"
@@ -24,6 +19,11 @@
 #include "toplevel/platform.h"
 #include "toplevel/scanner.h"
 #include "toplevel/state.h"
+#include "lang/expressions.h"
+#include "lang/lang_upcalls.h"
+#include "lang/nesting.h"
+#include "lang/tokens.h"
+#include "lang/variables.h"
 
 namespace tavrin {
 

@@ -1,7 +1,7 @@
 // The floating evaluator: factors, plain sums and binomials on long
 // doubles, and the conversions between long doubles and exact values.
-#include "core/error_codes.h"
 #include "lang/floating.h"
+#include "core/error_codes.h"
 
 #include <cmath>
 #include <cstdio>
@@ -11,14 +11,6 @@
 #include "core/errors.h"
 #include "core/globals.h"
 #include "core/mode_guard.h"
-#include "lang/binomials.h"
-#include "lang/expressions.h"
-#include "lang/functions.h"
-#include "lang/lang_upcalls.h"
-#include "lang/operator_aliases.h"
-#include "lang/statements.h"
-#include "lang/tokens.h"
-#include "lang/variables.h"
 #include "numbers/bigint.h"
 #include "numbers/factorial.h"
 #include "numbers/freelists.h"
@@ -34,6 +26,14 @@
 #include "toplevel/language_services.h"
 #include "toplevel/number_literals.h"
 #include "toplevel/state.h"
+#include "lang/binomials.h"
+#include "lang/expressions.h"
+#include "lang/functions.h"
+#include "lang/lang_upcalls.h"
+#include "lang/operator_aliases.h"
+#include "lang/statements.h"
+#include "lang/tokens.h"
+#include "lang/variables.h"
 
 namespace tavrin {
 

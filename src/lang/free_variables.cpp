@@ -1,8 +1,8 @@
 // The free list of scalar variables as the memory report counts it.
 #include <cstdio>
 
-#include "lang/variables.h"
 #include "numbers/garbage.h"
+#include "lang/variables.h"
 
 namespace tavrin {
 

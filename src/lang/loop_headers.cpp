@@ -7,16 +7,16 @@
 #include "core/errors.h"
 #include "core/globals.h"
 #include "core/mode_guard.h"
-#include "lang/expressions.h"
-#include "lang/floating.h"
-#include "lang/lang_upcalls.h"
-#include "lang/statements.h"
-#include "lang/variables.h"
 #include "numbers/freelists.h"
 #include "numbers/mod_journal.h"
 #include "quoly/quoly_add.h"
 #include "toplevel/language_services.h"
 #include "toplevel/state.h"
+#include "lang/expressions.h"
+#include "lang/floating.h"
+#include "lang/lang_upcalls.h"
+#include "lang/statements.h"
+#include "lang/variables.h"
 
 namespace tavrin {
 

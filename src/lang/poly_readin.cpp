@@ -9,8 +9,8 @@
 // list after the pad, so with a negative exponent (Laurent mode); a constant
 // becomes the leaf that ends the deepest list, and only negative exponents
 // of that list's variable may follow it.
-#include "core/error_codes.h"
 #include "lang/poly_readin.h"
+#include "core/error_codes.h"
 
 #include <cctype>
 #include <cstdio>
@@ -20,8 +20,6 @@
 
 #include "core/errors.h"
 #include "core/globals.h"
-#include "lang/expressions.h"
-#include "lang/tokens.h"
 #include "numbers/freelists.h"
 #include "numbers/mod_journal.h"
 #include "numbers/node_handles.h"
@@ -33,6 +31,8 @@
 #include "toplevel/language_services.h"
 #include "toplevel/number_literals.h"
 #include "toplevel/state.h"
+#include "lang/expressions.h"
+#include "lang/tokens.h"
 
 namespace tavrin {
 

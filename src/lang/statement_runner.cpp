@@ -10,6 +10,10 @@
 #include "core/globals.h"
 #include "core/interrupts.h"
 #include "core/mode_guard.h"
+#include "numbers/freelists.h"
+#include "toplevel/dispatch.h"
+#include "toplevel/language_services.h"
+#include "toplevel/state.h"
 #include "lang/expressions.h"
 #include "lang/floating.h"
 #include "lang/functions.h"
@@ -17,10 +21,6 @@
 #include "lang/nesting.h"
 #include "lang/statements.h"
 #include "lang/variables.h"
-#include "numbers/freelists.h"
-#include "toplevel/dispatch.h"
-#include "toplevel/language_services.h"
-#include "toplevel/state.h"
 
 namespace tavrin {
 

@@ -32,8 +32,8 @@
 
 #include "core/globals.h"
 #include "core/records.h"
-#include "lang/nesting.h"
 #include "toplevel/scanner.h"
+#include "lang/nesting.h"
 
 namespace tavrin {
 

@@ -7,13 +7,13 @@
 #include "core/error_codes.h"
 #include "core/errors.h"
 #include "core/globals.h"
-#include "lang/lang_upcalls.h"
-#include "lang/nesting.h"
-#include "lang/statements.h"
 #include "numbers/freelists.h"
 #include "numbers/node_handles.h"
 #include "toplevel/charsets.h"
 #include "toplevel/state.h"
+#include "lang/lang_upcalls.h"
+#include "lang/nesting.h"
+#include "lang/statements.h"
 
 namespace tavrin {
 

@@ -5,15 +5,15 @@
 #include "core/error_codes.h"
 #include "core/errors.h"
 #include "core/globals.h"
+#include "numbers/freelists.h"
+#include "quoly/quoly_add.h"
+#include "quoly/quoly_mult.h"
+#include "toplevel/language_services.h"
 #include "lang/expressions.h"
 #include "lang/floating.h"
 #include "lang/nesting.h"
 #include "lang/statements.h"
 #include "lang/variables.h"
-#include "numbers/freelists.h"
-#include "quoly/quoly_add.h"
-#include "quoly/quoly_mult.h"
-#include "toplevel/language_services.h"
 
 namespace tavrin {
 

@@ -6,14 +6,14 @@
 #include "core/error_codes.h"
 #include "core/errors.h"
 #include "core/globals.h"
-#include "lang/expressions.h"
-#include "lang/statements.h"
 #include "numbers/freelists.h"
 #include "numbers/mod_journal.h"
 #include "poly/poly_repr.h"
 #include "quoly/quoly_add.h"
 #include "toplevel/charsets.h"
 #include "toplevel/state.h"
+#include "lang/expressions.h"
+#include "lang/statements.h"
 
 namespace tavrin {
 

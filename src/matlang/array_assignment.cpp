@@ -10,20 +10,20 @@
 #include <algorithm>
 #include <cstring>
 
-#include "arrays/array_operands.h"
-#include "arrays/array_store.h"
-#include "arrays/sparse_store.h"
 #include "core/error_codes.h"
 #include "core/errors.h"
 #include "core/mode_guard.h"
-#include "lang/operator_aliases.h"
-#include "matlang/matrix_expr_impl.h"
-#include "matlang/matrix_expressions.h"
-#include "matrix/matrix_products.h"
-#include "matrix/sparse_copy.h"
 #include "numbers/freelists.h"
 #include "toplevel/dispatch.h"
 #include "toplevel/state.h"
+#include "lang/operator_aliases.h"
+#include "arrays/array_operands.h"
+#include "arrays/array_store.h"
+#include "arrays/sparse_store.h"
+#include "matrix/matrix_products.h"
+#include "matrix/sparse_copy.h"
+#include "matlang/matrix_expr_impl.h"
+#include "matlang/matrix_expressions.h"
 
 namespace tavrin {
 

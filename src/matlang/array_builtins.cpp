@@ -4,14 +4,10 @@
 #include <cstdint>
 #include <utility>
 
-#include "arrays/det_upcalls.h"
-#include "arrays/sparse_store.h"
 #include "core/error_codes.h"
 #include "core/errors.h"
 #include "core/globals.h"
 #include "core/interrupts.h"
-#include "lang/expressions.h"
-#include "matlang/matrix_builtins.h"
 #include "numbers/freelists.h"
 #include "numbers/node_handles.h"
 #include "poly/poly_repr.h"
@@ -20,6 +16,10 @@
 #include "quoly/quoly_power.h"
 #include "quoly/quoly_quot.h"
 #include "toplevel/state.h"
+#include "lang/expressions.h"
+#include "arrays/det_upcalls.h"
+#include "arrays/sparse_store.h"
+#include "matlang/matrix_builtins.h"
 
 namespace tavrin {
 

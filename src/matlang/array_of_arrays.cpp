@@ -5,23 +5,23 @@
 // with a slot's whole array (its value to the system array).
 #include <cstdio>
 
-#include "arrays/array_store.h"
-#include "arrays/declarations.h"
-#include "arrays/sparse_store.h"
 #include "core/error_codes.h"
 #include "core/errors.h"
 #include "core/globals.h"
-#include "lang/expressions.h"
-#include "lang/variables.h"
-#include "numbers/work_arrays.h"
-#include "matlang/matrix_expr_impl.h"
-#include "matlang/matrix_expressions.h"
 #include "numbers/freelists.h"
+#include "numbers/work_arrays.h"
 #include "poly/poly_repr.h"
 #include "toplevel/charsets.h"
 #include "toplevel/dispatch.h"
 #include "toplevel/language_services.h"
 #include "toplevel/state.h"
+#include "lang/expressions.h"
+#include "lang/variables.h"
+#include "arrays/array_store.h"
+#include "arrays/declarations.h"
+#include "arrays/sparse_store.h"
+#include "matlang/matrix_expr_impl.h"
+#include "matlang/matrix_expressions.h"
 
 namespace tavrin {
 

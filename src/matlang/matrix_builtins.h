@@ -9,11 +9,11 @@
 
 #include <cstdint>
 
+#include "core/records.h"
+#include "numbers/work_arrays.h"
 #include "arrays/builtin_dispatch.h"
 #include "arrays/det_upcalls.h"
-#include "core/records.h"
 #include "matrix/matrix_engines.h"
-#include "numbers/work_arrays.h"
 
 namespace tavrin {
 

@@ -3,9 +3,9 @@
 
 #include <cstdint>
 
+#include "toplevel/scanner.h"
 #include "matrix/mat_value.h"
 #include "matrix/sparse_copy.h"
-#include "toplevel/scanner.h"
 
 namespace tavrin::matexpr {
 

@@ -19,9 +19,9 @@
 #include <cstdint>
 
 #include "core/records.h"
-#include "matrix/mat_value.h"
 #include "toplevel/builtins.h"
 #include "toplevel/scanner.h"
+#include "matrix/mat_value.h"
 
 namespace tavrin {
 

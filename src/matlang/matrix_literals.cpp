@@ -4,23 +4,23 @@
 #include <vector>
 
 #include "core/error_codes.h"
-#include "arrays/sparse_store.h"
 #include "core/errors.h"
 #include "core/globals.h"
 #include "core/interrupts.h"
-#include "lang/expressions.h"
-#include "lang/lang_upcalls.h"
-#include "lang/poly_readin.h"
-#include "lang/statements.h"
-#include "matlang/matrix_expr_impl.h"
 #include "numbers/freelists.h"
-#include "numbers/node_handles.h"
 #include "numbers/mod_journal.h"
+#include "numbers/node_handles.h"
 #include "poly/poly_repr.h"
 #include "quoly/quoly_add.h"
 #include "toplevel/charsets.h"
 #include "toplevel/language_services.h"
 #include "toplevel/state.h"
+#include "lang/expressions.h"
+#include "lang/lang_upcalls.h"
+#include "lang/poly_readin.h"
+#include "lang/statements.h"
+#include "arrays/sparse_store.h"
+#include "matlang/matrix_expr_impl.h"
 
 namespace tavrin {
 

@@ -10,8 +10,8 @@
 #include <cstdint>
 
 #include "core/records.h"
-#include "matrix/mat_value.h"
 #include "toplevel/scanner.h"
+#include "matrix/mat_value.h"
 
 namespace tavrin {
 

@@ -10,12 +10,12 @@
 #include "core/errors.h"
 #include "core/globals.h"
 #include "core/interrupts.h"
-#include "matrix/matrix_products.h"
 #include "numbers/freelists.h"
 #include "numbers/work_arrays.h"
 #include "poly/poly_divide.h"
 #include "poly/poly_measures.h"
 #include "poly/poly_repr.h"
+#include "matrix/matrix_products.h"
 
 namespace tavrin {
 

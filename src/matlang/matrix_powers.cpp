@@ -5,13 +5,13 @@
 
 #include "core/globals.h"
 #include "core/interrupts.h"
-#include "det/router.h"
-#include "matrix/matrix_products.h"
-#include "matrix/sparse_copy.h"
-#include "arrays/sparse_store.h"
 #include "numbers/freelists.h"
 #include "numbers/node_handles.h"
 #include "poly/poly_repr.h"
+#include "arrays/sparse_store.h"
+#include "matrix/matrix_products.h"
+#include "matrix/sparse_copy.h"
+#include "det/router.h"
 
 namespace tavrin {
 

@@ -1,33 +1,33 @@
 // p(A) by Horner's scheme on matrices (poly_at_matrix.h).
+#include "matlang/poly_at_matrix.h"
 #include "core/error_codes.h"
 #include "matlang/matrix_powers.h"
-#include "matlang/poly_at_matrix.h"
 
 #include <algorithm>
-#include <cstdio>
 #include <cstdint>
+#include <cstdio>
 #include <optional>
 #include <vector>
 
 #include "core/errors.h"
 #include "core/globals.h"
-#include "arrays/array_store.h"
 #include "core/interrupts.h"
-#include "lang/lang_upcalls.h"
-#include "matlang/matrix_expr_impl.h"
-#include "matlang/matrix_expressions.h"
-#include "matrix/matrix_products.h"
-#include "matrix/sparse_copy.h"
 #include "numbers/freelists.h"
 #include "numbers/node_handles.h"
 #include "numbers/number_tests.h"
-#include "lang/expressions.h"
 #include "numbers/work_arrays.h"
 #include "poly/poly_repr.h"
 #include "quoly/quoly_add.h"
 #include "quoly/quoly_mult.h"
 #include "quoly/quoly_quot.h"
 #include "toplevel/state.h"
+#include "lang/expressions.h"
+#include "lang/lang_upcalls.h"
+#include "arrays/array_store.h"
+#include "matrix/matrix_products.h"
+#include "matrix/sparse_copy.h"
+#include "matlang/matrix_expr_impl.h"
+#include "matlang/matrix_expressions.h"
 
 namespace tavrin {
 

@@ -9,8 +9,8 @@
 #pragma once
 
 #include "core/records.h"
-#include "matrix/mat_value.h"
 #include "toplevel/scanner.h"
+#include "matrix/mat_value.h"
 
 namespace tavrin {
 

@@ -5,8 +5,6 @@
 #include <cstdint>
 #include <utility>
 
-#include "arrays/det_upcalls.h"
-#include "arrays/sparse_store.h"
 #include "core/error_codes.h"
 #include "core/errors.h"
 #include "core/globals.h"
@@ -16,6 +14,8 @@
 #include "quoly/quoly_add.h"
 #include "quoly/quoly_mult.h"
 #include "quoly/quoly_quot.h"
+#include "arrays/det_upcalls.h"
+#include "arrays/sparse_store.h"
 
 namespace tavrin {
 

@@ -2,9 +2,6 @@
 // entries (the factor that clears them).
 #include <cstdint>
 
-#include "arrays/array_store.h"
-#include "arrays/sparse_store.h"
-#include "matrix/row_echelon.h"
 #include "numbers/bigint.h"
 #include "numbers/bigint_divide.h"
 #include "numbers/bigint_multiply.h"
@@ -14,6 +11,9 @@
 #include "numbers/poly_nodes.h"
 #include "poly/poly_measures.h"
 #include "toplevel/state.h"
+#include "arrays/array_store.h"
+#include "arrays/sparse_store.h"
+#include "matrix/row_echelon.h"
 
 namespace tavrin {
 

@@ -5,11 +5,11 @@
 #include <cmath>
 #include <vector>
 
-#include "arrays/sparse_store.h"
 #include "core/globals.h"
 #include "numbers/freelists.h"
 #include "poly/poly_repr.h"
 #include "quoly/quoly_float_image.h"
+#include "arrays/sparse_store.h"
 
 namespace tavrin {
 

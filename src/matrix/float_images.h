@@ -21,10 +21,10 @@
 
 #include "core/mode_guard.h"
 #include "core/records.h"
-#include "matrix/mat_value.h"
 #include "numbers/freelists.h"
 #include "numbers/node_handles.h"
 #include "quoly/quoly_float_image.h"
+#include "matrix/mat_value.h"
 
 namespace tavrin {
 

@@ -3,15 +3,10 @@
 // polynomials stays one of polynomials.
 #include <algorithm>
 
-#include "arrays/array_store.h"
-#include "arrays/det_upcalls.h"
-#include "core/interrupts.h"
 #include "core/errors.h"
 #include "core/globals.h"
+#include "core/interrupts.h"
 #include "core/trace_level.h"
-#include "matrix/pivot_search.h"
-#include "matrix/row_echelon.h"
-#include "matrix/row_ops.h"
 #include "numbers/freelists.h"
 #include "numbers/work_arrays.h"
 #include "poly/poly_repr.h"
@@ -19,6 +14,11 @@
 #include "quoly/quoly_mult.h"
 #include "quoly/quoly_quot.h"
 #include "toplevel/state.h"
+#include "arrays/array_store.h"
+#include "arrays/det_upcalls.h"
+#include "matrix/pivot_search.h"
+#include "matrix/row_echelon.h"
+#include "matrix/row_ops.h"
 
 namespace tavrin {
 

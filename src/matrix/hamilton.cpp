@@ -6,16 +6,16 @@
 #include <cstdio>
 #include <deque>
 
-#include "arrays/sparse_store.h"
 #include "core/error_codes.h"
 #include "core/errors.h"
 #include "core/globals.h"
 #include "core/interrupts.h"
-#include "matrix/minors_cache.h"
 #include "numbers/freelists.h"
 #include "numbers/primes.h"
 #include "numbers/work_arrays.h"
 #include "poly/poly_repr.h"
+#include "arrays/sparse_store.h"
+#include "matrix/minors_cache.h"
 
 namespace tavrin {
 

@@ -2,13 +2,13 @@
 // sparse rows, and the cells leave the dense store, which closes up.
 #include <cstdint>
 
-#include "arrays/det_upcalls.h"
-#include "arrays/sparse_store.h"
 #include "core/error_codes.h"
 #include "core/errors.h"
 #include "numbers/freelists.h"
 #include "poly/poly_repr.h"
 #include "toplevel/state.h"
+#include "arrays/det_upcalls.h"
+#include "arrays/sparse_store.h"
 
 namespace tavrin {
 

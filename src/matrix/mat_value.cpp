@@ -1,15 +1,15 @@
 #include "matrix/mat_value.h"
 
-#include "arrays/sparse_store.h"
 #include "core/errors.h"
 #include "core/globals.h"
-#include "matrix/sparse_copy.h"
 #include "numbers/bigint.h"
 #include "numbers/freelists.h"
 #include "numbers/node_handles.h"
 #include "poly/poly_repr.h"
 #include "toplevel/scanner.h"
 #include "toplevel/state.h"
+#include "arrays/sparse_store.h"
+#include "matrix/sparse_copy.h"
 
 namespace tavrin {
 

@@ -11,9 +11,9 @@
 #include <cstdint>
 
 #include "core/records.h"
+#include "numbers/work_arrays.h"
 #include "matrix/leverrier.h"
 #include "matrix/row_echelon.h"
-#include "numbers/work_arrays.h"
 
 namespace tavrin {
 

@@ -3,11 +3,6 @@
 #include "core/error_codes.h"
 #include "core/errors.h"
 #include "core/globals.h"
-#include "matrix/matrix_products.h"
-#include "matrix/sparse_copy.h"
-#include "matrix/sparse_merge.h"
-#include "matrix/sparse_rows.h"
-#include "arrays/sparse_store.h"
 #include "numbers/bigint.h"
 #include "numbers/freelists.h"
 #include "numbers/node_handles.h"
@@ -16,6 +11,11 @@
 #include "quoly/quoly_add.h"
 #include "quoly/quoly_mult.h"
 #include "toplevel/state.h"
+#include "arrays/sparse_store.h"
+#include "matrix/matrix_products.h"
+#include "matrix/sparse_copy.h"
+#include "matrix/sparse_merge.h"
+#include "matrix/sparse_rows.h"
 
 namespace tavrin {
 

@@ -5,15 +5,15 @@
 #include <cstdio>
 #include <vector>
 
-#include "arrays/array_store.h"
-#include "arrays/sparse_store.h"
 #include "core/error_codes.h"
 #include "core/errors.h"
 #include "core/globals.h"
-#include "matrix/matrix_engines.h"
 #include "numbers/freelists.h"
 #include "poly/poly_repr.h"
 #include "toplevel/state.h"
+#include "arrays/array_store.h"
+#include "arrays/sparse_store.h"
+#include "matrix/matrix_engines.h"
 
 namespace tavrin {
 

@@ -7,10 +7,8 @@
 #include <cstdlib>
 #include <iterator>
 
-#include "arrays/sparse_store.h"
 #include "core/errors.h"
 #include "core/globals.h"
-#include "matrix/sparse_rows.h"
 #include "numbers/freelists.h"
 #include "numbers/garbage.h"
 #include "numbers/stash/stash.h"
@@ -18,6 +16,8 @@
 #include "poly/poly_repr.h"
 #include "toplevel/language_services.h"
 #include "toplevel/state.h"
+#include "arrays/sparse_store.h"
+#include "matrix/sparse_rows.h"
 
 namespace tavrin {
 

@@ -12,18 +12,18 @@
 // beyond it.
 #include <cstdio>
 
-#include "arrays/array_store.h"
-#include "arrays/sparse_store.h"
 #include "core/error_codes.h"
 #include "core/errors.h"
 #include "core/globals.h"
-#include "matrix/matrix_engines.h"
-#include "matrix/sparse_copy.h"
 #include "numbers/freelists.h"
 #include "poly/poly_repr.h"
 #include "quoly/quoly_add.h"
 #include "quoly/quoly_great_abs.h"
 #include "quoly/quoly_mult.h"
+#include "arrays/array_store.h"
+#include "arrays/sparse_store.h"
+#include "matrix/matrix_engines.h"
+#include "matrix/sparse_copy.h"
 
 namespace tavrin {
 

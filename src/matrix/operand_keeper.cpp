@@ -3,14 +3,14 @@
 #include <cstring>
 #include <unordered_map>
 
-#include "arrays/array_store.h"
-#include "arrays/sparse_store.h"
-#include "matrix/sparse_copy.h"
 #include "numbers/freelists.h"
 #include "numbers/node_handles.h"
 #include "poly/poly_repr.h"
 #include "toplevel/charsets.h"
 #include "toplevel/state.h"
+#include "arrays/array_store.h"
+#include "arrays/sparse_store.h"
+#include "matrix/sparse_copy.h"
 
 namespace tavrin {
 

@@ -1,6 +1,6 @@
 // Pivot searches over sparse and dense matrices (see pivot_search.h).
-#include "core/error_codes.h"
 #include "matrix/pivot_search.h"
+#include "core/error_codes.h"
 
 #include <algorithm>
 #include <cmath>
@@ -9,15 +9,15 @@
 #include <cstdlib>
 #include <vector>
 
-#include "arrays/sparse_store.h"
 #include "core/errors.h"
 #include "core/globals.h"
 #include "core/thresholds.h"
-#include "matrix/sparse_rows.h"
 #include "numbers/bigint.h"
 #include "numbers/mixed_mode.h"
 #include "poly/poly_measures.h"
 #include "toplevel/state.h"
+#include "arrays/sparse_store.h"
+#include "matrix/sparse_rows.h"
 
 namespace tavrin {
 

@@ -4,7 +4,6 @@
 #include <ctime>
 
 #include "core/globals.h"
-#include "lang/lang_upcalls.h"
 #include "numbers/bigint.h"
 #include "numbers/freelists.h"
 #include "numbers/node_handles.h"
@@ -13,6 +12,7 @@
 #include "poly/poly_images.h"
 #include "poly/poly_repr.h"
 #include "toplevel/state.h"
+#include "lang/lang_upcalls.h"
 
 namespace tavrin {
 

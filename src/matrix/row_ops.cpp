@@ -4,10 +4,9 @@
 #include <vector>
 
 #include "core/globals.h"
-#include "matrix/row_ops.h"
 #include "numbers/bigint.h"
-#include "numbers/bigint_wide.h"
 #include "numbers/bigint_multiply.h"
+#include "numbers/bigint_wide.h"
 #include "numbers/freelists.h"
 #include "numbers/node_handles.h"
 #include "numbers/word_mod.h"
@@ -17,6 +16,7 @@
 #include "quoly/quoly_quot.h"
 #include "toplevel/builtin_names.h"
 #include "toplevel/state.h"
+#include "matrix/row_ops.h"
 
 namespace tavrin {
 

@@ -1,32 +1,32 @@
 // Column reduction and pseudo-determinant pivots (dense), row reduction
 // (sparse), the diagonal form, and the lists of recorded exchanges.
 #include <algorithm>
+#include <cstdio>
 #include <limits>
 #include <vector>
-#include <cstdio>
 
-#include "arrays/array_store.h"
-#include "arrays/sparse_store.h"
 #include "core/error_codes.h"
-#include "core/interrupts.h"
 #include "core/errors.h"
 #include "core/globals.h"
+#include "core/interrupts.h"
 #include "core/trace_level.h"
-#include "gcd/gcd_stash.h"
-#include "matrix/minors_cache.h"
-#include "matrix/pivot_search.h"
-#include "matrix/row_echelon.h"
-#include "matrix/row_ops.h"
-#include "matrix/sparse_copy.h"
 #include "numbers/freelists.h"
 #include "numbers/node_handles.h"
 #include "numbers/word_mod.h"
 #include "numbers/work_arrays.h"
 #include "poly/poly_repr.h"
+#include "gcd/gcd_stash.h"
 #include "quoly/quoly_add.h"
 #include "quoly/quoly_mult.h"
 #include "quoly/quoly_quot.h"
 #include "toplevel/state.h"
+#include "arrays/array_store.h"
+#include "arrays/sparse_store.h"
+#include "matrix/minors_cache.h"
+#include "matrix/pivot_search.h"
+#include "matrix/row_echelon.h"
+#include "matrix/row_ops.h"
+#include "matrix/sparse_copy.h"
 
 namespace tavrin {
 

@@ -3,8 +3,8 @@
 // determinant.
 #pragma once
 
-#include "matrix/zmatrix.h"
 #include "numbers/zint.h"
+#include "matrix/zmatrix.h"
 
 namespace tavrin {
 

@@ -7,9 +7,9 @@
 
 #include <cstdint>
 
-#include "arrays/sparse_store.h"
 #include "core/records.h"
 #include "numbers/freelists.h"
+#include "arrays/sparse_store.h"
 
 namespace tavrin::sparse_merge {
 

@@ -6,12 +6,9 @@
 // operation leaves a zero entry.
 #include <cstdint>
 
-#include "arrays/sparse_store.h"
 #include "core/errors.h"
 #include "core/globals.h"
 #include "core/thresholds.h"
-#include "matrix/row_ops.h"
-#include "matrix/sparse_merge.h"
 #include "numbers/bigint.h"
 #include "numbers/bigint_divide.h"
 #include "numbers/bigint_multiply.h"
@@ -23,6 +20,9 @@
 #include "quoly/quoly_add.h"
 #include "quoly/quoly_mult.h"
 #include "quoly/quoly_quot.h"
+#include "arrays/sparse_store.h"
+#include "matrix/row_ops.h"
+#include "matrix/sparse_merge.h"
 
 namespace tavrin {
 

@@ -6,18 +6,18 @@
 
 #include "core/globals.h"
 #include "core/mode_guard.h"
+#include "core/thresholds.h"
 #include "numbers/bigint.h"
 #include "numbers/bigint_divide.h"
-#include "numbers/bigint_impl.h"
-#include "numbers/limb_array_impl.h"
-#include "numbers/word_array_impl.h"
-#include "core/thresholds.h"
+#include "numbers/limb_array.h"
+#include "numbers/limb_list.h"
+#include "numbers/word_array.h"
 
 namespace tavrin {
 
-using detail::append_limb;
-using detail::install_limbs;
-using detail::limb_list;
+using kit::append_limb;
+using kit::install_limbs;
+using kit::limb_list;
 
 namespace {
 
@@ -193,25 +193,25 @@ void make_base_10(imptr n, imptr n2) {
   // The magnitude's digits divided by 10^8 again and again from the top, as
   // dividing the number by 10^8 repeatedly would, on a copy; each group
   // carries n's sign, as a remainder by 10^8 does.
-  static detail::digit_buffer digits;
+  static kit::digit_buffer digits;
   static std::vector<std::uint32_t> found;
   const std::int32_t s = n->size;
-  detail::digit* u = digits.get(s);
-  detail::gather(n, u);
-  std::int32_t len = detail::normalised_length(u, s);
+  kit::digit* u = digits.get(s);
+  kit::gather(n, u);
+  std::int32_t len = kit::normalised_length(u, s);
   const bool negative = n->head->value < 0;
   found.clear();
   do {
     std::uint64_t r = 0;
     for (std::int32_t i = len; i-- > 0;) {
       const std::uint64_t t = (r << limb_bits) | u[i];
-      u[i] = static_cast<detail::digit>(t / group_base);
+      u[i] = static_cast<kit::digit>(t / group_base);
       r = t % group_base;
     }
     found.push_back(static_cast<std::uint32_t>(r));
     while (len > 1 && u[len - 1] == 0) --len;
   } while (len > 1 || u[0] != 0);
-  detail::set_limbs_from(n2, found.data(), static_cast<std::int32_t>(found.size()), negative, n2->size > 0);
+  kit::set_limbs_from(n2, found.data(), static_cast<std::int32_t>(found.size()), negative, n2->size > 0);
 }
 
 void verybig_base_10(numptr p, numptr t, std::int16_t size, imptr n2) {
@@ -225,11 +225,11 @@ void verybig_base_10(numptr p, numptr t, std::int16_t size, imptr n2) {
         break;
       }
     }
-    static detail::word_buffer words;
+    static kit::word_buffer words;
     static groups g;
-    detail::word* w = words.get(detail::words_for_digits(size) + 1);
-    const std::int32_t nw = detail::words_of_limbs(w, p, size);
-    detail::wdecimal(w, nw, g);
+    kit::word* w = words.get(kit::words_for_digits(size) + 1);
+    const std::int32_t nw = kit::words_of_limbs(w, p, size);
+    kit::wdecimal(w, nw, g);
     install_limbs(n2, build(g, is_zero(g) ? 1 : sign));
     return;
   }
@@ -272,9 +272,9 @@ void verybig_base_10(numptr p, numptr t, std::int16_t size, imptr n2) {
 }
 
 void number_of_groups(const std::uint32_t* groups, std::int64_t count, imptr x) {
-  static std::vector<detail::word> w;
-  const std::int32_t n = detail::wfrom_decimal(groups, count, w);
-  install_limbs(x, detail::limbs_of_words(w.data(), n, 1));
+  static std::vector<kit::word> w;
+  const std::int32_t n = kit::wfrom_decimal(groups, count, w);
+  install_limbs(x, kit::limbs_of_words(w.data(), n, 1));
 }
 
 void summ(imptr n, imptr m, imptr ans, std::int32_t vblock) {

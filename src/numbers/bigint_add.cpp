@@ -9,8 +9,8 @@
 // a spare at the top and a final carry.
 #include "core/thresholds.h"
 #include "numbers/bigint.h"
-#include "numbers/bigint_impl.h"
-#include "numbers/limb_array_impl.h"
+#include "numbers/limb_array.h"
+#include "numbers/limb_list.h"
 
 namespace tavrin {
 
@@ -79,7 +79,7 @@ void fix_upwards(imptr n, numptr bad, std::int32_t sign) {
 void add_inplace_unchecked(imptr n, numptr mh, std::int32_t ms, std::int32_t s) {
   std::int32_t ns = n->size;
   if (ns == 0) {  // a header without limbs counts as zero
-    detail::install_limbs(n, detail::copy_limbs(mh, ms, s));
+    kit::install_limbs(n, kit::copy_limbs(mh, ms, s));
     return;
   }
   if (ns == 1 && ms == 1) {
@@ -109,7 +109,7 @@ void add_inplace_unchecked(imptr n, numptr mh, std::int32_t ms, std::int32_t s) 
     cur = above->next;
   } else if (ns < ms) {
     R = s * sign_of(mh->value);
-    detail::limb_list extra = detail::copy_limbs(mh, ms - ns, s);
+    kit::limb_list extra = kit::copy_limbs(mh, ms - ns, s);
     for (std::int32_t k = 0; k < ms - ns; ++k) mp = mp->next;
     extra.tail->next = n->head;
     cur = n->head;
@@ -199,7 +199,7 @@ void add_inplace_unchecked(imptr n, numptr mh, std::int32_t ms, std::int32_t s) 
     free_limb_list(z, z);
     size -= 1;
   }
-  if (size > detail::max_limbs) {
+  if (size > kit::max_limbs) {
     // The sum does not fit a number: leave n a valid zero and report.
     numptr t = n->tail;
     numptr last = n->head;
@@ -208,7 +208,7 @@ void add_inplace_unchecked(imptr n, numptr mh, std::int32_t ms, std::int32_t s) 
     t->value = 0;
     n->head = t;
     n->size = 1;
-    detail::limb_count(size);
+    kit::limb_count(size);
   }
   n->size = static_cast<std::int16_t>(size);
 }
@@ -234,26 +234,26 @@ void add_inplace(imptr n, numptr mh, std::int32_t ms, std::int32_t s) {
     const std::int64_t x = n->size == 1 ? n->head->value : std::int64_t{n->head->value} * B + n->tail->value;
     const std::int64_t y = ms == 1 ? mh->value : std::int64_t{mh->value} * B + mh->next->value;
     const std::int64_t t = x + s * y;
-    detail::set_limbs_from_magnitude(n, static_cast<std::uint64_t>(t < 0 ? -t : t), t < 0, true);
+    kit::set_limbs_from_magnitude(n, static_cast<std::uint64_t>(t < 0 ? -t : t), t < 0, true);
     return;
   }
-  if (n->size < detail::max_limbs && ms < detail::max_limbs) {
+  if (n->size < kit::max_limbs && ms < kit::max_limbs) {
     add_inplace_unchecked(n, mh, ms, s);
     return;
   }
   HeldLimbs sum;
-  detail::install_limbs(&sum.x, detail::copy_limbs(n->head, n->size, 1));
+  kit::install_limbs(&sum.x, kit::copy_limbs(n->head, n->size, 1));
   add_inplace_unchecked(&sum.x, mh, ms, s);
-  detail::install_limbs(n, detail::limb_list{sum.x.head, sum.x.tail, sum.x.size});
+  kit::install_limbs(n, kit::limb_list{sum.x.head, sum.x.tail, sum.x.size});
   sum.x.size = 0;
 }
 
 void add_lists(std::int16_t nsize, std::int16_t msize, numptr p, numptr q, imptr ans,
                std::int32_t s) {
   HeldLimbs sum;
-  detail::install_limbs(&sum.x, detail::copy_limbs(p, nsize, 1));
+  kit::install_limbs(&sum.x, kit::copy_limbs(p, nsize, 1));
   add_inplace_unchecked(&sum.x, q, msize, s);
-  detail::install_limbs(ans, detail::limb_list{sum.x.head, sum.x.tail, sum.x.size});
+  kit::install_limbs(ans, kit::limb_list{sum.x.head, sum.x.tail, sum.x.size});
   sum.x.size = 0;
 }
 

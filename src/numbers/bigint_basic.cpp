@@ -5,15 +5,15 @@
 #include "core/globals.h"
 #include "core/mode_guard.h"
 #include "numbers/bigint.h"
-#include "numbers/bigint_impl.h"
+#include "numbers/limb_list.h"
 
 namespace tavrin {
 
-using detail::copy_limbs;
-using detail::install_limbs;
-using detail::limb_list;
-using detail::set_one_limb;
-using detail::wrap_neg;
+using kit::copy_limbs;
+using kit::install_limbs;
+using kit::limb_list;
+using kit::set_one_limb;
+using kit::wrap_neg;
 
 namespace {
 

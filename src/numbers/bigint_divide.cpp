@@ -4,17 +4,17 @@
 #include <algorithm>
 #include <cstdint>
 
-#include "numbers/bigint.h"
-#include "numbers/bigint_impl.h"
-#include "numbers/freelists.h"
-#include "numbers/limb_array_impl.h"
-#include "numbers/word_array_impl.h"
 #include "core/thresholds.h"
+#include "numbers/bigint.h"
+#include "numbers/freelists.h"
+#include "numbers/limb_array.h"
+#include "numbers/limb_list.h"
+#include "numbers/word_array.h"
 
 namespace tavrin {
 
-using detail::digit;
-using detail::limb_list;
+using kit::digit;
+using kit::limb_list;
 
 namespace {
 
@@ -23,8 +23,8 @@ struct division_result {
   limb_list rem;
 };
 
-detail::digit_buffer dividend_digits, divisor_digits, quotient_digits;
-detail::word_buffer dividend_words, divisor_words, quotient_words, remainder_words;
+kit::digit_buffer dividend_digits, divisor_digits, quotient_digits;
+kit::word_buffer dividend_words, divisor_words, quotient_words, remainder_words;
 
 // The division of the s limbs from nhead by the k limbs from dhead on
 // 64-bit words, read straight from the limbs and written straight back:
@@ -32,23 +32,23 @@ detail::word_buffer dividend_words, divisor_words, quotient_words, remainder_wor
 // building nothing, when the divisor is zero.
 bool divide_words(numptr nhead, std::int32_t s, numptr dhead, std::int32_t k, std::int32_t sign,
                   bool want_quot, division_result* out) {
-  using detail::word;
-  word* wd = divisor_words.get(detail::words_for_digits(k) + 1);
-  const std::int32_t nd = detail::words_of_limbs(wd, dhead, k);
+  using kit::word;
+  word* wd = divisor_words.get(kit::words_for_digits(k) + 1);
+  const std::int32_t nd = kit::words_of_limbs(wd, dhead, k);
   if (nd == 1 && wd[0] == 0) return false;
-  word* wu = dividend_words.get(detail::words_for_digits(s) + 1);
-  const std::int32_t nu = detail::words_of_limbs(wu, nhead, s);
-  if (detail::wcmp_norm(wu, nu, wd, nd) < 0) {  // quotient 0, the dividend is the remainder
+  word* wu = dividend_words.get(kit::words_for_digits(s) + 1);
+  const std::int32_t nu = kit::words_of_limbs(wu, nhead, s);
+  if (kit::wcmp_norm(wu, nu, wd, nd) < 0) {  // quotient 0, the dividend is the remainder
     const word zero = 0;
-    if (want_quot) out->quot = detail::limbs_of_words(&zero, 1, 1);
-    out->rem = detail::limbs_of_words(wu, nu, sign);
+    if (want_quot) out->quot = kit::limbs_of_words(&zero, 1, 1);
+    out->rem = kit::limbs_of_words(wu, nu, sign);
     return true;
   }
   word* wq = want_quot ? quotient_words.get(nu - nd + 1) : nullptr;
   word* wr = remainder_words.get(nd);
-  detail::wdivrem(wq, wr, wu, nu, wd, nd);
-  if (want_quot) out->quot = detail::limbs_of_words(wq, detail::wnormalised(wq, nu - nd + 1), sign);
-  out->rem = detail::limbs_of_words(wr, detail::wnormalised(wr, nd), sign);
+  kit::wdivrem(wq, wr, wu, nu, wd, nd);
+  if (want_quot) out->quot = kit::limbs_of_words(wq, kit::wnormalised(wq, nu - nd + 1), sign);
+  out->rem = kit::limbs_of_words(wr, kit::wnormalised(wr, nd), sign);
   return true;
 }
 
@@ -63,38 +63,38 @@ bool divide_lists(numptr nhead, std::int32_t s, numptr dhead, std::int32_t k, st
     if (b == 0) return false;
     const digit q = static_cast<digit>(a / b);
     const digit r = static_cast<digit>(a % b);
-    if (want_quot) out->quot = detail::build_limbs(&q, 1, sign);
-    out->rem = detail::build_limbs(&r, 1, sign);
+    if (want_quot) out->quot = kit::build_limbs(&q, 1, sign);
+    out->rem = kit::build_limbs(&r, 1, sign);
     return true;
   }
   if (k >= wide_divide_limbs) return divide_words(nhead, s, dhead, k, sign, want_quot, out);
   digit* d = divisor_digits.get(k);
-  detail::gather(dhead, k, d);
-  k = detail::normalised_length(d, k);
-  if (detail::mag_is_zero(d, k)) return false;
+  kit::gather(dhead, k, d);
+  k = kit::normalised_length(d, k);
+  if (kit::mag_is_zero(d, k)) return false;
   digit* u = dividend_digits.get(s + 1);
-  detail::gather(nhead, s, u);
-  s = detail::normalised_length(u, s);
+  kit::gather(nhead, s, u);
+  s = kit::normalised_length(u, s);
   if (s < k) {  // quotient 0, the dividend is the remainder
     const digit zero = 0;
-    if (want_quot) out->quot = detail::build_limbs(&zero, 1, 1);
-    out->rem = detail::build_limbs(u, s, sign);
+    if (want_quot) out->quot = kit::build_limbs(&zero, 1, 1);
+    out->rem = kit::build_limbs(u, s, sign);
     return true;
   }
   digit* q = want_quot ? quotient_digits.get(s - k + 1) : nullptr;
-  detail::mag_divmod(u, s, d, k, q);
-  if (want_quot) out->quot = detail::build_limbs(q, s - k + 1, sign);
-  out->rem = detail::build_limbs(u, k, sign);
+  kit::mag_divmod(u, s, d, k, q);
+  if (want_quot) out->quot = kit::build_limbs(q, s - k + 1, sign);
+  out->rem = kit::build_limbs(u, k, sign);
   return true;
 }
 
 // Writes the limbs of r into x (x's old limbs freed when it has any).
-void install(imptr x, const limb_list& r) { detail::install_limbs(x, r); }
+void install(imptr x, const limb_list& r) { kit::install_limbs(x, r); }
 
 // x := sign * v for v below 2^56, x's old limbs written over (what
 // installing fresh limbs would leave).
 void install_word(imptr x, std::uint64_t v, std::int32_t sign) {
-  detail::set_limbs_from_magnitude(x, v, sign < 0, x->size > 0);
+  kit::set_limbs_from_magnitude(x, v, sign < 0, x->size > 0);
 }
 
 // The division when both numbers have one or two limbs, in 64 bits, the
@@ -117,7 +117,7 @@ bool word_division(imptr n, imptr d, std::int32_t sign, imptr quot, imptr rem) {
 }  // namespace
 
 void divide(imptr n, imptr d, imptr quot, imptr rem) {
-  const std::int32_t sign = detail::sign_of_number(n) * detail::sign_of_number(d);
+  const std::int32_t sign = kit::sign_of_number(n) * kit::sign_of_number(d);
   if (word_division(n, d, sign, quot, rem)) return;
   division_result res;
   if (!divide_lists(n->head, n->size, d->head, d->size, sign, true, &res)) return;

@@ -21,7 +21,7 @@
 // in double precision, exactly formed when its top limb is below 16) and
 // corrected by multiply and subtract. From a divisor of wide_divide_limbs
 // limbs on, the same quotient and remainder are formed on 64-bit words
-// (word_array_impl.h): long division there, the recursive division of
+// (word_array.h): long division there, the recursive division of
 // Burnikel and Ziegler from wide_divide_words words. The operands are copied into
 // contiguous arrays first and the results built as fresh limb lists, so
 // every result record may be an operand.

@@ -7,24 +7,24 @@
 #include <limits>
 
 #include "core/globals.h"
+#include "core/thresholds.h"
 #include "numbers/bigint.h"
-#include "numbers/bigint_impl.h"
 #include "numbers/bigint_wide.h"
 #include "numbers/freelists.h"
-#include "numbers/limb_array_impl.h"
-#include "numbers/word_array_impl.h"
-#include "core/thresholds.h"
+#include "numbers/limb_array.h"
+#include "numbers/limb_list.h"
+#include "numbers/word_array.h"
 
 namespace tavrin {
 
-using detail::digit;
-using detail::limb_list;
+using kit::digit;
+using kit::limb_list;
 
 namespace {
 
 // The operand and result arrays of the last product, kept for the next one.
-detail::digit_buffer first_operand, second_operand, product_digits;
-detail::word_buffer first_words, second_words, product_words;
+kit::digit_buffer first_operand, second_operand, product_digits;
+kit::word_buffer first_words, second_words, product_words;
 
 // Gives ans the finished product r; its old limbs go back first unless word
 // mode is on (a number's limbs are not its own in word mode).
@@ -38,28 +38,28 @@ void install_product(imptr ans, const limb_list& r) {
 // ans := n * m on 64-bit words: both read straight from their limbs, the
 // product built straight into limbs; a square when m is n.
 void word_product(imptr n, imptr m, imptr ans) {
-  using detail::word;
-  const std::int32_t sign = detail::sign_of_number(n) * detail::sign_of_number(m);
-  word* x = first_words.get(detail::words_for_digits(n->size) + 1);
-  const std::int32_t nx = detail::words_of_limbs(x, n->head, n->size);
+  using kit::word;
+  const std::int32_t sign = kit::sign_of_number(n) * kit::sign_of_number(m);
+  word* x = first_words.get(kit::words_for_digits(n->size) + 1);
+  const std::int32_t nx = kit::words_of_limbs(x, n->head, n->size);
   word* y = x;
   std::int32_t ny = nx;
   if (m != n) {
-    y = second_words.get(detail::words_for_digits(m->size) + 1);
-    ny = detail::words_of_limbs(y, m->head, m->size);
+    y = second_words.get(kit::words_for_digits(m->size) + 1);
+    ny = kit::words_of_limbs(y, m->head, m->size);
   }
   word* r = product_words.get(nx + ny);
   if ((nx == 1 && x[0] == 0) || (ny == 1 && y[0] == 0)) {
     r[0] = 0;
-    install_product(ans, detail::limbs_of_words(r, 1, 1));
+    install_product(ans, kit::limbs_of_words(r, 1, 1));
     return;
   }
   if (y == x) {
-    detail::wsqr(r, x, nx);
+    kit::wsqr(r, x, nx);
   } else {
-    detail::wmul(r, x, nx, y, ny);
+    kit::wmul(r, x, nx, y, ny);
   }
-  install_product(ans, detail::limbs_of_words(r, nx + ny, sign));
+  install_product(ans, kit::limbs_of_words(r, nx + ny, sign));
 }
 
 // The product of short numbers, both at most short_product_limbs long
@@ -106,8 +106,8 @@ struct carried_limbs {
   void operator()(std::int32_t k, std::uint64_t column) {
     const std::uint64_t t = column + carry;
     carry = t >> 56;
-    v[2 * k] = (static_cast<std::int32_t>(t & detail::digit_mask) ^ negate) - negate;
-    v[2 * k + 1] = (static_cast<std::int32_t>((t >> 28) & detail::digit_mask) ^ negate) - negate;
+    v[2 * k] = (static_cast<std::int32_t>(t & kit::digit_mask) ^ negate) - negate;
+    v[2 * k + 1] = (static_cast<std::int32_t>((t >> 28) & kit::digit_mask) ^ negate) - negate;
   }
 };
 
@@ -174,7 +174,7 @@ void short_product(imptr n, imptr m, imptr ans) {
     std::swap(nx, ny);
   }
   // Carried, and cut into signed limbs, as the columns come.
-  const std::int32_t negate = negative && !detail::is_zero_number(n) && !detail::is_zero_number(m) ? -1 : 0;
+  const std::int32_t negate = negative && !kit::is_zero_number(n) && !kit::is_zero_number(m) ? -1 : 0;
   std::int32_t v[4 * short_product_digits];
   carried_limbs z{v, negate};
   if (nx == ny) {
@@ -249,7 +249,7 @@ void tiny_product(imptr n, imptr m, imptr ans) {
   small_number_value(m, &y);
   const auto mx = static_cast<std::uint64_t>(x < 0 ? -x : x);
   const auto my = static_cast<std::uint64_t>(y < 0 ? -y : y);
-  detail::set_limbs_from_magnitude(ans, static_cast<unsigned __int128>(mx) * my, (x < 0) != (y < 0),
+  kit::set_limbs_from_magnitude(ans, static_cast<unsigned __int128>(mx) * my, (x < 0) != (y < 0),
                                    ans->size >= 1 && !lintmode);
 }
 
@@ -270,26 +270,26 @@ void product(imptr n, imptr m, imptr ans, std::int32_t cut) {
     word_product(n, m, ans);
     return;
   }
-  const std::int32_t sign = detail::sign_of_number(n) * detail::sign_of_number(m);
+  const std::int32_t sign = kit::sign_of_number(n) * kit::sign_of_number(m);
   digit* x = first_operand.get(a);
-  detail::gather(n, x);
+  kit::gather(n, x);
   digit* y = x;
   if (m != n) {
     y = second_operand.get(b);
-    detail::gather(m, y);
+    kit::gather(m, y);
   }
   digit* r = product_digits.get(a + b);
-  if (detail::mag_is_zero(x, a) || detail::mag_is_zero(y, b)) {
+  if (kit::mag_is_zero(x, a) || kit::mag_is_zero(y, b)) {
     r[0] = 0;
-    install_product(ans, detail::build_limbs(r, 1, 1));
+    install_product(ans, kit::build_limbs(r, 1, 1));
     return;
   }
   if (cut == std::numeric_limits<std::int32_t>::max()) {
-    detail::mag_mul_rows(r, x, a, y, b);
+    kit::mag_mul_rows(r, x, a, y, b);
   } else {
-    detail::mag_mul(r, x, a, y, b, cut);
+    kit::mag_mul(r, x, a, y, b, cut);
   }
-  install_product(ans, detail::build_limbs(r, a + b, sign));
+  install_product(ans, kit::build_limbs(r, a + b, sign));
 }
 
 }  // namespace
@@ -297,10 +297,10 @@ void product(imptr n, imptr m, imptr ans, std::int32_t cut) {
 void simp_mult(imptr n, imptr ans, std::int32_t m, numptrptr penult) {
   const std::int32_t a = n->size;
   digit* x = first_operand.get(a + 1);
-  detail::gather(n, x);
-  const std::int32_t sign = detail::sign_of_number(n) * (m < 0 ? -1 : 1);
-  detail::mag_mul_1(x, x, a, static_cast<digit>(m < 0 ? -m : m));
-  detail::install_limbs(ans, detail::build_limbs(x, a + 1, sign, penult));
+  kit::gather(n, x);
+  const std::int32_t sign = kit::sign_of_number(n) * (m < 0 ? -1 : 1);
+  kit::mag_mul_1(x, x, a, static_cast<digit>(m < 0 ? -m : m));
+  kit::install_limbs(ans, kit::build_limbs(x, a + 1, sign, penult));
 }
 
 void multiply(imptr n, imptr m, imptr ans) {

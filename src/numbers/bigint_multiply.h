@@ -7,7 +7,7 @@
 // `flote` themselves.
 //
 // The products run on contiguous copies of the operands' magnitudes (see
-// limb_array_impl.h) and build the result as a fresh limb list, so a result
+// limb_array.h) and build the result as a fresh limb list, so a result
 // record may be an operand. The old limbs of the result record are given
 // back only after the product is complete.
 #pragma once
@@ -36,7 +36,7 @@ void multiply(imptr n, imptr m, imptr ans);
 // by the same test at every level. fast_mult(x, x, x) squares x in place.
 // n: kept; m: kept; ans: overwritten (may be n or m; old limbs freed when
 // size >= 1 and word mode is off). From wide_mult_limbs limbs on both
-// factors the product runs on 64-bit words instead (word_array_impl.h: rows,
+// factors the product runs on 64-bit words instead (word_array.h: rows,
 // then Karatsuba from wide_karatsuba_words words); the result is the same.
 // reads: multcut, wide_mult_limbs, wide_karatsuba_words, lintmode
 void fast_mult(imptr n, imptr m, imptr ans);

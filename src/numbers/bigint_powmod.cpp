@@ -6,22 +6,22 @@
 #include <vector>
 
 #include "core/interrupts.h"
-#include "numbers/bigint_impl.h"
-#include "numbers/limb_array_impl.h"
-#include "numbers/word_array_impl.h"
+#include "numbers/limb_array.h"
+#include "numbers/limb_list.h"
+#include "numbers/word_array.h"
 #include "numbers/word_nat_impl.h"
 
 namespace tavrin {
 
 namespace {
 
-using namespace detail::nats;
-using detail::word;
+using namespace kit::nats;
+using kit::word;
 
 // The magnitude of x as a nat.
 nat nat_of(imptr x) {
-  nat w(static_cast<std::size_t>(detail::words_for_digits(x->size)));
-  w.resize(static_cast<std::size_t>(detail::words_of_limbs(w.data(), x->head, x->size)));
+  nat w(static_cast<std::size_t>(kit::words_for_digits(x->size)));
+  w.resize(static_cast<std::size_t>(kit::words_of_limbs(w.data(), x->head, x->size)));
   trim(w);
   return w;
 }
@@ -51,7 +51,7 @@ class Barrett {
     const nat q = high(product(high(x, n_ - 1), v_), n_ + 1);
     nat r = low_words(x, n_ + 1);
     const nat low = low_words(product(q, m_), n_ + 1);
-    detail::wsub_n(r.data(), r.data(), low.data(), n_ + 1);  // exact modulo B^(n+1)
+    kit::wsub_n(r.data(), r.data(), low.data(), n_ + 1);  // exact modulo B^(n+1)
     trim(r);
     while (compare(r, m_) >= 0) r = distance(r, m_);
     return r;
@@ -83,7 +83,7 @@ void number_powmod(imptr b, imptr e, imptr m, imptr ans) {
   const nat mod = nat_of(m), exponent = nat_of(e);
   nat base, rem;
   quotient_remainder(nat_of(b), mod, base, rem);
-  if (detail::sign_of_number(b) < 0 && !rem.empty()) rem = distance(mod, rem);
+  if (kit::sign_of_number(b) < 0 && !rem.empty()) rem = distance(mod, rem);
   nat result;
   if (!rem.empty() && compare(mod, nat{1}) != 0) {
     const Barrett red(mod);
@@ -119,7 +119,7 @@ void number_powmod(imptr b, imptr e, imptr m, imptr ans) {
     }
   }
   const word zero = 0;
-  detail::install_limbs(ans, detail::limbs_of_words(result.empty() ? &zero : result.data(),
+  kit::install_limbs(ans, kit::limbs_of_words(result.empty() ? &zero : result.data(),
                                                    std::max(len(result), 1), 1));
 }
 

@@ -2,7 +2,7 @@
 //
 // Numbers are the limb lists of bigint.h (base 2^28, most significant limb
 // first, the sign on every limb). The power runs on word arrays
-// (word_array_impl.h): the base reduced once, a sliding window over the
+// (word_array.h): the base reduced once, a sliding window over the
 // exponent's bits, every product and square reduced by Barrett's method
 // with the reciprocal floor(B^2n / m) formed once (B = 2^64, n the words of
 // m; Menezes, van Oorschot and Vanstone, Handbook of Applied Cryptography,

@@ -2,7 +2,7 @@
 // big integers.
 #include "core/globals.h"
 #include "numbers/bigint.h"
-#include "numbers/bigint_impl.h"
+#include "numbers/limb_list.h"
 
 namespace tavrin {
 
@@ -22,7 +22,7 @@ void drop_leading_zeros(imptr n) {
 }  // namespace
 
 void fast_num_assign(numptr p, std::int16_t size, imptr x) {
-  detail::install_limbs(x, detail::copy_limbs(p, size, 1));
+  kit::install_limbs(x, kit::copy_limbs(p, size, 1));
 }
 
 void fast_assign(numptr p, std::int16_t size, imptr x) { fast_num_assign(p, size, x); }
@@ -64,7 +64,7 @@ void shift_right_1(imptr n) { gen_shift_right(n, 1); }
 void shift_right_2(imptr n) { gen_shift_right(n, 2); }
 
 void fillout(imptr n, std::int32_t x) {
-  detail::limb_count(n->size + x);
+  kit::limb_count(n->size + x);
   for (std::int32_t k = 0; k < x; ++k) {
     numptr l = new_limb();
     l->value = 0;
@@ -77,7 +77,7 @@ void fillout(imptr n, std::int32_t x) {
 
 void shift_left(imptr n, std::int32_t k) {
   if (n->size == 1 && n->head->value == 0) return;
-  detail::limb_count(n->size + k / limb_bits + 1);
+  kit::limb_count(n->size + k / limb_bits + 1);
   fillout(n, k / limb_bits);
   const std::int32_t r = k % limb_bits;
   if (r == 0) return;

@@ -2,8 +2,8 @@
 #include "numbers/bigint_wide.h"
 
 #include "numbers/bigint.h"
-#include "numbers/bigint_impl.h"
 #include "numbers/freelists.h"
+#include "numbers/limb_list.h"
 #include "numbers/zint.h"
 
 namespace tavrin {
@@ -45,7 +45,7 @@ imptr number_of_magnitude(U mag, bool neg) {
   newimag(&r);
   r->lint = 0;
   r->flote = 0;
-  detail::set_limbs_from_magnitude(r, mag, neg, false);
+  kit::set_limbs_from_magnitude(r, mag, neg, false);
   return r;
 }
 

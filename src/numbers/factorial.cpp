@@ -8,19 +8,19 @@
 
 #include "core/error_codes.h"
 #include "core/errors.h"
-#include "core/interrupts.h"
 #include "core/globals.h"
+#include "core/interrupts.h"
+#include "core/thresholds.h"
 #include "numbers/bigint.h"
 #include "numbers/bigint_divide.h"
-#include "numbers/bigint_impl.h"
 #include "numbers/bigint_multiply.h"
 #include "numbers/freelists.h"
+#include "numbers/limb_array.h"
+#include "numbers/limb_list.h"
 #include "numbers/mixed_mode.h"
 #include "numbers/node_handles.h"
+#include "numbers/word_array.h"
 #include "numbers/word_mod.h"
-#include "numbers/limb_array_impl.h"
-#include "numbers/word_array_impl.h"
-#include "core/thresholds.h"
 
 namespace tavrin {
 
@@ -102,14 +102,14 @@ void binomial_step(imptr x, std::int32_t up, std::int32_t down) {
 
 // ---- Big products of consecutive factors on words ----------------------------------------
 
-using detail::word;
+using kit::word;
 using words = std::vector<word>;
 
 // a^2 and a * b of word arrays (least significant first, normalised), normalised.
 words square(const words& a) {
   words r(2 * a.size(), 0);
-  detail::wsqr(r.data(), a.data(), static_cast<std::int32_t>(a.size()));
-  r.resize(static_cast<std::size_t>(detail::wnormalised(r.data(), static_cast<std::int32_t>(r.size()))));
+  kit::wsqr(r.data(), a.data(), static_cast<std::int32_t>(a.size()));
+  r.resize(static_cast<std::size_t>(kit::wnormalised(r.data(), static_cast<std::int32_t>(r.size()))));
   return r;
 }
 
@@ -118,11 +118,11 @@ words times(const words& a, const words& b) {
   const auto na = static_cast<std::int32_t>(a.size());
   const auto nb = static_cast<std::int32_t>(b.size());
   if (na >= nb) {
-    detail::wmul(r.data(), a.data(), na, b.data(), nb);
+    kit::wmul(r.data(), a.data(), na, b.data(), nb);
   } else {
-    detail::wmul(r.data(), b.data(), nb, a.data(), na);
+    kit::wmul(r.data(), b.data(), nb, a.data(), na);
   }
-  r.resize(static_cast<std::size_t>(detail::wnormalised(r.data(), na + nb)));
+  r.resize(static_cast<std::size_t>(kit::wnormalised(r.data(), na + nb)));
   return r;
 }
 
@@ -138,7 +138,7 @@ words tree_product(const words& f, std::size_t lo, std::size_t hi) {
     r[0] = f[lo];
     std::int32_t n = 1;
     for (std::size_t k = lo + 1; k < hi; ++k) {
-      const word c = detail::wmul_1(r.data(), r.data(), n, f[k]);
+      const word c = kit::wmul_1(r.data(), r.data(), n, f[k]);
       if (c != 0) r[static_cast<std::size_t>(n++)] = c;
     }
     r.resize(static_cast<std::size_t>(n));
@@ -176,22 +176,22 @@ void word_range_product(std::int32_t lower, std::int32_t upper, imptr t, imptr n
   check_interrupt();  // before the products: no shared scratch is live
   words p = tree_product(f, 0, f.size());
   if (t != nullptr) {
-    std::vector<detail::digit> td(static_cast<std::size_t>(t->size));
-    detail::gather(t, td.data());
-    words tw(static_cast<std::size_t>(detail::words_for_digits(t->size)), 0);
-    tw.resize(static_cast<std::size_t>(detail::words_of_digits(tw.data(), td.data(), t->size)));
+    std::vector<kit::digit> td(static_cast<std::size_t>(t->size));
+    kit::gather(t, td.data());
+    words tw(static_cast<std::size_t>(kit::words_for_digits(t->size)), 0);
+    tw.resize(static_cast<std::size_t>(kit::words_of_digits(tw.data(), td.data(), t->size)));
     p = times(p, tw);
   }
   // p * 2^twos: whole words, then the bits.
   const auto whole = static_cast<std::size_t>(twos / 64);
   const int bits = static_cast<int>(twos % 64);
   words r(whole + p.size() + 1, 0);
-  const word out = detail::wshl(r.data() + whole, p.data(), static_cast<std::int32_t>(p.size()), bits);
+  const word out = kit::wshl(r.data() + whole, p.data(), static_cast<std::int32_t>(p.size()), bits);
   r[whole + p.size()] = out;
-  const std::int32_t nr = detail::wnormalised(r.data(), static_cast<std::int32_t>(r.size()));
-  std::vector<detail::digit> d(static_cast<std::size_t>(detail::digits_for_words(nr)));
-  const std::int32_t nd = detail::digits_of_words(d.data(), r.data(), nr);
-  detail::install_limbs(n, detail::build_limbs(d.data(), nd, 1));
+  const std::int32_t nr = kit::wnormalised(r.data(), static_cast<std::int32_t>(r.size()));
+  std::vector<kit::digit> d(static_cast<std::size_t>(kit::digits_for_words(nr)));
+  const std::int32_t nd = kit::digits_of_words(d.data(), r.data(), nr);
+  kit::install_limbs(n, kit::build_limbs(d.data(), nd, 1));
 }
 
 // The odd primes up to v (v >= 3) by Eratosthenes' sieve.
@@ -249,12 +249,12 @@ void prime_power_factorial(std::int32_t v, imptr n) {
   const std::int64_t twos = v - std::popcount(static_cast<std::uint32_t>(v));
   const auto whole = static_cast<std::size_t>(twos / 64);
   words out(whole + r.size() + 1, 0);
-  out[whole + r.size()] = detail::wshl(out.data() + whole, r.data(), static_cast<std::int32_t>(r.size()),
+  out[whole + r.size()] = kit::wshl(out.data() + whole, r.data(), static_cast<std::int32_t>(r.size()),
                                        static_cast<int>(twos % 64));
-  const std::int32_t nw = detail::wnormalised(out.data(), static_cast<std::int32_t>(out.size()));
-  std::vector<detail::digit> d(static_cast<std::size_t>(detail::digits_for_words(nw)));
-  const std::int32_t nd = detail::digits_of_words(d.data(), out.data(), nw);
-  detail::install_limbs(n, detail::build_limbs(d.data(), nd, 1));
+  const std::int32_t nw = kit::wnormalised(out.data(), static_cast<std::int32_t>(out.size()));
+  std::vector<kit::digit> d(static_cast<std::size_t>(kit::digits_for_words(nw)));
+  const std::int32_t nd = kit::digits_of_words(d.data(), out.data(), nw);
+  kit::install_limbs(n, kit::build_limbs(d.data(), nd, 1));
 }
 
 }  // namespace

@@ -5,16 +5,16 @@
 #include <cstdint>
 #include <numeric>
 
-#include "numbers/bigint_impl.h"
-#include "numbers/limb_array_impl.h"
+#include "numbers/limb_array.h"
+#include "numbers/limb_list.h"
 
 namespace tavrin {
 
 namespace {
 
-using detail::digit;
+using kit::digit;
 
-detail::digit_buffer sum_a, sum_b, sum_c, sum_first, sum_second;
+kit::digit_buffer sum_a, sum_b, sum_c, sum_first, sum_second;
 
 // A magnitude in one of the buffers: digits d[0 .. n), normalised.
 struct mag {
@@ -23,16 +23,16 @@ struct mag {
 };
 
 // |x| gathered into buf (room digits at least).
-mag gathered(imptr x, detail::digit_buffer& buf, std::int32_t room) {
+mag gathered(imptr x, kit::digit_buffer& buf, std::int32_t room) {
   mag r{buf.get(std::max(room, x->size + 2)), x->size};
-  detail::gather(x, r.d);
+  kit::gather(x, r.d);
   return r;
 }
 
 // r := x * m for m < 2^28 (r has room for x.n + 1 digits; may be x).
 void times_digit(mag& r, const mag& x, digit m) {
-  detail::mag_mul_1(r.d, x.d, x.n, m);
-  r.n = detail::normalised_length(r.d, x.n + 1);
+  kit::mag_mul_1(r.d, x.d, x.n, m);
+  r.n = kit::normalised_length(r.d, x.n + 1);
 }
 
 // r := x m + y k for one-digit m and k, in one pass (r has room for
@@ -42,15 +42,15 @@ void linear_combination(mag& r, const mag& x, digit m, const mag& y, digit k) {
   std::uint64_t carry = 0;
   auto put = [&](std::int32_t i, std::uint64_t v) {
     v += carry;
-    r.d[i] = static_cast<digit>(v & detail::digit_mask);
+    r.d[i] = static_cast<digit>(v & kit::digit_mask);
     carry = v >> limb_bits;
   };
   for (std::int32_t i = 0; i < common; ++i) put(i, std::uint64_t{x.d[i]} * m + std::uint64_t{y.d[i]} * k);
   for (std::int32_t i = common; i < x.n; ++i) put(i, std::uint64_t{x.d[i]} * m);
   for (std::int32_t i = common; i < y.n; ++i) put(i, std::uint64_t{y.d[i]} * k);
-  r.d[n] = static_cast<digit>(carry & detail::digit_mask);
+  r.d[n] = static_cast<digit>(carry & kit::digit_mask);
   r.d[n + 1] = static_cast<digit>(carry >> limb_bits);
-  r.n = detail::normalised_length(r.d, n + 2);
+  r.n = kit::normalised_length(r.d, n + 2);
 }
 
 }  // namespace
@@ -61,17 +61,17 @@ fraction_sum_result short_fraction_sum(imptr a, imptr b, imptr c, std::int32_t d
   const std::int32_t room = std::max({a->size, b->size, c->size}) + b->size + 4;
   // g1 := gcd(b, d), n1 := b / g1, n2 := d / g1.
   const mag mb{sum_b.get(std::max(room, b->size + 2)), b->size};
-  const digit g1 = std::gcd(detail::gather_mod_1(b, mb.d, dd), dd);
+  const digit g1 = std::gcd(kit::gather_mod_1(b, mb.d, dd), dd);
   mag ma = gathered(a, sum_a, room);
   const mag mc = gathered(c, sum_c, room);
   const digit n2 = dd / g1;
   mag n1 = mb;
   if (g1 > 1) {
     n1 = {sum_first.get(room), 0};
-    n1.n = detail::mag_divexact_1(n1.d, mb.d, mb.n, g1);
+    n1.n = kit::mag_divexact_1(n1.d, mb.d, mb.n, g1);
   }
-  const bool a_negative = detail::sign_of_number(a) < 0;
-  const bool c_negative = (detail::sign_of_number(c) < 0) == add;  // the sign c enters with
+  const bool a_negative = kit::sign_of_number(a) < 0;
+  const bool c_negative = (kit::sign_of_number(c) < 0) == add;  // the sign c enters with
   mag s = ma;
   bool negative = a_negative;
   if (a_negative == c_negative && mc.n == 1) {
@@ -88,45 +88,45 @@ fraction_sum_result short_fraction_sum(imptr a, imptr b, imptr c, std::int32_t d
         times_digit(u, n1, mc.d[0]);
       } else {
         const bool n1_longer = n1.n >= mc.n;
-        detail::mag_mul(u.d, n1_longer ? n1.d : mc.d, std::max(n1.n, mc.n), n1_longer ? mc.d : n1.d,
+        kit::mag_mul(u.d, n1_longer ? n1.d : mc.d, std::max(n1.n, mc.n), n1_longer ? mc.d : n1.d,
                         std::min(n1.n, mc.n), multcut);
-        u.n = detail::normalised_length(u.d, n1.n + mc.n);
+        u.n = kit::normalised_length(u.d, n1.n + mc.n);
       }
     }
     s = t;
     if (a_negative == c_negative) {
-      s.n = detail::mag_add(t.d, t.d, t.n, u.d, u.n);
-    } else if (detail::mag_compare(t.d, t.n, u.d, u.n) >= 0) {
-      s.n = detail::mag_sub_inplace(t.d, t.n, u.d, u.n);
+      s.n = kit::mag_add(t.d, t.d, t.n, u.d, u.n);
+    } else if (kit::mag_compare(t.d, t.n, u.d, u.n) >= 0) {
+      s.n = kit::mag_sub_inplace(t.d, t.n, u.d, u.n);
     } else {
       if (u.d == n1.d) {  // n1 is read again below: subtract into the second buffer
         u = {sum_second.get(room), n1.n};
         std::copy(n1.d, n1.d + n1.n, u.d);
       }
       s = u;
-      s.n = detail::mag_sub_inplace(u.d, u.n, t.d, t.n);
+      s.n = kit::mag_sub_inplace(u.d, u.n, t.d, t.n);
       negative = c_negative;
     }
   }
   *numerator_gcd = false;
-  if (detail::mag_is_zero(s.d, s.n)) return fraction_sum_result::zero;
+  if (kit::mag_is_zero(s.d, s.n)) return fraction_sum_result::zero;
   // g2 := gcd(s, g1) cancels; the denominator is n1 (d / g2).
   digit g2 = 1;
   if (g1 > 1) {
     *numerator_gcd = true;
-    g2 = std::gcd(detail::mag_mod_1(s.d, s.n, g1), g1);
+    g2 = std::gcd(kit::mag_mod_1(s.d, s.n, g1), g1);
     if (g2 > 1) {
-      s.n = detail::mag_divexact_1(s.d, s.d, s.n, g2);
+      s.n = kit::mag_divexact_1(s.d, s.d, s.n, g2);
     }
   }
-  detail::install_limbs(num, detail::build_limbs(s.d, s.n, negative ? -1 : 1));
+  kit::install_limbs(num, kit::build_limbs(s.d, s.n, negative ? -1 : 1));
   const digit m = dd / g2;
   if (m == g1) return fraction_sum_result::same_denominator;  // n1 g1 = b
   // The denominator n1 m, in c's buffer (c is no longer needed; s and n1
   // are never there).
   mag r{sum_c.get(room), 0};
   times_digit(r, n1, m);
-  detail::install_limbs(den, detail::build_limbs(r.d, r.n, 1));
+  kit::install_limbs(den, kit::build_limbs(r.d, r.n, 1));
   return fraction_sum_result::fraction;
 }
 

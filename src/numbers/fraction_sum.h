@@ -3,7 +3,7 @@
 // pass over each operand's limbs. With g1 = gcd(b, d), the sum a/b + c/d
 // is (a (d/g1) + c (b/g1)) / (b (d/g1)), and only g2 = gcd(numerator, g1)
 // can cancel; every GCD and quotient here is by one limb, formed on the
-// magnitude arrays of limb_array_impl.h.
+// magnitude arrays of limb_array.h.
 //
 // Numbers are the limb lists of bigint.h (base 2^28, most significant limb
 // first, the sign on every limb). These ignore the mode flags.

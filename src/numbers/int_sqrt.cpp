@@ -5,13 +5,13 @@
 #include <cstdint>
 
 #include "core/globals.h"
-#include "core/thresholds.h"
 #include "core/mode_guard.h"
+#include "core/thresholds.h"
 #include "numbers/bigint.h"
 #include "numbers/bigint_divide.h"
-#include "numbers/bigint_impl.h"
 #include "numbers/bigint_multiply.h"
-#include "numbers/word_array_impl.h"
+#include "numbers/limb_list.h"
+#include "numbers/word_array.h"
 #include "numbers/word_nat_impl.h"
 
 namespace tavrin {
@@ -101,9 +101,9 @@ void root_into(imptr n, number& r) {
 
 // ---- On words: Zimmermann's recursive square root ----------------------------------
 
-using namespace detail::nats;
-using detail::dword;
-using detail::word;
+using namespace kit::nats;
+using kit::dword;
+using kit::word;
 
 // floor(sqrt(v)) for v below 2^128, from a long-double estimate.
 word root128(dword v) {
@@ -152,13 +152,13 @@ void root_and_remainder(const nat& m, nat& s, nat& r) {
 
 // n2 := floor(sqrt(n)) on words.
 void root_on_words(imptr n, imptr n2) {
-  nat m(static_cast<std::size_t>(detail::words_for_digits(n->size)));
-  m.resize(static_cast<std::size_t>(detail::words_of_limbs(m.data(), n->head, n->size)));
+  nat m(static_cast<std::size_t>(kit::words_for_digits(n->size)));
+  m.resize(static_cast<std::size_t>(kit::words_of_limbs(m.data(), n->head, n->size)));
   trim(m);
   nat s, r;
   root_and_remainder(m, s, r);
   const word zero = 0;
-  detail::install_limbs(n2, detail::limbs_of_words(s.empty() ? &zero : s.data(), std::max(len(s), 1), 1));
+  kit::install_limbs(n2, kit::limbs_of_words(s.empty() ? &zero : s.data(), std::max(len(s), 1), 1));
 }
 
 }  // namespace
@@ -180,7 +180,7 @@ void int_sqrt(imptr n, imptr n2, bool flag) {
   number r{};
   root_into(n, r);
   if (flag) {
-    detail::install_limbs(n2, detail::limb_list{r.head, r.tail, r.size});
+    kit::install_limbs(n2, kit::limb_list{r.head, r.tail, r.size});
   } else {
     n2->head = r.head;
     n2->tail = r.tail;

@@ -9,19 +9,19 @@
 #include <vector>
 
 #include "core/globals.h"
+#include "core/thresholds.h"
 #include "numbers/bigint.h"
 #include "numbers/bigint_divide.h"
-#include "numbers/bigint_impl.h"
 #include "numbers/freelists.h"
-#include "numbers/limb_array_impl.h"
-#include "numbers/word_array_impl.h"
+#include "numbers/limb_array.h"
+#include "numbers/limb_list.h"
+#include "numbers/word_array.h"
 #include "numbers/word_hgcd_impl.h"
-#include "core/thresholds.h"
 
 namespace tavrin {
 
-using detail::digit;
-using detail::limb_list;
+using kit::digit;
+using kit::limb_list;
 
 namespace {
 
@@ -31,9 +31,9 @@ struct mag {
   std::int32_t n;
 };
 
-bool is_zero(const mag& x) { return detail::mag_is_zero(x.d, x.n); }
-bool is_one(const mag& x) { return detail::mag_is_one(x.d, x.n); }
-int compare(const mag& a, const mag& b) { return detail::mag_compare(a.d, a.n, b.d, b.n); }
+bool is_zero(const mag& x) { return kit::mag_is_zero(x.d, x.n); }
+bool is_one(const mag& x) { return kit::mag_is_one(x.d, x.n); }
+int compare(const mag& a, const mag& b) { return kit::mag_compare(a.d, a.n, b.d, b.n); }
 digit top(const mag& x) { return x.d[x.n - 1]; }
 
 // |n| and |m| gathered into the buffers first and second, and third made
@@ -41,12 +41,12 @@ digit top(const mag& x) { return x.d[x.n - 1]; }
 struct operands {
   mag n, m, third;
 };
-operands gather_operands(imptr n, imptr m, detail::digit_buffer& first, detail::digit_buffer& second,
-                         detail::digit_buffer& third) {
+operands gather_operands(imptr n, imptr m, kit::digit_buffer& first, kit::digit_buffer& second,
+                         kit::digit_buffer& third) {
   const std::int32_t cap = std::max(n->size, m->size) + 2;
   const operands r{{first.get(cap), n->size}, {second.get(cap), m->size}, {third.get(cap), 1}};
-  detail::gather(n, r.n.d);
-  detail::gather(m, r.m.d);
+  kit::gather(n, r.n.d);
+  kit::gather(m, r.m.d);
   return r;
 }
 
@@ -57,13 +57,13 @@ void copy_into(mag& to, const mag& from) {
 
 // x := x with its factors 2 taken out.
 void make_odd(mag& x) {
-  x.n = detail::mag_shift_right(x.d, x.n, detail::mag_trailing_zeros(x.d, x.n));
+  x.n = kit::mag_shift_right(x.d, x.n, kit::mag_trailing_zeros(x.d, x.n));
 }
 
 // r := a - b for a >= b.
 void difference(mag& r, const mag& a, const mag& b) {
   copy_into(r, a);
-  r.n = detail::mag_sub_inplace(r.d, r.n, b.d, b.n);
+  r.n = kit::mag_sub_inplace(r.d, r.n, b.d, b.n);
 }
 
 // x := x mod y (y non-zero); quotient digits into q when not null.
@@ -72,8 +72,8 @@ void reduce_mod(mag& x, const mag& y, digit* q) {
     if (q != nullptr) q[0] = 0;
     return;
   }
-  detail::mag_divmod(x.d, x.n, y.d, y.n, q);
-  x.n = detail::normalised_length(x.d, y.n);
+  kit::mag_divmod(x.d, x.n, y.d, y.n, q);
+  x.n = kit::normalised_length(x.d, y.n);
 }
 
 std::uint32_t magnitude(std::int32_t v) {
@@ -90,11 +90,11 @@ void put_fresh(imptr x, const limb_list& r) {
 
 limb_list one_limb(std::int32_t v) {
   const digit d = magnitude(v);
-  return detail::build_limbs(&d, 1, v < 0 ? -1 : 1);
+  return kit::build_limbs(&d, 1, v < 0 ? -1 : 1);
 }
 
 limb_list abs_copy(imptr x) {
-  return detail::copy_limbs(x->head, x->size, detail::sign_of_number(x));
+  return kit::copy_limbs(x->head, x->size, kit::sign_of_number(x));
 }
 
 // ---- Numbers of one or two limbs --------------------------------------------------
@@ -121,7 +121,7 @@ std::uint64_t word_gcd(std::uint64_t a, std::uint64_t b) {
 // x := sign * v (v below 2^56) from the head; `reuse`: x's old limbs are
 // written over (what freeing them and building fresh ones leaves).
 void set_word(imptr x, std::uint64_t v, bool negative, bool reuse) {
-  detail::set_limbs_from_magnitude(x, v, negative, reuse);
+  kit::set_limbs_from_magnitude(x, v, negative, reuse);
 }
 
 // Numbers of up to four limbs (112 bits): their magnitudes as 128-bit words.
@@ -147,20 +147,20 @@ unsigned __int128 double_word_gcd(unsigned __int128 a, unsigned __int128 b) {
 
 // ---- binary_gcd -----------------------------------------------------------------
 
-detail::digit_buffer gcd_first, gcd_second, gcd_third;
-detail::word_buffer gcd_words_a, gcd_words_b, gcd_words_g;
+kit::digit_buffer gcd_first, gcd_second, gcd_third;
+kit::word_buffer gcd_words_a, gcd_words_b, gcd_words_g;
 
 // gcd(|n|, |m|) for non-zero n and m on 64-bit words (Lehmer's method),
 // both read straight from their limbs; *ng := its length in words.
-detail::word* gcd_words(imptr n, imptr m, std::int32_t* ng) {
-  using detail::word;
-  const std::int32_t wcap = detail::words_for_digits(std::max(n->size, m->size)) + 1;
+kit::word* gcd_words(imptr n, imptr m, std::int32_t* ng) {
+  using kit::word;
+  const std::int32_t wcap = kit::words_for_digits(std::max(n->size, m->size)) + 1;
   word* wa = gcd_words_a.get(wcap);
   word* wb = gcd_words_b.get(wcap);
-  const std::int32_t na = detail::words_of_limbs(wa, n->head, n->size);
-  const std::int32_t nb = detail::words_of_limbs(wb, m->head, m->size);
+  const std::int32_t na = kit::words_of_limbs(wa, n->head, n->size);
+  const std::int32_t nb = kit::words_of_limbs(wb, m->head, m->size);
   word* wg = gcd_words_g.get(wcap);
-  *ng = detail::wgcd(wg, wa, na, wb, nb);
+  *ng = kit::wgcd(wg, wa, na, wb, nb);
   return wg;
 }
 
@@ -248,7 +248,7 @@ struct quotient_list {
   }
   void close_newest() {
     quotient_entry& e = entries.back();
-    e.length = detail::normalised_length(digits.data() + e.first, e.length);
+    e.length = kit::normalised_length(digits.data() + e.first, e.length);
   }
 };
 
@@ -257,7 +257,7 @@ quotient_list& recorded_quotients() {
   return q;
 }
 
-detail::digit_buffer ext_first, ext_second, ext_third;
+kit::digit_buffer ext_first, ext_second, ext_third;
 
 // A cofactor being rebuilt.
 using cofactor = std::vector<digit>;
@@ -265,7 +265,7 @@ using cofactor = std::vector<digit>;
 std::int32_t length(const cofactor& c) { return static_cast<std::int32_t>(c.size()); }
 
 void normalise(cofactor& c) {
-  c.resize(static_cast<std::size_t>(detail::normalised_length(c.data(), length(c))));
+  c.resize(static_cast<std::size_t>(kit::normalised_length(c.data(), length(c))));
 }
 
 cofactor from_digits(const digit* d, std::int32_t n) {
@@ -275,66 +275,66 @@ cofactor from_digits(const digit* d, std::int32_t n) {
 // p := q a + b.
 cofactor mul_add(const digit* q, std::int32_t nq, const cofactor& a, const cofactor& b) {
   cofactor p(static_cast<std::size_t>(nq + length(a) + 1), 0);
-  detail::mag_mul_rows(p.data(), q, nq, a.data(), length(a));
+  kit::mag_mul_rows(p.data(), q, nq, a.data(), length(a));
   p.back() = 0;
   p.resize(static_cast<std::size_t>(std::max(length(p), length(b) + 1)), 0);
-  detail::mag_add(p.data(), p.data(), length(p) - 1, b.data(), length(b));
+  kit::mag_add(p.data(), p.data(), length(p) - 1, b.data(), length(b));
   normalise(p);
   return p;
 }
 
 // a - b for a >= b.
 cofactor minus(cofactor a, const cofactor& b) {
-  const std::int32_t n = detail::mag_sub_inplace(a.data(), length(a), b.data(), length(b));
+  const std::int32_t n = kit::mag_sub_inplace(a.data(), length(a), b.data(), length(b));
   a.resize(static_cast<std::size_t>(n));
   return a;
 }
 
 cofactor plus(const cofactor& a, const cofactor& b) {
   cofactor r(static_cast<std::size_t>(std::max(length(a), length(b)) + 1), 0);
-  const std::int32_t n = detail::mag_add(r.data(), a.data(), length(a), b.data(), length(b));
+  const std::int32_t n = kit::mag_add(r.data(), a.data(), length(a), b.data(), length(b));
   r.resize(static_cast<std::size_t>(n));
   return r;
 }
 
-detail::word_buffer quotient_words_u, quotient_words_g, quotient_words_q, quotient_words_r;
+kit::word_buffer quotient_words_u, quotient_words_g, quotient_words_q, quotient_words_r;
 
 // |x| div g exactly, as a magnitude array.
 cofactor exact_quotient(imptr x, const mag& g) {
   const std::int32_t s = x->size;
   cofactor u(static_cast<std::size_t>(s + 1), 0);
-  detail::gather(x, u.data());
-  const std::int32_t nu = detail::normalised_length(u.data(), s);
+  kit::gather(x, u.data());
+  const std::int32_t nu = kit::normalised_length(u.data(), s);
   if (nu < g.n) return cofactor(1, 0);
   if (g.n >= wide_divide_limbs) {  // on 64-bit words
-    using detail::word;
-    word* wu = quotient_words_u.get(detail::words_for_digits(nu));
-    const std::int32_t mu = detail::words_of_digits(wu, u.data(), nu);
-    word* wg = quotient_words_g.get(detail::words_for_digits(g.n));
-    const std::int32_t mg = detail::words_of_digits(wg, g.d, g.n);
+    using kit::word;
+    word* wu = quotient_words_u.get(kit::words_for_digits(nu));
+    const std::int32_t mu = kit::words_of_digits(wu, u.data(), nu);
+    word* wg = quotient_words_g.get(kit::words_for_digits(g.n));
+    const std::int32_t mg = kit::words_of_digits(wg, g.d, g.n);
     if (mu < mg) return cofactor(1, 0);
     word* wq = quotient_words_q.get(mu - mg + 1);
-    detail::wdivrem(wq, quotient_words_r.get(mg), wu, mu, wg, mg);
-    cofactor q(static_cast<std::size_t>(detail::digits_for_words(mu - mg + 1)), 0);
-    q.resize(static_cast<std::size_t>(detail::digits_of_words(q.data(), wq, mu - mg + 1)));
+    kit::wdivrem(wq, quotient_words_r.get(mg), wu, mu, wg, mg);
+    cofactor q(static_cast<std::size_t>(kit::digits_for_words(mu - mg + 1)), 0);
+    q.resize(static_cast<std::size_t>(kit::digits_of_words(q.data(), wq, mu - mg + 1)));
     return q;
   }
   cofactor q(static_cast<std::size_t>(nu - g.n + 1), 0);
-  detail::mag_divmod(u.data(), nu, g.d, g.n, q.data());
+  kit::mag_divmod(u.data(), nu, g.d, g.n, q.data());
   normalise(q);
   return q;
 }
 
-detail::word_buffer cofactor_words, cofactor_quotient;
+kit::word_buffer cofactor_words, cofactor_quotient;
 
 // x / g exactly (g: ng words, normalised, dividing the non-zero x) with
 // the sign of x, as fresh limbs.
-limb_list exact_cofactor(imptr x, const detail::word* g, std::int32_t ng) {
-  detail::word* a = cofactor_words.get(detail::words_for_digits(x->size) + 1);
-  const std::int32_t na = detail::words_of_limbs(a, x->head, x->size);
-  detail::word* q = cofactor_quotient.get(na - ng + 1);
-  const std::int32_t nq = detail::wdivexact(q, a, na, g, ng);
-  return detail::limbs_of_words(q, nq, detail::sign_of_number(x));
+limb_list exact_cofactor(imptr x, const kit::word* g, std::int32_t ng) {
+  kit::word* a = cofactor_words.get(kit::words_for_digits(x->size) + 1);
+  const std::int32_t na = kit::words_of_limbs(a, x->head, x->size);
+  kit::word* q = cofactor_quotient.get(na - ng + 1);
+  const std::int32_t nq = kit::wdivexact(q, a, na, g, ng);
+  return kit::limbs_of_words(q, nq, kit::sign_of_number(x));
 }
 
 // The state extgcd hands to its finish.
@@ -387,30 +387,30 @@ void wrapup(const ext_state& st, const mag& g, bool initialize, cofactor a, cofa
     ql.clear();
     if (st.swapped) std::swap(a, b);
   }
-  put_fresh(st.qn, detail::build_limbs(a.data(), length(a), detail::sign_of_number(st.n)));
-  put_fresh(st.qm, detail::build_limbs(b.data(), length(b), detail::sign_of_number(st.m)));
+  put_fresh(st.qn, kit::build_limbs(a.data(), length(a), kit::sign_of_number(st.n)));
+  put_fresh(st.qm, kit::build_limbs(b.data(), length(b), kit::sign_of_number(st.m)));
 }
 
 // extgcd with a zero operand.
 void extgcd_with_zero(imptr n, imptr m, imptr gcd, imptr qn, imptr qm, bool* gcd1) {
-  const bool nzero = detail::is_zero_number(n);
-  const bool mzero = detail::is_zero_number(m);
+  const bool nzero = kit::is_zero_number(n);
+  const bool mzero = kit::is_zero_number(m);
   if (nzero && mzero) {
-    detail::install_limbs(gcd, one_limb(0));
+    kit::install_limbs(gcd, one_limb(0));
     *gcd1 = false;
     put_fresh(qn, one_limb(0));
     put_fresh(qm, one_limb(0));
     return;
   }
   imptr other = nzero ? m : n;
-  detail::install_limbs(gcd, abs_copy(other));
+  kit::install_limbs(gcd, abs_copy(other));
   *gcd1 = other->size == 1 && magnitude(other->head->value) == 1;
   if (*gcd1) {
     *qn = *n;
     *qm = *m;
     return;
   }
-  const std::int32_t unit = detail::sign_of_number(other);
+  const std::int32_t unit = kit::sign_of_number(other);
   put_fresh(qn, one_limb(nzero ? 0 : unit));
   put_fresh(qm, one_limb(nzero ? unit : 0));
 }
@@ -476,8 +476,8 @@ void shift_right(imptr n, std::int32_t m) {
 // ---- binary_gcd -----------------------------------------------------------------------
 
 void binary_gcd(imptr n, imptr m, imptr ans) {
-  if (detail::is_zero_number(n) || detail::is_zero_number(m)) {
-    detail::install_limbs(ans, abs_copy(detail::is_zero_number(n) ? m : n));
+  if (kit::is_zero_number(n) || kit::is_zero_number(m)) {
+    kit::install_limbs(ans, abs_copy(kit::is_zero_number(n) ? m : n));
     return;
   }
   if (word_sized(n) && word_sized(m)) {  // ans may be n: both are read first
@@ -488,29 +488,29 @@ void binary_gcd(imptr n, imptr m, imptr ans) {
   }
   if (double_word_sized(n) && double_word_sized(m)) {  // up to 112 bits
     const unsigned __int128 g = double_word_gcd(double_word_magnitude(n), double_word_magnitude(m));
-    detail::set_limbs_from_magnitude(ans, g, false, ans->size > 0);
+    kit::set_limbs_from_magnitude(ans, g, false, ans->size > 0);
     return;
   }
   if (std::max(n->size, m->size) >= wide_gcd_limbs) {
     std::int32_t ng = 0;
-    const detail::word* g = gcd_words(n, m, &ng);
-    detail::install_limbs(ans, detail::limbs_of_words(g, ng, 1));
+    const kit::word* g = gcd_words(n, m, &ng);
+    kit::install_limbs(ans, kit::limbs_of_words(g, ng, 1));
     return;
   }
   auto [n1, m1, t] = gather_operands(n, m, gcd_first, gcd_second, gcd_third);
-  const std::int32_t nk = detail::mag_trailing_zeros(n1.d, n1.n);
-  const std::int32_t mk = detail::mag_trailing_zeros(m1.d, m1.n);
-  n1.n = detail::mag_shift_right(n1.d, n1.n, nk);
-  m1.n = detail::mag_shift_right(m1.d, m1.n, mk);
+  const std::int32_t nk = kit::mag_trailing_zeros(n1.d, n1.n);
+  const std::int32_t mk = kit::mag_trailing_zeros(m1.d, m1.n);
+  n1.n = kit::mag_shift_right(n1.d, n1.n, nk);
+  m1.n = kit::mag_shift_right(m1.d, m1.n, mk);
   mag g = odd_gcd(n1, m1, t);
-  g.n = detail::mag_shift_left(g.d, g.d, g.n, std::min(nk, mk));
-  detail::install_limbs(ans, detail::build_limbs(g.d, g.n, 1));
+  g.n = kit::mag_shift_left(g.d, g.d, g.n, std::min(nk, mk));
+  kit::install_limbs(ans, kit::build_limbs(g.d, g.n, 1));
 }
 
 // ---- extgcd -------------------------------------------------------------------------------
 
 void extgcd(imptr n, imptr m, imptr gcd, imptr qn, imptr qm, bool* gcd1) {
-  if (detail::is_zero_number(n) || detail::is_zero_number(m)) {
+  if (kit::is_zero_number(n) || kit::is_zero_number(m)) {
     extgcd_with_zero(n, m, gcd, qn, qm, gcd1);
     return;
   }
@@ -534,8 +534,8 @@ void extgcd(imptr n, imptr m, imptr gcd, imptr qn, imptr qm, bool* gcd1) {
   if (std::max(n->size, m->size) >= wide_gcd_limbs) {
     // The GCD on words, the cofactors by two exact divisions on words.
     std::int32_t ng = 0;
-    const detail::word* g = gcd_words(n, m, &ng);
-    detail::install_limbs(gcd, detail::limbs_of_words(g, ng, 1));
+    const kit::word* g = gcd_words(n, m, &ng);
+    kit::install_limbs(gcd, kit::limbs_of_words(g, ng, 1));
     *gcd1 = ng == 1 && g[0] == 1;
     if (*gcd1) {
       *qn = *n;
@@ -567,7 +567,7 @@ void extgcd(imptr n, imptr m, imptr gcd, imptr qn, imptr qm, bool* gcd1) {
         break;
       }
       if (c < 0) {  // only possible in the first step
-        v.n = detail::mag_sub_inplace(v.d, v.n, u.d, u.n);
+        v.n = kit::mag_sub_inplace(v.d, v.n, u.d, u.n);
         kind = 2;
       } else {
         difference(r, u, v);
@@ -592,7 +592,7 @@ void extgcd(imptr n, imptr m, imptr gcd, imptr qn, imptr qm, bool* gcd1) {
     if (u.n == 1 && !is_zero(v)) {
       const std::int32_t g = smallgcd(static_cast<std::int32_t>(u.d[0]),
                                       static_cast<std::int32_t>(v.d[0]));
-      detail::install_limbs(gcd, one_limb(g));
+      kit::install_limbs(gcd, one_limb(g));
       *gcd1 = g == 1;
       const digit gd = static_cast<digit>(g);
       const mag gm{r.d, 1};
@@ -601,7 +601,7 @@ void extgcd(imptr n, imptr m, imptr gcd, imptr qn, imptr qm, bool* gcd1) {
       return;
     }
   }
-  detail::install_limbs(gcd, detail::build_limbs(u.d, u.n, 1));
+  kit::install_limbs(gcd, kit::build_limbs(u.d, u.n, 1));
   *gcd1 = is_one(u);
   wrapup(st, u, true, cofactor{}, cofactor{});
 }
@@ -609,36 +609,36 @@ void extgcd(imptr n, imptr m, imptr gcd, imptr qn, imptr qm, bool* gcd1) {
 // ---- Cofactors by the half-GCD ------------------------------------------------------------
 
 void half_gcd_cofactors(imptr a, imptr b, imptr g, imptr s, imptr t) {
-  using detail::word;
-  std::vector<word> wa(static_cast<std::size_t>(detail::words_for_digits(a->size)));
-  std::vector<word> wb(static_cast<std::size_t>(detail::words_for_digits(b->size)));
-  wa.resize(static_cast<std::size_t>(detail::words_of_limbs(wa.data(), a->head, a->size)));
-  wb.resize(static_cast<std::size_t>(detail::words_of_limbs(wb.data(), b->head, b->size)));
+  using kit::word;
+  std::vector<word> wa(static_cast<std::size_t>(kit::words_for_digits(a->size)));
+  std::vector<word> wb(static_cast<std::size_t>(kit::words_for_digits(b->size)));
+  wa.resize(static_cast<std::size_t>(kit::words_of_limbs(wa.data(), a->head, a->size)));
+  wb.resize(static_cast<std::size_t>(kit::words_of_limbs(wb.data(), b->head, b->size)));
   // x is the smaller of |a|, |b| (|a| when equal).
   const bool exchanged =
-      detail::wcmp_norm(wa.data(), static_cast<std::int32_t>(wa.size()), wb.data(),
+      kit::wcmp_norm(wa.data(), static_cast<std::int32_t>(wa.size()), wb.data(),
                         static_cast<std::int32_t>(wb.size())) > 0;
   const std::vector<word>& x = exchanged ? wb : wa;
   const std::vector<word>& y = exchanged ? wa : wb;
   std::vector<word> gw;
-  detail::signed_words sx, sy;
-  detail::wgcdext(x.data(), static_cast<std::int32_t>(x.size()), y.data(), static_cast<std::int32_t>(y.size()),
+  kit::signed_words sx, sy;
+  kit::wgcdext(x.data(), static_cast<std::int32_t>(x.size()), y.data(), static_cast<std::int32_t>(y.size()),
                   gw, sx, sy);
   if (exchanged) std::swap(sx, sy);
   // The cofactors of a and b, with the signs of a and b put on them.
-  auto limbs_of = [](const detail::signed_words& v, bool flip) {
+  auto limbs_of = [](const kit::signed_words& v, bool flip) {
     static const word zero = 0;
     const bool negative = v.negative != flip && !v.mag.empty();
-    return detail::limbs_of_words(v.mag.empty() ? &zero : v.mag.data(),
+    return kit::limbs_of_words(v.mag.empty() ? &zero : v.mag.data(),
                                   std::max<std::int32_t>(static_cast<std::int32_t>(v.mag.size()), 1),
                                   negative ? -1 : 1);
   };
-  const limb_list gl = detail::limbs_of_words(gw.data(), static_cast<std::int32_t>(gw.size()), 1);
-  const limb_list sl = limbs_of(sx, detail::sign_of_number(a) < 0);
-  const limb_list tl = limbs_of(sy, detail::sign_of_number(b) < 0);
-  detail::install_limbs(g, gl);
-  detail::install_limbs(s, sl);
-  detail::install_limbs(t, tl);
+  const limb_list gl = kit::limbs_of_words(gw.data(), static_cast<std::int32_t>(gw.size()), 1);
+  const limb_list sl = limbs_of(sx, kit::sign_of_number(a) < 0);
+  const limb_list tl = limbs_of(sy, kit::sign_of_number(b) < 0);
+  kit::install_limbs(g, gl);
+  kit::install_limbs(s, sl);
+  kit::install_limbs(t, tl);
 }
 
 // ---- Values ---------------------------------------------------------------------------------
@@ -654,16 +654,16 @@ void gcdnum(quolyptr n, quolyptr m) {
     return;
   }
   imptr b = (*m)->ncoef;
-  if (detail::is_zero_number(a)) {
-    if (detail::sign_of_number(b) < 0)
+  if (kit::is_zero_number(a)) {
+    if (kit::sign_of_number(b) < 0)
       for (numptr p = b->head; p != nullptr; p = p->next) p->value = -p->value;
     free_quoly(n);
     *n = *m;
     *m = nullptr;
     return;
   }
-  if (detail::is_zero_number(b)) {
-    if (detail::sign_of_number(a) < 0)
+  if (kit::is_zero_number(b)) {
+    if (kit::sign_of_number(a) < 0)
       for (numptr p = a->head; p != nullptr; p = p->next) p->value = -p->value;
     return;
   }
@@ -674,15 +674,15 @@ void gcd(imptr n, imptr m, imptr ans) {
   number a{};
   number b{};
   number r{};
-  detail::install_limbs(&a, abs_copy(n));
-  detail::install_limbs(&b, abs_copy(m));
-  while (!detail::is_zero_number(&b)) {
+  kit::install_limbs(&a, abs_copy(n));
+  kit::install_limbs(&b, abs_copy(m));
+  while (!kit::is_zero_number(&b)) {
     pos_divide_noq(a.head, b.head, b.tail, static_cast<std::int16_t>(a.size),
                    static_cast<std::int16_t>(b.size), &r);
     std::swap(a, b);  // a := b, b := the remainder
     std::swap(b, r);
   }
-  detail::install_limbs(ans, limb_list{a.head, a.tail, a.size});
+  kit::install_limbs(ans, limb_list{a.head, a.tail, a.size});
   special_free(&b);
   special_free(&r);
 }

@@ -6,7 +6,7 @@
 // Numbers are the limb lists of bigint.h (base B = 2^28, most significant
 // limb first, every limb with the number's sign, zero as one limb 0). The
 // big-integer routines ignore the mode flags. They work on contiguous copies
-// of their operands (limb_array_impl.h), so the operands are never changed
+// of their operands (limb_array.h), so the operands are never changed
 // and a result record may be an operand.
 //
 // A zero operand is allowed everywhere: gcd(0, v) = |v| and gcd(0, 0) = 0.

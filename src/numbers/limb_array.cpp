@@ -1,4 +1,4 @@
-// Kernels on magnitude arrays (limb_array_impl.h): sums, differences,
+// Kernels on magnitude arrays (limb_array.h): sums, differences,
 // shifts, row and Karatsuba products, and schoolbook long division.
 #include <algorithm>
 #include <bit>
@@ -6,12 +6,12 @@
 #include <utility>
 #include <vector>
 
-#include "numbers/bigint_impl.h"
 #include "numbers/bigint.h"
 #include "numbers/freelists.h"
-#include "numbers/limb_array_impl.h"
+#include "numbers/limb_array.h"
+#include "numbers/limb_list.h"
 
-namespace tavrin::detail {
+namespace tavrin::kit {
 
 namespace {
 
@@ -586,12 +586,12 @@ void mag_divmod(digit* u, std::int32_t nu, const digit* d, std::int32_t nd, digi
   }
 }
 
-}  // namespace tavrin::detail
+}  // namespace tavrin::kit
 
 namespace tavrin {
 
 imptr number_from_digits(const std::uint32_t* a, std::int32_t n, std::int32_t sign) {
-  static const detail::digit zero = 0;
+  static const kit::digit zero = 0;
   if (n < 1) {
     a = &zero;
     n = 1;
@@ -601,7 +601,7 @@ imptr number_from_digits(const std::uint32_t* a, std::int32_t n, std::int32_t si
   x->lint = 0;
   x->flote = 0.0L;
   x->imag = nullptr;
-  detail::install_limbs(x, detail::build_limbs(a, detail::normalised_length(a, n), sign));
+  kit::install_limbs(x, kit::build_limbs(a, kit::normalised_length(a, n), sign));
   return x;
 }
 

@@ -1,12 +1,12 @@
-// The number-theoretic transforms of ntt_impl.h: one lane and eight lanes.
+// The number-theoretic transforms of ntt.h: one lane and eight lanes.
 #include <algorithm>
 #include <cstdint>
 #include <vector>
 
-#include "numbers/ntt_impl.h"
-#include "numbers/simd_impl.h"
+#include "numbers/ntt.h"
+#include "numbers/simd.h"
 
-namespace tavrin::detail {
+namespace tavrin::kit {
 
 namespace {
 
@@ -269,4 +269,4 @@ void ntt_pointwise(const u32* a, const u32* b, const u32* c, const u32* d, u32* 
 bool ntt_vectorised() { return vectorised(); }
 void force_scalar_ntt(bool scalar) { scalar_only = scalar; }
 
-}  // namespace tavrin::detail
+}  // namespace tavrin::kit

@@ -1,4 +1,4 @@
-// Kernels on word arrays (word_array_impl.h): repacking, sums, one-word
+// Kernels on word arrays (word_array.h): repacking, sums, one-word
 // products, rows and Karatsuba products, long and recursive division.
 #include <algorithm>
 #include <bit>
@@ -7,13 +7,13 @@
 #include <utility>
 
 #include "core/thresholds.h"
-#include "numbers/word_array_impl.h"
+#include "numbers/word_array.h"
 
 #if defined(__x86_64__)
 #include <x86intrin.h>
 #endif
 
-namespace tavrin::detail {
+namespace tavrin::kit {
 
 // ---- Between digits and words ------------------------------------------------
 
@@ -177,7 +177,7 @@ limb_list limbs_of_words(const word* w, std::int32_t n, std::int32_t sign) {
   numptr head = out.finish(&last);
   // The free list ran out: the rest from the pool.
   auto rest = [&](std::int32_t k) { return signed_value(static_cast<word>(limb_from_words(w, n, nd - 1 - k))); };
-  r.head = append_limbs(static_cast<std::int32_t>(nd - 1 - j), nd, rest, head, last, &r.tail,
+  r.head = detail::append_limbs(static_cast<std::int32_t>(nd - 1 - j), nd, rest, head, last, &r.tail,
                         [] { return new_limb(); });
   return r;
 }
@@ -823,4 +823,4 @@ void wdivrem(word* q, word* r, const word* n, std::int32_t nn, const word* d, st
   divrem_normalised(q, r, n, nn, d, dn, false);
 }
 
-}  // namespace tavrin::detail
+}  // namespace tavrin::kit

@@ -14,9 +14,9 @@
 #include <vector>
 
 #include "core/thresholds.h"
-#include "numbers/word_array_impl.h"
+#include "numbers/word_array.h"
 
-namespace tavrin::detail {
+namespace tavrin::kit {
 
 namespace {
 
@@ -252,4 +252,4 @@ void wdecimal(const word* x, std::int32_t n, std::vector<std::uint32_t>& groups)
   groups_rec(x, n, groups, 0);
 }
 
-}  // namespace tavrin::detail
+}  // namespace tavrin::kit

@@ -1,4 +1,4 @@
-// GCDs of word arrays (word_array_impl.h) by Lehmer's method: the
+// GCDs of word arrays (word_array.h) by Lehmer's method: the
 // Euclidean quotients of the leading 124 bits, while they are certain,
 // gathered into one 2x2 matrix applied to the whole numbers in one pass
 // (Knuth, TAOCP vol. 2, 4.5.2, Algorithm L); a division step when the
@@ -17,10 +17,10 @@
 #include <utility>
 
 #include "core/thresholds.h"
-#include "numbers/word_array_impl.h"
+#include "numbers/word_array.h"
 #include "numbers/word_hgcd_impl.h"
 
-namespace tavrin::detail {
+namespace tavrin::kit {
 
 namespace {
 
@@ -436,4 +436,4 @@ std::int32_t wdivexact(word* q, word* a, std::int32_t na, const word* d, std::in
   return wnormalised(q, nq);
 }
 
-}  // namespace tavrin::detail
+}  // namespace tavrin::kit

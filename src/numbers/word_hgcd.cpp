@@ -21,11 +21,11 @@
 #include <vector>
 
 #include "core/thresholds.h"
-#include "numbers/word_array_impl.h"
+#include "numbers/word_array.h"
 #include "numbers/word_hgcd_impl.h"
 #include "numbers/word_nat_impl.h"
 
-namespace tavrin::detail {
+namespace tavrin::kit {
 
 namespace {
 
@@ -520,4 +520,4 @@ void wgcdext(const word* x, std::int32_t nx, const word* y, std::int32_t ny, std
   s.mag = std::move(sv.m);
 }
 
-}  // namespace tavrin::detail
+}  // namespace tavrin::kit

@@ -6,9 +6,9 @@
 #include <cstdint>
 #include <vector>
 
-#include "numbers/word_array_impl.h"
+#include "numbers/word_array.h"
 
-namespace tavrin::detail {
+namespace tavrin::kit {
 
 using sword = std::int64_t;
 
@@ -70,4 +70,4 @@ struct signed_words {
 void wgcdext(const word* x, std::int32_t nx, const word* y, std::int32_t ny, std::vector<word>& g,
              signed_words& s, signed_words& t);
 
-}  // namespace tavrin::detail
+}  // namespace tavrin::kit

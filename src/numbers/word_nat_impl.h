@@ -1,7 +1,7 @@
 // Natural numbers as growable word vectors: the convenient form of the
 // recursive word kernels (the half-GCD, the extended GCD, the square root,
 // powers modulo a number), whose pieces change length at every step. The
-// arithmetic is that of word_array_impl.h.
+// arithmetic is that of word_array.h.
 //
 // A nat holds its words least significant first with no leading zero
 // word; zero is empty. Every routine takes and gives normalised nats.
@@ -11,9 +11,9 @@
 #include <cstdint>
 #include <vector>
 
-#include "numbers/word_array_impl.h"
+#include "numbers/word_array.h"
 
-namespace tavrin::detail::nats {
+namespace tavrin::kit::nats {
 
 using nat = std::vector<word>;
 
@@ -125,4 +125,4 @@ inline void quotient_remainder(const nat& a, const nat& b, nat& q, nat& r) {
   r = std::move(rr);
 }
 
-}  // namespace tavrin::detail::nats
+}  // namespace tavrin::kit::nats

@@ -1,4 +1,4 @@
-// Long products of word arrays by number-theoretic transforms (ntt_impl.h):
+// Long products of word arrays by number-theoretic transforms (ntt.h):
 // each operand is cut into chunks of `bits` bits (the coefficients of a
 // polynomial at 2^bits), the chunks' cyclic convolution is formed modulo
 // the three transform primes, and each coefficient, rebuilt exactly by the
@@ -13,11 +13,11 @@
 #include <memory>
 #include <vector>
 
-#include "numbers/ntt_impl.h"
-#include "numbers/simd_impl.h"
-#include "numbers/word_array_impl.h"
+#include "numbers/ntt.h"
+#include "numbers/simd.h"
+#include "numbers/word_array.h"
 
-namespace tavrin::detail {
+namespace tavrin::kit {
 
 namespace {
 
@@ -308,4 +308,4 @@ void wmul_ntt(word* r, const word* a, std::int32_t na, const word* b, std::int32
   add_in(r, na + nb, x, x + len, x + 2 * len, count, s.bits);
 }
 
-}  // namespace tavrin::detail
+}  // namespace tavrin::kit

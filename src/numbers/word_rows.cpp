@@ -1,4 +1,4 @@
-// The row kernels of the word arrays (word_array_impl.h): a row times one
+// The row kernels of the word arrays (word_array.h): a row times one
 // word, added to or taken from a row, and the schoolbook product and square
 // built from them.
 //
@@ -10,9 +10,9 @@
 #include <algorithm>
 #include <cstdint>
 
-#include "numbers/word_array_impl.h"
+#include "numbers/word_array.h"
 
-namespace tavrin::detail {
+namespace tavrin::kit {
 
 namespace {
 
@@ -284,4 +284,4 @@ void wsqr_rows(word* r, const word* a, std::int32_t n) {
   }
 }
 
-}  // namespace tavrin::detail
+}  // namespace tavrin::kit

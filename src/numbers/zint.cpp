@@ -8,7 +8,7 @@
 #include "core/thresholds.h"
 #include "numbers/bigint.h"
 #include "numbers/integer_gcd.h"
-#include "numbers/limb_array_impl.h"
+#include "numbers/limb_array.h"
 #include "numbers/node_handles.h"
 #include "numbers/word_hgcd_impl.h"
 
@@ -53,7 +53,7 @@ unsigned __int128 leading_bits(const ZDigits& m, std::int64_t pos) {
 }
 
 // (u, v) := (A u + B v, C u + D v): a matrix of Euclidean steps.
-void apply_steps(const detail::Matrix& m, ZInt* u, ZInt* v) {
+void apply_steps(const kit::Matrix& m, ZInt* u, ZInt* v) {
   ZInt nu = ZInt(m.A) * *u;
   nu += ZInt(m.B) * *v;
   ZInt nv = ZInt(m.C) * *u;
@@ -99,8 +99,8 @@ void ZInt::trim() {
 ZInt ZInt::from_number(imptr x) {
   ZInt r;
   r.mag_.resize_for_overwrite(static_cast<std::size_t>(x->size));
-  detail::gather(x, r.mag_.data());
-  r.sign_ = detail::sign_of_number(x);
+  kit::gather(x, r.mag_.data());
+  r.sign_ = kit::sign_of_number(x);
   r.trim();
   return r;
 }
@@ -131,7 +131,7 @@ void ZInt::store_digits(const std::uint32_t* d, std::int32_t n, int sign, imptr 
   static const std::uint32_t zero = 0;
   while (n > 0 && d[n - 1] == 0) --n;
   if (n == 0) d = &zero;
-  detail::install_limbs(x, detail::build_limbs(d, n == 0 ? 1 : n, sign < 0 ? -1 : 1));
+  kit::install_limbs(x, kit::build_limbs(d, n == 0 ? 1 : n, sign < 0 ? -1 : 1));
 }
 
 void ZInt::store_word(std::int64_t v, imptr x) {
@@ -172,7 +172,7 @@ ZInt ZInt::add_signed(const ZInt& a, const ZInt& b, int bs) {
   ZInt r;
   if (a.sign_ == bs) {
     r.mag_.resize_for_overwrite(std::max(a.mag_.size(), b.mag_.size()) + 1);
-    const std::int32_t n = detail::mag_add(r.mag_.data(), a.mag_.data(), a.digits(), b.mag_.data(), b.digits());
+    const std::int32_t n = kit::mag_add(r.mag_.data(), a.mag_.data(), a.digits(), b.mag_.data(), b.digits());
     r.mag_.resize(static_cast<std::size_t>(n));
     r.sign_ = a.sign_;
   } else {
@@ -182,7 +182,7 @@ ZInt ZInt::add_signed(const ZInt& a, const ZInt& b, int bs) {
     const ZInt& small = c > 0 ? b : a;
     r.mag_ = big.mag_;
     r.sign_ = c > 0 ? a.sign_ : bs;
-    const std::int32_t n = detail::mag_sub_inplace(r.mag_.data(), r.digits(), small.mag_.data(), small.digits());
+    const std::int32_t n = kit::mag_sub_inplace(r.mag_.data(), r.digits(), small.mag_.data(), small.digits());
     r.mag_.resize(static_cast<std::size_t>(n));
   }
   r.trim();
@@ -200,10 +200,10 @@ ZInt operator*(const ZInt& a, const ZInt& b) {
   if (a.mag_.size() == 1 || b.mag_.size() == 1) {
     const ZInt& longer = a.mag_.size() == 1 ? b : a;
     const std::uint32_t m = a.mag_.size() == 1 ? a.mag_[0] : b.mag_[0];
-    detail::mag_mul_1(r.mag_.data(), longer.mag_.data(), longer.digits(), m);
+    kit::mag_mul_1(r.mag_.data(), longer.mag_.data(), longer.digits(), m);
     r.mag_.resize(longer.mag_.size() + 1);
   } else {
-    detail::mag_mul(r.mag_.data(), a.mag_.data(), a.digits(), b.mag_.data(), b.digits(), multcut);
+    kit::mag_mul(r.mag_.data(), a.mag_.data(), a.digits(), b.mag_.data(), b.digits(), multcut);
   }
   r.sign_ = a.sign_ * b.sign_;
   r.trim();
@@ -214,23 +214,23 @@ void ZInt::add_digits_inplace(const std::uint32_t* m, std::int32_t n, int s) {
   const auto had = static_cast<std::int32_t>(mag_.size());
   if (s == sign_) {
     mag_.resize_for_overwrite(static_cast<std::size_t>(std::max(had, n)) + 1);
-    mag_.resize(static_cast<std::size_t>(detail::mag_add(mag_.data(), mag_.data(), had, m, n)));
+    mag_.resize(static_cast<std::size_t>(kit::mag_add(mag_.data(), mag_.data(), had, m, n)));
     return;
   }
-  const int c = detail::mag_compare(mag_.data(), had, m, n);
+  const int c = kit::mag_compare(mag_.data(), had, m, n);
   if (c == 0) {
     mag_.clear();
     sign_ = 0;
     return;
   }
   if (c > 0) {
-    mag_.resize(static_cast<std::size_t>(detail::mag_sub_inplace(mag_.data(), had, m, n)));
+    mag_.resize(static_cast<std::size_t>(kit::mag_sub_inplace(mag_.data(), had, m, n)));
     return;
   }
   // |m| exceeds: m - |this|, with m's sign.
   thread_local std::vector<std::uint32_t> big;
   big.assign(m, m + n);
-  big.resize(static_cast<std::size_t>(detail::mag_sub_inplace(big.data(), n, mag_.data(), had)));
+  big.resize(static_cast<std::size_t>(kit::mag_sub_inplace(big.data(), n, mag_.data(), had)));
   mag_.assign(big.data(), big.size());
   sign_ = s;
 }
@@ -288,7 +288,7 @@ void ZInt::add_mul_small(const ZInt& a, std::int32_t m) {
   }
   thread_local std::vector<std::uint32_t> p;
   p.resize(na + 1);
-  detail::mag_mul_1(p.data(), a.mag_.data(), a.digits(), um);
+  kit::mag_mul_1(p.data(), a.mag_.data(), a.digits(), um);
   auto n = static_cast<std::int32_t>(p.size());
   while (n > 0 && p[static_cast<std::size_t>(n) - 1] == 0) --n;
   add_digits_inplace(p.data(), n, s);
@@ -328,7 +328,7 @@ void ZInt::divmod(const ZInt& a, const ZInt& d, ZInt* q, ZInt* r) {
       ZDigits u = a.mag_;
       u.resize_for_overwrite(a.mag_.size() + 1);  // u[na] is the kernel's to write
       quot.mag_.resize_for_overwrite(a.mag_.size() - d.mag_.size() + 1);
-      detail::mag_divmod(u.data(), a.digits(), d.mag_.data(), d.digits(), quot.mag_.data());
+      kit::mag_divmod(u.data(), a.digits(), d.mag_.data(), d.digits(), quot.mag_.data());
       quot.sign_ = 1;
       quot.trim();
       u.resize(d.mag_.size());
@@ -426,8 +426,8 @@ ZInt ZInt::xgcd(const ZInt& a, const ZInt& b, ZInt* s, ZInt* t) {
     const std::int64_t la = r0.bit_length();
     if (la > xgcd_lehmer_bits && la - r1.bit_length() < 62 && compare_abs(r0, r1) >= 0) {
       const std::int64_t pos = std::max<std::int64_t>(la - 124, 0);
-      detail::Matrix m{};
-      if (detail::lehmer_matrix(leading_bits(r0.mag_, pos), leading_bits(r1.mag_, pos), m)) {
+      kit::Matrix m{};
+      if (kit::lehmer_matrix(leading_bits(r0.mag_, pos), leading_bits(r1.mag_, pos), m)) {
         apply_steps(m, &r0, &r1);
         apply_steps(m, &s0, &s1);
         apply_steps(m, &t0, &t1);

@@ -11,16 +11,16 @@
 #include "core/globals.h"
 #include "core/interrupts.h"
 #include "core/thresholds.h"
-#include "numbers/bigint_impl.h"
 #include "numbers/freelists.h"
+#include "numbers/limb_list.h"
 #include "numbers/node_handles.h"
-#include "numbers/word_array_impl.h"
+#include "numbers/word_array.h"
 #include "numbers/word_field.h"
 
 namespace tavrin {
 
-using detail::dword;
-using detail::word;
+using kit::dword;
+using kit::word;
 
 // ---- The record ----------------------------------------------------------------------
 
@@ -68,7 +68,7 @@ using Signed = WordInt;
 // Compares magnitudes.
 int compare(const word* a, std::int32_t na, const word* b, std::int32_t nb) {
   if (na != nb) return na < nb ? -1 : 1;
-  return na == 0 ? 0 : detail::wcmp(a, b, na);
+  return na == 0 ? 0 : kit::wcmp(a, b, na);
 }
 
 // acc += (negative ? -1 : 1) * x[0 .. n).
@@ -79,13 +79,13 @@ void add_signed(Signed& acc, const word* x, std::int32_t n, bool negative) {
     acc.neg = negative;
     if (na >= n) {
       acc.m.push_back(0);
-      acc.m[static_cast<std::size_t>(na)] = detail::wadd(acc.m.data(), acc.m.data(), na, x, n);
+      acc.m[static_cast<std::size_t>(na)] = kit::wadd(acc.m.data(), acc.m.data(), na, x, n);
     } else {
       std::vector<word> r(static_cast<std::size_t>(n) + 1, 0);
       if (na == 0) {
         std::copy(x, x + n, r.begin());
       } else {
-        r[static_cast<std::size_t>(n)] = detail::wadd(r.data(), x, n, acc.m.data(), na);
+        r[static_cast<std::size_t>(n)] = kit::wadd(r.data(), x, n, acc.m.data(), na);
       }
       acc.m.swap(r);
     }
@@ -97,11 +97,11 @@ void add_signed(Signed& acc, const word* x, std::int32_t n, bool negative) {
     acc.m.clear();
     acc.neg = false;
   } else if (c > 0) {
-    detail::wsub(acc.m.data(), acc.m.data(), na, x, n);
+    kit::wsub(acc.m.data(), acc.m.data(), na, x, n);
     acc.trim();
   } else {
     std::vector<word> r(static_cast<std::size_t>(n));
-    detail::wsub(r.data(), x, n, acc.m.data(), na);
+    kit::wsub(r.data(), x, n, acc.m.data(), na);
     acc.m.swap(r);
     acc.neg = negative;
     acc.trim();
@@ -121,15 +121,15 @@ void add_product(Signed& acc, const word* a, std::int32_t na, const word* b, std
     return;
   }
   scratch.resize(static_cast<std::size_t>(na + nb));
-  detail::fit_exactly(scratch);
+  kit::fit_exactly(scratch);
   if (nb == 1) {
-    scratch[static_cast<std::size_t>(na)] = detail::wmul_1(scratch.data(), a, na, b[0]);
+    scratch[static_cast<std::size_t>(na)] = kit::wmul_1(scratch.data(), a, na, b[0]);
   } else if (na >= nb) {
-    detail::wmul(scratch.data(), a, na, b, nb);
+    kit::wmul(scratch.data(), a, na, b, nb);
   } else {
-    detail::wmul(scratch.data(), b, nb, a, na);
+    kit::wmul(scratch.data(), b, nb, a, na);
   }
-  add_signed(acc, scratch.data(), detail::wnormalised(scratch.data(), na + nb), negative);
+  add_signed(acc, scratch.data(), kit::wnormalised(scratch.data(), na + nb), negative);
 }
 
 }  // namespace
@@ -139,12 +139,12 @@ void add_product(Signed& acc, const word* a, std::int32_t na, const word* b, std
 bool intpoly_of(poly p, IntPoly* out) {
   if (lintmode || flotemode || modularmode) return false;
   out->clear();
-  detail::word_buffer words;
+  kit::word_buffer words;
   auto push_number = [&](imptr x) {
     const std::int32_t n = x->size;
-    word* w = words.get(detail::words_for_digits(n) + 1);
-    const std::int32_t nw = detail::words_of_limbs(w, x->head, n);
-    out->push(w, nw, detail::sign_of_number(x) < 0);
+    word* w = words.get(kit::words_for_digits(n) + 1);
+    const std::int32_t nw = kit::words_of_limbs(w, x->head, n);
+    out->push(w, nw, kit::sign_of_number(x) < 0);
   };
   if (p->numb) {
     if (p->next != nullptr || p->ncoef->size <= 0) return false;
@@ -183,12 +183,12 @@ namespace {
 imptr number_of_words(const word* w, std::int32_t n, bool neg) {
   const word zero = 0;
   // the limbs first: error 302 leaves nothing behind
-  const detail::limb_list l = detail::limbs_of_words(n == 0 ? &zero : w, std::max(n, 1), neg ? -1 : 1);
+  const kit::limb_list l = kit::limbs_of_words(n == 0 ? &zero : w, std::max(n, 1), neg ? -1 : 1);
   imptr r;
   newimag(&r);
   r->lint = 0;
   r->flote = 0;
-  detail::install_limbs(r, l);
+  kit::install_limbs(r, l);
   return r;
 }
 
@@ -287,12 +287,12 @@ std::vector<word> detail::pack_slots(const IntPoly& a, std::int32_t s, bool* neg
   *negative = false;
   if (!any_neg) return pos;
   const auto len = static_cast<std::int32_t>(n);
-  if (compare(pos.data(), detail::wnormalised(pos.data(), len), neg.data(),
-              detail::wnormalised(neg.data(), len)) >= 0) {
-    detail::wsub_n(pos.data(), pos.data(), neg.data(), len);
+  if (compare(pos.data(), kit::wnormalised(pos.data(), len), neg.data(),
+              kit::wnormalised(neg.data(), len)) >= 0) {
+    kit::wsub_n(pos.data(), pos.data(), neg.data(), len);
     return pos;
   }
-  detail::wsub_n(neg.data(), neg.data(), pos.data(), len);
+  kit::wsub_n(neg.data(), neg.data(), pos.data(), len);
   *negative = true;
   return neg;
 }
@@ -306,11 +306,11 @@ IntPoly detail::unpack_slots(const word* x, std::int32_t n, std::int32_t d, std:
   for (std::int32_t k = 0; k <= d; ++k) {
     const std::int64_t at = static_cast<std::int64_t>(k) * s;
     for (std::int32_t i = 0; i < s; ++i) v[static_cast<std::size_t>(i)] = at + i < n ? x[at + i] : 0;
-    const word over = carry != 0 ? detail::wadd_1(v.data(), v.data(), s, carry) : 0;
+    const word over = carry != 0 ? kit::wadd_1(v.data(), v.data(), s, carry) : 0;
     if (over == 0 && (v[static_cast<std::size_t>(s) - 1] >> 63) != 0) {
       // value v - 2^(64 s): magnitude 2^(64 s) - v
       for (auto& w : v) w = ~w;
-      detail::wadd_1(v.data(), v.data(), s, 1);
+      kit::wadd_1(v.data(), v.data(), s, 1);
       r.push(v.data(), s, !flip);
       carry = 1;
     } else {
@@ -335,14 +335,14 @@ IntPoly intpoly_mul(const IntPoly& a, const IntPoly& b) {
   const auto s = static_cast<std::int32_t>((bits + 63) / 64);
   bool na = false, nb = false;
   const std::vector<word> pa = detail::pack_slots(a, s, &na), pb = detail::pack_slots(b, s, &nb);
-  const std::int32_t la = detail::wnormalised(pa.data(), static_cast<std::int32_t>(pa.size()));
-  const std::int32_t lb = detail::wnormalised(pb.data(), static_cast<std::int32_t>(pb.size()));
+  const std::int32_t la = kit::wnormalised(pa.data(), static_cast<std::int32_t>(pa.size()));
+  const std::int32_t lb = kit::wnormalised(pb.data(), static_cast<std::int32_t>(pb.size()));
   const std::int32_t dr = a.degree() + b.degree();
   std::vector<word> prod(static_cast<std::size_t>(dr + 2) * static_cast<std::size_t>(s) + 2, 0);
   if (la >= lb) {
-    detail::wmul(prod.data(), pa.data(), la, pb.data(), lb);
+    kit::wmul(prod.data(), pa.data(), la, pb.data(), lb);
   } else {
-    detail::wmul(prod.data(), pb.data(), lb, pa.data(), la);
+    kit::wmul(prod.data(), pb.data(), lb, pa.data(), la);
   }
   return detail::unpack_slots(prod.data(), static_cast<std::int32_t>(prod.size()), dr, s, na != nb);
 }
@@ -375,8 +375,8 @@ bool intpoly_divexact_rows(const IntPoly& a, const IntPoly& b, IntPoly* q) {
     if (nt < nlb) return false;
     qw.assign(static_cast<std::size_t>(nt - nlb) + 1, 0);
     rw.assign(static_cast<std::size_t>(nlb), 0);
-    detail::fit_exactly(qw);
-    detail::fit_exactly(rw);
+    kit::fit_exactly(qw);
+    kit::fit_exactly(rw);
     if (nlb == 1) {
       rw[0] = 0;
       dword r = 0;
@@ -387,8 +387,8 @@ bool intpoly_divexact_rows(const IntPoly& a, const IntPoly& b, IntPoly* q) {
       }
       if (r != 0) return false;
     } else {
-      detail::wdivrem(qw.data(), rw.data(), t.m.data(), nt, lb, nlb);
-      if (detail::wnormalised(rw.data(), nlb) != 1 || rw[0] != 0) return false;
+      kit::wdivrem(qw.data(), rw.data(), t.m.data(), nt, lb, nlb);
+      if (kit::wnormalised(rw.data(), nlb) != 1 || rw[0] != 0) return false;
     }
     Signed& qk = quot[static_cast<std::size_t>(k - db)];
     qk.m.assign(qw.begin(), qw.end());
@@ -427,10 +427,10 @@ std::vector<word> intpoly_content(const IntPoly& a) {
       std::copy(g.begin(), g.end(), x.begin());
       std::copy(a.mag(i), a.mag(i) + n, y.begin());
       out.assign(static_cast<std::size_t>(room), 0);
-      detail::fit_exactly(x);
-      detail::fit_exactly(y);
-      detail::fit_exactly(out);
-      const std::int32_t len = detail::wgcd(out.data(), x.data(), ng, y.data(), n);
+      kit::fit_exactly(x);
+      kit::fit_exactly(y);
+      kit::fit_exactly(out);
+      const std::int32_t len = kit::wgcd(out.data(), x.data(), ng, y.data(), n);
       g.assign(out.begin(), out.begin() + len);
     }
     if (g.size() == 1 && g[0] == 1) break;
@@ -451,9 +451,9 @@ IntPoly intpoly_div_integer(const IntPoly& a, const std::vector<word>& c) {
     }
     qw.assign(static_cast<std::size_t>(n - nc) + 1, 0);
     rw.assign(static_cast<std::size_t>(nc), 0);
-    detail::fit_exactly(qw);
-    detail::fit_exactly(rw);
-    detail::wdivrem(qw.data(), rw.data(), a.mag(i), n, c.data(), nc);
+    kit::fit_exactly(qw);
+    kit::fit_exactly(rw);
+    kit::wdivrem(qw.data(), rw.data(), a.mag(i), n, c.data(), nc);
     r.push(qw.data(), static_cast<std::int32_t>(qw.size()), a.neg(i));
   }
   r.trim();
@@ -472,11 +472,11 @@ IntPoly intpoly_mul_integer(const IntPoly& a, const std::vector<word>& c) {
       continue;
     }
     p.assign(static_cast<std::size_t>(n + nc), 0);
-    detail::fit_exactly(p);
+    kit::fit_exactly(p);
     if (n >= nc) {
-      detail::wmul(p.data(), a.mag(i), n, c.data(), nc);
+      kit::wmul(p.data(), a.mag(i), n, c.data(), nc);
     } else {
-      detail::wmul(p.data(), c.data(), nc, a.mag(i), n);
+      kit::wmul(p.data(), c.data(), nc, a.mag(i), n);
     }
     r.push(p.data(), n + nc, a.neg(i));
   }
@@ -495,9 +495,9 @@ WordInt times(const WordInt& a, const WordInt& b) {
   const auto na = static_cast<std::int32_t>(a.m.size()), nb = static_cast<std::int32_t>(b.m.size());
   r.m.assign(static_cast<std::size_t>(na + nb), 0);
   if (na >= nb) {
-    detail::wmul(r.m.data(), a.m.data(), na, b.m.data(), nb);
+    kit::wmul(r.m.data(), a.m.data(), na, b.m.data(), nb);
   } else {
-    detail::wmul(r.m.data(), b.m.data(), nb, a.m.data(), na);
+    kit::wmul(r.m.data(), b.m.data(), nb, a.m.data(), na);
   }
   r.neg = a.neg != b.neg;
   r.trim();
@@ -590,9 +590,9 @@ WordInt intpoly_scaled_value(const IntPoly& a, const WordInt& p, const WordInt* 
 
 WordInt word_int_of(imptr x) {
   WordInt r;
-  r.m.assign(static_cast<std::size_t>(detail::words_for_digits(x->size)) + 1, 0);
-  r.m.resize(static_cast<std::size_t>(detail::words_of_limbs(r.m.data(), x->head, x->size)));
-  r.neg = detail::sign_of_number(x) < 0;
+  r.m.assign(static_cast<std::size_t>(kit::words_for_digits(x->size)) + 1, 0);
+  r.m.resize(static_cast<std::size_t>(kit::words_of_limbs(r.m.data(), x->head, x->size)));
+  r.neg = kit::sign_of_number(x) < 0;
   r.trim();
   return r;
 }
@@ -668,27 +668,27 @@ bool intpoly_power(const IntPoly& a, std::int32_t k, IntPoly* out) {
       if (m == 0 || c == 0) continue;
       const word uc = static_cast<word>(c < 0 ? -c : c);
       if ((c < 0) == out->neg(j)) {
-        const word carry = detail::waddmul_1(acc.data(), out->mag(j), m, uc);
-        detail::wadd_1(acc.data() + m, acc.data() + m, len - m, carry);
+        const word carry = kit::waddmul_1(acc.data(), out->mag(j), m, uc);
+        kit::wadd_1(acc.data() + m, acc.data() + m, len - m, carry);
       } else {
-        const word borrow = detail::wsubmul_1(acc.data(), out->mag(j), m, uc);
-        detail::wsub_1(acc.data() + m, acc.data() + m, len - m, borrow);
+        const word borrow = kit::wsubmul_1(acc.data(), out->mag(j), m, uc);
+        kit::wsub_1(acc.data() + m, acc.data() + m, len - m, borrow);
       }
     }
     const bool negative = (acc.back() >> 63) != 0;
     if (negative) {  // the magnitude: -acc
       for (word& w : acc) w = ~w;
-      detail::wadd_1(acc.data(), acc.data(), len, 1);
+      kit::wadd_1(acc.data(), acc.data(), len, 1);
     }
-    const std::int32_t na = detail::wnormalised(acc.data(), len);
+    const std::int32_t na = kit::wnormalised(acc.data(), len);
     if (na == 1 && acc[0] == 0) {
       out->push_zero();
       continue;
     }
     const word divisor = static_cast<word>(n) * static_cast<word>(h[0] < 0 ? -h[0] : h[0]);
     quot.assign(static_cast<std::size_t>(na), 0);
-    detail::fit_exactly(quot);
-    const std::int32_t nq = detail::wdivexact(quot.data(), acc.data(), na, &divisor, 1);
+    kit::fit_exactly(quot);
+    const std::int32_t nq = kit::wdivexact(quot.data(), acc.data(), na, &divisor, 1);
     out->push(quot.data(), nq, negative != (h[0] < 0));
   }
   out->trim();

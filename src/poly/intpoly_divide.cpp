@@ -16,14 +16,14 @@
 #include <vector>
 
 #include "core/thresholds.h"
+#include "numbers/word_array.h"
 #include "dense/dense_modular.h"
-#include "numbers/word_array_impl.h"
 #include "poly/intpoly.h"
 #include "poly/intpoly_impl.h"
 
 namespace tavrin {
 
-using detail::word;
+using kit::word;
 using Words = std::vector<word>;
 
 namespace {
@@ -33,7 +33,7 @@ std::int64_t bit_length(std::uint64_t n) { return n == 0 ? 0 : 64 - __builtin_cl
 
 // Bits of the magnitude w[0 .. n) (normalised or not).
 std::int64_t words_bits(const word* w, std::int32_t n) {
-  n = detail::wnormalised(w, n);
+  n = kit::wnormalised(w, n);
   return 64 * std::int64_t{n - 1} + bit_length(w[n - 1]);
 }
 
@@ -43,13 +43,13 @@ std::int32_t slot_words(std::int64_t bits) { return static_cast<std::int32_t>((b
 // The product of magnitudes a b, normalised.
 Words times(const Words& a, const Words& b) {
   Words r(a.size() + b.size(), 0);
-  detail::fit_exactly(r);
+  kit::fit_exactly(r);
   if (a.size() >= b.size()) {
-    detail::wmul(r.data(), a.data(), static_cast<std::int32_t>(a.size()), b.data(), static_cast<std::int32_t>(b.size()));
+    kit::wmul(r.data(), a.data(), static_cast<std::int32_t>(a.size()), b.data(), static_cast<std::int32_t>(b.size()));
   } else {
-    detail::wmul(r.data(), b.data(), static_cast<std::int32_t>(b.size()), a.data(), static_cast<std::int32_t>(a.size()));
+    kit::wmul(r.data(), b.data(), static_cast<std::int32_t>(b.size()), a.data(), static_cast<std::int32_t>(a.size()));
   }
-  r.resize(static_cast<std::size_t>(detail::wnormalised(r.data(), static_cast<std::int32_t>(r.size()))));
+  r.resize(static_cast<std::size_t>(kit::wnormalised(r.data(), static_cast<std::int32_t>(r.size()))));
   return r;
 }
 
@@ -59,9 +59,9 @@ Words power(const Words& c, std::int64_t k) {
   for (int bit = 62; bit >= 0; --bit) {
     if (r.size() > 1 || r[0] != 1) {
       Words sq(2 * r.size(), 0);
-      detail::fit_exactly(sq);
-      detail::wsqr(sq.data(), r.data(), static_cast<std::int32_t>(r.size()));
-      sq.resize(static_cast<std::size_t>(detail::wnormalised(sq.data(), static_cast<std::int32_t>(sq.size()))));
+      kit::fit_exactly(sq);
+      kit::wsqr(sq.data(), r.data(), static_cast<std::int32_t>(r.size()));
+      sq.resize(static_cast<std::size_t>(kit::wnormalised(sq.data(), static_cast<std::int32_t>(sq.size()))));
       r.swap(sq);
     }
     if (((k >> bit) & 1) != 0) r = times(r, c);
@@ -146,14 +146,14 @@ bool intpoly_divexact(const IntPoly& a, const IntPoly& b, IntPoly* q) {
     bool na = false, nb = false;
     const Words pa = detail::pack_slots(a, s, &na);
     const Words pb = detail::pack_slots(b, s, &nb);
-    const std::int32_t la = detail::wnormalised(pa.data(), static_cast<std::int32_t>(pa.size()));
-    const std::int32_t lb = detail::wnormalised(pb.data(), static_cast<std::int32_t>(pb.size()));
+    const std::int32_t la = kit::wnormalised(pa.data(), static_cast<std::int32_t>(pa.size()));
+    const std::int32_t lb = kit::wnormalised(pb.data(), static_cast<std::int32_t>(pb.size()));
     if (la < lb) return false;
     Words qw(static_cast<std::size_t>(la - lb) + 1, 0), rw(static_cast<std::size_t>(lb), 0);
-    detail::fit_exactly(qw);
-    detail::fit_exactly(rw);
-    detail::wdivrem(qw.data(), rw.data(), pa.data(), la, pb.data(), lb);
-    if (detail::wnormalised(rw.data(), lb) != 1 || rw[0] != 0) return false;  // b does not divide a
+    kit::fit_exactly(qw);
+    kit::fit_exactly(rw);
+    kit::wdivrem(qw.data(), rw.data(), pa.data(), la, pb.data(), lb);
+    if (kit::wnormalised(rw.data(), lb) != 1 || rw[0] != 0) return false;  // b does not divide a
     bool fits = false;
     *q = detail::unpack_slots(qw.data(), static_cast<std::int32_t>(qw.size()), a.degree() - b.degree(), s,
                               na != nb, &fits);
@@ -170,30 +170,30 @@ bool detail::pseudo_divrem_on_slots(const IntPoly& a, const IntPoly& b, const Wo
   const std::int32_t da = a.degree(), db = b.degree();
   bool na = false, nb = false;
   const Words pa = detail::pack_slots(a, s, &na);
-  Words A = times(Words(pa.begin(), pa.begin() + detail::wnormalised(pa.data(), static_cast<std::int32_t>(pa.size()))), ck);
+  Words A = times(Words(pa.begin(), pa.begin() + kit::wnormalised(pa.data(), static_cast<std::int32_t>(pa.size()))), ck);
   const bool sa = na != ck_negative;
   Words B = detail::pack_slots(b, s, &nb);
-  const auto lb = detail::wnormalised(B.data(), static_cast<std::int32_t>(B.size()));
+  const auto lb = kit::wnormalised(B.data(), static_cast<std::int32_t>(B.size()));
   B.resize(static_cast<std::size_t>(lb));
   const auto la = static_cast<std::int32_t>(A.size());
   // |A| = Q |B| + R, 0 <= R < |B|.
   Words Q(static_cast<std::size_t>(std::max(la - lb, 0)) + 1, 0), R(static_cast<std::size_t>(lb), 0);
-  detail::fit_exactly(Q);
-  detail::fit_exactly(R);
+  kit::fit_exactly(Q);
+  kit::fit_exactly(R);
   if (la >= lb) {
-    detail::wdivrem(Q.data(), R.data(), A.data(), la, B.data(), lb);
+    kit::wdivrem(Q.data(), R.data(), A.data(), la, B.data(), lb);
   } else {
     std::copy(A.begin(), A.end(), R.begin());
   }
   // Rounded to the nearest: when 2 R > |B|, Q + 1 and the remainder R - |B|.
   Words twice(R.size() + 1, 0);
-  detail::fit_exactly(twice);
-  twice[R.size()] = detail::wshl(twice.data(), R.data(), lb, 1);
+  kit::fit_exactly(twice);
+  twice[R.size()] = kit::wshl(twice.data(), R.data(), lb, 1);
   bool r_flip = sa;
-  if (detail::wcmp_norm(twice.data(), detail::wnormalised(twice.data(), lb + 1), B.data(), lb) > 0) {
+  if (kit::wcmp_norm(twice.data(), kit::wnormalised(twice.data(), lb + 1), B.data(), lb) > 0) {
     Q.push_back(0);
-    detail::wadd_1(Q.data(), Q.data(), static_cast<std::int32_t>(Q.size()), 1);
-    detail::wsub_n(R.data(), B.data(), R.data(), lb);
+    kit::wadd_1(Q.data(), Q.data(), static_cast<std::int32_t>(Q.size()), 1);
+    kit::wsub_n(R.data(), B.data(), R.data(), lb);
     r_flip = !sa;
   }
   bool q_fits = false, r_fits = false;
@@ -216,8 +216,8 @@ void intpoly_pseudo_divrem(const IntPoly& a, const IntPoly& b, IntPoly* q, IntPo
     if (g.size() > 1 || g[0] != 1) {
       Words scratch(ck);
       f.assign(ck.size(), 0);
-      detail::fit_exactly(f);
-      f.resize(static_cast<std::size_t>(detail::wdivexact(f.data(), scratch.data(), static_cast<std::int32_t>(ck.size()),
+      kit::fit_exactly(f);
+      f.resize(static_cast<std::size_t>(kit::wdivexact(f.data(), scratch.data(), static_cast<std::int32_t>(ck.size()),
                                                           g.data(), static_cast<std::int32_t>(g.size()))));
     }
     if (x.is_zero()) return IntPoly{};

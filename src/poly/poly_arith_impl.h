@@ -13,9 +13,9 @@
 #include "numbers/bigint.h"
 #include "numbers/bigint_multiply.h"
 #include "numbers/freelists.h"
-#include "numbers/word_mod.h"
 #include "numbers/node_handles.h"
 #include "numbers/number_tests.h"
+#include "numbers/word_mod.h"
 
 namespace tavrin::detail {
 

@@ -10,13 +10,13 @@
 #include "numbers/bigint_divide.h"
 #include "numbers/freelists.h"
 #include "numbers/mixed_mode.h"
+#include "numbers/node_handles.h"
 #include "numbers/word_mod.h"
 #include "poly/poly_add.h"
 #include "poly/poly_arith_impl.h"
 #include "poly/poly_divide.h"
 #include "poly/poly_impl.h"
 #include "poly/poly_repr.h"
-#include "numbers/node_handles.h"
 
 namespace tavrin {
 

@@ -8,12 +8,12 @@
 #include "numbers/bigint.h"
 #include "numbers/bigint_multiply.h"
 #include "numbers/freelists.h"
+#include "numbers/node_handles.h"
 #include "numbers/word_mod.h"
 #include "poly/poly_add.h"
 #include "poly/poly_arith_impl.h"
 #include "poly/poly_impl.h"
 #include "poly/poly_repr.h"
-#include "numbers/node_handles.h"
 #include "poly/poly_upcalls.h"
 
 namespace tavrin {

@@ -11,6 +11,7 @@
 #include "core/interrupts.h"
 #include "core/records.h"
 #include "numbers/freelists.h"
+#include "numbers/node_handles.h"
 #include "poly/intpoly.h"
 #include "poly/poly_add.h"
 #include "poly/poly_arith_impl.h"
@@ -18,7 +19,6 @@
 #include "poly/poly_measures.h"
 #include "poly/poly_mult.h"
 #include "poly/poly_repr.h"
-#include "numbers/node_handles.h"
 #include "poly/poly_upcalls.h"
 
 namespace tavrin::detail {

@@ -9,6 +9,7 @@
 #include "core/globals.h"
 #include "core/thresholds.h"
 #include "numbers/freelists.h"
+#include "numbers/node_handles.h"
 #include "numbers/word_mod.h"
 #include "poly/intpoly.h"
 #include "poly/poly_add.h"
@@ -18,7 +19,6 @@
 #include "poly/poly_measures.h"
 #include "poly/poly_mult.h"
 #include "poly/poly_repr.h"
-#include "numbers/node_handles.h"
 #include "poly/poly_trial.h"
 
 namespace tavrin {

@@ -20,9 +20,9 @@
 #include "numbers/bigint_multiply.h"
 #include "numbers/bigint_wide.h"
 #include "numbers/freelists.h"
-#include "numbers/limb_array_impl.h"
+#include "numbers/limb_array.h"
 #include "numbers/node_handles.h"
-#include "numbers/word_array_impl.h"
+#include "numbers/word_array.h"
 #include "poly/poly_flat_impl.h"
 
 namespace tavrin {
@@ -223,8 +223,8 @@ std::int64_t sum_bits(const Flat& f, std::int64_t top) {
   return top + static_cast<std::int64_t>(std::ceil(std::log2(s))) + 1;
 }
 
-using detail::digit;
-using detail::word;
+using kit::digit;
+using kit::word;
 
 // A polynomial becomes one integer, the sum of its coefficients times
 // 2^(28 L i), i its term's exponents read in a mixed radix (level k's digit
@@ -283,23 +283,23 @@ struct Slots {
     std::vector<digit> pos(len, 0), neg(len, 0);
     for (std::size_t t = t0; t < t1; ++t) {
       const imptr x = f.num[t];
-      detail::gather(x, (detail::sign_of_number(x) < 0 ? neg.data() : pos.data()) + (index_of(f.key[t]) - base) * L);
+      kit::gather(x, (kit::sign_of_number(x) < 0 ? neg.data() : pos.data()) + (index_of(f.key[t]) - base) * L);
     }
     const auto dn = static_cast<std::int32_t>(len);
-    const std::int32_t np = detail::normalised_length(pos.data(), dn);
-    const std::int32_t nn = detail::normalised_length(neg.data(), dn);
+    const std::int32_t np = kit::normalised_length(pos.data(), dn);
+    const std::int32_t nn = kit::normalised_length(neg.data(), dn);
     *sign = 1;
     std::int32_t nr = 0;
     const digit* r = pos.data();
-    if (detail::mag_compare(pos.data(), np, neg.data(), nn) >= 0) {
-      nr = detail::mag_sub_inplace(pos.data(), np, neg.data(), nn);
+    if (kit::mag_compare(pos.data(), np, neg.data(), nn) >= 0) {
+      nr = kit::mag_sub_inplace(pos.data(), np, neg.data(), nn);
     } else {
-      nr = detail::mag_sub_inplace(neg.data(), nn, pos.data(), np);
+      nr = kit::mag_sub_inplace(neg.data(), nn, pos.data(), np);
       r = neg.data();
       *sign = -1;
     }
-    w.assign(static_cast<std::size_t>(detail::words_for_digits(nr)), 0);
-    return detail::words_of_digits(w.data(), r, nr);
+    w.assign(static_cast<std::size_t>(kit::words_for_digits(nr)), 0);
+    return kit::words_of_digits(w.data(), r, nr);
   }
   // The terms of sign * w (nw words), read slot by slot from the lowest: a
   // slot of 2^(28 L - 1) or more is negative and lends one to the next. The
@@ -307,10 +307,10 @@ struct Slots {
   // negative one packs to an empty top slot. False when a term lands past
   // the slots of the exponent vectors (w is no such integer).
   bool unpack(const word* w, std::int32_t nw, int sign, Terms& out) const {
-    const std::size_t nd = static_cast<std::size_t>(detail::digits_for_words(nw));
+    const std::size_t nd = static_cast<std::size_t>(kit::digits_for_words(nw));
     const std::size_t slots = (nd + L - 1) / L + 1;
     std::vector<digit> z(slots * L, 0);
-    detail::digits_of_words(z.data(), w, nw);
+    kit::digits_of_words(z.data(), w, nw);
     return unpack_digits(z.data(), slots, sign, out);
   }
   // The same from the digits z[0 .. slots L) of |integer|.
@@ -333,7 +333,7 @@ struct Slots {
       for (std::size_t d = 0; d < L; ++d) {
         digit x = s[d] + carry;
         carry = x >> limb_bits;
-        x &= detail::digit_mask;
+        x &= kit::digit_mask;
         v[d] = x;
         zero = zero && x == 0;
       }
@@ -356,7 +356,7 @@ struct Slots {
       x->flote = 0;
       x->size = 0;
       nums.push_back(x);
-      const detail::limb_list l = detail::build_limbs(v.data(), static_cast<std::int32_t>(L), value_sign);
+      const kit::limb_list l = kit::build_limbs(v.data(), static_cast<std::int32_t>(L), value_sign);
       x->head = l.head;
       x->tail = l.tail;
       x->size = l.size;
@@ -394,21 +394,21 @@ std::vector<std::size_t> slot_runs(const Flat& f, const Slots& sl, std::uint64_t
 // z[off ..) += w (nw words, as digits), carrying up; z has room for the sum.
 void add_digits_at(std::vector<digit>& z, std::size_t off, const word* w, std::int32_t nw,
                    std::vector<digit>& scratch) {
-  const std::int32_t nd = detail::digits_for_words(nw);
+  const std::int32_t nd = kit::digits_for_words(nw);
   scratch.assign(static_cast<std::size_t>(nd), 0);
-  detail::digits_of_words(scratch.data(), w, nw);
-  const auto n = static_cast<std::size_t>(detail::normalised_length(scratch.data(), nd));
+  kit::digits_of_words(scratch.data(), w, nw);
+  const auto n = static_cast<std::size_t>(kit::normalised_length(scratch.data(), nd));
   digit carry = 0;
   std::size_t i = 0;
   for (; i < n; ++i) {
     const digit x = z[off + i] + scratch[i] + carry;
     carry = x >> limb_bits;
-    z[off + i] = x & detail::digit_mask;
+    z[off + i] = x & kit::digit_mask;
   }
   for (; carry != 0; ++i) {
     const digit x = z[off + i] + carry;
     carry = x >> limb_bits;
-    z[off + i] = x & detail::digit_mask;
+    z[off + i] = x & kit::digit_mask;
   }
 }
 
@@ -435,20 +435,20 @@ bool kronecker_pieces(const Flat& a, const Flat& b, const Slots& sl, std::uint64
       const std::int32_t nb = sl.pack_words(b, runs_b[j], runs_b[j + 1], base_b, wb, &sign_b);
       wr.assign(static_cast<std::size_t>(na + nb), 0);
       if (na >= nb)
-        detail::wmul(wr.data(), wa.data(), na, wb.data(), nb);
+        kit::wmul(wr.data(), wa.data(), na, wb.data(), nb);
       else
-        detail::wmul(wr.data(), wb.data(), nb, wa.data(), na);
+        kit::wmul(wr.data(), wb.data(), nb, wa.data(), na);
       add_digits_at(sign_a * sign_b < 0 ? neg : pos, (base_a + base_b) * sl.L, wr.data(), na + nb, scratch);
     }
   }
   const auto len = static_cast<std::int32_t>(pos.size());
-  const std::int32_t np = detail::normalised_length(pos.data(), len);
-  const std::int32_t nn = detail::normalised_length(neg.data(), len);
-  if (detail::mag_compare(pos.data(), np, neg.data(), nn) >= 0) {
-    detail::mag_sub_inplace(pos.data(), np, neg.data(), nn);
+  const std::int32_t np = kit::normalised_length(pos.data(), len);
+  const std::int32_t nn = kit::normalised_length(neg.data(), len);
+  if (kit::mag_compare(pos.data(), np, neg.data(), nn) >= 0) {
+    kit::mag_sub_inplace(pos.data(), np, neg.data(), nn);
     return sl.unpack_digits(pos.data(), slots, 1, out);
   }
-  detail::mag_sub_inplace(neg.data(), nn, pos.data(), np);
+  kit::mag_sub_inplace(neg.data(), nn, pos.data(), np);
   return sl.unpack_digits(neg.data(), slots, -1, out);
 }
 
@@ -507,11 +507,11 @@ bool kronecker(const Flat& a, const Flat& b, const Packing& pk, const FlatScan& 
   if ((na == 1 && wa[0] == 0) || (!square && nb == 1 && wb[0] == 0)) return false;
   std::vector<word> wr(static_cast<std::size_t>(na + nb), 0);
   if (square)
-    detail::wsqr(wr.data(), wa.data(), na);
+    kit::wsqr(wr.data(), wa.data(), na);
   else if (na >= nb)
-    detail::wmul(wr.data(), wa.data(), na, wb.data(), nb);
+    kit::wmul(wr.data(), wa.data(), na, wb.data(), nb);
   else
-    detail::wmul(wr.data(), wb.data(), nb, wa.data(), na);
+    kit::wmul(wr.data(), wb.data(), nb, wa.data(), na);
   return sl.unpack(wr.data(), na + nb, sign_a * sign_b, out);
 }
 
@@ -563,9 +563,9 @@ bool quotient_in_slots(const Flat& n, const Flat& m, const Packing& pk, const Fl
   const std::int32_t nm = sl.pack_words(m, wm, &sign_m);
   if (nn < nm || (nm == 1 && wm[0] == 0)) return false;
   std::vector<word> wq(static_cast<std::size_t>(nn - nm + 1), 0), wr(static_cast<std::size_t>(nm), 0);
-  detail::wdivrem(wq.data(), wr.data(), wn.data(), nn, wm.data(), nm);
-  if (detail::wnormalised(wr.data(), nm) != 1 || wr[0] != 0) return false;
-  const std::int32_t nq = detail::wnormalised(wq.data(), nn - nm + 1);
+  kit::wdivrem(wq.data(), wr.data(), wn.data(), nn, wm.data(), nm);
+  if (kit::wnormalised(wr.data(), nm) != 1 || wr[0] != 0) return false;
+  const std::int32_t nq = kit::wnormalised(wq.data(), nn - nm + 1);
   Terms q;
   if (!sl.unpack(wq.data(), nq, sign_n * sign_m, q) || q.key.empty()) return false;
   const std::int64_t room = static_cast<std::int64_t>(sl.L) * limb_bits - 1;

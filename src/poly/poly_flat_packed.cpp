@@ -8,10 +8,15 @@
 #include <vector>
 
 #include "core/thresholds.h"
-#include "numbers/word_array_impl.h"
+#include "numbers/word_array.h"
 #include "poly/poly_flat_impl.h"
 
 namespace tavrin::detail {
+
+using kit::wmul;
+using kit::wnormalised;
+using kit::word;
+using kit::wsqr;
 
 namespace {
 

@@ -10,11 +10,11 @@
 
 #include "core/globals.h"
 #include "core/thresholds.h"
+#include "numbers/freelists.h"
 #include "dense/dense_arrays.h"
 #include "dense/dense_char2.h"
 #include "dense/dense_modular.h"
 #include "dense/dense_mult.h"
-#include "numbers/freelists.h"
 #include "poly/poly_add.h"
 #include "poly/poly_arith_impl.h"
 #include "poly/poly_flat_mult.h"

@@ -8,6 +8,7 @@
 #include "numbers/freelists.h"
 #include "numbers/integer_gcd.h"
 #include "numbers/invertible.h"
+#include "numbers/node_handles.h"
 #include "poly/poly_add.h"
 #include "poly/poly_arith_impl.h"
 #include "poly/poly_divide_impl.h"
@@ -15,7 +16,6 @@
 #include "poly/poly_modout.h"
 #include "poly/poly_mult.h"
 #include "poly/poly_repr.h"
-#include "numbers/node_handles.h"
 #include "poly/poly_upcalls.h"
 
 namespace tavrin {

@@ -9,7 +9,6 @@
 
 #include "core/globals.h"
 #include "core/interrupts.h"
-#include "dense/dense_upcalls.h"
 #include "numbers/bigint.h"
 #include "numbers/bigint_divide.h"
 #include "numbers/bigint_multiply.h"
@@ -18,6 +17,7 @@
 #include "numbers/mixed_mode.h"
 #include "numbers/node_handles.h"
 #include "numbers/word_mod.h"
+#include "dense/dense_upcalls.h"
 #include "poly/poly_add.h"
 #include "poly/poly_arith_impl.h"
 #include "poly/poly_impl.h"

@@ -9,12 +9,13 @@
 #include "core/globals.h"
 #include "core/interrupts.h"
 #include "core/mode_guard.h"
-#include "dense/dense_divide.h"
 #include "numbers/bigint.h"
 #include "numbers/bigint_divide.h"
 #include "numbers/freelists.h"
+#include "numbers/node_handles.h"
 #include "numbers/primes.h"
 #include "numbers/word_mod.h"
+#include "dense/dense_divide.h"
 #include "poly/intpoly.h"
 #include "poly/poly_add.h"
 #include "poly/poly_arith_impl.h"
@@ -27,7 +28,6 @@
 #include "poly/poly_measures.h"
 #include "poly/poly_mult.h"
 #include "poly/poly_repr.h"
-#include "numbers/node_handles.h"
 #include "poly/poly_upcalls.h"
 
 namespace tavrin {

@@ -8,12 +8,12 @@
 #include "core/error_codes.h"
 #include "core/errors.h"
 #include "core/globals.h"
-#include "gcd/pth_root.h"
 #include "numbers/mod_journal.h"
 #include "poly/poly_add.h"
 #include "poly/poly_coef.h"
 #include "poly/poly_images.h"
 #include "poly/poly_measures.h"
+#include "factor/pth_root.h"
 #include "quoly/quoly_impl.h"
 
 namespace tavrin {

@@ -1,6 +1,6 @@
 // Floating images of exact values and back (see quoly_float_image.h).
-#include "core/error_codes.h"
 #include "quoly/quoly_float_image.h"
+#include "core/error_codes.h"
 
 #include <algorithm>
 #include <array>

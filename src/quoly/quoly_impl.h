@@ -8,13 +8,13 @@
 
 #include "core/globals.h"
 #include "core/records.h"
-#include "gcd/gcd.h"
 #include "numbers/bigint.h"
 #include "numbers/freelists.h"
 #include "numbers/node_handles.h"
 #include "numbers/number_tests.h"
 #include "numbers/word_mod.h"
 #include "poly/poly_repr.h"
+#include "gcd/gcd.h"
 #include "quoly/quoly_normal_form.h"
 
 namespace tavrin::detail {

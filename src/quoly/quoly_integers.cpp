@@ -4,10 +4,10 @@
 
 #include "core/globals.h"
 #include "core/thresholds.h"
-#include "gcd/intpoly_gcd.h"
 #include "numbers/freelists.h"
 #include "numbers/node_handles.h"
 #include "poly/intpoly.h"
+#include "gcd/intpoly_gcd.h"
 #include "quoly/quoly_add.h"
 #include "quoly/quoly_impl.h"
 #include "quoly/quoly_integers_impl.h"

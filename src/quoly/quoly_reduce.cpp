@@ -5,8 +5,6 @@
 
 #include "core/errors.h"
 #include "core/globals.h"
-#include "gcd/flat_gcd.h"
-#include "gcd/gcd.h"
 #include "numbers/freelists.h"
 #include "numbers/node_handles.h"
 #include "poly/poly_exact_divide.h"
@@ -14,6 +12,8 @@
 #include "poly/poly_modout.h"
 #include "poly/poly_repr.h"
 #include "poly/poly_trial.h"
+#include "gcd/flat_gcd.h"
+#include "gcd/gcd.h"
 #include "quoly/quoly_impl.h"
 #include "quoly/quoly_normal_form.h"
 

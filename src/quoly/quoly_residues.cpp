@@ -5,10 +5,10 @@
 
 #include "core/globals.h"
 #include "core/thresholds.h"
-#include "dense/dense_modular.h"
-#include "gcd/onevar_gcd.h"
 #include "numbers/freelists.h"
 #include "numbers/word_mod.h"
+#include "dense/dense_modular.h"
+#include "gcd/onevar_gcd.h"
 #include "quoly/quoly_impl.h"
 #include "quoly/quoly_residues_impl.h"
 

@@ -9,7 +9,7 @@
 #include "numbers/freelists.h"
 #include "numbers/node_handles.h"
 #include "quoly/quoly_coef.h"
-#include "toplevel/data_reader_impl.h"
+#include "toplevel/data_reader.h"
 #include "toplevel/state.h"
 
 namespace tavrin {

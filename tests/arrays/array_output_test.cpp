@@ -8,21 +8,21 @@
 #include <string>
 #include <vector>
 
-#include "arrays/array_display.h"
-#include "arrays/array_store.h"
-#include "arrays/targets.h"
 #include "core/globals.h"
 #include "core/mode_guard.h"
-#include "lang/expressions.h"
 #include "numbers/freelists.h"
-#include "support/node_accounting.h"
-#include "support/output_capture.h"
-#include "support/statements.h"
-#include "support/value_form.h"
 #include "toplevel/dispatch.h"
 #include "toplevel/output_file.h"
 #include "toplevel/scanner.h"
 #include "toplevel/state.h"
+#include "lang/expressions.h"
+#include "arrays/array_display.h"
+#include "arrays/array_store.h"
+#include "arrays/targets.h"
+#include "support/node_accounting.h"
+#include "support/output_capture.h"
+#include "support/statements.h"
+#include "support/value_form.h"
 
 namespace tavrin::test {
 namespace {

@@ -9,22 +9,22 @@
 #include <random>
 #include <string>
 
-#include "arrays/coefficients.h"
 #include "core/globals.h"
 #include "core/mode_guard.h"
-#include "lang/expressions.h"
 #include "numbers/freelists.h"
 #include "poly/poly_exact_divide.h"
 #include "poly/poly_repr.h"
+#include "toplevel/charsets.h"
+#include "toplevel/platform.h"
+#include "toplevel/scanner.h"
+#include "toplevel/state.h"
+#include "lang/expressions.h"
+#include "arrays/coefficients.h"
 #include "support/bigref.h"
 #include "support/data_tables.h"
 #include "support/poly_support.h"
 #include "support/refpoly.h"
 #include "support/value_form.h"
-#include "toplevel/charsets.h"
-#include "toplevel/platform.h"
-#include "toplevel/scanner.h"
-#include "toplevel/state.h"
 
 namespace tavrin::test {
 namespace {

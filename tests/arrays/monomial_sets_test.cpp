@@ -6,22 +6,22 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <random>
 #include <map>
+#include <random>
 #include <set>
 #include <string>
 #include <vector>
 
-#include "arrays/array_store.h"
-#include "arrays/sparse_store.h"
 #include "numbers/freelists.h"
 #include "poly/poly_measures.h"
 #include "poly/poly_repr.h"
+#include "toplevel/state.h"
+#include "arrays/array_store.h"
+#include "arrays/sparse_store.h"
 #include "support/bigref.h"
 #include "support/node_accounting.h"
 #include "support/poly_support.h"
 #include "support/value_form.h"
-#include "toplevel/state.h"
 
 namespace tavrin::test {
 namespace {

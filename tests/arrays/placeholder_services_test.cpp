@@ -3,15 +3,15 @@
 // integer determinant, whose placeholders report "<name> not available".
 #include <gtest/gtest.h>
 
-#include "arrays/array_store.h"
-#include "arrays/det_upcalls.h"
 #include "core/globals.h"
 #include "core/mode_guard.h"
 #include "numbers/freelists.h"
+#include "toplevel/state.h"
+#include "arrays/array_store.h"
+#include "arrays/det_upcalls.h"
 #include "support/data_tables.h"
 #include "support/output_capture.h"
 #include "support/poly_support.h"
-#include "toplevel/state.h"
 
 namespace tavrin::test {
 namespace {

@@ -11,21 +11,21 @@
 #include <string>
 #include <vector>
 
-#include "arrays/second_builtins.h"
 #include "core/globals.h"
 #include "core/mode_guard.h"
 #include "numbers/freelists.h"
 #include "poly/poly_repr.h"
+#include "toplevel/charsets.h"
+#include "toplevel/platform.h"
+#include "toplevel/scanner.h"
+#include "toplevel/state.h"
+#include "arrays/second_builtins.h"
 #include "support/bigref.h"
 #include "support/data_tables.h"
 #include "support/node_accounting.h"
 #include "support/poly_support.h"
 #include "support/program_run.h"
 #include "support/refpoly.h"
-#include "toplevel/charsets.h"
-#include "toplevel/platform.h"
-#include "toplevel/scanner.h"
-#include "toplevel/state.h"
 
 namespace tavrin::test {
 namespace {

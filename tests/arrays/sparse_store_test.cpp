@@ -14,18 +14,18 @@
 #include "core/error_codes.h"
 #include "core/globals.h"
 #include "core/mode_guard.h"
-#include "matrix/matrix_support.h"
+#include "numbers/bigint.h"
 #include "numbers/freelists.h"
 #include "numbers/stash/stash.h"
+#include "toplevel/charsets.h"
+#include "toplevel/scanner.h"
+#include "toplevel/state.h"
+#include "matrix/matrix_support.h"
 #include "support/bigref.h"
 #include "support/modulus_scope.h"
 #include "support/node_accounting.h"
 #include "support/output_capture.h"
 #include "support/value_form.h"
-#include "numbers/bigint.h"
-#include "toplevel/charsets.h"
-#include "toplevel/scanner.h"
-#include "toplevel/state.h"
 
 namespace tavrin::test {
 namespace {

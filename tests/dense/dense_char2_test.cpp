@@ -15,8 +15,8 @@
 
 #include "core/mode_guard.h"
 #include "core/thresholds.h"
-#include "dense/dense_char2.h"
 #include "numbers/bit_poly.h"
+#include "dense/dense_char2.h"
 #include "support/bigref.h"
 #include "support/dense_ref.h"
 

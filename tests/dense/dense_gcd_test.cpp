@@ -16,8 +16,8 @@
 
 #include "core/globals.h"
 #include "core/mode_guard.h"
-#include "dense/dense_arrays.h"
 #include "numbers/freelists.h"
+#include "dense/dense_arrays.h"
 #include "poly/poly_repr.h"
 #include "support/dense_ref.h"
 #include "support/modulus_scope.h"

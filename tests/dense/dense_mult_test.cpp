@@ -15,9 +15,9 @@
 
 #include "core/globals.h"
 #include "core/mode_guard.h"
+#include "numbers/freelists.h"
 #include "dense/dense_arrays.h"
 #include "dense/dense_impl.h"
-#include "numbers/freelists.h"
 #include "poly/poly_repr.h"
 #include "support/dense_ref.h"
 #include "support/node_accounting.h"

@@ -14,24 +14,24 @@
 #include <string>
 #include <vector>
 
-#include "arrays/sparse_store.h"
 #include "core/globals.h"
-#include "det/bareiss.h"
-#include "matrix/pivot_search.h"
-#include "det/router.h"
-#include "det/sparse_gauss.h"
-#include "matrix/matrix_support.h"
 #include "numbers/word_mod.h"
 #include "poly/poly_repr.h"
 #include "quoly/quoly_mult.h"
 #include "quoly/quoly_quot.h"
+#include "toplevel/start_tables.h"
+#include "toplevel/state.h"
+#include "arrays/sparse_store.h"
+#include "matrix/matrix_support.h"
+#include "matrix/pivot_search.h"
+#include "det/bareiss.h"
+#include "det/router.h"
+#include "det/sparse_gauss.h"
 #include "support/bigref.h"
 #include "support/modulus_scope.h"
 #include "support/node_accounting.h"
 #include "support/output_capture.h"
 #include "support/value_form.h"
-#include "toplevel/start_tables.h"
-#include "toplevel/state.h"
 
 namespace tavrin::test {
 namespace {

@@ -12,28 +12,28 @@
 #include <string>
 #include <vector>
 
-#include "arrays/sparse_store.h"
+#include <cmath>
+#include <map>
 #include "core/globals.h"
+#include "core/mode_guard.h"
 #include "core/thresholds.h"
-#include "det/dense_gauss.h"
-#include "det/det_support.h"
-#include "det/router.h"
-#include "matrix/matrix_support.h"
+#include "numbers/primes.h"
 #include "poly/poly_repr.h"
 #include "quoly/quoly_mult.h"
 #include "quoly/quoly_quot.h"
+#include "toplevel/start_tables.h"
+#include "arrays/sparse_store.h"
+#include "matrix/matrix_support.h"
+#include "det/dense_gauss.h"
+#include "det/det_support.h"
+#include "det/lagrange_impl.h"
+#include "det/router.h"
 #include "support/bigref.h"
 #include "support/data_tables.h"
 #include "support/modulus_scope.h"
 #include "support/node_accounting.h"
 #include "support/output_capture.h"
 #include "support/value_form.h"
-#include "det/lagrange_impl.h"
-#include "toplevel/start_tables.h"
-#include "core/mode_guard.h"
-#include "numbers/primes.h"
-#include <cmath>
-#include <map>
 
 namespace tavrin::test {
 namespace {

@@ -13,24 +13,24 @@
 #include <string>
 #include <vector>
 
-#include "arrays/sparse_store.h"
 #include "core/error_codes.h"
 #include "core/globals.h"
-#include "det/dense_gauss.h"
-#include "det/router.h"
-#include "det/sparse_gauss.h"
-#include "matrix/matrix_support.h"
 #include "numbers/stash/stash.h"
 #include "poly/poly_repr.h"
 #include "quoly/quoly_mult.h"
 #include "quoly/quoly_quot.h"
+#include "toplevel/start_tables.h"
+#include "toplevel/state.h"
+#include "arrays/sparse_store.h"
+#include "matrix/matrix_support.h"
+#include "det/dense_gauss.h"
+#include "det/router.h"
+#include "det/sparse_gauss.h"
 #include "support/bigref.h"
 #include "support/modulus_scope.h"
 #include "support/node_accounting.h"
 #include "support/output_capture.h"
 #include "support/value_form.h"
-#include "toplevel/start_tables.h"
-#include "toplevel/state.h"
 
 namespace tavrin::test {
 namespace {

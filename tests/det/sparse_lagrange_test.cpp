@@ -10,15 +10,17 @@
 #include <tuple>
 #include <vector>
 
+#include "numbers/primes.h"
+#include "poly/poly_repr.h"
+#include "toplevel/start_tables.h"
+#include "toplevel/state.h"
 #include "arrays/sparse_store.h"
+#include "matrix/matrix_support.h"
 #include "det/int_determ.h"
 #include "det/lagrange.h"
 #include "det/lagrange_impl.h"
 #include "det/router.h"
 #include "det/sparse_gauss.h"
-#include "matrix/matrix_support.h"
-#include "numbers/primes.h"
-#include "poly/poly_repr.h"
 #include "support/bigref.h"
 #include "support/data_tables.h"
 #include "support/modulus_scope.h"
@@ -26,8 +28,6 @@
 #include "support/output_capture.h"
 #include "support/relation_scope.h"
 #include "support/value_form.h"
-#include "toplevel/start_tables.h"
-#include "toplevel/state.h"
 
 namespace tavrin::test {
 namespace {

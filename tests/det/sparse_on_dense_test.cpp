@@ -12,21 +12,21 @@
 #include <string>
 #include <vector>
 
-#include "arrays/sparse_store.h"
 #include "core/globals.h"
 #include "core/mode_guard.h"
 #include "core/thresholds.h"
-#include "det/router.h"
-#include "matrix/matrix_support.h"
 #include "numbers/work_arrays.h"
+#include "toplevel/start_tables.h"
+#include "toplevel/state.h"
+#include "arrays/sparse_store.h"
+#include "matrix/matrix_support.h"
+#include "det/router.h"
 #include "support/bigref.h"
 #include "support/data_tables.h"
 #include "support/modulus_scope.h"
 #include "support/node_accounting.h"
 #include "support/poly_support.h"
 #include "support/value_form.h"
-#include "toplevel/start_tables.h"
-#include "toplevel/state.h"
 
 namespace tavrin::test {
 namespace {

@@ -3,8 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <csignal>
-#include <memory>
 #include <cstring>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -13,21 +13,21 @@
 #include "core/interrupts.h"
 #include "core/jumps.h"
 #include "core/mode_guard.h"
-#include "frontend/command_loop.h"
-#include "frontend/error_context.h"
-#include "frontend/startup.h"
-#include "lang/variables.h"
 #include "numbers/factorial.h"
 #include "numbers/freelists.h"
 #include "poly/poly_power.h"
+#include "toplevel/dispatch.h"
+#include "toplevel/scanner.h"
+#include "toplevel/state.h"
+#include "lang/variables.h"
+#include "frontend/command_loop.h"
+#include "frontend/error_context.h"
+#include "frontend/startup.h"
 #include "support/data_tables.h"
 #include "support/modulus_scope.h"
 #include "support/node_accounting.h"
 #include "support/output_capture.h"
 #include "support/poly_support.h"
-#include "toplevel/dispatch.h"
-#include "toplevel/scanner.h"
-#include "toplevel/state.h"
 
 namespace tavrin::test {
 namespace {

@@ -11,9 +11,9 @@
 
 #include "core/globals.h"
 #include "core/mode_guard.h"
+#include "poly/poly_repr.h"
 #include "gcd/content.h"
 #include "gcd/gcd.h"
-#include "poly/poly_repr.h"
 #include "support/data_tables.h"
 #include "support/gcd_counters.h"
 #include "support/node_accounting.h"

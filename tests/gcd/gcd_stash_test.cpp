@@ -5,8 +5,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <optional>
 #include <cstdint>
+#include <optional>
 #include <random>
 #include <string>
 #include <vector>

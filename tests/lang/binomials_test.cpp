@@ -9,9 +9,9 @@
 
 #include "core/globals.h"
 #include "core/mode_guard.h"
-#include "lang/binomials.h"
 #include "numbers/factorial.h"
 #include "numbers/freelists.h"
+#include "lang/binomials.h"
 #include "support/bigref.h"
 #include "support/data_tables.h"
 #include "support/output_capture.h"

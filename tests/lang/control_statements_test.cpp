@@ -9,22 +9,22 @@
 #include <string>
 #include <vector>
 
-#include "core/globals.h"
 #include "core/error_codes.h"
+#include "core/globals.h"
 #include "core/mode_guard.h"
+#include "numbers/freelists.h"
+#include "toplevel/charsets.h"
+#include "toplevel/dispatch.h"
+#include "toplevel/scanner.h"
+#include "toplevel/state.h"
 #include "lang/expressions.h"
 #include "lang/statements.h"
 #include "lang/variables.h"
-#include "numbers/freelists.h"
 #include "support/data_tables.h"
 #include "support/modulus_scope.h"
 #include "support/output_capture.h"
 #include "support/statements.h"
 #include "support/value_form.h"
-#include "toplevel/charsets.h"
-#include "toplevel/dispatch.h"
-#include "toplevel/scanner.h"
-#include "toplevel/state.h"
 
 namespace tavrin::test {
 namespace {

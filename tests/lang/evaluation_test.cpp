@@ -12,18 +12,18 @@
 #include <vector>
 
 #include "core/globals.h"
-#include "lang/expressions.h"
 #include "numbers/freelists.h"
 #include "poly/poly_repr.h"
+#include "toplevel/language_services.h"
+#include "toplevel/scanner.h"
+#include "toplevel/state.h"
+#include "lang/expressions.h"
 #include "support/modulus_scope.h"
 #include "support/node_accounting.h"
 #include "support/output_capture.h"
 #include "support/poly_support.h"
 #include "support/program_run.h"
 #include "support/value_form.h"
-#include "toplevel/language_services.h"
-#include "toplevel/scanner.h"
-#include "toplevel/state.h"
 
 namespace tavrin::test {
 namespace {

@@ -4,27 +4,27 @@
 #include <gtest/gtest.h>
 
 #include <optional>
-#include <utility>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "core/globals.h"
 #include "core/jumps.h"
 #include "core/mode_guard.h"
-#include "lang/expressions.h"
-#include "lang/variables.h"
 #include "numbers/freelists.h"
 #include "poly/poly_repr.h"
 #include "quoly/quoly_coef.h"
+#include "toplevel/charsets.h"
+#include "toplevel/dispatch.h"
+#include "toplevel/scanner.h"
+#include "lang/expressions.h"
+#include "lang/variables.h"
 #include "support/data_tables.h"
 #include "support/modulus_scope.h"
 #include "support/output_capture.h"
 #include "support/poly_support.h"
 #include "support/statements.h"
 #include "support/value_form.h"
-#include "toplevel/charsets.h"
-#include "toplevel/dispatch.h"
-#include "toplevel/scanner.h"
 
 namespace tavrin::test {
 namespace {

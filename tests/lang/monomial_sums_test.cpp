@@ -13,12 +13,12 @@
 
 #include "core/mode_guard.h"
 #include "core/thresholds.h"
+#include "toplevel/charsets.h"
+#include "toplevel/scanner.h"
 #include "support/data_tables.h"
 #include "support/poly_support.h"
 #include "support/statements.h"
 #include "support/value_form.h"
-#include "toplevel/charsets.h"
-#include "toplevel/scanner.h"
 
 namespace tavrin::test {
 namespace {

@@ -10,16 +10,8 @@
 #include <string>
 #include <vector>
 
-#include "arrays/targets.h"
 #include "core/globals.h"
-#include "lang/expressions.h"
-#include "lang/functions.h"
-#include "lang/variables.h"
 #include "numbers/freelists.h"
-#include "support/node_accounting.h"
-#include "support/output_capture.h"
-#include "support/statements.h"
-#include "support/value_form.h"
 #include "toplevel/builtins.h"
 #include "toplevel/charsets.h"
 #include "toplevel/dispatch.h"
@@ -27,6 +19,14 @@
 #include "toplevel/platform.h"
 #include "toplevel/scanner.h"
 #include "toplevel/state.h"
+#include "lang/expressions.h"
+#include "lang/functions.h"
+#include "lang/variables.h"
+#include "arrays/targets.h"
+#include "support/node_accounting.h"
+#include "support/output_capture.h"
+#include "support/statements.h"
+#include "support/value_form.h"
 
 namespace tavrin::test {
 namespace {

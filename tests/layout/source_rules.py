@@ -26,29 +26,9 @@ import sys
 
 LONGEST = 150
 
-# The includes of another folder's *_impl.h left today (file: header).
-# They move to public headers; remove each line when its include goes.
-CROSS_FOLDER_IMPL = {
-    ('src/dense/dense_ntt.cpp', 'numbers/ntt_impl.h'),
-    ('src/dense/dense_simd_impl.h', 'numbers/simd_impl.h'),
-    ('src/det/int_determ.cpp', 'numbers/limb_array_impl.h'),
-    ('src/frontend/data_files.cpp', 'toplevel/data_reader_impl.h'),
-    ('src/gcd/onevar/extended_gcd.cpp', 'gcd/factor/factor_impl.h'),
-    ('src/gcd/onevar/intpoly_gcd.cpp', 'numbers/word_array_impl.h'),
-    ('src/matlang/matrix_builtins.cpp', 'quoly/quoly_impl.h'),
-    ('src/matlang/poly_at_matrix.cpp', 'poly/poly_arith_impl.h'),
-    ('src/matrix/divisor_determ.cpp', 'numbers/limb_array_impl.h'),
-    ('src/matrix/int_char_poly.cpp', 'numbers/limb_array_impl.h'),
-    ('src/matrix/int_images.cpp', 'numbers/limb_array_impl.h'),
-    ('src/matrix/minimal_poly.cpp', 'numbers/bigint_impl.h'),
-    ('src/matrix/minimal_poly.cpp', 'numbers/limb_array_impl.h'),
-    ('src/poly/intpoly.cpp', 'numbers/bigint_impl.h'),
-    ('src/poly/intpoly.cpp', 'numbers/word_array_impl.h'),
-    ('src/poly/intpoly_divide.cpp', 'numbers/word_array_impl.h'),
-    ('src/poly/poly_flat_mult.cpp', 'numbers/limb_array_impl.h'),
-    ('src/poly/poly_flat_mult.cpp', 'numbers/word_array_impl.h'),
-    ('src/poly/poly_flat_packed.cpp', 'numbers/word_array_impl.h'),
-}
+# Includes of another folder's *_impl.h allowed (file: header): none; a
+# header used across folders is public.
+CROSS_FOLDER_IMPL = set()
 
 KIT_NAME = re.compile(r'(?:shoup(?:_pre|_quotient|_mul\w*|_product\w*)?|Shoup\w*|(?:add|sub)_?mod|mod_?(?:add|sub)|(?:add|sub)_residues)$')
 SHOUP_QUOTIENT = re.compile(r'<<\s*32\s*\)\s*/')

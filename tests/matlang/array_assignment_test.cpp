@@ -8,20 +8,20 @@
 #include <string>
 #include <vector>
 
+#include "core/globals.h"
+#include "numbers/freelists.h"
+#include "poly/poly_repr.h"
+#include "toplevel/dispatch.h"
+#include "toplevel/state.h"
+#include "lang/expressions.h"
 #include "arrays/array_store.h"
 #include "arrays/sparse_store.h"
 #include "arrays/targets.h"
-#include "core/globals.h"
-#include "lang/expressions.h"
-#include "matlang/matrix_expressions.h"
 #include "matrix/matrix_support.h"
-#include "numbers/freelists.h"
-#include "poly/poly_repr.h"
+#include "matlang/matrix_expressions.h"
 #include "support/node_accounting.h"
 #include "support/output_capture.h"
 #include "support/statements.h"
-#include "toplevel/dispatch.h"
-#include "toplevel/state.h"
 
 namespace tavrin::test {
 namespace {

@@ -4,19 +4,19 @@
 
 #include <random>
 
-#include "arrays/det_upcalls.h"
-#include "arrays/sparse_store.h"
-#include "matlang/matrix_powers.h"
-#include "matlang/matrix_builtins.h"
-#include "matrix/matrix_support.h"
 #include "numbers/freelists.h"
 #include "poly/poly_divide.h"
 #include "poly/poly_repr.h"
 #include "quoly/quoly_add.h"
 #include "quoly/quoly_mult.h"
+#include "toplevel/start_tables.h"
+#include "arrays/det_upcalls.h"
+#include "arrays/sparse_store.h"
+#include "matrix/matrix_support.h"
+#include "matlang/matrix_builtins.h"
+#include "matlang/matrix_powers.h"
 #include "support/bigref.h"
 #include "support/value_form.h"
-#include "toplevel/start_tables.h"
 
 namespace tavrin::test {
 namespace {

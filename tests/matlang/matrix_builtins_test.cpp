@@ -10,14 +10,18 @@
 #include <string>
 #include <vector>
 
-#include "arrays/array_store.h"
-#include "arrays/sparse_store.h"
 #include "core/errors.h"
 #include "core/globals.h"
-#include "matlang/matrix_builtins.h"
-#include "matlang/matrix_expr_impl.h"
 #include "numbers/freelists.h"
 #include "poly/poly_repr.h"
+#include "toplevel/charsets.h"
+#include "toplevel/dispatch.h"
+#include "toplevel/platform.h"
+#include "toplevel/scanner.h"
+#include "arrays/array_store.h"
+#include "arrays/sparse_store.h"
+#include "matlang/matrix_builtins.h"
+#include "matlang/matrix_expr_impl.h"
 #include "support/bigref.h"
 #include "support/data_tables.h"
 #include "support/modulus_scope.h"
@@ -25,10 +29,6 @@
 #include "support/poly_support.h"
 #include "support/statements.h"
 #include "support/value_form.h"
-#include "toplevel/charsets.h"
-#include "toplevel/dispatch.h"
-#include "toplevel/platform.h"
-#include "toplevel/scanner.h"
 
 namespace tavrin::test {
 namespace {

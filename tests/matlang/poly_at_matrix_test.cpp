@@ -7,20 +7,20 @@
 #include <string>
 #include <vector>
 
-#include "arrays/sparse_store.h"
 #include "core/globals.h"
-#include "lang/expressions.h"
-#include "matrix/mat_value.h"
-#include "matlang/matrix_expressions.h"
-#include "matrix/matrix_support.h"
-#include "matlang/poly_at_matrix.h"
 #include "numbers/freelists.h"
 #include "quoly/quoly_add.h"
+#include "toplevel/state.h"
+#include "lang/expressions.h"
+#include "arrays/sparse_store.h"
+#include "matrix/mat_value.h"
+#include "matrix/matrix_support.h"
+#include "matlang/matrix_expressions.h"
+#include "matlang/poly_at_matrix.h"
 #include "support/modulus_scope.h"
 #include "support/node_accounting.h"
 #include "support/poly_support.h"
 #include "support/value_form.h"
-#include "toplevel/state.h"
 
 namespace tavrin::test {
 namespace {

@@ -15,17 +15,17 @@
 
 #include "core/globals.h"
 #include "core/mode_guard.h"
-#include "matlang/matrix_powers.h"
+#include "numbers/freelists.h"
+#include "toplevel/state.h"
+#include "arrays/sparse_store.h"
 #include "matrix/matrix_support.h"
 #include "matrix/sparse_copy.h"
-#include "arrays/sparse_store.h"
-#include "numbers/freelists.h"
+#include "matlang/matrix_powers.h"
 #include "support/bigref.h"
 #include "support/modulus_scope.h"
 #include "support/node_accounting.h"
 #include "support/output_capture.h"
 #include "support/value_form.h"
-#include "toplevel/state.h"
 
 namespace tavrin::test {
 namespace {

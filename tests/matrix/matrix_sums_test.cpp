@@ -7,18 +7,18 @@
 
 #include "core/globals.h"
 #include "core/mode_guard.h"
-#include "matrix/matrix_products.h"
-#include "matrix/matrix_support.h"
-#include "arrays/sparse_store.h"
 #include "numbers/freelists.h"
 #include "poly/poly_repr.h"
 #include "quoly/quoly_add.h"
 #include "quoly/quoly_mult.h"
+#include "toplevel/state.h"
+#include "arrays/sparse_store.h"
+#include "matrix/matrix_products.h"
+#include "matrix/matrix_support.h"
 #include "support/bigref.h"
 #include "support/node_accounting.h"
 #include "support/output_capture.h"
 #include "support/value_form.h"
-#include "toplevel/state.h"
 
 namespace tavrin::test {
 namespace {

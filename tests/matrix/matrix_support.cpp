@@ -3,15 +3,15 @@
 #include <set>
 
 #include "core/globals.h"
-#include "arrays/sparse_store.h"
-#include "matlang/matrix_expressions.h"
 #include "numbers/freelists.h"
 #include "poly/poly_repr.h"
 #include "quoly/quoly_add.h"
 #include "quoly/quoly_mult.h"
+#include "toplevel/state.h"
+#include "arrays/sparse_store.h"
+#include "matlang/matrix_expressions.h"
 #include "support/statements.h"
 #include "support/value_form.h"
-#include "toplevel/state.h"
 
 namespace tavrin::test {
 

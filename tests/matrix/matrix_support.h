@@ -14,8 +14,8 @@
 #include <gtest/gtest.h>
 
 #include "core/records.h"
-#include "matrix/zmatrix.h"
 #include "numbers/work_arrays.h"
+#include "matrix/zmatrix.h"
 #include "support/bigref.h"
 #include "support/poly_support.h"
 

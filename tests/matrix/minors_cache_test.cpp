@@ -11,15 +11,15 @@
 #include <random>
 #include <vector>
 
-#include "arrays/sparse_store.h"
 #include "core/error_codes.h"
 #include "core/globals.h"
+#include "numbers/freelists.h"
+#include "toplevel/state.h"
+#include "arrays/sparse_store.h"
 #include "matrix/hamilton.h"
 #include "matrix/matrix_support.h"
-#include "numbers/freelists.h"
 #include "support/bigref.h"
 #include "support/output_capture.h"
-#include "toplevel/state.h"
 
 namespace tavrin::test {
 namespace {

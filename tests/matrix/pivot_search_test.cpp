@@ -9,16 +9,16 @@
 #include <utility>
 #include <vector>
 
-#include "arrays/sparse_store.h"
 #include "core/mode_guard.h"
 #include "core/thresholds.h"
-#include "matrix/matrix_support.h"
 #include "numbers/freelists.h"
+#include "toplevel/start_tables.h"
 #include "toplevel/state.h"
+#include "arrays/sparse_store.h"
+#include "matrix/matrix_support.h"
 #include "support/bigref.h"
 #include "support/modulus_scope.h"
 #include "support/node_accounting.h"
-#include "toplevel/start_tables.h"
 
 namespace tavrin::test {
 namespace {

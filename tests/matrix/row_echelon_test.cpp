@@ -10,29 +10,29 @@
 #include <algorithm>
 #include <climits>
 #include <memory>
+#include <random>
 #include <string>
 #include <utility>
-#include <random>
 #include <vector>
 
-#include "arrays/array_store.h"
-#include "arrays/sparse_store.h"
-#include "matrix/matrix_support.h"
+#include "core/thresholds.h"
 #include "numbers/freelists.h"
+#include "numbers/primes.h"
 #include "poly/poly_repr.h"
 #include "quoly/quoly_add.h"
 #include "quoly/quoly_mult.h"
-#include "support/bigref.h"
-#include "support/data_tables.h"
-#include "matrix/pivot_search.h"
-#include "matrix/residue_elimination.h"
-#include "core/thresholds.h"
-#include "numbers/primes.h"
-#include "support/modulus_scope.h"
-#include "support/output_capture.h"
 #include "toplevel/start_tables.h"
 #include "toplevel/state.h"
+#include "arrays/array_store.h"
+#include "arrays/sparse_store.h"
+#include "matrix/matrix_support.h"
+#include "matrix/pivot_search.h"
+#include "matrix/residue_elimination.h"
 #include "det/router.h"
+#include "support/bigref.h"
+#include "support/data_tables.h"
+#include "support/modulus_scope.h"
+#include "support/output_capture.h"
 
 namespace tavrin::test {
 namespace {

@@ -15,21 +15,22 @@
 #include <string>
 #include <vector>
 
-#include "arrays/sparse_store.h"
+#include <optional>
 #include "core/globals.h"
-#include "core/thresholds.h"
 #include "core/mode_guard.h"
-#include "matrix/matrix_support.h"
-#include "matrix/row_echelon.h"
+#include "core/thresholds.h"
 #include "numbers/bigint.h"
+#include "numbers/bigint_multiply.h"
 #include "numbers/freelists.h"
 #include "numbers/node_handles.h"
 #include "numbers/word_mod.h"
 #include "poly/poly_repr.h"
 #include "quoly/quoly_add.h"
 #include "quoly/quoly_mult.h"
-#include "numbers/bigint_multiply.h"
-#include <optional>
+#include "toplevel/state.h"
+#include "arrays/sparse_store.h"
+#include "matrix/matrix_support.h"
+#include "matrix/row_echelon.h"
 #include "support/bigref.h"
 #include "support/modulus_scope.h"
 #include "support/node_accounting.h"
@@ -37,7 +38,6 @@
 #include "support/output_capture.h"
 #include "support/rings.h"
 #include "support/value_form.h"
-#include "toplevel/state.h"
 
 namespace tavrin::test {
 namespace {

@@ -7,9 +7,9 @@
 #include <random>
 
 #include "core/globals.h"
-#include "matrix/matrix_support.h"
-#include "arrays/sparse_store.h"
 #include "numbers/freelists.h"
+#include "arrays/sparse_store.h"
+#include "matrix/matrix_support.h"
 #include "support/bigref.h"
 #include "support/modulus_scope.h"
 #include "support/node_accounting.h"

@@ -10,11 +10,11 @@
 #include <string>
 #include <vector>
 
-#include "numbers/base10.h"
 #include "core/error_codes.h"
 #include "core/globals.h"
 #include "core/mode_guard.h"
 #include "core/thresholds.h"
+#include "numbers/base10.h"
 #include "numbers/bigint.h"
 #include "numbers/freelists.h"
 #include "support/bigref.h"

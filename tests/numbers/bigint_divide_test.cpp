@@ -14,7 +14,7 @@
 #include "numbers/bigint_divide.h"
 #include "numbers/bigint_multiply.h"
 #include "numbers/freelists.h"
-#include "numbers/limb_array_impl.h"
+#include "numbers/limb_array.h"
 #include "support/bigref.h"
 #include "support/node_accounting.h"
 #include "support/num.h"
@@ -372,23 +372,23 @@ TEST(OneDigitDivisors, ReciprocalAndHenselAgreeWithLongDivision) {
   // even ones, on arrays of odd and even lengths with digits 0 and 2^28 - 1,
   // short and long enough for the two-chain forms.
   std::mt19937_64 rng(test_seed() + 31);
-  using detail::digit;
+  using kit::digit;
   for (int it = 0; it < test_iterations(400); ++it) {
     const int n = 1 + static_cast<int>(rng() % (it % 2 == 0 ? 40 : 120));
     std::vector<digit> a(static_cast<std::size_t>(n) + 1);
-    for (auto& x : a) x = rng() % 4 == 0 ? (rng() % 2 == 0 ? 0u : detail::digit_mask) : static_cast<digit>(rng() % limb_base);
+    for (auto& x : a) x = rng() % 4 == 0 ? (rng() % 2 == 0 ? 0u : kit::digit_mask) : static_cast<digit>(rng() % limb_base);
     a[static_cast<std::size_t>(n)] = 0;
-    const digit choices[] = {1, 2, static_cast<digit>(1u << (rng() % 28)), detail::digit_mask, 3 * 5 * 7 * 11 * 13,
+    const digit choices[] = {1, 2, static_cast<digit>(1u << (rng() % 28)), kit::digit_mask, 3 * 5 * 7 * 11 * 13,
                              static_cast<digit>(1 + rng() % (limb_base - 1))};
     const digit d = choices[rng() % 6];
     // a mod d against the long division.
     std::vector<digit> u = a, q(static_cast<std::size_t>(n) + 1);
-    detail::mag_divmod(u.data(), n, &d, 1, q.data());
-    ASSERT_EQ(detail::mag_mod_1(a.data(), n, d), u[0]) << "divisor " << d << ", " << n << " digits";
+    kit::mag_divmod(u.data(), n, &d, 1, q.data());
+    ASSERT_EQ(kit::mag_mod_1(a.data(), n, d), u[0]) << "divisor " << d << ", " << n << " digits";
     Num x;  // the same digits as a limb list: gathered, the residue taken in the walk
-    detail::install_limbs(x, detail::build_limbs(a.data(), n, it % 3 == 0 ? -1 : 1));
+    kit::install_limbs(x, kit::build_limbs(a.data(), n, it % 3 == 0 ? -1 : 1));
     std::vector<digit> g(static_cast<std::size_t>(x->size));
-    ASSERT_EQ(detail::gather_mod_1(x, g.data(), d), u[0]) << "divisor " << d << ", " << n << " digits";
+    ASSERT_EQ(kit::gather_mod_1(x, g.data(), d), u[0]) << "divisor " << d << ", " << n << " digits";
     ASSERT_TRUE(std::equal(g.begin(), g.end(), a.begin()));
     // (a - a mod d) / d exactly, in place and into another array.
     std::vector<digit> e = a;
@@ -400,11 +400,11 @@ TEST(OneDigitDivisors, ReciprocalAndHenselAgreeWithLongDivision) {
       x = static_cast<digit>(t < 0 ? t + limb_base : t);
     }
     std::vector<digit> out(static_cast<std::size_t>(n));
-    const std::int32_t nq = detail::mag_divexact_1(out.data(), e.data(), n, d);
-    const std::int32_t nl = detail::normalised_length(q.data(), n);
+    const std::int32_t nq = kit::mag_divexact_1(out.data(), e.data(), n, d);
+    const std::int32_t nl = kit::normalised_length(q.data(), n);
     ASSERT_EQ(nq, nl) << "divisor " << d;
     ASSERT_TRUE(std::equal(q.begin(), q.begin() + nl, out.begin())) << "divisor " << d;
-    ASSERT_EQ(detail::mag_divexact_1(e.data(), e.data(), n, d), nl);
+    ASSERT_EQ(kit::mag_divexact_1(e.data(), e.data(), n, d), nl);
     ASSERT_TRUE(std::equal(q.begin(), q.begin() + nl, e.begin())) << "divisor " << d << " in place";
   }
 }

@@ -11,7 +11,7 @@
 
 #include "numbers/bigint.h"
 #include "numbers/bigint_powmod.h"
-#include "numbers/word_array_impl.h"
+#include "numbers/word_array.h"
 #include "support/bigref.h"
 #include "support/node_accounting.h"
 #include "support/num.h"
@@ -19,12 +19,12 @@
 namespace tavrin::test {
 namespace {
 
-using detail::word;
+using kit::word;
 using words = std::vector<word>;
 
 words words_of(imptr x) {
-  words w(static_cast<std::size_t>(detail::words_for_digits(x->size)));
-  w.resize(static_cast<std::size_t>(detail::words_of_limbs(w.data(), x->head, x->size)));
+  words w(static_cast<std::size_t>(kit::words_for_digits(x->size)));
+  w.resize(static_cast<std::size_t>(kit::words_of_limbs(w.data(), x->head, x->size)));
   return w;
 }
 
@@ -34,15 +34,15 @@ words times_mod(const words& a, const words& b, const words& m) {
   const auto nm = static_cast<std::int32_t>(m.size());
   words p(a.size() + b.size());
   if (na >= nb) {
-    detail::wmul(p.data(), a.data(), na, b.data(), nb);
+    kit::wmul(p.data(), a.data(), na, b.data(), nb);
   } else {
-    detail::wmul(p.data(), b.data(), nb, a.data(), na);
+    kit::wmul(p.data(), b.data(), nb, a.data(), na);
   }
-  const std::int32_t np = detail::wnormalised(p.data(), na + nb);
+  const std::int32_t np = kit::wnormalised(p.data(), na + nb);
   if (np < nm) return words(p.begin(), p.begin() + np);
   words r(m.size());
-  detail::wdivrem(nullptr, r.data(), p.data(), np, m.data(), nm);
-  r.resize(static_cast<std::size_t>(detail::wnormalised(r.data(), nm)));
+  kit::wdivrem(nullptr, r.data(), p.data(), np, m.data(), nm);
+  r.resize(static_cast<std::size_t>(kit::wnormalised(r.data(), nm)));
   return r;
 }
 
@@ -56,8 +56,8 @@ TEST(NumberPowmod, AtTheLimbLimit) {
   words wb = times_mod(words_of(b), words{1}, wm);
   if (b->head->value < 0) {
     words t = wm;
-    detail::wsub(t.data(), t.data(), static_cast<std::int32_t>(t.size()), wb.data(), static_cast<std::int32_t>(wb.size()));
-    t.resize(static_cast<std::size_t>(detail::wnormalised(t.data(), static_cast<std::int32_t>(t.size()))));
+    kit::wsub(t.data(), t.data(), static_cast<std::int32_t>(t.size()), wb.data(), static_cast<std::int32_t>(wb.size()));
+    t.resize(static_cast<std::size_t>(kit::wnormalised(t.data(), static_cast<std::int32_t>(t.size()))));
     wb = t;
   }
   number_powmod(b, e3, m, r3);

@@ -9,8 +9,8 @@
 #include <utility>
 #include <vector>
 
-#include "numbers/primes.h"
 #include "core/globals.h"
+#include "numbers/primes.h"
 #include "support/bigref.h"
 
 namespace tavrin::test {

@@ -10,14 +10,14 @@
 
 #include "core/mode_guard.h"
 #include "core/thresholds.h"
+#include "numbers/base10.h"
 #include "numbers/bigint.h"
 #include "numbers/bigint_divide.h"
 #include "numbers/bigint_multiply.h"
 #include "numbers/integer_gcd.h"
-#include "numbers/base10.h"
-#include "support/data_tables.h"
-#include "numbers/word_array_impl.h"
+#include "numbers/word_array.h"
 #include "support/bigref.h"
+#include "support/data_tables.h"
 #include "support/node_accounting.h"
 #include "support/num.h"
 
@@ -121,7 +121,7 @@ TEST(WideProducts, ProductsPastTheWidestTransformSplitIntoTransforms) {
   // the route without transforms, and products of all-ones words (every
   // chunk at its largest, several products on a diagonal) against their
   // closed forms.
-  using detail::word;
+  using kit::word;
   std::mt19937_64 rng(test_seed() + 67);
   auto random_words = [&](std::int32_t n) {
     std::vector<word> v(static_cast<std::size_t>(n));
@@ -131,12 +131,12 @@ TEST(WideProducts, ProductsPastTheWidestTransformSplitIntoTransforms) {
   auto both_routes = [&](const std::vector<word>& a, const std::vector<word>& b) {
     const auto na = static_cast<std::int32_t>(a.size()), nb = static_cast<std::int32_t>(b.size());
     SCOPED_TRACE(std::to_string(na) + " x " + std::to_string(nb) + " words");
-    ASSERT_FALSE(detail::wmul_ntt_fits(na, nb));
+    ASSERT_FALSE(kit::wmul_ntt_fits(na, nb));
     std::vector<word> split(a.size() + b.size()), plain(a.size() + b.size());
-    detail::wmul(split.data(), a.data(), na, b.data(), nb);
+    kit::wmul(split.data(), a.data(), na, b.data(), nb);
     {
       ScopedValue<std::int32_t> off(wide_ntt_words, never);
-      detail::wmul(plain.data(), a.data(), na, b.data(), nb);
+      kit::wmul(plain.data(), a.data(), na, b.data(), nb);
     }
     ASSERT_TRUE(split == plain);
   };
@@ -145,8 +145,8 @@ TEST(WideProducts, ProductsPastTheWidestTransformSplitIntoTransforms) {
   // One piece each, where one transform also holds the product.
   const std::vector<word> a = random_words(200000), b = random_words(150001);
   std::vector<word> one(a.size() + b.size()), pieces(a.size() + b.size());
-  detail::wmul_ntt(one.data(), a.data(), 200000, b.data(), 150001);
-  detail::wmul_ntt_pieces(pieces.data(), a.data(), 200000, b.data(), 150001);
+  kit::wmul_ntt(one.data(), a.data(), 200000, b.data(), 150001);
+  kit::wmul_ntt_pieces(pieces.data(), a.data(), 200000, b.data(), 150001);
   EXPECT_TRUE(one == pieces);
 
   // (W^na - 1)(W^nb - 1) = W^(na+nb) - W^na - W^nb + 1, nb <= na: low
@@ -155,7 +155,7 @@ TEST(WideProducts, ProductsPastTheWidestTransformSplitIntoTransforms) {
   for (const auto& [na, nb] : {std::pair{1700000, 1650000}, std::pair{1250000, 1250000}}) {
     const std::vector<word> x(static_cast<std::size_t>(na), ~word{0}), y(static_cast<std::size_t>(nb), ~word{0});
     std::vector<word> got(x.size() + y.size());
-    detail::wmul(got.data(), x.data(), na, y.data(), nb);
+    kit::wmul(got.data(), x.data(), na, y.data(), nb);
     std::vector<word> want(got.size(), ~word{0});
     std::fill(want.begin(), want.begin() + nb, word{0});
     want[0] = 1;
@@ -166,10 +166,10 @@ TEST(WideProducts, ProductsPastTheWidestTransformSplitIntoTransforms) {
   // (W^n - 1)^2 = W^2n - 2 W^n + 1: low words 1, 0, ..., 0; high words
   // W - 2, then all ones.
   const std::int32_t n = 600000;
-  ASSERT_FALSE(detail::wmul_ntt_fits(n, n));
+  ASSERT_FALSE(kit::wmul_ntt_fits(n, n));
   const std::vector<word> ones(static_cast<std::size_t>(n), ~word{0});
   std::vector<word> sq(2 * ones.size());
-  detail::wsqr(sq.data(), ones.data(), n);
+  kit::wsqr(sq.data(), ones.data(), n);
   std::vector<word> want(2 * ones.size(), ~word{0});
   std::fill(want.begin(), want.begin() + n, word{0});
   want[0] = 1;
@@ -222,11 +222,11 @@ TEST(WideProducts, SquaresAgreeWithProducts) {
     for (int n : {1, 2, 3, 4, 5, 7, 9, 10, 31, 32, 33, 63, 64, 65, 100, 161, 257, 500}) {
       SCOPED_TRACE("n = " + std::to_string(n) + ", Karatsuba from " + std::to_string(kara) +
                    ", Toom-3 from " + std::to_string(toom) + ", transforms from " + std::to_string(ntt));
-      std::vector<detail::word> a(static_cast<std::size_t>(n));
-      for (auto& w : a) w = rng() % 4 == 0 ? ~detail::word{0} : rng();
-      std::vector<detail::word> sq(2 * a.size()), pr(2 * a.size());
-      detail::wsqr(sq.data(), a.data(), n);
-      detail::wmul_rows(pr.data(), a.data(), n, a.data(), n);
+      std::vector<kit::word> a(static_cast<std::size_t>(n));
+      for (auto& w : a) w = rng() % 4 == 0 ? ~kit::word{0} : rng();
+      std::vector<kit::word> sq(2 * a.size()), pr(2 * a.size());
+      kit::wsqr(sq.data(), a.data(), n);
+      kit::wmul_rows(pr.data(), a.data(), n, a.data(), n);
       ASSERT_EQ(sq, pr);
     }
   }
@@ -234,8 +234,8 @@ TEST(WideProducts, SquaresAgreeWithProducts) {
 
 // Restores the row kernels' own choice at the end of a test.
 struct PortableRows {
-  explicit PortableRows(bool on) { detail::force_portable_rows(on); }
-  ~PortableRows() { detail::force_portable_rows(false); }
+  explicit PortableRows(bool on) { kit::force_portable_rows(on); }
+  ~PortableRows() { kit::force_portable_rows(false); }
 };
 
 TEST(WideRows, CarryChainsAgreeWithThePortableLoops) {
@@ -244,35 +244,35 @@ TEST(WideRows, CarryChainsAgreeWithThePortableLoops) {
   // added and taken back leaves the words as they were, and the squares
   // equal the products of an operand by itself.
   std::mt19937_64 rng(test_seed() + 65);
-  SCOPED_TRACE(detail::rows_by_carry_chains() ? "carry chains against portable loops" : "portable loops only");
+  SCOPED_TRACE(kit::rows_by_carry_chains() ? "carry chains against portable loops" : "portable loops only");
   auto words = [&](int n) {
-    std::vector<detail::word> v(static_cast<std::size_t>(n));
-    for (auto& w : v) w = rng() % 3 == 0 ? ~detail::word{0} : rng();
+    std::vector<kit::word> v(static_cast<std::size_t>(n));
+    for (auto& w : v) w = rng() % 3 == 0 ? ~kit::word{0} : rng();
     return v;
   };
   for (int n = 1; n <= 41; n += n < 12 ? 1 : 7) {
     SCOPED_TRACE("n = " + std::to_string(n));
     const auto a = words(n), b = words(n / 2 + 1), r0 = words(n);
-    const detail::word m = rng() % 2 ? ~detail::word{0} : rng();
-    std::vector<detail::word> out[2][4];
-    detail::word carry[2][3];
+    const kit::word m = rng() % 2 ? ~kit::word{0} : rng();
+    std::vector<kit::word> out[2][4];
+    kit::word carry[2][3];
     for (int portable = 0; portable < 2; ++portable) {
       PortableRows mode(portable == 1);
       auto& o = out[portable];
       o[0] = r0;
-      carry[portable][0] = detail::waddmul_1(o[0].data(), a.data(), n, m);
+      carry[portable][0] = kit::waddmul_1(o[0].data(), a.data(), n, m);
       o[1] = o[0];
-      carry[portable][1] = detail::wsubmul_1(o[1].data(), a.data(), n, m);
+      carry[portable][1] = kit::wsubmul_1(o[1].data(), a.data(), n, m);
       ASSERT_EQ(o[1], r0) << "a row added and taken back";
       ASSERT_EQ(carry[portable][1], carry[portable][0]);
       o[1].assign(static_cast<std::size_t>(n), 0);
-      carry[portable][2] = detail::wmul_1(o[1].data(), a.data(), n, m);
+      carry[portable][2] = kit::wmul_1(o[1].data(), a.data(), n, m);
       o[2].assign(a.size() + b.size(), 0);
-      detail::wmul_rows(o[2].data(), a.data(), n, b.data(), static_cast<std::int32_t>(b.size()));
+      kit::wmul_rows(o[2].data(), a.data(), n, b.data(), static_cast<std::int32_t>(b.size()));
       o[3].assign(2 * a.size(), 0);
-      detail::wsqr_rows(o[3].data(), a.data(), n);
-      std::vector<detail::word> aa(2 * a.size());
-      detail::wmul_rows(aa.data(), a.data(), n, a.data(), n);
+      kit::wsqr_rows(o[3].data(), a.data(), n);
+      std::vector<kit::word> aa(2 * a.size());
+      kit::wmul_rows(aa.data(), a.data(), n, a.data(), n);
       ASSERT_EQ(o[3], aa);
     }
     for (int k = 0; k < 4; ++k) ASSERT_EQ(out[0][k], out[1][k]) << "kernel " << k;
@@ -288,26 +288,26 @@ TEST(WideRows, SumsAndDifferencesCarryThroughEveryPlace) {
   std::mt19937_64 rng(test_seed() + 66);
   for (int n = 1; n <= 45; n += n < 13 ? 1 : 8) {
     SCOPED_TRACE("n = " + std::to_string(n));
-    std::vector<detail::word> a(static_cast<std::size_t>(n)), b(a.size()), sum(a.size()), diff(a.size());
+    std::vector<kit::word> a(static_cast<std::size_t>(n)), b(a.size()), sum(a.size()), diff(a.size());
     for (int i = 0; i < n; ++i) {
-      a[i] = rng() % 2 == 0 ? ~detail::word{0} : rng();
-      b[i] = rng() % 3 == 0 ? ~detail::word{0} : (rng() % 3 == 0 ? 0 : rng());
+      a[i] = rng() % 2 == 0 ? ~kit::word{0} : rng();
+      b[i] = rng() % 3 == 0 ? ~kit::word{0} : (rng() % 3 == 0 ? 0 : rng());
     }
-    detail::word carry = 0, borrow = 0;
+    kit::word carry = 0, borrow = 0;
     for (int i = 0; i < n; ++i) {
-      const detail::dword s = static_cast<detail::dword>(a[i]) + b[i] + carry;
-      sum[i] = static_cast<detail::word>(s);
-      carry = static_cast<detail::word>(s >> 64);
-      const detail::dword d = static_cast<detail::dword>(a[i]) - b[i] - borrow;
-      diff[i] = static_cast<detail::word>(d);
-      borrow = static_cast<detail::word>(d >> 64) & 1;
+      const kit::dword s = static_cast<kit::dword>(a[i]) + b[i] + carry;
+      sum[i] = static_cast<kit::word>(s);
+      carry = static_cast<kit::word>(s >> 64);
+      const kit::dword d = static_cast<kit::dword>(a[i]) - b[i] - borrow;
+      diff[i] = static_cast<kit::word>(d);
+      borrow = static_cast<kit::word>(d >> 64) & 1;
     }
-    std::vector<detail::word> r(a.size());
-    ASSERT_EQ(detail::wadd_n(r.data(), a.data(), b.data(), n), carry);
+    std::vector<kit::word> r(a.size());
+    ASSERT_EQ(kit::wadd_n(r.data(), a.data(), b.data(), n), carry);
     ASSERT_EQ(r, sum);
-    ASSERT_EQ(detail::wsub_n(r.data(), r.data(), b.data(), n), carry);
+    ASSERT_EQ(kit::wsub_n(r.data(), r.data(), b.data(), n), carry);
     ASSERT_EQ(r, a);
-    ASSERT_EQ(detail::wsub_n(r.data(), a.data(), b.data(), n), borrow);
+    ASSERT_EQ(kit::wsub_n(r.data(), a.data(), b.data(), n), borrow);
     ASSERT_EQ(r, diff);
   }
 }
@@ -498,14 +498,14 @@ TEST(WideDecimal, AgreesWithTheTableRouteAndRepeatedDivision) {
 TEST(WideArrays, RepackingRoundTrips) {
   std::mt19937_64 rng(test_seed() + 3);
   for (int n = 1; n < 60; ++n) {
-    std::vector<detail::digit> a(static_cast<std::size_t>(n));
-    for (auto& d : a) d = static_cast<detail::digit>(rng() % 3 == 0 ? detail::digit_mask : rng() & detail::digit_mask);
+    std::vector<kit::digit> a(static_cast<std::size_t>(n));
+    for (auto& d : a) d = static_cast<kit::digit>(rng() % 3 == 0 ? kit::digit_mask : rng() & kit::digit_mask);
     if (n > 1 && rng() % 4 == 0) a.back() = 0;
-    std::vector<detail::word> w(static_cast<std::size_t>(detail::words_for_digits(n)));
-    const std::int32_t nw = detail::words_of_digits(w.data(), a.data(), n);
-    std::vector<detail::digit> back(static_cast<std::size_t>(detail::digits_for_words(nw)));
-    const std::int32_t nb = detail::digits_of_words(back.data(), w.data(), nw);
-    ASSERT_EQ(nb, detail::normalised_length(a.data(), n));
+    std::vector<kit::word> w(static_cast<std::size_t>(kit::words_for_digits(n)));
+    const std::int32_t nw = kit::words_of_digits(w.data(), a.data(), n);
+    std::vector<kit::digit> back(static_cast<std::size_t>(kit::digits_for_words(nw)));
+    const std::int32_t nb = kit::digits_of_words(back.data(), w.data(), nw);
+    ASSERT_EQ(nb, kit::normalised_length(a.data(), n));
     for (std::int32_t i = 0; i < nb; ++i) ASSERT_EQ(back[static_cast<std::size_t>(i)], a[static_cast<std::size_t>(i)]);
   }
 }
@@ -519,17 +519,17 @@ TEST(WideArrays, LimbListsToWordsAndBack) {
   std::mt19937_64 rng(test_seed() + 4);
   std::vector<int> lengths;
   for (int n = 1; n <= 70; ++n) lengths.push_back(n);
-  lengths.push_back(detail::max_limbs);
+  lengths.push_back(kit::max_limbs);
   for (int n : lengths) {
     SCOPED_TRACE("limbs " + std::to_string(n));
-    std::vector<detail::digit> d(static_cast<std::size_t>(n));
+    std::vector<kit::digit> d(static_cast<std::size_t>(n));
     const bool ones = rng() % 4 == 0;
-    for (auto& x : d) x = ones ? detail::digit_mask : static_cast<detail::digit>(rng() & detail::digit_mask);
+    for (auto& x : d) x = ones ? kit::digit_mask : static_cast<kit::digit>(rng() & kit::digit_mask);
     if (n > 1 || rng() % 3 != 0) d.back() |= 1;  // else possibly zero
     const std::int32_t sign = rng() % 2 == 0 ? 1 : -1;
     imptr x = number_from_digits(d.data(), n, sign);
-    std::vector<detail::word> want(static_cast<std::size_t>(detail::words_for_digits(n)));
-    const std::int32_t nw = detail::words_of_digits(want.data(), d.data(), n);
+    std::vector<kit::word> want(static_cast<std::size_t>(kit::words_for_digits(n)));
+    const std::int32_t nw = kit::words_of_digits(want.data(), d.data(), n);
     // The number itself, then behind one and two zero limbs.
     numptr zeros[2] = {new_limb(), new_limb()};
     zeros[1]->value = 0;
@@ -538,15 +538,15 @@ TEST(WideArrays, LimbListsToWordsAndBack) {
     zeros[0]->next = zeros[1];
     for (int lead = 0; lead <= 2; ++lead) {
       const std::int32_t count = n + lead;
-      std::vector<detail::word> w(static_cast<std::size_t>(detail::words_for_digits(count)));
-      ASSERT_EQ(detail::words_of_limbs(w.data(), lead == 0 ? x->head : zeros[2 - lead], count), nw);
+      std::vector<kit::word> w(static_cast<std::size_t>(kit::words_for_digits(count)));
+      ASSERT_EQ(kit::words_of_limbs(w.data(), lead == 0 ? x->head : zeros[2 - lead], count), nw);
       for (std::int32_t i = 0; i < nw; ++i) ASSERT_EQ(w[static_cast<std::size_t>(i)], want[static_cast<std::size_t>(i)]);
     }
     zeros[1]->next = nullptr;
     free_limb_list(zeros[0], zeros[1]);
     with_short_free_list(static_cast<int>(rng() % 40), [&] {
       Num back;
-      detail::install_limbs(back, detail::limbs_of_words(want.data(), nw, detail::sign_of_number(x)));
+      kit::install_limbs(back, kit::limbs_of_words(want.data(), nw, kit::sign_of_number(x)));
       ASSERT_TRUE(valid_bigint(back));
       ASSERT_TRUE(spec_equal(back, x));
     });

@@ -14,7 +14,7 @@
 #include "core/mode_guard.h"
 #include "core/thresholds.h"
 #include "numbers/garner.h"
-#include "numbers/ntt_impl.h"
+#include "numbers/ntt.h"
 #include "numbers/primes.h"
 #include "numbers/word_field.h"
 #include "numbers/zint.h"
@@ -409,7 +409,7 @@ TEST(WordKit, BatchedDotRoomIsTight) {
 
 #ifdef TAVRIN_AVX2
 // The digits of r by the eight-lane forms, read from one lane.
-AVX2_FN void lane_digits(const detail::TransformCrt& crt, const std::uint32_t* r, std::uint32_t* out) {
+AVX2_FN void lane_digits(const kit::TransformCrt& crt, const std::uint32_t* r, std::uint32_t* out) {
   const __m256i v1 = crt.digit1(simd::vset(r[0])), v2 = crt.digit2(simd::vset(r[1]), v1);
   std::uint32_t lanes[8];
   for (const __m256i& v : {v1, v2, crt.digit3(simd::vset(r[2]), v1, v2)}) {
@@ -422,7 +422,7 @@ AVX2_FN void lane_digits(const detail::TransformCrt& crt, const std::uint32_t* r
 // The transform primes' recombination of x len 2^-32 mod p_k gives x back,
 // from residues below p and below 2p, one lane and eight lanes alike.
 TEST(WordKit, TransformRecombinationRebuildsTheValue) {
-  using detail::transform_prime_table;
+  using kit::transform_prime_table;
   std::mt19937_64 rng(test_seed() + 7);
   SCOPED_TRACE(::testing::Message() << "seed " << test_seed());
   const std::uint64_t p1 = transform_prime_table[0].p, p2 = transform_prime_table[1].p,
@@ -430,7 +430,7 @@ TEST(WordKit, TransformRecombinationRebuildsTheValue) {
   for (const auto& t : transform_prime_table) EXPECT_TRUE(trial_prime(t.p) && ((t.p - 1) >> t.two_adicity & 1u)) << t.p;
   const unsigned __int128 m12 = static_cast<unsigned __int128>(p1) * p2, m = m12 * p3;
   for (std::int64_t len : {std::int64_t{64}, std::int64_t{1} << 21}) {
-    const detail::TransformCrt crt(len);
+    const kit::TransformCrt crt(len);
     for (int i = 0; i < test_iterations(1000); ++i) {
       const unsigned __int128 x =
           i < 2 ? (i == 0 ? 0 : m - 1) : ((static_cast<unsigned __int128>(rng()) << 64) | rng()) % m;

@@ -17,7 +17,7 @@
 #include "numbers/bigint.h"
 #include "numbers/bigint_multiply.h"
 #include "numbers/integer_gcd.h"
-#include "numbers/word_array_impl.h"
+#include "numbers/word_array.h"
 #include "numbers/word_hgcd_impl.h"
 #include "support/bigref.h"
 #include "support/node_accounting.h"
@@ -26,7 +26,7 @@
 namespace tavrin::test {
 namespace {
 
-using detail::word;
+using kit::word;
 using words = std::vector<word>;
 
 constexpr std::int32_t never = std::numeric_limits<std::int32_t>::max();
@@ -40,8 +40,8 @@ words random_words(std::mt19937_64& rng, int n) {
 
 words times(const words& a, const words& b) {
   words r(a.size() + b.size());
-  detail::wmul(r.data(), a.data(), static_cast<std::int32_t>(a.size()), b.data(), static_cast<std::int32_t>(b.size()));
-  r.resize(static_cast<std::size_t>(detail::wnormalised(r.data(), static_cast<std::int32_t>(r.size()))));
+  kit::wmul(r.data(), a.data(), static_cast<std::int32_t>(a.size()), b.data(), static_cast<std::int32_t>(b.size()));
+  r.resize(static_cast<std::size_t>(kit::wnormalised(r.data(), static_cast<std::int32_t>(r.size()))));
   return r;
 }
 
@@ -53,17 +53,17 @@ void check_routes(const words& a, const words& b, std::int32_t cut, std::int32_t
   words x(room), y(room), g(room), h(room);
   std::copy(a.begin(), a.end(), x.begin());
   std::copy(b.begin(), b.end(), y.begin());
-  const std::int32_t nl = detail::wgcd_lehmer(g.data(), x.data(), na, y.data(), nb);
+  const std::int32_t nl = kit::wgcd_lehmer(g.data(), x.data(), na, y.data(), nb);
   std::copy(a.begin(), a.end(), x.begin());
   std::copy(b.begin(), b.end(), y.begin());
   ScopedValue<std::int32_t> at(wide_hgcd_words, cut), below(hgcd_base_words, base);
-  const std::int32_t nh = detail::wgcd(h.data(), x.data(), na, y.data(), nb);
+  const std::int32_t nh = kit::wgcd(h.data(), x.data(), na, y.data(), nb);
   ASSERT_EQ(nh, nl) << na << " by " << nb << " words";
   ASSERT_TRUE(std::equal(g.begin(), g.begin() + nl, h.begin())) << na << " by " << nb << " words";
   words r(static_cast<std::size_t>(nl));
   for (const words* v : {&a, &b}) {
-    detail::wdivrem(nullptr, r.data(), v->data(), static_cast<std::int32_t>(v->size()), g.data(), nl);
-    ASSERT_EQ(detail::wnormalised(r.data(), nl), 1);
+    kit::wdivrem(nullptr, r.data(), v->data(), static_cast<std::int32_t>(v->size()), g.data(), nl);
+    ASSERT_EQ(kit::wnormalised(r.data(), nl), 1);
     ASSERT_EQ(r[0], 0u);
   }
 }
@@ -92,7 +92,7 @@ TEST(WordHalfGcd, AgreesWithLehmerOnBothSidesOfTheCutOffs) {
   words f0{0}, f1{1};
   for (int k = 0; k < 27000; ++k) {
     words t(f1.size() + 1);
-    t.back() = detail::wadd(t.data(), f1.data(), static_cast<std::int32_t>(f1.size()), f0.data(),
+    t.back() = kit::wadd(t.data(), f1.data(), static_cast<std::int32_t>(f1.size()), f0.data(),
                             static_cast<std::int32_t>(f0.size()));
     if (t.back() == 0) t.pop_back();
     f0 = std::move(f1);
@@ -106,7 +106,7 @@ TEST(WordHalfGcd, AgreesWithLehmerOnBothSidesOfTheCutOffs) {
 }
 
 // A 128-bit value from two words.
-detail::dword pair_value(word hi, word lo) { return (static_cast<detail::dword>(hi) << 64) | lo; }
+kit::dword pair_value(word hi, word lo) { return (static_cast<kit::dword>(hi) << 64) | lo; }
 
 TEST(WordLehmer, DoubleWordMatrixKeepsEveryExtensionPositive) {
   // For leading bits x, y (random, close, equal, far apart, with zero
@@ -116,19 +116,19 @@ TEST(WordLehmer, DoubleWordMatrixKeepsEveryExtensionPositive) {
   std::mt19937_64 rng(test_seed() + 76);
   int stepped = 0;
   for (int i = 0; i < test_iterations(20000); ++i) {
-    detail::dword x = pair_value(rng() | (word{1} << 63), rng());
+    kit::dword x = pair_value(rng() | (word{1} << 63), rng());
     if (i % 11 == 3) x = pair_value(word{1} << 63, rng() >> (rng() % 64));  // the middle bits zero
-    detail::dword y = pair_value(rng(), rng()) >> (i % 3 == 0 ? rng() % 128 : 0);
+    kit::dword y = pair_value(rng(), rng()) >> (i % 3 == 0 ? rng() % 128 : 0);
     if (i % 5 == 1 || i % 11 == 3) y = x - (pair_value(rng(), rng()) >> (rng() % 128));
     if (i % 7 == 2) y = x;
-    detail::Matrix m{};
-    if (!detail::double_word_matrix(x, y, m)) continue;
+    kit::Matrix m{};
+    if (!kit::double_word_matrix(x, y, m)) continue;
     ++stepped;
     ASSERT_GE(m.A, 0);
     ASSERT_LE(m.B, 0);
     ASSERT_LE(m.C, 0);
     ASSERT_GT(m.D, 0);
-    constexpr detail::sword bound = detail::sword{1} << 62;
+    constexpr kit::sword bound = kit::sword{1} << 62;
     ASSERT_TRUE(m.A < bound && -m.B < bound && -m.C < bound && m.D < bound);
     ASSERT_EQ(static_cast<__int128>(m.A) * m.D - static_cast<__int128>(m.B) * m.C, 1);
     for (word low : {word{0}, ~word{0}, rng()}) {
@@ -140,10 +140,10 @@ TEST(WordLehmer, DoubleWordMatrixKeepsEveryExtensionPositive) {
       const words* minus[2] = {&b, &a};
       for (int r = 0; r < 2; ++r) {
         words v(3);
-        const word high = detail::wmul_1(v.data(), plus[r]->data(), 3, rows[r][0]);
-        ASSERT_EQ(high, detail::wsubmul_1(v.data(), minus[r]->data(), 3, rows[r][1]))
+        const word high = kit::wmul_1(v.data(), plus[r]->data(), 3, rows[r][0]);
+        ASSERT_EQ(high, kit::wsubmul_1(v.data(), minus[r]->data(), 3, rows[r][1]))
             << "a negative or oversized image, x = " << static_cast<word>(x >> 64) << ":" << static_cast<word>(x);
-        const detail::dword top = std::max(x, y);
+        const kit::dword top = std::max(x, y);
         ASSERT_LE(pair_value(v[2], v[1]), top);
       }
     }
@@ -180,11 +180,11 @@ TEST(WordLehmer, DoubleWordRouteAgreesWithCertainQuotients) {
     words x(room), y(room), g(room), h(room);
     std::copy(a.begin(), a.end(), x.begin());
     std::copy(b.begin(), b.end(), y.begin());
-    const std::int32_t nl = detail::wgcd_lehmer(g.data(), x.data(), static_cast<std::int32_t>(a.size()), y.data(),
+    const std::int32_t nl = kit::wgcd_lehmer(g.data(), x.data(), static_cast<std::int32_t>(a.size()), y.data(),
                                                 static_cast<std::int32_t>(b.size()));
     std::copy(a.begin(), a.end(), x.begin());
     std::copy(b.begin(), b.end(), y.begin());
-    const std::int32_t nd = detail::wgcd_double(h.data(), x.data(), static_cast<std::int32_t>(a.size()), y.data(),
+    const std::int32_t nd = kit::wgcd_double(h.data(), x.data(), static_cast<std::int32_t>(a.size()), y.data(),
                                                 static_cast<std::int32_t>(b.size()));
     ASSERT_EQ(nd, nl) << i;
     ASSERT_TRUE(std::equal(g.begin(), g.begin() + nl, h.begin())) << i;
@@ -210,7 +210,7 @@ TEST(WordLehmer, ExactDivisionOnBothSidesOfTheLongDivisionCut) {
       if (i % 7 == 0) d = {2, 1};
       if (d.back() == 0) d.back() = 1;
       words a = times(q, d), r(a.size() - d.size() + 2, guard);
-      const std::int32_t nq = detail::wdivexact(r.data(), a.data(), static_cast<std::int32_t>(a.size()), d.data(),
+      const std::int32_t nq = kit::wdivexact(r.data(), a.data(), static_cast<std::int32_t>(a.size()), d.data(),
                                                 static_cast<std::int32_t>(d.size()));
       ASSERT_EQ(r.back(), guard) << i;
       ASSERT_EQ(nq, static_cast<std::int32_t>(q.size())) << i;
@@ -255,8 +255,8 @@ TEST(WordHalfGcd, LongestOperandsThroughBinaryGcdAndExtgcd) {
 
 // The magnitude of x as words, and x's sign.
 words words_of(imptr x, bool* negative) {
-  words w(static_cast<std::size_t>(detail::words_for_digits(x->size)));
-  w.resize(static_cast<std::size_t>(detail::words_of_limbs(w.data(), x->head, x->size)));
+  words w(static_cast<std::size_t>(kit::words_for_digits(x->size)));
+  w.resize(static_cast<std::size_t>(kit::words_of_limbs(w.data(), x->head, x->size)));
   *negative = x->head->value < 0;
   return w;
 }
@@ -286,18 +286,18 @@ TEST(WordHalfGcd, CofactorsAtTheLimbLimit) {
     // s a and t b have opposite signs: |s a| - |t b| = +-g.
     words sa = times(ws, wa), tb = times(wt, wb);
     ASSERT_NE(ns != na, nt != nb);
-    const bool sa_larger = detail::wcmp_norm(sa.data(), static_cast<std::int32_t>(sa.size()), tb.data(),
+    const bool sa_larger = kit::wcmp_norm(sa.data(), static_cast<std::int32_t>(sa.size()), tb.data(),
                                              static_cast<std::int32_t>(tb.size())) > 0;
     ASSERT_EQ(sa_larger, ns == na);  // the positive product is the larger
     words& big = sa_larger ? sa : tb;
     const words& small = sa_larger ? tb : sa;
-    detail::wsub(big.data(), big.data(), static_cast<std::int32_t>(big.size()), small.data(),
+    kit::wsub(big.data(), big.data(), static_cast<std::int32_t>(big.size()), small.data(),
                  static_cast<std::int32_t>(small.size()));
-    big.resize(static_cast<std::size_t>(detail::wnormalised(big.data(), static_cast<std::int32_t>(big.size()))));
+    big.resize(static_cast<std::size_t>(kit::wnormalised(big.data(), static_cast<std::int32_t>(big.size()))));
     ASSERT_EQ(big, wg);
     for (const auto& [cof, other] : {std::pair<const words*, const words*>{&ws, &wb}, {&wt, &wa}}) {
       words twice = times(times(*cof, wg), words{2});
-      ASSERT_LT(detail::wcmp_norm(twice.data(), static_cast<std::int32_t>(twice.size()), other->data(),
+      ASSERT_LT(kit::wcmp_norm(twice.data(), static_cast<std::int32_t>(twice.size()), other->data(),
                                   static_cast<std::int32_t>(other->size())),
                 0);
     }

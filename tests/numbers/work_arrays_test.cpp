@@ -10,14 +10,14 @@
 
 #include "core/globals.h"
 #include "core/mode_guard.h"
-#include "matlang/matrix_powers.h"
+#include "toplevel/state.h"
 #include "matrix/matrix_products.h"
 #include "matrix/matrix_support.h"
+#include "matlang/matrix_powers.h"
 #include "support/bigref.h"
 #include "support/node_accounting.h"
 #include "support/output_capture.h"
 #include "support/value_form.h"
-#include "toplevel/state.h"
 
 namespace tavrin::test {
 namespace {

@@ -13,9 +13,9 @@
 #include <string>
 
 #include "core/globals.h"
-#include "core/thresholds.h"
 #include "core/jumps.h"
 #include "core/mode_guard.h"
+#include "core/thresholds.h"
 #include "numbers/freelists.h"
 #include "poly/poly_add.h"
 #include "poly/poly_divide.h"

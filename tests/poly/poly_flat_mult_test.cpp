@@ -20,12 +20,12 @@
 #include "poly/poly_mult.h"
 #include "poly/poly_repr.h"
 #include "poly/poly_trial.h"
+#include "toplevel/charsets.h"
+#include "toplevel/scanner.h"
 #include "support/data_tables.h"
 #include "support/node_accounting.h"
 #include "support/poly_support.h"
 #include "support/rings.h"
-#include "toplevel/charsets.h"
-#include "toplevel/scanner.h"
 
 namespace tavrin::test {
 namespace {

@@ -25,14 +25,14 @@
 #include "numbers/primes.h"
 #include "poly/poly_exact_divide.h"
 #include "poly/poly_repr.h"
+#include "toplevel/charsets.h"
+#include "toplevel/scanner.h"
 #include "support/data_tables.h"
 #include "support/divide_routes.h"
 #include "support/division_pairs.h"
 #include "support/node_accounting.h"
 #include "support/poly_support.h"
 #include "support/rings.h"
-#include "toplevel/charsets.h"
-#include "toplevel/scanner.h"
 
 namespace tavrin::test {
 namespace {

@@ -7,8 +7,8 @@
 
 #include <optional>
 #include <random>
-#include <utility>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "core/globals.h"

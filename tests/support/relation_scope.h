@@ -15,11 +15,11 @@
 
 #include "core/globals.h"
 #include "core/mode_guard.h"
-#include "gcd/aux_primes.h"
 #include "numbers/freelists.h"
 #include "numbers/node_handles.h"
 #include "poly/poly_modout.h"
 #include "poly/poly_repr.h"
+#include "gcd/aux_primes.h"
 #include "support/bigref.h"
 #include "support/poly_support.h"
 #include "support/refpoly.h"

@@ -4,23 +4,23 @@
 #include <cstdio>
 #include <iterator>
 
-#include "arrays/array_store.h"
-#include "arrays/sparse_store.h"
-#include "arrays/targets.h"
 #include "core/globals.h"
 #include "core/mode_guard.h"
-#include "lang/expressions.h"
-#include "lang/variables.h"
 #include "numbers/freelists.h"
 #include "poly/poly_repr.h"
-#include "support/data_tables.h"
-#include "support/output_capture.h"
-#include "support/value_form.h"
 #include "toplevel/charsets.h"
 #include "toplevel/dispatch.h"
 #include "toplevel/platform.h"
 #include "toplevel/scanner.h"
 #include "toplevel/state.h"
+#include "lang/expressions.h"
+#include "lang/variables.h"
+#include "arrays/array_store.h"
+#include "arrays/sparse_store.h"
+#include "arrays/targets.h"
+#include "support/data_tables.h"
+#include "support/output_capture.h"
+#include "support/value_form.h"
 
 namespace tavrin::test {
 

@@ -4,8 +4,8 @@
 #include <gtest/gtest.h>
 
 #include "dense/dense_arrays.h"
-#include "frontend/startup.h"
 #include "matlang/matrix_expressions.h"
+#include "frontend/startup.h"
 
 int main(int argc, char** argv) {
   testing::InitGoogleTest(&argc, argv);

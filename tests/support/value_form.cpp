@@ -4,9 +4,9 @@
 #include <string>
 
 #include "core/globals.h"
-#include "gcd/gcd.h"
 #include "numbers/freelists.h"
 #include "poly/poly_repr.h"
+#include "gcd/gcd.h"
 #include "quoly/quoly.h"
 #include "support/poly_support.h"
 

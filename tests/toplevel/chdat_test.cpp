@@ -8,11 +8,11 @@
 #include <vector>
 
 #include "core/globals.h"
+#include "toplevel/chdat.h"
+#include "toplevel/state.h"
 #include "support/bigref.h"
 #include "support/data_tables.h"
 #include "support/poly_support.h"
-#include "toplevel/chdat.h"
-#include "toplevel/state.h"
 
 namespace tavrin::test {
 namespace {

@@ -10,16 +10,16 @@
 
 #include "core/globals.h"
 #include "core/mode_guard.h"
-#include "frontend/settings.h"
 #include "numbers/freelists.h"
+#include "toplevel/display.h"
+#include "toplevel/state.h"
+#include "frontend/settings.h"
 #include "support/bigref.h"
 #include "support/data_tables.h"
 #include "support/modulus_scope.h"
 #include "support/node_accounting.h"
 #include "support/output_capture.h"
 #include "support/poly_support.h"
-#include "toplevel/display.h"
-#include "toplevel/state.h"
 
 namespace tavrin::test {
 namespace {

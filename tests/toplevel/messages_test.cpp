@@ -14,9 +14,9 @@
 
 #include "core/error_codes.h"
 #include "core/errors.h"
-#include "support/data_tables.h"
 #include "toplevel/builtin_names.h"
 #include "toplevel/builtins.h"
+#include "support/data_tables.h"
 
 namespace tavrin::test {
 namespace {

@@ -14,14 +14,14 @@
 #include "core/thresholds.h"
 #include "numbers/base10.h"
 #include "numbers/freelists.h"
+#include "toplevel/charsets.h"
+#include "toplevel/number_literals.h"
+#include "toplevel/scanner.h"
 #include "support/bigref.h"
 #include "support/modulus_scope.h"
 #include "support/num.h"
 #include "support/output_capture.h"
 #include "support/poly_support.h"
-#include "toplevel/charsets.h"
-#include "toplevel/number_literals.h"
-#include "toplevel/scanner.h"
 
 namespace tavrin::test {
 namespace {

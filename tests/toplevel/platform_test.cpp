@@ -7,9 +7,9 @@
 #include <string>
 #include <vector>
 
+#include "toplevel/platform.h"
 #include "frontend/startup.h"
 #include "support/bigref.h"
-#include "toplevel/platform.h"
 
 namespace tavrin::test {
 namespace {

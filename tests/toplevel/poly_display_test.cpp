@@ -13,10 +13,16 @@
 
 #include "core/globals.h"
 #include "core/mode_guard.h"
-#include "lang/variables.h"
 #include "numbers/freelists.h"
 #include "poly/poly_repr.h"
 #include "poly/poly_upcalls.h"
+#include "toplevel/charsets.h"
+#include "toplevel/dispatch.h"
+#include "toplevel/display.h"
+#include "toplevel/poly_display.h"
+#include "toplevel/scanner.h"
+#include "toplevel/state.h"
+#include "lang/variables.h"
 #include "support/data_tables.h"
 #include "support/modulus_scope.h"
 #include "support/output_capture.h"
@@ -24,12 +30,6 @@
 #include "support/relation_scope.h"
 #include "support/statements.h"
 #include "support/value_form.h"
-#include "toplevel/charsets.h"
-#include "toplevel/display.h"
-#include "toplevel/dispatch.h"
-#include "toplevel/poly_display.h"
-#include "toplevel/scanner.h"
-#include "toplevel/state.h"
 
 namespace tavrin::test {
 namespace {

@@ -12,10 +12,10 @@
 #include "core/globals.h"
 #include "core/mode_guard.h"
 #include "numbers/freelists.h"
-#include "support/bigref.h"
 #include "toplevel/charsets.h"
 #include "toplevel/scanner.h"
 #include "toplevel/state.h"
+#include "support/bigref.h"
 
 namespace tavrin::test {
 namespace {

@@ -13,9 +13,9 @@
 #include <cstdint>
 #include <vector>
 
-#include "gcd/flat_gcd.h"
 #include "core/thresholds.h"
 #include "gcd/flat/flat_gcd_impl.h"
+#include "gcd/flat_gcd.h"
 
 namespace tavrin::flat {
 

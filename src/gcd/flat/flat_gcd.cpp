@@ -11,11 +11,6 @@
 #include "core/globals.h"
 #include "core/interrupts.h"
 #include "core/thresholds.h"
-#include "gcd/content.h"
-#include "gcd/modular_gcd.h"
-#include "gcd/flat/flat_gcd_impl.h"
-#include "gcd/flat/flat_poly_impl.h"
-#include "gcd/flat/gcd_fields_impl.h"
 #include "numbers/bigint.h"
 #include "numbers/freelists.h"
 #include "numbers/garner.h"
@@ -25,6 +20,11 @@
 #include "poly/poly_add.h"
 #include "poly/poly_measures.h"
 #include "poly/poly_repr.h"
+#include "gcd/content.h"
+#include "gcd/flat/flat_gcd_impl.h"
+#include "gcd/flat/flat_poly_impl.h"
+#include "gcd/flat/gcd_fields_impl.h"
+#include "gcd/modular_gcd.h"
 
 namespace tavrin {
 

@@ -6,9 +6,9 @@
 #include <vector>
 
 #include "core/globals.h"
-#include "gcd/flat/flat_poly_impl.h"
 #include "numbers/freelists.h"
 #include "numbers/node_handles.h"
+#include "gcd/flat/flat_poly_impl.h"
 
 namespace tavrin::flat {
 

@@ -5,10 +5,10 @@
 #include <memory>
 #include <vector>
 
-#include "gcd/flat/gcd_fields_impl.h"
 #include "numbers/char2_field.h"
 #include "numbers/primes.h"
 #include "numbers/word_mod.h"
+#include "gcd/flat/gcd_fields_impl.h"
 
 namespace tavrin::flat {
 

@@ -33,9 +33,9 @@
 
 #include "core/interrupts.h"
 #include "core/thresholds.h"
-#include "gcd/flat_gcd.h"
 #include "gcd/flat/flat_gcd_impl.h"
 #include "gcd/flat/flat_rec_impl.h"
+#include "gcd/flat_gcd.h"
 
 namespace tavrin::flat {
 

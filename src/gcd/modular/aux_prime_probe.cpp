@@ -6,12 +6,12 @@
 #include "core/errors.h"
 #include "core/globals.h"
 #include "core/mode_guard.h"
-#include "gcd/gcd.h"
 #include "numbers/freelists.h"
 #include "numbers/node_handles.h"
 #include "numbers/primes.h"
 #include "poly/poly_images.h"
 #include "poly/poly_repr.h"
+#include "gcd/gcd.h"
 
 namespace tavrin {
 

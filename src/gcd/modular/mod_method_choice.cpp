@@ -3,9 +3,9 @@
 
 #include "core/globals.h"
 #include "core/thresholds.h"
-#include "gcd/modular_gcd.h"
 #include "numbers/node_handles.h"
 #include "poly/poly_measures.h"
+#include "gcd/modular_gcd.h"
 
 namespace tavrin {
 

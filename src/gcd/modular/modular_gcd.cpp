@@ -14,8 +14,6 @@
 #include "core/mode_guard.h"
 #include "core/no_copy.h"
 #include "core/thresholds.h"
-#include "gcd/gcd.h"
-#include "gcd/modular_gcd.h"
 #include "numbers/bigint.h"
 #include "numbers/bigint_multiply.h"
 #include "numbers/freelists.h"
@@ -29,6 +27,8 @@
 #include "poly/poly_measures.h"
 #include "poly/poly_repr.h"
 #include "poly/poly_trial.h"
+#include "gcd/gcd.h"
+#include "gcd/modular_gcd.h"
 
 namespace tavrin {
 

@@ -16,9 +16,6 @@
 #include "core/globals.h"
 #include "core/interrupts.h"
 #include "core/mode_guard.h"
-#include "gcd/content.h"
-#include "gcd/gcd.h"
-#include "gcd/modular_gcd.h"
 #include "numbers/freelists.h"
 #include "numbers/node_handles.h"
 #include "numbers/primes.h"
@@ -28,6 +25,9 @@
 #include "poly/poly_measures.h"
 #include "poly/poly_repr.h"
 #include "poly/poly_trial.h"
+#include "gcd/content.h"
+#include "gcd/gcd.h"
+#include "gcd/modular_gcd.h"
 
 namespace tavrin {
 

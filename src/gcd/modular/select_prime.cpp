@@ -3,10 +3,10 @@
 // degree.
 #include <cstdint>
 
-#include "gcd/gcd.h"
 #include "numbers/primes.h"
 #include "numbers/word_field.h"
 #include "poly/poly_repr.h"
+#include "gcd/gcd.h"
 
 namespace tavrin {
 

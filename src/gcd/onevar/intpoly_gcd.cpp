@@ -7,11 +7,11 @@
 #include "core/globals.h"
 #include "core/interrupts.h"
 #include "core/thresholds.h"
-#include "gcd/gcd_globals.h"
-#include "dense/dense_modular.h"
 #include "numbers/primes.h"
-#include "numbers/word_array_impl.h"
+#include "numbers/word_array.h"
 #include "numbers/word_mod.h"
+#include "dense/dense_modular.h"
+#include "gcd/gcd_globals.h"
 
 namespace tavrin {
 
@@ -55,7 +55,7 @@ Words gcd_words(const Words& a, const Words& b) {
   Words x(static_cast<std::size_t>(room), 0), y(static_cast<std::size_t>(room), 0), g(static_cast<std::size_t>(room), 0);
   std::copy(a.begin(), a.end(), x.begin());
   std::copy(b.begin(), b.end(), y.begin());
-  const std::int32_t n = detail::wgcd(g.data(), x.data(), na, y.data(), nb);
+  const std::int32_t n = kit::wgcd(g.data(), x.data(), na, y.data(), nb);
   g.resize(static_cast<std::size_t>(n));
   return g;
 }
@@ -88,32 +88,32 @@ void add_multiple(Coef& c, const Words& M, std::int64_t t) {
   const auto tm = static_cast<word>(tneg ? -t : t);
   const auto nm = static_cast<std::int32_t>(M.size());
   Words prod(static_cast<std::size_t>(nm) + 1);
-  prod[static_cast<std::size_t>(nm)] = detail::wmul_1(prod.data(), M.data(), nm, tm);
-  const std::int32_t np = detail::wnormalised(prod.data(), nm + 1);
+  prod[static_cast<std::size_t>(nm)] = kit::wmul_1(prod.data(), M.data(), nm, tm);
+  const std::int32_t np = kit::wnormalised(prod.data(), nm + 1);
   const auto nc = static_cast<std::int32_t>(c.m.size());
   if (nc == 0 || c.neg == tneg) {
     const std::int32_t top = std::max(nc, np);
     Words r(static_cast<std::size_t>(top) + 1, 0);
     if (nc >= np) {
-      r[static_cast<std::size_t>(top)] = detail::wadd(r.data(), c.m.data(), nc, prod.data(), np);
+      r[static_cast<std::size_t>(top)] = kit::wadd(r.data(), c.m.data(), nc, prod.data(), np);
     } else {
-      r[static_cast<std::size_t>(top)] = nc == 0 ? 0 : detail::wadd(r.data(), prod.data(), np, c.m.data(), nc);
+      r[static_cast<std::size_t>(top)] = nc == 0 ? 0 : kit::wadd(r.data(), prod.data(), np, c.m.data(), nc);
       if (nc == 0) std::copy(prod.begin(), prod.begin() + np, r.begin());
     }
     c.m.swap(r);
     c.neg = tneg;
   } else {
-    int cmp = nc != np ? (nc < np ? -1 : 1) : detail::wcmp(c.m.data(), prod.data(), nc);
+    int cmp = nc != np ? (nc < np ? -1 : 1) : kit::wcmp(c.m.data(), prod.data(), nc);
     if (cmp == 0) {
       c.m.clear();
       c.neg = false;
       return;
     }
     if (cmp > 0) {
-      detail::wsub(c.m.data(), c.m.data(), nc, prod.data(), np);
+      kit::wsub(c.m.data(), c.m.data(), nc, prod.data(), np);
     } else {
       Words r(static_cast<std::size_t>(np));
-      detail::wsub(r.data(), prod.data(), np, c.m.data(), nc);
+      kit::wsub(r.data(), prod.data(), np, c.m.data(), nc);
       c.m.swap(r);
       c.neg = tneg;
     }
@@ -189,7 +189,7 @@ IntPoly intpoly_primitive_gcd(const IntPoly& a0, const IntPoly& b0) {
     {
       const auto nm = static_cast<std::int32_t>(M.size());
       M.push_back(0);
-      M[static_cast<std::size_t>(nm)] = detail::wmul_1(M.data(), M.data(), nm, up);
+      M[static_cast<std::size_t>(nm)] = kit::wmul_1(M.data(), M.data(), nm, up);
       while (M.size() > 1 && M.back() == 0) M.pop_back();
     }
     const bool was_fresh = fresh;

@@ -20,10 +20,10 @@
 #include <utility>
 
 #include "core/thresholds.h"
-#include "gcd/intpoly_gcd.h"
 #include "numbers/bigint_wide.h"
 #include "numbers/node_handles.h"
 #include "poly/intpoly.h"
+#include "gcd/intpoly_gcd.h"
 
 namespace tavrin {
 

@@ -11,17 +11,17 @@
 
 #include "core/globals.h"
 #include "core/thresholds.h"
-#include "dense/dense_arrays.h"
-#include "dense/dense_divide.h"
-#include "gcd/gcd.h"
-#include "gcd/onevar_gcd.h"
 #include "numbers/freelists.h"
 #include "numbers/node_handles.h"
+#include "dense/dense_arrays.h"
+#include "dense/dense_divide.h"
 #include "poly/poly_add.h"
 #include "poly/poly_divide.h"
 #include "poly/poly_exact_divide.h"
 #include "poly/poly_mult.h"
 #include "poly/poly_repr.h"
+#include "gcd/gcd.h"
+#include "gcd/onevar_gcd.h"
 
 namespace tavrin {
 

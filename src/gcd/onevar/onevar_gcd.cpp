@@ -5,27 +5,27 @@
 #include <optional>
 #include <utility>
 
-#include "core/interrupts.h"
 #include "core/errors.h"
 #include "core/globals.h"
+#include "core/interrupts.h"
 #include "core/thresholds.h"
-#include "dense/dense_char2.h"
-#include "dense/dense_gcd.h"
-#include "dense/dense_upcalls.h"
-#include "gcd/gcd.h"
-#include "gcd/gcd_globals.h"
-#include "gcd/gcd_stash.h"
-#include "gcd/onevar_gcd.h"
 #include "numbers/bigint.h"
 #include "numbers/freelists.h"
 #include "numbers/garbage.h"
 #include "numbers/node_handles.h"
+#include "dense/dense_char2.h"
+#include "dense/dense_gcd.h"
+#include "dense/dense_upcalls.h"
 #include "poly/poly_add.h"
 #include "poly/poly_divide.h"
 #include "poly/poly_exact_divide.h"
 #include "poly/poly_measures.h"
 #include "poly/poly_mult.h"
 #include "poly/poly_repr.h"
+#include "gcd/gcd.h"
+#include "gcd/gcd_globals.h"
+#include "gcd/gcd_stash.h"
+#include "gcd/onevar_gcd.h"
 
 namespace tavrin {
 

@@ -5,12 +5,12 @@
 
 #include "core/globals.h"
 #include "core/thresholds.h"
+#include "numbers/freelists.h"
 #include "dense/dense_arrays.h"
 #include "dense/dense_divide.h"
 #include "dense/dense_modular.h"
-#include "gcd/onevar_gcd.h"
-#include "numbers/freelists.h"
 #include "poly/intpoly.h"
+#include "gcd/onevar_gcd.h"
 
 namespace tavrin {
 

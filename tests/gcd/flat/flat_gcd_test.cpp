@@ -12,18 +12,18 @@
 #include <string>
 #include <vector>
 
-#include "core/globals.h"
 #include "core/errors.h"
+#include "core/globals.h"
 #include "core/interrupts.h"
 #include "core/jumps.h"
 #include "core/mode_guard.h"
 #include "core/thresholds.h"
-#include "gcd/flat_gcd.h"
-#include "gcd/flat/flat_gcd_impl.h"
-#include "gcd/gcd.h"
 #include "numbers/char2_field.h"
 #include "poly/poly_repr.h"
 #include "poly/poly_trial.h"
+#include "gcd/flat/flat_gcd_impl.h"
+#include "gcd/flat_gcd.h"
+#include "gcd/gcd.h"
 #include "support/data_tables.h"
 #include "support/modulus_scope.h"
 #include "support/node_accounting.h"

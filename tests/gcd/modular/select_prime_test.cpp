@@ -4,9 +4,9 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <deque>
 #include <random>
 #include <string>
-#include <deque>
 #include <vector>
 
 #include "core/globals.h"

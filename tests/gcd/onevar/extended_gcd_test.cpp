@@ -12,15 +12,17 @@
 #include <tuple>
 #include <vector>
 
-#include "arrays/targets.h"
 #include "core/errors.h"
 #include "core/globals.h"
 #include "core/mode_guard.h"
 #include "core/thresholds.h"
-#include "gcd/extended_gcd.h"
-#include "lang/variables.h"
 #include "numbers/freelists.h"
 #include "numbers/integer_gcd.h"
+#include "gcd/extended_gcd.h"
+#include "toplevel/charsets.h"
+#include "toplevel/scanner.h"
+#include "lang/variables.h"
+#include "arrays/targets.h"
 #include "support/bigref.h"
 #include "support/data_tables.h"
 #include "support/dense_ref.h"
@@ -29,8 +31,6 @@
 #include "support/num.h"
 #include "support/output_capture.h"
 #include "support/poly_support.h"
-#include "toplevel/charsets.h"
-#include "toplevel/scanner.h"
 
 namespace tavrin::test {
 namespace {

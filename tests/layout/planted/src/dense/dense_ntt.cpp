@@ -1,3 +1,3 @@
-// The impl-includes check's allow-list holds this include of a header
-// private to numbers/, so it may not be named.
+// A planted fault for the impl-includes check: dense/ includes a header
+// private to numbers/, which no list allows.
 #include "numbers/ntt_impl.h"

@@ -2,6 +2,6 @@
 // folders below: allowed.
 #pragma once
 
-#include "engine_impl.h"
-#include "gcd/gcd.h"
 #include "poly/poly_repr.h"
+#include "gcd/gcd.h"
+#include "engine_impl.h"

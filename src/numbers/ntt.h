@@ -1,0 +1,191 @@
+// Number-theoretic transforms modulo three word primes: the engine of the
+// long products of dense/ (dense_transform_impl.h) and of the long integer
+// products on words (word_array.h).
+//
+// - The primes p = c 2^k + 1 below 2^30 (transform_prime_table): 1004535809
+//   (k = 21), 998244353 (k = 23), 754974721 (k = 24); their product exceeds
+//   2^89.
+// - A transform of length N = 2^lg (ntt_min_lg <= lg <= 21) works in place
+//   on N values in [0, 2p). Forward: decimation in frequency, butterflies
+//   (x, y) -> (x + y, (x - y) w) with lazy reduction (Harvey's bounds),
+//   twiddles multiplied by Shoup's method. The levels of half-length 8 and
+//   more run over contiguous runs; the last three on blocks of 64 entries
+//   viewed as 8 x 8 and transposed, the block left transposed. The
+//   spectrum's order is thus the transform's own (bit-reversed, permuted
+//   inside blocks of 64); pointwise operations do not see it. Backward: the
+//   exact inverse of each level in reverse order, so that it returns N times
+//   the cyclic result in natural order.
+// - Pointwise products are Montgomery products a b 2^-32 mod p.
+//
+// The butterflies run eight lanes at a time where the processor has AVX2
+// (chosen once), otherwise one at a time; both give the same values.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+#include "numbers/simd.h"
+#include "numbers/word_field.h"
+
+namespace tavrin::kit {
+
+constexpr int ntt_min_lg = 6;
+constexpr int ntt_max_lg = 21;
+
+using u32 = std::uint32_t;
+using u64 = std::uint64_t;
+using u128 = unsigned __int128;
+
+// b^e mod p for p < 2^32.
+inline u32 pow_mod(u64 b, u64 e, u64 p) {
+  u64 r = 1;
+  for (b %= p; e != 0; e >>= 1) {
+    if (e & 1) r = r * b % p;
+    b = b * b % p;
+  }
+  return static_cast<u32>(r);
+}
+
+inline u32 below_2p(u32 v, u32 p2) { return v >= p2 ? v - p2 : v; }
+inline u32 below_p(u32 v, u32 p) { return v >= p ? v - p : v; }
+
+// The three transform primes, named once: p and its two-adicity k.
+struct TransformPrimeName {
+  u32 p;
+  int two_adicity;
+};
+inline constexpr TransformPrimeName transform_prime_table[3] = {
+    {1004535809u, 21}, {998244353u, 23}, {754974721u, 24}};
+
+// One transform prime: its generator, -p^-1 mod 2^32, and the twiddles
+// (with their Shoup quotients) of every length up to the largest prepared.
+class TransformPrime {
+ public:
+  TransformPrime(u32 p, int two_adicity) : p_(p), two_adicity_(two_adicity) {
+    const u32 odd = (p - 1) >> two_adicity;
+    std::vector<u32> factors{2};
+    u32 c = odd;
+    for (u32 f = 3; f * f <= c; f += 2) {
+      if (c % f != 0) continue;
+      factors.push_back(f);
+      while (c % f == 0) c /= f;
+    }
+    if (c > 1) factors.push_back(c);
+    for (g_ = 2;; ++g_) {
+      bool generator = true;
+      for (u32 f : factors) generator = generator && pow_mod(g_, (p - 1) / f, p) != 1;
+      if (generator) break;
+    }
+    u32 inv = p;  // p^-1 mod 2^32 by Newton's iteration
+    for (int i = 0; i < 5; ++i) inv *= 2 - p * inv;
+    neg_inv_ = 0u - inv;
+  }
+
+  u32 p() const { return p_; }
+  u32 neg_inv() const { return neg_inv_; }
+  const u32* fw() const { return fw_.data(); }
+  const u32* fwq() const { return fwq_.data(); }
+  const u32* bw() const { return bw_.data(); }
+  const u32* bwq() const { return bwq_.data(); }
+
+  // Twiddles for lengths up to 2^lg: entry h + j is w_2h^j (j < h).
+  void prepare(int lg) {
+    if (lg <= prepared_) return;
+    const std::size_t n = std::size_t{1} << lg;
+    fw_.assign(n, 0);
+    fwq_.assign(n, 0);
+    bw_.assign(n, 0);
+    bwq_.assign(n, 0);
+    for (std::size_t h = 1; h < n; h <<= 1) {
+      const u32 w = pow_mod(g_, (p_ - 1) / (2 * h), p_);
+      const u32 wi = pow_mod(w, p_ - 2, p_);
+      u64 a = 1, b = 1;
+      for (std::size_t j = 0; j < h; ++j) {
+        fw_[h + j] = static_cast<u32>(a);
+        fwq_[h + j] = shoup_quotient(static_cast<u32>(a), p_);
+        bw_[h + j] = static_cast<u32>(b);
+        bwq_[h + j] = shoup_quotient(static_cast<u32>(b), p_);
+        a = a * w % p_;
+        b = b * wi % p_;
+      }
+    }
+    prepared_ = lg;
+  }
+
+  // a b 2^-32 mod p in [0, 2p) for a, b < 2p (Montgomery).
+  u32 mont(u32 a, u32 b) const {
+    const u64 t = static_cast<u64>(a) * b;
+    const u32 m = static_cast<u32>(t) * neg_inv_;
+    return static_cast<u32>((t + static_cast<u64>(m) * p_) >> 32);
+  }
+
+ private:
+  u32 p_;
+  int two_adicity_;
+  u32 g_ = 2;
+  u32 neg_inv_ = 0;
+  int prepared_ = -1;
+  std::vector<u32> fw_, fwq_, bw_, bwq_;
+};
+
+// The three primes, in the order above (twiddles prepared on demand).
+std::vector<TransformPrime>& transform_primes();
+
+// The Chinese remainder step over the transform primes p1, p2, p3 in
+// Garner's form, for the values of a backward transform of length len:
+// with v1 = r1 s1 mod p1, v2 = (r2 s2 - v1) / p1 mod p2 and
+// v3 = ((r3 s3 - v1) / p1 - v2) / p2 mod p3, the value is
+// v1 + p1 v2 + p1 p2 v3, where the s_k take back the transform's factor
+// len 2^-32. Over the first two primes alone, v1 + p1 v2. The eight-lane
+// forms give the same digits.
+class TransformCrt {
+ public:
+  explicit TransformCrt(std::int64_t len);
+  // r: a residue below the prime's double.
+  u32 digit1(u32 r1) const { return c1_.times(r1); }
+  u32 digit2(u32 r2, u32 v1) const { return sub(c2_.times(r2), d2_.times(v1), p2_); }
+  u32 digit3(u32 r3, u32 v1, u32 v2) const {
+    return sub(sub(c3_.times(r3), d3_.times(v1), p3_), e3_.times(v2), p3_);
+  }
+#ifdef TAVRIN_AVX2
+  AVX2_FN __m256i digit1(__m256i r1) const { return times(c1_, r1); }
+  AVX2_FN __m256i digit2(__m256i r2, __m256i v1) const { return sub(times(c2_, r2), times(d2_, v1), p2_); }
+  AVX2_FN __m256i digit3(__m256i r3, __m256i v1, __m256i v2) const {
+    return sub(sub(times(c3_, r3), times(d3_, v1), p3_), times(e3_, v2), p3_);
+  }
+  // a w mod m lane by lane, for the constant w of c.
+  AVX2_FN static __m256i times(const ShoupMultiplier& c, __m256i a) {
+    const __m256i m = simd::vset(c.modulus());
+    return simd::vreduce(simd::vshoup(a, simd::vset(c.w()), simd::vset(c.wq()), m), m);
+  }
+#endif
+
+ private:
+  static u32 sub(u32 a, u32 b, u32 m) { return a >= b ? a - b : a + m - b; }
+#ifdef TAVRIN_AVX2
+  AVX2_FN static __m256i sub(__m256i a, __m256i b, u32 m) {
+    const __m256i q = simd::vset(m);
+    return simd::vreduce(_mm256_add_epi32(_mm256_sub_epi32(a, b), q), q);
+  }
+#endif
+  u32 p2_, p3_;
+  ShoupMultiplier c1_, c2_, d2_, c3_, d3_, e3_;
+};
+
+// a[0 .. 2^lg) := its forward (resp. backward) transform modulo P; P's
+// twiddles must be prepared for lg.
+void ntt_forward(u32* a, int lg, const TransformPrime& P);
+void ntt_backward(u32* a, int lg, const TransformPrime& P);
+
+// r := a b (+ c d when c is not null), Montgomery products modulo P, values
+// in [0, 2p); n a multiple of 8; r may be any input.
+void ntt_pointwise(const u32* a, const u32* b, const u32* c, const u32* d, u32* r, std::size_t n,
+                   const TransformPrime& P);
+
+// Whether the eight-lane butterflies are in use; force_scalar_ntt(true)
+// switches them off for the rest of the run (a test and benchmark hook).
+bool ntt_vectorised();
+void force_scalar_ntt(bool scalar);
+
+}  // namespace tavrin::kit
