@@ -56,6 +56,7 @@ std::int32_t decimal_read_groups = 3;
 std::int32_t word_factorial_factors = 16;
 std::int32_t prime_factorial_limit = 800;
 std::int32_t powmod_wide_limbs = 3;
+std::int32_t powmod_wrap_words = 280;
 std::int32_t sqcut = 16;
 std::int32_t sqrt_wide_limbs = 3;
 std::int32_t fast_gcd_hgcd_sum = 999999;

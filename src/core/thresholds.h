@@ -382,6 +382,15 @@ extern std::int32_t prime_factorial_limit;
 // powermod.
 extern std::int32_t powmod_wide_limbs;
 
+// Words of the modulus m from which Barrett's reduction in number_powmod
+// forms q m (q the estimated quotient) modulo 2^K - 1 (K >= 64 (n + 1)
+// bits, n the words of m) by the transforms' cyclic convolution, half the
+// length of the whole product, instead of the whole product taken modulo
+// B^(n+1): the remainder, below 3 m, is the same. Default 280, where the
+// products take the transforms (wide_ntt_words). Range >= 1 (INT32_MAX:
+// never). Reader: number_powmod.
+extern std::int32_t powmod_wrap_words;
+
 // Limbs below which the integer square root starts from a floating
 // estimate instead of recursing on the upper half. Default 16. Range >= 0
 // (numbers too short to split start from the estimate whatever it is).

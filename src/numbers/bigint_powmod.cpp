@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "core/interrupts.h"
+#include "core/thresholds.h"
 #include "numbers/limb_array.h"
 #include "numbers/limb_list.h"
 #include "numbers/word_array.h"
@@ -42,6 +43,7 @@ class Barrett {
     power.back() = 1;
     nat rem;
     quotient_remainder(power, m_, v_, rem);
+    if (n_ >= powmod_wrap_words) wrap_ = detail::wmul_wrap_words(n_ + 1);
   }
 
   nat reduce(const nat& x) const {
@@ -49,6 +51,7 @@ class Barrett {
     // q := floor(floor(x / B^(n-1)) v / B^(n+1)) is the quotient or at most
     // two below it; r := x - q m then, taken modulo B^(n+1).
     const nat q = high(product(high(x, n_ - 1), v_), n_ + 1);
+    if (wrap_ != 0) return wrapped_remainder(x, q);
     nat r = low_words(x, n_ + 1);
     const nat low = low_words(product(q, m_), n_ + 1);
     kit::wsub_n(r.data(), r.data(), low.data(), n_ + 1);  // exact modulo B^(n+1)
@@ -58,9 +61,29 @@ class Barrett {
   }
 
  private:
+  // x - q m for q m <= x < q m + 3 m, taken modulo 2^K - 1 (K = 64 wrap_
+  // bits, 2^K - 1 > 3 m): x folded at K bits, q m by the wrapped product.
+  nat wrapped_remainder(const nat& x, const nat& q) const {
+    nat r(static_cast<std::size_t>(wrap_), 0);
+    for (std::int32_t at = 0; at < len(x); at += wrap_) {
+      const std::int32_t k = std::min(wrap_, len(x) - at);
+      word carry = detail::wadd(r.data(), r.data(), wrap_, x.data() + at, k);
+      while (carry != 0) carry = detail::wadd_1(r.data(), r.data(), wrap_, carry);
+    }
+    nat qm(static_cast<std::size_t>(wrap_));
+    if (!q.empty()) detail::wmul_ntt_wrap(qm.data(), wrap_, q.data(), len(q), m_.data(), n_);
+    // r - qm modulo 2^K - 1: a borrow wrapped to + 2^K, so one less.
+    if (detail::wsub_n(r.data(), r.data(), qm.data(), wrap_) != 0) detail::wsub_1(r.data(), r.data(), wrap_, 1);
+    trim(r);
+    if (len(r) == wrap_ && std::all_of(r.begin(), r.end(), [](word w) { return w == ~word{0}; })) r.clear();
+    while (compare(r, m_) >= 0) r = distance(r, m_);
+    return r;
+  }
+
   nat m_;
   std::int32_t n_;
-  nat v_;  // floor(B^2n / m)
+  nat v_;            // floor(B^2n / m)
+  std::int32_t wrap_ = 0;  // words of the wrapped products' modulus, or 0
 };
 
 // The window for an exponent of `bits` bits: the size that minimises the

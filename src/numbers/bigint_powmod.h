@@ -7,7 +7,10 @@
 // with the reciprocal floor(B^2n / m) formed once (B = 2^64, n the words of
 // m; Menezes, van Oorschot and Vanstone, Handbook of Applied Cryptography,
 // Algorithm 14.42): three products a step, each by the word products'
-// transforms at length. These ignore the mode flags.
+// transforms at length; from powmod_wrap_words words of m the product of
+// the quotient estimate by m is formed modulo 2^K - 1 (K just past the
+// words of m), half the transforms' length, since only the remainder,
+// below 3 m, is wanted. These ignore the mode flags.
 #pragma once
 
 #include "core/records.h"

@@ -147,6 +147,15 @@ bool wmul_ntt_fits(std::int32_t na, std::int32_t nb);
 // must not overlap a or b; na, nb >= 1.
 void wmul_ntt_pieces(word* r, const word* a, std::int32_t na, const word* b, std::int32_t nb);
 
+// The words K / 64 of the least modulus 2^K - 1 of at least `least` words
+// for which the transforms form wrapped products (below); 0 when none fits.
+std::int32_t wmul_wrap_words(std::int32_t least);
+// r[0 .. nr) := a b modulo 2^(64 nr) - 1, for nr = wmul_wrap_words(k) for
+// some k and na, nb <= nr words: the chunks' cyclic convolution, half the
+// transform length of the whole product. The residue may come out as
+// 2^(64 nr) - 1 itself for zero. r may not overlap a or b.
+void wmul_ntt_wrap(word* r, std::int32_t nr, const word* a, std::int32_t na, const word* b, std::int32_t nb);
+
 // ---- Division ------------------------------------------------------------------------
 // q[0 .. nn-dn+1) := n div d and r[0 .. dn) := n mod d, for nn >= dn and a
 // normalised non-zero d; q and r must not overlap n or d (q may be null).

@@ -308,4 +308,57 @@ void wmul_ntt(word* r, const word* a, std::int32_t na, const word* b, std::int32
   add_in(r, na + nb, x, x + len, x + 2 * len, count, s.bits);
 }
 
+namespace {
+
+// The chunk width of a product modulo 2^(bits 2^lg) - 1 of at least `least`
+// words: the widest whose cyclic coefficients (at most 2^lg terms each)
+// stay below the primes' product; bits 0 when none fits.
+ntt_shape wrap_shape_of(std::int32_t least) {
+  const u128 primes_product = static_cast<u128>(prime1) * prime2 * prime3;
+  for (int bits = 40; bits >= 16; --bits) {
+    ntt_shape s{bits, 0, 0, ntt_min_lg};
+    while ((std::int64_t{1} << s.lg) < chunk_count(least, bits)) ++s.lg;
+    if (s.lg > ntt_max_lg) return {};
+    const u128 top = (static_cast<u128>(1) << bits) - 1;
+    if (top * top * static_cast<u128>(std::int64_t{1} << s.lg) >= primes_product) continue;
+    s.chunks_a = s.chunks_b = std::int64_t{1} << s.lg;
+    return s;
+  }
+  return {};
+}
+
+}  // namespace
+
+std::int32_t wmul_wrap_words(std::int32_t least) {
+  const ntt_shape s = wrap_shape_of(least);
+  return s.bits == 0 ? 0 : static_cast<std::int32_t>((static_cast<std::int64_t>(s.bits) << s.lg) / 64);
+}
+
+void wmul_ntt_wrap(word* r, std::int32_t nr, const word* a, std::int32_t na, const word* b, std::int32_t nb) {
+  const ntt_shape s = wrap_shape_of(nr);
+  const std::int64_t len = std::int64_t{1} << s.lg;
+  std::vector<TransformPrime>& ps = transform_primes();
+  for (TransformPrime& P : ps) P.prepare(s.lg);
+  u32* x = spectra.get(static_cast<std::int32_t>(6 * len));
+  u32* y = x + 3 * len;
+  chunks_of(a, na, s, chunk_count(na, s.bits), x, x + len, x + 2 * len);
+  chunks_of(b, nb, s, chunk_count(nb, s.bits), y, y + len, y + 2 * len);
+  for (std::size_t k = 0; k < 3; ++k) {
+    u32* xk = x + static_cast<std::int64_t>(k) * len;
+    u32* yk = y + static_cast<std::int64_t>(k) * len;
+    ntt_forward(xk, s.lg, ps[k]);
+    ntt_forward(yk, s.lg, ps[k]);
+    ntt_pointwise(xk, yk, nullptr, nullptr, xk, static_cast<std::size_t>(len), ps[k]);
+    ntt_backward(xk, s.lg, ps[k]);
+  }
+  crt_digits(TransformCrt(len), x, x + len, x + 2 * len, len);
+  // The coefficients' sum runs at most three words past 2^K; its high
+  // words fold onto the low ones since 2^K = 1 modulo 2^K - 1.
+  std::vector<word> t(static_cast<std::size_t>(nr) + 3);
+  add_in(t.data(), nr + 3, x, x + len, x + 2 * len, len, s.bits);
+  word carry = wadd(t.data(), t.data(), nr, t.data() + nr, 3);
+  while (carry != 0) carry = wadd_1(t.data(), t.data(), nr, carry);
+  std::copy(t.begin(), t.begin() + nr, r);
+}
+
 }  // namespace tavrin::kit

@@ -6,11 +6,14 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <limits>
 #include <random>
 #include <vector>
 
 #include "numbers/bigint.h"
 #include "numbers/bigint_powmod.h"
+#include "core/mode_guard.h"
+#include "core/thresholds.h"
 #include "numbers/word_array.h"
 #include "support/bigref.h"
 #include "support/node_accounting.h"
@@ -71,6 +74,32 @@ TEST(NumberPowmod, AtTheLimbLimit) {
   words w = wb;
   for (int i = 0; i < 20; ++i) w = times_mod(w, w, wm);
   EXPECT_EQ(words_of(r), times_mod(w, wb, wm));
+}
+
+// Barrett's remainder with q m wrapped modulo 2^K - 1, forced from one
+// word and at the default cut (279 and 281 words), against the whole
+// product's remainder, the route it replaces.
+TEST(NumberPowmod, WrappedReductionAgreesWithTheWholeProduct) {
+  NodeBalance balance;
+  std::mt19937_64 rng(test_seed() + 22);
+  // {limbs of m, kind (0 odd, 1 even, 2 2^(28 limbs) - 1, 3 one), limbs of b, exponent (0: 60 random limbs)}
+  const int rows[][4] = {{1, 3, 5, 7},     {2, 0, 4, 5},    {3, 1, 3, 0},      {5, 2, 12, 9},     {40, 0, 90, 0},
+                         {40, 1, 40, 1},   {138, 2, 300, 3}, {636, 0, 700, 6},  {636, 1, 10, 0},   {641, 0, 1300, 5},
+                         {641, 2, 641, 0}, {1500, 1, 3000, 2}, {1500, 0, 1500, 0}};
+  for (const auto& [limbs, kind, b_limbs, e] : rows) {
+    BigRef m = random_big_exact(rng, limbs).abs() * BigRef(kind == 1 ? 2 : 1);
+    if (kind == 0 && (m % BigRef(2)).is_zero()) m = m + BigRef(1);
+    if (kind >= 2) m = kind == 3 ? BigRef(1) : BigRef::pow2(static_cast<unsigned>(28 * limbs)) - BigRef(1);
+    const Num mn(m), bn(random_big_exact(rng, b_limbs)), en(e != 0 ? BigRef(e) : random_big_exact(rng, 60).abs() + BigRef(1));
+    Num results[3];
+    for (int i = 0; i < 3; ++i) {
+      ScopedValue<std::int32_t> cut(powmod_wrap_words, i == 0 ? std::numeric_limits<std::int32_t>::max() : i == 1 ? 1 : 280);
+      number_powmod(bn, en, mn, results[i]);
+    }
+    ASSERT_TRUE(valid_bigint(results[1]));
+    EXPECT_EQ(to_ref(results[1]), to_ref(results[0])) << limbs << " limbs, kind " << kind;
+    EXPECT_EQ(to_ref(results[2]), to_ref(results[0])) << limbs << " limbs, kind " << kind;
+  }
 }
 
 }  // namespace
