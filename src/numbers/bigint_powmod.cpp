@@ -43,7 +43,7 @@ class Barrett {
     power.back() = 1;
     nat rem;
     quotient_remainder(power, m_, v_, rem);
-    if (n_ >= powmod_wrap_words) wrap_ = detail::wmul_wrap_words(n_ + 1);
+    if (n_ >= powmod_wrap_words) wrap_ = kit::wmul_wrap_words(n_ + 1);
   }
 
   nat reduce(const nat& x) const {
@@ -67,13 +67,13 @@ class Barrett {
     nat r(static_cast<std::size_t>(wrap_), 0);
     for (std::int32_t at = 0; at < len(x); at += wrap_) {
       const std::int32_t k = std::min(wrap_, len(x) - at);
-      word carry = detail::wadd(r.data(), r.data(), wrap_, x.data() + at, k);
-      while (carry != 0) carry = detail::wadd_1(r.data(), r.data(), wrap_, carry);
+      word carry = kit::wadd(r.data(), r.data(), wrap_, x.data() + at, k);
+      while (carry != 0) carry = kit::wadd_1(r.data(), r.data(), wrap_, carry);
     }
     nat qm(static_cast<std::size_t>(wrap_));
-    if (!q.empty()) detail::wmul_ntt_wrap(qm.data(), wrap_, q.data(), len(q), m_.data(), n_);
+    if (!q.empty()) kit::wmul_ntt_wrap(qm.data(), wrap_, q.data(), len(q), m_.data(), n_);
     // r - qm modulo 2^K - 1: a borrow wrapped to + 2^K, so one less.
-    if (detail::wsub_n(r.data(), r.data(), qm.data(), wrap_) != 0) detail::wsub_1(r.data(), r.data(), wrap_, 1);
+    if (kit::wsub_n(r.data(), r.data(), qm.data(), wrap_) != 0) kit::wsub_1(r.data(), r.data(), wrap_, 1);
     trim(r);
     if (len(r) == wrap_ && std::all_of(r.begin(), r.end(), [](word w) { return w == ~word{0}; })) r.clear();
     while (compare(r, m_) >= 0) r = distance(r, m_);

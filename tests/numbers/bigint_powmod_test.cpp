@@ -10,10 +10,10 @@
 #include <random>
 #include <vector>
 
-#include "numbers/bigint.h"
-#include "numbers/bigint_powmod.h"
 #include "core/mode_guard.h"
 #include "core/thresholds.h"
+#include "numbers/bigint.h"
+#include "numbers/bigint_powmod.h"
 #include "numbers/word_array.h"
 #include "support/bigref.h"
 #include "support/node_accounting.h"
