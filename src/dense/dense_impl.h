@@ -27,9 +27,8 @@ void ntt_product(const std::int32_t* x, std::int32_t nx, const std::int32_t* y, 
 void ntt_product_by_pieces(const std::int32_t* x, std::int32_t nx, const std::int32_t* y,
                            std::int32_t ny, std::int32_t* z, std::int32_t modul, std::int32_t piece);
 
-// x + y and x - y for residues of p (below 2^31): the kit's, inline.
-using ::tavrin::add_residues;
-using ::tavrin::sub_residues;
+// -y for a residue of p; x + y and x - y are the kit's add_residues and
+// sub_residues (numbers/word_field.h).
 inline std::int32_t neg_residue(std::int32_t y, std::int32_t p) { return y == 0 ? 0 : p - y; }
 
 // The ring of one call: the modulus, and whether sums are exclusive or.

@@ -46,7 +46,7 @@ void transform_pieces(const std::int32_t* x, const std::int32_t* y, std::int32_t
       dense_detail::ntt_product(x + i, ni, y + j, nj, t.data(), modulus);
       std::int32_t* out = z + i + j;
       for (std::int32_t k = 0; k < ni + nj - 1; ++k)
-        out[k] = dense_detail::add_residues(out[k], t[static_cast<std::size_t>(k)], modulus);
+        out[k] = add_residues(out[k], t[static_cast<std::size_t>(k)], modulus);
     }
   }
 }

@@ -10,10 +10,8 @@
 
 namespace tavrin {
 
-using dense_detail::add_residues;
 using dense_detail::diagnostic;
 using dense_detail::neg_residue;
-using dense_detail::sub_residues;
 using dense_detail::trim_degree;
 
 namespace {
