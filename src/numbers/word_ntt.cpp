@@ -4,9 +4,10 @@
 // the three transform primes, and each coefficient, rebuilt exactly by the
 // Chinese remainder theorem, is added in at its chunk's place. `bits` is the
 // largest for which every coefficient (at most the shorter operand's chunk
-// count times (2^bits - 1)^2) stays below the product of the primes, and the
-// transform length the least power of two that holds the whole product, so
-// the cyclic convolution is the plain one.
+// count times (2^bits - 1)^2) stays below the product of the primes. The
+// transform length is the least power of two 2N that holds the whole
+// product, so the cyclic convolution is the plain one; or, for products of
+// at most 3N/2 chunks, N and N/2 (split_product below).
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
@@ -24,18 +25,21 @@ namespace {
 constexpr u32 prime1 = transform_prime_table[0].p, prime2 = transform_prime_table[1].p,
               prime3 = transform_prime_table[2].p;
 
-// The chunk width and transform size of a product.
+// The chunk width and transform size of a product; split: transforms of
+// lengths 2^lg and 2^(lg-1) in place of one of 2^(lg+1).
 struct ntt_shape {
   int bits = 0;
   std::int64_t chunks_a = 0, chunks_b = 0;
   int lg = 0;
+  bool split = false;
 };
 
 std::int64_t chunk_count(std::int32_t n, int bits) { return (64 * std::int64_t{n} + bits - 1) / bits; }
 
 // The widest chunks (at most 40 bits) whose coefficients stay below the
-// primes' product; lg 0 when no width fits the transform lengths.
-ntt_shape shape_of(std::int32_t na, std::int32_t nb) {
+// primes' product, and the least power of two holding the product; lg 0
+// when no width fits the transform lengths.
+ntt_shape whole_shape_of(std::int32_t na, std::int32_t nb) {
   const u128 primes_product = static_cast<u128>(prime1) * prime2 * prime3;
   for (int bits = 40; bits >= 16; --bits) {
     ntt_shape s{bits, chunk_count(na, bits), chunk_count(nb, bits), ntt_min_lg};
@@ -48,10 +52,34 @@ ntt_shape shape_of(std::int32_t na, std::int32_t nb) {
   return {};
 }
 
-// out_k[0 .. 2^lg) := the chunks of a (n words) modulo prime k, zero
+// Estimated cost, in butterflies a value, of a product by transforms of
+// length 2^lg (`transforms` of them) and by the split pair 2^(lg-1),
+// 2^(lg-2): the split pair adds a fold a transformed operand and a
+// recombination, some four levels on half the values each.
+bool split_pays(int lg, int transforms) {
+  const double whole = std::ldexp(transforms * lg + 2.0, lg);
+  const double split = std::ldexp(transforms * (lg - 1) + 2.0, lg - 1) +
+                       std::ldexp(transforms * (lg - 2) + 2.0 + 4.0 * transforms, lg - 2);
+  return split < whole;
+}
+
+// The shape of a product: the split pair where the product's chunks fit
+// in 3/4 of the whole length and the estimate favours it.
+ntt_shape shape_of(std::int32_t na, std::int32_t nb, bool square) {
+  ntt_shape s = whole_shape_of(na, nb);
+  if (s.lg - 2 < ntt_min_lg) return s;
+  const std::int64_t count = s.chunks_a + s.chunks_b - 1;
+  if (4 * count <= 3 * (std::int64_t{1} << s.lg) && split_pays(s.lg, square ? 2 : 3)) {
+    --s.lg;
+    s.split = true;
+  }
+  return s;
+}
+
+// out_k[0 .. len) := the chunks of a (n words) modulo prime k, zero
 // padded; each chunk is below 2^40.
-void chunks_of(const word* a, std::int32_t n, const ntt_shape& s, std::int64_t count, u32* out1, u32* out2,
-               u32* out3) {
+void chunks_of(const word* a, std::int32_t n, const ntt_shape& s, std::int64_t count, std::int64_t len, u32* out1,
+               u32* out2, u32* out3) {
   const word mask = (word{1} << s.bits) - 1;
   std::int64_t bit = 0;
   for (std::int64_t i = 0; i < count; ++i, bit += s.bits) {
@@ -64,7 +92,6 @@ void chunks_of(const word* a, std::int32_t n, const ntt_shape& s, std::int64_t c
     out2[i] = static_cast<u32>(c % prime2);
     out3[i] = static_cast<u32>(c % prime3);
   }
-  const std::int64_t len = std::int64_t{1} << s.lg;
   std::fill(out1 + count, out1 + len, 0u);
   std::fill(out2 + count, out2 + len, 0u);
   std::fill(out3 + count, out3 + len, 0u);
@@ -135,7 +162,7 @@ growable_buffer<u32> spectra;
 
 }  // namespace
 
-bool wmul_ntt_fits(std::int32_t na, std::int32_t nb) { return shape_of(na, nb).lg != 0; }
+bool wmul_ntt_fits(std::int32_t na, std::int32_t nb) { return whole_shape_of(na, nb).lg != 0; }
 
 namespace {
 
@@ -211,7 +238,7 @@ void wmul_ntt_pieces(word* r, const word* a, std::int32_t na, const word* b, std
   auto piece_words = [m](std::int32_t n, std::int32_t i) { return std::min(m, n - i * m); };
   auto transform = [&](const word* w, std::int32_t n, u32* out) {
     const ntt_shape sh{s.bits, 0, 0, lg};
-    chunks_of(w, n, sh, chunk_count(n, s.bits), out, out + len, out + 2 * len);
+    chunks_of(w, n, sh, chunk_count(n, s.bits), len, out, out + len, out + 2 * len);
     for (std::size_t k = 0; k < 3; ++k) ntt_forward(out + static_cast<std::int64_t>(k) * len, lg, ps[k]);
   };
   // The spectra of b's pieces, kept; a's pieces are transformed one at a
@@ -284,17 +311,135 @@ void wmul_ntt_pieces(word* r, const word* a, std::int32_t na, const word* b, std
   for (std::int32_t d = pieces_a; d < pieces_a + pieces_b - 1; ++d) finish(d);
 }
 
-void wmul_ntt(word* r, const word* a, std::int32_t na, const word* b, std::int32_t nb) {
+namespace {
+
+// The split pair. With 2N the whole length, a product c of at most 3N/2
+// chunks is found from c mod (x^N - 1), one cyclic transform of length N,
+// and c mod (x^(N/2) - i), i = t^(N/2) for t a root of unity of order 2N:
+// the substitution x = t y turns the latter into a cyclic product of length
+// N/2 of the operands folded with weights t^j. The two moduli are coprime
+// (x^(N/2) = i gives x^N = -1), and with c = c0 + x^(N/2) c1 + x^N c2,
+// U = c mod (x^N - 1) = (c0 + c2) + x^(N/2) c1 and V = c mod (x^(N/2) - i)
+// = c0 + i c1 - c2, so c2 = (U0 + i U1 - V) / 2, c0 = U0 - c2, c1 = U1.
+struct SplitTwiddles {
+  u32 p, i, iq, half, halfq;
+  const u32 *tw, *twq;    // t^r (Shoup quotients), r < N/2
+  const u32 *itw, *itwq;  // t^-r
+  SplitTwiddles(const TransformPrime& P, int lg) : p(P.p()) {
+    const std::int64_t n = std::int64_t{1} << lg;
+    tw = P.fw() + n;
+    twq = P.fwq() + n;
+    itw = P.bw() + n;
+    itwq = P.bwq() + n;
+    i = tw[n / 2];
+    iq = twq[n / 2];
+    half = (p + 1) / 2;
+    halfq = shoup_quotient(half, p);
+  }
+};
+
+#ifdef TAVRIN_AVX2
+AVX2_FN void fold_avx2(u32* x, u32* h, std::int64_t m, const SplitTwiddles& t) {
+  const __m256i p = simd::vset(t.p), i = simd::vset(t.i), iq = simd::vset(t.iq);
+  for (std::int64_t r = 0; r < m; r += 8) {
+    const __m256i a0 = simd::vload(x + r), a1 = simd::vload(x + m + r), a2 = simd::vload(x + 2 * m + r);
+    const __m256i s = simd::vreduce(_mm256_add_epi32(a0, simd::vreduce(simd::vshoup(a1, i, iq, p), p)), p);
+    const __m256i d = _mm256_add_epi32(_mm256_sub_epi32(s, a2), p);
+    simd::vstore(h + r, simd::vshoup(d, simd::vload(t.tw + r), simd::vload(t.twq + r), p));
+    simd::vstore(x + r, _mm256_add_epi32(a0, a2));
+  }
+}
+
+AVX2_FN void recombine_avx2(u32* x, const u32* h, std::int64_t m, const SplitTwiddles& t) {
+  const __m256i p = simd::vset(t.p), i = simd::vset(t.i), iq = simd::vset(t.iq);
+  const __m256i half = simd::vset(t.half), halfq = simd::vset(t.halfq);
+  for (std::int64_t r = 0; r < m; r += 8) {
+    const __m256i u0 = simd::vreduce(simd::vload(x + r), p), u1 = simd::vreduce(simd::vload(x + m + r), p);
+    const __m256i s = _mm256_add_epi32(u0, simd::vreduce(simd::vshoup(u1, i, iq, p), p));
+    const __m256i w = simd::vreduce(simd::vshoup(s, half, halfq, p), p);
+    const __m256i v = simd::vreduce(simd::vshoup(simd::vload(h + r), simd::vload(t.itw + r), simd::vload(t.itwq + r), p), p);
+    const __m256i c2 = simd::vreduce(_mm256_add_epi32(_mm256_sub_epi32(w, v), p), p);
+    simd::vstore(x + 2 * m + r, c2);
+    simd::vstore(x + r, simd::vreduce(_mm256_add_epi32(_mm256_sub_epi32(u0, c2), p), p));
+  }
+}
+#endif
+
+// x[0 .. 3m) holds an operand's chunks (m = N/2, values below p): h[0 ..
+// m) := the chunks folded modulo x^m - i, weighted by t^r, and x[0 .. 2m)
+// := the chunks folded modulo x^N - 1; values below 2p.
+void fold(u32* x, u32* h, std::int64_t m, const SplitTwiddles& t) {
+#ifdef TAVRIN_AVX2
+  if (ntt_vectorised()) return fold_avx2(x, h, m, t);
+#endif
+  for (std::int64_t r = 0; r < m; ++r) {
+    const u32 a0 = x[r], a2 = x[2 * m + r];
+    const u32 s = below_p(a0 + shoup_mul(x[m + r], t.i, t.iq, t.p), t.p);
+    h[r] = shoup_mul_lazy(s - a2 + t.p, t.tw[r], t.twq[r], t.p);
+    x[r] = a0 + a2;
+  }
+}
+
+// From s U in x[0 .. 2m) and s V / 2 t^r in h (values below 2p, s the
+// transforms' common factor N 2^-32): x[0 .. 3m) := s c.
+void recombine(u32* x, const u32* h, std::int64_t m, const SplitTwiddles& t) {
+#ifdef TAVRIN_AVX2
+  if (ntt_vectorised()) return recombine_avx2(x, h, m, t);
+#endif
+  for (std::int64_t r = 0; r < m; ++r) {
+    const u32 u0 = below_p(x[r], t.p), u1 = below_p(x[m + r], t.p);
+    const u32 w = shoup_mul(u0 + shoup_mul(u1, t.i, t.iq, t.p), t.half, t.halfq, t.p);
+    const u32 v = shoup_mul(h[r], t.itw[r], t.itwq[r], t.p);
+    const u32 c2 = word_sub(w, v, t.p);
+    x[2 * m + r] = c2;
+    x[r] = word_sub(u0, c2, t.p);
+  }
+}
+
+// r := a b by the split pair of lengths N = 2^s.lg and N/2 a prime.
+void split_product(word* r, const word* a, std::int32_t na, const word* b, std::int32_t nb, const ntt_shape& s) {
   const bool square = b == nullptr;
-  if (square) nb = na;
-  const ntt_shape s = shape_of(na, nb);
+  const std::int64_t n = std::int64_t{1} << s.lg, m = n / 2, block = 4 * m;
+  std::vector<TransformPrime>& ps = transform_primes();
+  for (TransformPrime& P : ps) P.prepare(s.lg + 1);
+  // A prime's block of an operand: its chunks (3m values, the first 2m
+  // folded in place) and the weighted fold (m values).
+  u32* x = spectra.get(static_cast<std::int32_t>(6 * block));
+  u32* y = x + 3 * block;
+  chunks_of(a, na, s, s.chunks_a, 3 * m, x, x + block, x + 2 * block);
+  if (!square) chunks_of(b, nb, s, s.chunks_b, 3 * m, y, y + block, y + 2 * block);
+  for (std::size_t k = 0; k < 3; ++k) {
+    const SplitTwiddles t(ps[k], s.lg);
+    u32* xk = x + static_cast<std::int64_t>(k) * block;
+    u32* yk = square ? xk : y + static_cast<std::int64_t>(k) * block;
+    auto transform = [&](u32* z) {
+      fold(z, z + 3 * m, m, t);
+      ntt_forward(z, s.lg, ps[k]);
+      ntt_forward(z + 3 * m, s.lg - 1, ps[k]);
+    };
+    transform(xk);
+    if (!square) transform(yk);
+    ntt_pointwise(xk, yk, nullptr, nullptr, xk, static_cast<std::size_t>(n), ps[k]);
+    ntt_pointwise(xk + 3 * m, yk + 3 * m, nullptr, nullptr, xk + 3 * m, static_cast<std::size_t>(m), ps[k]);
+    ntt_backward(xk, s.lg, ps[k]);
+    ntt_backward(xk + 3 * m, s.lg - 1, ps[k]);
+    recombine(xk, xk + 3 * m, m, t);
+  }
+  const std::int64_t count = s.chunks_a + s.chunks_b - 1;
+  crt_digits(TransformCrt(n), x, x + block, x + 2 * block, count);
+  add_in(r, na + nb, x, x + block, x + 2 * block, count, s.bits);
+}
+
+// r := a b by one transform of length 2^s.lg a prime.
+void whole_product(word* r, const word* a, std::int32_t na, const word* b, std::int32_t nb, const ntt_shape& s) {
+  const bool square = b == nullptr;
   const std::int64_t len = std::int64_t{1} << s.lg;
   std::vector<TransformPrime>& ps = transform_primes();
   for (TransformPrime& P : ps) P.prepare(s.lg);
   u32* x = spectra.get(static_cast<std::int32_t>(6 * len));
   u32* y = x + 3 * len;
-  chunks_of(a, na, s, s.chunks_a, x, x + len, x + 2 * len);
-  if (!square) chunks_of(b, nb, s, s.chunks_b, y, y + len, y + 2 * len);
+  chunks_of(a, na, s, s.chunks_a, len, x, x + len, x + 2 * len);
+  if (!square) chunks_of(b, nb, s, s.chunks_b, len, y, y + len, y + 2 * len);
   for (std::size_t k = 0; k < 3; ++k) {
     u32* xk = x + static_cast<std::int64_t>(k) * len;
     u32* yk = square ? xk : y + static_cast<std::int64_t>(k) * len;
@@ -306,6 +451,36 @@ void wmul_ntt(word* r, const word* a, std::int32_t na, const word* b, std::int32
   const std::int64_t count = s.chunks_a + s.chunks_b - 1;
   crt_digits(TransformCrt(len), x, x + len, x + 2 * len, count);
   add_in(r, na + nb, x, x + len, x + 2 * len, count, s.bits);
+}
+
+}  // namespace
+
+void wmul_ntt(word* r, const word* a, std::int32_t na, const word* b, std::int32_t nb) {
+  if (b == nullptr) nb = na;
+  const ntt_shape s = shape_of(na, nb, b == nullptr);
+  if (s.split) {
+    split_product(r, a, na, b, nb, s);
+  } else {
+    whole_product(r, a, na, b, nb, s);
+  }
+}
+
+void wmul_ntt_whole(word* r, const word* a, std::int32_t na, const word* b, std::int32_t nb) {
+  if (b == nullptr) nb = na;
+  whole_product(r, a, na, b, nb, whole_shape_of(na, nb));
+}
+
+bool wmul_ntt_splits(std::int32_t na, std::int32_t nb) {
+  const ntt_shape s = whole_shape_of(na, nb);
+  return s.lg - 2 >= ntt_min_lg && 4 * (s.chunks_a + s.chunks_b - 1) <= 3 * (std::int64_t{1} << s.lg);
+}
+
+void wmul_ntt_split(word* r, const word* a, std::int32_t na, const word* b, std::int32_t nb) {
+  if (b == nullptr) nb = na;
+  ntt_shape s = whole_shape_of(na, nb);
+  --s.lg;
+  s.split = true;
+  split_product(r, a, na, b, nb, s);
 }
 
 namespace {
@@ -341,8 +516,8 @@ void wmul_ntt_wrap(word* r, std::int32_t nr, const word* a, std::int32_t na, con
   for (TransformPrime& P : ps) P.prepare(s.lg);
   u32* x = spectra.get(static_cast<std::int32_t>(6 * len));
   u32* y = x + 3 * len;
-  chunks_of(a, na, s, chunk_count(na, s.bits), x, x + len, x + 2 * len);
-  chunks_of(b, nb, s, chunk_count(nb, s.bits), y, y + len, y + 2 * len);
+  chunks_of(a, na, s, chunk_count(na, s.bits), len, x, x + len, x + 2 * len);
+  chunks_of(b, nb, s, chunk_count(nb, s.bits), len, y, y + len, y + 2 * len);
   for (std::size_t k = 0; k < 3; ++k) {
     u32* xk = x + static_cast<std::int64_t>(k) * len;
     u32* yk = y + static_cast<std::int64_t>(k) * len;

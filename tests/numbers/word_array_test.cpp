@@ -3,6 +3,7 @@
 // reference type, with every cut-off pushed to its extremes.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <limits>
 #include <random>
@@ -15,6 +16,7 @@
 #include "numbers/bigint_divide.h"
 #include "numbers/bigint_multiply.h"
 #include "numbers/integer_gcd.h"
+#include "numbers/ntt.h"
 #include "numbers/word_array.h"
 #include "support/bigref.h"
 #include "support/data_tables.h"
@@ -175,6 +177,86 @@ TEST(WideProducts, ProductsPastTheWidestTransformSplitIntoTransforms) {
   want[0] = 1;
   want[static_cast<std::size_t>(n)] = ~word{0} - 1;
   EXPECT_TRUE(sq == want);
+}
+
+// The lengths n at which wmul_ntt_splits(n, n / ratio) changes, scanning
+// n up to `most` words: the steps of the transform lengths.
+std::vector<std::int32_t> split_steps(std::int32_t ratio, std::int32_t most) {
+  std::vector<std::int32_t> steps;
+  bool was = false;
+  for (std::int32_t n = ratio; n <= most; ++n) {
+    const bool now = kit::wmul_ntt_splits(n, std::max(1, n / ratio));
+    if (now != was) steps.push_back(n);
+    was = now;
+  }
+  return steps;
+}
+
+// Restores the butterflies' own choice at the end of a test.
+struct ScalarTransforms {
+  explicit ScalarTransforms(bool on) { kit::force_scalar_ntt(on); }
+  ~ScalarTransforms() { kit::force_scalar_ntt(false); }
+};
+
+TEST(WideProducts, SplitTransformsAgreeWithOneTransformOfTwiceTheLength) {
+  // Products of at most 3/4 of a power-of-two transform length 2N go by
+  // two transforms of lengths N and N/2. Against the one transform of
+  // length 2N, on both sides of every step where the split route starts
+  // and stops, balanced, unbalanced and squares, eight lanes and one; and
+  // all-ones operands against (W^na - 1)(W^nb - 1) = W^(na+nb) - W^na -
+  // W^nb + 1.
+  using kit::word;
+  std::mt19937_64 rng(test_seed() + 68);
+  auto random_words = [&](std::int32_t n) {
+    std::vector<word> v(static_cast<std::size_t>(n));
+    for (word& w : v) w = rng() % 4 == 0 ? ~word{0} : rng() % 8 == 0 ? 0 : rng();
+    return v;
+  };
+  auto all_ones_product = [](std::int32_t na, std::int32_t nb) {
+    std::vector<word> want(static_cast<std::size_t>(na + nb), ~word{0});
+    std::fill(want.begin(), want.begin() + std::min(na, nb), word{0});
+    want[0] = 1;
+    want[static_cast<std::size_t>(std::max(na, nb))] = ~word{0} - 1;
+    return want;
+  };
+  auto check = [&](std::int32_t na, std::int32_t nb, bool square) {
+    SCOPED_TRACE(std::to_string(na) + " x " + std::to_string(nb) + (square ? " square" : ""));
+    for (bool ones : {false, true}) {
+      const std::vector<word> a = ones ? std::vector<word>(static_cast<std::size_t>(na), ~word{0}) : random_words(na);
+      const std::vector<word> b = square ? a : ones ? std::vector<word>(static_cast<std::size_t>(nb), ~word{0})
+                                                    : random_words(nb);
+      const word* bp = square ? nullptr : b.data();
+      std::vector<word> whole(a.size() + b.size()), chosen(whole.size()), split(whole.size());
+      kit::wmul_ntt_whole(whole.data(), a.data(), na, bp, nb);
+      kit::wmul_ntt(chosen.data(), a.data(), na, bp, nb);
+      ASSERT_TRUE(chosen == whole);
+      if (kit::wmul_ntt_splits(na, nb)) {
+        kit::wmul_ntt_split(split.data(), a.data(), na, bp, nb);
+        ASSERT_TRUE(split == whole);
+      }
+      if (ones) {
+        ASSERT_TRUE(whole == all_ones_product(na, nb));
+      }
+    }
+  };
+  for (bool scalar : {false, true}) {
+    ScalarTransforms lanes(scalar);
+    for (const std::int32_t ratio : {1, 3, 50}) {
+      const std::vector<std::int32_t> steps = split_steps(ratio, 9000);
+      ASSERT_GE(steps.size(), 4u);
+      for (const std::int32_t n : steps) {
+        for (const std::int32_t na : {n - 1, n}) {
+          check(na, std::max(1, na / ratio), false);
+          if (ratio == 1) check(na, na, true);
+          if (HasFatalFailure()) return;
+        }
+      }
+    }
+  }
+  // The longest split pair (transforms of 2^20 and 2^19), the root of
+  // unity of order 2^21 at the limit of the first prime.
+  check(300000, 300000, true);
+  check(290000, 310000, false);
 }
 
 // The division by both routes; the word route with the given recursion cut-off.
