@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <limits>
 #include <random>
+#include <tuple>
 #include <vector>
 
 #include "core/mode_guard.h"
@@ -142,8 +143,8 @@ TEST(WideProducts, ProductsPastTheWidestTransformSplitIntoTransforms) {
     }
     ASSERT_TRUE(split == plain);
   };
-  both_routes(random_words(600000), random_words(590001));  // balanced: two pieces each
-  both_routes(random_words(1400000), random_words(300));    // unbalanced: one piece of b
+  both_routes(random_words(850000), random_words(840001));  // balanced: two pieces each
+  both_routes(random_words(2400000), random_words(300));    // unbalanced: one piece of b
   // One piece each, where one transform also holds the product.
   const std::vector<word> a = random_words(200000), b = random_words(150001);
   std::vector<word> one(a.size() + b.size()), pieces(a.size() + b.size());
@@ -167,7 +168,7 @@ TEST(WideProducts, ProductsPastTheWidestTransformSplitIntoTransforms) {
 
   // (W^n - 1)^2 = W^2n - 2 W^n + 1: low words 1, 0, ..., 0; high words
   // W - 2, then all ones.
-  const std::int32_t n = 600000;
+  const std::int32_t n = 850000;
   ASSERT_FALSE(kit::wmul_ntt_fits(n, n));
   const std::vector<word> ones(static_cast<std::size_t>(n), ~word{0});
   std::vector<word> sq(2 * ones.size());
@@ -253,10 +254,38 @@ TEST(WideProducts, SplitTransformsAgreeWithOneTransformOfTwiceTheLength) {
       }
     }
   }
-  // The longest split pair (transforms of 2^20 and 2^19), the root of
-  // unity of order 2^21 at the limit of the first prime.
   check(300000, 300000, true);
   check(290000, 310000, false);
+}
+
+TEST(WideProducts, SplitTransformsReachPastTheWidestTransform) {
+  // Products of 2^21 to 3 2^20 chunks go by transforms of 2^21 and 2^20
+  // where no one transform holds them: against the pieces' route and, for
+  // all-ones operands, the closed form. Both sides of the split's end.
+  using kit::word;
+  std::mt19937_64 rng(test_seed() + 69);
+  std::int32_t last = 560000;
+  ASSERT_FALSE(kit::wmul_ntt_fits(last, last) && !kit::wmul_ntt_splits(last, last));
+  while (kit::wmul_ntt_splits(last + 1000, last + 1000)) last += 1000;
+  while (kit::wmul_ntt_splits(last + 1, last + 1)) ++last;
+  for (const auto& [na, nb, fits] : {std::tuple{560000, 560000, true}, std::tuple{last, last, true},
+                                     std::tuple{last + 1, last + 1, false}, std::tuple{1500000, 100000, true}}) {
+    SCOPED_TRACE(std::to_string(na) + " x " + std::to_string(nb));
+    ASSERT_EQ(kit::wmul_ntt_fits(na, nb), fits);
+    const std::vector<word> ones(static_cast<std::size_t>(na), ~word{0});
+    std::vector<word> a(static_cast<std::size_t>(na)), got(static_cast<std::size_t>(na + nb)), want(got.size());
+    for (word& w : a) w = rng() % 4 == 0 ? ~word{0} : rng();
+    const std::vector<word> b(a.begin(), a.begin() + nb);
+    kit::wmul(got.data(), a.data(), na, b.data(), nb);
+    kit::wmul_ntt_pieces(want.data(), a.data(), na, b.data(), nb);
+    ASSERT_TRUE(got == want);
+    kit::wmul(got.data(), ones.data(), na, ones.data(), nb);
+    std::fill(want.begin(), want.end(), ~word{0});
+    std::fill(want.begin(), want.begin() + nb, word{0});
+    want[0] = 1;
+    want[static_cast<std::size_t>(na)] = ~word{0} - 1;
+    ASSERT_TRUE(got == want);
+  }
 }
 
 // The division by both routes; the word route with the given recursion cut-off.
