@@ -1,11 +1,13 @@
 // Timings of big-integer sums, products, long division, GCDs, decimal
 // conversion and factorials, so that later changes to the kernels can be
-// compared. Sizes are in limbs of 28 bits (factorials: the argument).
+// compared. Sizes are in limbs of 28 bits (factorials: the argument; word
+// products by transforms: 64-bit words).
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
 #include <cstdint>
 #include <random>
+#include <vector>
 
 #include "core/thresholds.h"
 #include "numbers/base10.h"
@@ -16,6 +18,7 @@
 #include "numbers/freelists.h"
 #include "numbers/int_sqrt.h"
 #include "numbers/integer_gcd.h"
+#include "numbers/word_array.h"
 #include "numbers/zint.h"
 #include "gcd/extended_gcd.h"
 #include "frontend/data_files.h"
@@ -66,6 +69,32 @@ void BM_multiply_rows(benchmark::State& state) {
   free_imag(&ans);
 }
 BENCHMARK(BM_multiply_rows)->Arg(10)->Arg(100)->Arg(1000)->Arg(10000);
+
+// Word products by transforms (second argument 0: one transform of the
+// least power-of-two length; 1: the route wmul_ntt chooses), a square when
+// the third is 1, at lengths on both sides of the steps of the transform
+// lengths.
+void BM_word_product_by_transforms(benchmark::State& state) {
+  std::mt19937_64 rng(1);
+  const auto n = static_cast<std::int32_t>(state.range(0));
+  std::vector<kit::word> a(static_cast<std::size_t>(n)), b(a.size()), r(2 * a.size());
+  for (kit::word& w : a) w = rng();
+  for (kit::word& w : b) w = rng();
+  const kit::word* y = state.range(2) == 1 ? nullptr : b.data();
+  for (auto _ : state) {
+    if (state.range(1) == 0) {
+      kit::wmul_ntt_whole(r.data(), a.data(), n, y, n);
+    } else {
+      kit::wmul_ntt(r.data(), a.data(), n, y, n);
+    }
+    benchmark::DoNotOptimize(r.data());
+  }
+}
+BENCHMARK(BM_word_product_by_transforms)
+    ->ArgsProduct({{256, 310, 330, 415, 470, 620, 640, 830, 940, 1230, 1260, 1660, 1870, 2450, 2500, 3320, 3700, 4096},
+                   {0, 1},
+                   {0, 1}})
+    ->Unit(benchmark::kMicrosecond);
 
 // A dividend of 2n limbs by a divisor of n limbs.
 void BM_divide(benchmark::State& state) {

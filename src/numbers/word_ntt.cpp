@@ -328,7 +328,7 @@ namespace {
 // c = c0 + x^m c1 + x^N c2 and u = t^m, U = c mod (x^N - 1) = (c0 + c2) +
 // x^m c1 and V = c mod (x^m - u) = c0 + u c1 + u^2 c2, so c2 = (V - U0 -
 // u U1) / (u^2 - 1), c0 = U0 - c2, c1 = U1. t is no root of unity of
-// power-of-two order, so the pair reaches twice the widest transform.
+// power-of-two order, so N may be the widest transform length.
 struct SplitTwiddles {
   u32 p, neg_inv;
   u32 u, uq, uu, uuq, e, eq;  // u, u^2, 1 / (u^2 - 1) (Shoup quotients)
