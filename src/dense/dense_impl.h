@@ -19,6 +19,16 @@ namespace tavrin::dense_detail {
 // (dense_ntt.cpp). z must be neither x nor y.
 void ntt_product(const std::int32_t* x, std::int32_t nx, const std::int32_t* y, std::int32_t ny,
                  std::int32_t* z, std::int32_t modul);
+// ntt_product's two routes, same contract, chosen by a cost estimate: one
+// transform of the least power-of-two length 2N holding the product
+// (ntt_product_whole), or, where the product fills at most 3/4 of it
+// (ntt_product_splits), the kit's split pair of lengths N and N/2
+// (ntt_product_split).
+void ntt_product_whole(const std::int32_t* x, std::int32_t nx, const std::int32_t* y, std::int32_t ny,
+                       std::int32_t* z, std::int32_t modul);
+bool ntt_product_splits(std::int32_t nx, std::int32_t ny);
+void ntt_product_split(const std::int32_t* x, std::int32_t nx, const std::int32_t* y, std::int32_t ny,
+                       std::int32_t* z, std::int32_t modul);
 
 // z[0 .. nx + ny - 1) := x * y modulo modul as ntt_product (any lengths),
 // summed from the products of pieces of at most `piece` coefficients of

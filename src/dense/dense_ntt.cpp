@@ -173,8 +173,66 @@ void spectrum_values(SpectrumView s, std::int32_t modul, std::int64_t from, std:
 bool transforms_vectorised() { return vectorised(); }
 void force_scalar_transforms(bool scalar) { kit::force_scalar_ntt(scalar); }
 
-void ntt_product(const std::int32_t* x, std::int32_t nx, const std::int32_t* y, std::int32_t ny,
-                 std::int32_t* z, std::int32_t modul) {
+namespace {
+
+// z := x y by the kit's split pair of lengths 2^lg and 2^(lg-1) a prime
+// (numbers/ntt.h), for nx + ny - 1 <= 3 2^(lg-1).
+void split_product(const std::int32_t* x, std::int32_t nx, const std::int32_t* y, std::int32_t ny,
+                   std::int32_t* z, std::int32_t modul, int lg, int count) {
+  std::vector<TransformPrime>& ps = primes();
+  const std::int64_t n = std::int64_t{1} << lg, m = n / 2;
+  static std::vector<u32> values;
+  values.resize(static_cast<std::size_t>(8 * m * count));
+  auto block = [&](int operand, int k) { return values.data() + (2 * k + operand) * 4 * m; };
+  for (int k = 0; k < count; ++k) {
+    TransformPrime& P = ps[static_cast<std::size_t>(k)];
+    P.prepare(lg);
+    const u32 p = P.p();
+    for (int operand = 0; operand < 2; ++operand) {
+      const std::int32_t* a = operand == 0 ? x : y;
+      const std::int64_t na = operand == 0 ? nx : ny;
+      u32* out = block(operand, k);
+      for (std::int64_t i = 0; i < na; ++i) out[i] = below_p(below_p(static_cast<u32>(a[i]), 2 * p), p);  // < 3p
+      std::fill(out + na, out + 3 * m, 0u);
+      kit::ntt_split_fold(out, out + 3 * m, m, static_cast<std::size_t>(k));
+      forward(out, lg, P);
+      forward(out + 3 * m, lg - 1, P);
+    }
+    u32 *u = block(0, k), *v = block(1, k);
+    pointwise(u, v, nullptr, nullptr, u, static_cast<std::size_t>(n), P);
+    pointwise(u + 3 * m, v + 3 * m, nullptr, nullptr, u + 3 * m, static_cast<std::size_t>(m), P);
+    backward(u, lg, P);
+    backward(u + 3 * m, lg - 1, P);
+    kit::ntt_split_recombine(u, u + 3 * m, m, static_cast<std::size_t>(k));
+  }
+  const u64 p1 = ps[0].p(), p2 = ps[1].p(), mm = static_cast<u64>(modul);
+  const auto um = static_cast<u32>(mm);
+  const Crt c{kit::TransformCrt(n), ShoupMultiplier(1, um), ShoupMultiplier(p1 % mm, um),
+              ShoupMultiplier(p1 % mm * (p2 % mm) % mm, um), um};
+  const std::int64_t nz = std::int64_t{nx} + ny - 1;
+  const u32* r3 = count == 3 ? block(0, 2) : nullptr;
+#ifdef TAVRIN_DENSE_AVX2
+  if (vectorised()) return crt_avx2(c, block(0, 0), block(0, 1), r3, nz, z);
+#endif
+  crt_scalar(c, block(0, 0), block(0, 1), r3, nz, z);
+}
+
+}  // namespace
+
+void ntt_product_split(const std::int32_t* x, std::int32_t nx, const std::int32_t* y, std::int32_t ny,
+                       std::int32_t* z, std::int32_t modul) {
+  const int lg = transform_lg(std::int64_t{nx} + ny - 1);
+  split_product(x, nx, y, ny, z, modul, lg - 1, transform_primes_needed(std::min(nx, ny), modul));
+}
+
+bool ntt_product_splits(std::int32_t nx, std::int32_t ny) {
+  const std::int64_t nz = std::int64_t{nx} + ny - 1;
+  const int lg = transform_lg(nz);
+  return lg - 2 >= transform_min_lg && 4 * nz <= 3 * (std::int64_t{1} << lg);
+}
+
+void ntt_product_whole(const std::int32_t* x, std::int32_t nx, const std::int32_t* y, std::int32_t ny,
+                       std::int32_t* z, std::int32_t modul) {
   const std::int64_t nz = std::int64_t{nx} + ny - 1;
   const int lg = transform_lg(nz);
   const int count = transform_primes_needed(std::min(nx, ny), modul);
@@ -182,6 +240,15 @@ void ntt_product(const std::int32_t* x, std::int32_t nx, const std::int32_t* y, 
   const SpectrumView sa = spectrum_of(x, nx, lg, count, a);
   spectrum_mul(sa, spectrum_of(y, ny, lg, count, b), sa);
   spectrum_values(sa, modul, 0, nz, z);
+}
+
+void ntt_product(const std::int32_t* x, std::int32_t nx, const std::int32_t* y, std::int32_t ny,
+                 std::int32_t* z, std::int32_t modul) {
+  if (ntt_product_splits(nx, ny) && kit::ntt_split_pays(transform_lg(std::int64_t{nx} + ny - 1), 3)) {
+    ntt_product_split(x, nx, y, ny, z, modul);
+  } else {
+    ntt_product_whole(x, nx, y, ny, z, modul);
+  }
 }
 
 }  // namespace tavrin::dense_detail

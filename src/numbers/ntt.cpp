@@ -1,6 +1,7 @@
 // The number-theoretic transforms of ntt.h: one lane and eight lanes.
 #include <algorithm>
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 #include "numbers/ntt.h"
@@ -268,5 +269,155 @@ void ntt_pointwise(const u32* a, const u32* b, const u32* c, const u32* d, u32* 
 }
 bool ntt_vectorised() { return vectorised(); }
 void force_scalar_ntt(bool scalar) { scalar_only = scalar; }
+
+namespace {
+
+// The split pair. With 2N the whole length and m = N/2, a product c of at
+// most 3m chunks is found from c mod (x^N - 1), one cyclic transform of
+// length N, and c mod (x^m - t^m) for a unit t with t^N != 1, so that the
+// two moduli are coprime: the substitution x = t y turns the latter into a
+// cyclic product of length m of the operands folded with weights t^j. With
+// c = c0 + x^m c1 + x^N c2 and u = t^m, U = c mod (x^N - 1) = (c0 + c2) +
+// x^m c1 and V = c mod (x^m - u) = c0 + u c1 + u^2 c2, so c2 = (V - U0 -
+// u U1) / (u^2 - 1), c0 = U0 - c2, c1 = U1. t is no root of unity of
+// power-of-two order, so N may be the widest transform length.
+struct SplitTwiddles {
+  u32 p, neg_inv;
+  u32 u, uq, uu, uuq, e, eq;  // u, u^2, 1 / (u^2 - 1) (Shoup quotients)
+  // Montgomery forms t^r 2^32 of t^0 .. t^7 and t^-0 .. t^-7, and the
+  // steps t^(+-1) 2^32 and t^(+-8) 2^32.
+  u32 tw[8], itw[8], step, istep, step8, istep8;
+  SplitTwiddles(const TransformPrime& P, std::int64_t m) : p(P.p()), neg_inv(P.neg_inv()) {
+    u64 t = 3;
+    while (pow_mod(t, u64{1} << ntt_max_lg, p) == 1) ++t;
+    const u64 it = pow_mod(t, p - 2, p), r32 = (u64{1} << 32) % p;
+    u = pow_mod(t, static_cast<u64>(m), p);
+    uu = static_cast<u32>(u64{u} * u % p);
+    e = pow_mod(uu + p - 1, p - 2, p);
+    uq = shoup_quotient(u, p);
+    uuq = shoup_quotient(uu, p);
+    eq = shoup_quotient(e, p);
+    for (int r = 0; r < 8; ++r) {
+      tw[r] = static_cast<u32>(pow_mod(t, static_cast<u64>(r), p) * r32 % p);
+      itw[r] = static_cast<u32>(pow_mod(it, static_cast<u64>(r), p) * r32 % p);
+    }
+    step = static_cast<u32>(t * r32 % p);
+    istep = static_cast<u32>(it * r32 % p);
+    step8 = static_cast<u32>(pow_mod(t, 8, p) * r32 % p);
+    istep8 = static_cast<u32>(pow_mod(it, 8, p) * r32 % p);
+  }
+  // a b 2^-32 mod p in [0, 2p) for a, b < 2p.
+  u32 mont(u32 a, u32 b) const {
+    const u64 x = u64{a} * b;
+    const u32 q = static_cast<u32>(x) * neg_inv;
+    return static_cast<u32>((x + u64{q} * p) >> 32);
+  }
+};
+
+// The constants of prime k for m = 2^lg, made once.
+const SplitTwiddles& split_twiddles(std::size_t k, int lg) {
+  static std::unique_ptr<SplitTwiddles> made[3][ntt_max_lg + 1];
+  std::unique_ptr<SplitTwiddles>& t = made[k][lg];
+  if (!t) t = std::make_unique<SplitTwiddles>(transform_primes()[k], std::int64_t{1} << lg);
+  return *t;
+}
+
+#ifdef TAVRIN_AVX2
+AVX2_FN void fold_avx2(u32* x, u32* h, std::int64_t m, const SplitTwiddles& t) {
+  const __m256i p = simd::vset(t.p), ninv = simd::vset(t.neg_inv), step = simd::vset(t.step8);
+  const __m256i u = simd::vset(t.u), uq = simd::vset(t.uq), uu = simd::vset(t.uu), uuq = simd::vset(t.uuq);
+  __m256i w = simd::vload(t.tw);
+  for (std::int64_t r = 0; r < m; r += 8) {
+    const __m256i a0 = simd::vload(x + r), a1 = simd::vload(x + m + r), a2 = simd::vload(x + 2 * m + r);
+    const __m256i s = simd::vreduce(_mm256_add_epi32(a0, simd::vreduce(simd::vshoup(a1, u, uq, p), p)), p);
+    const __m256i f = _mm256_add_epi32(s, simd::vreduce(simd::vshoup(a2, uu, uuq, p), p));
+    simd::vstore(h + r, simd::vmont(f, w, p, ninv));
+    simd::vstore(x + r, _mm256_add_epi32(a0, a2));
+    w = simd::vmont(w, step, p, ninv);
+  }
+}
+
+AVX2_FN void recombine_avx2(u32* x, const u32* h, std::int64_t m, const SplitTwiddles& t) {
+  const __m256i p = simd::vset(t.p), ninv = simd::vset(t.neg_inv);
+  const __m256i step = simd::vset(t.istep8), u = simd::vset(t.u), uq = simd::vset(t.uq);
+  const __m256i e = simd::vset(t.e), eq = simd::vset(t.eq);
+  __m256i w = simd::vload(t.itw);
+  for (std::int64_t r = 0; r < m; r += 8) {
+    const __m256i u0 = simd::vreduce(simd::vload(x + r), p), u1 = simd::vreduce(simd::vload(x + m + r), p);
+    const __m256i uv = simd::vreduce(_mm256_add_epi32(u0, simd::vreduce(simd::vshoup(u1, u, uq, p), p)), p);
+    const __m256i v = simd::vreduce(simd::vmont(simd::vload(h + r), w, p, ninv), p);
+    const __m256i d = _mm256_sub_epi32(_mm256_add_epi32(_mm256_add_epi32(v, v), p), uv);
+    const __m256i c2 = simd::vreduce(simd::vshoup(d, e, eq, p), p);
+    simd::vstore(x + 2 * m + r, c2);
+    simd::vstore(x + r, simd::vreduce(_mm256_sub_epi32(_mm256_add_epi32(u0, p), c2), p));
+    w = simd::vmont(w, step, p, ninv);
+  }
+}
+#endif
+
+// x[0 .. 3m) holds an operand's chunks (values below p): h[0 .. m) := the
+// chunks folded modulo x^m - u, weighted by t^r, and x[0 .. 2m) := the
+// chunks folded modulo x^N - 1; values below 2p.
+void fold_scalar(u32* x, u32* h, std::int64_t m, const SplitTwiddles& t) {
+  u32 w = t.tw[0];
+  for (std::int64_t r = 0; r < m; ++r, w = t.mont(w, t.step)) {
+    const u32 a0 = x[r], a2 = x[2 * m + r];
+    const u32 s = below_p(a0 + shoup_mul(x[m + r], t.u, t.uq, t.p), t.p) + shoup_mul(a2, t.uu, t.uuq, t.p);
+    h[r] = t.mont(s, w);
+    x[r] = a0 + a2;
+  }
+}
+
+// From S U in x[0 .. 2m) and S V t^r / 2 in h (values below 2p, S the
+// transforms' common factor N 2^-32): x[0 .. 3m) := S c.
+void recombine_scalar(u32* x, const u32* h, std::int64_t m, const SplitTwiddles& t) {
+  u32 w = t.itw[0];
+  for (std::int64_t r = 0; r < m; ++r, w = t.mont(w, t.istep)) {
+    const u32 u0 = below_p(x[r], t.p), u1 = below_p(x[m + r], t.p);
+    const u32 uv = below_p(u0 + shoup_mul(u1, t.u, t.uq, t.p), t.p);
+    const u32 v = below_p(t.mont(h[r], w), t.p);
+    const u32 c2 = shoup_mul(2 * v + t.p - uv, t.e, t.eq, t.p);
+    x[2 * m + r] = c2;
+    x[r] = word_sub(u0, c2, t.p);
+  }
+}
+
+
+// The lg with m = 2^lg.
+int lg_of(std::int64_t m) {
+  int lg = 0;
+  while ((std::int64_t{1} << lg) < m) ++lg;
+  return lg;
+}
+
+}  // namespace
+
+void ntt_split_fold(u32* x, u32* h, std::int64_t m, std::size_t k) {
+  const SplitTwiddles& t = split_twiddles(k, lg_of(m));
+#ifdef TAVRIN_AVX2
+  if (vectorised()) return fold_avx2(x, h, m, t);
+#endif
+  fold_scalar(x, h, m, t);
+}
+
+void ntt_split_recombine(u32* x, const u32* h, std::int64_t m, std::size_t k) {
+  const SplitTwiddles& t = split_twiddles(k, lg_of(m));
+#ifdef TAVRIN_AVX2
+  if (vectorised()) return recombine_avx2(x, h, m, t);
+#endif
+  recombine_scalar(x, h, m, t);
+}
+
+// Estimated cost, in butterflies a value, of a product by transforms of
+// length 2^lg (`transforms` of them) and by the split pair 2^(lg-1),
+// 2^(lg-2): the split pair adds a fold a transformed operand and a
+// recombination, some four levels on half the values each.
+bool ntt_split_pays(int lg, int transforms) {
+  const double whole = std::ldexp(transforms * lg + 2.0, lg);
+  const double split = std::ldexp(transforms * (lg - 1) + 2.0, lg - 1) +
+                       std::ldexp(transforms * (lg - 2) + 2.0 + 4.0 * transforms, lg - 2);
+  return split < whole;
+}
+
 
 }  // namespace tavrin::kit

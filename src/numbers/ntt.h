@@ -183,6 +183,23 @@ void ntt_backward(u32* a, int lg, const TransformPrime& P);
 void ntt_pointwise(const u32* a, const u32* b, const u32* c, const u32* d, u32* r, std::size_t n,
                    const TransformPrime& P);
 
+// The split pair: a product of at most 3m values (m = N/2, a power of two
+// below 2^ntt_max_lg) by one cyclic transform of length N and one of
+// length m, in place of one of 2N. For prime k of transform_primes(),
+// prepared for lg(N):
+// - ntt_split_fold: x[0 .. 3m) holds an operand's values below p; x[0 ..
+//   N) := them modulo x^N - 1, h[0 .. m) := them modulo x^m - t^m, weighted
+//   by t^r (t a fixed unit with t^N != 1), values below 2p, ready for the
+//   forward transforms of lengths N and m.
+// - ntt_split_recombine: x[0 .. N) and h[0 .. m) hold the backward
+//   transforms of the pointwise products (below 2p); x[0 .. 3m) := the
+//   product's values times N 2^-32, below p, as TransformCrt(N) takes them.
+void ntt_split_fold(u32* x, u32* h, std::int64_t m, std::size_t k);
+void ntt_split_recombine(u32* x, const u32* h, std::int64_t m, std::size_t k);
+// Whether by estimate the split pair of lengths 2^(lg-1), 2^(lg-2) costs
+// less than `transforms` transforms of length 2^lg.
+bool ntt_split_pays(int lg, int transforms);
+
 // Whether the eight-lane butterflies are in use; force_scalar_ntt(true)
 // switches them off for the rest of the run (a test and benchmark hook).
 bool ntt_vectorised();

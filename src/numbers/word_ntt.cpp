@@ -57,23 +57,12 @@ bool splittable(const ntt_shape& s) {
   return s.lg - 2 >= ntt_min_lg && 4 * (s.chunks_a + s.chunks_b - 1) <= 3 * (std::int64_t{1} << s.lg);
 }
 
-// Estimated cost, in butterflies a value, of a product by transforms of
-// length 2^lg (`transforms` of them) and by the split pair 2^(lg-1),
-// 2^(lg-2): the split pair adds a fold a transformed operand and a
-// recombination, some four levels on half the values each.
-bool split_pays(int lg, int transforms) {
-  const double whole = std::ldexp(transforms * lg + 2.0, lg);
-  const double split = std::ldexp(transforms * (lg - 1) + 2.0, lg - 1) +
-                       std::ldexp(transforms * (lg - 2) + 2.0 + 4.0 * transforms, lg - 2);
-  return split < whole;
-}
-
 // The shape of a product: the split pair where it applies and the
 // estimate favours it, or where the whole length passes the widest
 // transform.
 ntt_shape shape_of(std::int32_t na, std::int32_t nb, bool square) {
   ntt_shape s = whole_shape_of(na, nb, ntt_max_lg + 1);
-  if (splittable(s) && (s.lg > ntt_max_lg || split_pays(s.lg, square ? 2 : 3))) {
+  if (splittable(s) && (s.lg > ntt_max_lg || ntt_split_pays(s.lg, square ? 2 : 3))) {
     --s.lg;
     s.split = true;
   }
@@ -320,122 +309,6 @@ void wmul_ntt_pieces(word* r, const word* a, std::int32_t na, const word* b, std
 
 namespace {
 
-// The split pair. With 2N the whole length and m = N/2, a product c of at
-// most 3m chunks is found from c mod (x^N - 1), one cyclic transform of
-// length N, and c mod (x^m - t^m) for a unit t with t^N != 1, so that the
-// two moduli are coprime: the substitution x = t y turns the latter into a
-// cyclic product of length m of the operands folded with weights t^j. With
-// c = c0 + x^m c1 + x^N c2 and u = t^m, U = c mod (x^N - 1) = (c0 + c2) +
-// x^m c1 and V = c mod (x^m - u) = c0 + u c1 + u^2 c2, so c2 = (V - U0 -
-// u U1) / (u^2 - 1), c0 = U0 - c2, c1 = U1. t is no root of unity of
-// power-of-two order, so N may be the widest transform length.
-struct SplitTwiddles {
-  u32 p, neg_inv;
-  u32 u, uq, uu, uuq, e, eq;  // u, u^2, 1 / (u^2 - 1) (Shoup quotients)
-  // Montgomery forms t^r 2^32 of t^0 .. t^7 and t^-0 .. t^-7, and the
-  // steps t^(+-1) 2^32 and t^(+-8) 2^32.
-  u32 tw[8], itw[8], step, istep, step8, istep8;
-  SplitTwiddles(const TransformPrime& P, std::int64_t m) : p(P.p()), neg_inv(P.neg_inv()) {
-    u64 t = 3;
-    while (pow_mod(t, u64{1} << ntt_max_lg, p) == 1) ++t;
-    const u64 it = pow_mod(t, p - 2, p), r32 = (u64{1} << 32) % p;
-    u = pow_mod(t, static_cast<u64>(m), p);
-    uu = static_cast<u32>(u64{u} * u % p);
-    e = pow_mod(uu + p - 1, p - 2, p);
-    uq = shoup_quotient(u, p);
-    uuq = shoup_quotient(uu, p);
-    eq = shoup_quotient(e, p);
-    for (int r = 0; r < 8; ++r) {
-      tw[r] = static_cast<u32>(pow_mod(t, static_cast<u64>(r), p) * r32 % p);
-      itw[r] = static_cast<u32>(pow_mod(it, static_cast<u64>(r), p) * r32 % p);
-    }
-    step = static_cast<u32>(t * r32 % p);
-    istep = static_cast<u32>(it * r32 % p);
-    step8 = static_cast<u32>(pow_mod(t, 8, p) * r32 % p);
-    istep8 = static_cast<u32>(pow_mod(it, 8, p) * r32 % p);
-  }
-  // a b 2^-32 mod p in [0, 2p) for a, b < 2p.
-  u32 mont(u32 a, u32 b) const {
-    const u64 x = u64{a} * b;
-    const u32 q = static_cast<u32>(x) * neg_inv;
-    return static_cast<u32>((x + u64{q} * p) >> 32);
-  }
-};
-
-// The constants of prime k for m = 2^lg, made once.
-const SplitTwiddles& split_twiddles(std::size_t k, int lg) {
-  static std::unique_ptr<SplitTwiddles> made[3][ntt_max_lg + 1];
-  std::unique_ptr<SplitTwiddles>& t = made[k][lg];
-  if (!t) t = std::make_unique<SplitTwiddles>(transform_primes()[k], std::int64_t{1} << lg);
-  return *t;
-}
-
-#ifdef TAVRIN_AVX2
-AVX2_FN void fold_avx2(u32* x, u32* h, std::int64_t m, const SplitTwiddles& t) {
-  const __m256i p = simd::vset(t.p), ninv = simd::vset(t.neg_inv), step = simd::vset(t.step8);
-  const __m256i u = simd::vset(t.u), uq = simd::vset(t.uq), uu = simd::vset(t.uu), uuq = simd::vset(t.uuq);
-  __m256i w = simd::vload(t.tw);
-  for (std::int64_t r = 0; r < m; r += 8) {
-    const __m256i a0 = simd::vload(x + r), a1 = simd::vload(x + m + r), a2 = simd::vload(x + 2 * m + r);
-    const __m256i s = simd::vreduce(_mm256_add_epi32(a0, simd::vreduce(simd::vshoup(a1, u, uq, p), p)), p);
-    const __m256i f = _mm256_add_epi32(s, simd::vreduce(simd::vshoup(a2, uu, uuq, p), p));
-    simd::vstore(h + r, simd::vmont(f, w, p, ninv));
-    simd::vstore(x + r, _mm256_add_epi32(a0, a2));
-    w = simd::vmont(w, step, p, ninv);
-  }
-}
-
-AVX2_FN void recombine_avx2(u32* x, const u32* h, std::int64_t m, const SplitTwiddles& t) {
-  const __m256i p = simd::vset(t.p), ninv = simd::vset(t.neg_inv);
-  const __m256i step = simd::vset(t.istep8), u = simd::vset(t.u), uq = simd::vset(t.uq);
-  const __m256i e = simd::vset(t.e), eq = simd::vset(t.eq);
-  __m256i w = simd::vload(t.itw);
-  for (std::int64_t r = 0; r < m; r += 8) {
-    const __m256i u0 = simd::vreduce(simd::vload(x + r), p), u1 = simd::vreduce(simd::vload(x + m + r), p);
-    const __m256i uv = simd::vreduce(_mm256_add_epi32(u0, simd::vreduce(simd::vshoup(u1, u, uq, p), p)), p);
-    const __m256i v = simd::vreduce(simd::vmont(simd::vload(h + r), w, p, ninv), p);
-    const __m256i d = _mm256_sub_epi32(_mm256_add_epi32(_mm256_add_epi32(v, v), p), uv);
-    const __m256i c2 = simd::vreduce(simd::vshoup(d, e, eq, p), p);
-    simd::vstore(x + 2 * m + r, c2);
-    simd::vstore(x + r, simd::vreduce(_mm256_sub_epi32(_mm256_add_epi32(u0, p), c2), p));
-    w = simd::vmont(w, step, p, ninv);
-  }
-}
-#endif
-
-// x[0 .. 3m) holds an operand's chunks (values below p): h[0 .. m) := the
-// chunks folded modulo x^m - u, weighted by t^r, and x[0 .. 2m) := the
-// chunks folded modulo x^N - 1; values below 2p.
-void fold(u32* x, u32* h, std::int64_t m, const SplitTwiddles& t) {
-#ifdef TAVRIN_AVX2
-  if (ntt_vectorised()) return fold_avx2(x, h, m, t);
-#endif
-  u32 w = t.tw[0];
-  for (std::int64_t r = 0; r < m; ++r, w = t.mont(w, t.step)) {
-    const u32 a0 = x[r], a2 = x[2 * m + r];
-    const u32 s = below_p(a0 + shoup_mul(x[m + r], t.u, t.uq, t.p), t.p) + shoup_mul(a2, t.uu, t.uuq, t.p);
-    h[r] = t.mont(s, w);
-    x[r] = a0 + a2;
-  }
-}
-
-// From S U in x[0 .. 2m) and S V t^r / 2 in h (values below 2p, S the
-// transforms' common factor N 2^-32): x[0 .. 3m) := S c.
-void recombine(u32* x, const u32* h, std::int64_t m, const SplitTwiddles& t) {
-#ifdef TAVRIN_AVX2
-  if (ntt_vectorised()) return recombine_avx2(x, h, m, t);
-#endif
-  u32 w = t.itw[0];
-  for (std::int64_t r = 0; r < m; ++r, w = t.mont(w, t.istep)) {
-    const u32 u0 = below_p(x[r], t.p), u1 = below_p(x[m + r], t.p);
-    const u32 uv = below_p(u0 + shoup_mul(u1, t.u, t.uq, t.p), t.p);
-    const u32 v = below_p(t.mont(h[r], w), t.p);
-    const u32 c2 = shoup_mul(2 * v + t.p - uv, t.e, t.eq, t.p);
-    x[2 * m + r] = c2;
-    x[r] = word_sub(u0, c2, t.p);
-  }
-}
-
 // r := a b by the split pair of lengths N = 2^s.lg and N/2 a prime.
 void split_product(word* r, const word* a, std::int32_t na, const word* b, std::int32_t nb, const ntt_shape& s) {
   const bool square = b == nullptr;
@@ -449,11 +322,10 @@ void split_product(word* r, const word* a, std::int32_t na, const word* b, std::
   chunks_of(a, na, s, s.chunks_a, 3 * m, x, x + block, x + 2 * block);
   if (!square) chunks_of(b, nb, s, s.chunks_b, 3 * m, y, y + block, y + 2 * block);
   for (std::size_t k = 0; k < 3; ++k) {
-    const SplitTwiddles& t = split_twiddles(k, s.lg - 1);
     u32* xk = x + static_cast<std::int64_t>(k) * block;
     u32* yk = square ? xk : y + static_cast<std::int64_t>(k) * block;
     auto transform = [&](u32* z) {
-      fold(z, z + 3 * m, m, t);
+      ntt_split_fold(z, z + 3 * m, m, k);
       ntt_forward(z, s.lg, ps[k]);
       ntt_forward(z + 3 * m, s.lg - 1, ps[k]);
     };
@@ -463,7 +335,7 @@ void split_product(word* r, const word* a, std::int32_t na, const word* b, std::
     ntt_pointwise(xk + 3 * m, yk + 3 * m, nullptr, nullptr, xk + 3 * m, static_cast<std::size_t>(m), ps[k]);
     ntt_backward(xk, s.lg, ps[k]);
     ntt_backward(xk + 3 * m, s.lg - 1, ps[k]);
-    recombine(xk, xk + 3 * m, m, t);
+    ntt_split_recombine(xk, xk + 3 * m, m, k);
   }
   const std::int64_t count = s.chunks_a + s.chunks_b - 1;
   crt_digits(TransformCrt(n), x, x + block, x + 2 * block, count);

@@ -17,6 +17,7 @@
 #include "dense/dense_arrays.h"
 #include "dense/dense_impl.h"
 #include "dense/dense_mult.h"
+#include "dense/dense_transform_impl.h"
 #include "support/bigref.h"
 #include "support/dense_ref.h"
 #include "support/modulus_scope.h"
@@ -145,6 +146,54 @@ TEST(TransformProducts, PastTheLongestTransformByPieces) {
     for (std::int64_t k = 0; k < 2 * std::int64_t{n} - 1; ++k)
       ASSERT_EQ(z[static_cast<std::size_t>(k)], (std::min(k, 2 * std::int64_t{n} - 2 - k) + 1) % p) << k;
   }
+}
+
+TEST(TransformProducts, SplitPairAgreesWithOneTransformOfTwiceTheLength) {
+  // Products filling at most 3/4 of a power-of-two transform length go by
+  // the split pair of half and quarter that length: against the one
+  // transform, on both sides of each step where the split starts and stops,
+  // for moduli taking two and three primes, eight lanes and one; operands
+  // of all ones against their closed form min(k + 1, nx, ny, nx + ny - 1 - k).
+  std::mt19937_64 rng(test_seed() + 41);
+  std::vector<std::int32_t> steps;
+  bool was = false;
+  for (std::int32_t n = 2; n <= 5000; ++n) {
+    const bool now = dense_detail::ntt_product_splits(n, n / 3 + 1);
+    if (now != was) steps.push_back(n);
+    was = now;
+  }
+  ASSERT_GE(steps.size(), 6u);
+  for (bool scalar : {false, true}) {
+    dense_detail::force_scalar_transforms(scalar);
+    for (const std::int32_t p : {7, 32003, 2147483647}) {
+      for (const std::int32_t step : steps) {
+        for (const std::int32_t nx : {step - 1, step}) {
+          const std::int32_t ny = nx / 3 + 1;
+          SCOPED_TRACE(std::to_string(nx) + " x " + std::to_string(ny) + " mod " + std::to_string(p));
+          std::vector<std::int32_t> x(static_cast<std::size_t>(nx)), y(static_cast<std::size_t>(ny));
+          for (auto& v : x) v = rng() % 3 == 0 ? p - 1 : static_cast<std::int32_t>(rng() % static_cast<std::uint64_t>(p));
+          for (auto& v : y) v = rng() % 3 == 0 ? p - 1 : static_cast<std::int32_t>(rng() % static_cast<std::uint64_t>(p));
+          std::vector<std::int32_t> whole(static_cast<std::size_t>(nx + ny - 1)), chosen(whole.size()),
+              split(whole.size());
+          dense_detail::ntt_product_whole(x.data(), nx, y.data(), ny, whole.data(), p);
+          dense_detail::ntt_product(x.data(), nx, y.data(), ny, chosen.data(), p);
+          EXPECT_TRUE(chosen == whole);
+          if (dense_detail::ntt_product_splits(nx, ny)) {
+            dense_detail::ntt_product_split(x.data(), nx, y.data(), ny, split.data(), p);
+            EXPECT_TRUE(split == whole);
+            std::fill(x.begin(), x.end(), 1);
+            std::fill(y.begin(), y.end(), 1);
+            dense_detail::ntt_product_split(x.data(), nx, y.data(), ny, split.data(), p);
+            for (std::int32_t k = 0; k < nx + ny - 1; ++k) {
+              const std::int32_t c = std::min({k + 1, nx, ny, nx + ny - 1 - k}) % p;
+              ASSERT_EQ(split[static_cast<std::size_t>(k)], c) << k;
+            }
+          }
+        }
+      }
+    }
+  }
+  dense_detail::force_scalar_transforms(false);
 }
 
 TEST(TransformProducts, LongOperandsInCharacteristicTwo) {
