@@ -236,7 +236,7 @@ void hold_pieces(PieceSums& ps, bool square) {
 // once, then written to slot sums + d - i0 of diagonal d.
 void sum_diagonals(const PieceSums& ps, const std::vector<u32*>& xa, std::int32_t ga, std::int64_t sums,
                    std::int64_t len, const std::vector<TransformPrime>& primes) {
-  constexpr std::int64_t block = 1024;
+  constexpr std::int64_t block = 256;
   const std::int32_t nb = ps.pieces_b;
   const std::int32_t diagonals = ga + nb - 1;
   std::vector<u64> acc(static_cast<std::size_t>(diagonals) * block);
