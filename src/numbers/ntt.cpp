@@ -24,21 +24,26 @@ bool scalar_only = false;
 
 // ---- One lane at a time ---------------------------------------------------------------
 
+// The forward level of half-length h (h >= 8) over a[0 .. n).
+void forward_level_scalar(u32* a, std::size_t n, std::size_t h, const TransformPrime& P) {
+  const u32 p = P.p(), p2 = 2 * p;
+  const u32 *w = P.fw(), *wq = P.fwq();
+  for (std::size_t s = 0; s < n; s += 2 * h) {
+    u32* x = a + s;
+    u32* y = x + h;
+    for (std::size_t j = 0; j < h; ++j) {
+      const u32 u = x[j], v = y[j];
+      x[j] = below_2p(u + v, p2);
+      y[j] = shoup_mul_lazy(u - v + p2, w[h + j], wq[h + j], p);
+    }
+  }
+}
+
 void forward_scalar(u32* a, int lg, const TransformPrime& P) {
   const std::size_t n = std::size_t{1} << lg;
   const u32 p = P.p(), p2 = 2 * p;
   const u32 *w = P.fw(), *wq = P.fwq();
-  for (std::size_t h = n >> 1; h >= 8; h >>= 1) {
-    for (std::size_t s = 0; s < n; s += 2 * h) {
-      u32* x = a + s;
-      u32* y = x + h;
-      for (std::size_t j = 0; j < h; ++j) {
-        const u32 u = x[j], v = y[j];
-        x[j] = below_2p(u + v, p2);
-        y[j] = shoup_mul_lazy(u - v + p2, w[h + j], wq[h + j], p);
-      }
-    }
-  }
+  for (std::size_t h = n >> 1; h >= 8; h >>= 1) forward_level_scalar(a, n, h, P);
   for (std::size_t c0 = 0; c0 < n; c0 += 64) {
     u32 m[8][8];  // m[c][r]: column c of row r
     for (int r = 0; r < 8; ++r)
@@ -55,6 +60,22 @@ void forward_scalar(u32* a, int lg, const TransformPrime& P) {
       }
     for (int c = 0; c < 8; ++c)
       for (int r = 0; r < 8; ++r) a[c0 + 8 * static_cast<std::size_t>(c) + static_cast<std::size_t>(r)] = m[c][r];
+  }
+}
+
+// The backward level of half-length h (h >= 8) over a[0 .. n).
+void backward_level_scalar(u32* a, std::size_t n, std::size_t h, const TransformPrime& P) {
+  const u32 p = P.p(), p2 = 2 * p;
+  const u32 *w = P.bw(), *wq = P.bwq();
+  for (std::size_t s = 0; s < n; s += 2 * h) {
+    u32* x = a + s;
+    u32* y = x + h;
+    for (std::size_t j = 0; j < h; ++j) {
+      const u32 u = x[j];
+      const u32 v = shoup_mul_lazy(y[j], w[h + j], wq[h + j], p);
+      x[j] = below_2p(u + v, p2);
+      y[j] = below_2p(u - v + p2, p2);
+    }
   }
 }
 
@@ -80,18 +101,7 @@ void backward_scalar(u32* a, int lg, const TransformPrime& P) {
     for (int r = 0; r < 8; ++r)
       for (int c = 0; c < 8; ++c) a[c0 + 8 * static_cast<std::size_t>(r) + static_cast<std::size_t>(c)] = m[c][r];
   }
-  for (std::size_t h = 8; h < n; h <<= 1) {
-    for (std::size_t s = 0; s < n; s += 2 * h) {
-      u32* x = a + s;
-      u32* y = x + h;
-      for (std::size_t j = 0; j < h; ++j) {
-        const u32 u = x[j];
-        const u32 v = shoup_mul_lazy(y[j], w[h + j], wq[h + j], p);
-        x[j] = below_2p(u + v, p2);
-        y[j] = below_2p(u - v + p2, p2);
-      }
-    }
-  }
+  for (std::size_t h = 8; h < n; h <<= 1) backward_level_scalar(a, n, h, P);
 }
 
 // ---- Eight lanes (AVX2) -----------------------------------------------------------------
@@ -116,22 +126,26 @@ AVX2_FN inline void transpose8(__m256i* r) {
   r[7] = _mm256_permute2x128_si256(u3, u7, 0x31);
 }
 
+AVX2_FN void forward_level_avx2(u32* a, std::size_t n, std::size_t h, const TransformPrime& P) {
+  const __m256i p = vset(P.p()), p2 = vset(2 * P.p());
+  const u32 *w = P.fw(), *wq = P.fwq();
+  for (std::size_t s = 0; s < n; s += 2 * h) {
+    u32* x = a + s;
+    u32* y = x + h;
+    for (std::size_t j = 0; j < h; j += 8) {
+      const __m256i u = vload(x + j), v = vload(y + j);
+      vstore(x + j, vreduce(_mm256_add_epi32(u, v), p2));
+      const __m256i d = _mm256_add_epi32(_mm256_sub_epi32(u, v), p2);
+      vstore(y + j, vshoup(d, vload(w + h + j), vload(wq + h + j), p));
+    }
+  }
+}
+
 AVX2_FN void forward_avx2(u32* a, int lg, const TransformPrime& P) {
   const std::size_t n = std::size_t{1} << lg;
   const __m256i p = vset(P.p()), p2 = vset(2 * P.p());
   const u32 *w = P.fw(), *wq = P.fwq();
-  for (std::size_t h = n >> 1; h >= 8; h >>= 1) {
-    for (std::size_t s = 0; s < n; s += 2 * h) {
-      u32* x = a + s;
-      u32* y = x + h;
-      for (std::size_t j = 0; j < h; j += 8) {
-        const __m256i u = vload(x + j), v = vload(y + j);
-        vstore(x + j, vreduce(_mm256_add_epi32(u, v), p2));
-        const __m256i d = _mm256_add_epi32(_mm256_sub_epi32(u, v), p2);
-        vstore(y + j, vshoup(d, vload(w + h + j), vload(wq + h + j), p));
-      }
-    }
-  }
+  for (std::size_t h = n >> 1; h >= 8; h >>= 1) forward_level_avx2(a, n, h, P);
   for (std::size_t c0 = 0; c0 < n; c0 += 64) {
     __m256i m[8];
     for (int r = 0; r < 8; ++r) m[r] = vload(a + c0 + 8 * static_cast<std::size_t>(r));
@@ -145,6 +159,21 @@ AVX2_FN void forward_avx2(u32* a, int lg, const TransformPrime& P) {
         m[c + h] = vshoup(_mm256_add_epi32(_mm256_sub_epi32(u, v), p2), vset(w[t]), vset(wq[t]), p);
       }
     for (int c = 0; c < 8; ++c) vstore(a + c0 + 8 * static_cast<std::size_t>(c), m[c]);
+  }
+}
+
+AVX2_FN void backward_level_avx2(u32* a, std::size_t n, std::size_t h, const TransformPrime& P) {
+  const __m256i p = vset(P.p()), p2 = vset(2 * P.p());
+  const u32 *w = P.bw(), *wq = P.bwq();
+  for (std::size_t s = 0; s < n; s += 2 * h) {
+    u32* x = a + s;
+    u32* y = x + h;
+    for (std::size_t j = 0; j < h; j += 8) {
+      const __m256i u = vload(x + j);
+      const __m256i v = vshoup(vload(y + j), vload(w + h + j), vload(wq + h + j), p);
+      vstore(x + j, vreduce(_mm256_add_epi32(u, v), p2));
+      vstore(y + j, vreduce(_mm256_add_epi32(_mm256_sub_epi32(u, v), p2), p2));
+    }
   }
 }
 
@@ -167,18 +196,7 @@ AVX2_FN void backward_avx2(u32* a, int lg, const TransformPrime& P) {
     transpose8(m);
     for (int r = 0; r < 8; ++r) vstore(a + c0 + 8 * static_cast<std::size_t>(r), m[r]);
   }
-  for (std::size_t h = 8; h < n; h <<= 1) {
-    for (std::size_t s = 0; s < n; s += 2 * h) {
-      u32* x = a + s;
-      u32* y = x + h;
-      for (std::size_t j = 0; j < h; j += 8) {
-        const __m256i u = vload(x + j);
-        const __m256i v = vshoup(vload(y + j), vload(w + h + j), vload(wq + h + j), p);
-        vstore(x + j, vreduce(_mm256_add_epi32(u, v), p2));
-        vstore(y + j, vreduce(_mm256_add_epi32(_mm256_sub_epi32(u, v), p2), p2));
-      }
-    }
-  }
+  for (std::size_t h = 8; h < n; h <<= 1) backward_level_avx2(a, n, h, P);
 }
 
 // r := a b (+ c d) pointwise, n a multiple of 8.
@@ -198,16 +216,45 @@ AVX2_FN void pointwise_avx2(const u32* a, const u32* b, const u32* c, const u32*
 
 bool vectorised() { return !scalar_only && simd::simd_available(); }
 
+// Transforms longer than 2^cache_lg values run their top level over the
+// whole array, then the rest on each half (the backward transform the
+// other way round): the halves' levels are the same butterflies, and once
+// a half fits the cache all its levels run there instead of one pass over
+// the whole array a level.
+constexpr int cache_lg = 15;
+
 void ntt_forward_impl(u32* a, int lg, const TransformPrime& P) {
+  const bool lanes = vectorised();
+  if (lg > cache_lg) {
+    const std::size_t h = std::size_t{1} << (lg - 1);
 #ifdef TAVRIN_AVX2
-  if (vectorised()) return forward_avx2(a, lg, P);
+    if (lanes) forward_level_avx2(a, 2 * h, h, P);
+#endif
+    if (!lanes) forward_level_scalar(a, 2 * h, h, P);
+    ntt_forward_impl(a, lg - 1, P);
+    ntt_forward_impl(a + h, lg - 1, P);
+    return;
+  }
+#ifdef TAVRIN_AVX2
+  if (lanes) return forward_avx2(a, lg, P);
 #endif
   forward_scalar(a, lg, P);
 }
 
 void ntt_backward_impl(u32* a, int lg, const TransformPrime& P) {
+  const bool lanes = vectorised();
+  if (lg > cache_lg) {
+    const std::size_t h = std::size_t{1} << (lg - 1);
+    ntt_backward_impl(a, lg - 1, P);
+    ntt_backward_impl(a + h, lg - 1, P);
 #ifdef TAVRIN_AVX2
-  if (vectorised()) return backward_avx2(a, lg, P);
+    if (lanes) backward_level_avx2(a, 2 * h, h, P);
+#endif
+    if (!lanes) backward_level_scalar(a, 2 * h, h, P);
+    return;
+  }
+#ifdef TAVRIN_AVX2
+  if (lanes) return backward_avx2(a, lg, P);
 #endif
   backward_scalar(a, lg, P);
 }
@@ -224,6 +271,65 @@ void ntt_pointwise_impl(const u32* a, const u32* b, const u32* c, const u32* d, 
     r[i] = v;
   }
 }
+
+// ---- Lazy sums of products ------------------------------------------------------------
+//
+// A group of eight values keeps its sums as the four of its even lanes,
+// then the four of its odd lanes (the order of the eight-lane products);
+// one lane at a time keeps the same order.
+
+inline std::size_t lazy_lane(std::size_t i) { return (i & ~std::size_t{7}) + ((i & 1) << 2) + ((i & 7) >> 1); }
+
+// hi (2^32 mod p) + lo: the same residue, below 2^62 + 2^32.
+inline u64 fold(u64 t, u64 c) { return (t >> 32) * c + (t & 0xffffffffu); }
+
+#ifdef TAVRIN_AVX2
+AVX2_FN void below_p_avx2(u32* a, std::size_t n, u32 p) {
+  const __m256i m = vset(p);
+  for (std::size_t i = 0; i < n; i += 8) vstore(a + i, vreduce(vload(a + i), m));
+}
+
+AVX2_FN void mul_add_lazy_avx2(const u32* a, const u32* b, u64* acc, std::size_t n) {
+  for (std::size_t i = 0; i < n; i += 8) {
+    const __m256i x = vload(a + i), y = vload(b + i);
+    auto* s = reinterpret_cast<__m256i*>(acc + i);
+    const __m256i e = _mm256_mul_epu32(x, y);
+    const __m256i o = _mm256_mul_epu32(_mm256_srli_epi64(x, 32), _mm256_srli_epi64(y, 32));
+    _mm256_storeu_si256(s, _mm256_add_epi64(_mm256_loadu_si256(s), e));
+    _mm256_storeu_si256(s + 1, _mm256_add_epi64(_mm256_loadu_si256(s + 1), o));
+  }
+}
+
+AVX2_FN __m256i vfold(__m256i t, __m256i c) {
+  return _mm256_add_epi64(_mm256_mul_epu32(_mm256_srli_epi64(t, 32), c),
+                          _mm256_and_si256(t, _mm256_set1_epi64x(0xffffffff)));
+}
+
+AVX2_FN void fold_lazy_avx2(u64* acc, std::size_t n, u64 c) {
+  const __m256i vc = _mm256_set1_epi64x(static_cast<long long>(c));
+  for (std::size_t i = 0; i < n; i += 4) {
+    auto* s = reinterpret_cast<__m256i*>(acc + i);
+    _mm256_storeu_si256(s, vfold(_mm256_loadu_si256(s), vc));
+  }
+}
+
+// Two folds, then t 2^-32 by Montgomery's reduction of the 64-bit t (in
+// the low half of each lane).
+AVX2_FN __m256i vredc(__m256i t, __m256i c, __m256i p, __m256i ninv) {
+  t = vfold(vfold(t, c), c);
+  return _mm256_srli_epi64(_mm256_add_epi64(t, _mm256_mul_epu32(_mm256_mul_epu32(t, ninv), p)), 32);
+}
+
+AVX2_FN void reduce_lazy_avx2(const u64* acc, u32* r, std::size_t n, const TransformPrime& P, u64 c) {
+  const __m256i vc = _mm256_set1_epi64x(static_cast<long long>(c));
+  const __m256i p = vset(P.p()), ninv = vset(P.neg_inv());
+  for (std::size_t i = 0; i < n; i += 8) {
+    const auto* s = reinterpret_cast<const __m256i*>(acc + i);
+    const __m256i e = vredc(_mm256_loadu_si256(s), vc, p, ninv), o = vredc(_mm256_loadu_si256(s + 1), vc, p, ninv);
+    vstore(r + i, _mm256_blend_epi32(e, _mm256_slli_epi64(o, 32), 0xAA));
+  }
+}
+#endif
 
 }  // namespace
 
@@ -266,6 +372,39 @@ void ntt_backward(u32* a, int lg, const TransformPrime& P) { ntt_backward_impl(a
 void ntt_pointwise(const u32* a, const u32* b, const u32* c, const u32* d, u32* r, std::size_t n,
                    const TransformPrime& P) {
   ntt_pointwise_impl(a, b, c, d, r, n, P);
+}
+void ntt_below_p(u32* a, std::size_t n, const TransformPrime& P) {
+#ifdef TAVRIN_AVX2
+  if (vectorised()) return below_p_avx2(a, n, P.p());
+#endif
+  for (std::size_t i = 0; i < n; ++i) a[i] = below_p(a[i], P.p());
+}
+
+void ntt_mul_add_lazy(const u32* a, const u32* b, u64* acc, std::size_t n) {
+#ifdef TAVRIN_AVX2
+  if (vectorised()) return mul_add_lazy_avx2(a, b, acc, n);
+#endif
+  for (std::size_t i = 0; i < n; ++i) acc[lazy_lane(i)] += static_cast<u64>(a[i]) * b[i];
+}
+
+void ntt_fold_lazy(u64* acc, std::size_t n, const TransformPrime& P) {
+  const u64 c = (u64{1} << 32) % P.p();
+#ifdef TAVRIN_AVX2
+  if (vectorised()) return fold_lazy_avx2(acc, n, c);
+#endif
+  for (std::size_t i = 0; i < n; ++i) acc[i] = fold(acc[i], c);
+}
+
+void ntt_reduce_lazy(const u64* acc, u32* r, std::size_t n, const TransformPrime& P) {
+  const u64 c = (u64{1} << 32) % P.p();
+#ifdef TAVRIN_AVX2
+  if (vectorised()) return reduce_lazy_avx2(acc, r, n, P, c);
+#endif
+  for (std::size_t i = 0; i < n; ++i) {
+    const u64 t = fold(fold(acc[lazy_lane(i)], c), c);
+    const u32 m = static_cast<u32>(t) * P.neg_inv();
+    r[i] = static_cast<u32>((t + static_cast<u64>(m) * P.p()) >> 32);
+  }
 }
 bool ntt_vectorised() { return vectorised(); }
 void force_scalar_ntt(bool scalar) { scalar_only = scalar; }

@@ -200,6 +200,17 @@ void ntt_split_recombine(u32* x, const u32* h, std::int64_t m, std::size_t k);
 // less than `transforms` transforms of length 2^lg.
 bool ntt_split_pays(int lg, int transforms);
 
+// Sums of many pointwise products with one reduction: acc holds n 64-bit
+// sums (n a multiple of 8, in the kernels' own lane order), starting from
+// zero. a := a mod p for values below 2p; acc += a b for a, b below p;
+// a fold (same residues, each sum below 2^62 + 2^32) at most every eight
+// products; r := the sums times 2^-32 mod p in [0, 2p) (the factor of one
+// Montgomery product).
+void ntt_below_p(u32* a, std::size_t n, const TransformPrime& P);
+void ntt_mul_add_lazy(const u32* a, const u32* b, u64* acc, std::size_t n);
+void ntt_fold_lazy(u64* acc, std::size_t n, const TransformPrime& P);
+void ntt_reduce_lazy(const u64* acc, u32* r, std::size_t n, const TransformPrime& P);
+
 // Whether the eight-lane butterflies are in use; force_scalar_ntt(true)
 // switches them off for the rest of the run (a test and benchmark hook).
 bool ntt_vectorised();

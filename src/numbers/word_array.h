@@ -153,9 +153,12 @@ void wmul_ntt_split(word* r, const word* a, std::int32_t na, const word* b, std:
 // r[0 .. na+nb) := a * b for products past the widest transform (b null
 // gives a^2): both operands cut into pieces of half the widest transform,
 // each piece transformed once, and the products of the pieces summed on
-// each diagonal before one backward transform a diagonal. The spectra of
-// the shorter operand's pieces are kept (some 90 bytes a word of it). r
-// must not overlap a or b; na, nb >= 1.
+// each diagonal (block by block, in the cache) before one backward
+// transform a diagonal. The spectra of both operands' pieces are held at
+// once (some 90 bytes a word), the diagonal sums written over them; a
+// longer operand with over three times the shorter's pieces goes by
+// groups of as many pieces as the shorter has. r must not overlap a or
+// b; na, nb >= 1.
 void wmul_ntt_pieces(word* r, const word* a, std::int32_t na, const word* b, std::int32_t nb);
 
 // The words K / 64 of the least modulus 2^K - 1 of at least `least` words

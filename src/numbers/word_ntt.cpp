@@ -193,8 +193,9 @@ piece_shape pieces_shape(std::int32_t na, std::int32_t nb, int lg) {
 
 // The transform length of least estimated cost: each piece transformed
 // forward once and each diagonal backward once (lg levels a value), and a
-// product of pieces a value for every pair (two Montgomery products, about
-// one and a half levels). Longer transforms mean fewer pairs.
+// product of pieces a value for every pair (counted as one and a half
+// levels; a 64-bit product and sum measure less, but longer transforms,
+// with fewer pairs, keep the sums' working set small).
 piece_shape cheapest_pieces(std::int32_t na, std::int32_t nb) {
   piece_shape best;
   double least = 0;
@@ -214,6 +215,77 @@ piece_shape cheapest_pieces(std::int32_t na, std::int32_t nb) {
 
 }  // namespace
 
+namespace {
+
+// The spectra of a product by pieces and the sums of its diagonals. Slot
+// k holds 3 len values (prime k's at k len). b's pieces take the first
+// pieces_b slots, a group of a's pieces the next; the diagonal sums of a
+// group go to slots of their own, or, for the last group, over the
+// operands' slots, each block of values written once all products of that
+// block are summed.
+struct PieceSums {
+  std::int32_t pieces_a = 0, pieces_b = 0;
+  std::int32_t group = 0;  // pieces of a a group
+  std::size_t spectrum = 0;
+  u32* slots = nullptr;
+  std::unique_ptr<u32[]> own;
+
+  u32* slot(std::int64_t k) const { return slots + static_cast<std::size_t>(k) * spectrum; }
+};
+
+// The pieces of a at most `group` at a time: as many as a has when that
+// keeps the slots within twice those of the pieces of b, else as many as b.
+// Every value is written before it is read. Up to kept_values values are
+// kept between products (their pages faulted in once); more are the
+// call's own, not zeroed, and given back at the end.
+void hold_pieces(PieceSums& ps, bool square) {
+  ps.group = square || ps.pieces_a <= 3 * ps.pieces_b ? ps.pieces_a : ps.pieces_b;
+  const bool one_group = ps.group == ps.pieces_a;
+  // square: a's spectra are b's, the sums take as many slots again.
+  const std::size_t count = static_cast<std::size_t>(ps.pieces_b) +
+                            (one_group ? static_cast<std::size_t>(ps.group)
+                                       : static_cast<std::size_t>(ps.group + ps.pieces_b - 1));
+  if (count * ps.spectrum <= kept_values) {
+    ps.slots = piece_spectra.get(static_cast<std::int32_t>(count * ps.spectrum));
+  } else {
+    ps.own.reset(new u32[count * ps.spectrum]);
+    ps.slots = ps.own.get();
+  }
+}
+
+// Diagonal sums of a's pieces [i0, i0 + ga) (spectra at xa[i - i0]) by all
+// of b's (spectra at ps.slot(j)), block by block: the products of one block
+// are summed in 64 bits in a small array that stays in the cache, reduced
+// once, then written to slot sums + d - i0 of diagonal d.
+void sum_diagonals(const PieceSums& ps, const std::vector<u32*>& xa, std::int32_t ga, std::int64_t sums,
+                   std::int64_t len, const std::vector<TransformPrime>& primes) {
+  constexpr std::int64_t block = 256;
+  const std::int32_t nb = ps.pieces_b;
+  const std::int32_t diagonals = ga + nb - 1;
+  std::vector<u64> acc(static_cast<std::size_t>(diagonals) * block);
+  for (std::size_t k = 0; k < 3; ++k) {
+    const TransformPrime& P = primes[k];
+    for (std::int64_t o = static_cast<std::int64_t>(k) * len; o < static_cast<std::int64_t>(k + 1) * len; o += block) {
+      std::fill(acc.begin(), acc.end(), u64{0});
+      for (std::int32_t j = 0; j < nb; ++j) ntt_below_p(ps.slot(j) + o, block, P);
+      for (std::int32_t i = 0; i < ga; ++i) {
+        u32* x = xa[static_cast<std::size_t>(i)] + o;
+        ntt_below_p(x, block, P);  // again for a square's, whose are b's: no matter
+        for (std::int32_t j = 0; j < nb; ++j)
+          ntt_mul_add_lazy(x, ps.slot(j) + o, acc.data() + static_cast<std::size_t>(i + j) * block, block);
+        // Each diagonal takes one product a row: a fold every eight rows.
+        if (i % 8 == 7)
+          for (std::int32_t d = i - 7; d < i + nb; ++d)
+            ntt_fold_lazy(acc.data() + static_cast<std::size_t>(d) * block, block, P);
+      }
+      for (std::int32_t d = 0; d < diagonals; ++d)
+        ntt_reduce_lazy(acc.data() + static_cast<std::size_t>(d) * block, ps.slot(sums + d) + o, block, P);
+    }
+  }
+}
+
+}  // namespace
+
 void wmul_ntt_pieces(word* r, const word* a, std::int32_t na, const word* b, std::int32_t nb) {
   const bool square = b == nullptr;
   if (square) {
@@ -227,84 +299,53 @@ void wmul_ntt_pieces(word* r, const word* a, std::int32_t na, const word* b, std
   const piece_shape s = cheapest_pieces(na, nb);
   const int lg = s.lg;
   const std::int64_t len = std::int64_t{1} << lg;
-  std::vector<TransformPrime>& ps = transform_primes();
-  for (TransformPrime& P : ps) P.prepare(lg);
+  std::vector<TransformPrime>& primes = transform_primes();
+  for (TransformPrime& P : primes) P.prepare(lg);
   const std::int32_t m = s.words;
-  const std::int32_t pieces_a = (na + m - 1) / m, pieces_b = (nb + m - 1) / m;
-  auto piece_words = [m](std::int32_t n, std::int32_t i) { return std::min(m, n - i * m); };
-  auto transform = [&](const word* w, std::int32_t n, u32* out) {
+  PieceSums ps;
+  ps.pieces_a = (na + m - 1) / m;
+  ps.pieces_b = (nb + m - 1) / m;
+  ps.spectrum = static_cast<std::size_t>(3 * len);
+  hold_pieces(ps, square);
+  auto transform = [&](const word* w, std::int32_t n, std::int32_t i, u32* out) {
+    const std::int32_t words = std::min(m, n - i * m);
     const ntt_shape sh{s.bits, 0, 0, lg};
-    chunks_of(w, n, sh, chunk_count(n, s.bits), len, out, out + len, out + 2 * len);
-    for (std::size_t k = 0; k < 3; ++k) ntt_forward(out + static_cast<std::int64_t>(k) * len, lg, ps[k]);
+    chunks_of(w + static_cast<std::int64_t>(i) * m, words, sh, chunk_count(words, s.bits), len, out, out + len,
+              out + 2 * len);
+    for (std::size_t k = 0; k < 3; ++k) ntt_forward(out + static_cast<std::int64_t>(k) * len, lg, primes[k]);
   };
-  // The spectra of b's pieces, kept; a's pieces are transformed one at a
-  // time, and the product of pieces i and j is added into the running sum
-  // of diagonal i + j, pieces_b of them live in a ring.
-  const auto spectrum = static_cast<std::size_t>(3 * len);
-  // Every value is written before it is read. Up to kept_values values
-  // are kept between products (their pages faulted in once); more are the
-  // call's own, not zeroed, and given back at the end.
-  const std::size_t spectra_count = 2 * static_cast<std::size_t>(pieces_b) + (square ? 0 : 1);
-  std::unique_ptr<u32[]> own;
-  u32* spectra_b = nullptr;
-  if (spectra_count * spectrum <= kept_values) {
-    spectra_b = piece_spectra.get(static_cast<std::int32_t>(spectra_count * spectrum));
-  } else {
-    own.reset(new u32[spectra_count * spectrum]);
-    spectra_b = own.get();
-  }
-  u32* const sums = spectra_b + static_cast<std::size_t>(pieces_b) * spectrum;
-  u32* const piece_a = sums + static_cast<std::size_t>(pieces_b) * spectrum;
-  // 2^32 mod p: the Montgomery product by it adds a running sum in with
-  // the next product in one pass. The products go by blocks of `block`
-  // values, a's block staying in the cache while b's pieces pass.
-  constexpr std::int64_t block = 4096;
-  std::vector<u32> one(3 * block);
-  for (std::size_t k = 0; k < 3; ++k)
-    std::fill(one.begin() + static_cast<std::ptrdiff_t>(k) * block,
-              one.begin() + static_cast<std::ptrdiff_t>(k + 1) * block, static_cast<u32>((u64{1} << 32) % ps[k].p()));
-  std::vector<char> first(static_cast<std::size_t>(pieces_b));
-  std::vector<std::int32_t> terms(static_cast<std::size_t>(pieces_b), 0);
-  for (std::int32_t j = 0; j < pieces_b; ++j)
-    transform(b + static_cast<std::int64_t>(j) * m, piece_words(nb, j), spectra_b + j * spectrum);
+  for (std::int32_t j = 0; j < ps.pieces_b; ++j) transform(b, nb, j, ps.slot(j));
   std::fill(r, r + na + nb, word{0});
   const std::int32_t sum_words = 2 * m + 1;
   std::vector<word> t(static_cast<std::size_t>(sum_words));
-  // Diagonal d's sum: back from the transforms, rebuilt and added into r.
-  auto finish = [&](std::int32_t d) {
-    u32* x = sums + static_cast<std::size_t>(d % pieces_b) * spectrum;
-    for (std::size_t k = 0; k < 3; ++k) ntt_backward(x + static_cast<std::int64_t>(k) * len, lg, ps[k]);
+  // Diagonal d's sum (slot k): back from the transforms, rebuilt and added
+  // into r. The sums of two groups that share a diagonal are added in apart.
+  auto finish = [&](std::int64_t k, std::int32_t d) {
+    u32* x = ps.slot(k);
+    for (std::size_t q = 0; q < 3; ++q) ntt_backward(x + static_cast<std::int64_t>(q) * len, lg, primes[q]);
     const std::int64_t count = std::min<std::int64_t>(2 * s.chunks - 1, len);
     crt_digits(TransformCrt(len), x, x + len, x + 2 * len, count);
     const std::int64_t off = static_cast<std::int64_t>(d) * m;
     const auto room = static_cast<std::int32_t>(std::min<std::int64_t>(sum_words, na + nb - off));
     add_in(t.data(), room, x, x + len, x + 2 * len, count, s.bits);
     wadd(r + off, r + off, static_cast<std::int32_t>(na + nb - off), t.data(), room);
-    terms[static_cast<std::size_t>(d % pieces_b)] = 0;
   };
-  for (std::int32_t i = 0; i < pieces_a; ++i) {
-    const u32* xa = nullptr;
-    if (square) {
-      xa = spectra_b + static_cast<std::size_t>(i) * spectrum;
-    } else {
-      transform(a + static_cast<std::int64_t>(i) * m, piece_words(na, i), piece_a);
-      xa = piece_a;
-    }
-    for (std::int32_t j = 0; j < pieces_b; ++j)
-      first[static_cast<std::size_t>(j)] = terms[static_cast<std::size_t>((i + j) % pieces_b)]++ == 0;
-    for (std::size_t k = 0; k < 3; ++k) {
-      for (std::int64_t o = static_cast<std::int64_t>(k) * len; o < static_cast<std::int64_t>(k + 1) * len; o += block) {
-        for (std::int32_t j = 0; j < pieces_b; ++j) {
-          u32* acc = sums + static_cast<std::size_t>((i + j) % pieces_b) * spectrum + o;
-          const u32* xb = spectra_b + static_cast<std::size_t>(j) * spectrum + o;
-          ntt_pointwise(xa + o, xb, first[static_cast<std::size_t>(j)] != 0 ? nullptr : acc,
-                        one.data() + static_cast<std::int64_t>(k) * block, acc, block, ps[k]);
-        }
+  std::vector<u32*> xa(static_cast<std::size_t>(ps.group));
+  for (std::int32_t i0 = 0; i0 < ps.pieces_a; i0 += ps.group) {
+    const std::int32_t ga = std::min(ps.group, ps.pieces_a - i0);
+    for (std::int32_t i = 0; i < ga; ++i) {
+      if (square) {
+        xa[static_cast<std::size_t>(i)] = ps.slot(i);
+      } else {
+        xa[static_cast<std::size_t>(i)] = ps.slot(ps.pieces_b + i);
+        transform(a, na, i0 + i, ps.slot(ps.pieces_b + i));
       }
     }
-    finish(i);  // no later piece of a reaches diagonal i
+    // The last group's sums may overwrite the operands' spectra.
+    const std::int64_t sums = i0 + ga == ps.pieces_a ? 0 : ps.pieces_b;
+    sum_diagonals(ps, xa, ga, sums, len, primes);
+    for (std::int32_t d = 0; d < ga + ps.pieces_b - 1; ++d) finish(sums + d, i0 + d);
   }
-  for (std::int32_t d = pieces_a; d < pieces_a + pieces_b - 1; ++d) finish(d);
 }
 
 namespace {

@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <cstdlib>
 #include <deque>
+#include <memory>
 #include <optional>
 #include <utility>
 #include <vector>
@@ -280,23 +281,27 @@ struct Slots {
   std::int32_t pack_words(const Flat& f, std::size_t t0, std::size_t t1, std::uint64_t base, std::vector<word>& w,
                           int* sign) const {
     const std::size_t len = static_cast<std::size_t>(index_of(f.key[t0]) - base + 1) * L;
-    std::vector<digit> pos(len, 0), neg(len, 0);
+    std::vector<digit> pos(len, 0), neg;  // neg only when some coefficient is negative
     for (std::size_t t = t0; t < t1; ++t) {
       const imptr x = f.num[t];
-      kit::gather(x, (kit::sign_of_number(x) < 0 ? neg.data() : pos.data()) + (index_of(f.key[t]) - base) * L);
+      const bool negative = kit::sign_of_number(x) < 0;
+      if (negative && neg.empty()) neg.assign(len, 0);
+      kit::gather(x, (negative ? neg.data() : pos.data()) + (index_of(f.key[t]) - base) * L);
     }
     const auto dn = static_cast<std::int32_t>(len);
     const std::int32_t np = kit::normalised_length(pos.data(), dn);
-    const std::int32_t nn = kit::normalised_length(neg.data(), dn);
     *sign = 1;
-    std::int32_t nr = 0;
+    std::int32_t nr = np;
     const digit* r = pos.data();
-    if (kit::mag_compare(pos.data(), np, neg.data(), nn) >= 0) {
-      nr = kit::mag_sub_inplace(pos.data(), np, neg.data(), nn);
-    } else {
-      nr = kit::mag_sub_inplace(neg.data(), nn, pos.data(), np);
-      r = neg.data();
-      *sign = -1;
+    if (!neg.empty()) {
+      const std::int32_t nn = kit::normalised_length(neg.data(), dn);
+      if (kit::mag_compare(pos.data(), np, neg.data(), nn) >= 0) {
+        nr = kit::mag_sub_inplace(pos.data(), np, neg.data(), nn);
+      } else {
+        nr = kit::mag_sub_inplace(neg.data(), nn, pos.data(), np);
+        r = neg.data();
+        *sign = -1;
+      }
     }
     w.assign(static_cast<std::size_t>(kit::words_for_digits(nr)), 0);
     return kit::words_of_digits(w.data(), r, nr);
@@ -309,12 +314,27 @@ struct Slots {
   bool unpack(const word* w, std::int32_t nw, int sign, Terms& out) const {
     const std::size_t nd = static_cast<std::size_t>(kit::digits_for_words(nw));
     const std::size_t slots = (nd + L - 1) / L + 1;
-    std::vector<digit> z(slots * L, 0);
-    kit::digits_of_words(z.data(), w, nw);
-    return unpack_digits(z.data(), slots, sign, out);
+    // The digits read off the words as they are needed (no copy of the
+    // whole integer in digits), zeros past the words.
+    std::int64_t bit = 0;
+    auto next = [w, nw, &bit]() {
+      const std::int64_t k = bit >> 6;
+      const int off = static_cast<int>(bit & 63);
+      bit += limb_bits;
+      if (k >= nw) return digit{0};
+      word v = w[k] >> off;
+      if (off + limb_bits > 64 && k + 1 < nw) v |= w[k + 1] << (64 - off);
+      return static_cast<digit>(v) & kit::digit_mask;
+    };
+    return unpack_from(next, slots, sign, out);
   }
   // The same from the digits z[0 .. slots L) of |integer|.
   bool unpack_digits(const digit* z, std::size_t slots, int sign, Terms& out) const {
+    return unpack_from([z, k = std::size_t{0}]() mutable { return z[k++]; }, slots, sign, out);
+  }
+  // The same from the digits next() gives, the lowest first.
+  template <class Next>
+  bool unpack_from(Next next, std::size_t slots, int sign, Terms& out) const {
     std::vector<std::uint64_t> keys;
     std::vector<imptr> nums;
     struct Free {
@@ -328,10 +348,9 @@ struct Slots {
     digit carry = 0;
     constexpr digit half = digit{1} << (limb_bits - 1);
     for (std::size_t i = 0; i < slots; ++i) {
-      const digit* s = z + i * L;
       bool zero = true;
       for (std::size_t d = 0; d < L; ++d) {
-        digit x = s[d] + carry;
+        digit x = next() + carry;
         carry = x >> limb_bits;
         x &= kit::digit_mask;
         v[d] = x;
@@ -505,14 +524,15 @@ bool kronecker(const Flat& a, const Flat& b, const Packing& pk, const FlatScan& 
   const std::int32_t nb = square ? na : sl.pack_words(b, wb, &sign_b);
   if (square) sign_b = sign_a;
   if ((na == 1 && wa[0] == 0) || (!square && nb == 1 && wb[0] == 0)) return false;
-  std::vector<word> wr(static_cast<std::size_t>(na + nb), 0);
+  // every word is written by the product: no zeros first
+  const std::unique_ptr<word[]> wr(new word[static_cast<std::size_t>(na + nb)]);
   if (square)
-    kit::wsqr(wr.data(), wa.data(), na);
+    kit::wsqr(wr.get(), wa.data(), na);
   else if (na >= nb)
-    kit::wmul(wr.data(), wa.data(), na, wb.data(), nb);
+    kit::wmul(wr.get(), wa.data(), na, wb.data(), nb);
   else
-    kit::wmul(wr.data(), wb.data(), nb, wa.data(), na);
-  return sl.unpack(wr.data(), na + nb, sign_a * sign_b, out);
+    kit::wmul(wr.get(), wb.data(), nb, wa.data(), na);
+  return sl.unpack(wr.get(), na + nb, sign_a * sign_b, out);
 }
 
 bool quotient_in_slots(const Flat& n, const Flat& m, const Packing& pk, const FlatScan& sn, const FlatScan& sm,

@@ -151,6 +151,19 @@ TEST(WideProducts, ProductsPastTheWidestTransformSplitIntoTransforms) {
   kit::wmul_ntt(one.data(), a.data(), 200000, b.data(), 150001);
   kit::wmul_ntt_pieces(pieces.data(), a.data(), 200000, b.data(), 150001);
   EXPECT_TRUE(one == pieces);
+  // By pieces against one transform: 15 pieces of a by 5 of b (a's pieces
+  // in one group, the most), 16 by 5 (groups of 5 pieces of a, the last of
+  // one), 17 by 7 (sums folded twice), and a square of 15 pieces.
+  for (const auto& [na, nb] : {std::pair{65000, 20000}, std::pair{70000, 20000}, std::pair{75000, 30000},
+                               std::pair{70000, 0}}) {
+    SCOPED_TRACE(std::to_string(na) + " x " + std::to_string(nb) + " words by pieces");
+    const std::vector<word> x = random_words(na), y = random_words(nb == 0 ? na : nb);
+    const word* yp = nb == 0 ? nullptr : y.data();
+    std::vector<word> whole(x.size() + y.size()), cut(x.size() + y.size());
+    kit::wmul_ntt(whole.data(), x.data(), na, yp, nb);
+    kit::wmul_ntt_pieces(cut.data(), x.data(), na, yp, nb);
+    EXPECT_TRUE(whole == cut);
+  }
 
   // (W^na - 1)(W^nb - 1) = W^(na+nb) - W^na - W^nb + 1, nb <= na: low
   // words 1, 0, ..., 0 up to nb, then all ones to na, W - 2 at na, then
