@@ -142,9 +142,10 @@ poly poly_derivative(poly n, std::int32_t degree) {
   if (degree < 1) return detail::copy_list(n);
   const std::int32_t low = lowest_exponent(n);
   if (low < 0) exp_sub(low, degree);  // reports an overflow before anything is built
-  // The first derivative of a term over a one-limb integer is one small
-  // product, formed straight into the new leaf.
-  const bool one_limb_route = degree == 1 && !flotemode && !lintmode && !modularmode;
+  // The first derivative of a term over an integer is the integer times the
+  // one-limb exponent, formed straight into the new leaf: a small product
+  // for a one-limb integer, one pass over the limbs (simp_mult) for a longer.
+  const bool word_factor_route = degree == 1 && !flotemode && !lintmode && !modularmode;
   detail::OwnedPoly built;
   poly* link = &built.p;
   ScratchNumber f;
@@ -153,10 +154,14 @@ poly poly_derivative(poly n, std::int32_t degree) {
     if (node->numb || (e >= 0 && e < degree)) continue;
     const poly c = node->pcoef;
     poly coef = nullptr;
-    if (one_limb_route && e >= -max_limb && e <= max_limb && is_bare_leaf(c) && c->ncoef->size == 1) {
+    if (word_factor_route && e >= -max_limb && e <= max_limb && is_bare_leaf(c) && c->ncoef->size >= 1) {
       imptr r;
       newimag(&r);
-      detail::small_big_product(r, c->ncoef->head->value, e);
+      if (c->ncoef->size == 1) {
+        detail::small_big_product(r, c->ncoef->head->value, e);
+      } else {
+        simp_mult(c->ncoef, r, e, nullptr);
+      }
       coef = detail::new_leaf(r);
     } else {
       if (!falling_factorial(e, degree, f.get())) continue;

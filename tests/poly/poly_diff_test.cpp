@@ -217,7 +217,7 @@ TEST(Derivative, BuiltFromAKeptPolynomialMatchesTheInPlaceOne) {
       ScopedValue<bool> lau(laurent, neg);
       for (int i = 0; i < test_iterations(80); ++i) {
         const int nvars = 1 + static_cast<int>(rng() % 2), degree = 1 + static_cast<int>(rng() % 3);
-        const int limbs = ring == Ring::floating ? 1 : 1 + static_cast<int>(rng() % 3);
+        const int limbs = ring == Ring::floating ? 1 : 1 + static_cast<int>(rng() % 6);
         const RefPoly a = neg ? random_laurent(rng, nvars, 8) : random_refpoly(rng, nvars, 12, 9, limbs);
         SCOPED_TRACE(std::string(ring_name(ring)) + ": " + a.to_string(vars.names()) + "'" + std::to_string(degree));
         NodeBalance balance;
@@ -231,16 +231,24 @@ TEST(Derivative, BuiltFromAKeptPolynomialMatchesTheInPlaceOne) {
       }
     }
   }
-  // Small products up to the largest limb; past it as in place, reported.
+  // Products by the exponent up to the largest limb, of integers of one limb
+  // and of several; past it as in place, reported.
+  const BigRef long_coefficient = BigRef(-123456789) * BigRef(987654321) * BigRef(555555555);
   for (const std::int32_t e : {268435455, 268435456}) {
-    Poly p = Poly::adopt(term(e, leaf(-3), term(2, leaf(5), leaf(7)))), in_place(p.ref());
-    testing::internal::CaptureStdout();
-    Poly built = Poly::adopt(poly_derivative(p, 1));
-    const std::string built_out = testing::internal::GetCapturedStdout();
-    testing::internal::CaptureStdout();
-    poly_diff(in_place.cell(), 1);
-    EXPECT_EQ(built_out, testing::internal::GetCapturedStdout()) << e;
-    EXPECT_EQ(built.ref(), in_place.ref()) << e;
+    for (const BigRef& c : {BigRef(-3), long_coefficient}) {
+      RefPoly a(1);
+      a.add_term({e}, c);
+      a.add_term({2}, long_coefficient);
+      a.add_term({0}, BigRef(7));
+      Poly p(a), in_place(a);
+      testing::internal::CaptureStdout();
+      Poly built = Poly::adopt(poly_derivative(p, 1));
+      const std::string built_out = testing::internal::GetCapturedStdout();
+      testing::internal::CaptureStdout();
+      poly_diff(in_place.cell(), 1);
+      EXPECT_EQ(built_out, testing::internal::GetCapturedStdout()) << e;
+      EXPECT_EQ(built.ref(), in_place.ref()) << e;
+    }
   }
 }
 
