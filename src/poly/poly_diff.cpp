@@ -144,7 +144,8 @@ poly poly_derivative(poly n, std::int32_t degree) {
   if (low < 0) exp_sub(low, degree);  // reports an overflow before anything is built
   // The first derivative of a term over an integer is the integer times the
   // one-limb exponent, formed straight into the new leaf: a small product
-  // for a one-limb integer, one pass over the limbs (simp_mult) for a longer.
+  // for a one-limb integer, the product by the exponent set as a number for
+  // a longer one (no falling factorial, no list of one product).
   const bool word_factor_route = degree == 1 && !flotemode && !lintmode && !modularmode;
   detail::OwnedPoly built;
   poly* link = &built.p;
@@ -156,11 +157,12 @@ poly poly_derivative(poly n, std::int32_t degree) {
     poly coef = nullptr;
     if (word_factor_route && e >= -max_limb && e <= max_limb && is_bare_leaf(c) && c->ncoef->size >= 1) {
       imptr r;
-      newimag(&r);
       if (c->ncoef->size == 1) {
+        newimag(&r);
         detail::small_big_product(r, c->ncoef->head->value, e);
       } else {
-        simp_mult(c->ncoef, r, e, nullptr);
+        special_set(e, f.get());
+        r = detail::num_product_new(f.get(), c->ncoef);
       }
       coef = detail::new_leaf(r);
     } else {
