@@ -45,6 +45,7 @@ std::int32_t wide_toom3_words = 120;
 std::int32_t wide_ntt_words = 280;
 std::int32_t wide_divide_limbs = 8;
 std::int32_t wide_divide_words = 40;
+std::int32_t wide_newton_divide_words = 2000;
 std::int32_t wide_gcd_limbs = 4;
 std::int32_t wide_hgcd_words = 500;
 std::int32_t hgcd_base_words = 200;
