@@ -169,9 +169,10 @@ void wdivrem(word* q, word* r, const word* n, std::int32_t nn, const word* d, st
 
 // x[0 .. n] := the reciprocal of a[0 .. n), n >= 1 words with the top bit
 // set: B^n <= x < 2 B^n and a x < B^(2n) <= a (x + 2). Newton's iteration
-// on the leading half from wide_newton_divide_words words (at least 3),
-// (B^(2n) - 1) div a by the long division below. x must not overlap a.
-// reads: wide_newton_divide_words and the product and division thresholds
+// on the leading half from newton_reciprocal_words words (at least 3, at
+// most wide_newton_divide_words), (B^(2n) - 1) div a by the long division
+// below. x must not overlap a.
+// reads: newton_reciprocal_words and the product and division thresholds
 void wreciprocal(word* x, const word* a, std::int32_t n);
 // wdivrem's contract, by the reciprocal of the divisor's leading words
 // (wreciprocal) for any lengths: wdivrem takes it when both the divisor

@@ -16,7 +16,11 @@ namespace {
 
 using words = std::vector<word>;
 
-std::int32_t least_newton_words() { return std::max<std::int32_t>(wide_newton_divide_words, 3); }
+// Where the reciprocal's Newton steps stop: below the division's cut-off,
+// so that the division of the base case is the recursive one.
+std::int32_t least_newton_words() {
+  return std::clamp<std::int32_t>(newton_reciprocal_words, 3, std::max<std::int32_t>(wide_newton_divide_words, 3));
+}
 
 // r[0 .. na+nb) := a b for any lengths >= 1 (wmul wants the longer first).
 void product(word* r, const word* a, std::int32_t na, const word* b, std::int32_t nb) {
@@ -28,7 +32,8 @@ void product(word* r, const word* a, std::int32_t na, const word* b, std::int32_
 }
 
 // x[0 .. n] := (B^(2n) - 1) div a by one long division (below the Newton
-// cut-off, so the division does not come back here).
+// cut-off of the reciprocal, itself at most that of the division, so the
+// division does not come back here).
 void reciprocal_by_division(word* x, const word* a, std::int32_t n) {
   words num(static_cast<std::size_t>(2 * n), ~word{0}), rem(static_cast<std::size_t>(n));
   wdivrem(x, rem.data(), num.data(), 2 * n, a, n);
