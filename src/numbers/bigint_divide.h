@@ -22,7 +22,9 @@
 // corrected by multiply and subtract. From a divisor of wide_divide_limbs
 // limbs on, the same quotient and remainder are formed on 64-bit words
 // (word_array.h): long division there, the recursive division of
-// Burnikel and Ziegler from wide_divide_words words. The operands are copied into
+// Burnikel and Ziegler from wide_divide_words words, the quotient by the
+// divisor's reciprocal from Newton's iteration once divisor and quotient
+// reach wide_newton_divide_words words. The operands are copied into
 // contiguous arrays first and the results built as fresh limb lists, so
 // every result record may be an operand.
 #pragma once
@@ -39,7 +41,7 @@ namespace tavrin {
 // quot, rem may be the same record (when quot is rem it ends holding rem).
 // n: kept (unless it is quot or rem); d: kept (likewise);
 // *quot: overwritten; *rem: overwritten
-// reads: wide_divide_limbs, wide_divide_words, wide_karatsuba_words
+// reads: wide_divide_limbs, wide_divide_words, wide_newton_divide_words, wide_karatsuba_words
 void divide(imptr n, imptr d, imptr quot, imptr rem);
 
 // n >= 0, d > 0: quot := n div d, rem := n mod d (0 <= rem < d). As divide

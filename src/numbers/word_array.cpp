@@ -820,6 +820,11 @@ void divrem_normalised(word* q, word* r, const word* n, std::int32_t nn, const w
 }  // namespace
 
 void wdivrem(word* q, word* r, const word* n, std::int32_t nn, const word* d, std::int32_t dn) {
+  const std::int32_t newton = std::max<std::int32_t>(wide_newton_divide_words, 3);
+  if (dn >= newton && nn + 1 - dn >= newton) {
+    wdivrem_reciprocal(q, r, n, nn, d, dn);
+    return;
+  }
   divrem_normalised(q, r, n, nn, d, dn, false);
 }
 

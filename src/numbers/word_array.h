@@ -18,7 +18,10 @@
 // Division: Knuth's long division on a normalised divisor below
 // wide_divide_words (each quotient word by the divisor's precomputed
 // two-word reciprocal), the recursive division of Burnikel and Ziegler (in
-// the two-halves form of GMP's divide-and-conquer division) above.
+// the two-halves form of GMP's divide-and-conquer division) above, and
+// from wide_newton_divide_words words of divisor and quotient the
+// quotient by the divisor's reciprocal from Newton's iteration
+// (word_reciprocal.cpp).
 #pragma once
 
 #include <cstdint>
@@ -173,8 +176,22 @@ void wmul_ntt_wrap(word* r, std::int32_t nr, const word* a, std::int32_t na, con
 // ---- Division ------------------------------------------------------------------------
 // q[0 .. nn-dn+1) := n div d and r[0 .. dn) := n mod d, for nn >= dn and a
 // normalised non-zero d; q and r must not overlap n or d (q may be null).
-// reads: wide_divide_words, wide_karatsuba_words
+// Newton's reciprocal (below) once divisor and quotient both reach
+// wide_newton_divide_words words.
+// reads: wide_divide_words, wide_newton_divide_words, wide_karatsuba_words
 void wdivrem(word* q, word* r, const word* n, std::int32_t nn, const word* d, std::int32_t dn);
+
+// x[0 .. n] := the reciprocal of a[0 .. n), n >= 1 words with the top bit
+// set: B^n <= x < 2 B^n and a x < B^(2n) <= a (x + 2). Newton's iteration
+// on the leading half from newton_reciprocal_words words (at least 3, at
+// most wide_newton_divide_words), (B^(2n) - 1) div a by the long division
+// below. x must not overlap a.
+// reads: newton_reciprocal_words and the product and division thresholds
+void wreciprocal(word* x, const word* a, std::int32_t n);
+// wdivrem's contract, by the reciprocal of the divisor's leading words
+// (wreciprocal) for any lengths: wdivrem takes it when both the divisor
+// and the quotient reach wide_newton_divide_words words.
+void wdivrem_reciprocal(word* q, word* r, const word* n, std::int32_t nn, const word* d, std::int32_t dn);
 
 // ---- GCD ------------------------------------------------------------------------------
 // g := gcd(a, b) for normalised non-zero a and b, by Lehmer's method,

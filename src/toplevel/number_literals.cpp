@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "core/error_codes.h"
@@ -185,12 +186,32 @@ void power_of_ten(std::int32_t d, imptr x) {
   special_free(&ten);
 }
 
+// Appends the digits that follow at once on the current line (a digit
+// token just read, nothing pending) and takes them from the stream, as
+// the scanner would one token each; the ring of recent tokens gets the
+// last of them. Not while a stored text is replayed.
+void take_digit_run(textptr inf, nameptr* flag, std::string& digits) {
+  if (*flag != nullptr || inf == nullptr || *inf == nullptr || leftover[0] != '\0') return;
+  TextInput& in = **inf;
+  const std::string_view rest = in.rest_of_line();
+  std::size_t k = 0;
+  while (k < rest.size() && is_digit(rest[k])) ++k;
+  if (k == 0) return;
+  digits.append(rest.substr(0, k));
+  for (std::size_t i = k - std::min<std::size_t>(k, token_ring_size); i < k; ++i) {
+    const char name[2] = {rest[i], '\0'};
+    record_token(name);
+  }
+  in.take(k);
+}
+
 }  // namespace
 
 void readin(textptr inf, imptr n, nameptr* flag, std::int32_t* outcount) {
   std::string digits;
   while (is_digit(token.name[0])) {
     digits.push_back(token.name[0]);
+    take_digit_run(inf, flag, digits);
     scanner(inf, &token, flag);
   }
   *outcount = static_cast<std::int32_t>(digits.size());

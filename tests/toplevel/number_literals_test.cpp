@@ -74,6 +74,52 @@ TEST(NumberLiterals, DigitChainsOfKnownRuns) {
   }
 }
 
+// The names in the ring of recent tokens, oldest first.
+std::vector<std::string> ring_names() {
+  std::vector<std::string> names;
+  if (finish == nullptr) return names;
+  for (nameptr p = start;; p = p->next) {
+    names.emplace_back(p->let.name);
+    if (p == finish) break;
+  }
+  return names;
+}
+
+// A run of digits taken from the line at once gives the chain, the count,
+// the next token and the ring of recent tokens that reading it one token a
+// digit gives: the same digits with blanks between them (no run).
+TEST(NumberLiterals, DigitRunsReadAsTokenByToken) {
+  std::mt19937_64 rng(test_seed() + 31);
+  for (const std::size_t len : {1, 2, 59, 60, 61, 200, 3000}) {
+    std::string digits(len, '0');
+    for (char& c : digits) c = static_cast<char>('0' + rng() % 10);
+    std::string spaced;
+    for (const char c : digits) spaced += std::string(1, c) + " ";
+    for (const std::string& tail : {std::string(";"), std::string("x:"), std::string("\n5;")}) {
+      std::vector<std::int32_t> limbs[2];
+      std::vector<std::string> rings[2];
+      std::string next[2];
+      std::int32_t counts[2] = {0, 0};
+      for (int k = 0; k < 2; ++k) {
+        make_token_ring();
+        Source s((k == 0 ? digits : spaced) + tail);
+        number chain{};
+        readin(&s.stream, &chain, &zilch, &counts[k]);
+        limbs[k] = chain_limbs(chain);
+        rings[k] = ring_names();
+        next[k] = token.name;
+        special_free(&chain);
+      }
+      SCOPED_TRACE(std::to_string(len) + " digits");
+      EXPECT_EQ(limbs[0], limbs[1]);
+      EXPECT_EQ(counts[0], counts[1]);
+      if (tail == ";") EXPECT_EQ(counts[0], static_cast<std::int32_t>(len));
+      EXPECT_EQ(next[0], next[1]);
+      EXPECT_EQ(rings[0], rings[1]);
+    }
+  }
+}
+
 // Random digit runs (leading zeros included) read as big integers equal the
 // reference's decimal reading; modulo primes they are the reference residue;
 // in floating mode the nearest long double of short runs.
