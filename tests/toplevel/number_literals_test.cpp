@@ -113,7 +113,9 @@ TEST(NumberLiterals, DigitRunsReadAsTokenByToken) {
       SCOPED_TRACE(std::to_string(len) + " digits");
       EXPECT_EQ(limbs[0], limbs[1]);
       EXPECT_EQ(counts[0], counts[1]);
-      if (tail == ";") EXPECT_EQ(counts[0], static_cast<std::int32_t>(len));
+      if (tail == ";") {
+        EXPECT_EQ(counts[0], static_cast<std::int32_t>(len));
+      }
       EXPECT_EQ(next[0], next[1]);
       EXPECT_EQ(rings[0], rings[1]);
     }
