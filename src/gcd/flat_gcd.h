@@ -66,6 +66,7 @@ struct flat_gcd_counts {
   long primes;       // images modulo word primes over the integers
   long division_primes;  // exact divisions modulo word primes proving a result
   long cofactor_proofs;  // integer results proven by their combined cofactors
+  long cofactor_points;  // Brown's points whose cofactors came by exact division by H's value
   long unlucky;      // images or points passed over for too high a degree
   long declined;     // problems given back to the driver
 };

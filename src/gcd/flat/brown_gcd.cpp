@@ -2,7 +2,10 @@
 // or without cofactors, and the dense univariate arithmetic under it.
 // Source: W. S. Brown, "On Euclid's algorithm and the computation of
 // polynomial greatest common divisors", JACM 18 (1971); the cofactors end
-// the interpolation as soon as their degrees prove the result.
+// the interpolation as soon as their degrees prove the result. The
+// cofactors need about twice the points H does: once H stops changing,
+// the further points take H's value for G's image and divide by it
+// instead of running Euclid.
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
@@ -13,6 +16,7 @@
 #include "core/interrupts.h"
 #include "gcd/flat/flat_gcd_impl.h"
 #include "gcd/flat/flat_rec_impl.h"
+#include "gcd/flat_gcd.h"
 
 namespace tavrin::flat {
 
@@ -156,6 +160,59 @@ void univariate(const F& f, const Layout& lay, const MPoly& A, const MPoly& B, M
   sparse0(lay, q, Bbar);
 }
 
+// *Q := C / D in the variables 0 .. k - 1 when D divides C, by values:
+// the last variable evaluated at points that keep D's leading coefficient,
+// the images' quotients interpolated. False when D does not divide C (or
+// the points run out). C - D Q vanishes at every point taken, more points
+// than its degree in that variable: the quotient is proven.
+template <class F>
+bool quotient_by_points(const F& f, const Layout& lay, const MPoly& C, const MPoly& D, int k, Rng& rng, MPoly* Q) {
+  Q->clear();
+  if (C.empty()) return true;
+  if (k == 1) {
+    std::vector<elem> q;
+    if (!Dense<F>::div_exact(f, dense0(lay, C), dense0(lay, D), &q)) return false;
+    sparse0(lay, q, Q);
+    return true;
+  }
+  const int v = k - 1;
+  const Rec rc = split(lay, C, v), rd = split(lay, D, v);
+  const std::size_t dc = rc.degree(), dd = rd.degree();
+  const std::vector<elem> lcd = rd.poly(0);
+  Rec q;
+  std::vector<elem> m{1};
+  Points<F> points(f, rng);
+  MPoly qx;
+  for (std::size_t n = 0; n <= dc;) {  // an exact quotient is proven by dc + 1 points
+    elem x = 0;
+    if (!points.next(&x)) return false;
+    if (Dense<F>::eval(f, lcd, x) == 0) continue;
+    if (!quotient_by_points(f, lay, eval_at(f, rc, x), eval_at(f, rd, x), k - 1, rng, &qx)) return false;
+    newton(f, q, qx, 1, m, x, f.inv(Dense<F>::eval(f, m, x)));
+    m = Dense<F>::mul(f, m, std::vector<elem>{f.neg(x), 1});
+    if (++n > dc && n > dd + q.degree()) {
+      *Q = expand(lay, q, v);
+      return true;
+    }
+  }
+  return false;
+}
+
+// The cofactors at a point x where H (interpolated so far, gamma(x) = gx)
+// is taken to be complete: G's image is H(x) / gx, and Abar's and Bbar's
+// images are the exact quotients of A's and B's (ax, bx) by it, without
+// Euclid's steps. False when H(x) does not lead with lm or does not divide
+// both: the point then needs its image.
+template <class F>
+bool cofactors_by_division(const F& f, const Layout& lay, const Rec& h, elem x, elem gx, std::uint64_t lm,
+                           const MPoly& ax, const MPoly& bx, int k, Rng& rng, MPoly* aa, MPoly* ba) {
+  MPoly g = eval_at(f, h, x);
+  if (g.empty() || g.key[0] != lm) return false;
+  const elem ig = f.inv(gx);
+  for (elem& c : g.coef) c = f.mul(c, ig);
+  return quotient_by_points(f, lay, ax, g, k, rng, aa) && quotient_by_points(f, lay, bx, g, k, rng, ba);
+}
+
 }  // namespace
 
 template <class F>
@@ -192,8 +249,23 @@ engine_status brown_gcd(const F& f, const Layout& lay, const MPoly& A, const MPo
     elem x = 0;
     if (!points.next(&x)) return engine_status::out_of_points;
     if (Dense<F>::eval(f, lca, x) == 0 || Dense<F>::eval(f, lcb, x) == 0) continue;
-    const engine_status st = brown_gcd(f, lay, eval_at(f, ra, x), eval_at(f, rb, x), k - 1, rng, &ga,
-                                       cof ? &aa : nullptr, cof ? &ba : nullptr, bounds);
+    const MPoly ax = eval_at(f, ra, x), bx = eval_at(f, rb, x);
+    const elem gx = Dense<F>::eval(f, gamma, x);
+    // once a point left H as it was, the later ones try H's value for G's image
+    if (cof && sames > 0 && cofactors_by_division(f, lay, h, x, gx, lm, ax, bx, k - 1, rng, &aa, &ba)) {
+      ++flat_gcd_stats.cofactor_points;
+      const elem im = f.inv(Dense<F>::eval(f, m, x));
+      ++sames;
+      newton(f, ha, aa, 1, m, x, im);
+      newton(f, hb, ba, 1, m, x, im);
+      m = Dense<F>::mul(f, m, std::vector<elem>{f.neg(x), 1});
+      ++n;
+      if (n > dg + da && n > dg + db && n > h.degree() + ha.degree() && n > h.degree() + hb.degree()) break;
+      // a complete H proves itself by dg + max(da, db) + 1 points (deg H + deg Abar = dg + da)
+      if (n > dg + std::max(da, db) + 1) return engine_status::failed;
+      continue;
+    }
+    const engine_status st = brown_gcd(f, lay, ax, bx, k - 1, rng, &ga, cof ? &aa : nullptr, cof ? &ba : nullptr, bounds);
     if (st != engine_status::done) return st;
     if (ga.size() == 1 && ga.key[0] == 0) {
       // A coprime image at a point that keeps both leading terms: the
@@ -209,7 +281,6 @@ engine_status brown_gcd(const F& f, const Layout& lay, const MPoly& A, const MPo
       }
       return engine_status::done;
     }
-    const elem gx = Dense<F>::eval(f, gamma, x);
     if (n > 0 && ga.key[0] > lm) continue;  // an unlucky point
     if (n == 0 || ga.key[0] < lm) {         // all the earlier points were unlucky
       h = Rec();

@@ -195,6 +195,51 @@ TEST(FlatEngines, ImagesInTwoVariablesAgreeWithImagesInOne) {
   check_plane_images(flat::LogField(flat::log_tables_for(3, 65536)), rng);
 }
 
+// Once H stops changing, Brown's cofactors come by exact division by H's
+// value instead of Euclid: from problems too small for that to start to
+// ones dense enough, G must be the GCD the division proof finds (Brown's
+// images without cofactors) and Abar, Bbar the exact quotients A / G, B / G.
+// *divided counts the points whose cofactors came by division.
+void check_cofactors_by_division(const flat::PrimeField& f, std::mt19937_64& rng, long* divided) {
+  struct Row {
+    int nvars, terms, degree;
+  };
+  const Row rows[] = {{2, 2, 1}, {2, 12, 5}, {2, 30, 9}, {3, 3, 1}, {3, 20, 4}, {4, 2, 1}, {4, 30, 3}};
+  for (const Row& row : rows) {
+    const Layout lay(row.nvars, 8);
+    for (int round = 0; round < 2 * multiplier(); ++round) {
+      SCOPED_TRACE(std::to_string(row.nvars) + " variables, degree " + std::to_string(row.degree));
+      const MPoly g = random_flat(f, lay, rng, row.terms, row.degree), p = random_flat(f, lay, rng, row.terms, row.degree),
+                  q = random_flat(f, lay, rng, row.terms, row.degree);
+      const MPoly a = times(f, lay, g, p), b = times(f, lay, g, q);
+      flat::Rng r(static_cast<std::uint64_t>(round));
+      const long before = flat_gcd_stats.cofactor_points;
+      MPoly G, Abar, Bbar, H, qa, qb;
+      ASSERT_EQ(flat::brown_gcd(f, lay, a, b, row.nvars, r, &G, &Abar, &Bbar), flat::engine_status::done);
+      *divided += flat_gcd_stats.cofactor_points - before;
+      const ScopedValue<flat_gcd_method> method(flat_gcd_choice, flat_gcd_method::dense);
+      ASSERT_EQ(flat::field_gcd(f, lay, a, b, r, &H, true), flat::engine_status::done);
+      EXPECT_EQ(G.key, H.key);
+      EXPECT_EQ(G.coef, H.coef);
+      ASSERT_TRUE(flat::mpoly_divides(f, lay, a, H, &qa));
+      ASSERT_TRUE(flat::mpoly_divides(f, lay, b, H, &qb));
+      EXPECT_EQ(Abar.key, qa.key);
+      EXPECT_EQ(Abar.coef, qa.coef);
+      EXPECT_EQ(Bbar.key, qb.key);
+      EXPECT_EQ(Bbar.coef, qb.coef);
+    }
+  }
+}
+
+TEST(FlatEngines, CofactorsByDivisionAreTheExactQuotients) {
+  std::mt19937_64 rng(seed());
+  for (const std::uint32_t p : {2147483629u, 10007u}) {
+    long divided = 0;
+    check_cofactors_by_division(flat::PrimeField(p), rng, &divided);
+    EXPECT_GT(divided, 0) << p;
+  }
+}
+
 // ---- Term arrays and recursive lists --------------------------------------------------------------
 
 TEST(FlatPolys, ReadFlattenedAndBuiltBackTermForTerm) {
