@@ -1,6 +1,8 @@
 // Sums of two fractions with polynomial denominators: a/b ± c/d. Only the
 // GCD of the denominators and then the GCD of the new numerator with it are
 // taken, never the GCD with the whole new denominator.
+#include <utility>
+
 #include "core/error_codes.h"
 #include "core/errors.h"
 #include "core/globals.h"
@@ -173,6 +175,7 @@ void fast_gen_quoly_add(quolyptr n, quolyptr m, bool add) {
   quoly M = *m;
   const bool equal = poly_equal(N->denom, M->denom);
   bool coprime = false;
+  bool moved_b = false;  // N's denominator is b d already
   OwnedPoly g_own;   // the GCD of the denominators (equal ones: N's own)
   OwnedPoly d_cof;   // d' = d / g, when it is not d itself
   if (equal) {
@@ -201,7 +204,16 @@ void fast_gen_quoly_add(quolyptr n, quolyptr m, bool add) {
       free_poly(&N->numer);
     }
     N->numer = nullptr;
-    poly_mult(M->numer, N->denom, &t2.p, polynames);
+    if (coprime && poly_eq_1(M->numer)) {
+      // a d + b over b d: b d is formed first, and b itself becomes the
+      // second part of the numerator instead of a copy.
+      OwnedPoly bd;
+      poly_mult(N->denom, M->denom, &bd.p, polynames);
+      t2.p = std::exchange(N->denom, bd.release());
+      moved_b = true;
+    } else {
+      poly_mult(M->numer, N->denom, &t2.p, polynames);
+    }
     if (add) {
       best_poly_add(t1.release(), t2.release(), &N->numer);
     } else {
@@ -213,7 +225,7 @@ void fast_gen_quoly_add(quolyptr n, quolyptr m, bool add) {
     return;
   }
   if (coprime) {
-    poly_mult(N->denom, M->denom, &N->denom, polynames);
+    if (!moved_b) poly_mult(N->denom, M->denom, &N->denom, polynames);
   } else if (equal) {
     cancel_with_factor(&N->numer, &N->denom);
   } else {

@@ -339,6 +339,38 @@ BigRef random_big(std::mt19937_64& rng, int max_limbs) {
   return rng() % 2 == 0 ? v : -v;
 }
 
+// Running sums of c / (x + k y + k^2 z + 1): with c = 1 the sum's
+// denominator b moves into the numerator a d + b, for other c it is
+// multiplied; each against the three-argument sum (which copies), text for
+// text, and at rational points.
+TEST(ValueSums, CoprimeLinearDenominatorsAgreeWithTheThreeArgumentSum) {
+  PolyVars vars{"x", "y", "z"};
+  NodeBalance balance;
+  std::mt19937_64 rng(test_seed() + 5101);
+  for (const char* c : {"1", "2", "-1"}) {
+    for (bool sub : {false, true}) {
+      SCOPED_TRACE(std::string("numerators ") + c + (sub ? ", differences" : ", sums"));
+      Value fast = Value::ratfun(c, "x + y + z + 1");
+      Value three = copy_of(fast);
+      for (int k = 2; k <= 7; ++k) {
+        const Value term =
+            Value::ratfun(c, "x + " + std::to_string(k) + "*y + " + std::to_string(k * k) + "*z + 1");
+        Value f = through(sub ? Entry::best_sub : Entry::best_add, fast, term);
+        Value t = through(sub ? Entry::sub : Entry::add, three, term);
+        ASSERT_EQ(value_text(f), value_text(t)) << "k = " << k;
+        ASSERT_TRUE(normal_value(f));
+        std::vector<RatRef> point = {random_ratref(rng, 9, 5), random_ratref(rng, 9, 5), random_ratref(rng, 9, 5)};
+        const auto vf = value_at(f, point), vo = value_at(fast, point), vt = value_at(term, point);
+        if (vf && vo && vt) {
+          ASSERT_EQ(*vf, sub ? *vo - *vt : *vo + *vt) << "k = " << k;
+        }
+        fast = std::move(f);
+        three = std::move(t);
+      }
+    }
+  }
+}
+
 TEST(ValueSums, RandomSumsAgreeAtRationalPoints) {
   PolyVars vars{"x", "y"};
   std::mt19937_64 rng(test_seed() + 2004);
