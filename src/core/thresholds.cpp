@@ -35,6 +35,7 @@ std::int32_t flat_scan_ratio = 4;
 std::int32_t flat_kronecker_ratio = 1024;
 std::int32_t flat_packed_ratio = 4;
 std::int64_t flat_kronecker_limbs = 48000000;
+std::int32_t flat_scaled_terms = 16;
 std::int32_t flat_fold_sums = 1;
 std::int32_t multcut = 16;
 std::int32_t word_number_limbs = 2;

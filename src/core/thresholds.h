@@ -244,6 +244,14 @@ extern std::int32_t flat_fold_sums;
 // flat_poly_mult, flat_exact_quotient.
 extern std::int32_t flat_kronecker_ratio;
 
+// The flat product of a polynomial with long integer coefficients by one of
+// at most this many terms (and at most 127), each coefficient below 2^28
+// in magnitude, sums the long one's copies scaled by the short one's terms
+// and shifted by their exponents, each coefficient of the product in lazy
+// word cells, instead of packing both or multiplying coefficient by
+// coefficient. Default 16. Range >= 0 (0: never). Reader: flat_poly_mult.
+extern std::int32_t flat_scaled_terms;
+
 // The most limbs the slots of the two packed operands of one such product
 // may take together (its working memory is some 35 bytes a limb); a larger
 // product, of any length, is cut into pieces of consecutive slots, at most

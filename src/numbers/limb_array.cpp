@@ -352,6 +352,39 @@ std::int32_t mag_trailing_zeros(const digit* a, std::int32_t n) {
   return limb_bits * i + std::countr_zero(a[i]);
 }
 
+// ---- Signed sums of scaled rows ---------------------------------------------------------
+
+void lazy_addmul_1(std::int64_t* acc, const digit* a, std::int32_t n, std::int64_t m) {
+  for (std::int32_t i = 0; i < n; ++i) acc[i] += m * static_cast<std::int64_t>(a[i]);
+}
+
+std::int32_t lazy_settle(std::int64_t* acc, std::int32_t n, digit* r, std::int32_t* sign) {
+  // Carries are floors (arithmetic shifts), every digit in [0, B); past
+  // two more digits the carry is 0 or -1, the sign of the sum.
+  std::int64_t c = 0;
+  for (std::int32_t i = 0; i < n; ++i) {
+    const std::int64_t v = acc[i] + c;
+    acc[i] = 0;
+    r[i] = static_cast<digit>(v & digit_mask);
+    c = v >> limb_bits;
+  }
+  for (std::int32_t i = n; i < n + 2; ++i) {
+    r[i] = static_cast<digit>(c & digit_mask);
+    c >>= limb_bits;
+  }
+  *sign = 1;
+  if (c < 0) {  // the digits hold B^(n+2) - |sum|
+    *sign = -1;
+    digit borrow = 0;
+    for (std::int32_t i = 0; i < n + 2; ++i) {
+      const std::int64_t x = -static_cast<std::int64_t>(r[i]) - borrow;
+      borrow = x < 0 ? 1 : 0;
+      r[i] = static_cast<digit>(x + (borrow != 0 ? static_cast<std::int64_t>(limb_base) : 0));
+    }
+  }
+  return normalised_length(r, n + 2);
+}
+
 // ---- Products ------------------------------------------------------------------------------
 
 void mag_mul_rows(digit* r, const digit* a, std::int32_t na, const digit* b, std::int32_t nb) {

@@ -83,6 +83,20 @@ void mag_mul_rows(digit* r, const digit* a, std::int32_t na, const digit* b, std
 void mag_mul(digit* r, const digit* a, std::int32_t na, const digit* b, std::int32_t nb,
              std::int32_t cut);
 
+// ---- Signed sums of scaled rows ----------------------------------------------------
+// A sum of rows of digits, each times a signed factor below B in magnitude,
+// kept in signed 64-bit cells without carrying: each product is below
+// 2^56, so lazy_row_terms of them stay below 2^63 in any cell.
+constexpr std::int32_t lazy_row_terms = 127;
+
+// acc[0 .. n) += m * a[0 .. n) for |m| < B (no carry).
+void lazy_addmul_1(std::int64_t* acc, const digit* a, std::int32_t n, std::int64_t m);
+
+// The sum of acc[i] B^i over acc[0 .. n) (each |acc[i]| < 2^63) as a
+// magnitude r (room for n + 2 digits) and *sign (-1 or +1); returns r's
+// normalised length. acc[0 .. n) is cleared for the next sum.
+std::int32_t lazy_settle(std::int64_t* acc, std::int32_t n, digit* r, std::int32_t* sign);
+
 // ---- Division -----------------------------------------------------------------------
 // Schoolbook long division, one quotient digit per step, each digit
 // estimated from the top two digits of the window and of the divisor and

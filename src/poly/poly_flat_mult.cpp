@@ -201,6 +201,62 @@ void heap_big(const Flat& a, const Flat& b, Terms& out) {
       });
 }
 
+// ---- Scaled copies of a long operand ------------------------------------------------------
+
+// s has at most flat_scaled_terms terms (and kit::lazy_row_terms), each
+// coefficient of one limb.
+bool scales_by(const Flat& s) {
+  if (s.key.size() > static_cast<std::size_t>(std::min(flat_scaled_terms, kit::lazy_row_terms))) return false;
+  return std::all_of(s.num.begin(), s.num.end(), [](imptr x) { return x->size == 1; });
+}
+
+// The product of s (scales_by) and f through the heap of s's rows, each
+// row f's copy scaled by one term of s: f's coefficients are gathered once
+// as digits, and each product coefficient, at most lazy_row_terms scaled
+// digit rows, is summed in word cells and carried once.
+void scaled_merge(const Flat& s, const Flat& f, Terms& out) {
+  std::vector<kit::digit> digits;
+  std::vector<std::size_t> start(f.num.size() + 1, 0);
+  std::vector<std::int8_t> negative(f.num.size());
+  std::int32_t longest = 0;
+  for (std::size_t j = 0; j < f.num.size(); ++j) {
+    const imptr x = f.num[j];
+    start[j] = digits.size();
+    digits.resize(digits.size() + static_cast<std::size_t>(x->size));
+    kit::gather(x, digits.data() + start[j]);
+    negative[j] = kit::sign_of_number(x) < 0 ? 1 : 0;
+    longest = std::max<std::int32_t>(longest, x->size);
+  }
+  start[f.num.size()] = digits.size();
+  std::vector<std::int64_t> factor(s.num.size());
+  for (std::size_t i = 0; i < s.num.size(); ++i) factor[i] = s.num[i]->head->value;
+  std::vector<std::int64_t> acc(static_cast<std::size_t>(longest), 0);
+  std::vector<kit::digit> r(static_cast<std::size_t>(longest) + 2);
+  std::uint64_t key = 0;
+  std::int32_t used = 0;  // the cells the current sum has reached
+  std::int64_t until_poll = detail::flat_poll_products / 16;
+  heap_walk(
+      s, f,
+      [&](std::uint64_t k) {
+        key = k;
+        used = 0;
+      },
+      [&](std::uint32_t i, std::uint32_t j) {
+        if (--until_poll < 0) {
+          until_poll = detail::flat_poll_products / 16;
+          check_interrupt();
+        }
+        const auto n = static_cast<std::int32_t>(start[j + 1] - start[j]);
+        kit::lazy_addmul_1(acc.data(), digits.data() + start[j], n, negative[j] != 0 ? -factor[i] : factor[i]);
+        used = std::max(used, n);
+      },
+      [&]() {
+        std::int32_t sign = 1;
+        const std::int32_t n = kit::lazy_settle(acc.data(), used, r.data(), &sign);
+        if (!kit::mag_is_zero(r.data(), n)) out.push(key, number_from_digits(r.data(), n, sign));
+      });
+}
+
 // ---- One big-integer product or quotient (Kronecker substitution) -----------------------
 
 // The bits of |x|.
@@ -844,7 +900,14 @@ bool flat_poly_mult(poly n, poly m, poly* p, polypt pol) {
   poly r = nullptr;
   if (coefs == Coefs::big_integers) {
     Terms out;
-    if (kronecker(a, b, pk, so, si, out)) {
+    if (scales_by(a) || scales_by(b)) {
+      ++flat_mult_methods.scaled;
+      if (scales_by(a)) {
+        scaled_merge(a, b, out);
+      } else {
+        scaled_merge(b, a, out);
+      }
+    } else if (kronecker(a, b, pk, so, si, out)) {
       ++flat_mult_methods.kronecker;
     } else {
       ++flat_mult_methods.big_coefficients;

@@ -32,6 +32,9 @@
 // Long integer coefficients are summed on the heap as numbers, or, when the
 // operands are dense enough, both operands become one big integer each
 // (Kronecker substitution) multiplied once by the fast big-integer product.
+// By an operand of few terms with one-limb coefficients (a linear factor
+// times a large polynomial) the long operand's coefficients are gathered
+// once as digits and the heap's sums taken in lazy word cells instead.
 // The product is then rebuilt as recursive lists.
 #pragma once
 
@@ -51,7 +54,7 @@ namespace tavrin {
 // does not apply.
 // n: kept; m: kept (may be n); *p: overwritten (may be &n or &m)
 // reads: mode flags, modulus, flat_cell_bits, flat_scan_ratio, flat_kronecker_ratio,
-//        flat_fold_sums
+//        flat_fold_sums, flat_scaled_terms
 bool flat_poly_mult(poly n, poly m, poly* p, polypt pol);
 
 // *q := n / m for polynomials with integer coefficients, m dividing n,
@@ -75,6 +78,7 @@ struct flat_mult_counts {
   long packed;            // one variable, word-size integers: one big-integer product
   long big_coefficients;  // heap with the numbers themselves
   long kronecker;         // one big-integer product
+  long scaled;            // long coefficients by a short operand's one-limb ones
   long quotients;         // flat_exact_quotient's successes
 };
 extern flat_mult_counts flat_mult_methods;

@@ -145,6 +145,7 @@ void quot_rats(quoly n, quoly m, quolyptr p);
 struct quoly_sum_counts {
   long denominator_gcds;  // GCDs of two denominators (polynomials or integers)
   long numerator_gcds;    // second GCDs: the new numerator against the first
+  long linear_coprime;    // denominator GCDs answered 1 by a point of a linear one
 };
 extern quoly_sum_counts quoly_sums;
 

@@ -1,6 +1,11 @@
 // Sums of two fractions with polynomial denominators: a/b ± c/d. Only the
 // GCD of the denominators and then the GCD of the new numerator with it are
 // taken, never the GCD with the whole new denominator.
+#include <cstdint>
+#include <numeric>
+#include <utility>
+#include <vector>
+
 #include "core/error_codes.h"
 #include "core/errors.h"
 #include "core/globals.h"
@@ -8,6 +13,7 @@
 #include "numbers/bigint_divide.h"
 #include "numbers/freelists.h"
 #include "numbers/node_handles.h"
+#include "numbers/word_field.h"
 #include "poly/poly_add.h"
 #include "poly/poly_exact_divide.h"
 #include "poly/poly_modout.h"
@@ -108,6 +114,87 @@ void finish_denominator(quoly q) {
   detail::number_if_constant(q);
 }
 
+// ---- Coprime to a linear denominator ------------------------------------------------------
+
+// The prime of the probes below.
+constexpr std::uint32_t probe_prime = 2147483647;
+
+// d = c0 + sum c_L x_L of total degree 1, each c one limb: *coef[L] := c_L
+// mod probe_prime at every level of d (0 where absent), *constant := c0;
+// *content := the GCD of the |c|. False when d is not of that form.
+bool linear_form(poly d, std::size_t level, const WordField& f, std::vector<std::uint32_t>* coef,
+                 std::uint32_t* constant, std::int64_t* content) {
+  for (; d != nullptr; d = d->next) {
+    if (d->numb) {
+      if (d->ncoef->size != 1) return false;
+      *constant = f.add(*constant, f.of(d->ncoef->head->value));
+      *content = std::gcd(*content, std::int64_t{d->ncoef->head->value});
+    } else if (d->exp == 0) {  // a pad term: the levels below
+      if (!linear_form(d->pcoef, level + 1, f, coef, constant, content)) return false;
+    } else if (d->exp == 1 && d->pcoef->numb && d->pcoef->ncoef->size == 1) {
+      if (coef->size() <= level) coef->resize(level + 1, 0);
+      const std::int32_t c = d->pcoef->ncoef->head->value;
+      (*coef)[level] = f.of(c);
+      *content = std::gcd(*content, std::int64_t{c});
+    } else {
+      return false;
+    }
+  }
+  return true;
+}
+
+// p at x_L = v[L] modulo f's prime (levels past v: 0), by Horner's rule
+// along each list.
+std::uint32_t value_at(poly p, std::size_t level, const std::vector<std::uint32_t>& v, const WordField& f) {
+  const std::uint32_t x = level < v.size() ? v[level] : 0;
+  std::uint32_t r = 0;
+  std::int32_t last = 0;  // the exponent r stands at
+  for (; p != nullptr; p = p->next) {
+    const std::int32_t e = p->numb ? 0 : p->exp;
+    r = f.mul(r, f.pow(x, static_cast<std::uint64_t>(last - e)));
+    r = f.add(r, p->numb ? number_residue(p->ncoef, f) : value_at(p->pcoef, level + 1, v, f));
+    last = e;
+  }
+  return f.mul(r, f.pow(x, static_cast<std::uint64_t>(last)));
+}
+
+// b and d are coprime, proved at one point: d primitive and of total
+// degree 1 (so irreducible, and gcd(b, d) is 1 or d), and b not 0 at a
+// point where d is, modulo a prime (were d a factor, b would vanish
+// there). False when that does not hold or cannot be shown so cheaply
+// (the GCD is then taken). Integer coefficients, no relations, no
+// negative exponents.
+bool coprime_to_linear(poly b, poly d) {
+  if (modularmode || lintmode || flotemode || laurent || pseudo_polynames != nullptr || is_bare_leaf(d)) return false;
+  const WordField f(probe_prime);
+  std::vector<std::uint32_t> v;
+  std::uint32_t constant = 0;
+  std::int64_t content = 0;
+  if (!linear_form(d, 0, f, &v, &constant, &content) || content != 1) return false;
+  // Values for the other levels from a fixed sequence; the first level of d
+  // solves d = 0 (its coefficient is below the prime, so a unit).
+  std::size_t solved = 0;
+  while (solved < v.size() && v[solved] == 0) ++solved;
+  if (solved == v.size()) return false;  // no variable
+  const std::uint32_t c = v[solved];
+  std::uint32_t rest = constant;
+  std::uint64_t seed = 0x9e3779b97f4a7c15u;
+  for (std::size_t L = 0; L < v.size(); ++L) {
+    if (L == solved) continue;
+    seed = seed * 6364136223846793005u + 1442695040888963407u;
+    const std::uint32_t x = f.reduce(seed >> 17);
+    rest = f.add(rest, f.mul(v[L], x));
+    v[L] = x;
+  }
+  v[solved] = f.mul(f.neg(rest), f.inv(c));
+  // Levels of b below d's take values of the same sequence.
+  for (std::size_t L = v.size(); L < 64; ++L) {
+    seed = seed * 6364136223846793005u + 1442695040888963407u;
+    v.push_back(f.reduce(seed >> 17));
+  }
+  return value_at(b, 0, v, f) != 0;
+}
+
 }  // namespace
 
 void settle_under_relations(quoly q) {
@@ -173,6 +260,7 @@ void fast_gen_quoly_add(quolyptr n, quolyptr m, bool add) {
   quoly M = *m;
   const bool equal = poly_equal(N->denom, M->denom);
   bool coprime = false;
+  bool moved_b = false;  // N's denominator is b d already
   OwnedPoly g_own;   // the GCD of the denominators (equal ones: N's own)
   OwnedPoly d_cof;   // d' = d / g, when it is not d itself
   if (equal) {
@@ -183,7 +271,12 @@ void fast_gen_quoly_add(quolyptr n, quolyptr m, bool add) {
     }
   } else {
     ++quoly_sums.denominator_gcds;
-    detail::value_gcd(N->denom, M->denom, &g_own.p);
+    if (coprime_to_linear(N->denom, M->denom) || coprime_to_linear(M->denom, N->denom)) {
+      ++quoly_sums.linear_coprime;
+      poly_set(1, &g_own.p);
+    } else {
+      detail::value_gcd(N->denom, M->denom, &g_own.p);
+    }
     if (!is_bare_leaf(g_own.p)) {
       reduce(&N->denom, &M->denom, &g_own.p, &N->denom, &d_cof.p, {.dflag = true});
     } else if (not_one(g_own.p)) {
@@ -201,7 +294,16 @@ void fast_gen_quoly_add(quolyptr n, quolyptr m, bool add) {
       free_poly(&N->numer);
     }
     N->numer = nullptr;
-    poly_mult(M->numer, N->denom, &t2.p, polynames);
+    if (coprime && poly_eq_1(M->numer)) {
+      // a d + b over b d: b d is formed first, and b itself becomes the
+      // second part of the numerator instead of a copy.
+      OwnedPoly bd;
+      poly_mult(N->denom, M->denom, &bd.p, polynames);
+      t2.p = std::exchange(N->denom, bd.release());
+      moved_b = true;
+    } else {
+      poly_mult(M->numer, N->denom, &t2.p, polynames);
+    }
     if (add) {
       best_poly_add(t1.release(), t2.release(), &N->numer);
     } else {
@@ -213,7 +315,7 @@ void fast_gen_quoly_add(quolyptr n, quolyptr m, bool add) {
     return;
   }
   if (coprime) {
-    poly_mult(N->denom, M->denom, &N->denom, polynames);
+    if (!moved_b) poly_mult(N->denom, M->denom, &N->denom, polynames);
   } else if (equal) {
     cancel_with_factor(&N->numer, &N->denom);
   } else {

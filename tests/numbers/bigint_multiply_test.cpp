@@ -2,9 +2,11 @@
 // on both routes (rows and Karatsuba) and on both sides of the cut-off.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <limits>
 #include <random>
+#include <string>
 #include <vector>
 
 #include "core/globals.h"
@@ -13,6 +15,7 @@
 #include "numbers/bigint.h"
 #include "numbers/bigint_multiply.h"
 #include "numbers/freelists.h"
+#include "numbers/limb_array.h"
 #include "support/bigref.h"
 #include "support/node_accounting.h"
 #include "support/num.h"
@@ -289,6 +292,55 @@ TEST(FastMult, WordModeLeavesTheOldLimbs) {
   for (numptr p = old_head; p != nullptr; p = p->next) kept.push_back(p->value);
   EXPECT_EQ(kept, old_limbs);
   free_limb_list(old_head, old_tail);
+}
+
+// Lazy sums of scaled digit rows, settled once, against the reference sum:
+// zero, carries through every digit, negative sums, and lazy_row_terms rows
+// of the largest digits and factors (cells at the edge of 2^63), either sign.
+TEST(LazyRowSums, AgreeWithTheReferenceUpToTheirRowBound) {
+  std::mt19937_64 rng(test_seed() + 5104);
+  const BigRef all_ones = BigRef::pow2(28 * 6) - 1;  // six digits 2^28 - 1
+  struct Row {
+    const char* what;
+    int rows;
+    int pattern;  // 0: random rows and factors; 1: largest, one sign; 2: largest, signs alternating; 3: a row less itself
+  };
+  const Row rows[] = {{"one row", 1, 0},          {"a few", 5, 0},
+                      {"the bound, random", kit::lazy_row_terms, 0}, {"the bound, largest", kit::lazy_row_terms, 1},
+                      {"the bound, alternating", kit::lazy_row_terms, 2}, {"cancelling to zero", 2, 3}};
+  NodeBalance balance;
+  for (const Row& row : rows) {
+    for (int rep = 0; rep < test_iterations(10); ++rep) {
+      SCOPED_TRACE(std::string(row.what) + ", rep " + std::to_string(rep));
+      std::vector<std::int64_t> acc(8, 0);
+      std::vector<kit::digit> r(10);
+      BigRef want = 0;
+      const BigRef first = random_big(rng, 6);
+      for (int i = 0; i < row.rows; ++i) {
+        BigRef v = row.pattern == 0 ? random_big(rng, 6) : all_ones;
+        std::int64_t m = row.pattern == 0 ? static_cast<std::int64_t>(rng() % (1u << 28)) : (1 << 28) - 1;
+        if (row.pattern == 0 && rng() % 2 == 0) m = -m;
+        if (row.pattern == 2 && i % 2 == 1) m = -m;
+        if (row.pattern == 3) {
+          v = first;
+          m = i == 0 ? 3 : -3;
+        }
+        const Num x(v);
+        std::vector<kit::digit> d(static_cast<std::size_t>(x->size));
+        kit::gather(x.get(), d.data());
+        kit::lazy_addmul_1(acc.data(), d.data(), x->size, v.negative() ? -m : m);
+        want = want + BigRef(m) * v;
+      }
+      std::int32_t sign = 0;
+      const std::int32_t n = kit::lazy_settle(acc.data(), 6, r.data(), &sign);
+      imptr got = number_from_digits(r.data(), n, sign);
+      const BigRef value = to_ref(got);
+      free_imag(&got);
+      ASSERT_EQ(value, want);
+      ASSERT_TRUE(std::all_of(acc.begin(), acc.end(), [](std::int64_t c) { return c == 0; }));
+      ASSERT_EQ(want.is_zero() ? 1 : 0, kit::mag_is_zero(r.data(), n) ? 1 : 0);
+    }
+  }
 }
 
 }  // namespace

@@ -646,5 +646,82 @@ TEST_F(FlatMultTest, AnInterruptedProductResumesOrIsAbandonedIntact) {
   }
 }
 
+// A short operand of `terms` terms in x, y, z (distinct exponents), its
+// coefficients of magnitude at most `top` with one of them at ±top.
+RefPoly short_operand(std::mt19937_64& rng, int terms, const BigRef& top) {
+  RefPoly s(4);
+  for (int t = 0; t < terms; ++t) {
+    const int e = t + 1 + static_cast<int>(rng() % 3) * 200;  // distinct, never 0: e mod 200 = t + 1
+    BigRef c = t == 0 ? top : BigRef(1 + static_cast<std::int64_t>(rng() % 9000));
+    if (rng() % 2 == 0) c = BigRef(0) - c;
+    s.add_term({e % 5, (e / 5) % 40, e / 200, 0}, c);
+  }
+  return s;
+}
+
+// The long operand's copies scaled by a short operand's terms: short ones on
+// both sides of flat_scaled_terms and of one limb, as the shorter operand
+// and as the longer one, long ones of several limbs; and sums at the lazy
+// cells' bound (lazy_row_terms products of the largest one-limb factor and
+// digits on one key), each against the base routes, the reference and the
+// flat product without this route.
+TEST_F(FlatMultTest, ScaledCopiesByAShortOperandOnBothSidesOfTheirCutOffs) {
+  std::mt19937_64 rng(test_seed() + 5105);
+  RingScope z(Ring::integers);
+  NodeBalance balance;
+  const BigRef one_limb = BigRef::pow2(28) - 1, two_limbs = BigRef::pow2(28);
+  auto check = [&](const RefPoly& a, const RefPoly& b, bool scaled, const std::string& what) {
+    const long before = flat_mult_methods.scaled;
+    Poly n(a), m(b);
+    Poly old;
+    {
+      ScopedValue<std::int32_t> never(flat_scaled_terms, 0);
+      ASSERT_TRUE(flat_poly_mult(n, m, old.cell(), nilpol));
+    }
+    ASSERT_EQ(flat_mult_methods.scaled, before);
+    check_flat(Ring::integers, a, b, nilpol, what);
+    if (::testing::Test::HasFatalFailure()) return;
+    ASSERT_EQ(read_poly(n) * read_poly(m), read_poly(old)) << what;
+    // check_flat's product and its product in place; its square is no route of this kind.
+    EXPECT_EQ(flat_mult_methods.scaled - before, scaled ? 2 : 0) << what;
+  };
+  struct Row {
+    int terms;
+    bool one_limb_top;
+    std::int32_t cut;
+    bool scaled;
+  };
+  const Row rows[] = {{1, true, 16, true},   {4, true, 16, true},   {16, true, 16, true}, {17, true, 16, false},
+                      {4, false, 16, false}, {4, true, 0, false},  {4, true, 3, false},  {127, true, 200, true},
+                      {128, true, 200, false}};
+  for (const Row& row : rows) {
+    ScopedValue<std::int32_t> cut(flat_scaled_terms, row.cut);
+    for (int i = 0; i < test_iterations(6); ++i) {
+      const RefPoly s = short_operand(rng, row.terms, row.one_limb_top ? one_limb : two_limbs);
+      const RefPoly f = random_refpoly(rng, 4, 60 + row.terms * 2, 9, 4) * RefPoly::constant(4, random_big(rng, 3) * BigRef::pow2(60) + 1);
+      const std::string what = std::to_string(row.terms) + " terms, cut " + std::to_string(row.cut) + ": " +
+                               s.to_string(vars.names()) + "  times  " + f.to_string(vars.names());
+      if (f.terms().size() <= 1) continue;
+      check(s, f, row.scaled, what);
+      if (HasFatalFailure()) return;
+      check(f, s, row.scaled, "reversed, " + what);
+      if (HasFatalFailure()) return;
+    }
+  }
+  // lazy_row_terms products of 2^28 - 1 and digits 2^28 - 1 on one key, of
+  // one sign and alternating; and coefficients that cancel to zero.
+  ScopedValue<std::int32_t> cut(flat_scaled_terms, 1000);
+  RefPoly a, b;
+  const BigRef digits = BigRef::pow2(28 * 5) - 1;
+  for (bool alternate : {false, true}) {
+    planted(127, one_limb, digits, alternate, a, b);
+    check(a, b, true, std::string("127 largest products on one key") + (alternate ? ", alternating" : ""));
+    if (HasFatalFailure()) return;
+  }
+  const RefPoly x = RefPoly::variable(4, 0), y = RefPoly::variable(4, 1);
+  const RefPoly big = RefPoly::constant(4, digits);
+  check(x - y, big * (x * x + x * y + y * y) + x, true, "(x - y)(c x^2 + c x y + c y^2 + x): x y cancels");
+}
+
 }  // namespace
 }  // namespace tavrin::test

@@ -339,6 +339,76 @@ BigRef random_big(std::mt19937_64& rng, int max_limbs) {
   return rng() % 2 == 0 ? v : -v;
 }
 
+// Running sums of c / (x + k y + k^2 z + 1): with c = 1 the sum's
+// denominator b moves into the numerator a d + b, for other c it is
+// multiplied; each against the three-argument sum (which copies), text for
+// text, and at rational points.
+TEST(ValueSums, CoprimeLinearDenominatorsAgreeWithTheThreeArgumentSum) {
+  PolyVars vars{"x", "y", "z"};
+  NodeBalance balance;
+  std::mt19937_64 rng(test_seed() + 5101);
+  for (const char* c : {"1", "2", "-1"}) {
+    for (bool sub : {false, true}) {
+      SCOPED_TRACE(std::string("numerators ") + c + (sub ? ", differences" : ", sums"));
+      Value fast = Value::ratfun(c, "x + y + z + 1");
+      Value three = copy_of(fast);
+      for (int k = 2; k <= 7; ++k) {
+        const Value term =
+            Value::ratfun(c, "x + " + std::to_string(k) + "*y + " + std::to_string(k * k) + "*z + 1");
+        Value f = through(sub ? Entry::best_sub : Entry::best_add, fast, term);
+        Value t = through(sub ? Entry::sub : Entry::add, three, term);
+        ASSERT_EQ(value_text(f), value_text(t)) << "k = " << k;
+        ASSERT_TRUE(normal_value(f));
+        std::vector<RatRef> point = {random_ratref(rng, 9, 5), random_ratref(rng, 9, 5), random_ratref(rng, 9, 5)};
+        const auto vf = value_at(f, point), vo = value_at(fast, point), vt = value_at(term, point);
+        if (vf && vo && vt) {
+          ASSERT_EQ(*vf, sub ? *vo - *vt : *vo + *vt) << "k = " << k;
+        }
+        fast = std::move(f);
+        three = std::move(t);
+      }
+    }
+  }
+}
+
+// Denominator GCDs that a point of a linear denominator may answer (coprime:
+// the linear one primitive, of degree 1, one-limb coefficients, the other
+// not 0 there) and those it must leave to the GCD (a common factor, an
+// integer content in common, degree 2, a two-limb coefficient), in either
+// order, against the three-argument sum, which always takes the GCD.
+TEST(ValueSums, ALinearDenominatorIsShownCoprimeAtOnePointOrLeftToTheGcd) {
+  PolyVars vars{"x", "y", "z"};
+  NodeBalance balance;
+  struct Row {
+    const char *b, *d;
+    bool shown;
+  };
+  const Row rows[] = {
+      {"(x + y + 1)*(x + 2*y + 1)", "x + 3*y + 9*z + 1", true},
+      {"(x + y + 1)*(x + 2*y + 1)", "x + 2*y + 1", false},
+      {"(x + y + 1)^3*(y - z)", "y - z", false},
+      {"2*x + 2", "4*y + 2", false},
+      {"x^2 + y^2 + 1", "x*y + 1", false},
+      {"x^2 + y^2 + 1", "268435456*x + 1", false},
+      {"x^2 + y^2 + 1", "268435454*x - 3*z", true},
+      {"7", "x + 1", true},
+      {"x + y^5 + z^9", "z - 2", true},
+  };
+  for (const Row& row : rows) {
+    for (bool swap : {false, true}) {
+      SCOPED_TRACE(std::string(row.b) + " and " + row.d + (swap ? ", swapped" : ""));
+      const Value n = Value::ratfun("x - 1", swap ? row.d : row.b);
+      const Value m = Value::ratfun("1", swap ? row.b : row.d);
+      const quoly_sum_counts before = quoly_sums;
+      Value fast = through(Entry::best_add, n, m);
+      ASSERT_EQ(quoly_sums.linear_coprime - before.linear_coprime, row.shown ? 1 : 0);
+      Value three = through(Entry::add, n, m);
+      ASSERT_EQ(value_text(fast), value_text(three));
+      ASSERT_TRUE(normal_value(fast));
+    }
+  }
+}
+
 TEST(ValueSums, RandomSumsAgreeAtRationalPoints) {
   PolyVars vars{"x", "y"};
   std::mt19937_64 rng(test_seed() + 2004);
