@@ -55,12 +55,15 @@ void free_limb_list(numptr head, numptr tail);
 // (count_built_limbs, before they take them); once they have taken more
 // than eight times the free limbs found at the last ordering (a million at
 // least), the free list is put in address order again, so that the lists
-// built next are runs of neighbouring limbs. The order changes nothing
-// else: the same limbs stay free. Nothing happens without pools.
+// built next are runs of neighbouring limbs, unless it already consists of
+// such runs, 32 limbs long on average or more (numbers freed whole). The
+// order changes nothing else: the same limbs stay free. Nothing happens
+// without pools.
 namespace detail {
 extern std::int64_t limbs_built;     // limbs counted since the last ordering
 extern std::int64_t order_limbs_at;  // the count that triggers the next one
-// Puts numhead in ascending address order; sets the next trigger.
+// Puts numhead in ascending address order unless it is made of long runs;
+// sets the next trigger.
 void order_free_limbs();
 }  // namespace detail
 inline void count_built_limbs(std::int32_t n) {

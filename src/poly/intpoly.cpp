@@ -199,25 +199,52 @@ imptr coefficient_number(const IntPoly& a, std::int32_t i) {
 
 }  // namespace
 
-poly intpoly_to_poly(const IntPoly& a) {
+namespace {
+
+// A fresh term list of the coefficients of a, from the top down, coefficient
+// i (not zero) made by number_at(i).
+template <class F>
+poly term_list_of(const IntPoly& a, F&& number_at) {
   if (a.is_constant()) {
     if (a.is_zero()) {
       poly r = nullptr;
       poly_set(0, &r);
       return r;
     }
-    return detail::new_leaf(coefficient_number(a, 0));
+    return detail::new_leaf(number_at(0));
   }
   detail::OwnedPoly head;
   poly* tail = head.cell();
   for (std::int32_t i = a.degree(); i >= 0; --i) {
     if (a.len(i) == 0) continue;
-    imptr x = coefficient_number(a, i);
-    poly leaf = detail::new_leaf(x);
+    poly leaf = detail::new_leaf(number_at(i));
     *tail = i == 0 ? leaf : detail::new_term(i, leaf);
     tail = &(*tail)->next;
   }
   return head.release();
+}
+
+}  // namespace
+
+poly intpoly_to_poly(const IntPoly& a) {
+  return term_list_of(a, [&a](std::int32_t i) { return coefficient_number(a, i); });
+}
+
+poly intpoly_to_poly_times(const IntPoly& a, const WordInt& c) {
+  if (c.m.size() == 1 && c.m[0] == 1 && !c.neg) return intpoly_to_poly(a);
+  const auto nc = static_cast<std::int32_t>(c.m.size());
+  std::vector<word> p;
+  return term_list_of(a, [&](std::int32_t i) {
+    const std::int32_t n = a.len(i);
+    p.assign(static_cast<std::size_t>(n + nc), 0);
+    kit::fit_exactly(p);
+    if (n >= nc) {
+      kit::wmul(p.data(), a.mag(i), n, c.m.data(), nc);
+    } else {
+      kit::wmul(p.data(), c.m.data(), nc, a.mag(i), n);
+    }
+    return number_of_words(p.data(), kit::wnormalised(p.data(), n + nc), a.neg(i) != c.neg);
+  });
 }
 
 // ---- Sums and products -------------------------------------------------------------------

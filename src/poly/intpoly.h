@@ -108,6 +108,10 @@ bool for_each_onevar_leaf(poly p, F&& leaf_at) {
 // A fresh term list holding a (the leaf 0 for zero). Error 302 for a
 // coefficient of more than 32,767 limbs.
 poly intpoly_to_poly(const IntPoly& a);
+// A fresh term list holding c a (c a nonzero integer), each coefficient's
+// product formed in one scratch buffer and turned into limbs at once: no
+// scaled copy of a is made. Error 302 as intpoly_to_poly.
+poly intpoly_to_poly_times(const IntPoly& a, const WordInt& c);
 
 // a + b, or a - b when subtract.
 IntPoly intpoly_add(const IntPoly& a, const IntPoly& b, bool subtract);
@@ -142,6 +146,13 @@ bool intpoly_divexact_rows(const IntPoly& a, const IntPoly& b, IntPoly* q);
 // prove the result, at slots for the bound of the pseudo-remainder loop.
 // (intpoly_divide.cpp) reads: intpoly_rows_degree and the word thresholds
 void intpoly_pseudo_divrem(const IntPoly& a, const IntPoly& b, IntPoly* q, IntPoly* r);
+// The same pseudo-division with its results left as multiples: c^k a =
+// (f *q) b + f *r, f := *scale (not zero, sign included). A quotient over
+// the rationals with integer coefficients (or b's primitive part dividing
+// a) gives q and r about as long as a's coefficients and f = c^k (divided
+// by b's content); otherwise f = 1. For callers that build the results
+// elsewhere (intpoly_to_poly_times), as the product f q is as long as c^k a.
+void intpoly_pseudo_divrem_scaled(const IntPoly& a, const IntPoly& b, IntPoly* q, IntPoly* r, WordInt* scale);
 
 // false when the images modulo a word prime that does not divide b's
 // leading coefficient prove that b does not divide a over the rationals

@@ -206,44 +206,44 @@ bool detail::pseudo_divrem_on_slots(const IntPoly& a, const IntPoly& b, const Wo
   return true;
 }
 
-void intpoly_pseudo_divrem(const IntPoly& a, const IntPoly& b, IntPoly* q, IntPoly* r) {
+void intpoly_pseudo_divrem_scaled(const IntPoly& a, const IntPoly& b, IntPoly* q, IntPoly* r, WordInt* scale) {
   const std::int32_t da = a.degree(), db = b.degree(), k = da - db + 1;
   const Words ck = power(coefficient(b, db), k);
   const bool ck_negative = b.neg(db) && (k % 2) != 0;
-  // c^k times (q1, r1), or that times 1/g (g divides c).
-  auto scaled = [&](const IntPoly& x, const Words& g) {
-    Words f = ck;
+  // The multiplier c^k, or c^k / g (g divides c).
+  auto set_scale = [&](const Words& g) {
+    scale->m = ck;
+    scale->neg = ck_negative;
     if (g.size() > 1 || g[0] != 1) {
       Words scratch(ck);
-      f.assign(ck.size(), 0);
-      kit::fit_exactly(f);
-      f.resize(static_cast<std::size_t>(kit::wdivexact(f.data(), scratch.data(), static_cast<std::int32_t>(ck.size()),
-                                                          g.data(), static_cast<std::int32_t>(g.size()))));
+      scale->m.assign(ck.size(), 0);
+      kit::fit_exactly(scale->m);
+      scale->m.resize(static_cast<std::size_t>(kit::wdivexact(scale->m.data(), scratch.data(),
+                                                               static_cast<std::int32_t>(ck.size()), g.data(),
+                                                               static_cast<std::int32_t>(g.size()))));
     }
-    if (x.is_zero()) return IntPoly{};
-    const IntPoly y = intpoly_mul_integer(x, f);
-    return ck_negative ? negated(y) : y;
   };
   const Words one{1};
   const std::int64_t spread = bit_length(static_cast<std::uint64_t>(da) + 1);
   const std::int64_t narrow = a.max_bits() + b.max_bits() + 2 * spread + 64;
   // The quotient over the rationals is as a rule an integer polynomial
   // (b monic, or dividing a), of coefficients about as long as a's: then
-  // a = q1 b + r1 on narrow slots, and (q, r) = c^k (q1, r1).
-  IntPoly q1, r1;
-  if (detail::pseudo_divrem_on_slots(a, b, one, false, narrow, &q1, &r1)) {
-    if (q != nullptr) *q = scaled(q1, one);
-    if (r != nullptr) *r = scaled(r1, one);
+  // a = q b + r on narrow slots, and the multiplier is c^k.
+  if (detail::pseudo_divrem_on_slots(a, b, one, false, narrow, q, r)) {
+    set_scale(one);
     return;
   }
   // b divides a over the rationals when its primitive part divides a over
   // the integers (Gauss): then r = 0 and q = c^k (a / b') / content(b).
   const Words g = intpoly_content(b);
+  IntPoly q1;
   if ((g.size() > 1 || g[0] != 1) && intpoly_may_divide(a, b) && intpoly_divexact(a, intpoly_div_integer(b, g), &q1)) {
-    if (q != nullptr) *q = scaled(q1, g);
+    if (q != nullptr) *q = std::move(q1);
     if (r != nullptr) r->clear();
+    set_scale(g);
     return;
   }
+  *scale = WordInt{{1}, false};
   // The whole multiplier, on slots for coefficients about as long as c^k a;
   // then for a quotient that grows as fast as b's roots allow (Fujiwara's
   // bound); at last for the bound of the pseudo-remainder loop, whose values
@@ -261,6 +261,17 @@ void intpoly_pseudo_divrem(const IntPoly& a, const IntPoly& b, IntPoly* q, IntPo
   // with room to spare, so the loop ends (as a rule at once, at the bound).
   for (std::int64_t bits = std::max(first, bound);; bits *= 2) {
     if (detail::pseudo_divrem_on_slots(a, b, ck, ck_negative, bits, q, r)) return;
+  }
+}
+
+void intpoly_pseudo_divrem(const IntPoly& a, const IntPoly& b, IntPoly* q, IntPoly* r) {
+  WordInt f;
+  intpoly_pseudo_divrem_scaled(a, b, q, r, &f);
+  if (f.m.size() == 1 && f.m[0] == 1 && !f.neg) return;
+  for (IntPoly* x : {q, r}) {
+    if (x == nullptr || x->is_zero()) continue;
+    *x = intpoly_mul_integer(*x, f.m);
+    if (f.neg) *x = negated(*x);
   }
 }
 

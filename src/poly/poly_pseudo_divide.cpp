@@ -147,11 +147,14 @@ bool integer_pseudo(poly n, poly m, polypt pt, poly* q, poly* r) {
   IntPoly a, b;
   if (!detail::integer_operands(n, m, pt, &a, &b)) return false;
   ++divide_routes.integer_pseudo;
+  // The multiple f goes on as the lists are built: f q and f r are as
+  // long as c^k n, and are made only once, as lists.
   IntPoly qi, ri;
-  intpoly_pseudo_divrem(a, b, q != nullptr ? &qi : nullptr, r != nullptr ? &ri : nullptr);
+  WordInt f;
+  intpoly_pseudo_divrem_scaled(a, b, q != nullptr ? &qi : nullptr, r != nullptr ? &ri : nullptr, &f);
   OwnedPoly rr;
-  if (r != nullptr) rr.p = intpoly_to_poly(ri);
-  if (q != nullptr) *q = intpoly_to_poly(qi);
+  if (r != nullptr) rr.p = intpoly_to_poly_times(ri, f);
+  if (q != nullptr) *q = intpoly_to_poly_times(qi, f);
   if (r != nullptr) *r = rr.release();
   return true;
 }

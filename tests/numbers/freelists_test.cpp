@@ -585,6 +585,30 @@ TEST(FreeLists, OrderingTheFreeLimbsKeepsTheSameLimbsFree) {
   EXPECT_EQ(to_ref(y), v);
   free_imag(&y);
 }
+
+TEST(FreeLists, AFreeListOfLongRunsIsLeftInItsOrder) {
+  // Numbers of 40 to 200 limbs built from the pool and freed whole, in a
+  // shuffled order: runs of neighbouring limbs, 32 or more on average, which
+  // the ordering leaves as they are (numbers of at most 9 limbs are sorted,
+  // above). The same limbs stay free, and numbers built after are sound.
+  NodeBalance balance;
+  wipe_free_lists();
+  std::mt19937_64 rng(test_seed() + 1);
+  std::vector<imptr> xs;
+  for (int i = 0; i < 60; ++i) xs.push_back(from_ref(BigRef::pow2(28 * (40 + 3 * i)) - BigRef(i + 1)));
+  std::shuffle(xs.begin(), xs.end(), rng);
+  for (imptr& x : xs) free_imag(&x);
+  std::vector<numptr> before;
+  for (numptr p = numhead; p != nullptr; p = p->next) before.push_back(p);
+  detail::order_free_limbs();
+  std::vector<numptr> after;
+  for (numptr p = numhead; p != nullptr; p = p->next) after.push_back(p);
+  EXPECT_EQ(after, before);
+  const BigRef v = BigRef::pow2(28 * 300) - BigRef(54321);
+  imptr y = from_ref(v);
+  EXPECT_EQ(to_ref(y), v);
+  free_imag(&y);
+}
 #endif
 
 TEST(PurgeFl, DropsNegligibleParts) {

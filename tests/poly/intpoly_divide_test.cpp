@@ -13,12 +13,16 @@
 #include <string>
 #include <vector>
 
+#include "core/globals.h"
+#include "core/jumps.h"
+#include "core/mode_guard.h"
 #include "numbers/node_handles.h"
 #include "poly/intpoly.h"
 #include "poly/intpoly_impl.h"
 #include "support/bigref.h"
 #include "support/intpoly_support.h"
 #include "support/node_accounting.h"
+#include "support/output_capture.h"
 #include "support/poly_support.h"
 
 namespace tavrin::test {
@@ -148,6 +152,109 @@ TEST(IntPolyPseudoDivision, SlotsTooNarrowRefuseRatherThanAnswer) {
   const RefPoly m = x.pow(3) + x.scaled(BigRef(-4)) + RefPoly::constant(1, BigRef(1));
   ASSERT_TRUE(detail::pseudo_divrem_on_slots(ia, int_of(m), one, false, 192, &q, &r));
   EXPECT_EQ(a, ref_of(q) * m + ref_of(r));
+}
+
+// v as a WordInt and back (through a constant polynomial).
+WordInt words_of(const BigRef& v) {
+  detail::OwnedPoly p;
+  p.p = build_poly(RefPoly::constant(1, v));
+  return word_int_of(p.p->ncoef);
+}
+
+BigRef ref_of_words(const WordInt& v) {
+  detail::OwnedPoly p;
+  p.p = detail::new_leaf(number_of_word_int(v));
+  const RefPoly r = read_poly(p.p, 1);
+  return r.is_zero() ? BigRef(0) : r.coefficient({0});
+}
+
+// The list of f x (intpoly_to_poly_times) against the list of the product
+// on words (intpoly_mul_integer, negated when f is, then intpoly_to_poly)
+// and against the reference.
+void expect_list_times(const IntPoly& x, const WordInt& f, const BigRef& fr, const std::string& what) {
+  SCOPED_TRACE(what);
+  detail::OwnedPoly fused, plain;
+  fused.p = intpoly_to_poly_times(x, f);
+  ASSERT_TRUE(valid_poly(fused.p));
+  IntPoly product = x.is_zero() ? x : intpoly_mul_integer(x, f.m);
+  if (f.neg) product = intpoly_add(IntPoly{}, product, true);
+  plain.p = intpoly_to_poly(product);
+  EXPECT_EQ(read_poly(fused.p, 1), read_poly(plain.p, 1));
+  EXPECT_EQ(read_poly(fused.p, 1), ref_of(x).scaled(fr));
+}
+
+TEST(IntPolyPseudoDivision, ScaledResultsBuildTheListsOfTheFullProducts) {
+  // intpoly_pseudo_divrem_scaled leaves the multiplier to the lists when
+  // the quotient over the rationals is integral (or b's primitive part
+  // divides a), and is the whole division otherwise: both sides, against
+  // the identity c^k a = q b + r and the route of full products on words.
+  PolyVars vars{"x"};
+  NodeBalance balance;
+  std::mt19937_64 rng(test_seed() + 5);
+  int left_to_lists = 0, whole = 0;
+  for (int round = 0; round < test_iterations(90); ++round) {
+    const unsigned bits = round % 3 == 0 ? 200 : 12;
+    const RefPoly b1 = random_x(rng, static_cast<int>(1 + rng() % 25), bits, round % 5 == 0 ? 2 : 0);
+    // b1 divides a; every fourth b has a content, negative, so that b
+    // divides a over the rationals only.
+    const RefPoly b = round % 4 == 1 ? b1.scaled(BigRef(-6)) : b1;
+    RefPoly a = random_x(rng, static_cast<int>(rng() % 30), bits) * b1;
+    if (round % 4 == 2) a = a + random_x(rng, static_cast<int>(rng() % 25), bits);  // an integral quotient
+    if (round % 4 == 3) a = random_x(rng, degree_of(b) + static_cast<int>(rng() % 30), bits);
+    if (degree_of(a) < degree_of(b)) continue;
+    const std::string what = "round " + std::to_string(round);
+    SCOPED_TRACE(what);
+    const IntPoly ia = int_of(a), ib = int_of(b);
+    IntPoly q, r, qs, rs;
+    WordInt f;
+    intpoly_pseudo_divrem(ia, ib, &q, &r);
+    intpoly_pseudo_divrem_scaled(ia, ib, &qs, &rs, &f);
+    const BigRef fr = ref_of_words(f);
+    ++(fr == BigRef(1) ? whole : left_to_lists);
+    detail::OwnedPoly lq, lr;
+    lq.p = intpoly_to_poly_times(qs, f);
+    lr.p = intpoly_to_poly_times(rs, f);
+    EXPECT_EQ(read_poly(lq.p, 1), ref_of(q));
+    EXPECT_EQ(read_poly(lr.p, 1), ref_of(r));
+    BigRef ck(1);
+    for (int i = degree_of(b) - degree_of(a); i <= 0; ++i) ck = ck * b.coefficient({degree_of(b)});
+    ASSERT_EQ(a.scaled(ck), read_poly(lq.p, 1) * b + read_poly(lr.p, 1));
+  }
+  EXPECT_GT(left_to_lists, 10);
+  EXPECT_GT(whole, 10);
+}
+
+TEST(IntPolyLists, TimesAnIntegerAgreesWithTheProductOnWords) {
+  // Multipliers 1, -1, one word, two words across 2^64, longer than the
+  // coefficients and shorter; polynomials zero, constant, with gaps.
+  PolyVars vars{"x"};
+  NodeBalance balance;
+  std::mt19937_64 rng(test_seed() + 6);
+  const BigRef two64 = BigRef::pow2(64);
+  const std::vector<BigRef> multipliers = {BigRef(1), BigRef(-1), BigRef(97), two64 + BigRef(1),
+                                           -(two64 - BigRef(1)), BigRef::pow2(500) - BigRef(3)};
+  const std::vector<RefPoly> polys = {RefPoly(1), RefPoly::constant(1, BigRef(-5)), random_x(rng, 12, 20, 3),
+                                      random_x(rng, 40, 700), random_x(rng, 7, 64)};
+  for (std::size_t i = 0; i < multipliers.size(); ++i)
+    for (std::size_t j = 0; j < polys.size(); ++j)
+      expect_list_times(int_of(polys[j]), words_of(multipliers[i]), multipliers[i],
+                        "multiplier " + std::to_string(i) + ", polynomial " + std::to_string(j));
+}
+
+TEST(IntPolyLists, AProductPastTheLimbLimitIsReportedAndLeavesNoNodes) {
+  PolyVars vars{"x"};
+  NodeBalance balance;
+  NumberedErrors numbered;
+  ScopedValue<bool> quiet(extra_line, false);
+  // x^2 + 1 times 2^(28 * 32767): the top coefficient passes 32,767 limbs.
+  const IntPoly x = int_of(RefPoly::variable(1, 0).pow(2) + RefPoly::constant(1, BigRef(1)));
+  WordInt f;
+  f.m.assign(28 * 32767 / 64 + 1, 0);
+  f.m.back() = std::uint64_t{1} << (28 * 32767 % 64);
+  testing::internal::CaptureStdout();
+  EXPECT_THROW((void)intpoly_to_poly_times(x, f), TopLevelJump);
+  const std::string out = testing::internal::GetCapturedStdout();
+  EXPECT_NE(out.find("Error number 302."), std::string::npos) << out;
 }
 
 TEST(IntPolyExactQuotient, PlantedProductsAndTheirPerturbations) {
