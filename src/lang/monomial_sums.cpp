@@ -46,7 +46,11 @@ class RecentTokens {
     last_.emplace_back(t);
   }
   void record() const {
-    for (const std::string& t : last_) record_token(t.c_str());
+    for (const std::string& t : last_) {
+      nametype name{};
+      t.copy(name, sizeof(nametype) - 1);
+      record_token(name);
+    }
   }
 
  private:

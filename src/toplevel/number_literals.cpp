@@ -199,7 +199,8 @@ void take_digit_run(textptr inf, nameptr* flag, std::string& digits) {
   if (k == 0) return;
   digits.append(rest.substr(0, k));
   for (std::size_t i = k - std::min<std::size_t>(k, token_ring_size); i < k; ++i) {
-    const char name[2] = {rest[i], '\0'};
+    nametype name{};  // the ring copies a whole name
+    name[0] = rest[i];
     record_token(name);
   }
   in.take(k);

@@ -122,7 +122,7 @@ void scanner(textptr inf, tokentipe* tok, nameptr* flag) {
   record(tok->name);
 }
 
-void record_token(const char* name) { record(name); }
+void record_token(const nametype& name) { record(name); }
 
 void dumbscanner(textptr inf, tokentipe* tok, nameptr* flag, bool* endline) {
   *endline = false;

@@ -72,9 +72,10 @@ void make_token_ring();
 // reads: tt_flag, continuation, namelength, throwaways
 void scanner(textptr inf, tokentipe* tok, nameptr* flag);
 
-// Records `name` in the ring of recent tokens as the scanner does for a
+// Records `name` (a whole name buffer: the ring copies all of it) in the
+// ring of recent tokens as the scanner does for a
 // token read from a stream (for readers that take a run of tokens at once).
-void record_token(const char* name);
+void record_token(const nametype& name);
 
 // Reads the next single character as a token (quoted text). With *flag not
 // nil the next stored token is delivered whole, as scanner does. Otherwise
