@@ -467,11 +467,11 @@ void quoly_mult(quoly n, quoly m, quolyptr p) {
       (*p)->arr_arg = false;
       return;
     }
-    quoly r = detail::new_number_value(detail::number_copy(n->ncoef));
-    number_mult_inplace(r->ncoef, m->ncoef);
-    quoly old = *p;
-    *p = r;
-    free_quoly(&old);
+    // Held until the product succeeds: a product too long (error 302)
+    // gives the cell and its copy back.
+    ResultCell r(detail::new_number_value(detail::number_copy(n->ncoef)));
+    number_mult_inplace(r.get()->ncoef, m->ncoef);
+    r.hand_over(p);
     return;
   }
   quoly_mult_EnvRec env{p, {}};

@@ -207,6 +207,27 @@ TEST(ValueProducts, ErrorsAndTheDivisorAfterThem) {
   }
 }
 
+// A product of numbers past the limb limit reports error 302 and gives
+// back every node it took; the operands and, in place, the receiver keep
+// their values.
+TEST(ValueProducts, NumbersTooLongGiveTheirNodesBack) {
+  NumberedErrors numbered;
+  NodeBalance balance;
+  const BigRef big = BigRef::pow2(28 * 20000) - BigRef(1);  // 20,000 limbs
+  Value n = Value::number(big), m = Value::number(big + BigRef(2));
+  const std::string n_shape = value_shape(n), m_shape = value_shape(m);
+  for (bool in_place : {true, false}) {
+    SCOPED_TRACE(in_place ? "in place" : "three arguments");
+    Value r;
+    bool unwound = false;
+    const std::string out = output_of([&] { r = apply('*', in_place, n, m); }, &unwound);
+    EXPECT_TRUE(reports(out, number_too_long_error)) << out;
+    EXPECT_TRUE(unwound);
+    EXPECT_EQ(value_shape(n), n_shape);
+    EXPECT_EQ(value_shape(m), m_shape);
+  }
+}
+
 // spec_quoly_mult forms the product over the list it is given and puts the
 // four settings back, also when an error unwinds from inside (y^2 = 0 makes
 // the denominator of (1/y)(1/y) zero).
