@@ -149,10 +149,10 @@ std::uint32_t value_at(poly p, std::size_t level, const std::vector<std::uint32_
   const std::uint32_t x = level < v.size() ? v[level] : 0;
   std::uint32_t r = 0;
   std::int32_t last = 0;  // the exponent r stands at
-  for (; p != nullptr; p = p->next) {
-    const std::int32_t e = p->numb ? 0 : p->exp;
-    r = f.mul(r, f.pow(x, static_cast<std::uint64_t>(last - e)));
-    r = f.add(r, p->numb ? number_residue(p->ncoef, f) : value_at(p->pcoef, level + 1, v, f));
+  for (poly t = p; t != nullptr; t = t->next) {
+    const std::int32_t e = t->numb ? 0 : t->exp;
+    if (t != p) r = f.mul(r, f.pow(x, static_cast<std::uint64_t>(last - e)));
+    r = f.add(r, t->numb ? number_residue(t->ncoef, f) : value_at(t->pcoef, level + 1, v, f));
     last = e;
   }
   return f.mul(r, f.pow(x, static_cast<std::uint64_t>(last)));
