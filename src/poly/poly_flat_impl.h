@@ -144,6 +144,17 @@ void packed_word_product(const Flat& a, const Flat& b, const Packing& pk, const 
 // than one level varies, slots past 127 bits, or past 2^30 words).
 double packed_cost(const Flat& a, const Flat& b, const Packing& pk, const FlatScan& sa, const FlatScan& sb);
 
+// How many runs of consecutive slots a packed product of la and lb limbs
+// past `limit` cuts each operand into: each pair of runs, la / ra + lb /
+// rb limbs, at most `limit`, and the least work, each pair's product
+// costing about its limbs (rb la + ra lb in all). Cutting only the longer
+// operand, or the shorter into fewer runs, costs less than halving both
+// when the operands pass the limit by little.
+struct RunCounts {
+  std::uint64_t a = 1, b = 1;
+};
+RunCounts kronecker_run_counts(double la, double lb, double limit);
+
 // The estimated costs, in nanoseconds, of the two summations (a dense cost
 // below 0 when the cells do not apply: too many per chunk or chunks too
 // small to pay). A test hook beside its use in sum_word_products.

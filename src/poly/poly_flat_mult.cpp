@@ -489,14 +489,18 @@ void add_digits_at(std::vector<digit>& z, std::size_t off, const word* w, std::i
 
 // The product of a and b in slots of sl.L digits (`slots` of them) when the
 // one product would be too long: a and b are cut into runs of consecutive
-// slots, at most half of flat_kronecker_limbs each, and the product of
+// slots (kronecker_run_counts), and the product of
 // every pair of runs, each packed from its lowest slot, is added in at the
 // sum of their lowest slots (the positive and the negative ones apart).
 bool kronecker_pieces(const Flat& a, const Flat& b, const Slots& sl, std::uint64_t slots, Terms& out) {
-  const std::uint64_t width = std::max<std::uint64_t>(
-      1, static_cast<std::uint64_t>(flat_kronecker_limbs) / 2 / static_cast<std::uint64_t>(sl.L));
-  const std::vector<std::size_t> runs_a = slot_runs(a, sl, width);
-  const std::vector<std::size_t> runs_b = &a == &b ? runs_a : slot_runs(b, sl, width);
+  const std::uint64_t slots_a = sl.index_of(a.key[0]) + 1, slots_b = sl.index_of(b.key[0]) + 1;
+  const auto L = static_cast<double>(sl.L);
+  const detail::RunCounts runs = detail::kronecker_run_counts(
+      static_cast<double>(slots_a) * L, static_cast<double>(slots_b) * L, static_cast<double>(flat_kronecker_limbs));
+  const std::vector<std::size_t> runs_a = slot_runs(a, sl, (slots_a + runs.a - 1) / runs.a);
+  const std::vector<std::size_t> runs_b = &a == &b && runs.a == runs.b
+                                              ? runs_a
+                                              : slot_runs(b, sl, (slots_b + runs.b - 1) / runs.b);
   std::vector<digit> pos(slots * sl.L + 1, 0), neg(slots * sl.L + 1, 0), scratch;
   std::vector<word> wa, wb, wr;
   for (std::size_t i = 0; i + 1 < runs_a.size(); ++i) {
@@ -526,6 +530,32 @@ bool kronecker_pieces(const Flat& a, const Flat& b, const Slots& sl, std::uint64
   kit::mag_sub_inplace(neg.data(), nn, pos.data(), np);
   return sl.unpack_digits(neg.data(), slots, -1, out);
 }
+
+}  // namespace
+
+namespace detail {
+
+RunCounts kronecker_run_counts(double la, double lb, double limit) {
+  // Both cut to at most half the limit always fits; the search starts there.
+  const auto most_a = static_cast<std::uint64_t>(std::max(1.0, std::ceil(2 * la / limit)));
+  RunCounts best{most_a, static_cast<std::uint64_t>(std::max(1.0, std::ceil(2 * lb / limit)))};
+  double least = static_cast<double>(best.b) * la + static_cast<double>(best.a) * lb;
+  for (std::uint64_t ra = 1; ra <= 2 * most_a; ++ra) {
+    const double room = limit - la / static_cast<double>(ra);
+    if (room <= 0) continue;
+    const auto rb = static_cast<std::uint64_t>(std::max(1.0, std::ceil(lb / room)));
+    const double cost = static_cast<double>(rb) * la + static_cast<double>(ra) * lb;
+    if (cost < least) {
+      best = {ra, rb};
+      least = cost;
+    }
+  }
+  return best;
+}
+
+}  // namespace detail
+
+namespace {
 
 // The slots of the product's exponent vectors and a slot width for its
 // coefficients; false (nothing emitted) when the slots would be too sparse

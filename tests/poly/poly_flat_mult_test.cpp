@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdint>
 #include <cstdlib>
 #include <random>
@@ -17,6 +18,7 @@
 #include "core/jumps.h"
 #include "core/thresholds.h"
 #include "numbers/node_handles.h"
+#include "poly/poly_flat_impl.h"
 #include "poly/poly_mult.h"
 #include "poly/poly_repr.h"
 #include "poly/poly_trial.h"
@@ -400,7 +402,7 @@ TEST_F(FlatMultTest, PackedProductsInPieces) {
     ASSERT_EQ(read_poly(by_terms), a * b);
     ASSERT_EQ(read_poly(sq_by_terms), a * a);
     std::int64_t packed = -1;  // products packed at the first limit (the widest)
-    for (const std::int64_t limit : {1 << 30, 5000, 300, 40, 7, 2}) {
+    for (const std::int64_t limit : {1 << 30, 5000, 2000, 800, 300, 120, 40, 16, 7, 2}) {
       SCOPED_TRACE("limit " + std::to_string(limit));
       ScopedValue<std::int64_t> pieces(flat_kronecker_limbs, limit);
       const flat_mult_counts before = flat_mult_methods;
@@ -416,6 +418,32 @@ TEST_F(FlatMultTest, PackedProductsInPieces) {
     rounds += packed == 2 ? 1 : 0;
   }
   EXPECT_GE(rounds, test_iterations(16) / 3);
+}
+
+TEST(KroneckerRunCounts, TheLeastWorkWithinTheLimit) {
+  // Against a search of every pair of run counts: each pair of runs within
+  // the limit, and no pair within it doing less work; never more work than
+  // halving both; one operand left whole when the two pass the limit by
+  // little.
+  const struct {
+    double la, lb, limit;
+  } cases[] = {{52, 52, 100},   {60, 45, 100},  {10, 95, 100},  {95, 10, 100},  {100, 100, 100}, {240, 240, 100},
+               {1000, 3, 100},  {3, 1000, 100}, {700, 300, 64}, {51, 50, 100},  {199, 1, 100},   {50, 50, 100},
+               {25e6, 25e6, 48e6}, {41.7e6, 41.7e6, 48e6}, {116e6, 116e6, 48e6}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::to_string(c.la) + " " + std::to_string(c.lb) + " " + std::to_string(c.limit));
+    const detail::RunCounts r = detail::kronecker_run_counts(c.la, c.lb, c.limit);
+    const auto work = [&](double ra, double rb) { return rb * c.la + ra * c.lb; };
+    ASSERT_LE(c.la / static_cast<double>(r.a) + c.lb / static_cast<double>(r.b), c.limit);
+    const double got = work(static_cast<double>(r.a), static_cast<double>(r.b));
+    for (int ra = 1; ra <= 64; ++ra)
+      for (int rb = 1; rb <= 64; ++rb)
+        if (c.la / ra + c.lb / rb <= c.limit) ASSERT_LE(got, work(ra, rb)) << ra << " " << rb;
+    EXPECT_LE(got, work(std::ceil(2 * c.la / c.limit), std::ceil(2 * c.lb / c.limit)));
+  }
+  EXPECT_EQ(detail::kronecker_run_counts(52, 52, 100).a, 1u);
+  EXPECT_EQ(detail::kronecker_run_counts(52, 52, 100).b, 2u);
+  EXPECT_EQ(detail::kronecker_run_counts(25e6, 25e6, 48e6).a * detail::kronecker_run_counts(25e6, 25e6, 48e6).b, 2u);
 }
 
 TEST_F(FlatMultTest, ExactQuotientsByOneIntegerDivision) {
