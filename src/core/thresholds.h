@@ -254,8 +254,9 @@ extern std::int32_t flat_scaled_terms;
 
 // The most limbs the slots of the two packed operands of one such product
 // may take together (its working memory is some 35 bytes a limb); a larger
-// product, of any length, is cut into pieces of consecutive slots, at most
-// half as many limbs each, whose products are added in at their places.
+// product, of any length, is cut into pieces of consecutive slots, any two
+// pieces (one of each operand) at most this many limbs together, whose
+// products are added in at their places.
 // Default 48000000. Range >= 2 (small values: many pieces, for tests).
 // Reader: flat_poly_mult.
 extern std::int64_t flat_kronecker_limbs;

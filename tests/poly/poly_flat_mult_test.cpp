@@ -438,7 +438,9 @@ TEST(KroneckerRunCounts, TheLeastWorkWithinTheLimit) {
     const double got = work(static_cast<double>(r.a), static_cast<double>(r.b));
     for (int ra = 1; ra <= 64; ++ra)
       for (int rb = 1; rb <= 64; ++rb)
-        if (c.la / ra + c.lb / rb <= c.limit) ASSERT_LE(got, work(ra, rb)) << ra << " " << rb;
+        if (c.la / ra + c.lb / rb <= c.limit) {
+          ASSERT_LE(got, work(ra, rb)) << ra << " " << rb;
+        }
     EXPECT_LE(got, work(std::ceil(2 * c.la / c.limit), std::ceil(2 * c.lb / c.limit)));
   }
   EXPECT_EQ(detail::kronecker_run_counts(52, 52, 100).a, 1u);
