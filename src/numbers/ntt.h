@@ -89,7 +89,12 @@ class TransformPrime {
   const u32* bw() const { return bw_.data(); }
   const u32* bwq() const { return bwq_.data(); }
 
-  // Twiddles for lengths up to 2^lg: entry h + j is w_2h^j (j < h).
+  // Twiddles for lengths up to 2^lg: entry h + j is w_2h^j (j < h). Only
+  // the longest level is computed, by products with its root: a shorter
+  // level takes every other entry of the one above (w_h = w_2h^2), and the
+  // backward twiddles are the forward ones read from the other end and
+  // negated (w_2h^-j = -w_2h^(h-j), as w_2h^h = -1), their Shoup quotients
+  // 2^32 - 1 less the forward ones' (p - x over p, x a unit).
   void prepare(int lg) {
     if (lg <= prepared_) return;
     const std::size_t n = std::size_t{1} << lg;
@@ -97,17 +102,28 @@ class TransformPrime {
     fwq_.assign(n, 0);
     bw_.assign(n, 0);
     bwq_.assign(n, 0);
-    for (std::size_t h = 1; h < n; h <<= 1) {
-      const u32 w = pow_mod(g_, (p_ - 1) / (2 * h), p_);
-      const u32 wi = pow_mod(w, p_ - 2, p_);
-      u64 a = 1, b = 1;
-      for (std::size_t j = 0; j < h; ++j) {
-        fw_[h + j] = static_cast<u32>(a);
-        fwq_[h + j] = shoup_quotient(static_cast<u32>(a), p_);
-        bw_[h + j] = static_cast<u32>(b);
-        bwq_[h + j] = shoup_quotient(static_cast<u32>(b), p_);
-        a = a * w % p_;
-        b = b * wi % p_;
+    if (n >= 2) {
+      const std::size_t top = n / 2;
+      const u32 w = pow_mod(g_, (p_ - 1) / (2 * top), p_);
+      const u32 wq = shoup_quotient(w, p_);
+      u32 a = 1;
+      for (std::size_t j = 0; j < top; ++j) {
+        fw_[top + j] = a;
+        fwq_[top + j] = shoup_quotient(a, p_);
+        a = shoup_mul(a, w, wq, p_);
+      }
+      for (std::size_t h = top / 2; h >= 1; h /= 2)
+        for (std::size_t j = 0; j < h; ++j) {
+          fw_[h + j] = fw_[2 * h + 2 * j];
+          fwq_[h + j] = fwq_[2 * h + 2 * j];
+        }
+      for (std::size_t h = 1; h < n; h <<= 1) {
+        bw_[h] = 1;
+        bwq_[h] = fwq_[h];
+        for (std::size_t j = 1; j < h; ++j) {
+          bw_[h + j] = p_ - fw_[2 * h - j];
+          bwq_[h + j] = ~fwq_[2 * h - j];
+        }
       }
     }
     prepared_ = lg;

@@ -69,6 +69,52 @@ TEST(Transforms, LongTransformsGiveCyclicConvolutions) {
   }
 }
 
+TEST(Transforms, TwiddlesArePowersOfOneRootAndTheirInverses) {
+  // Entry h + j of each table against powers of the longest level's root w
+  // (w_2h = w^(N/2h), w of order N exactly): the forward twiddle w_2h^j,
+  // the backward one its inverse, each with its Shoup quotient; every
+  // entry at short lengths, a sample at long ones, and tables prepared
+  // again at a greater length equal to fresh ones.
+  std::mt19937_64 rng(test_seed() + 5);
+  for (const kit::TransformPrimeName& name : kit::transform_prime_table) {
+    for (const int lg : {1, 2, 3, 7, 12, 20}) {
+      SCOPED_TRACE("p " + std::to_string(name.p) + ", lg " + std::to_string(lg));
+      const u64 p = name.p;
+      kit::TransformPrime P(name.p, name.two_adicity), Q(name.p, name.two_adicity);
+      P.prepare(lg);
+      Q.prepare(lg / 2);
+      Q.prepare(lg);
+      const std::size_t n = std::size_t{1} << lg;
+      // (at length 2 the one twiddle is 1)
+      const u64 w = n >= 4 ? P.fw()[n / 2 + 1] : 1;
+      if (n >= 4) {
+        ASSERT_EQ(kit::pow_mod(w, n / 2, p), p - 1);  // of order n
+      }
+      auto check = [&](std::size_t h, std::size_t j) {
+        const u64 root = kit::pow_mod(w, n / (2 * h), p);
+        const u64 f = kit::pow_mod(root, j, p);
+        const std::size_t i = h + j;
+        ASSERT_EQ(P.fw()[i], f) << h << " " << j;
+        ASSERT_EQ(P.fwq()[i], (f << 32) / p);
+        ASSERT_EQ(mulmod(P.bw()[i], f, p), 1u) << h << " " << j;
+        ASSERT_EQ(P.bwq()[i], (u64{P.bw()[i]} << 32) / p);
+        ASSERT_EQ(Q.fw()[i], P.fw()[i]);
+        ASSERT_EQ(Q.fwq()[i], P.fwq()[i]);
+        ASSERT_EQ(Q.bw()[i], P.bw()[i]);
+        ASSERT_EQ(Q.bwq()[i], P.bwq()[i]);
+      };
+      for (std::size_t h = 1; h < n; h <<= 1) {
+        if (h <= 4096) {
+          for (std::size_t j = 0; j < h; ++j) check(h, j);
+        } else {
+          for (const std::size_t j : {std::size_t{0}, std::size_t{1}, h / 2, h - 1}) check(h, j);
+          for (int t = 0; t < 64; ++t) check(h, rng() % h);
+        }
+      }
+    }
+  }
+}
+
 TEST(Transforms, LazySumsAgreeWithSumsOfMontgomeryProducts) {
   // acc += a b in 64 bits, folded every eight products, then reduced once:
   // the same residues as the sum of the Montgomery products a b 2^-32.
