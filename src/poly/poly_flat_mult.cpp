@@ -466,24 +466,29 @@ std::vector<std::size_t> slot_runs(const Flat& f, const Slots& sl, std::uint64_t
   return starts;
 }
 
-// z[off ..) += w (nw words, as digits), carrying up; z has room for the sum.
-void add_digits_at(std::vector<digit>& z, std::size_t off, const word* w, std::int32_t nw,
+// z[off ..) += w, or -= w when `subtract` (nw words, as digits), the carry
+// or borrow taken up to z's end: z holds a number modulo 2^(28 z.size()),
+// a negative one as its complement.
+void add_digits_at(std::vector<digit>& z, std::size_t off, const word* w, std::int32_t nw, bool subtract,
                    std::vector<digit>& scratch) {
   const std::int32_t nd = kit::digits_for_words(nw);
   scratch.assign(static_cast<std::size_t>(nd), 0);
   kit::digits_of_words(scratch.data(), w, nw);
   const auto n = static_cast<std::size_t>(kit::normalised_length(scratch.data(), nd));
-  digit carry = 0;
-  std::size_t i = 0;
-  for (; i < n; ++i) {
-    const digit x = z[off + i] + scratch[i] + carry;
-    carry = x >> limb_bits;
-    z[off + i] = x & kit::digit_mask;
+  const std::size_t end = z.size();
+  // 1 or 0 above the digits written so far: a carry, or a borrow when subtracting
+  digit over = 0;
+  std::size_t i = off;
+  for (std::size_t k = 0; k < n && i < end; ++k, ++i) {
+    const digit x = subtract ? z[i] - scratch[k] - over : z[i] + scratch[k] + over;
+    over = x >> limb_bits;  // the borrow wraps round to all ones above the digit
+    z[i] = x & kit::digit_mask;
+    if (subtract) over &= 1;
   }
-  for (; carry != 0; ++i) {
-    const digit x = z[off + i] + carry;
-    carry = x >> limb_bits;
-    z[off + i] = x & kit::digit_mask;
+  for (; over != 0 && i < end; ++i) {
+    const digit x = subtract ? z[i] - over : z[i] + over;
+    over = (x >> limb_bits) & 1;
+    z[i] = x & kit::digit_mask;
   }
 }
 
@@ -501,7 +506,9 @@ bool kronecker_pieces(const Flat& a, const Flat& b, const Slots& sl, std::uint64
   const std::vector<std::size_t> runs_b = &a == &b && runs.a == runs.b
                                               ? runs_a
                                               : slot_runs(b, sl, (slots_b + runs.b - 1) / runs.b);
-  std::vector<digit> pos(slots * sl.L + 1, 0), neg(slots * sl.L + 1, 0), scratch;
+  // The sum modulo 2^(28 z.size()): one digit above the product's slots
+  // tells its sign.
+  std::vector<digit> z(slots * sl.L + 1, 0), scratch;
   std::vector<word> wa, wb, wr;
   for (std::size_t i = 0; i + 1 < runs_a.size(); ++i) {
     const std::uint64_t base_a = sl.index_of(a.key[runs_a[i + 1] - 1]);
@@ -517,18 +524,18 @@ bool kronecker_pieces(const Flat& a, const Flat& b, const Slots& sl, std::uint64
         kit::wmul(wr.data(), wa.data(), na, wb.data(), nb);
       else
         kit::wmul(wr.data(), wb.data(), nb, wa.data(), na);
-      add_digits_at(sign_a * sign_b < 0 ? neg : pos, (base_a + base_b) * sl.L, wr.data(), na + nb, scratch);
+      add_digits_at(z, (base_a + base_b) * sl.L, wr.data(), na + nb, sign_a * sign_b < 0, scratch);
     }
   }
-  const auto len = static_cast<std::int32_t>(pos.size());
-  const std::int32_t np = kit::normalised_length(pos.data(), len);
-  const std::int32_t nn = kit::normalised_length(neg.data(), len);
-  if (kit::mag_compare(pos.data(), np, neg.data(), nn) >= 0) {
-    kit::mag_sub_inplace(pos.data(), np, neg.data(), nn);
-    return sl.unpack_digits(pos.data(), slots, 1, out);
+  if (z.back() < (digit{1} << (limb_bits - 1))) return sl.unpack_digits(z.data(), slots, 1, out);
+  // Negative: the magnitude is the complement, the digits inverted plus one.
+  digit carry = 1;
+  for (digit& d : z) {
+    const digit x = (kit::digit_mask - d) + carry;
+    carry = x >> limb_bits;
+    d = x & kit::digit_mask;
   }
-  kit::mag_sub_inplace(neg.data(), nn, pos.data(), np);
-  return sl.unpack_digits(neg.data(), slots, -1, out);
+  return sl.unpack_digits(z.data(), slots, -1, out);
 }
 
 }  // namespace
