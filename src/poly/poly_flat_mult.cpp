@@ -494,9 +494,9 @@ void add_digits_at(std::vector<digit>& z, std::size_t off, const word* w, std::i
 
 // The product of a and b in slots of sl.L digits (`slots` of them) when the
 // one product would be too long: a and b are cut into runs of consecutive
-// slots (kronecker_run_counts), and the product of
-// every pair of runs, each packed from its lowest slot, is added in at the
-// sum of their lowest slots (the positive and the negative ones apart).
+// slots (kronecker_run_counts), and the product of every pair of runs,
+// each packed from its lowest slot, is added in (or taken off) at the sum
+// of their lowest slots.
 bool kronecker_pieces(const Flat& a, const Flat& b, const Slots& sl, std::uint64_t slots, Terms& out) {
   const std::uint64_t slots_a = sl.index_of(a.key[0]) + 1, slots_b = sl.index_of(b.key[0]) + 1;
   const auto L = static_cast<double>(sl.L);
@@ -605,7 +605,7 @@ bool kronecker(const Flat& a, const Flat& b, const Packing& pk, const FlatScan& 
   }
   sl.L = static_cast<std::size_t>(slot);
   const double limbs = static_cast<double>(slots_a + slots_b) * static_cast<double>(slot);
-  // Past the limit the pieces' sums take 16 bytes a limb of the whole
+  // Past the limit the pieces' sum takes 4 bytes a limb of the whole
   // product, the products of the pieces as much as one product up to the limit.
   if (!one_variable && limbs > static_cast<double>(flat_kronecker_limbs))
     return kronecker_pieces(a, b, sl, slots_a + slots_b, out);
