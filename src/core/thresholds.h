@@ -257,7 +257,9 @@ extern std::int32_t flat_scaled_terms;
 // product, of any length, is cut into pieces of consecutive slots, any two
 // pieces (one of each operand) at most this many limbs together, whose
 // products are added in at their places.
-// Default 48000000. Range >= 2 (small values: many pieces, for tests).
+// Default 128000000 (some 4.5 GB), so that a product of a few seconds is
+// not cut: past the limit every pair of pieces pays its own transforms.
+// Range >= 2 (small values: many pieces, for tests).
 // Reader: flat_poly_mult.
 extern std::int64_t flat_kronecker_limbs;
 
