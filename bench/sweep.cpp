@@ -8,14 +8,17 @@
 // Tavrin (the real program), gp and Singular each run a script of their own
 // at each size: the operands are built, then the operation is timed by the
 // program itself (Tavrin's timing of the statement, gp's getabstime(),
-// Singular's timer), as a loop of several runs when one run is short and
-// the best of three such timings when it is under a second, then the
-// checked values are printed. FLINT runs in a child process of this
-// program. A side that has not finished the operation within the limit, or
-// its set-up within ten times the limit, is stopped. A row doubles its size
-// (or takes its own sizes) until Tavrin takes more than a quarter of the
-// limit (20 s), fails or is stopped; a peer that does is not run at the
-// larger sizes.
+// Singular's timer), as a loop of several runs when one run is short, then
+// the checked values are printed. FLINT runs in a child process of this
+// program. Every size of a row is timed the same way, by every side: the
+// best of three timings in one program run (one timing for the rows whose
+// operation leaves a cache behind, and in the short form), so the growth
+// from size to size is never that of a cold run against warm ones. A side
+// that has not finished its timings within the limit each, or its set-up
+// within ten times the limit, is stopped. A row doubles its size (or takes
+// its own sizes) until Tavrin takes more than a quarter of the limit (20 s)
+// for one run, its timings in the row add up to more than the limit, it
+// fails or is stopped; a peer that does is not run at the larger sizes.
 //
 // Each row prints its times, the growth exponent of each side over the last
 // three sizes (the slope of log time against log size), the ratios at the
@@ -27,7 +30,7 @@
 // noted in its row, and the sweep goes on with the next row. A summary
 // table ends the run.
 //
-//   bench_sweep [--short] [--jobs N] [--limit SECONDS] [--scripts] [PATTERN ...]
+//   bench_sweep [--short] [--jobs N] [--limit SECONDS] [--scripts] [--help] [PATTERN ...]
 //
 // A PATTERN keeps the rows whose operation or ring contains it ("GCD",
 // "GF(2^16)"). --short (or TAVRIN_SWEEP=short in the environment, as for
@@ -318,6 +321,18 @@ struct Options {
 
 Options options;
 
+const char* const usage =
+    "bench_sweep [--short] [--jobs N] [--limit SECONDS] [--scripts] [--help] [PATTERN ...]\n"
+    "Times every operation of the sweep's rows at doubling sizes in Tavrin, gp, FLINT and Singular, and\n"
+    "prints each row's times, growth exponents over its last three sizes, ratios and flags.\n"
+    "Every size of a row is timed the same way by every side: the best of three timings (each a loop of\n"
+    "runs when one run is short) in one program run, or one timing for rows whose operation leaves a\n"
+    "cache. A side stops at a size that passes the limit (20 s a timing), and goes on to the next size\n"
+    "while one run takes at most a quarter of the limit and its timings in the row add up to at most\n"
+    "the limit. A PATTERN keeps the rows whose operation or ring contains it.\n"
+    "--short (or TAVRIN_SWEEP=short): three small sizes a row, one timing, a limit of 1 s, 4 jobs.\n"
+    "--scripts prints the programs' scripts at the first size instead of running them.\n";
+
 // One side of the comparison: a language, or FLINT (lang nil).
 struct Side {
   const char* name;
@@ -342,19 +357,26 @@ struct Pace {
   double expected = 0;
 };
 
-// Measures a side at size n: a program's best of options.runs timings of a loop
-// of runs (one timing when a run takes a second or more, or may hit a
-// cache). The best leaves out the first touch of fresh memory, which
-// Tavrin's timer counts (processor time, user and system) and gp's does
-// not (user time). The loop is lengthened while it takes under a fifth of
-// options.loop (the programs' timers count milliseconds); an overrun of
-// several runs is measured again as one. The pace is then fitted to the
-// next size, about 2.5 times slower.
+// The timings of a side at each size of the row: options.runs, or one
+// when the operation may hit a cache.
+int timings_of(const Row& row) { return row.op->repeat ? options.runs : 1; }
+
+// Measures a side at size n: the best of timings_of(row) timings of a loop
+// of runs, the same number at every size. The best leaves out the first
+// touch of fresh memory, which Tavrin's timer counts (processor time, user
+// and system) and gp's does not (user time). The loop is lengthened while
+// it takes under a fifth of options.loop (the programs' timers count
+// milliseconds); an overrun of a loop of several runs is measured again
+// with one run a timing. The pace is then fitted to the next size, about
+// 2.5 times slower.
 Measure measure(const Side& side, const Row& row, std::int64_t n, Pace* pace) {
   const double setup = 10 * options.limit;
+  const int runs = timings_of(row);
+  const double limit = runs * options.limit;  // the limit for each timing
 #ifdef TAVRIN_PEER_FLINT
   if (side.lang == nullptr) {
-    const ProgramRun r = run_forked([&] { flint_row(row, n, options.loop); }, {"@@go", "@@end", options.limit, setup});
+    const ProgramRun r =
+        run_forked([&] { flint_row(row, n, {options.loop, runs}); }, {"@@go", "@@end", limit, setup});
     return read_measure(r, 1, reported_milliseconds);
   }
 #endif
@@ -362,12 +384,11 @@ Measure measure(const Side& side, const Row& row, std::int64_t n, Pace* pace) {
   const bool repeat = row.op->repeat;
   Measure m;
   for (int attempt = 0; attempt < options.attempts; ++attempt) {
-    const int runs = repeat && pace->expected < 1 ? options.runs : 1;
     const ProgramRun r = run_program(side.lang->command(), side.lang->script(row, n, pace->reps, runs),
-                                     {"@@go", "@@end", options.limit, setup});
+                                     {"@@go", "@@end", limit, setup});
     m = read_measure(r, pace->reps, [&](const std::string& t) { return side.lang->milliseconds(t); });
     const double total = m.seconds * static_cast<double>(pace->reps);
-    if (std::isinf(total) && !m.setup_overran && (pace->reps > 1 || runs > 1)) {
+    if (std::isinf(total) && !m.setup_overran && pace->reps > 1) {
       *pace = {1, options.limit};
       continue;
     }
@@ -439,6 +460,7 @@ RowResult run_row(const Row& row, const std::vector<Side>& sides) {
   res.times.resize(sides.size());
   std::vector<Pace> pace(sides.size());
   std::vector<bool> active(sides.size(), true);  // a peer past its limit is not run again
+  std::vector<double> spent(sides.size(), 0);    // seconds of each side's timings in the row
   for (std::size_t s = 1; s < sides.size() && res.peer == 0; ++s)
     if (takes_part(sides[s], row)) res.peer = s;
   for (const std::int64_t n : row_sizes(row)) {
@@ -462,10 +484,13 @@ RowResult run_row(const Row& row, const std::vector<Side>& sides) {
       for (const std::string& v : b) note += " " + v;
       res.notes.push_back(note);
     }
-    // a side goes on to the next size unless it failed, was stopped or took
-    // over a quarter of the limit; the row ends with ours
-    for (std::size_t s = 0; s < sides.size(); ++s)
-      active[s] = active[s] && std::isfinite(m[s].seconds) && m[s].seconds <= options.limit / 4;
+    // a side goes on to the next size unless it failed, was stopped, took
+    // over a quarter of the limit or spent its time in the row; the row ends
+    // with ours
+    for (std::size_t s = 0; s < sides.size(); ++s) {
+      if (std::isfinite(m[s].seconds)) spent[s] += timings_of(row) * m[s].seconds;
+      active[s] = active[s] && goes_on(m[s].seconds, spent[s], options.limit);
+    }
     if (!active[0]) break;
   }
   return res;
@@ -556,6 +581,10 @@ int main(int argc, char** argv) {
       options.limit = std::atof(argv[++i]);
     else if (std::strcmp(argv[i], "--scripts") == 0)
       options.scripts = true;
+    else if (std::strcmp(argv[i], "--help") == 0) {
+      std::printf("%s", usage);
+      return 0;
+    }
     else
       options.patterns.push_back(argv[i]);
   }
@@ -586,8 +615,10 @@ int main(int argc, char** argv) {
                       side.lang->script(r, r.first, 1, 1).c_str());
     return 0;
   }
-  std::printf("The sweep: seconds for one run at each size (the best of several timings), limit %g s%s.\n\n",
-              options.limit, options.short_form ? ", short form" : "");
+  std::printf(
+      "The sweep: seconds for one run at each size, every size and side timed alike: the best of %d timings in "
+      "one program run (1 for rows with a cache), limit %g s a timing%s.\n\n",
+      options.runs, options.limit, options.short_form ? ", short form" : "");
   std::fflush(stdout);
   std::vector<RowResult> results(rows.size());
   std::atomic<std::size_t> next{0};
