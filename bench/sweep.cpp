@@ -14,8 +14,9 @@
 // best of three timings in one program run (one timing for the rows whose
 // operation leaves a cache behind, and in the short form), so the growth
 // from size to size is never that of a cold run against warm ones. A side
-// that has not finished its timings within the limit each, or its set-up
-// within ten times the limit, is stopped. A row doubles its size (or takes
+// that has not finished a timing within the limit (FLINT: its timings
+// within that many limits), or its set-up within ten times the limit, is
+// stopped. A row doubles its size (or takes
 // its own sizes) until Tavrin takes more than a quarter of the limit (20 s)
 // for one run, its timings in the row add up to more than the limit, it
 // fails or is stopped; a peer that does is not run at the larger sizes.
@@ -94,6 +95,8 @@ class Language {
   virtual std::string lead(const std::string& v) const = 0;
   virtual std::string value(const std::string& v) const = 0;  // at x = 3
   virtual std::string quit() const = 0;
+  // The line printed between two timings (before each, or after each).
+  virtual const char* lap() const = 0;
   virtual const char* words(const Coefficient& c) const = 0;
   // The milliseconds of each timing in the timed part of the output.
   virtual std::vector<double> milliseconds(const std::string& timed) const = 0;
@@ -188,6 +191,7 @@ class Tavrin : public Language {
   std::string lead(const std::string& v) const override { return "Lcoef(" + v + ")"; }
   std::string value(const std::string& v) const override { return "(" + v + ")#3"; }
   std::string quit() const override { return "&q\n"; }
+  const char* lap() const override { return "@@run"; }
   const char* words(const Coefficient& c) const override { return c.tavrin; }
 
   // After each "@@run", the sum of the statements' processor times,
@@ -265,6 +269,7 @@ class Gp : public Language {
   std::string lead(const std::string& v) const override { return "pollead(" + v + ")"; }
   std::string value(const std::string& v) const override { return "V(" + v + ")"; }
   std::string quit() const override { return "\\q\n"; }
+  const char* lap() const override { return "@@time"; }
   const char* words(const Coefficient& c) const override { return c.gp; }
   std::vector<double> milliseconds(const std::string& timed) const override { return reported_milliseconds(timed); }
 };
@@ -304,6 +309,7 @@ class Singular : public Language {
   std::string lead(const std::string& v) const override { return "leadcoef(" + v + ")"; }
   std::string value(const std::string& v) const override { return "V(" + v + ")"; }
   std::string quit() const override { return "quit;\n"; }
+  const char* lap() const override { return "@@time"; }
   const char* words(const Coefficient& c) const override { return c.gp; }
   std::vector<double> milliseconds(const std::string& timed) const override { return reported_milliseconds(timed); }
 };
@@ -372,11 +378,10 @@ int timings_of(const Row& row) { return row.op->repeat ? options.runs : 1; }
 Measure measure(const Side& side, const Row& row, std::int64_t n, Pace* pace) {
   const double setup = 10 * options.limit;
   const int runs = timings_of(row);
-  const double limit = runs * options.limit;  // the limit for each timing
 #ifdef TAVRIN_PEER_FLINT
-  if (side.lang == nullptr) {
-    const ProgramRun r =
-        run_forked([&] { flint_row(row, n, {options.loop, runs}); }, {"@@go", "@@end", limit, setup});
+  if (side.lang == nullptr) {  // the limit for all its timings together
+    const ProgramRun r = run_forked([&] { flint_row(row, n, {options.loop, runs}); },
+                                    {"@@go", "@@end", runs * options.limit, setup});
     return read_measure(r, 1, reported_milliseconds);
   }
 #endif
@@ -385,7 +390,7 @@ Measure measure(const Side& side, const Row& row, std::int64_t n, Pace* pace) {
   Measure m;
   for (int attempt = 0; attempt < options.attempts; ++attempt) {
     const ProgramRun r = run_program(side.lang->command(), side.lang->script(row, n, pace->reps, runs),
-                                     {"@@go", "@@end", limit, setup});
+                                     {"@@go", "@@end", options.limit, setup, side.lang->lap()});
     m = read_measure(r, pace->reps, [&](const std::string& t) { return side.lang->milliseconds(t); });
     const double total = m.seconds * static_cast<double>(pace->reps);
     if (std::isinf(total) && !m.setup_overran && pace->reps > 1) {

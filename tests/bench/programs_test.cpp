@@ -1,7 +1,7 @@
 // The runner of the benchmarks' programs (bench/peers.h): a program that
 // overruns its limit, in the timed part or before it, is stopped near the
 // limit (of processor time, or of wall time when it waits) with what it
-// printed kept; one that fails is reported as ended; a
+// printed kept, each lap of a timed part given the limit; one that fails is reported as ended; a
 // program that reads more input than its script gets none and ends.
 #include "peers.h"
 
@@ -44,6 +44,22 @@ TEST(Programs, AnOverrunIsStoppedNearItsLimit) {
   EXPECT_FALSE(r.timed_out());
   EXPECT_EQ(r.phase, 0);
   EXPECT_LT(setup, 5.0);
+}
+
+TEST(Programs, EachLapGetsTheLimit) {
+  // three waits of 0.4 s, each under the wall limit of wall_factor * 0.15 s
+  // and together over it: laps restart the clock, without them the run is
+  // stopped; a lap printed before the start does not count
+  const std::string script = "echo @@run\necho @@go\nfor i in 1 2 3; do echo @@run; sleep 0.4; done\necho @@end\n";
+  ProgramRun r = run_program("sh %s", script, {"@@go", "@@end", 0.15, 5, "@@run"});
+  EXPECT_FALSE(r.stopped);
+  EXPECT_EQ(r.phase, 2);
+  r = run_program("sh %s", script, {"@@go", "@@end", 0.15, 5});
+  EXPECT_TRUE(r.timed_out());
+  // one lap alone over the limit is stopped
+  r = run_program("sh %s", "echo @@go\necho @@run\nsleep 0.4\necho @@run\nsleep 30\necho @@end\n",
+                  {"@@go", "@@end", 0.15, 5, "@@run"});
+  EXPECT_TRUE(r.timed_out());
 }
 
 TEST(Programs, AFailureEndsTheRunWithItsOutput) {
