@@ -16,10 +16,10 @@
 // from size to size is never that of a cold run against warm ones. A side
 // that has not finished a timing within the limit (FLINT: its timings
 // within that many limits), or its set-up within ten times the limit, is
-// stopped. A row doubles its size (or takes
-// its own sizes) until Tavrin takes more than a quarter of the limit (20 s)
-// for one run, its timings in the row add up to more than the limit, it
-// fails or is stopped; a peer that does is not run at the larger sizes.
+// stopped. A row doubles its size (or takes its own sizes) until Tavrin
+// takes more than a quarter of the limit (20 s) for one run, its timings
+// in the row add up to more than the limit, it fails or is stopped; a peer
+// that does is not run at the larger sizes.
 //
 // Each row prints its times, the growth exponent of each side over the last
 // three sizes (the slope of log time against log size), the ratios at the
@@ -333,9 +333,9 @@ const char* const usage =
     "prints each row's times, growth exponents over its last three sizes, ratios and flags.\n"
     "Every size of a row is timed the same way by every side: the best of three timings (each a loop of\n"
     "runs when one run is short) in one program run, or one timing for rows whose operation leaves a\n"
-    "cache. A side stops at a size that passes the limit (20 s a timing), and goes on to the next size\n"
-    "while one run takes at most a quarter of the limit and its timings in the row add up to at most\n"
-    "the limit. A PATTERN keeps the rows whose operation or ring contains it.\n"
+    "cache. A side stops at a size that passes the limit (--limit, 20 s a timing), and goes on to the next\n"
+    "size while one run takes at most a quarter of the limit and its timings in the row add up to at\n"
+    "most the limit. A PATTERN keeps the rows whose operation or ring contains it.\n"
     "--short (or TAVRIN_SWEEP=short): three small sizes a row, one timing, a limit of 1 s, 4 jobs.\n"
     "--scripts prints the programs' scripts at the first size instead of running them.\n";
 
