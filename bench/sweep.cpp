@@ -8,8 +8,10 @@
 // Tavrin (the real program), gp and Singular each run a script of their own
 // at each size: the operands are built, then the operation is timed by the
 // program itself (Tavrin's timing of the statement, gp's getabstime(),
-// Singular's timer), as a loop of several runs when one run is short, then
-// the checked values are printed. FLINT runs in a child process of this
+// Singular's timer), as a loop of runs (of several when one run is short;
+// a loop even of one run, since a statement at the prompt does more, such
+// as keeping its value as the previous result), then the checked values
+// are printed. FLINT runs in a child process of this
 // program. Every size of a row is timed the same way, by every side: the
 // best of three timings in one program run (one timing for the rows whose
 // operation leaves a cache behind, and in the short form), so the growth
@@ -88,7 +90,9 @@ class Language {
   virtual std::string operand(const Operand& o, Ring ring, std::int64_t n) const = 0;
   virtual std::string assign(const std::string& target, const std::string& value) const = 0;
   virtual std::string ring_change(Ring ring) const = 0;  // after the operands are built
-  virtual std::string timed(const std::string& statement, long reps, int runs) const = 0;
+  // The timings: `runs` of them, each a loop of `reps` runs, or the
+  // statement alone when not `looped` (then reps is 1).
+  virtual std::string timed(const std::string& statement, long reps, int runs, bool looped) const = 0;
   virtual std::string print(const std::string& value) const = 0;
   virtual std::string check_change(Ring ring) const = 0;  // before the values are printed
   virtual std::string degree(const std::string& v) const = 0;
@@ -110,7 +114,7 @@ class Language {
     s += expand(setup(op), n);
     s += ring_change(row.ring);
     for (const Derived& d : op.derived) s += assign(d.target, std::string(d.left) + d.op + d.right);
-    s += timed(expand(statement(op), n), reps, runs);
+    s += timed(expand(statement(op), n), reps, runs, op.repeat);
     if (*post(op) != '\0') s += expand(post(op), n) + "\n";
     for (const Check& c : op.checks) {
       if (c.kind == 'd') s += print(degree(c.var));
@@ -176,9 +180,9 @@ class Tavrin : public Language {
   std::string ring_change(Ring ring) const override {
     return info(ring).size == 0 ? "" : "&(p = " + std::to_string(info(ring).size) + "):\n";
   }
-  std::string timed(const std::string& statement, long reps, int runs) const override {
+  std::string timed(const std::string& statement, long reps, int runs, bool looped) const override {
     const std::string loop =
-        reps > 1 ? "for i = 1 to " + std::to_string(reps) + " do " + statement + " od" : statement;
+        looped ? "for i = 1 to " + std::to_string(reps) + " do " + statement + " od" : statement;
     std::string s = "!!('@@go'):\n";
     for (int i = 0; i < runs; ++i) s += "!!('@@run'):\n&(t = 1):\n" + loop + ":\n&(t = 0):\n";
     return s + "!!('@@end'):\n";
@@ -256,9 +260,9 @@ class Gp : public Language {
     return target + "=" + value + ";\n";
   }
   std::string ring_change(Ring) const override { return ""; }
-  std::string timed(const std::string& statement, long reps, int runs) const override {
+  std::string timed(const std::string& statement, long reps, int runs, bool looped) const override {
     const std::string loop =
-        reps > 1 ? "for(i=1," + std::to_string(reps) + "," + statement + ")" : statement;
+        looped ? "for(i=1," + std::to_string(reps) + "," + statement + ")" : statement;
     std::string s = "print(\"@@go\");\n";
     for (int i = 0; i < runs; ++i) s += "tt=getabstime();" + loop + ";tt=getabstime()-tt;\nprint(\"@@time \",tt);\n";
     return s + "print(\"@@end\");\n";
@@ -294,9 +298,9 @@ class Singular : public Language {
     return target + " = " + value + ";\n";
   }
   std::string ring_change(Ring) const override { return ""; }
-  std::string timed(const std::string& statement, long reps, int runs) const override {
+  std::string timed(const std::string& statement, long reps, int runs, bool looped) const override {
     const std::string loop =
-        reps > 1 ? "for (ii = 1; ii <= " + std::to_string(reps) + "; ii++) { " + statement + "; }" : statement + ";";
+        looped ? "for (ii = 1; ii <= " + std::to_string(reps) + "; ii++) { " + statement + "; }" : statement + ";";
     std::string s = "print(\"@@go\");\n";
     for (int i = 0; i < runs; ++i) s += "tt = timer; " + loop + " tt = timer - tt;\nprint(\"@@time \" + string(tt));\n";
     return s + "print(\"@@end\");\n";
