@@ -57,6 +57,7 @@ struct ProgramRun {
   double seconds = 0;   // processor time of the process, user and system
   int phase = 0;        // 0 before `start` was printed, 1 before `end`, 2 after
   bool stopped = false;  // overran its limit in that phase and was stopped
+  bool killed = false;   // ended by a kill not ours (the system's, out of memory)
   bool timed_out() const { return stopped && phase == 1; }
 };
 
@@ -135,6 +136,7 @@ inline ProgramRun collect(pid_t pid, int fd, const Watch& w) {
   int status = 0;
   rusage u{};
   wait4(pid, &status, 0, &u);
+  r.killed = !r.stopped && WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL;
   r.seconds = static_cast<double>(u.ru_utime.tv_sec + u.ru_stime.tv_sec) +
               1e-6 * static_cast<double>(u.ru_utime.tv_usec + u.ru_stime.tv_usec);
   return r;

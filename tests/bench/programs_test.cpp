@@ -67,6 +67,15 @@ TEST(Programs, AFailureEndsTheRunWithItsOutput) {
   EXPECT_FALSE(r.stopped);
   EXPECT_EQ(r.phase, 1);
   EXPECT_NE(r.out.find("*** broken"), std::string::npos);
+  EXPECT_FALSE(r.killed);
+  // a kill not ours (as the system's when memory runs out) is told apart
+  const ProgramRun k = run_program("sh %s", "echo @@go\nkill -9 $$\necho @@end\n", {"@@go", "@@end", 5, 5});
+  EXPECT_TRUE(k.killed);
+  EXPECT_FALSE(k.stopped);
+  EXPECT_EQ(k.phase, 1);
+  const ProgramRun s = run_program("sh %s", "echo @@go\nwhile :; do :; done\n", {"@@go", "@@end", 0.3, 5});
+  EXPECT_TRUE(s.stopped);
+  EXPECT_FALSE(s.killed);
   // a crash of a forked body alike
   const ProgramRun f = run_forked([] { std::printf("@@go\n"); std::fflush(stdout); abort(); }, {"@@go", "@@end", 5, 5});
   EXPECT_FALSE(f.stopped);
