@@ -42,10 +42,12 @@ inline bool on_path(const char* program) {
 // not been printed after `limit` seconds of its processor time (0: no
 // limit), or after wall_factor times that of wall time (a program that
 // waits, or one starved by a loaded machine). `setup_limit` bounds the wait
-// for `start` alike.
+// for `start` alike. Each line `lap` printed between the two starts the
+// clock again: every timing of several gets the limit.
 struct Watch {
   std::string start, end;
   double limit = 0, setup_limit = 0;
+  std::string lap = "";
 };
 
 constexpr double wall_factor = 5;
@@ -55,6 +57,7 @@ struct ProgramRun {
   double seconds = 0;   // processor time of the process, user and system
   int phase = 0;        // 0 before `start` was printed, 1 before `end`, 2 after
   bool stopped = false;  // overran its limit in that phase and was stopped
+  bool killed = false;   // ended by a kill not ours (the system's, out of memory)
   bool timed_out() const { return stopped && phase == 1; }
 };
 
@@ -85,6 +88,7 @@ inline ProgramRun collect(pid_t pid, int fd, const Watch& w) {
   clock::time_point since = clock::now();
   double since_cpu = processor_seconds(pid);
   std::size_t from = 0;  // where the next marker is looked for
+  std::size_t lap_from = 0;  // and the next lap, once timing
   char buf[1 << 16];
   for (;;) {
     const double bound = r.phase == 1 ? w.limit : w.setup_limit;
@@ -117,14 +121,22 @@ inline ProgramRun collect(pid_t pid, int fd, const Watch& w) {
       }
       ++r.phase;
       from = at + marker.size();
+      if (r.phase == 1) lap_from = from;
       since = clock::now();
       since_cpu = processor_seconds(pid);
     }
+    if (r.phase == 1 && !w.lap.empty())
+      for (std::size_t at = r.out.find(w.lap, lap_from); at != std::string::npos; at = r.out.find(w.lap, lap_from)) {
+        lap_from = at + w.lap.size();
+        since = clock::now();
+        since_cpu = processor_seconds(pid);
+      }
   }
   close(fd);
   int status = 0;
   rusage u{};
   wait4(pid, &status, 0, &u);
+  r.killed = !r.stopped && WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL;
   r.seconds = static_cast<double>(u.ru_utime.tv_sec + u.ru_stime.tv_sec) +
               1e-6 * static_cast<double>(u.ru_utime.tv_usec + u.ru_stime.tv_usec);
   return r;

@@ -8,14 +8,20 @@
 // Tavrin (the real program), gp and Singular each run a script of their own
 // at each size: the operands are built, then the operation is timed by the
 // program itself (Tavrin's timing of the statement, gp's getabstime(),
-// Singular's timer), as a loop of several runs when one run is short and
-// the best of three such timings when it is under a second, then the
-// checked values are printed. FLINT runs in a child process of this
-// program. A side that has not finished the operation within the limit, or
-// its set-up within ten times the limit, is stopped. A row doubles its size
-// (or takes its own sizes) until Tavrin takes more than a quarter of the
-// limit (20 s), fails or is stopped; a peer that does is not run at the
-// larger sizes.
+// Singular's timer), as a loop of runs (of several when one run is short;
+// a loop even of one run, since a statement at the prompt does more, such
+// as keeping its value as the previous result), then the checked values
+// are printed. FLINT runs in a child process of this
+// program. Every size of a row is timed the same way, by every side: the
+// best of three timings in one program run (one timing for the rows whose
+// operation leaves a cache behind, and in the short form), so the growth
+// from size to size is never that of a cold run against warm ones. A side
+// that has not finished a timing within the limit (FLINT: its timings
+// within that many limits), or its set-up within ten times the limit, is
+// stopped. A row doubles its size (or takes its own sizes) until Tavrin
+// takes more than a quarter of the limit (20 s) for one run, its timings
+// in the row add up to more than the limit, it fails or is stopped; a peer
+// that does is not run at the larger sizes.
 //
 // Each row prints its times, the growth exponent of each side over the last
 // three sizes (the slope of log time against log size), the ratios at the
@@ -27,7 +33,7 @@
 // noted in its row, and the sweep goes on with the next row. A summary
 // table ends the run.
 //
-//   bench_sweep [--short] [--jobs N] [--limit SECONDS] [--scripts] [PATTERN ...]
+//   bench_sweep [--short] [--jobs N] [--limit SECONDS] [--scripts] [--help] [PATTERN ...]
 //
 // A PATTERN keeps the rows whose operation or ring contains it ("GCD",
 // "GF(2^16)"). --short (or TAVRIN_SWEEP=short in the environment, as for
@@ -84,13 +90,17 @@ class Language {
   virtual std::string operand(const Operand& o, Ring ring, std::int64_t n) const = 0;
   virtual std::string assign(const std::string& target, const std::string& value) const = 0;
   virtual std::string ring_change(Ring ring) const = 0;  // after the operands are built
-  virtual std::string timed(const std::string& statement, long reps, int runs) const = 0;
+  // The timings: `runs` of them, each a loop of `reps` runs, or the
+  // statement alone when not `looped` (then reps is 1).
+  virtual std::string timed(const std::string& statement, long reps, int runs, bool looped) const = 0;
   virtual std::string print(const std::string& value) const = 0;
   virtual std::string check_change(Ring ring) const = 0;  // before the values are printed
   virtual std::string degree(const std::string& v) const = 0;
   virtual std::string lead(const std::string& v) const = 0;
   virtual std::string value(const std::string& v) const = 0;  // at x = 3
   virtual std::string quit() const = 0;
+  // The line printed between two timings (before each, or after each).
+  virtual const char* lap() const = 0;
   virtual const char* words(const Coefficient& c) const = 0;
   // The milliseconds of each timing in the timed part of the output.
   virtual std::vector<double> milliseconds(const std::string& timed) const = 0;
@@ -104,7 +114,7 @@ class Language {
     s += expand(setup(op), n);
     s += ring_change(row.ring);
     for (const Derived& d : op.derived) s += assign(d.target, std::string(d.left) + d.op + d.right);
-    s += timed(expand(statement(op), n), reps, runs);
+    s += timed(expand(statement(op), n), reps, runs, op.repeat);
     if (*post(op) != '\0') s += expand(post(op), n) + "\n";
     for (const Check& c : op.checks) {
       if (c.kind == 'd') s += print(degree(c.var));
@@ -170,9 +180,9 @@ class Tavrin : public Language {
   std::string ring_change(Ring ring) const override {
     return info(ring).size == 0 ? "" : "&(p = " + std::to_string(info(ring).size) + "):\n";
   }
-  std::string timed(const std::string& statement, long reps, int runs) const override {
+  std::string timed(const std::string& statement, long reps, int runs, bool looped) const override {
     const std::string loop =
-        reps > 1 ? "for i = 1 to " + std::to_string(reps) + " do " + statement + " od" : statement;
+        looped ? "for i = 1 to " + std::to_string(reps) + " do " + statement + " od" : statement;
     std::string s = "!!('@@go'):\n";
     for (int i = 0; i < runs; ++i) s += "!!('@@run'):\n&(t = 1):\n" + loop + ":\n&(t = 0):\n";
     return s + "!!('@@end'):\n";
@@ -185,6 +195,7 @@ class Tavrin : public Language {
   std::string lead(const std::string& v) const override { return "Lcoef(" + v + ")"; }
   std::string value(const std::string& v) const override { return "(" + v + ")#3"; }
   std::string quit() const override { return "&q\n"; }
+  const char* lap() const override { return "@@run"; }
   const char* words(const Coefficient& c) const override { return c.tavrin; }
 
   // After each "@@run", the sum of the statements' processor times,
@@ -249,9 +260,9 @@ class Gp : public Language {
     return target + "=" + value + ";\n";
   }
   std::string ring_change(Ring) const override { return ""; }
-  std::string timed(const std::string& statement, long reps, int runs) const override {
+  std::string timed(const std::string& statement, long reps, int runs, bool looped) const override {
     const std::string loop =
-        reps > 1 ? "for(i=1," + std::to_string(reps) + "," + statement + ")" : statement;
+        looped ? "for(i=1," + std::to_string(reps) + "," + statement + ")" : statement;
     std::string s = "print(\"@@go\");\n";
     for (int i = 0; i < runs; ++i) s += "tt=getabstime();" + loop + ";tt=getabstime()-tt;\nprint(\"@@time \",tt);\n";
     return s + "print(\"@@end\");\n";
@@ -262,6 +273,7 @@ class Gp : public Language {
   std::string lead(const std::string& v) const override { return "pollead(" + v + ")"; }
   std::string value(const std::string& v) const override { return "V(" + v + ")"; }
   std::string quit() const override { return "\\q\n"; }
+  const char* lap() const override { return "@@time"; }
   const char* words(const Coefficient& c) const override { return c.gp; }
   std::vector<double> milliseconds(const std::string& timed) const override { return reported_milliseconds(timed); }
 };
@@ -286,9 +298,9 @@ class Singular : public Language {
     return target + " = " + value + ";\n";
   }
   std::string ring_change(Ring) const override { return ""; }
-  std::string timed(const std::string& statement, long reps, int runs) const override {
+  std::string timed(const std::string& statement, long reps, int runs, bool looped) const override {
     const std::string loop =
-        reps > 1 ? "for (ii = 1; ii <= " + std::to_string(reps) + "; ii++) { " + statement + "; }" : statement + ";";
+        looped ? "for (ii = 1; ii <= " + std::to_string(reps) + "; ii++) { " + statement + "; }" : statement + ";";
     std::string s = "print(\"@@go\");\n";
     for (int i = 0; i < runs; ++i) s += "tt = timer; " + loop + " tt = timer - tt;\nprint(\"@@time \" + string(tt));\n";
     return s + "print(\"@@end\");\n";
@@ -301,6 +313,7 @@ class Singular : public Language {
   std::string lead(const std::string& v) const override { return "leadcoef(" + v + ")"; }
   std::string value(const std::string& v) const override { return "V(" + v + ")"; }
   std::string quit() const override { return "quit;\n"; }
+  const char* lap() const override { return "@@time"; }
   const char* words(const Coefficient& c) const override { return c.gp; }
   std::vector<double> milliseconds(const std::string& timed) const override { return reported_milliseconds(timed); }
 };
@@ -317,6 +330,18 @@ struct Options {
 };
 
 Options options;
+
+const char* const usage =
+    "bench_sweep [--short] [--jobs N] [--limit SECONDS] [--scripts] [--help] [PATTERN ...]\n"
+    "Times every operation of the sweep's rows at doubling sizes in Tavrin, gp, FLINT and Singular, and\n"
+    "prints each row's times, growth exponents over its last three sizes, ratios and flags.\n"
+    "Every size of a row is timed the same way by every side: the best of three timings (each a loop of\n"
+    "runs when one run is short) in one program run, or one timing for rows whose operation leaves a\n"
+    "cache. A side stops at a size that passes the limit (--limit, 20 s a timing), and goes on to the next\n"
+    "size while one run takes at most a quarter of the limit and its timings in the row add up to at\n"
+    "most the limit. A PATTERN keeps the rows whose operation or ring contains it.\n"
+    "--short (or TAVRIN_SWEEP=short): three small sizes a row, one timing, a limit of 1 s, 4 jobs.\n"
+    "--scripts prints the programs' scripts at the first size instead of running them.\n";
 
 // One side of the comparison: a language, or FLINT (lang nil).
 struct Side {
@@ -342,19 +367,25 @@ struct Pace {
   double expected = 0;
 };
 
-// Measures a side at size n: a program's best of options.runs timings of a loop
-// of runs (one timing when a run takes a second or more, or may hit a
-// cache). The best leaves out the first touch of fresh memory, which
-// Tavrin's timer counts (processor time, user and system) and gp's does
-// not (user time). The loop is lengthened while it takes under a fifth of
-// options.loop (the programs' timers count milliseconds); an overrun of
-// several runs is measured again as one. The pace is then fitted to the
-// next size, about 2.5 times slower.
+// The timings of a side at each size of the row: options.runs, or one
+// when the operation may hit a cache.
+int timings_of(const Row& row) { return row.op->repeat ? options.runs : 1; }
+
+// Measures a side at size n: the best of timings_of(row) timings of a loop
+// of runs, the same number at every size. The best leaves out the first
+// touch of fresh memory, which Tavrin's timer counts (processor time, user
+// and system) and gp's does not (user time). The loop is lengthened while
+// it takes under a fifth of options.loop (the programs' timers count
+// milliseconds); an overrun of a loop of several runs is measured again
+// with one run a timing. The pace is then fitted to the next size, about
+// 2.5 times slower.
 Measure measure(const Side& side, const Row& row, std::int64_t n, Pace* pace) {
   const double setup = 10 * options.limit;
+  const int runs = timings_of(row);
 #ifdef TAVRIN_PEER_FLINT
-  if (side.lang == nullptr) {
-    const ProgramRun r = run_forked([&] { flint_row(row, n, options.loop); }, {"@@go", "@@end", options.limit, setup});
+  if (side.lang == nullptr) {  // the limit for all its timings together
+    const ProgramRun r = run_forked([&] { flint_row(row, n, {options.loop, runs}); },
+                                    {"@@go", "@@end", runs * options.limit, setup});
     return read_measure(r, 1, reported_milliseconds);
   }
 #endif
@@ -362,12 +393,11 @@ Measure measure(const Side& side, const Row& row, std::int64_t n, Pace* pace) {
   const bool repeat = row.op->repeat;
   Measure m;
   for (int attempt = 0; attempt < options.attempts; ++attempt) {
-    const int runs = repeat && pace->expected < 1 ? options.runs : 1;
     const ProgramRun r = run_program(side.lang->command(), side.lang->script(row, n, pace->reps, runs),
-                                     {"@@go", "@@end", options.limit, setup});
+                                     {"@@go", "@@end", options.limit, setup, side.lang->lap()});
     m = read_measure(r, pace->reps, [&](const std::string& t) { return side.lang->milliseconds(t); });
     const double total = m.seconds * static_cast<double>(pace->reps);
-    if (std::isinf(total) && !m.setup_overran && (pace->reps > 1 || runs > 1)) {
+    if (std::isinf(total) && !m.setup_overran && pace->reps > 1) {
       *pace = {1, options.limit};
       continue;
     }
@@ -439,6 +469,7 @@ RowResult run_row(const Row& row, const std::vector<Side>& sides) {
   res.times.resize(sides.size());
   std::vector<Pace> pace(sides.size());
   std::vector<bool> active(sides.size(), true);  // a peer past its limit is not run again
+  std::vector<double> spent(sides.size(), 0);    // seconds of each side's timings in the row
   for (std::size_t s = 1; s < sides.size() && res.peer == 0; ++s)
     if (takes_part(sides[s], row)) res.peer = s;
   for (const std::int64_t n : row_sizes(row)) {
@@ -462,10 +493,13 @@ RowResult run_row(const Row& row, const std::vector<Side>& sides) {
       for (const std::string& v : b) note += " " + v;
       res.notes.push_back(note);
     }
-    // a side goes on to the next size unless it failed, was stopped or took
-    // over a quarter of the limit; the row ends with ours
-    for (std::size_t s = 0; s < sides.size(); ++s)
-      active[s] = active[s] && std::isfinite(m[s].seconds) && m[s].seconds <= options.limit / 4;
+    // a side goes on to the next size unless it failed, was stopped, took
+    // over a quarter of the limit or spent its time in the row; the row ends
+    // with ours
+    for (std::size_t s = 0; s < sides.size(); ++s) {
+      if (std::isfinite(m[s].seconds)) spent[s] += timings_of(row) * m[s].seconds;
+      active[s] = active[s] && goes_on(m[s].seconds, spent[s], options.limit);
+    }
     if (!active[0]) break;
   }
   return res;
@@ -556,6 +590,10 @@ int main(int argc, char** argv) {
       options.limit = std::atof(argv[++i]);
     else if (std::strcmp(argv[i], "--scripts") == 0)
       options.scripts = true;
+    else if (std::strcmp(argv[i], "--help") == 0) {
+      std::printf("%s", usage);
+      return 0;
+    }
     else
       options.patterns.push_back(argv[i]);
   }
@@ -586,8 +624,10 @@ int main(int argc, char** argv) {
                       side.lang->script(r, r.first, 1, 1).c_str());
     return 0;
   }
-  std::printf("The sweep: seconds for one run at each size (the best of several timings), limit %g s%s.\n\n",
-              options.limit, options.short_form ? ", short form" : "");
+  std::printf(
+      "The sweep: seconds for one run at each size, every size and side timed alike: the best of %d timings in "
+      "one program run (1 for rows with a cache), limit %g s a timing%s.\n\n",
+      options.runs, options.limit, options.short_form ? ", short form" : "");
   std::fflush(stdout);
   std::vector<RowResult> results(rows.size());
   std::atomic<std::size_t> next{0};

@@ -44,6 +44,17 @@ inline double growth_exponent(const std::vector<double>& sizes, const std::vecto
   return sxy / sxx;
 }
 
+// How the sweep times a row, the same way at every size and for every side:
+// each size as the best of the same number of timings in one program run
+// (a timing of a short operation is a loop of several runs). Whether a
+// side goes on to the next size: it finished this one within a quarter of
+// the limit, and its timings in the row so far (`spent`) took no more than
+// row_cap_limits times the limit.
+constexpr double row_cap_limits = 1.0;
+inline bool goes_on(double seconds, double spent, double limit) {
+  return std::isfinite(seconds) && seconds <= limit / 4 && spent <= row_cap_limits * limit;
+}
+
 // Ours beside one peer.
 struct Comparison {
   double exponent = absent, peer_exponent = absent;

@@ -1,6 +1,7 @@
 // FLINT's side of the sweep (benchmarks only): the row's operands built as
 // the other sides build them, its operation timed (processor time, the best
-// of loops that take the sweep's loop time), and the checked values printed
+// of as many loops as the programs' timings, each taking the sweep's loop
+// time), and the checked values printed
 // in the sides' common form ("@@go", "@@time ms", "@@end", then "@@v value").
 // Z[x] is fmpz_poly, Q[x] fmpq_poly, the prime fields nmod_poly, GF(2^8)
 // and GF(2^16) fq_nmod_poly over the fields' polynomials 0x11D and 0x1100B,
@@ -66,17 +67,23 @@ inline Summary number_summary(u64 v) { return {0, v, v}; }
 
 inline u64 fmpz_mod_check(const fmpz_t a) { return fmpz_fdiv_ui(a, static_cast<u64>(check_prime)); }
 
-// Processor seconds of one run of f, in loops of runs that take `loop`
-// seconds: the best of three loops, or of fewer when they take a second.
-inline double seconds_per_run(double loop, const std::function<void()>& f) {
-  double best = 1e300, spent = 0;
-  for (int k = 0; k < 3 && spent < 1; ++k)
+// How an operation is timed: the best of `runs` loops of runs, each loop
+// lengthened until it takes `loop` seconds; `runs` is the same at every
+// size of a row, as for the programs.
+struct FlintTiming {
+  double loop;
+  int runs;
+};
+
+// Processor seconds of one run of f.
+inline double seconds_per_run(const FlintTiming& how, const std::function<void()>& f) {
+  double best = 1e300;
+  for (int k = 0; k < how.runs; ++k)
     for (long reps = 1;; reps *= 4) {
       const double t0 = cpu_seconds();
       for (long i = 0; i < reps; ++i) f();
       const double t = cpu_seconds() - t0;
-      spent += t;
-      if (t < loop && reps < (1L << 20)) continue;
+      if (t < how.loop && reps < (1L << 20)) continue;
       best = std::min(best, t / static_cast<double>(reps));
       break;
     }
@@ -398,7 +405,7 @@ inline void print_time(double seconds) {
 // Runs the row at size n in ring R, or prints nothing when R lacks its
 // routine.
 template <class R>
-void flint_poly_row(const R& ring, const Row& row, long n, double loop) {
+void flint_poly_row(const R& ring, const Row& row, long n, const FlintTiming& how) {
   Values<R> v(ring);
   for (const Operand& o : row.op->operands) {
     const long d = size_of(o.size, n);
@@ -417,47 +424,47 @@ void flint_poly_row(const R& ring, const Row& row, long n, double loop) {
   auto keep = [&](const char* name) { results[name] = ring.summary(v[name]); };
   double t = -1;
   switch (row.op->flint) {
-    case Flint::mul: t = seconds_per_run(loop, [&] { ring.mul(v["c"], v["a"], v["b"]); }), keep("c"); break;
-    case Flint::sqr: t = seconds_per_run(loop, [&] { ring.sqr(v["c"], v["a"]); }), keep("c"); break;
-    case Flint::add: t = seconds_per_run(loop, [&] { ring.add(v["c"], v["a"], v["b"]); }), keep("c"); break;
+    case Flint::mul: t = seconds_per_run(how, [&] { ring.mul(v["c"], v["a"], v["b"]); }), keep("c"); break;
+    case Flint::sqr: t = seconds_per_run(how, [&] { ring.sqr(v["c"], v["a"]); }), keep("c"); break;
+    case Flint::add: t = seconds_per_run(how, [&] { ring.add(v["c"], v["a"], v["b"]); }), keep("c"); break;
     case Flint::pow:
-      t = seconds_per_run(loop, [&] { ring.pow(v["c"], v["a"], static_cast<ulong>(n / 8 - 1)); }), keep("c");
+      t = seconds_per_run(how, [&] { ring.pow(v["c"], v["a"], static_cast<ulong>(n / 8 - 1)); }), keep("c");
       break;
-    case Flint::deriv: t = seconds_per_run(loop, [&] { ring.deriv(v["c"], v["a"]); }), keep("c"); break;
+    case Flint::deriv: t = seconds_per_run(how, [&] { ring.deriv(v["c"], v["a"]); }), keep("c"); break;
     case Flint::divides: {
       bool k = false;
-      t = seconds_per_run(loop, [&] { k = ring.divides(v["q"], v["c"], v["b"]); });
+      t = seconds_per_run(how, [&] { k = ring.divides(v["q"], v["c"], v["b"]); });
       results["k"] = number_summary(k ? 1 : 0);
       keep("q");
       break;
     }
-    case Flint::divexact: t = seconds_per_run(loop, [&] { ring.divexact(v["q"], v["c"], v["b"]); }), keep("q"); break;
+    case Flint::divexact: t = seconds_per_run(how, [&] { ring.divexact(v["q"], v["c"], v["b"]); }), keep("q"); break;
     case Flint::quo:
     case Flint::rem:
     case Flint::divrem:
-      t = seconds_per_run(loop, [&] { ring.divrem(v["q"], v["r"], v["e"], v["b"]); });
+      t = seconds_per_run(how, [&] { ring.divrem(v["q"], v["r"], v["e"], v["b"]); });
       keep("q");
       keep("r");
       break;
-    case Flint::eval: t = seconds_per_run(loop, [&] { results["v"] = ring.eval(v["a"]); }); break;
-    case Flint::gcd: t = seconds_per_run(loop, [&] { ring.gcd(v["g"], v["u"], v["w"]); }), keep("g"); break;
+    case Flint::eval: t = seconds_per_run(how, [&] { results["v"] = ring.eval(v["a"]); }); break;
+    case Flint::gcd: t = seconds_per_run(how, [&] { ring.gcd(v["g"], v["u"], v["w"]); }), keep("g"); break;
     case Flint::xgcd:
       if constexpr (requires { &R::xgcd; }) {
-        t = seconds_per_run(loop, [&] { ring.xgcd(v["g"], v["s"], v["t"], v["u"], v["w"]); });
+        t = seconds_per_run(how, [&] { ring.xgcd(v["g"], v["s"], v["t"], v["u"], v["w"]); });
         keep("g"), keep("s"), keep("t");
       }
       break;
     case Flint::powmod:
       if constexpr (requires { &R::powmod; })
-        t = seconds_per_run(loop, [&] { ring.powmod(v["c"], v["a"], 1000003, v["m"]); }), keep("c");
+        t = seconds_per_run(how, [&] { ring.powmod(v["c"], v["a"], 1000003, v["m"]); }), keep("c");
       break;
     case Flint::sqfree:
     case Flint::factor: {
       long k = 0;
       if (row.op->flint == Flint::sqfree) {
-        t = seconds_per_run(loop, [&] { k = ring.sqfree(v["r"], v["s"]); });
+        t = seconds_per_run(how, [&] { k = ring.sqfree(v["r"], v["s"]); });
       } else if constexpr (requires { &R::factor; }) {
-        t = seconds_per_run(loop, [&] { k = ring.factor(v["r"], v["a"]); });
+        t = seconds_per_run(how, [&] { k = ring.factor(v["r"], v["a"]); });
       }
       results["k"] = number_summary(static_cast<u64>(k));
       keep("r");
@@ -490,7 +497,7 @@ inline void canonical_cofactors(fmpz_t s, fmpz_t t, const fmpz_t g, const fmpz_t
 }
 
 // The integer rows.
-inline void flint_integer_row(const Row& row, long n, double loop) {
+inline void flint_integer_row(const Row& row, long n, const FlintTiming& how) {
   std::map<std::string, std::unique_ptr<fmpz[]>> v;
   auto at = [&](const std::string& name) -> fmpz* {
     auto& x = v[name];
@@ -513,27 +520,27 @@ inline void flint_integer_row(const Row& row, long n, double loop) {
   }
   double t = -1;
   switch (row.op->flint) {
-    case Flint::mul: t = seconds_per_run(loop, [&] { fmpz_mul(at("c"), at("a"), at("b")); }); break;
-    case Flint::sqr: t = seconds_per_run(loop, [&] { fmpz_mul(at("c"), at("a"), at("a")); }); break;
-    case Flint::pow: t = seconds_per_run(loop, [&] { fmpz_pow_ui(at("c"), at("w"), 16); }); break;
-    case Flint::quo: t = seconds_per_run(loop, [&] { fmpz_fdiv_q(at("q"), at("e"), at("b")); }); break;
-    case Flint::rem: t = seconds_per_run(loop, [&] { fmpz_fdiv_r(at("r"), at("e"), at("b")); }); break;
-    case Flint::divexact: t = seconds_per_run(loop, [&] { fmpz_divexact(at("q"), at("c"), at("b")); }); break;
-    case Flint::gcd: t = seconds_per_run(loop, [&] { fmpz_gcd(at("g"), at("u"), at("w")); }); break;
+    case Flint::mul: t = seconds_per_run(how, [&] { fmpz_mul(at("c"), at("a"), at("b")); }); break;
+    case Flint::sqr: t = seconds_per_run(how, [&] { fmpz_mul(at("c"), at("a"), at("a")); }); break;
+    case Flint::pow: t = seconds_per_run(how, [&] { fmpz_pow_ui(at("c"), at("w"), 16); }); break;
+    case Flint::quo: t = seconds_per_run(how, [&] { fmpz_fdiv_q(at("q"), at("e"), at("b")); }); break;
+    case Flint::rem: t = seconds_per_run(how, [&] { fmpz_fdiv_r(at("r"), at("e"), at("b")); }); break;
+    case Flint::divexact: t = seconds_per_run(how, [&] { fmpz_divexact(at("q"), at("c"), at("b")); }); break;
+    case Flint::gcd: t = seconds_per_run(how, [&] { fmpz_gcd(at("g"), at("u"), at("w")); }); break;
     case Flint::xgcd:
-      t = seconds_per_run(loop, [&] { fmpz_xgcd(at("g"), at("s"), at("t"), at("u"), at("w")); });
+      t = seconds_per_run(how, [&] { fmpz_xgcd(at("g"), at("s"), at("t"), at("u"), at("w")); });
       canonical_cofactors(at("s"), at("t"), at("g"), at("u"), at("w"));
       break;
-    case Flint::sqrt: t = seconds_per_run(loop, [&] { fmpz_sqrt(at("r"), at("e")); }); break;
-    case Flint::powmod: t = seconds_per_run(loop, [&] { fmpz_powm(at("c"), at("a"), at("b"), at("m")); }); break;
-    case Flint::fac: t = seconds_per_run(loop, [&] { fmpz_fac_ui(at("c"), static_cast<ulong>(n)); }); break;
+    case Flint::sqrt: t = seconds_per_run(how, [&] { fmpz_sqrt(at("r"), at("e")); }); break;
+    case Flint::powmod: t = seconds_per_run(how, [&] { fmpz_powm(at("c"), at("a"), at("b"), at("m")); }); break;
+    case Flint::fac: t = seconds_per_run(how, [&] { fmpz_fac_ui(at("c"), static_cast<ulong>(n)); }); break;
     case Flint::read: {
       const std::string digits = decimal_digits(n);
-      t = seconds_per_run(loop, [&] { fmpz_set_str(at("a"), digits.c_str(), 10); });
+      t = seconds_per_run(how, [&] { fmpz_set_str(at("a"), digits.c_str(), 10); });
       break;
     }
     case Flint::write:
-      t = seconds_per_run(loop, [&] { flint_free(fmpz_get_str(nullptr, 10, at("a"))); });
+      t = seconds_per_run(how, [&] { flint_free(fmpz_get_str(nullptr, 10, at("a"))); });
       break;
     default: break;
   }
@@ -545,17 +552,17 @@ inline void flint_integer_row(const Row& row, long n, double loop) {
   for (auto& [name, x] : v) fmpz_clear(x.get());
 }
 
-// FLINT's side of the row at size n, each timing running `loop` seconds
+// FLINT's side of the row at size n, timed as `how` says
 // (nothing printed when FLINT has no such routine).
-inline void flint_row(const Row& row, long n, double loop) {
+inline void flint_row(const Row& row, long n, const FlintTiming& how) {
   if (row.op->flint == Flint::none) return;
   switch (row.ring) {
-    case Ring::integers: flint_integer_row(row, n, loop); break;
-    case Ring::z: flint_poly_row(ZRing{}, row, n, loop); break;
-    case Ring::q: flint_poly_row(QRing{}, row, n, loop); break;
+    case Ring::integers: flint_integer_row(row, n, how); break;
+    case Ring::z: flint_poly_row(ZRing{}, row, n, how); break;
+    case Ring::q: flint_poly_row(QRing{}, row, n, how); break;
     case Ring::gf256:
-    case Ring::gf65536: flint_poly_row(BinaryRing(static_cast<u64>(info(row.ring).size)), row, n, loop); break;
-    default: flint_poly_row(PrimeRing{static_cast<u64>(info(row.ring).size)}, row, n, loop); break;
+    case Ring::gf65536: flint_poly_row(BinaryRing(static_cast<u64>(info(row.ring).size)), row, n, how); break;
+    default: flint_poly_row(PrimeRing{static_cast<u64>(info(row.ring).size)}, row, n, how); break;
   }
 }
 

@@ -45,10 +45,13 @@ inline Measure read_measure(const ProgramRun& r, long reps,
     if (error && lines[i].find("Warning") == std::string::npos)
       m.error = lines[i].substr(from) + (i + 1 < lines.size() ? " / " + lines[i + 1] : "");
   }
-  if (r.timed_out() || (r.stopped && r.phase == 0)) {  // an overrun of the set-up counts as one of the operation
+  // an overrun of the set-up counts as one of the operation, and so does a
+  // kill by the system (out of memory) before the end
+  if (r.timed_out() || (r.stopped && r.phase == 0) || (r.killed && r.phase < 2)) {
     m.seconds = overran;
     m.setup_overran = r.phase == 0;
     if (m.setup_overran) m.error = "set-up overran";
+    if (r.killed) m.error = std::string("killed by the system (out of memory)") + (m.setup_overran ? " in the set-up" : "");
     return m;
   }
   const std::size_t go = r.out.find("@@go"), end = r.out.find("@@end", go == std::string::npos ? 0 : go);

@@ -1,6 +1,8 @@
 #include "numbers/freelists.h"
 #include <algorithm>
+#include <bit>
 #include <cstdint>
+#include <functional>
 #include <vector>
 
 
@@ -158,50 +160,145 @@ namespace detail {
 
 constexpr std::int64_t least_order_interval = 1 << 20;
 constexpr std::size_t ordered_run_limbs = 32;
+constexpr std::size_t judged_limbs = std::size_t{1} << 22;
 std::int64_t limbs_built = 0;
 std::int64_t order_limbs_at = least_order_interval;
+
+numptr limbs_sorted_by_comparison(numptr head, std::size_t n) {
+  if (head == nullptr) return head;
+  std::vector<numptr> a;
+  a.reserve(n);
+  for (numptr p = head; p != nullptr; p = p->next) a.push_back(p);
+  std::sort(a.begin(), a.end(), std::less<numptr>());
+  for (std::size_t i = 0; i + 1 < a.size(); ++i) a[i]->next = a[i + 1];
+  a.back()->next = nullptr;
+  return a.front();
+}
+
+namespace {
+
+// The bitmap of the limbs' places, a chunk of address space at a time:
+// bit k of a chunk's words stands for the record k grains past the chunk's
+// start (plus the list's offset within a grain). Chunks are found through
+// an open-addressed table of their numbers (address >> chunk_shift).
+constexpr int chunk_shift = 20;
+constexpr std::uintptr_t limb_grain = sizeof(numnode);
+constexpr std::size_t chunk_words = (std::size_t{1} << chunk_shift) / limb_grain / 64;
+static_assert((limb_grain & (limb_grain - 1)) == 0 && chunk_words > 0);
+
+struct chunk_slot {
+  std::uintptr_t chunk;  // the chunk's number plus one; 0: an empty slot
+  std::size_t words;     // the offset of its bitmap in the words
+};
+
+class limb_bitmap {
+ public:
+  void set(std::uintptr_t v) {
+    const std::uintptr_t chunk = v >> chunk_shift;
+    if (chunk != last_chunk_) {
+      last_chunk_ = chunk;
+      last_words_ = words_of(chunk);
+    }
+    const std::uintptr_t k = (v & ((std::uintptr_t{1} << chunk_shift) - 1)) / limb_grain;
+    bits_[last_words_ + k / 64] |= std::uint64_t{1} << (k % 64);
+  }
+  // Links the records in address order; returns the first.
+  numptr link(std::uintptr_t offset) {
+    std::vector<chunk_slot> used;
+    for (const chunk_slot& c : slots_)
+      if (c.chunk != 0) used.push_back(c);
+    std::sort(used.begin(), used.end(), [](const chunk_slot& a, const chunk_slot& b) { return a.chunk < b.chunk; });
+    numnode before{};  // the link to the first record
+    numptr last = &before;
+    for (const chunk_slot& c : used) {
+      const std::uintptr_t base = ((c.chunk - 1) << chunk_shift) + offset;
+      for (std::size_t w = 0; w < chunk_words; ++w)
+        for (std::uint64_t m = bits_[c.words + w]; m != 0; m &= m - 1) {
+          const auto p = reinterpret_cast<numptr>(base + (64 * w + static_cast<std::size_t>(std::countr_zero(m))) * limb_grain);
+          last->next = p;
+          last = p;
+        }
+    }
+    last->next = nullptr;
+    return before.next;
+  }
+
+ private:
+  std::size_t words_of(std::uintptr_t chunk) {
+    if (2 * (count_ + 1) > slots_.size()) grow();
+    std::size_t i = hash(chunk);
+    for (; slots_[i].chunk != 0; i = (i + 1) & (slots_.size() - 1))
+      if (slots_[i].chunk == chunk + 1) return slots_[i].words;
+    slots_[i] = {chunk + 1, bits_.size()};
+    ++count_;
+    bits_.resize(bits_.size() + chunk_words, 0);
+    return slots_[i].words;
+  }
+  std::size_t hash(std::uintptr_t chunk) const {
+    return static_cast<std::size_t>((chunk * 0x9e3779b97f4a7c15ULL) >> 20) & (slots_.size() - 1);
+  }
+  void grow() {
+    std::vector<chunk_slot> old(std::max<std::size_t>(64, 2 * slots_.size()));
+    old.swap(slots_);
+    for (const chunk_slot& c : old) {
+      if (c.chunk == 0) continue;
+      std::size_t i = hash(c.chunk - 1);
+      while (slots_[i].chunk != 0) i = (i + 1) & (slots_.size() - 1);
+      slots_[i] = c;
+    }
+  }
+
+  std::vector<chunk_slot> slots_;
+  std::vector<std::uint64_t> bits_;
+  std::size_t count_ = 0;
+  std::uintptr_t last_chunk_ = ~std::uintptr_t{0};
+  std::size_t last_words_ = 0;
+};
+
+}  // namespace
+
+numptr limbs_sorted_by_bitmap(numptr head) {
+  if (head == nullptr) return head;
+  const std::uintptr_t offset = reinterpret_cast<std::uintptr_t>(head) % limb_grain;
+  limb_bitmap bits;
+  for (numptr p = head; p != nullptr; p = p->next) bits.set(reinterpret_cast<std::uintptr_t>(p));
+  return bits.link(offset);
+}
 
 void order_free_limbs() {
   limbs_built = 0;
 #ifndef TAVRIN_POOL_BYPASS
   // A free list made of long runs of neighbouring limbs (numbers built from
   // the pool and freed whole) is walked about as fast as an ordered one,
-  // each run at the pace of limb_after's guess: it is left as it is, and no
-  // buffers of its addresses are taken (they would be as large as the limbs
-  // themselves). Runs average at least ordered_run_limbs limbs then.
+  // each run at the pace of limb_after's guess: it is left as it is. Runs
+  // average at least ordered_run_limbs limbs then, judged on the list's
+  // first judged_limbs limbs, which the builders take next (a list of
+  // hundreds of millions of limbs is not walked whole to leave it alone).
   std::size_t n = 0, runs = 0;
   std::intptr_t step = 0;
-  for (numptr p = numhead; p != nullptr; p = p->next) {
-    ++n;
-    const std::intptr_t s = limb_step(p);
-    if (s != step || n == 1) ++runs;
-    step = s;
-  }
+  const std::uintptr_t grain_offset = reinterpret_cast<std::uintptr_t>(numhead) % sizeof(numnode);
+  bool on_grain = true;
+  numptr p = numhead;
+  // the walk guesses each link one step on (limb_after), so that it goes
+  // through a run without waiting for each link to be read
+  auto walk = [&](std::size_t upto) {
+    for (; p != nullptr && n < upto; ++n) {
+      const numptr next = limb_after(p, step);
+      const auto s = next == nullptr ? std::intptr_t{0}
+                                     : static_cast<std::intptr_t>(reinterpret_cast<std::uintptr_t>(next) -
+                                                                  reinterpret_cast<std::uintptr_t>(p));
+      if (s != step || n == 0) ++runs;
+      step = s;
+      on_grain = on_grain && reinterpret_cast<std::uintptr_t>(p) % sizeof(numnode) == grain_offset;
+      p = next;
+    }
+  };
+  walk(judged_limbs);
+  const bool long_runs = runs * ordered_run_limbs <= n;
+  if (!long_runs) walk(SIZE_MAX);
   order_limbs_at = std::max<std::int64_t>(least_order_interval, 8 * static_cast<std::int64_t>(n));
-  if (n < 2 || runs * ordered_run_limbs <= n) return;
-  static std::vector<std::uintptr_t> a, b;
-  a.clear();
-  a.reserve(n);
-  for (numptr p = numhead; p != nullptr; p = p->next) a.push_back(reinterpret_cast<std::uintptr_t>(p));
-  // Radix sort of the addresses, 16 bits a pass above the 16-byte grain.
-  b.resize(n);
-  std::uintptr_t lo = a[0], hi = a[0];
-  for (const std::uintptr_t v : a) {
-    lo = std::min(lo, v);
-    hi = std::max(hi, v);
-  }
-  std::vector<std::size_t> count(65537);
-  for (int shift = 4; shift < 64 && ((hi - lo) >> shift) != 0; shift += 16) {
-    std::fill(count.begin(), count.end(), 0);
-    for (const std::uintptr_t v : a) ++count[(((v - lo) >> shift) & 0xffff) + 1];
-    for (std::size_t i = 1; i < count.size(); ++i) count[i] += count[i - 1];
-    for (const std::uintptr_t v : a) b[count[((v - lo) >> shift) & 0xffff]++] = v;
-    a.swap(b);
-  }
-  for (std::size_t i = 0; i + 1 < n; ++i)
-    reinterpret_cast<numptr>(a[i])->next = reinterpret_cast<numptr>(a[i + 1]);
-  reinterpret_cast<numptr>(a[n - 1])->next = nullptr;
-  numhead = reinterpret_cast<numptr>(a[0]);
+  if (n < 2 || long_runs) return;
+  numhead = on_grain ? limbs_sorted_by_bitmap(numhead) : limbs_sorted_by_comparison(numhead, n);
 #endif
 }
 

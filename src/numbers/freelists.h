@@ -56,8 +56,10 @@ void free_limb_list(numptr head, numptr tail);
 // than eight times the free limbs found at the last ordering (a million at
 // least), the free list is put in address order again, so that the lists
 // built next are runs of neighbouring limbs, unless it already consists of
-// such runs, 32 limbs long on average or more (numbers freed whole). The
-// order changes nothing else: the same limbs stay free. Nothing happens
+// such runs, 32 limbs long on average or more (numbers freed whole), as
+// judged on its first four million limbs, which are taken next. The
+// ordering takes time linear in the list (a bitmap of the limbs' places).
+// The order changes nothing else: the same limbs stay free. Nothing happens
 // without pools.
 namespace detail {
 extern std::int64_t limbs_built;     // limbs counted since the last ordering
@@ -65,6 +67,15 @@ extern std::int64_t order_limbs_at;  // the count that triggers the next one
 // Puts numhead in ascending address order unless it is made of long runs;
 // sets the next trigger.
 void order_free_limbs();
+// The limb list head (linked through next, nil-ended) relinked in
+// ascending address order; returns its first limb. The bitmap route needs
+// every record on one grain (all addresses equal modulo the record's size,
+// as the pool's are): it marks each record's place in a bitmap of the
+// address chunks the list touches, in one walk, then links the records
+// chunk by chunk in address order, in linear time and writing the records
+// in address order. The comparison route sorts the n addresses.
+numptr limbs_sorted_by_bitmap(numptr head);
+numptr limbs_sorted_by_comparison(numptr head, std::size_t n);
 }  // namespace detail
 inline void count_built_limbs(std::int32_t n) {
   detail::limbs_built += n;

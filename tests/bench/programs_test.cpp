@@ -1,7 +1,7 @@
 // The runner of the benchmarks' programs (bench/peers.h): a program that
 // overruns its limit, in the timed part or before it, is stopped near the
 // limit (of processor time, or of wall time when it waits) with what it
-// printed kept; one that fails is reported as ended; a
+// printed kept, each lap of a timed part given the limit; one that fails is reported as ended; a
 // program that reads more input than its script gets none and ends.
 #include "peers.h"
 
@@ -46,11 +46,36 @@ TEST(Programs, AnOverrunIsStoppedNearItsLimit) {
   EXPECT_LT(setup, 5.0);
 }
 
+TEST(Programs, EachLapGetsTheLimit) {
+  // three waits of 0.4 s, each under the wall limit of wall_factor * 0.15 s
+  // and together over it: laps restart the clock, without them the run is
+  // stopped; a lap printed before the start does not count
+  const std::string script = "echo @@run\necho @@go\nfor i in 1 2 3; do echo @@run; sleep 0.4; done\necho @@end\n";
+  ProgramRun r = run_program("sh %s", script, {"@@go", "@@end", 0.15, 5, "@@run"});
+  EXPECT_FALSE(r.stopped);
+  EXPECT_EQ(r.phase, 2);
+  r = run_program("sh %s", script, {"@@go", "@@end", 0.15, 5});
+  EXPECT_TRUE(r.timed_out());
+  // one lap alone over the limit is stopped
+  r = run_program("sh %s", "echo @@go\necho @@run\nsleep 0.4\necho @@run\nsleep 30\necho @@end\n",
+                  {"@@go", "@@end", 0.15, 5, "@@run"});
+  EXPECT_TRUE(r.timed_out());
+}
+
 TEST(Programs, AFailureEndsTheRunWithItsOutput) {
   const ProgramRun r = run_program("sh %s", "echo @@go\necho '*** broken' >&2\nexit 3\n", {"@@go", "@@end", 5, 5});
   EXPECT_FALSE(r.stopped);
   EXPECT_EQ(r.phase, 1);
   EXPECT_NE(r.out.find("*** broken"), std::string::npos);
+  EXPECT_FALSE(r.killed);
+  // a kill not ours (as the system's when memory runs out) is told apart
+  const ProgramRun k = run_program("sh %s", "echo @@go\nkill -9 $$\necho @@end\n", {"@@go", "@@end", 5, 5});
+  EXPECT_TRUE(k.killed);
+  EXPECT_FALSE(k.stopped);
+  EXPECT_EQ(k.phase, 1);
+  const ProgramRun s = run_program("sh %s", "echo @@go\nwhile :; do :; done\n", {"@@go", "@@end", 0.3, 5});
+  EXPECT_TRUE(s.stopped);
+  EXPECT_FALSE(s.killed);
   // a crash of a forked body alike
   const ProgramRun f = run_forked([] { std::printf("@@go\n"); std::fflush(stdout); abort(); }, {"@@go", "@@end", 5, 5});
   EXPECT_FALSE(f.stopped);

@@ -78,5 +78,61 @@ TEST(SweepFigures, WallsAndMissingTimes) {
   EXPECT_NEAR(growth_exponent({1000, 2000}, {1.0, 4.0}, {1.0, 1.0}), 2.0, 1e-9);
 }
 
+// A side's row under the sweep's rule on synthetic runs: at each doubling
+// size, the best of `timings` runs of which the first is cold (fresh
+// memory, `cold` times a warm run), going on while goes_on allows.
+std::vector<double> row_under_rule(double c, double e, double cold, int timings, double limit) {
+  std::vector<double> t;
+  double spent = 0;
+  for (double n = 1000; n <= 1024000; n *= 2) {
+    const double warm = c * std::pow(n, e);
+    const double best = timings > 1 ? warm : cold * warm;
+    t.push_back(best);
+    spent += timings * best;
+    if (!goes_on(best, spent, limit)) break;
+  }
+  return t;
+}
+
+TEST(SweepFigures, WhenASideGoesOnToTheNextSize) {
+  struct Case {
+    double seconds, spent;
+    bool on;
+  };
+  const Case cases[] = {
+      {5.0, 15.0, true},       // a quarter of the limit, timings within it
+      {5.01, 6.0, false},      // one run over a quarter of the limit
+      {1.0, 20.0, true},       // the timings add up to the limit
+      {1.0, 20.01, false},     // and past it
+      {0.0, 0.0, true},        // under the timer's resolution
+      {overran, 0.0, false},   // stopped
+      {absent, 0.0, false},    // failed or did not run
+  };
+  for (const Case& k : cases) EXPECT_EQ(goes_on(k.seconds, k.spent, 20), k.on) << k.seconds << " s, " << k.spent;
+}
+
+TEST(SweepFigures, EverySizeTimedAlikeKeepsTheGrowth) {
+  // Quadratic, the first run of a process 1.6 times slower: the best of
+  // three at every size gives the slope 2 and no flag against a quadratic
+  // peer; one cold run at the last size alone would steepen it past the
+  // margin.
+  const std::vector<double> ours = row_under_rule(1e-11, 2, 1.6, 3, 20), peer = row_under_rule(5e-12, 2, 1.0, 3, 20);
+  const std::vector<double> sizes = {1000, 2000, 4000, 8000, 16000, 32000, 64000, 128000, 256000, 512000, 1024000};
+  const std::vector<double> at(sizes.begin(), sizes.begin() + static_cast<std::ptrdiff_t>(ours.size()));
+  std::vector<double> peer_at = peer;
+  peer_at.resize(ours.size(), absent);
+  const Comparison c = compare_sides(at, ours, peer_at);
+  EXPECT_NEAR(c.exponent, 2.0, 1e-9);
+  EXPECT_FALSE(c.steep);
+  std::vector<double> mixed = ours;
+  mixed.back() *= 1.6;
+  EXPECT_TRUE(compare_sides(at, mixed, peer_at).steep);
+  // Linear, 4 s at 512,000: one run is within a quarter of the limit
+  // there, but three timings a size add up to 24 s and the row stops; with
+  // one timing a size (rows with a cache) it goes on to 1,024,000.
+  EXPECT_EQ(row_under_rule(4.0 / 512000, 1, 1.0, 3, 20).size(), sizes.size() - 1);
+  EXPECT_EQ(row_under_rule(4.0 / 512000, 1, 1.0, 1, 20).size(), sizes.size());
+}
+
 }  // namespace
 }  // namespace tavrin::bench

@@ -48,6 +48,24 @@ TEST(SweepMeasure, ErrorsAreReportedWithoutATime) {
   EXPECT_EQ(read(run_of("@@go\n@@end\n")).error, "no time");
 }
 
+TEST(SweepMeasure, AKillByTheSystemIsAStopNotAFailure) {
+  // killed in the timed part (out of memory): stopped at its limit, noted
+  ProgramRun r = run_of("@@go\n@@run\n", false, 1);
+  r.killed = true;
+  Measure m = read(r);
+  EXPECT_TRUE(std::isinf(m.seconds));
+  EXPECT_FALSE(m.setup_overran);
+  EXPECT_EQ(m.error, "killed by the system (out of memory)");
+  // in the set-up alike; after the end the time stands
+  r = run_of("setup\n", false, 0);
+  r.killed = true;
+  m = read(r);
+  EXPECT_TRUE(std::isinf(m.seconds) && m.setup_overran);
+  r = run_of("@@go\n@@time 4\n@@end\n@@v 1\n");
+  r.killed = true;
+  EXPECT_DOUBLE_EQ(read(r).seconds, 0.004);
+}
+
 TEST(SweepMeasure, StopsByPhase) {
   // in the timed part: overran, no error, so that a longer loop may be tried
   Measure m = read(run_of("@@go\n", true, 1));

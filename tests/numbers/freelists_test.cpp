@@ -4,8 +4,11 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdint>
 #include <random>
 #include <set>
+#include <string>
+#include <utility>
 #include <vector>
 
 #include "core/globals.h"
@@ -610,6 +613,57 @@ TEST(FreeLists, AFreeListOfLongRunsIsLeftInItsOrder) {
   free_imag(&y);
 }
 #endif
+
+// Limb lists laid out by hand in plain buffers, their links shuffled: the
+// bitmap route and the comparison route against a sort of the addresses,
+// each record keeping its value. The layouts cover a full buffer, records
+// strewn over several address chunks, two separate buffers, records off
+// the 16-byte grain (all at one offset), one record, and an empty list.
+TEST(FreeLists, LimbListsRelinkedInAddressOrderByBothRoutes) {
+  struct Layout {
+    const char* name;
+    std::size_t records;          // of the first buffer
+    std::size_t every;            // the list takes every such record
+    std::size_t second_records;   // of a second buffer, taken whole (0: none)
+    std::size_t byte_offset;      // of the records from the buffers' starts
+  };
+  const Layout layouts[] = {
+      {"full buffer", 5000, 1, 0, 0},
+      {"strewn over chunks", 400000, 37, 0, 0},
+      {"two buffers", 3000, 3, 2000, 0},
+      {"off the grain", 200000, 5, 0, 8},
+      {"one record", 1, 1, 0, 0},
+      {"empty", 0, 1, 0, 0},
+  };
+  std::mt19937_64 rng(test_seed() + 2);
+  for (const Layout& l : layouts) {
+    for (const bool bitmap : {true, false}) {
+      SCOPED_TRACE(std::string(l.name) + (bitmap ? ", bitmap" : ", comparison"));
+      std::vector<unsigned char> first(l.records * sizeof(numnode) + 16), second(l.second_records * sizeof(numnode) + 16);
+      auto at = [&](std::vector<unsigned char>& buffer, std::size_t k) {
+        auto base = reinterpret_cast<std::uintptr_t>(buffer.data());
+        base = (base + 15) / 16 * 16 + l.byte_offset;
+        return reinterpret_cast<numptr>(base + k * sizeof(numnode));
+      };
+      std::vector<numptr> records;
+      for (std::size_t k = 0; k < l.records; k += l.every) records.push_back(at(first, k));
+      for (std::size_t k = 0; k < l.second_records; ++k) records.push_back(at(second, k));
+      std::shuffle(records.begin(), records.end(), rng);
+      for (std::size_t i = 0; i < records.size(); ++i) {
+        records[i]->value = static_cast<std::int32_t>(i);
+        records[i]->next = i + 1 < records.size() ? records[i + 1] : nullptr;
+      }
+      std::vector<std::pair<numptr, std::int32_t>> expected;
+      for (numptr r : records) expected.emplace_back(r, r->value);
+      std::sort(expected.begin(), expected.end());
+      const numptr head = records.empty() ? nullptr : records[0];
+      numptr p = bitmap ? detail::limbs_sorted_by_bitmap(head) : detail::limbs_sorted_by_comparison(head, records.size());
+      std::vector<std::pair<numptr, std::int32_t>> got;
+      for (; p != nullptr && got.size() <= records.size(); p = p->next) got.emplace_back(p, p->value);
+      EXPECT_EQ(got, expected);
+    }
+  }
+}
 
 TEST(PurgeFl, DropsNegligibleParts) {
   NodeBalance balance;
