@@ -738,9 +738,10 @@ extern std::int32_t flat_dense_ratio;
 // result by a bound (flat_gcd.cpp) when the exact divisions that would
 // prove it instead, |G| (|Abar| + |Bbar|) term products a prime, are
 // estimated at more than this many times Brown's work a prime with
-// cofactors: the points of every evaluated variable times the squared
-// degree in the first (measured: the two cost the same near 6, in two and
-// three variables). Default 6. Range >= 0 (0: always the cofactors).
+// cofactors: the univariate problems (the points of every evaluated
+// variable, as the total degree lattice cuts them) times the squared degree
+// in the first (measured: the two cost the same near 6, in two and three
+// variables). Default 6. Range >= 0 (0: always the cofactors).
 // Reader: flat_gcd.
 extern std::int32_t flat_cofactor_ratio;
 

@@ -56,6 +56,11 @@ bool flat_gcd(poly u, poly v, poly* r, polypt pt);
 // n, m, com: kept; *qn, *qm: replaced. reads: mode flags, modulus, polynames
 bool flat_gcd_cofactors(poly n, poly m, poly com, poly* qn, poly* qm);
 
+// Whether Brown's images with cofactors stop the points of the inner
+// variables once a total degree lattice proves them (true, the default)
+// rather than at the degrees in each variable (a test hook: the oracle).
+extern bool flat_lattice_proof;
+
 // What the flat engines did, counted since start (a test and benchmark hook).
 struct flat_gcd_counts {
   long calls;        // problems taken

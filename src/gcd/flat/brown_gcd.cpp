@@ -160,13 +160,29 @@ void univariate(const F& f, const Layout& lay, const MPoly& A, const MPoly& B, M
   sparse0(lay, q, Bbar);
 }
 
+// The total degree of r's terms (prefix and power of v).
+std::int64_t total_degree(const Layout& lay, const Rec& r, int v) {
+  std::int64_t d = 0;
+  for (std::size_t i = 0; i < r.count(); ++i) {
+    std::int64_t e = static_cast<std::int64_t>(r.len(i)) - 1;
+    for (int l = 0; l < v; ++l) e += lay.exponent(r.prefix[i], l);
+    d = std::max(d, e);
+  }
+  return d;
+}
+
 // *Q := C / D in the variables 0 .. k - 1 when D divides C, by values:
 // the last variable evaluated at points that keep D's leading coefficient,
 // the images' quotients interpolated. False when D does not divide C (or
 // the points run out). C - D Q vanishes at every point taken, more points
-// than its degree in that variable: the quotient is proven.
+// than its degree in that variable: the quotient is proven. With a lattice
+// bound s >= 0 (the caller knows C - D Q has total degree at most s when
+// the quotient is right), s + 1 points whose images are proven to the
+// bounds s, s - 1, ... prove it too, once Q's degree stays below the
+// points less one (see brown_gcd).
 template <class F>
-bool quotient_by_points(const F& f, const Layout& lay, const MPoly& C, const MPoly& D, int k, Rng& rng, MPoly* Q) {
+bool quotient_by_points(const F& f, const Layout& lay, const MPoly& C, const MPoly& D, int k, Rng& rng, MPoly* Q,
+                        std::int64_t s) {
   Q->clear();
   if (C.empty()) return true;
   if (k == 1) {
@@ -187,10 +203,14 @@ bool quotient_by_points(const F& f, const Layout& lay, const MPoly& C, const MPo
     elem x = 0;
     if (!points.next(&x)) return false;
     if (Dense<F>::eval(f, lcd, x) == 0) continue;
-    if (!quotient_by_points(f, lay, eval_at(f, rc, x), eval_at(f, rd, x), k - 1, rng, &qx)) return false;
+    const std::int64_t sub = s < 0 ? -1 : std::max<std::int64_t>(s - static_cast<std::int64_t>(n), 0);
+    if (!quotient_by_points(f, lay, eval_at(f, rc, x), eval_at(f, rd, x), k - 1, rng, &qx, sub)) return false;
     newton(f, q, qx, 1, m, x, f.inv(Dense<F>::eval(f, m, x)));
     m = Dense<F>::mul(f, m, std::vector<elem>{f.neg(x), 1});
-    if (++n > dc && n > dd + q.degree()) {
+    ++n;
+    const bool box = n > dc && n > dd + q.degree();
+    const bool lattice = s >= 0 && static_cast<std::int64_t>(n) > s && n > q.degree() + 1;
+    if (box || lattice) {
       *Q = expand(lay, q, v);
       return true;
     }
@@ -205,19 +225,20 @@ bool quotient_by_points(const F& f, const Layout& lay, const MPoly& C, const MPo
 // both: the point then needs its image.
 template <class F>
 bool cofactors_by_division(const F& f, const Layout& lay, const Rec& h, elem x, elem gx, std::uint64_t lm,
-                           const MPoly& ax, const MPoly& bx, int k, Rng& rng, MPoly* aa, MPoly* ba) {
+                           const MPoly& ax, const MPoly& bx, int k, Rng& rng, MPoly* aa, MPoly* ba, std::int64_t s) {
   MPoly g = eval_at(f, h, x);
   if (g.empty() || g.key[0] != lm) return false;
   const elem ig = f.inv(gx);
   for (elem& c : g.coef) c = f.mul(c, ig);
-  return quotient_by_points(f, lay, ax, g, k, rng, aa) && quotient_by_points(f, lay, bx, g, k, rng, ba);
+  return quotient_by_points(f, lay, ax, g, k, rng, aa, s) && quotient_by_points(f, lay, bx, g, k, rng, ba, s);
 }
 
 }  // namespace
 
 template <class F>
 engine_status brown_gcd(const F& f, const Layout& lay, const MPoly& A, const MPoly& B, int k,
-                        Rng& rng, MPoly* G, MPoly* Abar, MPoly* Bbar, const std::vector<std::int32_t>* bounds) {
+                        Rng& rng, MPoly* G, MPoly* Abar, MPoly* Bbar, const std::vector<std::int32_t>* bounds,
+                        std::int64_t lattice) {
   const bool cof = Abar != nullptr;
   if (k == 1) {
     univariate(f, lay, A, B, G, Abar, Bbar);
@@ -236,12 +257,35 @@ engine_status brown_gcd(const F& f, const Layout& lay, const MPoly& A, const MPo
   const std::vector<elem> lca = ra.poly(0), lcb = rb.poly(0);
   const std::vector<elem> gamma = Dense<F>::gcd(f, lca, lcb);
   const std::size_t dg = gamma.size() - 1, da = ra.degree(), db = rb.degree();
+  // The lattice bound S of P = gamma A - H Abar (and of gamma B - H Bbar,
+  // A and B primitive in v now): at the top the total degree of gamma A and
+  // gamma B, checked against H Abar's at the end; below, the caller's bound
+  // s on A - G Abar, G and Abar the results, and gamma (A - G Abar) = c_a P.
+  const bool top = lattice == top_lattice;
+  std::int64_t S = -1;
+  if (cof && flat_lattice_proof) {
+    const auto ig = static_cast<std::int64_t>(dg);
+    S = top ? ig + std::max(total_degree(lay, ra, v), total_degree(lay, rb, v))
+            : (lattice < 0 ? -1
+                           : std::max<std::int64_t>(
+                                 lattice + ig - static_cast<std::int64_t>(std::min(ca.size(), cb.size()) - 1), 0));
+  }
 
   Rec h, ha, hb;
   std::uint64_t lm = 0;
   std::vector<elem> m{1};
   std::size_t n = 0;
   int sames = 0;  // points in a row that left H as it was
+  // The points prove gamma A = H Abar and gamma B = H Bbar by the degrees
+  // in v (the box), or by the lattice: a P of total degree at most S that
+  // vanishes at x_0 as a polynomial of total degree S, at x_1 as one of S - 1
+  // (P / (v - x_0) there), ... at x_S is 0. Either way H, Abar and Bbar must
+  // be complete: their degrees in v below the points less one.
+  const auto proven = [&](std::size_t n) {
+    const std::size_t dh = h.degree();
+    if (n > dg + da && n > dg + db && n > dh + ha.degree() && n > dh + hb.degree()) return true;
+    return S >= 0 && static_cast<std::int64_t>(n) > S && n > dh + 1 && n > ha.degree() + 1 && n > hb.degree() + 1;
+  };
   Points<F> points(f, rng);
   MPoly ga, aa, ba;
   for (;;) {
@@ -252,7 +296,9 @@ engine_status brown_gcd(const F& f, const Layout& lay, const MPoly& A, const MPo
     const MPoly ax = eval_at(f, ra, x), bx = eval_at(f, rb, x);
     const elem gx = Dense<F>::eval(f, gamma, x);
     // once a point left H as it was, the later ones try H's value for G's image
-    if (cof && sames > 0 && cofactors_by_division(f, lay, h, x, gx, lm, ax, bx, k - 1, rng, &aa, &ba)) {
+    // the images at the n-th point are proven to the bound S - n
+    const std::int64_t sub = S < 0 ? -1 : std::max<std::int64_t>(S - static_cast<std::int64_t>(n), 0);
+    if (cof && sames > 0 && cofactors_by_division(f, lay, h, x, gx, lm, ax, bx, k - 1, rng, &aa, &ba, sub)) {
       ++flat_gcd_stats.cofactor_points;
       const elem im = f.inv(Dense<F>::eval(f, m, x));
       ++sames;
@@ -260,12 +306,13 @@ engine_status brown_gcd(const F& f, const Layout& lay, const MPoly& A, const MPo
       newton(f, hb, ba, 1, m, x, im);
       m = Dense<F>::mul(f, m, std::vector<elem>{f.neg(x), 1});
       ++n;
-      if (n > dg + da && n > dg + db && n > h.degree() + ha.degree() && n > h.degree() + hb.degree()) break;
+      if (proven(n)) break;
       // a complete H proves itself by dg + max(da, db) + 1 points (deg H + deg Abar = dg + da)
       if (n > dg + std::max(da, db) + 1) return engine_status::failed;
       continue;
     }
-    const engine_status st = brown_gcd(f, lay, ax, bx, k - 1, rng, &ga, cof ? &aa : nullptr, cof ? &ba : nullptr, bounds);
+    const engine_status st =
+        brown_gcd(f, lay, ax, bx, k - 1, rng, &ga, cof ? &aa : nullptr, cof ? &ba : nullptr, bounds, sub);
     if (st != engine_status::done) return st;
     if (ga.size() == 1 && ga.key[0] == 0) {
       // A coprime image at a point that keeps both leading terms: the
@@ -283,6 +330,8 @@ engine_status brown_gcd(const F& f, const Layout& lay, const MPoly& A, const MPo
     }
     if (n > 0 && ga.key[0] > lm) continue;  // an unlucky point
     if (n == 0 || ga.key[0] < lm) {         // all the earlier points were unlucky
+      // this image was proven to the bound of point n only, not of point 0
+      const bool weaker = n > 0 && S > 0;
       h = Rec();
       ha = Rec();
       hb = Rec();
@@ -290,6 +339,7 @@ engine_status brown_gcd(const F& f, const Layout& lay, const MPoly& A, const MPo
       n = 0;
       sames = 0;
       lm = ga.key[0];
+      if (weaker) continue;
     }
     const elem im = f.inv(Dense<F>::eval(f, m, x));
     sames = newton(f, h, ga, gx, m, x, im) ? sames + 1 : 0;
@@ -299,10 +349,8 @@ engine_status brown_gcd(const F& f, const Layout& lay, const MPoly& A, const MPo
     }
     m = Dense<F>::mul(f, m, std::vector<elem>{f.neg(x), 1});
     ++n;
-    const std::size_t dh = h.degree();
     if (cof) {
-      // the degrees prove gamma A = H Abar and gamma B = H Bbar
-      if (n > dg + da && n > dg + db && n > dh + ha.degree() && n > dh + hb.degree()) break;
+      if (proven(n)) break;
     } else if (sames >= 2 || n > dg + std::min(da, db) ||
                (bounds != nullptr && n > dg + static_cast<std::size_t>((*bounds)[static_cast<std::size_t>(v)]))) {
       // H stopped changing at two points in a row (one would not do: an H
@@ -311,6 +359,11 @@ engine_status brown_gcd(const F& f, const Layout& lay, const MPoly& A, const MPo
       // (deg_v H <= deg gamma + deg_v of the GCD)
       break;
     }
+  }
+  // the top's lattice needs H Abar and H Bbar within S
+  if (top && S >= 0) {
+    const std::int64_t th = total_degree(lay, h, v);
+    if (th + total_degree(lay, ha, v) > S || th + total_degree(lay, hb, v) > S) return engine_status::failed;
   }
   // G = c pp(H), and with cofactors Abar = cont(H) Abar / gamma.
   const std::vector<elem> ch = content(f, h);
@@ -335,7 +388,7 @@ engine_status brown_gcd(const F& f, const Layout& lay, const MPoly& A, const MPo
   template struct Dense<F>;                                                                           \
   template class Points<F>;                                                                           \
   template engine_status brown_gcd<F>(const F&, const Layout&, const MPoly&, const MPoly&, int, Rng&, \
-                                      MPoly*, MPoly*, MPoly*, const std::vector<std::int32_t>*);
+                                      MPoly*, MPoly*, MPoly*, const std::vector<std::int32_t>*, std::int64_t);
 TAVRIN_FLAT_FIELD(PrimeField)
 TAVRIN_FLAT_FIELD(LogField)
 #undef TAVRIN_FLAT_FIELD

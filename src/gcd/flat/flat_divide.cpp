@@ -11,6 +11,7 @@
 // of a divisor term and a quotient term goes to its cell directly. Otherwise
 // Johnson's division: a heap holds the next product of each quotient term.
 #include <algorithm>
+#include <array>
 #include <cstdint>
 #include <functional>
 #include <queue>
@@ -20,6 +21,7 @@
 
 #include "core/interrupts.h"
 #include "core/thresholds.h"
+#include "numbers/word_field.h"
 #include "gcd/flat/flat_gcd_impl.h"
 
 namespace tavrin::flat {
@@ -280,6 +282,114 @@ bool mpoly_divides(const F& f, const Layout& lay, const MPoly& A, const MPoly& B
   ++flat_divisions.heap;
   flat_divisions.heap_terms += A.size();
   return divide_heap(f, lay, A, B, Q);
+}
+
+namespace {
+
+// Residues modulo several word primes side by side (P lanes): one pass of
+// the dense division serves them all, the cells' positions found once.
+template <int P>
+struct Lanes {
+  std::array<elem, P> v{};
+  Lanes(int = 0) {}  // zero (the division's cells start at 0)
+  bool operator==(int) const {
+    for (elem x : v)
+      if (x != 0) return false;
+    return true;
+  }
+};
+
+template <int P>
+struct LaneSums {
+  std::array<std::uint64_t, P> v{};
+  LaneSums(int = 0) {}
+  bool operator==(int) const {
+    for (std::uint64_t x : v)
+      if (x != 0) return false;
+    return true;
+  }
+};
+
+// The dense division's arithmetic in every lane: as FieldArith's, a lane a
+// prime; a quotient term whose residue is 0 in some lanes stays (the other
+// lanes need it).
+template <int P>
+struct LaneArith {
+  using coef = Lanes<P>;
+  using acc = LaneSums<P>;
+  const std::vector<PrimeField>& f;
+  std::array<elem, P> il{};
+  std::array<std::uint64_t, P> p2{};
+  LaneArith(const std::vector<PrimeField>& fields, const coef& lead) : f(fields) {
+    for (int k = 0; k < P; ++k) {
+      il[k] = f[k].inv(lead.v[k]);
+      p2[k] = static_cast<std::uint64_t>(f[k].modulus()) * f[k].modulus();
+    }
+  }
+  void add_product(acc& a, const coef& b, const coef& q) const {
+    for (int k = 0; k < P; ++k) {
+      a.v[k] += static_cast<std::uint64_t>(b.v[k]) * q.v[k];
+      if (a.v[k] >= p2[k]) a.v[k] -= p2[k];
+    }
+  }
+  coef remainder(const coef& av, const acc& a) const {
+    coef r;
+    for (int k = 0; k < P; ++k) r.v[k] = f[k].sub(av.v[k], f[k].reduce(a.v[k]));
+    return r;
+  }
+  division_result quotient(const coef& r, coef* q) const {
+    for (int k = 0; k < P; ++k) q->v[k] = f[k].mul(r.v[k], il[k]);
+    return division_result::exact;
+  }
+};
+
+template <int P>
+division_result lanes_divide(const std::vector<PrimeField>& fs, const Layout& lay, const Poly<imptr>& A,
+                             const Poly<imptr>& B, const std::vector<std::int32_t>& da,
+                             const std::vector<std::int32_t>& db, const std::vector<std::uint64_t>& stride,
+                             std::uint64_t cells, std::vector<MPoly>* Q) {
+  const auto residues = [&fs](const Poly<imptr>& a, Poly<Lanes<P>>* r) {
+    r->key = a.key;
+    r->coef.assign(a.size(), Lanes<P>());
+    for (std::size_t t = 0; t < a.size(); ++t)
+      for (int k = 0; k < P; ++k) r->coef[t].v[k] = number_residue(a.coef[t], fs[k]);
+  };
+  Poly<Lanes<P>> a, b, q;
+  residues(A, &a);
+  residues(B, &b);
+  const division_result st = divide_dense(LaneArith<P>(fs, b.coef[0]), lay, a, b, da, db, stride, cells, &q);
+  if (st != division_result::exact) return st;
+  Q->assign(P, MPoly());
+  for (int k = 0; k < P; ++k)
+    for (std::size_t t = 0; t < q.size(); ++t)
+      if (q.coef[t].v[k] != 0) (*Q)[k].push(q.key[t], q.coef[t].v[k]);
+  return st;
+}
+
+}  // namespace
+
+division_result lanes_divides(const std::vector<PrimeField>& fs, const Layout& lay, const Poly<imptr>& A,
+                              const Poly<imptr>& B, std::vector<MPoly>* Q) {
+  Q->clear();
+  if (A.empty() || fs.empty() || fs.size() > max_lanes) return division_result::too_large;
+  const std::vector<std::int32_t> da = degrees_in(lay, A), db = degrees_in(lay, B);
+  if (!may_divide(lay, A, B, da, db)) return division_result::not_exact;
+  std::vector<std::uint64_t> stride;
+  std::uint64_t cells = 0;
+  if (!dense_box(lay, A, B, da, db, &stride, &cells)) return division_result::too_large;
+  for (const PrimeField& f : fs)
+    if (number_residue(B.coef[0], f) == 0) return division_result::too_large;
+  ++flat_divisions.lanes;
+  switch (fs.size()) {
+    case 1:
+      return lanes_divide<1>(fs, lay, A, B, da, db, stride, cells, Q);
+    case 2:
+      return lanes_divide<2>(fs, lay, A, B, da, db, stride, cells, Q);
+    case 3:
+      return lanes_divide<3>(fs, lay, A, B, da, db, stride, cells, Q);
+    default:
+      return lanes_divide<4>(fs, lay, A, B, da, db, stride, cells, Q);
+  }
 }
 
 // The arithmetic of the dense division over the integers in machine words

@@ -30,6 +30,7 @@ namespace tavrin {
 
 flat_gcd_method flat_gcd_choice = flat_gcd_method::automatic;
 bool flat_cofactor_proof = true;
+bool flat_lattice_proof = true;
 flat_gcd_counts flat_gcd_stats{};
 
 namespace flat {
@@ -358,25 +359,51 @@ bool divides_over_z(const Layout& lay, const Poly<imptr>& a, const Poly<imptr>& 
     if (st == division_result::too_large) st = in_words(__int128{});
     if (st != division_result::too_large) return st == division_result::exact;
   }
+  // The primes go in batches, one pass of the dense division for each, as
+  // many as M is expected to need: |a| and |g| |q| about |a| times the terms.
+  const std::int32_t wanted = ha + bits_of(std::min(a.size(), g.size())) + 4;
   Garner crt;
   Residues rq;
-  MPoly A, G, Q;
-  for (std::size_t k = 0; k < 256; ++k) {
+  MPoly A, G;
+  std::vector<PrimeField> batch;
+  std::vector<MPoly> qs;
+  bool lanes = true;
+  for (std::size_t k = 0; k < 256;) {
     check_interrupt();
-    const PrimeField f(image_prime(k));
-    if (!reduce_mod(g, f, &G)) continue;
-    reduce_mod(a, f, &A);
-    if (!mpoly_divides(f, lay, A, G, &Q)) return false;
-    ++flat_gcd_stats.division_primes;
-    crt.add_prime(f.modulus());
-    rq.add(Q, f, 1);
-    const auto mbits = static_cast<std::int32_t>(crt.modulus().bit_length());
-    if (mbits < ha + 2) continue;
-    Values vq = values_of(rq, crt);
-    if (hg + vq.height + bits_of(std::min(g.size(), rq.key.size())) < mbits - 1) {
-      *qkey = std::move(rq.key);
-      *q = std::move(vq);
-      return true;
+    const std::int32_t have = crt.size() == 0 ? 0 : static_cast<std::int32_t>(crt.modulus().bit_length());
+    const auto want = static_cast<std::size_t>(std::clamp((wanted - have + 30) / 31, 1, static_cast<int>(max_lanes)));
+    batch.clear();
+    for (; k < 256 && batch.size() < want; ++k) {
+      const PrimeField f(image_prime(k));
+      if (number_residue(g.coef[0], f) != 0) batch.push_back(f);
+    }
+    if (batch.empty()) break;
+    division_result st = lanes ? lanes_divides(batch, lay, a, g, &qs) : division_result::too_large;
+    if (st == division_result::not_exact) return false;
+    if (st == division_result::too_large) {
+      // prime by prime
+      lanes = false;
+      qs.assign(batch.size(), MPoly());
+      for (std::size_t j = 0; j < batch.size(); ++j) {
+        reduce_mod(g, batch[j], &G);
+        A.clear();
+        for (std::size_t i = 0; i < a.size(); ++i)
+          if (const elem c = number_residue(a.coef[i], batch[j]); c != 0) A.push(a.key[i], c);
+        if (!mpoly_divides(batch[j], lay, A, G, &qs[j])) return false;
+      }
+    }
+    for (std::size_t j = 0; j < batch.size(); ++j) {
+      ++flat_gcd_stats.division_primes;
+      crt.add_prime(batch[j].modulus());
+      rq.add(qs[j], batch[j], 1);
+      const auto mbits = static_cast<std::int32_t>(crt.modulus().bit_length());
+      if (mbits < ha + 2) continue;
+      Values vq = values_of(rq, crt);
+      if (hg + vq.height + bits_of(std::min(g.size(), rq.key.size())) < mbits - 1) {
+        *qkey = std::move(rq.key);
+        *q = std::move(vq);
+        return true;
+      }
     }
   }
   return false;
@@ -397,21 +424,56 @@ bool brown_chosen(const Layout& lay, const MPoly& A, const MPoly& B) {
   return dense_preferred(lay, A.size(), B.size(), degrees_of(lay, A), degrees_of(lay, B));
 }
 
+// The univariate problems of Brown's method with cofactors for A and B
+// with the GCD G (degrees da, db, dg): in each variable from the last down
+// as many points as the degrees in it prove (the box), or, with the
+// lattice, at point i of a variable the images proven to the total degree
+// S - i only (see brown_gcd.cpp), but at least the cofactors' and G's
+// degree there plus two points.
+double brown_problems(const Layout& lay, const MPoly& A, const MPoly& B, const std::vector<std::int32_t>& da,
+                      const std::vector<std::int32_t>& db, const std::vector<std::int32_t>& dg) {
+  const std::size_t k = da.size();
+  double box = 1;
+  for (std::size_t l = 1; l < k; ++l) box *= std::max(da[l], db[l]) + 1.0;
+  if (!flat_lattice_proof || k < 2) return box;
+  std::int64_t S = 0;
+  for (const MPoly* p : {&A, &B})
+    for (std::uint64_t key : p->key) {
+      std::int64_t t = 0;
+      for (int l = 0; l < lay.nvars; ++l) t += lay.exponent(key, l);
+      S = std::max(S, t);
+    }
+  // leaves[s]: the problems below one point whose images need the bound s
+  std::vector<double> leaves(static_cast<std::size_t>(S) + 1, 1), next(leaves.size());
+  for (std::size_t l = 1; l < k; ++l) {
+    const std::int64_t all = std::max(da[l], db[l]) + 1;
+    const std::int64_t need = std::max({dg[l], da[l] - dg[l], db[l] - dg[l]}) + 2;
+    for (std::int64_t s = 0; s <= S; ++s) {
+      const std::int64_t points = std::min(all, std::max(s + 1, need));
+      double sum = 0;
+      for (std::int64_t i = 0; i < points; ++i) sum += leaves[static_cast<std::size_t>(std::max<std::int64_t>(s - i, 0))];
+      next[static_cast<std::size_t>(s)] = sum;
+    }
+    std::swap(leaves, next);
+  }
+  return std::min(box, leaves[static_cast<std::size_t>(S)]);
+}
+
 // Whether the exact divisions proving G (the image of gcd(A, B)) would
 // cost more than flat_cofactor_ratio times Brown's images with cofactors
 // (see its comment in thresholds.h). A cofactor's terms are estimated as
 // its degree box filled as densely as its operand's.
 bool divisions_dearer(const Layout& lay, const MPoly& A, const MPoly& B, const MPoly& G) {
   const std::vector<std::int32_t> da = degrees_of(lay, A), db = degrees_of(lay, B), dg = degrees_of(lay, G);
-  double brown = 1, box_a = 1, box_b = 1, bar_a = 1, bar_b = 1;
+  double box_a = 1, box_b = 1, bar_a = 1, bar_b = 1;
   for (std::size_t l = 0; l < da.size(); ++l) {
-    brown *= std::max(da[l], db[l]) + 1.0;
     box_a *= da[l] + 1.0;
     box_b *= db[l] + 1.0;
     bar_a *= da[l] - dg[l] + 1.0;
     bar_b *= db[l] - dg[l] + 1.0;
   }
-  brown *= std::max(da[0], db[0]) + 1.0;
+  const double first = std::max(da[0], db[0]) + 1.0;
+  const double brown = brown_problems(lay, A, B, da, db, dg) * first * first;
   const double terms = static_cast<double>(A.size()) * bar_a / box_a + static_cast<double>(B.size()) * bar_b / box_b;
   return static_cast<double>(G.size()) * terms > brown * flat_cofactor_ratio;
 }

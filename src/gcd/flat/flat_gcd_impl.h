@@ -78,10 +78,16 @@ class Points {
 // longer changes or has as many points as its degree bound allows (not
 // proven); bounds, when not nil, bound the GCD's degree in each variable
 // (degree_bounds), which bounds H's.
+// lattice: with cofactors, top_lattice for a caller outside; otherwise
+// (the recursion) a bound s >= 0 that the caller knows the total degree of
+// A - G Abar and B - G Bbar to keep when the results are right (-1: none).
+// The points then also stop once they prove the identities on a total
+// degree lattice (see brown_gcd.cpp).
+constexpr std::int64_t top_lattice = -2;
 template <class F>
 engine_status brown_gcd(const F& f, const Layout& lay, const MPoly& A, const MPoly& B, int k,
                         Rng& rng, MPoly* G, MPoly* Abar, MPoly* Bbar,
-                        const std::vector<std::int32_t>* bounds = nullptr);
+                        const std::vector<std::int32_t>* bounds = nullptr, std::int64_t lattice = top_lattice);
 
 // Zippel's sparse interpolation of H = gamma G / lc(G) (zippel_gcd.cpp),
 // A and B primitive in variable 0 and gamma the GCD of their leading
@@ -154,6 +160,7 @@ struct division_counts {
   long heap;
   long heap_terms;  // terms of the dividends divided on the heap
   long integer;     // over the integers in words
+  long lanes;       // modulo several word primes in one pass
 };
 extern division_counts flat_divisions;
 
@@ -172,5 +179,17 @@ enum class division_result { exact, not_exact, too_large };
 template <class I>
 division_result int_divides(const Layout& lay, const Poly<I>& A, const Poly<I>& B, std::int32_t height_b,
                             Poly<I>* Q);
+
+// Most primes lanes_divides takes in one pass.
+constexpr std::size_t max_lanes = 4;
+
+// A / B modulo each prime of fs (at most max_lanes) in one pass of the
+// dense division: exact, with (*Q)[k] := the quotient modulo fs[k]; or
+// not_exact at the first sign, modulo any of them, that B does not divide
+// A; or too_large when the dense division does not apply (the box, or a
+// prime dividing B's leading coefficient), the caller then dividing prime by
+// prime.
+division_result lanes_divides(const std::vector<PrimeField>& fs, const Layout& lay, const Poly<imptr>& A,
+                              const Poly<imptr>& B, std::vector<MPoly>* Q);
 
 }  // namespace tavrin::flat

@@ -19,6 +19,7 @@
 #include "numbers/bigint.h"
 #include "numbers/freelists.h"
 #include "numbers/node_handles.h"
+#include "numbers/word_field.h"
 #include "poly/poly_repr.h"
 #include "gcd/flat/flat_gcd_impl.h"
 #include "gcd/flat/flat_poly_impl.h"
@@ -240,6 +241,82 @@ TEST(FlatEngines, CofactorsByDivisionAreTheExactQuotients) {
   }
 }
 
+// A random polynomial of total degree at most d, each monomial present
+// with probability 3/4: the shape whose points the total degree lattice cuts.
+template <class F>
+MPoly random_total(const F& f, const Layout& lay, std::mt19937_64& rng, int d) {
+  std::vector<std::pair<std::uint64_t, elem>> t;
+  std::vector<int> e(static_cast<std::size_t>(lay.nvars), 0);
+  for (;;) {
+    int sum = 0;
+    std::uint64_t key = 0;
+    for (int k = 0; k < lay.nvars; ++k) {
+      sum += e[static_cast<std::size_t>(k)];
+      key += static_cast<std::uint64_t>(e[static_cast<std::size_t>(k)]) * lay.unit(k);
+    }
+    if (sum <= d && rng() % 4 != 0) t.emplace_back(key, f.element(1 + rng() % (f.size() - 1)));
+    int k = 0;
+    for (; k < lay.nvars && ++e[static_cast<std::size_t>(k)] > d; ++k) e[static_cast<std::size_t>(k)] = 0;
+    if (k == lay.nvars) break;
+  }
+  std::sort(t.begin(), t.end(), [](const auto& a, const auto& b) { return a.first > b.first; });
+  MPoly p;
+  for (const auto& [key, c] : t) p.push(key, c);
+  return p;
+}
+
+// Brown's cofactors proven on the total degree lattice are those the box
+// of degrees proves (the oracle), G Abar = A and G Bbar = B, and they take
+// fewer points: total degree dense factors, contents in the last variable
+// (the lattice bound moves by their degree) and leading coefficients in
+// variable 0 that are not constant.
+TEST(FlatEngines, LatticeCofactorsAreTheBoxCofactors) {
+  std::mt19937_64 rng(seed());
+  struct Row {
+    int nvars, dg, dc, content;
+  };
+  const Row rows[] = {{2, 4, 5, 0}, {2, 1, 7, 2}, {3, 3, 3, 0}, {3, 4, 2, 1}, {4, 2, 2, 0}, {4, 3, 1, 1}};
+  for (const std::uint32_t p : {2147483629u, 10007u}) {
+    const flat::PrimeField f(p);
+    long lattice_points = 0, box_points = 0;
+    for (const Row& row : rows) {
+      const Layout lay(row.nvars, 8);
+      for (int round = 0; round < 2 * multiplier(); ++round) {
+        SCOPED_TRACE(std::to_string(p) + ": " + std::to_string(row.nvars) + " variables, round " +
+                     std::to_string(round));
+        MPoly g = random_total(f, lay, rng, row.dg), a = times(f, lay, g, random_total(f, lay, rng, row.dc)),
+              b = times(f, lay, g, random_total(f, lay, rng, row.dc));
+        if (row.content > 0) {  // a common and a private factor in the last variable alone
+          const std::uint64_t unit = lay.unit(row.nvars - 1);
+          MPoly c, d;
+          c.push(row.content * unit, 1);
+          c.push(0, 3);
+          d.push(unit, 5);
+          d.push(0, 1);
+          a = times(f, lay, times(f, lay, a, c), d);
+          b = times(f, lay, b, c);
+        }
+        MPoly G[2], Abar[2], Bbar[2];
+        for (const bool lattice : {false, true}) {
+          const ScopedValue<bool> proof(flat_lattice_proof, lattice);
+          flat::Rng r(static_cast<std::uint64_t>(round));
+          const long before = flat_gcd_stats.cofactor_points;
+          ASSERT_EQ(flat::brown_gcd(f, lay, a, b, row.nvars, r, &G[lattice], &Abar[lattice], &Bbar[lattice]),
+                    flat::engine_status::done);
+          (lattice ? lattice_points : box_points) += flat_gcd_stats.cofactor_points - before;
+        }
+        EXPECT_EQ(G[1].key, G[0].key);
+        EXPECT_EQ(G[1].coef, G[0].coef);
+        EXPECT_EQ(Abar[1].coef, Abar[0].coef);
+        EXPECT_EQ(Bbar[1].coef, Bbar[0].coef);
+        EXPECT_EQ(times(f, lay, G[1], Abar[1]).coef, a.coef);
+        EXPECT_EQ(times(f, lay, G[1], Bbar[1]).coef, b.coef);
+      }
+    }
+    EXPECT_LT(lattice_points, box_points) << p;
+  }
+}
+
 // ---- Term arrays and recursive lists --------------------------------------------------------------
 
 TEST(FlatPolys, ReadFlattenedAndBuiltBackTermForTerm) {
@@ -348,6 +425,54 @@ TEST(FlatIntegers, QuotientsPast64BitSumsDivideIn128Bits) {
   EXPECT_EQ(flat_gcd_stats.division_primes, division_primes);
   EXPECT_TRUE(poly_equal(flat, f)) << flat.str();
   EXPECT_TRUE(poly_equal(flat, gcd_by(u, v, false)));
+}
+
+// The division modulo several primes in one pass against the division
+// modulo each (the oracle): exact quotients of long coefficients (residues
+// 0 among them), a remainder, a quotient term past the degrees, and a
+// divisor whose leading coefficient in x is not one term (no box).
+TEST(FlatEngines, LanesDivideAsEachPrimeDoes) {
+  load_data_tables();
+  const PolyVars vars{"x", "y", "z"};
+  const std::string p0 = std::to_string(flat::image_prime(0));
+  const std::string g = "(2^70*x^3 + (y - 5*z)^4 + " + p0 + "*x*y*z - 3)";
+  const std::string q = "((x + 2^40*y + z)^3 + " + p0 + "*y^2)";
+  struct Row {
+    std::string a, b;
+    flat::division_result expect;
+  };
+  const std::vector<Row> rows{
+      {g + "*" + q, g, flat::division_result::exact},
+      {g + "*" + q + " + y^2", g, flat::division_result::not_exact},
+      {g + "*" + q + " + x^9", g, flat::division_result::not_exact},
+      {"(x^2*y + 1)*(x*y + x*z + 1)", "x*y + x*z + 1", flat::division_result::too_large},
+  };
+  for (const Row& row : rows)
+    for (std::size_t lanes = 1; lanes <= flat::max_lanes; ++lanes) {
+      SCOPED_TRACE(row.a + " / " + row.b + ", " + std::to_string(lanes) + " lanes");
+      const Poly a(row.a), b(row.b);
+      flat::Problem pr;
+      ASSERT_TRUE(flat::read_problem(a, b, polynames, &pr));
+      flat::Poly<imptr> fa, fb;
+      flat::flatten(a, pr, &fa);
+      flat::flatten(b, pr, &fb);
+      std::vector<flat::PrimeField> fs;
+      for (std::size_t k = 0; k < lanes; ++k) fs.emplace_back(flat::image_prime(k));
+      std::vector<MPoly> qs;
+      ASSERT_EQ(flat::lanes_divides(fs, pr.layout, fa, fb, &qs), row.expect);
+      if (row.expect != flat::division_result::exact) continue;
+      ASSERT_EQ(qs.size(), lanes);
+      for (std::size_t k = 0; k < lanes; ++k) {
+        MPoly A, B, Q;
+        for (std::size_t i = 0; i < fa.size(); ++i)
+          if (const elem c = number_residue(fa.coef[i], fs[k]); c != 0) A.push(fa.key[i], c);
+        for (std::size_t i = 0; i < fb.size(); ++i)
+          if (const elem c = number_residue(fb.coef[i], fs[k]); c != 0) B.push(fb.key[i], c);
+        ASSERT_TRUE(flat::mpoly_divides(fs[k], pr.layout, A, B, &Q));
+        EXPECT_EQ(qs[k].key, Q.key) << k;
+        EXPECT_EQ(qs[k].coef, Q.coef) << k;
+      }
+    }
 }
 
 // Brown's kernels modulo a word prime against plain loops, coefficients

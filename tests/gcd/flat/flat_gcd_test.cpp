@@ -299,6 +299,37 @@ TEST_F(FlatGcd, CofactorProofAgreesWithDivisionAndNeedsItsBound) {
   }
 }
 
+// Total degree dense GCDs with long coefficients: the proof by division
+// (several primes a pass), by cofactors on the total degree lattice and by
+// cofactors on the box of degrees must all give the driver's own answer.
+TEST_F(FlatGcd, LatticeCofactorsAndDivisionsInLanesAgreeWithTheDriver) {
+  const PolyVars vars{"x", "y", "z", "w"};
+  const std::vector<std::array<std::string, 3>> rows{
+      {"(1 + x + 2*y + 3*z)^6 + 2^90*x^6", "(2 + 3*x + y + z)^6 + y^6", "(3 + x + 5*y + 2*z)^6 + z^6"},
+      {"(1 + x + 2*y + 3*z + w)^4 + 2^70*x^4", "(2 + 3*x + y + z + 2*w)^4 + w^4", "(3 + x + 5*y + 2*z + w)^4 + z^4"},
+      {"(x*y + 5*z^2 - 2^64)^3", "(x + y + z)^5*(x + w + 7)", "(x - y + 2*z)^4*(x + w + 7)^2"},
+  };
+  for (const auto& [g, a, b] : rows) {
+    SCOPED_TRACE(g);
+    const Poly u("(" + g + ")*(" + a + ")"), v("(" + g + ")*(" + b + ")");
+    const Poly old = gcd_by(u, v, false, flat_gcd_method::automatic);
+    const long lanes = flat::flat_divisions.lanes;
+    {
+      const ScopedValue<bool> division(flat_cofactor_proof, false);
+      EXPECT_TRUE(poly_equal(gcd_by(u, v, true, flat_gcd_method::dense), old));
+    }
+    EXPECT_GT(flat::flat_divisions.lanes, lanes);
+    const ScopedValue<std::int32_t> always(flat_cofactor_ratio, 0);
+    for (const bool lattice : {true, false}) {
+      const ScopedValue<bool> proof(flat_lattice_proof, lattice);
+      const long proofs = flat_gcd_stats.cofactor_proofs;
+      const Poly r = gcd_by(u, v, true, flat_gcd_method::dense);
+      EXPECT_TRUE(poly_equal(r, old)) << lattice << ": " << r.str() << " against " << old.str();
+      EXPECT_EQ(flat_gcd_stats.cofactor_proofs, proofs + 1);
+    }
+  }
+}
+
 // ---- An interrupt inside ---------------------------------------------------------------------------------
 
 // The nested level an interrupt opens: the first time it abandons the
