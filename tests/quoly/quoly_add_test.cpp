@@ -393,6 +393,13 @@ TEST(ValueSums, ALinearDenominatorIsShownCoprimeAtOnePointOrLeftToTheGcd) {
       {"x^2 + y^2 + 1", "268435454*x - 3*z", true},
       {"7", "x + 1", true},
       {"x + y^5 + z^9", "z - 2", true},
+      // b read on the axis of d's first variable (the others 0), then at
+      // the second point where b vanishes on that axis
+      {"x^2*y + z^3 + 5", "x + 1", true},
+      {"y*(x + 1)*(x + 2)", "x + y + 2", true},
+      {"(x + y + 2)*y", "x + y + 2", false},
+      {"(3*x + 7)*(x*z + 1)", "3*x + 7", false},
+      {"(3*x + 7)*(x*z + 1)", "3*x - 7", true},
   };
   for (const Row& row : rows) {
     for (bool swap : {false, true}) {
