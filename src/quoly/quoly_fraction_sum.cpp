@@ -16,6 +16,7 @@
 #include "numbers/word_field.h"
 #include "poly/poly_add.h"
 #include "poly/poly_exact_divide.h"
+#include "poly/poly_flat_mult.h"
 #include "poly/poly_modout.h"
 #include "poly/poly_mult.h"
 #include "poly/poly_repr.h"
@@ -207,6 +208,36 @@ bool coprime_to_linear(poly b, poly d) {
   return value_at(b, 0, v, f) != 0;
 }
 
+// a/b ± 1/d for coprime b and d: a d ± b over b d. By a short d with long
+// coefficients in a, a d ± b is formed in one pass (and a freed before b d
+// is formed); otherwise a d is formed, then b d, and b itself becomes the
+// second part of the numerator instead of a copy.
+void coprime_unit_sum(quoly N, poly d, bool add) {
+  OwnedPoly numer;
+  if (!poly_eq_1(d) && flat_mult_add(N->numer, d, N->denom, !add, numer.cell(), polynames)) {
+    free_poly(&N->numer);
+    N->numer = numer.release();
+    poly_mult(N->denom, d, &N->denom, polynames);
+    return;
+  }
+  OwnedPoly ad;
+  if (poly_eq_1(d)) {
+    ad.p = N->numer;
+  } else {
+    poly_mult(N->numer, d, &ad.p, polynames);
+    free_poly(&N->numer);
+  }
+  N->numer = nullptr;
+  OwnedPoly bd;
+  poly_mult(N->denom, d, &bd.p, polynames);
+  OwnedPoly b(std::exchange(N->denom, bd.release()));
+  if (add) {
+    best_poly_add(ad.release(), b.release(), &N->numer);
+  } else {
+    best_poly_sub(ad.release(), b.release(), &N->numer);
+  }
+}
+
 }  // namespace
 
 void settle_under_relations(quoly q) {
@@ -297,29 +328,25 @@ void fast_gen_quoly_add(quolyptr n, quolyptr m, bool add) {
     } else {
       coprime = true;
     }
-    const poly d1 = d_cof.p != nullptr ? d_cof.p : M->denom;
-    OwnedPoly t1, t2;
-    if (poly_eq_1(d1)) {
-      t1.p = N->numer;
-    } else {
-      poly_mult(N->numer, d1, &t1.p, polynames);
-      free_poly(&N->numer);
-    }
-    N->numer = nullptr;
     if (coprime && poly_eq_1(M->numer)) {
-      // a d + b over b d: b d is formed first, and b itself becomes the
-      // second part of the numerator instead of a copy.
-      OwnedPoly bd;
-      poly_mult(N->denom, M->denom, &bd.p, polynames);
-      t2.p = std::exchange(N->denom, bd.release());
+      coprime_unit_sum(N, M->denom, add);
       moved_b = true;
     } else {
+      const poly d1 = d_cof.p != nullptr ? d_cof.p : M->denom;
+      OwnedPoly t1, t2;
+      if (poly_eq_1(d1)) {
+        t1.p = N->numer;
+      } else {
+        poly_mult(N->numer, d1, &t1.p, polynames);
+        free_poly(&N->numer);
+      }
+      N->numer = nullptr;
       poly_mult(M->numer, N->denom, &t2.p, polynames);
-    }
-    if (add) {
-      best_poly_add(t1.release(), t2.release(), &N->numer);
-    } else {
-      best_poly_sub(t1.release(), t2.release(), &N->numer);
+      if (add) {
+        best_poly_add(t1.release(), t2.release(), &N->numer);
+      } else {
+        best_poly_sub(t1.release(), t2.release(), &N->numer);
+      }
     }
   }
   if (poly_iszero(N->numer)) {
