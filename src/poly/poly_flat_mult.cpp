@@ -213,8 +213,11 @@ bool scales_by(const Flat& s) {
 // The product of s (scales_by) and f through the heap of s's rows, each
 // row f's copy scaled by one term of s: f's coefficients are gathered once
 // as digits, and each product coefficient, at most lazy_row_terms scaled
-// digit rows, is summed in word cells and carried once.
-void scaled_merge(const Flat& s, const Flat& f, Terms& out) {
+// digit rows, is summed in word cells and carried once. With an addend g
+// (packed alike; s then has fewer than lazy_row_terms terms) the result is
+// s f + g_sign g: a term of g at a key of the product is one more row of
+// its sum, the others go out as copies between the product's keys.
+void scaled_merge(const Flat& s, const Flat& f, Terms& out, const Flat* g = nullptr, std::int32_t g_sign = 1) {
   std::vector<kit::digit> digits;
   std::vector<std::size_t> start(f.num.size() + 1, 0);
   std::vector<std::int8_t> negative(f.num.size());
@@ -228,16 +231,35 @@ void scaled_merge(const Flat& s, const Flat& f, Terms& out) {
     longest = std::max<std::int32_t>(longest, x->size);
   }
   start[f.num.size()] = digits.size();
+  const std::size_t g_terms = g != nullptr ? g->num.size() : 0;
+  std::int32_t g_longest = 0;
+  for (std::size_t j = 0; j < g_terms; ++j) g_longest = std::max<std::int32_t>(g_longest, g->num[j]->size);
+  longest = std::max(longest, g_longest);
   std::vector<std::int64_t> factor(s.num.size());
   for (std::size_t i = 0; i < s.num.size(); ++i) factor[i] = s.num[i]->head->value;
   std::vector<std::int64_t> acc(static_cast<std::size_t>(longest), 0);
   std::vector<kit::digit> r(static_cast<std::size_t>(longest) + 2);
+  std::vector<kit::digit> g_digits(static_cast<std::size_t>(g_longest));
+  std::size_t gi = 0;  // g's next term
+  // g's term gi as digits; returns its sign times g_sign.
+  auto gather_g = [&]() {
+    kit::gather(g->num[gi], g_digits.data());
+    return kit::sign_of_number(g->num[gi]) * g_sign;
+  };
+  // g's terms of keys above k (all when k is nil) go out as they are.
+  auto copy_g_above = [&](const std::uint64_t* k) {
+    for (; gi < g_terms && (k == nullptr || g->key[gi] > *k); ++gi) {
+      const std::int32_t sign = gather_g();
+      out.push(g->key[gi], number_from_digits(g_digits.data(), g->num[gi]->size, sign));
+    }
+  };
   std::uint64_t key = 0;
   std::int32_t used = 0;  // the cells the current sum has reached
   std::int64_t until_poll = detail::flat_poll_products / 16;
   heap_walk(
       s, f,
       [&](std::uint64_t k) {
+        copy_g_above(&k);
         key = k;
         used = 0;
       },
@@ -251,10 +273,18 @@ void scaled_merge(const Flat& s, const Flat& f, Terms& out) {
         used = std::max(used, n);
       },
       [&]() {
+        if (gi < g_terms && g->key[gi] == key) {
+          const std::int32_t sign = gather_g();
+          const std::int32_t n = g->num[gi]->size;
+          kit::lazy_addmul_1(acc.data(), g_digits.data(), n, sign);
+          used = std::max(used, n);
+          ++gi;
+        }
         std::int32_t sign = 1;
         const std::int32_t n = kit::lazy_settle(acc.data(), used, r.data(), &sign);
         if (!kit::mag_is_zero(r.data(), n)) out.push(key, number_from_digits(r.data(), n, sign));
       });
+  copy_g_above(nullptr);
 }
 
 // ---- One big-integer product or quotient (Kronecker substitution) -----------------------
@@ -985,6 +1015,48 @@ bool flat_poly_mult(poly n, poly m, poly* p, polypt pol) {
       r = build_lists(out.key.data(), out.key.size(), pk, [&out](std::size_t i) { return new_wide_number(out.wide[i]); });
     }
   }
+  free_poly(p);
+  *p = r;
+  return true;
+}
+
+bool flat_mult_add(poly n, poly m, poly c, bool sub, poly* p, polypt pol) {
+  if (flotemode || modularmode || lintmode) return false;
+  for (polypt l = pol; l != nullptr; l = l->next)
+    if (l->p != nullptr) return false;
+  if (detail::is_bare_leaf(n) || detail::is_bare_leaf(m)) return false;
+  FlatScan sn, sm, sc;
+  scan(n, 0, false, sn);
+  scan(m, 0, false, sm);
+  scan(c, 0, false, sc);
+  // Word-size operands take the word summations of flat_poly_mult.
+  if (!sn.ok || !sm.ok || !sc.ok || (sn.small && sm.small)) return false;
+  Packing pk;
+  pk.depth = std::max({sn.depth, sm.depth, sc.depth});
+  for (int k = pk.depth - 1; k >= 0; --k) {
+    const auto K = static_cast<std::size_t>(k);
+    const std::int64_t top = std::max(sn.maxexp[K] + sm.maxexp[K], sc.maxexp[K]);
+    if (top > INT32_MAX) return false;
+    pk.width[K] = std::bit_width(static_cast<std::uint64_t>(top));
+    pk.shift[K] = pk.total;
+    pk.total += pk.width[K];
+  }
+  if (pk.total > 64) return false;
+  Flat fn, fm, fc;
+  pack(n, 0, 0, pk, Coefs::big_integers, fn);
+  pack(m, 0, 0, pk, Coefs::big_integers, fm);
+  // The shorter operand scales the longer, as in flat_poly_mult; the
+  // addend takes one row of each sum.
+  const bool n_first = fn.key.size() <= fm.key.size();
+  const Flat& a = n_first ? fn : fm;
+  const Flat& b = n_first ? fm : fn;
+  const Flat* s = scales_by(a) ? &a : scales_by(b) ? &b : nullptr;
+  if (s == nullptr || s->key.size() >= static_cast<std::size_t>(kit::lazy_row_terms)) return false;
+  pack(c, 0, 0, pk, Coefs::big_integers, fc);
+  Terms out;
+  scaled_merge(*s, s == &a ? b : a, out, &fc, sub ? -1 : 1);
+  ++flat_mult_methods.scaled_sums;
+  poly r = build_from(out, pk);
   free_poly(p);
   *p = r;
   return true;

@@ -57,6 +57,15 @@ namespace tavrin {
 //        flat_fold_sums, flat_scaled_terms
 bool flat_poly_mult(poly n, poly m, poly* p, polypt pol);
 
+// *p := n * m + c (sub: n * m - c) in one pass when one of n and m scales
+// the other (at most flat_scaled_terms terms, each coefficient one limb),
+// over the integers with coefficients past two limbs, under the conditions
+// of flat_poly_mult (c may be a bare constant): c's terms are one more row
+// of the product's sums. The same polynomial as the product followed by
+// the sum; returns false, having changed nothing, when it does not apply.
+// n: kept; m: kept; c: kept; *p: overwritten (may be &n, &m or &c)
+// reads: mode flags, flat_scaled_terms
+bool flat_mult_add(poly n, poly m, poly c, bool sub, poly* p, polypt pol);
 // *q := n / m for polynomials with integer coefficients, m dividing n,
 // through one exact division of big integers (Kronecker substitution),
 // when the ring is the integers or the rationals (no floating, modular or
@@ -79,6 +88,7 @@ struct flat_mult_counts {
   long big_coefficients;  // heap with the numbers themselves
   long kronecker;         // one big-integer product
   long scaled;            // long coefficients by a short operand's one-limb ones
+  long scaled_sums;       // flat_mult_add's successes
   long quotients;         // flat_exact_quotient's successes
 };
 extern flat_mult_counts flat_mult_methods;

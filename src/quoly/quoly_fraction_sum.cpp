@@ -16,6 +16,7 @@
 #include "numbers/word_field.h"
 #include "poly/poly_add.h"
 #include "poly/poly_exact_divide.h"
+#include "poly/poly_flat_mult.h"
 #include "poly/poly_modout.h"
 #include "poly/poly_mult.h"
 #include "poly/poly_repr.h"
@@ -144,9 +145,15 @@ bool linear_form(poly d, std::size_t level, const WordField& f, std::vector<std:
 }
 
 // p at x_L = v[L] modulo f's prime (levels past v: 0), by Horner's rule
-// along each list.
+// along each list; at a level whose value is 0 only the list's last term
+// counts, when its exponent is 0.
 std::uint32_t value_at(poly p, std::size_t level, const std::vector<std::uint32_t>& v, const WordField& f) {
   const std::uint32_t x = level < v.size() ? v[level] : 0;
+  if (x == 0) {
+    while (p->next != nullptr) p = p->next;
+    if (p->numb) return number_residue(p->ncoef, f);
+    return p->exp == 0 ? value_at(p->pcoef, level + 1, v, f) : 0;
+  }
   std::uint32_t r = 0;
   std::int32_t last = 0;  // the exponent r stands at
   for (poly t = p; t != nullptr; t = t->next) {
@@ -161,9 +168,12 @@ std::uint32_t value_at(poly p, std::size_t level, const std::vector<std::uint32_
 // b and d are coprime, proved at one point: d primitive and of total
 // degree 1 (so irreducible, and gcd(b, d) is 1 or d), and b not 0 at a
 // point where d is, modulo a prime (were d a factor, b would vanish
-// there). False when that does not hold or cannot be shown so cheaply
-// (the GCD is then taken). Integer coefficients, no relations, no
-// negative exponents.
+// there). The point with every variable but d's first one 0 comes first:
+// b's value there reads only the terms free of those variables (a few
+// coefficients of a long b); where b vanishes, a point with the other
+// variables from a fixed sequence follows. False when that does not hold
+// or cannot be shown so cheaply (the GCD is then taken). Integer
+// coefficients, no relations, no negative exponents.
 bool coprime_to_linear(poly b, poly d) {
   if (modularmode || lintmode || flotemode || laurent || pseudo_polynames != nullptr || is_bare_leaf(d)) return false;
   const WordField f(probe_prime);
@@ -177,6 +187,9 @@ bool coprime_to_linear(poly b, poly d) {
   while (solved < v.size() && v[solved] == 0) ++solved;
   if (solved == v.size()) return false;  // no variable
   const std::uint32_t c = v[solved];
+  std::vector<std::uint32_t> on_axis(solved + 1, 0);
+  on_axis[solved] = f.mul(f.neg(constant), f.inv(c));
+  if (value_at(b, 0, on_axis, f) != 0) return true;
   std::uint32_t rest = constant;
   std::uint64_t seed = 0x9e3779b97f4a7c15u;
   for (std::size_t L = 0; L < v.size(); ++L) {
@@ -193,6 +206,36 @@ bool coprime_to_linear(poly b, poly d) {
     v.push_back(f.reduce(seed >> 17));
   }
   return value_at(b, 0, v, f) != 0;
+}
+
+// a/b ± 1/d for coprime b and d: a d ± b over b d. By a short d with long
+// coefficients in a, a d ± b is formed in one pass (and a freed before b d
+// is formed); otherwise a d is formed, then b d, and b itself becomes the
+// second part of the numerator instead of a copy.
+void coprime_unit_sum(quoly N, poly d, bool add) {
+  OwnedPoly numer;
+  if (!poly_eq_1(d) && flat_mult_add(N->numer, d, N->denom, !add, numer.cell(), polynames)) {
+    free_poly(&N->numer);
+    N->numer = numer.release();
+    poly_mult(N->denom, d, &N->denom, polynames);
+    return;
+  }
+  OwnedPoly ad;
+  if (poly_eq_1(d)) {
+    ad.p = N->numer;
+  } else {
+    poly_mult(N->numer, d, &ad.p, polynames);
+    free_poly(&N->numer);
+  }
+  N->numer = nullptr;
+  OwnedPoly bd;
+  poly_mult(N->denom, d, &bd.p, polynames);
+  OwnedPoly b(std::exchange(N->denom, bd.release()));
+  if (add) {
+    best_poly_add(ad.release(), b.release(), &N->numer);
+  } else {
+    best_poly_sub(ad.release(), b.release(), &N->numer);
+  }
 }
 
 }  // namespace
@@ -285,29 +328,25 @@ void fast_gen_quoly_add(quolyptr n, quolyptr m, bool add) {
     } else {
       coprime = true;
     }
-    const poly d1 = d_cof.p != nullptr ? d_cof.p : M->denom;
-    OwnedPoly t1, t2;
-    if (poly_eq_1(d1)) {
-      t1.p = N->numer;
-    } else {
-      poly_mult(N->numer, d1, &t1.p, polynames);
-      free_poly(&N->numer);
-    }
-    N->numer = nullptr;
     if (coprime && poly_eq_1(M->numer)) {
-      // a d + b over b d: b d is formed first, and b itself becomes the
-      // second part of the numerator instead of a copy.
-      OwnedPoly bd;
-      poly_mult(N->denom, M->denom, &bd.p, polynames);
-      t2.p = std::exchange(N->denom, bd.release());
+      coprime_unit_sum(N, M->denom, add);
       moved_b = true;
     } else {
+      const poly d1 = d_cof.p != nullptr ? d_cof.p : M->denom;
+      OwnedPoly t1, t2;
+      if (poly_eq_1(d1)) {
+        t1.p = N->numer;
+      } else {
+        poly_mult(N->numer, d1, &t1.p, polynames);
+        free_poly(&N->numer);
+      }
+      N->numer = nullptr;
       poly_mult(M->numer, N->denom, &t2.p, polynames);
-    }
-    if (add) {
-      best_poly_add(t1.release(), t2.release(), &N->numer);
-    } else {
-      best_poly_sub(t1.release(), t2.release(), &N->numer);
+      if (add) {
+        best_poly_add(t1.release(), t2.release(), &N->numer);
+      } else {
+        best_poly_sub(t1.release(), t2.release(), &N->numer);
+      }
     }
   }
   if (poly_iszero(N->numer)) {

@@ -18,6 +18,7 @@
 #include "core/jumps.h"
 #include "core/thresholds.h"
 #include "numbers/node_handles.h"
+#include "poly/poly_add.h"
 #include "poly/poly_flat_impl.h"
 #include "poly/poly_mult.h"
 #include "poly/poly_repr.h"
@@ -751,6 +752,84 @@ TEST_F(FlatMultTest, ScaledCopiesByAShortOperandOnBothSidesOfTheirCutOffs) {
   const RefPoly x = RefPoly::variable(4, 0), y = RefPoly::variable(4, 1);
   const RefPoly big = RefPoly::constant(4, digits);
   check(x - y, big * (x * x + x * y + y * y) + x, true, "(x - y)(c x^2 + c x y + c y^2 + x): x y cancels");
+}
+
+// n m ± c in one pass against the product followed by the sum (the route it
+// replaces) and the reference: addends that overlap the product's terms,
+// cancel it wholly or in part, reach above its exponents or are a constant;
+// on both sides of flat_scaled_terms, of the lazy cells' row bound (one row
+// kept for c) and of word-size coefficients; either operand order, and the
+// result over c's own cell.
+TEST_F(FlatMultTest, AProductAndAnAddendInOnePassAgreeWithTheProductThenTheSum) {
+  std::mt19937_64 rng(test_seed() + 5107);
+  RingScope z(Ring::integers);
+  NodeBalance balance;
+  enum class Addend { overlaps, cancels, cancels_in_part, above, constant };
+  struct Row {
+    int terms;
+    std::int32_t cut;
+    bool long_coefficients;
+    Addend addend;
+    bool taken;
+  };
+  const Row rows[] = {
+      {1, 16, true, Addend::overlaps, true},         {5, 16, true, Addend::cancels, true},
+      {5, 16, true, Addend::cancels_in_part, true},  {5, 16, true, Addend::above, true},
+      {5, 16, true, Addend::constant, true},         {16, 16, true, Addend::overlaps, true},
+      {17, 16, true, Addend::overlaps, false},       {126, 200, true, Addend::overlaps, true},
+      {127, 200, true, Addend::overlaps, false},     {5, 16, false, Addend::overlaps, false},
+  };
+  const RefPoly x = RefPoly::variable(4, 0), w = RefPoly::variable(4, 3);
+  for (const Row& row : rows) {
+    ScopedValue<std::int32_t> cut(flat_scaled_terms, row.cut);
+    for (int i = 0; i < test_iterations(4); ++i) {
+      for (bool sub : {false, true}) {
+        const RefPoly s = short_operand(rng, row.terms, BigRef::pow2(28) - 1);
+        RefPoly f = random_refpoly(rng, 4, 60, 9, 1);
+        if (row.long_coefficients) f = f * RefPoly::constant(4, BigRef::pow2(90) + random_big(rng, 3));
+        if (f.terms().size() <= 1) continue;
+        const RefPoly product = s * f;
+        // c such that s f ± c cancels: -s f for a sum, s f for a difference
+        const RefPoly cancel = sub ? product : RefPoly(4) - product;
+        RefPoly c(4);
+        switch (row.addend) {
+          case Addend::overlaps:
+            c = random_refpoly(rng, 4, 30, 9, 4) + s * random_refpoly(rng, 4, 8, 9, 3);
+            break;
+          case Addend::cancels: c = cancel; break;
+          case Addend::cancels_in_part: c = cancel + random_refpoly(rng, 4, 10, 9, 2); break;
+          case Addend::above: c = random_refpoly(rng, 4, 10, 9, 3) * x.pow(60) * w.pow(50) + x; break;
+          case Addend::constant: c = RefPoly::constant(4, random_big(rng, 4) + 1); break;
+        }
+        if (c.terms().empty()) continue;
+        const std::string what = std::to_string(row.terms) + " terms, cut " + std::to_string(row.cut) +
+                                 (sub ? ", minus " : ", plus ") + c.to_string(vars.names());
+        SCOPED_TRACE(what);
+        Poly n(s), m(f), a(c);
+        Poly fused;
+        const long before = flat_mult_methods.scaled_sums;
+        ASSERT_EQ(flat_mult_add(n, m, a, sub, fused.cell(), nilpol), row.taken);
+        ASSERT_EQ(flat_mult_methods.scaled_sums - before, row.taken ? 1 : 0);
+        if (!row.taken) {
+          ASSERT_EQ(fused.get(), nullptr);
+          continue;
+        }
+        ASSERT_TRUE(valid_poly(fused));
+        Poly prod, old;
+        poly_mult(n, m, prod.cell(), nilpol);
+        if (sub) {
+          poly_sub(prod, a, old.cell());
+        } else {
+          poly_add(prod, a, old.cell());
+        }
+        ASSERT_EQ(read_poly(fused), read_poly(old));
+        ASSERT_EQ(read_poly(fused), sub ? product - c : product + c);
+        ASSERT_EQ(read_poly(a), c);
+        ASSERT_TRUE(flat_mult_add(m, n, a, sub, a.cell(), nilpol));
+        ASSERT_EQ(read_poly(a), read_poly(old));
+      }
+    }
+  }
 }
 
 }  // namespace

@@ -14,6 +14,7 @@
 #include "core/globals.h"
 #include "core/mode_guard.h"
 #include "numbers/freelists.h"
+#include "poly/poly_flat_mult.h"
 #include "poly/poly_repr.h"
 #include "quoly/quoly.h"
 #include "support/modulus_scope.h"
@@ -339,36 +340,46 @@ BigRef random_big(std::mt19937_64& rng, int max_limbs) {
   return rng() % 2 == 0 ? v : -v;
 }
 
-// Running sums of c / (x + k y + k^2 z + 1): with c = 1 the sum's
-// denominator b moves into the numerator a d + b, for other c it is
-// multiplied; each against the three-argument sum (which copies), text for
-// text, and at rational points.
+// Running sums of c / (x + k y + k^2 z + 1), and of c / (x + k y + (2^28 -
+// 57 - k) z + 1), whose sums soon have long coefficients: with c = 1 the
+// sum's denominator b moves into the numerator a d + b (formed in one pass
+// once a's coefficients are long), for other c it is multiplied; each
+// against the three-argument sum (which copies), text for text, and at
+// rational points.
 TEST(ValueSums, CoprimeLinearDenominatorsAgreeWithTheThreeArgumentSum) {
   PolyVars vars{"x", "y", "z"};
   NodeBalance balance;
   std::mt19937_64 rng(test_seed() + 5101);
+  const long one_pass = flat_mult_methods.scaled_sums;
   for (const char* c : {"1", "2", "-1"}) {
     for (bool sub : {false, true}) {
-      SCOPED_TRACE(std::string("numerators ") + c + (sub ? ", differences" : ", sums"));
-      Value fast = Value::ratfun(c, "x + y + z + 1");
-      Value three = copy_of(fast);
-      for (int k = 2; k <= 7; ++k) {
-        const Value term =
-            Value::ratfun(c, "x + " + std::to_string(k) + "*y + " + std::to_string(k * k) + "*z + 1");
-        Value f = through(sub ? Entry::best_sub : Entry::best_add, fast, term);
-        Value t = through(sub ? Entry::sub : Entry::add, three, term);
-        ASSERT_EQ(value_text(f), value_text(t)) << "k = " << k;
-        ASSERT_TRUE(normal_value(f));
-        std::vector<RatRef> point = {random_ratref(rng, 9, 5), random_ratref(rng, 9, 5), random_ratref(rng, 9, 5)};
-        const auto vf = value_at(f, point), vo = value_at(fast, point), vt = value_at(term, point);
-        if (vf && vo && vt) {
-          ASSERT_EQ(*vf, sub ? *vo - *vt : *vo + *vt) << "k = " << k;
+      for (bool wide : {false, true}) {
+        SCOPED_TRACE(std::string("numerators ") + c + (sub ? ", differences" : ", sums") +
+                     (wide ? ", wide" : ""));
+        auto z_coefficient = [wide](int k) { return std::to_string(wide ? 268435399 - k : k * k); };
+        Value fast = Value::ratfun(c, "x + y + " + z_coefficient(1) + "*z + 1");
+        Value three = copy_of(fast);
+        for (int k = 2; k <= 7; ++k) {
+          const Value term =
+              Value::ratfun(c, "x + " + std::to_string(k) + "*y + " + z_coefficient(k) + "*z + 1");
+          Value f = through(sub ? Entry::best_sub : Entry::best_add, fast, term);
+          Value t = through(sub ? Entry::sub : Entry::add, three, term);
+          ASSERT_EQ(value_text(f), value_text(t)) << "k = " << k;
+          ASSERT_TRUE(normal_value(f));
+          std::vector<RatRef> point = {random_ratref(rng, 9, 5), random_ratref(rng, 9, 5),
+                                       random_ratref(rng, 9, 5)};
+          const auto vf = value_at(f, point), vo = value_at(fast, point),
+                     vt = value_at(term, point);
+          if (vf && vo && vt) {
+            ASSERT_EQ(*vf, sub ? *vo - *vt : *vo + *vt) << "k = " << k;
+          }
+          fast = std::move(f);
+          three = std::move(t);
         }
-        fast = std::move(f);
-        three = std::move(t);
       }
     }
   }
+  EXPECT_GT(flat_mult_methods.scaled_sums, one_pass);
 }
 
 // Denominator GCDs that a point of a linear denominator may answer (coprime:
@@ -393,6 +404,13 @@ TEST(ValueSums, ALinearDenominatorIsShownCoprimeAtOnePointOrLeftToTheGcd) {
       {"x^2 + y^2 + 1", "268435454*x - 3*z", true},
       {"7", "x + 1", true},
       {"x + y^5 + z^9", "z - 2", true},
+      // b read on the axis of d's first variable (the others 0), then at
+      // the second point where b vanishes on that axis
+      {"x^2*y + z^3 + 5", "x + 1", true},
+      {"y*(x + 1)*(x + 2)", "x + y + 2", true},
+      {"(x + y + 2)*y", "x + y + 2", false},
+      {"(3*x + 7)*(x*z + 1)", "3*x + 7", false},
+      {"(3*x + 7)*(x*z + 1)", "3*x - 7", true},
   };
   for (const Row& row : rows) {
     for (bool swap : {false, true}) {
