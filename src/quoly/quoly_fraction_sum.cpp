@@ -75,6 +75,20 @@ poly times(poly a, poly b) {
   return r.release();
 }
 
+// q's numerator times d, taken over where d is 1; q's numerator is left
+// null (kept as it was should the product fail).
+poly take_numer_times(quoly q, poly d) {
+  poly r = nullptr;
+  if (poly_eq_1(d)) {
+    r = q->numer;
+  } else {
+    poly_mult(q->numer, d, &r, polynames);
+    free_poly(&q->numer);
+  }
+  q->numer = nullptr;
+  return r;
+}
+
 // The denominator's last checks: a polynomial clears rat, and while
 // relations are in force (the product of the denominators was reduced by
 // them, which can leave its leading number negative or not 1) the value
@@ -221,13 +235,7 @@ void coprime_unit_sum(quoly N, poly d, bool add) {
     return;
   }
   OwnedPoly ad;
-  if (poly_eq_1(d)) {
-    ad.p = N->numer;
-  } else {
-    poly_mult(N->numer, d, &ad.p, polynames);
-    free_poly(&N->numer);
-  }
-  N->numer = nullptr;
+  ad.p = take_numer_times(N, d);
   OwnedPoly bd;
   poly_mult(N->denom, d, &bd.p, polynames);
   OwnedPoly b(std::exchange(N->denom, bd.release()));
@@ -334,13 +342,7 @@ void fast_gen_quoly_add(quolyptr n, quolyptr m, bool add) {
     } else {
       const poly d1 = d_cof.p != nullptr ? d_cof.p : M->denom;
       OwnedPoly t1, t2;
-      if (poly_eq_1(d1)) {
-        t1.p = N->numer;
-      } else {
-        poly_mult(N->numer, d1, &t1.p, polynames);
-        free_poly(&N->numer);
-      }
-      N->numer = nullptr;
+      t1.p = take_numer_times(N, d1);
       poly_mult(M->numer, N->denom, &t2.p, polynames);
       if (add) {
         best_poly_add(t1.release(), t2.release(), &N->numer);
