@@ -2,10 +2,9 @@
 // long products of dense/ (dense_transform_impl.h) and of the long integer
 // products on words (word_array.h).
 //
-// - The primes p = c 2^k + 1 below 2^30 (transform_prime_table): 1004535809
-//   (k = 21), 998244353 (k = 23), 754974721 (k = 24); their product exceeds
-//   2^89.
-// - A transform of length N = 2^lg (ntt_min_lg <= lg <= 21) works in place
+// - The primes p = c 2^k + 1 below 2^30 (transform_prime_table): 998244353,
+//   897581057 and 880803841, each with k = 23; their product exceeds 2^89.
+// - A transform of length N = 2^lg (ntt_min_lg <= lg <= 23) works in place
 //   on N values in [0, 2p). Forward: decimation in frequency, butterflies
 //   (x, y) -> (x + y, (x - y) w) with lazy reduction (Harvey's bounds),
 //   twiddles multiplied by Shoup's method. The levels of half-length 8 and
@@ -31,7 +30,7 @@
 namespace tavrin::kit {
 
 constexpr int ntt_min_lg = 6;
-constexpr int ntt_max_lg = 21;
+constexpr int ntt_max_lg = 23;
 
 using u32 = std::uint32_t;
 using u64 = std::uint64_t;
@@ -56,7 +55,7 @@ struct TransformPrimeName {
   int two_adicity;
 };
 inline constexpr TransformPrimeName transform_prime_table[3] = {
-    {1004535809u, 21}, {998244353u, 23}, {754974721u, 24}};
+    {998244353u, 23}, {897581057u, 23}, {880803841u, 23}};
 
 // One transform prime: its generator, -p^-1 mod 2^32, and the twiddles
 // (with their Shoup quotients) of every length up to the largest prepared.

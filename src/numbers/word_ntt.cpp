@@ -173,9 +173,8 @@ struct piece_shape {
   int lg = 0;
 };
 
-// The pieces' spectra kept between products: at most the values of 10 at
-// the longest transforms (240 MB).
-constexpr std::size_t kept_values = 30 * (std::size_t{1} << ntt_max_lg);
+// The pieces' spectra kept between products: at most 240 MB.
+constexpr std::size_t kept_values = 30 * (std::size_t{1} << 21);
 growable_buffer<u32> piece_spectra;
 
 piece_shape pieces_shape(std::int32_t na, std::int32_t nb, int lg) {

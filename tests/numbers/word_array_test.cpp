@@ -131,20 +131,34 @@ TEST(WideProducts, ProductsPastTheWidestTransformSplitIntoTransforms) {
     for (word& w : v) w = rng() % 4 == 0 ? ~word{0} : rng();
     return v;
   };
-  auto both_routes = [&](const std::vector<word>& a, const std::vector<word>& b) {
+  // Against the route without transforms; or, for the balanced product
+  // (too slow by that route), its residues modulo 2^61 - 1 and a random
+  // odd modulus against those of the factors.
+  auto both_routes = [&](const std::vector<word>& a, const std::vector<word>& b, bool plain_route) {
     const auto na = static_cast<std::int32_t>(a.size()), nb = static_cast<std::int32_t>(b.size());
     SCOPED_TRACE(std::to_string(na) + " x " + std::to_string(nb) + " words");
     ASSERT_FALSE(kit::wmul_ntt_fits(na, nb));
     std::vector<word> split(a.size() + b.size()), plain(a.size() + b.size());
     kit::wmul(split.data(), a.data(), na, b.data(), nb);
+    if (!plain_route) {
+      for (const word m : {(word{1} << 61) - 1, (rng() >> 2) | 1}) {
+        auto residue = [m](const std::vector<word>& v) {
+          unsigned __int128 r = 0;
+          for (auto w = v.rbegin(); w != v.rend(); ++w) r = ((r << 64) | *w) % m;
+          return r;
+        };
+        EXPECT_EQ(residue(split), residue(a) * residue(b) % m) << "modulo " << m;
+      }
+      return;
+    }
     {
       ScopedValue<std::int32_t> off(wide_ntt_words, never);
       kit::wmul(plain.data(), a.data(), na, b.data(), nb);
     }
     ASSERT_TRUE(split == plain);
   };
-  both_routes(random_words(850000), random_words(840001));  // balanced: two pieces each
-  both_routes(random_words(2400000), random_words(300));    // unbalanced: one piece of b
+  both_routes(random_words(3400000), random_words(3360001), false);  // balanced: two pieces each
+  both_routes(random_words(9600000), random_words(300), true);       // unbalanced: one piece of b
   // One piece each, where one transform also holds the product.
   const std::vector<word> a = random_words(200000), b = random_words(150001);
   std::vector<word> one(a.size() + b.size()), pieces(a.size() + b.size());
@@ -168,7 +182,7 @@ TEST(WideProducts, ProductsPastTheWidestTransformSplitIntoTransforms) {
   // (W^na - 1)(W^nb - 1) = W^(na+nb) - W^na - W^nb + 1, nb <= na: low
   // words 1, 0, ..., 0 up to nb, then all ones to na, W - 2 at na, then
   // all ones.
-  for (const auto& [na, nb] : {std::pair{1700000, 1650000}, std::pair{1250000, 1250000}}) {
+  for (const auto& [na, nb] : {std::pair{3400000, 3300000}, std::pair{3300000, 3300000}}) {
     const std::vector<word> x(static_cast<std::size_t>(na), ~word{0}), y(static_cast<std::size_t>(nb), ~word{0});
     std::vector<word> got(x.size() + y.size());
     kit::wmul(got.data(), x.data(), na, y.data(), nb);
@@ -181,7 +195,7 @@ TEST(WideProducts, ProductsPastTheWidestTransformSplitIntoTransforms) {
 
   // (W^n - 1)^2 = W^2n - 2 W^n + 1: low words 1, 0, ..., 0; high words
   // W - 2, then all ones.
-  const std::int32_t n = 850000;
+  const std::int32_t n = 3400000;
   ASSERT_FALSE(kit::wmul_ntt_fits(n, n));
   const std::vector<word> ones(static_cast<std::size_t>(n), ~word{0});
   std::vector<word> sq(2 * ones.size());
@@ -272,17 +286,17 @@ TEST(WideProducts, SplitTransformsAgreeWithOneTransformOfTwiceTheLength) {
 }
 
 TEST(WideProducts, SplitTransformsReachPastTheWidestTransform) {
-  // Products of 2^21 to 3 2^20 chunks go by transforms of 2^21 and 2^20
+  // Products of 2^23 to 3 2^22 chunks go by transforms of 2^23 and 2^22
   // where no one transform holds them: against the pieces' route and, for
   // all-ones operands, the closed form. Both sides of the split's end.
   using kit::word;
   std::mt19937_64 rng(test_seed() + 69);
-  std::int32_t last = 560000;
+  std::int32_t last = 2240000;
   ASSERT_FALSE(kit::wmul_ntt_fits(last, last) && !kit::wmul_ntt_splits(last, last));
   while (kit::wmul_ntt_splits(last + 1000, last + 1000)) last += 1000;
   while (kit::wmul_ntt_splits(last + 1, last + 1)) ++last;
-  for (const auto& [na, nb, fits] : {std::tuple{560000, 560000, true}, std::tuple{last, last, true},
-                                     std::tuple{last + 1, last + 1, false}, std::tuple{1500000, 100000, true}}) {
+  for (const auto& [na, nb, fits] : {std::tuple{last, last, true},
+                                     std::tuple{last + 1, last + 1, false}, std::tuple{6000000, 400000, true}}) {
     SCOPED_TRACE(std::to_string(na) + " x " + std::to_string(nb));
     ASSERT_EQ(kit::wmul_ntt_fits(na, nb), fits);
     const std::vector<word> ones(static_cast<std::size_t>(na), ~word{0});
