@@ -199,6 +199,61 @@ AVX2_FN void backward_avx2(u32* a, int lg, const TransformPrime& P) {
   for (std::size_t h = 8; h < n; h <<= 1) backward_level_avx2(a, n, h, P);
 }
 
+// The butterflies of forward_level_avx2 and backward_level_avx2 on one
+// pair of vectors, twiddles t (Shoup quotients tq).
+AVX2_FN inline void forward_butterfly(__m256i& u, __m256i& v, __m256i t, __m256i tq, __m256i p, __m256i p2) {
+  const __m256i d = _mm256_add_epi32(_mm256_sub_epi32(u, v), p2);
+  u = vreduce(_mm256_add_epi32(u, v), p2);
+  v = vshoup(d, t, tq, p);
+}
+
+AVX2_FN inline void backward_butterfly(__m256i& u, __m256i& y, __m256i t, __m256i tq, __m256i p, __m256i p2) {
+  const __m256i v = vshoup(y, t, tq, p);
+  y = vreduce(_mm256_add_epi32(_mm256_sub_epi32(u, v), p2), p2);
+  u = vreduce(_mm256_add_epi32(u, v), p2);
+}
+
+// The forward levels of half-lengths h and h/2 over a[0 .. 2h) in one pass:
+// the same butterflies as two passes of forward_level_avx2.
+AVX2_FN void forward_two_levels_avx2(u32* a, std::size_t h, const TransformPrime& P) {
+  const __m256i p = vset(P.p()), p2 = vset(2 * P.p());
+  const u32 *w = P.fw(), *wq = P.fwq();
+  const std::size_t q = h / 2;
+  u32 *x0 = a, *x1 = a + q, *x2 = a + h, *x3 = a + h + q;
+  for (std::size_t j = 0; j < q; j += 8) {
+    __m256i u0 = vload(x0 + j), u1 = vload(x1 + j), u2 = vload(x2 + j), u3 = vload(x3 + j);
+    forward_butterfly(u0, u2, vload(w + h + j), vload(wq + h + j), p, p2);
+    forward_butterfly(u1, u3, vload(w + h + q + j), vload(wq + h + q + j), p, p2);
+    const __m256i t = vload(w + q + j), tq = vload(wq + q + j);
+    forward_butterfly(u0, u1, t, tq, p, p2);
+    forward_butterfly(u2, u3, t, tq, p, p2);
+    vstore(x0 + j, u0);
+    vstore(x1 + j, u1);
+    vstore(x2 + j, u2);
+    vstore(x3 + j, u3);
+  }
+}
+
+// The backward levels of half-lengths h/2 and h over a[0 .. 2h) in one pass.
+AVX2_FN void backward_two_levels_avx2(u32* a, std::size_t h, const TransformPrime& P) {
+  const __m256i p = vset(P.p()), p2 = vset(2 * P.p());
+  const u32 *w = P.bw(), *wq = P.bwq();
+  const std::size_t q = h / 2;
+  u32 *x0 = a, *x1 = a + q, *x2 = a + h, *x3 = a + h + q;
+  for (std::size_t j = 0; j < q; j += 8) {
+    __m256i u0 = vload(x0 + j), u1 = vload(x1 + j), u2 = vload(x2 + j), u3 = vload(x3 + j);
+    const __m256i t = vload(w + q + j), tq = vload(wq + q + j);
+    backward_butterfly(u0, u1, t, tq, p, p2);
+    backward_butterfly(u2, u3, t, tq, p, p2);
+    backward_butterfly(u0, u2, vload(w + h + j), vload(wq + h + j), p, p2);
+    backward_butterfly(u1, u3, vload(w + h + q + j), vload(wq + h + q + j), p, p2);
+    vstore(x0 + j, u0);
+    vstore(x1 + j, u1);
+    vstore(x2 + j, u2);
+    vstore(x3 + j, u3);
+  }
+}
+
 // r := a b (+ c d) pointwise, n a multiple of 8.
 AVX2_FN void pointwise_avx2(const u32* a, const u32* b, const u32* c, const u32* d, u32* r,
                             std::size_t n, const TransformPrime& P) {
@@ -225,6 +280,15 @@ constexpr int cache_lg = 15;
 
 void ntt_forward_impl(u32* a, int lg, const TransformPrime& P) {
   const bool lanes = vectorised();
+#ifdef TAVRIN_AVX2
+  // Two levels above the cache in one pass over the array, then its quarters.
+  if (lanes && lg - 1 > cache_lg) {
+    const std::size_t q = std::size_t{1} << (lg - 2);
+    forward_two_levels_avx2(a, 2 * q, P);
+    for (std::size_t k = 0; k < 4; ++k) ntt_forward_impl(a + k * q, lg - 2, P);
+    return;
+  }
+#endif
   if (lg > cache_lg) {
     const std::size_t h = std::size_t{1} << (lg - 1);
 #ifdef TAVRIN_AVX2
@@ -243,6 +307,14 @@ void ntt_forward_impl(u32* a, int lg, const TransformPrime& P) {
 
 void ntt_backward_impl(u32* a, int lg, const TransformPrime& P) {
   const bool lanes = vectorised();
+#ifdef TAVRIN_AVX2
+  if (lanes && lg - 1 > cache_lg) {
+    const std::size_t q = std::size_t{1} << (lg - 2);
+    for (std::size_t k = 0; k < 4; ++k) ntt_backward_impl(a + k * q, lg - 2, P);
+    backward_two_levels_avx2(a, 2 * q, P);
+    return;
+  }
+#endif
   if (lg > cache_lg) {
     const std::size_t h = std::size_t{1} << (lg - 1);
     ntt_backward_impl(a, lg - 1, P);
