@@ -29,13 +29,13 @@ TEST(Transforms, LongTransformsGiveCyclicConvolutions) {
   // backward(forward(a) * forward(b)) is N 2^-32 times the cyclic
   // convolution of a and b: a dense, b with a few terms, so the
   // convolution is direct. Lengths on both sides of the cache's, with one
-  // lane and eight, each prime.
+  // lane and eight, each prime; past it, levels by one pass and by pairs.
   std::mt19937_64 rng(test_seed() + 11);
   std::vector<kit::TransformPrime>& primes = kit::transform_primes();
-  for (kit::TransformPrime& P : primes) P.prepare(18);
+  for (kit::TransformPrime& P : primes) P.prepare(20);
   for (const bool scalar : {false, true}) {
     const Lanes lanes(scalar);
-    for (const int lg : {12, 14, 15, 16, 17, 18}) {
+    for (const int lg : {12, 14, 15, 16, 17, 18, 19, 20}) {
       const std::size_t n = std::size_t{1} << lg;
       for (const kit::TransformPrime& P : primes) {
         SCOPED_TRACE("lg " + std::to_string(lg) + ", p " + std::to_string(P.p()) + (scalar ? ", one lane" : ""));
