@@ -141,64 +141,6 @@ AVX2_FN void forward_level_avx2(u32* a, std::size_t n, std::size_t h, const Tran
   }
 }
 
-AVX2_FN void forward_avx2(u32* a, int lg, const TransformPrime& P) {
-  const std::size_t n = std::size_t{1} << lg;
-  const __m256i p = vset(P.p()), p2 = vset(2 * P.p());
-  const u32 *w = P.fw(), *wq = P.fwq();
-  for (std::size_t h = n >> 1; h >= 8; h >>= 1) forward_level_avx2(a, n, h, P);
-  for (std::size_t c0 = 0; c0 < n; c0 += 64) {
-    __m256i m[8];
-    for (int r = 0; r < 8; ++r) m[r] = vload(a + c0 + 8 * static_cast<std::size_t>(r));
-    transpose8(m);
-    for (int h = 4; h >= 1; h >>= 1)
-      for (int c = 0; c < 8; ++c) {
-        if ((c & h) != 0) continue;
-        const std::size_t t = static_cast<std::size_t>(h + (c & (h - 1)));
-        const __m256i u = m[c], v = m[c + h];
-        m[c] = vreduce(_mm256_add_epi32(u, v), p2);
-        m[c + h] = vshoup(_mm256_add_epi32(_mm256_sub_epi32(u, v), p2), vset(w[t]), vset(wq[t]), p);
-      }
-    for (int c = 0; c < 8; ++c) vstore(a + c0 + 8 * static_cast<std::size_t>(c), m[c]);
-  }
-}
-
-AVX2_FN void backward_level_avx2(u32* a, std::size_t n, std::size_t h, const TransformPrime& P) {
-  const __m256i p = vset(P.p()), p2 = vset(2 * P.p());
-  const u32 *w = P.bw(), *wq = P.bwq();
-  for (std::size_t s = 0; s < n; s += 2 * h) {
-    u32* x = a + s;
-    u32* y = x + h;
-    for (std::size_t j = 0; j < h; j += 8) {
-      const __m256i u = vload(x + j);
-      const __m256i v = vshoup(vload(y + j), vload(w + h + j), vload(wq + h + j), p);
-      vstore(x + j, vreduce(_mm256_add_epi32(u, v), p2));
-      vstore(y + j, vreduce(_mm256_add_epi32(_mm256_sub_epi32(u, v), p2), p2));
-    }
-  }
-}
-
-AVX2_FN void backward_avx2(u32* a, int lg, const TransformPrime& P) {
-  const std::size_t n = std::size_t{1} << lg;
-  const __m256i p = vset(P.p()), p2 = vset(2 * P.p());
-  const u32 *w = P.bw(), *wq = P.bwq();
-  for (std::size_t c0 = 0; c0 < n; c0 += 64) {
-    __m256i m[8];
-    for (int c = 0; c < 8; ++c) m[c] = vload(a + c0 + 8 * static_cast<std::size_t>(c));
-    for (int h = 1; h <= 4; h <<= 1)
-      for (int c = 0; c < 8; ++c) {
-        if ((c & h) != 0) continue;
-        const std::size_t t = static_cast<std::size_t>(h + (c & (h - 1)));
-        const __m256i u = m[c];
-        const __m256i v = vshoup(m[c + h], vset(w[t]), vset(wq[t]), p);
-        m[c] = vreduce(_mm256_add_epi32(u, v), p2);
-        m[c + h] = vreduce(_mm256_add_epi32(_mm256_sub_epi32(u, v), p2), p2);
-      }
-    transpose8(m);
-    for (int r = 0; r < 8; ++r) vstore(a + c0 + 8 * static_cast<std::size_t>(r), m[r]);
-  }
-  for (std::size_t h = 8; h < n; h <<= 1) backward_level_avx2(a, n, h, P);
-}
-
 // The butterflies of forward_level_avx2 and backward_level_avx2 on one
 // pair of vectors, twiddles t (Shoup quotients tq).
 AVX2_FN inline void forward_butterfly(__m256i& u, __m256i& v, __m256i t, __m256i tq, __m256i p, __m256i p2) {
@@ -252,6 +194,75 @@ AVX2_FN void backward_two_levels_avx2(u32* a, std::size_t h, const TransformPrim
     vstore(x2 + j, u2);
     vstore(x3 + j, u3);
   }
+}
+
+AVX2_FN void forward_avx2(u32* a, int lg, const TransformPrime& P) {
+  const std::size_t n = std::size_t{1} << lg;
+  const __m256i p = vset(P.p()), p2 = vset(2 * P.p());
+  const u32 *w = P.fw(), *wq = P.fwq();
+  // The levels of half-length 8 and more two at a time, the last alone
+  // when their count is odd.
+  std::size_t h = n >> 1;
+  for (; h >= 16; h >>= 2)
+    for (std::size_t s = 0; s < n; s += 2 * h) forward_two_levels_avx2(a + s, h, P);
+  if (h == 8) forward_level_avx2(a, n, 8, P);
+  for (std::size_t c0 = 0; c0 < n; c0 += 64) {
+    __m256i m[8];
+    for (int r = 0; r < 8; ++r) m[r] = vload(a + c0 + 8 * static_cast<std::size_t>(r));
+    transpose8(m);
+    for (int h = 4; h >= 1; h >>= 1)
+      for (int c = 0; c < 8; ++c) {
+        if ((c & h) != 0) continue;
+        const std::size_t t = static_cast<std::size_t>(h + (c & (h - 1)));
+        const __m256i u = m[c], v = m[c + h];
+        m[c] = vreduce(_mm256_add_epi32(u, v), p2);
+        m[c + h] = vshoup(_mm256_add_epi32(_mm256_sub_epi32(u, v), p2), vset(w[t]), vset(wq[t]), p);
+      }
+    for (int c = 0; c < 8; ++c) vstore(a + c0 + 8 * static_cast<std::size_t>(c), m[c]);
+  }
+}
+
+AVX2_FN void backward_level_avx2(u32* a, std::size_t n, std::size_t h, const TransformPrime& P) {
+  const __m256i p = vset(P.p()), p2 = vset(2 * P.p());
+  const u32 *w = P.bw(), *wq = P.bwq();
+  for (std::size_t s = 0; s < n; s += 2 * h) {
+    u32* x = a + s;
+    u32* y = x + h;
+    for (std::size_t j = 0; j < h; j += 8) {
+      const __m256i u = vload(x + j);
+      const __m256i v = vshoup(vload(y + j), vload(w + h + j), vload(wq + h + j), p);
+      vstore(x + j, vreduce(_mm256_add_epi32(u, v), p2));
+      vstore(y + j, vreduce(_mm256_add_epi32(_mm256_sub_epi32(u, v), p2), p2));
+    }
+  }
+}
+
+AVX2_FN void backward_avx2(u32* a, int lg, const TransformPrime& P) {
+  const std::size_t n = std::size_t{1} << lg;
+  const __m256i p = vset(P.p()), p2 = vset(2 * P.p());
+  const u32 *w = P.bw(), *wq = P.bwq();
+  for (std::size_t c0 = 0; c0 < n; c0 += 64) {
+    __m256i m[8];
+    for (int c = 0; c < 8; ++c) m[c] = vload(a + c0 + 8 * static_cast<std::size_t>(c));
+    for (int h = 1; h <= 4; h <<= 1)
+      for (int c = 0; c < 8; ++c) {
+        if ((c & h) != 0) continue;
+        const std::size_t t = static_cast<std::size_t>(h + (c & (h - 1)));
+        const __m256i u = m[c];
+        const __m256i v = vshoup(m[c + h], vset(w[t]), vset(wq[t]), p);
+        m[c] = vreduce(_mm256_add_epi32(u, v), p2);
+        m[c + h] = vreduce(_mm256_add_epi32(_mm256_sub_epi32(u, v), p2), p2);
+      }
+    transpose8(m);
+    for (int r = 0; r < 8; ++r) vstore(a + c0 + 8 * static_cast<std::size_t>(r), m[r]);
+  }
+  std::size_t h = 8;
+  if (lg % 2 == 0 && h < n) {  // an odd count of levels from 8 to n/2
+    backward_level_avx2(a, n, h, P);
+    h = 16;
+  }
+  for (; 2 * h < n; h <<= 2)
+    for (std::size_t s = 0; s < n; s += 4 * h) backward_two_levels_avx2(a + s, 2 * h, P);
 }
 
 // r := a b (+ c d) pointwise, n a multiple of 8.
