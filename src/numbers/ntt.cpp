@@ -66,13 +66,12 @@ void forward_scalar(u32* a, int lg, const TransformPrime& P) {
 // The backward level of half-length h (h >= 8) over a[0 .. n).
 void backward_level_scalar(u32* a, std::size_t n, std::size_t h, const TransformPrime& P) {
   const u32 p = P.p(), p2 = 2 * p;
-  const u32 *w = P.bw(), *wq = P.bwq();
   for (std::size_t s = 0; s < n; s += 2 * h) {
     u32* x = a + s;
     u32* y = x + h;
     for (std::size_t j = 0; j < h; ++j) {
       const u32 u = x[j];
-      const u32 v = shoup_mul_lazy(y[j], w[h + j], wq[h + j], p);
+      const u32 v = shoup_mul_lazy(y[j], P.backward_twiddle(h, j), P.backward_quotient(h, j), p);
       x[j] = below_2p(u + v, p2);
       y[j] = below_2p(u - v + p2, p2);
     }
@@ -149,6 +148,29 @@ AVX2_FN inline void forward_butterfly(__m256i& u, __m256i& v, __m256i t, __m256i
   v = vshoup(d, t, tq, p);
 }
 
+// Entries h + j .. h + j + 7 of the backward twiddles (w) and their Shoup
+// quotients (wq), past the stored levels read from the forward table.
+AVX2_FN inline void backward_twiddles(const TransformPrime& P, std::size_t h, std::size_t j, __m256i& w,
+                                      __m256i& wq) {
+  if (h < TransformPrime::stored_backward) {
+    w = vload(P.bw() + h + j);
+    wq = vload(P.bwq() + h + j);
+  } else if (j == 0) {
+    u32 t[8], tq[8];
+    for (std::size_t k = 0; k < 8; ++k) {
+      t[k] = P.backward_twiddle(h, k);
+      tq[k] = P.backward_quotient(h, k);
+    }
+    w = vload(t);
+    wq = vload(tq);
+  } else {
+    const __m256i reverse = _mm256_setr_epi32(7, 6, 5, 4, 3, 2, 1, 0);
+    const std::size_t at = 2 * h - j - 7;
+    w = _mm256_sub_epi32(vset(P.p()), _mm256_permutevar8x32_epi32(vload(P.fw() + at), reverse));
+    wq = _mm256_xor_si256(_mm256_permutevar8x32_epi32(vload(P.fwq() + at), reverse), _mm256_set1_epi32(-1));
+  }
+}
+
 AVX2_FN inline void backward_butterfly(__m256i& u, __m256i& y, __m256i t, __m256i tq, __m256i p, __m256i p2) {
   const __m256i v = vshoup(y, t, tq, p);
   y = vreduce(_mm256_add_epi32(_mm256_sub_epi32(u, v), p2), p2);
@@ -179,16 +201,18 @@ AVX2_FN void forward_two_levels_avx2(u32* a, std::size_t h, const TransformPrime
 // The backward levels of half-lengths h/2 and h over a[0 .. 2h) in one pass.
 AVX2_FN void backward_two_levels_avx2(u32* a, std::size_t h, const TransformPrime& P) {
   const __m256i p = vset(P.p()), p2 = vset(2 * P.p());
-  const u32 *w = P.bw(), *wq = P.bwq();
   const std::size_t q = h / 2;
   u32 *x0 = a, *x1 = a + q, *x2 = a + h, *x3 = a + h + q;
   for (std::size_t j = 0; j < q; j += 8) {
     __m256i u0 = vload(x0 + j), u1 = vload(x1 + j), u2 = vload(x2 + j), u3 = vload(x3 + j);
-    const __m256i t = vload(w + q + j), tq = vload(wq + q + j);
+    __m256i t, tq;
+    backward_twiddles(P, q, j, t, tq);
     backward_butterfly(u0, u1, t, tq, p, p2);
     backward_butterfly(u2, u3, t, tq, p, p2);
-    backward_butterfly(u0, u2, vload(w + h + j), vload(wq + h + j), p, p2);
-    backward_butterfly(u1, u3, vload(w + h + q + j), vload(wq + h + q + j), p, p2);
+    backward_twiddles(P, h, j, t, tq);
+    backward_butterfly(u0, u2, t, tq, p, p2);
+    backward_twiddles(P, h, q + j, t, tq);
+    backward_butterfly(u1, u3, t, tq, p, p2);
     vstore(x0 + j, u0);
     vstore(x1 + j, u1);
     vstore(x2 + j, u2);
@@ -202,10 +226,10 @@ AVX2_FN void forward_avx2(u32* a, int lg, const TransformPrime& P) {
   const u32 *w = P.fw(), *wq = P.fwq();
   // The levels of half-length 8 and more two at a time, the last alone
   // when their count is odd.
-  std::size_t h = n >> 1;
-  for (; h >= 16; h >>= 2)
-    for (std::size_t s = 0; s < n; s += 2 * h) forward_two_levels_avx2(a + s, h, P);
-  if (h == 8) forward_level_avx2(a, n, 8, P);
+  std::size_t half = n >> 1;
+  for (; half >= 16; half >>= 2)
+    for (std::size_t s = 0; s < n; s += 2 * half) forward_two_levels_avx2(a + s, half, P);
+  if (half == 8) forward_level_avx2(a, n, 8, P);
   for (std::size_t c0 = 0; c0 < n; c0 += 64) {
     __m256i m[8];
     for (int r = 0; r < 8; ++r) m[r] = vload(a + c0 + 8 * static_cast<std::size_t>(r));
@@ -224,13 +248,14 @@ AVX2_FN void forward_avx2(u32* a, int lg, const TransformPrime& P) {
 
 AVX2_FN void backward_level_avx2(u32* a, std::size_t n, std::size_t h, const TransformPrime& P) {
   const __m256i p = vset(P.p()), p2 = vset(2 * P.p());
-  const u32 *w = P.bw(), *wq = P.bwq();
   for (std::size_t s = 0; s < n; s += 2 * h) {
     u32* x = a + s;
     u32* y = x + h;
     for (std::size_t j = 0; j < h; j += 8) {
       const __m256i u = vload(x + j);
-      const __m256i v = vshoup(vload(y + j), vload(w + h + j), vload(wq + h + j), p);
+      __m256i t, tq;
+      backward_twiddles(P, h, j, t, tq);
+      const __m256i v = vshoup(vload(y + j), t, tq, p);
       vstore(x + j, vreduce(_mm256_add_epi32(u, v), p2));
       vstore(y + j, vreduce(_mm256_add_epi32(_mm256_sub_epi32(u, v), p2), p2));
     }

@@ -20,6 +20,7 @@
 // (chosen once), otherwise one at a time; both give the same values.
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <vector>
@@ -90,17 +91,20 @@ class TransformPrime {
 
   // Twiddles for lengths up to 2^lg: entry h + j is w_2h^j (j < h). Only
   // the longest level is computed, by products with its root: a shorter
-  // level takes every other entry of the one above (w_h = w_2h^2), and the
+  // level takes every other entry of the one above (w_h = w_2h^2). The
   // backward twiddles are the forward ones read from the other end and
   // negated (w_2h^-j = -w_2h^(h-j), as w_2h^h = -1), their Shoup quotients
-  // 2^32 - 1 less the forward ones' (p - x over p, x a unit).
+  // 2^32 - 1 less the forward ones' (p - x over p, x a unit); they are
+  // kept for the levels below stored_backward only, the longer ones read
+  // from the forward table (backward_twiddle).
+  static constexpr std::size_t stored_backward = std::size_t{1} << 15;
   void prepare(int lg) {
     if (lg <= prepared_) return;
     const std::size_t n = std::size_t{1} << lg;
     fw_.assign(n, 0);
     fwq_.assign(n, 0);
-    bw_.assign(n, 0);
-    bwq_.assign(n, 0);
+    bw_.assign(std::min(n, stored_backward), 0);
+    bwq_.assign(std::min(n, stored_backward), 0);
     if (n >= 2) {
       const std::size_t top = n / 2;
       const u32 w = pow_mod(g_, (p_ - 1) / (2 * top), p_);
@@ -116,7 +120,7 @@ class TransformPrime {
           fw_[h + j] = fw_[2 * h + 2 * j];
           fwq_[h + j] = fwq_[2 * h + 2 * j];
         }
-      for (std::size_t h = 1; h < n; h <<= 1) {
+      for (std::size_t h = 1; h < std::min(n, stored_backward); h <<= 1) {
         bw_[h] = 1;
         bwq_[h] = fwq_[h];
         for (std::size_t j = 1; j < h; ++j) {
@@ -126,6 +130,16 @@ class TransformPrime {
       }
     }
     prepared_ = lg;
+  }
+
+  // Entry h + j of the backward twiddles and its Shoup quotient.
+  u32 backward_twiddle(std::size_t h, std::size_t j) const {
+    if (h < stored_backward) return bw_[h + j];
+    return j == 0 ? 1 : p_ - fw_[2 * h - j];
+  }
+  u32 backward_quotient(std::size_t h, std::size_t j) const {
+    if (h < stored_backward) return bwq_[h + j];
+    return j == 0 ? fwq_[h] : ~fwq_[2 * h - j];
   }
 
   // a b 2^-32 mod p in [0, 2p) for a, b < 2p (Montgomery).

@@ -73,11 +73,12 @@ TEST(Transforms, TwiddlesArePowersOfOneRootAndTheirInverses) {
   // Entry h + j of each table against powers of the longest level's root w
   // (w_2h = w^(N/2h), w of order N exactly): the forward twiddle w_2h^j,
   // the backward one its inverse, each with its Shoup quotient; every
-  // entry at short lengths, a sample at long ones, and tables prepared
-  // again at a greater length equal to fresh ones.
+  // entry at short lengths, a sample at long ones (whose backward
+  // twiddles are read from the forward table), and tables prepared again at
+  // a greater length equal to fresh ones.
   std::mt19937_64 rng(test_seed() + 5);
   for (const kit::TransformPrimeName& name : kit::transform_prime_table) {
-    for (const int lg : {1, 2, 3, 7, 12, 20}) {
+    for (const int lg : {1, 2, 3, 7, 12, 20, kit::ntt_max_lg}) {
       SCOPED_TRACE("p " + std::to_string(name.p) + ", lg " + std::to_string(lg));
       const u64 p = name.p;
       kit::TransformPrime P(name.p, name.two_adicity), Q(name.p, name.two_adicity);
@@ -96,12 +97,13 @@ TEST(Transforms, TwiddlesArePowersOfOneRootAndTheirInverses) {
         const std::size_t i = h + j;
         ASSERT_EQ(P.fw()[i], f) << h << " " << j;
         ASSERT_EQ(P.fwq()[i], (f << 32) / p);
-        ASSERT_EQ(mulmod(P.bw()[i], f, p), 1u) << h << " " << j;
-        ASSERT_EQ(P.bwq()[i], (u64{P.bw()[i]} << 32) / p);
+        const u64 b = P.backward_twiddle(h, j);
+        ASSERT_EQ(mulmod(b, f, p), 1u) << h << " " << j;
+        ASSERT_EQ(P.backward_quotient(h, j), (b << 32) / p);
         ASSERT_EQ(Q.fw()[i], P.fw()[i]);
         ASSERT_EQ(Q.fwq()[i], P.fwq()[i]);
-        ASSERT_EQ(Q.bw()[i], P.bw()[i]);
-        ASSERT_EQ(Q.bwq()[i], P.bwq()[i]);
+        ASSERT_EQ(Q.backward_twiddle(h, j), b);
+        ASSERT_EQ(Q.backward_quotient(h, j), P.backward_quotient(h, j));
       };
       for (std::size_t h = 1; h < n; h <<= 1) {
         if (h <= 4096) {
