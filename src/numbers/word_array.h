@@ -140,7 +140,7 @@ void wsqr_rows(word* r, const word* a, std::int32_t n);
 // wmul_ntt_fits(na, nb).
 void wmul_ntt(word* r, const word* a, std::int32_t na, const word* b, std::int32_t nb);
 // Whether the transforms hold a product of na by nb words (up to some
-// 3 2^20 chunks of at least 16 bits).
+// 3 2^22 chunks of at least 16 bits).
 bool wmul_ntt_fits(std::int32_t na, std::int32_t nb);
 // wmul_ntt takes, by an estimate of their costs, one of two routes, both
 // callable, same contract: one transform of the least power-of-two length
@@ -148,8 +148,8 @@ bool wmul_ntt_fits(std::int32_t na, std::int32_t nb);
 // fill at most 3/4 of it (wmul_ntt_splits), two of lengths N and N/2
 // (wmul_ntt_split): the product modulo x^N - 1 and modulo x^(N/2) - u for
 // u = t^(N/2) (t a fixed unit, t^N != 1), recombined before the Chinese
-// remainder step. The whole route holds products of up to 2^21 chunks,
-// the split one up to 3 2^20.
+// remainder step. The whole route holds products of up to 2^23 chunks,
+// the split one up to 3 2^22.
 void wmul_ntt_whole(word* r, const word* a, std::int32_t na, const word* b, std::int32_t nb);
 bool wmul_ntt_splits(std::int32_t na, std::int32_t nb);
 void wmul_ntt_split(word* r, const word* a, std::int32_t na, const word* b, std::int32_t nb);
