@@ -28,8 +28,9 @@ bool is_prime(std::uint32_t n) {
 }
 
 // The longest transform of the check, and its primes: c 2^22 + 1 between
-// 2^29 and 2^30, largest first, each adding 29 bits or more to a modulus.
-constexpr int check_lg = 22;
+// 2^29 and 2^30, largest first, each adding 29 bits or more to a modulus
+// (those of 2^23 | p - 1 take transforms of 2^23).
+constexpr int check_lg = 22, longest_lg = 23;
 
 std::vector<TransformPrime>& check_primes() {
   static std::vector<TransformPrime> primes = [] {
@@ -89,14 +90,18 @@ bool products_agree(const Layout& lay, const ProductSide& h, const std::vector<P
   for (std::int32_t w : width) {
     stride.push_back(n);
     n *= static_cast<std::size_t>(w);
-    if (n > std::size_t{1} << check_lg) return false;
+    if (n > std::size_t{1} << longest_lg) return false;
   }
   int lg = kit::ntt_min_lg;
   while ((std::size_t{1} << lg) < n) ++lg;
+  std::vector<TransformPrime*> use;
+  for (TransformPrime& P : all)
+    if (use.size() < primes && ((P.p() - 1) & ((std::uint32_t{1} << lg) - 1)) == 0) use.push_back(&P);
+  if (use.size() < primes) return false;
   std::vector<std::uint32_t> sh, sb, sa, r;
-  for (std::size_t k = 0; k < primes; ++k) {
+  for (TransformPrime* Pk : use) {
     check_interrupt();
-    TransformPrime& P = all[k];
+    TransformPrime& P = *Pk;
     P.prepare(lg);
     const std::uint32_t p = P.p();
     const WordField f(p);
