@@ -34,6 +34,12 @@ extern flat_gcd_method flat_gcd_choice;
 // the division is the oracle).
 extern bool flat_cofactor_proof;
 
+// Whether the proof by cofactors, once the combined H, Abar and Bbar are
+// well inside the primes' range, checks H Abar = gamma A and H Bbar =
+// gamma B modulo transform primes for the rest of its bound (true, the
+// default) rather than taking further images (a test hook: the oracle).
+extern bool flat_product_check;
+
 // *r := the GCD of u and v (polynomials at pt's level, in two variables or
 // more, at least flat_gcd_terms terms together) when the flat engines
 // apply: the ring is the integers or a word prime field (GF(2^8), GF(2^16)
@@ -71,6 +77,7 @@ struct flat_gcd_counts {
   long primes;       // images modulo word primes over the integers
   long division_primes;  // exact divisions modulo word primes proving a result
   long cofactor_proofs;  // integer results proven by their combined cofactors
+  long product_primes;   // transform primes checking the combined cofactors' products
   long cofactor_points;  // Brown's points whose cofactors came by exact division by H's value
   long unlucky;      // images or points passed over for too high a degree
   long declined;     // problems given back to the driver

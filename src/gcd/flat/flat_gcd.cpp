@@ -31,6 +31,7 @@ namespace tavrin {
 flat_gcd_method flat_gcd_choice = flat_gcd_method::automatic;
 bool flat_cofactor_proof = true;
 bool flat_lattice_proof = true;
+bool flat_product_check = true;
 flat_gcd_counts flat_gcd_stats{};
 
 namespace flat {
@@ -493,6 +494,32 @@ bool cofactors_prove(const Values& vh, std::size_t h_terms, const Values& va, st
          h_gamma_b < mbits - 1;
 }
 
+// Whether the cofactor proof holds: by M alone (cofactors_prove), or with
+// transform primes for the rest of its bound. Those take H, Abar and Bbar
+// well inside M's range only (a candidate wrong modulo M shows values near
+// its edge), and check H Abar = gamma a, H Bbar = gamma b modulo as many
+// transform primes as the bound needs beyond M (each adds 29 bits or
+// more). The identities hold modulo M already (each image prime's
+// cofactors are exact), so they then hold modulo M times those primes.
+bool cofactors_proven(const Layout& lay, const std::vector<std::uint64_t>& kh, const Values& vh,
+                      const std::vector<std::uint64_t>& ka, const Values& va, const std::vector<std::uint64_t>& kb,
+                      const Values& vb, const Poly<imptr>& a, const Poly<imptr>& b, imptr gamma,
+                      std::int32_t h_gamma_a, std::int32_t h_gamma_b, std::int32_t mbits) {
+  if (cofactors_prove(vh, kh.size(), va, ka.size(), vb, kb.size(), h_gamma_a, h_gamma_b, mbits)) return true;
+  if (!flat_product_check || vh.height >= mbits - 16 || va.height >= mbits - 16 || vb.height >= mbits - 16)
+    return false;
+  const std::int32_t need = std::max({vh.height + va.height + bits_of(std::min(kh.size(), ka.size())),
+                                      vh.height + vb.height + bits_of(std::min(kh.size(), kb.size())), h_gamma_a,
+                                      h_gamma_b}) + 2 - mbits;
+  const auto primes = static_cast<std::size_t>((std::max(need, 0) + 28) / 29);
+  if (primes > product_check_primes()) return false;
+  if (!products_agree(lay, {&kh, &vh.value}, {{&ka, &va.value}, {&kb, &vb.value}}, {&a, &b}, ZInt::from_number(gamma),
+                      primes))
+    return false;
+  flat_gcd_stats.product_primes += static_cast<long>(primes);
+  return true;
+}
+
 // x c / d for each value x (exact: false when a division leaves a remainder).
 bool times_over(std::vector<ZInt>& xs, const ZInt& c, const ZInt& d) {
   if (c.is_one() && d.is_one()) return true;
@@ -614,14 +641,17 @@ bool integer_gcd(poly u, poly v, const Problem& pr, polypt pt, poly* r) {
       rb.add(Bbar, f, 1);
     }
     const auto mbits = static_cast<std::int32_t>(crt.modulus().bit_length());
-    // the cofactor proof cannot hold before M passes gamma a and gamma b
-    if (cofactors == 1 && mbits < std::max(h_gamma_a, h_gamma_b) + 2) continue;
+    // the cofactor proof cannot hold before M passes gamma a and gamma b, unless transform
+    // primes add to M (and take candidates well inside M's range only)
+    const bool short_of_gamma = mbits < std::max(h_gamma_a, h_gamma_b) + 2;
+    if (cofactors == 1 && short_of_gamma && !flat_product_check) continue;
     const Values vh = values_of(rh, crt);
     Values va, vb;
     if (cofactors == 1) {
+      if (short_of_gamma && vh.height >= mbits - 16) continue;
       va = values_of(ra, crt);
       vb = values_of(rb, crt);
-      if (!cofactors_prove(vh, rh.key.size(), va, ra.key.size(), vb, rb.key.size(), h_gamma_a, h_gamma_b, mbits))
+      if (!cofactors_proven(lay, rh.key, vh, ra.key, va, rb.key, vb, a, b, gamma.get(), h_gamma_a, h_gamma_b, mbits))
         continue;
     } else {
       // Try the candidate when its coefficients are well inside the range, or

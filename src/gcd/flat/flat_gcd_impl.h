@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "numbers/zint.h"
 #include "gcd/flat/flat_poly_impl.h"
 #include "gcd/flat/gcd_fields_impl.h"
 
@@ -191,5 +192,22 @@ constexpr std::size_t max_lanes = 4;
 // prime.
 division_result lanes_divides(const std::vector<PrimeField>& fs, const Layout& lay, const Poly<imptr>& A,
                               const Poly<imptr>& B, std::vector<MPoly>* Q);
+
+// ---- Products checked modulo transform primes ------------------------------------------------------------
+
+// An integer polynomial as combined over primes: keys and values.
+struct ProductSide {
+  const std::vector<std::uint64_t>* key;
+  const std::vector<ZInt>* value;
+};
+
+// The transform primes products_agree can take (each at least 2^29).
+std::size_t product_check_primes();
+
+// Whether h bars[j] = gamma as[j] (every j) modulo each of the first
+// `primes` transform primes, as polynomials (each packed into one
+// transform). False also when the degrees do not fit one transform.
+bool products_agree(const Layout& lay, const ProductSide& h, const std::vector<ProductSide>& bars,
+                    const std::vector<const Poly<imptr>*>& as, const ZInt& gamma, std::size_t primes);
 
 }  // namespace tavrin::flat

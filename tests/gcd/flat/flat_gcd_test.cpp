@@ -7,6 +7,7 @@
 
 #include <array>
 #include <cstdint>
+#include <map>
 #include <optional>
 #include <random>
 #include <string>
@@ -19,6 +20,8 @@
 #include "core/mode_guard.h"
 #include "core/thresholds.h"
 #include "numbers/char2_field.h"
+#include "numbers/freelists.h"
+#include "numbers/zint.h"
 #include "poly/poly_repr.h"
 #include "poly/poly_trial.h"
 #include "gcd/flat/flat_gcd_impl.h"
@@ -330,6 +333,43 @@ TEST_F(FlatGcd, LatticeCofactorsAndDivisionsInLanesAgreeWithTheDriver) {
   }
 }
 
+// The proof by cofactors with its last bits from products checked modulo
+// transform primes, against the same proof by further images; rows whose
+// degrees do not fit one transform take the images.
+TEST_F(FlatGcd, ProductChecksAgreeWithFurtherImages) {
+  const PolyVars vars{"x", "y", "z"};
+  const std::string f3 = "((1 + x + 2*y + 3*z)^8 + 2^60*x^8)", f2 = "((1 + x + 2*y)^20 + 2^60*x^20)";
+  std::vector<std::array<std::string, 3>> rows{
+      {f3 + "*((2 + 3*x + y + z)^8 + y^8)", f3 + "*((3 + x + 5*y + 2*z)^8 + z^8)", "checked"},
+      {f2 + "*((2 + 3*x + y)^20 + y^20)", f2 + "*((3 + x + 5*y)^20 - 7*x*y^19)", "checked"},
+      {"-6*" + f3 + "*(x*y - 2^50)", "4*" + f3 + "*(y^2 - 3^40*x + z)", "checked"}};  // contents and signs
+  std::mt19937_64 rng(seed());
+  for (int k = 0; k < 3 * multiplier(); ++k) {  // random planted GCDs g^4 with long coefficients
+    const Poly g(random_poly(rng, 3, 0, 6, 3, 0)), g2 = Poly::adopt(times(g, g)), g4 = Poly::adopt(times(g2, g2));
+    const Poly c("2^70*x*y - 3^45");
+    rows.push_back({Poly::adopt(times(times(g4, c), Poly(random_poly(rng, 3, 0, 6, 3, 0)))).str(),
+                    Poly::adopt(times(g4, Poly(random_poly(rng, 3, 0, 6, 3, 0)))).str(), ""});
+  }
+  const ScopedValue<std::int32_t> always(flat_cofactor_ratio, 0);
+  for (const auto& [su, sv, how] : rows) {
+    SCOPED_TRACE(su + ", " + sv);
+    const Poly u(su), v(sv), old = [&] {
+      const ScopedValue<bool> images(flat_product_check, false);
+      return gcd_by(u, v, true, flat_gcd_method::dense);
+    }();
+    const long checks = flat_gcd_stats.product_primes, proofs = flat_gcd_stats.cofactor_proofs;
+    const Poly r = gcd_by(u, v, true, flat_gcd_method::dense);
+    EXPECT_TRUE(poly_equal(r, old)) << r.str() << " against " << old.str();
+    EXPECT_EQ(flat_gcd_stats.cofactor_proofs - proofs, r->numb ? 0 : 1);
+    if (!how.empty()) {
+      EXPECT_EQ(flat_gcd_stats.product_primes > checks, how == "checked");
+    }
+    Poly qu, qv;
+    ASSERT_EQ(flat_gcd_cofactors(u, v, r, qu.cell(), qv.cell()), !r->numb);
+    EXPECT_TRUE(r->numb || (poly_equal(Poly::adopt(times(qu, r)), u) && poly_equal(Poly::adopt(times(qv, r)), v)));
+  }
+}
+
 // ---- An interrupt inside ---------------------------------------------------------------------------------
 
 // The nested level an interrupt opens: the first time it abandons the
@@ -489,6 +529,63 @@ TEST(FlatDivide, ProductsDivideBackAndOneTermMoreDoesNot) {
   std::mt19937_64 rng(seed());
   check_division(flat::PrimeField(2147483629u), rng);
   check_division(flat::LogField(flat::log_tables_for(7, 65536)), rng);
+}
+
+// ---- Products modulo transform primes ----------------------------------------------------------------------
+
+// h bar = gamma a checked on products built here: exact ones hold, and a
+// coefficient off by one, a term missing, another gamma or degrees past
+// one transform do not.
+TEST(FlatProducts, ExactProductsHoldAndAlteredOnesDoNot) {
+  const flat::Layout lay(3, 16);
+  std::mt19937_64 rng(seed());
+  using Terms = std::map<std::uint64_t, ZInt, std::greater<>>;
+  const auto random_terms = [&](int n, int e, int shift) {
+    Terms t;
+    for (int i = 0; i < n; ++i) {
+      std::uint64_t key = 0;
+      for (int k = 0; k < lay.nvars; ++k) key += (rng() % static_cast<std::uint64_t>(e + 1)) * lay.unit(k);
+      ZInt c(static_cast<std::int64_t>(rng() % 2001) - 1000);
+      for (int j = 0; j < shift; j += 30) c = c * ZInt(std::int64_t{1} << 30);
+      t[key] = c + ZInt(1);
+    }
+    return t;
+  };
+  const auto product = [](const Terms& a, const Terms& b) {
+    Terms t;
+    for (const auto& [ka, ca] : a)
+      for (const auto& [kb, cb] : b) t[ka + kb] += ca * cb;
+    return t;
+  };
+  struct Side {
+    std::vector<std::uint64_t> key;
+    std::vector<ZInt> value;
+  };
+  const auto side = [](const Terms& t) {
+    Side s;
+    for (const auto& [k, c] : t)
+      if (!c.is_zero()) s.key.push_back(k), s.value.push_back(c);
+    return s;
+  };
+  enum Alter { none, plus_one, drop_term, other_gamma, too_long };
+  for (int i = 0; i < 5 * 4 * multiplier(); ++i) {
+    const auto alter = static_cast<Alter>(i % 5);
+    Terms g = random_terms(20, 6, 90), bar = random_terms(25, 7, 60);
+    if (alter == too_long) g[1500 * lay.unit(0) + 1500 * lay.unit(1) + lay.unit(2)] = ZInt(5);
+    const Terms a = product(g, bar);
+    const ZInt gamma(7);
+    Terms h = g;
+    for (auto& [k, c] : h) c = c * gamma;
+    if (alter == plus_one) bar.begin()->second += ZInt(1);
+    if (alter == drop_term) bar.erase(std::next(bar.begin(), 3));
+    const Side sh = side(h), sb = side(bar), sa = side(a);
+    flat::Poly<imptr> pa;
+    for (std::size_t k = 0; k < sa.key.size(); ++k) pa.push(sa.key[k], sa.value[k].to_number());
+    const bool held = flat::products_agree(lay, {&sh.key, &sh.value}, {{&sb.key, &sb.value}}, {&pa},
+                                           alter == other_gamma ? ZInt(1) : gamma, 1 + i % 3);
+    EXPECT_EQ(held, alter == none) << i;
+    for (imptr& c : pa.coef) free_imag(&c);
+  }
 }
 
 }  // namespace
