@@ -54,6 +54,26 @@ inline std::int64_t small_big_value(imptr a) {
                       : std::int64_t{a->head->value} * limb_base + a->tail->value;
 }
 
+// r (a header without limbs) := v, |v| < 2^56: one limb when |v| < 2^28,
+// else two with the sign on both.
+inline void set_new_small_big(imptr r, std::int64_t v) {
+  numptr lo = new_limb();
+  lo->next = nullptr;
+  if (v > -limb_base && v < limb_base) {
+    lo->value = static_cast<std::int32_t>(v);
+    r->head = r->tail = lo;
+    r->size = 1;
+    return;
+  }
+  numptr hi = new_limb();
+  hi->value = static_cast<std::int32_t>(v / limb_base);
+  lo->value = static_cast<std::int32_t>(v % limb_base);
+  hi->next = lo;
+  r->head = hi;
+  r->tail = lo;
+  r->size = 2;
+}
+
 // a (one or two limbs) := v, |v| < 2^56, reusing its limbs: one limb when
 // |v| < 2^28, else two with the sign on both.
 inline void set_small_big(imptr a, std::int64_t v) {
@@ -123,6 +143,16 @@ inline imptr num_combine_new(imptr a, imptr b) {
   imptr r;
   newimag(&r);
   if constexpr (M == NumMode::big) {
+    // Operands of one or two limbs whose sum fits two, as in place.
+    if (a->size <= 2 && b->size <= 2 && a->size >= 1 && b->size >= 1) {
+      const std::int64_t v = Sub ? small_big_value(a) - small_big_value(b)
+                                 : small_big_value(a) + small_big_value(b);
+      constexpr std::int64_t B2 = std::int64_t{limb_base} * limb_base;
+      if (v > -B2 && v < B2) {
+        set_new_small_big(r, v);
+        return r;
+      }
+    }
     if constexpr (Sub) {
       meddiff(a->size, b->size, a->head, b->head, r);
     } else {
@@ -153,25 +183,9 @@ inline std::int32_t residue_product(std::int32_t x, std::int32_t y) {
   return static_cast<std::int32_t>(p < m ? p : p % m);
 }
 
-// r (a header without limbs) := x * y for one-limb values: one limb, or two
-// with the sign on both.
+// r (a header without limbs) := x * y for one-limb values.
 inline void small_big_product(imptr r, std::int32_t x, std::int32_t y) {
-  const std::int64_t p = std::int64_t{x} * y;
-  numptr lo = new_limb();
-  lo->next = nullptr;
-  if (p > -limb_base && p < limb_base) {
-    lo->value = static_cast<std::int32_t>(p);
-    r->head = r->tail = lo;
-    r->size = 1;
-    return;
-  }
-  numptr hi = new_limb();
-  hi->value = static_cast<std::int32_t>(p / limb_base);  // |p| < 2^56: hi fits a limb
-  lo->value = static_cast<std::int32_t>(p % limb_base);
-  hi->next = lo;
-  r->head = hi;
-  r->tail = lo;
-  r->size = 2;
+  set_new_small_big(r, std::int64_t{x} * y);  // |x y| < 2^56
 }
 
 // A fresh number a * b in the current mode: floating product, modmult

@@ -82,6 +82,37 @@ std::int32_t lowest_exponent(poly p) {
   return p->numb ? 0 : p->exp;
 }
 
+// The derivative's check that the lowest exponent less the degree stays in
+// range, to be reported before any other error: a pass over the terms,
+// made as late as that allows. The terms run by falling exponent and only
+// an exponent below 0 can go out of range; the terms before that raise no
+// error while their exponents lie from 0 to a limb and their coefficients
+// are single residues or one-limb integers (no falling factorial beyond a
+// limb, no product too long). The check is made at the first other term,
+// from there on, and the list built so far is then freed; a usual operand
+// is walked once instead of twice.
+class LowestExponentCheck {
+ public:
+  explicit LowestExponentCheck(std::int32_t degree) : degree_(degree) {}
+  void before(poly node, std::int32_t e) {
+    if (checked_ || quiet(node, e)) return;
+    checked_ = true;
+    const std::int32_t low = lowest_exponent(node);
+    if (low < 0) exp_sub(low, degree_);
+  }
+
+ private:
+  static bool quiet(poly node, std::int32_t e) {
+    if (node->numb) return true;  // a constant term is dropped
+    if (e < 0 || e > max_limb || !is_bare_leaf(node->pcoef)) return false;
+    if (modularmode) return true;
+    return !flotemode && !lintmode && node->pcoef->ncoef->size <= 1;
+  }
+
+  std::int32_t degree_;
+  bool checked_ = false;
+};
+
 // Unlinks the node at *c (a leaf or a term with its coefficient) and frees it.
 void remove_node(poly* c, detail::Released& gone) {
   poly node = *c;
@@ -140,8 +171,7 @@ void poly_diff(poly* n, std::int32_t degree) {
 
 poly poly_derivative(poly n, std::int32_t degree) {
   if (degree < 1) return detail::copy_list(n);
-  const std::int32_t low = lowest_exponent(n);
-  if (low < 0) exp_sub(low, degree);  // reports an overflow before anything is built
+  LowestExponentCheck check(degree);
   // The first derivative of a term over an integer is the integer times the
   // one-limb exponent, formed straight into the new leaf: a small product
   // for a one-limb integer, the product by the exponent set as a number for
@@ -152,6 +182,7 @@ poly poly_derivative(poly n, std::int32_t degree) {
   ScratchNumber f;
   for (poly node = n; node != nullptr; node = node->next) {
     const std::int32_t e = node->numb ? 0 : node->exp;
+    check.before(node, e);
     if (node->numb || (e >= 0 && e < degree)) continue;
     const poly c = node->pcoef;
     poly coef = nullptr;

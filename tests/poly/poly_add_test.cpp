@@ -9,12 +9,14 @@
 #include <random>
 #include <set>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "core/errors.h"
 #include "core/globals.h"
 #include "core/jumps.h"
 #include "numbers/freelists.h"
+#include "poly/poly_arith_impl.h"
 #include "poly/poly_repr.h"
 #include "support/node_accounting.h"
 #include "support/num.h"
@@ -550,6 +552,43 @@ TEST_F(PolyAddTest, NumberRoutines) {
   }
   EXPECT_EQ(imaxx(3, -4), 3);
   EXPECT_EQ(imaxx(-30000, 30000), 30000);
+}
+
+// Fresh sums and differences of big integers against medsum / meddiff: on
+// both sides of the cut-off of the short route (operands of one or two
+// limbs, a result within two limbs) the same limbs, signs on every limb.
+TEST_F(PolyAddTest, FreshSumsOfShortIntegersMatchTheLimbRoutine) {
+  NodeBalance balance;
+  const std::int64_t b = 268435456, b2 = b * b;  // 2^28, 2^56
+  const std::vector<std::int64_t> edges = {0,      1,          -1,         b - 1,      -(b - 1),  b,
+                                           -b,     b2 / 2,     -(b2 / 2),  b2 - 1,     -(b2 - 1), b2 - b,
+                                           12345,  b * 7 + 3, -(b * 7 + 3)};
+  std::vector<BigRef> values;
+  for (const std::int64_t v : edges) values.emplace_back(v);
+  std::mt19937_64 rng(test_seed() + 11);
+  for (int i = 0; i < 40; ++i) values.push_back(random_big(rng, 1 + static_cast<int>(rng() % 3)));
+  values.push_back(BigRef(b2) * BigRef(3));  // three limbs: the limb routine
+  const auto limbs = [](imptr n) {
+    std::vector<std::int32_t> v;
+    for (numptr l = n->head; l != nullptr; l = l->next) v.push_back(l->value);
+    return std::make_pair(n->size, v);
+  };
+  for (const BigRef& x : values) {
+    for (const BigRef& y : values) {
+      Num a(x), c(y);
+      for (const bool subtract : {false, true}) {
+        SCOPED_TRACE(x.to_decimal() + (subtract ? " - " : " + ") + y.to_decimal());
+        imptr fresh = subtract ? detail::num_combine_new<detail::NumMode::big, true>(a, c)
+                               : detail::num_combine_new<detail::NumMode::big, false>(a, c);
+        Num oracle;
+        subtract ? meddiff(a->size, c->size, a->head, c->head, oracle) : medsum(a->size, c->size, a->head, c->head, oracle);
+        EXPECT_EQ(to_ref(fresh), subtract ? x - y : x + y);
+        EXPECT_EQ(limbs(fresh), limbs(oracle));
+        EXPECT_EQ(fresh->tail->next, nullptr);
+        free_imag(&fresh);
+      }
+    }
+  }
 }
 
 // ---- A polynomial plus a rational function --------------------------------------------------

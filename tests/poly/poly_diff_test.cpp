@@ -9,6 +9,8 @@
 #include <optional>
 #include <random>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "core/errors.h"
 #include "core/globals.h"
@@ -281,6 +283,66 @@ TEST(Derivative, ExponentOverflowIsRaisedBeforeAnythingChanges) {
   EXPECT_THROW(poly_diff(p.cell(), 3), TopLevelJump);
   testing::internal::GetCapturedStdout();
   EXPECT_EQ(node_shape(p), before);
+}
+
+// The derivative built from a kept polynomial checks the lowest exponent
+// when it first meets a term that could raise another error; whatever
+// comes first, it reports what the in-place derivative (which checks before
+// anything else) reports, frees all it built and leaves the operand alone.
+TEST(Derivative, BuiltFromAKeptPolynomialReportsTheInPlaceError) {
+  PolyVars vars({"x", "y"});
+  ScopedValue<bool> neg(laurent, true);
+  ScopedValue<bool> no_push(errorpush, false);
+  const std::int32_t low = std::numeric_limits<std::int32_t>::min() + 1;
+  const std::int32_t outsized = 536870912;  // 2^29: beyond a limb
+  const BigRef long_c = BigRef(-123456789) * BigRef(987654321) * BigRef(555555555);
+  struct Case {
+    const char* what;
+    Ring ring;
+    std::vector<std::pair<std::int32_t, BigRef>> terms;  // (exponent, coefficient)
+    bool y_coefficient;  // the first term's coefficient times y
+    int degree;
+  };
+  const std::vector<Case> cases = {
+      {"one-limb terms, then the overflow", Ring::integers, {{9, 4}, {3, 1}, {0, 5}, {low, 2}}, false, 2},
+      {"an outsized exponent first", Ring::integers, {{outsized, 3}, {4, 1}, {low, 2}}, false, 2},
+      {"a long coefficient first", Ring::integers, {{7, long_c}, {low, 1}}, false, 1},
+      {"a coefficient in y first", Ring::integers, {{6, 5}, {low, 1}}, true, 3},
+      {"residues, then the overflow", Ring::mod_big, {{8, 3}, {2, 7}, {low, 4}}, false, 2},
+      {"an outsized exponent alone", Ring::integers, {{outsized, 3}, {1, 1}}, false, 2},
+      {"in range", Ring::integers, {{268435455, 3}, {-5, 1}, {low + 2, 2}}, false, 2},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    RingScope scope(c.ring);
+    RefPoly a(2);
+    for (const auto& [e, v] : c.terms) a.add_term({e, 0}, v);
+    if (c.y_coefficient) a.add_term({c.terms.front().first, 1}, BigRef(2));
+    Poly p(a), in_place(a);
+    const std::string before = node_shape(p);
+    testing::internal::CaptureStdout();
+    bool in_place_threw = false;
+    try {
+      poly_diff(in_place.cell(), c.degree);
+    } catch (const TopLevelJump&) {
+      in_place_threw = true;
+    }
+    const std::string in_place_out = testing::internal::GetCapturedStdout();
+    NodeBalance balance;
+    testing::internal::CaptureStdout();
+    std::optional<Poly> built;
+    try {
+      built.emplace(Poly::adopt(poly_derivative(p, c.degree)));
+    } catch (const TopLevelJump&) {
+    }
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), in_place_out);
+    EXPECT_EQ(built.has_value(), !in_place_threw);
+    if (built) {
+      EXPECT_TRUE(poly_equal(*built, in_place));
+      built.reset();
+    }
+    EXPECT_EQ(node_shape(p), before);
+  }
 }
 
 TEST(Derivative, OrderBelowOneLeavesThePolynomialAlone) {
