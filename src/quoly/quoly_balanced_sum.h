@@ -22,8 +22,9 @@ class BalancedSum {
   BalancedSum& operator=(const BalancedSum&) = delete;
 
   // The sum := the sum + m; m used up. m starts a part of its own while the
-  // last part is a fraction over a denominator that packs densely (one or
-  // two variables), else it is added to the last part; a part is added
+  // last part holds 4 terms or more and is a fraction over a denominator
+  // that packs densely (one or two variables), else it is added to the last
+  // part; a part is added
   // into the one before it once it holds as many terms. Where the order of
   // a sum may show in its result (word-size arithmetic, floating or plain
   // words that may overflow; relations, Laurent mode, field levels) the

@@ -49,7 +49,7 @@ TEST(BalancedSums, AgreeWithTheRunningSumOnBothSidesOfDensePacking) {
   struct Row {
     const char* what;
     std::function<std::string(int)> term;
-    bool paired;  // pairs of long sums (else a few of short ones at most)
+    bool paired;  // parts of 4 terms and more are paired
   };
   const Row rows[] = {
       {"1/(x + k y + k^2)", [](int k) { return "1 / (x + " + K(k) + "*y + " + K(k * k) + ")"; }, true},
@@ -66,13 +66,10 @@ TEST(BalancedSums, AgreeWithTheRunningSumOnBothSidesOfDensePacking) {
     for (int n : {1, 2, 7, 16, 23}) {
       SCOPED_TRACE(std::string(row.what) + ", n = " + K(n));
       const long pairs = sum_both_ways(row.term, n);
-      if (n == 23) {
-        if (row.paired) {
-          EXPECT_GE(pairs, 12);
-        } else {
-          EXPECT_LE(pairs, 4);
-        }
-      }
+      // Parts of 4 terms: 7 = 4 + 3 takes 1 pair, 16 = 4 + 4 + 4 + 4 takes
+      // 3, 23 = 16 + 4 + 3 takes 5.
+      const long expected = !row.paired ? 0 : n == 7 ? 1 : n == 16 ? 3 : n == 23 ? 5 : 0;
+      EXPECT_EQ(pairs, expected);
     }
   }
 }
