@@ -7,6 +7,7 @@
 #include "core/globals.h"
 #include "numbers/freelists.h"
 #include "quoly/quoly_add.h"
+#include "quoly/quoly_balanced_sum.h"
 #include "quoly/quoly_mult.h"
 #include "toplevel/language_services.h"
 #include "lang/expressions.h"
@@ -66,6 +67,7 @@ void sum_mult_up(bool is_sum, textptr inf, quolyptr n, nameptr* p, bool parse_on
   ValueCell result;
   quoly_set(is_sum ? 0 : 1, &result.q);
   result.q->next = nullptr;
+  BalancedSum sum_so_far;
   long double total = is_sum ? 0 : 1;
   if (loop.init <= loop.stop && !parse_only) {
     for (;;) {
@@ -93,7 +95,7 @@ void sum_mult_up(bool is_sum, textptr inf, quolyptr n, nameptr* p, bool parse_on
         old_expre(inf, &body.q, p);
       }
       if (is_sum) {
-        best_quoly_add(&result.q, body.release());
+        sum_so_far.add(body.release());
       } else {
         fast_quoly_mult(&result.q, &body.q);
       }
@@ -104,6 +106,10 @@ void sum_mult_up(bool is_sum, textptr inf, quolyptr n, nameptr* p, bool parse_on
     sum_mult_up(is_sum, inf, &ignored.q, p, true, sum, mate);
   } else {
     pass_over(inf, p, closing);
+  }
+  if (is_sum && !integerflag) {
+    free_quoly(&result.q);
+    result.q = sum_so_far.take();
   }
   free_quoly(n);
   *n = result.release();

@@ -182,12 +182,13 @@ std::uint32_t value_at(poly p, std::size_t level, const std::vector<std::uint32_
 // b and d are coprime, proved at one point: d primitive and of total
 // degree 1 (so irreducible, and gcd(b, d) is 1 or d), and b not 0 at a
 // point where d is, modulo a prime (were d a factor, b would vanish
-// there). The point with every variable but d's first one 0 comes first:
-// b's value there reads only the terms free of those variables (a few
-// coefficients of a long b); where b vanishes, a point with the other
-// variables from a fixed sequence follows. False when that does not hold
-// or cannot be shown so cheaply (the GCD is then taken). Integer
-// coefficients, no relations, no negative exponents.
+// there). The points on the axes of d's variables come first, each with
+// every variable but one 0: b's value there reads only the terms free of
+// the others (a few coefficients of a long b; b = prod (x + j y + j^2 z +
+// 1) vanishes on the x axis, not on the y axis); where b vanishes on them
+// all, a point with the other variables from a fixed sequence follows.
+// False when that does not hold or cannot be shown so cheaply (the GCD is
+// then taken). Integer coefficients, no relations, no negative exponents.
 bool coprime_to_linear(poly b, poly d) {
   if (modularmode || lintmode || flotemode || laurent || pseudo_polynames != nullptr || is_bare_leaf(d)) return false;
   const WordField f(probe_prime);
@@ -201,9 +202,12 @@ bool coprime_to_linear(poly b, poly d) {
   while (solved < v.size() && v[solved] == 0) ++solved;
   if (solved == v.size()) return false;  // no variable
   const std::uint32_t c = v[solved];
-  std::vector<std::uint32_t> on_axis(solved + 1, 0);
-  on_axis[solved] = f.mul(f.neg(constant), f.inv(c));
-  if (value_at(b, 0, on_axis, f) != 0) return true;
+  for (std::size_t L = solved; L < v.size(); ++L) {
+    if (v[L] == 0) continue;
+    std::vector<std::uint32_t> on_axis(L + 1, 0);
+    on_axis[L] = f.mul(f.neg(constant), f.inv(v[L]));
+    if (value_at(b, 0, on_axis, f) != 0) return true;
+  }
   std::uint32_t rest = constant;
   std::uint64_t seed = 0x9e3779b97f4a7c15u;
   for (std::size_t L = 0; L < v.size(); ++L) {

@@ -411,6 +411,9 @@ TEST(ValueSums, ALinearDenominatorIsShownCoprimeAtOnePointOrLeftToTheGcd) {
       {"(x + y + 2)*y", "x + y + 2", false},
       {"(3*x + 7)*(x*z + 1)", "3*x + 7", false},
       {"(3*x + 7)*(x*z + 1)", "3*x - 7", true},
+      // b vanishing on the x axis of d, read on its y axis
+      {"(x + 2*y + 4*z + 1)*(x + 5*y + 9*z + 1)", "x + 3*y + 16*z + 1", true},
+      {"(x + 5*y + 4*z + 1)*(x + 3*y + 16*z + 1)", "x + 3*y + 16*z + 1", false},
   };
   for (const Row& row : rows) {
     for (bool swap : {false, true}) {
