@@ -337,9 +337,8 @@ namespace {
 
 // The product of two one-variable polynomials over a prime field, their
 // exponents non-negative and at least a quarter of them present, on residue
-// vectors by the transforms: for degrees past the arrays of
-// fastest_standard (fast_gcd_size), up to the longest transform.
-constexpr std::int64_t residue_product_length = std::int64_t{1} << 21;  // the longest transform
+// vectors by the transforms (by pieces past the longest one): for degrees
+// past the arrays of fastest_standard (fast_gcd_size).
 
 poly residue_product(poly n, poly m) {
   DensePoly a(static_cast<std::size_t>(n->exp) + 1), b(static_cast<std::size_t>(m->exp) + 1);
@@ -354,8 +353,8 @@ poly residue_product(poly n, poly m) {
 
 // The product in GF(2^8) or GF(2^16) on element vectors (Kronecker's
 // substitution into one carry-less product; a square, one operand twice or
-// two equal ones, by the squares of the coefficients), for operands as residue_product takes them, from a product
-// degree of char2_vector_degree on.
+// two equal ones, by the squares of the coefficients), for operands as residue_product takes them,
+// from a product degree of char2_vector_degree on.
 bool char2_product_applies(poly n, poly m, std::int32_t a1, std::int32_t a2) {
   // Dense operands, or sparse ones whose term products outnumber the
   // product's degree twice over (a power's Frobenius image times a dense
@@ -415,12 +414,11 @@ void simplest_poly_mult(poly n, poly m, poly* p, std::int32_t size1, std::int32_
       ++mult_routes.simplest_char2;
       r = char2_product(n, m);
     } else if (modularmode && lintmode && mod_is_prime && !finf && !flotemode &&
-               std::int64_t{n->exp} + m->exp > fast_gcd_size && std::int64_t{n->exp} + m->exp < residue_product_length &&
-               4 * std::int64_t{a1} > n->exp && 4 * std::int64_t{a2} > m->exp) {
+               std::int64_t{n->exp} + m->exp > fast_gcd_size && 4 * std::int64_t{a1} > n->exp &&
+               4 * std::int64_t{a2} > m->exp) {
       ++mult_routes.simplest_residues;
       r = residue_product(n, m);
-    } else if (modulus <= 2 || finf || flotemode ||
-               std::int64_t{n->exp} + m->exp > fast_gcd_size) {
+    } else if (modulus <= 2 || finf || flotemode || std::int64_t{n->exp} + m->exp > fast_gcd_size) {
       ++mult_routes.simplest_karatsuba;
       r = karatsuba_split(
           n, m, size1, size2, expon, exp2,
@@ -468,7 +466,8 @@ void poly_mult(poly n, poly m, poly* p, polypt pol) {
       simplest_poly_mult(n, m, &r, size1, size2, e1, e2);
       if ((field_depth > 0 || modout_above_field) && pol != nullptr && pol->p != nullptr)
         fold_by(&r, pol);
-    } else if (modularmode && n->exp > fast_2_var_degree && m->exp > fast_2_var_degree && !laurent && try_fast_2_var(n, m)) {
+    } else if (modularmode && n->exp > fast_2_var_degree && m->exp > fast_2_var_degree &&
+               !laurent && try_fast_2_var(n, m)) {
       ++mult_routes.two_variable;
       fastest_poly2_mult(n, m, &r);
     } else if (flat_wanted(n, m) && flat_poly_mult(n, m, &r, pol)) {
