@@ -502,6 +502,13 @@ extern std::int32_t char2_hgcd_degree;
 // extended_poly_gcd, powermod, square_free_factor.
 extern std::int32_t char2_vector_degree;
 
+// Terms of the long operand from which a short one (fewer terms than
+// fast_mult_cut) multiplies it over a prime field or GF(2^8) / GF(2^16) by
+// scaled copies summed in one element vector instead of term-list rows,
+// which give the same values. Default 512. Range >= 0 (INT32_MAX: never).
+// Readers: simplest_poly_mult.
+extern std::int32_t scaled_rows_terms;
+
 // ---- Integer normal forms ------------------------------------------------------------------
 
 // The Hermite and Smith forms of an integer matrix (normal_forms.h) take

@@ -147,12 +147,15 @@ void dense_trim(DensePoly& a) {
 
 DensePoly dense_mul(const DensePoly& a, const DensePoly& b, std::int32_t p) {
   if (a.empty() || b.empty()) return {};
-  if (static_cast<std::int64_t>(std::min(a.size(), b.size())) < dense_transform_length ||
-      dense_detail::transform_lg(static_cast<std::int64_t>(a.size() + b.size()) - 1) > dense_detail::transform_max_lg)
-    return schoolbook(a, b, p);
+  if (static_cast<std::int64_t>(std::min(a.size(), b.size())) < dense_transform_length) return schoolbook(a, b, p);
   DensePoly z(a.size() + b.size() - 1);
-  dense_detail::ntt_product(a.data(), static_cast<std::int32_t>(a.size()), b.data(),
-                            static_cast<std::int32_t>(b.size()), z.data(), p);
+  const auto na = static_cast<std::int32_t>(a.size()), nb = static_cast<std::int32_t>(b.size());
+  // Past the longest transform: pieces of half its length, each pair by one.
+  if (dense_detail::transform_lg(std::int64_t{na} + nb - 1) > dense_detail::transform_max_lg)
+    dense_detail::ntt_product_by_pieces(a.data(), na, b.data(), nb, z.data(), p,
+                                        std::int32_t{1} << (dense_detail::transform_max_lg - 1));
+  else
+    dense_detail::ntt_product(a.data(), na, b.data(), nb, z.data(), p);
   dense_trim(z);
   return z;
 }
@@ -287,8 +290,16 @@ PolyModulus::PolyModulus(DensePoly f, std::int32_t p) : f_(std::move(f)), p_(p),
   spectrum_of(f_.data(), n_ + 1, lg_ - 1, count_, f_half_);
 }
 
+// Moduli past the longest transform reduce by Newton's division when it
+// pays (the same remainder), shorter ones by elimination.
 DensePoly PolyModulus::reduce_classical(DensePoly a) const {
-  if (a.size() > f_.size() - 1) eliminate_in_place(a, f_, p_, nullptr);
+  if (a.size() <= f_.size() - 1) return a;
+  if (newton_division_pays(dense_degree(a), n_)) {
+    DensePoly r;
+    dense_divrem(a, f_, p_, nullptr, &r);
+    return r;
+  }
+  eliminate_in_place(a, f_, p_, nullptr);
   return a;
 }
 

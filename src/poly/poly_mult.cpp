@@ -10,7 +10,9 @@
 
 #include "core/globals.h"
 #include "core/thresholds.h"
+#include "numbers/char2_field.h"
 #include "numbers/freelists.h"
+#include "numbers/word_field.h"
 #include "dense/dense_arrays.h"
 #include "dense/dense_char2.h"
 #include "dense/dense_modular.h"
@@ -336,10 +338,15 @@ void fastest_standard(poly n, poly m, std::int32_t size1, std::int32_t size2, po
 namespace {
 
 // The product of two one-variable polynomials over a prime field, their
-// exponents non-negative and at least a quarter of them present, on residue
-// vectors by the transforms: for degrees past the arrays of
-// fastest_standard (fast_gcd_size), up to the longest transform.
-constexpr std::int64_t residue_product_length = std::int64_t{1} << 21;  // the longest transform
+// exponents non-negative and at least a quarter of them present (or their
+// term products outnumbering the product's degree twice over), on residue
+// vectors by the transforms (by pieces past the longest one): for degrees
+// past the arrays of fastest_standard (fast_gcd_size).
+bool residue_product_applies(poly n, poly m, std::int32_t a1, std::int32_t a2) {
+  const std::int64_t degree = std::int64_t{n->exp} + m->exp;
+  return modularmode && lintmode && mod_is_prime && !finf && !flotemode && degree > fast_gcd_size &&
+         ((4 * std::int64_t{a1} > n->exp && 4 * std::int64_t{a2} > m->exp) || std::int64_t{a1} * a2 >= 2 * degree);
+}
 
 poly residue_product(poly n, poly m) {
   DensePoly a(static_cast<std::size_t>(n->exp) + 1), b(static_cast<std::size_t>(m->exp) + 1);
@@ -354,8 +361,8 @@ poly residue_product(poly n, poly m) {
 
 // The product in GF(2^8) or GF(2^16) on element vectors (Kronecker's
 // substitution into one carry-less product; a square, one operand twice or
-// two equal ones, by the squares of the coefficients), for operands as residue_product takes them, from a product
-// degree of char2_vector_degree on.
+// two equal ones, by the squares of the coefficients), for operands as residue_product takes them,
+// from a product degree of char2_vector_degree on.
 bool char2_product_applies(poly n, poly m, std::int32_t a1, std::int32_t a2) {
   // Dense operands, or sparse ones whose term products outnumber the
   // product's degree twice over (a power's Frobenius image times a dense
@@ -384,6 +391,49 @@ poly char2_product(poly n, poly m) {
   return r;
 }
 
+// A short operand (fewer terms than fast_mult_cut) times a long one with a
+// quarter of its terms present, over a prime field or GF(2^8) / GF(2^16):
+// the long operand's scaled copies summed into one element vector, a pass
+// each, where the rows' term lists merge into a sum that grows row by row.
+bool scaled_rows_apply(poly n, poly m, std::int32_t a1, std::int32_t a2) {
+  const std::int32_t shorter = std::min(a1, a2), longer = std::max(a1, a2);
+  const poly l = a1 <= a2 ? m : n;
+  const std::int64_t degree = std::int64_t{n->exp} + m->exp;
+  return modularmode && lintmode && (mod_is_prime || finf) && !flotemode && shorter >= 2 &&
+         longer >= scaled_rows_terms && 4 * std::int64_t{longer} > l->exp &&
+         degree <= 4 * std::int64_t{shorter} * longer;
+}
+
+poly scaled_rows(poly n, poly m, std::int32_t a1, std::int32_t a2) {
+  const poly s = a1 <= a2 ? n : m, l = a1 <= a2 ? m : n;
+  std::vector<std::int32_t> x(static_cast<std::size_t>(l->exp) + 1);
+  std::int32_t d = 0;
+  fill_poly1_array(l, x.data(), &d);
+  std::vector<std::int32_t> z(static_cast<std::size_t>(n->exp) + m->exp + 1, 0);
+  const auto p = static_cast<std::uint32_t>(modulus);
+  const char2_tables* t = finf ? &char2_tables_of(modulus) : nullptr;
+  for (poly a = s; a != nullptr; a = a->next) {
+    const std::int32_t c = coef_number(a)->lint;
+    if (c == 0) continue;
+    std::int32_t* out = z.data() + (a->numb ? 0 : a->exp);
+    if (t != nullptr) {
+      const std::int32_t lc = t->logs[c];
+      for (std::size_t i = 0; i < x.size(); ++i)
+        if (x[i] != 0) out[i] ^= t->expo[lc + t->logs[x[i]]];
+    } else {
+      const ShoupMultiplier w(static_cast<std::uint32_t>(c), p);
+      for (std::size_t i = 0; i < x.size(); ++i)
+        out[i] = add_residues(out[i], static_cast<std::int32_t>(w.times(static_cast<std::uint32_t>(x[i]))),
+                              modulus);
+    }
+  }
+  std::int32_t top = static_cast<std::int32_t>(z.size()) - 1;
+  while (top > 0 && z[static_cast<std::size_t>(top)] == 0) --top;
+  poly r = nullptr;
+  array_to_poly(z.data(), top, &r);
+  return r;
+}
+
 }  // namespace
 
 void simplest_poly_mult(poly n, poly m, poly* p, std::int32_t size1, std::int32_t size2,
@@ -407,20 +457,23 @@ void simplest_poly_mult(poly n, poly m, poly* p, std::int32_t size1, std::int32_
     const bool list_split_ok = size1 >= 2 && size2 >= 2 && expon >= 0 && exp2 >= 0;
     // Element vectors first: sparse operands (negative sizes) whose term
     // products outnumber the product's degree go there too.
-    const bool char2 = a1 >= fast_mult_cut && a2 >= fast_mult_cut && expon >= 0 && exp2 >= 0 &&
-                       char2_product_applies(n, m, a1, a2);
-    if (!char2 && (size1 < fast_mult_cut || size2 < fast_mult_cut || !list_split_ok)) {
-      simplest_standard(n, m, a1, a2, &r);
+    const bool vectors = a1 >= fast_mult_cut && a2 >= fast_mult_cut && expon >= 0 && exp2 >= 0;
+    const bool char2 = vectors && char2_product_applies(n, m, a1, a2);
+    const bool residues = vectors && !char2 && residue_product_applies(n, m, a1, a2);
+    if (!char2 && !residues && (size1 < fast_mult_cut || size2 < fast_mult_cut || !list_split_ok)) {
+      if (expon >= 0 && exp2 >= 0 && scaled_rows_apply(n, m, a1, a2)) {
+        ++mult_routes.simplest_scaled;
+        r = scaled_rows(n, m, a1, a2);
+      } else {
+        simplest_standard(n, m, a1, a2, &r);
+      }
     } else if (char2) {
       ++mult_routes.simplest_char2;
       r = char2_product(n, m);
-    } else if (modularmode && lintmode && mod_is_prime && !finf && !flotemode &&
-               std::int64_t{n->exp} + m->exp > fast_gcd_size && std::int64_t{n->exp} + m->exp < residue_product_length &&
-               4 * std::int64_t{a1} > n->exp && 4 * std::int64_t{a2} > m->exp) {
+    } else if (residues) {
       ++mult_routes.simplest_residues;
       r = residue_product(n, m);
-    } else if (modulus <= 2 || finf || flotemode ||
-               std::int64_t{n->exp} + m->exp > fast_gcd_size) {
+    } else if (modulus <= 2 || finf || flotemode || std::int64_t{n->exp} + m->exp > fast_gcd_size) {
       ++mult_routes.simplest_karatsuba;
       r = karatsuba_split(
           n, m, size1, size2, expon, exp2,
@@ -468,7 +521,8 @@ void poly_mult(poly n, poly m, poly* p, polypt pol) {
       simplest_poly_mult(n, m, &r, size1, size2, e1, e2);
       if ((field_depth > 0 || modout_above_field) && pol != nullptr && pol->p != nullptr)
         fold_by(&r, pol);
-    } else if (modularmode && n->exp > fast_2_var_degree && m->exp > fast_2_var_degree && !laurent && try_fast_2_var(n, m)) {
+    } else if (modularmode && n->exp > fast_2_var_degree && m->exp > fast_2_var_degree &&
+               !laurent && try_fast_2_var(n, m)) {
       ++mult_routes.two_variable;
       fastest_poly2_mult(n, m, &r);
     } else if (flat_wanted(n, m) && flat_poly_mult(n, m, &r, pol)) {

@@ -91,6 +91,7 @@ struct mult_route_counts {
   long simplest_residues;   // residue vectors by transforms, past the arrays
   long flat;                // flat monomial arrays (poly_flat_mult.h)
   long simplest_char2;      // element vectors of GF(2^8) / GF(2^16) (dense_char2.h)
+  long simplest_scaled;     // a short operand's scaled copies of a long one in an element vector
 };
 extern mult_route_counts mult_routes;
 

@@ -4,6 +4,7 @@
 // 2^31 - 19; the eight-lane transforms against the one-lane ones.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <limits>
 #include <random>
@@ -196,6 +197,50 @@ TEST(ResidueVectors, EightLaneTransformsGiveTheOneLaneResults) {
       dense_detail::force_scalar_transforms(false);
       EXPECT_EQ(wide, narrow) << "p " << p << " n " << n;
     }
+  }
+}
+
+// Past the longest transform (products over 2^21 terms, moduli over 2^20):
+// products by pieces against evaluation at random points, remainders
+// modulo t^n + s (s of degree 40) against folding t^n = -s from the top.
+TEST(ResidueVectors, PastTheLongestTransform) {
+  std::mt19937_64 rng(test_seed());
+  const std::int64_t n = (std::int64_t{1} << 20) + 37;
+  for (std::int32_t p : {32003, 2147483629}) {
+    const RefField f(p);
+    const auto up = static_cast<std::uint64_t>(p);
+    auto value = [&](const DensePoly& a, std::uint64_t t) {
+      std::uint64_t v = 0;
+      for (std::size_t i = a.size(); i-- > 0;) v = (v * t + static_cast<std::uint64_t>(a[i])) % up;
+      return v;
+    };
+    const DensePoly x = to_dense(random_coeffs(rng, f, n - 1)), y = to_dense(random_coeffs(rng, f, n - 2));
+    const DensePoly xy = dense_mul(x, y, p);
+    ASSERT_EQ(xy.size(), x.size() + y.size() - 1);
+    for (int k = 0; k < 3; ++k) {
+      const std::uint64_t t = rng() % up;
+      EXPECT_EQ(value(xy, t), value(x, t) * value(y, t) % up) << "p " << p << " t " << t;
+    }
+    DensePoly m = to_dense(random_coeffs(rng, f, 40));
+    m.resize(static_cast<std::size_t>(n) + 1, 0);
+    m.back() = 1;
+    auto fold = [&](DensePoly a) {
+      for (std::int64_t k = static_cast<std::int64_t>(a.size()) - 1; k >= n; --k) {
+        const std::uint64_t c = up - static_cast<std::uint64_t>(a[static_cast<std::size_t>(k)]);
+        a[static_cast<std::size_t>(k)] = 0;
+        for (std::int64_t j = 0; j <= 40; ++j) {
+          std::int32_t& z = a[static_cast<std::size_t>(k - n + j)];
+          z = static_cast<std::int32_t>((static_cast<std::uint64_t>(z) +
+                                         c * static_cast<std::uint64_t>(m[static_cast<std::size_t>(j)])) % up);
+        }
+      }
+      a.resize(static_cast<std::size_t>(std::min<std::int64_t>(n, static_cast<std::int64_t>(a.size()))));
+      dense_trim(a);
+      return a;
+    };
+    const PolyModulus M(m, p);
+    EXPECT_EQ(M.mul(x, y), fold(xy)) << "p " << p;
+    EXPECT_EQ(M.sqr(y), fold(dense_mul(y, y, p))) << "p " << p;
   }
 }
 

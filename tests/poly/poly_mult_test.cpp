@@ -91,7 +91,8 @@ mult_route_counts route_delta(const mult_route_counts& before) {
           a.simplest_karatsuba - before.simplest_karatsuba,
           a.simplest_residues - before.simplest_residues,
           a.flat - before.flat,
-          a.simplest_char2 - before.simplest_char2};
+          a.simplest_char2 - before.simplest_char2,
+          a.simplest_scaled - before.simplest_scaled};
 }
 
 class PolyMultTest : public ::testing::Test {
@@ -263,6 +264,7 @@ TEST_F(PolyMultTest, SparseOperandsTakeTheSchoolbookRouteWhateverTheirLength) {
 TEST_F(PolyMultTest, SpreadTimesDenseByPairwiseRowsAndElementVectors) {
   NodeBalance balance;
   std::mt19937_64 rng(test_seed() + 71);
+  ScopedValue<std::int32_t> arrays(fast_gcd_size, 200);  // residue vectors past degree 200
   for_each_ring({Ring::mod7, Ring::mod65521, Ring::gf256}, [&](Ring ring) {
     for (int i = 0; i < test_iterations(6); ++i) {
       const int spread = 10 + i, count = 12 + i;
@@ -285,6 +287,53 @@ TEST_F(PolyMultTest, SpreadTimesDenseByPairwiseRowsAndElementVectors) {
       ASSERT_EQ(read_poly(r), want);
       if (ring == Ring::gf256) {
         EXPECT_EQ(route_delta(before).simplest_char2, i % 2 == 0 ? 0 : 1);
+      } else {
+        const std::int64_t degree = std::int64_t{n.get()->exp} + m.get()->exp;
+        const bool many = std::int64_t{poly_length(n)} * poly_length(m) >= 2 * degree;
+        EXPECT_EQ(route_delta(before).simplest_residues, degree > fast_gcd_size && many ? 1 : 0);
+      }
+    }
+  });
+}
+
+// A short operand (2 to 9 terms, spread apart, with or without a constant)
+// times a long dense one: the scaled copies in one element vector against
+// the term-list rows (the cut-off pushed past every length) and the
+// reference, on both sides of scaled_rows_terms; too sparse a product
+// stays on the rows.
+TEST_F(PolyMultTest, ShortTimesLongByScaledRows) {
+  NodeBalance balance;
+  std::mt19937_64 rng(test_seed() + 83);
+  ScopedValue<std::int32_t> cut(scaled_rows_terms, 60);
+  for_each_ring({Ring::mod7, Ring::mod_big, Ring::gf256}, [&](Ring ring) {
+    for (int i = 0; i < test_iterations(8); ++i) {
+      const int count = 2 + i % 8, spread = i % 3 == 0 ? 1 : 37 * i;
+      RefPoly a(1);
+      for (int k = i % 2; k < count + i % 2; ++k)
+        a = a + RefPoly::constant(1, BigRef(static_cast<std::int64_t>(1 + rng() % 200))) * RefPoly::variable(1, 0, spread * k);
+      a = for_ring(ring, a);
+      // 59, 60 or 61 terms about the cut-off, else more.
+      const int len = i % 2 == 1 ? 58 + i % 3 : 60 + static_cast<int>(rng() % 200);
+      RefPoly b(1);
+      for (int k = 0; k <= len; ++k)
+        b = b + RefPoly::constant(1, BigRef(static_cast<std::int64_t>(1 + rng() % 6))) * RefPoly::variable(1, 0, k);
+      b = for_ring(ring, b);
+      Poly n(a), m(b), product(ring_product(ring, a, b));
+      const RefPoly want = read_poly(product);  // in the session's variables
+      Poly rows;
+      {
+        ScopedValue<std::int32_t> never(scaled_rows_terms, INT32_MAX);
+        simplest_poly_mult(n, m, rows.cell(), 0, 0, 0, 0);
+      }
+      ASSERT_EQ(read_poly(rows), want);
+      for (const bool swapped : {false, true}) {
+        const mult_route_counts before = mult_routes;
+        Poly r;
+        simplest_poly_mult(swapped ? m : n, swapped ? n : m, r.cell(), 0, 0, 0, 0);
+        ASSERT_EQ(read_poly(r), want) << ring_name(ring) << " count " << count << " spread " << spread;
+        const std::int64_t terms = poly_length(m), degree = std::int64_t{n.get()->exp} + m.get()->exp;
+        const bool scaled = terms >= 60 && poly_length(n) >= 2 && degree <= 4 * poly_length(n) * terms;
+        EXPECT_EQ(route_delta(before).simplest_scaled, scaled ? 1 : 0) << ring_name(ring) << " len " << len;
       }
     }
   });
