@@ -54,6 +54,16 @@ inline std::int64_t small_big_value(imptr a) {
                       : std::int64_t{a->head->value} * limb_base + a->tail->value;
 }
 
+// *v := a + b (Sub: a - b) when both have one or two limbs and the result
+// fits two (|v| < 2^56); false otherwise.
+template <bool Sub>
+inline bool small_big_sum(imptr a, imptr b, std::int64_t* v) {
+  if (a->size > 2 || b->size > 2 || a->size < 1 || b->size < 1) return false;
+  *v = Sub ? small_big_value(a) - small_big_value(b) : small_big_value(a) + small_big_value(b);
+  constexpr std::int64_t B2 = std::int64_t{limb_base} * limb_base;
+  return *v > -B2 && *v < B2;
+}
+
 // r (a header without limbs) := v, |v| < 2^56: one limb when |v| < 2^28,
 // else two with the sign on both.
 inline void set_new_small_big(imptr r, std::int64_t v) {
@@ -120,14 +130,9 @@ inline void num_combine(imptr a, imptr b) {
     a->lint = static_cast<std::int32_t>(Sub ? x - y : x + y);
   } else {
     // Operands of one or two limbs whose sum fits two: the common case.
-    if (a->size <= 2 && b->size <= 2 && a->size >= 1 && b->size >= 1) {
-      const std::int64_t v = Sub ? small_big_value(a) - small_big_value(b)
-                                 : small_big_value(a) + small_big_value(b);
-      constexpr std::int64_t B2 = std::int64_t{limb_base} * limb_base;
-      if (v > -B2 && v < B2) {
-        set_small_big(a, v);
-        return;
-      }
+    if (std::int64_t v = 0; small_big_sum<Sub>(a, b, &v)) {
+      set_small_big(a, v);
+      return;
     }
     if constexpr (Sub) {
       fastdiff(a, b);
@@ -144,14 +149,9 @@ inline imptr num_combine_new(imptr a, imptr b) {
   newimag(&r);
   if constexpr (M == NumMode::big) {
     // Operands of one or two limbs whose sum fits two, as in place.
-    if (a->size <= 2 && b->size <= 2 && a->size >= 1 && b->size >= 1) {
-      const std::int64_t v = Sub ? small_big_value(a) - small_big_value(b)
-                                 : small_big_value(a) + small_big_value(b);
-      constexpr std::int64_t B2 = std::int64_t{limb_base} * limb_base;
-      if (v > -B2 && v < B2) {
-        set_new_small_big(r, v);
-        return r;
-      }
+    if (std::int64_t v = 0; small_big_sum<Sub>(a, b, &v)) {
+      set_new_small_big(r, v);
+      return r;
     }
     if constexpr (Sub) {
       meddiff(a->size, b->size, a->head, b->head, r);
