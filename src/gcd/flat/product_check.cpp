@@ -10,6 +10,7 @@
 
 #include "core/interrupts.h"
 #include "numbers/ntt.h"
+#include "numbers/primes.h"
 #include "numbers/word_field.h"
 #include "numbers/zint.h"
 #include "gcd/flat/flat_gcd_impl.h"
@@ -19,13 +20,6 @@ namespace tavrin::flat {
 namespace {
 
 using kit::TransformPrime;
-
-bool is_prime(std::uint32_t n) {
-  if (n < 2) return false;
-  for (std::uint32_t d = 2; d * d <= n; ++d)
-    if (n % d == 0) return false;
-  return true;
-}
 
 // The longest transform of the check, and its primes: c 2^22 + 1 between
 // 2^29 and 2^30, largest first, each adding 29 bits or more to a modulus
@@ -37,7 +31,7 @@ std::vector<TransformPrime>& check_primes() {
     std::vector<TransformPrime> ps;
     for (std::uint32_t c = (1u << (30 - check_lg)) - 1; c >= 1u << (29 - check_lg); --c) {
       const std::uint32_t p = (c << check_lg) + 1;
-      if (!is_prime(p)) continue;
+      if (!is_word_prime(p)) continue;
       int k = check_lg;
       while (((p - 1) >> (k + 1) << (k + 1)) == p - 1) ++k;
       ps.emplace_back(p, k);
