@@ -73,6 +73,7 @@ std::int32_t char2_newton_degree = 128;
 std::int32_t char2_hgcd_degree = 32;
 std::int32_t char2_vector_degree = 32;
 std::int32_t scaled_rows_terms = 512;
+std::int32_t char2_rows_ratio = 16;
 std::int32_t normal_form_direct_side = 12;
 std::int32_t normal_form_direct_bits = 40;
 std::int32_t normal_form_budget_bits = 16;

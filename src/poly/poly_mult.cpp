@@ -404,12 +404,13 @@ bool scaled_rows_apply(poly n, poly m, std::int32_t a1, std::int32_t a2) {
          degree <= 4 * std::int64_t{shorter} * longer;
 }
 
-poly scaled_rows(poly n, poly m, std::int32_t a1, std::int32_t a2) {
-  const poly s = a1 <= a2 ? n : m, l = a1 <= a2 ? m : n;
+// The product s l: l's element vector scaled by each term of s and added in
+// at that term's exponent.
+poly scaled_rows(poly s, poly l) {
   std::vector<std::int32_t> x(static_cast<std::size_t>(l->exp) + 1);
   std::int32_t d = 0;
   fill_poly1_array(l, x.data(), &d);
-  std::vector<std::int32_t> z(static_cast<std::size_t>(n->exp) + m->exp + 1, 0);
+  std::vector<std::int32_t> z(static_cast<std::size_t>(s->exp) + l->exp + 1, 0);
   const auto p = static_cast<std::uint32_t>(modulus);
   const char2_tables* t = finf ? &char2_tables_of(modulus) : nullptr;
   for (poly a = s; a != nullptr; a = a->next) {
@@ -432,6 +433,24 @@ poly scaled_rows(poly n, poly m, std::int32_t a1, std::int32_t a2) {
   poly r = nullptr;
   array_to_poly(z.data(), top, &r);
   return r;
+}
+
+// A sparse operand times another over GF(2^8) or GF(2^16), such as a
+// power's Frobenius image (terms spread q apart) times a dense power: the
+// scaled rows cost the sparse terms times the other's vector length, where
+// the element vectors cost carry-less products over the product's whole
+// degree. The rows go first when they cost at most char2_rows_ratio times
+// that degree; *s and *l: the scaled operand and the one whose vector is
+// scaled, in the cheaper order. Two operands with a quarter of their terms
+// present keep the element vectors.
+bool char2_rows_cheaper(poly n, poly m, std::int32_t a1, std::int32_t a2, poly* s, poly* l) {
+  if (!finf || std::min(a1, a2) < 2 || (4 * std::int64_t{a1} > n->exp && 4 * std::int64_t{a2} > m->exp))
+    return false;
+  const std::int64_t n_rows = std::int64_t{a1} * (std::int64_t{m->exp} + 1);
+  const std::int64_t m_rows = std::int64_t{a2} * (std::int64_t{n->exp} + 1);
+  *s = n_rows <= m_rows ? n : m;
+  *l = n_rows <= m_rows ? m : n;
+  return std::min(n_rows, m_rows) <= std::int64_t{char2_rows_ratio} * (std::int64_t{n->exp} + m->exp);
 }
 
 }  // namespace
@@ -460,10 +479,14 @@ void simplest_poly_mult(poly n, poly m, poly* p, std::int32_t size1, std::int32_
     const bool vectors = a1 >= fast_mult_cut && a2 >= fast_mult_cut && expon >= 0 && exp2 >= 0;
     const bool char2 = vectors && char2_product_applies(n, m, a1, a2);
     const bool residues = vectors && !char2 && residue_product_applies(n, m, a1, a2);
-    if (!char2 && !residues && (size1 < fast_mult_cut || size2 < fast_mult_cut || !list_split_ok)) {
+    poly s = nullptr, l = nullptr;
+    if (char2 && char2_rows_cheaper(n, m, a1, a2, &s, &l)) {
+      ++mult_routes.simplest_scaled;
+      r = scaled_rows(s, l);
+    } else if (!char2 && !residues && (size1 < fast_mult_cut || size2 < fast_mult_cut || !list_split_ok)) {
       if (expon >= 0 && exp2 >= 0 && scaled_rows_apply(n, m, a1, a2)) {
         ++mult_routes.simplest_scaled;
-        r = scaled_rows(n, m, a1, a2);
+        r = a1 <= a2 ? scaled_rows(n, m) : scaled_rows(m, n);
       } else {
         simplest_standard(n, m, a1, a2, &r);
       }

@@ -95,6 +95,55 @@ TEST_P(Char2RoutesTest, ProductsAndSquaresOnBothSidesOfTheCutOff) {
   EXPECT_GT(mult_routes.simplest_karatsuba - before.simplest_karatsuba, 0);
 }
 
+TEST_P(Char2RoutesTest, SparseTimesDenseOnBothSidesOfTheRowsRatio) {
+  // A dense operand times one with its terms spread `gap` apart (a power's
+  // Frobenius image), either way round: the scaled rows (ratio past every
+  // cost), the element vectors (ratio 0) and the default agree with the
+  // naive product; the rows' count tells which route ran.
+  std::mt19937_64 rng(test_seed() + 30 + static_cast<std::uint64_t>(q));
+  auto product = [](poly n, poly m) {
+    Poly r;
+    simplest_poly_mult(n, m, r.cell(), 0, 0, 0, 0);
+    return std::vector<Coeffs>{read_back(r)};
+  };
+  auto rows_under = [&](std::int32_t ratio, const Coeffs& a, const Coeffs& b, long* rows) {
+    ScopedValue<std::int32_t> cut(char2_rows_ratio, ratio);
+    const mult_route_counts before = mult_routes;
+    std::vector<Coeffs> out = under(char2_vector_degree, a, b, product);
+    *rows = mult_routes.simplest_scaled - before.simplest_scaled;
+    return out[0];
+  };
+  struct Case {
+    std::int64_t dense_deg, gap, sparse_terms;
+    bool sparse;  // fewer than a quarter of the spread operand's terms present
+    bool rows_by_default;
+  };
+  // Rows by default: 30 x 41 <= 16 x 504 and 20 x 201 <= 16 x 1416; not
+  // when both have a quarter of their terms (one in three present), nor at
+  // 200 x 301 > 16 x 1295.
+  for (const Case c : {Case{40, 16, 30, true, true}, Case{200, 64, 20, true, true}, Case{60, 3, 50, false, false},
+                       Case{300, 5, 200, true, false}}) {
+    for (const bool sparse_first : {false, true}) {
+      Coeffs a = operand(rng, f, c.dense_deg, 0);
+      for (auto& x : a) x = x == 0 ? 1 : x;  // every term present
+      Coeffs b(static_cast<std::size_t>(c.gap * (c.sparse_terms - 1) + 1), 0);
+      for (std::size_t i = 0; i < b.size(); i += static_cast<std::size_t>(c.gap))
+        b[i] = 1 + static_cast<std::int32_t>(rng() % static_cast<std::uint64_t>(q - 1));
+      const Coeffs& n = sparse_first ? b : a;
+      const Coeffs& m = sparse_first ? a : b;
+      SCOPED_TRACE(show_coeffs(n) + " times " + show_coeffs(m));
+      const Coeffs want = ref_trimmed(ref_mult(f, n, m));
+      long rows = 0;
+      EXPECT_EQ(rows_under(never, n, m, &rows), want);
+      EXPECT_EQ(rows, c.sparse ? 1 : 0);
+      EXPECT_EQ(rows_under(0, n, m, &rows), want);
+      EXPECT_EQ(rows, 0);
+      EXPECT_EQ(rows_under(char2_rows_ratio, n, m, &rows), want);
+      EXPECT_EQ(rows, c.rows_by_default ? 1 : 0);
+    }
+  }
+}
+
 TEST_P(Char2RoutesTest, DivisionsOnBothSidesOfTheCutOff) {
   std::mt19937_64 rng(test_seed() + 10 + static_cast<std::uint64_t>(q));
   auto divisions = [](poly n, poly m) {

@@ -259,8 +259,8 @@ TEST_F(PolyMultTest, SparseOperandsTakeTheSchoolbookRouteWhateverTheirLength) {
 // One-variable products of a sparse list (terms spread apart, as a power's
 // Frobenius image) by a dense one whose rows do not overlap or overlap four
 // times: the rows summed pairwise or each into the running sum, and in
-// GF(256) the element vectors once the term products outnumber the degree
-// twice, all give the reference product.
+// GF(256) the scaled rows or the element vectors once the term products
+// outnumber the degree twice, all give the reference product.
 TEST_F(PolyMultTest, SpreadTimesDenseByPairwiseRowsAndElementVectors) {
   NodeBalance balance;
   std::mt19937_64 rng(test_seed() + 71);
@@ -286,7 +286,15 @@ TEST_F(PolyMultTest, SpreadTimesDenseByPairwiseRowsAndElementVectors) {
       simplest_poly_mult(n, m, r.cell(), 0, 0, 0, 0);
       ASSERT_EQ(read_poly(r), want);
       if (ring == Ring::gf256) {
-        EXPECT_EQ(route_delta(before).simplest_char2, i % 2 == 0 ? 0 : 1);
+        // The overlapping rows by scaled rows, and by element vectors when
+        // char2_rows_ratio sends none to the rows.
+        EXPECT_EQ(route_delta(before).simplest_scaled, i % 2 == 0 ? 0 : 1);
+        ScopedValue<std::int32_t> no_rows(char2_rows_ratio, 0);
+        const mult_route_counts before_vectors = mult_routes;
+        Poly v;
+        simplest_poly_mult(n, m, v.cell(), 0, 0, 0, 0);
+        ASSERT_EQ(read_poly(v), want);
+        EXPECT_EQ(route_delta(before_vectors).simplest_char2, i % 2 == 0 ? 0 : 1);
       } else {
         const std::int64_t degree = std::int64_t{n.get()->exp} + m.get()->exp;
         const bool many = std::int64_t{poly_length(n)} * poly_length(m) >= 2 * degree;
