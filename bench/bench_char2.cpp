@@ -1,6 +1,7 @@
 // Timings of the one-variable kernels of GF(2^8) and GF(2^16) at doubling
 // degrees n (the argument; the field the second): carry-less products of
-// word arrays (n words, the best one-word product and the portable one),
+// word arrays (n words: the best one-word product, the portable one up to
+// 65,536 words, and Karatsuba's recursion without the transforms),
 // products of element vectors (degrees n and 2n), squares, division of
 // degree 2n by n, the GCD and extended GCD of degrees 2n and n, and a
 // product modulo a fixed f of degree n.
@@ -10,6 +11,8 @@
 #include <random>
 #include <vector>
 
+#include "core/mode_guard.h"
+#include "core/thresholds.h"
 #include "numbers/bit_poly.h"
 #include "dense/dense_char2.h"
 
@@ -33,6 +36,10 @@ void words(benchmark::State& state, bit_kernel kernel) {
 }
 void BM_bit_poly_mul(benchmark::State& state) { words(state, bit_kernel::best); }
 void BM_bit_poly_mul_portable(benchmark::State& state) { words(state, bit_kernel::portable); }
+void BM_bit_poly_mul_karatsuba(benchmark::State& state) {
+  ScopedValue<std::int32_t> never(bit_fft_words, INT32_MAX);
+  words(state, bit_kernel::best);
+}
 
 enum class Op { mul, sqr, divrem, gcd, xgcd, mulmod };
 
@@ -74,6 +81,11 @@ void BM_char2_xgcd(benchmark::State& state) { kernel(state, Op::xgcd); }
 void BM_char2_mulmod(benchmark::State& state) { kernel(state, Op::mulmod); }
 
 void word_args(benchmark::internal::Benchmark* b) {
+  for (std::int64_t n = 16; n <= 1048576; n *= 2) b->Arg(n);
+  b->Unit(benchmark::kMillisecond);
+}
+
+void portable_args(benchmark::internal::Benchmark* b) {
   for (std::int64_t n = 16; n <= 65536; n *= 4) b->Arg(n);
   b->Unit(benchmark::kMillisecond);
 }
@@ -85,7 +97,8 @@ void degree_args(benchmark::internal::Benchmark* b) {
 }
 
 BENCHMARK(BM_bit_poly_mul)->Apply(word_args);
-BENCHMARK(BM_bit_poly_mul_portable)->Apply(word_args);
+BENCHMARK(BM_bit_poly_mul_portable)->Apply(portable_args);
+BENCHMARK(BM_bit_poly_mul_karatsuba)->Apply(word_args);
 BENCHMARK(BM_char2_mul)->Apply(degree_args);
 BENCHMARK(BM_char2_sqr)->Apply(degree_args);
 BENCHMARK(BM_char2_divrem)->Apply(degree_args);

@@ -68,6 +68,7 @@ std::int32_t hgcd_recursion_sum = 4000;
 std::int32_t two_term_modulus = 46340;
 std::int32_t gf256_row_degree = 384;
 std::int32_t bit_karatsuba_words = 12;
+std::int32_t bit_fft_words = 3000;
 std::int32_t char2_kronecker_length = 16;
 std::int32_t char2_newton_degree = 128;
 std::int32_t char2_hgcd_degree = 32;

@@ -469,6 +469,14 @@ extern std::int32_t gf256_row_degree;
 // products). Range >= 2 (INT32_MAX: never). Reader: bit_poly_mul.
 extern std::int32_t bit_karatsuba_words;
 
+// Words of the shorter factor from which carry-less products of word
+// arrays use the additive transforms over GF(2^64) (numbers/bit_fft.h)
+// instead of Karatsuba's recursion. Default 3000 (the transforms' time
+// doubles at each power of 2 of the product's length, Karatsuba's grows
+// smoothly: they cross between 1,500 and 3,000 words). Range >= 1
+// (INT32_MAX: never). Reader: bit_poly_mul.
+extern std::int32_t bit_fft_words;
+
 // Coefficients of the shorter factor from which products of element
 // vectors over GF(2^8) and GF(2^16) (dense/dense_char2.h) pack the
 // coefficients into one carry-less product (Kronecker's substitution)

@@ -10,6 +10,7 @@
 #include <utility>
 
 #include "core/thresholds.h"
+#include "numbers/bit_fft.h"
 
 #if defined(__x86_64__) && defined(__GNUC__)
 #include <immintrin.h>
@@ -82,6 +83,13 @@ Columns columns_for(bit_kernel kernel) {
 
 std::size_t cut_words() { return static_cast<std::size_t>(std::max(bit_karatsuba_words, 2)); }
 
+// The transforms take na <= nb words from bit_fft_words on, as one product
+// while b is shorter than four times a; longer ones go by pieces of na
+// words (fewer points, and shorter transforms).
+bool by_transform(std::size_t na, std::size_t nb) {
+  return na >= static_cast<std::size_t>(std::max(bit_fft_words, 1)) && nb < 4 * na;
+}
+
 // Scratch of the balanced product of n words.
 std::size_t balanced_scratch(std::size_t n) {
   std::size_t total = 0;
@@ -93,7 +101,8 @@ std::size_t balanced_scratch(std::size_t n) {
   return total;
 }
 
-void multiply(u64* c, const u64* a, std::size_t na, const u64* b, std::size_t nb, u64* scratch, Columns cols);
+void multiply(u64* c, const u64* a, std::size_t na, const u64* b, std::size_t nb, u64* scratch, Columns cols,
+              bit_kernel kernel);
 
 // c[0 .. 2n) := a * b, both of n words.
 void balanced(u64* c, const u64* a, const u64* b, std::size_t n, u64* scratch, Columns cols) {
@@ -120,27 +129,31 @@ void balanced(u64* c, const u64* a, const u64* b, std::size_t n, u64* scratch, C
 }
 
 // na <= nb: b cut into pieces of na words, each product added in.
-void pieces(u64* c, const u64* a, std::size_t na, const u64* b, std::size_t nb, u64* scratch, Columns cols) {
+void pieces(u64* c, const u64* a, std::size_t na, const u64* b, std::size_t nb, u64* scratch, Columns cols,
+            bit_kernel kernel) {
   std::fill(c, c + na + nb, u64{0});
   u64* t = scratch;
   for (std::size_t j = 0; j < nb; j += na) {
     const std::size_t len = std::min(na, nb - j);
-    multiply(t, a, na, b + j, len, t + na + len, cols);
+    multiply(t, a, na, b + j, len, t + na + len, cols, kernel);
     for (std::size_t i = 0; i < na + len; ++i) c[j + i] ^= t[i];
   }
 }
 
-void multiply(u64* c, const u64* a, std::size_t na, const u64* b, std::size_t nb, u64* scratch, Columns cols) {
+void multiply(u64* c, const u64* a, std::size_t na, const u64* b, std::size_t nb, u64* scratch, Columns cols,
+              bit_kernel kernel) {
   if (na > nb) {
     std::swap(a, b);
     std::swap(na, nb);
   }
-  if (na < cut_words()) {
+  if (by_transform(na, nb)) {
+    bit_fft_mul(c, a, na, b, nb, scratch, kernel);
+  } else if (na < cut_words()) {
     cols(c, a, na, b, nb);
   } else if (na == nb) {
     balanced(c, a, b, na, scratch, cols);
   } else {
-    pieces(c, a, na, b, nb, scratch, cols);
+    pieces(c, a, na, b, nb, scratch, cols, kernel);
   }
 }
 
@@ -166,19 +179,20 @@ void bit_mul1_portable(bit_word a, bit_word b, bit_word* lo, bit_word* hi) {
 
 std::size_t bit_poly_mul_scratch(std::size_t na, std::size_t nb) {
   if (na > nb) std::swap(na, nb);
+  if (by_transform(na, nb)) return bit_fft_mul_scratch(na, nb);
   if (na < cut_words()) return 0;
   if (na == nb) return balanced_scratch(na);
   // A piece's product, then the scratch of the longest product of a piece
   // (the last piece, shorter, may cut na into pieces in turn).
   const std::size_t r = nb % na;
-  std::size_t rest = balanced_scratch(na);
+  std::size_t rest = bit_poly_mul_scratch(na, na);
   if (r != 0) rest = std::max(rest, bit_poly_mul_scratch(r, na));
   return 2 * na + rest;
 }
 
 void bit_poly_mul(bit_word* c, const bit_word* a, std::size_t na, const bit_word* b, std::size_t nb,
                   bit_word* scratch, bit_kernel kernel) {
-  multiply(c, a, na, b, nb, scratch, columns_for(kernel));
+  multiply(c, a, na, b, nb, scratch, columns_for(kernel), kernel);
 }
 
 std::vector<bit_word> bit_poly_mul(const std::vector<bit_word>& a, const std::vector<bit_word>& b,

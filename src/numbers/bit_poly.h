@@ -10,8 +10,10 @@
 // multiply (PCLMULQDQ) where it has one, asked once at run time, else a
 // portable product by a table of the sixteen multiples of one factor; both
 // give the same bits. Products of arrays run schoolbook columns below
-// bit_karatsuba_words words and Karatsuba's recursion above; an operand
-// more than that of the other's length is cut into pieces as long as the
+// bit_karatsuba_words words, Karatsuba's recursion above and, from
+// bit_fft_words words, additive transforms over GF(2^64)
+// (numbers/bit_fft.h); an operand more than that of the other's length (four
+// times it on the transforms' side) is cut into pieces as long as the
 // shorter one.
 #pragma once
 
@@ -43,7 +45,8 @@ std::size_t bit_poly_mul_scratch(std::size_t na, std::size_t nb);
 
 // c[0 .. na + nb) := a[0 .. na) * b[0 .. nb); na, nb >= 1. a, b: kept;
 // c: overwritten (neither a nor b); scratch: at least
-// bit_poly_mul_scratch(na, nb) words, overwritten. reads: bit_karatsuba_words
+// bit_poly_mul_scratch(na, nb) words, overwritten. reads: bit_karatsuba_words,
+// bit_fft_words
 void bit_poly_mul(bit_word* c, const bit_word* a, std::size_t na, const bit_word* b, std::size_t nb,
                   bit_word* scratch, bit_kernel kernel = bit_kernel::best);
 
