@@ -10,10 +10,7 @@
 #include <algorithm>
 #include <bit>
 
-#if defined(__x86_64__) && defined(__GNUC__)
-#include <immintrin.h>
-#define TAVRIN_CLMUL 1
-#endif
+#include "numbers/clmul_impl.h"
 
 namespace tavrin {
 

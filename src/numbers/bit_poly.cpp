@@ -11,11 +11,7 @@
 
 #include "core/thresholds.h"
 #include "numbers/bit_fft.h"
-
-#if defined(__x86_64__) && defined(__GNUC__)
-#include <immintrin.h>
-#define TAVRIN_CLMUL 1
-#endif
+#include "numbers/clmul_impl.h"
 
 namespace tavrin {
 
