@@ -65,6 +65,14 @@ struct Merge {
 
   static poly run(poly n, poly m, Released& rel) {
     if (is_bare_leaf(n) && is_bare_leaf(m)) return leaves(n, m, rel);
+    if constexpr (N == Use::consumed) {
+      // n plus or minus a zero constant is n: no walk down to its constant term
+      // (a running sum of terms, some of them zero, would be quadratic).
+      if (zero_bare_leaf<M>(m)) {
+        if constexpr (Mu == Use::consumed) rel.leaf(m);
+        return n;
+      }
+    }
     poly head = nullptr;
     poly* link = &head;
     auto append = [&link](poly t) {
