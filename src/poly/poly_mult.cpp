@@ -480,24 +480,49 @@ poly list_of_vector(DensePoly c) {
   return r;
 }
 
-bool vector_poly_mult(DensePoly* a, poly m) {
-  if (a->empty() || is_bare_leaf(m)) return false;
-  std::int32_t nonzero = 0, low = -1;
-  for (std::size_t i = 0; i < a->size(); ++i) {
-    if ((*a)[i] == 0) continue;
+namespace {
+
+// The signed term count (negated as exp_poly_length does for a sparse
+// list) and the lowest exponent of a non-empty element vector.
+std::int32_t vector_size(const DensePoly& a, std::int32_t* low) {
+  std::int32_t nonzero = 0;
+  *low = -1;
+  for (std::size_t i = 0; i < a.size(); ++i) {
+    if (a[i] == 0) continue;
     ++nonzero;
-    if (low < 0) low = static_cast<std::int32_t>(i);
+    if (*low < 0) *low = static_cast<std::int32_t>(i);
+  }
+  return std::int64_t{dense_degree(a)} - *low > 6 * std::int64_t{nonzero} ? -nonzero : nonzero;
+}
+
+}  // namespace
+
+bool vector_poly_mult(DensePoly* a, poly m) {
+  if (a->empty() || (m != nullptr && is_bare_leaf(m))) return false;
+  std::int32_t low = 0, exp2 = 0;
+  const std::int32_t size1 = vector_size(*a, &low);
+  std::int32_t size2 = size1;
+  if (m != nullptr) {
+    bool one = false;
+    size2 = exp_poly_length(m, &exp2, &one);
+  } else {
+    exp2 = low;
   }
   const std::int32_t dn = dense_degree(*a);
-  const std::int32_t size1 = std::int64_t{dn} - low > 6 * std::int64_t{nonzero} ? -nonzero : nonzero;
-  bool one = false;
-  std::int32_t exp2 = 0;
-  const std::int32_t size2 = exp_poly_length(m, &exp2, &one);
-  const VectorRoute route = vector_route(dn, m->exp, size1, size2, low, exp2);
+  const VectorRoute route = vector_route(dn, m != nullptr ? m->exp : dn, size1, size2, low, exp2);
   if (route == VectorRoute::lists) return false;
-  *a = vector_product(*a, element_vector(m), route);
+  *a = m != nullptr ? vector_product(*a, element_vector(m), route) : vector_product(*a, *a, route);
   dense_trim(*a);
   return true;
+}
+
+bool vectors_take(poly n, poly m) {
+  if (is_bare_leaf(n) || is_bare_leaf(m)) return false;
+  bool one = false;
+  std::int32_t expon = 0, exp2 = 0;
+  const std::int32_t size1 = exp_poly_length(n, &expon, &one);
+  const std::int32_t size2 = exp_poly_length(m, &exp2, &one);
+  return vector_route(n->exp, m->exp, size1, size2, expon, exp2) != VectorRoute::lists;
 }
 
 void simplest_poly_mult(poly n, poly m, poly* p, std::int32_t size1, std::int32_t size2,

@@ -69,9 +69,13 @@ void simplest_poly_mult(poly n, poly m, poly* p, std::int32_t size1, std::int32_
 // vectors (rows, carry-less or transform products), a the element vector of
 // a one-variable polynomial over a prime field or GF(2^8) / GF(2^16), m a
 // one-variable list over it: the same product without a's term list.
-// False, a unchanged, when the route is on term lists.
+// False, a unchanged, when the route is on term lists. m nil: a's square.
 // a: changed; m: kept. reads: as simplest_poly_mult
 bool vector_poly_mult(DensePoly* a, poly m);
+
+// Whether simplest_poly_mult multiplies the one-variable lists n and m on
+// element vectors. n, m: kept. reads: as simplest_poly_mult
+bool vectors_take(poly n, poly m);
 
 // The element vector of a one-variable list over residues (exponents >= 0),
 // and the list of an element vector (zero for the empty one).

@@ -442,17 +442,40 @@ void compute_power(poly* n, std::int32_t expont, polypt pol) {
       poly_mult(T.p, *n, &T.p, pol);
     }
   } else {
+    // One variable without relations: while the products go on element
+    // vectors the power stays one between them.
+    bool one = lintmode && !flotemode;
+    for (polypt l = pol; l != nullptr && one; l = l->next) one = l->p == nullptr;
+    std::int32_t low = 0;
+    if (one) exp_poly_length(*n, &low, &one);
+    DensePoly held;
+    bool holding = false;
+    // T := T m (m nil: T's square).
+    auto times = [&](poly m) {
+      if (one && !holding && vectors_take(T.p, m != nullptr ? m : T.p)) {
+        held = element_vector(T.p);
+        free_poly(&T.p);
+        holding = true;
+      }
+      if (holding && vector_poly_mult(&held, m)) return;
+      if (holding) {
+        T.p = list_of_vector(std::move(held));
+        holding = false;
+      }
+      poly_mult(T.p, m != nullptr ? m : T.p, &T.p, pol);
+    };
     const std::uint32_t ue = static_cast<std::uint32_t>(expont);
     int top = 31;
     while (((ue >> top) & 1u) == 0) --top;
     for (int bit = top - 1; bit >= 0; --bit) {
       check_interrupt();
-      poly_mult(T.p, T.p, &T.p, pol);
+      times(nullptr);
       if ((ue >> bit) & 1u) {
         check_interrupt();
-        poly_mult(T.p, *n, &T.p, pol);
+        times(*n);
       }
     }
+    if (holding) T.p = list_of_vector(std::move(held));
   }
   free_poly(n);
   *n = T.release();

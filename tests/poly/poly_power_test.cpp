@@ -224,7 +224,8 @@ TEST_F(PowerTest, CharacteristicDigitsAsBySquaring) {
 }
 
 // The same powers of one-variable polynomials whose running product stays
-// an element vector between the digits, against square-and-multiply by
+// an element vector between the digits (and between the squares of a
+// digit's power), against square-and-multiply by
 // poly_mult on term lists: in GF(2^8), GF(2^16) and modulo the word primes
 // 251 and 32003; exponents of one, two and three digits, a zero lowest
 // digit (the product starts as 1, not yet a vector), a digit 1 whose
@@ -243,7 +244,7 @@ TEST_F(PowerTest, CharacteristicDigitsOnElementVectorsAsBySquaring) {
       {256, 3, 200},           {256, 8, 255 + 7 * 256}, {256, 12, 0 + 9 * 256},   {256, 8, 3 + 1 * 256},
       {256, 3, 65536 + 511},   {256, 2, 65536 * 2 + 3}, {256, 0, 65536 + 257},    {65536, 3, 65536 + 5},
       {65536, 10, 4095},       {65536, 2, 3 * 65536},   {251, 8, 250 + 251 * 17}, {251, 2, 63001 + 251 * 3 + 9},
-      {251, 0, 63001 + 252},   {32003, 3, 32003 + 17},  {32003, 9, 2 * 32003 + 1000},
+      {251, 0, 63001 + 252},   {32003, 3, 32003 + 17},  {32003, 9, 2 * 32003 + 1000}, {32003, 8, 20001},
   };
   for (const Case& c : cases) {
     ModulusScope m(c.q);
