@@ -517,14 +517,15 @@ extern std::int32_t char2_vector_degree;
 // Readers: simplest_poly_mult.
 extern std::int32_t scaled_rows_terms;
 
-// The sparse products over GF(2^8) and GF(2^16) that the element vectors
-// would take (a power's Frobenius image times a dense power) go to scaled
-// rows when the sparse operand's terms times the other's vector length are
-// at most this many times the product's degree, which gives the same
-// values. Default 16 (a row element costs about a nanosecond, the vectors'
-// carry-less products some tens a degree at these shapes). Range >= 0 (0:
-// never). Readers: simplest_poly_mult.
-extern std::int32_t char2_rows_ratio;
+// The sparse products over GF(2^8), GF(2^16) and prime fields that the
+// element vectors would take (a power's Frobenius image times a dense
+// power) go to scaled rows when the sparse operand's terms times the
+// other's vector length are at most this many times the product's degree,
+// which gives the same values. Default 16 (a row element costs about a
+// nanosecond, the vectors' carry-less or transform products some tens a
+// degree at these shapes). Range >= 0 (0: never). Readers:
+// simplest_poly_mult, vector_poly_mult.
+extern std::int32_t sparse_rows_ratio;
 
 // ---- Integer normal forms ------------------------------------------------------------------
 

@@ -341,82 +341,49 @@ namespace {
 // exponents non-negative and at least a quarter of them present (or their
 // term products outnumbering the product's degree twice over), on residue
 // vectors by the transforms (by pieces past the longest one): for degrees
-// past the arrays of fastest_standard (fast_gcd_size).
-bool residue_product_applies(poly n, poly m, std::int32_t a1, std::int32_t a2) {
-  const std::int64_t degree = std::int64_t{n->exp} + m->exp;
+// past the arrays of fastest_standard (fast_gcd_size). dn, dm: the degrees.
+bool residue_product_applies(std::int32_t dn, std::int32_t dm, std::int32_t a1, std::int32_t a2) {
+  const std::int64_t degree = std::int64_t{dn} + dm;
   return modularmode && lintmode && mod_is_prime && !finf && !flotemode && degree > fast_gcd_size &&
-         ((4 * std::int64_t{a1} > n->exp && 4 * std::int64_t{a2} > m->exp) || std::int64_t{a1} * a2 >= 2 * degree);
-}
-
-poly residue_product(poly n, poly m) {
-  DensePoly a(static_cast<std::size_t>(n->exp) + 1), b(static_cast<std::size_t>(m->exp) + 1);
-  std::int32_t d = 0;
-  fill_poly1_array(n, a.data(), &d);
-  fill_poly1_array(m, b.data(), &d);
-  const DensePoly c = dense_mul(a, b, modulus);
-  poly r = nullptr;
-  array_to_poly(c.data(), dense_degree(c), &r);
-  return r;
+         ((4 * std::int64_t{a1} > dn && 4 * std::int64_t{a2} > dm) || std::int64_t{a1} * a2 >= 2 * degree);
 }
 
 // The product in GF(2^8) or GF(2^16) on element vectors (Kronecker's
 // substitution into one carry-less product; a square, one operand twice or
 // two equal ones, by the squares of the coefficients), for operands as residue_product takes them,
 // from a product degree of char2_vector_degree on.
-bool char2_product_applies(poly n, poly m, std::int32_t a1, std::int32_t a2) {
+bool char2_product_applies(std::int32_t dn, std::int32_t dm, std::int32_t a1, std::int32_t a2) {
   // Dense operands, or sparse ones whose term products outnumber the
   // product's degree twice over (a power's Frobenius image times a dense
   // list): the element vectors cost the degree, the rows the products.
-  const std::int64_t degree = std::int64_t{n->exp} + m->exp;
+  const std::int64_t degree = std::int64_t{dn} + dm;
   return modularmode && lintmode && finf && !flotemode && degree >= char2_vector_degree &&
-         ((4 * std::int64_t{a1} > n->exp && 4 * std::int64_t{a2} > m->exp) ||
-          std::int64_t{a1} * a2 >= 2 * degree);
-}
-
-poly char2_product(poly n, poly m) {
-  DensePoly a(static_cast<std::size_t>(n->exp) + 1);
-  std::int32_t d = 0;
-  fill_poly1_array(n, a.data(), &d);
-  DensePoly c;
-  if (m == n) {
-    c = dense_char2_sqr(a, modulus);
-  } else {
-    DensePoly b(static_cast<std::size_t>(m->exp) + 1);
-    fill_poly1_array(m, b.data(), &d);
-    // A square often comes as two copies of one value.
-    c = a == b ? dense_char2_sqr(a, modulus) : dense_char2_mul(a, b, modulus);
-  }
-  poly r = nullptr;
-  array_to_poly(c.data(), dense_degree(c), &r);
-  return r;
+         ((4 * std::int64_t{a1} > dn && 4 * std::int64_t{a2} > dm) || std::int64_t{a1} * a2 >= 2 * degree);
 }
 
 // A short operand (fewer terms than fast_mult_cut) times a long one with a
 // quarter of its terms present, over a prime field or GF(2^8) / GF(2^16):
 // the long operand's scaled copies summed into one element vector, a pass
 // each, where the rows' term lists merge into a sum that grows row by row.
-bool scaled_rows_apply(poly n, poly m, std::int32_t a1, std::int32_t a2) {
+bool scaled_rows_apply(std::int32_t dn, std::int32_t dm, std::int32_t a1, std::int32_t a2) {
   const std::int32_t shorter = std::min(a1, a2), longer = std::max(a1, a2);
-  const poly l = a1 <= a2 ? m : n;
-  const std::int64_t degree = std::int64_t{n->exp} + m->exp;
+  const std::int32_t l_degree = a1 <= a2 ? dm : dn;
+  const std::int64_t degree = std::int64_t{dn} + dm;
   return modularmode && lintmode && (mod_is_prime || finf) && !flotemode && shorter >= 2 &&
-         longer >= scaled_rows_terms && 4 * std::int64_t{longer} > l->exp &&
+         longer >= scaled_rows_terms && 4 * std::int64_t{longer} > l_degree &&
          degree <= 4 * std::int64_t{shorter} * longer;
 }
 
-// The product s l: l's element vector scaled by each term of s and added in
-// at that term's exponent.
-poly scaled_rows(poly s, poly l) {
-  std::vector<std::int32_t> x(static_cast<std::size_t>(l->exp) + 1);
-  std::int32_t d = 0;
-  fill_poly1_array(l, x.data(), &d);
-  std::vector<std::int32_t> z(static_cast<std::size_t>(s->exp) + l->exp + 1, 0);
+// The product s l: l's element vector scaled by each non-zero entry of s
+// and added in at that entry's exponent.
+DensePoly scaled_rows(const DensePoly& s, const DensePoly& x) {
+  DensePoly z(s.size() + x.size() - 1, 0);
   const auto p = static_cast<std::uint32_t>(modulus);
   const char2_tables* t = finf ? &char2_tables_of(modulus) : nullptr;
-  for (poly a = s; a != nullptr; a = a->next) {
-    const std::int32_t c = coef_number(a)->lint;
+  for (std::size_t e = 0; e < s.size(); ++e) {
+    const std::int32_t c = s[e];
     if (c == 0) continue;
-    std::int32_t* out = z.data() + (a->numb ? 0 : a->exp);
+    std::int32_t* out = z.data() + e;
     if (t != nullptr) {
       const std::int32_t lc = t->logs[c];
       for (std::size_t i = 0; i < x.size(); ++i)
@@ -428,32 +395,135 @@ poly scaled_rows(poly s, poly l) {
                               modulus);
     }
   }
-  std::int32_t top = static_cast<std::int32_t>(z.size()) - 1;
-  while (top > 0 && z[static_cast<std::size_t>(top)] == 0) --top;
-  poly r = nullptr;
-  array_to_poly(z.data(), top, &r);
-  return r;
+  return z;
 }
 
-// A sparse operand times another over GF(2^8) or GF(2^16), such as a
-// power's Frobenius image (terms spread q apart) times a dense power: the
-// scaled rows cost the sparse terms times the other's vector length, where
-// the element vectors cost carry-less products over the product's whole
-// degree. The rows go first when they cost at most char2_rows_ratio times
-// that degree; *s and *l: the scaled operand and the one whose vector is
-// scaled, in the cheaper order. Two operands with a quarter of their terms
-// present keep the element vectors.
-bool char2_rows_cheaper(poly n, poly m, std::int32_t a1, std::int32_t a2, poly* s, poly* l) {
-  if (!finf || std::min(a1, a2) < 2 || (4 * std::int64_t{a1} > n->exp && 4 * std::int64_t{a2} > m->exp))
-    return false;
-  const std::int64_t n_rows = std::int64_t{a1} * (std::int64_t{m->exp} + 1);
-  const std::int64_t m_rows = std::int64_t{a2} * (std::int64_t{n->exp} + 1);
-  *s = n_rows <= m_rows ? n : m;
-  *l = n_rows <= m_rows ? m : n;
-  return std::min(n_rows, m_rows) <= std::int64_t{char2_rows_ratio} * (std::int64_t{n->exp} + m->exp);
+// A sparse operand times another over GF(2^8), GF(2^16) or a prime field,
+// such as a power's Frobenius image (terms spread q apart) times a dense
+// power: the scaled rows cost the sparse terms times the other's vector
+// length, where the element vectors cost carry-less or transform products
+// over the product's whole degree. The rows go first when they cost at
+// most sparse_rows_ratio times that degree; *n_outside: the cheaper order
+// has n's terms scale m's vector. Two operands with a quarter of their
+// terms present keep the element vectors.
+bool rows_cheaper(std::int32_t dn, std::int32_t dm, std::int32_t a1, std::int32_t a2, bool* n_outside) {
+  if (std::min(a1, a2) < 2 || (4 * std::int64_t{a1} > dn && 4 * std::int64_t{a2} > dm)) return false;
+  const std::int64_t n_rows = std::int64_t{a1} * (std::int64_t{dm} + 1);
+  const std::int64_t m_rows = std::int64_t{a2} * (std::int64_t{dn} + 1);
+  *n_outside = n_rows <= m_rows;
+  return std::min(n_rows, m_rows) <= std::int64_t{sparse_rows_ratio} * (std::int64_t{dn} + dm);
+}
+
+enum class VectorRoute { lists, rows_n_outside, rows_m_outside, char2, residues };
+
+// The element-vector route simplest_poly_mult takes for operands of degrees
+// dn, dm, signed term counts size1, size2 and lowest exponents expon, exp2
+// (lists: a route on term lists).
+VectorRoute vector_route(std::int32_t dn, std::int32_t dm, std::int32_t size1, std::int32_t size2,
+                         std::int32_t expon, std::int32_t exp2) {
+  const std::int32_t a1 = std::abs(size1), a2 = std::abs(size2);
+  const bool list_split_ok = size1 >= 2 && size2 >= 2 && expon >= 0 && exp2 >= 0;
+  // Element vectors first: sparse operands (negative sizes) whose term
+  // products outnumber the product's degree go there too.
+  const bool vectors = a1 >= fast_mult_cut && a2 >= fast_mult_cut && expon >= 0 && exp2 >= 0;
+  const bool char2 = vectors && char2_product_applies(dn, dm, a1, a2);
+  const bool residues = vectors && !char2 && residue_product_applies(dn, dm, a1, a2);
+  bool n_outside = false;
+  if ((char2 || residues) && rows_cheaper(dn, dm, a1, a2, &n_outside))
+    return n_outside ? VectorRoute::rows_n_outside : VectorRoute::rows_m_outside;
+  if (!char2 && !residues && (size1 < fast_mult_cut || size2 < fast_mult_cut || !list_split_ok)) {
+    if (expon >= 0 && exp2 >= 0 && scaled_rows_apply(dn, dm, a1, a2))
+      return a1 <= a2 ? VectorRoute::rows_n_outside : VectorRoute::rows_m_outside;
+    return VectorRoute::lists;
+  }
+  if (char2) return VectorRoute::char2;
+  if (residues) return VectorRoute::residues;
+  return VectorRoute::lists;
+}
+
+// The product a b by an element-vector route other than lists.
+DensePoly vector_product(const DensePoly& a, const DensePoly& b, VectorRoute route) {
+  switch (route) {
+    case VectorRoute::rows_n_outside:
+      ++mult_routes.simplest_scaled;
+      return scaled_rows(a, b);
+    case VectorRoute::rows_m_outside:
+      ++mult_routes.simplest_scaled;
+      return scaled_rows(b, a);
+    case VectorRoute::char2:
+      ++mult_routes.simplest_char2;
+      // A square often comes as two copies of one value.
+      return a == b ? dense_char2_sqr(a, modulus) : dense_char2_mul(a, b, modulus);
+    default:
+      ++mult_routes.simplest_residues;
+      return dense_mul(a, b, modulus);
+  }
 }
 
 }  // namespace
+
+DensePoly element_vector(poly n) {
+  DensePoly a(static_cast<std::size_t>(n->exp) + 1);
+  std::int32_t d = 0;
+  fill_poly1_array(n, a.data(), &d);
+  return a;
+}
+
+poly list_of_vector(DensePoly c) {
+  dense_trim(c);
+  poly r = nullptr;
+  if (c.empty()) {
+    poly_set(0, &r);
+  } else {
+    array_to_poly(c.data(), dense_degree(c), &r);
+  }
+  return r;
+}
+
+namespace {
+
+// The signed term count (negated as exp_poly_length does for a sparse
+// list) and the lowest exponent of a non-empty element vector.
+std::int32_t vector_size(const DensePoly& a, std::int32_t* low) {
+  std::int32_t nonzero = 0;
+  *low = -1;
+  for (std::size_t i = 0; i < a.size(); ++i) {
+    if (a[i] == 0) continue;
+    ++nonzero;
+    if (*low < 0) *low = static_cast<std::int32_t>(i);
+  }
+  return std::int64_t{dense_degree(a)} - *low > 6 * std::int64_t{nonzero} ? -nonzero : nonzero;
+}
+
+}  // namespace
+
+bool vector_poly_mult(DensePoly* a, poly m) {
+  if (a->empty() || (m != nullptr && is_bare_leaf(m))) return false;
+  std::int32_t low = 0, exp2 = 0;
+  const std::int32_t size1 = vector_size(*a, &low);
+  std::int32_t size2 = size1;
+  if (m != nullptr) {
+    bool one = false;
+    size2 = exp_poly_length(m, &exp2, &one);
+  } else {
+    exp2 = low;
+  }
+  const std::int32_t dn = dense_degree(*a);
+  const VectorRoute route = vector_route(dn, m != nullptr ? m->exp : dn, size1, size2, low, exp2);
+  if (route == VectorRoute::lists) return false;
+  *a = m != nullptr ? vector_product(*a, element_vector(m), route) : vector_product(*a, *a, route);
+  dense_trim(*a);
+  return true;
+}
+
+bool vectors_take(poly n, poly m) {
+  if (is_bare_leaf(n) || is_bare_leaf(m)) return false;
+  bool one = false;
+  std::int32_t expon = 0, exp2 = 0;
+  const std::int32_t size1 = exp_poly_length(n, &expon, &one);
+  const std::int32_t size2 = exp_poly_length(m, &exp2, &one);
+  return vector_route(n->exp, m->exp, size1, size2, expon, exp2) != VectorRoute::lists;
+}
 
 void simplest_poly_mult(poly n, poly m, poly* p, std::int32_t size1, std::int32_t size2,
                         std::int32_t expon, std::int32_t exp2) {
@@ -473,29 +543,13 @@ void simplest_poly_mult(poly n, poly m, poly* p, std::int32_t size1, std::int32_
       }
     }
     const std::int32_t a1 = std::abs(size1), a2 = std::abs(size2);
-    const bool list_split_ok = size1 >= 2 && size2 >= 2 && expon >= 0 && exp2 >= 0;
-    // Element vectors first: sparse operands (negative sizes) whose term
-    // products outnumber the product's degree go there too.
-    const bool vectors = a1 >= fast_mult_cut && a2 >= fast_mult_cut && expon >= 0 && exp2 >= 0;
-    const bool char2 = vectors && char2_product_applies(n, m, a1, a2);
-    const bool residues = vectors && !char2 && residue_product_applies(n, m, a1, a2);
-    poly s = nullptr, l = nullptr;
-    if (char2 && char2_rows_cheaper(n, m, a1, a2, &s, &l)) {
-      ++mult_routes.simplest_scaled;
-      r = scaled_rows(s, l);
-    } else if (!char2 && !residues && (size1 < fast_mult_cut || size2 < fast_mult_cut || !list_split_ok)) {
-      if (expon >= 0 && exp2 >= 0 && scaled_rows_apply(n, m, a1, a2)) {
-        ++mult_routes.simplest_scaled;
-        r = a1 <= a2 ? scaled_rows(n, m) : scaled_rows(m, n);
-      } else {
-        simplest_standard(n, m, a1, a2, &r);
-      }
-    } else if (char2) {
-      ++mult_routes.simplest_char2;
-      r = char2_product(n, m);
-    } else if (residues) {
-      ++mult_routes.simplest_residues;
-      r = residue_product(n, m);
+    const VectorRoute route = vector_route(n->exp, m->exp, size1, size2, expon, exp2);
+    if (route != VectorRoute::lists) {
+      const DensePoly a = element_vector(n);
+      r = list_of_vector(vector_product(a, m == n ? a : element_vector(m), route));
+    } else if (size1 < fast_mult_cut || size2 < fast_mult_cut || size1 < 2 || size2 < 2 || expon < 0 ||
+               exp2 < 0) {
+      simplest_standard(n, m, a1, a2, &r);
     } else if (modulus <= 2 || finf || flotemode || std::int64_t{n->exp} + m->exp > fast_gcd_size) {
       ++mult_routes.simplest_karatsuba;
       r = karatsuba_split(

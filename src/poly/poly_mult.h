@@ -37,6 +37,7 @@
 #include <cstdint>
 
 #include "core/records.h"
+#include "dense/dense_modular.h"
 #include "dense/dense_upcalls.h"
 
 namespace tavrin {
@@ -63,6 +64,23 @@ namespace tavrin {
 // fast_mult_cut, fast_gcd_size, char2_vector_degree
 void simplest_poly_mult(poly n, poly m, poly* p, std::int32_t size1, std::int32_t size2,
                         std::int32_t expon, std::int32_t exp2);
+
+// *a := a m when simplest_poly_mult would multiply their lists on element
+// vectors (rows, carry-less or transform products), a the element vector of
+// a one-variable polynomial over a prime field or GF(2^8) / GF(2^16), m a
+// one-variable list over it: the same product without a's term list.
+// False, a unchanged, when the route is on term lists. m nil: a's square.
+// a: changed; m: kept. reads: as simplest_poly_mult
+bool vector_poly_mult(DensePoly* a, poly m);
+
+// Whether simplest_poly_mult multiplies the one-variable lists n and m on
+// element vectors. n, m: kept. reads: as simplest_poly_mult
+bool vectors_take(poly n, poly m);
+
+// The element vector of a one-variable list over residues (exponents >= 0),
+// and the list of an element vector (zero for the empty one).
+DensePoly element_vector(poly n);
+poly list_of_vector(DensePoly c);
 
 // Schoolbook rows for the operands of simplest_poly_mult: the operand with
 // fewer terms (n on a tie) outside, rows summed by simplest_poly_add. size1,

@@ -23,6 +23,7 @@
 #include "poly/poly_divide.h"
 #include "poly/poly_impl.h"
 #include "poly/poly_in_place.h"
+#include "poly/poly_measures.h"
 #include "poly/poly_modout.h"
 #include "poly/poly_mult.h"
 #include "poly/poly_repr.h"
@@ -441,17 +442,40 @@ void compute_power(poly* n, std::int32_t expont, polypt pol) {
       poly_mult(T.p, *n, &T.p, pol);
     }
   } else {
+    // One variable without relations: while the products go on element
+    // vectors the power stays one between them.
+    bool one = lintmode && !flotemode;
+    for (polypt l = pol; l != nullptr && one; l = l->next) one = l->p == nullptr;
+    std::int32_t low = 0;
+    if (one) exp_poly_length(*n, &low, &one);
+    DensePoly held;
+    bool holding = false;
+    // T := T m (m nil: T's square).
+    auto times = [&](poly m) {
+      if (one && !holding && vectors_take(T.p, m != nullptr ? m : T.p)) {
+        held = element_vector(T.p);
+        free_poly(&T.p);
+        holding = true;
+      }
+      if (holding && vector_poly_mult(&held, m)) return;
+      if (holding) {
+        T.p = list_of_vector(std::move(held));
+        holding = false;
+      }
+      poly_mult(T.p, m != nullptr ? m : T.p, &T.p, pol);
+    };
     const std::uint32_t ue = static_cast<std::uint32_t>(expont);
     int top = 31;
     while (((ue >> top) & 1u) == 0) --top;
     for (int bit = top - 1; bit >= 0; --bit) {
       check_interrupt();
-      poly_mult(T.p, T.p, &T.p, pol);
+      times(nullptr);
       if ((ue >> bit) & 1u) {
         check_interrupt();
-        poly_mult(T.p, *n, &T.p, pol);
+        times(*n);
       }
     }
+    if (holding) T.p = list_of_vector(std::move(held));
   }
   free_poly(n);
   *n = T.release();
@@ -475,6 +499,34 @@ void poly_mod_prime(poly* n, std::int32_t expont, polypt pol) {
   for (polypt l = pol; l != nullptr; l = l->next) related = related || l->p != nullptr;
   OwnedPoly base;
   if (!related) poly_assign(*n, &base.p);
+  // One variable without relations: while the products go on element
+  // vectors the running product stays one (from when it is a quarter
+  // dense), its term list built once at the end.
+  bool one = !related && lintmode && !flotemode;
+  std::int32_t low = 0;
+  if (one) exp_poly_length(*n, &low, &one);
+  DensePoly held;
+  bool holding = false;
+  auto times = [&](poly c) {
+    if (one && !holding && !is_bare_leaf(R.p) && 4 * std::int64_t{poly_length(R.p)} > R.p->exp) {
+      held = element_vector(R.p);
+      holding = true;
+      if (!vector_poly_mult(&held, c)) {
+        holding = false;
+        held = DensePoly();
+      } else {
+        free_poly(&R.p);
+      }
+      if (holding) return;
+    } else if (holding && vector_poly_mult(&held, c)) {
+      return;
+    }
+    if (holding) {
+      R.p = list_of_vector(std::move(held));
+      holding = false;
+    }
+    poly_mult(R.p, c, &R.p, pol);
+  };
   std::int32_t frobenius = 0;  // applications to *n so far
   while (rest > 0) {
     const std::int32_t di = rest % p;
@@ -483,7 +535,7 @@ void poly_mod_prime(poly* n, std::int32_t expont, polypt pol) {
     ++frobenius;
     if (pseudo_polynames != nullptr && pol != nullptr) reduce_after_frobenius(n, pol);
     if (di == 1) {
-      poly_mult(R.p, *n, &R.p, pol);
+      times(*n);
     } else if (di > 1) {
       OwnedPoly c;
       if (related) {
@@ -494,9 +546,10 @@ void poly_mod_prime(poly* n, std::int32_t expont, polypt pol) {
         compute_power(&c.p, di, pol);
         for (std::int32_t i = 0; i < frobenius; ++i) poly_to_prime(c.p);
       }
-      poly_mult(R.p, c.p, &R.p, pol);
+      times(c.p);
     }
   }
+  if (holding) R.p = list_of_vector(std::move(held));
   free_poly(n);
   *n = R.release();
 }

@@ -107,7 +107,7 @@ TEST_P(Char2RoutesTest, SparseTimesDenseOnBothSidesOfTheRowsRatio) {
     return std::vector<Coeffs>{read_back(r)};
   };
   auto rows_under = [&](std::int32_t ratio, const Coeffs& a, const Coeffs& b, long* rows) {
-    ScopedValue<std::int32_t> cut(char2_rows_ratio, ratio);
+    ScopedValue<std::int32_t> cut(sparse_rows_ratio, ratio);
     const mult_route_counts before = mult_routes;
     std::vector<Coeffs> out = under(char2_vector_degree, a, b, product);
     *rows = mult_routes.simplest_scaled - before.simplest_scaled;
@@ -138,7 +138,7 @@ TEST_P(Char2RoutesTest, SparseTimesDenseOnBothSidesOfTheRowsRatio) {
       EXPECT_EQ(rows, c.sparse ? 1 : 0);
       EXPECT_EQ(rows_under(0, n, m, &rows), want);
       EXPECT_EQ(rows, 0);
-      EXPECT_EQ(rows_under(char2_rows_ratio, n, m, &rows), want);
+      EXPECT_EQ(rows_under(sparse_rows_ratio, n, m, &rows), want);
       EXPECT_EQ(rows, c.rows_by_default ? 1 : 0);
     }
   }

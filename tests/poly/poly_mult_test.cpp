@@ -287,18 +287,26 @@ TEST_F(PolyMultTest, SpreadTimesDenseByPairwiseRowsAndElementVectors) {
       ASSERT_EQ(read_poly(r), want);
       if (ring == Ring::gf256) {
         // The overlapping rows by scaled rows, and by element vectors when
-        // char2_rows_ratio sends none to the rows.
+        // sparse_rows_ratio sends none to the rows.
         EXPECT_EQ(route_delta(before).simplest_scaled, i % 2 == 0 ? 0 : 1);
-        ScopedValue<std::int32_t> no_rows(char2_rows_ratio, 0);
+        ScopedValue<std::int32_t> no_rows(sparse_rows_ratio, 0);
         const mult_route_counts before_vectors = mult_routes;
         Poly v;
         simplest_poly_mult(n, m, v.cell(), 0, 0, 0, 0);
         ASSERT_EQ(read_poly(v), want);
         EXPECT_EQ(route_delta(before_vectors).simplest_char2, i % 2 == 0 ? 0 : 1);
       } else {
+        // The residue vectors when sparse_rows_ratio sends none to the rows.
         const std::int64_t degree = std::int64_t{n.get()->exp} + m.get()->exp;
         const bool many = std::int64_t{poly_length(n)} * poly_length(m) >= 2 * degree;
-        EXPECT_EQ(route_delta(before).simplest_residues, degree > fast_gcd_size && many ? 1 : 0);
+        const bool vectors = degree > fast_gcd_size && many;
+        EXPECT_EQ(route_delta(before).simplest_scaled + route_delta(before).simplest_residues, vectors ? 1 : 0);
+        ScopedValue<std::int32_t> no_rows(sparse_rows_ratio, 0);
+        const mult_route_counts before_vectors = mult_routes;
+        Poly v;
+        simplest_poly_mult(n, m, v.cell(), 0, 0, 0, 0);
+        ASSERT_EQ(read_poly(v), want);
+        EXPECT_EQ(route_delta(before_vectors).simplest_residues, vectors ? 1 : 0);
       }
     }
   });

@@ -12,6 +12,7 @@
 
 #include "core/globals.h"
 #include "core/jumps.h"
+#include "core/mode_guard.h"
 #include "core/thresholds.h"
 #include "numbers/freelists.h"
 #include "poly/poly_add.h"
@@ -218,6 +219,51 @@ TEST_F(PowerTest, CharacteristicDigitsAsBySquaring) {
       compute_power(p.cell(), static_cast<std::int32_t>(k), nilpol);
       ASSERT_TRUE(valid_poly(p));
       EXPECT_EQ(p.ref(), want);
+    }
+  }
+}
+
+// The same powers of one-variable polynomials whose running product stays
+// an element vector between the digits (and between the squares of a
+// digit's power), against square-and-multiply by
+// poly_mult on term lists: in GF(2^8), GF(2^16) and modulo the word primes
+// 251 and 32003; exponents of one, two and three digits, a zero lowest
+// digit (the product starts as 1, not yet a vector), a digit 1 whose
+// Frobenius image has fewer terms than the vector products take, a last
+// image so far spread that its product goes back to term lists, a sparse
+// base (never a vector), and the scaled rows on both sides of their ratio.
+TEST_F(PowerTest, CharacteristicDigitsOnElementVectorsAsBySquaring) {
+  NodeBalance balance;
+  std::mt19937_64 rng(test_seed() + 31);
+  struct Case {
+    std::int32_t q;
+    std::int32_t degree;  // of the base; 0: the sparse x^40 + x + 1
+    std::int32_t k;
+  };
+  const Case cases[] = {
+      {256, 3, 200},           {256, 8, 255 + 7 * 256}, {256, 12, 0 + 9 * 256},   {256, 8, 3 + 1 * 256},
+      {256, 3, 65536 + 511},   {256, 2, 65536 * 2 + 3}, {256, 0, 65536 + 257},    {65536, 3, 65536 + 5},
+      {65536, 10, 4095},       {65536, 2, 3 * 65536},   {251, 8, 250 + 251 * 17}, {251, 2, 63001 + 251 * 3 + 9},
+      {251, 0, 63001 + 252},   {32003, 3, 32003 + 17},  {32003, 9, 2 * 32003 + 1000}, {32003, 8, 20001},
+  };
+  for (const Case& c : cases) {
+    ModulusScope m(c.q);
+    std::string text = c.degree == 0 ? "x^40 + x + 1" : "x^" + std::to_string(c.degree);
+    for (int e = c.degree - 1; e >= 0 && c.degree > 0; --e)
+      text += " + " + std::to_string(1 + rng() % static_cast<unsigned>(c.q - 1)) + (e > 0 ? "*x^" + std::to_string(e) : "");
+    SCOPED_TRACE(text + " ^ " + std::to_string(c.k) + " modulo " + std::to_string(c.q));
+    Poly base(ref(text)), want;
+    poly_set(1, want.cell());
+    for (int bit = 30; bit >= 0; --bit) {
+      poly_mult(want, want, want.cell(), nilpol);
+      if (((c.k >> bit) & 1) != 0) poly_mult(want, base, want.cell(), nilpol);
+    }
+    for (const std::int32_t ratio : {0, 16, 1 << 20}) {
+      ScopedValue<std::int32_t> rows(sparse_rows_ratio, ratio);
+      Poly p(ref(text));
+      compute_power(p.cell(), c.k, nilpol);
+      ASSERT_TRUE(valid_poly(p));
+      ASSERT_TRUE(poly_equal(p, want)) << "rows ratio " << ratio;
     }
   }
 }
