@@ -388,6 +388,52 @@ poly binomial_power(poly n, std::int32_t k, polypt pol) {
   return head.release();
 }
 
+
+// A power's running product *list, held as an element vector while its
+// products go on element vectors (one variable, no relations: `allowed`)
+// and as its term list otherwise; the list is rebuilt once, by finish.
+// While it is held *list is nil: an unwinding error frees the vector and
+// leaves the operands of the power as they were.
+class HeldProduct {
+ public:
+  HeldProduct(poly* list, bool allowed) : list_(list), allowed_(allowed) {}
+
+  // *list := *list m (m nil: its square); enter: the vector may be taken up
+  // at this step.
+  void times(poly m, bool enter, polypt pol) {
+    if (allowed_ && enter && !holding_ && vectors_take(*list_, m != nullptr ? m : *list_)) {
+      held_ = element_vector(*list_);
+      free_poly(list_);
+      holding_ = true;
+    }
+    if (holding_ && vector_poly_mult(&held_, m)) return;
+    finish();
+    poly_mult(*list_, m != nullptr ? m : *list_, list_, pol);
+  }
+
+  void finish() {
+    if (!holding_) return;
+    *list_ = list_of_vector(std::move(held_));
+    holding_ = false;
+  }
+
+ private:
+  poly* list_;
+  bool allowed_;
+  DensePoly held_;
+  bool holding_ = false;
+};
+
+// Whether n is a one-variable list with no relation below pol, over residues:
+// a power of it may hold its running product as an element vector.
+bool vector_power_allowed(poly n, polypt pol) {
+  bool one = lintmode && !flotemode;
+  for (polypt l = pol; l != nullptr && one; l = l->next) one = l->p == nullptr;
+  std::int32_t low = 0;
+  if (one) exp_poly_length(n, &low, &one);
+  return one;
+}
+
 }  // namespace
 
 long power_recurrences = 0;
@@ -442,40 +488,19 @@ void compute_power(poly* n, std::int32_t expont, polypt pol) {
       poly_mult(T.p, *n, &T.p, pol);
     }
   } else {
-    // One variable without relations: while the products go on element
-    // vectors the power stays one between them.
-    bool one = lintmode && !flotemode;
-    for (polypt l = pol; l != nullptr && one; l = l->next) one = l->p == nullptr;
-    std::int32_t low = 0;
-    if (one) exp_poly_length(*n, &low, &one);
-    DensePoly held;
-    bool holding = false;
-    // T := T m (m nil: T's square).
-    auto times = [&](poly m) {
-      if (one && !holding && vectors_take(T.p, m != nullptr ? m : T.p)) {
-        held = element_vector(T.p);
-        free_poly(&T.p);
-        holding = true;
-      }
-      if (holding && vector_poly_mult(&held, m)) return;
-      if (holding) {
-        T.p = list_of_vector(std::move(held));
-        holding = false;
-      }
-      poly_mult(T.p, m != nullptr ? m : T.p, &T.p, pol);
-    };
+    HeldProduct held(&T.p, vector_power_allowed(*n, pol));
     const std::uint32_t ue = static_cast<std::uint32_t>(expont);
     int top = 31;
     while (((ue >> top) & 1u) == 0) --top;
     for (int bit = top - 1; bit >= 0; --bit) {
       check_interrupt();
-      times(nullptr);
+      held.times(nullptr, true, pol);
       if ((ue >> bit) & 1u) {
         check_interrupt();
-        times(*n);
+        held.times(*n, true, pol);
       }
     }
-    if (holding) T.p = list_of_vector(std::move(held));
+    held.finish();
   }
   free_poly(n);
   *n = T.release();
@@ -499,33 +524,11 @@ void poly_mod_prime(poly* n, std::int32_t expont, polypt pol) {
   for (polypt l = pol; l != nullptr; l = l->next) related = related || l->p != nullptr;
   OwnedPoly base;
   if (!related) poly_assign(*n, &base.p);
-  // One variable without relations: while the products go on element
-  // vectors the running product stays one (from when it is a quarter
-  // dense), its term list built once at the end.
-  bool one = !related && lintmode && !flotemode;
-  std::int32_t low = 0;
-  if (one) exp_poly_length(*n, &low, &one);
-  DensePoly held;
-  bool holding = false;
+  // The running product becomes an element vector once it is a quarter
+  // dense and its products go on element vectors.
+  HeldProduct held(&R.p, !related && vector_power_allowed(*n, pol));
   auto times = [&](poly c) {
-    if (one && !holding && !is_bare_leaf(R.p) && 4 * std::int64_t{poly_length(R.p)} > R.p->exp) {
-      held = element_vector(R.p);
-      holding = true;
-      if (!vector_poly_mult(&held, c)) {
-        holding = false;
-        held = DensePoly();
-      } else {
-        free_poly(&R.p);
-      }
-      if (holding) return;
-    } else if (holding && vector_poly_mult(&held, c)) {
-      return;
-    }
-    if (holding) {
-      R.p = list_of_vector(std::move(held));
-      holding = false;
-    }
-    poly_mult(R.p, c, &R.p, pol);
+    held.times(c, R.p != nullptr && !is_bare_leaf(R.p) && 4 * std::int64_t{poly_length(R.p)} > R.p->exp, pol);
   };
   std::int32_t frobenius = 0;  // applications to *n so far
   while (rest > 0) {
@@ -549,7 +552,7 @@ void poly_mod_prime(poly* n, std::int32_t expont, polypt pol) {
       times(c.p);
     }
   }
-  if (holding) R.p = list_of_vector(std::move(held));
+  held.finish();
   free_poly(n);
   *n = R.release();
 }
