@@ -105,7 +105,7 @@ std::int32_t exp_poly_length(poly n, std::int32_t* expon, bool* one_var) {
     }
   }
   const std::int64_t spread = std::int64_t{n->exp} - last->exp;
-  return spread > 6 * std::int64_t{c} ? -c : c;
+  return spread > sparse_spread * c ? -c : c;
 }
 
 std::int16_t fast_numterms(poly n) { return static_cast<std::int16_t>(leaves(n, 60)); }

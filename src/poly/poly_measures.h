@@ -96,8 +96,11 @@ std::int32_t driver_poly_vars(poly n);
 std::int32_t poly_length(poly n);
 // Nodes of the top list; stops past cut.
 std::int16_t fast_poly_length(poly n, std::int16_t cut);
-// Nodes of the top list, negated when head exponent - last exponent exceeds 6
-// times that count; *expon := the last node's exponent. *one_var (a request
+// A list whose exponents span more than this many times its term count is
+// sparse: its signed count is negated (exp_poly_length).
+constexpr std::int64_t sparse_spread = 6;
+// Nodes of the top list, negated when head exponent - last exponent exceeds
+// sparse_spread times that count; *expon := the last node's exponent. *one_var (a request
 // on entry) stays true only in modular mode: with at least two variables when
 // every term's coefficient is a leaf (in Laurent mode one without successor)
 // and the last exponent is >= 0; with one variable when the last exponent is

@@ -492,7 +492,7 @@ std::int32_t vector_size(const DensePoly& a, std::int32_t* low) {
     ++nonzero;
     if (*low < 0) *low = static_cast<std::int32_t>(i);
   }
-  return std::int64_t{dense_degree(a)} - *low > 6 * std::int64_t{nonzero} ? -nonzero : nonzero;
+  return std::int64_t{dense_degree(a)} - *low > sparse_spread * nonzero ? -nonzero : nonzero;
 }
 
 }  // namespace
