@@ -73,6 +73,7 @@ std::int32_t char2_kronecker_length = 16;
 std::int32_t char2_newton_degree = 128;
 std::int32_t char2_hgcd_degree = 32;
 std::int32_t char2_vector_degree = 32;
+std::int32_t char2_ddf_block_divisor = 2;
 std::int32_t scaled_rows_terms = 512;
 std::int32_t sparse_rows_ratio = 16;
 std::int32_t normal_form_direct_side = 12;

@@ -510,6 +510,13 @@ extern std::int32_t char2_hgcd_degree;
 // extended_poly_gcd, powermod, square_free_factor.
 extern std::int32_t char2_vector_degree;
 
+// The distinct-degree stage of the factorisation in GF(2^8) and GF(2^16)
+// takes one GCD with the part still to split per block of about sqrt(n) /
+// char2_ddf_block_divisor consecutive degrees (n its degree). Default 2
+// (from 1 to 4 within 10 % at degrees 800 to 3,200). Range >= 1. Reader:
+// distinct_degree_char2.
+extern std::int32_t char2_ddf_block_divisor;
+
 // Terms of the long operand from which a short one (fewer terms than
 // fast_mult_cut) multiplies it over a prime field or GF(2^8) / GF(2^16) by
 // scaled copies summed in one element vector instead of term-list rows,
@@ -799,9 +806,11 @@ extern std::int32_t simplest_poly_cutoff;
 // Degree from which the square-free decomposition modulo a prime and the
 // factorisation over a prime field of a polynomial in one variable work on
 // residue vectors (the distinct-degree stage by baby and giant steps of the
-// Frobenius map, the equal-degree stage by compositions), instead of the
-// term-list method. Default 2. Range >= 1 (INT32_MAX: never). Readers:
-// square_free_factor, factor_poly.
+// Frobenius map, the equal-degree stage by compositions), and the degree
+// of a square-free part from which the distinct-degree stage in GF(2^8)
+// and GF(2^16) works on element vectors (blocks of degrees sharing one
+// GCD), instead of the term-list method. Default 2. Range >= 1 (INT32_MAX:
+// never). Readers: square_free_factor, factor_poly.
 extern std::int32_t fast_factor_degree;
 
 // ---- Determinants ----------------------------------------------------------------------------

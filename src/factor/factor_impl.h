@@ -27,6 +27,7 @@ struct ResidueRouteCounts {
   long factor = 0;
   long square_free = 0;
   long square_free_char2 = 0;
+  long factor_char2 = 0;
 };
 extern ResidueRouteCounts residue_routes;
 
@@ -56,6 +57,17 @@ struct DegreeProduct {
 // with v. polls check_interrupt.
 std::vector<DegreeProduct> distinct_degree_residues(const DensePoly& v, std::int32_t p, bool leave_early,
                                                     DensePoly* xp);
+
+// The distinct-degree stage of the square-free v of positive degree in
+// GF(2^8) or GF(2^16) (q = 256 or 65536) on element vectors: what the
+// degree-by-degree search of factor_poly links, in its order. For each
+// degree i with factors, lowest first, their monic product (v's rest
+// itself when it holds nothing else), then the rest once 2 i exceeds its
+// degree, labelled with that degree; with leave_early only the first.
+// Blocks of about sqrt(deg) / char2_ddf_block_divisor degrees share one
+// GCD with the rest. polls check_interrupt. reads: char2_ddf_block_divisor
+// and the thresholds of dense_char2.h
+std::vector<DegreeProduct> distinct_degree_char2(const DensePoly& v, std::int32_t q, bool leave_early);
 
 // The trial polynomials of the equal-degree stage: draw(top) returns the
 // next trial of degree top (monic, its lower coefficients drawn as the

@@ -187,6 +187,7 @@ struct factor_poly_EnvRec {
   void even_cantor_zass(poly* a, std::int32_t h, std::int32_t d, std::int32_t m);
   void split_rest(poly* f, poly s, std::int32_t h, std::int32_t d, std::int32_t m, bool odd,
                   const char* failure, imptr e);
+  void degree_by_degree(poly* v);
 };
 
 // *r := x^top_exp + sum c_j x^j (j < top_exp) in f's variable (depth h),
@@ -307,6 +308,61 @@ void factor_poly_EnvRec::even_cantor_zass(poly* a, std::int32_t h, std::int32_t 
       poly_mult(r.get(), S.get(), r.cell(), polynames);
     }
   }
+}
+
+// The distinct-degree stage of the square-free part *v (consumed), degree
+// by degree: t^(q^i) mod *v by powermod, its GCD with *v less t, each
+// product found linked with its degree and divided out, then what is left
+// once 2 i passes its degree (with leave_early only the first finding).
+void factor_poly_EnvRec::degree_by_degree(poly* vp) {
+  OwnedPoly v, w, x;
+  v.p = *vp;
+  *vp = nullptr;
+  const std::int32_t h = var_depth(v.get());
+  base_poly(w.cell(), h);
+  poly_assign(w.get(), x.cell());
+  std::int32_t dg = 0;
+  for (std::int32_t i = 0;;) {
+    dg = true_degree(v.get(), h);
+    if (i >= dg / 2) break;
+    ++i;
+    check_interrupt();
+    copy_order();
+    power(w.cell(), v.get());
+    OwnedPoly t;
+    poly_sub(w.get(), x.get(), t.cell());
+    if (node_iszero(t.get())) {
+      append_1(v.cell(), i);
+      dg = 0;
+      break;
+    }
+    OwnedPoly ad;
+    gcd_of(t.get(), v.get(), ad.cell());
+    if (!is_bare_leaf(ad.get())) {
+      if (!leave_early) fast_poly_divide(v.cell(), ad.get(), polynames, factor_tag);
+      append_1(ad.cell(), i);
+      if (leave_early) break;
+      poly_mod_or_div(w.get(), v.get(), w.cell(), '|', polynames);
+    }
+  }
+  if (v.get() != nullptr && dg > 0 && !(leave_early && count > 0)) append_1(v.cell(), dg);
+}
+
+// The same stage on element vectors in GF(2^8) and GF(2^16), when
+// `vectors` and *v is one-variable in a variable without a relation; false
+// (nothing done) otherwise.
+bool char2_degrees(factor_poly_EnvRec& env, poly* v, bool vectors) {
+  const std::int32_t h = var_depth(*v);
+  DensePoly dv;
+  if (!vectors || h == 0 || !char2_route_applies(record_at(h)) || !residues_of(*v, h, &dv) ||
+      dense_degree(dv) < fast_factor_degree)
+    return false;
+  for (detail::DegreeProduct& G : detail::distinct_degree_char2(dv, modulus, env.leave_early)) {
+    poly g = poly_of_residues(G.product, h);
+    env.append_1(&g, G.degree);
+  }
+  free_poly(v);
+  return true;
 }
 
 // Both stages on residue vectors, for parts in one variable (without a
@@ -485,44 +541,17 @@ void factor_poly(poly* a, poly* sq, std::int32_t* count, bool leave_early, bool 
   order_of_field(env.order_fld.get(), false, level);
   modularmode = true;
   lintmode = true;
-  if (first_record(level) == nullptr && !(verbose && showit) && residue_route(env, sq, count)) return;
+  const bool vectors = first_record(level) == nullptr && !(verbose && showit);
+  if (vectors && residue_route(env, sq, count)) return;
   // Distinct-degree stage: each part's pcoef becomes its list of products.
   for (poly N = *sq; N != nullptr; N = N->next) {
     check_interrupt();
-    OwnedPoly v, w, x;
+    OwnedPoly v;
     v.p = N->pcoef;
     N->pcoef = nullptr;
-    const std::int32_t h = var_depth(v.get());
     env.out = nullptr;
     env.pt = &env.out;
-    base_poly(w.cell(), h);
-    poly_assign(w.get(), x.cell());
-    std::int32_t dg = 0;
-    for (std::int32_t i = 0;;) {
-      dg = true_degree(v.get(), h);
-      if (i >= dg / 2) break;
-      ++i;
-      check_interrupt();
-      env.copy_order();
-      env.power(w.cell(), v.get());
-      OwnedPoly t;
-      poly_sub(w.get(), x.get(), t.cell());
-      if (node_iszero(t.get())) {
-        env.append_1(v.cell(), i);
-        dg = 0;
-        break;
-      }
-      OwnedPoly ad;
-      gcd_of(t.get(), v.get(), ad.cell());
-      if (!is_bare_leaf(ad.get())) {
-        if (!leave_early) fast_poly_divide(v.cell(), ad.get(), polynames, factor_tag);
-        env.append_1(ad.cell(), i);
-        if (leave_early) break;
-        poly_mod_or_div(w.get(), v.get(), w.cell(), '|', polynames);
-      }
-    }
-    if (v.get() != nullptr && dg > 0 && !(leave_early && env.count > 0))
-      env.append_1(v.cell(), dg);
+    if (!char2_degrees(env, v.cell(), vectors)) env.degree_by_degree(v.cell());
     N->pcoef = env.out;
     env.out = nullptr;
     if (leave_early && env.count > 0) {

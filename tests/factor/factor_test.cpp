@@ -845,3 +845,106 @@ TEST(Factorisation, RandomPolynomialsByTheResidueRouteMultiplyBack) {
 
 }  // namespace
 }  // namespace tavrin::test
+
+namespace tavrin::test {
+namespace {
+
+// ---- GF(2^8) and GF(2^16): blocks of degrees against the degree-by-degree search ----------
+
+// factor_poly (blocks, count) and the irreducibility verdict of text by the
+// element-vector stage (route true) or the degree-by-degree search.
+Results char2_results(const std::string& text, bool route) {
+  ScopedValue<std::int32_t> by(fast_factor_degree, route ? 1 : std::numeric_limits<std::int32_t>::max());
+  const long before = detail::residue_routes.factor_char2;
+  Results r;
+  Poly a(text);
+  poly sq = nullptr;
+  factor_poly(a.cell(), &sq, &r.count, false, false, -1);
+  r.factors = blocks_of(sq);
+  free_poly(&sq);
+  r.verdict = irreducible_text(text);
+  EXPECT_EQ(detail::residue_routes.factor_char2 > before, route) << text;
+  return r;
+}
+
+// Planted products of irreducibles of chosen degrees: several of one degree
+// (one block holding them, or the whole rest), consecutive degrees sharing
+// a block, a last factor past the early stop, squares (two square-free
+// parts), and random patterns; blocks of one degree, of sqrt(n) and of
+// sqrt(n) / 2 degrees. Both routes give the same blocks, count and
+// verdict, and the planted factors.
+TEST(Factorisation, Char2BlocksAgreeWithTheDegreeByDegreeSearch) {
+  load_data_tables();
+  std::mt19937_64 rng(test_seed());
+  NodeBalance balance;
+  PolyVars vars{"x"};
+  // Products, remainders and GCDs on their fast paths from small degrees on.
+  ScopedValue<std::int32_t> k(char2_kronecker_length, 2), n(char2_newton_degree, 6), h(char2_hgcd_degree, 8),
+      v(char2_vector_degree, 4);
+  const std::vector<std::vector<std::size_t>> patterns = {
+      {1, 1, 1, 1, 2, 2, 3}, {1, 2, 3, 4, 5, 6, 7}, {3, 3, 3, 3}, {2, 9, 11}, {5, 6},
+      {13}, {1, 12, 13}, {4, 4, 7, 7, 10}, {}, {}, {}};
+  for (std::int64_t q : {256, 65536}) {
+    ModulusScope ring(static_cast<std::int32_t>(q));
+    const TField F{RefField(q), {}, static_cast<std::uint64_t>(q)};
+    for (std::size_t c = 0; c < patterns.size(); ++c) {
+      std::vector<std::size_t> degrees = patterns[c];
+      if (degrees.empty())
+        for (std::size_t total = 0; total < 30;) total += degrees.emplace_back(1 + rng() % 8);
+      TPoly a{F.one()};
+      Factors want;
+      std::vector<TPoly> seen;
+      for (std::size_t d : degrees) {
+        TPoly f = random_irreducible(F, rng, d);
+        if (std::find(seen.begin(), seen.end(), f) != seen.end()) continue;
+        const std::int32_t mult = rng() % 5 == 0 ? 2 : 1;
+        for (std::int32_t j = 0; j < mult; ++j) a = tmul(F, a, f);
+        want.emplace_back(mult, show_poly(Poly::adopt(from_t(F, f)).get()));
+        seen.push_back(std::move(f));
+      }
+      std::sort(want.begin(), want.end());
+      TField::E unit = random_elem(F, rng);
+      if (F.is_zero(unit)) unit = F.one();
+      for (auto& co : a) co = F.mul(co, unit);
+      const std::string text = show_poly(Poly::adopt(from_t(F, a)).get());
+      const Results part = char2_results(text, false);
+      for (std::int32_t divisor : {1, 2, 1000}) {
+        ScopedValue<std::int32_t> b(char2_ddf_block_divisor, divisor);
+        const Results fast = char2_results(text, true);
+        const std::string where = "q " + std::to_string(q) + " divisor " + std::to_string(divisor) + ": " + text;
+        EXPECT_EQ(fast.factors, part.factors) << where;
+        EXPECT_EQ(fast.count, part.count) << where;
+        EXPECT_EQ(fast.verdict, part.verdict) << where;
+        Poly in(text);
+        poly sq = nullptr;
+        std::int32_t count = 0;
+        factor_poly(in.cell(), &sq, &count, false, false, -1);
+        EXPECT_EQ(list_of(sq), want) << where;
+        free_poly(&sq);
+      }
+    }
+  }
+}
+
+// Random polynomials of degree 150 to 300 at the default thresholds: the
+// same blocks, count and verdict on both routes.
+TEST(Factorisation, Char2RandomPolynomialsOnBothRoutes) {
+  load_data_tables();
+  std::mt19937_64 rng(test_seed());
+  NodeBalance balance;
+  PolyVars vars{"x"};
+  for (std::int64_t q : {256, 65536}) {
+    ModulusScope ring(static_cast<std::int32_t>(q));
+    const TField F{RefField(q), {}, static_cast<std::uint64_t>(q)};
+    for (int it = 0; it < test_iterations(2); ++it) {
+      const std::string text = show_poly(Poly::adopt(from_t(F, random_monic(F, rng, 150 + rng() % 151))).get());
+      const Results fast = char2_results(text, true), part = char2_results(text, false);
+      EXPECT_EQ(fast.factors, part.factors) << "q " << q << ": " << text;
+      EXPECT_EQ(fast.count, part.count) << text;
+      EXPECT_EQ(fast.verdict, part.verdict) << text;
+    }
+  }
+}
+
+}  // namespace
+}  // namespace tavrin::test
