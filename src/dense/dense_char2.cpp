@@ -94,27 +94,36 @@ DensePoly rows(const DensePoly& a, const DensePoly& b, const Field& F) {
   return z;
 }
 
-// The coefficients packed into slots of 2 bits each.
-std::vector<u64> pack(const DensePoly& a, int bits) {
-  const int slot = 2 * bits, per = 64 / slot;
-  std::vector<u64> w((a.size() + static_cast<std::size_t>(per) - 1) / static_cast<std::size_t>(per), 0);
-  for (std::size_t i = 0; i < a.size(); ++i)
-    w[i / static_cast<std::size_t>(per)] |= static_cast<u64>(static_cast<u32>(a[i]))
-                                            << (slot * static_cast<int>(i % static_cast<std::size_t>(per)));
+// The coefficients packed into slots of 2 bits each, PER = 64 / (2 bits)
+// to a word.
+template <int PER>
+std::vector<u64> pack(const DensePoly& a) {
+  constexpr int slot = 64 / PER;
+  std::vector<u64> w((a.size() + PER - 1) / PER, 0);
+  const std::size_t whole = a.size() / PER;
+  for (std::size_t k = 0; k < whole; ++k) {
+    u64 v = 0;
+    for (int j = 0; j < PER; ++j) v |= static_cast<u64>(static_cast<u32>(a[PER * k + static_cast<std::size_t>(j)])) << (slot * j);
+    w[k] = v;
+  }
+  for (std::size_t i = PER * whole; i < a.size(); ++i)
+    w[whole] |= static_cast<u64>(static_cast<u32>(a[i])) << (slot * static_cast<int>(i - PER * whole));
   return w;
 }
 
-DensePoly kronecker(const DensePoly& a, const DensePoly& b, const Field& F) {
-  const int bits = F.bits(), slot = 2 * bits, per = 64 / slot;
-  const std::vector<u64> w = bit_poly_mul(pack(a, bits), pack(b, bits));
-  const u64 mask = (u64{1} << slot) - 1;
+template <int PER>
+DensePoly kronecker_by(const DensePoly& a, const DensePoly& b, const Field& F) {
+  constexpr int slot = 64 / PER;
+  constexpr u64 mask = (u64{1} << slot) - 1;
+  const std::vector<u64> w = bit_poly_mul(pack<PER>(a), pack<PER>(b));
   DensePoly z(a.size() + b.size() - 1);
-  for (std::size_t k = 0; k < z.size(); ++k) {
-    const u64 v = (w[k / static_cast<std::size_t>(per)] >> (slot * static_cast<int>(k % static_cast<std::size_t>(per)))) & mask;
-    z[k] = F.reduce(v);
-  }
+  for (std::size_t k = 0; k < z.size(); ++k) z[k] = F.reduce((w[k / PER] >> (slot * static_cast<int>(k % PER))) & mask);
   trim(z);
   return z;
+}
+
+DensePoly kronecker(const DensePoly& a, const DensePoly& b, const Field& F) {
+  return F.bits() == 8 ? kronecker_by<4>(a, b, F) : kronecker_by<2>(a, b, F);
 }
 
 // The inverse of the power series s (s[0] non-zero) to n terms, by Newton's
