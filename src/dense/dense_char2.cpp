@@ -311,7 +311,9 @@ void dense_char2_make_monic(DensePoly& a, std::int32_t q) {
 // ---- Modulo a fixed polynomial ----------------------------------------------------------
 
 Char2Modulus::Char2Modulus(DensePoly f, std::int32_t q) : f_(std::move(f)), q_(q), n_(static_cast<std::int32_t>(f_.size()) - 1) {
-  if (n_ >= char2_newton_degree) g_ = series_inverse(reversed(f_, f_.size()), n_, q_, Field(q_));
+  if (n_ < char2_newton_degree) return;
+  g_ = series_inverse(reversed(f_, f_.size()), n_, q_, Field(q_));
+  for (std::size_t i = 0; i < g_.size(); ++i) (i % 2 == 0 ? g_even_ : g_odd_).push_back(g_[i]);
 }
 
 DensePoly Char2Modulus::reduce(DensePoly a) const {
@@ -327,6 +329,27 @@ DensePoly Char2Modulus::mul(const DensePoly& a, const DensePoly& b) const {
   return reduce(dense_char2_mul(a, b, q_));
 }
 
-DensePoly Char2Modulus::sqr(const DensePoly& a) const { return reduce(dense_char2_sqr(a, q_)); }
+// The reversed top of a square is R(t^2), so its product with g to k terms
+// is (R g_even)(t^2) + t (R g_odd)(t^2): two products of half the length.
+DensePoly Char2Modulus::sqr(const DensePoly& a) const {
+  DensePoly z = dense_char2_sqr(a, q_);
+  if (g_.empty() || static_cast<std::int64_t>(z.size()) <= n_) return reduce(std::move(z));
+  const std::size_t k = z.size() - static_cast<std::size_t>(n_);  // the quotient's length
+  DensePoly r((k + 1) / 2);
+  for (std::size_t j = 0; j < r.size(); ++j) r[j] = z[z.size() - 1 - 2 * j];
+  trim(r);
+  const auto head = [](const DensePoly& g, std::size_t m) {
+    DensePoly h(g.begin(), g.begin() + static_cast<std::ptrdiff_t>(std::min(m, g.size())));
+    trim(h);
+    return h;
+  };
+  const DensePoly even = dense_char2_mul(r, head(g_even_, (k + 1) / 2), q_);
+  const DensePoly odd = dense_char2_mul(r, head(g_odd_, k / 2), q_);
+  DensePoly quo(k, 0);
+  for (std::size_t j = 0; 2 * j < k && j < even.size(); ++j) quo[k - 1 - 2 * j] = even[j];
+  for (std::size_t j = 0; 2 * j + 1 < k && j < odd.size(); ++j) quo[k - 2 - 2 * j] = odd[j];
+  trim(quo);
+  return remainder_of(z, f_, quo, q_);
+}
 
 }  // namespace tavrin

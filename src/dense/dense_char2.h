@@ -70,7 +70,8 @@ void dense_char2_make_monic(DensePoly& a, std::int32_t q);
 
 // Arithmetic modulo a monic f of degree n >= 1: the remainder of a product
 // (degree below 2n) by the precomputed series inverse g of f reversed, to
-// n terms, with two products; below char2_newton_degree by elimination.
+// n terms, with two products (for a square, the first as two of half the
+// length); below char2_newton_degree by elimination.
 // Arguments called reduced have degree below n; every result is reduced.
 class Char2Modulus {
  public:
@@ -87,6 +88,7 @@ class Char2Modulus {
   std::int32_t q_;
   std::int32_t n_;
   DensePoly g_;  // empty: the elimination
+  DensePoly g_even_, g_odd_;  // g's entries of even and of odd index
 };
 
 }  // namespace tavrin
