@@ -7,7 +7,8 @@
 // per r). Every irreducible factor of r of degree i divides h_i - t, and
 // those of lower degrees are gone, so gcd(prod_(i in B) (h_i - t) mod r, r)
 // over a block B of consecutive degrees is the product of r's factors of
-// degrees in B: one GCD with r per block. A block whose GCD is not 1 is
+// degrees in B: one GCD with r per block, the blocks growing from one
+// degree to about sqrt(deg r) / 2. A block whose GCD is not 1 is
 // split degree by degree, lowest first, by the GCDs of that product with
 // each h_i - t, exactly as the degree-by-degree search finds them.
 #include <algorithm>
@@ -62,7 +63,9 @@ std::vector<DegreeProduct> distinct_degree_char2(const DensePoly& v, std::int32_
   std::vector<DensePoly> diffs;  // h_i - t over the block
   for (std::int32_t done = 0; 2 * (done + 1) <= dense_degree(rest);) {
     const std::int32_t n = dense_degree(rest);
-    const std::size_t size = block_size(n);
+    // Blocks grow from one degree, never beyond the degrees done: the
+    // first factor (all that leave_early wants) is found within twice its degree.
+    const std::size_t size = std::min(block_size(n), static_cast<std::size_t>(std::max(done, 1)));
     diffs.clear();
     DensePoly product;
     while (diffs.size() < size && 2 * (done + static_cast<std::int32_t>(diffs.size()) + 1) <= n) {

@@ -64,8 +64,9 @@ std::vector<DegreeProduct> distinct_degree_residues(const DensePoly& v, std::int
 // degree i with factors, lowest first, their monic product (v's rest
 // itself when it holds nothing else), then the rest once 2 i exceeds its
 // degree, labelled with that degree; with leave_early only the first.
-// Blocks of about sqrt(deg) / char2_ddf_block_divisor degrees share one
-// GCD with the rest. polls check_interrupt. reads: char2_ddf_block_divisor
+// Blocks of consecutive degrees share one GCD with the rest: from one
+// degree, each at most as long as the degrees done and about sqrt(deg) /
+// char2_ddf_block_divisor. polls check_interrupt. reads: char2_ddf_block_divisor
 // and the thresholds of dense_char2.h
 std::vector<DegreeProduct> distinct_degree_char2(const DensePoly& v, std::int32_t q, bool leave_early);
 
