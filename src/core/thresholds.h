@@ -513,7 +513,8 @@ extern std::int32_t char2_vector_degree;
 // The distinct-degree stage of the factorisation in GF(2^8) and GF(2^16)
 // takes one GCD with the part still to split per block of about sqrt(n) /
 // char2_ddf_block_divisor consecutive degrees (n its degree). Default 2
-// (from 1 to 4 within 10 % at degrees 800 to 3,200). Range >= 1. Reader:
+// (1 to 8 within 25 % of each other at degrees 1,600 and 3,200 over
+// GF(2^8); blocks of one degree twice as slow). Range >= 1. Reader:
 // distinct_degree_char2.
 extern std::int32_t char2_ddf_block_divisor;
 
