@@ -1,6 +1,7 @@
 // The residue-vector routes of the square-free decomposition and the
 // factorisation over a prime field (square_free_dense.cpp,
-// factor_dense.cpp), shared by square_free.cpp and factor_poly.cpp.
+// factor_dense.cpp), and the distinct-degree stage in GF(2^8) and GF(2^16)
+// (factor_char2.cpp), shared by square_free.cpp and factor_poly.cpp.
 //
 // They apply to a polynomial in one variable whose level has no relation,
 // with number coefficients, in modular mode with a prime modulus outside
