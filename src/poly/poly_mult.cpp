@@ -452,8 +452,9 @@ DensePoly vector_product(const DensePoly& a, const DensePoly& b, VectorRoute rou
       return scaled_rows(b, a);
     case VectorRoute::char2:
       ++mult_routes.simplest_char2;
-      // A square often comes as two copies of one value.
-      return a == b ? dense_char2_sqr(a, modulus) : dense_char2_mul(a, b, modulus);
+      // A square often comes as two copies of one value; a == b of one
+      // vector would compare it with itself word by word.
+      return &a == &b || a == b ? dense_char2_sqr(a, modulus) : dense_char2_mul(a, b, modulus);
     default:
       ++mult_routes.simplest_residues;
       return dense_mul(a, b, modulus);
