@@ -1,8 +1,11 @@
 // Term and node counts, most of them stopping early past a fixed cut-off.
 #include <algorithm>
 #include <cstdint>
+#include <utility>
+#include <vector>
 
 #include "core/globals.h"
+#include "core/thresholds.h"
 #include "poly/poly_impl.h"
 #include "poly/poly_measures.h"
 #include "poly/poly_repr.h"
@@ -87,7 +90,7 @@ std::int16_t fast_poly_length(poly n, std::int16_t cut) {
   return c;
 }
 
-std::int32_t exp_poly_length(poly n, std::int32_t* expon, bool* one_var) {
+std::int32_t exp_poly_length(poly n, std::int32_t* expon, bool* one_var, ResidueGather* gather) {
   std::int32_t c = 0;
   bool leaf_coefs = true;
   poly last = n;
@@ -95,6 +98,7 @@ std::int32_t exp_poly_length(poly n, std::int32_t* expon, bool* one_var) {
     ++c;
     last = p;
     if (!p->numb && !(laurent ? is_bare_leaf(p->pcoef) : p->pcoef->numb)) leaf_coefs = false;
+    if (gather != nullptr) gather->at(n, p, c);
   }
   *expon = last->exp;
   if (*one_var) {
@@ -106,6 +110,40 @@ std::int32_t exp_poly_length(poly n, std::int32_t* expon, bool* one_var) {
   }
   const std::int64_t spread = std::int64_t{n->exp} - last->exp;
   return spread > sparse_spread * c ? -c : c;
+}
+
+std::int32_t exp_poly_length(poly n, std::int32_t* expon, bool* one_var) {
+  return exp_poly_length(n, expon, one_var, nullptr);
+}
+
+ResidueGather::ResidueGather() : start_(std::max(fast_mult_cut, 1)) {}
+
+void ResidueGather::start(poly head, poly p) {
+  from_top_.reserve(static_cast<std::size_t>(sparse_spread * start_) + 1);
+  if (!modularmode || head->numb) {
+    give_up();
+    return;
+  }
+  std::int32_t k = 1;
+  for (poly q = head; q != p; q = q->next, ++k) {
+    if (!add(head->exp, q, k)) {
+      give_up();
+      return;
+    }
+  }
+}
+
+void ResidueGather::give_up() {
+  given_up_ = true;
+  from_top_ = {};
+}
+
+std::vector<std::int32_t> ResidueGather::take(poly head) {
+  if (!started_ || given_up_ || head->numb) return {};
+  std::vector<std::int32_t> v = std::move(from_top_);
+  v.resize(static_cast<std::size_t>(head->exp) + 1, 0);
+  std::reverse(v.begin(), v.end());
+  return v;
 }
 
 std::int16_t fast_numterms(poly n) { return static_cast<std::int16_t>(leaves(n, 60)); }

@@ -16,6 +16,7 @@
 #pragma once
 
 #include <cstdint>
+#include <vector>
 
 #include "core/records.h"
 #include "numbers/poly_nodes.h"  // field_leading_coef
@@ -106,6 +107,70 @@ constexpr std::int64_t sparse_spread = 6;
 // and the last exponent is >= 0; with one variable when the last exponent is
 // >= 0. reads: modularmode, number_polys, laurent
 std::int32_t exp_poly_length(poly n, std::int32_t* expon, bool* one_var);
+
+// The residues of a one-variable list gathered by the walk that counts its
+// terms (exp_poly_length with a gather), so that a product on element
+// vectors reads the list once. Gathered in modular mode only, from a list
+// of terms over bare leaves with exponents >= 1 and at most a constant leaf
+// last; nothing is kept for a list of fewer than fast_mult_cut terms (no
+// vector route takes it), and the gather is given up once the terms walked
+// span more than sparse_spread exponents each (a sparse list costs no
+// memory beyond its terms). reads: modularmode, fast_mult_cut
+class ResidueGather {
+ public:
+  ResidueGather();
+  // The walk is at p, the k-th node (k from 1) of the list headed by head.
+  void at(poly head, poly p, std::int32_t k) {
+    if (given_up_) return;
+    if (!started_) {
+      if (k < start_) return;
+      started_ = true;
+      start(head, p);
+      if (given_up_) return;
+    }
+    if (!add(head->exp, p, k)) give_up();
+  }
+  // The element vector of the list walked (coefficient of x^i at index i,
+  // head exponent + 1 entries) when it was gathered whole, else empty.
+  std::vector<std::int32_t> take(poly head);
+
+ private:
+  // Gathers the k-th node p of a list of head exponent top; false when the
+  // list is no list of residues or too sparse.
+  bool add(std::int32_t top, poly p, std::int32_t k) {
+    std::int64_t j = top;
+    std::int32_t v = 0;
+    if (p->numb) {
+      if (p->next != nullptr) return false;
+      v = p->ncoef->lint;
+    } else {
+      const poly c = p->pcoef;
+      if (p->exp < 1 || !c->numb || c->next != nullptr) return false;
+      j -= p->exp;
+      v = c->ncoef->lint;
+    }
+    if (j < 0 || j > sparse_spread * k) return false;
+    const auto at = static_cast<std::size_t>(j);
+    if (at < from_top_.size()) {
+      from_top_[at] = v;
+    } else {
+      if (at > from_top_.size()) from_top_.resize(at, 0);
+      from_top_.push_back(v);
+    }
+    return true;
+  }
+  // Gathers the nodes from head to before p (walked a moment ago).
+  void start(poly head, poly p);
+  void give_up();
+
+  std::vector<std::int32_t> from_top_;  // the coefficient of x^(top - j) at j
+  bool started_ = false;
+  std::int32_t start_;                  // the node count the gather starts at
+  bool given_up_ = false;
+};
+
+// exp_poly_length, gathering the residues of n into *gather in the same walk.
+std::int32_t exp_poly_length(poly n, std::int32_t* expon, bool* one_var, ResidueGather* gather);
 // Leaves over all levels; stops past 60.
 std::int16_t fast_numterms(poly n);
 // Leaves over all levels of n (at level depth), a field-level list counting

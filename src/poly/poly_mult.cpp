@@ -452,8 +452,9 @@ DensePoly vector_product(const DensePoly& a, const DensePoly& b, VectorRoute rou
       return scaled_rows(b, a);
     case VectorRoute::char2:
       ++mult_routes.simplest_char2;
-      // A square often comes as two copies of one value.
-      return a == b ? dense_char2_sqr(a, modulus) : dense_char2_mul(a, b, modulus);
+      // A square often comes as two copies of one value; a == b of one
+      // vector would compare it with itself word by word.
+      return &a == &b || a == b ? dense_char2_sqr(a, modulus) : dense_char2_mul(a, b, modulus);
     default:
       ++mult_routes.simplest_residues;
       return dense_mul(a, b, modulus);
@@ -525,8 +526,19 @@ bool vectors_take(poly n, poly m) {
   return vector_route(n->exp, m->exp, size1, size2, expon, exp2) != VectorRoute::lists;
 }
 
-void simplest_poly_mult(poly n, poly m, poly* p, std::int32_t size1, std::int32_t size2,
-                        std::int32_t expon, std::int32_t exp2) {
+namespace {
+
+// The element vector of n, from its gather when that holds it whole.
+DensePoly gathered_vector(poly n, ResidueGather* gather) {
+  DensePoly v = gather->take(n);
+  return v.empty() ? element_vector(n) : v;
+}
+
+// simplest_poly_mult, with the gathers of the walks that counted n's and
+// m's terms (empty when size1 is 0: the counts are made here).
+void simplest_mult(poly n, poly m, poly* p, std::int32_t size1, std::int32_t size2,
+                   std::int32_t expon, std::int32_t exp2, ResidueGather* n_gather,
+                   ResidueGather* m_gather) {
   detail::OwnedPoly owned;
   poly& r = owned.p;
   if (is_bare_leaf(n) || is_bare_leaf(m)) {
@@ -534,19 +546,19 @@ void simplest_poly_mult(poly n, poly m, poly* p, std::int32_t size1, std::int32_
   } else {
     if (size1 == 0) {
       bool one = false;
-      size1 = exp_poly_length(n, &expon, &one);
+      size1 = exp_poly_length(n, &expon, &one, n_gather);
       if (m == n) {
         size2 = size1;
         exp2 = expon;
       } else {
-        size2 = exp_poly_length(m, &exp2, &one);
+        size2 = exp_poly_length(m, &exp2, &one, m_gather);
       }
     }
     const std::int32_t a1 = std::abs(size1), a2 = std::abs(size2);
     const VectorRoute route = vector_route(n->exp, m->exp, size1, size2, expon, exp2);
     if (route != VectorRoute::lists) {
-      const DensePoly a = element_vector(n);
-      r = list_of_vector(vector_product(a, m == n ? a : element_vector(m), route));
+      const DensePoly a = gathered_vector(n, n_gather);
+      r = list_of_vector(vector_product(a, m == n ? a : gathered_vector(m, m_gather), route));
     } else if (size1 < fast_mult_cut || size2 < fast_mult_cut || size1 < 2 || size2 < 2 || expon < 0 ||
                exp2 < 0) {
       simplest_standard(n, m, a1, a2, &r);
@@ -562,6 +574,14 @@ void simplest_poly_mult(poly n, poly m, poly* p, std::int32_t size1, std::int32_
   }
   free_poly(p);
   *p = owned.release();
+}
+
+}  // namespace
+
+void simplest_poly_mult(poly n, poly m, poly* p, std::int32_t size1, std::int32_t size2,
+                        std::int32_t expon, std::int32_t exp2) {
+  ResidueGather n_gather, m_gather;
+  simplest_mult(n, m, p, size1, size2, expon, exp2, &n_gather, &m_gather);
 }
 
 void standard_form(poly p) {
@@ -585,17 +605,20 @@ void poly_mult(poly n, poly m, poly* p, polypt pol) {
   } else {
     bool one = true;
     std::int32_t e1 = 0, e2 = 0;
-    const std::int32_t size1 = exp_poly_length(n, &e1, &one);
+    // The walks that count the terms gather the residues of one-variable
+    // lists too, for a product on element vectors.
+    ResidueGather n_gather, m_gather;
+    const std::int32_t size1 = exp_poly_length(n, &e1, &one, &n_gather);
     std::int32_t size2 = size1;
     if (m != n) {
-      size2 = exp_poly_length(m, &e2, &one);
+      size2 = exp_poly_length(m, &e2, &one, &m_gather);
     } else {
       e2 = e1;
     }
     const std::int32_t cut = pol != nullptr ? pol->polycut : poly_cutoff;
     if (one) {
       ++mult_routes.one_variable;
-      simplest_poly_mult(n, m, &r, size1, size2, e1, e2);
+      simplest_mult(n, m, &r, size1, size2, e1, e2, &n_gather, &m_gather);
       if ((field_depth > 0 || modout_above_field) && pol != nullptr && pol->p != nullptr)
         fold_by(&r, pol);
     } else if (modularmode && n->exp > fast_2_var_degree && m->exp > fast_2_var_degree &&

@@ -9,9 +9,13 @@
 
 #include "core/globals.h"
 #include "core/jumps.h"
+#include "core/thresholds.h"
 #include "numbers/bigint.h"
 #include "numbers/freelists.h"
+#include "poly/poly_mult.h"
 #include "poly/poly_repr.h"
+#include "support/dense_ref.h"
+#include "support/modulus_scope.h"
 #include "support/node_accounting.h"
 #include "support/num.h"
 #include "support/poly_support.h"
@@ -234,6 +238,76 @@ TEST_F(Measures, ExpPolyLengthOneVariableRequest) {
   EXPECT_TRUE(one_var);
   exp_poly_length(Poly("t^3 + t^-1"), &last, &one_var);
   EXPECT_FALSE(one_var);
+}
+
+// The residues gathered by the counting walk against element_vector as the
+// oracle, over prime fields and GF(2^k): random lists around fast_mult_cut
+// terms, with exponent gaps on both sides of the sparse spread, with and
+// without a constant, and a dense list broken by one wide gap (the gather
+// given up midway although the whole list counts as dense). Lists gathered
+// whole are the dense ones of fast_mult_cut terms or more; the counts are
+// those of the plain walk; lists over two variables and integer lists
+// gather nothing.
+TEST_F(Measures, ResidueGatherAgreesWithTheElementVector) {
+  std::mt19937_64 rng(test_seed() + 29);
+  const std::int32_t cut = fast_mult_cut;
+  for (const std::int32_t q : {7, 32003, 256, 65536}) {
+    PolyVars one{"t"};
+    ModulusScope mod(q);
+    const RefField f(q);
+    auto element = [&] {
+      return 1 + static_cast<std::int64_t>(rng() % static_cast<std::uint64_t>(q - 1));
+    };
+    struct Shape {
+      int terms, gap, low;  // terms gap apart down to exponent low
+      int broken;           // the top `broken` terms lie 100 exponents higher
+    };
+    for (const Shape& s :
+         {Shape{1, 1, 0, 0}, Shape{cut - 1, 1, 0, 0}, Shape{cut, 1, 0, 0}, Shape{cut, 1, 1, 0},
+          Shape{cut + 1, 3, 0, 0}, Shape{200, 1, 0, 0}, Shape{200, 6, 1, 0}, Shape{200, 7, 0, 0},
+          Shape{30, 13, 2, 0}, Shape{300, 1, 0, cut}}) {
+      // Term i (from the lowest) at its exponent.
+      auto exponent = [&](int i) {
+        return s.low + i * s.gap + (s.broken > 0 && i >= s.terms - s.broken ? 100 : 0);
+      };
+      Coeffs a(static_cast<std::size_t>(exponent(s.terms - 1)) + 1, 0);
+      for (int i = 0; i < s.terms; ++i) a[static_cast<std::size_t>(exponent(i))] = element();
+      const std::string where = "q " + std::to_string(q) + ", " + std::to_string(s.terms) +
+                                " terms gap " + std::to_string(s.gap) + " low " +
+                                std::to_string(s.low);
+      Poly p = Poly::adopt(coeffs_to_poly(a));
+      std::int32_t low = -1, plain_low = -1;
+      bool one_var = true, plain_one = true;
+      ResidueGather gather;
+      const std::int32_t count = exp_poly_length(p, &low, &one_var, &gather);
+      EXPECT_EQ(count, exp_poly_length(p, &plain_low, &plain_one)) << where;
+      EXPECT_EQ(low, plain_low) << where;
+      EXPECT_EQ(one_var, plain_one) << where;
+      const DensePoly v = gather.take(p);
+      const bool whole = s.terms >= cut && s.gap <= sparse_spread && s.broken == 0;
+      EXPECT_EQ(!v.empty(), whole) << where;
+      if (!v.empty()) EXPECT_EQ(v, element_vector(p)) << where;
+    }
+  }
+  ModulusScope mod(101);
+  for (const char* text : {"y^40*x + y^12 + 1", "x^3*y^2 + x^2 + x + 1"}) {
+    Poly p(text);
+    std::int32_t low = 0;
+    bool one_var = true;
+    ScopedValue<std::int32_t> early(fast_mult_cut, 1);
+    ResidueGather gather;
+    exp_poly_length(p, &low, &one_var, &gather);
+    EXPECT_TRUE(gather.take(p).empty()) << text;
+  }
+  ArithModeGuard g;
+  modularmode = false;
+  lintmode = false;
+  Poly p(dense_x(3 * cut));
+  std::int32_t low = 0;
+  bool one_var = true;
+  ResidueGather gather;
+  exp_poly_length(p, &low, &one_var, &gather);
+  EXPECT_TRUE(gather.take(p).empty());
 }
 
 // Each counter on both sides of its cut-off: (polynomial size, expected).
