@@ -286,7 +286,9 @@ TEST_F(Measures, ResidueGatherAgreesWithTheElementVector) {
       const DensePoly v = gather.take(p);
       const bool whole = s.terms >= cut && s.gap <= sparse_spread && s.broken == 0;
       EXPECT_EQ(!v.empty(), whole) << where;
-      if (!v.empty()) EXPECT_EQ(v, element_vector(p)) << where;
+      if (!v.empty()) {
+        EXPECT_EQ(v, element_vector(p)) << where;
+      }
     }
   }
   ModulusScope mod(101);
