@@ -96,6 +96,29 @@ BENCHMARK(BM_word_product_by_transforms)
                    {0, 1}})
     ->Unit(benchmark::kMicrosecond);
 
+// Long word products (wmul, products of 2n words) around and past the
+// widest transform, balanced; a square when the second argument is 1.
+void BM_long_word_product(benchmark::State& state) {
+  std::mt19937_64 rng(7);
+  const auto n = static_cast<std::int32_t>(state.range(0));
+  std::vector<kit::word> a(static_cast<std::size_t>(n)), b(a.size()), r(2 * a.size());
+  for (kit::word& w : a) w = rng();
+  for (kit::word& w : b) w = rng();
+  for (auto _ : state) {
+    if (state.range(1) == 1) {
+      kit::wsqr(r.data(), a.data(), n);
+    } else {
+      kit::wmul(r.data(), a.data(), n, b.data(), n);
+    }
+    benchmark::DoNotOptimize(r.data());
+  }
+  state.counters["ns/word"] = benchmark::Counter(static_cast<double>(2 * n) * static_cast<double>(state.iterations()),
+                                                 benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+}
+BENCHMARK(BM_long_word_product)
+    ->ArgsProduct({{1 << 19, 1 << 20, 1 << 21, 1 << 22, 1 << 23}, {0, 1}})
+    ->Unit(benchmark::kMillisecond);
+
 // A dividend of 2n limbs by a divisor of n limbs.
 void BM_divide(benchmark::State& state) {
   std::mt19937_64 rng(3);

@@ -531,6 +531,7 @@ namespace {
 struct SplitTwiddles {
   u32 p, neg_inv;
   u32 u, uq, uu, uuq, e, eq;  // u, u^2, 1 / (u^2 - 1) (Shoup quotients)
+  u32 e1, e1q;                // 1 / (u - 1), for the twin pair
   // Montgomery forms t^r 2^32 of t^0 .. t^7 and t^-0 .. t^-7, and the
   // steps t^(+-1) 2^32 and t^(+-8) 2^32.
   u32 tw[8], itw[8], step, istep, step8, istep8;
@@ -544,6 +545,8 @@ struct SplitTwiddles {
     uq = shoup_quotient(u, p);
     uuq = shoup_quotient(uu, p);
     eq = shoup_quotient(e, p);
+    e1 = pow_mod(u + p - 1, p - 2, p);
+    e1q = shoup_quotient(e1, p);
     for (int r = 0; r < 8; ++r) {
       tw[r] = static_cast<u32>(pow_mod(t, static_cast<u64>(r), p) * r32 % p);
       itw[r] = static_cast<u32>(pow_mod(it, static_cast<u64>(r), p) * r32 % p);
@@ -600,6 +603,33 @@ AVX2_FN void recombine_avx2(u32* x, const u32* h, std::int64_t m, const SplitTwi
     w = simd::vmont(w, step, p, ninv);
   }
 }
+
+AVX2_FN void twin_fold_avx2(u32* x, std::int64_t n, const SplitTwiddles& t) {
+  const __m256i p = simd::vset(t.p), ninv = simd::vset(t.neg_inv), step = simd::vset(t.step8);
+  const __m256i u = simd::vset(t.u), uq = simd::vset(t.uq);
+  __m256i w = simd::vload(t.tw);
+  for (std::int64_t r = 0; r < n; r += 8) {
+    const __m256i a0 = simd::vload(x + r), a1 = simd::vload(x + n + r);
+    const __m256i f = _mm256_add_epi32(a0, simd::vreduce(simd::vshoup(a1, u, uq, p), p));
+    simd::vstore(x + n + r, simd::vmont(f, w, p, ninv));
+    simd::vstore(x + r, _mm256_add_epi32(a0, a1));
+    w = simd::vmont(w, step, p, ninv);
+  }
+}
+
+AVX2_FN void twin_recombine_avx2(u32* x, std::int64_t n, const SplitTwiddles& t) {
+  const __m256i p = simd::vset(t.p), ninv = simd::vset(t.neg_inv), step = simd::vset(t.istep8);
+  const __m256i e = simd::vset(t.e1), eq = simd::vset(t.e1q);
+  __m256i w = simd::vload(t.itw);
+  for (std::int64_t r = 0; r < n; r += 8) {
+    const __m256i u0 = simd::vreduce(simd::vload(x + r), p);
+    const __m256i v = simd::vreduce(simd::vmont(simd::vload(x + n + r), w, p, ninv), p);
+    const __m256i c1 = simd::vreduce(simd::vshoup(_mm256_sub_epi32(_mm256_add_epi32(v, p), u0), e, eq, p), p);
+    simd::vstore(x + n + r, c1);
+    simd::vstore(x + r, simd::vreduce(_mm256_sub_epi32(_mm256_add_epi32(u0, p), c1), p));
+    w = simd::vmont(w, step, p, ninv);
+  }
+}
 #endif
 
 // x[0 .. 3m) holds an operand's chunks (values below p): h[0 .. m) := the
@@ -629,6 +659,30 @@ void recombine_scalar(u32* x, const u32* h, std::int64_t m, const SplitTwiddles&
   }
 }
 
+// The twin pair's fold: with a = a0 + x^N a1, x[0 .. N) := a0 + a1 and
+// x[N .. 2N) := (a0 + u a1) t^r; values below 2p.
+void twin_fold_scalar(u32* x, std::int64_t n, const SplitTwiddles& t) {
+  u32 w = t.tw[0];
+  for (std::int64_t r = 0; r < n; ++r, w = t.mont(w, t.step)) {
+    const u32 a0 = x[r], a1 = x[n + r];
+    x[n + r] = t.mont(a0 + shoup_mul(a1, t.u, t.uq, t.p), w);
+    x[r] = a0 + a1;
+  }
+}
+
+// From S U in x[0 .. N) and S V t^r in x[N .. 2N), U = c0 + c1 and V = c0 +
+// u c1 for c = c0 + x^N c1: x[N .. 2N) := S c1 = S (V - U) / (u - 1),
+// x[0 .. N) := S c0 = S U - S c1.
+void twin_recombine_scalar(u32* x, std::int64_t n, const SplitTwiddles& t) {
+  u32 w = t.itw[0];
+  for (std::int64_t r = 0; r < n; ++r, w = t.mont(w, t.istep)) {
+    const u32 u0 = below_p(x[r], t.p);
+    const u32 v = below_p(t.mont(x[n + r], w), t.p);
+    const u32 c1 = shoup_mul(v + t.p - u0, t.e1, t.e1q, t.p);
+    x[n + r] = c1;
+    x[r] = word_sub(u0, c1, t.p);
+  }
+}
 
 // The lg with m = 2^lg.
 int lg_of(std::int64_t m) {
@@ -653,6 +707,23 @@ void ntt_split_recombine(u32* x, const u32* h, std::int64_t m, std::size_t k) {
   if (vectorised()) return recombine_avx2(x, h, m, t);
 #endif
   recombine_scalar(x, h, m, t);
+}
+
+// The twin pair's unit: that of the split pair, its constants made for m = N.
+void ntt_twin_fold(u32* x, std::int64_t n, std::size_t k) {
+  const SplitTwiddles& t = split_twiddles(k, lg_of(n));
+#ifdef TAVRIN_AVX2
+  if (vectorised()) return twin_fold_avx2(x, n, t);
+#endif
+  twin_fold_scalar(x, n, t);
+}
+
+void ntt_twin_recombine(u32* x, std::int64_t n, std::size_t k) {
+  const SplitTwiddles& t = split_twiddles(k, lg_of(n));
+#ifdef TAVRIN_AVX2
+  if (vectorised()) return twin_recombine_avx2(x, n, t);
+#endif
+  twin_recombine_scalar(x, n, t);
 }
 
 // Estimated cost, in butterflies a value, of a product by transforms of

@@ -229,6 +229,20 @@ void ntt_split_recombine(u32* x, const u32* h, std::int64_t m, std::size_t k);
 // less than `transforms` transforms of length 2^lg.
 bool ntt_split_pays(int lg, int transforms);
 
+// The twin pair: a product of at most 2N values (N = 2^lg, lg <= ntt_max_lg)
+// by two cyclic transforms of length N, the product modulo x^N - 1 and
+// modulo x^N - u for u = t^N (t the split pair's unit), in place of one of
+// length 2N, which the primes lack for N = 2^ntt_max_lg. For prime k of
+// transform_primes(), prepared for lg:
+// - ntt_twin_fold: x[0 .. 2N) holds an operand's values below p; x[0 .. N)
+//   := them modulo x^N - 1, x[N .. 2N) := them modulo x^N - u weighted by
+//   t^r, values below 2p, ready for the forward transforms of length N.
+// - ntt_twin_recombine: both halves hold the backward transforms of the
+//   pointwise products (below 2p); x[0 .. 2N) := the product's values
+//   times N 2^-32, below p, as TransformCrt(N) takes them.
+void ntt_twin_fold(u32* x, std::int64_t n, std::size_t k);
+void ntt_twin_recombine(u32* x, std::int64_t n, std::size_t k);
+
 // Sums of many pointwise products with one reduction: acc holds n 64-bit
 // sums (n a multiple of 8, in the kernels' own lane order), starting from
 // zero. a := a mod p for values below 2p; acc += a b for a, b below p;

@@ -140,7 +140,7 @@ void wsqr_rows(word* r, const word* a, std::int32_t n);
 // wmul_ntt_fits(na, nb).
 void wmul_ntt(word* r, const word* a, std::int32_t na, const word* b, std::int32_t nb);
 // Whether the transforms hold a product of na by nb words (up to some
-// 3 2^22 chunks of at least 16 bits).
+// 2^24 chunks of at least 16 bits).
 bool wmul_ntt_fits(std::int32_t na, std::int32_t nb);
 // wmul_ntt takes, by an estimate of their costs, one of two routes, both
 // callable, same contract: one transform of the least power-of-two length
@@ -149,9 +149,15 @@ bool wmul_ntt_fits(std::int32_t na, std::int32_t nb);
 // (wmul_ntt_split): the product modulo x^N - 1 and modulo x^(N/2) - u for
 // u = t^(N/2) (t a fixed unit, t^N != 1), recombined before the Chinese
 // remainder step. The whole route holds products of up to 2^23 chunks,
-// the split one up to 3 2^22.
+// the split one up to 3 2^22. Past that, up to 2^24 chunks, a third
+// (wmul_ntt_twins): two transforms of length 2^23, the product modulo
+// x^N - 1 and x^N - u (N = 2^23, u = t^N), recombined the same way.
 void wmul_ntt_whole(word* r, const word* a, std::int32_t na, const word* b, std::int32_t nb);
 bool wmul_ntt_splits(std::int32_t na, std::int32_t nb);
+bool wmul_ntt_twins(std::int32_t na, std::int32_t nb);
+// The twin pair of the least length N with 2N holding the product, for
+// any product that wmul_ntt_split would take or one of up to 2^24 chunks.
+void wmul_ntt_twin(word* r, const word* a, std::int32_t na, const word* b, std::int32_t nb);
 void wmul_ntt_split(word* r, const word* a, std::int32_t na, const word* b, std::int32_t nb);
 // r[0 .. na+nb) := a * b for products past the widest transform (b null
 // gives a^2): both operands cut into pieces of half the widest transform,

@@ -7,7 +7,9 @@
 // count times (2^bits - 1)^2) stays below the product of the primes. The
 // transform length is the least power of two 2N that holds the whole
 // product, so the cyclic convolution is the plain one; or, for products of
-// at most 3N/2 chunks, N and N/2 (split_product below).
+// at most 3N/2 chunks, N and N/2 (split_product below). Past the widest
+// transform, products of at most 2^(ntt_max_lg + 1) chunks go by the twin
+// pair, two transforms of the widest length (twin_product below).
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
@@ -26,12 +28,14 @@ constexpr u32 prime1 = transform_prime_table[0].p, prime2 = transform_prime_tabl
               prime3 = transform_prime_table[2].p;
 
 // The chunk width and transform size of a product; split: transforms of
-// lengths 2^lg and 2^(lg-1) in place of one of 2^(lg+1).
+// lengths 2^lg and 2^(lg-1) in place of one of 2^(lg+1); twin: two of
+// length 2^lg in place of one of 2^(lg+1).
 struct ntt_shape {
   int bits = 0;
   std::int64_t chunks_a = 0, chunks_b = 0;
   int lg = 0;
   bool split = false;
+  bool twin = false;
 };
 
 std::int64_t chunk_count(std::int32_t n, int bits) { return (64 * std::int64_t{n} + bits - 1) / bits; }
@@ -59,12 +63,15 @@ bool splittable(const ntt_shape& s) {
 
 // The shape of a product: the split pair where it applies and the
 // estimate favours it, or where the whole length passes the widest
-// transform.
+// transform; past that, the twin pair.
 ntt_shape shape_of(std::int32_t na, std::int32_t nb, bool square) {
   ntt_shape s = whole_shape_of(na, nb, ntt_max_lg + 1);
   if (splittable(s) && (s.lg > ntt_max_lg || ntt_split_pays(s.lg, square ? 2 : 3))) {
     --s.lg;
     s.split = true;
+  } else if (s.lg > ntt_max_lg) {
+    --s.lg;
+    s.twin = true;
   }
   return s;
 }
@@ -382,6 +389,38 @@ void split_product(word* r, const word* a, std::int32_t na, const word* b, std::
   add_in(r, na + nb, x, x + block, x + 2 * block, count, s.bits);
 }
 
+// r := a b by the twin pair of length N = 2^s.lg a prime: a prime's block
+// of an operand holds its chunks (2N values), folded in place to the two
+// halves the transforms take.
+void twin_product(word* r, const word* a, std::int32_t na, const word* b, std::int32_t nb, const ntt_shape& s) {
+  const bool square = b == nullptr;
+  const std::int64_t n = std::int64_t{1} << s.lg, block = 2 * n;
+  std::vector<TransformPrime>& ps = transform_primes();
+  for (TransformPrime& P : ps) P.prepare(s.lg);
+  u32* x = spectra.get(static_cast<std::int32_t>(6 * block));
+  u32* y = x + 3 * block;
+  chunks_of(a, na, s, s.chunks_a, block, x, x + block, x + 2 * block);
+  if (!square) chunks_of(b, nb, s, s.chunks_b, block, y, y + block, y + 2 * block);
+  for (std::size_t k = 0; k < 3; ++k) {
+    u32* xk = x + static_cast<std::int64_t>(k) * block;
+    u32* yk = square ? xk : y + static_cast<std::int64_t>(k) * block;
+    auto transform = [&](u32* z) {
+      ntt_twin_fold(z, n, k);
+      ntt_forward(z, s.lg, ps[k]);
+      ntt_forward(z + n, s.lg, ps[k]);
+    };
+    transform(xk);
+    if (!square) transform(yk);
+    ntt_pointwise(xk, yk, nullptr, nullptr, xk, static_cast<std::size_t>(block), ps[k]);
+    ntt_backward(xk, s.lg, ps[k]);
+    ntt_backward(xk + n, s.lg, ps[k]);
+    ntt_twin_recombine(xk, n, k);
+  }
+  const std::int64_t count = s.chunks_a + s.chunks_b - 1;
+  crt_digits(TransformCrt(n), x, x + block, x + 2 * block, count);
+  add_in(r, na + nb, x, x + block, x + 2 * block, count, s.bits);
+}
+
 // r := a b by one transform of length 2^s.lg a prime.
 void whole_product(word* r, const word* a, std::int32_t na, const word* b, std::int32_t nb, const ntt_shape& s) {
   const bool square = b == nullptr;
@@ -412,6 +451,8 @@ void wmul_ntt(word* r, const word* a, std::int32_t na, const word* b, std::int32
   const ntt_shape s = shape_of(na, nb, b == nullptr);
   if (s.split) {
     split_product(r, a, na, b, nb, s);
+  } else if (s.twin) {
+    twin_product(r, a, na, b, nb, s);
   } else {
     whole_product(r, a, na, b, nb, s);
   }
@@ -420,6 +461,16 @@ void wmul_ntt(word* r, const word* a, std::int32_t na, const word* b, std::int32
 void wmul_ntt_whole(word* r, const word* a, std::int32_t na, const word* b, std::int32_t nb) {
   if (b == nullptr) nb = na;
   whole_product(r, a, na, b, nb, whole_shape_of(na, nb, ntt_max_lg));
+}
+
+bool wmul_ntt_twins(std::int32_t na, std::int32_t nb) { return shape_of(na, nb, false).twin; }
+
+void wmul_ntt_twin(word* r, const word* a, std::int32_t na, const word* b, std::int32_t nb) {
+  if (b == nullptr) nb = na;
+  ntt_shape s = whole_shape_of(na, nb, ntt_max_lg + 1);
+  s.lg = std::max(s.lg - 1, ntt_min_lg);
+  s.twin = true;
+  twin_product(r, a, na, b, nb, s);
 }
 
 bool wmul_ntt_splits(std::int32_t na, std::int32_t nb) {

@@ -157,8 +157,8 @@ TEST(WideProducts, ProductsPastTheWidestTransformSplitIntoTransforms) {
     }
     ASSERT_TRUE(split == plain);
   };
-  both_routes(random_words(3400000), random_words(3360001), false);  // balanced: two pieces each
-  both_routes(random_words(9600000), random_words(300), true);       // unbalanced: one piece of b
+  both_routes(random_words(4500000), random_words(4460001), false);  // balanced: three pieces each
+  both_routes(random_words(12000000), random_words(300), true);      // unbalanced: one piece of b
   // One piece each, where one transform also holds the product.
   const std::vector<word> a = random_words(200000), b = random_words(150001);
   std::vector<word> one(a.size() + b.size()), pieces(a.size() + b.size());
@@ -182,7 +182,7 @@ TEST(WideProducts, ProductsPastTheWidestTransformSplitIntoTransforms) {
   // (W^na - 1)(W^nb - 1) = W^(na+nb) - W^na - W^nb + 1, nb <= na: low
   // words 1, 0, ..., 0 up to nb, then all ones to na, W - 2 at na, then
   // all ones.
-  for (const auto& [na, nb] : {std::pair{3400000, 3300000}, std::pair{3300000, 3300000}}) {
+  for (const auto& [na, nb] : {std::pair{4500000, 4400000}, std::pair{4400000, 4400000}}) {
     const std::vector<word> x(static_cast<std::size_t>(na), ~word{0}), y(static_cast<std::size_t>(nb), ~word{0});
     std::vector<word> got(x.size() + y.size());
     kit::wmul(got.data(), x.data(), na, y.data(), nb);
@@ -195,7 +195,7 @@ TEST(WideProducts, ProductsPastTheWidestTransformSplitIntoTransforms) {
 
   // (W^n - 1)^2 = W^2n - 2 W^n + 1: low words 1, 0, ..., 0; high words
   // W - 2, then all ones.
-  const std::int32_t n = 3400000;
+  const std::int32_t n = 4400000;
   ASSERT_FALSE(kit::wmul_ntt_fits(n, n));
   const std::vector<word> ones(static_cast<std::size_t>(n), ~word{0});
   std::vector<word> sq(2 * ones.size());
@@ -228,7 +228,8 @@ struct ScalarTransforms {
 
 TEST(WideProducts, SplitTransformsAgreeWithOneTransformOfTwiceTheLength) {
   // Products of at most 3/4 of a power-of-two transform length 2N go by
-  // two transforms of lengths N and N/2. Against the one transform of
+  // two transforms of lengths N and N/2 (and, forced here, by the twin
+  // pair of two of length N). Against the one transform of
   // length 2N, on both sides of every step where the split route starts
   // and stops, balanced, unbalanced and squares, eight lanes and one; and
   // all-ones operands against (W^na - 1)(W^nb - 1) = W^(na+nb) - W^na -
@@ -262,6 +263,8 @@ TEST(WideProducts, SplitTransformsAgreeWithOneTransformOfTwiceTheLength) {
         kit::wmul_ntt_split(split.data(), a.data(), na, bp, nb);
         ASSERT_TRUE(split == whole);
       }
+      kit::wmul_ntt_twin(split.data(), a.data(), na, bp, nb);
+      ASSERT_TRUE(split == whole) << "twin pair";
       if (ones) {
         ASSERT_TRUE(whole == all_ones_product(na, nb));
       }
@@ -285,34 +288,59 @@ TEST(WideProducts, SplitTransformsAgreeWithOneTransformOfTwiceTheLength) {
   check(290000, 310000, false);
 }
 
-TEST(WideProducts, SplitTransformsReachPastTheWidestTransform) {
+TEST(WideProducts, SplitAndTwinTransformsReachPastTheWidestTransform) {
   // Products of 2^23 to 3 2^22 chunks go by transforms of 2^23 and 2^22
-  // where no one transform holds them: against the pieces' route and, for
-  // all-ones operands, the closed form. Both sides of the split's end.
+  // where no one transform holds them, those up to 2^24 chunks by the twin
+  // pair of 2^23: random operands against the pieces' route and all-ones
+  // ones against the closed form. Both sides of the split's end and the
+  // twin's end, an unbalanced twin product and a twin square.
   using kit::word;
   std::mt19937_64 rng(test_seed() + 69);
-  std::int32_t last = 2240000;
-  ASSERT_FALSE(kit::wmul_ntt_fits(last, last) && !kit::wmul_ntt_splits(last, last));
-  while (kit::wmul_ntt_splits(last + 1000, last + 1000)) last += 1000;
-  while (kit::wmul_ntt_splits(last + 1, last + 1)) ++last;
-  for (const auto& [na, nb, fits] : {std::tuple{last, last, true},
-                                     std::tuple{last + 1, last + 1, false}, std::tuple{6000000, 400000, true}}) {
-    SCOPED_TRACE(std::to_string(na) + " x " + std::to_string(nb));
+  // The last n for which pred(n, n) holds, from a start where it does.
+  auto last_of = [](std::int32_t n, auto pred) {
+    EXPECT_TRUE(pred(n, n));
+    while (pred(n + 1000, n + 1000)) n += 1000;
+    while (pred(n + 1, n + 1)) ++n;
+    return n;
+  };
+  const std::int32_t split_end = last_of(2240000, kit::wmul_ntt_splits);
+  const std::int32_t twin_end = last_of(split_end + 1, kit::wmul_ntt_twins);
+  // Random operands against the pieces (squares too), or all-ones ones
+  // against the closed form.
+  auto check = [&](std::int32_t na, std::int32_t nb, bool fits, bool twin, bool square) {
+    SCOPED_TRACE(std::to_string(na) + " x " + std::to_string(nb) + (square ? " square" : ""));
     ASSERT_EQ(kit::wmul_ntt_fits(na, nb), fits);
-    const std::vector<word> ones(static_cast<std::size_t>(na), ~word{0});
+    ASSERT_EQ(kit::wmul_ntt_twins(na, nb), twin);
     std::vector<word> a(static_cast<std::size_t>(na)), got(static_cast<std::size_t>(na + nb)), want(got.size());
-    for (word& w : a) w = rng() % 4 == 0 ? ~word{0} : rng();
-    const std::vector<word> b(a.begin(), a.begin() + nb);
-    kit::wmul(got.data(), a.data(), na, b.data(), nb);
-    kit::wmul_ntt_pieces(want.data(), a.data(), na, b.data(), nb);
-    ASSERT_TRUE(got == want);
+    if (square || na != nb) {
+      for (word& w : a) w = rng() % 4 == 0 ? ~word{0} : rng();
+      const std::vector<word> b(a.begin(), a.begin() + nb);
+      if (square) {
+        kit::wsqr(got.data(), a.data(), na);
+        kit::wmul_ntt_pieces(want.data(), a.data(), na, nullptr, na);
+      } else {
+        kit::wmul(got.data(), a.data(), na, b.data(), nb);
+        kit::wmul_ntt_pieces(want.data(), a.data(), na, b.data(), nb);
+      }
+      ASSERT_TRUE(got == want);
+      return;
+    }
+    const std::vector<word> ones(static_cast<std::size_t>(na), ~word{0});
     kit::wmul(got.data(), ones.data(), na, ones.data(), nb);
     std::fill(want.begin(), want.end(), ~word{0});
     std::fill(want.begin(), want.begin() + nb, word{0});
     want[0] = 1;
     want[static_cast<std::size_t>(na)] = ~word{0} - 1;
     ASSERT_TRUE(got == want);
+  };
+  ASSERT_FALSE(kit::wmul_ntt_fits(twin_end + 1, twin_end + 1));
+  for (const auto& [na, nb, fits, twin] :
+       {std::tuple{split_end, split_end, true, false}, std::tuple{split_end + 1, split_end + 1, true, true},
+        std::tuple{twin_end, twin_end, true, true}, std::tuple{7200000, 1000000, true, true}}) {
+    check(na, nb, fits, twin, false);
+    if (HasFatalFailure()) return;
   }
+  check(twin_end, twin_end, true, true, true);
 }
 
 // The division by both routes; the word route with the given recursion cut-off.
