@@ -9,7 +9,7 @@
 // product, so the cyclic convolution is the plain one; or, for products of
 // at most 3N/2 chunks, N and N/2 (split_product below). Past the widest
 // transform, products of at most 2^(ntt_max_lg + 1) chunks go by the twin
-// pair, two transforms of the widest length (twin_product below).
+// pair, two transforms of the widest length (whole_product below).
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
@@ -389,12 +389,13 @@ void split_product(word* r, const word* a, std::int32_t na, const word* b, std::
   add_in(r, na + nb, x, x + block, x + 2 * block, count, s.bits);
 }
 
-// r := a b by the twin pair of length N = 2^s.lg a prime: a prime's block
-// of an operand holds its chunks (2N values), folded in place to the two
-// halves the transforms take.
-void twin_product(word* r, const word* a, std::int32_t na, const word* b, std::int32_t nb, const ntt_shape& s) {
+// r := a b by one transform of length N = 2^s.lg a prime, or for s.twin by
+// the twin pair of that length: a prime's block of an operand then holds
+// its chunks (2N values), folded in place to the two halves the transforms
+// take.
+void whole_product(word* r, const word* a, std::int32_t na, const word* b, std::int32_t nb, const ntt_shape& s) {
   const bool square = b == nullptr;
-  const std::int64_t n = std::int64_t{1} << s.lg, block = 2 * n;
+  const std::int64_t n = std::int64_t{1} << s.lg, block = s.twin ? 2 * n : n;
   std::vector<TransformPrime>& ps = transform_primes();
   for (TransformPrime& P : ps) P.prepare(s.lg);
   u32* x = spectra.get(static_cast<std::int32_t>(6 * block));
@@ -405,43 +406,22 @@ void twin_product(word* r, const word* a, std::int32_t na, const word* b, std::i
     u32* xk = x + static_cast<std::int64_t>(k) * block;
     u32* yk = square ? xk : y + static_cast<std::int64_t>(k) * block;
     auto transform = [&](u32* z) {
-      ntt_twin_fold(z, n, k);
+      if (s.twin) ntt_twin_fold(z, n, k);
       ntt_forward(z, s.lg, ps[k]);
-      ntt_forward(z + n, s.lg, ps[k]);
+      if (s.twin) ntt_forward(z + n, s.lg, ps[k]);
     };
     transform(xk);
     if (!square) transform(yk);
     ntt_pointwise(xk, yk, nullptr, nullptr, xk, static_cast<std::size_t>(block), ps[k]);
     ntt_backward(xk, s.lg, ps[k]);
-    ntt_backward(xk + n, s.lg, ps[k]);
-    ntt_twin_recombine(xk, n, k);
+    if (s.twin) {
+      ntt_backward(xk + n, s.lg, ps[k]);
+      ntt_twin_recombine(xk, n, k);
+    }
   }
   const std::int64_t count = s.chunks_a + s.chunks_b - 1;
   crt_digits(TransformCrt(n), x, x + block, x + 2 * block, count);
   add_in(r, na + nb, x, x + block, x + 2 * block, count, s.bits);
-}
-
-// r := a b by one transform of length 2^s.lg a prime.
-void whole_product(word* r, const word* a, std::int32_t na, const word* b, std::int32_t nb, const ntt_shape& s) {
-  const bool square = b == nullptr;
-  const std::int64_t len = std::int64_t{1} << s.lg;
-  std::vector<TransformPrime>& ps = transform_primes();
-  for (TransformPrime& P : ps) P.prepare(s.lg);
-  u32* x = spectra.get(static_cast<std::int32_t>(6 * len));
-  u32* y = x + 3 * len;
-  chunks_of(a, na, s, s.chunks_a, len, x, x + len, x + 2 * len);
-  if (!square) chunks_of(b, nb, s, s.chunks_b, len, y, y + len, y + 2 * len);
-  for (std::size_t k = 0; k < 3; ++k) {
-    u32* xk = x + static_cast<std::int64_t>(k) * len;
-    u32* yk = square ? xk : y + static_cast<std::int64_t>(k) * len;
-    ntt_forward(xk, s.lg, ps[k]);
-    if (!square) ntt_forward(yk, s.lg, ps[k]);
-    ntt_pointwise(xk, yk, nullptr, nullptr, xk, static_cast<std::size_t>(len), ps[k]);
-    ntt_backward(xk, s.lg, ps[k]);
-  }
-  const std::int64_t count = s.chunks_a + s.chunks_b - 1;
-  crt_digits(TransformCrt(len), x, x + len, x + 2 * len, count);
-  add_in(r, na + nb, x, x + len, x + 2 * len, count, s.bits);
 }
 
 }  // namespace
@@ -451,8 +431,6 @@ void wmul_ntt(word* r, const word* a, std::int32_t na, const word* b, std::int32
   const ntt_shape s = shape_of(na, nb, b == nullptr);
   if (s.split) {
     split_product(r, a, na, b, nb, s);
-  } else if (s.twin) {
-    twin_product(r, a, na, b, nb, s);
   } else {
     whole_product(r, a, na, b, nb, s);
   }
@@ -470,7 +448,7 @@ void wmul_ntt_twin(word* r, const word* a, std::int32_t na, const word* b, std::
   ntt_shape s = whole_shape_of(na, nb, ntt_max_lg + 1);
   s.lg = std::max(s.lg - 1, ntt_min_lg);
   s.twin = true;
-  twin_product(r, a, na, b, nb, s);
+  whole_product(r, a, na, b, nb, s);
 }
 
 bool wmul_ntt_splits(std::int32_t na, std::int32_t nb) {
