@@ -67,6 +67,12 @@ bool flat_gcd_cofactors(poly n, poly m, poly com, poly* qn, poly* qm);
 // rather than at the degrees in each variable (a test hook: the oracle).
 extern bool flat_lattice_proof;
 
+// Whether Brown's images with cofactors, once H, Abar and Bbar stop
+// changing, take the rest of the lattice's points as checks of gamma A =
+// H Abar and gamma B = H Bbar on a smaller lattice (true, the default)
+// rather than as images (a test hook: the oracle).
+extern bool flat_lattice_check;
+
 // What the flat engines did, counted since start (a test and benchmark hook).
 struct flat_gcd_counts {
   long calls;        // problems taken
@@ -79,6 +85,7 @@ struct flat_gcd_counts {
   long cofactor_proofs;  // integer results proven by their combined cofactors
   long product_primes;   // transform primes checking the combined cofactors' products
   long cofactor_points;  // Brown's points whose cofactors came by exact division by H's value
+  long lattice_points;   // Brown's points that only checked the interpolants on a smaller lattice
   long unlucky;      // images or points passed over for too high a degree
   long declined;     // problems given back to the driver
 };

@@ -139,6 +139,11 @@ std::vector<elem> dense0(const Layout& lay, const MPoly& a) {
   return v;
 }
 
+// The same, the zero polynomial empty.
+std::vector<elem> dense0_or_empty(const Layout& lay, const MPoly& a) {
+  return a.empty() ? std::vector<elem>{} : dense0(lay, a);
+}
+
 void sparse0(const Layout& lay, const std::vector<elem>& v, MPoly* a) {
   a->clear();
   for (std::size_t e = v.size(); e-- > 0;)
@@ -233,7 +238,61 @@ bool cofactors_by_division(const F& f, const Layout& lay, const Rec& h, elem x, 
   return quotient_by_points(f, lay, ax, g, k, rng, aa, s) && quotient_by_points(f, lay, bx, g, k, rng, ba, s);
 }
 
+// The end of brown_gcd: G = c pp(H), and with cofactors Abar = cont(H)
+// Abar / gamma (the contents' cofactors ca_c, cb_c put back); false when a
+// division is not exact.
+template <class F>
+bool brown_results(const F& f, const Layout& lay, int v, Rec& h, Rec& ha, Rec& hb, const std::vector<elem>& c,
+                   const std::vector<elem>& gamma, const std::vector<elem>& ca_c, const std::vector<elem>& cb_c,
+                   MPoly* G, MPoly* Abar, MPoly* Bbar) {
+  const bool cof = Abar != nullptr;
+  const std::vector<elem> one{1};
+  const std::vector<elem> ch = content(f, h);
+  if (!mul_div(f, h, one, ch)) return false;
+  if (cof && (!mul_div(f, ha, ch, gamma) || !mul_div(f, hb, ch, gamma))) return false;
+  mul_div(f, h, c, one);
+  const elem lc = h.at(0)[h.len(0) - 1];
+  scale(f, h, f.inv(lc));
+  *G = expand(lay, h, v);
+  if (cof) {
+    mul_div(f, ha, ca_c, one);
+    mul_div(f, hb, cb_c, one);
+    scale(f, ha, lc);
+    scale(f, hb, lc);
+    *Abar = expand(lay, ha, v);
+    *Bbar = expand(lay, hb, v);
+  }
+  return true;
+}
+
 }  // namespace
+
+template <class F>
+bool lattice_identity(const F& f, const Layout& lay, elem c, const MPoly& A, const MPoly& H, const MPoly& Abar,
+                      const MPoly& B, const MPoly& Bbar, int k, Rng& rng, std::int64_t s) {
+  if (k == 1) {
+    const std::vector<elem> h = dense0_or_empty(lay, H);
+    for (const auto& [a, bar] : {std::pair{&A, &Abar}, std::pair{&B, &Bbar}}) {
+      std::vector<elem> ca = dense0_or_empty(lay, *a);
+      Dense<F>::scale(f, ca, c);
+      Dense<F>::trim(ca);
+      if (Dense<F>::mul(f, h, dense0_or_empty(lay, *bar)) != ca) return false;
+    }
+    return true;
+  }
+  const int v = k - 1;
+  const Rec ra = split(lay, A, v), rh = split(lay, H, v), rabar = split(lay, Abar, v), rb = split(lay, B, v),
+            rbbar = split(lay, Bbar, v);
+  Points<F> points(f, rng);
+  for (std::int64_t j = 0; j <= s; ++j) {
+    elem x = 0;
+    if (!points.next(&x)) return false;
+    if (!lattice_identity(f, lay, c, eval_at(f, ra, x), eval_at(f, rh, x), eval_at(f, rabar, x), eval_at(f, rb, x),
+                          eval_at(f, rbbar, x), k - 1, rng, s - j))
+      return false;
+  }
+  return true;
+}
 
 template <class F>
 engine_status brown_gcd(const F& f, const Layout& lay, const MPoly& A, const MPoly& B, int k,
@@ -276,6 +335,8 @@ engine_status brown_gcd(const F& f, const Layout& lay, const MPoly& A, const MPo
   std::vector<elem> m{1};
   std::size_t n = 0;
   int sames = 0;  // points in a row that left H as it was
+  int bar_sames = 0;  // points in a row that left Abar and Bbar as they were
+  std::size_t checked = 0;  // points after the n-th that passed lattice_identity
   // The points prove gamma A = H Abar and gamma B = H Bbar by the degrees
   // in v (the box), or by the lattice: a P of total degree at most S that
   // vanishes at x_0 as a polynomial of total degree S, at x_1 as one of S - 1
@@ -298,12 +359,22 @@ engine_status brown_gcd(const F& f, const Layout& lay, const MPoly& A, const MPo
     // once a point left H as it was, the later ones try H's value for G's image
     // the images at the n-th point are proven to the bound S - n
     const std::int64_t sub = S < 0 ? -1 : std::max<std::int64_t>(S - static_cast<std::int64_t>(n), 0);
+    // once no interpolant changed, the later points of the lattice only check it
+    if (cof && S >= 0 && flat_lattice_check && sames > 0 && bar_sames > 0) {
+      if (lattice_identity(f, lay, gx, ax, eval_at(f, h, x), eval_at(f, ha, x), bx, eval_at(f, hb, x), k - 1, rng,
+                           S - static_cast<std::int64_t>(n + checked))) {
+        ++flat_gcd_stats.lattice_points;
+        if (static_cast<std::int64_t>(n + ++checked) > S) break;
+        continue;
+      }
+      checked = 0;  // an interpolant is incomplete: the point gives an image
+    }
     if (cof && sames > 0 && cofactors_by_division(f, lay, h, x, gx, lm, ax, bx, k - 1, rng, &aa, &ba, sub)) {
       ++flat_gcd_stats.cofactor_points;
       const elem im = f.inv(Dense<F>::eval(f, m, x));
       ++sames;
-      newton(f, ha, aa, 1, m, x, im);
-      newton(f, hb, ba, 1, m, x, im);
+      const bool same_a = newton(f, ha, aa, 1, m, x, im);
+      bar_sames = newton(f, hb, ba, 1, m, x, im) && same_a ? bar_sames + 1 : 0;
       m = Dense<F>::mul(f, m, std::vector<elem>{f.neg(x), 1});
       ++n;
       if (proven(n)) break;
@@ -338,14 +409,15 @@ engine_status brown_gcd(const F& f, const Layout& lay, const MPoly& A, const MPo
       m.assign(1, 1);
       n = 0;
       sames = 0;
+      bar_sames = 0;
       lm = ga.key[0];
       if (weaker) continue;
     }
     const elem im = f.inv(Dense<F>::eval(f, m, x));
     sames = newton(f, h, ga, gx, m, x, im) ? sames + 1 : 0;
     if (cof) {
-      newton(f, ha, aa, 1, m, x, im);
-      newton(f, hb, ba, 1, m, x, im);
+      const bool same_a = newton(f, ha, aa, 1, m, x, im);
+      bar_sames = newton(f, hb, ba, 1, m, x, im) && same_a ? bar_sames + 1 : 0;
     }
     m = Dense<F>::mul(f, m, std::vector<elem>{f.neg(x), 1});
     ++n;
@@ -365,22 +437,8 @@ engine_status brown_gcd(const F& f, const Layout& lay, const MPoly& A, const MPo
     const std::int64_t th = total_degree(lay, h, v);
     if (th + total_degree(lay, ha, v) > S || th + total_degree(lay, hb, v) > S) return engine_status::failed;
   }
-  // G = c pp(H), and with cofactors Abar = cont(H) Abar / gamma.
-  const std::vector<elem> ch = content(f, h);
-  if (!mul_div(f, h, one, ch)) return engine_status::failed;
-  if (cof && (!mul_div(f, ha, ch, gamma) || !mul_div(f, hb, ch, gamma))) return engine_status::failed;
-  mul_div(f, h, c, one);
-  const elem lc = h.at(0)[h.len(0) - 1];
-  scale(f, h, f.inv(lc));
-  *G = expand(lay, h, v);
-  if (cof) {
-    mul_div(f, ha, ca_c, one);
-    mul_div(f, hb, cb_c, one);
-    scale(f, ha, lc);
-    scale(f, hb, lc);
-    *Abar = expand(lay, ha, v);
-    *Bbar = expand(lay, hb, v);
-  }
+  if (!brown_results(f, lay, v, h, ha, hb, c, gamma, ca_c, cb_c, G, cof ? Abar : nullptr, Bbar))
+    return engine_status::failed;
   return engine_status::done;
 }
 
@@ -388,7 +446,9 @@ engine_status brown_gcd(const F& f, const Layout& lay, const MPoly& A, const MPo
   template struct Dense<F>;                                                                           \
   template class Points<F>;                                                                           \
   template engine_status brown_gcd<F>(const F&, const Layout&, const MPoly&, const MPoly&, int, Rng&, \
-                                      MPoly*, MPoly*, MPoly*, const std::vector<std::int32_t>*, std::int64_t);
+                                      MPoly*, MPoly*, MPoly*, const std::vector<std::int32_t>*, std::int64_t); \
+  template bool lattice_identity<F>(const F&, const Layout&, elem, const MPoly&, const MPoly&, const MPoly&,    \
+                                    const MPoly&, const MPoly&, int, Rng&, std::int64_t);
 TAVRIN_FLAT_FIELD(PrimeField)
 TAVRIN_FLAT_FIELD(LogField)
 #undef TAVRIN_FLAT_FIELD

@@ -31,6 +31,7 @@ namespace tavrin {
 flat_gcd_method flat_gcd_choice = flat_gcd_method::automatic;
 bool flat_cofactor_proof = true;
 bool flat_lattice_proof = true;
+bool flat_lattice_check = true;
 bool flat_product_check = true;
 flat_gcd_counts flat_gcd_stats{};
 

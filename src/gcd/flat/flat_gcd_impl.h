@@ -90,6 +90,17 @@ engine_status brown_gcd(const F& f, const Layout& lay, const MPoly& A, const MPo
                         Rng& rng, MPoly* G, MPoly* Abar, MPoly* Bbar,
                         const std::vector<std::int32_t>* bounds = nullptr, std::int64_t lattice = top_lattice);
 
+// Whether c A = H Abar and c B = H Bbar (polynomials in the variables
+// 0 .. k - 1) on the total degree lattice of bound s: in variable k - 1 at
+// s + 1 points, at the j-th of them to the bound s - j, and exactly in
+// variable 0. A difference of total degree at most s that passes is 0 (it
+// vanishes at the first point, its quotient by v - x_0 at the second, ...),
+// the check brown_gcd makes at its points once H, Abar and Bbar stop
+// changing. The field needs s + 1 points.
+template <class F>
+bool lattice_identity(const F& f, const Layout& lay, elem c, const MPoly& A, const MPoly& H, const MPoly& Abar,
+                      const MPoly& B, const MPoly& Bbar, int k, Rng& rng, std::int64_t s);
+
 // Zippel's sparse interpolation of H = gamma G / lc(G) (zippel_gcd.cpp),
 // A and B primitive in variable 0 and gamma the GCD of their leading
 // coefficients in it; with a skeleton (the support of H found modulo

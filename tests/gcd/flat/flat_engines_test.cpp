@@ -71,6 +71,27 @@ MPoly times(const F& f, const Layout& lay, const MPoly& a, const MPoly& b) {
   return p;
 }
 
+// a + b (keys decreasing, zero sums dropped).
+template <class F>
+MPoly plus(const F& f, const MPoly& a, const MPoly& b) {
+  MPoly p;
+  std::size_t i = 0, j = 0;
+  while (i < a.size() || j < b.size()) {
+    if (j == b.size() || (i < a.size() && a.key[i] > b.key[j])) {
+      p.push(a.key[i], a.coef[i]);
+      ++i;
+    } else if (i == a.size() || b.key[j] > a.key[i]) {
+      p.push(b.key[j], b.coef[j]);
+      ++j;
+    } else {
+      if (const elem c = f.add(a.coef[i], b.coef[j]); c != 0) p.push(a.key[i], c);
+      ++i;
+      ++j;
+    }
+  }
+  return p;
+}
+
 template <class F>
 MPoly monic(const F& f, MPoly p) {
   const elem i = f.inv(p.coef[0]);
@@ -314,6 +335,115 @@ TEST(FlatEngines, LatticeCofactorsAreTheBoxCofactors) {
       }
     }
     EXPECT_LT(lattice_points, box_points) << p;
+  }
+}
+
+// Once H, Abar and Bbar stop changing, Brown's remaining lattice points
+// only check gamma A = H Abar and gamma B = H Bbar: the results must be
+// those of the points that take images (the oracle), G Abar = A and G Bbar
+// = B. Rows from factors too small for the checks to start to dense ones,
+// contents in the last variable and non-constant leading coefficients;
+// without the lattice (the box) no point is a check.
+TEST(FlatEngines, LatticeChecksLeaveTheImageCofactors) {
+  std::mt19937_64 rng(seed());
+  struct Row {
+    int nvars, dg, dc, content;
+  };
+  const Row rows[] = {{2, 1, 1, 0}, {2, 5, 6, 0}, {2, 2, 7, 2}, {3, 1, 1, 0}, {3, 4, 3, 0},
+                      {3, 3, 4, 1}, {4, 1, 1, 0}, {4, 3, 2, 0}, {4, 2, 3, 1}};
+  for (const std::uint32_t p : {2147483629u, 10007u}) {
+    const flat::PrimeField f(p);
+    for (const bool lattice : {true, false}) {
+      const ScopedValue<bool> proof(flat_lattice_proof, lattice);
+      long checks = 0;
+      for (const Row& row : rows) {
+        const Layout lay(row.nvars, 8);
+        for (int round = 0; round < 2 * multiplier(); ++round) {
+          SCOPED_TRACE(std::to_string(p) + ": " + std::to_string(row.nvars) + " variables, degrees " +
+                       std::to_string(row.dg) + ", " + std::to_string(row.dc) + ", round " + std::to_string(round));
+          const MPoly g = random_total(f, lay, rng, row.dg);
+          MPoly a = times(f, lay, g, random_total(f, lay, rng, row.dc)),
+                b = times(f, lay, g, random_total(f, lay, rng, row.dc));
+          if (row.content > 0) {  // a common content in the last variable, and x_0 + 2 in A's leading coefficient
+            const std::uint64_t unit = lay.unit(row.nvars - 1);
+            MPoly c, d;
+            c.push(row.content * unit, 1);
+            c.push(0, 3);
+            d.push(static_cast<std::uint64_t>(row.dc + 1) * lay.unit(0) + unit, 1);
+            d.push(0, 2);
+            a = times(f, lay, times(f, lay, a, c), d);
+            b = times(f, lay, b, c);
+          }
+          if (a.empty() || b.empty()) continue;
+          MPoly G[2], Abar[2], Bbar[2];
+          for (const bool check : {false, true}) {
+            const ScopedValue<bool> hook(flat_lattice_check, check);
+            flat::Rng r(static_cast<std::uint64_t>(round));
+            const long before = flat_gcd_stats.lattice_points;
+            ASSERT_EQ(flat::brown_gcd(f, lay, a, b, row.nvars, r, &G[check], &Abar[check], &Bbar[check]),
+                      flat::engine_status::done);
+            checks += flat_gcd_stats.lattice_points - before;
+            if (!check) {
+              EXPECT_EQ(flat_gcd_stats.lattice_points, before);
+            }
+          }
+          EXPECT_EQ(G[1].key, G[0].key);
+          EXPECT_EQ(G[1].coef, G[0].coef);
+          EXPECT_EQ(Abar[1].key, Abar[0].key);
+          EXPECT_EQ(Abar[1].coef, Abar[0].coef);
+          EXPECT_EQ(Bbar[1].key, Bbar[0].key);
+          EXPECT_EQ(Bbar[1].coef, Bbar[0].coef);
+          EXPECT_EQ(times(f, lay, G[1], Abar[1]).coef, a.coef);
+          EXPECT_EQ(times(f, lay, G[1], Bbar[1]).coef, b.coef);
+        }
+      }
+      if (lattice) {
+        EXPECT_GT(checks, 0) << p;
+      } else {
+        EXPECT_EQ(checks, 0) << p;
+      }
+    }
+  }
+}
+
+// The lattice check holds for exact products (a scalar c on A and B) and
+// fails for every planted difference of total degree at most its bound:
+// random ones, one monomial of the top total degree in each variable, and
+// in B alone.
+TEST(FlatEngines, LatticeIdentityCatchesEveryDifferenceWithinItsBound) {
+  std::mt19937_64 rng(seed());
+  const flat::PrimeField f(2147483629u);
+  for (int nvars = 1; nvars <= 4; ++nvars) {
+    const Layout lay(nvars, 8);
+    for (int round = 0; round < 3 * multiplier(); ++round) {
+      SCOPED_TRACE(std::to_string(nvars) + " variables, round " + std::to_string(round));
+      const int dh = 1 + static_cast<int>(rng() % 3), dbar = 1 + static_cast<int>(rng() % 3);
+      const MPoly h = random_total(f, lay, rng, dh), abar = random_total(f, lay, rng, dbar),
+                  bbar = random_total(f, lay, rng, dbar);
+      if (h.empty() || abar.empty() || bbar.empty()) continue;
+      const elem c = f.element(1 + rng() % 1000);
+      const auto scaled = [&](MPoly p) {
+        const elem ic = f.inv(c);
+        for (elem& x : p.coef) x = f.mul(x, ic);
+        return p;
+      };
+      const MPoly a = scaled(times(f, lay, h, abar)), b = scaled(times(f, lay, h, bbar));
+      const std::int64_t s = dh + dbar;
+      flat::Rng r(static_cast<std::uint64_t>(round) + 1);
+      EXPECT_TRUE(flat::lattice_identity(f, lay, c, a, h, abar, b, bbar, nvars, r, s));
+      std::vector<MPoly> differences{random_total(f, lay, rng, static_cast<int>(s))};
+      for (int v = 0; v < nvars; ++v) {
+        MPoly m;
+        m.push(static_cast<std::uint64_t>(s) * lay.unit(v), 1);
+        differences.push_back(m);
+      }
+      for (const MPoly& e : differences) {
+        if (e.empty()) continue;
+        const MPoly ae = plus(f, a, e), be = plus(f, b, e);
+        EXPECT_FALSE(flat::lattice_identity(f, lay, c, ae, h, abar, b, bbar, nvars, r, s));
+        EXPECT_FALSE(flat::lattice_identity(f, lay, c, a, h, abar, be, bbar, nvars, r, s));
+      }
+    }
   }
 }
 
