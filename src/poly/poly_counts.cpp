@@ -119,11 +119,11 @@ std::int32_t exp_poly_length(poly n, std::int32_t* expon, bool* one_var) {
 ResidueGather::ResidueGather() : start_(std::max(fast_mult_cut, 1)) {}
 
 void ResidueGather::start(poly head, poly p) {
-  from_top_.reserve(static_cast<std::size_t>(sparse_spread * start_) + 1);
-  if (!modularmode || head->numb) {
+  if (!modularmode || head->numb) {  // before any allocation: most long lists are not residues
     give_up();
     return;
   }
+  from_top_.reserve(static_cast<std::size_t>(sparse_spread * start_) + 1);
   std::int32_t k = 1;
   for (poly q = head; q != p; q = q->next, ++k) {
     if (!add(head->exp, q, k)) {
