@@ -334,11 +334,11 @@ void gcd_builtin(builtin_func1_EnvRec* env) {
   if ((a->denom != nullptr || b.q->denom != nullptr) && verbose)
     std::fputs("Warning. An argument to GCD is a rational function. Denominators ignored. \n",
                stdout);
-  OwnedPoly u, w;
+  // Both operands are values of their own, freed after: the GCD may work
+  // on their numerators in place (a Laurent shift does), so they are not
+  // copied again.
   poly r = nullptr;
-  poly_assign(a->numer, u.cell());
-  poly_assign(b.q->numer, w.cell());
-  Lpolygcd2(u.cell(), w.cell(), &r, polynames);
+  Lpolygcd2(&a->numer, &b.q->numer, &r, polynames);
   set_poly_result(env, r);
 }
 
