@@ -424,6 +424,23 @@ class HeldProduct {
   bool holding_ = false;
 };
 
+// The held product (holding base) raised to the power e >= 1 by squares and
+// products by base, from the top bit of e down; every step may take up the
+// element vector.
+void power_by_squaring(HeldProduct& held, poly base, std::int32_t e, polypt pol) {
+  const auto ue = static_cast<std::uint32_t>(e);
+  int top = 31;
+  while (((ue >> top) & 1u) == 0) --top;
+  for (int bit = top - 1; bit >= 0; --bit) {
+    check_interrupt();
+    held.times(nullptr, true, pol);
+    if ((ue >> bit) & 1u) {
+      check_interrupt();
+      held.times(base, true, pol);
+    }
+  }
+}
+
 // Whether n is a one-variable list with no relation below pol, over residues:
 // a power of it may hold its running product as an element vector.
 bool vector_power_allowed(poly n, polypt pol) {
@@ -489,17 +506,7 @@ void compute_power(poly* n, std::int32_t expont, polypt pol) {
     }
   } else {
     HeldProduct held(&T.p, vector_power_allowed(*n, pol));
-    const std::uint32_t ue = static_cast<std::uint32_t>(expont);
-    int top = 31;
-    while (((ue >> top) & 1u) == 0) --top;
-    for (int bit = top - 1; bit >= 0; --bit) {
-      check_interrupt();
-      held.times(nullptr, true, pol);
-      if ((ue >> bit) & 1u) {
-        check_interrupt();
-        held.times(*n, true, pol);
-      }
-    }
+    power_by_squaring(held, *n, expont, pol);
     held.finish();
   }
   free_poly(n);
@@ -511,22 +518,28 @@ void poly_mod_prime(poly* n, std::int32_t expont, polypt pol) {
   OwnedPoly R;
   const std::int32_t d0 = expont % p;
   std::int32_t rest = expont / p;
-  if (d0 == 0) {
-    poly_set(1, &R.p);
-  } else {
-    poly_assign(*n, &R.p);
-    if (d0 > 1) compute_power(&R.p, d0, pol);
-  }
   // Without relations the Frobenius map x -> x^p commutes with powers:
   // (n^(p^i))^d is (n^d)^(p^i), whose power is taken on the dense n rather
   // than on its image, spread p^i apart.
   bool related = false;
   for (polypt l = pol; l != nullptr; l = l->next) related = related || l->p != nullptr;
+  const bool vectors = !related && vector_power_allowed(*n, pol);
+  // The running product becomes an element vector once it is a quarter
+  // dense and its products go on element vectors; the lowest digit's power
+  // n^d0 is formed in it, not as a term list read back.
+  HeldProduct held(&R.p, vectors);
+  if (d0 == 0) {
+    poly_set(1, &R.p);
+  } else {
+    poly_assign(*n, &R.p);
+    if (d0 > 1 && vectors) {
+      power_by_squaring(held, *n, d0, pol);
+    } else if (d0 > 1) {
+      compute_power(&R.p, d0, pol);
+    }
+  }
   OwnedPoly base;
   if (!related) poly_assign(*n, &base.p);
-  // The running product becomes an element vector once it is a quarter
-  // dense and its products go on element vectors.
-  HeldProduct held(&R.p, !related && vector_power_allowed(*n, pol));
   auto times = [&](poly c) {
     held.times(c, R.p != nullptr && !is_bare_leaf(R.p) && 4 * std::int64_t{poly_length(R.p)} > R.p->exp, pol);
   };

@@ -231,7 +231,9 @@ TEST_F(PowerTest, CharacteristicDigitsAsBySquaring) {
 // digit (the product starts as 1, not yet a vector), a digit 1 whose
 // Frobenius image has fewer terms than the vector products take, a last
 // image so far spread that its product goes back to term lists, a sparse
-// base (never a vector), and the scaled rows on both sides of their ratio.
+// base (never a vector), and the scaled rows on both sides of their ratio;
+// a lowest digit of 1 and of 2 (its power the first held one), long lowest
+// digits before a higher digit of 1 and of more.
 TEST_F(PowerTest, CharacteristicDigitsOnElementVectorsAsBySquaring) {
   NodeBalance balance;
   std::mt19937_64 rng(test_seed() + 31);
@@ -245,6 +247,8 @@ TEST_F(PowerTest, CharacteristicDigitsOnElementVectorsAsBySquaring) {
       {256, 3, 65536 + 511},   {256, 2, 65536 * 2 + 3}, {256, 0, 65536 + 257},    {65536, 3, 65536 + 5},
       {65536, 10, 4095},       {65536, 2, 3 * 65536},   {251, 8, 250 + 251 * 17}, {251, 2, 63001 + 251 * 3 + 9},
       {251, 0, 63001 + 252},   {32003, 3, 32003 + 17},  {32003, 9, 2 * 32003 + 1000}, {32003, 8, 20001},
+      {65536, 5, 65536 + 1},   {65536, 5, 65536 + 2},   {65536, 4, 65536 + 6001}, {65536, 3, 2 * 65536 + 4097},
+      {256, 0, 200 + 3 * 256}, {32003, 0, 32003 + 900}, {32003, 6, 32003 * 3 + 31999},
   };
   for (const Case& c : cases) {
     ModulusScope m(c.q);
