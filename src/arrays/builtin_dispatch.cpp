@@ -79,8 +79,17 @@ void get_the_data(builtin_func1_EnvRec* env, quolyptr* x, quolyptr n) {
     resolve_cell(x, n);
     return;
   }
-  read_sum(env, n);
-  *x = n;
+  // A sum that is one stored value is only looked at, where it lies, when
+  // ")" ends the argument list; before a further argument, which could
+  // change or take it away, it is copied into *n.
+  free_quoly(n);
+  quolyptr qp = nullptr;
+  lent_expre(env->inf, &qp, n, env->flag);
+  if (qp != n && !is_tok(")")) {
+    quoly_assign(*qp, n);
+    qp = n;
+  }
+  *x = qp;
 }
 
 void read_quoly_ptr2(builtin_func1_EnvRec* env, quolyptr* x, quolyptr n) {

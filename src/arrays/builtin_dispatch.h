@@ -56,7 +56,8 @@ void read_with_comma(builtin_func1_EnvRec* env);
 void standard_read(builtin_func1_EnvRec* env);
 // One argument from the current token: "^" and a variable or element gives
 // its own cell (*n freed first; a missing or empty cell gives 0 in *n and
-// the cell n); anything else a sum into *n and the cell n.
+// the cell n); a sum that is one stored value its cell too when ")"
+// follows; anything else a sum into *n and the cell n.
 void get_the_data(builtin_func1_EnvRec* env, quolyptr* x, quolyptr n);
 // As get_the_data with an optional "^": always a variable or element.
 void read_quoly_ptr2(builtin_func1_EnvRec* env, quolyptr* x, quolyptr n);
