@@ -71,12 +71,17 @@ void read_with_comma(builtin_func1_EnvRec* env) {
   scan(env);
 }
 
-void get_the_data(builtin_func1_EnvRec* env, quolyptr* x, quolyptr n) {
+void get_the_data(builtin_func1_EnvRec* env, quolyptr* x, quolyptr n, bool look) {
   if (is_tok("^")) {
     scan(env);
     free_quoly(n);
     get_quoly_ptr(x, env->inf, env->flag);
     resolve_cell(x, n);
+    return;
+  }
+  if (!look) {
+    read_sum(env, n);
+    *x = n;
     return;
   }
   // A sum that is one stored value is only looked at, where it lies, when
@@ -99,13 +104,21 @@ void read_quoly_ptr2(builtin_func1_EnvRec* env, quolyptr* x, quolyptr n) {
   resolve_cell(x, n);
 }
 
-void standard_read(builtin_func1_EnvRec* env) {
+namespace {
+
+void read_one_argument(builtin_func1_EnvRec* env, bool look) {
   check_for_paren(env);
   scan(env);
-  get_the_data(env, &env->x, env->n);
+  get_the_data(env, &env->x, env->n, look);
   if (!is_tok(")")) abandon(close_paren_expected_error, &token);
   scan(env);
 }
+
+}  // namespace
+
+void standard_read(builtin_func1_EnvRec* env) { read_one_argument(env, false); }
+
+void look_read(builtin_func1_EnvRec* env) { read_one_argument(env, true); }
 
 void get_level_k(builtin_func1_EnvRec* env, bool negcheck) {
   scan(env);
