@@ -71,7 +71,7 @@ void read_with_comma(builtin_func1_EnvRec* env) {
   scan(env);
 }
 
-void get_the_data(builtin_func1_EnvRec* env, quolyptr* x, quolyptr n) {
+void get_the_data(builtin_func1_EnvRec* env, quolyptr* x, quolyptr n, bool look) {
   if (is_tok("^")) {
     scan(env);
     free_quoly(n);
@@ -79,8 +79,22 @@ void get_the_data(builtin_func1_EnvRec* env, quolyptr* x, quolyptr n) {
     resolve_cell(x, n);
     return;
   }
-  read_sum(env, n);
-  *x = n;
+  if (!look) {
+    read_sum(env, n);
+    *x = n;
+    return;
+  }
+  // A sum that is one stored value is only looked at, where it lies, when
+  // ")" ends the argument list; before a further argument, which could
+  // change or take it away, it is copied into *n.
+  free_quoly(n);
+  quolyptr qp = nullptr;
+  lent_expre(env->inf, &qp, n, env->flag);
+  if (qp != n && !is_tok(")")) {
+    quoly_assign(*qp, n);
+    qp = n;
+  }
+  *x = qp;
 }
 
 void read_quoly_ptr2(builtin_func1_EnvRec* env, quolyptr* x, quolyptr n) {
@@ -90,13 +104,21 @@ void read_quoly_ptr2(builtin_func1_EnvRec* env, quolyptr* x, quolyptr n) {
   resolve_cell(x, n);
 }
 
-void standard_read(builtin_func1_EnvRec* env) {
+namespace {
+
+void read_one_argument(builtin_func1_EnvRec* env, bool look) {
   check_for_paren(env);
   scan(env);
-  get_the_data(env, &env->x, env->n);
+  get_the_data(env, &env->x, env->n, look);
   if (!is_tok(")")) abandon(close_paren_expected_error, &token);
   scan(env);
 }
+
+}  // namespace
+
+void standard_read(builtin_func1_EnvRec* env) { read_one_argument(env, false); }
+
+void look_read(builtin_func1_EnvRec* env) { read_one_argument(env, true); }
 
 void get_level_k(builtin_func1_EnvRec* env, bool negcheck) {
   scan(env);

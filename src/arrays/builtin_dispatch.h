@@ -54,10 +54,16 @@ void read_with_comma(builtin_func1_EnvRec* env);
 // "(" one argument ")": x := its cell; the token after ")" current. Errors
 // 177, 1.
 void standard_read(builtin_func1_EnvRec* env);
+// As standard_read, for a built-in that only looks at its argument and
+// reaches no interrupt poll before it is done with it (a nested command
+// level could change a variable): a sum that is one stored value is left
+// where it lies, x := its cell, instead of copied.
+void look_read(builtin_func1_EnvRec* env);
 // One argument from the current token: "^" and a variable or element gives
 // its own cell (*n freed first; a missing or empty cell gives 0 in *n and
-// the cell n); anything else a sum into *n and the cell n.
-void get_the_data(builtin_func1_EnvRec* env, quolyptr* x, quolyptr n);
+// the cell n); with look, a sum that is one stored value its cell too when
+// ")" follows (see look_read); anything else a sum into *n and the cell n.
+void get_the_data(builtin_func1_EnvRec* env, quolyptr* x, quolyptr n, bool look = false);
 // As get_the_data with an optional "^": always a variable or element.
 void read_quoly_ptr2(builtin_func1_EnvRec* env, quolyptr* x, quolyptr n);
 // The next token, then a sum read with modular arithmetic off: k := its

@@ -59,12 +59,13 @@ void read_two_operands(builtin_func1_EnvRec* env, quolyptr b, const char* mark) 
   scan(env);
 }
 
-// "(" a ["," b] from the current token "(": x := a's cell (get_the_data),
-// *b := the sum b when a comma follows; the token after it current.
-void read_optional_second(builtin_func1_EnvRec* env, quolyptr b) {
+// "(" a ["," b] from the current token "(": x := a's cell (get_the_data,
+// with look), *b := the sum b when a comma follows; the token after it
+// current.
+void read_optional_second(builtin_func1_EnvRec* env, quolyptr b, bool look = false) {
   check_for_paren(env);
   scan(env);
-  get_the_data(env, &env->x, env->n);
+  get_the_data(env, &env->x, env->n, look);
   if (is_tok(",")) {
     scan(env);
     read_sum(env, b);
@@ -131,7 +132,7 @@ void content_builtin(builtin_func1_EnvRec* env) {
 
 // "Denom" (denominator) and "Numer" (numerator).
 void fraction_part(builtin_func1_EnvRec* env, bool numerator) {
-  standard_read(env);
+  look_read(env);
   const quoly v = *env->x;
   ValueCell out;
   if (v->numb) {
@@ -423,7 +424,7 @@ void killden_builtin(builtin_func1_EnvRec* env) {
 
 // "Fieldlc", "Nlcoef", "Ntcoef", "Zcoef": numeric and field leading coefficients.
 void numeric_coef(builtin_func1_EnvRec* env, std::int32_t index) {
-  standard_read(env);
+  look_read(env);
   const quoly v = *env->x;
   if (v->numb) {
     own_value(env);
@@ -609,7 +610,7 @@ bool scalar_builtin(builtin_func1_EnvRec* env, std::int32_t index) {
     case bi::GCD: gcd_builtin(env); return true;
     case bi::Height:
     case bi::Level: {
-      standard_read(env);
+      look_read(env);
       const quoly v = *env->x;
       const std::int32_t h = v->numb ? 0 : (index == bi::Height ? poly_height(v->numer) : poly_level(v->numer));
       set_result(env, h);
@@ -633,7 +634,7 @@ bool scalar_builtin(builtin_func1_EnvRec* env, std::int32_t index) {
     case bi::Isprime: isprime_builtin(env); return true;
     case bi::Killden: killden_builtin(env); return true;
     case bi::Lcoef: {
-      standard_read(env);
+      look_read(env);
       const quoly v = *env->x;
       if (v->numb) {
         own_value(env);
@@ -645,7 +646,7 @@ bool scalar_builtin(builtin_func1_EnvRec* env, std::int32_t index) {
     }
     case bi::Lmon: {
       ValueCell y;
-      read_optional_second(env, &y.q);
+      read_optional_second(env, &y.q, true);
       expect(")", close_paren_expected_error);
       scan(env);
       if ((*env->x)->numb) {
@@ -656,7 +657,7 @@ bool scalar_builtin(builtin_func1_EnvRec* env, std::int32_t index) {
       return true;
     }
     case bi::Longest: {
-      standard_read(env);
+      look_read(env);
       set_result(env, quoly_max_digits(*env->x));
       return true;
     }
@@ -670,7 +671,7 @@ bool scalar_builtin(builtin_func1_EnvRec* env, std::int32_t index) {
     }
     case bi::Nmcoef: monomial_coef(env); return true;
     case bi::Rational: {
-      standard_read(env);
+      look_read(env);
       const quoly v = *env->x;
       set_result(env, !v->numb && v->rat && !lintmode ? 1 : 0);
       return true;

@@ -426,7 +426,7 @@ void builtin_func2(textptr inf, quolyptr n, nameptr* flag, std::int32_t index) {
       move_storage(inf, n, flag);
       return;
     case bi::Number:
-      standard_read(&env);
+      look_read(&env);
       set_result(&env, (*env.x)->numb ? 1 : 0);
       return;
     case bi::Numcont:
@@ -443,7 +443,7 @@ void builtin_func2(textptr inf, quolyptr n, nameptr* flag, std::int32_t index) {
       modular_power(&env);
       return;
     case bi::Prime: {
-      standard_read(&env);
+      look_read(&env);
       if (!(*env.x)->numb) abandon(not_number_error, &token);
       const std::int32_t k = quoly_convert_to_int(*env.x);
       if (k < 1 || k > 1229) abandon(prime_index_must_lie_between_1_error, &token);
@@ -484,7 +484,7 @@ void builtin_func2(textptr inf, quolyptr n, nameptr* flag, std::int32_t index) {
       return;
     case bi::Terms:
     case bi::Termsall: {
-      standard_read(&env);
+      look_read(&env);
       const quoly v = *env.x;
       set_result(&env, v->numb ? 1 : (index == bi::Terms ? numterms(v) : f_numterms(v)));
       return;
@@ -512,7 +512,7 @@ void builtin_func2(textptr inf, quolyptr n, nameptr* flag, std::int32_t index) {
       set_result(&env, 1);
       return;
     case bi::Vars: {
-      standard_read(&env);
+      look_read(&env);
       const quoly v = *env.x;
       set_result(&env, v->numb ? 0 : driver_poly_vars(v->numer));
       return;

@@ -38,6 +38,17 @@
 
 namespace tavrin {
 
+namespace {
+
+// Set while a characteristic-2 field has put the signed display ('H') off:
+// leaving the field puts it back, since a later return from a prime
+// modulus lifts residues by it, and kept off it would lift -1 to p - 1.
+bool signed_display_put_off = false;
+
+}  // namespace
+
+void signed_display_chosen() { signed_display_put_off = false; }
+
 void (*ring_change_probe)() = nullptr;
 
 namespace {
@@ -587,7 +598,10 @@ void enter_modular(textptr inf, quolyptr num, nameptr* flag, std::int32_t val2, 
     }
     std::fflush(stdout);
   }
-  if (finf) alt_form_display = false;
+  if (finf && alt_form_display) {  // residues 0 and 1 have no signed form
+    alt_form_display = false;
+    signed_display_put_off = true;
+  }
   closing_steps(num);
   remember_user_ring();
 }
@@ -620,6 +634,10 @@ void return_to_rational(textptr inf, quolyptr num, nameptr np, bool printstuff) 
   finf = false;
   f256 = false;
   f2t16 = false;
+  if (signed_display_put_off) {  // the field's own change of the display ends with it
+    alt_form_display = true;
+    signed_display_put_off = false;
+  }
   reset_cutoffs(40);
   poly_cutoff = 40;
   div_poly_cutoff = 6;

@@ -86,4 +86,8 @@ void modulus_setting(textptr inf, quolyptr n, nameptr* flag);
 // inject a fault. Nil in the product.
 extern void (*ring_change_probe)();
 
+// The user has set the signed display ('H') for themselves: a
+// characteristic-2 field no longer puts it back on when it is left.
+void signed_display_chosen();
+
 }  // namespace tavrin

@@ -80,7 +80,8 @@ const switch_row switches[] = {
      " Will display modular values using 0, 1, ..., modulus - 1.\n", T, false,
      " Will display modular values using -m, -m+1, ..., 0, 1, ..., n\n"
      "    where m = (modulus - 1) div 2 and n = modulus div 2.\n",
-     nullptr, " Already had that value; no change in modular integers display.\n", T, nullptr},
+     nullptr, " Already had that value; no change in modular integers display.\n", T,
+     signed_display_chosen},
     {'I', 0, &mod_matrix_ok, nullptr, " Will try adjoint-CRT method to invert integer matrix.\n",
      " No adjoint-CRT method to invert integer matrices; will use G.E.\n", A, true, nullptr,
      nullptr, nullptr, A, nullptr},

@@ -438,13 +438,7 @@ bool polygcd_EnvRec::modular_probe() {
       }
       if (success) {  // coprime but for numbers
         ScratchNumber num;
-        find_gcdcoefs(u.p, num.get());
-        if (!is_longint(num.get(), 1)) {
-          ScratchNumber nv, both;
-          find_gcdcoefs(v.p, nv.get());
-          binary_gcd(num.get(), nv.get(), both.get());
-          num_assign(both.get(), num.get());
-        }
+        find_common_content(u.p, v.p, num.get());
         single_term_power(&result);
         check_uv();
         if (!is_longint(num.get(), 1)) num_poly_mult(result, num.get());

@@ -19,7 +19,6 @@
 #include "core/thresholds.h"
 #include "numbers/bigint.h"
 #include "numbers/freelists.h"
-#include "numbers/integer_gcd.h"
 #include "numbers/node_handles.h"
 #include "poly/intpoly.h"
 #include "poly/poly_add.h"
@@ -68,11 +67,8 @@ bool big_integer_mode() { return !lintmode && !flotemode && !modularmode; }
 // c / den in lowest terms as far as their integer contents go.
 void cancel_contents(poly c, poly den) {
   if (!big_integer_mode() || poly_iszero(c)) return;
-  ScratchNumber a, b, g;
-  find_gcdcoefs(c, a.get());
-  if (is_longint(a.get(), 1)) return;
-  find_gcdcoefs(den, b.get());
-  binary_gcd(a.get(), b.get(), g.get());
+  ScratchNumber g;
+  find_common_content(c, den, g.get());
   if (is_longint(g.get(), 1)) return;
   num_poly_quot(c, g.get(), 0);
   num_poly_quot(den, g.get(), 0);

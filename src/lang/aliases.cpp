@@ -177,7 +177,9 @@ void sum_or_product(bool is_sum, textptr inf, quolyptr n, nameptr* flag) {
 }
 
 // The operand of "*9", "*4" and "*40" after "(": "^" and a stored value
-// (looked at in place), or a plain sum into n. Returns the value.
+// (looked at in place), or a sum. A sum that is one stored value is only
+// looked at too, where it lies, unless a further argument follows: that
+// could change it, so it is copied into n first. Returns the value.
 quoly degree_operand(textptr inf, quolyptr n, nameptr* flag) {
   if (is_tok("^")) {
     scan(inf, flag);
@@ -187,8 +189,13 @@ quoly degree_operand(textptr inf, quolyptr n, nameptr* flag) {
     quoly_set(0, n);
     return *n;
   }
-  old_expre(inf, n, flag);
-  return *n;
+  quolyptr qp = nullptr;
+  lent_expre(inf, &qp, n, flag);
+  if (qp != n && is_tok(",")) {
+    quoly_assign(*qp, n);
+    qp = n;
+  }
+  return *qp;
 }
 
 // The level argument of "*9" and "*4": a number, or one adjoined variable.

@@ -1,7 +1,11 @@
 // The integer content of a polynomial.
+#include <utility>
+
 #include "core/errors.h"
 #include "numbers/bigint.h"
 #include "numbers/integer_gcd.h"
+#include "numbers/node_handles.h"
+#include "numbers/poly_nodes.h"
 #include "poly/poly_measures.h"
 #include "poly/poly_repr.h"
 
@@ -35,6 +39,22 @@ void find_gcdcoefs(poly p, imptr com) {
   }
   abs_val_num(leading_coef(p)->ncoef, com);
   if (!is_one(com)) content_walk(p, com);
+}
+
+void find_common_content(poly a, poly b, imptr com) {
+  if (poly_iszero(a) || poly_iszero(b)) {  // each content as find_gcdcoefs has it
+    detail::ScratchNumber cb;
+    find_gcdcoefs(a, com);
+    find_gcdcoefs(b, cb.get());
+    binary_gcd(com, cb.get(), com);
+    return;
+  }
+  // The side with the shorter leading coefficient goes first: the running
+  // GCD stays short, so each long leaf of the other side costs one
+  // reduction instead of a GCD of two long numbers.
+  if (leading_coef(b)->ncoef->size < leading_coef(a)->ncoef->size) std::swap(a, b);
+  find_gcdcoefs(a, com);
+  if (!is_one(com)) content_walk(b, com);
 }
 
 }  // namespace tavrin

@@ -310,6 +310,9 @@ bool quoly_mon_less_eq(quoly p, quoly q);
 // all its integer coefficients (the walk stops once it is 1). A zero p is
 // the internal error "0 in find gcd coefs." and gives 1. Big integers only.
 void find_gcdcoefs(poly p, imptr com);
+// com: overwritten with the GCD of the contents of a and b. The same value as the GCD of two
+// find_gcdcoefs, found without the content of a side with long coefficients.
+void find_common_content(poly a, poly b, imptr com);
 // Every level whose polycut still equals poly_cutoff gets polycut :=
 // newvalue. polynames: changed. reads: poly_cutoff
 void reset_cutoffs(std::int32_t newvalue);

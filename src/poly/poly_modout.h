@@ -67,8 +67,7 @@ bool field_denominator_applies(quoly q);
 bool invert_field_denominator(quoly q);
 
 // Divides q's numerator and denominator by the GCD of their integer contents
-// when it is not 1 (find_gcdcoefs; the denominator's content is computed only
-// when the numerator's is not 1). Nothing in word and floating arithmetic,
+// when it is not 1 (find_common_content). Nothing in word and floating arithmetic,
 // without a denominator, or with a zero numerator.
 // q: changed in place. reads: mode flags
 void cancel_contents(quoly q);

@@ -6,7 +6,6 @@
 
 #include "core/globals.h"
 #include "numbers/freelists.h"
-#include "numbers/integer_gcd.h"
 #include "numbers/invertible.h"
 #include "numbers/node_handles.h"
 #include "poly/poly_add.h"
@@ -34,11 +33,8 @@ void number_if_constant(quoly q) {
 
 void cancel_contents(quoly q) {
   if (flotemode || lintmode || q->denom == nullptr || is_zero(q->numer)) return;
-  detail::ScratchNumber g, h;
-  find_gcdcoefs(q->numer, g.get());
-  if (detail::num_is_one(g.get())) return;
-  find_gcdcoefs(q->denom, h.get());
-  binary_gcd(g.get(), h.get(), g.get());
+  detail::ScratchNumber g;
+  find_common_content(q->numer, q->denom, g.get());
   if (detail::num_is_one(g.get())) return;
   num_poly_quot(q->numer, g.get(), 0);
   num_poly_quot(q->denom, g.get(), 0);

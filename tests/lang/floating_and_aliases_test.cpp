@@ -373,6 +373,39 @@ TEST_F(Floating, GetQuolyLooksAtTheStoredValueItself) {
   EXPECT_EQ(run("Deg nosuch;").error, 19);
 }
 
+// Deg, Codeg and Lterm look at a stored operand where it lies: the same
+// answers as for a fresh copy of it (r + 0) and for the "^r" form, at each
+// level. A level argument that takes the value out of the variable ("*r")
+// comes after the operand was read, so the degree is the old value's.
+TEST_F(Floating, DegreeOperandsReadAStoredValueWhereItLies) {
+  clear_variables_and_polynomial_names();
+  run_statements("&(J = x)\n&(J > y)\nr := (x^3 + 2)*(y^5 - x*y^2) + 7*x:\ns := (x + 2*y)^4/(x - 3):\n");
+  const std::vector<std::string> forms = {"Deg(@)", "Deg(@, 1)", "Deg(@, 2)", "Codeg(@)", "Codeg(@, 1)", "Codeg(@, 2)"};
+  for (const char* v : {"r", "s"}) {
+    for (const std::string& form : forms) {
+      auto with = [&form](const std::string& operand) {
+        std::string t = form;
+        t.replace(t.find('@'), 1, operand);
+        return t + ";";
+      };
+      const Result lent = run(with(v)), copied = run(with(std::string("(") + v + " + 0)")), looked = run(with(std::string("^") + v));
+      ASSERT_TRUE(lent.has_value) << with(v);
+      EXPECT_EQ(lent.value, copied.value) << with(v);
+      EXPECT_EQ(lent.value, looked.value) << with(v);
+    }
+  }
+  EXPECT_EQ(run("Deg(r, 2);").value, RatRef(5));
+  EXPECT_EQ(run("Lterm(r) - Lterm(r + 0);").value, RatRef(0));
+  EXPECT_EQ(run("Lterm(s) - Lterm(s + 0);").value, RatRef(0));
+  for (const char* level : {"1", "2"}) {
+    run_statements("r := x^3*y^5 + 2*x:\n");
+    const RatRef before = run(std::string("Deg(x^3*y^5 + 2*x, ") + level + ");").value;
+    EXPECT_EQ(run(std::string("Deg(r, ") + level + " + 0*Deg(*r));").value, before) << level;
+    EXPECT_EQ(run("r;").value, RatRef(1));  // taken out by "*r"
+  }
+  clear_variables_and_polynomial_names();
+}
+
 TEST_F(Floating, SumTextsTypedAtTheTerminal) {
   struct Case {
     const char* text;

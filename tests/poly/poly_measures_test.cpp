@@ -12,6 +12,7 @@
 #include "core/thresholds.h"
 #include "numbers/bigint.h"
 #include "numbers/freelists.h"
+#include "numbers/integer_gcd.h"
 #include "poly/poly_mult.h"
 #include "poly/poly_repr.h"
 #include "support/dense_ref.h"
@@ -752,6 +753,40 @@ TEST_F(Measures, IntegerContent) {
     find_gcdcoefs(Poly(r.scaled(c)), com);
     ASSERT_EQ(com.value(), g * c.abs()) << r.to_string(vars.names());
   }
+}
+
+// The GCD of two contents against the GCD of the two found apart; either
+// side may hold the long coefficients, and a planted common factor c must
+// come out whole.
+TEST_F(Measures, CommonContentAgreesWithTwoContents) {
+  NodeBalance balance;
+  std::mt19937_64 rng(test_seed() + 5);
+  for (int i = 0; i < test_iterations(150); ++i) {
+    const RefPoly r = random_refpoly(rng, 3, 6, 3, 2), s = random_refpoly(rng, 3, 6, 3, 2);
+    if (r.is_zero() || s.is_zero()) continue;
+    const BigRef c = random_big(rng, 1 + i % 3);
+    if (c.is_zero()) continue;
+    // Long multipliers on one side only: the walk starts on the other.
+    BigRef lift(1);
+    for (int k = 0; k < 40 + 97 * (i % 4); ++k) lift = lift * BigRef(7);
+    Poly a(r.scaled(i % 2 == 0 ? c * lift : c)), b(s.scaled(i % 2 == 0 ? c : c * lift));
+    Num ca(1), cb(1), want(1), got(99);
+    find_gcdcoefs(a, ca);
+    find_gcdcoefs(b, cb);
+    binary_gcd(ca, cb, want);
+    find_common_content(a, b, got);
+    ASSERT_EQ(got.value(), want.value()) << r.to_string(vars.names()) << " / " << s.to_string(vars.names());
+    find_common_content(b, a, got);
+    ASSERT_EQ(got.value(), want.value());
+    EXPECT_TRUE(valid_bigint(got));
+    EXPECT_EQ(BigRef::gcd(got.value(), c.abs()), c.abs());
+  }
+  // Constant sides, and a content of 1 found on the first side.
+  Num g(0);
+  find_common_content(Poly("12"), Poly("18*x + 30"), g);
+  EXPECT_EQ(g.value(), BigRef(6));
+  find_common_content(Poly("2*x + 3"), Poly("4*x^2 + 8"), g);
+  EXPECT_EQ(g.value(), BigRef(1));
 }
 
 TEST_F(Measures, ResetCutoffsKeepsOwnValues) {

@@ -413,10 +413,7 @@ bool divides_over_z(const Layout& lay, const Poly<imptr>& a, const Poly<imptr>& 
 
 // The GCD of the integer contents of u and v.
 void content_gcd(poly u, poly v, imptr c) {
-  detail::ScratchNumber cu, cv;
-  find_gcdcoefs(u, cu.get());
-  find_gcdcoefs(v, cv.get());
-  binary_gcd(cu.get(), cv.get(), c);
+  find_common_content(u, v, c);
 }
 
 // Whether Brown's method makes the images of a and b (the choice the
