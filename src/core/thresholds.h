@@ -476,13 +476,15 @@ extern std::int32_t bit_karatsuba_words;
 // (INT32_MAX: never). Reader: bit_poly_mul.
 extern std::int32_t bit_pair_karatsuba_words;
 
-// Words of the shorter factor from which carry-less products of word
+// Mean words of the two factors from which carry-less products of word
 // arrays use the additive transforms over GF(2^64) (numbers/bit_fft.h)
-// instead of Karatsuba's recursion. Default 24000 (the transforms' time
-// doubles at each power of 2 of the product's length, Karatsuba's grows
-// smoothly: on the pair columns they cross near 16,384 words, and just
-// past it the transforms' next length costs twice as much until about
-// 24,000). Range >= 1 (INT32_MAX: never). Reader: bit_poly_mul.
+// instead of Karatsuba's recursion (the shorter factor more than a quarter
+// of the longer). Default 24000 (the transforms' time doubles at each power
+// of 2 of the product's length, Karatsuba's grows smoothly: on the pair
+// columns balanced products cross near 16,384 words, and just past it the
+// transforms' next length costs twice as much until about 24,000; at twice
+// and three times the length the mean fits the crossings too). Range >= 1
+// (INT32_MAX: never). Reader: bit_poly_mul.
 extern std::int32_t bit_fft_words;
 
 // Coefficients of the shorter factor from which products of element

@@ -190,11 +190,13 @@ std::size_t cut_of(std::int32_t words) { return static_cast<std::size_t>(std::ma
 // recursion need more of it.
 std::size_t scratch_cut() { return cut_of(std::min(bit_karatsuba_words, bit_pair_karatsuba_words)); }
 
-// The transforms take na <= nb words from bit_fft_words on, as one product
-// while b is shorter than four times a; longer ones go by pieces of na
-// words (fewer points, and shorter transforms).
+// The transforms take na <= nb words once their mean reaches bit_fft_words,
+// as one product while b is shorter than four times a; longer ones go by
+// pieces of na words (fewer points, and shorter transforms). The mean, not
+// na: the transforms' cost follows the product's length, Karatsuba's
+// pieces that of the shorter factor to the power 1.58 times nb / na.
 bool by_transform(std::size_t na, std::size_t nb) {
-  return na >= static_cast<std::size_t>(std::max(bit_fft_words, 1)) && nb < 4 * na;
+  return na + nb >= 2 * static_cast<std::size_t>(std::max(bit_fft_words, 1)) && nb < 4 * na;
 }
 
 // Scratch of the balanced product of n words.

@@ -13,10 +13,10 @@
 // (bit_pair_karatsuba_words words with the instruction, whose columns take
 // pairs of words, four pairs at once where the 512-bit form exists;
 // bit_karatsuba_words with the portable product), Karatsuba's recursion
-// above and, from bit_fft_words words, additive transforms over GF(2^64)
-// (numbers/bit_fft.h); an operand more than that of the other's length (four
-// times it on the transforms' side) is cut into pieces as long as the
-// shorter one.
+// above and, once the two lengths average bit_fft_words words, additive
+// transforms over GF(2^64) (numbers/bit_fft.h); an operand more than that of
+// the other's length (four times it on the transforms' side) is cut into
+// pieces as long as the shorter one.
 #pragma once
 
 #include <cstddef>
