@@ -103,7 +103,7 @@ __attribute__((target("pclmul,sse2"))) void pair_columns_clmul(u64* c, const u64
 // pair_columns_clmul with the wide instruction: four pair columns k + j
 // (j < 4) at once, lane j of a 512-bit register gathering column k + j from
 // a pair of a (the same in every lane) and four consecutive pairs of b,
-// loaded under a mask where they run out. Pair column k + j of the sum
+// loaded under a mask only where they run out. Pair column k + j of the sum
 // takes the crossed products' high word and the high products of column
 // k + j - 1: one lane along, the last lane of the previous four carried.
 // (The zero-masked forms of the lane operations are the plain ones without
@@ -119,12 +119,19 @@ __attribute__((target("avx512f,vpclmulqdq"))) void pair_columns_wide(u64* c, con
     __m512i low = zero, cross = zero, high = zero;
     const std::ptrdiff_t first = std::max<std::ptrdiff_t>(0, sk - smb + 1);
     const std::ptrdiff_t last = std::min<std::ptrdiff_t>(sma - 1, sk + 3);
+    // From i = k + 4 - mb to i = k every lane's pair of b lies in [0, mb).
+    const std::ptrdiff_t inner = sk + 4 - smb;
     for (std::ptrdiff_t i = first; i <= last; ++i) {
-      // Lane j takes b's pair k + j - i when it lies in [0, mb).
-      const std::ptrdiff_t from = std::max<std::ptrdiff_t>(0, i - sk), to = std::min<std::ptrdiff_t>(4, smb - sk + i);
-      const auto mask = static_cast<__mmask8>(((1u << (2 * to)) - 1) & ~((1u << (2 * from)) - 1));
       const __m512i x = _mm512_maskz_broadcast_i32x4(0xFFFF, _mm_loadu_si128(reinterpret_cast<const __m128i*>(a + 2 * i)));
-      const __m512i y = _mm512_maskz_loadu_epi64(mask, b + 2 * (sk - i));
+      __m512i y;
+      if (i >= inner && i <= sk) {
+        y = _mm512_loadu_si512(b + 2 * (sk - i));
+      } else {
+        // Lane j takes b's pair k + j - i when it lies in [0, mb).
+        const std::ptrdiff_t from = std::max<std::ptrdiff_t>(0, i - sk), to = std::min<std::ptrdiff_t>(4, smb - sk + i);
+        const auto mask = static_cast<__mmask8>(((1u << (2 * to)) - 1) & ~((1u << (2 * from)) - 1));
+        y = _mm512_maskz_loadu_epi64(mask, b + 2 * (sk - i));
+      }
       low = _mm512_xor_si512(low, _mm512_clmulepi64_epi128(x, y, 0x00));
       cross = _mm512_xor_si512(cross, _mm512_clmulepi64_epi128(x, y, 0x01));
       cross = _mm512_xor_si512(cross, _mm512_clmulepi64_epi128(x, y, 0x10));
