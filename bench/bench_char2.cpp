@@ -1,7 +1,8 @@
 // Timings of the one-variable kernels of GF(2^8) and GF(2^16) at doubling
 // degrees n (the argument; the field the second): carry-less products of
 // word arrays (n words: the best one-word product, the portable one up to
-// 65,536 words, and Karatsuba's recursion without the transforms),
+// 65,536 words, Karatsuba's recursion without the transforms, and the
+// reference route of one-word columns up to 8,192 words),
 // products of element vectors (degrees n and 2n), squares, division of
 // degree 2n by n, the GCD and extended GCD of degrees 2n and n, and a
 // product modulo a fixed f of degree n.
@@ -39,6 +40,10 @@ void BM_bit_poly_mul_portable(benchmark::State& state) { words(state, bit_kernel
 void BM_bit_poly_mul_karatsuba(benchmark::State& state) {
   ScopedValue<std::int32_t> never(bit_fft_words, INT32_MAX);
   words(state, bit_kernel::best);
+}
+void BM_bit_poly_mul_reference(benchmark::State& state) {
+  ScopedValue<std::int32_t> never(bit_fft_words, INT32_MAX);
+  words(state, bit_kernel::reference);
 }
 
 enum class Op { mul, sqr, divrem, gcd, xgcd, mulmod };
@@ -90,6 +95,11 @@ void portable_args(benchmark::internal::Benchmark* b) {
   b->Unit(benchmark::kMillisecond);
 }
 
+void reference_args(benchmark::internal::Benchmark* b) {
+  for (std::int64_t n = 4; n <= 8192; n *= 2) b->Arg(n);
+  b->Unit(benchmark::kMillisecond);
+}
+
 void degree_args(benchmark::internal::Benchmark* b) {
   for (std::int64_t q : {256, 65536})
     for (std::int64_t n = 1000; n <= 32000; n *= 2) b->Args({n, q});
@@ -99,6 +109,7 @@ void degree_args(benchmark::internal::Benchmark* b) {
 BENCHMARK(BM_bit_poly_mul)->Apply(word_args);
 BENCHMARK(BM_bit_poly_mul_portable)->Apply(portable_args);
 BENCHMARK(BM_bit_poly_mul_karatsuba)->Apply(word_args);
+BENCHMARK(BM_bit_poly_mul_reference)->Apply(reference_args);
 BENCHMARK(BM_char2_mul)->Apply(degree_args);
 BENCHMARK(BM_char2_sqr)->Apply(degree_args);
 BENCHMARK(BM_char2_divrem)->Apply(degree_args);

@@ -465,15 +465,25 @@ extern std::int32_t gf256_row_degree;
 
 // Words of the shorter factor from which carry-less products of word
 // arrays (numbers/bit_poly.h) use Karatsuba's recursion instead of
-// schoolbook columns. Default 12 (the best cut for both one-word
-// products). Range >= 2 (INT32_MAX: never). Reader: bit_poly_mul.
+// schoolbook columns of one-word products (the portable product and the
+// reference route). Default 12 (the best cut for both one-word products).
+// Range >= 2 (INT32_MAX: never). Reader: bit_poly_mul.
 extern std::int32_t bit_karatsuba_words;
 
-// Words of the shorter factor from which carry-less products of word
+// The same cut for the columns by pairs of words (the processor's
+// carry-less multiply). Default 64 (the 512-bit instruction gains to about
+// there; the 128-bit one would take 32, some 10% faster). Range >= 2
+// (INT32_MAX: never). Reader: bit_poly_mul.
+extern std::int32_t bit_pair_karatsuba_words;
+
+// Mean words of the two factors from which carry-less products of word
 // arrays use the additive transforms over GF(2^64) (numbers/bit_fft.h)
-// instead of Karatsuba's recursion. Default 3000 (the transforms' time
-// doubles at each power of 2 of the product's length, Karatsuba's grows
-// smoothly: they cross between 1,500 and 3,000 words). Range >= 1
+// instead of Karatsuba's recursion (the shorter factor more than a quarter
+// of the longer). Default 24000 (the transforms' time doubles at each power
+// of 2 of the product's length, Karatsuba's grows smoothly: on the pair
+// columns balanced products cross near 16,384 words, and just past it the
+// transforms' next length costs twice as much until about 24,000; at twice
+// and three times the length the mean fits the crossings too). Range >= 1
 // (INT32_MAX: never). Reader: bit_poly_mul.
 extern std::int32_t bit_fft_words;
 

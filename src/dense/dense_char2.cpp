@@ -95,19 +95,21 @@ DensePoly rows(const DensePoly& a, const DensePoly& b, const Field& F) {
 }
 
 // The coefficients packed into slots of 2 bits each, PER = 64 / (2 bits)
-// to a word.
+// to a word; the whole words spelt out (the shifts constant).
 template <int PER>
 std::vector<u64> pack(const DensePoly& a) {
   constexpr int slot = 64 / PER;
   std::vector<u64> w((a.size() + PER - 1) / PER, 0);
   const std::size_t whole = a.size() / PER;
+  const auto at = [&a](std::size_t i) { return static_cast<u64>(static_cast<u32>(a[i])); };
   for (std::size_t k = 0; k < whole; ++k) {
-    u64 v = 0;
-    for (int j = 0; j < PER; ++j) v |= static_cast<u64>(static_cast<u32>(a[PER * k + static_cast<std::size_t>(j)])) << (slot * j);
-    w[k] = v;
+    const std::size_t i = PER * k;
+    if constexpr (PER == 4)
+      w[k] = at(i) | at(i + 1) << 16 | at(i + 2) << 32 | at(i + 3) << 48;
+    else
+      w[k] = at(i) | at(i + 1) << 32;
   }
-  for (std::size_t i = PER * whole; i < a.size(); ++i)
-    w[whole] |= static_cast<u64>(static_cast<u32>(a[i])) << (slot * static_cast<int>(i - PER * whole));
+  for (std::size_t i = PER * whole; i < a.size(); ++i) w[whole] |= at(i) << (slot * static_cast<int>(i - PER * whole));
   return w;
 }
 
@@ -117,7 +119,20 @@ DensePoly kronecker_by(const DensePoly& a, const DensePoly& b, const Field& F) {
   constexpr u64 mask = (u64{1} << slot) - 1;
   const std::vector<u64> w = bit_poly_mul(pack<PER>(a), pack<PER>(b));
   DensePoly z(a.size() + b.size() - 1);
-  for (std::size_t k = 0; k < z.size(); ++k) z[k] = F.reduce((w[k / PER] >> (slot * static_cast<int>(k % PER))) & mask);
+  // The whole words slot by slot, then the slots of the last word below z's end.
+  const std::size_t whole = z.size() / PER;
+  for (std::size_t k = 0; k < whole; ++k) {
+    const u64 v = w[k];
+    std::int32_t* out = z.data() + PER * k;
+    out[0] = F.reduce(v & mask);
+    out[1] = F.reduce((v >> slot) & mask);
+    if constexpr (PER == 4) {
+      out[2] = F.reduce((v >> 32) & mask);
+      out[3] = F.reduce(v >> 48);
+    }
+  }
+  for (std::size_t i = PER * whole; i < z.size(); ++i)
+    z[i] = F.reduce((w[whole] >> (slot * static_cast<int>(i - PER * whole))) & mask);
   trim(z);
   return z;
 }

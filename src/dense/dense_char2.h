@@ -30,7 +30,7 @@ namespace tavrin {
 // a * b. Schoolbook rows by the field's tables below char2_kronecker_length
 // coefficients of the shorter operand, Kronecker's substitution from
 // there on. reads: char2_kronecker_length, bit_karatsuba_words,
-// bit_fft_words
+// bit_pair_karatsuba_words, bit_fft_words
 DensePoly dense_char2_mul(const DensePoly& a, const DensePoly& b, std::int32_t q);
 
 // a * a.

@@ -1,7 +1,9 @@
 // Carry-less products of word arrays against a bit-by-bit product that
 // shares no code with them: both one-word products, both sides of the
 // Karatsuba cut-off (pushed to its extremes), balanced and unbalanced
-// lengths, all-ones words; and the product's ring laws.
+// lengths, all-ones words; and the product's ring laws. The columns by
+// pairs of words (both widths) and the one-pass recursion against the
+// reference route, up to 3,000 words.
 #include <gtest/gtest.h>
 
 #include <cstdint>
@@ -98,6 +100,51 @@ TEST(BitPoly, LongProductsKeepTheRingLaws) {
       plain = bit_poly_mul(a, c, bit_kernel::portable);
     }
     ASSERT_EQ(ac, plain);
+  }
+}
+
+// The pair columns with the 512-bit instruction, then with the 128-bit one
+// alone (where the processor has them).
+constexpr bool kWide[] = {true, false};
+
+TEST(BitPoly, PairColumnsMatchTheReferenceAtEverySmallShape) {
+  // Every pair of lengths to 20 words as columns alone: odd last words,
+  // pair counts on every side of a multiple of four, single words.
+  std::mt19937_64 rng(test_seed() + 3);
+  ScopedValue<std::int32_t> never(bit_pair_karatsuba_words, std::numeric_limits<std::int32_t>::max());
+  for (const bool wide : kWide) {
+    ScopedValue<bool> w(bit_wide_clmul_allowed, wide);
+    for (std::size_t na = 1; na <= 20; ++na) {
+      for (std::size_t nb = 1; nb <= 20; ++nb) {
+        const Words a = random_words(rng, na, static_cast<int>((na + nb) % 3)), b = random_words(rng, nb, 0);
+        ASSERT_EQ(bit_poly_mul(a, b), bit_poly_mul(a, b, bit_kernel::reference))
+            << (wide ? "wide, " : "narrow, ") << na << " x " << nb << " words";
+      }
+    }
+  }
+}
+
+TEST(BitPoly, PairRouteMatchesTheReferenceAcrossItsCuts) {
+  // Random lengths to 3,000 words near the powers of two and the cuts,
+  // equal and unequal, under cuts pushed low, at the default and off.
+  std::mt19937_64 rng(test_seed() + 4);
+  const std::size_t lengths[] = {1,  2,   3,   4,   5,   31,  32,  33,  63,  64,   65,   127,  128,
+                                 129, 200, 255, 256, 257, 511, 640, 800, 1023, 1025, 1600, 2047, 3000};
+  ScopedValue<std::int32_t> no_transforms(bit_fft_words, std::numeric_limits<std::int32_t>::max());
+  for (const std::int32_t cut : {2, 3, 17, 64, std::numeric_limits<std::int32_t>::max()}) {
+    ScopedValue<std::int32_t> k(bit_pair_karatsuba_words, cut);
+    for (const bool wide : kWide) {
+      ScopedValue<bool> w(bit_wide_clmul_allowed, wide);
+      for (int it = 0; it < test_iterations(24); ++it) {
+        std::size_t na = lengths[rng() % std::size(lengths)], nb = lengths[rng() % std::size(lengths)];
+        if (it % 3 == 0) nb = na;
+        if (cut == std::numeric_limits<std::int32_t>::max()) na = std::min<std::size_t>(na, 300);
+        const Words a = random_words(rng, na, it % 4 == 1 ? 1 : 0), b = random_words(rng, nb, (it / 4) % 3);
+        SCOPED_TRACE("cut " + std::to_string(cut) + (wide ? ", wide, " : ", narrow, ") + std::to_string(na) + " x " +
+                     std::to_string(nb) + " words");
+        ASSERT_EQ(bit_poly_mul(a, b), bit_poly_mul(a, b, bit_kernel::reference));
+      }
+    }
   }
 }
 
