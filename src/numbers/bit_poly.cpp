@@ -130,7 +130,10 @@ __attribute__((target("avx512f,vpclmulqdq"))) void pair_columns_wide(u64* c, con
         // Lane j takes b's pair k + j - i when it lies in [0, mb).
         const std::ptrdiff_t from = std::max<std::ptrdiff_t>(0, i - sk), to = std::min<std::ptrdiff_t>(4, smb - sk + i);
         const auto mask = static_cast<__mmask8>(((1u << (2 * to)) - 1) & ~((1u << (2 * from)) - 1));
-        y = _mm512_maskz_loadu_epi64(mask, b + 2 * (sk - i));
+        // The lanes before b are masked off; the address is formed as an
+        // integer, since a pointer before the array would be undefined.
+        const auto at = reinterpret_cast<std::uintptr_t>(b) + static_cast<std::uintptr_t>(2 * (sk - i)) * sizeof(u64);
+        y = _mm512_maskz_loadu_epi64(mask, reinterpret_cast<const void*>(at));
       }
       low = _mm512_xor_si512(low, _mm512_clmulepi64_epi128(x, y, 0x00));
       cross = _mm512_xor_si512(cross, _mm512_clmulepi64_epi128(x, y, 0x01));
