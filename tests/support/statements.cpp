@@ -90,7 +90,7 @@ void clear_arrays() {
       arrptr a = head;
       head = a->next;
       if (a->spar != nullptr) free_sparse(&a->spar, a->rows, true);
-      if (a->sizearr.size > 0) free_num(&a->sizearr);
+      special_free(&a->sizearr);  // its limbs, in any ring (as the program frees it)
       a->sizearr = number{};
       a->next = arr_garb;
       arr_garb = a;
