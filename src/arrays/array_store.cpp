@@ -14,6 +14,7 @@
 #include "numbers/word_mod.h"
 #include "toplevel/charsets.h"
 #include "toplevel/state.h"
+#include "lang/written_places.h"
 #include "arrays/declarations.h"
 #include "arrays/sparse_store.h"
 
@@ -133,6 +134,25 @@ void array_seek(const tokentipe* x, arrptr* q) {
   if (*q == nullptr) abandon(no_such_array_error, x);
 }
 
+namespace {
+
+// Notes the element at `offset` (column by column from 0) of q, found at
+// cell (nil for an absent sparse entry; row_head its row's link), as the
+// place last located.
+void locate_element(arrptr q, std::int64_t offset, quolyptr cell, colm_ptrptr row_head) {
+  located_place = WrittenPlace{};
+  located_place.cell = cell;
+  located_place.removals = places_removed;
+  located_place.array = q;
+  located_place.stamp = q->time;
+  located_place.name = q->name;
+  located_place.offset = offset;
+  located_place.row_head = row_head;
+  if (row_head != nullptr) located_place.col = static_cast<std::int32_t>(offset / q->rows + 1);
+}
+
+}  // namespace
+
 void new_array_quoly_ptr(arrptr q, std::int32_t* r, std::int32_t* c, bool colflag, quolyptr* qp,
                          const tokentipe* x, colm_ptrptr* aux) {
   const std::int64_t r0 = static_cast<std::int64_t>(*r) - addresser;
@@ -145,6 +165,7 @@ void new_array_quoly_ptr(arrptr q, std::int32_t* r, std::int32_t* c, bool colfla
     *aux = nullptr;
     *c = static_cast<std::int32_t>(i);
     *qp = arp_cell(*c);
+    locate_element(q, i - q->start, *qp, nullptr);
     return;
   }
   std::int64_t row = r0;
@@ -162,6 +183,7 @@ void new_array_quoly_ptr(arrptr q, std::int32_t* r, std::int32_t* c, bool colfla
   colm_ptr e = **aux;
   while (e != nullptr && e->coord < col) e = e->next;
   *qp = e != nullptr && e->coord == col ? &e->val : nullptr;
+  locate_element(q, row + (col - 1) * static_cast<std::int64_t>(q->rows), *qp, *aux);
 }
 
 void lookup(const tokentipe* x, std::int32_t r, std::int32_t c, arrptr* q, quolyptr* qp,

@@ -74,9 +74,7 @@ void read_with_comma(builtin_func1_EnvRec* env) {
 void get_the_data(builtin_func1_EnvRec* env, quolyptr* x, quolyptr n, bool look) {
   if (is_tok("^")) {
     scan(env);
-    free_quoly(n);
-    get_quoly_ptr(x, env->inf, env->flag);
-    resolve_cell(x, n);
+    read_quoly_ptr2(env, x, n);
     return;
   }
   if (!look) {
@@ -84,20 +82,18 @@ void get_the_data(builtin_func1_EnvRec* env, quolyptr* x, quolyptr n, bool look)
     *x = n;
     return;
   }
-  // A sum that is one stored value is only looked at, where it lies, when
-  // ")" ends the argument list; before a further argument, which could
-  // change or take it away, it is copied into *n.
   free_quoly(n);
   quolyptr qp = nullptr;
   lent_expre(env->inf, &qp, n, env->flag);
-  if (qp != n && !is_tok(")")) {
-    quoly_assign(*qp, n);
-    qp = n;
-  }
-  *x = qp;
+  *x = qp == n ? n : env->held.hold(qp);
 }
 
 void read_quoly_ptr2(builtin_func1_EnvRec* env, quolyptr* x, quolyptr n) {
+  read_target_cell(env, x, n);
+  if (*x != n) *x = env->held.hold(*x);
+}
+
+void read_target_cell(builtin_func1_EnvRec* env, quolyptr* x, quolyptr n) {
   if (is_tok("^")) scan(env);
   free_quoly(n);
   get_quoly_ptr(x, env->inf, env->flag);
@@ -199,6 +195,7 @@ void basic_killden(builtin_func1_EnvRec* env) {
   if (!is_tok(")")) abandon(close_paren_expected_error, &token);
   env->x = x;
   if (x != nullptr && *x != nullptr && !(*x)->numb && (*x)->denom != nullptr) {
+    writable_value(x);
     free_poly(&(*x)->denom);
     (*x)->rat = false;
     const poly nu = (*x)->numer;

@@ -13,6 +13,7 @@
 #include <cstdint>
 
 #include "core/records.h"
+#include "numbers/value_holds.h"
 #include "numbers/work_arrays.h"
 #include "toplevel/scanner.h"
 
@@ -42,6 +43,7 @@ struct builtin_func1_EnvRec {
   bool see_star;          // "*" before the array argument
   quoly copy, dum;        // scratch values
   OperandKeeper* keeper;  // keeps an operand that a matrix built-in changes in place
+  HeldValues held;        // the arguments read where they lie, held until the built-in ends
 };
 
 // ---- Readers ---------------------------------------------------------------------------
@@ -54,18 +56,25 @@ void read_with_comma(builtin_func1_EnvRec* env);
 // "(" one argument ")": x := its cell; the token after ")" current. Errors
 // 177, 1.
 void standard_read(builtin_func1_EnvRec* env);
-// As standard_read, for a built-in that only looks at its argument and
-// reaches no interrupt poll before it is done with it (a nested command
-// level could change a variable): a sum that is one stored value is left
-// where it lies, x := its cell, instead of copied.
+// As standard_read, for a built-in that only looks at its argument: a sum
+// that is one stored value is read where it lies, held (env->held) instead
+// of copied, and x := the hold's cell.
 void look_read(builtin_func1_EnvRec* env);
 // One argument from the current token: "^" and a variable or element gives
-// its own cell (*n freed first; a missing or empty cell gives 0 in *n and
-// the cell n); with look, a sum that is one stored value its cell too when
-// ")" follows (see look_read); anything else a sum into *n and the cell n.
+// its value where it lies (*n freed first; a missing or empty cell gives 0
+// in *n and the cell n); with look, a sum that is one stored value too;
+// anything else a sum into *n and the cell n. A value read where it lies is
+// held in env->held until the built-in ends, and x is the hold's cell: the
+// built-in reads it, never writes it, and later arguments may change the
+// variable meanwhile.
 void get_the_data(builtin_func1_EnvRec* env, quolyptr* x, quolyptr n, bool look = false);
-// As get_the_data with an optional "^": always a variable or element.
+// As get_the_data with an optional "^": always a variable or element, held
+// in env->held.
 void read_quoly_ptr2(builtin_func1_EnvRec* env, quolyptr* x, quolyptr n);
+// The target cell of a built-in that writes through its argument ("^" and
+// a variable or element, get_quoly_ptr): not held, since the built-in
+// changes it.
+void read_target_cell(builtin_func1_EnvRec* env, quolyptr* x, quolyptr n);
 // The next token, then a sum read with modular arithmetic off: k := its
 // integer. Errors 227 (no number), 314 (more than one limb), 300 (negative
 // with negcheck).

@@ -110,6 +110,7 @@ void removearray(bool fast, single_rubout_EnvRec& env) {
       break;
     }
   arrptr dangling = nullptr;
+  ++places_removed;  // its cells, and the dense cells after them, move
   if (!alias) {
     const std::int32_t stamp = q->time;
     std::int32_t n = 0;

@@ -21,6 +21,7 @@
 #include "lang/lang_upcalls.h"
 #include "lang/tokens.h"
 #include "lang/variables.h"
+#include "lang/written_places.h"
 #include "arrays/array_store.h"
 #include "arrays/declarations.h"
 #include "arrays/second_builtins.h"
@@ -171,6 +172,7 @@ void edit_value(quolyptr n, coefficient_change* ch) {
     p = apply(p, ch);
     free_quoly(n);
   } else {
+    writable_value(n);
     poly own = (*n)->numer;
     (*n)->numer = nullptr;
     (*n)->numer = apply(own, ch);
@@ -242,6 +244,7 @@ void change_coef(textptr inf, quolyptr n, nameptr* flag) {
     col = c;
   } else if (varptr v = find_var(&name); v != nullptr) {
     cell = &v->val;
+    locate_variable(v);
   }
   const bool part = numer_part || denom_part;
   if (part) {
@@ -255,10 +258,23 @@ void change_coef(textptr inf, quolyptr n, nameptr* flag) {
   }
 
   // The exponents and the new coefficient are read before the stored value
-  // is touched (the statement read may replace it).
+  // is touched (the statement read may replace it, or remove the place).
+  WrittenPlace target = place_of(cell, row);
+  auto find_again = [&] {
+    if (target.removals == places_removed || !target.described()) return;
+    cell = current_place(&target, false);
+    if (is_array && cell == nullptr && target.row_head == nullptr) abandon(no_such_array_error, &name);
+    if (is_array && target.array->spar != nullptr) {
+      row = target.row_head;
+      col = target.col;
+    }
+  };
   ValueCell fresh;
   if (!part) {
-    quoly_set_coef(cell != nullptr ? cell : &fresh.q, inf, flag);
+    coefficient_change ch;
+    read_change(inf, flag, cell == nullptr || *cell == nullptr, 0, &ch);
+    find_again();
+    edit_value(cell != nullptr ? cell : &fresh.q, &ch);
   } else {
     // A numerator or denominator is edited on a copy of the value, which
     // then gets its normal form.
@@ -275,6 +291,7 @@ void change_coef(textptr inf, quolyptr n, nameptr* flag) {
     } else {
       check_quoly(&fresh.q, laurent && denom_part);
     }
+    find_again();
   }
   if (is_array && cell == nullptr) sparse_zero_set(row, col, &cell);
   if (cell != nullptr) {

@@ -29,6 +29,7 @@
 #include "lang/floating.h"
 #include "lang/lang_upcalls.h"
 #include "lang/tokens.h"
+#include "lang/written_places.h"
 #include "arrays/array_store.h"
 #include "arrays/coefficients.h"
 #include "arrays/det_upcalls.h"
@@ -118,7 +119,7 @@ void to_machine_integer(builtin_func1_EnvRec* env) {
 // "Content".
 void content_builtin(builtin_func1_EnvRec* env) {
   ValueCell m;
-  read_optional_second(env, &m.q);
+  read_optional_second(env, &m.q, true);
   if (m.q != nullptr && !m.q->numb && m.q->denom != nullptr) abandon(rational_function_not_allowed_error, &token);
   expect(")", close_paren_expected_error);
   scan(env);
@@ -162,7 +163,7 @@ void derivative(builtin_func1_EnvRec* env) {
   free_quoly(env->n);
   quolyptr operand = nullptr;
   lent_expre(env->inf, &operand, env->n, env->flag);
-  HeldOperand held(operand, env->n);
+  if (operand != env->n) operand = env->held.hold(operand);
   if (!is_tok(",")) abandon(comma_expected_error, &token);
   scan(env);
   ValueCell var;
@@ -179,7 +180,7 @@ void derivative(builtin_func1_EnvRec* env) {
   expect(")", close_paren_expected_error);
   scan(env);
   if (*env->n == nullptr && (*operand)->numb) quoly_assign(*operand, env->n);
-  if (*env->n != nullptr) {  // owned, or copied while the rest was read
+  if (*env->n != nullptr) {  // owned, or a number copied
     if ((*env->n)->numb) {
       if (env->k > 0) set_result(env, 0);
       return;
@@ -201,8 +202,10 @@ void divides(builtin_func1_EnvRec* env, std::int32_t index) {
   read_sum(env, &d.q);
   expect(",", comma_expected_error);
   scan(env);
+  WrittenPlace target_place;
   if (index == bi::SDivide) {
-    read_quoly_ptr2(env, &target, &m.q);
+    read_target_cell(env, &target, &m.q);
+    target_place = place_of(target);
     if (target != &m.q) quoly_assign(*target == nullptr ? m.q : *target, &m.q);
   } else {
     if (index == bi::Pdiv && is_tok("^")) scan(env);
@@ -224,6 +227,7 @@ void divides(builtin_func1_EnvRec* env, std::int32_t index) {
     if (use_n) quoly_set(1, &m.q);
     set_quotient(m.release(), env->inf, env->flag, close_paren_expected_error, ')');
   } else if (index == bi::SDivide && target != &m.q && !use_n) {
+    target = place_still_there(&target_place, true);
     free_quoly(target);
     *target = m.release();
   }
@@ -368,7 +372,7 @@ void egcd_builtin(builtin_func1_EnvRec* env) {
 
 // "Isprime": 1 for a prime, its least factor otherwise, 0 below 2.
 void isprime_builtin(builtin_func1_EnvRec* env) {
-  standard_read(env);
+  look_read(env);
   const quoly v = *env->x;
   if (!v->numb) abandon(not_number_error, &token);
   const imptr x = v->ncoef;
@@ -504,6 +508,7 @@ struct TakenOut {
   quolyptr cell;
   quoly value = nullptr;
   explicit TakenOut(quolyptr c) : cell(c) {
+    writable_value(cell);
     value = *cell;
     *cell = nullptr;
     quoly_set(1, cell);
@@ -519,19 +524,36 @@ struct TakenOut {
 
 bool with_denominator(quoly v) { return v != nullptr && !v->numb && v->denom != nullptr; }
 
+// A built-in's target cell found again after its later arguments, which may
+// have removed places: an absent one (an entry removed meanwhile) reads 0
+// from the scratch cell.
+quolyptr found_again(WrittenPlace* w, quolyptr cell, quolyptr scratch) {
+  if (w->removals == places_removed || !w->described()) return cell;
+  cell = place_still_there(w, false);
+  if (cell != nullptr && *cell != nullptr) return cell;
+  free_quoly(scratch);
+  quoly_set(0, scratch);
+  return scratch;
+}
+
 // "Splice": a := a + b x^k.
 void splice_builtin(builtin_func1_EnvRec* env) {
   check_for_paren(env);
   scan(env);
   ValueCell sa, sb;
   quolyptr a = nullptr;
-  read_quoly_ptr2(env, &a, &sa.q);
+  read_target_cell(env, &a, &sa.q);
+  WrittenPlace a_place = place_of(a);
   expect(",", comma_expected_error);
   scan(env);
   quolyptr b = nullptr;
-  read_quoly_ptr2(env, &b, &sb.q);
+  read_target_cell(env, &b, &sb.q);  // b is left holding 1
+  WrittenPlace b_place = place_of(b);
   expect(",", comma_expected_error);
   const std::int32_t k = read_count(env);
+  // The count may have removed places: both are found again.
+  a = found_again(&a_place, a, &sa.q);
+  b = found_again(&b_place, b, &sb.q);
   if (k <= 0) abandon(count_must_positive_error, &token);
   expect(")", close_paren_expected_error);
   scan(env);
@@ -558,8 +580,10 @@ void split_builtin(builtin_func1_EnvRec* env) {
     a = &sa.q;
     sparse = false;
   }
+  WrittenPlace a_place = place_of(a);
   expect(",", comma_expected_error);
   const std::int32_t k = read_count(env);
+  a = found_again(&a_place, a, &sa.q);
   if (k < 0) abandon(count_must_not_negative_error, &token);
   if (with_denominator(*a)) abandon(rational_function_not_allowed_error, &token);
   // A sparse entry may not be left at zero: refused before anything moves.

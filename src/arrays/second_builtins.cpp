@@ -169,13 +169,7 @@ void monomial_column(Env* env) {
   scan(env);
   quolyptr x = env->n;
   if (is_tok("^")) {
-    free_quoly(env->n);
-    scan(env);
-    get_quoly_ptr(&x, env->inf, env->flag);
-    if (x == nullptr || *x == nullptr) {
-      quoly_set(0, env->n);
-      x = env->n;
-    }
+    read_quoly_ptr2(env, &x, env->n);
   } else {
     free_quoly(env->n);
     old_expre(env->inf, env->n, env->flag);
@@ -198,7 +192,7 @@ void monomial_column(Env* env) {
 
 // "Numcont".
 void numeric_content(Env* env) {
-  standard_read(env);
+  look_read(env);
   const quoly v = *env->x;
   if (quoly_iszero(v)) {
     set_result(env, 0);
@@ -368,7 +362,7 @@ void raw_display(Env* env, bool with_names) {
 
 // "ZZ3".
 void generic_display(Env* env) {
-  standard_read(env);
+  look_read(env);
   if (number_polys > 78) {
     std::printf("*** Warning: too many variables (> 78). Can't do ZZ3.\n");
   } else {

@@ -371,8 +371,10 @@ namespace {
 
 // A rational function becomes its numerator, a number when that is a
 // constant.
-void drop_denominator(quoly v) {
-  if (v->numb) return;
+void drop_denominator(quolyptr cell) {
+  if ((*cell)->numb) return;
+  writable_value(cell);  // a value a reader holds stays as it is for the reader
+  const quoly v = *cell;
   free_poly(&v->denom);
   v->rat = false;
   poly nu = v->numer;
@@ -398,13 +400,13 @@ void killdenoms(sparseptr spar, std::int32_t spot, std::int32_t total_rows,
           quoly zero = nullptr;
           check_and_assign(k, &zero);
         }
-        drop_denominator(*arp_cell(k));
+        drop_denominator(arp_cell(k));
       }
     }
     return;
   }
   all_entries(spar, total_rows, [](colm_ptr e) {
-    drop_denominator(e->val);
+    drop_denominator(&e->val);
     return true;
   });
 }

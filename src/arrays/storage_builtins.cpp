@@ -15,6 +15,7 @@
 #include "lang/expressions.h"
 #include "lang/lang_upcalls.h"
 #include "lang/tokens.h"
+#include "lang/written_places.h"
 #include "arrays/array_store.h"
 #include "arrays/det_upcalls.h"
 #include "arrays/second_builtins.h"
@@ -57,9 +58,17 @@ void read_two_places(textptr inf, nameptr* flag, place* a, place* b, quolyptr s1
   expect("(", open_paren_expected_177_error);
   scan(inf, flag);
   *a = read_place(inf, flag, s1);
+  WrittenPlace first = place_of(a->cell, a->row);
   expect(",", comma_expected_error);
   scan(inf, flag);
   *b = read_place(inf, flag, s2);
+  // B's subscripts may have removed places: A is found again.
+  if (first.removals != places_removed && first.described()) {
+    a->cell = place_still_there(&first, false);
+    const bool sparse = first.array != nullptr && first.array->spar != nullptr;
+    a->row = sparse ? first.row_head : nullptr;
+    a->col = sparse ? first.col : 0;
+  }
 }
 
 // A place after it lost or received a value: a dense number no longer

@@ -13,6 +13,7 @@
 #include "lang/expressions.h"
 #include "lang/tokens.h"
 #include "lang/variables.h"
+#include "lang/written_places.h"
 #include "arrays/array_store.h"
 #include "arrays/declarations.h"
 #include "arrays/sparse_store.h"
@@ -222,5 +223,45 @@ void assign_to_targets(quoly* s, quoly* t, void* inf, nameptr* flag) {
 }  // namespace
 
 void install_arrays() { assign_cofactors = assign_to_targets; }
+
+namespace {
+
+// Whether q is a live array: in the table, the system array or an array of
+// the arrays store, still with the stamp it had.
+bool live_record(arrptr q, std::int32_t stamp) {
+  if (q->time != stamp) return false;
+  if (q == syst) return true;
+  for (arrptr head : arr_store)
+    for (arrptr a = head; a != nullptr; a = a->next)
+      if (a == q) return true;
+  if (arrstash != nullptr)
+    for (std::int32_t k = 0; k < arrstash_slots; ++k)
+      if (arrstash[k] == q) return true;
+  return false;
+}
+
+}  // namespace
+
+quolyptr relocate_element(WrittenPlace* w, bool create) {
+  const arrptr q = w->array;
+  w->row_head = nullptr;
+  if (!live_record(q, w->stamp) || q->rows <= 0) return nullptr;
+  if (q->spar == nullptr) {
+    const std::int64_t i = q->start + w->offset;
+    return i > q->stop ? nullptr : arp_cell(static_cast<std::int32_t>(i));
+  }
+  const std::int64_t row = w->offset % q->rows;
+  const std::int64_t col = w->offset / q->rows + 1;
+  if (col > array_cols(q)) return nullptr;
+  w->row_head = sparse_row(q->spar, static_cast<std::int32_t>(row + 1));
+  w->col = static_cast<std::int32_t>(col);
+  colm_ptr e = *w->row_head;
+  while (e != nullptr && e->coord < col) e = e->next;
+  if (e != nullptr && e->coord == col) return &e->val;
+  if (!create) return nullptr;
+  quolyptr cell = nullptr;
+  sparse_zero_set(w->row_head, w->col, &cell);
+  return cell;
+}
 
 }  // namespace tavrin

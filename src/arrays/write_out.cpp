@@ -12,6 +12,7 @@
 #include "core/mode_guard.h"
 #include "numbers/freelists.h"
 #include "numbers/mod_journal.h"
+#include "numbers/value_holds.h"
 #include "poly/poly_repr.h"
 #include "toplevel/dispatch.h"
 #include "toplevel/display.h"
@@ -174,6 +175,8 @@ void value_item(textptr inf, quolyptr n, nameptr* flag, bool ok, const target& t
     colm_ptrptr aux = nullptr;
     std::int32_t colpos = 0;
     fact(inf, &qp, n, &aux, &colpos, flag, true);
+    HeldValues held;  // the display polls for interrupts
+    if (qp != n) qp = held.hold(qp);
     const quoly v = qp != nullptr && *qp != nullptr ? *qp : *n;
     if (v == nullptr) {
       ValueCell zero;
@@ -185,9 +188,11 @@ void value_item(textptr inf, quolyptr n, nameptr* flag, bool ok, const target& t
     return;
   }
   quoly v = nullptr;
+  HeldValues held;  // the format read next may change the variable
   if (is_tok("^")) {
     scanner(inf, &token, flag);
     get_quoly(&v, inf, flag);
+    if (v != nullptr) v = *held.hold(&v);
   } else {
     old_expre(inf, n, flag);
     v = *n;

@@ -81,6 +81,12 @@ struct quolynode {
   // records first and gives its limbs back whatever the ring
   // (numbers/mod_journal.h).
   Boolean journalled;
+  // The owner let the value go while readers held it: the last of them
+  // frees it (numbers/value_holds.h).
+  Boolean let_go;
+  // Readers holding the value where it lies; while any does, the record is
+  // neither freed nor changed in place.
+  std::int32_t holds;
   union {
     struct {
       number* ncoef;

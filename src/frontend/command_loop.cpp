@@ -274,7 +274,6 @@ void abandon_level_statement(const level_base& base) {
 }  // namespace
 
 void command_level() {
-  settle_held_operands();  // the statements typed here may write the variables they lie in
   const std::int32_t level = levelcount;
   const level_state saved = save_level_state();
   leave_replayed_text();

@@ -13,6 +13,7 @@
 #include "numbers/freelists.h"
 #include "numbers/mod_journal.h"
 #include "numbers/node_handles.h"
+#include "numbers/value_holds.h"
 #include "poly/poly_repr.h"
 #include "poly/poly_upcalls.h"
 #include "quoly/quoly_coef.h"
@@ -176,26 +177,22 @@ void sum_or_product(bool is_sum, textptr inf, quolyptr n, nameptr* flag) {
   scan(inf, flag);
 }
 
-// The operand of "*9", "*4" and "*40" after "(": "^" and a stored value
-// (looked at in place), or a sum. A sum that is one stored value is only
-// looked at too, where it lies, unless a further argument follows: that
-// could change it, so it is copied into n first. Returns the value.
-quoly degree_operand(textptr inf, quolyptr n, nameptr* flag) {
+// The operand of "*9", "*4" and "*40" after "(": "^" and a stored value,
+// or a sum. A sum that is one stored value is read where it lies too. A
+// value read where it lies is held in `held`: a further argument may
+// change the variable meanwhile. Returns the value.
+quoly degree_operand(textptr inf, quolyptr n, nameptr* flag, HeldValues& held) {
   if (is_tok("^")) {
     scan(inf, flag);
     quolyptr place = nullptr;
     get_quoly_ptr(&place, inf, flag);
-    if (place != nullptr && *place != nullptr) return *place;
+    if (place != nullptr && *place != nullptr) return *held.hold(place);
     quoly_set(0, n);
     return *n;
   }
   quolyptr qp = nullptr;
   lent_expre(inf, &qp, n, flag);
-  if (qp != n && is_tok(",")) {
-    quoly_assign(*qp, n);
-    qp = n;
-  }
-  return *qp;
+  return qp == n ? *n : *held.hold(qp);
 }
 
 // The level argument of "*9" and "*4": a number, or one adjoined variable.
@@ -224,12 +221,13 @@ void degree_alias(textptr inf, quolyptr n, nameptr* flag, bool lowest) {
     return;
   }
   ValueCell own;
+  HeldValues held;
   quoly value = nullptr;
   std::int32_t level = 1;
   bool explicit_level = false;
   if (is_tok("(")) {
     scan(inf, flag);
-    value = degree_operand(inf, &own.q, flag);
+    value = degree_operand(inf, &own.q, flag, held);
     if (is_tok(",")) {
       scan(inf, flag);
       level = level_argument(inf, flag);
@@ -269,10 +267,14 @@ void coefficient_alias(ArrayCode, textptr inf, quolyptr n, nameptr* flag) {
   if (is_tok("^")) scan(inf, flag);
   quoly value = nullptr;
   get_quoly(&value, inf, flag);
+  // Held: the exponents read next may change the variable.
+  HeldValues held;
   ValueCell zero;
   if (value == nullptr) {
     quoly_set(0, &zero.q);
     value = zero.q;
+  } else {
+    value = *held.hold(&value);
   }
   // The coefficient reader gets the value to share and leaves a new one.
   quoly c = value;
@@ -300,12 +302,13 @@ void leading_term_alias(ArrayCode, textptr inf, quolyptr n, nameptr* flag) {
   expect("(", open_paren_expected_177_error);
   scan(inf, flag);
   ValueCell own;
+  HeldValues held;
   quoly value = nullptr;
   if (is_tok(")")) {
     quoly_set(0, &own.q);
     value = own.q;
   } else {
-    value = degree_operand(inf, &own.q, flag);
+    value = degree_operand(inf, &own.q, flag, held);
   }
   expect(")", close_paren_expected_error);
   scan(inf, flag);

@@ -11,6 +11,7 @@
 #include "numbers/factorial.h"
 #include "numbers/freelists.h"
 #include "numbers/mod_journal.h"
+#include "numbers/value_holds.h"
 #include "poly/poly_divide.h"
 #include "poly/poly_repr.h"
 #include "quoly/quoly_add.h"
@@ -34,11 +35,6 @@ namespace {
 using namespace tokens;
 bool is_letter(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
 
-// ---- Operands read where they lie ---------------------------------------------------
-
-// The innermost held operand; each links the one below it.
-HeldOperand* held_top = nullptr;
-
 // One factor: a value computed, or moved out of a variable by the take-over
 // form "*name" (which leaves 1 there), is owned in *n and *qp := n; a value
 // lying in a variable's cell stays there: *qp := that cell, *n nil.
@@ -54,10 +50,7 @@ void lent_factor(textptr inf, quolyptr* qp, quolyptr n, nameptr* flag) {
   }
   if (*n == nullptr) {
     if (!take) return;
-    *n = **qp;
-    **qp = nullptr;
-    quoly_set(1, *qp);
-    (**qp)->arr_arg = false;
+    take_stored_value(*qp, n);
   } else if (take && !quoly_iszero(*n)) {
     std::printf("*** Tavrin error. eatstorage and n <> nil in old_fact.\n");
     std::fflush(stdout);
@@ -84,7 +77,8 @@ void take_factor(textptr inf, quolyptr n, nameptr* flag) {
 
 // The multiplicative tail of a product whose left operand lies at *qp (n,
 // or a variable's cell while *n is nil); with `stop_at_words` the names
-// "or" and "and" end it. A product reads both operands where they lie; a
+// "or" and "and" end it. A product reads both operands where they lie,
+// held while the right one is read and while they are multiplied; a
 // quotient or remainder takes its left operand as n's own first.
 void product_tail(textptr inf, quolyptr* qp, quolyptr n, nameptr* flag, bool stop_at_words) {
   for (;;) {
@@ -121,12 +115,11 @@ void product_tail(textptr inf, quolyptr* qp, quolyptr n, nameptr* flag, bool sto
       }
       continue;
     }
+    HeldValues held;
+    if (*qp != n) *qp = held.hold(*qp);
     quolyptr right = nullptr;
-    {
-      HeldOperand left(*qp, n);
-      lent_factor(inf, &right, &t.q, flag);
-    }
-    if (*n != nullptr) *qp = n;  // owned, or copied while the right operand was read
+    lent_factor(inf, &right, &t.q, flag);
+    if (right != &t.q) right = held.hold(right);
     if (*qp == n) {
       fast_quoly_mult(n, right);
     } else {
@@ -145,18 +138,18 @@ void lent_term(textptr inf, quolyptr* qp, quolyptr n, nameptr* flag) {
 }
 
 // The "+"/"-" terms that follow the left operand at *qp (lent_factor's
-// protocol), added as they come; each sum reads its operands where they lie.
+// protocol), added as they come; each sum reads its operands where they
+// lie, held as in a product.
 void lent_sum_tail(textptr inf, quolyptr* qp, quolyptr n, nameptr* flag) {
   while (is_tok("+") || is_tok("-")) {
     const bool add = is_tok("+");
     scan(inf, flag);
     ValueCell t;
+    HeldValues held;
+    if (*qp != n) *qp = held.hold(*qp);
     quolyptr right = nullptr;
-    {
-      HeldOperand left(*qp, n);
-      lent_term(inf, &right, &t.q, flag);
-    }
-    if (*n != nullptr) *qp = n;
+    lent_term(inf, &right, &t.q, flag);
+    if (right != &t.q) right = held.hold(right);
     if (*qp != n) {
       (add ? quoly_add : quoly_sub)(**qp, *right, n);
       *qp = n;
@@ -170,24 +163,12 @@ void lent_sum_tail(textptr inf, quolyptr* qp, quolyptr n, nameptr* flag) {
 
 }  // namespace
 
-HeldOperand::HeldOperand(quolyptr place, quolyptr copy)
-    : place_(place), copy_(copy), below_(held_top), flotemode_(flotemode), lintmode_(lintmode),
-      modularmode_(modularmode) {
-  if (place_ != copy_) held_top = this;
-}
-
-HeldOperand::~HeldOperand() {
-  if (place_ != copy_) held_top = below_;
-}
-
-void HeldOperand::settle() {
-  if (place_ == copy_ || *copy_ != nullptr) return;
-  ScopedValue<bool> f(flotemode, flotemode_), l(lintmode, lintmode_), m(modularmode, modularmode_);
-  quoly_assign(*place_, copy_);
-}
-
-void settle_held_operands() {
-  for (HeldOperand* h = held_top; h != nullptr; h = h->below_) h->settle();
+void take_stored_value(quolyptr place, quolyptr n) {
+  writable_value(place);
+  *n = *place;
+  *place = nullptr;
+  quoly_set(1, place);
+  (*place)->arr_arg = false;
 }
 
 void sum_tail(textptr inf, quolyptr n, nameptr* flag) {

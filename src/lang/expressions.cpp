@@ -24,6 +24,7 @@
 #include "lang/nesting.h"
 #include "lang/tokens.h"
 #include "lang/variables.h"
+#include "lang/written_places.h"
 
 namespace tavrin {
 
@@ -172,6 +173,19 @@ void do_poly(poly* n, increment_EnvRec* env) {
 
 namespace {
 
+// The target of an assignment or increment found again after its right side
+// ran, which may have removed variables, arrays or sparse entries: a
+// variable that is gone is made again by its name; an array that is gone
+// is error 28 with its name, and the statement changes nothing.
+void find_target_again(WrittenPlace* target, quolyptr* qp, colm_ptrptr* aux, std::int32_t* colpos) {
+  if (target->removals == places_removed || !target->described()) return;
+  *qp = current_place(target, true);
+  if (target->array == nullptr) return;
+  if (*qp == nullptr) abandon(no_such_array_error, &target->name);
+  *aux = target->array->spar == nullptr ? nullptr : target->row_head;
+  *colpos = target->col;
+}
+
 // The amount of an increment (after ":" and "+" or "-", which is current).
 std::int32_t increment_amount(textptr inf, quolyptr n, nameptr* flag) {
   const char c = token.name[0];
@@ -212,9 +226,12 @@ void increment(textptr inf, quolyptr* qp, quolyptr n, colm_ptrptr* aux, std::int
   }
   const bool down = is_tok("-");
   scan(inf, flag);
+  WrittenPlace target = place_of(*qp, *aux);
   std::int32_t a = increment_amount(inf, n, flag);
+  find_target_again(&target, qp, aux, colpos);
   if (down) a = static_cast<std::int32_t>(0u - static_cast<std::uint32_t>(a));
   if (*qp == nullptr) sparse_zero_set(*aux, *colpos, qp);  // an absent sparse entry
+  writable_value(*qp);
   quoly v = **qp;
   std::int32_t result = a;
   if (v->numb) {
@@ -305,6 +322,7 @@ void accumulate(textptr inf, quolyptr place, nameptr* flag) {
   ValueCell t;
   old_term(inf, &t.q, flag);
   quoly term = t.release();
+  writable_value(place);
   if (quoly_add_in_place(place, term, sub)) return;
   t.q = term;
   ValueCell sum;
@@ -327,8 +345,10 @@ void assignment(textptr inf, quolyptr* qp, quolyptr n, colm_ptrptr* aux, std::in
   if (*flag != nullptr && *aux == nullptr && *qp != nullptr && accumulates_into(*flag, *qp)) {
     accumulate(inf, *qp, flag);
   } else {
+    WrittenPlace target = place_of(*qp, *aux);
     ValueCell value;
     old_expre(inf, &value.q, flag);
+    find_target_again(&target, qp, aux, colpos);
     if (*qp == nullptr) sparse_zero_set(*aux, *colpos, qp);  // an absent sparse entry
     free_quoly(*qp);
     **qp = value.release();
@@ -372,6 +392,10 @@ void term(textptr inf, quolyptr* qp, quolyptr n, colm_ptrptr* aux, std::int32_t*
         error(slash_not_allowed_after_star_backslash_error, &token);
       }
     }
+    // Operands lying in variables are held while the right one is read
+    // and while the operation runs.
+    HeldValues held;
+    if (*qp != n) *qp = held.hold(*qp);
     ValueCell right;
     quolyptr right_place = nullptr;
     colm_ptrptr right_aux = nullptr;
@@ -380,6 +404,8 @@ void term(textptr inf, quolyptr* qp, quolyptr n, colm_ptrptr* aux, std::int32_t*
     if (right_place == nullptr) {
       quoly_set(0, &right.q);
       right_place = &right.q;
+    } else if (right_place != &right.q) {
+      right_place = held.hold(right_place);
     }
     const bool owned = *n != nullptr;
     if (op == '*') {
@@ -448,9 +474,12 @@ void expre(textptr inf, quolyptr* qp, quolyptr n, colm_ptrptr* aux, std::int32_t
       ValueCell fresh;
       quolyptr place = nullptr;
       term(inf, &place, &fresh.q, aux, colpos, flag);
+      HeldValues held;  // a sum may poll for an interrupt
       if (place == nullptr) {
         quoly_set(0, &fresh.q);
         place = &fresh.q;
+      } else if (place != &fresh.q) {
+        place = held.hold(place);
       }
       if (fresh.q == nullptr) {
         if (add) {

@@ -24,10 +24,12 @@
 //   - A value at a place is never changed through the place, except by an
 //     assignment or increment, which write the variable's own cell, and the
 //     take-over form "*name", which moves the value out and leaves 1 behind.
-//     Anything else that needs to change it copies it into n first.
-//   - A value at a place is valid only until the next assignment to that
-//     variable; every reader finishes with it before it evaluates anything
-//     that could assign.
+//     Anything else that needs to change it copies it into n first. Those
+//     writers leave a held value to its readers (writable_value).
+//   - A place itself is valid only until something else runs: a reader that
+//     evaluates anything more (a further operand, an operation that may
+//     poll for an interrupt) first holds the value (HeldValues) and reads
+//     it through the hold's cell from then on.
 //   - A cell handed to a reader with old content has it freed by the reader
 //     (fact frees *n first).
 // The command-argument readers (old_expre, old_term, old_fact, half_*)
@@ -39,6 +41,7 @@
 #include "core/no_copy.h"
 #include "core/records.h"
 #include "numbers/node_handles.h"
+#include "numbers/value_holds.h"
 #include "toplevel/language_services.h"  // expre, old_expre (called by the loop)
 #include "toplevel/scanner.h"
 
@@ -112,38 +115,21 @@ extern varptr fresh_variable;
 
 // ---- Operands read where they lie ------------------------------------------------------
 // The products and sums of the command-argument readers read a variable's
-// value in its own cell instead of a copy. The right operand is used as
-// soon as it is read. The left one is held while the right one is read:
-// whatever could write a variable (a call of a function or built-in, a
-// statement, "*name", an array element, a nested command level) first
-// calls settle_held_operands, which copies every held operand into the
-// cell its holder owns, in the arithmetic in force when it was held; the
-// operation then reads that copy, the value as it was.
+// value in its own cell instead of a copy. Each operand read where it lies
+// is held (numbers/value_holds.h) while the rest of the operation is read
+// and computed: whatever runs meanwhile (a call of a function or built-in,
+// a statement, "*name", a nested command level) may write the variable,
+// which takes its new value at once while the operation reads the old one.
 
-// Every held operand copied into its holder's cell (innermost first).
-void settle_held_operands();
-
-// Holds the value at *place (a variable's cell) for an operation whose
-// result goes to *copy (nil while held) for its lifetime; nothing when
-// place is copy.
-class HeldOperand : NoCopy {
- public:
-  HeldOperand(quolyptr place, quolyptr copy);
-  ~HeldOperand();
-  // Copies the value into *copy unless done. reads: mode flags as held
-  void settle();
-
- private:
-  friend void settle_held_operands();
-  quolyptr place_;
-  quolyptr copy_;
-  HeldOperand* below_;
-  bool flotemode_, lintmode_, modularmode_;
-};
+// "*name": the value at *place moves into *n (nil on entry) and the place
+// is left holding the number 1; a value that readers hold stays theirs, and
+// *n gets a copy of it.
+void take_stored_value(quolyptr place, quolyptr n);
 
 // A sum as old_expre reads it, left where it lies when it is a single
 // variable: *qp := that variable's cell (*n stays nil), or *qp := n, which
-// then owns the value. The caller holds *qp while it reads anything else.
+// then owns the value. The caller holds *qp (HeldValues) before it reads
+// anything else.
 void lent_expre(textptr inf, quolyptr* qp, quolyptr n, nameptr* flag);
 
 // ---- Command-argument expressions (always an owned value) ------------------------------

@@ -29,6 +29,7 @@
 #include "lang/statements.h"
 #include "lang/tokens.h"
 #include "lang/variables.h"
+#include "lang/written_places.h"
 
 namespace tavrin {
 
@@ -67,10 +68,7 @@ void own_value(quolyptr* qp, quolyptr n, bool take) {
     if (*qp == nullptr) {
       quoly_set(0, n);
     } else if (take) {
-      *n = **qp;
-      **qp = nullptr;
-      quoly_set(1, *qp);
-      (**qp)->arr_arg = false;
+      take_stored_value(*qp, n);
     } else {
       quoly_assign(**qp, n);
     }
@@ -225,7 +223,6 @@ void named_factor(textptr inf, quolyptr* qp, quolyptr n, colm_ptrptr* aux,
   const tokentipe name = token;
   scan(inf, flag);
   if (is_tok("[")) {
-    settle_held_operands();
     new_arretrieve(inf, &name, flag, qp, n, aux, colpos);
     if (*qp == nullptr && !leave_it && !is_tok(":")) {
       quoly_set(0, n);
@@ -242,6 +239,7 @@ void named_factor(textptr inf, quolyptr* qp, quolyptr n, colm_ptrptr* aux,
     insert_var(&name, zero, &v);
     fresh_variable = v;
     *qp = &v->val;
+    locate_variable(v);
     return;
   }
   if (std::strcmp(name.name, "quit") == 0) {
@@ -269,6 +267,9 @@ quolyptr prefixed_factor(textptr inf, quolyptr n, nameptr* flag) {
 // The postfix operators: one of "^", "!", "#", then '"' derivatives.
 void postfix(textptr inf, quolyptr* qp, quolyptr n, nameptr* flag, bool take) {
   if (is_tok("^")) {
+    // The exponent may change the variable the base lies in.
+    HeldValues held;
+    if (*qp != n) *qp = held.hold(*qp);
     imptr e = nullptr;
     get_exponent(inf, flag, &e, true);
     own_value(qp, n, false);
@@ -312,7 +313,6 @@ void fact(textptr inf, quolyptr* qp, quolyptr n, colm_ptrptr* aux, std::int32_t*
   *qp = nullptr;
   bool take = false;
   if (is_tok("*")) {
-    settle_held_operands();  // "*name" moves a variable's value out
     scan(inf, flag);
     if (!is_lower(token.name[0])) {
       error(lower_case_name_expected_after_star_error, &token);
@@ -324,7 +324,6 @@ void fact(textptr inf, quolyptr* qp, quolyptr n, colm_ptrptr* aux, std::int32_t*
   if (is_digit(c)) {
     number_literal(inf, n, flag);
   } else if (is_upper(c)) {
-    settle_held_operands();  // a function or built-in may write variables
     const std::int32_t index = find_built_in(0, numbuiltins, token.name);
     if (index < 0) {
       const tokentipe name = token;
@@ -343,7 +342,6 @@ void fact(textptr inf, quolyptr* qp, quolyptr n, colm_ptrptr* aux, std::int32_t*
   } else if (is_lower(c)) {
     named_factor(inf, qp, n, aux, colpos, flag, leave_it, take);
   } else if (const OperatorAlias* alias = find_operator_alias(token.name)) {
-    settle_held_operands();
     operator_alias(*alias, inf, qp, n, flag);
   } else {
     switch (c) {
@@ -351,7 +349,6 @@ void fact(textptr inf, quolyptr* qp, quolyptr n, colm_ptrptr* aux, std::int32_t*
       case '&':
       case '?':
       case '@': {
-        settle_held_operands();  // a statement
         StatementOperand running;
         parse(inf, n, flag);
         if (*n == nullptr) quoly_set(0, n);
@@ -364,7 +361,6 @@ void fact(textptr inf, quolyptr* qp, quolyptr n, colm_ptrptr* aux, std::int32_t*
         break;
       }
       case '%': {
-        settle_held_operands();
         std::int32_t m = 0;
         {
           ValueCell index;
@@ -409,7 +405,6 @@ void fact(textptr inf, quolyptr* qp, quolyptr n, colm_ptrptr* aux, std::int32_t*
         get_decimal_part(n, inf, flag);
         break;
       case '<':
-        settle_held_operands();  // "<F" runs the system function
         previous_result(inf, n, flag);
         break;
       case '_':

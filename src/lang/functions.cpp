@@ -4,6 +4,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <utility>
 #include <vector>
 
 #include "core/error_codes.h"
@@ -22,6 +23,7 @@
 #include "lang/statements.h"
 #include "lang/tokens.h"
 #include "lang/variables.h"
+#include "lang/written_places.h"
 
 namespace tavrin {
 
@@ -54,8 +56,12 @@ void free_function(funcptr f) {
 std::vector<funcptr> retired;
 
 // One active call: what remove_args must take away again.
+// A "^" parameter and the caller's place its value goes back to.
+using Reference = std::pair<varptr, WrittenPlace>;
+
 struct LiveCall {
   funcptr f;
+  std::vector<Reference> references;
 };
 std::vector<LiveCall> live_calls;
 
@@ -137,6 +143,7 @@ arrptr* arr_bucket_of(const tokentipe* x) { return &arr_store[hash(x->name, arr_
 struct Bindings {
   std::vector<varptr> vars;
   std::vector<arrptr> aliases;
+  std::vector<Reference> references;
   ~Bindings() {
     for (varptr v : vars) free_var_record(v);
     for (arrptr a : aliases) {
@@ -189,7 +196,8 @@ void arrayarg(textptr inf, nameptr* flag, paramptr p, Bindings* b) {
 
 // The "^" argument: the variable or element named by the token after "^"
 // is current; *value a copy of it, *cell the place to write back.
-void reference_argument(textptr inf, nameptr* flag, quolyptr value, quolyptr* cell) {
+void reference_argument(textptr inf, nameptr* flag, quolyptr value, quolyptr* cell,
+                        WrittenPlace* place) {
   if (!is_lower(token.name[0]) || is_adjoined(token)) abandon(variable_array_element_expected_after_caret_error, &token);
   const tokentipe name = token;
   scan(inf, flag);
@@ -202,15 +210,19 @@ void reference_argument(textptr inf, nameptr* flag, quolyptr value, quolyptr* ce
     if (t != nullptr || qp == nullptr || *qp == nullptr) abandon(element_sparse_array_element_without_cell_error, &name);
     quoly_assign(*qp, value);
     *cell = qp;
+    *place = place_of(qp);
     return;
   }
   spec_retrieve(&name, value, cell);
+  *place = place_of(*cell);
   if ((*value)->numb) (*value)->arr_arg = false;
 }
 
 // Reads the arguments of a call of f and binds its parameters; *after the
-// token that follows the call.
-void setargs(textptr inf, nameptr* flag, funcptr f, tokentipe* after) {
+// token that follows the call, *references the caller's places of its "^"
+// parameters.
+void setargs(textptr inf, nameptr* flag, funcptr f, tokentipe* after,
+             std::vector<Reference>* references) {
   scan(inf, flag);
   if (f->pars == nullptr) {
     *after = token;
@@ -228,6 +240,7 @@ void setargs(textptr inf, nameptr* flag, funcptr f, tokentipe* after) {
     if (is_adjoined(p->let)) abandon(name_adjoined_variable_not_allowed_error, &p->let);
     ValueCell value;
     quolyptr cell = nullptr;
+    WrittenPlace place;
     bool array = false;
     if (!p->result) {
       if (is_name(&token, ")")) {
@@ -246,7 +259,7 @@ void setargs(textptr inf, nameptr* flag, funcptr f, tokentipe* after) {
       if (is_name(&token, ")")) abandon(variable_name_expected_after_caret_error, &token);
       scan(inf, flag);
       if (is_name(&token, "^")) scan(inf, flag);  // the caller may mark it too
-      reference_argument(inf, flag, &value.q, &cell);
+      reference_argument(inf, flag, &value.q, &cell, &place);
     }
     if (value.q->numb) value.q->arr_arg = array;
     p->arry = array;
@@ -254,6 +267,7 @@ void setargs(textptr inf, nameptr* flag, funcptr f, tokentipe* after) {
     varptr v = new_var_record(p->let, value.release());
     v->qp = cell;
     b.vars.push_back(v);
+    if (p->result) b.references.emplace_back(v, place);
     p->qp = array ? nullptr : &v->val;
     if (p->next != nullptr) {
       if (is_name(&token, ",")) continue;
@@ -273,6 +287,7 @@ void setargs(textptr inf, nameptr* flag, funcptr f, tokentipe* after) {
   }
   b.vars.clear();
   b.aliases.clear();
+  *references = std::move(b.references);
   if (!kept) scan(inf, flag);
   if (!kept) *after = token;
 }
@@ -310,8 +325,9 @@ bool remove_alias(const tokentipe& x, bool cant_call_error) {
 // parameter is gone.
 void end_call(bool cant_call_error) {
   if (live_calls.empty()) return;
-  const funcptr f = live_calls.back().f;
+  LiveCall call = std::move(live_calls.back());
   live_calls.pop_back();
+  const funcptr f = call.f;
   bool lost_alias = false;
   tokentipe lost{};
   for (paramptr p = f->pars; p != nullptr; p = p->next) {
@@ -324,9 +340,16 @@ void end_call(bool cant_call_error) {
     const bool array = v->val != nullptr && v->val->numb && v->val->arr_arg;
     if (array) v->val->arr_arg = false;
     if (p->result && v->qp != nullptr) {
-      free_quoly(v->qp);
-      *v->qp = v->val;
-      v->val = nullptr;
+      // The caller's place, found again when the body (or a later
+      // argument) removed places; a place that is gone takes nothing.
+      quolyptr cell = v->qp;
+      for (Reference& r : call.references)
+        if (r.first == v) cell = current_place(&r.second, false);
+      if (cell != nullptr) {
+        free_quoly(cell);
+        *cell = v->val;
+        v->val = nullptr;
+      }
     }
     free_var_record(v);
     if (array && !remove_alias(p->let, cant_call_error) && !lost_alias) {
@@ -419,8 +442,9 @@ void evaluate(textptr inf, const tokentipe* name, quolyptr n, nameptr* flag) {
   if (statcount >= call_depth_limit) abandon(nesting_too_deep_error, name);
   const FrameHold hold(f);
   tokentipe after{};
-  setargs(inf, flag, f, &after);
-  live_calls.push_back(LiveCall{f});
+  std::vector<Reference> references;
+  setargs(inf, flag, f, &after, &references);
+  live_calls.push_back(LiveCall{f, std::move(references)});
   lastf = lastf->next;
   lastf->f = f;
   ++statcount;

@@ -14,6 +14,7 @@
 #include "toplevel/state.h"
 #include "lang/expressions.h"
 #include "lang/statements.h"
+#include "lang/written_places.h"
 
 namespace tavrin {
 
@@ -43,6 +44,7 @@ varptr new_var_record(const tokentipe& let, quoly value) {
 }
 
 void free_var_record(varptr v) {
+  ++places_removed;
   free_quoly(&v->val);
   v->qp = nullptr;
   v->next = var_garb;
@@ -93,6 +95,7 @@ void array_parameter_as_zero(const tokentipe* x, quolyptr n, const char* what) {
 void retrieve(const tokentipe* x, quolyptr* qp, quolyptr n, textptr inf, nameptr* flag) {
   if (varptr v = find_var(x); v != nullptr) {
     *qp = &v->val;
+    locate_variable(v);
     if (is_array_marker(v->val)) {
       array_parameter_as_zero(x, n, " used as a scalar");
       *qp = n;
@@ -105,7 +108,6 @@ void retrieve(const tokentipe* x, quolyptr* qp, quolyptr n, textptr inf, nameptr
     error(if_while_not_allowed_error, x);
     return;
   }
-  settle_held_operands();  // the system function runs statements
   sys_func_token = token;
   token = *x;
   doing_sys_func = true;
@@ -134,6 +136,7 @@ void spec_retrieve(const tokentipe* x, quolyptr n, quolyptr* qp) {
     return;
   }
   *qp = &v->val;
+  locate_variable(v);
   if (is_array_marker(v->val)) {
     array_parameter_as_zero(x, n, "");
     return;

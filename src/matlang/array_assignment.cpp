@@ -165,6 +165,7 @@ void store_sparse(MatValue& v, Target& t) {
   }
   if (q->spar == nullptr) {
     // A dense array becomes sparse: its cells are freed and no longer its.
+    ++places_removed;
     for (std::int32_t k = q->start; k <= q->stop; ++k) free_quoly(cell(k));
     q->start = 0;
     q->stop = -1;

@@ -47,6 +47,7 @@ void fill_sparse(arrptr q) {
     }
   }
   // The cells above the array move down over its place.
+  ++places_removed;
   for (std::int32_t i = q->stop + 1; i <= endarr; ++i) {
     *arp_cell(i - count) = *arp_cell(i);
     *arp_cell(i) = nullptr;

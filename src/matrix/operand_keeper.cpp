@@ -81,6 +81,14 @@ void OperandKeeper::keep(arrptr q) {
   start_ = q->start;
   stop_ = q->stop;
   rows_ = q->rows;
+  // An entry that a reader holds (an operand read where it lies) stays as
+  // it is for the reader: the array changes a copy of it.
+  if (q->spar != nullptr) {
+    for (std::int32_t r = 1; r <= q->rows; ++r)
+        for (colm_ptr c = *sparse_row(q->spar, r); c != nullptr; c = c->next) writable_value(&c->val);
+  } else {
+    for (std::int32_t k = start_; k <= stop_; ++k) writable_value(arp_cell(k));
+  }
   if (q->spar != nullptr) {
     copy_sparse(&q->spar, &spar_, q->rows, false);
     modmode_ = q->spar->modmode;

@@ -22,6 +22,7 @@ imptr imhead = nullptr;
 poly polygarb = nullptr;
 quoly quolygarb = nullptr;
 colm_ptr colm_garb = nullptr;
+std::uint64_t places_removed = 0;
 nameptr name_garb = nullptr;
 polypt pt_garb = nullptr;
 arrptr arr_garb = nullptr;
@@ -383,6 +384,7 @@ void free_polynode_list(poly first, poly last) {
 }
 
 void free_colm_list(colm_ptr first, colm_ptr last) {
+  ++places_removed;
 #ifdef TAVRIN_POOL_BYPASS
   give_back_chain(first, last, colm_garb, bypass_colms);
 #else
@@ -470,6 +472,11 @@ void free_quoly(quoly* q) {
 
 void detail::free_quoly_other(quoly* q) {
   quoly x = *q;
+  if (x->holds != 0) {
+    x->let_go = true;
+    *q = nullptr;
+    return;
+  }
   if (x->journalled) {
     // Its exact value comes back first; its numbers then hold limbs beside
     // their residues, freed whatever the ring.

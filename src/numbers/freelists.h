@@ -31,6 +31,11 @@ extern polypt pt_garb;
 extern arrptr arr_garb;
 extern sparseptr spargarb;
 extern colptr colgarb;
+// Counts the removals of places where values are stored: sparse entries
+// given back (free_colm_list), variables freed and arrays cancelled (by
+// their owners). A writer that found its place earlier finds it again when
+// this has moved (lang/written_places.h).
+extern std::uint64_t places_removed;
 extern condexptr condhead;
 extern formptr formhead;
 extern fixptr fixgarb;
@@ -167,8 +172,8 @@ void special_free(imptr x);
 // ---- Polynomial nodes and value cells ---------------------------------------
 // *p := a node; its fields are whatever they were.
 void newpoly(poly* p);
-// *q := a value node; its fields are whatever they were, but arr_arg and
-// journalled false.
+// *q := a value node; its fields are whatever they were, but arr_arg,
+// journalled and let_go false and holds 0.
 void newquoly(quoly* q);
 void newcolm(colm_ptr* q);
 // Splices the node list first..last (linked through next) onto polygarb;
@@ -183,7 +188,9 @@ void free_frame_list(sparseptr first, sparseptr last);
 // every coefficient recursively, each level's list in one splice; *p := nil.
 void free_poly(poly* p);
 // Frees one value cell (not the cells after it along next); *q := nil. A
-// journalled value first gets its exact value back from the journal.
+// journalled value first gets its exact value back from the journal. A
+// value that readers hold is only let go (numbers/value_holds.h): the last
+// of them frees it.
 void free_quoly(quoly* q);
 namespace detail {
 // free_quoly of a journalled cell or a quotient (of every cell without pools).
@@ -351,6 +358,8 @@ inline void newquoly(quoly* q) {
   const quoly r = detail::pop_free<&quolynode::next>(quolygarb, [] { return detail::carve_quolynode(); });
   r->arr_arg = false;
   r->journalled = false;
+  r->let_go = false;
+  r->holds = 0;
   *q = r;
 }
 
@@ -360,7 +369,7 @@ inline void newquoly(quoly* q) {
 inline void free_quoly(quoly* q) {
   const quoly x = *q;
   if (x == nullptr) return;
-  if (x->journalled || !x->numb) {
+  if (x->journalled || !x->numb || x->holds != 0) {
     detail::free_quoly_other(q);
     return;
   }

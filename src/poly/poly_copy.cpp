@@ -174,6 +174,14 @@ void quoly_assign(quoly p, quolyptr q) {
   *q = r;
 }
 
+void writable_value(quolyptr cell) {
+  const quoly v = *cell;
+  if (v == nullptr || v->holds == 0) return;
+  const bool array_mark = v->numb && v->arr_arg;
+  quoly_assign(v, cell);
+  (*cell)->arr_arg = array_mark;
+}
+
 void poly_makeneg(poly p, poly* q) {
   poly r = detail::copy_list_negated(p);
   free_poly(q);

@@ -62,6 +62,11 @@ void poly_assign(poly p, poly* q);
 // num_assign; a rational function copies numer and denom, rat := p's rat and
 // not lintmode. reads: mode flags
 void quoly_assign(quoly p, quolyptr q);
+// *cell: a stored value that its owner is about to change in place. When
+// readers hold it (numbers/value_holds.h) the cell is given a copy and the
+// held record let go, so they go on reading it unchanged; otherwise
+// nothing. reads: mode flags
+void writable_value(quolyptr cell);
 // As poly_assign, every leaf of the copy negated (makeneg: modular 0 stays 0,
 // x becomes modulus - x, unchanged in characteristic 2; floating -x; word the
 // wrapped negation; big the negated limbs). reads: mode flags, modulus, finf
