@@ -12,14 +12,6 @@ namespace tavrin {
 
 WrittenPlace located_place;
 
-void locate_variable(varptr v) {
-  located_place = WrittenPlace{};
-  located_place.cell = &v->val;
-  located_place.removals = places_removed;
-  located_place.var = v;
-  located_place.name = v->let;
-}
-
 namespace {
 
 // Whether v is still a record of the variable table under its name.
@@ -58,11 +50,15 @@ quolyptr place_still_there(WrittenPlace* w, bool create) {
 }
 
 WrittenPlace place_of(quolyptr cell, colm_ptrptr row_head) {
-  // A removal since the lookup may have given the cell to another place.
-  if (located_place.removals == places_removed && located_place.cell == cell &&
-      (cell != nullptr || (row_head != nullptr && located_place.row_head == row_head)))
-    return located_place;
   WrittenPlace w;
+  // A removal since the lookup may have given the cell to another place.
+  const bool same = located_place.cell == cell &&
+                    (cell != nullptr || (row_head != nullptr && located_place.row_head == row_head));
+  if (located_place.removals == places_removed && same) {
+    w = located_place;
+    if (w.var != nullptr) w.name = w.var->let;
+    return w;
+  }
   w.cell = cell;
   w.removals = places_removed;
   return w;

@@ -43,8 +43,15 @@ struct WrittenPlace {
 // located its target.
 extern WrittenPlace located_place;
 
-// Notes a scalar variable's cell as located.
-void locate_variable(varptr v);
+// Notes a scalar variable's cell as located (its name is taken from the
+// record by place_of).
+inline void locate_variable(varptr v) {
+  located_place.cell = &v->val;
+  located_place.removals = places_removed;
+  located_place.var = v;
+  located_place.array = nullptr;
+  located_place.row_head = nullptr;
+}
 
 // The place w describes now: its cell unchanged while no place was removed
 // (places_removed); else the variable found again (the same record still

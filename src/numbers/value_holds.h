@@ -16,8 +16,6 @@
 // lets the held one go.
 #pragma once
 
-#include <memory>
-
 #include "core/no_copy.h"
 #include "core/records.h"
 
@@ -26,9 +24,16 @@ namespace tavrin {
 // v: gains a hold (not nil).
 inline void hold_value(quoly v) { ++v->holds; }
 
+namespace detail {
+// Frees v, let go by its owner, when its last hold ends.
+void free_let_go(quoly v);
+}  // namespace detail
+
 // v: loses a hold; freed (free_quoly, in the mode in force) when that was
 // the last and its owner has let it go.
-void let_go_of(quoly v);
+inline void let_go_of(quoly v) {
+  if (--v->holds == 0 && v->let_go) detail::free_let_go(v);
+}
 
 // The values one reader holds. Each is kept in a cell of the list's own,
 // which the reader reads through instead of the variable's cell: that cell
@@ -38,20 +43,34 @@ void let_go_of(quoly v);
 class HeldValues : NoCopy {
  public:
   HeldValues() = default;
-  ~HeldValues();
+  ~HeldValues() { release(); }
   // place: the cell a value lies in (a variable's, an element's). Returns a
   // cell of the list with the same record, now held; a nil place or an
   // empty cell is returned as it is.
-  quolyptr hold(quolyptr place);
+  quolyptr hold(quolyptr place) {
+    if (place == nullptr || *place == nullptr) return place;
+    if (used_ == inline_cells) return hold_more(place);
+    const quoly v = *place;
+    hold_value(v);
+    held_[used_] = v;
+    cells_[used_] = v;
+    return &cells_[used_++];
+  }
   // Lets go of every value held so far.
-  void release();
+  void release() {
+    if (more_ != nullptr) release_more();
+    while (used_ > 0) let_go_of(held_[--used_]);
+  }
 
  private:
+  quolyptr hold_more(quolyptr place);
+  void release_more();
+
   static constexpr int inline_cells = 4;
-  quoly cells_[inline_cells] = {};  // what the reader reads through
-  quoly held_[inline_cells] = {};   // what it holds
-  int used_ = 0;
-  std::unique_ptr<HeldValues> more_;  // the cells after the first four
+  int used_ = 0;                  // cells in use
+  quoly cells_[inline_cells];     // what the reader reads through
+  quoly held_[inline_cells];      // what it holds
+  HeldValues* more_ = nullptr;    // the cells after the first four
 };
 
 }  // namespace tavrin
