@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <numeric>
 #include <optional>
+#include <utility>
 #include <vector>
 
 #include "core/error_codes.h"
@@ -20,6 +21,7 @@
 #include "numbers/work_arrays.h"
 #include "poly/poly_measures.h"
 #include "poly/poly_modout.h"
+#include "poly/poly_quotient_root.h"
 #include "poly/poly_repr.h"
 #include "poly/poly_root.h"
 #include "poly/poly_trial.h"
@@ -531,6 +533,14 @@ std::int32_t determinant_root(std::int32_t the_power) {
 
 namespace {
 
+// *g := a root of order root of h: the plain one, or under relations one
+// in the quotient ring (a power formed there has its relations folded in,
+// which the plain root reads as a non-power).
+bool exact_root(poly h, std::int32_t root, poly* g) {
+  if (poly_exact_root(h, root, g)) return true;
+  return quotient_roots_apply() && poly_quotient_root(h, root, g);
+}
+
 // *n := its exact root of order root when it has one (true); else *n is
 // left as it was (false).
 bool replace_by_root(quolyptr n, std::int32_t root) {
@@ -543,8 +553,8 @@ bool replace_by_root(quolyptr n, std::int32_t root) {
     return true;
   }
   OwnedPoly top, bottom;
-  if (!poly_exact_root(q->numer, root, top.cell()) ||
-      (q->denom != nullptr && !poly_exact_root(q->denom, root, bottom.cell())))
+  if (!exact_root(q->numer, root, top.cell()) ||
+      (q->denom != nullptr && !exact_root(q->denom, root, bottom.cell())))
     return false;
   std::swap(q->numer, top.p);
   if (q->denom != nullptr) std::swap(q->denom, bottom.p);
@@ -575,6 +585,21 @@ bool pth_power(poly* cell, std::int32_t depth, polypt pt, std::int32_t p, bool t
   return true;
 }
 
+// *g := the p-th root of h, p the characteristic: its exponents divided,
+// or under relations a root in the quotient ring; false, *g nil, when there
+// is none. h: kept; *g: set.
+bool pth_root_of(poly h, std::int32_t p, poly* g) {
+  *g = nullptr;
+  if (pth_power(&h, 1, polynames, p, false)) {
+    OwnedPoly w;
+    poly_assign(h, w.cell());
+    pth_power(w.cell(), 1, polynames, p, true);
+    *g = w.release();
+    return true;
+  }
+  return quotient_roots_apply() && poly_quotient_root(h, p, g);
+}
+
 // *n := its p-th root, p the characteristic, when it has one (true); else
 // *n is left as it was (false).
 bool replace_by_pth_root(quolyptr n, std::int32_t p) {
@@ -586,11 +611,12 @@ bool replace_by_pth_root(quolyptr n, std::int32_t p) {
     p_q_assign(leaf.get(), n);
     return true;
   }
-  if (!pth_power(&q->numer, 1, polynames, p, false) ||
-      (q->denom != nullptr && !pth_power(&q->denom, 1, polynames, p, false)))
+  OwnedPoly top, bottom;
+  if (!pth_root_of(q->numer, p, top.cell()) ||
+      (q->denom != nullptr && !pth_root_of(q->denom, p, bottom.cell())))
     return false;
-  pth_power(&q->numer, 1, polynames, p, true);
-  if (q->denom != nullptr) pth_power(&q->denom, 1, polynames, p, true);
+  std::swap(q->numer, top.p);
+  if (q->denom != nullptr) std::swap(q->denom, bottom.p);
   if (q->denom == nullptr && bare_leaf(q->numer)) polynum_to_quoly(n);
   return true;
 }
@@ -646,6 +672,21 @@ bool exponents_divisible(poly p, std::int32_t k, bool shrink) {
   return true;
 }
 
+// *g := h with every exponent divided by k, or under relations a g with
+// g(X^k) = h in the quotient ring; false, *g nil, when there is none.
+// h: kept; *g: set.
+bool shrunk_by(poly h, std::int32_t k, poly* g) {
+  *g = nullptr;
+  if (exponents_divisible(h, k, false)) {
+    OwnedPoly w;
+    poly_assign(h, w.cell());
+    exponents_divisible(w.get(), k, true);
+    *g = w.release();
+    return true;
+  }
+  return quotient_roots_apply() && poly_quotient_shrink(h, k, g);
+}
+
 }  // namespace
 
 void take_determinant_power(quolyptr n, std::int32_t the_power) {
@@ -658,13 +699,13 @@ void take_determinant_power(quolyptr n, std::int32_t the_power) {
   quoly q = *n;
   if (the_power >= -1 || q == nullptr || q->numb) return;
   const std::int32_t k = -the_power;
-  if (!exponents_divisible(q->numer, k, false) ||
-      (q->denom != nullptr && !exponents_divisible(q->denom, k, false))) {
+  OwnedPoly top, bottom;
+  if (!shrunk_by(q->numer, k, top.cell()) || (q->denom != nullptr && !shrunk_by(q->denom, k, bottom.cell()))) {
     error(not_a_power_error, &token);
     return;
   }
-  exponents_divisible(q->numer, k, true);
-  if (q->denom != nullptr) exponents_divisible(q->denom, k, true);
+  std::swap(q->numer, top.p);
+  if (q->denom != nullptr) std::swap(q->denom, bottom.p);
 }
 
 bool massive_enough(workptr ar, std::int32_t m) {
