@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <functional>
 #include <utility>
 
 #include "core/error_codes.h"
@@ -14,10 +15,41 @@
 #include "numbers/word_mod.h"
 #include "toplevel/charsets.h"
 #include "toplevel/state.h"
+#include "lang/functions.h"
 #include "arrays/declarations.h"
 #include "arrays/sparse_store.h"
 
 namespace tavrin {
+
+namespace {
+
+// The index of the dense cell `cell` in arp, or -1 when it is no such cell.
+std::int32_t arp_index_of(quolyptr cell) {
+  const std::less_equal<const quoly*> at_or_before;
+  const std::less<const quoly*> before;
+  for (std::int32_t page = 0; page <= numblocks; ++page) {
+    const quoly* first = arp[page]->cell;
+    if (at_or_before(first, cell) && before(cell, first + page_cells))
+      return page * page_cells + static_cast<std::int32_t>(cell - first);
+  }
+  return -1;
+}
+
+}  // namespace
+
+void close_dense_gap(std::int32_t stop, std::int32_t n) {
+  for_each_reference_cell([stop, n](quolyptr* qp) {
+    const std::int32_t k = arp_index_of(*qp);
+    if (k < 0 || k > endarr || k <= stop - n) return;
+    *qp = k <= stop ? nullptr : arp_cell(k - n);
+  });
+  for (std::int32_t k = stop + 1; k <= endarr; ++k) {
+    *arp_cell(k - n) = *arp_cell(k);
+    *arp_cell(k) = nullptr;
+  }
+  for (std::int32_t k = endarr - n + 1; k <= endarr; ++k) *arp_cell(k) = nullptr;
+  endarr -= n;
+}
 
 std::int64_t array_entries(const arrnode* q) {
   std::int64_t v = 0;

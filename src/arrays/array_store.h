@@ -58,6 +58,14 @@ void link_array_record(arrptr a, const tokentipe* let, std::int32_t r, bool line
 // writes: arr_store, arp, numblocks, endarr, array_time
 void insertarr(const tokentipe* let, std::int32_t r, std::int32_t c, bool liner);
 
+// The n dense cells ending at cell `stop` leave the store (emptied by the
+// caller: freed, or moved into sparse rows) and the cells above them, up to
+// endarr, move down by n; endarr is lowered by n. A "^" parameter bound to a
+// cell that leaves forgets it, one bound to a cell that moves follows it.
+// The arrays' start and stop are the caller's to lower.
+// writes: arp, endarr
+void close_dense_gap(std::int32_t stop, std::int32_t n);
+
 // Creates the sparse array named let (error 27 for r or c below 1); with
 // init its frames are made and cleared (error 43 when they alone would pass
 // the memory budget: check_sparse_rows), otherwise spar is left nil.

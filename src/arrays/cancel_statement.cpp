@@ -70,21 +70,12 @@ void remove_variable(const tokentipe* x) {
     varptr v = *link;
     if (std::strcmp(v->let.name, x->name) != 0) continue;
     forget_links_to(&v->val, nullptr);
+    forget_reference_cell(&v->val);
     *link = v->next;
     free_var_record(v);
     return;
   }
   error(undefined_variable_error, x);
-}
-
-// Closes the gap of n cells that ended at cell `stop`.
-void close_gap(std::int32_t stop, std::int32_t n) {
-  for (std::int32_t k = stop + 1; k <= endarr; ++k) {
-    *arp_cell(k - n) = *arp_cell(k);
-    *arp_cell(k) = nullptr;
-  }
-  for (std::int32_t k = endarr - n + 1; k <= endarr; ++k) *arp_cell(k) = nullptr;
-  endarr -= n;
 }
 
 // Removes the first array named env.oldtok; with fast, quietly nothing when
@@ -119,7 +110,7 @@ void removearray(bool fast, single_rubout_EnvRec& env) {
       n = q->stop - q->start + 1;
       if (n > 0) {
         for (std::int32_t k = q->start; k <= q->stop; ++k) free_quoly(arp_cell(k));
-        close_gap(q->stop, n);
+        close_dense_gap(q->stop, n);
       }
     }
     for (arrptr chain : arr_store)

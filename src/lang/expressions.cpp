@@ -20,6 +20,7 @@
 #include "toplevel/scanner.h"
 #include "toplevel/state.h"
 #include "lang/expressions.h"
+#include "lang/functions.h"
 #include "lang/lang_upcalls.h"
 #include "lang/nesting.h"
 #include "lang/tokens.h"
@@ -118,6 +119,7 @@ class NewVariableGuard {
          link = &(*link)->next) {
       if (*link == v_) {
         *link = v_->next;
+        forget_reference_cell(&v_->val);  // a "^" argument of a call still live
         free_var_record(v_);
         return;
       }

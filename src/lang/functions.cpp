@@ -4,6 +4,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <functional>
 #include <vector>
 
 #include "core/error_codes.h"
@@ -133,11 +134,20 @@ struct Definition {
 
 arrptr* arr_bucket_of(const tokentipe* x) { return &arr_store[hash(x->name, arr_buckets)]; }
 
+struct Bindings;
+// The bindings being read, innermost last: a nested level opened by a later
+// argument may cancel what an earlier "^" argument refers to.
+std::vector<Bindings*> binding_frames;
+
 // What setargs builds before anything is pushed: freed on an error.
 struct Bindings {
   std::vector<varptr> vars;
   std::vector<arrptr> aliases;
+  Bindings() { binding_frames.push_back(this); }
+  Bindings(const Bindings&) = delete;
+  Bindings& operator=(const Bindings&) = delete;
   ~Bindings() {
+    binding_frames.pop_back();
     for (varptr v : vars) free_var_record(v);
     for (arrptr a : aliases) {
       a->sizearr = number{};
@@ -348,6 +358,21 @@ funcptr find_function(const tokentipe* x) {
 }
 
 std::int32_t live_call_count() { return static_cast<std::int32_t>(live_calls.size()); }
+
+void for_each_reference_cell(const std::function<void(quolyptr*)>& f) {
+  for (varptr head : sca_store)
+    for (varptr v = head; v != nullptr; v = v->next)
+      if (v->qp != nullptr) f(&v->qp);
+  for (Bindings* b : binding_frames)
+    for (varptr v : b->vars)
+      if (v->qp != nullptr) f(&v->qp);
+}
+
+void forget_reference_cell(quolyptr cell) {
+  for_each_reference_cell([cell](quolyptr* qp) {
+    if (*qp == cell) *qp = nullptr;
+  });
+}
 
 void funcdef(textptr inf, nameptr* flag) {
   Definition d;

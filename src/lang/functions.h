@@ -9,6 +9,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 
 #include "core/records.h"
 #include "toplevel/scanner.h"
@@ -36,6 +37,16 @@ void compile(textptr inf, quolyptr n, condexptr p);
 // link counts) forgets its links and links afresh at its next call; a
 // token met meanwhile is looked up by its name.
 void forget_links_to(quolyptr cell, arrptr arr);
+
+// The write-back cells of the "^" parameters (a caller's variable or dense
+// element), of the live calls and of the calls whose arguments are being
+// bound: f(&cell) may clear a cell that goes away or move it with its
+// value. A cleared cell gets nothing back: the parameter's value is freed
+// with the parameter when its call ends.
+void for_each_reference_cell(const std::function<void(quolyptr*)>& f);
+// The variable cell `cell` goes away (the variable is cancelled): every
+// "^" parameter bound to it forgets it.
+void forget_reference_cell(quolyptr cell);
 
 // How many calls are active (matches statcount while no error is pending).
 std::int32_t live_call_count();

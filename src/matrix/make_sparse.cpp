@@ -7,6 +7,7 @@
 #include "numbers/freelists.h"
 #include "poly/poly_repr.h"
 #include "toplevel/state.h"
+#include "arrays/array_store.h"
 #include "arrays/det_upcalls.h"
 #include "arrays/sparse_store.h"
 
@@ -47,11 +48,7 @@ void fill_sparse(arrptr q) {
     }
   }
   // The cells above the array move down over its place.
-  for (std::int32_t i = q->stop + 1; i <= endarr; ++i) {
-    *arp_cell(i - count) = *arp_cell(i);
-    *arp_cell(i) = nullptr;
-  }
-  endarr -= count;
+  close_dense_gap(q->stop, count);
   arrptr referring = nullptr;
   for (arrptr head : arr_store) {
     for (arrptr a = head; a != nullptr; a = a->next) {
