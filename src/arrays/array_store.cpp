@@ -116,7 +116,7 @@ struct EmptyFrames {
 void sparse_create(const tokentipe* let, std::int32_t r, std::int32_t c, bool liner, bool init) {
   if (r < 1 || c < 1) abandon(subscript_dimension_out_range_error, let);
   EmptyFrames frames;
-  if (init) sparse_init(&frames.head, r);  // past the memory budget: error 43
+  if (init) sparse_init(&frames.head, r);  // past the memory budget: error 250
   arrptr a = push_record(let, r, c, liner);
   a->start = 0;
   a->stop = -1;

@@ -59,7 +59,7 @@ void link_array_record(arrptr a, const tokentipe* let, std::int32_t r, bool line
 void insertarr(const tokentipe* let, std::int32_t r, std::int32_t c, bool liner);
 
 // Creates the sparse array named let (error 27 for r or c below 1); with
-// init its frames are made and cleared (error 43 when they alone would pass
+// init its frames are made and cleared (error 250 when they alone would pass
 // the memory budget: check_sparse_rows), otherwise spar is left nil.
 void sparse_create(const tokentipe* let, std::int32_t r, std::int32_t c, bool liner, bool init);
 

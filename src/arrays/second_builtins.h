@@ -58,7 +58,7 @@ void move_storage(textptr inf, quolyptr n, nameptr* flag);
 // "(" A "," B ")": A and B exchange their value nodes.
 void swap_storage(textptr inf, quolyptr n, nameptr* flag);
 // "[" name "]" or "(" "[" name "]" ")": a dense array becomes sparse (error
-// 43 when the frames of its rows would pass the memory budget).
+// 250 when the frames of its rows would pass the memory budget).
 void make_sparse(textptr inf, quolyptr n, nameptr* flag);
 
 }  // namespace tavrin

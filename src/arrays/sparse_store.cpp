@@ -105,7 +105,7 @@ bool sparse_val_iszero(quoly v) {
 void check_sparse_rows(std::int64_t r) {
   if (totalavailablememory == 0 || r <= 0) return;
   const std::uint64_t frames = (static_cast<std::uint64_t>(r) + sparse_frame_rows - 1) / sparse_frame_rows;
-  if (frames * sizeof(rowarray) > totalavailablememory) abandon(array_too_large_more_than_1000000_error, &token);
+  if (frames * sizeof(rowarray) > totalavailablememory) abandon(sparse_matrix_too_large_operation_error, &token);
 }
 
 namespace {
@@ -138,11 +138,11 @@ void check_sparse_entries(std::int64_t count, std::uint64_t bytes) {
   if (totalavailablememory == 0 || count <= 0 || bytes == 0) return;
   // count * bytes > budget, without the product
   if (static_cast<std::uint64_t>(count) > totalavailablememory / bytes)
-    abandon(array_too_large_more_than_1000000_error, &token);
+    abandon(sparse_matrix_too_large_operation_error, &token);
 }
 
 void check_sparse_bytes(std::uint64_t bytes) {
-  if (totalavailablememory != 0 && bytes > totalavailablememory) abandon(array_too_large_more_than_1000000_error, &token);
+  if (totalavailablememory != 0 && bytes > totalavailablememory) abandon(sparse_matrix_too_large_operation_error, &token);
 }
 
 void sparse_init(sparseptr* spar, std::int32_t r) {

@@ -42,13 +42,18 @@ inline std::int32_t sparse_frame_count(std::int32_t rows) {
   return rows <= 0 ? 0 : (rows + sparse_frame_rows - 1) / sparse_frame_rows;
 }
 
-// Error 43 ("Array too large", current token) when the row heads of r rows,
-// ceil(r / 2048) frames, would pass the memory budget of the start-up file
-// (no budget set: never). Every chain of frames made for a row count passes
-// here before it is allocated: sparse_init checks its own row count, and a
-// routine that allocates something else for a row or column count of the
-// user's first (a copy to transpose, the kept operand, a product's column
-// pointers) checks that count at its start, so a refusal changes nothing.
+// The memory budget of the start-up file holds sparse matrices: past it the
+// sparse store refuses with error 250 ("Sparse matrix too large for this
+// operation", current token), not the dense store's 43, whose text counts
+// the 1,000,000 entries of a dense array.
+//
+// Error 250 when the row heads of r rows, ceil(r / 2048) frames, would pass
+// the memory budget (no budget set: never). Every chain of frames made for
+// a row count passes here before it is allocated: sparse_init checks its
+// own row count, and a routine that allocates something else for a row or
+// column count of the user's first (a copy to transpose, the kept operand,
+// a product's column pointers) checks that count at its start, so a refusal
+// changes nothing.
 // reads: totalavailablememory, token
 void check_sparse_rows(std::int64_t r);
 
@@ -62,7 +67,7 @@ std::uint64_t sparse_entry_bytes(quoly n);
 // The bytes of an entry holding a number of one limb (a random value, a 1).
 // reads: lintmode, flotemode
 std::uint64_t sparse_word_entry_bytes();
-// Error 43 ("Array too large", current token) when `count` entries of
+// Error 250 (current token) when `count` entries of
 // `bytes` each would pass the budget (no budget set: never). A fill that
 // writes an entry into every cell or every diagonal cell (a scalar or a
 // random fill, a scalar diagonal, an identity) checks its count before it
@@ -72,14 +77,14 @@ std::uint64_t sparse_word_entry_bytes();
 // nothing.
 // reads: totalavailablememory, token
 void check_sparse_entries(std::int64_t count, std::uint64_t bytes);
-// Error 43 (current token) when `bytes` pass the budget.
+// Error 250 (current token) when `bytes` pass the budget.
 // reads: totalavailablememory, token
 void check_sparse_bytes(std::uint64_t bytes);
 
 // *spar := a chain of ceil(r / 2048) fresh frames (newsparse), the heads of
 // rows 1..r cleared (slots past row r keep whatever a recycled frame held),
 // the last `next` nil; nil for r < 1. The old *spar is not looked at. Past
-// the budget error 43 before anything is allocated (check_sparse_rows).
+// the budget error 250 before anything is allocated (check_sparse_rows).
 void sparse_init(sparseptr* spar, std::int32_t r);
 
 // The frame that holds row r (walks (r-1) div 2048 links from sp).
@@ -163,7 +168,7 @@ void sparse_delete(std::int32_t r, std::int32_t c, arrptr q, bool colflag);
 // takes the value over) or a copy.
 void standard_to_sparse(arrptr q, workptr arr, std::int32_t cols, bool arr_free);
 // q's entries are freed; unless n is a zero number every row then holds
-// cols copies of n. Error 43 first, nothing changed, when those entries
+// cols copies of n. Error 250 first, nothing changed, when those entries
 // would pass the budget (check_sparse_entries). n: kept
 void sparse_set_scalar(arrptr q, std::int32_t cols, quoly n);
 // A copy of the system array syst: dense: cells 0..syst->stop of

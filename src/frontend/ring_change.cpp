@@ -173,6 +173,11 @@ void lift_residue_only(quoly* cell) {
 
 void journal_sparse(arrptr ap);
 
+// A value whose journal records have all been replayed: no longer marked.
+void unmark_journalled(quoly* cell) {
+  if (*cell != nullptr) (*cell)->journalled = false;
+}
+
 // A value that a change into modular arithmetic with a name list left out
 // is converted with journal entries: it reads as its residues in the
 // modular ring (a value of the rational ring would read as garbage there)
@@ -649,6 +654,17 @@ void return_to_rational(textptr inf, quolyptr num, nameptr np, bool printstuff) 
     for_each_dense_cell(lift_residue_only);
     for_each_system_cell(lift_residue_only);
     for_each_sparse_array(settle_sparse_after_list);
+  }
+  // Every journal has been replayed: a value that owned records is a plain
+  // value of the rational ring again. Left marked, it would be taken by the
+  // next change that leaves it out of its list for one journalled into that
+  // ring already, and would read there as the residues of the ring it had
+  // been journalled into before.
+  if (masterfix == nullptr) {
+    for_each_variable(unmark_journalled);
+    for_each_dense_cell(unmark_journalled);
+    for_each_system_cell(unmark_journalled);
+    for_each_sparse_array([](arrptr a) { for_each_entry(a, [](colm_ptr e) { unmark_journalled(&e->val); }); });
   }
   clear_word_modulus();
   limit_char_arrays = denom_count;

@@ -62,7 +62,7 @@ void add_to_row(colm_ptrptr t, std::int32_t c, quoly v) {
 // Fills the fresh matrix of a hold in the order of its positions, row by
 // row and each row by increasing column: a value goes after the last entry
 // of its row in constant time, a zero value is dropped. The bytes of the
-// entries are held to the memory budget as they come (error 43 once past
+// entries are held to the memory budget as they come (error 250 once past
 // it; the hold then gives back what was built).
 class RowFill {
  public:

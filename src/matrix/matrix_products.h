@@ -41,7 +41,7 @@ namespace tavrin {
 // First operand := first * second (rows1 := arrf->rows, rows2 := arr2f->rows,
 // cols2 := arr2f's column count; the inner dimensions are the caller's to
 // check). Both sparse: mult_sparses, arrf := rows1 * cols2 entries, the
-// result's entries held to the memory budget (error 43, below). Otherwise a result of more than 1,000,000 entries
+// result's entries held to the memory budget (error 250, below). Otherwise a result of more than 1,000,000 entries
 // is user error 43 (current token) before any work (nothing changes when the
 // report returns);
 // sparse * dense: the result is the dense arr (*spar := nil); dense * sparse:
@@ -56,8 +56,8 @@ void matrix_mult(workptr arr, workptr arr2, arr_descr* arrf, arr_descr* arr2f, b
 // *spar := *spar * *spar2 (rows1 x rows2 by rows2 x cols2); *spar consumed
 // when arr_free, else kept; *spar2 kept (may be *spar). Its work is a
 // pointer a column (8 bytes) and a running sum for each column of the
-// longest result row: error 43 first when frames of cols2 rows would pass
-// the memory budget (check_sparse_rows), and error 43 as soon as the
+// longest result row: error 250 first when frames of cols2 rows would pass
+// the memory budget (check_sparse_rows), and error 250 as soon as the
 // result's entries, counted at the size of a one-limb number, pass it
 // (check_sparse_entries); the operands are then as they were and the
 // partial result is given back.

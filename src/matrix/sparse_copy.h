@@ -50,7 +50,7 @@ void special_copy_sparse(sparseptr* s, sparseptr* t, std::int32_t dim);
 void sparse_makeneg(sparseptr* spar, std::int32_t rows, bool* arr_free);
 
 // *spar := the rows-by-rows identity (row i: column i holding a fresh 1).
-// Error 43 first, nothing changed, when its entries would pass the memory
+// Error 250 first, nothing changed, when its entries would pass the memory
 // budget (check_sparse_entries).
 void spar_identi(sparseptr* spar, std::int32_t rows, bool arr_free);
 

@@ -10,6 +10,7 @@
 #include <utility>
 #include <vector>
 
+#include "core/error_codes.h"
 #include "core/globals.h"
 #include "core/jumps.h"
 #include "core/mode_guard.h"
@@ -169,6 +170,29 @@ TEST_F(Arrays, RandomArraysAgreeWithAModel) {
                   value(std::to_string(v)));
     clear_arrays();
   }
+}
+
+// A sparse declaration is held to the memory budget by the frames of its
+// rows, ceil(rows / 2048) of them: at the budget it is made, one row past it
+// it is refused with the sparse store's error 250, not the dense limit's 43
+// (which a sparse array of any entry count never meets), and nothing is
+// declared. The dense limit still speaks for dense arrays.
+TEST_F(Arrays, SparseDeclarationsPastTheBudgetSaySo) {
+  const std::int32_t frames = 3;
+  ScopedValue<std::uint64_t> budget(totalavailablememory, frames * sizeof(rowarray));
+  const std::string rows = std::to_string(frames * sparse_frame_rows);
+  EXPECT_EQ(run("Array s1[" + rows + ",5000] Sparse;"), value("0"));
+  for (const std::string& declared :
+       {"s2[" + std::to_string(frames * sparse_frame_rows + 1) + ",5]", std::string("s4[50000000,5]")}) {
+    const std::string statement = "Array " + declared + " Sparse;";
+    EXPECT_TRUE(fails_with(statement, sparse_matrix_too_large_operation_error)) << printed_;
+    EXPECT_FALSE(reports(printed_, array_too_large_more_than_1000000_error)) << printed_;
+    tokentipe name{};
+    std::strncpy(name.name, declared.c_str(), 2);
+    name.address = -1;
+    EXPECT_EQ(find_array(&name), nullptr) << statement;
+  }
+  EXPECT_TRUE(fails_with("Array d[1000,1001];", array_too_large_more_than_1000000_error)) << printed_;
 }
 
 TEST_F(Arrays, DeclarationsAndTheirErrors) {

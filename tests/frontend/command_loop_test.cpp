@@ -20,6 +20,7 @@
 #include "toplevel/scanner.h"
 #include "toplevel/state.h"
 #include "lang/variables.h"
+#include "arrays/array_store.h"
 #include "frontend/command_loop.h"
 #include "frontend/error_context.h"
 #include "frontend/startup.h"
@@ -315,6 +316,72 @@ TEST_F(Loop, AnInterruptedAssignmentResumesOrLeavesTheVariable) {
             "\n*** New command level.\n2>\n*** Panic stop.\n\n>");
   EXPECT_EQ(y_value(), BigRef(2));
   EXPECT_EQ(levelcount, 1);
+}
+
+// A "^" parameter whose variable goes while its call is suspended below a
+// nested level (cancelled there, also while the call's later arguments are
+// read, or made by an assignment that is abandoned), or whose element goes
+// with its array: the call, abandoned, writes nothing back and its copy of
+// the value goes with it. One bound to an element whose cells moved down
+// writes into the element where it now lies. Nothing is kept, and a later
+// array finds its cells empty.
+TEST_F(Loop, AReferenceParameterLetsGoOfACancelledTarget) {
+  auto run = [this](const std::string& text) {
+    read_from(text);
+    scanner(&Input, &token, &zilch);
+    quoly value = nullptr;
+    try {
+      parse(&Input, &value, &zilch);
+    } catch (const TopLevelJump&) {
+      top_of_loop();
+    }
+    free_quoly(&value);
+  };
+  auto element = [](const char* name, std::int32_t k) {
+    tokentipe x{};
+    std::strcpy(x.name, name);
+    x.address = -1;
+    arrptr a = find_array(&x);
+    return a == nullptr ? nullptr : *arp_cell(a->start + k);
+  };
+  const tokentipe lv = {"lv", -1};
+  errorpush = true;
+  NodeBalance balance;
+  testing::internal::CaptureStdout();
+  // The bodies set r, then stop at the ")" left over (error 31); K's call
+  // of H stops at 1/0 (error 22) after binding r.
+  run("Func G(^r) = r := 9; r).\n");
+  run("Func H(^r, u) = r := 9; r).\n");
+  run("Func K(w) = H(lv, 1/0).\n");
+  run("lv := 5:\n");
+  run("G(lv)\n@lv\n&_p\n");
+  EXPECT_EQ(find_var(&lv), nullptr);
+  run("lv := 5:\n");
+  run("K(0)\n@lv\n&_p\n&_p\n");
+  EXPECT_EQ(find_var(&lv), nullptr);
+  // At a nested level (E stops at a division by 0) an assignment makes nv
+  // for G to refer to, and takes it away again when it is abandoned.
+  run("Func E(w) = w/0.\n");
+  run("E(1)\nnv := G(nv)\n&_p\n&_p\n");
+  const tokentipe nv = {"nv", -1};
+  EXPECT_EQ(find_var(&nv), nullptr);
+  balance.expect_balanced();
+
+  run("Array a[3]:\n");
+  run("Array b[2]:\n");
+  run("b[2] := 7:\n");
+  run("G(b[2])\n@[a]\n&_p\n");  // b's cells move down while G runs
+  const quoly moved = element("b", 1);
+  EXPECT_TRUE(moved != nullptr && number_value(moved->ncoef) == BigRef(9));
+  run("G(b[2])\n@[b]\n&_p\n");  // b goes while G runs
+  run("Array c[4]:\n");
+  for (std::int32_t k = 0; k < 4; ++k) EXPECT_EQ(element("c", k), nullptr) << k;
+  run("@([c], G, H, K, E)\n");
+  const std::string out = testing::internal::GetCapturedStdout();
+  EXPECT_NE(out.find("Resuming earlier command level"), std::string::npos) << out;
+  balance.expect_balanced();
+  // The call records named the functions now gone.
+  for (statptr s = lastf->next; s != lastf; s = s->next) s->f = nullptr;
 }
 
 // The statement value 0 reads 0 in every ring and is given back whole when

@@ -17,6 +17,7 @@
 #include "numbers/mod_journal.h"
 #include "poly/poly_repr.h"
 #include "poly/poly_upcalls.h"
+#include "gcd/gcd_stash.h"
 #include "toplevel/charsets.h"
 #include "toplevel/dispatch.h"
 #include "toplevel/polymodding.h"
@@ -201,6 +202,83 @@ TEST_F(RingChange, ConvertedValuesAreTheirImagesModuloP) {
       EXPECT_EQ(cross % BigRef(p), BigRef(0)) << name << " = " << value_text(q);
     }
     free_quoly(&q);
+  }
+}
+
+// Values journalled into one prime and given back exactly, then left out of
+// the list of a change into another: there they read as their images
+// modulo the new prime (checked at random points against the exact value
+// reduced independently), not as the residues of the first, and the return
+// by the same list gives them back exactly once more.
+TEST_F(RingChange, ValuesLeftOutOfAListReadAsTheirImagesInTheNextRing) {
+  const std::int32_t primes[] = {2, 3, 7, 97, 65521};
+  std::mt19937 rng(4141);
+  run("&(p = 97)\n&(p = _i)\n");  // the globals a change resets, as after any change
+  for (int round = 0; round < 8; ++round) {
+    clear_all();
+    run("&(J = y)\n&(J = x)\n");
+    // The one named value is an integer whose image, lifted back, has the
+    // same nodes, so that the balance sees the values left out alone.
+    const std::string named = "k";
+    std::string assignments = "k := 7:\nz := 2*x/(x + 5):\nb := x:\n";
+    std::int32_t p1 = 2, p2 = 3;
+    if (round > 0) {
+      // Values some of whose denominators vanish modulo the small p1 and,
+      // but for chance, none modulo the large p2.
+      p1 = primes[rng() % 3];
+      p2 = primes[3 + rng() % 2];
+      const int count = 3 + static_cast<int>(rng() % 6);
+      for (int k = 0; k < count; ++k)
+        assignments += "v" + std::to_string(k) + " := " + random_value(rng, p1) + ":\n";
+    }
+    run(assignments);
+    const auto before = stored_values();
+    std::map<std::string, quoly> originals;
+    for (varptr v : sca_store)
+      for (; v != nullptr; v = v->next) {
+        BigModeGuard big;
+        quoly_assign(v->val, &originals[v->let.name]);
+      }
+    SCOPED_TRACE(assignments + "journalled modulo " + std::to_string(p1) + ", then left out modulo " +
+                 std::to_string(p2));
+    free_gcd_stash();  // the change empties the cache of GCDs
+    NodeBalance balance;
+    run("&(p = " + std::to_string(p1) + " : **)\n&(p = _i : **)\n");
+    ASSERT_EQ(stored_values(), before);
+    run("&(p = " + std::to_string(p2) + " : " + named + ")\n");
+    ASSERT_TRUE(modularmode);
+    int checked = 0;
+    for (const auto& [name, q] : originals) {
+      if (name == named) continue;
+      varptr v = variable_named(name);
+      ASSERT_NE(v, nullptr) << name;
+      for (int trial = 0; trial < 6; ++trial) {
+        const std::int64_t a = rng() % 50, b = rng() % 50;
+        std::optional<RatRef> exact;
+        {
+          BigModeGuard big;
+          exact = value_at(q, {RatRef(a), RatRef(b)});
+        }
+        if (!exact || exact->den() % BigRef(p2) == BigRef(0)) continue;
+        const auto got = value_mod_at(v->val, {a % p2, b % p2}, p2);
+        if (!got) continue;
+        // got = num / den modulo p2: got * den - num is a multiple of p2.
+        const BigRef cross = BigRef(*got) * exact->den() - exact->num();
+        EXPECT_EQ(cross % BigRef(p2), BigRef(0)) << name << " = " << value_text(q) << " at " << a << ", " << b;
+        ++checked;
+      }
+    }
+    EXPECT_GT(checked, 0);
+    run("&(p = _i : " + named + ")\n");
+    auto after = stored_values();
+    auto expected = before;
+    after.erase(named);
+    expected.erase(named);
+    EXPECT_EQ(after, expected);
+    free_quoly(&prevnum);
+    quoly_set(0, &prevnum);
+    balance.expect_balanced();
+    for (auto& [name, q] : originals) free_quoly(&q);
   }
 }
 
