@@ -106,15 +106,7 @@ class HeldOperands : public testing::Test {
 
   // Every variable and array freed, the previous result too.
   static void forget_values() {
-    for (varptr& bucket : sca_store) {
-      while (bucket != nullptr) {
-        varptr v = bucket;
-        bucket = v->next;
-        free_quoly(&v->val);
-        v->next = var_garb;
-        var_garb = v;
-      }
-    }
+    clear_scalar_variables();
     clear_arrays();
     free_quoly(&prevnum);
   }

@@ -122,7 +122,7 @@ arrptr array_named(const std::string& name) {
   return find_array(&t);
 }
 
-void clear_variables_and_polynomial_names() {
+void clear_scalar_variables() {
   for (varptr& bucket : sca_store) {
     while (bucket != nullptr) {
       varptr v = bucket;
@@ -132,6 +132,10 @@ void clear_variables_and_polynomial_names() {
       var_garb = v;
     }
   }
+}
+
+void clear_variables_and_polynomial_names() {
+  clear_scalar_variables();
   while (polynames != nullptr) delete_poly_name(1);
   number_polys = 0;
   for (auto& row : polyvar) std::fill(std::begin(row), std::end(row), '\0');

@@ -54,6 +54,9 @@ void clear_arrays();
 varptr variable_named(const std::string& name);
 arrptr array_named(const std::string& name);
 
+// Frees every scalar variable.
+void clear_scalar_variables();
+
 // Frees every scalar variable and cancels every polynomial variable, so
 // that the next test starts with none.
 void clear_variables_and_polynomial_names();
