@@ -25,11 +25,12 @@
 //
 // Each row prints its times, the growth exponent of each side over the last
 // three sizes (the slope of log time against log size), the ratios at the
-// largest size, and its flags against its peer (gp when it takes part, else
-// Singular): SLOW above 3x the peer, STEEP an exponent above the peer's by
-// more than 0.2, WALL stopped (in the operation or in building its operands)
-// at a size where the peer finished, MISMATCH values that differ from a
-// peer's, FAILED an error or no answer of Tavrin's. Every stop and error is
+// largest size, and its flags against every peer that takes part, each
+// flag naming the peer (so a row is flagged against the fastest of them):
+// SLOW above 3x the peer, STEEP an exponent above the peer's by more than
+// 0.2, WALL stopped (in the operation or in building its operands) at a
+// size where the peer finished, MISMATCH values that differ from a peer's,
+// FAILED an error or no answer of Tavrin's. Every stop and error is
 // noted in its row, and the sweep goes on with the next row. A summary
 // table ends the run.
 //
@@ -431,7 +432,7 @@ struct RowResult {
   std::vector<std::string> notes;          // errors and mismatches, as they came
   bool mismatch = false;
   bool failed = false;  // Tavrin gave an error or no answer (not a timeout)
-  std::size_t peer = 0;  // the side the flags compare with (0: none)
+  std::vector<std::size_t> peers;  // the sides that take part, which the flags compare with
 };
 
 // The sizes of a row: its own, or doubling from its first to its last. The
@@ -470,8 +471,8 @@ RowResult run_row(const Row& row, const std::vector<Side>& sides) {
   std::vector<Pace> pace(sides.size());
   std::vector<bool> active(sides.size(), true);  // a peer past its limit is not run again
   std::vector<double> spent(sides.size(), 0);    // seconds of each side's timings in the row
-  for (std::size_t s = 1; s < sides.size() && res.peer == 0; ++s)
-    if (takes_part(sides[s], row)) res.peer = s;
+  for (std::size_t s = 1; s < sides.size(); ++s)
+    if (takes_part(sides[s], row)) res.peers.push_back(s);
   for (const std::int64_t n : row_sizes(row)) {
     res.sizes.push_back(static_cast<double>(n));
     std::vector<Measure> m(sides.size());
@@ -505,16 +506,17 @@ RowResult run_row(const Row& row, const std::vector<Side>& sides) {
   return res;
 }
 
-// The flags of a row against its peer (gp, else the first peer that takes
-// part in it).
-std::vector<std::string> row_flags(const RowResult& r) {
+// The flags of a row against each peer that takes part in it: a row slower
+// than 3x the fastest peer is SLOW against that one at least.
+std::vector<std::string> row_flags(const RowResult& r, const std::vector<Side>& sides) {
   std::vector<std::string> flags;
   if (r.failed) flags.push_back("FAILED");
-  if (r.peer != 0) {
-    const Comparison c = compare_sides(r.sizes, r.times[0], r.times[r.peer]);
-    if (c.slow) flags.push_back("SLOW");
-    if (c.steep) flags.push_back("STEEP");
-    if (c.wall) flags.push_back("WALL");
+  for (const std::size_t p : r.peers) {
+    const Comparison c = compare_sides(r.sizes, r.times[0], r.times[p]);
+    const std::string against = std::string("(") + sides[p].name + ")";
+    if (c.slow) flags.push_back("SLOW" + against);
+    if (c.steep) flags.push_back("STEEP" + against);
+    if (c.wall) flags.push_back("WALL" + against);
   }
   if (r.mismatch) flags.push_back("MISMATCH");
   return flags;
@@ -543,7 +545,7 @@ std::string row_block(const Row& row, const RowResult& r, const std::vector<Side
     t += "\n";
   }
   for (const std::string& note : r.notes) t += "  " + note + "\n";
-  const std::vector<std::string> flags = row_flags(r);
+  const std::vector<std::string> flags = row_flags(r, sides);
   if (!flags.empty()) {
     t += "  flagged:";
     for (const std::string& f : flags) t += " " + f;
@@ -565,7 +567,7 @@ std::string summary_line(const Row& row, const RowResult& r, const std::vector<S
             number_text(c.ratio, "%.2f");
   }
   line += " |";
-  for (const std::string& f : row_flags(r)) line += " " + f;
+  for (const std::string& f : row_flags(r, sides)) line += " " + f;
   return line + " |";
 }
 
@@ -652,7 +654,7 @@ int main(int argc, char** argv) {
   std::printf("%s | flags |\n%s|---|\n", head.c_str(), rule.c_str());
   int flagged = 0;
   for (std::size_t i = 0; i < rows.size(); ++i) {
-    flagged += !row_flags(results[i]).empty();
+    flagged += !row_flags(results[i], sides).empty();
     std::printf("%s\n", summary_line(rows[i], results[i], sides).c_str());
   }
   std::printf("\n%d of %zu rows flagged.\n", flagged, rows.size());

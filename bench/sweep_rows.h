@@ -464,6 +464,76 @@ inline const Operation smith{.name = "Smith([m]), entries of three digits",
                              .tavrin_setup = tavrin_matrix,
                              .gp_setup = gp_matrix};
 
+
+// Running products and sums, one factor or term a step, modulo 32003: the
+// statement's own Product and Sigma, and the loop that multiplies or adds
+// into one variable.
+inline const Operation product_p{"Product<k = 1, n>[x^2 + k x + k^3 + 1]", {}, {},
+                                 "f := Product<k = 1, {n}>[x^2 + k*x + k*k*k + 1]",
+                                 "f=prod(k=1,{n},E(1)*(x^2+k*x+k^3+1))", {{'d', "f"}, {'v', "f"}}, Flint::none, "", "", false};
+inline const Operation product_loop{"g := g*(x^2 + k x + k^3 + 1), k = 1..n", {}, {},
+                                    "g := 1: for k = 1 to {n} do g := g*(x^2 + k*x + k*k*k + 1) od",
+                                    "g=E(1);for(k=1,{n},g*=x^2+k*x+k^3+1)", {{'d', "g"}, {'v', "g"}}, Flint::none,
+                                    "", "", false};
+inline const Operation sigma_p{"Sigma<k = 0, n>[(k^2 + 3k + 1) x^k]", {}, {},
+                               "a := Sigma<k = 0, {n}>[(k*k + 3*k + 1)*x^k]", "a=sum(k=0,{n},E(k^2+3*k+1)*x^k)",
+                               {{'d', "a"}, {'v', "a"}}, Flint::none, "", "", false};
+// An unbalanced product: b a sixteenth of a's length.
+inline const Operation mul_unbalanced{"a*b, deg b = n/16", {{"a", 'A', "n"}, {"b", 'B', "n/16"}}, {}, "c := a*b",
+                                      "c=a*b", poly_c, Flint::mul};
+// A long quotient by a short divisor: n of degree N - 1 (all ones) by a
+// divisor of degree 1000; the quotient's coefficients grow to some 230 bits.
+inline const Operation rem_long{.name = "Rem(n, m, q), n = (x^N - 1)/(x - 1), m = -x^1000 + x^7 - 2",
+                                .tavrin = "r := Rem(nn, m, q)",
+                                .gp = "d=divrem(nn,m)",
+                                .checks = {{'d', "r"}, {'m', "r"}, {'d', "q"}, {'m', "q"}},
+                                .gp_post = "q=d[1];r=d[2];",
+                                .tavrin_setup = "m := -x^1000 + x^7 - 2:\nnn := Sigma<k = 0, {n-1}>[x^k]:\n",
+                                .gp_setup = "m=-x^1000+x^7-2;nn=Polrev(vector({n},i,1));\n"};
+// The running sum of 1/(x + k) over Q, term by term into one variable.
+inline const Operation ratsum_loop{.name = "s := s + 1/(x + k), k = 1..n",
+                                   .tavrin = "s := 0: for k = 1 to {n} do s := s + 1/(x + k) od",
+                                   .gp = "s=0;for(k=1,{n},s+=1/(x+k))",
+                                   .checks = ratfun_c,
+                                   .tavrin_post = "v := s#2:",
+                                   .gp_post = "v=subst(s,x,2);",
+                                   .repeat = false};
+// Integer matrices of side n with the diagonal and three scattered entries a
+// row, stored sparse and dense: a sparse store must not cost more than the
+// dense one.
+inline constexpr const char* tavrin_scattered_fill =
+    "for i = 1 to {n} do m[i,i] := 2 + (i | 7); m[i,((3*i) | {n}) + 1] := 1 + (i | 5); "
+    "m[i,((7*i + 1) | {n}) + 1] := -1 - (i | 3); m[i,((11*i + 5) | {n}) + 1] := (i | 4) - 2 od:\n";
+inline constexpr const char* gp_scattered =
+    "m=matrix({n},{n});for(i=1,{n},m[i,i]=2+i%7;m[i,(3*i)%{n}+1]=1+i%5;m[i,(7*i+1)%{n}+1]=-1-i%3;"
+    "m[i,(11*i+5)%{n}+1]=i%4-2);\n";
+inline const std::string tavrin_scattered_sparse = std::string("Array m[{n},{n}] Sparse:\n") + tavrin_scattered_fill;
+inline const std::string tavrin_scattered_dense = std::string("Array m[{n},{n}]:\n") + tavrin_scattered_fill;
+inline const Operation det_sparse{.name = "Det[m], Sparse, diagonal and 3 entries a row",
+                                  .tavrin = "d := Det[m]",
+                                  .gp = "d=matdet(m)",
+                                  .checks = {{'v', "d"}},
+                                  .tavrin_setup = tavrin_scattered_sparse.c_str(),
+                                  .gp_setup = gp_scattered};
+inline const Operation det_scattered_dense{.name = "Det[m], dense, diagonal and 3 entries a row",
+                                           .tavrin = "d := Det[m]",
+                                           .gp = "d=matdet(m)",
+                                           .checks = {{'v', "d"}},
+                                           .tavrin_setup = tavrin_scattered_dense.c_str(),
+                                           .gp_setup = gp_scattered};
+// The minimal polynomial of diag(B, B), B of side n/2 with entries -2..2,
+// stored sparse: of degree n/2 at most.
+inline const Operation minpoly_blocks{
+    .name = "Minpoly([m], 0), m = diag(B, B) Sparse",
+    .tavrin = "c := Minpoly([m], 0)",
+    .gp = "c=minpoly(m)",
+    .checks = {{'d', "c"}, {'m', "c"}},
+    .tavrin_setup = "Array m[{n/2*2},{n/2*2}] Sparse:\nfor i = 1 to {n/2} do for j = 1 to {n/2} do "
+                    "e := (((7*i^3 + 13*j^2 + 5*i*j^2 + 3*i + 11*j) | 1009) | 5) - 2; m[i,j] := e; "
+                    "m[i + {n/2},j + {n/2}] := e od od:\n",
+    .gp_setup = "B=matrix({n/2},{n/2},i,j,(((7*i^3+13*j^2+5*i*j^2+3*i+11*j)%1009)%5)-2);"
+                "m=matconcat(matdiagonal([B,B]));\n"};
+
 }  // namespace ops
 
 // The table: every operation in every ring it applies to, from size `first`
@@ -542,6 +612,15 @@ inline std::vector<Row> sweep_rows() {
   in(ops::ratprod2, {q}, 20, 640);
   for (const Operation* op : {&ops::det, &ops::inverse, &ops::chpoly, &ops::hermite, &ops::smith})
     in(*op, {z}, 25, 400);
+  in(ops::product_p, {p32003}, 1000, 16000);
+  in(ops::product_loop, {p32003}, 1000, 16000);
+  in(ops::sigma_p, {p32003}, 100000, 800000);
+  in(ops::ratsum_loop, {q}, 125, 2000);
+  in(ops::mul_unbalanced, {z, q}, 16000, most);
+  rows.push_back({&ops::rem_long, z, 0, 0, {15001, 30001, 60001, 100001, 151001}});
+  in(ops::det_sparse, {z}, 100, 800);
+  in(ops::det_scattered_dense, {z}, 100, 800);
+  in(ops::minpoly_blocks, {z}, 100, 800);
   return rows;
 }
 
