@@ -133,7 +133,7 @@ class Language {
 
  private:
   // The template at size n: {n/8} and the like, {cA} (the coefficient in
-  // the language's words), {digits}.
+  // the language's words), {digits}; other braces stand as they are.
   std::string expand(const std::string& text, std::int64_t n) const {
     std::string out;
     for (std::size_t i = 0; i < text.size(); ++i) {
@@ -143,6 +143,12 @@ class Language {
         continue;
       }
       const std::string key = text.substr(i + 1, close - i - 1);
+      const bool is_key = key == "digits" || (key.size() == 2 && key[0] == 'c' && key[1] >= 'A' && key[1] <= 'C') ||
+                          (!key.empty() && (key[0] == 'n' || (key[0] >= '0' && key[0] <= '9')));
+      if (!is_key) {  // a brace of the language itself (a Singular block)
+        out += text[i];
+        continue;
+      }
       if (key == "digits")
         out += decimal_digits(n);
       else if (key[0] == 'c')

@@ -534,6 +534,70 @@ inline const Operation minpoly_blocks{
     .gp_setup = "B=matrix({n/2},{n/2},i,j,(((7*i^3+13*j^2+5*i*j^2+3*i+11*j)%1009)%5)-2);"
                 "m=matconcat(matdiagonal([B,B]));\n"};
 
+
+// GCD(g a, g b) in eight variables, g, a and b of n terms each with
+// exponents below 5 in every variable and positive coefficients; each side
+// prints the number of terms of the GCD and its value at the primes 2..19.
+inline constexpr const char* tavrin_eight =
+    "&(J > y):\n&(J > z):\n&(J > t):\n&(J > e):\n&(J > f):\n&(J > g):\n&(J > h):\n";
+inline constexpr const char* singular_eight = "ring R = 0,(x,y,z,t,e,f,g,h),dp;\n";
+// The term of index k, in Tavrin's words and in Singular's.
+inline std::string eight_term(bool tavrin, int k0) {
+  const std::string k = "(k + " + std::to_string(k0) + ")", m = tavrin ? " | " : " mod ";
+  // the exponent of a variable: (31 k^2 + a k + 3) mod a prime, mod 5
+  auto e = [&](const char* v, int a, int prime) {
+    return std::string("*") + v + "^(((31*" + k + "*" + k + " + " + std::to_string(a) + "*" + k + " + 3)" + m +
+           std::to_string(prime) + ")" + m + "5)";
+  };
+  return "((" + k + "*" + k + " + " + k + ")" + m + "19 + 1)" + e("x", 7, 101) + e("y", 11, 103) + e("z", 13, 107) +
+         e("t", 17, 109) + e("e", 19, 113) + e("f", 23, 127) + e("g", 29, 131) + e("h", 37, 137);
+}
+inline std::string tavrin_eight_setup() {
+  std::string s = tavrin_eight;
+  const char* names[3] = {"gg", "aa", "bb"};
+  for (int i = 0; i < 3; ++i)
+    s += std::string(names[i]) + " := Sigma<k = 1, {n}>[" + eight_term(true, 1000 * i) + "]:\n";
+  return s + "pu := gg*aa:\npw := gg*bb:\n";
+}
+inline std::string singular_eight_setup() {
+  std::string s = std::string(singular_eight) + "poly gg, aa, bb, hh; int k;\nfor (k = 1; k <= {n}; k++) {";
+  const char* names[3] = {"gg", "aa", "bb"};
+  for (int i = 0; i < 3; ++i) s += std::string(" ") + names[i] + " = " + names[i] + " + " + eight_term(false, 1000 * i) + ";";
+  return s + " }\npoly pu = gg*aa; poly pw = gg*bb;\n";
+}
+inline const std::string tavrin_eight_text = tavrin_eight_setup();
+inline const std::string singular_eight_text = singular_eight_setup();
+inline const Operation gcd8{
+    .name = "GCD(g a, g b), 8 variables, n terms each",
+    .tavrin = "hh := GCD(pu, pw)",
+    .gp = "",
+    .checks = {{'n', "kk"}, {'v', "vv"}},
+    .tavrin_post = "kk := Terms(hh): vv := hh#(2, 3, 5, 7, 11, 13, 17, 19):",
+    .repeat = false,
+    .tavrin_setup = tavrin_eight_text.c_str(),
+    .singular_setup = singular_eight_text.c_str(),
+    .singular = "hh = gcd(pu, pw)",
+    .singular_post = "int kk = size(hh); ring Rp = 2147483629,(x,y,z,t,e,f,g,h),dp; poly gm = imap(R, hh);\n"
+                     "bigint vv = bigint(int(leadcoef(subst(gm, x, 2, y, 3, z, 5, t, 7, e, 11, f, 13, g, 17, h, 19))));"};
+// Products in the tower Z/32003[t, s]/(t^n + t + 3, s^n + t s + 1): two
+// elements with every exponent below the relations' degrees, the product
+// reduced by both relations (Singular reduces by their standard basis).
+inline const Operation tower{
+    .name = "a*b in Z/32003[t, s]/(t^n + t + 3, s^n + t s + 1)",
+    .tavrin = "c := a*b",
+    .gp = "",
+    .checks = {{'n', "kk"}, {'v', "vv"}},
+    .tavrin_post = "kk := Terms(c): vv := c#(0, 3, 5):",
+    // the coefficients are found over the integers, the relations set before the change to the prime
+    .tavrin_setup = "&(J > s):\n&(J > t):\na := 0: b := 0:\n"
+                    "for i = 0 to {n-1} do for j = 0 to {n-1} do a := a + ((7*i + 3*j*j + 1) | 97)*t^i*s^j; "
+                    "b := b + ((5*i*i + j + 2) | 89)*t^i*s^j od od:\n&(P = t^{n} + t + 3):\n&(P = s^{n} + t*s + 1):\n",
+    .singular_setup = "ring R = 32003,(s,t),dp;\nideal G = std(ideal(t^{n} + t + 3, s^{n} + t*s + 1));\n"
+                      "poly a, b, c; int i, j;\nfor (i = 0; i <= {n-1}; i++) { for (j = 0; j <= {n-1}; j++) { "
+                      "a = a + ((7*i + 3*j*j + 1) mod 97)*t^i*s^j; b = b + ((5*i*i + j + 2) mod 89)*t^i*s^j; } }\n",
+    .singular = "c = reduce(a*b, G)",
+    .singular_post = "int kk = size(c); int vv = int(leadcoef(subst(c, s, 3, t, 5))); if (vv < 0) { vv = vv + 32003; }"};
+
 }  // namespace ops
 
 // The table: every operation in every ring it applies to, from size `first`
@@ -621,6 +685,8 @@ inline std::vector<Row> sweep_rows() {
   in(ops::det_sparse, {z}, 100, 800);
   in(ops::det_scattered_dense, {z}, 100, 800);
   in(ops::minpoly_blocks, {z}, 100, 800);
+  in(ops::gcd8, {z}, 128, 1024);
+  in(ops::tower, {p32003}, 16, 128);
   return rows;
 }
 
