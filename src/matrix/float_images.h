@@ -16,6 +16,7 @@
 // relation and Laurent mode off; everything else keeps its exact route.
 #pragma once
 
+#include <cmath>
 #include <cstdint>
 #include <vector>
 
@@ -48,27 +49,64 @@ void to_float_images(MatValue& v);
 void from_float_images(MatValue& v);
 
 // Singular in floating mode: a floating inverse refuses an m-by-m matrix
-// that is singular to working precision. Elimination with partial
-// pivoting calls it singular when a pivot vanishes beside its row and
-// column: |pivot| <= m * singular_tolerance * r * c, r the largest |entry|
-// of the pivot's row in the matrix and c the largest |entry| of its column
-// once every row is divided by its own largest (row operations scale
-// with their rows, so this is the test on the row-scaled matrix). Rounding
-// leaves a singular matrix's pivot a few ulps (2^-64) of that, seldom
-// exactly 0; an ill-conditioned matrix, as a Hilbert matrix of side 10
-// (condition 1.6e13), keeps pivots far above it.
-constexpr long double singular_tolerance = 0x1p-56L;
+// that is singular to working precision, one whose elimination meets a
+// pivot no larger than the bound on its own rounding error. The bound of
+// every entry is carried along the elimination: half an ulp of each entry
+// at the start (the images of exact values), and for each update
+// a := a - f*b (f = a(r,i), b = a(i,c)/pivot) the errors of a, f, b and
+// the pivot carried through, plus the roundings of the update itself.
+// The bounds scale with the matrix (a power of two on a row or a column
+// scales them alike), so no row's or column's size can mask a pivot or
+// pass for one: a pivot that only rounding made is within its bound
+// (to first order), and a pivot formed without rounding, however small
+// beside its row's entries, is far above it. A Hilbert matrix of side 10
+// (condition 1.6e13) keeps every pivot above ten times its bound.
+class PivotErrors {
+ public:
+  // The bounds of the m-by-m matrix whose entry (r, c) (from 0) is
+  // entry(r, c).
+  template <class Entry>
+  PivotErrors(std::int32_t m, Entry&& entry) : m_(m), e_(static_cast<std::size_t>(m) * m) {
+    for (std::int32_t r = 0; r < m; ++r)
+      for (std::int32_t c = 0; c < m; ++c) bound(r, c) = half_ulp * std::fabs(entry(r, c));
+  }
+  void swap_rows(std::int32_t i, std::int32_t j);
+  void swap_cols(std::int32_t i, std::int32_t j);
+  // The pivot at (i, i) vanishes beside its bound.
+  bool vanishing(std::int32_t i, long double pivot) const { return std::fabs(pivot) <= bound(i, i); }
+  // The bounds after step i (from 0) clears column i below the pivot
+  // (i, i); entry(r, c) reads the entries before that step.
+  template <class Entry>
+  void eliminate(std::int32_t i, Entry&& entry) {
+    const long double pivot = std::fabs(entry(i, i));
+    const auto rest = static_cast<std::size_t>(m_ - i - 1);
+    std::vector<long double> b(rest), eb(rest);  // |b| and its bound, column by column
+    for (std::int32_t c = i + 1; c < m_; ++c) {
+      const auto k = static_cast<std::size_t>(c - i - 1);
+      b[k] = std::fabs(entry(i, c)) / pivot;
+      eb[k] = (bound(i, c) + b[k] * bound(i, i)) / pivot;
+    }
+    for (std::int32_t r = i + 1; r < m_; ++r) {
+      const long double f = std::fabs(entry(r, i)), ef = bound(r, i);
+      if (f == 0 && ef == 0) continue;  // the row is left as it is
+      for (std::int32_t c = i + 1; c < m_; ++c) {
+        const auto k = static_cast<std::size_t>(c - i - 1);
+        bound(r, c) += f * eb[k] + b[k] * ef + 4 * half_ulp * (std::fabs(entry(r, c)) + f * b[k]);
+      }
+    }
+  }
 
-// The scales of that test for the m-by-m matrix of long-double images held
-// in a work array (cell (r, c) at stash[c*m + r], nil = 0; kept): row[r]
-// and col[c] as r and c above (a row of zeros: row[r] = 0).
-struct PivotScales {
-  std::vector<long double> row, col;
+ private:
+  static constexpr long double half_ulp = 0x1p-64L;
+  long double& bound(std::int32_t r, std::int32_t c) {
+    return e_[static_cast<std::size_t>(r) * static_cast<std::size_t>(m_) + static_cast<std::size_t>(c)];
+  }
+  long double bound(std::int32_t r, std::int32_t c) const {
+    return e_[static_cast<std::size_t>(r) * static_cast<std::size_t>(m_) + static_cast<std::size_t>(c)];
+  }
+  std::int32_t m_;
+  std::vector<long double> e_;
 };
-PivotScales pivot_scales(workptr a, std::int32_t m);
-
-// The test on one pivot with the scales of its row and column.
-bool vanishing_pivot(long double pivot, long double row, long double col, std::int32_t m);
 
 // The whole test on the sparse matrix a of m rows of long-double images (kept).
 bool fl_singular(sparseptr a, std::int32_t m);
