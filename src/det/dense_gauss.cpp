@@ -404,9 +404,9 @@ void standard_matrix_invert(quolyptr n, std::int32_t m, poly fct, workptr ar, wo
   bool singular = false, finished = false;
   // A floating inverse refuses a matrix singular to working precision:
   // rounding leaves a singular matrix's last pivots small but seldom
-  // exactly 0, so each pivot is weighed against its rounding error.
+  // exactly 0, so each pivot is weighed against the magnitudes that formed it.
   const auto entry = [dup, m](std::int32_t r, std::int32_t c) { return at(dup, r, c, m)->ncoef->flote; };
-  std::optional<PivotErrors> bounds;
+  std::optional<PivotMagnitudes> bounds;
   if (floats && invert) bounds.emplace(m, entry);
   for (std::int32_t i = 1; i <= m && !finished; ++i) {
     check_interrupt();

@@ -86,11 +86,11 @@ void to_float_images(MatValue& v) {
   for (std::int64_t k = 0; k < m; ++k) image_in_place(&v.arr->stash[k]);
 }
 
-void PivotErrors::swap_rows(std::int32_t i, std::int32_t j) {
+void PivotMagnitudes::swap_rows(std::int32_t i, std::int32_t j) {
   for (std::int32_t c = 0; c < m_; ++c) std::swap(bound(i, c), bound(j, c));
 }
 
-void PivotErrors::swap_cols(std::int32_t i, std::int32_t j) {
+void PivotMagnitudes::swap_cols(std::int32_t i, std::int32_t j) {
   for (std::int32_t r = 0; r < m_; ++r) std::swap(bound(r, i), bound(r, j));
 }
 
@@ -103,7 +103,7 @@ bool fl_singular(sparseptr a, std::int32_t m) {
   const auto at = [&](std::int32_t r, std::int32_t c) -> long double& {
     return rows[static_cast<std::size_t>(r) * n + static_cast<std::size_t>(c)];
   };
-  PivotErrors bounds(m, at);
+  PivotMagnitudes bounds(m, at);
   for (std::int32_t i = 0; i < m; ++i) {
     std::int32_t best = i;
     for (std::int32_t r = i + 1; r < m; ++r)

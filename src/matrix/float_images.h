@@ -16,6 +16,7 @@
 // relation and Laurent mode off; everything else keeps its exact route.
 #pragma once
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <vector>
@@ -50,54 +51,50 @@ void from_float_images(MatValue& v);
 
 // Singular in floating mode: a floating inverse refuses an m-by-m matrix
 // that is singular to working precision, one whose elimination meets a
-// pivot no larger than the bound on its own rounding error. The bound of
-// every entry is carried along the elimination: half an ulp of each entry
-// at the start (the images of exact values), and for each update
-// a := a - f*b (f = a(r,i), b = a(i,c)/pivot) the errors of a, f, b and
-// the pivot carried through, plus the roundings of the update itself.
-// The bounds scale with the matrix (a power of two on a row or a column
-// scales them alike), so no row's or column's size can mask a pivot or
-// pass for one: a pivot that only rounding made is within its bound
-// (to first order), and a pivot formed without rounding, however small
-// beside its row's entries, is far above it. A Hilbert matrix of side 10
-// (condition 1.6e13) keeps every pivot above ten times its bound.
-class PivotErrors {
+// pivot that is rounding residue: |pivot| <= m * singular_tolerance * h,
+// h the largest magnitude that went into the pivot (its entry at the start
+// and every product f*b subtracted from it, f a multiplier and b an entry
+// of a pivot row, each with the magnitudes that formed them in turn).
+// Rounding leaves a singular matrix's pivot a few ulps (2^-64) of h,
+// seldom exactly 0. A pivot formed without cancellation keeps h equal to
+// itself, however small beside the entries its row lost to earlier steps,
+// and h scales with the matrix (a power of two on a row or a column scales
+// it alike), so no row's size can mask a pivot or pass for one. A Hilbert
+// matrix of side 13 (condition 4.8e17) keeps its pivots far above the test.
+constexpr long double singular_tolerance = 0x1p-60L;
+
+// The magnitudes h of the entries along an elimination.
+class PivotMagnitudes {
  public:
-  // The bounds of the m-by-m matrix whose entry (r, c) (from 0) is
+  // The magnitudes of the m-by-m matrix whose entry (r, c) (from 0) is
   // entry(r, c).
   template <class Entry>
-  PivotErrors(std::int32_t m, Entry&& entry) : m_(m), e_(static_cast<std::size_t>(m) * m) {
+  PivotMagnitudes(std::int32_t m, Entry&& entry) : m_(m), e_(static_cast<std::size_t>(m) * m) {
     for (std::int32_t r = 0; r < m; ++r)
-      for (std::int32_t c = 0; c < m; ++c) bound(r, c) = half_ulp * std::fabs(entry(r, c));
+      for (std::int32_t c = 0; c < m; ++c) bound(r, c) = std::fabs(entry(r, c));
   }
   void swap_rows(std::int32_t i, std::int32_t j);
   void swap_cols(std::int32_t i, std::int32_t j);
-  // The pivot at (i, i) vanishes beside its bound.
-  bool vanishing(std::int32_t i, long double pivot) const { return std::fabs(pivot) <= bound(i, i); }
-  // The bounds after step i (from 0) clears column i below the pivot
-  // (i, i); entry(r, c) reads the entries before that step.
+  // The pivot at (i, i) is rounding residue beside the magnitudes that formed it.
+  bool vanishing(std::int32_t i, long double pivot) const {
+    return std::fabs(pivot) <= static_cast<long double>(m_) * singular_tolerance * bound(i, i);
+  }
+  // The magnitudes after step i (from 0) clears column i below the pivot
+  // (i, i); entry(r, c) reads the entries before that step. Entry (r, c)
+  // loses f*b, f = a(r, i)/pivot and b = a(i, c): its magnitude takes in
+  // |f| times b's, and |b| times f's.
   template <class Entry>
   void eliminate(std::int32_t i, Entry&& entry) {
     const long double pivot = std::fabs(entry(i, i));
-    const auto rest = static_cast<std::size_t>(m_ - i - 1);
-    std::vector<long double> b(rest), eb(rest);  // |b| and its bound, column by column
-    for (std::int32_t c = i + 1; c < m_; ++c) {
-      const auto k = static_cast<std::size_t>(c - i - 1);
-      b[k] = std::fabs(entry(i, c)) / pivot;
-      eb[k] = (bound(i, c) + b[k] * bound(i, i)) / pivot;
-    }
     for (std::int32_t r = i + 1; r < m_; ++r) {
-      const long double f = std::fabs(entry(r, i)), ef = bound(r, i);
-      if (f == 0 && ef == 0) continue;  // the row is left as it is
-      for (std::int32_t c = i + 1; c < m_; ++c) {
-        const auto k = static_cast<std::size_t>(c - i - 1);
-        bound(r, c) += f * eb[k] + b[k] * ef + 4 * half_ulp * (std::fabs(entry(r, c)) + f * b[k]);
-      }
+      const long double f = std::fabs(entry(r, i)) / pivot, hf = bound(r, i) / pivot;
+      if (hf == 0) continue;  // the row is left as it is
+      for (std::int32_t c = i + 1; c < m_; ++c)
+        bound(r, c) = std::max({bound(r, c), f * bound(i, c), hf * std::fabs(entry(i, c))});
     }
   }
 
  private:
-  static constexpr long double half_ulp = 0x1p-64L;
   long double& bound(std::int32_t r, std::int32_t c) {
     return e_[static_cast<std::size_t>(r) * static_cast<std::size_t>(m_) + static_cast<std::size_t>(c)];
   }

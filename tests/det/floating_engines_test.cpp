@@ -294,6 +294,30 @@ TEST_F(FloatEngines, PivotsFormedWithoutRoundingAreNotSingular) {
 
 using RatRows = std::vector<std::vector<RatRef>>;
 
+RatRef abs_of(const RatRef& a) { return a.num() < BigRef(0) ? -a : a; }
+bool less(const RatRef& a, const RatRef& b) { return (a - b).num() < BigRef(0); }
+
+// Hilbert matrices of sides 12 and 13 (condition 1.6e16 and 4.8e17, below
+// the 1.8e19 of working precision) are inverted: their last pivots are
+// thousands of ulps of the magnitudes that formed them. The inverse's last
+// entry is (2n - 1) C(2n - 2, n - 1)^2 (11,445,589,052,352 and
+// 182,811,491,808,400), here to a relative 1e-2.
+TEST_F(FloatEngines, IllConditionedRegularMatricesAreInverted) {
+  const std::pair<int, long long> cases[] = {{12, 11445589052352LL}, {13, 182811491808400LL}};
+  for (const auto& [n, last] : cases) {
+    SCOPED_TRACE("side " + std::to_string(n));
+    const std::string side = std::to_string(n);
+    run("Array h[" + side + "," + side + "]:\nfor i = 1 to " + side + " do for j = 1 to " + side +
+        " do h[i,j] := 1/(i + j - 1) od od:");
+    ASSERT_FALSE(run("if 1 then Float; [w] := [h]^-1 fi:"));
+    run("u := w[" + side + "," + side + "]:");
+    const RatRef off = abs_of(value("u") - RatRef(last));
+    EXPECT_TRUE(less(off * RatRef(100), RatRef(last))) << value("u");
+    run("@[h]:\n@[w]:");
+  }
+}
+
+
 // The inverse of b by Gauss-Jordan on exact rationals, and its determinant
 // (0 and no inverse when b is singular).
 std::pair<RatRows, RatRef> exact_inverse(RatRows b) {
@@ -328,8 +352,6 @@ std::pair<RatRows, RatRef> exact_inverse(RatRows b) {
   return {x, det};
 }
 
-RatRef abs_of(const RatRef& a) { return a.num() < BigRef(0) ? -a : a; }
-bool less(const RatRef& a, const RatRef& b) { return (a - b).num() < BigRef(0); }
 
 // Floating inverses of matrices whose entries span 2^-300 .. 2^300:
 // A = D1 B D2 with B of side 2 to 8 (entries -9 .. 9, a third of them 0, a
