@@ -404,10 +404,10 @@ void standard_matrix_invert(quolyptr n, std::int32_t m, poly fct, workptr ar, wo
   bool singular = false, finished = false;
   // A floating inverse refuses a matrix singular to working precision:
   // rounding leaves a singular matrix's last pivots small but seldom
-  // exactly 0.
-  const bool weighed = floats && invert;
-  PivotScales scales;
-  if (weighed) scales = pivot_scales(dup, m);
+  // exactly 0, so each pivot is weighed against the magnitudes that formed it.
+  const auto entry = [dup, m](std::int32_t r, std::int32_t c) { return at(dup, r, c, m)->ncoef->flote; };
+  std::optional<PivotMagnitudes> bounds;
+  if (floats && invert) bounds.emplace(m, entry);
   for (std::int32_t i = 1; i <= m && !finished; ++i) {
     check_interrupt();
     const std::int32_t p = i - 1;
@@ -429,14 +429,14 @@ void standard_matrix_invert(quolyptr n, std::int32_t m, poly fct, workptr ar, wo
       dual_swap_cols(n, dup, invert, p, j - 1, m);
       if (invert) push_op(&ops.cols, p, j - 1, nullptr);
     }
-    if (weighed) {
-      std::swap(scales.row[static_cast<std::size_t>(p)], scales.row[static_cast<std::size_t>(newi - 1)]);
-      std::swap(scales.col[static_cast<std::size_t>(p)], scales.col[static_cast<std::size_t>(j - 1)]);
-      if (vanishing_pivot(at(dup, p, p, m)->ncoef->flote, scales.row[static_cast<std::size_t>(p)],
-                          scales.col[static_cast<std::size_t>(p)], m)) {
+    if (bounds) {
+      bounds->swap_rows(p, newi - 1);
+      bounds->swap_cols(p, j - 1);
+      if (bounds->vanishing(p, entry(p, p))) {
         singular = true;
         break;
       }
+      bounds->eliminate(p, entry);
     }
     if (!invert && m - i < env.mycut) {
       const std::int32_t s = m - i + 1;

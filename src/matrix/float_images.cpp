@@ -86,34 +86,12 @@ void to_float_images(MatValue& v) {
   for (std::int64_t k = 0; k < m; ++k) image_in_place(&v.arr->stash[k]);
 }
 
-bool vanishing_pivot(long double pivot, long double row, long double col, std::int32_t m) {
-  return std::fabs(pivot) <= static_cast<long double>(m) * singular_tolerance * row * col;
+void PivotMagnitudes::swap_rows(std::int32_t i, std::int32_t j) {
+  for (std::int32_t c = 0; c < m_; ++c) std::swap(bound(i, c), bound(j, c));
 }
 
-namespace {
-
-// The scales of the matrix a (row by row, m x m).
-PivotScales scales_of(const std::vector<long double>& a, std::size_t n) {
-  PivotScales s{std::vector<long double>(n, 0), std::vector<long double>(n, 0)};
-  for (std::size_t r = 0; r < n; ++r)
-    for (std::size_t c = 0; c < n; ++c) s.row[r] = std::max(s.row[r], std::fabs(a[r * n + c]));
-  for (std::size_t r = 0; r < n; ++r)
-    if (s.row[r] != 0)
-      for (std::size_t c = 0; c < n; ++c) s.col[c] = std::max(s.col[c], std::fabs(a[r * n + c]) / s.row[r]);
-  return s;
-}
-
-}  // namespace
-
-PivotScales pivot_scales(workptr a, std::int32_t m) {
-  const auto n = static_cast<std::size_t>(m);
-  std::vector<long double> rows(n * n, 0);
-  for (std::size_t c = 0; c < n; ++c)
-    for (std::size_t r = 0; r < n; ++r) {
-      const quoly q = a->stash[c * n + r];
-      if (q != nullptr) rows[r * n + c] = q->ncoef->flote;
-    }
-  return scales_of(rows, n);
+void PivotMagnitudes::swap_cols(std::int32_t i, std::int32_t j) {
+  for (std::int32_t r = 0; r < m_; ++r) std::swap(bound(r, i), bound(r, j));
 }
 
 bool fl_singular(sparseptr a, std::int32_t m) {
@@ -122,21 +100,24 @@ bool fl_singular(sparseptr a, std::int32_t m) {
   for (std::int32_t r = 1; r <= m; ++r)
     for (colm_ptr e = *sparse_row(a, r); e != nullptr; e = e->next)
       rows[static_cast<std::size_t>(r - 1) * n + static_cast<std::size_t>(e->coord - 1)] = e->val->ncoef->flote;
-  PivotScales s = scales_of(rows, n);
-  const auto at = [&](std::size_t r, std::size_t c) -> long double& { return rows[r * n + c]; };
-  for (std::size_t i = 0; i < n; ++i) {
-    std::size_t best = i;
-    for (std::size_t r = i + 1; r < n; ++r)
+  const auto at = [&](std::int32_t r, std::int32_t c) -> long double& {
+    return rows[static_cast<std::size_t>(r) * n + static_cast<std::size_t>(c)];
+  };
+  PivotMagnitudes bounds(m, at);
+  for (std::int32_t i = 0; i < m; ++i) {
+    std::int32_t best = i;
+    for (std::int32_t r = i + 1; r < m; ++r)
       if (std::fabs(at(r, i)) > std::fabs(at(best, i))) best = r;
-    if (vanishing_pivot(at(best, i), s.row[best], s.col[i], m)) return true;
     if (best != i) {
-      for (std::size_t c = i; c < n; ++c) std::swap(at(i, c), at(best, c));
-      std::swap(s.row[i], s.row[best]);
+      for (std::int32_t c = i; c < m; ++c) std::swap(at(i, c), at(best, c));
+      bounds.swap_rows(i, best);
     }
-    for (std::size_t r = i + 1; r < n; ++r) {
+    if (bounds.vanishing(i, at(i, i))) return true;
+    bounds.eliminate(i, at);
+    for (std::int32_t r = i + 1; r < m; ++r) {
       const long double f = at(r, i) / at(i, i);
       if (f == 0) continue;
-      for (std::size_t c = i + 1; c < n; ++c) at(r, c) -= f * at(i, c);
+      for (std::int32_t c = i + 1; c < m; ++c) at(r, c) -= f * at(i, c);
     }
   }
   return false;

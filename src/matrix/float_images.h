@@ -16,6 +16,8 @@
 // relation and Laurent mode off; everything else keeps its exact route.
 #pragma once
 
+#include <algorithm>
+#include <cmath>
 #include <cstdint>
 #include <vector>
 
@@ -48,27 +50,60 @@ void to_float_images(MatValue& v);
 void from_float_images(MatValue& v);
 
 // Singular in floating mode: a floating inverse refuses an m-by-m matrix
-// that is singular to working precision. Elimination with partial
-// pivoting calls it singular when a pivot vanishes beside its row and
-// column: |pivot| <= m * singular_tolerance * r * c, r the largest |entry|
-// of the pivot's row in the matrix and c the largest |entry| of its column
-// once every row is divided by its own largest (row operations scale
-// with their rows, so this is the test on the row-scaled matrix). Rounding
-// leaves a singular matrix's pivot a few ulps (2^-64) of that, seldom
-// exactly 0; an ill-conditioned matrix, as a Hilbert matrix of side 10
-// (condition 1.6e13), keeps pivots far above it.
-constexpr long double singular_tolerance = 0x1p-56L;
+// that is singular to working precision, one whose elimination meets a
+// pivot that is rounding residue: |pivot| <= m * singular_tolerance * h,
+// h the largest magnitude that went into the pivot (its entry at the start
+// and every product f*b subtracted from it, f a multiplier and b an entry
+// of a pivot row, each with the magnitudes that formed them in turn).
+// Rounding leaves a singular matrix's pivot a few ulps (2^-64) of h,
+// seldom exactly 0. A pivot formed without cancellation keeps h equal to
+// itself, however small beside the entries its row lost to earlier steps,
+// and h scales with the matrix (a power of two on a row or a column scales
+// it alike), so no row's size can mask a pivot or pass for one. A Hilbert
+// matrix of side 13 (condition 4.8e17) keeps its pivots far above the test.
+constexpr long double singular_tolerance = 0x1p-60L;
 
-// The scales of that test for the m-by-m matrix of long-double images held
-// in a work array (cell (r, c) at stash[c*m + r], nil = 0; kept): row[r]
-// and col[c] as r and c above (a row of zeros: row[r] = 0).
-struct PivotScales {
-  std::vector<long double> row, col;
+// The magnitudes h of the entries along an elimination.
+class PivotMagnitudes {
+ public:
+  // The magnitudes of the m-by-m matrix whose entry (r, c) (from 0) is
+  // entry(r, c).
+  template <class Entry>
+  PivotMagnitudes(std::int32_t m, Entry&& entry) : m_(m), e_(static_cast<std::size_t>(m) * m) {
+    for (std::int32_t r = 0; r < m; ++r)
+      for (std::int32_t c = 0; c < m; ++c) bound(r, c) = std::fabs(entry(r, c));
+  }
+  void swap_rows(std::int32_t i, std::int32_t j);
+  void swap_cols(std::int32_t i, std::int32_t j);
+  // The pivot at (i, i) is rounding residue beside the magnitudes that formed it.
+  bool vanishing(std::int32_t i, long double pivot) const {
+    return std::fabs(pivot) <= static_cast<long double>(m_) * singular_tolerance * bound(i, i);
+  }
+  // The magnitudes after step i (from 0) clears column i below the pivot
+  // (i, i); entry(r, c) reads the entries before that step. Entry (r, c)
+  // loses f*b, f = a(r, i)/pivot and b = a(i, c): its magnitude takes in
+  // |f| times b's, and |b| times f's.
+  template <class Entry>
+  void eliminate(std::int32_t i, Entry&& entry) {
+    const long double pivot = std::fabs(entry(i, i));
+    for (std::int32_t r = i + 1; r < m_; ++r) {
+      const long double f = std::fabs(entry(r, i)) / pivot, hf = bound(r, i) / pivot;
+      if (hf == 0) continue;  // the row is left as it is
+      for (std::int32_t c = i + 1; c < m_; ++c)
+        bound(r, c) = std::max({bound(r, c), f * bound(i, c), hf * std::fabs(entry(i, c))});
+    }
+  }
+
+ private:
+  long double& bound(std::int32_t r, std::int32_t c) {
+    return e_[static_cast<std::size_t>(r) * static_cast<std::size_t>(m_) + static_cast<std::size_t>(c)];
+  }
+  long double bound(std::int32_t r, std::int32_t c) const {
+    return e_[static_cast<std::size_t>(r) * static_cast<std::size_t>(m_) + static_cast<std::size_t>(c)];
+  }
+  std::int32_t m_;
+  std::vector<long double> e_;
 };
-PivotScales pivot_scales(workptr a, std::int32_t m);
-
-// The test on one pivot with the scales of its row and column.
-bool vanishing_pivot(long double pivot, long double row, long double col, std::int32_t m);
 
 // The whole test on the sparse matrix a of m rows of long-double images (kept).
 bool fl_singular(sparseptr a, std::int32_t m);
