@@ -51,11 +51,11 @@ struct Modulus {
 
 // The moduli: prime squares, products of primes, powers of two (2^16 is
 // the field of 65536 elements, so 2^15 is the largest), the largest
-// modulus of 16-bit rows (7 * 31 * 151), and one next to 2^31
-// (2 * 3^2 * 7 * 11 * 31 * 151 * 331).
+// modulus of 16-bit rows (7 * 31 * 151), and the largest modulus of all
+// (2^2 * 233 * 1103 * 2089).
 const Modulus moduli[] = {{4, 2},       {6, 3},        {9, 3},  {12, 6},  {15, 5},   {25, 5},
                           {35, 7},      {49, 7},       {1024, 2}, {32768, 256}, {32767, 7},
-                          {2147483646, 6}};
+                          {2147483644, 2}};
 
 // A random m x m matrix of residues modulo mod.m (a quarter zeros) with
 // zero divisors planted by kind: 1 the first column, 2 the diagonal, 3 a
