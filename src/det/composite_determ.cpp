@@ -37,13 +37,10 @@ struct Values {
 
 bool is_zero(quoly q) { return q == nullptr || quoly_iszero(q); }
 
-std::uint32_t residue(quoly q) {
-  return static_cast<std::uint32_t>(integer_image(q->ncoef->lint));
-}
+std::uint32_t residue(quoly q) { return static_cast<std::uint32_t>(integer_image(q->ncoef->lint)); }
 
 bool unit_number(quoly q) {
-  return q != nullptr && q->numb &&
-         std::gcd(residue(q), static_cast<std::uint32_t>(modulus)) == 1;
+  return q != nullptr && q->numb && std::gcd(residue(q), static_cast<std::uint32_t>(modulus)) == 1;
 }
 
 // *acc := *acc + a * b.
@@ -110,11 +107,11 @@ std::size_t unit_steps(Square a, std::uint32_t* det) {
   return i;
 }
 
-// The determinant of the trailing block from `from` of a (no nil cells) by Berkowitz's
-// recurrence: p holds the coefficients (leading first) of det(xI - B) for
-// the leading r x r part B of the block; the next is T p, T the lower
-// triangular Toeplitz matrix on 1, -b, -R C, -R B C, ..., -R B^(r-1) C
-// (R, C, b: the new row, column and corner).
+// The determinant of the trailing block from `from` of a (no nil cells)
+// by Berkowitz's recurrence: p holds the coefficients (leading first) of
+// det(xI - B) for the leading r x r part B of the block; the next is T p,
+// T the lower triangular Toeplitz matrix on 1, -b, -R C, -R B C, ...,
+// -R B^(r-1) C (R, C, b: the new row, column and corner).
 void berkowitz(Square a, std::size_t from, quolyptr det) {
   const std::size_t s = a.side() - from;
   auto b = [&](std::size_t r, std::size_t c) -> quoly& { return a(from + r, from + c); };

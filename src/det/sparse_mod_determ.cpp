@@ -48,7 +48,8 @@ void free_row(colm_ptrptr row) {
 bool unit(std::uint32_t v) { return std::gcd(v, static_cast<std::uint32_t>(modulus)) == 1; }
 
 // Whether column col has an entry in a row from k on other than row.
-bool column_shared(sparseptr a, std::int32_t rows, std::int32_t k, std::int32_t row, std::int32_t col) {
+bool column_shared(sparseptr a, std::int32_t rows, std::int32_t k, std::int32_t row,
+                   std::int32_t col) {
   for (std::int32_t r = k; r <= rows; ++r) {
     if (r == row) continue;
     for (colm_ptr e = *sparse_row(a, r); e != nullptr && e->coord <= col; e = e->next)
@@ -62,7 +63,8 @@ bool column_shared(sparseptr a, std::int32_t rows, std::int32_t k, std::int32_t 
 // a unit among the entries of rows k.. (the one in the shortest row), and
 // error 85 when there is none (the rows would need steps this elimination
 // does not take).
-void usable_pivot(sparseptr a, std::int32_t rows, std::int32_t k, std::int32_t* row, std::int32_t* col) {
+void usable_pivot(sparseptr a, std::int32_t rows, std::int32_t k, std::int32_t* row,
+                  std::int32_t* col) {
   if (unit(word(*sparse_row(a, *row)))) return;
   std::int32_t best = -1, found_row = -1, found_col = -1;
   for (std::int32_t r = k; r <= rows; ++r) {

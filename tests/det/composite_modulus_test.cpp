@@ -53,9 +53,8 @@ struct Modulus {
 // the field of 65536 elements, so 2^15 is the largest), the largest
 // modulus of 16-bit rows (7 * 31 * 151), and the largest modulus of all
 // (2^2 * 233 * 1103 * 2089).
-const Modulus moduli[] = {{4, 2},       {6, 3},        {9, 3},  {12, 6},  {15, 5},   {25, 5},
-                          {35, 7},      {49, 7},       {1024, 2}, {32768, 256}, {32767, 7},
-                          {2147483644, 2}};
+const Modulus moduli[] = {{4, 2},  {6, 3},  {9, 3},    {12, 6},      {15, 5},    {25, 5},
+                          {35, 7}, {49, 7}, {1024, 2}, {32768, 256}, {32767, 7}, {2147483644, 2}};
 
 // A random m x m matrix of residues modulo mod.m (a quarter zeros) with
 // zero divisors planted by kind: 1 the first column, 2 the diagonal, 3 a
@@ -63,18 +62,24 @@ const Modulus moduli[] = {{4, 2},       {6, 3},        {9, 3},  {12, 6},  {15, 5
 // row is a sum of two others plus a multiple of the divisor.
 std::vector<std::vector<BigRef>> residues(std::mt19937_64& g, std::int32_t m, const Modulus& mod,
                                           int kind) {
-  std::vector<std::vector<BigRef>> a(static_cast<std::size_t>(m), std::vector<BigRef>(static_cast<std::size_t>(m)));
+  std::vector<std::vector<BigRef>> a(static_cast<std::size_t>(m),
+                                     std::vector<BigRef>(static_cast<std::size_t>(m)));
   const std::int64_t classes = mod.m / mod.divisor;
   for (std::int32_t i = 0; i < m; ++i)
     for (std::int32_t j = 0; j < m; ++j) {
-      const bool planted = (kind == 1 && j == 0) || (kind == 2 && i == j) || (kind == 3 && i < m / 2 + 1 && j < m / 2 + 1);
-      std::int64_t v = g() % 4 == 0 ? 0 : static_cast<std::int64_t>(g() % static_cast<std::uint64_t>(mod.m));
-      if (planted) v = mod.divisor * static_cast<std::int64_t>(g() % static_cast<std::uint64_t>(classes));
+      const bool planted = (kind == 1 && j == 0) || (kind == 2 && i == j) ||
+                           (kind == 3 && i < m / 2 + 1 && j < m / 2 + 1);
+      std::int64_t v =
+          g() % 4 == 0 ? 0 : static_cast<std::int64_t>(g() % static_cast<std::uint64_t>(mod.m));
+      if (planted)
+        v = mod.divisor * static_cast<std::int64_t>(g() % static_cast<std::uint64_t>(classes));
       a[i][j] = BigRef(v);
     }
   if (m >= 3 && g() % 2 == 0) {
-    const std::int64_t d = mod.divisor * static_cast<std::int64_t>(g() % static_cast<std::uint64_t>(classes));
-    for (std::int32_t j = 0; j < m; ++j) a[m - 1][j] = (a[0][j] + a[1][j] + BigRef(j == 0 ? d : 0)) % BigRef(mod.m);
+    const std::int64_t d =
+        mod.divisor * static_cast<std::int64_t>(g() % static_cast<std::uint64_t>(classes));
+    for (std::int32_t j = 0; j < m; ++j)
+      a[m - 1][j] = (a[0][j] + a[1][j] + BigRef(j == 0 ? d : 0)) % BigRef(mod.m);
   }
   return a;
 }

@@ -46,11 +46,13 @@ using Rows = std::vector<std::vector<std::string>>;
 // Statements that declare name (Sparse when asked) and fill it with rows.
 std::string array_of(const std::string& name, const Rows& rows, bool sparse) {
   const std::string side = std::to_string(rows.size());
-  std::string text = "Array " + name + "[" + side + "," + side + "]" + (sparse ? " Sparse" : "") + ":\n";
+  std::string text =
+      "Array " + name + "[" + side + "," + side + "]" + (sparse ? " Sparse" : "") + ":\n";
   for (std::size_t i = 0; i < rows.size(); ++i)
     for (std::size_t j = 0; j < rows.size(); ++j) {
       if (sparse && rows[i][j] == "0") continue;
-      text += name + "[" + std::to_string(i + 1) + "," + std::to_string(j + 1) + "] := " + rows[i][j] + ":\n";
+      text += name + "[" + std::to_string(i + 1) + "," + std::to_string(j + 1) +
+              "] := " + rows[i][j] + ":\n";
     }
   return text;
 }
@@ -58,8 +60,10 @@ std::string array_of(const std::string& name, const Rows& rows, bool sparse) {
 TEST_F(CompositeStatements, PivotsWithoutInverse) {
   // A first pivot 5 modulo 25 (the integer determinant -1), and a matrix of
   // determinant -98 modulo 25, 6, 9 and 15 (2, 4, 1, 7), dense and sparse.
-  const Rows f = {{"5", "1", "0", "0"}, {"1", "0", "0", "0"}, {"0", "0", "1", "0"}, {"0", "0", "0", "1"}};
-  const Rows g = {{"2", "3", "1", "5"}, {"4", "1", "2", "3"}, {"5", "2", "4", "1"}, {"1", "1", "3", "2"}};
+  const Rows f = {
+      {"5", "1", "0", "0"}, {"1", "0", "0", "0"}, {"0", "0", "1", "0"}, {"0", "0", "0", "1"}};
+  const Rows g = {
+      {"2", "3", "1", "5"}, {"4", "1", "2", "3"}, {"5", "2", "4", "1"}, {"1", "1", "3", "2"}};
   for (const bool sparse : {false, true}) {
     run("&(p = 25)\n" + array_of("f", f, sparse));
     EXPECT_EQ(run("Det([f]) + 1;"), "number 0") << sparse;
@@ -90,7 +94,8 @@ TEST_F(CompositeStatements, GcdThatDividesNeitherSide) {
   // Modulo 25 the GCD computed for these two divides neither; computing it
   // again gives it again. Error 85, the variables as they were.
   run("&(J = x)\n&(p = 25)\nu := 3:");
-  EXPECT_EQ(run("u := (3*x^4 + 16*x^3 + 7*x^2 + 10*x + 15)/(x^4 + 12*x^3 + 17*x^2 + 2);"), "error 85");
+  EXPECT_EQ(run("u := (3*x^4 + 16*x^3 + 7*x^2 + 10*x + 15)/(x^4 + 12*x^3 + 17*x^2 + 2);"),
+            "error 85");
   EXPECT_EQ(run("u;"), "number 3");
   // A fraction that has a GCD is brought to lowest terms as before.
   EXPECT_EQ(run("(x^2 - 1)/(x^2 + 2*x + 1);"), run("(x - 1)/(x + 1);"));
@@ -117,7 +122,8 @@ TEST_F(CompositeStatements, RandomPolynomialMatrices) {
   struct Case {
     int m, divisor;
   };
-  const Case cases[] = {{4, 2}, {6, 3}, {9, 3}, {12, 2}, {15, 5}, {25, 5}, {35, 7}, {49, 7}, {32768, 2}, {2147483644, 2}};
+  const Case cases[] = {{4, 2},  {6, 3},  {9, 3},  {12, 2},    {15, 5},
+                        {25, 5}, {35, 7}, {49, 7}, {32768, 2}, {2147483644, 2}};
   std::mt19937_64 rng(test_seed() + 7);
   int trial = 0;
   for (const Case& c : cases)
@@ -126,15 +132,18 @@ TEST_F(CompositeStatements, RandomPolynomialMatrices) {
       Rows rows(side, std::vector<std::string>(side));
       for (std::size_t i = 0; i < side; ++i)
         for (std::size_t j = 0; j < side; ++j)
-          rows[i][j] = entry(rng, c.divisor, (trial % 3 == 1 && j == 0) || (trial % 3 == 2 && i == j));
-      run("&(p = _i)\n&(J = x)\n&(J > y)\n" + array_of("a", rows, false) + array_of("b", rows, true) +
-          "dz := Det([a]):\n&(p = " + std::to_string(c.m) + ")");
+          rows[i][j] =
+              entry(rng, c.divisor, (trial % 3 == 1 && j == 0) || (trial % 3 == 2 && i == j));
+      run("&(p = _i)\n&(J = x)\n&(J > y)\n" + array_of("a", rows, false) +
+          array_of("b", rows, true) + "dz := Det([a]):\n&(p = " + std::to_string(c.m) + ")");
       ASSERT_TRUE(modularmode && modulus == c.m);
       ScopedValue<std::int32_t> bareiss(gauss_cutoff, trial % 4 == 1 ? 1 : gauss_cutoff);
-      ScopedValue<std::int32_t> lagrange(rat_det_method_cut, trial % 4 == 2 ? 1 : rat_det_method_cut);
+      ScopedValue<std::int32_t> lagrange(rat_det_method_cut,
+                                         trial % 4 == 2 ? 1 : rat_det_method_cut);
       ScopedValue<std::int32_t> cut(detcutoff, trial % 4 == 3 ? 2 : detcutoff);
       EXPECT_EQ(run("Det([a]) - dz;"), "number 0") << "modulo " << c.m << ", trial " << trial;
-      EXPECT_EQ(run("Det([b]) - dz;"), "number 0") << "sparse modulo " << c.m << ", trial " << trial;
+      EXPECT_EQ(run("Det([b]) - dz;"), "number 0")
+          << "sparse modulo " << c.m << ", trial " << trial;
       clear_arrays();
       clear_variables_and_polynomial_names();
     }
