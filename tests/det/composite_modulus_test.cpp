@@ -7,7 +7,6 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
-#include <optional>
 #include <random>
 #include <vector>
 
@@ -114,17 +113,6 @@ Value sparse_det(const Mat& a) {
   return d;
 }
 
-// The method switches a user may set: none, the cut-off, Gauss-Bareiss,
-// the Lagrange method.
-struct Switches {
-  std::optional<ScopedValue<std::int32_t>> cut, bareiss, lagrange;
-  explicit Switches(int k) {
-    if (k == 1) cut.emplace(detcutoff, 2);
-    if (k == 2) bareiss.emplace(gauss_cutoff, 1);
-    if (k == 3) lagrange.emplace(rat_det_method_cut, 1);
-  }
-};
-
 TEST_F(CompositeModulus, RandomResiduesAgainstIntegerDeterminants) {
   std::mt19937_64 rng(test_seed());
   NodeBalance balance;
@@ -138,7 +126,12 @@ TEST_F(CompositeModulus, RandomResiduesAgainstIntegerDeterminants) {
       if (want < BigRef(0)) want = want + BigRef(mod.m);
       const Value expected = Value::number(want);
       const Mat mat = as_mat(a);
-      Switches switches(trial / 12 % 4);
+      // The method switches a user may set: none, the cut-off,
+      // Gauss-Bareiss, the Lagrange method.
+      const int k = trial / 12 % 4;
+      ScopedValue<std::int32_t> cut(detcutoff, k == 1 ? 2 : detcutoff);
+      ScopedValue<std::int32_t> bareiss(gauss_cutoff, k == 2 ? 1 : gauss_cutoff);
+      ScopedValue<std::int32_t> lagrange(rat_det_method_cut, k == 3 ? 1 : rat_det_method_cut);
       routed.clear();
       EXPECT_EQ(value_text(dense_det(mat)), value_text(expected))
           << "modulo " << mod.m << ", side " << m << ", trial " << trial;
