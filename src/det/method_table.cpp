@@ -9,6 +9,7 @@
 #include "matrix/hamilton.h"
 #include "matrix/leverrier.h"
 #include "det/bareiss.h"
+#include "det/composite_determ.h"
 #include "det/dense_gauss.h"
 #include "det/int_determ.h"
 #include "det/lagrange.h"
@@ -42,6 +43,7 @@ det_method_table default_det_methods() {
   t.standard_matrix_invert = standard_matrix_invert;
   t.dense_recurrence_inverse = dense_recurrence_inverse;
   t.rat_poly_inverse = rat_poly_inverse;
+  t.composite_determ = composite_determ;
   return t;
 }
 

@@ -33,6 +33,7 @@
 #include "toplevel/state.h"
 #include "arrays/sparse_store.h"
 #include "matrix/leverrier.h"
+#include "det/composite_determ.h"
 #include "det/dense_gauss.h"
 #include "det/int_determ.h"
 #include "det/lagrange.h"
@@ -216,10 +217,40 @@ bool sparse_by_dense(sparseptr* spar, std::int32_t m, quolyptr n, bool ar_free, 
   return true;
 }
 
+// Modulo a composite modulus the sparse eliminations would divide by
+// residues without inverse: the composite engine on the matrix spread flat
+// (numbers straight from the sparse rows), up to dense_side_cap; beyond it
+// numbers go by the sparse residue elimination, which takes unit pivots.
+void composite_sparse(mat_invert_EnvRec& env, std::int32_t m, quolyptr n, sparseptr* spar,
+                      poly fct, bool ar_free) {
+  bool allnumbs = false;
+  sparse_allpolys(*spar, m, &allnumbs);
+  if (m <= dense_side_cap) {
+    if (allnumbs) {
+      note(det_method::mod_determ);
+      sparse_residue_determ(*spar, m, n);
+      if (ar_free) free_sparse(spar, m, true);
+      exitt(env, n, fct, true);
+    }
+    SpreadCopy w(spar, m);
+    if (w.taken()) {
+      note(det_method::composite_determ);
+      det_methods.composite_determ(w.get(), m, n);
+      if (ar_free) free_sparse(spar, m, true);
+      exitt(env, n, fct, true);
+    }
+  }
+  if (!allnumbs) abandon(sparse_matrix_too_large_operation_error, &token);
+  note(det_method::sparse_mod_int_determ);
+  det_methods.sparse_mod_int_determ(n, spar, m, ar_free, verbose);
+  exitt(env, n, fct, true);
+}
+
 void sparse_route(mat_invert_EnvRec& env, std::int32_t m, quolyptr n, sparseptr* spar, poly fct,
                   bool ar_free, std::int32_t the_degree, std::int32_t the_degree2,
                   std::int32_t the_power, bool really, std::int32_t numprimes) {
   if (std::abs(the_power) > 1 && lintmode) check_det_power(the_power);
+  if (composite_modulus()) composite_sparse(env, m, n, spar, fct, ar_free);
   env.mycut = detcutoff >= 0 ? detcutoff : sparse_default_cut;
   if (m > env.mycut || m < 2) {
     bool allnumbs = false;
@@ -339,6 +370,12 @@ void dense_route(mat_invert_EnvRec& env, workptr ar, workptr outar, std::int32_t
                  const InvertFlags& how, sparseptr* spar, poly fct, std::int32_t the_degree,
                  std::int32_t the_degree2, std::int32_t the_power) {
   set_search_params(env, ar, m);
+  if (!how.invert && composite_modulus()) {
+    // The eliminations below would divide by residues without inverse.
+    note(det_method::composite_determ);
+    det_methods.composite_determ(ar, m, n);
+    exitt(env, n, fct, true);
+  }
   if (!how.invert) {
     if (detcutoff >= 0) {
       env.mycut = std::min(detcutoff, dense_cut_cap);

@@ -55,6 +55,7 @@ enum class det_method : std::int32_t {
   standard_matrix_invert,
   dense_recurrence_inverse,
   rat_poly_inverse,
+  composite_determ,
 };
 
 // The method entries. A Boolean result is "done" (false: declined, the router
@@ -94,6 +95,7 @@ struct det_method_table {
                                  workptr outar, const InvertFlags& how, mat_invert_EnvRec& env);
   bool (*dense_recurrence_inverse)(workptr ar, workptr outar, std::int32_t m, const InvertFlags& how);
   bool (*rat_poly_inverse)(workptr ar, workptr outar, std::int32_t m, const InvertFlags& how);
+  void (*composite_determ)(workptr ar, std::int32_t m, quolyptr n);
 };
 
 // The live table; starts as default_det_methods() leaves it.

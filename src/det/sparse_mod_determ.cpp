@@ -2,7 +2,9 @@
 // modulus: sparse elimination on the residue words, each pivot row freed as
 // soon as it has been used.
 #include <cstdint>
+#include <numeric>
 
+#include "core/error_codes.h"
 #include "core/errors.h"
 #include "core/globals.h"
 #include "core/interrupts.h"
@@ -43,6 +45,46 @@ void free_row(colm_ptrptr row) {
   *row = nullptr;
 }
 
+bool unit(std::uint32_t v) { return std::gcd(v, static_cast<std::uint32_t>(modulus)) == 1; }
+
+// Whether column col has an entry in a row from k on other than row.
+bool column_shared(sparseptr a, std::int32_t rows, std::int32_t k, std::int32_t row,
+                   std::int32_t col) {
+  for (std::int32_t r = k; r <= rows; ++r) {
+    if (r == row) continue;
+    for (colm_ptr e = *sparse_row(a, r); e != nullptr && e->coord <= col; e = e->next)
+      if (e->coord == col) return true;
+  }
+  return false;
+}
+
+// Modulo a composite modulus the pivot (*row, *col) found must be a unit
+// or alone in its column (nothing to eliminate): otherwise *row, *col :=
+// a unit among the entries of rows k.. (the one in the shortest row), and
+// error 85 when there is none (the rows would need steps this elimination
+// does not take).
+void usable_pivot(sparseptr a, std::int32_t rows, std::int32_t k, std::int32_t* row,
+                  std::int32_t* col) {
+  if (unit(word(*sparse_row(a, *row)))) return;
+  std::int32_t best = -1, found_row = -1, found_col = -1;
+  for (std::int32_t r = k; r <= rows; ++r) {
+    std::int32_t length = 0, at = -1;
+    for (colm_ptr e = *sparse_row(a, r); e != nullptr; e = e->next, ++length)
+      if (at < 0 && unit(word(e))) at = e->coord;
+    if (at >= 0 && (found_col < 0 || length < best)) {
+      best = length;
+      found_row = r;
+      found_col = at;
+    }
+  }
+  if (found_col >= 0) {
+    *row = found_row;
+    *col = found_col;
+  } else if (column_shared(a, rows, k, *row, *col)) {
+    abandon(no_inverse_error, &quotsign);
+  }
+}
+
 }  // namespace
 
 void sparse_mod_int_determ(quolyptr n, sparseptr* spar, std::int32_t rows, bool arrfree,
@@ -75,6 +117,7 @@ void sparse_mod_int_determ(quolyptr n, sparseptr* spar, std::int32_t rows, bool 
       det = 0;
       break;
     }
+    if (!finf && !mod_is_prime) usable_pivot(a, rows, k, &row, &col);
     if (myverb && k % period == 0) dumpitt(" ", k, false, false, true);
     if (col != k) {
       sp_switchcol(a, k, col, rows, k);

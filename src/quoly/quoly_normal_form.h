@@ -63,7 +63,9 @@ namespace tavrin {
 // print only with verbose. After reduce_retry_limit starts over in one call
 // the internal error "reduce retry limit" opens a nested level; if the user
 // resumes, *num and *den become *n and *m undivided (the value is kept,
-// not in lowest terms).
+// not in lowest terms). Modulo a composite modulus a side that the GCD
+// computed again (without the probabilistic tests) does not divide is
+// error 85 instead, resumed the same way.
 // The quotients are formed before the old *num and *den are freed, so num
 // may be n and den may be m (in place), or other cells (whose old values
 // are freed).

@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <optional>
 
+#include "core/error_codes.h"
 #include "core/errors.h"
 #include "core/globals.h"
 #include "numbers/freelists.h"
@@ -63,6 +64,9 @@ bool divide_side(poly* x, poly com, bool el, int side, std::optional<LaurentShif
   }
   return exact;
 }
+
+// The integers modulo a composite: some residues have no inverse.
+bool residues_without_inverse() { return modularmode && !flotemode && !finf && !mod_is_prime; }
 
 // The setting turned off, and the warning, before a start over; side 1 is
 // the numerator's, 2 the denominator's.
@@ -139,6 +143,18 @@ void reduce(poly* n, poly* m, poly* com, poly* num, poly* den, const ReduceFlags
     }
     shift_n.reset();
     shift_m.reset();
+    // Modulo a composite modulus two polynomials need not have a GCD, and
+    // the one computed (its steps divide by residues without inverse) is
+    // the same every time: once it has been computed again with the exact
+    // division tests, a side it does not divide is error 85.
+    const bool tests_left = !el_n && !el_m && (try_rat || rat_yes);
+    if (starts > 0 && !tests_left && residues_without_inverse()) {
+      error(no_inverse_error, &quotsign);
+      // Resumed: the value is kept undivided.
+      if (num != n) poly_assign(*n, num);
+      if (den != m) poly_assign(*m, den);
+      return;
+    }
     if (starts == reduce_retry_limit) {
       tavrin_error("reduce retry limit", true);
       // Resumed: the value is kept undivided.

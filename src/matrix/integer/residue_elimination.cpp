@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <numeric>
 #include <utility>
 #include <vector>
 
@@ -70,6 +71,56 @@ void char2_row_update(std::uint32_t* row, const std::uint32_t* pivot, std::int32
     if (pivot[c] != 0) row[c] ^= static_cast<std::uint32_t>(modmult(pivot[c], g));
 }
 
+// row := row - g * pivot over n entries in the form of T.
+template <class T>
+void row_update(T* row, const T* pivot, std::int32_t n, std::uint32_t g, std::uint32_t p) {
+  if constexpr (sizeof(T) == 2) {
+    small_row_update(row, pivot, n, static_cast<std::uint16_t>(g), static_cast<std::uint16_t>(p));
+  } else if (finf) {
+    char2_row_update(row, pivot, n, g);
+  } else if (p < 65536) {
+    mid_row_update(row, pivot, n, g, p);
+  } else {
+    mod_row_update(row, pivot, n, g, p);
+  }
+}
+
+// Modulo a composite p a residue without inverse cannot be a pivot. Column
+// i of rows i.. then gets a unit at (i, i) when one of its entries is a unit;
+// when none is, Euclid's steps on the residues as integers (row k -= q row
+// r, which keeps the determinant) leave their greatest common divisor with
+// p at (i, i) and zeros below it. False: the column is zero from row i on.
+// Exchanges negate *d.
+template <class T>
+bool composite_pivot(std::vector<T*>& row, std::size_t i, std::uint32_t p, std::int32_t* d) {
+  const std::size_t size = row.size();
+  const auto bring = [&](std::size_t r) {
+    if (r == i) return;
+    std::swap(row[i], row[r]);
+    if (*d > 0) *d = static_cast<std::int32_t>(p) - *d;
+  };
+  for (std::size_t r = i; r < size; ++r)
+    if (std::gcd(std::uint32_t{row[r][i]}, p) == 1) {
+      bring(r);
+      return true;
+    }
+  const auto rest = static_cast<std::int32_t>(size - i);
+  for (;;) {
+    std::size_t least = size;
+    for (std::size_t r = i; r < size; ++r)
+      if (row[r][i] != 0 && (least == size || row[r][i] < row[least][i])) least = r;
+    if (least == size) return false;
+    bring(least);
+    bool cleared = true;
+    for (std::size_t k = i + 1; k < size; ++k) {
+      if (row[k][i] == 0) continue;
+      row_update(row[k] + i, row[i] + i, rest, row[k][i] / row[i][i], p);
+      cleared = cleared && row[k][i] == 0;
+    }
+    if (cleared) return true;
+  }
+}
+
 // The elimination on the m x m residues held row by row in store, on rows of
 // T (uint16_t only when p < 2^15 outside characteristic 2).
 template <class T>
@@ -78,33 +129,30 @@ std::int32_t eliminate(T* store, std::int32_t m, std::int32_t d) {
   std::vector<T*> row(size);
   for (std::size_t r = 0; r < size; ++r) row[r] = store + r * size;
   const auto p = static_cast<std::uint32_t>(modulus);
+  const bool composite = !finf && !mod_is_prime;
   for (std::size_t i = 0; i < size; ++i) {
     check_interrupt();
-    std::size_t r = i;
-    while (r < size && row[r][i] == 0) ++r;
-    if (r == size) return 0;
-    if (r != i) {
-      std::swap(row[i], row[r]);
-      if (!finf && d > 0) d = modulus - d;
+    if (composite) {
+      if (!composite_pivot(row, i, p, &d)) return 0;
+    } else {
+      std::size_t r = i;
+      while (r < size && row[r][i] == 0) ++r;
+      if (r == size) return 0;
+      if (r != i) {
+        std::swap(row[i], row[r]);
+        if (!finf && d > 0) d = modulus - d;
+      }
     }
-    std::int32_t inv = static_cast<std::int32_t>(row[i][i]);
     d = modmult(row[i][i], static_cast<std::uint32_t>(d));
+    // Below a pivot without inverse (Euclid's steps) the column is clear.
+    if (composite && std::gcd(std::uint32_t{row[i][i]}, p) != 1) continue;
+    std::int32_t inv = static_cast<std::int32_t>(row[i][i]);
     verse(&inv);
     const auto rest = static_cast<std::int32_t>(size - i - 1);
     const T* pivot = row[i] + i + 1;
     for (std::size_t k = i + 1; k < size; ++k) {
       const auto g = static_cast<std::uint32_t>(modmult(row[k][i], static_cast<std::uint32_t>(inv)));
-      if (g == 0) continue;
-      if constexpr (sizeof(T) == 2) {
-        small_row_update(row[k] + i + 1, pivot, rest, static_cast<std::uint16_t>(g),
-                         static_cast<std::uint16_t>(p));
-      } else if (finf) {
-        char2_row_update(row[k] + i + 1, pivot, rest, g);
-      } else if (p < 65536) {
-        mid_row_update(row[k] + i + 1, pivot, rest, g, p);
-      } else {
-        mod_row_update(row[k] + i + 1, pivot, rest, g, p);
-      }
+      if (g != 0) row_update(row[k] + i + 1, pivot, rest, g, p);
     }
   }
   return d;
