@@ -15,6 +15,7 @@
 
 #include "core/globals.h"
 #include "core/mode_guard.h"
+#include "det/det_support.h"
 #include "support/bigref.h"
 #include "support/data_tables.h"
 #include "support/statements.h"
@@ -40,27 +41,6 @@ class PowerArgument : public testing::Test {
     return "error " + std::to_string(reported_error(r.failed));
   }
 };
-
-// Statements that make the n x n matrices a = l d u (dense) and s (its
-// sparse copy), l and u unit triangular with random entries in x, d the
-// diagonal d1, d2, 1, ..., 1: det a = d1 * d2.
-std::string planted_matrices(std::mt19937_64& g, int n, const std::string& d1, const std::string& d2) {
-  const std::string side = std::to_string(n);
-  std::string text = "Array l[" + side + "," + side + "], u[" + side + "," + side + "], d[" + side +
-                     "," + side + "]:\n";
-  for (int i = 1; i <= n; ++i)
-    for (int j = 1; j <= n; ++j) {
-      const std::string at = "[" + std::to_string(i) + "," + std::to_string(j) + "] := ";
-      const std::string e = std::to_string(static_cast<int>(g() % 5) - 2) + (g() % 2 ? "*x" : "");
-      text += "l" + at + (i == j ? "1" : i > j ? e : "0") + ":\n";
-      text += "u" + at + (i == j ? "1" : i < j ? e : "0") + ":\n";
-      text += "d" + at + (i != j ? "0" : i == 1 ? d1 : i == 2 ? d2 : "1") + ":\n";
-    }
-  text += "[a] := [l] * [d] * [u]:\nArray s[" + side + "," + side + "] Sparse:\n";
-  text += "for i = 1 to " + side + " do for j = 1 to " + side +
-          " do if a[i,j] <> 0 then s[i,j] := a[i,j] fi od od:\n";
-  return text;
-}
 
 TEST_F(PowerArgument, PlantedPowersInEveryRingAndRoute) {
   std::mt19937_64 g(test_seed());
@@ -95,7 +75,7 @@ TEST_F(PowerArgument, PlantedPowersInEveryRingAndRoute) {
         }
         const int n = 4 + static_cast<int>(g() % 4);
         const std::string side = std::to_string(n);
-        const std::string built = run(planted_matrices(g, n, d1, d2));
+        const std::string built = run(planted_matrices(g, n, d1, d2, "s"));
         ASSERT_EQ(built.find("error"), std::string::npos) << ring.set << " " << built;
         for (const bool holds : {true, false}) {
           if (!holds) run("a[1,1] := a[1,1] * (x + 2):\ns[1,1] := a[1,1]:");
@@ -152,7 +132,7 @@ TEST_F(PowerArgument, PowersOfTheCharacteristic) {
       const bool minus = order % 2 == 0 && ring.q % 4 == 3 && g() % 2 == 1;
       const std::string d1 = std::string(minus ? "-" : "") + "(" + f + ")^" + std::to_string(order);
       const int n = 4 + static_cast<int>(g() % 3);
-      const std::string built = run(planted_matrices(g, n, d1, "1"));
+      const std::string built = run(planted_matrices(g, n, d1, "1", "s"));
       ASSERT_EQ(built.find("error"), std::string::npos) << ring.set << " " << built;
       const std::string call = "Det([s], , , , " + std::to_string(typed) + ")";
       for (const bool holds : {true, false}) {

@@ -14,6 +14,7 @@
 
 #include "core/globals.h"
 #include "toplevel/state.h"
+#include "det/det_support.h"
 #include "support/bigref.h"
 #include "support/data_tables.h"
 #include "support/statements.h"
@@ -83,26 +84,6 @@ std::string planted_factor(std::mt19937_64& g, const Ring& ring) {
   return f;
 }
 
-// Statements that make the sparse n x n matrix b = l d u, l and u unit
-// triangular with entries in x, d the diagonal d1, 1, ..., 1: det b = d1.
-std::string planted_matrix(std::mt19937_64& g, int n, const std::string& d1) {
-  const std::string side = std::to_string(n);
-  std::string text = "Array l[" + side + "," + side + "], u[" + side + "," + side + "], d[" + side + "," +
-                     side + "]:\n";
-  for (int i = 1; i <= n; ++i)
-    for (int j = 1; j <= n; ++j) {
-      const std::string at = "[" + std::to_string(i) + "," + std::to_string(j) + "] := ";
-      const std::string e = std::to_string(static_cast<int>(g() % 5) - 2) + (g() % 2 ? "*x" : "");
-      text += "l" + at + (i == j ? "1" : i > j ? e : "0") + ":\n";
-      text += "u" + at + (i == j ? "1" : i < j ? e : "0") + ":\n";
-      text += "d" + at + (i != j ? "0" : i == 1 ? d1 : "1") + ":\n";
-    }
-  text += "[a] := [l] * [d] * [u]:\nArray b[" + side + "," + side + "] Sparse:\n";
-  text += "for i = 1 to " + side + " do for j = 1 to " + side +
-          " do if a[i,j] <> 0 then b[i,j] := a[i,j] fi od od:\n";
-  return text;
-}
-
 // The order of the root the typed power asks for: a power of two 2^j asks
 // for the root of order 2^(j-1).
 int root_order(int typed) { return (typed & (typed - 1)) == 0 ? typed / 2 : typed; }
@@ -138,7 +119,7 @@ TEST_F(PowerUnderRelations, PlantedPowersAndShrinks) {
         const std::string d1 = typed > 0 ? std::string(minus ? "-" : "") + "(" + f + ")^" + std::to_string(k)
                                          : "(" + f + ")" + subst;
         const int n = 4 + static_cast<int>(g() % 3);
-        const std::string built = run(planted_matrix(g, n, d1));
+        const std::string built = run(planted_matrices(g, n, d1, "1", "b"));
         ASSERT_EQ(built.find("error"), std::string::npos) << ring.name << " " << built;
         for (const bool holds : {true, false}) {
           if (!holds) run("b[1,1] := b[1,1] * (x + 2):");

@@ -58,6 +58,19 @@ class Loop : public testing::Test {
     text_ = std::make_unique<TextInput>(text);
     Input = text_.get();
   }
+  // Parses the first statement of `text` as the loop does, a jump to the
+  // top ending it there; the lines after are what a nested level reads.
+  void run_statement(const std::string& text) {
+    read_from(text);
+    scanner(&Input, &token, &zilch);
+    quoly value = nullptr;
+    try {
+      parse(&Input, &value, &zilch);
+    } catch (const TopLevelJump&) {
+      top_of_loop();
+    }
+    free_quoly(&value);
+  }
   bool loaded_;  // first: the tables exist before the guards save anything
   ScopedValue<command_level_runner> runner_;
   ScopedValue<error_context_printer> context_;
@@ -281,17 +294,7 @@ TEST_F(Loop, PowersAndFactorialsPollBetweenProducts) {
 // assign; "&@" abandons it and the variable keeps its old value.
 TEST_F(Loop, AnInterruptedAssignmentResumesOrLeavesTheVariable) {
   install_interrupt_handler();
-  auto run = [this](const std::string& text) {
-    read_from(text);
-    scanner(&Input, &token, &zilch);
-    quoly value = nullptr;
-    try {
-      parse(&Input, &value, &zilch);
-    } catch (const TopLevelJump&) {
-      top_of_loop();
-    }
-    free_quoly(&value);
-  };
+  auto run = [this](const std::string& text) { run_statement(text); };
   auto y_value = [] {
     tokentipe y = {"y", -1};
     varptr v = find_var(&y);
@@ -326,17 +329,7 @@ TEST_F(Loop, AnInterruptedAssignmentResumesOrLeavesTheVariable) {
 // writes into the element where it now lies. Nothing is kept, and a later
 // array finds its cells empty.
 TEST_F(Loop, AReferenceParameterLetsGoOfACancelledTarget) {
-  auto run = [this](const std::string& text) {
-    read_from(text);
-    scanner(&Input, &token, &zilch);
-    quoly value = nullptr;
-    try {
-      parse(&Input, &value, &zilch);
-    } catch (const TopLevelJump&) {
-      top_of_loop();
-    }
-    free_quoly(&value);
-  };
+  auto run = [this](const std::string& text) { run_statement(text); };
   auto element = [](const char* name, std::int32_t k) {
     tokentipe x{};
     std::strcpy(x.name, name);
