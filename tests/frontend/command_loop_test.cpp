@@ -23,6 +23,7 @@
 #include "arrays/array_store.h"
 #include "frontend/command_loop.h"
 #include "frontend/error_context.h"
+#include "frontend/loop_hooks.h"
 #include "frontend/startup.h"
 #include "support/data_tables.h"
 #include "support/modulus_scope.h"
@@ -37,23 +38,7 @@ namespace {
 // `text`, with the settings of the first prompt; everything put back after.
 class Loop : public testing::Test {
  protected:
-  Loop()
-      : loaded_((load_data_tables(), true)),
-        runner_(run_command_level, command_level),
-        context_(print_error_context, print_context),
-        poll_(TextInput::on_interrupt, nullptr),
-        input_(Input),
-        push_(errorpush),
-        level_(levelcount),
-        time_level_(time_level),
-        stat_(statcount),
-        last_(lastf),
-        extra_(extra_line, true),
-        noisy_(noisy, true),
-        timer_(timerflag, false) {
-    install_command_loop();  // the error hooks; the rest is put back by the guards
-    time_to_quit = false;
-  }
+  Loop() : loaded_((load_data_tables(), true)), push_(errorpush), extra_(extra_line, true), timer_(timerflag, false) {}
   void read_from(const std::string& text) {
     text_ = std::make_unique<TextInput>(text);
     Input = text_.get();
@@ -72,14 +57,8 @@ class Loop : public testing::Test {
     free_quoly(&value);
   }
   bool loaded_;  // first: the tables exist before the guards save anything
-  ScopedValue<command_level_runner> runner_;
-  ScopedValue<error_context_printer> context_;
-  ScopedValue<void (*)()> poll_;
-  ScopedValue<FILEPtr> input_;
-  ScopedValue<bool> push_;
-  ScopedValue<std::int32_t> level_, time_level_, stat_;
-  ScopedValue<statptr> last_;
-  ScopedValue<bool> extra_, noisy_, timer_;
+  LoopHooks hooks_;
+  ScopedValue<bool> push_, extra_, timer_;
   std::unique_ptr<TextInput> text_;
 };
 

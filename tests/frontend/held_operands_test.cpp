@@ -22,6 +22,7 @@
 #include "lang/variables.h"
 #include "frontend/command_loop.h"
 #include "frontend/error_context.h"
+#include "frontend/loop_hooks.h"
 #include "frontend/startup.h"
 #include "support/data_tables.h"
 #include "support/node_accounting.h"
@@ -45,20 +46,9 @@ class HeldOperands : public testing::Test {
  protected:
   HeldOperands()
       : loaded_((install_interpreter(), true)),
-        runner_(run_command_level, command_level),
-        context_(print_error_context, print_context),
-        poll_(TextInput::on_interrupt, nullptr),
-        input_(Input),
         push_(errorpush, false),
-        level_(levelcount),
-        time_level_(time_level),
-        stat_(statcount),
-        last_(lastf),
-        noisy_(noisy, true),
         interrupts_(command_int, true),
         addresser_(addresser, 1) {
-    install_command_loop();
-    time_to_quit = false;
     tt_flag = true;
   }
   ~HeldOperands() override { forget_values(); }
@@ -112,14 +102,8 @@ class HeldOperands : public testing::Test {
   }
 
   bool loaded_;
-  ScopedValue<command_level_runner> runner_;
-  ScopedValue<error_context_printer> context_;
-  ScopedValue<void (*)()> poll_;
-  ScopedValue<FILEPtr> input_;
-  ScopedValue<bool> push_;
-  ScopedValue<std::int32_t> level_, time_level_, stat_;
-  ScopedValue<statptr> last_;
-  ScopedValue<bool> noisy_, interrupts_;
+  LoopHooks hooks_;
+  ScopedValue<bool> push_, interrupts_;
   ScopedValue<std::int32_t> addresser_;
 };
 
