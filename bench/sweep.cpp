@@ -175,6 +175,8 @@ class Tavrin : public Language {
   std::string operand(const Operand& o, Ring ring, std::int64_t n) const override {
     const std::int64_t d = size_of(o.size, n);
     if (o.builder == 'X') return "x^" + std::to_string(d);
+    if (o.builder == 'E') return "Sigma<k = 0, " + std::to_string(d) + ">[x^k]";
+    if (o.builder == 'D') return "-x^" + std::to_string(d) + " + x^7 - 2";
     if (o.builder >= 'I') return integer_text(o.builder, d);
     const int which = o.builder - 'A';
     const std::string sum = "Sigma<k = 0, " + std::to_string(d) + ">[", num = words(coefficient(which));
@@ -260,6 +262,8 @@ class Gp : public Language {
   std::string operand(const Operand& o, Ring, std::int64_t n) const override {
     const std::string d = std::to_string(size_of(o.size, n));
     if (o.builder == 'X') return "x^" + d;
+    if (o.builder == 'E') return "Polrev(vector(" + d + "+1,i,E(1)),'x)";
+    if (o.builder == 'D') return "-x^" + d + "+x^7-2";
     if (o.builder >= 'I') return integer_text(o.builder, size_of(o.size, n));
     return std::string(1, o.builder) + "(" + d + ")";
   }

@@ -103,6 +103,7 @@ struct ZRing {
     for (long k = 0; k <= degree; ++k) fmpz_poly_set_coeff_si(a, k, coefficient(which).at(k));
   }
   void monomial(T* a, long d) const { fmpz_poly_set_coeff_si(a, d, 1); }
+  void set_coeff(T* a, long k, long c) const { fmpz_poly_set_coeff_si(a, k, c); }
   void mul(T* r, const T* a, const T* b) const { fmpz_poly_mul(r, a, b); }
   void sqr(T* r, const T* a) const { fmpz_poly_sqr(r, a); }
   void add(T* r, const T* a, const T* b) const { fmpz_poly_add(r, a, b); }
@@ -409,9 +410,19 @@ void flint_poly_row(const R& ring, const Row& row, long n, const FlintTiming& ho
   Values<R> v(ring);
   for (const Operand& o : row.op->operands) {
     const long d = size_of(o.size, n);
-    if (o.builder == 'X')
+    if (o.builder == 'X') {
       ring.monomial(v[o.name], d);
-    else
+    } else if (o.builder == 'E' || o.builder == 'D') {
+      if constexpr (requires { &R::set_coeff; }) {
+        for (long k = 0; k <= d; ++k)
+          if (o.builder == 'E') ring.set_coeff(v[o.name], k, 1);
+        if (o.builder == 'D') {
+          ring.set_coeff(v[o.name], d, -1);
+          ring.set_coeff(v[o.name], 7, 1);
+          ring.set_coeff(v[o.name], 0, -2);
+        }
+      }
+    } else
       ring.build(v[o.name], o.builder - 'A', d);
   }
   for (const Derived& d : row.op->derived) {

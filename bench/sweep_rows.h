@@ -86,8 +86,10 @@ inline std::string decimal_digits(std::int64_t n) {
   return s;
 }
 
-// An operand: a polynomial A, B or C of the given degree, X = x^degree, or
-// an integer I, J or K of about the given number of digits.
+// An operand: a polynomial A, B or C of the given degree, X = x^degree,
+// E = 1 + x + ... + x^degree, D = -x^degree + x^7 - 2 (a short divisor of
+// leading coefficient -1 whose quotients grow slowly), or an integer I, J
+// or K of about the given number of digits.
 struct Operand {
   const char* name;
   char builder;
@@ -186,6 +188,17 @@ inline const Operation rem{"e | b", division_operands, division_derived, "r := e
 inline const Operation rem_q{"Rem(e, b, q)", division_operands, division_derived, "r := Rem(e, b, q)",
                              "d=divrem(e,b)", {{'d', "r"}, {'m', "r"}, {'d', "q"}, {'m', "q"}}, Flint::divrem, "",
                              "q=d[1];r=d[2];"};
+// A long quotient by a short divisor: the quotient's coefficients grow to
+// hundreds of bits over 150,000 steps.
+inline const Operation long_quo{"Rem(e, b, q), b = -x^1000 + x^7 - 2, e = 1 + ... + x^n",
+                                {{"e", 'E', "n"}, {"b", 'D', "1000"}},
+                                {},
+                                "r := Rem(e, b, q)",
+                                "d=divrem(e,b)",
+                                {{'d', "r"}, {'m', "r"}, {'d', "q"}, {'m', "q"}},
+                                Flint::divrem,
+                                "",
+                                "q=d[1];r=d[2];"};
 inline const Operation pdiv{"Pdiv(b, c)", division_operands, division_derived, "k := Pdiv(b, c)", "k=(c%b==0)",
                             {{'n', "k"}}, Flint::divides};
 inline const Operation eval{"a#3", {{"a", 'A', "n"}}, {}, "v := a#3", "v=subst(a,x,E(3))", {{'v', "v"}}, Flint::eval};
@@ -647,6 +660,7 @@ inline std::vector<Row> sweep_rows() {
   in(ops::rem_q, {z}, 125, most);
   in(ops::rem_q, {q}, 125, 8000);
   in(ops::rem_q, finite, 1000, most);
+  rows.push_back({&ops::long_quo, z, 19000, 152000, {19000, 38000, 76000, 102000, 152000}});
   in(ops::pdiv, integral, 1000, most);
   // over Z and Q the value at 3 passes the number limit (32,767 limbs) at
   // degree 1,024,000

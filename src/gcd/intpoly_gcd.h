@@ -35,7 +35,8 @@ class WordResidues {
 IntPoly intpoly_gcd(const IntPoly& a, const IntPoly& b);
 
 // The GCD with a positive leading coefficient of primitive a and b (deg a,
-// deg b >= 1): the modular method above.
+// deg b >= 1): the modular method above, where an image of b's whole
+// degree first has b tried as the GCD by one exact division of a.
 IntPoly intpoly_primitive_gcd(const IntPoly& a, const IntPoly& b);
 
 // polygcd's answer for u and v when both are one-variable lists over big

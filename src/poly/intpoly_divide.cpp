@@ -229,9 +229,17 @@ void intpoly_pseudo_divrem_scaled(const IntPoly& a, const IntPoly& b, IntPoly* q
   // The quotient over the rationals is as a rule an integer polynomial
   // (b monic, or dividing a), of coefficients about as long as a's: then
   // a = q b + r on narrow slots, and the multiplier is c^k.
-  if (detail::pseudo_divrem_on_slots(a, b, one, false, narrow, q, r)) {
-    set_scale(one);
-    return;
+  // A leading coefficient +-1 makes that quotient integral whatever a is,
+  // but its coefficients may grow well past a's (roots outside the unit
+  // circle): the slots double until the proof holds, the attempts costing
+  // at most the last one again.
+  const bool unit_lead = ck.size() == 1 && ck[0] == 1;
+  for (std::int64_t bits = narrow;; bits *= 2) {
+    if (detail::pseudo_divrem_on_slots(a, b, one, false, bits, q, r)) {
+      set_scale(one);
+      return;
+    }
+    if (!unit_lead) break;
   }
   // b divides a over the rationals when its primitive part divides a over
   // the integers (Gauss): then r = 0 and q = c^k (a / b') / content(b).
@@ -244,23 +252,25 @@ void intpoly_pseudo_divrem_scaled(const IntPoly& a, const IntPoly& b, IntPoly* q
     return;
   }
   *scale = WordInt{{1}, false};
-  // The whole multiplier, on slots for coefficients about as long as c^k a;
-  // then for a quotient that grows as fast as b's roots allow (Fujiwara's
-  // bound); at last for the bound of the pseudo-remainder loop, whose values
-  // grow at most by a factor |c| + |b|_1 <= 2 |b|_1 a step, which holds.
+  // The whole multiplier, on slots for coefficients about as long as c^k a,
+  // doubled until the proof holds; no wider than needed for a quotient that
+  // grows as fast as b's roots allow (Fujiwara's bound, an overestimate by
+  // up to a bit a step), nor than the bound of the pseudo-remainder loop,
+  // whose values grow at most by a factor |c| + |b|_1 <= 2 |b|_1 a step.
+  // Past that bound the proof holds once the slots hold q and r with room
+  // to spare, so the loop ends (as a rule at once, at the bound).
   const std::int64_t ck_bits = words_bits(ck.data(), static_cast<std::int32_t>(ck.size()));
   const std::int64_t norm_bits = b.max_bits() + bit_length(static_cast<std::uint64_t>(db) + 1) + 1;
   const std::int64_t bound = a.max_bits() + std::int64_t{k} * norm_bits + norm_bits + 8;
   const double rate = std::max(0.0, root_bound_bits(b));
   const std::int64_t first = ck_bits + narrow;
   const std::int64_t second = first + static_cast<std::int64_t>(std::ceil(rate * k)) + 2 * spread;
-  for (const std::int64_t bits : {first, second}) {
-    if (bits < bound && detail::pseudo_divrem_on_slots(a, b, ck, ck_negative, bits, q, r)) return;
-  }
-  // Wider slots until the proof holds: it does once the slots hold q and r
-  // with room to spare, so the loop ends (as a rule at once, at the bound).
-  for (std::int64_t bits = std::max(first, bound);; bits *= 2) {
+  for (std::int64_t bits = first;;) {
     if (detail::pseudo_divrem_on_slots(a, b, ck, ck_negative, bits, q, r)) return;
+    std::int64_t next = 2 * bits;
+    for (const std::int64_t cap : {second, bound})
+      if (bits < cap && next > cap) next = cap;
+    bits = next;
   }
 }
 

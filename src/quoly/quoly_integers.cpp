@@ -1,5 +1,5 @@
-// Sums of rational functions in one variable over the rationals on
-// contiguous integer coefficients (quoly_integers_impl.h).
+// Sums and quotients of rational functions in one variable over the
+// rationals on contiguous integer coefficients (quoly_integers_impl.h).
 #include <utility>
 
 #include "core/globals.h"
@@ -116,6 +116,25 @@ bool integer_fraction_sum(quoly n, quoly m, bool add) {
   }
   n->denom = pd.release();
   n->rat = den.is_constant() && n->numer->numb && n->numer->next == nullptr;
+  return true;
+}
+
+bool integer_polynomial_quotient(quoly n, quoly m, quoly r) {
+  if (!route_applies() || (verbose && windy)) return false;
+  if (n->numb || m->numb || n->denom != nullptr || m->denom != nullptr) return false;
+  IntPoly a, c;
+  if (!intpoly_of(n->numer, &a) || !intpoly_of(m->numer, &c) || a.is_zero() || c.degree() < 1) return false;
+  if (a.degree() + c.degree() < integer_value_degree) return false;
+  IntPoly q;
+  if (!intpoly_may_divide(a, c) || !intpoly_divexact(a, c, &q)) return false;
+  ++integer_values.quotients;
+  OwnedPoly pq;
+  pq.p = intpoly_to_poly(q);
+  free_poly(&r->numer);
+  free_poly(&r->denom);
+  r->numer = pq.release();
+  r->rat = false;
+  number_if_constant(r);
   return true;
 }
 

@@ -1,5 +1,6 @@
-// Sums of rational functions in one variable over the rationals on
-// contiguous integer coefficients (poly/intpoly.h). Private to quoly/.
+// Sums and quotients of rational functions in one variable over the
+// rationals on contiguous integer coefficients (poly/intpoly.h). Private to
+// quoly/.
 //
 // The routine reads the four parts of its operands once, takes the GCDs
 // (intpoly_gcd: the answer polygcd gives), exact quotients, products and
@@ -22,10 +23,19 @@ namespace tavrin::detail {
 // n - m. n: changed in place (it may become a number value); m: kept.
 bool integer_fraction_sum(quoly n, quoly m, bool add);
 
+// n / m for two polynomials (no denominators) when m divides n over the
+// integers: r := the polynomial quotient (a number when constant), which is
+// the value the GCD and its cancellation come to (the GCD is m up to its
+// sign); r may be n. False, nothing changed, when m does not divide n over
+// the integers (a prime image shows it, or the exact division fails), or
+// under the conditions above, or while the trial divisions are traced.
+bool integer_polynomial_quotient(quoly n, quoly m, quoly r);
+
 // How often the route was taken, counted since start (a test and benchmark
 // hook).
 struct integer_value_counts {
   long sums;
+  long quotients;
 };
 extern integer_value_counts integer_values;
 

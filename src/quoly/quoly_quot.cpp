@@ -23,6 +23,7 @@
 #include "poly/poly_repr.h"
 #include "quoly/quoly_add.h"
 #include "quoly/quoly_impl.h"
+#include "quoly/quoly_integers_impl.h"
 #include "quoly/quoly_mult.h"
 #include "quoly/quoly_mult_impl.h"
 #include "quoly/quoly_normal_form.h"
@@ -263,6 +264,8 @@ bool big_quotient(quoly n, quoly m, quoly r, bool in_place, bool nogcd, const qu
   if (n->denom != nullptr && m->denom != nullptr) {
     return times_reciprocal(n, m, r, in_place, laurent);
   }
+  // A divisor that divides over the integers: one exact division.
+  if (!nogcd && detail::integer_polynomial_quotient(n, m, r)) return true;
   // The parts are read afresh after the GCD and every division: a Laurent
   // shift may rebuild an operand's polynomial (equal, in other nodes).
   OwnedPoly g;

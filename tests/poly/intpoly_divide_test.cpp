@@ -128,6 +128,30 @@ TEST(IntPolyPseudoDivision, QuotientsThatGrowPastTheFirstSlots) {
   }
 }
 
+TEST(IntPolyPseudoDivision, UnitLeadingCoefficientsWithLongGrowingQuotients) {
+  // Divisors with leading coefficient +-1 and roots just outside the unit
+  // circle: the quotient over the integers grows far past a's coefficients
+  // over thousands of steps (slots widened several times), yet stays short
+  // beside one bit a step. Both signs of c and both parities of k.
+  PolyVars vars{"x"};
+  NodeBalance balance;
+  std::mt19937_64 rng(test_seed() + 7);
+  const RefPoly x = RefPoly::variable(1, 0);
+  const RefPoly two = RefPoly::constant(1, BigRef(2));
+  const std::vector<RefPoly> divisors = {two - x.pow(40) + x.pow(3), x.pow(25) - x.pow(2) - two, -x.pow(30) + x - two};
+  for (std::size_t i = 0; i < divisors.size(); ++i) {
+    for (int da : {3000 + static_cast<int>(i), 3001}) {
+      RefPoly a(1);
+      for (int e = 0; e <= da; ++e) a.add_term({e}, BigRef(1 + static_cast<int>(rng() % 3)));
+      expect_pseudo(a, divisors[i], "divisor " + std::to_string(i) + ", degree " + std::to_string(da));
+      IntPoly q, r;
+      intpoly_pseudo_divrem(int_of(a), int_of(divisors[i]), &q, &r);
+      EXPECT_GT(q.max_bits(), 120) << "the quotient outgrows the first slots (two words)";
+      EXPECT_LT(q.max_bits(), 1500) << "and stays short beside a bit a step";
+    }
+  }
+}
+
 TEST(IntPolyPseudoDivision, SlotsTooNarrowRefuseRatherThanAnswer) {
   PolyVars vars{"x"};
   NodeBalance balance;

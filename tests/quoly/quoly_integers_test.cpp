@@ -2,6 +2,9 @@
 // contiguous integer coefficients against the term-list route: the same
 // value, part for part, on planted common factors, with contents, signs,
 // constant denominators and equal denominators; and (n + m) - m = n.
+// Quotients of polynomials by one exact division against the GCD route,
+// in place and into a fresh cell, on divisors that divide over the
+// integers, over the rationals only, or not at all.
 #include "quoly/quoly_integers_impl.h"
 
 #include <gtest/gtest.h>
@@ -17,6 +20,7 @@
 #include "poly/poly_repr.h"
 #include "quoly/quoly.h"
 #include "quoly/quoly_add.h"
+#include "quoly/quoly_quot.h"
 #include "support/node_accounting.h"
 #include "support/poly_support.h"
 #include "support/value_form.h"
@@ -133,6 +137,70 @@ TEST(IntegerValueRoute, KnownSums) {
     EXPECT_EQ(value_text(r), row.expected);
     EXPECT_TRUE(normal_value(r));
   }
+}
+
+// A polynomial value in normal form.
+Value poly_value(const RefPoly& p) {
+  Value v = Value::adopt(detail::new_ratfun_value(build_poly(p), nullptr));
+  check_quoly(v.cell(), false);
+  return v;
+}
+
+// n / m in place (fast_quoly_quot) or into a fresh cell (quoly_quot), n and m kept.
+Value quotient_of(quoly n, quoly m, bool in_place) {
+  Value r;
+  if (in_place) {
+    r = copy_of(n);
+    quoly mm = m;
+    fast_quoly_quot(r.cell(), &mm, false);
+  } else {
+    quoly_quot(n, m, r.cell(), false);
+  }
+  return r;
+}
+
+TEST(IntegerValueRoute, PolynomialQuotientsAsTheGcdRouteGivesThem) {
+  PolyVars vars{"x"};
+  std::mt19937_64 rng(test_seed() + 12);
+  const RefPoly x = RefPoly::variable(1, 0);
+  int by_division = 0;
+  for (int round = 0; round < test_iterations(60); ++round) {
+    const unsigned bits = round % 3 == 0 ? 200 : 30;
+    RefPoly q1 = random_x(rng, 12, bits), b = random_x(rng, 12, bits);
+    if (round % 7 == 0) q1 = RefPoly::constant(1, BigRef(-5));  // a constant quotient
+    b = b * x + RefPoly::constant(1, BigRef(1 + round % 3));     // degree >= 1
+    if (q1.is_zero()) continue;
+    const int shape = round % 4;
+    RefPoly num = q1 * b, den = b;
+    if (shape == 1) den = b.scaled(BigRef(6));  // divides over the rationals only (as a rule)
+    if (shape == 2) num = num + x;               // no divisor
+    if (shape == 3) den = b.scaled(BigRef(-1));  // a negative divisor
+    const Value n = poly_value(num), m = poly_value(den);
+    if (n->numb || m->numb) continue;
+    const std::string what = "round " + std::to_string(round);
+    for (const bool in_place : {false, true}) {
+      std::string results[2];
+      for (int lists = 0; lists < 2; ++lists) {
+        ScopedValue<std::int32_t> cut(integer_value_degree, lists == 1 ? INT32_MAX : 0);
+        NodeBalance balance;
+        const long before = integer_values.quotients;
+        Value r = quotient_of(n, m, in_place);
+        EXPECT_TRUE(normal_value(r)) << what;
+        results[lists] = parts_of(r);
+        if (lists == 0 && (shape == 0 || shape == 3)) {
+          EXPECT_GT(integer_values.quotients, before) << what << ": the division did not run";
+          ++by_division;
+          // The planted factor, up to the divisor's sign.
+          EXPECT_EQ(value_text(r), value_text(poly_value(shape == 3 ? q1.scaled(BigRef(-1)) : q1))) << what;
+        }
+        if (lists == 0 && shape == 2) {
+          EXPECT_EQ(integer_values.quotients, before) << what;
+        }
+      }
+      EXPECT_EQ(results[0], results[1]) << what << (in_place ? " in place" : " into a cell");
+    }
+  }
+  EXPECT_GT(by_division, 20);
 }
 
 }  // namespace

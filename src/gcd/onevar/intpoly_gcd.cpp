@@ -144,6 +144,7 @@ IntPoly intpoly_primitive_gcd(const IntPoly& a0, const IntPoly& b0) {
   std::int32_t cand = db + 1;  // the degree of the images combined
   std::int32_t used = 0;
   bool fresh = true;
+  bool tried_b = false;
   for (std::int32_t k = 0;; ++k) {
     check_interrupt();
     auto p = static_cast<std::int32_t>(word_prime(static_cast<std::size_t>(k)));
@@ -165,6 +166,14 @@ IntPoly intpoly_primitive_gcd(const IntPoly& a0, const IntPoly& b0) {
       return one;
     }
     if (dg > cand) continue;  // an unlucky prime
+    // An image of b's whole degree: b (primitive) may divide a, and then it
+    // is the GCD; one exact division settles that.
+    if (dg == db && !tried_b) {
+      tried_b = true;
+      ++intpoly_gcd_stats.divisions;
+      IntPoly q;
+      if (intpoly_divexact(a, b, &q)) return b.neg(db) ? intpoly_add(IntPoly{}, b, true) : b;
+    }
     if (dg < cand) {          // every earlier prime was unlucky
       if (cand <= db) ++intpoly_gcd_stats.restarts;
       cand = dg;

@@ -1,6 +1,6 @@
 // The modular GCD of one-variable integer polynomials against the driver on
 // term lists: planted common factors with contents and signs, constants,
-// coprime pairs, and an unlucky first prime.
+// coprime pairs, an unlucky first prime, and one operand dividing the other.
 #include "gcd/intpoly_gcd.h"
 
 #include <gtest/gtest.h>
@@ -88,6 +88,35 @@ TEST(IntPolyGcd, AnUnluckyFirstPrimeIsPassedOver) {
       intpoly_prime_hook, [](std::int32_t k, std::int32_t q) { return k == 0 ? 2147483647 : q; });
   EXPECT_EQ(ref_of(intpoly_gcd(int_of(a), int_of(b))), c);
   EXPECT_EQ(intpoly_gcd_stats.restarts, restarts + 1);
+}
+
+TEST(IntPolyGcd, AnOperandDividingTheOtherIsTheGcdByOneDivision) {
+  // b | a with contents and signs on either side, b of a's degree or
+  // lower: the GCD the driver's stages give, after the first image and one
+  // exact division; a b that does not divide (b + 1) goes the whole way.
+  PolyVars vars{"x"};
+  NodeBalance balance;
+  std::mt19937_64 rng(test_seed() + 8);
+  const RefPoly one = RefPoly::constant(1, BigRef(1));
+  for (int round = 0; round < test_iterations(40); ++round) {
+    const unsigned bits = round % 4 == 0 ? 300 : 30;
+    RefPoly b = random_x(rng, 1 + static_cast<int>(rng() % 12), bits);
+    if (round % 3 == 1) b = b.scaled(BigRef(-6));
+    RefPoly q = round % 5 == 0 ? RefPoly::constant(1, BigRef(-35)) : random_x(rng, static_cast<int>(rng() % 12), bits);
+    if (int_of(b).degree() < 1 || q.is_zero()) continue;
+    const std::string what = "round " + std::to_string(round);
+    for (const RefPoly& d : {b, b + one}) {
+      const RefPoly a = b * q;
+      const RefPoly want = driver_gcd(a, d);
+      const long images = intpoly_gcd_stats.images, runs = intpoly_gcd_stats.runs;
+      EXPECT_EQ(ref_of(intpoly_gcd(int_of(a), int_of(d))), want) << what;
+      EXPECT_EQ(ref_of(intpoly_gcd(int_of(d), int_of(a))), want) << what << " (swapped)";
+      const long ran = intpoly_gcd_stats.runs - runs;
+      if (&d == &b) {  // the coprimality test's image and one more a run
+        EXPECT_EQ(intpoly_gcd_stats.images - images, 2 * ran) << what;
+      }
+    }
+  }
 }
 
 TEST(IntPolyGcd, ConstantsGiveTheGcdOfTheContents) {
