@@ -494,15 +494,6 @@ inline const Operation sigma_p{"Sigma<k = 0, n>[(k^2 + 3k + 1) x^k]", {}, {},
 // An unbalanced product: b a sixteenth of a's length.
 inline const Operation mul_unbalanced{"a*b, deg b = n/16", {{"a", 'A', "n"}, {"b", 'B', "n/16"}}, {}, "c := a*b",
                                       "c=a*b", poly_c, Flint::mul};
-// A long quotient by a short divisor: n of degree N - 1 (all ones) by a
-// divisor of degree 1000; the quotient's coefficients grow to some 230 bits.
-inline const Operation rem_long{.name = "Rem(n, m, q), n = (x^N - 1)/(x - 1), m = -x^1000 + x^7 - 2",
-                                .tavrin = "r := Rem(nn, m, q)",
-                                .gp = "d=divrem(nn,m)",
-                                .checks = {{'d', "r"}, {'m', "r"}, {'d', "q"}, {'m', "q"}},
-                                .gp_post = "q=d[1];r=d[2];",
-                                .tavrin_setup = "m := -x^1000 + x^7 - 2:\nnn := Sigma<k = 0, {n-1}>[x^k]:\n",
-                                .gp_setup = "m=-x^1000+x^7-2;nn=Polrev(vector({n},i,1));\n"};
 // The running sum of 1/(x + k) over Q, term by term into one variable.
 inline const Operation ratsum_loop{.name = "s := s + 1/(x + k), k = 1..n",
                                    .tavrin = "s := 0: for k = 1 to {n} do s := s + 1/(x + k) od",
@@ -695,7 +686,6 @@ inline std::vector<Row> sweep_rows() {
   in(ops::sigma_p, {p32003}, 100000, 800000);
   in(ops::ratsum_loop, {q}, 125, 2000);
   in(ops::mul_unbalanced, {z, q}, 16000, most);
-  rows.push_back({&ops::rem_long, z, 0, 0, {15001, 30001, 60001, 100001, 151001}});
   in(ops::det_sparse, {z}, 100, 800);
   in(ops::det_scattered_dense, {z}, 100, 800);
   in(ops::minpoly_blocks, {z}, 100, 800);
