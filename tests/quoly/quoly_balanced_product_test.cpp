@@ -44,6 +44,21 @@ long product_both_ways(const std::function<std::string(int)>& factors, int n) {
   return balanced_product_pairs - before;
 }
 
+// The partial products the tree multiplies for the factors 1..n, without
+// the running product beside it (for factors too long to compare as text).
+long pairs_of(const std::function<std::string(int)>& factors, int n) {
+  BalancedProduct balanced;
+  const long before = balanced_product_pairs;
+  for (int k = 1; k <= n; ++k) {
+    Value b = make_value(factors(k));
+    balanced.multiply(b.get());
+    *b.cell() = nullptr;  // used up
+  }
+  Value product = Value::adopt(balanced.take());
+  EXPECT_TRUE(normal_value(product));
+  return balanced_product_pairs - before;
+}
+
 std::string K(long k) { return std::to_string(k); }
 
 TEST(BalancedProducts, AgreeWithTheRunningProductInTheExactRings) {
@@ -92,8 +107,8 @@ TEST(BalancedProducts, GoBackToTheRunningProductAtAFractionAndAtTheBounds) {
   auto wide = [](int last) {
     return [last](int k) { return k < 10 ? "2^99000*x + " + K(k) : "2^" + K(last) + "*x + 1"; };
   };
-  EXPECT_EQ(product_both_ways(wide(26300), 10), 10);
-  EXPECT_EQ(product_both_ways(wide(26400), 10), 9);
+  EXPECT_EQ(pairs_of(wide(26300), 10), 10);
+  EXPECT_EQ(pairs_of(wide(26400), 10), 9);
 }
 
 // Modulo a composite, with real words, in floating and Laurent mode every
