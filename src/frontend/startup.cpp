@@ -1,6 +1,9 @@
 #include "frontend/startup.h"
 
 #include <sys/resource.h>
+#if defined(__GLIBC__)
+#include <malloc.h>
+#endif
 
 #include <cstring>
 #include <new>
@@ -89,6 +92,19 @@ void open_pools() {
   colmstash = open_stash(12, "stash of colms", sizeof(colnode));
   init_number_constants();
   register_gcd_stash_hooks();
+}
+
+void keep_freed_heap() {
+#if defined(__GLIBC__)
+  // Left to itself the allocator gives the heap's free top back to the
+  // system whenever it passes a threshold that only grows after a large
+  // mapped block is freed, so that a loop whose steps take and free a few
+  // megabytes of scratch moves the heap's end and faults its pages in again
+  // at every step, or not, by what ran before. Fixed thresholds: blocks up
+  // to 32 MiB come from the heap, and up to 64 MiB of free top is kept.
+  mallopt(M_MMAP_THRESHOLD, heap_block_limit);
+  mallopt(M_TRIM_THRESHOLD, kept_heap_top);
+#endif
 }
 
 void raise_stack_limit() {
@@ -204,6 +220,7 @@ void close_timing(int row) {
 std::string start_up(const char* argv0) {
   mytime[0][0] = wall_seconds();
   mytime[0][1] = cpu_ticks();
+  keep_freed_heap();
   raise_stack_limit();
   open_pools();
   const std::string dir = data_directory(argv0);

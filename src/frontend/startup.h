@@ -16,6 +16,14 @@ namespace tavrin {
 // resets of the folders above core. Safe to call once.
 void open_pools();
 
+// Blocks freed to the heap stay with the process as scratch for the next
+// ones: the allocator takes blocks of up to heap_block_limit bytes from the
+// heap and returns its free top to the system only beyond kept_heap_top
+// bytes (where the allocator allows setting them; nothing elsewhere).
+constexpr int heap_block_limit = 32 << 20;
+constexpr int kept_heap_top = 64 << 20;
+void keep_freed_heap();
+
 // Raises the soft stack limit to at least 64 MiB, room for the deepest
 // nesting the interpreter allows (reports a failure on standard error and
 // goes on).

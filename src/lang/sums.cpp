@@ -7,6 +7,7 @@
 #include "core/globals.h"
 #include "numbers/freelists.h"
 #include "quoly/quoly_add.h"
+#include "quoly/quoly_balanced_product.h"
 #include "quoly/quoly_balanced_sum.h"
 #include "quoly/quoly_mult.h"
 #include "toplevel/language_services.h"
@@ -68,6 +69,7 @@ void sum_mult_up(bool is_sum, textptr inf, quolyptr n, nameptr* p, bool parse_on
   quoly_set(is_sum ? 0 : 1, &result.q);
   result.q->next = nullptr;
   BalancedSum sum_so_far;
+  BalancedProduct product_so_far;
   long double total = is_sum ? 0 : 1;
   if (loop.init <= loop.stop && !parse_only) {
     for (;;) {
@@ -97,7 +99,7 @@ void sum_mult_up(bool is_sum, textptr inf, quolyptr n, nameptr* p, bool parse_on
       if (is_sum) {
         sum_so_far.add(body.release());
       } else {
-        fast_quoly_mult(&result.q, &body.q);
+        product_so_far.multiply(body.release());
       }
       if (!loop.next_round()) break;
     }
@@ -107,9 +109,9 @@ void sum_mult_up(bool is_sum, textptr inf, quolyptr n, nameptr* p, bool parse_on
   } else {
     pass_over(inf, p, closing);
   }
-  if (is_sum && !integerflag) {
+  if (!integerflag) {
     free_quoly(&result.q);
-    result.q = sum_so_far.take();
+    result.q = is_sum ? sum_so_far.take() : product_so_far.take();
   }
   free_quoly(n);
   *n = result.release();

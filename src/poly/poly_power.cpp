@@ -454,9 +454,36 @@ bool vector_power_allowed(poly n, polypt pol) {
 }  // namespace
 
 long power_recurrences = 0;
+long monomial_powers = 0;
+
+namespace {
+
+// *n := (*n)^k in place when *n is one term c v^e over a number c (e >= 1)
+// and exact arithmetic without relations keeps c^k v^(e k) a single term:
+// the number's power and a product of exponents, which the squarings of
+// the term would reach through k's bits, each a product of one-term lists.
+// False, nothing changed, otherwise, or when e k passes 32 bits (the
+// products report that).
+bool monomial_power(poly* n, std::int32_t k, polypt pol) {
+  poly t = *n;
+  if (t->numb || t->next != nullptr || !is_bare_leaf(t->pcoef) || t->exp < 1 || k < 1) return false;
+  const bool exact = modularmode ? mod_is_prime && !finf : !lintmode && !flotemode;
+  if (!exact || integerflag || laurent || pseudo_polynames != nullptr || field_depth > 0) return false;
+  for (polypt l = pol; l != nullptr; l = l->next)
+    if (l->p != nullptr) return false;
+  const std::int64_t e = std::int64_t{t->exp} * k;
+  if (e > INT32_MAX) return false;
+  power_number(t->pcoef->ncoef, k);
+  t->exp = static_cast<std::int32_t>(e);
+  ++monomial_powers;
+  return true;
+}
+
+}  // namespace
 
 void compute_power(poly* n, std::int32_t expont, polypt pol) {
   const bool constant = is_bare_leaf(*n);
+  if (!constant && monomial_power(n, expont, pol)) return;
   if (modularmode && mod_is_prime) {
     if (constant) {
       expont %= modulus - 1;

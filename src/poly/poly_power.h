@@ -30,7 +30,9 @@ namespace tavrin {
 // variables and no relations, a polynomial whose top list has several
 // nodes and a non-constant coefficient (or a single term for which
 // bysquaring says no) is raised by repeated multiplication; otherwise by
-// squaring.
+// squaring. A single term c v^e over a number (exact arithmetic, a prime
+// modulus but not a field of characteristic 2, no relations, Laurent mode
+// or field levels) becomes c^k v^(e k) at once while e k fits in 32 bits.
 // *n: overwritten. reads: mode flags, modulus, mod_is_prime, polynames,
 // pseudo_polynames, power_recurrence_terms, power_recurrence_spread,
 // power_recurrence_fill
@@ -39,6 +41,8 @@ void compute_power(poly* n, std::int32_t expont, polypt pol);
 // How often compute_power took the recurrence, counted since start (a test
 // hook).
 extern long power_recurrences;
+// How often compute_power raised a single term at once (a test hook).
+extern long monomial_powers;
 
 // *n := (*n)^expont by the digits of expont in base p = modulus: p-th powers
 // by poly_to_prime, reduced by the relations when they are in force and pol

@@ -18,6 +18,7 @@
 #include "poly/poly_mult.h"
 #include "poly/poly_repr.h"
 #include "quoly/quoly_impl.h"
+#include "quoly/quoly_integers_impl.h"
 
 namespace tavrin {
 
@@ -364,7 +365,9 @@ bool quoly_add_in_place(quolyptr n, quoly m, bool sub) {
     if (N->denom != nullptr && !detail::is_bare_leaf(N->denom)) return false;
   } else {
     if (N->denom == nullptr) return false;
-    if (detail::prepend_fraction_sum(N, m, sub)) {
+    // The sum over contiguous integer coefficients writes N only once it
+    // is formed whole, as the sum would reach it (fast_gen_quoly_add).
+    if (detail::prepend_fraction_sum(N, m, sub) || detail::integer_fraction_sum(N, m, !sub)) {
       free_quoly(&m);
       return true;
     }

@@ -77,7 +77,9 @@ void fast_gen_quoly_add(quolyptr n, quolyptr m, bool add);
 // polynomials; in big-integer arithmetic a polynomial, or a fraction
 // over a constant, plus a polynomial, or plus a fraction over a constant
 // dividing *n's (prepend_fraction_sum), every monomial of m above *n's (its
-// terms go in front of *n's: no coefficient meets another). Never modulo
+// terms go in front of *n's: no coefficient meets another); over the
+// rationals two fractions of one-variable integer lists on the contiguous
+// route (integer_fraction_sum), which writes *n once the sum is whole. Never modulo
 // relations, with field levels or in Laurent mode. True: *n as
 // best_quoly_add leaves it, m used up; false: *n and m untouched.
 // An empty cell (*n nil) is declined.

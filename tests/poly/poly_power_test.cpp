@@ -124,6 +124,70 @@ TEST_F(PowerTest, ShortOneVariablePowersByTheRecurrenceAsBySquaring) {
   EXPECT_EQ(p.ref(), ref("99 + 70*x"));
 }
 
+// A single term over a number is raised at once in exact arithmetic: its
+// coefficient's power and a product of exponents, against square-and-
+// multiply on the reference: terms in the top variable, exponents past a
+// prime modulus. The route is declined (the counter unchanged, the same
+// power) for a term under a pad (a lower variable), a term over a list,
+// two terms, floating and plain word arithmetic,
+// GF(256), a composite modulus whose power of the coefficient is 0, and a
+// relation at the level. Exponents at 2^31 - 1 are raised at once; one
+// further is left to the products, which report the overflow.
+TEST_F(PowerTest, SingleTermsRaisedAtOnceAsBySquaring) {
+  NodeBalance balance;
+  const struct {
+    const char* base;
+    bool single;  // one term over a number
+  } bases[] = {{"3*x^2", true}, {"-5*y^3", false}, {"x", true}, {"2*x*y", false}, {"x^2 + 1", false}};
+  for_each_ring({Ring::integers, Ring::mod7, Ring::mod65521, Ring::mod_big, Ring::gf256, Ring::floating,
+                 Ring::word},
+                [&](Ring ring) {
+                  const bool exact = ring != Ring::gf256 && ring != Ring::floating && ring != Ring::word;
+                  for (const auto& b : bases) {
+                    for (const std::int32_t k : {1, 2, 13, 100, 65600}) {
+                      if (k > 100 && !b.single) continue;
+                      if ((ring == Ring::floating || ring == Ring::word) && k > 13) continue;
+                      SCOPED_TRACE(std::string(b.base) + " ^ " + std::to_string(k));
+                      RefPoly want = RefPoly::constant(3, 1), base = in_ring(ring, ref(b.base));
+                      for (std::int32_t e = k; e > 0; e >>= 1) {
+                        if ((e & 1) != 0) want = ring_product(ring, want, base);
+                        if (e > 1) base = ring_product(ring, base, base);
+                      }
+                      Poly p(in_ring(ring, ref(b.base)));
+                      const long before = monomial_powers;
+                      compute_power(p.cell(), k, nilpol);
+                      EXPECT_EQ(monomial_powers, before + (exact && b.single ? 1 : 0));
+                      ASSERT_TRUE(valid_poly(p));
+                      if (ring != Ring::floating) EXPECT_EQ(p.ref(), want);
+                    }
+                  }
+                });
+  {
+    ModulusScope m(8, false);  // 2^3 = 0: the products drop the term
+    Poly p("2*x");
+    const long before = monomial_powers;
+    compute_power(p.cell(), 3, nilpol);
+    EXPECT_EQ(monomial_powers, before);
+    EXPECT_EQ(dump_poly(p), "0");
+  }
+  {
+    RelationScope rel(vars.level(1), make_leaf(2), 2);  // x^2 = 2
+    Poly p("3*x");
+    const long before = monomial_powers;
+    compute_power(p.cell(), 5, vars.level(1));
+    EXPECT_EQ(monomial_powers, before);
+    EXPECT_EQ(p.ref(), ref("972*x"));
+  }
+  Poly top("x");
+  compute_power(top.cell(), INT32_MAX, nilpol);
+  EXPECT_EQ(top->exp, INT32_MAX);
+  EXPECT_EQ(dump_poly(top.get()->pcoef), "1");
+  Poly over("x^2");
+  const long before = monomial_powers;
+  EXPECT_THROW(compute_power(over.cell(), 1 << 30, nilpol), TopLevelJump);
+  EXPECT_EQ(monomial_powers, before);
+}
+
 TEST_F(PowerTest, SpecialExponentsAndConstants) {
   NodeBalance balance;
   Poly p("3*x^2*y - z + 5");

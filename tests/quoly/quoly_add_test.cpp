@@ -13,10 +13,12 @@
 
 #include "core/globals.h"
 #include "core/mode_guard.h"
+#include "core/thresholds.h"
 #include "numbers/freelists.h"
 #include "poly/poly_flat_mult.h"
 #include "poly/poly_repr.h"
 #include "quoly/quoly.h"
+#include "quoly/quoly_integers_impl.h"
 #include "support/modulus_scope.h"
 #include "support/node_accounting.h"
 #include "support/output_capture.h"
@@ -220,6 +222,51 @@ TEST(ValueSums, InPlaceSumsTakeOnlyWhatCannotFailPartWay) {
           EXPECT_EQ(value_shape(n), before_n);
           EXPECT_EQ(value_shape(mine), before_m);
         }
+      }
+    }
+  }
+}
+
+TEST(ValueSums, InPlaceSumsOfOneVariableFractionsGoByContiguousCoefficients) {
+  // Over the rationals, fractions in one variable whose degrees sum to
+  // integer_value_degree or more are summed in place on contiguous integer
+  // coefficients (the cell written once the sum is whole); one degree
+  // fewer declines them, both operands as they were. Against
+  // best_quoly_add on copies: equal denominators, common factors, a sum
+  // whose numerator vanishes, a difference that cancels to a polynomial.
+  PolyVars vars{"x"};
+  ScopedValue<std::int32_t> cut(integer_value_degree, 8);
+  struct Row {
+    const char *n, *m;
+    bool taken;
+  } const rows[] = {
+      {"1 / (x^4 + 2)", "3 / (x^4 - x - 7)", true},           {"1 / (x^3 + 2)", "3 / (x^4 - x - 7)", false},
+      {"(x^2 + 1) / (x^4 + 5)", "(2*x - 3) / (x^4 + 5)", true}, {"x / (x^3 + 5)", "1 / (x^3 + 5)", false},
+      {"5 / ((x + 1)*(x^3 - 2))", "-7 / ((x + 1)*(x^3 + 3))", true},
+      {"(x^5 - 1) / (x^3 + x)", "(x^5 - 1) / (x^3 + x)", true},
+      {"(x^7 + 2*x) / (x^2 - 2)", "(x^3 - 1) / (x^2 - 2)", true},
+  };
+  for (const Row& row : rows) {
+    for (const bool sub : {false, true}) {
+      SCOPED_TRACE(std::string(row.n) + (sub ? " - " : " + ") + row.m);
+      NodeBalance balance;
+      Value n = make_value(row.n), m = make_value(row.m);
+      Value want = copy_of(n), term = copy_of(m);
+      (sub ? best_quoly_sub : best_quoly_add)(want.cell(), *term.cell());
+      *term.cell() = nullptr;
+      Value mine = copy_of(m);
+      const std::string before_n = value_shape(n), before_m = value_shape(mine);
+      const long sums = detail::integer_values.sums;
+      const bool taken = quoly_add_in_place(n.cell(), mine.get(), sub);
+      EXPECT_EQ(taken, row.taken);
+      EXPECT_EQ(detail::integer_values.sums - sums, row.taken ? 1 : 0);
+      if (taken) {
+        *mine.cell() = nullptr;  // used up
+        EXPECT_EQ(value_text(n), value_text(want));
+        EXPECT_TRUE(normal_value(n));
+      } else {
+        EXPECT_EQ(value_shape(n), before_n);
+        EXPECT_EQ(value_shape(mine), before_m);
       }
     }
   }
