@@ -57,15 +57,21 @@ bool read_row(poly c, Row* row) {
   return true;
 }
 
-// *rows := the rows of n in s (rows[j] the coefficient of s^j); false when
-// a coefficient is not a polynomial in t alone.
-bool read_rows(poly n, std::vector<Row>* rows) {
+// *rows := the rows of n in s (rows[j] the coefficient of s^j), *leaves
+// := its number leaves; false when a coefficient is not a polynomial in t
+// alone.
+bool read_rows(poly n, std::vector<Row>* rows, std::int64_t* leaves) {
   rows->assign(static_cast<std::size_t>(detail::degree(n)) + 1, Row{});
+  *leaves = 0;
   for (poly x = n; x != nullptr; x = x->next) {
     if (x->numb) {
       (*rows)[0] = Row{residue_of(x)};
+      ++*leaves;
     } else if (x->exp < 0 || !read_row(x->pcoef, &(*rows)[static_cast<std::size_t>(x->exp)])) {
       return false;
+    } else {
+      const Row& r = (*rows)[static_cast<std::size_t>(x->exp)];
+      *leaves += std::count_if(r.begin(), r.end(), [](std::uint32_t v) { return v != 0; });
     }
   }
   return true;
@@ -247,19 +253,29 @@ bool dense_enough(const std::vector<Row>& a, const std::vector<Row>& b, std::int
   return cells <= 4 * products;
 }
 
+// The product of the leaf counts reaches tower_mult_terms (counting stops
+// as soon as it does).
+bool enough_terms(poly n, poly m) {
+  if (tower_mult_terms <= 1) return true;
+  const std::int64_t a = leaf_count_capped(n, tower_mult_terms);
+  if (a >= tower_mult_terms) return true;
+  const std::int64_t need = tower_mult_terms / a + (tower_mult_terms % a != 0 ? 1 : 0);
+  return leaf_count_capped(m, need) >= need;
+}
+
 }  // namespace
 
 bool tower_poly_mult(poly n, poly m, poly* p, polypt pol) {
   if (!modularmode || !lintmode || !mod_is_prime || finf || flotemode || laurent || modulus < 2) return false;
   if (pol == nullptr || pol->next == nullptr || is_bare_leaf(n) || is_bare_leaf(m)) return false;
   if (pol->p == nullptr && pol->next->p == nullptr) return false;
-  const std::int64_t ln = leaf_count_capped(n, INT64_MAX);
-  const std::int64_t lm = m == n ? ln : leaf_count_capped(m, INT64_MAX);
-  if (ln * lm < tower_mult_terms) return false;
+  if (!enough_terms(n, m)) return false;
   Relation top, bottom;
   if (!read_relation(pol, false, &top) || !read_relation(pol->next, true, &bottom)) return false;
   std::vector<Row> a, b;
-  if (!read_rows(n, &a) || (m != n && !read_rows(m, &b))) return false;
+  std::int64_t ln = 0, lm = 0;
+  if (!read_rows(n, &a, &ln) || (m != n && !read_rows(m, &b, &lm))) return false;
+  if (m == n) lm = ln;
   const std::vector<Row>& bb = m == n ? a : b;
   if (!reduced(a, top, bottom) || !reduced(bb, top, bottom) || !dense_enough(a, bb, ln * lm)) return false;
   std::vector<Row> c = packed_product(a, bb);
