@@ -244,13 +244,15 @@ bool reduced(const std::vector<Row>& rows, const Relation& top, const Relation& 
                      [&](const Row& r) { return r.size() <= static_cast<std::size_t>(bottom.E); });
 }
 
-// The packed arrays cost at most four times the term products.
+// The packed arrays cost at most four times the term products, and the
+// packed product holds at most 2^27 coefficients (its transforms' words
+// and indices).
 bool dense_enough(const std::vector<Row>& a, const std::vector<Row>& b, std::int64_t products) {
   std::size_t wa = 1, wb = 1;
   for (const Row& r : a) wa = std::max(wa, r.size());
   for (const Row& r : b) wb = std::max(wb, r.size());
   const auto cells = static_cast<std::int64_t>((a.size() + b.size() - 1) * (wa + wb - 1));
-  return cells <= 4 * products;
+  return cells <= 4 * products && cells <= (std::int64_t{1} << 27);
 }
 
 // The product of the leaf counts reaches tower_mult_terms (counting stops

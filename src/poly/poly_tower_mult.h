@@ -26,8 +26,9 @@ namespace tavrin {
 // whose coefficients are polynomials in the next level's variable with
 // number coefficients, each of degree below its level's relation; the
 // relations are as above; the product of the operands' leaf counts is at
-// least tower_mult_terms; and the dense arrays hold at most four times that
-// product of leaf counts. False, *p untouched, otherwise.
+// least tower_mult_terms; and the packed product has at most four times
+// that product of leaf counts and at most 2^27 coefficients. False, *p
+// untouched, otherwise.
 // n, m: kept (may be the same); *p: overwritten when true.
 // reads: mode flags, modulus, mod_is_prime, finf, laurent, tower_mult_terms
 bool tower_poly_mult(poly n, poly m, poly* p, polypt pol);

@@ -128,6 +128,25 @@ TEST_F(TowerProduct, AgreesWithTermRowsOnBothSidesOfTheCut) {
   }
 }
 
+// Sparse operands, whose packed rows would outnumber the term products
+// four times over, keep the term rows at any cut; a dense pair of the same
+// degrees is packed. Both agree with the term rows.
+TEST_F(TowerProduct, SparseOperandsKeepTheTermRows) {
+  run("&(J = x)\n&(J > s)\n&(J > t)\n&(p = 32003)\n&(P = t^40 + t + 3)\n&(P = s^30 + t*s + 1)");
+  const std::vector<std::pair<std::string, bool>> cases = {
+      {"a := t^30*s^20 + 5*t^2*s + 1:\nb := t^29*s^25 + 7*s + t:", false},
+      {"a := (t + s + 1)^12:\nb := (t - 2*s + 3)^13:", true},
+  };
+  for (const auto& [operands, dense] : cases) {
+    SCOPED_TRACE(operands);
+    run(operands);
+    bool packed = false;
+    const std::string want = product("a*b", INT64_MAX, &packed);
+    EXPECT_EQ(product("a*b", 0, &packed), want);
+    EXPECT_EQ(packed, dense);
+  }
+}
+
 // The sweep's elements, every exponent below n: c := a*b reduced by
 // t^n + t + 3 and s^n + t s + 1 modulo 32003, at (s, t) = (3, 5), is what
 // Singular's reduce(a*b, std(...)) gives there.
