@@ -30,6 +30,7 @@ std::int32_t monomial_sum_chars = 2048;
 std::int32_t integer_gcd_limbs = 200;
 std::int32_t integer_gcd_word_degree = 64;
 std::int64_t flat_mult_terms = 256;
+std::int64_t tower_mult_terms = 64;
 std::int32_t flat_cell_bits = 16;
 std::int32_t flat_scan_ratio = 4;
 std::int32_t flat_kronecker_ratio = 1024;

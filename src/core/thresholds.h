@@ -207,6 +207,13 @@ extern std::int32_t fast_2_var_degree;
 // poly_mult.
 extern std::int64_t flat_mult_terms;
 
+// Product of the operands' leaf counts from which poly_mult multiplies
+// elements of a tower of two modded-out levels modulo a word prime by one
+// packed transform product and a division by the relations
+// (poly_tower_mult.h) instead of rows folded term by term. Default 64.
+// Range >= 0 (INT64_MAX: never). Reader: tower_poly_mult.
+extern std::int64_t tower_mult_terms;
+
 // The flat product sums word-size term products in dense chunks of at most
 // 2^flat_cell_bits accumulators (8 or 16 bytes each); a product whose
 // lowest level alone needs more uses the heap of row heads. Default 16.

@@ -24,6 +24,7 @@
 #include "poly/poly_measures.h"
 #include "poly/poly_power.h"
 #include "poly/poly_repr.h"
+#include "poly/poly_tower_mult.h"
 #include "poly/poly_view_impl.h"
 
 namespace tavrin {
@@ -621,6 +622,8 @@ void poly_mult(poly n, poly m, poly* p, polypt pol) {
       simplest_mult(n, m, &r, size1, size2, e1, e2, &n_gather, &m_gather);
       if ((field_depth > 0 || modout_above_field) && pol != nullptr && pol->p != nullptr)
         fold_by(&r, pol);
+    } else if (pol != nullptr && tower_poly_mult(n, m, &r, pol)) {
+      ++mult_routes.tower;
     } else if (modularmode && n->exp > fast_2_var_degree && m->exp > fast_2_var_degree &&
                !laurent && try_fast_2_var(n, m)) {
       ++mult_routes.two_variable;

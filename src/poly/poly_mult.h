@@ -13,15 +13,18 @@
 //   2. one variable modulo a word prime (exp_poly_length's one-variable
 //      flag): simplest_poly_mult, then the fold when field levels or a
 //      relation above them are in force;
-//   3. two variables modulo a prime, both degrees above 30, not Laurent, and
+//   3. two modded-out levels modulo a word prime: the packed product of
+//      poly_tower_mult.h, where it applies (a route of its own, so
+//      tower_mult_terms INT64_MAX gives the routes below);
+//   4. two variables modulo a prime, both degrees above 30, not Laurent, and
 //      try_fast_2_var agrees: the two-variable array product;
-//   4. no relation, the integers or a word modulus, and the product of the
+//   5. no relation, the integers or a word modulus, and the product of the
 //      operands' leaf counts at least flat_mult_terms: the flat product of
 //      poly_flat_mult.h (the routes below are its base case);
-//   5. both signed term counts at least the level's polycut (poly_cutoff
+//   6. both signed term counts at least the level's polycut (poly_cutoff
 //      without a level): Karatsuba on term lists, folding the shifted
 //      middle and top products;
-//   6. otherwise schoolbook rows (the shorter operand outside), a numeric
+//   7. otherwise schoolbook rows (the shorter operand outside), a numeric
 //      relation applied as each row is built, a polynomial relation by
 //      fast_fold_poly at the end.
 // A sparse operand (degree span above six times its term count, a negative
@@ -110,6 +113,7 @@ struct mult_route_counts {
   long flat;                // flat monomial arrays (poly_flat_mult.h)
   long simplest_char2;      // element vectors of GF(2^8) / GF(2^16) (dense_char2.h)
   long simplest_scaled;     // a short operand's scaled copies of a long one in an element vector
+  long tower;               // packed rows divided by two levels' relations (poly_tower_mult.h)
 };
 extern mult_route_counts mult_routes;
 
