@@ -92,7 +92,8 @@ mult_route_counts route_delta(const mult_route_counts& before) {
           a.simplest_residues - before.simplest_residues,
           a.flat - before.flat,
           a.simplest_char2 - before.simplest_char2,
-          a.simplest_scaled - before.simplest_scaled};
+          a.simplest_scaled - before.simplest_scaled,
+          a.tower - before.tower};
 }
 
 class PolyMultTest : public ::testing::Test {

@@ -117,11 +117,17 @@ TEST_F(TowerProduct, AgreesWithTermRowsOnBothSidesOfTheCut) {
         EXPECT_FALSE(packed);
         EXPECT_EQ(want.find("error"), std::string::npos) << want;
         EXPECT_EQ(product(op, 0, &packed), want);
-        if (!tw.packed) EXPECT_FALSE(packed);
+        if (!tw.packed) {
+          EXPECT_FALSE(packed);
+        }
         // With x a product lower down may take the route too.
-        if (tw.packed && !lower && both(a) && (op[2] == 'a' || both(b))) EXPECT_TRUE(packed);
+        if (tw.packed && !lower && both(a) && (op[2] == 'a' || both(b))) {
+          EXPECT_TRUE(packed);
+        }
         EXPECT_EQ(product(op, tower_mult_terms, &packed), want);
-        if (tiny) EXPECT_FALSE(packed) << "below the cut";
+        if (tiny) {
+          EXPECT_FALSE(packed) << "below the cut";
+        }
       }
     }
     leave_ring();
