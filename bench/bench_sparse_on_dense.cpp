@@ -38,6 +38,7 @@
 #include "numbers/work_arrays.h"
 #include "quoly/quoly_quot.h"
 #include "det/router.h"
+#include "det/sparse_fill.h"
 #include "bench_sparse_instances.h"
 
 namespace {
@@ -64,7 +65,8 @@ class Ring {
   explicit Ring(int ring) {
     // The sparse route alone, the one the dense engines bypass.
     if (std::getenv("TAVRIN_SPARSE_ROUTE") != nullptr)
-      sparse_dense_fill = sparse_dense_int_fill = sparse_dense_mod_fill = sparse_dense_char2_fill = INT32_MAX;
+      sparse_dense_fill = sparse_dense_int_fill = sparse_dense_mod_fill = sparse_dense_char2_fill =
+          sparse_fill_int_work = sparse_fill_poly_work = INT32_MAX;
     if (ring == 8 || ring == 9 || ring == 11) gauss_cutoff = 1;
     if (ring == 10 || ring == 12 || ring == 13) rat_det_method_cut = mod_det_method_cut = 1;
     const std::int32_t m = modulus_of(ring);
@@ -84,6 +86,8 @@ class Ring {
   ScopedValue<decltype(sparse_dense_int_fill)> int_fill_{sparse_dense_int_fill};
   ScopedValue<decltype(sparse_dense_mod_fill)> mod_fill_{sparse_dense_mod_fill};
   ScopedValue<decltype(sparse_dense_char2_fill)> char2_fill_{sparse_dense_char2_fill};
+  ScopedValue<decltype(sparse_fill_int_work)> int_work_{sparse_fill_int_work};
+  ScopedValue<decltype(sparse_fill_poly_work)> poly_work_{sparse_fill_poly_work};
 };
 
 quoly residue_poly(std::mt19937_64& rng) {
@@ -139,27 +143,16 @@ double seconds_of(const std::function<void()>& f) {
   return static_cast<double>(std::clock() - t0) / CLOCKS_PER_SEC;
 }
 
-void BM_SparseAgainstDense(benchmark::State& state) {
-  adjoin_xyzt_once();
-  if (first_available < 1) first_available = 1;  // the work-array pool, as start-up leaves it
-  const auto ring = static_cast<int>(state.range(0));
-  const auto m = static_cast<std::int32_t>(state.range(1));
-  const auto k = static_cast<std::int32_t>(state.range(2));
-  Ring arithmetic(ring);
+// Times the determinant of the m x m matrix whose row r holds the columns
+// cols(r), stored dense (up to side 1000) and stored sparse, into the
+// counters; work: the multiply-adds the sparse elimination foresees on the
+// pattern, over m^3.
+template <class Cols>
+void measure(benchmark::State& state, int ring, std::int32_t m, std::mt19937_64& rng, Cols cols) {
   const bool stored_dense = m <= 1000;
-  std::mt19937_64 rng(static_cast<std::uint64_t>(m * 100 + k));
   auto dense = std::make_unique<Dense>();
   dense->cells = m <= 1000 ? std::int64_t{m} * m : 0;
-  sparseptr sp = build(
-      m,
-      [&](std::int32_t r) {
-        std::set<std::int32_t> s{r};
-        if (k == 0)
-          for (std::int32_t c = 1; c <= m; ++c) s.insert(c);
-        while (static_cast<std::int32_t>(s.size()) < k) s.insert(1 + static_cast<std::int32_t>(rng() % m));
-        return s;
-      },
-      [&] { return entry(ring, rng); });
+  sparseptr sp = build(m, cols, [&] { return entry(ring, rng); });
   for (std::int32_t r = 1; r <= m && stored_dense; ++r)
     for (colm_ptr e = *sparse_row(sp, r); e != nullptr; e = e->next) {
       quoly_assign(e->val, &dense->w.stash[(r - 1) + std::int64_t{e->coord - 1} * m]);
@@ -188,7 +181,28 @@ void BM_SparseAgainstDense(benchmark::State& state) {
   state.counters["dense_s"] = dense_s;
   state.counters["sparse_s"] = sparse_s;
   state.counters["ratio"] = dense_s > 0 ? sparse_s / dense_s : 0;
+  if (m <= fill_pattern_side) {
+    const double cube = static_cast<double>(m) * m * m;
+    state.counters["work"] = static_cast<double>(sparse_elimination_work(sp, m, INT64_MAX)) / cube;
+  }
   free_sparse(&sp, m, true);
+}
+
+void BM_SparseAgainstDense(benchmark::State& state) {
+  adjoin_xyzt_once();
+  if (first_available < 1) first_available = 1;  // the work-array pool, as start-up leaves it
+  const auto ring = static_cast<int>(state.range(0));
+  const auto m = static_cast<std::int32_t>(state.range(1));
+  const auto k = static_cast<std::int32_t>(state.range(2));
+  Ring arithmetic(ring);
+  std::mt19937_64 rng(static_cast<std::uint64_t>(m * 100 + k));
+  measure(state, ring, m, rng, [&](std::int32_t r) {
+    std::set<std::int32_t> s{r};
+    if (k == 0)
+      for (std::int32_t c = 1; c <= m; ++c) s.insert(c);
+    while (static_cast<std::int32_t>(s.size()) < k) s.insert(1 + static_cast<std::int32_t>(rng() % m));
+    return s;
+  });
 }
 
 void sweep(benchmark::internal::Benchmark* b) {
@@ -205,5 +219,48 @@ void sweep(benchmark::internal::Benchmark* b) {
     for (std::int64_t k : {3, 4, 6, 12, 0}) b->Args({ring, 1100, k});
 }
 BENCHMARK(BM_SparseAgainstDense)->Apply(sweep)->Iterations(1)->Unit(benchmark::kMillisecond);
+
+// Patterns whose entry count says little of their fill-in, stored sparse
+// and dense: shape 0, the diagonal and 3 random columns a row (a column
+// drawn twice counts once); 1, the diagonal and 2 random columns; 2, a band
+// (columns r - 1 to r + 2); 3, an arrow (the diagonal, the first row and
+// the first column); 4, the diagonal and one random column; 5, dense blocks
+// of side 8 on the diagonal and one random column a row. Doubling sides 100
+// to 800, rings as above.
+void BM_PatternAgainstDense(benchmark::State& state) {
+  adjoin_xyzt_once();
+  if (first_available < 1) first_available = 1;
+  const auto ring = static_cast<int>(state.range(0));
+  const auto m = static_cast<std::int32_t>(state.range(1));
+  const auto shape = static_cast<int>(state.range(2));
+  Ring arithmetic(ring);
+  std::mt19937_64 rng(static_cast<std::uint64_t>(m * 10 + shape));
+  auto any = [&] { return 1 + static_cast<std::int32_t>(rng() % m); };
+  measure(state, ring, m, rng, [&](std::int32_t r) {
+    std::set<std::int32_t> s{r};
+    switch (shape) {
+      case 0: for (int t = 0; t < 3; ++t) s.insert(any()); break;
+      case 1: for (int t = 0; t < 2; ++t) s.insert(any()); break;
+      case 2: for (std::int32_t c = r - 1; c <= r + 2; ++c) if (c >= 1 && c <= m) s.insert(c); break;
+      case 3: s.insert(1); if (r == 1) for (std::int32_t c = 1; c <= m; ++c) s.insert(c); break;
+      case 4: s.insert(any()); break;
+      default: {
+        const std::int32_t b = (r - 1) / 8 * 8;
+        for (std::int32_t c = b + 1; c <= std::min(m, b + 8); ++c) s.insert(c);
+        s.insert(any());
+      }
+    }
+    return s;
+  });
+}
+
+void patterns(benchmark::internal::Benchmark* b) {
+  const std::int32_t ceiling[] = {800, 800, 100, 24, 100, 50, 800, 800};
+  for (std::int64_t ring : {0, 1, 6, 2, 4, 5})
+    for (std::int64_t shape = 0; shape < 6; ++shape)
+      for (std::int64_t m = ring == 3 ? 12 : 25; m <= ceiling[ring]; m *= 2)
+        if (m >= (ring <= 1 || ring >= 6 ? 100 : 25)) b->Args({ring, m, shape});
+}
+BENCHMARK(BM_PatternAgainstDense)->Apply(patterns)->Iterations(1)->Unit(benchmark::kMillisecond);
 
 }  // namespace

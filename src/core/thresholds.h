@@ -890,6 +890,28 @@ extern std::int32_t sparse_dense_int_fill;
 extern std::int32_t sparse_dense_mod_fill;
 extern std::int32_t sparse_dense_char2_fill;
 
+// The fill-in measure beside the counts above, for integers and for
+// polynomials modulo a prime, whose entries grow with the depth of the
+// elimination: a sparse matrix whose elimination, foreseen on its pattern
+// (det/sparse_fill.h, each multiply-add weighed by its step), passes
+// m^3 * sparse_fill_int_work / 1000 (integers; default 50) or
+// m^3 * sparse_fill_poly_work / 1000 (polynomials; default 17) goes to the
+// dense engines too, however few its entries. Over Z at sides 100 to 800
+// the diagonal and 3 random columns a row weigh 0.29 to 0.6 and eliminate
+// 2.5 to 50 times slower sparse; the diagonal and 2 random columns weigh
+// 0.065 to 0.12, 0.25 to 2 times the dense time (by the entries: with a
+// common factor the images need more primes); a band, an arrow, or the
+// diagonal and one random column below 0.01, 0.003 to 0.5 times. Modulo a
+// prime in x at sides 25 to 100 the diagonal and 2 random columns weigh
+// 0.06 (1 to 6.7 times), a band 0.04 falling with the side (2.4 to 0.8
+// times), the diagonal and one random column below 0.01 (0.08 to 0.35
+// times).
+// Sides up to fill_pattern_side (4096); above, the counts alone.
+// Range >= 0 (0: dense whenever the elimination has a step of work;
+// INT32_MAX: never by this measure). Reader: the determinant router.
+extern std::int32_t sparse_fill_int_work;
+extern std::int32_t sparse_fill_poly_work;
+
 // The sparse row and column additions (row_ops.h) sum an entry and a
 // product of integers of at most two limbs each in words, in rational
 // arithmetic, when sparse_word_steps is non-zero and the sum is below

@@ -37,6 +37,7 @@
 #include "det/dense_gauss.h"
 #include "det/int_determ.h"
 #include "det/lagrange.h"
+#include "det/sparse_fill.h"
 
 namespace tavrin {
 
@@ -179,7 +180,7 @@ enum class dense_kind { none, integers, residues, char2, polys };
 // else sparse_dense_int_fill for integers, and for residues
 // sparse_dense_mod_fill * sqrt(m) entries (sparse_dense_char2_fill in the
 // fields of characteristic 2). The count stops at the need.
-bool dense_sooner(sparseptr sp, std::int32_t m, dense_kind kind) {
+bool full_enough(sparseptr sp, std::int32_t m, dense_kind kind) {
   const double side = m;
   const bool plain_integers = kind == dense_kind::integers && gauss_cutoff != 1;
   const double need = kind == dense_kind::residues ? sparse_dense_mod_fill * std::sqrt(side)
@@ -191,6 +192,25 @@ bool dense_sooner(sparseptr sp, std::int32_t m, dense_kind kind) {
   for (std::int32_t r = 1; r <= m && k < limit; ++r)
     for (colm_ptr e = *sparse_row(sp, r); e != nullptr && k < limit; e = e->next) ++k;
   return k >= limit;
+}
+
+// Whether the elimination of sp fills in past the dense engines' cost,
+// foreseen on its pattern: integers and polynomials, whose entries grow as
+// it goes, above m^3 * sparse_fill_int_work (sparse_fill_poly_work) / 1000
+// weighed multiply-adds. Residues cost the same at every step: their counts
+// suffice.
+bool fills_in(sparseptr sp, std::int32_t m, dense_kind kind) {
+  if (m > fill_pattern_side || (kind != dense_kind::integers && kind != dense_kind::polys))
+    return false;
+  const std::int32_t share = kind == dense_kind::polys ? sparse_fill_poly_work : sparse_fill_int_work;
+  const double limit = static_cast<double>(m) * m * m * share / 1000;
+  if (limit >= 0x1p62) return false;
+  const auto bound = static_cast<std::int64_t>(limit);
+  return sparse_elimination_work(sp, m, bound) > bound;
+}
+
+bool dense_sooner(sparseptr sp, std::int32_t m, dense_kind kind) {
+  return full_enough(sp, m, kind) || fills_in(sp, m, kind);
 }
 
 // The determinant of a sparse matrix by a dense engine: integers by their

@@ -174,7 +174,15 @@ TEST_F(Router, SparseDecisions) {
     EXPECT_EQ(route(integer_mat(4, 2), {.sparse = true}), Route{M::int_determ});
   }
   {
+    // Too few entries, but its elimination fills in past a work limit of
+    // 0.064 (side 4): dense all the same, not when that measure is out of
+    // reach too.
     ScopedValue<std::int32_t> f(sparse_dense_int_fill, INT32_MAX);
+    {
+      ScopedValue<std::int32_t> w(sparse_fill_int_work, 1);
+      EXPECT_EQ(route(integer_mat(4, 2), {.sparse = true}), Route{M::int_determ});
+    }
+    ScopedValue<std::int32_t> w(sparse_fill_int_work, INT32_MAX);
     EXPECT_EQ(route(integer_mat(4, 2), {.sparse = true}), Route{M::sparse_gauss_elim});
   }
   EXPECT_EQ(route(integer_mat(1, 3), {.sparse = true}), Route{M::sparse_gauss_elim});

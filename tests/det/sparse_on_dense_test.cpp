@@ -66,7 +66,8 @@ Value sparse_det(const Mat& a, std::int32_t fill, bool consume = false) {
   auto at = [fill](std::int32_t v) { return fill < 0 ? v : fill; };
   ScopedValue<std::int32_t> f(sparse_dense_fill, at(sparse_dense_fill)),
       g(sparse_dense_mod_fill, at(sparse_dense_mod_fill)), h(sparse_dense_char2_fill, at(sparse_dense_char2_fill)),
-      i(sparse_dense_int_fill, at(sparse_dense_int_fill));
+      i(sparse_dense_int_fill, at(sparse_dense_int_fill)), w(sparse_fill_int_work, at(sparse_fill_int_work)),
+      pw(sparse_fill_poly_work, at(sparse_fill_poly_work));
   sparseptr own = to_sparse(a), sp = own;
   Value d = Value::number(BigRef(1));
   routed.clear();
@@ -182,6 +183,8 @@ TEST_F(SparseOnDense, FillThresholdsMetExactly) {
   // 16, 40 entries.
   std::mt19937_64 rng(5);
   NodeBalance balance;
+  // The counts alone: the fill-in foreseen out of reach.
+  ScopedValue<std::int32_t> work(sparse_fill_int_work, INT32_MAX), poly_work(sparse_fill_poly_work, INT32_MAX);
   auto with_entries = [&](std::int32_t m, std::int32_t count, const ValueMaker& make) {
     Mat a(m, m);
     for (std::int32_t i = 0; i < m; ++i) a.at(i, i) = make(rng);
