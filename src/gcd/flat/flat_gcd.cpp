@@ -416,13 +416,6 @@ void content_gcd(poly u, poly v, imptr c) {
   find_common_content(u, v, c);
 }
 
-// Whether Brown's method makes the images of a and b (the choice the
-// first prime's images A and B lead field_gcd to).
-bool brown_chosen(const Layout& lay, const MPoly& A, const MPoly& B) {
-  if (flat_gcd_choice != flat_gcd_method::automatic) return flat_gcd_choice == flat_gcd_method::dense;
-  return dense_preferred(lay, A.size(), B.size(), degrees_of(lay, A), degrees_of(lay, B));
-}
-
 // The univariate problems of Brown's method with cofactors for A and B
 // with the GCD G (degrees da, db, dg): in each variable from the last down
 // as many points as the degrees in it prove (the box), or, with the
@@ -456,6 +449,18 @@ double brown_problems(const Layout& lay, const MPoly& A, const MPoly& B, const s
     std::swap(leaves, next);
   }
   return std::min(box, leaves[static_cast<std::size_t>(S)]);
+}
+
+// Whether Brown's method makes the images of a and b, for the first
+// prime's images A and B and the degree bounds dg of their GCD: its
+// univariate problems as the lattice of the proof by cofactors cuts them
+// go into *points, and field_gcd's choice follows the same count.
+bool brown_chosen(const Layout& lay, const MPoly& A, const MPoly& B, const std::vector<std::int32_t>& dg,
+                  double* points) {
+  const std::vector<std::int32_t> da = degrees_of(lay, A), db = degrees_of(lay, B);
+  *points = brown_problems(lay, A, B, da, db, dg);
+  if (flat_gcd_choice != flat_gcd_method::automatic) return flat_gcd_choice == flat_gcd_method::dense;
+  return dense_preferred(lay, A.size(), B.size(), da, db, *points);
 }
 
 // Whether the exact divisions proving G (the image of gcd(A, B)) would
@@ -615,7 +620,8 @@ bool integer_gcd(poly u, poly v, const Problem& pr, polypt pt, poly* r) {
         return constant_answer();
     }
     // a single term is field_gcd's to answer (Brown's method is not used on it)
-    if (cofactors < 0 && !(flat_cofactor_proof && a.size() > 1 && b.size() > 1 && brown_chosen(lay, A, B)))
+    if (cofactors < 0 && !(flat_cofactor_proof && a.size() > 1 && b.size() > 1 &&
+                           brown_chosen(lay, A, B, bounds, &plan.brown_points)))
       cofactors = 0;
     ++flat_gcd_stats.primes;
     if (!gcd_image(f, lay, A, B, rng, &plan, &bounds, &cofactors, &G, &Abar, &Bbar)) continue;
