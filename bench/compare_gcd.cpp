@@ -16,6 +16,9 @@
 //   gcd sparse 8 mod p, gcd sparse 8 500 mod p   both modulo 2147483629
 //                   (the four sparse 8 rows beside Singular's gcd too)
 //   gcd sparse 6    g, a, b 20 random terms of total degree <= 6 in 6 variables
+//   gcd eight N     the sweep's GCD(g a, g b) in 8 variables, g, a, b of N
+//                   terms each, exponents below 5 (N = 128 .. 768; with
+//                   Singular too)
 //   det Q(x,y,z)    12 x 12, every entry the 10 monomials of total degree <= 2
 //                   in x, y, z, coefficients in [-9, 9] not 0 (FLINT: Bareiss;
 //                   Singular: det)
@@ -612,6 +615,29 @@ void gcd_sparse_mod(int n, int count, int d) {
   const std::string size =
       std::to_string(n) + " vars, " + std::to_string(count) + " terms, deg <= " + std::to_string(d);
   gcd_row(count == 300 ? "gcd sparse 8 mod p" : "gcd sparse 8 500 mod p", size.c_str(), n, p, g, a, b, true);
+}
+
+// The sweep's row "GCD(g a, g b), 8 variables, n terms each": term k of
+// g, a and b (k0 = 0, 1000, 2000) has the coefficient (k^2 + k) mod 19 + 1
+// and in each variable the exponent ((31 k^2 + c k + 3) mod q) mod 5 for
+// the pairs (c, q) below; terms that meet add up.
+Terms eight_terms(int n, int k0) {
+  const int c[8] = {7, 11, 13, 17, 19, 23, 29, 37}, q[8] = {101, 103, 107, 109, 113, 127, 131, 137};
+  std::map<std::vector<std::int32_t>, std::int64_t> sum;
+  for (std::int64_t k = k0 + 1; k <= k0 + n; ++k) {
+    std::vector<std::int32_t> e(8);
+    for (int v = 0; v < 8; ++v) e[static_cast<std::size_t>(v)] = static_cast<std::int32_t>(((31 * k * k + c[v] * k + 3) % q[v]) % 5);
+    sum[e] += (k * k + k) % 19 + 1;
+  }
+  Terms t;
+  for (const auto& [e, v] : sum) t.push_back({e, v});
+  return t;
+}
+
+void gcd_eight(int n) {
+  const std::string size = "8 vars, " + std::to_string(n) + " terms each";
+  gcd_row(("gcd eight " + std::to_string(n)).c_str(), size.c_str(), 8, 0, eight_terms(n, 0), eight_terms(n, 1000),
+          eight_terms(n, 2000), true);
 }
 
 void gcd_mod7() {
@@ -1285,6 +1311,12 @@ int main(int argc, char** argv) {
       {"gcd sparse 8 mod p", [] { gcd_sparse_mod(8, 300, 12); }},
       {"gcd sparse 8 500 mod p", [] { gcd_sparse_mod(8, 500, 15); }},
       {"gcd sparse 6", [] { gcd_sparse(6, 20, 6); }},
+      {"gcd eight 128", [] { gcd_eight(128); }},
+      {"gcd eight 256", [] { gcd_eight(256); }},
+      {"gcd eight 384", [] { gcd_eight(384); }},
+      {"gcd eight 512", [] { gcd_eight(512); }},
+      {"gcd eight 640", [] { gcd_eight(640); }},
+      {"gcd eight 768", [] { gcd_eight(768); }},
       {"det Q(x,y,z)", [] { det_qxyz(12); }},
       {"det Q(x,y,z) 16", [] { det_qxyz(16); }},
       {"det sparse 34", [] { det_sparse_q(34); }},

@@ -171,7 +171,8 @@ engine_status candidate(const F& f, const Layout& lay, const MPoly& A, const MPo
   ZippelPlan& p = plan != nullptr ? *plan : local;
   if (p.order.empty()) {
     p.sparse = flat_gcd_choice == flat_gcd_method::sparse ||
-               (flat_gcd_choice == flat_gcd_method::automatic && !dense_preferred(lay, A.size(), B.size(), da, db));
+               (flat_gcd_choice == flat_gcd_method::automatic &&
+                !dense_preferred(lay, A.size(), B.size(), da, db, p.brown_points));
     // the main variable: in both, with the fewest terms in the leading coefficients
     int main = -1;
     std::size_t best = 0;
@@ -223,23 +224,31 @@ std::vector<std::int32_t> degrees_of(const Layout& lay, const MPoly& p) {
 }
 
 bool dense_preferred(const Layout& lay, std::size_t terms_a, std::size_t terms_b,
-                     const std::vector<std::int32_t>& da, const std::vector<std::int32_t>& db) {
+                     const std::vector<std::int32_t>& da, const std::vector<std::int32_t>& db, double brown_points) {
   if (lay.nvars <= 2) return true;
   // Brown: one univariate GCD for each point of the box of the other
-  // variables' degrees (a GCD's degree plus two points each); Zippel: for
-  // each variable, as many images, each T evaluations of both operands,
-  // T the terms of the GCD (estimated as the square root of the smaller
-  // operand's) over the powers of variable 0.
-  const double d0 = std::max(da[0], db[0]) + 1.0;
-  double brown = d0 * d0 + 200;
-  double points = 0;
-  for (int l = 1; l < lay.nvars; ++l) {
-    const double p = std::min(da[static_cast<std::size_t>(l)], db[static_cast<std::size_t>(l)]) + 2.0;
-    brown *= p;
-    points += p;
-  }
-  const double t = std::max(1.0, std::sqrt(static_cast<double>(std::min(terms_a, terms_b))) / d0);
-  const double zippel = points * t * static_cast<double>(terms_a + terms_b) * 2;
+  // variables' degrees (a GCD's degree plus two points each), or of the
+  // caller's count, each with the evaluations and interpolations of every
+  // level above it. Zippel: for each interpolated variable as many images,
+  // each one pass over the terms of both operands and t geometric passes
+  // (vectorised, a quarter of a term each) with a GCD at each; t is the
+  // GCD's terms (estimated as the square root of the smaller operand's)
+  // over the cells of the images: the powers of variable 0, or of the
+  // variables 0 and 1 when the images are in both (zippel_plane_terms).
+  const double d0 = std::max(da[0], db[0]) + 1.0, d1 = std::max(da[1], db[1]) + 1.0;
+  double points = 1;
+  for (int l = 1; l < lay.nvars; ++l)
+    points *= std::min(da[static_cast<std::size_t>(l)], db[static_cast<std::size_t>(l)]) + 2.0;
+  if (brown_points >= 0) points = brown_points;
+  const double brown = points * (d0 * d0 + 200.0 * (lay.nvars - 1));
+  const double terms = static_cast<double>(terms_a + terms_b);
+  const bool plane = terms >= static_cast<double>(zippel_plane_terms);
+  const double cells = plane ? d0 * d1 : d0, gcd = plane ? d0 * d0 * d1 : d0 * d0;
+  const double t = std::max(1.0, std::sqrt(static_cast<double>(std::min(terms_a, terms_b))) / cells);
+  double images = 0;
+  for (int l = plane ? 2 : 1; l < lay.nvars; ++l)
+    images += std::min(da[static_cast<std::size_t>(l)], db[static_cast<std::size_t>(l)]) + 2.0;
+  const double zippel = images * (terms + t * (terms / 4 + gcd));
   return brown <= zippel * flat_dense_ratio;
 }
 

@@ -90,6 +90,26 @@ bool fingerprint(poly p, const Problem& pr, Fingerprint* fp) {
   return fits;
 }
 
+// The same from the problem's own operand as flatten read it (the same
+// terms in the same order), without a second walk through its lists.
+void fingerprint(const Poly<imptr>& a, Fingerprint* fp) {
+  fp->key = a.key;
+  fp->words.clear();
+  fp->start.assign(1, 0);
+  fp->start.reserve(a.size() + 1);
+  for (imptr x : a.coef) {
+    for (numptr l = x->head; l != nullptr; l = l->next) fp->words.push_back(l->value);
+    fp->start.push_back(static_cast<std::uint32_t>(fp->words.size()));
+  }
+}
+
+void fingerprint(const Poly<std::uint32_t>& a, Fingerprint* fp) {
+  fp->key = a.key;
+  fp->words.assign(a.coef.begin(), a.coef.end());
+  fp->start.resize(a.size() + 1);
+  for (std::size_t i = 0; i <= a.size(); ++i) fp->start[i] = static_cast<std::uint32_t>(i);
+}
+
 bool same_terms(const Fingerprint& a, const Fingerprint& b) {
   return a.key == b.key && a.start == b.start && a.words == b.words;
 }
@@ -116,11 +136,14 @@ Memo& memo() {
   return m;
 }
 
-// Starts a record of the problem u, v at pt (the GCD and cofactors follow).
-Memo& start_memo(poly u, poly v, const Problem& pr, polypt pt) {
+// Starts a record of the problem at pt whose operands flatten read into a
+// and b (the GCD and cofactors follow).
+template <class C>
+Memo& start_memo(const Poly<C>& a, const Poly<C>& b, const Problem& pr, polypt pt) {
   Memo& m = memo();
   m.valid = false;
-  if (!fingerprint(u, pr, &m.u) || !fingerprint(v, pr, &m.v)) return m;
+  fingerprint(a, &m.u);
+  fingerprint(b, &m.v);
   m.modular = modularmode;
   m.modulus = modulus;
   m.pt = pt;
@@ -207,7 +230,7 @@ bool modular_gcd(poly u, poly v, const Problem& pr, polypt pt, poly* r) {
   free_poly(r);
   *r = rebuild(g.key, pr, [&g](std::size_t k) { return word_leaf(g.coef[k]); });
   if (found && !(*r)->numb) {
-    Memo& m = start_memo(u, v, pr, pt);
+    Memo& m = start_memo(a, b, pr, pt);
     if (!fingerprint(*r, pr, &m.g)) return true;
     m.ukey = std::move(qa.key);
     m.ures = std::move(qa.coef);
@@ -416,13 +439,6 @@ void content_gcd(poly u, poly v, imptr c) {
   find_common_content(u, v, c);
 }
 
-// Whether Brown's method makes the images of a and b (the choice the
-// first prime's images A and B lead field_gcd to).
-bool brown_chosen(const Layout& lay, const MPoly& A, const MPoly& B) {
-  if (flat_gcd_choice != flat_gcd_method::automatic) return flat_gcd_choice == flat_gcd_method::dense;
-  return dense_preferred(lay, A.size(), B.size(), degrees_of(lay, A), degrees_of(lay, B));
-}
-
 // The univariate problems of Brown's method with cofactors for A and B
 // with the GCD G (degrees da, db, dg): in each variable from the last down
 // as many points as the degrees in it prove (the box), or, with the
@@ -456,6 +472,18 @@ double brown_problems(const Layout& lay, const MPoly& A, const MPoly& B, const s
     std::swap(leaves, next);
   }
   return std::min(box, leaves[static_cast<std::size_t>(S)]);
+}
+
+// Whether Brown's method makes the images of a and b, for the first
+// prime's images A and B and the degree bounds dg of their GCD: its
+// univariate problems as the lattice of the proof by cofactors cuts them
+// go into the plan, and field_gcd's choice follows the same count.
+bool brown_chosen(const Layout& lay, const MPoly& A, const MPoly& B, const std::vector<std::int32_t>& dg,
+                  ZippelPlan* plan) {
+  const std::vector<std::int32_t> da = degrees_of(lay, A), db = degrees_of(lay, B);
+  plan->brown_points = brown_problems(lay, A, B, da, db, dg);
+  if (flat_gcd_choice != flat_gcd_method::automatic) return flat_gcd_choice == flat_gcd_method::dense;
+  return dense_preferred(lay, A.size(), B.size(), da, db, plan->brown_points);
 }
 
 // Whether the exact divisions proving G (the image of gcd(A, B)) would
@@ -577,7 +605,7 @@ bool integer_gcd(poly u, poly v, const Problem& pr, polypt pt, poly* r) {
   // the driver's reduction.
   auto remember = [&](const std::vector<std::uint64_t>& ka, std::vector<ZInt> qa, const std::vector<std::uint64_t>& kb,
                       std::vector<ZInt> qb, bool flipped) {
-    Memo& mo = start_memo(u, v, pr, pt);
+    Memo& mo = start_memo(a, b, pr, pt);
     if (!fingerprint(*r, pr, &mo.g)) return;
     mo.ukey = ka;
     mo.vkey = kb;
@@ -615,7 +643,7 @@ bool integer_gcd(poly u, poly v, const Problem& pr, polypt pt, poly* r) {
         return constant_answer();
     }
     // a single term is field_gcd's to answer (Brown's method is not used on it)
-    if (cofactors < 0 && !(flat_cofactor_proof && a.size() > 1 && b.size() > 1 && brown_chosen(lay, A, B)))
+    if (cofactors < 0 && !(flat_cofactor_proof && a.size() > 1 && b.size() > 1 && brown_chosen(lay, A, B, bounds, &plan)))
       cofactors = 0;
     ++flat_gcd_stats.primes;
     if (!gcd_image(f, lay, A, B, rng, &plan, &bounds, &cofactors, &G, &Abar, &Bbar)) continue;

@@ -117,6 +117,7 @@ struct ZippelPlan {
   bool sparse = false;                 // the sparse method was chosen
   std::vector<int> order;              // new variable -> old (variable 0 the main one)
   std::vector<std::uint64_t> skeleton;  // the support of H, in the new order
+  double brown_points = -1;            // Brown's univariate problems when known (dense_preferred)
 };
 
 // A / G and B / G, as the proof of a GCD G found them.
@@ -153,9 +154,13 @@ bool degree_bounds(const F& f, const Layout& lay, const MPoly& A, const MPoly& B
 std::vector<std::int32_t> degrees_of(const Layout& lay, const MPoly& p);
 
 // Whether Brown's method is expected to cost at most flat_dense_ratio times
-// Zippel's for operands of these term counts and degrees.
+// Zippel's for operands of these term counts and degrees; brown_points,
+// when not negative, is the number of univariate problems Brown's images
+// solve (as the lattice of the proof by cofactors cuts them), else the box
+// of the degrees is taken.
 bool dense_preferred(const Layout& lay, std::size_t terms_a, std::size_t terms_b,
-                     const std::vector<std::int32_t>& da, const std::vector<std::int32_t>& db);
+                     const std::vector<std::int32_t>& da, const std::vector<std::int32_t>& db,
+                     double brown_points = -1);
 
 // p with its variables renumbered, new variable j being old variable
 // order[j] (same layout), terms sorted again.

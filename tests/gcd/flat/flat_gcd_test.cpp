@@ -191,6 +191,77 @@ TEST_F(FlatGcd, LargePlantedGcdsInEightVariables) {
   EXPECT_EQ(flat_gcd_stats.declined, declined);
 }
 
+// ---- The choice between Brown's and Zippel's images ---------------------------------------------------------
+
+// The shapes of measured GCDs (terms of g a and g b, their degrees, and
+// Brown's univariate problems on the lattice of the proof by cofactors, or
+// -1 for the box) and which method was the faster there, both timed.
+TEST_F(FlatGcd, TheChoiceFollowsTheMethodMeasuredFaster) {
+  struct Shape {
+    const char* what;
+    int nvars;
+    std::size_t ta, tb;
+    std::int32_t degree;  // in every variable, both operands
+    double points;
+    bool brown;
+  };
+  const std::vector<Shape> shapes{
+      {"dense, 4 variables, total degree 32: Brown 1.5x faster", 4, 58905, 58904, 32, 13532, true},
+      {"the same, Brown's box: still Brown", 4, 58905, 58904, 32, -1, true},
+      {"dense, 5 variables, total degree 24: Brown 1.1x faster", 5, 118754, 118754, 24, 86541, true},
+      {"sparse, 8 variables, 128 terms each: Zippel 300x faster", 8, 16366, 16363, 8, 4663353, false},
+      {"sparse, 8 variables, 512 terms each: Zippel 16x faster", 8, 256979, 256945, 8, 4663353, false},
+      {"sparse, 8 variables, 768 terms each: Zippel 8x faster", 8, 564396, 564919, 8, 4663353, false},
+  };
+  for (const Shape& s : shapes) {
+    const flat::Layout lay(s.nvars, 7);
+    const std::vector<std::int32_t> d(static_cast<std::size_t>(s.nvars), s.degree);
+    EXPECT_EQ(flat::dense_preferred(lay, s.ta, s.tb, d, d, s.points), s.brown) << s.what;
+  }
+  // the lattice counts: Brown's box in 5 variables costs more than Zippel's images
+  const std::vector<std::int32_t> d5(5, 24);
+  EXPECT_FALSE(flat::dense_preferred(flat::Layout(5, 7), 118754, 118754, d5, d5));
+}
+
+// The eight-variable GCD of g a and g b with few terms: automatic takes
+// Zippel's images, the ratio moved across the estimates' quotient takes
+// Brown's; every route gives the driver's own answer.
+TEST_F(FlatGcd, BothSidesOfTheChoiceGiveTheSameGcd) {
+  const std::vector<std::string> names{"x", "y", "z", "w", "v", "u", "t", "s"};
+  const PolyVars vars(names);
+  auto factor = [](int k0, int n) {  // the benchmark's terms, exponents below 2
+    const int c[8] = {7, 11, 13, 17, 19, 23, 29, 37}, q[8] = {101, 103, 107, 109, 113, 127, 131, 137};
+    RefPoly p(8);
+    for (std::int64_t k = k0 + 1; k <= k0 + n; ++k) {
+      RefPoly::Exps e(8);
+      for (std::size_t v = 0; v < 8; ++v) e[v] = static_cast<std::int32_t>(((31 * k * k + c[v] * k + 3) % q[v]) % 2);
+      p.add_term(e, BigRef((k * k + k) % 19 + 1));
+    }
+    return p;
+  };
+  const RefPoly g = factor(0, 24), a = factor(1000, 24), b = factor(2000, 24);
+  const Poly u = product({&g, &a}), v = product({&g, &b});
+  const Poly expected = gcd_by(u, v, false, flat_gcd_method::automatic);
+  const long sparse = flat_gcd_stats.sparse, dense = flat_gcd_stats.dense;
+  EXPECT_TRUE(poly_equal(gcd_by(u, v, true, flat_gcd_method::automatic), expected));
+  EXPECT_GT(flat_gcd_stats.sparse, sparse);
+  EXPECT_EQ(flat_gcd_stats.dense, dense);
+  {
+    const ScopedValue<std::int32_t> ratio(flat_dense_ratio, INT32_MAX);
+    EXPECT_TRUE(poly_equal(gcd_by(u, v, true, flat_gcd_method::automatic), expected));
+    EXPECT_GT(flat_gcd_stats.dense, dense);
+  }
+  EXPECT_TRUE(poly_equal(gcd_by(u, v, true, flat_gcd_method::dense), expected));
+  // a dense GCD in 3 variables: Brown's images, and Zippel's the same
+  const PolyVars three{"x", "y", "z"};
+  const Poly d1("(1 + x + 2*y + 3*z)^4*(x - y + 5*z + 2)^3"), d2("(1 + x + 2*y + 3*z)^4*(x + y*z + 7)^2");
+  const Poly e3 = gcd_by(d1, d2, false, flat_gcd_method::automatic);
+  const long dense3 = flat_gcd_stats.dense;
+  EXPECT_TRUE(poly_equal(gcd_by(d1, d2, true, flat_gcd_method::automatic), e3));
+  EXPECT_GT(flat_gcd_stats.dense, dense3);
+  EXPECT_TRUE(poly_equal(gcd_by(d1, d2, true, flat_gcd_method::sparse), e3));
+}
+
 // ---- GCDs known by hand ------------------------------------------------------------------------------
 
 struct Known {
