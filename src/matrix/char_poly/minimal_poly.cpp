@@ -278,6 +278,39 @@ residues do_mod_Mills(const MillsRun& run, std::int32_t k) {
   return mod_Mills(PrimeField(p), run.x, r, run.rows, run.slow, run.y, true);
 }
 
+// The candidate from images below the side, the first `first` (modulo the
+// prime at position 6): the images at positions 6, 7, ... of the greatest
+// degree so far are joined until one more leaves the value unchanged in the
+// symmetric range, or the positions up to count are used. The proof decides
+// whether it is the minimal polynomial, so the primes follow the size of the
+// answer rather than the coefficient bound of the characteristic polynomial.
+IntegerPoly joined_until_stable(const MillsRun& run, std::int32_t count, residues first,
+                                ImageEvidence* evidence) {
+  std::vector<std::pair<std::uint32_t, residues>> images;
+  images.emplace_back(static_cast<std::uint32_t>(prime[6]->lint), std::move(first));
+  std::int32_t d = deg(images.back().second);
+  Remainders crt(d);
+  crt.join(images.back().first, images.back().second);
+  for (std::int32_t pos = 7; pos <= count; ++pos) {
+    if (verbose && (run.rows < 200 || pos % 5 == 1)) dumpitt(" ", pos - 5, false, false, true);
+    const auto q = static_cast<std::uint32_t>(prime[pos]->lint);
+    images.emplace_back(q, do_mod_Mills(run, pos));
+    const residues& g = images.back().second;
+    if (deg(g) > d) {
+      d = deg(g);
+      crt = Remainders(d);
+      for (const auto& [p, h] : images)
+        if (deg(h) == d) crt.join(p, h);
+    } else if (deg(g) == d && !crt.join(q, g)) {
+      break;
+    }
+  }
+  evidence->lower_degree = d;
+  evidence->start_spans = d == run.rows;
+  evidence->x = run.x;
+  return crt.symmetric();
+}
+
 // The integer minimal polynomial from the images modulo the primes at
 // positions 6 .. count and the check prime; *evidence := the greatest degree
 // of an image and whether one from the start vector had degree n, *full :=
@@ -304,6 +337,10 @@ IntegerPoly integer_coefficients(const MillsRun& run, std::int32_t count, ImageE
     if (verbose && (t == 0 || run.rows < 200 || pos % 5 == 1))
       dumpitt(" ", t + 1, false, false, true);
     residues img = do_mod_Mills(run, pos);
+    if (t == 0 && deg(img) < run.rows && run.rows >= minpoly_stable_side) {
+      *full = false;
+      return joined_until_stable(run, count, std::move(img), evidence);
+    }
     note(img);
     len = std::max(len, img.size());
     img.resize(width, 0);
