@@ -109,8 +109,11 @@ std::vector<std::uint32_t> random_vector(std::uint64_t size, std::int32_t n) {
 }
 
 // next[r B + j] := (the sum over row r of a_rc W[c B + j] + m V[r B + j])
-// mod p, B = block_width, for the first b columns; every such sum lies below
-// 2^64 (the caller has bounded the row lengths), so one remainder each.
+// mod p, B = block_width, for the first b <= L columns; every such sum lies
+// below 2^64 (the caller has bounded the row lengths), so one remainder
+// each. Only L lanes are worked: a block of two vectors costs a quarter of
+// a full one.
+template <std::size_t L>
 __attribute__((target_clones("arch=x86-64-v4", "avx2", "default"), optimize("vect-cost-model=dynamic"))) void
 block_step(
     const std::int32_t* __restrict start, const std::int32_t* __restrict col,
@@ -119,12 +122,12 @@ block_step(
     std::uint32_t* __restrict next) {
   for (std::int32_t r = 0; r < n; ++r) {
     const std::size_t row = static_cast<std::size_t>(r) * block_stride;
-    std::uint64_t acc[block_stride];
-    for (std::size_t j = 0; j < block_stride; ++j) acc[j] = std::uint64_t{m} * V[row + j];
+    std::uint64_t acc[L];
+    for (std::size_t j = 0; j < L; ++j) acc[j] = std::uint64_t{m} * V[row + j];
     for (std::int32_t k = start[r]; k < start[r + 1]; ++k) {
       const std::uint64_t v = val[k];
       const std::uint32_t* w = W + static_cast<std::size_t>(col[k]) * block_stride;
-      for (std::size_t j = 0; j < block_stride; ++j) acc[j] += v * w[j];
+      for (std::size_t j = 0; j < L; ++j) acc[j] += v * w[j];
     }
     for (std::size_t j = 0; j < b; ++j) next[row + j] = f.reduce(acc[j]);
   }
@@ -163,7 +166,8 @@ std::uint32_t failing_columns(const F& f, const ResidueRows& a, const residues& 
     const std::uint32_t c = m[static_cast<std::size_t>(i)];
     if constexpr (std::is_same_v<F, PrimeField>) {
       if (lazy) {
-        block_step(a.start.data(), a.col.data(), a.val.data(), n, W.data(), V.data(), c, b, f, next.data());
+        auto* step = b <= 2 ? block_step<2> : b <= 4 ? block_step<4> : block_step<block_stride>;
+        step(a.start.data(), a.col.data(), a.val.data(), n, W.data(), V.data(), c, b, f, next.data());
         std::swap(W, next);
         check_interrupt();
         continue;
