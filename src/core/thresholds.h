@@ -928,6 +928,11 @@ extern std::int32_t minpoly_first_terms;
 // polynomial over the integers.
 extern std::int32_t minpoly_stable_side;
 
+// Whether that join works out the images of several primes in one pass over
+// the matrix (entries of one limb and moderate row sums). Default true.
+// Reader: the minimal polynomial over the integers.
+extern bool minpoly_image_lanes;
+
 // Size limits of the integer determinant. Defaults 2,600 and 15. Reader:
 // the integer determinant.
 extern std::int32_t sizeval;

@@ -530,7 +530,8 @@ TEST_F(MinimalPoly, EarlyStopAgreesWithWholeSequence) {
 // diagonal, or the rank-deficient B·C (C with half its columns zero)
 // twice, permuted. On both sides of the cut-off of the stable join (at the
 // side, and one above: as many primes as the coefficient bound asks) the
-// answers agree and are the first dependence among the powers modulo
+// answers agree (and with the images of several primes in one pass or
+// one by one) and are the first dependence among the powers modulo
 // 2^61 - 1, of degree at most the block's side; the stable join takes
 // two images more than the answer's size needs, 3.33 bits a digit and
 // 28 bits an image (the progress count of its primes).
@@ -580,6 +581,21 @@ TEST_F(MinimalPoly, StableJoinAgreesWithBoundRoute) {
       trace = output_of([&] { stable = minpoly(m, 0); });
     }
     EXPECT_TRUE(quoly_equal(stable, bounded)) << what << ": " << value_text(stable) << " vs " << value_text(bounded);
+    {  // the images one prime at a time, the same images and the same trace
+      ScopedValue<std::int32_t> cut(minpoly_stable_side, side);
+      ScopedValue<bool> lanes(minpoly_image_lanes, false);
+      ScopedValue<bool> loud(verbose, true);
+      seed_random(62);
+      Value single;
+      auto words_of = [](const std::string& text) {  // the line breaks of the trace levels left out
+        std::istringstream in(text);
+        std::string all, w;
+        while (in >> w) all += w + " ";
+        return all;
+      };
+      EXPECT_EQ(words_of(output_of([&] { single = minpoly(m, 0); })), words_of(trace)) << what;
+      EXPECT_TRUE(quoly_equal(single, stable)) << what << ": " << value_text(single);
+    }
     ASSERT_FALSE(stable.get()->numb) << what;
     const std::vector<std::uint64_t> want = minpoly_by_powers(a, TestField{static_cast<std::uint64_t>(big_prime)});
     EXPECT_LE(want.size(), h + 1) << what;
