@@ -66,12 +66,20 @@ constexpr std::uint32_t lazy_prime_limit = 1u << 26;
 
 // ---- Word primes ---------------------------------------------------------------------
 
-// The k-th prime below 2^31 (images) or below 2^28 (checks) from the top.
+// The k-th prime below 2^31 (images) or below the limit of the checks from
+// the top.
 std::uint32_t image_prime(std::size_t k) { return word_prime(k); }
 
-constexpr std::uint32_t check_prime_limit = 1u << 28;
+// Below 2^28, and so small that a row's products and one more add up in
+// 64 bits without a remainder: longest + 1 products below 2^(2b) each.
+std::uint32_t check_prime_limit(const IntegerRows& a) {
+  std::int32_t longest = 0;
+  for (std::size_t r = 0; r + 1 < a.start.size(); ++r) longest = std::max(longest, a.start[r + 1] - a.start[r]);
+  const auto bits = static_cast<std::int32_t>(std::ceil(std::log2(longest + 2.0)));
+  return 1u << std::min(28, (64 - bits) / 2);
+}
 
-std::uint32_t check_prime(std::size_t k) { return word_prime(k, check_prime_limit); }
+std::uint32_t check_prime(std::size_t k, std::uint32_t limit) { return word_prime(k, limit); }
 
 // ---- Products with A ------------------------------------------------------------------------
 
@@ -425,9 +433,10 @@ bool annihilates_over_integers(const IntegerRows& a, std::int32_t n, const Integ
   if (!span.kernel.empty() && !m.coef[0].is_zero()) return false;
   const double bits = log2_check_bound(a, n, m, span);
   const std::int32_t count = span.count();
+  const std::uint32_t limit = check_prime_limit(a);
   double covered = 0;
   for (std::size_t k = 0; covered <= bits && count > 0; ++k) {
-    const std::uint32_t q = check_prime(k);
+    const std::uint32_t q = check_prime(k, limit);
     const PrimeField f(q);
     const ResidueRows rows = residues_mod(a, q);
     residues mq(m.coef.size());
