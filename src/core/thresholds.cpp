@@ -141,6 +141,8 @@ std::int32_t lagrangecut = 10;
 std::int32_t detcutoff = -1;
 std::int32_t pseudet_heur = 0;
 std::int32_t minpoly_first_terms = 16;
+std::int32_t minpoly_stable_side = 8;
+bool minpoly_image_lanes = true;
 std::int32_t sizeval = 2600;
 std::int32_t smallsize = 15;
 

@@ -953,6 +953,19 @@ extern std::int32_t pseudet_heur;
 // sequence). Reader: the minimal polynomial's projections.
 extern std::int32_t minpoly_first_terms;
 
+// The least side from which an integer minimal polynomial whose first image
+// falls below the side joins images only until one more leaves the value
+// unchanged, and lets the proof decide, instead of taking as many primes as
+// the coefficient bound of the characteristic polynomial asks. Default 8
+// (every side). Range >= 8 (above 32767: never). Reader: the minimal
+// polynomial over the integers.
+extern std::int32_t minpoly_stable_side;
+
+// Whether that join works out the images of several primes in one pass over
+// the matrix (entries of one limb and moderate row sums). Default true.
+// Reader: the minimal polynomial over the integers.
+extern bool minpoly_image_lanes;
+
 // Size limits of the integer determinant. Defaults 2,600 and 15. Reader:
 // the integer determinant.
 extern std::int32_t sizeval;

@@ -278,6 +278,144 @@ residues do_mod_Mills(const MillsRun& run, std::int32_t k) {
   return mod_Mills(PrimeField(p), run.x, r, run.rows, run.slow, run.y, true);
 }
 
+// ---- Several images in one pass ----------------------------------------------------------
+// Images modulo image_lanes table primes side by side: the iterates of all
+// of them in one n x image_lanes array, so one pass over the integer
+// entries serves every prime. Each lane's sequence and generator are those
+// of mod_Mills modulo its prime, so the images are the same.
+
+constexpr std::size_t image_lanes = 4;
+
+// The lanes add the products of a row in 64 bits before one remainder: the
+// entries one-limb, each row's sum of magnitudes below 2^34 (residues of the
+// table primes lie below 2^28).
+bool lanes_fit(const IntegerRows& m) {
+  for (std::size_t r = 0; r + 1 < m.start.size(); ++r) {
+    std::int64_t sum = 0;
+    for (std::int32_t k = m.start[r]; k < m.start[r + 1]; ++k) {
+      const auto kk = static_cast<std::size_t>(k);
+      if (m.big[kk] != nullptr) return false;
+      sum += m.small[kk] < 0 ? -m.small[kk] : m.small[kk];
+      if (sum >= (std::int64_t{1} << 34)) return false;
+    }
+  }
+  return true;
+}
+
+// next := A e modulo each lane's prime (e, next: n x image_lanes, row by row).
+__attribute__((target_clones("arch=x86-64-v4", "avx2", "default"), optimize("vect-cost-model=dynamic"))) void
+lanes_step(const std::int32_t* __restrict start, const std::int32_t* __restrict col,
+           const std::int64_t* __restrict val, std::int32_t n, const std::uint32_t* __restrict e,
+           const PrimeField* fields, std::uint32_t* __restrict next) {
+  constexpr std::size_t L = image_lanes;
+  for (std::int32_t r = 0; r < n; ++r) {
+    std::int64_t acc[L] = {};
+    for (std::int32_t k = start[r]; k < start[r + 1]; ++k) {
+      const std::int64_t v = val[k];
+      const std::uint32_t* w = e + static_cast<std::size_t>(col[k]) * L;
+      for (std::size_t j = 0; j < L; ++j) acc[j] += v * static_cast<std::int64_t>(w[j]);
+    }
+    for (std::size_t j = 0; j < L; ++j) {
+      const auto p = static_cast<std::int64_t>(fields[j].p);
+      const std::int64_t t = acc[j] % p;
+      next[static_cast<std::size_t>(r) * L + j] = static_cast<std::uint32_t>(t < 0 ? t + p : t);
+    }
+  }
+}
+
+// The images modulo the primes at positions pos .. pos + image_lanes - 1,
+// as do_mod_Mills gives them one by one.
+std::vector<residues> lane_images(const MillsRun& run, std::int32_t pos) {
+  constexpr std::size_t L = image_lanes;
+  const std::int32_t n = run.rows, N = 2 * n + 1;
+  const auto un = static_cast<std::size_t>(n);
+  std::vector<PrimeField> fields;
+  std::vector<std::int32_t> confirm;
+  for (std::size_t j = 0; j < L; ++j) {
+    fields.emplace_back(static_cast<std::uint64_t>(prime[pos + static_cast<std::int32_t>(j)]->lint));
+    confirm.push_back(confirming_terms(fields.back().size()));
+  }
+  std::vector<std::uint32_t> e(un * L), next(un * L);
+  for (std::size_t r = 0; r < un; ++r)
+    for (std::size_t j = 0; j < L; ++j) e[r * L + j] = run.x[r];
+  std::vector<residues> a(L), out(L);
+  std::vector<bool> done(L, false);
+  std::size_t left = L;
+  std::int32_t k = std::max(1, minpoly_first_terms);
+  for (std::int32_t i = 1; i <= N; ++i) {
+    for (std::size_t j = 0; j < L; ++j) {
+      std::uint32_t t = 0;
+      for (std::int32_t c = 0; c < run.slow; ++c) t = fields[j].add(t, e[static_cast<std::size_t>(run.y[c]) * L + j]);
+      a[j].push_back(t);
+    }
+    if (k < n && i == 2 * k + 1) {
+      for (std::size_t j = 0; j < L; ++j) {
+        if (done[j]) continue;
+        residues g = sequence_generator(fields[j], residues(a[j].rbegin(), a[j].rend()), k, false, nullptr);
+        if (deg(g) + confirm[j] > k) continue;
+        out[j] = std::move(g);
+        done[j] = true;
+        --left;
+      }
+      if (left == 0) return out;
+      k *= 2;
+    }
+    if (i == N) break;
+    lanes_step(run.m->start.data(), run.m->col.data(), run.m->small.data(), n, e.data(), fields.data(), next.data());
+    std::swap(e, next);
+    check_interrupt();
+  }
+  for (std::size_t j = 0; j < L; ++j)
+    if (!done[j]) out[j] = sequence_generator(fields[j], residues(a[j].rbegin(), a[j].rend()), n, false, nullptr);
+  return out;
+}
+
+// The candidate from images below the side, the first `first` (modulo the
+// prime at position 6): the images at positions 6, 7, ... of the greatest
+// degree so far are joined until one more leaves the value unchanged in the
+// symmetric range, or the positions up to count are used. The proof decides
+// whether it is the minimal polynomial, so the primes follow the size of the
+// answer rather than the coefficient bound of the characteristic polynomial.
+IntegerPoly joined_until_stable(const MillsRun& run, std::int32_t count, residues first,
+                                ImageEvidence* evidence) {
+  std::vector<std::pair<std::uint32_t, residues>> images;
+  images.emplace_back(static_cast<std::uint32_t>(prime[6]->lint), std::move(first));
+  std::int32_t d = deg(images.back().second);
+  Remainders crt(d);
+  crt.join(images.back().first, images.back().second);
+  // Images worked out ahead by the lanes, the next one last. The loud run
+  // of a large matrix keeps the one-prime images for their progress lines.
+  const bool lanes = minpoly_image_lanes && !(verbose && run.rows > 1000) && lanes_fit(*run.m);
+  std::vector<residues> ahead;
+  for (std::int32_t pos = 7; pos <= count; ++pos) {
+    if (verbose && (run.rows < 200 || pos % 5 == 1)) dumpitt(" ", pos - 5, false, false, true);
+    const auto q = static_cast<std::uint32_t>(prime[pos]->lint);
+    if (lanes && ahead.empty() && pos + static_cast<std::int32_t>(image_lanes) - 1 <= count) {
+      ahead = lane_images(run, pos);
+      std::reverse(ahead.begin(), ahead.end());
+    }
+    if (ahead.empty()) {
+      images.emplace_back(q, do_mod_Mills(run, pos));
+    } else {
+      images.emplace_back(q, std::move(ahead.back()));
+      ahead.pop_back();
+    }
+    const residues& g = images.back().second;
+    if (deg(g) > d) {
+      d = deg(g);
+      crt = Remainders(d);
+      for (const auto& [p, h] : images)
+        if (deg(h) == d) crt.join(p, h);
+    } else if (deg(g) == d && !crt.join(q, g)) {
+      break;
+    }
+  }
+  evidence->lower_degree = d;
+  evidence->start_spans = d == run.rows;
+  evidence->x = run.x;
+  return crt.symmetric();
+}
+
 // The integer minimal polynomial from the images modulo the primes at
 // positions 6 .. count and the check prime; *evidence := the greatest degree
 // of an image and whether one from the start vector had degree n, *full :=
@@ -304,6 +442,10 @@ IntegerPoly integer_coefficients(const MillsRun& run, std::int32_t count, ImageE
     if (verbose && (t == 0 || run.rows < 200 || pos % 5 == 1))
       dumpitt(" ", t + 1, false, false, true);
     residues img = do_mod_Mills(run, pos);
+    if (t == 0 && deg(img) < run.rows && run.rows >= minpoly_stable_side) {
+      *full = false;
+      return joined_until_stable(run, count, std::move(img), evidence);
+    }
     note(img);
     len = std::max(len, img.size());
     img.resize(width, 0);

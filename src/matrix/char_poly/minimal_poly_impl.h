@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "core/interrupts.h"
+#include "numbers/garner.h"
 #include "numbers/word_field.h"
 #include "numbers/zint.h"
 
@@ -233,6 +234,38 @@ void apply(const F& f, const ResidueRows& m, const std::vector<std::uint32_t>& x
                                            m.start[static_cast<std::size_t>(r) + 1] - from, x.data());
   }
 }
+
+// Chinese remaindering of images prime by prime (Garner's mixed radix):
+// digit j of coefficient k at digits[j * n + k].
+struct Remainders {
+  Garner garner;
+  std::size_t n;
+  std::vector<std::uint32_t> digits;
+  explicit Remainders(std::int32_t d) : n(static_cast<std::size_t>(d) + 1) {}
+  // The product of the primes joined.
+  const ZInt& product() const { return garner.modulus(); }
+  // Joins the image g modulo q; true when a coefficient changed its value in
+  // the symmetric range (nearly: see symmetric()).
+  bool join(std::uint32_t q, const residues& g) {
+    const std::size_t j = garner.size();
+    garner.add_prime(q);
+    residues want(g);
+    want.resize(n, 0);
+    digits.resize(digits.size() + n);
+    std::uint32_t* t = &digits[j * n];
+    garner.digits_of(j, want.data(), digits.data(), n, n, t);
+    // t = q - 1 keeps a value c - P < 0 where it was (c + (q - 1) P = c - P
+    // modulo qP).
+    return std::any_of(t, t + n, [q](std::uint32_t x) { return x != 0 && x != q - 1; });
+  }
+  // The coefficients in the symmetric range (-P/2, P/2].
+  IntegerPoly symmetric() const {
+    IntegerPoly m;
+    for (std::size_t k = 0; k < n; ++k) m.coef.push_back(garner.symmetric(&digits[k], n));
+    return m;
+  }
+};
+
 
 // ---- The proof (minimal_poly_proof.cpp) ----------------------------------------------------
 // A polynomial m is the minimal polynomial of A once m(A) v = 0 for vectors

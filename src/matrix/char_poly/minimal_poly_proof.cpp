@@ -66,12 +66,20 @@ constexpr std::uint32_t lazy_prime_limit = 1u << 26;
 
 // ---- Word primes ---------------------------------------------------------------------
 
-// The k-th prime below 2^31 (images) or below 2^28 (checks) from the top.
+// The k-th prime below 2^31 (images) or below the limit of the checks from
+// the top.
 std::uint32_t image_prime(std::size_t k) { return word_prime(k); }
 
-constexpr std::uint32_t check_prime_limit = 1u << 28;
+// Below 2^28, and so small that a row's products and one more add up in
+// 64 bits without a remainder: longest + 1 products below 2^(2b) each.
+std::uint32_t check_prime_limit(const IntegerRows& a) {
+  std::int32_t longest = 0;
+  for (std::size_t r = 0; r + 1 < a.start.size(); ++r) longest = std::max(longest, a.start[r + 1] - a.start[r]);
+  const auto bits = static_cast<std::int32_t>(std::ceil(std::log2(longest + 2.0)));
+  return 1u << std::min(28, (64 - bits) / 2);
+}
 
-std::uint32_t check_prime(std::size_t k) { return word_prime(k, check_prime_limit); }
+std::uint32_t check_prime(std::size_t k, std::uint32_t limit) { return word_prime(k, limit); }
 
 // ---- Products with A ------------------------------------------------------------------------
 
@@ -109,8 +117,11 @@ std::vector<std::uint32_t> random_vector(std::uint64_t size, std::int32_t n) {
 }
 
 // next[r B + j] := (the sum over row r of a_rc W[c B + j] + m V[r B + j])
-// mod p, B = block_width, for the first b columns; every such sum lies below
-// 2^64 (the caller has bounded the row lengths), so one remainder each.
+// mod p, B = block_width, for the first b <= L columns; every such sum lies
+// below 2^64 (the caller has bounded the row lengths), so one remainder
+// each. Only L lanes are worked: a block of two vectors costs a quarter of
+// a full one.
+template <std::size_t L>
 __attribute__((target_clones("arch=x86-64-v4", "avx2", "default"), optimize("vect-cost-model=dynamic"))) void
 block_step(
     const std::int32_t* __restrict start, const std::int32_t* __restrict col,
@@ -119,12 +130,12 @@ block_step(
     std::uint32_t* __restrict next) {
   for (std::int32_t r = 0; r < n; ++r) {
     const std::size_t row = static_cast<std::size_t>(r) * block_stride;
-    std::uint64_t acc[block_stride];
-    for (std::size_t j = 0; j < block_stride; ++j) acc[j] = std::uint64_t{m} * V[row + j];
+    std::uint64_t acc[L];
+    for (std::size_t j = 0; j < L; ++j) acc[j] = std::uint64_t{m} * V[row + j];
     for (std::int32_t k = start[r]; k < start[r + 1]; ++k) {
       const std::uint64_t v = val[k];
       const std::uint32_t* w = W + static_cast<std::size_t>(col[k]) * block_stride;
-      for (std::size_t j = 0; j < block_stride; ++j) acc[j] += v * w[j];
+      for (std::size_t j = 0; j < L; ++j) acc[j] += v * w[j];
     }
     for (std::size_t j = 0; j < b; ++j) next[row + j] = f.reduce(acc[j]);
   }
@@ -163,7 +174,8 @@ std::uint32_t failing_columns(const F& f, const ResidueRows& a, const residues& 
     const std::uint32_t c = m[static_cast<std::size_t>(i)];
     if constexpr (std::is_same_v<F, PrimeField>) {
       if (lazy) {
-        block_step(a.start.data(), a.col.data(), a.val.data(), n, W.data(), V.data(), c, b, f, next.data());
+        auto* step = b <= 2 ? block_step<2> : b <= 4 ? block_step<4> : block_step<block_stride>;
+        step(a.start.data(), a.col.data(), a.val.data(), n, W.data(), V.data(), c, b, f, next.data());
         std::swap(W, next);
         check_interrupt();
         continue;
@@ -421,9 +433,10 @@ bool annihilates_over_integers(const IntegerRows& a, std::int32_t n, const Integ
   if (!span.kernel.empty() && !m.coef[0].is_zero()) return false;
   const double bits = log2_check_bound(a, n, m, span);
   const std::int32_t count = span.count();
+  const std::uint32_t limit = check_prime_limit(a);
   double covered = 0;
   for (std::size_t k = 0; covered <= bits && count > 0; ++k) {
-    const std::uint32_t q = check_prime(k);
+    const std::uint32_t q = check_prime(k, limit);
     const PrimeField f(q);
     const ResidueRows rows = residues_mod(a, q);
     residues mq(m.coef.size());
@@ -449,37 +462,6 @@ Span spanning_over_integers(const IntegerRows& a, std::int32_t n, const IntegerP
   const PrimeField f(word_prime(0, lazy_prime_limit));
   return spanning_set(f, residues_mod(a, f.p), n, m.degree(), std::ceil((bits + 32) / 27), spanning_start, x);
 }
-
-// Chinese remaindering of images prime by prime (Garner's mixed radix):
-// digit j of coefficient k at digits[j * n + k].
-struct Remainders {
-  Garner garner;
-  std::size_t n;
-  std::vector<std::uint32_t> digits;
-  explicit Remainders(std::int32_t d) : n(static_cast<std::size_t>(d) + 1) {}
-  // The product of the primes joined.
-  const ZInt& product() const { return garner.modulus(); }
-  // Joins the image g modulo q; true when a coefficient changed its value in
-  // the symmetric range (nearly: see symmetric()).
-  bool join(std::uint32_t q, const residues& g) {
-    const std::size_t j = garner.size();
-    garner.add_prime(q);
-    residues want(g);
-    want.resize(n, 0);
-    digits.resize(digits.size() + n);
-    std::uint32_t* t = &digits[j * n];
-    garner.digits_of(j, want.data(), digits.data(), n, n, t);
-    // t = q - 1 keeps a value c - P < 0 where it was (c + (q - 1) P = c - P
-    // modulo qP).
-    return std::any_of(t, t + n, [q](std::uint32_t x) { return x != 0 && x != q - 1; });
-  }
-  // The coefficients in the symmetric range (-P/2, P/2].
-  IntegerPoly symmetric() const {
-    IntegerPoly m;
-    for (std::size_t k = 0; k < n; ++k) m.coef.push_back(garner.symmetric(&digits[k], n));
-    return m;
-  }
-};
 
 }  // namespace
 

@@ -13,6 +13,7 @@
 #include <numeric>
 #include <optional>
 #include <random>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -521,6 +522,107 @@ TEST_F(MinimalPoly, EarlyStopAgreesWithWholeSequence) {
       EXPECT_TRUE(quoly_equal(early, whole)) << what << " from " << from << ": " << value_text(early) << " vs "
                                              << value_text(whole);
     }
+  }
+}
+
+// Integer matrices whose minimal polynomial lies well below the side: a
+// random block B (entries -2..2) repeated two or three times along the
+// diagonal, or the rank-deficient B·C (C with half its columns zero)
+// twice, permuted. On both sides of the cut-off of the stable join (at the
+// side, and one above: as many primes as the coefficient bound asks) the
+// answers agree (and with the images of several primes in one pass or
+// one by one) and are the first dependence among the powers modulo
+// 2^61 - 1, of degree at most the block's side; the stable join takes
+// two images more than the answer's size needs, 3.33 bits a digit and
+// 28 bits an image (the progress count of its primes).
+TEST_F(MinimalPoly, StableJoinAgreesWithBoundRoute) {
+  std::mt19937_64 g(test_seed() + 62);
+  const std::int64_t big_prime = (std::int64_t{1} << 61) - 1;
+  for (int trial = 0; trial < test_iterations(24); ++trial) {
+    const auto h = static_cast<std::size_t>(4 + g() % 13);
+    const int kind = trial % 3;
+    Dense b(h, std::vector<std::int64_t>(h, 0));
+    for (auto& row : b)
+      for (auto& v : row) v = static_cast<std::int64_t>(g() % 5) - 2;
+    if (kind == 2) {  // B·C, C with the columns from h / 2 on zero
+      Dense c(h, std::vector<std::int64_t>(h, 0)), bc(h, std::vector<std::int64_t>(h, 0));
+      for (auto& row : c)
+        for (std::size_t j = 0; j < h / 2; ++j) row[j] = static_cast<std::int64_t>(g() % 3) - 1;
+      for (std::size_t i = 0; i < h; ++i)
+        for (std::size_t k = 0; k < h; ++k)
+          for (std::size_t j = 0; j < h; ++j) bc[i][j] += b[i][k] * c[k][j];
+      b = bc;
+    }
+    const std::size_t n = (kind == 1 ? 3 : 2) * h;
+    std::vector<std::size_t> perm(n);
+    std::iota(perm.begin(), perm.end(), 0);
+    std::shuffle(perm.begin(), perm.end(), g);
+    Dense a(n, std::vector<std::int64_t>(n, 0));
+    Mat m = int_mat(static_cast<std::int32_t>(n));
+    for (std::size_t i = 0; i < n; ++i)
+      for (std::size_t j = 0; j < n; ++j) {
+        const std::int64_t v = i / h == j / h ? b[i % h][j % h] : 0;
+        a[perm[i]][perm[j]] = (v % big_prime + big_prime) % big_prime;
+        if (v != 0) put(m, static_cast<std::int32_t>(perm[i]), static_cast<std::int32_t>(perm[j]), v);
+      }
+    const std::string what = "trial " + std::to_string(trial) + " kind " + std::to_string(kind) + " block " + std::to_string(h);
+    const auto side = static_cast<std::int32_t>(n);
+    Value bounded, stable;
+    {
+      ScopedValue<std::int32_t> cut(minpoly_stable_side, side + 1);
+      seed_random(62);
+      bounded = minpoly(m, 0);
+    }
+    std::string trace;
+    {
+      ScopedValue<std::int32_t> cut(minpoly_stable_side, side);
+      ScopedValue<bool> loud(verbose, true);
+      seed_random(62);
+      trace = output_of([&] { stable = minpoly(m, 0); });
+    }
+    EXPECT_TRUE(quoly_equal(stable, bounded)) << what << ": " << value_text(stable) << " vs " << value_text(bounded);
+    {  // the images one prime at a time, the same images and the same trace
+      ScopedValue<std::int32_t> cut(minpoly_stable_side, side);
+      ScopedValue<bool> lanes(minpoly_image_lanes, false);
+      ScopedValue<bool> loud(verbose, true);
+      seed_random(62);
+      Value single;
+      auto words_of = [](const std::string& text) {  // the line breaks of the trace levels left out
+        std::istringstream in(text);
+        std::string all, w;
+        while (in >> w) all += w + " ";
+        return all;
+      };
+      EXPECT_EQ(words_of(output_of([&] { single = minpoly(m, 0); })), words_of(trace)) << what;
+      EXPECT_TRUE(quoly_equal(single, stable)) << what << ": " << value_text(single);
+    }
+    ASSERT_FALSE(stable.get()->numb) << what;
+    const std::vector<std::uint64_t> want = minpoly_by_powers(a, TestField{static_cast<std::uint64_t>(big_prime)});
+    EXPECT_LE(want.size(), h + 1) << what;
+    std::vector<std::uint64_t> have(want.size(), 0);
+    bool fits = true;
+    std::size_t digits = 1;  // of the largest coefficient
+    const RefPoly got = read_poly(stable.get()->numer, 1);
+    for (const auto& [e, c] : got.terms()) {
+      digits = std::max(digits, c.abs().to_decimal().size());
+      if (static_cast<std::size_t>(e[0]) >= have.size()) {
+        fits = false;
+        continue;
+      }
+      BigRef r = c % BigRef(big_prime);
+      if (r < BigRef(0)) r = r + BigRef(big_prime);
+      have[static_cast<std::size_t>(e[0])] = static_cast<std::uint64_t>(r.to_int64());
+    }
+    EXPECT_TRUE(fits && have == want) << what << ": " << value_text(stable);
+    // "Number of primes needed is N:" and then the number of each image.
+    const std::size_t at = trace.find("needed is ");
+    ASSERT_NE(at, std::string::npos) << what << trace;
+    std::istringstream words(trace.substr(at + 10));
+    std::int32_t asked = 0, taken = 0, k = 0;
+    char colon = 0;
+    words >> asked >> colon;
+    while (words >> k) taken = k;
+    EXPECT_TRUE(taken >= 1 && taken <= std::min<double>(asked, 3 + static_cast<double>(digits) * 3.33 / 28)) << what << trace;
   }
 }
 
