@@ -567,6 +567,16 @@ TEST_F(FlatMultTest, PolyMultTakesItFromItsThresholdOn) {
       EXPECT_EQ(mult_routes.flat - before, cut == t ? 1 : 0) << a.to_string(vars.names());
     }
   }
+  // What the flat product refuses (a negative exponent) goes on to the
+  // later routes with the same value (their products of coefficients may
+  // take the flat one).
+  ScopedValue<bool> l(laurent, true);
+  ScopedValue<std::int64_t> at(flat_mult_terms, 1);
+  Poly neg("x^2*y + x^-1"), r;
+  const mult_route_counts before = mult_routes;
+  poly_mult(neg, neg, r.cell(), vars.level(1));
+  EXPECT_EQ(dump_poly(r), dump_poly(Poly("x^4*y^2 + 2*x*y + x^-2")));
+  EXPECT_GT(mult_routes.karatsuba + mult_routes.schoolbook, before.karatsuba + before.schoolbook);
 }
 
 TEST_F(FlatMultTest, LeafCountsExactUpToTheirCapAndAboveItPast) {
