@@ -889,16 +889,21 @@ bool flat_exact_quotient(poly n, poly m, poly* q, polypt pol) {
 std::int64_t leaf_count_capped(poly n, std::int64_t cap) {
   std::int64_t count = 0;
   // An explicit stack of list positions: no recursion for deep coefficients.
+  // Each list on the stack holds a leaf at least, so the count stops as
+  // soon as the leaves seen and the lists waiting pass the cap: a long
+  // list is not walked whole before a leaf is counted.
   std::vector<poly> stack{n};
   while (!stack.empty()) {
     poly p = stack.back();
     stack.pop_back();
     for (; p != nullptr; p = p->next) {
-      if (p->numb) {
-        if (++count > cap) return count;
+      if (p->numb || detail::is_bare_leaf(p->pcoef)) {
+        ++count;
       } else {
         stack.push_back(p->pcoef);
       }
+      const std::int64_t at_least = count + static_cast<std::int64_t>(stack.size());
+      if (at_least > cap) return at_least;
     }
   }
   return count;

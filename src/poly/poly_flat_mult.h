@@ -77,7 +77,8 @@ bool flat_mult_add(poly n, poly m, poly c, bool sub, poly* p, polypt pol);
 // n: kept; m: kept; *q: overwritten (may be &n or &m)
 bool flat_exact_quotient(poly n, poly m, poly* q, polypt pol);
 
-// The number of leaves of n over all levels, counting stopped past cap.
+// The number of leaves of n over all levels when at most cap; past cap,
+// some number above cap (the count stops as soon as it knows).
 std::int64_t leaf_count_capped(poly n, std::int64_t cap);
 
 // Which summation flat_poly_mult used, counted since start (a test hook).

@@ -603,6 +603,10 @@ void poly_mult(poly n, poly m, poly* p, polypt pol) {
   if (is_bare_leaf(n) || is_bare_leaf(m)) {
     ++mult_routes.constants;
     by_constant(n, m, &r);
+  } else if (!modularmode && flat_wanted(n, m) && flat_poly_mult(n, m, &r, pol)) {
+    // Away from the residues nothing comes before the flat product, and
+    // the term counts below serve only the routes after it.
+    ++mult_routes.flat;
   } else {
     bool one = true;
     std::int32_t e1 = 0, e2 = 0;
@@ -628,7 +632,7 @@ void poly_mult(poly n, poly m, poly* p, polypt pol) {
                !laurent && try_fast_2_var(n, m)) {
       ++mult_routes.two_variable;
       fastest_poly2_mult(n, m, &r);
-    } else if (flat_wanted(n, m) && flat_poly_mult(n, m, &r, pol)) {
+    } else if (modularmode && flat_wanted(n, m) && flat_poly_mult(n, m, &r, pol)) {
       ++mult_routes.flat;
     } else if (size1 >= cut && size2 >= cut && size1 >= 2 && size2 >= 2 && e1 >= 0 && e2 >= 0) {
       ++mult_routes.karatsuba;

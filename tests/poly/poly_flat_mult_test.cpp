@@ -567,6 +567,43 @@ TEST_F(FlatMultTest, PolyMultTakesItFromItsThresholdOn) {
       EXPECT_EQ(mult_routes.flat - before, cut == t ? 1 : 0) << a.to_string(vars.names());
     }
   }
+  // What the flat product refuses (a negative exponent) goes on to the
+  // later routes with the same value (their products of coefficients may
+  // take the flat one).
+  ScopedValue<bool> l(laurent, true);
+  ScopedValue<std::int64_t> at(flat_mult_terms, 1);
+  Poly neg("x^2*y + x^-1"), r;
+  const mult_route_counts before = mult_routes;
+  poly_mult(neg, neg, r.cell(), vars.level(1));
+  EXPECT_EQ(dump_poly(r), dump_poly(Poly("x^4*y^2 + 2*x*y + x^-2")));
+  EXPECT_GT(mult_routes.karatsuba + mult_routes.schoolbook, before.karatsuba + before.schoolbook);
+}
+
+TEST_F(FlatMultTest, LeafCountsExactUpToTheirCapAndAboveItPast) {
+  // The leaves are the terms: a count at most the cap is exact, one past
+  // it is above the cap, on long one-variable lists (where the count stops
+  // early) and on nested ones.
+  std::mt19937_64 rng(test_seed() + 5);
+  RingScope scope(Ring::integers);
+  NodeBalance balance;
+  std::vector<RefPoly> cases;
+  RefPoly line(4);
+  for (int e = 0; e < 300; ++e) line.add_term({e, 0, 0, 0}, BigRef(e % 7 + 1));
+  cases.push_back(line);
+  for (int i = 0; i < test_iterations(10); ++i) cases.push_back(random_refpoly(rng, 4, 12, 6, 2));
+  for (const RefPoly& a : cases) {
+    Poly n(a);
+    const auto leaves = static_cast<std::int64_t>(a.terms().size());
+    for (std::int64_t cap : {std::int64_t{1}, leaves - 1, leaves, leaves + 1, leaves / 2, std::int64_t{256}}) {
+      if (cap < 1) continue;
+      const std::int64_t got = leaf_count_capped(n, cap);
+      if (leaves <= cap) {
+        EXPECT_EQ(got, leaves) << cap << " " << a.to_string(vars.names());
+      } else {
+        EXPECT_GT(got, cap) << a.to_string(vars.names());
+      }
+    }
+  }
 }
 
 }  // namespace
