@@ -171,6 +171,31 @@ TEST(ValueSums, RationalsWithAOneLimbDenominator) {
   EXPECT_GT(taken, 50);
 }
 
+// quoly_add_in_place(n, m, sub) against best_quoly_add on copies: when it
+// takes the sum, the same value in normal form (handed to *sum); when it
+// declines, both operands as they were. Returns whether it took the sum;
+// *routed counts the contiguous integer sums of the in-place call.
+bool in_place_sum_agrees(const char* n_text, const char* m_text, bool sub, Value* sum, long* routed = nullptr) {
+  Value n = make_value(n_text), m = make_value(m_text);
+  Value want = copy_of(n), term = copy_of(m);
+  (sub ? best_quoly_sub : best_quoly_add)(want.cell(), *term.cell());
+  *term.cell() = nullptr;
+  const std::string before_n = value_shape(n), before_m = value_shape(m);
+  const long before = detail::integer_values.sums;
+  const bool taken = quoly_add_in_place(n.cell(), m.get(), sub);
+  if (routed != nullptr) *routed = detail::integer_values.sums - before;
+  if (taken) {
+    *m.cell() = nullptr;  // used up
+    EXPECT_EQ(value_text(n), value_text(want));
+    EXPECT_TRUE(normal_value(n));
+    *sum = std::move(n);
+  } else {
+    EXPECT_EQ(value_shape(n), before_n);
+    EXPECT_EQ(value_shape(m), before_m);
+  }
+  return taken;
+}
+
 TEST(ValueSums, InPlaceSumsTakeOnlyWhatCannotFailPartWay) {
   // quoly_add_in_place against best_quoly_add on copies: when it takes the
   // sum the value is the same and normal; when it declines, both operands
@@ -200,27 +225,14 @@ TEST(ValueSums, InPlaceSumsTakeOnlyWhatCannotFailPartWay) {
       for (const bool sub : {false, true}) {
         SCOPED_TRACE(std::string(row.n) + (sub ? " - " : " + ") + row.m + (modular ? " mod 32003" : ""));
         NodeBalance balance;
-        Value n = make_value(row.n), m = make_value(row.m);
-        Value want = copy_of(n), term = copy_of(m);
-        (sub ? best_quoly_sub : best_quoly_add)(want.cell(), *term.cell());
-        *term.cell() = nullptr;
-        Value mine = copy_of(m);
-        const std::string before_n = value_shape(n), before_m = value_shape(mine);
-        const bool taken = quoly_add_in_place(n.cell(), mine.get(), sub);
+        Value n;
+        const bool taken = in_place_sum_agrees(row.n, row.m, sub, &n);
         EXPECT_EQ(taken, modular ? row.taken_modular : row.taken_rational);
-        if (taken) {
-          *mine.cell() = nullptr;  // used up
-          EXPECT_EQ(value_text(n), value_text(want));
-          EXPECT_TRUE(normal_value(n));
-          if (!modular) {  // at a point, against the operands' values there
-            const std::vector<RatRef> at{RatRef(3, 7), RatRef(-5, 2)};
-            const RatRef a = *value_at(copy_of(m), at), b = *value_at(n, at);
-            Value n0 = make_value(row.n);
-            EXPECT_EQ(b, sub ? *value_at(n0, at) - a : *value_at(n0, at) + a);
-          }
-        } else {
-          EXPECT_EQ(value_shape(n), before_n);
-          EXPECT_EQ(value_shape(mine), before_m);
+        if (taken && !modular) {  // at a point, against the operands' values there
+          const std::vector<RatRef> at{RatRef(3, 7), RatRef(-5, 2)};
+          Value n0 = make_value(row.n), m = make_value(row.m);
+          const RatRef a = *value_at(m, at), b = *value_at(n, at);
+          EXPECT_EQ(b, sub ? *value_at(n0, at) - a : *value_at(n0, at) + a);
         }
       }
     }
@@ -250,24 +262,10 @@ TEST(ValueSums, InPlaceSumsOfOneVariableFractionsGoByContiguousCoefficients) {
     for (const bool sub : {false, true}) {
       SCOPED_TRACE(std::string(row.n) + (sub ? " - " : " + ") + row.m);
       NodeBalance balance;
-      Value n = make_value(row.n), m = make_value(row.m);
-      Value want = copy_of(n), term = copy_of(m);
-      (sub ? best_quoly_sub : best_quoly_add)(want.cell(), *term.cell());
-      *term.cell() = nullptr;
-      Value mine = copy_of(m);
-      const std::string before_n = value_shape(n), before_m = value_shape(mine);
-      const long sums = detail::integer_values.sums;
-      const bool taken = quoly_add_in_place(n.cell(), mine.get(), sub);
-      EXPECT_EQ(taken, row.taken);
-      EXPECT_EQ(detail::integer_values.sums - sums, row.taken ? 1 : 0);
-      if (taken) {
-        *mine.cell() = nullptr;  // used up
-        EXPECT_EQ(value_text(n), value_text(want));
-        EXPECT_TRUE(normal_value(n));
-      } else {
-        EXPECT_EQ(value_shape(n), before_n);
-        EXPECT_EQ(value_shape(mine), before_m);
-      }
+      Value n;
+      long sums = 0;
+      EXPECT_EQ(in_place_sum_agrees(row.n, row.m, sub, &n, &sums), row.taken);
+      EXPECT_EQ(sums, row.taken ? 1 : 0);
     }
   }
 }
