@@ -34,11 +34,7 @@ class CompositeStatements : public testing::Test {
   }
   // The value of the last statement, or "error N" for the user error that
   // stopped it (N = 0: an internal error).
-  static std::string run(const std::string& text) {
-    const StatementRun r = run_statements(text);
-    if (!r.unwound) return r.last;
-    return "error " + std::to_string(reported_error(r.failed));
-  }
+  static std::string run(const std::string& text) { return last_value_or_error(text); }
 };
 
 using Rows = std::vector<std::vector<std::string>>;

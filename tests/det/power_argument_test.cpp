@@ -35,11 +35,7 @@ class PowerArgument : public testing::Test {
     clear_variables_and_polynomial_names();
   }
   // The value of the last statement (value_text), or "error N".
-  static std::string run(const std::string& text) {
-    const StatementRun r = run_statements(text);
-    if (!r.unwound) return r.last;
-    return "error " + std::to_string(reported_error(r.failed));
-  }
+  static std::string run(const std::string& text) { return last_value_or_error(text); }
 };
 
 TEST_F(PowerArgument, PlantedPowersInEveryRingAndRoute) {

@@ -31,20 +31,9 @@ class PowerUnderRelations : public testing::Test {
   void TearDown() override {
     run_statements("&(L = 5000)");
     clear_arrays();
-    leave_ring();
+    leave_to_the_rationals();
   }
-  // Back to the rationals with no variables (relations made modulo a
-  // prime forbid that return until the flag is cleared).
-  static void leave_ring() {
-    clear_variables_and_polynomial_names();
-    changed_in_modmode = false;
-    run_statements("&(p = _i)");
-  }
-  static std::string run(const std::string& text) {
-    const StatementRun r = run_statements(text);
-    if (!r.unwound) return r.last;
-    return "error " + std::to_string(reported_error(r.failed));
-  }
+  static std::string run(const std::string& text) { return last_value_or_error(text); }
 };
 
 struct Ring {
@@ -150,7 +139,7 @@ TEST_F(PowerUnderRelations, PlantedPowersAndShrinks) {
         }
         run("@[l]:\n@[u]:\n@[d]:\n@[a]:\n@[b]:\n&(L = 5000)");
       }
-    leave_ring();
+    leave_to_the_rationals();
   }
 }
 

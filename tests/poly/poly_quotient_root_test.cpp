@@ -26,11 +26,7 @@ class QuotientRoot : public testing::Test {
     load_data_tables();
     install_interpreter();
   }
-  void TearDown() override {
-    clear_variables_and_polynomial_names();
-    changed_in_modmode = false;
-    run_statements("&(p = _i)");
-  }
+  void TearDown() override { leave_to_the_rationals(); }
   // The numerator of the variable's value.
   static poly numerator(const std::string& name) {
     varptr v = variable_named(name);

@@ -28,17 +28,8 @@ class TowerProduct : public testing::Test {
     load_data_tables();
     install_interpreter();
   }
-  void TearDown() override { leave_ring(); }
-  static void leave_ring() {
-    clear_variables_and_polynomial_names();
-    changed_in_modmode = false;
-    run_statements("&(p = _i)");
-  }
-  static std::string run(const std::string& text) {
-    const StatementRun r = run_statements(text);
-    if (!r.unwound) return r.last;
-    return "error " + std::to_string(reported_error(r.failed));
-  }
+  void TearDown() override { leave_to_the_rationals(); }
+  static std::string run(const std::string& text) { return last_value_or_error(text); }
 };
 
 struct Tower {
@@ -130,7 +121,7 @@ TEST_F(TowerProduct, AgreesWithTermRowsOnBothSidesOfTheCut) {
         }
       }
     }
-    leave_ring();
+    leave_to_the_rationals();
   }
 }
 
@@ -167,7 +158,7 @@ TEST_F(TowerProduct, SingularValues) {
     const long before = mult_routes.tower;
     EXPECT_EQ(run("c := a*b:\nc#(0, 3, 5);"), "number " + std::to_string(value));
     EXPECT_GT(mult_routes.tower, before);
-    leave_ring();
+    leave_to_the_rationals();
   }
 }
 

@@ -141,4 +141,16 @@ void clear_variables_and_polynomial_names() {
   for (auto& row : polyvar) std::fill(std::begin(row), std::end(row), '\0');
 }
 
+std::string last_value_or_error(const std::string& text) {
+  const StatementRun r = run_statements(text);
+  if (!r.unwound) return r.last;
+  return "error " + std::to_string(reported_error(r.failed));
+}
+
+void leave_to_the_rationals() {
+  clear_variables_and_polynomial_names();
+  changed_in_modmode = false;
+  run_statements("&(p = _i)");
+}
+
 }  // namespace tavrin::test

@@ -61,4 +61,12 @@ void clear_scalar_variables();
 // that the next test starts with none.
 void clear_variables_and_polynomial_names();
 
+// The value of the last statement of text (value_text), or "error N" when a
+// statement unwound with user error N (0: an internal error).
+std::string last_value_or_error(const std::string& text);
+
+// Back to the rationals with no variables (relations made modulo a prime
+// forbid that return until their flag is cleared).
+void leave_to_the_rationals();
+
 }  // namespace tavrin::test
