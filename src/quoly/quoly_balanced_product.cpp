@@ -51,26 +51,18 @@ bool balanced_products_apply() {
   return exact && !integerflag && !laurent && pseudo_polynames == nullptr && field_depth == 0;
 }
 
-BalancedProduct::~BalancedProduct() {
-  for (Part& p : parts_) free_quoly(&p.q);
+namespace {
+
+void multiply_into(quolyptr a, quoly m) {
+  fast_quoly_mult(a, &m);
+  free_quoly(&m);
 }
 
-void BalancedProduct::fold_last() {
-  Part last = parts_.back();
-  parts_.pop_back();
-  parts_.back().factors += last.factors;
-  ++balanced_product_pairs;
-  fast_quoly_mult(&parts_.back().q, &last.q);
-  free_quoly(&last.q);
-}
+}  // namespace
+
+BalancedProduct::BalancedProduct() : parts_(multiply_into, 1, &balanced_product_pairs) {}
 
 void BalancedProduct::multiply(quoly m) {
-  if (parts_.empty()) {  // the first factor is multiplied into 1, as a running product does
-    quoly one = nullptr;
-    quoly_set(1, &one);
-    one->next = nullptr;
-    parts_.push_back({one, 0});
-  }
   if (!running_) {
     Bounds b;
     if (m->numb) {
@@ -83,34 +75,19 @@ void BalancedProduct::multiply(quoly m) {
     if (!lintmode) bits_ += limb_bits * b.limbs + std::bit_width(static_cast<std::uint64_t>(b.terms));
     running_ = !balanced_products_apply() || detail::is_fraction(m) || exponents_ >= INT32_MAX ||
                bits_ >= coefficient_bits;
-    if (running_) {
-      while (parts_.size() > 1) fold_last();
-    }
+    if (running_) parts_.fold_all();
   }
-  if (running_) {
-    ++parts_.back().factors;
-    fast_quoly_mult(&parts_.back().q, &m);
-    free_quoly(&m);
-    return;
-  }
-  parts_.push_back({m, 1});
-  while (parts_.size() > 1 && parts_[parts_.size() - 2].factors <= parts_.back().factors) fold_last();
+  if (running_)
+    parts_.absorb(m);
+  else
+    parts_.push(m);
 }
 
 quoly BalancedProduct::take() {
-  while (parts_.size() > 1) fold_last();
-  quoly r = nullptr;
-  if (parts_.empty()) {
-    quoly_set(1, &r);
-    r->next = nullptr;
-  } else {
-    r = parts_.back().q;
-  }
-  parts_.clear();
   exponents_ = 0;
   bits_ = 0;
   running_ = false;
-  return r;
+  return parts_.take();
 }
 
 }  // namespace tavrin

@@ -10,16 +10,14 @@
 #include <vector>
 
 #include "core/records.h"
+#include "quoly/quoly_balanced_parts.h"
 
 namespace tavrin {
 
 class BalancedProduct {
  public:
   // Starts at the value 1.
-  BalancedProduct() = default;
-  ~BalancedProduct();
-  BalancedProduct(const BalancedProduct&) = delete;
-  BalancedProduct& operator=(const BalancedProduct&) = delete;
+  BalancedProduct();
 
   // The product := the product * m; m used up. m starts a part of its own
   // while balanced_products_apply() holds, every factor so far has been a
@@ -40,18 +38,10 @@ class BalancedProduct {
   quoly take();
 
  private:
-  struct Part {
-    quoly q;
-    std::uint64_t factors;  // the factors multiplied in q
-  };
-  // The partial products in the factors' order, their factor counts
-  // decreasing from the first.
-  std::vector<Part> parts_;
+  BalancedParts parts_;
   std::int64_t exponents_ = 0;  // the sum of the factors' largest exponents
   std::int64_t bits_ = 0;       // the sum of bounds on their coefficients' bits
   bool running_ = false;         // the tree was given up: factor by factor
-  // Multiplies the last part into the one before it.
-  void fold_last();
 };
 
 // The tree applies: exact arithmetic (big integers or rationals, or a prime

@@ -58,49 +58,17 @@ bool balanced_sums_apply() {
   return !lintmode && !flotemode && !integerflag && !laurent && pseudo_polynames == nullptr && field_depth == 0;
 }
 
-BalancedSum::~BalancedSum() {
-  for (Part& p : parts_) free_quoly(&p.q);
-}
-
-void BalancedSum::fold_last() {
-  const Part last = parts_.back();
-  parts_.pop_back();
-  parts_.back().terms += last.terms;
-  ++balanced_sum_pairs;
-  best_quoly_add(&parts_.back().q, last.q);
-}
+BalancedSum::BalancedSum() : parts_(best_quoly_add, 0, &balanced_sum_pairs) {}
 
 void BalancedSum::add(quoly m) {
-  if (parts_.empty()) {  // the first term is added to 0, as a running sum does
-    quoly zero = nullptr;
-    quoly_set(0, &zero);
-    zero->next = nullptr;
-    parts_.push_back({zero, 0});
-  }
   const bool pairs = balanced_sums_apply();
-  if (!pairs) {
-    while (parts_.size() > 1) fold_last();
-  }
-  if (pairs && parts_.back().terms >= terms_before_pairs && packs_densely(parts_.back().q)) {
-    parts_.push_back({m, 1});
-  } else {
-    ++parts_.back().terms;
-    best_quoly_add(&parts_.back().q, m);
-  }
-  while (parts_.size() > 1 && parts_[parts_.size() - 2].terms <= parts_.back().terms) fold_last();
+  if (!pairs) parts_.fold_all();
+  if (pairs && parts_.last_count() >= terms_before_pairs && packs_densely(parts_.last()))
+    parts_.push(m);
+  else
+    parts_.absorb(m);
 }
 
-quoly BalancedSum::take() {
-  while (parts_.size() > 1) fold_last();
-  quoly r = nullptr;
-  if (parts_.empty()) {
-    quoly_set(0, &r);
-    r->next = nullptr;
-  } else {
-    r = parts_.back().q;
-  }
-  parts_.clear();
-  return r;
-}
+quoly BalancedSum::take() { return parts_.take(); }
 
 }  // namespace tavrin

@@ -10,16 +10,14 @@
 #include <vector>
 
 #include "core/records.h"
+#include "quoly/quoly_balanced_parts.h"
 
 namespace tavrin {
 
 class BalancedSum {
  public:
   // Starts at the value 0.
-  BalancedSum() = default;
-  ~BalancedSum();
-  BalancedSum(const BalancedSum&) = delete;
-  BalancedSum& operator=(const BalancedSum&) = delete;
+  BalancedSum();
 
   // The sum := the sum + m; m used up. m starts a part of its own while the
   // last part holds 4 terms or more and is a fraction over a denominator
@@ -38,14 +36,7 @@ class BalancedSum {
   quoly take();
 
  private:
-  struct Part {
-    quoly q;
-    std::uint64_t terms;  // the terms summed in q
-  };
-  // The partial sums, their term counts decreasing from the first.
-  std::vector<Part> parts_;
-  // Adds the last part into the one before it.
-  void fold_last();
+  BalancedParts parts_;
 };
 
 // Pairs apply: big-integer arithmetic without relations, Laurent mode or
