@@ -2,12 +2,14 @@
 # builds only Tavrin and its data directory and starts it, `make test` builds
 # and runs every test, `make test-asan` runs them under ASan+UBSan (every node
 # and every scratch array of the number kernels taken from the heap at
-# exactly the size asked for).
+# exactly the size asked for), `make test-tsan` runs the tests of the threaded
+# routes (their suites are named *Thread*) under ThreadSanitizer.
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 BUILD ?= build
 ASAN_BUILD ?= build-asan
+TSAN_BUILD ?= build-tsan
 
-.PHONY: all configure build run test test-asan bench clean
+.PHONY: all configure build run test test-asan test-tsan bench clean
 
 all: build
 
@@ -30,8 +32,13 @@ test-asan:
 	@cmake --build $(ASAN_BUILD) -j $(JOBS)
 	cd $(ASAN_BUILD) && ctest --output-on-failure -j $(JOBS)
 
+test-tsan:
+	@cmake -S . -B $(TSAN_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTAVRIN_TSAN=ON -DTAVRIN_BENCH=OFF >/dev/null
+	@cmake --build $(TSAN_BUILD) -j $(JOBS)
+	cd $(TSAN_BUILD) && ctest --output-on-failure -j $(JOBS) -R 'Thread'
+
 bench: build
 	@for b in $(BUILD)/bench/bench_*; do [ -x "$$b" ] && "$$b"; done
 
 clean:
-	rm -rf $(BUILD) $(ASAN_BUILD)
+	rm -rf $(BUILD) $(ASAN_BUILD) $(TSAN_BUILD)

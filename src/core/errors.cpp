@@ -7,6 +7,7 @@
 #include "core/error_codes.h"
 #include "core/globals.h"
 #include "core/jumps.h"
+#include "core/thread_pool.h"
 
 namespace tavrin {
 
@@ -122,6 +123,7 @@ void out_err_mess(std::int32_t x) {
 }
 
 void warning(std::int32_t x, const tokentipe* bad) {
+  if (in_pool_task()) throw TaskFault{};  // reported when the task runs again alone
   std::printf("\n *** Warning.\n");
   switch (x) {
     case content_count_warning:
@@ -159,6 +161,7 @@ void warning(std::int32_t x, const tokentipe* bad) {
 }
 
 void error(std::int32_t x, const tokentipe* bad) {
+  if (in_pool_task()) throw TaskFault{};  // reported when the task runs again alone
   const bool push = errorpush && (statcount >= 1 || levelcount >= 2);
   tripval = 20;
   warn_cnt = 0;
@@ -216,6 +219,7 @@ void abandon(std::int32_t x, const tokentipe* bad) {
 }
 
 void tavrin_error(const char* mess, bool push) {
+  if (in_pool_task()) throw TaskFault{};  // reported when the task runs again alone
   std::printf("*** Tavrin error. %s\n", mess);
   std::fflush(stdout);
   if (push) error(open_level_code, &blank);
@@ -224,6 +228,7 @@ void tavrin_error(const char* mess, bool push) {
 void tavrintt_error(const char* mess, bool push) { tavrin_error(mess, push); }
 
 void tavrinerror(const char* mess) {
+  if (in_pool_task()) throw TaskFault{};  // reported when the task runs again alone
   std::printf("*** Tavrin error. %s", mess);
   std::fflush(stdout);
 }
@@ -257,6 +262,7 @@ void not_implemented() {
 }
 
 void memory_exhausted() {
+  if (in_pool_task()) throw TaskFault{};  // reported when the task runs again alone
   out_of_heap_warning();
   unwind_to_top_level(0);
 }

@@ -2,15 +2,18 @@
 
 #include <signal.h>
 
+#include <csignal>
+
 #include "core/error_codes.h"
 #include "core/errors.h"
 #include "core/globals.h"
 #include "core/mode_guard.h"
+#include "core/thread_pool.h"
 
 namespace tavrin {
 
-volatile std::sig_atomic_t interrupt_requested = 0;
-int interrupt_holds = 0;
+std::atomic<int> interrupt_requested{0};
+thread_local int interrupt_holds = 0;
 
 namespace {
 
@@ -40,6 +43,10 @@ void install_interrupt_handler() {
 }
 
 void honour_interrupt() {
+  if (in_pool_task()) {
+    if (interrupt_requested != 0 && interrupt_holds == 0 && pool_task_may_stop()) throw TaskStopped{};
+    return;
+  }
   if (interrupt_requested == 0 || !command_int || interrupt_holds > 0) return;
   interrupt_requested = 0;
   if (handler_disarmed != 0) install_interrupt_handler();
