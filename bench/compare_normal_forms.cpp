@@ -438,7 +438,7 @@ void pari_invariants(GEN x, std::vector<std::uint32_t> (&mods)[2], std::int32_t*
 
 // Seconds a run of f takes: runs repeated until 20 ms have passed (at most
 // 100), the fastest of three such batches (one batch when slow).
-double seconds_of(const std::function<void()>& f) {
+[[maybe_unused]] double seconds_of(const std::function<void()>& f) {
   double best = 1e30;
   for (int batch = 0; batch < 3; ++batch) {
     int runs = 0;
