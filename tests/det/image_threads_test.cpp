@@ -180,6 +180,16 @@ Mat poly_mat(std::mt19937_64& rng, std::int32_t n, int deg, std::int64_t p) {
   return a;
 }
 
+// The sparse driver on a sparse copy of a (checked unchanged).
+std::string sparse_interpolated(const Mat& a) {
+  sparseptr sp = to_sparse(a);
+  Value d = Value::number(BigRef(1));
+  EXPECT_TRUE(sparse_lagrange(&sp, d.cell(), a.rows, nullptr, -1, -1, 1, true, 0));
+  EXPECT_TRUE(same_mat(from_sparse(sp, a.rows, a.rows), a));
+  free_sparse(&sp, a.rows, true);
+  return value_text(d.get());
+}
+
 std::string interpolated(const Mat& a, bool modular) {
   bool done = false;
   const Value d = on_dense_copy(a, [&](workptr w, std::int32_t m, Value& det) {
@@ -190,8 +200,8 @@ std::string interpolated(const Mat& a, bool modular) {
   return value_text(d.get());
 }
 
-// The evaluation points of the last variable: modulo 32003 and over the
-// integers (each prime's images), against Gauss-Bareiss; side 5 below the
+// The evaluation points of the last variable, dense and sparse: modulo
+// 32003 and over the integers (each prime's images), against Gauss-Bareiss; side 5 below the
 // cut-off, 32 of degree 4 (129 points) past it.
 TEST_F(ImageThreads, InterpolatedDeterminantsByPoints) {
   std::mt19937_64 rng(test_seed() + 303);
@@ -202,8 +212,10 @@ TEST_F(ImageThreads, InterpolatedDeterminantsByPoints) {
       if (p == 0 && n > 20) n = 20;
       const Mat a = poly_mat(rng, n, 4, p);
       const std::string want = value_text(bareiss(a).get());
-      for (bool forced : {false, true})
+      for (bool forced : {false, true}) {
         EXPECT_EQ(at_every_count([&] { return interpolated(a, p > 0); }, forced, "lagrange"), want) << p << " " << n;
+        EXPECT_EQ(at_every_count([&] { return sparse_interpolated(a); }, forced, "sparse"), want) << p << " " << n;
+      }
     }
   }
 }
