@@ -20,6 +20,7 @@
 #include "quoly/quoly_quot.h"
 #include "toplevel/state.h"
 #include "arrays/det_upcalls.h"
+#include "matrix/image_tasks.h"
 #include "matrix/int_images.h"
 #include "matrix/scaled_solve.h"
 #include "matrix/zmatrix.h"
@@ -89,25 +90,37 @@ bool mod_matrix_inv(workptr ar, workptr outar, bool oar_free, std::int32_t m, qu
   const std::int64_t cells = std::int64_t{m} * m;
   const auto size = static_cast<std::size_t>(cells);
   const images::Residues res(images::cells_of(nullptr, ar, static_cast<std::int32_t>(cells)), m);
-  // Garner's digits of every cell, digit t of cell i at t * size + i.
-  Garner garner;
-  std::vector<std::uint32_t> digits;
-  std::vector<std::uint32_t> a(size), adj(size), img(size);
-  std::int32_t ordinal = 0;
-  for (std::int32_t k : used) {
+  // One adjugate image per prime (a task each, marked when singular), then
+  // in the order of the primes the progress, the error of a singular image
+  // and Garner's digits of every cell, digit t of cell i at t * size + i.
+  std::vector<std::vector<std::uint32_t>> images(used.size());
+  std::vector<char> singular(used.size(), 0);
+  std::vector<std::uint32_t> primes(used.size());
+  for (std::size_t t = 0; t < used.size(); ++t) primes[t] = images::table_then_limb_prime(used[t]);
+  const double side = m;
+  run_images(used.size(), side * side * side, [&](std::size_t t) {
     check_interrupt();
-    const std::uint32_t p = images::table_then_limb_prime(k);
-    if (verbose) dumpitt(" ", ++ordinal, false, false, true);
+    const std::uint32_t p = primes[t];
+    std::vector<std::uint32_t> a(size), adj(size);
     res.take(p, a.data());
-    if (!images::residue_adjugate(a.data(), m, p, images::residue(dn, p), adj.data()))
-      tavrin_error("singular image in the adjoint-CRT method.", true);
+    if (!images::residue_adjugate(a.data(), m, p, images::residue(dn, p), adj.data())) {
+      singular[t] = 1;
+      return;
+    }
+    std::vector<std::uint32_t>& img = images[t];
+    img.resize(size);
     for (std::int32_t r = 0; r < m; ++r)
       for (std::int32_t c = 0; c < m; ++c)
         img[static_cast<std::size_t>(c) * m + r] = adj[static_cast<std::size_t>(r) * m + c];
-    const std::size_t t = garner.size();
-    garner.add_prime(p);
-    digits.resize(digits.size() + size);
-    garner.digits_of(t, img.data(), digits.data(), size, size, &digits[t * size]);
+  });
+  Garner garner;
+  std::vector<std::uint32_t> digits(used.size() * size);
+  for (std::size_t t = 0; t < used.size(); ++t) {
+    if (verbose) dumpitt(" ", static_cast<std::int32_t>(t) + 1, false, false, true);
+    if (singular[t] != 0) tavrin_error("singular image in the adjoint-CRT method.", true);
+    garner.add_prime(primes[t]);
+    garner.digits_of(t, images[t].data(), digits.data(), size, size, &digits[t * size]);
+    images[t] = {};
   }
   if (verbose) std::printf("\n%*sFinishing up Chinese Remainder Theorem.\n", 3 * dumpitt_level, "");
   for (std::int64_t k = 0; k < cells; ++k) {

@@ -23,6 +23,8 @@
 #include "toplevel/start_tables.h"
 #include "toplevel/state.h"
 #include "arrays/sparse_store.h"
+#include "matrix/image_tasks.h"
+#include "matrix/residue_elimination.h"
 #include "det/dense_gauss.h"
 #include "det/lagrange_impl.h"
 #include "det/lagrange_ring.h"
@@ -375,6 +377,36 @@ ProgressLevel open_level(bool top, std::int64_t deg) {
 
 namespace {
 
+// The last variable modulo a prime: at each point the entries' values form
+// a residue matrix whose determinant is the image, one task per point
+// (the points drawn by the caller), the progress and the count of points
+// then in the order of the points.
+template <bool char2>
+void number_images(const ModRing<char2>& ring, const Plan& pl, const std::vector<std::uint32_t>& coefs,
+                   std::int32_t m, const std::vector<std::uint32_t>& pts, bool top,
+                   std::vector<Flat<std::uint32_t>>& images, const std::vector<std::int32_t>& origin) {
+  const auto cells = static_cast<std::size_t>(m) * static_cast<std::size_t>(m);
+  const auto p = static_cast<std::uint32_t>(modulus);
+  std::vector<std::uint32_t> dets(pts.size());
+  const double side = m;
+  run_images(pts.size(), side * side * side / 3 + static_cast<double>(coefs.size()), [&](std::size_t i) {
+    check_interrupt();
+    std::vector<std::uint32_t> powers(static_cast<std::size_t>(pl.max_power) + 1, 1);
+    for (std::size_t k = 1; k < powers.size(); ++k) powers[k] = ring.mul(powers[k - 1], pts[i]);
+    std::vector<std::uint32_t> store(cells);
+    for (std::size_t e = 0; e < cells; ++e) {
+      const std::size_t t0 = pl.term_start[e], t1 = pl.term_start[e + 1];
+      store[e] = entry_at_point(ring, coefs.data() + t0, pl.power.data() + t0, t1 - t0, powers);
+    }
+    dets[i] = prime_residue_determ(store.data(), m, p);  // of the transpose: the same
+  });
+  for (std::size_t i = 0; i < pts.size(); ++i) {
+    if (top && verbose) dumpitt(" ", static_cast<std::int32_t>(i), false, false, true);
+    ++lagrange_last.points;
+    if (dets[i] != 0) images[i].push(origin.data(), static_cast<std::int32_t>(origin.size()), dets[i]);
+  }
+}
+
 template <bool char2>
 det_status mod_det_in(const std::vector<Flat<std::uint32_t>>& a, std::int32_t m, std::int32_t nv,
                       std::int64_t the_degree, NumberMatrix& nm, bool top, Flat<std::uint32_t>& out,
@@ -423,6 +455,11 @@ det_status mod_det_in(const std::vector<Flat<std::uint32_t>>& a, std::int32_t m,
   const std::vector<std::int32_t> origin(static_cast<std::size_t>(nv), 0);
   if (pl.numbers_after)
     for (const auto& e : a) coefs.insert(coefs.end(), e.c.begin(), e.c.end());
+  if (pl.numbers_after && !char2 && mod_is_prime) {
+    number_images(ring, pl, coefs, m, pts, top, images, origin);
+    interpolate(ring, pts, images, nv, v, out);
+    return det_status::done;
+  }
   for (std::size_t i = 0; i < n; ++i) {
     check_interrupt();
     if (pl.numbers_after) {

@@ -19,6 +19,7 @@
 #include "poly/poly_repr.h"
 #include "poly/poly_upcalls.h"
 #include "toplevel/start_tables.h"
+#include "matrix/image_tasks.h"
 #include "det/lagrange.h"
 #include "det/lagrange_impl.h"
 #include "det/lagrange_ring.h"
@@ -95,16 +96,15 @@ bool adjugate(const Residues& r, std::int32_t m, std::vector<std::uint32_t>& a, 
 void interpolate_grid(const Residues& r, std::vector<std::uint32_t>& vals, std::size_t comps, std::size_t grid,
                       const std::vector<std::size_t>& count, const std::vector<std::size_t>& stride,
                       const std::vector<std::vector<std::uint32_t>>& basis) {
-  std::vector<std::uint32_t> y, c;
   for (std::size_t k = 0; k < count.size(); ++k) {
     const std::size_t n = count[k], s = stride[k];
     if (n < 2) continue;
     const std::vector<std::uint32_t>& b = basis[k];
-    y.resize(n);
-    c.resize(n);
     const int limbs = dot_limbs(n, r.f.kit);
-    for (std::size_t comp = 0; comp < comps; ++comp) {
+    // A task per component.
+    run_images(comps, static_cast<double>(grid) * static_cast<double>(n), [&](std::size_t comp) {
       check_interrupt();
+      std::vector<std::uint32_t> y(n), c(n);
       std::uint32_t* v = vals.data() + comp * grid;
       // Fibers: every start whose index along k is 0.
       for (std::size_t g = 0; g < grid; ++g) {
@@ -118,10 +118,9 @@ void interpolate_grid(const Residues& r, std::vector<std::uint32_t>& vals, std::
         for (std::size_t d = 0; d < n; ++d) c[d] = word_dot(r.f.kit, y.data(), b.data() + d * n, n, limbs);
         for (std::size_t d = 0; d < n; ++d) v[g + d * s] = c[d];
       }
-    }
+    });
   }
 }
-
 
 // The grid of the evaluation points: the variables that occur and, for each,
 // the number of points, the top power of the variable in any entry and the
@@ -190,48 +189,54 @@ void grid_points(const Residues& res, const PointGrid& grid, std::vector<std::ve
   }
 }
 
-// The scratch of the evaluations at the grid's points, kept from prime to
-// prime.
-struct PointScratch {
-  std::vector<std::uint32_t> a, work, coefs;
-  std::vector<std::size_t> index;
-};
-
 // vals (comps x grid.size, component by component) := the adjugate of the
 // m x m matrix z, entry by entry, then its determinant, at every point of
-// the grid modulo res's prime (sc.coefs: the coefficients modulo the
-// prime); false at a point where the determinant vanishes.
+// the grid modulo res's prime (coefs: the coefficients modulo the prime);
+// false when the determinant vanishes at some point. The points go in runs
+// of 64, a task each.
 bool grid_values(const Residues& res, const PointGrid& grid, const std::vector<Flat<std::size_t>>& z, std::int32_t m,
-                 const std::vector<std::vector<std::uint32_t>>& powers, PointScratch& sc,
+                 const std::vector<std::vector<std::uint32_t>>& powers, const std::vector<std::uint32_t>& coefs,
                  std::vector<std::uint32_t>& vals) {
   const auto n = static_cast<std::size_t>(m);
-  std::fill(sc.index.begin(), sc.index.end(), 0);
-  for (std::size_t g = 0; g < grid.size; ++g) {
-    if (g % 64 == 0) check_interrupt();
-    for (std::size_t e = 0; e < n * n; ++e) {
-      const Flat<std::size_t>& f = z[e];
-      std::uint32_t sum = 0;
-      for (std::size_t t = 0; t < f.c.size(); ++t) {
-        std::uint32_t term = sc.coefs[f.c[t]];
-        for (std::size_t k = 0; k < grid.used.size(); ++k) {
-          const auto e1 = static_cast<std::size_t>(grid.top_power[k]) + 1;
-          term = res.f.mul(term, powers[k][sc.index[k] * e1 + static_cast<std::size_t>(f.exp(t)[grid.used[k]])]);
+  constexpr std::size_t run = 64;
+  const std::size_t runs = (grid.size + run - 1) / run;
+  std::vector<char> vanished(runs, 0);
+  const double side = m;
+  run_images(runs, side * side * side * run, [&](std::size_t task) {
+    check_interrupt();
+    std::vector<std::uint32_t> a(n * n), work;
+    std::vector<std::size_t> index(grid.used.size());
+    const std::size_t g0 = task * run, g1 = std::min(grid.size, g0 + run);
+    for (std::size_t k = 0; k < index.size(); ++k) index[k] = (g0 / grid.stride[k]) % grid.count[k];
+    for (std::size_t g = g0; g < g1; ++g) {
+      for (std::size_t e = 0; e < n * n; ++e) {
+        const Flat<std::size_t>& f = z[e];
+        std::uint32_t sum = 0;
+        for (std::size_t t = 0; t < f.c.size(); ++t) {
+          std::uint32_t term = coefs[f.c[t]];
+          for (std::size_t k = 0; k < grid.used.size(); ++k) {
+            const auto e1 = static_cast<std::size_t>(grid.top_power[k]) + 1;
+            term = res.f.mul(term, powers[k][index[k] * e1 + static_cast<std::size_t>(f.exp(t)[grid.used[k]])]);
+          }
+          sum = res.f.add(sum, term);
         }
-        sum = res.f.add(sum, term);
+        a[e] = sum;
       }
-      sc.a[e] = sum;
+      std::uint32_t det = 0;
+      if (!adjugate(res, m, a, work, &det)) {
+        vanished[task] = 1;
+        return;
+      }
+      for (std::size_t e = 0; e < n * n; ++e) vals[e * grid.size + g] = a[e];
+      vals[n * n * grid.size + g] = det;
+      for (std::size_t k = grid.used.size(); k-- > 0;) {
+        if (++index[k] < grid.count[k]) break;
+        index[k] = 0;
+      }
     }
-    std::uint32_t det = 0;
-    // A point where the determinant vanishes: the next prime.
-    if (!adjugate(res, m, sc.a, sc.work, &det)) return false;
-    for (std::size_t e = 0; e < n * n; ++e) vals[e * grid.size + g] = sc.a[e];
-    vals[n * n * grid.size + g] = det;
-    for (std::size_t k = grid.used.size(); k-- > 0;) {
-      if (++sc.index[k] < grid.count[k]) break;
-      sc.index[k] = 0;
-    }
-  }
-  return true;
+  });
+  // A point where the determinant vanishes: the next prime.
+  return std::find(vanished.begin(), vanished.end(), 1) == vanished.end();
 }
 
 // The coefficients of each component as integers from their images modulo
@@ -292,9 +297,7 @@ bool rat_poly_inverse(workptr ar, workptr outar, std::int32_t m, const InvertFla
   std::vector<std::vector<std::uint32_t>> images;  // per prime: comps x grid coefficients
   double prod_bits = 0;
   int unlucky_primes = 0;
-  PointScratch scratch;
-  scratch.a.resize(n * n);
-  scratch.index.resize(grid.used.size());
+  std::vector<std::uint32_t> coefs(rows.coefs.size());
   for (bool more = true; prod_bits <= bits; more = primes.advance()) {
     if (!more) return false;
     check_interrupt();
@@ -302,12 +305,11 @@ bool rat_poly_inverse(workptr ar, workptr outar, std::int32_t m, const InvertFla
     const std::uint32_t p = res.f.p;
     std::vector<std::vector<std::uint32_t>> powers(grid.used.size()), basis(grid.used.size());
     grid_points(res, grid, powers, basis);
-    scratch.coefs.resize(rows.coefs.size());
-    for (std::size_t t = 0; t < scratch.coefs.size(); ++t) scratch.coefs[t] = rows.coefs[t].mod_word(p);
+    for (std::size_t t = 0; t < coefs.size(); ++t) coefs[t] = rows.coefs[t].mod_word(p);
     std::vector<std::uint32_t> vals(comps * grid.size);
     // A singular matrix vanishes everywhere: after three such primes the
     // elimination reports it.
-    if (!grid_values(res, grid, z, m, powers, scratch, vals)) {
+    if (!grid_values(res, grid, z, m, powers, coefs, vals)) {
       if (++unlucky_primes == 3) return false;
       continue;
     }

@@ -38,6 +38,8 @@
 #include "toplevel/output_file.h"
 #include "toplevel/state.h"
 #include "arrays/sparse_store.h"
+#include "matrix/image_tasks.h"
+#include "matrix/residue_elimination.h"
 #include "matrix/zmatrix.h"
 #include "det/lagrange.h"
 #include "det/lagrange_impl.h"
@@ -599,7 +601,10 @@ class SparseModDet {
     // as statements instead of into the answer.
     const bool stash = top && !pl.numbers_after && lagrange_stash != 0 && verbose && windy;
     if (stash && (output_file_name.empty() || outpuf == nullptr)) abandon(no_output_file_open_error, &blank);
-    for (std::size_t i = 0; i < n; ++i) {
+    // The last variable modulo a prime: a task per point.
+    const bool pooled = pl.numbers_after && !char2 && mod_is_prime;
+    if (pooled) last_variable_images(a, pl, values, origin, top, images);
+    for (std::size_t i = 0; i < n && !pooled; ++i) {
       check_interrupt();
       if (top && verbose && (!pl.numbers_after || i % 10 == 0))
         dumpitt(" ", static_cast<std::int32_t>(i), false, false, true);
@@ -733,6 +738,48 @@ class SparseModDet {
     }
     if (power_.p > 1) d = pow(d, power_.c1);
     if (d != 0) image.push(origin.data(), nv_, d);
+  }
+  // images[i] := the determinant of a with its last variable at values[i],
+  // as last_variable_image gives it, one task per point (modulo a prime
+  // outside characteristic 2: the determinant of the dense rows by
+  // prime_residue_determ); then, in the order of the points, the progress,
+  // the count of points and the images.
+  void last_variable_images(const SparseFlat<std::uint32_t>& a, const Plan& pl,
+                            const std::vector<std::uint32_t>& values, const std::vector<std::int32_t>& origin,
+                            bool top, std::vector<Flat<std::uint32_t>>& images) {
+    const bool dense = use_dense(a.e.size());
+    if (!dense && !program_.matches(a.row, a.col)) program_.build(m_, a.row, a.col);
+    const auto m = static_cast<std::size_t>(m_);
+    const auto p = static_cast<std::uint32_t>(modulus);
+    std::vector<std::uint32_t> dets(values.size());
+    const double side = m_, stored = static_cast<double>(a.e.size());
+    run_images(values.size(), dense ? side * side * side / 3 : stored * side, [&](std::size_t i) {
+      check_interrupt();
+      std::vector<std::uint32_t> powers(static_cast<std::size_t>(pl.max_power) + 1, 1), vals(a.e.size()), work;
+      for (std::size_t k = 1; k < powers.size(); ++k) powers[k] = ring_.mul(powers[k - 1], values[i]);
+      for (std::size_t e = 0; e < a.e.size(); ++e) {
+        const std::size_t t0 = pl.term_start[e], t1 = pl.term_start[e + 1];
+        vals[e] = entry_at_point(ring_, a.e[e].c.data(), pl.power.data() + t0, t1 - t0, powers);
+      }
+      std::uint32_t d = 0;
+      if (dense) {
+        std::vector<std::uint32_t> cells(m * m, 0);
+        for (std::size_t e = 0; e < a.e.size(); ++e)
+          cells[static_cast<std::size_t>(a.row[e]) * m + static_cast<std::size_t>(a.col[e])] = vals[e];
+        d = prime_residue_determ(cells.data(), m_, p);
+      } else if (!program_.run(ring_, vals, work, &d)) {
+        SparseResidueDet<char2> kernel(m_);
+        for (std::size_t e = 0; e < a.e.size(); ++e)
+          if (vals[e] != 0) kernel.row(a.row[e]).emplace_back(a.col[e], vals[e]);
+        d = kernel.det(ring_);
+      }
+      dets[i] = power_.p > 1 ? pow(d, power_.c1) : d;
+    });
+    for (std::size_t i = 0; i < values.size(); ++i) {
+      if (top && verbose && i % 10 == 0) dumpitt(" ", static_cast<std::int32_t>(i), false, false, true);
+      ++lagrange_last.points;
+      if (dets[i] != 0) images[i].push(origin.data(), nv_, dets[i]);
+    }
   }
   // at := the entries of a evaluated at a point (evaluated, taken), those
   // that vanished left out.

@@ -31,6 +31,12 @@ std::int32_t residue_determ(std::uint32_t* store, std::int32_t m, std::int32_t d
 // of the blocked one).
 std::int32_t plain_residue_determ(std::uint32_t* store, std::int32_t m, std::int32_t d);
 
+// The determinant of the m x m residues in [0, p) held row by row in store
+// (destroyed), modulo the prime p < 2^31 given instead of the current
+// modulus: the blocked elimination on doubles below 2^24, rows of words
+// above. Reads no global, so the images on the thread pool take it.
+std::uint32_t prime_residue_determ(std::uint32_t* store, std::int32_t m, std::uint32_t p);
+
 // LU factorisation modulo a prime p < 2^24 of the m x m residues in [0, p) held row
 // by row in store, with row exchanges (perm, when given, := the source row
 // of each position). Returns det mod p, 0 when singular modulo p. On a

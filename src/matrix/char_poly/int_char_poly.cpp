@@ -28,6 +28,7 @@
 #include "poly/poly_repr.h"
 #include "quoly/quoly_quot.h"
 #include "arrays/sparse_store.h"
+#include "matrix/image_tasks.h"
 #include "matrix/zmatrix.h"
 
 namespace tavrin {
@@ -211,18 +212,23 @@ std::vector<imptr> integer_coefficients(const std::vector<Entry>& entries, std::
   std::int32_t count = 0;
   for (double have = 0.0; have <= need; ++count) have += std::log2(static_cast<double>(largest_word_prime(count)));
 
-  // Garner's digits, digit t of coefficient d at t * (m + 1) + d.
+  // One image per prime (a task each), then Garner's digits in the order
+  // of the primes: digit t of coefficient d at t * (m + 1) + d.
   Garner garner;
-  std::vector<u32> digits(static_cast<std::size_t>(count) * (m + 1));
-  std::vector<u32> store(m * m);
-  for (std::int32_t t = 0; t < count; ++t) {
+  for (std::int32_t t = 0; t < count; ++t) garner.add_prime(largest_word_prime(t));
+  std::vector<std::vector<u32>> images(garner.size());
+  const double side = n;
+  run_images(images.size(), side * side * side * 10 / 3, [&](std::size_t t) {
     check_interrupt();
-    garner.add_prime(largest_word_prime(t));
-    const WordField& f = garner.field(static_cast<std::size_t>(t));
+    const WordField& f = garner.field(t);
+    std::vector<u32> store(m * m);
     for (std::size_t k = 0; k < m * m; ++k) store[k] = residue(entries[k], f);
-    const std::vector<u32> image = char_poly_mod(store.data(), n, f.modulus());
-    garner.digits_of(static_cast<std::size_t>(t), image.data(), digits.data(), m + 1, m + 1,
-                     &digits[static_cast<std::size_t>(t) * (m + 1)]);
+    images[t] = char_poly_mod(store.data(), n, f.modulus());
+  });
+  std::vector<u32> digits(static_cast<std::size_t>(count) * (m + 1));
+  for (std::size_t t = 0; t < images.size(); ++t) {
+    garner.digits_of(t, images[t].data(), digits.data(), m + 1, m + 1, &digits[t * (m + 1)]);
+    images[t] = {};
   }
   std::vector<imptr> coefs(m + 1);
   for (std::size_t d = 0; d <= m; ++d) coefs[d] = garner.symmetric(&digits[d], m + 1).to_number();

@@ -25,6 +25,7 @@
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
+#include <optional>
 #include <utility>
 #include <vector>
 
@@ -45,6 +46,7 @@
 #include "arrays/det_upcalls.h"
 #include "arrays/sparse_store.h"
 #include "matrix/char_poly/minimal_poly_impl.h"
+#include "matrix/image_tasks.h"
 
 namespace tavrin {
 
@@ -130,17 +132,29 @@ std::int32_t confirming_terms(std::int64_t size) {
 // degree of a prefix's generator never exceeds that of the whole
 // sequence's, which divides the minimal polynomial, so the proof's lower
 // bound on the degree holds either way.
+// What mod_Mills reads of the settings, taken on the calling thread: the
+// progress level (verbose; it closes with a line end), the progress lines
+// of a large matrix (loud) and the first prefix tried.
+struct MillsSettings {
+  bool verbose;
+  bool loud;
+  std::int32_t first_terms;
+};
+MillsSettings mills_settings(std::int32_t n) { return {verbose, verbose && n > 1000, minpoly_first_terms}; }
+
 template <class F>
 residues mod_Mills(const F& f, const std::vector<std::uint32_t>& x, const ResidueRows& m,
-                   std::int32_t n, std::int32_t slow, const std::int32_t* y, bool early) {
-  const bool loud = verbose && n > 1000;
+                   std::int32_t n, std::int32_t slow, const std::int32_t* y, bool early,
+                   const MillsSettings& settings) {
+  const bool loud = settings.loud;
   const std::int32_t N = 2 * n + 1;
-  TraceLevel trace(n, loud);
+  std::optional<TraceLevel> trace;
+  if (settings.verbose) trace.emplace(n, loud);
   if (loud) dumpitt("Modular Minpoly. counting to ", N, true, true, true);
   // Progress lines count every step, so the loud run keeps the whole sequence.
   early = early && !loud;
   const std::int32_t confirm = confirming_terms(f.size());
-  std::int32_t k = std::max(1, minpoly_first_terms);
+  std::int32_t k = std::max(1, settings.first_terms);
   // The current and next iterate.
   std::vector<std::uint32_t> emills = x;
   std::vector<std::uint32_t> fmills(static_cast<std::size_t>(n), 0);
@@ -270,12 +284,17 @@ struct MillsRun {
   std::vector<std::uint32_t> x;  // the start vector
 };
 
+// One image modulo the prime p; reads no global.
+residues mills_image(const MillsRun& run, std::uint64_t p, const MillsSettings& settings) {
+  const ResidueRows r = residues_mod(*run.m, p);
+  return mod_Mills(PrimeField(p), run.x, r, run.rows, run.slow, run.y, true, settings);
+}
+
 // One image modulo the prime at table position k (or the check prime, k 0).
 residues do_mod_Mills(const MillsRun& run, std::int32_t k) {
   const std::uint64_t p =
       k == 0 ? mills_check_prime : static_cast<std::uint64_t>(prime[k]->lint);
-  const ResidueRows r = residues_mod(*run.m, p);
-  return mod_Mills(PrimeField(p), run.x, r, run.rows, run.slow, run.y, true);
+  return mills_image(run, p, mills_settings(run.rows));
 }
 
 // ---- Several images in one pass ----------------------------------------------------------
@@ -436,23 +455,41 @@ IntegerPoly integer_coefficients(const MillsRun& run, std::int32_t count, ImageE
     least = std::min(least, deg(img));
     most = std::max(most, deg(img));
   };
+  // The first image decides the route; the others and the check prime's
+  // are a task each (a verbose run keeps them in turn for its progress
+  // lines), consumed in the order of the primes.
+  const MillsSettings settings = mills_settings(run.rows);
+  std::vector<std::uint64_t> primes(static_cast<std::size_t>(np) + 1, mills_check_prime);
+  for (std::int32_t t = 0; t < np; ++t) primes[static_cast<std::size_t>(t)] = static_cast<std::uint64_t>(prime[6 + t]->lint);
+  std::vector<residues> images(primes.size());
+  const auto image = [&](std::size_t t) { images[t] = mills_image(run, primes[t], settings); };
   for (std::int32_t t = 0; t < np; ++t) {
     const std::int32_t pos = 6 + t;
-    garner.add_prime(static_cast<std::uint32_t>(prime[pos]->lint));
+    const auto at = static_cast<std::size_t>(t);
+    garner.add_prime(static_cast<std::uint32_t>(primes[at]));
     if (verbose && (t == 0 || run.rows < 200 || pos % 5 == 1))
       dumpitt(" ", t + 1, false, false, true);
-    residues img = do_mod_Mills(run, pos);
-    if (t == 0 && deg(img) < run.rows && run.rows >= minpoly_stable_side) {
+    if (t == 0 || settings.verbose) image(at);
+    if (t == 0 && deg(images[0]) < run.rows && run.rows >= minpoly_stable_side) {
       *full = false;
-      return joined_until_stable(run, count, std::move(img), evidence);
+      return joined_until_stable(run, count, std::move(images[0]), evidence);
     }
+    if (t == 0 && !settings.verbose) {
+      const double steps = static_cast<double>(run.m->col.size()) * 2 * run.rows;
+      run_images(primes.size() - 1, steps, [&](std::size_t k) {
+        check_interrupt();
+        image(k + 1);
+      });
+    }
+    residues& img = images[at];
     note(img);
     len = std::max(len, img.size());
     img.resize(width, 0);
-    garner.digits_of(static_cast<std::size_t>(t), img.data(), digits.data(), width, width,
-                     &digits[static_cast<std::size_t>(t) * width]);
+    garner.digits_of(at, img.data(), digits.data(), width, width, &digits[at * width]);
+    img = {};
   }
-  const residues check = do_mod_Mills(run, 0);
+  if (settings.verbose) image(primes.size() - 1);
+  const residues& check = images.back();
   note(check);
   evidence->lower_degree = most;
   evidence->start_spans = most == run.rows;
@@ -528,13 +565,13 @@ void Mills(arrptr q, std::int32_t rows, std::int32_t slow, quolyptr bound, quoly
     run.x = start_vector(modulus, rows);
     if (finf) {
       const minpoly::Char2Field f{modulus};
-      r = complete_in_field(f, mod_rows, rows, mod_Mills(f, run.x, mod_rows, rows, run.slow, run.y, true),
+      r = complete_in_field(f, mod_rows, rows, mod_Mills(f, run.x, mod_rows, rows, run.slow, run.y, true, mills_settings(rows)),
                             run.x);
     } else {
       const PrimeField f(static_cast<std::uint64_t>(modulus));
       // Only a field has a minimal polynomial to complete the answer to; modulo
       // a composite number the answer is the whole sequence's generator.
-      r = mod_Mills(f, run.x, mod_rows, rows, run.slow, run.y, mod_is_prime);
+      r = mod_Mills(f, run.x, mod_rows, rows, run.slow, run.y, mod_is_prime, mills_settings(rows));
       if (mod_is_prime) r = complete_in_field(f, mod_rows, rows, std::move(r), run.x);
     }
     coef.assign(r.size(), nullptr);

@@ -11,6 +11,7 @@
 #include "numbers/garner.h"
 #include "numbers/primes.h"
 #include "numbers/word_field.h"
+#include "matrix/image_tasks.h"
 
 namespace tavrin {
 
@@ -67,18 +68,22 @@ std::uint32_t determinant_mod(const ZMatrix& s, const WordField& f, std::vector<
 ZInt crt_abs_determinant(const ZMatrix& s) {
   const double need = hadamard_log2(s) + 1.0;
   if (need == -HUGE_VAL) return 0;
+  // The primes until their product passes the bound, then one image per
+  // prime (a task each) and the digits in the order of the primes.
   Garner garner;
-  std::vector<std::uint32_t> digits;
-  std::vector<std::uint64_t> work;
-  double have = 0.0;
-  for (std::size_t k = 0; have <= need; ++k) {
-    check_interrupt();
-    const std::uint32_t p = word_prime(k);
+  for (double have = 0.0; have <= need;) {
+    const std::uint32_t p = word_prime(garner.size());
     garner.add_prime(p);
-    const std::uint32_t r = determinant_mod(s, garner.field(k), work);
-    digits.push_back(garner.digit(k, r, digits.data()));
     have += std::log2(static_cast<double>(p)) - 1e-9;
   }
+  std::vector<std::uint32_t> dets(garner.size()), digits(garner.size());
+  const double side = s.rows;
+  run_images(dets.size(), side * side * side / 3, [&](std::size_t k) {
+    check_interrupt();
+    std::vector<std::uint64_t> work;
+    dets[k] = determinant_mod(s, garner.field(k), work);
+  });
+  for (std::size_t k = 0; k < dets.size(); ++k) digits[k] = garner.digit(k, dets[k], digits.data());
   return garner.symmetric(digits.data()).abs();
 }
 

@@ -23,6 +23,7 @@
 #include "arrays/array_store.h"
 #include "arrays/sparse_store.h"
 #include "matrix/divisor_determ.h"
+#include "matrix/image_tasks.h"
 #include "matrix/residue_elimination.h"
 
 namespace tavrin::images {
@@ -126,21 +127,27 @@ imptr crt_determ(const std::vector<quoly>& cells, std::int32_t m, imptr pd) {
     }
   } level{np};
   if (verbose) dumpitt("CRT. number of primes needed is ", np, true, true, true);
+  // The images, one task per prime (the primes chosen here, in order);
+  // Garner's digits then in the order of the primes.
   const Residues res(cells, m);
-  std::vector<std::uint32_t> store(static_cast<std::size_t>(m) * m);
-  std::vector<std::uint32_t> digits(static_cast<std::size_t>(np));
-  Garner garner;
-  ModulusGuard guard;
-  for (std::int32_t t = 0; t < np; ++t) {
+  std::vector<std::uint32_t> primes(static_cast<std::size_t>(np)), dets(primes.size());
+  for (std::int32_t t = 0; t < np; ++t) primes[static_cast<std::size_t>(t)] = table_then_limb_prime(t);
+  const double side = m;
+  run_images(primes.size(), side * side * side / 3, [&](std::size_t t) {
     check_interrupt();
-    const std::uint32_t p = table_then_limb_prime(t);
-    garner.add_prime(p);
-    set_word_modulus(static_cast<std::int32_t>(p), true);
-    if (verbose) dumpitt(" ", t + 1, false, false, true);
-    res.take(p, store.data());
-    const auto r = static_cast<std::uint32_t>(residue_determ(store.data(), m, 1));
-    digits[static_cast<std::size_t>(t)] = garner.digit(static_cast<std::size_t>(t), r, digits.data());
+    std::vector<std::uint32_t> store(static_cast<std::size_t>(m) * static_cast<std::size_t>(m));
+    res.take(primes[t], store.data());
+    dets[t] = prime_residue_determ(store.data(), m, primes[t]);
+  });
+  std::vector<std::uint32_t> digits(primes.size());
+  Garner garner;
+  for (std::size_t t = 0; t < primes.size(); ++t) {
+    garner.add_prime(primes[t]);
+    if (verbose) dumpitt(" ", static_cast<std::int32_t>(t) + 1, false, false, true);
+    digits[t] = garner.digit(t, dets[t], digits.data());
   }
+  std::vector<std::uint32_t> store(static_cast<std::size_t>(m) * static_cast<std::size_t>(m));
+  ModulusGuard guard;
   set_word_modulus(2, true);
   res.take(2, store.data());
   const std::int32_t parity = residue_determ(store.data(), m, 1);

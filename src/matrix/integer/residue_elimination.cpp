@@ -204,6 +204,49 @@ std::int32_t residue_determ(std::uint32_t* store, std::int32_t m, std::int32_t d
   return residue_rows_determ(wide.data(), m, d);
 }
 
+namespace {
+
+// The determinant modulo the prime p on rows of words: the elimination of
+// eliminate() with the field's products in place of the current modulus's.
+std::uint32_t prime_eliminate(std::uint32_t* store, std::int32_t m, std::uint32_t p) {
+  const auto size = static_cast<std::size_t>(m);
+  const WordField f(p);
+  std::vector<std::uint32_t*> row(size);
+  for (std::size_t r = 0; r < size; ++r) row[r] = store + r * size;
+  std::uint32_t d = 1;
+  for (std::size_t i = 0; i < size; ++i) {
+    check_interrupt();
+    std::size_t r = i;
+    while (r < size && row[r][i] == 0) ++r;
+    if (r == size) return 0;
+    if (r != i) {
+      std::swap(row[i], row[r]);
+      d = f.neg(d);
+    }
+    d = f.mul(d, row[i][i]);
+    const std::uint32_t inv = f.inv(row[i][i]);
+    const auto rest = static_cast<std::int32_t>(size - i - 1);
+    for (std::size_t k = i + 1; k < size; ++k) {
+      const std::uint32_t g = f.mul(row[k][i], inv);
+      if (g == 0) continue;
+      if (p < 65536)
+        mid_row_update(row[k] + i + 1, row[i] + i + 1, rest, g, p);
+      else
+        mod_row_update(row[k] + i + 1, row[i] + i + 1, rest, g, p);
+    }
+  }
+  return d;
+}
+
+}  // namespace
+
+std::uint32_t prime_residue_determ(std::uint32_t* store, std::int32_t m, std::uint32_t p) {
+  if (p <= 2 || p >= (1u << 24)) return prime_eliminate(store, m, p);
+  const std::size_t cells = static_cast<std::size_t>(m) * static_cast<std::size_t>(m);
+  std::vector<double> wide(store, store + cells);
+  return residue_lu(wide.data(), m, p, nullptr, nullptr);
+}
+
 // ---- Elimination on residues held in doubles ----------------------------------
 // The updates t := t - g * u run on doubles without reduction: with g and the
 // entries of u in [0, p), each elimination step moves an entry by less than

@@ -19,6 +19,7 @@
 
 #include "core/globals.h"
 #include "core/mode_guard.h"
+#include "core/thread_pool.h"
 #include "core/thresholds.h"
 #include "numbers/freelists.h"
 #include "numbers/mixed_mode.h"
@@ -26,6 +27,8 @@
 #include "poly/poly_repr.h"
 #include "arrays/det_upcalls.h"
 #include "arrays/sparse_store.h"
+#include "matrix/image_tasks.h"
+#include "matrix/int_char_poly.h"
 #include "matrix/matrix_support.h"
 #include "support/bigref.h"
 #include "support/data_tables.h"
@@ -623,6 +626,35 @@ TEST_F(MinimalPoly, StableJoinAgreesWithBoundRoute) {
     words >> asked >> colon;
     while (words >> k) taken = k;
     EXPECT_TRUE(taken >= 1 && taken <= std::min<double>(asked, 3 + static_cast<double>(digits) * 3.33 / 28)) << what << trace;
+  }
+}
+
+
+// The images on the thread pool: the companion matrix of a polynomial with
+// long coefficients (side 40, even, so det(A - xI) is the polynomial
+// itself) has it as minimal polynomial, the same at 1, 2, 3 and 8 threads,
+// with the pool forced on every batch and at the default cut-off.
+TEST_F(MinimalPoly, ThreadCountsGiveTheCompanionPolynomial) {
+  std::mt19937_64 g(5353);
+  const std::int32_t n = 40;
+  Mat m = int_mat(n);
+  for (std::int32_t i = 0; i + 1 < n; ++i) put(m, i + 1, i, 1);
+  for (std::int32_t i = 0; i < n; ++i)
+    m.at(i, n - 1) = Value::number(BigRef(static_cast<std::int64_t>(g() >> 2)) * BigRef(static_cast<std::int64_t>(g() >> 20)));
+  Value chpoly;
+  {
+    sparseptr sp = to_sparse(m);
+    ASSERT_TRUE(int_char_poly_sparse(sp, n, chpoly.cell()));
+    free_sparse(&sp, n, true);
+  }
+  for (const double cut : {0.0, threaded_image_steps}) {
+    ScopedValue<double> steps(threaded_image_steps, cut);
+    for (int threads : {1, 2, 3, 8}) {
+      set_thread_count(threads);
+      const Value p = minpoly(m, 1);
+      set_thread_count(0);
+      EXPECT_EQ(value_text(p.get()), value_text(chpoly.get())) << threads << " threads, cut-off " << cut;
+    }
   }
 }
 
