@@ -191,7 +191,7 @@ void SubresultantSequence::choose_main_variable() {
   const std::int32_t n = fast_f_numterms(u_.p, depth) + fast_f_numterms(v_.p, depth);
   if (n < 31 || degree(v_.p) < 3) return;
   const std::int32_t top = env_.ring.field_depth >= 1 ? std::min(12, env_.ring.field_depth - depth)
-                                            : std::min(12, number_polys - depth + 1);
+                                                      : std::min(12, number_polys - depth + 1);
   std::int32_t fewest = 0;
   for (std::int32_t i = 1; i <= top; ++i) {
     std::int32_t dv = -2147483647;

@@ -3,6 +3,7 @@
 #include "gcd/content.h"
 #include "core/error_codes.h"
 
+#include <cassert>
 #include <cstdint>
 #include <limits>
 
@@ -106,8 +107,8 @@ poly content_of(poly q, polypt pt, bool verbon, bool allcons, bool qsave, const 
   OwnedPoly r;
   std::int32_t k = 0;
   if (first_pair_gcd(pair.sml, pair.sec, pt->next,
-                     {.allcons = allcons, .usave = qsave, .vsave = qsave, .canreset = false},
-                     &r.p, ring)) {
+                     {.allcons = allcons, .usave = qsave, .vsave = qsave, .canreset = false}, &r.p,
+                     ring)) {
     k = 1;
     if (progress) dumpitt(" ", 1, false, false, true);
   }
@@ -232,6 +233,7 @@ void content(poly q, poly* r, polypt pt, bool verbon, bool allcons, bool qsave) 
 }
 
 void content(poly q, poly* r, polypt pt, bool verbon, bool allcons, bool qsave, const Ring& ring) {
+  assert(ring.in_force());
   poly c = content_of(q, pt, verbon, allcons, qsave, ring);
   free_poly(r);
   *r = c;

@@ -87,8 +87,8 @@ using Progress = CountingProgress;
 
 // *r := gcd(numeric content of a, numeric content of b) through polygcd,
 // or 1 in modular arithmetic. b may be nil (only a's content then).
-void numeric_pair(poly a, poly b, poly* r, polypt pt, bool bsave, bool b_is_whole,
-                  bool do_fast, const Ring& ring) {
+void numeric_pair(poly a, poly b, poly* r, polypt pt, bool bsave, bool b_is_whole, bool do_fast,
+                  const Ring& ring) {
   OwnedPoly out;
   if (ring.modular) {
     poly_set(1, &out.p);
@@ -100,7 +100,8 @@ void numeric_pair(poly a, poly b, poly* r, polypt pt, bool bsave, bool b_is_whol
     } else {
       OwnedPoly t;
       gcd_coefs(b, &t.p);
-      polygcd(out.p, t.p, &out.p, pt, {.do_fast = do_fast, .allcons = false, .canreset = false}, ring);
+      polygcd(out.p, t.p, &out.p, pt, {.do_fast = do_fast, .allcons = false, .canreset = false},
+              ring);
     }
   }
   free_poly(r);
@@ -116,8 +117,8 @@ void dual_content(poly p, poly q, poly* r, polypt pt, const PairContentFlags& fl
 void dual_content(poly p, poly q, poly* r, polypt pt, const PairContentFlags& flags,
                   const Ring& ring) {
   const auto depth = static_cast<std::int16_t>(pt->depth);
-  if ((ring.field_depth > 0 && depth >= ring.field_depth) || lastnode(q)->numb || lastnode(p)->numb ||
-      all_coefs_invrtble(q, depth) || all_coefs_invrtble(p, depth)) {
+  if ((ring.field_depth > 0 && depth >= ring.field_depth) || lastnode(q)->numb ||
+      lastnode(p)->numb || all_coefs_invrtble(q, depth) || all_coefs_invrtble(p, depth)) {
     numeric_pair(q, p, r, pt, true, false, false, ring);
     return;
   }
@@ -176,7 +177,8 @@ void aux_content(poly p, poly q, poly* r, polypt pt, const PairContentFlags& fla
   if (lastnode(q)->numb || height_is_1(q) || all_coefs_invrtble(q, depth)) {
     OwnedPoly out;
     gcd_coefs(q, &out.p);
-    polygcd(out.p, p, &out.p, pt, {.allcons = false, .vsave = flags.psave, .canreset = false}, ring);
+    polygcd(out.p, p, &out.p, pt, {.allcons = false, .vsave = flags.psave, .canreset = false},
+            ring);
     free_poly(r);
     *r = out.release();
     return;
@@ -197,7 +199,8 @@ void aux_content(poly p, poly q, poly* r, polypt pt, const PairContentFlags& fla
   OwnedPoly g;
   std::int32_t k = 0;
   if (first_pair_gcd(c.sml.term, c.sec.term, pt->next,
-                     {.allcons = flags.allcons, .usave = c.sml.save, .vsave = c.sec.save}, &g.p, ring)) {
+                     {.allcons = flags.allcons, .usave = c.sml.save, .vsave = c.sec.save}, &g.p,
+                     ring)) {
     k = 1;
     progress.step(1);
     if (c.sml.term != p && c.sec.term != p) {

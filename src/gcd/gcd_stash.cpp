@@ -122,7 +122,8 @@ std::int64_t poly_bytes(poly p, const StashRing& ring) {
     total += polynodesize;
     if (t->numb) {
       total += numbersize;
-      if (t->ncoef != nullptr && !ring.lint && !ring.flote) total += std::int64_t{numnodesize} * t->ncoef->size;
+      if (t->ncoef != nullptr && !ring.lint && !ring.flote)
+        total += std::int64_t{numnodesize} * t->ncoef->size;
     } else {
       total += poly_bytes(t->pcoef, ring);
     }
@@ -171,7 +172,8 @@ void gcdhash(poly u, poly v, poly* pr, const Ring& ring) {
   const bool equaldegs = degree(u) == degree(v);
   poly a = degree(u) <= degree(v) ? u : v;
   poly b = a == u ? v : u;
-  const std::int32_t j = (argument_hash(a, ring) % buckets + argument_hash(b, ring) % buckets) % buckets;
+  const std::int32_t j =
+      (argument_hash(a, ring) % buckets + argument_hash(b, ring) % buckets) % buckets;
 
   quoly found = gcd_stash[j];
   if (intable(&found, a, b, equaldegs)) {

@@ -230,7 +230,8 @@ bool polygcd_EnvRec::numbers_and_trivial_cases() {
                      .allcons = false,
                      .usave = false,
                      .vsave = false,
-                     .canreset = false}, ring);
+                     .canreset = false},
+                    ring);
     return true;
   }
   if (u.p == v.p) {
@@ -276,7 +277,8 @@ bool polygcd_EnvRec::main_variable_absent() {
              .do_fast = do_fast,
              .allcons = allcons,
              .usave = u.save,
-             .vsave = v.save}, ring);
+             .vsave = v.save},
+            ring);
     if (!is_bare_leaf(gg.p)) add_pad(&gg.p, w.levels);
     result = gg.release();
     return true;
@@ -382,8 +384,7 @@ bool polygcd_EnvRec::v_divides_u_cheaply() {
       {
         std::optional<ScaledDivisor> scaled;
         if (scale) scaled.emplace(v.p, quo.get());
-        divides =
-            trial_poly_divide_noq(u.p, v.p, pt, true, rat_yes && !word_modular(ring), false);
+        divides = trial_poly_divide_noq(u.p, v.p, pt, true, rat_yes && !word_modular(ring), false);
       }
       if (divides) {
         ++polygcd_stages.divides;
@@ -435,7 +436,8 @@ bool polygcd_EnvRec::modular_probe() {
         if (leave_early) {
           base_poly(&d, 1);
         } else {
-          dual_content(u.p, v.p, &d, pt, {.allcons = allcons, .psave = u.save, .qsave = v.save}, ring);
+          dual_content(u.p, v.p, &d, pt, {.allcons = allcons, .psave = u.save, .qsave = v.save},
+                       ring);
         }
         single_term_power(&result);
         check_uv();
@@ -463,7 +465,7 @@ bool polygcd_EnvRec::field_coefficients_first() {
       all_coefs_invrtble_both(u.p, v.p, static_cast<std::int16_t>(pt->depth))) {
     ++polygcd_stages.field;
     coefficient_gcd(u.p, v.p, &d, pt, {.leave_early = leave_early, .allcons = false}, ring);
-    field_coef_gcd(u.p, v.p, &s, pt);
+    field_coef_gcd(u.p, v.p, &s, pt, ring);
     if (!word_modular(ring)) clear_up(&s, ring);
     single_term_power(&result);
     check_uv();
@@ -491,7 +493,8 @@ bool polygcd_EnvRec::first_random_probe() {
         } else {
           expo = 0;
         }
-        dual_content(u.p, v.p, &g, pt, {.allcons = allcons, .psave = u.save, .qsave = v.save}, ring);
+        dual_content(u.p, v.p, &g, pt, {.allcons = allcons, .psave = u.save, .qsave = v.save},
+                     ring);
         if (!is_bare_leaf(g)) add_pad(&g, 1);
         check_uv();
         patchup(&result, expo, expo);
@@ -613,8 +616,8 @@ bool polygcd_EnvRec::general_contents() {
       }
       tsize = f_poly_numterms(t) - 1;
       if (!u_flag && !v_flag) {
-        polygcd(s, t, &g, pt,
-                {.allcons = false, .usave = false, .vsave = false, .canreset = false}, ring);
+        polygcd(s, t, &g, pt, {.allcons = false, .usave = false, .vsave = false, .canreset = false},
+                ring);
       } else if (v_flag && !u_flag) {
         polygcd(s, v.p, &g, pt, {.allcons = false, .usave = false, .canreset = false}, ring);
       } else if (u_flag && !v_flag) {
@@ -725,8 +728,8 @@ bool polygcd_EnvRec::exact_methods() {
   monic_over_field();
 
   // Exact division, coefficients not too large.
-  if (!word_modular(ring) && (degree(v.p) == 1 || totalsize > trial_cutoff) && max_digits(u.p) < 35 &&
-      v_divides_u())
+  if (!word_modular(ring) && (degree(v.p) == 1 || totalsize > trial_cutoff) &&
+      max_digits(u.p) < 35 && v_divides_u())
     return v_is_the_gcd();
 
   if (modular_method_with_cache()) return true;
@@ -748,7 +751,7 @@ bool polygcd_EnvRec::exact_methods() {
   if (!word_modular(ring) && ring.field_depth > 0 &&
       all_coefs_invrtble_both(u.p, v.p, static_cast<std::int16_t>(pt->depth))) {
     ++polygcd_stages.field;
-    field_coef_gcd(u.p, v.p, &s, pt);
+    field_coef_gcd(u.p, v.p, &s, pt, ring);
     clear_up(&s, ring);
     return wrap_it_up();
   }
@@ -778,7 +781,7 @@ void polygcd_EnvRec::monic_over_field() {
     for (gcd_arg* a : {&u, &v}) {
       make_copy(*a);
       OwnedPoly inverse;
-      rat_monic_poly(&a->copy, &inverse.p, pt);
+      rat_monic_poly(&a->copy, &inverse.p, pt, ring);
       clear_up(&a->copy, ring);
       a->p = a->copy;
     }

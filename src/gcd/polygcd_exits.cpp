@@ -2,6 +2,7 @@
 // the contents, the exponent divisor and the common power, normalised and
 // stored in the cache.
 #include <algorithm>
+#include <cassert>
 #include <cstdint>
 
 #include "core/error_codes.h"
@@ -32,6 +33,7 @@ polygcd_EnvRec::polygcd_EnvRec(poly u_in, poly v_in, polypt pt_in, const GcdFlag
       allcons(how.allcons),
       canreset(how.canreset),
       pt(pt_in) {
+  assert(ring.in_force());
   u.p = u.orig = u_in;
   u.save = how.usave;
   v.p = v.orig = v_in;
@@ -78,7 +80,7 @@ void polygcd_EnvRec::correct_monic_form(poly* r, poly x) {
     if (ring.field_depth == 0) return;
     // Monic over the field, then free of its integer content, then times x.
     OwnedPoly inverse;
-    rat_monic_poly(r, &inverse.p, pt);
+    rat_monic_poly(r, &inverse.p, pt, ring);
     if (inverse.p != nullptr) clear_up(r, ring);
     times(r, x);
     return;
@@ -100,7 +102,8 @@ bool polygcd_EnvRec::finish_4() {
   if (!word_modular(ring) && neg_leading_term(result)) poly_inplace(result);
   if (lookupgcd > 0 && pending) pending->store(result, 1);
   OwnedPoly c;
-  if (!word_modular(ring) && ring.field_depth > 0 && !leave_early && d != nullptr) gcd_coefs(d, &c.p, ring);
+  if (!word_modular(ring) && ring.field_depth > 0 && !leave_early && d != nullptr)
+    gcd_coefs(d, &c.p, ring);
   pad_d();
   times(&result, d);
   free_poly(&d);
@@ -192,7 +195,8 @@ bool polygcd_EnvRec::both_exps_0() {
   while (w.both_pads()) w.down();
   OwnedPoly gg;
   polygcd(w.su, w.sv, &gg.p, w.lev,
-          {.leave_early = leave_early, .do_fast = do_fast, .allcons = false, .canreset = false}, ring);
+          {.leave_early = leave_early, .do_fast = do_fast, .allcons = false, .canreset = false},
+          ring);
   check_uv();
   assemble_content_result(*this, gg, w.levels);
   return true;

@@ -187,7 +187,8 @@ bool polygcd_EnvRec::suitable_depth(poly a, poly b, bool* use_regular_primes) co
     *use_regular_primes = false;
     return true;
   }
-  if (ring.field_depth == number_polys && ring.field_depth - pt->depth > 1 && aux_prime1_number > 0) {
+  if (ring.field_depth == number_polys && ring.field_depth - pt->depth > 1 &&
+      aux_prime1_number > 0) {
     *use_regular_primes = false;
     return true;
   }
@@ -212,7 +213,8 @@ probe_verdict polygcd_EnvRec::fast_test_2(std::int16_t i, std::int32_t* image_de
   if (ring.modular) {
     need_data_file(data_file::primelist);  // global_list
     for (std::int32_t k = std::min<std::int32_t>(field_level, 49); k >= 2; --k)
-      local_list[k] = static_cast<std::int16_t>(global_list[3 * k + rand_integer2() % 3] % ring.modulus);
+      local_list[k] =
+          static_cast<std::int16_t>(global_list[3 * k + rand_integer2() % 3] % ring.modulus);
   }
   // The values of levels 2 .. top (relative to pt), level 2 first.
   auto values = [&](std::int32_t top) {
@@ -262,11 +264,12 @@ probe_verdict polygcd_EnvRec::fast_test_2(std::int16_t i, std::int32_t* image_de
     }
   } else {
     const ScopedValue<std::int16_t> loose(tripval, 16384);
-    polygcd(gi, hi, image.cell(), pt, {.leave_early = true, .allcons = false, .canreset = false}, ring);
+    polygcd(gi, hi, image.cell(), pt, {.leave_early = true, .allcons = false, .canreset = false},
+            ring);
   }
   *image_degree = degree(image.p);
-  const bool free_of_x =
-      ring.field_depth == 0 ? is_bare_leaf(image.p) : poly_depth(image.p) + pt->depth > ring.field_depth;
+  const bool free_of_x = ring.field_depth == 0 ? is_bare_leaf(image.p)
+                                               : poly_depth(image.p) + pt->depth > ring.field_depth;
   return free_of_x ? probe_verdict::coprime : probe_verdict::image;
 }
 

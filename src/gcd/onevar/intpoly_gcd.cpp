@@ -289,8 +289,7 @@ bool integer_onevar_gcd(poly u, poly v, poly* r) {
 }
 
 bool integer_onevar_gcd(poly u, poly v, poly* r, const Ring& ring) {
-  if (!ring.rational() || ring.field_depth > 0 || pseudo_polynames != nullptr ||
-      lookupgcd > 0)
+  if (!ring.rational() || ring.field_depth > 0 || pseudo_polynames != nullptr || lookupgcd > 0)
     return false;
   if (u->numb || v->numb) return false;
   if (word_onevar_gcd(u, v, r)) return true;

@@ -1,6 +1,7 @@
 // The one-variable GCD modulo a word prime and its routing, the GCD over an
 // algebraic extension, and the content normalisations.
 #include <algorithm>
+#include <cassert>
 #include <cstdint>
 #include <optional>
 #include <utility>
@@ -230,6 +231,7 @@ void basic_poly_gcd(poly n, poly m, poly* p, bool need_monic, polypt pt) {
 }
 
 void basic_poly_gcd(poly n, poly m, poly* p, bool need_monic, polypt pt, const Ring& ring) {
+  assert(ring.in_force());
   if (degree(n) < degree(m)) std::swap(n, m);
   OwnedPoly result;
   const early_answer early =
@@ -287,7 +289,9 @@ namespace {
 // coefficients are put back on every exit.
 class FloatMonicPair {
  public:
-  FloatMonicPair(poly u, poly v, const Ring& /*ring*/) : u_(u), v_(v) { fl_monic_coefs(u, v, &cu_, &cv_); }
+  FloatMonicPair(poly u, poly v, const Ring& /*ring*/) : u_(u), v_(v) {
+    fl_monic_coefs(u, v, &cu_, &cv_);
+  }
   ~FloatMonicPair() {
     if (cu_ != 1.0L) fl_num_poly_mult(u_, cu_);
     if (cv_ != 1.0L) fl_num_poly_mult(v_, cv_);
