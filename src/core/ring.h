@@ -40,6 +40,15 @@ struct Ring {
     return r;
   }
 
+  // Whether the globals hold this ring: a Ring passed down must be the one
+  // in force, which kernels assert in debug builds.
+  bool in_force() const {
+    const Ring now = current();
+    return now.flote == flote && now.lint == lint && now.modular == modular && now.char2 == char2 &&
+           now.modulus == modulus && now.laurent == laurent && now.field_depth == field_depth &&
+           now.levels == levels;
+  }
+
   bool rational() const { return !flote && !modular && !lint; }
   // Residues modulo a word prime (not the characteristic-2 fields).
   bool word_prime() const { return modular && !char2; }

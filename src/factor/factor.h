@@ -24,6 +24,7 @@
 #include <cstdint>
 
 #include "core/records.h"
+#include "core/ring.h"
 
 namespace tavrin {
 
@@ -41,6 +42,9 @@ namespace tavrin {
 // the standard random generator; polls check_interrupt between trials
 void factor_poly(poly* a, poly* sq, std::int32_t* count, bool leave_early, bool showit,
                  std::int32_t level);
+// The same in `ring` (the ring in force), read instead of the mode globals.
+void factor_poly(poly* a, poly* sq, std::int32_t* count, bool leave_early, bool showit,
+                 std::int32_t level, const Ring& ring);
 
 // *n := the verdict on *n: 0 for a number or a constant; -1 when
 // cant_factor; 1 when irreducible; a proper factor (the value's numerator
@@ -57,12 +61,14 @@ void irreducible_poly(quolyptr n, std::int32_t level);
 // strictly between q's variable and the field.
 // q: kept. reads: polynames, field_depth
 bool cant_factor(poly q, std::int32_t* errno_out, bool check_below);
+bool cant_factor(poly q, std::int32_t* errno_out, bool check_below, const Ring& ring);
 
 // n := q, the order of the field of the level (a big integer). err: a
 // level of -1 with no field level is the internal error " pt nil in
 // order_of_field." (nested level). Modes are restored on return.
 // n: overwritten. reads: modulus, polynames, number_polys
 void order_of_field(imptr n, bool err, std::int32_t level);
+void order_of_field(imptr n, bool err, std::int32_t level, const Ring& ring);
 
 // n := the product of the degrees of the same levels (1 when none), a big
 // integer. n: overwritten.
@@ -74,6 +80,7 @@ void log_order_field(imptr n, std::int32_t level);
 // elements drawn from the whole field.
 // *q: replaced or kept. writes: the random generator
 void random_field_element(poly* q, std::int16_t height, polypt pt);
+void random_field_element(poly* q, std::int16_t height, polypt pt, const Ring& ring);
 
 // The degree of p in the variable of depth h: the exponent of the first term
 // after h - 1 pad levels.

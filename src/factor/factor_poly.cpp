@@ -1,4 +1,5 @@
 // Factorisation over finite fields and irreducibility (factor.h).
+#include <cassert>
 #include <cstdio>
 #include <utility>
 #include <vector>
@@ -78,11 +79,11 @@ poly residue_leaf(std::int32_t v) {
   return p;
 }
 
-// *r := gcd(u, v), both kept, after the per-request resets.
-void gcd_of(poly u, poly v, poly* r) {
+// *r := gcd(u, v) in `ring`, both kept, after the per-request resets.
+void gcd_of(poly u, poly v, poly* r, const Ring& ring) {
   alg_c_count = 0;
   original_depth = 1;
-  polygcd(u, v, r, polynames);
+  polygcd(u, v, r, polynames, {}, ring);
 }
 
 // A value cell holding a polynomial (borrowed, not owned) for powermod.
@@ -146,6 +147,7 @@ struct factor_poly_EnvRec {
   bool leave_early = false;
   bool showit = false;
   std::int32_t level = -1;
+  Ring ring;  // the ring in force: modular word arithmetic
   ~factor_poly_EnvRec() { free_poly(&out); }
 
   // append_1: *q linked as a new entry with exp e.
@@ -166,7 +168,7 @@ struct factor_poly_EnvRec {
   void power(poly* w, poly v) {
     w_quoly.take(w);
     v_quoly.lend(v);
-    powermod(w_quoly.cell(), v_quoly.cell(), ocopy.get(), verbose && showit);
+    powermod(w_quoly.cell(), v_quoly.cell(), ocopy.get(), verbose && showit, ring);
     w_quoly.give(w);
   }
 
@@ -195,8 +197,8 @@ struct factor_poly_EnvRec {
 void factor_poly_EnvRec::random_trial(poly* r, poly f, std::int32_t h, std::int32_t top_exp) {
   std::int32_t L = 0;
   polypt fpt = nullptr;
-  if (field_depth != 0 && level != 0) {
-    L = level == -1 ? number_polys - field_depth + 1 : level;
+  if (ring.field_depth != 0 && level != 0) {
+    L = level == -1 ? number_polys - ring.field_depth + 1 : level;
     fpt = record_at(number_polys - L + 1);
     if (fpt == nullptr || fpt->p == nullptr || !fpt->field) {
       tavrin_error(" random_poly, pt mix up.", true);
@@ -209,7 +211,7 @@ void factor_poly_EnvRec::random_trial(poly* r, poly f, std::int32_t h, std::int3
   poly* link = &list.p->next;
   for (std::int32_t j = top_exp - 1; j >= 0; --j) {
     poly c = nullptr;
-    random_field_element(&c, static_cast<std::int16_t>(L), fpt);
+    random_field_element(&c, static_cast<std::int16_t>(L), fpt, ring);
     if (c == nullptr) continue;
     if (!is_bare_leaf(c) && pads > 0) add_pad(&c, pads);
     *link = (j == 0 && is_bare_leaf(c)) ? c : detail::new_term(j, c);
@@ -259,7 +261,7 @@ void factor_poly_EnvRec::odd_cantor_zass(poly* a, std::int32_t h, std::int32_t d
     one.p = residue_leaf(1);
     better_poly_sub(r.release(), one.get(), r.cell());
     if (is_bare_leaf(r.get())) continue;
-    gcd_of(r.get(), *a, s.cell());
+    gcd_of(r.get(), *a, s.cell(), ring);
     if (!is_bare_leaf(s.get())) {
       split_rest(a, s.release(), h, d, m, true, "failure in odd_cantor_zass.", e);
       return;
@@ -274,7 +276,7 @@ void factor_poly_EnvRec::even_cantor_zass(poly* a, std::int32_t h, std::int32_t 
     link_factor(a, m);
     return;
   }
-  const bool random = field_depth > 0 || finf;
+  const bool random = ring.field_depth > 0 || ring.char2;
   OwnedPoly r, S;
   if (random) {
     random_trial(r.cell(), *a, h, 2 * d);
@@ -283,7 +285,7 @@ void factor_poly_EnvRec::even_cantor_zass(poly* a, std::int32_t h, std::int32_t 
     poly_mult(r.get(), r.get(), S.cell(), polynames);
   }
   std::int32_t squarings = d * logorder.get()->head->value;
-  if (finf) squarings *= modulus == 256 ? 8 : 16;
+  if (ring.char2) squarings *= ring.modulus == 256 ? 8 : 16;
   for (;;) {
     check_interrupt();
     if (random && deg / d == 2) poly_mod_or_div(r.get(), *a, r.cell(), '|', polynames);
@@ -296,7 +298,7 @@ void factor_poly_EnvRec::even_cantor_zass(poly* a, std::int32_t h, std::int32_t 
       better_poly_add(T.release(), P.get(), T.cell());
     }
     if (!is_bare_leaf(T.get())) {
-      gcd_of(T.get(), *a, s.cell());
+      gcd_of(T.get(), *a, s.cell(), ring);
       if (!is_bare_leaf(s.get())) {
         split_rest(a, s.release(), h, d, m, false, "failure in even_cantor_zass.", nullptr);
         return;
@@ -337,7 +339,7 @@ void factor_poly_EnvRec::degree_by_degree(poly* vp) {
       break;
     }
     OwnedPoly ad;
-    gcd_of(t.get(), v.get(), ad.cell());
+    gcd_of(t.get(), v.get(), ad.cell(), ring);
     if (!is_bare_leaf(ad.get())) {
       if (!leave_early) fast_poly_divide(v.cell(), ad.get(), polynames, factor_tag);
       append_1(ad.cell(), i);
@@ -357,7 +359,8 @@ bool char2_degrees(factor_poly_EnvRec& env, poly* v, bool vectors) {
   if (!vectors || h == 0 || !char2_route_applies(record_at(h)) || !residues_of(*v, h, &dv) ||
       dense_degree(dv) < fast_factor_degree)
     return false;
-  for (detail::DegreeProduct& G : detail::distinct_degree_char2(dv, modulus, env.leave_early)) {
+  for (detail::DegreeProduct& G :
+       detail::distinct_degree_char2(dv, env.ring.modulus, env.leave_early)) {
     poly g = poly_of_residues(G.product, h);
     env.append_1(&g, G.degree);
   }
@@ -385,7 +388,7 @@ bool residue_route(factor_poly_EnvRec& env, poly* sq, std::int32_t* count) {
   }
   if (degree < fast_factor_degree) return false;
   ++detail::residue_routes.factor;
-  const std::int32_t p = modulus;
+  const std::int32_t p = env.ring.modulus;
   for (Part& part : parts) {
     part.products = detail::distinct_degree_residues(part.v, p, env.leave_early, &part.xp);
     if (env.leave_early) {
@@ -418,7 +421,8 @@ bool residue_route(factor_poly_EnvRec& env, poly* sq, std::int32_t* count) {
       } else {
         DensePoly xg;
         dense_divrem(parts[k].xp, G.product, p, nullptr, &xg);
-        detail::equal_degree_residues(G.product, G.degree, xg, p, field_depth > 0, draw, &factors);
+        detail::equal_degree_residues(G.product, G.degree, xg, p, env.ring.field_depth > 0, draw,
+                                      &factors);
       }
       for (const DensePoly& f : factors) {
         poly factor = poly_of_residues(f, h);
@@ -441,10 +445,14 @@ std::int32_t true_degree(poly p, std::int32_t h) {
 }
 
 void order_of_field(imptr n, bool err, std::int32_t level) {
+  order_of_field(n, err, level, Ring::current());
+}
+
+void order_of_field(imptr n, bool err, std::int32_t level, const Ring& ring) {
   polypt r = first_record(level);
   if (level < 0 && r == nullptr && err) tavrin_error(" pt nil in order_of_field.", true);
   BigModeGuard big;
-  special_set(modulus, n);
+  special_set(ring.modulus, n);
   for (; r != nullptr; r = r->next) number_power(n, r->expon);
 }
 
@@ -456,15 +464,19 @@ void log_order_field(imptr n, std::int32_t level) {
 }
 
 void random_field_element(poly* q, std::int16_t height, polypt pt) {
+  random_field_element(q, height, pt, Ring::current());
+}
+
+void random_field_element(poly* q, std::int16_t height, polypt pt, const Ring& ring) {
   if (height <= 0 || pt == nullptr) {
     std::int32_t v = rand_integer3();
-    if (finf) v = rand_integer2() * 48871 + v;
-    v %= modulus;
+    if (ring.char2) v = rand_integer2() * 48871 + v;
+    v %= ring.modulus;
     if (v == 0) return;
     free_poly(q);
     poly leaf = nullptr;
     poly_set(v, &leaf);
-    if (lintmode) leaf->ncoef->lint = v;
+    if (ring.lint) leaf->ncoef->lint = v;
     *q = leaf;
     return;
   }
@@ -472,7 +484,7 @@ void random_field_element(poly* q, std::int16_t height, polypt pt) {
   poly* link = &list.p;
   for (std::int32_t e = pt->expon - 1; e >= 0; --e) {
     poly c = nullptr;
-    random_field_element(&c, static_cast<std::int16_t>(height - 1), pt->next);
+    random_field_element(&c, static_cast<std::int16_t>(height - 1), pt->next, ring);
     if (c == nullptr) continue;
     *link = (e == 0 && is_bare_leaf(c)) ? c : detail::new_term(e, c);
     link = &(*link)->next;
@@ -483,16 +495,20 @@ void random_field_element(poly* q, std::int16_t height, polypt pt) {
 }
 
 bool cant_factor(poly q, std::int32_t* errno_out, bool check_below) {
+  return cant_factor(q, errno_out, check_below, Ring::current());
+}
+
+bool cant_factor(poly q, std::int32_t* errno_out, bool check_below, const Ring& ring) {
   const std::int32_t k = var_depth(q);
   std::int32_t last = -1;
   for (polypt r = polynames; r != nullptr; r = r->next)
     if (r->p != nullptr && !r->field && r->depth > last) last = r->depth;
-  if (last >= k && field_depth > 0) {
+  if (last >= k && ring.field_depth > 0) {
     *errno_out = factor_not_field_error;
     return true;
   }
   *errno_out = factor_coefficient_error;
-  const std::int32_t fd = field_depth == 0 ? 16384 : field_depth;
+  const std::int32_t fd = ring.field_depth == 0 ? 16384 : ring.field_depth;
   if (!check_below || k >= fd || fd == k + 1) return false;
   poly top = q;
   while (is_pad(top)) top = top->pcoef;
@@ -501,28 +517,33 @@ bool cant_factor(poly q, std::int32_t* errno_out, bool check_below) {
 
 void factor_poly(poly* a, poly* sq, std::int32_t* count, bool leave_early, bool showit,
                  std::int32_t level) {
+  factor_poly(a, sq, count, leave_early, showit, level, Ring::current());
+}
+
+void factor_poly(poly* a, poly* sq, std::int32_t* count, bool leave_early, bool showit,
+                 std::int32_t level, const Ring& ring) {
   *count = 0;
-  if (level == 0 && field_depth == 0) level = -1;
+  if (level == 0 && ring.field_depth == 0) level = -1;
   std::int32_t D = 0;
   if (level >= 0) {
-    if (level > 0 && field_depth == 0) {
+    if (level > 0 && ring.field_depth == 0) {
       error(factor_level_error, &token);
       return;
     }
     D = number_polys - level + 1;
-    if (field_depth > D) {
+    if (ring.field_depth > D) {
       error(factor_level_error, &token);
       return;
     }
   }
   ArithModeGuard modes;
-  total_sq_free(a, sq, count, true, polynames);
+  total_sq_free(a, sq, count, true, polynames, ring);
   if (*sq == nullptr) return;
   if (leave_early && ((*sq)->next != nullptr || (*sq)->exp > 1)) {
     (*sq)->exp = -1;
     return;
   }
-  if (level >= 0 && field_depth < D && !is_bare_leaf(*a)) {
+  if (level >= 0 && ring.field_depth < D && !is_bare_leaf(*a)) {
     poly top = *a;
     std::int32_t k = 1;
     while (is_pad(top)) {
@@ -538,9 +559,12 @@ void factor_poly(poly* a, poly* sq, std::int32_t* count, bool leave_early, bool 
   env.leave_early = leave_early;
   env.showit = showit;
   env.level = level;
-  order_of_field(env.order_fld.get(), false, level);
+  order_of_field(env.order_fld.get(), false, level, ring);
   modularmode = true;
   lintmode = true;
+  env.ring = ring;
+  env.ring.modular = env.ring.lint = true;
+  assert(env.ring.in_force());
   const bool vectors = first_record(level) == nullptr && !(verbose && showit);
   if (vectors && residue_route(env, sq, count)) return;
   // Distinct-degree stage: each part's pcoef becomes its list of products.
@@ -566,7 +590,7 @@ void factor_poly(poly* a, poly* sq, std::int32_t* count, bool leave_early, bool 
     }
   }
   // Equal-degree stage.
-  if (modulus % 2 == 0) log_order_field(env.logorder.get(), level);
+  if (env.ring.modulus % 2 == 0) log_order_field(env.logorder.get(), level);
   env.count = 0;
   env.out = nullptr;
   env.pt = &env.out;
@@ -575,7 +599,7 @@ void factor_poly(poly* a, poly* sq, std::int32_t* count, bool leave_early, bool 
     for (poly G = N->pcoef; G != nullptr; G = G->next) {
       const std::int32_t d = G->exp;
       const std::int32_t hg = var_depth(G->pcoef);
-      if (modulus % 2 != 0) {
+      if (env.ring.modulus % 2 != 0) {
         ScratchNumber e;
         {
           BigModeGuard big;
@@ -600,12 +624,13 @@ void factor_poly(poly* a, poly* sq, std::int32_t* count, bool leave_early, bool 
 }
 
 void irreducible_poly(quolyptr n, std::int32_t level) {
+  const Ring ring = Ring::current();
   quoly v = *n;
   if (v->numb) {
     quoly zero = nullptr;
     quoly_set(0, &zero);
     zero->next = nullptr;
-    if (lintmode) zero->ncoef->lint = 0;
+    if (ring.lint) zero->ncoef->lint = 0;
     free_quoly(n);
     *n = zero;
     return;
@@ -614,7 +639,7 @@ void irreducible_poly(quolyptr n, std::int32_t level) {
     error(irreducible_quotient_error, &token);
     return;
   }
-  if (laurent && anynegs(v->numer)) {
+  if (ring.laurent && anynegs(v->numer)) {
     error(negative_exponent_argument_error, &token);
     return;
   }
@@ -624,12 +649,12 @@ void irreducible_poly(quolyptr n, std::int32_t level) {
     quoly q = nullptr;
     quoly_set(k, &q);
     q->next = nullptr;
-    if (lintmode) q->ncoef->lint = k;
+    if (ring.lint) q->ncoef->lint = k;
     free_quoly(n);
     *n = q;
   };
   std::int32_t err = 0;
-  if (cant_factor(v->numer, &err, true)) {
+  if (cant_factor(v->numer, &err, true, ring)) {
     set_number(-1);
     return;
   }
@@ -638,7 +663,7 @@ void irreducible_poly(quolyptr n, std::int32_t level) {
   OwnedPoly a, list;
   poly_assign(v->numer, a.cell());
   std::int32_t count = 0;
-  factor_poly(a.cell(), list.cell(), &count, true, false, level);
+  factor_poly(a.cell(), list.cell(), &count, true, false, level, ring);
   if (list.get() == nullptr) {
     set_number(0);
     return;

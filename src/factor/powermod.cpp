@@ -2,6 +2,7 @@
 // powering by Frobenius steps in characteristic p.
 #include "factor/powermod.h"
 
+#include <cassert>
 #include <cstdio>
 #include <vector>
 
@@ -43,6 +44,7 @@ struct powermod_EnvRec {
   bool goodmodder;    // the numeric modulus is one limb and prime
   imptr expont;       // the exponent (big integer)
   bool* showit;       // progress display of the general case
+  Ring ring;          // the ring in force
 };
 
 // The limbs of the big integer e, most significant first.
@@ -81,12 +83,12 @@ void finish_value(quolyptr n, poly r) {
 }
 
 // The base cell := the number 1.
-void set_one(quolyptr n) {
+void set_one(quolyptr n, const Ring& ring) {
   quoly one = nullptr;
   quoly_set(1, &one);
   one->next = nullptr;
-  if (lintmode) one->ncoef->lint = 1;
-  if (flotemode) one->ncoef->flote = 1.0L;
+  if (ring.lint) one->ncoef->lint = 1;
+  if (ring.flote) one->ncoef->flote = 1.0L;
   free_quoly(n);
   *n = one;
 }
@@ -127,7 +129,7 @@ void simple_case(powermod_EnvRec* env) {
   imptr b = (*env->n)->ncoef;
   imptr m = (*env->modder)->ncoef;
   if (iszero(b)) return;
-  if (!env->goodmodder && !lintmode && !flotemode && m->size >= powmod_wide_limbs) {
+  if (!env->goodmodder && !env->ring.lint && !env->ring.flote && m->size >= powmod_wide_limbs) {
     number_powmod(b, env->expont, m, b);
     return;
   }
@@ -145,20 +147,20 @@ void simple_case(powermod_EnvRec* env) {
     }
     reduce_exponent(env->expont, pm1.get());
     if (exponent_is_zero(env->expont)) {
-      set_one(env->n);
+      set_one(env->n, env->ring);
       return;
     }
   }
   const std::vector<std::int32_t> limbs = limbs_of(env->expont);
   ScratchNumber r, t;
   setvalue(1, r.get());
-  if (lintmode) r.get()->lint = 1;
+  if (env->ring.lint) r.get()->lint = 1;
   if (limbs.size() > 1) num_assign(b, t.get());
   for (std::size_t i = 0; i < limbs.size(); ++i) {
     const std::uint32_t u = static_cast<std::uint32_t>(limbs[i]);
     if (u == 0) {
       setvalue(1, b);
-      if (lintmode) b->lint = 1;
+      if (env->ring.lint) b->lint = 1;
     } else {
       num_mod(b, m);
       num_power_limb(b, u, m);
@@ -193,7 +195,7 @@ void mod_simple_case(powermod_EnvRec* env) {
     if (limbs[0] < 0) error(division_by_zero_error, &quotsign);
     return;
   }
-  const std::int32_t pm1 = modulus - 1;
+  const std::int32_t pm1 = env->ring.modulus - 1;
   std::int32_t k = 0;
   if (pm1 > 1) {
     const std::int32_t w = static_cast<std::int32_t>(limb_base % pm1);
@@ -215,9 +217,9 @@ void mod_simple_case(powermod_EnvRec* env) {
 // product of the degrees of that record and every record below), as a big
 // integer. None flagged: the internal error " pt nil in order_of_field."
 // (nested level) and q := p.
-void field_order(imptr q) {
+void field_order(imptr q, const Ring& ring) {
   BigModeGuard big;
-  special_set(modulus, q);
+  special_set(ring.modulus, q);
   polypt r = polynames;
   for (std::int32_t i = 0; i < number_polys && r != nullptr && !r->field; ++i) r = r->next;
   if (r == nullptr || !r->field) {
@@ -230,10 +232,10 @@ void field_order(imptr q) {
 void mod_num_poly_case(powermod_EnvRec* env) {
   quolyptr n = env->n;
   const std::int16_t d = poly_depth((*n)->numer);
-  const bool in_field = field_depth >= 1 && d >= field_depth;
+  const bool in_field = env->ring.field_depth >= 1 && d >= env->ring.field_depth;
   if (in_field) {
     ScratchNumber q;
-    field_order(q.get());
+    field_order(q.get(), env->ring);
     if (env->expont->size >= q.get()->size) {
       BigModeGuard big;
       ScratchNumber one;
@@ -246,25 +248,25 @@ void mod_num_poly_case(powermod_EnvRec* env) {
     if (top != nullptr && top->p == nullptr) overflow_warning();
   }
   if (exponent_is_zero(env->expont)) {
-    set_one(n);
+    set_one(n, env->ring);
     return;
   }
   OwnedPoly b;
   poly_assign((*n)->numer, b.cell());
-  if (mod_is_prime && modulus > 100 && env->expont->size >= 2) {
-    large_prime(b.cell(), env->expont, d);
+  if (mod_is_prime && env->ring.modulus > 100 && env->expont->size >= 2) {
+    large_prime(b.cell(), env->expont, d, env->ring);
     finish_value(n, b.release());
     return;
   }
-  const bool small = modulus < 10 && mod_is_prime;
+  const bool small = env->ring.modulus < 10 && mod_is_prime;
   const std::vector<std::int32_t> limbs = limbs_of(env->expont);
   OwnedPoly r, t;
   poly_set(1, r.cell());
-  if (lintmode) r.p->ncoef->lint = 1;
+  if (env->ring.lint) r.p->ncoef->lint = 1;
   if (limbs.size() > 1) poly_assign(b.get(), t.cell());
   for (std::size_t i = 0; i < limbs.size(); ++i) {
     const std::uint32_t u = static_cast<std::uint32_t>(limbs[i]);
-    if (small && u >= static_cast<std::uint32_t>(modulus)) {
+    if (small && u >= static_cast<std::uint32_t>(env->ring.modulus)) {
       poly_mod_prime(b.cell(), static_cast<std::int32_t>(u), polynames);
     } else if (u == 0) {
       poly_set(1, b.cell());
@@ -301,7 +303,7 @@ void general_poly_case(powermod_EnvRec* env) {
   quolyptr n = env->n;
   const std::int16_t d = poly_depth((*n)->numer);
   quoly mq = *env->modder;
-  if (env->expont->size >= 2 && (field_depth == 0 || d < field_depth) &&
+  if (env->expont->size >= 2 && (env->ring.field_depth == 0 || d < env->ring.field_depth) &&
       (mq == nullptr || mq->numb)) {
     polypt top = record_at(d);
     if (top != nullptr && top->p == nullptr) overflow_warning();
@@ -325,7 +327,7 @@ void general_poly_case(powermod_EnvRec* env) {
   const std::vector<std::int32_t> limbs = limbs_of(env->expont);
   OwnedPoly r, t;
   poly_set(1, r.cell());
-  if (lintmode) r.p->ncoef->lint = 1;
+  if (env->ring.lint) r.p->ncoef->lint = 1;
   if (limbs.size() > 1) poly_assign(b.get(), t.cell());
   const bool show = *env->showit;
   if (show) {
@@ -339,10 +341,10 @@ void general_poly_case(powermod_EnvRec* env) {
     std::fflush(stdout);
   };
   DensePoly dm, dt;
-  if (detail::dense_applies(b.get(), m) && !finf && residues_of(m, 1, &dm) &&
+  if (detail::dense_applies(b.get(), m, env->ring) && !env->ring.char2 && residues_of(m, 1, &dm) &&
       residues_of(b.get(), 1, &dt)) {
     // Over a prime field: residue vectors modulo m by the transform products.
-    const PolyModulus M(dm, modulus);
+    const PolyModulus M(dm, env->ring.modulus);
     DensePoly dr = M.reduce(DensePoly{1});
     for (std::size_t i = 0; i < limbs.size(); ++i) {
       const std::uint32_t u = static_cast<std::uint32_t>(limbs[i]);
@@ -355,11 +357,12 @@ void general_poly_case(powermod_EnvRec* env) {
       }
     }
     install_residues(dr, &r);
-  } else if (detail::dense_applies(b.get(), m) && finf && m->exp >= char2_vector_degree &&
-             residues_of(m, 1, &dm) && residues_of(b.get(), 1, &dt)) {
+  } else if (detail::dense_applies(b.get(), m, env->ring) && env->ring.char2 &&
+             m->exp >= char2_vector_degree && residues_of(m, 1, &dm) &&
+             residues_of(b.get(), 1, &dt)) {
     // GF(2^8) and GF(2^16): element vectors modulo m, left to right over
     // the bits of the exponent.
-    const Char2Modulus M(dm, modulus);
+    const Char2Modulus M(dm, env->ring.modulus);
     DensePoly dr;
     bool started = false;
     for (std::size_t i = 0; i < limbs.size(); ++i) {
@@ -375,8 +378,8 @@ void general_poly_case(powermod_EnvRec* env) {
       if (i + 1 < limbs.size()) check_interrupt();
     }
     install_residues(dr, &r);
-  } else if (detail::dense_applies(b.get(), m)) {
-    const detail::DenseModulus dm(m);
+  } else if (detail::dense_applies(b.get(), m, env->ring)) {
+    const detail::DenseModulus dm(m, env->ring.modulus);
     const detail::Dense dt = detail::dense_of(b.get());
     detail::Dense dr, db = dt;
     dr.c.assign(1, 1);
@@ -408,7 +411,7 @@ void general_poly_case(powermod_EnvRec* env) {
       const std::uint32_t u = static_cast<std::uint32_t>(limbs[i]);
       if (u == 0) {
         poly_set(1, b.cell());
-        if (lintmode) b.p->ncoef->lint = 1;
+        if (env->ring.lint) b.p->ncoef->lint = 1;
       } else {
         detail::poly_power_limb(b.cell(), u, m, polynames);
       }
@@ -460,11 +463,16 @@ void poly_power_limb(poly* b, std::uint32_t u, poly m, polypt pt) {
 }  // namespace detail
 
 void powermod(quolyptr n, quolyptr modder, imptr expont, bool showit) {
-  powermod_EnvRec env{n, modder, false, expont, &showit};
+  powermod(n, modder, expont, showit, Ring::current());
+}
+
+void powermod(quolyptr n, quolyptr modder, imptr expont, bool showit, const Ring& ring) {
+  assert(ring.in_force());
+  powermod_EnvRec env{n, modder, false, expont, &showit, ring};
   const std::int32_t e = expont->head->value;
   const bool base_number = (*n)->numb;
   if (e < 0) {
-    if (modularmode && base_number && *modder == nullptr && mod_is_prime) {
+    if (ring.modular && base_number && *modder == nullptr && mod_is_prime) {
       mod_simple_case(&env);
       return;
     }
@@ -478,12 +486,12 @@ void powermod(quolyptr n, quolyptr modder, imptr expont, bool showit) {
     return;
   }
   if (e == 0) {
-    set_one(n);
+    set_one(n, ring);
     return;
   }
   quoly m = *modder;
   if (m == nullptr) {
-    if (!modularmode) {
+    if (!ring.modular) {
       if (!base_number) general_poly_case(&env);
     } else if (base_number) {
       mod_simple_case(&env);
@@ -494,7 +502,8 @@ void powermod(quolyptr n, quolyptr modder, imptr expont, bool showit) {
   }
   if (base_number && m->numb) {
     const imptr mn = m->ncoef;
-    env.goodmodder = !lintmode && mn->size == 1 && mn->head->value > 0 && is_prime(mn->head->value);
+    env.goodmodder =
+        !ring.lint && mn->size == 1 && mn->head->value > 0 && is_prime(mn->head->value);
     simple_case(&env);
     return;
   }
@@ -504,11 +513,11 @@ void powermod(quolyptr n, quolyptr modder, imptr expont, bool showit) {
     return;
   }
   poly mp = m->numer;
-  if (laurent && anynegs(mp)) {
+  if (ring.laurent && anynegs(mp)) {
     error(negative_exponent_argument_error, &token);
     return;
   }
-  if (field_depth > 0 && poly_depth(mp) >= field_depth) {
+  if (ring.field_depth > 0 && poly_depth(mp) >= ring.field_depth) {
     error(modulus_in_field_error, &token);
     return;
   }
@@ -523,7 +532,7 @@ void powermod(quolyptr n, quolyptr modder, imptr expont, bool showit) {
   }
   // A number base: its plain power is already reduced modulo a monic
   // polynomial of positive degree.
-  if (modularmode) {
+  if (ring.modular) {
     mod_simple_case(&env);
   } else if (expont->size > 1) {
     error(exponent_too_large_error, &token);
@@ -532,11 +541,13 @@ void powermod(quolyptr n, quolyptr modder, imptr expont, bool showit) {
   }
 }
 
-void fast_mod_power(poly* q, polypt pt) {
+void fast_mod_power(poly* q, polypt pt) { fast_mod_power(q, pt, Ring::current()); }
+
+void fast_mod_power(poly* q, polypt pt, const Ring& ring) {
   if (detail::is_bare_leaf(*q)) return;
   OwnedPoly sum;
   poly_set(0, sum.cell());
-  if (lintmode) sum.p->ncoef->lint = 0;
+  if (ring.lint) sum.p->ncoef->lint = 0;
   for (poly t = *q; t != nullptr; t = t->next) {
     OwnedPoly piece;
     if (t->numb) {
@@ -545,7 +556,7 @@ void fast_mod_power(poly* q, polypt pt) {
       OwnedPoly c;
       poly_assign(t->pcoef, c.cell());
       if (!detail::is_bare_leaf(c.get())) {
-        fast_mod_power(c.cell(), pt->next);
+        fast_mod_power(c.cell(), pt->next, ring);
         if (!detail::is_bare_leaf(c.get())) add_pad(c.cell(), 1);
       }
       if (t->exp == 0) {
@@ -565,6 +576,10 @@ void fast_mod_power(poly* q, polypt pt) {
 }
 
 void large_prime(poly* n, imptr expont, std::int16_t dp) {
+  large_prime(n, expont, dp, Ring::current());
+}
+
+void large_prime(poly* n, imptr expont, std::int16_t dp, const Ring& ring) {
   polypt top = record_at(dp);
   OwnedPoly b;
   b.p = *n;
@@ -588,20 +603,20 @@ void large_prime(poly* n, imptr expont, std::int16_t dp) {
     OwnedPoly x;
     base_poly(x.cell(), 1);
     if (r->p != nullptr) {
-      detail::poly_power_limb(x.cell(), static_cast<std::uint32_t>(modulus), nullptr, r);
+      detail::poly_power_limb(x.cell(), static_cast<std::uint32_t>(ring.modulus), nullptr, r);
     } else {
       OwnedPoly one;
       poly_set(1, one.cell());
-      if (lintmode) one.p->ncoef->lint = 1;
+      if (ring.lint) one.p->ncoef->lint = 1;
       free_poly(x.cell());
-      make_monomial(x.cell(), modulus, one.release());
+      make_monomial(x.cell(), ring.modulus, one.release());
     }
     r->pwr = x.release();
   }
   ScratchNumber p, dig;
   auto next_digit = [&]() -> std::uint32_t {
     BigModeGuard big;
-    special_set(modulus, p.get());
+    special_set(ring.modulus, p.get());
     pos_divide(expont, p.get(), expont, dig.get());
     std::uint32_t v = 0;
     for (numptr l = dig.get()->head; l != nullptr; l = l->next)
@@ -611,7 +626,7 @@ void large_prime(poly* n, imptr expont, std::int16_t dp) {
   auto power_of = [&](std::uint32_t u, poly* out) {
     if (u == 0) {
       poly_set(1, out);
-      if (lintmode) (*out)->ncoef->lint = 1;
+      if (ring.lint) (*out)->ncoef->lint = 1;
       return;
     }
     poly_assign(b.get(), out);
@@ -621,7 +636,7 @@ void large_prime(poly* n, imptr expont, std::int16_t dp) {
   power_of(next_digit(), r.cell());
   while (!exponent_is_zero(expont)) {
     check_interrupt();
-    fast_mod_power(b.cell(), top);
+    fast_mod_power(b.cell(), top, ring);
     const std::uint32_t u = next_digit();
     if (u != 0) {
       OwnedPoly f;

@@ -13,6 +13,7 @@
 #include <cstdint>
 
 #include "core/records.h"
+#include "core/ring.h"
 
 namespace tavrin {
 
@@ -50,6 +51,8 @@ namespace tavrin {
 // reads: mode flags, modulus, mod_is_prime, polynames, field_depth, laurent,
 // token; polls check_interrupt between the exponent's limbs
 void powermod(quolyptr n, quolyptr modder, imptr expont, bool showit);
+// The same in `ring` (the ring in force), read instead of the mode globals.
+void powermod(quolyptr n, quolyptr modder, imptr expont, bool showit, const Ring& ring);
 
 // *n := (*n)^expont in characteristic p = modulus (a prime above 100, or
 // the fields of 256 and 65536 elements with p = q), by the base-p digits of
@@ -60,11 +63,13 @@ void powermod(quolyptr n, quolyptr modder, imptr expont, bool showit);
 // *n: overwritten; expont: consumed (divided down to 0).
 // reads: modulus, polynames, pseudo_polynames
 void large_prime(poly* n, imptr expont, std::int16_t dp);
+void large_prime(poly* n, imptr expont, std::int16_t dp, const Ring& ring);
 
 // *q := (*q)^p at level pt (p = modulus), using the pwr fields that
 // large_prime prepares from pt down: a constant is kept, every term c x^e
 // becomes pwr^e times the Frobenius image of c.
 // *q: overwritten. reads: modulus, the pwr fields
 void fast_mod_power(poly* q, polypt pt);
+void fast_mod_power(poly* q, polypt pt, const Ring& ring);
 
 }  // namespace tavrin

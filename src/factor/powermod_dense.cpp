@@ -18,8 +18,8 @@ bool one_variable(poly p) {
   return p->exp > 0 && height_is_1(p);
 }
 
-bool dense_applies(poly b, poly m) {
-  return modularmode && mod_is_prime && !flotemode && m != nullptr && !m->numb &&
+bool dense_applies(poly b, poly m, const Ring& ring) {
+  return ring.modular && mod_is_prime && !ring.flote && m != nullptr && !m->numb &&
          polynames != nullptr && polynames->p == nullptr && one_variable(m) && one_variable(b);
 }
 
@@ -46,9 +46,9 @@ poly poly_of(const Dense& d) {
   return p;
 }
 
-DenseModulus::DenseModulus(poly p) : DenseModulus(dense_of(p)) {}
+DenseModulus::DenseModulus(poly f, std::int32_t prime) : DenseModulus(dense_of(f), prime) {}
 
-DenseModulus::DenseModulus(Dense d) : m(std::move(d)) {
+DenseModulus::DenseModulus(Dense d, std::int32_t prime) : m(std::move(d)), p(prime) {
   const std::int32_t n = m.deg;
   if (n < 64) return;
   inv.assign(static_cast<std::size_t>(n), 0);
@@ -60,9 +60,9 @@ DenseModulus::DenseModulus(Dense d) : m(std::move(d)) {
       if (c == 0) continue;
       const std::int32_t prod = modmult(static_cast<std::uint32_t>(c),
                                         static_cast<std::uint32_t>(inv[static_cast<std::size_t>(i - j)]));
-      acc = mod_add(static_cast<std::uint32_t>(acc), static_cast<std::uint32_t>(prod), modulus);
+      acc = mod_add(static_cast<std::uint32_t>(acc), static_cast<std::uint32_t>(prod), p);
     }
-    inv[static_cast<std::size_t>(i)] = mod_sub(0, acc, modulus);
+    inv[static_cast<std::size_t>(i)] = mod_sub(0, acc, p);
   }
 }
 
@@ -99,7 +99,8 @@ void dense_rem(std::vector<std::int32_t>& z, std::int32_t* zdeg, const DenseModu
     q[static_cast<std::size_t>(qlen - 1 - i)] = qr[static_cast<std::size_t>(i)];
   const std::int32_t dp = array_product(q.data(), qlen - 1, md.m.c.data(), n, qm);
   for (std::int32_t i = 0; i < n && i <= dp; ++i)
-    z[static_cast<std::size_t>(i)] = mod_sub(z[static_cast<std::size_t>(i)], qm[static_cast<std::size_t>(i)], modulus);
+    z[static_cast<std::size_t>(i)] =
+        mod_sub(z[static_cast<std::size_t>(i)], qm[static_cast<std::size_t>(i)], md.p);
   *zdeg = n - 1;
 }
 

@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "core/records.h"
+#include "core/ring.h"
 
 namespace tavrin::detail {
 
@@ -31,8 +32,8 @@ bool one_variable(poly p);
 
 // The array route applies to the base b and the monic modulus m: modular
 // mode with a prime modulus, both one-variable in the top variable, and no
-// relation on it. reads: mode flags, mod_is_prime, polynames
-bool dense_applies(poly b, poly m);
+// relation on it. reads: ring's flags, mod_is_prime, polynames
+bool dense_applies(poly b, poly m, const Ring& ring);
 
 struct Dense {
   std::vector<std::int32_t> c;
@@ -43,13 +44,15 @@ struct Dense {
 Dense dense_of(poly p);
 poly poly_of(const Dense& d);
 
-// A monic modulus of degree n >= 1 with, from degree 64 on, the series
-// inverse of its reversal to n terms.
+// A monic modulus of degree n >= 1 modulo the prime p (the word modulus
+// in force) with, from degree 64 on, the series inverse of its reversal to
+// n terms.
 struct DenseModulus {
   Dense m;
+  std::int32_t p;
   std::vector<std::int32_t> inv;  // empty: the classical elimination
-  explicit DenseModulus(poly p);
-  explicit DenseModulus(Dense d);
+  DenseModulus(poly f, std::int32_t prime);
+  DenseModulus(Dense d, std::int32_t prime);
 };
 
 // a := a * b mod m; z is scratch.

@@ -39,7 +39,9 @@ std::int32_t order_below(polypt lev) {
 
 // The root of a ground element: itself in Z/p, its square root in the
 // fields of characteristic 2.
-std::int32_t ground_root(std::int32_t v) { return finf ? modular_sqrt(v) : v; }
+std::int32_t ground_root(std::int32_t v, const Ring& ring) {
+  return ring.char2 ? modular_sqrt(v) : v;
+}
 
 poly residue_leaf(std::int32_t v) {
   poly p = nullptr;
@@ -49,10 +51,12 @@ poly residue_leaf(std::int32_t v) {
 }
 
 // A table is current when built for the modulus in force.
-bool stale(polypt lev) { return lev->roots == nullptr || lev->modls != modulus; }
+bool stale(polypt lev, const Ring& ring) {
+  return lev->roots == nullptr || lev->modls != ring.modulus;
+}
 
 // Makes the tables of every level from the bottom up to lev current.
-void make_current(polypt lev) {
+void make_current(polypt lev, const Ring& ring) {
   if (lev == nullptr) {
     tavrin_error("make pth roots.", true);
     return;
@@ -60,7 +64,7 @@ void make_current(polypt lev) {
   std::vector<polypt> chain;
   for (polypt r = lev; r != nullptr; r = r->next) chain.push_back(r);
   for (auto it = chain.rbegin(); it != chain.rend(); ++it)
-    if (stale(*it)) do_this_level(*it);
+    if (stale(*it, ring)) do_this_level(*it, ring);
 }
 
 // dump_coeffs: the coordinates of b (a polynomial at lev's level) added
@@ -84,16 +88,16 @@ void dump_coeffs(poly b, polypt lev, std::int32_t* out) {
 
 // mult_out: the polynomial at lev's level with coordinates in[...] (zero
 // cells skipped, a constant part as a number leaf); nil for zero.
-poly mult_out(const std::int32_t* in, polypt lev) {
+poly mult_out(const std::int32_t* in, polypt lev, const Ring& ring) {
   const std::int32_t sub = order_below(lev->next);
   poly head = nullptr;
   poly* link = &head;
   for (std::int32_t k = lev->expon - 1; k >= 0; --k) {
     poly lower = nullptr;
     if (lev->next == nullptr) {
-      if (in[k] != 0) lower = residue_leaf(ground_root(in[k]));
+      if (in[k] != 0) lower = residue_leaf(ground_root(in[k], ring));
     } else {
-      lower = mult_out(in + static_cast<std::ptrdiff_t>(k) * sub, lev->next);
+      lower = mult_out(in + static_cast<std::ptrdiff_t>(k) * sub, lev->next, ring);
     }
     if (lower == nullptr) continue;
     *link = (k == 0 && is_bare_leaf(lower)) ? lower : detail::new_term(k, lower);
@@ -128,7 +132,9 @@ void basis(poly* q, std::int32_t i, polypt qt) {
   }
 }
 
-void do_this_level(polypt qt) {
+void do_this_level(polypt qt) { do_this_level(qt, Ring::current()); }
+
+void do_this_level(polypt qt, const Ring& ring) {
   const std::int32_t n = order_below(qt);
   const std::int32_t sub = order_below(qt->next);
   if (std::int64_t{n} * n > workarray_cells) {  // the matrix must fit one work array
@@ -136,7 +142,7 @@ void do_this_level(polypt qt) {
     return;
   }
   free_poly(&qt->roots);
-  const std::int32_t frobenius = finf ? 2 : modulus;
+  const std::int32_t frobenius = ring.char2 ? 2 : ring.modulus;
   // Row i - 1: the coordinates of (basis monomial i)^p. The map is a
   // bijection of the field, so the matrix is invertible.
   const std::size_t side = static_cast<std::size_t>(n);
@@ -151,30 +157,32 @@ void do_this_level(polypt qt) {
   poly table = detail::new_term(0, residue_leaf(1));
   for (std::int32_t e = 1; e < qt->expon; ++e) {
     const std::size_t start = static_cast<std::size_t>(e) * static_cast<std::size_t>(sub) * side;
-    poly r = mult_out(images.data() + start, qt);
+    poly r = mult_out(images.data() + start, qt, ring);
     if (r == nullptr) r = residue_leaf(0);
     table = detail::new_term(e, r, table);
   }
   qt->roots = table;
-  qt->modls = modulus;
+  qt->modls = ring.modulus;
 }
 
-void pth_root(poly* p, polypt pt) {
+void pth_root(poly* p, polypt pt) { pth_root(p, pt, Ring::current()); }
+
+void pth_root(poly* p, polypt pt, const Ring& ring) {
   if (is_bare_leaf(*p)) {
-    if (finf) (*p)->ncoef->lint = ground_root((*p)->ncoef->lint);
+    if (ring.char2) (*p)->ncoef->lint = ground_root((*p)->ncoef->lint, ring);
     return;
   }
-  if (stale(pt)) make_current(pt);
-  if (stale(pt)) return;  // no table (its failure was reported): *p stays
+  if (stale(pt, ring)) make_current(pt, ring);
+  if (stale(pt, ring)) return;  // no table (its failure was reported): *p stays
   OwnedPoly result;
   result.p = residue_leaf(0);
   for (poly t = *p; t != nullptr; t = t->next) {
     OwnedPoly piece;
     if (t->numb) {
-      piece.p = residue_leaf(ground_root(t->ncoef->lint));
+      piece.p = residue_leaf(ground_root(t->ncoef->lint, ring));
     } else {
       poly_assign(t->pcoef, piece.cell());
-      pth_root(piece.cell(), pt->next);
+      pth_root(piece.cell(), pt->next, ring);
       if (!is_bare_leaf(piece.get())) add_pad(piece.cell(), 1);
       poly_mult(piece.get(), table_root(pt, t->exp), piece.cell(), pt);
     }
@@ -185,16 +193,18 @@ void pth_root(poly* p, polypt pt) {
   *p = result.release();
 }
 
-void pth_root_inplace(poly* p, polypt pt) {
-  const std::int32_t charact = finf ? 2 : modulus;
+void pth_root_inplace(poly* p, polypt pt) { pth_root_inplace(p, pt, Ring::current()); }
+
+void pth_root_inplace(poly* p, polypt pt, const Ring& ring) {
+  const std::int32_t charact = ring.char2 ? 2 : ring.modulus;
   for (poly t = *p; t != nullptr; t = t->next) {
     if (t->numb) {
-      t->ncoef->lint = ground_root(t->ncoef->lint);
+      t->ncoef->lint = ground_root(t->ncoef->lint, ring);
       continue;
     }
     t->exp /= charact;
     if (is_bare_leaf(t->pcoef)) {
-      t->pcoef->ncoef->lint = ground_root(t->pcoef->ncoef->lint);
+      t->pcoef->ncoef->lint = ground_root(t->pcoef->ncoef->lint, ring);
       continue;
     }
     poly* link = &t->pcoef;
@@ -205,12 +215,12 @@ void pth_root_inplace(poly* p, polypt pt) {
       ++level;
       if (lev != nullptr) lev = lev->next;
     }
-    if (field_depth == 0 || level < field_depth || lev == nullptr) {
+    if (ring.field_depth == 0 || level < ring.field_depth || lev == nullptr) {
       error(pth_root_not_field_error, &token);
       continue;
     }
-    make_current(lev);
-    pth_root(link, lev);
+    make_current(lev, ring);
+    pth_root(link, lev, ring);
   }
 }
 

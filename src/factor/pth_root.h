@@ -2,6 +2,7 @@
 #pragma once
 
 #include "core/records.h"
+#include "core/ring.h"
 
 namespace tavrin {
 
@@ -9,5 +10,7 @@ namespace tavrin {
 // level pt; a number is left unchanged. *p: changed in place.
 // reads: modulus, polynames
 void pth_root(poly* p, polypt pt);
+// The same in `ring` (the ring in force), read instead of the mode globals.
+void pth_root(poly* p, polypt pt, const Ring& ring);
 
 }  // namespace tavrin

@@ -3,6 +3,8 @@
 // modular decomposition with its p-th roots.
 #include "factor/square_free.h"
 
+#include <cassert>
+
 #include "core/errors.h"
 #include "core/globals.h"
 #include "core/interrupts.h"
@@ -41,18 +43,24 @@ void push_record(poly* sq, std::int32_t e, poly f, std::int32_t* count) {
 }
 
 // *r := gcd(u, v), both kept, after the per-request resets.
-void gcd_of(poly u, poly v, poly* r, bool allcons, polypt pt) {
+void gcd_of(poly u, poly v, poly* r, bool allcons, polypt pt, const Ring& ring) {
   alg_c_count = 0;
   original_depth = 1;
-  polygcd(u, v, r, pt, {.allcons = allcons});
+  polygcd(u, v, r, pt, {.allcons = allcons}, ring);
 }
 
 }  // namespace
 
 void total_sq_free(poly* x, poly* sq, std::int32_t* count, bool first, polypt pt) {
+  total_sq_free(x, sq, count, first, pt, Ring::current());
+}
+
+void total_sq_free(poly* x, poly* sq, std::int32_t* count, bool first, polypt pt,
+                   const Ring& ring) {
+  assert(ring.in_force());
   if (first) {
     *count = 0;
-    if (modularmode && !is_bare_leaf(*x)) {
+    if (ring.modular && !is_bare_leaf(*x)) {
       OwnedPoly lead;
       monic_poly(x, lead.cell(), pt);
     }
@@ -63,27 +71,27 @@ void total_sq_free(poly* x, poly* sq, std::int32_t* count, bool first, polypt pt
   if (is_pad(*x)) {
     poly_assign((*x)->pcoef, r.cell());
   } else {
-    content(*x, r.cell(), pt, false, true, true);
+    content(*x, r.cell(), pt, false, true, true, ring);
   }
   if (!is_bare_leaf(r.get())) {
     if (is_pad(*x)) {
       poly_set(1, x);
-      if (lintmode) (*x)->ncoef->lint = 1;
-    } else if (!lintmode && field_depth != 0) {
+      if (ring.lint) (*x)->ncoef->lint = 1;
+    } else if (!ring.lint && ring.field_depth != 0) {
       special_div(x, r.cell(), pt);
     } else {
       fast_divide(x, r.get(), pt, square_free_tag);
     }
-    total_sq_free(r.cell(), &sq2, count, false, pt->next);
+    total_sq_free(r.cell(), &sq2, count, false, pt->next, ring);
     for (poly s = sq2; s != nullptr; s = s->next) add_pad(&s->pcoef, 1);
-  } else if (!lintmode) {
+  } else if (!ring.lint) {
     num_poly_quot(*x, r.get()->ncoef, 0);
   }
   if (!is_bare_leaf(*x)) {
-    if (modularmode) {
-      square_free_factor(*x, sq, count, pt);
+    if (ring.modular) {
+      square_free_factor(*x, sq, count, pt, ring);
     } else {
-      rat_sq_free_factor(x, sq, count, pt);
+      rat_sq_free_factor(x, sq, count, pt, ring);
     }
   }
   if (sq2 != nullptr) {
@@ -99,8 +107,8 @@ namespace {
 
 // The scaled exact division of both operands by *com (reduce2's body).
 // Returns false when a division failed.
-bool reduce2_once(poly n, poly m, poly com, poly* q1, poly* q2, polypt pt) {
-  if (lintmode || field_depth == 0) {
+bool reduce2_once(poly n, poly m, poly com, poly* q1, poly* q2, polypt pt, const Ring& ring) {
+  if (ring.lint || ring.field_depth == 0) {
     bool failed = false;
     gen_poly_divide(n, com, q1, pt, &failed);
     if (failed) return false;
@@ -111,7 +119,7 @@ bool reduce2_once(poly n, poly m, poly com, poly* q1, poly* q2, polypt pt) {
   OwnedPoly coef1, coef2, rem;
   auto reduce_coef = [&](poly* p, poly* q) {
     OwnedPoly g;
-    gcd_of(*p, *q, g.cell(), false, pt);
+    gcd_of(*p, *q, g.cell(), false, pt, ring);
     if (is_bare_leaf(g.get()) && !poly_eq_1(g.get())) {
       num_poly_quot(*p, g.get()->ncoef, 0);
       num_poly_quot(*q, g.get()->ncoef, 0);
@@ -126,7 +134,7 @@ bool reduce2_once(poly n, poly m, poly com, poly* q1, poly* q2, polypt pt) {
   if (!is_bare_leaf(coef1.get()) || !is_bare_leaf(coef2.get()))
     tavrin_error("non-numbers. reduce2.", true);
   OwnedPoly g;
-  gcd_of(coef1.get(), coef2.get(), g.cell(), false, pt);
+  gcd_of(coef1.get(), coef2.get(), g.cell(), false, pt, ring);
   if (is_bare_leaf(g.get()) && !poly_eq_1(g.get())) {
     num_poly_quot(coef1.get(), g.get()->ncoef, 0);
     num_poly_quot(coef2.get(), g.get()->ncoef, 0);
@@ -139,11 +147,15 @@ bool reduce2_once(poly n, poly m, poly com, poly* q1, poly* q2, polypt pt) {
 }  // namespace
 
 void reduce2(poly* n, poly* m, poly* com, poly* num, poly* den, polypt pt) {
+  reduce2(n, m, com, num, den, pt, Ring::current());
+}
+
+void reduce2(poly* n, poly* m, poly* com, poly* num, poly* den, polypt pt, const Ring& ring) {
   constexpr int retry_limit = 20;
   for (int starts = 0;; ++starts) {
     check_interrupt();
     OwnedPoly q1, q2;
-    if (reduce2_once(*n, *m, *com, q1.cell(), q2.cell(), pt)) {
+    if (reduce2_once(*n, *m, *com, q1.cell(), q2.cell(), pt, ring)) {
       free_poly(num);
       *num = q1.release();
       free_poly(den);
@@ -153,7 +165,7 @@ void reduce2(poly* n, poly* m, poly* com, poly* num, poly* den, polypt pt) {
     if (starts == retry_limit) break;
     if (verbose) std::printf("starting over, reduce2\n");
     free_poly(com);
-    gcd_of(*n, *m, com, true, pt);
+    gcd_of(*n, *m, com, true, pt, ring);
   }
   tavrin_error("reduce2 retry limit", true);
   OwnedPoly a, b;
@@ -167,15 +179,19 @@ void reduce2(poly* n, poly* m, poly* com, poly* num, poly* den, polypt pt) {
 }
 
 void rat_sq_free_factor(poly* x, poly* sq, std::int32_t* count, polypt pt) {
+  rat_sq_free_factor(x, sq, count, pt, Ring::current());
+}
+
+void rat_sq_free_factor(poly* x, poly* sq, std::int32_t* count, polypt pt, const Ring& ring) {
   OwnedPoly xprime, c, newv, y, z;
   std::int32_t e = 0;
   poly_assign(*x, xprime.cell());
   poly_diff(xprime.cell(), 1);
-  gcd_of(xprime.get(), *x, c.cell(), true, pt);
+  gcd_of(xprime.get(), *x, c.cell(), true, pt, ring);
   if (is_bare_leaf(c.get())) {
     poly_assign(*x, newv.cell());
   } else {
-    reduce2(x, xprime.cell(), c.cell(), newv.cell(), y.cell(), pt);
+    reduce2(x, xprime.cell(), c.cell(), newv.cell(), y.cell(), pt, ring);
     free_poly(x);
     *x = nullptr;
     auto next_z = [&] {
@@ -187,10 +203,10 @@ void rat_sq_free_factor(poly* x, poly* sq, std::int32_t* count, polypt pt) {
     next_z();
     while (!node_iszero(z.get())) {
       OwnedPoly g;
-      if (!is_bare_leaf(z.get())) gcd_of(newv.get(), z.get(), g.cell(), true, pt);
+      if (!is_bare_leaf(z.get())) gcd_of(newv.get(), z.get(), g.cell(), true, pt, ring);
       ++e;
       if (g.get() != nullptr && !is_bare_leaf(g.get())) {
-        reduce2(newv.cell(), z.cell(), g.cell(), newv.cell(), y.cell(), pt);
+        reduce2(newv.cell(), z.cell(), g.cell(), newv.cell(), y.cell(), pt, ring);
         push_record(sq, e, g.release(), count);
       } else {
         y.p = z.release();
@@ -205,21 +221,25 @@ void rat_sq_free_factor(poly* x, poly* sq, std::int32_t* count, polypt pt) {
 // ---- Modular mode ---------------------------------------------------------------------
 
 void square_free_factor(poly x, poly* sq, std::int32_t* count, polypt pt) {
+  square_free_factor(x, sq, count, pt, Ring::current());
+}
+
+void square_free_factor(poly x, poly* sq, std::int32_t* count, polypt pt, const Ring& ring) {
   // One variable over a prime field: the same steps on residue vectors.
   DensePoly residues;
   if (positive_head(x) && x->exp >= fast_factor_degree && residue_route_applies(pt) &&
       residues_of(x, 1, &residues)) {
-    for (auto& [e, f] : detail::square_free_residues(residues, modulus))
+    for (auto& [e, f] : detail::square_free_residues(residues, ring.modulus))
       push_record(sq, e, poly_of_residues(f, 1), count);
     return;
   }
   if (positive_head(x) && x->exp >= char2_vector_degree && char2_route_applies(pt) &&
       residues_of(x, 1, &residues)) {
-    for (auto& [e, f] : detail::square_free_char2(residues, modulus))
+    for (auto& [e, f] : detail::square_free_char2(residues, ring.modulus))
       push_record(sq, e, poly_of_residues(f, 1), count);
     return;
   }
-  const std::int32_t charact = finf ? 2 : modulus;
+  const std::int32_t charact = ring.char2 ? 2 : ring.modulus;
   std::int32_t k = 1;
   OwnedPoly owned;  // the working polynomial once it is no longer the caller's
   poly cur = x;
@@ -233,7 +253,7 @@ void square_free_factor(poly x, poly* sq, std::int32_t* count, polypt pt) {
         poly_assign(cur, owned.cell());
         cur = owned.get();
       }
-      pth_root_inplace(owned.cell(), pt);
+      pth_root_inplace(owned.cell(), pt, ring);
       cur = owned.get();
       k *= charact;
       continue;
@@ -241,7 +261,7 @@ void square_free_factor(poly x, poly* sq, std::int32_t* count, polypt pt) {
     OwnedPoly c, w;
     alg_c_count = 0;
     original_depth = 1;
-    polygcd(t0prime.get(), cur, c.cell(), pt, {.usave = false});
+    polygcd(t0prime.get(), cur, c.cell(), pt, {.usave = false}, ring);
     if (is_bare_leaf(c.get())) {
       poly_assign(cur, w.cell());
     } else {
@@ -259,7 +279,7 @@ void square_free_factor(poly x, poly* sq, std::int32_t* count, polypt pt) {
         e += k;
       }
       OwnedPoly yy;
-      gcd_of(w.get(), c.get(), yy.cell(), true, pt);
+      gcd_of(w.get(), c.get(), yy.cell(), true, pt, ring);
       if (!is_bare_leaf(yy.get())) fast_poly_divide(w.cell(), yy.get(), pt, square_free_tag);
       if (positive_head(w.get())) {
         push_record(sq, e, w.release(), count);
@@ -271,7 +291,7 @@ void square_free_factor(poly x, poly* sq, std::int32_t* count, polypt pt) {
     }
     // c holds the factors whose multiplicity is divisible by p.
     if (is_bare_leaf(c.get())) break;
-    pth_root_inplace(c.cell(), pt);
+    pth_root_inplace(c.cell(), pt, ring);
     k *= charact;
     free_poly(owned.cell());
     owned.p = c.release();

@@ -20,6 +20,7 @@
 #include <cstdint>
 
 #include "core/records.h"
+#include "core/ring.h"
 #include "factor/pth_root.h"
 
 namespace tavrin {
@@ -33,16 +34,19 @@ namespace tavrin {
 // square-free); *sq: set (records pushed on the front); *count: raised.
 // reads: mode flags, modulus, field_depth, polynames
 void total_sq_free(poly* x, poly* sq, std::int32_t* count, bool first, polypt pt);
+void total_sq_free(poly* x, poly* sq, std::int32_t* count, bool first, polypt pt, const Ring& ring);
 
 // Characteristic 0 (Yun's derivative and GCD sequence) for a primitive *x
 // at level pt. *x: consumed (nil) unless square-free; records pushed on *sq.
 void rat_sq_free_factor(poly* x, poly* sq, std::int32_t* count, polypt pt);
+void rat_sq_free_factor(poly* x, poly* sq, std::int32_t* count, polypt pt, const Ring& ring);
 
 // Modular mode: the decomposition of x (a polynomial in pt's variable of
 // positive degree), taking p-th roots where a derivative vanishes. x: kept;
 // records pushed on *sq. A coefficient outside the coefficient field whose
 // p-th root is needed: user error 352.
 void square_free_factor(poly x, poly* sq, std::int32_t* count, polypt pt);
+void square_free_factor(poly x, poly* sq, std::int32_t* count, polypt pt, const Ring& ring);
 
 // *num := lambda * n / com and *den := lambda * m / com, one nonzero numeric
 // factor lambda (1 when exact division is available, the ordinary case); a
@@ -52,18 +56,22 @@ void square_free_factor(poly x, poly* sq, std::int32_t* count, polypt pt);
 // *n, *m: kept unless *num / *den is their cell; *com: may be replaced;
 // *num, *den: overwritten.
 void reduce2(poly* n, poly* m, poly* com, poly* num, poly* den, polypt pt);
+void reduce2(poly* n, poly* m, poly* com, poly* num, poly* den, polypt pt, const Ring& ring);
 
 // *p := its p-th root in place, p the characteristic: every exponent of its
 // top list divided by p and every coefficient replaced by its root (user
 // error 352 when a coefficient's first level below the pads is not a field
 // level). Used where a derivative vanishes. *p: changed.
 void pth_root_inplace(poly* p, polypt pt);
+// The same in `ring` (the ring in force), read instead of the mode globals.
+void pth_root_inplace(poly* p, polypt pt, const Ring& ring);
 
 // Builds the root table of level qt for the current modulus (a work array
 // of the pool holds the matrix of the Frobenius map, inverted modulo p).
 // reads: modulus, finf, the relations from qt down; writes qt->roots,
 // qt->modls
 void do_this_level(polypt qt);
+void do_this_level(polypt qt, const Ring& ring);
 
 // *q := the basis monomial number i (from 0) of the field at level qt: with
 // sub the product of the degrees below qt and i = e * sub + j, t^e times

@@ -129,6 +129,10 @@ std::int32_t step_cost(poly u, poly v, std::int32_t limit) {
   return cost < 0 ? limit + 1 : cost;
 }
 
+// The sequence reads the driver's ring: a temporary level shifts the field
+// levels one deeper but keeps field_depth > 0 as it was, which is all that
+// field() asks. The GCDs it calls under a temporary level take the ring in
+// force then (the driver's entry point without a ring).
 class SubresultantSequence {
  public:
   explicit SubresultantSequence(polygcd_EnvRec& env) : env_(env) {}
@@ -144,7 +148,7 @@ class SubresultantSequence {
   void divide_content_out(poly* r, poly c, polypt lev);
   bool end_stage();
 
-  bool field() const { return field_depth > 0 && !word_modular(); }
+  bool field() const { return env_.ring.field_depth > 0 && !word_modular(env_.ring); }
   void times(poly* r, poly f) const {
     if (f == nullptr || poly_eq_1(f)) return;
     poly_mult(*r, f, r, ptt_);
@@ -186,8 +190,8 @@ void SubresultantSequence::choose_main_variable() {
   const auto depth = static_cast<std::int16_t>(env_.pt->depth);
   const std::int32_t n = fast_f_numterms(u_.p, depth) + fast_f_numterms(v_.p, depth);
   if (n < 31 || degree(v_.p) < 3) return;
-  const std::int32_t top = field_depth >= 1 ? std::min(12, field_depth - depth)
-                                            : std::min(12, number_polys - depth + 1);
+  const std::int32_t top = env_.ring.field_depth >= 1 ? std::min(12, env_.ring.field_depth - depth)
+                                                      : std::min(12, number_polys - depth + 1);
   std::int32_t fewest = 0;
   for (std::int32_t i = 1; i <= top; ++i) {
     std::int32_t dv = -2147483647;
@@ -248,7 +252,7 @@ void SubresultantSequence::primitive_part(poly* r, polypt lev) {
   OwnedPoly c;
   content(*r, c.cell(), lev, false, env_.allcons, true);
   divide_content_out(r, c.p, lev);
-  if (!word_modular() && neg_leading_term(*r)) poly_inplace(*r);
+  if (!word_modular(env_.ring) && neg_leading_term(*r)) poly_inplace(*r);
 }
 
 bool SubresultantSequence::too_expensive(std::int32_t du, std::int32_t dv) {
@@ -344,9 +348,9 @@ void SubresultantSequence::step(std::int32_t delta) {
   }
   free_poly(newh_.cell());
   // Over a coefficient field v is kept monic (and free of its integer content).
-  if (field_depth > 0) {
+  if (env_.ring.field_depth > 0) {
     OwnedPoly factor;
-    if (word_modular()) {
+    if (word_modular(env_.ring)) {
       monic_poly(v_.cell(), factor.cell(), ptt_);
     } else {
       rat_monic_poly(v_.cell(), factor.cell(), ptt_);

@@ -3,6 +3,7 @@
 #include "gcd/content.h"
 #include "core/error_codes.h"
 
+#include <cassert>
 #include <cstdint>
 #include <limits>
 
@@ -70,8 +71,8 @@ FirstPair choose_first_pair(poly q, polypt pt) {
 }
 
 // The numeric content as a fresh leaf (gcd_coefs without a cell).
-poly numeric_content(poly q) {
-  if (flotemode || lintmode) {
+poly numeric_content(poly q, const Ring& ring) {
+  if (ring.flote || ring.lint) {
     poly one = nullptr;
     poly_set(1, &one);
     return one;
@@ -81,18 +82,18 @@ poly numeric_content(poly q) {
   return new_leaf(c.release());
 }
 
-poly content_of(poly q, polypt pt, bool verbon, bool allcons, bool qsave) {
-  if (field_depth > 0 && pt->depth >= field_depth) {
+poly content_of(poly q, polypt pt, bool verbon, bool allcons, bool qsave, const Ring& ring) {
+  if (ring.field_depth > 0 && pt->depth >= ring.field_depth) {
     OwnedPoly r;
-    if (modularmode) {
+    if (ring.modular) {
       poly_set(1, &r.p);
       return r.release();
     }
-    return numeric_content(q);
+    return numeric_content(q, ring);
   }
   if (lastnode(q)->numb || number_polys == 1 || height_is_1(q) ||
       all_coefs_invrtble(q, pt->depth))
-    return numeric_content(q);
+    return numeric_content(q, ring);
 
   const bool progress = verbose && verbon;
   const std::int32_t n = poly_length(q) - 1;
@@ -106,8 +107,8 @@ poly content_of(poly q, polypt pt, bool verbon, bool allcons, bool qsave) {
   OwnedPoly r;
   std::int32_t k = 0;
   if (first_pair_gcd(pair.sml, pair.sec, pt->next,
-                     {.allcons = allcons, .usave = qsave, .vsave = qsave, .canreset = false},
-                     &r.p)) {
+                     {.allcons = allcons, .usave = qsave, .vsave = qsave, .canreset = false}, &r.p,
+                     ring)) {
     k = 1;
     if (progress) dumpitt(" ", 1, false, false, true);
   }
@@ -121,7 +122,7 @@ poly content_of(poly q, polypt pt, bool verbon, bool allcons, bool qsave) {
     if (t == pair.sml || t == pair.sec) continue;
     OwnedPoly g;
     polygcd(r.p, t->pcoef, &g.p, pt->next,
-            {.allcons = allcons, .usave = false, .vsave = qsave, .canreset = false});
+            {.allcons = allcons, .usave = false, .vsave = qsave, .canreset = false}, ring);
     free_poly(&r.p);
     r.p = g.release();
     if (progress) dumpitt(" ", k, false, false, true);
@@ -207,30 +208,43 @@ poly merge_rotated(poly t, poly u) {
 
 namespace detail {
 
-bool first_pair_gcd(poly sml, poly sec, polypt lev, const GcdFlags& how, poly* g) {
+bool first_pair_gcd(poly sml, poly sec, polypt lev, const GcdFlags& how, poly* g,
+                    const Ring& ring) {
   if (sec == nullptr) {
     poly_assign(sml->pcoef, g);
     return false;
   }
-  polygcd(sml->pcoef, sec->pcoef, g, lev, how);
+  polygcd(sml->pcoef, sec->pcoef, g, lev, how, ring);
   return true;
 }
 
 }  // namespace detail
 
-void gcd_coefs(poly q, poly* r) {
-  poly c = numeric_content(q);
+void gcd_coefs(poly q, poly* r) { gcd_coefs(q, r, Ring::current()); }
+
+void gcd_coefs(poly q, poly* r, const Ring& ring) {
+  poly c = numeric_content(q, ring);
   free_poly(r);
   *r = c;
 }
 
 void content(poly q, poly* r, polypt pt, bool verbon, bool allcons, bool qsave) {
-  poly c = content_of(q, pt, verbon, allcons, qsave);
+  content(q, r, pt, verbon, allcons, qsave, Ring::current());
+}
+
+void content(poly q, poly* r, polypt pt, bool verbon, bool allcons, bool qsave, const Ring& ring) {
+  assert(ring.in_force());
+  poly c = content_of(q, pt, verbon, allcons, qsave, ring);
   free_poly(r);
   *r = c;
 }
 
 void general_content(poly p, std::int16_t depth, poly* r, polypt pt, bool* wantr, bool wantcons) {
+  general_content(p, depth, r, pt, wantr, wantcons, Ring::current());
+}
+
+void general_content(poly p, std::int16_t depth, poly* r, polypt pt, bool* wantr, bool wantcons,
+                     const Ring& ring) {
   if (p->numb || p->exp == 0) tavrin_error(" 0 exp head node in general_content", true);
   OwnedPoly out;
   bool not_there = false;
@@ -245,7 +259,7 @@ void general_content(poly p, std::int16_t depth, poly* r, polypt pt, bool* wantr
         poly_assign(p, &out.p);
       }
     } else {
-      content(q.get(), &out.p, pt, false, wantcons, true);
+      content(q.get(), &out.p, pt, false, wantcons, true, ring);
     }
     if (q.get()->numb) tavrin_error("q number in general content", true);
   }

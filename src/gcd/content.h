@@ -23,6 +23,7 @@
 #include <cstdint>
 
 #include "core/records.h"
+#include "core/ring.h"
 
 namespace tavrin {
 
@@ -46,11 +47,14 @@ namespace tavrin {
 // (may be &q). reads: mode flags, field_depth, number_polys, verbose;
 // writes: c_cntcount, c_cntdepth, the progress trace
 void content(poly q, poly* r, polypt pt, bool verbon, bool allcons, bool qsave);
+// The same in `ring` (the ring in force), read instead of the mode globals.
+void content(poly q, poly* r, polypt pt, bool verbon, bool allcons, bool qsave, const Ring& ring);
 
 // *r := the numeric content of q: 1.0 in floating mode, 1 in word mode,
 // else the positive GCD of all its integer coefficients (find_gcdcoefs).
 // q: kept; *r: overwritten (may be &q). reads: mode flags
 void gcd_coefs(poly q, poly* r);
+void gcd_coefs(poly q, poly* r, const Ring& ring);
 
 // *r := the content of p with respect to the variable depth - 1 levels
 // below pt (depth 1: pt's own, giving content's result one level below pt;
@@ -65,6 +69,8 @@ void gcd_coefs(poly q, poly* r);
 // general_content" for p's head exponent 0, "q number in general content".
 // p: kept (no node freed); *r: overwritten; *wantr: read, may be set.
 void general_content(poly p, std::int16_t depth, poly* r, polypt pt, bool* wantr, bool wantcons);
+void general_content(poly p, std::int16_t depth, poly* r, polypt pt, bool* wantr, bool wantcons,
+                     const Ring& ring);
 
 // *q := the skeleton of p (a list at relative level mydepth) with the
 // variable of relative level depth rotated to the top and the variables of
@@ -94,11 +100,15 @@ struct PairContentFlags {
 // *r := the GCD of all coefficients of p and of q (of the two contents),
 // at pt->next's level. p, q: kept; *r: overwritten.
 void dual_content(poly p, poly q, poly* r, polypt pt, const PairContentFlags& flags);
+void dual_content(poly p, poly q, poly* r, polypt pt, const PairContentFlags& flags,
+                  const Ring& ring);
 
 // *r := the GCD of the coefficient of the pad p (p does not involve pt's
 // variable) and all coefficients of q, at pt->next's level.
 // p, q: kept; *r: overwritten.
 void aux_content(poly p, poly q, poly* r, polypt pt, const PairContentFlags& flags);
+void aux_content(poly p, poly q, poly* r, polypt pt, const PairContentFlags& flags,
+                 const Ring& ring);
 
 // *u := the integer-primitive quotient of *u by its content *s, in rational
 // arithmetic over a coefficient field: *s one level below *u (special_div)

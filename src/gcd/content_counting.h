@@ -25,6 +25,6 @@ inline std::int32_t leading_pads(poly p) {
 // the coefficient of sml when sec is nil, else the GCD of the coefficients
 // of sml and sec, taken with the flags how (usave for sml's, vsave for
 // sec's). True when that GCD was taken. *g: set (nil on entry)
-bool first_pair_gcd(poly sml, poly sec, polypt lev, const GcdFlags& how, poly* g);
+bool first_pair_gcd(poly sml, poly sec, polypt lev, const GcdFlags& how, poly* g, const Ring& ring);
 
 }  // namespace tavrin::detail

@@ -87,20 +87,21 @@ using Progress = CountingProgress;
 
 // *r := gcd(numeric content of a, numeric content of b) through polygcd,
 // or 1 in modular arithmetic. b may be nil (only a's content then).
-void numeric_pair(poly a, poly b, poly* r, polypt pt, bool bsave, bool b_is_whole,
-                  bool do_fast) {
+void numeric_pair(poly a, poly b, poly* r, polypt pt, bool bsave, bool b_is_whole, bool do_fast,
+                  const Ring& ring) {
   OwnedPoly out;
-  if (modularmode) {
+  if (ring.modular) {
     poly_set(1, &out.p);
   } else {
     gcd_coefs(a, &out.p);
     if (b_is_whole) {
       polygcd(out.p, b, &out.p, pt,
-              {.do_fast = do_fast, .allcons = false, .vsave = bsave, .canreset = false});
+              {.do_fast = do_fast, .allcons = false, .vsave = bsave, .canreset = false}, ring);
     } else {
       OwnedPoly t;
       gcd_coefs(b, &t.p);
-      polygcd(out.p, t.p, &out.p, pt, {.do_fast = do_fast, .allcons = false, .canreset = false});
+      polygcd(out.p, t.p, &out.p, pt, {.do_fast = do_fast, .allcons = false, .canreset = false},
+              ring);
     }
   }
   free_poly(r);
@@ -110,10 +111,15 @@ void numeric_pair(poly a, poly b, poly* r, polypt pt, bool bsave, bool b_is_whol
 }  // namespace
 
 void dual_content(poly p, poly q, poly* r, polypt pt, const PairContentFlags& flags) {
+  dual_content(p, q, r, pt, flags, Ring::current());
+}
+
+void dual_content(poly p, poly q, poly* r, polypt pt, const PairContentFlags& flags,
+                  const Ring& ring) {
   const auto depth = static_cast<std::int16_t>(pt->depth);
-  if ((field_depth > 0 && depth >= field_depth) || lastnode(q)->numb || lastnode(p)->numb ||
-      all_coefs_invrtble(q, depth) || all_coefs_invrtble(p, depth)) {
-    numeric_pair(q, p, r, pt, true, false, false);
+  if ((ring.field_depth > 0 && depth >= ring.field_depth) || lastnode(q)->numb ||
+      lastnode(p)->numb || all_coefs_invrtble(q, depth) || all_coefs_invrtble(p, depth)) {
+    numeric_pair(q, p, r, pt, true, false, false, ring);
     return;
   }
   const Progress progress("Dual Content, counting to ",
@@ -138,7 +144,7 @@ void dual_content(poly p, poly q, poly* r, polypt pt, const PairContentFlags& fl
   if (first_pair_gcd(
           c.sml.term, c.sec.term, pt->next,
           {.allcons = flags.allcons, .usave = c.sml.save, .vsave = c.sec.save, .canreset = false},
-          &g.p)) {
+          &g.p, ring)) {
     k = 1;
     progress.step(1);
   }
@@ -148,9 +154,9 @@ void dual_content(poly p, poly q, poly* r, polypt pt, const PairContentFlags& fl
     ++k;
     if (t == c.sml.term || t == c.sec.term) continue;
     polygcd(g.p, t->pcoef, &g.p, pt->next,
-            {.allcons = flags.allcons, .usave = false, .vsave = save, .canreset = false});
+            {.allcons = flags.allcons, .usave = false, .vsave = save, .canreset = false}, ring);
     progress.step(k);
-    if (is_bare_leaf(g.p) && (lintmode || poly_eq_pm1(g.p))) break;
+    if (is_bare_leaf(g.p) && (ring.lint || poly_eq_pm1(g.p))) break;
   }
   progress.end();
   free_poly(r);
@@ -158,15 +164,21 @@ void dual_content(poly p, poly q, poly* r, polypt pt, const PairContentFlags& fl
 }
 
 void aux_content(poly p, poly q, poly* r, polypt pt, const PairContentFlags& flags) {
+  aux_content(p, q, r, pt, flags, Ring::current());
+}
+
+void aux_content(poly p, poly q, poly* r, polypt pt, const PairContentFlags& flags,
+                 const Ring& ring) {
   const auto depth = static_cast<std::int16_t>(pt->depth);
-  if (field_depth > 0 && depth >= field_depth) {
-    numeric_pair(q, p, r, pt, true, true, true);
+  if (ring.field_depth > 0 && depth >= ring.field_depth) {
+    numeric_pair(q, p, r, pt, true, true, true, ring);
     return;
   }
   if (lastnode(q)->numb || height_is_1(q) || all_coefs_invrtble(q, depth)) {
     OwnedPoly out;
     gcd_coefs(q, &out.p);
-    polygcd(out.p, p, &out.p, pt, {.allcons = false, .vsave = flags.psave, .canreset = false});
+    polygcd(out.p, p, &out.p, pt, {.allcons = false, .vsave = flags.psave, .canreset = false},
+            ring);
     free_poly(r);
     *r = out.release();
     return;
@@ -187,12 +199,13 @@ void aux_content(poly p, poly q, poly* r, polypt pt, const PairContentFlags& fla
   OwnedPoly g;
   std::int32_t k = 0;
   if (first_pair_gcd(c.sml.term, c.sec.term, pt->next,
-                     {.allcons = flags.allcons, .usave = c.sml.save, .vsave = c.sec.save}, &g.p)) {
+                     {.allcons = flags.allcons, .usave = c.sml.save, .vsave = c.sec.save}, &g.p,
+                     ring)) {
     k = 1;
     progress.step(1);
     if (c.sml.term != p && c.sec.term != p) {
       polygcd(g.p, p->pcoef, &g.p, pt->next,
-              {.allcons = flags.allcons, .usave = false, .vsave = flags.psave});
+              {.allcons = flags.allcons, .usave = false, .vsave = flags.psave}, ring);
       k = 2;
       progress.step(2);
     }
@@ -201,7 +214,7 @@ void aux_content(poly p, poly q, poly* r, polypt pt, const PairContentFlags& fla
     ++k;
     if (t == c.sml.term || t == c.sec.term) continue;
     polygcd(g.p, t->pcoef, &g.p, pt->next,
-            {.allcons = flags.allcons, .usave = false, .vsave = flags.qsave});
+            {.allcons = flags.allcons, .usave = false, .vsave = flags.qsave}, ring);
     progress.step(k);
     if (poly_eq_1(g.p)) break;
   }

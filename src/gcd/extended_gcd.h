@@ -19,6 +19,7 @@
 #include <cstdint>
 
 #include "core/records.h"
+#include "core/ring.h"
 
 namespace tavrin {
 
@@ -46,6 +47,8 @@ void euclid_number_gcd(imptr a, imptr b, imptr g, imptr s, imptr t);
 // n, m: kept; *g, *s, *t: overwritten. reads: modulus, finf, mode flags,
 // laurent, field_depth, polynames
 bool extended_poly_gcd(poly n, poly m, poly* g, poly* s, poly* t);
+// The same in `ring` (the ring in force), read instead of the mode globals.
+bool extended_poly_gcd(poly n, poly m, poly* g, poly* s, poly* t, const Ring& ring);
 
 // ---- The built-in's bodies ------------------------------------------------------------------
 // Hands the two cofactors to the variables named next in the built-in call:

@@ -5,13 +5,17 @@
 #include <cstdint>
 
 #include "core/records.h"
+#include "core/ring.h"
 #include "dense/dense_upcalls.h"
 #include "poly/poly_upcalls.h"
 
 namespace tavrin {
 
 // polygcd and GcdFlags: declared with their contract in poly/poly_upcalls.h
-// (the polynomial arithmetic calls it).
+// (the polynomial arithmetic calls it). That entry point reads the ring in
+// force and calls this one, which takes it; every stage and every engine
+// below it reads `ring` instead of the mode globals. ring: the one in force.
+void polygcd(poly u, poly v, poly* r, polypt pt, const GcdFlags& how, const Ring& ring);
 //
 // The stages of polygcd, each leaving as soon as it has the answer: A
 // trivial cases and the one-variable engines (basic_poly_gcd,
@@ -84,6 +88,8 @@ extern polygcd_stage_counts polygcd_stages;
 // small_gcd_stash_cut, gcdmass, initial_memory, onevar_hgcd_degree,
 // char2_vector_degree; writes: the cache, xx, yy
 void basic_poly_gcd(poly n, poly m, poly* p, bool need_monic, polypt pt);
+// The same in `ring` (the ring in force), read instead of the mode globals.
+void basic_poly_gcd(poly n, poly m, poly* p, bool need_monic, polypt pt, const Ring& ring);
 
 // The half-GCD on term lists modulo a word prime. (*u0, *u1), deg *u0 >
 // deg *u1 >= 0, *u1 not zero, is reduced in place by Euclidean steps taken

@@ -29,13 +29,13 @@ struct StashRing {
   bool operator==(const StashRing&) const = default;
 };
 
-StashRing current_ring() {
+StashRing stash_ring(const Ring& ring) {
   StashRing r;
-  r.flote = flotemode;
-  r.lint = lintmode;
-  r.modular = modularmode;
-  r.char2 = finf;
-  r.modulus = modularmode ? modulus : -1;
+  r.flote = ring.flote;
+  r.lint = ring.lint;
+  r.modular = ring.modular;
+  r.char2 = ring.char2;
+  r.modulus = ring.modular ? ring.modulus : -1;
   return r;
 }
 
@@ -50,10 +50,11 @@ bool stash_is_empty() {
   return true;
 }
 
-// Frees a chain of entries under the ring they were made in.
+// Frees a chain of entries under the ring they were made in (the number
+// routines that free them read the mode flags).
 void free_chain(quoly* chain) {
   if (*chain == nullptr) return;
-  ArithModeGuard modes;
+  const ArithModeGuard modes;
   flotemode = entries_ring.flote;
   lintmode = entries_ring.lint;
   modularmode = entries_ring.modular;
@@ -75,28 +76,29 @@ void empty_stash() {
   invalidate_holders();
 }
 
-std::int32_t number_hash(imptr n) {
-  if (flotemode) {
+std::int32_t number_hash(imptr n, const Ring& ring) {
+  if (ring.flote) {
     const long double v = truncl(fabsl(n->flote));
     if (!std::isfinite(v)) return 0;
     return static_cast<std::int32_t>(fmodl(v, 367.0L));
   }
-  if (lintmode) return ((n->lint % buckets) + buckets) % buckets;
+  if (ring.lint) return ((n->lint % buckets) + buckets) % buckets;
   const std::int32_t lead = n->size > 0 ? n->head->value : 0;
   const std::int32_t a = lead < 0 ? -lead : lead;
   return (a % buckets + n->size) % buckets;
 }
 
 // The sum over at most the first six nodes of p's top list.
-std::int32_t node_sum(poly p, std::int16_t level) {
+std::int32_t node_sum(poly p, std::int16_t level, const Ring& ring) {
   std::int32_t sum = 0;
   int k = 0;
   for (poly t = p; t != nullptr && k < 6; t = t->next, ++k)
-    sum += t->numb ? number_hash(t->ncoef) : hash_1(t->pcoef, static_cast<std::int16_t>(level + 1));
+    sum += t->numb ? number_hash(t->ncoef, ring)
+                   : hash_1(t->pcoef, static_cast<std::int16_t>(level + 1), ring);
   return sum;
 }
 
-std::int32_t argument_hash(poly p) { return node_sum(p, 1); }
+std::int32_t argument_hash(poly p, const Ring& ring) { return node_sum(p, 1, ring); }
 
 using detail::degree;
 
@@ -113,16 +115,17 @@ bool same_top_list(poly a, poly b) {
   return a == nullptr && b == nullptr;
 }
 
-// The bytes of a polynomial at the classic record sizes.
-std::int64_t poly_bytes(poly p) {
+// The bytes of a polynomial of the ring `ring` at the classic record sizes.
+std::int64_t poly_bytes(poly p, const StashRing& ring) {
   std::int64_t total = 0;
   for (poly t = p; t != nullptr; t = t->next) {
     total += polynodesize;
     if (t->numb) {
       total += numbersize;
-      if (t->ncoef != nullptr && !lintmode && !flotemode) total += std::int64_t{numnodesize} * t->ncoef->size;
+      if (t->ncoef != nullptr && !ring.lint && !ring.flote)
+        total += std::int64_t{numnodesize} * t->ncoef->size;
     } else {
-      total += poly_bytes(t->pcoef);
+      total += poly_bytes(t->pcoef, ring);
     }
   }
   return total;
@@ -135,8 +138,10 @@ void clear_on_unwind(std::int32_t) {
 
 }  // namespace
 
-std::int32_t hash_1(poly p, std::int16_t level) {
-  return static_cast<std::int32_t>((std::int64_t{node_sum(p, level)} * level) % buckets);
+std::int32_t hash_1(poly p, std::int16_t level) { return hash_1(p, level, Ring::current()); }
+
+std::int32_t hash_1(poly p, std::int16_t level, const Ring& ring) {
+  return static_cast<std::int32_t>((std::int64_t{node_sum(p, level, ring)} * level) % buckets);
 }
 
 bool intable(quoly* q, poly u, poly v, bool equaldegs) {
@@ -158,14 +163,17 @@ bool intable(quoly* q, poly u, poly v, bool equaldegs) {
   return false;
 }
 
-void gcdhash(poly u, poly v, poly* pr) {
-  const StashRing ring = current_ring();
-  if (!stash_is_empty() && !(ring == entries_ring)) empty_stash();
+void gcdhash(poly u, poly v, poly* pr) { gcdhash(u, v, pr, Ring::current()); }
+
+void gcdhash(poly u, poly v, poly* pr, const Ring& ring) {
+  const StashRing here = stash_ring(ring);
+  if (!stash_is_empty() && !(here == entries_ring)) empty_stash();
 
   const bool equaldegs = degree(u) == degree(v);
   poly a = degree(u) <= degree(v) ? u : v;
   poly b = a == u ? v : u;
-  const std::int32_t j = (argument_hash(a) % buckets + argument_hash(b) % buckets) % buckets;
+  const std::int32_t j =
+      (argument_hash(a, ring) % buckets + argument_hash(b, ring) % buckets) % buckets;
 
   quoly found = gcd_stash[j];
   if (intable(&found, a, b, equaldegs)) {
@@ -179,8 +187,8 @@ void gcdhash(poly u, poly v, poly* pr) {
   quoly entry = detail::new_ratfun_value(nullptr, holder);
   poly_assign(a, &entry->numer);
 
-  if (stash_is_empty()) entries_ring = ring;
-  prev_modulus = modularmode ? modulus : -1;
+  if (stash_is_empty()) entries_ring = here;
+  prev_modulus = here.modulus;
   entry->next = gcd_stash[j];
   gcd_stash[j] = entry;
   gcdmass = static_cast<std::int32_t>(std::min<std::int64_t>(gcdmass + mass, INT32_MAX));
@@ -248,15 +256,10 @@ void register_gcd_stash_hooks() { add_error_hook(error_stage::unwind, clear_on_u
 
 std::int64_t mass_gcd_stash() {
   if (stash_is_empty()) return 0;
-  ArithModeGuard modes;
-  flotemode = entries_ring.flote;
-  lintmode = entries_ring.lint;
-  modularmode = entries_ring.modular;
-  finf = entries_ring.char2;
   std::int64_t total = 0;
   for (quoly b : gcd_stash)
     for (quoly e = b; e != nullptr; e = e->next)
-      total += quolysize + poly_bytes(e->numer) + poly_bytes(e->denom);
+      total += quolysize + poly_bytes(e->numer, entries_ring) + poly_bytes(e->denom, entries_ring);
   return total;
 }
 

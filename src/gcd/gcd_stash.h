@@ -42,6 +42,7 @@
 
 #include "core/no_copy.h"
 #include "core/records.h"
+#include "core/ring.h"
 #include "numbers/garbage.h"  // mass_gcd_stash
 
 namespace tavrin {
@@ -56,12 +57,15 @@ namespace tavrin {
 // u, v: kept (non-nil); *pr: set (the holder belongs to the cache).
 // reads: mode flags, modulus, initial_memory, polygcd_stack_depth
 void gcdhash(poly u, poly v, poly* pr);
+// The same in `ring` (the ring in force), read instead of the mode globals.
+void gcdhash(poly u, poly v, poly* pr, const Ring& ring);
 
 // The hash of a coefficient polynomial at `level` (the argument's own terms
 // are level 1): the sum over at most its first six nodes (a number leaf its
 // number's hash, a term hash_1(coefficient, level + 1)), times level, mod
 // 367. p: kept. reads: mode flags
 std::int32_t hash_1(poly p, std::int16_t level);
+std::int32_t hash_1(poly p, std::int16_t level, const Ring& ring);
 
 // Searches the chain from *q for the pair (u, v): an entry matches when its
 // copy of A equals u and its copy of B equals v along their top lists (term

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "core/ring.h"
 #include "poly/intpoly.h"
 
 namespace tavrin {
@@ -47,6 +48,8 @@ IntPoly intpoly_primitive_gcd(const IntPoly& a, const IntPoly& b);
 // u, v: kept. reads: mode flags, lookupgcd, integer_gcd_limbs,
 // integer_gcd_word_degree
 bool integer_onevar_gcd(poly u, poly v, poly* r);
+// The same in `ring` (the ring in force), read instead of the mode globals.
+bool integer_onevar_gcd(poly u, poly v, poly* r, const Ring& ring);
 
 // polygcd's answer for u and v, as intpoly_gcd gives it, for one-variable
 // lists of degree 1 .. integer_gcd_word_degree (at most 128) whose

@@ -21,6 +21,7 @@
 #include <cstdint>
 
 #include "core/records.h"
+#include "core/ring.h"
 #include "dense/dense_modular.h"
 
 namespace tavrin {
@@ -51,6 +52,7 @@ void faster_poly_gcd(poly n, poly m, poly* p, bool need_monic, polypt pt);
 // n, m: kept; *p: overwritten (may be &n or &m). reads: lookupgcd,
 // small_gcd_stash_cut, gcdmass, initial_memory; writes: the cache
 void fl_basic_poly_gcd(poly n, poly m, poly* p, bool need_monic, polypt pt);
+void fl_basic_poly_gcd(poly n, poly m, poly* p, bool need_monic, polypt pt, const Ring& ring);
 
 // *p := the GCD of n and m over the extension below pt, not normalised:
 // the monomial rule, else the remainder sequence while the divisor has
@@ -61,11 +63,13 @@ void fl_basic_poly_gcd(poly n, poly m, poly* p, bool need_monic, polypt pt);
 // n, m: kept; *p: overwritten (may be &n or &m).
 // reads: mode flags, modulus, field_depth, polynames
 void field_coef_gcd(poly n, poly m, poly* p, polypt pt);
+void field_coef_gcd(poly n, poly m, poly* p, polypt pt, const Ring& ring);
 
 // *p divided in place by its content: the GCD of its integer coefficients
 // (find_gcdcoefs) in rational arithmetic; nothing in word and floating
 // arithmetic. *p: changed. reads: mode flags
 void clear_up(poly* p);
+void clear_up(poly* p, const Ring& ring);
 
 // Normalises *q over the extension below pt in rational arithmetic: a
 // numeric leading coefficient (field_leading_coef; leading_coef without
@@ -76,6 +80,7 @@ void clear_up(poly* p);
 // *q is left as it is and *r is nil.
 // *q: changed; *r: replaced. reads: mode flags, field_depth, polynames
 void rat_monic_poly(poly* q, poly* r, polypt pt);
+void rat_monic_poly(poly* q, poly* r, polypt pt, const Ring& ring);
 
 // The Euclid loop of faster_poly_gcd itself, for any degrees up to the
 // arrays' capacity (25,000 included): the same answer, without the routing.
@@ -92,11 +97,13 @@ void faster_array_gcd(poly n, poly m, poly* p);
 // The ring has residue vectors: modular arithmetic with a prime modulus,
 // not a field of characteristic 2. reads: mode flags, finf, mod_is_prime
 bool residue_ring();
+bool residue_ring(const Ring& ring);
 
 // The ring is GF(2^8) or GF(2^16), whose one-variable polynomials have
 // element vectors (dense/dense_char2.h) in the same form: modular
 // arithmetic with finf. reads: mode flags, finf
 bool char2_ring();
+bool char2_ring(const Ring& ring);
 
 // *out := the residues of p when p is a one-variable list over residues:
 // terms with positive, strictly decreasing exponents whose coefficients are
@@ -105,6 +112,7 @@ bool char2_ring();
 // leaf alone is a constant (0: the empty vector). False, *out unspecified,
 // for any other shape. p: kept. reads: modulus
 bool onevar_residues(poly p, DensePoly* out);
+bool onevar_residues(poly p, DensePoly* out, const Ring& ring);
 
 // A fresh list of the residues d (the zero leaf for the empty vector), as
 // array_to_poly builds it. reads: mode flags
@@ -118,6 +126,7 @@ poly onevar_poly(const DensePoly& d);
 // and b. reads: modulus, onevar_hgcd_degree, two_term_modulus and the
 // thresholds of dense_gcd
 DensePoly residue_gcd(const DensePoly& a, const DensePoly& b);
+DensePoly residue_gcd(const DensePoly& a, const DensePoly& b, const Ring& ring);
 
 // Which engine each call took, counted since start (a test and benchmark
 // hook).

@@ -57,15 +57,15 @@ std::int64_t half_initial_memory() {
 
 // *r := the GCD of the coefficient GCDs (gcd_coefs) of u and v, taken with
 // the flags `how`; 1 in word arithmetic. u, v: kept; *r: overwritten
-void coefficient_gcd(poly u, poly v, poly* r, polypt pt, const GcdFlags& how) {
-  if (word_modular()) {
+void coefficient_gcd(poly u, poly v, poly* r, polypt pt, const GcdFlags& how, const Ring& ring) {
+  if (word_modular(ring)) {
     poly_set(1, r);
     return;
   }
   OwnedPoly cu, cv;
-  gcd_coefs(u, &cu.p);
-  gcd_coefs(v, &cv.p);
-  polygcd(cu.p, cv.p, r, pt, how);
+  gcd_coefs(u, &cu.p, ring);
+  gcd_coefs(v, &cv.p, ring);
+  polygcd(cu.p, cv.p, r, pt, how, ring);
 }
 
 // *r := x^k over pt's level (replaced).
@@ -76,8 +76,8 @@ void power_of_x(poly* r, std::int32_t k) {
 
 // The GCD of two numbers: 1.0 in floating and 1 in word arithmetic (0 when
 // both are 0), else the integer GCD.
-void number_gcd(poly a, poly b, poly* r) {
-  if (flotemode || lintmode) {
+void number_gcd(poly a, poly b, poly* r, const Ring& ring) {
+  if (ring.flote || ring.lint) {
     poly_set(poly_iszero(a) && poly_iszero(b) ? 0 : 1, r);
     return;
   }
@@ -104,8 +104,8 @@ class ScaledDivisor {
 // arithmetic, else leading terms made positive; undone at the end.
 class CacheForm {
  public:
-  CacheForm(poly u, poly v) : u_(u), v_(v) {
-    if (modularmode) {
+  CacheForm(poly u, poly v, const Ring& ring) : u_(u), v_(v), ring_(ring) {
+    if (ring.modular) {
       monic_coefs(u, v, &cu_, &cv_);
       return;
     }
@@ -115,9 +115,9 @@ class CacheForm {
     if (nv_) poly_inplace(v);
   }
   ~CacheForm() {
-    if (modularmode) {
-      if (cu_ > 1 && cu_ < modulus) mod_num_poly_mult(u_, cu_);
-      if (cv_ > 1 && cv_ < modulus) mod_num_poly_mult(v_, cv_);
+    if (ring_.modular) {
+      if (cu_ > 1 && cu_ < ring_.modulus) mod_num_poly_mult(u_, cu_);
+      if (cv_ > 1 && cv_ < ring_.modulus) mod_num_poly_mult(v_, cv_);
       return;
     }
     if (nu_) poly_inplace(u_);
@@ -128,6 +128,7 @@ class CacheForm {
 
  private:
   poly u_, v_;
+  const Ring& ring_;
   std::int32_t cu_ = 1, cv_ = 1;
   bool nu_ = false, nv_ = false;
 };
@@ -137,9 +138,13 @@ class CacheForm {
 polygcd_stage_counts polygcd_stages = {};
 
 void polygcd(poly u, poly v, poly* r, polypt pt, const GcdFlags& how) {
+  polygcd(u, v, r, pt, how, Ring::current());
+}
+
+void polygcd(poly u, poly v, poly* r, polypt pt, const GcdFlags& how, const Ring& ring) {
   poly answer = nullptr;
   {
-    polygcd_EnvRec env(u, v, pt, how);
+    polygcd_EnvRec env(u, v, pt, how, ring);
     env.run();
     answer = std::exchange(env.result, nullptr);
   }
@@ -151,12 +156,12 @@ void polygcd(poly u, poly v, poly* r, polypt pt, const GcdFlags& how) {
 void polygcd_EnvRec::run() {
   if (numbers_and_trivial_cases()) return;
   if (main_variable_absent()) return;
-  if (modularmode && mod_is_prime && height_is_1(u.p) && height_is_1(v.p)) {
+  if (ring.modular && mod_is_prime && height_is_1(u.p) && height_is_1(v.p)) {
     ++polygcd_stages.one_variable;
-    basic_poly_gcd(u.p, v.p, &result, true, pt);
+    basic_poly_gcd(u.p, v.p, &result, true, pt, ring);
     return;
   }
-  if (!leave_early && integer_onevar_gcd(u.p, v.p, &result)) {
+  if (!leave_early && integer_onevar_gcd(u.p, v.p, &result, ring)) {
     ++polygcd_stages.integer_vectors;
     return;
   }
@@ -188,14 +193,14 @@ bool polygcd_EnvRec::numbers_and_trivial_cases() {
   auto normalised_copy = [this](poly p) {
     poly_assign(p, &result);
     OwnedPoly c;
-    if (!word_modular() && !leave_early) {
+    if (!word_modular(ring) && !leave_early) {
       if (neg_leading_term(result)) poly_inplace(result);
-      if (field_depth > 0) gcd_coefs(result, &c.p);
+      if (ring.field_depth > 0) gcd_coefs(result, &c.p, ring);
     }
     correct_monic_form(&result, c.p);
   };
   if (u_number && v_number) {
-    number_gcd(u.p, v.p, &result);
+    number_gcd(u.p, v.p, &result, ring);
     return true;
   }
   if (u_number || v_number) {
@@ -203,11 +208,11 @@ bool polygcd_EnvRec::numbers_and_trivial_cases() {
     poly other = u_number ? v.p : u.p;
     if (poly_iszero(number)) {  // gcd(0, p) is p normalised
       normalised_copy(other);
-    } else if (!flotemode && !poly_eq_1(number)) {
+    } else if (!ring.flote && !poly_eq_1(number)) {
       OwnedPoly c;
-      gcd_coefs(other, &c.p);
+      gcd_coefs(other, &c.p, ring);
       polygcd(number, c.p, &result, pt,
-              {.leave_early = leave_early, .allcons = false, .canreset = false});
+              {.leave_early = leave_early, .allcons = false, .canreset = false}, ring);
     } else {
       initial(&result);
     }
@@ -219,13 +224,14 @@ bool polygcd_EnvRec::numbers_and_trivial_cases() {
     return true;
   }
   if (c_cntcount > 200000) allcons = false;
-  if (field_depth > 0 && (in_field(v.p, pt->depth) || in_field(u.p, pt->depth))) {
+  if (ring.field_depth > 0 && (in_field(v.p, pt->depth, ring) || in_field(u.p, pt->depth, ring))) {
     coefficient_gcd(u.p, v.p, &result, pt,
                     {.leave_early = leave_early,
                      .allcons = false,
                      .usave = false,
                      .vsave = false,
-                     .canreset = false});
+                     .canreset = false},
+                    ring);
     return true;
   }
   if (u.p == v.p) {
@@ -233,14 +239,14 @@ bool polygcd_EnvRec::numbers_and_trivial_cases() {
     return true;
   }
   --polygcd_stages.numbers;
-  if (modularmode && mod_is_prime && number_polys == 1) {
+  if (ring.modular && mod_is_prime && number_polys == 1) {
     ++polygcd_stages.one_variable;
-    basic_poly_gcd(u.p, v.p, &result, true, pt);
+    basic_poly_gcd(u.p, v.p, &result, true, pt, ring);
     return true;
   }
-  if (flotemode && number_polys == 1) {
+  if (ring.flote && number_polys == 1) {
     ++polygcd_stages.one_variable;
-    fl_basic_poly_gcd(u.p, v.p, &result, true, pt);
+    fl_basic_poly_gcd(u.p, v.p, &result, true, pt, ring);
     return true;
   }
   return false;
@@ -271,7 +277,8 @@ bool polygcd_EnvRec::main_variable_absent() {
              .do_fast = do_fast,
              .allcons = allcons,
              .usave = u.save,
-             .vsave = v.save});
+             .vsave = v.save},
+            ring);
     if (!is_bare_leaf(gg.p)) add_pad(&gg.p, w.levels);
     result = gg.release();
     return true;
@@ -280,7 +287,7 @@ bool polygcd_EnvRec::main_variable_absent() {
     const gcd_arg& p = u_pad ? u : v;
     const gcd_arg& q = u_pad ? v : u;
     OwnedPoly gg;
-    aux_content(p.p, q.p, &gg.p, pt, {.allcons = allcons, .psave = p.save, .qsave = q.save});
+    aux_content(p.p, q.p, &gg.p, pt, {.allcons = allcons, .psave = p.save, .qsave = q.save}, ring);
     if (!is_bare_leaf(gg.p)) add_pad(&gg.p, 1);
     result = gg.release();
     return true;
@@ -312,7 +319,7 @@ void polygcd_EnvRec::set_up() {
   }
   if (u.exp > 0 && v.exp > 0) power_of_x(&comm, std::min(u.exp, v.exp));
   if (leave_early && comm != nullptr) return;
-  if (modularmode) {
+  if (ring.modular) {
     find_gcd_expons();
     if (gcdexp > 1) {
       ++polygcd_stages.exponent_divisions;
@@ -321,9 +328,9 @@ void polygcd_EnvRec::set_up() {
     }
   }
   if (degree(u.p) < degree(v.p)) std::swap(u, v);
-  if (word_modular()) {
+  if (word_modular(ring)) {
     good = false;
-  } else if (field_depth == 0) {
+  } else if (ring.field_depth == 0) {
     good = true;
   } else {
     good = suitable_depth(u.p, v.p, &levels_equal);
@@ -347,17 +354,17 @@ bool polygcd_EnvRec::cheap_tests_and_probes() {
   take_over(v);
 
   // Variables that only one argument has.
-  if (modularmode && level >= 2 && totalsize > 40) find_missing_vars();
+  if (ring.modular && level >= 2 && totalsize > 40) find_missing_vars();
   return false;
 }
 
 // D1. Does v divide u? (small v, larger u)
 bool polygcd_EnvRec::v_divides_u_cheaply() {
-  if (field_depth == 0 && node_tot_v < 50 && node_tot_u > 20) {
+  if (ring.field_depth == 0 && node_tot_v < 50 && node_tot_u > 20) {
     bool skip = false;
     bool scale = false;
     ScratchNumber quo;
-    if (!word_modular()) {
+    if (!word_modular(ring)) {
       ScratchNumber cv;
       find_gcdcoefs(v.p, cv.get());
       if (!is_longint(cv.get(), 1)) {
@@ -377,17 +384,16 @@ bool polygcd_EnvRec::v_divides_u_cheaply() {
       {
         std::optional<ScaledDivisor> scaled;
         if (scale) scaled.emplace(v.p, quo.get());
-        divides =
-            trial_poly_divide_noq(u.p, v.p, pt, true, rat_yes && !word_modular(), false);
+        divides = trial_poly_divide_noq(u.p, v.p, pt, true, rat_yes && !word_modular(ring), false);
       }
       if (divides) {
         ++polygcd_stages.divides;
         poly_assign(v.p, &result);
         check_uv();
-        if (!word_modular() && neg_leading_term(result)) poly_inplace(result);
+        if (!word_modular(ring) && neg_leading_term(result)) poly_inplace(result);
         mult_gcd_expons(result);
         times_comm(&result);
-        if (word_modular()) correct_monic_form(&result, nullptr);
+        if (word_modular(ring)) correct_monic_form(&result, nullptr);
         return true;
       }
     }
@@ -397,7 +403,7 @@ bool polygcd_EnvRec::v_divides_u_cheaply() {
 
 // D2. Whether general contents are to be taken.
 void polygcd_EnvRec::choose_general_contents() {
-  if (modularmode && totalsize > 2000 && c_cntcount < 200000) allcons = true;
+  if (ring.modular && totalsize > 2000 && c_cntcount < 200000) allcons = true;
   if (allcons) {
     if ((c_cntcount == 0 || level == c_cntdepth) && depth_only_2(u.p)) allcons = false;
     if (g_cntcount > g_cutoff) allcons = false;
@@ -411,7 +417,7 @@ bool polygcd_EnvRec::modular_probe() {
   if (good && totalsize > tripval) {
     imptr* primes = prime;
     std::int16_t count = 10;
-    if (field_depth > 0 && aux_prime1_number > 0 && !levels_equal) {
+    if (ring.field_depth > 0 && aux_prime1_number > 0 && !levels_equal) {
       primes = auxptr;
       count = aux_prime1_number;
     }
@@ -430,7 +436,8 @@ bool polygcd_EnvRec::modular_probe() {
         if (leave_early) {
           base_poly(&d, 1);
         } else {
-          dual_content(u.p, v.p, &d, pt, {.allcons = allcons, .psave = u.save, .qsave = v.save});
+          dual_content(u.p, v.p, &d, pt, {.allcons = allcons, .psave = u.save, .qsave = v.save},
+                       ring);
         }
         single_term_power(&result);
         check_uv();
@@ -454,12 +461,12 @@ bool polygcd_EnvRec::modular_probe() {
 
 // D4. Every coefficient in the coefficient field.
 bool polygcd_EnvRec::field_coefficients_first() {
-  if (field_depth > 0 && (word_modular() || no_aux_primes2) &&
+  if (ring.field_depth > 0 && (word_modular(ring) || no_aux_primes2) &&
       all_coefs_invrtble_both(u.p, v.p, static_cast<std::int16_t>(pt->depth))) {
     ++polygcd_stages.field;
-    coefficient_gcd(u.p, v.p, &d, pt, {.leave_early = leave_early, .allcons = false});
-    field_coef_gcd(u.p, v.p, &s, pt);
-    if (!word_modular()) clear_up(&s);
+    coefficient_gcd(u.p, v.p, &d, pt, {.leave_early = leave_early, .allcons = false}, ring);
+    field_coef_gcd(u.p, v.p, &s, pt, ring);
+    if (!word_modular(ring)) clear_up(&s, ring);
     single_term_power(&result);
     check_uv();
     times(&result, s);
@@ -473,8 +480,8 @@ bool polygcd_EnvRec::field_coefficients_first() {
 bool polygcd_EnvRec::first_random_probe() {
   expo = 1;
   ulevel = vlevel = -1;
-  if (do_fast && modularmode) assign_levels();
-  if (do_fast && modularmode && level >= 2) {
+  if (do_fast && ring.modular) assign_levels();
+  if (do_fast && ring.modular && level >= 2) {
     for (std::int16_t trial = 1; trial <= 3; ++trial) {
       const probe_verdict verdict = fast_test_2(trial, &delta);
       if (verdict == probe_verdict::coprime) {
@@ -486,7 +493,8 @@ bool polygcd_EnvRec::first_random_probe() {
         } else {
           expo = 0;
         }
-        dual_content(u.p, v.p, &g, pt, {.allcons = allcons, .psave = u.save, .qsave = v.save});
+        dual_content(u.p, v.p, &g, pt, {.allcons = allcons, .psave = u.save, .qsave = v.save},
+                     ring);
         if (!is_bare_leaf(g)) add_pad(&g, 1);
         check_uv();
         patchup(&result, expo, expo);
@@ -521,8 +529,8 @@ bool polygcd_EnvRec::first_random_probe() {
 // ---- Stage E: contents with respect to x ---------------------------------------------------------
 
 bool polygcd_EnvRec::contents() {
-  content(u.p, &s, pt, false, allcons, true);
-  content(v.p, &t, pt, false, allcons, true);
+  content(u.p, &s, pt, false, allcons, true, ring);
+  content(v.p, &t, pt, false, allcons, true, ring);
   const bool is_a_mon = u.p->next == nullptr || v.p->next == nullptr;
   if (!is_a_mon) {
     if (!poly_eq_1(s)) divide_by_content(u, s, false);
@@ -530,7 +538,7 @@ bool polygcd_EnvRec::contents() {
   }
   if (!is_bare_leaf(s)) ulevel = -1;
   if (!is_bare_leaf(t)) vlevel = -1;
-  polygcd(s, t, &d, pt->next, {.allcons = allcons, .usave = false, .vsave = false});
+  polygcd(s, t, &d, pt->next, {.allcons = allcons, .usave = false, .vsave = false}, ring);
   free_poly(&s);
   free_poly(&t);
   if (u.p->next == nullptr) return monomial_1(u, v);
@@ -543,7 +551,7 @@ bool polygcd_EnvRec::contents() {
       poly_assign(u.p, &result);
     }
     check_uv();
-    if (!word_modular() && neg_leading_term(result)) poly_inplace(result);
+    if (!word_modular(ring) && neg_leading_term(result)) poly_inplace(result);
     return finish_4();
   }
   return false;
@@ -569,7 +577,7 @@ bool polygcd_EnvRec::general_contents() {
                        &allcon_start, &allcon_lim);
     }
   }
-  if (field_depth > 0) allcon_lim = std::min(allcon_lim, field_depth - pt->depth);
+  if (ring.field_depth > 0) allcon_lim = std::min(allcon_lim, ring.field_depth - pt->depth);
   if (allcons) {
     std::int32_t volume = 0;
     const std::int32_t nodes = expon_node_total(u.p, depth, true, &volume);
@@ -588,7 +596,7 @@ bool polygcd_EnvRec::general_contents() {
     g_cutoff = new_g_cutoff;
     const auto lev = static_cast<std::int16_t>(i);
     bool u_flag = false;  // the variable does not occur in u
-    general_content(u.p, lev, &s, pt, &u_flag, bigg_node_total(u.p) > 13000);
+    general_content(u.p, lev, &s, pt, &u_flag, bigg_node_total(u.p) > 13000, ring);
     if (!poly_eq_1(s)) {
       divide_by_content(u, s, true);
       if (!is_bare_leaf(s)) found_something = true;
@@ -601,25 +609,25 @@ bool polygcd_EnvRec::general_contents() {
     bool v_flag = false;
     const bool v_content = ssize < 12;
     if (v_content) {
-      general_content(v.p, lev, &t, pt, &v_flag, bigg_node_total(v.p) > 13000);
+      general_content(v.p, lev, &t, pt, &v_flag, bigg_node_total(v.p) > 13000, ring);
       if (!poly_eq_1(t)) {
         divide_by_content(v, t, true);
         if (!is_bare_leaf(t)) found_something = true;
       }
       tsize = f_poly_numterms(t) - 1;
       if (!u_flag && !v_flag) {
-        polygcd(s, t, &g, pt,
-                {.allcons = false, .usave = false, .vsave = false, .canreset = false});
+        polygcd(s, t, &g, pt, {.allcons = false, .usave = false, .vsave = false, .canreset = false},
+                ring);
       } else if (v_flag && !u_flag) {
-        polygcd(s, v.p, &g, pt, {.allcons = false, .usave = false, .canreset = false});
+        polygcd(s, v.p, &g, pt, {.allcons = false, .usave = false, .canreset = false}, ring);
       } else if (u_flag && !v_flag) {
-        polygcd(u.p, t, &g, pt, {.allcons = false, .vsave = false, .canreset = false});
+        polygcd(u.p, t, &g, pt, {.allcons = false, .vsave = false, .canreset = false}, ring);
       } else {
         initial(&g);
       }
       pair_size = (u_flag ? f_poly_numterms(u.p) : ssize) + (v_flag ? f_poly_numterms(v.p) : tsize);
     } else {
-      polygcd(s, v.p, &g, pt, {.allcons = false, .usave = false, .canreset = false});
+      polygcd(s, v.p, &g, pt, {.allcons = false, .usave = false, .canreset = false}, ring);
       tsize = f_poly_numterms(g) - 1;
       pair_size = ssize + tsize;
     }
@@ -720,8 +728,8 @@ bool polygcd_EnvRec::exact_methods() {
   monic_over_field();
 
   // Exact division, coefficients not too large.
-  if (!word_modular() && (degree(v.p) == 1 || totalsize > trial_cutoff) && max_digits(u.p) < 35 &&
-      v_divides_u())
+  if (!word_modular(ring) && (degree(v.p) == 1 || totalsize > trial_cutoff) &&
+      max_digits(u.p) < 35 && v_divides_u())
     return v_is_the_gcd();
 
   if (modular_method_with_cache()) return true;
@@ -729,7 +737,7 @@ bool polygcd_EnvRec::exact_methods() {
 
   // Only the degree was asked for.
   for (poly* q : {&t, &g, &h}) free_poly(q);
-  if (leave_early && modularmode) {
+  if (leave_early && ring.modular) {
     ++polygcd_stages.probes;
     check_uv();
     power_of_x(&result, expo);
@@ -740,11 +748,11 @@ bool polygcd_EnvRec::exact_methods() {
   if (division_and_modular_method()) return true;
 
   // Every coefficient in the coefficient field.
-  if (!word_modular() && field_depth > 0 &&
+  if (!word_modular(ring) && ring.field_depth > 0 &&
       all_coefs_invrtble_both(u.p, v.p, static_cast<std::int16_t>(pt->depth))) {
     ++polygcd_stages.field;
-    field_coef_gcd(u.p, v.p, &s, pt);
-    clear_up(&s);
+    field_coef_gcd(u.p, v.p, &s, pt, ring);
+    clear_up(&s, ring);
     return wrap_it_up();
   }
 
@@ -769,12 +777,12 @@ bool polygcd_EnvRec::v_is_the_gcd() {
 
 // H1. Over a coefficient field: both monic over the field, content-free.
 void polygcd_EnvRec::monic_over_field() {
-  if (field_depth >= 1 && !word_modular() && number_polys - field_depth < 4) {
+  if (ring.field_depth >= 1 && !word_modular(ring) && number_polys - ring.field_depth < 4) {
     for (gcd_arg* a : {&u, &v}) {
       make_copy(*a);
       OwnedPoly inverse;
-      rat_monic_poly(&a->copy, &inverse.p, pt);
-      clear_up(&a->copy);
+      rat_monic_poly(&a->copy, &inverse.p, pt, ring);
+      clear_up(&a->copy, ring);
       a->p = a->copy;
     }
   }
@@ -782,13 +790,13 @@ void polygcd_EnvRec::monic_over_field() {
 
 // H3. The modular method, with the cache.
 bool polygcd_EnvRec::modular_method_with_cache() {
-  if (totalsize > tripval && balanced && !word_modular() &&
+  if (totalsize > tripval && balanced && !word_modular(ring) &&
       do_mod_method_now(u.p, v.p, delta, tried_use_modular)) {
     bool normale = false;
     if (lookupgcd > 0 && totalsize > gcd_stash_cutoff && degree(v.p) > 2) {
       normalize_u_v();
       normale = true;
-      gcdhash(u.p, v.p, &gcdp);
+      gcdhash(u.p, v.p, &gcdp, ring);
       if (gcdp->next != nullptr) {
         ++polygcd_stages.cache_hits;
         poly_assign(gcdp->next, &s);
@@ -814,13 +822,13 @@ bool polygcd_EnvRec::second_random_probe() {
   if (do_fast) {
     const std::int32_t lengths = fast_poly_length(u.p, 5) + fast_poly_length(v.p, 5);
     std::int32_t tests;
-    if (!modularmode) {
+    if (!ring.modular) {
       tests = lengths >= 8 ? 4 : totalsize >= 13 ? 3 : 2;
     } else {
       tests = lengths < 8 ? 1 : totalsize < 26 ? 2 : 3;
     }
     if (tried_use_modular) tests = std::int64_t{u.exp} * v.exp == 0 ? -1 : std::min(tests, 3);
-    base = static_cast<std::int16_t>(!modularmode ? 3 : modulus == 2 ? 2 : 7);
+    base = static_cast<std::int16_t>(!ring.modular ? 3 : ring.modulus == 2 ? 2 : 7);
     const std::int16_t* list = base == 3 ? base_3_list : base == 2 ? base_2_list : base_7_list;
     const std::int32_t list_size = base == 3 ? 7 : base == 2 ? 4 : 21;
     const std::int32_t top = std::min<std::int32_t>(std::max<std::int32_t>(field_level, tests), 150);
@@ -828,19 +836,19 @@ bool polygcd_EnvRec::second_random_probe() {
     if (field_level == 2) {
       if (base == 2) {
         tests = 1;
-      } else if (!modularmode) {
+      } else if (!ring.modular) {
         tests = std::min(6, tests);
       } else {
-        tests = std::min(modulus - 1, tests);
+        tests = std::min(ring.modulus - 1, tests);
       }
     }
-    if (modularmode && !found_something && level >= 2) {
+    if (ring.modular && !found_something && level >= 2) {
       tests = 0;
     } else {
       expo = 1;
     }
     height = static_cast<std::int16_t>(tests);
-    if ((!word_modular() || found_something) && level >= 2 && balanced && height > 0) {
+    if ((!word_modular(ring) || found_something) && level >= 2 && balanced && height > 0) {
       for (std::int16_t i = 1; i <= height; ++i) {
         if (fast_test_2(i, &delta) == probe_verdict::coprime) {
           ++polygcd_stages.probes;
@@ -860,8 +868,8 @@ bool polygcd_EnvRec::cache_lookup() {
   if (lookupgcd > 0 && totalsize > gcd_stash_cutoff && degree(v.p) > 1 &&
       gcdmass < half_initial_memory()) {
     {
-      const CacheForm form(u.p, v.p);
-      gcdhash(u.p, v.p, &gcdp);
+      const CacheForm form(u.p, v.p, ring);
+      gcdhash(u.p, v.p, &gcdp, ring);
     }
     if (gcdp->next != nullptr) {
       ++polygcd_stages.cache_hits;
@@ -875,7 +883,7 @@ bool polygcd_EnvRec::cache_lookup() {
 
 // H7. Exact division and the modular method once more.
 bool polygcd_EnvRec::division_and_modular_method() {
-  if (!word_modular()) {
+  if (!word_modular(ring)) {
     if ((degree(v.p) == 1 || totalsize > trial_cutoff) && v_divides_u()) return v_is_the_gcd();
     if (totalsize > trial_cutoff && do_mod_method_now(u.p, v.p, delta, true)) {
       bool success = false;
@@ -892,7 +900,7 @@ bool polygcd_EnvRec::division_and_modular_method() {
 
 // H9. Modulo a prime: exact division, then evaluation images.
 bool polygcd_EnvRec::modulo_prime_methods() {
-  if (modularmode) {
+  if (ring.modular) {
     if ((degree(v.p) == 1 || (totalsize > trial_cutoff && massive_enough(v.p->pcoef))) &&
         trial_poly_divide_noq(u.p, v.p, pt, true, false, false))
       return v_is_the_gcd();

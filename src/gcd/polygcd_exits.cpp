@@ -2,6 +2,7 @@
 // the contents, the exponent divisor and the common power, normalised and
 // stored in the cache.
 #include <algorithm>
+#include <cassert>
 #include <cstdint>
 
 #include "core/error_codes.h"
@@ -24,12 +25,15 @@ using detail::degree;
 using detail::is_bare_leaf;
 using detail::OwnedPoly;
 
-polygcd_EnvRec::polygcd_EnvRec(poly u_in, poly v_in, polypt pt_in, const GcdFlags& how)
-    : leave_early(how.leave_early),
+polygcd_EnvRec::polygcd_EnvRec(poly u_in, poly v_in, polypt pt_in, const GcdFlags& how,
+                               const Ring& ring_in)
+    : ring(ring_in),
+      leave_early(how.leave_early),
       do_fast(how.do_fast),
       allcons(how.allcons),
       canreset(how.canreset),
       pt(pt_in) {
+  assert(ring.in_force());
   u.p = u.orig = u_in;
   u.save = how.usave;
   v.p = v.orig = v_in;
@@ -72,16 +76,16 @@ void polygcd_EnvRec::fold_d_into_d2() {
 
 void polygcd_EnvRec::correct_monic_form(poly* r, poly x) {
   if (is_bare_leaf(*r) || leave_early) return;
-  if (!word_modular()) {
-    if (field_depth == 0) return;
+  if (!word_modular(ring)) {
+    if (ring.field_depth == 0) return;
     // Monic over the field, then free of its integer content, then times x.
     OwnedPoly inverse;
-    rat_monic_poly(r, &inverse.p, pt);
-    if (inverse.p != nullptr) clear_up(r);
+    rat_monic_poly(r, &inverse.p, pt, ring);
+    if (inverse.p != nullptr) clear_up(r, ring);
     times(r, x);
     return;
   }
-  if (!flotemode) {
+  if (!ring.flote) {
     OwnedPoly factor;
     monic_poly(r, &factor.p, pt);  // errors 284, 22 and 85 as the normalisation has them
     return;
@@ -95,10 +99,11 @@ void polygcd_EnvRec::correct_monic_form(poly* r, poly x) {
 }
 
 bool polygcd_EnvRec::finish_4() {
-  if (!word_modular() && neg_leading_term(result)) poly_inplace(result);
+  if (!word_modular(ring) && neg_leading_term(result)) poly_inplace(result);
   if (lookupgcd > 0 && pending) pending->store(result, 1);
   OwnedPoly c;
-  if (!word_modular() && field_depth > 0 && !leave_early && d != nullptr) gcd_coefs(d, &c.p);
+  if (!word_modular(ring) && ring.field_depth > 0 && !leave_early && d != nullptr)
+    gcd_coefs(d, &c.p, ring);
   pad_d();
   times(&result, d);
   free_poly(&d);
@@ -176,7 +181,7 @@ bool polygcd_EnvRec::one_exp_0() {
   const bool u_free = degree(u.p) == 0;
   OwnedPoly gg;
   aux_content(u_free ? u.p : v.p, u_free ? v.p : u.p, &gg.p, pt,
-              {.allcons = allcons, .psave = true, .qsave = true});
+              {.allcons = allcons, .psave = true, .qsave = true}, ring);
   check_uv();
   assemble_content_result(*this, gg, 1);
   return true;
@@ -190,7 +195,8 @@ bool polygcd_EnvRec::both_exps_0() {
   while (w.both_pads()) w.down();
   OwnedPoly gg;
   polygcd(w.su, w.sv, &gg.p, w.lev,
-          {.leave_early = leave_early, .do_fast = do_fast, .allcons = false, .canreset = false});
+          {.leave_early = leave_early, .do_fast = do_fast, .allcons = false, .canreset = false},
+          ring);
   check_uv();
   assemble_content_result(*this, gg, w.levels);
   return true;

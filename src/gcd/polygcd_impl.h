@@ -37,6 +37,7 @@
 
 #include "core/interrupts.h"
 #include "core/records.h"
+#include "core/ring.h"
 #include "poly/poly_upcalls.h"
 #include "gcd/gcd_stash.h"
 
@@ -125,7 +126,7 @@ enum class probe_verdict {
 };
 
 struct polygcd_EnvRec {
-  polygcd_EnvRec(poly u_in, poly v_in, polypt pt_in, const GcdFlags& how);
+  polygcd_EnvRec(poly u_in, poly v_in, polypt pt_in, const GcdFlags& how, const Ring& ring_in);
   ~polygcd_EnvRec();
   polygcd_EnvRec(const polygcd_EnvRec&) = delete;
   polygcd_EnvRec& operator=(const polygcd_EnvRec&) = delete;
@@ -134,6 +135,7 @@ struct polygcd_EnvRec {
   void run();
 
   // ---- Parameters and state (the fields of the driver's record) ----
+  const Ring ring;  // the ring in force for the whole call
   bool leave_early;
   bool do_fast;
   bool allcons;
@@ -228,10 +230,10 @@ bool algorithm_c(polygcd_EnvRec& env);
 std::int32_t algorithm_c_cost(poly u, poly v);
 
 // Whether the argument lies wholly in the levels of the coefficient field
-// when its top list stands at level `depth`.
-bool in_field(poly p, std::int32_t depth);
+// of `ring` when its top list stands at level `depth`.
+bool in_field(poly p, std::int32_t depth, const Ring& ring);
 
-// Word arithmetic in the driver's sense: lintmode or floating mode.
-bool word_modular();
+// Word arithmetic in the driver's sense: word or floating arithmetic.
+inline bool word_modular(const Ring& ring) { return ring.lint || ring.flote; }
 
 }  // namespace tavrin

@@ -53,10 +53,8 @@ void mark_levels(poly p, std::int32_t lev, std::int32_t last, std::vector<char>&
 
 }  // namespace
 
-bool word_modular() { return lintmode || flotemode; }
-
-bool in_field(poly p, std::int32_t depth) {
-  return field_depth > 0 && poly_depth(p) + depth > field_depth;
+bool in_field(poly p, std::int32_t depth, const Ring& ring) {
+  return ring.field_depth > 0 && poly_depth(p) + depth > ring.field_depth;
 }
 
 // ---- The caller's arguments ------------------------------------------------------------------
@@ -172,9 +170,9 @@ void polygcd_EnvRec::assign_levels() {
   const auto depth = static_cast<std::int16_t>(pt->depth);
   if (ulevel == -1) ulevel = quick_depth_below(u.p, depth);
   if (vlevel == -1) vlevel = quick_depth_below(v.p, depth);
-  if (field_depth >= 1) {
-    field_ulevel = static_cast<std::int16_t>(std::min(ulevel, field_depth - pt->depth));
-    field_vlevel = static_cast<std::int16_t>(std::min(vlevel, field_depth - pt->depth));
+  if (ring.field_depth >= 1) {
+    field_ulevel = static_cast<std::int16_t>(std::min(ulevel, ring.field_depth - pt->depth));
+    field_vlevel = static_cast<std::int16_t>(std::min(vlevel, ring.field_depth - pt->depth));
   } else {
     field_ulevel = static_cast<std::int16_t>(ulevel);
     field_vlevel = static_cast<std::int16_t>(vlevel);
@@ -185,11 +183,12 @@ void polygcd_EnvRec::assign_levels() {
 }
 
 bool polygcd_EnvRec::suitable_depth(poly a, poly b, bool* use_regular_primes) const {
-  if (number_polys - field_depth > 3) {
+  if (number_polys - ring.field_depth > 3) {
     *use_regular_primes = false;
     return true;
   }
-  if (field_depth == number_polys && field_depth - pt->depth > 1 && aux_prime1_number > 0) {
+  if (ring.field_depth == number_polys && ring.field_depth - pt->depth > 1 &&
+      aux_prime1_number > 0) {
     *use_regular_primes = false;
     return true;
   }
@@ -202,7 +201,7 @@ bool polygcd_EnvRec::massive_enough(poly lc) const { return !is_bare_leaf(lc) ||
 // ---- Tests -----------------------------------------------------------------------------------
 
 bool polygcd_EnvRec::v_divides_u() {
-  if (field_depth == 0) return trial_poly_divide_noq(u.p, v.p, pt, false, false, false);
+  if (ring.field_depth == 0) return trial_poly_divide_noq(u.p, v.p, pt, false, false, false);
   bool worked = false;
   bool checked = false;
   mod_trial_poly_divide(u.p, v.p, false, &worked, &checked, pt);
@@ -211,17 +210,18 @@ bool polygcd_EnvRec::v_divides_u() {
 
 probe_verdict polygcd_EnvRec::fast_test_2(std::int16_t i, std::int32_t* image_degree) {
   *image_degree = 1;
-  if (modularmode) {
+  if (ring.modular) {
     need_data_file(data_file::primelist);  // global_list
     for (std::int32_t k = std::min<std::int32_t>(field_level, 49); k >= 2; --k)
-      local_list[k] = static_cast<std::int16_t>(global_list[3 * k + rand_integer2() % 3] % modulus);
+      local_list[k] =
+          static_cast<std::int16_t>(global_list[3 * k + rand_integer2() % 3] % ring.modulus);
   }
   // The values of levels 2 .. top (relative to pt), level 2 first.
   auto values = [&](std::int32_t top) {
     OwnedPoly list;
     for (std::int32_t k = top; k >= 2; --k) {
       std::int32_t value;
-      if (modularmode) {
+      if (ring.modular) {
         value = local_list[k];
       } else if (field_level == 2) {
         value = i;
@@ -252,9 +252,9 @@ probe_verdict polygcd_EnvRec::fast_test_2(std::int16_t i, std::int32_t* image_de
   poly hi = image_of(&v.p, field_vlevel, himg);
   if (hi == nullptr) return probe_verdict::lost_degree;
   OwnedPoly image;
-  if (modularmode && field_depth == 0 && mod_is_prime) {
-    basic_poly_gcd(gi, hi, image.cell(), false, pt);
-  } else if (!modularmode && !levels_equal && !no_aux_primes2) {
+  if (ring.modular && ring.field_depth == 0 && mod_is_prime) {
+    basic_poly_gcd(gi, hi, image.cell(), false, pt, ring);
+  } else if (!ring.modular && !levels_equal && !no_aux_primes2) {
     bool ok = false;
     velmor_modular(gi, hi, pt, &ok);
     if (ok) {
@@ -264,11 +264,12 @@ probe_verdict polygcd_EnvRec::fast_test_2(std::int16_t i, std::int32_t* image_de
     }
   } else {
     const ScopedValue<std::int16_t> loose(tripval, 16384);
-    polygcd(gi, hi, image.cell(), pt, {.leave_early = true, .allcons = false, .canreset = false});
+    polygcd(gi, hi, image.cell(), pt, {.leave_early = true, .allcons = false, .canreset = false},
+            ring);
   }
   *image_degree = degree(image.p);
-  const bool free_of_x =
-      field_depth == 0 ? is_bare_leaf(image.p) : poly_depth(image.p) + pt->depth > field_depth;
+  const bool free_of_x = ring.field_depth == 0 ? is_bare_leaf(image.p)
+                                               : poly_depth(image.p) + pt->depth > ring.field_depth;
   return free_of_x ? probe_verdict::coprime : probe_verdict::image;
 }
 
@@ -277,7 +278,7 @@ void polygcd_EnvRec::find_missing_vars() {
   const std::int32_t nv = fast_numterms(v.p);
   if (nu < 6 || nv <= 5 || nu + nv <= 29) return;
   const std::int32_t depth = pt->depth;
-  const std::int32_t last = field_depth > 0 ? field_depth - 1 : number_polys;
+  const std::int32_t last = ring.field_depth > 0 ? ring.field_depth - 1 : number_polys;
   if (last <= depth) return;
   std::vector<char> in_u(static_cast<std::size_t>(last + 1), 0);
   std::vector<char> in_v(static_cast<std::size_t>(last + 1), 0);
@@ -298,7 +299,7 @@ void polygcd_EnvRec::find_missing_vars() {
   std::int32_t index = -1;
   for (std::int32_t start = 238; start > 7; start -= 23) {
     const std::int32_t pick = start + rand_integer3() % 15;
-    if (small_prime[pick + count] < modulus) {
+    if (small_prime[pick + count] < ring.modulus) {
       index = pick;
       break;
     }
@@ -369,7 +370,7 @@ void polygcd_EnvRec::divide_by_content(gcd_arg& a, poly c, bool same_level) {
   make_copy(a);
   if (is_bare_leaf(c)) {
     num_poly_quot(a.copy, c->ncoef, 0);
-  } else if (field_depth > 0 && !word_modular()) {
+  } else if (ring.field_depth > 0 && !word_modular(ring)) {
     if (same_level) {
       special_div_2(&a.copy, &c, pt);
     } else {

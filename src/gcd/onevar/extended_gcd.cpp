@@ -152,11 +152,15 @@ void finish(OwnedPoly& gg, OwnedPoly& ss, OwnedPoly& tt, std::int32_t h, bool ex
 }  // namespace
 
 bool extended_poly_gcd(poly n, poly m, poly* g, poly* s, poly* t) {
-  if (laurent && (anynegs(n) || anynegs(m))) {
+  return extended_poly_gcd(n, m, g, s, t, Ring::current());
+}
+
+bool extended_poly_gcd(poly n, poly m, poly* g, poly* s, poly* t, const Ring& ring) {
+  if (ring.laurent && (anynegs(n) || anynegs(m))) {
     error(negative_exponent_argument_error, &token);
     return false;
   }
-  if (!modularmode) {
+  if (!ring.modular) {
     error(monic_outside_field_error, &token);
     return false;
   }
@@ -170,7 +174,7 @@ bool extended_poly_gcd(poly n, poly m, poly* g, poly* s, poly* t) {
       error(not_one_variable_error, &token);
       return false;
     }
-    if (field_depth > 0 && field_depth <= h) {
+    if (ring.field_depth > 0 && ring.field_depth <= h) {
       error(modular_extended_gcd_error, &token);
       return false;
     }
@@ -189,7 +193,7 @@ bool extended_poly_gcd(poly n, poly m, poly* g, poly* s, poly* t) {
       error(not_one_variable_error, &token);
       return false;
     }
-    if (field_depth > 0 && field_depth <= h) {
+    if (ring.field_depth > 0 && ring.field_depth <= h) {
       error(modular_extended_gcd_error, &token);
       return false;
     }
@@ -210,13 +214,13 @@ bool extended_poly_gcd(poly n, poly m, poly* g, poly* s, poly* t) {
   };
   if (!is_bare_leaf(b) && degree(a) >= extended_gcd_dense_degree && residue_route_applies(level) &&
       residues_of(a, 1, &ra) && residues_of(b, 1, &rb)) {
-    dense_xgcd(ra, rb, modulus, &rg, &rs, &rt);
+    dense_xgcd(ra, rb, ring.modulus, &rg, &rs, &rt);
     return finish_vectors();
   }
   // In GF(2^8) and GF(2^16) the same on element vectors.
   if (!is_bare_leaf(b) && degree(a) >= char2_vector_degree && char2_route_applies(level) &&
       residues_of(a, 1, &ra) && residues_of(b, 1, &rb)) {
-    dense_char2_xgcd(ra, rb, modulus, &rg, &rs, &rt);
+    dense_char2_xgcd(ra, rb, ring.modulus, &rg, &rs, &rt);
     return finish_vectors();
   }
   // The pair (a, b) with rows (as, at) and (bs, bt); a_own and b_own hold
@@ -269,8 +273,9 @@ bool extended_poly_gcd(poly n, poly m, poly* g, poly* s, poly* t) {
 }
 
 void egcd_nums(quolyptr n, quolyptr m, void* inf, nameptr* flag) {
-  if (lintmode || flotemode) {
-    error(modularmode ? modular_extended_gcd_error : word_arithmetic_error, &token);
+  const Ring ring = Ring::current();
+  if (ring.lint || ring.flote) {
+    error(ring.modular ? modular_extended_gcd_error : word_arithmetic_error, &token);
     return;
   }
   ScratchNumber g, s, t;

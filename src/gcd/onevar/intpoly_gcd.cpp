@@ -285,8 +285,11 @@ std::int64_t limbs_in(poly p, std::int64_t enough) {
 }  // namespace
 
 bool integer_onevar_gcd(poly u, poly v, poly* r) {
-  if (lintmode || flotemode || modularmode || field_depth > 0 || pseudo_polynames != nullptr ||
-      lookupgcd > 0)
+  return integer_onevar_gcd(u, v, r, Ring::current());
+}
+
+bool integer_onevar_gcd(poly u, poly v, poly* r, const Ring& ring) {
+  if (!ring.rational() || ring.field_depth > 0 || pseudo_polynames != nullptr || lookupgcd > 0)
     return false;
   if (u->numb || v->numb) return false;
   if (word_onevar_gcd(u, v, r)) return true;

@@ -1,6 +1,7 @@
 // The one-variable GCD modulo a word prime and its routing, the GCD over an
 // algebraic extension, and the content normalisations.
 #include <algorithm>
+#include <cassert>
 #include <cstdint>
 #include <optional>
 #include <utility>
@@ -38,13 +39,13 @@ namespace {
 
 // Word or floating arithmetic: every number is one word (or long double)
 // and every non-zero coefficient of the ground field is invertible.
-bool word_arithmetic() { return lintmode || flotemode; }
+bool word_arithmetic(const Ring& ring) { return ring.lint || ring.flote; }
 
 // *g := the constant GCD the monomial rule multiplies by: 1 (1.0) in word
 // and floating arithmetic; otherwise the GCD of the integer contents of
 // other and mono.
-void rule_constant(poly other, poly mono, poly* g) {
-  if (word_arithmetic()) {
+void rule_constant(poly other, poly mono, poly* g, const Ring& ring) {
+  if (word_arithmetic(ring)) {
     poly_set(1, g);
     return;
   }
@@ -61,13 +62,13 @@ void rule_constant(poly other, poly mono, poly* g) {
     poly_set(0, &b.p);
     num_assign(c.get(), b.p->ncoef);
   }
-  polygcd(a.p, b.p, g, polynames, {.allcons = false, .canreset = false});
+  polygcd(a.p, b.p, g, polynames, {.allcons = false, .canreset = false}, ring);
   if (*g == nullptr) poly_set(1, g);  // no answer came back
 }
 
 // The monomial rule: when n (tested first), else m, is a monomial, true
 // with *out := g x^j (see onevar_gcd.h). *out: set (nil on entry)
-bool monomial_rule(poly n, poly m, poly* out) {
+bool monomial_rule(poly n, poly m, poly* out, const Ring& ring) {
   poly mono = nullptr;
   poly other = nullptr;
   if (n->next == nullptr) {
@@ -80,7 +81,7 @@ bool monomial_rule(poly n, poly m, poly* out) {
     return false;
   }
   OwnedPoly g;
-  rule_constant(other, mono, &g.p);
+  rule_constant(other, mono, &g.p, ring);
   const std::int32_t k = lastnode(other)->exp;
   const std::int32_t j = std::min(k, degree(mono));
   if (j <= 0) {
@@ -98,7 +99,9 @@ bool monomial_rule(poly n, poly m, poly* out) {
 // put back on every exit.
 class MonicPair {
  public:
-  MonicPair(poly u, poly v) : u_(u), v_(v) { monic_coefs(u, v, &cu_, &cv_); }
+  MonicPair(poly u, poly v, const Ring& ring) : u_(u), v_(v), modulus_(ring.modulus) {
+    monic_coefs(u, v, &cu_, &cv_);
+  }
   ~MonicPair() {
     restore(u_, cu_);
     restore(v_, cv_);
@@ -107,10 +110,11 @@ class MonicPair {
   MonicPair& operator=(const MonicPair&) = delete;
 
  private:
-  static void restore(poly p, std::int32_t c) {
-    if (c > 1 && c < modulus) mod_num_poly_mult(p, c);
+  void restore(poly p, std::int32_t c) const {
+    if (c > 1 && c < modulus_) mod_num_poly_mult(p, c);
   }
   poly u_, v_;
+  std::int32_t modulus_;
   std::int32_t cu_ = 1, cv_ = 1;
 };
 
@@ -154,13 +158,13 @@ enum class early_answer { none, constant, monomial };
 // after a constant argument (reported with `message`), and by the monomial
 // rule. *out: set (nil on entry) unless none
 early_answer answer_early(poly n, poly m, poly* out, bool need_monic, polypt pt,
-                          const char* message) {
+                          const char* message, const Ring& ring) {
   if (is_bare_leaf(n) || is_bare_leaf(m)) {
     tavrin_error(message, true);
     constant_answer(n, m, out, need_monic, pt);
     return early_answer::constant;
   }
-  return monomial_rule(n, m, out) ? early_answer::monomial : early_answer::none;
+  return monomial_rule(n, m, out, ring) ? early_answer::monomial : early_answer::none;
 }
 
 // The GCD the cache holds for the pair (n of the larger degree), looked up
@@ -168,14 +172,14 @@ early_answer answer_early(poly n, poly m, poly* out, bool need_monic, polypt pt,
 // pair is too small or the cache too full to look. After a lookup that
 // found nothing, *pending waits for the answer. n, m: kept (restored)
 template <class Monic>
-poly cached_gcd(poly n, poly m, std::optional<PendingGcdStore>* pending) {
+poly cached_gcd(poly n, poly m, std::optional<PendingGcdStore>* pending, const Ring& ring) {
   if (lookupgcd <= 0 || degree(n) + degree(m) <= small_gcd_stash_cut || degree(m) < 2 ||
       gcdmass >= half_initial_memory())
     return nullptr;
   poly holder = nullptr;
   {
-    Monic monic(m, n);
-    gcdhash(m, n, &holder);
+    Monic monic(m, n, ring);
+    gcdhash(m, n, &holder, ring);
   }
   if (holder->next != nullptr) return holder->next;
   pending->emplace(holder);
@@ -223,10 +227,15 @@ void hand_over(OwnedPoly& result, poly* p) {
 }  // namespace
 
 void basic_poly_gcd(poly n, poly m, poly* p, bool need_monic, polypt pt) {
+  basic_poly_gcd(n, m, p, need_monic, pt, Ring::current());
+}
+
+void basic_poly_gcd(poly n, poly m, poly* p, bool need_monic, polypt pt, const Ring& ring) {
+  assert(ring.in_force());
   if (degree(n) < degree(m)) std::swap(n, m);
   OwnedPoly result;
   const early_answer early =
-      answer_early(n, m, &result.p, need_monic, pt, " number in basic_poly_gcd ");
+      answer_early(n, m, &result.p, need_monic, pt, " number in basic_poly_gcd ", ring);
   if (early != early_answer::none) {
     if (early == early_answer::monomial) ++onevar_gcd_routes.monomial;
     hand_over(result, p);
@@ -236,7 +245,7 @@ void basic_poly_gcd(poly n, poly m, poly* p, bool need_monic, polypt pt) {
   const std::int32_t dn = degree(n);
   const std::int32_t dm = degree(m);
   std::optional<PendingGcdStore> pending;
-  if (poly cached = cached_gcd<MonicPair>(n, m, &pending)) {
+  if (poly cached = cached_gcd<MonicPair>(n, m, &pending, ring)) {
     ++onevar_gcd_routes.cache_hits;
     poly_assign(cached, &result.p);
     if (need_monic) make_monic(&result.p, pt);  // stored by a request that did not ask
@@ -245,20 +254,20 @@ void basic_poly_gcd(poly n, poly m, poly* p, bool need_monic, polypt pt) {
   }
 
   DensePoly rn, rm;
-  if (need_monic && dm >= onevar_hgcd_degree && residue_ring() && onevar_residues(n, &rn) &&
-      onevar_residues(m, &rm)) {
+  if (need_monic && dm >= onevar_hgcd_degree && residue_ring(ring) &&
+      onevar_residues(n, &rn, ring) && onevar_residues(m, &rm, ring)) {
     // The half-GCD on residue vectors gives the monic GCD the engines and
     // the monic step below give.
     ++onevar_gcd_routes.residue_hgcd;
-    result.p = onevar_poly(residue_gcd(rn, rm));
-  } else if (need_monic && dn >= char2_vector_degree && char2_ring() && onevar_residues(n, &rn) &&
-             onevar_residues(m, &rm)) {
+    result.p = onevar_poly(residue_gcd(rn, rm, ring));
+  } else if (need_monic && dn >= char2_vector_degree && char2_ring(ring) &&
+             onevar_residues(n, &rn, ring) && onevar_residues(m, &rm, ring)) {
     // GF(2^8) and GF(2^16): the same monic GCD by the half-GCD on element
     // vectors.
     ++onevar_gcd_routes.char2_hgcd;
-    result.p = onevar_poly(dense_char2_gcd(rn, rm, modulus));
+    result.p = onevar_poly(dense_char2_gcd(rn, rm, ring.modulus));
   } else if (dn <= fast_gcd_size) {
-    if (modulus < dense_engine_moduli) {
+    if (ring.modulus < dense_engine_moduli) {
       ++onevar_gcd_routes.dense_engine;
       fastest_poly_gcd(n, m, &result.p, false, pt);
     } else {
@@ -280,7 +289,9 @@ namespace {
 // coefficients are put back on every exit.
 class FloatMonicPair {
  public:
-  FloatMonicPair(poly u, poly v) : u_(u), v_(v) { fl_monic_coefs(u, v, &cu_, &cv_); }
+  FloatMonicPair(poly u, poly v, const Ring& /*ring*/) : u_(u), v_(v) {
+    fl_monic_coefs(u, v, &cu_, &cv_);
+  }
   ~FloatMonicPair() {
     if (cu_ != 1.0L) fl_num_poly_mult(u_, cu_);
     if (cv_ != 1.0L) fl_num_poly_mult(v_, cv_);
@@ -303,16 +314,20 @@ void fl_make_monic(poly q) {
 }  // namespace
 
 void fl_basic_poly_gcd(poly n, poly m, poly* p, bool need_monic, polypt pt) {
+  fl_basic_poly_gcd(n, m, p, need_monic, pt, Ring::current());
+}
+
+void fl_basic_poly_gcd(poly n, poly m, poly* p, bool need_monic, polypt pt, const Ring& ring) {
   if (degree(n) < degree(m)) std::swap(n, m);
   OwnedPoly result;
-  if (answer_early(n, m, &result.p, need_monic, pt, " number in float basic_poly_gcd ") !=
+  if (answer_early(n, m, &result.p, need_monic, pt, " number in float basic_poly_gcd ", ring) !=
       early_answer::none) {
     hand_over(result, p);
     return;
   }
 
   std::optional<PendingGcdStore> pending;
-  if (poly cached = cached_gcd<FloatMonicPair>(n, m, &pending)) {
+  if (poly cached = cached_gcd<FloatMonicPair>(n, m, &pending, ring)) {
     poly_assign(cached, &result.p);
     hand_over(result, p);
     return;
@@ -344,9 +359,13 @@ void fl_basic_poly_gcd(poly n, poly m, poly* p, bool need_monic, polypt pt) {
 }
 
 void field_coef_gcd(poly n, poly m, poly* p, polypt pt) {
+  field_coef_gcd(n, m, p, pt, Ring::current());
+}
+
+void field_coef_gcd(poly n, poly m, poly* p, polypt pt, const Ring& ring) {
   if (degree(n) < degree(m)) std::swap(n, m);
   OwnedPoly result;
-  if (monomial_rule(n, m, &result.p)) {
+  if (monomial_rule(n, m, &result.p, ring)) {
     hand_over(result, p);
     return;
   }
@@ -355,12 +374,12 @@ void field_coef_gcd(poly n, poly m, poly* p, polypt pt) {
   while (degree(pair.b) > 0) {
     check_interrupt();
     OwnedPoly q, r, s;
-    if (word_arithmetic()) {
+    if (word_arithmetic(ring)) {
       field_coef_poly_divide(pair.a, pair.b, pt, &q.p, &r.p);
     } else {
       pseudo_field_coef_poly_div(pair.a, pair.b, pt, &q.p, &r.p, &s.p);
       if (r.p != nullptr && s.p != nullptr && !poly_eq_1(s.p) && !poly_iszero(r.p))
-        clear_up(&r.p);
+        clear_up(&r.p, ring);
     }
     if (r.p == nullptr) {  // the division gave nothing back (reported by it)
       stalled = true;
@@ -372,19 +391,23 @@ void field_coef_gcd(poly n, poly m, poly* p, polypt pt) {
   hand_over(result, p);
 }
 
-void clear_up(poly* p) {
-  if (word_arithmetic() || poly_iszero(*p)) return;
+void clear_up(poly* p) { clear_up(p, Ring::current()); }
+
+void clear_up(poly* p, const Ring& ring) {
+  if (word_arithmetic(ring) || poly_iszero(*p)) return;
   ScratchNumber c;
   find_gcdcoefs(*p, c.get());
   if (!is_longint(c.get(), 1)) num_poly_quot(*p, c.get(), 0);
 }
 
-void rat_monic_poly(poly* q, poly* r, polypt pt) {
+void rat_monic_poly(poly* q, poly* r, polypt pt) { rat_monic_poly(q, r, pt, Ring::current()); }
+
+void rat_monic_poly(poly* q, poly* r, polypt pt, const Ring& ring) {
   free_poly(r);
   polypt level = pt;
-  poly lc = field_depth > 0 ? field_leading_coef(*q, pt, &level) : leading_coef(*q);
+  poly lc = ring.field_depth > 0 ? field_leading_coef(*q, pt, &level) : leading_coef(*q);
   if (lc->numb) {
-    clear_up(q);
+    clear_up(q, ring);
     return;
   }
   quoly v = nullptr;

@@ -14,15 +14,23 @@
 
 namespace tavrin {
 
-bool residue_ring() { return modularmode && lintmode && !flotemode && !finf && mod_is_prime; }
+bool residue_ring() { return residue_ring(Ring::current()); }
 
-bool char2_ring() { return modularmode && lintmode && !flotemode && finf; }
+bool residue_ring(const Ring& ring) {
+  return ring.modular && ring.lint && !ring.flote && !ring.char2 && mod_is_prime;
+}
 
-bool onevar_residues(poly p, DensePoly* out) {
+bool char2_ring() { return char2_ring(Ring::current()); }
+
+bool char2_ring(const Ring& ring) { return ring.modular && ring.lint && !ring.flote && ring.char2; }
+
+bool onevar_residues(poly p, DensePoly* out) { return onevar_residues(p, out, Ring::current()); }
+
+bool onevar_residues(poly p, DensePoly* out, const Ring& ring) {
   if (p->numb) {
     if (p->next != nullptr) return false;
     const std::int32_t c = p->ncoef->lint;
-    if (c < 0 || c >= modulus) return false;
+    if (c < 0 || c >= ring.modulus) return false;
     out->clear();
     if (c != 0) out->push_back(c);
     return true;
@@ -32,7 +40,7 @@ bool onevar_residues(poly p, DensePoly* out) {
   out->assign(static_cast<std::size_t>(deg) + 1, 0);
   return for_each_onevar_leaf(p, [&](std::int32_t e, poly leaf) {
     const std::int32_t c = leaf->ncoef->lint;
-    if (c <= 0 || c >= modulus) return false;
+    if (c <= 0 || c >= ring.modulus) return false;
     (*out)[static_cast<std::size_t>(e)] = c;
     return true;
   });
@@ -49,7 +57,11 @@ poly onevar_poly(const DensePoly& d) {
 }
 
 DensePoly residue_gcd(const DensePoly& a, const DensePoly& b) {
-  const std::int32_t p = modulus;
+  return residue_gcd(a, b, Ring::current());
+}
+
+DensePoly residue_gcd(const DensePoly& a, const DensePoly& b, const Ring& ring) {
+  const std::int32_t p = ring.modulus;
   const DensePoly& big = a.size() >= b.size() ? a : b;
   const DensePoly& small = a.size() >= b.size() ? b : a;
   if (dense_degree(small) >= onevar_hgcd_degree) return dense_gcd(big, small, p);

@@ -49,7 +49,9 @@ Outcome run(F f, const Coeffs& a, const Coeffs& b, bool monic, polypt pt) {
 }
 
 Outcome basic(const Coeffs& a, const Coeffs& b, bool monic, polypt pt) {
-  return run(basic_poly_gcd, a, b, monic, pt);
+  // The entry point that reads the ring in force (basic_poly_gcd is overloaded).
+  using Entry = void (*)(poly, poly, poly*, bool, polypt);
+  return run(static_cast<Entry>(basic_poly_gcd), a, b, monic, pt);
 }
 
 // Degree at most d, edge-biased: a monomial, a constant, degree 1, or a
