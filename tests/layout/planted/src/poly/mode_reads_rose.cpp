@@ -2,7 +2,9 @@
 // Not counted: modulus, laurent in a comment, in a string, the members and
 // the function below.
 namespace planted {
-struct Field { unsigned modulus() const { return 7; } };
+struct Field {
+  unsigned modulus() const { return 7; }
+};
 
 int ring_modulus(const Ring& ring, const Ring* other, const Field& field) {
   const char* text = "modulus laurent finf";  // a string is no read
